@@ -1,0 +1,37 @@
+# Helpers that keep every module built the same way: one library per module,
+# sources found under the module's folder, warnings as errors in our own code.
+
+set(ZID_WARNINGS -Wall -Wextra -Werror -Wno-missing-field-initializers)
+
+# zid_module(<target> [INCLUDE <dir>] [DEPS <targets...>] [PRIVATE_DEPS <targets...>])
+# Compiles every .cpp below the current source dir (tests and benches live elsewhere).
+function(zid_module target)
+  cmake_parse_arguments(M "" "INCLUDE" "DEPS;PRIVATE_DEPS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT srcs)
+    message(FATAL_ERROR "module ${target} has no sources")
+  endif()
+  add_library(${target} STATIC ${srcs})
+  if(NOT M_INCLUDE)
+    set(M_INCLUDE ${CMAKE_CURRENT_SOURCE_DIR})
+  endif()
+  target_include_directories(${target} PUBLIC ${M_INCLUDE})
+  target_compile_options(${target} PRIVATE ${ZID_WARNINGS})
+  target_link_libraries(${target} PUBLIC ${M_DEPS} PRIVATE ${M_PRIVATE_DEPS})
+endfunction()
+
+# zid_test(<target> LABEL <label> LIBS <targets...>)
+# One test binary per module; every .cpp below the current dir is part of it.
+function(zid_test target)
+  cmake_parse_arguments(T "" "LABEL" "LIBS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT srcs)
+    return()  # a module whose tests are still to come
+  endif()
+  add_executable(${target} ${srcs})
+  target_compile_options(${target} PRIVATE ${ZID_WARNINGS})
+  target_link_libraries(${target} PRIVATE ${T_LIBS} zid_test_main GTest::gtest GTest::gmock)
+  gtest_discover_tests(${target}
+    PROPERTIES LABELS ${T_LABEL}
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,150 @@
+#pragma once
+// The root of every framework and stand-in class.
+//
+// Objects live on the heap, are created only through rt::make<T>() and are held by
+// rt::Ref (shared) or rt::Weak (zeroing weak). make() installs a deleter that runs
+// the pre-destruction step while the object is still whole: by then every weak
+// reference already reads empty, but virtual calls still reach the most derived
+// class. Dealloc signals, the end of observations and close handlers run there.
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
+#include <rt/Class.h>
+
+namespace rt {
+
+class Object;
+class Value;
+
+template <class T> using Ref = std::shared_ptr<T>;
+template <class T> using Weak = std::weak_ptr<T>;
+
+namespace detail {
+struct ObjectExtras;
+struct ObjectDeleter {
+    void operator()(Object* object) const noexcept;
+};
+}  // namespace detail
+
+/// Declares the class description of a class derived from rt::Object.
+/// Use it first thing in the class body: RT_CLASS(QXLogger, rt::Object)
+#define RT_CLASS(Cls, Super)                                                          \
+public:                                                                               \
+    using super = Super;                                                              \
+    static const ::rt::Class& staticClass() {                                         \
+        static const ::rt::Class& described =                                         \
+            ::rt::Class::describe(#Cls, &Super::staticClass(), ::rt::detail::factoryFor<Cls>()); \
+        return described;                                                             \
+    }                                                                                 \
+    const ::rt::Class& declaredClass() const override { return staticClass(); }       \
+                                                                                      \
+private:
+
+class Object : public std::enable_shared_from_this<Object> {
+public:
+    Object();
+    Object(const Object&) = delete;
+    Object& operator=(const Object&) = delete;
+    virtual ~Object();
+
+    static const Class& staticClass();
+    /// The class this object was declared as (the C++ class).
+    virtual const Class& declaredClass() const { return staticClass(); }
+    /// The class the object currently answers to; a run-time made subclass may have
+    /// been set with setObjectClass().
+    const Class& objectClass() const;
+    /// Switches the object to another class description (run-time made subclasses,
+    /// trampolines). The new class must descend from the declared one.
+    void setObjectClass(const Class& cls);
+
+    std::string className() const { return objectClass().name(); }
+    bool isKindOf(const Class& cls) const { return objectClass().isSubclassOf(cls); }
+    bool isMemberOf(const Class& cls) const { return &objectClass() == &cls; }
+    bool conformsTo(std::string_view protocolName) const { return objectClass().conformsTo(protocolName); }
+
+    /// Equality and hashing: identity by default. Overrides must keep the two consistent.
+    virtual bool isEqual(const Object& other) const { return this == &other; }
+    virtual std::size_t hash() const { return std::hash<const void*>()(this); }
+    virtual std::string description() const;
+
+    /// A strong reference to this object; empty during the pre-destruction step.
+    Ref<Object> self() { return weak_from_this().lock(); }
+    Ref<const Object> self() const { return weak_from_this().lock(); }
+    template <class T> Ref<T> selfAs() { return std::dynamic_pointer_cast<T>(self()); }
+
+    // ---- associations -----------------------------------------------------------
+    // Any object can carry extra values under string keys (compared by text). The
+    // empty optional key (a missing key) is a key of its own.
+
+    /// Strong association; a nil value removes the entry (releasing the old value).
+    void setAssociatedObject(const Value& value, std::string_view key);
+    void setAssociatedObject(const Value& value, std::nullptr_t /*missing key*/);
+    /// Unretained association: the value is not kept alive and reads as nil once it
+    /// is gone (it never dangles).
+    void setWeakAssociatedObject(const Ref<Object>& value, std::string_view key);
+    Value associatedObject(std::string_view key) const;
+    Value associatedObject(std::nullptr_t /*missing key*/) const;
+
+    // ---- pre-destruction step ---------------------------------------------------
+    /// Registers work to run in the pre-destruction step, in registration order,
+    /// before the class's own willDestroy(). Returns an id for removal.
+    std::size_t addPreDestructionHandler(std::function<void(Object&)> handler);
+    void removePreDestructionHandler(std::size_t id);
+    /// True while (and after) the pre-destruction step runs.
+    bool isBeingDestroyed() const { return destroying_.load(std::memory_order_acquire); }
+
+    // ---- storage slots for the runtime's own extensions (observation tables) -----
+    /// An extension slot keyed by a static tag. Used by key-value observing so that an
+    /// object without observers costs one pointer check and no allocation.
+    struct Slot {
+        virtual ~Slot() = default;
+        /// Called in the pre-destruction step, after the handlers and willDestroy().
+        virtual void objectWillDestroy(Object&) {}
+    };
+    Slot* slot(const void* tag) const;
+    /// Installs the slot made by make() unless one is there; answers the slot in place.
+    Slot* ensureSlot(const void* tag, const std::function<std::unique_ptr<Slot>()>& make);
+
+protected:
+    /// The class's own destruction hook: runs after the pre-destruction handlers, while
+    /// the object is whole. Overrides call the base last.
+    virtual void willDestroy() {}
+
+private:
+    friend struct detail::ObjectDeleter;
+    void runPreDestruction() noexcept;
+    detail::ObjectExtras& extras() const;
+    detail::ObjectExtras* extrasIfAny() const { return extras_.load(std::memory_order_acquire); }
+
+    mutable std::atomic<detail::ObjectExtras*> extras_{nullptr};
+    std::atomic<bool> destroying_{false};
+};
+
+namespace detail {
+template <class T> Class::Factory factoryFor() {
+    if constexpr (std::is_default_constructible_v<T> && !std::is_abstract_v<T>) {
+        return []() -> std::shared_ptr<Object> { return std::shared_ptr<T>(new T(), ObjectDeleter{}); };
+    } else {
+        return nullptr;
+    }
+}
+}  // namespace detail
+
+/// Creates an object of class T. The only way objects come to life.
+template <class T, class... Args> Ref<T> make(Args&&... args) {
+    static_assert(std::is_base_of_v<Object, T>, "rt::make makes rt::Object subclasses");
+    (void)T::staticClass();  // registers the class description on first use
+    return Ref<T>(new T(std::forward<Args>(args)...), detail::ObjectDeleter{});
+}
+
+/// Dynamic cast between references.
+template <class T, class U> Ref<T> cast(const Ref<U>& ref) { return std::dynamic_pointer_cast<T>(ref); }
+
+}  // namespace rt

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Configures and builds a preset (default: "default"): scripts/build.sh [preset]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset="${1:-default}"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" 2>/dev/null || cmake --build "build/$preset"

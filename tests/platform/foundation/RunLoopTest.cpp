@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+#include <string>
+#include <vector>
+
+#include <fnd/Queue.h>
+#include <fnd/RunLoop.h>
+#include <fnd/Thread.h>
+
+#include "VirtualTime.h"
+
+namespace {
+
+using Timers = zidtest::VirtualTimeTest;
+
+TEST_F(Timers, EqualDeadlinesFireInSchedulingOrderAndTimeIsTheDeadline) {
+    auto loop = fnd::RunLoop::main();
+    std::vector<std::string> fired;
+    loop->after(2, [&] { fired.push_back("b@" + std::to_string(clock->now())); });
+    loop->after(1, [&] { fired.push_back("a@" + std::to_string(clock->now())); });
+    loop->after(2, [&] { fired.push_back("c@" + std::to_string(clock->now())); });
+    advance(1.5);
+    EXPECT_EQ(fired, (std::vector<std::string>{"a@1.000000"}));
+    advance(0.5);
+    EXPECT_EQ(fired, (std::vector<std::string>{"a@1.000000", "b@2.000000", "c@2.000000"}));
+    EXPECT_DOUBLE_EQ(clock->now(), 2.0);
+}
+
+TEST_F(Timers, TimerScheduledByAFiringTimerFiresInTheSameAdvanceWhenDue) {
+    auto loop = fnd::RunLoop::main();
+    std::vector<double> fired;
+    loop->after(1, [&] {
+        fired.push_back(clock->now());
+        loop->after(1, [&] { fired.push_back(clock->now()); });
+        loop->after(5, [&] { fired.push_back(clock->now()); });
+    });
+    advance(3);
+    EXPECT_EQ(fired, (std::vector<double>{1, 2}));
+    advance(3);
+    EXPECT_EQ(fired, (std::vector<double>{1, 2, 6}));
+}
+
+TEST_F(Timers, RepeatingTimerKeepsCadenceUntilInvalidated) {
+    auto loop = fnd::RunLoop::main();
+    std::vector<double> fired;
+    auto timer = loop->schedule(0.1, true, [&](fnd::Timer& t) {
+        fired.push_back(clock->now());
+        if (fired.size() == 3) t.invalidate();
+    });
+    advance(1);
+    ASSERT_EQ(fired.size(), 3u);
+    EXPECT_NEAR(fired[2], 0.3, 1e-9);
+    EXPECT_FALSE(timer->isValid());
+}
+
+TEST_F(Timers, InvalidatedTimerNeverFires) {
+    bool fired = false;
+    auto timer = fnd::RunLoop::main()->after(1, [&] { fired = true; });
+    timer->invalidate();
+    advance(2);
+    EXPECT_FALSE(fired);
+}
+
+TEST_F(Timers, PostedBlocksRunInOrderAndNestedRunUntilWorks) {
+    auto loop = fnd::RunLoop::main();
+    std::vector<int> order;
+    loop->post([&] {
+        order.push_back(1);
+        // a nested run inside a posted block sees blocks posted after it
+        bool done = false;
+        loop->post([&] {
+            order.push_back(3);
+            done = true;
+        });
+        EXPECT_TRUE(loop->runUntil([&] { return done; }, 1));
+        order.push_back(4);
+    });
+    loop->post([&] { order.push_back(2); });
+    drain();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+}
+
+TEST_F(Timers, RunUntilTimesOutOnTheVirtualClockWithoutHanging) {
+    auto loop = fnd::RunLoop::main();
+    EXPECT_FALSE(loop->runUntil([] { return false; }, 0.05));
+}
+
+TEST(RunLoopTest, RealClockTimerAndCrossThreadPost) {
+    auto loop = fnd::RunLoop::main();
+    std::atomic<bool> posted{false};
+    bool fired = false;
+    loop->after(0.01, [&] { fired = true; });
+    std::thread t([&] { loop->post([&] { posted = true; }); });
+    EXPECT_TRUE(loop->runUntil([&] { return posted.load() && fired; }, 5));
+    t.join();
+}
+
+TEST(RunLoopTest, FileDescriptorSourceReportsReadable) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    auto loop = fnd::RunLoop::main();
+    std::string got;
+    auto id = loop->addSource(fds[0], POLLIN, [&](short) {
+        char c;
+        if (::read(fds[0], &c, 1) == 1) got += c;
+    });
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);
+    EXPECT_TRUE(loop->runUntil([&] { return got == "x"; }, 5));
+    loop->removeSource(id);
+    ::close(fds[0]);
+    ::close(fds[1]);
+}
+
+TEST(QueueTest, SerialQueueRunsInOrderOffTheMainThread) {
+    auto queue = fnd::Queue::serial("test.serial");
+    std::vector<int> order;
+    std::atomic<int> done{0};
+    for (int i = 0; i < 100; ++i)
+        queue->async([&, i] {
+            EXPECT_FALSE(fnd::RunLoop::isMainThread());
+            EXPECT_TRUE(queue->isCurrent());
+            order.push_back(i);
+            ++done;
+        });
+    queue->sync([] {});
+    EXPECT_EQ(done.load(), 100);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(order[i], i);
+}
+
+TEST(QueueTest, SyncOntoTheQueueItRunsOnRunsInlineInsteadOfDeadlocking) {
+    auto queue = fnd::Queue::serial("test.reentrant");
+    std::vector<std::string> order;
+    queue->sync([&] {
+        order.push_back("outer");
+        queue->sync([&] { order.push_back("inner"); });
+        order.push_back("after");
+    });
+    EXPECT_EQ(order, (std::vector<std::string>{"outer", "inner", "after"}));
+    bool ran = false;
+    fnd::Queue::main()->sync([&] { ran = true; });  // main thread onto main queue
+    EXPECT_TRUE(ran);
+}
+
+TEST(QueueTest, SyncFromAnotherThreadOntoMainWaitsForTheLoop) {
+    auto main = fnd::Queue::main();
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+        main->sync([&] { EXPECT_TRUE(fnd::RunLoop::isMainThread()); });
+        done = true;
+    });
+    EXPECT_TRUE(main->loop().runUntil([&] { return done.load(); }, 5));
+    t.join();
+}
+
+TEST(ThreadTest, PerThreadObjectCarriesAssociations) {
+    fnd::Thread::current()->setAssociatedObject(rt::Value(1), "slot");
+    EXPECT_TRUE(fnd::Thread::current()->isMainThread());
+    std::thread t([] {
+        EXPECT_TRUE(fnd::Thread::current()->associatedObject("slot").isNil());
+        EXPECT_FALSE(fnd::Thread::current()->isMainThread());
+    });
+    t.join();
+    EXPECT_EQ(fnd::Thread::current()->associatedObject("slot").intValue(), 1);
+    fnd::Thread::current()->setAssociatedObject(rt::Value(), "slot");
+}
+
+}  // namespace

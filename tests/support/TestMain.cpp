@@ -1,0 +1,23 @@
+// Test entry point: binds the main run loop to the test thread and isolates tests
+// from each other's posted blocks, timers and clocks.
+
+#include <gtest/gtest.h>
+
+#include <fnd/RunLoop.h>
+
+namespace {
+class LoopIsolation : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo&) override {
+        auto loop = fnd::RunLoop::main();
+        loop->discardPending();
+        loop->setClock(nullptr);
+    }
+};
+}  // namespace
+
+int main(int argc, char** argv) {
+    (void)fnd::RunLoop::main();  // the test thread is the host's main thread
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new LoopIsolation);
+    return RUN_ALL_TESTS();
+}
