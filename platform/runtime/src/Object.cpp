@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include <rt/Exception.h>
 #include <rt/Value.h>
 
 namespace rt {
@@ -47,7 +48,32 @@ Object::Object() = default;
 Object::~Object() {
     // Associations are released here, after the derived parts are gone, like any
     // other member the root owns.
+    delete observation_.exchange(nullptr);
     delete extras_.exchange(nullptr);
+}
+
+Object::Slot* Object::ensureObservationSlot(const std::function<std::unique_ptr<Slot>()>& make) {
+    Slot* current = observation_.load(std::memory_order_acquire);
+    if (current) return current;
+    auto& x = extras();
+    std::lock_guard lock(x.mutex);
+    current = observation_.load(std::memory_order_acquire);
+    if (current) return current;
+    current = make().release();
+    observation_.store(current, std::memory_order_release);
+    return current;
+}
+
+Value Object::valueForUndefinedKey(std::string_view key) const {
+    throw Exception(Exception::UndefinedKey,
+                    "[<" + className() + "> valueForUndefinedKey:]: this class is not key value coding-compliant for the key " +
+                        std::string(key) + ".");
+}
+
+void Object::setValueForUndefinedKey(const Value&, std::string_view key) {
+    throw Exception(Exception::UndefinedKey,
+                    "[<" + className() + "> setValue:forUndefinedKey:]: this class is not key value coding-compliant for the key " +
+                        std::string(key) + ".");
 }
 
 detail::ObjectExtras& Object::extras() const {
@@ -209,6 +235,8 @@ void Object::runPreDestruction() noexcept {
         }
         for (Slot* s : slots) s->objectWillDestroy(*this);
     }
+    // Observations end last, so that the steps above could still announce changes.
+    if (Slot* observation = observationSlot()) observation->objectWillDestroy(*this);
 }
 
 }  // namespace rt

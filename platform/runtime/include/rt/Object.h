@@ -92,6 +92,20 @@ public:
     Value associatedObject(std::string_view key) const;
     Value associatedObject(std::nullptr_t /*missing key*/) const;
 
+    // ---- key-value coding (implemented in KVC.cpp; see rt/KVO.h) -------------------
+    Value valueForKey(std::string_view key) const;
+    Value valueForKeyPath(std::string_view keyPath) const;
+    void setValueForKey(const Value& value, std::string_view key);
+    void setValueForKeyPath(const Value& value, std::string_view keyPath);
+    /// Hooks for keys the class does not register. The defaults raise
+    /// Exception::UndefinedKey; lists answer index keys here.
+    virtual Value valueForUndefinedKey(std::string_view key) const;
+    virtual void setValueForUndefinedKey(const Value& value, std::string_view key);
+
+    // ---- key-value observing (implemented in KVO.cpp; see rt/KVO.h) ---------------
+    void willChangeValueForKey(std::string_view key);
+    void didChangeValueForKey(std::string_view key);
+
     // ---- pre-destruction step ---------------------------------------------------
     /// Registers work to run in the pre-destruction step, in registration order,
     /// before the class's own willDestroy(). Returns an id for removal.
@@ -109,6 +123,10 @@ public:
         virtual void objectWillDestroy(Object&) {}
     };
     Slot* slot(const void* tag) const;
+    /// Key-value observing keeps its table in a slot of its own, so that a setter can
+    /// tell "nobody observes" with one atomic load.
+    Slot* observationSlot() const { return observation_.load(std::memory_order_acquire); }
+    Slot* ensureObservationSlot(const std::function<std::unique_ptr<Slot>()>& make);
     /// Installs the slot made by make() unless one is there; answers the slot in place.
     Slot* ensureSlot(const void* tag, const std::function<std::unique_ptr<Slot>()>& make);
 
@@ -124,6 +142,7 @@ private:
     detail::ObjectExtras* extrasIfAny() const { return extras_.load(std::memory_order_acquire); }
 
     mutable std::atomic<detail::ObjectExtras*> extras_{nullptr};
+    std::atomic<Slot*> observation_{nullptr};
     std::atomic<bool> destroying_{false};
 };
 
