@@ -1,0 +1,44 @@
+#pragma once
+// Base of every log output: a level threshold, an optional filter and a formatter.
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include <QXFoundation/Log/QXLogFilter.h>
+#include <QXFoundation/Log/QXLogFormatter.h>
+#include <QXFoundation/Log/QXLogRecord.h>
+
+namespace zid {
+
+class QXLogHandler : public rt::Object {
+    RT_CLASS(QXLogHandler, rt::Object)
+public:
+    /// No filter, a fresh formatter, level 0 (accepts no record of level 1 to 6).
+    QXLogHandler();
+    QXLogHandler(rt::Ref<QXLogFilter> filter, std::int64_t level);
+
+    /// Level test first (record level <= handler level), then the filter if set.
+    bool acceptsLogRecord(const QXLogRecord& record) const;
+    /// Concrete handlers write the formatted record when it is accepted.
+    virtual void handleLogRecord(const rt::Ref<QXLogRecord>& record);
+    virtual void flush();
+    /// The base flushes.
+    virtual void close();
+
+    rt::Ref<QXLogFilter> filter() const;
+    void setFilter(rt::Ref<QXLogFilter> filter);
+    rt::Ref<QXLogFormatter> formatter() const;
+    void setFormatter(rt::Ref<QXLogFormatter> formatter);
+    std::int64_t level() const { return level_.load(std::memory_order_relaxed); }
+    void setLevel(std::int64_t level) { level_.store(level, std::memory_order_relaxed); }
+
+private:
+    // Handlers are called from any thread while the host may reconfigure them.
+    mutable std::mutex mutex_;
+    rt::Ref<QXLogFilter> filter_;
+    rt::Ref<QXLogFormatter> formatter_;
+    std::atomic<std::int64_t> level_{0};
+};
+
+}  // namespace zid

@@ -1,0 +1,48 @@
+#pragma once
+// The process-wide logger: hands every record to every registered handler, in
+// registration order, on the caller's thread. Handlers decide what to take.
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <QXFoundation/Log/QXLogHandler.h>
+#include <QXFoundation/Log/QXLogRecord.h>
+#include <rt/Format.h>
+
+namespace zid {
+
+class QXLogger : public rt::Object {
+    RT_CLASS(QXLogger, rt::Object)
+public:
+    /// The shared logger, made on first use and never released.
+    static rt::Ref<QXLogger> defaultLogger();
+
+    /// Appends the handler unless an equal one is registered already.
+    void registerHandler(const rt::Ref<QXLogHandler>& handler);
+    /// Removes every entry equal to the handler.
+    void deregistreHandler(const rt::Ref<QXLogHandler>& handler);
+    /// Delivers to a snapshot of the handler list, so that registration may race with
+    /// logging from other threads.
+    void logRecord(const rt::Ref<QXLogRecord>& record);
+    void flush();
+    /// Closes every handler; they stay registered.
+    void close();
+    /// A copy of the handler list, in registration order.
+    std::vector<rt::Ref<QXLogHandler>> handlers() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<rt::Ref<QXLogHandler>> handlers_;
+};
+
+/// The pattern every caller follows: module, the sender's class, address 0, a
+/// formatted message, a level, handed to the default logger.
+template <class... Args>
+void QXLog(const char* module, const rt::Class& source, std::int64_t level, std::string_view format, const Args&... args) {
+    QXLogger::defaultLogger()->logRecord(
+        rt::make<QXLogRecord>(module, rt::Value(&source), 0, rt::format(format, args...), level));
+}
+
+}  // namespace zid
