@@ -1,0 +1,75 @@
+#include <QXFoundation/Listening/IListenable.h>
+
+#include <QXFoundation/Listening/ListenerTable.h>
+#include <rt/Value.h>
+
+namespace zid {
+
+namespace {
+constexpr const char* ProxyKey = "__listenerProxy";
+}
+
+rt::Ref<ListenerProxy> listenerProxyFor(const rt::Object& listener) {
+    auto& object = const_cast<rt::Object&>(listener);  // the proxy is not part of the listener's state
+    if (auto proxy = object.associatedObject(ProxyKey).as<ListenerProxy>()) return proxy;
+    auto proxy = ListenerProxy::proxyWithTarget(object.self());
+    object.setAssociatedObject(rt::Value(proxy), ProxyKey);
+    return proxy;
+}
+
+void addListener(const rt::Object& notifier, const rt::Ref<rt::Object>& listener) {
+    if (!listener) return;
+    auto table = ListenerTable::of(notifier);
+    table->add(listenerProxyFor(*listener));
+}
+
+void removeListener(const rt::Object& notifier, const rt::Object& listener) {
+    auto proxy = listener.associatedObject(ProxyKey).as<ListenerProxy>();
+    if (!proxy) return;
+    ListenerTable::of(notifier)->remove(*proxy);
+}
+
+std::vector<rt::Ref<ListenerProxy>> listenerProxies(const rt::Object& notifier) {
+    return ListenerTable::of(notifier)->snapshot();
+}
+
+void willChange(const rt::Object& notifier) {
+    auto& object = const_cast<rt::Object&>(notifier);
+    notifyListeners<IObjectChangeListener>(notifier, [&](IObjectChangeListener& l) { l.objectWillChange(object); });
+}
+
+void didChange(const rt::Object& notifier) {
+    auto& object = const_cast<rt::Object&>(notifier);
+    notifyListeners<IObjectChangeListener>(notifier, [&](IObjectChangeListener& l) { l.objectDidChange(object); });
+}
+
+void notifyListeners(const rt::Object& notifier, const std::function<void(ListenerProxy&)>& block) {
+    for (const auto& proxy : listenerProxies(notifier)) block(*proxy);
+}
+
+bool askListeners(const rt::Object& notifier, const std::function<bool(ListenerProxy&)>& block, bool defaultAnswer) {
+    for (const auto& proxy : listenerProxies(notifier)) {
+        bool yes;
+        try {
+            yes = block(*proxy);
+        } catch (const std::exception&) {
+            yes = defaultAnswer;
+        }
+        if (!yes) return false;
+    }
+    return true;
+}
+
+bool allListeners(const rt::Object& notifier, const std::function<bool(ListenerProxy&)>& block) {
+    for (const auto& proxy : listenerProxies(notifier))
+        if (!block(*proxy)) return false;
+    return true;
+}
+
+bool anyListener(const rt::Object& notifier, const std::function<bool(ListenerProxy&)>& block) {
+    for (const auto& proxy : listenerProxies(notifier))
+        if (block(*proxy)) return true;
+    return false;
+}
+
+}  // namespace zid

@@ -1,0 +1,130 @@
+#pragma once
+// Listeners on any object.
+//
+// Any object can be a notifier: nothing is declared on it. Listeners are held weakly
+// (a listener that goes away drops out by itself); a listener registered twice is
+// registered once. Listener protocols are abstract classes whose optional methods have
+// default bodies: a void method does nothing (the message is dropped), a method with a
+// result answers its documented fallback or calls raiseUnimplementedReturningSelector().
+//
+//   class IThingListener {
+//   public:
+//       virtual ~IThingListener() = default;
+//       virtual void thingDidMove(Thing& thing) {}                   // optional, void
+//       virtual bool thingShouldStop(Thing& thing) {                 // optional, result
+//           zid::raiseUnimplementedReturningSelector("thingShouldStop:");
+//       }
+//   };
+//
+//   zid::addListener(*thing, listener);                 // listener: rt::Ref of an rt::Object
+//   zid::notifyListeners<IThingListener>(*thing, [&](IThingListener& l) { l.thingDidMove(*thing); });
+//   bool go = zid::askListeners<IThingListener>(*thing,
+//       [&](IThingListener& l) { return l.thingShouldStop(*thing); }, /*defaultAnswer*/ true);
+//
+// The typed walks reach every live listener that implements Protocol (others are not
+// its listeners and are skipped). Each walk runs over a snapshot taken when it starts, so
+// a block may add or remove listeners, itself included; a listener removed during the
+// walk may still receive that event. A listener is kept alive while its block runs.
+//
+//   notifyListeners<P>(n, block)               block(P&) for each listener
+//   askListeners<P>(n, block, defaultAnswer)   the first false ends with false; a block that
+//                                              throws counts as defaultAnswer (true: go on,
+//                                              false: end with false); true when none
+//   allListeners<P>(n, block)                  true unless a block answers false; true when none
+//   anyListener<P>(n, block)                   true at the first block answering true
+//   willChange(n) / didChange(n)               objectWillChange(n) / objectDidChange(n) of
+//                                              every IObjectChangeListener
+//
+// The untyped forms hand out each listener's ListenerProxy, to which messages are sent
+// by selector (see ListenerProxy.h). There is no lock: a notifier's table belongs to one
+// thread at a time.
+
+#include <exception>
+#include <functional>
+#include <vector>
+
+#include <QXFoundation/Listening/ListenerProxy.h>
+#include <rt/Object.h>
+
+namespace zid {
+
+/// The call-backs of willChange() and didChange(); both optional.
+class IObjectChangeListener {
+public:
+    virtual ~IObjectChangeListener() = default;
+    virtual void objectWillChange(rt::Object& object) { (void)object; }
+    virtual void objectDidChange(rt::Object& object) { (void)object; }
+};
+
+/// Registers listener with notifier (once; held weakly).
+void addListener(const rt::Object& notifier, const rt::Ref<rt::Object>& listener);
+/// Unregisters listener; a listener that was never registered anywhere is ignored.
+void removeListener(const rt::Object& notifier, const rt::Object& listener);
+/// The proxies of the notifier's live listeners, in registration order.
+std::vector<rt::Ref<ListenerProxy>> listenerProxies(const rt::Object& notifier);
+/// The listener's one proxy, made and attached on first use.
+rt::Ref<ListenerProxy> listenerProxyFor(const rt::Object& listener);
+
+void willChange(const rt::Object& notifier);
+void didChange(const rt::Object& notifier);
+
+// ---- untyped walks: the block receives the listener's proxy ------------------------
+void notifyListeners(const rt::Object& notifier, const std::function<void(ListenerProxy&)>& block);
+bool askListeners(const rt::Object& notifier, const std::function<bool(ListenerProxy&)>& block, bool defaultAnswer);
+bool allListeners(const rt::Object& notifier, const std::function<bool(ListenerProxy&)>& block);
+bool anyListener(const rt::Object& notifier, const std::function<bool(ListenerProxy&)>& block);
+
+// ---- typed walks: the block receives the listener as Protocol ----------------------
+namespace detail {
+/// Calls fn(Protocol&) for each live listener implementing Protocol until fn answers false.
+template <class Protocol, class Fn> void forEachListener(const rt::Object& notifier, Fn&& fn) {
+    for (const auto& proxy : listenerProxies(notifier)) {
+        rt::Ref<rt::Object> target = proxy->target();  // keeps the listener alive while called
+        if (auto* listener = dynamic_cast<Protocol*>(target.get())) {
+            if (!fn(*listener)) return;
+        }
+    }
+}
+}  // namespace detail
+
+template <class Protocol, class F> void notifyListeners(const rt::Object& notifier, F&& block) {
+    detail::forEachListener<Protocol>(notifier, [&](Protocol& listener) {
+        block(listener);
+        return true;
+    });
+}
+
+template <class Protocol, class F> bool askListeners(const rt::Object& notifier, F&& block, bool defaultAnswer) {
+    bool answer = true;
+    detail::forEachListener<Protocol>(notifier, [&](Protocol& listener) {
+        bool yes;
+        try {
+            yes = static_cast<bool>(block(listener));
+        } catch (const std::exception&) {
+            yes = defaultAnswer;
+        }
+        if (!yes) answer = false;
+        return yes;
+    });
+    return answer;
+}
+
+template <class Protocol, class F> bool allListeners(const rt::Object& notifier, F&& block) {
+    bool answer = true;
+    detail::forEachListener<Protocol>(notifier, [&](Protocol& listener) {
+        if (!static_cast<bool>(block(listener))) answer = false;
+        return answer;
+    });
+    return answer;
+}
+
+template <class Protocol, class F> bool anyListener(const rt::Object& notifier, F&& block) {
+    bool answer = false;
+    detail::forEachListener<Protocol>(notifier, [&](Protocol& listener) {
+        if (static_cast<bool>(block(listener))) answer = true;
+        return !answer;
+    });
+    return answer;
+}
+
+}  // namespace zid

@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <QXFoundation/Listening/IListenable.h>
+#include <rt/Exception.h>
+#include <rt/Value.h>
+
+namespace {
+
+class Notifier : public rt::Object {
+    RT_CLASS(Notifier, rt::Object)
+};
+
+class IProbeListener {
+public:
+    virtual ~IProbeListener() = default;
+    virtual void probeDidFire(Notifier& notifier, int value) { (void)notifier, (void)value; }
+    virtual bool probeShouldGo(Notifier& notifier) {
+        (void)notifier;
+        zid::raiseUnimplementedReturningSelector("probeShouldGo:");
+    }
+};
+
+class Recorder : public rt::Object, public IProbeListener, public zid::IObjectChangeListener {
+    RT_CLASS(Recorder, rt::Object)
+public:
+    std::vector<int> received;
+    int willChanges = 0, didChanges = 0;
+    void probeDidFire(Notifier&, int value) override { received.push_back(value); }
+    void objectWillChange(rt::Object&) override { ++willChanges; }
+    void objectDidChange(rt::Object&) override { ++didChanges; }
+};
+
+// Implements none of the optional methods.
+class Silent : public rt::Object, public IProbeListener {
+    RT_CLASS(Silent, rt::Object)
+};
+
+class Answerer : public rt::Object, public IProbeListener {
+    RT_CLASS(Answerer, rt::Object)
+public:
+    explicit Answerer(bool answer) : answer_(answer) {}
+    int asked = 0;
+    bool probeShouldGo(Notifier&) override {
+        ++asked;
+        return answer_;
+    }
+
+private:
+    bool answer_;
+};
+
+class Thrower : public rt::Object, public IProbeListener {
+    RT_CLASS(Thrower, rt::Object)
+public:
+    bool probeShouldGo(Notifier&) override { throw std::runtime_error("listener failed"); }
+};
+
+void fire(Notifier& n, int value) {
+    zid::notifyListeners<IProbeListener>(n, [&](IProbeListener& l) { l.probeDidFire(n, value); });
+}
+
+bool ask(Notifier& n, bool defaultAnswer) {
+    return zid::askListeners<IProbeListener>(n, [&](IProbeListener& l) { return l.probeShouldGo(n); }, defaultAnswer);
+}
+
+TEST(ListenerTest, RegistrationIsOncePerListenerAndSharedProxyAcrossNotifiers) {
+    auto a = rt::make<Notifier>(), b = rt::make<Notifier>();
+    auto r = rt::make<Recorder>();
+    zid::addListener(*a, r);
+    zid::addListener(*a, r);
+    zid::addListener(*b, r);
+    EXPECT_EQ(zid::listenerProxies(*a).size(), 1u);
+    EXPECT_EQ(zid::listenerProxies(*a)[0], zid::listenerProxies(*b)[0]);
+    EXPECT_EQ(zid::listenerProxies(*a)[0]->target(), r);
+
+    fire(*a, 1);
+    EXPECT_EQ(r->received, std::vector<int>{1});
+
+    zid::removeListener(*a, *r);
+    fire(*a, 2);
+    fire(*b, 3);
+    EXPECT_EQ(r->received, (std::vector<int>{1, 3}));
+
+    // Removing a listener that never registered anywhere is harmless.
+    auto stranger = rt::make<Recorder>();
+    zid::removeListener(*a, *stranger);
+}
+
+TEST(ListenerTest, WalksOverNoListenersHaveTheirEmptyAnswers) {
+    auto n = rt::make<Notifier>();
+    int calls = 0;
+    zid::notifyListeners<IProbeListener>(*n, [&](IProbeListener&) { ++calls; });
+    EXPECT_EQ(calls, 0);
+    EXPECT_TRUE(n->associatedObject("__listeners").isObject());
+    EXPECT_TRUE(ask(*n, false));
+    EXPECT_TRUE(zid::allListeners<IProbeListener>(*n, [](IProbeListener&) { return false; }));
+    EXPECT_FALSE(zid::anyListener<IProbeListener>(*n, [](IProbeListener&) { return true; }));
+}
+
+TEST(ListenerTest, FreedListenerDropsOutWithoutRemoval) {
+    auto n = rt::make<Notifier>();
+    auto r = rt::make<Recorder>();
+    rt::Weak<zid::ListenerProxy> proxy = zid::listenerProxyFor(*r);
+    zid::addListener(*n, r);
+    r.reset();
+    EXPECT_TRUE(proxy.expired());  // the listener's proxy went with it
+    int calls = 0;
+    zid::notifyListeners<IProbeListener>(*n, [&](IProbeListener&) { ++calls; });
+    zid::notifyListeners(*n, [&](zid::ListenerProxy&) { ++calls; });
+    EXPECT_EQ(calls, 0);
+    EXPECT_TRUE(zid::listenerProxies(*n).empty());
+}
+
+TEST(ListenerTest, VoidMessageAListenerLacksIsDroppedAndOthersReceiveIt) {
+    auto n = rt::make<Notifier>();
+    auto silent = rt::make<Silent>();
+    auto r = rt::make<Recorder>();
+    zid::addListener(*n, silent);
+    zid::addListener(*n, r);
+    EXPECT_NO_THROW(fire(*n, 7));
+    EXPECT_EQ(r->received, std::vector<int>{7});
+}
+
+TEST(ListenerTest, ResultMessageAListenerLacksIsRefusedWithTheNamedException) {
+    auto n = rt::make<Notifier>();
+    auto silent = rt::make<Silent>();
+    zid::addListener(*n, silent);
+    try {
+        zid::allListeners<IProbeListener>(*n, [&](IProbeListener& l) { return l.probeShouldGo(*n); });
+        FAIL() << "expected the listener to refuse";
+    } catch (const rt::Exception& e) {
+        EXPECT_EQ(e.name(), "ListenerProxy::UnimplementedReturningSelectorCalled");
+        EXPECT_EQ(e.reason(), "ListenerProxy::selector with return value not implemented:probeShouldGo:");
+        EXPECT_TRUE(e.userInfo().empty());
+    }
+    // The question form counts the refusal as the default answer.
+    EXPECT_TRUE(ask(*n, true));
+    EXPECT_FALSE(ask(*n, false));
+}
+
+TEST(ListenerTest, AskListenersWithARaisingListener) {
+    auto n = rt::make<Notifier>();
+    auto thrower = rt::make<Thrower>();
+    auto yes = rt::make<Answerer>(true);
+    zid::addListener(*n, thrower);
+    zid::addListener(*n, yes);
+    EXPECT_TRUE(ask(*n, true));
+    EXPECT_EQ(yes->asked, 1);  // went on past the raising listener
+    EXPECT_FALSE(ask(*n, false));
+    EXPECT_EQ(yes->asked, 1);  // ended at the raising listener
+
+    auto no = rt::make<Answerer>(false);
+    zid::addListener(*n, no);
+    EXPECT_FALSE(ask(*n, true));
+    // Exceptions are not caught by allListeners / anyListener.
+    EXPECT_THROW(zid::anyListener<IProbeListener>(*n, [&](IProbeListener& l) { return l.probeShouldGo(*n); }),
+                 std::runtime_error);
+}
+
+TEST(ListenerTest, AllAndAnyStopAtTheDecidingListener) {
+    auto n = rt::make<Notifier>();
+    auto first = rt::make<Answerer>(false), second = rt::make<Answerer>(true);
+    zid::addListener(*n, first);
+    zid::addListener(*n, second);
+    auto askOne = [&](IProbeListener& l) { return l.probeShouldGo(*n); };
+    EXPECT_FALSE(zid::allListeners<IProbeListener>(*n, askOne));
+    EXPECT_EQ(second->asked, 0);
+    EXPECT_TRUE(zid::anyListener<IProbeListener>(*n, askOne));
+    EXPECT_EQ(second->asked, 1);
+}
+
+class SelfRemover : public rt::Object, public IProbeListener {
+    RT_CLASS(SelfRemover, rt::Object)
+public:
+    rt::Weak<Notifier> notifier;
+    int calls = 0;
+    void probeDidFire(Notifier& n, int) override {
+        ++calls;
+        zid::removeListener(n, *this);
+    }
+};
+
+TEST(ListenerTest, ListenerRemovingItselfDuringNotificationDoesNotDisturbOthers) {
+    auto n = rt::make<Notifier>();
+    auto before = rt::make<Recorder>();
+    auto remover = rt::make<SelfRemover>();
+    auto after = rt::make<Recorder>();
+    zid::addListener(*n, before);
+    zid::addListener(*n, remover);
+    zid::addListener(*n, after);
+    fire(*n, 1);
+    fire(*n, 2);
+    EXPECT_EQ(remover->calls, 1);
+    EXPECT_EQ(before->received, (std::vector<int>{1, 2}));
+    EXPECT_EQ(after->received, (std::vector<int>{1, 2}));
+}
+
+class Killer : public rt::Object, public IProbeListener {
+    RT_CLASS(Killer, rt::Object)
+public:
+    rt::Ref<Recorder>* victim = nullptr;
+    void probeDidFire(Notifier&, int) override { victim->reset(); }
+};
+
+TEST(ListenerTest, ListenerDroppedByAnotherDuringTheWalkStaysAliveForItsCall) {
+    auto n = rt::make<Notifier>();
+    auto victim = rt::make<Recorder>();
+    rt::Weak<Recorder> watch = victim;
+    auto killer = rt::make<Killer>();
+    killer->victim = &victim;
+    zid::addListener(*n, killer);
+    zid::addListener(*n, victim);
+    fire(*n, 5);  // the victim was in the snapshot but is gone before its turn
+    EXPECT_TRUE(watch.expired());
+    EXPECT_TRUE(zid::listenerProxies(*n).size() == 1);
+}
+
+TEST(ListenerTest, WillAndDidChangeReachChangeListeners) {
+    auto n = rt::make<Notifier>();
+    auto r = rt::make<Recorder>();
+    zid::addListener(*n, r);
+    zid::addListener(*n, rt::make<Silent>());  // gone at once; harmless
+    zid::willChange(*n);
+    zid::didChange(*n);
+    zid::didChange(*n);
+    EXPECT_EQ(r->willChanges, 1);
+    EXPECT_EQ(r->didChanges, 2);
+}
+
+TEST(ListenerTest, ProxyDescriptionNamesItsTarget) {
+    auto r = rt::make<Recorder>();
+    auto proxy = zid::listenerProxyFor(*r);
+    EXPECT_NE(proxy->description().find(" target: " + r->description()), std::string::npos);
+    r.reset();
+    EXPECT_NE(proxy->description().find(" target: (null)"), std::string::npos);
+}
+
+}  // namespace
