@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <QXFoundation/Disposable/AutoDisposable.h>
+#include <QXFoundation/Disposable/BlockDisposable.h>
+#include <QXFoundation/Extensions/EnumerationTemplate.h>
+#include <QXFoundation/Extensions/NilHandling.h>
+#include <QXFoundation/Functions/FCaller.h>
+#include <QXFoundation/Threading/Dispatch.h>
+#include <QXFoundation/Threading/Dispatcher.h>
+#include <fnd/RunLoop.h>
+
+namespace {
+
+using namespace zid;
+
+TEST(DispatchTest, BackgroundQueueIsOneSerialQueueNamedByTheFirstCall) {
+    auto first = dispatch_get_bg_queue_with_name("first.bg_queue");
+    auto second = dispatch_get_bg_queue_with_name("second");
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first, dispatch_get_bg_queue());
+    EXPECT_EQ(first->label(), "first.bg_queue");
+    std::vector<int> order;
+    for (int i = 0; i < 50; ++i) performBlockOnBackground([&order, i] { order.push_back(i); });
+    first->sync([] {});
+    ASSERT_EQ(order.size(), 50u);
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(order[i], i);
+    EXPECT_FALSE(isTesting());
+}
+
+TEST(DispatchTest, PerformBlockOnMainRunsOnTheMainThreadLater) {
+    std::atomic<bool> ran{false};
+    std::thread t([&] { performBlockOnMain([&] { ran = fnd::RunLoop::isMainThread(); }); });
+    t.join();
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(fnd::RunLoop::main()->runUntil([&] { return ran.load(); }, 5));
+}
+
+TEST(DispatcherTest, SyncOnMainFromMainRunsInlineAsyncRunsAfterTheTurn) {
+    std::vector<std::string> order;
+    rt::make<Dispatcher>(fnd::Queue::main(), true)->setBlock([&] { order.push_back("sync"); });
+    order.push_back("after sync");
+    rt::make<Dispatcher>(fnd::Queue::main(), false)->setBlock([&] { order.push_back("async"); });
+    order.push_back("after async");
+    fnd::RunLoop::main()->drain();
+    EXPECT_EQ(order, (std::vector<std::string>{"sync", "after sync", "after async", "async"}));
+}
+
+TEST(DispatcherTest, SyncOntoTheSerialQueueItRunsOnDoesNotDeadlock) {
+    auto queue = dispatch_get_bg_queue();
+    std::vector<std::string> order;
+    queue->sync([&] {
+        order.push_back("outer");
+        rt::make<Dispatcher>(queue, true)->setBlock([&] { order.push_back("inner"); });
+        order.push_back("after");
+    });
+    EXPECT_EQ(order, (std::vector<std::string>{"outer", "inner", "after"}));
+}
+
+TEST(DispatcherTest, SyncFromAnotherThreadWaitsForTheMainThread) {
+    std::atomic<int> state{0};
+    std::thread t([&] {
+        rt::make<Dispatcher>(fnd::Queue::main(), true)->setBlock([&] { state = fnd::RunLoop::isMainThread() ? 1 : -1; });
+        EXPECT_EQ(state.load(), 1);  // the caller waited
+        state = 2;
+    });
+    EXPECT_TRUE(fnd::RunLoop::main()->runUntil([&] { return state.load() == 2; }, 5));
+    t.join();
+}
+
+TEST(DisposableTest, BlockDisposableRunsOnEveryDispose) {
+    int runs = 0;
+    auto disposable = BlockDisposable::disposableWithDisposeBlock([&] { ++runs; });
+    disposable->dispose();
+    disposable->dispose();
+    EXPECT_EQ(runs, 2);
+    rt::make<BlockDisposable>()->dispose();  // no block: nothing happens
+}
+
+TEST(DisposableTest, AutoDisposableDisposesOnReleaseAndAfterExplicitDispose) {
+    int runs = 0;
+    auto inner = BlockDisposable::disposableWithDisposeBlock([&] { ++runs; });
+    {
+        auto wrapper = AutoDisposable::disposableWithDisposable(inner);
+    }
+    EXPECT_EQ(runs, 1);
+    runs = 0;
+    {
+        auto wrapper = AutoDisposable::disposableWithDisposable(inner);
+        wrapper->dispose();
+        EXPECT_EQ(runs, 1);
+    }
+    EXPECT_EQ(runs, 2);
+    rt::make<AutoDisposable>()->dispose();  // nothing wrapped
+}
+
+TEST(SmallHelpersTest, FCallerNilHandlingAndToArray) {
+    auto caller = rt::make<FCaller>(rt::Value(21));
+    int seen = 0;
+    caller->setFunc(nullptr);
+    EXPECT_FALSE(caller->func());
+    caller->setFunc([&](const rt::Value& v) { seen = v.intValue() * 2; });
+    EXPECT_EQ(seen, 42);
+
+    EXPECT_TRUE(nullify(rt::Value()).isNull());
+    EXPECT_TRUE(nilify(rt::Value::null()).isNil());
+    EXPECT_EQ(nullify(rt::Value(3)).intValue(), 3);
+    EXPECT_EQ(nilify(rt::Value("x")).string(), "x");
+
+    EXPECT_TRUE(toArray(std::vector<int>{}).empty());
+    auto array = toArray(std::vector<std::string>{"a", "b"});
+    ASSERT_EQ(array.size(), 2u);
+    EXPECT_EQ(array[1].string(), "b");
+}
+
+}  // namespace

@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <regex>
+#include <thread>
+#include <vector>
+
+#include <QXFoundation/Log/QXLogFilter.h>
+#include <QXFoundation/Log/QXLogger.h>
+#include <QXFoundation/Log/QXStderrLogHandler.h>
+
+namespace {
+
+using namespace zid;
+
+// Records what it accepts, formatted.
+class CapturingHandler : public QXLogHandler {
+public:
+    using QXLogHandler::QXLogHandler;
+    void handleLogRecord(const rt::Ref<QXLogRecord>& record) override {
+        if (acceptsLogRecord(*record)) lines.push_back(formatter()->formatLog(*record));
+    }
+    std::vector<std::string> lines;
+};
+
+class CountingFilter : public QXLogFilter {
+public:
+    explicit CountingFilter(bool answer) : answer(answer) {}
+    bool filterLog(const QXLogRecord&) const override {
+        ++asked;
+        return answer;
+    }
+    bool answer;
+    mutable int asked = 0;
+};
+
+rt::Ref<QXLogRecord> record(std::int64_t level, std::string message = "hello", rt::Value source = {}) {
+    return rt::make<QXLogRecord>("ZIDoredider/QXFoundation", source, 0, std::move(message), level);
+}
+
+TEST(LogCoreTest, LevelTagsCoverOneToSixAndEverythingElseIsUnknown) {
+    const char* tags[] = {"[C]", "[E]", "[!]", "[S]", "[i]", "[d]"};
+    for (int level = 1; level <= 6; ++level) EXPECT_EQ(QXLogFormatter::logRecordTypeFromLevel(level), tags[level - 1]);
+    for (std::int64_t level : {0, 7, -1, 1000}) EXPECT_EQ(QXLogFormatter::logRecordTypeFromLevel(level), "[?]");
+}
+
+TEST(LogCoreTest, FormatsWithAndWithoutSource) {
+    auto plain = record(5, "Not found: x");
+    plain->setDate(rt::Date{0});
+    EXPECT_EQ(rt::make<QXLogFormatter>()->formatLog(*plain), "[i] [1970-01-01 00:00:00 +0000] Not found: x");
+    auto withSource = record(2, "Forbidden", rt::Value(&QXLogger::staticClass()));
+    withSource->setDate(rt::Date{0});
+    EXPECT_EQ(rt::make<QXLogFormatter>()->formatLog(*withSource), "[E] [QXLogger : 1970-01-01 00:00:00 +0000] Forbidden");
+}
+
+TEST(LogCoreTest, HandlerLevelMatrix) {
+    auto plain = rt::make<CapturingHandler>();
+    EXPECT_EQ(plain->level(), 0);
+    for (int level = 1; level <= 6; ++level) EXPECT_FALSE(plain->acceptsLogRecord(*record(level)));
+    EXPECT_TRUE(plain->acceptsLogRecord(*record(0)));
+    EXPECT_TRUE(plain->acceptsLogRecord(*record(-4)));
+
+    auto five = rt::make<CapturingHandler>(nullptr, 5);
+    for (int level = 1; level <= 5; ++level) EXPECT_TRUE(five->acceptsLogRecord(*record(level)));
+    EXPECT_FALSE(five->acceptsLogRecord(*record(6)));
+}
+
+TEST(LogCoreTest, FilterIsAskedOnlyAfterTheLevelTestPasses) {
+    auto filter = rt::make<CountingFilter>(false);
+    auto handler = rt::make<CapturingHandler>(filter, 3);
+    EXPECT_FALSE(handler->acceptsLogRecord(*record(5)));
+    EXPECT_EQ(filter->asked, 0);
+    EXPECT_FALSE(handler->acceptsLogRecord(*record(2)));
+    EXPECT_EQ(filter->asked, 1);
+}
+
+TEST(LogCoreTest, LoggerDeliversInOrderOnceEachAndDeregisters) {
+    auto logger = rt::make<QXLogger>();
+    logger->logRecord(record(1));  // no handler: nothing happens
+    auto a = rt::make<CapturingHandler>(nullptr, 6);
+    auto b = rt::make<CapturingHandler>(nullptr, 1);
+    logger->registerHandler(a);
+    logger->registerHandler(b);
+    logger->registerHandler(a);
+    ASSERT_EQ(logger->handlers().size(), 2u);
+    EXPECT_EQ(logger->handlers()[0], a);
+    logger->logRecord(record(3, "three"));  // b rejects, a still gets it
+    logger->logRecord(record(1, "one"));
+    EXPECT_EQ(a->lines.size(), 2u);
+    EXPECT_EQ(b->lines.size(), 1u);
+    logger->deregistreHandler(a);
+    logger->deregistreHandler(a);
+    logger->logRecord(record(1));
+    EXPECT_EQ(a->lines.size(), 2u);
+    EXPECT_EQ(logger->handlers().size(), 1u);
+}
+
+TEST(LogCoreTest, RegistrationMayRaceWithLoggingFromOtherThreads) {
+    auto logger = rt::make<QXLogger>();
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        while (!stop) logger->logRecord(record(1));
+    });
+    for (int i = 0; i < 200; ++i) {
+        auto handler = rt::make<QXLogHandler>(nullptr, 6);
+        logger->registerHandler(handler);
+        logger->deregistreHandler(handler);
+    }
+    stop = true;
+    writer.join();
+    EXPECT_TRUE(logger->handlers().empty());
+}
+
+TEST(LogFilterTest, AndOrShortCircuitAndMissingSubFiltersReject) {
+    auto accept = rt::make<CountingFilter>(true), reject = rt::make<CountingFilter>(false);
+    auto andFilter = rt::make<QXLogFilterAND>();
+    andFilter->setFilter1(accept);
+    EXPECT_FALSE(andFilter->filterLog(*record(1)));
+    EXPECT_EQ(accept->asked, 0);
+    andFilter->setFilter0(reject);
+    EXPECT_FALSE(andFilter->filterLog(*record(1)));
+    EXPECT_EQ(accept->asked, 0);
+    andFilter->setFilter0(accept);
+    EXPECT_TRUE(andFilter->filterLog(*record(1)));
+
+    auto orFilter = rt::make<QXLogFilterOR>();
+    EXPECT_FALSE(orFilter->filterLog(*record(1)));
+    orFilter->setFilter0(accept);
+    orFilter->setFilter1(reject);
+    int rejectAsked = reject->asked;
+    EXPECT_TRUE(orFilter->filterLog(*record(1)));
+    EXPECT_EQ(reject->asked, rejectAsked);
+    orFilter->setFilter0(reject);
+    EXPECT_FALSE(orFilter->filterLog(*record(1)));
+}
+
+TEST(LogFilterTest, MessageBlockAndSourceFilters) {
+    QXLogFilterByMessage byMessage("error");
+    EXPECT_TRUE(byMessage.filterLog(*record(1, "An Error here")));
+    EXPECT_TRUE(byMessage.filterLog(*record(1, "ERROR!")));
+    EXPECT_FALSE(byMessage.filterLog(*record(1, "all fine")));
+    EXPECT_FALSE(QXLogFilterByMessage("").filterLog(*record(1, "error")));
+    EXPECT_FALSE(byMessage.filterLog(*record(1, "")));
+
+    QXLogFilterByBlock noBlock;
+    EXPECT_FALSE(noBlock.filterLog(*record(1)));
+    auto byBlock = QXLogFilterByBlock::filterWithBlock([](const QXLogRecord& r) { return r.level() == 2; });
+    EXPECT_TRUE(byBlock->filterLog(*record(2)));
+    EXPECT_FALSE(byBlock->filterLog(*record(3)));
+
+    QXLogFilterBySource noSource;
+    EXPECT_TRUE(noSource.filterLog(*record(1)));
+    EXPECT_FALSE(noSource.filterLog(*record(1, "m", rt::Value(&QXLogger::staticClass()))));
+    QXLogFilterBySource loggerSource(rt::Value(&QXLogger::staticClass()));
+    EXPECT_TRUE(loggerSource.filterLog(*record(1, "m", rt::Value(&QXLogger::staticClass()))));
+    EXPECT_FALSE(loggerSource.filterLog(*record(1, "m", rt::Value(&QXLogRecord::staticClass()))));
+    EXPECT_FALSE(loggerSource.filterLog(*record(1)));
+}
+
+TEST(LogCoreTest, StderrHandlerWritesOneLinePerAcceptedRecord) {
+    auto handler = rt::make<QXStderrLogHandler>(nullptr, 5);
+    testing::internal::CaptureStderr();
+    handler->handleLogRecord(record(5, "shown"));
+    handler->handleLogRecord(record(6, "hidden"));
+    handler->flush();
+    std::string out = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(std::regex_match(out, std::regex(R"(\[i\] \[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d \+0000\] shown\n)"))) << out;
+}
+
+}  // namespace
