@@ -1,0 +1,39 @@
+#pragma once
+// Where the application keeps its files, and whole-file reads and writes.
+//
+// The Library directory is the host application's data directory under the XDG base
+// directories: $XDG_DATA_HOME/<application name>, or ~/.local/share/<application
+// name> when XDG_DATA_HOME is unset or not absolute. The application name is the one
+// set with setApplicationName(), else the executable's name.
+
+#include <optional>
+#include <string>
+
+#include <rt/Error.h>
+#include <rt/Value.h>
+
+namespace fnd {
+
+/// The error domain of file failures; codes are errno values.
+inline constexpr const char* FileErrorDomain = "FileErrorDomain";
+
+class Directories {
+public:
+    static std::string applicationName();
+    static void setApplicationName(std::string name);
+    /// The Library directory (not created).
+    static std::string library();
+    /// path joined with name by one '/'.
+    static std::string join(const std::string& path, const std::string& name);
+};
+
+/// Writes the bytes to a temporary file beside path, flushes it to disk and renames it
+/// over path, so that a reader sees the old file or the new one, never a part. Missing
+/// parent directories are created. On failure answers false, sets *error and leaves
+/// the old file as it was.
+bool writeFileAtomically(const std::string& path, const rt::Data& data, rt::Ref<rt::Error>* error = nullptr);
+
+/// The file's bytes, or nothing (and *error) when it cannot be read.
+std::optional<rt::Data> readFile(const std::string& path, rt::Ref<rt::Error>* error = nullptr);
+
+}  // namespace fnd

@@ -1,0 +1,122 @@
+#pragma once
+// A unit of work for an OperationQueue.
+//
+// An operation keeps a list of dependencies and is ready when every one of them has
+// finished (or when it is cancelled, so that a cancelled operation can still end).
+// Its state is read through the virtual flags isReady/isExecuting/isFinished/
+// isCancelled; subclasses that keep their own flags announce every change with
+// announce() (or willChange()/didChange()), which posts the key-value change notices
+// and tells the engine:
+//   - the first announcement of "isFinished" whose flag reads YES counts as the end:
+//     the queue frees the operation's slot, dependants re-check their readiness and
+//     the completion block runs (once, on the announcing thread);
+//   - an announcement of "isReady", or of a key that affectsReadiness(), makes the
+//     queue re-check readiness.
+// Later "isFinished" announcements are tolerated and ignored by the engine.
+//
+// A plain (non-concurrent) operation does its work in main(); the base start() runs it
+// between the executing and finished announcements. A concurrent operation overrides
+// start(), returns before its work ends and announces "isFinished" later from any
+// thread.
+
+#include <atomic>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <vector>
+
+#include <rt/Object.h>
+
+namespace fnd {
+
+class OperationQueue;
+namespace detail {
+class OperationQueueCore;
+}
+
+class Operation : public rt::Object {
+    RT_CLASS(Operation, rt::Object)
+public:
+    Operation();
+    ~Operation() override;
+
+    // ---- state (virtual so that subclasses can keep their own flags) ----------
+    /// Every dependency finished, or the operation is cancelled. Must be cheap and must
+    /// not block: the engine asks under its own lock.
+    virtual bool isReady() const;
+    virtual bool isExecuting() const { return executing_.load(std::memory_order_acquire); }
+    virtual bool isFinished() const { return finished_.load(std::memory_order_acquire); }
+    virtual bool isCancelled() const { return cancelled_.load(std::memory_order_acquire); }
+    /// Whether start() returns before the work ends.
+    virtual bool isConcurrent() const { return false; }
+
+    // ---- life cycle -------------------------------------------------------------
+    /// Runs the work: the base announces executing, runs main() unless cancelled, and
+    /// announces finished. Called by a queue's worker thread when the operation is
+    /// ready and a slot is free, or directly by its owner.
+    virtual void start();
+    /// The work of a plain operation. The base does nothing.
+    virtual void main() {}
+    /// Marks the operation cancelled (the flag reads YES at once) and announces
+    /// "isCancelled" and, through it, readiness. It does not stop running work.
+    virtual void cancel();
+
+    // ---- dependencies -----------------------------------------------------------
+    /// Adding an operation to itself or twice is ignored.
+    void addDependency(const rt::Ref<Operation>& operation);
+    void removeDependency(const rt::Ref<Operation>& operation);
+    std::vector<rt::Ref<Operation>> dependencies() const;
+
+    // ---- completion -------------------------------------------------------------
+    /// Runs once, after the first "isFinished" announcement, on the announcing thread.
+    void setCompletionBlock(std::function<void()> block);
+    std::function<void()> completionBlock() const;
+
+    /// Whether the engine has seen the operation's end.
+    bool hasFinishedAnnouncement() const { return endSeen_.load(std::memory_order_acquire); }
+
+protected:
+    /// Posts the will-change notice, runs store, posts the did-change notice and tells
+    /// the engine (see the header comment).
+    template <class Store> void announce(std::string_view key, Store&& store) {
+        willChange(key);
+        store();
+        didChange(key);
+    }
+    void willChange(std::string_view key);
+    void didChange(std::string_view key);
+    /// Keys whose change may change isReady besides "isReady" itself (a subclass with a
+    /// paused flag answers YES for it).
+    virtual bool affectsReadiness(std::string_view key) const;
+    /// Re-evaluates readiness in the queue holding the operation (if any).
+    void readinessMayHaveChanged();
+    /// Sets the cancellation mark without any announcement (subclasses that announce
+    /// their own cancelled flag elsewhere); answers whether it was newly set. A marked
+    /// operation is ready whatever its dependencies.
+    bool markCancelled();
+    /// The mark set by cancel() or markCancelled(), readable at once from any thread.
+    bool cancellationMarked() const { return cancelled_.load(std::memory_order_acquire); }
+
+private:
+    friend class detail::OperationQueueCore;
+    void ended();
+
+    std::atomic<bool> executing_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> cancelled_{false};
+    std::atomic<bool> endSeen_{false};
+
+    mutable std::mutex mutex_;
+    std::vector<rt::Ref<Operation>> dependencies_;
+    std::vector<rt::Weak<Operation>> dependants_;
+    std::function<void()> completion_;
+    std::weak_ptr<detail::OperationQueueCore> queue_;  // guarded by mutex_
+    // The queue's bookkeeping, guarded by the queue's lock.
+    bool enqueued_ = false;
+    bool dispatched_ = false;
+    std::list<rt::Ref<Operation>>::iterator position_;
+};
+
+}  // namespace fnd

@@ -1,0 +1,132 @@
+#include <fnd/Directories.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <random>
+
+namespace fnd {
+
+namespace {
+
+std::mutex nameMutex;
+std::string& overriddenName() {
+    static std::string name;
+    return name;
+}
+
+rt::Ref<rt::Error> fileError(int code, const std::string& what, const std::string& path) {
+    return rt::Error::withDescription(FileErrorDomain, code, what + " \"" + path + "\": " + std::strerror(code));
+}
+
+std::string executableName() {
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec || exe.filename().empty()) return "application";
+    return exe.filename().string();
+}
+
+}  // namespace
+
+std::string Directories::applicationName() {
+    std::lock_guard lock(nameMutex);
+    if (!overriddenName().empty()) return overriddenName();
+    return executableName();
+}
+
+void Directories::setApplicationName(std::string name) {
+    std::lock_guard lock(nameMutex);
+    overriddenName() = std::move(name);
+}
+
+std::string Directories::join(const std::string& path, const std::string& name) {
+    if (path.empty()) return name;
+    if (path.back() == '/') return path + name;
+    return path + "/" + name;
+}
+
+std::string Directories::library() {
+    std::string base;
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg && xdg[0] == '/') {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = join(home && home[0] ? home : "/tmp", ".local/share");
+    }
+    return join(base, applicationName());
+}
+
+bool writeFileAtomically(const std::string& path, const rt::Data& data, rt::Ref<rt::Error>* error) {
+    namespace fs = std::filesystem;
+    auto fail = [&](int code, const std::string& what, const std::string& file) {
+        if (error) *error = fileError(code, what, file);
+        return false;
+    };
+    fs::path target(path);
+    if (target.has_parent_path()) {
+        std::error_code ec;
+        fs::create_directories(target.parent_path(), ec);
+        if (ec) return fail(ec.value(), "Cannot create the folder of", path);
+    }
+    static std::atomic<unsigned> counter{0};
+    std::string temporary = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1));
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return fail(errno, "Cannot create", temporary);
+    std::size_t written = 0;
+    while (written < data.size()) {
+        ssize_t n = ::write(fd, data.data() + written, data.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int code = errno;
+            ::close(fd);
+            ::unlink(temporary.c_str());
+            return fail(code, "Cannot write", temporary);
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        int code = errno;
+        ::unlink(temporary.c_str());
+        return fail(code, "Cannot flush", temporary);
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        int code = errno;
+        ::unlink(temporary.c_str());
+        return fail(code, "Cannot replace", path);
+    }
+    return true;
+}
+
+std::optional<rt::Data> readFile(const std::string& path, rt::Ref<rt::Error>* error) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (error) *error = fileError(errno, "Cannot open", path);
+        return std::nullopt;
+    }
+    rt::Data data;
+    std::uint8_t buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int code = errno;
+            ::close(fd);
+            if (error) *error = fileError(code, "Cannot read", path);
+            return std::nullopt;
+        }
+        data.insert(data.end(), buffer, buffer + n);
+    }
+    ::close(fd);
+    return data;
+}
+
+}  // namespace fnd

@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <fnd/Directories.h>
+#include <fnd/KeyedArchiver.h>
+#include <fnd/KeyedUnarchiver.h>
+#include <rt/Exception.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Shelf : public rt::Object, public fnd::Coding {
+    RT_CLASS(Shelf, rt::Object)
+public:
+    std::string label;
+    bool locked = false;
+    long long count = 0;
+    double weight = 0;
+    rt::Value items;
+    rt::Ref<Shelf> inner;
+
+    void encodeWithCoder(fnd::KeyedArchiver& coder) const override {
+        coder.encodeObject(label, "label");
+        coder.encodeBool(locked, "locked");
+        coder.encodeInt64(count, "count");
+        coder.encodeDouble(weight, "weight");
+        coder.encodeObject(items, "items");
+        coder.encodeObject(inner ? rt::Value(inner) : rt::Value(), "inner");
+    }
+    void initWithCoder(fnd::KeyedUnarchiver& coder) override {
+        label = coder.decodeObject("label").string();
+        locked = coder.decodeBool("locked");
+        count = coder.decodeInt64("count");
+        weight = coder.decodeDouble("weight");
+        items = coder.decodeObject("items");
+        inner = coder.decodeObject("inner").as<Shelf>();
+    }
+};
+
+// Archivable in form, but never registered for decoding.
+class Stranger : public Shelf {
+    RT_CLASS(Stranger, Shelf)
+};
+
+std::string text(const rt::Data& data) { return std::string(data.begin(), data.end()); }
+rt::Data bytes(const std::string& s) { return rt::Data(s.begin(), s.end()); }
+
+class Archive : public ::testing::Test {
+protected:
+    void SetUp() override { fnd::registerCodingClass<Shelf>(); }
+};
+
+TEST_F(Archive, ObjectsComeBackAsTheirClassWithEveryKindOfValue) {
+    auto shelf = rt::make<Shelf>();
+    shelf->label = "top";
+    shelf->locked = true;
+    shelf->count = -9'000'000'000LL;
+    shelf->weight = 2.0;
+    rt::Dictionary byKey;
+    byKey.set(rt::Value(7), "seven");
+    byKey.set("bytes", rt::Value(rt::Data{0, 1, 2, 250, 255}));
+    shelf->items = rt::Value(rt::Value::Array{rt::Value(1.5), rt::Value(true), rt::Value(3), rt::Value(byKey),
+                                              rt::Value::null(), rt::Value(rt::Date{1234.5})});
+    shelf->inner = rt::make<Shelf>();
+    shelf->inner->label = "nested";
+
+    rt::Ref<rt::Error> error;
+    auto decoded = fnd::KeyedUnarchiver::unarchivedObject(fnd::KeyedArchiver::archivedData(shelf), &error).as<Shelf>();
+    ASSERT_TRUE(decoded) << (error ? error->description() : "");
+    EXPECT_FALSE(error);
+    EXPECT_EQ(decoded->className(), "Shelf");
+    EXPECT_EQ(decoded->label, "top");
+    EXPECT_TRUE(decoded->locked);
+    EXPECT_EQ(decoded->count, -9'000'000'000LL);
+    EXPECT_DOUBLE_EQ(decoded->weight, 2.0);
+    ASSERT_EQ(decoded->items.array().size(), 6u);
+    EXPECT_TRUE(decoded->items.array()[0].numberValue().isFloatingPoint()) << "a double stays a double";
+    EXPECT_EQ(decoded->items.array()[1].numberValue().kind(), rt::Number::Kind::Bool);
+    EXPECT_TRUE(decoded->items.isEqual(shelf->items));
+    ASSERT_TRUE(decoded->inner);
+    EXPECT_EQ(decoded->inner->label, "nested");
+    EXPECT_FALSE(decoded->inner->inner);
+}
+
+TEST_F(Archive, TheFileIsReadableAndVersionedAndMissingKeysReadAsZero) {
+    auto archiver = rt::make<fnd::KeyedArchiver>();
+    archiver->encodeDouble(2.7, "interval");
+    std::string written = text(archiver->finishEncoding());
+    EXPECT_NE(written.find("\"archive\": \"zid.keyed-archive\""), std::string::npos) << written;
+    EXPECT_NE(written.find("\"version\": 1"), std::string::npos) << written;
+    EXPECT_THROW(archiver->encodeBool(true, "late"), rt::Exception);
+
+    auto reader = rt::make<fnd::KeyedUnarchiver>(bytes(written));
+    EXPECT_FALSE(reader->error());
+    EXPECT_EQ(reader->decodeInt64("interval"), 2) << "a double read as an integer truncates";
+    EXPECT_FALSE(reader->containsValueForKey("absent"));
+    EXPECT_TRUE(reader->decodeObject("absent").isNil());
+    EXPECT_EQ(reader->decodeInt64("absent"), 0);
+    EXPECT_FALSE(reader->decodeBool("absent"));
+    EXPECT_EQ(reader->decodeDouble("absent"), 0.0);
+}
+
+TEST_F(Archive, CorruptOrForeignDocumentsAreRefusedWithAnError) {
+    struct Case {
+        const char* document;
+        fnd::KeyedArchiveError code;
+    } cases[] = {
+        {"{ not json", fnd::KeyedArchiveError::Unreadable},
+        {"", fnd::KeyedArchiveError::Unreadable},
+        {R"({"archive":"something else","version":1,"top":{}})", fnd::KeyedArchiveError::NotAnArchive},
+        {R"({"archive":"zid.keyed-archive","version":2,"top":{}})", fnd::KeyedArchiveError::NotAnArchive},
+        {R"({"archive":"zid.keyed-archive","version":1,"top":[]})", fnd::KeyedArchiveError::NotAnArchive},
+        {R"([1,2,3])", fnd::KeyedArchiveError::NotAnArchive},
+        {R"({"archive":"zid.keyed-archive","version":1,"top":{"root":{"$class":"Stranger","values":{}}}})",
+         fnd::KeyedArchiveError::UnknownClass},
+        {R"({"archive":"zid.keyed-archive","version":1,"top":{"root":{"$class":"Queue","values":{}}}})",
+         fnd::KeyedArchiveError::UnknownClass},
+        {R"({"archive":"zid.keyed-archive","version":1,"top":{"root":{"$what":1}}})", fnd::KeyedArchiveError::MalformedValue},
+        {R"({"archive":"zid.keyed-archive","version":1,"top":{"root":{"$data":"***"}}})", fnd::KeyedArchiveError::MalformedValue},
+    };
+    (void)Stranger::staticClass();
+    for (const auto& c : cases) {
+        rt::Ref<rt::Error> error;
+        auto value = fnd::KeyedUnarchiver::unarchivedObject(bytes(c.document), &error);
+        EXPECT_TRUE(value.isNil()) << c.document;
+        ASSERT_TRUE(error) << c.document;
+        EXPECT_EQ(error->domain(), fnd::KeyedArchiveErrorDomain);
+        EXPECT_EQ(error->code(), static_cast<long long>(c.code)) << c.document << ": " << error->description();
+        EXPECT_FALSE(error->localizedDescription().empty());
+    }
+}
+
+TEST_F(Archive, DeepNestingIsRefusedInsteadOfExhaustingTheStack) {
+    std::string deep = R"({"archive":"zid.keyed-archive","version":1,"top":{"root":)";
+    for (int i = 0; i < 5000; ++i) deep += "[";
+    for (int i = 0; i < 5000; ++i) deep += "]";
+    deep += "}}";
+    rt::Ref<rt::Error> error;
+    EXPECT_TRUE(fnd::KeyedUnarchiver::unarchivedObject(bytes(deep), &error).isNil());
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), static_cast<long long>(fnd::KeyedArchiveError::MalformedValue));
+}
+
+TEST_F(Archive, ObjectsThatCannotBeWrittenRaise) {
+    auto loop = rt::make<Shelf>();
+    loop->inner = loop;
+    EXPECT_THROW(fnd::KeyedArchiver::archivedData(loop), rt::Exception);
+    loop->inner = nullptr;  // break the cycle so the object can go
+    EXPECT_THROW(fnd::KeyedArchiver::archivedData(rt::make<rt::Object>()), rt::Exception);
+}
+
+class Files : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("zid-archive-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path dir;
+};
+
+TEST_F(Files, AtomicWriteReplacesTheFileAndLeavesNoTemporaryBehind) {
+    std::string path = (dir / "sub" / "shared.tm").string();
+    ASSERT_TRUE(fnd::writeFileAtomically(path, bytes("first")));
+    ASSERT_TRUE(fnd::writeFileAtomically(path, bytes("second")));
+    auto read = fnd::readFile(path);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(text(*read), "second");
+    int entries = 0;
+    for ([[maybe_unused]] auto& entry : fs::directory_iterator(dir / "sub")) ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST_F(Files, AFailedWriteReportsWhyAndKeepsTheOldContents) {
+    fs::create_directories(dir / "target");  // a directory cannot be replaced by a file
+    std::string path = (dir / "target").string();
+    rt::Ref<rt::Error> error;
+    EXPECT_FALSE(fnd::writeFileAtomically(path, bytes("x"), &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), fnd::FileErrorDomain);
+    EXPECT_NE(error->localizedDescription().find("target"), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(dir / "target"));
+    int entries = 0;
+    for ([[maybe_unused]] auto& entry : fs::directory_iterator(dir)) ++entries;
+    EXPECT_EQ(entries, 1) << "the temporary file is removed";
+
+    rt::Ref<rt::Error> readError;
+    EXPECT_FALSE(fnd::readFile((dir / "missing").string(), &readError));
+    ASSERT_TRUE(readError);
+}
+
+TEST_F(Files, LibraryIsTheApplicationsXdgDataDirectory) {
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    std::string savedValue = saved ? saved : "";
+    const char* home = std::getenv("HOME");
+    std::string savedHome = home ? home : "";
+    fnd::Directories::setApplicationName("player-host");
+    ::setenv("XDG_DATA_HOME", "/data/home", 1);
+    EXPECT_EQ(fnd::Directories::library(), "/data/home/player-host");
+    ::setenv("XDG_DATA_HOME", "relative/not/allowed", 1);
+    ::setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(fnd::Directories::library(), "/home/someone/.local/share/player-host");
+    if (saved) ::setenv("XDG_DATA_HOME", savedValue.c_str(), 1);
+    else ::unsetenv("XDG_DATA_HOME");
+    if (home) ::setenv("HOME", savedHome.c_str(), 1);
+    else ::unsetenv("HOME");
+    fnd::Directories::setApplicationName("");
+}
+
+}  // namespace

@@ -1,0 +1,303 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fnd/OperationQueue.h>
+#include <fnd/RunLoop.h>
+#include <rt/Exception.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Waits (really) until the condition holds or two seconds pass.
+template <class F> bool eventually(F&& condition) {
+    auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+class Recorder {
+public:
+    void add(std::string entry) {
+        std::lock_guard lock(mutex_);
+        entries_.push_back(std::move(entry));
+    }
+    std::vector<std::string> entries() const {
+        std::lock_guard lock(mutex_);
+        return entries_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> entries_;
+};
+
+class BlockOperation : public fnd::Operation {
+    RT_CLASS(BlockOperation, fnd::Operation)
+public:
+    explicit BlockOperation(std::function<void()> work) : work_(std::move(work)) {}
+    void main() override { work_(); }
+
+private:
+    std::function<void()> work_;
+};
+
+// Starts, returns at once, and ends only when finish() is called.
+class ConcurrentOperation : public fnd::Operation {
+    RT_CLASS(ConcurrentOperation, fnd::Operation)
+public:
+    bool isConcurrent() const override { return true; }
+    bool isExecuting() const override { return executing_; }
+    bool isFinished() const override { return finished_; }
+    void start() override {
+        announce("isExecuting", [this] { executing_ = true; });
+        started = true;
+    }
+    void finish() {
+        willChange("isExecuting");
+        willChange("isFinished");
+        executing_ = false;
+        finished_ = true;
+        didChange("isExecuting");
+        didChange("isFinished");
+    }
+    void announceFinishedAgain() { announce("isFinished", [] {}); }
+    std::atomic<bool> started{false};
+
+private:
+    std::atomic<bool> executing_{false};
+    std::atomic<bool> finished_{false};
+};
+
+// Ready only once its gate is opened and "isReady" announced.
+class GatedOperation : public BlockOperation {
+    RT_CLASS(GatedOperation, BlockOperation)
+public:
+    using BlockOperation::BlockOperation;
+    bool isReady() const override { return open_ && BlockOperation::isReady(); }
+    void open() { announce("isReady", [this] { open_ = true; }); }
+
+private:
+    std::atomic<bool> open_{false};
+};
+
+TEST(Operations, DependantStartsOnlyAfterItsDependencyEndsEvenAcrossQueues) {
+    Recorder order;
+    auto first = rt::make<fnd::OperationQueue>();
+    auto second = rt::make<fnd::OperationQueue>();
+    auto slow = rt::make<BlockOperation>([&] {
+        std::this_thread::sleep_for(20ms);
+        order.add("dependency");
+    });
+    auto dependant = rt::make<BlockOperation>([&] { order.add("dependant"); });
+    dependant->addDependency(slow);
+    EXPECT_FALSE(dependant->isReady());
+    second->addOperation(dependant);
+    first->addOperation(slow);
+    ASSERT_TRUE(eventually([&] { return dependant->isFinished(); }));
+    EXPECT_EQ(order.entries(), (std::vector<std::string>{"dependency", "dependant"}));
+    EXPECT_TRUE(eventually([&] { return second->operationCount() == 0; }));
+}
+
+TEST(Operations, ReadinessIsCheckedAgainWhenAnOperationAnnouncesIt) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    std::atomic<bool> ran{false};
+    auto gated = rt::make<GatedOperation>([&] { ran = true; });
+    queue->addOperation(gated);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_FALSE(ran);
+    gated->open();
+    EXPECT_TRUE(eventually([&] { return ran.load(); }));
+}
+
+TEST(Operations, ZeroMaximumRunsNothingAndSuspensionHoldsBackNewStarts) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    EXPECT_EQ(queue->maxConcurrentOperationCount(), -1);
+    queue->setMaxConcurrentOperationCount(0);
+    std::atomic<int> ran{0};
+    queue->addOperation(rt::make<BlockOperation>([&] { ++ran; }));
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(ran, 0);
+
+    queue->setSuspended(true);
+    queue->setMaxConcurrentOperationCount(1);
+    queue->addOperation(rt::make<BlockOperation>([&] { ++ran; }));
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(ran, 0);
+    EXPECT_EQ(queue->operationCount(), 2u);
+
+    queue->setSuspended(false);
+    EXPECT_TRUE(eventually([&] { return ran == 2 && queue->operationCount() == 0; }));
+    EXPECT_THROW(queue->setMaxConcurrentOperationCount(-2), rt::Exception);
+}
+
+TEST(Operations, AConcurrentOperationHoldsItsSlotUntilItAnnouncesItsEnd) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    queue->setMaxConcurrentOperationCount(1);
+    auto concurrent = rt::make<ConcurrentOperation>();
+    std::atomic<bool> nextRan{false};
+    queue->addOperation(concurrent);
+    queue->addOperation(rt::make<BlockOperation>([&] { nextRan = true; }));
+    ASSERT_TRUE(eventually([&] { return concurrent->started.load(); }));
+    std::this_thread::sleep_for(20ms);
+    EXPECT_FALSE(nextRan) << "start() returned, but the work has not ended";
+    EXPECT_EQ(queue->runningCount(), 1u);
+    concurrent->finish();
+    EXPECT_TRUE(eventually([&] { return nextRan.load(); }));
+}
+
+TEST(Operations, CompletionBlockRunsOnceThoughTheEndIsAnnouncedTwice) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    auto concurrent = rt::make<ConcurrentOperation>();
+    std::atomic<int> completions{0};
+    concurrent->setCompletionBlock([&] { ++completions; });
+    queue->addOperation(concurrent);
+    ASSERT_TRUE(eventually([&] { return concurrent->started.load(); }));
+    concurrent->finish();
+    concurrent->announceFinishedAgain();
+    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(queue->operationCount(), 0u);
+    EXPECT_EQ(queue->runningCount(), 0u);
+}
+
+TEST(Operations, CancelAllEndsOperationsThatWaitForDependenciesWithoutRunningThem) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    auto never = rt::make<ConcurrentOperation>();  // never added anywhere: never ends
+    std::atomic<bool> ran{false};
+    auto waiting = rt::make<BlockOperation>([&] { ran = true; });
+    waiting->addDependency(never);
+    queue->addOperation(waiting);
+    std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(queue->operationCount(), 1u);
+    queue->cancelAllOperations();
+    EXPECT_TRUE(eventually([&] { return queue->operationCount() == 0; }));
+    EXPECT_TRUE(waiting->isCancelled());
+    EXPECT_TRUE(waiting->isFinished());
+    EXPECT_FALSE(ran);
+}
+
+TEST(Operations, AnOperationCannotBeAddedTwice) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    queue->setSuspended(true);
+    auto operation = rt::make<BlockOperation>([] {});
+    queue->addOperation(operation);
+    EXPECT_THROW(queue->addOperation(operation), rt::Exception);
+    EXPECT_THROW(rt::make<fnd::OperationQueue>()->addOperation(operation), rt::Exception);
+}
+
+TEST(Operations, AnExceptionFromStartIsRethrownOnTheMainLoop) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    queue->addOperation(rt::make<BlockOperation>([] { throw std::runtime_error("broken body"); }));
+    auto loop = fnd::RunLoop::main();
+    bool thrown = false;
+    auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (!thrown && std::chrono::steady_clock::now() < deadline) {
+        try {
+            loop->runOnce(0.01);
+        } catch (const std::runtime_error& error) {
+            thrown = std::string(error.what()) == "broken body";
+        }
+    }
+    EXPECT_TRUE(thrown);
+}
+
+// ---- under load, many threads (also run under ThreadSanitizer) -----------------
+
+TEST(TaskConcurrencyEngine, MaximumIsHonouredWhileManyThreadsAddOperations) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    queue->setMaxConcurrentOperationCount(4);
+    std::atomic<int> running{0};
+    std::atomic<int> peak{0};
+    std::atomic<int> done{0};
+    constexpr int Producers = 8;
+    constexpr int PerProducer = 50;
+    std::vector<std::thread> producers;
+    for (int p = 0; p < Producers; ++p) {
+        producers.emplace_back([&] {
+            for (int i = 0; i < PerProducer; ++i) {
+                queue->addOperation(rt::make<BlockOperation>([&] {
+                    int now = ++running;
+                    int seen = peak.load();
+                    while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+                    }
+                    std::this_thread::sleep_for(50us);
+                    --running;
+                    ++done;
+                }));
+            }
+        });
+    }
+    for (auto& producer : producers) producer.join();
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(done, Producers * PerProducer);
+    EXPECT_LE(peak, 4);
+    EXPECT_GE(peak, 2) << "the queue should run operations side by side";
+}
+
+TEST(TaskConcurrencyEngine, DependencyChainsAcrossThreadsRunInOrder) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    queue->setMaxConcurrentOperationCount(3);
+    constexpr int Length = 40;
+    std::vector<int> order;
+    std::mutex orderMutex;
+    std::vector<rt::Ref<fnd::Operation>> chain;
+    for (int i = 0; i < Length; ++i) {
+        auto operation = rt::make<BlockOperation>([&, i] {
+            std::lock_guard lock(orderMutex);
+            order.push_back(i);
+        });
+        if (i > 0) operation->addDependency(chain.back());
+        chain.push_back(operation);
+    }
+    // Added from several threads, in reverse, so that readiness alone orders them.
+    std::vector<std::thread> adders;
+    for (int t = 0; t < 4; ++t) {
+        adders.emplace_back([&, t] {
+            for (int i = Length - 1 - t; i >= 0; i -= 4) queue->addOperation(chain[static_cast<std::size_t>(i)]);
+        });
+    }
+    for (auto& adder : adders) adder.join();
+    queue->waitUntilAllOperationsAreFinished();
+    std::vector<int> expected;
+    for (int i = 0; i < Length; ++i) expected.push_back(i);
+    EXPECT_EQ(order, expected);
+}
+
+TEST(TaskConcurrencyEngine, CancellingFromOtherThreadsWhileRunningLeavesNothingBehind) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    queue->setMaxConcurrentOperationCount(4);
+    std::atomic<int> ran{0};
+    std::vector<rt::Ref<fnd::Operation>> all;
+    for (int i = 0; i < 200; ++i) {
+        all.push_back(rt::make<BlockOperation>([&] {
+            std::this_thread::sleep_for(20us);
+            ++ran;
+        }));
+    }
+    std::thread adder([&] {
+        for (auto& operation : all) queue->addOperation(operation);
+    });
+    std::thread canceller([&] {
+        for (std::size_t i = 0; i < all.size(); i += 3) all[i]->cancel();
+    });
+    adder.join();
+    canceller.join();
+    queue->cancelAllOperations();
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(queue->runningCount(), 0u);
+    for (auto& operation : all) EXPECT_TRUE(operation->isFinished());
+    EXPECT_LT(ran, 200);
+}
+
+}  // namespace
