@@ -1,0 +1,45 @@
+#include "LoopbackHttpsServer.h"
+
+#include <openssl/pem.h>
+
+#include <chrono>
+#include <stdexcept>
+
+namespace zidtest {
+
+LoopbackHttpsServer::LoopbackHttpsServer(const TestCertificate& certificate) {
+    BIO* certBio = BIO_new_mem_buf(certificate.certificatePem.data(), static_cast<int>(certificate.certificatePem.size()));
+    X509* cert = PEM_read_bio_X509(certBio, nullptr, nullptr, nullptr);
+    BIO_free(certBio);
+    BIO* keyBio = BIO_new_mem_buf(certificate.privateKeyPem.data(), static_cast<int>(certificate.privateKeyPem.size()));
+    EVP_PKEY* key = PEM_read_bio_PrivateKey(keyBio, nullptr, nullptr, nullptr);
+    BIO_free(keyBio);
+    if (!cert || !key) throw std::runtime_error("loopback server: unreadable certificate or key");
+    server_ = std::make_unique<httplib::SSLServer>(cert, key);
+    X509_free(cert);
+    EVP_PKEY_free(key);
+    if (!server_->is_valid()) throw std::runtime_error("loopback server: TLS setup failed");
+    server_->set_keep_alive_max_count(100);
+}
+
+LoopbackHttpsServer::~LoopbackHttpsServer() { stop(); }
+
+void LoopbackHttpsServer::start() {
+    port_ = server_->bind_to_any_port("127.0.0.1");
+    if (port_ <= 0) throw std::runtime_error("loopback server: cannot bind 127.0.0.1");
+    thread_ = std::thread([this] { server_->listen_after_bind(); });
+    for (int i = 0; i < 500 && !server_->is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+}
+
+void LoopbackHttpsServer::stop() {
+    if (thread_.joinable()) {
+        server_->stop();
+        thread_.join();
+    }
+}
+
+std::string LoopbackHttpsServer::baseURL() const { return "https://" + hostAndPort(); }
+
+std::string LoopbackHttpsServer::hostAndPort() const { return "127.0.0.1:" + std::to_string(port_); }
+
+}  // namespace zidtest
