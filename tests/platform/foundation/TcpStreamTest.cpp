@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fnd/RunLoop.h>
+#include <fnd/TcpStream.h>
+
+#include "LoopbackTcpServer.h"
+
+namespace {
+
+using fnd::TcpStream;
+
+struct Recorder : fnd::TcpStreamDelegate {
+    std::vector<int> events;
+    std::function<void(TcpStream&, int)> also;
+    void streamHandleEvent(TcpStream& stream, int event) override {
+        events.push_back(event);
+        if (also) also(stream, event);
+    }
+    bool saw(int event) const { return std::find(events.begin(), events.end(), event) != events.end(); }
+};
+
+bool runUntil(const std::function<bool()>& done, double seconds = 5) {
+    return fnd::RunLoop::main()->runUntil(done, seconds);
+}
+
+struct Connected {
+    zidtest::LoopbackTcpServer server;
+    std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+    rt::Ref<TcpStream> stream;
+    explicit Connected(int receiveBuffer = 0) : server(0, receiveBuffer) {
+        stream = rt::make<TcpStream>("127.0.0.1", server.port());
+        stream->setDelegate(recorder);
+        stream->open();
+    }
+    bool open() { return runUntil([&] { return stream->status() == TcpStream::Status::Open; }); }
+};
+
+TEST(TcpStreamConnection, OpensAsynchronouslyThenReportsSpaceAndDeliversWrites) {
+    Connected c;
+    EXPECT_EQ(c.stream->status(), TcpStream::Status::Opening);
+    EXPECT_EQ(c.stream->write("too early\n"), -1) << "nothing is queued before the connection stands";
+    ASSERT_TRUE(c.open());
+    runUntil([&] { return c.recorder->events.size() >= 2; });
+    EXPECT_EQ(c.recorder->events, (std::vector<int>{TcpStream::OpenCompleted, TcpStream::HasSpaceAvailable}));
+    EXPECT_EQ(c.stream->write("one\n"), 4);
+    EXPECT_EQ(c.stream->write("two\n"), 4);
+    ASSERT_TRUE(c.server.waitFor([&] { return c.server.received() == "one\ntwo\n"; })) << c.server.received();
+}
+
+TEST(TcpStreamConnection, RefusedConnectionIsAnErrorEventWithAReadableReason) {
+    auto recorder = std::make_shared<Recorder>();
+    auto port = zidtest::unusedLoopbackPort();
+    auto stream = rt::make<TcpStream>("127.0.0.1", port);
+    stream->setDelegate(recorder);
+    stream->open();
+    ASSERT_TRUE(runUntil([&] { return recorder->saw(TcpStream::ErrorOccurred); }));
+    EXPECT_EQ(stream->status(), TcpStream::Status::Error);
+    ASSERT_TRUE(stream->error());
+    EXPECT_EQ(stream->error()->domain(), TcpStream::ErrorDomain);
+    EXPECT_EQ(stream->error()->code(), ECONNREFUSED);
+    EXPECT_NE(stream->error()->localizedDescription().find("127.0.0.1:" + std::to_string(port)), std::string::npos);
+    EXPECT_FALSE(recorder->saw(TcpStream::OpenCompleted));
+}
+
+TEST(TcpStreamConnection, PeerCloseIsTheEndAndTheStreamCanOpenAgain) {
+    Connected c;
+    ASSERT_TRUE(c.open());
+    ASSERT_TRUE(c.server.waitFor([&] { return c.server.clientsConnected() == 1; }));
+    c.server.dropClients();
+    ASSERT_TRUE(runUntil([&] { return c.recorder->saw(TcpStream::EndEncountered); }));
+    EXPECT_EQ(c.stream->status(), TcpStream::Status::AtEnd);
+    EXPECT_EQ(c.stream->write("lost\n"), -1);
+
+    c.stream->open();
+    ASSERT_TRUE(c.open());
+    EXPECT_EQ(c.stream->write("again\n"), 6);
+    ASSERT_TRUE(c.server.waitFor([&] { return c.server.received() == "again\n"; }));
+    EXPECT_EQ(c.server.connectionsAccepted(), 2);
+}
+
+TEST(TcpStreamConnection, CloseSilencesTheStream) {
+    Connected c;
+    c.stream->close();
+    runUntil([] { return false; }, 0.2);
+    EXPECT_TRUE(c.recorder->events.empty());
+    EXPECT_EQ(c.stream->status(), TcpStream::Status::Closed);
+}
+
+TEST(TcpStreamConnection, DelegateMayCloseTheStreamFromAnEvent) {
+    Connected c;
+    c.recorder->also = [](TcpStream& s, int e) {
+        if (e == TcpStream::OpenCompleted) s.close();
+    };
+    runUntil([&] { return !c.recorder->events.empty(); });
+    runUntil([] { return false; }, 0.1);
+    EXPECT_EQ(c.recorder->events, (std::vector<int>{TcpStream::OpenCompleted}));
+}
+
+TEST(TcpStreamReading, ReceivedBytesAreReportedAndRead) {
+    Connected c;
+    ASSERT_TRUE(c.open());
+    ASSERT_TRUE(c.server.waitFor([&] { return c.server.clientsConnected() == 1; }));
+    c.server.sendToClients("hello");
+    ASSERT_TRUE(runUntil([&] { return c.recorder->saw(TcpStream::HasBytesAvailable); }));
+    char buffer[16];
+    std::size_t n = c.stream->read(buffer, sizeof buffer);
+    EXPECT_EQ(std::string(buffer, n), "hello");
+    EXPECT_FALSE(c.stream->hasBytesAvailable());
+}
+
+TEST(TcpStreamWriting, ShortWritesAreBufferedAndDeliveredWholeInOrder) {
+    Connected c(4096);  // a small receive window so the kernel takes writes in pieces
+    c.server.setReading(false);
+    ASSERT_TRUE(c.open());
+    c.stream->setMaxBufferedOutput(std::size_t(1) << 30);
+    std::string expected;
+    // Write until the kernel stops taking everything, then some more.
+    for (int i = 0, extra = 0; extra < 1000 && i < 500000; ++i) {
+        std::string line = "line " + std::to_string(i) + " " + std::string(200, 'x') + "\n";
+        ASSERT_EQ(c.stream->write(line), static_cast<long>(line.size()));
+        expected += line;
+        if (c.stream->bufferedOutput() > 0) ++extra;
+    }
+    EXPECT_GT(c.stream->bufferedOutput(), 0u) << "the peer is not reading: part of the output must wait";
+    c.recorder->events.clear();
+    c.server.setReading(true);
+    ASSERT_TRUE(runUntil([&] { return c.stream->bufferedOutput() == 0; }, 10));
+    ASSERT_TRUE(c.server.waitFor([&] { return c.server.received().size() == expected.size(); }));
+    EXPECT_EQ(c.server.received(), expected);
+    runUntil([&] { return c.recorder->saw(TcpStream::HasSpaceAvailable); }, 1);
+    EXPECT_TRUE(c.recorder->saw(TcpStream::HasSpaceAvailable));
+}
+
+TEST(TcpStreamWriting, AWriteThatDoesNotFitWholeIsRefusedNotCut) {
+    Connected c(4096);
+    c.server.setReading(false);
+    ASSERT_TRUE(c.open());
+    c.stream->setMaxBufferedOutput(64 * 1024);
+    std::string block(16 * 1024, 'y');
+    long accepted = 0;
+    int refusals = 0;
+    for (int i = 0; i < 200; ++i) {
+        long n = c.stream->write(block);
+        if (n == 0) ++refusals;
+        else {
+            ASSERT_EQ(n, static_cast<long>(block.size()));
+            accepted += n;
+        }
+    }
+    EXPECT_GT(refusals, 0);
+    c.server.setReading(true);
+    ASSERT_TRUE(runUntil([&] { return c.server.received().size() == static_cast<std::size_t>(accepted); }, 10));
+    EXPECT_EQ(c.server.received(), std::string(static_cast<std::size_t>(accepted), 'y'));
+}
+
+TEST(TcpStreamWriting, WritesFromManyThreadsNeverInterleave) {
+    Connected c(8192);
+    ASSERT_TRUE(c.open());
+    constexpr int Threads = 6, Lines = 400;
+    std::vector<std::thread> writers;
+    for (int t = 0; t < Threads; ++t) {
+        writers.emplace_back([&, t] {
+            for (int i = 0; i < Lines; ++i) {
+                std::string line = "t" + std::to_string(t) + ":" + std::to_string(i) + ":" + std::string(300, char('a' + t)) + "\n";
+                while (c.stream->write(line) == 0) std::this_thread::yield();
+            }
+        });
+    }
+    // The loop keeps flushing meanwhile.
+    runUntil([&] {
+        for (auto& w : writers)
+            if (w.joinable()) return false;
+        return true;
+    }, 0.5);
+    for (auto& w : writers) w.join();
+    runUntil([&] { return c.stream->bufferedOutput() == 0; }, 10);
+    ASSERT_TRUE(c.server.waitFor([&] {
+        auto r = c.server.received();
+        return std::count(r.begin(), r.end(), '\n') == Threads * Lines;
+    }, 10));
+    std::set<std::string> seen;
+    std::string all = c.server.received();
+    std::size_t start = 0;
+    while (start < all.size()) {
+        auto end = all.find('\n', start);
+        std::string line = all.substr(start, end - start);
+        start = end + 1;
+        auto first = line.find(':'), second = line.find(':', first + 1);
+        ASSERT_NE(second, std::string::npos) << line;
+        int t = std::stoi(line.substr(1, first - 1));
+        EXPECT_EQ(line.substr(second + 1), std::string(300, char('a' + t))) << "a line was cut or mixed";
+        seen.insert(line.substr(0, second));
+    }
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(Threads * Lines));
+}
+
+}  // namespace
