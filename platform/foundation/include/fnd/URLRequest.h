@@ -1,0 +1,55 @@
+#pragma once
+// A URL request's description: URL, method, header fields in the order they were set,
+// and an optional body.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <rt/Object.h>
+#include <rt/Value.h>
+
+namespace fnd {
+
+/// The error domain of URL loading failures and its common codes.
+inline constexpr const char* URLErrorDomain = "URLErrorDomain";
+enum URLErrorCode : long long {
+    URLErrorTimedOut = -1001,
+    URLErrorNetworkConnectionLost = -1005,
+    URLErrorNotConnectedToInternet = -1009,
+};
+
+class URLRequest : public rt::Object {
+    RT_CLASS(URLRequest, rt::Object)
+public:
+    explicit URLRequest(std::string url = {});
+
+    const std::string& url() const { return url_; }
+    void setURL(std::string url) { url_ = std::move(url); }
+    /// "GET" unless set.
+    const std::string& httpMethod() const { return method_; }
+    void setHTTPMethod(std::string method) { method_ = std::move(method); }
+
+    /// Header names compare without regard to case; the first spelling is kept.
+    std::optional<std::string> valueForHTTPHeaderField(std::string_view name) const;
+    /// Sets (or with nothing removes) a field; a new field goes to the end.
+    void setValueForHTTPHeaderField(std::optional<std::string> value, std::string_view name);
+    /// Appends to a field's value with ", " (or adds the field).
+    void addValueForHTTPHeaderField(std::string_view value, std::string_view name);
+    const std::vector<std::pair<std::string, std::string>>& allHTTPHeaderFields() const { return headers_; }
+
+    const std::optional<rt::Data>& httpBody() const { return body_; }
+    void setHTTPBody(std::optional<rt::Data> body) { body_ = std::move(body); }
+
+    std::string description() const override;
+
+private:
+    std::string url_;
+    std::string method_ = "GET";
+    std::vector<std::pair<std::string, std::string>> headers_;
+    std::optional<rt::Data> body_;
+};
+
+}  // namespace fnd

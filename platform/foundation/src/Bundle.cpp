@@ -1,0 +1,200 @@
+#include <fnd/Bundle.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <unordered_map>
+
+#include <fnd/Locale.h>
+#include <fnd/Paths.h>
+
+// Where the project's resource bundles live. The build passes both; the fallbacks keep
+// the platform layer usable when it is compiled on its own.
+#ifndef ZID_RESOURCE_INSTALL_SUBDIR
+#define ZID_RESOURCE_INSTALL_SUBDIR "share/zidoredider"
+#endif
+#ifndef ZID_RESOURCE_INSTALL_DIR
+#define ZID_RESOURCE_INSTALL_DIR "/usr/local/" ZID_RESOURCE_INSTALL_SUBDIR
+#endif
+#ifndef ZID_RESOURCE_SOURCE_DIR
+#define ZID_RESOURCE_SOURCE_DIR ""
+#endif
+
+namespace fs = std::filesystem;
+
+namespace fnd {
+
+namespace {
+
+std::mutex& registryMutex() {
+    static std::mutex m;
+    return m;
+}
+std::unordered_map<std::string, rt::Ref<Bundle>>& registry() {
+    static std::unordered_map<std::string, rt::Ref<Bundle>> bundles;
+    return bundles;
+}
+std::string& mainPath() {
+    static std::string path;
+    return path;
+}
+
+bool isDirectory(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::is_directory(path, ec);
+}
+
+std::string normalized(const std::string& path) {
+    std::error_code ec;
+    fs::path p = fs::weakly_canonical(path, ec);
+    return ec ? fs::path(path).lexically_normal().string() : p.string();
+}
+
+// "pt_BR" and "pt-br" name the same localization.
+std::string localizationKey(std::string_view name) {
+    std::string out(name);
+    for (char& c : out) c = c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string languageOf(const std::string& key) { return key.substr(0, key.find('-')); }
+
+}  // namespace
+
+Bundle::Bundle(std::string path) : path_(std::move(path)) {}
+
+rt::Ref<Bundle> Bundle::bundleWithPath(const std::string& path) {
+    if (!isDirectory(path)) return nullptr;
+    std::string key = normalized(path);
+    std::lock_guard lock(registryMutex());
+    auto& slot = registry()[key];
+    if (!slot) slot = rt::make<Bundle>(key);
+    return slot;
+}
+
+rt::Ref<Bundle> Bundle::main() {
+    std::string path;
+    {
+        std::lock_guard lock(registryMutex());
+        path = mainPath();
+    }
+    if (path.empty()) path = executableDirectory();
+    if (auto bundle = bundleWithPath(path)) return bundle;
+    // A main bundle always exists; a missing directory simply holds nothing.
+    return rt::make<Bundle>(path.empty() ? std::string(".") : path);
+}
+
+void Bundle::setMainBundlePath(std::string path) {
+    std::lock_guard lock(registryMutex());
+    mainPath() = std::move(path);
+}
+
+std::vector<std::string> Bundle::frameworkSearchDirectories() {
+    std::vector<std::string> dirs;
+    if (std::string exe = executableDirectory(); !exe.empty())
+        dirs.push_back(joinPath(joinPath(exe, ".."), ZID_RESOURCE_INSTALL_SUBDIR));
+    dirs.emplace_back(ZID_RESOURCE_INSTALL_DIR);
+    if (std::string_view(ZID_RESOURCE_SOURCE_DIR).size()) dirs.emplace_back(ZID_RESOURCE_SOURCE_DIR);
+    return dirs;
+}
+
+std::vector<rt::Ref<Bundle>> Bundle::allFrameworks() {
+    std::vector<rt::Ref<Bundle>> out;
+    for (const auto& dir : frameworkSearchDirectories()) {
+        auto bundle = bundleWithPath(dir);
+        if (bundle && std::find(out.begin(), out.end(), bundle) == out.end()) out.push_back(bundle);
+    }
+    return out;
+}
+
+std::optional<std::string> Bundle::pathForResource(std::string_view name, std::string_view extension) const {
+    std::string file(name);
+    if (!extension.empty()) file += "." + std::string(extension);
+    std::error_code ec;
+    std::string top = joinPath(path_, file);
+    if (fs::exists(top, ec)) return top;
+    for (const auto& loc : preferredLocalizations()) {
+        std::string localized = joinPath(joinPath(path_, loc + ".lproj"), file);
+        if (fs::exists(localized, ec)) return localized;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> Bundle::pathsForResourcesOfType(std::string_view extension) const {
+    std::vector<std::string> out;
+    std::error_code ec;
+    std::string suffix = "." + std::string(extension);
+    for (fs::directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            out.push_back(it->path().string());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<std::string> Bundle::localizations() const {
+    std::vector<std::string> out;
+    for (const auto& p : pathsForResourcesOfType("lproj")) {
+        std::string name = fs::path(p).filename().string();
+        out.push_back(name.substr(0, name.size() - 6));
+    }
+    return out;
+}
+
+std::vector<std::string> Bundle::preferredLocalizations() const {
+    std::vector<std::string> available = localizations();
+    std::vector<std::string> out;
+    auto add = [&](const std::string& loc) {
+        if (std::find(out.begin(), out.end(), loc) == out.end()) out.push_back(loc);
+    };
+    auto matching = [&](auto&& predicate) {
+        for (const auto& loc : available)
+            if (predicate(localizationKey(loc))) add(loc);
+    };
+    for (const auto& language : Locale::preferredLanguages()) {
+        std::string wanted = localizationKey(language);
+        matching([&](const std::string& k) { return k == wanted; });
+        matching([&](const std::string& k) { return k == languageOf(wanted); });
+    }
+    matching([](const std::string& k) { return k == "en"; });
+    matching([](const std::string& k) { return k == "base"; });
+    if (out.empty() && !available.empty()) out.push_back(available.front());
+    return out;
+}
+
+const StringsTable* Bundle::table(const std::string& localization, const std::string& tableName) const {
+    std::lock_guard lock(mutex_);
+    auto key = std::make_pair(localization, tableName);
+    auto it = tables_.find(key);
+    if (it == tables_.end()) {
+        std::string file = joinPath(joinPath(path_, localization + ".lproj"), tableName + ".strings");
+        std::error_code ec;
+        std::optional<StringsTable> loaded;
+        if (fs::exists(file, ec)) {
+            StringsFileError error;
+            loaded = loadStringsFile(file, &error);
+            if (!loaded)  // a broken table is reported once and then reads as empty
+                std::fprintf(stderr, "fnd::Bundle: strings table %s is not readable (line %d: %s)\n", file.c_str(),
+                             error.line, error.message.c_str());
+        }
+        it = tables_.emplace(key, std::move(loaded)).first;
+    }
+    return it->second ? &*it->second : nullptr;
+}
+
+std::string Bundle::localizedStringForKey(std::string_view key, std::string_view value, std::string_view tableName) const {
+    std::string name = tableName.empty() ? std::string("Localizable") : std::string(tableName);
+    std::string k(key);
+    for (const auto& loc : preferredLocalizations()) {
+        if (const StringsTable* t = table(loc, name)) {
+            if (auto it = t->find(k); it != t->end()) return it->second;
+        }
+    }
+    return value.empty() ? k : std::string(value);
+}
+
+std::string Bundle::description() const { return "<Bundle " + path_ + ">"; }
+
+}  // namespace fnd

@@ -1,0 +1,35 @@
+# Installs the resource bundles into a scratch prefix, runs the probe from that
+# prefix's bin/ and checks that every bundle was found inside the prefix.
+# Inputs: BUILD_DIR, PROBE, WORK_DIR, DATA_SUBDIR.
+
+file(REMOVE_RECURSE "${WORK_DIR}")
+set(prefix "${WORK_DIR}/prefix")
+execute_process(
+  COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}" --component zid_resources
+  RESULT_VARIABLE rc OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "installing the resources failed (${rc})")
+endif()
+
+file(MAKE_DIRECTORY "${prefix}/bin")
+file(COPY "${PROBE}" DESTINATION "${prefix}/bin")
+get_filename_component(probe_name "${PROBE}" NAME)
+execute_process(COMMAND "${prefix}/bin/${probe_name}"
+                WORKING_DIRECTORY "${WORK_DIR}"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+message(STATUS "probe said:\n${out}${err}")
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "the installed probe did not find its bundles or texts")
+endif()
+
+file(REAL_PATH "${prefix}/${DATA_SUBDIR}" data_dir)
+foreach(name QXFoundation RuzEzo RudoreVaz)
+  string(FIND "${out}" "${name}=${data_dir}/${name}.bundle" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${name}.bundle was not found in the installed prefix ${data_dir}")
+  endif()
+endforeach()
+if(NOT out MATCHES "text=just now")
+  message(FATAL_ERROR "the installed strings table was not read")
+endif()
+file(REMOVE_RECURSE "${WORK_DIR}")
