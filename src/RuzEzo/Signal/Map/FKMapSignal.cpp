@@ -1,0 +1,22 @@
+#include <RuzEzo/Signal/Map/FKMapSignal.h>
+
+#include <rt/Format.h>
+
+namespace zid {
+
+rt::Ref<FKMapSignal> FKMapSignal::signalWithSignal(const FKSignalRef& source, MapBlock map) {
+    // The block is in place before the source replays its value.
+    auto signal = rt::make<FKMapSignal>(std::move(map));
+    signal->setSourceSignal(source);
+    return signal;
+}
+
+void FKMapSignal::valueReceived(const rt::Value& value) {
+    if (map_) setValue(map_(value));
+}
+
+std::string FKMapSignal::description() const {
+    return FKProxySignal::description() + rt::format("sourceSignal:%@", sourceSignal());
+}
+
+}  // namespace zid

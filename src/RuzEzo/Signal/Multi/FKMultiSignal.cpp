@@ -1,0 +1,64 @@
+#include <RuzEzo/Signal/Multi/FKMultiSignal.h>
+
+#include <QXFoundation/Extensions/NilHandling.h>
+#include <rt/Format.h>
+
+namespace zid {
+
+rt::Ref<FKMultiSignal> FKMultiSignal::signalWithSignals(std::vector<FKSignalRef> signals) {
+    auto signal = rt::make<FKMultiSignal>();
+    signal->setSignals(std::move(signals));
+    return signal;
+}
+
+void FKMultiSignal::setSignals(std::vector<FKSignalRef> signals) {
+    auto keepAlive = selfSignal();
+    signals_ = std::move(signals);
+    rt::Weak<FKMultiSignal> weakSelf = std::static_pointer_cast<FKMultiSignal>(keepAlive);
+    // Iterate over a copy: a replay may close this signal and drop the list.
+    std::vector<FKSignalRef> sources = signals_;
+    for (const FKSignalRef& source : sources) {
+        if (!source) continue;
+        auto subscription = source->addValueHandler(
+            [weakSelf](const rt::Value& value) {
+                if (auto self = weakSelf.lock()) self->onValue(value);
+            },
+            [weakSelf] {
+                if (auto self = weakSelf.lock()) self->onClose();
+            });
+        handlers_.push_back(AutoDisposable::disposableWithDisposable(std::move(subscription)));
+    }
+    updateValue();
+}
+
+void FKMultiSignal::updateValue() {
+    // After the close the sources are gone; a late value from one of them has nothing
+    // meaningful to compute, so it is ignored.
+    if (isClosed()) return;
+    rt::Value::Array values;
+    values.reserve(signals_.size());
+    for (const FKSignalRef& source : signals_) values.push_back(nullify(source ? source->lastValue() : rt::Value()));
+    setValue(rt::Value(std::move(values)));
+}
+
+void FKMultiSignal::onValue(const rt::Value&) { updateValue(); }
+
+void FKMultiSignal::onClose() {
+    auto keepAlive = selfSignal();
+    signals_.clear();
+    close();
+}
+
+bool FKMultiSignal::repetitive() const {
+    for (const FKSignalRef& source : signals_)
+        if (source && source->repetitive()) return true;
+    return false;
+}
+
+std::string FKMultiSignal::description() const {
+    rt::Value::Array sources;
+    for (const FKSignalRef& source : signals_) sources.push_back(source ? rt::Value(source) : rt::Value::null());
+    return FKSignal::description() + rt::format(" signals:%@", rt::Value(std::move(sources)));
+}
+
+}  // namespace zid

@@ -1,0 +1,41 @@
+#include <RuzEzo/Signal/Proxy/FKProxySignal.h>
+
+namespace zid {
+
+rt::Ref<FKProxySignal> FKProxySignal::signalWithSignal(const FKSignalRef& source) {
+    auto proxy = rt::make<FKProxySignal>();
+    proxy->setSourceSignal(source);
+    return proxy;
+}
+
+void FKProxySignal::setSourceSignal(FKSignalRef source) {
+    auto keepAlive = selfSignal();
+    if (auto previous = signalHandler_.exchange(nullptr)) previous->dispose();
+    sourceSignal_ = std::move(source);
+    if (!sourceSignal_) return;
+    rt::Weak<FKProxySignal> weakSelf = std::static_pointer_cast<FKProxySignal>(keepAlive);
+    // Hold the source locally: the replay inside the subscription may replace it.
+    FKSignalRef source_ = sourceSignal_;
+    auto subscription = source_->addValueHandler(
+        [weakSelf](const rt::Value& value) {
+            if (auto proxy = weakSelf.lock()) proxy->valueReceived(value);
+        },
+        [weakSelf] {
+            if (auto proxy = weakSelf.lock()) {
+                proxy->setSourceSignal(nullptr);
+                proxy->close();
+            }
+        });
+    signalHandler_.store(std::move(subscription));
+}
+
+void FKProxySignal::valueReceived(const rt::Value& value) { setValue(value); }
+
+bool FKProxySignal::repetitive() const { return sourceSignal_ ? sourceSignal_->repetitive() : false; }
+
+void FKProxySignal::willDestroy() {
+    if (auto handler = signalHandler_.exchange(nullptr)) handler->dispose();
+    FKSignal::willDestroy();
+}
+
+}  // namespace zid

@@ -1,0 +1,20 @@
+#include <RuzEzo/Signal/Skip/FKSkippableProxySignal.h>
+
+namespace zid {
+
+rt::Ref<FKSkippableProxySignal> FKSkippableProxySignal::signalWithSignal(const FKSignalRef& source,
+                                                                         unsigned long long skip) {
+    auto signal = rt::make<FKSkippableProxySignal>(skip);
+    signal->setSourceSignal(source);
+    return signal;
+}
+
+void FKSkippableProxySignal::valueReceived(const rt::Value& value) {
+    if (skipCount_ > 0) {
+        --skipCount_;
+        return;
+    }
+    setValue(value);
+}
+
+}  // namespace zid

@@ -1,0 +1,65 @@
+#include <RuzEzo/Signal/Switch/FKSwitchSignal.h>
+
+namespace zid {
+
+rt::Ref<FKSwitchSignal> FKSwitchSignal::signalWithCondition(const FKSignalRef& condition, const rt::Dictionary& cases) {
+    auto signal = rt::make<FKSwitchSignal>();
+    signal->setCases(cases);
+    signal->setCondition(condition);
+    signal->resetValue();
+    return signal;
+}
+
+void FKSwitchSignal::subscribe(const FKSignalRef& source) {
+    if (!source) return;
+    rt::Weak<FKSwitchSignal> weakSelf = std::static_pointer_cast<FKSwitchSignal>(selfSignal());
+    handlers_.push_back(AutoDisposable::disposableWithDisposable(source->addValueHandler(
+        [weakSelf](const rt::Value& value) {
+            if (auto self = weakSelf.lock()) self->onValue(value);
+        },
+        [weakSelf] {
+            if (auto self = weakSelf.lock()) self->onClose();
+        })));
+}
+
+void FKSwitchSignal::setCases(rt::Dictionary cases) {
+    auto keepAlive = selfSignal();
+    cases_ = std::move(cases);
+    const rt::Dictionary snapshot = cases_;
+    for (const auto& [key, value] : snapshot.entries()) subscribe(value.as<FKSignal>());
+}
+
+void FKSwitchSignal::setCondition(FKSignalRef condition) {
+    auto keepAlive = selfSignal();
+    condition_ = std::move(condition);
+    FKSignalRef source = condition_;
+    subscribe(source);
+}
+
+void FKSwitchSignal::resetValue() {
+    rt::Value c = condition_ ? condition_->lastValue() : rt::Value();
+    if (!c.isNil()) {
+        for (const auto& [key, value] : cases_.entries()) {
+            if (key.isEqual(c)) {
+                auto chosen = value.as<FKSignal>();
+                setValue(chosen ? chosen->lastValue() : rt::Value());
+                return;
+            }
+        }
+    }
+    setValue(rt::Value());
+}
+
+void FKSwitchSignal::onValue(const rt::Value&) { resetValue(); }
+
+void FKSwitchSignal::onClose() { close(); }
+
+bool FKSwitchSignal::repetitive() const {
+    for (const auto& [key, value] : cases_.entries()) {
+        auto signal = value.as<FKSignal>();
+        if (signal && signal->repetitive()) return true;
+    }
+    return false;
+}
+
+}  // namespace zid
