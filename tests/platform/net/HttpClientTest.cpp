@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include <fnd/Queue.h>
+#include <fnd/RunLoop.h>
+#include <net/HttpClient.h>
+#include <rt/Exception.h>
+
+#include "LoopbackHttpsServer.h"
+#include "TestCertificates.h"
+
+namespace {
+
+using net::HttpClient;
+using net::HttpResult;
+using net::NetworkError;
+
+bool hasCode(const HttpResult& result, NetworkError code) {
+    return result.error && result.error->domain() == net::kNetworkErrorDomain &&
+           result.error->code() == static_cast<long long>(code);
+}
+
+class HttpClientTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        authority = new zidtest::TestCertificateAuthority();
+        serverCertificate = new zidtest::TestCertificate(authority->issueServerCertificate());
+    }
+    static void TearDownTestSuite() {
+        delete serverCertificate;
+        delete authority;
+    }
+
+    void SetUp() override {
+        server = std::make_unique<zidtest::LoopbackHttpsServer>(*serverCertificate);
+        auto& http = server->http();
+        http.Get("/hello", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_header("X-Echo", req.get_header_value("X-Probe"));
+            res.set_content("hello", "text/plain");
+        });
+        http.Post("/echo", [](const httplib::Request& req, httplib::Response& res) {
+            res.status = 201;
+            res.set_content(req.body, req.get_header_value("Content-Type"));
+        });
+        http.Get("/fail", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 503;
+            res.set_content("down", "text/plain");
+        });
+        http.Get("/slow", [](const httplib::Request&, httplib::Response& res) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            res.set_content("late", "text/plain");
+        });
+        http.Get("/big", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(std::string(5000, 'x'), "text/plain");
+        });
+        http.Get("/moved", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/hello"); });
+        server->start();
+        client = rt::make<HttpClient>();
+        client->setExtraTrustAnchors(authority->certificatePem());
+    }
+
+    std::string url(const std::string& path) const { return server->baseURL() + path; }
+
+    static inline zidtest::TestCertificateAuthority* authority = nullptr;
+    static inline zidtest::TestCertificate* serverCertificate = nullptr;
+    std::unique_ptr<zidtest::LoopbackHttpsServer> server;
+    rt::Ref<HttpClient> client;
+};
+
+TEST_F(HttpClientTest, SynchronousGetAndPostOverTrustedTls) {
+    HttpResult got = client->get(url("/hello"), {{"X-Probe", "abc"}}, 5);
+    ASSERT_TRUE(got.ok()) << got.error->description();
+    EXPECT_EQ(got.response->status, 200);
+    EXPECT_EQ(got.response->body, "hello");
+    EXPECT_EQ(got.response->header("x-echo"), "abc");  // header names ignore case
+    EXPECT_EQ(got.response->header("Content-Type"), "text/plain");
+
+    HttpResult posted = client->post(url("/echo"), R"([{"a":1}])", {{"Content-Type", "application/json"}}, 5);
+    ASSERT_TRUE(posted.ok()) << posted.error->description();
+    EXPECT_EQ(posted.response->status, 201);
+    EXPECT_EQ(posted.response->body, R"([{"a":1}])");
+    EXPECT_EQ(posted.response->header("Content-Type"), "application/json");
+
+    // An error status is still a response; a redirect is followed.
+    HttpResult failed = client->get(url("/fail"));
+    ASSERT_TRUE(failed.ok());
+    EXPECT_EQ(failed.response->status, 503);
+    EXPECT_FALSE(failed.response->isSuccess());
+    HttpResult moved = client->get(url("/moved"));
+    ASSERT_TRUE(moved.ok());
+    EXPECT_EQ(moved.response->body, "hello");
+    EXPECT_EQ(moved.response->url, url("/hello"));
+}
+
+TEST_F(HttpClientTest, RefusesServersItDoesNotTrust) {
+    auto stranger = rt::make<HttpClient>();  // system anchors only
+    HttpResult result = stranger->get(url("/hello"), {}, 5);
+    ASSERT_FALSE(result.ok());
+    EXPECT_TRUE(hasCode(result, NetworkError::ServerCertificateUntrusted)) << result.error->description();
+    EXPECT_NE(result.error->localizedDescription().find(url("/hello")), std::string::npos);
+
+    zidtest::TestCertificateAuthority otherAuthority("Another Authority");
+    stranger->setExtraTrustAnchors(otherAuthority.certificatePem());
+    EXPECT_TRUE(hasCode(stranger->get(url("/hello"), {}, 5), NetworkError::ServerCertificateUntrusted));
+
+    // Removing the extra anchors withdraws the trust they gave.
+    client->setExtraTrustAnchors("");
+    EXPECT_FALSE(client->hasExtraTrustAnchors());
+    EXPECT_TRUE(hasCode(client->get(url("/hello"), {}, 5), NetworkError::ServerCertificateUntrusted));
+    EXPECT_THROW(client->setExtraTrustAnchors("not a certificate"), rt::Exception);
+}
+
+TEST_F(HttpClientTest, EveryRequestIsBoundedInTime) {
+    auto started = std::chrono::steady_clock::now();
+    HttpResult result = client->get(url("/slow"), {}, 0.2);
+    double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_TRUE(hasCode(result, NetworkError::TimedOut));
+    EXPECT_LT(elapsed, 1.2);
+
+    // Requests without a time-out of their own get the client's default, and that is capped.
+    EXPECT_DOUBLE_EQ(client->effectiveTimeout(net::HttpRequest::get("x")), HttpClient::kDefaultTimeout);
+    EXPECT_DOUBLE_EQ(client->effectiveTimeout(net::HttpRequest::get("x", {}, -1)), HttpClient::kDefaultTimeout);
+    EXPECT_DOUBLE_EQ(client->effectiveTimeout(net::HttpRequest::get("x", {}, 1e9)), HttpClient::kMaxTimeout);
+    client->setDefaultTimeout(0.2);
+    EXPECT_TRUE(hasCode(client->get(url("/slow")), NetworkError::TimedOut));
+    EXPECT_THROW(client->setDefaultTimeout(0), rt::Exception);
+    EXPECT_THROW(client->setDefaultTimeout(HttpClient::kMaxTimeout + 1), rt::Exception);
+}
+
+TEST_F(HttpClientTest, RejectsWhatItMustNotFetch) {
+    EXPECT_TRUE(hasCode(client->get("file:///etc/passwd"), NetworkError::BadURL));
+    EXPECT_TRUE(hasCode(client->get("ftp://127.0.0.1/"), NetworkError::BadURL));
+    EXPECT_TRUE(hasCode(client->get(url("/hello"), {{"X-Bad", "a\r\nInjected: yes"}}), NetworkError::BadURL));
+
+    client->setMaxResponseBytes(1000);
+    EXPECT_TRUE(hasCode(client->get(url("/big")), NetworkError::ResponseTooLarge));
+
+    // A port nobody listens on.
+    int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(probe);
+    HttpResult refused = client->get("https://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/", {}, 5);
+    EXPECT_TRUE(hasCode(refused, NetworkError::CannotConnect)) << refused.error->description();
+}
+
+TEST_F(HttpClientTest, AsynchronousResultsArriveOnTheCallersLoop) {
+    auto loop = fnd::RunLoop::main();
+    std::vector<std::string> bodies;
+    std::thread::id reportedOn;
+    client->getAsync(url("/hello"), [&](const HttpResult& result) {
+        reportedOn = std::this_thread::get_id();
+        bodies.push_back(result.ok() ? result.response->body : result.error->description());
+    });
+    auto posting = client->postAsync(url("/echo"), "payload", [&](const HttpResult& result) {
+        bodies.push_back(result.ok() ? result.response->body : result.error->description());
+    });
+    EXPECT_TRUE(bodies.empty());  // never reported inside the call
+    ASSERT_TRUE(loop->runUntil([&] { return bodies.size() == 2; }, 10));
+    EXPECT_EQ(reportedOn, std::this_thread::get_id());
+    EXPECT_TRUE(posting->isFinished());
+    std::sort(bodies.begin(), bodies.end());
+    EXPECT_EQ(bodies, (std::vector<std::string>{"hello", "payload"}));
+
+    // A bad URL is reported asynchronously too, and a time-out reaches the loop.
+    rt::Ref<rt::Error> badURL, timedOut;
+    client->getAsync("gopher://x", [&](const HttpResult& result) { badURL = result.error; });
+    client->getAsync(url("/slow"), [&](const HttpResult& result) { timedOut = result.error; }, {}, 0.2);
+    EXPECT_FALSE(badURL);
+    ASSERT_TRUE(loop->runUntil([&] { return badURL && timedOut; }, 10));
+    EXPECT_EQ(badURL->code(), static_cast<long long>(NetworkError::BadURL));
+    EXPECT_EQ(timedOut->code(), static_cast<long long>(NetworkError::TimedOut));
+}
+
+TEST_F(HttpClientTest, AsynchronousResultsFollowTheirQueue) {
+    auto queue = fnd::Queue::serial("http test queue");
+    std::atomic<bool> done{false};
+    std::atomic<bool> onQueue{false};
+    queue->async([&] {
+        client->getAsync(url("/hello"), [&](const HttpResult& result) {
+            onQueue = queue->isCurrent() && result.ok();
+            done = true;
+        });
+    });
+    for (int i = 0; i < 1000 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(done);
+    EXPECT_TRUE(onQueue);
+}
+
+TEST_F(HttpClientTest, CancelledOrOrphanedRequestsAreAccountedFor) {
+    auto loop = fnd::RunLoop::main();
+    bool cancelledReported = false;
+    auto task = client->getAsync(url("/slow"), [&](const HttpResult&) { cancelledReported = true; });
+    task->cancel();
+    EXPECT_TRUE(task->isCancelled());
+    loop->runFor(0.3);
+    EXPECT_FALSE(cancelledReported);
+
+    // Releasing the client ends its transfers and says so.
+    rt::Ref<rt::Error> orphaned;
+    client->getAsync(url("/slow"), [&](const HttpResult& result) { orphaned = result.error; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    client.reset();
+    ASSERT_TRUE(loop->runUntil([&] { return orphaned != nullptr; }, 5));
+    EXPECT_EQ(orphaned->code(), static_cast<long long>(NetworkError::Cancelled));
+}
+
+}  // namespace
