@@ -24,12 +24,20 @@ rt::Value mapText(const rt::Value& v, std::string (*transform)(const std::string
     return rt::Value(transform(v.isString() ? v.string() : v.description()));
 }
 
+// Integers and text by their integer reading, everything else by its double reading;
+// out-of-range values stop at the ends of the int range.
 int intOf(const rt::Value& v) {
-    if (v.isNumber() || v.isString()) return v.intValue();
+    constexpr int kMax = std::numeric_limits<int>::max(), kMin = std::numeric_limits<int>::min();
+    if ((v.isNumber() && !v.number()->isFloatingPoint()) || v.isString()) {
+        if (v.isNumber() && v.number()->isUnsigned() && v.number()->unsignedLongLongValue() > static_cast<unsigned long long>(kMax))
+            return kMax;
+        long long n = v.longLongValue();
+        return n > kMax ? kMax : (n < kMin ? kMin : static_cast<int>(n));
+    }
     double d = v.doubleValue();
     if (std::isnan(d)) return 0;
-    if (d >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
-    if (d <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
+    if (d >= static_cast<double>(kMax)) return kMax;
+    if (d <= static_cast<double>(kMin)) return kMin;
     return static_cast<int>(d);
 }
 
