@@ -26,10 +26,10 @@ FKBindingRef FKKeypathBindingInfo::binding() {
     return bindingWithKeypath(*owner, keypath_);
 }
 
-rt::Ref<FKSignalBinder> FKSignalBinder::sharedInstance() {
+FKSignalBinder& FKSignalBinder::sharedInstance() {
     // Made once, even when two threads ask first at the same time; never released.
     static const rt::Ref<FKSignalBinder>* shared = new rt::Ref<FKSignalBinder>(rt::make<FKSignalBinder>());
-    return *shared;
+    return **shared;
 }
 
 void FKSignalBinder::setObject(const FKSignalRef& signal, const FKBindingInfoRef& forKeyedSubscript) {

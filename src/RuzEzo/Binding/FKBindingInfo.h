@@ -52,7 +52,8 @@ using FKBindingInfoRef = rt::Ref<FKBindingInfo>;
 class FKSignalBinder : public rt::Object {
     RT_CLASS(FKSignalBinder, rt::Object)
 public:
-    static rt::Ref<FKSignalBinder> sharedInstance();
+    /// The one binder of the process (made on first use, never released).
+    static FKSignalBinder& sharedInstance();
 
     /// Sends bindWithSignal to the descriptor.
     void setObject(const FKSignalRef& signal, const FKBindingInfoRef& forKeyedSubscript);
