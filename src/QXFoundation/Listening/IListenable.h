@@ -35,8 +35,14 @@
 //   willChange(n) / didChange(n)               objectWillChange(n) / objectDidChange(n) of
 //                                              every IObjectChangeListener
 //
+// A listener that answers Protocol only dynamically (a trampoline for it, a class adopting
+// it by name) is reached when the protocol registered a stand-in (rt/StandIn.h); the
+// stand-in sends each call to the listener's proxy, so the listener gets it, a void call
+// it lacks is dropped, and a call with a result it lacks raises.
+//
 // The untyped forms hand out each listener's ListenerProxy, to which messages are sent
-// by selector (see ListenerProxy.h). There is no lock: a notifier's table belongs to one
+// by selector (see ListenerProxy.h):
+//   zid::notifyListeners(*thing, [&](zid::ListenerProxy& p) { p.send(rt::sel("thingDidMove:"), thing); }); There is no lock: a notifier's table belongs to one
 // thread at a time.
 
 #include <exception>
@@ -45,6 +51,7 @@
 
 #include <QXFoundation/Listening/ListenerProxy.h>
 #include <rt/Object.h>
+#include <rt/StandIn.h>
 
 namespace zid {
 
@@ -80,7 +87,11 @@ namespace detail {
 template <class Protocol, class Fn> void forEachListener(const rt::Object& notifier, Fn&& fn) {
     for (const auto& proxy : listenerProxies(notifier)) {
         rt::Ref<rt::Object> target = proxy->target();  // keeps the listener alive while called
-        if (auto* listener = dynamic_cast<Protocol*>(target.get())) {
+        if (!target) continue;
+        // A listener answering the protocol only dynamically (a trampoline, a class that
+        // adopts it by name) is reached through a stand-in that sends to its proxy.
+        rt::Ref<rt::Object> standIn;
+        if (auto* listener = rt::asProtocol<Protocol>(*target, standIn, proxy)) {
             if (!fn(*listener)) return;
         }
     }

@@ -12,15 +12,18 @@
 // "ListenerProxy::UnimplementedReturningSelectorCalled" when they have a result that
 // the listener's protocols declare but the listener lacks.
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <string_view>
 
 #include <rt/Object.h>
+#include <rt/Proxy.h>
 
 namespace zid {
 
-class ListenerProxy : public rt::Object {
-    RT_CLASS(ListenerProxy, rt::Object)
+class ListenerProxy : public rt::Proxy {
+    RT_CLASS(ListenerProxy, rt::Proxy)
 public:
     static constexpr const char* UnimplementedReturningSelectorCalled =
         "ListenerProxy::UnimplementedReturningSelectorCalled";
@@ -34,6 +37,20 @@ public:
 
     /// The base description followed by " target: <the listener's description>".
     std::string description() const override;
+
+    /// Sends a listener message by selector through the proxy (the three outcomes above;
+    /// a message with a result answers zero, false or nil when the listener is gone or
+    /// nothing it adopts declares the selector).
+    template <class R = void, class... Args> R send(rt::Selector selector, Args&&... args) {
+        return rt::send<R>(*this, selector, std::forward<Args>(args)...);
+    }
+
+    // Forwarding of every message the proxy does not implement itself.
+    /// The listener's signature for the selector (its methods, then its protocols);
+    /// "v@:" when it has none or is gone.
+    std::optional<rt::MethodSignature> methodSignatureForSelector(rt::Selector selector) const override;
+    void forwardInvocation(rt::Invocation& invocation) override;
+    bool respondsToSelector(rt::Selector selector) const override;
 
 private:
     rt::Weak<rt::Object> target_;
