@@ -6,6 +6,10 @@
 
 #include <QXFoundation/Listening/IListenable.h>
 #include <rt/Exception.h>
+#include <rt/Message.h>
+#include <rt/MethodTable.h>
+#include <rt/Protocol.h>
+#include <rt/StandIn.h>
 #include <rt/Value.h>
 
 namespace {
@@ -237,6 +241,114 @@ TEST(ListenerTest, ProxyDescriptionNamesItsTarget) {
     EXPECT_NE(proxy->description().find(" target: " + r->description()), std::string::npos);
     r.reset();
     EXPECT_NE(proxy->description().find(" target: (null)"), std::string::npos);
+}
+
+// ---- dynamically sent listener messages ------------------------------------------------
+
+const rt::Protocol& probeProtocol() {
+    static const rt::Protocol& p = rt::Protocol::describe("IProbeListener")
+                                        .optional(rt::sel("probeDidFire:value:"), &IProbeListener::probeDidFire)
+                                        .optional(rt::sel("probeShouldGo:"), &IProbeListener::probeShouldGo);
+    return p;
+}
+
+class ProbeStandIn : public rt::StandIn<IProbeListener> {
+    RT_CLASS(ProbeStandIn, rt::Proxy)
+public:
+    void probeDidFire(Notifier& n, int value) override { forward<void>(rt::sel("probeDidFire:value:"), n, value); }
+    bool probeShouldGo(Notifier& n) override { return forward<bool>(rt::sel("probeShouldGo:"), n); }
+};
+
+// A listener class made at run time that adopts the protocol by name and implements
+// only what is added to its method table.
+rt::Ref<rt::Object> dynamicListener(const std::string& className, std::vector<int>* fired) {
+    probeProtocol();
+    auto* cls = rt::Class::allocateClassPair(&rt::Object::staticClass(), className);
+    cls->addProtocol("IProbeListener");
+    if (fired)
+        rt::addMethod(*cls, rt::sel("probeDidFire:value:"),
+                      rt::implementation<void(rt::Object&, rt::Value, int)>(
+                          [fired](rt::Object&, rt::Value, int value) { fired->push_back(value); }));
+    auto listener = rt::make<rt::Object>();
+    listener->setObjectClass(*cls);
+    return listener;
+}
+
+TEST(ListenerDynamicTest, TheThreeOutcomesOfAMessageSentThroughTheProxy) {
+    probeProtocol();
+    auto n = rt::make<Notifier>();
+    auto typed = rt::make<Recorder>();           // implements probeDidFire, inherits the raising probeShouldGo
+    std::vector<int> fired;
+    auto dynamic = dynamicListener("ProbeListenerDynA", &fired);  // implements probeDidFire only
+    auto bare = dynamicListener("ProbeListenerDynB", nullptr);    // adopts the protocol, implements nothing
+    auto stranger = rt::make<Notifier>();       // knows nothing of the protocol
+    for (const auto& l : {rt::Ref<rt::Object>(typed), dynamic, bare, rt::Ref<rt::Object>(stranger)}) zid::addListener(*n, l);
+
+    // Delivered where implemented; dropped silently elsewhere.
+    zid::notifyListeners(*n, [&](zid::ListenerProxy& p) { p.send(rt::sel("probeDidFire:value:"), n, 4); });
+    EXPECT_EQ(typed->received, std::vector<int>{4});
+    EXPECT_EQ(fired, std::vector<int>{4});
+
+    // A message with a result: refused by listeners whose protocol declares it but
+    // that lack it; answered zero by one that has never heard of it.
+    auto askOne = [&](const rt::Ref<rt::Object>& listener) {
+        return zid::listenerProxyFor(*listener)->send<bool>(rt::sel("probeShouldGo:"), n);
+    };
+    for (const auto& refusing : {rt::Ref<rt::Object>(typed), dynamic, bare}) {
+        try {
+            askOne(refusing);
+            ADD_FAILURE() << refusing->className() << " answered";
+        } catch (const rt::Exception& e) {
+            EXPECT_EQ(e.name(), zid::ListenerProxy::UnimplementedReturningSelectorCalled);
+            EXPECT_EQ(e.reason(), "ListenerProxy::selector with return value not implemented:probeShouldGo:");
+        }
+    }
+    EXPECT_FALSE(askOne(stranger));
+    EXPECT_EQ(zid::listenerProxyFor(*stranger)->send<int>(rt::sel("count")), 0);
+    EXPECT_TRUE(zid::listenerProxyFor(*stranger)->send<rt::Value>(rt::sel("name")).isNil());
+}
+
+TEST(ListenerDynamicTest, MessagesToAGoneListenerAnswerZero) {
+    auto listener = rt::make<Answerer>(true);
+    auto proxy = zid::listenerProxyFor(*listener);
+    auto n = rt::make<Notifier>();
+    probeProtocol();
+    EXPECT_TRUE(proxy->send<bool>(rt::sel("probeShouldGo:"), n));
+    listener.reset();
+    EXPECT_FALSE(proxy->send<bool>(rt::sel("probeShouldGo:"), n));
+    EXPECT_EQ(proxy->send<double>(rt::sel("probeShouldGo:"), n), 0.0);
+    EXPECT_NO_THROW(proxy->send(rt::sel("probeDidFire:value:"), n, 1));
+    EXPECT_FALSE(proxy->respondsToSelector(rt::sel("probeShouldGo:")));
+}
+
+TEST(ListenerDynamicTest, AskListenersCountsARefusalAsTheDefaultAnswer) {
+    auto n = rt::make<Notifier>();
+    auto bare = dynamicListener("ProbeListenerDynC", nullptr);
+    auto yes = rt::make<Answerer>(true);
+    zid::addListener(*n, bare);
+    zid::addListener(*n, yes);
+    auto question = [&](zid::ListenerProxy& p) { return p.send<bool>(rt::sel("probeShouldGo:"), n); };
+    EXPECT_TRUE(zid::askListeners(*n, question, true));
+    EXPECT_EQ(yes->asked, 1);
+    EXPECT_FALSE(zid::askListeners(*n, question, false));
+    EXPECT_EQ(yes->asked, 1);
+    EXPECT_THROW(zid::allListeners(*n, question), rt::Exception);
+}
+
+TEST(ListenerDynamicTest, TypedWalksReachListenersThatAnswerOnlyDynamically) {
+    rt::registerStandIn<IProbeListener, ProbeStandIn>("IProbeListener");
+    auto n = rt::make<Notifier>();
+    std::vector<int> fired;
+    auto dynamic = dynamicListener("ProbeListenerDynD", &fired);
+    auto typed = rt::make<Recorder>();
+    zid::addListener(*n, dynamic);
+    zid::addListener(*n, typed);
+    fire(*n, 8);
+    EXPECT_EQ(fired, std::vector<int>{8});
+    EXPECT_EQ(typed->received, std::vector<int>{8});
+    // A result it lacks is refused, as for a typed listener without the override.
+    EXPECT_TRUE(ask(*n, true));
+    EXPECT_FALSE(ask(*n, false));
 }
 
 }  // namespace
