@@ -1,15 +1,45 @@
 #pragma once
 // Key-value coding and observing.
 //
-// Classes register their properties once, in a static `describe` function that
-// RT_CLASS finds (getter and setter over rt::Value, dependent keys, keys announced by
-// hand). Setters announce their change through rt::kvoSet, which costs one atomic load
-// when nobody observes. Observers run synchronously on the changing thread, in
-// registration order; will/did notices may nest; an observation of "a.b.c" follows a
-// replaced `a` or `b`; an observation never outlives its target.
+// How a class makes a property observable (include <rt/KVC.h> and <rt/KVO.h>):
 //
-// THIS HEADER IS THE CONTRACT other modules code against; KVC.cpp / KVO.cpp implement it.
-
+//     class Player : public rt::Object {
+//         RT_CLASS(Player, rt::Object)
+//     public:
+//         static void describe(rt::ClassBuilder<Player>& c) {   // run once by RT_CLASS
+//             c.property("state", &Player::state, &Player::setState);
+//             c.property("source", &Player::source, &Player::setSource);
+//             c.readonly("isReady", &Player::isReady);
+//             c.readonly("sourceState", &Player::sourceState);
+//             c.dependent("isReady", {"paused"});               // keys or key paths
+//             c.dependent("sourceState", {"source.state"});
+//             c.manualNotification("progress");                 // announced by hand
+//         }
+//         int state() const { return state_; }
+//         void setState(int v) { rt::kvoSet(this, "state", state_, v); }  // compares, then announces
+//         ...
+//     };
+//
+//     auto token = rt::observe(player, "source.state", rt::KVONew | rt::KVOInitial,
+//                              [](const rt::KVOChange& c) { ... c.newValue ... });
+//     // keep the token: dropping it (or token->remove()) ends the observation.
+//
+// Getters are const member functions (or callables taking const Cls&); setters take
+// one typed argument (or are callables taking (Cls&, const rt::Value&)). Types cross
+// rt::Value through rt::ValueTraits: arithmetic types, bool, enums (as integers),
+// std::string, rt::Date, rt::Data, rt::Dictionary, rt::Value, rt::Ref<T> and vectors.
+// Nil written to a scalar stores its zero. Keys a class does not register go to
+// valueForUndefinedKey / setValueForUndefinedKey (lists answer index keys there).
+// A change made without a setter is announced with rt::kvoChange(this, "key", fn) or
+// willChangeValueForKey / didChangeValueForKey pairs, which may nest.
+//
+// Observers run synchronously on the changing thread, in registration order; an
+// observation of "a.b.c" follows a replaced `a` or `b`; an observation never outlives
+// its target (the target's pre-destruction step ends it, after the class's own
+// willDestroy, so changes announced there are still seen). A setter of an object that
+// nobody observes costs one comparison and one atomic load.
+//
+#include <concepts>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -51,5 +81,38 @@ Ref<Observation> observe(const Ref<Object>& target, std::string keyPath, unsigne
 /// Key-value coding over plain values: dictionaries answer their entries, arrays map
 /// the key over their elements, objects use their registered properties.
 Value valueForKeyPath(const Value& container, std::string_view keyPath);
+
+namespace detail {
+/// The observers of key on object when automatic notices are on for it; false costs
+/// a look into the observation table only when the object has one.
+bool announcesAutomatically(Object& object, std::string_view key);
+}  // namespace detail
+
+/// Runs change() between will and did notices of key when key is observed and
+/// announced automatically; otherwise just runs it.
+template <class F> void kvoChange(Object* object, std::string_view key, F&& change) {
+    if (!object->observationSlot() || !detail::announcesAutomatically(*object, key)) {
+        change();
+        return;
+    }
+    object->willChangeValueForKey(key);
+    change();
+    object->didChangeValueForKey(key);
+}
+
+/// The body of a registered setter: stores value into field when it differs and
+/// announces the change to observers. Answers whether the field changed. With nobody
+/// observing the object this is one comparison and one atomic load.
+template <class T, class U> bool kvoSet(Object* object, std::string_view key, T& field, U&& value) {
+    if constexpr (std::equality_comparable_with<const T&, const U&>) {
+        if (field == value) return false;
+    }
+    if (!object->observationSlot()) {
+        field = std::forward<U>(value);
+        return true;
+    }
+    kvoChange(object, key, [&] { field = std::forward<U>(value); });
+    return true;
+}
 
 }  // namespace rt

@@ -25,6 +25,7 @@ class Value;
 
 template <class T> using Ref = std::shared_ptr<T>;
 template <class T> using Weak = std::weak_ptr<T>;
+template <class T, class... Args> Ref<T> make(Args&&... args);
 
 namespace detail {
 struct ObjectExtras;
@@ -35,12 +36,18 @@ struct ObjectDeleter {
 
 /// Declares the class description of a class derived from rt::Object.
 /// Use it first thing in the class body: RT_CLASS(QXLogger, rt::Object)
+/// A class that declares `static void describe(rt::ClassBuilder<Cls>&)` itself (not
+/// inherited) has it called once, when the description is first made; such a class
+/// includes <rt/KVC.h> (see rt/KVO.h for how properties are declared).
 #define RT_CLASS(Cls, Super)                                                          \
 public:                                                                               \
     using super = Super;                                                              \
     static const ::rt::Class& staticClass() {                                         \
-        static const ::rt::Class& described =                                         \
-            ::rt::Class::describe(#Cls, &Super::staticClass(), ::rt::detail::factoryFor<Cls>()); \
+        static const ::rt::Class& described = ::rt::detail::describeClass<Cls>(      \
+            #Cls, &Super::staticClass(),                                              \
+            [](auto& builder) -> decltype(::rt::detail::Deferred<Cls, decltype(builder)>::type::describe(builder)) { \
+                ::rt::detail::Deferred<Cls, decltype(builder)>::type::describe(builder); \
+            });                                                                       \
         return described;                                                             \
     }                                                                                 \
     const ::rt::Class& declaredClass() const override { return staticClass(); }       \
@@ -131,12 +138,18 @@ public:
     Slot* ensureSlot(const void* tag, const std::function<std::unique_ptr<Slot>()>& make);
 
 protected:
+    /// Runs right after rt::make created the object, when self() already works: the
+    /// place for set-up that registers this object elsewhere (as a listener, an
+    /// observer). Overrides call the base first.
+    virtual void didInitialize() {}
+
     /// The class's own destruction hook: runs after the pre-destruction handlers, while
     /// the object is whole. Overrides call the base last.
     virtual void willDestroy() {}
 
 private:
     friend struct detail::ObjectDeleter;
+    template <class T, class... Args> friend Ref<T> make(Args&&... args);
     void runPreDestruction() noexcept;
     detail::ObjectExtras& extras() const;
     detail::ObjectExtras* extrasIfAny() const { return extras_.load(std::memory_order_acquire); }
@@ -146,13 +159,32 @@ private:
     std::atomic<bool> destroying_{false};
 };
 
+template <class Cls> class ClassBuilder;
+
 namespace detail {
+/// T, named through a second type so that a lookup into it waits for that type.
+template <class T, class> struct Deferred {
+    using type = T;
+};
+
 template <class T> Class::Factory factoryFor() {
     if constexpr (std::is_default_constructible_v<T> && !std::is_abstract_v<T>) {
-        return []() -> std::shared_ptr<Object> { return std::shared_ptr<T>(new T(), ObjectDeleter{}); };
+        return []() -> std::shared_ptr<Object> { return make<T>(); };
     } else {
         return nullptr;
     }
+}
+
+/// Registers the description of Cls and runs its own describe hook, if any. The hook
+/// is tried with a builder of Cls itself, so a describe inherited from a base (which
+/// takes the base's builder) does not match and is not run a second time.
+template <class Cls, class Hook> const Class& describeClass(const char* name, const Class* superclass, Hook hook) {
+    const Class& cls = Class::describe(name, superclass, factoryFor<Cls>());
+    if constexpr (std::is_invocable_v<Hook&, ClassBuilder<Cls>&>) {
+        ClassBuilder<Cls> builder(cls);
+        hook(builder);
+    }
+    return cls;
 }
 }  // namespace detail
 
@@ -160,7 +192,9 @@ template <class T> Class::Factory factoryFor() {
 template <class T, class... Args> Ref<T> make(Args&&... args) {
     static_assert(std::is_base_of_v<Object, T>, "rt::make makes rt::Object subclasses");
     (void)T::staticClass();  // registers the class description on first use
-    return Ref<T>(new T(std::forward<Args>(args)...), detail::ObjectDeleter{});
+    Ref<T> made(new T(std::forward<Args>(args)...), detail::ObjectDeleter{});
+    static_cast<Object*>(made.get())->didInitialize();
+    return made;
 }
 
 /// Dynamic cast between references.

@@ -1,0 +1,465 @@
+// Key-value observing.
+//
+// An observation of "a.b.c" on a root object is a tree of watches. A watch follows
+// one key of one object: it sits in that object's observation table under the key,
+// owns the watches of the key paths the key depends on, and owns the watch of the
+// rest of the path on the key's current value, which it moves when the value is
+// replaced. Every watch reports will/did notices to the observation's core, which
+// reads the old and new values of the whole path from the root and calls the
+// observer.
+//
+// Tables keep watches weakly, so a table never keeps an observation alive; notices
+// take a snapshot of the table under its lock and call out without it.
+
+#include <rt/KVO.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include <rt/Exception.h>
+#include <rt/PropertyTable.h>
+
+namespace rt {
+
+namespace {
+
+class Core;
+class Watch;
+
+std::vector<std::string> splitPath(std::string_view keyPath) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        auto dot = keyPath.find('.', start);
+        parts.emplace_back(keyPath.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
+        if (dot == std::string_view::npos) break;
+        start = dot + 1;
+    }
+    return parts;
+}
+
+// The watches to tell about one notice, copied out of a table. Most keys have few
+// observers; those fit without allocating.
+class Snapshot {
+public:
+    void push(std::weak_ptr<Watch> w) {
+        if (count_ < small_.size()) small_[count_] = std::move(w);
+        else more_.push_back(std::move(w));
+        ++count_;
+    }
+    template <class F> void each(F&& f) {
+        for (std::size_t i = 0; i < count_; ++i) f(i < small_.size() ? small_[i] : more_[i - small_.size()]);
+    }
+
+private:
+    std::array<std::weak_ptr<Watch>, 8> small_;
+    std::vector<std::weak_ptr<Watch>> more_;
+    std::size_t count_ = 0;
+};
+
+class ObservationTable final : public Object::Slot {
+public:
+    struct Entry {
+        std::uint64_t order;
+        const Watch* raw;
+        std::weak_ptr<Watch> watch;
+    };
+    struct KeyEntries {
+        bool automatic = true;
+        std::vector<Entry> entries;
+    };
+
+    static ObservationTable* of(const Object& object) { return static_cast<ObservationTable*>(object.observationSlot()); }
+    static ObservationTable& ensure(Object& object) {
+        return *static_cast<ObservationTable*>(
+            object.ensureObservationSlot([] { return std::unique_ptr<Object::Slot>(new ObservationTable()); }));
+    }
+
+    /// Answers false when the object is already past its pre-destruction step.
+    bool add(const Object& owner, std::string_view key, std::uint64_t order, const std::shared_ptr<Watch>& watch) {
+        bool automatic = !isManualKey(owner.objectClass(), key);
+        std::lock_guard lock(mutex_);
+        if (destroyed_) return false;
+        auto it = keys_.find(key);
+        if (it == keys_.end()) {
+            it = keys_.emplace(std::string(key), KeyEntries{}).first;
+            it->second.automatic = automatic;
+        }
+        auto& entries = it->second.entries;
+        auto at = std::upper_bound(entries.begin(), entries.end(), order,
+                                   [](std::uint64_t o, const Entry& e) { return o < e.order; });
+        entries.insert(at, Entry{order, watch.get(), watch});
+        return true;
+    }
+
+    void remove(std::string_view key, const Watch* watch) {
+        std::lock_guard lock(mutex_);
+        auto it = keys_.find(key);
+        if (it == keys_.end()) return;
+        auto& entries = it->second.entries;
+        entries.erase(std::remove_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.raw == watch; }),
+                      entries.end());
+        if (entries.empty()) keys_.erase(it);
+    }
+
+    bool announcesAutomatically(std::string_view key) {
+        std::lock_guard lock(mutex_);
+        auto it = keys_.find(key);
+        return it != keys_.end() && it->second.automatic && !it->second.entries.empty();
+    }
+
+    void collect(std::string_view key, Snapshot& out) {
+        std::lock_guard lock(mutex_);
+        auto it = keys_.find(key);
+        if (it == keys_.end()) return;
+        for (const auto& e : it->second.entries) out.push(e.watch);
+    }
+
+    void objectWillDestroy(Object&) override;
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, KeyEntries, std::less<>> keys_;
+    bool destroyed_ = false;
+};
+
+// The part of an observation that the watches report to; it outlives the token while
+// a notice is being delivered.
+class Core : public std::enable_shared_from_this<Core> {
+public:
+    Core(const Ref<Object>& root, std::string keyPath, unsigned options, std::function<void(const KVOChange&)> observer)
+        : root_(root.get()), rootWeak_(root), keyPath_(std::move(keyPath)), options_(options),
+          observer_(std::move(observer)), order_(nextOrder.fetch_add(1, std::memory_order_relaxed)) {}
+
+    void start();
+    void end();
+    bool isActive() const { return active_.load(std::memory_order_acquire); }
+    std::uint64_t order() const { return order_; }
+    const Object* root() const { return root_; }
+
+    void willChange();
+    void didChange();
+
+private:
+    Value currentValue() const {
+        if (auto root = rootWeak_.lock()) return root->valueForKeyPath(keyPath_);
+        // The root is in its pre-destruction step (its weak references are empty) but
+        // whole until its table ends this observation, so it can still be read.
+        if (isActive()) return root_->valueForKeyPath(keyPath_);
+        return Value();
+    }
+
+    static inline std::atomic<std::uint64_t> nextOrder{1};
+
+    Object* root_;
+    Weak<Object> rootWeak_;
+    std::string keyPath_;
+    unsigned options_;
+    std::function<void(const KVOChange&)> observer_;  // never reset: it may be running
+    std::uint64_t order_;
+    std::atomic<bool> active_{false};
+    std::mutex mutex_;
+    std::shared_ptr<Watch> tree_;
+    // Old values captured by will notices, per thread, until the matching did.
+    std::vector<std::pair<std::thread::id, Value>> pending_;
+};
+
+class Watch : public std::enable_shared_from_this<Watch> {
+public:
+    Watch(const std::shared_ptr<Core>& core, std::weak_ptr<const Watch> parent, const Ref<Object>& object, std::string key,
+          std::vector<std::string> rest)
+        : core_(core), parent_(std::move(parent)), object_(object.get()), objectWeak_(object), key_(std::move(key)),
+          rest_(std::move(rest)) {}
+
+    // Registers with the object, then builds the dependent and the deeper watches.
+    void attach(const std::shared_ptr<Core>& core);
+    // Leaves the object's table (when the object is still there) and drops the children.
+    void detach();
+
+    void willChange() {
+        if (!attached_.load(std::memory_order_acquire)) return;
+        if (auto core = core_.lock()) core->willChange();
+    }
+    void didChange() {
+        if (!attached_.load(std::memory_order_acquire)) return;
+        auto core = core_.lock();
+        if (!core) return;
+        retarget(core);
+        core->didChange();
+    }
+    // The object is in its last pre-destruction step.
+    void objectGone();
+
+private:
+    // True when a watch of key on object is already among this watch's ancestors: a
+    // declared dependency cycle, which would otherwise never end.
+    bool dependsOnItself(const Object* object, std::string_view key) const {
+        int depth = 0;
+        for (auto w = shared_from_this(); w; w = w->parent_.lock()) {
+            if ((w->object_ == object && w->key_ == key) || ++depth > 64) return true;
+        }
+        return false;
+    }
+    std::shared_ptr<Watch> makeNext(const std::shared_ptr<Core>& core, const Value& value);
+    void retarget(const std::shared_ptr<Core>& core);
+
+    std::weak_ptr<Core> core_;
+    std::weak_ptr<const Watch> parent_;
+    Object* object_;
+    Weak<Object> objectWeak_;
+    std::string key_;
+    std::vector<std::string> rest_;
+    std::atomic<bool> attached_{false};
+    std::mutex mutex_;
+    std::shared_ptr<Watch> next_;
+    std::vector<std::shared_ptr<Watch>> dependents_;
+};
+
+// ---- ObservationTable ---------------------------------------------------------------
+
+void ObservationTable::objectWillDestroy(Object&) {
+    std::map<std::string, KeyEntries, std::less<>> keys;
+    {
+        std::lock_guard lock(mutex_);
+        destroyed_ = true;
+        keys.swap(keys_);
+    }
+    for (auto& [key, entries] : keys)
+        for (auto& e : entries.entries)
+            if (auto watch = e.watch.lock()) watch->objectGone();
+}
+
+// ---- Watch --------------------------------------------------------------------------
+
+void Watch::attach(const std::shared_ptr<Core>& core) {
+    auto self = shared_from_this();
+    auto object = objectWeak_.lock();
+    if (!object || !ObservationTable::ensure(*object).add(*object, key_, core->order(), self)) return;
+    attached_.store(true, std::memory_order_release);
+
+    // Children are stored as soon as they are made, so that a getter raising half way
+    // leaves nothing registered once the observation is ended.
+    for (const auto& path : affectingKeyPaths(object->objectClass(), key_)) {
+        auto parts = splitPath(path);
+        if (dependsOnItself(object.get(), parts[0])) continue;
+        std::string first = std::move(parts.front());
+        parts.erase(parts.begin());
+        auto w = std::make_shared<Watch>(core, self, object, std::move(first), std::move(parts));
+        {
+            std::lock_guard lock(mutex_);
+            dependents_.push_back(w);
+        }
+        w->attach(core);
+    }
+    if (!rest_.empty()) {
+        auto next = makeNext(core, object->valueForKey(key_));
+        std::lock_guard lock(mutex_);
+        next_ = std::move(next);
+    }
+}
+
+std::shared_ptr<Watch> Watch::makeNext(const std::shared_ptr<Core>& core, const Value& value) {
+    auto object = value.isObject() ? value.object() : nullptr;
+    if (!object) return nullptr;  // nil, or a plain value that changes only through this key
+    std::vector<std::string> rest(rest_.begin() + 1, rest_.end());
+    auto w = std::make_shared<Watch>(core, shared_from_this(), object, rest_.front(), std::move(rest));
+    try {
+        w->attach(core);
+    } catch (...) {
+        w->detach();
+        throw;
+    }
+    return w;
+}
+
+void Watch::retarget(const std::shared_ptr<Core>& core) {
+    if (rest_.empty()) return;
+    Value value = object_->valueForKey(key_);
+    {
+        std::lock_guard lock(mutex_);
+        if (next_ && value.isObject() && next_->object_ == value.object().get()) return;  // still the same object
+        if (!next_ && !value.isObject()) return;
+    }
+    auto next = makeNext(core, value);
+    std::shared_ptr<Watch> old;
+    {
+        std::lock_guard lock(mutex_);
+        if (attached_.load(std::memory_order_acquire)) {
+            old = std::move(next_);
+            next_ = std::move(next);
+        } else {
+            old = std::move(next);  // ended meanwhile: the new watch must not stay registered
+        }
+    }
+    if (old) old->detach();
+}
+
+void Watch::detach() {
+    attached_.store(false, std::memory_order_release);
+    std::shared_ptr<Watch> next;
+    std::vector<std::shared_ptr<Watch>> dependents;
+    {
+        std::lock_guard lock(mutex_);
+        next = std::move(next_);
+        dependents = std::move(dependents_);
+    }
+    if (auto object = objectWeak_.lock()) {
+        if (auto* table = ObservationTable::of(*object)) table->remove(key_, this);
+    }
+    // An object whose weak references are empty is being destroyed: its table ends
+    // with it and holds this watch only weakly.
+    if (next) next->detach();
+    for (auto& d : dependents) d->detach();
+}
+
+void Watch::objectGone() {
+    auto core = core_.lock();
+    if (core && object_ == core->root()) {
+        core->end();
+        return;
+    }
+    // An intermediate object went away: the part of the path behind it is gone too.
+    detach();
+}
+
+// ---- Core ---------------------------------------------------------------------------
+
+void Core::start() {
+    auto self = shared_from_this();
+    auto root = rootWeak_.lock();
+    if (!root) return;
+    auto parts = splitPath(keyPath_);
+    std::string first = std::move(parts.front());
+    parts.erase(parts.begin());
+    auto tree = std::make_shared<Watch>(self, std::weak_ptr<const Watch>(), root, std::move(first), std::move(parts));
+    {
+        std::lock_guard lock(mutex_);
+        tree_ = tree;
+    }
+    active_.store(true, std::memory_order_release);
+    try {
+        tree->attach(self);
+        if (options_ & KVOInitial) {
+            KVOChange change;
+            change.object = root_;
+            change.keyPath = keyPath_;
+            change.isInitial = true;
+            if (options_ & KVONew) change.newValue = currentValue();
+            observer_(change);
+        }
+    } catch (...) {
+        end();
+        throw;
+    }
+}
+
+void Core::end() {
+    if (!active_.exchange(false, std::memory_order_acq_rel)) return;
+    std::shared_ptr<Watch> tree;
+    {
+        std::lock_guard lock(mutex_);
+        tree = std::move(tree_);
+        pending_.clear();
+    }
+    if (tree) tree->detach();
+}
+
+void Core::willChange() {
+    if (!isActive()) return;
+    auto keepAlive = shared_from_this();
+    Value old;
+    if (options_ & (KVOOld | KVOPrior)) old = currentValue();
+    {
+        std::lock_guard lock(mutex_);
+        pending_.emplace_back(std::this_thread::get_id(), old);
+    }
+    if (options_ & KVOPrior) {
+        KVOChange change;
+        change.object = root_;
+        change.keyPath = keyPath_;
+        change.isPrior = true;
+        if (options_ & KVOOld) change.oldValue = std::move(old);
+        observer_(change);
+    }
+}
+
+void Core::didChange() {
+    if (!isActive()) return;
+    auto keepAlive = shared_from_this();
+    KVOChange change;
+    change.object = root_;
+    change.keyPath = keyPath_;
+    {
+        std::lock_guard lock(mutex_);
+        auto me = std::this_thread::get_id();
+        for (auto it = pending_.rbegin(); it != pending_.rend(); ++it) {
+            if (it->first == me) {
+                if (options_ & KVOOld) change.oldValue = std::move(it->second);
+                pending_.erase(std::next(it).base());
+                break;
+            }
+        }
+    }
+    if (options_ & KVONew) change.newValue = currentValue();
+    observer_(change);
+}
+
+// ---- the token ----------------------------------------------------------------------
+
+class ObservationToken final : public Observation {
+    RT_CLASS(ObservationToken, Observation)
+public:
+    explicit ObservationToken(std::shared_ptr<Core> core) : core_(std::move(core)) {}
+    void remove() override { core_->end(); }
+    bool isActive() const override { return core_->isActive(); }
+
+protected:
+    void willDestroy() override {
+        core_->end();
+        Observation::willDestroy();
+    }
+
+private:
+    std::shared_ptr<Core> core_;
+};
+
+void notify(Object& object, std::string_view key, bool will) {
+    auto* table = ObservationTable::of(object);
+    if (!table) return;
+    Snapshot snapshot;
+    table->collect(key, snapshot);
+    snapshot.each([will](const std::weak_ptr<Watch>& w) {
+        if (auto watch = w.lock()) {
+            if (will) watch->willChange();
+            else watch->didChange();
+        }
+    });
+}
+
+}  // namespace
+
+namespace detail {
+bool announcesAutomatically(Object& object, std::string_view key) {
+    auto* table = ObservationTable::of(object);
+    return table && table->announcesAutomatically(key);
+}
+}  // namespace detail
+
+void Object::willChangeValueForKey(std::string_view key) { notify(*this, key, true); }
+void Object::didChangeValueForKey(std::string_view key) { notify(*this, key, false); }
+
+Ref<Observation> observe(const Ref<Object>& target, std::string keyPath, unsigned options,
+                         std::function<void(const KVOChange&)> observer) {
+    if (!target) throw Exception(Exception::InvalidArgument, "Cannot observe the key path " + keyPath + " of nil.");
+    if (keyPath.empty()) throw Exception(Exception::InvalidArgument, "Cannot observe an empty key path.");
+    auto core = std::make_shared<Core>(target, std::move(keyPath), options, std::move(observer));
+    auto token = make<ObservationToken>(core);
+    core->start();
+    return token;
+}
+
+}  // namespace rt
