@@ -1,0 +1,73 @@
+// Cost of an observable setter: nobody observing, one and eight observers, on the key
+// itself and through a two-level key path.
+
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include <rt/KVC.h>
+#include <rt/KVO.h>
+
+namespace {
+
+class BenchLeaf : public rt::Object {
+    RT_CLASS(BenchLeaf, rt::Object)
+public:
+    static void describe(rt::ClassBuilder<BenchLeaf>& c) { c.property("count", &BenchLeaf::count, &BenchLeaf::setCount); }
+    long long count() const { return count_; }
+    void setCount(long long v) { rt::kvoSet(this, "count", count_, v); }
+
+private:
+    long long count_ = 0;
+};
+
+class BenchRoot : public rt::Object {
+    RT_CLASS(BenchRoot, rt::Object)
+public:
+    static void describe(rt::ClassBuilder<BenchRoot>& c) { c.property("leaf", &BenchRoot::leaf, &BenchRoot::setLeaf); }
+    rt::Ref<BenchLeaf> leaf() const { return leaf_; }
+    void setLeaf(rt::Ref<BenchLeaf> v) { rt::kvoSet(this, "leaf", leaf_, std::move(v)); }
+
+private:
+    rt::Ref<BenchLeaf> leaf_;
+};
+
+// state.range(0): number of observers; state.range(1): 0 observes "count" on the leaf,
+// 1 observes "leaf.count" on the root.
+void BM_ObservedSetter(benchmark::State& state) {
+    auto root = rt::make<BenchRoot>();
+    auto leaf = rt::make<BenchLeaf>();
+    root->setLeaf(leaf);
+    long long seen = 0;
+    std::vector<rt::Ref<rt::Observation>> tokens;
+    for (int i = 0; i < state.range(0); ++i) {
+        if (state.range(1) == 0)
+            tokens.push_back(rt::observe(leaf, "count", rt::KVONew | rt::KVOOld, [&](const rt::KVOChange& c) { seen += c.newValue.longLongValue(); }));
+        else
+            tokens.push_back(rt::observe(root, "leaf.count", rt::KVONew | rt::KVOOld, [&](const rt::KVOChange& c) { seen += c.newValue.longLongValue(); }));
+    }
+    long long v = 0;
+    for (auto _ : state) {
+        leaf->setCount(++v);
+        benchmark::DoNotOptimize(seen);
+    }
+    state.SetLabel(state.range(1) ? "keypath leaf.count" : "key count");
+}
+BENCHMARK(BM_ObservedSetter)->ArgsProduct({{0, 1, 8}, {0, 1}});
+
+// The comparing setter given its current value: no store, no notice.
+void BM_SetterEqualValue(benchmark::State& state) {
+    auto leaf = rt::make<BenchLeaf>();
+    auto token = rt::observe(leaf, "count", rt::KVONew, [](const rt::KVOChange&) {});
+    for (auto _ : state) leaf->setCount(0);
+}
+BENCHMARK(BM_SetterEqualValue);
+
+void BM_ValueForKeyPath(benchmark::State& state) {
+    auto root = rt::make<BenchRoot>();
+    root->setLeaf(rt::make<BenchLeaf>());
+    for (auto _ : state) benchmark::DoNotOptimize(root->valueForKeyPath("leaf.count"));
+}
+BENCHMARK(BM_ValueForKeyPath);
+
+}  // namespace
