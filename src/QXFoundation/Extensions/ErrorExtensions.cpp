@@ -1,6 +1,7 @@
 #include <QXFoundation/Extensions/ErrorExtensions.h>
 
 #include <fnd/URLRequest.h>
+#include <net/Errors.h>
 #include <rt/Exception.h>
 
 namespace zid {
@@ -24,13 +25,27 @@ rt::Ref<rt::Error> errorWithDomain(std::string domain, long long code, const std
 
 rt::Value underlyingErrors(const rt::Error& error) { return error.userInfo().get(QXUnderlyingErrorsKey); }
 
-bool isURLError(const rt::Error& error) { return error.domain() == fnd::URLErrorDomain; }
+// The network layer reports its own domain and codes; its timeouts and failed
+// connections answer these tests as their URL-loading counterparts do.
+namespace {
+bool isNetworkError(const rt::Error& error) { return error.domain() == net::kNetworkErrorDomain; }
+bool hasNetworkCode(const rt::Error& error, net::NetworkError code) {
+    return isNetworkError(error) && error.code() == static_cast<long long>(code);
+}
+}  // namespace
 
-bool isURLTimeoutError(const rt::Error& error) { return isURLError(error) && error.code() == fnd::URLErrorTimedOut; }
+bool isURLError(const rt::Error& error) { return error.domain() == fnd::URLErrorDomain || isNetworkError(error); }
+
+bool isURLTimeoutError(const rt::Error& error) {
+    return (error.domain() == fnd::URLErrorDomain && error.code() == fnd::URLErrorTimedOut) ||
+           hasNetworkCode(error, net::NetworkError::TimedOut);
+}
 
 bool isURLConnectionError(const rt::Error& error) {
-    return isURLError(error) &&
-           (error.code() == fnd::URLErrorNetworkConnectionLost || error.code() == fnd::URLErrorNotConnectedToInternet);
+    return (error.domain() == fnd::URLErrorDomain &&
+            (error.code() == fnd::URLErrorNetworkConnectionLost || error.code() == fnd::URLErrorNotConnectedToInternet)) ||
+           hasNetworkCode(error, net::NetworkError::CannotConnect) ||
+           hasNetworkCode(error, net::NetworkError::CannotFindHost);
 }
 
 }  // namespace zid

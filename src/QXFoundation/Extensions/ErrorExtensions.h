@@ -21,11 +21,12 @@ rt::Ref<rt::Error> errorWithDomain(std::string domain, long long code, const std
 /// The array under QXUnderlyingErrorsKey; nil for other errors.
 rt::Value underlyingErrors(const rt::Error& error);
 
-/// The error comes from URL loading.
+/// The error comes from URL loading (the URL domain, or the network layer's domain).
 bool isURLError(const rt::Error& error);
-/// URL loading timed out (-1001).
+/// URL loading timed out (-1001, or the network layer's time-out).
 bool isURLTimeoutError(const rt::Error& error);
-/// The connection was lost (-1005) or there is none (-1009).
+/// The connection was lost (-1005) or there is none (-1009); for the network layer, it
+/// could not connect or find the host.
 bool isURLConnectionError(const rt::Error& error);
 
 }  // namespace zid
