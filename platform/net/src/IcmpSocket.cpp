@@ -15,22 +15,13 @@ namespace {
 
 bool isPermissionError(int errnum) { return errnum == EPERM || errnum == EACCES; }
 
-/// Binds a ping socket to the preferred identifier when it is free, to any otherwise,
-/// and answers the identifier the kernel will write into requests.
-std::optional<std::uint16_t> bindIdentifier(int fd, int family, std::uint16_t preferred) {
-    auto tryBind = [&](std::uint16_t id) {
-        if (family == AF_INET) {
-            sockaddr_in in{};
-            in.sin_family = AF_INET;
-            in.sin_port = htons(id);
-            return ::bind(fd, reinterpret_cast<sockaddr*>(&in), sizeof in) == 0;
-        }
-        sockaddr_in6 in6{};
-        in6.sin6_family = AF_INET6;
-        in6.sin6_port = htons(id);
-        return ::bind(fd, reinterpret_cast<sockaddr*>(&in6), sizeof in6) == 0;
-    };
-    if (!tryBind(preferred) && !tryBind(0)) return std::nullopt;
+/// Binds a ping socket (the kernel picks a free identifier) and answers the identifier
+/// the kernel will write into requests.
+std::optional<std::uint16_t> bindIdentifier(int fd, int family) {
+    sockaddr_storage any{};
+    any.ss_family = static_cast<sa_family_t>(family);
+    socklen_t size = family == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&any), size) != 0) return std::nullopt;
     sockaddr_storage bound{};
     socklen_t length = sizeof bound;
     if (::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) != 0) return std::nullopt;
@@ -40,7 +31,7 @@ std::optional<std::uint16_t> bindIdentifier(int fd, int family, std::uint16_t pr
 
 }  // namespace
 
-rt::Ref<IcmpSocket> IcmpSocket::open(int family, std::uint16_t preferredIdentifier, rt::Ref<rt::Error>* error) {
+rt::Ref<IcmpSocket> IcmpSocket::open(int family, rt::Ref<rt::Error>* error) {
     if (error) *error = nullptr;
     if (family != AF_INET && family != AF_INET6) {
         if (error) *error = posixError(EPROTONOSUPPORT, "ICMP socket");
@@ -49,7 +40,7 @@ rt::Ref<IcmpSocket> IcmpSocket::open(int family, std::uint16_t preferredIdentifi
     int protocol = family == AF_INET ? int(IPPROTO_ICMP) : int(IPPROTO_ICMPV6);
     int fd = ::socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
     if (fd >= 0) {
-        auto identifier = bindIdentifier(fd, family, preferredIdentifier);
+        auto identifier = bindIdentifier(fd, family);
         if (!identifier) {
             int saved = errno;
             ::close(fd);

@@ -26,9 +26,9 @@ class IcmpSocket : public rt::Object {
 public:
     enum class Kind { Datagram, Raw };
 
-    /// Opens a socket of the family (AF_INET or AF_INET6). For a ping socket the
-    /// preferred identifier is asked for; the kernel may assign another one.
-    static rt::Ref<IcmpSocket> open(int family, std::uint16_t preferredIdentifier, rt::Ref<rt::Error>* error);
+    /// Opens a socket of the family (AF_INET or AF_INET6). A ping socket is bound at
+    /// once, so its identifier is known before the first send.
+    static rt::Ref<IcmpSocket> open(int family, rt::Ref<rt::Error>* error);
 
     IcmpSocket(int fd, int family, Kind kind, std::optional<std::uint16_t> identifier);
     ~IcmpSocket() override;
