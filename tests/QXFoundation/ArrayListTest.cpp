@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <QXFoundation/Lists/ArrayList.h>
+#include <rt/Exception.h>
+#include <rt/KVC.h>
+
+#include "ListTestSupport.h"
+
+namespace {
+
+using namespace zid;
+using zidtest::ListRecorder;
+
+class Song : public rt::Object {
+    RT_CLASS(Song, rt::Object)
+public:
+    static void describe(rt::ClassBuilder<Song>& c) { c.property("title", &Song::title, &Song::setTitle); }
+    explicit Song(std::string title = "") : title_(std::move(title)) {}
+    const std::string& title() const { return title_; }
+    void setTitle(std::string title) { rt::kvoSet(this, "title", title_, std::move(title)); }
+    std::string description() const override { return title_; }
+
+private:
+    std::string title_;
+};
+
+struct ArrayListTest : ::testing::Test {
+    rt::Ref<MutableArrayList> list = MutableArrayList::listWithArray({"A", "B", "C"});
+    rt::Ref<ListRecorder> recorder = rt::make<ListRecorder>();
+    void SetUp() override { addListener(*list, recorder); }
+};
+
+TEST_F(ArrayListTest, NestedBatchesReportOnceAtTheOutermostEnd) {
+    std::vector<std::string> kvo;
+    auto countToken = rt::observe(list, "count", rt::KVONew, [&](const rt::KVOChange& c) { kvo.push_back("count " + c.newValue.description()); });
+    auto emptyToken = rt::observe(list, "isEmpty", rt::KVONew, [&](const rt::KVOChange& c) { kvo.push_back("isEmpty " + c.newValue.description()); });
+    list->beginUpdates();
+    list->beginUpdates();
+    list->addObject("D");
+    list->endUpdates();
+    EXPECT_TRUE(recorder->calls == std::vector<std::string>{"will"});
+    list->removeObjectAtIndex(0);
+    list->endUpdates();
+    EXPECT_EQ(recorder->calls, (std::vector<std::string>{"will", "delete A from 0", "insert D at 2", "did"}));
+    EXPECT_EQ(kvo, (std::vector<std::string>{"count 3", "isEmpty 0"}));
+}
+
+TEST_F(ArrayListTest, BulkOperationsAreOneBatch) {
+    list->removeAllObjects();
+    EXPECT_EQ(recorder->calls,
+              (std::vector<std::string>{"will", "delete C from 2", "delete B from 1", "delete A from 0", "did"}));
+    recorder->clear();
+    list->addObjects({});
+    EXPECT_EQ(recorder->calls, (std::vector<std::string>{"will", "did"}));
+    recorder->clear();
+    list->removeObject("absent");
+    EXPECT_TRUE(recorder->calls.empty());
+}
+
+TEST_F(ArrayListTest, ItemAtSeveralPositionsIsReportedAtEachAndStaysTrackedUntilItsLastPositionGoes) {
+    auto song = rt::make<Song>("s");
+    auto songs = MutableArrayList::listWithArray({song, "x", song});
+    auto rec = rt::make<ListRecorder>();
+    addListener(*songs, rec);
+    didChange(*song);
+    EXPECT_EQ(rec->calls, (std::vector<std::string>{"will", "change s at 0", "change s at 2", "did"}));
+    rec->clear();
+    songs->removeObjectAtIndex(0);  // one occurrence left: still tracked
+    rec->clear();
+    didChange(*song);
+    EXPECT_EQ(rec->calls, (std::vector<std::string>{"will", "change s at 1", "did"}));
+    songs->removeObjectAtIndex(1);
+    rec->clear();
+    didChange(*song);
+    EXPECT_TRUE(rec->calls.empty());
+}
+
+TEST_F(ArrayListTest, TrackedKeypathsReportChangesButNotTheirAttachment) {
+    auto first = rt::make<Song>("one"), second = rt::make<Song>("two");
+    auto songs = MutableArrayList::listWithArray({first, second});
+    auto rec = rt::make<ListRecorder>();
+    addListener(*songs, rec);
+    songs->setTrackedKeypathes({"title", "noSuchKey"});
+    EXPECT_TRUE(rec->calls.empty());
+    second->setTitle("TWO");
+    EXPECT_EQ(rec->calls, (std::vector<std::string>{"will", "change TWO at 1", "did"}));
+    rec->clear();
+    auto third = rt::make<Song>("three");
+    songs->addObject(third);
+    EXPECT_EQ(rec->calls, (std::vector<std::string>{"will", "insert three at 2", "did"}));
+    rec->clear();
+    songs->removeObject(second);
+    rec->clear();
+    second->setTitle("gone");
+    EXPECT_TRUE(rec->calls.empty());
+}
+
+TEST_F(ArrayListTest, ListInsideAListReportsAChangeWhenTheInnerBatchCloses) {
+    auto inner = MutableArrayList::emptyList();
+    auto outer = MutableArrayList::listWithArray({"a", inner});
+    auto rec = rt::make<ListRecorder>();
+    addListener(*outer, rec);
+    inner->addObject("z");
+    EXPECT_EQ(rec->calls.size(), 3u);
+    EXPECT_EQ(rec->calls[1].rfind("change", 0), 0u);
+    EXPECT_NE(rec->calls[1].find("at 1"), std::string::npos);
+}
+
+TEST_F(ArrayListTest, IndexKeys) {
+    EXPECT_EQ(list->valueForKey("1").string(), "B");
+    EXPECT_TRUE(list->valueForKey("7").isNil());
+    EXPECT_TRUE(list->valueForKey("-1").isNil());
+    EXPECT_THROW(list->valueForKey("letters"), rt::Exception);  // no digits: an undefined key
+    list->setValueForKey(rt::Value(), "1");
+    EXPECT_EQ(list->allObjects(), (rt::Value::Array{"A", "C"}));
+    list->setValueForKey("D", "2");  // at count: appends
+    EXPECT_EQ(list->allObjects(), (rt::Value::Array{"A", "C", "D"}));
+    EXPECT_THROW(list->setValueForKey("E", "9"), rt::Exception);  // past the end: a range error
+    EXPECT_EQ(list->count(), 3u);
+}
+
+TEST_F(ArrayListTest, EqualityConversionsAndRanges) {
+    EXPECT_TRUE(ArrayList::emptyList()->isEqual(*MutableArrayList::emptyList()));
+    EXPECT_TRUE(list->isEqual(*toList(rt::Value::Array{"A", "B", "C"})));
+    EXPECT_EQ(list->hash(), toList(rt::Value::Array{"A", "B", "C"})->hash());
+    EXPECT_FALSE(list->isEqual(*rt::make<rt::Object>()));
+    EXPECT_EQ(toList(rt::Value("s"))->count(), 1u);
+    EXPECT_EQ(list->indexOfObject("C"), 2);
+    EXPECT_EQ(list->indexOfObject("Z"), NotFound);
+    EXPECT_THROW(list->objectAtIndex(3), rt::Exception);
+    EXPECT_THROW(list->insertObject("x", 5), rt::Exception);
+    EXPECT_EQ(recorder->openBatches, 0);  // a raising mutator leaves no batch open
+    list->moveObjectAtIndex(1, 1);
+    EXPECT_EQ(recorder->calls, (std::vector<std::string>{"will", "did"}));
+}
+
+}  // namespace
