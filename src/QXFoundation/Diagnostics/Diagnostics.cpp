@@ -1,0 +1,72 @@
+#include <QXFoundation/Diagnostics/Diagnostics.h>
+
+#include <algorithm>
+
+#include <QXFoundation/Log/QXLogger.h>
+
+namespace zid {
+
+rt::Ref<Diagnostics> Diagnostics::sharedDiagnostics() {
+    static rt::Ref<Diagnostics> shared = rt::make<Diagnostics>();
+    return shared;
+}
+
+void Diagnostics::doRegisterDiagnosticRecorder(const rt::Ref<DiagnosticRecorder>& recorder) {
+    if (!recorder) return;
+    std::lock_guard lock(mutex_);
+    bool known = std::any_of(recorders_.begin(), recorders_.end(),
+                             [&](const auto& r) { return r == recorder || r->isEqual(*recorder); });
+    if (!known) recorders_.push_back(recorder);
+}
+
+std::vector<rt::Ref<DiagnosticRecorder>> Diagnostics::recorders() const {
+    std::lock_guard lock(mutex_);
+    return recorders_;
+}
+
+void Diagnostics::setRecorders(std::vector<rt::Ref<DiagnosticRecorder>> recorders) {
+    std::lock_guard lock(mutex_);
+    recorders_ = std::move(recorders);
+}
+
+void Diagnostics::log(const std::string& message) const {
+    // The message is data, never a format: "%@" keeps any '%' in it as it is.
+    QXLog(LogModule, Diagnostics::staticClass(), LogLevel, "%@", message);
+}
+
+void Diagnostics::doRecordLog(const std::string& text) {
+    log(text);
+    for (auto& recorder : snapshot()) recorder->recordLog(text);
+}
+
+void Diagnostics::doRecordError(const rt::Ref<rt::Error>& error) {
+    log(rt::format("%@", error));
+    for (auto& recorder : snapshot()) recorder->recordError(error);
+}
+
+void Diagnostics::doSetObjectValue(const rt::Value& value, const std::string& key) {
+    log(rt::format("%@ = %@", key, value));
+    for (auto& recorder : snapshot()) recorder->setObjectValue(value, key);
+}
+
+void Diagnostics::doSetIntValue(std::int32_t value, const std::string& key) {
+    log(rt::format("%@ = %d", key, value));
+    for (auto& recorder : snapshot()) recorder->setIntValue(value, key);
+}
+
+void Diagnostics::doSetBoolValue(bool value, const std::string& key) {
+    log(rt::format("%@ = %@", key, value ? "YES" : "NO"));
+    for (auto& recorder : snapshot()) recorder->setBoolValue(value, key);
+}
+
+void Diagnostics::doSetFloatValue(float value, const std::string& key) {
+    log(rt::format("%@ = %f", key, static_cast<double>(value)));
+    for (auto& recorder : snapshot()) recorder->setFloatValue(value, key);
+}
+
+void Diagnostics::doSetUserID(const std::string& userID) {
+    log(rt::format("UserID = %@", userID));
+    for (auto& recorder : snapshot()) recorder->setUserID(userID);
+}
+
+}  // namespace zid
