@@ -1,0 +1,147 @@
+#include <QXFoundation/Keychain/QXKeychain.h>
+
+#include <fnd/Directories.h>
+#include <fnd/KeyedArchiver.h>
+#include <fnd/KeyedUnarchiver.h>
+
+#include <QXFoundation/Log/QXLogger.h>
+
+namespace zid {
+namespace {
+
+constexpr std::int64_t kLogLevel = 3;
+
+/// The store's own explanation after the fixed message, when it has one.
+std::string withDetail(std::string message, const sec::ItemResult& result) {
+    if (!result.message.empty()) message += " (" + result.message + ")";
+    else if (!result.ok()) message += std::string(" (") + sec::describe(result.status) + ")";
+    return message;
+}
+
+}  // namespace
+
+rt::Ref<QXKeychain> QXKeychain::defaultKeychain() {
+    static const rt::Ref<QXKeychain> shared = rt::make<QXKeychain>();
+    return shared;
+}
+
+QXKeychain::QXKeychain() : QXKeychain(fnd::Directories::applicationName()) {}
+
+QXKeychain::QXKeychain(std::string serviceIdentifier, rt::Ref<sec::ItemStore> store)
+    : serviceIdentifier_(std::move(serviceIdentifier)), store_(store ? std::move(store) : sec::ItemStore::shared()) {}
+
+sec::ItemQuery QXKeychain::query(std::string_view key) const {
+    return sec::ItemQuery{serviceIdentifier_, std::string(key), std::string(key)};
+}
+
+bool QXKeychain::setData(const rt::Data& data, std::string_view key) {
+    const sec::ItemQuery q = query(key);
+    const sec::ItemResult probe = store_->find(q);
+    if (probe.status == sec::ItemStatus::ItemNotFound) {
+        const sec::ItemResult added = store_->add(sec::Item{q.service, q.account, *q.generic, data});
+        if (added.ok()) return true;
+        QXLog(LogModule, staticClass(), kLogLevel, withDetail(rt::format("Adding failed for key: %@!", key), added));
+        return false;
+    }
+    if (probe.ok() || probe.status == sec::ItemStatus::Corrupt) {
+        const sec::ItemResult updated = store_->update(q, data);
+        if (updated.ok()) return true;
+        QXLog(LogModule, staticClass(), kLogLevel, withDetail(rt::format("Updating failed for key: %@!", key), updated));
+        return false;
+    }
+    // The store could not even tell whether the item is there: writing blind could
+    // duplicate or clobber it, so report the failed look-up instead.
+    QXLog(LogModule, staticClass(), kLogLevel, withDetail(rt::format("Fetching failed for key: %@!", key), probe));
+    return false;
+}
+
+std::optional<rt::Data> QXKeychain::dataForKey(std::string_view key, QXKeychainReadStatus* status) {
+    sec::Item item;
+    const sec::ItemResult r = store_->copy(query(key), item);
+    if (r.ok()) {
+        if (status) *status = QXKeychainReadStatus::Found;
+        return std::move(item.data);
+    }
+    if (r.status == sec::ItemStatus::ItemNotFound) {
+        if (status) *status = QXKeychainReadStatus::NotFound;
+        return std::nullopt;
+    }
+    if (status) *status = r.status == sec::ItemStatus::Corrupt ? QXKeychainReadStatus::Unreadable : QXKeychainReadStatus::Failed;
+    QXLog(LogModule, staticClass(), kLogLevel, withDetail(rt::format("Fetching failed for key: %@!", key), r));
+    return std::nullopt;
+}
+
+bool QXKeychain::setObject(const rt::Value& object, std::string_view key) {
+    if (object.isNil()) return removeObjectForKey(key);
+    return setData(fnd::KeyedArchiver::archivedData(object), key);
+}
+
+rt::Value QXKeychain::unarchive(const rt::Data& data, std::string_view key) {
+    rt::Ref<rt::Error> error;
+    rt::Value value = fnd::KeyedUnarchiver::unarchivedObject(data, &error);
+    if (error || value.isNil()) {
+        // A damaged item must not take the caller down; it reads as absent and a later
+        // write replaces it.
+        QXLog(LogModule, staticClass(), kLogLevel,
+              rt::format("Stored data does not represent a valid object! (key: %@%@)", key,
+                         error ? ", " + error->localizedDescription() : std::string()));
+        return {};
+    }
+    return value;
+}
+
+rt::Value QXKeychain::objectForKey(std::string_view key, QXKeychainReadStatus* status) {
+    auto data = dataForKey(key, status);
+    if (!data) return {};
+    rt::Value value = unarchive(*data, key);
+    if (value.isNil() && status) *status = QXKeychainReadStatus::Unreadable;
+    return value;
+}
+
+bool QXKeychain::removeObjectForKey(std::string_view key) {
+    const sec::ItemResult r = store_->remove(query(key));
+    if (r.ok()) return true;
+    QXLog(LogModule, staticClass(), kLogLevel, withDetail(rt::format("Removing failed for key: %@!", key), r));
+    return false;
+}
+
+void QXKeychain::removeAllObjects() {
+    std::vector<sec::Item> items;
+    std::size_t unreadable = 0;
+    const sec::ItemResult r = store_->copyAll(serviceIdentifier_, items, &unreadable);
+    if (!r.ok() && r.status != sec::ItemStatus::ItemNotFound) {
+        QXLog(LogModule, staticClass(), kLogLevel, withDetail("Listing failed!", r));
+        return;
+    }
+    if (unreadable) QXLog(LogModule, staticClass(), kLogLevel, withDetail("Listing failed!", r));
+    for (const auto& item : items) removeObjectForKey(item.account);
+}
+
+rt::Dictionary QXKeychain::dictionaryRepresentation() {
+    rt::Dictionary out;
+    std::vector<sec::Item> items;
+    std::size_t unreadable = 0;
+    const sec::ItemResult r = store_->copyAll(serviceIdentifier_, items, &unreadable);
+    if (!r.ok() && r.status != sec::ItemStatus::ItemNotFound) {
+        QXLog(LogModule, staticClass(), kLogLevel, withDetail("Listing failed!", r));
+        return out;
+    }
+    if (unreadable) QXLog(LogModule, staticClass(), kLogLevel, withDetail("Listing failed!", r));
+    for (const auto& item : items) {
+        rt::Value value = unarchive(item.data, item.account);
+        if (!value.isNil()) out.set(rt::Value(item.account), value);
+    }
+    return out;
+}
+
+bool QXKeychain::migrateUserDefaultsObjectWithKey(std::string_view key, rt::Ref<fnd::UserDefaults> defaults) {
+    if (!defaults) defaults = fnd::UserDefaults::standard();
+    rt::Value value = defaults->objectForKey(key);
+    if (value.isNil()) return false;
+    // Dropping the defaults entry before the store holds the value would lose it.
+    if (!setObject(value, key)) return false;
+    defaults->removeObjectForKey(key);
+    return defaults->synchronize();
+}
+
+}  // namespace zid
