@@ -96,7 +96,7 @@ private:
 namespace detail {
 template <class T> constexpr encoding::Kind cppKind() {
     using U = std::remove_cvref_t<T>;
-    if constexpr (std::is_arithmetic_v<U> || std::is_enum_v<U>) return encoding::Kind::Number;
+    if constexpr (std::is_arithmetic_v<U> || std::is_enum_v<U> || std::is_same_v<U, Number>) return encoding::Kind::Number;
     else if constexpr (std::is_same_v<U, Value> || std::is_same_v<U, std::string> || encoding::IsRef<U>::value ||
                        std::is_base_of_v<Object, U>) return encoding::Kind::Object;
     else if constexpr (std::is_same_v<U, const Class*> || std::is_same_v<U, Class*>) return encoding::Kind::Class;
@@ -113,7 +113,8 @@ template <class T> void Invocation::put(std::size_t index, T&& value) {
     const std::string code = typeEncoding<U>();
     if constexpr (kind == encoding::Kind::Number) {
         Number n;
-        if constexpr (std::is_enum_v<U>) n = Number::of(static_cast<std::underlying_type_t<U>>(value));
+        if constexpr (std::is_same_v<U, Number>) n = value;
+        else if constexpr (std::is_enum_v<U>) n = Number::of(static_cast<std::underlying_type_t<U>>(value));
         else n = Number::of(value);
         store(index, kind, code, &n);
     } else if constexpr (kind == encoding::Kind::Object) {
@@ -138,7 +139,8 @@ template <class T> decltype(auto) Invocation::take(std::size_t index) const {
     if constexpr (kind == encoding::Kind::Number) {
         Number n;
         load(index, kind, code, &n);
-        if constexpr (std::is_same_v<U, bool>) return n.boolValue();
+        if constexpr (std::is_same_v<U, Number>) return n;
+        else if constexpr (std::is_same_v<U, bool>) return n.boolValue();
         else if constexpr (std::is_enum_v<U>) return static_cast<U>(n.longLongValue());
         else if constexpr (std::is_floating_point_v<U>) return static_cast<U>(n.doubleValue());
         else if constexpr (std::is_unsigned_v<U>) return static_cast<U>(n.unsignedLongLongValue());
