@@ -39,6 +39,7 @@ TEST(TriggerIdiom, SlotHandsTheBlockToTheParkedTriggerAndClears) {
     EXPECT_EQ(seen, (std::vector<rt::Value>{1})) << "the held value runs the block during the call";
     signal->setValue(2);
     EXPECT_EQ(seen, (std::vector<rt::Value>{1, 2})) << "armed without any owner variable";
+    signal->close();  // ends the trigger, and with it the cycle that kept it armed
 }
 
 TEST(TriggerIdiom, BlockWithoutParkedTriggerIsDropped) {
@@ -57,6 +58,8 @@ TEST(TriggerIdiom, NestedTriggerInsideTheReplayIsSafe) {
     });
     EXPECT_EQ(currentHelper(*fnd::Thread::current()), nullptr);
     EXPECT_EQ(seen, (std::vector<std::string>{"outer", "inner"}));
+    outer->close();
+    inner->close();
 }
 
 TEST(TriggerEnds, WhenTheFollowedSignalCloses) {
@@ -153,6 +156,7 @@ TEST(TriggerEdges, RunsAfterEarlierSubscribersOfTheSignal) {
     onSignal(signal, nullptr, [&](const rt::Value&) { order.push_back("trigger"); });
     signal->setValue(1);
     EXPECT_EQ(order, (std::vector<std::string>{"early", "trigger"}));
+    signal->close();
 }
 
 TEST(TriggerEdges, DeallocSignalAsBothSignalsRunsTheBlockOnceBeforeEnding) {
