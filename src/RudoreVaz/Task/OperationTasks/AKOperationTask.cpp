@@ -1,0 +1,326 @@
+#include <RudoreVaz/Task/OperationTasks/AKOperationTask.h>
+
+#include <chrono>
+#include <cmath>
+
+#include <QXFoundation/Listening/IListenable.h>
+#include <QXFoundation/Log/QXLogger.h>
+#include <QXFoundation/Threading/Dispatch.h>
+#include <fnd/KeyedArchiver.h>
+#include <fnd/KeyedUnarchiver.h>
+#include <fnd/Queue.h>
+#include <fnd/RunLoop.h>
+#include <rt/Exception.h>
+#include <rt/Format.h>
+
+namespace zid {
+
+AKOperationTask::AKOperationTask() = default;
+
+AKOperationTask::AKOperationTask(rt::Value identifier, std::string title)
+    : identifier_(std::move(identifier)), title_(std::move(title)) {
+    indeterminate_.store(true);
+}
+
+rt::Ref<AKOperationTask> AKOperationTask::taskWithIdentifier(rt::Value identifier, std::string title) {
+    return rt::make<AKOperationTask>(std::move(identifier), std::move(title));
+}
+
+AKOperationTask::~AKOperationTask() = default;
+
+void AKOperationTask::describe(rt::ClassBuilder<AKOperationTask>& c) {
+    c.readonly("isExecuting", &AKOperationTask::isExecuting)
+        .readonly("isFinished", &AKOperationTask::isFinished)
+        .readonly("isCancelled", &AKOperationTask::isCancelled)
+        .readonly("isFailed", &AKOperationTask::isFailed)
+        .readonly("isEnqueued", &AKOperationTask::isEnqueued)
+        .readonly("isReady", &AKOperationTask::isReady)
+        .readonly("paused", &AKOperationTask::paused)
+        .readonly("isIndeterminate", &AKOperationTask::isIndeterminate)
+        .readonly("progress", &AKOperationTask::progress)
+        .readonly("identifier", &AKOperationTask::identifier)
+        .readonly("title", &AKOperationTask::title)
+        .readonly("result", &AKOperationTask::result)
+        .readonly("error", &AKOperationTask::error)
+        .readonly("failedAttemptsCount", &AKOperationTask::failedAttemptsCount)
+        .dependent("isReady", {"paused"});
+    fnd::registerCodingClass(c.cls());
+}
+
+// ---- properties -----------------------------------------------------------------
+
+rt::Value AKOperationTask::identifier() const {
+    std::lock_guard lock(mutex_);
+    return identifier_;
+}
+
+void AKOperationTask::setIdentifier(rt::Value identifier) {
+    std::lock_guard lock(mutex_);
+    identifier_ = std::move(identifier);
+}
+
+std::string AKOperationTask::title() const {
+    std::lock_guard lock(mutex_);
+    return title_;
+}
+
+void AKOperationTask::setTitle(std::string title) {
+    std::lock_guard lock(mutex_);
+    title_ = std::move(title);
+}
+
+void AKOperationTask::setProgress(double progress) {
+    announce("progress", [&] { progress_.store(progress); });
+}
+
+void AKOperationTask::setEnqueued(bool enqueued) {
+    announce("isEnqueued", [&] { enqueued_.store(enqueued); });
+}
+
+rt::Value AKOperationTask::result() const {
+    std::lock_guard lock(mutex_);
+    return result_;
+}
+
+void AKOperationTask::setResult(rt::Value result) {
+    willChange("result");
+    {
+        std::lock_guard lock(mutex_);
+        result_ = std::move(result);
+    }
+    didChange("result");
+}
+
+rt::Ref<rt::Error> AKOperationTask::error() const {
+    std::lock_guard lock(mutex_);
+    return error_;
+}
+
+void AKOperationTask::setError(const rt::Ref<rt::Error>& error) {
+    willChange("error");
+    {
+        std::lock_guard lock(mutex_);
+        error_ = error;
+    }
+    didChange("error");
+}
+
+// ---- the work -------------------------------------------------------------------
+
+void AKOperationTask::task() { rt::raiseMustOverride("task", *this); }
+
+void AKOperationTask::start() {
+    if (cancellationMarked()) {
+        // Cancelled before it began: it ends without ever executing.
+        setFinished();
+        return;
+    }
+    {
+        std::lock_guard lock(announceMutex_);
+        if (!endPosted_.load()) postToMain([this] { announceFlag("isExecuting", executingFlag_, true); });
+    }
+    try {
+        main();
+    } catch (...) {
+        setFinished();  // the slot is freed; the exception goes on to the caller
+        throw;
+    }
+    if (error() && !cancellationMarked()) fail();
+    setFinished();
+}
+
+void AKOperationTask::main() {
+    if (cancellationMarked()) return;
+    if (hasFailedOrCancelledDependency()) {
+        cancel();
+        return;
+    }
+    log(rt::format("Starting task: %@", description()));
+    task();
+    while (auto failure = error()) {
+        if (failedAttemptsCount() >= retryAttempts()) return;  // the error stays
+        log(rt::format("Retrying failed task with error: %@", failure));
+        sleepForRetry(retryTimeInterval());
+        setError(nullptr);
+        if (cancellationMarked()) return;
+        task();
+        failedAttemptsCount_.fetch_add(1);
+    }
+}
+
+bool AKOperationTask::hasFailedOrCancelledDependency() const {
+    for (const auto& dependency : dependencies()) {
+        auto* task = dynamic_cast<const AKOperationTask*>(dependency.get());
+        if (task && (task->isCancelled() || task->cancellationMarked() || task->error())) return true;
+    }
+    return false;
+}
+
+void AKOperationTask::sleepForRetry(double seconds) {
+    if (!(seconds > 0)) return;
+    auto clock = fnd::RunLoop::main()->clockRef();
+    const double deadline = clock->now() + seconds;
+    std::unique_lock lock(sleepMutex_);
+    while (!cancellationMarked()) {
+        double remaining = deadline - clock->now();
+        if (remaining <= 0) return;
+        // A virtual clock moves only when a test advances it: look again shortly.
+        double wait = clock->isVirtual() ? 0.001 : remaining;
+        sleepWake_.wait_for(lock, std::chrono::duration<double>(wait));
+    }
+}
+
+// ---- ending ---------------------------------------------------------------------
+
+void AKOperationTask::setFailedWithError(const rt::Ref<rt::Error>& error) { setError(error); }
+
+void AKOperationTask::setFinished() {
+    std::lock_guard lock(announceMutex_);
+    postEnd();
+}
+
+void AKOperationTask::postEnd() {
+    if (endPosted_.exchange(true)) return;
+    postToMain([this] {
+        log(rt::format("Finished task: %@", description()));
+        announceFlag("isExecuting", executingFlag_, false);
+        announceFlag("isFinished", finishedFlag_, true);
+    });
+}
+
+void AKOperationTask::setCancelled() {
+    std::lock_guard lock(announceMutex_);
+    if (endPosted_.load()) return;  // too late: the task has ended otherwise
+    markCancelled();
+    if (!cancelPosted_.exchange(true)) {
+        postToMain([this] {
+            log(rt::format("Cancelled task: %@", description()));
+            announceFlag("isCancelled", cancelledFlag_, true);
+        });
+    }
+    postEnd();
+}
+
+void AKOperationTask::fail() {
+    std::lock_guard lock(announceMutex_);
+    if (endPosted_.load() || failPosted_.exchange(true)) return;
+    postToMain([this] {
+        log(rt::format("Failed task: %@ with error:%@", description(), error()));
+        announceFlag("isFailed", failedFlag_, true);
+    });
+}
+
+void AKOperationTask::cancel() {
+    setCancelled();
+    std::lock_guard lock(sleepMutex_);
+    sleepWake_.notify_all();  // a retry pause ends at once
+}
+
+// ---- pausing, progress, change ----------------------------------------------------
+
+void AKOperationTask::pause() {
+    fnd::Queue::main()->sync([this] { announce("paused", [this] { paused_.store(true); }); });
+}
+
+void AKOperationTask::resume() {
+    fnd::Queue::main()->sync([this] { announce("paused", [this] { paused_.store(false); }); });
+}
+
+bool AKOperationTask::isReady() const { return fnd::Operation::isReady() && !paused(); }
+
+bool AKOperationTask::affectsReadiness(std::string_view key) const { return key == "paused"; }
+
+void AKOperationTask::updateProgress(double progress) {
+    fnd::Queue::main()->sync([this, progress] {
+        announce("isIndeterminate", [this] { indeterminate_.store(false); });
+        announce("progress", [this, progress] { progress_.store(progress); });
+    });
+}
+
+void AKOperationTask::updateIndeterminate(bool indeterminate) {
+    fnd::Queue::main()->sync([this, indeterminate] {
+        announce("isIndeterminate", [this, indeterminate] { indeterminate_.store(indeterminate); });
+    });
+}
+
+void AKOperationTask::setChanged() {
+    fnd::Queue::main()->sync([this] {
+        notifyListeners<ITaskListener>(*this, [this](ITaskListener& listener) { listener.taskDidChange(*this); });
+    });
+}
+
+void AKOperationTask::setCompletionBlock(std::function<void()> block) {
+    if (!block) {
+        fnd::Operation::setCompletionBlock(nullptr);
+        return;
+    }
+    fnd::Operation::setCompletionBlock([block = std::move(block)] { fnd::Queue::main()->sync(block); });
+}
+
+// ---- identity ---------------------------------------------------------------------
+
+bool AKOperationTask::isEqual(const rt::Object& other) const {
+    if (this == &other) return true;
+    auto* task = dynamic_cast<const AKOperationTask*>(&other);
+    if (!task) return false;
+    rt::Value mine = identifier();
+    return !mine.isNil() && mine.isEqual(task->identifier());
+}
+
+std::size_t AKOperationTask::hash() const {
+    rt::Value mine = identifier();
+    return mine.isNil() ? rt::Object::hash() : mine.hash();
+}
+
+std::string AKOperationTask::description() const {
+    return rt::Object::description() + rt::format("[ID:%@%@%@%@]", identifier(), paused() ? ", paused" : "",
+                                                   isFinished() ? ", finished" : "", isCancelled() ? ", cancelled" : "");
+}
+
+// ---- archive ----------------------------------------------------------------------
+
+void AKOperationTask::encodeWithCoder(fnd::KeyedArchiver& coder) const {
+    std::string name = title();
+    coder.encodeObject(identifier(), "identifier");
+    coder.encodeObject(name.empty() ? rt::Value() : rt::Value(name), "title");
+    coder.encodeDouble(progress(), "progress");
+    coder.encodeBool(isIndeterminate(), "isIndeterminate");
+    coder.encodeBool(paused(), "isPaused");
+    coder.encodeInt64(static_cast<long long>(failedAttemptsCount()), "failedAttemptsCount");
+    coder.encodeInt64(static_cast<long long>(retryAttempts()), "retryAttempts");
+    double interval = std::trunc(retryTimeInterval());
+    coder.encodeInt64(std::isfinite(interval) ? static_cast<long long>(interval) : 0, "retryTimeInterval");
+}
+
+void AKOperationTask::initWithCoder(fnd::KeyedUnarchiver& coder) {
+    setIdentifier(coder.decodeObject("identifier"));
+    rt::Value name = coder.decodeObject("title");
+    setTitle(name.isString() ? name.string() : std::string());
+    progress_.store(coder.decodeDouble("progress"));
+    indeterminate_.store(coder.decodeBool("isIndeterminate"));
+    paused_.store(coder.decodeBool("isPaused"));
+    auto count = [](long long v) { return v < 0 ? std::uint64_t{0} : static_cast<std::uint64_t>(v); };
+    failedAttemptsCount_.store(count(coder.decodeInt64("failedAttemptsCount")));
+    retryAttempts_.store(count(coder.decodeInt64("retryAttempts")));
+    retryTimeInterval_.store(static_cast<double>(coder.decodeInt64("retryTimeInterval")));
+}
+
+// ---- helpers ----------------------------------------------------------------------
+
+void AKOperationTask::postToMain(std::function<void()> block) {
+    // The posted block keeps the task alive until it ran.
+    auto self = selfAs<AKOperationTask>();
+    if (!self) return;
+    performBlockOnMain([self = std::move(self), block = std::move(block)] { block(); });
+}
+
+void AKOperationTask::announceFlag(std::string_view key, std::atomic<bool>& flag, bool value) {
+    announce(key, [&] { flag.store(value); });
+}
+
+void AKOperationTask::log(std::string message) const {
+    QXLogger::defaultLogger()->logRecord(
+        rt::make<QXLogRecord>(kAKTaskLogModule, rt::Value(&objectClass()), 0, std::move(message), 5));
+}
+
+}  // namespace zid

@@ -1,0 +1,260 @@
+#include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
+
+#include <algorithm>
+
+#include <QXFoundation/Listening/IListenable.h>
+#include <QXFoundation/Threading/Dispatch.h>
+#include <fnd/KeyedArchiver.h>
+#include <fnd/KeyedUnarchiver.h>
+#include <fnd/Queue.h>
+#include <fnd/RunLoop.h>
+#include <rt/Exception.h>
+#include <rt/Format.h>
+
+namespace zid {
+
+namespace {
+constexpr const char* kIdentifierKey = "kAKTaskQueueIdentifier";
+constexpr const char* kPausedKey = "kAKTaskQueuePaused";
+constexpr const char* kMaxKey = "kAKTaskQueueMaxConcurrentOperationCount";
+constexpr const char* kTasksKey = "kAKTaskQueueTasks";
+constexpr const char* kDependenciesKey = "kAKTaskQueueDependencies";
+}  // namespace
+
+AKOperationTaskQueue::AKOperationTaskQueue() : queue_(rt::make<fnd::OperationQueue>()) {}
+
+AKOperationTaskQueue::AKOperationTaskQueue(rt::Value identifier)
+    : identifier_(std::move(identifier)), queue_(rt::make<fnd::OperationQueue>()) {
+    if (identifier_.isString()) queue_->setName(identifier_.string());
+}
+
+rt::Ref<AKOperationTaskQueue> AKOperationTaskQueue::queueWithIdentifier(rt::Value identifier) {
+    return rt::make<AKOperationTaskQueue>(std::move(identifier));
+}
+
+AKOperationTaskQueue::~AKOperationTaskQueue() = default;
+
+void AKOperationTaskQueue::describe(rt::ClassBuilder<AKOperationTaskQueue>& c) {
+    c.readonly("identifier", &AKOperationTaskQueue::identifier)
+        .readonly("isEmpty", &AKOperationTaskQueue::isEmpty)
+        .readonly("isPaused", &AKOperationTaskQueue::isPaused);
+    fnd::registerCodingClass(c.cls());
+}
+
+rt::Value AKOperationTaskQueue::identifier() const {
+    std::lock_guard lock(mutex_);
+    return identifier_;
+}
+
+std::vector<rt::Ref<AKOperationTask>> AKOperationTaskQueue::tasks() const {
+    std::lock_guard lock(mutex_);
+    return privateTasks_;
+}
+
+void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
+    if (!task) throw rt::Exception(rt::Exception::InvalidArgument, "addTask: nil task");
+    rt::Weak<AKOperationTaskQueue> weakQueue = selfAs<AKOperationTaskQueue>();
+    rt::Weak<AKOperationTask> weakTask = task;
+    // Taken off the list at the first announcement of its end.
+    auto removal = rt::observe(task, "isFinished", 0, [weakQueue, weakTask](const rt::KVOChange&) {
+        auto queue = weakQueue.lock();
+        auto finished = weakTask.lock();
+        if (queue && finished && finished->isFinished()) queue->removeTask(finished);
+    });
+    bool empty;
+    {
+        std::lock_guard lock(mutex_);
+        privateTasks_.push_back(task);
+        removals_[task.get()] = removal;
+        empty = privateTasks_.empty();
+    }
+    task->setEnqueued(true);
+    updateEmptiness(empty);
+    auto self = selfAs<AKOperationTaskQueue>();
+    fnd::Queue::main()->sync([&] {
+        if (self) addListener(*task, self);
+        setChanged();
+    });
+    queue_->addOperation(task);
+}
+
+void AKOperationTaskQueue::removeTask(const rt::Ref<AKOperationTask>& task) {
+    if (!task) return;
+    rt::Ref<rt::Observation> removal;
+    bool empty;
+    {
+        std::lock_guard lock(mutex_);
+        privateTasks_.erase(std::remove(privateTasks_.begin(), privateTasks_.end(), task), privateTasks_.end());
+        if (auto it = removals_.find(task.get()); it != removals_.end()) {
+            removal = std::move(it->second);
+            removals_.erase(it);
+        }
+        empty = privateTasks_.empty();
+    }
+    task->setEnqueued(false);
+    if (removal) removal->remove();
+    updateEmptiness(empty);
+    fnd::Queue::main()->sync([&] {
+        zid::removeListener(*task, *this);
+        setChanged();
+    });
+}
+
+void AKOperationTaskQueue::cancelAllTasks() {
+    std::vector<rt::Ref<AKOperationTask>> cleared;
+    std::map<const AKOperationTask*, rt::Ref<rt::Observation>> removals;
+    {
+        std::lock_guard lock(mutex_);
+        cleared.swap(privateTasks_);
+        removals.swap(removals_);
+    }
+    for (auto& [task, removal] : removals) removal->remove();
+    for (auto& task : cleared) task->setEnqueued(false);
+    updateEmptiness(true);
+    fnd::Queue::main()->sync([&] {
+        for (auto& task : cleared) zid::removeListener(*task, *this);
+        setChanged();
+    });
+    queue_->cancelAllOperations();
+}
+
+void AKOperationTaskQueue::start() {
+    if (isPaused()) resume();
+    else queue_->setSuspended(false);
+}
+
+void AKOperationTaskQueue::pause() {
+    if (isPaused_.load()) return;
+    setPausedFlag(true);
+    for (auto& task : tasks()) {
+        if (task->isExecuting() && task->isPausable()) task->pause();
+    }
+    queue_->setSuspended(true);
+}
+
+void AKOperationTaskQueue::resume() {
+    if (!isPaused_.load()) return;
+    setPausedFlag(false);
+    for (auto& task : tasks()) {
+        if (task->paused()) task->resume();
+    }
+    queue_->setSuspended(false);
+}
+
+long AKOperationTaskQueue::maxConcurrentOperationCount() const { return queue_->maxConcurrentOperationCount(); }
+
+void AKOperationTaskQueue::setMaxConcurrentOperationCount(long count) { queue_->setMaxConcurrentOperationCount(count); }
+
+void AKOperationTaskQueue::waitUntilAllTasksAreFinished() {
+    auto allFinished = [this] {
+        auto list = tasks();
+        return !list.empty() && std::all_of(list.begin(), list.end(), [](const auto& task) { return task->isFinished(); });
+    };
+    if (allFinished()) return;
+    auto loop = fnd::RunLoop::current();
+    do {
+        if (tasks().empty()) return;
+        loop->runOnce(0.001);
+    } while (!allFinished());
+}
+
+void AKOperationTaskQueue::taskDidChange(ITask&) { setChanged(); }
+
+void AKOperationTaskQueue::setChanged() {
+    fnd::Queue::main()->sync([this] {
+        notifyListeners<ITaskQueueListener>(*this, [this](ITaskQueueListener& listener) { listener.taskQueueDidChange(*this); });
+    });
+}
+
+std::string AKOperationTaskQueue::description() const {
+    rt::Value::Array list;
+    for (auto& task : tasks()) list.emplace_back(task);
+    return rt::Object::description() + rt::format("[%@] %@", isPaused() ? "paused" : "running", rt::Value(std::move(list)));
+}
+
+void AKOperationTaskQueue::encodeWithCoder(fnd::KeyedArchiver& coder) const {
+    rt::Value::Array archived;
+    rt::Dictionary dependencies;
+    for (auto& task : tasks()) {
+        if (!task->isPersistable()) continue;
+        archived.emplace_back(task);
+        rt::Value::Array identifiers;
+        for (auto& dependency : task->dependencies()) {
+            if (auto dependencyTask = rt::cast<AKOperationTask>(dependency)) {
+                rt::Value id = dependencyTask->identifier();
+                if (!id.isNil()) identifiers.push_back(id);
+            }
+        }
+        rt::Value id = task->identifier();
+        if (!id.isNil()) dependencies.set(id, rt::Value(std::move(identifiers)));
+    }
+    coder.encodeObject(identifier(), kIdentifierKey);
+    coder.encodeBool(isPaused(), kPausedKey);
+    coder.encodeInt64(maxConcurrentOperationCount(), kMaxKey);
+    coder.encodeObject(rt::Value(std::move(archived)), kTasksKey);
+    coder.encodeObject(rt::Value(dependencies), kDependenciesKey);
+}
+
+void AKOperationTaskQueue::initWithCoder(fnd::KeyedUnarchiver& coder) {
+    {
+        std::lock_guard lock(mutex_);
+        identifier_ = coder.decodeObject(kIdentifierKey);
+        if (identifier_.isString()) queue_->setName(identifier_.string());
+    }
+    isPaused_.store(coder.decodeBool(kPausedKey));
+    // A queue archived without a maximum keeps the default rather than running nothing.
+    if (coder.containsValueForKey(kMaxKey)) {
+        long long max = coder.decodeInt64(kMaxKey);
+        if (max >= -1) queue_->setMaxConcurrentOperationCount(static_cast<long>(max));
+    }
+    rt::Value archived = coder.decodeObject(kTasksKey);
+    rt::Value dependencies = coder.decodeObject(kDependenciesKey);
+
+    // Nothing starts before the main queue has run once; a paused queue stays held.
+    queue_->setSuspended(true);
+    rt::Weak<AKOperationTaskQueue> weak = selfAs<AKOperationTaskQueue>();
+    performBlockOnMain([weak] {
+        if (auto queue = weak.lock(); queue && !queue->isPaused()) queue->queue()->setSuspended(false);
+    });
+
+    std::vector<rt::Ref<AKOperationTask>> decoded;
+    for (auto& value : archived.array()) {
+        if (auto task = value.as<AKOperationTask>()) decoded.push_back(task);
+    }
+    const rt::Dictionary* map = dependencies.isDictionary() ? &dependencies.dictionary() : nullptr;
+    for (auto& task : decoded) {
+        if (map) {
+            for (auto& id : map->get(task->identifier()).array()) {
+                auto found = std::find_if(decoded.begin(), decoded.end(),
+                                          [&](const auto& other) { return other->identifier().isEqual(id); });
+                if (found != decoded.end() && *found != task) task->addDependency(*found);
+            }
+        }
+        addTask(task);
+    }
+}
+
+void AKOperationTaskQueue::updateEmptiness(bool empty) {
+    if (isEmpty_.load() == empty) return;
+    willChangeValueForKey("isEmpty");
+    isEmpty_.store(empty);
+    didChangeValueForKey("isEmpty");
+}
+
+void AKOperationTaskQueue::setPausedFlag(bool paused) {
+    willChangeValueForKey("isPaused");
+    isPaused_.store(paused);
+    didChangeValueForKey("isPaused");
+}
+
+void AKOperationTaskQueue::willDestroy() {
+    std::map<const AKOperationTask*, rt::Ref<rt::Observation>> removals;
+    {
+        std::lock_guard lock(mutex_);
+        removals.swap(removals_);
+    }
+    for (auto& [task, removal] : removals) removal->remove();
+    rt::Object::willDestroy();
+}
+
+}  // namespace zid

@@ -1,0 +1,88 @@
+#pragma once
+// A named queue of tasks over an operation queue of its own.
+//
+// The queue keeps the tasks added and not yet ended (in order of addition), takes each
+// one off when it announces "isFinished" YES, tells its ITaskQueueListeners about every
+// change of that list (on the main thread; a caller on another thread waits), can be
+// paused and resumed as a whole, and limits how many tasks run at once. The list is
+// guarded by the queue's lock, and every walk over it works on a copy taken under it.
+// Listener tables are touched only on the main thread.
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <RudoreVaz/Task/OperationTasks/AKOperationTask.h>
+#include <fnd/OperationQueue.h>
+#include <rt/KVO.h>
+
+namespace zid {
+
+class AKOperationTaskQueue : public rt::Object, public ITaskListener, public fnd::Coding {
+    RT_CLASS(AKOperationTaskQueue, rt::Object)
+public:
+    /// A queue without identifier (the start of decoding).
+    AKOperationTaskQueue();
+    explicit AKOperationTaskQueue(rt::Value identifier);
+    static rt::Ref<AKOperationTaskQueue> queueWithIdentifier(rt::Value identifier);
+    ~AKOperationTaskQueue() override;
+
+    static void describe(rt::ClassBuilder<AKOperationTaskQueue>& c);
+
+    /// Lists the task, tells the listeners and hands it to the operation queue, which
+    /// starts it when it is ready and a slot is free. A task is added once.
+    void addTask(const rt::Ref<AKOperationTask>& task);
+    /// Takes this very task off the list (another task with an equal identifier stays),
+    /// updates isEmpty and tells the listeners, even when it was not listed.
+    void removeTask(const rt::Ref<AKOperationTask>& task);
+    /// Empties the list (the tasks are no longer enqueued), tells the listeners, then
+    /// cancels every operation of the operation queue.
+    void cancelAllTasks();
+    /// Lets the operation queue run unless paused (then resume()).
+    void start();
+    /// Pauses executing pausable tasks and suspends the operation queue; running tasks
+    /// go on, no further task starts. Once.
+    void pause();
+    /// Resumes every listed paused task and lets the operation queue run again. Once.
+    void resume();
+    long maxConcurrentOperationCount() const;
+    void setMaxConcurrentOperationCount(long count);
+    /// Spins the calling thread's run loop until every listed task is finished or the
+    /// list is empty.
+    void waitUntilAllTasksAreFinished();
+    /// A copy of the list.
+    std::vector<rt::Ref<AKOperationTask>> tasks() const;
+
+    void taskDidChange(ITask& task) override;
+    /// On the main thread (the caller waits): taskQueueDidChange to every listener.
+    void setChanged();
+    /// The object's description followed by "[paused|running] <the list>".
+    std::string description() const override;
+
+    void encodeWithCoder(fnd::KeyedArchiver& coder) const override;
+    void initWithCoder(fnd::KeyedUnarchiver& coder) override;
+
+    rt::Value identifier() const;
+    bool isEmpty() const { return isEmpty_.load(); }
+    bool isPaused() const { return isPaused_.load(); }
+    const rt::Ref<fnd::OperationQueue>& queue() const { return queue_; }
+
+protected:
+    void willDestroy() override;
+
+private:
+    void updateEmptiness(bool empty);
+    void setPausedFlag(bool paused);
+
+    mutable std::mutex mutex_;
+    rt::Value identifier_;
+    std::vector<rt::Ref<AKOperationTask>> privateTasks_;
+    std::map<const AKOperationTask*, rt::Ref<rt::Observation>> removals_;
+    std::atomic<bool> isEmpty_{true};
+    std::atomic<bool> isPaused_{false};
+    rt::Ref<fnd::OperationQueue> queue_;
+};
+
+}  // namespace zid
