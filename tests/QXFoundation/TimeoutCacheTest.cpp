@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include <QXFoundation/Cache/TimeoutCache.h>
+#include <VirtualTime.h>
+
+using zid::TimeoutCache;
+using zid::TimeoutCacheItem;
+
+class TimeoutCacheTest : public zidtest::VirtualTimeTest {};
+
+TEST_F(TimeoutCacheTest, EntriesExpireAfterTheirTimeToLive) {
+    auto cache = rt::make<TimeoutCache>();
+    cache->setObjectForKeyTtl("short", "a", 10);
+    cache->setObject("forever", "b", 0, 0.0);
+    cache->setObject("plain", "c");
+    cache->setObjectForKeyTtl("past", "d", -1);
+    EXPECT_EQ(cache->objectForKey("a"), rt::Value("short"));
+    EXPECT_TRUE(cache->objectForKey("d").isNil());
+    advance(10);
+    EXPECT_EQ(cache->objectForKey("a"), rt::Value("short"));  // at the moment itself it still counts
+    advance(0.5);
+    EXPECT_TRUE(cache->objectForKey("a").isNil());
+    EXPECT_EQ(cache->count(), 4u);  // reading an expired entry leaves it in place
+    advance(1e6);
+    EXPECT_EQ(cache->objectForKey("b"), rt::Value("forever"));
+    EXPECT_EQ(cache->objectForKey("c"), rt::Value("plain"));
+}
+
+TEST_F(TimeoutCacheTest, StoringAgainRenewsAndCostsStillEvict) {
+    auto cache = rt::make<TimeoutCache>();
+    cache->setTotalCostLimit(10);
+    cache->setObject("x", "k", 4, 5.0);
+    advance(4);
+    cache->setObject("y", "k", 4, 5.0);
+    advance(4);
+    EXPECT_EQ(cache->objectForKey("k"), rt::Value("y"));
+    cache->setObject("big", "other", 8, 0.0);
+    EXPECT_TRUE(cache->objectForKey("k").isNil());
+    EXPECT_EQ(cache->objectForKey("other"), rt::Value("big"));
+}
+
+TEST_F(TimeoutCacheTest, ValuesNotStoredThroughTheCacheAreNotReturned) {
+    auto cache = rt::make<TimeoutCache>();
+    cache->fnd::MemoryCache::setObject("raw", "k", 0);
+    EXPECT_TRUE(cache->objectForKey("k").isNil());
+    EXPECT_EQ(TimeoutCache::defaultCache(), TimeoutCache::defaultCache());
+}
+
+TEST_F(TimeoutCacheTest, ItemsCodeTheirValueAndExpiry) {
+    auto item = rt::make<TimeoutCacheItem>(rt::Value("v"), rt::Date{1234.5});
+    auto coded = item->encodeWithCoder();
+    EXPECT_EQ(coded.get("object"), rt::Value("v"));
+    EXPECT_EQ(coded.get("expiresAt"), rt::Value(rt::Date{1234.5}));
+    auto back = TimeoutCacheItem::initWithCoder(coded);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->object(), rt::Value("v"));
+    EXPECT_EQ(back->expiresAt(), rt::Date{1234.5});
+
+    auto never = TimeoutCacheItem::initWithCoder(rt::make<TimeoutCacheItem>(rt::Value(7), std::nullopt)->encodeWithCoder());
+    ASSERT_TRUE(never);
+    EXPECT_FALSE(never->expiresAt());
+    EXPECT_FALSE(TimeoutCacheItem::initWithCoder(rt::Dictionary{{"object", 1}, {"expiresAt", "tomorrow"}}));
+}
