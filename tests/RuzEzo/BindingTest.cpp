@@ -178,3 +178,16 @@ TEST(Binding, DescriptorOfAFreedTargetChangesNothing) {
     FKSignalBinder::sharedInstance()[info] = valued(1);
     EXPECT_EQ(static_cast<FKBindingRef>(FKSignalBinder::sharedInstance()[info]), nullptr);
 }
+
+TEST(Binding, KeypathSignalOfOneObjectDrivesAPropertyOfAnother) {
+    auto source = rt::make<Model>();
+    auto mirror = rt::make<Model>();
+    source->setCount(2);
+    bindTo(mirror, "count", signalForKeypath(source, "count")->mul(valued(10))->toInt());
+    EXPECT_EQ(mirror->count(), 20);
+    source->setCount(3);
+    EXPECT_EQ(mirror->count(), 30);
+    source.reset();  // its keypath signal closes; the chain closes and the binding ends
+    EXPECT_EQ(bindingWithKey(*mirror, kCountKey), nullptr);
+    EXPECT_EQ(mirror->count(), 30);
+}

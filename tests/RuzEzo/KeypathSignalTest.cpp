@@ -177,3 +177,13 @@ TEST(CustomSignal, StoredWeaklyAndClosedWithTheOwner) {
     EXPECT_EQ(customSignalForKey(*other, "temp"), nullptr);
     EXPECT_THROW(setCustomSignal(*other, rt::make<FKSignal>(), rt::Value()), rt::Exception);
 }
+
+TEST(KeypathSignal, SkipFirstPassesOnlyLaterChanges) {
+    auto model = rt::make<Model>();
+    model->setCount(1);
+    auto changes = signalForKeypath(model, "count")->skipFirst();
+    EXPECT_FALSE(changes->valueSet());
+    model->setCount(2);
+    EXPECT_EQ(changes->lastValue(), rt::Value(2));
+}
+

@@ -207,14 +207,6 @@ TEST(SignalClose, ClosesOnceAndFreeingClosesOnce) {
     EXPECT_EQ(s.closes, 1) << "destruction closes a signal that was never closed";
 }
 
-TEST(SignalDescription, EndsWithTheLastValueInBrackets) {
-    auto signal = rt::make<FKSignal>();
-    signal->setValue("v");
-    const std::string d = signal->description();
-    EXPECT_NE(d.find("FKSignal"), std::string::npos);
-    EXPECT_EQ(d.substr(d.size() - 3), "[v]");
-}
-
 TEST(ProxySignal, TakesTheSourceValueBeforeItsFactoryReturns) {
     auto source = rt::make<FKSignal>();
     source->setValue(3);
@@ -265,13 +257,6 @@ TEST(ProxySignal, RepointingFollowsOnlyTheNewSource) {
     EXPECT_FALSE(proxy->valueSet());
     b->setValue(2);
     EXPECT_EQ(proxy->lastValue(), rt::Value(2));
-}
-
-TEST(ProxySignal, RepetitiveIsTheSources) {
-    auto proxy = FKProxySignal::signalWithSignal(rt::make<RepetitiveSignal>());
-    EXPECT_TRUE(proxy->repetitive());
-    proxy->setSourceSignal(nullptr);
-    EXPECT_FALSE(proxy->repetitive());
 }
 
 TEST(ConstSignal, HoldsItsValueEvenNil) {

@@ -213,9 +213,3 @@ TEST(MathOperators, StandardFunctionResults) {
     EXPECT_TRUE(numberOf(valued(-1.5)->fabs()->lastValue(), Kind::Double, 1.5));
 }
 
-TEST(MathOperators, NumberOrNil) {
-    EXPECT_TRUE(numberOrNil(rt::Value()));
-    EXPECT_TRUE(numberOrNil(rt::Number::ofBool(false)));
-    EXPECT_FALSE(numberOrNil("1"));
-    EXPECT_FALSE(FKSignal::numberOrNil(rt::Value::null()));
-}

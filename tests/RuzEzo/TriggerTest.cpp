@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
@@ -170,4 +171,15 @@ TEST(TriggerEdges, DeallocSignalAsBothSignalsRunsTheBlockOnceBeforeEnding) {
     owner.reset();
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE(weak.expired());
+}
+
+TEST(TriggerIdiom, SlotsBelongToTheirThread) {
+    auto signal = rt::make<FKSignal>();
+    auto parked = OnSignalHelper::triggerWithSignal(signal, nullptr);
+    setCurrentHelper(*fnd::Thread::current(), parked);
+    rt::Ref<OnSignalHelper> seenThere;
+    std::thread([&] { seenThere = currentHelper(*fnd::Thread::current()); }).join();
+    EXPECT_EQ(seenThere, nullptr);
+    EXPECT_EQ(currentHelper(*fnd::Thread::current()), parked);
+    setCurrentHelper(*fnd::Thread::current(), nullptr);
 }
