@@ -224,7 +224,8 @@ void AKOperationTaskQueue::initWithCoder(fnd::KeyedUnarchiver& coder) {
     const rt::Dictionary* map = dependencies.isDictionary() ? &dependencies.dictionary() : nullptr;
     for (auto& task : decoded) {
         if (map) {
-            for (auto& id : map->get(task->identifier()).array()) {
+            rt::Value identifiers = map->get(task->identifier());
+            for (auto& id : identifiers.array()) {
                 auto found = std::find_if(decoded.begin(), decoded.end(),
                                           [&](const auto& other) { return other->identifier().isEqual(id); });
                 if (found != decoded.end() && *found != task) task->addDependency(*found);

@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include <QXFoundation/Listening/IListenable.h>
+#include <RudoreVaz/Task/ConcreteTasks/AKFacadeTask.h>
+#include <RudoreVaz/Task/OperationTasks/AKOperationTaskManager.h>
+#include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
+#include <fnd/Directories.h>
+#include <fnd/KeyedArchiver.h>
+#include <fnd/KeyedUnarchiver.h>
+
+#include "TaskTestSupport.h"
+
+namespace {
+
+using namespace tasktest;
+namespace fs = std::filesystem;
+
+class QueueListener : public rt::Object, public zid::ITaskQueueListener {
+    RT_CLASS(QueueListener, rt::Object)
+public:
+    void taskQueueDidChange(zid::AKOperationTaskQueue& queue) override {
+        ++changes;
+        sizes.push_back(queue.tasks().size());
+    }
+    int changes = 0;
+    std::vector<std::size_t> sizes;
+};
+
+rt::Ref<zid::AKFacadeTask> facade(const char* identifier) { return zid::AKFacadeTask::taskWithIdentifier(identifier, identifier); }
+
+class TaskQueue : public zidtest::VirtualTimeTest {
+protected:
+    void SetUp() override {
+        VirtualTimeTest::SetUp();
+        queue = zid::AKOperationTaskQueue::queueWithIdentifier("q");
+        listener = rt::make<QueueListener>();
+        zid::addListener(*queue, listener);
+    }
+    rt::Ref<zid::AKOperationTaskQueue> queue;
+    rt::Ref<QueueListener> listener;
+};
+
+TEST_F(TaskQueue, ANewQueueIsEmptyAndRunningAndWaitsForNothing) {
+    EXPECT_TRUE(queue->isEmpty());
+    EXPECT_FALSE(queue->isPaused());
+    EXPECT_TRUE(queue->tasks().empty());
+    EXPECT_EQ(queue->maxConcurrentOperationCount(), -1);
+    queue->waitUntilAllTasksAreFinished();
+    EXPECT_NE(queue->description().find("[running] "), std::string::npos) << queue->description();
+}
+
+TEST_F(TaskQueue, AddingListsTheTaskAndItsEndTakesItOff) {
+    auto task = facade("one");
+    queue->addTask(task);
+    EXPECT_TRUE(task->isEnqueued());
+    EXPECT_FALSE(queue->isEmpty());
+    EXPECT_EQ(listener->changes, 1);
+    ASSERT_TRUE(spinUntil([&] { return task->isExecuting(); }));
+    task->setFinished();
+    queue->waitUntilAllTasksAreFinished();
+    EXPECT_FALSE(task->isEnqueued());
+    EXPECT_TRUE(queue->isEmpty());
+    EXPECT_EQ(listener->changes, 2);
+    EXPECT_EQ(listener->sizes, (std::vector<std::size_t>{1, 0}));
+}
+
+TEST_F(TaskQueue, AFinishingTaskTakesOffOnlyItselfNotAnotherWithItsIdentifier) {
+    auto first = facade("dup");
+    auto second = facade("dup");
+    queue->addTask(first);
+    queue->addTask(second);
+    ASSERT_TRUE(spinUntil([&] { return first->isExecuting() && second->isExecuting(); }));
+    first->setFinished();
+    ASSERT_TRUE(spinUntil([&] { return queue->tasks().size() == 1; }));
+    EXPECT_EQ(queue->tasks().front(), second);
+    EXPECT_TRUE(second->isEnqueued());
+    EXPECT_FALSE(queue->isEmpty());
+    second->setFinished();
+    ASSERT_TRUE(spinUntil([&] { return queue->isEmpty(); }));
+}
+
+TEST_F(TaskQueue, RemovingAnUnlistedTaskStillNotifies) {
+    queue->removeTask(facade("stranger"));
+    EXPECT_EQ(listener->changes, 1);
+    EXPECT_TRUE(queue->isEmpty());
+}
+
+TEST_F(TaskQueue, PauseActsOnceHoldsBackNewTasksAndResumeWakesPausedTasks) {
+    FlagRecorder paused(queue, {"isPaused"});
+    queue->resume();  // running: nothing
+    queue->pause();
+    queue->pause();
+    EXPECT_EQ(paused.entries(), (std::vector<std::string>{"isPaused=1"}));
+    EXPECT_NE(queue->description().find("[paused] "), std::string::npos);
+
+    auto held = facade("held");
+    queue->addTask(held);
+    settle(0.05);
+    EXPECT_FALSE(held->isExecuting()) << "a paused queue starts nothing";
+    held->pause();  // paused directly by its owner
+    EXPECT_TRUE(held->paused());
+    queue->resume();
+    EXPECT_FALSE(held->paused()) << "resume also resumes tasks their owners paused";
+    ASSERT_TRUE(spinUntil([&] { return held->isExecuting(); }));
+    EXPECT_EQ(paused.entries(), (std::vector<std::string>{"isPaused=1", "isPaused=0"}));
+    held->setFinished();
+    ASSERT_TRUE(spinUntil([&] { return queue->isEmpty(); }));
+}
+
+TEST_F(TaskQueue, CancelAllEmptiesTheListClearsTheFlagsNotifiesAndCancels) {
+    auto running = facade("running");
+    auto waiting = facade("waiting");
+    queue->setMaxConcurrentOperationCount(1);
+    queue->addTask(running);
+    queue->addTask(waiting);
+    ASSERT_TRUE(spinUntil([&] { return running->isExecuting(); }));
+    int before = listener->changes;
+    queue->cancelAllTasks();
+    EXPECT_TRUE(queue->tasks().empty());
+    EXPECT_TRUE(queue->isEmpty());
+    EXPECT_FALSE(running->isEnqueued());
+    EXPECT_FALSE(waiting->isEnqueued());
+    EXPECT_EQ(listener->changes, before + 1);
+    ASSERT_TRUE(spinUntil([&] { return running->isFinished() && waiting->isFinished(); }));
+    EXPECT_TRUE(running->isCancelled());
+    EXPECT_TRUE(waiting->isCancelled());
+    EXPECT_FALSE(waiting->isExecuting());
+}
+
+TEST_F(TaskQueue, ArchiveKeepsPausedAndMaximumAndHoldsTheQueueUntilTheMainLoopRan) {
+    queue->setMaxConcurrentOperationCount(3);
+    queue->pause();
+    auto data = fnd::KeyedArchiver::archivedData(queue);
+    rt::Ref<rt::Error> error;
+    auto restored = fnd::KeyedUnarchiver::unarchivedObject(data, &error).as<zid::AKOperationTaskQueue>();
+    ASSERT_TRUE(restored) << (error ? error->description() : "");
+    EXPECT_EQ(restored->identifier(), rt::Value("q"));
+    EXPECT_TRUE(restored->isPaused());
+    EXPECT_EQ(restored->maxConcurrentOperationCount(), 3);
+    EXPECT_TRUE(restored->tasks().empty());
+    drain();
+    EXPECT_TRUE(restored->queue()->isSuspended()) << "paused: it stays held";
+    restored->start();
+    EXPECT_FALSE(restored->isPaused());
+    EXPECT_FALSE(restored->queue()->isSuspended());
+
+    queue->resume();
+    auto running = fnd::KeyedUnarchiver::unarchivedObject(fnd::KeyedArchiver::archivedData(queue)).as<zid::AKOperationTaskQueue>();
+    ASSERT_TRUE(running);
+    EXPECT_TRUE(running->queue()->isSuspended()) << "held until the main loop ran";
+    drain();
+    EXPECT_FALSE(running->queue()->isSuspended());
+}
+
+TEST_F(TaskQueue, AnArchiveWithoutAMaximumKeepsTheDefault) {
+    auto coder = rt::make<fnd::KeyedArchiver>();
+    coder->encodeObject("nomax", "kAKTaskQueueIdentifier");
+    auto reader = rt::make<fnd::KeyedUnarchiver>(coder->finishEncoding());
+    auto decoded = rt::make<zid::AKOperationTaskQueue>();
+    decoded->initWithCoder(*reader);
+    EXPECT_EQ(decoded->maxConcurrentOperationCount(), -1);
+    drain();
+    auto task = facade("runs");
+    decoded->addTask(task);
+    ASSERT_TRUE(spinUntil([&] { return task->isExecuting(); })) << "a queue restored without a maximum still runs";
+    task->setFinished();
+    ASSERT_TRUE(spinUntil([&] { return decoded->isEmpty(); }));
+}
+
+// ---- the manager --------------------------------------------------------------------
+
+class TaskManager : public zidtest::VirtualTimeTest {
+protected:
+    void SetUp() override {
+        VirtualTimeTest::SetUp();
+        dir = fs::temp_directory_path() / ("zid-tm-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        path = (dir / "shared.tm").string();
+    }
+    void TearDown() override {
+        fs::remove_all(dir);
+        VirtualTimeTest::TearDown();
+    }
+    std::vector<std::string> archivedQueueNames() const {
+        auto data = fnd::readFile(path);
+        if (!data) return {"<no file>"};
+        auto reader = rt::make<fnd::KeyedUnarchiver>(*data);
+        std::vector<std::string> names;
+        rt::Value queues = reader->decodeObject(zid::AKOperationTaskManager::kQueuesKey);
+        for (auto& value : queues.array()) {
+            auto queue = value.as<zid::AKOperationTaskQueue>();
+            names.push_back(queue ? queue->identifier().string() : "<undecodable " + value.description() + ">");
+        }
+        if (auto error = reader->error()) names.push_back("<error " + error->description() + ">");
+        return names;
+    }
+    fs::path dir;
+    std::string path;
+};
+
+TEST_F(TaskManager, TheSameNameGivesTheSameQueue) {
+    auto manager = zid::AKOperationTaskManager::managerWithFile(path);
+    auto a = manager->taskQueueWithIdentifier("a");
+    EXPECT_EQ(manager->taskQueueWithIdentifier("a"), a);
+    EXPECT_NE(manager->taskQueueWithIdentifier("b"), a);
+    EXPECT_EQ(manager->defaultQueue(), manager->taskQueueWithIdentifier("defaultQueue"));
+    EXPECT_EQ(manager->queues().size(), 3u);
+    EXPECT_FALSE(fs::exists(path)) << "making queues writes nothing";
+}
+
+TEST_F(TaskManager, TheArchiveHoldsTheBusyQueuesAtEachChange) {
+    auto manager = zid::AKOperationTaskManager::managerWithFile(path);
+    auto queue = manager->taskQueueWithIdentifier("busy");
+    (void)manager->taskQueueWithIdentifier("idle");
+    auto task = facade("work");
+    queue->addTask(task);
+    EXPECT_EQ(archivedQueueNames(), (std::vector<std::string>{"busy"}));
+    ASSERT_TRUE(spinUntil([&] { return task->isExecuting(); }));
+    task->setFinished();
+    ASSERT_TRUE(spinUntil([&] { return queue->isEmpty(); }));
+    EXPECT_EQ(archivedQueueNames(), std::vector<std::string>{});
+    int temporaries = 0;
+    for (auto& entry : fs::directory_iterator(dir)) temporaries += entry.path().filename() != "shared.tm";
+    EXPECT_EQ(temporaries, 0);
+}
+
+TEST_F(TaskManager, ARestartRestoresQueuesWithTheirMaximum) {
+    {
+        auto manager = zid::AKOperationTaskManager::managerWithFile(path);
+        auto queue = manager->taskQueueWithIdentifier("q");
+        queue->setMaxConcurrentOperationCount(1);
+        queue->addTask(facade("pending"));
+        queue->cancelAllTasks();  // the last write still held "q"
+        queue->addTask(facade("again"));
+    }
+    auto restarted = zid::AKOperationTaskManager::managerWithFile(path);
+    ASSERT_EQ(restarted->queues().size(), 1u);
+    auto q = restarted->taskQueueWithIdentifier("q");
+    EXPECT_EQ(q, restarted->queues().front());
+    EXPECT_EQ(q->maxConcurrentOperationCount(), 1);
+    EXPECT_EQ(restarted->file(), path);
+}
+
+TEST_F(TaskManager, AMissingOrCorruptArchiveGivesAFreshManagerThatWritesOnChange) {
+    for (const char* contents : {static_cast<const char*>(nullptr), "{ definitely not an archive",
+                                 R"({"archive":"zid.keyed-archive","version":1,"top":{"kAKTaskManagerQueues":[{"$class":"Nope","values":{}}]}})"}) {
+        fs::remove(path);
+        if (contents) std::ofstream(path) << contents;
+        auto manager = zid::AKOperationTaskManager::managerWithFile(path);
+        EXPECT_TRUE(manager->queues().empty());
+        EXPECT_EQ(manager->file(), path);
+        auto task = facade("x");
+        manager->taskQueueWithIdentifier("fresh")->addTask(task);
+        EXPECT_EQ(archivedQueueNames(), (std::vector<std::string>{"fresh"}));
+        manager->taskQueueWithIdentifier("fresh")->cancelAllTasks();
+        ASSERT_TRUE(spinUntil([&] { return task->isFinished(); }));
+    }
+}
+
+TEST_F(TaskManager, SaveWithoutAFileAnswersNo) {
+    auto manager = rt::make<zid::AKOperationTaskManager>();
+    EXPECT_FALSE(manager->save());
+}
+
+TEST_F(TaskManager, TheSharedManagerKeepsItsArchiveInTheLibraryDirectory) {
+    ::setenv("XDG_DATA_HOME", dir.c_str(), 1);
+    fnd::Directories::setApplicationName("task-tests");
+    auto shared = zid::AKOperationTaskManager::sharedManager();
+    EXPECT_EQ(shared, zid::AKOperationTaskManager::sharedManager());
+    EXPECT_EQ(shared->file(), fnd::Directories::library() + "/shared.tm");
+    EXPECT_EQ(shared->file(), (dir / "task-tests" / "shared.tm").string());
+    fnd::Directories::setApplicationName("");
+    ::unsetenv("XDG_DATA_HOME");
+}
+
+}  // namespace
