@@ -1,0 +1,47 @@
+#include <QXFoundation/Extensions/Tagging.h>
+
+#include <algorithm>
+
+namespace zid {
+
+namespace {
+constexpr const char* TagsKey = "__tags";
+constexpr const char* ObservedKey = "tags";
+
+bool contains(const rt::Value::Array& tags, std::string_view tag) {
+    return std::any_of(tags.begin(), tags.end(), [&](const rt::Value& t) { return t.isString() && t.string() == tag; });
+}
+}  // namespace
+
+rt::Value tags(const rt::Object& object) { return object.associatedObject(TagsKey); }
+
+bool hasTag(const rt::Object& object, std::string_view tag) {
+    auto current = tags(object);
+    return current.isArray() && contains(current.array(), tag);
+}
+
+void addTag(rt::Object& object, std::string_view tag) {
+    auto current = tags(object);
+    rt::Value::Array list = current.isArray() ? current.array() : rt::Value::Array{};
+    if (contains(list, tag)) return;
+    object.willChangeValueForKey(ObservedKey);
+    list.push_back(rt::Value(tag));
+    object.setAssociatedObject(rt::Value(std::move(list)), TagsKey);
+    object.didChangeValueForKey(ObservedKey);
+}
+
+void addTags(rt::Object& object, const std::vector<std::string>& tags) {
+    for (const auto& tag : tags) addTag(object, tag);
+}
+
+void removeTag(rt::Object& object, std::string_view tag) {
+    auto current = tags(object);
+    if (!current.isArray() || !contains(current.array(), tag)) return;
+    object.willChangeValueForKey(ObservedKey);
+    rt::Value::Array list = current.array();
+    std::erase_if(list, [&](const rt::Value& t) { return t.isString() && t.string() == tag; });
+    object.setAssociatedObject(rt::Value(std::move(list)), TagsKey);
+    object.didChangeValueForKey(ObservedKey);
+}
+
+}  // namespace zid
