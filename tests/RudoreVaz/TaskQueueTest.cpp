@@ -83,6 +83,18 @@ TEST_F(TaskQueue, AFinishingTaskTakesOffOnlyItselfNotAnotherWithItsIdentifier) {
     ASSERT_TRUE(spinUntil([&] { return queue->isEmpty(); }));
 }
 
+TEST_F(TaskQueue, ATaskThatEndedBeforeItWasAddedLeavesTheListAtOnce) {
+    auto ended = facade("ended");
+    ended->cancel();
+    drain();
+    ASSERT_TRUE(ended->isFinished());
+    queue->addTask(ended);
+    EXPECT_TRUE(queue->tasks().empty());
+    EXPECT_TRUE(queue->isEmpty());
+    EXPECT_FALSE(ended->isEnqueued());
+    EXPECT_EQ(listener->changes, 2);
+}
+
 TEST_F(TaskQueue, RemovingAnUnlistedTaskStillNotifies) {
     queue->removeTask(facade("stranger"));
     EXPECT_EQ(listener->changes, 1);

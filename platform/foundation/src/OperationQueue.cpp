@@ -23,9 +23,11 @@ public:
     void add(const rt::Ref<Operation>& operation, const std::shared_ptr<OperationQueueCore>& self) {
         {
             std::lock_guard lock(mutex_);
-            if (operation->enqueued_ || operation->isExecuting() || operation->hasFinishedAnnouncement()) {
-                throw rt::Exception(rt::Exception::InvalidArgument,
-                                    "addOperation: the operation is already enqueued, executing or finished");
+            // An operation that has already ended (cancelled on another thread meanwhile,
+            // say) has nothing left to run.
+            if (operation->hasFinishedAnnouncement()) return;
+            if (operation->enqueued_ || operation->isExecuting()) {
+                throw rt::Exception(rt::Exception::InvalidArgument, "addOperation: the operation is already enqueued or executing");
             }
             operation->enqueued_ = true;
             operation->dispatched_ = false;

@@ -194,6 +194,12 @@ TEST(Operations, AnOperationCannotBeAddedTwice) {
     queue->addOperation(operation);
     EXPECT_THROW(queue->addOperation(operation), rt::Exception);
     EXPECT_THROW(rt::make<fnd::OperationQueue>()->addOperation(operation), rt::Exception);
+
+    auto ended = rt::make<BlockOperation>([] {});
+    ended->start();
+    auto other = rt::make<fnd::OperationQueue>();
+    other->addOperation(ended);  // nothing left to run: ignored
+    EXPECT_EQ(other->operationCount(), 0u);
 }
 
 TEST(Operations, AnExceptionFromStartIsRethrownOnTheMainLoop) {

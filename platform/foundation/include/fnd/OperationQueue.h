@@ -33,7 +33,7 @@ public:
     ~OperationQueue() override;
 
     /// Enqueues an operation. Raises InvalidArgumentException for an operation that is
-    /// already in a queue, executing or finished.
+    /// already in a queue or executing; one that has already ended is ignored.
     void addOperation(const rt::Ref<Operation>& operation);
     /// The operations added and not yet ended, in order of addition.
     std::vector<rt::Ref<Operation>> operations() const;

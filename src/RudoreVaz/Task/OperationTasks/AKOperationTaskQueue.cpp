@@ -76,6 +76,16 @@ void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
         setChanged();
     });
     queue_->addOperation(task);
+    // A task that ended before its removal was armed (cancelled on another thread, say)
+    // leaves the list now.
+    if (task->isFinished()) {
+        bool listed;
+        {
+            std::lock_guard lock(mutex_);
+            listed = std::find(privateTasks_.begin(), privateTasks_.end(), task) != privateTasks_.end();
+        }
+        if (listed) removeTask(task);
+    }
 }
 
 void AKOperationTaskQueue::removeTask(const rt::Ref<AKOperationTask>& task) {

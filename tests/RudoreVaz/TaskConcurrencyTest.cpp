@@ -1,0 +1,144 @@
+// Tasks and queues under load from many threads. Also run under ThreadSanitizer
+// (scripts/tsan.sh runs every test whose suite begins with TaskConcurrency).
+
+#include <gtest/gtest.h>
+
+#include <RudoreVaz/Task/ConcreteTasks/AKBlockTask.h>
+#include <RudoreVaz/Task/ConcreteTasks/AKFacadeTask.h>
+#include <RudoreVaz/Task/LogicalTasks/AKCompoundTask.h>
+#include <RudoreVaz/Task/OperationTasks/AKOperationTaskManager.h>
+#include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
+
+#include "TaskTestSupport.h"
+
+namespace {
+
+using namespace tasktest;
+
+// Spins the main loop (where the tasks announce their ends) while the threads work.
+void joinWhileSpinning(std::vector<std::thread>& threads, std::atomic<int>& done, int expected) {
+    spinUntil([&] { return done.load() == expected; }, 30);
+    for (auto& thread : threads) thread.join();
+}
+
+TEST(TaskConcurrencyQueue, MaximumOfFourIsHonouredWhileManyThreadsAddTasks) {
+    auto queue = zid::AKOperationTaskQueue::queueWithIdentifier("load");
+    queue->setMaxConcurrentOperationCount(4);
+    std::atomic<int> running{0}, peak{0}, bodies{0}, added{0};
+    constexpr int Threads = 8, PerThread = 40;
+    std::vector<rt::Ref<zid::AKBlockTask>> all(Threads * PerThread);
+    std::vector<std::thread> adders;
+    for (int t = 0; t < Threads; ++t) {
+        adders.emplace_back([&, t] {
+            for (int i = 0; i < PerThread; ++i) {
+                auto task = zid::AKBlockTask::taskWithIdentifier(rt::Value(t * PerThread + i), "load", [&](zid::AKBlockTask&) {
+                    int now = ++running;
+                    int seen = peak.load();
+                    while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+                    }
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+                    --running;
+                    ++bodies;
+                });
+                all[static_cast<std::size_t>(t * PerThread + i)] = task;
+                queue->addTask(task);
+                ++added;
+            }
+        });
+    }
+    joinWhileSpinning(adders, added, Threads * PerThread);
+    ASSERT_TRUE(spinUntil([&] { return queue->isEmpty() && bodies == Threads * PerThread; }, 30));
+    EXPECT_LE(peak, 4);
+    EXPECT_GE(peak, 2) << "tasks should run side by side";
+    for (auto& task : all) {
+        EXPECT_TRUE(task->isFinished());
+        EXPECT_FALSE(task->isEnqueued());
+    }
+    EXPECT_EQ(queue->queue()->runningCount(), 0u);
+}
+
+TEST(TaskConcurrencyQueue, CancellingFromOtherThreadsEndsEveryTaskExactlyOnce) {
+    auto queue = zid::AKOperationTaskQueue::queueWithIdentifier("cancel-load");
+    queue->setMaxConcurrentOperationCount(3);
+    constexpr int Count = 120;
+    std::vector<rt::Ref<zid::AKOperationTask>> tasks;
+    std::vector<std::unique_ptr<FlagRecorder>> flags;
+    for (int i = 0; i < Count; ++i) {
+        rt::Ref<zid::AKOperationTask> task;
+        if (i % 2) task = zid::AKFacadeTask::taskWithIdentifier(rt::Value(i), "facade");
+        else task = zid::AKBlockTask::taskWithIdentifier(rt::Value(i), "block", [](zid::AKBlockTask&) {
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            });
+        flags.push_back(std::make_unique<FlagRecorder>(task));
+        tasks.push_back(task);
+    }
+    std::atomic<int> progress{0};
+    std::vector<std::thread> workers;
+    workers.emplace_back([&] {
+        for (auto& task : tasks) queue->addTask(task);
+        ++progress;
+    });
+    for (int w = 0; w < 3; ++w) {
+        workers.emplace_back([&, w] {
+            for (std::size_t i = static_cast<std::size_t>(w); i < tasks.size(); i += 3) tasks[i]->cancel();
+            ++progress;
+        });
+    }
+    joinWhileSpinning(workers, progress, 4);
+    ASSERT_TRUE(spinUntil([&] {
+        return std::all_of(tasks.begin(), tasks.end(), [](auto& t) { return t->isFinished(); }) && queue->isEmpty();
+    }, 30));
+    settle();
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        EXPECT_EQ(flags[i]->count("isFinished=1"), 1) << "task " << i;
+        EXPECT_TRUE(flags[i]->allOnMain());
+        auto entries = flags[i]->entries();
+        auto cancelled = std::find(entries.begin(), entries.end(), "isCancelled=1");
+        auto finished = std::find(entries.begin(), entries.end(), "isFinished=1");
+        if (cancelled != entries.end()) {
+            EXPECT_LT(cancelled - entries.begin(), finished - entries.begin());
+        }
+    }
+    EXPECT_EQ(queue->queue()->operationCount(), 0u);
+}
+
+TEST(TaskConcurrencyManager, ThreadsAskingForOneNameGetOneQueue) {
+    auto manager = rt::make<zid::AKOperationTaskManager>();
+    constexpr int Threads = 8;
+    std::vector<rt::Ref<zid::AKOperationTaskQueue>> got(Threads);
+    std::atomic<int> done{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < Threads; ++t) {
+        threads.emplace_back([&, t] {
+            got[static_cast<std::size_t>(t)] = manager->taskQueueWithIdentifier(t % 2 ? "odd" : "even");
+            ++done;
+        });
+    }
+    joinWhileSpinning(threads, done, Threads);
+    EXPECT_EQ(manager->queues().size(), 2u);
+    for (int t = 2; t < Threads; ++t) EXPECT_EQ(got[static_cast<std::size_t>(t)], got[static_cast<std::size_t>(t % 2)]);
+}
+
+TEST(TaskConcurrencyCompound, SubtasksEndingOnWorkerQueuesEndTheCompoundOnce) {
+    auto queue = zid::AKOperationTaskQueue::queueWithIdentifier("compound-load");
+    queue->setMaxConcurrentOperationCount(4);
+    std::vector<rt::Ref<zid::AKOperationTask>> subtasks;
+    for (int i = 0; i < 24; ++i) {
+        subtasks.push_back(zid::AKBlockTask::taskWithIdentifier(rt::Value(i), "sub", [i](zid::AKBlockTask& t) {
+            if (i == 5) t.setFailedWithError(testError(5));
+        }));
+    }
+    auto compound = zid::AKCompoundTask::taskWithIdentifier("all", "all", subtasks);
+    FlagRecorder flags(compound);
+    std::thread adder([&] {
+        for (auto& subtask : subtasks) queue->addTask(subtask);
+    });
+    ASSERT_TRUE(spinUntil([&] { return compound->isFinished(); }, 30));
+    adder.join();
+    settle();
+    EXPECT_TRUE(compound->isFailed());
+    EXPECT_EQ(compound->error()->code(), 5);
+    EXPECT_EQ(flags.count("isFinished=1"), 1);
+}
+
+}  // namespace
