@@ -2,6 +2,7 @@
 
 #include <QXFoundation/Extensions/ErrorExtensions.h>
 #include <fnd/URLRequest.h>
+#include <net/Errors.h>
 #include <rt/Exception.h>
 
 using namespace zid;
@@ -45,4 +46,18 @@ TEST(ErrorExtTest, URLErrorTestsLookAtDomainAndCode) {
     EXPECT_FALSE(isURLTimeoutError(*offline));
     EXPECT_FALSE(isURLError(*otherDomain));
     EXPECT_FALSE(isURLTimeoutError(*otherDomain));
+}
+
+TEST(ErrorExtTest, NetworkLayerFailuresAnswerTheURLErrorTests) {
+    auto timedOut = net::networkError(net::NetworkError::TimedOut, "timed out");
+    auto refused = net::networkError(net::NetworkError::CannotConnect, "refused");
+    auto noHost = net::networkError(net::NetworkError::CannotFindHost, "no host");
+    auto tls = net::networkError(net::NetworkError::SecureConnectionFailed, "tls");
+    EXPECT_TRUE(isURLError(*tls));
+    EXPECT_TRUE(isURLTimeoutError(*timedOut));
+    EXPECT_FALSE(isURLConnectionError(*timedOut));
+    EXPECT_TRUE(isURLConnectionError(*refused));
+    EXPECT_TRUE(isURLConnectionError(*noHost));
+    EXPECT_FALSE(isURLConnectionError(*tls));
+    EXPECT_FALSE(isURLTimeoutError(*rt::Error::make(net::kPOSIXErrorDomain, 103)));
 }
