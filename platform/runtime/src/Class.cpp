@@ -15,6 +15,8 @@ namespace {
 struct Registry {
     std::mutex mutex;
     std::unordered_map<std::string, const Class*> byName;
+    // Disposed run-time classes stay reachable: objects may still point at them.
+    std::vector<const Class*> disposed;
 };
 
 Registry& registry() {
@@ -63,7 +65,10 @@ void Class::disposeClassPair(Class* cls) {
     auto& r = registry();
     std::lock_guard lock(r.mutex);
     auto it = r.byName.find(cls->name());
-    if (it != r.byName.end() && it->second == cls) r.byName.erase(it);
+    if (it != r.byName.end() && it->second == cls) {
+        r.byName.erase(it);
+        r.disposed.push_back(cls);
+    }
 }
 
 const Class* Class::named(std::string_view name) {
