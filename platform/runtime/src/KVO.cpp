@@ -46,7 +46,7 @@ std::vector<std::string> splitPath(std::string_view keyPath) {
 // observers; those fit without allocating.
 class Snapshot {
 public:
-    void push(std::weak_ptr<Watch> w) {
+    void push(std::shared_ptr<Watch> w) {
         if (count_ < small_.size()) small_[count_] = std::move(w);
         else more_.push_back(std::move(w));
         ++count_;
@@ -56,8 +56,8 @@ public:
     }
 
 private:
-    std::array<std::weak_ptr<Watch>, 8> small_;
-    std::vector<std::weak_ptr<Watch>> more_;
+    std::array<std::shared_ptr<Watch>, 8> small_;
+    std::vector<std::shared_ptr<Watch>> more_;
     std::size_t count_ = 0;
 };
 
@@ -116,7 +116,8 @@ public:
         std::lock_guard lock(mutex_);
         auto it = keys_.find(key);
         if (it == keys_.end()) return;
-        for (const auto& e : it->second.entries) out.push(e.watch);
+        for (const auto& e : it->second.entries)
+            if (auto w = e.watch.lock()) out.push(std::move(w));
     }
 
     void objectWillDestroy(Object&) override;
@@ -368,9 +369,10 @@ void Core::end() {
     if (tree) tree->detach();
 }
 
+// Callers hold the core, so it stays while the observer runs even when the token is
+// dropped inside it.
 void Core::willChange() {
     if (!isActive()) return;
-    auto keepAlive = shared_from_this();
     Value old;
     if (options_ & (KVOOld | KVOPrior)) old = currentValue();
     {
@@ -389,7 +391,6 @@ void Core::willChange() {
 
 void Core::didChange() {
     if (!isActive()) return;
-    auto keepAlive = shared_from_this();
     KVOChange change;
     change.object = root_;
     change.keyPath = keyPath_;
@@ -432,11 +433,9 @@ void notify(Object& object, std::string_view key, bool will) {
     if (!table) return;
     Snapshot snapshot;
     table->collect(key, snapshot);
-    snapshot.each([will](const std::weak_ptr<Watch>& w) {
-        if (auto watch = w.lock()) {
-            if (will) watch->willChange();
-            else watch->didChange();
-        }
+    snapshot.each([will](const std::shared_ptr<Watch>& watch) {
+        if (will) watch->willChange();
+        else watch->didChange();
     });
 }
 
