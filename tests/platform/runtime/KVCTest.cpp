@@ -146,3 +146,58 @@ TEST(KVCTest, DictionariesAndArraysAsContainers) {
 
     EXPECT_EQ(exceptionName([] { rt::valueForKeyPath(rt::Value(3), "x"); }), rt::Exception::UndefinedKey);
 }
+
+namespace {
+class Record : public rt::Object {
+    RT_CLASS(Record, rt::Object)
+public:
+    static void describe(rt::ClassBuilder<Record>& c) {
+        c.property("tags", &Record::tags, [](Record& r, const rt::Value& v) { r.tags_ = rt::fromValue<std::vector<std::string>>(v); });
+        c.property("scores", &Record::scores, &Record::setScores);
+        c.property("when", &Record::when, &Record::setWhen);
+        c.property("bytes", &Record::bytes, &Record::setBytes);
+        c.property("size", &Record::size, &Record::setSize);
+    }
+    std::vector<std::string> tags() const { return tags_; }
+    std::map<std::string, double> scores() const { return scores_; }
+    void setScores(const std::map<std::string, double>& v) { scores_ = v; }
+    rt::Date when() const { return when_; }
+    void setWhen(rt::Date v) { when_ = v; }
+    rt::Data bytes() const { return bytes_; }
+    void setBytes(const rt::Data& v) { bytes_ = v; }
+    unsigned long long size() const { return size_; }
+    void setSize(unsigned long long v) { size_ = v; }
+
+private:
+    std::vector<std::string> tags_;
+    std::map<std::string, double> scores_;
+    rt::Date when_;
+    rt::Data bytes_;
+    unsigned long long size_ = 0;
+};
+}  // namespace
+
+TEST(KVCTest, CollectionsDatesDataAndWideNumbersRoundTrip) {
+    auto r = rt::make<Record>();
+    r->setValueForKey(rt::Value{rt::Value("a"), rt::Value("b")}, "tags");
+    EXPECT_EQ(r->tags(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(r->valueForKey("tags").array().size(), 2u);
+    EXPECT_EQ(exceptionName([&] { r->setValueForKey(rt::Value{rt::Value(1)}, "tags"); }), rt::Exception::InvalidArgument);
+
+    r->setValueForKey(rt::Value(rt::Dictionary{{rt::Value("x"), rt::Value(0.5)}}), "scores");
+    EXPECT_EQ(r->scores().at("x"), 0.5);
+    EXPECT_EQ(r->valueForKeyPath("scores.x").doubleValue(), 0.5);
+
+    r->setValueForKey(rt::Value(rt::Date{1000}), "when");
+    EXPECT_EQ(r->valueForKey("when").date().secondsSince1970, 1000);
+    r->setValueForKey(rt::Value(rt::Data{1, 2, 3}), "bytes");
+    EXPECT_EQ(r->bytes().size(), 3u);
+
+    // The full unsigned range survives the trip.
+    r->setValueForKey(rt::Value(18446744073709551615ull), "size");
+    EXPECT_EQ(r->size(), 18446744073709551615ull);
+    EXPECT_EQ(r->valueForKey("size").numberValue().unsignedLongLongValue(), 18446744073709551615ull);
+
+    // A dictionary on the way is a value, not something that takes writes.
+    EXPECT_EQ(exceptionName([&] { r->setValueForKeyPath(rt::Value(1.0), "scores.x"); }), rt::Exception::InvalidArgument);
+}
