@@ -22,10 +22,8 @@ FKSignalRef valued(const rt::Value& v) {
     return s;
 }
 
-std::vector<rt::Value> collect(const FKSignalRef& signal, std::vector<std::shared_ptr<IDisposable>>& keep,
-                               std::vector<rt::Value>& into) {
+void collect(const FKSignalRef& signal, std::vector<std::shared_ptr<IDisposable>>& keep, std::vector<rt::Value>& into) {
     keep.push_back(signal->addValueHandler([&into](const rt::Value& v) { into.push_back(v); }));
-    return into;
 }
 
 }  // namespace

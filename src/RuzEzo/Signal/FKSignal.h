@@ -154,7 +154,6 @@ protected:
     void willDestroy() override;
     /// A strong reference to this signal (empty while it is being destroyed).
     FKSignalRef selfSignal() { return std::static_pointer_cast<FKSignal>(weak_from_this().lock()); }
-    rt::Weak<FKSignal> weakSignal() { return std::static_pointer_cast<FKSignal>(weak_from_this().lock()); }
 
 private:
     FKSignalRef mapWith(std::function<rt::Value(const rt::Value&)> block);
