@@ -201,8 +201,4 @@ TEST(NotificationCenterThreads, ConcurrentPostsAndRegistrationsStayConsistent) {
     EXPECT_EQ(center->observerCount(), 1u);
 }
 
-TEST(NotificationCenterShared, DefaultCenterIsOneInstance) {
-    EXPECT_EQ(NotificationCenter::defaultCenter(), NotificationCenter::defaultCenter());
-}
-
 }  // namespace
