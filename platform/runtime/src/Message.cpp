@@ -59,7 +59,7 @@ std::optional<MethodSignature> protocolSignatureForSelector(const Class& cls, Se
 
 std::optional<MethodSignature> methodSignatureForSelector(const Object& obj, Selector selector) {
     if (auto method = findInstanceMethod(obj.objectClass(), selector)) return method->signature();
-    if (auto* bridge = bridgeFor(obj, selector)) return MethodSignature::withTypes(bridge->types);
+    if (auto* bridge = bridgeFor(obj, selector)) return bridge->signature;
     if (auto* forwarding = forwardingOf(obj)) return forwarding->methodSignatureForSelector(selector);
     return protocolSignatureForSelector(obj.objectClass(), selector);
 }
@@ -92,7 +92,7 @@ namespace detail {
 MethodSignature signatureForSend(Object& target, Selector selector, bool& exact) {
     exact = true;
     if (auto method = findInstanceMethod(target.objectClass(), selector)) return method->signature();
-    if (auto* bridge = bridgeFor(target, selector)) return MethodSignature::withTypes(bridge->types);
+    if (auto* bridge = bridgeFor(target, selector)) return bridge->signature;
     if (auto* forwarding = forwardingOf(target)) {
         exact = false;
         if (auto signature = forwarding->methodSignatureForSelector(selector)) return *signature;

@@ -16,6 +16,7 @@
 // not passed; when that signature has no result the caller gets zero, false or nil.
 
 #include <optional>
+#include <string>
 #include <utility>
 
 #include <rt/Invocation.h>
@@ -65,18 +66,15 @@ namespace detail {
 MethodSignature signatureForSend(Object& target, Selector selector, bool& exact);
 MethodSignature signatureForClassSend(const Class& cls, Selector selector);
 
-template <class R, class... Args>
-R finish(Invocation& invocation, bool exact, Selector selector, Args&&... args) {
-    (void)selector;
-    const auto& signature = invocation.methodSignature();
-    const std::size_t wanted = signature.numberOfArguments() - 2;
+/// Places the caller's arguments in the invocation. An exact signature (the method's
+/// own) must take as many as given; a forwarding one takes what it has room for.
+template <class... Args> void placeArguments(Invocation& invocation, bool exact, Args&&... args) {
+    const std::size_t wanted = invocation.methodSignature().numberOfArguments() - 2;
     if (exact && wanted != sizeof...(Args))
-        throw Exception(Exception::InvalidArgument,
-                        selector.name() + " takes " + std::to_string(wanted) + " arguments, " +
-                            std::to_string(sizeof...(Args)) + " given");
+        throw Exception(Exception::InvalidArgument, invocation.selector().name() + " takes " + std::to_string(wanted) +
+                                                        " arguments, " + std::to_string(sizeof...(Args)) + " given");
     std::size_t index = 2;
     ((index - 2 < wanted ? invocation.setArgument(index++, std::forward<Args>(args)) : void(++index)), ...);
-    return R();
 }
 
 template <class R> R result(const Invocation& invocation) {
@@ -93,7 +91,7 @@ template <class R = void, class... Args> R send(Object& target, Selector selecto
     bool exact = true;
     auto invocation = Invocation::invocationWithMethodSignature(detail::signatureForSend(target, selector, exact));
     invocation->setSelector(selector);
-    detail::finish<int>(*invocation, exact, selector, std::forward<Args>(args)...);
+    detail::placeArguments(*invocation, exact, std::forward<Args>(args)...);
     sendInvocation(target, *invocation);
     return detail::result<R>(*invocation);
 }
@@ -102,7 +100,7 @@ template <class R = void, class... Args> R sendClass(const Class& cls, Selector 
     auto invocation = Invocation::invocationWithMethodSignature(detail::signatureForClassSend(cls, selector));
     invocation->setSelector(selector);
     invocation->setTargetClass(&cls);
-    detail::finish<int>(*invocation, true, selector, std::forward<Args>(args)...);
+    detail::placeArguments(*invocation, true, std::forward<Args>(args)...);
     sendInvocationToClass(cls, *invocation);
     return detail::result<R>(*invocation);
 }

@@ -73,7 +73,7 @@ public:
     struct Bridge {
         std::function<bool(const Object&)> accepts;
         std::shared_ptr<Implementation> imp;
-        std::string types;
+        MethodSignature signature;
     };
     /// The typed method for the selector when obj derives from a described abstract class
     /// that declares it (searched over every described protocol).
@@ -85,10 +85,9 @@ public:
 
 private:
     template <class P, class R, class... A> Protocol& typed(Selector selector, R (P::*fn)(A...), bool isRequired) {
-        Bridge bridge;
-        bridge.accepts = [](const Object& obj) { return dynamic_cast<const P*>(&obj) != nullptr; };
-        bridge.imp = implementation<R(P&, A...)>([fn](P& self, A... args) { return (self.*fn)(std::forward<A>(args)...); });
-        bridge.types = bridge.imp->types();
+        auto imp = implementation<R(P&, A...)>([fn](P& self, A... args) { return (self.*fn)(std::forward<A>(args)...); });
+        Bridge bridge{[](const Object& obj) { return dynamic_cast<const P*>(&obj) != nullptr; }, imp,
+                      MethodSignature::withTypes(imp->types())};
         addBridge(selector, std::move(bridge));
         return addMethodDescription(selector, methodTypes<R, A...>(), isRequired, true);
     }
