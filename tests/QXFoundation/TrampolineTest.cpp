@@ -164,6 +164,19 @@ TEST_F(TrampolineTest, ATrampolineListensWhereTheTypedProtocolIsExpected) {
                  rt::Exception);
 }
 
+TEST_F(TrampolineTest, ATrampolineFollowsObjectChanges) {
+    auto notifier = rt::make<Controller>();
+    auto t = zid::Trampoline::trampolineWithProtocol(*rt::Protocol::named("IObjectChangeListener"));
+    rt::Object* changed = nullptr;
+    t->setBlock(rt::block<void(rt::Object&, rt::Value)>([&](rt::Object&, rt::Value o) { changed = o.object().get(); }),
+                rt::sel("objectDidChange:"));
+    zid::addListener(*notifier, t);
+    zid::willChange(*notifier);  // not given a block: dropped
+    EXPECT_EQ(changed, nullptr);
+    zid::didChange(*notifier);
+    EXPECT_EQ(changed, notifier.get());
+}
+
 TEST(ProtocolContainsSelectorTest, LooksAtEveryKindOfMethodButNotAdoptedProtocols) {
     const auto& p = navigationProtocol();
     EXPECT_TRUE(zid::protocol_containsSelector(p, rt::sel("defaultStyle")));           // optional class method

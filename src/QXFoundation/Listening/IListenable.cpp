@@ -1,12 +1,29 @@
 #include <QXFoundation/Listening/IListenable.h>
 
 #include <QXFoundation/Listening/ListenerTable.h>
+#include <rt/Protocol.h>
 #include <rt/Value.h>
 
 namespace zid {
 
 namespace {
 constexpr const char* ProxyKey = "__listenerProxy";
+
+/// Lets trampolines and other dynamic listeners take willChange() / didChange().
+class ObjectChangeStandIn : public rt::StandIn<IObjectChangeListener> {
+    RT_CLASS(ObjectChangeStandIn, rt::Proxy)
+public:
+    void objectWillChange(rt::Object& object) override { forward<void>(rt::sel("objectWillChange:"), object); }
+    void objectDidChange(rt::Object& object) override { forward<void>(rt::sel("objectDidChange:"), object); }
+};
+
+const bool objectChangeDescribed = [] {
+    rt::Protocol::describe("IObjectChangeListener")
+        .optional(rt::sel("objectWillChange:"), &IObjectChangeListener::objectWillChange)
+        .optional(rt::sel("objectDidChange:"), &IObjectChangeListener::objectDidChange);
+    rt::registerStandIn<IObjectChangeListener, ObjectChangeStandIn>("IObjectChangeListener");
+    return true;
+}();
 }
 
 rt::Ref<ListenerProxy> listenerProxyFor(const rt::Object& listener) {

@@ -55,7 +55,8 @@
 
 namespace zid {
 
-/// The call-backs of willChange() and didChange(); both optional.
+/// The call-backs of willChange() and didChange(); both optional. Described to the
+/// dynamic layer as "IObjectChangeListener" ("objectWillChange:", "objectDidChange:").
 class IObjectChangeListener {
 public:
     virtual ~IObjectChangeListener() = default;
