@@ -88,7 +88,9 @@ TEST_F(BundleExtensionsTest, LanguageIdentifiers) {
     EXPECT_EQ(deviceLocaleID(), "fr_FR");
     EXPECT_EQ(appLanguageID(), "en");  // the host has only English
     EXPECT_EQ(preferredAppLocaleID(), "en_US");
-    write(root / "Host/ja.lproj/Localizable.strings", "");
+    write(root / "JapaneseHost/ja.lproj/Localizable.strings", "");
+    write(root / "JapaneseHost/en.lproj/Localizable.strings", "");
+    fnd::Bundle::setMainBundlePath((root / "JapaneseHost").string());
     EXPECT_EQ(appLanguageID(), "ja");
     EXPECT_EQ(preferredAppLocaleID(), "ja_JP");
 }

@@ -135,12 +135,18 @@ std::vector<std::string> Bundle::pathsForResourcesOfType(std::string_view extens
 }
 
 std::vector<std::string> Bundle::localizations() const {
+    {
+        std::lock_guard lock(mutex_);
+        if (localizations_) return *localizations_;
+    }
     std::vector<std::string> out;
     for (const auto& p : pathsForResourcesOfType("lproj")) {
         std::string name = fs::path(p).filename().string();
         out.push_back(name.substr(0, name.size() - 6));
     }
-    return out;
+    std::lock_guard lock(mutex_);
+    if (!localizations_) localizations_ = out;
+    return *localizations_;
 }
 
 std::vector<std::string> Bundle::preferredLocalizations() const {

@@ -64,7 +64,10 @@ rt::Ref<TimeZone> TimeZone::defaultTimeZone() {
         std::lock_guard lock(defaultMutex());
         if (installedDefault()) return installedDefault();
     }
-    return rt::make<TimeZone>(std::unique_ptr<icu::TimeZone>(icu::TimeZone::detectHostTimeZone()));
+    // The host's zone is read once: finding it means reading the system's configuration.
+    static const rt::Ref<TimeZone> host =
+        rt::make<TimeZone>(std::unique_ptr<icu::TimeZone>(icu::TimeZone::detectHostTimeZone()));
+    return host;
 }
 
 void TimeZone::setDefault(rt::Ref<TimeZone> zone) {

@@ -51,7 +51,7 @@ public:
     /// The paths of every resource in the top directory with the extension, sorted by name.
     std::vector<std::string> pathsForResourcesOfType(std::string_view extension) const;
 
-    /// The localizations present (the names of the .lproj folders), sorted.
+    /// The localizations present (the names of the .lproj folders), sorted; read once.
     std::vector<std::string> localizations() const;
     /// The localizations to use, best first: those matching the preferred languages
     /// (exact, then by language alone), then "en" and "Base" when present; when none
@@ -71,6 +71,7 @@ private:
 
     std::string path_;
     mutable std::mutex mutex_;
+    mutable std::optional<std::vector<std::string>> localizations_;
     mutable std::map<std::pair<std::string, std::string>, std::optional<StringsTable>> tables_;
 };
 

@@ -26,7 +26,7 @@ public:
     static rt::Ref<TimeZone> utc();
 
     /// The zone dates are shown in unless a formatter or calendar says otherwise: the
-    /// one installed with setDefault(), else the host's. Read at each call.
+    /// one installed with setDefault(), else the host's (read once per process).
     static rt::Ref<TimeZone> defaultTimeZone();
     /// Installs a process-wide default (tests fix it); nullptr goes back to the host's.
     static void setDefault(rt::Ref<TimeZone> zone);
