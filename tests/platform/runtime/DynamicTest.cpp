@@ -99,7 +99,7 @@ TEST(DynamicMethodsTest, MemberFunctionsAndLambdasAnswerBySelector) {
         EXPECT_EQ(e.reason(), "-[DynCounterA subtract:]: unrecognized selector sent to instance");
     }
     EXPECT_THROW(rt::send<int>(*counter, rt::sel("add:")), rt::Exception);               // too few arguments
-    EXPECT_THROW(rt::send<int>(*counter, rt::sel("add:"), std::string("x")), rt::Exception);  // not a number
+    EXPECT_THROW(rt::send<int>(*counter, rt::sel("add:"), "x"), rt::Exception);  // a string is not a number
     // An object whose class is the compiled one does not see the run-time class's methods.
     EXPECT_FALSE(rt::respondsToSelector(*rt::make<Counter>(), rt::sel("add:")));
 }
@@ -170,7 +170,7 @@ TEST(DynamicMethodsTest, ClassMethodsReceiveTheClass) {
     rt::addClassMethod(cls, rt::sel("describeWith:"),
                        rt::implementation<std::string(const rt::Class&, std::string)>(
                            [](const rt::Class& c, std::string suffix) { return c.name() + suffix; }));
-    EXPECT_EQ(rt::sendClass<std::string>(sub, rt::sel("describeWith:"), std::string("!")), "DynClassESub!");
+    EXPECT_EQ(rt::sendClass<std::string>(sub, rt::sel("describeWith:"), "!"), "DynClassESub!");
     EXPECT_THROW(rt::sendClass(cls, rt::sel("missing")), rt::Exception);
     // Class methods are not instance methods.
     auto object = rt::make<Counter>();

@@ -98,7 +98,7 @@ template <class T> constexpr encoding::Kind cppKind() {
     using U = std::remove_cvref_t<T>;
     if constexpr (std::is_arithmetic_v<U> || std::is_enum_v<U> || std::is_same_v<U, Number>) return encoding::Kind::Number;
     else if constexpr (std::is_same_v<U, Value> || std::is_same_v<U, std::string> || encoding::IsRef<U>::value ||
-                       std::is_base_of_v<Object, U>) return encoding::Kind::Object;
+                       std::is_base_of_v<Object, U> || std::is_array_v<U>) return encoding::Kind::Object;
     else if constexpr (std::is_same_v<U, const Class*> || std::is_same_v<U, Class*>) return encoding::Kind::Class;
     else if constexpr (std::is_same_v<U, Selector>) return encoding::Kind::Selector;
     else if constexpr (std::is_same_v<U, const char*> || std::is_same_v<U, char*>) return encoding::Kind::CString;
@@ -120,7 +120,7 @@ template <class T> void Invocation::put(std::size_t index, T&& value) {
     } else if constexpr (kind == encoding::Kind::Object) {
         Value v;
         if constexpr (std::is_base_of_v<Object, U>) v = Value(const_cast<U&>(value).self());
-        else if constexpr (encoding::IsRef<U>::value) v = Value(value);
+        else if constexpr (std::is_array_v<U>) v = Value(std::string(value));
         else v = Value(value);
         store(index, kind, code, &v);
     } else if constexpr (kind == encoding::Kind::Class) {

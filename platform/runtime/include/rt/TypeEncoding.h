@@ -4,7 +4,7 @@
 //   v void   B bool   c signed char   C unsigned char   s short   S unsigned short
 //   i int    I unsigned int    q long long (and 64-bit long)    Q their unsigned forms
 //   f float  d double   @ an object reference (rt::Value, rt::Number, rt::Ref<T>, T& of an
-//   rt::Object, std::string)   # a class (const rt::Class*)   : a selector   * a C string
+//   rt::Object, std::string, a string literal)   # a class (const rt::Class*)   : a selector   * a C string
 //   ^v a pointer   {Name} a trivially copyable structure, passed as raw bytes
 //
 // A leading 'r' marks a const object or string (rt::Ref<const T>, const char*). A method's
@@ -72,6 +72,7 @@ template <class T> std::string typeEncoding() {
     else if constexpr (std::is_same_v<U, float>) return "f";
     else if constexpr (std::is_same_v<U, double>) return "d";
     else if constexpr (std::is_same_v<U, Value> || std::is_same_v<U, std::string> || std::is_same_v<U, Number>) return "@";
+    else if constexpr (std::is_array_v<U> && std::is_same_v<std::remove_cv_t<std::remove_extent_t<U>>, char>) return "@";
     else if constexpr (encoding::IsRef<U>::value) return std::is_const_v<typename U::element_type> ? "r@" : "@";
     else if constexpr (std::is_base_of_v<Object, U>) return "@";
     else if constexpr (std::is_same_v<U, const Class*> || std::is_same_v<U, Class*>) return "#";
