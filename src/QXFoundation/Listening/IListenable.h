@@ -42,8 +42,10 @@
 //
 // The untyped forms hand out each listener's ListenerProxy, to which messages are sent
 // by selector (see ListenerProxy.h):
-//   zid::notifyListeners(*thing, [&](zid::ListenerProxy& p) { p.send(rt::sel("thingDidMove:"), thing); }); There is no lock: a notifier's table belongs to one
-// thread at a time.
+//   zid::notifyListeners(*thing, [&](zid::ListenerProxy& p) { p.send(rt::sel("thingDidMove:"), thing); });
+// For a protocol to be reached this way, describe it (rt::Protocol::describe, rt/Protocol.h).
+//
+// There is no lock: a notifier's table belongs to one thread at a time.
 
 #include <exception>
 #include <functional>
