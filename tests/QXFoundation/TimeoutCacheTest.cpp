@@ -46,18 +46,31 @@ TEST_F(TimeoutCacheTest, ValuesNotStoredThroughTheCacheAreNotReturned) {
     EXPECT_EQ(TimeoutCache::defaultCache(), TimeoutCache::defaultCache());
 }
 
-TEST_F(TimeoutCacheTest, ItemsCodeTheirValueAndExpiry) {
-    auto item = rt::make<TimeoutCacheItem>(rt::Value("v"), rt::Date{1234.5});
-    auto coded = item->encodeWithCoder();
-    EXPECT_EQ(coded.get("object"), rt::Value("v"));
-    EXPECT_EQ(coded.get("expiresAt"), rt::Value(rt::Date{1234.5}));
-    auto back = TimeoutCacheItem::initWithCoder(coded);
+TEST_F(TimeoutCacheTest, ItemsArchiveTheirValueAndExpiry) {
+    auto roundTrip = [](const rt::Ref<TimeoutCacheItem>& item) {
+        rt::Ref<rt::Error> error;
+        auto back = fnd::KeyedUnarchiver::unarchivedObject(fnd::KeyedArchiver::archivedData(item), &error);
+        EXPECT_FALSE(error) << (error ? error->localizedDescription() : "");
+        return back.as<TimeoutCacheItem>();
+    };
+    auto back = roundTrip(rt::make<TimeoutCacheItem>(rt::Value("v"), rt::Date{1234.5}));
     ASSERT_TRUE(back);
     EXPECT_EQ(back->object(), rt::Value("v"));
     EXPECT_EQ(back->expiresAt(), rt::Date{1234.5});
 
-    auto never = TimeoutCacheItem::initWithCoder(rt::make<TimeoutCacheItem>(rt::Value(7), std::nullopt)->encodeWithCoder());
+    auto never = roundTrip(rt::make<TimeoutCacheItem>(rt::Value(7), std::nullopt));
     ASSERT_TRUE(never);
+    EXPECT_EQ(never->object(), rt::Value(7));
     EXPECT_FALSE(never->expiresAt());
-    EXPECT_FALSE(TimeoutCacheItem::initWithCoder(rt::Dictionary{{"object", 1}, {"expiresAt", "tomorrow"}}));
+}
+
+TEST_F(TimeoutCacheTest, AnUnreadableExpiryIsTakenAsPast) {
+    auto archiver = rt::make<fnd::KeyedArchiver>();
+    archiver->encodeObject("v", "object");
+    archiver->encodeObject("tomorrow", "expiresAt");
+    auto reader = rt::make<fnd::KeyedUnarchiver>(archiver->finishEncoding());
+    auto item = rt::make<TimeoutCacheItem>();
+    item->initWithCoder(*reader);
+    ASSERT_TRUE(item->expiresAt());
+    EXPECT_LT(*item->expiresAt(), clock->date());
 }

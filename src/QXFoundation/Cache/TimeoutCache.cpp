@@ -8,19 +8,20 @@ namespace {
 rt::Date now() { return fnd::RunLoop::main()->clock().date(); }
 }  // namespace
 
-rt::Dictionary TimeoutCacheItem::encodeWithCoder() const {
-    rt::Dictionary coded;
-    coded.set("object", object_);
-    if (expiresAt_) coded.set("expiresAt", *expiresAt_);
-    return coded;
+// Archives may hold items: the reader may make them by name.
+[[maybe_unused]] const bool kItemCodingRegistered = (fnd::registerCodingClass<TimeoutCacheItem>(), true);
+
+void TimeoutCacheItem::encodeWithCoder(fnd::KeyedArchiver& coder) const {
+    coder.encodeObject(object_, "object");
+    coder.encodeObject(expiresAt_ ? rt::Value(*expiresAt_) : rt::Value(), "expiresAt");
 }
 
-rt::Ref<TimeoutCacheItem> TimeoutCacheItem::initWithCoder(const rt::Dictionary& coded) {
-    rt::Value expires = coded.get("expiresAt");
-    if (!expires.isNilOrNull() && !expires.isDate()) return nullptr;
-    std::optional<rt::Date> expiresAt;
-    if (expires.isDate()) expiresAt = expires.date();
-    return rt::make<TimeoutCacheItem>(coded.get("object"), expiresAt);
+void TimeoutCacheItem::initWithCoder(fnd::KeyedUnarchiver& coder) {
+    object_ = coder.decodeObject("object");
+    rt::Value expires = coder.decodeObject("expiresAt");
+    if (expires.isDate()) expiresAt_ = expires.date();
+    else if (expires.isNilOrNull()) expiresAt_.reset();
+    else expiresAt_ = rt::Date{-1e300};
 }
 
 rt::Ref<TimeoutCache> TimeoutCache::defaultCache() {

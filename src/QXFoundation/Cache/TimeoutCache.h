@@ -3,6 +3,9 @@
 
 #include <optional>
 
+#include <fnd/KeyedArchive.h>
+#include <fnd/KeyedArchiver.h>
+#include <fnd/KeyedUnarchiver.h>
 #include <fnd/MemoryCache.h>
 #include <rt/Object.h>
 #include <rt/Value.h>
@@ -10,21 +13,22 @@
 namespace zid {
 
 /// One stored value and the moment after which it is no longer returned (none: never).
-class TimeoutCacheItem : public rt::Object {
+/// Archived with the value under "object" and the expiry under "expiresAt" (nil for
+/// none); the class is registered for decoding.
+class TimeoutCacheItem : public rt::Object, public fnd::Coding {
     RT_CLASS(TimeoutCacheItem, rt::Object)
 public:
+    TimeoutCacheItem() = default;
     TimeoutCacheItem(rt::Value object, std::optional<rt::Date> expiresAt)
         : object_(std::move(object)), expiresAt_(expiresAt) {}
 
     const rt::Value& object() const { return object_; }
     const std::optional<rt::Date>& expiresAt() const { return expiresAt_; }
 
-    /// Keyed coding: the value under "object", the expiry under "expiresAt" (absent
-    /// when the item never expires).
-    rt::Dictionary encodeWithCoder() const;
-    /// An item from its coded form; nullptr when "expiresAt" holds something other than
-    /// a date.
-    static rt::Ref<TimeoutCacheItem> initWithCoder(const rt::Dictionary& coded);
+    void encodeWithCoder(fnd::KeyedArchiver& coder) const override;
+    /// An expiry that is there but is not a date reads as long past: a value whose
+    /// expiry cannot be told is not served.
+    void initWithCoder(fnd::KeyedUnarchiver& coder) override;
 
 private:
     rt::Value object_;
