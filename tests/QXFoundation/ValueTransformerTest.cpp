@@ -78,6 +78,9 @@ TEST_F(ValueTransformerTest, FutureDatesShowTheWeekdayUpToTwoDaysAhead) {
     // A year and a day ahead is no weekday of this week.
     EXPECT_EQ(relative(*calendar()->dateFromComponents(2026, 1, 2, 0, 30)), "Jan 2, 2026 at 12:30AM");
     EXPECT_EQ(relative(*calendar()->dateFromComponents(2025, 2, 2, 0, 30)), "Feb 2 at 12:30AM");
+    useZone("UTC");  // there it is still Tuesday evening
+    EXPECT_EQ(relative(ahead(kHour)), "Wednesday at 12:30AM");
+    EXPECT_EQ(relative(ahead(10 * kMinute)), "Tuesday at 11:40PM");
 }
 
 TEST_F(ValueTransformerTest, AbsoluteTextShowsTheYearOnlyForAnotherYearOfTheZone) {
