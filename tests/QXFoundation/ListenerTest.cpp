@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <stdexcept>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -241,6 +243,32 @@ TEST(ListenerTest, ProxyDescriptionNamesItsTarget) {
     EXPECT_NE(proxy->description().find(" target: " + r->description()), std::string::npos);
     r.reset();
     EXPECT_NE(proxy->description().find(" target: (null)"), std::string::npos);
+}
+
+class CountingListener : public rt::Object, public IProbeListener {
+    RT_CLASS(CountingListener, rt::Object)
+public:
+    std::atomic<int> calls{0};
+    void probeDidFire(Notifier&, int) override { ++calls; }
+};
+
+TEST(ListenerTest, StrayRegistrationsFromOtherThreadsDoNotCorruptTheTable) {
+    auto n = rt::make<Notifier>();
+    constexpr int threads = 8;
+    std::vector<rt::Ref<CountingListener>> listeners;
+    for (int i = 0; i < threads; ++i) listeners.push_back(rt::make<CountingListener>());
+    std::vector<std::thread> workers;
+    for (int i = 0; i < threads; ++i)
+        workers.emplace_back([&, i] {
+            for (int round = 0; round < 50; ++round) {
+                zid::addListener(*n, listeners[i]);
+                fire(*n, round);
+                zid::removeListener(*n, *listeners[i]);
+            }
+        });
+    for (auto& w : workers) w.join();
+    for (const auto& l : listeners) EXPECT_GE(l->calls.load(), 50);  // at least its own thread's notices
+    EXPECT_TRUE(zid::listenerProxies(*n).empty());
 }
 
 // ---- dynamically sent listener messages ------------------------------------------------

@@ -1,5 +1,7 @@
 #include <QXFoundation/Listening/IListenable.h>
 
+#include <mutex>
+
 #include <QXFoundation/Listening/ListenerTable.h>
 #include <rt/Protocol.h>
 #include <rt/Value.h>
@@ -28,6 +30,10 @@ const bool objectChangeDescribed = [] {
 
 rt::Ref<ListenerProxy> listenerProxyFor(const rt::Object& listener) {
     auto& object = const_cast<rt::Object&>(listener);  // the proxy is not part of the listener's state
+    if (auto proxy = object.associatedObject(ProxyKey).as<ListenerProxy>()) return proxy;
+    // One proxy per listener, also when two threads register it at the same moment.
+    static std::mutex creation;
+    std::lock_guard lock(creation);
     if (auto proxy = object.associatedObject(ProxyKey).as<ListenerProxy>()) return proxy;
     auto proxy = ListenerProxy::proxyWithTarget(object.self());
     object.setAssociatedObject(rt::Value(proxy), ProxyKey);

@@ -9,6 +9,10 @@ namespace zid {
 rt::Ref<ListenerTable> ListenerTable::of(const rt::Object& notifier) {
     auto& object = const_cast<rt::Object&>(notifier);  // the table is not part of the notifier's state
     if (auto table = object.associatedObject(AssociationKey).as<ListenerTable>()) return table;
+    // Made once even when two threads ask at the same moment.
+    static std::mutex creation;
+    std::lock_guard lock(creation);
+    if (auto table = object.associatedObject(AssociationKey).as<ListenerTable>()) return table;
     auto table = rt::make<ListenerTable>();
     object.setAssociatedObject(rt::Value(table), AssociationKey);
     return table;
@@ -19,12 +23,15 @@ void ListenerTable::prune() {
 }
 
 void ListenerTable::add(const rt::Ref<ListenerProxy>& proxy) {
-    if (!proxy || contains(*proxy)) return;
+    if (!proxy) return;
+    std::lock_guard lock(mutex_);
+    if (containsLocked(*proxy)) return;
     prune();
     members_.push_back(proxy);
 }
 
 void ListenerTable::remove(const ListenerProxy& proxy) {
+    std::lock_guard lock(mutex_);
     std::erase_if(members_, [&](const rt::Weak<ListenerProxy>& member) {
         auto alive = member.lock();
         return !alive || alive.get() == &proxy;
@@ -32,11 +39,17 @@ void ListenerTable::remove(const ListenerProxy& proxy) {
 }
 
 bool ListenerTable::contains(const ListenerProxy& proxy) const {
+    std::lock_guard lock(mutex_);
+    return containsLocked(proxy);
+}
+
+bool ListenerTable::containsLocked(const ListenerProxy& proxy) const {
     return std::any_of(members_.begin(), members_.end(),
                        [&](const rt::Weak<ListenerProxy>& member) { return member.lock().get() == &proxy; });
 }
 
 std::vector<rt::Ref<ListenerProxy>> ListenerTable::snapshot() {
+    std::lock_guard lock(mutex_);
     std::vector<rt::Ref<ListenerProxy>> live;
     live.reserve(members_.size());
     for (const auto& member : members_)

@@ -1,7 +1,11 @@
 #pragma once
 // A notifier's listener table: the proxies of its listeners, held weakly, in
 // registration order. Attached to the notifier under "__listeners".
+//
+// Notifiers are meant to be used from one thread at a time; the table still takes a
+// short lock so that a stray registration from another thread cannot corrupt it.
 
+#include <mutex>
 #include <vector>
 
 #include <QXFoundation/Listening/ListenerProxy.h>
@@ -26,6 +30,8 @@ public:
 
 private:
     void prune();
+    bool containsLocked(const ListenerProxy& proxy) const;
+    mutable std::mutex mutex_;
     std::vector<rt::Weak<ListenerProxy>> members_;
 };
 
