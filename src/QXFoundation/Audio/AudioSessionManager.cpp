@@ -1,0 +1,163 @@
+#include <QXFoundation/Audio/AudioSessionManager.h>
+
+#include <QXFoundation/Listening/IListenable.h>
+#include <QXFoundation/Log/QXLogger.h>
+
+namespace zid {
+
+rt::Ref<AudioSessionManager> _instance;
+
+namespace {
+
+constexpr const char* kLogModule = "ZIDoredider/QXFoundation";
+constexpr std::int64_t kLogLevel = 2;
+
+std::string describe(const rt::Ref<rt::Error>& error) {
+    return error ? error->localizedDescription() : std::string("(null)");
+}
+
+}  // namespace
+
+rt::Ref<AudioSessionManager> AudioSessionManager::instance() {
+    static std::once_flag once;
+    std::call_once(once, [] { _instance = managerWithSession(dev::AudioSession::shared()); });
+    return _instance;
+}
+
+rt::Ref<AudioSessionManager> AudioSessionManager::managerWithSession(rt::Ref<dev::AudioSession> session) {
+    auto manager = rt::make<AudioSessionManager>(std::move(session));
+    manager->registerForNotifications();
+    return manager;
+}
+
+AudioSessionManager::AudioSessionManager(rt::Ref<dev::AudioSession> session) : session_(std::move(session)) {}
+
+void AudioSessionManager::registerForNotifications() {
+    auto center = fnd::NotificationCenter::defaultCenter();
+    auto self = selfAs<AudioSessionManager>();
+    center->addObserver(self, &AudioSessionManager::interruptionNotification,
+                        std::string(dev::AudioSessionInterruptionNotification), session_);
+    center->addObserver(self, &AudioSessionManager::routeChangeNotification,
+                        std::string(dev::AudioSessionRouteChangeNotification), session_);
+}
+
+std::uint64_t AudioSessionManager::audioSessionType() const {
+    std::lock_guard lock(mutex_);
+    return audioSessionType_;
+}
+
+void AudioSessionManager::setAudioSessionType(std::uint64_t type) {
+    std::lock_guard lock(mutex_);
+    audioSessionType_ = type;
+}
+
+double AudioSessionManager::currentSampleRate() const { return session_->sampleRate(); }
+
+void AudioSessionManager::beginPlaybackSession() {
+    std::lock_guard lock(mutex_);
+    if (audioSessionType_ == Playback) return;
+    endSession();
+    rt::Ref<rt::Error> error;
+    if (!session_->setCategory(dev::AudioSessionCategoryPlayback, &error)) {
+        QXLog(kLogModule, staticClass(), kLogLevel, "beginPlaybackSession failed error = %@", describe(error));
+    }
+    error = nullptr;
+    if (!session_->setMode(dev::AudioSessionModeMoviePlayback, &error)) {
+        QXLog(kLogModule, staticClass(), kLogLevel, "beginPlaybackSession failed error = %@", describe(error));
+    }
+    audioSessionType_ = Playback;
+    startSession();
+}
+
+void AudioSessionManager::beginRecordSession() {
+    std::lock_guard lock(mutex_);
+    if (audioSessionType_ == Record) return;
+    endSession();
+    rt::Ref<rt::Error> error;
+    if (!session_->setCategory(dev::AudioSessionCategoryPlayAndRecord, &error)) {
+        QXLog(kLogModule, staticClass(), kLogLevel, "beginRecordSession failed error = %@", describe(error));
+    }
+    error = nullptr;
+    if (!session_->setMode(dev::AudioSessionModeVideoRecording, &error)) {
+        QXLog(kLogModule, staticClass(), kLogLevel, "beginRecordSession failed error = %@", describe(error));
+    }
+    error = nullptr;
+    if (!session_->overrideOutputAudioPort(dev::AudioSessionPortOverride::Speaker, &error)) {
+        QXLog(kLogModule, staticClass(), kLogLevel, "beginRecordSession failed error = %@", describe(error));
+    }
+    audioSessionType_ = Record;
+    startSession();
+}
+
+void AudioSessionManager::startSession() {
+    std::lock_guard lock(mutex_);
+    rt::Ref<rt::Error> error;
+    if (!session_->setActive(true, &error)) {
+        QXLog(kLogModule, staticClass(), kLogLevel, "startSession failed error = %@", describe(error));
+        audioSessionType_ = None;
+    }
+}
+
+void AudioSessionManager::endSession() {
+    std::lock_guard lock(mutex_);
+    rt::Ref<rt::Error> error;
+    if (session_->setActive(false, &error)) {
+        audioSessionType_ = None;
+    } else {
+        QXLog(kLogModule, staticClass(), kLogLevel, "endSession failed error = %@", describe(error));
+    }
+}
+
+void AudioSessionManager::beginAudioInterruption() {
+    notifyListeners<IAudioSessionManagerListener>(*this, [](IAudioSessionManagerListener& l) { l.beginAudioInterruption(); });
+}
+
+void AudioSessionManager::endAudioInterruption() {
+    notifyListeners<IAudioSessionManagerListener>(*this, [](IAudioSessionManagerListener& l) { l.endAudioInterruption(); });
+}
+
+void AudioSessionManager::interruptionNotification(const rt::Ref<fnd::Notification>& notification) {
+    const rt::Value type = notification->userInfo().get(dev::AudioSessionInterruptionTypeKey);
+    if (type.isNumber() && type.longLongValue() == static_cast<long long>(dev::AudioSessionInterruptionType::Began)) {
+        beginAudioInterruption();
+    } else {
+        endAudioInterruption();
+    }
+}
+
+void AudioSessionManager::routeChangeNotification(const rt::Ref<fnd::Notification>& notification) {
+    const auto reason = static_cast<std::int32_t>(notification->userInfo().get(dev::AudioSessionRouteChangeReasonKey).longLongValue());
+    notifyListeners<IAudioSessionManagerListener>(*this, [reason](IAudioSessionManagerListener& l) { l.routeChange(reason); });
+}
+
+std::vector<rt::Ref<dev::AudioPortDescription>> AudioSessionManager::audioInputPorts() const {
+    return session_->availableInputs();
+}
+
+rt::Ref<dev::AudioPortDescription> AudioSessionManager::currentAudioInputPort() const {
+    auto route = session_->currentRoute();
+    return route.inputs.empty() ? nullptr : route.inputs.front();
+}
+
+bool AudioSessionManager::setPreferredAudioInputPort(const rt::Ref<dev::AudioPortDescription>& port,
+                                                     rt::Ref<rt::Error>* error) {
+    if (port == currentAudioInputPort()) return true;
+    if (port == session_->preferredInput()) return false;  // asked before and it did not take
+    if (!session_->setPreferredInput(port, error)) return false;
+    return port == currentAudioInputPort();
+}
+
+std::uint64_t AudioSessionManager::typeForPort(const rt::Ref<dev::AudioPortDescription>& port) {
+    if (!port) return PortOther;
+    const std::string& type = port->portType();
+    if (type == dev::AudioSessionPortLineIn) return PortLineIn;
+    if (type == dev::AudioSessionPortBluetoothA2DP || type == dev::AudioSessionPortBluetoothHFP ||
+        type == dev::AudioSessionPortBluetoothLE) {
+        return PortBluetooth;
+    }
+    if (type == dev::AudioSessionPortHeadsetMic) return PortHeadsetMic;
+    if (type == dev::AudioSessionPortBuiltInMic) return PortBuiltInMic;
+    return PortOther;
+}
+
+}  // namespace zid
