@@ -101,7 +101,7 @@ TEST(ListenerTest, WalksOverNoListenersHaveTheirEmptyAnswers) {
     int calls = 0;
     zid::notifyListeners<IProbeListener>(*n, [&](IProbeListener&) { ++calls; });
     EXPECT_EQ(calls, 0);
-    EXPECT_TRUE(n->associatedObject("__listeners").isObject());
+    EXPECT_EQ(n->associatedObject("__listeners").object(), zid::listeners(*n));
     EXPECT_TRUE(ask(*n, false));
     EXPECT_TRUE(zid::allListeners<IProbeListener>(*n, [](IProbeListener&) { return false; }));
     EXPECT_FALSE(zid::anyListener<IProbeListener>(*n, [](IProbeListener&) { return true; }));

@@ -52,6 +52,8 @@ void removeListener(const rt::Object& notifier, const rt::Object& listener) {
     ListenerTable::of(notifier)->remove(*proxy);
 }
 
+rt::Ref<ListenerTable> listeners(const rt::Object& notifier) { return ListenerTable::of(notifier); }
+
 std::vector<rt::Ref<ListenerProxy>> listenerProxies(const rt::Object& notifier) {
     return ListenerTable::of(notifier)->snapshot();
 }

@@ -52,6 +52,7 @@
 #include <vector>
 
 #include <QXFoundation/Listening/ListenerProxy.h>
+#include <QXFoundation/Listening/ListenerTable.h>
 #include <rt/Object.h>
 #include <rt/StandIn.h>
 
@@ -70,6 +71,8 @@ public:
 void addListener(const rt::Object& notifier, const rt::Ref<rt::Object>& listener);
 /// Unregisters listener; a listener that was never registered anywhere is ignored.
 void removeListener(const rt::Object& notifier, const rt::Object& listener);
+/// The notifier's table, made (empty) and attached under "__listeners" on first use.
+rt::Ref<ListenerTable> listeners(const rt::Object& notifier);
 /// The proxies of the notifier's live listeners, in registration order.
 std::vector<rt::Ref<ListenerProxy>> listenerProxies(const rt::Object& notifier);
 /// The listener's one proxy, made and attached on first use.
