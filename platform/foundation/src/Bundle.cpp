@@ -74,15 +74,24 @@ rt::Ref<Bundle> Bundle::bundleWithPath(const std::string& path) {
 }
 
 rt::Ref<Bundle> Bundle::main() {
+    // Looked up on every text lookup: answered from the last result while the path
+    // stays the same.
+    static rt::Ref<Bundle> cached;
+    static std::string cachedFor;
+    static const std::string executableDir = executableDirectory();
     std::string path;
     {
         std::lock_guard lock(registryMutex());
-        path = mainPath();
+        path = mainPath().empty() ? executableDir : mainPath();
+        if (cached && cachedFor == path) return cached;
     }
-    if (path.empty()) path = executableDirectory();
-    if (auto bundle = bundleWithPath(path)) return bundle;
+    auto bundle = bundleWithPath(path);
     // A main bundle always exists; a missing directory simply holds nothing.
-    return rt::make<Bundle>(path.empty() ? std::string(".") : path);
+    if (!bundle) bundle = rt::make<Bundle>(path.empty() ? std::string(".") : path);
+    std::lock_guard lock(registryMutex());
+    cached = bundle;
+    cachedFor = path;
+    return bundle;
 }
 
 void Bundle::setMainBundlePath(std::string path) {
