@@ -6,6 +6,11 @@
 #include <random>
 
 #include <QXFoundation/Lists/ArrayList.h>
+#include <QXFoundation/Lists/FilteredList.h>
+#include <QXFoundation/Lists/MappedList.h>
+#include <QXFoundation/Lists/MergedList.h>
+#include <QXFoundation/Lists/SortedList.h>
+#include <QXFoundation/Listening/IListenable.h>
 
 #include "ListTestSupport.h"
 
@@ -17,16 +22,17 @@ using zidtest::ListRecorder;
 class Item : public rt::Object {
     RT_CLASS(Item, rt::Object)
 public:
-    explicit Item(int id) : id(id) {}
+    explicit Item(int id) : id(id), value(id % 4) {}
     int id;
-    std::string description() const override { return "item" + std::to_string(id); }
+    int value;  // what filters and comparators read; changes keep the item's identity
+    std::string description() const override { return "item" + std::to_string(id) + "=" + std::to_string(value); }
 };
 
 // Applies one random mutation; the pool has few items so duplicates are common.
 std::string mutate(MutableArrayList& list, std::mt19937& rng, const std::vector<rt::Value>& pool) {
     auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
     std::size_t n = list.count();
-    switch (pick(n == 0 ? 2 : 7)) {
+    switch (n == 0 ? pick(2) : pick(8)) {
         case 0: {
             auto item = pool[pick(pool.size())];
             list.addObject(item);
@@ -59,6 +65,15 @@ std::string mutate(MutableArrayList& list, std::mt19937& rng, const std::vector<
             list.objectDidChangeAtIndex(at);
             return "change at " + std::to_string(at);
         }
+        case 6: {
+            // The item changes in place and announces it: the list reports it changed
+            // at every position that holds it.
+            auto item = pool[pick(pool.size())];
+            auto object = item.as<Item>();
+            object->value = static_cast<int>(pick(4));
+            didChange(*object);
+            return "set " + item.description();
+        }
         default: {
             auto item = pool[pick(pool.size())];
             list.removeObject(item);
@@ -90,6 +105,114 @@ TEST(ListPropertyTest, RandomBatchesReplayExactlyOnTheArrayList) {
         if (HasFailure()) {
             ADD_FAILURE() << "before: " << rt::Value(before).description() << "\nops: " << testing::PrintToString(ops)
                           << "\nreported: " << testing::PrintToString(recorder->calls);
+            return;
+        }
+    }
+}
+
+int valueOf(const rt::Value& item) { return item.as<Item>()->value; }
+
+// A derived list under test: its contents before the batch and what it reported.
+struct Watched {
+    std::string name;
+    rt::Ref<IList> list;
+    rt::Ref<ListRecorder> recorder = rt::make<ListRecorder>();
+    rt::Value::Array before;
+};
+
+rt::Value::Array filtered(const rt::Value::Array& items) {
+    rt::Value::Array out;
+    for (const auto& item : items)
+        if (valueOf(item) % 2 == 0) out.push_back(item);
+    return out;
+}
+
+// The same items, in an order the comparator accepts.
+void expectSortedPermutation(const rt::Value::Array& shown, const rt::Value::Array& source, const std::string& name) {
+    ASSERT_EQ(shown.size(), source.size()) << name;
+    std::vector<const void*> a, b;
+    for (const auto& item : shown) a.push_back(item.object().get());
+    for (const auto& item : source) b.push_back(item.object().get());
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    EXPECT_EQ(a, b) << name << " does not show the source's items";
+    for (std::size_t i = 1; i < shown.size(); ++i)
+        EXPECT_LE(valueOf(shown[i - 1]), valueOf(shown[i])) << name << " out of order at " << i;
+}
+
+TEST(ListPropertyTest, RandomBatchesReplayExactlyOnEveryDerivedList) {
+    std::mt19937 rng(7121);
+    std::vector<rt::Value> pool;
+    for (int i = 0; i < 7; ++i) pool.push_back(rt::make<Item>(i));
+    auto passes = [](const rt::Value& item) { return valueOf(item) % 2 == 0; };
+    auto byValue = [](const rt::Value& a, const rt::Value& b) {
+        int x = valueOf(a), y = valueOf(b);
+        return x < y ? -1 : (x > y ? 1 : 0);
+    };
+    for (int round = 0; round < 3000; ++round) {
+        for (auto& item : pool) item.as<Item>()->value = static_cast<int>(rng() % 4);
+        auto list = rt::make<MutableArrayList>();
+        auto other = rt::make<MutableArrayList>();
+        int initial = std::uniform_int_distribution<int>(0, 9)(rng);
+        for (int i = 0; i < initial; ++i) list->addObject(pool[rng() % pool.size()]);
+        for (int i = 0, n = static_cast<int>(rng() % 3); i < n; ++i) other->addObject(pool[rng() % pool.size()]);
+
+        auto filteredList = FilteredList::listWithSource(list, passes);
+        auto sortedList = SortedList::listWithSource(list, byValue);
+        auto mappedList = MappedList::listWithSource(list, [](const rt::Value& item) {
+            return rt::Value(item.as<Item>()->id * 10);
+        });
+        auto mergedList = MergedList::listWithLists({list, other, list});
+        auto filteredSorted = FilteredList::listWithSource(sortedList, passes);
+        auto sortedFiltered = SortedList::listWithSource(filteredList, byValue);
+        std::vector<Watched> watched{{"array", list},
+                                     {"filtered", filteredList},
+                                     {"sorted", sortedList},
+                                     {"mapped", mappedList},
+                                     {"merged", mergedList},
+                                     {"filtered(sorted)", filteredSorted},
+                                     {"sorted(filtered)", sortedFiltered}};
+        for (auto& w : watched) {
+            addListener(*w.list, w.recorder);
+            w.before = w.list->allObjects();
+        }
+
+        std::vector<std::string> ops;
+        int steps = std::uniform_int_distribution<int>(1, 8)(rng);
+        list->beginUpdates();
+        for (int s = 0; s < steps; ++s) {
+            if (rng() % 6 == 0) ops.push_back("other: " + mutate(*other, rng, pool));  // overlaps in the merged list
+            else ops.push_back(mutate(*list, rng, pool));
+        }
+        list->endUpdates();
+
+        auto items = list->allObjects();
+        rt::Value::Array mergedItems = items;
+        auto otherItems = other->allObjects();
+        mergedItems.insert(mergedItems.end(), otherItems.begin(), otherItems.end());
+        mergedItems.insert(mergedItems.end(), items.begin(), items.end());
+        rt::Value::Array mappedItems;
+        for (const auto& item : items) mappedItems.push_back(rt::Value(item.as<Item>()->id * 10));
+
+        EXPECT_TRUE(zidtest::sameItems(filteredList->allObjects(), filtered(items)));
+        EXPECT_TRUE(zidtest::sameItems(mappedList->allObjects(), mappedItems));
+        EXPECT_TRUE(zidtest::sameItems(mergedList->allObjects(), mergedItems));
+        expectSortedPermutation(sortedList->allObjects(), items, "sorted");
+        EXPECT_TRUE(zidtest::sameItems(filteredSorted->allObjects(), filtered(sortedList->allObjects())));
+        expectSortedPermutation(sortedFiltered->allObjects(), filteredList->allObjects(), "sorted(filtered)");
+        for (auto& w : watched) {
+            // the merged list makes one batch of overlapping ones; the others one each
+            ASSERT_EQ(w.recorder->batches.size(), 1u) << w.name;
+            EXPECT_EQ(w.recorder->openBatches, 0) << w.name;
+            auto replayed = zidtest::replayBatch(w.before, w.recorder->batches[0]);
+            EXPECT_TRUE(zidtest::sameItems(replayed, w.list->allObjects())) << w.name << " does not replay";
+        }
+        if (HasFailure()) {
+            std::string report;
+            for (auto& w : watched)
+                report += w.name + " before " + rt::Value(w.before).description() + " after " +
+                          rt::Value(w.list->allObjects()).description() + "\n  " + testing::PrintToString(w.recorder->calls) + "\n";
+            ADD_FAILURE() << "round " << round << "\nops: " << testing::PrintToString(ops) << "\n" << report;
             return;
         }
     }

@@ -1,0 +1,159 @@
+#include <QXFoundation/Lists/FilteredList.h>
+
+#include <QXFoundation/Listening/IListenable.h>
+#include <QXFoundation/Lists/DerivedBatch.h>
+#include <rt/Exception.h>
+#include <rt/Format.h>
+
+namespace zid {
+
+FilteredList::FilteredList(rt::Ref<IList> source, Filter filter)
+    : filter_(std::move(filter)), initialSource_(std::move(source)) {}
+
+rt::Ref<FilteredList> FilteredList::listWithSource(rt::Ref<IList> source, Filter filter) {
+    return rt::make<FilteredList>(std::move(source), std::move(filter));
+}
+
+void FilteredList::didInitialize() {
+    IList::didInitialize();
+    setSourceList(std::move(initialSource_));  // nobody listens yet
+}
+
+rt::Value FilteredList::objectAtIndex(std::uint64_t index) const {
+    return sourceList_->objectAtIndex(sourceIndexFromFilteredIndex(index));
+}
+
+std::uint64_t FilteredList::sourceIndexFromFilteredIndex(std::uint64_t i) const {
+    if (i >= indexes_.count())
+        throw rt::Exception(rt::Exception::RangeError,
+                            rt::format("index %llu beyond bounds of a filtered list of %llu items", i,
+                                       static_cast<unsigned long long>(indexes_.count())));
+    return indexes_.indexAtRank(i);
+}
+
+bool FilteredList::containsObject(const rt::Value& object) const { return indexOfObject(object) != NotFound; }
+
+std::int64_t FilteredList::indexOfObject(const rt::Value& object) const {
+    std::size_t rank = 0;
+    for (auto s : indexes_) {
+        if (sourceList_->objectAtIndex(s).isEqual(object)) return static_cast<std::int64_t>(rank);
+        ++rank;
+    }
+    return NotFound;
+}
+
+void FilteredList::announceWill() {
+    willChangeValueForKey("isEmpty");
+    willChangeValueForKey("count");
+    notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listWillChangeContent(*this); });
+}
+
+void FilteredList::announceDid() {
+    notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listDidChangeContent(*this); });
+    didChangeValueForKey("count");
+    didChangeValueForKey("isEmpty");
+}
+
+void FilteredList::setSourceList(rt::Ref<IList> source) {
+    if (sourceList_) removeListener(*sourceList_, *this);
+    follower_.end();
+    announceWill();
+    std::vector<DerivedBatch::Removal> removals;
+    for (std::size_t i = 0; i < indexes_.count(); ++i) removals.push_back({i, objectAtIndex(i)});
+    sourceList_ = std::move(source);
+    indexes_.removeAllIndexes();
+    std::vector<DerivedBatch::Entry> after;
+    if (sourceList_) {
+        addListener(*sourceList_, self());
+        for (std::uint64_t s = 0, n = sourceList_->count(); s < n; ++s)
+            if (passes(sourceList_->objectAtIndex(s))) {
+                indexes_.appendIndex(s);
+                after.push_back({-1});
+            }
+    }
+    DerivedBatch::compute(std::move(removals), after).report(*this);
+    announceDid();
+}
+
+void FilteredList::reevaluateContent() {
+    announceWill();
+    IndexSet next;
+    std::vector<DerivedBatch::Removal> removals;
+    std::vector<DerivedBatch::Entry> after;
+    for (std::uint64_t s = 0, n = sourceList_ ? sourceList_->count() : 0; s < n; ++s) {
+        auto item = sourceList_->objectAtIndex(s);
+        bool wasIn = indexes_.containsIndex(s);
+        std::int64_t old = wasIn ? static_cast<std::int64_t>(filteredIndexFromSourceIndex(s)) : -1;
+        if (passes(item)) {
+            next.appendIndex(s);
+            after.push_back({old});
+        } else if (wasIn) {
+            removals.push_back({static_cast<std::uint64_t>(old), item});
+        }
+    }
+    indexes_ = std::move(next);
+    DerivedBatch::compute(std::move(removals), after).report(*this);
+    announceDid();
+}
+
+// ---- following the source --------------------------------------------------------------
+
+void FilteredList::listWillChangeContent(IList& list) {
+    if (!isSource(list)) return;
+    announceWill();
+    follower_.begin(list.count());
+    follower_.sourceWillChange();
+}
+
+void FilteredList::listDidInsertItem(IList& list, const rt::Value&, std::uint64_t index) {
+    if (isSource(list)) follower_.sourceDidInsert(index);
+}
+void FilteredList::listDidDeleteItem(IList& list, const rt::Value& item, std::uint64_t index) {
+    if (isSource(list)) follower_.sourceDidDelete(index, item);
+}
+void FilteredList::listDidMoveItem(IList& list, const rt::Value&, std::uint64_t from, std::uint64_t to) {
+    if (isSource(list)) follower_.sourceDidMove(from, to);
+}
+void FilteredList::listDidChangeItem(IList& list, const rt::Value&, std::uint64_t index) {
+    if (isSource(list)) follower_.sourceDidChange(index);
+}
+
+void FilteredList::listDidChangeContent(IList& list) {
+    if (!isSource(list) || !follower_.inSourceBatch()) return;
+    follower_.sourceDidChangeContent();
+    commitSourceBatch();
+    follower_.end();
+    announceDid();
+}
+
+void FilteredList::commitSourceBatch() {
+    const auto& entries = follower_.entries();
+    std::vector<DerivedBatch::Removal> removals;
+    for (const auto& removed : follower_.removed()) {
+        auto origin = static_cast<std::uint64_t>(removed.origin);
+        if (indexes_.containsIndex(origin)) removals.push_back({filteredIndexFromSourceIndex(origin), removed.item});
+    }
+    IndexSet next;
+    std::vector<DerivedBatch::Entry> after;
+    for (std::size_t s = 0; s < entries.size(); ++s) {
+        const auto& e = entries[s];
+        bool wasIn = e.origin >= 0 && indexes_.containsIndex(static_cast<std::uint64_t>(e.origin));
+        std::int64_t old = wasIn ? static_cast<std::int64_t>(filteredIndexFromSourceIndex(static_cast<std::uint64_t>(e.origin))) : -1;
+        bool in = wasIn;
+        rt::Value item;
+        if (e.origin < 0 || e.changed || e.moved) {
+            item = sourceList_->objectAtIndex(s);
+            in = passes(item);
+        }
+        if (in) {
+            next.appendIndex(s);
+            after.push_back({old, !e.moved, wasIn && e.changed, wasIn && e.moved});
+        } else if (wasIn) {
+            removals.push_back({static_cast<std::uint64_t>(old), item});
+        }
+    }
+    indexes_ = std::move(next);
+    DerivedBatch::compute(std::move(removals), after).report(*this);
+}
+
+}  // namespace zid
