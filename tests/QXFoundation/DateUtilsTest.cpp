@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include <QXFoundation/DateUtils/DateExtensions.h>
 #include <QXFoundation/DateUtils/DateFormatterCaching.h>
 #include <QXFoundation/DateUtils/DateUtil.h>
@@ -83,4 +86,22 @@ TEST_F(DateUtilsTest, SymbolsFollowTheCurrentLocale) {
     EXPECT_EQ(DateUtil::veryShortWeekdayMap().at(3), "W");
     fnd::Locale::setCurrent(fnd::Locale::withIdentifier("de_DE"));
     EXPECT_EQ(DateUtil::weekdayMap().at(0), "Sonntag");
+}
+
+TEST_F(DateUtilsTest, TheFormatterCacheServesManyThreadsAtOnce) {
+    const char* patterns[] = {"yyyy", "MM", "dd", "HH:mm"};
+    rt::Date date = utc(2024, 5, 6, 7, 8);
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            auto locale = fnd::Locale::withIdentifier(t % 2 ? "en_US" : "de_DE");
+            for (int i = 0; i < 300; ++i) {
+                std::string text = cachedLocalizedStringFromDate(date, patterns[(i + t) % 4], locale);
+                if (text.empty()) ++wrong;
+            }
+        });
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(cachedLocalizedStringFromDate(date, "HH:mm", fnd::Locale::withIdentifier("de_DE")), "16:08");
 }
