@@ -131,7 +131,9 @@ std::optional<rt::Value> fromJSON(const json& j, int depth) {
         }
         case json::value_t::object: {
             if (isTaggedForm(j)) {
-                const auto& [key, inner] = *j.items().begin();
+                const auto tagged = j.begin();
+                const std::string& key = tagged.key();
+                const json& inner = tagged.value();
                 if (key == "$data") {
                     if (!inner.is_string()) return std::nullopt;
                     auto d = unhex(inner.get<std::string>());
