@@ -119,6 +119,9 @@ QXCentralLoggerHandler::QXCentralLoggerHandler(std::string tag)
     : uuid_(genUUID()), tag_(std::move(tag)), state_(std::make_shared<State>()) {
     url_ = rt::format("https://%@/%@/", kCentralLoggerServerURL, tag_);
     state_->queue = fnd::Queue::serial("central logger queue");
+    // Wait until the queue's loop runs: a queue released before its loop started
+    // would miss the stop request and never end.
+    state_->queue->sync([] {});
     state_->url = url_;
     state_->uuid = uuid_;
 
