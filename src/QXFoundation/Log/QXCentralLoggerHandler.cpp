@@ -7,7 +7,9 @@
 #include <cstdlib>
 
 #include <QXFoundation/Crypto/QXCrypto.h>
+#include <QXFoundation/Device/DeviceIdentification.h>
 #include <dev/Application.h>
+#include <dev/Device.h>
 #include <net/HttpClient.h>
 #include <rt/Format.h>
 #include <sec/Random.h>
@@ -44,8 +46,6 @@ Json recordObject(const QXLogRecord& record, const std::string& uuid) {
     object["addr"] = address;
     return object;
 }
-
-std::string deviceIdentifier() { return "DEVICE-PENDING"; }
 
 net::HttpRequest batchRequest(const std::string& url, const std::string& body) {
     return net::HttpRequest::post(url, body, {{"Content-Type", "application/json"}, {"Accept", "application/json"}},
@@ -158,7 +158,8 @@ std::string QXCentralLoggerHandler::genUUID() {
     auto nonce = sec::randomData(16);
     std::string unique = std::to_string(made.fetch_add(1)) + " " +
                          (nonce ? QXCrypto::MD5ForData(*nonce) : std::to_string(rt::Date::now().secondsSince1970));
-    std::string text = rt::format("%@ %@ %@", deviceIdentifier(), rt::Date::now().description(), unique);
+    std::string text = rt::format("%@ %@ %@", rt::Value(qxDeviceIdentifier(dev::Device::current()).value_or(std::string())),
+                                  rt::Date::now().description(), unique);
     return QXCrypto::MD5ForString(text).value_or(std::string());
 }
 
