@@ -8,10 +8,10 @@ namespace rt {
 
 namespace {
 
-// Formats one conversion of a printf spec (flags, width and precision already checked
+// Formats one conversion of a printf directive (flags, width and precision already checked
 // to hold only safe characters) with a typed value.
-std::string printOne(const std::string& spec, char conversion, const Value& v) {
-    std::string f = spec;
+std::string printOne(const std::string& directive, char conversion, const Value& v) {
+    std::string f = directive;
     char buffer[512];
     int n = 0;
     switch (conversion) {
@@ -53,7 +53,7 @@ std::string printOne(const std::string& spec, char conversion, const Value& v) {
         case '@': {
             // Width and precision apply to the text; long texts bypass the buffer.
             std::string text = v.description();
-            if (spec == "%") return text;
+            if (directive == "%") return text;
             f += 's';
             n = std::snprintf(nullptr, 0, f.c_str(), text.c_str());
             std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
@@ -90,29 +90,29 @@ std::string formatv(std::string_view format, const std::vector<Value>& args) {
             ++i;
             continue;
         }
-        std::string spec = "%";
-        while (i < format.size() && isFlag(format[i])) spec += format[i++];
+        std::string directive = "%";
+        while (i < format.size() && isFlag(format[i])) directive += format[i++];
         // width: digits or '*' (an argument)
         if (i < format.size() && format[i] == '*') {
-            spec += std::to_string(std::min<long long>(take().longLongValue(), 400));
+            directive += std::to_string(std::min<long long>(take().longLongValue(), 400));
             ++i;
         } else {
             std::size_t digits = 0;
             while (i < format.size() && isDigit(format[i])) {
-                if (++digits <= 3) spec += format[i];
+                if (++digits <= 3) directive += format[i];
                 ++i;
             }
         }
         if (i < format.size() && format[i] == '.') {
-            spec += '.';
+            directive += '.';
             ++i;
             if (i < format.size() && format[i] == '*') {
-                spec += std::to_string(std::max<long long>(0, std::min<long long>(take().longLongValue(), 400)));
+                directive += std::to_string(std::max<long long>(0, std::min<long long>(take().longLongValue(), 400)));
                 ++i;
             } else {
                 std::size_t digits = 0;
                 while (i < format.size() && isDigit(format[i])) {
-                    if (++digits <= 3) spec += format[i];
+                    if (++digits <= 3) directive += format[i];
                     ++i;
                 }
             }
@@ -132,7 +132,7 @@ std::string formatv(std::string_view format, const std::vector<Value>& args) {
                 bool missing = next >= args.size();
                 Value v = take();
                 if (missing) out += "(null)";
-                else out += printOne(spec, conversion, v);
+                else out += printOne(directive, conversion, v);
                 break;
             }
             case 'n': take(); break;  // never writes through a pointer
