@@ -30,7 +30,9 @@ const char* cipherName(CipherAlgorithm algorithm, std::size_t keySize) {
 }
 
 CipherPtr fetch(const char* name) {
-    return CipherPtr(EVP_CIPHER_fetch(detail::libraryContext(), name, nullptr), &EVP_CIPHER_free);
+    OSSL_LIB_CTX* ctx = detail::libraryContext();
+    if (!ctx) return CipherPtr(nullptr, &EVP_CIPHER_free);  // never fall back to the process-wide context
+    return CipherPtr(EVP_CIPHER_fetch(ctx, name, nullptr), &EVP_CIPHER_free);
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 #include <openssl/evp.h>
 
 #include <memory>
-#include <stdexcept>
+
+#include <rt/Exception.h>
 
 #include "LibraryContext.h"
 
@@ -13,13 +14,14 @@ namespace {
 rt::Data digest(const char* name, std::size_t size, const void* bytes, std::size_t length) {
     // Digests cannot fail for lack of input; a failure here means the library itself is
     // unusable, which no caller can work around.
-    std::unique_ptr<EVP_MD, decltype(&EVP_MD_free)> md(EVP_MD_fetch(detail::libraryContext(), name, nullptr),
-                                                       &EVP_MD_free);
+    OSSL_LIB_CTX* ctx = detail::libraryContext();
+    std::unique_ptr<EVP_MD, decltype(&EVP_MD_free)> md(ctx ? EVP_MD_fetch(ctx, name, nullptr) : nullptr, &EVP_MD_free);
     rt::Data out(size);
     unsigned int written = 0;
     if (!md || EVP_Digest(length ? bytes : "", length, out.data(), &written, md.get(), nullptr) != 1 ||
         written != size) {
-        throw std::runtime_error(std::string("digest ") + name + " is not available from the cipher library");
+        throw rt::Exception(rt::Exception::InternalInconsistency,
+                            std::string("The digest ") + name + " is not available from the cipher library");
     }
     return out;
 }

@@ -39,6 +39,4 @@ Context& context() {
 
 OSSL_LIB_CTX* libraryContext() { return context().ctx; }
 
-bool legacyAvailable() { return context().legacyProvider != nullptr; }
-
 }  // namespace sec::detail

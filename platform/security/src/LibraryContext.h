@@ -13,7 +13,4 @@ namespace sec::detail {
 /// The private context, made once (thread-safe); nullptr when a provider failed to load.
 OSSL_LIB_CTX* libraryContext();
 
-/// Whether the "legacy" provider is loaded in the private context.
-bool legacyAvailable();
-
 }  // namespace sec::detail

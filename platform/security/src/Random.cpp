@@ -10,7 +10,8 @@ namespace sec {
 
 bool randomBytes(void* buffer, std::size_t length) {
     if (length == 0) return true;
-    return RAND_bytes_ex(detail::libraryContext(), static_cast<unsigned char*>(buffer), length, 0) == 1;
+    OSSL_LIB_CTX* ctx = detail::libraryContext();
+    return ctx && RAND_bytes_ex(ctx, static_cast<unsigned char*>(buffer), length, 0) == 1;
 }
 
 std::optional<rt::Data> randomData(std::size_t length) {
