@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <QXFoundation/Lists/ArrayList.h>
+#include <QXFoundation/Lists/SortedList.h>
+#include <rt/Exception.h>
+
+#include "ListTestSupport.h"
+
+namespace {
+
+using namespace zid;
+using zidtest::ListRecorder;
+using Calls = std::vector<std::string>;
+
+// A value that sorts by its number and keeps a tag to tell equal ones apart.
+class Card : public rt::Object {
+    RT_CLASS(Card, rt::Object)
+public:
+    Card(int rank, std::string tag) : rank(rank), tag(std::move(tag)) {}
+    int rank;
+    std::string tag;
+    std::string description() const override { return tag; }
+};
+
+rt::Value card(int rank, std::string tag) { return rt::make<Card>(rank, std::move(tag)); }
+int rankOf(const rt::Value& v) { return v.as<Card>()->rank; }
+int ascending(const rt::Value& a, const rt::Value& b) { return rankOf(a) < rankOf(b) ? -1 : (rankOf(a) > rankOf(b) ? 1 : 0); }
+
+std::string tags(const IList& list) {
+    std::string out;
+    for (const auto& item : list.allObjects()) out += item.as<Card>()->tag;
+    return out;
+}
+
+struct SortedListTest : ::testing::Test {
+    rt::Ref<MutableArrayList> source =
+        MutableArrayList::listWithArray({card(3, "c"), card(1, "a"), card(2, "b"), card(1, "A")});
+    rt::Ref<SortedList> sorted = SortedList::listWithSource(source, ascending);
+    rt::Ref<ListRecorder> recorder = rt::make<ListRecorder>();
+    void SetUp() override { addListener(*sorted, recorder); }
+};
+
+TEST_F(SortedListTest, SortsWithEqualItemsInOrderOfArrival) {
+    EXPECT_EQ(tags(*sorted), "aAbc");
+    EXPECT_EQ(sorted->sourceIndexFromDestinationIndex(1), 3u);
+    EXPECT_EQ(sorted->destinationIndexFromSourceIndex(0), 3);
+    source->insertObject(card(1, "z"), 0);  // ties go after the items already there
+    EXPECT_EQ(tags(*sorted), "aAzbc");
+    EXPECT_EQ(recorder->calls, (Calls{"will", "insert z at 2", "did"}));
+    EXPECT_THROW(sorted->objectAtIndex(5), rt::Exception);
+    auto empty = SortedList::listWithSource(MutableArrayList::emptyList(), ascending);
+    EXPECT_EQ(empty->count(), 0u);
+}
+
+TEST_F(SortedListTest, ARankChangeIsReportedAsAMoveAndAChange) {
+    source->objectAtIndex(1).as<Card>()->rank = 5;  // a goes last
+    source->objectDidChangeAtIndex(1);
+    EXPECT_EQ(tags(*sorted), "Abca");
+    EXPECT_EQ(recorder->calls, (Calls{"will", "move a from 0 to 3", "change a at 0", "did"}));
+    recorder->clear();
+    source->objectDidChangeAtIndex(0);  // c: same rank
+    EXPECT_EQ(recorder->calls, (Calls{"will", "change c at 2", "did"}));
+}
+
+TEST_F(SortedListTest, SourceMovesLeaveTheOrderAlone) {
+    // A source move may stand for a change whose position shifted, so the moved item
+    // is reported changed where it stays; nothing moves.
+    source->moveObjectAtIndex(0, 3);
+    EXPECT_EQ(recorder->calls, (Calls{"will", "change c at 3", "did"}));
+    EXPECT_EQ(tags(*sorted), "aAbc");
+}
+
+TEST_F(SortedListTest, BatchesOfSeveralCallsStayExact) {
+    // two deletions reported in ascending order, with an insert between them
+    auto before = sorted->allObjects();
+    source->beginUpdates();
+    source->removeObjectAtIndex(0);  // c
+    source->insertObject(card(0, "n"), 1);
+    source->removeObjectAtIndex(0);  // a
+    source->endUpdates();
+    EXPECT_EQ(tags(*sorted), "nAb");
+    ASSERT_EQ(recorder->batches.size(), 1u);
+    EXPECT_TRUE(zidtest::sameItems(zidtest::replayBatch(before, recorder->batches[0]), sorted->allObjects()));
+    EXPECT_EQ(sorted->indexOfObject(source->objectAtIndex(0)), 0);  // n
+    EXPECT_EQ(sorted->indexOfObject(card(9, "x")), NotFound);
+}
+
+TEST_F(SortedListTest, ANewComparatorOrSourceSortsAgainInOneBatch) {
+    auto before = sorted->allObjects();
+    sorted->setComparator([](const rt::Value& a, const rt::Value& b) { return -ascending(a, b); });
+    EXPECT_EQ(tags(*sorted), "cbaA");
+    ASSERT_EQ(recorder->batches.size(), 1u);
+    EXPECT_TRUE(zidtest::sameItems(zidtest::replayBatch(before, recorder->batches[0]), sorted->allObjects()));
+
+    recorder->clear();
+    sorted->setSourceList(MutableArrayList::listWithArray({card(1, "p")}));
+    EXPECT_EQ(tags(*sorted), "p");
+    EXPECT_EQ(recorder->calls,
+              (Calls{"will", "delete c from 0", "delete b from 1", "delete a from 2", "delete A from 3", "insert p at 0", "did"}));
+    recorder->clear();
+    source->addObject(card(7, "q"));  // the old source is no longer followed
+    EXPECT_TRUE(recorder->calls.empty());
+}
+
+}  // namespace
