@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <openssl/evp.h>
+
 #include <sec/Cipher.h>
 #include <sec/Digest.h>
 #include <sec/Random.h>
@@ -126,6 +128,19 @@ TEST(Cipher, RefusesWhatItCannotDo) {
     if (garbled) {  // a wrong key passes the padding check about 1 time in 256
         EXPECT_NE(*garbled, bytes("attack at dawn"));
     }
+}
+
+TEST(Cipher, LegacyAlgorithmsDoNotLeakIntoTheProcessWideContext) {
+    // Other code in the host process must keep getting what its own configuration gives.
+    auto globallyAvailable = [] {
+        EVP_CIPHER* c = EVP_CIPHER_fetch(nullptr, "DES-CBC", nullptr);
+        EVP_CIPHER_free(c);
+        return c != nullptr;
+    };
+    if (globallyAvailable()) GTEST_SKIP() << "this machine's configuration loads the legacy provider globally";
+    ASSERT_TRUE(encrypt(CipherAlgorithm::DES, rt::Data(8, 1), bytes("x")));
+    ASSERT_TRUE(encrypt(CipherAlgorithm::RC4, rt::Data(8, 1), bytes("x")));
+    EXPECT_FALSE(globallyAvailable());
 }
 
 TEST(AuthenticatedCipher, SealsAndDetectsEveryChange) {
