@@ -255,7 +255,8 @@ TEST(QXSimplePing, PingsLoopbackThroughAPingSocket) {
     // the IP header; replies must still be recognised.
     zidtest::NetNamespace ns("ping");
     if (!ns.available()) GTEST_SKIP() << "Skipped: " << ns.failure();
-    ASSERT_TRUE(ns.exec("sysctl -q -w net.ipv4.ping_group_range=\"0 2147483647\""));
+    if (!ns.exec("sysctl -q -w net.ipv4.ping_group_range=\"0 2147483647\""))
+        GTEST_SKIP() << "Skipped: ping sockets cannot be permitted inside the test namespace here";
     ASSERT_TRUE(ns.enter());
     net::IcmpSocket::Kind kind = net::IcmpSocket::Kind::Raw;
     bool pinged = pingLoopbackThreeTimes(&kind);

@@ -65,7 +65,7 @@ bool dump(int fd, unsigned& sequence, unsigned short type, const Body& body, Vis
     kernel.nl_family = AF_NETLINK;
     if (::sendto(fd, &request, request.header.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0)
         return false;
-    std::vector<char> buffer(32768);
+    std::vector<char> buffer(65536);  // dump messages are at most this large
     for (int reads = 0; reads < 10000; ++reads) {  // a dump ends with DONE; the bound guards a broken peer
         long n = ::recv(fd, buffer.data(), buffer.size(), 0);
         if (n < 0) {
@@ -192,24 +192,24 @@ void Reachability::refresh() {
         if (table == RT_TABLE_MAIN && found.interfaceIndex > 0) routes.push_back(found);
     });
 
+    // A reading that failed says nothing about the network: keep the last status.
+    if (!linksRead || !routesRead) return;
     Status best = Status::NotReachable;
     std::string bestInterface;
     unsigned bestMetric = 0;
-    if (linksRead && routesRead) {
-        for (const DefaultRoute& route : routes) {
-            auto it = links.find(route.interfaceIndex);
-            if (it == links.end()) continue;
-            const Link& link = it->second;
-            if (!(link.flags & IFF_UP) || !(link.flags & IFF_RUNNING)) continue;
-            Status kind = classify(link.name, link.type);
-            // A local network beats a cellular one; among equals the lower metric wins.
-            bool better = static_cast<int>(kind) > static_cast<int>(best) ||
-                          (kind == best && route.metric < bestMetric);
-            if (better) {
-                best = kind;
-                bestInterface = link.name;
-                bestMetric = route.metric;
-            }
+    for (const DefaultRoute& route : routes) {
+        auto it = links.find(route.interfaceIndex);
+        if (it == links.end()) continue;
+        const Link& link = it->second;
+        if (!(link.flags & IFF_UP) || !(link.flags & IFF_RUNNING)) continue;
+        Status kind = classify(link.name, link.type);
+        // A local network beats a cellular one; among equals the lower metric wins.
+        bool better = static_cast<int>(kind) > static_cast<int>(best) ||
+                      (kind == best && route.metric < bestMetric);
+        if (better) {
+            best = kind;
+            bestInterface = link.name;
+            bestMetric = route.metric;
         }
     }
     interface_ = bestInterface;
