@@ -35,13 +35,15 @@ bool readFile(const std::filesystem::path& path, rt::Data& out) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > kMaxItemFile) {
-        int saved = errno ? errno : EINVAL;
-        if (::fstat(fd, &st) == 0 && (!S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > kMaxItemFile)) {
-            saved = EINVAL;
-        }
+    if (::fstat(fd, &st) != 0) {
+        int saved = errno;
         ::close(fd);
         errno = saved;
+        return false;
+    }
+    if (!S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) > kMaxItemFile) {
+        ::close(fd);
+        errno = EINVAL;  // not something this store wrote
         return false;
     }
     out.resize(static_cast<std::size_t>(st.st_size));
