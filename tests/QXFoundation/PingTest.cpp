@@ -255,7 +255,7 @@ TEST(QXSimplePing, PingsLoopbackThroughAPingSocket) {
     // the IP header; replies must still be recognised.
     zidtest::NetNamespace ns("ping");
     if (!ns.available()) GTEST_SKIP() << "Skipped: " << ns.failure();
-    if (!ns.exec("sysctl -q -w net.ipv4.ping_group_range=\"0 2147483647\""))
+    if (!ns.exec("sh -c 'echo 0 2147483647 > /proc/sys/net/ipv4/ping_group_range'"))
         GTEST_SKIP() << "Skipped: ping sockets cannot be permitted inside the test namespace here";
     ASSERT_TRUE(ns.enter());
     net::IcmpSocket::Kind kind = net::IcmpSocket::Kind::Raw;
@@ -263,6 +263,27 @@ TEST(QXSimplePing, PingsLoopbackThroughAPingSocket) {
     ns.leave();
     EXPECT_TRUE(pinged);
     EXPECT_EQ(kind, net::IcmpSocket::Kind::Datagram);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(QXSimplePing, PingsIPv6Loopback) {
+    auto loop = fnd::RunLoop::main();
+    auto pinger = rt::make<QXSimplePing>("::1");
+    auto recorder = std::make_shared<Recorder>();
+    pinger->setDelegate(recorder);
+    pinger->setAddressStyle(zid::QXSimplePingAddressStyle::ICMPv6);
+    pinger->start();
+    ASSERT_TRUE(loop->runUntil([&] { return recorder->started || recorder->failure; }, 5));
+    if (recorder->failure) GTEST_SKIP() << "Skipped: no ICMPv6 socket here: " << recorder->failure->description();
+    EXPECT_EQ(pinger->hostAddressFamily(), AF_INET6);
+    pinger->sendPingWithData(rt::Data{'v', '6'});
+    ASSERT_TRUE(loop->runUntil([&] { return !recorder->replies.empty(); }, 5));
+    EXPECT_EQ(recorder->replies.front(), 0);
+    ASSERT_EQ(recorder->replyPackets.front().size(), 10u);
+    EXPECT_EQ(recorder->replyPackets.front()[0], 129);  // echo reply
 }
 
 }  // namespace

@@ -91,7 +91,7 @@ TEST(IcmpSocket, PingSocketRewritesTheIdentifier) {
     zidtest::NetNamespace ns("icmp");
     if (!ns.available()) GTEST_SKIP() << "Skipped: " << ns.failure();
     // Ping sockets for every group, in this namespace only.
-    if (!ns.exec("sysctl -q -w net.ipv4.ping_group_range=\"0 2147483647\""))
+    if (!ns.exec("sh -c 'echo 0 2147483647 > /proc/sys/net/ipv4/ping_group_range'"))
         GTEST_SKIP() << "Skipped: ping sockets cannot be permitted inside the test namespace here";
     ASSERT_TRUE(ns.enter());
     rt::Ref<rt::Error> error;
