@@ -226,6 +226,19 @@ TEST_F(CentralLogTest, BoundsTheBacklogAndCountsWhatItDrops) {
     EXPECT_EQ(batch.back()["u_msg"], "record " + std::to_string(total - 1));
 }
 
+TEST_F(CentralLogTest, TextThatIsNotUtf8DoesNotCostTheBatch) {
+    auto handler = rt::make<QXCentralLoggerHandler>("ztest");
+    handler->setLevel(5);
+    handler->handleLogRecord(record("valid"));
+    handler->handleLogRecord(record("broken \xff\xfe text"));
+    handler->flush();
+    ASSERT_TRUE(eventually([&] { return postCount() == 1; }));
+    Json batch = postedArray(0);
+    ASSERT_EQ(batch.size(), 2u);
+    EXPECT_EQ(batch[0]["u_msg"], "valid");
+    EXPECT_EQ(batch[1]["u_msg"], "broken \xEF\xBF\xBD\xEF\xBF\xBD text");  // replacement characters
+}
+
 TEST_F(CentralLogTest, FlushesWhenTheApplicationResignsActive) {
     auto handler = rt::make<QXCentralLoggerHandler>("ztest");
     handler->setLevel(5);
