@@ -26,7 +26,9 @@ rt::Ref<Queue> Queue::serial(std::string label) {
         currentQueue = raw;
         auto loop = RunLoop::current();
         made.set_value(loop);
-        loop->run();
+        // The queue may be released before this thread gets here: a flag rather than
+        // RunLoop::stop, which only ends a run that has already begun.
+        while (!raw->quit_.load(std::memory_order_acquire)) loop->runOnce(3600);
         currentQueue = nullptr;
     });
     queue->loop_ = future.get();
@@ -35,7 +37,8 @@ rt::Ref<Queue> Queue::serial(std::string label) {
 
 Queue::~Queue() {
     if (thread_.joinable()) {
-        loop_->stop();
+        quit_.store(true, std::memory_order_release);
+        loop_->wakeUp();
         if (thread_.get_id() == std::this_thread::get_id()) thread_.detach();
         else thread_.join();
     }

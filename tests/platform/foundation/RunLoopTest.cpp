@@ -170,3 +170,14 @@ TEST(ThreadTest, PerThreadObjectCarriesAssociations) {
 }
 
 }  // namespace
+
+namespace {
+TEST(QueueTest, QueueReleasedRightAfterCreationShutsDown) {
+    // The queue's thread may not have entered its loop yet when the queue goes.
+    for (int i = 0; i < 200; ++i) {
+        auto queue = fnd::Queue::serial("short.lived");
+        if (i % 2) queue->async([] {});
+    }
+    SUCCEED();
+}
+}  // namespace

@@ -2,6 +2,7 @@
 // Dispatch queues: the main queue (the main run loop), one shared serial background
 // queue, and named serial queues, each a thread with its own run loop.
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -46,6 +47,7 @@ private:
     rt::Ref<RunLoop> loop_;
     bool isMain_;
     std::thread thread_;
+    std::atomic<bool> quit_{false};
 };
 
 }  // namespace fnd
