@@ -1,5 +1,6 @@
 #include <QXFoundation/Lists/ArrayList.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <optional>
@@ -185,8 +186,11 @@ void ArrayList::moveObjectAtIndex(std::uint64_t from, std::uint64_t to) {
     batch(
         [&] {
             rt::Value item = array_[from];
-            array_.erase(array_.begin() + static_cast<std::ptrdiff_t>(from));
-            array_.insert(array_.begin() + static_cast<std::ptrdiff_t>(to), item);
+            // Only the items between the two positions shift.
+            auto first = array_.begin() + static_cast<std::ptrdiff_t>(from);
+            auto last = array_.begin() + static_cast<std::ptrdiff_t>(to);
+            if (from < to) std::rotate(first, first + 1, last + 1);
+            else if (to < from) std::rotate(last, first, first + 1);
             changeTracker_->trackMoveFrom(static_cast<std::int64_t>(from), static_cast<std::int64_t>(to), item);
         },
         [] {});
