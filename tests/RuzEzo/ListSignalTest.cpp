@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <QXFoundation/Lists/ArrayList.h>
 #include <RuzEzo/Lists/ListSignal.h>
 #include <RuzEzo/Lists/SignalWrapperList.h>
+#include <RuzEzo/Signal/Keypath/FKKeypathSignal.h>
 
 #include "support/SignalTestModel.h"
 
@@ -79,6 +82,41 @@ TEST_F(ListSignalTest, EqualArraysAreNotSentAgainAndChangeCallsKeepTheSignals) {
     EXPECT_TRUE(values.empty());
     auto empty = ListSignal::signalWithList(MutableArrayList::emptyList(), "title");
     EXPECT_EQ(empty->lastValue(), rt::Value(rt::Value::Array{}));
+}
+
+TEST(ListSignalPropertyTest, RandomBatchesKeepOneSignalPerItemInListOrder) {
+    std::mt19937 rng(99);
+    std::vector<rt::Ref<Model>> pool;
+    for (int i = 0; i < 5; ++i) pool.push_back(model("m" + std::to_string(i)));
+    auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+    for (int round = 0; round < 800; ++round) {
+        auto list = MutableArrayList::emptyList();
+        for (int i = 0, n = static_cast<int>(pick(7)); i < n; ++i) list->addObject(pool[pick(pool.size())]);
+        auto signal = ListSignal::signalWithList(list, "title");
+        list->beginUpdates();
+        for (int s = 0, steps = 1 + static_cast<int>(pick(6)); s < steps; ++s) {
+            auto n = list->count();
+            switch (n == 0 ? 0 : pick(5)) {
+                case 0: list->insertObject(pool[pick(pool.size())], pick(n + 1)); break;
+                case 1: list->removeObjectAtIndex(pick(n)); break;
+                case 2: list->moveObjectAtIndex(pick(n), pick(n)); break;
+                case 3: list->replaceObjectAtIndex(pick(n), pool[pick(pool.size())]); break;
+                default: list->objectDidChangeAtIndex(pick(n)); break;
+            }
+        }
+        list->endUpdates();
+        ASSERT_EQ(signal->keypathSignals().size(), list->count()) << "round " << round;
+        rt::Value::Array expected;
+        for (std::uint64_t i = 0; i < list->count(); ++i) {
+            auto item = list->objectAtIndex(i).as<Model>();
+            expected.push_back(rt::Value(item->title()));
+            auto keypathSignal = std::dynamic_pointer_cast<FKKeypathSignal>(signal->keypathSignals()[i]);
+            ASSERT_TRUE(keypathSignal);
+            EXPECT_EQ(keypathSignal->target(), item.get()) << "round " << round << " position " << i;
+        }
+        EXPECT_EQ(signal->lastValue(), rt::Value(expected)) << "round " << round;
+        if (HasFailure()) return;
+    }
 }
 
 TEST(SignalWrapperListTest, HoldsTheSignalsLatestValue) {
