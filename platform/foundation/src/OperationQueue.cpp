@@ -21,11 +21,21 @@ public:
     ~OperationQueueCore() { shutdown(); }
 
     void add(const rt::Ref<Operation>& operation, const std::shared_ptr<OperationQueueCore>& self) {
+        // An operation that has already ended (cancelled on another thread meanwhile,
+        // say) has nothing left to run.
+        if (operation->hasFinishedAnnouncement()) return;
+        {
+            // The way back to the queue is set before any worker can see the operation,
+            // so that its end always reaches the queue.
+            std::lock_guard lock(operation->mutex_);
+            auto existing = operation->queue_.lock();
+            if (existing && existing != self) {
+                throw rt::Exception(rt::Exception::InvalidArgument, "addOperation: the operation is already in another queue");
+            }
+            operation->queue_ = self;
+        }
         {
             std::lock_guard lock(mutex_);
-            // An operation that has already ended (cancelled on another thread meanwhile,
-            // say) has nothing left to run.
-            if (operation->hasFinishedAnnouncement()) return;
             if (operation->enqueued_ || operation->isExecuting()) {
                 throw rt::Exception(rt::Exception::InvalidArgument, "addOperation: the operation is already enqueued or executing");
             }
@@ -33,10 +43,6 @@ public:
             operation->dispatched_ = false;
             operations_.push_back(operation);
             operation->position_ = std::prev(operations_.end());
-        }
-        {
-            std::lock_guard lock(operation->mutex_);
-            operation->queue_ = self;
         }
         schedule();
     }

@@ -48,11 +48,17 @@ rt::Value AKOperationTaskQueue::identifier() const {
 
 std::vector<rt::Ref<AKOperationTask>> AKOperationTaskQueue::tasks() const {
     std::lock_guard lock(mutex_);
-    return privateTasks_;
+    return {privateTasks_.begin(), privateTasks_.end()};
 }
 
 void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
     if (!task) throw rt::Exception(rt::Exception::InvalidArgument, "addTask: nil task");
+    {
+        std::lock_guard lock(mutex_);
+        if (entries_.count(task.get())) {
+            throw rt::Exception(rt::Exception::InvalidArgument, "addTask: the task is already on the queue " + identifier_.description());
+        }
+    }
     rt::Weak<AKOperationTaskQueue> weakQueue = selfAs<AKOperationTaskQueue>();
     rt::Weak<AKOperationTask> weakTask = task;
     // Taken off the list at the first announcement of its end.
@@ -65,8 +71,8 @@ void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
     {
         std::lock_guard lock(mutex_);
         privateTasks_.push_back(task);
-        removals_[task.get()] = removal;
-        empty = privateTasks_.empty();
+        entries_[task.get()] = Entry{std::prev(privateTasks_.end()), removal};
+        empty = false;
     }
     task->setEnqueued(true);
     updateEmptiness(empty);
@@ -82,7 +88,7 @@ void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
         bool listed;
         {
             std::lock_guard lock(mutex_);
-            listed = std::find(privateTasks_.begin(), privateTasks_.end(), task) != privateTasks_.end();
+            listed = entries_.count(task.get()) != 0;
         }
         if (listed) removeTask(task);
     }
@@ -94,10 +100,10 @@ void AKOperationTaskQueue::removeTask(const rt::Ref<AKOperationTask>& task) {
     bool empty;
     {
         std::lock_guard lock(mutex_);
-        privateTasks_.erase(std::remove(privateTasks_.begin(), privateTasks_.end(), task), privateTasks_.end());
-        if (auto it = removals_.find(task.get()); it != removals_.end()) {
-            removal = std::move(it->second);
-            removals_.erase(it);
+        if (auto it = entries_.find(task.get()); it != entries_.end()) {
+            privateTasks_.erase(it->second.position);
+            removal = std::move(it->second.removal);
+            entries_.erase(it);
         }
         empty = privateTasks_.empty();
     }
@@ -112,13 +118,14 @@ void AKOperationTaskQueue::removeTask(const rt::Ref<AKOperationTask>& task) {
 
 void AKOperationTaskQueue::cancelAllTasks() {
     std::vector<rt::Ref<AKOperationTask>> cleared;
-    std::map<const AKOperationTask*, rt::Ref<rt::Observation>> removals;
+    std::unordered_map<const AKOperationTask*, Entry> entries;
     {
         std::lock_guard lock(mutex_);
-        cleared.swap(privateTasks_);
-        removals.swap(removals_);
+        cleared.assign(privateTasks_.begin(), privateTasks_.end());
+        privateTasks_.clear();
+        entries.swap(entries_);
     }
-    for (auto& [task, removal] : removals) removal->remove();
+    for (auto& [task, entry] : entries) entry.removal->remove();
     for (auto& task : cleared) task->setEnqueued(false);
     updateEmptiness(true);
     fnd::Queue::main()->sync([&] {
@@ -259,12 +266,12 @@ void AKOperationTaskQueue::setPausedFlag(bool paused) {
 }
 
 void AKOperationTaskQueue::willDestroy() {
-    std::map<const AKOperationTask*, rt::Ref<rt::Observation>> removals;
+    std::unordered_map<const AKOperationTask*, Entry> entries;
     {
         std::lock_guard lock(mutex_);
-        removals.swap(removals_);
+        entries.swap(entries_);
     }
-    for (auto& [task, removal] : removals) removal->remove();
+    for (auto& [task, entry] : entries) entry.removal->remove();
     rt::Object::willDestroy();
 }
 

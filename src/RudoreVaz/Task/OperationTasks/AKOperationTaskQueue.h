@@ -9,7 +9,9 @@
 // Listener tables are touched only on the main thread.
 
 #include <atomic>
+#include <list>
 #include <map>
+#include <unordered_map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -76,10 +78,16 @@ private:
     void updateEmptiness(bool empty);
     void setPausedFlag(bool paused);
 
+    // The list in order of addition, and for each listed task its place in the list and
+    // the observation that takes it off (so that removal costs the same for any length).
+    struct Entry {
+        std::list<rt::Ref<AKOperationTask>>::iterator position;
+        rt::Ref<rt::Observation> removal;
+    };
     mutable std::mutex mutex_;
     rt::Value identifier_;
-    std::vector<rt::Ref<AKOperationTask>> privateTasks_;
-    std::map<const AKOperationTask*, rt::Ref<rt::Observation>> removals_;
+    std::list<rt::Ref<AKOperationTask>> privateTasks_;
+    std::unordered_map<const AKOperationTask*, Entry> entries_;
     std::atomic<bool> isEmpty_{true};
     std::atomic<bool> isPaused_{false};
     rt::Ref<fnd::OperationQueue> queue_;

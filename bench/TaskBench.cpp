@@ -1,0 +1,149 @@
+// Tasks against a plain thread pool: throughput of trivial work through four workers,
+// and the time from enqueueing one piece of work to its start.
+//
+// Rows:
+//   TaskQueue/*       AKOperationTaskQueue, 4 at a time: listed tasks, flags announced
+//                     on the main thread, removal at the end announcement
+//   OperationQueue/*  the bare operation engine, 4 at a time (no task layer)
+//   AsioPool/*        boost::asio::thread_pool with 4 threads running the same work
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <boost/asio/post.hpp>
+#include <boost/asio/thread_pool.hpp>
+
+#include <RudoreVaz/Task/ConcreteTasks/AKBlockTask.h>
+#include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
+#include <fnd/OperationQueue.h>
+#include <fnd/RunLoop.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int Workers = 4;
+
+class CountingOperation : public fnd::Operation {
+    RT_CLASS(CountingOperation, fnd::Operation)
+public:
+    explicit CountingOperation(std::atomic<long>* counter) : counter_(counter) {}
+    void main() override { counter_->fetch_add(1, std::memory_order_relaxed); }
+
+private:
+    std::atomic<long>* counter_;
+};
+
+// Runs the main loop (where tasks announce their ends) until done() holds.
+template <class Done> void spinMainUntil(Done&& done) {
+    auto loop = fnd::RunLoop::main();
+    while (!done()) loop->runOnce(0.0005);
+}
+
+void TaskQueueThroughput(benchmark::State& state) {
+    const long count = state.range(0);
+    auto queue = zid::AKOperationTaskQueue::queueWithIdentifier("bench.throughput");
+    queue->setMaxConcurrentOperationCount(Workers);
+    std::atomic<long> ran{0};
+    for (auto _ : state) {
+        ran = 0;
+        for (long i = 0; i < count; ++i) {
+            queue->addTask(rt::make<zid::AKBlockTask>(rt::Value(), std::string(),
+                                                      [&ran](zid::AKBlockTask&) { ran.fetch_add(1, std::memory_order_relaxed); }));
+        }
+        spinMainUntil([&] { return queue->isEmpty(); });
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+void OperationQueueThroughput(benchmark::State& state) {
+    const long count = state.range(0);
+    auto queue = rt::make<fnd::OperationQueue>();
+    queue->setMaxConcurrentOperationCount(Workers);
+    std::atomic<long> ran{0};
+    for (auto _ : state) {
+        ran = 0;
+        for (long i = 0; i < count; ++i) queue->addOperation(rt::make<CountingOperation>(&ran));
+        queue->waitUntilAllOperationsAreFinished();
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+void AsioPoolThroughput(benchmark::State& state) {
+    const long count = state.range(0);
+    boost::asio::thread_pool pool(Workers);
+    std::atomic<long> ran{0};
+    for (auto _ : state) {
+        ran = 0;
+        for (long i = 0; i < count; ++i) {
+            boost::asio::post(pool, [&ran] { ran.fetch_add(1, std::memory_order_relaxed); });
+        }
+        while (ran.load(std::memory_order_acquire) < count) std::this_thread::yield();
+    }
+    pool.join();
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+// Latency: the time from the enqueueing call to the first line of the work, one piece of
+// work at a time on an idle queue; waiting for the end is not timed.
+void TaskQueueLatency(benchmark::State& state) {
+    auto queue = zid::AKOperationTaskQueue::queueWithIdentifier("bench.latency");
+    queue->setMaxConcurrentOperationCount(Workers);
+    for (auto _ : state) {
+        std::atomic<Clock::rep> startedAt{0};
+        auto task = rt::make<zid::AKBlockTask>(rt::Value(), std::string(), [&startedAt](zid::AKBlockTask&) {
+            startedAt.store(Clock::now().time_since_epoch().count(), std::memory_order_release);
+        });
+        auto before = Clock::now();
+        queue->addTask(task);
+        while (startedAt.load(std::memory_order_acquire) == 0) std::this_thread::yield();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::duration(startedAt.load()) - before.time_since_epoch()).count());
+        spinMainUntil([&] { return queue->isEmpty(); });
+    }
+}
+
+class StampOperation : public fnd::Operation {
+    RT_CLASS(StampOperation, fnd::Operation)
+public:
+    explicit StampOperation(std::atomic<Clock::rep>* stamp) : stamp_(stamp) {}
+    void main() override { stamp_->store(Clock::now().time_since_epoch().count(), std::memory_order_release); }
+
+private:
+    std::atomic<Clock::rep>* stamp_;
+};
+
+void OperationQueueLatency(benchmark::State& state) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    queue->setMaxConcurrentOperationCount(Workers);
+    for (auto _ : state) {
+        std::atomic<Clock::rep> startedAt{0};
+        auto before = Clock::now();
+        queue->addOperation(rt::make<StampOperation>(&startedAt));
+        while (startedAt.load(std::memory_order_acquire) == 0) std::this_thread::yield();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::duration(startedAt.load()) - before.time_since_epoch()).count());
+        queue->waitUntilAllOperationsAreFinished();
+    }
+}
+
+void AsioPoolLatency(benchmark::State& state) {
+    boost::asio::thread_pool pool(Workers);
+    for (auto _ : state) {
+        std::atomic<Clock::rep> startedAt{0};
+        auto before = Clock::now();
+        boost::asio::post(pool, [&startedAt] { startedAt.store(Clock::now().time_since_epoch().count(), std::memory_order_release); });
+        while (startedAt.load(std::memory_order_acquire) == 0) std::this_thread::yield();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::duration(startedAt.load()) - before.time_since_epoch()).count());
+    }
+    pool.join();
+}
+
+}  // namespace
+
+BENCHMARK(TaskQueueThroughput)->Name("TaskQueue/throughput")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(OperationQueueThroughput)->Name("OperationQueue/throughput")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(AsioPoolThroughput)->Name("AsioPool/throughput")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(TaskQueueLatency)->Name("TaskQueue/latency")->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(2000);
+BENCHMARK(OperationQueueLatency)->Name("OperationQueue/latency")->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(2000);
+BENCHMARK(AsioPoolLatency)->Name("AsioPool/latency")->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(2000);
