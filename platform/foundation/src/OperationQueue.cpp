@@ -1,6 +1,8 @@
 #include <fnd/OperationQueue.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -80,6 +82,7 @@ public:
         }
         if (handed == 0) return;
         std::size_t wanted = toStart_.size();
+        waiting_.store(wanted, std::memory_order_release);
         if (idleWorkers_ < wanted && workers_.size() < static_cast<std::size_t>(limit)) {
             std::size_t more = std::min(wanted - idleWorkers_, static_cast<std::size_t>(limit) - workers_.size());
             for (std::size_t i = 0; i < more; ++i) workers_.emplace_back([this] { work(); });
@@ -91,12 +94,24 @@ public:
     void work() {
         std::unique_lock lock(mutex_);
         for (;;) {
+            if (toStart_.empty() && !stopping_) {
+                // Work often follows within microseconds (the next operation becomes
+                // ready when the one before announces its end): look for it a little
+                // while before sleeping, since waking a sleeping thread costs more.
+                lock.unlock();
+                auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+                while (waiting_.load(std::memory_order_acquire) == 0 && std::chrono::steady_clock::now() < until) {
+                    std::this_thread::yield();
+                }
+                lock.lock();
+            }
             ++idleWorkers_;
             work_.wait(lock, [this] { return stopping_ || !toStart_.empty(); });
             --idleWorkers_;
             if (stopping_) return;
             rt::Ref<Operation> operation = std::move(toStart_.front());
             toStart_.pop_front();
+            waiting_.store(toStart_.size(), std::memory_order_release);
             lock.unlock();
             try {
                 operation->start();
@@ -116,6 +131,7 @@ public:
             stopping_ = true;
             workers.swap(workers_);
             toStart_.clear();
+            waiting_.store(0, std::memory_order_release);
         }
         work_.notify_all();
         for (auto& worker : workers) {
@@ -129,6 +145,7 @@ public:
     std::condition_variable idle_;
     std::list<rt::Ref<Operation>> operations_;
     std::deque<rt::Ref<Operation>> toStart_;
+    std::atomic<std::size_t> waiting_{0};  // toStart_.size(), readable without the lock
     std::vector<std::thread> workers_;
     std::size_t idleWorkers_ = 0;
     long running_ = 0;
