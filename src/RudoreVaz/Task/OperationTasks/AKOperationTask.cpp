@@ -1,5 +1,6 @@
 #include <RudoreVaz/Task/OperationTasks/AKOperationTask.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -135,11 +136,11 @@ void AKOperationTask::main() {
         cancel();
         return;
     }
-    log(rt::format("Starting task: %@", description()));
+    log([&] { return rt::format("Starting task: %@", description()); });
     task();
     while (auto failure = error()) {
         if (failedAttemptsCount() >= retryAttempts()) return;  // the error stays
-        log(rt::format("Retrying failed task with error: %@", failure));
+        log([&] { return rt::format("Retrying failed task with error: %@", failure); });
         sleepForRetry(retryTimeInterval());
         setError(nullptr);
         if (cancellationMarked()) return;
@@ -182,7 +183,7 @@ void AKOperationTask::setFinished() {
 void AKOperationTask::postEnd() {
     if (endPosted_.exchange(true)) return;
     postToMain([this] {
-        log(rt::format("Finished task: %@", description()));
+        log([&] { return rt::format("Finished task: %@", description()); });
         announceFlag("isExecuting", executingFlag_, false);
         announceFlag("isFinished", finishedFlag_, true);
     });
@@ -194,7 +195,7 @@ void AKOperationTask::setCancelled() {
     markCancelled();
     if (!cancelPosted_.exchange(true)) {
         postToMain([this] {
-            log(rt::format("Cancelled task: %@", description()));
+            log([&] { return rt::format("Cancelled task: %@", description()); });
             announceFlag("isCancelled", cancelledFlag_, true);
         });
     }
@@ -205,7 +206,7 @@ void AKOperationTask::fail() {
     std::lock_guard lock(announceMutex_);
     if (endPosted_.load() || failPosted_.exchange(true)) return;
     postToMain([this] {
-        log(rt::format("Failed task: %@ with error:%@", description(), error()));
+        log([&] { return rt::format("Failed task: %@ with error:%@", description(), error()); });
         announceFlag("isFailed", failedFlag_, true);
     });
 }
@@ -318,9 +319,14 @@ void AKOperationTask::announceFlag(std::string_view key, std::atomic<bool>& flag
     announce(key, [&] { flag.store(value); });
 }
 
-void AKOperationTask::log(std::string message) const {
-    QXLogger::defaultLogger()->logRecord(
-        rt::make<QXLogRecord>(kAKTaskLogModule, rt::Value(&objectClass()), 0, std::move(message), 5));
+void AKOperationTask::log(const std::function<std::string()>& message) const {
+    // The texts describe the task, which costs more than the rest of a small task's
+    // bookkeeping: they are made only when a handler takes records of this level.
+    constexpr std::int64_t level = 5;
+    auto logger = QXLogger::defaultLogger();
+    auto handlers = logger->handlers();
+    if (std::none_of(handlers.begin(), handlers.end(), [](const auto& handler) { return handler->level() >= level; })) return;
+    logger->logRecord(rt::make<QXLogRecord>(kAKTaskLogModule, rt::Value(&objectClass()), 0, message(), level));
 }
 
 }  // namespace zid

@@ -136,7 +136,8 @@ protected:
     /// Blocks the calling thread for the interval on the main run loop's clock, or until
     /// the task is cancelled.
     void sleepForRetry(double seconds);
-    void log(std::string message) const;
+    /// Logs at level 5 in the task library's module; the text is made only when wanted.
+    void log(const std::function<std::string()>& message) const;
 
 private:
     void postEnd();  // with announceMutex_ held
