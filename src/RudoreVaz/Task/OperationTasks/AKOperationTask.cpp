@@ -97,11 +97,11 @@ rt::Ref<rt::Error> AKOperationTask::error() const {
     return error_;
 }
 
-void AKOperationTask::setError(const rt::Ref<rt::Error>& error) {
+void AKOperationTask::setError(rt::Ref<rt::Error> error) {
     willChange("error");
     {
         std::lock_guard lock(mutex_);
-        error_ = error;
+        error_ = std::move(error);
     }
     didChange("error");
 }

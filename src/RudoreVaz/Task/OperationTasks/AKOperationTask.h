@@ -113,7 +113,7 @@ public:
     rt::Value result() const override;
     void setResult(rt::Value result);
     rt::Ref<rt::Error> error() const override;
-    void setError(const rt::Ref<rt::Error>& error) override;
+    void setError(rt::Ref<rt::Error> error) override;
     std::uint64_t retryAttempts() const { return retryAttempts_.load(); }
     void setRetryAttempts(std::uint64_t attempts) { retryAttempts_.store(attempts); }
     double retryTimeInterval() const { return retryTimeInterval_.load(); }

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include <QXFoundation/States/ErrorState.h>
 #include <rt/Error.h>
 #include <rt/Object.h>
 #include <rt/Value.h>
@@ -17,7 +18,7 @@ namespace zid {
 
 class AKOperationTaskQueue;
 
-class ITask {
+class ITask : public ErrorState {
 public:
     virtual ~ITask() = default;
 
@@ -37,9 +38,7 @@ public:
     virtual bool isIndeterminate() const = 0;
     virtual bool paused() const = 0;
     virtual rt::Value result() const = 0;
-    // The error state: non-nil means the last attempt failed.
-    virtual rt::Ref<rt::Error> error() const = 0;
-    virtual void setError(const rt::Ref<rt::Error>& error) = 0;
+    // error() / setError() come from ErrorState: non-nil means the last attempt failed.
 };
 
 /// Listener of a task; optional.
