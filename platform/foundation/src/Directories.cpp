@@ -1,5 +1,7 @@
 #include <fnd/Directories.h>
 
+#include <fnd/Paths.h>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -46,22 +48,10 @@ void Directories::setApplicationName(std::string name) {
     overriddenName() = std::move(name);
 }
 
-std::string Directories::join(const std::string& path, const std::string& name) {
-    if (path.empty()) return name;
-    if (path.back() == '/') return path + name;
-    return path + "/" + name;
-}
-
 std::string Directories::library() {
-    std::string base;
     const char* xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg && xdg[0] == '/') {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = join(home && home[0] ? home : "/tmp", ".local/share");
-    }
-    return join(base, applicationName());
+    std::string base = xdg && xdg[0] == '/' ? std::string(xdg) : joinPath(homeDirectory(), ".local/share");
+    return joinPath(base, applicationName());
 }
 
 bool writeFileAtomically(const std::string& path, const rt::Data& data, rt::Ref<rt::Error>* error) {

@@ -2,8 +2,8 @@
 // Where the application keeps its files, and whole-file reads and writes.
 //
 // The Library directory is the host application's data directory under the XDG base
-// directories: $XDG_DATA_HOME/<application name>, or ~/.local/share/<application
-// name> when XDG_DATA_HOME is unset or not absolute. The application name is the one
+// directories: $XDG_DATA_HOME/<application name>, or <home>/.local/share/<application
+// name> when XDG_DATA_HOME is unset or not absolute (home as fnd::homeDirectory()). The application name is the one
 // set with setApplicationName(), else the executable's name.
 
 #include <optional>
@@ -23,8 +23,6 @@ public:
     static void setApplicationName(std::string name);
     /// The Library directory (not created).
     static std::string library();
-    /// path joined with name by one '/'.
-    static std::string join(const std::string& path, const std::string& name);
 };
 
 /// Writes the bytes to a temporary file beside path, flushes it to disk and renames it

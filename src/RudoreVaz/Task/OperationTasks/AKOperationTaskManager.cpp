@@ -3,6 +3,7 @@
 #include <QXFoundation/Listening/IListenable.h>
 #include <QXFoundation/Log/QXLogger.h>
 #include <fnd/Directories.h>
+#include <fnd/Paths.h>
 #include <fnd/KeyedArchiver.h>
 #include <fnd/KeyedUnarchiver.h>
 #include <fnd/Queue.h>
@@ -13,7 +14,7 @@ AKOperationTaskManager::AKOperationTaskManager() = default;
 
 rt::Ref<AKOperationTaskManager> AKOperationTaskManager::sharedManager() {
     static rt::Ref<AKOperationTaskManager> shared =
-        managerWithFile(fnd::Directories::join(fnd::Directories::library(), kArchiveName));
+        managerWithFile(fnd::joinPath(fnd::Directories::library(), kArchiveName));
     return shared;
 }
 
