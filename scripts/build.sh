@@ -4,4 +4,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" 2>/dev/null || cmake --build "build/$preset"
+cmake --build "build/$preset" -j "$(nproc)"
