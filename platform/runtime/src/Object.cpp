@@ -110,23 +110,22 @@ Value readAssociation(const detail::Association& association) {
 }
 }  // namespace
 
-void Object::setAssociatedObject(const Value& value, std::string_view key) {
+void Object::storeAssociation(std::string_view key, detail::Association association, bool remove) {
     Value previous;  // released outside the lock: its destruction may touch this object
-    {
-        auto& x = extras();
-        std::lock_guard lock(x.mutex);
-        auto it = x.associations.find(key);
-        if (value.isNil()) {
-            if (it != x.associations.end()) {
-                previous = std::move(it->second.strong);
-                x.associations.erase(it);
-            }
-            return;
-        }
-        if (it == x.associations.end()) it = x.associations.emplace(std::string(key), detail::Association{}).first;
-        previous = std::move(it->second.strong);
-        it->second = detail::Association{value, {}, false};
+    auto& x = extras();
+    std::lock_guard lock(x.mutex);
+    auto it = x.associations.find(key);
+    if (it != x.associations.end()) previous = std::move(it->second.strong);
+    if (remove) {
+        if (it != x.associations.end()) x.associations.erase(it);
+        return;
     }
+    if (it == x.associations.end()) it = x.associations.emplace(std::string(key), detail::Association{}).first;
+    it->second = std::move(association);
+}
+
+void Object::setAssociatedObject(const Value& value, std::string_view key) {
+    storeAssociation(key, detail::Association{value, {}, false}, value.isNil());
 }
 
 void Object::setAssociatedObject(const Value& value, std::nullptr_t) {
@@ -139,20 +138,7 @@ void Object::setAssociatedObject(const Value& value, std::nullptr_t) {
 }
 
 void Object::setWeakAssociatedObject(const Ref<Object>& value, std::string_view key) {
-    Value previous;
-    auto& x = extras();
-    std::lock_guard lock(x.mutex);
-    auto it = x.associations.find(key);
-    if (!value) {
-        if (it != x.associations.end()) {
-            previous = std::move(it->second.strong);
-            x.associations.erase(it);
-        }
-        return;
-    }
-    if (it == x.associations.end()) it = x.associations.emplace(std::string(key), detail::Association{}).first;
-    previous = std::move(it->second.strong);
-    it->second = detail::Association{Value(), value, true};
+    storeAssociation(key, detail::Association{Value(), value, true}, !value);
 }
 
 Value Object::associatedObject(std::string_view key) const {

@@ -16,34 +16,33 @@ public:
     virtual bool filterLog(const QXLogRecord& record) const;
 };
 
-/// Both sub-filters accept; filter1 is asked only when filter0 accepted. A missing
-/// sub-filter rejects.
-class QXLogFilterAND : public QXLogFilter {
-    RT_CLASS(QXLogFilterAND, QXLogFilter)
+/// The two sub-filters of the combining filters.
+class QXLogFilterPair : public QXLogFilter {
+    RT_CLASS(QXLogFilterPair, QXLogFilter)
 public:
-    bool filterLog(const QXLogRecord& record) const override;
     const rt::Ref<QXLogFilter>& filter0() const { return filter0_; }
     void setFilter0(rt::Ref<QXLogFilter> filter) { filter0_ = std::move(filter); }
     const rt::Ref<QXLogFilter>& filter1() const { return filter1_; }
     void setFilter1(rt::Ref<QXLogFilter> filter) { filter1_ = std::move(filter); }
 
-private:
+protected:
     rt::Ref<QXLogFilter> filter0_, filter1_;
+};
+
+/// Both sub-filters accept; filter1 is asked only when filter0 accepted. A missing
+/// sub-filter rejects.
+class QXLogFilterAND : public QXLogFilterPair {
+    RT_CLASS(QXLogFilterAND, QXLogFilterPair)
+public:
+    bool filterLog(const QXLogRecord& record) const override;
 };
 
 /// Either sub-filter accepts; filter1 is asked only when filter0 rejected. A missing
 /// sub-filter rejects.
-class QXLogFilterOR : public QXLogFilter {
-    RT_CLASS(QXLogFilterOR, QXLogFilter)
+class QXLogFilterOR : public QXLogFilterPair {
+    RT_CLASS(QXLogFilterOR, QXLogFilterPair)
 public:
     bool filterLog(const QXLogRecord& record) const override;
-    const rt::Ref<QXLogFilter>& filter0() const { return filter0_; }
-    void setFilter0(rt::Ref<QXLogFilter> filter) { filter0_ = std::move(filter); }
-    const rt::Ref<QXLogFilter>& filter1() const { return filter1_; }
-    void setFilter1(rt::Ref<QXLogFilter> filter) { filter1_ = std::move(filter); }
-
-private:
-    rt::Ref<QXLogFilter> filter0_, filter1_;
 };
 
 /// The block decides. Without a block the filter rejects.

@@ -29,6 +29,7 @@ template <class T, class... Args> Ref<T> make(Args&&... args);
 
 namespace detail {
 struct ObjectExtras;
+struct Association;
 struct ObjectDeleter {
     void operator()(Object* object) const noexcept;
 };
@@ -151,6 +152,7 @@ private:
     friend struct detail::ObjectDeleter;
     template <class T, class... Args> friend Ref<T> make(Args&&... args);
     void runPreDestruction() noexcept;
+    void storeAssociation(std::string_view key, detail::Association association, bool remove);
     detail::ObjectExtras& extras() const;
     detail::ObjectExtras* extrasIfAny() const { return extras_.load(std::memory_order_acquire); }
 
