@@ -7,14 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-jobs="$(nproc)"
 cmake --preset tsan >/dev/null
-cmake --build build/tsan -j "$jobs" --target fnd_tests RudoreVaz_tests
+cmake --build build/tsan -j "$(nproc)" --target fnd_tests RudoreVaz_tests
 
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
-status=0
-for binary in build/tsan/tests/platform/foundation/fnd_tests build/tsan/tests/RudoreVaz/RudoreVaz_tests; do
-    echo "== $binary (TaskConcurrency*) under ThreadSanitizer"
-    "$binary" --gtest_filter='TaskConcurrency*' --gtest_brief=1 || status=1
-done
-exit "$status"
+ctest --test-dir build/tsan --output-on-failure --timeout 300 -R '^TaskConcurrency'
