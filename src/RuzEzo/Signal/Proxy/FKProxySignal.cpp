@@ -26,7 +26,11 @@ void FKProxySignal::setSourceSignal(FKSignalRef source) {
                 proxy->close();
             }
         });
-    signalHandler_.store(std::move(subscription));
+    // A value handler that re-pointed the proxy during the replay has made this
+    // subscription stale (and may have stored its own): end it instead of keeping it.
+    std::shared_ptr<IDisposable> empty;
+    if (sourceSignal_ != source_ || !signalHandler_.compare_exchange_strong(empty, subscription))
+        subscription->dispose();
 }
 
 void FKProxySignal::valueReceived(const rt::Value& value) { setValue(value); }
