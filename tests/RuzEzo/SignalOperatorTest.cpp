@@ -178,6 +178,7 @@ TEST(ExtendedOperators, PrefixAndSuffixOrder) {
     EXPECT_EQ(value->withPrefix(p)->lastValue(), rt::Value("pre-mid"));
     EXPECT_EQ(value->withSuffix(s)->lastValue(), rt::Value("mid-post"));
     EXPECT_EQ(value->withSuffix(rt::make<FKSignal>())->lastValue(), rt::Value("mid(null)"));
+    EXPECT_EQ(value->withPrefix(nullptr)->lastValue(), rt::Value("(null)mid")) << "a missing signal reads as nil";
 }
 
 TEST(ExtendedOperators, TextOfValuesWithoutTextIsNil) {

@@ -41,6 +41,19 @@ int intOf(const rt::Value& v) {
     return static_cast<int>(d);
 }
 
+// The two-operand shape: a map of the multi signal [first, second], each element
+// turned back from the null placeholder into nil before the block reads it.
+FKSignalRef combine(const FKSignalRef& first, const FKSignalRef& second,
+                    std::function<rt::Value(const rt::Value&, const rt::Value&)> block) {
+    auto pair = FKMultiSignal::signalWithSignals({first, second});
+    return FKMapSignal::signalWithSignal(pair, [block = std::move(block)](const rt::Value& v) {
+        const rt::Value::Array& items = v.array();
+        rt::Value a = items.size() > 0 ? nilify(items[0]) : rt::Value();
+        rt::Value b = items.size() > 1 ? nilify(items[1]) : rt::Value();
+        return block(a, b);
+    });
+}
+
 }  // namespace
 
 FKSignalRef FKSignal::mapWith(std::function<rt::Value(const rt::Value&)> block) {
@@ -49,13 +62,7 @@ FKSignalRef FKSignal::mapWith(std::function<rt::Value(const rt::Value&)> block) 
 
 FKSignalRef FKSignal::combineWith(const FKSignalRef& other,
                                   std::function<rt::Value(const rt::Value&, const rt::Value&)> block) {
-    auto pair = FKMultiSignal::signalWithSignals({selfSignal(), other});
-    return FKMapSignal::signalWithSignal(pair, [block = std::move(block)](const rt::Value& v) {
-        const rt::Value::Array& items = v.array();
-        rt::Value a = items.size() > 0 ? nilify(items[0]) : rt::Value();
-        rt::Value b = items.size() > 1 ? nilify(items[1]) : rt::Value();
-        return block(a, b);
-    });
+    return combine(selfSignal(), other, std::move(block));
 }
 
 FKSignalRef FKSignal::map(std::function<rt::Value(const rt::Value&)> block) { return mapWith(std::move(block)); }
@@ -117,13 +124,8 @@ FKSignalRef FKSignal::text() {
 
 FKSignalRef FKSignal::withPrefix(const FKSignalRef& prefix) {
     // The prefix signal is the first element of the pair.
-    auto pair = FKMultiSignal::signalWithSignals({prefix, selfSignal()});
-    return FKMapSignal::signalWithSignal(pair, [](const rt::Value& v) {
-        const rt::Value::Array& items = v.array();
-        rt::Value a = items.size() > 0 ? nilify(items[0]) : rt::Value();
-        rt::Value b = items.size() > 1 ? nilify(items[1]) : rt::Value();
-        return rt::Value(rt::format("%@%@", a, b));
-    });
+    return combine(prefix, selfSignal(),
+                   [](const rt::Value& p, const rt::Value& v) { return rt::Value(rt::format("%@%@", p, v)); });
 }
 
 FKSignalRef FKSignal::withSuffix(const FKSignalRef& suffix) {
