@@ -98,6 +98,9 @@ protected:
                 posts.push_back(Post{req.path, req.get_header_value("Content-Type"), req.get_header_value("Accept"),
                                      req.body});
             }
+            // A test may keep a batch on its way for a while.
+            for (int waited = 0; hold.load() && waited < 1000; ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
             res.status = status.load();
         });
         server->start();
@@ -133,6 +136,7 @@ protected:
     std::mutex mutex;
     std::vector<Post> posts;
     std::atomic<int> status{200};
+    std::atomic<bool> hold{false};
 };
 
 TEST_F(CentralLogTest, SendsAcceptedRecordsEveryBatchPeriod) {
@@ -168,6 +172,31 @@ TEST_F(CentralLogTest, SendsAcceptedRecordsEveryBatchPeriod) {
     handler->flush();
     settle();
     EXPECT_EQ(postCount(), 1u);
+}
+
+TEST_F(CentralLogTest, AFlushAskedForWhileABatchIsOnItsWayStillHappens) {
+    auto handler = rt::make<QXCentralLoggerHandler>("ztest");
+    handler->setLevel(5);
+    hold = true;
+    handler->handleLogRecord(record("A"));
+    handler->flush();
+    ASSERT_TRUE(eventually([&] { return postCount() == 1; }));
+
+    // The application resigns active while A is still being sent.
+    handler->handleLogRecord(record("B"));
+    handler->appDeactivates();
+    settle();
+    EXPECT_EQ(postCount(), 1u) << "one batch at a time";
+    hold = false;
+
+    // No timer has fired: only the remembered flush can send B.
+    ASSERT_TRUE(eventually([&] { return postCount() == 2 && idle(handler); }))
+        << postCount() << " posts, sending " << handler->isSending();
+    Json batch = postedArray(1);
+    ASSERT_EQ(batch.size(), 1u);
+    EXPECT_EQ(batch[0]["u_msg"], "B");
+    settle();
+    EXPECT_EQ(postCount(), 2u);
 }
 
 TEST_F(CentralLogTest, AtLevelZeroNothingIsEverSent) {

@@ -21,18 +21,25 @@ std::once_flag radioWatchOnce;
 }  // namespace
 
 rt::Ref<net::Reachability> reachability(const rt::Ref<dev::Device>& device) {
-    std::lock_guard lock(associationMutex);
-    if (auto existing = device->associatedObject(kReachabilityKey).as<net::Reachability>()) return existing;
-    auto made = rt::make<net::Reachability>();
-    rt::Weak<net::Reachability> weak = made;
-    made->setChangeHandler([weak](net::Reachability::Status) {
-        if (auto self = weak.lock()) fnd::NotificationCenter::defaultCenter()->post(kReachabilityChangedNotification, self);
-    });
-    device->setAssociatedObject(rt::Value(made), kReachabilityKey);
+    rt::Ref<net::Reachability> made;
     rt::Ref<rt::Error> error;
-    if (!made->start(&error)) {
-        QXLog("ZIDoredider/QXFoundation", device->objectClass(), 2,
-              rt::format("cannot watch the network: %@", error ? error->localizedDescription() : std::string("unknown error")));
+    bool started = false;
+    {
+        std::lock_guard lock(associationMutex);
+        if (auto existing = device->associatedObject(kReachabilityKey).as<net::Reachability>()) return existing;
+        made = rt::make<net::Reachability>();
+        rt::Weak<net::Reachability> weak = made;
+        made->setChangeHandler([weak](net::Reachability::Status) {
+            if (auto self = weak.lock())
+                fnd::NotificationCenter::defaultCenter()->post(kReachabilityChangedNotification, self);
+        });
+        device->setAssociatedObject(rt::Value(made), kReachabilityKey);
+        started = made->start(&error);
+    }
+    // Logged once the lock is released: log handlers may ask for the network status.
+    if (!started) {
+        QXLog("ZIDoredider/QXFoundation", device->objectClass(), 2, "cannot watch the network: %@",
+              error ? error->localizedDescription() : std::string("unknown error"));
     }
     return made;
 }

@@ -43,8 +43,7 @@ QXDeviceIdentity::Lookup QXDeviceIdentity::lookUp(const char* key, std::optional
     if (status == QXKeychainReadStatus::Failed) {
         // The keychain could not be read. Making a new value now would overwrite the
         // real one as soon as the keychain works again.
-        QXLog(QXKeychain::LogModule, staticClass(), 2,
-              rt::format("%@ not available: the keychain cannot be read now", key));
+        QXLog(QXKeychain::LogModule, staticClass(), 2, "%@ not available: the keychain cannot be read now", key);
         return Lookup::Failed;
     }
     if (stored.isString()) {

@@ -10,12 +10,16 @@ namespace zid {
 namespace {
 
 constexpr std::int64_t kLogLevel = 3;
+constexpr std::int64_t kDetailLevel = 4;
 
-/// The store's own explanation after the fixed message, when it has one.
-std::string withDetail(std::string message, const sec::ItemResult& result) {
-    if (!result.message.empty()) message += " (" + result.message + ")";
-    else if (!result.ok()) message += std::string(" (") + sec::describe(result.status) + ")";
-    return message;
+/// Logs the failure with its fixed message, which log readers match exactly, and the
+/// store's own explanation in a record of its own right after it.
+void logFailure(const rt::Class& source, const std::string& message, const sec::ItemResult& result) {
+    QXLog(QXKeychain::LogModule, source, kLogLevel, "%@", message);
+    std::string detail = !result.message.empty() ? result.message
+                         : !result.ok()          ? std::string(sec::describe(result.status))
+                                                 : std::string();
+    if (!detail.empty()) QXLog(QXKeychain::LogModule, source, kDetailLevel, "Keychain store: %@", detail);
 }
 
 }  // namespace
@@ -40,18 +44,18 @@ bool QXKeychain::setData(const rt::Data& data, std::string_view key) {
     if (probe.status == sec::ItemStatus::ItemNotFound) {
         const sec::ItemResult added = store_->add(sec::Item{q.service, q.account, *q.generic, data});
         if (added.ok()) return true;
-        QXLog(LogModule, staticClass(), kLogLevel, withDetail(rt::format("Adding failed for key: %@!", key), added));
+        logFailure(staticClass(), rt::format("Adding failed for key: %@!", key), added);
         return false;
     }
     if (probe.ok() || probe.status == sec::ItemStatus::Corrupt) {
         const sec::ItemResult updated = store_->update(q, data);
         if (updated.ok()) return true;
-        QXLog(LogModule, staticClass(), kLogLevel, withDetail(rt::format("Updating failed for key: %@!", key), updated));
+        logFailure(staticClass(), rt::format("Updating failed for key: %@!", key), updated);
         return false;
     }
     // The store could not even tell whether the item is there: writing blind could
     // duplicate or clobber it, so report the failed look-up instead.
-    QXLog(LogModule, staticClass(), kLogLevel, withDetail(rt::format("Fetching failed for key: %@!", key), probe));
+    logFailure(staticClass(), rt::format("Fetching failed for key: %@!", key), probe);
     return false;
 }
 
@@ -67,7 +71,7 @@ std::optional<rt::Data> QXKeychain::dataForKey(std::string_view key, QXKeychainR
         return std::nullopt;
     }
     if (status) *status = r.status == sec::ItemStatus::Corrupt ? QXKeychainReadStatus::Unreadable : QXKeychainReadStatus::Failed;
-    QXLog(LogModule, staticClass(), kLogLevel, withDetail(rt::format("Fetching failed for key: %@!", key), r));
+    logFailure(staticClass(), rt::format("Fetching failed for key: %@!", key), r);
     return std::nullopt;
 }
 
@@ -82,9 +86,9 @@ rt::Value QXKeychain::unarchive(const rt::Data& data, std::string_view key) {
     if (error || value.isNil()) {
         // A damaged item must not take the caller down; it reads as absent and a later
         // write replaces it.
-        QXLog(LogModule, staticClass(), kLogLevel,
-              rt::format("Stored data does not represent a valid object! (key: %@%@)", key,
-                         error ? ", " + error->localizedDescription() : std::string()));
+        QXLog(LogModule, staticClass(), kLogLevel, "Stored data does not represent a valid object!");
+        QXLog(LogModule, staticClass(), kDetailLevel, "Keychain store: key %@%@", key,
+              error ? ": " + error->localizedDescription() : std::string());
         return {};
     }
     return value;
@@ -101,7 +105,7 @@ rt::Value QXKeychain::objectForKey(std::string_view key, QXKeychainReadStatus* s
 bool QXKeychain::removeObjectForKey(std::string_view key) {
     const sec::ItemResult r = store_->remove(query(key));
     if (r.ok()) return true;
-    QXLog(LogModule, staticClass(), kLogLevel, withDetail(rt::format("Removing failed for key: %@!", key), r));
+    logFailure(staticClass(), rt::format("Removing failed for key: %@!", key), r);
     return false;
 }
 
@@ -110,10 +114,10 @@ void QXKeychain::removeAllObjects() {
     std::size_t unreadable = 0;
     const sec::ItemResult r = store_->copyAll(serviceIdentifier_, items, &unreadable);
     if (!r.ok() && r.status != sec::ItemStatus::ItemNotFound) {
-        QXLog(LogModule, staticClass(), kLogLevel, withDetail("Listing failed!", r));
+        logFailure(staticClass(), "Listing failed!", r);
         return;
     }
-    if (unreadable) QXLog(LogModule, staticClass(), kLogLevel, withDetail("Listing failed!", r));
+    if (unreadable) logFailure(staticClass(), "Listing failed!", r);
     for (const auto& item : items) removeObjectForKey(item.account);
 }
 
@@ -123,10 +127,10 @@ rt::Dictionary QXKeychain::dictionaryRepresentation() {
     std::size_t unreadable = 0;
     const sec::ItemResult r = store_->copyAll(serviceIdentifier_, items, &unreadable);
     if (!r.ok() && r.status != sec::ItemStatus::ItemNotFound) {
-        QXLog(LogModule, staticClass(), kLogLevel, withDetail("Listing failed!", r));
+        logFailure(staticClass(), "Listing failed!", r);
         return out;
     }
-    if (unreadable) QXLog(LogModule, staticClass(), kLogLevel, withDetail("Listing failed!", r));
+    if (unreadable) logFailure(staticClass(), "Listing failed!", r);
     for (const auto& item : items) {
         rt::Value value = unarchive(item.data, item.account);
         if (!value.isNil()) out.set(rt::Value(item.account), value);

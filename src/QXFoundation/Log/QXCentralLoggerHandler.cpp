@@ -65,6 +65,7 @@ struct QXCentralLoggerHandler::State : std::enable_shared_from_this<QXCentralLog
     Json unsent = Json::array();
     Json inFlight;
     bool sending = false;
+    bool flushAgain = false;  // a batch step was asked for while one was on its way
     std::size_t dropped = 0;
     rt::Ref<net::HttpTask> task;
 
@@ -78,9 +79,12 @@ struct QXCentralLoggerHandler::State : std::enable_shared_from_this<QXCentralLog
     }
 
     void bgFlush() {
-        // One batch at a time: while one is on its way, new records wait for the next
-        // step, and a failed batch is not sent twice.
-        if (sending) return;
+        // One batch at a time, so a failed batch is not sent twice: a step asked for
+        // while one is on its way runs when that one ends.
+        if (sending) {
+            flushAgain = true;
+            return;
+        }
         if (records.empty() && unsent.empty()) return;
         Json batch = std::move(unsent);
         unsent = Json::array();
@@ -102,15 +106,19 @@ struct QXCentralLoggerHandler::State : std::enable_shared_from_this<QXCentralLog
         task.reset();
         if (delivered) {
             inFlight = Json();
-            return;
+        } else {
+            // Nothing joined the backlog meanwhile: the failed batch is all of it.
+            unsent = std::move(inFlight);
+            inFlight = Json();
+            if (unsent.size() > kMaxUnsentRecords) {
+                std::size_t excess = unsent.size() - kMaxUnsentRecords;
+                unsent.erase(unsent.begin(), unsent.begin() + static_cast<std::ptrdiff_t>(excess));
+                dropped += excess;
+            }
         }
-        // Nothing joined the backlog meanwhile: the failed batch is all of it.
-        unsent = std::move(inFlight);
-        inFlight = Json();
-        if (unsent.size() > kMaxUnsentRecords) {
-            std::size_t excess = unsent.size() - kMaxUnsentRecords;
-            unsent.erase(unsent.begin(), unsent.begin() + static_cast<std::ptrdiff_t>(excess));
-            dropped += excess;
+        if (flushAgain) {
+            flushAgain = false;
+            bgFlush();
         }
     }
 };

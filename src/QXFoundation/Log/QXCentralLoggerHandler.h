@@ -46,7 +46,8 @@ public:
     static std::string genUUID();
 
     void handleLogRecord(const rt::Ref<QXLogRecord>& record) override;
-    /// Queues a batch step; returns at once.
+    /// Queues a batch step; returns at once. Asked for while a batch is on its way, the
+    /// step runs as soon as that batch ends.
     void flush() override;
     void appDeactivates();
     /// The batch step; runs on dispatchQueue().
