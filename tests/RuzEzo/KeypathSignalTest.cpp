@@ -112,6 +112,15 @@ TEST(KeypathSignal, DirectSignalClosedFirstLeavesTheTargetAlone) {
     EXPECT_EQ(seen, (std::vector<rt::Value>{0}));
 }
 
+TEST(KeypathSignal, FreeingEndsTheObservationEvenWhenMarkedClosed) {
+    auto model = rt::make<Model>();
+    auto direct = FKKeypathSignal::signalWithTarget(model, "count");
+    direct->setClosed(true);  // the flag alone: close() will not run again
+    direct.reset();
+    model->setCount(1);  // must reach no freed signal
+    EXPECT_EQ(model->count(), 1);
+}
+
 TEST(DeallocSignal, OneSignalPerObjectSendingNilThenClosing) {
     auto model = rt::make<Model>();
     auto signal = deallocSignal(model);

@@ -49,6 +49,11 @@ void FKKeypathSignal::close() {
     target_ = nullptr;
 }
 
+void FKKeypathSignal::willDestroy() {
+    FKSignal::willDestroy();
+    removeKVO();  // also when the signal was marked closed without closing
+}
+
 std::string FKKeypathSignal::description() const {
     return FKSignal::description() +
            rt::format(" target=%@ kp='%@'", target_ ? target_->description() : std::string("(null)"), keypath_);

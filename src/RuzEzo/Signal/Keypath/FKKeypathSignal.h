@@ -39,6 +39,11 @@ public:
     void close() override;
     std::string description() const override;
 
+protected:
+    /// Closes, and in any case ends the observation: its call-backs refer to this
+    /// signal without owning it.
+    void willDestroy() override;
+
 private:
     rt::Object* target_;
     std::string keypath_;
