@@ -33,6 +33,13 @@ FKSignalRef valued(const rt::Value& v) {
 
 const std::string kCountKey = "__FKB_KP::count";
 
+/// A descriptor that forgot to name its binding.
+class IncompleteInfo : public FKBindingInfo {
+    RT_CLASS(IncompleteInfo, FKBindingInfo)
+public:
+    explicit IncompleteInfo(const rt::Ref<rt::Object>& target) : FKBindingInfo(target) {}
+};
+
 }  // namespace
 
 TEST(Binding, SignalWithValueWritesBeforeTheAssignmentReturns) {
@@ -162,12 +169,14 @@ TEST(Binding, AbstractDescriptorAndBinding) {
         EXPECT_EQ(e.name(), rt::Exception::InternalInconsistency);
         EXPECT_EQ(e.reason(), "You must subclass to use FKBindingInfo");
     }
-    class Incomplete : public FKBindingInfo {
-    public:
-        explicit Incomplete(const rt::Ref<rt::Object>& target) : FKBindingInfo(target) {}
-    };
-    auto incomplete = rt::make<Incomplete>(model);
-    EXPECT_THROW(incomplete->binding(), rt::Exception);
+    auto incomplete = rt::make<IncompleteInfo>(model);
+    try {
+        incomplete->binding();
+        FAIL() << "a descriptor without its own binding answered one";
+    } catch (const rt::Exception& e) {
+        EXPECT_EQ(e.name(), rt::Exception::InternalInconsistency);
+        EXPECT_EQ(e.reason(), "You must override binding in a subclass of IncompleteInfo");
+    }
     EXPECT_EQ(&FKSignalBinder::sharedInstance(), &FKSignalBinder::sharedInstance());
 }
 

@@ -7,6 +7,25 @@
 
 namespace zid {
 
+namespace {
+
+// Copy-on-write edits of a handler list: a dispatch in progress keeps the list it took.
+template <class List, class Item> void append(std::shared_ptr<const List>& list, const Item& item) {
+    auto edited = std::make_shared<List>(list ? *list : List{});
+    edited->push_back(item);
+    list = std::move(edited);
+}
+
+// Removes every occurrence of the block object; the list is left alone when it has none.
+template <class List, class Item> void removeAll(std::shared_ptr<const List>& list, const Item& item) {
+    if (!item || !list || std::find(list->begin(), list->end(), item) == list->end()) return;
+    auto edited = std::make_shared<List>(*list);
+    std::erase(*edited, item);
+    list = std::move(edited);
+}
+
+}  // namespace
+
 FKSignal::FKSignal() = default;
 FKSignal::~FKSignal() = default;
 
@@ -37,16 +56,8 @@ std::shared_ptr<IDisposable> FKSignal::addValueHandler(ValueHandler valueHandler
     auto subscription = BlockDisposable::disposableWithDisposeBlock([weakSelf, valueHandler, closeHandler] {
         if (auto signal = weakSelf.lock()) signal->removeHandlers(valueHandler, closeHandler);
     });
-    if (valueHandler) {
-        auto list = std::make_shared<ValueList>(valueHandlers_ ? *valueHandlers_ : ValueList{});
-        list->push_back(valueHandler);
-        valueHandlers_ = std::move(list);
-    }
-    if (closeHandler) {
-        auto list = std::make_shared<CloseList>(closeHandlers_ ? *closeHandlers_ : CloseList{});
-        list->push_back(closeHandler);
-        closeHandlers_ = std::move(list);
-    }
+    if (valueHandler) append(valueHandlers_, valueHandler);
+    if (closeHandler) append(closeHandlers_, closeHandler);
     if (valueHandler && valueSet_) {
         rt::Value replay = lastValue_;
         (*valueHandler)(replay);
@@ -61,18 +72,8 @@ std::shared_ptr<IDisposable> FKSignal::addValueHandler(ValueFunction valueHandle
 }
 
 void FKSignal::removeHandlers(const ValueHandler& valueHandler, const CloseHandler& closeHandler) {
-    if (valueHandler && valueHandlers_ &&
-        std::find(valueHandlers_->begin(), valueHandlers_->end(), valueHandler) != valueHandlers_->end()) {
-        auto list = std::make_shared<ValueList>(*valueHandlers_);
-        std::erase(*list, valueHandler);
-        valueHandlers_ = std::move(list);
-    }
-    if (closeHandler && closeHandlers_ &&
-        std::find(closeHandlers_->begin(), closeHandlers_->end(), closeHandler) != closeHandlers_->end()) {
-        auto list = std::make_shared<CloseList>(*closeHandlers_);
-        std::erase(*list, closeHandler);
-        closeHandlers_ = std::move(list);
-    }
+    removeAll(valueHandlers_, valueHandler);
+    removeAll(closeHandlers_, closeHandler);
 }
 
 void FKSignal::close() {
