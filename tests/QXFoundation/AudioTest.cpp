@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -103,6 +105,41 @@ TEST_F(AudioSessionManagerTest, FailuresAreLoggedAndAFailedActivationCanBeRetrie
     manager->endSession();
     EXPECT_EQ(manager->audioSessionType(), AudioSessionManager::Playback);
     EXPECT_EQ(log->messages.back().rfind("endSession failed error = ", 0), 0u);
+}
+
+// A log handler that asks the manager for its state from another thread while it
+// handles the manager's failure line, as a handler that hands records to another
+// thread and waits for it would.
+class AskingFromAnotherThread : public zid::QXLogHandler {
+    RT_CLASS(AskingFromAnotherThread, zid::QXLogHandler)
+public:
+    explicit AskingFromAnotherThread(rt::Ref<AudioSessionManager> manager)
+        : QXLogHandler(nullptr, 6), manager(std::move(manager)) {}
+    void handleLogRecord(const rt::Ref<zid::QXLogRecord>& r) override {
+        if (r->source().cls() != &AudioSessionManager::staticClass() || asker.joinable()) return;
+        std::promise<void> answered;
+        auto future = answered.get_future();
+        asker = std::thread([this, answered = std::move(answered)]() mutable {
+            manager->audioSessionType();
+            answered.set_value();
+        });
+        answeredInTime = future.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    }
+    rt::Ref<AudioSessionManager> manager;
+    std::thread asker;
+    bool answeredInTime = false;
+};
+
+TEST_F(AudioSessionManagerTest, LogHandlersMayUseTheManagerFromAnotherThread) {
+    auto asking = rt::make<AskingFromAnotherThread>(manager);
+    zid::QXLogger::defaultLogger()->registerHandler(asking);
+    session->refuseNext(Op::SetCategory, nullptr);
+    manager->beginPlaybackSession();
+    zid::QXLogger::defaultLogger()->deregistreHandler(asking);
+    ASSERT_TRUE(asking->asker.joinable()) << "the failure was logged";
+    asking->asker.join();
+    EXPECT_TRUE(asking->answeredInTime) << "the manager's lock was held while the handler ran";
+    EXPECT_EQ(manager->audioSessionType(), AudioSessionManager::Playback);
 }
 
 TEST_F(AudioSessionManagerTest, SessionEventsReachListenersThatWantThem) {

@@ -2,6 +2,7 @@
 
 #include <QXFoundation/Listening/IListenable.h>
 #include <QXFoundation/Log/QXLogger.h>
+#include <rt/Format.h>
 
 namespace zid {
 
@@ -53,58 +54,81 @@ void AudioSessionManager::setAudioSessionType(std::uint64_t type) {
 
 double AudioSessionManager::currentSampleRate() const { return session_->sampleRate(); }
 
+void AudioSessionManager::log(const LogLines& lines) const {
+    for (const auto& line : lines) QXLog(kLogModule, staticClass(), kLogLevel, "%@", line);
+}
+
 void AudioSessionManager::beginPlaybackSession() {
-    std::lock_guard lock(mutex_);
-    if (audioSessionType_ == Playback) return;
-    endSession();
-    rt::Ref<rt::Error> error;
-    if (!session_->setCategory(dev::AudioSessionCategoryPlayback, &error)) {
-        QXLog(kLogModule, staticClass(), kLogLevel, "beginPlaybackSession failed error = %@", describe(error));
+    LogLines lines;
+    {
+        std::lock_guard lock(mutex_);
+        if (audioSessionType_ == Playback) return;
+        endSessionLocked(lines);
+        rt::Ref<rt::Error> error;
+        if (!session_->setCategory(dev::AudioSessionCategoryPlayback, &error))
+            lines.push_back(rt::format("beginPlaybackSession failed error = %@", describe(error)));
+        error = nullptr;
+        if (!session_->setMode(dev::AudioSessionModeMoviePlayback, &error))
+            lines.push_back(rt::format("beginPlaybackSession failed error = %@", describe(error)));
+        audioSessionType_ = Playback;
+        startSessionLocked(lines);
     }
-    error = nullptr;
-    if (!session_->setMode(dev::AudioSessionModeMoviePlayback, &error)) {
-        QXLog(kLogModule, staticClass(), kLogLevel, "beginPlaybackSession failed error = %@", describe(error));
-    }
-    audioSessionType_ = Playback;
-    startSession();
+    log(lines);
 }
 
 void AudioSessionManager::beginRecordSession() {
-    std::lock_guard lock(mutex_);
-    if (audioSessionType_ == Record) return;
-    endSession();
-    rt::Ref<rt::Error> error;
-    if (!session_->setCategory(dev::AudioSessionCategoryPlayAndRecord, &error)) {
-        QXLog(kLogModule, staticClass(), kLogLevel, "beginRecordSession failed error = %@", describe(error));
+    LogLines lines;
+    {
+        std::lock_guard lock(mutex_);
+        if (audioSessionType_ == Record) return;
+        endSessionLocked(lines);
+        rt::Ref<rt::Error> error;
+        if (!session_->setCategory(dev::AudioSessionCategoryPlayAndRecord, &error))
+            lines.push_back(rt::format("beginRecordSession failed error = %@", describe(error)));
+        error = nullptr;
+        if (!session_->setMode(dev::AudioSessionModeVideoRecording, &error))
+            lines.push_back(rt::format("beginRecordSession failed error = %@", describe(error)));
+        error = nullptr;
+        if (!session_->overrideOutputAudioPort(dev::AudioSessionPortOverride::Speaker, &error))
+            lines.push_back(rt::format("beginRecordSession failed error = %@", describe(error)));
+        audioSessionType_ = Record;
+        startSessionLocked(lines);
     }
-    error = nullptr;
-    if (!session_->setMode(dev::AudioSessionModeVideoRecording, &error)) {
-        QXLog(kLogModule, staticClass(), kLogLevel, "beginRecordSession failed error = %@", describe(error));
-    }
-    error = nullptr;
-    if (!session_->overrideOutputAudioPort(dev::AudioSessionPortOverride::Speaker, &error)) {
-        QXLog(kLogModule, staticClass(), kLogLevel, "beginRecordSession failed error = %@", describe(error));
-    }
-    audioSessionType_ = Record;
-    startSession();
+    log(lines);
 }
 
 void AudioSessionManager::startSession() {
-    std::lock_guard lock(mutex_);
+    LogLines lines;
+    {
+        std::lock_guard lock(mutex_);
+        startSessionLocked(lines);
+    }
+    log(lines);
+}
+
+void AudioSessionManager::startSessionLocked(LogLines& lines) {
     rt::Ref<rt::Error> error;
     if (!session_->setActive(true, &error)) {
-        QXLog(kLogModule, staticClass(), kLogLevel, "startSession failed error = %@", describe(error));
+        lines.push_back(rt::format("startSession failed error = %@", describe(error)));
         audioSessionType_ = None;
     }
 }
 
 void AudioSessionManager::endSession() {
-    std::lock_guard lock(mutex_);
+    LogLines lines;
+    {
+        std::lock_guard lock(mutex_);
+        endSessionLocked(lines);
+    }
+    log(lines);
+}
+
+void AudioSessionManager::endSessionLocked(LogLines& lines) {
     rt::Ref<rt::Error> error;
     if (session_->setActive(false, &error)) {
         audioSessionType_ = None;
     } else {
-        QXLog(kLogModule, staticClass(), kLogLevel, "endSession failed error = %@", describe(error));
+        lines.push_back(rt::format("endSession failed error = %@", describe(error)));
     }
 }
 

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include <dev/AudioSession.h>
 #include <fnd/NotificationCenter.h>
@@ -67,6 +69,12 @@ public:
 
 private:
     void registerForNotifications();
+    // The steps run under the lock and collect their log lines; the lines go to the
+    // log handlers once the lock is released, so a handler may use the manager.
+    using LogLines = std::vector<std::string>;
+    void startSessionLocked(LogLines& lines);
+    void endSessionLocked(LogLines& lines);
+    void log(const LogLines& lines) const;
 
     rt::Ref<dev::AudioSession> session_;
     // Begin and end calls may come from several threads; the type and the calls to the
