@@ -45,6 +45,54 @@ TEST_F(ArrayListTest, NestedBatchesReportOnceAtTheOutermostEnd) {
     EXPECT_EQ(kvo, (std::vector<std::string>{"count 3", "isEmpty 0"}));
 }
 
+// Also records the list's object-change announcements.
+class EffectRecorder : public ListRecorder, public IObjectChangeListener {
+public:
+    void objectWillChange(rt::Object&) override { calls.push_back("objectWillChange"); }
+    void objectDidChange(rt::Object&) override { calls.push_back("objectDidChange"); }
+};
+
+TEST_F(ArrayListTest, EveryEffectOfABatchComesInItsPlace) {
+    auto effects = rt::make<EffectRecorder>();
+    addListener(*list, effects);
+    auto tokens = zidtest::recordCountAndEmptiness(list, *effects);
+    list->removeAllObjects();
+    EXPECT_EQ(effects->calls, (std::vector<std::string>{"objectWillChange", "will isEmpty", "will count", "will",
+                                                        "delete C from 2", "delete B from 1", "delete A from 0", "did",
+                                                        "did count", "did isEmpty", "objectDidChange"}));
+}
+
+// Reacts to the close of a batch by announcing a change of an item.
+class ChangeOnClose : public rt::Object, public IListListener {
+public:
+    void listDidChangeContent(IList&) override {
+        if (auto object = item.lock()) {
+            item.reset();
+            didChange(*object);
+        }
+    }
+    rt::Weak<rt::Object> item;
+};
+
+TEST_F(ArrayListTest, ItemsAreTrackedFromAfterTheirBatchUntilAfterTheirRemovalsBatch) {
+    auto song = rt::make<Song>("s");
+    auto reactor = rt::make<ChangeOnClose>();
+    addListener(*list, reactor);
+    // Added in a batch of its own: not yet tracked while that batch is reported.
+    reactor->item = song;
+    list->addObject(song);
+    EXPECT_EQ(recorder->calls, (std::vector<std::string>{"will", "insert s at 3", "did"}));
+    recorder->clear();
+    // Removed in a batch of its own: still tracked while that batch is reported, so its
+    // change makes an empty batch of its own.
+    reactor->item = song;
+    list->removeObjectAtIndex(3);
+    EXPECT_EQ(recorder->calls, (std::vector<std::string>{"will", "delete s from 3", "did", "will", "did"}));
+    recorder->clear();
+    didChange(*song);
+    EXPECT_TRUE(recorder->calls.empty());
+}
+
 TEST_F(ArrayListTest, BulkOperationsAreOneBatch) {
     list->removeAllObjects();
     EXPECT_EQ(recorder->calls,

@@ -140,13 +140,20 @@ TEST_F(FilteredListTest, AShorterNewSourceIsEvaluatedAfreshInOneBatch) {
     EXPECT_EQ(reported(), (Calls{"will", "insert 12 at 1", "did"}));
 }
 
-TEST_F(FilteredListTest, CountAndEmptinessAreAnnouncedAroundTheBatch) {
-    std::vector<std::string> kvo;
-    auto token = rt::observe(filtered, "count", rt::KVONew | rt::KVOPrior, [&](const rt::KVOChange& c) {
-        kvo.push_back(c.isPrior ? "will" : "count " + c.newValue.description());
-    });
+TEST_F(FilteredListTest, CountAndEmptinessAreAnnouncedAroundEachBatch) {
+    auto tokens = zidtest::recordCountAndEmptiness(filtered, *recorder);
     source->addObject(num(8));
-    EXPECT_EQ(kvo, (std::vector<std::string>{"will", "count 4"}));
+    EXPECT_EQ(reported(), (Calls{"will isEmpty", "will count", "will", "insert 8 at 3", "did", "did count", "did isEmpty"}));
+    // a re-evaluation closes with emptiness first
+    recorder->clear();
+    filtered->setFilter([](const rt::Value& item) { return valueOf(item) > 7; });
+    filtered->reevaluateContent();
+    EXPECT_EQ(reported(), (Calls{"will isEmpty", "will count", "will", "delete 2 from 0", "delete 4 from 1",
+                                 "delete 6 from 2", "did", "did isEmpty", "did count"}));
+    recorder->clear();
+    filtered->setSourceList(MutableArrayList::emptyList());
+    EXPECT_EQ(reported(), (Calls{"will isEmpty", "will count", "will", "delete 8 from 0", "did", "did isEmpty", "did count"}));
+    EXPECT_TRUE(filtered->isEmpty());
 }
 
 }  // namespace

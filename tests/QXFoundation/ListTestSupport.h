@@ -13,6 +13,7 @@
 #include <QXFoundation/Listening/IListenable.h>
 #include <QXFoundation/Lists/IList.h>
 #include <rt/Format.h>
+#include <rt/KVO.h>
 
 namespace zidtest {
 
@@ -124,6 +125,18 @@ inline rt::Value::Array replayBatch(const rt::Value::Array& before, const ListBa
     std::size_t next = 0;
     for (auto& slot : slots) after.push_back(slot ? *slot : (next < remaining.size() ? remaining[next++] : rt::Value()));
     return after;
+}
+
+/// Adds the key-value notices of "count" and "isEmpty" to the recorder's calls, before
+/// ("will count") and after ("did count") each change, so tests see every effect of a
+/// batch in one sequence.
+inline std::vector<rt::Ref<rt::Observation>> recordCountAndEmptiness(const rt::Ref<zid::IList>& list, ListRecorder& recorder) {
+    std::vector<rt::Ref<rt::Observation>> tokens;
+    for (std::string key : {"count", "isEmpty"})
+        tokens.push_back(rt::observe(list, key, rt::KVONew | rt::KVOPrior, [&recorder, key](const rt::KVOChange& c) {
+            recorder.calls.push_back((c.isPrior ? "will " : "did ") + key);
+        }));
+    return tokens;
 }
 
 inline bool sameItems(const rt::Value::Array& a, const rt::Value::Array& b) {

@@ -29,6 +29,16 @@ TEST(MappedListTest, ShowsAndReportsTheMappedItemsAtTheSamePositions) {
     EXPECT_TRUE(MappedList::listWithSource(MutableArrayList::emptyList(), doubled)->isEmpty());
 }
 
+TEST(MappedListTest, CountAndEmptinessAreAnnouncedAroundEachBatch) {
+    auto source = MutableArrayList::listWithArray({1});
+    auto mapped = MappedList::listWithSource(source, doubled);
+    auto recorder = rt::make<ListRecorder>();
+    addListener(*mapped, recorder);
+    auto tokens = zidtest::recordCountAndEmptiness(mapped, *recorder);
+    source->removeObjectAtIndex(0);
+    EXPECT_EQ(recorder->calls, (Calls{"will isEmpty", "will count", "will", "delete 2 from 0", "did", "did count", "did isEmpty"}));
+}
+
 TEST(MappedListTest, ANewSourceIsFollowedInsteadOfTheOld) {
     auto first = MutableArrayList::listWithArray({1});
     auto second = MutableArrayList::listWithArray({5, 6});

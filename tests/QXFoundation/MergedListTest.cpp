@@ -42,6 +42,12 @@ TEST_F(MergedListTest, ItemCallsAreShiftedByTheListsBefore) {
     EXPECT_EQ(rt::Value(merged->allObjects()), rt::Value(rt::Value::Array{"x", "y", "z", "w"}));
 }
 
+TEST_F(MergedListTest, CountAndEmptinessAreAnnouncedAroundEachBatch) {
+    auto tokens = zidtest::recordCountAndEmptiness(merged, *recorder);
+    q->removeObjectAtIndex(0);
+    EXPECT_EQ(recorder->calls, (Calls{"will isEmpty", "will count", "will", "delete z from 2", "did", "did count", "did isEmpty"}));
+}
+
 TEST_F(MergedListTest, OverlappingBatchesBecomeOneBatchWithOffsetsOfOneMoment) {
     // While p's batch is open, q changes too: old positions count against the lists
     // as they were, new ones against the lists as they are.

@@ -70,6 +70,32 @@ TEST_F(SortedListTest, SourceMovesLeaveTheOrderAlone) {
     EXPECT_EQ(tags(*sorted), "aAbc");
 }
 
+TEST_F(SortedListTest, SourceMovesKeepEqualItemsWhereTheyStand) {
+    // a and A tie: moving either one in the source must not swap them
+    source->moveObjectAtIndex(3, 0);  // A c a b
+    EXPECT_EQ(tags(*sorted), "aAbc");
+    source->moveObjectAtIndex(2, 3);  // A c b a
+    EXPECT_EQ(tags(*sorted), "aAbc");
+    for (const auto& batch : recorder->batches) EXPECT_TRUE(batch.moves.empty() && batch.deletions.empty() && batch.inserts.empty());
+    // a moved item whose rank changed meanwhile is placed again
+    recorder->clear();
+    auto before = sorted->allObjects();
+    source->objectAtIndex(3).as<Card>()->rank = 9;  // a
+    source->beginUpdates();
+    source->objectDidChangeAtIndex(3);
+    source->removeObjectAtIndex(0);  // A: a's change now reaches listeners as a move
+    source->endUpdates();
+    EXPECT_EQ(tags(*sorted), "bca");
+    ASSERT_EQ(recorder->batches.size(), 1u);
+    EXPECT_TRUE(zidtest::sameItems(zidtest::replayBatch(before, recorder->batches[0]), sorted->allObjects()));
+}
+
+TEST_F(SortedListTest, CountAndEmptinessAreAnnouncedAroundEachBatch) {
+    auto tokens = zidtest::recordCountAndEmptiness(sorted, *recorder);
+    source->addObject(card(0, "z"));
+    EXPECT_EQ(recorder->calls, (Calls{"will isEmpty", "will count", "will", "insert z at 0", "did", "did count", "did isEmpty"}));
+}
+
 TEST_F(SortedListTest, BatchesOfSeveralCallsStayExact) {
     // two deletions reported in ascending order, with an insert between them
     auto before = sorted->allObjects();

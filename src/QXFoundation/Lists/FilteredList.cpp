@@ -48,10 +48,12 @@ void FilteredList::announceWill() {
     notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listWillChangeContent(*this); });
 }
 
-void FilteredList::announceDid() {
+void FilteredList::announceDid(DidOrder order) {
     notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listDidChangeContent(*this); });
-    didChangeValueForKey("count");
-    didChangeValueForKey("isEmpty");
+    const char* first = order == DidOrder::CountFirst ? "count" : "isEmpty";
+    const char* second = order == DidOrder::CountFirst ? "isEmpty" : "count";
+    didChangeValueForKey(first);
+    didChangeValueForKey(second);
 }
 
 void FilteredList::setSourceList(rt::Ref<IList> source) {
@@ -72,7 +74,7 @@ void FilteredList::setSourceList(rt::Ref<IList> source) {
             }
     }
     DerivedBatch::compute(std::move(removals), after).report(*this);
-    announceDid();
+    announceDid(DidOrder::EmptyFirst);
 }
 
 void FilteredList::reevaluateContent() {
@@ -93,7 +95,7 @@ void FilteredList::reevaluateContent() {
     }
     indexes_ = std::move(next);
     DerivedBatch::compute(std::move(removals), after).report(*this);
-    announceDid();
+    announceDid(DidOrder::EmptyFirst);
 }
 
 // ---- following the source --------------------------------------------------------------
@@ -123,7 +125,7 @@ void FilteredList::listDidChangeContent(IList& list) {
     follower_.sourceDidChangeContent();
     commitSourceBatch();
     follower_.end();
-    announceDid();
+    announceDid(DidOrder::CountFirst);
 }
 
 void FilteredList::commitSourceBatch() {

@@ -144,13 +144,16 @@ void SortedList::commitSourceBatch() {
     const std::size_t oldCount = indexOrder_.size();
     // where each source item of before the batch stands now
     std::vector<std::int64_t> newSource(oldCount, -1);
-    std::vector<char> replace(entries.size(), 0);
+    // Inserted and changed items are placed again. A moved item keeps its place when it
+    // still sorts there (a source move leaves the order alone, ties included); since a
+    // changed item whose position shifted also reaches us as a move, one that no longer
+    // fits is placed again.
+    enum Kind : char { Keep, Moved, Place };
+    std::vector<char> kind(entries.size(), Keep);
     for (std::size_t s = 0; s < entries.size(); ++s) {
         const auto& e = entries[s];
         if (e.origin >= 0 && static_cast<std::size_t>(e.origin) < oldCount) newSource[e.origin] = static_cast<std::int64_t>(s);
-        // Changed items may sort elsewhere now; so may moved ones (a changed item whose
-        // position shifted reaches listeners as a move).
-        replace[s] = e.origin < 0 || e.changed || e.moved;
+        kind[s] = (e.origin < 0 || e.changed) ? Place : e.moved ? Moved : Keep;
     }
     std::vector<DerivedBatch::Removal> removals;
     for (const auto& removed : follower_.removed())
@@ -162,16 +165,31 @@ void SortedList::commitSourceBatch() {
         std::int64_t oldPosition;
         rt::Value item;
     };
-    std::vector<Shown> kept, placed;
+    // the surviving items in their old sorted order
+    std::vector<Shown> survivors;
     std::vector<std::int64_t> oldPositionOfNew(entries.size(), -1);
     for (std::size_t d = 0; d < oldCount; ++d) {
         auto ns = newSource[indexOrder_[d]];
         if (ns < 0) continue;
         oldPositionOfNew[ns] = static_cast<std::int64_t>(d);
-        if (!replace[ns]) kept.push_back({static_cast<std::uint64_t>(ns), static_cast<std::int64_t>(d), {}});
+        if (kind[ns] != Place) survivors.push_back({static_cast<std::uint64_t>(ns), static_cast<std::int64_t>(d), sourceList_->objectAtIndex(ns)});
+    }
+    // the next item that surely keeps its place, for every survivor
+    std::vector<std::ptrdiff_t> nextKept(survivors.size() + 1, -1);
+    for (std::size_t i = survivors.size(); i-- > 0;)
+        nextKept[i] = kind[survivors[i].source] == Keep ? static_cast<std::ptrdiff_t>(i) : nextKept[i + 1];
+    std::vector<Shown> kept, placed;
+    for (std::size_t i = 0; i < survivors.size(); ++i) {
+        auto& shown = survivors[i];
+        bool stays = kind[shown.source] == Keep ||
+                     ((kept.empty() || !before(shown.item, kept.back().item)) &&
+                      (nextKept[i + 1] < 0 || !before(survivors[static_cast<std::size_t>(nextKept[i + 1])].item, shown.item)));
+        (stays ? kept : placed).push_back(std::move(shown));
     }
     for (std::size_t s = 0; s < entries.size(); ++s)
-        if (replace[s]) placed.push_back({s, oldPositionOfNew[s], sourceList_->objectAtIndex(s)});
+        if (kind[s] == Place) placed.push_back({s, oldPositionOfNew[s], sourceList_->objectAtIndex(s)});
+    // equal items placed in one batch keep their source order
+    std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) { return a.source < b.source; });
     std::stable_sort(placed.begin(), placed.end(), [&](const auto& a, const auto& b) { return before(a.item, b.item); });
 
     // Merge: a placed item goes before the first kept item it sorts strictly before.
@@ -181,19 +199,12 @@ void SortedList::commitSourceBatch() {
     after.reserve(entries.size());
     std::size_t k = 0, p = 0;
     while (k < kept.size() || p < placed.size()) {
-        bool takePlaced = p < placed.size() &&
-                          (k == kept.size() || before(placed[p].item, sourceList_->objectAtIndex(kept[k].source)));
-        if (takePlaced) {
-            const auto& shown = placed[p++];
-            order.push_back(shown.source);
-            bool existed = shown.oldPosition >= 0;
-            after.push_back({shown.oldPosition, false, existed && entries[shown.source].changed,
-                             existed && entries[shown.source].moved});
-        } else {
-            const auto& shown = kept[k++];
-            order.push_back(shown.source);
-            after.push_back({shown.oldPosition, true, false});
-        }
+        bool takePlaced = p < placed.size() && (k == kept.size() || before(placed[p].item, kept[k].item));
+        const auto& shown = takePlaced ? placed[p++] : kept[k++];
+        const auto& e = entries[shown.source];
+        order.push_back(shown.source);
+        bool existed = shown.oldPosition >= 0;
+        after.push_back({shown.oldPosition, !takePlaced, existed && e.changed, existed && e.moved});
     }
     setOrder(std::move(order));
     DerivedBatch::compute(std::move(removals), after).report(*this);
