@@ -87,6 +87,18 @@ TEST(FactoryTest, RulesKnowTheirFactoryWhileTheyBelongToIt) {
     EXPECT_FALSE(factory->ruleForObject(1, {}));
 }
 
+TEST(FactoryTest, ANilRuleIsRefusedWithoutTouchingTheOthers) {
+    auto factory = rt::make<RuleBasedFactory>();
+    auto a = TypeFactoryRule::ruleWithResultClass(Widget::staticClass(), equals(1));
+    EXPECT_THROW(factory->addRule(nullptr), rt::Exception);
+    EXPECT_THROW(factory->insertRule(nullptr, nullptr), rt::Exception);
+    EXPECT_THROW(factory->addRules({a, nullptr}), rt::Exception);
+    EXPECT_EQ(a->factory(), nullptr) << "a refused list leaves its rules alone";
+    EXPECT_TRUE(factory->ruleset()->rules().empty());
+    factory->deleteRule(nullptr);  // nothing to remove
+    EXPECT_THROW(rt::make<Ruleset>()->addRule(nullptr), rt::Exception);
+}
+
 TEST(FactoryTest, ACopiedFactoryProducesTheSameWithRulesOfItsOwn) {
     auto factory = rt::make<RuleBasedFactory>();
     factory->addRule(TypeFactoryRule::ruleWithResultClass(Widget::staticClass()));

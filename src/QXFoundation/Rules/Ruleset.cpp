@@ -2,19 +2,29 @@
 
 #include <algorithm>
 
+#include <rt/Exception.h>
+
 namespace zid {
 
 namespace {
+void requireRule(const rt::Ref<IRule>& rule) {
+    if (!rule) throw rt::Exception(rt::Exception::InvalidArgument, "A ruleset cannot hold a nil rule");
+}
 bool sameRule(const rt::Ref<IRule>& a, const rt::Ref<IRule>& b) { return a == b || (a && b && a->isEqual(*b)); }
 }  // namespace
 
-void Ruleset::addRule(rt::Ref<IRule> rule) { mRules_.insert(mRules_.begin(), std::move(rule)); }
+void Ruleset::addRule(rt::Ref<IRule> rule) {
+    requireRule(rule);
+    mRules_.insert(mRules_.begin(), std::move(rule));
+}
 
 void Ruleset::addRules(const std::vector<rt::Ref<IRule>>& rules) {
+    for (const auto& rule : rules) requireRule(rule);  // all or nothing
     for (const auto& rule : rules) addRule(rule);
 }
 
 void Ruleset::insertRule(rt::Ref<IRule> rule, const rt::Ref<IRule>& before) {
+    requireRule(rule);
     auto at = before ? std::find_if(mRules_.begin(), mRules_.end(), [&](const auto& r) { return sameRule(r, before); })
                      : mRules_.end();
     mRules_.insert(at, std::move(rule));
