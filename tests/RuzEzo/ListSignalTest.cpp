@@ -7,6 +7,7 @@
 #include <RuzEzo/Lists/SignalWrapperList.h>
 #include <RuzEzo/Signal/Keypath/FKKeypathSignal.h>
 
+#include "../QXFoundation/ListTestSupport.h"
 #include "support/SignalTestModel.h"
 
 namespace {
@@ -84,6 +85,15 @@ TEST_F(ListSignalTest, EqualArraysAreNotSentAgainAndChangeCallsKeepTheSignals) {
     EXPECT_EQ(empty->lastValue(), rt::Value(rt::Value::Array{}));
 }
 
+TEST_F(ListSignalTest, NilValuesShowAsTheNullPlaceholder) {
+    auto s = ListSignal::signalWithList(list, "value");
+    EXPECT_EQ(s->lastValue(), titles({rt::Value::null(), rt::Value::null(), rt::Value::null()}));
+    b->setValue("v");
+    EXPECT_EQ(s->lastValue(), titles({rt::Value::null(), "v", rt::Value::null()}));
+    b->setValue(rt::Value());
+    EXPECT_TRUE(s->lastValue().array()[1].isNull());
+}
+
 TEST(ListSignalPropertyTest, RandomBatchesKeepOneSignalPerItemInListOrder) {
     std::mt19937 rng(99);
     std::vector<rt::Ref<Model>> pool;
@@ -129,6 +139,13 @@ TEST(SignalWrapperListTest, HoldsTheSignalsLatestValue) {
     signal->setValue(rt::Value());
     EXPECT_TRUE(list->isEmpty());
     signal->setValue("c");
+    // a value equal to the last one is not sent again: the list is not rebuilt
+    auto recorder = rt::make<zidtest::ListRecorder>();
+    addListener(*list, recorder);
+    signal->setValue("c");
+    EXPECT_TRUE(recorder->calls.empty());
+    signal->setValue("e");
+    EXPECT_EQ(recorder->calls, (std::vector<std::string>{"will", "delete c from 0", "insert e at 0", "did"}));
     rt::Weak<SignalWrapperList> weak = list;
     list.reset();
     EXPECT_TRUE(weak.expired());
