@@ -119,6 +119,28 @@ TEST(ListChangeTrackerIdleTest, IdleTrackerIgnoresEverything) {
                 tracker->changes().empty());
 }
 
+TEST(ListChangeTrackerIdleTest, ATrackerDrivenByHandNeedsNoCount) {
+    // Driven in the documented calling order, without telling it the list's size.
+    auto tracker = rt::make<ListChangeTracker>();
+    auto list = MutableArrayList::emptyList();
+    auto recorder = rt::make<ListRecorder>();
+    addListener(*list, recorder);
+    tracker->beginTracking();  // A B C D
+    tracker->trackInserAt(1, "X");
+    tracker->trackDeletionFrom(3, "C");
+    tracker->trackMoveFrom(3, 0, "D");
+    tracker->endTracking();
+    tracker->reportChangesForList(*list);
+    tracker->reset();
+    EXPECT_EQ(recorder->calls, (std::vector<std::string>{"delete C from 2", "insert X at 2", "move D from 3 to 0"}));
+    recorder->clear();
+    tracker->beginTracking();  // A B C
+    for (const char* item : {"A", "B", "C"}) tracker->trackDeletionFrom(0, item);
+    tracker->endTracking();
+    tracker->reportChangesForList(*list);
+    EXPECT_EQ(recorder->calls, (std::vector<std::string>{"delete A from 0", "delete B from 1", "delete C from 2"}));
+}
+
 TEST(ListChangeRecordTest, EqualityIgnoresTheMoveSourceAndHashAgrees) {
     auto a = ListChangeRecord::recordWithOldIndex(1, 5, 2, "x");
     auto b = ListChangeRecord::recordWithOldIndex(1, 9, 2, "x");

@@ -8,6 +8,27 @@
 namespace zid {
 
 void ListChangeTracker::beginTracking(std::uint64_t count) {
+    openBatch(count);
+    countGiven_ = true;
+}
+
+void ListChangeTracker::beginTracking() {
+    openBatch(0);
+    countGiven_ = false;
+}
+
+bool ListChangeTracker::inShadow(std::int64_t index) {
+    if (index < 0) return false;
+    // Positions past the ones seen so far hold items of before the batch, in order.
+    if (!countGiven_)
+        while (static_cast<std::uint64_t>(index) >= current_.size()) {
+            entries_.push_back(ShadowEntry{originals_++, rt::Value()});
+            current_.push_back(static_cast<std::uint32_t>(entries_.size() - 1));
+        }
+    return static_cast<std::uint64_t>(index) < current_.size();
+}
+
+void ListChangeTracker::openBatch(std::uint64_t count) {
     tracking_ = true;
     inserts_.clear();
     deletions_.clear();
@@ -23,6 +44,7 @@ void ListChangeTracker::beginTracking(std::uint64_t count) {
         entries_.push_back(ShadowEntry{static_cast<std::int64_t>(i), rt::Value()});
         current_.push_back(static_cast<std::uint32_t>(i));
     }
+    originals_ = static_cast<std::int64_t>(count);
 }
 
 void ListChangeTracker::reset() {
@@ -67,7 +89,7 @@ bool ListChangeTracker::isNewElementAt(std::int64_t index) const {
 // ---- the batch on the shadow -------------------------------------------------------------
 
 void ListChangeTracker::trackInserAt(std::int64_t index, const rt::Value& object) {
-    if (!tracking_ || index < 0 || static_cast<std::uint64_t>(index) > current_.size()) return;
+    if (!tracking_ || index < 0 || (index > 0 && !inShadow(index - 1))) return;
     entries_.push_back(ShadowEntry{-1, object, ++sequence_});
     current_.insert(current_.begin() + index, static_cast<std::uint32_t>(entries_.size() - 1));
 }

@@ -2,9 +2,8 @@
 // Turns the single mutations of one batch into the batch description listeners get:
 // deletions (old positions), inserts (new positions), moves, changes.
 //
-// Calling order for a batch: beginTracking(count of the list), a track call right after
-// each mutation, endTracking, reportChangesForList, reset. While idle, every call is
-// ignored.
+// Calling order for a batch: beginTracking, a track call right after each mutation,
+// endTracking, reportChangesForList, reset. While idle, every call is ignored.
 //
 // The tracker follows the batch on a shadow of the list: one entry per position, each
 // knowing where its item stood before the batch (or that it is new). endTracking reads
@@ -30,8 +29,11 @@ class ListChangeTracker : public rt::Object {
 public:
     using Records = std::vector<rt::Ref<ListChangeRecord>>;
 
-    /// Opens a batch on a list of count items.
-    void beginTracking(std::uint64_t count = 0);
+    /// Opens a batch on a list of count items; track calls at or past count are ignored.
+    void beginTracking(std::uint64_t count);
+    /// Opens a batch on a list whose count is not given: positions the calls name past
+    /// the ones seen so far are taken as items that were there before the batch.
+    void beginTracking();
     /// The item was inserted at index of the current list.
     void trackInserAt(std::int64_t index, const rt::Value& object);
     /// The item at index of the current list was removed.
@@ -68,11 +70,13 @@ private:
         std::uint64_t movedAt = 0;     // order of the first move call; 0 = never moved
         bool alive = true;
     };
-    bool inShadow(std::int64_t index) const {
-        return index >= 0 && static_cast<std::uint64_t>(index) < current_.size();
-    }
+    // Whether the shadow holds a position (growing it first when the count is open).
+    bool inShadow(std::int64_t index);
+    void openBatch(std::uint64_t count);
 
     bool tracking_ = false;
+    bool countGiven_ = true;
+    std::int64_t originals_ = 0;  // items of before the batch the shadow holds so far
     Records inserts_, deletions_, moves_, changes_;
     std::vector<ShadowEntry> entries_;
     std::vector<std::uint32_t> current_;  // the list as it is now: entry ids by position
