@@ -10,6 +10,8 @@
 #include <QXFoundation/Extensions/LocaleExtensions.h>
 #include <fnd/Paths.h>
 
+#include "ScratchDirectory.h"
+
 namespace fs = std::filesystem;
 using namespace zid;
 
@@ -28,9 +30,6 @@ protected:
             saved.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
             unsetenv(name);
         }
-        root = fs::temp_directory_path() / ("qx-bundle-ext-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
         write(root / "Host/en.lproj/Localizable.strings", "\"shared\" = \"Host text\";\n\"host.only\" = \"Host only\";");
         write(root / "Module.bundle/en.lproj/Localizable.strings",
               "\"shared\" = \"Module text\";\n\"module.only\" = \"Module only\";");
@@ -40,7 +39,6 @@ protected:
     }
     void TearDown() override {
         fnd::Bundle::setMainBundlePath("");
-        fs::remove_all(root);
         for (auto& [name, value] : saved) {
             if (value) setenv(name.c_str(), value->c_str(), 1);
             else unsetenv(name.c_str());
@@ -48,7 +46,8 @@ protected:
     }
     rt::Ref<fnd::Bundle> module() { return fnd::Bundle::bundleWithPath((root / "Module.bundle").string()); }
 
-    fs::path root;
+    zidtest::ScratchDirectory scratch{"qx-bundle-ext"};
+    fs::path root = scratch.path();
     std::vector<std::pair<std::string, std::optional<std::string>>> saved;
 };
 

@@ -16,6 +16,8 @@
 #include <fnd/NotificationCenter.h>
 #include <sec/Digest.h>
 
+#include "ScratchDirectory.h"
+
 #include "VirtualTime.h"
 
 namespace {
@@ -34,17 +36,8 @@ struct AppRun {
 
 class DeviceIdentityTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/zid-identity-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        root = tmpl;
-        QXDeviceIdentity::setRpinSalt({});
-    }
-    void TearDown() override {
-        QXDeviceIdentity::setRpinSalt({});
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
+    void SetUp() override { QXDeviceIdentity::setRpinSalt({}); }
+    void TearDown() override { QXDeviceIdentity::setRpinSalt({}); }
     AppRun start() {
         AppRun run;
         run.device = rt::make<dev::Device>(root / "vendor-identifier");
@@ -59,7 +52,8 @@ protected:
         return pin.find_first_not_of("0123456789abcdef", 2) == std::string::npos;
     }
 
-    fs::path root;
+    zidtest::ScratchDirectory scratch{"zid-identity"};
+    fs::path root = scratch.path();
 };
 
 TEST_F(DeviceIdentityTest, FirstRunTakesTheVendorIdentifierAndLaterRunsKeepIt) {

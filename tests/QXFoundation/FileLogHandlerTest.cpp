@@ -14,6 +14,8 @@
 #include <QXFoundation/Log/QXLogger.h>
 #include <nlohmann/json.hpp>
 
+#include "ScratchDirectory.h"
+
 namespace {
 
 using namespace zid;
@@ -39,17 +41,15 @@ protected:
         const char* old = std::getenv("TMPDIR");
         if (old) saved_ = old;
         hadTmp_ = old != nullptr;
-        char pattern[] = "/tmp/filelogXXXXXX";
-        dir_ = ::mkdtemp(pattern);
         ::setenv("TMPDIR", dir_.c_str(), 1);
     }
     void TearDown() override {
         if (hadTmp_) ::setenv("TMPDIR", saved_.c_str(), 1);
         else ::unsetenv("TMPDIR");
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
     }
-    std::string dir_, saved_;
+    zidtest::ScratchDirectory scratch{"filelog"};
+    std::string dir_ = scratch.string();
+    std::string saved_;
     bool hadTmp_ = false;
 };
 

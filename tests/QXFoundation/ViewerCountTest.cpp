@@ -6,6 +6,8 @@
 #include <QXFoundation/Formatters/QXViewerCountFormatter.h>
 #include <fnd/Bundle.h>
 
+#include "ScratchDirectory.h"
+
 namespace fs = std::filesystem;
 using zid::QXViewerCountFormatter;
 
@@ -49,7 +51,8 @@ TEST(ViewerCountTest, FormattersAreSharedPerTypeAndStyle) {
 }
 
 TEST(ViewerCountTest, AHostTranslatesBothTheFullAndTheShortForms) {
-    fs::path host = fs::temp_directory_path() / ("qx-viewers-" + std::to_string(::getpid()));
+    zidtest::ScratchDirectory scratch("qx-viewers");
+    const fs::path& host = scratch.path();
     fs::create_directories(host / "en.lproj");
     std::ofstream(host / "en.lproj/Localizable.strings") << "\"%lu viewers\" = \"%lu Zuschauer\";\n"
                                                             "\"%@ viewers\" = \"%@ Zuschauer\";\n";
@@ -58,5 +61,4 @@ TEST(ViewerCountTest, AHostTranslatesBothTheFullAndTheShortForms) {
     EXPECT_EQ(text(12345, 0), "12.3k Zuschauer");
     EXPECT_EQ(text(12345, 1), "12.3k views");  // untranslated keys still come from the library
     fnd::Bundle::setMainBundlePath("");
-    fs::remove_all(host);
 }

@@ -13,24 +13,17 @@
 #include <dev/TelephonyNetworkInfo.h>
 #include <fnd/NotificationCenter.h>
 
+#include "ScratchDirectory.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 class DeviceTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/zid-device-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        root = tmpl;
-        file = root / "app" / "vendor-identifier";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
-    fs::path root;
-    fs::path file;
+    zidtest::ScratchDirectory scratch{"zid-device"};
+    fs::path root = scratch.path();
+    fs::path file = root / "app" / "vendor-identifier";
 };
 
 TEST_F(DeviceTest, NamesComeFromTheMachine) {

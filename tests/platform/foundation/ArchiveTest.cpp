@@ -9,6 +9,8 @@
 #include <fnd/KeyedUnarchiver.h>
 #include <rt/Exception.h>
 
+#include "ScratchDirectory.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -155,13 +157,8 @@ TEST_F(Archive, ObjectsThatCannotBeWrittenRaise) {
 
 class Files : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("zid-archive-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path dir;
+    zidtest::ScratchDirectory scratch{"zid-archive"};
+    fs::path dir = scratch.path();
 };
 
 TEST_F(Files, AtomicWriteReplacesTheFileAndLeavesNoTemporaryBehind) {

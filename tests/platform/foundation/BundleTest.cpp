@@ -8,6 +8,8 @@
 #include <fnd/Bundle.h>
 #include <fnd/Locale.h>
 
+#include "ScratchDirectory.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -42,9 +44,6 @@ void write(const fs::path& path, const std::string& text) {
 class BundleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = fs::temp_directory_path() / ("fnd-bundle-test-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
         write(root / "App.bundle/en.lproj/Localizable.strings", "\"hello\" = \"Hello\";\n\"only.en\" = \"English\";");
         write(root / "App.bundle/de.lproj/Localizable.strings", "\"hello\" = \"Hallo\";");
         write(root / "App.bundle/pt_BR.lproj/Localizable.strings", "\"hello\" = \"Ol\xC3\xA1\";");
@@ -57,11 +56,11 @@ protected:
         env.set("LC_MESSAGES", nullptr);
         env.set("LANG", "C.UTF-8");
     }
-    void TearDown() override { fs::remove_all(root); }
 
     rt::Ref<fnd::Bundle> app() { return fnd::Bundle::bundleWithPath((root / "App.bundle").string()); }
 
-    fs::path root;
+    zidtest::ScratchDirectory scratch{"fnd-bundle-test"};
+    fs::path root = scratch.path();
     ScopedEnv env;
 };
 

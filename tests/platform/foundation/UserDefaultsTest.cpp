@@ -10,24 +10,17 @@
 #include <fnd/UserDefaults.h>
 #include <rt/Exception.h>
 
+#include "ScratchDirectory.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 class UserDefaultsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/zid-defaults-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        root = tmpl;
-        file = root / "app" / "UserDefaults.json";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
-    fs::path root;
-    fs::path file;
+    zidtest::ScratchDirectory scratch{"zid-defaults"};
+    fs::path root = scratch.path();
+    fs::path file = root / "app" / "UserDefaults.json";
 };
 
 TEST_F(UserDefaultsTest, EveryPropertyListKindSurvivesARestart) {

@@ -12,6 +12,8 @@
 
 #include <sec/ItemStore.h>
 
+#include "ScratchDirectory.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -23,17 +25,12 @@ rt::Data bytes(std::string_view s) { return rt::Data(s.begin(), s.end()); }
 
 class ItemStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/zid-items-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        root = tmpl;
-        dir = root / "app" / "secure-items";
-        store = rt::make<sec::ItemStore>(dir);
-    }
+    void SetUp() override { store = rt::make<sec::ItemStore>(dir); }
     void TearDown() override {
+        // A test may leave the store's directory unwritable; the scratch directory
+        // must still be removable.
         std::error_code ec;
         fs::permissions(dir, fs::perms::owner_all, ec);
-        fs::remove_all(root, ec);
     }
     std::vector<fs::path> itemFiles() const {
         std::vector<fs::path> out;
@@ -48,8 +45,9 @@ protected:
         return st.st_mode & 07777;
     }
 
-    fs::path root;
-    fs::path dir;
+    zidtest::ScratchDirectory scratch{"zid-items"};
+    fs::path root = scratch.path();
+    fs::path dir = root / "app" / "secure-items";
     rt::Ref<sec::ItemStore> store;
 };
 
