@@ -132,6 +132,29 @@ TEST(DiagnosticsRecorders, RegistrationDuringAWalkDoesNotDisturbIt) {
     for (auto& r : added) EXPECT_EQ(r->calls, (std::vector<std::string>{"log:two"}));
 }
 
+// Equal by name; comparing it records through the Diagnostics it is offered to.
+struct NamedRecorder : DiagnosticRecorder {
+    NamedRecorder(rt::Ref<Diagnostics> d, std::string name) : diagnostics(std::move(d)), name(std::move(name)) {}
+    bool isEqual(const rt::Object& other) const override {
+        diagnostics->doRecordLog("comparing " + name);
+        auto* named = dynamic_cast<const NamedRecorder*>(&other);
+        return named && named->name == name;
+    }
+    rt::Ref<Diagnostics> diagnostics;
+    std::string name;
+};
+
+TEST(DiagnosticsRecorders, EqualRecordersAreRegisteredOnceAndMayRecordWhileCompared) {
+    CapturedLog log;
+    auto d = rt::make<Diagnostics>();
+    auto first = rt::make<NamedRecorder>(d, "crash-reporter");
+    d->doRegisterDiagnosticRecorder(first);
+    d->doRegisterDiagnosticRecorder(rt::make<NamedRecorder>(d, "crash-reporter"));
+    ASSERT_EQ(d->recorders().size(), 1u);
+    EXPECT_EQ(d->recorders()[0], first);
+    EXPECT_EQ(log.messages(), (std::vector<std::string>{"comparing crash-reporter"}));
+}
+
 TEST(DiagnosticsRecorders, EventsAndRegistrationsFromManyThreads) {
     auto d = rt::make<Diagnostics>();
     struct Counting : DiagnosticRecorder {

@@ -105,6 +105,15 @@ TEST(SmallHelpersTest, FCallerNilHandlingAndToArray) {
     EXPECT_FALSE(caller->func());
     caller->setFunc([&](const rt::Value& v) { seen = v.intValue() * 2; });
     EXPECT_EQ(seen, 42);
+    // A block that clears itself while it runs finishes its work with what it captured.
+    std::string label = "kept by the running block";
+    std::string reported;
+    caller->setFunc([&caller, &reported, label](const rt::Value&) {
+        caller->setFunc(nullptr);
+        reported = label;
+    });
+    EXPECT_EQ(reported, "kept by the running block");
+    EXPECT_FALSE(caller->func());
 
     EXPECT_TRUE(nullify(rt::Value()).isNull());
     EXPECT_TRUE(nilify(rt::Value::null()).isNil());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <regex>
 #include <thread>
 #include <vector>
@@ -109,6 +110,52 @@ TEST(LogCoreTest, RegistrationMayRaceWithLoggingFromOtherThreads) {
     stop = true;
     writer.join();
     EXPECT_TRUE(logger->handlers().empty());
+}
+
+// Equal by name; asking it logs through the logger it is registered with, as a
+// handler that traces its own comparisons would.
+class NamedHandler : public CapturingHandler {
+public:
+    NamedHandler(rt::Ref<QXLogger> logger, std::string name)
+        : CapturingHandler(nullptr, 6), logger(std::move(logger)), name(std::move(name)) {}
+    bool isEqual(const rt::Object& other) const override {
+        logger->logRecord(record(6, "comparing " + name));
+        auto* named = dynamic_cast<const NamedHandler*>(&other);
+        return named && named->name == name;
+    }
+    void handleLogRecord(const rt::Ref<QXLogRecord>& r) override {
+        std::lock_guard lock(mutex);  // records arrive from several threads below
+        CapturingHandler::handleLogRecord(r);
+    }
+    std::mutex mutex;
+    rt::Ref<QXLogger> logger;
+    std::string name;
+};
+
+TEST(LogCoreTest, EqualHandlersAreRegisteredOnceAndMayLogWhileCompared) {
+    auto logger = rt::make<QXLogger>();
+    auto first = rt::make<NamedHandler>(logger, "console");
+    logger->registerHandler(first);
+    logger->registerHandler(rt::make<NamedHandler>(logger, "console"));  // equal, not the same object
+    ASSERT_EQ(logger->handlers().size(), 1u);
+    EXPECT_EQ(logger->handlers()[0], first);
+    EXPECT_FALSE(first->lines.empty()) << "the comparison's own record reached the registered handler";
+
+    logger->registerHandler(rt::make<NamedHandler>(logger, "file"));
+    logger->deregistreHandler(rt::make<NamedHandler>(logger, "console"));  // removes the equal one
+    ASSERT_EQ(logger->handlers().size(), 1u);
+    EXPECT_EQ(static_cast<NamedHandler&>(*logger->handlers()[0]).name, "file");
+
+    // Equal handlers registered from several threads at once still end up once.
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i) logger->registerHandler(rt::make<NamedHandler>(logger, "shared"));
+        });
+    for (auto& thread : threads) thread.join();
+    int shared = 0;
+    for (const auto& h : logger->handlers()) shared += static_cast<NamedHandler&>(*h).name == "shared";
+    EXPECT_EQ(shared, 1);
 }
 
 TEST(LogFilterTest, AndOrShortCircuitAndMissingSubFiltersReject) {

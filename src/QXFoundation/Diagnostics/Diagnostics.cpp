@@ -13,10 +13,26 @@ rt::Ref<Diagnostics> Diagnostics::sharedDiagnostics() {
 
 void Diagnostics::doRegisterDiagnosticRecorder(const rt::Ref<DiagnosticRecorder>& recorder) {
     if (!recorder) return;
-    std::lock_guard lock(mutex_);
-    bool known = std::any_of(recorders_.begin(), recorders_.end(),
-                             [&](const auto& r) { return r == recorder || r->isEqual(*recorder); });
-    if (!known) recorders_.push_back(recorder);
+    // A recorder's isEqual is its own code and may record: it is never called under the
+    // lock. The list is compared as a snapshot and extended only if it did not change
+    // meanwhile.
+    for (;;) {
+        std::vector<rt::Ref<DiagnosticRecorder>> snapshot;
+        std::uint64_t seen;
+        {
+            std::lock_guard lock(mutex_);
+            snapshot = recorders_;
+            seen = version_;
+        }
+        bool known = std::any_of(snapshot.begin(), snapshot.end(),
+                                 [&](const auto& r) { return r == recorder || r->isEqual(*recorder); });
+        if (known) return;
+        std::lock_guard lock(mutex_);
+        if (version_ != seen) continue;
+        recorders_.push_back(recorder);
+        ++version_;
+        return;
+    }
 }
 
 std::vector<rt::Ref<DiagnosticRecorder>> Diagnostics::recorders() const {
@@ -26,7 +42,8 @@ std::vector<rt::Ref<DiagnosticRecorder>> Diagnostics::recorders() const {
 
 void Diagnostics::setRecorders(std::vector<rt::Ref<DiagnosticRecorder>> recorders) {
     std::lock_guard lock(mutex_);
-    recorders_ = std::move(recorders);
+    recorders_.swap(recorders);  // the replaced recorders are released after the lock
+    ++version_;
 }
 
 void Diagnostics::log(const std::string& message) const {

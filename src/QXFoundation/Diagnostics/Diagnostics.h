@@ -73,6 +73,7 @@ private:
 
     mutable std::mutex mutex_;
     std::vector<rt::Ref<DiagnosticRecorder>> recorders_;
+    std::uint64_t version_ = 0;  // counts changes of recorders_
 };
 
 }  // namespace zid

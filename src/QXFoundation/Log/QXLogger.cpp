@@ -9,22 +9,48 @@ rt::Ref<QXLogger> QXLogger::defaultLogger() {
     return *logger;
 }
 
+namespace {
+
+bool sameHandler(const rt::Ref<QXLogHandler>& a, const rt::Ref<QXLogHandler>& b) { return a == b || a->isEqual(*b); }
+
+}  // namespace
+
+// A handler's isEqual is its own code and may log: it is never called under the lock.
+// The list is compared as a snapshot and changed only if nobody changed it meanwhile.
+
 void QXLogger::registerHandler(const rt::Ref<QXLogHandler>& handler) {
     if (!handler) return;
-    std::lock_guard lock(mutex_);
-    for (const auto& h : handlers_)
-        if (h == handler || h->isEqual(*handler)) return;
-    handlers_.push_back(handler);
+    for (;;) {
+        auto [snapshot, seen] = versionedHandlers();
+        for (const auto& h : snapshot)
+            if (sameHandler(h, handler)) return;
+        std::lock_guard lock(mutex_);
+        if (version_ != seen) continue;
+        handlers_.push_back(handler);
+        ++version_;
+        return;
+    }
 }
 
 void QXLogger::deregistreHandler(const rt::Ref<QXLogHandler>& handler) {
     if (!handler) return;
-    std::vector<rt::Ref<QXLogHandler>> removed;  // released outside the lock
+    for (;;) {
+        auto [snapshot, seen] = versionedHandlers();
+        std::vector<rt::Ref<QXLogHandler>> kept;
+        for (const auto& h : snapshot)
+            if (!sameHandler(h, handler)) kept.push_back(h);
+        if (kept.size() == snapshot.size()) return;
+        std::lock_guard lock(mutex_);
+        if (version_ != seen) continue;
+        handlers_.swap(kept);  // the removed handlers are released with `kept`, after the lock
+        ++version_;
+        return;
+    }
+}
+
+std::pair<std::vector<rt::Ref<QXLogHandler>>, std::uint64_t> QXLogger::versionedHandlers() const {
     std::lock_guard lock(mutex_);
-    auto keep = std::stable_partition(handlers_.begin(), handlers_.end(),
-                                      [&](const auto& h) { return !(h == handler || h->isEqual(*handler)); });
-    removed.assign(keep, handlers_.end());
-    handlers_.erase(keep, handlers_.end());
+    return {handlers_, version_};
 }
 
 std::vector<rt::Ref<QXLogHandler>> QXLogger::handlers() const {

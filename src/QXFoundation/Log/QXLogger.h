@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QXFoundation/Log/QXLogHandler.h>
@@ -33,8 +34,11 @@ public:
     std::vector<rt::Ref<QXLogHandler>> handlers() const;
 
 private:
+    std::pair<std::vector<rt::Ref<QXLogHandler>>, std::uint64_t> versionedHandlers() const;
+
     mutable std::mutex mutex_;
     std::vector<rt::Ref<QXLogHandler>> handlers_;
+    std::uint64_t version_ = 0;  // counts changes of handlers_
 };
 
 /// The pattern every caller follows: module, the sender's class, address 0, a
