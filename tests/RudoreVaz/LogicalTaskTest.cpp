@@ -76,6 +76,37 @@ TEST_F(Chain, TwoSucceedingTasksHandTheFirstToTheSecondProducerAndEndWithTheLast
     EXPECT_EQ(flags.entries(), (Strings{"isExecuting=1", "isExecuting=0", "isFinished=1"}));
 }
 
+TEST_F(Chain, ATaskThatHasAlreadyEndedWhenProducedIsFollowedAtOnce) {
+    auto done = started("done");
+    done->setResult("early");
+    done->setFinished();
+    auto failed = started("failed");
+    failed->setFailedWithError(testError(9));
+    drain();
+
+    rt::Ref<zid::AKOperationTask> seen;
+    auto succeeding = zid::AKChainTask::taskWithIdentifier(
+        "c", "ended", {[&](const rt::Ref<zid::AKOperationTask>&) -> rt::Ref<zid::AKOperationTask> { return done; },
+                       [&](const rt::Ref<zid::AKOperationTask>& previous) -> rt::Ref<zid::AKOperationTask> {
+                           seen = previous;
+                           return nullptr;
+                       }});
+    succeeding->start();
+    drain();
+    EXPECT_EQ(seen, done);
+    EXPECT_TRUE(succeeding->isFinished());
+    EXPECT_EQ(succeeding->result(), rt::Value("early"));
+
+    auto failing = zid::AKChainTask::taskWithIdentifier(
+        "c", "failed", {[&](const rt::Ref<zid::AKOperationTask>&) -> rt::Ref<zid::AKOperationTask> { return failed; }});
+    failing->start();
+    drain();
+    EXPECT_TRUE(failing->isFailed());
+    EXPECT_TRUE(failing->isFinished());
+    ASSERT_TRUE(failing->error());
+    EXPECT_EQ(failing->error()->code(), 9);
+}
+
 TEST_F(Chain, AFailingTaskFailsTheChainWithItsError) {
     rt::Ref<zid::AKFacadeTask> task;
     auto chain = zid::AKChainTask::taskWithIdentifier(

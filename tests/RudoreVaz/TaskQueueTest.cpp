@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+
+#include <unistd.h>
 
 #include <QXFoundation/Listening/IListenable.h>
 #include <RudoreVaz/Task/ConcreteTasks/AKFacadeTask.h>
@@ -11,6 +14,9 @@
 #include <fnd/Directories.h>
 #include <fnd/KeyedArchiver.h>
 #include <fnd/KeyedUnarchiver.h>
+#include <rt/Exception.h>
+
+#include "ScratchDirectory.h"
 
 #include "TaskTestSupport.h"
 
@@ -95,6 +101,23 @@ TEST_F(TaskQueue, ATaskThatEndedBeforeItWasAddedLeavesTheListAtOnce) {
     EXPECT_EQ(listener->changes, 2);
 }
 
+TEST_F(TaskQueue, ATaskIsAddedOnceAndATaskOfAnotherQueueIsRefusedWithoutBeingListed) {
+    auto task = facade("once");
+    queue->addTask(task);
+    EXPECT_THROW(queue->addTask(task), rt::Exception);
+    EXPECT_EQ(queue->tasks().size(), 1u);
+
+    auto other = zid::AKOperationTaskQueue::queueWithIdentifier("other");
+    EXPECT_THROW(other->addTask(task), rt::Exception);
+    EXPECT_TRUE(other->tasks().empty());
+    EXPECT_TRUE(other->isEmpty());
+    EXPECT_TRUE(task->isEnqueued()) << "it is still on its own queue";
+    ASSERT_TRUE(spinUntil([&] { return task->isExecuting(); }));
+    task->setFinished();
+    ASSERT_TRUE(spinUntil([&] { return queue->isEmpty(); }));
+    EXPECT_FALSE(task->isEnqueued());
+}
+
 TEST_F(TaskQueue, RemovingAnUnlistedTaskStillNotifies) {
     queue->removeTask(facade("stranger"));
     EXPECT_EQ(listener->changes, 1);
@@ -168,6 +191,51 @@ TEST_F(TaskQueue, ArchiveKeepsPausedAndMaximumAndHoldsTheQueueUntilTheMainLoopRa
     EXPECT_FALSE(running->queue()->isSuspended());
 }
 
+// A task class whose tasks belong in the archive.
+class KeptTask : public zid::AKOperationTask {
+    RT_CLASS(KeptTask, zid::AKOperationTask)
+public:
+    KeptTask() = default;
+    explicit KeptTask(const char* identifier) : zid::AKOperationTask(identifier, identifier) {}
+    static void describe(rt::ClassBuilder<KeptTask>& c) { fnd::registerCodingClass(c.cls()); }
+    bool isPersistable() const override { return true; }
+    void task() override {}
+};
+
+TEST_F(TaskQueue, ArchivedTasksComeBackListedWithTheDependenciesAmongThem) {
+    queue->pause();
+    auto first = rt::make<KeptTask>("first");
+    auto second = rt::make<KeptTask>("second");
+    auto outsider = facade("outsider");  // not persistable: neither archived nor restored
+    second->addDependency(first);
+    second->addDependency(outsider);
+    second->setRetryAttempts(3);
+    queue->addTask(first);
+    queue->addTask(outsider);
+    queue->addTask(second);
+
+    rt::Ref<rt::Error> error;
+    auto restored =
+        fnd::KeyedUnarchiver::unarchivedObject(fnd::KeyedArchiver::archivedData(queue), &error).as<zid::AKOperationTaskQueue>();
+    ASSERT_TRUE(restored) << (error ? error->description() : "");
+    auto tasks = restored->tasks();
+    ASSERT_EQ(tasks.size(), 2u);
+    EXPECT_EQ(tasks[0]->identifier(), rt::Value("first"));
+    EXPECT_EQ(tasks[1]->identifier(), rt::Value("second"));
+    EXPECT_NE(tasks[0], first) << "decoded copies";
+    EXPECT_TRUE(tasks[0]->isEnqueued());
+    EXPECT_FALSE(restored->isEmpty());
+    EXPECT_EQ(tasks[1]->retryAttempts(), 3u);
+    auto dependencies = tasks[1]->dependencies();
+    ASSERT_EQ(dependencies.size(), 1u);
+    EXPECT_EQ(dependencies[0], tasks[0]);
+    EXPECT_TRUE(tasks[0]->dependencies().empty());
+
+    restored->cancelAllTasks();
+    queue->cancelAllTasks();
+    ASSERT_TRUE(spinUntil([&] { return tasks[1]->isFinished() && second->isFinished(); }));
+}
+
 TEST_F(TaskQueue, AnArchiveWithoutAMaximumKeepsTheDefault) {
     auto coder = rt::make<fnd::KeyedArchiver>();
     coder->encodeObject("nomax", "kAKTaskQueueIdentifier");
@@ -189,15 +257,7 @@ class TaskManager : public zidtest::VirtualTimeTest {
 protected:
     void SetUp() override {
         VirtualTimeTest::SetUp();
-        dir = fs::temp_directory_path() / ("zid-tm-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
         path = (dir / "shared.tm").string();
-    }
-    void TearDown() override {
-        fs::remove_all(dir);
-        VirtualTimeTest::TearDown();
     }
     std::vector<std::string> archivedQueueNames() const {
         auto data = fnd::readFile(path);
@@ -212,7 +272,8 @@ protected:
         if (auto error = reader->error()) names.push_back("<error " + error->description() + ">");
         return names;
     }
-    fs::path dir;
+    zidtest::ScratchDirectory scratch{"zid-tm"};
+    fs::path dir = scratch.path();
     std::string path;
 };
 
@@ -289,6 +350,41 @@ TEST_F(TaskManager, TheSharedManagerKeepsItsArchiveInTheLibraryDirectory) {
     EXPECT_EQ(shared->file(), (dir / "task-tests" / "shared.tm").string());
     fnd::Directories::setApplicationName("");
     ::unsetenv("XDG_DATA_HOME");
+}
+
+// The first request for the shared manager restores archived queues and registers it
+// with them on the main thread; a worker thread asking first must not leave the main
+// thread, asking at the same moment, waiting forever. Run in a fresh process, where the
+// shared manager has not been made yet.
+TEST(TaskManagerStartUp, AWorkerAndTheMainThreadAskingFirstGetTheOneManager) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            zidtest::ScratchDirectory scratch("zid-tm-startup");
+            ::setenv("XDG_DATA_HOME", scratch.string().c_str(), 1);
+            fnd::Directories::setApplicationName("startup");
+            auto writer = zid::AKOperationTaskManager::managerWithFile(fnd::Directories::library() + "/shared.tm");
+            writer->taskQueueWithIdentifier("restored")->addTask(facade("pending"));
+            std::thread watchdog([] {
+                std::this_thread::sleep_for(std::chrono::seconds(10));
+                ::_exit(3);  // the two threads wait for each other
+            });
+            watchdog.detach();
+            rt::Ref<zid::AKOperationTaskManager> fromWorker;
+            std::atomic<bool> workerDone{false};
+            std::thread worker([&] {
+                fromWorker = zid::AKOperationTaskManager::sharedManager();
+                workerDone = true;
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the worker is restoring
+            auto fromMain = zid::AKOperationTaskManager::sharedManager();
+            spinUntil([&] { return workerDone.load(); }, 8);
+            worker.join();
+            bool one = fromMain == fromWorker && fromMain->queues().size() == 1 &&
+                       fromMain->queues().front()->identifier() == rt::Value("restored");
+            ::_exit(one ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -82,8 +82,10 @@ bool writeFileAtomically(const std::string& path, const rt::Data& data, rt::Ref<
         }
         written += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        int code = errno;
+    // The descriptor is closed whether or not the flush worked.
+    int code = ::fsync(fd) == 0 ? 0 : errno;
+    if (::close(fd) != 0 && code == 0) code = errno;
+    if (code != 0) {
         ::unlink(temporary.c_str());
         return fail(code, "Cannot flush", temporary);
     }

@@ -18,7 +18,7 @@ namespace detail {
 
 // The shared state of a queue. Operations point back to it weakly, so an operation
 // that outlives its queue (or announces its end after the queue is gone) is harmless.
-class OperationQueueCore {
+class OperationQueueCore : public std::enable_shared_from_this<OperationQueueCore> {
 public:
     ~OperationQueueCore() { shutdown(); }
 
@@ -85,7 +85,9 @@ public:
         waiting_.store(wanted, std::memory_order_release);
         if (idleWorkers_ < wanted && workers_.size() < static_cast<std::size_t>(limit)) {
             std::size_t more = std::min(wanted - idleWorkers_, static_cast<std::size_t>(limit) - workers_.size());
-            for (std::size_t i = 0; i < more; ++i) workers_.emplace_back([this] { work(); });
+            // Each worker keeps the state alive: the operation it has just run may hold
+            // the last reference to the queue, and the worker still takes the lock after.
+            for (std::size_t i = 0; i < more; ++i) workers_.emplace_back([self = shared_from_this()] { self->work(); });
         }
         if (handed == 1) work_.notify_one();
         else work_.notify_all();

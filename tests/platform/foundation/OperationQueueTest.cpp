@@ -218,6 +218,35 @@ TEST(Operations, AnExceptionFromStartIsRethrownOnTheMainLoop) {
     EXPECT_TRUE(thrown);
 }
 
+TEST(Operations, AnOperationMayReleaseTheLastReferenceToItsQueueOnTheWorker) {
+    struct Sentinel {
+        explicit Sentinel(std::atomic<bool>& flag) : gone(flag) {}
+        ~Sentinel() { gone = true; }
+        std::atomic<bool>& gone;
+    };
+    std::atomic<bool> gone{false};
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool go = false;
+    {
+        auto queue = rt::make<fnd::OperationQueue>();
+        auto sentinel = std::make_shared<Sentinel>(gone);
+        // The operation holds the queue; once it has run, the worker drops the last
+        // reference to both and must not touch the queue's state afterwards.
+        queue->addOperation(rt::make<BlockOperation>([queue, sentinel, &mutex, &wake, &go] {
+            std::unique_lock lock(mutex);
+            wake.wait_for(lock, 2s, [&] { return go; });
+        }));
+    }
+    {
+        std::lock_guard lock(mutex);
+        go = true;
+    }
+    wake.notify_all();
+    ASSERT_TRUE(eventually([&] { return gone.load(); }));
+    std::this_thread::sleep_for(50ms);  // the worker goes on after the release
+}
+
 // ---- under load, many threads (also run under ThreadSanitizer) -----------------
 
 TEST(TaskConcurrencyEngine, MaximumIsHonouredWhileManyThreadsAddOperations) {

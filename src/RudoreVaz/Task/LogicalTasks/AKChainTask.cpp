@@ -48,8 +48,9 @@ void AKChainTask::setCurrentTask(const rt::Ref<AKOperationTask>& task) {
     rt::Weak<AKOperationTask> weakTask = task;
     auto fired = std::make_shared<std::atomic<bool>>(false);
     // "isFailed" and "isCancelled" are announced before "isFinished", so the end
-    // announcement sees the final flags.
-    auto trigger = rt::observe(task, "isFinished", 0, [weakChain, weakTask, fired](const rt::KVOChange&) {
+    // announcement sees the final flags. A task that has already ended when it becomes
+    // current is followed at once (the initial call), or the chain would wait forever.
+    auto trigger = rt::observe(task, "isFinished", rt::KVOInitial, [weakChain, weakTask, fired](const rt::KVOChange&) {
         auto chain = weakChain.lock();
         auto ended = weakTask.lock();
         if (!chain || !ended || !ended->isFinished() || fired->exchange(true)) return;

@@ -13,8 +13,19 @@ namespace zid {
 AKOperationTaskManager::AKOperationTaskManager() = default;
 
 rt::Ref<AKOperationTaskManager> AKOperationTaskManager::sharedManager() {
-    static rt::Ref<AKOperationTaskManager> shared =
-        managerWithFile(fnd::joinPath(fnd::Directories::library(), kArchiveName));
+    // The manager is made outside any lock: restoring archived queues registers it as
+    // their listener on the main thread, and the main thread may itself be asking for
+    // the manager at that moment. Should two threads make one at once, the first one
+    // stored is the shared manager and the other is dropped unused.
+    static std::mutex mutex;
+    static rt::Ref<AKOperationTaskManager> shared;
+    {
+        std::lock_guard lock(mutex);
+        if (shared) return shared;
+    }
+    auto made = managerWithFile(fnd::joinPath(fnd::Directories::library(), kArchiveName));
+    std::lock_guard lock(mutex);
+    if (!shared) shared = std::move(made);
     return shared;
 }
 

@@ -53,12 +53,6 @@ std::vector<rt::Ref<AKOperationTask>> AKOperationTaskQueue::tasks() const {
 
 void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
     if (!task) throw rt::Exception(rt::Exception::InvalidArgument, "addTask: nil task");
-    {
-        std::lock_guard lock(mutex_);
-        if (entries_.count(task.get())) {
-            throw rt::Exception(rt::Exception::InvalidArgument, "addTask: the task is already on the queue " + identifier_.description());
-        }
-    }
     rt::Weak<AKOperationTaskQueue> weakQueue = selfAs<AKOperationTaskQueue>();
     rt::Weak<AKOperationTask> weakTask = task;
     // Taken off the list at the first announcement of its end.
@@ -69,7 +63,15 @@ void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
     });
     bool empty;
     {
-        std::lock_guard lock(mutex_);
+        // The test and the insertion under one hold of the lock: two threads adding the
+        // same task cannot both list it.
+        std::unique_lock lock(mutex_);
+        if (entries_.count(task.get())) {
+            std::string name = identifier_.description();
+            lock.unlock();
+            removal->remove();
+            throw rt::Exception(rt::Exception::InvalidArgument, "addTask: the task is already on the queue " + name);
+        }
         privateTasks_.push_back(task);
         entries_[task.get()] = Entry{std::prev(privateTasks_.end()), removal};
         empty = false;
@@ -81,7 +83,14 @@ void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
         if (self) addListener(*task, self);
         setChanged();
     });
-    queue_->addOperation(task);
+    try {
+        queue_->addOperation(task);
+    } catch (...) {
+        // Refused (it is on another queue already): it is not on this one either, and
+        // it stays enqueued where it is.
+        unlist(task, false);
+        throw;
+    }
     // A task that ended before its removal was armed (cancelled on another thread, say)
     // leaves the list now.
     if (task->isFinished()) {
@@ -91,10 +100,13 @@ void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
             listed = entries_.count(task.get()) != 0;
         }
         if (listed) removeTask(task);
+        else task->setEnqueued(false);  // its removal ran before the flag was set above
     }
 }
 
-void AKOperationTaskQueue::removeTask(const rt::Ref<AKOperationTask>& task) {
+void AKOperationTaskQueue::removeTask(const rt::Ref<AKOperationTask>& task) { unlist(task, true); }
+
+void AKOperationTaskQueue::unlist(const rt::Ref<AKOperationTask>& task, bool clearEnqueued) {
     if (!task) return;
     rt::Ref<rt::Observation> removal;
     bool empty;
@@ -107,7 +119,7 @@ void AKOperationTaskQueue::removeTask(const rt::Ref<AKOperationTask>& task) {
         }
         empty = privateTasks_.empty();
     }
-    task->setEnqueued(false);
+    if (clearEnqueued) task->setEnqueued(false);
     if (removal) removal->remove();
     updateEmptiness(empty);
     fnd::Queue::main()->sync([&] {

@@ -75,6 +75,8 @@ protected:
     void willDestroy() override;
 
 private:
+    /// removeTask(), optionally leaving the task's isEnqueued as it is.
+    void unlist(const rt::Ref<AKOperationTask>& task, bool clearEnqueued);
     void updateEmptiness(bool empty);
     void setPausedFlag(bool paused);
 
