@@ -19,8 +19,11 @@ void ListChangeTracker::beginTracking() {
 
 bool ListChangeTracker::inShadow(std::int64_t index) {
     if (index < 0) return false;
-    // Positions past the ones seen so far hold items of before the batch, in order.
-    if (!countGiven_)
+    // Positions past the ones seen so far hold items of before the batch, in order. A
+    // position far beyond any list the shadow could hold is a caller's error, ignored
+    // like any other position outside the list.
+    constexpr std::int64_t kMostPositions = std::int64_t{1} << 24;
+    if (!countGiven_ && index < kMostPositions)
         while (static_cast<std::uint64_t>(index) >= current_.size()) {
             entries_.push_back(ShadowEntry{originals_++, rt::Value()});
             current_.push_back(static_cast<std::uint32_t>(entries_.size() - 1));

@@ -32,7 +32,8 @@ public:
     /// Opens a batch on a list of count items; track calls at or past count are ignored.
     void beginTracking(std::uint64_t count);
     /// Opens a batch on a list whose count is not given: positions the calls name past
-    /// the ones seen so far are taken as items that were there before the batch.
+    /// the ones seen so far are taken as items that were there before the batch (up to
+    /// 2^24 positions; give the count for longer lists).
     void beginTracking();
     /// The item was inserted at index of the current list.
     void trackInserAt(std::int64_t index, const rt::Value& object);
