@@ -242,6 +242,15 @@ bool pingLoopbackThreeTimes(net::IcmpSocket::Kind* kind) {
     EXPECT_FALSE(pinger->socket());
     EXPECT_TRUE(pinger->hostAddress().empty());
     EXPECT_EQ(pinger->nextSequenceNumber(), 3);  // kept across stop
+
+    // A stopped pinger starts again from the resolution.
+    recorder->started = false;
+    pinger->start();
+    EXPECT_TRUE(pinger->host());
+    EXPECT_TRUE(loop->runUntil([&] { return recorder->started; }, 5));
+    EXPECT_FALSE(pinger->host());
+    EXPECT_TRUE(pinger->socket());
+    pinger->stop();
     return true;
 }
 
