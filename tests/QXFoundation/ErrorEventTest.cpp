@@ -46,6 +46,14 @@ TEST_F(ErrorEventTest, ZeroAndUnknownResultsLetTheNextHandlerRun) {
     d1->dispose();
     EXPECT_FALSE(zid::handleError(*receiver, error, source));
     EXPECT_EQ(log, (std::vector<std::string>{"c", "b"}));
+
+    // The same walk over a given chain; an empty one handles nothing.
+    log.clear();
+    const auto* chain = zid::errorHandlers(*receiver)->chainForKey(zid::errorSourceKey(source.get()));
+    ASSERT_NE(chain, nullptr);
+    EXPECT_FALSE(zid::handleError(*receiver, error, source, *chain));
+    EXPECT_EQ(log, (std::vector<std::string>{"c", "b"}));
+    EXPECT_FALSE(zid::handleError(*receiver, error, source, zid::ErrorHandlerChain{}));
 }
 
 TEST_F(ErrorEventTest, TheAnyChainRunsWhenTheSourceChainDoesNotHandle) {

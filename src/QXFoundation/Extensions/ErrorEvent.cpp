@@ -79,8 +79,8 @@ void removeErrorHandlersForSource(rt::Object& receiver, const rt::Ref<rt::Object
     table->chains().erase(source ? errorSourceKey(source.get()) : ErrorHandlerTable::AnySourceKey);
 }
 
-bool handleErrorByHandlers(rt::Object& receiver, const rt::Ref<rt::Error>& error, const rt::Ref<rt::Object>& source,
-                           const ErrorHandlerChain& chain) {
+bool handleError(rt::Object& receiver, const rt::Ref<rt::Error>& error, const rt::Ref<rt::Object>& source,
+                 const ErrorHandlerChain& chain) {
     // The chain is copied: a handler may dispose itself or others while it runs.
     ErrorHandlerChain handlers = chain;
     for (auto it = handlers.rbegin(); it != handlers.rend(); ++it) {
@@ -99,10 +99,10 @@ bool handleError(rt::Object& receiver, const rt::Ref<rt::Error>& error, const rt
     auto table = receiver.associatedObject(TableAssociationKey).as<ErrorHandlerTable>();
     if (!table) return false;
     if (const auto* chain = table->chainForKey(errorSourceKey(source.get()))) {
-        if (handleErrorByHandlers(receiver, error, source, *chain)) return true;
+        if (handleError(receiver, error, source, *chain)) return true;
     }
     if (const auto* any = table->chainForKey(ErrorHandlerTable::AnySourceKey))
-        return handleErrorByHandlers(receiver, error, source, *any);
+        return handleError(receiver, error, source, *any);
     return false;
 }
 

@@ -64,9 +64,9 @@ void removeErrorHandlersForSource(rt::Object& receiver, const rt::Ref<rt::Object
 
 /// Runs the chain of source, then, unless that handled it, the "<ANY>" chain.
 bool handleError(rt::Object& receiver, const rt::Ref<rt::Error>& error, const rt::Ref<rt::Object>& source);
-/// Walks chain from the newest handler to the oldest.
-bool handleErrorByHandlers(rt::Object& receiver, const rt::Ref<rt::Error>& error, const rt::Ref<rt::Object>& source,
-                           const ErrorHandlerChain& chain);
+/// Walks the chain byHandlers from the newest handler to the oldest.
+bool handleError(rt::Object& receiver, const rt::Ref<rt::Error>& error, const rt::Ref<rt::Object>& source,
+                 const ErrorHandlerChain& byHandlers);
 /// Offers the error to the receiver's listeners; true as soon as one handles it.
 bool delegateError(rt::Object& receiver, const rt::Ref<rt::Error>& error, const rt::Ref<rt::Object>& source);
 
