@@ -42,6 +42,15 @@ TEST_F(MergedListTest, ItemCallsAreShiftedByTheListsBefore) {
     EXPECT_EQ(rt::Value(merged->allObjects()), rt::Value(rt::Value::Array{"x", "y", "z", "w"}));
 }
 
+TEST_F(MergedListTest, AChangeBehindAnEmptyListKeepsItsPosition) {
+    auto ab = MutableArrayList::listWithArray({"a", "b"});
+    auto view = MergedList::listWithLists({MutableArrayList::emptyList(), ab});
+    auto rec = rt::make<ListRecorder>();
+    addListener(*view, rec);
+    ab->objectDidChangeAtIndex(1);
+    EXPECT_EQ(rec->calls, (Calls{"will", "change b at 1", "did"}));
+}
+
 TEST_F(MergedListTest, CountAndEmptinessAreAnnouncedAroundEachBatch) {
     auto tokens = zidtest::recordCountAndEmptiness(merged, *recorder);
     q->removeObjectAtIndex(0);

@@ -87,9 +87,7 @@ void ArrayList::endUpdates() {
 
 void ArrayList::willChangeContent() {
     willChange(*this);
-    willChangeValueForKey("isEmpty");
-    willChangeValueForKey("count");
-    notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listWillChangeContent(*this); });
+    announceWillChangeContent();
     changeTracker_->beginTracking(count());
 }
 
@@ -97,9 +95,7 @@ void ArrayList::didChangeContent() {
     changeTracker_->endTracking();
     changeTracker_->reportChangesForList(*this);
     changeTracker_->reset();
-    notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listDidChangeContent(*this); });
-    didChangeValueForKey("count");
-    didChangeValueForKey("isEmpty");
+    announceDidChangeContent();
     didChange(*this);
 }
 

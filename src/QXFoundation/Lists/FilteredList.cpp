@@ -42,24 +42,10 @@ std::int64_t FilteredList::indexOfObject(const rt::Value& object) const {
     return NotFound;
 }
 
-void FilteredList::announceWill() {
-    willChangeValueForKey("isEmpty");
-    willChangeValueForKey("count");
-    notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listWillChangeContent(*this); });
-}
-
-void FilteredList::announceDid(DidOrder order) {
-    notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listDidChangeContent(*this); });
-    const char* first = order == DidOrder::CountFirst ? "count" : "isEmpty";
-    const char* second = order == DidOrder::CountFirst ? "isEmpty" : "count";
-    didChangeValueForKey(first);
-    didChangeValueForKey(second);
-}
-
 void FilteredList::setSourceList(rt::Ref<IList> source) {
     if (sourceList_) removeListener(*sourceList_, *this);
     follower_.end();
-    announceWill();
+    announceWillChangeContent();
     std::vector<DerivedBatch::Removal> removals;
     for (std::size_t i = 0; i < indexes_.count(); ++i) removals.push_back({i, objectAtIndex(i)});
     sourceList_ = std::move(source);
@@ -74,11 +60,11 @@ void FilteredList::setSourceList(rt::Ref<IList> source) {
             }
     }
     DerivedBatch::compute(std::move(removals), after).report(*this);
-    announceDid(DidOrder::EmptyFirst);
+    announceDidChangeContent(DidOrder::EmptyFirst);
 }
 
 void FilteredList::reevaluateContent() {
-    announceWill();
+    announceWillChangeContent();
     IndexSet next;
     std::vector<DerivedBatch::Removal> removals;
     std::vector<DerivedBatch::Entry> after;
@@ -95,14 +81,15 @@ void FilteredList::reevaluateContent() {
     }
     indexes_ = std::move(next);
     DerivedBatch::compute(std::move(removals), after).report(*this);
-    announceDid(DidOrder::EmptyFirst);
+    // a re-evaluation of the whole source closes with emptiness first
+    announceDidChangeContent(DidOrder::EmptyFirst);
 }
 
 // ---- following the source --------------------------------------------------------------
 
 void FilteredList::listWillChangeContent(IList& list) {
     if (!isSource(list)) return;
-    announceWill();
+    announceWillChangeContent();
     follower_.begin(list.count());
     follower_.sourceWillChange();
 }
@@ -125,7 +112,7 @@ void FilteredList::listDidChangeContent(IList& list) {
     follower_.sourceDidChangeContent();
     commitSourceBatch();
     follower_.end();
-    announceDid(DidOrder::CountFirst);
+    announceDidChangeContent();
 }
 
 void FilteredList::commitSourceBatch() {

@@ -55,11 +55,6 @@ protected:
 
 private:
     bool isSource(const IList& list) const { return sourceList_ && &list == sourceList_.get(); }
-    void announceWill();
-    // A source batch closes with "count" then "isEmpty"; a re-evaluation of the
-    // whole source with "isEmpty" then "count".
-    enum class DidOrder { CountFirst, EmptyFirst };
-    void announceDid(DidOrder order);
     bool passes(const rt::Value& item) const { return filter_ && filter_(item); }
     void commitSourceBatch();
 

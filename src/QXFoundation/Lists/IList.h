@@ -42,6 +42,15 @@ public:
     bool isEmpty() const { return count() == 0; }
     /// Every item in order (the enumeration of the list).
     virtual rt::Value::Array allObjects() const;
+
+protected:
+    /// Opens a batch for observers: will-change notices of "isEmpty", then "count", then
+    /// listWillChangeContent to every listener.
+    void announceWillChangeContent();
+    enum class DidOrder { CountFirst, EmptyFirst };
+    /// Closes it: listDidChangeContent to every listener, then did-change notices of
+    /// "count" and "isEmpty" (in that order unless told otherwise).
+    void announceDidChangeContent(DidOrder order = DidOrder::CountFirst);
 };
 
 /// The listener protocol of lists; every call is optional.

@@ -35,16 +35,12 @@ std::int64_t MappedList::indexOfObject(const rt::Value& object) const {
 
 void MappedList::listWillChangeContent(IList& list) {
     if (!isSource(list)) return;
-    willChangeValueForKey("isEmpty");
-    willChangeValueForKey("count");
-    notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listWillChangeContent(*this); });
+    announceWillChangeContent();
 }
 
 void MappedList::listDidChangeContent(IList& list) {
     if (!isSource(list)) return;
-    notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listDidChangeContent(*this); });
-    didChangeValueForKey("count");
-    didChangeValueForKey("isEmpty");
+    announceDidChangeContent();
 }
 
 void MappedList::listDidInsertItem(IList& list, const rt::Value& item, std::uint64_t index) {

@@ -99,9 +99,7 @@ void MergedList::willChangeContent() {
         auto [it, fresh] = followers_.try_emplace(list.get());
         if (fresh) it->second.begin(n);
     }
-    willChangeValueForKey("isEmpty");
-    willChangeValueForKey("count");
-    notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listWillChangeContent(*this); });
+    announceWillChangeContent();
 }
 
 void MergedList::didChangeContent() {
@@ -118,9 +116,7 @@ void MergedList::didChangeContent() {
     }
     followers_.clear();
     DerivedBatch::compute(std::move(removals), after).report(*this);
-    notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listDidChangeContent(*this); });
-    didChangeValueForKey("count");
-    didChangeValueForKey("isEmpty");
+    announceDidChangeContent();
 }
 
 ListBatchFollower* MergedList::followerFor(const IList& list) {

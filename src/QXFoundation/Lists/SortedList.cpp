@@ -70,22 +70,10 @@ std::int64_t SortedList::indexOfObject(const rt::Value& object) const {
     return NotFound;
 }
 
-void SortedList::announceWill() {
-    willChangeValueForKey("isEmpty");
-    willChangeValueForKey("count");
-    notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listWillChangeContent(*this); });
-}
-
-void SortedList::announceDid() {
-    notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listDidChangeContent(*this); });
-    didChangeValueForKey("count");
-    didChangeValueForKey("isEmpty");
-}
-
 void SortedList::setSourceList(rt::Ref<IList> source) {
     if (sourceList_) removeListener(*sourceList_, *this);
     follower_.end();
-    announceWill();
+    announceWillChangeContent();
     std::vector<DerivedBatch::Removal> removals;
     for (std::uint64_t d = 0; d < indexOrder_.size(); ++d) removals.push_back({d, objectAtIndex(d)});
     sourceList_ = std::move(source);
@@ -93,27 +81,27 @@ void SortedList::setSourceList(rt::Ref<IList> source) {
     setOrder(sortedSourceIndexes());
     std::vector<DerivedBatch::Entry> after(indexOrder_.size(), DerivedBatch::Entry{-1});
     DerivedBatch::compute(std::move(removals), after).report(*this);
-    announceDid();
+    announceDidChangeContent();
 }
 
 void SortedList::setComparator(Comparator comparator) {
     if (!comparator) throw rt::Exception(rt::Exception::InvalidArgument, "A sorted list needs a comparator");
     comparator_ = std::move(comparator);
-    announceWill();
+    announceWillChangeContent();
     auto oldPositions = positions_;
     setOrder(sortedSourceIndexes());
     std::vector<DerivedBatch::Entry> after;
     after.reserve(indexOrder_.size());
     for (auto s : indexOrder_) after.push_back({static_cast<std::int64_t>(oldPositions[s])});
     DerivedBatch::compute({}, after).report(*this);
-    announceDid();
+    announceDidChangeContent();
 }
 
 // ---- following the source --------------------------------------------------------------
 
 void SortedList::listWillChangeContent(IList& list) {
     if (!isSource(list)) return;
-    announceWill();
+    announceWillChangeContent();
     follower_.begin(indexOrder_.size());
     follower_.sourceWillChange();
 }
@@ -136,7 +124,7 @@ void SortedList::listDidChangeContent(IList& list) {
     follower_.sourceDidChangeContent();
     commitSourceBatch();
     follower_.end();
-    announceDid();
+    announceDidChangeContent();
 }
 
 void SortedList::commitSourceBatch() {

@@ -53,8 +53,6 @@ protected:
 private:
     bool isSource(const IList& list) const { return sourceList_ && &list == sourceList_.get(); }
     bool before(const rt::Value& a, const rt::Value& b) const { return comparator_(a, b) == -1; }
-    void announceWill();
-    void announceDid();
     /// The order of every source item, equal items in source order.
     std::vector<std::uint64_t> sortedSourceIndexes() const;
     void setOrder(std::vector<std::uint64_t> order);
