@@ -119,6 +119,26 @@ TEST(TaskConcurrencyManager, ThreadsAskingForOneNameGetOneQueue) {
     for (int t = 2; t < Threads; ++t) EXPECT_EQ(got[static_cast<std::size_t>(t)], got[static_cast<std::size_t>(t % 2)]);
 }
 
+TEST(TaskConcurrencyAsync, FailuresReportedFromManyThreadsAreEachCounted) {
+    auto task = zid::AKFacadeTask::taskWithIdentifier("failing", "failing");
+    constexpr int Threads = 8, PerThread = 200;
+    task->setRetryAttempts(Threads * PerThread + 1);  // every failure only re-arms the retry
+    task->setRetryTimeInterval(1000);
+    std::atomic<int> done{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < Threads; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < PerThread; ++i) task->setFailedWithError(testError());
+            ++done;
+        });
+    }
+    joinWhileSpinning(threads, done, Threads);
+    EXPECT_EQ(task->failedAttemptsCount(), static_cast<std::uint64_t>(Threads * PerThread));
+    EXPECT_FALSE(task->isFailed());
+    task->cancel();
+    ASSERT_TRUE(spinUntil([&] { return task->isFinished(); }));
+}
+
 TEST(TaskConcurrencyCompound, SubtasksEndingOnWorkerQueuesEndTheCompoundOnce) {
     auto queue = zid::AKOperationTaskQueue::queueWithIdentifier("compound-load");
     queue->setMaxConcurrentOperationCount(4);

@@ -30,8 +30,7 @@ void AKAsyncOperationTask::start() {
 }
 
 void AKAsyncOperationTask::setFailedWithError(const rt::Ref<rt::Error>& error) {
-    std::uint64_t failures = failedAttemptsCount() + 1;
-    setFailedAttemptsCount(failures);
+    std::uint64_t failures = countFailedAttempt();
     AKOperationTask::setFailedWithError(error);
     if (failures <= retryAttempts() && !cancellationMarked()) {
         rt::Weak<AKAsyncOperationTask> weak = selfAs<AKAsyncOperationTask>();

@@ -136,6 +136,9 @@ protected:
     /// Blocks the calling thread for the interval on the main run loop's clock, or until
     /// the task is cancelled.
     void sleepForRetry(double seconds);
+    /// Adds one to failedAttemptsCount and answers the new count, in one step (failures
+    /// may be reported from several threads at once).
+    std::uint64_t countFailedAttempt() { return failedAttemptsCount_.fetch_add(1) + 1; }
     /// Logs at level 5 in the task library's module; the text is made only when wanted.
     void log(const std::function<std::string()>& message) const;
 
