@@ -10,6 +10,7 @@
 #include <QXFoundation/Extensions/EnumerationTemplate.h>
 #include <QXFoundation/Extensions/NilHandling.h>
 #include <QXFoundation/Functions/FCaller.h>
+#include <QXFoundation/ObjectAssociation/ObjectAssociation.h>
 #include <QXFoundation/Threading/Dispatch.h>
 #include <QXFoundation/Threading/Dispatcher.h>
 #include <fnd/RunLoop.h>
@@ -124,6 +125,28 @@ TEST(SmallHelpersTest, FCallerNilHandlingAndToArray) {
     auto array = toArray(std::vector<std::string>{"a", "b"});
     ASSERT_EQ(array.size(), 2u);
     EXPECT_EQ(array[1].string(), "b");
+}
+
+TEST(AssociationStateTest, ExtensionStateIsMadeOnceAndFoundByItsKeyText) {
+    auto owner = rt::make<rt::Object>();
+    std::atomic<int> made{0};
+    auto make = [&] {
+        ++made;
+        return rt::make<rt::Object>();
+    };
+    // Many threads asking for the first time still share one object.
+    std::vector<std::thread> threads;
+    std::vector<rt::Ref<rt::Object>> seen(8);
+    for (std::size_t t = 0; t < seen.size(); ++t)
+        threads.emplace_back([&, t] { seen[t] = associatedObjectOrMake<rt::Object>(*owner, "__state", make); });
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(made.load(), 1);
+    for (const auto& s : seen) EXPECT_EQ(s, seen[0]);
+
+    std::string rebuilt = std::string("__") + "state";
+    EXPECT_EQ(associatedObjectForKey(*owner, rebuilt).as<rt::Object>(), seen[0]);
+    EXPECT_EQ(associatedObjectOrMake<rt::Object>(*owner, rebuilt, make), seen[0]);
+    EXPECT_EQ(made.load(), 1);
 }
 
 }  // namespace

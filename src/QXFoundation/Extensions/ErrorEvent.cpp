@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include <QXFoundation/Listening/IListenable.h>
+#include <QXFoundation/ObjectAssociation/ObjectAssociation.h>
 #include <rt/Value.h>
 
 namespace zid {
@@ -31,10 +32,8 @@ std::string errorSourceKey(const rt::Object* source) {
 }
 
 rt::Ref<ErrorHandlerTable> errorHandlers(rt::Object& receiver) {
-    if (auto table = receiver.associatedObject(TableAssociationKey).as<ErrorHandlerTable>()) return table;
-    auto table = rt::make<ErrorHandlerTable>();
-    receiver.setAssociatedObject(rt::Value(table), TableAssociationKey);
-    return table;
+    return associatedObjectOrMake<ErrorHandlerTable>(receiver, TableAssociationKey,
+                                                     [] { return rt::make<ErrorHandlerTable>(); });
 }
 
 rt::Ref<BlockDisposable> addErrorHandler(rt::Object& receiver,

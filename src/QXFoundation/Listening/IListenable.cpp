@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include <QXFoundation/Listening/ListenerTable.h>
+#include <QXFoundation/ObjectAssociation/ObjectAssociation.h>
 #include <rt/Protocol.h>
 #include <rt/Value.h>
 
@@ -29,15 +30,10 @@ const bool objectChangeDescribed = [] {
 }
 
 rt::Ref<ListenerProxy> listenerProxyFor(const rt::Object& listener) {
-    auto& object = const_cast<rt::Object&>(listener);  // the proxy is not part of the listener's state
-    if (auto proxy = object.associatedObject(ProxyKey).as<ListenerProxy>()) return proxy;
     // One proxy per listener, also when two threads register it at the same moment.
-    static std::mutex creation;
-    std::lock_guard lock(creation);
-    if (auto proxy = object.associatedObject(ProxyKey).as<ListenerProxy>()) return proxy;
-    auto proxy = ListenerProxy::proxyWithTarget(object.self());
-    object.setAssociatedObject(rt::Value(proxy), ProxyKey);
-    return proxy;
+    return associatedObjectOrMake<ListenerProxy>(listener, ProxyKey, [&] {
+        return ListenerProxy::proxyWithTarget(const_cast<rt::Object&>(listener).self());
+    });
 }
 
 void addListener(const rt::Object& notifier, const rt::Ref<rt::Object>& listener) {

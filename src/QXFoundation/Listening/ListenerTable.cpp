@@ -2,20 +2,12 @@
 
 #include <algorithm>
 
-#include <rt/Value.h>
+#include <QXFoundation/ObjectAssociation/ObjectAssociation.h>
 
 namespace zid {
 
 rt::Ref<ListenerTable> ListenerTable::of(const rt::Object& notifier) {
-    auto& object = const_cast<rt::Object&>(notifier);  // the table is not part of the notifier's state
-    if (auto table = object.associatedObject(AssociationKey).as<ListenerTable>()) return table;
-    // Made once even when two threads ask at the same moment.
-    static std::mutex creation;
-    std::lock_guard lock(creation);
-    if (auto table = object.associatedObject(AssociationKey).as<ListenerTable>()) return table;
-    auto table = rt::make<ListenerTable>();
-    object.setAssociatedObject(rt::Value(table), AssociationKey);
-    return table;
+    return associatedObjectOrMake<ListenerTable>(notifier, AssociationKey, [] { return rt::make<ListenerTable>(); });
 }
 
 void ListenerTable::prune() {
