@@ -49,7 +49,8 @@ public:
         schedule();
     }
 
-    // Called on the first "isFinished" announcement of an operation of this queue.
+    // Called on the first "isFinished" announcement of an operation of this queue, or
+    // when its start() failed.
     void ended(Operation& operation) {
         rt::Ref<Operation> keep;  // released outside the lock
         {
@@ -120,6 +121,10 @@ public:
             } catch (...) {
                 // Rethrown on the main loop's turn, where the host sees it.
                 RunLoop::main()->post([failure = std::current_exception()] { std::rethrow_exception(failure); });
+                // An operation broken before announcing its end would hold its slot (and
+                // keep the queue from ever becoming idle): it leaves the queue now. An end
+                // it still announces later finds it gone.
+                if (!operation->hasFinishedAnnouncement()) ended(*operation);
             }
             operation.reset();
             lock.lock();

@@ -202,9 +202,12 @@ TEST(Operations, AnOperationCannotBeAddedTwice) {
     EXPECT_EQ(other->operationCount(), 0u);
 }
 
-TEST(Operations, AnExceptionFromStartIsRethrownOnTheMainLoop) {
+TEST(Operations, AnExceptionFromStartIsRethrownOnTheMainLoopAndFreesTheSlot) {
     auto queue = rt::make<fnd::OperationQueue>();
+    queue->setMaxConcurrentOperationCount(1);
     queue->addOperation(rt::make<BlockOperation>([] { throw std::runtime_error("broken body"); }));
+    std::atomic<bool> nextRan{false};
+    queue->addOperation(rt::make<BlockOperation>([&] { nextRan = true; }));
     auto loop = fnd::RunLoop::main();
     bool thrown = false;
     auto deadline = std::chrono::steady_clock::now() + 2s;
@@ -216,6 +219,8 @@ TEST(Operations, AnExceptionFromStartIsRethrownOnTheMainLoop) {
         }
     }
     EXPECT_TRUE(thrown);
+    EXPECT_TRUE(eventually([&] { return nextRan.load() && queue->operationCount() == 0; }));
+    EXPECT_EQ(queue->runningCount(), 0u);
 }
 
 TEST(Operations, AnOperationMayReleaseTheLastReferenceToItsQueueOnTheWorker) {
