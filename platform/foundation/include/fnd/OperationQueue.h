@@ -13,6 +13,8 @@
 //
 // An exception escaping an operation's start() is handed to the main run loop, where
 // it is rethrown from the loop's turn: a broken operation is never silently dropped.
+// Unless it announced its end first, such an operation leaves the queue and frees its
+// slot at once.
 
 #include <cstddef>
 #include <memory>
