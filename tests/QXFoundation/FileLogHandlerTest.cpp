@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -126,13 +127,17 @@ TEST_F(FileLogHandlerTest, ConcurrentRecordsAndACloseLeaveOnlyWholeLines) {
     ASSERT_TRUE(handler);
     handler->setLevel(5);
     std::vector<std::thread> threads;
+    std::atomic<int> written{0};
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
-            for (int i = 0; i < 300; ++i) handler->handleLogRecord(record(5, std::string(100, char('a' + t))));
+            for (int i = 0; i < 300; ++i) {
+                handler->handleLogRecord(record(5, std::string(100, char('a' + t))));
+                ++written;
+            }
         });
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    handler->close();  // while the writers may still run
+    while (written < 20) std::this_thread::yield();
+    handler->close();  // while the writers still run
     for (auto& t : threads) t.join();
     std::istringstream lines(contents(dir_ + "/threads.log"));
     std::string line;
