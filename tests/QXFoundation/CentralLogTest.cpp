@@ -199,6 +199,18 @@ TEST_F(CentralLogTest, AFlushAskedForWhileABatchIsOnItsWayStillHappens) {
     EXPECT_EQ(postCount(), 2u);
 }
 
+TEST_F(CentralLogTest, AHandlerReleasedWhileItsQueueWorksEndsCleanly) {
+    // The queue's blocks may hold the handler's state last; releasing the handler at
+    // that moment must neither destroy the queue from its own thread nor wait for ever.
+    for (int i = 0; i < 50; ++i) {
+        auto handler = rt::make<QXCentralLoggerHandler>("ztest");
+        handler->setLevel(5);
+        for (int k = 0; k < 3; ++k) handler->handleLogRecord(record("going"));
+        handler.reset();
+    }
+    settle();
+}
+
 TEST_F(CentralLogTest, AtLevelZeroNothingIsEverSent) {
     auto handler = rt::make<QXCentralLoggerHandler>("ztest");
     handler->handleLogRecord(record("ignored", 1));

@@ -55,9 +55,11 @@ net::HttpRequest batchRequest(const std::string& url, const std::string& body) {
 }  // namespace
 
 /// Everything the handler's queue works on. Timers, observers and requests reach it
-/// weakly, so none of them keeps a released handler's state alive for long.
+/// weakly, so none of them keeps a released handler's state alive for long. The queue
+/// belongs to the handler, not to the state: the state's last reference may go in a
+/// block on the queue's own thread, and a queue must not be destroyed from there.
 struct QXCentralLoggerHandler::State : std::enable_shared_from_this<QXCentralLoggerHandler::State> {
-    rt::Ref<fnd::Queue> queue;
+    rt::Weak<fnd::Queue> queue;
     // Touched on the queue only.
     std::string url;
     std::string uuid;
@@ -74,8 +76,10 @@ struct QXCentralLoggerHandler::State : std::enable_shared_from_this<QXCentralLog
     }
 
     void scheduleFlush() {
+        auto target = queue.lock();
+        if (!target) return;  // the handler is going away
         auto self = shared_from_this();
-        queue->async([self] { self->bgFlush(); });
+        target->async([self] { self->bgFlush(); });
     }
 
     void bgFlush() {
@@ -126,10 +130,11 @@ struct QXCentralLoggerHandler::State : std::enable_shared_from_this<QXCentralLog
 QXCentralLoggerHandler::QXCentralLoggerHandler(std::string tag)
     : uuid_(genUUID()), tag_(std::move(tag)), state_(std::make_shared<State>()) {
     url_ = rt::format("https://%@/%@/", kCentralLoggerServerURL, tag_);
-    state_->queue = fnd::Queue::serial("central logger queue");
+    queue_ = fnd::Queue::serial("central logger queue");
     // Wait until the queue's loop runs: a queue released before its loop started
     // would miss the stop request and never end.
-    state_->queue->sync([] {});
+    queue_->sync([] {});
+    state_->queue = queue_;
     state_->url = url_;
     state_->uuid = uuid_;
 
@@ -174,7 +179,7 @@ std::string QXCentralLoggerHandler::genUUID() {
 void QXCentralLoggerHandler::handleLogRecord(const rt::Ref<QXLogRecord>& record) {
     if (!record || !acceptsLogRecord(*record)) return;
     std::weak_ptr<State> weak = state_;
-    state_->queue->async([weak, record] {
+    queue_->async([weak, record] {
         if (auto state = weak.lock()) state->records.push_back(record);
     });
 }
@@ -185,7 +190,7 @@ void QXCentralLoggerHandler::appDeactivates() { flush(); }
 
 void QXCentralLoggerHandler::bgFlush() {
     auto state = state_;
-    state->queue->sync([state] { state->bgFlush(); });
+    queue_->sync([state] { state->bgFlush(); });
 }
 
 void QXCentralLoggerHandler::sendLogData(const std::string& data) {
@@ -199,42 +204,42 @@ nlohmann::json QXCentralLoggerHandler::dictionaryFromLogRecord(const QXLogRecord
 void QXCentralLoggerHandler::setUuid(std::string uuid) {
     uuid_ = std::move(uuid);
     auto state = state_;
-    state->queue->async([state, uuid = uuid_] { state->uuid = uuid; });
+    queue_->async([state, uuid = uuid_] { state->uuid = uuid; });
 }
 
 void QXCentralLoggerHandler::setUrl(std::string url) {
     url_ = std::move(url);
     auto state = state_;
-    state->queue->async([state, url = url_] { state->url = url; });
+    queue_->async([state, url = url_] { state->url = url; });
 }
 
 std::vector<rt::Ref<QXLogRecord>> QXCentralLoggerHandler::logRecords() const {
     std::vector<rt::Ref<QXLogRecord>> copy;
     auto state = state_;
-    state->queue->sync([&] { copy = state->records; });
+    queue_->sync([&] { copy = state->records; });
     return copy;
 }
 
-rt::Ref<fnd::Queue> QXCentralLoggerHandler::dispatchQueue() const { return state_->queue; }
+rt::Ref<fnd::Queue> QXCentralLoggerHandler::dispatchQueue() const { return queue_; }
 
 std::size_t QXCentralLoggerHandler::unsentRecordCount() const {
     std::size_t count = 0;
     auto state = state_;
-    state->queue->sync([&] { count = state->unsent.size(); });
+    queue_->sync([&] { count = state->unsent.size(); });
     return count;
 }
 
 std::size_t QXCentralLoggerHandler::droppedRecordCount() const {
     std::size_t count = 0;
     auto state = state_;
-    state->queue->sync([&] { count = state->dropped; });
+    queue_->sync([&] { count = state->dropped; });
     return count;
 }
 
 bool QXCentralLoggerHandler::isSending() const {
     bool sending = false;
     auto state = state_;
-    state->queue->sync([&] { sending = state->sending; });
+    queue_->sync([&] { sending = state->sending; });
     return sending;
 }
 

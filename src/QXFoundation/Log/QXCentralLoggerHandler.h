@@ -89,6 +89,7 @@ private:
     std::string uuid_;
     std::string tag_;
     std::string url_;
+    rt::Ref<fnd::Queue> queue_;     // released after state_: the queue finishes its blocks first
     std::shared_ptr<State> state_;
     rt::Ref<fnd::Timer> timer_;
     rt::Ref<fnd::NotificationObserver> observer_;
