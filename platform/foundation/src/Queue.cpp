@@ -22,13 +22,14 @@ rt::Ref<Queue> Queue::serial(std::string label) {
     auto future = made.get_future();
     auto queue = rt::make<Queue>(std::move(label), nullptr, false);
     Queue* raw = queue.get();
-    queue->thread_ = std::thread([raw, &made] {
+    // The thread shares the quit flag and its loop, not the queue: the queue may be
+    // released before the thread enters its loop, or from one of its own blocks.
+    auto quit = queue->quit_;
+    queue->thread_ = std::thread([raw, quit, &made] {
         currentQueue = raw;
         auto loop = RunLoop::current();
         made.set_value(loop);
-        // The queue may be released before this thread gets here: a flag rather than
-        // RunLoop::stop, which only ends a run that has already begun.
-        while (!raw->quit_.load(std::memory_order_acquire)) loop->runOnce(3600);
+        while (!quit->load(std::memory_order_acquire)) loop->runOnce(3600);
         currentQueue = nullptr;
     });
     queue->loop_ = future.get();
@@ -37,10 +38,15 @@ rt::Ref<Queue> Queue::serial(std::string label) {
 
 Queue::~Queue() {
     if (thread_.joinable()) {
-        quit_.store(true, std::memory_order_release);
+        quit_->store(true, std::memory_order_release);
         loop_->wakeUp();
-        if (thread_.get_id() == std::this_thread::get_id()) thread_.detach();
-        else thread_.join();
+        if (thread_.get_id() == std::this_thread::get_id()) {
+            // Released from one of its own blocks: the thread ends after this turn.
+            currentQueue = nullptr;
+            thread_.detach();
+        } else {
+            thread_.join();
+        }
     }
 }
 

@@ -181,3 +181,22 @@ TEST(QueueTest, QueueReleasedRightAfterCreationShutsDown) {
     SUCCEED();
 }
 }  // namespace
+
+namespace {
+TEST(QueueTest, QueueReleasedFromItsOwnBlockEndsItsThreadCleanly) {
+    std::atomic<bool> released{false};
+    {
+        auto queue = fnd::Queue::serial("self.releasing");
+        auto* holder = new rt::Ref<fnd::Queue>(queue);
+        queue.reset();
+        (*holder)->async([holder, &released] {
+            delete holder;  // the last reference goes inside the queue's own block
+            EXPECT_EQ(fnd::Queue::current(), nullptr);
+            released = true;
+        });
+    }
+    for (int i = 0; i < 500 && !released; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_TRUE(released.load());
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the detached thread leaves its loop
+}
+}  // namespace

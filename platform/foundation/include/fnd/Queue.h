@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -47,7 +48,7 @@ private:
     rt::Ref<RunLoop> loop_;
     bool isMain_;
     std::thread thread_;
-    std::atomic<bool> quit_{false};
+    std::shared_ptr<std::atomic<bool>> quit_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 }  // namespace fnd
