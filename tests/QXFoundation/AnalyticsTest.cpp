@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include <QXFoundation/Analytics/AnalyticsClient.h>
@@ -134,6 +135,24 @@ TEST(AnalyticsEventTest, SetParamMakesTheDictionaryAndNilRemoves) {
     event->setParam(rt::Value(), "count");
     EXPECT_EQ(event->params()->size(), 1u);
     EXPECT_EQ(event->params()->get("name").string(), "x");
+}
+
+TEST(AnalyticsClientTest, ALockReportedWhileTheProcessExitsIsStillPosted) {
+    // An exit handler registered before the analytics state is first used runs after
+    // the process's static objects are gone; the shared client and the preallocated
+    // events must still be there. Checked in a fresh process, where this is the first use.
+    const auto style = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            (void)fnd::NotificationCenter::defaultCenter();  // the centre itself is not under test
+            std::atexit([] { std::_Exit(AnalyticsClient::reportEvent(AnalyticsEvent::EventGeoLock()) == 1 ? 0 : 3); });
+            AnalyticsClient::setup();
+            (void)AnalyticsEvent::EventGeoLock();
+            std::exit(2);
+        },
+        ::testing::ExitedWithCode(0), "");
+    GTEST_FLAG_SET(death_test_style, style);
 }
 
 }  // namespace

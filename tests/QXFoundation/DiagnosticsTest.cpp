@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -134,13 +135,13 @@ TEST(DiagnosticsRecorders, RegistrationDuringAWalkDoesNotDisturbIt) {
 
 // Equal by name; comparing it records through the Diagnostics it is offered to.
 struct NamedRecorder : DiagnosticRecorder {
-    NamedRecorder(rt::Ref<Diagnostics> d, std::string name) : diagnostics(std::move(d)), name(std::move(name)) {}
+    NamedRecorder(const rt::Ref<Diagnostics>& d, std::string name) : diagnostics(d), name(std::move(name)) {}
     bool isEqual(const rt::Object& other) const override {
-        diagnostics->doRecordLog("comparing " + name);
+        if (auto d = diagnostics.lock()) d->doRecordLog("comparing " + name);
         auto* named = dynamic_cast<const NamedRecorder*>(&other);
         return named && named->name == name;
     }
-    rt::Ref<Diagnostics> diagnostics;
+    rt::Weak<Diagnostics> diagnostics;  // Diagnostics holds its recorders
     std::string name;
 };
 
@@ -186,6 +187,22 @@ TEST(DiagnosticsShared, StaticInterfaceReachesTheSharedInstance) {
     Diagnostics::recordLog("ignored by a user-only recorder");
     EXPECT_EQ(users->ids, (std::vector<std::string>{"shared-user"}));
     EXPECT_EQ(log.messages(), (std::vector<std::string>{"UserID = shared-user", "ignored by a user-only recorder"}));
+}
+
+TEST(DiagnosticsShared, EventsDuringProcessExitStillReachTheLogger) {
+    // An exit handler registered before the shared instance is first used runs after
+    // the process's static objects are gone; it must still find Diagnostics and the
+    // logger. Checked in a fresh process, where this is the first use.
+    const auto style = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::atexit([] { Diagnostics::recordLog("%s", "late event"); });
+            Diagnostics::recordLog("%s", "first event");
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    GTEST_FLAG_SET(death_test_style, style);
 }
 
 }  // namespace

@@ -116,10 +116,10 @@ TEST(LogCoreTest, RegistrationMayRaceWithLoggingFromOtherThreads) {
 // handler that traces its own comparisons would.
 class NamedHandler : public CapturingHandler {
 public:
-    NamedHandler(rt::Ref<QXLogger> logger, std::string name)
-        : CapturingHandler(nullptr, 6), logger(std::move(logger)), name(std::move(name)) {}
+    NamedHandler(const rt::Ref<QXLogger>& logger, std::string name)
+        : CapturingHandler(nullptr, 6), logger(logger), name(std::move(name)) {}
     bool isEqual(const rt::Object& other) const override {
-        logger->logRecord(record(6, "comparing " + name));
+        if (auto l = logger.lock()) l->logRecord(record(6, "comparing " + name));
         auto* named = dynamic_cast<const NamedHandler*>(&other);
         return named && named->name == name;
     }
@@ -128,7 +128,7 @@ public:
         CapturingHandler::handleLogRecord(r);
     }
     std::mutex mutex;
-    rt::Ref<QXLogger> logger;
+    rt::Weak<QXLogger> logger;  // the logger holds its handlers
     std::string name;
 };
 

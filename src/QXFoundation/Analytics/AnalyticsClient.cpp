@@ -7,20 +7,29 @@
 namespace zid {
 
 namespace {
-std::mutex sharedMutex;
-rt::Ref<AnalyticsClient> sharedClient;
+// Never released: a report may still come while the process exits.
+struct Shared {
+    std::mutex mutex;
+    rt::Ref<AnalyticsClient> client;
+};
+Shared& shared() {
+    static auto* instance = new Shared();
+    return *instance;
+}
 }  // namespace
 
 std::string AnalyticsClient::analyticsName() { return "AnalyticsEvent"; }
 
 void AnalyticsClient::setup() {
-    std::lock_guard lock(sharedMutex);
-    if (!sharedClient) sharedClient = rt::make<AnalyticsClient>();
+    auto& s = shared();
+    std::lock_guard lock(s.mutex);
+    if (!s.client) s.client = rt::make<AnalyticsClient>();
 }
 
 rt::Ref<AnalyticsClient> AnalyticsClient::instance() {
-    std::lock_guard lock(sharedMutex);
-    return sharedClient;
+    auto& s = shared();
+    std::lock_guard lock(s.mutex);
+    return s.client;
 }
 
 std::uint32_t AnalyticsClient::reportEvent(const rt::Ref<AnalyticsEvent>& event) {

@@ -31,13 +31,14 @@ void AnalyticsEvent::setParam(const rt::Value& value, const std::string& key) {
 }
 
 const std::vector<rt::Ref<AnalyticsEvent>>& AnalyticsEvent::analyticsEventObjects() {
-    static const std::vector<rt::Ref<AnalyticsEvent>> table = [] {
-        std::vector<rt::Ref<AnalyticsEvent>> events;
-        events.reserve(TypeCount);
-        for (std::uint64_t type = 0; type < TypeCount; ++type) events.push_back(rt::make<AnalyticsEvent>(type));
+    // Never released: events may still be reported while the process exits.
+    static const auto* table = [] {
+        auto* events = new std::vector<rt::Ref<AnalyticsEvent>>();
+        events->reserve(TypeCount);
+        for (std::uint64_t type = 0; type < TypeCount; ++type) events->push_back(rt::make<AnalyticsEvent>(type));
         return events;
     }();
-    return table;
+    return *table;
 }
 
 rt::Ref<AnalyticsEvent> AnalyticsEvent::withErrorCode(std::uint64_t type, std::int32_t errorCode) {

@@ -7,8 +7,10 @@
 namespace zid {
 
 rt::Ref<Diagnostics> Diagnostics::sharedDiagnostics() {
-    static rt::Ref<Diagnostics> shared = rt::make<Diagnostics>();
-    return shared;
+    // Never released, like the logger: events may still come while the process exits
+    // (from exit handlers or threads still running) after static objects are gone.
+    static rt::Ref<Diagnostics>* shared = new rt::Ref<Diagnostics>(rt::make<Diagnostics>());
+    return *shared;
 }
 
 void Diagnostics::doRegisterDiagnosticRecorder(const rt::Ref<DiagnosticRecorder>& recorder) {
