@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <QXFoundation/Lists/ArrayList.h>
 #include <rt/Exception.h>
 #include <rt/KVC.h>
@@ -152,6 +154,34 @@ TEST_F(ArrayListTest, ListInsideAListReportsAChangeWhenTheInnerBatchCloses) {
     EXPECT_EQ(rec->calls.size(), 3u);
     EXPECT_EQ(rec->calls[1].rfind("change", 0), 0u);
     EXPECT_NE(rec->calls[1].find("at 1"), std::string::npos);
+}
+
+// Counts batches and keeps the change calls.
+class BatchCounter : public rt::Object, public IListListener {
+public:
+    void listDidChangeContent(IList&) override { ++batches; }
+    void listDidChangeItem(IList&, const rt::Value& item, std::uint64_t index) override {
+        changes.push_back(rt::format("change %@ at %llu", item, index));
+    }
+    int batches = 0;
+    std::vector<std::string> changes;
+};
+
+TEST(ArrayListScaleTest, ABatchCostsWhatItTouchesNotTheWholeList) {
+    // Filling and emptying a long list one item at a time: each batch touches one
+    // position. Were every batch to cost the whole list, this would take many seconds.
+    constexpr int kItems = 20000;
+    auto list = MutableArrayList::emptyList();
+    auto counter = rt::make<BatchCounter>();
+    addListener(*list, counter);
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kItems; ++i) list->addObject(i);
+    list->objectDidChangeAtIndex(kItems / 2);
+    for (int i = 0; i < kItems; ++i) list->removeObjectAtIndex(list->count() - 1);
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(elapsed, std::chrono::seconds(3));
+    EXPECT_EQ(counter->batches, 2 * kItems + 1);
+    EXPECT_EQ(counter->changes, (std::vector<std::string>{rt::format("change %d at %d", kItems / 2, kItems / 2)}));
 }
 
 TEST_F(ArrayListTest, IndexKeys) {

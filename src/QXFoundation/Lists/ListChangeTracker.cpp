@@ -8,30 +8,17 @@
 namespace zid {
 
 void ListChangeTracker::beginTracking(std::uint64_t count) {
-    openBatch(count);
+    openBatch();
     countGiven_ = true;
+    count_ = static_cast<std::int64_t>(count);
 }
 
 void ListChangeTracker::beginTracking() {
-    openBatch(0);
+    openBatch();
     countGiven_ = false;
 }
 
-bool ListChangeTracker::inShadow(std::int64_t index) {
-    if (index < 0) return false;
-    // Positions past the ones seen so far hold items of before the batch, in order. A
-    // position far beyond any list the shadow could hold is a caller's error, ignored
-    // like any other position outside the list.
-    constexpr std::int64_t kMostPositions = std::int64_t{1} << 24;
-    if (!countGiven_ && index < kMostPositions)
-        while (static_cast<std::uint64_t>(index) >= current_.size()) {
-            entries_.push_back(ShadowEntry{originals_++, rt::Value()});
-            current_.push_back(static_cast<std::uint32_t>(entries_.size() - 1));
-        }
-    return static_cast<std::uint64_t>(index) < current_.size();
-}
-
-void ListChangeTracker::openBatch(std::uint64_t count) {
+void ListChangeTracker::openBatch() {
     tracking_ = true;
     inserts_.clear();
     deletions_.clear();
@@ -39,15 +26,42 @@ void ListChangeTracker::openBatch(std::uint64_t count) {
     changes_.clear();
     entries_.clear();
     changed_.clear();
-    current_.clear();
+    window_.clear();
+    base_ = suffixOld_ = count_ = 0;
     sequence_ = 0;
-    entries_.reserve(count);
-    current_.reserve(count);
-    for (std::uint64_t i = 0; i < count; ++i) {
-        entries_.push_back(ShadowEntry{static_cast<std::int64_t>(i), rt::Value()});
-        current_.push_back(static_cast<std::uint32_t>(i));
+}
+
+std::int64_t ListChangeTracker::currentCount() const {
+    // Without a count, positions past the ones seen hold items of before the batch; a
+    // position far beyond any list the shadow could hold is a caller's error, ignored
+    // like any other position outside the list.
+    constexpr std::int64_t kMostPositions = std::int64_t{1} << 24;
+    if (!countGiven_) return kMostPositions;
+    return base_ + static_cast<std::int64_t>(window_.size()) + (count_ - suffixOld_);
+}
+
+void ListChangeTracker::spanWindow(std::int64_t first, std::int64_t end) {
+    if (window_.empty() && base_ == suffixOld_) base_ = suffixOld_ = first;  // nothing moved yet
+    if (first < base_) {
+        std::vector<std::uint32_t> front;
+        front.reserve(static_cast<std::size_t>(base_ - first));
+        for (std::int64_t old = first; old < base_; ++old) {
+            entries_.push_back(ShadowEntry{old, rt::Value()});
+            front.push_back(static_cast<std::uint32_t>(entries_.size() - 1));
+        }
+        window_.insert(window_.begin(), front.begin(), front.end());
+        base_ = first;
     }
-    originals_ = static_cast<std::int64_t>(count);
+    while (base_ + static_cast<std::int64_t>(window_.size()) < end) {
+        entries_.push_back(ShadowEntry{suffixOld_++, rt::Value()});
+        window_.push_back(static_cast<std::uint32_t>(entries_.size() - 1));
+    }
+}
+
+bool ListChangeTracker::holdPosition(std::int64_t index) {
+    if (index < 0 || index >= currentCount()) return false;
+    spanWindow(index, index + 1);
+    return true;
 }
 
 void ListChangeTracker::reset() {
@@ -57,9 +71,7 @@ void ListChangeTracker::reset() {
     moves_.clear();
     changes_.clear();
     entries_.clear();
-    entries_.shrink_to_fit();
-    current_.clear();
-    current_.shrink_to_fit();
+    window_.clear();
     changed_.clear();
 }
 
@@ -92,15 +104,17 @@ bool ListChangeTracker::isNewElementAt(std::int64_t index) const {
 // ---- the batch on the shadow -------------------------------------------------------------
 
 void ListChangeTracker::trackInserAt(std::int64_t index, const rt::Value& object) {
-    if (!tracking_ || index < 0 || (index > 0 && !inShadow(index - 1))) return;
+    if (!tracking_ || index < 0 || index > currentCount()) return;
+    spanWindow(index, index);
     entries_.push_back(ShadowEntry{-1, object, ++sequence_});
-    current_.insert(current_.begin() + index, static_cast<std::uint32_t>(entries_.size() - 1));
+    window_.insert(window_.begin() + (index - base_), static_cast<std::uint32_t>(entries_.size() - 1));
 }
 
 void ListChangeTracker::trackDeletionFrom(std::int64_t index, const rt::Value& object) {
-    if (!tracking_ || !inShadow(index)) return;
-    auto id = current_[static_cast<std::size_t>(index)];
-    current_.erase(current_.begin() + index);
+    if (!tracking_ || !holdPosition(index)) return;
+    auto at = window_.begin() + (index - base_);
+    auto id = *at;
+    window_.erase(at);
     auto& entry = entries_[id];
     entry.alive = false;
     // An item inserted and removed in one batch leaves no trace; one that was there
@@ -109,18 +123,19 @@ void ListChangeTracker::trackDeletionFrom(std::int64_t index, const rt::Value& o
 }
 
 void ListChangeTracker::trackMoveFrom(std::int64_t from, std::int64_t to, const rt::Value& object) {
-    if (!tracking_ || !inShadow(from) || !inShadow(to) || from == to) return;
-    auto id = current_[static_cast<std::size_t>(from)];
-    current_.erase(current_.begin() + from);
-    current_.insert(current_.begin() + to, id);
+    if (!tracking_ || from == to || !holdPosition(from) || !holdPosition(to)) return;
+    auto at = window_.begin() + (from - base_);
+    auto id = *at;
+    window_.erase(at);
+    window_.insert(window_.begin() + (to - base_), id);
     auto& entry = entries_[id];
     if (entry.object.isNil()) entry.object = object;
     if (entry.oldIndex >= 0 && entry.movedAt == 0) entry.movedAt = ++sequence_;
 }
 
 void ListChangeTracker::trackChangeAt(std::int64_t index, const rt::Value& object) {
-    if (!tracking_ || !inShadow(index)) return;
-    auto id = current_[static_cast<std::size_t>(index)];
+    if (!tracking_ || !holdPosition(index)) return;
+    auto id = window_[static_cast<std::size_t>(index - base_)];
     auto& entry = entries_[id];
     if (entry.oldIndex < 0) return;  // a new item is reported only as inserted
     if (entry.object.isNil()) entry.object = object;
@@ -131,27 +146,29 @@ void ListChangeTracker::endTracking() {
     if (!tracking_) return;
     constexpr std::int64_t kGone = -1;
     std::vector<std::int64_t> newIndex(entries_.size(), kGone);
-    for (std::size_t i = 0; i < current_.size(); ++i) newIndex[current_[i]] = static_cast<std::int64_t>(i);
+    for (std::size_t i = 0; i < window_.size(); ++i) newIndex[window_[i]] = base_ + static_cast<std::int64_t>(i);
 
     // Items that were there before and are neither moved nor changed keep their order
     // relative to each other. A moved item that ended where it began needs no move when
     // that order stays intact around it: every such item before it in the new order
     // stood before it in the old order, and every one after it after.
-    std::vector<std::int64_t> prefixMax(current_.size() + 1, std::numeric_limits<std::int64_t>::min());
-    std::vector<std::int64_t> suffixMin(current_.size() + 1, std::numeric_limits<std::int64_t>::max());
-    for (std::size_t i = 0; i < current_.size(); ++i) {
-        const auto& e = entries_[current_[i]];
+    // Only the window matters: items before it and after it are untouched, and stood
+    // before (after) every item of the window.
+    std::vector<std::int64_t> prefixMax(window_.size() + 1, std::numeric_limits<std::int64_t>::min());
+    std::vector<std::int64_t> suffixMin(window_.size() + 1, std::numeric_limits<std::int64_t>::max());
+    for (std::size_t i = 0; i < window_.size(); ++i) {
+        const auto& e = entries_[window_[i]];
         bool still = e.oldIndex >= 0 && e.movedAt == 0;
         prefixMax[i + 1] = std::max(prefixMax[i], still ? e.oldIndex : prefixMax[i]);
     }
-    for (std::size_t i = current_.size(); i-- > 0;) {
-        const auto& e = entries_[current_[i]];
+    for (std::size_t i = window_.size(); i-- > 0;) {
+        const auto& e = entries_[window_[i]];
         bool still = e.oldIndex >= 0 && e.movedAt == 0;
         suffixMin[i] = std::min(suffixMin[i + 1], still ? e.oldIndex : suffixMin[i + 1]);
     }
     auto movedInPlace = [&](std::uint32_t id) {
         const auto& e = entries_[id];
-        auto p = static_cast<std::size_t>(newIndex[id]);
+        auto p = static_cast<std::size_t>(newIndex[id] - base_);
         return newIndex[id] == e.oldIndex && prefixMax[p] < e.oldIndex && suffixMin[p + 1] > e.oldIndex;
     };
 

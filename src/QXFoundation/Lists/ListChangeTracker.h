@@ -5,16 +5,17 @@
 // Calling order for a batch: beginTracking, a track call right after each mutation,
 // endTracking, reportChangesForList, reset. While idle, every call is ignored.
 //
-// The tracker follows the batch on a shadow of the list: one entry per position, each
-// knowing where its item stood before the batch (or that it is new). endTracking reads
+// The tracker follows the batch on a shadow of the list: one entry per position of the
+// span the batch touched, each knowing where its item stood before the batch (or that
+// it is new); a batch costs in proportion to that span, not to the list. endTracking reads
 // the description off the shadow, so every reported batch replays exactly: removing the
 // deletions and move sources at their old positions and placing the inserts and move
 // destinations at their new positions turns the old contents into the new ones, whatever
 // the sequence of mutations (duplicates, moves of moved items, changes of moved items).
 //
-// Lists that derive their batch from another list's (the filtered list) append records
-// to the four arrays directly and use only reportChangesForList; the record helpers
-// (shiftNewIndexesWith, oldIndexFromNewIndex, isNewElementAt) serve them.
+// Code that works out a batch by other means may append records to the four arrays
+// directly and use only reportChangesForList; the record helpers (shiftNewIndexesWith,
+// oldIndexFromNewIndex, isNewElementAt) work on those records.
 
 #include <cstdint>
 #include <optional>
@@ -71,16 +72,26 @@ private:
         std::uint64_t movedAt = 0;     // order of the first move call; 0 = never moved
         bool alive = true;
     };
-    // Whether the shadow holds a position (growing it first when the count is open).
-    bool inShadow(std::int64_t index);
-    void openBatch(std::uint64_t count);
+    void openBatch();
+    // Positions the list has now (bounded when the count was not given).
+    std::int64_t currentCount() const;
+    // Makes the window reach from position first to end (end itself excluded).
+    void spanWindow(std::int64_t first, std::int64_t end);
+    // Whether the list has the position now; the window then holds it.
+    bool holdPosition(std::int64_t index);
 
     bool tracking_ = false;
     bool countGiven_ = true;
-    std::int64_t originals_ = 0;  // items of before the batch the shadow holds so far
     Records inserts_, deletions_, moves_, changes_;
+    // The shadow covers only the span of positions the batch touched (the window);
+    // items before it are untouched and stand where they stood, items after it are
+    // untouched and keep their order, the first of them being the item that stood at
+    // suffixOld_ before the batch.
     std::vector<ShadowEntry> entries_;
-    std::vector<std::uint32_t> current_;  // the list as it is now: entry ids by position
+    std::vector<std::uint32_t> window_;   // entry ids by position, from position base_
+    std::int64_t base_ = 0;
+    std::int64_t suffixOld_ = 0;
+    std::int64_t count_ = 0;              // the list's count when the batch opened
     std::vector<std::uint32_t> changed_;  // entry ids, one per change call, in call order
     std::uint64_t sequence_ = 0;
 };
