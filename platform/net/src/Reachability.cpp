@@ -97,7 +97,7 @@ Reachability::Status Reachability::classify(const std::string& name, unsigned li
     return Status::ReachableViaWiFi;
 }
 
-bool Reachability::start(rt::Ref<rt::Error>* error) {
+bool Reachability::start(rt::Ref<rt::Error>* error, rt::Ref<fnd::RunLoop> loop) {
     if (error) *error = nullptr;
     if (isRunning()) return true;
     monitorFd_ = openRouteSocket(RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV6_IFADDR | RTMGRP_IPV4_ROUTE |
@@ -118,7 +118,7 @@ bool Reachability::start(rt::Ref<rt::Error>* error) {
     refresh();  // the first reading is not a change
     handler_ = std::move(handler);
 
-    loop_ = fnd::RunLoop::current();
+    loop_ = loop ? std::move(loop) : fnd::RunLoop::current();
     rt::Weak<Reachability> weak = selfAs<Reachability>();
     source_ = loop_->addSource(monitorFd_, POLLIN, [weak](short) {
         if (auto self = weak.lock()) self->onReadable();

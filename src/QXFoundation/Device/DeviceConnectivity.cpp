@@ -6,6 +6,7 @@
 #include <QXFoundation/Threading/Dispatcher.h>
 #include <dev/TelephonyNetworkInfo.h>
 #include <fnd/NotificationCenter.h>
+#include <fnd/RunLoop.h>
 
 namespace zid {
 namespace {
@@ -34,7 +35,9 @@ rt::Ref<net::Reachability> reachability(const rt::Ref<dev::Device>& device) {
                 fnd::NotificationCenter::defaultCenter()->post(kReachabilityChangedNotification, self);
         });
         device->setAssociatedObject(rt::Value(made), kReachabilityKey);
-        started = made->start(&error);
+        // Watched on the main loop: the first caller may be a worker thread whose loop
+        // never runs, and the change notification is for the main thread anyway.
+        started = made->start(&error, fnd::RunLoop::main());
     }
     // Logged once the lock is released: log handlers may ask for the network status.
     if (!started) {

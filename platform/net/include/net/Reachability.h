@@ -29,7 +29,8 @@ public:
     /// Opens the netlink sockets (in the calling thread's network namespace), reads the
     /// status and starts watching. Answers false, with the error, when the sockets
     /// cannot be opened; the status then stays NotReachable.
-    bool start(rt::Ref<rt::Error>* error = nullptr);
+    /// Watches on the given loop (the calling thread's loop when none is given).
+    bool start(rt::Ref<rt::Error>* error = nullptr, rt::Ref<fnd::RunLoop> loop = nullptr);
     void stop();
     bool isRunning() const { return monitorFd_ >= 0; }
 
