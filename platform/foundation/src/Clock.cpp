@@ -15,8 +15,8 @@ TimeInterval RealClock::now() const {
 rt::Date RealClock::date() const { return rt::Date::now(); }
 
 rt::Ref<RealClock> RealClock::shared() {
-    static rt::Ref<RealClock> clock = rt::make<RealClock>();
-    return clock;
+    static rt::Ref<RealClock>* clock = new rt::Ref<RealClock>(rt::make<RealClock>());  // lives for the process
+    return *clock;
 }
 
 VirtualClock::VirtualClock(rt::Date start) : start_(start) {}

@@ -40,8 +40,9 @@ bool NotificationCenter::sameObject(const rt::Weak<rt::Object>& a, const rt::Wea
 }
 
 rt::Ref<NotificationCenter> NotificationCenter::defaultCenter() {
-    static rt::Ref<NotificationCenter> center = rt::make<NotificationCenter>();
-    return center;
+    // Never released: threads and exit handlers may still post while the process ends.
+    static rt::Ref<NotificationCenter>* center = new rt::Ref<NotificationCenter>(rt::make<NotificationCenter>());
+    return *center;
 }
 
 rt::Ref<NotificationObserver> NotificationCenter::addObserver(std::optional<std::string> name,

@@ -12,8 +12,8 @@ Queue::Queue(std::string label, rt::Ref<RunLoop> loop, bool isMain)
     : label_(std::move(label)), loop_(std::move(loop)), isMain_(isMain) {}
 
 rt::Ref<Queue> Queue::main() {
-    static rt::Ref<Queue> queue = rt::make<Queue>("main", RunLoop::main(), true);
-    return queue;
+    static rt::Ref<Queue>* queue = new rt::Ref<Queue>(rt::make<Queue>("main", RunLoop::main(), true));  // lives for the process
+    return *queue;
 }
 
 rt::Ref<Queue> Queue::serial(std::string label) {

@@ -31,12 +31,13 @@ RunLoop::~RunLoop() {
 }
 
 rt::Ref<RunLoop> RunLoop::main() {
-    static rt::Ref<RunLoop> loop = [] {
-        auto made = rt::make<RunLoop>();
+    // Never released: other threads may still post to it while the process ends.
+    static rt::Ref<RunLoop>* loop = [] {
+        auto* made = new rt::Ref<RunLoop>(rt::make<RunLoop>());
         mainThreadId.store(std::this_thread::get_id());
         return made;
     }();
-    return loop;
+    return *loop;
 }
 
 rt::Ref<RunLoop> RunLoop::current() {

@@ -390,8 +390,9 @@ HttpClient::HttpClient() : impl_(std::make_shared<Impl>()) { initCurlOnce(); }
 HttpClient::~HttpClient() { impl_->shutdown(); }
 
 rt::Ref<HttpClient> HttpClient::shared() {
-    static rt::Ref<HttpClient> client = rt::make<HttpClient>();
-    return client;
+    // Never released: requests may still finish on other threads while the process ends.
+    static rt::Ref<HttpClient>* client = new rt::Ref<HttpClient>(rt::make<HttpClient>());
+    return *client;
 }
 
 fnd::TimeInterval HttpClient::effectiveTimeout(const HttpRequest& request) const {
