@@ -13,6 +13,12 @@ namespace {
 // increase along the new order.
 std::vector<char> longestIncreasing(const std::vector<DerivedBatch::Entry>& after, const std::vector<std::size_t>& candidates) {
     std::vector<char> inRun(after.size(), 0);
+    // Most batches keep every anchored item in order: then all of them form the run.
+    if (std::is_sorted(candidates.begin(), candidates.end(),
+                       [&](std::size_t a, std::size_t b) { return after[a].oldPosition < after[b].oldPosition; })) {
+        for (auto c : candidates) inRun[c] = 1;
+        return inRun;
+    }
     std::vector<std::size_t> tails;                 // candidate index ending the best run of each length
     std::vector<std::ptrdiff_t> previous(candidates.size(), -1);
     for (std::size_t c = 0; c < candidates.size(); ++c) {

@@ -117,17 +117,23 @@ void FilteredList::listDidChangeContent(IList& list) {
 
 void FilteredList::commitSourceBatch() {
     const auto& entries = follower_.entries();
+    // The filtered position of every source position of before the batch, -1 where
+    // nothing was shown: one pass instead of a search per item.
+    std::vector<std::int64_t> shownAt(indexes_.empty() ? 0 : indexes_.indexes().back() + 1, -1);
+    std::int64_t rank = 0;
+    for (auto s : indexes_) shownAt[s] = rank++;
+    auto oldPosition = [&](std::int64_t origin) {
+        return origin >= 0 && static_cast<std::size_t>(origin) < shownAt.size() ? shownAt[static_cast<std::size_t>(origin)] : -1;
+    };
     std::vector<DerivedBatch::Removal> removals;
-    for (const auto& removed : follower_.removed()) {
-        auto origin = static_cast<std::uint64_t>(removed.origin);
-        if (indexes_.containsIndex(origin)) removals.push_back({filteredIndexFromSourceIndex(origin), removed.item});
-    }
+    for (const auto& removed : follower_.removed())
+        if (auto old = oldPosition(removed.origin); old >= 0) removals.push_back({static_cast<std::uint64_t>(old), removed.item});
     IndexSet next;
     std::vector<DerivedBatch::Entry> after;
     for (std::size_t s = 0; s < entries.size(); ++s) {
         const auto& e = entries[s];
-        bool wasIn = e.origin >= 0 && indexes_.containsIndex(static_cast<std::uint64_t>(e.origin));
-        std::int64_t old = wasIn ? static_cast<std::int64_t>(filteredIndexFromSourceIndex(static_cast<std::uint64_t>(e.origin))) : -1;
+        std::int64_t old = oldPosition(e.origin);
+        bool wasIn = old >= 0;
         bool in = wasIn;
         rt::Value item;
         if (e.origin < 0 || e.changed || e.moved) {

@@ -153,25 +153,32 @@ void SortedList::commitSourceBatch() {
         std::int64_t oldPosition;
         rt::Value item;
     };
+    // Items are read from the source only where a comparison needs them.
+    auto itemOf = [&](const Shown& shown) { return shown.item.isNil() ? sourceList_->objectAtIndex(shown.source) : shown.item; };
     // the surviving items in their old sorted order
     std::vector<Shown> survivors;
+    survivors.reserve(oldCount);
     std::vector<std::int64_t> oldPositionOfNew(entries.size(), -1);
     for (std::size_t d = 0; d < oldCount; ++d) {
         auto ns = newSource[indexOrder_[d]];
         if (ns < 0) continue;
         oldPositionOfNew[ns] = static_cast<std::int64_t>(d);
-        if (kind[ns] != Place) survivors.push_back({static_cast<std::uint64_t>(ns), static_cast<std::int64_t>(d), sourceList_->objectAtIndex(ns)});
+        if (kind[ns] != Place) {
+            auto source = static_cast<std::uint64_t>(ns);
+            survivors.push_back({source, static_cast<std::int64_t>(d), kind[ns] == Moved ? sourceList_->objectAtIndex(source) : rt::Value()});
+        }
     }
     // the next item that surely keeps its place, for every survivor
     std::vector<std::ptrdiff_t> nextKept(survivors.size() + 1, -1);
     for (std::size_t i = survivors.size(); i-- > 0;)
         nextKept[i] = kind[survivors[i].source] == Keep ? static_cast<std::ptrdiff_t>(i) : nextKept[i + 1];
     std::vector<Shown> kept, placed;
+    kept.reserve(survivors.size());
     for (std::size_t i = 0; i < survivors.size(); ++i) {
         auto& shown = survivors[i];
         bool stays = kind[shown.source] == Keep ||
-                     ((kept.empty() || !before(shown.item, kept.back().item)) &&
-                      (nextKept[i + 1] < 0 || !before(survivors[static_cast<std::size_t>(nextKept[i + 1])].item, shown.item)));
+                     ((kept.empty() || !before(shown.item, itemOf(kept.back()))) &&
+                      (nextKept[i + 1] < 0 || !before(itemOf(survivors[static_cast<std::size_t>(nextKept[i + 1])]), shown.item)));
         (stays ? kept : placed).push_back(std::move(shown));
     }
     for (std::size_t s = 0; s < entries.size(); ++s)
@@ -187,7 +194,7 @@ void SortedList::commitSourceBatch() {
     after.reserve(entries.size());
     std::size_t k = 0, p = 0;
     while (k < kept.size() || p < placed.size()) {
-        bool takePlaced = p < placed.size() && (k == kept.size() || before(placed[p].item, kept[k].item));
+        bool takePlaced = p < placed.size() && (k == kept.size() || before(placed[p].item, itemOf(kept[k])));
         const auto& shown = takePlaced ? placed[p++] : kept[k++];
         const auto& e = entries[shown.source];
         order.push_back(shown.source);
