@@ -11,16 +11,6 @@ rt::Ref<AKBlockTask> AKBlockTask::taskWithIdentifier(rt::Value identifier, std::
 
 void AKBlockTask::describe(rt::ClassBuilder<AKBlockTask>& c) { fnd::registerCodingClass(c.cls()); }
 
-AKBlockTask::Block AKBlockTask::block() const {
-    std::lock_guard lock(blockMutex_);
-    return block_;
-}
-
-void AKBlockTask::setBlock(Block block) {
-    std::lock_guard lock(blockMutex_);
-    block_ = std::move(block);
-}
-
 void AKBlockTask::task() {
     if (auto body = block()) body(*this);
 }

@@ -11,16 +11,6 @@ rt::Ref<AKUITask> AKUITask::taskWithIdentifier(rt::Value identifier, std::string
 
 void AKUITask::describe(rt::ClassBuilder<AKUITask>& c) { fnd::registerCodingClass(c.cls()); }
 
-AKUITask::Block AKUITask::block() const {
-    std::lock_guard lock(blockMutex_);
-    return block_;
-}
-
-void AKUITask::setBlock(Block block) {
-    std::lock_guard lock(blockMutex_);
-    block_ = std::move(block);
-}
-
 void AKUITask::startOperation() {
     AKAsyncOperationTask::startOperation();
     if (auto body = block()) body(*this);

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include <RudoreVaz/Task/ConcreteTasks/GuardedBlock.h>
 #include <RudoreVaz/Task/OperationTasks/AKAsyncOperationTask.h>
 
 namespace zid {
@@ -19,12 +20,11 @@ public:
     static void describe(rt::ClassBuilder<AKUITask>& c);
 
     void startOperation() override;
-    Block block() const;
-    void setBlock(Block block);
+    Block block() const { return block_.get(); }
+    void setBlock(Block block) { block_.set(std::move(block)); }
 
 private:
-    mutable std::mutex blockMutex_;
-    Block block_;
+    GuardedBlock<Block> block_;
 };
 
 }  // namespace zid
