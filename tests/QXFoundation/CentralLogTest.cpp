@@ -12,8 +12,8 @@
 #include <fnd/Queue.h>
 #include <net/HttpClient.h>
 
-#include "LoopbackHttpsServer.h"
-#include "TestCertificates.h"
+#include "peers/LoopbackHttpsServer.h"
+#include "peers/TestCertificates.h"
 #include "VirtualTime.h"
 
 namespace {
@@ -81,8 +81,8 @@ protected:
     };
 
     static void SetUpTestSuite() {
-        authority = new zidtest::TestCertificateAuthority();
-        certificate = new zidtest::TestCertificate(authority->issueServerCertificate());
+        authority = new peers::TestCertificateAuthority();
+        certificate = new peers::TestCertificate(authority->issueServerCertificate());
     }
     static void TearDownTestSuite() {
         delete certificate;
@@ -91,7 +91,7 @@ protected:
 
     void SetUp() override {
         VirtualTimeTest::SetUp();
-        server = std::make_unique<zidtest::LoopbackHttpsServer>(*certificate);
+        server = std::make_unique<peers::LoopbackHttpsServer>(*certificate);
         server->http().Post(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
             {
                 std::lock_guard lock(mutex);
@@ -129,9 +129,9 @@ protected:
     void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(200)); }
     static bool idle(const rt::Ref<QXCentralLoggerHandler>& handler) { return !handler->isSending(); }
 
-    static inline zidtest::TestCertificateAuthority* authority = nullptr;
-    static inline zidtest::TestCertificate* certificate = nullptr;
-    std::unique_ptr<zidtest::LoopbackHttpsServer> server;
+    static inline peers::TestCertificateAuthority* authority = nullptr;
+    static inline peers::TestCertificate* certificate = nullptr;
+    std::unique_ptr<peers::LoopbackHttpsServer> server;
     std::string savedHost;
     std::mutex mutex;
     std::vector<Post> posts;

@@ -12,8 +12,8 @@
 #include <net/HttpClient.h>
 #include <rt/Exception.h>
 
-#include "LoopbackHttpsServer.h"
-#include "TestCertificates.h"
+#include "peers/LoopbackHttpsServer.h"
+#include "peers/TestCertificates.h"
 
 namespace {
 
@@ -29,8 +29,8 @@ bool hasCode(const HttpResult& result, NetworkError code) {
 class HttpClientTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        authority = new zidtest::TestCertificateAuthority();
-        serverCertificate = new zidtest::TestCertificate(authority->issueServerCertificate());
+        authority = new peers::TestCertificateAuthority();
+        serverCertificate = new peers::TestCertificate(authority->issueServerCertificate());
     }
     static void TearDownTestSuite() {
         delete serverCertificate;
@@ -38,7 +38,7 @@ protected:
     }
 
     void SetUp() override {
-        server = std::make_unique<zidtest::LoopbackHttpsServer>(*serverCertificate);
+        server = std::make_unique<peers::LoopbackHttpsServer>(*serverCertificate);
         auto& http = server->http();
         http.Get("/hello", [](const httplib::Request& req, httplib::Response& res) {
             res.set_header("X-Echo", req.get_header_value("X-Probe"));
@@ -67,9 +67,9 @@ protected:
 
     std::string url(const std::string& path) const { return server->baseURL() + path; }
 
-    static inline zidtest::TestCertificateAuthority* authority = nullptr;
-    static inline zidtest::TestCertificate* serverCertificate = nullptr;
-    std::unique_ptr<zidtest::LoopbackHttpsServer> server;
+    static inline peers::TestCertificateAuthority* authority = nullptr;
+    static inline peers::TestCertificate* serverCertificate = nullptr;
+    std::unique_ptr<peers::LoopbackHttpsServer> server;
     rt::Ref<HttpClient> client;
 };
 
@@ -105,7 +105,7 @@ TEST_F(HttpClientTest, RefusesServersItDoesNotTrust) {
     EXPECT_TRUE(hasCode(result, NetworkError::ServerCertificateUntrusted)) << result.error->description();
     EXPECT_NE(result.error->localizedDescription().find(url("/hello")), std::string::npos);
 
-    zidtest::TestCertificateAuthority otherAuthority("Another Authority");
+    peers::TestCertificateAuthority otherAuthority("Another Authority");
     stranger->setExtraTrustAnchors(otherAuthority.certificatePem());
     EXPECT_TRUE(hasCode(stranger->get(url("/hello"), {}, 5), NetworkError::ServerCertificateUntrusted));
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace zidtest {
+namespace peers {
 
 struct TestCertificate {
     std::string certificatePem;
@@ -27,4 +27,4 @@ private:
     TestCertificate self_;
 };
 
-}  // namespace zidtest
+}  // namespace peers

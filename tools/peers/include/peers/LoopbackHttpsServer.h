@@ -8,9 +8,9 @@
 
 #include <httplib.h>
 
-#include "TestCertificates.h"
+#include "peers/TestCertificates.h"
 
-namespace zidtest {
+namespace peers {
 
 class LoopbackHttpsServer {
 public:
@@ -35,4 +35,4 @@ private:
     int port_ = 0;
 };
 
-}  // namespace zidtest
+}  // namespace peers

@@ -1,4 +1,4 @@
-#include "TestCertificates.h"
+#include "peers/TestCertificates.h"
 
 #include <openssl/bio.h>
 #include <openssl/evp.h>
@@ -10,7 +10,7 @@
 #include <memory>
 #include <stdexcept>
 
-namespace zidtest {
+namespace peers {
 
 namespace {
 
@@ -122,4 +122,4 @@ TestCertificate TestCertificateAuthority::issueServerCertificate() const {
     return TestCertificate{toPem(cert.get()), toPem(key.get())};
 }
 
-}  // namespace zidtest
+}  // namespace peers

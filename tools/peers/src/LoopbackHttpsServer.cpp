@@ -1,11 +1,11 @@
-#include "LoopbackHttpsServer.h"
+#include "peers/LoopbackHttpsServer.h"
 
 #include <openssl/pem.h>
 
 #include <chrono>
 #include <stdexcept>
 
-namespace zidtest {
+namespace peers {
 
 LoopbackHttpsServer::LoopbackHttpsServer(const TestCertificate& certificate) {
     BIO* certBio = BIO_new_mem_buf(certificate.certificatePem.data(), static_cast<int>(certificate.certificatePem.size()));
@@ -42,4 +42,4 @@ std::string LoopbackHttpsServer::baseURL() const { return "https://" + hostAndPo
 
 std::string LoopbackHttpsServer::hostAndPort() const { return "127.0.0.1:" + std::to_string(port_); }
 
-}  // namespace zidtest
+}  // namespace peers
