@@ -107,7 +107,11 @@ TestCertificateAuthority::TestCertificateAuthority(const std::string& commonName
 
 TestCertificateAuthority::~TestCertificateAuthority() = default;
 
-TestCertificate TestCertificateAuthority::issueServerCertificate() const {
+TestCertificate TestCertificateAuthority::issueServerCertificate() const { return issueServerCertificate({}); }
+
+TestCertificate TestCertificateAuthority::issueServerCertificate(const std::vector<std::string>& extraDnsNames) const {
+    std::string names = "IP:127.0.0.1,IP:::1,DNS:localhost";
+    for (const auto& name : extraDnsNames) names += ",DNS:" + name;
     Cert issuer = certFromPem(self_.certificatePem);
     Key issuerKey = keyFromPem(self_.privateKeyPem);
     Key key = newKey();
@@ -116,7 +120,7 @@ TestCertificate TestCertificateAuthority::issueServerCertificate() const {
     addExtension(cert.get(), issuer.get(), NID_basic_constraints, "critical,CA:FALSE");
     addExtension(cert.get(), issuer.get(), NID_key_usage, "critical,digitalSignature");
     addExtension(cert.get(), issuer.get(), NID_ext_key_usage, "serverAuth");
-    addExtension(cert.get(), issuer.get(), NID_subject_alt_name, "IP:127.0.0.1,IP:::1,DNS:localhost");
+    addExtension(cert.get(), issuer.get(), NID_subject_alt_name, names.c_str());
     addExtension(cert.get(), issuer.get(), NID_authority_key_identifier, "keyid");
     check(X509_sign(cert.get(), issuerKey.get(), EVP_sha256()) > 0, "signing a server certificate");
     return TestCertificate{toPem(cert.get()), toPem(key.get())};

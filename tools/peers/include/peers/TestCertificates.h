@@ -3,6 +3,7 @@
 // the loopback host, so TLS peers can be tested without any file in the tree.
 
 #include <string>
+#include <vector>
 
 namespace peers {
 
@@ -22,6 +23,9 @@ public:
     /// A server certificate for 127.0.0.1, ::1 and localhost, valid from an hour ago
     /// for a day, signed by this authority.
     TestCertificate issueServerCertificate() const;
+    /// The same, also valid for the DNS names given (wildcards such as "*.media.test"
+    /// included).
+    TestCertificate issueServerCertificate(const std::vector<std::string>& extraDnsNames) const;
 
 private:
     TestCertificate self_;
