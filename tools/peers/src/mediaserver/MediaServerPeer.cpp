@@ -105,10 +105,6 @@ struct MediaServerPeer::Impl : std::enable_shared_from_this<MediaServerPeer::Imp
     void accept();
     template <class Stream> void startSession(tcp::socket socket);
 
-    void opened(const std::shared_ptr<SessionBase>& session) {
-        session->open = true;
-        sessions.push_back(session);
-    }
     void ended(SessionBase* session) {
         session->open = false;
         session->subchannels.clear();
@@ -174,13 +170,14 @@ public:
 
     void drop() override {
         open = false;
+        dropped_ = true;
         error_code ec;
         beast::get_lowest_layer(ws_).socket().shutdown(tcp::socket::shutdown_both, ec);
         beast::get_lowest_layer(ws_).socket().close(ec);
     }
 
     void closeWith(int code, const std::string& reason) override {
-        if (!open) return;
+        if (!open) return drop();
         open = false;
         auto self = this->shared_from_this();
         ws_.async_close(websocket::close_reason(static_cast<websocket::close_code>(code), beast::string_view(reason)),
@@ -217,9 +214,15 @@ private:
             http::async_write(ws_.next_layer(), *response, [self, response](const error_code&, std::size_t) { self->drop(); });
             return;
         }
+        // Listed before the handshake ends: the client may see the upgrade (and a test
+        // drop the connection) before this side's completion runs.
+        server_.sessions.push_back(self);
         ws_.async_accept(request_, [self](const error_code& ec) {
-            if (ec) return;
-            self->server_.opened(self);
+            if (ec) {
+                self->server_.ended(self.get());
+                return;
+            }
+            if (!self->dropped_) self->open = true;
             self->read();
         });
     }
@@ -256,6 +259,7 @@ private:
     beast::flat_buffer buffer_;
     http::request<http::string_body> request_;
     std::deque<std::string> outbox_;
+    bool dropped_ = false;
 };
 
 }  // namespace
@@ -499,7 +503,10 @@ std::size_t MediaServerPeer::acceptedConnections() const {
 }
 
 std::size_t MediaServerPeer::openConnections() const {
-    return impl_->runSync([&] { return impl_->sessions.size(); });
+    return impl_->runSync([&] {
+        return static_cast<std::size_t>(
+            std::count_if(impl_->sessions.begin(), impl_->sessions.end(), [](const auto& s) { return s->open; }));
+    });
 }
 
 std::vector<std::int64_t> MediaServerPeer::subchannels() const {
