@@ -93,11 +93,8 @@ void QXVexaClusterConnection::unsubscribe(const rt::Ref<QXVexaSubscription>& sub
     pendingRequests_[n] = PendingRequest{subscription, RequestKind::Unsubscribe};
     VEXA_TRACE("[C: %@] Added subscription to pending requests (reason: unsubscribe called): %@ - %@", cluster_,
                subscription, pendingDescription());
-    if (connected_) {
-        sendUnsubscribeFrame(subscription);
-    } else if (!connecting_ && !reconnectTimer_) {
-        connect();  // the open sends it
-    }
+    // Not connected: the request waits in the table and goes out when a socket opens.
+    if (connected_) sendUnsubscribeFrame(subscription);
 }
 
 void QXVexaClusterConnection::sendUnsubscribeFrame(const rt::Ref<QXVexaSubscription>& subscription) {
