@@ -210,7 +210,6 @@ void WebSocket::handleOpened() {
     if (state_ != ReadyState::Connecting) return;
     auto keep = self();
     state_ = ReadyState::Open;
-    opened_ = true;
     if (openTimer_) openTimer_->invalidate();
     while (!queued_.empty()) {
         io_->send(std::move(queued_.front()));

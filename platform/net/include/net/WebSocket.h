@@ -148,7 +148,6 @@ private:
     std::string url_;
     WebSocketOptions options_;
     ReadyState state_ = ReadyState::Connecting;
-    bool opened_ = false;
     std::weak_ptr<WebSocketDelegate> delegate_;
     std::deque<WebSocketMessage> queued_;
     std::unique_ptr<Io> io_;
