@@ -158,7 +158,17 @@ void WebSocket::close(int code, std::string reason) {
         return;
     }
     state_ = ReadyState::Closing;
-    if (io_) io_->close(code, std::move(reason));
+    if (io_) io_->close(code, reason);
+    if (options_.closeTimeout > 0) {
+        // A peer that never answers the close frame does not keep the socket for ever.
+        rt::Weak<WebSocket> weak = selfAs<WebSocket>();
+        openTimer_ = loop_->after(options_.closeTimeout, [weak, code, reason] {
+            auto socket = weak.lock();
+            if (!socket || socket->state_ != ReadyState::Closing) return;
+            if (socket->io_) socket->io_->abort();
+            socket->handleClosed(code, reason, false);
+        });
+    }
 }
 
 bool WebSocket::enqueue(WebSocketMessage message) {

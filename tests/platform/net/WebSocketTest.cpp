@@ -297,6 +297,32 @@ TEST_F(WebSocketTimeTest, APeerThatStopsAnsweringPingsIsDeclaredDeadOnTheLoopsCl
     EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Closed);
 }
 
+TEST_F(WebSocketTimeTest, APeerThatNeverAnswersTheCloseFrameDoesNotHoldTheSocket) {
+    zidtest::LoopbackTcpServer silent;
+    net::WebSocketOptions options;
+    options.closeTimeout = 4;
+    auto socket = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(silent.port()) + "/", options);
+    socket->setDelegate(recorder);
+    socket->open();
+    ASSERT_TRUE(silent.waitFor([&] { return silent.received().find("\r\n\r\n") != std::string::npos; }));
+    silent.sendToClients("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                         "Sec-WebSocket-Accept: " + acceptKey(silent.received()) + "\r\n\r\n");
+    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    std::size_t before = silent.received().size();
+    socket->close(4100, "leaving");
+    EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Closing);
+    ASSERT_TRUE(silent.waitFor([&] { return silent.received().size() > before; }));  // the close frame
+    advance(3.9);
+    drain();
+    EXPECT_FALSE(recorder->ended());
+    advance(0.1);
+    EXPECT_EQ(recorder->events, (std::vector<std::string>{"open", "close"}));
+    EXPECT_EQ(recorder->closeCode, 4100);
+    EXPECT_EQ(recorder->closeReason, "leaving");
+    EXPECT_FALSE(recorder->wasClean);
+    EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Closed);
+}
+
 TEST_F(WebSocketTimeTest, ALivePeerAnswersPingsAndStaysOpen) {
     peers::MediaServerPeer peer;
     peer.start();

@@ -75,6 +75,9 @@ struct WebSocketOptions {
     fnd::TimeInterval deadPeerTimeout = 10;
     /// Seconds the opening (resolution, connection, TLS and upgrade) may take.
     fnd::TimeInterval openTimeout = 30;
+    /// Seconds the closing handshake may take before the connection is simply ended
+    /// (reported as a close that was not clean); 0 waits for ever.
+    fnd::TimeInterval closeTimeout = 10;
     /// Test hook: connect to this address (text form) whatever the URL's host says.
     /// The host name is still what TLS verifies and what the Host header carries.
     std::string resolveHostTo;
@@ -90,7 +93,8 @@ public:
         (void)socket, (void)message;
     }
     /// The closing handshake ended (wasClean), or the socket was closed locally before
-    /// it opened (code and reason as given to close(), wasClean false).
+    /// it opened or the peer never answered the close (code and reason as given to
+    /// close(), wasClean false).
     virtual void webSocketDidClose(WebSocket& socket, int code, const std::string& reason, bool wasClean) {
         (void)socket, (void)code, (void)reason, (void)wasClean;
     }
