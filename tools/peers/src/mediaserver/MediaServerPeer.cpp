@@ -163,9 +163,10 @@ public:
     }
 
     void write(std::string text) override {
-        if (!open) return;
+        // Before the handshake ends the frame waits; after a drop or close it is gone.
+        if (dropped_ || (!open && accepted_)) return;
         outbox_.push_back(std::move(text));
-        if (outbox_.size() == 1) writeNext();
+        if (open && outbox_.size() == 1) writeNext();
     }
 
     void drop() override {
@@ -222,7 +223,10 @@ private:
                 self->server_.ended(self.get());
                 return;
             }
-            if (!self->dropped_) self->open = true;
+            self->accepted_ = true;
+            if (self->dropped_) return;
+            self->open = true;
+            if (!self->outbox_.empty()) self->writeNext();
             self->read();
         });
     }
@@ -260,6 +264,7 @@ private:
     http::request<http::string_body> request_;
     std::deque<std::string> outbox_;
     bool dropped_ = false;
+    bool accepted_ = false;
 };
 
 }  // namespace
