@@ -1,0 +1,200 @@
+#include "peers/GatewayPeer.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace peers {
+
+namespace {
+
+std::string percentDecoded(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> splitPath(const std::string& path) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const auto slash = path.find('/', start);
+        pieces.push_back(path.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    return pieces;
+}
+
+std::string headerParameter(const std::string& header, const std::string& name) {
+    const auto at = header.find(name + "=");
+    if (at == std::string::npos) return {};
+    std::string value = header.substr(at + name.size() + 1);
+    if (!value.empty() && value.front() == '"') {
+        const auto end = value.find('"', 1);
+        return value.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+    }
+    return value.substr(0, value.find(';'));
+}
+
+}  // namespace
+
+GatewayPeer::GatewayPeer(const TestCertificate& certificate) : server_(certificate) {
+    auto reader = [this](const std::string& verb) {
+        return [this, verb](const httplib::Request& request, httplib::Response& response,
+                            const httplib::ContentReader& content) {
+            std::string body;
+            content([&body](const char* data, std::size_t length) {
+                body.append(data, length);
+                return true;
+            });
+            handle(verb, body, &request, &response);
+        };
+    };
+    server_.http().Get(R"(/json\.php/.*)", [this](const httplib::Request& request, httplib::Response& response) {
+        handle("GET", request.body, &request, &response);
+    });
+    server_.http().Post(R"(/json\.php/.*)", reader("POST"));
+}
+
+GatewayPeer::~GatewayPeer() { stop(); }
+
+void GatewayPeer::start() { server_.start(); }
+
+void GatewayPeer::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    server_.stop();
+}
+
+void GatewayPeer::answer(const std::string& gatewayMethod, GatewayAnswer answer) {
+    std::lock_guard lock(mutex_);
+    answers_[gatewayMethod].push_back(std::move(answer));
+}
+
+void GatewayPeer::setDefaultAnswer(GatewayAnswer answer) {
+    std::lock_guard lock(mutex_);
+    defaultAnswer_ = std::move(answer);
+}
+
+std::vector<GatewayRequest> GatewayPeer::requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+bool GatewayPeer::waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });
+}
+
+void GatewayPeer::holdAnswers() {
+    std::lock_guard lock(mutex_);
+    held_ = true;
+}
+
+void GatewayPeer::releaseAnswers() {
+    {
+        std::lock_guard lock(mutex_);
+        held_ = false;
+    }
+    changed_.notify_all();
+}
+
+int GatewayPeer::inFlight() const {
+    std::lock_guard lock(mutex_);
+    return inFlight_;
+}
+
+int GatewayPeer::maxInFlight() const {
+    std::lock_guard lock(mutex_);
+    return maxInFlight_;
+}
+
+std::vector<GatewayPart> GatewayPeer::parseMultipart(const std::string& contentType, const std::string& body) {
+    std::vector<GatewayPart> parts;
+    const std::string boundary = headerParameter(contentType, "boundary");
+    if (boundary.empty()) return parts;
+    const std::string delimiter = "--" + boundary;
+    std::size_t at = body.find(delimiter);
+    while (at != std::string::npos) {
+        std::size_t start = at + delimiter.size();
+        if (body.compare(start, 2, "--") == 0) break;  // the closing boundary
+        if (body.compare(start, 2, "\r\n") == 0) start += 2;
+        const auto headersEnd = body.find("\r\n\r\n", start);
+        if (headersEnd == std::string::npos) break;
+        const auto next = body.find("\r\n" + delimiter, headersEnd + 4);
+        if (next == std::string::npos) break;
+        GatewayPart part;
+        const std::string headers = body.substr(start, headersEnd - start);
+        std::size_t lineStart = 0;
+        while (lineStart < headers.size()) {
+            const auto lineEnd = std::min(headers.find("\r\n", lineStart), headers.size());
+            const std::string line = headers.substr(lineStart, lineEnd - lineStart);
+            std::string lowered = line;
+            std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](unsigned char c) { return std::tolower(c); });
+            if (lowered.rfind("content-disposition:", 0) == 0) {
+                part.name = headerParameter(line, "name");
+                part.fileName = headerParameter(line, "filename");
+            } else if (lowered.rfind("content-type:", 0) == 0) {
+                part.contentType = line.substr(line.find(':') + 1);
+                part.contentType.erase(0, part.contentType.find_first_not_of(' '));
+            }
+            lineStart = lineEnd + 2;
+        }
+        part.body = body.substr(headersEnd + 4, next - headersEnd - 4);
+        parts.push_back(std::move(part));
+        at = next + 2;
+    }
+    return parts;
+}
+
+void GatewayPeer::handle(const std::string& verb, const std::string& body, const void* requestPointer, void* responsePointer) {
+    const auto& request = *static_cast<const httplib::Request*>(requestPointer);
+    auto& response = *static_cast<httplib::Response*>(responsePointer);
+    GatewayRequest record;
+    record.verb = verb;
+    record.target = request.target;
+    record.host = request.get_header_value("Host");
+    record.contentType = request.get_header_value("Content-Type");
+    record.body = body;
+    const std::string rawPath = request.target.substr(0, request.target.find('?'));
+    const auto pieces = splitPath(rawPath);  // "", "json.php", method, [parameters]
+    if (pieces.size() > 2) record.gatewayMethod = percentDecoded(pieces[2]);
+    if (pieces.size() > 3) {
+        record.hasParametersComponent = true;
+        record.parametersJSON = percentDecoded(pieces[3]);
+    }
+    if (record.contentType.rfind("multipart/form-data", 0) == 0) record.parts = parseMultipart(record.contentType, body);
+
+    GatewayAnswer answer;
+    {
+        std::unique_lock lock(mutex_);
+        requests_.push_back(record);
+        ++inFlight_;
+        maxInFlight_ = std::max(maxInFlight_, inFlight_);
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return !held_ || stopping_; });
+        --inFlight_;
+        auto it = answers_.find(record.gatewayMethod);
+        if (it != answers_.end() && !it->second.empty()) {
+            answer = it->second.front();
+            if (it->second.size() > 1) it->second.pop_front();
+        } else {
+            answer = defaultAnswer_;
+        }
+    }
+    response.status = answer.status;
+    response.set_content(answer.body, answer.contentType.c_str());
+}
+
+}  // namespace peers
