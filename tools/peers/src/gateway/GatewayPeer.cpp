@@ -168,11 +168,15 @@ void GatewayPeer::handle(const std::string& verb, const std::string& body, const
     record.contentType = request.get_header_value("Content-Type");
     record.body = body;
     const std::string rawPath = request.target.substr(0, request.target.find('?'));
-    const auto pieces = splitPath(rawPath);  // "", "json.php", method, [parameters]
+    const auto pieces = splitPath(rawPath);  // "", "json.php", method, [parameters...]
     if (pieces.size() > 2) record.gatewayMethod = percentDecoded(pieces[2]);
     if (pieces.size() > 3) {
+        // A "/" inside the JSON text stays a slash on the wire, so the text is everything
+        // after the method.
+        std::string joined = pieces[3];
+        for (std::size_t i = 4; i < pieces.size(); ++i) joined += "/" + pieces[i];
         record.hasParametersComponent = true;
-        record.parametersJSON = percentDecoded(pieces[3]);
+        record.parametersJSON = percentDecoded(joined);
     }
     if (record.contentType.rfind("multipart/form-data", 0) == 0) record.parts = parseMultipart(record.contentType, body);
 
