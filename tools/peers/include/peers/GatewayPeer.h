@@ -36,7 +36,7 @@ struct GatewayRequest {
     std::string parametersJSON;  // a GET's last component, percent escapes removed
     bool hasParametersComponent = false;
     std::string contentType;
-    std::string body;
+    std::string body;  // empty for a multipart body, which is recorded as its parts
     std::vector<GatewayPart> parts;
 };
 
@@ -74,11 +74,9 @@ public:
     int inFlight() const;
     int maxInFlight() const;
 
-    /// The multipart parts of a body with the boundary of its content type.
-    static std::vector<GatewayPart> parseMultipart(const std::string& contentType, const std::string& body);
-
 private:
-    void handle(const std::string& verb, const std::string& body, const void* request, void* response);
+    void handle(const std::string& verb, const std::string& body, std::vector<GatewayPart> parts, const void* request,
+                void* response);
 
     LoopbackHttpsServer server_;
     mutable std::mutex mutex_;

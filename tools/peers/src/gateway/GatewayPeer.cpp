@@ -33,17 +33,6 @@ std::vector<std::string> splitPath(const std::string& path) {
     return pieces;
 }
 
-std::string headerParameter(const std::string& header, const std::string& name) {
-    const auto at = header.find(name + "=");
-    if (at == std::string::npos) return {};
-    std::string value = header.substr(at + name.size() + 1);
-    if (!value.empty() && value.front() == '"') {
-        const auto end = value.find('"', 1);
-        return value.substr(1, end == std::string::npos ? std::string::npos : end - 1);
-    }
-    return value.substr(0, value.find(';'));
-}
-
 }  // namespace
 
 GatewayPeer::GatewayPeer(const TestCertificate& certificate) : server_(certificate) {
@@ -51,15 +40,28 @@ GatewayPeer::GatewayPeer(const TestCertificate& certificate) : server_(certifica
         return [this, verb](const httplib::Request& request, httplib::Response& response,
                             const httplib::ContentReader& content) {
             std::string body;
-            content([&body](const char* data, std::size_t length) {
-                body.append(data, length);
-                return true;
-            });
-            handle(verb, body, &request, &response);
+            std::vector<GatewayPart> parts;
+            if (request.is_multipart_form_data()) {
+                content(
+                    [&parts](const httplib::MultipartFormData& header) {
+                        parts.push_back({header.name, header.filename, header.content_type, {}});
+                        return true;
+                    },
+                    [&parts](const char* data, std::size_t length) {
+                        parts.back().body.append(data, length);
+                        return true;
+                    });
+            } else {
+                content([&body](const char* data, std::size_t length) {
+                    body.append(data, length);
+                    return true;
+                });
+            }
+            handle(verb, body, std::move(parts), &request, &response);
         };
     };
     server_.http().Get(R"(/json\.php/.*)", [this](const httplib::Request& request, httplib::Response& response) {
-        handle("GET", request.body, &request, &response);
+        handle("GET", request.body, {}, &request, &response);
     });
     server_.http().Post(R"(/json\.php/.*)", reader("POST"));
 }
@@ -120,45 +122,8 @@ int GatewayPeer::maxInFlight() const {
     return maxInFlight_;
 }
 
-std::vector<GatewayPart> GatewayPeer::parseMultipart(const std::string& contentType, const std::string& body) {
-    std::vector<GatewayPart> parts;
-    const std::string boundary = headerParameter(contentType, "boundary");
-    if (boundary.empty()) return parts;
-    const std::string delimiter = "--" + boundary;
-    std::size_t at = body.find(delimiter);
-    while (at != std::string::npos) {
-        std::size_t start = at + delimiter.size();
-        if (body.compare(start, 2, "--") == 0) break;  // the closing boundary
-        if (body.compare(start, 2, "\r\n") == 0) start += 2;
-        const auto headersEnd = body.find("\r\n\r\n", start);
-        if (headersEnd == std::string::npos) break;
-        const auto next = body.find("\r\n" + delimiter, headersEnd + 4);
-        if (next == std::string::npos) break;
-        GatewayPart part;
-        const std::string headers = body.substr(start, headersEnd - start);
-        std::size_t lineStart = 0;
-        while (lineStart < headers.size()) {
-            const auto lineEnd = std::min(headers.find("\r\n", lineStart), headers.size());
-            const std::string line = headers.substr(lineStart, lineEnd - lineStart);
-            std::string lowered = line;
-            std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](unsigned char c) { return std::tolower(c); });
-            if (lowered.rfind("content-disposition:", 0) == 0) {
-                part.name = headerParameter(line, "name");
-                part.fileName = headerParameter(line, "filename");
-            } else if (lowered.rfind("content-type:", 0) == 0) {
-                part.contentType = line.substr(line.find(':') + 1);
-                part.contentType.erase(0, part.contentType.find_first_not_of(' '));
-            }
-            lineStart = lineEnd + 2;
-        }
-        part.body = body.substr(headersEnd + 4, next - headersEnd - 4);
-        parts.push_back(std::move(part));
-        at = next + 2;
-    }
-    return parts;
-}
-
-void GatewayPeer::handle(const std::string& verb, const std::string& body, const void* requestPointer, void* responsePointer) {
+void GatewayPeer::handle(const std::string& verb, const std::string& body, std::vector<GatewayPart> parts,
+                         const void* requestPointer, void* responsePointer) {
     const auto& request = *static_cast<const httplib::Request*>(requestPointer);
     auto& response = *static_cast<httplib::Response*>(responsePointer);
     GatewayRequest record;
@@ -178,7 +143,7 @@ void GatewayPeer::handle(const std::string& verb, const std::string& body, const
         record.hasParametersComponent = true;
         record.parametersJSON = percentDecoded(joined);
     }
-    if (record.contentType.rfind("multipart/form-data", 0) == 0) record.parts = parseMultipart(record.contentType, body);
+    record.parts = std::move(parts);
 
     GatewayAnswer answer;
     {
