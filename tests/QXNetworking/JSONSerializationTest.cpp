@@ -49,6 +49,25 @@ TEST(JSONWriter, RefusesValuesJSONCannotHold) {
     EXPECT_FALSE(JSONDataWithObject(rt::Value(rt::Dictionary({{rt::Value(1), rt::Value(2)}}))));  // a key that is no text
     EXPECT_FALSE(JSONDataWithObject(rt::Value("top-level text")));
     EXPECT_FALSE(JSONDataWithObject(rt::Value::Array{rt::Value()}));  // nil inside
+    // Text that is not UTF-8 would make the output something no reader accepts.
+    EXPECT_FALSE(JSONDataWithObject(rt::Value::Array{rt::Value("caf\xE9")}));
+    EXPECT_FALSE(JSONDataWithObject(rt::Value::Array{rt::Value("\xED\xA0\x80")}));  // a surrogate
+    EXPECT_FALSE(JSONDataWithObject(rt::Value::Array{rt::Value("\xC0\xAF")}));      // an overlong "/"
+    EXPECT_FALSE(JSONDataWithObject(rt::Value::Array{rt::Value("\xE2\x98")}));      // cut short
+    EXPECT_FALSE(JSONDataWithObject(rt::Value(rt::Dictionary({{rt::Value("\xFF"), rt::Value(1)}}))));
+    EXPECT_TRUE(JSONDataWithObject(rt::Value::Array{rt::Value("\xF0\x9F\x8E\xA5")}));  // outside the BMP
+}
+
+TEST(JSONLimits, NestingBeyondTheLimitIsRefusedBothWays) {
+    rt::Value deep = rt::Value::Array{};
+    for (int i = 0; i < 600; ++i) deep = rt::Value::Array{deep};
+    EXPECT_FALSE(JSONDataWithObject(deep));
+    const std::string text = std::string(100000, '[') + std::string(100000, ']');
+    rt::Ref<rt::Error> error;
+    EXPECT_FALSE(JSONObjectWithData(text, false, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->localizedDescription(), "The JSON text is nested too deeply.");
+    EXPECT_TRUE(JSONObjectWithData(std::string(100, '[') + std::string(100, ']')));
 }
 
 TEST(JSONReader, KeepsBooleansIntegersFloatsAndNullApart) {

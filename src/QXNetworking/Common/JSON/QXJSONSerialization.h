@@ -25,8 +25,8 @@ enum class QXJSONError : long long {
 };
 
 /// Whether the value can be written: a dictionary or an array at the top, only text
-/// keys, and only nil-free JSON values (numbers that are finite, text, null,
-/// dictionaries, arrays) inside.
+/// keys, and only nil-free JSON values (numbers that are finite, valid UTF-8 text, null,
+/// dictionaries, arrays) inside, nested at most 512 deep.
 bool isValidJSONObject(const rt::Value& value);
 
 /// The JSON text of a dictionary or an array; nothing (and the error) when the value
@@ -34,7 +34,8 @@ bool isValidJSONObject(const rt::Value& value);
 std::optional<std::string> JSONDataWithObject(const rt::Value& value, rt::Ref<rt::Error>* error = nullptr);
 
 /// The value of a JSON text. Without allowFragments the top level must be an object
-/// or an array. Nothing (and the error) for text that is not JSON; never throws.
+/// or an array. Nothing (and the error) for text that is not JSON or is nested more
+/// than 512 deep; never throws.
 std::optional<rt::Value> JSONObjectWithData(std::string_view text, bool allowFragments = false,
                                             rt::Ref<rt::Error>* error = nullptr);
 
