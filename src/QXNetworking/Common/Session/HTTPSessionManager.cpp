@@ -112,6 +112,7 @@ void HTTPSessionManager::start(const rt::Ref<SessionDataTask>& task) {
         request.headers = task->request_->allHTTPHeaderFields();
         if (const auto& body = task->request_->httpBody()) request.body.assign(body->begin(), body->end());
         task->transfer_ = self->client_->performAsync(std::move(request), [self, task](const net::HttpResult& result) {
+            task->transfer_ = nullptr;  // runs on the processing queue, like every use of it
             if (task->delivered_.load()) return;
             if (!result.ok()) {
                 self->finish(task, std::nullopt, rt::Value(), result.error);
@@ -151,7 +152,11 @@ void HTTPSessionManager::releaseSlot(const rt::Ref<SessionDataTask>& task) {
 
 void HTTPSessionManager::cancelTask(const rt::Ref<SessionDataTask>& task) {
     if (task->delivered_.load()) return;
-    task->state_.store(SessionDataTask::State::Canceling);
+    // Only a task that has not completed is canceling; a completion racing with this call
+    // keeps its own state and its own answer.
+    for (auto state = task->state_.load(); state == SessionDataTask::State::Suspended || state == SessionDataTask::State::Running;) {
+        if (task->state_.compare_exchange_weak(state, SessionDataTask::State::Canceling)) break;
+    }
     const std::string url = task->request_->url();
     rt::Dictionary info;
     info.set(rt::Value(net::kFailingURLKey), rt::Value(url));
@@ -170,6 +175,7 @@ void HTTPSessionManager::cancelTask(const rt::Ref<SessionDataTask>& task) {
     auto self = selfAs<HTTPSessionManager>();
     processing_->async([self, task, cancelled] {
         if (task->transfer_) task->transfer_->cancel();
+        task->transfer_ = nullptr;
         self->finish(task, std::nullopt, rt::Value(), cancelled);
     });
 }
