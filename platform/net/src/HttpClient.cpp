@@ -77,6 +77,7 @@ struct Transfer {
     char errorText[CURL_ERROR_SIZE] = {0};
     HttpResponse response;
     bool tooLarge = false;
+    bool secure = false;  // an https request: redirects stay on https
     // Asynchronous transfers only.
     rt::Ref<HttpTask> task;
     rt::Ref<fnd::RunLoop> loop;
@@ -132,7 +133,10 @@ struct Transfer {
 
         curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        // What came over TLS never continues in the clear: an https request follows
+        // https redirects only, and a redirect to http fails as InsecureRedirect.
+        secure = equalsIgnoringCase(url.substr(0, 8), "https://");
+        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -205,6 +209,17 @@ struct Transfer {
                             {rt::Error::LocalizedFailureReasonKey, detail}};
         switch (code) {
         case CURLE_UNSUPPORTED_PROTOCOL:
+            if (secure) {
+                // The request's own scheme is https, so only a redirect can have asked for another.
+                // The refused answer's headers are the last ones received.
+                const std::string target = response.header("Location");
+                return networkError(NetworkError::InsecureRedirect,
+                                    "The secure request to " + url + " was redirected to " +
+                                        (!target.empty() ? "\"" + target.substr(0, 200) + "\"" : std::string("another scheme")) +
+                                        ", which is not https; the redirect was refused.",
+                                    info);
+            }
+            [[fallthrough]];
         case CURLE_URL_MALFORMAT:
             return networkError(NetworkError::BadURL, "\"" + url + "\" is not a valid URL (" + detail + ").", info);
         case CURLE_COULDNT_RESOLVE_HOST:
@@ -216,7 +231,25 @@ struct Transfer {
         case CURLE_OPERATION_TIMEDOUT:
             return networkError(NetworkError::TimedOut,
                                 "The request to " + url + " timed out after " + secondsText(timeout) + " seconds.", info);
-        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_PEER_FAILED_VERIFICATION: {
+            long verify = X509_V_OK;
+            curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
+            if (verify == X509_V_ERR_CERT_HAS_EXPIRED || verify == X509_V_ERR_CERT_NOT_YET_VALID)
+                return networkError(NetworkError::ServerCertificateExpired,
+                                    "The certificate of the server at " + url +
+                                        (verify == X509_V_ERR_CERT_HAS_EXPIRED ? " has expired" : " is not valid yet") +
+                                        "; check the server's certificate and this device's clock (" + detail + ").",
+                                    info);
+            // The chain verified and the transfer's own host check failed: the transfer
+            // library marks that as "unspecified", OpenSSL's own check as a mismatch.
+            if (verify == X509_V_OK || verify == X509_V_ERR_UNSPECIFIED || verify == X509_V_ERR_HOSTNAME_MISMATCH ||
+                verify == X509_V_ERR_IP_ADDRESS_MISMATCH)
+                return networkError(NetworkError::ServerCertificateHostMismatch,
+                                    "The certificate of the server at " + url +
+                                        " was issued for another host name (" + detail + ").",
+                                    info);
+            [[fallthrough]];
+        }
         case CURLE_SSL_CACERT_BADFILE:
         case CURLE_SSL_ISSUER_ERROR:
             return networkError(NetworkError::ServerCertificateUntrusted,
