@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "JsonNesting.h"
 #include "KeyedArchiveFormat.h"
 
 namespace fnd {
@@ -51,30 +52,6 @@ void writeExcerpt(const Json& json, std::string& out, int depth) {
     scalar(json);
 }
 
-/// Whether the JSON text opens more than limit arrays and objects inside one another.
-/// Checked before parsing: the parser copies an ordered object's members when it
-/// grows, and that copy recurses through everything nested inside.
-bool nestsDeeperThan(const rt::Data& data, int limit) {
-    int depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (std::uint8_t byte : data) {
-        if (inString) {
-            if (escaped) escaped = false;
-            else if (byte == '\\') escaped = true;
-            else if (byte == '"') inString = false;
-            continue;
-        }
-        if (byte == '"') inString = true;
-        else if (byte == '[' || byte == '{') {
-            if (++depth > limit) return true;
-        } else if (byte == ']' || byte == '}') {
-            --depth;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 /// A short text of a value for an error message: a few levels and at most about 80
@@ -114,7 +91,8 @@ KeyedUnarchiver::KeyedUnarchiver() : state_(std::make_unique<State>()) {
 KeyedUnarchiver::KeyedUnarchiver(const rt::Data& data) : state_(std::make_unique<State>()) {
     // Every decoded level takes at most four levels of the document (an object, its
     // values, a dictionary's entries and one entry).
-    if (nestsDeeperThan(data, 4 * archive::MaxDepth + 8)) {
+    const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+    if (json_nesting::deeperThan(text, 4 * archive::MaxDepth + 8)) {
         state_->fail(KeyedArchiveError::MalformedValue, "The keyed archive nests values too deeply");
         return;
     }
