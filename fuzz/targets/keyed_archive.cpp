@@ -6,6 +6,7 @@
 
 #include <fnd/KeyedArchiver.h>
 #include <fnd/KeyedUnarchiver.h>
+#include <rt/Exception.h>
 
 namespace {
 
