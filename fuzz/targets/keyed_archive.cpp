@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rt::Value value = fnd::KeyedUnarchiver::unarchivedObject(rt::Data(data, data + size), &error);
     if (error) {
         // Messages quote bounded excerpts, whatever the input's size.
-        if (!value.isNil() || error->localizedDescription().size() > 400) std::abort();
+        if (!value.isNil() || error->localizedDescription().size() > 300) std::abort();
         return 0;
     }
     // What was read can be written again.

@@ -1,6 +1,7 @@
 #include <fnd/DateFormat.h>
 
 #include <unicode/dtfmtsym.h>
+#include <unicode/uchar.h>
 #include <unicode/smpdtfmt.h>
 
 namespace fnd {
@@ -16,6 +17,21 @@ icu::DateFormat::EStyle icuStyle(DateFormatterStyle s) {
         case DateFormatterStyle::None: break;
     }
     return icu::DateFormat::kNone;
+}
+
+/// Whether the text holds more decimal digits in a row than any date field takes. The
+/// date parser divides a fraction of a second by ten to the power of its digit count
+/// in 32-bit integers: some 35 digits make that zero and the division traps.
+bool hasOverlongDigitRun(const icu::UnicodeString& text) {
+    constexpr int32_t MaxRun = 32;
+    int32_t run = 0;
+    for (int32_t i = 0; i < text.length();) {
+        const UChar32 c = text.char32At(i);
+        run = u_isdigit(c) ? run + 1 : 0;
+        if (run > MaxRun) return true;
+        i += U16_LENGTH(c);
+    }
+    return false;
 }
 
 icu::UnicodeString fromUtf8(std::string_view s) {
@@ -83,6 +99,7 @@ std::optional<rt::Date> DateFormatter::dateFromString(std::string_view text) con
     applyZone();
     format_->setLenient(false);
     icu::UnicodeString u = fromUtf8(text);
+    if (hasOverlongDigitRun(u)) return std::nullopt;
     icu::ParsePosition pos(0);
     UDate ms = format_->parse(u, pos);
     if (pos.getErrorIndex() >= 0 || pos.getIndex() != u.length()) return std::nullopt;

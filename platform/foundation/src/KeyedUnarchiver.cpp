@@ -225,8 +225,8 @@ static rt::Value decodeValue(KeyedUnarchiver& reader, KeyedUnarchiver::State& st
         auto object = cls ? cls->instantiate() : nullptr;
         auto* coding = dynamic_cast<Coding*>(object.get());
         if (!coding) {
-            state.fail(KeyedArchiveError::UnknownClass, "The keyed archive holds an object of class \"" + name +
-                                                            "\", which is not registered for decoding");
+            state.fail(KeyedArchiveError::UnknownClass, "The keyed archive holds an object of class " + archiveExcerpt(*it) +
+                                                            ", which is not registered for decoding");
             return {};
         }
         state.scopes.push_back(&*values);

@@ -38,6 +38,15 @@ std::string trim(std::string_view text) {
     return std::string(text.substr(begin, end - begin + 1));
 }
 
+/// At most 200 bytes of a text for a message, cut between characters.
+std::string excerpt(std::string_view text) {
+    constexpr std::size_t Limit = 200;
+    if (text.size() <= Limit) return std::string(text);
+    std::size_t cut = Limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return std::string(text.substr(0, cut)) + "...";
+}
+
 std::string secondsText(double seconds) {
     std::ostringstream out;
     out << seconds;
@@ -123,10 +132,11 @@ struct Transfer {
     /// Configures the handle; answers an error when the request cannot be made at all.
     rt::Ref<rt::Error> prepare() {
         const std::string& url = request.url;
+        const std::string shown = excerpt(url);
         bool schemeOk = url.size() > 8 && (equalsIgnoringCase(url.substr(0, 7), "http://") ||
                                            equalsIgnoringCase(url.substr(0, 8), "https://"));
         if (!schemeOk)
-            return networkError(NetworkError::BadURL, "\"" + url + "\" is not an http or https URL.",
+            return networkError(NetworkError::BadURL, "\"" + shown + "\" is not an http or https URL.",
                                 rt::Dictionary{{kFailingURLKey, url}});
         easy = curl_easy_init();
         if (!easy) return networkError(NetworkError::TransferFailed, "The HTTP transfer could not be set up.");
@@ -176,7 +186,7 @@ struct Transfer {
         }
         for (auto& [name, value] : request.headers) {
             if (name.find_first_of(":\r\n") != std::string::npos || value.find_first_of("\r\n") != std::string::npos)
-                return networkError(NetworkError::BadURL, "The request header \"" + name + "\" is malformed.",
+                return networkError(NetworkError::BadURL, "The request header \"" + excerpt(name) + "\" is malformed.",
                                     rt::Dictionary{{kFailingURLKey, url}});
             headerList = curl_slist_append(headerList, (name + ": " + value).c_str());
         }
@@ -203,9 +213,10 @@ struct Transfer {
     }
 
     rt::Ref<rt::Error> errorFor(CURLcode code) const {
-        const std::string& url = request.url;
+        // Messages quote a bounded piece of the URL; the whole one is under kFailingURLKey.
+        const std::string url = excerpt(request.url);
         std::string detail = errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(code));
-        rt::Dictionary info{{kFailingURLKey, url}, {kTransferCodeKey, static_cast<long long>(code)},
+        rt::Dictionary info{{kFailingURLKey, request.url}, {kTransferCodeKey, static_cast<long long>(code)},
                             {rt::Error::LocalizedFailureReasonKey, detail}};
         switch (code) {
         case CURLE_UNSUPPORTED_PROTOCOL:
@@ -215,7 +226,7 @@ struct Transfer {
                 const std::string target = response.header("Location");
                 return networkError(NetworkError::InsecureRedirect,
                                     "The secure request to " + url + " was redirected to " +
-                                        (!target.empty() ? "\"" + target.substr(0, 200) + "\"" : std::string("another scheme")) +
+                                        (!target.empty() ? "\"" + excerpt(target) + "\"" : std::string("another scheme")) +
                                         ", which is not https; the redirect was refused.",
                                     info);
             }

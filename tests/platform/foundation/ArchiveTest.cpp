@@ -199,6 +199,15 @@ TEST_F(Archive, AValueOfUnknownFormIsQuotedAsAShortExcerpt) {
     EXPECT_LT(message.size(), 200u);
     EXPECT_EQ(message.substr(message.size() - 3), "...");
 
+    // A class name from the file is quoted short too.
+    error = nullptr;
+    const std::string longName(100000, 'C');
+    fnd::KeyedUnarchiver::unarchivedObject(
+        bytes(R"({"archive":"zid.keyed-archive","version":1,"top":{"root":{"$class":")" + longName + R"(","values":{}}}})"), &error);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), static_cast<long long>(fnd::KeyedArchiveError::UnknownClass));
+    EXPECT_LT(error->localizedDescription().size(), 200u);
+
     // A small value is quoted whole.
     error = nullptr;
     fnd::KeyedUnarchiver::unarchivedObject(bytes(R"({"archive":"zid.keyed-archive","version":1,"top":{"root":{"$what":[1,{"a":"\u00e9"}]}}})"), &error);

@@ -223,6 +223,17 @@ TEST_F(HttpClientTest, EveryRequestIsBoundedInTime) {
 TEST_F(HttpClientTest, RejectsWhatItMustNotFetch) {
     EXPECT_TRUE(hasCode(client->get("file:///etc/passwd"), NetworkError::BadURL));
     EXPECT_TRUE(hasCode(client->get("ftp://127.0.0.1/"), NetworkError::BadURL));
+    // Messages quote a short piece of a long URL; the whole one is in the user info.
+    const std::string longURL = "gopher://" + std::string(100000, 'u');
+    HttpResult longRefused = client->get(longURL);
+    ASSERT_TRUE(hasCode(longRefused, NetworkError::BadURL));
+    EXPECT_LT(longRefused.error->localizedDescription().size(), 300u);
+    EXPECT_EQ(longRefused.error->userInfo().get(net::kFailingURLKey), rt::Value(longURL));
+    HttpResult longMissing = client->get(url("/") + std::string(100000, 'p'), {}, 5);
+    ASSERT_FALSE(longMissing.ok() && longMissing.response->status == 200);
+    if (!longMissing.ok()) {
+        EXPECT_LT(longMissing.error->localizedDescription().size(), 400u);
+    }
     EXPECT_TRUE(hasCode(client->get(url("/hello"), {{"X-Bad", "a\r\nInjected: yes"}}), NetworkError::BadURL));
 
     client->setMaxResponseBytes(1000);
