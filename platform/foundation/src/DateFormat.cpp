@@ -19,19 +19,31 @@ icu::DateFormat::EStyle icuStyle(DateFormatterStyle s) {
     return icu::DateFormat::kNone;
 }
 
-/// Whether the text holds more decimal digits in a row than any date field takes. The
-/// date parser divides a fraction of a second by ten to the power of its digit count
-/// in 32-bit integers: some 35 digits make that zero and the division traps.
-bool hasOverlongDigitRun(const icu::UnicodeString& text) {
-    constexpr int32_t MaxRun = 32;
-    int32_t run = 0;
-    for (int32_t i = 0; i < text.length();) {
-        const UChar32 c = text.char32At(i);
-        run = u_isdigit(c) ? run + 1 : 0;
-        if (run > MaxRun) return true;
-        i += U16_LENGTH(c);
+/// Whether the pattern has a fraction-of-a-second field ('S' outside quotes).
+bool hasFractionField(const icu::UnicodeString& pattern) {
+    bool quoted = false;
+    for (int32_t i = 0; i < pattern.length(); ++i) {
+        const char16_t c = pattern.charAt(i);
+        if (c == u'\'') quoted = !quoted;  // '' toggles twice: a literal quote
+        else if (!quoted && c == u'S') return true;
     }
     return false;
+}
+
+/// The parser divides a fraction of a second by ten to the power of its digit count
+/// in 32-bit integers: from some 35 digits on that is zero and the division traps.
+/// The fraction's digits are among the text's, so a text with at most this many
+/// decimal digits in all is safe; no date needs more.
+constexpr int32_t MaxDigitsWithFraction = 32;
+
+int32_t decimalDigits(const icu::UnicodeString& text) {
+    int32_t digits = 0;
+    for (int32_t i = 0; i < text.length();) {
+        const UChar32 c = text.char32At(i);
+        if (u_isdigit(c)) ++digits;
+        i += U16_LENGTH(c);
+    }
+    return digits;
 }
 
 icu::UnicodeString fromUtf8(std::string_view s) {
@@ -99,7 +111,10 @@ std::optional<rt::Date> DateFormatter::dateFromString(std::string_view text) con
     applyZone();
     format_->setLenient(false);
     icu::UnicodeString u = fromUtf8(text);
-    if (hasOverlongDigitRun(u)) return std::nullopt;
+    icu::UnicodeString pattern;
+    const auto* simple = dynamic_cast<const icu::SimpleDateFormat*>(format_.get());
+    const bool fraction = !simple || hasFractionField(simple->toPattern(pattern));
+    if (fraction && decimalDigits(u) > MaxDigitsWithFraction) return std::nullopt;
     icu::ParsePosition pos(0);
     UDate ms = format_->parse(u, pos);
     if (pos.getErrorIndex() >= 0 || pos.getIndex() != u.length()) return std::nullopt;

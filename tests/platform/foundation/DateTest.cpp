@@ -97,10 +97,15 @@ TEST_F(DateTest, AFractionOfASecondWithEndlessDigitsIsRefusedNotAProcessCrash) {
     EXPECT_TRUE(f->dateFromString("12." + std::string(20, '1')));  // long, but still a fraction
     // 35 and more digits used to trap in the parser's integer division.
     for (int digits : {33, 35, 40, 200}) EXPECT_FALSE(f->dateFromString("12." + std::string(digits, '1'))) << digits;
+    // An exponent splits the digits but the parser reads them as one fraction.
+    EXPECT_FALSE(f->dateFromString("12.11111111111e" + std::string(28, '1')));
     // Other decimal digits count too (ARABIC-INDIC DIGIT ONE).
     std::string arabic;
     for (int i = 0; i < 40; ++i) arabic += "\xD9\xA1";
     EXPECT_FALSE(f->dateFromString("12." + arabic));
+    // Without a fraction field the digits are not capped; quoted S is text.
+    auto quoted = rt::make<fnd::DateFormatter>("'S' yyyy", fnd::Locale::withIdentifier("en_US_POSIX"));
+    EXPECT_FALSE(quoted->dateFromString("S " + std::string(40, '1')));  // refused by the parser, no trap
     // Patterns that take many digits in a row still read.
     auto compact = rt::make<fnd::DateFormatter>("yyyyMMddHHmmssSSS", fnd::Locale::withIdentifier("en_US_POSIX"));
     compact->setTimeZone(fnd::TimeZone::utc());
