@@ -136,7 +136,7 @@ static Json encodeValue(KeyedArchiver& archiver, KeyedArchiver::State& state, co
     case Type::Class:
         break;
     }
-    throw rt::Exception(rt::Exception::InvalidArgument, "Cannot archive a value of this kind: " + value.description());
+    throw rt::Exception(rt::Exception::InvalidArgument, "Cannot archive a value of this kind: " + value.description().substr(0, 200));
 }
 
 }  // namespace fnd

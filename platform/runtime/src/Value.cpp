@@ -64,7 +64,11 @@ long long Number::longLongValue() const {
 }
 
 unsigned long long Number::unsignedLongLongValue() const {
-    if (isFloatingPoint()) return d_ <= 0 || std::isnan(d_) ? 0 : static_cast<unsigned long long>(d_);
+    if (isFloatingPoint()) {
+        if (d_ <= 0 || std::isnan(d_)) return 0;
+        if (d_ >= 18446744073709551616.0) return std::numeric_limits<unsigned long long>::max();  // 2^64 and beyond saturate
+        return static_cast<unsigned long long>(d_);
+    }
     return u_;
 }
 

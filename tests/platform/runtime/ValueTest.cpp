@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <unordered_set>
 
 #include <rt/Format.h>
@@ -80,3 +82,15 @@ TEST(FormatTest, MissingArgumentsPrintNullAndNeverReadMemory) {
 }
 
 }  // namespace
+
+TEST(FormatTest, OutOfRangeDoublesSaturateInIntegerConversions) {
+    EXPECT_EQ(rt::format("%x", 1e308), "ffffffffffffffff");
+    EXPECT_EQ(rt::format("%u", 18446744073709551616.0), "18446744073709551615");
+    EXPECT_EQ(rt::format("%u", std::numeric_limits<double>::infinity()), "18446744073709551615");
+    EXPECT_EQ(rt::format("%u", std::numeric_limits<double>::quiet_NaN()), "0");
+    EXPECT_EQ(rt::format("%x", -1e308), "0");
+    EXPECT_EQ(rt::format("%u", 18446744073709549568.0), "18446744073709549568");  // the largest double below 2^64
+    EXPECT_EQ(rt::format("%d", 1e308), "9223372036854775807");
+    EXPECT_EQ(rt::format("%d", -1e308), "-9223372036854775808");
+    EXPECT_EQ(rt::Number::ofDouble(1e20).unsignedLongLongValue(), std::numeric_limits<unsigned long long>::max());
+}
