@@ -64,7 +64,12 @@ long long Number::longLongValue() const {
 }
 
 unsigned long long Number::unsignedLongLongValue() const {
-    if (isFloatingPoint()) return d_ <= 0 || std::isnan(d_) ? 0 : static_cast<unsigned long long>(d_);
+    if (isFloatingPoint()) {
+        // Out-of-range doubles saturate: converting them would be undefined.
+        if (!(d_ > 0)) return 0;  // negative, zero and NaN
+        if (d_ >= 18446744073709551616.0) return std::numeric_limits<unsigned long long>::max();
+        return static_cast<unsigned long long>(d_);
+    }
     return u_;
 }
 
