@@ -29,6 +29,7 @@ struct ObjectExtras {
     std::size_t nextHandlerId = 1;
     std::vector<std::pair<const void*, std::unique_ptr<Object::Slot>>> slots;
     std::atomic<const Class*> classOverride{nullptr};
+    std::mutex propertyMutex;
 };
 
 void ObjectDeleter::operator()(Object* object) const noexcept {
@@ -63,6 +64,8 @@ Object::Slot* Object::ensureObservationSlot(const std::function<std::unique_ptr<
     observation_.store(current, std::memory_order_release);
     return current;
 }
+
+std::mutex& Object::propertyLock() const { return extras().propertyMutex; }
 
 Value Object::valueForUndefinedKey(std::string_view key) const {
     throw Exception(Exception::UndefinedKey,

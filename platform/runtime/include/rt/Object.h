@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -113,6 +114,10 @@ public:
     // ---- key-value observing (implemented in KVO.cpp; see rt/KVO.h) ---------------
     void willChangeValueForKey(std::string_view key);
     void didChangeValueForKey(std::string_view key);
+
+    /// The lock that guarded typed keys (rt::GuardedKey) read and write their fields
+    /// under. Held only for the copy of a value, never while anything is called.
+    std::mutex& propertyLock() const;
 
     // ---- pre-destruction step ---------------------------------------------------
     /// Registers work to run in the pre-destruction step, in registration order,
