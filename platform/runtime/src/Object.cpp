@@ -40,11 +40,17 @@ void ObjectDeleter::operator()(Object* object) const noexcept {
 }  // namespace detail
 
 const Class& Object::staticClass() {
-    static const Class& described = Class::describe("Object", nullptr, detail::factoryFor<Object>());
+    static const Class& described = Class::describe("Object", "rt::Object", nullptr, detail::factoryFor<Object>());
     return described;
 }
 
-Object::Object() = default;
+Object::Object() {
+    if (detail::objectsBeingMade == 0)
+        throw Exception(Exception::InternalInconsistency,
+                        "An rt::Object was constructed outside rt::make (on the stack, as a member, with new or "
+                        "std::make_shared); make it with rt::make<T>(...).");
+    --detail::objectsBeingMade;
+}
 
 Object::~Object() {
     // Associations are released here, after the derived parts are gone, like any
