@@ -10,6 +10,7 @@
 
 #include <rt/ChangeScope.h>
 #include <rt/Key.h>
+#include <rt/PropertyTable.h>
 
 namespace keytest {
 
@@ -306,6 +307,32 @@ TEST(ChangeScope, ManyKeysKeepTheirOrder) {
     { rt::ChangeScope scope(*player, {"status", "title", "position", "volume", "quiet"}); }
     EXPECT_EQ(order, (std::vector<std::string>{"+status", "+title", "+position", "+volume", "+quiet", "-quiet", "-volume",
                                                "-position", "-title", "-status"}));
+}
+
+}  // namespace
+
+namespace {
+
+// Observations of a direct key read through the property they found last; a switch of
+// the object's class or a property added later must be seen.
+TEST(DirectKeyObservation, FollowsAClassSwitchAndPropertiesAddedLater) {
+    auto player = rt::make<Player>();
+    std::vector<long long> seen;
+    auto token = rt::observe(player, "position", rt::KVONew, [&](const rt::KVOChange& c) { seen.push_back(c.newValue.longLongValue()); });
+    player->setPosition(1);
+
+    rt::Class* doubling = rt::Class::allocateClassPair(&Player::staticClass(), "keytest.DoublingPlayer");
+    ASSERT_NE(doubling, nullptr);
+    player->setObjectClass(*doubling);
+    player->setPosition(2);  // no property of its own yet: the inherited one answers
+    rt::Property twice;
+    twice.key = "position";
+    twice.getter = [](const rt::Object& o) { return rt::Value(static_cast<const Player&>(o).position() * 2); };
+    doubling->properties().add(twice);
+    player->setPosition(3);
+    player->setObjectClass(Player::staticClass());
+    player->setPosition(4);
+    EXPECT_EQ(seen, (std::vector<long long>{1, 2, 6, 4}));
 }
 
 }  // namespace
