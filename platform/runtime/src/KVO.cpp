@@ -18,6 +18,7 @@
 #include <array>
 #include <atomic>
 #include <map>
+#include <new>
 #include <mutex>
 #include <thread>
 
@@ -50,18 +51,28 @@ std::vector<std::string> splitPath(std::string_view keyPath) {
 // observers; those fit without allocating.
 class Snapshot {
 public:
+    Snapshot() = default;
+    Snapshot(const Snapshot&) = delete;
+    Snapshot& operator=(const Snapshot&) = delete;
+    ~Snapshot() {
+        for (std::size_t i = 0; i < std::min(count_, Small); ++i) at(i).~shared_ptr();
+    }
     void push(std::shared_ptr<KeyListener> w) {
-        if (count_ < small_.size()) small_[count_] = std::move(w);
+        if (count_ < Small) new (&small_[count_ * sizeof(Entry)]) Entry(std::move(w));
         else more_.push_back(std::move(w));
         ++count_;
     }
     template <class F> void each(F&& f) {
-        for (std::size_t i = 0; i < count_; ++i) f(i < small_.size() ? small_[i] : more_[i - small_.size()]);
+        for (std::size_t i = 0; i < count_; ++i) f(i < Small ? at(i) : more_[i - Small]);
     }
 
 private:
-    std::array<std::shared_ptr<KeyListener>, 8> small_;
-    std::vector<std::shared_ptr<KeyListener>> more_;
+    using Entry = std::shared_ptr<KeyListener>;
+    static constexpr std::size_t Small = 8;
+    Entry& at(std::size_t i) { return *std::launder(reinterpret_cast<Entry*>(&small_[i * sizeof(Entry)])); }
+    // Only the entries pushed are built and destroyed.
+    alignas(Entry) unsigned char small_[Small * sizeof(Entry)];
+    std::vector<Entry> more_;
     std::size_t count_ = 0;
 };
 
@@ -170,26 +181,26 @@ private:
     }
 
     // A direct key reads through the property found the last time, as long as the
-    // object's class and the property tables are the same: no path walk, no lookups.
+    // object's class and the property tables are the same: no path walk, no lookups,
+    // no lock. Entries are immutable and kept until the core goes.
+    struct CachedProperty {
+        const Class* cls;
+        std::uint64_t generation;
+        const Property* property;
+    };
     Value read(const Object& root) {
         if (!direct_) return root.valueForKeyPath(keyPath_);
         const Class* cls = &root.objectClass();
         std::uint64_t generation = propertyGeneration();
-        const Property* property = nullptr;
-        bool cached;
-        {
+        const CachedProperty* cached = cached_.load(std::memory_order_acquire);
+        if (!cached || cached->cls != cls || cached->generation != generation) {
+            auto fresh = std::make_unique<CachedProperty>(CachedProperty{cls, generation, findProperty(*cls, keyPath_)});
+            cached = fresh.get();
             std::lock_guard lock(mutex_);
-            cached = cachedClass_ == cls && cachedGeneration_ == generation;
-            property = cachedProperty_;
+            cachedEntries_.push_back(std::move(fresh));
+            cached_.store(cached, std::memory_order_release);
         }
-        if (!cached) {
-            property = findProperty(*cls, keyPath_);
-            std::lock_guard lock(mutex_);
-            cachedClass_ = cls;
-            cachedGeneration_ = generation;
-            cachedProperty_ = property;
-        }
-        if (property && property->getter) return property->getter(root);
+        if (cached->property && cached->property->getter) return cached->property->getter(root);
         return root.valueForKey(keyPath_);
     }
 
@@ -203,9 +214,8 @@ private:
     std::atomic<bool> active_{false};
     std::mutex mutex_;
     std::shared_ptr<Watch> tree_;
-    const Class* cachedClass_ = nullptr;
-    std::uint64_t cachedGeneration_ = 0;
-    const Property* cachedProperty_ = nullptr;
+    std::atomic<const CachedProperty*> cached_{nullptr};
+    std::vector<std::unique_ptr<CachedProperty>> cachedEntries_;
     // Old values captured by will notices, per thread, until the matching did.
     std::vector<std::pair<std::thread::id, Value>> pending_;
 };

@@ -172,9 +172,6 @@ Value Value::null() {
     return v;
 }
 
-Value::Value(const Value& other) { copy(other); }
-Value::Value(Value&& other) noexcept { take(other); }
-
 Value& Value::operator=(const Value& other) {
     if (this != &other) {
         Value copied(other);  // other may live inside what this releases
@@ -191,28 +188,6 @@ Value& Value::operator=(Value&& other) noexcept {
         take(moved);
     }
     return *this;
-}
-
-void Value::take(Value& other) noexcept {
-    type_ = other.type_;
-    structSize_ = other.structSize_;
-    structType_ = other.structType_;
-    if (other.holdsPointer()) {
-        new (&storage_.ptr) std::shared_ptr<const void>(std::move(other.storage_.ptr));
-        other.release();
-    } else {
-        std::memcpy(storage_.bytes, other.storage_.bytes,
-                    type_ == Type::Struct ? structSize_ : sizeof(Number));
-        other.type_ = Type::Nil;
-    }
-}
-
-void Value::copy(const Value& other) {
-    type_ = other.type_;
-    structSize_ = other.structSize_;
-    structType_ = other.structType_;
-    if (other.holdsPointer()) new (&storage_.ptr) std::shared_ptr<const void>(other.storage_.ptr);
-    else std::memcpy(storage_.bytes, other.storage_.bytes, type_ == Type::Struct ? structSize_ : sizeof(Number));
 }
 
 Value::Value(const Number& n) : type_(Type::Number) { new (&storage_.number) Number(n); }

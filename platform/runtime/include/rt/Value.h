@@ -10,6 +10,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <new>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -126,8 +128,8 @@ public:
 
     Value() {}
     Value(std::nullptr_t) {}
-    Value(const Value& other);
-    Value(Value&& other) noexcept;
+    Value(const Value& other) { copy(other); }
+    Value(Value&& other) noexcept { take(other); }
     Value& operator=(const Value& other);
     Value& operator=(Value&& other) noexcept;
     ~Value() { release(); }
@@ -215,9 +217,27 @@ private:
         if (holdsPointer()) storage_.ptr.~shared_ptr();
         type_ = Type::Nil;
     }
-    // Takes other's contents; this holds nothing before, other is nil after.
-    void take(Value& other) noexcept;
-    void copy(const Value& other);
+    // Takes other's contents; this holds nothing before, other is nil after. Scalars
+    // and structures copy the whole storage: a fixed size compiles to a few moves.
+    void take(Value& other) noexcept {
+        type_ = other.type_;
+        structSize_ = other.structSize_;
+        structType_ = other.structType_;
+        if (other.holdsPointer()) {
+            new (&storage_.ptr) std::shared_ptr<const void>(std::move(other.storage_.ptr));
+            other.release();
+        } else {
+            std::memcpy(storage_.bytes, other.storage_.bytes, sizeof storage_.bytes);
+            other.type_ = Type::Nil;
+        }
+    }
+    void copy(const Value& other) {
+        type_ = other.type_;
+        structSize_ = other.structSize_;
+        structType_ = other.structType_;
+        if (other.holdsPointer()) new (&storage_.ptr) std::shared_ptr<const void>(other.storage_.ptr);
+        else std::memcpy(storage_.bytes, other.storage_.bytes, sizeof storage_.bytes);
+    }
 
     union Storage {
         Storage() : date(0) {}
