@@ -92,7 +92,8 @@ std::optional<json> toJSON(const rt::Value& v, int depth) {
             return o;
         }
         case rt::Value::Type::Object:
-        case rt::Value::Type::Class: return std::nullopt;
+        case rt::Value::Type::Class:
+        case rt::Value::Type::Struct: return std::nullopt;
     }
     return std::nullopt;
 }
