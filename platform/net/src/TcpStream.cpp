@@ -135,6 +135,10 @@ void TcpStream::resolvedOnLoop(const std::vector<SocketAddress>& addresses, rt::
                 return;
         }
     }
+    {
+        std::lock_guard lock(mutex_);
+        if (generation != generation_) return;  // closed or reopened from another thread meanwhile
+    }
     emit(ErrorOccurred);
 }
 
