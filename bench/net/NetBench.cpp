@@ -48,7 +48,7 @@ const std::string& frameText() {
 
 /// A cluster connection with one live subscription on the loopback media server.
 struct Fixture {
-    Fixture() : peer(authority.issueServerCertificate({"*.media.test"})) {
+    Fixture() : peer(authority.issueServerCertificate({.subjectAltNames = "IP:127.0.0.1,IP:::1,DNS:localhost,DNS:*.media.test"})) {
         (void)fnd::RunLoop::main();
         peer.start();
         QXVexaSocketSettings settings;

@@ -82,7 +82,7 @@ inline peers::TestCertificateAuthority& authority() {
 }
 
 inline const peers::TestCertificate& serverCertificate() {
-    static auto* certificate = new peers::TestCertificate(authority().issueServerCertificate({"*.media.test"}));
+    static auto* certificate = new peers::TestCertificate(authority().issueServerCertificate({.subjectAltNames = "IP:127.0.0.1,IP:::1,DNS:localhost,DNS:*.media.test"}));
     return *certificate;
 }
 
