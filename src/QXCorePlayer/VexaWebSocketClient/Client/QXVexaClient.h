@@ -100,6 +100,7 @@ public:
     /// Whether server messages may still be handled: not stopped, and held by someone
     /// besides the handling itself.
     bool mayHandleMessages() const;
+    bool isHandlingMessage() const { return handlingReferences_ != 0; }
     /// Calls block for every listener.
     void notify(const std::function<void(VexaClientListener&)>& block);
     /// Asks every listener; true when at least one answered true.

@@ -27,8 +27,12 @@ QXVexaClientRejectModuleHandler::QXVexaClientRejectModuleHandler(const rt::Ref<Q
 
 bool QXVexaClientRejectModuleHandler::handleModule(const std::string& name, const QXVexaMessage& args) {
     if (name != "reject") return false;
-    auto client = vexaClient();
-    if (!client) return true;
+    auto strong = vexaClient();
+    if (!strong) return true;
+    QXVexaClient* client = strong.get();
+    // While the client handles a message it keeps itself alive; a reference held here
+    // would hide an owner's release from it.
+    if (client->isHandlingMessage()) strong.reset();
     const QXVexaMessage* reasons = firstObject(args);
     if (reasons && reasons->contains("cluster")) return clusterRejectHandler_->handleModule("cluster", (*reasons)["cluster"]);
     bool taken = false;
@@ -71,8 +75,12 @@ QXVexaClientInfoModuleHandler::QXVexaClientInfoModuleHandler(const rt::Ref<QXVex
 
 bool QXVexaClientInfoModuleHandler::handleModule(const std::string& name, const QXVexaMessage& args) {
     if (name != "moduleInfo") return false;
-    auto client = vexaClient();
-    if (!client) return true;
+    auto strong = vexaClient();
+    if (!strong) return true;
+    QXVexaClient* client = strong.get();
+    // While the client handles a message it keeps itself alive; a reference held here
+    // would hide an owner's release from it.
+    if (client->isHandlingMessage()) strong.reset();
     const QXVexaMessage* modules = firstObject(args);
     if (!modules) {
         vexaLog(objectClass(), 3, "Module info without an object of modules: %@", vexaSerialize(args).value_or("(not JSON)"));
