@@ -10,7 +10,10 @@
 #include <QXCorePlayer/Core/Core/CPPlaybackSessionListener.h>
 #include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
 #include <QXCorePlayer/Core/MediaPlayer/IQXMoviePlayerController.h>
+#include <QXFoundation/Log/QXLogHandler.h>
+#include <QXFoundation/Log/QXLogger.h>
 #include <fnd/NotificationCenter.h>
+#include <mutex>
 #include <rt/KVO.h>
 
 namespace zidtest {
@@ -311,6 +314,33 @@ private:
     double loadingTimeout_ = 10;
     bool background_ = false;
     double bitrate_ = 0;
+};
+
+/// Collects the messages logged while it lives (registered with the default logger).
+class LogCapture : public QXLogHandler {
+    RT_CLASS(LogCapture, QXLogHandler)
+public:
+    LogCapture() : QXLogHandler(nullptr, 6) {}
+    static rt::Ref<LogCapture> install() {
+        auto capture = rt::make<LogCapture>();
+        QXLogger::defaultLogger()->registerHandler(capture);
+        return capture;
+    }
+    void uninstall() { QXLogger::defaultLogger()->deregistreHandler(selfAs<QXLogHandler>()); }
+    void handleLogRecord(const rt::Ref<QXLogRecord>& record) override {
+        std::lock_guard lock(mutex);
+        messages.push_back(record->message());
+        levels.push_back(record->level());
+    }
+    bool contains(const std::string& text) {
+        std::lock_guard lock(mutex);
+        for (const auto& m : messages)
+            if (m.find(text) != std::string::npos) return true;
+        return false;
+    }
+    std::mutex mutex;
+    std::vector<std::string> messages;
+    std::vector<std::int64_t> levels;
 };
 
 }  // namespace zidtest
