@@ -279,6 +279,21 @@ TEST_F(MediaPlayerTest, ForwardsOptionsToTheMoviePlayer) {
     EXPECT_EQ(movie->scalingMode(), 1);
 }
 
+TEST_F(MediaPlayerTest, SelectionsPassOnlyOptionsAndReportTheRest) {
+    makePlayer();
+    auto capture = LogCapture::install();
+    auto option = rt::make<ScriptedOption>("de");
+    player->selectSubtitle(option);
+    player->selectSubtitle(nullptr);  // subtitles off: no report
+    player->selectSubtitle(CPMediaSourceLock::lockWithType(1));
+    player->selectAudioTrack(option);
+    player->selectAudioTrack(nullptr);
+    capture->uninstall();
+    EXPECT_EQ(movie->selected, (std::vector<rt::Ref<rt::Object>>{option, nullptr, nullptr, option, nullptr}));
+    EXPECT_TRUE(capture->contains("QXAssert failure: Invalid subtitle instance: "));
+    EXPECT_TRUE(capture->contains("QXAssert failure: Invalid audio track instance: (null)"));
+}
+
 TEST_F(MediaPlayerTest, ReleasingThePlayerStopsTheMoviePlayer) {
     makePlayer();
     auto m = movie;

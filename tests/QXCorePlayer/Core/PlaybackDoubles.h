@@ -9,6 +9,7 @@
 #include <QXCorePlayer/Core/Core/CPAbstractMediaSource.h>
 #include <QXCorePlayer/Core/Core/CPPlaybackSessionListener.h>
 #include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaSelectionOption.h>
 #include <QXCorePlayer/Core/MediaPlayer/IQXMoviePlayerController.h>
 #include <QXFoundation/Log/QXLogHandler.h>
 #include <QXFoundation/Log/QXLogger.h>
@@ -280,9 +281,10 @@ public:
     rt::Ref<rt::Object> audioTracks() const override { return nullptr; }
     rt::Ref<rt::Object> defaultAudioTrack() const override { return nullptr; }
     rt::Ref<rt::Object> selectedAudioTrack() const override { return nullptr; }
-    void selectSubtitle(const rt::Ref<rt::Object>&) override {}
-    void selectAudioTrack(const rt::Ref<rt::Object>&) override {}
+    void selectSubtitle(const rt::Ref<rt::Object>& o) override { selected.push_back(o); }
+    void selectAudioTrack(const rt::Ref<rt::Object>& o) override { selected.push_back(o); }
     rt::Ref<rt::Object> view() const override { return nullptr; }
+    std::vector<rt::Ref<rt::Object>> selected;
     void showDebugConsole() override {}
     void hideDebugConsole() override {}
 
@@ -314,6 +316,19 @@ private:
     double loadingTimeout_ = 10;
     bool background_ = false;
     double bitrate_ = 0;
+};
+
+/// A subtitle or audio option.
+class ScriptedOption : public rt::Object, public ICPMediaSelectionOption {
+    RT_CLASS(ScriptedOption, rt::Object)
+public:
+    explicit ScriptedOption(std::string tag = "en") : tag_(std::move(tag)) {}
+    std::string languageTag() const override { return tag_; }
+    std::string displayName() const override { return tag_; }
+    std::string title() const override { return tag_; }
+
+private:
+    std::string tag_;
 };
 
 /// Collects the messages logged while it lives (registered with the default logger).

@@ -186,6 +186,18 @@ void CPMediaPlayer::setShowDebugConsole(bool show) {
     else moviePlayer_->hideDebugConsole();
 }
 
+void CPMediaPlayer::selectSubtitle(const rt::Ref<rt::Object>& option) {
+    bool valid = !option || dynamic_cast<ICPMediaSelectionOption*>(option.get());
+    QXAssert(valid, "Invalid subtitle instance: %@", rt::Value(option));
+    moviePlayer_->selectSubtitle(valid ? option : nullptr);
+}
+
+void CPMediaPlayer::selectAudioTrack(const rt::Ref<rt::Object>& option) {
+    bool valid = option && dynamic_cast<ICPMediaSelectionOption*>(option.get());
+    QXAssert(valid, "Invalid audio track instance: %@", rt::Value(option));
+    moviePlayer_->selectAudioTrack(valid ? option : nullptr);
+}
+
 // ---- seeking by scrubbing -----------------------------------------------------------
 
 void CPMediaPlayer::beginSeeking() {

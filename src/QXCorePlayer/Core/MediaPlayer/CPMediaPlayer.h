@@ -9,6 +9,7 @@
 #include <optional>
 
 #include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaSelectionOption.h>
 #include <QXCorePlayer/Core/MediaPlayer/IQXMoviePlayerController.h>
 #include <QXFoundation/Disposable/IDisposable.h>
 #include <fnd/NotificationCenter.h>
@@ -42,8 +43,12 @@ public:
     // ICPMediaPlayer
     void startPictureInPicture() override { moviePlayer_->startPictureInPicture(); }
     void stopPictureInPicture() override { moviePlayer_->stopPictureInPicture(); }
-    void selectSubtitle(const rt::Ref<rt::Object>& option) override { moviePlayer_->selectSubtitle(option); }
-    void selectAudioTrack(const rt::Ref<rt::Object>& option) override { moviePlayer_->selectAudioTrack(option); }
+    /// Nil turns subtitles off; an object that is not a selection option is reported
+    /// and replaced by nil.
+    void selectSubtitle(const rt::Ref<rt::Object>& option) override;
+    /// Only a selection option is passed on; anything else (nil included) is reported
+    /// and passed on as nil.
+    void selectAudioTrack(const rt::Ref<rt::Object>& option) override;
     void beginSeeking() override;
     void endSeeking() override;
     void cancelSeeking() override;
