@@ -1,11 +1,10 @@
-#include <gtest/gtest.h>
-
-#include <cmath>
-
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
 #include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
 #include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
+#include <gtest/gtest.h>
 #include <rt/Exception.h>
+
+#include <cmath>
 
 #include "PlaybackDoubles.h"
 #include "VirtualTime.h"
@@ -37,8 +36,9 @@ protected:
     }
     /// States the player announces, in order.
     void record() {
-        token = rt::observe(player, "state", rt::KVONew,
-                            [this](const rt::KVOChange& c) { states.push_back(static_cast<CPPlayerState>(c.newValue.longLongValue())); });
+        token = rt::observe(player, "state", rt::KVONew, [this](const rt::KVOChange& c) {
+            states.push_back(static_cast<CPPlayerState>(c.newValue.longLongValue()));
+        });
     }
 
     rt::Ref<ScriptedMoviePlayer> movie;
@@ -68,8 +68,8 @@ TEST_F(MediaPlayerTest, MoviePlayerStatesMapToPlayerStates) {
     record();
     player->start();
     const std::pair<MS, CPPlayerState> table[] = {
-        {MS::Ready, CPPlayerState::Ready},     {MS::Playing, CPPlayerState::Playing},
-        {MS::Stalled, CPPlayerState::Stalled}, {MS::Paused, CPPlayerState::Paused},
+        {MS::Ready, CPPlayerState::Ready},         {MS::Playing, CPPlayerState::Playing},
+        {MS::Stalled, CPPlayerState::Stalled},     {MS::Paused, CPPlayerState::Paused},
         {MS::Buffering, CPPlayerState::Buffering}, {MS::Stopped, CPPlayerState::Stopped},
     };
     for (auto [movieState, expected] : table) {
@@ -165,7 +165,8 @@ TEST_F(MediaPlayerTest, ProgressTickerRunsEveryTenthOfASecondWhilePlayingOrStall
     source->setSourceType(CPMediaSourceType::Recorded);
     makePlayer();
     std::vector<double> times;
-    auto t = rt::observe(player, "playbackTime", rt::KVONew, [&](const rt::KVOChange& c) { times.push_back(c.newValue.doubleValue()); });
+    auto t = rt::observe(player, "playbackTime", rt::KVONew,
+                         [&](const rt::KVOChange& c) { times.push_back(c.newValue.doubleValue()); });
     player->start();
     movie->currentTime = 1.0;
     movie->setPlaybackState(MS::Playing);
@@ -206,7 +207,8 @@ TEST_F(MediaPlayerTest, LiveTimeIsTheTimeSpentPlayingAndHoldsStillDuringAStall) 
     EXPECT_NEAR(player->playbackTime(), 30, 0.11);
     movie->setPlaybackState(MS::Stalled);
     std::vector<double> during;
-    auto t = rt::observe(player, "playbackTime", rt::KVONew, [&](const rt::KVOChange& c) { during.push_back(c.newValue.doubleValue()); });
+    auto t = rt::observe(player, "playbackTime", rt::KVONew,
+                         [&](const rt::KVOChange& c) { during.push_back(c.newValue.doubleValue()); });
     advance(5);
     ASSERT_FALSE(during.empty()) << "the ticker runs on while stalled";
     for (double t : during) EXPECT_NEAR(t, 30, 0.11) << "no switch to the stream position while stalled";

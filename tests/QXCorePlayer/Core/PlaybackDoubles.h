@@ -2,10 +2,6 @@
 // Scriptable stand-ins of the playback engine's parts, for this module's tests and the
 // tests of the modules above it: a source, a media player, a player factory, a movie
 // player controller and a tracker that records what it hears.
-#include <functional>
-#include <string>
-#include <vector>
-
 #include <QXCorePlayer/Core/Core/CPAbstractMediaSource.h>
 #include <QXCorePlayer/Core/Core/CPPlaybackSessionListener.h>
 #include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
@@ -14,8 +10,12 @@
 #include <QXFoundation/Log/QXLogHandler.h>
 #include <QXFoundation/Log/QXLogger.h>
 #include <fnd/NotificationCenter.h>
-#include <mutex>
 #include <rt/KVO.h>
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
 
 namespace zidtest {
 
@@ -34,8 +34,10 @@ public:
     }
     void dispose() override {
         calls.push_back("dispose");
-        if (onDispose) onDispose(*this);
-        else setUnrealized();
+        if (onDispose)
+            onDispose(*this);
+        else
+            setUnrealized();
     }
     bool handlePlaybackError(const rt::Ref<rt::Error>& error) override {
         calls.push_back("handlePlaybackError");
@@ -52,7 +54,10 @@ public:
     std::string mediaUrl() const override { return url_; }
     void setMediaUrl(std::string url) { rt::kvoSet(this, "mediaUrl", url_, std::move(url)); }
 
-    static void describe(rt::ClassBuilder<ScriptedSource>& c) { c.readonly("mediaUrl", &ScriptedSource::mediaUrl); }
+    static void describe(rt::ClassBuilder<ScriptedSource>& c) {
+        c.readonly("mediaUrl", &ScriptedSource::mediaUrl);
+        c.readonly("safeToContinue", &ScriptedSource::safeToContinue);
+    }
 
     std::vector<std::string> calls;
     std::vector<rt::Ref<rt::Error>> handledErrors;
@@ -104,7 +109,9 @@ public:
     rt::Ref<rt::Object> presentationLayer() const override { return nullptr; }
     CPPlayerState state() const override { return state_; }
     bool isAudioOnly() const override { return audioOnly_; }
-    void setAudioOnly(bool v) { rt::kvoChange(this, "isAudioOnly", [&] { audioOnly_ = v; }); }
+    void setAudioOnly(bool v) {
+        rt::kvoChange(this, "isAudioOnly", [&] { audioOnly_ = v; });
+    }
     bool isAirplayActive() const override { return false; }
     CPVideoSize videoSize() const override { return videoSize_; }
     void setVideoSize(CPVideoSize v) { rt::kvoSet(this, "videoSize", videoSize_, v); }
@@ -201,9 +208,7 @@ public:
     void onResume() override { events.push_back("onResume"); }
     void onPause() override { events.push_back("onPause"); }
     void onRewind() override { events.push_back("onRewind"); }
-    void onSeekFrom(double from, double to) override {
-        events.push_back("onSeekFrom:" + fmt(from) + ":" + fmt(to));
-    }
+    void onSeekFrom(double from, double to) override { events.push_back("onSeekFrom:" + fmt(from) + ":" + fmt(to)); }
     void onClick() override { events.push_back("onClick"); }
     void onMute(bool m) override { events.push_back(m ? "onMute:1" : "onMute:0"); }
     void onFullscreen(bool f) override { events.push_back(f ? "onFullscreen:1" : "onFullscreen:0"); }

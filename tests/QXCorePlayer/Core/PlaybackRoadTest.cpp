@@ -1,11 +1,10 @@
-#include <gtest/gtest.h>
-
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
 #include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
 #include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
 #include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
 #include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
 #include <fnd/RunLoop.h>
+#include <gtest/gtest.h>
 
 #include "PlaybackDoubles.h"
 #include "ScriptedOrigin.h"
@@ -58,7 +57,8 @@ TEST_F(PlaybackRoadTest, ALiveURLPlaysOnceTheOriginSaysTheStreamIsReady) {
     ASSERT_GE(events.size(), 4u);
     EXPECT_EQ((std::vector<std::string>{events[0], events[1], events[2]}),
               (std::vector<std::string>{"onPreparing", "onBuffering", "onStart"}));
-    EXPECT_EQ((std::vector<std::string>{events.end() - 2, events.end()}), (std::vector<std::string>{"onKill", "close"}));
+    EXPECT_EQ((std::vector<std::string>{events.end() - 2, events.end()}),
+              (std::vector<std::string>{"onKill", "close"}));
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
 #include <QXCorePlayer/Core/Core/CPPlaybackSessionTrackingAdapter.h>
 #include <QXFoundation/Listening/IListenable.h>
+#include <gtest/gtest.h>
 
 #include "PlaybackDoubles.h"
 #include "VirtualTime.h"
@@ -84,11 +83,20 @@ TEST_F(PlaybackSessionTest, SessionStateFollowsEveryPlayerState) {
     for (const auto& row : rows) {
         // Reach the row's starting state through a player state that gives it.
         switch (row.before) {
-            case CPSessionState::Ready: player().script(CPPlayerState::Ready); break;
-            case CPSessionState::Loading: player().script(CPPlayerState::Buffering); break;
-            case CPSessionState::Playing: player().script(CPPlayerState::Playing); break;
-            case CPSessionState::Paused: player().script(CPPlayerState::Paused); break;
-            default: break;
+            case CPSessionState::Ready:
+                player().script(CPPlayerState::Ready);
+                break;
+            case CPSessionState::Loading:
+                player().script(CPPlayerState::Buffering);
+                break;
+            case CPSessionState::Playing:
+                player().script(CPPlayerState::Playing);
+                break;
+            case CPSessionState::Paused:
+                player().script(CPPlayerState::Paused);
+                break;
+            default:
+                break;
         }
         ASSERT_EQ(session->state(), row.before);
         player().script(row.player);
@@ -162,15 +170,22 @@ TEST_F(PlaybackSessionTest, PlayWhileLoadingOnlySetsAutoStart) {
     EXPECT_EQ(player().calls, std::vector<std::string>{"start"});
 }
 
+struct StateLog : rt::Object {
+    RT_CLASS(StateLog, rt::Object)
+public:
+    std::vector<CPSessionState> seen;
+};
+
 TEST_F(PlaybackSessionTest, RewindOnFinishPassesFinishedLoadingStoppedAndDoesNotStartAgain) {
     makeSession();
     session->setRewindOnFinish(true);
     session->setAutoStart(true);
     realizeAndReady();
     player().script(CPPlayerState::Playing);
-    std::vector<CPSessionState> seen;
-    auto token = rt::observe(session, "state", rt::KVONew,
-                             [&](const rt::KVOChange& c) { seen.push_back(static_cast<CPSessionState>(c.newValue.longLongValue())); });
+    auto log = rt::make<StateLog>();
+    rt::observe(session, CPPlaybackSession::stateKey, *log,
+                [](StateLog& self, CPSessionState, CPSessionState now) { self.seen.push_back(now); });
+    auto& seen = log->seen;
     player().script(CPPlayerState::Finished);
     player().script(CPPlayerState::Ready);
     EXPECT_EQ(seen, (std::vector<CPSessionState>{CPSessionState::Finished, CPSessionState::Loading,
@@ -216,9 +231,10 @@ TEST_F(PlaybackSessionTest, ResumeOfUnsafeSourceRealizesItAgainThroughLoading) {
     realizeAndReady();
     player().script(CPPlayerState::Playing);
     session->suspend();
-    std::vector<CPSessionState> seen;
-    auto token = rt::observe(session, "state", rt::KVONew,
-                             [&](const rt::KVOChange& c) { seen.push_back(static_cast<CPSessionState>(c.newValue.longLongValue())); });
+    auto log = rt::make<StateLog>();
+    rt::observe(session, CPPlaybackSession::stateKey, *log,
+                [](StateLog& self, CPSessionState, CPSessionState now) { self.seen.push_back(now); });
+    auto& seen = log->seen;
     session->resume();
     EXPECT_EQ(source->calls[source->calls.size() - 2], "dispose");
     EXPECT_TRUE(session->autoStart());

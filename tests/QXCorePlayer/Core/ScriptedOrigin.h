@@ -1,6 +1,12 @@
 #pragma once
 // A tiny HTTP origin on 127.0.0.1 (a free port) that answers each GET of its stream
 // path with the next scripted status and body; the last answer repeats.
+#include <arpa/inet.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -8,13 +14,6 @@
 #include <thread>
 #include <utility>
 #include <vector>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <httplib.h>
 
 namespace zidtest {
 

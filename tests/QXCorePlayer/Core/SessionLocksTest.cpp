@@ -1,7 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
 #include <QXFoundation/Listening/IListenable.h>
+#include <gtest/gtest.h>
 
 #include "PlaybackDoubles.h"
 #include "VirtualTime.h"
@@ -107,15 +106,18 @@ TEST_F(SessionLocksTest, AnswersReachTheSourceOnlyForTheMatchingLock) {
 TEST_F(SessionLocksTest, DerivedPropertiesFollowTheInnerValueAndAReplacedHolder) {
     makeSession();
     std::vector<std::string> titles;
-    auto t1 = rt::observe(session, "title", rt::KVONew, [&](const rt::KVOChange& c) { titles.push_back(c.newValue.string()); });
+    auto t1 = rt::observe(session, "title", rt::KVONew,
+                          [&](const rt::KVOChange& c) { titles.push_back(c.newValue.string()); });
     source->setTitle("Morning show");
     EXPECT_EQ(titles, std::vector<std::string>{"Morning show"});
     EXPECT_EQ(session->title(), "Morning show");
 
     std::vector<bool> playing;
     std::vector<double> times;
-    auto t2 = rt::observe(session, "isPlaying", rt::KVONew, [&](const rt::KVOChange& c) { playing.push_back(c.newValue.boolValue()); });
-    auto t3 = rt::observe(session, "playbackTime", rt::KVONew, [&](const rt::KVOChange& c) { times.push_back(c.newValue.doubleValue()); });
+    auto t2 = rt::observe(session, "isPlaying", rt::KVONew,
+                          [&](const rt::KVOChange& c) { playing.push_back(c.newValue.boolValue()); });
+    auto t3 = rt::observe(session, "playbackTime", rt::KVONew,
+                          [&](const rt::KVOChange& c) { times.push_back(c.newValue.doubleValue()); });
     source->setRealizing();
     source->setRealized();  // a new player (buffering: playing)
     auto& first = *factory->last();

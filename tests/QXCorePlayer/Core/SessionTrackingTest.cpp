@@ -1,7 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
 #include <QXCorePlayer/Core/Core/CPPlaybackSessionTrackingAdapter.h>
+#include <gtest/gtest.h>
 
 #include "PlaybackDoubles.h"
 #include "VirtualTime.h"
@@ -51,17 +50,17 @@ protected:
 TEST_F(SessionTrackingTest, FullPlayGivesTheEventsInOrderAndReleasingTheSessionClosesTracking) {
     makeSession();
     session->setAutoStart(true);
-    session->prepareToPlay();                    // onPreparing
-    source->setRealized();                       // player made, buffering: onBuffering
-    player().script(CPPlayerState::Ready);       // auto-start
-    player().script(CPPlayerState::Playing);     // onStart
-    player().setPlaybackTime(0.5);               // onProgress 0.5
-    player().script(CPPlayerState::Paused);      // onPause
-    player().script(CPPlayerState::Playing);     // onResume
-    session->seekTo(30);                         // onSeekFrom 0.5 -> 30, onProgress 30
-    player().setPlaybackTime(30.1);              // onProgress 30.1
-    player().script(CPPlayerState::Finished);    // onFinish
-    session = nullptr;                           // close, no kill after the finish
+    session->prepareToPlay();                  // onPreparing
+    source->setRealized();                     // player made, buffering: onBuffering
+    player().script(CPPlayerState::Ready);     // auto-start
+    player().script(CPPlayerState::Playing);   // onStart
+    player().setPlaybackTime(0.5);             // onProgress 0.5
+    player().script(CPPlayerState::Paused);    // onPause
+    player().script(CPPlayerState::Playing);   // onResume
+    session->seekTo(30);                       // onSeekFrom 0.5 -> 30, onProgress 30
+    player().setPlaybackTime(30.1);            // onProgress 30.1
+    player().script(CPPlayerState::Finished);  // onFinish
+    session = nullptr;                         // close, no kill after the finish
     EXPECT_EQ(tracker->transitions(),
               (Events{"onPreparing", "onBuffering", "onStart", "onProgress:0.5", "onPause", "onResume",
                       "onSeekFrom:0.5:30", "onProgress:30", "onProgress:30.1", "onFinish", "close"}));
@@ -90,13 +89,12 @@ TEST_F(SessionTrackingTest, TheSessionStateIsUpdatedBeforeTheTrackerHearsOfIt) {
     player().script(CPPlayerState::Playing);
     player().script(CPPlayerState::Error, rt::Error::make("X", 1));
     using P = std::pair<std::string, CPSessionState>;
-    EXPECT_EQ(reading->heard,
-              (std::vector<P>{{"onPreparing", CPSessionState::Loading},
-                              {"onBuffering", CPSessionState::Loading},
-                              {"onStart", CPSessionState::Playing},
-                              {"onPause", CPSessionState::Paused},
-                              {"onResume", CPSessionState::Playing},
-                              {"onError", CPSessionState::Failed}}));
+    EXPECT_EQ(reading->heard, (std::vector<P>{{"onPreparing", CPSessionState::Loading},
+                                              {"onBuffering", CPSessionState::Loading},
+                                              {"onStart", CPSessionState::Playing},
+                                              {"onPause", CPSessionState::Paused},
+                                              {"onResume", CPSessionState::Playing},
+                                              {"onError", CPSessionState::Failed}}));
 }
 
 TEST_F(SessionTrackingTest, RewindOnFinishReportsTheFinishBeforeTheRewindsEvents) {
@@ -172,8 +170,7 @@ TEST_F(SessionTrackingTest, PauseBeforeStartIsSilentAndValueReportsNeedAPlayer) 
     player().setVideoSize({1280, 720});
     EXPECT_NE(std::find(tracker->events.begin(), tracker->events.end(), "onMute:0"), tracker->events.end());
     EXPECT_NE(std::find(tracker->events.begin(), tracker->events.end(), "onBitrate:800000"), tracker->events.end());
-    EXPECT_NE(std::find(tracker->events.begin(), tracker->events.end(), "onVideoSize:1280x720"),
-              tracker->events.end());
+    EXPECT_NE(std::find(tracker->events.begin(), tracker->events.end(), "onVideoSize:1280x720"), tracker->events.end());
 }
 
 TEST_F(SessionTrackingTest, AdEventsPassThroughAndANilTrackerHearsNothing) {

@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
-
 #include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
 #include <QXCorePlayer/Core/Trackers/CPCompositePlaybackTracker.h>
 #include <QXCorePlayer/Core/Trackers/CPLogPlaybackTracker.h>
 #include <QXFoundation/Log/QXLogHandler.h>
 #include <QXFoundation/Log/QXLogger.h>
+#include <gtest/gtest.h>
 #include <rt/Exception.h>
 
 #include "PlaybackDoubles.h"
@@ -23,11 +22,12 @@ TEST(MediaSourceStates, SettersWriteErrorAndLockBeforeTheStateAndFailuresAnnounc
     source->setRealizing();                               // clears the error
     source->setRealizing();                               // nothing
     source->setError(rt::Error::make("E", 3));
-    source->setWaiting();                                 // keeps the error
+    source->setWaiting();  // keeps the error
     source->setRealized();
     source->setUnrealized();
     source->setFailedPermanentWithError(rt::Error::make("E", 12));
-    EXPECT_EQ(seen, (std::vector<std::pair<long, long long>>{{4, 1}, {4, 2}, {1, -1}, {2, 3}, {3, 3}, {0, 3}, {5, 12}}));
+    EXPECT_EQ(seen,
+              (std::vector<std::pair<long, long long>>{{4, 1}, {4, 2}, {1, -1}, {2, 3}, {3, 3}, {0, 3}, {5, 12}}));
 }
 
 TEST(MediaSourceStates, LockingAWaitingSourceReplacesTheLockWithoutAStateChange) {
@@ -80,7 +80,8 @@ TEST(MediaSourceValues, TimingsCompareByValueAndDescribeThemselves) {
 }
 
 TEST(MediaSourceValues, CopiedAdSettingsKeepTagsAndTheAdFreeFlag) {
-    auto full = CPAdSettings::settingsWithTags({"news", "live"}, "c1", "Title", "http://x", "d", "m", "s", "M", "S", 30);
+    auto full =
+        CPAdSettings::settingsWithTags({"news", "live"}, "c1", "Title", "http://x", "d", "m", "s", "M", "S", 30);
     full->adFree_ = true;
     auto copy = CPMediaAdSettings::adSettingsWithAdSettings(*full);
     EXPECT_EQ(copy->tags(), (std::vector<std::string>{"news", "live"}));
@@ -137,7 +138,8 @@ TEST(CompositeTracker, ForwardsEveryEventErrorsAndSeeksIncluded) {
     composite->onSeekFrom(1, 20);
     composite->onVideoSize({640, 360});
     composite->close();
-    EXPECT_EQ(a->events, (std::vector<std::string>{"onStart", "onError", "onSeekFrom:1:20", "onVideoSize:640x360", "close"}));
+    EXPECT_EQ(a->events,
+              (std::vector<std::string>{"onStart", "onError", "onSeekFrom:1:20", "onVideoSize:640x360", "close"}));
     EXPECT_EQ(a->errors[0], error);
     EXPECT_EQ(b->events, (std::vector<std::string>{"onStart", "close"}));
 }

@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
 #include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
 #include <fnd/RunLoop.h>
+#include <gtest/gtest.h>
 
 #include "PlaybackDoubles.h"
 #include "ScriptedOrigin.h"
@@ -18,7 +17,9 @@ protected:
     /// Runs the main loop until the condition holds (the origin's I/O is real).
     bool waitFor(const std::function<bool()>& done) { return fnd::RunLoop::main()->runUntil(done, kRealWait); }
     /// Lets a poll that may have been started finish its round trip.
-    void settle() { fnd::RunLoop::main()->runUntil([] { return false; }, 0.3); }
+    void settle() {
+        fnd::RunLoop::main()->runUntil([] { return false; }, 0.3);
+    }
 
     struct Outcome {
         int successes = 0;
@@ -33,7 +34,8 @@ protected:
 };
 
 TEST_F(StreamResolverTest, AcceptedWithProgressMarksThenReady) {
-    ScriptedOrigin origin({{202, "#EXTM3U\n#progressed 45%\n"}, {202, "#EXTM3U\nwarming up\n"}, {200, "#EXTM3U\n#EXT-X-VERSION:3\n"}});
+    ScriptedOrigin origin(
+        {{202, "#EXTM3U\n#progressed 45%\n"}, {202, "#EXTM3U\nwarming up\n"}, {200, "#EXTM3U\n#EXT-X-VERSION:3\n"}});
     auto resolver = CPHLSSourceResolver::resolver();
     std::vector<long> progress;
     std::vector<bool> onMain;
@@ -121,7 +123,8 @@ TEST_F(StreamResolverTest, AHungRequestBlocksNoOtherResolver) {
     auto a = CPHLSSourceResolver::resolver();
     auto b = CPHLSSourceResolver::resolver();
     Outcome slowOutcome;
-    a->resolveURL(slow.url(), [&](const std::string&) { ++slowOutcome.successes; }, nullptr);
+    a->resolveURL(
+        slow.url(), [&](const std::string&) { ++slowOutcome.successes; }, nullptr);
     resolve(b, fast.url());
     ASSERT_TRUE(waitFor([&] { return outcome.successes == 1; }));
     EXPECT_EQ(slowOutcome.successes, 0) << "the slow poll is still under way";
@@ -215,11 +218,17 @@ TEST_F(ResolvingSourceTest, RealizingOverARealizedBaseDoesNotCallTheBaseAndDispo
 TEST_F(ResolvingSourceTest, BaseWaitingCarriesItsErrorAndMetadataIsForwarded) {
     makeSource("http://127.0.0.1:1/never");
     std::vector<std::string> titles;
-    auto t = rt::observe(source, "title", rt::KVONew, [&](const rt::KVOChange& c) { titles.push_back(c.newValue.string()); });
+    auto t = rt::observe(source, "title", rt::KVONew,
+                         [&](const rt::KVOChange& c) { titles.push_back(c.newValue.string()); });
     base->setTitle("Channel 5");
     EXPECT_EQ(titles, std::vector<std::string>{"Channel 5"});
     base->setSourceType(CPMediaSourceType::LiveChannel);
     EXPECT_EQ(source->sourceType(), CPMediaSourceType::LiveChannel);
+    // Key-value coding reads the base too, not the decorator's own unused fields.
+    EXPECT_EQ(source->valueForKey("sourceType").longLongValue(), 4);
+    EXPECT_TRUE(source->valueForKey("safeToContinue").boolValue());
+    base->setSafe(false);
+    EXPECT_FALSE(source->valueForKey("safeToContinue").boolValue());
     base->setError(rt::Error::make(kMediaSourceErrorDomain, 3));
     base->setWaiting();
     EXPECT_EQ(source->state(), CPMediaSourceState::Waiting);

@@ -1,5 +1,4 @@
 #include <QXCorePlayer/Core/Core/CPAbstractMediaSource.h>
-
 #include <rt/Exception.h>
 
 namespace zid {
@@ -21,12 +20,14 @@ void CPAbstractMediaSource::continueWithAgeConfirmed(bool) {}
 void CPAbstractMediaSource::cancelAgeConfirmation() {}
 
 void CPAbstractMediaSource::writeState(CPMediaSourceState state, bool force) {
-    if (state_ == state && !force) return;
-    rt::kvoChange(this, "state", [&] { state_ = state; });
+    if (force)
+        stateKey.setAlways(*this, state);
+    else
+        stateKey.set(*this, state);
 }
 
 void CPAbstractMediaSource::setRealizing() {
-    if (state_ == CPMediaSourceState::Realizing) return;
+    if (state() == CPMediaSourceState::Realizing) return;
     setError(nullptr);
     writeState(CPMediaSourceState::Realizing, false);
 }

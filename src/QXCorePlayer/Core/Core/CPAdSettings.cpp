@@ -1,5 +1,4 @@
 #include <QXCorePlayer/Core/Core/CPAdSettings.h>
-
 #include <rt/Format.h>
 
 namespace zid {
@@ -15,10 +14,9 @@ rt::Ref<CPMediaAdSettings> CPMediaAdSettings::adSettingsWithAdSettings(const ICP
     return copy;
 }
 
-CPAdSettings::CPAdSettings(std::vector<std::string> tags, std::string contentId_, std::string title_,
-                           std::string url_, std::string contentDescription_, std::string mainCategoryId_,
-                           std::string subCategoryId_, std::string mainCategoryName_, std::string subCategoryName_,
-                           std::int64_t duration_)
+CPAdSettings::CPAdSettings(std::vector<std::string> tags, std::string contentId_, std::string title_, std::string url_,
+                           std::string contentDescription_, std::string mainCategoryId_, std::string subCategoryId_,
+                           std::string mainCategoryName_, std::string subCategoryName_, std::int64_t duration_)
     : tags_(std::move(tags)),
       contentId(std::move(contentId_)),
       title(std::move(title_)),
@@ -31,10 +29,10 @@ CPAdSettings::CPAdSettings(std::vector<std::string> tags, std::string contentId_
       duration(duration_) {}
 
 rt::Ref<CPAdSettings> CPAdSettings::settingsWithTags(std::vector<std::string> tags, std::string contentId,
-                                                     std::string title, std::string url,
-                                                     std::string contentDescription, std::string mainCategoryId,
-                                                     std::string subCategoryId, std::string mainCategoryName,
-                                                     std::string subCategoryName, std::int64_t duration) {
+                                                     std::string title, std::string url, std::string contentDescription,
+                                                     std::string mainCategoryId, std::string subCategoryId,
+                                                     std::string mainCategoryName, std::string subCategoryName,
+                                                     std::int64_t duration) {
     return rt::make<CPAdSettings>(std::move(tags), std::move(contentId), std::move(title), std::move(url),
                                   std::move(contentDescription), std::move(mainCategoryId), std::move(subCategoryId),
                                   std::move(mainCategoryName), std::move(subCategoryName), duration);

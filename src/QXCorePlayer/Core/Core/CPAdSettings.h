@@ -1,12 +1,13 @@
 #pragma once
 // Ad targeting of a content item.
+#include <rt/KVC.h>
+#include <rt/KVO.h>
+#include <rt/Key.h>
+#include <rt/Object.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <rt/KVC.h>
-#include <rt/KVO.h>
-#include <rt/Object.h>
 
 namespace zid {
 
@@ -25,25 +26,27 @@ public:
 /// The small record plain URL sources carry; the ad request rewrites its tags.
 class CPMediaAdSettings : public ICPMediaAdSettings {
     RT_CLASS(CPMediaAdSettings, ICPMediaAdSettings)
+    std::vector<std::string> tags_;
+    bool adFree_ = false;
+
 public:
+    static constexpr rt::Key<CPMediaAdSettings, std::vector<std::string>> tagsKey{"tags", &CPMediaAdSettings::tags_};
+    static constexpr rt::Key<CPMediaAdSettings, bool> adFreeKey{"adFree", &CPMediaAdSettings::adFree_};
+
     explicit CPMediaAdSettings(std::vector<std::string> tags = {}) : tags_(std::move(tags)) {}
     static rt::Ref<CPMediaAdSettings> adSettingsWithTags(std::vector<std::string> tags);
     /// A copy of other's tags and ad-free flag.
     static rt::Ref<CPMediaAdSettings> adSettingsWithAdSettings(const ICPMediaAdSettings& other);
 
-    bool adFree() const override { return adFree_; }
-    void setAdFree(bool adFree) { rt::kvoSet(this, "adFree", adFree_, adFree); }
-    std::vector<std::string> tags() const override { return tags_; }
-    void setTags(std::vector<std::string> tags) { rt::kvoSet(this, "tags", tags_, std::move(tags)); }
+    bool adFree() const override { return adFreeKey.get(*this); }
+    void setAdFree(bool adFree) { adFreeKey.set(*this, adFree); }
+    std::vector<std::string> tags() const override { return tagsKey.get(*this); }
+    void setTags(std::vector<std::string> tags) { tagsKey.set(*this, std::move(tags)); }
 
     static void describe(rt::ClassBuilder<CPMediaAdSettings>& c) {
-        c.property("adFree", &CPMediaAdSettings::adFree, &CPMediaAdSettings::setAdFree);
-        c.property("tags", &CPMediaAdSettings::tags, &CPMediaAdSettings::setTags);
+        c.property(adFreeKey);
+        c.property(tagsKey);
     }
-
-private:
-    std::vector<std::string> tags_;
-    bool adFree_ = false;
 };
 
 /// The full ad targeting the media-server source fills in.
@@ -55,10 +58,10 @@ public:
                  std::string contentDescription, std::string mainCategoryId, std::string subCategoryId,
                  std::string mainCategoryName, std::string subCategoryName, std::int64_t duration);
     static rt::Ref<CPAdSettings> settingsWithTags(std::vector<std::string> tags, std::string contentId,
-                                                  std::string title, std::string url,
-                                                  std::string contentDescription, std::string mainCategoryId,
-                                                  std::string subCategoryId, std::string mainCategoryName,
-                                                  std::string subCategoryName, std::int64_t duration);
+                                                  std::string title, std::string url, std::string contentDescription,
+                                                  std::string mainCategoryId, std::string subCategoryId,
+                                                  std::string mainCategoryName, std::string subCategoryName,
+                                                  std::int64_t duration);
 
     bool adFree() const override { return adFree_; }
     std::vector<std::string> tags() const override { return tags_; }

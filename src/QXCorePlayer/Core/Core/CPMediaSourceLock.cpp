@@ -1,5 +1,4 @@
 #include <QXCorePlayer/Core/Core/CPMediaSourceLock.h>
-
 #include <rt/Format.h>
 
 namespace zid {

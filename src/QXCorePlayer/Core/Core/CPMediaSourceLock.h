@@ -1,11 +1,11 @@
 #pragma once
 // Content locks a viewer may have to answer before playback goes on.
-#include <cstdint>
-#include <string>
-
 #include <rt/KVC.h>
 #include <rt/Object.h>
 #include <rt/Value.h>
+
+#include <cstdint>
+#include <string>
 
 namespace zid {
 
@@ -19,7 +19,9 @@ public:
     long lockType() const { return lockType_; }
     std::string description() const override;
 
-    static void describe(rt::ClassBuilder<CPMediaSourceLock>& c) { c.readonly("lockType", &CPMediaSourceLock::lockType); }
+    static void describe(rt::ClassBuilder<CPMediaSourceLock>& c) {
+        c.readonly("lockType", &CPMediaSourceLock::lockType);
+    }
 
 private:
     long lockType_;
@@ -50,9 +52,7 @@ public:
     /// The latest birth date that is old enough.
     rt::Date maxBirthdate() const { return maxBirthdate_; }
     /// Born on or before maxBirthdate.
-    bool checkBirthdate(const rt::Date& birthdate) const {
-        return maxBirthdate_.timeIntervalSince(birthdate) >= 0;
-    }
+    bool checkBirthdate(const rt::Date& birthdate) const { return maxBirthdate_.timeIntervalSince(birthdate) >= 0; }
 
 private:
     rt::Date maxBirthdate_;

@@ -1,8 +1,7 @@
 #include <QXCorePlayer/Core/Core/ICPMediaTiming.h>
+#include <rt/Format.h>
 
 #include <functional>
-
-#include <rt/Format.h>
 
 namespace zid {
 
@@ -26,8 +25,8 @@ std::size_t CPMediaTimingBase::hash() const {
 }
 
 std::string CPMediaTimingBase::description() const {
-    return rt::format("%@ duration = %g, startTime = %g, endTime = %g", rt::Value(rt::Object::description()),
-                      duration_, startTime_, endTime_);
+    return rt::format("%@ duration = %g, startTime = %g, endTime = %g", rt::Value(rt::Object::description()), duration_,
+                      startTime_, endTime_);
 }
 
 }  // namespace zid

@@ -1,7 +1,4 @@
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
-
-#include <random>
-
 #include <QXCorePlayer/Core/Core/CPPlaybackSessionTrackingAdapter.h>
 #include <QXFoundation/Audio/AudioSessionManager.h>
 #include <QXFoundation/Crypto/QXCrypto.h>
@@ -12,7 +9,10 @@
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
 #include <fnd/Queue.h>
+#include <rt/ChangeScope.h>
 #include <rt/Format.h>
+
+#include <random>
 
 namespace zid {
 
@@ -28,19 +28,18 @@ std::string makePlaybackID() {
 
 void CPPlaybackSession::describe(rt::ClassBuilder<CPPlaybackSession>& c) {
     using S = CPPlaybackSession;
-    c.readonly("source", &S::source);
-    c.readonly("player", &S::player);
-    c.readonly("playerFactory", &S::playerFactory);
-    c.readonly("playbackID", &S::playbackID);
-    c.readonly("state", &S::state);
-    c.readonly("error", &S::error);
-    c.readonly("tracker", &S::tracker);
-    c.property("contentModeScaleAspectFill", &S::contentModeScaleAspectFill, &S::setContentModeScaleAspectFill);
-    c.property("muted", &S::muted, &S::setMuted);
-    c.property("autoStart", &S::autoStart, &S::setAutoStart);
-    c.property("rewindOnFinish", &S::rewindOnFinish, &S::setRewindOnFinish);
-    c.property("continuePlaybackInBackground", &S::continuePlaybackInBackground,
-               &S::setContinuePlaybackInBackground);
+    c.readonly(sourceKey);
+    c.readonly(playerKey);
+    c.readonly(playerFactoryKey);
+    c.readonly(playbackIDKey);
+    c.readonly(stateKey);
+    c.readonly(errorKey);
+    c.readonly(trackerKey);
+    c.property(contentModeScaleAspectFillKey);
+    c.property(mutedKey);
+    c.property(autoStartKey);
+    c.property(rewindOnFinishKey);
+    c.property("continuePlaybackInBackground", &S::continuePlaybackInBackground, &S::setContinuePlaybackInBackground);
     c.dependent("continuePlaybackInBackground", {"player.continuePlaybackInBackground"});
     // Derived from the source.
     c.readonly("sourceState", &S::sourceState).dependent("sourceState", {"source.state"});
@@ -121,9 +120,7 @@ void CPPlaybackSession::willDestroy() {
     rt::Object::willDestroy();
 }
 
-void CPPlaybackSession::log(const char* message) {
-    QXLog(kModule, staticClass(), 5, message, rt::Value(self()));
-}
+void CPPlaybackSession::log(const char* message) { QXLog(kModule, staticClass(), 5, message, rt::Value(self())); }
 
 // ---- transport ----------------------------------------------------------------------
 
@@ -214,8 +211,7 @@ void CPPlaybackSession::onFullscreen(bool fullscreen) {
 // ---- player -------------------------------------------------------------------------
 
 void CPPlaybackSession::setPlayer(rt::Ref<ICPMediaPlayer> player) {
-    if (player_ == player) return;
-    rt::kvoSet(this, "player", player_, player);
+    if (!playerKey.set(*this, player)) return;
     if (!player) return;
     player->setMuted(muted_);
     player->setContentModeScaleAspectFill(contentModeScaleAspectFill_);
@@ -231,10 +227,9 @@ bool CPPlaybackSession::continuePlaybackInBackground() const {
 }
 
 void CPPlaybackSession::setContinuePlaybackInBackground(bool flag) {
-    rt::kvoChange(this, "continuePlaybackInBackground", [&] {
-        continuePlaybackInBackground_ = flag;
-        if (player_) player_->setContinuePlaybackInBackground(flag);
-    });
+    rt::ChangeScope scope(*this, {"continuePlaybackInBackground"});
+    continuePlaybackInBackground_ = flag;
+    if (player_) player_->setContinuePlaybackInBackground(flag);
 }
 
 void CPPlaybackSession::startPictureInPicture() {
@@ -378,14 +373,14 @@ void CPPlaybackSession::requestAnswerForLock(const rt::Ref<CPMediaSourceLock>& l
         notifyListeners<CPPlaybackSessionListener>(
             *this, [&](CPPlaybackSessionListener& l) { l.sessionRequiresAgeConfirmation(*this, age->minAge()); });
     } else if (rt::cast<CPMediaSourceBirthdayLock>(lock)) {
-        notifyListeners<CPPlaybackSessionListener>(*this,
-                                                   [&](CPPlaybackSessionListener& l) { l.sessionRequiresBirthdate(*this); });
+        notifyListeners<CPPlaybackSessionListener>(
+            *this, [&](CPPlaybackSessionListener& l) { l.sessionRequiresBirthdate(*this); });
     } else if (auto hash = rt::cast<CPMediaSourceHashLock>(lock)) {
         notifyListeners<CPPlaybackSessionListener>(
             *this, [&](CPPlaybackSessionListener& l) { l.sessionRequiresHash(*this, hash->url()); });
     } else if (lock->lockType() == 1) {
-        notifyListeners<CPPlaybackSessionListener>(*this,
-                                                   [&](CPPlaybackSessionListener& l) { l.sessionRequiresPassword(*this); });
+        notifyListeners<CPPlaybackSessionListener>(
+            *this, [&](CPPlaybackSessionListener& l) { l.sessionRequiresPassword(*this); });
     }
 }
 
@@ -408,7 +403,8 @@ void CPPlaybackSession::cancelAgeConfirmation() {
 }
 
 void CPPlaybackSession::continueWithBirthdate(const rt::Date& birthdate) {
-    if (auto l = rt::cast<CPMediaSourceBirthdayLock>(lock())) source_->continueWithAgeConfirmed(l->checkBirthdate(birthdate));
+    if (auto l = rt::cast<CPMediaSourceBirthdayLock>(lock()))
+        source_->continueWithAgeConfirmed(l->checkBirthdate(birthdate));
 }
 
 void CPPlaybackSession::cancelBirthdateValidation() {
@@ -426,12 +422,18 @@ std::string CPPlaybackSession::stateString() const {
 std::string CPPlaybackSession::sourceString() const {
     if (!source_) return "NO SOURCE";
     switch (source_->state()) {
-        case CPMediaSourceState::Unrealized: return "UNREALIZED";
-        case CPMediaSourceState::Realizing: return "REALIZING";
-        case CPMediaSourceState::Waiting: return rt::format("WAITING(%@)", rt::Value(source_->lock()));
-        case CPMediaSourceState::Realized: return "REALIZED";
-        case CPMediaSourceState::Failed: return rt::format("ERROR(%@)", rt::Value(source_->error()));
-        case CPMediaSourceState::FailedPermanent: return rt::format("PERM ERROR(%@)", rt::Value(source_->error()));
+        case CPMediaSourceState::Unrealized:
+            return "UNREALIZED";
+        case CPMediaSourceState::Realizing:
+            return "REALIZING";
+        case CPMediaSourceState::Waiting:
+            return rt::format("WAITING(%@)", rt::Value(source_->lock()));
+        case CPMediaSourceState::Realized:
+            return "REALIZED";
+        case CPMediaSourceState::Failed:
+            return rt::format("ERROR(%@)", rt::Value(source_->error()));
+        case CPMediaSourceState::FailedPermanent:
+            return rt::format("PERM ERROR(%@)", rt::Value(source_->error()));
     }
     return "";
 }

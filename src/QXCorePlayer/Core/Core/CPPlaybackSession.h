@@ -2,17 +2,18 @@
 // One playback of one media source: realizes the source, gets a player from the factory
 // once the source is realized, condenses the source's and the player's states into its
 // own, and feeds a tracking adapter. Main thread only.
-#include <cstdint>
-#include <string>
-#include <vector>
-
 #include <QXCorePlayer/Core/Core/CPPlaybackSessionListener.h>
-#include <QXFoundation/Disposable/IDisposable.h>
-#include <memory>
 #include <QXCorePlayer/Core/Core/ICPMediaSource.h>
 #include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
+#include <QXFoundation/Disposable/IDisposable.h>
 #include <rt/KVC.h>
 #include <rt/KVO.h>
+#include <rt/Key.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace zid {
 
@@ -46,7 +47,33 @@ private:
 
 class CPPlaybackSession : public rt::Object {
     RT_CLASS(CPPlaybackSession, rt::Object)
+    rt::Ref<ICPMediaSource> source_;
+    rt::Ref<ICPMediaPlayer> player_;
+    rt::Ref<ICPPlayerFactory> playerFactory_;
+    std::string playbackID_;
+    CPSessionState state_ = CPSessionState::Stopped;
+    rt::Ref<rt::Error> error_;
+    bool contentModeScaleAspectFill_ = false;
+    bool muted_ = false;
+    bool autoStart_ = false;
+    bool rewindOnFinish_ = false;
+    rt::Ref<ICPPlaybackTracker> tracker_;
+
 public:
+    using S_ = CPPlaybackSession;
+    static constexpr rt::Key<S_, rt::Ref<ICPMediaSource>> sourceKey{"source", &S_::source_};
+    static constexpr rt::Key<S_, rt::Ref<ICPMediaPlayer>> playerKey{"player", &S_::player_};
+    static constexpr rt::Key<S_, rt::Ref<ICPPlayerFactory>> playerFactoryKey{"playerFactory", &S_::playerFactory_};
+    static constexpr rt::Key<S_, std::string> playbackIDKey{"playbackID", &S_::playbackID_};
+    static constexpr rt::Key<S_, CPSessionState> stateKey{"state", &S_::state_};
+    static constexpr rt::Key<S_, rt::Ref<rt::Error>> errorKey{"error", &S_::error_};
+    static constexpr rt::Key<S_, bool> contentModeScaleAspectFillKey{"contentModeScaleAspectFill",
+                                                                     &S_::contentModeScaleAspectFill_};
+    static constexpr rt::Key<S_, bool> mutedKey{"muted", &S_::muted_};
+    static constexpr rt::Key<S_, bool> autoStartKey{"autoStart", &S_::autoStart_};
+    static constexpr rt::Key<S_, bool> rewindOnFinishKey{"rewindOnFinish", &S_::rewindOnFinish_};
+    static constexpr rt::Key<S_, rt::Ref<ICPPlaybackTracker>> trackerKey{"tracker", &S_::tracker_};
+
     CPPlaybackSession(rt::Ref<ICPMediaSource> source, rt::Ref<ICPPlayerFactory> playerFactory);
     static rt::Ref<CPPlaybackSession> sessionWithMediaSource(rt::Ref<ICPMediaSource> source,
                                                              rt::Ref<ICPPlayerFactory> playerFactory);
@@ -90,15 +117,13 @@ public:
     const std::vector<rt::Ref<CPPlaybackSessionState>>& suspendStates() const { return suspendStates_; }
     const rt::Ref<CPPlaybackSessionTrackingAdapter>& trackingAdapter() const { return trackingAdapter_; }
     bool contentModeScaleAspectFill() const { return contentModeScaleAspectFill_; }
-    void setContentModeScaleAspectFill(bool v) {
-        rt::kvoSet(this, "contentModeScaleAspectFill", contentModeScaleAspectFill_, v);
-    }
+    void setContentModeScaleAspectFill(bool v) { contentModeScaleAspectFillKey.set(*this, v); }
     bool muted() const { return muted_; }
-    void setMuted(bool v) { rt::kvoSet(this, "muted", muted_, v); }
+    void setMuted(bool v) { mutedKey.set(*this, v); }
     bool autoStart() const { return autoStart_; }
-    void setAutoStart(bool v) { rt::kvoSet(this, "autoStart", autoStart_, v); }
+    void setAutoStart(bool v) { autoStartKey.set(*this, v); }
     bool rewindOnFinish() const { return rewindOnFinish_; }
-    void setRewindOnFinish(bool v) { rt::kvoSet(this, "rewindOnFinish", rewindOnFinish_, v); }
+    void setRewindOnFinish(bool v) { rewindOnFinishKey.set(*this, v); }
     /// The player's flag when there is a player, else the stored one.
     bool continuePlaybackInBackground() const;
     /// Stores the flag for the next player and passes it to the current one.
@@ -158,8 +183,8 @@ protected:
 
 private:
     void setPlayer(rt::Ref<ICPMediaPlayer> player);
-    void setState(CPSessionState state) { rt::kvoSet(this, "state", state_, state); }
-    void setError(rt::Ref<rt::Error> error) { rt::kvoSet(this, "error", error_, std::move(error)); }
+    void setState(CPSessionState state) { stateKey.set(*this, state); }
+    void setError(rt::Ref<rt::Error> error) { errorKey.set(*this, std::move(error)); }
     void sourceStateChanged(long state);
     void playerStateChanged(long state);
     void playerReady();
@@ -169,20 +194,9 @@ private:
     void requestAnswerForLock(const rt::Ref<CPMediaSourceLock>& lock);
     void log(const char* message);
 
-    rt::Ref<ICPMediaSource> source_;
-    rt::Ref<ICPMediaPlayer> player_;
-    rt::Ref<ICPPlayerFactory> playerFactory_;
-    std::string playbackID_;
-    CPSessionState state_ = CPSessionState::Stopped;
-    rt::Ref<rt::Error> error_;
     std::vector<rt::Ref<CPPlaybackSessionState>> suspendStates_;
     rt::Ref<CPPlaybackSessionTrackingAdapter> trackingAdapter_;
-    bool contentModeScaleAspectFill_ = false;
-    bool muted_ = false;
-    bool autoStart_ = false;
-    bool rewindOnFinish_ = false;
     bool continuePlaybackInBackground_ = false;
-    rt::Ref<ICPPlaybackTracker> tracker_;
     rt::Ref<rt::Error> lastPlaybackError_;
     bool initializing_ = true;
     bool restartingSource_ = false;

@@ -1,12 +1,11 @@
-#include <QXCorePlayer/Core/Core/CPPlaybackSessionTrackingAdapter.h>
-
-#include <cmath>
-
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
+#include <QXCorePlayer/Core/Core/CPPlaybackSessionTrackingAdapter.h>
 #include <QXFoundation/Log/QXLogger.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
+
+#include <cmath>
 
 namespace zid {
 
@@ -115,8 +114,10 @@ void CPPlaybackSessionTrackingAdapter::onPlayerState(long state) {
 void CPPlaybackSessionTrackingAdapter::onPlaybackTime(double t) {
     QXLog(kModule, staticClass(), 5, "[TRACKING] playback time: %g", t);
     if (std::fabs(t - lastPlaybackPosition_) > 1.0) onSeekFrom(lastPlaybackPosition_, t);
-    if (lastPlaybackPosition_ > t) onRewind();
-    else onProgress(t);
+    if (lastPlaybackPosition_ > t)
+        onRewind();
+    else
+        onProgress(t);
     lastPlaybackPosition_ = t;
 }
 

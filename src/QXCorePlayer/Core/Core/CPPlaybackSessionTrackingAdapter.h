@@ -1,13 +1,13 @@
 #pragma once
 // Turns a session's state and value changes into tracker events, logs them and hands
 // them to the session's tracker.
-#include <cstdint>
-#include <memory>
-#include <vector>
-
 #include <QXCorePlayer/Core/Core/ICPPlaybackTracker.h>
 #include <QXFoundation/Disposable/IDisposable.h>
 #include <rt/Object.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace zid {
 

@@ -1,5 +1,4 @@
 #include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
-
 #include <rt/Format.h>
 
 namespace zid {

@@ -6,7 +6,11 @@ namespace zid {
 
 class CPURLMediaSource : public CPAbstractMediaSource, public ICPURLMediaSource {
     RT_CLASS(CPURLMediaSource, CPAbstractMediaSource)
+    std::string mediaUrl_;
+
 public:
+    static constexpr rt::Key<CPURLMediaSource, std::string> mediaUrlKey{"mediaUrl", &CPURLMediaSource::mediaUrl_};
+
     explicit CPURLMediaSource(std::string mediaUrl);
     static rt::Ref<CPURLMediaSource> sourceWithMediaURL(std::string mediaUrl) {
         return rt::make<CPURLMediaSource>(std::move(mediaUrl));
@@ -15,13 +19,13 @@ public:
     void realizeWithPlaybackID(const std::string& playbackID) override;
     void dispose() override;
     bool safeToContinue() const override { return true; }
-    std::string mediaUrl() const override { return mediaUrl_; }
+    std::string mediaUrl() const override { return mediaUrlKey.get(*this); }
     std::string description() const override;
 
-    static void describe(rt::ClassBuilder<CPURLMediaSource>& c) { c.readonly("mediaUrl", &CPURLMediaSource::mediaUrl); }
-
-private:
-    std::string mediaUrl_;
+    static void describe(rt::ClassBuilder<CPURLMediaSource>& c) {
+        c.readonly(mediaUrlKey);
+        c.readonly("safeToContinue", &CPURLMediaSource::safeToContinue);
+    }
 };
 
 }  // namespace zid

@@ -1,5 +1,4 @@
 #include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
-
 #include <QXFoundation/Log/QXLogger.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
@@ -31,8 +30,10 @@ void CPURLResolvingSource::didInitialize() {
 
 void CPURLResolvingSource::realizeWithPlaybackID(const std::string& playbackID) {
     setRealizing();
-    if (baseSource_->state() != CPMediaSourceState::Realized) baseSource_->realizeWithPlaybackID(playbackID);
-    else resolve();
+    if (baseSource_->state() != CPMediaSourceState::Realized)
+        baseSource_->realizeWithPlaybackID(playbackID);
+    else
+        resolve();
 }
 
 void CPURLResolvingSource::dispose() {
@@ -71,8 +72,7 @@ void CPURLResolvingSource::resolve() {
         [weak](const std::string&) {
             auto s = weak.lock();
             if (!s) return;
-            rt::kvoChange(s.get(), "mediaUrl",
-                          [&] { s->mediaUrl_ = dynamic_cast<ICPURLMediaSource*>(s->baseSource_.get())->mediaUrl(); });
+            mediaUrlKey.set(*s, dynamic_cast<ICPURLMediaSource*>(s->baseSource_.get())->mediaUrl());
             // The offline report of an earlier poll no longer holds.
             if (s->offlineError_ && s->error() == s->offlineError_) s->setError(nullptr);
             s->offlineError_ = nullptr;

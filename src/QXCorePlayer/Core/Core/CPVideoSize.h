@@ -15,7 +15,8 @@ struct CPVideoSize {
 }  // namespace zid
 
 namespace rt {
-template <> struct ValueTraits<zid::CPVideoSize> {
+template <>
+struct ValueTraits<zid::CPVideoSize> {
     static Value toValue(const zid::CPVideoSize& v) {
         Dictionary d;
         d.set(Value("width"), Value(v.width));

@@ -1,8 +1,6 @@
 #pragma once
 // A playable thing: it does whatever it takes to obtain a playable media URL and
 // reports its progress through one observable state, an error and a content lock.
-#include <string>
-
 #include <QXCorePlayer/Core/Core/CPAdSettings.h>
 #include <QXCorePlayer/Core/Core/CPMediaSourceLock.h>
 #include <QXCorePlayer/Core/Core/ICPMediaTiming.h>
@@ -11,6 +9,8 @@
 #include <rt/KVC.h>
 #include <rt/Object.h>
 #include <rt/Value.h>
+
+#include <string>
 
 namespace zid {
 

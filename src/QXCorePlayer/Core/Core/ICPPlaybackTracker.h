@@ -1,11 +1,11 @@
 #pragma once
 // Receives what the viewer experiences during one playback. close is required; every
 // event is optional and does nothing unless a tracker overrides it.
-#include <cstdint>
-
 #include <QXCorePlayer/Core/Core/CPVideoSize.h>
 #include <rt/Error.h>
 #include <rt/Object.h>
+
+#include <cstdint>
 
 namespace zid {
 

@@ -1,12 +1,11 @@
-#include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
-
-#include <cctype>
-
 #include <QXCorePlayer/Core/Core/ICPMediaSource.h>
+#include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
 #include <QXFoundation/Log/QXLogger.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Signal/Timer/FKTimerSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
+
+#include <cctype>
 
 namespace zid {
 
@@ -58,7 +57,7 @@ std::string CPHLSSourceResolver::contentString() const {
 
 void CPHLSSourceResolver::resolveURL(const std::string& url, SuccessBlock successBlock, FailBlock failBlock) {
     cancel();
-    rt::kvoChange(this, "remoteSource", [&] { remoteSource_ = url; });
+    remoteSourceKey.set(*this, url);
     successBlock_ = std::move(successBlock);
     failBlock_ = std::move(failBlock);
     offlineReported_ = false;

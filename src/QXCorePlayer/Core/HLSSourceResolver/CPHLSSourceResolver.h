@@ -12,21 +12,30 @@
 // hung request blocks nothing else; outcomes come back on the main thread. A cancelled
 // or destroyed resolver drops the outcome of a request still in flight. Only http and
 // https URLs are polled (others fail at once with code 5, unsupported).
-#include <atomic>
-#include <memory>
-
 #include <QXCorePlayer/Core/HLSSourceResolver/ICPSourceResolver.h>
 #include <QXFoundation/Disposable/IDisposable.h>
 #include <fnd/Queue.h>
 #include <net/HttpClient.h>
 #include <rt/KVC.h>
 #include <rt/KVO.h>
+#include <rt/Key.h>
+
+#include <atomic>
+#include <memory>
 
 namespace zid {
 
 class CPHLSSourceResolver : public ICPSourceResolver {
     RT_CLASS(CPHLSSourceResolver, ICPSourceResolver)
+    std::string remoteSource_;
+    long progress_ = 0;
+
 public:
+    static constexpr rt::Key<CPHLSSourceResolver, std::string> remoteSourceKey{"remoteSource",
+                                                                               &CPHLSSourceResolver::remoteSource_};
+    /// Set and announced on the main thread.
+    static constexpr rt::Key<CPHLSSourceResolver, long> progressKey{"progress", &CPHLSSourceResolver::progress_};
+
     static constexpr double kPollInterval = 1.0;
     static constexpr double kRequestTimeout = 10.0;
 
@@ -35,8 +44,8 @@ public:
 
     void resolveURL(const std::string& url, SuccessBlock successBlock, FailBlock failBlock) override;
     void cancel() override;
-    std::string remoteSource() const override { return remoteSource_; }
-    long progress() const override { return progress_; }
+    std::string remoteSource() const override { return remoteSourceKey.get(*this); }
+    long progress() const override { return progressKey.get(*this); }
     /// Whether a poll request is under way.
     bool polling() const { return polling_.load(); }
     /// The body of the last answer (empty when it was not UTF-8).
@@ -49,8 +58,8 @@ public:
     static long parseProgressFromString(const std::string& text);
 
     static void describe(rt::ClassBuilder<CPHLSSourceResolver>& c) {
-        c.readonly("remoteSource", &CPHLSSourceResolver::remoteSource);
-        c.readonly("progress", &CPHLSSourceResolver::progress);
+        c.readonly(remoteSourceKey);
+        c.readonly(progressKey);
     }
 
 protected:
@@ -60,10 +69,8 @@ private:
     void poll();
     void handleResult(unsigned long generation, const net::HttpResult& result);
     void endResolution();
-    void setProgress(long progress) { rt::kvoSet(this, "progress", progress_, progress); }
+    void setProgress(long progress) { progressKey.set(*this, progress); }
 
-    std::string remoteSource_;
-    long progress_ = 0;
     SuccessBlock successBlock_;
     FailBlock failBlock_;
     std::shared_ptr<IDisposable> pollTicker_;

@@ -1,10 +1,10 @@
 #pragma once
 // Decides when a realized stream URL is ready to be played.
-#include <functional>
-#include <string>
-
 #include <rt/Error.h>
 #include <rt/Object.h>
+
+#include <functional>
+#include <string>
 
 namespace zid {
 

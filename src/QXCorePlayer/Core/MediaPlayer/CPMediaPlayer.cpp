@@ -1,9 +1,4 @@
 #include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
-
-#include <cctype>
-#include <cmath>
-#include <mutex>
-
 #include <QXFoundation/Assert/QXAssert.h>
 #include <QXFoundation/Log/QXLogger.h>
 #include <RuzEzo/Binding/FKBindingInfo.h>
@@ -12,7 +7,12 @@
 #include <RuzEzo/Signal/Timer/FKTimerSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
 #include <fnd/RunLoop.h>
+#include <rt/ChangeScope.h>
 #include <rt/Exception.h>
+
+#include <cctype>
+#include <cmath>
+#include <mutex>
 
 namespace zid {
 
@@ -54,10 +54,18 @@ rt::Ref<IQXMoviePlayerController> CPMediaPlayer::makeMoviePlayerController() {
 
 void CPMediaPlayer::describe(rt::ClassBuilder<CPMediaPlayer>& c) {
     using P = CPMediaPlayer;
-    c.readonly("moviePlayer", &P::moviePlayer);
-    c.property("timeInfo", &P::timeInfo, &P::setTimeInfo);
-    c.readonly("extractedTimeInfo", &P::extractedTimeInfo);
-    c.readonly("userState", &P::userState);
+    c.readonly(moviePlayerKey);
+    c.readonly(sourceKey);
+    c.readonly(stateKey);
+    c.readonly(userStateKey);
+    c.readonly(errorKey);
+    c.readonly(playbackTimeKey);
+    c.property(timeInfoKey);
+    c.readonly(extractedTimeInfoKey);
+    c.readonly(isAirplayActiveKey);
+    c.readonly(seekingKey);
+    c.readonly(seekValueKey);
+    c.property(seekPositionKey);
     c.property("loadingTimeout", &P::loadingTimeout, &P::setLoadingTimeout);
     c.dependent("isAudioOnly", {"moviePlayer.audioOnly"});
     c.dependent("audioOnly", {"moviePlayer.audioOnly"});
@@ -86,10 +94,11 @@ CPMediaPlayer::CPMediaPlayer(rt::Ref<IQXMoviePlayerController> moviePlayer) : mo
 void CPMediaPlayer::didInitialize() {
     ICPMediaPlayer::didInitialize();
     rt::Weak<CPMediaPlayer> weak = selfAs<CPMediaPlayer>();
-    observer_ = fnd::NotificationCenter::defaultCenter()->addObserver(
-        std::nullopt, moviePlayer_, nullptr, [weak](const rt::Ref<fnd::Notification>& note) {
-            if (auto p = weak.lock()) p->notification(note);
-        });
+    observer_ = fnd::NotificationCenter::defaultCenter()->addObserver(std::nullopt, moviePlayer_, nullptr,
+                                                                      [weak](const rt::Ref<fnd::Notification>& note) {
+                                                                          if (auto p = weak.lock())
+                                                                              p->notification(note);
+                                                                      });
     auto sourceTiming = signalForKeypath(*this, "source.timeInfo");
     FKSignalBinder::sharedInstance()[FKKeypathBindingInfo::infoWithTarget(selfAs<rt::Object>(), "timeInfo")] =
         sourceTiming->if_(sourceTiming->toBool(), signalForKeypath(*this, "extractedTimeInfo"));
@@ -113,10 +122,10 @@ void CPMediaPlayer::setSource(const rt::Ref<ICPMediaSource>& source) {
     if (source == source_) return;
     stop();
     if (!source || !dynamic_cast<ICPURLMediaSource*>(source.get())) {
-        rt::kvoSet(this, "source", source_, rt::Ref<ICPMediaSource>());
+        sourceKey.set(*this, rt::Ref<ICPMediaSource>());
         throw rt::Exception("InvalidParameterError", "invalid source");
     }
-    rt::kvoSet(this, "source", source_, source);
+    sourceKey.set(*this, source);
     lastPlaybackPeriodStart_.reset();
     accumulatedPlaybackTime_ = 0;
     changeState(CPPlayerState::Buffering, nullptr);
@@ -144,13 +153,13 @@ void CPMediaPlayer::prepareToPlay() {
 }
 
 void CPMediaPlayer::start() {
-    userState_ = CPPlayerUserState::Start;
+    setUserState(CPPlayerUserState::Start);
     moviePlayer_->setShouldAutoplay(true);
     moviePlayer_->play();
 }
 
 void CPMediaPlayer::stop() {
-    userState_ = CPPlayerUserState::Stop;
+    setUserState(CPPlayerUserState::Stop);
     stopLoadingTimer();
     moviePlayer_->stop();
 }
@@ -159,7 +168,7 @@ void CPMediaPlayer::pause() {
     // An errored player keeps its error: a pause (from a suspension, say) would turn
     // the failure into an ordinary pause.
     if (state_ == CPPlayerState::Error) return;
-    userState_ = CPPlayerUserState::Pause;
+    setUserState(CPPlayerUserState::Pause);
     moviePlayer_->setShouldAutoplay(false);
     stopLoadingTimer();
     moviePlayer_->pause();
@@ -178,12 +187,15 @@ void CPMediaPlayer::seekTo(double seconds) {
 }
 
 void CPMediaPlayer::setContentModeScaleAspectFill(bool fill) {
-    rt::kvoChange(this, "contentModeScaleAspectFill", [&] { moviePlayer_->setScalingMode(fill ? 2 : 1); });
+    rt::ChangeScope scope(*this, {"contentModeScaleAspectFill"});
+    moviePlayer_->setScalingMode(fill ? 2 : 1);
 }
 
 void CPMediaPlayer::setShowDebugConsole(bool show) {
-    if (show) moviePlayer_->showDebugConsole();
-    else moviePlayer_->hideDebugConsole();
+    if (show)
+        moviePlayer_->showDebugConsole();
+    else
+        moviePlayer_->hideDebugConsole();
 }
 
 void CPMediaPlayer::selectSubtitle(const rt::Ref<rt::Object>& option) {
@@ -287,12 +299,12 @@ void CPMediaPlayer::notification(const rt::Ref<fnd::Notification>& note) {
         return;
     }
     if (name == QXMoviePlayerIsAirPlayVideoActiveDidChangeNotification) {
-        rt::kvoSet(this, "isAirplayActive", airplayActive_, moviePlayer_->isAirPlayVideoActive());
+        isAirplayActiveKey.set(*this, moviePlayer_->isAirPlayVideoActive());
         return;
     }
     if (name == QXMovieDurationAvailableNotification) {
-        rt::kvoSet(this, "extractedTimeInfo", extractedTimeInfo_,
-                   rt::Ref<ICPMediaTiming>(CPMediaTimingBase::timingWithDuration(moviePlayer_->duration())));
+        extractedTimeInfoKey.set(
+            *this, rt::Ref<ICPMediaTiming>(CPMediaTimingBase::timingWithDuration(moviePlayer_->duration())));
         return;
     }
     if (name == QXMediaPlaybackIsPreparedToPlayDidChangeNotification) {
@@ -322,10 +334,10 @@ void CPMediaPlayer::changeState(CPPlayerState state, const rt::Ref<rt::Error>& e
         reportProgress();
         stopProgressTicker();
         rt::Weak<CPMediaPlayer> weak = selfAs<CPMediaPlayer>();
-        progressTrigger_ = onSignal(tickerWithTimeInterval(kProgressInterval), deallocSignal(*this),
-                                    [weak](const rt::Value&) {
-                                        if (auto p = weak.lock()) p->reportProgress();
-                                    });
+        progressTrigger_ =
+            onSignal(tickerWithTimeInterval(kProgressInterval), deallocSignal(*this), [weak](const rt::Value&) {
+                if (auto p = weak.lock()) p->reportProgress();
+            });
         stopLoadingTimer();
     } else if (state != CPPlayerState::Stalled) {
         stopProgressTicker();
@@ -335,8 +347,8 @@ void CPMediaPlayer::changeState(CPPlayerState state, const rt::Ref<rt::Error>& e
         // An error state always says what went wrong.
         mapped = playerError(CPMediaPlayerErrorCode::Other, "The movie player failed");
     }
-    rt::kvoSet(this, "error", error_, mapped);
-    rt::kvoSet(this, "state", state_, state);
+    errorKey.set(*this, mapped);
+    stateKey.set(*this, state);
 }
 
 void CPMediaPlayer::reportProgress() {
@@ -357,13 +369,15 @@ void CPMediaPlayer::startLoadingTimer() {
     stopLoadingTimer();
     if (timeoutInterval_ <= 0) return;
     rt::Weak<CPMediaPlayer> weak = selfAs<CPMediaPlayer>();
-    timeoutTrigger_ = onSignal(tickerWithTimeInterval(timeoutInterval_), deallocSignal(*this), [weak](const rt::Value&) {
-        auto p = weak.lock();
-        if (!p) return;
-        p->stop();
-        QXLog(kModule, staticClass(), 2, "Player timeouted");
-        p->changeState(CPPlayerState::Error, playerError(CPMediaPlayerErrorCode::LoadingFailed, "Loading timed out"));
-    });
+    timeoutTrigger_ =
+        onSignal(tickerWithTimeInterval(timeoutInterval_), deallocSignal(*this), [weak](const rt::Value&) {
+            auto p = weak.lock();
+            if (!p) return;
+            p->stop();
+            QXLog(kModule, staticClass(), 2, "Player timeouted");
+            p->changeState(CPPlayerState::Error,
+                           playerError(CPMediaPlayerErrorCode::LoadingFailed, "Loading timed out"));
+        });
 }
 
 void CPMediaPlayer::stopLoadingTimer() {

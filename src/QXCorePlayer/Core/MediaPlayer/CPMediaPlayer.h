@@ -4,22 +4,51 @@
 // errors into "CPMediaPlayerErrorDomain" and keeps a playback time that advances ten
 // times a second while playing (for live channels: the time actually spent playing,
 // summed on the run loop's monotonic clock). Main thread only.
-#include <functional>
-#include <memory>
-#include <optional>
-
 #include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
 #include <QXCorePlayer/Core/MediaPlayer/ICPMediaSelectionOption.h>
 #include <QXCorePlayer/Core/MediaPlayer/IQXMoviePlayerController.h>
 #include <QXFoundation/Disposable/IDisposable.h>
 #include <fnd/NotificationCenter.h>
 #include <rt/KVO.h>
+#include <rt/Key.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
 
 namespace zid {
 
 class CPMediaPlayer : public ICPMediaPlayer {
     RT_CLASS(CPMediaPlayer, ICPMediaPlayer)
+    rt::Ref<IQXMoviePlayerController> moviePlayer_;
+    rt::Ref<ICPMediaSource> source_;
+    CPPlayerState state_ = CPPlayerState::Stopped;
+    CPPlayerUserState userState_ = CPPlayerUserState::Stop;
+    rt::Ref<rt::Error> error_;
+    double playbackTime_ = 0;
+    rt::Ref<ICPMediaTiming> timeInfo_;
+    rt::Ref<ICPMediaTiming> extractedTimeInfo_;
+    bool airplayActive_ = false;
+    bool seeking_ = false;
+    double seekValue_ = -1;
+    rt::Value seekPosition_;
+
 public:
+    using P_ = CPMediaPlayer;
+    static constexpr rt::Key<P_, rt::Ref<IQXMoviePlayerController>> moviePlayerKey{"moviePlayer", &P_::moviePlayer_};
+    static constexpr rt::Key<P_, rt::Ref<ICPMediaSource>> sourceKey{"source", &P_::source_};
+    static constexpr rt::Key<P_, CPPlayerState> stateKey{"state", &P_::state_};
+    static constexpr rt::Key<P_, CPPlayerUserState> userStateKey{"userState", &P_::userState_};
+    static constexpr rt::Key<P_, rt::Ref<rt::Error>> errorKey{"error", &P_::error_};
+    static constexpr rt::Key<P_, double> playbackTimeKey{"playbackTime", &P_::playbackTime_};
+    static constexpr rt::Key<P_, rt::Ref<ICPMediaTiming>> timeInfoKey{"timeInfo", &P_::timeInfo_};
+    static constexpr rt::Key<P_, rt::Ref<ICPMediaTiming>> extractedTimeInfoKey{"extractedTimeInfo",
+                                                                               &P_::extractedTimeInfo_};
+    static constexpr rt::Key<P_, bool> isAirplayActiveKey{"isAirplayActive", &P_::airplayActive_};
+    static constexpr rt::Key<P_, bool> seekingKey{"seeking", &P_::seeking_};
+    static constexpr rt::Key<P_, double> seekValueKey{"seekValue", &P_::seekValue_};
+    static constexpr rt::Key<P_, rt::Value> seekPositionKey{"seekPosition", &P_::seekPosition_};
+
     using MoviePlayerMaker = std::function<rt::Ref<IQXMoviePlayerController>()>;
     /// How new players get their movie player controller; the controller's module
     /// installs its maker, tests install a scripted one.
@@ -38,7 +67,7 @@ public:
     void reset() override;
     void seekTo(double seconds) override;
     rt::Value seekPosition() const override { return seekPosition_; }
-    void setSeekPosition(rt::Value position) override { rt::kvoSet(this, "seekPosition", seekPosition_, std::move(position)); }
+    void setSeekPosition(rt::Value position) override { seekPositionKey.set(*this, std::move(position)); }
 
     // ICPMediaPlayer
     void startPictureInPicture() override { moviePlayer_->startPictureInPicture(); }
@@ -76,7 +105,7 @@ public:
     rt::Ref<rt::Object> selectedAudioTrack() const override { return moviePlayer_->selectedAudioTrack(); }
     double playbackTime() const override { return playbackTime_; }
     rt::Ref<ICPMediaTiming> timeInfo() const override { return timeInfo_; }
-    void setTimeInfo(rt::Ref<ICPMediaTiming> t) { rt::kvoSet(this, "timeInfo", timeInfo_, std::move(t)); }
+    void setTimeInfo(rt::Ref<ICPMediaTiming> t) { timeInfoKey.set(*this, std::move(t)); }
     rt::Ref<rt::Error> error() const override { return error_; }
     double observedBitrate() const override { return moviePlayer_->observedBitrate(); }
     std::int64_t numberOfBytesTransferred() const override { return moviePlayer_->numberOfBytesTransferred(); }
@@ -112,28 +141,16 @@ private:
     void stopProgressTicker();
     bool isLive() const;
     double now() const;
-    void setPlaybackTime(double t) { rt::kvoSet(this, "playbackTime", playbackTime_, t); }
-    void setSeeking(bool v) { rt::kvoSet(this, "seeking", seeking_, v); }
-    void setSeekValue(double v) { rt::kvoSet(this, "seekValue", seekValue_, v); }
+    void setPlaybackTime(double t) { playbackTimeKey.set(*this, t); }
+    void setSeeking(bool v) { seekingKey.set(*this, v); }
+    void setSeekValue(double v) { seekValueKey.set(*this, v); }
+    void setUserState(CPPlayerUserState s) { userStateKey.set(*this, s); }
 
-    rt::Ref<IQXMoviePlayerController> moviePlayer_;
-    rt::Ref<ICPMediaSource> source_;
-    CPPlayerState state_ = CPPlayerState::Stopped;
-    CPPlayerUserState userState_ = CPPlayerUserState::Stop;
-    rt::Ref<rt::Error> error_;
-    double playbackTime_ = 0;
-    rt::Ref<ICPMediaTiming> timeInfo_;
-    rt::Ref<ICPMediaTiming> extractedTimeInfo_;
     std::optional<double> lastPlaybackPeriodStart_;
     double accumulatedPlaybackTime_ = 0;
     double timeoutInterval_ = 0;
     std::shared_ptr<IDisposable> timeoutTrigger_;
     std::shared_ptr<IDisposable> progressTrigger_;
-    std::shared_ptr<IDisposable> timeInfoBinding_;
-    bool airplayActive_ = false;
-    bool seeking_ = false;
-    double seekValue_ = -1;
-    rt::Value seekPosition_;
     rt::Ref<fnd::NotificationObserver> observer_;
 };
 
@@ -142,13 +159,18 @@ class CPPlayerFactory : public ICPPlayerFactory {
     RT_CLASS(CPPlayerFactory, ICPPlayerFactory)
 public:
     static constexpr double kDefaultLoadingTimeout = 10.0;
-    CPPlayerFactory() = default;
-    rt::Ref<ICPMediaPlayer> playerForSource(const rt::Ref<ICPMediaSource>& source) override;
-    double loadingTimeout() const override { return loadingTimeout_; }
-    void setLoadingTimeout(double seconds) override { rt::kvoSet(this, "loadingTimeout", loadingTimeout_, seconds); }
 
 private:
     double loadingTimeout_ = kDefaultLoadingTimeout;
+
+public:
+    static constexpr rt::Key<CPPlayerFactory, double> loadingTimeoutKey{"loadingTimeout",
+                                                                        &CPPlayerFactory::loadingTimeout_};
+    static void describe(rt::ClassBuilder<CPPlayerFactory>& c) { c.property(loadingTimeoutKey); }
+    CPPlayerFactory() = default;
+    rt::Ref<ICPMediaPlayer> playerForSource(const rt::Ref<ICPMediaSource>& source) override;
+    double loadingTimeout() const override { return loadingTimeoutKey.get(*this); }
+    void setLoadingTimeout(double seconds) override { loadingTimeoutKey.set(*this, seconds); }
 };
 
 }  // namespace zid

@@ -1,14 +1,14 @@
 #pragma once
 // The player interface of the playback engine and the factory that makes one per source.
-#include <cstdint>
-#include <string>
-
 #include <QXCorePlayer/Core/Core/CPVideoSize.h>
 #include <QXCorePlayer/Core/Core/ICPMediaSource.h>
 #include <rt/Error.h>
 #include <rt/KVC.h>
 #include <rt/Object.h>
 #include <rt/Value.h>
+
+#include <cstdint>
+#include <string>
 
 namespace zid {
 

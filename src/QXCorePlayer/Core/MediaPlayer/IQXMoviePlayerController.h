@@ -4,14 +4,14 @@
 // implements this interface as it is. The controller posts its notifications on the
 // default notification centre with itself as the object and no user information
 // (a finish may carry "error").
-#include <cstdint>
-#include <string>
-
 #include <QXCorePlayer/Core/Core/CPVideoSize.h>
 #include <rt/Error.h>
 #include <rt/KVC.h>
 #include <rt/Object.h>
 #include <rt/Value.h>
+
+#include <cstdint>
+#include <string>
 
 namespace zid {
 

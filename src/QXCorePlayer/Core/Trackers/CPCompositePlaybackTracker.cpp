@@ -1,8 +1,7 @@
 #include <QXCorePlayer/Core/Trackers/CPCompositePlaybackTracker.h>
+#include <rt/Exception.h>
 
 #include <algorithm>
-
-#include <rt/Exception.h>
 
 namespace zid {
 

@@ -1,9 +1,9 @@
 #pragma once
 // Fans every tracker event out to a list of component trackers, in list order, over a
 // snapshot of the list taken when the event starts.
-#include <vector>
-
 #include <QXCorePlayer/Core/Core/ICPPlaybackTracker.h>
+
+#include <vector>
 
 namespace zid {
 
@@ -11,7 +11,8 @@ class CPCompositePlaybackTracker : public ICPPlaybackTracker {
     RT_CLASS(CPCompositePlaybackTracker, ICPPlaybackTracker)
 public:
     explicit CPCompositePlaybackTracker(const std::vector<rt::Ref<rt::Object>>& components = {});
-    static rt::Ref<CPCompositePlaybackTracker> compositeWithComponents(const std::vector<rt::Ref<rt::Object>>& components);
+    static rt::Ref<CPCompositePlaybackTracker> compositeWithComponents(
+        const std::vector<rt::Ref<rt::Object>>& components);
 
     /// Raises "InvalidParameterError" ("Invalid object!") unless the object is a tracker;
     /// a tracker already in the list is not added again.
@@ -42,7 +43,8 @@ public:
     void onVideoSize(CPVideoSize size) override;
 
 private:
-    template <class F> void forEach(F&& f) const {
+    template <class F>
+    void forEach(F&& f) const {
         auto snapshot = components_;
         for (auto& c : snapshot) f(*c);
     }
