@@ -193,6 +193,23 @@ TEST_F(PlaybackSessionTest, RewindOnFinishPassesFinishedLoadingStoppedAndDoesNot
     EXPECT_EQ(std::count(player().calls.begin(), player().calls.end(), "start"), 1) << "only the first start";
 }
 
+TEST_F(PlaybackSessionTest, LogsItsReactionsAndTheTrackingEvents) {
+    auto capture = LogCapture::install();
+    makeSession();
+    source->setRealizing();
+    source->setRealized();
+    player().script(CPPlayerState::Playing);
+    player().setPlaybackTime(0.5);
+    capture->uninstall();
+    char address[32];
+    std::snprintf(address, sizeof address, "[%p]", static_cast<void*>(session.get()));
+    EXPECT_TRUE(capture->contains(std::string(address) + "[PLAYER] Stopped")) << "logged at creation";
+    EXPECT_TRUE(capture->contains(std::string(address) + "[SOURCE] Realizing"));
+    EXPECT_TRUE(capture->contains(std::string(address) + "[PLAYER] Playing"));
+    EXPECT_TRUE(capture->contains("[TRACKING] onStart"));
+    EXPECT_TRUE(capture->contains("[TRACKING] playback time: 0.5"));
+}
+
 // ---- suspension -----------------------------------------------------------------------
 
 TEST_F(PlaybackSessionTest, NestedSuspensionsResumeInReverseOrder) {
