@@ -1,5 +1,7 @@
 #include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
 #include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
+#include <chrono>
+
 #include <fnd/RunLoop.h>
 #include <gtest/gtest.h>
 
@@ -129,6 +131,19 @@ TEST_F(StreamResolverTest, AHungRequestBlocksNoOtherResolver) {
     ASSERT_TRUE(waitFor([&] { return outcome.successes == 1; }));
     EXPECT_EQ(slowOutcome.successes, 0) << "the slow poll is still under way";
     ASSERT_TRUE(waitFor([&] { return slowOutcome.successes == 1; }));
+
+    // A resolver restarted while its own request hangs does not wait behind it.
+    ScriptedOrigin hung({{200, "#EXTM3U\n", 1000}});
+    a->resolveURL(hung.url(), [&](const std::string&) { ++slowOutcome.successes; }, nullptr);
+    ASSERT_TRUE(a->polling());
+    ASSERT_TRUE(waitFor([&] { return hung.served() == 1; }));
+    auto restartedAt = std::chrono::steady_clock::now();
+    int restarted = 0;
+    a->resolveURL(fast.url(), [&](const std::string&) { ++restarted; }, nullptr);
+    ASSERT_TRUE(waitFor([&] { return restarted == 1; }));
+    EXPECT_LT(std::chrono::steady_clock::now() - restartedAt, std::chrono::milliseconds(700));
+    EXPECT_EQ(slowOutcome.successes, 1) << "the cancelled answer is dropped";
+    ASSERT_TRUE(waitFor([&] { return hung.served() == 1; }));
     EXPECT_GT(CPHLSSourceResolver::kRequestTimeout, 0);
     EXPECT_LE(CPHLSSourceResolver::kRequestTimeout, 10);
 }
