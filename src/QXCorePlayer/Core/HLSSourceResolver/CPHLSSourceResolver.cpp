@@ -77,7 +77,9 @@ void CPHLSSourceResolver::resolveURL(const std::string& url, SuccessBlock succes
 
 void CPHLSSourceResolver::cancel() {
     ++generation_;  // a request still in flight reports to nobody
-    polling_.store(false);
+    // A request still in flight keeps its queue busy until it ends; the next resolution
+    // gets a queue of its own instead of waiting behind it.
+    if (polling_.exchange(false)) queue_ = nullptr;
     if (pollTicker_) pollTicker_->dispose();
     pollTicker_.reset();
 }
