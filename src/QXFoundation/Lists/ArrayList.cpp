@@ -271,8 +271,14 @@ void ArrayList::willDestroy() {
 // ---- index keys --------------------------------------------------------------------------
 
 namespace {
-// A key naming a position: an optional sign and at least one digit, nothing else.
-std::optional<long long> indexKey(std::string_view key) {
+// A key naming a position: an optional sign and at least one digit, nothing else. Any
+// number of digits makes an index key; one beyond the signed 64-bit range names no
+// valid position (outOfRange), like a position past the end.
+struct IndexKey {
+    long long value = 0;
+    bool outOfRange = false;
+};
+std::optional<IndexKey> indexKey(std::string_view key) {
     if (key.empty()) return std::nullopt;
     std::size_t start = (key[0] == '-' || key[0] == '+') ? 1 : 0;
     if (start == key.size()) return std::nullopt;
@@ -281,26 +287,29 @@ std::optional<long long> indexKey(std::string_view key) {
     long long value = 0;
     auto digits = key.substr(key[0] == '+' ? 1 : 0);
     auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error == std::errc::result_out_of_range) return IndexKey{key[0] == '-' ? -1 : 0, true};
     if (error != std::errc()) return std::nullopt;
-    return value;
+    return IndexKey{value, false};
 }
 }  // namespace
 
 rt::Value ArrayList::valueForUndefinedKey(std::string_view key) const {
     auto index = indexKey(key);
     if (!index) return IList::valueForUndefinedKey(key);
-    if (*index < 0 || static_cast<std::uint64_t>(*index) >= count()) return rt::Value();
-    return array_[static_cast<std::size_t>(*index)];
+    if (index->outOfRange || index->value < 0 || static_cast<std::uint64_t>(index->value) >= count()) return rt::Value();
+    return array_.at(static_cast<std::size_t>(index->value));
 }
 
 void ArrayList::setValueForUndefinedKey(const rt::Value& value, std::string_view key) {
     auto index = indexKey(key);
     if (!index) return IList::setValueForUndefinedKey(value, key);
-    if (*index < 0) {
-        if (value.isNil()) return;
-        throw rt::Exception(rt::Exception::RangeError, rt::format("index %lld is negative", *index));
+    if (index->value < 0 || index->outOfRange) {
+        if (value.isNil()) return;  // nothing stands there to remove
+        throw rt::Exception(rt::Exception::RangeError,
+                            rt::format("index key \"%@\" names no position of a list of %llu items", std::string(key),
+                                       static_cast<unsigned long long>(count())));
     }
-    auto position = static_cast<std::uint64_t>(*index);
+    auto position = static_cast<std::uint64_t>(index->value);
     if (value.isNil()) {
         if (position < count()) removeObjectAtIndex(position);
         return;
