@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QXFoundation/Lists/ArrayList.h>
+#include <QXFoundation/Lists/FilteredList.h>
 #include <QXFoundation/Lists/SortedList.h>
 #include <rt/Exception.h>
 
@@ -126,6 +127,38 @@ TEST_F(SortedListTest, ANewComparatorOrSourceSortsAgainInOneBatch) {
     recorder->clear();
     source->addObject(card(7, "q"));  // the old source is no longer followed
     EXPECT_TRUE(recorder->calls.empty());
+}
+
+TEST(SortedListFollowingTest, AViewMadeInsideASourceBatchStartsFromTheContentsWhenItCloses) {
+    auto source = MutableArrayList::listWithArray({card(3, "c"), card(1, "a"), card(2, "b")});
+    source->beginUpdates();
+    source->removeObjectAtIndex(0);  // c
+    auto sorted = SortedList::listWithSource(source, ascending);
+    auto filtered = FilteredList::listWithSource(source, [](const rt::Value& v) { return rankOf(v) != 2; });
+    EXPECT_TRUE(source->isChangingContent());
+    EXPECT_EQ(tags(*sorted), "ab");  // the contents of the moment
+    auto sortedRecorder = rt::make<ListRecorder>(), filteredRecorder = rt::make<ListRecorder>();
+    addListener(*sorted, sortedRecorder);
+    addListener(*filtered, filteredRecorder);
+    auto sortedBefore = sorted->allObjects(), filteredBefore = filtered->allObjects();
+    source->insertObject(card(0, "z"), 0);  // z a b
+    source->addObject(card(5, "y"));         // z a b y
+    source->objectAtIndex(1).as<Card>()->rank = 4;
+    source->objectDidChangeAtIndex(1);  // a now sorts after b
+    source->endUpdates();
+    EXPECT_EQ(tags(*sorted), "zbay");
+    EXPECT_EQ(tags(*filtered), "zay");
+    for (auto [list, recorder, before] : {std::tuple{static_cast<IList*>(sorted.get()), sortedRecorder.get(), &sortedBefore},
+                                          std::tuple{static_cast<IList*>(filtered.get()), filteredRecorder.get(), &filteredBefore}}) {
+        ASSERT_EQ(recorder->batches.size(), 1u);
+        EXPECT_EQ(recorder->openBatches, 0);
+        EXPECT_TRUE(zidtest::sameItems(zidtest::replayBatch(*before, recorder->batches[0]), list->allObjects()));
+    }
+    // and from then on the batches are followed as usual
+    sortedRecorder->clear();
+    source->insertObject(card(2, "x"), 0);
+    EXPECT_EQ(tags(*sorted), "zbxay");
+    EXPECT_EQ(sortedRecorder->calls, (Calls{"will", "insert x at 2", "did"}));
 }
 
 }  // namespace

@@ -45,6 +45,7 @@ public:
     // Batches: only the outermost pair announces and reports.
     virtual void beginUpdates();
     virtual void endUpdates();
+    bool isChangingContent() const override { return nestedChangeLevel_ > 0; }
 
     // Item tracking.
     const std::set<std::string>& trackedKeypathes() const { return trackedKeypathes_; }

@@ -42,6 +42,9 @@ public:
     bool isEmpty() const { return count() == 0; }
     /// Every item in order (the enumeration of the list).
     virtual rt::Value::Array allObjects() const;
+    /// Whether the list has a batch open (between listWillChangeContent and
+    /// listDidChangeContent): lists that start to follow it then wait for the close.
+    virtual bool isChangingContent() const { return false; }
 
 protected:
     /// Opens a batch for observers: will-change notices of "isEmpty", then "count", then

@@ -61,6 +61,8 @@ public:
     Id root() const { return root_; }
     Id left(Id id) const { return nodes_[id].left; }
     Id right(Id id) const { return nodes_[id].right; }
+    /// Positions covered by a node and everything below it.
+    std::uint64_t subtreeTotal(Id id) const { return id == kNil ? 0 : nodes_[id].sum; }
 
     /// Calls f(id) for every node in order.
     template <class F> void forEach(F&& f) const {
