@@ -31,7 +31,9 @@ void ArrayList::didInitialize() {
     IList::didInitialize();
     rt::Value::Array initial;
     initial.swap(initial_);
-    if (!initial.empty()) addObjects(initial);  // nobody listens yet: the batch reaches no one
+    // Nobody listens yet: the items go straight in, with no batch to announce.
+    array_.assign(initial);
+    for (const auto& item : initial) trackObject(item);
 }
 
 rt::Value ArrayList::objectAtIndex(std::uint64_t index) const {

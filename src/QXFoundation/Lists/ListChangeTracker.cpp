@@ -51,14 +51,25 @@ void ListChangeTracker::splitAt(std::int64_t pos) {
 
 RankTree::Id ListChangeTracker::holdPosition(std::int64_t index) {
     if (index < 0 || index >= currentCount()) return RankTree::kNil;
-    splitAt(index);
-    splitAt(index + 1);
-    auto id = pieces_.find(static_cast<std::uint64_t>(index));
-    auto& info = pieceInfo_[id];
-    if (info.kind != PieceKind::Entry) {
-        entries_.push_back(ShadowEntry{info.kind == PieceKind::Run ? info.value : kGap, rt::Value()});
-        info = Piece{PieceKind::Entry, static_cast<std::int64_t>(entries_.size() - 1)};
+    std::uint64_t offset = 0;
+    auto id = pieces_.find(static_cast<std::uint64_t>(index), &offset);
+    if (pieceInfo_[id].kind == PieceKind::Entry) return id;
+    // carve the one position out of its run (or gaps)
+    auto length = pieces_.weight(id);
+    auto kind = pieceInfo_[id].kind;
+    auto first = pieceInfo_[id].value + static_cast<std::int64_t>(offset);  // the run's old position here
+    if (offset > 0) {
+        pieces_.setWeight(id, offset);
+        id = newPiece(kind, first);
+        pieces_.insertAt(id, static_cast<std::uint64_t>(index), length - offset);
+        length -= offset;
     }
+    if (length > 1) {
+        pieces_.setWeight(id, 1);
+        pieces_.insertAt(newPiece(kind, first + 1), static_cast<std::uint64_t>(index) + 1, length - 1);
+    }
+    entries_.push_back(ShadowEntry{kind == PieceKind::Run ? first : kGap, rt::Value()});
+    pieceInfo_[id] = Piece{PieceKind::Entry, static_cast<std::int64_t>(entries_.size() - 1)};
     return id;
 }
 

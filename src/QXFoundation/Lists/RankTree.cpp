@@ -190,10 +190,52 @@ RankTree::Id RankTree::merge(Id a, Id b) {
 
 void RankTree::insertAt(Id id, std::uint64_t pos, std::uint64_t weight, bool marked) {
     initNode(id, weight, marked);
-    Id l, r;
-    split(root_, pos, l, r);
-    root_ = merge(merge(l, id), r);
-    nodes_[root_].parent = kNil;
+    if (root_ == kNil) {
+        root_ = id;
+        return;
+    }
+    // Down to the empty child where a node starting at pos belongs, ...
+    Id parent = kNil, t = root_;
+    bool asLeft = false;
+    while (t != kNil) {
+        parent = t;
+        auto& n = nodes_[t];
+        std::uint64_t leftSum = n.left == kNil ? 0 : nodes_[n.left].sum;
+        if (pos <= leftSum) {
+            asLeft = true;
+            t = n.left;
+        } else {
+            pos -= leftSum + n.weight;  // pos is a boundary: at or past t's end
+            asLeft = false;
+            t = n.right;
+        }
+    }
+    (asLeft ? nodes_[parent].left : nodes_[parent].right) = id;
+    nodes_[id].parent = parent;
+    updateUpwards(parent);
+    // ... then up by rotations while its priority beats its parent's (sums above the
+    // rotations stay as they are).
+    while (nodes_[id].parent != kNil && nodes_[nodes_[id].parent].priority < nodes_[id].priority) {
+        Id p = nodes_[id].parent, g = nodes_[p].parent;
+        if (nodes_[p].left == id) {
+            Id moved = nodes_[id].right;
+            nodes_[p].left = moved;
+            if (moved != kNil) nodes_[moved].parent = p;
+            nodes_[id].right = p;
+        } else {
+            Id moved = nodes_[id].left;
+            nodes_[p].right = moved;
+            if (moved != kNil) nodes_[moved].parent = p;
+            nodes_[id].left = p;
+        }
+        nodes_[p].parent = id;
+        nodes_[id].parent = g;
+        if (g == kNil) root_ = id;
+        else if (nodes_[g].left == p) nodes_[g].left = id;
+        else nodes_[g].right = id;
+        update(p);
+        update(id);
+    }
 }
 
 void RankTree::insertNextTo(Id id, Id neighbour, bool after, std::uint64_t weight, bool marked) {

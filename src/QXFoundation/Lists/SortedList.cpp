@@ -38,6 +38,7 @@ void SortedList::sortAll() {
     std::stable_sort(order.begin(), order.end(), [&](auto a, auto b) { return before(items[a], items[b]); });
     bySource_.build(inSource);
     sorted_.build(order);
+    items_ = std::move(items);
     freeIds_.clear();
     nextId_ = static_cast<RankTree::Id>(n);
 }
@@ -160,6 +161,7 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
     std::vector<RankTree::Id> changed;
     for (const auto& c : batch.changes) {
         auto id = bySource_.find(c.index);
+        items_[id] = c.item;
         if (kind_[id] != Keep) continue;
         kind_[id] = Changed;
         changed.push_back(id);
@@ -181,10 +183,12 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
         if (r.number < batch.deletions.size()) {
             tracker_->trackDeletionFrom(static_cast<std::int64_t>(sorted_.positionOf(id)), batch.deletions[r.number].item);
             sorted_.erase(id);
+            items_[id] = rt::Value();
             freeIds_.push_back(id);
             continue;
         }
         movedIds[r.number - batch.deletions.size()] = id;
+        items_[id] = batch.moves[r.number - batch.deletions.size()].item;
         if (kind_[id] == Keep) {
             kind_[id] = Moved;
             touched.push_back(id);
@@ -199,6 +203,8 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
         if (p.number < batch.inserts.size()) {
             auto id = takeId();
             if (kind_.size() <= id) kind_.resize(id + 1, Keep);
+            if (items_.size() <= id) items_.resize(id + 1);
+            items_[id] = batch.inserts[p.number].item;
             kind_[id] = New;
             touched.push_back(id);
             inserted.push_back(id);
@@ -207,7 +213,6 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
             bySource_.insertAt(movedIds[p.number - batch.inserts.size()], p.index, 1);
         }
     }
-    // From here the source-order tree matches the source: items can be read.
 
     struct ToPlace {
         RankTree::Id id;

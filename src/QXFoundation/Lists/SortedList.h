@@ -11,7 +11,9 @@
 //
 // Every item has one node in two balanced trees, one in source order and one in sorted
 // order, so translating a position either way costs O(log n) and a source batch of k
-// calls O(k log² n); items are read from the source where a comparison needs them.
+// calls O(k log n). Reads go through the source; for comparisons the list keeps the
+// items the source's calls named (the same objects), so a binary search reads no
+// positions.
 
 #include <functional>
 #include <vector>
@@ -53,8 +55,7 @@ protected:
 
 private:
     bool before(const rt::Value& a, const rt::Value& b) const { return comparator_(a, b) == -1; }
-    // The item of a node, read from the source (the source-order tree must match it).
-    rt::Value itemOf(RankTree::Id id) const { return sourceList()->objectAtIndex(bySource_.positionOf(id)); }
+    const rt::Value& itemOf(RankTree::Id id) const { return items_[id]; }
     // Sorts every source item afresh, equal items in source order; an item's id is its
     // source position.
     void sortAll();
@@ -68,6 +69,7 @@ private:
     RankTree bySource_, sorted_;  // the same ids in both
     std::vector<RankTree::Id> freeIds_;
     RankTree::Id nextId_ = 0;
+    std::vector<rt::Value> items_;  // by id
     std::vector<char> kind_;  // by id, during a batch: how the source touched the item
     rt::Ref<ListChangeTracker> tracker_ = rt::make<ListChangeTracker>();
 };
