@@ -18,7 +18,7 @@ TEST(RankTreeTest, AgreesWithAVectorModelThroughRandomEdits) {
         bool marked;
     };
     for (int round = 0; round < 40; ++round) {
-        RankTree tree;
+        RankTree tree(true);
         std::vector<Model> model;
         std::vector<RankTree::Id> initial;
         std::vector<bool> marks;

@@ -61,6 +61,18 @@ TEST_F(SortedListTest, ARankChangeIsReportedAsAMoveAndAChange) {
     recorder->clear();
     source->objectDidChangeAtIndex(0);  // c: same rank
     EXPECT_EQ(recorder->calls, (Calls{"will", "change c at 2", "did"}));
+    // a changed item is placed again after the items it ties with
+    recorder->clear();
+    source->objectDidChangeAtIndex(3);  // A ties with nothing before b: stays
+    EXPECT_EQ(recorder->calls, (Calls{"will", "change A at 0", "did"}));
+    recorder->clear();
+    source->objectAtIndex(0).as<Card>()->rank = 2;  // c now ties with b, after it
+    source->objectAtIndex(2).as<Card>()->rank = 2;
+    source->beginUpdates();
+    source->objectDidChangeAtIndex(2);  // b: ties with c, which stands after it
+    source->endUpdates();
+    EXPECT_EQ(tags(*sorted), "Acba");
+    EXPECT_EQ(recorder->calls, (Calls{"will", "move b from 1 to 2", "change b at 1", "did"}));
 }
 
 TEST_F(SortedListTest, SourceMovesLeaveTheOrderAlone) {

@@ -61,7 +61,7 @@ private:
     RankTree::Id takeId();
 
     Filter filter_;
-    RankTree nodes_;  // one per source item, in source order; marked: shown
+    RankTree nodes_{true};  // one per source item, in source order; marked: shown
     std::vector<RankTree::Id> freeIds_;
     RankTree::Id nextId_ = 0;
     rt::Ref<ListChangeTracker> tracker_ = rt::make<ListChangeTracker>();

@@ -4,6 +4,7 @@ namespace zid {
 
 void RankTree::reserveIds(std::size_t n) {
     if (nodes_.size() < n) nodes_.resize(n);
+    if (countsMarks_ && marks_.size() < n) marks_.resize(n);
 }
 
 std::uint32_t RankTree::nextPriority() {
@@ -19,23 +20,14 @@ void RankTree::initNode(Id id, std::uint64_t weight, bool marked) {
     auto& n = nodes_[id];
     n.left = n.right = n.parent = kNil;
     n.priority = nextPriority();
-    n.marked = marked;
     n.weight = n.sum = weight;
-    n.markedSum = marked ? weight : 0;
+    if (countsMarks_) marks_[id] = Marks{marked ? weight : 0, marked};
 }
 
 void RankTree::update(Id id) {
     auto& n = nodes_[id];
-    n.sum = n.weight;
-    n.markedSum = n.marked ? n.weight : 0;
-    if (n.left != kNil) {
-        n.sum += nodes_[n.left].sum;
-        n.markedSum += nodes_[n.left].markedSum;
-    }
-    if (n.right != kNil) {
-        n.sum += nodes_[n.right].sum;
-        n.markedSum += nodes_[n.right].markedSum;
-    }
+    n.sum = n.weight + (n.left == kNil ? 0 : nodes_[n.left].sum) + (n.right == kNil ? 0 : nodes_[n.right].sum);
+    if (countsMarks_) marks_[id].sum = ownMarks(id) + marksOf(n.left) + marksOf(n.right);
 }
 
 void RankTree::updateUpwards(Id id) {
@@ -105,8 +97,8 @@ RankTree::Id RankTree::findMarked(std::uint64_t k) const {
     Id t = root_;
     while (t != kNil) {
         const auto& n = nodes_[t];
-        std::uint64_t leftSum = n.left == kNil ? 0 : nodes_[n.left].markedSum;
-        std::uint64_t own = n.marked ? n.weight : 0;
+        std::uint64_t leftSum = marksOf(n.left);
+        std::uint64_t own = ownMarks(t);
         if (k < leftSum) {
             t = n.left;
         } else if (k < leftSum + own) {
@@ -130,13 +122,11 @@ std::uint64_t RankTree::positionOf(Id id) const {
 }
 
 std::uint64_t RankTree::markedBefore(Id id) const {
+    if (!countsMarks_) return 0;
     const auto& n = nodes_[id];
-    std::uint64_t count = n.left == kNil ? 0 : nodes_[n.left].markedSum;
-    for (Id x = id, p = n.parent; p != kNil; x = p, p = nodes_[p].parent) {
-        const auto& parent = nodes_[p];
-        if (parent.right == x)
-            count += (parent.left == kNil ? 0 : nodes_[parent.left].markedSum) + (parent.marked ? parent.weight : 0);
-    }
+    std::uint64_t count = marksOf(n.left);
+    for (Id x = id, p = n.parent; p != kNil; x = p, p = nodes_[p].parent)
+        if (nodes_[p].right == x) count += marksOf(nodes_[p].left) + ownMarks(p);
     return count;
 }
 
@@ -260,8 +250,8 @@ void RankTree::setWeight(Id id, std::uint64_t weight) {
 }
 
 void RankTree::setMarked(Id id, bool marked) {
-    if (nodes_[id].marked == marked) return;
-    nodes_[id].marked = marked;
+    if (!countsMarks_ || marks_[id].marked == marked) return;
+    marks_[id].marked = marked;
     updateUpwards(id);
 }
 

@@ -21,6 +21,10 @@ public:
     using Id = std::uint32_t;
     static constexpr Id kNil = 0xffffffffu;
 
+    /// A tree counting marked positions keeps the marks beside the nodes (the others
+    /// have smaller nodes, which matters for the cache on large lists).
+    explicit RankTree(bool countsMarks = false) : countsMarks_(countsMarks) {}
+
     /// Empties the tree (ids stay allocated).
     void clear() { root_ = kNil; }
     bool empty() const { return root_ == kNil; }
@@ -31,7 +35,7 @@ public:
 
     /// Positions covered by all nodes, and by the marked ones.
     std::uint64_t total() const { return root_ == kNil ? 0 : nodes_[root_].sum; }
-    std::uint64_t totalMarked() const { return root_ == kNil ? 0 : nodes_[root_].markedSum; }
+    std::uint64_t totalMarked() const { return root_ == kNil || !countsMarks_ ? 0 : marks_[root_].sum; }
 
     /// The node covering position pos (below total()); offset receives pos's distance
     /// from the node's first position.
@@ -49,7 +53,7 @@ public:
     void insertNextTo(Id id, Id neighbour, bool after, std::uint64_t weight, bool marked = false);
     void erase(Id id);
     std::uint64_t weight(Id id) const { return nodes_[id].weight; }
-    bool marked(Id id) const { return nodes_[id].marked; }
+    bool marked(Id id) const { return countsMarks_ && marks_[id].marked; }
     void setWeight(Id id, std::uint64_t weight);
     void setMarked(Id id, bool marked);
 
@@ -73,9 +77,14 @@ private:
     struct Node {
         Id left = kNil, right = kNil, parent = kNil;
         std::uint32_t priority = 0;
-        bool marked = false;
-        std::uint64_t weight = 0, sum = 0, markedSum = 0;
+        std::uint64_t weight = 0, sum = 0;
     };
+    struct Marks {
+        std::uint64_t sum = 0;  // marked positions in the subtree
+        bool marked = false;
+    };
+    std::uint64_t marksOf(Id id) const { return id == kNil ? 0 : marks_[id].sum; }
+    std::uint64_t ownMarks(Id id) const { return marks_[id].marked ? nodes_[id].weight : 0; }
     std::uint32_t nextPriority();
     void update(Id id);
     void updateUpwards(Id id);
@@ -84,7 +93,9 @@ private:
     void initNode(Id id, std::uint64_t weight, bool marked);
     void updateAll(Id id);
 
+    bool countsMarks_;
     std::vector<Node> nodes_;
+    std::vector<Marks> marks_;  // by id, when counting marks
     Id root_ = kNil;
     std::uint64_t seed_ = 0x9e3779b97f4a7c15ull;
 };

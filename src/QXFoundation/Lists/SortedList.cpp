@@ -231,36 +231,42 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
         sorted_.erase(id);
         toPlace.push_back({id, item, bySource_.positionOf(id), lot.park(), true, moved});
     };
-    // A changed item is reported changed where it stood, then placed again.
-    for (auto id : changed) {
-        auto item = itemOf(id);
-        tracker_->trackChangeAt(static_cast<std::int64_t>(sorted_.positionOf(id)), item);
-        park(id, item, false);
-    }
-    // A moved item keeps its place when it still sorts there (a source move leaves the
-    // order alone, ties included), between the items before it that stay and the next
-    // item the source did not touch; since a changed item whose position shifted reaches
-    // us as a move, one that no longer fits is placed again.
-    std::vector<std::pair<std::uint64_t, RankTree::Id>> moved;
+    // Changed and moved items, in sorted order, stay where they still sort: between the
+    // items before them that stay and the next item the source did not touch. A moved
+    // item stays among items it ties with (a source move leaves the order alone); a
+    // changed item stays only where placing it again would put it (after the items it
+    // ties with), and is reported changed where it stood. Since a changed item whose
+    // position shifted reaches us as a move, a moved item that no longer fits is placed
+    // again too.
+    struct Touched {
+        std::uint64_t position;
+        RankTree::Id id;
+        bool changed;
+    };
+    std::vector<Touched> inPlace;
+    for (auto id : changed) inPlace.push_back({sorted_.positionOf(id), id, true});
     for (auto id : movedIds)
         if (kind_[id] == Moved) {
             kind_[id] = Changed;  // listed once, even when moved by several calls
-            moved.emplace_back(sorted_.positionOf(id), id);
+            inPlace.push_back({sorted_.positionOf(id), id, false});
         }
-    std::sort(moved.begin(), moved.end());
-    std::vector<RankTree::Id> nextKept(moved.size(), RankTree::kNil);
-    for (std::size_t i = moved.size(); i-- > 0;) {
-        bool nextIsMoved = i + 1 < moved.size() && moved[i + 1].first == moved[i].first + 1;
-        nextKept[i] = nextIsMoved ? nextKept[i + 1] : sorted_.next(moved[i].second);
+    std::sort(inPlace.begin(), inPlace.end(), [](const auto& a, const auto& b) { return a.position < b.position; });
+    std::vector<RankTree::Id> nextKept(inPlace.size(), RankTree::kNil);
+    for (std::size_t i = inPlace.size(); i-- > 0;) {
+        bool nextIsTouched = i + 1 < inPlace.size() && inPlace[i + 1].position == inPlace[i].position + 1;
+        nextKept[i] = nextIsTouched ? nextKept[i + 1] : sorted_.next(inPlace[i].id);
     }
-    for (std::size_t i = 0; i < moved.size(); ++i) {
-        auto id = moved[i].second;
-        auto item = itemOf(id);
+    for (std::size_t i = 0; i < inPlace.size(); ++i) {
+        auto [position, id, isChanged] = inPlace[i];
+        const auto& item = itemOf(id);
         auto previous = sorted_.previous(id);
-        bool fits = (previous == RankTree::kNil || !before(item, itemOf(previous))) &&
-                    (nextKept[i] == RankTree::kNil || !before(itemOf(nextKept[i]), item));
-        if (fits) tracker_->trackTouchAt(static_cast<std::int64_t>(sorted_.positionOf(id)), item);
-        else park(id, item, true);
+        bool fits = previous == RankTree::kNil || !before(item, itemOf(previous));
+        if (fits && nextKept[i] != RankTree::kNil)
+            fits = isChanged ? before(item, itemOf(nextKept[i])) : !before(itemOf(nextKept[i]), item);
+        auto at = static_cast<std::int64_t>(sorted_.positionOf(id));
+        if (isChanged) tracker_->trackChangeAt(at, item);
+        if (!fits) park(id, item, !isChanged);
+        else if (!isChanged) tracker_->trackTouchAt(at, item);
     }
     for (auto id : inserted) toPlace.push_back({id, itemOf(id), bySource_.positionOf(id), 0, false, false});
 
