@@ -96,9 +96,7 @@ void ArrayList::willChangeContent() {
 }
 
 void ArrayList::didChangeContent() {
-    changeTracker_->endTracking();
-    changeTracker_->reportChangesForList(*this);
-    changeTracker_->reset();
+    changeTracker_->endTrackingAndReport(*this);
     announceDidChangeContent();
     didChange(*this);
 }

@@ -233,9 +233,7 @@ void FilteredList::applySourceBatch(const SourceBatch& batch) {
             tracker_->trackInserAt(to, item);
         }
     }
-    tracker_->endTracking();
-    tracker_->reportChangesForList(*this);
-    tracker_->reset();
+    tracker_->endTrackingAndReport(*this);
 }
 
 }  // namespace zid

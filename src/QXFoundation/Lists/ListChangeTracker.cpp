@@ -27,6 +27,7 @@ void ListChangeTracker::openBatch(std::int64_t count) {
     changed_.clear();
     pieces_.clear();
     pieceInfo_.clear();
+    found_ = FoundBatch();
     sequence_ = 0;
     if (count > 0) pieces_.insertAt(newPiece(PieceKind::Run, 0), 0, static_cast<std::uint64_t>(count));
 }
@@ -83,6 +84,7 @@ void ListChangeTracker::reset() {
     changed_.clear();
     pieces_.clear();
     pieceInfo_.clear();
+    found_ = FoundBatch();
 }
 
 // ---- record helpers ----------------------------------------------------------------------
@@ -155,7 +157,7 @@ void ListChangeTracker::closePosition(std::int64_t index, const rt::Value& objec
     // An item inserted and removed in one batch leaves no trace; one that was there
     // before is reported removed from where it stood, whatever moved it meanwhile.
     if (entry.oldIndex >= 0)
-        deletions_.push_back(ListChangeRecord::recordWithOldIndex(entry.oldIndex, index, object.isNil() ? entry.object : object));
+        found_.deletions.push_back({entry.oldIndex, NotFound, index, object.isNil() ? entry.object : object});
 }
 
 void ListChangeTracker::trackDeletionFrom(std::int64_t index, const rt::Value& object) {
@@ -199,6 +201,37 @@ void ListChangeTracker::trackTouchAt(std::int64_t index, const rt::Value& object
 
 void ListChangeTracker::endTracking() {
     if (!shadowOpen_) return;
+    readBatch();
+    auto materialize = [](const std::vector<Found>& found, Records& records) {
+        for (const auto& f : found)
+            records.push_back(f.newFromIndex == NotFound ? ListChangeRecord::recordWithOldIndex(f.oldIndex, f.newToIndex, f.object)
+                                                         : ListChangeRecord::recordWithOldIndex(f.oldIndex, f.newFromIndex, f.newToIndex, f.object));
+    };
+    materialize(found_.deletions, deletions_);
+    materialize(found_.inserts, inserts_);
+    materialize(found_.moves, moves_);
+    materialize(found_.changes, changes_);
+    found_ = FoundBatch();
+}
+
+void ListChangeTracker::endTrackingAndReport(IList& list) {
+    if (!shadowOpen_) return;
+    readBatch();
+    auto asIndex = [](std::int64_t i) { return static_cast<std::uint64_t>(i); };
+    for (const auto& f : found_.deletions)
+        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidDeleteItem(list, f.object, asIndex(f.oldIndex)); });
+    for (const auto& f : found_.inserts)
+        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidInsertItem(list, f.object, asIndex(f.newToIndex)); });
+    for (const auto& f : found_.moves)
+        notifyListeners<IListListener>(list, [&](IListListener& l) {
+            l.listDidMoveItem(list, f.object, asIndex(f.oldIndex), asIndex(f.newToIndex));
+        });
+    for (const auto& f : found_.changes)
+        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidChangeItem(list, f.object, asIndex(f.oldIndex)); });
+    reset();
+}
+
+void ListChangeTracker::readBatch() {
     shadowOpen_ = false;
     constexpr std::int64_t kGone = -1;
     // The shadow in order: every entry's new position, and for every piece the old
@@ -251,7 +284,7 @@ void ListChangeTracker::endTracking() {
     for (std::uint32_t id = 0; id < entries_.size(); ++id)
         if (entries_[id].alive && entries_[id].oldIndex == -1) ids.push_back(id);
     std::sort(ids.begin(), ids.end(), [&](auto a, auto b) { return entries_[a].insertedAt < entries_[b].insertedAt; });
-    for (auto id : ids) inserts_.push_back(ListChangeRecord::recordWithOldIndex(NotFound, newIndex[id], entries_[id].object));
+    for (auto id : ids) found_.inserts.push_back({NotFound, NotFound, newIndex[id], entries_[id].object});
 
     // moves in the order of their first move call
     ids.clear();
@@ -261,7 +294,7 @@ void ListChangeTracker::endTracking() {
     std::vector<bool> reportedMove(entries_.size(), false);
     for (auto id : ids) {
         const auto& e = entries_[id];
-        moves_.push_back(ListChangeRecord::recordWithOldIndex(e.oldIndex, e.oldIndex, newIndex[id], e.object));
+        found_.moves.push_back({e.oldIndex, e.oldIndex, newIndex[id], e.object});
         reportedMove[id] = true;
     }
 
@@ -276,17 +309,17 @@ void ListChangeTracker::endTracking() {
         if (touchOnly) {
             if (e.changed || reportedMove[id] || touchReported[id]) continue;
             touchReported[id] = true;
-            changes_.push_back(ListChangeRecord::recordWithOldIndex(e.oldIndex, newIndex[id], e.object));
+            found_.changes.push_back({e.oldIndex, NotFound, newIndex[id], e.object});
             continue;
         }
         if (e.movedAt == 0 && newIndex[id] != e.oldIndex) {
             if (!convertedToMove[id]) {
-                moves_.push_back(ListChangeRecord::recordWithOldIndex(e.oldIndex, newIndex[id], e.object));
+                found_.moves.push_back({e.oldIndex, NotFound, newIndex[id], e.object});
                 convertedToMove[id] = true;
             }
             continue;
         }
-        changes_.push_back(ListChangeRecord::recordWithOldIndex(e.oldIndex, reportedMove[id] ? e.oldIndex : newIndex[id], e.object));
+        found_.changes.push_back({e.oldIndex, NotFound, reportedMove[id] ? e.oldIndex : newIndex[id], e.object});
     }
 }
 

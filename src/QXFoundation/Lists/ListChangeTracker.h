@@ -59,6 +59,9 @@ public:
     /// Sends the batch's item calls to the list's listeners.
     void reportChangesForList(IList& list) const;
     void reset();
+    /// endTracking, reportChangesForList and reset in one step, without making the
+    /// record objects (the lists' own batches, where nobody reads the records).
+    void endTrackingAndReport(IList& list);
 
     std::int64_t oldIndexFromNewIndex(std::int64_t index) const;
     void shiftNewIndexesWith(std::int64_t delta, std::int64_t start);
@@ -99,6 +102,8 @@ private:
     // kNil outside the list.
     RankTree::Id holdPosition(std::int64_t index);
     void closePosition(std::int64_t index, const rt::Value& object);
+    // Works the batch out of the shadow into found_ and closes the shadow.
+    void readBatch();
 
     bool tracking_ = false;
     bool shadowOpen_ = false;  // between beginTracking and endTracking: the helpers read the shadow
@@ -111,6 +116,14 @@ private:
         bool touchOnly;
     };
     std::vector<ChangeCall> changed_;  // in call order
+    struct Found {
+        std::int64_t oldIndex, newFromIndex, newToIndex;
+        rt::Value object;
+    };
+    struct FoundBatch {
+        std::vector<Found> deletions, inserts, moves, changes;
+    };
+    FoundBatch found_;  // deletions as they come; the rest when the batch is read
     std::uint64_t sequence_ = 0;
 };
 

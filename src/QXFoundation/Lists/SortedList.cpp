@@ -287,9 +287,7 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
         if (p.moved) tracker_->trackTouchAt(static_cast<std::int64_t>(at), p.item);
     }
     for (auto id : touched) kind_[id] = Keep;
-    tracker_->endTracking();
-    tracker_->reportChangesForList(*this);
-    tracker_->reset();
+    tracker_->endTrackingAndReport(*this);
 }
 
 }  // namespace zid
