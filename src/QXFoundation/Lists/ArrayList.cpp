@@ -33,6 +33,7 @@ void ArrayList::didInitialize() {
     initial.swap(initial_);
     // Nobody listens yet: the items go straight in, with no batch to announce.
     array_.assign(initial);
+    trackers_.reserve(initial.size());
     for (const auto& item : initial) trackObject(item);
 }
 
