@@ -174,3 +174,37 @@ TEST(SortedListFollowingTest, AViewMadeInsideASourceBatchStartsFromTheContentsWh
 }
 
 }  // namespace
+
+namespace {
+
+// The work of a one-item batch does not grow with the list: the sorted list compares
+// only along one search path, the filtered list asks the filter about that item only.
+TEST(DerivedListCostTest, AOneItemBatchTouchesOnlyOneSearchPath) {
+    constexpr int kItems = 100000;
+    rt::Value::Array numbers;
+    for (int i = 0; i < kItems; ++i) numbers.push_back(rt::Value((i * 7919) % kItems));
+    auto source = zid::MutableArrayList::listWithArray(numbers);
+    int comparisons = 0, filterCalls = 0;
+    auto sorted = zid::SortedList::listWithSource(source, [&](const rt::Value& a, const rt::Value& b) {
+        ++comparisons;
+        return a.intValue() < b.intValue() ? -1 : (a.intValue() > b.intValue() ? 1 : 0);
+    });
+    auto filtered = zid::FilteredList::listWithSource(source, [&](const rt::Value& v) {
+        ++filterCalls;
+        return v.intValue() % 2 == 0;
+    });
+    comparisons = filterCalls = 0;
+    source->insertObject(rt::Value(kItems / 2), kItems / 3);
+    EXPECT_LE(comparisons, 80);  // a linear search would make tens of thousands
+    EXPECT_EQ(filterCalls, 1);
+    EXPECT_EQ(sorted->objectAtIndex(kItems / 2 + 1).intValue(), kItems / 2);
+    comparisons = filterCalls = 0;
+    source->removeObjectAtIndex(17);
+    source->moveObjectAtIndex(3, kItems - 5);
+    EXPECT_LE(comparisons, 4);  // the moved item is checked against its neighbours
+    EXPECT_EQ(filterCalls, 1);
+    EXPECT_EQ(sorted->count(), static_cast<std::uint64_t>(kItems));
+    EXPECT_EQ(filtered->count(), static_cast<std::uint64_t>(kItems / 2 + 1));
+}
+
+}  // namespace
