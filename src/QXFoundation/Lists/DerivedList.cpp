@@ -21,7 +21,7 @@ void DerivedList::followSource(rt::Ref<IList> source) {
     batch_ = SourceBatch();
     startedInsideBatch_ = sourceList_ && sourceList_->isChangingContent();
     itemsWhenFollowed_.clear();
-    if (startedInsideBatch_) itemsWhenFollowed_ = sourceList_->allObjects();
+    if (startedInsideBatch_ && keepsState()) itemsWhenFollowed_ = sourceList_->allObjects();
     if (sourceList_) addListener(*sourceList_, self());
 }
 

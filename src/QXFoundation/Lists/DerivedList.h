@@ -77,6 +77,8 @@ protected:
     /// describes: the list starts again from the source's contents and reports the
     /// difference, inside a batch of its own that is already open.
     virtual void resynchronize(const rt::Value::Array& itemsThen) { (void)itemsThen; }
+    /// Whether resynchronize needs itemsThen (a list keeping no state of its own does not).
+    virtual bool keepsState() const { return true; }
 
 private:
     rt::Ref<IList> sourceList_;

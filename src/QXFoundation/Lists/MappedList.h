@@ -29,6 +29,7 @@ public:
 
 protected:
     void buildFromSource() override {}
+    bool keepsState() const override { return false; }
     void sourceItemCall(CallKind kind, const rt::Value& item, std::uint64_t from, std::uint64_t to) override;
 
 private:
