@@ -69,6 +69,9 @@ TEST(RankTreeTest, AgreesWithAVectorModelThroughRandomEdits) {
                 std::uint64_t offset = 99;
                 ASSERT_EQ(tree.find(pos + m.weight - 1, &offset), m.id);
                 ASSERT_EQ(offset, m.weight - 1);
+                std::uint64_t counted = 99;
+                ASSERT_EQ(tree.findCountingMarks(pos, counted), m.id);
+                ASSERT_EQ(counted, markedPos);
                 if (m.marked) {
                     ASSERT_EQ(tree.findMarked(markedPos), m.id);
                 }

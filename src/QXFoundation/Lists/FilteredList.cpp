@@ -39,7 +39,9 @@ std::uint64_t FilteredList::sourceIndexFromFilteredIndex(std::uint64_t i) const 
 
 std::uint64_t FilteredList::filteredIndexFromSourceIndex(std::uint64_t s) const {
     if (s >= nodes_.total()) return count();
-    return nodes_.markedBefore(nodes_.find(s));
+    std::uint64_t shownBefore = 0;
+    nodes_.findCountingMarks(s, shownBefore);
+    return shownBefore;
 }
 
 IndexSet FilteredList::indexes() const {
@@ -151,9 +153,10 @@ void FilteredList::applySourceBatch(const SourceBatch& batch) {
     tracker_->beginTracking(count());
 
     for (const auto& c : batch.changes) {
-        auto id = nodes_.find(c.index);
+        std::uint64_t shownBefore = 0;
+        auto id = nodes_.findCountingMarks(c.index, shownBefore);
         bool was = nodes_.marked(id), now = passes(c.item);
-        auto at = static_cast<std::int64_t>(nodes_.markedBefore(id));
+        auto at = static_cast<std::int64_t>(shownBefore);
         if (was && now) tracker_->trackChangeAt(at, c.item);
         else if (was) tracker_->trackDeletionFrom(at, c.item);
         else if (now) tracker_->trackInserAt(at, c.item);
@@ -177,9 +180,10 @@ void FilteredList::applySourceBatch(const SourceBatch& batch) {
     ParkingLot lot;
     lot.reset(batch.moves.size());
     for (const auto& r : removals) {
-        auto id = nodes_.find(r.index);
+        std::uint64_t shownBefore = 0;
+        auto id = nodes_.findCountingMarks(r.index, shownBefore);
         bool shown = nodes_.marked(id);
-        auto at = static_cast<std::int64_t>(nodes_.markedBefore(id));
+        auto at = static_cast<std::int64_t>(shownBefore);
         auto end = static_cast<std::int64_t>(nodes_.totalMarked() + lot.count());  // positions in the tracker's view
         nodes_.erase(id);
         if (r.call < batch.deletions.size()) {

@@ -93,6 +93,25 @@ RankTree::Id RankTree::find(std::uint64_t pos, std::uint64_t* offset) const {
     return kNil;
 }
 
+RankTree::Id RankTree::findCountingMarks(std::uint64_t pos, std::uint64_t& markedBefore) const {
+    markedBefore = 0;
+    Id t = root_;
+    while (t != kNil) {
+        const auto& n = nodes_[t];
+        std::uint64_t leftSum = n.left == kNil ? 0 : nodes_[n.left].sum;
+        if (pos < leftSum) {
+            t = n.left;
+            continue;
+        }
+        if (countsMarks_) markedBefore += marksOf(n.left);
+        if (pos < leftSum + n.weight) return t;
+        pos -= leftSum + n.weight;
+        if (countsMarks_) markedBefore += ownMarks(t);
+        t = n.right;
+    }
+    return kNil;
+}
+
 RankTree::Id RankTree::findMarked(std::uint64_t k) const {
     Id t = root_;
     while (t != kNil) {

@@ -40,6 +40,8 @@ public:
     /// The node covering position pos (below total()); offset receives pos's distance
     /// from the node's first position.
     Id find(std::uint64_t pos, std::uint64_t* offset = nullptr) const;
+    /// The same, also counting the marked positions before the node on the way down.
+    Id findCountingMarks(std::uint64_t pos, std::uint64_t& markedBefore) const;
     /// The node covering marked position k (below totalMarked()).
     Id findMarked(std::uint64_t k) const;
     /// The first position a node covers, and the marked positions before it.
