@@ -14,7 +14,7 @@
 
 #include "ListTestSupport.h"
 
-namespace {
+namespace listpropertytest {
 
 using namespace zid;
 using zidtest::ListRecorder;
@@ -222,9 +222,6 @@ TEST(ListPropertyTest, RandomBatchesReplayExactlyOnEveryDerivedList) {
     }
 }
 
-}  // namespace
-
-namespace {
 
 // Long batches on longer lists: deep trees, many parked items, runs split many times.
 TEST(ListPropertyTest, LongBatchesOnLongerListsReplayExactlyOnTheViews) {
@@ -262,4 +259,4 @@ TEST(ListPropertyTest, LongBatchesOnLongerListsReplayExactlyOnTheViews) {
     }
 }
 
-}  // namespace
+}  // namespace listpropertytest
