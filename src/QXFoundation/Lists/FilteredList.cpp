@@ -102,20 +102,20 @@ void reportReplacement(IList& list, const std::vector<rt::Value>& before) {
 }  // namespace
 
 void FilteredList::setSourceList(rt::Ref<IList> source) {
-    announceWillChangeContent();
+    announceWillChangeContent(DidOrder::EmptyFirst);  // a whole new evaluation closes with emptiness first
     std::vector<rt::Value> before;
     for (std::uint64_t i = 0, n = count(); i < n; ++i) before.push_back(objectAtIndex(i));
     followSource(std::move(source));
     nodes_.clear();
     rebuild(nullptr);
     reportReplacement(*this, before);
-    announceDidChangeContent(DidOrder::EmptyFirst);
+    announceDidChangeContent();
 }
 
 void FilteredList::resynchronize(const rt::Value::Array& itemsThen) { reportReplacement(*this, rebuild(&itemsThen)); }
 
 void FilteredList::reevaluateContent() {
-    announceWillChangeContent();
+    announceWillChangeContent(DidOrder::EmptyFirst);  // a whole new evaluation closes with emptiness first
     std::vector<DerivedBatch::Removal> removals;
     std::vector<DerivedBatch::Entry> after;
     std::vector<std::pair<RankTree::Id, bool>> marks;
@@ -131,8 +131,7 @@ void FilteredList::reevaluateContent() {
     });
     for (auto [id, in] : marks) nodes_.setMarked(id, in);  // after the walk, which reads the old marks
     DerivedBatch::compute(std::move(removals), after).report(*this);
-    // a re-evaluation of the whole source closes with emptiness first
-    announceDidChangeContent(DidOrder::EmptyFirst);
+    announceDidChangeContent();
 }
 
 // ---- following the source ------------------------------------------------------------------

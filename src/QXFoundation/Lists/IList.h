@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <limits>
+#include <memory>
 
+#include <rt/ChangeScope.h>
 #include <rt/KVC.h>
 #include <rt/Object.h>
 #include <rt/Value.h>
@@ -47,13 +49,17 @@ public:
     virtual bool isChangingContent() const { return false; }
 
 protected:
-    /// Opens a batch for observers: will-change notices of "isEmpty", then "count", then
-    /// listWillChangeContent to every listener.
-    void announceWillChangeContent();
     enum class DidOrder { CountFirst, EmptyFirst };
-    /// Closes it: listDidChangeContent to every listener, then did-change notices of
-    /// "count" and "isEmpty" (in that order unless told otherwise).
-    void announceDidChangeContent(DidOrder order = DidOrder::CountFirst);
+    /// Opens a batch for observers: will-change notices of "isEmpty", then "count", then
+    /// listWillChangeContent to every listener. The batch closes with did-change notices
+    /// of "count", then "isEmpty" (nested: announced however the closing is left), or
+    /// of "isEmpty", then "count" when opened with EmptyFirst.
+    void announceWillChangeContent(DidOrder closing = DidOrder::CountFirst);
+    /// Closes it: listDidChangeContent to every listener, then the did-change notices.
+    void announceDidChangeContent();
+
+private:
+    std::unique_ptr<rt::ChangeScope> batchScope_;  // the open batch in the nested order
 };
 
 /// The listener protocol of lists; every call is optional.
