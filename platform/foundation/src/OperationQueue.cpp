@@ -23,23 +23,25 @@ public:
     ~OperationQueueCore() { shutdown(); }
 
     void add(const rt::Ref<Operation>& operation, const std::shared_ptr<OperationQueueCore>& self) {
-        // An operation that has already ended (cancelled on another thread meanwhile,
-        // say) has nothing left to run.
-        if (operation->hasFinishedAnnouncement()) return;
         {
-            // The way back to the queue is set before any worker can see the operation,
-            // so that its end always reaches the queue.
-            std::lock_guard lock(operation->mutex_);
-            auto existing = operation->queue_.lock();
-            if (existing && existing != self) {
-                throw rt::Exception(rt::Exception::InvalidArgument, "addOperation: the operation is already in another queue");
-            }
-            operation->queue_ = self;
-        }
-        {
+            // The end announcement and the enqueueing agree under the operation's lock
+            // (taken inside the queue's, the engine's lock order): either the end was
+            // seen first and the operation is ignored (nothing left to run), or the way
+            // back to this queue is set first, and the end, once seen, waits for this
+            // queue's lock and so finds the operation listed.
             std::lock_guard lock(mutex_);
-            if (operation->enqueued_ || operation->isExecuting()) {
-                throw rt::Exception(rt::Exception::InvalidArgument, "addOperation: the operation is already enqueued or executing");
+            const bool executing = operation->isExecuting();
+            {
+                std::lock_guard operationLock(operation->mutex_);
+                if (operation->endSeen_) return;
+                auto existing = operation->queue_.lock();
+                if (existing && existing != self) {
+                    throw rt::Exception(rt::Exception::InvalidArgument, "addOperation: the operation is already in another queue");
+                }
+                if (operation->enqueued_ || executing) {
+                    throw rt::Exception(rt::Exception::InvalidArgument, "addOperation: the operation is already enqueued or executing");
+                }
+                operation->queue_ = self;
             }
             operation->enqueued_ = true;
             operation->dispatched_ = false;
@@ -337,7 +339,7 @@ void Operation::willChange(std::string_view key) { willChangeValueForKey(key); }
 void Operation::didChange(std::string_view key) {
     didChangeValueForKey(key);
     if (key == "isFinished") {
-        if (isFinished() && !endSeen_.exchange(true, std::memory_order_acq_rel)) ended();
+        if (isFinished()) ended();
     } else if (key == "isReady" || affectsReadiness(key)) {
         readinessMayHaveChanged();
     }
@@ -359,7 +361,11 @@ void Operation::ended() {
     std::vector<rt::Weak<Operation>> dependants;
     std::function<void()> completion;
     {
+        // The end is marked and the queue read in one hold of the lock that enqueueing
+        // takes too (see OperationQueueCore::add).
         std::lock_guard lock(mutex_);
+        if (endSeen_) return;  // later announcements are ignored
+        endSeen_ = true;
         queue = queue_.lock();
         dependants = dependants_;
         completion = std::move(completion_);
