@@ -1,6 +1,7 @@
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
 
 #include <algorithm>
+#include <optional>
 
 #include <QXFoundation/Listening/IListenable.h>
 #include <QXFoundation/Threading/Dispatch.h>
@@ -36,7 +37,7 @@ AKOperationTaskQueue::~AKOperationTaskQueue() = default;
 
 void AKOperationTaskQueue::describe(rt::ClassBuilder<AKOperationTaskQueue>& c) {
     c.readonly("identifier", &AKOperationTaskQueue::identifier)
-        .readonly("isEmpty", &AKOperationTaskQueue::isEmpty)
+        .readonly("isEmpty", [](const AKOperationTaskQueue& queue) { return queue.isEmpty_.announced(); })
         .readonly("isPaused", &AKOperationTaskQueue::isPaused);
     fnd::registerCodingClass(c.cls());
 }
@@ -61,7 +62,6 @@ void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
         auto finished = weakTask.lock();
         if (queue && finished && finished->isFinished()) queue->removeTask(finished);
     });
-    bool empty;
     {
         // The test and the insertion under one hold of the lock: two threads adding the
         // same task cannot both list it.
@@ -74,10 +74,9 @@ void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
         }
         privateTasks_.push_back(task);
         entries_[task.get()] = Entry{std::prev(privateTasks_.end()), removal};
-        empty = false;
     }
     task->setEnqueued(true);
-    updateEmptiness(empty);
+    updateEmptiness();
     auto self = selfAs<AKOperationTaskQueue>();
     fnd::Queue::main()->sync([&] {
         if (self) addListener(*task, self);
@@ -109,7 +108,6 @@ void AKOperationTaskQueue::removeTask(const rt::Ref<AKOperationTask>& task) { un
 void AKOperationTaskQueue::unlist(const rt::Ref<AKOperationTask>& task, bool clearEnqueued) {
     if (!task) return;
     rt::Ref<rt::Observation> removal;
-    bool empty;
     {
         std::lock_guard lock(mutex_);
         if (auto it = entries_.find(task.get()); it != entries_.end()) {
@@ -117,11 +115,10 @@ void AKOperationTaskQueue::unlist(const rt::Ref<AKOperationTask>& task, bool cle
             removal = std::move(it->second.removal);
             entries_.erase(it);
         }
-        empty = privateTasks_.empty();
     }
     if (clearEnqueued) task->setEnqueued(false);
     if (removal) removal->remove();
-    updateEmptiness(empty);
+    updateEmptiness();
     fnd::Queue::main()->sync([&] {
         zid::removeListener(*task, *this);
         setChanged();
@@ -139,7 +136,7 @@ void AKOperationTaskQueue::cancelAllTasks() {
     }
     for (auto& [task, entry] : entries) entry.removal->remove();
     for (auto& task : cleared) task->setEnqueued(false);
-    updateEmptiness(true);
+    updateEmptiness();
     fnd::Queue::main()->sync([&] {
         for (auto& task : cleared) zid::removeListener(*task, *this);
         setChanged();
@@ -264,11 +261,20 @@ void AKOperationTaskQueue::initWithCoder(fnd::KeyedUnarchiver& coder) {
     }
 }
 
-void AKOperationTaskQueue::updateEmptiness(bool empty) {
-    if (isEmpty_.load() == empty) return;
-    willChangeValueForKey("isEmpty");
-    isEmpty_.store(empty);
-    didChangeValueForKey("isEmpty");
+void AKOperationTaskQueue::updateEmptiness() {
+    std::optional<MainThreadValue<bool>::Change> change;
+    {
+        // Stored in the order of the list's changes; announced (on the main thread)
+        // only when it differs.
+        std::lock_guard lock(mutex_);
+        bool empty = privateTasks_.empty();
+        if (isEmpty_.get() != empty) change = isEmpty_.store(empty);
+    }
+    if (!change) return;
+    auto self = selfAs<AKOperationTaskQueue>();
+    isEmpty_.announce(*this, "isEmpty", std::move(*change), [self](std::function<void()> block) {
+        performBlockOnMain([self, block = std::move(block)] { block(); });
+    });
 }
 
 void AKOperationTaskQueue::setPausedFlag(bool paused) {

@@ -67,7 +67,9 @@ public:
     void initWithCoder(fnd::KeyedUnarchiver& coder) override;
 
     rt::Value identifier() const;
-    bool isEmpty() const { return isEmpty_.load(); }
+    /// Stored at once after each change of the list; "isEmpty" is announced on the main
+    /// thread.
+    bool isEmpty() const { return isEmpty_.get(); }
     bool isPaused() const { return isPaused_.load(); }
     const rt::Ref<fnd::OperationQueue>& queue() const { return queue_; }
 
@@ -77,7 +79,7 @@ protected:
 private:
     /// removeTask(), optionally leaving the task's isEnqueued as it is.
     void unlist(const rt::Ref<AKOperationTask>& task, bool clearEnqueued);
-    void updateEmptiness(bool empty);
+    void updateEmptiness();
     void setPausedFlag(bool paused);
 
     // The list in order of addition, and for each listed task its place in the list and
@@ -90,7 +92,7 @@ private:
     rt::Value identifier_;
     std::list<rt::Ref<AKOperationTask>> privateTasks_;
     std::unordered_map<const AKOperationTask*, Entry> entries_;
-    std::atomic<bool> isEmpty_{true};
+    MainThreadValue<bool> isEmpty_{true};
     std::atomic<bool> isPaused_{false};
     rt::Ref<fnd::OperationQueue> queue_;
 };
