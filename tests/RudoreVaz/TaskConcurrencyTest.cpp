@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QXFoundation/Listening/IListenable.h>
 #include <RudoreVaz/Task/ConcreteTasks/AKBlockTask.h>
 #include <RudoreVaz/Task/ConcreteTasks/AKFacadeTask.h>
 #include <RudoreVaz/Task/LogicalTasks/AKCompoundTask.h>
@@ -117,6 +118,27 @@ TEST(TaskConcurrencyManager, ThreadsAskingForOneNameGetOneQueue) {
     joinWhileSpinning(threads, done, Threads);
     EXPECT_EQ(manager->queues().size(), 2u);
     for (int t = 2; t < Threads; ++t) EXPECT_EQ(got[static_cast<std::size_t>(t)], got[static_cast<std::size_t>(t % 2)]);
+}
+
+TEST(TaskConcurrencyManager, AQueueMadeForAnotherThreadIsListenedToBeforeAnyoneCanFindIt) {
+    auto manager = rt::make<zid::AKOperationTaskManager>();
+    std::atomic<bool> done{false};
+    std::thread asker([&] {
+        manager->taskQueueWithIdentifier("fresh");
+        done = true;
+    });
+    // The main loop does not run for a while: whatever queue can be found by then must
+    // already have the manager among its listeners, or its first change goes unsaved.
+    bool unheard = false;
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    while (std::chrono::steady_clock::now() < until && !unheard) {
+        for (auto& queue : manager->queues()) unheard = unheard || zid::listenerProxies(*queue).empty();
+    }
+    ASSERT_TRUE(spinUntil([&] { return done.load(); }));
+    asker.join();
+    EXPECT_FALSE(unheard) << "a queue was published before the manager listened to it";
+    ASSERT_EQ(manager->queues().size(), 1u);
+    EXPECT_EQ(zid::listenerProxies(*manager->queues()[0]).size(), 1u);
 }
 
 TEST(TaskConcurrencyAsync, FailuresReportedFromManyThreadsAreEachCounted) {

@@ -387,4 +387,52 @@ TEST(TaskManagerStartUp, AWorkerAndTheMainThreadAskingFirstGetTheOneManager) {
         ::testing::ExitedWithCode(0), "");
 }
 
+// In a fresh process: several threads and the main thread ask for the shared manager
+// at the same moment; exits 0 when they got one manager that read the archive once.
+[[noreturn]] void askForTheSharedManagerAllAtOnce() {
+    zidtest::ScratchDirectory scratch("zid-tm-once");
+    ::setenv("XDG_DATA_HOME", scratch.string().c_str(), 1);
+    fnd::Directories::setApplicationName("once");
+    fs::create_directories(fnd::Directories::library());
+    {
+        // Unreadable, and slow to find so: every manager made logs it once.
+        std::ofstream out(fnd::Directories::library() + "/shared.tm");
+        out << "[";
+        for (int i = 0; i < 400000; ++i) out << "0,";
+        out << "0]";
+    }
+    std::thread watchdog([] {
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        ::_exit(3);
+    });
+    watchdog.detach();
+    LogCapture log;
+    constexpr int Threads = 6;
+    std::vector<rt::Ref<zid::AKOperationTaskManager>> got(Threads + 1);
+    std::atomic<int> ready{0}, done{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < Threads; ++t) {
+        threads.emplace_back([&, t] {
+            ++ready;
+            while (ready.load() < Threads) {
+            }
+            got[static_cast<std::size_t>(t)] = zid::AKOperationTaskManager::sharedManager();
+            ++done;
+        });
+    }
+    while (ready.load() < Threads) {
+    }
+    got[Threads] = zid::AKOperationTaskManager::sharedManager();
+    spinUntil([&] { return done.load() == Threads; }, 8);
+    for (auto& thread : threads) thread.join();
+    int reads = log.count("Ignoring unreadable task archive");
+    bool one = std::all_of(got.begin(), got.end(), [&](const auto& m) { return m && m == got[0]; });
+    ::_exit(one && reads == 1 ? 0 : 10 + reads);
+}
+
+TEST(TaskManagerStartUp, ThreadsAskingFirstAllAtOnceMakeOneManagerReadingTheArchiveOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(askForTheSharedManagerAllAtOnce(), ::testing::ExitedWithCode(0), "");
+}
+
 }  // namespace
