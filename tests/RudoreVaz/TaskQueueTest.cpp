@@ -236,6 +236,52 @@ TEST_F(TaskQueue, ArchivedTasksComeBackListedWithTheDependenciesAmongThem) {
     ASSERT_TRUE(spinUntil([&] { return tasks[1]->isFinished() && second->isFinished(); }));
 }
 
+// A kept task that counts its live instances.
+class CountedTask : public zid::AKOperationTask {
+    RT_CLASS(CountedTask, zid::AKOperationTask)
+public:
+    CountedTask() { ++live; }
+    explicit CountedTask(const char* identifier) : zid::AKOperationTask(identifier, identifier) { ++live; }
+    ~CountedTask() override { --live; }
+    static void describe(rt::ClassBuilder<CountedTask>& c) { fnd::registerCodingClass(c.cls()); }
+    bool isPersistable() const override { return true; }
+    void task() override {}
+    static inline std::atomic<int> live{0};
+};
+
+TEST_F(TaskQueue, AnArchiveWhoseTasksDependOnEachOtherInACycleIsRefusedWithoutALeak) {
+    int before = CountedTask::live.load();
+    {
+        // As a hostile or damaged file would hold it: a -> b -> c -> a.
+        auto coder = rt::make<fnd::KeyedArchiver>();
+        coder->encodeObject("cyclic", "kAKTaskQueueIdentifier");
+        coder->encodeInt64(1, "kAKTaskQueueMaxConcurrentOperationCount");
+        rt::Value::Array tasks{rt::Value(rt::make<CountedTask>("a")), rt::Value(rt::make<CountedTask>("b")),
+                               rt::Value(rt::make<CountedTask>("c"))};
+        coder->encodeObject(rt::Value(tasks), "kAKTaskQueueTasks");
+        rt::Dictionary dependencies;
+        dependencies.set(rt::Value("a"), rt::Value(rt::Value::Array{rt::Value("b")}));
+        dependencies.set(rt::Value("b"), rt::Value(rt::Value::Array{rt::Value("c")}));
+        dependencies.set(rt::Value("c"), rt::Value(rt::Value::Array{rt::Value("a")}));
+        coder->encodeObject(rt::Value(dependencies), "kAKTaskQueueDependencies");
+        auto data = coder->finishEncoding();
+
+        auto reader = rt::make<fnd::KeyedUnarchiver>(data);
+        auto decoded = rt::make<zid::AKOperationTaskQueue>();
+        decoded->initWithCoder(*reader);
+        ASSERT_TRUE(reader->error());
+        EXPECT_EQ(reader->error()->domain(), fnd::KeyedArchiveErrorDomain);
+        EXPECT_NE(reader->error()->localizedDescription().find("cycle"), std::string::npos) << reader->error()->description();
+        EXPECT_TRUE(decoded->tasks().empty());
+        EXPECT_TRUE(decoded->isEmpty()) << "a queue that could never empty again";
+        EXPECT_EQ(decoded->queue()->operationCount(), 0u);
+
+        drain();
+    }
+    drain();
+    EXPECT_EQ(CountedTask::live.load(), before) << "tasks of a refused archive are all freed";
+}
+
 TEST_F(TaskQueue, AnArchiveWithoutAMaximumKeepsTheDefault) {
     auto coder = rt::make<fnd::KeyedArchiver>();
     coder->encodeObject("nomax", "kAKTaskQueueIdentifier");

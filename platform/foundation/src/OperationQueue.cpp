@@ -9,6 +9,7 @@
 #include <list>
 #include <mutex>
 #include <thread>
+#include <unordered_set>
 
 #include <fnd/RunLoop.h>
 #include <rt/Exception.h>
@@ -284,9 +285,39 @@ bool Operation::markCancelled() {
     return true;
 }
 
+namespace {
+// Serialises additions of dependencies, so that two threads adding the two halves of a
+// cycle at once cannot both find none.
+std::mutex& dependencyGraphMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+}  // namespace
+
+bool Operation::dependsOn(const Operation& operation) const {
+    // Iterative, visiting each operation once: long chains and wide graphs alike.
+    std::vector<rt::Ref<Operation>> pending = dependencies();
+    std::unordered_set<const Operation*> seen;
+    while (!pending.empty()) {
+        rt::Ref<Operation> next = std::move(pending.back());
+        pending.pop_back();
+        if (next.get() == &operation) return true;
+        if (!seen.insert(next.get()).second) continue;
+        auto more = next->dependencies();
+        pending.insert(pending.end(), more.begin(), more.end());
+    }
+    return false;
+}
+
 void Operation::addDependency(const rt::Ref<Operation>& operation) {
     if (!operation || operation.get() == this) return;
     {
+        std::lock_guard graph(dependencyGraphMutex());
+        if (operation->dependsOn(*this)) {
+            throw rt::Exception(rt::Exception::InvalidArgument,
+                                "addDependency: " + operation->description() + " already depends on " + description() +
+                                    "; the dependency would make a cycle in which no operation can start");
+        }
         std::lock_guard lock(mutex_);
         if (std::find(dependencies_.begin(), dependencies_.end(), operation) != dependencies_.end()) return;
         dependencies_.push_back(operation);

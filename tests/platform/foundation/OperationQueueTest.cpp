@@ -202,6 +202,28 @@ TEST(Operations, AnOperationCannotBeAddedTwice) {
     EXPECT_EQ(other->operationCount(), 0u);
 }
 
+TEST(Operations, ADependencyThatWouldCloseACycleIsRefused) {
+    auto a = rt::make<BlockOperation>([] {});
+    auto b = rt::make<BlockOperation>([] {});
+    auto c = rt::make<BlockOperation>([] {});
+    b->addDependency(a);
+    c->addDependency(b);
+    EXPECT_THROW(a->addDependency(c), rt::Exception) << "a <- b <- c <- a";
+    EXPECT_THROW(a->addDependency(b), rt::Exception) << "a <- b <- a";
+    EXPECT_TRUE(a->dependencies().empty()) << "a refused dependency is not kept";
+    EXPECT_TRUE(c->dependsOn(*a));
+    EXPECT_FALSE(a->dependsOn(*c));
+    // A diamond is no cycle.
+    auto d = rt::make<BlockOperation>([] {});
+    d->addDependency(b);
+    EXPECT_NO_THROW(d->addDependency(c));
+    // The chain still runs, in order.
+    auto queue = rt::make<fnd::OperationQueue>();
+    for (auto& operation : {d, c, b, a}) queue->addOperation(operation);
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_TRUE(d->isFinished());
+}
+
 TEST(Operations, AnExceptionFromStartIsRethrownOnTheMainLoopAndFreesTheSlot) {
     auto queue = rt::make<fnd::OperationQueue>();
     queue->setMaxConcurrentOperationCount(1);

@@ -64,8 +64,12 @@ public:
     virtual void cancel();
 
     // ---- dependencies -----------------------------------------------------------
-    /// Adding an operation to itself or twice is ignored.
+    /// Adding an operation to itself or twice is ignored. A dependency on an operation
+    /// that already depends on this one, directly or through others, would never let
+    /// either start: it is refused with InvalidArgumentException.
     void addDependency(const rt::Ref<Operation>& operation);
+    /// Whether this operation depends on `operation`, directly or through others.
+    bool dependsOn(const Operation& operation) const;
     void removeDependency(const rt::Ref<Operation>& operation);
     std::vector<rt::Ref<Operation>> dependencies() const;
 

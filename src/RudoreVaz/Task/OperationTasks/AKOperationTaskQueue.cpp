@@ -20,6 +20,16 @@ constexpr const char* kPausedKey = "kAKTaskQueuePaused";
 constexpr const char* kMaxKey = "kAKTaskQueueMaxConcurrentOperationCount";
 constexpr const char* kTasksKey = "kAKTaskQueueTasks";
 constexpr const char* kDependenciesKey = "kAKTaskQueueDependencies";
+
+// A value read from a file, quoted in a message: at most a short beginning of it.
+std::string excerpt(const rt::Value& value) {
+    constexpr std::size_t Limit = 60;
+    std::string text = value.description();
+    if (text.size() <= Limit) return text;
+    std::size_t cut = Limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // whole UTF-8 characters
+    return text.substr(0, cut) + "...";
+}
 }  // namespace
 
 AKOperationTaskQueue::AKOperationTaskQueue() : queue_(rt::make<fnd::OperationQueue>()) {}
@@ -248,17 +258,32 @@ void AKOperationTaskQueue::initWithCoder(fnd::KeyedUnarchiver& coder) {
         if (auto task = value.as<AKOperationTask>()) decoded.push_back(task);
     }
     const rt::Dictionary* map = dependencies.isDictionary() ? &dependencies.dictionary() : nullptr;
+    // Every dependency first, then the tasks: an archive whose tasks depend on each
+    // other in a cycle (which no task of it could ever leave) is refused before any of
+    // them is listed or started.
     for (auto& task : decoded) {
-        if (map) {
-            rt::Value identifiers = map->get(task->identifier());
-            for (auto& id : identifiers.array()) {
-                auto found = std::find_if(decoded.begin(), decoded.end(),
-                                          [&](const auto& other) { return other->identifier().isEqual(id); });
-                if (found != decoded.end() && *found != task) task->addDependency(*found);
+        if (!map) break;
+        rt::Value identifiers = map->get(task->identifier());
+        for (auto& id : identifiers.array()) {
+            auto found = std::find_if(decoded.begin(), decoded.end(),
+                                      [&](const auto& other) { return other->identifier().isEqual(id); });
+            if (found == decoded.end() || *found == task) continue;
+            try {
+                task->addDependency(*found);
+            } catch (const rt::Exception&) {
+                for (auto& undone : decoded) {
+                    for (auto& dependency : undone->dependencies()) undone->removeDependency(dependency);
+                }
+                coder.failWithError(rt::Error::withDescription(
+                    fnd::KeyedArchiveErrorDomain, static_cast<long long>(fnd::KeyedArchiveError::MalformedValue),
+                    rt::format("The task queue %@ was saved with tasks that depend on each other in a cycle (%@ and %@); "
+                               "none of its tasks is restored",
+                               excerpt(identifier()), excerpt(task->identifier()), excerpt(id))));
+                return;
             }
         }
-        addTask(task);
     }
+    for (auto& task : decoded) addTask(task);
 }
 
 void AKOperationTaskQueue::updateEmptiness() {
