@@ -48,8 +48,8 @@ public:
             operation->dispatched_ = false;
             operations_.push_back(operation);
             operation->position_ = std::prev(operations_.end());
+            scheduleLocked();
         }
-        schedule();
     }
 
     // Called on the first "isFinished" announcement of an operation of this queue, or
@@ -65,14 +65,18 @@ public:
             operations_.erase(operation.position_);
             operation.position_ = {};
             if (operations_.empty()) idle_.notify_all();
+            scheduleLocked();
         }
-        schedule();
     }
 
     // Hands every operation that is ready, in order of addition, to the workers while
     // slots are free.
     void schedule() {
         std::lock_guard lock(mutex_);
+        scheduleLocked();
+    }
+
+    void scheduleLocked() {
         if (suspended_ || stopping_) return;
         long limit = maxConcurrent_ < 0 ? OperationQueue::defaultConcurrency() : maxConcurrent_;
         std::size_t handed = 0;
@@ -87,14 +91,20 @@ public:
         if (handed == 0) return;
         std::size_t wanted = toStart_.size();
         waiting_.store(wanted, std::memory_order_release);
-        if (idleWorkers_ < wanted && workers_.size() < static_cast<std::size_t>(limit)) {
-            std::size_t more = std::min(wanted - idleWorkers_, static_cast<std::size_t>(limit) - workers_.size());
+        // Workers spinning for work look at the list without being woken (they leave
+        // the spin under this lock and look before they sleep): waking a sleeping
+        // thread costs more than the work it would take.
+        std::size_t looking = spinning_;
+        std::size_t toWake = wanted > looking ? wanted - looking : 0;
+        if (toWake > idleWorkers_ && workers_.size() < static_cast<std::size_t>(limit)) {
+            std::size_t more = std::min(toWake - idleWorkers_, static_cast<std::size_t>(limit) - workers_.size());
             // Each worker keeps the state alive: the operation it has just run may hold
             // the last reference to the queue, and the worker still takes the lock after.
             for (std::size_t i = 0; i < more; ++i) workers_.emplace_back([self = shared_from_this()] { self->work(); });
         }
-        if (handed == 1) work_.notify_one();
-        else work_.notify_all();
+        toWake = std::min(toWake, idleWorkers_);
+        if (toWake == 1) work_.notify_one();
+        else if (toWake > 1) work_.notify_all();
     }
 
     void work() {
@@ -104,12 +114,14 @@ public:
                 // Work often follows within microseconds (the next operation becomes
                 // ready when the one before announces its end): look for it a little
                 // while before sleeping, since waking a sleeping thread costs more.
+                ++spinning_;
                 lock.unlock();
                 auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
                 while (waiting_.load(std::memory_order_acquire) == 0 && std::chrono::steady_clock::now() < until) {
                     std::this_thread::yield();
                 }
                 lock.lock();
+                --spinning_;
             }
             ++idleWorkers_;
             work_.wait(lock, [this] { return stopping_ || !toStart_.empty(); });
@@ -157,7 +169,8 @@ public:
     std::deque<rt::Ref<Operation>> toStart_;
     std::atomic<std::size_t> waiting_{0};  // toStart_.size(), readable without the lock
     std::vector<std::thread> workers_;
-    std::size_t idleWorkers_ = 0;
+    std::size_t idleWorkers_ = 0;  // asleep (or about to be) in work_.wait
+    std::size_t spinning_ = 0;     // looking for work before sleeping
     long running_ = 0;
     long maxConcurrent_ = OperationQueue::DefaultMaxConcurrentOperationCount;
     bool suspended_ = false;
