@@ -81,12 +81,16 @@ void RunLoop::wakeUp() {
 }
 
 void RunLoop::post(std::function<void()> block) {
-    auto* node = new PostNode{std::move(block), incoming_.load(std::memory_order_relaxed)};
-    while (!incoming_.compare_exchange_weak(node->next, node, std::memory_order_acq_rel, std::memory_order_relaxed)) {
-    }
-    // Only the post that finds the list empty wakes the loop: the loop takes the whole
-    // list at once, so every later post of this batch is taken with it.
-    if (!node->next) wakeUp();
+    auto* node = new PostNode{std::move(block), nullptr};
+    PostNode* head = incoming_.load(std::memory_order_relaxed);
+    do {
+        node->next = head;
+    } while (!incoming_.compare_exchange_weak(head, node, std::memory_order_acq_rel, std::memory_order_relaxed));
+    // The node belongs to the loop from here on (it may already be run and freed): only
+    // the head seen by the successful exchange is read. Only the post that finds the
+    // list empty wakes the loop: the loop takes the whole list at once, so every later
+    // post of this batch is taken with it.
+    if (!head) wakeUp();
 }
 
 void RunLoop::takeIncoming() {
