@@ -1,5 +1,6 @@
 // Repeating timers below the minimum interval, frame timers, the end-of-turn phase,
-// posting from many threads, and the clock read while another thread swaps it.
+// posting from many threads, and the clock read while another thread swaps it. The
+// LoopConcurrency tests also run under ThreadSanitizer (scripts/tsan.sh).
 
 #include <gtest/gtest.h>
 
@@ -168,7 +169,7 @@ TEST_F(Turns, EachAnimationFrameGetsItsOwnLayoutPass) {
     layout->invalidate();
 }
 
-TEST(RunLoopTest, ARequestFromAnotherThreadWakesTheLoop) {
+TEST(LoopConcurrency, ARequestFromAnotherThreadWakesTheLoop) {
     auto loop = fnd::RunLoop::main();
     std::atomic<int> runs{0};
     auto observer = loop->addTurnObserver(0, [&] { ++runs; });
@@ -180,7 +181,7 @@ TEST(RunLoopTest, ARequestFromAnotherThreadWakesTheLoop) {
 
 // ---- posting ---------------------------------------------------------------------
 
-TEST(RunLoopTest, PostsFromManyThreadsAllRunEachThreadsInItsOrder) {
+TEST(LoopConcurrency, PostsFromManyThreadsAllRunEachThreadsInItsOrder) {
     auto loop = fnd::RunLoop::main();
     constexpr int Threads = 6, PerThread = 2000;
     std::vector<std::vector<int>> seen(Threads);
@@ -244,7 +245,7 @@ public:
     }
 };
 
-TEST(RunLoopTest, TheClockStaysAliveForItsReaderWhileAnotherThreadSwapsIt) {
+TEST(LoopConcurrency, TheClockStaysAliveForItsReaderWhileAnotherThreadSwapsIt) {
     auto loop = rt::make<fnd::RunLoop>();
     loop->setClock(rt::make<CheckedClock>());
     std::atomic<bool> stop{false};
