@@ -277,12 +277,14 @@ void Operation::start() {
     }
     announce("isExecuting", [this] { executing_.store(true, std::memory_order_release); });
     main();
-    willChange("isExecuting");
-    willChange("isFinished");
-    executing_.store(false, std::memory_order_release);
-    finished_.store(true, std::memory_order_release);
-    didChange("isExecuting");
-    didChange("isFinished");
+    {
+        // Scopes nest: the dids go out in reverse, "isExecuting" NO before "isFinished" YES.
+        rt::ChangeScope scope(*this, {"isFinished", "isExecuting"});
+        executing_.store(false, std::memory_order_release);
+        finished_.store(true, std::memory_order_release);
+    }
+    changed("isExecuting");
+    changed("isFinished");
 }
 
 void Operation::cancel() {
@@ -382,6 +384,10 @@ void Operation::willChange(std::string_view key) { willChangeValueForKey(key); }
 
 void Operation::didChange(std::string_view key) {
     didChangeValueForKey(key);
+    changed(key);
+}
+
+void Operation::changed(std::string_view key) {
     if (key == "isFinished") {
         if (isFinished()) ended();
     } else if (key == "isReady" || affectsReadiness(key)) {

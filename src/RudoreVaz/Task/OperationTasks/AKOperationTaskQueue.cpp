@@ -9,6 +9,7 @@
 #include <fnd/KeyedUnarchiver.h>
 #include <fnd/Queue.h>
 #include <fnd/RunLoop.h>
+#include <rt/ChangeScope.h>
 #include <rt/Exception.h>
 #include <rt/Format.h>
 
@@ -303,9 +304,8 @@ void AKOperationTaskQueue::updateEmptiness() {
 }
 
 void AKOperationTaskQueue::setPausedFlag(bool paused) {
-    willChangeValueForKey("isPaused");
+    rt::ChangeScope scope(*this, "isPaused");
     isPaused_.store(paused);
-    didChangeValueForKey("isPaused");
 }
 
 void AKOperationTaskQueue::willDestroy() {

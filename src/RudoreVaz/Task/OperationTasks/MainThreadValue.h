@@ -17,6 +17,7 @@
 #include <utility>
 
 #include <fnd/RunLoop.h>
+#include <rt/ChangeScope.h>
 #include <rt/Object.h>
 
 namespace zid {
@@ -62,13 +63,10 @@ public:
                 std::lock_guard lock(mutex_);
                 if (change.version <= announcedVersion_) return;
             }
-            owner.willChangeValueForKey(key);
-            {
-                std::lock_guard lock(mutex_);
-                announced_ = std::move(change.value);
-                announcedVersion_ = change.version;
-            }
-            owner.didChangeValueForKey(key);
+            rt::ChangeScope scope(owner, key);
+            std::lock_guard lock(mutex_);
+            announced_ = std::move(change.value);
+            announcedVersion_ = change.version;
         };
         if (fnd::RunLoop::isMainThread()) run();
         else post(std::move(run));
