@@ -9,7 +9,6 @@
 #include <fnd/KeyedUnarchiver.h>
 #include <fnd/Queue.h>
 #include <fnd/RunLoop.h>
-#include <rt/ChangeScope.h>
 #include <rt/Exception.h>
 #include <rt/Format.h>
 
@@ -49,7 +48,7 @@ AKOperationTaskQueue::~AKOperationTaskQueue() = default;
 void AKOperationTaskQueue::describe(rt::ClassBuilder<AKOperationTaskQueue>& c) {
     c.readonly("identifier", &AKOperationTaskQueue::identifier)
         .readonly("isEmpty", [](const AKOperationTaskQueue& queue) { return queue.isEmpty_.announced(); })
-        .readonly("isPaused", &AKOperationTaskQueue::isPaused);
+        .readonly(isPausedKey);
     fnd::registerCodingClass(c.cls());
 }
 
@@ -161,8 +160,7 @@ void AKOperationTaskQueue::start() {
 }
 
 void AKOperationTaskQueue::pause() {
-    if (isPaused_.load()) return;
-    setPausedFlag(true);
+    if (!isPausedKey.set(*this, true)) return;
     for (auto& task : tasks()) {
         if (task->isExecuting() && task->isPausable()) task->pause();
     }
@@ -170,8 +168,7 @@ void AKOperationTaskQueue::pause() {
 }
 
 void AKOperationTaskQueue::resume() {
-    if (!isPaused_.load()) return;
-    setPausedFlag(false);
+    if (!isPausedKey.set(*this, false)) return;
     for (auto& task : tasks()) {
         if (task->paused()) task->resume();
     }
@@ -301,11 +298,6 @@ void AKOperationTaskQueue::updateEmptiness() {
     isEmpty_.announce(*this, "isEmpty", std::move(*change), [self](std::function<void()> block) {
         performBlockOnMain([self, block = std::move(block)] { block(); });
     });
-}
-
-void AKOperationTaskQueue::setPausedFlag(bool paused) {
-    rt::ChangeScope scope(*this, "isPaused");
-    isPaused_.store(paused);
 }
 
 void AKOperationTaskQueue::willDestroy() {
