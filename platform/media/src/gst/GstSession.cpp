@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <thread>
 
 #include <fnd/Queue.h>
 #include <media/MediaErrors.h>
@@ -43,6 +44,16 @@ std::string codecOf(const GstCaps* caps) {
     return name;
 }
 
+/// The position a buffer belongs to, whatever offset the demuxer adds to its timestamps.
+Time streamTime(GstSample* sample, GstBuffer* buffer) {
+    if (!GST_BUFFER_PTS_IS_VALID(buffer)) return Time::invalid();
+    const GstSegment* segment = gst_sample_get_segment(sample);
+    guint64 t = segment && segment->format == GST_FORMAT_TIME
+                    ? gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer))
+                    : GST_BUFFER_PTS(buffer);
+    return GST_CLOCK_TIME_IS_VALID(t) ? fromClockTime(static_cast<gint64>(t)) : Time::invalid();
+}
+
 /// The frame's bytes stay mapped until the last VideoFrame over them goes.
 struct MappedSample {
     GstSample* sample = nullptr;
@@ -68,7 +79,7 @@ GstFlowReturn onVideoSample(GstAppSink* sink, gpointer data, bool preroll) {
     holder->buffer = buffer;
     int stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
     const std::uint8_t* bytes = holder->map.data + GST_VIDEO_INFO_PLANE_OFFSET(&info, 0);
-    Time pts = GST_BUFFER_PTS_IS_VALID(buffer) ? fromClockTime(static_cast<gint64>(GST_BUFFER_PTS(buffer))) : Time::invalid();
+    Time pts = streamTime(sample, buffer);
     relay->frames.fetch_add(1);
     relay->postFrame(rt::make<VideoFrame>(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info), stride, bytes,
                                           std::shared_ptr<const void>(holder), pts));
@@ -87,7 +98,7 @@ GstFlowReturn onTextSample(GstAppSink* sink, gpointer data, bool preroll) {
     if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
         LegibleCue cue;
         cue.text.assign(reinterpret_cast<const char*>(map.data), map.size);
-        cue.start = GST_BUFFER_PTS_IS_VALID(buffer) ? fromClockTime(static_cast<gint64>(GST_BUFFER_PTS(buffer))) : Time::invalid();
+        cue.start = streamTime(sample, buffer);
         cue.duration = GST_BUFFER_DURATION_IS_VALID(buffer) ? fromClockTime(static_cast<gint64>(GST_BUFFER_DURATION(buffer)))
                                                             : Time::invalid();
         gst_buffer_unmap(buffer, &map);
@@ -99,6 +110,47 @@ GstFlowReturn onTextSample(GstAppSink* sink, gpointer data, bool preroll) {
 
 GstFlowReturn onTextNewSample(GstAppSink* sink, gpointer data) { return onTextSample(sink, data, false); }
 GstFlowReturn onTextNewPreroll(GstAppSink* sink, gpointer data) { return onTextSample(sink, data, true); }
+
+bool insideAdaptiveDemuxer(GstElement* element) {
+    for (GstObject* o = GST_OBJECT_PARENT(element); o; o = GST_OBJECT_PARENT(o)) {
+        if (!GST_IS_ELEMENT(o)) continue;
+        GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(o));
+        if (factory && std::string(GST_OBJECT_NAME(factory)).find("demux2") != std::string::npos) return true;
+    }
+    return false;
+}
+
+GstPadProbeReturn countBytes(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
+    if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
+        relay->bytes.fetch_add(gst_buffer_get_size(GST_PAD_PROBE_INFO_BUFFER(info)));
+    } else if (info->type & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
+        relay->bytes.fetch_add(gst_buffer_list_calculate_size(GST_PAD_PROBE_INFO_BUFFER_LIST(info)));
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+void deleteRelayHandle(gpointer data);
+
+// The adaptive demuxer downloads segments itself and hands each track's bytes to a
+// parsing bin of its own: the sink pads of those bins see every byte of every segment.
+void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
+    GstElementFactory* factory = gst_element_get_factory(element);
+    if (!factory) return;
+    std::string name = GST_OBJECT_NAME(factory);
+    auto& relay = *static_cast<std::shared_ptr<Relay>*>(data);
+    if (name == "hlsdemux2") {
+        std::lock_guard lock(relay->mutex);
+        if (!relay->demuxer) relay->demuxer = GST_ELEMENT(gst_object_ref(element));
+        return;
+    }
+    if (name != "parsebin" || !insideAdaptiveDemuxer(element)) return;
+    if (GstPad* pad = gst_element_get_static_pad(element, "sink")) {
+        gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST), countBytes,
+                          new std::shared_ptr<Relay>(*static_cast<std::shared_ptr<Relay>*>(data)), deleteRelayHandle);
+        gst_object_unref(pad);
+    }
+}
 
 void deleteRelayHandle(gpointer data) { delete static_cast<std::shared_ptr<Relay>*>(data); }
 
@@ -184,6 +236,8 @@ rt::Ref<rt::Error> GstSession::start() {
 
     g_object_set(pipeline_, "uri", url_.c_str(), "video-sink", videoSink_, "audio-sink", audioSink, "text-sink", textSink_,
                  nullptr);
+    g_signal_connect_data(pipeline_, "deep-element-added", G_CALLBACK(onDeepElementAdded), new std::shared_ptr<Relay>(relay_),
+                          [](gpointer data, GClosure*) { deleteRelayHandle(data); }, GConnectFlags(0));
     GstBus* bus = gst_element_get_bus(pipeline_);
     gst_bus_set_sync_handler(bus, onBusMessage, new std::shared_ptr<Relay>(relay_), deleteRelayHandle);
     gst_object_unref(bus);
@@ -226,6 +280,8 @@ void GstSession::shutdown() {
     {
         std::lock_guard lock(relay_->mutex);
         relay_->latestFrame = nullptr;
+        if (relay_->demuxer) gst_object_unref(relay_->demuxer);
+        relay_->demuxer = nullptr;
     }
     if (seekDone_) finishSeek(false);
 }
@@ -291,6 +347,16 @@ rt::Ref<rt::Error> GstSession::errorFromMessage(GstMessage* message) const {
     }
     if (code == MediaErrorCode::CannotConnect && (contains(all, "404") || contains(all, "Not Found")))
         code = MediaErrorCode::ResourceNotFound;
+    // The HTTP source reports a refused connection only as a failed stream: what the
+    // server answered, if anything, tells the cases apart.
+    if (contains(element, "souphttpsrc") && error && error->domain == GST_STREAM_ERROR) {
+        if (httpStatus_ == 0) code = MediaErrorCode::CannotConnect;
+        else if (httpStatus_ == 404 || httpStatus_ == 410) code = MediaErrorCode::ResourceNotFound;
+        else if (httpStatus_ == 401 || httpStatus_ == 403) code = MediaErrorCode::AccessDenied;
+        else if (httpStatus_ >= 500) code = MediaErrorCode::ServerFailed;
+        if (httpStatus_ == 0) text = "cannot connect to the server (" + text + ")";
+        else if (httpStatus_ >= 400) text = "the server answered HTTP " + std::to_string(httpStatus_) + " (" + text + ")";
+    }
     auto result = makeMediaError(code, rt::format("%s: %s", element, text), details);
     if (error) g_error_free(error);
     g_free(debug);
@@ -327,6 +393,8 @@ void GstSession::handleMessage(GstMessage* message) {
             if (!prerolled_) {
                 prerolled_ = true;
                 queryDuration();
+                // Stream caps are known by now; the collection's streams carry them.
+                if (collection_) readCollection(GST_STREAM_COLLECTION(gst_object_ref(collection_)), true);
                 stats_->startupTime = nowSeconds() - createdAt_;
                 finishLoad(nullptr);
                 if (attached_) onPrerolled();
@@ -347,10 +415,7 @@ void GstSession::handleMessage(GstMessage* message) {
         case GST_MESSAGE_STREAM_COLLECTION: {
             GstStreamCollection* collection = nullptr;
             gst_message_parse_stream_collection(message, &collection);
-            if (collection) {
-                readCollection(collection);
-                gst_object_unref(collection);
-            }
+            if (collection) readCollection(collection, false);
             break;
         }
         case GST_MESSAGE_STREAMS_SELECTED:
@@ -373,7 +438,10 @@ void GstSession::handleMessage(GstMessage* message) {
             break;
         case GST_MESSAGE_ELEMENT: {
             const GstStructure* s = gst_message_get_structure(message);
-            if (s && gst_structure_has_name(s, "adaptive-streaming-statistics")) {
+            if (s && gst_structure_has_name(s, "http-headers")) {
+                guint status = 0;
+                if (gst_structure_get_uint(s, "http-status-code", &status)) httpStatus_ = static_cast<int>(status);
+            } else if (s && gst_structure_has_name(s, "adaptive-streaming-statistics")) {
                 guint64 size = 0, downloadTime = 0, start = 0, stop = 0;
                 gst_structure_get_uint64(s, "fragment-size", &size);
                 gst_structure_get_clock_time(s, "fragment-download-time", &downloadTime);
@@ -548,9 +616,10 @@ void GstSession::setVolume(float volume) {
     if (pipeline_) g_object_set(pipeline_, "volume", static_cast<gdouble>(volume), nullptr);
 }
 
-void GstSession::readCollection(GstStreamCollection* collection) {
+void GstSession::readCollection(GstStreamCollection* collection, bool quiet) {
+    // Takes the reference passed in.
     if (collection_) gst_object_unref(collection_);
-    collection_ = GST_STREAM_COLLECTION(gst_object_ref(collection));
+    collection_ = collection;
     std::vector<rt::Ref<MediaSelectionOption>> audio, text;
     rt::Ref<MediaSelectionOption> audioDefault, textDefault;
     tracks_.clear();
@@ -612,7 +681,7 @@ void GstSession::readCollection(GstStreamCollection* collection) {
     if (!audio.empty())
         groups_.push_back(rt::make<MediaSelectionGroup>(MediaCharacteristicAudible, audio, audioDefault ? audioDefault : audio.front(), false));
     if (!text.empty()) groups_.push_back(rt::make<MediaSelectionGroup>(MediaCharacteristicLegible, text, textDefault, true));
-    if (auto item = item_.lock(); item && prerolled_) item->engineSelectionGroups(groups_);
+    if (auto item = item_.lock(); item && prerolled_ && !quiet) item->engineSelectionGroups(groups_);
 }
 
 void GstSession::readSelected(GstMessage* message) {
@@ -662,8 +731,34 @@ void GstSession::sendSelection() {
         std::string text = wantedText_ ? *wantedText_ : defaultOf(MediaCharacteristicLegible);
         if (!text.empty()) streams = g_list_append(streams, g_strdup(text.c_str()));
     }
-    gst_element_send_event(pipeline_, gst_event_new_select_streams(streams));
+    GstEvent* event = gst_event_new_select_streams(streams);
     g_list_free_full(streams, g_free);
+    // The demuxer handles the event under locks that prerolled streaming threads hold
+    // while the pipeline is paused: sent from the main thread it could wait for ever.
+    // A sender thread delivers it instead (at once when playing, at the next play when
+    // paused, or not at all when the pipeline stops first); only the newest choice waits.
+    std::lock_guard lock(relay_->mutex);
+    if (relay_->pendingSelection) gst_event_unref(relay_->pendingSelection);
+    relay_->pendingSelection = event;
+    if (relay_->selectionSenderRunning) return;
+    relay_->selectionSenderRunning = true;
+    auto relay = relay_;
+    auto* pipeline = GST_ELEMENT(gst_object_ref(pipeline_));
+    std::thread([relay, pipeline] {
+        for (;;) {
+            GstEvent* next = nullptr;
+            {
+                std::lock_guard lock(relay->mutex);
+                next = std::exchange(relay->pendingSelection, nullptr);
+                if (!next) {
+                    relay->selectionSenderRunning = false;
+                    break;
+                }
+            }
+            gst_element_send_event(pipeline, next);
+        }
+        gst_object_unref(pipeline);
+    }).detach();
 }
 
 void GstSession::accountWatched() {
@@ -687,18 +782,41 @@ void GstSession::refreshAccessLog(AccessLogEvent& event) {
     event.playbackType = stats_->playbackType;
     event.startupTime = stats_->startupTime;
     event.numberOfMediaRequests = stats_->numberOfMediaRequests;
-    event.segmentsDownloadedDuration = stats_->segmentsDownloadedDuration;
     event.durationWatched = stats_->durationWatched;
     event.numberOfStalls = stalls;
-    event.numberOfBytesTransferred = stats_->numberOfBytesTransferred;
-    event.transferDuration = stats_->transferDuration;
-    event.observedBitrate = stats_->observedBitrate;
+    event.numberOfBytesTransferred = static_cast<long long>(relay_->bytes.load());
     event.observedBitrateStandardDeviation = stats_->observedBitrateStandardDeviation;
+    // What the demuxer measures: its download bandwidth, and how far ahead of the
+    // position it holds media, which gives the media time the bytes carry.
+    double bytes = static_cast<double>(relay_->bytes.load());
+    GstElement* demuxer = nullptr;
+    {
+        std::lock_guard lock(relay_->mutex);
+        if (relay_->demuxer) demuxer = GST_ELEMENT(gst_object_ref(relay_->demuxer));
+    }
+    if (demuxer) {
+        guint bandwidth = 0;
+        guint64 videoLevel = 0, audioLevel = 0;
+        g_object_get(demuxer, "current-bandwidth", &bandwidth, "current-level-time-video", &videoLevel,
+                     "current-level-time-audio", &audioLevel, nullptr);
+        gst_object_unref(demuxer);
+        double ahead = std::max(videoLevel, audioLevel) / 1e9;
+        double media = currentTime().toSeconds() + ahead;
+        if (duration_.isNumeric()) media = std::min(media, duration_.toSeconds());
+        if (bandwidth > 0) {
+            stats_->observedBitrate = bandwidth;
+            stats_->observedMaxBitrate = std::max(stats_->observedMaxBitrate, double(bandwidth));
+            stats_->observedMinBitrate = stats_->observedMinBitrate > 0 ? std::min(stats_->observedMinBitrate, double(bandwidth)) : bandwidth;
+            stats_->transferDuration = bytes * 8 / bandwidth;
+        }
+        if (media > stats_->segmentsDownloadedDuration) stats_->segmentsDownloadedDuration = media;
+    }
+    event.observedBitrate = stats_->observedBitrate;
     event.observedMaxBitrate = stats_->observedMaxBitrate;
     event.observedMinBitrate = stats_->observedMinBitrate;
-    event.indicatedBitrate = stats_->segmentsDownloadedDuration > 0
-                                 ? stats_->numberOfBytesTransferred * 8.0 / stats_->segmentsDownloadedDuration
-                                 : 0;
+    event.transferDuration = stats_->transferDuration;
+    event.segmentsDownloadedDuration = stats_->segmentsDownloadedDuration;
+    event.indicatedBitrate = stats_->segmentsDownloadedDuration > 0 ? bytes * 8.0 / stats_->segmentsDownloadedDuration : 0;
     event.switchBitrate = event.indicatedBitrate;
     event.numberOfDroppedVideoFrames = dropped_;
 }

@@ -30,6 +30,18 @@ struct Relay {
     rt::Ref<VideoFrame> latestFrame;
     bool framePosted = false;
     std::atomic<std::uint64_t> frames{0};
+    /// Bytes of media the demuxer has downloaded.
+    std::atomic<std::uint64_t> bytes{0};
+    /// The adaptive demuxer, once made (under the mutex).
+    GstElement* demuxer = nullptr;
+    /// The newest stream selection still to be sent, and whether a sender runs.
+    GstEvent* pendingSelection = nullptr;
+    bool selectionSenderRunning = false;
+
+    ~Relay() {
+        if (demuxer) gst_object_unref(demuxer);
+        if (pendingSelection) gst_event_unref(pendingSelection);
+    }
 
     void postMessage(GstMessage* message);
     void postFrame(rt::Ref<VideoFrame> frame);
@@ -75,12 +87,13 @@ private:
     void doSeek();
     void finishSeek(bool finished);
     void queryDuration();
-    void readCollection(GstStreamCollection* collection);
+    void readCollection(GstStreamCollection* collection, bool quiet);
     void readSelected(GstMessage* message);
     void sendSelection();
     void accountWatched();
     AssetInfo info() const;
     rt::Ref<rt::Error> errorFromMessage(GstMessage* message) const;
+    // (reads httpStatus_)
 
     std::string url_;
     GstEngine::Options options_;
@@ -120,6 +133,7 @@ private:
     double createdAt_ = 0;
     double playingSince_ = -1;
     long long dropped_ = 0;
+    int httpStatus_ = 0;
 };
 
 }  // namespace media::gstimpl
