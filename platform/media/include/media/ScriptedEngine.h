@@ -127,6 +127,7 @@ private:
     bool muted_ = false;
     float volume_ = 1, rate_ = 0;
     double position_ = 0;
+    double seekTarget_ = 0;
     double anchorClock_ = 0;
     double watched_ = 0;
     std::vector<bool> stallDone_;

@@ -126,7 +126,10 @@ double ScriptedPlayback::position() const {
     return std::max(p, 0.0);
 }
 
-Time ScriptedPlayback::currentTime() const { return Time::seconds(position(), 1000); }
+Time ScriptedPlayback::currentTime() const {
+    // A seek in flight reports where it goes.
+    return Time::seconds(seeking_ ? seekTarget_ : position(), 1000);
+}
 
 void ScriptedPlayback::anchor() {
     double p = position();
@@ -225,6 +228,7 @@ void ScriptedPlayback::seek(Time time, Time, Time, std::function<void(bool)> don
     reschedule();
     double target = std::max(0.0, time.toSeconds());
     if (!std::isinf(script_.duration)) target = std::min(target, script_.duration);
+    seekTarget_ = target;
     rt::Weak<ScriptedPlayback> weak = selfAs<ScriptedPlayback>();
     seekTimer_ = fnd::RunLoop::main()->after(script_.seekTime, [weak, target, done] {
         auto self = weak.lock();
