@@ -391,13 +391,10 @@ void GstSession::handleMessage(GstMessage* message) {
             break;
         case GST_MESSAGE_ASYNC_DONE:
             if (!prerolled_) {
-                prerolled_ = true;
-                queryDuration();
-                // Stream caps are known by now; the collection's streams carry them.
-                if (collection_) readCollection(GST_STREAM_COLLECTION(gst_object_ref(collection_)), true);
-                stats_->startupTime = nowSeconds() - createdAt_;
-                finishLoad(nullptr);
-                if (attached_) onPrerolled();
+                markPrerolled();
+            } else if (collection_) {
+                // Every stream's caps are known now.
+                readCollection(GST_STREAM_COLLECTION(gst_object_ref(collection_)), true);
             }
             if (seeking_) {
                 seeking_ = false;
@@ -455,6 +452,16 @@ void GstSession::handleMessage(GstMessage* message) {
         default:
             break;
     }
+}
+
+void GstSession::markPrerolled() {
+    prerolled_ = true;
+    queryDuration();
+    // The collection's streams carry the caps found so far.
+    if (collection_) readCollection(GST_STREAM_COLLECTION(gst_object_ref(collection_)), true);
+    stats_->startupTime = nowSeconds() - createdAt_;
+    finishLoad(nullptr);
+    if (attached_) onPrerolled();
 }
 
 void GstSession::onPrerolled() {
@@ -829,6 +836,12 @@ void GstSession::deliverFrame() {
         frame = relay_->latestFrame;
     }
     if (!frame || closed_ || failed_) return;
+    // The first picture is as good as a finished preroll for whoever waits for one: the
+    // audio sink may still be prerolling, but the picture is there to show.
+    if (!prerolled_) {
+        markPrerolled();
+        return;  // onPrerolled hands the picture over
+    }
     auto item = item_.lock();
     if (!item || !prerolled_ || !attached_) return;
     Size size{static_cast<double>(frame->width()), static_cast<double>(frame->height())};

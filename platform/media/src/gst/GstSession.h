@@ -81,6 +81,7 @@ public:
 private:
     void failWith(rt::Ref<rt::Error> error);
     void finishLoad(rt::Ref<rt::Error> error);
+    void markPrerolled();
     void onPrerolled();
     void applyState();
     void applyBuffering(int percent);

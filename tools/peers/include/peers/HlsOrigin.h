@@ -89,7 +89,7 @@ public:
     /// starts at the clock's value when the origin starts (or when this is called).
     void setLiveClock(std::function<double()> now);
     /// Segments in the live window (default 3).
-    void setLiveWindow(int segments) { liveWindow_ = segments; }
+    void setLiveWindow(int segments);
     /// The live playlist as it reads now.
     std::string livePlaylist() const;
 

@@ -66,6 +66,11 @@ HlsOrigin::HlsOrigin(std::string fixtureDir, std::optional<TestCertificate> cert
     } else {
         server_ = std::make_unique<httplib::Server>();
     }
+    // Players keep connections open between requests and held-back answers occupy a
+    // thread each: enough threads, and idle connections closed soon, so one player's
+    // idle connections never make another wait.
+    server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
+    server_->set_keep_alive_timeout(2);
     server_->Get(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
         int status = 200;
         std::string body, type;
@@ -147,6 +152,11 @@ void HlsOrigin::setLiveClock(std::function<double()> now) {
     std::lock_guard lock(mutex_);
     liveClock_ = std::move(now);
     liveStart_ = liveClock_();
+}
+
+void HlsOrigin::setLiveWindow(int segments) {
+    std::lock_guard lock(mutex_);
+    liveWindow_ = segments;
 }
 
 std::string HlsOrigin::livePlaylist() const {
