@@ -111,18 +111,24 @@ void Player::startPlayback() {
     if (!asset->isLoaded()) {
         rt::Weak<Player> weakSelf = selfAs<Player>();
         rt::Weak<PlayerItem> weakItem = item;
-        asset->loadValuesAsynchronouslyForKeys(kItemKeys, [weakSelf, weakItem] {
-            fnd::Queue::main()->async([weakSelf, weakItem] {
-                auto self = weakSelf.lock();
-                auto item = weakItem.lock();
-                if (!self || !item || self->current_ != item) return;
-                if (!item->asset()->isLoaded() && !item->asset()->loadError()) {
-                    item->engineDidFail(makeMediaError(MediaErrorCode::Cancelled, "Loading the media was cancelled."));
-                    return;
-                }
-                self->startPlayback();
-            });
+        auto proceed = [weakSelf, weakItem] {
+            auto self = weakSelf.lock();
+            auto item = weakItem.lock();
+            if (!self || !item || self->current_ != item || item->playback()) return;
+            if (!item->asset()->isLoaded() && !item->asset()->loadError()) {
+                item->engineDidFail(makeMediaError(MediaErrorCode::Cancelled, "Loading the media was cancelled."));
+                return;
+            }
+            self->startPlayback();
+        };
+        // The completion may come on any thread; on the main thread it goes on at once,
+        // but never inside this call (a load that completes at once is posted).
+        auto inside = std::make_shared<bool>(true);
+        asset->loadValuesAsynchronouslyForKeys(kItemKeys, [proceed, inside] {
+            if (!*inside && fnd::RunLoop::main()->isCurrent()) proceed();
+            else fnd::Queue::main()->async(proceed);
         });
+        *inside = false;
         return;
     }
     auto playback = asset->engine()->makePlayback(item);

@@ -71,7 +71,7 @@ void GstEngine::loadAsset(const rt::Ref<Asset>& asset, AssetCompletion done) {
     std::string url = asset->url();
     Options options = options_;
     // Pipelines are driven from the main thread, whichever thread asked.
-    fnd::Queue::main()->async([weakAsset, url, options, done] {
+    auto start = [weakAsset, url, options, done] {
         auto asset = weakAsset.lock();
         if (!asset) return;
         auto session = std::make_shared<gstimpl::GstSession>(url, options);
@@ -104,7 +104,9 @@ void GstEngine::loadAsset(const rt::Ref<Asset>& asset, AssetCompletion done) {
             }
             done(error, {});
         }
-    });
+    };
+    if (fnd::RunLoop::main()->isCurrent()) start();
+    else fnd::Queue::main()->async(start);
 }
 
 void GstEngine::cancelAssetLoad(const rt::Ref<Asset>& asset) {

@@ -154,8 +154,34 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
 
 void deleteRelayHandle(gpointer data) { delete static_cast<std::shared_ptr<Relay>*>(data); }
 
+/// Whether the main loop has anything to do with the message: the rest (state changes of
+/// inner elements, thread status, tags, contexts) is dropped on the streaming thread, so
+/// the main thread is woken only for what it acts on.
+bool wanted(GstMessage* message) {
+    switch (GST_MESSAGE_TYPE(message)) {
+        case GST_MESSAGE_ERROR:
+        case GST_MESSAGE_EOS:
+        case GST_MESSAGE_ASYNC_DONE:
+        case GST_MESSAGE_BUFFERING:
+        case GST_MESSAGE_STREAM_COLLECTION:
+        case GST_MESSAGE_STREAMS_SELECTED:
+        case GST_MESSAGE_DURATION_CHANGED:
+        case GST_MESSAGE_QOS:
+        case GST_MESSAGE_LATENCY:
+            return true;
+        case GST_MESSAGE_STATE_CHANGED:
+            return GST_IS_PIPELINE(GST_MESSAGE_SRC(message));
+        case GST_MESSAGE_ELEMENT: {
+            const GstStructure* s = gst_message_get_structure(message);
+            return s && gst_structure_has_name(s, "http-headers");
+        }
+        default:
+            return false;
+    }
+}
+
 GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data) {
-    static_cast<std::shared_ptr<Relay>*>(data)->get()->postMessage(message);
+    if (wanted(message)) static_cast<std::shared_ptr<Relay>*>(data)->get()->postMessage(message);
     return GST_BUS_DROP;
 }
 

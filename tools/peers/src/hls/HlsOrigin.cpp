@@ -66,11 +66,11 @@ HlsOrigin::HlsOrigin(std::string fixtureDir, std::optional<TestCertificate> cert
     } else {
         server_ = std::make_unique<httplib::Server>();
     }
-    // Players keep connections open between requests and held-back answers occupy a
-    // thread each: enough threads, and idle connections closed soon, so one player's
-    // idle connections never make another wait.
+    // One request per connection: an idle kept-alive connection would hold a server
+    // thread, and players keep several, so one player's idle connections could make
+    // another's requests wait. Held-back answers occupy a thread each: enough threads.
     server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
-    server_->set_keep_alive_timeout(2);
+    server_->set_keep_alive_max_count(1);
     server_->Get(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
         int status = 200;
         std::string body, type;
