@@ -424,7 +424,9 @@ void GstSession::handleMessage(GstMessage* message) {
             }
             if (seeking_) {
                 seeking_ = false;
-                finishSeek(true);
+                // A seek asked for meanwhile is still to run: this preroll ends the one
+                // before it, which its caller has already been told about.
+                if (!seekPending_) finishSeek(true);
             }
             if (seekPending_) doSeek();
             applyState();
