@@ -115,21 +115,10 @@ double playBare(const std::string& url, bool toEnd) {
         if (signal.cv.wait_for(lock, std::chrono::seconds(30), [&] { return signal.frame; })) firstFrame = seconds(started);
     }
     if (toEnd) {
+        // The bare pipeline keeps playing through buffering messages: it has no policy.
         GstBus* bus = gst_element_get_bus(pipeline);
-        // Buffering pauses and resumes the bare pipeline too, as any application must.
-        for (;;) {
-            GstMessage* m = gst_bus_timed_pop_filtered(bus, 30 * GST_SECOND,
-                                                       GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR | GST_MESSAGE_BUFFERING));
-            if (!m) break;
-            bool done = GST_MESSAGE_TYPE(m) != GST_MESSAGE_BUFFERING;
-            if (!done) {
-                int percent = 100;
-                gst_message_parse_buffering(m, &percent);
-                gst_element_set_state(pipeline, percent < 100 ? GST_STATE_PAUSED : GST_STATE_PLAYING);
-            }
-            gst_message_unref(m);
-            if (done) break;
-        }
+        GstMessage* m = gst_bus_timed_pop_filtered(bus, 30 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+        if (m) gst_message_unref(m);
         gst_object_unref(bus);
     }
     gst_element_set_state(pipeline, GST_STATE_NULL);

@@ -232,3 +232,38 @@ TEST_F(GstMediaTest, ALiveWindowHasAnIndefiniteDuration) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace media;
+using zidtest::GstMediaTest;
+
+TEST_F(GstMediaTest, ASecondItemOfTheSameAssetGetsAPipelineOfItsOwn) {
+    auto first = itemFor("/tag/again/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(first);
+    ASSERT_TRUE(waitUntil([&] { return first->status() == PlayerItemStatus::ReadyToPlay; }));
+    auto second = PlayerItem::playerItemWithAsset(first->asset());
+    player->replaceCurrentItemWithPlayerItem(second);
+    ASSERT_TRUE(waitUntil([&] { return second->status() != PlayerItemStatus::Unknown; }));
+    EXPECT_EQ(second->status(), PlayerItemStatus::ReadyToPlay);
+    EXPECT_EQ(origin().requestCount("/tag/again/vod/muxed/index.m3u8"), 2);
+    ASSERT_TRUE(waitUntil([&] { return player->currentVideoFrame() != nullptr; }));
+}
+
+TEST_F(GstMediaTest, CancellingALoadLeavesNoKeyLoadedAndStopsThePipeline) {
+    const std::string path = "/tag/cancel/vod/muxed/index.m3u8";
+    origin().holdBack(path, 0.5, 1);
+    auto asset = rt::make<Asset>(origin().url(path), engine);
+    bool done = false;
+    asset->loadValuesAsynchronouslyForKeys({AssetKeyDuration, AssetKeyPlayable}, [&] { done = true; });
+    fnd::RunLoop::main()->runFor(0.1);
+    asset->cancelLoading();
+    EXPECT_TRUE(done);
+    fnd::RunLoop::main()->runFor(1.0);
+    EXPECT_EQ(asset->statusOfValueForKey(AssetKeyDuration), KeyValueStatus::Cancelled);
+    EXPECT_FALSE(asset->isPlayable());
+    EXPECT_FALSE(asset->duration().isValid());
+    EXPECT_EQ(origin().requestCount("/tag/cancel/vod/muxed/seg0.ts"), 0) << "the stopped pipeline fetched no segment";
+}
+
+}  // namespace

@@ -44,6 +44,9 @@ std::string codecOf(const GstCaps* caps) {
     return name;
 }
 
+/// Seconds of media held ahead that count as buffered enough to play on.
+constexpr double kEnoughBuffered = 4.0;
+
 /// The position a buffer belongs to, whatever offset the demuxer adds to its timestamps.
 Time streamTime(GstSample* sample, GstBuffer* buffer) {
     if (!GST_BUFFER_PTS_IS_VALID(buffer)) return Time::invalid();
@@ -80,7 +83,6 @@ GstFlowReturn onVideoSample(GstAppSink* sink, gpointer data, bool preroll) {
     int stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
     const std::uint8_t* bytes = holder->map.data + GST_VIDEO_INFO_PLANE_OFFSET(&info, 0);
     Time pts = streamTime(sample, buffer);
-    relay->frames.fetch_add(1);
     relay->postFrame(rt::make<VideoFrame>(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info), stride, bytes,
                                           std::shared_ptr<const void>(holder), pts));
     return GST_FLOW_OK;
@@ -277,16 +279,15 @@ rt::Ref<rt::Error> GstSession::start() {
     });
 
     requested_ = GST_STATE_PAUSED;
-    if (gst_element_set_state(pipeline_, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
-        // The error message on the bus, posted to the main loop, carries the details.
-        return nullptr;
-    }
+    // A failure to start is reported by an error message on the bus, with its details.
+    gst_element_set_state(pipeline_, GST_STATE_PAUSED);
     return nullptr;
 }
 
 void GstSession::shutdown() {
     if (closed_) return;
     closed_ = true;
+    if (bufferingTimer_) bufferingTimer_->invalidate();
     accountWatched();
     relay_->closed = true;
     if (loadTimer_) loadTimer_->invalidate();
@@ -567,24 +568,53 @@ void GstSession::applyBuffering(int percent) {
     bufferPercent_ = percent;
     auto item = item_.lock();
     if (percent < 100) {
-        if (buffering_) return;
+        if (buffering_ || (prerolled_ && bufferedEnough())) return;
         buffering_ = true;
+        watchBuffering();
         bool wasPlaying = requested_ == GST_STATE_PLAYING;
         applyState();
         if (item && prerolled_ && attached_) {
             item->engineBufferingChanged(false, percent == 0 || wasPlaying, false);
-            if (wasPlaying && hasPlayed_) {
-                stalled_ = true;
-                item->engineDidStall();
-            }
+            if (wasPlaying && hasPlayed_) item->engineDidStall();
         }
     } else {
         if (!buffering_) return;
         buffering_ = false;
-        stalled_ = false;
         if (item && prerolled_ && attached_) item->engineBufferingChanged(true, false, true);
         applyState();
     }
+}
+
+bool GstSession::bufferedEnough() {
+    // The adaptive demuxer may report less than 100 % for good once the last segment is
+    // in: its level no longer rises. Media held up to the end (or a few seconds of it)
+    // is as good as 100 %, so a paused pipeline never waits for a message that will not
+    // come, and a playing one is not stopped for nothing.
+    GstElement* demuxer = nullptr;
+    {
+        std::lock_guard lock(relay_->mutex);
+        if (relay_->demuxer) demuxer = GST_ELEMENT(gst_object_ref(relay_->demuxer));
+    }
+    if (!demuxer) return false;
+    guint64 video = 0, audio = 0;
+    g_object_get(demuxer, "current-level-time-video", &video, "current-level-time-audio", &audio, nullptr);
+    gst_object_unref(demuxer);
+    double ahead = std::max(video, audio) / 1e9;
+    bool toTheEnd = duration_.isNumeric() && currentTime().toSeconds() + ahead >= duration_.toSeconds() - 0.1;
+    return toTheEnd || ahead >= kEnoughBuffered;
+}
+
+void GstSession::watchBuffering() {
+    if (bufferingTimer_) bufferingTimer_->invalidate();
+    std::weak_ptr<GstSession> weak = weak_from_this();
+    bufferingTimer_ = fnd::RunLoop::main()->schedule(0.25, true, [weak](fnd::Timer& timer) {
+        auto s = weak.lock();
+        if (!s || s->closed_ || s->failed_ || !s->buffering_) {
+            timer.invalidate();
+            return;
+        }
+        if (s->bufferedEnough()) s->applyBuffering(100);
+    });
 }
 
 void GstSession::setRate(float rate) {

@@ -29,7 +29,6 @@ struct Relay {
     std::mutex mutex;
     rt::Ref<VideoFrame> latestFrame;
     bool framePosted = false;
-    std::atomic<std::uint64_t> frames{0};
     /// Bytes of media the demuxer has downloaded.
     std::atomic<std::uint64_t> bytes{0};
     /// The adaptive demuxer, once made (under the mutex).
@@ -85,6 +84,8 @@ private:
     void onPrerolled();
     void applyState();
     void applyBuffering(int percent);
+    void watchBuffering();
+    bool bufferedEnough();
     void doSeek();
     void finishSeek(bool finished);
     void queryDuration();
@@ -103,12 +104,12 @@ private:
     GstElement* textSink_ = nullptr;
     std::shared_ptr<Relay> relay_;
     Engine::AssetCompletion loadDone_;
-    rt::Ref<fnd::Timer> loadTimer_;
+    rt::Ref<fnd::Timer> loadTimer_, bufferingTimer_;
     rt::Weak<PlayerItem> item_;
     bool attached_ = false;
 
     bool prerolled_ = false, failed_ = false, closed_ = false, ended_ = false;
-    bool wantPlaying_ = false, buffering_ = false, hasPlayed_ = false, stalled_ = false;
+    bool wantPlaying_ = false, buffering_ = false, hasPlayed_ = false;
     int bufferPercent_ = 100;
     GstState requested_ = GST_STATE_PAUSED;
     Time duration_ = Time::invalid();
