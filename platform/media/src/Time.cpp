@@ -30,44 +30,19 @@ std::string Time::description() const {
 
 }  // namespace media
 
-namespace rt {
-
-Value ValueTraits<media::Time>::toValue(const media::Time& t) {
-    return Value(Dictionary{{Value("value"), Value(static_cast<long long>(t.value))},
-                            {Value("timescale"), Value(static_cast<int>(t.timescale))},
-                            {Value("flags"), Value(static_cast<unsigned>(t.flags))}});
+std::size_t rt::StructTraits<media::Time>::hash(const media::Time& t) {
+    if (t.isNumeric()) return std::hash<double>{}(t.toSeconds());
+    return std::hash<std::uint32_t>{}(t.flags);
 }
 
-media::Time ValueTraits<media::Time>::fromValue(const Value& v) {
-    if (v.isNilOrNull()) return {};
-    if (!v.isDictionary()) detail::raiseValueMismatch(v, "a time");
-    const auto& d = v.dictionary();
-    return {d.get(Value("value")).longLongValue(), static_cast<std::int32_t>(d.get(Value("timescale")).longLongValue()),
-            static_cast<std::uint32_t>(d.get(Value("flags")).longLongValue())};
+std::string rt::StructTraits<media::TimeRange>::describe(const media::TimeRange& r) {
+    return "{" + r.start.description() + ", " + r.duration.description() + "}";
 }
 
-Value ValueTraits<media::TimeRange>::toValue(const media::TimeRange& r) {
-    return Value(Dictionary{{Value("start"), ValueTraits<media::Time>::toValue(r.start)},
-                            {Value("duration"), ValueTraits<media::Time>::toValue(r.duration)}});
+std::size_t rt::StructTraits<media::TimeRange>::hash(const media::TimeRange& r) {
+    return StructTraits<media::Time>::hash(r.start) * 31 + StructTraits<media::Time>::hash(r.duration);
 }
 
-media::TimeRange ValueTraits<media::TimeRange>::fromValue(const Value& v) {
-    if (v.isNilOrNull()) return {};
-    if (!v.isDictionary()) detail::raiseValueMismatch(v, "a time range");
-    const auto& d = v.dictionary();
-    return {ValueTraits<media::Time>::fromValue(d.get(Value("start"))),
-            ValueTraits<media::Time>::fromValue(d.get(Value("duration")))};
+std::string rt::StructTraits<media::Size>::describe(const media::Size& s) {
+    return rt::format("{%g, %g}", s.width, s.height);
 }
-
-Value ValueTraits<media::Size>::toValue(const media::Size& s) {
-    return Value(Dictionary{{Value("width"), Value(s.width)}, {Value("height"), Value(s.height)}});
-}
-
-media::Size ValueTraits<media::Size>::fromValue(const Value& v) {
-    if (v.isNilOrNull()) return {};
-    if (!v.isDictionary()) detail::raiseValueMismatch(v, "a size");
-    const auto& d = v.dictionary();
-    return {d.get(Value("width")).doubleValue(), d.get(Value("height")).doubleValue()};
-}
-
-}  // namespace rt

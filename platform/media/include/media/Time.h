@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include <rt/ValueTraits.h>
+#include <rt/StructValue.h>
 
 namespace media {
 
@@ -54,19 +54,20 @@ struct Size {
 
 }  // namespace media
 
-// Key-value coding carries these as small dictionaries until the runtime has struct
-// values of its own.
-namespace rt {
-template <> struct ValueTraits<media::Time> {
-    static Value toValue(const media::Time& t);
-    static media::Time fromValue(const Value& v);
+// Times, ranges and sizes are value kinds of their own: they cross rt::Value (key-value
+// coding, typed keys, bindings) inside the value.
+template <> struct rt::StructTraits<media::Time> {
+    static constexpr const char* code = "media::Time";
+    static std::string describe(const media::Time& t) { return t.description(); }
+    /// Equal times of different timescales hash alike.
+    static std::size_t hash(const media::Time& t);
 };
-template <> struct ValueTraits<media::TimeRange> {
-    static Value toValue(const media::TimeRange& r);
-    static media::TimeRange fromValue(const Value& v);
+template <> struct rt::StructTraits<media::TimeRange> {
+    static constexpr const char* code = "media::TimeRange";
+    static std::string describe(const media::TimeRange& r);
+    static std::size_t hash(const media::TimeRange& r);
 };
-template <> struct ValueTraits<media::Size> {
-    static Value toValue(const media::Size& s);
-    static media::Size fromValue(const Value& v);
+template <> struct rt::StructTraits<media::Size> {
+    static constexpr const char* code = "media::Size";
+    static std::string describe(const media::Size& s);
 };
-}  // namespace rt
