@@ -29,11 +29,11 @@ void FrameObserverToken::invalidate() {
 }
 
 void Player::describe(rt::ClassBuilder<Player>& c) {
-    c.readonly("currentItem", &Player::currentItem);
-    c.property("rate", &Player::rate, &Player::setRate);
-    c.property("muted", &Player::isMuted, &Player::setMuted);
-    c.property("volume", &Player::volume, &Player::setVolume);
-    c.property("allowsExternalPlayback", &Player::allowsExternalPlayback, &Player::setAllowsExternalPlayback);
+    c.readonly(currentItemKey);
+    c.property(rateKey, &Player::setRate);
+    c.property(mutedKey, &Player::setMuted);
+    c.property(volumeKey, &Player::setVolume);
+    c.property(allowsExternalPlaybackKey);
     c.readonly("externalPlaybackActive", &Player::isExternalPlaybackActive);
 }
 
@@ -95,7 +95,7 @@ void Player::setCurrent(const rt::Ref<PlayerItem>& item) {
     if (item == current_) return;
     finishPendingSeek(false);
     if (current_) current_->detach();
-    rt::kvoChange(this, "currentItem", [&] { current_ = item; });
+    currentItemKey.set(*this, item);
     startPlayback();
     notifyFrameObservers();
 }
@@ -144,22 +144,22 @@ void Player::startPlayback() {
 
 void Player::setRate(float rate) {
     if (std::isnan(rate)) rate = 0;
-    rt::kvoSet(this, "rate", rate_, rate);
+    rateKey.set(*this, rate);
     if (current_ && current_->playback()) current_->playback()->setRate(rate_);
 }
 
 void Player::setMuted(bool muted) {
-    rt::kvoSet(this, "muted", muted_, muted);
+    mutedKey.set(*this, muted);
     if (current_ && current_->playback()) current_->playback()->setMuted(muted_);
 }
 
 void Player::setVolume(float volume) {
     volume = std::clamp(std::isnan(volume) ? 1.0f : volume, 0.0f, 1.0f);
-    rt::kvoSet(this, "volume", volume_, volume);
+    volumeKey.set(*this, volume);
     if (current_ && current_->playback()) current_->playback()->setVolume(volume_);
 }
 
-void Player::setAllowsExternalPlayback(bool allows) { rt::kvoSet(this, "allowsExternalPlayback", allowsExternalPlayback_, allows); }
+void Player::setAllowsExternalPlayback(bool allows) { allowsExternalPlaybackKey.set(*this, allows); }
 
 Time Player::currentTime() const { return current_ ? current_->currentTime() : Time::zero(); }
 

@@ -10,15 +10,15 @@ namespace media {
 
 void PlayerItem::describe(rt::ClassBuilder<PlayerItem>& c) {
     c.readonly("asset", &PlayerItem::asset);
-    c.readonly("status", &PlayerItem::status);
-    c.readonly("error", &PlayerItem::error);
-    c.readonly("playbackLikelyToKeepUp", &PlayerItem::isPlaybackLikelyToKeepUp);
-    c.readonly("playbackBufferEmpty", &PlayerItem::isPlaybackBufferEmpty);
-    c.readonly("playbackBufferFull", &PlayerItem::isPlaybackBufferFull);
-    c.readonly("presentationSize", &PlayerItem::presentationSize);
-    c.readonly("loadedTimeRanges", &PlayerItem::loadedTimeRanges);
-    c.readonly("tracks", &PlayerItem::tracks);
-    c.readonly("duration", &PlayerItem::duration);
+    c.readonly(statusKey);
+    c.readonly(errorKey);
+    c.readonly(playbackLikelyToKeepUpKey);
+    c.readonly(playbackBufferEmptyKey);
+    c.readonly(playbackBufferFullKey);
+    c.readonly(presentationSizeKey);
+    c.readonly(loadedTimeRangesKey);
+    c.readonly(tracksKey);
+    c.readonly(durationKey);
 }
 
 PlayerItem::PlayerItem(rt::Ref<Asset> asset) : asset_(std::move(asset)) {}
@@ -56,10 +56,10 @@ rt::Ref<ErrorLog> PlayerItem::errorLog() const { return errorLog_; }
 
 void PlayerItem::engineDidBecomeReady(const AssetInfo& info, Size presentationSize) {
     if (status_ != PlayerItemStatus::Unknown) return;
-    rt::kvoSet(this, "tracks", tracks_, info.tracks);
-    rt::kvoSet(this, "duration", duration_, info.duration);
-    rt::kvoSet(this, "presentationSize", presentationSize_, presentationSize);
-    rt::kvoSet(this, "status", status_, PlayerItemStatus::ReadyToPlay);
+    tracksKey.set(*this, info.tracks);
+    durationKey.set(*this, info.duration);
+    presentationSizeKey.set(*this, presentationSize);
+    statusKey.set(*this, PlayerItemStatus::ReadyToPlay);
 }
 
 void PlayerItem::engineDidFail(const rt::Ref<rt::Error>& error) { fail(error); }
@@ -74,9 +74,9 @@ void PlayerItem::fail(const rt::Ref<rt::Error>& error) {
     entry->errorComment = error ? error->localizedDescription() : std::string();
     errorLog_->addEvent(entry);
     // The error is in place before the status announces the failure.
-    rt::kvoSet(this, "error", error_, error);
-    rt::kvoSet(this, "status", status_, PlayerItemStatus::Failed);
-    rt::kvoSet(this, "playbackLikelyToKeepUp", likelyToKeepUp_, false);
+    errorKey.set(*this, error);
+    statusKey.set(*this, PlayerItemStatus::Failed);
+    playbackLikelyToKeepUpKey.set(*this, false);
     auto center = fnd::NotificationCenter::defaultCenter();
     center->post(PlayerItemNewErrorLogEntryNotification, self());
     if (wasReady)
@@ -87,9 +87,9 @@ void PlayerItem::fail(const rt::Ref<rt::Error>& error) {
 
 void PlayerItem::engineBufferingChanged(bool likelyToKeepUp, bool bufferEmpty, bool bufferFull) {
     if (status_ == PlayerItemStatus::Failed) return;
-    rt::kvoSet(this, "playbackBufferEmpty", bufferEmpty_, bufferEmpty);
-    rt::kvoSet(this, "playbackBufferFull", bufferFull_, bufferFull);
-    rt::kvoSet(this, "playbackLikelyToKeepUp", likelyToKeepUp_, likelyToKeepUp);
+    playbackBufferEmptyKey.set(*this, bufferEmpty);
+    playbackBufferFullKey.set(*this, bufferFull);
+    playbackLikelyToKeepUpKey.set(*this, likelyToKeepUp);
 }
 
 void PlayerItem::engineDidStall() {
@@ -98,12 +98,12 @@ void PlayerItem::engineDidStall() {
 }
 
 void PlayerItem::engineLoadedTimeRanges(std::vector<TimeRange> ranges) {
-    rt::kvoSet(this, "loadedTimeRanges", loadedTimeRanges_, std::move(ranges));
+    loadedTimeRangesKey.set(*this, std::move(ranges));
 }
 
-void PlayerItem::enginePresentationSize(Size size) { rt::kvoSet(this, "presentationSize", presentationSize_, size); }
+void PlayerItem::enginePresentationSize(Size size) { presentationSizeKey.set(*this, size); }
 
-void PlayerItem::engineDuration(Time duration) { rt::kvoSet(this, "duration", duration_, duration); }
+void PlayerItem::engineDuration(Time duration) { durationKey.set(*this, duration); }
 
 void PlayerItem::engineSelectionGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups) {
     asset_->updateMediaSelectionGroups(std::move(groups));

@@ -16,10 +16,10 @@ const char* videoGravityName(VideoGravity gravity) {
 }
 
 void PlayerLayer::describe(rt::ClassBuilder<PlayerLayer>& c) {
-    c.property("player", &PlayerLayer::player, &PlayerLayer::setPlayer);
-    c.property("videoGravity", &PlayerLayer::videoGravity, &PlayerLayer::setVideoGravity);
-    c.property("bounds", &PlayerLayer::bounds, &PlayerLayer::setBounds);
-    c.readonly("readyForDisplay", &PlayerLayer::isReadyForDisplay);
+    c.property(playerKey, &PlayerLayer::setPlayer);
+    c.property(videoGravityKey);
+    c.property(boundsKey);
+    c.readonly(readyForDisplayKey);
 }
 
 rt::Ref<PlayerLayer> PlayerLayer::playerLayerWithPlayer(rt::Ref<Player> player) {
@@ -31,7 +31,7 @@ rt::Ref<PlayerLayer> PlayerLayer::playerLayerWithPlayer(rt::Ref<Player> player) 
 void PlayerLayer::setPlayer(rt::Ref<Player> player) {
     if (player == player_) return;
     frameToken_ = nullptr;
-    rt::kvoSet(this, "player", player_, std::move(player));
+    playerKey.set(*this, std::move(player));
     if (player_) {
         rt::Weak<PlayerLayer> weak = selfAs<PlayerLayer>();
         frameToken_ = player_->addVideoFrameObserver([weak] {
@@ -41,14 +41,14 @@ void PlayerLayer::setPlayer(rt::Ref<Player> player) {
     frameDidChange();
 }
 
-void PlayerLayer::setVideoGravity(VideoGravity gravity) { rt::kvoSet(this, "videoGravity", gravity_, gravity); }
+void PlayerLayer::setVideoGravity(VideoGravity gravity) { videoGravityKey.set(*this, gravity); }
 
-void PlayerLayer::setBounds(Size bounds) { rt::kvoSet(this, "bounds", bounds_, bounds); }
+void PlayerLayer::setBounds(Size bounds) { boundsKey.set(*this, bounds); }
 
 rt::Ref<VideoFrame> PlayerLayer::currentFrame() const { return player_ ? player_->currentVideoFrame() : nullptr; }
 
 void PlayerLayer::frameDidChange() {
-    rt::kvoSet(this, "readyForDisplay", readyForDisplay_, currentFrame() != nullptr);
+    readyForDisplayKey.set(*this, currentFrame() != nullptr);
     if (frameChanged_) frameChanged_();
 }
 

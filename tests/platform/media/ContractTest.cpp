@@ -164,3 +164,34 @@ TEST_F(ContractTest, AnItemOfAFailedAssetFailsWhenItBecomesCurrent) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace media;
+
+struct StatusWatcher : rt::Object {
+    RT_CLASS(StatusWatcher, rt::Object)
+public:
+    std::vector<std::pair<PlayerItemStatus, PlayerItemStatus>> changes;
+};
+
+TEST_F(ContractTest, TypedObservationOfItemStatusEndsWithItsOwner) {
+    auto it = item();
+    auto watcher = rt::make<StatusWatcher>();
+    rt::observe(it, PlayerItem::statusKey, *watcher, [](StatusWatcher& self, PlayerItemStatus old, PlayerItemStatus now) {
+        self.changes.emplace_back(old, now);
+    });
+    std::vector<bool> keepUp;
+    auto handle = rt::observe(it, PlayerItem::playbackLikelyToKeepUpKey, *watcher,
+                              [&keepUp](StatusWatcher&, bool, bool now) { keepUp.push_back(now); });
+    auto player = Player::playerWithPlayerItem(it);
+    advance(0.3);
+    ASSERT_EQ(watcher->changes.size(), 1u);
+    EXPECT_EQ(watcher->changes[0], std::make_pair(PlayerItemStatus::Unknown, PlayerItemStatus::ReadyToPlay));
+    EXPECT_EQ(keepUp, (std::vector<bool>{true}));
+    watcher.reset();  // the observations end with their owner
+    engine->lastPlayback()->failNow(makeMediaError(MediaErrorCode::Unknown, "x"));
+    EXPECT_EQ(keepUp.size(), 1u);
+}
+
+}  // namespace

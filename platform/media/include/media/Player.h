@@ -44,7 +44,20 @@ private:
 
 class Player : public rt::Object {
     RT_CLASS(Player, rt::Object)
+private:  // the observable fields come before the keys that name them
+    rt::Ref<PlayerItem> current_;
+    float rate_ = 0;
+    bool muted_ = false;
+    float volume_ = 1.0f;
+    bool allowsExternalPlayback_ = true;
+
 public:
+    static constexpr rt::Key<Player, rt::Ref<PlayerItem>> currentItemKey{"currentItem", &Player::current_};
+    static constexpr rt::Key<Player, float> rateKey{"rate", &Player::rate_};
+    static constexpr rt::Key<Player, bool> mutedKey{"muted", &Player::muted_};
+    static constexpr rt::Key<Player, float> volumeKey{"volume", &Player::volume_};
+    static constexpr rt::Key<Player, bool> allowsExternalPlaybackKey{"allowsExternalPlayback", &Player::allowsExternalPlayback_};
+
     static void describe(rt::ClassBuilder<Player>& c);
 
     explicit Player(std::vector<rt::Ref<PlayerItem>> items = {});
@@ -108,11 +121,6 @@ private:
     void finishPendingSeek(bool finished);
 
     std::vector<rt::Ref<PlayerItem>> items_;
-    rt::Ref<PlayerItem> current_;
-    float rate_ = 0;
-    bool muted_ = false;
-    float volume_ = 1.0f;
-    bool allowsExternalPlayback_ = true;
     std::uint64_t seekGeneration_ = 0;
     std::function<void(bool)> pendingSeek_;
     std::vector<std::pair<std::uint64_t, std::function<void()>>> frameObservers_;

@@ -1,8 +1,9 @@
 #pragma once
-// A player item: the playback state of one asset. Its observable properties ("status",
-// "error", "playbackLikelyToKeepUp", "playbackBufferEmpty", "playbackBufferFull",
-// "presentationSize", "loadedTimeRanges", "tracks", "duration") change on the main
-// thread only, and its notifications are posted there with the item as sender.
+// A player item: the playback state of one asset. Its observable properties (typed keys:
+// "status", "error", "playbackLikelyToKeepUp", "playbackBufferEmpty",
+// "playbackBufferFull", "presentationSize", "loadedTimeRanges", "tracks", "duration")
+// change on the main thread only, and its notifications are posted there with the item
+// as sender.
 //
 // A failure is reported at once: the item's status becomes Failed with the error as
 // soon as the asset fails to load or the engine reports an error, whether or not
@@ -16,6 +17,7 @@
 #include <media/Asset.h>
 #include <media/VideoFrame.h>
 #include <rt/KVC.h>
+#include <rt/Key.h>
 #include <map>
 
 namespace media {
@@ -34,7 +36,29 @@ inline constexpr const char* PlayerItemNewErrorLogEntryNotification = "PlayerIte
 
 class PlayerItem : public rt::Object {
     RT_CLASS(PlayerItem, rt::Object)
+private:  // the observable fields come before the keys that name them
+    PlayerItemStatus status_ = PlayerItemStatus::Unknown;
+    rt::Ref<rt::Error> error_;
+    bool likelyToKeepUp_ = false;
+    bool bufferEmpty_ = true;
+    bool bufferFull_ = false;
+    Size presentationSize_;
+    std::vector<TimeRange> loadedTimeRanges_;
+    std::vector<rt::Ref<AssetTrack>> tracks_;
+    Time duration_ = Time::invalid();
+
 public:
+    static constexpr rt::Key<PlayerItem, PlayerItemStatus> statusKey{"status", &PlayerItem::status_};
+    static constexpr rt::Key<PlayerItem, rt::Ref<rt::Error>> errorKey{"error", &PlayerItem::error_};
+    static constexpr rt::Key<PlayerItem, bool> playbackLikelyToKeepUpKey{"playbackLikelyToKeepUp", &PlayerItem::likelyToKeepUp_};
+    static constexpr rt::Key<PlayerItem, bool> playbackBufferEmptyKey{"playbackBufferEmpty", &PlayerItem::bufferEmpty_};
+    static constexpr rt::Key<PlayerItem, bool> playbackBufferFullKey{"playbackBufferFull", &PlayerItem::bufferFull_};
+    static constexpr rt::Key<PlayerItem, Size> presentationSizeKey{"presentationSize", &PlayerItem::presentationSize_};
+    static constexpr rt::Key<PlayerItem, std::vector<TimeRange>> loadedTimeRangesKey{"loadedTimeRanges",
+                                                                                      &PlayerItem::loadedTimeRanges_};
+    static constexpr rt::Key<PlayerItem, std::vector<rt::Ref<AssetTrack>>> tracksKey{"tracks", &PlayerItem::tracks_};
+    static constexpr rt::Key<PlayerItem, Time> durationKey{"duration", &PlayerItem::duration_};
+
     static void describe(rt::ClassBuilder<PlayerItem>& c);
 
     explicit PlayerItem(rt::Ref<Asset> asset);
@@ -99,15 +123,6 @@ private:
     void fail(const rt::Ref<rt::Error>& error);
 
     rt::Ref<Asset> asset_;
-    PlayerItemStatus status_ = PlayerItemStatus::Unknown;
-    rt::Ref<rt::Error> error_;
-    bool likelyToKeepUp_ = false;
-    bool bufferEmpty_ = true;
-    bool bufferFull_ = false;
-    Size presentationSize_;
-    std::vector<TimeRange> loadedTimeRanges_;
-    std::vector<rt::Ref<AssetTrack>> tracks_;
-    Time duration_ = Time::invalid();
     Time lastTime_ = Time::zero();
     std::map<std::string, rt::Ref<MediaSelectionOption>> selected_;
     std::map<std::string, bool> explicitlySelected_;

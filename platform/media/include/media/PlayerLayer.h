@@ -30,7 +30,18 @@ struct Rect {
 
 class PlayerLayer : public rt::Object {
     RT_CLASS(PlayerLayer, rt::Object)
+private:  // the observable fields come before the keys that name them
+    rt::Ref<Player> player_;
+    VideoGravity gravity_ = VideoGravity::ResizeAspect;
+    Size bounds_;
+    bool readyForDisplay_ = false;
+
 public:
+    static constexpr rt::Key<PlayerLayer, rt::Ref<Player>> playerKey{"player", &PlayerLayer::player_};
+    static constexpr rt::Key<PlayerLayer, VideoGravity> videoGravityKey{"videoGravity", &PlayerLayer::gravity_};
+    static constexpr rt::Key<PlayerLayer, Size> boundsKey{"bounds", &PlayerLayer::bounds_};
+    static constexpr rt::Key<PlayerLayer, bool> readyForDisplayKey{"readyForDisplay", &PlayerLayer::readyForDisplay_};
+
     static void describe(rt::ClassBuilder<PlayerLayer>& c);
 
     PlayerLayer() = default;
@@ -57,10 +68,6 @@ public:
 private:
     void frameDidChange();
 
-    rt::Ref<Player> player_;
-    VideoGravity gravity_ = VideoGravity::ResizeAspect;
-    Size bounds_;
-    bool readyForDisplay_ = false;
     rt::Ref<FrameObserverToken> frameToken_;
     std::function<void()> frameChanged_;
 };
