@@ -154,7 +154,12 @@ void CPVexaConnectedSource::onMetadataReceived() {
 
 void CPVexaConnectedSource::setLockedWithLock(const rt::Ref<CPMediaSourceLock>& lock) {
     disconnect();
-    CPAbstractMediaSource::setLockedWithLock(lock);
+    // The lock goes in before the state, so observers of the state find it. An observer
+    // of the lock (the session, through its listener) may answer it at once; the answer
+    // has then moved the source on, and waiting would undo it.
+    std::uint64_t answers = unlockAnswers_;
+    setLock(lock);
+    if (unlockAnswers_ == answers) setWaiting();
 }
 
 void CPVexaConnectedSource::failWithCode(CPMediaSourceErrorCode code, const std::string& reason) {
@@ -284,6 +289,7 @@ void CPVexaConnectedSource::onConnectionTimeout(std::uint64_t attempt) {
 // ---- unlock answers ----------------------------------------------------------------------
 
 void CPVexaConnectedSource::continueWithPassword(const std::string& password) {
+    ++unlockAnswers_;
     setLock(nullptr);
     password_ = password;
     setRealizing();
@@ -291,6 +297,7 @@ void CPVexaConnectedSource::continueWithPassword(const std::string& password) {
 }
 
 void CPVexaConnectedSource::continueWithHash(const std::string& hash) {
+    ++unlockAnswers_;
     setLock(nullptr);
     hashLockHash_ = hash;
     setRealizing();
@@ -298,6 +305,7 @@ void CPVexaConnectedSource::continueWithHash(const std::string& hash) {
 }
 
 void CPVexaConnectedSource::continueWithAgeConfirmed(bool confirmed) {
+    ++unlockAnswers_;
     if (!confirmed) {
         setFailedPermanentWithError(mediaSourceError(CPMediaSourceErrorCode::AgeRequirementNotMet));
         return;
@@ -309,6 +317,7 @@ void CPVexaConnectedSource::continueWithAgeConfirmed(bool confirmed) {
 }
 
 void CPVexaConnectedSource::cancelAgeConfirmation() {
+    ++unlockAnswers_;
     setFailedPermanentWithError(mediaSourceError(CPMediaSourceErrorCode::AgeConfirmationCancelled));
 }
 

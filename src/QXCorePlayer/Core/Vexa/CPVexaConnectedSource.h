@@ -65,7 +65,8 @@ public:
     void continueWithHash(const std::string& hash) override;
     void continueWithAgeConfirmed(bool confirmed) override;
     void cancelAgeConfirmation() override;
-    /// Disconnects first: a locked source holds no client.
+    /// Disconnects first: a locked source holds no client. Waits with the lock unless
+    /// the lock was answered while it was being set.
     void setLockedWithLock(const rt::Ref<CPMediaSourceLock>& lock);
 
     std::string mediaUrl() const override { return mediaUrlKey.get(*this); }
@@ -196,6 +197,7 @@ private:
     rt::Ref<fnd::Timer> connectionTimeoutTimer_;
     rt::Ref<fnd::Timer> reconnectTimer_;
     std::uint64_t connectAttempt_ = 0;
+    std::uint64_t unlockAnswers_ = 0;
     std::shared_ptr<IDisposable> stateTrigger_;
 };
 
