@@ -155,7 +155,7 @@ TEST(VexaCDNProbes, UnroutableAddressFailsWithinTheAnswerWindow) {
     enqueue(probe);
     ASSERT_TRUE(waitForEnd(probe));
     EXPECT_TRUE(probe->isFailed());
-    EXPECT_LT(seconds() - start, 0.2 + 0.15);
+    EXPECT_LT(seconds() - start, 0.6);  // the window, not a resolution or socket time-out
 }
 
 TEST(VexaCDNProbes, HttpProbeCountsOnlyATimelySuccess) {
@@ -165,7 +165,7 @@ TEST(VexaCDNProbes, HttpProbeCountsOnlyATimelySuccess) {
     auto tester = location->testAvailability();
     double start = seconds();
     ASSERT_TRUE(waitForEnd(tester));
-    EXPECT_LT(seconds() - start, 0.3 + 0.2);  // the slow site was given up at its time-out
+    EXPECT_LT(seconds() - start, 2.0);
     ASSERT_FALSE(tester->isFailed());
     auto tested = tester->result().as<QXCDNLocation>();
     ASSERT_TRUE(tested);
@@ -182,9 +182,9 @@ TEST(VexaCDNProbes, HttpProbeCountsOnlyATimelySuccess) {
 
 TEST(VexaCDNSelection, SitesAndLocationsAreOrderedByLatency) {
     LoopbackOrigin origin;
-    auto slow = origin.site("/ok160/"), fast = origin.site("/ok0/"), middle = origin.site("/ok80/");
+    auto slow = origin.site("/ok100/"), fast = origin.site("/ok0/"), middle = origin.site("/ok50/");
     auto near = QXCDNLocation::locationWithName("near", true, {slow, fast, middle});
-    auto far = QXCDNLocation::locationWithName("far", false, {origin.site("/ok200/")});
+    auto far = QXCDNLocation::locationWithName("far", false, {origin.site("/ok150/")});
     auto empty = QXCDNLocation::locationWithName("empty", false, {});
     auto service = QXCDNService::serviceWithName("ECDN", true, {far, empty, near});
     auto tester = service->testAvailability();
