@@ -197,8 +197,15 @@ void layOut(Laid& out, const AttributedString& text, Size constraint, const Text
             mode != LineBreakMode::CharWrapping) {
             pango_layout_set_width(layout, -1);  // clipping: one line, cut by the rectangle
         }
+        // Ellipsizing needs to know where the text ends: the line limit, else the
+        // height; with neither, the text is not cut.
+        if (ell != PANGO_ELLIPSIZE_NONE) {
+            if (opts.numberOfLines > 0) pango_layout_set_height(layout, -opts.numberOfLines);
+            else if (finite(constraint.height))
+                pango_layout_set_height(layout, static_cast<int>(constraint.height * PANGO_SCALE));
+            else ell = PANGO_ELLIPSIZE_NONE;
+        }
         pango_layout_set_ellipsize(layout, ell);
-        if (ell != PANGO_ELLIPSIZE_NONE && opts.numberOfLines > 0) pango_layout_set_height(layout, -opts.numberOfLines);
         if (single && ell == PANGO_ELLIPSIZE_NONE) pango_layout_set_width(layout, -1);
     }
 

@@ -35,7 +35,20 @@ void scheduleLayout(const rt::Ref<View>& root) {
     q.roots.push_back(root);
     if (!q.scheduled) {
         q.scheduled = true;
-        detail::runAtEndOfTurn([] { runLayoutPass(); });
+        // A loop that drops its pending blocks (a test's teardown) must not leave the
+        // pass marked as scheduled forever: the guard clears the mark when the block
+        // goes without having run.
+        struct Guard {
+            bool ran = false;
+            ~Guard() {
+                if (!ran) layoutQueue().scheduled = false;
+            }
+        };
+        auto guard = std::make_shared<Guard>();
+        detail::runAtEndOfTurn([guard] {
+            guard->ran = true;
+            runLayoutPass();
+        });
     }
 }
 
