@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include <fnd/RunLoop.h>
 #include <rt/Exception.h>
@@ -123,6 +124,23 @@ void View::describe(rt::ClassBuilder<View>& c) {
     c.readonly("layer", [](const View& v) { return rt::Value(v.layer_); });
 }
 
+namespace {
+std::map<std::string, std::function<rt::Value(const View&)>, std::less<>>& extensionProperties() {
+    static auto* m = new std::map<std::string, std::function<rt::Value(const View&)>, std::less<>>;
+    return *m;
+}
+}  // namespace
+
+void View::registerExtensionProperty(const std::string& key, std::function<rt::Value(const View&)> getter) {
+    extensionProperties()[key] = std::move(getter);
+}
+
+rt::Value View::valueForUndefinedKey(std::string_view key) const {
+    auto& m = extensionProperties();
+    if (auto it = m.find(key); it != m.end()) return it->second(*this);
+    return Responder::valueForUndefinedKey(key);
+}
+
 // ---- geometry ----------------------------------------------------------------------------------
 
 AffineTransform View::transformToSuperview() const {
@@ -142,9 +160,11 @@ void View::setFrame(const Rect& frame0) {
     Size size = bounds_.size;
     if (transformIsIdentity(transform_)) {
         size = f.size;
-    } else if (transform_.b == 0 && transform_.c == 0 && transform_.a != 0 && transform_.d != 0) {
+    } else if (std::fabs(transform_.b) < 1e-9 && std::fabs(transform_.c) < 1e-9 && std::fabs(transform_.a) > 1e-9 &&
+               std::fabs(transform_.d) > 1e-9) {
         size = {f.size.width / std::fabs(transform_.a), f.size.height / std::fabs(transform_.d)};
-    } else if (transform_.a == 0 && transform_.d == 0 && transform_.b != 0 && transform_.c != 0) {
+    } else if (std::fabs(transform_.a) < 1e-9 && std::fabs(transform_.d) < 1e-9 && std::fabs(transform_.b) > 1e-9 &&
+               std::fabs(transform_.c) > 1e-9) {
         size = {f.size.height / std::fabs(transform_.b), f.size.width / std::fabs(transform_.c)};
     }
     // Other transforms keep the bounds size: the frame is then only a bounding box and

@@ -206,6 +206,12 @@ public:
     /// The presented map to the superview's coordinates.
     AffineTransform presentedTransformToSuperview() const;
 
+    /// Properties that modules add to every view (kept in associations): key-value
+    /// coding reads them through the getter, and their owner announces changes with
+    /// will/didChangeValueForKey, so they can be observed like the view's own.
+    static void registerExtensionProperty(const std::string& key, std::function<rt::Value(const View&)> getter);
+    rt::Value valueForUndefinedKey(std::string_view key) const override;
+
     detail::ViewAnimations* animations() const { return animations_.get(); }
     detail::ViewAnimations& ensureAnimations();
 
