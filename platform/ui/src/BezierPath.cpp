@@ -104,8 +104,25 @@ bool BezierPath::isEqual(const rt::Object& other) const {
     return o && o->elements_ == elements_;
 }
 
-void addRoundedRectPath(cairo_t* cr, const Rect& r, double radius) {
-    BezierPath::roundedRect(r, radius)->addToCairo(cr);
+void addRoundedRectPath(cairo_t* cr, const Rect& r0, double radius) {
+    // The same curves as BezierPath::roundedRect, without building a path object.
+    Rect r = rectStandardize(r0);
+    radius = std::clamp(radius, 0.0, std::min(r.size.width, r.size.height) / 2);
+    double x0 = r.origin.x, y0 = r.origin.y, x1 = x0 + r.size.width, y1 = y0 + r.size.height, k = radius * kKappa;
+    if (radius <= 0) {
+        cairo_rectangle(cr, x0, y0, r.size.width, r.size.height);
+        return;
+    }
+    cairo_move_to(cr, x0 + radius, y0);
+    cairo_line_to(cr, x1 - radius, y0);
+    cairo_curve_to(cr, x1 - radius + k, y0, x1, y0 + radius - k, x1, y0 + radius);
+    cairo_line_to(cr, x1, y1 - radius);
+    cairo_curve_to(cr, x1, y1 - radius + k, x1 - radius + k, y1, x1 - radius, y1);
+    cairo_line_to(cr, x0 + radius, y1);
+    cairo_curve_to(cr, x0 + radius - k, y1, x0, y1 - radius + k, x0, y1 - radius);
+    cairo_line_to(cr, x0, y0 + radius);
+    cairo_curve_to(cr, x0, y0 + radius - k, x0 + radius - k, y0, x0 + radius, y0);
+    cairo_close_path(cr);
 }
 
 }  // namespace ui

@@ -133,8 +133,8 @@ void ImageContext::clipToMask(const Rect& r, const Image& mask) {
 void ImageContext::drawImage(const Image& image, const Rect& rect, const Color* tint) {
     ui::drawImage(cr_, image, rect, tint, alpha_);
 }
-void ImageContext::drawText(const AttributedString& text, const Rect& rect, const TextLayout& layout) {
-    ui::drawText(cr_, text, rect, layout);
+Size ImageContext::drawText(const AttributedString& text, const Rect& rect, const TextLayout& layout) {
+    return ui::drawText(cr_, text, rect, layout);
 }
 
 rt::Ref<Image> ImageContext::image() const {

@@ -97,14 +97,9 @@ rt::Ref<Font> Label::fittingFont() const {
 
 void Label::draw(ImageContext& context, const Rect& rect) {
     if (text().empty()) return;
-    rt::Ref<Font> font = fittingFont();
-    TextLayout l = layoutFor(font);
-    AttributedString s = content();
-    Size constraint{numberOfLines_ == 1 ? kInfinity : rect.size.width, rect.size.height};
-    if (numberOfLines_ == 1 && lineBreakMode_ != LineBreakMode::Clipping) constraint.width = rect.size.width;
-    Size measured = measureText(s, constraint, l);
-    double y = rect.origin.y + std::max(0.0, (rect.size.height - measured.height) / 2);
-    context.drawText(s, Rect(rect.origin.x, y, rect.size.width, std::min(measured.height, rect.size.height) + 1), l);
+    TextLayout l = layoutFor(fittingFont());
+    l.centerVertically = true;
+    context.drawText(content(), rect, l);
 }
 
 }  // namespace ui

@@ -13,6 +13,29 @@
 
 namespace ui {
 
+/// What one render call shares across views: the scale and the context handed to
+/// views' own drawing (one object, pointed at each view's bounds in turn).
+struct RenderPass {
+    double scale = 1;
+    rt::Ref<ImageContext> context;
+    ImageContext& contextFor(cairo_t* cr, Size size) {
+        if (!context) context = rt::make<ImageContext>(cr, size, scale);
+        context->cr_ = cr;
+        context->size_ = size;
+        context->scale_ = scale;
+        context->alpha_ = 1;
+        context->depth_ = 0;
+        return *context;
+    }
+    /// Closes what a view's drawing left open (mask groups, saved states), so the next
+    /// view starts clean and the renderer's own save/restore pairs stay matched.
+    void finish() {
+        if (!context) return;
+        while (context->depth_ > 0) context->restoreState();
+        context->applyPendingMask();
+    }
+};
+
 namespace {
 
 void setMatrix(cairo_t* cr, const AffineTransform& t) {
@@ -73,10 +96,10 @@ void drawShadow(View& view, cairo_t* cr, const Rect& b, double scale, double alp
     cairo_surface_destroy(mask);
 }
 
-void drawTree(View& view, cairo_t* cr, double scale, bool ownGeometry);
+void drawTree(View& view, cairo_t* cr, RenderPass& pass, bool ownGeometry);
 
 /// Background, own drawing and subviews, clipped as the layer says.
-void drawBody(View& view, cairo_t* cr, const Rect& b, double scale) {
+void drawBody(View& view, cairo_t* cr, const Rect& b, RenderPass& pass) {
     const Layer& layer = *view.layer();
     double radius = layer.cornerRadius();
     if (auto bg = view.presentedBackgroundColor(); bg && bg->alpha() > 0) {
@@ -91,18 +114,19 @@ void drawBody(View& view, cairo_t* cr, const Rect& b, double scale) {
     }
     if (view.drawsContent()) {
         cairo_save(cr);
-        auto ctx = rt::make<ImageContext>(cr, b.size, scale);
-        view.draw(*ctx, b);
+        view.draw(pass.contextFor(cr, b.size), b);
+        pass.finish();
         cairo_restore(cr);
     }
     for (const auto& sub : view.subviews()) {
         rt::Ref<View> keep = sub;
-        drawTree(*keep, cr, scale, true);
+        drawTree(*keep, cr, pass, true);
     }
     cairo_restore(cr);
 }
 
-void drawTree(View& view, cairo_t* cr, double scale, bool ownGeometry) {
+void drawTree(View& view, cairo_t* cr, RenderPass& pass, bool ownGeometry) {
+    double scale = pass.scale;
     if (view.isHidden()) return;
     double alpha = view.presentedAlpha();
     if (alpha <= 0) return;
@@ -133,11 +157,11 @@ void drawTree(View& view, cairo_t* cr, double scale, bool ownGeometry) {
         cairo_paint_with_alpha(cr, 1 - progress);
         cairo_restore(cr);
         cairo_push_group(cr);
-        drawBody(view, cr, b, scale);
+        drawBody(view, cr, b, pass);
         cairo_pop_group_to_source(cr);
         cairo_paint_with_alpha(cr, progress);
     } else {
-        drawBody(view, cr, b, scale);
+        drawBody(view, cr, b, pass);
     }
     if (layer.borderWidth() > 0) {
         rt::Ref<Color> bc = layer.borderColor() ? layer.borderColor() : Color::blackColor();
@@ -163,11 +187,15 @@ void renderView(View& view, cairo_t* cr, double scale) {
     Rect b = view.presentedBounds();
     cairo_save(cr);
     cairo_translate(cr, -b.origin.x, -b.origin.y);
-    drawTree(view, cr, scale, false);
+    RenderPass pass{scale, nullptr};
+    drawTree(view, cr, pass, false);
     cairo_restore(cr);
 }
 
-void renderViewInSuperview(View& view, cairo_t* cr, double scale) { drawTree(view, cr, scale, true); }
+void renderViewInSuperview(View& view, cairo_t* cr, double scale) {
+    RenderPass pass{scale, nullptr};
+    drawTree(view, cr, pass, true);
+}
 
 rt::Ref<Image> renderToImage(View& view, double scale) {
     if (scale <= 0) scale = 1;

@@ -249,15 +249,17 @@ Size measureText(const AttributedString& text, Size constraint, const TextLayout
     return {laid.width, laid.height};
 }
 
-void drawText(cairo_t* cr, const AttributedString& text, const Rect& rect, const TextLayout& opts) {
-    if (text.text.empty()) return;
+Size drawText(cairo_t* cr, const AttributedString& text, const Rect& rect0, const TextLayout& opts) {
+    if (text.text.empty()) return {0, 0};
     ensureFontConfiguration();
     std::lock_guard lock(detail::pangoLock());
     Laid laid;
-    layOut(laid, text, rect.size, opts);
+    layOut(laid, text, rect0.size, opts);
     cairo_save(cr);
-    cairo_rectangle(cr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+    cairo_rectangle(cr, rect0.origin.x, rect0.origin.y, rect0.size.width, rect0.size.height);
     cairo_clip(cr);
+    Rect rect = rect0;
+    if (opts.centerVertically) rect.origin.y += std::max(0.0, (rect.size.height - laid.height) / 2);
     rt::Ref<Color> color = opts.color ? opts.color : Color::blackColor();
     auto drawLines = [&](double dx, double dy, const Color* only) {
         PangoLayoutIter* it = pango_layout_get_iter(laid.layout);
@@ -293,6 +295,7 @@ void drawText(cairo_t* cr, const AttributedString& text, const Rect& rect, const
     if (shadow && shadow->color) drawLines(shadow->offset.width, shadow->offset.height, shadow->color.get());
     drawLines(0, 0, nullptr);
     cairo_restore(cr);
+    return {laid.width, laid.height};
 }
 
 }  // namespace ui

@@ -49,7 +49,7 @@ public:
     /// where the mask is opaque.
     void clipToMask(const Rect& r, const Image& mask);
     void drawImage(const Image& image, const Rect& rect, const Color* tint = nullptr);
-    void drawText(const AttributedString& text, const Rect& rect, const TextLayout& layout);
+    Size drawText(const AttributedString& text, const Rect& rect, const TextLayout& layout);
 
     /// The bitmap's current content as an image (a copy). Nil for a wrapped context.
     rt::Ref<Image> image() const;
@@ -57,6 +57,7 @@ public:
     cairo_surface_t* surface() const { return surface_; }
 
 private:
+    friend struct RenderPass;
     void applyPendingMask();
     cairo_surface_t* surface_ = nullptr;
     cairo_t* cr_ = nullptr;

@@ -65,14 +65,18 @@ struct TextLayout {
     LineBreakMode lineBreakMode = LineBreakMode::WordWrapping;
     int numberOfLines = 0;
     std::optional<Shadow> shadow;
+    /// Draw the kept lines centred vertically in the rectangle instead of at its top.
+    bool centerVertically = false;
 };
 
 /// The size of the text laid out within `constraint` (an infinite or non-positive
 /// extent is unconstrained): lines wrap at the width; only lines that fit in the height
 /// count (the first always does). Fractional: callers round as they need.
 Size measureText(const AttributedString& text, Size constraint, const TextLayout& layout);
-/// Draws the text in `rect` (top-aligned) on a Cairo context whose user space is points.
-void drawText(cairo_t* cr, const AttributedString& text, const Rect& rect, const TextLayout& layout);
+/// Draws the text in `rect` (at its top, or centred when the layout says so) on a
+/// Cairo context whose user space is points, clipped to the rectangle. Answers the
+/// size of what was laid out.
+Size drawText(cairo_t* cr, const AttributedString& text, const Rect& rect, const TextLayout& layout);
 
 /// Ensures the library's pinned font configuration is in force. Called by every text
 /// and font operation; a host may call it first thing to make sure it wins.
