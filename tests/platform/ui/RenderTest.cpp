@@ -7,6 +7,7 @@
 #include <GoldenImage.h>
 #include <VirtualTime.h>
 #include <ui/Animation.h>
+#include <ui/BezierPath.h>
 #include <ui/ImageContext.h>
 #include <ui/ImageView.h>
 #include <ui/Label.h>
@@ -118,6 +119,103 @@ TEST(Rendering, PixelsFollowGeometryAlphaAndHiddenViews) {
     EXPECT_EQ(renderToImage(*root)->pixelAt(5, 5), 0xFF0000FFu);
 }
 
+namespace {
+
+/// A view that draws itself, as a video layer will put frames on the picture.
+class Diagonal : public View {
+    RT_CLASS(Diagonal, View)
+public:
+    using View::View;
+    bool drawsContent() const override { return true; }
+    void draw(ImageContext& context, const Rect& rect) override {
+        auto path = BezierPath::path();
+        path->moveTo(rect.origin);
+        path->lineTo({maxX(rect), maxY(rect)});
+        path->lineTo({minX(rect), maxY(rect)});
+        path->close();
+        context.fillPath(*path, *Color::rgba(0.5, 0, 0.5, 1));
+        context.saveState();  // left open on purpose: the renderer closes it
+    }
+};
+
+rt::Ref<View> labelsAndImages() {
+    auto root = rt::make<View>(Rect(0, 0, 240, 120));
+    root->setBackgroundColor(Color::rgba(0.97, 0.97, 0.92, 1));
+    root->setTintColor(Color::rgba(0.8, 0.1, 0.5, 1));
+
+    auto title = rt::make<Label>(Rect(6, 4, 110, 22));
+    title->setText("Truncated headline text");
+    title->setFont(Font::systemFontOfSize(13));
+    title->setShadowColor(Color::rgba(0, 0, 0, 0.4));
+    title->setShadowOffset({1, 1});
+    root->addSubview(title);
+
+    AttributedString rich("Live 1,204");
+    TextAttributes red;
+    red.foregroundColor = Color::redColor();
+    red.font = Font::boldSystemFontOfSize(12);
+    rich.addAttributes(0, 4, red);
+    auto richLabel = rt::make<Label>(Rect(6, 30, 110, 20));
+    richLabel->setAttributedText(rich);
+    richLabel->setFont(Font::systemFontOfSize(12));
+    richLabel->setTextAlignment(TextAlignment::Right);
+    root->addSubview(richLabel);
+
+    auto shrink = rt::make<Label>(Rect(6, 54, 110, 20));
+    shrink->setText("Shrinks to fit the width");
+    shrink->setFont(Font::systemFontOfSize(14));
+    shrink->setAdjustsFontSizeToFitWidth(true);
+    shrink->setMinimumScaleFactor(0.5);
+    shrink->setHighlightedTextColor(Color::blueColor());
+    shrink->setHighlighted(true);
+    root->addSubview(shrink);
+
+    // An arrow-like template mask, tinted by the root's tint colour.
+    auto maskCtx = rt::make<ImageContext>(Size{20, 20}, false, 2.0);
+    auto tri = BezierPath::path();
+    tri->moveTo({2, 2});
+    tri->lineTo({18, 10});
+    tri->lineTo({2, 18});
+    tri->close();
+    maskCtx->fillPath(*tri, *Color::blackColor());
+    auto arrow = maskCtx->image()->imageWithRenderingMode(ImageRenderingMode::AlwaysTemplate);
+    ContentMode modes[] = {ContentMode::ScaleToFill, ContentMode::ScaleAspectFit, ContentMode::Center,
+                           ContentMode::BottomRight};
+    for (int i = 0; i < 4; ++i) {
+        auto iv = rt::make<ImageView>(Rect(126 + (i % 2) * 56, 4 + (i / 2) * 42, 50, 36));
+        iv->setBackgroundColor(Color::rgba(0.85, 0.9, 1.0, 1));
+        iv->setImage(arrow);
+        iv->setContentMode(modes[i]);
+        root->addSubview(iv);
+    }
+    root->addSubview(rt::make<Diagonal>(Rect(6, 80, 60, 34)));
+    return root;
+}
+
+}  // namespace
+
+TEST(Rendering, LabelsImagesAndOwnDrawingMatchTheirReferencePicture) {
+    EXPECT_MATCHES_GOLDEN(*renderToImage(*labelsAndImages(), 2.0), ZID_GOLDEN_DIR, "labels_and_images_2x");
+}
+
+TEST(Rendering, ImageViewsPlaceTheirImageByContentMode) {
+    auto ctx = rt::make<ImageContext>(Size{20, 10}, false, 1.0);
+    auto iv = rt::make<ImageView>(ctx->image());
+    EXPECT_EQ(iv->frame(), Rect(0, 0, 20, 10)) << "made the size of its image";
+    iv->setFrame(Rect(0, 0, 100, 100));
+    iv->setContentMode(ContentMode::ScaleAspectFit);
+    EXPECT_EQ(iv->imageRect(), Rect(0, 25, 100, 50));
+    iv->setContentMode(ContentMode::ScaleAspectFill);
+    EXPECT_EQ(iv->imageRect(), Rect(-50, 0, 200, 100));
+    iv->setContentMode(ContentMode::TopRight);
+    EXPECT_EQ(iv->imageRect(), Rect(80, 0, 20, 10));
+    auto big = rt::make<ImageContext>(Size{40, 30}, false, 2.0)->image();
+    iv->setHighlightedImage(big);
+    iv->setHighlighted(true);
+    iv->sizeToFit();
+    EXPECT_EQ(iv->bounds().size, (Size{40, 30})) << "the highlighted image shows";
+}
+
 class RenderingAnimations : public zidtest::VirtualTimeTest {};
 
 TEST_F(RenderingAnimations, TheRendererDrawsPresentedValues) {
@@ -133,4 +231,16 @@ TEST_F(RenderingAnimations, TheRendererDrawsPresentedValues) {
     EXPECT_EQ(mid->pixelAt(50, 10), 0xFF000000u);
     advance(0.5);
     EXPECT_EQ(renderToImage(*root)->pixelAt(90, 10), 0xFF000000u);
+}
+
+TEST_F(RenderingAnimations, CrossDissolveBlendsTheOldPictureIntoTheNew) {
+    auto v = rt::make<View>(Rect(0, 0, 10, 10));
+    v->setBackgroundColor(Color::blackColor());
+    transition(*v, 1.0, AnimationOptions::TransitionCrossDissolve | AnimationOptions::CurveLinear,
+               [&] { v->setBackgroundColor(Color::whiteColor()); });
+    advance(0.5);
+    std::uint32_t mid = renderToImage(*v)->pixelAt(5, 5);
+    EXPECT_NEAR(int(mid >> 16 & 255), 128, 3) << "half black, half white";
+    advance(0.5);
+    EXPECT_EQ(renderToImage(*v)->pixelAt(5, 5), 0xFFFFFFFFu);
 }
