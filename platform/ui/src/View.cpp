@@ -493,7 +493,7 @@ rt::Ref<View> View::hitTest(Point point) {
     if (!isHitTestable() || !pointInside(point)) return nullptr;
     auto subs = subviews_;
     for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
-        Point p = convertPointToView(point, it->get());
+        Point p = pointApplyTransform(point, transformInvert((*it)->transformToSuperview()));
         if (auto hit = (*it)->hitTest(p)) return hit;
     }
     return selfAs<View>();

@@ -7,7 +7,7 @@ bool QXEventTransparentView::pointInside(ui::Point point) const {
         // The same test hit testing applies, so a subview that takes the point here is
         // one a touch can actually reach.
         if (!sub->isHitTestable()) continue;
-        if (sub->pointInside(convertPointToView(point, sub.get()))) return true;
+        if (sub->pointInside(ui::pointApplyTransform(point, ui::transformInvert(sub->transformToSuperview())))) return true;
     }
     return false;
 }

@@ -78,7 +78,9 @@ Size measureText(const AttributedString& text, Size constraint, const TextLayout
 /// size of what was laid out.
 Size drawText(cairo_t* cr, const AttributedString& text, const Rect& rect, const TextLayout& layout);
 
-/// Ensures the library's pinned font configuration is in force. Called by every text
+/// Ensures the library's pinned font configuration is in force. The file is looked for
+/// in ZID_UI_FONTCONFIG_FILE, beside the executable (../share/zidoredider/fonts), under
+/// the install prefix, then in the source tree. Called by every text
 /// and font operation; a host may call it first thing to make sure it wins.
 void ensureFontConfiguration();
 /// The fontconfig file in force (empty when none was found: text still draws, but
