@@ -107,8 +107,10 @@ void drawBody(View& view, cairo_t* cr, const Rect& b, RenderPass& pass) {
         cairo_set_source_rgba(cr, bg->red(), bg->green(), bg->blue(), bg->alpha());
         cairo_fill(cr);
     }
-    cairo_save(cr);
-    if (layer.masksToBounds()) {
+    // Saved states cost an allocation each: only a clip needs one here.
+    bool clips = layer.masksToBounds();
+    if (clips) {
+        cairo_save(cr);
         roundedPath(cr, b, radius);
         cairo_clip(cr);
     }
@@ -122,7 +124,7 @@ void drawBody(View& view, cairo_t* cr, const Rect& b, RenderPass& pass) {
         rt::Ref<View> keep = sub;
         drawTree(*keep, cr, pass, true);
     }
-    cairo_restore(cr);
+    if (clips) cairo_restore(cr);
 }
 
 void drawTree(View& view, cairo_t* cr, RenderPass& pass, bool ownGeometry) {
@@ -131,10 +133,14 @@ void drawTree(View& view, cairo_t* cr, RenderPass& pass, bool ownGeometry) {
     double alpha = view.presentedAlpha();
     if (alpha <= 0) return;
     alpha = std::min(alpha, 1.0);
-    cairo_save(cr);
+    const Layer& layer = *view.layer();
+    // The matrix is put back by hand; a full saved state only when a mask clips.
+    cairo_matrix_t outer;
+    cairo_get_matrix(cr, &outer);
+    bool masked = bool(layer.maskPath());
+    if (masked) cairo_save(cr);
     if (ownGeometry) setMatrix(cr, view.presentedTransformToSuperview());
     Rect b = view.presentedBounds();
-    const Layer& layer = *view.layer();
 
     drawShadow(view, cr, b, scale, alpha);
 
@@ -178,7 +184,8 @@ void drawTree(View& view, cairo_t* cr, RenderPass& pass, bool ownGeometry) {
         cairo_pop_group_to_source(cr);
         cairo_paint_with_alpha(cr, alpha);
     }
-    cairo_restore(cr);
+    if (masked) cairo_restore(cr);
+    cairo_set_matrix(cr, &outer);
 }
 
 }  // namespace
