@@ -400,6 +400,8 @@ void View::removeFromSuperview() {
     auto& list = super->subviews_;
     list.erase(std::find(list.begin(), list.end(), self));
     superview_.reset();
+    // A marked subtree is a tree of its own now: queue it, or nothing would lay it out.
+    if (subtreeNeedsLayout_ || needsLayout_) scheduleLayout(self);
     if (fromWindow) moveToWindow(fromWindow, nullptr, false);
     didMoveToSuperview();
     super->setNeedsLayout();

@@ -198,6 +198,25 @@ TEST_F(ViewTree, LayoutPassRunsOncePerTurnParentsFirst) {
     fnd::RunLoop::main()->drain();
     EXPECT_EQ(log, (std::vector<std::string>{"mid layout", "leaf layout"}));
 
+    // A marked view taken out of its tree is laid out as a tree of its own.
+    auto layouts = [&] {
+        std::vector<std::string> out;
+        for (auto& e : log)
+            if (e.find(" layout") != std::string::npos) out.push_back(e);
+        return out;
+    };
+    log.clear();
+    leaf->setNeedsLayout();
+    leaf->removeFromSuperview();
+    fnd::RunLoop::main()->drain();
+    EXPECT_EQ(layouts(), (std::vector<std::string>{"mid layout", "leaf layout"}));
+    log.clear();
+    leaf->setNeedsLayout();
+    fnd::RunLoop::main()->drain();
+    EXPECT_EQ(layouts(), (std::vector<std::string>{"leaf layout"}));
+    mid->addSubview(leaf);
+    fnd::RunLoop::main()->drain();
+
     // layoutIfNeeded runs the pending layout at once, and only once.
     log.clear();
     mid->onLayout = nullptr;
