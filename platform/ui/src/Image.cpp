@@ -219,10 +219,12 @@ void paintPart(cairo_t* cr, cairo_surface_t* s, double sx, double sy, double sw,
     cairo_clip(cr);
     cairo_translate(cr, dx, dy);
     cairo_scale(cr, dw / sw, dh / sh);
-    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(s);
-    cairo_matrix_t m;
-    cairo_matrix_init_translate(&m, sx, sy);
-    cairo_pattern_set_matrix(pattern, &m);
+    // A part of a nine-part image samples only its own pixels: its edges extend
+    // outward instead of blending with the neighbouring part.
+    bool whole = sx == 0 && sy == 0 && sw == cairo_image_surface_get_width(s) && sh == cairo_image_surface_get_height(s);
+    cairo_surface_t* part = whole ? cairo_surface_reference(s) : cairo_surface_create_for_rectangle(s, sx, sy, sw, sh);
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(part);
+    cairo_surface_destroy(part);
     cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
     cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
     if (tint) {
@@ -251,8 +253,8 @@ void drawImage(cairo_t* cr, const Image& image, const Rect& rect0, const Color* 
         return;
     }
     // Nine parts: corners keep their size, edges stretch along, the middle both ways.
-    double sxs[4] = {0, in.left * s, pw - in.right * s, pw};
-    double sys[4] = {0, in.top * s, ph - in.bottom * s, ph};
+    double sxs[4] = {0, std::round(in.left * s), pw - std::round(in.right * s), pw};
+    double sys[4] = {0, std::round(in.top * s), ph - std::round(in.bottom * s), ph};
     double dxs[4] = {rect.origin.x, rect.origin.x + in.left, maxX(rect) - in.right, maxX(rect)};
     double dys[4] = {rect.origin.y, rect.origin.y + in.top, maxY(rect) - in.bottom, maxY(rect)};
     for (int i = 0; i < 3; ++i)

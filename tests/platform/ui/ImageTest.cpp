@@ -95,3 +95,21 @@ TEST(Images, ContextsClipToShapesAndMasks) {
     EXPECT_EQ(tinted->image()->pixelAt(5, 5), 0xFF0000FFu);
     EXPECT_EQ(tinted->image()->pixelAt(15, 5), 0u);
 }
+
+TEST(Images, CapInsetsKeepTheCornersWhenStretched) {
+    // 10 x 10: a red 2-point frame around a blue middle.
+    auto src = rt::make<ImageContext>(Size{10, 10}, false, 1.0);
+    src->fillRect(Rect(0, 0, 10, 10), *Color::redColor());
+    src->fillRect(Rect(2, 2, 6, 6), *Color::blueColor());
+    auto resizable = src->image()->resizableImageWithCapInsets(EdgeInsets{2, 2, 2, 2});
+    EXPECT_EQ(resizable->capInsets(), (EdgeInsets{2, 2, 2, 2}));
+    auto out = rt::make<ImageContext>(Size{40, 20}, false, 1.0);
+    out->drawImage(*resizable, Rect(0, 0, 40, 20));
+    auto img = out->image();
+    EXPECT_EQ(img->pixelAt(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(img->pixelAt(1, 10), 0xFFFF0000u) << "the left cap stays 2 points wide";
+    EXPECT_EQ(img->pixelAt(3, 10), 0xFF0000FFu) << "the middle stretches";
+    EXPECT_EQ(img->pixelAt(36, 10), 0xFF0000FFu);
+    EXPECT_EQ(img->pixelAt(38, 10), 0xFFFF0000u);
+    EXPECT_EQ(img->pixelAt(20, 18), 0xFFFF0000u) << "the bottom cap";
+}
