@@ -216,6 +216,26 @@ TEST(Rendering, ImageViewsPlaceTheirImageByContentMode) {
     EXPECT_EQ(iv->bounds().size, (Size{40, 30})) << "the highlighted image shows";
 }
 
+TEST(Rendering, MaskShapesAndShadowPaths) {
+    auto root = rt::make<View>(Rect(0, 0, 60, 40));
+    auto masked = rt::make<View>(Rect(0, 0, 20, 20));
+    masked->setBackgroundColor(Color::blackColor());
+    masked->layer()->setMaskPath(BezierPath::oval(Rect(0, 0, 20, 20)));
+    root->addSubview(masked);
+    auto casting = rt::make<View>(Rect(30, 0, 10, 10));
+    casting->layer()->setShadowOpacity(1.0);
+    casting->layer()->setShadowRadius(0);
+    casting->layer()->setShadowOffset({0, 20});
+    casting->layer()->setShadowPath(BezierPath::rect(Rect(0, 0, 20, 10)));
+    root->addSubview(casting);
+    auto img = renderToImage(*root);
+    EXPECT_EQ(img->pixelAt(1, 1), 0u) << "outside the oval mask";
+    EXPECT_EQ(img->pixelAt(10, 10), 0xFF000000u);
+    EXPECT_EQ(img->pixelAt(32, 5), 0u) << "the view itself draws nothing";
+    EXPECT_EQ(img->pixelAt(45, 25) >> 24, 255u) << "its shadow path, moved by the offset";
+    EXPECT_EQ(img->pixelAt(55, 25), 0u);
+}
+
 class RenderingAnimations : public zidtest::VirtualTimeTest {};
 
 TEST_F(RenderingAnimations, TheRendererDrawsPresentedValues) {
