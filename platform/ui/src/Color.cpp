@@ -12,8 +12,6 @@ double clamp01(double v) { return std::clamp(v, 0.0, 1.0); }
 
 Color::Color(double red, double green, double blue, double alpha)
     : r_(clamp01(red)), g_(clamp01(green)), b_(clamp01(blue)), a_(clamp01(alpha)) {}
-Color::Color(double white, double alpha, bool gray)
-    : r_(clamp01(white)), g_(clamp01(white)), b_(clamp01(white)), a_(clamp01(alpha)), gray_(gray) {}
 
 rt::Ref<Color> Color::rgba(double red, double green, double blue, double alpha) {
     return rt::make<Color>(red, green, blue, alpha);

@@ -42,7 +42,6 @@ public:
     std::string description() const override;
 
 private:
-    Color(double white, double alpha, bool gray);
     double r_, g_, b_, a_;
     bool gray_ = false;
 };

@@ -65,7 +65,6 @@ private:
     Size size_;
     double scale_ = 1;
     double alpha_ = 1;
-    struct MaskClip;
     std::vector<std::pair<int, cairo_pattern_t*>> masks_;  // (save depth, mask) pairs
     int depth_ = 0;
 };
