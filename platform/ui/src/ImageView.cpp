@@ -17,9 +17,9 @@ ImageView::ImageView(rt::Ref<Image> image)
 }
 
 void ImageView::describe(rt::ClassBuilder<ImageView>& c) {
-    c.property("image", &ImageView::image, &ImageView::setImage);
-    c.property("highlightedImage", &ImageView::highlightedImage, &ImageView::setHighlightedImage);
-    c.property("highlighted", &ImageView::isHighlighted, &ImageView::setHighlighted);
+    c.property(imageKey);
+    c.property(highlightedImageKey);
+    c.property(highlightedKey);
 }
 
 Size ImageView::sizeThatFits(Size) const {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <rt/ChangeScope.h>
 #include <ui/ImageContext.h>
 
 namespace ui {
@@ -14,44 +15,45 @@ Label::Label(const Rect& frame)
 
 void Label::describe(rt::ClassBuilder<Label>& c) {
     c.property("text", &Label::text, &Label::setText);
-    c.property("font", &Label::font, &Label::setFont);
-    c.property("textColor", &Label::textColor, &Label::setTextColor);
-    c.property("highlightedTextColor", &Label::highlightedTextColor, &Label::setHighlightedTextColor);
-    c.property("highlighted", &Label::isHighlighted, &Label::setHighlighted);
-    c.property("enabled", &Label::isEnabled, &Label::setEnabled);
-    c.property("textAlignment", &Label::textAlignment, &Label::setTextAlignment);
-    c.property("numberOfLines", &Label::numberOfLines, &Label::setNumberOfLines);
-    c.property("lineBreakMode", &Label::lineBreakMode, &Label::setLineBreakMode);
-    c.property("adjustsFontSizeToFitWidth", &Label::adjustsFontSizeToFitWidth, &Label::setAdjustsFontSizeToFitWidth);
-    c.property("minimumScaleFactor", &Label::minimumScaleFactor, &Label::setMinimumScaleFactor);
-    c.property("shadowColor", &Label::shadowColor, &Label::setShadowColor);
-    c.property("shadowOffset", &Label::shadowOffset, &Label::setShadowOffset);
+    c.property(fontKey, &Label::setFont);
+    c.property(textColorKey);
+    c.property(highlightedTextColorKey);
+    c.property(highlightedKey);
+    c.property(enabledKey);
+    c.property(textAlignmentKey);
+    c.property(numberOfLinesKey);
+    c.property(lineBreakModeKey);
+    c.property(adjustsFontSizeToFitWidthKey);
+    c.property(minimumScaleFactorKey);
+    c.property(shadowColorKey);
+    c.property(shadowOffsetKey);
     c.manualNotification("text");
 }
 
 void Label::setText(std::string text) {
     if (!attributed_ && text == text_) return;
-    willChangeValueForKey("text");
-    text_ = std::move(text);
-    attributed_.reset();
-    didChangeValueForKey("text");
+    {
+        rt::ChangeScope scope(*this, {"text"});
+        text_ = std::move(text);
+        attributed_.reset();
+    }
     setNeedsLayout();
 }
 
 void Label::setAttributedText(std::optional<AttributedString> text) {
-    willChangeValueForKey("text");
-    attributed_ = std::move(text);
-    if (attributed_) text_ = attributed_->text;
-    didChangeValueForKey("text");
+    {
+        rt::ChangeScope scope(*this, {"text"});
+        attributed_ = std::move(text);
+        if (attributed_) text_ = attributed_->text;
+    }
     setNeedsLayout();
 }
 
 void Label::setFont(rt::Ref<Font> font) {
     if (!font) font = Font::systemFontOfSize(17);
-    rt::kvoSet(this, "font", font_, std::move(font));
+    fontKey.set(*this, std::move(font));
 }
 
-void Label::setShadowOffset(Size s) { rt::kvoSet(this, "shadowOffset", shadowOffset_, s); }
 
 AttributedString Label::content() const {
     if (attributed_) return *attributed_;

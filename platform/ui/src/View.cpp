@@ -5,6 +5,7 @@
 #include <map>
 
 #include <fnd/RunLoop.h>
+#include <rt/ChangeScope.h>
 #include <rt/Exception.h>
 #include <ui/Animation.h>
 #include <ui/ImageContext.h>
@@ -97,23 +98,25 @@ detail::ViewAnimations& View::ensureAnimations() {
 
 void View::describe(rt::ClassBuilder<View>& c) {
     c.property("frame", &View::frame, &View::setFrame);
-    c.property("bounds", &View::bounds, &View::setBounds);
-    c.property("center", &View::center, &View::setCenter);
-    c.property("transform", &View::transform, &View::setTransform);
+    // Writes by key go through the setters: they animate, resize and lay out.
+    c.property(boundsKey, &View::setBounds);
+    c.property(centerKey, &View::setCenter);
+    c.property(transformKey, &View::setTransform);
     c.dependent("frame", {"center", "bounds", "transform"});
-    c.property("alpha", &View::alpha, &View::setAlpha);
-    c.property("hidden", &View::isHidden, &View::setHidden);
-    c.property("opaque", &View::isOpaque, &View::setOpaque);
+    c.property(alphaKey, &View::setAlpha);
+    c.property(hiddenKey, &View::setHidden);
+    c.property(opaqueKey);
     c.property("clipsToBounds", &View::clipsToBounds, &View::setClipsToBounds);
-    c.property("backgroundColor", &View::backgroundColor, &View::setBackgroundColor);
+    c.property(backgroundColorKey, &View::setBackgroundColor);
+    // The tint read by key is the inherited one, so it stays a string-keyed property.
     c.property("tintColor", &View::tintColor, &View::setTintColor);
-    c.property("contentMode", &View::contentMode, &View::setContentMode);
-    c.property("userInteractionEnabled", &View::isUserInteractionEnabled, &View::setUserInteractionEnabled);
-    c.property("exclusiveTouch", &View::isExclusiveTouch, &View::setExclusiveTouch);
-    c.property("tag", &View::tag, &View::setTag);
-    c.property("accessibilityLabel", &View::accessibilityLabel, &View::setAccessibilityLabel);
-    c.property("autoresizingMask", &View::autoresizingMask, &View::setAutoresizingMask);
-    c.property("autoresizesSubviews", &View::autoresizesSubviews, &View::setAutoresizesSubviews);
+    c.property(contentModeKey);
+    c.property(userInteractionEnabledKey, &View::setUserInteractionEnabled);
+    c.property(exclusiveTouchKey);
+    c.property(tagKey);
+    c.property(accessibilityLabelKey);
+    c.property(autoresizingMaskKey);
+    c.property(autoresizesSubviewsKey);
     c.readonly("superview", &View::superview);
     c.readonly("subviews", [](const View& v) {
         rt::Value::Array out;
@@ -178,7 +181,7 @@ void View::setBounds(const Rect& bounds) {
     detail::AnimValue before;
     bool animating = detail::animationBlockOpen();
     if (animating) before = detail::pack(presentedBounds());
-    if (!rt::kvoSet(this, "bounds", bounds_, bounds)) return;
+    if (!boundsKey.set(*this, bounds)) return;
     if (animating) detail::recordChange(*this, AnimKey::Bounds, detail::pack(old), before, detail::pack(bounds));
     if (old.size != bounds.size) boundsSizeChanged(old.size);
 }
@@ -188,7 +191,7 @@ void View::setCenter(Point center) {
     detail::AnimValue before;
     bool animating = detail::animationBlockOpen();
     if (animating) before = detail::pack(presentedCenter());
-    if (!rt::kvoSet(this, "center", center_, center)) return;
+    if (!centerKey.set(*this, center)) return;
     if (animating) detail::recordChange(*this, AnimKey::Center, detail::pack(old), before, detail::pack(center));
 }
 
@@ -197,7 +200,7 @@ void View::setTransform(const AffineTransform& t) {
     detail::AnimValue before;
     bool animating = detail::animationBlockOpen();
     if (animating) before = detail::pack(presentedTransform());
-    if (!rt::kvoSet(this, "transform", transform_, t)) return;
+    if (!transformKey.set(*this, t)) return;
     if (animating) detail::recordChange(*this, AnimKey::Transform, detail::pack(old), before, detail::pack(t));
 }
 
@@ -249,18 +252,19 @@ void View::setAlpha(double alpha) {
     detail::AnimValue before;
     bool animating = detail::animationBlockOpen();
     if (animating) before = detail::pack(presentedAlpha());
-    if (!rt::kvoSet(this, "alpha", alpha_, alpha)) return;
+    if (!alphaKey.set(*this, alpha)) return;
     if (animating) detail::recordChange(*this, AnimKey::Alpha, detail::pack(old), before, detail::pack(alpha));
 }
 
 void View::setHidden(bool hidden) {
     if (hidden && !hidden_ && isFirstResponder()) resignFirstResponder();
-    rt::kvoSet(this, "hidden", hidden_, hidden);
+    hiddenKey.set(*this, hidden);
 }
 
 void View::setClipsToBounds(bool clips) {
     if (clips == layer_->masksToBounds()) return;
-    rt::kvoChange(this, "clipsToBounds", [&] { layer_->setMasksToBounds(clips); });
+    rt::ChangeScope scope(*this, {"clipsToBounds"});
+    layer_->setMasksToBounds(clips);
 }
 
 void View::setBackgroundColor(rt::Ref<Color> color) {
@@ -270,7 +274,7 @@ void View::setBackgroundColor(rt::Ref<Color> color) {
     detail::AnimValue before;
     bool animating = detail::animationBlockOpen();
     if (animating) before = detail::pack(presentedBackgroundColor());
-    rt::kvoSet(this, "backgroundColor", backgroundColor_, color);
+    backgroundColorKey.set(*this, color);
     if (animating) detail::recordChange(*this, AnimKey::BackgroundColor, detail::pack(old), before, detail::pack(color));
 }
 
@@ -293,7 +297,7 @@ void View::notifyTintChange() {
         if (!s->tintColor_) s->notifyTintChange();
 }
 
-void View::setContentMode(ContentMode mode) { rt::kvoSet(this, "contentMode", contentMode_, mode); }
+void View::setContentMode(ContentMode mode) { contentModeKey.set(*this, mode); }
 
 rt::Ref<View> View::viewWithTag(long tag) {
     if (tag_ == tag) return selfAs<View>();

@@ -1,5 +1,6 @@
 #include <ui/Window.h>
 
+#include <rt/ChangeScope.h>
 #include <ui/Application.h>
 #include <ui/ViewController.h>
 
@@ -18,9 +19,10 @@ void Window::setRootViewController(const rt::Ref<ViewController>& controller) {
         auto old = rootViewController_->view();
         if (old->superview().get() == this) old->removeFromSuperview();
     }
-    willChangeValueForKey("rootViewController");
-    rootViewController_ = controller;
-    didChangeValueForKey("rootViewController");
+    {
+        rt::ChangeScope scope(*this, {"rootViewController"});
+        rootViewController_ = controller;
+    }
     if (controller) {
         auto v = controller->view();
         v->setFrame(bounds());

@@ -3,6 +3,7 @@
 #include <numbers>
 
 #include <dev/Device.h>
+#include <rt/ChangeScope.h>
 #include <ui/Animation.h>
 #include <ui/Application.h>
 #include <ui/ViewController.h>
@@ -78,9 +79,10 @@ void setFullscreen(const rt::Ref<ui::View>& view, bool fullscreen, bool animated
         auto window = view->window();
         auto superview = view->superview();
         if (!window || !superview) return;
-        view->willChangeValueForKey(kFullscreenKey);
-        view->setAssociatedObject(rt::Value(true), kFullscreenKey);
-        view->didChangeValueForKey(kFullscreenKey);
+        {
+            rt::ChangeScope scope(*view, {kFullscreenKey});
+            view->setAssociatedObject(rt::Value(true), kFullscreenKey);
+        }
         if (!placeholderView(*view)) {
             auto placeholder = rt::make<ui::View>(view->frame());
             placeholder->setTransform(view->transform());
@@ -109,9 +111,10 @@ void setFullscreen(const rt::Ref<ui::View>& view, bool fullscreen, bool animated
         return;
     }
 
-    view->willChangeValueForKey(kFullscreenKey);
-    view->setAssociatedObject(rt::Value(false), kFullscreenKey);
-    view->didChangeValueForKey(kFullscreenKey);
+    {
+        rt::ChangeScope scope(*view, {kFullscreenKey});
+        view->setAssociatedObject(rt::Value(false), kFullscreenKey);
+    }
     rt::Value token = view->associatedObject(kOrientationObserverKey);
     if (token.isObject()) center->removeObserver(token.object());
     view->setAssociatedObject(rt::Value(), kOrientationObserverKey);

@@ -251,3 +251,22 @@ TEST_F(ViewTree, PropertiesAreObservableThroughKeyPaths) {
     background->setValueForKey(toValue(Rect(1, 2, 3, 4)), "frame");
     EXPECT_EQ(background->frame(), Rect(1, 2, 3, 4));
 }
+
+TEST_F(ViewTree, TypedObservationsOfViewKeysSeeOldAndNewValues) {
+    auto watcher = rt::make<View>();
+    auto v = rt::make<View>(Rect(0, 0, 10, 10));
+    std::vector<std::pair<Point, Point>> moves;
+    rt::observe(v, View::centerKey, watcher, [&](View&, Point old, Point now) { moves.emplace_back(old, now); });
+    v->setCenter({20, 30});
+    v->setFrame(Rect(0, 0, 10, 10));
+    ASSERT_EQ(moves.size(), 2u);
+    EXPECT_EQ(moves[0].first, (Point{5, 5}));
+    EXPECT_EQ(moves[0].second, (Point{20, 30}));
+    EXPECT_EQ(moves[1].second, (Point{5, 5}));
+    // Geometry crosses key-value coding as structure values.
+    rt::Value center = v->valueForKey("center");
+    EXPECT_TRUE(center.isStruct());
+    EXPECT_EQ(pointFromValue(center), (Point{5, 5}));
+    v->setValueForKey(toValue(AffineTransform{2, 0, 0, 2, 0, 0}), "transform");
+    EXPECT_EQ(v->frame(), Rect(-5, -5, 20, 20));
+}

@@ -9,18 +9,28 @@ namespace ui {
 
 class ImageView : public View {
     RT_CLASS(ImageView, View)
+private:  // fields first: each key names its field
+    rt::Ref<Image> image_;
+    rt::Ref<Image> highlightedImage_;
+    bool highlighted_ = false;
+
 public:
+    static constexpr rt::Key<ImageView, rt::Ref<Image>> imageKey{"image", &ImageView::image_};
+    static constexpr rt::Key<ImageView, rt::Ref<Image>> highlightedImageKey{"highlightedImage",
+                                                                           &ImageView::highlightedImage_};
+    static constexpr rt::Key<ImageView, bool> highlightedKey{"highlighted", &ImageView::highlighted_};
+
     explicit ImageView(const Rect& frame = Rect());
     /// A view the size of the image.
     explicit ImageView(rt::Ref<Image> image);
     static void describe(rt::ClassBuilder<ImageView>& c);
 
     rt::Ref<Image> image() const { return image_; }
-    void setImage(rt::Ref<Image> image) { rt::kvoSet(this, "image", image_, std::move(image)); }
+    void setImage(rt::Ref<Image> image) { imageKey.set(*this, std::move(image)); }
     rt::Ref<Image> highlightedImage() const { return highlightedImage_; }
-    void setHighlightedImage(rt::Ref<Image> image) { rt::kvoSet(this, "highlightedImage", highlightedImage_, std::move(image)); }
+    void setHighlightedImage(rt::Ref<Image> image) { highlightedImageKey.set(*this, std::move(image)); }
     bool isHighlighted() const { return highlighted_; }
-    void setHighlighted(bool v) { rt::kvoSet(this, "highlighted", highlighted_, v); }
+    void setHighlighted(bool v) { highlightedKey.set(*this, v); }
 
     /// The image's size (zero without an image).
     Size sizeThatFits(Size size) const override;
@@ -32,9 +42,6 @@ public:
 
 private:
     rt::Ref<Image> shown() const { return (highlighted_ && highlightedImage_) ? highlightedImage_ : image_; }
-    rt::Ref<Image> image_;
-    rt::Ref<Image> highlightedImage_;
-    bool highlighted_ = false;
 };
 
 }  // namespace ui

@@ -13,6 +13,7 @@
 
 #include <rt/KVC.h>
 #include <rt/KVO.h>
+#include <rt/Key.h>
 #include <rt/Object.h>
 #include <ui/Color.h>
 #include <ui/Geometry.h>
@@ -72,7 +73,40 @@ public:
 
 class View : public Responder {
     RT_CLASS(View, Responder)
+private:  // fields first: each key names its field
+    Point center_;
+    Rect bounds_;
+    AffineTransform transform_;
+    double alpha_ = 1;
+    bool hidden_ = false;
+    bool opaque_ = true;
+    rt::Ref<Color> backgroundColor_;
+    rt::Ref<Color> tintColor_;
+    ContentMode contentMode_ = ContentMode::ScaleToFill;
+    bool userInteractionEnabled_ = true;
+    bool exclusiveTouch_ = false;
+    long tag_ = 0;
+    std::string accessibilityLabel_;
+    unsigned autoresizingMask_ = Autoresizing::None;
+    bool autoresizesSubviews_ = true;
+
 public:
+    static constexpr rt::Key<View, Point> centerKey{"center", &View::center_};
+    static constexpr rt::Key<View, Rect> boundsKey{"bounds", &View::bounds_};
+    static constexpr rt::Key<View, AffineTransform> transformKey{"transform", &View::transform_};
+    static constexpr rt::Key<View, double> alphaKey{"alpha", &View::alpha_};
+    static constexpr rt::Key<View, bool> hiddenKey{"hidden", &View::hidden_};
+    static constexpr rt::Key<View, bool> opaqueKey{"opaque", &View::opaque_};
+    static constexpr rt::Key<View, rt::Ref<Color>> backgroundColorKey{"backgroundColor", &View::backgroundColor_};
+    static constexpr rt::Key<View, ContentMode> contentModeKey{"contentMode", &View::contentMode_};
+    static constexpr rt::Key<View, bool> userInteractionEnabledKey{"userInteractionEnabled",
+                                                                   &View::userInteractionEnabled_};
+    static constexpr rt::Key<View, bool> exclusiveTouchKey{"exclusiveTouch", &View::exclusiveTouch_};
+    static constexpr rt::Key<View, long> tagKey{"tag", &View::tag_};
+    static constexpr rt::Key<View, std::string> accessibilityLabelKey{"accessibilityLabel", &View::accessibilityLabel_};
+    static constexpr rt::Key<View, unsigned> autoresizingMaskKey{"autoresizingMask", &View::autoresizingMask_};
+    static constexpr rt::Key<View, bool> autoresizesSubviewsKey{"autoresizesSubviews", &View::autoresizesSubviews_};
+
     explicit View(const Rect& frame = Rect());
     ~View() override;
     static void describe(rt::ClassBuilder<View>& c);
@@ -93,7 +127,7 @@ public:
     bool isHidden() const { return hidden_; }
     void setHidden(bool hidden);
     bool isOpaque() const { return opaque_; }
-    void setOpaque(bool opaque) { rt::kvoSet(this, "opaque", opaque_, opaque); }
+    void setOpaque(bool opaque) { opaqueKey.set(*this, opaque); }
     bool clipsToBounds() const { return layer_->masksToBounds(); }
     void setClipsToBounds(bool clips);
     rt::Ref<Color> backgroundColor() const { return backgroundColor_; }
@@ -107,19 +141,17 @@ public:
 
     // ---- interaction and identity ------------------------------------------------------
     bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
-    virtual void setUserInteractionEnabled(bool enabled) {
-        rt::kvoSet(this, "userInteractionEnabled", userInteractionEnabled_, enabled);
-    }
+    virtual void setUserInteractionEnabled(bool enabled) { userInteractionEnabledKey.set(*this, enabled); }
     bool isExclusiveTouch() const { return exclusiveTouch_; }
-    void setExclusiveTouch(bool v) { rt::kvoSet(this, "exclusiveTouch", exclusiveTouch_, v); }
+    void setExclusiveTouch(bool v) { exclusiveTouchKey.set(*this, v); }
     long tag() const { return tag_; }
-    void setTag(long tag) { rt::kvoSet(this, "tag", tag_, tag); }
+    void setTag(long tag) { tagKey.set(*this, tag); }
     std::string accessibilityLabel() const { return accessibilityLabel_; }
-    void setAccessibilityLabel(std::string v) { rt::kvoSet(this, "accessibilityLabel", accessibilityLabel_, std::move(v)); }
+    void setAccessibilityLabel(std::string v) { accessibilityLabelKey.set(*this, std::move(v)); }
     unsigned autoresizingMask() const { return autoresizingMask_; }
-    void setAutoresizingMask(unsigned mask) { rt::kvoSet(this, "autoresizingMask", autoresizingMask_, mask); }
+    void setAutoresizingMask(unsigned mask) { autoresizingMaskKey.set(*this, mask); }
     bool autoresizesSubviews() const { return autoresizesSubviews_; }
-    void setAutoresizesSubviews(bool v) { rt::kvoSet(this, "autoresizesSubviews", autoresizesSubviews_, v); }
+    void setAutoresizesSubviews(bool v) { autoresizesSubviewsKey.set(*this, v); }
     /// The first view with this tag in the receiver's subtree (the receiver first).
     rt::Ref<View> viewWithTag(long tag);
 
@@ -232,21 +264,6 @@ private:
     void autoresize(Size oldSuperSize, Size newSuperSize);
     void notifyTintChange();
 
-    Point center_;
-    Rect bounds_;
-    AffineTransform transform_;
-    double alpha_ = 1;
-    bool hidden_ = false;
-    bool opaque_ = true;
-    rt::Ref<Color> backgroundColor_;
-    rt::Ref<Color> tintColor_;
-    ContentMode contentMode_ = ContentMode::ScaleToFill;
-    bool userInteractionEnabled_ = true;
-    bool exclusiveTouch_ = false;
-    long tag_ = 0;
-    std::string accessibilityLabel_;
-    unsigned autoresizingMask_ = Autoresizing::None;
-    bool autoresizesSubviews_ = true;
     rt::Ref<Layer> layer_;
 
     std::vector<rt::Ref<View>> subviews_;
