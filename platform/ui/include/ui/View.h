@@ -113,6 +113,9 @@ public:
 
     // ---- geometry ----------------------------------------------------------------
     Rect frame() const;
+    /// Sets the center and the bounds size so that the transformed bounds cover the
+    /// frame: exact under scales and quarter turns; other rotations keep the bounds size
+    /// and only centre the view.
     void setFrame(const Rect& frame);
     Rect bounds() const { return bounds_; }
     void setBounds(const Rect& bounds);
