@@ -364,6 +364,7 @@ void View::insertSubview(const rt::Ref<View>& view, std::size_t index) {
         oldSuper->willRemoveSubview(view);
         auto& list = oldSuper->subviews_;
         list.erase(std::find(list.begin(), list.end(), view));
+        oldSuper->setNeedsLayout();
     }
     subviews_.insert(subviews_.begin() + long(std::min(index, subviews_.size())), view);
     view->superview_ = self;
