@@ -7,6 +7,7 @@
 
 #include <rt/KVC.h>
 #include <rt/KVO.h>
+#include <rt/Key.h>
 
 namespace {
 
@@ -19,6 +20,33 @@ public:
 
 private:
     long long count_ = 0;
+};
+
+// The same property declared with a typed key.
+class TypedLeaf : public rt::Object {
+    RT_CLASS(TypedLeaf, rt::Object)
+private:
+    long long count_ = 0;
+
+public:
+    static constexpr rt::Key<TypedLeaf, long long> countKey{"count", &TypedLeaf::count_};
+    static void describe(rt::ClassBuilder<TypedLeaf>& c) { c.property(countKey); }
+    long long count() const { return countKey.get(*this); }
+    void setCount(long long v) { countKey.set(*this, v); }
+};
+
+class Sink : public rt::Object {
+    RT_CLASS(Sink, rt::Object)
+public:
+    long long seen = 0;
+};
+
+// The baseline: a plain comparing store into a field, no runtime involved.
+struct PlainLeaf {
+    long long count_ = 0;
+    void setCount(long long v) {
+        if (count_ != v) count_ = v;
+    }
 };
 
 class BenchRoot : public rt::Object {
@@ -54,6 +82,41 @@ void BM_ObservedSetter(benchmark::State& state) {
     state.SetLabel(state.range(1) ? "keypath leaf.count" : "key count");
 }
 BENCHMARK(BM_ObservedSetter)->ArgsProduct({{0, 1, 8}, {0, 1}});
+
+// A plain store through a non-inlined call, in the same run as the setters.
+void BM_PlainSetter(benchmark::State& state) {
+    PlainLeaf leaf;
+    void (PlainLeaf::*volatile set)(long long) = &PlainLeaf::setCount;
+    long long v = 0;
+    for (auto _ : state) {
+        (leaf.*set)(++v);
+        benchmark::DoNotOptimize(leaf.count_);
+    }
+}
+BENCHMARK(BM_PlainSetter);
+
+// state.range(0): number of observers; state.range(1): 0 string observations of
+// "count" asking for new and old values, 1 typed observations (old and new typed).
+void BM_TypedSetter(benchmark::State& state) {
+    auto leaf = rt::make<TypedLeaf>();
+    auto sink = rt::make<Sink>();
+    std::vector<rt::Ref<rt::Observation>> tokens;
+    for (int i = 0; i < state.range(0); ++i) {
+        if (state.range(1) == 0)
+            tokens.push_back(rt::observe(leaf, "count", rt::KVONew | rt::KVOOld,
+                                         [&](const rt::KVOChange& c) { sink->seen += c.newValue.longLongValue(); }));
+        else
+            rt::observe(leaf, TypedLeaf::countKey, sink, [](Sink& s, long long, long long now) { s.seen += now; });
+    }
+    void (TypedLeaf::*volatile set)(long long) = &TypedLeaf::setCount;
+    long long v = 0;
+    for (auto _ : state) {
+        ((*leaf).*set)(++v);
+        benchmark::DoNotOptimize(sink->seen);
+    }
+    state.SetLabel(state.range(1) ? "typed observers" : "string observers");
+}
+BENCHMARK(BM_TypedSetter)->ArgsProduct({{0, 1, 8}, {0, 1}});
 
 // The comparing setter given its current value: no store, no notice.
 void BM_SetterEqualValue(benchmark::State& state) {

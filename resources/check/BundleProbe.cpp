@@ -8,7 +8,7 @@
 
 int main() {
     int missing = 0;
-    for (const char* name : {"QXFoundation", "RuzEzo", "RudoreVaz"}) {
+    for (const char* name : {"QXFoundation", "RuzEzo", "RudoreVaz", "QXNetworking"}) {
         auto path = zid::locateBundleWithName(name);
         std::printf("%s=%s\n", name, path ? path->c_str() : "(not found)");
         if (!path) ++missing;

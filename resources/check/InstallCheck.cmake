@@ -23,7 +23,7 @@ if(NOT rc EQUAL 0)
 endif()
 
 file(REAL_PATH "${prefix}/${DATA_SUBDIR}" data_dir)
-foreach(name QXFoundation RuzEzo RudoreVaz)
+foreach(name QXFoundation RuzEzo RudoreVaz QXNetworking)
   string(FIND "${out}" "${name}=${data_dir}/${name}.bundle" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "${name}.bundle was not found in the installed prefix ${data_dir}")

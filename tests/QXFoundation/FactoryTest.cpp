@@ -7,7 +7,7 @@
 
 using namespace zid;
 
-namespace {
+namespace factorytest {
 
 class Widget : public rt::Object {
     RT_CLASS(Widget, rt::Object)
@@ -32,7 +32,9 @@ rt::Ref<IRuleCondition> equals(rt::Value v) { return RuleCondition::conditionWit
 
 const rt::Class* classOf(const rt::Value& v) { return v.object() ? &v.object()->objectClass() : nullptr; }
 
-}  // namespace
+}  // namespace factorytest
+
+using namespace factorytest;
 
 TEST(FactoryTest, RuleWithoutConditionsMakesANewInstanceEveryTime) {
     auto factory = rt::make<RuleBasedFactory>();

@@ -7,7 +7,7 @@
 #include <rt/Exception.h>
 #include <rt/KVC.h>
 
-namespace {
+namespace kvohandlertest {
 
 class Item : public rt::Object, public zid::ErrorState {
     RT_CLASS(Item, rt::Object)
@@ -37,7 +37,9 @@ struct Seen {
     }
 };
 
-}  // namespace
+}  // namespace kvohandlertest
+
+using namespace kvohandlertest;
 
 TEST(KVOHandlerTest, CallsAtOnceThenOncePerChange) {
     auto item = rt::make<Item>();

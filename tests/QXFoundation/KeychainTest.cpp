@@ -153,6 +153,23 @@ TEST_F(KeychainTest, StoreFailuresAreReportedNotTakenForAbsence) {
     EXPECT_FALSE(keychain->setObject("new", "fresh-key"));
 }
 
+TEST_F(KeychainTest, AnEmptyKeyIsRefusedSayingAKeyIsNeeded) {
+    QXKeychainReadStatus status{};
+    EXPECT_FALSE(keychain->setObject("v", ""));
+    EXPECT_FALSE(keychain->setData(rt::Data{1}, ""));
+    EXPECT_TRUE(keychain->objectForKey("", &status).isNil());
+    EXPECT_EQ(status, QXKeychainReadStatus::Failed) << "an empty key is a wrong request, not an absent item";
+    EXPECT_FALSE(keychain->removeObjectForKey(""));
+    EXPECT_EQ(levelOf("Storing refused: a key is needed!"), 3);
+    EXPECT_EQ(levelOf("Fetching refused: a key is needed!"), 3);
+    EXPECT_EQ(levelOf("Removing refused: a key is needed!"), 3);
+    for (const auto& m : log->messages) {
+        EXPECT_EQ(m.find("Fetching failed"), std::string::npos) << m;
+        EXPECT_EQ(m.find("invalid parameter"), std::string::npos) << m;
+    }
+    EXPECT_TRUE(keychain->dictionaryRepresentation().empty());
+}
+
 TEST_F(KeychainTest, MigrationMovesAValueOnlyWhenTheStoreTookIt) {
     auto defaults = rt::make<fnd::UserDefaults>(root / "UserDefaults.json");
     ASSERT_TRUE(defaults->setObject("legacy", "token"));

@@ -14,7 +14,7 @@
 
 #include "ListTestSupport.h"
 
-namespace {
+namespace listpropertytest {
 
 using namespace zid;
 using zidtest::ListRecorder;
@@ -222,4 +222,4 @@ TEST(ListPropertyTest, RandomBatchesReplayExactlyOnEveryDerivedList) {
     }
 }
 
-}  // namespace
+}  // namespace listpropertytest

@@ -182,26 +182,26 @@ TEST(LogFilterTest, AndOrShortCircuitAndMissingSubFiltersReject) {
 }
 
 TEST(LogFilterTest, MessageBlockAndSourceFilters) {
-    QXLogFilterByMessage byMessage("error");
-    EXPECT_TRUE(byMessage.filterLog(*record(1, "An Error here")));
-    EXPECT_TRUE(byMessage.filterLog(*record(1, "ERROR!")));
-    EXPECT_FALSE(byMessage.filterLog(*record(1, "all fine")));
-    EXPECT_FALSE(QXLogFilterByMessage("").filterLog(*record(1, "error")));
-    EXPECT_FALSE(byMessage.filterLog(*record(1, "")));
+    auto byMessage = rt::make<QXLogFilterByMessage>("error");
+    EXPECT_TRUE(byMessage->filterLog(*record(1, "An Error here")));
+    EXPECT_TRUE(byMessage->filterLog(*record(1, "ERROR!")));
+    EXPECT_FALSE(byMessage->filterLog(*record(1, "all fine")));
+    EXPECT_FALSE(rt::make<QXLogFilterByMessage>("")->filterLog(*record(1, "error")));
+    EXPECT_FALSE(byMessage->filterLog(*record(1, "")));
 
-    QXLogFilterByBlock noBlock;
-    EXPECT_FALSE(noBlock.filterLog(*record(1)));
+    auto noBlock = rt::make<QXLogFilterByBlock>();
+    EXPECT_FALSE(noBlock->filterLog(*record(1)));
     auto byBlock = QXLogFilterByBlock::filterWithBlock([](const QXLogRecord& r) { return r.level() == 2; });
     EXPECT_TRUE(byBlock->filterLog(*record(2)));
     EXPECT_FALSE(byBlock->filterLog(*record(3)));
 
-    QXLogFilterBySource noSource;
-    EXPECT_TRUE(noSource.filterLog(*record(1)));
-    EXPECT_FALSE(noSource.filterLog(*record(1, "m", rt::Value(&QXLogger::staticClass()))));
-    QXLogFilterBySource loggerSource(rt::Value(&QXLogger::staticClass()));
-    EXPECT_TRUE(loggerSource.filterLog(*record(1, "m", rt::Value(&QXLogger::staticClass()))));
-    EXPECT_FALSE(loggerSource.filterLog(*record(1, "m", rt::Value(&QXLogRecord::staticClass()))));
-    EXPECT_FALSE(loggerSource.filterLog(*record(1)));
+    auto noSource = rt::make<QXLogFilterBySource>();
+    EXPECT_TRUE(noSource->filterLog(*record(1)));
+    EXPECT_FALSE(noSource->filterLog(*record(1, "m", rt::Value(&QXLogger::staticClass()))));
+    auto loggerSource = rt::make<QXLogFilterBySource>(rt::Value(&QXLogger::staticClass()));
+    EXPECT_TRUE(loggerSource->filterLog(*record(1, "m", rt::Value(&QXLogger::staticClass()))));
+    EXPECT_FALSE(loggerSource->filterLog(*record(1, "m", rt::Value(&QXLogRecord::staticClass()))));
+    EXPECT_FALSE(loggerSource->filterLog(*record(1)));
 }
 
 TEST(LogCoreTest, StderrHandlerWritesOneLinePerAcceptedRecord) {

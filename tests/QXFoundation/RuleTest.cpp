@@ -185,20 +185,20 @@ TEST(RuleTest, BlockConditionsCopyTheirFunctionAndTheAbstractBaseRaises) {
 
 TEST(RuleTest, RulesetTriesTheLastAddedFirst) {
     auto even = RuleCondition::conditionWithFunction([](const rt::Value& v) { return v.intValue() % 2 == 0; });
-    Ruleset set;
-    set.addRule(rule("A"));
-    set.addRule(rule("B", even));
-    EXPECT_EQ(rt::cast<NamedRule>(set.ruleMatchingForObject(2, {}))->name, "B");
-    EXPECT_EQ(rt::cast<NamedRule>(set.ruleMatchingForObject(3, {}))->name, "A");
+    auto set = rt::make<Ruleset>();
+    set->addRule(rule("A"));
+    set->addRule(rule("B", even));
+    EXPECT_EQ(rt::cast<NamedRule>(set->ruleMatchingForObject(2, {}))->name, "B");
+    EXPECT_EQ(rt::cast<NamedRule>(set->ruleMatchingForObject(3, {}))->name, "A");
 
-    Ruleset batch;
-    batch.addRules({rule("A"), rule("B")});
-    EXPECT_EQ(names(batch), (std::vector<std::string>{"B", "A"}));
-    EXPECT_EQ(rt::cast<NamedRule>(batch.ruleMatchingForObject(1, {}))->name, "B");
+    auto batch = rt::make<Ruleset>();
+    batch->addRules({rule("A"), rule("B")});
+    EXPECT_EQ(names(*batch), (std::vector<std::string>{"B", "A"}));
+    EXPECT_EQ(rt::cast<NamedRule>(batch->ruleMatchingForObject(1, {}))->name, "B");
 
-    Ruleset none;
-    none.addRule(rule("odd", rt::make<TypeRuleCondition>(&Dog::staticClass())));
-    EXPECT_FALSE(none.ruleMatchingForObject(1, {}));
+    auto none = rt::make<Ruleset>();
+    none->addRule(rule("odd", rt::make<TypeRuleCondition>(&Dog::staticClass())));
+    EXPECT_FALSE(none->ruleMatchingForObject(1, {}));
 }
 
 TEST(RuleTest, RulesetInsertDeleteSnapshotAndCopy) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
+#include <vector>
 
 #include <QXFoundation/Extensions/DataExtensions.h>
 #include <QXFoundation/Extensions/StringExtensions.h>
@@ -102,4 +104,38 @@ TEST(DataExtTest, CurlCommandLineInOrderWithQuotesEscaped) {
     EXPECT_NE(cURLString(*request).find(" -d \"(null)\" "), std::string::npos);
     request->setHTTPBody(std::nullopt);
     EXPECT_EQ(cURLString(*rt::make<fnd::URLRequest>("http://h/")), "curl -X GET \"http://h/\"");
+}
+
+TEST(StringExtTest, SocialStreamSuffixIsWhatItsPatternMatchesFoundInLinearTime) {
+    // The scan must strip exactly what the pattern \([^)]+\)$ strips: compare both on
+    // every text of up to six characters from an alphabet of the bytes that matter.
+    auto pattern = fnd::RegularExpression::make("\\([^)]+\\)$", fnd::RegularExpression::CaseInsensitive);
+    const std::string alphabet[] = {"(", ")", "x", "\n", "\r", "\xE2\x80\xA8"};
+    std::vector<std::string> texts{""};
+    std::size_t from = 0;
+    for (int length = 1; length <= 6; ++length) {
+        const std::size_t to = texts.size();
+        for (std::size_t i = from; i < to; ++i) {
+            for (const auto& piece : alphabet) texts.push_back(texts[i] + piece);
+        }
+        from = to;
+    }
+    for (const auto& text : texts) {
+        rt::Ref<rt::Error> error;
+        const std::string expected = pattern->replacingMatches(text, "", &error);
+        ASSERT_FALSE(error);
+        ASSERT_EQ(stringByRemovingSocialStreamSuffix(text), expected) << testing::PrintToString(text);
+    }
+    EXPECT_EQ(stringByRemovingSocialStreamSuffix("Show (live)\r\n"), "Show \r\n");
+    EXPECT_EQ(stringByRemovingSocialStreamSuffix("a ((b)"), "a ");
+
+    // A run of "(" that a pattern search retries from every position: must be quick.
+    const std::string opens(32000, '(');
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(stringByRemovingSocialStreamSuffix(opens), opens);
+    EXPECT_EQ(stringByRemovingSocialStreamSuffix(opens + "x)"), "");
+    EXPECT_EQ(stringByRemovingSocialStreamSuffix(")" + opens + ")"), ")");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    // Bytes that are not UTF-8 stay as they were.
+    EXPECT_EQ(stringByRemovingSocialStreamSuffix("\xFF (\xFE)"), "\xFF ");
 }

@@ -7,7 +7,7 @@
 #include <rt/Message.h>
 #include <rt/MethodTable.h>
 
-namespace {
+namespace swizzlingtest {
 
 class Widget : public rt::Object {
     RT_CLASS(Widget, rt::Object)
@@ -93,4 +93,4 @@ TEST(SwizzlingTest, AMissingMethodRaisesAndChangesNothing) {
     EXPECT_FALSE(rt::respondsToSelector(*w, rt::sel("absent")));
 }
 
-}  // namespace
+}  // namespace swizzlingtest

@@ -15,6 +15,40 @@
 using namespace zid;
 using zidtest::Model;
 
+namespace {
+
+/// Counts the reads of its "count" property that change announcements make: an
+/// observation reads the old and the new value on every change, so reads after the
+/// last signal is gone mean an observation outlived it (its report would run on a
+/// freed signal).
+class WatchedModel : public rt::Object {
+    RT_CLASS(WatchedModel, rt::Object)
+public:
+    static void describe(rt::ClassBuilder<WatchedModel>& c) {
+        c.property(
+            "count",
+            [](const WatchedModel& m) {
+                if (m.counting) ++m.announcedReads;
+                return m.count_;
+            },
+            &WatchedModel::setCount);
+    }
+    void setCount(int v) { rt::kvoSet(this, "count", count_, v); }
+    /// Counts the reads of the change announcements that follow (not those of set-up).
+    void startCounting() {
+        counting = true;
+        announcedReads = 0;
+    }
+
+    bool counting = false;
+    mutable int announcedReads = 0;
+
+private:
+    int count_ = 0;
+};
+
+}  // namespace
+
 TEST(KeypathSignal, SameSignalWhileHeldFreshAfterRelease) {
     auto model = rt::make<Model>();
     auto first = signalForKeypath(model, "count");
@@ -41,6 +75,19 @@ TEST(KeypathSignal, FreeingTheSignalRemovesItsObservation) {
     }
     model->setCount(1);
     EXPECT_EQ(seen, 1) << "only the replay at subscription";
+
+    // The observation itself is gone: a change is no longer announced to anybody.
+    auto watched = rt::make<WatchedModel>();
+    {
+        auto signal = signalForKeypath(watched, "count");
+        watched->startCounting();
+        watched->setCount(1);
+        ASSERT_GT(watched->announcedReads, 0) << "an observed change reads the property";
+        EXPECT_EQ(signal->lastValue(), rt::Value(1));
+    }
+    watched->startCounting();
+    watched->setCount(2);
+    EXPECT_EQ(watched->announcedReads, 0) << "an observation outlived its signal";
 }
 
 TEST(KeypathSignal, InitialReportGivesAValueEvenNil) {
@@ -119,6 +166,14 @@ TEST(KeypathSignal, FreeingEndsTheObservationEvenWhenMarkedClosed) {
     direct.reset();
     model->setCount(1);  // must reach no freed signal
     EXPECT_EQ(model->count(), 1);
+
+    auto watched = rt::make<WatchedModel>();
+    auto marked = FKKeypathSignal::signalWithTarget(watched, "count");
+    marked->setClosed(true);
+    marked.reset();
+    watched->startCounting();
+    watched->setCount(1);
+    EXPECT_EQ(watched->announcedReads, 0) << "an observation outlived its signal";
 }
 
 TEST(DeallocSignal, OneSignalPerObjectSendingNilThenClosing) {

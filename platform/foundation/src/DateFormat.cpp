@@ -1,6 +1,7 @@
 #include <fnd/DateFormat.h>
 
 #include <unicode/dtfmtsym.h>
+#include <unicode/uchar.h>
 #include <unicode/smpdtfmt.h>
 
 namespace fnd {
@@ -16,6 +17,33 @@ icu::DateFormat::EStyle icuStyle(DateFormatterStyle s) {
         case DateFormatterStyle::None: break;
     }
     return icu::DateFormat::kNone;
+}
+
+/// Whether the pattern has a fraction-of-a-second field ('S' outside quotes).
+bool hasFractionField(const icu::UnicodeString& pattern) {
+    bool quoted = false;
+    for (int32_t i = 0; i < pattern.length(); ++i) {
+        const char16_t c = pattern.charAt(i);
+        if (c == u'\'') quoted = !quoted;  // '' toggles twice: a literal quote
+        else if (!quoted && c == u'S') return true;
+    }
+    return false;
+}
+
+/// The parser divides a fraction of a second by ten to the power of its digit count
+/// in 32-bit integers: from some 35 digits on that is zero and the division traps.
+/// The fraction's digits are among the text's, so a text with at most this many
+/// decimal digits in all is safe; no date needs more.
+constexpr int32_t MaxDigitsWithFraction = 32;
+
+int32_t decimalDigits(const icu::UnicodeString& text) {
+    int32_t digits = 0;
+    for (int32_t i = 0; i < text.length();) {
+        const UChar32 c = text.char32At(i);
+        if (u_isdigit(c)) ++digits;
+        i += U16_LENGTH(c);
+    }
+    return digits;
 }
 
 icu::UnicodeString fromUtf8(std::string_view s) {
@@ -83,6 +111,10 @@ std::optional<rt::Date> DateFormatter::dateFromString(std::string_view text) con
     applyZone();
     format_->setLenient(false);
     icu::UnicodeString u = fromUtf8(text);
+    icu::UnicodeString pattern;
+    const auto* simple = dynamic_cast<const icu::SimpleDateFormat*>(format_.get());
+    const bool fraction = !simple || hasFractionField(simple->toPattern(pattern));
+    if (fraction && decimalDigits(u) > MaxDigitsWithFraction) return std::nullopt;
     icu::ParsePosition pos(0);
     UDate ms = format_->parse(u, pos);
     if (pos.getErrorIndex() >= 0 || pos.getIndex() != u.length()) return std::nullopt;

@@ -134,9 +134,10 @@ static Json encodeValue(KeyedArchiver& archiver, KeyedArchiver::State& state, co
         return encoded;
     }
     case Type::Class:
+    case Type::Struct:
         break;
     }
-    throw rt::Exception(rt::Exception::InvalidArgument, "Cannot archive a value of this kind: " + value.description());
+    throw rt::Exception(rt::Exception::InvalidArgument, "Cannot archive a value of this kind: " + value.description().substr(0, 200));
 }
 
 }  // namespace fnd

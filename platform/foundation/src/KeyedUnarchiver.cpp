@@ -1,17 +1,70 @@
 #include <fnd/KeyedUnarchiver.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "JsonNesting.h"
 #include "KeyedArchiveFormat.h"
 
 namespace fnd {
 
 using Json = nlohmann::ordered_json;
+
+namespace {
+
+constexpr std::size_t ExcerptLimit = 80;
+constexpr int ExcerptDepth = 4;
+
+void writeExcerpt(const Json& json, std::string& out, int depth) {
+    if (out.size() > ExcerptLimit) return;
+    const auto scalar = [&](const Json& j) {
+        if (j.is_string() && j.get_ref<const std::string&>().size() > ExcerptLimit) {
+            out += Json(j.get_ref<const std::string&>().substr(0, ExcerptLimit)).dump(-1, ' ', false, Json::error_handler_t::replace);
+        } else {
+            out += j.dump(-1, ' ', false, Json::error_handler_t::replace);
+        }
+    };
+    if (json.is_object() || json.is_array()) {
+        const bool object = json.is_object();
+        if (depth >= ExcerptDepth && !json.empty()) {
+            out += object ? "{...}" : "[...]";
+            return;
+        }
+        out += object ? '{' : '[';
+        bool first = true;
+        for (auto it = json.begin(); it != json.end() && out.size() <= ExcerptLimit; ++it) {
+            if (!first) out += ',';
+            first = false;
+            if (object) {
+                scalar(Json(it.key()));
+                out += ':';
+            }
+            writeExcerpt(*it, out, depth + 1);
+        }
+        out += object ? '}' : ']';
+        return;
+    }
+    scalar(json);
+}
+
+}  // namespace
+
+/// A short text of a value for an error message: a few levels and at most about 80
+/// bytes, however large or deep the value is.
+static std::string archiveExcerpt(const Json& json) {
+    std::string out;
+    writeExcerpt(json, out, 0);
+    if (out.size() <= ExcerptLimit) return out;
+    std::size_t cut = ExcerptLimit;
+    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;  // whole characters only
+    out.resize(cut);
+    return out + "...";
+}
 
 struct KeyedUnarchiver::State {
     Json document;
@@ -36,19 +89,28 @@ KeyedUnarchiver::KeyedUnarchiver() : state_(std::make_unique<State>()) {
 }
 
 KeyedUnarchiver::KeyedUnarchiver(const rt::Data& data) : state_(std::make_unique<State>()) {
+    // Every decoded level takes at most four levels of the document (an object, its
+    // values, a dictionary's entries and one entry).
+    const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+    if (json_nesting::deeperThan(text, 4 * archive::MaxDepth + 8)) {
+        state_->fail(KeyedArchiveError::MalformedValue, "The keyed archive nests values too deeply");
+        return;
+    }
     Json document = Json::parse(data.begin(), data.end(), nullptr, /*allow_exceptions=*/false);
     if (document.is_discarded()) {
         state_->fail(KeyedArchiveError::Unreadable, "The archive is not a readable JSON document");
         return;
     }
-    if (!document.is_object() || document.value(archive::ArchiveKey, Json()) != archive::FormatName) {
+    // Look, never copy: any member may be a hostile value of any size or depth.
+    const auto format = document.is_object() ? document.find(archive::ArchiveKey) : document.end();
+    if (!document.is_object() || format == document.end() || !format->is_string() || *format != archive::FormatName) {
         state_->fail(KeyedArchiveError::NotAnArchive, "The document is not a keyed archive");
         return;
     }
     auto version = document.find(archive::VersionKey);
     if (version == document.end() || !version->is_number_integer() || *version != archive::FormatVersion) {
         state_->fail(KeyedArchiveError::NotAnArchive,
-                     "The keyed archive has version " + (version == document.end() ? std::string("(none)") : version->dump()) +
+                     "The keyed archive has version " + (version == document.end() ? std::string("(none)") : archiveExcerpt(*version)) +
                          "; this reader reads version " + std::to_string(archive::FormatVersion));
         return;
     }
@@ -149,7 +211,7 @@ static rt::Value decodeValue(KeyedUnarchiver& reader, KeyedUnarchiver::State& st
         return rt::Value(std::move(array));
     }
     if (!json.is_object() || json.empty()) {
-        state.fail(KeyedArchiveError::MalformedValue, "The keyed archive holds a value of unknown form: " + json.dump());
+        state.fail(KeyedArchiveError::MalformedValue, "The keyed archive holds a value of unknown form: " + archiveExcerpt(json));
         return {};
     }
     if (auto it = json.find(archive::ClassKey); it != json.end()) {
@@ -163,8 +225,8 @@ static rt::Value decodeValue(KeyedUnarchiver& reader, KeyedUnarchiver::State& st
         auto object = cls ? cls->instantiate() : nullptr;
         auto* coding = dynamic_cast<Coding*>(object.get());
         if (!coding) {
-            state.fail(KeyedArchiveError::UnknownClass, "The keyed archive holds an object of class \"" + name +
-                                                            "\", which is not registered for decoding");
+            state.fail(KeyedArchiveError::UnknownClass, "The keyed archive holds an object of class " + archiveExcerpt(*it) +
+                                                            ", which is not registered for decoding");
             return {};
         }
         state.scopes.push_back(&*values);
@@ -198,7 +260,7 @@ static rt::Value decodeValue(KeyedUnarchiver& reader, KeyedUnarchiver::State& st
         return rt::Value(rt::Date{it->get<double>()});
     }
     if (json.contains(archive::NullKey)) return rt::Value::null();
-    state.fail(KeyedArchiveError::MalformedValue, "The keyed archive holds a value of unknown form: " + json.dump());
+    state.fail(KeyedArchiveError::MalformedValue, "The keyed archive holds a value of unknown form: " + archiveExcerpt(json));
     return {};
 }
 

@@ -1,5 +1,7 @@
 #include <fnd/StringsFile.h>
 
+#include <algorithm>
+
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -64,7 +66,10 @@ public:
                 value = key;
             }
             if (peek() != ';') {
-                message_ = "expected ';' after the entry for \"" + key + "\"";
+                // The key is the file's text: quote a bounded piece of it, cut between characters.
+                std::size_t cut = std::min<std::size_t>(key.size(), 60);
+                while (cut < key.size() && cut > 0 && (static_cast<unsigned char>(key[cut]) & 0xC0) == 0x80) --cut;
+                message_ = "expected ';' after the entry for \"" + key.substr(0, cut) + (cut < key.size() ? "...\"" : "\"");
                 return fail(error);
             }
             ++pos_;

@@ -1,30 +1,31 @@
 #include <fnd/UTF16.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include <unicode/unistr.h>
+#include <unicode/utf8.h>
 
 namespace fnd {
 
-namespace {
-
-// Length in bytes and UTF-16 units of the sequence starting at text[i].
-void stepAt(std::string_view text, std::size_t i, std::size_t& bytes, std::size_t& units) {
-    auto c = static_cast<unsigned char>(text[i]);
-    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    bool ok = n > 0 && i + n <= text.size();
-    for (std::size_t k = 1; ok && k < n; ++k) ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-    bytes = ok ? n : 1;
-    units = ok && n == 4 ? 2 : 1;
-}
-
-}  // namespace
-
+// Steps through the text exactly as ICU's conversion to UTF-16 does: a malformed
+// sequence becomes one U+FFFD for its longest valid beginning ("E2 82" of "E2 82 58"),
+// so an offset into ICU's string maps back to the byte it came from. Text longer
+// than ICU can index is read in 2 GiB pieces, which ICU itself never sees.
 UTF16Offsets::UTF16Offsets(std::string_view utf8) : size_(utf8.size()) {
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        std::size_t bytes = 0, units = 0;
-        stepAt(utf8, i, bytes, units);
-        for (std::size_t u = 0; u < units; ++u) starts_.push_back(i);
-        i += bytes;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(utf8.data());
+    std::size_t base = 0;
+    while (base < utf8.size()) {
+        const auto length = static_cast<int32_t>(std::min<std::size_t>(utf8.size() - base, INT32_MAX));
+        int32_t i = 0;
+        while (i < length) {
+            const int32_t start = i;
+            UChar32 c = 0;
+            U8_NEXT(bytes + base, i, length, c);
+            starts_.push_back(base + static_cast<std::size_t>(start));
+            if (c > 0xFFFF) starts_.push_back(base + static_cast<std::size_t>(start));
+        }
+        base += static_cast<std::size_t>(length);
     }
 }
 

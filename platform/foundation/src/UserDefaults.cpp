@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "JsonNesting.h"
+
 #include <fnd/Directories.h>
 #include <rt/Exception.h>
 
@@ -90,7 +92,8 @@ std::optional<json> toJSON(const rt::Value& v, int depth) {
             return o;
         }
         case rt::Value::Type::Object:
-        case rt::Value::Type::Class: return std::nullopt;
+        case rt::Value::Type::Class:
+        case rt::Value::Type::Struct: return std::nullopt;
     }
     return std::nullopt;
 }
@@ -171,6 +174,8 @@ std::optional<std::string> UserDefaults::encodePropertyList(const rt::Value& val
 }
 
 std::optional<rt::Value> UserDefaults::decodePropertyList(std::string_view text) {
+    // Two levels of JSON per level of value at most ({"$dictionary": {...}}).
+    if (json_nesting::deeperThan(text, 2 * kMaxDepth + 4)) return std::nullopt;
     json j = json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
     if (j.is_discarded()) return std::nullopt;
     return fromJSON(j, 0);

@@ -38,6 +38,15 @@ std::string trim(std::string_view text) {
     return std::string(text.substr(begin, end - begin + 1));
 }
 
+/// At most 200 bytes of a text for a message, cut between characters.
+std::string excerpt(std::string_view text) {
+    constexpr std::size_t Limit = 200;
+    if (text.size() <= Limit) return std::string(text);
+    std::size_t cut = Limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return std::string(text.substr(0, cut)) + "...";
+}
+
 std::string secondsText(double seconds) {
     std::ostringstream out;
     out << seconds;
@@ -77,6 +86,7 @@ struct Transfer {
     char errorText[CURL_ERROR_SIZE] = {0};
     HttpResponse response;
     bool tooLarge = false;
+    bool secure = false;  // an https request: redirects stay on https
     // Asynchronous transfers only.
     rt::Ref<HttpTask> task;
     rt::Ref<fnd::RunLoop> loop;
@@ -122,17 +132,21 @@ struct Transfer {
     /// Configures the handle; answers an error when the request cannot be made at all.
     rt::Ref<rt::Error> prepare() {
         const std::string& url = request.url;
+        const std::string shown = excerpt(url);
         bool schemeOk = url.size() > 8 && (equalsIgnoringCase(url.substr(0, 7), "http://") ||
                                            equalsIgnoringCase(url.substr(0, 8), "https://"));
         if (!schemeOk)
-            return networkError(NetworkError::BadURL, "\"" + url + "\" is not an http or https URL.",
+            return networkError(NetworkError::BadURL, "\"" + shown + "\" is not an http or https URL.",
                                 rt::Dictionary{{kFailingURLKey, url}});
         easy = curl_easy_init();
         if (!easy) return networkError(NetworkError::TransferFailed, "The HTTP transfer could not be set up.");
 
         curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        // What came over TLS never continues in the clear: an https request follows
+        // https redirects only, and a redirect to http fails as InsecureRedirect.
+        secure = equalsIgnoringCase(url.substr(0, 8), "https://");
+        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -172,7 +186,7 @@ struct Transfer {
         }
         for (auto& [name, value] : request.headers) {
             if (name.find_first_of(":\r\n") != std::string::npos || value.find_first_of("\r\n") != std::string::npos)
-                return networkError(NetworkError::BadURL, "The request header \"" + name + "\" is malformed.",
+                return networkError(NetworkError::BadURL, "The request header \"" + excerpt(name) + "\" is malformed.",
                                     rt::Dictionary{{kFailingURLKey, url}});
             headerList = curl_slist_append(headerList, (name + ": " + value).c_str());
         }
@@ -199,12 +213,24 @@ struct Transfer {
     }
 
     rt::Ref<rt::Error> errorFor(CURLcode code) const {
-        const std::string& url = request.url;
+        // Messages quote a bounded piece of the URL; the whole one is under kFailingURLKey.
+        const std::string url = excerpt(request.url);
         std::string detail = errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(code));
-        rt::Dictionary info{{kFailingURLKey, url}, {kTransferCodeKey, static_cast<long long>(code)},
+        rt::Dictionary info{{kFailingURLKey, request.url}, {kTransferCodeKey, static_cast<long long>(code)},
                             {rt::Error::LocalizedFailureReasonKey, detail}};
         switch (code) {
         case CURLE_UNSUPPORTED_PROTOCOL:
+            if (secure) {
+                // The request's own scheme is https, so only a redirect can have asked for another.
+                // The refused answer's headers are the last ones received.
+                const std::string target = response.header("Location");
+                return networkError(NetworkError::InsecureRedirect,
+                                    "The secure request to " + url + " was redirected to " +
+                                        (!target.empty() ? "\"" + excerpt(target) + "\"" : std::string("another scheme")) +
+                                        ", which is not https; the redirect was refused.",
+                                    info);
+            }
+            [[fallthrough]];
         case CURLE_URL_MALFORMAT:
             return networkError(NetworkError::BadURL, "\"" + url + "\" is not a valid URL (" + detail + ").", info);
         case CURLE_COULDNT_RESOLVE_HOST:
@@ -216,7 +242,25 @@ struct Transfer {
         case CURLE_OPERATION_TIMEDOUT:
             return networkError(NetworkError::TimedOut,
                                 "The request to " + url + " timed out after " + secondsText(timeout) + " seconds.", info);
-        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_PEER_FAILED_VERIFICATION: {
+            long verify = X509_V_OK;
+            curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
+            if (verify == X509_V_ERR_CERT_HAS_EXPIRED || verify == X509_V_ERR_CERT_NOT_YET_VALID)
+                return networkError(NetworkError::ServerCertificateExpired,
+                                    "The certificate of the server at " + url +
+                                        (verify == X509_V_ERR_CERT_HAS_EXPIRED ? " has expired" : " is not valid yet") +
+                                        "; check the server's certificate and this device's clock (" + detail + ").",
+                                    info);
+            // The chain verified and the transfer's own host check failed: the transfer
+            // library marks that as "unspecified", OpenSSL's own check as a mismatch.
+            if (verify == X509_V_OK || verify == X509_V_ERR_UNSPECIFIED || verify == X509_V_ERR_HOSTNAME_MISMATCH ||
+                verify == X509_V_ERR_IP_ADDRESS_MISMATCH)
+                return networkError(NetworkError::ServerCertificateHostMismatch,
+                                    "The certificate of the server at " + url +
+                                        " was issued for another host name (" + detail + ").",
+                                    info);
+            [[fallthrough]];
+        }
         case CURLE_SSL_CACERT_BADFILE:
         case CURLE_SSL_ISSUER_ERROR:
             return networkError(NetworkError::ServerCertificateUntrusted,

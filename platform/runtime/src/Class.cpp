@@ -1,9 +1,13 @@
 #include <rt/Class.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cxxabi.h>
+#include <memory>
 #include <atomic>
 #include <unordered_map>
 
+#include <rt/Exception.h>
 #include <rt/MethodTable.h>
 #include <rt/Object.h>
 #include <rt/PropertyTable.h>
@@ -14,7 +18,8 @@ namespace {
 
 struct Registry {
     std::mutex mutex;
-    std::unordered_map<std::string, const Class*> byName;
+    std::unordered_map<std::string, const Class*> byQualifiedName;
+    std::unordered_map<std::string, const Class*> byName;  // the first class of each name
     // Disposed run-time classes stay reachable: objects may still point at them.
     std::vector<const Class*> disposed;
 };
@@ -28,25 +33,39 @@ std::atomic<bool (*)(std::string_view, std::string_view)> protocolAdoptionQuery{
 
 }  // namespace
 
-Class::Class(std::string name, const Class* superclass, Factory factory, bool runtimeMade)
-    : name_(std::move(name)), superclass_(superclass), factory_(std::move(factory)), runtimeMade_(runtimeMade) {}
+std::string qualifiedClassName(const std::type_info& type) {
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), std::free);
+    return status == 0 && demangled ? std::string(demangled.get()) : std::string(type.name());
+}
+
+Class::Class(std::string name, std::string qualifiedName, const Class* superclass, Factory factory, bool runtimeMade)
+    : name_(std::move(name)), qualifiedName_(std::move(qualifiedName)), superclass_(superclass), factory_(std::move(factory)),
+      runtimeMade_(runtimeMade) {}
 
 Class::~Class() = default;
 
-const Class& Class::describe(const char* name, const Class* superclass, Factory factory) {
-    auto* cls = new Class(name, superclass, std::move(factory), false);
+const Class& Class::describe(const char* name, std::string qualifiedName, const Class* superclass, Factory factory) {
     auto& r = registry();
-    std::lock_guard lock(r.mutex);
-    // A compiled class keeps the first description registered under its name.
-    r.byName.emplace(cls->name(), cls);
+    std::unique_lock lock(r.mutex);
+    if (r.byQualifiedName.count(qualifiedName)) {
+        lock.unlock();
+        throw Exception(Exception::InternalInconsistency,
+                        "Two classes are named " + qualifiedName +
+                            ": a class name must be unique in its namespace (classes in unnamed namespaces of different files "
+                            "collide too; give them a named namespace).");
+    }
+    auto* cls = new Class(name, std::move(qualifiedName), superclass, std::move(factory), false);
+    r.byQualifiedName.emplace(cls->qualifiedName(), cls);
+    r.byName.emplace(cls->name(), cls);  // a name keeps the first class registered under it
     return *cls;
 }
 
 Class* Class::allocateClassPair(const Class* superclass, std::string name) {
     auto& r = registry();
     std::lock_guard lock(r.mutex);
-    if (r.byName.count(name)) return nullptr;
-    auto* cls = new Class(std::move(name), superclass, Factory(), true);
+    if (r.byName.count(name) || r.byQualifiedName.count(name)) return nullptr;
+    auto* cls = new Class(name, name, superclass, Factory(), true);
     if (superclass && superclass->factory_) {
         // Instances of a run-time class are instances of the compiled ancestor that
         // answer to the run-time description.
@@ -57,6 +76,7 @@ Class* Class::allocateClassPair(const Class* superclass, std::string name) {
         };
     }
     r.byName.emplace(cls->name(), cls);
+    r.byQualifiedName.emplace(cls->qualifiedName(), cls);
     return cls;
 }
 
@@ -67,6 +87,7 @@ void Class::disposeClassPair(Class* cls) {
     auto it = r.byName.find(cls->name());
     if (it != r.byName.end() && it->second == cls) {
         r.byName.erase(it);
+        r.byQualifiedName.erase(cls->qualifiedName());
         r.disposed.push_back(cls);
     }
 }
@@ -74,7 +95,9 @@ void Class::disposeClassPair(Class* cls) {
 const Class* Class::named(std::string_view name) {
     auto& r = registry();
     std::lock_guard lock(r.mutex);
-    auto it = r.byName.find(std::string(name));
+    std::string key(name);
+    if (auto it = r.byQualifiedName.find(key); it != r.byQualifiedName.end()) return it->second;
+    auto it = r.byName.find(key);
     return it == r.byName.end() ? nullptr : it->second;
 }
 

@@ -12,11 +12,13 @@
 // take a snapshot of the table under its lock and call out without it.
 
 #include <rt/KVO.h>
+#include <rt/Key.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <map>
+#include <new>
 #include <mutex>
 #include <thread>
 
@@ -29,6 +31,9 @@ namespace {
 
 class Core;
 class Watch;
+using detail::KeyListener;
+
+std::atomic<std::uint64_t> nextOrder{1};
 
 std::vector<std::string> splitPath(std::string_view keyPath) {
     std::vector<std::string> parts;
@@ -46,18 +51,28 @@ std::vector<std::string> splitPath(std::string_view keyPath) {
 // observers; those fit without allocating.
 class Snapshot {
 public:
-    void push(std::shared_ptr<Watch> w) {
-        if (count_ < small_.size()) small_[count_] = std::move(w);
+    Snapshot() = default;
+    Snapshot(const Snapshot&) = delete;
+    Snapshot& operator=(const Snapshot&) = delete;
+    ~Snapshot() {
+        for (std::size_t i = 0; i < std::min(count_, Small); ++i) at(i).~shared_ptr();
+    }
+    void push(std::shared_ptr<KeyListener> w) {
+        if (count_ < Small) new (&small_[count_ * sizeof(Entry)]) Entry(std::move(w));
         else more_.push_back(std::move(w));
         ++count_;
     }
     template <class F> void each(F&& f) {
-        for (std::size_t i = 0; i < count_; ++i) f(i < small_.size() ? small_[i] : more_[i - small_.size()]);
+        for (std::size_t i = 0; i < count_; ++i) f(i < Small ? at(i) : more_[i - Small]);
     }
 
 private:
-    std::array<std::shared_ptr<Watch>, 8> small_;
-    std::vector<std::shared_ptr<Watch>> more_;
+    using Entry = std::shared_ptr<KeyListener>;
+    static constexpr std::size_t Small = 8;
+    Entry& at(std::size_t i) { return *std::launder(reinterpret_cast<Entry*>(&small_[i * sizeof(Entry)])); }
+    // Only the entries pushed are built and destroyed.
+    alignas(Entry) unsigned char small_[Small * sizeof(Entry)];
+    std::vector<Entry> more_;
     std::size_t count_ = 0;
 };
 
@@ -65,8 +80,8 @@ class ObservationTable final : public Object::Slot {
 public:
     struct Entry {
         std::uint64_t order;
-        const Watch* raw;
-        std::weak_ptr<Watch> watch;
+        const KeyListener* raw;
+        std::weak_ptr<KeyListener> watch;
     };
     struct KeyEntries {
         bool automatic = true;
@@ -80,7 +95,7 @@ public:
     }
 
     /// Answers false when the object is already past its pre-destruction step.
-    bool add(const Object& owner, std::string_view key, std::uint64_t order, const std::shared_ptr<Watch>& watch) {
+    bool add(const Object& owner, std::string_view key, std::uint64_t order, const std::shared_ptr<KeyListener>& watch) {
         bool automatic = !isManualKey(owner.objectClass(), key);
         std::lock_guard lock(mutex_);
         if (destroyed_) return false;
@@ -96,7 +111,7 @@ public:
         return true;
     }
 
-    void remove(std::string_view key, const Watch* watch) {
+    void remove(std::string_view key, const KeyListener* watch) {
         std::lock_guard lock(mutex_);
         auto it = keys_.find(key);
         if (it == keys_.end()) return;
@@ -120,6 +135,16 @@ public:
             if (auto w = e.watch.lock()) out.push(std::move(w));
     }
 
+    /// Like collect, but only when key is announced automatically; answers whether it was.
+    bool collectAutomatic(std::string_view key, Snapshot& out) {
+        std::lock_guard lock(mutex_);
+        auto it = keys_.find(key);
+        if (it == keys_.end() || !it->second.automatic || it->second.entries.empty()) return false;
+        for (const auto& e : it->second.entries)
+            if (auto w = e.watch.lock()) out.push(std::move(w));
+        return true;
+    }
+
     void objectWillDestroy(Object&) override;
 
 private:
@@ -134,7 +159,8 @@ class Core : public std::enable_shared_from_this<Core> {
 public:
     Core(const Ref<Object>& root, std::string keyPath, unsigned options, std::function<void(const KVOChange&)> observer)
         : root_(root.get()), rootWeak_(root), keyPath_(std::move(keyPath)), options_(options),
-          observer_(std::move(observer)), order_(nextOrder.fetch_add(1, std::memory_order_relaxed)) {}
+          observer_(std::move(observer)), order_(nextOrder.fetch_add(1, std::memory_order_relaxed)),
+          direct_(keyPath_.find('.') == std::string::npos) {}
 
     void start();
     void end();
@@ -146,15 +172,37 @@ public:
     void didChange();
 
 private:
-    Value currentValue() const {
-        if (auto root = rootWeak_.lock()) return root->valueForKeyPath(keyPath_);
+    Value currentValue() {
+        if (auto root = rootWeak_.lock()) return read(*root);
         // The root is in its pre-destruction step (its weak references are empty) but
         // whole until its table ends this observation, so it can still be read.
-        if (isActive()) return root_->valueForKeyPath(keyPath_);
+        if (isActive()) return read(*root_);
         return Value();
     }
 
-    static inline std::atomic<std::uint64_t> nextOrder{1};
+    // A direct key reads through the property found the last time, as long as the
+    // object's class and the property tables are the same: no path walk, no lookups,
+    // no lock. Entries are immutable and kept until the core goes.
+    struct CachedProperty {
+        const Class* cls;
+        std::uint64_t generation;
+        const Property* property;
+    };
+    Value read(const Object& root) {
+        if (!direct_) return root.valueForKeyPath(keyPath_);
+        const Class* cls = &root.objectClass();
+        std::uint64_t generation = propertyGeneration();
+        const CachedProperty* cached = cached_.load(std::memory_order_acquire);
+        if (!cached || cached->cls != cls || cached->generation != generation) {
+            auto fresh = std::make_unique<CachedProperty>(CachedProperty{cls, generation, findProperty(*cls, keyPath_)});
+            cached = fresh.get();
+            std::lock_guard lock(mutex_);
+            cachedEntries_.push_back(std::move(fresh));
+            cached_.store(cached, std::memory_order_release);
+        }
+        if (cached->property && cached->property->getter) return cached->property->getter(root);
+        return root.valueForKey(keyPath_);
+    }
 
     Object* root_;
     Weak<Object> rootWeak_;
@@ -162,14 +210,17 @@ private:
     unsigned options_;
     std::function<void(const KVOChange&)> observer_;  // never reset: it may be running
     std::uint64_t order_;
+    bool direct_;
     std::atomic<bool> active_{false};
     std::mutex mutex_;
     std::shared_ptr<Watch> tree_;
+    std::atomic<const CachedProperty*> cached_{nullptr};
+    std::vector<std::unique_ptr<CachedProperty>> cachedEntries_;
     // Old values captured by will notices, per thread, until the matching did.
     std::vector<std::pair<std::thread::id, Value>> pending_;
 };
 
-class Watch : public std::enable_shared_from_this<Watch> {
+class Watch final : public KeyListener, public std::enable_shared_from_this<Watch> {
 public:
     Watch(const std::shared_ptr<Core>& core, std::weak_ptr<const Watch> parent, const Ref<Object>& object, std::string key,
           std::vector<std::string> rest)
@@ -181,11 +232,11 @@ public:
     // Leaves the object's table (when the object is still there) and drops the children.
     void detach();
 
-    void willChange() {
+    void willChange() override {
         if (!attached_.load(std::memory_order_acquire)) return;
         if (auto core = core_.lock()) core->willChange();
     }
-    void didChange() {
+    void didChange() override {
         if (!attached_.load(std::memory_order_acquire)) return;
         auto core = core_.lock();
         if (!core) return;
@@ -193,7 +244,7 @@ public:
         core->didChange();
     }
     // The object is in its last pre-destruction step.
-    void objectGone();
+    void objectGone() override;
 
 private:
     // True when a watch of key on object is already among this watch's ancestors: a
@@ -433,7 +484,7 @@ void notify(Object& object, std::string_view key, bool will) {
     if (!table) return;
     Snapshot snapshot;
     table->collect(key, snapshot);
-    snapshot.each([will](const std::shared_ptr<Watch>& watch) {
+    snapshot.each([will](const std::shared_ptr<KeyListener>& watch) {
         if (will) watch->willChange();
         else watch->didChange();
     });
@@ -446,6 +497,117 @@ bool announcesAutomatically(Object& object, std::string_view key) {
     auto* table = ObservationTable::of(object);
     return table && table->announcesAutomatically(key);
 }
+
+// The typed setters' notices: one snapshot serves the will and the did, so a watch
+// added by an observer during the will is not told a did without its will.
+void announceChange(Object& object, std::string_view key, void (*change)(void*), void* context) {
+    auto* table = ObservationTable::of(object);
+    Snapshot snapshot;
+    if (!table || !table->collectAutomatic(key, snapshot)) {
+        change(context);
+        return;
+    }
+    snapshot.each([](const std::shared_ptr<KeyListener>& l) { l->willChange(); });
+    change(context);
+    snapshot.each([](const std::shared_ptr<KeyListener>& l) { l->didChange(); });
+}
+
+void announceAlways(Object& object, std::string_view key, void (*change)(void*), void* context) {
+    auto* table = ObservationTable::of(object);
+    Snapshot snapshot;
+    if (table) table->collect(key, snapshot);
+    snapshot.each([](const std::shared_ptr<KeyListener>& l) { l->willChange(); });
+    change(context);
+    snapshot.each([](const std::shared_ptr<KeyListener>& l) { l->didChange(); });
+}
+
+std::uint64_t nextObservationOrder() { return nextOrder.fetch_add(1, std::memory_order_relaxed); }
+
+bool addKeyListener(Object& target, std::string_view key, std::uint64_t order, const std::shared_ptr<KeyListener>& listener) {
+    return ObservationTable::ensure(target).add(target, key, order, listener);
+}
+
+void removeKeyListener(Object& target, std::string_view key, const KeyListener* listener) {
+    if (auto* table = ObservationTable::of(target)) table->remove(key, listener);
+}
+
+namespace {
+// The observations an object owns: they end in its pre-destruction step.
+class OwnedObservations final : public Object::Slot {
+public:
+    static const char tag;
+    void add(std::shared_ptr<OwnedObservation> o) {
+        std::lock_guard lock(mutex_);
+        if (gone_) return;
+        std::erase_if(list_, [](const auto& e) { return !e->isActive(); });
+        list_.push_back(std::move(o));
+    }
+    bool isGone() {
+        std::lock_guard lock(mutex_);
+        return gone_;
+    }
+    void remove(const OwnedObservation* o) {
+        std::shared_ptr<OwnedObservation> removed;  // released outside the lock
+        std::lock_guard lock(mutex_);
+        for (auto it = list_.begin(); it != list_.end(); ++it) {
+            if (it->get() == o) {
+                removed = std::move(*it);
+                list_.erase(it);
+                break;
+            }
+        }
+    }
+    void objectWillDestroy(Object&) override {
+        std::vector<std::shared_ptr<OwnedObservation>> list;
+        {
+            std::lock_guard lock(mutex_);
+            gone_ = true;
+            list.swap(list_);
+        }
+        for (auto& o : list) o->end();
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::shared_ptr<OwnedObservation>> list_;
+    bool gone_ = false;
+};
+const char OwnedObservations::tag = 0;
+
+OwnedObservations& ownedObservations(Object& owner) {
+    return *static_cast<OwnedObservations*>(
+        owner.ensureSlot(&OwnedObservations::tag, [] { return std::unique_ptr<Object::Slot>(new OwnedObservations()); }));
+}
+}  // namespace
+
+OwnedObservation::OwnedObservation(Object& target, std::string_view key, Object& owner)
+    : target_(&target), targetWeak_(target.weak_from_this()), key_(key), owner_(owner.weak_from_this()) {}
+
+OwnedObservation::~OwnedObservation() = default;
+
+bool OwnedObservation::start() {
+    auto target = targetWeak_.lock();
+    auto owner = owner_.lock();
+    if (!target || !owner) return false;
+    active_.store(true, std::memory_order_release);
+    auto self = shared_from_this();
+    auto& owned = ownedObservations(*owner);
+    owned.add(self);
+    if (owned.isGone() || !addKeyListener(*target, key_, nextObservationOrder(), self)) {
+        end();
+        return false;
+    }
+    return true;
+}
+
+void OwnedObservation::end() {
+    if (!active_.exchange(false, std::memory_order_acq_rel)) return;
+    auto self = shared_from_this();  // the owner's list may hold the last reference
+    if (auto target = targetWeak_.lock()) removeKeyListener(*target, key_, this);
+    if (auto owner = owner_.lock())
+        if (auto* owned = static_cast<OwnedObservations*>(owner->slot(&OwnedObservations::tag))) owned->remove(this);
+}
+
 }  // namespace detail
 
 void Object::willChangeValueForKey(std::string_view key) { notify(*this, key, true); }

@@ -29,6 +29,7 @@ struct ObjectExtras {
     std::size_t nextHandlerId = 1;
     std::vector<std::pair<const void*, std::unique_ptr<Object::Slot>>> slots;
     std::atomic<const Class*> classOverride{nullptr};
+    std::mutex propertyMutex;
 };
 
 void ObjectDeleter::operator()(Object* object) const noexcept {
@@ -39,11 +40,17 @@ void ObjectDeleter::operator()(Object* object) const noexcept {
 }  // namespace detail
 
 const Class& Object::staticClass() {
-    static const Class& described = Class::describe("Object", nullptr, detail::factoryFor<Object>());
+    static const Class& described = Class::describe("Object", "rt::Object", nullptr, detail::factoryFor<Object>());
     return described;
 }
 
-Object::Object() = default;
+Object::Object() {
+    if (detail::objectsBeingMade == 0)
+        throw Exception(Exception::InternalInconsistency,
+                        "An rt::Object was constructed outside rt::make (on the stack, as a member, with new or "
+                        "std::make_shared); make it with rt::make<T>(...).");
+    --detail::objectsBeingMade;
+}
 
 Object::~Object() {
     // Associations are released here, after the derived parts are gone, like any
@@ -63,6 +70,8 @@ Object::Slot* Object::ensureObservationSlot(const std::function<std::unique_ptr<
     observation_.store(current, std::memory_order_release);
     return current;
 }
+
+std::mutex& Object::propertyLock() const { return extras().propertyMutex; }
 
 Value Object::valueForUndefinedKey(std::string_view key) const {
     throw Exception(Exception::UndefinedKey,

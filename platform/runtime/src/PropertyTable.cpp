@@ -1,6 +1,7 @@
 #include <rt/PropertyTable.h>
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 #include <rt/Class.h>
@@ -8,8 +9,15 @@
 
 namespace rt {
 
+namespace {
+std::atomic<std::uint64_t> generation{1};
+}
+
+std::uint64_t propertyGeneration() { return generation.load(std::memory_order_acquire); }
+
 void PropertyTable::add(Property property) {
     std::unique_lock lock(mutex_);
+    generation.fetch_add(1, std::memory_order_acq_rel);
     auto key = property.key;
     properties_.insert_or_assign(std::move(key), std::move(property));
 }

@@ -4,11 +4,17 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <array>
+#include <atomic>
+#include <mutex>
+#include <new>
 #include <ctime>
 #include <functional>
 #include <limits>
 
 #include <rt/Class.h>
+#include <rt/Exception.h>
 
 namespace rt {
 
@@ -64,7 +70,12 @@ long long Number::longLongValue() const {
 }
 
 unsigned long long Number::unsignedLongLongValue() const {
-    if (isFloatingPoint()) return d_ <= 0 || std::isnan(d_) ? 0 : static_cast<unsigned long long>(d_);
+    if (isFloatingPoint()) {
+        // Out-of-range doubles saturate: converting them would be undefined.
+        if (!(d_ > 0)) return 0;  // negative, zero and NaN
+        if (d_ >= 18446744073709551616.0) return std::numeric_limits<unsigned long long>::max();
+        return static_cast<unsigned long long>(d_);
+    }
     return u_;
 }
 
@@ -161,36 +172,79 @@ Value Value::null() {
     return v;
 }
 
-Value::Value(const Number& n) : type_(Type::Number), number_(n) {}
-Value::Value(std::string s) : type_(Type::String), ptr_(std::make_shared<const std::string>(std::move(s))) {}
+Value& Value::operator=(const Value& other) {
+    if (this != &other) {
+        Value copied(other);  // other may live inside what this releases
+        release();
+        take(copied);
+    }
+    return *this;
+}
+
+Value& Value::operator=(Value&& other) noexcept {
+    if (this != &other) {
+        Value moved(std::move(other));
+        release();
+        take(moved);
+    }
+    return *this;
+}
+
+Value::Value(const Number& n) : type_(Type::Number) { new (&storage_.number) Number(n); }
+Value::Value(std::string s) : type_(Type::String) {
+    new (&storage_.ptr) std::shared_ptr<const void>(std::make_shared<const std::string>(std::move(s)));
+}
 Value::Value(const char* s) {
     if (s) {
+        new (&storage_.ptr) std::shared_ptr<const void>(std::make_shared<const std::string>(s));
         type_ = Type::String;
-        ptr_ = std::make_shared<const std::string>(s);
     }
 }
-Value::Value(Data d) : type_(Type::Data), ptr_(std::make_shared<const Data>(std::move(d))) {}
-Value::Value(Date d) : type_(Type::Date), date_(d.secondsSince1970) {}
-Value::Value(Array a) : type_(Type::Array), ptr_(std::make_shared<const Array>(std::move(a))) {}
-Value::Value(const Dictionary& d) : type_(Type::Dictionary), ptr_(std::make_shared<const Dictionary>(d)) {}
+Value::Value(Data d) : type_(Type::Data) {
+    new (&storage_.ptr) std::shared_ptr<const void>(std::make_shared<const Data>(std::move(d)));
+}
+Value::Value(Date d) : type_(Type::Date) { storage_.date = d.secondsSince1970; }
+Value::Value(Array a) : type_(Type::Array) {
+    new (&storage_.ptr) std::shared_ptr<const void>(std::make_shared<const Array>(std::move(a)));
+}
+Value::Value(const Dictionary& d) : type_(Type::Dictionary) {
+    new (&storage_.ptr) std::shared_ptr<const void>(std::make_shared<const Dictionary>(d));
+}
 Value::Value(const Class* cls) {
     if (cls) {
         type_ = Type::Class;
-        class_ = cls;
+        storage_.cls = cls;
     }
 }
 Value::Value(Ref<Object> object, int) {
     if (object) {
+        new (&storage_.ptr) std::shared_ptr<const void>(std::move(object));
         type_ = Type::Object;
-        ptr_ = std::move(object);
     }
 }
 
-const Number* Value::number() const { return type_ == Type::Number ? &number_ : nullptr; }
-Number Value::numberValue() const { return type_ == Type::Number ? number_ : Number(); }
+Value Value::ofStruct(std::uint32_t structType, const void* bytes, std::size_t size) {
+    const StructType& kind = detail::structType(structType);
+    if (size != kind.size || size > InlineStructBytes)
+        throw Exception(Exception::InvalidArgument, "A structure of kind " + kind.code + " takes " + std::to_string(kind.size) +
+                                                        " bytes, not " + std::to_string(size) + ".");
+    Value v;
+    v.type_ = Type::Struct;
+    v.structType_ = structType;
+    v.structSize_ = static_cast<std::uint8_t>(size);
+    std::memcpy(v.storage_.bytes, bytes, size);
+    return v;
+}
+
+std::string_view Value::structCode() const {
+    return type_ == Type::Struct ? std::string_view(detail::structType(structType_).code) : std::string_view();
+}
+
+const Number* Value::number() const { return type_ == Type::Number ? &storage_.number : nullptr; }
+Number Value::numberValue() const { return type_ == Type::Number ? storage_.number : Number(); }
 bool Value::boolValue() const {
     switch (type_) {
-        case Type::Number: return number_.boolValue();
+        case Type::Number: return storage_.number.boolValue();
         case Type::String: {
             // text reads as true when it starts with a non-zero digit or Y/y/T/t
             const auto& s = string();
@@ -204,31 +258,33 @@ bool Value::boolValue() const {
     }
 }
 long long Value::longLongValue() const {
-    if (type_ == Type::Number) return number_.longLongValue();
+    if (type_ == Type::Number) return storage_.number.longLongValue();
     if (type_ == Type::String) return std::strtoll(string().c_str(), nullptr, 10);
     return 0;
 }
 double Value::doubleValue() const {
-    if (type_ == Type::Number) return number_.doubleValue();
+    if (type_ == Type::Number) return storage_.number.doubleValue();
     if (type_ == Type::String) return std::strtod(string().c_str(), nullptr);
-    if (type_ == Type::Date) return date_;
+    if (type_ == Type::Date) return storage_.date;
     return 0;
 }
 const std::string& Value::string() const {
-    return type_ == Type::String ? *static_cast<const std::string*>(ptr_.get()) : emptyString();
+    return type_ == Type::String ? *static_cast<const std::string*>(storage_.ptr.get()) : emptyString();
 }
-const Data& Value::data() const { return type_ == Type::Data ? *static_cast<const Data*>(ptr_.get()) : emptyData(); }
-Date Value::date() const { return Date{type_ == Type::Date ? date_ : 0}; }
+const Data& Value::data() const {
+    return type_ == Type::Data ? *static_cast<const Data*>(storage_.ptr.get()) : emptyData();
+}
+Date Value::date() const { return Date{type_ == Type::Date ? storage_.date : 0}; }
 const Value::Array& Value::array() const {
-    return type_ == Type::Array ? *static_cast<const Array*>(ptr_.get()) : emptyArray();
+    return type_ == Type::Array ? *static_cast<const Array*>(storage_.ptr.get()) : emptyArray();
 }
 const Dictionary& Value::dictionary() const {
-    return type_ == Type::Dictionary ? *static_cast<const Dictionary*>(ptr_.get()) : emptyDictionary();
+    return type_ == Type::Dictionary ? *static_cast<const Dictionary*>(storage_.ptr.get()) : emptyDictionary();
 }
-const Class* Value::cls() const { return type_ == Type::Class ? class_ : nullptr; }
+const Class* Value::cls() const { return type_ == Type::Class ? storage_.cls : nullptr; }
 Ref<Object> Value::object() const {
     if (type_ != Type::Object) return nullptr;
-    return std::const_pointer_cast<Object>(std::static_pointer_cast<const Object>(ptr_));
+    return std::const_pointer_cast<Object>(std::static_pointer_cast<const Object>(storage_.ptr));
 }
 
 bool Value::isEqual(const Value& other) const {
@@ -236,24 +292,27 @@ bool Value::isEqual(const Value& other) const {
     switch (type_) {
         case Type::Nil:
         case Type::Null: return true;
-        case Type::Number: return number_ == other.number_;
-        case Type::String: return ptr_ == other.ptr_ || string() == other.string();
-        case Type::Data: return ptr_ == other.ptr_ || data() == other.data();
-        case Type::Date: return date_ == other.date_;
+        case Type::Number: return storage_.number == other.storage_.number;
+        case Type::String: return storage_.ptr == other.storage_.ptr || string() == other.string();
+        case Type::Data: return storage_.ptr == other.storage_.ptr || data() == other.data();
+        case Type::Date: return storage_.date == other.storage_.date;
         case Type::Array: {
-            if (ptr_ == other.ptr_) return true;
+            if (storage_.ptr == other.storage_.ptr) return true;
             const auto &a = array(), &b = other.array();
             if (a.size() != b.size()) return false;
             for (std::size_t i = 0; i < a.size(); ++i)
                 if (!a[i].isEqual(b[i])) return false;
             return true;
         }
-        case Type::Dictionary: return ptr_ == other.ptr_ || dictionary().isEqual(other.dictionary());
+        case Type::Dictionary: return storage_.ptr == other.storage_.ptr || dictionary().isEqual(other.dictionary());
         case Type::Object: {
-            if (ptr_ == other.ptr_) return true;
-            return static_cast<const Object*>(ptr_.get())->isEqual(*static_cast<const Object*>(other.ptr_.get()));
+            if (storage_.ptr == other.storage_.ptr) return true;
+            return static_cast<const Object*>(storage_.ptr.get())->isEqual(*static_cast<const Object*>(other.storage_.ptr.get()));
         }
-        case Type::Class: return class_ == other.class_;
+        case Type::Class: return storage_.cls == other.storage_.cls;
+        case Type::Struct:
+            return structType_ == other.structType_ &&
+                   detail::structType(structType_).equal(storage_.bytes, other.storage_.bytes);
     }
     return false;
 }
@@ -265,8 +324,9 @@ bool Value::isIdentical(const Value& other) const {
         case Type::Date:
         case Type::Nil:
         case Type::Null:
-        case Type::Class: return isEqual(other);
-        default: return ptr_ == other.ptr_;
+        case Type::Class:
+        case Type::Struct: return isEqual(other);
+        default: return storage_.ptr == other.storage_.ptr;
     }
 }
 
@@ -274,15 +334,16 @@ std::size_t Value::hash() const {
     switch (type_) {
         case Type::Nil: return 0;
         case Type::Null: return 1;
-        case Type::Number: return number_.hash();
+        case Type::Number: return storage_.number.hash();
         case Type::String: return std::hash<std::string>()(string());
         case Type::Data: return std::hash<std::string_view>()(
                 std::string_view(reinterpret_cast<const char*>(data().data()), data().size()));
-        case Type::Date: return std::hash<double>()(date_);
+        case Type::Date: return std::hash<double>()(storage_.date);
         case Type::Array: return array().size() * 31 + (array().empty() ? 0 : array().front().hash());
         case Type::Dictionary: return dictionary().size() * 131;
-        case Type::Object: return static_cast<const Object*>(ptr_.get())->hash();
-        case Type::Class: return std::hash<const void*>()(class_);
+        case Type::Object: return static_cast<const Object*>(storage_.ptr.get())->hash();
+        case Type::Class: return std::hash<const void*>()(storage_.cls);
+        case Type::Struct: return detail::structType(structType_).hash(storage_.bytes);
     }
     return 0;
 }
@@ -291,7 +352,7 @@ std::string Value::description() const {
     switch (type_) {
         case Type::Nil: return "(null)";
         case Type::Null: return "<null>";
-        case Type::Number: return number_.description();
+        case Type::Number: return storage_.number.description();
         case Type::String: return string();
         case Type::Data: {
             std::string out = "<";
@@ -319,11 +380,65 @@ std::string Value::description() const {
             for (const auto& [k, v] : dictionary().entries()) out += "\n    " + k.description() + " = " + v.description() + ";";
             return out + (dictionary().empty() ? "}" : "\n}");
         }
-        case Type::Object: return static_cast<const Object*>(ptr_.get())->description();
-        case Type::Class: return class_->name();
+        case Type::Object: return static_cast<const Object*>(storage_.ptr.get())->description();
+        case Type::Class: return storage_.cls->name();
+        case Type::Struct: return detail::structType(structType_).describe(storage_.bytes);
     }
     return {};
 }
+
+// ---- structure kinds ----------------------------------------------------------------
+
+namespace {
+// Kinds are never removed; readers look an id up with one atomic load.
+constexpr std::size_t MaxStructKinds = 4096;
+struct StructRegistry {
+    std::mutex mutex;
+    std::size_t count = 0;
+    std::array<std::atomic<const StructType*>, MaxStructKinds> kinds{};
+};
+StructRegistry& structRegistry() {
+    static auto* r = new StructRegistry();  // lives for the process: values may outlive statics
+    return *r;
+}
+}  // namespace
+
+namespace detail {
+std::uint32_t registerStructType(StructType type) {
+    if (type.size == 0 || type.size > Value::InlineStructBytes)
+        throw Exception(Exception::InvalidArgument, "The structure kind " + type.code + " takes " + std::to_string(type.size) +
+                                                        " bytes; a value holds 1 to " +
+                                                        std::to_string(Value::InlineStructBytes) + ".");
+    auto& r = structRegistry();
+    std::lock_guard lock(r.mutex);
+    for (std::size_t i = 0; i < r.count; ++i) {
+        const StructType* kind = r.kinds[i].load(std::memory_order_relaxed);
+        if (kind->code == type.code) {
+            if (kind->size != type.size)
+                throw Exception(Exception::InternalInconsistency,
+                                "Two structure kinds of different sizes share the code " + type.code + ".");
+            return static_cast<std::uint32_t>(i + 1);
+        }
+    }
+    if (r.count == MaxStructKinds) throw Exception(Exception::InternalInconsistency, "Too many structure kinds.");
+    r.kinds[r.count].store(new StructType(std::move(type)), std::memory_order_release);
+    return static_cast<std::uint32_t>(++r.count);
+}
+
+const StructType& structType(std::uint32_t id) {
+    const StructType* kind = id == 0 || id > MaxStructKinds ? nullptr : structRegistry().kinds[id - 1].load(std::memory_order_acquire);
+    if (!kind) throw Exception(Exception::InvalidArgument, "No structure kind has the id " + std::to_string(id) + ".");
+    return *kind;
+}
+
+std::uint32_t structTypeNamed(std::string_view code) {
+    auto& r = structRegistry();
+    std::lock_guard lock(r.mutex);
+    for (std::size_t i = 0; i < r.count; ++i)
+        if (r.kinds[i].load(std::memory_order_relaxed)->code == code) return static_cast<std::uint32_t>(i + 1);
+    return 0;
+}
+}  // namespace detail
 
 // ---- Dictionary -------------------------------------------------------------------
 

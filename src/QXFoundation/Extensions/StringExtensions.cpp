@@ -115,9 +115,29 @@ std::string urlEscapedOfOccurences(std::string_view text, char character) {
     return out;
 }
 
+// The suffix is what the pattern \([^)]+\)$ matches, found by one scan from the end
+// instead of a search that retries every "(" (quadratic on a run of them):
+//  - "$" is the end of the text, or the place before one line terminator that ends it;
+//  - the ")" there closes the suffix, which opens at the first "(" after the ")" before
+//    it, with at least one character in between.
 std::string stringByRemovingSocialStreamSuffix(std::string_view text) {
-    static const auto suffix = fnd::RegularExpression::make("\\([^)]+\\)$", fnd::RegularExpression::CaseInsensitive);
-    return suffix->replacingMatches(text, "");
+    std::size_t end = text.size();
+    if (!text.empty() && text.back() != ')') {
+        static constexpr std::string_view terminators[] = {"\r\n", "\n", "\v", "\f", "\r", "\xC2\x85", "\xE2\x80\xA8", "\xE2\x80\xA9"};
+        for (std::string_view t : terminators) {
+            if (text.size() >= t.size() && text.substr(text.size() - t.size()) == t) {
+                end -= t.size();
+                break;
+            }
+        }
+    }
+    if (end < 3 || text[end - 1] != ')') return std::string(text);
+    const std::size_t close = text.rfind(')', end - 2);
+    const std::size_t open = text.find('(', close == std::string_view::npos ? 0 : close + 1);
+    if (open == std::string_view::npos || open + 2 >= end) return std::string(text);
+    std::string out(text.substr(0, open));
+    out += text.substr(end);
+    return out;
 }
 
 std::string stringByReplacingNewLinesWithHTMLBreaks(std::string_view text) {

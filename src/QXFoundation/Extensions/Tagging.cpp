@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <rt/ChangeScope.h>
+
 namespace zid {
 
 namespace {
@@ -24,10 +26,9 @@ void addTag(rt::Object& object, std::string_view tag) {
     auto current = tags(object);
     rt::Value::Array list = current.isArray() ? current.array() : rt::Value::Array{};
     if (contains(list, tag)) return;
-    object.willChangeValueForKey(ObservedKey);
+    rt::ChangeScope scope(object, ObservedKey);
     list.push_back(rt::Value(tag));
     object.setAssociatedObject(rt::Value(std::move(list)), TagsKey);
-    object.didChangeValueForKey(ObservedKey);
 }
 
 void addTags(rt::Object& object, const std::vector<std::string>& tags) {
@@ -37,11 +38,10 @@ void addTags(rt::Object& object, const std::vector<std::string>& tags) {
 void removeTag(rt::Object& object, std::string_view tag) {
     auto current = tags(object);
     if (!current.isArray() || !contains(current.array(), tag)) return;
-    object.willChangeValueForKey(ObservedKey);
+    rt::ChangeScope scope(object, ObservedKey);
     rt::Value::Array list = current.array();
     std::erase_if(list, [&](const rt::Value& t) { return t.isString() && t.string() == tag; });
     object.setAssociatedObject(rt::Value(std::move(list)), TagsKey);
-    object.didChangeValueForKey(ObservedKey);
 }
 
 }  // namespace zid

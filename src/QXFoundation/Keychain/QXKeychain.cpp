@@ -22,6 +22,14 @@ void logFailure(const rt::Class& source, const std::string& message, const sec::
     if (!detail.empty()) QXLog(QXKeychain::LogModule, source, kDetailLevel, "Keychain store: %@", detail);
 }
 
+/// An item is found by its key: without one the store can only answer "invalid
+/// parameter", which would read as a failed look-up. Says what is wrong instead.
+bool refuseEmptyKey(const rt::Class& source, std::string_view key, const char* operation) {
+    if (!key.empty()) return false;
+    QXLog(QXKeychain::LogModule, source, kLogLevel, "%@ refused: a key is needed!", operation);
+    return true;
+}
+
 }  // namespace
 
 rt::Ref<QXKeychain> QXKeychain::defaultKeychain() {
@@ -39,6 +47,7 @@ sec::ItemQuery QXKeychain::query(std::string_view key) const {
 }
 
 bool QXKeychain::setData(const rt::Data& data, std::string_view key) {
+    if (refuseEmptyKey(staticClass(), key, "Storing")) return false;
     const sec::ItemQuery q = query(key);
     const sec::ItemResult probe = store_->find(q);
     if (probe.status == sec::ItemStatus::ItemNotFound) {
@@ -60,6 +69,10 @@ bool QXKeychain::setData(const rt::Data& data, std::string_view key) {
 }
 
 std::optional<rt::Data> QXKeychain::dataForKey(std::string_view key, QXKeychainReadStatus* status) {
+    if (refuseEmptyKey(staticClass(), key, "Fetching")) {
+        if (status) *status = QXKeychainReadStatus::Failed;
+        return std::nullopt;
+    }
     sec::Item item;
     const sec::ItemResult r = store_->copy(query(key), item);
     if (r.ok()) {
@@ -103,6 +116,7 @@ rt::Value QXKeychain::objectForKey(std::string_view key, QXKeychainReadStatus* s
 }
 
 bool QXKeychain::removeObjectForKey(std::string_view key) {
+    if (refuseEmptyKey(staticClass(), key, "Removing")) return false;
     const sec::ItemResult r = store_->remove(query(key));
     if (r.ok()) return true;
     logFailure(staticClass(), rt::format("Removing failed for key: %@!", key), r);

@@ -24,6 +24,7 @@ namespace zid {
 
 class Trampoline : public rt::Object {
     RT_CLASS(Trampoline, rt::Object)
+private:
     struct Key {};
 
 public:

@@ -29,8 +29,9 @@ rt::Value parameterForName(const rt::Class& cls, std::string_view name);
 // The two steps behind classWithParameters().
 /// "<a=x, b=2>": the keys sorted, each "key=value", joined by ", ".
 std::string classPostfixForParameters(const rt::Dictionary& parameters);
-/// Makes and registers the specialised subclass; a class of that name that exists
-/// already is answered instead.
+/// Makes and registers the specialised subclass. A class of that name that exists
+/// already is answered when it is a specialisation of the same class for equal
+/// parameters; any other holder of the name raises InternalInconsistencyException.
 const rt::Class& createConcreteClassForParameters(const rt::Class& cls, const rt::Dictionary& parameters);
 
 }  // namespace zid

@@ -147,6 +147,74 @@ TEST_F(Archive, DeepNestingIsRefusedInsteadOfExhaustingTheStack) {
     EXPECT_EQ(error->code(), static_cast<long long>(fnd::KeyedArchiveError::MalformedValue));
 }
 
+// 100,000 levels: far past what a recursive reader, copier or printer survives.
+std::string nested(const std::string& open, const std::string& close, int levels, const std::string& middle = "") {
+    std::string out;
+    out.reserve((open.size() + close.size()) * levels + middle.size());
+    for (int i = 0; i < levels; ++i) out += open;
+    out += middle;
+    for (int i = 0; i < levels; ++i) out += close;
+    return out;
+}
+
+TEST_F(Archive, HostileNestingAnywhereIsRefusedWithAShortMessage) {
+    const std::string head = R"({"archive":"zid.keyed-archive","version":1,"top":{"root":)";
+    struct Case {
+        std::string document;
+        fnd::KeyedArchiveError code;
+    } cases[] = {
+        // Objects of no known form, nested inside one another.
+        {head + nested(R"({"x":)", "}", 100000, "0") + "}}", fnd::KeyedArchiveError::MalformedValue},
+        {head + nested("[", "]", 100000) + "}}", fnd::KeyedArchiveError::MalformedValue},
+        // A dictionary whose key is the deep value.
+        {head + R"({"$dictionary":[[)" + nested(R"({"y":)", "}", 100000, "0") + ",1]]}}}", fnd::KeyedArchiveError::MalformedValue},
+        // The header fields themselves.
+        {R"({"archive":"zid.keyed-archive","version":)" + nested("[", "]", 100000) + R"(,"top":{}})",
+         fnd::KeyedArchiveError::MalformedValue},
+        {R"({"archive":)" + nested(R"({"a":)", "}", 100000, "1") + R"(,"version":1,"top":{}})", fnd::KeyedArchiveError::MalformedValue},
+    };
+    for (const auto& c : cases) {
+        rt::Ref<rt::Error> error;
+        EXPECT_TRUE(fnd::KeyedUnarchiver::unarchivedObject(bytes(c.document), &error).isNil());
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), static_cast<long long>(c.code)) << error->localizedDescription() << " for " << c.document.substr(0, 100);
+        EXPECT_LT(error->localizedDescription().size(), 200u) << error->localizedDescription().substr(0, 300);
+    }
+    // Brackets inside strings are text, not nesting.
+    rt::Ref<rt::Error> error;
+    const std::string brackets = "\\\"" + std::string(100000, '[') + std::string(100000, '{');
+    auto value = fnd::KeyedUnarchiver::unarchivedObject(bytes(head + "\"" + brackets + "\"}}"), &error);
+    EXPECT_FALSE(error);
+    EXPECT_EQ(value, rt::Value("\"" + std::string(100000, '[') + std::string(100000, '{')));
+}
+
+TEST_F(Archive, AValueOfUnknownFormIsQuotedAsAShortExcerpt) {
+    std::string huge(100000, 'z');
+    std::string document = R"({"archive":"zid.keyed-archive","version":1,"top":{"root":{"what":")" + huge + R"(","more":[1,2,3]}}})";
+    rt::Ref<rt::Error> error;
+    EXPECT_TRUE(fnd::KeyedUnarchiver::unarchivedObject(bytes(document), &error).isNil());
+    ASSERT_TRUE(error);
+    const std::string message = error->localizedDescription();
+    EXPECT_EQ(message.rfind("The keyed archive holds a value of unknown form: {\"what\":\"zzz", 0), 0u) << message.substr(0, 200);
+    EXPECT_LT(message.size(), 200u);
+    EXPECT_EQ(message.substr(message.size() - 3), "...");
+
+    // A class name from the file is quoted short too.
+    error = nullptr;
+    const std::string longName(100000, 'C');
+    fnd::KeyedUnarchiver::unarchivedObject(
+        bytes(R"({"archive":"zid.keyed-archive","version":1,"top":{"root":{"$class":")" + longName + R"(","values":{}}}})"), &error);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), static_cast<long long>(fnd::KeyedArchiveError::UnknownClass));
+    EXPECT_LT(error->localizedDescription().size(), 200u);
+
+    // A small value is quoted whole.
+    error = nullptr;
+    fnd::KeyedUnarchiver::unarchivedObject(bytes(R"({"archive":"zid.keyed-archive","version":1,"top":{"root":{"$what":[1,{"a":"\u00e9"}]}}})"), &error);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->localizedDescription(), "The keyed archive holds a value of unknown form: {\"$what\":[1,{\"a\":\"\u00e9\"}]}");
+}
+
 TEST_F(Archive, ObjectsThatCannotBeWrittenRaise) {
     auto loop = rt::make<Shelf>();
     loop->inner = loop;

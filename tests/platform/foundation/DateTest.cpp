@@ -88,6 +88,30 @@ TEST_F(DateTest, PatternFormattersWriteAndStrictlyReadInTheirZone) {
     EXPECT_FALSE(f->dateFromString(""));
 }
 
+TEST_F(DateTest, AFractionOfASecondWithEndlessDigitsIsRefusedNotAProcessCrash) {
+    auto f = rt::make<fnd::DateFormatter>("ss.SSS", fnd::Locale::withIdentifier("en_US_POSIX"));
+    f->setTimeZone(fnd::TimeZone::utc());
+    auto shortFraction = f->dateFromString("12.250");
+    ASSERT_TRUE(shortFraction);
+    EXPECT_DOUBLE_EQ(shortFraction->secondsSince1970, 12.25);
+    EXPECT_TRUE(f->dateFromString("12." + std::string(20, '1')));  // long, but still a fraction
+    // 35 and more digits used to trap in the parser's integer division.
+    for (int digits : {33, 35, 40, 200}) EXPECT_FALSE(f->dateFromString("12." + std::string(digits, '1'))) << digits;
+    // An exponent splits the digits but the parser reads them as one fraction.
+    EXPECT_FALSE(f->dateFromString("12.11111111111e" + std::string(28, '1')));
+    // Other decimal digits count too (ARABIC-INDIC DIGIT ONE).
+    std::string arabic;
+    for (int i = 0; i < 40; ++i) arabic += "\xD9\xA1";
+    EXPECT_FALSE(f->dateFromString("12." + arabic));
+    // Without a fraction field the digits are not capped; quoted S is text.
+    auto quoted = rt::make<fnd::DateFormatter>("'S' yyyy", fnd::Locale::withIdentifier("en_US_POSIX"));
+    EXPECT_FALSE(quoted->dateFromString("S " + std::string(40, '1')));  // refused by the parser, no trap
+    // Patterns that take many digits in a row still read.
+    auto compact = rt::make<fnd::DateFormatter>("yyyyMMddHHmmssSSS", fnd::Locale::withIdentifier("en_US_POSIX"));
+    compact->setTimeZone(fnd::TimeZone::utc());
+    EXPECT_EQ(compact->dateFromString("20240229130509000"), at("UTC", 2024, 2, 29, 13, 5, 9));
+}
+
 TEST_F(DateTest, FormattersWithoutAZoneFollowTheDefaultZone) {
     auto f = rt::make<fnd::DateFormatter>("HH:mm", fnd::Locale::withIdentifier("en_US"));
     rt::Date date = at("UTC", 2024, 6, 1, 12, 0);

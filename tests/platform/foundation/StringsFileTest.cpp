@@ -76,3 +76,22 @@ TEST(StringsFileTest, MissingFileIsAnError) {
     EXPECT_FALSE(fnd::loadStringsFile("/nonexistent/dir/Localizable.strings", &error));
     EXPECT_NE(error.message.find("cannot open"), std::string::npos);
 }
+
+TEST(StringsFileTest, ErrorsQuoteOnlyAShortPieceOfTheFile) {
+    fnd::StringsFileError error;
+    const std::string key(100000, 'k');
+    EXPECT_FALSE(parseStringsFile("\"" + key + "\" = \"v\"\n", &error));
+    EXPECT_LT(error.message.size(), 120u) << error.message.substr(0, 200);
+    EXPECT_NE(error.message.find("\"kkkk"), std::string::npos) << error.message;
+    EXPECT_NE(error.message.find("...\""), std::string::npos) << error.message;
+    // A short key is quoted whole; a long one is cut between characters.
+    EXPECT_FALSE(parseStringsFile("\"short\" = \"v\"", &error));
+    EXPECT_EQ(error.message, "expected ';' after the entry for \"short\"");
+    std::string accents;
+    for (int i = 0; i < 100; ++i) accents += "\xC3\xA9";
+    EXPECT_FALSE(parseStringsFile("\"x" + accents + "\" = \"v\"", &error));
+    const std::size_t open = error.message.find('"');
+    const std::size_t dots = error.message.find("...");
+    ASSERT_NE(dots, std::string::npos);
+    EXPECT_EQ((dots - open - 2) % 2, 0u) << "whole characters only: " << error.message;
+}

@@ -107,3 +107,25 @@ TEST_F(UserDefaultsTest, AnUnreadableFileIsSetAsideNotSilentlyLost) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(UserDefaultsDecoding, HostileNestingIsRefusedWithoutExhaustingTheStack) {
+    std::string objects, arrays;
+    for (int i = 0; i < 100000; ++i) objects += R"({"a":)";
+    objects += "1" + std::string(100000, '}');
+    arrays = std::string(100000, '[') + std::string(100000, ']');
+    EXPECT_FALSE(fnd::UserDefaults::decodePropertyList(objects));
+    EXPECT_FALSE(fnd::UserDefaults::decodePropertyList(arrays));
+    EXPECT_FALSE(fnd::UserDefaults::decodePropertyList(R"({"k":)" + objects + "}"));
+
+    // Nesting that a stored value may have reads back; brackets in text are text.
+    std::string ten;
+    for (int i = 0; i < 10; ++i) ten += R"({"a":)";
+    ten += R"("[[[[{{{{")" + std::string(10, '}');
+    auto value = fnd::UserDefaults::decodePropertyList(ten);
+    ASSERT_TRUE(value);
+    EXPECT_TRUE(value->isDictionary());
+}
+
+}  // namespace

@@ -4,7 +4,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include <fnd/Queue.h>
@@ -116,6 +118,91 @@ TEST_F(HttpClientTest, RefusesServersItDoesNotTrust) {
     EXPECT_THROW(client->setExtraTrustAnchors("not a certificate"), rt::Exception);
 }
 
+// A server whose certificate is signed by the trusted authority but is wrong in one way.
+HttpResult getFromServerWith(const peers::TestCertificate& certificate, const std::string& anchors) {
+    peers::LoopbackHttpsServer server(certificate);
+    server.http().Get("/hello", [](const httplib::Request&, httplib::Response& res) { res.set_content("hello", "text/plain"); });
+    server.start();
+    auto client = rt::make<HttpClient>();
+    client->setExtraTrustAnchors(anchors);
+    return client->get(server.baseURL() + "/hello", {}, 5);
+}
+
+TEST_F(HttpClientTest, ACertificateForAnotherHostOrOutOfDateIsRefusedWithItsOwnCode) {
+    peers::TestCertificateAuthority::ServerCertificateOptions otherHost;
+    otherHost.subjectAltNames = "DNS:elsewhere.example,IP:192.0.2.7";
+    HttpResult mismatch = getFromServerWith(authority->issueServerCertificate(otherHost), authority->certificatePem());
+    ASSERT_FALSE(mismatch.ok());
+    EXPECT_TRUE(hasCode(mismatch, NetworkError::ServerCertificateHostMismatch)) << mismatch.error->description();
+    EXPECT_NE(mismatch.error->localizedDescription().find("another host"), std::string::npos);
+
+    peers::TestCertificateAuthority::ServerCertificateOptions expired;
+    expired.notBefore = -3 * 24 * 3600;
+    expired.notAfter = -24 * 3600;
+    HttpResult old = getFromServerWith(authority->issueServerCertificate(expired), authority->certificatePem());
+    ASSERT_FALSE(old.ok());
+    EXPECT_TRUE(hasCode(old, NetworkError::ServerCertificateExpired)) << old.error->description();
+    EXPECT_NE(old.error->localizedDescription().find("has expired"), std::string::npos);
+
+    peers::TestCertificateAuthority::ServerCertificateOptions early;
+    early.notBefore = 24 * 3600;
+    early.notAfter = 2 * 24 * 3600;
+    HttpResult notYet = getFromServerWith(authority->issueServerCertificate(early), authority->certificatePem());
+    EXPECT_TRUE(hasCode(notYet, NetworkError::ServerCertificateExpired)) << notYet.error->description();
+
+    // An unknown authority stays "untrusted", whatever else is wrong with the certificate.
+    peers::TestCertificateAuthority stranger("Stranger Authority");
+    HttpResult unknown = getFromServerWith(stranger.issueServerCertificate(otherHost), authority->certificatePem());
+    EXPECT_TRUE(hasCode(unknown, NetworkError::ServerCertificateUntrusted)) << unknown.error->description();
+}
+
+TEST_F(HttpClientTest, ASecureRequestNeverFollowsARedirectToPlainHttp) {
+    // A plain server the redirect points at: it must never be asked.
+    httplib::Server plain;
+    std::atomic<int> asked{0};
+    plain.Get("/hello", [&](const httplib::Request&, httplib::Response& res) {
+        ++asked;
+        res.set_content("in the clear", "text/plain");
+    });
+    const int plainPort = plain.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(plainPort, 0);
+    std::thread serving([&] { plain.listen_after_bind(); });
+    const std::string plainURL = "http://127.0.0.1:" + std::to_string(plainPort) + "/hello";
+
+    server->stop();
+    server = std::make_unique<peers::LoopbackHttpsServer>(*serverCertificate);
+    server->http().Get("/down", [&](const httplib::Request&, httplib::Response& res) { res.set_redirect(plainURL); });
+    server->http().Get("/hello", [](const httplib::Request&, httplib::Response& res) { res.set_content("hello", "text/plain"); });
+    server->http().Get("/up", [&](const httplib::Request&, httplib::Response& res) { res.set_redirect(url("/hello")); });
+    server->start();
+
+    HttpResult down = client->get(url("/down"), {}, 5);
+    ASSERT_FALSE(down.ok());
+    EXPECT_TRUE(hasCode(down, NetworkError::InsecureRedirect)) << down.error->description();
+    EXPECT_NE(down.error->localizedDescription().find(plainURL), std::string::npos) << down.error->localizedDescription();
+    EXPECT_EQ(asked.load(), 0);
+
+    // The same refusal on the asynchronous path.
+    auto loop = fnd::RunLoop::main();
+    std::optional<HttpResult> async;
+    client->getAsync(url("/down"), [&](const HttpResult& r) { async = r; }, {}, 5);
+    ASSERT_TRUE(loop->runUntil([&] { return async.has_value(); }, 10));
+    EXPECT_TRUE(hasCode(*async, NetworkError::InsecureRedirect));
+
+    // Plain http may still go to https, and plain to plain.
+    plain.Get("/up", [&](const httplib::Request&, httplib::Response& res) { res.set_redirect(url("/hello")); });
+    plain.Get("/again", [&](const httplib::Request&, httplib::Response& res) { res.set_redirect("/hello"); });
+    HttpResult up = client->get("http://127.0.0.1:" + std::to_string(plainPort) + "/up", {}, 5);
+    ASSERT_TRUE(up.ok()) << up.error->description();
+    EXPECT_EQ(up.response->body, "hello");
+    HttpResult again = client->get("http://127.0.0.1:" + std::to_string(plainPort) + "/again", {}, 5);
+    ASSERT_TRUE(again.ok()) << again.error->description();
+    EXPECT_EQ(again.response->body, "in the clear");
+
+    plain.stop();
+    serving.join();
+}
+
 TEST_F(HttpClientTest, EveryRequestIsBoundedInTime) {
     auto started = std::chrono::steady_clock::now();
     HttpResult result = client->get(url("/slow"), {}, 0.2);
@@ -136,6 +223,17 @@ TEST_F(HttpClientTest, EveryRequestIsBoundedInTime) {
 TEST_F(HttpClientTest, RejectsWhatItMustNotFetch) {
     EXPECT_TRUE(hasCode(client->get("file:///etc/passwd"), NetworkError::BadURL));
     EXPECT_TRUE(hasCode(client->get("ftp://127.0.0.1/"), NetworkError::BadURL));
+    // Messages quote a short piece of a long URL; the whole one is in the user info.
+    const std::string longURL = "gopher://" + std::string(100000, 'u');
+    HttpResult longRefused = client->get(longURL);
+    ASSERT_TRUE(hasCode(longRefused, NetworkError::BadURL));
+    EXPECT_LT(longRefused.error->localizedDescription().size(), 300u);
+    EXPECT_EQ(longRefused.error->userInfo().get(net::kFailingURLKey), rt::Value(longURL));
+    HttpResult longMissing = client->get(url("/") + std::string(100000, 'p'), {}, 5);
+    ASSERT_FALSE(longMissing.ok() && longMissing.response->status == 200);
+    if (!longMissing.ok()) {
+        EXPECT_LT(longMissing.error->localizedDescription().size(), 400u);
+    }
     EXPECT_TRUE(hasCode(client->get(url("/hello"), {{"X-Bad", "a\r\nInjected: yes"}}), NetworkError::BadURL));
 
     client->setMaxResponseBytes(1000);

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <unordered_set>
 
 #include <rt/Format.h>
 #include <rt/Value.h>
+#include <rt/ValueTraits.h>
 
 namespace {
 
@@ -80,3 +83,21 @@ TEST(FormatTest, MissingArgumentsPrintNullAndNeverReadMemory) {
 }
 
 }  // namespace
+
+// Doubles outside the unsigned range used to be converted directly, which is undefined
+// (the sanitizer build reported it); they saturate now.
+TEST(NumberTest, OutOfRangeDoublesSaturateInUnsignedReads) {
+    EXPECT_EQ(rt::Number::ofDouble(1e308).unsignedLongLongValue(), std::numeric_limits<unsigned long long>::max());
+    EXPECT_EQ(rt::Number::ofDouble(18446744073709551616.0).unsignedLongLongValue(), std::numeric_limits<unsigned long long>::max());
+    EXPECT_EQ(rt::Number::ofDouble(std::numeric_limits<double>::infinity()).unsignedLongLongValue(),
+              std::numeric_limits<unsigned long long>::max());
+    EXPECT_EQ(rt::Number::ofDouble(-1e308).unsignedLongLongValue(), 0u);
+    EXPECT_EQ(rt::Number::ofDouble(std::nan("")).unsignedLongLongValue(), 0u);
+    EXPECT_EQ(rt::Number::ofDouble(18446744073709549568.0).unsignedLongLongValue(), 18446744073709549568ull);
+    EXPECT_EQ(rt::Number::ofDouble(-1e308).longLongValue(), std::numeric_limits<long long>::min());
+    EXPECT_EQ(rt::format("%x", 1e308), "ffffffffffffffff");
+    EXPECT_EQ(rt::format("%u", -5.0), "0");
+    EXPECT_EQ(rt::format("%d", 1e308), "9223372036854775807");
+    EXPECT_EQ(rt::format("%d", -1e308), "-9223372036854775808");
+    EXPECT_EQ(rt::fromValue<unsigned>(rt::Value(1e308)), static_cast<unsigned>(std::numeric_limits<unsigned long long>::max()));
+}

@@ -73,7 +73,7 @@ void addExtension(X509* cert, X509* issuer, int nid, const char* value) {
     X509_EXTENSION_free(ext);
 }
 
-Cert newCertificate(EVP_PKEY* key, const std::string& commonName) {
+Cert newCertificate(EVP_PKEY* key, const std::string& commonName, long notBefore = -3600, long notAfter = 24 * 3600) {
     Cert cert(X509_new(), &X509_free);
     X509_set_version(cert.get(), 2);
     unsigned char serial[16];
@@ -82,8 +82,8 @@ Cert newCertificate(EVP_PKEY* key, const std::string& commonName) {
     BIGNUM* bn = BN_bin2bn(serial, sizeof serial, nullptr);
     BN_to_ASN1_INTEGER(bn, X509_get_serialNumber(cert.get()));
     BN_free(bn);
-    X509_gmtime_adj(X509_getm_notBefore(cert.get()), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(cert.get()), 24 * 3600);
+    X509_gmtime_adj(X509_getm_notBefore(cert.get()), notBefore);
+    X509_gmtime_adj(X509_getm_notAfter(cert.get()), notAfter);
     X509_set_pubkey(cert.get(), key);
     X509_NAME* name = X509_get_subject_name(cert.get());
     X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName.c_str()),
@@ -109,18 +109,16 @@ TestCertificateAuthority::~TestCertificateAuthority() = default;
 
 TestCertificate TestCertificateAuthority::issueServerCertificate() const { return issueServerCertificate({}); }
 
-TestCertificate TestCertificateAuthority::issueServerCertificate(const std::vector<std::string>& extraDnsNames) const {
-    std::string names = "IP:127.0.0.1,IP:::1,DNS:localhost";
-    for (const auto& name : extraDnsNames) names += ",DNS:" + name;
+TestCertificate TestCertificateAuthority::issueServerCertificate(const ServerCertificateOptions& options) const {
     Cert issuer = certFromPem(self_.certificatePem);
     Key issuerKey = keyFromPem(self_.privateKeyPem);
     Key key = newKey();
-    Cert cert = newCertificate(key.get(), "127.0.0.1");
+    Cert cert = newCertificate(key.get(), "127.0.0.1", options.notBefore, options.notAfter);
     X509_set_issuer_name(cert.get(), X509_get_subject_name(issuer.get()));
     addExtension(cert.get(), issuer.get(), NID_basic_constraints, "critical,CA:FALSE");
     addExtension(cert.get(), issuer.get(), NID_key_usage, "critical,digitalSignature");
     addExtension(cert.get(), issuer.get(), NID_ext_key_usage, "serverAuth");
-    addExtension(cert.get(), issuer.get(), NID_subject_alt_name, names.c_str());
+    addExtension(cert.get(), issuer.get(), NID_subject_alt_name, options.subjectAltNames.c_str());
     addExtension(cert.get(), issuer.get(), NID_authority_key_identifier, "keyid");
     check(X509_sign(cert.get(), issuerKey.get(), EVP_sha256()) > 0, "signing a server certificate");
     return TestCertificate{toPem(cert.get()), toPem(key.get())};

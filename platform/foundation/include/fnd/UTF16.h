@@ -10,7 +10,8 @@
 
 namespace fnd {
 
-/// The number of UTF-16 units of a UTF-8 text (invalid bytes count as one unit each).
+/// The number of UTF-16 units of a UTF-8 text; a malformed sequence counts as the one
+/// U+FFFD that ICU's conversion makes of it.
 std::size_t utf16Length(std::string_view utf8);
 
 /// The text of the UTF-16 units [location, location + length); nothing when the range

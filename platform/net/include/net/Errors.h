@@ -30,6 +30,9 @@ enum class NetworkError : long long {
     Cancelled = 106,
     ResponseTooLarge = 107,   // the body passed the client's bound
     TransferFailed = 108,     // any other transfer failure
+    ServerCertificateExpired = 109,       // outside its validity period (expired or not yet valid)
+    ServerCertificateHostMismatch = 110,  // issued for another host name or address
+    InsecureRedirect = 111,   // an https request redirected to plain http
     NotPermitted = 200,       // the system refused an ICMP socket of either kind
 };
 

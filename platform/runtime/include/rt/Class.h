@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 #include <vector>
 
 namespace rt {
@@ -17,22 +18,31 @@ class Object;
 struct PropertyTable;  // key-value coding: registered properties (PropertyTable.h)
 struct MethodTable;    // dynamic messages: selector -> implementation (MethodTable.h)
 
+/// The qualified name of a C++ class ("ui::Image").
+std::string qualifiedClassName(const std::type_info& type);
+
 class Class {
 public:
     using Factory = std::function<std::shared_ptr<Object>()>;
 
-    /// Registers (once) the description of a compiled class. Called by RT_CLASS.
-    static const Class& describe(const char* name, const Class* superclass, Factory factory);
+    /// Registers the description of a compiled class. Called by RT_CLASS, once per
+    /// class. Raises InternalInconsistencyException when a class of the same
+    /// qualified name is registered already.
+    static const Class& describe(const char* name, std::string qualifiedName, const Class* superclass, Factory factory);
     /// Makes and registers a class at run time. Answers nullptr when the name is taken.
     static Class* allocateClassPair(const Class* superclass, std::string name);
     /// Removes a run-time made class from the registry. Objects still using it keep a
     /// valid description until the process ends (descriptions are never freed).
     static void disposeClassPair(Class* cls);
-    /// Looks a class up by name (compiled classes once described, run-time classes
-    /// while registered).
+    /// Looks a class up by qualified name ("ui::Image"), or else by name ("Image"; the
+    /// first class registered under a name answers it). Compiled classes once
+    /// described, run-time classes while registered.
     static const Class* named(std::string_view name);
 
+    /// The class's own name, without namespaces: what descriptions and archives show.
     const std::string& name() const { return name_; }
+    /// The name with its namespaces ("ui::Image"); the name itself for run-time classes.
+    const std::string& qualifiedName() const { return qualifiedName_; }
     const Class* superclass() const { return superclass_; }
     bool isSubclassOf(const Class& other) const;
     bool isRuntimeMade() const { return runtimeMade_; }
@@ -55,13 +65,14 @@ public:
     /// Hook through which the protocol registry answers "does protocol P adopt Q".
     static void setProtocolAdoptionQuery(bool (*query)(std::string_view protocol, std::string_view adopted));
 
-    Class(std::string name, const Class* superclass, Factory factory, bool runtimeMade);
+    Class(std::string name, std::string qualifiedName, const Class* superclass, Factory factory, bool runtimeMade);
     ~Class();
     Class(const Class&) = delete;
     Class& operator=(const Class&) = delete;
 
 private:
     std::string name_;
+    std::string qualifiedName_;
     const Class* superclass_;
     Factory factory_;
     bool runtimeMade_;

@@ -15,6 +15,7 @@
 // The reading and writing entry points are members of rt::Object (valueForKey,
 // setValueForKeyPath, ...) and rt::valueForKeyPath for plain values (rt/KVO.h).
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -29,6 +30,9 @@
 #include <rt/ValueTraits.h>
 
 namespace rt {
+
+enum class Storage : std::uint8_t;
+template <class Cls, class T, Storage S> class Key;
 
 namespace detail {
 template <class M> struct SetterArgument;
@@ -57,6 +61,15 @@ public:
         cls_.properties().add(std::move(p));
         return *this;
     }
+
+    /// The entry of a typed key (rt/Key.h): reads and writes go through the key, so a
+    /// write by key compares and announces like the typed setter.
+    template <class K, class T, Storage S> ClassBuilder& property(const Key<K, T, S>& key);
+    /// The entry of a typed key whose writes go through the class's own setter (a
+    /// member function taking one typed argument, or a callable taking (Cls&, const rt::Value&)).
+    template <class K, class T, Storage S, class Setter> ClassBuilder& property(const Key<K, T, S>& key, Setter setter);
+    /// A read-only entry of a typed key.
+    template <class K, class T, Storage S> ClassBuilder& readonly(const Key<K, T, S>& key);
 
     /// A read-only property: writing it goes to setValueForUndefinedKey.
     template <class Getter> ClassBuilder& readonly(std::string key, Getter getter) {

@@ -1,7 +1,9 @@
 #pragma once
 // Key-value coding and observing.
 //
-// How a class makes a property observable (include <rt/KVC.h> and <rt/KVO.h>):
+// New properties are declared with typed keys (rt/Key.h): one declaration gives the
+// typed getter and setter, the key-value coding entry and typed observation. The
+// string-keyed form below stays for key paths, dependent keys and older classes:
 //
 //     class Player : public rt::Object {
 //         RT_CLASS(Player, rt::Object)

@@ -11,9 +11,11 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <typeinfo>
 #include <utility>
 
 #include <rt/Class.h>
@@ -36,16 +38,20 @@ struct ObjectDeleter {
 }  // namespace detail
 
 /// Declares the class description of a class derived from rt::Object.
-/// Use it first thing in the class body: RT_CLASS(QXLogger, rt::Object)
+/// Use it first thing in the class body: RT_CLASS(QXLogger, rt::Object). What follows
+/// it is public, like the rest of a struct body; open a `private:` section for fields.
+/// The description is registered under the class's name ("QXLogger", what archives and
+/// descriptions show) and its qualified name ("zid::QXLogger"); a second class of the
+/// same qualified name is refused with an exception when it is first used.
 /// A class that declares `static void describe(rt::ClassBuilder<Cls>&)` itself (not
 /// inherited) has it called once, when the description is first made; such a class
-/// includes <rt/KVC.h> (see rt/KVO.h for how properties are declared).
+/// includes <rt/KVC.h> (see rt/Key.h for how properties are declared).
 #define RT_CLASS(Cls, Super)                                                          \
 public:                                                                               \
     using super = Super;                                                              \
     static const ::rt::Class& staticClass() {                                         \
         static const ::rt::Class& described = ::rt::detail::describeClass<Cls>(      \
-            #Cls, &Super::staticClass(),                                              \
+            #Cls, ::rt::qualifiedClassName(typeid(Cls)), &Super::staticClass(),       \
             [](auto& builder) -> decltype(::rt::detail::Deferred<Cls, decltype(builder)>::type::describe(builder)) { \
                 ::rt::detail::Deferred<Cls, decltype(builder)>::type::describe(builder); \
             });                                                                       \
@@ -53,7 +59,7 @@ public:                                                                         
     }                                                                                 \
     const ::rt::Class& declaredClass() const override { return staticClass(); }       \
                                                                                       \
-private:
+public:
 
 class Object : public std::enable_shared_from_this<Object> {
 public:
@@ -113,6 +119,10 @@ public:
     // ---- key-value observing (implemented in KVO.cpp; see rt/KVO.h) ---------------
     void willChangeValueForKey(std::string_view key);
     void didChangeValueForKey(std::string_view key);
+
+    /// The lock that guarded typed keys (rt::GuardedKey) read and write their fields
+    /// under. Held only for the copy of a value, never while anything is called.
+    std::mutex& propertyLock() const;
 
     // ---- pre-destruction step ---------------------------------------------------
     /// Registers work to run in the pre-destruction step, in registration order,
@@ -180,8 +190,9 @@ template <class T> Class::Factory factoryFor() {
 /// Registers the description of Cls and runs its own describe hook, if any. The hook
 /// is tried with a builder of Cls itself, so a describe inherited from a base (which
 /// takes the base's builder) does not match and is not run a second time.
-template <class Cls, class Hook> const Class& describeClass(const char* name, const Class* superclass, Hook hook) {
-    const Class& cls = Class::describe(name, superclass, factoryFor<Cls>());
+template <class Cls, class Hook>
+const Class& describeClass(const char* name, std::string qualifiedName, const Class* superclass, Hook hook) {
+    const Class& cls = Class::describe(name, std::move(qualifiedName), superclass, factoryFor<Cls>());
     if constexpr (std::is_invocable_v<Hook&, ClassBuilder<Cls>&>) {
         ClassBuilder<Cls> builder(cls);
         hook(builder);
@@ -190,11 +201,33 @@ template <class Cls, class Hook> const Class& describeClass(const char* name, co
 }
 }  // namespace detail
 
-/// Creates an object of class T. The only way objects come to life.
+namespace detail {
+/// Objects rt::make is constructing on this thread and whose root part is not built
+/// yet: rt::Object's constructor takes one, or refuses to run.
+inline thread_local int objectsBeingMade = 0;
+struct MakingObject {
+    int saved = objectsBeingMade;
+    MakingObject() { ++objectsBeingMade; }
+    ~MakingObject() { objectsBeingMade = saved; }
+    MakingObject(const MakingObject&) = delete;
+    MakingObject& operator=(const MakingObject&) = delete;
+};
+}  // namespace detail
+
+/// Creates an object of class T. The only way objects come to life: an object made on
+/// the stack, as a member, with new or with std::make_shared would have no working
+/// self() and no pre-destruction step, so rt::Object's constructor raises
+/// InternalInconsistencyException outside rt::make. Constructors stay public and
+/// ordinary; nothing else is asked of a subclass.
 template <class T, class... Args> Ref<T> make(Args&&... args) {
     static_assert(std::is_base_of_v<Object, T>, "rt::make makes rt::Object subclasses");
     (void)T::staticClass();  // registers the class description on first use
-    Ref<T> made(new T(std::forward<Args>(args)...), detail::ObjectDeleter{});
+    T* raw;
+    {
+        detail::MakingObject making;
+        raw = new T(std::forward<Args>(args)...);
+    }
+    Ref<T> made(raw, detail::ObjectDeleter{});
     static_cast<Object*>(made.get())->didInitialize();
     return made;
 }

@@ -6,6 +6,7 @@
 // Tables are filled when a class is described and only read afterwards; the lookups
 // below walk the superclass chain, so a subclass sees its ancestors' properties.
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <set>
@@ -44,6 +45,10 @@ private:
     std::map<std::string, std::vector<std::string>, std::less<>> affecting_;
     std::set<std::string, std::less<>> manual_;
 };
+
+/// Changes whenever a property is added to any table: a cached lookup is still
+/// right while it answers the same number.
+std::uint64_t propertyGeneration();
 
 /// The property of key in cls or its nearest ancestor that has one.
 const Property* findProperty(const Class& cls, std::string_view key);

@@ -3,10 +3,15 @@
 //
 // It is nil, the null placeholder, a number that remembers its kind and compares by
 // value across kinds, a UTF-8 string, bytes, a date, an array, an insertion-ordered
-// dictionary, a class description, or a reference to an rt::Object (compared by
-// identity, then isEqual). Arrays and dictionaries are immutable values shared on copy.
+// dictionary, a class description, a small immutable structure (a type code and up to
+// Value::InlineStructBytes bytes kept inline, see rt/StructValue.h), or a reference to
+// an rt::Object (compared by identity, then isEqual). Arrays and dictionaries are
+// immutable values shared on copy. Only one kind's storage exists at a time.
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <new>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -101,13 +106,33 @@ private:
 /// Bytes.
 using Data = std::vector<std::uint8_t>;
 
+/// What the runtime knows of a structure kind: registered once per type code by
+/// rt::structTypeOf<T>() (rt/StructValue.h).
+struct StructType {
+    std::string code;
+    std::size_t size = 0;
+    bool (*equal)(const void* a, const void* b) = nullptr;
+    std::size_t (*hash)(const void* bytes) = nullptr;
+    std::string (*describe)(const void* bytes) = nullptr;
+    /// Writes the value progress of the way from from to to into out; null when the
+    /// kind does not interpolate.
+    void (*interpolate)(const void* from, const void* to, double progress, void* out) = nullptr;
+};
+
 class Value {
 public:
-    enum class Type : std::uint8_t { Nil, Null, Number, String, Data, Date, Array, Dictionary, Object, Class };
+    enum class Type : std::uint8_t { Nil, Null, Number, String, Data, Date, Array, Dictionary, Object, Class, Struct };
     using Array = std::vector<Value>;
+    /// The largest structure kept inside a Value (six doubles: an affine transform).
+    static constexpr std::size_t InlineStructBytes = 48;
 
-    Value() = default;
+    Value() {}
     Value(std::nullptr_t) {}
+    Value(const Value& other) { copy(other); }
+    Value(Value&& other) noexcept { take(other); }
+    Value& operator=(const Value& other);
+    Value& operator=(Value&& other) noexcept;
+    ~Value() { release(); }
     /// The null placeholder that collections hold in place of nil.
     static Value null();
 
@@ -141,6 +166,18 @@ public:
     bool isDictionary() const { return type_ == Type::Dictionary; }
     bool isObject() const { return type_ == Type::Object; }
     bool isClass() const { return type_ == Type::Class; }
+    bool isStruct() const { return type_ == Type::Struct; }
+
+    /// A structure value of a registered kind (see rt::structTypeOf); size must be the
+    /// kind's size and at most InlineStructBytes.
+    static Value ofStruct(std::uint32_t structType, const void* bytes, std::size_t size);
+    /// The registered kind of a structure value (0 for other values).
+    std::uint32_t structTypeId() const { return type_ == Type::Struct ? structType_ : 0; }
+    /// The kind's type code ("" for other values).
+    std::string_view structCode() const;
+    /// The structure's bytes (nullptr for other values) and their number.
+    const void* structBytes() const { return type_ == Type::Struct ? storage_.bytes : nullptr; }
+    std::size_t structSize() const { return type_ == Type::Struct ? structSize_ : 0; }
 
     // Typed reads answer the zero of the type when the value is of another type.
     const Number* number() const;
@@ -172,12 +209,58 @@ public:
 
 private:
     Value(Ref<Object> object, int);
+    bool holdsPointer() const {
+        return type_ == Type::String || type_ == Type::Data || type_ == Type::Array || type_ == Type::Dictionary ||
+               type_ == Type::Object;
+    }
+    void release() noexcept {
+        if (holdsPointer()) storage_.ptr.~shared_ptr();
+        type_ = Type::Nil;
+    }
+    // Takes other's contents; this holds nothing before, other is nil after. Scalars
+    // and structures copy the whole storage: a fixed size compiles to a few moves.
+    void take(Value& other) noexcept {
+        type_ = other.type_;
+        structSize_ = other.structSize_;
+        structType_ = other.structType_;
+        if (other.holdsPointer()) {
+            new (&storage_.ptr) std::shared_ptr<const void>(std::move(other.storage_.ptr));
+            other.release();
+        } else {
+            std::memcpy(storage_.bytes, other.storage_.bytes, sizeof storage_.bytes);
+            other.type_ = Type::Nil;
+        }
+    }
+    void copy(const Value& other) {
+        type_ = other.type_;
+        structSize_ = other.structSize_;
+        structType_ = other.structType_;
+        if (other.holdsPointer()) new (&storage_.ptr) std::shared_ptr<const void>(other.storage_.ptr);
+        else std::memcpy(storage_.bytes, other.storage_.bytes, sizeof storage_.bytes);
+    }
+
+    union Storage {
+        Storage() : date(0) {}
+        ~Storage() {}
+        Number number;
+        std::shared_ptr<const void> ptr;  // string, data, array, dictionary, or the object
+        double date;
+        const Class* cls;
+        alignas(8) unsigned char bytes[InlineStructBytes];
+    } storage_;
     Type type_ = Type::Nil;
-    Number number_{};
-    std::shared_ptr<const void> ptr_;  // string, data, array, dictionary, or the object
-    double date_ = 0;
-    const Class* class_ = nullptr;
+    std::uint8_t structSize_ = 0;
+    std::uint32_t structType_ = 0;
 };
+
+namespace detail {
+/// Registers a structure kind, or answers the id its code already has.
+std::uint32_t registerStructType(StructType type);
+/// The kind of a registered id (ids come from registerStructType).
+const StructType& structType(std::uint32_t id);
+/// The id of a registered code, 0 when none is registered.
+std::uint32_t structTypeNamed(std::string_view code);
+}  // namespace detail
 
 struct ValueHash {
     std::size_t operator()(const Value& v) const { return v.hash(); }

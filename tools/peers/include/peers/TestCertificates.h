@@ -3,7 +3,6 @@
 // the loopback host, so TLS peers can be tested without any file in the tree.
 
 #include <string>
-#include <vector>
 
 namespace peers {
 
@@ -20,12 +19,21 @@ public:
     TestCertificateAuthority& operator=(const TestCertificateAuthority&) = delete;
 
     const std::string& certificatePem() const { return self_.certificatePem; }
+    /// What a server certificate says; the defaults make a good one.
+    struct ServerCertificateOptions {
+        /// The subject alternative names, in OpenSSL's configuration form.
+        std::string subjectAltNames = "IP:127.0.0.1,IP:::1,DNS:localhost";
+        /// Validity, in seconds from now.
+        long notBefore = -3600;
+        long notAfter = 24 * 3600;
+    };
+
     /// A server certificate for 127.0.0.1, ::1 and localhost, valid from an hour ago
     /// for a day, signed by this authority.
     TestCertificate issueServerCertificate() const;
-    /// The same, also valid for the DNS names given (wildcards such as "*.media.test"
-    /// included).
-    TestCertificate issueServerCertificate(const std::vector<std::string>& extraDnsNames) const;
+    /// A server certificate as the options say (another host, an expired one), signed
+    /// by this authority.
+    TestCertificate issueServerCertificate(const ServerCertificateOptions& options) const;
 
 private:
     TestCertificate self_;

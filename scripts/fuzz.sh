@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (clang, libFuzzer, ASan+UBSan) in build/fuzz and runs each
+# one: first every committed seed once and whole (the reproducers of past faults are
+# larger than the fuzzing length bound), then fuzzing from the seeds for a bounded
+# time. New inputs go to build/fuzz/corpus, crashes to build/fuzz/artifacts. Any
+# crash, leak, sanitizer report or time-out fails the run.
+#
+# Usage: scripts/fuzz.sh [seconds per target (default 30)] [target...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-30}
+shift || true
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  targets=(strings_file keyed_archive user_defaults date_format regex icmp_reply format)
+fi
+
+cc=${FUZZ_CC:-clang-14}
+cxx=${FUZZ_CXX:-clang++-14}
+build=build/fuzz
+flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZID_BUILD_TESTS=OFF -DZID_BUILD_BENCH=OFF -DZID_BUILD_FUZZ=ON \
+  -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
+  -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
+  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+cmake --build "$build" -j4 --target zid_fuzz
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
+failed=()
+for target in "${targets[@]}"; do
+  binary="$build/fuzz/fuzz_$target"
+  seeds="fuzz/corpus/$target"
+  work="$build/corpus/$target"
+  artifacts="$build/artifacts"
+  mkdir -p "$work" "$artifacts"
+  echo "== $target: seeds"
+  if ! "$binary" -timeout=20 -rss_limit_mb=4096 -artifact_prefix="$artifacts/$target-" "$seeds"/* \
+       >"$build/$target.seeds.log" 2>&1; then
+    tail -40 "$build/$target.seeds.log"
+    failed+=("$target (seeds)")
+    continue
+  fi
+  echo "== $target: fuzzing for ${seconds}s"
+  if ! "$binary" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+       -print_final_stats=1 -artifact_prefix="$artifacts/$target-" "$work" "$seeds" \
+       >"$build/$target.fuzz.log" 2>&1; then
+    tail -60 "$build/$target.fuzz.log"
+    failed+=("$target")
+    continue
+  fi
+  grep -E "stat::number_of_executed_units|stat::new_units_added" "$build/$target.fuzz.log" | tr '\n' ' '
+  echo
+done
+
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "fuzzing failed: ${failed[*]} (inputs in $build/artifacts)" >&2
+  exit 1
+fi
+echo "fuzzing passed: ${targets[*]}"

@@ -1,0 +1,111 @@
+#include "QXNetworking/Gateway/Request/QXGatewayRequestSerializer.h"
+
+#include <QXFoundation/Extensions/StringExtensions.h>
+#include <QXFoundation/Log/QXLogger.h>
+#include <QXNetworking/Common/JSON/QXJSONSerialization.h>
+#include <QXNetworking/Common/Session/URLComponents.h>
+#include <QXNetworking/Gateway/QXGatewayDescription.h>
+#include <QXNetworking/Gateway/QXGatewayHosts.h>
+#include <QXNetworking/Gateway/Request/QXGatewayRequestMapper.h>
+
+namespace zid {
+
+QXGatewayRequestSerializer::QXGatewayRequestSerializer(std::optional<std::string> baseHost,
+                                                       std::optional<std::string> baseHostCached)
+    : baseHost_(std::move(baseHost)), baseHostCached_(std::move(baseHostCached)) {}
+
+QXGatewayRequestSerializer::QXGatewayRequestSerializer() : QXGatewayRequestSerializer(QXGatewayHost, QXCacheGatewayHost) {}
+
+rt::Ref<QXGatewayRequestSerializer> QXGatewayRequestSerializer::withBaseHost(std::optional<std::string> baseHost) {
+    return rt::make<QXGatewayRequestSerializer>(std::move(baseHost), QXCacheGatewayHost);
+}
+
+rt::Dictionary QXGatewayRequestSerializer::defaultParameters() const {
+    std::lock_guard lock(mutex_);
+    return defaultParameters_;
+}
+
+void QXGatewayRequestSerializer::setDefaultParameters(rt::Dictionary parameters) {
+    std::lock_guard lock(mutex_);
+    defaultParameters_ = std::move(parameters);
+}
+
+std::optional<std::string> QXGatewayRequestSerializer::baseHost() const {
+    std::lock_guard lock(mutex_);
+    return baseHost_;
+}
+
+void QXGatewayRequestSerializer::setBaseHost(std::optional<std::string> host) {
+    std::lock_guard lock(mutex_);
+    baseHost_ = std::move(host);
+}
+
+std::optional<std::string> QXGatewayRequestSerializer::baseHostCached() const {
+    std::lock_guard lock(mutex_);
+    return baseHostCached_;
+}
+
+void QXGatewayRequestSerializer::setBaseHostCached(std::optional<std::string> host) {
+    std::lock_guard lock(mutex_);
+    baseHostCached_ = std::move(host);
+}
+
+rt::Ref<fnd::URLRequest> QXGatewayRequestSerializer::requestBySerializingRequest(const fnd::URLRequest& request,
+                                                                                const rt::Value& parameters,
+                                                                                rt::Ref<rt::Error>* error) {
+    rt::Dictionary merged = parameters.isDictionary() ? parameters.dictionary() : rt::Dictionary();
+    const rt::Dictionary defaults = defaultParameters();
+    for (const auto& [key, value] : defaults.entries()) merged.set(key, value);
+
+    auto components = URLComponents::parse(request.url());
+    if (!components) {
+        if (error)
+            *error = rt::Error::withDescription(QXRequestSerializationErrorDomain,
+                                                static_cast<long long>(QXRequestSerializationError::BadURL),
+                                                "The URL \"" + request.url() + "\" cannot be taken apart.");
+        return nullptr;
+    }
+    const std::string method = components->lastPathComponent();
+    components->scheme = "https";
+    const auto host = QXGatewayDescription::isCachingEnabledForGatewayMethod(method) ? baseHostCached() : baseHost();
+    if (!host || host->empty()) {
+        if (error)
+            *error = rt::Error::withDescription(QXRequestSerializationErrorDomain,
+                                                static_cast<long long>(QXRequestSerializationError::BadURL),
+                                                "No gateway host is configured for the method " + method + ".");
+        return nullptr;
+    }
+    components->host = *host;
+
+    const rt::Dictionary mapped = QXGatewayRequestMapper::mappedRequest(merged, method);
+    const std::string verb = QXGatewayDescription::HTTPMethodForGatewayMethod(method);
+    auto withVerb = rt::make<fnd::URLRequest>(request.url());
+    withVerb->setHTTPMethod(verb);
+    for (const auto& [name, value] : request.allHTTPHeaderFields()) withVerb->setValueForHTTPHeaderField(value, name);
+    withVerb->setHTTPBody(request.httpBody());
+    auto out = JSONRequestSerializer::requestBySerializingRequest(*withVerb, rt::Value(mapped), error);
+    if (!out) return nullptr;
+
+    if (verb == "GET") {
+        std::string text;
+        if (!mapped.empty()) {
+            rt::Ref<rt::Error> writing;
+            const auto json = JSONDataWithObject(rt::Value(mapped), &writing);
+            if (!json) {
+                // The caller's parameters would be lost on the way: the call fails instead.
+                QXLog(kQXGatewayLogModule, staticClass(), 5, "Error: %@", writing);
+                if (error) *error = writing;
+                return nullptr;
+            }
+            text = urlEscapedOfOccurences(percentEncodedForPath(*json), '.');
+        }
+        std::string path = components->percentEncodedPath;
+        if (path.empty() || path.back() != '/') path.push_back('/');
+        components->percentEncodedPath = path + text;
+        components->query.reset();
+    }
+    out->setURL(components->string());
+    return out;
+}
+
+}  // namespace zid

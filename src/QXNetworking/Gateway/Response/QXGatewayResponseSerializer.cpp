@@ -1,0 +1,81 @@
+#include "QXNetworking/Gateway/Response/QXGatewayResponseSerializer.h"
+
+#include <QXNetworking/Common/Session/URLComponents.h>
+#include <QXNetworking/Gateway/QXGatewayDescription.h>
+#include <QXNetworking/Gateway/Response/QXGatewayErrors.h>
+#include <QXNetworking/Gateway/Response/QXGatewayResponseMapper.h>
+#include <rt/Format.h>
+
+namespace zid {
+
+QXGatewayResponseSerializer::QXGatewayResponseSerializer() { acceptableContentTypes_.insert("text/html"); }
+
+bool QXGatewayResponseSerializer::validateResponseObject(const rt::Value& object, std::string_view method,
+                                                         rt::Ref<rt::Error>* error) {
+    const rt::Value responseEntry = object.isNilOrNull() ? rt::Value("Response is empty") : object;
+    if (!object.isNilOrNull() && !object.isDictionary()) {
+        // A list, text or number at the top is not an envelope, whatever it holds.
+        if (error) {
+            rt::Dictionary info;
+            info.set(rt::Value(rt::Error::LocalizedFailureReasonKey), rt::Value("The response is not a JSON object"));
+            info.set(rt::Value(QXGatewayClientResponseErrorKey), responseEntry);
+            *error = gatewayErrorWithCode(static_cast<long long>(QXGatewayClientError::Envelope), info, std::nullopt);
+        }
+        return false;
+    }
+    const rt::Dictionary envelope = object.isDictionary() ? object.dictionary() : rt::Dictionary();
+    if (!envelope.get(rt::Value("success")).boolValue()) {
+        if (error) {
+            std::optional<std::string> message;
+            const rt::Value errorObject = envelope.get(rt::Value("error"));
+            if (errorObject.isDictionary()) {
+                const rt::Value text = errorObject.dictionary().get(rt::Value("message"));
+                if (text.isString()) message = text.string();
+            }
+            rt::Dictionary info;
+            info.set(rt::Value(rt::Error::LocalizedFailureReasonKey),
+                     rt::Value(message ? *message : std::string("Success field is false in the response")));
+            info.set(rt::Value(QXGatewayClientResponseErrorKey), responseEntry);
+            *error = gatewayErrorWithCode(static_cast<long long>(QXGatewayClientError::Envelope), info, message);
+        }
+        return false;
+    }
+    const auto payloadKey = QXGatewayDescription::payloadKeyForGatewayMethod(method);
+    if (payloadKey && !envelope.contains(rt::Value(*payloadKey))) {
+        if (error) {
+            rt::Dictionary info;
+            info.set(rt::Value(rt::Error::LocalizedFailureReasonKey),
+                     rt::Value(rt::format("Payload (%@) is not present in the response", *payloadKey)));
+            info.set(rt::Value(QXGatewayClientResponseErrorKey), responseEntry);
+            *error = gatewayErrorWithCode(static_cast<long long>(QXGatewayClientError::Envelope), info, std::nullopt);
+        }
+        return false;
+    }
+    return true;
+}
+
+rt::Value QXGatewayResponseSerializer::responseObjectForResponse(const HTTPURLResponse& response, const std::string& data,
+                                                                 rt::Ref<rt::Error>* error) const {
+    rt::Ref<rt::Error> decoding;
+    const rt::Value object = JSONResponseSerializer::responseObjectForResponse(response, data, &decoding);
+    std::string method;
+    if (const auto parts = URLComponents::parse(response.url)) {
+        const auto components = parts->pathComponents();
+        if (components.size() > 2) method = components[2];
+    }
+    rt::Ref<rt::Error> envelope;
+    if (!validateResponseObject(object, method, &envelope)) {
+        if (error) *error = envelope;
+        return {};
+    }
+    if (decoding) {
+        // An acceptable envelope under an unacceptable status: the status error stands.
+        if (error) *error = decoding;
+        return {};
+    }
+    const auto payloadKey = QXGatewayDescription::payloadKeyForGatewayMethod(method);
+    const rt::Value payload = payloadKey ? object.dictionary().get(rt::Value(*payloadKey)) : object;
+    return QXGatewayResponseMapper::mappedResponse(payload, method, error);
+}
+
+}  // namespace zid

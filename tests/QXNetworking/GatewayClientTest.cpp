@@ -1,0 +1,329 @@
+// The gateway client against the loopback gateway over HTTPS: wire form as received,
+// mapped results and their completion step, uploads, errors, cancellation, the limit
+// of three requests at once, and completions on the main thread.
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <thread>
+
+#include "peers/GatewayPeer.h"
+#include "peers/TestCertificates.h"
+
+#include <QXFoundation/Log/QXLogger.h>
+#include <QXNetworking/Common/JSON/QXJSONSerialization.h>
+#include <QXNetworking/Gateway/QXGatewayClient.h>
+#include <QXNetworking/Gateway/Response/QXGatewayErrors.h>
+#include <fnd/RunLoop.h>
+#include <net/Errors.h>
+
+using namespace zid;
+
+namespace {
+
+class CapturingHandler : public QXLogHandler {
+public:
+    CapturingHandler() : QXLogHandler(nullptr, 6) {}
+    void handleLogRecord(const rt::Ref<QXLogRecord>& record) override {
+        std::lock_guard lock(mutex);
+        if (record->module() == std::string(kQXGatewayLogModule)) messages.push_back(record->message());
+    }
+    bool has(const std::string& message) {
+        std::lock_guard lock(mutex);
+        return std::find(messages.begin(), messages.end(), message) != messages.end();
+    }
+    std::mutex mutex;
+    std::vector<std::string> messages;
+};
+
+rt::Value json(const std::string& text) { return JSONObjectWithData(text, true).value_or(rt::Value()); }
+
+struct Outcome {
+    bool done = false;
+    bool onMain = false;
+    rt::Value result;
+    rt::Ref<rt::Error> error;
+};
+
+class GatewayClientTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        authority = new peers::TestCertificateAuthority();
+        certificate = new peers::TestCertificate(authority->issueServerCertificate());
+    }
+    static void TearDownTestSuite() {
+        delete certificate;
+        delete authority;
+    }
+
+    void SetUp() override {
+        peer = std::make_unique<peers::GatewayPeer>(*certificate);
+        peer->setDefaultAnswer({200, "application/json", R"({"success":true,"events":[]})"});
+        peer->start();
+        const std::string port = peer->hostAndPort().substr(peer->hostAndPort().find(':'));
+        // Two names of the same peer, so the host a request went to shows in its Host header.
+        baseHost = "127.0.0.1" + port;
+        cachedHost = "localhost" + port;
+        client = rt::make<QXGatewayClient>(std::optional<std::string>(baseHost), std::optional<std::string>(cachedHost));
+        client->requestOperationManager()->httpClient()->setExtraTrustAnchors(authority->certificatePem());
+        logs = rt::make<CapturingHandler>();
+        QXLogger::defaultLogger()->registerHandler(logs);
+    }
+
+    void TearDown() override {
+        QXLogger::defaultLogger()->deregistreHandler(logs);
+        peer->releaseAnswers();
+        peer.reset();
+    }
+
+    std::shared_ptr<Outcome> call(const std::string& method, const rt::Dictionary& parameters,
+                                  rt::Ref<SessionDataTask>* task = nullptr) {
+        auto outcome = std::make_shared<Outcome>();
+        auto started = client->performMethod(method, parameters, [outcome](const rt::Value& result, const rt::Ref<rt::Error>& error) {
+            outcome->done = true;
+            outcome->onMain = fnd::RunLoop::isMainThread();
+            outcome->result = result;
+            outcome->error = error;
+        });
+        if (task) *task = started;
+        return outcome;
+    }
+
+    static bool wait(const std::function<bool()>& done) { return fnd::RunLoop::main()->runUntil(done, 10); }
+    static bool finished(const std::shared_ptr<Outcome>& outcome) {
+        return wait([&] { return outcome->done; });
+    }
+
+    static inline peers::TestCertificateAuthority* authority = nullptr;
+    static inline peers::TestCertificate* certificate = nullptr;
+    std::unique_ptr<peers::GatewayPeer> peer;
+    std::string baseHost, cachedHost;
+    rt::Ref<QXGatewayClient> client;
+    rt::Ref<CapturingHandler> logs;
+};
+
+}  // namespace
+
+TEST_F(GatewayClientTest, GetVideoInfoGoesOutInTheGatewaysFormAndCarriesTheCallersRecordID) {
+    peer->answer("Quorvex.getVideoInfo", {200, "application/json",
+                                          R"({"success":true,"video":{"videoId":999,"videoTitle":"T","chatEnabled":1}})"});
+    const auto outcome = call("Quorvex.getVideoInfo", rt::Dictionary{{rt::Value("recordID"), rt::Value(123)}});
+    ASSERT_TRUE(finished(outcome));
+    ASSERT_FALSE(outcome->error) << outcome->error->description();
+    EXPECT_TRUE(outcome->onMain);
+    EXPECT_TRUE(outcome->result.isEqual(json(R"({"recordID":123,"title":"T","parentChannel":{}})")));
+
+    const auto requests = peer->requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].verb, "GET");
+    EXPECT_EQ(requests[0].target, "/json.php/Quorvex.getVideoInfo/%7B%22videoId%22:123%7D");
+    EXPECT_EQ(requests[0].host, baseHost);
+    EXPECT_EQ(requests[0].parametersJSON, R"({"videoId":123})");
+    EXPECT_TRUE(requests[0].body.empty());
+    EXPECT_TRUE(logs->has("Request: Quorvex.getVideoInfo method: GET protocol: https host:" + baseHost +
+                          " parameters: videoId"));
+
+    // Without the parameter the result has no "recordID", whatever the gateway sent.
+    const auto bare = call("Quorvex.getVideoInfo", {});
+    ASSERT_TRUE(finished(bare));
+    EXPECT_FALSE(bare->result.dictionary().contains(rt::Value("recordID")));
+    EXPECT_EQ(peer->requests()[1].target, "/json.php/Quorvex.getVideoInfo/");
+}
+
+TEST_F(GatewayClientTest, CachedMethodsGoToTheCachedHostWithSlashAndUnicodeParametersIntact) {
+    peer->answer("Quorvex.searchMedia", {200, "text/html",
+                                         R"({"success":true,"medias":[{"mediaId":5,"mediaType":"video"},{"mediaType":"video"}]})"});
+    const auto outcome = call("Quorvex.searchMedia", rt::Dictionary{{rt::Value("query"), rt::Value("a/b é.")},
+                                                                    {rt::Value("channelID"), rt::Value(2)}});
+    ASSERT_TRUE(finished(outcome));
+    ASSERT_FALSE(outcome->error) << outcome->error->description();
+    EXPECT_TRUE(outcome->result.isEqual(json(R"([{"recordID":5,"mediaType":"video"}])")));
+    const auto request = peer->requests().at(0);
+    EXPECT_EQ(request.host, cachedHost);
+    EXPECT_EQ(request.target, "/json.php/Quorvex.searchMedia/%7B%22query%22:%22a%5C/b%20%C3%A9%2E%22,%22channelId%22:2%7D");
+    EXPECT_EQ(request.parametersJSON, "{\"query\":\"a\\/b é.\",\"channelId\":2}");
+}
+
+TEST_F(GatewayClientTest, PostMethodsSendTheirBodyAndLoginGetsANullDisplayName) {
+    peer->answer("Broadcaster.loginMobile", {200, "application/json", R"({"success":true,"sessionId":"s","userId":1})"});
+    peer->answer("Broadcaster.loginMobile",
+                 {200, "application/json", R"({"success":true,"sessionId":"s","userId":1,"displayName":"Ann"})"});
+    client->setDefaultParameters(rt::Dictionary{{rt::Value("locale"), rt::Value("ja_JP")}});
+    const rt::Dictionary parameters{{rt::Value("userName"), rt::Value("ü/x")}, {rt::Value("locale"), rt::Value("de_DE")}};
+    const auto first = call("Broadcaster.loginMobile", parameters);
+    ASSERT_TRUE(finished(first));
+    ASSERT_FALSE(first->error) << first->error->description();
+    EXPECT_TRUE(first->result.dictionary().get(rt::Value("displayName")).isNull());
+    EXPECT_EQ(first->result.dictionary().get(rt::Value("sessionID")).string(), "s");
+    const auto second = call("Broadcaster.loginMobile", parameters);
+    ASSERT_TRUE(finished(second));
+    EXPECT_EQ(second->result.dictionary().get(rt::Value("displayName")).string(), "Ann");
+
+    const auto request = peer->requests().at(0);
+    EXPECT_EQ(request.verb, "POST");
+    EXPECT_EQ(request.target, "/json.php/Broadcaster.loginMobile");
+    EXPECT_EQ(request.host, baseHost);
+    EXPECT_EQ(request.contentType, "application/json");
+    EXPECT_EQ(request.body, "{\"userName\":\"ü\\/x\",\"locale\":\"ja_JP\"}");  // the default wins
+    EXPECT_TRUE(logs->has("Request: Broadcaster.loginMobile method: POST protocol: https host:" + baseHost +
+                          " parameters: (null)"));
+}
+
+TEST_F(GatewayClientTest, UploadsSendFieldsFirstThenThePictureAsJPEG) {
+    peer->answer("User.uploadProfilePicture", {200, "application/json", R"({"success":true,"pictureUrl":"p"})"});
+    QXImagePixels image;
+    image.width = 4;
+    image.height = 2;
+    image.pixels.assign(4 * 2 * 4, 200);
+    auto outcome = std::make_shared<Outcome>();
+    auto task = client->uploadPicture(image, "User.uploadProfilePicture",
+                                      rt::Dictionary{{rt::Value("sessionID"), rt::Value("s")}, {rt::Value("n"), rt::Value(2)}},
+                                      [outcome](const rt::Value& result, const rt::Ref<rt::Error>& error) {
+                                          outcome->done = true;
+                                          outcome->onMain = fnd::RunLoop::isMainThread();
+                                          outcome->result = result;
+                                          outcome->error = error;
+                                      });
+    ASSERT_TRUE(task);
+    ASSERT_TRUE(finished(outcome));
+    ASSERT_FALSE(outcome->error) << outcome->error->description();
+    EXPECT_TRUE(outcome->onMain);
+    EXPECT_TRUE(outcome->result.isEqual(json(R"({"success":true,"pictureUrl":"p"})")));
+    EXPECT_TRUE(logs->has("Gateway call success (User.uploadProfilePicture)"));
+
+    const auto request = peer->requests().at(0);
+    EXPECT_EQ(request.verb, "POST");
+    EXPECT_EQ(request.target, "/json.php/User.uploadProfilePicture");
+    EXPECT_EQ(request.contentType.rfind("multipart/form-data; boundary=", 0), 0u);
+    ASSERT_EQ(request.parts.size(), 3u);
+    // The caller's fields go out as given: not mapped to gateway names.
+    EXPECT_EQ(request.parts[0].name, "sessionID");
+    EXPECT_EQ(request.parts[0].body, "s");
+    EXPECT_EQ(request.parts[1].name, "n");
+    EXPECT_EQ(request.parts[1].body, "2");
+    EXPECT_EQ(request.parts[2].name, "picture");
+    EXPECT_EQ(request.parts[2].fileName, "picture.jpg");
+    EXPECT_EQ(request.parts[2].contentType, "image/jpeg");
+    ASSERT_GT(request.parts[2].body.size(), 4u);
+    EXPECT_EQ(request.parts[2].body.substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(request.parts[2].body.substr(request.parts[2].body.size() - 2), "\xFF\xD9");
+}
+
+TEST_F(GatewayClientTest, RequestsThatCannotBeBuiltCompleteAtOnceOnTheCallersThread) {
+    auto outcome = call("User.update", rt::Dictionary{{rt::Value("when"), rt::Value(rt::Date{1})}});
+    EXPECT_TRUE(outcome->done);  // before any turn of the loop
+    ASSERT_TRUE(outcome->error);
+    EXPECT_EQ(outcome->error->localizedDescription(), "The `parameters` argument is not valid JSON.");
+
+    QXImagePixels empty;
+    auto upload = std::make_shared<Outcome>();
+    EXPECT_FALSE(client->uploadPicture(empty, "User.uploadProfilePicture", {},
+                                       [upload](const rt::Value&, const rt::Ref<rt::Error>& error) {
+                                           upload->done = true;
+                                           upload->error = error;
+                                       }));
+    EXPECT_TRUE(upload->done);
+    EXPECT_TRUE(upload->error);
+    EXPECT_TRUE(peer->requests().empty());
+}
+
+TEST_F(GatewayClientTest, GatewayAndStatusErrorsArriveAsTheCompletionsError) {
+    peer->answer("Quorvex.getEvents", {200, "application/json", R"({"success":false,"error":{"message":"No such channel"}})"});
+    peer->answer("Quorvex.getServer", {503, "text/html", "<html>busy</html>"});
+    const auto refused = call("Quorvex.getEvents", {});
+    const auto busy = call("Quorvex.getServer", {});
+    ASSERT_TRUE(finished(refused));
+    ASSERT_TRUE(finished(busy));
+    ASSERT_TRUE(refused->error);
+    EXPECT_TRUE(refused->result.isNil());
+    EXPECT_EQ(refused->error->localizedDescription(), "No such channel");
+    EXPECT_TRUE(isGatewayClientError(refused->error));
+    ASSERT_TRUE(busy->error);
+    EXPECT_EQ(gatewayResponse(busy->error).string(), "Response is empty");
+    EXPECT_TRUE(refused->onMain && busy->onMain);
+    EXPECT_TRUE(logs->has("Gateway call (Quorvex.getEvents) error: " + refused->error->description()));
+}
+
+TEST_F(GatewayClientTest, CancellingCompletesWithTheCancelledErrorOnTheMainThread) {
+    peer->holdAnswers();
+    rt::Ref<SessionDataTask> task;
+    const auto outcome = call("Quorvex.getEvents", {}, &task);
+    ASSERT_TRUE(task);
+    ASSERT_TRUE(peer->waitForRequests(1, std::chrono::seconds(10)));
+    task->cancel();
+    ASSERT_TRUE(finished(outcome));
+    ASSERT_TRUE(outcome->error);
+    EXPECT_EQ(outcome->error->domain(), net::kNetworkErrorDomain);
+    EXPECT_EQ(outcome->error->code(), static_cast<long long>(net::NetworkError::Cancelled));
+    EXPECT_TRUE(outcome->onMain);
+    EXPECT_EQ(task->state(), SessionDataTask::State::Completed);
+    // The answer that comes later changes nothing, and the slot is free again.
+    peer->releaseAnswers();
+    const auto next = call("Quorvex.getEvents", {});
+    ASSERT_TRUE(finished(next));
+    EXPECT_FALSE(next->error);
+    EXPECT_EQ(client->requestOperationManager()->runningTaskCount(), 0);
+}
+
+TEST_F(GatewayClientTest, AtMostThreeRequestsRunAtOnceAndAWaitingOneCancelsWithoutBeingSent) {
+    peer->holdAnswers();
+    std::vector<std::shared_ptr<Outcome>> outcomes;
+    std::vector<rt::Ref<SessionDataTask>> tasks(5);
+    for (int i = 0; i < 5; ++i)
+        outcomes.push_back(call("Quorvex.getEvents", rt::Dictionary{{rt::Value("n"), rt::Value(i)}}, &tasks[static_cast<std::size_t>(i)]));
+    ASSERT_TRUE(peer->waitForRequests(3, std::chrono::seconds(10)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(peer->requests().size(), 3u);
+    EXPECT_EQ(client->requestOperationManager()->runningTaskCount(), 3);
+    EXPECT_EQ(client->requestOperationManager()->waitingTaskCount(), 2);
+
+    tasks[4]->cancel();
+    ASSERT_TRUE(finished(outcomes[4]));
+    EXPECT_EQ(outcomes[4]->error->code(), static_cast<long long>(net::NetworkError::Cancelled));
+
+    peer->releaseAnswers();
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(finished(outcomes[static_cast<std::size_t>(i)])) << i;
+        EXPECT_FALSE(outcomes[static_cast<std::size_t>(i)]->error) << i;
+        EXPECT_TRUE(outcomes[static_cast<std::size_t>(i)]->onMain);
+    }
+    EXPECT_EQ(peer->requests().size(), 4u);
+    EXPECT_EQ(peer->maxInFlight(), 3);
+    // The waiting requests went out in the order they were made.
+    EXPECT_EQ(peer->requests()[3].parametersJSON, R"({"n":3})");
+}
+
+TEST_F(GatewayClientTest, ResultsAreCompletedWhenCalledFromAnotherThread) {
+    peer->answer("Quorvex.getVideoInfo", {200, "application/json", R"({"success":true,"video":{}})"});
+    std::shared_ptr<Outcome> outcome;
+    std::thread caller([&] { outcome = call("Quorvex.getVideoInfo", rt::Dictionary{{rt::Value("recordID"), rt::Value(8)}}); });
+    caller.join();
+    ASSERT_TRUE(finished(outcome));
+    EXPECT_TRUE(outcome->onMain);
+    EXPECT_EQ(outcome->result.dictionary().get(rt::Value("recordID")).longLongValue(), 8);
+}
+
+TEST(GatewayClientShared, TheSharedClientIsMadeOnceWithTheConfiguredHosts) {
+    auto first = QXGatewayClient::defaultClientWithBaseHost(std::string(), std::string());
+    auto second = QXGatewayClient::defaultClientWithBaseHost(std::string("other.test"), std::string("other-cache.test"));
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first, QXGatewayClient::defaultClient());
+    EXPECT_EQ(first->gatewaySerializer()->baseHost(), QXGatewayHost);
+    EXPECT_EQ(first->gatewaySerializer()->baseHostCached(), QXCacheGatewayHost);
+    EXPECT_EQ(first->requestOperationManager()->baseURL(), "http://" + QXGatewayHost + "/json.php");
+    EXPECT_EQ(first->requestOperationManager()->maxConcurrentOperationCount(), 3);
+}
+
+TEST(GatewayClientFill, CompletionStepsMatchTheWholeMethodName) {
+    const rt::Value response = json(R"({"recordID":1,"title":"T"})");
+    EXPECT_TRUE(QXGatewayClient::fillMissingParameters(response, "Quorvex.getVideoInfo", {}).isEqual(json(R"({"title":"T"})")));
+    EXPECT_TRUE(QXGatewayClient::fillMissingParameters(response, "getVideoInfo", {}).isEqual(response));
+    EXPECT_TRUE(QXGatewayClient::fillMissingParameters(json("[1]"), "Quorvex.getVideoInfo", {}).isEqual(json("[1]")));
+    EXPECT_TRUE(QXGatewayClient::fillMissingParameters(json("{}"), "Broadcaster.loginMobile", {})
+                    .dictionary()
+                    .get(rt::Value("displayName"))
+                    .isNull());
+    EXPECT_EQ(QXGatewayClient::parameterKeysOfRequestURL("https://h/json.php/M/%7B%22channelId%22:1,%22b%22:2%7D"),
+              "channelId, b");
+    EXPECT_FALSE(QXGatewayClient::parameterKeysOfRequestURL("https://h/json.php/M"));
+}
