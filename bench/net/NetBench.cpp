@@ -17,6 +17,14 @@
 
 namespace {
 
+/// The loopback names and every host of the test service domain.
+peers::TestCertificateAuthority::ServerCertificateOptions mediaTestCertificateOptions() {
+    peers::TestCertificateAuthority::ServerCertificateOptions options;
+    options.subjectAltNames += ",DNS:*.media.test";
+    return options;
+}
+
+
 using namespace zid;
 
 std::string moduleInfo() {
@@ -48,7 +56,7 @@ const std::string& frameText() {
 
 /// A cluster connection with one live subscription on the loopback media server.
 struct Fixture {
-    Fixture() : peer(authority.issueServerCertificate({.subjectAltNames = "IP:127.0.0.1,IP:::1,DNS:localhost,DNS:*.media.test"})) {
+    Fixture() : peer(authority.issueServerCertificate(mediaTestCertificateOptions())) {
         (void)fnd::RunLoop::main();
         peer.start();
         QXVexaSocketSettings settings;

@@ -314,3 +314,15 @@ TEST_F(VexaModuleHandlers, ClientReleasedByAListenerMidMessageHandlesNothingFurt
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(VexaModuleHandlers, ListenersOfAnotherKindAreSkipped) {
+    auto bystander = rt::make<rt::Object>();
+    client->addListener(bystander);
+    EXPECT_EQ(info(R"({"viewers":5})"), (Lines{"viewers 5 1"}));
+    client->removeListener(*listener);
+    EXPECT_EQ(info(R"({"viewers":6})"), Lines{});
+}
+
+}  // namespace

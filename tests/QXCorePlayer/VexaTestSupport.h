@@ -76,13 +76,20 @@ struct EventLog {
     }
 };
 
+/// The loopback names and every host of the test service domain.
+inline peers::TestCertificateAuthority::ServerCertificateOptions mediaTestCertificateOptions() {
+    peers::TestCertificateAuthority::ServerCertificateOptions options;
+    options.subjectAltNames += ",DNS:*.media.test";
+    return options;
+}
+
 inline peers::TestCertificateAuthority& authority() {
     static auto* ca = new peers::TestCertificateAuthority();
     return *ca;
 }
 
 inline const peers::TestCertificate& serverCertificate() {
-    static auto* certificate = new peers::TestCertificate(authority().issueServerCertificate({.subjectAltNames = "IP:127.0.0.1,IP:::1,DNS:localhost,DNS:*.media.test"}));
+    static auto* certificate = new peers::TestCertificate(authority().issueServerCertificate(mediaTestCertificateOptions()));
     return *certificate;
 }
 

@@ -1,33 +1,33 @@
 #include "QXCorePlayer/VexaWebSocketClient/QXVexaSubscribeConnection.h"
 
+#include <rt/ChangeScope.h>
 #include <rt/KVO.h>
 
 namespace zid {
 
 void QXVexaSubscribeConnection::describe(rt::ClassBuilder<QXVexaSubscribeConnection>& c) {
     c.readonly("cluster", [](const QXVexaSubscribeConnection& s) { return vexaValue(s.cluster()); });
-    c.readonly("subscription", [](const QXVexaSubscribeConnection& s) { return s.subscription(); });
+    c.readonly(subscriptionKey);
     c.readonly("connected", [](const QXVexaSubscribeConnection& s) { return s.connected(); });
     c.dependent("cluster", {"subscription.cluster"});
-    c.manualNotification("subscription");
     c.manualNotification("connected");
 }
 
 QXVexaSubscribeConnection::QXVexaSubscribeConnection(const rt::Ref<QXVexaService>& service)
-    : service_(service), subscription_(rt::make<QXVexaSubscription>()) {}
+    : subscription_(rt::make<QXVexaSubscription>()), service_(service) {}
 
 void QXVexaSubscribeConnection::setSubscription(rt::Ref<QXVexaSubscription> subscription) {
-    willChangeValueForKey("subscription");
-    subscription_ = std::move(subscription);
-    didChangeValueForKey("subscription");
+    subscriptionKey.set(*this, std::move(subscription));
 }
 
 void QXVexaSubscribeConnection::setState(State state) {
     if (state_ == state) return;
-    bool announce = (state_ == State::Connected) != (state == State::Connected);
-    if (announce) willChangeValueForKey("connected");
+    if ((state_ == State::Connected) == (state == State::Connected)) {
+        state_ = state;
+        return;
+    }
+    rt::ChangeScope scope(*this, "connected");
     state_ = state;
-    if (announce) didChangeValueForKey("connected");
 }
 
 void QXVexaSubscribeConnection::subscribeCurrent() {

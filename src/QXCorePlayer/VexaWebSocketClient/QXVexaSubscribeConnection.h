@@ -18,13 +18,20 @@
 #include <QXCorePlayer/VexaWebSocketClient/QXVexaService.h>
 #include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscription.h>
 #include <rt/KVC.h>
+#include <rt/Key.h>
 #include <rt/Object.h>
 
 namespace zid {
 
 class QXVexaSubscribeConnection : public rt::Object, public QXVexaConnection {
     RT_CLASS(QXVexaSubscribeConnection, rt::Object)
+    rt::Ref<QXVexaSubscription> subscription_;
+
 public:
+    /// The subscription of the current subchannel; replaced when an old subchannel is ended.
+    static constexpr rt::Key<QXVexaSubscribeConnection, rt::Ref<QXVexaSubscription>> subscriptionKey{
+        "subscription", &QXVexaSubscribeConnection::subscription_};
+
     enum class State { NotConnected, Subscribing, Connected, Unsubscribing };
 
     static void describe(rt::ClassBuilder<QXVexaSubscribeConnection>& c);
@@ -60,7 +67,6 @@ private:
                      const rt::Ref<rt::Error>& error);
 
     rt::Weak<QXVexaService> service_;
-    rt::Ref<QXVexaSubscription> subscription_;
     std::weak_ptr<QXVexaConnectionDelegate> delegate_;
     State state_ = State::NotConnected;
 };

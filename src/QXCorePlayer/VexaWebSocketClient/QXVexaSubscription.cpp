@@ -2,6 +2,7 @@
 
 #include <rt/Format.h>
 #include <rt/KVC.h>
+#include <rt/ChangeScope.h>
 #include <rt/KVO.h>
 
 namespace zid {
@@ -53,12 +54,9 @@ std::optional<std::string> QXVexaSubscription::cluster() const {
 }
 void QXVexaSubscription::setCluster(std::optional<std::string> cluster) {
     if (this->cluster() == cluster) return;
-    willChangeValueForKey("cluster");
-    {
-        std::lock_guard lock(mutex_);
-        cluster_ = std::move(cluster);
-    }
-    didChangeValueForKey("cluster");
+    rt::ChangeScope scope(*this, "cluster");
+    std::lock_guard lock(mutex_);
+    cluster_ = std::move(cluster);
 }
 rt::Ref<QXVexaConfig> QXVexaSubscription::config() const {
     std::lock_guard lock(mutex_);

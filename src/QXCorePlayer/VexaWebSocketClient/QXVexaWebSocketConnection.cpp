@@ -1,6 +1,7 @@
 #include "QXCorePlayer/VexaWebSocketClient/QXVexaWebSocketConnection.h"
 
 #include <rt/Format.h>
+#include <rt/ChangeScope.h>
 #include <rt/KVO.h>
 
 namespace zid {
@@ -21,11 +22,10 @@ bool QXVexaWebSocketConnection::connected() const {
 }
 
 void QXVexaWebSocketConnection::setWebSocket(rt::Ref<net::WebSocket> socket) {
-    willChangeValueForKey("connected");
+    rt::ChangeScope scope(*this, "connected");
     if (webSocket_) webSocket_->setDelegate(nullptr);
     webSocket_ = std::move(socket);
     if (webSocket_) webSocket_->setDelegate(selfAs<QXVexaWebSocketConnection>());
-    didChangeValueForKey("connected");
 }
 
 std::string QXVexaWebSocketConnection::url() {
@@ -101,8 +101,7 @@ void QXVexaWebSocketConnection::webSocketDidOpen(net::WebSocket& socket) {
     auto keep = self();
     vexaLog(staticClass(), 5, "Socket did open to: %@", socket.url());
     reconnectAttemptCount_ = 0;
-    willChangeValueForKey("connected");
-    didChangeValueForKey("connected");
+    { rt::ChangeScope opened(*this, "connected"); }  // the socket's state already changed
     if (auto delegate = delegate_.lock()) delegate->vexaConnectionDidConnect(*this);
 }
 

@@ -17,6 +17,14 @@
 
 namespace {
 
+/// The loopback names and every host of the test service domain.
+peers::TestCertificateAuthority::ServerCertificateOptions mediaTestCertificateOptions() {
+    peers::TestCertificateAuthority::ServerCertificateOptions options;
+    options.subjectAltNames += ",DNS:*.media.test";
+    return options;
+}
+
+
 using net::WebSocket;
 using net::WebSocketError;
 
@@ -365,7 +373,7 @@ class WebSocketTlsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         authority = new peers::TestCertificateAuthority();
-        certificate = new peers::TestCertificate(authority->issueServerCertificate({"*.media.test"}));
+        certificate = new peers::TestCertificate(authority->issueServerCertificate(mediaTestCertificateOptions()));
     }
     static void TearDownTestSuite() {
         delete certificate;

@@ -75,7 +75,7 @@ public:
     double avgLatency() const { return avgLatency_; }
     void setAvgLatency(double latency) { avgLatency_ = latency; }
 
-    rt::Ref<AKOperationTask> testAvailability();
+    virtual rt::Ref<AKOperationTask> testAvailability();
     static rt::Ref<AKOperationTaskQueue> taskQueue();
     std::string description() const override;
 
@@ -99,7 +99,7 @@ public:
     /// Whether this is the service whose sites are probed over HTTP (name "ECDN", any case).
     bool isECDN() const;
 
-    rt::Ref<AKOperationTask> testAvailability();
+    virtual rt::Ref<AKOperationTask> testAvailability();
     static rt::Ref<AKOperationTaskQueue> taskQueue();
     std::string description() const override;
 

@@ -178,7 +178,11 @@ public:
     }
 
     void closeWith(int code, const std::string& reason) override {
-        if (!open) return drop();
+        if (!open && !accepted_ && !dropped_) {
+            pendingClose_ = std::make_pair(code, reason);  // closed once the handshake ends
+            return;
+        }
+        if (!open) return;
         open = false;
         auto self = this->shared_from_this();
         ws_.async_close(websocket::close_reason(static_cast<websocket::close_code>(code), beast::string_view(reason)),
@@ -226,6 +230,11 @@ private:
             self->accepted_ = true;
             if (self->dropped_) return;
             self->open = true;
+            if (self->pendingClose_) {
+                self->outbox_.clear();
+                self->closeWith(self->pendingClose_->first, self->pendingClose_->second);
+                return;
+            }
             if (!self->outbox_.empty()) self->writeNext();
             self->read();
         });
@@ -265,6 +274,7 @@ private:
     std::deque<std::string> outbox_;
     bool dropped_ = false;
     bool accepted_ = false;
+    std::optional<std::pair<int, std::string>> pendingClose_;
 };
 
 }  // namespace
