@@ -300,6 +300,34 @@ TEST_F(ConnectedScenarioTest, ALostSocketWaitsWithCode3AndReconnectsAfterTwoSeco
     EXPECT_FALSE(source->error()) << "a playing source shows no reconnect report";
 }
 
+TEST_F(ConnectedScenarioTest, APlayingLiveChannelShowsNoReconnectOrOfflineReportOnceRealizedAgain) {
+    peers::HlsOrigin origin("");
+    origin.script("/live/c7.m3u8", {peers::HlsOrigin::Answer::status200("#EXTM3U\n")});
+    origin.start();
+    std::string url = origin.url("/live/c7.m3u8");
+    peer->loadScript(script({rule("subscribe", {metaModule(), streamModule(url)}, false)}));
+    channelSource();
+    auto live = CPURLResolvingSource::sourceWithBaseSource(source, CPHLSSourceResolver::resolver());
+    live->realizeWithPlaybackID("0123456789ABCDEF");
+    ASSERT_TRUE(waitFor([&] { return live->state() == State::Realized; }));
+
+    peer->endSubchannel(peer->subchannels().front());
+    ASSERT_TRUE(waitFor([&] { return live->state() == State::Waiting; }));
+    EXPECT_EQ(live->error()->code(), static_cast<long long>(CPMediaSourceErrorCode::Reconnecting));
+    advance(2.0);
+    ASSERT_TRUE(waitFor([&] { return live->state() == State::Realized; }));
+    EXPECT_FALSE(live->error()) << "the status view would show \"disconnected\" over a playing stream";
+
+    // Offline, then online again.
+    peer->pushModuleInfo(peer->subchannels().front(), R"({"stream":false})");
+    ASSERT_TRUE(waitFor([&] { return live->state() == State::Waiting; }));
+    EXPECT_EQ(live->error()->code(), static_cast<long long>(CPMediaSourceErrorCode::Offline));
+    peer->pushModuleInfo(peer->subchannels().front(), R"({"stream":[{"name":"uhls","url":")" + url + R"("}]})");
+    ASSERT_TRUE(waitFor([&] { return live->state() == State::Realized; }));
+    EXPECT_FALSE(live->error());
+    origin.stop();
+}
+
 TEST_F(ConnectedScenarioTest, ASubscribeNeverAnsweredFailsWithCode2After30Seconds) {
     peer->setAnswerSubscribes(false);
     channelSource();
