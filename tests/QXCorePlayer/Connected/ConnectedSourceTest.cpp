@@ -111,11 +111,16 @@ TEST_F(ConnectedSourceTest, RealizingConnectsOnceTheWrappedSourceIsRealized) {
     EXPECT_EQ(factory->requests, 1);
 }
 
-TEST_F(ConnectedSourceTest, AWrappedSourceAlreadyRealizedConnectsAtOnce) {
-    channel->realizeWithPlaybackID("x");
-    source->realizeWithPlaybackID("0123456789ABCDEF");
-    EXPECT_EQ(channel->realizeCalls.size(), 1u) << "not asked again";
+TEST_F(ConnectedSourceTest, AWrappedSourceAlreadyRealizedConnectsAtOnceButOnlyWhenAsked) {
+    auto realized = rt::make<ChannelSource>("c9");
+    realized->realizeWithPlaybackID("x");
+    auto connected = CPVexaConnectedSource::sourceWithSource(realized, factory);
+    EXPECT_EQ(factory->requests, 0) << "nobody asked to realize it yet";
+    EXPECT_EQ(connected->state(), State::Unrealized);
+    connected->realizeWithPlaybackID("0123456789ABCDEF");
+    EXPECT_EQ(realized->realizeCalls.size(), 1u) << "not asked again";
     EXPECT_EQ(factory->requests, 1);
+    EXPECT_EQ(factory->last()->calls.back(), "start");
 }
 
 TEST_F(ConnectedSourceTest, StreamAndMetadataRealizeInEitherOrderButNotUnderALock) {

@@ -58,10 +58,16 @@ void CPVexaConnectedSource::didInitialize() {
     setPlaybackTracker(CPVexaPlaybackTracker::trackerWithVexaConnectedSource(self));
     shouldReconnect_ = true;
 
+    // The signal hands over the wrapped source's present state at once: that is no
+    // change, and a source nobody asked to realize does not connect.
     rt::Weak<CPVexaConnectedSource> weak = self;
-    stateTrigger_ = onSignal(signalForKeypath(*this, "source.state"), deallocSignal(*this), [weak](const rt::Value& v) {
-        if (auto s = weak.lock()) s->sourceStateChanged(static_cast<long>(v.longLongValue()));
-    });
+    auto installing = std::make_shared<bool>(true);
+    stateTrigger_ = onSignal(signalForKeypath(*this, "source.state"), deallocSignal(*this),
+                             [weak, installing](const rt::Value& v) {
+                                 if (*installing) return;
+                                 if (auto s = weak.lock()) s->sourceStateChanged(static_cast<long>(v.longLongValue()));
+                             });
+    *installing = false;
 
     // Online only for a live channel whose content the media server reports available.
     auto isLive = signalForKeypath(*this, "source.sourceType")
