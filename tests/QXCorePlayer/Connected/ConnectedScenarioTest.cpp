@@ -412,17 +412,17 @@ TEST_F(ConnectedScenarioTest, DisposeInEveryStateLeavesNothingGoingOut) {
         source->realizeWithPlaybackID("0123456789ABCDEF");
         ASSERT_TRUE(waitFor([&] { return c.reached(); }));
         source->playbackTracker()->onStart();
-        settle(0.1);
+        settle(0.05);
         source->dispose();
         EXPECT_EQ(source->state(), State::Unrealized);
         EXPECT_FALSE(source->lock());
-        settle(0.2);
+        settle(0.1);
         peer->clearFrames();
         std::vector<long> seen;
         auto token = rt::observe(source, "state", rt::KVONew,
                                  [&](const rt::KVOChange& change) { seen.push_back(static_cast<long>(change.newValue.longLongValue())); });
         advance(60);
-        settle(0.2);
+        settle(0.15);
         EXPECT_TRUE(peer->frames().empty()) << "nothing after dispose: " << peer->frames().front().text;
         EXPECT_TRUE(seen.empty());
         source.reset();
