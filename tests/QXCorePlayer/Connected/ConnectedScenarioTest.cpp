@@ -238,6 +238,39 @@ TEST_F(ConnectedScenarioTest, EveryLockIsAnsweredThroughTheSessionAndSubscribedA
     }
 }
 
+TEST_F(ConnectedScenarioTest, ALockInTheMiddleOfAMessageEndsTheHandlingOfThatMessage) {
+    // The lock makes the source let its client go while the client is still handling
+    // the message: the keys after it are not handled, and nothing runs on freed memory.
+    peer->loadScript(script({rule("subscribe", {modules(R"({"hashLock":{"url":"https://www.media.test/hash"},)"
+                                                        R"("stream":[{"name":"uhls","url":")" +
+                                                        std::string(kStream) + R"("}],"meta":{"title":"T"}})")})}));
+    channelSource();
+    source->realizeWithPlaybackID("0123456789ABCDEF");
+    ASSERT_TRUE(waitFor([&] { return source->lock() != nullptr; }));
+    settle(0.1);
+    EXPECT_EQ(source->state(), State::Waiting);
+    EXPECT_TRUE(source->mediaUrl().empty()) << "the stream after the lock was not handled";
+    EXPECT_FALSE(source->metadataReceived());
+    EXPECT_EQ(unsubscribes(), 1u);
+}
+
+TEST_F(ConnectedScenarioTest, AnAgeLockIgnoredAfterConfirmationDoesNotHideALaterLoss) {
+    const std::string ageLock = modules(R"({"ageLock":"18"})");
+    peer->loadScript(script({rule("subscribe", {ageLock}),
+                             rule("subscribe", {ageLock, streamModule(kStream), metaModule()}, false)}));
+    channelSource();
+    listener->answer = [](CPPlaybackSession& s) { s.continueWithBirthdate(rt::Date{0}); };
+    startSession();
+    ASSERT_TRUE(waitState(State::Realized));
+    ASSERT_TRUE(waitFor([&] { return peer->subchannels().size() == 1; }));
+    peer->endSubchannel(peer->subchannels().front());
+    ASSERT_TRUE(waitState(State::Waiting)) << "the loss reaches the source";
+    EXPECT_EQ(source->error()->code(), static_cast<long long>(CPMediaSourceErrorCode::Reconnecting));
+    advance(2.0);
+    ASSERT_TRUE(waitState(State::Realized));
+    EXPECT_EQ(listener->requests, Lines{"birthdate"}) << "asked once";
+}
+
 TEST_F(ConnectedScenarioTest, ATooYoungViewerFailsForGood) {
     peer->loadScript(script({rule("subscribe", {modules(R"({"ageLock":{"maximumBirthDate":"2000-02-29"}})")})}));
     channelSource();
