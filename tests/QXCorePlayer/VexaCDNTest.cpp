@@ -48,8 +48,12 @@ void enqueue(const rt::Ref<AKOperationTask>& task) { cdnTaskQueue("CDNSelectionT
 class LoopbackOrigin {
 public:
     LoopbackOrigin() {
-        server_.Get(R"(/ok(\d+)/ping)", [](const httplib::Request& request, httplib::Response& response) {
+        server_.Get(R"(/ok(\d+)/ping)", [this](const httplib::Request& request, httplib::Response& response) {
+            int now = ++inFlight_;
+            for (int seen = maxInFlight_.load(); now > seen && !maxInFlight_.compare_exchange_weak(seen, now);) {
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(request.matches[1])));
+            --inFlight_;
             response.set_content("pong", "text/plain");
         });
         server_.Get("/missing/ping", [](const httplib::Request&, httplib::Response& response) { response.status = 404; });
@@ -62,8 +66,11 @@ public:
     }
     std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
     rt::Ref<QXCDNSite> site(const std::string& path) const { return ECDNBox::siteWithProtocol("http", host(), path); }
+    /// The most requests the origin was answering at once.
+    int maxInFlight() const { return maxInFlight_.load(); }
 
 private:
+    std::atomic<int> inFlight_{0}, maxInFlight_{0};
     httplib::Server server_;
     std::thread thread_;
     int port_ = 0;
@@ -176,6 +183,17 @@ TEST(VexaCDNProbes, HttpProbeCountsOnlyATimelySuccess) {
     EXPECT_FALSE(slow->isAccessible());
     EXPECT_GT(ok->latency(), 0);
     EXPECT_EQ(tested->avgLatency(), ok->latency());
+}
+
+TEST(VexaCDNProbes, AtMostFourProbesOfAKindRunAtOnce) {
+    LoopbackOrigin origin;
+    Sites sites;
+    for (int i = 0; i < 6; ++i) sites.push_back(origin.site("/ok100/"));
+    auto tester = QXCDNLocation::locationWithName("six", false, sites)->testAvailability();
+    ASSERT_TRUE(waitForEnd(tester));
+    ASSERT_FALSE(tester->isFailed());
+    EXPECT_EQ(tester->result().as<QXCDNLocation>()->sites().size(), 6u);
+    EXPECT_EQ(origin.maxInFlight(), 4);
 }
 
 // ---- ordering and selection ---------------------------------------------------------
