@@ -1,0 +1,75 @@
+#pragma once
+// Bitmap images: premultiplied ARGB32 pixels (Cairo's layout: one 32-bit word per
+// pixel, blue green red alpha in memory on little-endian machines) with a scale that
+// relates pixels to points. Decoding of PNG and JPEG through gdk-pixbuf, PNG encoding
+// through Cairo, JPEG encoding through gdk-pixbuf.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <cairo.h>
+
+#include <rt/Object.h>
+#include <ui/Geometry.h>
+
+namespace ui {
+
+enum class ImageRenderingMode { Automatic = 0, AlwaysOriginal = 1, AlwaysTemplate = 2 };
+
+class Image : public rt::Object {
+    RT_CLASS(Image, rt::Object)
+public:
+    /// Takes over a Cairo ARGB32 image surface (one reference).
+    Image(cairo_surface_t* surface, double scale);
+    ~Image() override;
+
+    /// Decodes a PNG or JPEG file; nil when it cannot be read or decoded. A file name
+    /// ending in "@2x" (before the extension) gives scale 2.
+    static rt::Ref<Image> imageWithContentsOfFile(const std::string& path);
+    /// Decodes PNG or JPEG bytes; nil when they do not decode.
+    static rt::Ref<Image> imageWithData(const std::vector<std::uint8_t>& bytes, double scale = 1.0);
+    /// Copies premultiplied ARGB32 pixels (rows of exactly width * 4 bytes). Nil when a
+    /// size is not positive, when width * height * 4 overflows, or when the buffer does
+    /// not hold exactly that many bytes.
+    static rt::Ref<Image> imageWithPixels(const std::uint8_t* pixels, std::size_t length, int width, int height,
+                                          double scale = 1.0);
+
+    /// Size in points (pixels divided by the scale).
+    Size size() const;
+    double scale() const { return scale_; }
+    int pixelWidth() const;
+    int pixelHeight() const;
+    /// The pixel at (x, y) as a premultiplied 0xAARRGGBB word (0 outside).
+    std::uint32_t pixelAt(int x, int y) const;
+    /// The surface behind the image (owned by the image; do not draw into it).
+    cairo_surface_t* surface() const { return surface_; }
+
+    ImageRenderingMode renderingMode() const { return mode_; }
+    /// A copy sharing the pixels, drawn as a mask of the tint colour when template.
+    rt::Ref<Image> imageWithRenderingMode(ImageRenderingMode mode) const;
+    EdgeInsets capInsets() const { return capInsets_; }
+    /// A copy that stretches only its middle when drawn larger than itself.
+    rt::Ref<Image> resizableImageWithCapInsets(const EdgeInsets& insets) const;
+
+    /// PNG bytes (byte-stable: same pixels, same bytes).
+    std::vector<std::uint8_t> pngData() const;
+    /// JPEG bytes at a quality from 0 to 1; empty on failure.
+    std::vector<std::uint8_t> jpegData(double quality) const;
+    bool writePNG(const std::string& path) const;
+
+    bool isEqual(const rt::Object& other) const override;
+
+private:
+    cairo_surface_t* surface_;
+    double scale_;
+    ImageRenderingMode mode_ = ImageRenderingMode::Automatic;
+    EdgeInsets capInsets_;
+};
+
+/// Draws an image into rect on a Cairo context (user space in points), stretching the
+/// middle only when it has cap insets; a template image is painted in `tint`.
+class Color;
+void drawImage(cairo_t* cr, const Image& image, const Rect& rect, const Color* tint = nullptr, double alpha = 1.0);
+
+}  // namespace ui

@@ -1,0 +1,97 @@
+#pragma once
+// A view that shows one or more lines of plain or attributed text, vertically centred
+// in its bounds, sized from real text metrics.
+
+#include <optional>
+
+#include <ui/Font.h>
+#include <ui/Text.h>
+#include <ui/View.h>
+
+namespace ui {
+
+class Label : public View {
+    RT_CLASS(Label, View)
+private:  // fields first: each key names its field
+    std::string text_;
+    std::optional<AttributedString> attributed_;
+    rt::Ref<Font> font_;
+    rt::Ref<Color> textColor_;
+    rt::Ref<Color> highlightedTextColor_;
+    bool highlighted_ = false;
+    bool enabled_ = true;
+    TextAlignment alignment_ = TextAlignment::Natural;
+    int numberOfLines_ = 1;
+    LineBreakMode lineBreakMode_ = LineBreakMode::TruncatingTail;
+    bool adjustsFontSize_ = false;
+    double minimumScaleFactor_ = 0;
+    rt::Ref<Color> shadowColor_;
+    Size shadowOffset_{0, -1};
+
+public:
+    static constexpr rt::Key<Label, rt::Ref<Font>> fontKey{"font", &Label::font_};
+    static constexpr rt::Key<Label, rt::Ref<Color>> textColorKey{"textColor", &Label::textColor_};
+    static constexpr rt::Key<Label, rt::Ref<Color>> highlightedTextColorKey{"highlightedTextColor",
+                                                                             &Label::highlightedTextColor_};
+    static constexpr rt::Key<Label, bool> highlightedKey{"highlighted", &Label::highlighted_};
+    static constexpr rt::Key<Label, bool> enabledKey{"enabled", &Label::enabled_};
+    static constexpr rt::Key<Label, TextAlignment> textAlignmentKey{"textAlignment", &Label::alignment_};
+    static constexpr rt::Key<Label, int> numberOfLinesKey{"numberOfLines", &Label::numberOfLines_};
+    static constexpr rt::Key<Label, LineBreakMode> lineBreakModeKey{"lineBreakMode", &Label::lineBreakMode_};
+    static constexpr rt::Key<Label, bool> adjustsFontSizeToFitWidthKey{"adjustsFontSizeToFitWidth",
+                                                                       &Label::adjustsFontSize_};
+    static constexpr rt::Key<Label, double> minimumScaleFactorKey{"minimumScaleFactor", &Label::minimumScaleFactor_};
+    static constexpr rt::Key<Label, rt::Ref<Color>> shadowColorKey{"shadowColor", &Label::shadowColor_};
+    static constexpr rt::Key<Label, Size> shadowOffsetKey{"shadowOffset", &Label::shadowOffset_};
+
+    explicit Label(const Rect& frame = Rect());
+    static void describe(rt::ClassBuilder<Label>& c);
+
+    std::string text() const { return attributed_ ? attributed_->text : text_; }
+    /// Plain text (drops the attributed text).
+    void setText(std::string text);
+    std::optional<AttributedString> attributedText() const { return attributed_; }
+    void setAttributedText(std::optional<AttributedString> text);
+
+    rt::Ref<Font> font() const { return font_; }
+    void setFont(rt::Ref<Font> font);
+    rt::Ref<Color> textColor() const { return textColor_; }
+    void setTextColor(rt::Ref<Color> color) { textColorKey.set(*this, std::move(color)); }
+    rt::Ref<Color> highlightedTextColor() const { return highlightedTextColor_; }
+    void setHighlightedTextColor(rt::Ref<Color> c) { highlightedTextColorKey.set(*this, std::move(c)); }
+    bool isHighlighted() const { return highlighted_; }
+    void setHighlighted(bool v) { highlightedKey.set(*this, v); }
+    bool isEnabled() const { return enabled_; }
+    void setEnabled(bool v) { enabledKey.set(*this, v); }
+    TextAlignment textAlignment() const { return alignment_; }
+    void setTextAlignment(TextAlignment a) { textAlignmentKey.set(*this, a); }
+    int numberOfLines() const { return numberOfLines_; }
+    void setNumberOfLines(int n) { numberOfLinesKey.set(*this, n); }
+    LineBreakMode lineBreakMode() const { return lineBreakMode_; }
+    void setLineBreakMode(LineBreakMode m) { lineBreakModeKey.set(*this, m); }
+    bool adjustsFontSizeToFitWidth() const { return adjustsFontSize_; }
+    void setAdjustsFontSizeToFitWidth(bool v) { adjustsFontSizeToFitWidthKey.set(*this, v); }
+    double minimumScaleFactor() const { return minimumScaleFactor_; }
+    void setMinimumScaleFactor(double v) { minimumScaleFactorKey.set(*this, v); }
+    rt::Ref<Color> shadowColor() const { return shadowColor_; }
+    void setShadowColor(rt::Ref<Color> c) { shadowColorKey.set(*this, std::move(c)); }
+    Size shadowOffset() const { return shadowOffset_; }
+    void setShadowOffset(Size s) { shadowOffsetKey.set(*this, s); }
+
+    /// The size of the text at the current font and line limit within `size` (its width
+    /// wraps lines unless the label has one line), rounded up to whole points.
+    Size sizeThatFits(Size size) const override;
+    /// The font the text is drawn with: the label's font, made smaller (down to the
+    /// minimum scale factor) when the text must fit the width on one line.
+    rt::Ref<Font> fittingFont() const;
+
+    bool drawsContent() const override { return true; }
+    void draw(ImageContext& context, const Rect& rect) override;
+
+private:
+    TextLayout layoutFor(const rt::Ref<Font>& font) const;
+    AttributedString content() const;
+
+};
+
+}  // namespace ui

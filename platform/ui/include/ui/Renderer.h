@@ -1,0 +1,37 @@
+#pragma once
+// Draws a view tree into a Cairo ARGB32 surface: presented values (animations in
+// flight), alpha, transforms, clipping, borders, corner radii, shadows, mask shapes
+// and each view's own drawing. Output is deterministic: the same tree gives the same
+// pixels, and the PNG the same bytes.
+
+#include <string>
+
+#include <cairo.h>
+
+#include <rt/Object.h>
+#include <ui/Image.h>
+
+namespace ui {
+
+class View;
+
+/// Renders the view (and its subtree) at the given scale into a new image of its
+/// bounds size; the view's own transform and position are not applied.
+rt::Ref<Image> renderToImage(View& view, double scale = 1.0);
+/// Renders and writes a PNG; false when the file cannot be written.
+bool renderToPNG(View& view, const std::string& path, double scale = 1.0);
+/// Draws the view's subtree on a Cairo context whose user space is the view's bounds
+/// coordinates (the view's own transform and position are not applied).
+void renderView(View& view, cairo_t* cr, double scale = 1.0);
+/// Draws the view as its superview would, with its center, transform and alpha.
+void renderViewInSuperview(View& view, cairo_t* cr, double scale = 1.0);
+
+namespace detail {
+/// A picture of the view's content at the main screen's scale (for cross-dissolves).
+cairo_surface_t* snapshotContent(View& view);
+/// Box-blurs the alpha (or every channel of ARGB32) of an image surface in place:
+/// three passes of a box of `radius` pixels approximate a Gaussian.
+void blurSurface(cairo_surface_t* surface, int radius);
+}  // namespace detail
+
+}  // namespace ui

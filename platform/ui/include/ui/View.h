@@ -1,0 +1,284 @@
+#pragma once
+// The view: a rectangle of the interface in a tree. A superview owns its subviews; a
+// subview points back weakly. Geometry is kept as center, bounds and transform; the
+// frame is the bounding box of the transformed bounds about the center. Every
+// property is key-value observable, so keypath signals and bindings reach
+// "backgroundView.alpha" and the like. The interface runs on the main thread only.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <rt/KVC.h>
+#include <rt/KVO.h>
+#include <rt/Key.h>
+#include <rt/Object.h>
+#include <ui/Color.h>
+#include <ui/Geometry.h>
+#include <ui/GeometryValues.h>
+#include <ui/Layer.h>
+
+namespace ui {
+
+class ImageContext;
+class View;
+class ViewController;
+class Window;
+
+namespace detail {
+struct ViewAnimations;
+}
+
+enum class ContentMode {
+    ScaleToFill = 0,
+    ScaleAspectFit = 1,
+    ScaleAspectFill = 2,
+    Redraw = 3,
+    Center = 4,
+    Top = 5,
+    Bottom = 6,
+    Left = 7,
+    Right = 8,
+    TopLeft = 9,
+    TopRight = 10,
+    BottomLeft = 11,
+    BottomRight = 12
+};
+
+/// Autoresizing mask bits: which margins and extents take up a change of the
+/// superview's size.
+namespace Autoresizing {
+inline constexpr unsigned None = 0;
+inline constexpr unsigned FlexibleLeftMargin = 1;
+inline constexpr unsigned FlexibleWidth = 2;
+inline constexpr unsigned FlexibleRightMargin = 4;
+inline constexpr unsigned FlexibleTopMargin = 8;
+inline constexpr unsigned FlexibleHeight = 16;
+inline constexpr unsigned FlexibleBottomMargin = 32;
+}  // namespace Autoresizing
+
+/// Something that can be first responder; views and view controllers are.
+class Responder : public rt::Object {
+    RT_CLASS(Responder, rt::Object)
+public:
+    virtual rt::Ref<Responder> nextResponder() const { return nullptr; }
+    virtual bool canBecomeFirstResponder() const { return false; }
+    virtual bool canResignFirstResponder() const { return true; }
+    virtual bool becomeFirstResponder() { return false; }
+    virtual bool resignFirstResponder() { return true; }
+    virtual bool isFirstResponder() const { return false; }
+};
+
+class View : public Responder {
+    RT_CLASS(View, Responder)
+private:  // fields first: each key names its field
+    Point center_;
+    Rect bounds_;
+    AffineTransform transform_;
+    double alpha_ = 1;
+    bool hidden_ = false;
+    bool opaque_ = true;
+    rt::Ref<Color> backgroundColor_;
+    rt::Ref<Color> tintColor_;
+    ContentMode contentMode_ = ContentMode::ScaleToFill;
+    bool userInteractionEnabled_ = true;
+    bool exclusiveTouch_ = false;
+    long tag_ = 0;
+    std::string accessibilityLabel_;
+    unsigned autoresizingMask_ = Autoresizing::None;
+    bool autoresizesSubviews_ = true;
+
+public:
+    static constexpr rt::Key<View, Point> centerKey{"center", &View::center_};
+    static constexpr rt::Key<View, Rect> boundsKey{"bounds", &View::bounds_};
+    static constexpr rt::Key<View, AffineTransform> transformKey{"transform", &View::transform_};
+    static constexpr rt::Key<View, double> alphaKey{"alpha", &View::alpha_};
+    static constexpr rt::Key<View, bool> hiddenKey{"hidden", &View::hidden_};
+    static constexpr rt::Key<View, bool> opaqueKey{"opaque", &View::opaque_};
+    static constexpr rt::Key<View, rt::Ref<Color>> backgroundColorKey{"backgroundColor", &View::backgroundColor_};
+    static constexpr rt::Key<View, ContentMode> contentModeKey{"contentMode", &View::contentMode_};
+    static constexpr rt::Key<View, bool> userInteractionEnabledKey{"userInteractionEnabled",
+                                                                   &View::userInteractionEnabled_};
+    static constexpr rt::Key<View, bool> exclusiveTouchKey{"exclusiveTouch", &View::exclusiveTouch_};
+    static constexpr rt::Key<View, long> tagKey{"tag", &View::tag_};
+    static constexpr rt::Key<View, std::string> accessibilityLabelKey{"accessibilityLabel", &View::accessibilityLabel_};
+    static constexpr rt::Key<View, unsigned> autoresizingMaskKey{"autoresizingMask", &View::autoresizingMask_};
+    static constexpr rt::Key<View, bool> autoresizesSubviewsKey{"autoresizesSubviews", &View::autoresizesSubviews_};
+
+    explicit View(const Rect& frame = Rect());
+    ~View() override;
+    static void describe(rt::ClassBuilder<View>& c);
+
+    // ---- geometry ----------------------------------------------------------------
+    Rect frame() const;
+    /// Sets the center and the bounds size so that the transformed bounds cover the
+    /// frame: exact under scales and quarter turns; other rotations keep the bounds size
+    /// and only centre the view.
+    void setFrame(const Rect& frame);
+    Rect bounds() const { return bounds_; }
+    void setBounds(const Rect& bounds);
+    Point center() const { return center_; }
+    void setCenter(Point center);
+    AffineTransform transform() const { return transform_; }
+    void setTransform(const AffineTransform& transform);
+
+    // ---- appearance ----------------------------------------------------------------
+    double alpha() const { return alpha_; }
+    void setAlpha(double alpha);
+    bool isHidden() const { return hidden_; }
+    void setHidden(bool hidden);
+    bool isOpaque() const { return opaque_; }
+    void setOpaque(bool opaque) { opaqueKey.set(*this, opaque); }
+    bool clipsToBounds() const { return layer_->masksToBounds(); }
+    void setClipsToBounds(bool clips);
+    rt::Ref<Color> backgroundColor() const { return backgroundColor_; }
+    void setBackgroundColor(rt::Ref<Color> color);
+    /// The own tint colour, else the superview's, else the default blue.
+    rt::Ref<Color> tintColor() const;
+    void setTintColor(rt::Ref<Color> color);
+    ContentMode contentMode() const { return contentMode_; }
+    void setContentMode(ContentMode mode);
+    const rt::Ref<Layer>& layer() const { return layer_; }
+
+    // ---- interaction and identity ------------------------------------------------------
+    bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
+    virtual void setUserInteractionEnabled(bool enabled) { userInteractionEnabledKey.set(*this, enabled); }
+    bool isExclusiveTouch() const { return exclusiveTouch_; }
+    void setExclusiveTouch(bool v) { exclusiveTouchKey.set(*this, v); }
+    long tag() const { return tag_; }
+    void setTag(long tag) { tagKey.set(*this, tag); }
+    std::string accessibilityLabel() const { return accessibilityLabel_; }
+    void setAccessibilityLabel(std::string v) { accessibilityLabelKey.set(*this, std::move(v)); }
+    unsigned autoresizingMask() const { return autoresizingMask_; }
+    void setAutoresizingMask(unsigned mask) { autoresizingMaskKey.set(*this, mask); }
+    bool autoresizesSubviews() const { return autoresizesSubviews_; }
+    void setAutoresizesSubviews(bool v) { autoresizesSubviewsKey.set(*this, v); }
+    /// The first view with this tag in the receiver's subtree (the receiver first).
+    rt::Ref<View> viewWithTag(long tag);
+
+    // ---- hierarchy -------------------------------------------------------------------
+    rt::Ref<View> superview() const { return superview_.lock(); }
+    const std::vector<rt::Ref<View>>& subviews() const { return subviews_; }
+    /// The window the view is in (a window is its own window), or nil.
+    rt::Ref<Window> window() const;
+    void addSubview(const rt::Ref<View>& view);
+    void insertSubviewAtIndex(const rt::Ref<View>& view, long index);
+    void insertSubviewBelowSubview(const rt::Ref<View>& view, const rt::Ref<View>& sibling);
+    void insertSubviewAboveSubview(const rt::Ref<View>& view, const rt::Ref<View>& sibling);
+    void removeFromSuperview();
+    void bringSubviewToFront(const rt::Ref<View>& view);
+    void sendSubviewToBack(const rt::Ref<View>& view);
+    void exchangeSubviewAtIndex(long index1, long index2);
+    bool isDescendantOfView(const View* view) const;
+
+    // ---- hooks (subclasses override; the default bodies do nothing) ------------------------
+    virtual void willMoveToSuperview(const rt::Ref<View>& /*newSuperview*/) {}
+    virtual void didMoveToSuperview() {}
+    virtual void willMoveToWindow(const rt::Ref<Window>& /*newWindow*/) {}
+    virtual void didMoveToWindow() {}
+    virtual void didAddSubview(const rt::Ref<View>& /*subview*/) {}
+    virtual void willRemoveSubview(const rt::Ref<View>& /*subview*/) {}
+    virtual void tintColorDidChange() {}
+
+    // ---- layout ----------------------------------------------------------------------
+    /// Marks the view for the next layout pass, which the main loop runs once per turn.
+    void setNeedsLayout();
+    bool needsLayout() const { return needsLayout_; }
+    /// Lays out now what is marked in the subtree, parents before their subviews.
+    void layoutIfNeeded();
+    virtual void layoutSubviews() {}
+    virtual Size sizeThatFits(Size size) const { (void)size; return bounds_.size; }
+    void sizeToFit();
+    /// Marks the view for redrawing (the renderer draws every frame; kept for callers).
+    void setNeedsDisplay() {}
+
+    // ---- drawing ---------------------------------------------------------------------
+    /// The view's own drawing, in its bounds coordinates, on top of its background and
+    /// below its subviews. The default draws nothing.
+    virtual void draw(ImageContext& context, const Rect& rect);
+    /// Whether draw() does anything (the renderer skips the call otherwise).
+    virtual bool drawsContent() const { return false; }
+
+    // ---- hit testing and coordinates ---------------------------------------------------
+    virtual bool pointInside(Point point) const;
+    /// The deepest visible, interactive descendant containing the point (in the
+    /// receiver's coordinates), or nil. Hidden views, views at alpha <= 0.01, views with
+    /// interaction off, and views in an animation that does not allow interaction, are
+    /// skipped with their subtrees.
+    virtual rt::Ref<View> hitTest(Point point);
+    /// Whether hit testing would consider the view at all (visible enough, interactive).
+    bool isHitTestable() const;
+    /// Conversions between this view's coordinates and another view's; nil means the
+    /// window (or, outside a window, the root of the view's tree).
+    Point convertPointToView(Point point, const View* view) const;
+    Point convertPointFromView(Point point, const View* view) const;
+    Rect convertRectToView(const Rect& rect, const View* view) const;
+    Rect convertRectFromView(const Rect& rect, const View* view) const;
+    /// The affine map from this view's bounds coordinates to its superview's.
+    AffineTransform transformToSuperview() const;
+
+    // ---- responders ------------------------------------------------------------------
+    rt::Ref<Responder> nextResponder() const override;
+    bool becomeFirstResponder() override;
+    bool resignFirstResponder() override;
+    bool isFirstResponder() const override;
+
+    // ---- view controller slot ---------------------------------------------------------------
+    /// The controller whose view this is (weak), for the responder chain.
+    rt::Ref<ViewController> viewController() const { return viewController_.lock(); }
+    void setViewController(const rt::Ref<ViewController>& controller) { viewController_ = controller; }
+
+    // ---- presented values (what the renderer draws while animations run) ---------------
+    double presentedAlpha() const;
+    Point presentedCenter() const;
+    Rect presentedBounds() const;
+    AffineTransform presentedTransform() const;
+    rt::Ref<Color> presentedBackgroundColor() const;
+    /// The presented frame, from the presented center, bounds and transform.
+    Rect presentedFrame() const;
+    /// The presented map to the superview's coordinates.
+    AffineTransform presentedTransformToSuperview() const;
+
+    /// Properties that modules add to every view (kept in associations): key-value
+    /// coding reads them through the getter, and their owner announces changes with
+    /// will/didChangeValueForKey, so they can be observed like the view's own.
+    static void registerExtensionProperty(const std::string& key, std::function<rt::Value(const View&)> getter);
+    rt::Value valueForUndefinedKey(std::string_view key) const override;
+
+    detail::ViewAnimations* animations() const { return animations_.get(); }
+    detail::ViewAnimations& ensureAnimations();
+
+protected:
+    void didInitialize() override;
+    void willDestroy() override;
+    /// Distributes a change of the receiver's bounds size over the subviews by their
+    /// autoresizing masks.
+    virtual void resizeSubviewsWithOldSize(Size oldSize);
+
+private:
+    friend class Window;
+    void insertSubview(const rt::Ref<View>& view, std::size_t index);
+    void moveToWindow(const rt::Ref<Window>& from, const rt::Ref<Window>& to, bool will);
+    void markSubtreeNeedsLayout();
+    void layoutSubtree();
+    void boundsSizeChanged(Size oldSize);
+    void autoresize(Size oldSuperSize, Size newSuperSize);
+    void notifyTintChange();
+
+    rt::Ref<Layer> layer_;
+
+    std::vector<rt::Ref<View>> subviews_;
+    rt::Weak<View> superview_;
+    rt::Weak<ViewController> viewController_;
+    bool needsLayout_ = false;
+    bool subtreeNeedsLayout_ = false;
+    std::unique_ptr<detail::ViewAnimations> animations_;
+};
+
+/// The layout pass: lays out every marked view tree (parents first). The main loop
+/// runs it once per turn after something was marked; tests may call it directly.
+void runLayoutPass();
+
+}  // namespace ui

@@ -1,0 +1,40 @@
+#pragma once
+// A window: the root of a view tree on a screen. It keeps the first responder of its
+// tree and a root view controller; the key window receives keyboard input.
+
+#include <ui/Screen.h>
+#include <ui/View.h>
+
+namespace ui {
+
+class ViewController;
+
+class Window : public View {
+    RT_CLASS(Window, View)
+public:
+    explicit Window(const Rect& frame = Rect());
+    static void describe(rt::ClassBuilder<Window>& c);
+
+    rt::Ref<Screen> screen() const { return screen_ ? screen_ : Screen::mainScreen(); }
+    void setScreen(const rt::Ref<Screen>& screen) { screen_ = screen; }
+
+    rt::Ref<ViewController> rootViewController() const { return rootViewController_; }
+    /// Installs the controller's view as the window's only content, filling it.
+    void setRootViewController(const rt::Ref<ViewController>& controller);
+
+    /// Makes this the application's key window and shows it.
+    void makeKeyAndVisible();
+    void makeKeyWindow();
+    bool isKeyWindow() const;
+
+    rt::Ref<View> firstResponderView() const { return firstResponder_.lock(); }
+
+private:
+    friend class View;
+    void setFirstResponderView(const rt::Ref<View>& view) { firstResponder_ = view; }
+    rt::Ref<Screen> screen_;
+    rt::Ref<ViewController> rootViewController_;
+    rt::Weak<View> firstResponder_;
+};
+
+}  // namespace ui

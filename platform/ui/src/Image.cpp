@@ -1,0 +1,269 @@
+#include <ui/Image.h>
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <ui/Color.h>
+
+namespace ui {
+
+Image::Image(cairo_surface_t* surface, double scale) : surface_(surface), scale_(scale > 0 ? scale : 1) {}
+Image::~Image() {
+    if (surface_) cairo_surface_destroy(surface_);
+}
+
+namespace {
+
+/// A new ARGB32 surface ready for writing its pixels, or nullptr.
+cairo_surface_t* newSurface(int w, int h) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(s);
+        return nullptr;
+    }
+    cairo_surface_flush(s);
+    return s;
+}
+
+/// Converts a pixbuf (straight RGB or RGBA) into a premultiplied ARGB32 surface.
+cairo_surface_t* surfaceFromPixbuf(GdkPixbuf* pixbuf) {
+    int w = gdk_pixbuf_get_width(pixbuf), h = gdk_pixbuf_get_height(pixbuf);
+    int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
+    int stride = gdk_pixbuf_get_rowstride(pixbuf);
+    const guchar* src = gdk_pixbuf_read_pixels(pixbuf);
+    cairo_surface_t* s = newSurface(w, h);
+    if (!s) return nullptr;
+    unsigned char* dst = cairo_image_surface_get_data(s);
+    int dstride = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < h; ++y) {
+        const guchar* p = src + std::size_t(y) * stride;
+        auto* q = reinterpret_cast<std::uint32_t*>(dst + std::size_t(y) * dstride);
+        for (int x = 0; x < w; ++x, p += channels) {
+            unsigned a = alpha ? p[3] : 255;
+            unsigned r = (p[0] * a + 127) / 255, g = (p[1] * a + 127) / 255, b = (p[2] * a + 127) / 255;
+            q[x] = (a << 24) | (r << 16) | (g << 8) | b;
+        }
+    }
+    cairo_surface_mark_dirty(s);
+    return s;
+}
+
+/// The reverse: straight RGBA (or RGB when opaque) pixbuf from a surface.
+GdkPixbuf* pixbufFromSurface(cairo_surface_t* s, bool withAlpha) {
+    cairo_surface_flush(s);
+    int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
+    int stride = cairo_image_surface_get_stride(s);
+    const unsigned char* src = cairo_image_surface_get_data(s);
+    GdkPixbuf* pb = gdk_pixbuf_new(GDK_COLORSPACE_RGB, withAlpha, 8, w, h);
+    if (!pb) return nullptr;
+    int channels = gdk_pixbuf_get_n_channels(pb);
+    int dstride = gdk_pixbuf_get_rowstride(pb);
+    guchar* dst = gdk_pixbuf_get_pixels(pb);
+    for (int y = 0; y < h; ++y) {
+        auto* p = reinterpret_cast<const std::uint32_t*>(src + std::size_t(y) * stride);
+        guchar* q = dst + std::size_t(y) * dstride;
+        for (int x = 0; x < w; ++x, q += channels) {
+            std::uint32_t v = p[x];
+            unsigned a = v >> 24, r = (v >> 16) & 255, g = (v >> 8) & 255, b = v & 255;
+            if (a > 0 && a < 255) {
+                r = std::min(255u, (r * 255 + a / 2) / a);
+                g = std::min(255u, (g * 255 + a / 2) / a);
+                b = std::min(255u, (b * 255 + a / 2) / a);
+            }
+            if (!withAlpha && a < 255) {
+                // Flatten onto white, as a JPEG has no transparency.
+                r = (v >> 16 & 255) + (255 - a);
+                g = (v >> 8 & 255) + (255 - a);
+                b = (v & 255) + (255 - a);
+            }
+            q[0] = static_cast<guchar>(r);
+            q[1] = static_cast<guchar>(g);
+            q[2] = static_cast<guchar>(b);
+            if (withAlpha) q[3] = static_cast<guchar>(a);
+        }
+    }
+    return pb;
+}
+
+double scaleFromName(const std::string& path) {
+    auto dot = path.find_last_of('.');
+    std::string stem = path.substr(0, dot == std::string::npos ? path.size() : dot);
+    if (stem.size() >= 3 && stem.compare(stem.size() - 3, 3, "@2x") == 0) return 2;
+    if (stem.size() >= 3 && stem.compare(stem.size() - 3, 3, "@3x") == 0) return 3;
+    return 1;
+}
+
+}  // namespace
+
+rt::Ref<Image> Image::imageWithContentsOfFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return nullptr;
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return imageWithData(bytes, scaleFromName(path));
+}
+
+rt::Ref<Image> Image::imageWithData(const std::vector<std::uint8_t>& bytes, double scale) {
+    if (bytes.empty()) return nullptr;
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+    GError* error = nullptr;
+    bool ok = gdk_pixbuf_loader_write(loader, bytes.data(), bytes.size(), &error);
+    if (error) {
+        g_error_free(error);
+        error = nullptr;
+    }
+    ok = gdk_pixbuf_loader_close(loader, &error) && ok;
+    if (error) g_error_free(error);
+    GdkPixbuf* pixbuf = ok ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+    cairo_surface_t* s = pixbuf ? surfaceFromPixbuf(pixbuf) : nullptr;
+    g_object_unref(loader);
+    if (!s) return nullptr;
+    return rt::make<Image>(s, scale);
+}
+
+rt::Ref<Image> Image::imageWithPixels(const std::uint8_t* pixels, std::size_t length, int width, int height,
+                                      double scale) {
+    if (!pixels || width <= 0 || height <= 0) return nullptr;
+    // width * 4 * height must fit, in bytes and in Cairo's int stride.
+    if (std::size_t(width) > std::size_t(INT_MAX) / 4) return nullptr;
+    std::size_t row = std::size_t(width) * 4;
+    if (std::size_t(height) > SIZE_MAX / row) return nullptr;
+    if (row * std::size_t(height) != length) return nullptr;
+    cairo_surface_t* s = newSurface(width, height);
+    if (!s) return nullptr;
+    unsigned char* dst = cairo_image_surface_get_data(s);
+    int stride = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < height; ++y) std::memcpy(dst + std::size_t(y) * stride, pixels + y * row, row);
+    cairo_surface_mark_dirty(s);
+    return rt::make<Image>(s, scale);
+}
+
+int Image::pixelWidth() const { return cairo_image_surface_get_width(surface_); }
+int Image::pixelHeight() const { return cairo_image_surface_get_height(surface_); }
+Size Image::size() const { return {pixelWidth() / scale_, pixelHeight() / scale_}; }
+
+std::uint32_t Image::pixelAt(int x, int y) const {
+    if (x < 0 || y < 0 || x >= pixelWidth() || y >= pixelHeight()) return 0;
+    cairo_surface_flush(surface_);
+    const unsigned char* data = cairo_image_surface_get_data(surface_);
+    return reinterpret_cast<const std::uint32_t*>(data + std::size_t(y) * cairo_image_surface_get_stride(surface_))[x];
+}
+
+rt::Ref<Image> Image::imageWithRenderingMode(ImageRenderingMode mode) const {
+    auto copy = rt::make<Image>(cairo_surface_reference(surface_), scale_);
+    copy->mode_ = mode;
+    copy->capInsets_ = capInsets_;
+    return copy;
+}
+
+rt::Ref<Image> Image::resizableImageWithCapInsets(const EdgeInsets& insets) const {
+    auto copy = rt::make<Image>(cairo_surface_reference(surface_), scale_);
+    copy->mode_ = mode_;
+    copy->capInsets_ = insets;
+    return copy;
+}
+
+namespace {
+cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(closure);
+    out->insert(out->end(), data, data + length);
+    return CAIRO_STATUS_SUCCESS;
+}
+}  // namespace
+
+std::vector<std::uint8_t> Image::pngData() const {
+    std::vector<std::uint8_t> out;
+    if (cairo_surface_write_to_png_stream(surface_, appendBytes, &out) != CAIRO_STATUS_SUCCESS) out.clear();
+    return out;
+}
+
+std::vector<std::uint8_t> Image::jpegData(double quality) const {
+    GdkPixbuf* pb = pixbufFromSurface(surface_, false);
+    if (!pb) return {};
+    int q = static_cast<int>(std::lround(std::clamp(quality, 0.0, 1.0) * 100));
+    std::string qs = std::to_string(std::max(q, 1));
+    gchar* buffer = nullptr;
+    gsize size = 0;
+    GError* error = nullptr;
+    bool ok = gdk_pixbuf_save_to_buffer(pb, &buffer, &size, "jpeg", &error, "quality", qs.c_str(), nullptr);
+    std::vector<std::uint8_t> out;
+    if (ok) out.assign(reinterpret_cast<std::uint8_t*>(buffer), reinterpret_cast<std::uint8_t*>(buffer) + size);
+    if (error) g_error_free(error);
+    g_free(buffer);
+    g_object_unref(pb);
+    return out;
+}
+
+bool Image::writePNG(const std::string& path) const {
+    auto bytes = pngData();
+    if (bytes.empty()) return false;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return bool(out);
+}
+
+bool Image::isEqual(const rt::Object& other) const {
+    auto* o = dynamic_cast<const Image*>(&other);
+    return o && (o == this || (o->surface_ == surface_ && o->scale_ == scale_ && o->mode_ == mode_ &&
+                               o->capInsets_ == capInsets_));
+}
+
+namespace {
+void paintPart(cairo_t* cr, cairo_surface_t* s, double sx, double sy, double sw, double sh, double dx, double dy,
+               double dw, double dh, const Color* tint, double alpha) {
+    if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
+    cairo_save(cr);
+    cairo_rectangle(cr, dx, dy, dw, dh);
+    cairo_clip(cr);
+    cairo_translate(cr, dx, dy);
+    cairo_scale(cr, dw / sw, dh / sh);
+    // A part of a nine-part image samples only its own pixels: its edges extend
+    // outward instead of blending with the neighbouring part.
+    bool whole = sx == 0 && sy == 0 && sw == cairo_image_surface_get_width(s) && sh == cairo_image_surface_get_height(s);
+    cairo_surface_t* part = whole ? cairo_surface_reference(s) : cairo_surface_create_for_rectangle(s, sx, sy, sw, sh);
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(part);
+    cairo_surface_destroy(part);
+    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
+    if (tint) {
+        cairo_set_source_rgba(cr, tint->red(), tint->green(), tint->blue(), tint->alpha() * alpha);
+        cairo_mask(cr, pattern);
+    } else {
+        cairo_set_source(cr, pattern);
+        cairo_paint_with_alpha(cr, alpha);
+    }
+    cairo_pattern_destroy(pattern);
+    cairo_restore(cr);
+}
+}  // namespace
+
+void drawImage(cairo_t* cr, const Image& image, const Rect& rect0, const Color* tint, double alpha) {
+    Rect rect = rectStandardize(rect0);
+    const Color* useTint = image.renderingMode() == ImageRenderingMode::AlwaysTemplate ? tint : nullptr;
+    auto black = Color::blackColor();
+    if (image.renderingMode() == ImageRenderingMode::AlwaysTemplate && !useTint) useTint = black.get();
+    double s = image.scale();
+    double pw = image.pixelWidth(), ph = image.pixelHeight();
+    EdgeInsets in = image.capInsets();
+    if (in == EdgeInsets{}) {
+        paintPart(cr, image.surface(), 0, 0, pw, ph, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height,
+                  useTint, alpha);
+        return;
+    }
+    // Nine parts: corners keep their size, edges stretch along, the middle both ways.
+    double sxs[4] = {0, std::round(in.left * s), pw - std::round(in.right * s), pw};
+    double sys[4] = {0, std::round(in.top * s), ph - std::round(in.bottom * s), ph};
+    double dxs[4] = {rect.origin.x, rect.origin.x + in.left, maxX(rect) - in.right, maxX(rect)};
+    double dys[4] = {rect.origin.y, rect.origin.y + in.top, maxY(rect) - in.bottom, maxY(rect)};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            paintPart(cr, image.surface(), sxs[i], sys[j], sxs[i + 1] - sxs[i], sys[j + 1] - sys[j], dxs[i], dys[j],
+                      dxs[i + 1] - dxs[i], dys[j + 1] - dys[j], useTint, alpha);
+}
+
+}  // namespace ui

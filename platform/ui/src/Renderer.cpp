@@ -1,0 +1,232 @@
+#include <ui/Renderer.h>
+
+#include <cmath>
+#include <vector>
+
+#include <ui/Animation.h>
+#include <ui/ImageContext.h>
+#include <ui/PixelOps.h>
+#include <ui/Screen.h>
+#include <ui/View.h>
+
+#include "AnimationInternal.h"
+
+namespace ui {
+
+/// What one render call shares across views: the scale and the context handed to
+/// views' own drawing (one object, pointed at each view's bounds in turn).
+struct RenderPass {
+    double scale = 1;
+    rt::Ref<ImageContext> context;
+    ImageContext& contextFor(cairo_t* cr, Size size) {
+        if (!context) context = rt::make<ImageContext>(cr, size, scale);
+        context->cr_ = cr;
+        context->size_ = size;
+        context->scale_ = scale;
+        context->alpha_ = 1;
+        context->depth_ = 0;
+        return *context;
+    }
+    /// Closes what a view's drawing left open (mask groups, saved states), so the next
+    /// view starts clean and the renderer's own save/restore pairs stay matched.
+    void finish() {
+        if (!context) return;
+        while (context->depth_ > 0) context->restoreState();
+        context->applyPendingMask();
+    }
+};
+
+namespace {
+
+void setMatrix(cairo_t* cr, const AffineTransform& t) {
+    cairo_matrix_t m{t.a, t.b, t.c, t.d, t.tx, t.ty};
+    cairo_transform(cr, &m);
+}
+
+void roundedPath(cairo_t* cr, const Rect& r, double radius) {
+    cairo_new_path(cr);
+    if (radius <= 0) {
+        cairo_rectangle(cr, r.origin.x, r.origin.y, r.size.width, r.size.height);
+        return;
+    }
+    addRoundedRectPath(cr, r, radius);
+}
+
+void drawShadow(View& view, cairo_t* cr, const Rect& b, double scale, double alpha) {
+    const Layer& layer = *view.layer();
+    if (layer.shadowOpacity() <= 0) return;
+    rt::Ref<Color> color = layer.shadowColor() ? layer.shadowColor() : Color::blackColor();
+    double radius = std::max(0.0, layer.shadowRadius());
+    // The shadow's mask is drawn at the target's pixel density, blurred, then painted
+    // with the offset in the view's coordinates.
+    double pad = std::ceil(radius * 2 + 2);
+    Rect shape = layer.shadowPath() ? layer.shadowPath()->bounds() : b;
+    if (rectIsNull(shape) || rectIsEmpty(shape)) return;
+    Rect area = rectInset(shape, -pad, -pad);
+    int w = static_cast<int>(std::ceil(area.size.width * scale)), h = static_cast<int>(std::ceil(area.size.height * scale));
+    if (w <= 0 || h <= 0 || w > 16384 || h > 16384) return;
+    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
+    cairo_t* mc = cairo_create(mask);
+    cairo_scale(mc, scale, scale);
+    cairo_translate(mc, -area.origin.x, -area.origin.y);
+    if (layer.shadowPath()) {
+        layer.shadowPath()->addToCairo(mc);
+    } else {
+        roundedPath(mc, b, layer.cornerRadius());
+    }
+    cairo_set_source_rgba(mc, 0, 0, 0, 1);
+    cairo_fill(mc);
+    cairo_destroy(mc);
+    int kernel = blurKernelSize(radius * scale);
+    if (kernel > 1) {
+        cairo_surface_flush(mask);
+        std::vector<std::uint8_t> tmp;
+        for (int pass = 0; pass < 3; ++pass)
+            boxBlur(cairo_image_surface_get_data(mask), w, h, cairo_image_surface_get_stride(mask), 1, kernel);
+        cairo_surface_mark_dirty(mask);
+    }
+    cairo_save(cr);
+    cairo_translate(cr, layer.shadowOffset().width, layer.shadowOffset().height);
+    cairo_translate(cr, area.origin.x, area.origin.y);
+    cairo_scale(cr, 1.0 / scale, 1.0 / scale);
+    cairo_set_source_rgba(cr, color->red(), color->green(), color->blue(),
+                          color->alpha() * layer.shadowOpacity() * alpha);
+    cairo_mask_surface(cr, mask, 0, 0);
+    cairo_restore(cr);
+    cairo_surface_destroy(mask);
+}
+
+void drawTree(View& view, cairo_t* cr, RenderPass& pass, bool ownGeometry);
+
+/// Background, own drawing and subviews, clipped as the layer says.
+void drawBody(View& view, cairo_t* cr, const Rect& b, RenderPass& pass) {
+    const Layer& layer = *view.layer();
+    double radius = layer.cornerRadius();
+    if (auto bg = view.presentedBackgroundColor(); bg && bg->alpha() > 0) {
+        roundedPath(cr, b, radius);
+        cairo_set_source_rgba(cr, bg->red(), bg->green(), bg->blue(), bg->alpha());
+        cairo_fill(cr);
+    }
+    // Saved states cost an allocation each: only a clip needs one here.
+    bool clips = layer.masksToBounds();
+    if (clips) {
+        cairo_save(cr);
+        roundedPath(cr, b, radius);
+        cairo_clip(cr);
+    }
+    if (view.drawsContent()) {
+        cairo_save(cr);
+        view.draw(pass.contextFor(cr, b.size), b);
+        pass.finish();
+        cairo_restore(cr);
+    }
+    for (const auto& sub : view.subviews()) {
+        rt::Ref<View> keep = sub;
+        drawTree(*keep, cr, pass, true);
+    }
+    if (clips) cairo_restore(cr);
+}
+
+void drawTree(View& view, cairo_t* cr, RenderPass& pass, bool ownGeometry) {
+    double scale = pass.scale;
+    if (view.isHidden()) return;
+    double alpha = view.presentedAlpha();
+    if (alpha <= 0) return;
+    alpha = std::min(alpha, 1.0);
+    const Layer& layer = *view.layer();
+    // The matrix is put back by hand; a full saved state only when a mask clips.
+    cairo_matrix_t outer;
+    cairo_get_matrix(cr, &outer);
+    bool masked = bool(layer.maskPath());
+    if (masked) cairo_save(cr);
+    if (ownGeometry) setMatrix(cr, view.presentedTransformToSuperview());
+    Rect b = view.presentedBounds();
+
+    drawShadow(view, cr, b, scale, alpha);
+
+    bool group = alpha < 1;
+    if (group) cairo_push_group(cr);
+    if (layer.maskPath()) {
+        cairo_new_path(cr);
+        layer.maskPath()->addToCairo(cr);
+        cairo_clip(cr);
+    }
+    double progress = detail::transitionProgress(view);
+    if (progress >= 0) {
+        // Cross-dissolve: the old picture fades out while the new content fades in.
+        cairo_surface_t* from = view.animations()->transitionFrom;
+        cairo_save(cr);
+        cairo_translate(cr, b.origin.x, b.origin.y);
+        double fw = cairo_image_surface_get_width(from), fh = cairo_image_surface_get_height(from);
+        if (fw > 0 && fh > 0) cairo_scale(cr, b.size.width / fw, b.size.height / fh);
+        cairo_set_source_surface(cr, from, 0, 0);
+        cairo_paint_with_alpha(cr, 1 - progress);
+        cairo_restore(cr);
+        cairo_push_group(cr);
+        drawBody(view, cr, b, pass);
+        cairo_pop_group_to_source(cr);
+        cairo_paint_with_alpha(cr, progress);
+    } else {
+        drawBody(view, cr, b, pass);
+    }
+    if (layer.borderWidth() > 0) {
+        rt::Ref<Color> bc = layer.borderColor() ? layer.borderColor() : Color::blackColor();
+        double bw = layer.borderWidth();
+        Rect inner = rectInset(b, bw / 2, bw / 2);
+        if (!rectIsNull(inner)) {
+            roundedPath(cr, inner, std::max(0.0, layer.cornerRadius() - bw / 2));
+            cairo_set_line_width(cr, bw);
+            cairo_set_source_rgba(cr, bc->red(), bc->green(), bc->blue(), bc->alpha());
+            cairo_stroke(cr);
+        }
+    }
+    if (group) {
+        cairo_pop_group_to_source(cr);
+        cairo_paint_with_alpha(cr, alpha);
+    }
+    if (masked) cairo_restore(cr);
+    cairo_set_matrix(cr, &outer);
+}
+
+}  // namespace
+
+void renderView(View& view, cairo_t* cr, double scale) {
+    Rect b = view.presentedBounds();
+    cairo_save(cr);
+    cairo_translate(cr, -b.origin.x, -b.origin.y);
+    RenderPass pass{scale, nullptr};
+    drawTree(view, cr, pass, false);
+    cairo_restore(cr);
+}
+
+void renderViewInSuperview(View& view, cairo_t* cr, double scale) {
+    RenderPass pass{scale, nullptr};
+    drawTree(view, cr, pass, true);
+}
+
+rt::Ref<Image> renderToImage(View& view, double scale) {
+    if (scale <= 0) scale = 1;
+    Rect b = view.presentedBounds();
+    int w = std::max(1, static_cast<int>(std::ceil(b.size.width * scale - 1e-9)));
+    int h = std::max(1, static_cast<int>(std::ceil(b.size.height * scale - 1e-9)));
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_t* cr = cairo_create(s);
+    cairo_scale(cr, scale, scale);
+    renderView(view, cr, scale);
+    cairo_destroy(cr);
+    cairo_surface_flush(s);
+    return rt::make<Image>(s, scale);
+}
+
+bool renderToPNG(View& view, const std::string& path, double scale) {
+    return renderToImage(view, scale)->writePNG(path);
+}
+
+namespace detail {
+cairo_surface_t* snapshotContent(View& view) {
+    auto image = renderToImage(view, Screen::mainScreen()->scale());
+    return cairo_surface_reference(image->surface());
+}
+}  // namespace detail
+
+}  // namespace ui

@@ -1,0 +1,266 @@
+// Pictures: a small view tree rendered and compared with committed references.
+
+#include <numbers>
+
+#include <gtest/gtest.h>
+
+#include <GoldenImage.h>
+#include <VirtualTime.h>
+#include <ui/Animation.h>
+#include <ui/BezierPath.h>
+#include <ui/ImageContext.h>
+#include <ui/ImageView.h>
+#include <ui/Label.h>
+#include <ui/Renderer.h>
+#include <ui/Window.h>
+
+using namespace ui;
+
+namespace {
+
+rt::Ref<Image> checkerImage() {
+    auto ctx = rt::make<ImageContext>(Size{24, 24}, false, 2.0);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            ctx->fillRect(Rect(x * 6, y * 6, 6, 6),
+                          (x + y) % 2 ? *Color::rgba(0.1, 0.5, 0.9, 1) : *Color::rgba(1, 0.85, 0.2, 1));
+    return ctx->image();
+}
+
+/// Label, image, border, corner radius, shadow, alpha, a rotated view and clipping.
+rt::Ref<View> sampleTree() {
+    auto root = rt::make<View>(Rect(0, 0, 200, 150));
+    root->setBackgroundColor(Color::whiteColor());
+
+    auto card = rt::make<View>(Rect(12, 12, 110, 70));
+    card->setBackgroundColor(Color::rgba(0.95, 0.95, 1.0, 1));
+    card->layer()->setCornerRadius(10);
+    card->layer()->setBorderWidth(2);
+    card->layer()->setBorderColor(Color::rgba(0.2, 0.3, 0.8, 1));
+    card->layer()->setShadowOpacity(0.5);
+    card->layer()->setShadowOffset({3, 4});
+    card->layer()->setShadowRadius(3);
+    root->addSubview(card);
+
+    auto label = rt::make<Label>(Rect(8, 6, 94, 24));
+    label->setText("Live now");
+    label->setFont(Font::boldSystemFontOfSize(15));
+    label->setTextColor(Color::rgba(0.1, 0.1, 0.2, 1));
+    card->addSubview(label);
+
+    auto small = rt::make<Label>(Rect(8, 34, 94, 30));
+    small->setText("twelve viewers are watching");
+    small->setFont(Font::systemFontOfSize(10));
+    small->setNumberOfLines(2);
+    small->setTextAlignment(TextAlignment::Center);
+    card->addSubview(small);
+
+    auto image = rt::make<ImageView>(checkerImage());
+    image->setFrame(Rect(140, 14, 40, 40));
+    image->setClipsToBounds(true);
+    image->layer()->setCornerRadius(20);
+    root->addSubview(image);
+
+    auto faded = rt::make<View>(Rect(20, 100, 60, 36));
+    faded->setBackgroundColor(Color::redColor());
+    faded->setAlpha(0.5);
+    auto inner = rt::make<View>(Rect(30, 10, 60, 16));  // sticks out, not clipped
+    inner->setBackgroundColor(Color::blackColor());
+    faded->addSubview(inner);
+    root->addSubview(faded);
+
+    auto turned = rt::make<View>(Rect(130, 90, 50, 30));
+    turned->setBackgroundColor(Color::rgba(0.2, 0.7, 0.3, 1));
+    turned->setTransform(transformMakeRotation(std::numbers::pi / 8));
+    turned->setClipsToBounds(true);
+    auto clipped = rt::make<View>(Rect(25, -10, 40, 20));
+    clipped->setBackgroundColor(Color::yellowColor());
+    turned->addSubview(clipped);
+    root->addSubview(turned);
+    return root;
+}
+
+}  // namespace
+
+TEST(Rendering, SampleTreeMatchesItsReferencePicture) {
+    auto tree = sampleTree();
+    auto picture = renderToImage(*tree, 2.0);
+    EXPECT_EQ(picture->pixelWidth(), 400);
+    EXPECT_EQ(picture->pixelHeight(), 300);
+    EXPECT_MATCHES_GOLDEN(*picture, ZID_GOLDEN_DIR, "sample_tree_2x");
+}
+
+TEST(Rendering, OutputIsByteStable) {
+    auto a = renderToImage(*sampleTree(), 1.0)->pngData();
+    auto b = renderToImage(*sampleTree(), 1.0)->pngData();
+    EXPECT_EQ(a, b);
+    std::string path = ::testing::TempDir() + "ui_render_test.png";
+    ASSERT_TRUE(renderToPNG(*sampleTree(), path, 1.0));
+    auto back = Image::imageWithContentsOfFile(path);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->pngData(), a);
+}
+
+TEST(Rendering, PixelsFollowGeometryAlphaAndHiddenViews) {
+    auto root = rt::make<View>(Rect(0, 0, 40, 40));
+    auto v = rt::make<View>(Rect(10, 10, 10, 10));
+    v->setBackgroundColor(Color::blueColor());
+    root->addSubview(v);
+    auto img = renderToImage(*root);
+    EXPECT_EQ(img->pixelAt(15, 15), 0xFF0000FFu);
+    EXPECT_EQ(img->pixelAt(5, 5), 0u);
+    v->setAlpha(0.5);
+    EXPECT_NEAR(int(renderToImage(*root)->pixelAt(15, 15) >> 24), 128, 1);
+    v->setAlpha(1);
+    v->setHidden(true);
+    EXPECT_EQ(renderToImage(*root)->pixelAt(15, 15), 0u);
+    v->setHidden(false);
+    root->setBounds(Rect(10, 10, 40, 40));  // scrolls the content up-left
+    EXPECT_EQ(renderToImage(*root)->pixelAt(5, 5), 0xFF0000FFu);
+}
+
+namespace {
+
+/// A view that draws itself, as a video layer will put frames on the picture.
+class Diagonal : public View {
+    RT_CLASS(Diagonal, View)
+public:
+    using View::View;
+    bool drawsContent() const override { return true; }
+    void draw(ImageContext& context, const Rect& rect) override {
+        auto path = BezierPath::path();
+        path->moveTo(rect.origin);
+        path->lineTo({maxX(rect), maxY(rect)});
+        path->lineTo({minX(rect), maxY(rect)});
+        path->close();
+        context.fillPath(*path, *Color::rgba(0.5, 0, 0.5, 1));
+        context.saveState();  // left open on purpose: the renderer closes it
+    }
+};
+
+rt::Ref<View> labelsAndImages() {
+    auto root = rt::make<View>(Rect(0, 0, 240, 120));
+    root->setBackgroundColor(Color::rgba(0.97, 0.97, 0.92, 1));
+    root->setTintColor(Color::rgba(0.8, 0.1, 0.5, 1));
+
+    auto title = rt::make<Label>(Rect(6, 4, 110, 22));
+    title->setText("Truncated headline text");
+    title->setFont(Font::systemFontOfSize(13));
+    title->setShadowColor(Color::rgba(0, 0, 0, 0.4));
+    title->setShadowOffset({1, 1});
+    root->addSubview(title);
+
+    AttributedString rich("Live 1,204");
+    TextAttributes red;
+    red.foregroundColor = Color::redColor();
+    red.font = Font::boldSystemFontOfSize(12);
+    rich.addAttributes(0, 4, red);
+    auto richLabel = rt::make<Label>(Rect(6, 30, 110, 20));
+    richLabel->setAttributedText(rich);
+    richLabel->setFont(Font::systemFontOfSize(12));
+    richLabel->setTextAlignment(TextAlignment::Right);
+    root->addSubview(richLabel);
+
+    auto shrink = rt::make<Label>(Rect(6, 54, 110, 20));
+    shrink->setText("Shrinks to fit the width");
+    shrink->setFont(Font::systemFontOfSize(14));
+    shrink->setAdjustsFontSizeToFitWidth(true);
+    shrink->setMinimumScaleFactor(0.5);
+    shrink->setHighlightedTextColor(Color::blueColor());
+    shrink->setHighlighted(true);
+    root->addSubview(shrink);
+
+    // An arrow-like template mask, tinted by the root's tint colour.
+    auto maskCtx = rt::make<ImageContext>(Size{20, 20}, false, 2.0);
+    auto tri = BezierPath::path();
+    tri->moveTo({2, 2});
+    tri->lineTo({18, 10});
+    tri->lineTo({2, 18});
+    tri->close();
+    maskCtx->fillPath(*tri, *Color::blackColor());
+    auto arrow = maskCtx->image()->imageWithRenderingMode(ImageRenderingMode::AlwaysTemplate);
+    ContentMode modes[] = {ContentMode::ScaleToFill, ContentMode::ScaleAspectFit, ContentMode::Center,
+                           ContentMode::BottomRight};
+    for (int i = 0; i < 4; ++i) {
+        auto iv = rt::make<ImageView>(Rect(126 + (i % 2) * 56, 4 + (i / 2) * 42, 50, 36));
+        iv->setBackgroundColor(Color::rgba(0.85, 0.9, 1.0, 1));
+        iv->setImage(arrow);
+        iv->setContentMode(modes[i]);
+        root->addSubview(iv);
+    }
+    root->addSubview(rt::make<Diagonal>(Rect(6, 80, 60, 34)));
+    return root;
+}
+
+}  // namespace
+
+TEST(Rendering, LabelsImagesAndOwnDrawingMatchTheirReferencePicture) {
+    EXPECT_MATCHES_GOLDEN(*renderToImage(*labelsAndImages(), 2.0), ZID_GOLDEN_DIR, "labels_and_images_2x");
+}
+
+TEST(Rendering, ImageViewsPlaceTheirImageByContentMode) {
+    auto ctx = rt::make<ImageContext>(Size{20, 10}, false, 1.0);
+    auto iv = rt::make<ImageView>(ctx->image());
+    EXPECT_EQ(iv->frame(), Rect(0, 0, 20, 10)) << "made the size of its image";
+    iv->setFrame(Rect(0, 0, 100, 100));
+    iv->setContentMode(ContentMode::ScaleAspectFit);
+    EXPECT_EQ(iv->imageRect(), Rect(0, 25, 100, 50));
+    iv->setContentMode(ContentMode::ScaleAspectFill);
+    EXPECT_EQ(iv->imageRect(), Rect(-50, 0, 200, 100));
+    iv->setContentMode(ContentMode::TopRight);
+    EXPECT_EQ(iv->imageRect(), Rect(80, 0, 20, 10));
+    auto big = rt::make<ImageContext>(Size{40, 30}, false, 2.0)->image();
+    iv->setHighlightedImage(big);
+    iv->setHighlighted(true);
+    iv->sizeToFit();
+    EXPECT_EQ(iv->bounds().size, (Size{40, 30})) << "the highlighted image shows";
+}
+
+TEST(Rendering, MaskShapesAndShadowPaths) {
+    auto root = rt::make<View>(Rect(0, 0, 60, 40));
+    auto masked = rt::make<View>(Rect(0, 0, 20, 20));
+    masked->setBackgroundColor(Color::blackColor());
+    masked->layer()->setMaskPath(BezierPath::oval(Rect(0, 0, 20, 20)));
+    root->addSubview(masked);
+    auto casting = rt::make<View>(Rect(30, 0, 10, 10));
+    casting->layer()->setShadowOpacity(1.0);
+    casting->layer()->setShadowRadius(0);
+    casting->layer()->setShadowOffset({0, 20});
+    casting->layer()->setShadowPath(BezierPath::rect(Rect(0, 0, 20, 10)));
+    root->addSubview(casting);
+    auto img = renderToImage(*root);
+    EXPECT_EQ(img->pixelAt(1, 1), 0u) << "outside the oval mask";
+    EXPECT_EQ(img->pixelAt(10, 10), 0xFF000000u);
+    EXPECT_EQ(img->pixelAt(32, 5), 0u) << "the view itself draws nothing";
+    EXPECT_EQ(img->pixelAt(45, 25) >> 24, 255u) << "its shadow path, moved by the offset";
+    EXPECT_EQ(img->pixelAt(55, 25), 0u);
+}
+
+class RenderingAnimations : public zidtest::VirtualTimeTest {};
+
+TEST_F(RenderingAnimations, TheRendererDrawsPresentedValues) {
+    auto root = rt::make<View>(Rect(0, 0, 100, 20));
+    auto v = rt::make<View>(Rect(0, 0, 20, 20));
+    v->setBackgroundColor(Color::blackColor());
+    root->addSubview(v);
+    animate(1.0, 0, AnimationOptions::CurveLinear, [&] { v->setCenter({90, 10}); });
+    EXPECT_EQ(renderToImage(*root)->pixelAt(5, 10), 0xFF000000u) << "the model moved, the picture did not yet";
+    advance(0.5);
+    auto mid = renderToImage(*root);
+    EXPECT_EQ(mid->pixelAt(5, 10), 0u);
+    EXPECT_EQ(mid->pixelAt(50, 10), 0xFF000000u);
+    advance(0.5);
+    EXPECT_EQ(renderToImage(*root)->pixelAt(90, 10), 0xFF000000u);
+}
+
+TEST_F(RenderingAnimations, CrossDissolveBlendsTheOldPictureIntoTheNew) {
+    auto v = rt::make<View>(Rect(0, 0, 10, 10));
+    v->setBackgroundColor(Color::blackColor());
+    transition(*v, 1.0, AnimationOptions::TransitionCrossDissolve | AnimationOptions::CurveLinear,
+               [&] { v->setBackgroundColor(Color::whiteColor()); });
+    advance(0.5);
+    std::uint32_t mid = renderToImage(*v)->pixelAt(5, 5);
+    EXPECT_NEAR(int(mid >> 16 & 255), 128, 3) << "half black, half white";
+    advance(0.5);
+    EXPECT_EQ(renderToImage(*v)->pixelAt(5, 5), 0xFFFFFFFFu);
+}

@@ -1,0 +1,88 @@
+// Fonts are pinned, text is measured from real metrics, labels size themselves.
+
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include <ui/Label.h>
+#include <ui/Text.h>
+
+using namespace ui;
+
+TEST(Text, TheFontConfigurationIsPinnedToDejaVuSans) {
+    EXPECT_FALSE(fontConfigurationFile().empty()) << "the library finds its fontconfig file";
+    // DejaVu Sans at 17 points: ascent 0.928 em, descent 0.236 em (the face's own numbers).
+    auto font = Font::systemFontOfSize(17);
+    EXPECT_NEAR(font->ascender(), 17 * 0.928, 0.3);
+    EXPECT_NEAR(-font->descender(), 17 * 0.236, 0.3);
+    EXPECT_GT(Font::boldSystemFontOfSize(17)->numericWeight(), font->numericWeight());
+}
+
+TEST(Text, MeasuringWrapsAtTheWidthAndKeepsOnlyLinesThatFit) {
+    TextLayout layout;
+    layout.font = Font::systemFontOfSize(10);
+    AttributedString text("one two three four five six seven eight nine ten");
+    Size single = measureText(text, {kInfinity, kInfinity}, layout);
+    double line = single.height;
+    EXPECT_GT(single.width, 100);
+    EXPECT_NEAR(line, 10 * 1.164, 0.6) << "one line is ascent plus descent";
+
+    Size wrapped = measureText(text, {60, kInfinity}, layout);
+    EXPECT_LE(wrapped.width, 60);
+    int lines = static_cast<int>(std::lround(wrapped.height / line));
+    EXPECT_GE(lines, 4);
+    Size limited = measureText(text, {60, line * 2 + 1}, layout);
+    EXPECT_NEAR(limited.height, 2 * line, 0.01) << "only the lines that fit the height";
+    Size tiny = measureText(text, {60, 1}, layout);
+    EXPECT_NEAR(tiny.height, line, 0.01) << "the first line always counts";
+    EXPECT_EQ(measureText(AttributedString(""), {100, 100}, layout), (Size{0, 0}));
+
+    // A larger font in part of the text makes its line taller.
+    AttributedString mixed("small BIG");
+    TextAttributes big;
+    big.font = Font::systemFontOfSize(20);
+    mixed.addAttributes(6, 3, big);
+    EXPECT_GT(measureText(mixed, {kInfinity, kInfinity}, layout).height, line * 1.5);
+}
+
+TEST(Text, LabelSizeThatFitsForOneTwoAndUnlimitedLines) {
+    auto label = rt::make<Label>(Rect(0, 0, 100, 20));
+    label->setFont(Font::systemFontOfSize(12));
+    label->setText("The quick brown fox jumps over the lazy dog");
+    Size one = label->sizeThatFits({100, 1000});
+    EXPECT_GT(one.width, 100) << "one line does not wrap";
+    EXPECT_EQ(one.width, std::ceil(one.width)) << "rounded up to whole points";
+    double line = one.height;
+
+    label->setNumberOfLines(2);
+    Size two = label->sizeThatFits({100, 1000});
+    EXPECT_LE(two.width, 100);
+    EXPECT_NEAR(two.height, std::ceil(2 * (line - 0.5)), 1.0);
+
+    label->setNumberOfLines(0);
+    Size all = label->sizeThatFits({100, 1000});
+    EXPECT_GT(all.height, two.height);
+    EXPECT_LE(all.width, 100);
+
+    label->sizeToFit();
+    EXPECT_EQ(label->bounds().size, label->sizeThatFits(label->bounds().size));
+    label->setText("");
+    EXPECT_EQ(label->sizeThatFits({100, 100}), (Size{0, 0}));
+}
+
+TEST(Text, AdjustingLabelShrinksTheFontDownToTheMinimumScale) {
+    auto label = rt::make<Label>(Rect(0, 0, 60, 20));
+    label->setFont(Font::systemFontOfSize(20));
+    label->setText("A rather long title");
+    EXPECT_EQ(label->fittingFont()->pointSize(), 20) << "off by default";
+    label->setAdjustsFontSizeToFitWidth(true);
+    label->setMinimumScaleFactor(0.25);
+    double fitted = label->fittingFont()->pointSize();
+    EXPECT_LT(fitted, 20);
+    EXPECT_GE(fitted, 5);
+    TextLayout l;
+    l.font = label->fittingFont();
+    EXPECT_LE(measureText(AttributedString(label->text()), {kInfinity, kInfinity}, l).width, 60);
+    label->setMinimumScaleFactor(0.9);
+    EXPECT_EQ(label->fittingFont()->pointSize(), 18) << "never below the minimum";
+}
