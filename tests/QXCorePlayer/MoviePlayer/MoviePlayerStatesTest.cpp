@@ -4,6 +4,7 @@
 #include "MoviePlayerFixture.h"
 
 #include <media/MediaErrors.h>
+#include <ui/Window.h>
 
 namespace {
 
@@ -296,6 +297,13 @@ TEST_F(MoviePlayerTest, RemoteControlEventsPlayPauseAndToggle) {
     EXPECT_EQ(state(), QXMoviePlaybackState::Playing) << "only remote-control events count";
     send(media::EventSubtype::RemoteControlPause);
     EXPECT_EQ(state(), QXMoviePlaybackState::Paused);
+
+    auto window = rt::make<ui::Window>(ui::Rect(0, 0, 320, 180));
+    window->addSubview(controller->playerView());
+    media::RemoteControlCenter::shared()->injectEvent({media::EventType::RemoteControl, media::EventSubtype::RemoteControlPlay});
+    drain();
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing) << "an injected event reaches the view in a window";
+    controller->playerView()->removeFromSuperview();
 
     auto view = controller->playerView();
     token = (fnd::NotificationCenter::defaultCenter()->removeObserver(token), nullptr);

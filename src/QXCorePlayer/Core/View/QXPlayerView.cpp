@@ -43,6 +43,12 @@ void QXPlayerView::remoteControlReceivedWithEvent(const media::RemoteControlEven
         delegate->playerViewDidReceiveRemoteControlEvent(*this, event);
 }
 
+void QXPlayerView::didMoveToWindow() {
+    auto center = media::RemoteControlCenter::shared();
+    if (window()) center->beginReceivingRemoteControlEvents(self(), this);
+    else center->endReceivingRemoteControlEvents(self());
+}
+
 void QXPlayerView::layoutSubviews() {
     playerLayer_->setBounds({bounds().size.width, bounds().size.height});
 }

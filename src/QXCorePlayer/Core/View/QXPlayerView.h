@@ -33,6 +33,8 @@ public:
     rt::Ref<rt::Object> remoteControlDelegate() const { return delegate_.lock(); }
 
     bool canBecomeFirstResponder() const override { return true; }
+    /// While in a window the view takes the remote-control events the host injects.
+    void didMoveToWindow() override;
     void remoteControlReceivedWithEvent(const media::RemoteControlEvent& event) override;
 
     bool drawsContent() const override { return true; }
