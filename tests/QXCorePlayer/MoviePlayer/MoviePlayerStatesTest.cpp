@@ -129,6 +129,18 @@ TEST_F(MoviePlayerTest, AFailedAssetKeyGivesCodeOneWithTheCauseBeneath) {
     EXPECT_EQ(states(), (Strings{"state:1", "state:6"}));
 }
 
+TEST_F(MoviePlayerTest, KeysCancelledByAnotherHandCountAsNotLoaded) {
+    make();
+    controller->prepareToPlay();
+    advance(0.1);
+    ASSERT_TRUE(controller->loadingAsset());
+    controller->loadingAsset()->cancelLoading();  // the completion runs with cancelled keys
+    drain();
+    EXPECT_EQ(state(), QXMoviePlaybackState::Error) << "an asset whose keys did not load is not played";
+    expectControllerError(controller->error(), 1);
+    EXPECT_FALSE(controller->playerItem());
+}
+
 TEST_F(MoviePlayerTest, AnItemThatFailsWhileBufferingReportsAtOnceEvenWithoutALoadingLimit) {
     media::ScriptedMedia late;
     late.readyTime = 5;

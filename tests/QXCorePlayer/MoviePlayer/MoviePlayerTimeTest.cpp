@@ -168,6 +168,21 @@ TEST_F(MoviePlayerTest, SubtitlesAndAudioTracksAreListedAndSelectionsReadBack) {
               engine->selections().end());
 }
 
+TEST_F(MoviePlayerTest, NewSelectionGroupsOfTheAssetListTheSubtitlesAgain) {
+    make();
+    controller->prepareToPlay();
+    advance(1);
+    ASSERT_FALSE(controller->subtitles());
+    auto en = rt::make<media::MediaSelectionOption>("text-en", media::MediaTypeSubtitle, "en", "English");
+    controller->asset()->updateMediaSelectionGroups({rt::make<media::MediaSelectionGroup>(
+        media::MediaCharacteristicLegible, std::vector<rt::Ref<media::MediaSelectionOption>>{en}, en, true)});
+    auto subtitles = std::dynamic_pointer_cast<zid::IList>(controller->subtitles());
+    ASSERT_TRUE(subtitles);
+    EXPECT_EQ(subtitles->count(), 1u);
+    EXPECT_TRUE(controller->defaultSubtitle());
+    EXPECT_FALSE(controller->audioTracks()) << "audio tracks are not listed again";
+}
+
 TEST_F(MoviePlayerTest, AnAssetWithoutGroupsListsNothing) {
     make();
     controller->prepareToPlay();

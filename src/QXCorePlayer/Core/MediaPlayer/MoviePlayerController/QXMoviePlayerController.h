@@ -83,6 +83,8 @@ public:
     const rt::Ref<media::Player>& player() const { return player_; }
     const rt::Ref<media::PlayerItem>& playerItem() const { return playerItem_; }
     const rt::Ref<media::Asset>& asset() const { return asset_; }
+    /// The asset whose keys are loading for the running preparation, or nullptr.
+    const rt::Ref<media::Asset>& loadingAsset() const { return loadingAsset_; }
 
     // ---- time, seeking and statistics ----------------------------------------------
     double duration() const override { return duration_; }
