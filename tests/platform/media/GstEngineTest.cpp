@@ -172,17 +172,21 @@ TEST_F(GstMediaTest, AMissingPlaylistAndARefusedPortFailAtOnceWithDistinctErrors
 
 TEST_F(GstMediaTest, AFailingSegmentFailsThePlayingItemWithTheElementsMessage) {
     const std::string tag = "/tag/segfail/vod/muxed/";
-    origin().script(tag + "seg1.ts", {peers::HlsOrigin::Answer::notFound()});
+    // The missing segment is answered late, so the item is ready and playing by then.
+    origin().script(tag + "seg2.ts", {peers::HlsOrigin::Answer::notFound()});
+    origin().holdBack(tag + "seg2.ts", 2.0, 1);
     auto item = itemFor(tag + "index.m3u8");
     auto player = Player::playerWithPlayerItem(item);
     NotificationCount failedToEnd(PlayerItemFailedToPlayToEndTimeNotification, item);
-    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }));
     player->play();
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }));
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
     ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 20));
     ASSERT_TRUE(item->error());
     EXPECT_EQ(item->error()->domain(), MediaErrorDomain);
-    EXPECT_FALSE(item->error()->localizedDescription().empty());
-    EXPECT_EQ(player->rate(), 0.0f);
+    EXPECT_NE(item->error()->localizedDescription().find(':'), std::string::npos) << item->error()->localizedDescription();
+    EXPECT_EQ(failedToEnd.count, 1);
+    EXPECT_EQ(player->rate(), 0.0f) << "a failure stops the player";
 }
 
 TEST_F(GstMediaTest, AudioAndSubtitleSelectionSwitchWhatIsDownloaded) {
