@@ -38,6 +38,7 @@ void Control::addTarget(const rt::Ref<rt::Object>& target, const std::string& ac
     }
     Entry e;
     e.action.target = target;
+    e.action.targetId = target.get();
     e.action.hasTarget = bool(target);
     e.action.action = action;
     e.action.perform = [perform = std::move(perform)](const rt::Ref<rt::Object>& sender) {

@@ -60,6 +60,7 @@ void GestureRecognizer::addTarget(const rt::Ref<rt::Object>& target, const std::
     }
     TargetAction entry;
     entry.target = target;
+    entry.targetId = target.get();
     entry.hasTarget = bool(target);
     entry.action = action;
     entry.perform = [perform = std::move(perform)](const rt::Ref<rt::Object>& sender) {

@@ -13,12 +13,15 @@ namespace ui {
 
 struct TargetAction {
     rt::Weak<rt::Object> target;
+    /// The target's identity, which stays comparable while the target is being freed
+    /// (a target removing itself from its destructor).
+    const rt::Object* targetId = nullptr;
     bool hasTarget = false;
     std::string action;
     std::function<void(const rt::Ref<rt::Object>& sender)> perform;
 
     bool matches(const rt::Object* t, const std::string& name) const {
-        return target.lock().get() == t && (name.empty() || name == action);
+        return targetId == t && (name.empty() || name == action);
     }
     /// Runs the action unless its target has gone.
     void send(const rt::Ref<rt::Object>& sender) const {
