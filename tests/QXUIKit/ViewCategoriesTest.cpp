@@ -297,6 +297,24 @@ TEST_F(Categories, FullscreenFollowsTheDeviceOrientation) {
     EXPECT_EQ(app->statusBarOrientation(), InterfaceOrientation::LandscapeRight) << "no longer observed";
 }
 
+TEST_F(Categories, FullscreenUnderAnyRotationKeepsTheViewsShapeAndComesBackExactly) {
+    auto app = Application::sharedApplication();
+    app->setDeviceOrientation(DeviceOrientation::FaceUp);
+    auto home = rt::make<View>(Rect(40, 60, 200, 150));
+    home->setTransform(transformScale(transformMakeRotation(0.3), 1.5, 0.5));
+    window->addSubview(home);
+    auto v = rt::make<View>(Rect(10, 20, 40, 20));
+    v->setTransform(transformMakeRotation(0.2));
+    home->addSubview(v);
+    auto before = corners(*v);
+    setFullscreen(v, true, false);
+    EXPECT_EQ(v->bounds().size, (Size{40, 20})) << "a turned view keeps its size";
+    EXPECT_TRUE(nearlyEqual(Rect(v->center(), Size{}), Rect(Point{160, 240}, Size{}), 1e-9)) << "and is centred";
+    setFullscreen(v, false, false);
+    EXPECT_EQ(v->superview(), home);
+    expectSameLook(corners(*v), before);
+}
+
 TEST_F(Categories, ViewFactoriesStandInForNibs) {
     EXPECT_TRUE(createFromMainBundleWithClass(Label::staticClass()).isNil());
     auto made = rt::make<Label>();

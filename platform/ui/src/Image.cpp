@@ -19,6 +19,17 @@ Image::~Image() {
 
 namespace {
 
+/// A new ARGB32 surface ready for writing its pixels, or nullptr.
+cairo_surface_t* newSurface(int w, int h) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(s);
+        return nullptr;
+    }
+    cairo_surface_flush(s);
+    return s;
+}
+
 /// Converts a pixbuf (straight RGB or RGBA) into a premultiplied ARGB32 surface.
 cairo_surface_t* surfaceFromPixbuf(GdkPixbuf* pixbuf) {
     int w = gdk_pixbuf_get_width(pixbuf), h = gdk_pixbuf_get_height(pixbuf);
@@ -26,12 +37,8 @@ cairo_surface_t* surfaceFromPixbuf(GdkPixbuf* pixbuf) {
     bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
     int stride = gdk_pixbuf_get_rowstride(pixbuf);
     const guchar* src = gdk_pixbuf_read_pixels(pixbuf);
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(s);
-        return nullptr;
-    }
-    cairo_surface_flush(s);
+    cairo_surface_t* s = newSurface(w, h);
+    if (!s) return nullptr;
     unsigned char* dst = cairo_image_surface_get_data(s);
     int dstride = cairo_image_surface_get_stride(s);
     for (int y = 0; y < h; ++y) {
@@ -127,12 +134,8 @@ rt::Ref<Image> Image::imageWithPixels(const std::uint8_t* pixels, std::size_t le
     std::size_t row = std::size_t(width) * 4;
     if (std::size_t(height) > SIZE_MAX / row) return nullptr;
     if (row * std::size_t(height) != length) return nullptr;
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(s);
-        return nullptr;
-    }
-    cairo_surface_flush(s);
+    cairo_surface_t* s = newSurface(width, height);
+    if (!s) return nullptr;
     unsigned char* dst = cairo_image_surface_get_data(s);
     int stride = cairo_image_surface_get_stride(s);
     for (int y = 0; y < height; ++y) std::memcpy(dst + std::size_t(y) * stride, pixels + y * row, row);

@@ -1,7 +1,5 @@
 #include "QXUIKit/Extensions/ViewRelocate.h"
 
-#include <cmath>
-
 #include <ui/Window.h>
 
 namespace zid {
@@ -53,19 +51,10 @@ void relocateSubviewAboveSubview(const rt::Ref<ui::View>& receiver, const rt::Re
     receiver->insertSubviewAboveSubview(view, sibling);
 }
 
-void placeView(ui::View& view, const ui::Rect& frame0) {
-    ui::Rect frame = ui::rectStandardize(frame0);
-    ui::AffineTransform t = view.transform();
-    ui::Size size = view.bounds().size;
-    constexpr double eps = 1e-9;
-    if (std::fabs(t.b) < eps && std::fabs(t.c) < eps && std::fabs(t.a) > eps && std::fabs(t.d) > eps) {
-        size = {frame.size.width / std::fabs(t.a), frame.size.height / std::fabs(t.d)};
-    } else if (std::fabs(t.a) < eps && std::fabs(t.d) < eps && std::fabs(t.b) > eps && std::fabs(t.c) > eps) {
-        size = {frame.size.height / std::fabs(t.b), frame.size.width / std::fabs(t.c)};
-    }
-    ui::Rect b = view.bounds();
-    view.setBounds(ui::Rect(b.origin, size));
-    view.setCenter({ui::midX(frame) - t.tx, ui::midY(frame) - t.ty});
+void placeView(ui::View& view, const ui::Rect& frame) {
+    // The toolkit's frame setter works by center and bounds and is defined under any
+    // transform, which is what placing needs.
+    view.setFrame(frame);
 }
 
 }  // namespace zid

@@ -20,9 +20,8 @@ void relocateSubviewAboveSubview(const rt::Ref<ui::View>& receiver, const rt::Re
                                  const rt::Ref<ui::View>& sibling);
 
 /// Places a view so that its transformed bounds cover `frame` (in its superview's
-/// coordinates) by setting center and bounds, which is defined under any transform:
-/// quarter turns and scales size the bounds to fill the frame exactly, other
-/// rotations keep the bounds size and only centre the view.
+/// coordinates) by center and bounds (ui::View::setFrame), which is defined under any
+/// transform.
 void placeView(ui::View& view, const ui::Rect& frame);
 
 }  // namespace zid

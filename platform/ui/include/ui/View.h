@@ -124,6 +124,9 @@ public:
 
     // ---- geometry ----------------------------------------------------------------
     Rect frame() const;
+    /// Sets the center and the bounds size so that the transformed bounds cover the
+    /// frame: exact under scales and quarter turns; other rotations keep the bounds size
+    /// and only centre the view.
     void setFrame(const Rect& frame);
     Rect bounds() const { return bounds_; }
     void setBounds(const Rect& bounds);
@@ -293,7 +296,8 @@ private:
 };
 
 /// The layout pass: lays out every marked view tree (parents first). The main loop
-/// runs it once per turn after something was marked; tests may call it directly.
+/// runs it in its end-of-turn phase, once per turn after something was marked; tests
+/// may call it directly.
 void runLayoutPass();
 
 }  // namespace ui
