@@ -15,7 +15,7 @@ TouchInjector::TouchInjector(rt::Ref<Window> window) : window_(std::move(window)
 
 void TouchInjector::wait(double seconds) {
     auto loop = fnd::RunLoop::main();
-    if (auto* v = dynamic_cast<fnd::VirtualClock*>(&loop->clock())) {
+    if (auto v = rt::cast<fnd::VirtualClock>(loop->clockRef())) {
         v->advance(seconds);
         loop->drain();
     } else {
