@@ -57,13 +57,17 @@ void TextField::setBorderStyle(TextBorderStyle s) { borderStyle_ = s; }
 
 Rect TextField::borderRectForBounds(const Rect& b) const { return b; }
 
-Rect TextField::textRectForBounds(const Rect& b) const {
-    double inset = borderStyle_ == TextBorderStyle::None ? 0 : 7;
-    return rectInset(b, inset, borderStyle_ == TextBorderStyle::None ? 0 : 2);
+namespace {
+/// The border style's own padding (each rectangle starts from it, not from an override).
+Rect paddedRect(const Rect& b, TextBorderStyle style) {
+    if (style == TextBorderStyle::None) return b;
+    return rectInset(b, 7, 2);
 }
+}  // namespace
 
-Rect TextField::placeholderRectForBounds(const Rect& b) const { return textRectForBounds(b); }
-Rect TextField::editingRectForBounds(const Rect& b) const { return textRectForBounds(b); }
+Rect TextField::textRectForBounds(const Rect& b) const { return paddedRect(b, borderStyle_); }
+Rect TextField::placeholderRectForBounds(const Rect& b) const { return paddedRect(b, borderStyle_); }
+Rect TextField::editingRectForBounds(const Rect& b) const { return paddedRect(b, borderStyle_); }
 
 void TextField::draw(ImageContext& context, const Rect&) {
     Rect b = bounds();
