@@ -1,120 +1,324 @@
-// The demo host application: embeds the framework the way a host would, on its main
-// thread and run loop, and shows the layers that exist so far working together:
-// logging, observable lists and their views, key-value observing through signals,
-// tasks on a queue reporting back on the main thread, and a ticker on the loop's clock.
+// The demo host application: embeds the player the way a host would, on its main thread
+// and run loop. It starts a loopback media server and HLS origin in this process, realizes
+// a live channel and then a recording through connected sources and playback sessions,
+// plays them on GStreamer (null outputs unless --sound), prints each state change of the
+// source, the session and the movie player with the time since start, and writes PNG
+// snapshots of the player view (picture and debug console) at the times asked for.
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <sstream>
 #include <string>
+#include <vector>
 
-#include <QXFoundation/Listening/IListenable.h>
-#include <QXFoundation/Lists/ArrayList.h>
-#include <QXFoundation/Lists/FilteredList.h>
-#include <QXFoundation/Log/QXLogger.h>
-#include <QXFoundation/Log/QXStderrLogHandler.h>
-#include <RudoreVaz/Task/ConcreteTasks/AKBlockTask.h>
-#include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
-#include <RuzEzo/Extensions/KeypathSignalCategory.h>
-#include <RuzEzo/Signal/Timer/FKTimerSignal.h>
-#include <RuzEzo/Trigger/OnSignalHelper.h>
+#include <QXCorePlayer/Core/Core/CPAbstractMediaSource.h>
+#include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
+#include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
+#include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
+#include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
+#include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMoviePlayerController.h>
+#include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
+#include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
+#include <QXCorePlayer/Core/View/QXPlayerView.h>
+#include <QXCorePlayer/VexaWebSocketClient/Client/QXVexaClient.h>
+#include <QXCorePlayer/VexaWebSocketClient/QXVexaService.h>
+#include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscribeConnection.h>
+#include <fnd/NotificationCenter.h>
 #include <fnd/RunLoop.h>
+#include <media/GstEngine.h>
+#include <peers/HlsFixtures.h>
+#include <peers/HlsOrigin.h>
+#include <peers/MediaServerPeer.h>
+#include <peers/TestCertificates.h>
 #include <rt/Format.h>
+#include <rt/KVO.h>
+#include <ui/Renderer.h>
 
 namespace {
 
-constexpr const char* kModule = "ZIDoredider/Demo";
+using namespace zid;
 
-class Demo : public rt::Object {
-    RT_CLASS(Demo, rt::Object)
-};
+// ---- what the player facade will supply: content sources and the client factory --------
 
-std::string oneLine(const rt::Value::Array& items) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + items[i].description();
-    return out + "]";
-}
-
-// Prints every batch a list reports, one line per batch.
-class BatchPrinter : public rt::Object, public zid::IListListener {
+class DemoContentSource : public CPAbstractMediaSource {
+    RT_CLASS(DemoContentSource, CPAbstractMediaSource)
 public:
-    explicit BatchPrinter(std::string name) : name_(std::move(name)) {}
-    void listWillChangeContent(zid::IList&) override { line_ = "  " + name_ + ":"; }
-    void listDidChangeContent(zid::IList& list) override {
-        std::printf("%s -> %s\n", line_.c_str(), oneLine(list.allObjects()).c_str());
-    }
-    void listDidInsertItem(zid::IList&, const rt::Value& item, std::uint64_t index) override {
-        line_ += rt::format(" insert %@ at %llu;", item, index);
-    }
-    void listDidDeleteItem(zid::IList&, const rt::Value& item, std::uint64_t index) override {
-        line_ += rt::format(" delete %@ from %llu;", item, index);
-    }
-    void listDidMoveItem(zid::IList&, const rt::Value& item, std::uint64_t from, std::uint64_t to) override {
-        line_ += rt::format(" move %@ %llu->%llu;", item, from, to);
-    }
-    void listDidChangeItem(zid::IList&, const rt::Value& item, std::uint64_t index) override {
-        line_ += rt::format(" change %@ at %llu;", item, index);
+    DemoContentSource(CPMediaSourceType type, std::string id) : type_(type), id_(std::move(id)) {}
+    void realizeWithPlaybackID(const std::string&) override { setRealized(); }
+    void dispose() override { setUnrealized(); }
+    const std::string& id() const { return id_; }
+
+protected:
+    void didInitialize() override {
+        CPAbstractMediaSource::didInitialize();
+        setSourceType(type_);
+        setContentId(id_);
     }
 
 private:
-    std::string name_;
-    std::string line_;
+    CPMediaSourceType type_;
+    std::string id_;
 };
+
+class DemoVexaFactory : public ICPVexaFactory {
+    RT_CLASS(DemoVexaFactory, ICPVexaFactory)
+public:
+    explicit DemoVexaFactory(QXVexaSocketSettings settings)
+        : service_(rt::make<QXVexaService>("eu1", "media.test", std::move(settings))) {
+        service_->start();
+    }
+    std::shared_ptr<IVexaClient> vexaClientForObject(const rt::Ref<ICPMediaSource>& object) override {
+        auto content = rt::cast<DemoContentSource>(object);
+        if (!content) return nullptr;
+        auto connection = std::static_pointer_cast<QXVexaConnection>(rt::make<QXVexaSubscribeConnection>(service_));
+        auto config = rt::make<QXVexaConfig>();
+        config->setAppID(rt::Value(112));
+        config->setAppVersion(rt::Value(1));
+        config->setBrandID(rt::Value(1));
+        config->setAppFlavor(std::string("1"));
+        config->setDeviceType(std::string("mobile"));
+        config->setApiKey(std::string("demo-key"));
+        config->setApiKeyVersion(rt::Value(1.0));
+        if (content->sourceType() == CPMediaSourceType::LiveChannel)
+            return QXVexaClient::clientWithChannelID(content->id(), config, connection);
+        return QXVexaClient::clientWithRecordID(content->id(), config, connection);
+    }
+
+private:
+    rt::Ref<QXVexaService> service_;
+};
+
+// ---- options -------------------------------------------------------------------------------
+
+struct Options {
+    bool channel = true, recording = true;
+    double duration = 6;
+    std::vector<double> snapshots{2, 4};
+    std::string output;
+    bool sound = false;
+};
+
+void usage() {
+    std::printf(
+        "Usage: zid_demo [options]\n"
+        "Plays a live channel and then a recording from a media server and an HLS origin\n"
+        "started in this process, printing every state change, and writes snapshots.\n\n"
+        "  --content channel|recording|both   what to play (default both)\n"
+        "  --duration SECONDS                 how long to play each (default 6)\n"
+        "  --snapshots T1,T2,...              snapshot times in seconds after each start (default 2,4)\n"
+        "  --output DIR                       where the snapshots go (default a new folder in /tmp)\n"
+        "  --sound                            play the audio (default: null outputs)\n"
+        "  --help                             this text\n");
+}
+
+std::optional<Options> parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= argc) return std::nullopt;
+            return std::string(argv[++i]);
+        };
+        if (arg == "--help") {
+            usage();
+            std::exit(0);
+        } else if (arg == "--sound") {
+            o.sound = true;
+        } else if (arg == "--content") {
+            auto v = value();
+            if (!v || (*v != "channel" && *v != "recording" && *v != "both")) return std::nullopt;
+            o.channel = *v != "recording";
+            o.recording = *v != "channel";
+        } else if (arg == "--duration") {
+            auto v = value();
+            if (!v) return std::nullopt;
+            o.duration = std::atof(v->c_str());
+            if (!(o.duration > 0)) return std::nullopt;
+        } else if (arg == "--snapshots") {
+            auto v = value();
+            if (!v) return std::nullopt;
+            o.snapshots.clear();
+            std::stringstream list(*v);
+            for (std::string item; std::getline(list, item, ',');)
+                if (!item.empty()) o.snapshots.push_back(std::atof(item.c_str()));
+        } else if (arg == "--output") {
+            auto v = value();
+            if (!v) return std::nullopt;
+            o.output = *v;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return o;
+}
+
+// ---- printing --------------------------------------------------------------------------------
+
+double startTime = 0;
+double now() { return fnd::RunLoop::main()->clock().now() - startTime; }
+void say(const std::string& what) { std::printf("[%7.3f s] %s\n", now(), what.c_str()); }
+
+const char* sourceStateName(long s) {
+    static const char* names[] = {"UNREALIZED", "REALIZING", "WAITING", "REALIZED", "FAILED", "FAILED PERMANENT"};
+    return s >= 0 && s < 6 ? names[s] : "?";
+}
+const char* sessionStateName(long s) {
+    static const char* names[] = {"STOPPED", "LOADING", "WAITING", "READY", "PLAYING", "PAUSED", "FAILED", "FINISHED"};
+    return s >= 0 && s < 8 ? names[s] : "?";
+}
+const char* movieStateName(long s) {
+    static const char* names[] = {"stopped", "buffering", "ready", "playing", "paused", "interrupted", "error", "stalled"};
+    return s >= 0 && s < 8 ? names[s] : "?";
+}
+
+// ---- one playback -------------------------------------------------------------------------
+
+/// Plays one content item; answers an empty string when it played, else the reason.
+std::string play(const std::string& label, rt::Ref<DemoContentSource> content, const rt::Ref<DemoVexaFactory>& factory,
+                 bool live, const Options& options, peers::MediaServerPeer& server) {
+    auto loop = fnd::RunLoop::main();
+    auto connected = CPVexaConnectedSource::sourceWithSource(content, factory);
+    rt::Ref<ICPMediaSource> played = connected;
+    if (live) played = CPURLResolvingSource::sourceWithBaseSource(connected, CPHLSSourceResolver::resolver());
+    auto session = CPPlaybackSession::sessionWithMediaSource(played, rt::make<CPPlayerFactory>());
+
+    std::vector<rt::Ref<rt::Observation>> watches;
+    watches.push_back(rt::observe(played, "state", rt::KVONew, [label](const rt::KVOChange& c) {
+        say(label + " source: " + sourceStateName(static_cast<long>(c.newValue.longLongValue())));
+    }));
+    watches.push_back(rt::observe(session, "state", rt::KVONew, [label](const rt::KVOChange& c) {
+        say(label + " session: " + sessionStateName(static_cast<long>(c.newValue.longLongValue())));
+    }));
+    auto movieToken = fnd::NotificationCenter::defaultCenter()->addObserver(
+        std::string(QXMoviePlayerPlaybackStateDidChangeNotification), nullptr, nullptr,
+        [label](const rt::Ref<fnd::Notification>& n) {
+            if (auto movie = rt::cast<QXMoviePlayerController>(n->object()))
+                say(label + " movie player: " + movieStateName(static_cast<long>(movie->playbackState())));
+        });
+
+    double started = now();
+    session->play();
+    std::size_t nextSnapshot = 0;
+    bool sawPicture = false;
+    std::string failure;
+    while (now() - started < options.duration) {
+        loop->runOnce(0.02);
+        auto view = rt::cast<QXPlayerView>(session->presentationLayer());
+        if (view && !sawPicture && view->playerLayer()->isReadyForDisplay()) {
+            sawPicture = true;
+            say(label + " first picture in the player view");
+        }
+        if (nextSnapshot < options.snapshots.size() && now() - started >= options.snapshots[nextSnapshot]) {
+            double at = options.snapshots[nextSnapshot++];
+            if (!view) {
+                say(rt::format("%@ snapshot at %g s skipped: no player yet", label, at));
+                continue;
+            }
+            if (auto media = rt::cast<CPMediaPlayer>(session->player()))
+                if (auto movie = rt::cast<QXMoviePlayerController>(media->moviePlayer())) movie->showDebugConsole();
+            view->setFrame(ui::Rect(0, 0, 480, 270));
+            std::string path = rt::format("%@/%@-%05.2fs.png", options.output, label, at);
+            say(ui::renderToPNG(*view, path) ? "snapshot " + path : "snapshot failed: " + path);
+        }
+        if (session->state() == CPSessionState::Failed || played->state() == CPMediaSourceState::Failed ||
+            played->state() == CPMediaSourceState::FailedPermanent) {
+            auto error = played->error() ? played->error() : session->error();
+            failure = label + " failed: " + (error ? error->localizedDescription() : std::string("no error given"));
+            break;
+        }
+        if (session->state() == CPSessionState::Finished) break;
+    }
+    if (failure.empty() && !sawPicture) failure = label + ": no picture reached the player view";
+    if (failure.empty() && server.frames("subscribeMessage").empty()) failure = label + ": the media server heard no report";
+
+    session = nullptr;
+    connected->dispose();
+    loop->runUntil([&] { return !server.subchannels().size(); }, 3);
+    fnd::NotificationCenter::defaultCenter()->removeObserver(movieToken);
+    say(label + (failure.empty() ? " stopped" : " stopped: " + failure));
+    return failure;
+}
+
+std::string announceScript(const std::string& url) {
+    auto frame = [](const std::string& modules) {
+        return R"({"cmd":"subscribeMessage","args":[{"subchannelId":"$subchannelId","messageData":{"cmd":"moduleInfo","args":[)" +
+               modules + "]}}]}";
+    };
+    return R"([{"when":{"cmd":"subscribe"},"alsoDefault":true,"once":true,"send":[{"frame":)" +
+           frame(R"({"stream":[{"name":"uhls","url":")" + url + R"("}]})") + R"(},{"frame":)" +
+           frame(R"({"meta":{"title":"Demo"},"viewers":3,"clientRateLimit":{"deferred":2,"immediate":1}})") + "}]}]";
+}
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     auto loop = fnd::RunLoop::main();  // this thread is the host's main thread
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // interleave with the log on standard error
-
-    // 1. Logging: the host registers a handler; level 5 shows state changes.
-    auto logger = zid::QXLogger::defaultLogger();
-    logger->registerHandler(rt::make<zid::QXStderrLogHandler>(nullptr, 5));
-    zid::QXLog(kModule, Demo::staticClass(), 5, "Demo host started at %@", rt::Date::now());
-
-    // 2. Observable lists: an array list, a filtered view over it, a signal on its count.
-    std::printf("Lists:\n");
-    auto channels = zid::MutableArrayList::listWithArray({"news", "sport", "music"});
-    auto longNames = zid::FilteredList::listWithSource(channels, [](const rt::Value& v) { return v.string().size() > 4; });
-    auto printAll = rt::make<BatchPrinter>("channels"), printLong = rt::make<BatchPrinter>("long names");
-    zid::addListener(*channels, printAll);
-    zid::addListener(*longNames, printLong);
-    auto countSignal = zid::signalForKeypath(*channels, "count");
-    auto countTrigger = zid::onSignal(countSignal, nullptr, [](const rt::Value& count) {
-        std::printf("  count signal: %s\n", count.description().c_str());
-    });
-    channels->beginUpdates();
-    channels->addObject("weather");
-    channels->removeObjectAtIndex(0);
-    channels->moveObjectAtIndex(2, 0);
-    channels->endUpdates();
-    std::printf("  long names now %s\n", oneLine(longNames->allObjects()).c_str());
-
-    // 3. Tasks: four at a time on worker threads, flags announced on the main thread.
-    std::printf("Tasks:\n");
-    auto queue = rt::make<zid::AKOperationTaskQueue>("demo");
-    queue->setMaxConcurrentOperationCount(4);
-    int finished = 0;
-    std::vector<rt::Ref<zid::OnSignalHelper>> triggers;
-    for (int i = 1; i <= 6; ++i) {
-        auto task = zid::AKBlockTask::taskWithIdentifier(i, rt::format("probe %d", i), [](zid::AKBlockTask&) {});
-        triggers.push_back(zid::onSignal(zid::signalForKeypath(*task, "isFinished"), nullptr,
-                                         [&finished, i](const rt::Value& done) {
-                                             if (!done.boolValue()) return;
-                                             ++finished;
-                                             std::printf("  task %d finished (main thread: %s)\n", i,
-                                                         fnd::RunLoop::isMainThread() ? "yes" : "no");
-                                         }));
-        queue->addTask(task);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    auto options = parse(argc, argv);
+    if (!options) {
+        usage();
+        return 2;
     }
-    loop->runUntil([&] { return finished == 6; }, 10);
+    if (options->output.empty()) {
+        char pattern[] = "/tmp/zid-demo-XXXXXX";
+        if (!mkdtemp(pattern)) {
+            std::fprintf(stderr, "cannot make a folder for the snapshots\n");
+            return 1;
+        }
+        options->output = pattern;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(options->output, ec);
+    startTime = loop->clock().now();
 
-    // 4. A ticker on the run loop's clock.
-    std::printf("Ticker:\n");
-    int ticks = 0;
-    auto ticker = zid::tickerWithTimeInterval(0.1);
-    auto tickTrigger = zid::onSignal(ticker, nullptr, [&](const rt::Value&) { std::printf("  tick %d\n", ++ticks); });
-    loop->runUntil([&] { return ticks >= 3; }, 5);
-    ticker->close();
+    // The loopback peers: an HLS origin with the fixtures, a media server with a test authority.
+    say("making the HLS fixtures (first run only) and starting the loopback servers");
+    peers::HlsOrigin origin(peers::HlsFixtures::ensureDefault());
+    origin.start();
+    peers::TestCertificateAuthority authority;
+    auto certificate = authority.issueServerCertificate({.subjectAltNames = "IP:127.0.0.1,DNS:*.media.test"});
+    peers::MediaServerPeer server(certificate);
+    server.start();
 
-    zid::QXLog(kModule, Demo::staticClass(), 5, "Demo host done: %d tasks, %d ticks", finished, ticks);
-    return finished == 6 && ticks >= 3 ? 0 : 1;
+    media::GstEngine::Options engineOptions;
+    engineOptions.nullOutput = !options->sound;
+    media::Engine::setShared(rt::make<media::GstEngine>(engineOptions));
+    QXPlayerResumePositions::setDefaultPositions(
+        rt::make<QXPlayerResumePositions>(rt::make<fnd::UserDefaults>(options->output + "/resume-positions.json")));
+    QXMoviePlayerController::installAsMoviePlayerController();
+
+    QXVexaSocketSettings settings;
+    settings.origin = "https://www.media.test";
+    settings.userAgent = "ZidDemo/1.0";
+    settings.socket.resolveHostTo = "127.0.0.1";
+    settings.socket.portOverride = server.port();
+    settings.socket.extraTrustAnchorsPem = authority.certificatePem();
+    auto factory = rt::make<DemoVexaFactory>(settings);
+
+    std::vector<std::string> failures;
+    if (options->channel) {
+        server.loadScript(announceScript(origin.url("/live/index.m3u8")));
+        auto failure = play("channel", rt::make<DemoContentSource>(CPMediaSourceType::LiveChannel, "demo-live"),
+                            factory, true, *options, server);
+        if (!failure.empty()) failures.push_back(failure);
+    }
+    if (options->recording) {
+        server.loadScript(announceScript(origin.url("/vod/muxed/index.m3u8")));
+        auto failure = play("recording", rt::make<DemoContentSource>(CPMediaSourceType::Recorded, "demo-vod"), factory,
+                            false, *options, server);
+        if (!failure.empty()) failures.push_back(failure);
+    }
+
+    factory = nullptr;
+    loop->drain();
+    CPMediaPlayer::setMoviePlayerControllerMaker(nullptr);
+    QXPlayerResumePositions::setDefaultPositions(nullptr);
+    media::Engine::setShared(nullptr);
+    server.stop();
+    origin.stop();
+    std::printf("Snapshots are in %s\n", options->output.c_str());
+    for (const auto& f : failures) std::printf("FAILED: %s\n", f.c_str());
+    return failures.empty() ? 0 : 1;
 }

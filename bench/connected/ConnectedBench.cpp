@@ -1,0 +1,230 @@
+// From realizing a channel to its first picture, on loopback and in one run:
+//   ChannelToFirstFrame/Connected   a connected source (behind the readiness poll) is
+//                                   realized by a playback session: subscribe on the
+//                                   loopback media server, stream and metadata, one poll
+//                                   of the stream URL, the movie player controller on
+//                                   GStreamer, until the first picture is in the layer
+//   ChannelToFirstFrame/Bare        one subscribe round trip on the same media server,
+//                                   then a bare playbin3 pipeline with the same sinks set
+//                                   to PLAYING on the stream URL, until its first picture
+// Each round uses a fresh stream URL; one untimed round of each runs first.
+
+#include <benchmark/benchmark.h>
+
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+
+#include <QXCorePlayer/Core/Core/CPAbstractMediaSource.h>
+#include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
+#include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
+#include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
+#include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
+#include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMoviePlayerController.h>
+#include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
+#include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
+#include <QXCorePlayer/Core/View/QXPlayerView.h>
+#include <QXCorePlayer/VexaWebSocketClient/Client/QXVexaClient.h>
+#include <QXCorePlayer/VexaWebSocketClient/QXVexaService.h>
+#include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscribeConnection.h>
+#include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscription.h>
+#include <fnd/RunLoop.h>
+#include <media/GstEngine.h>
+#include <peers/HlsFixtures.h>
+#include <peers/HlsOrigin.h>
+#include <peers/MediaServerPeer.h>
+#include <peers/TestCertificates.h>
+
+namespace {
+
+using namespace zid;
+
+class BenchChannel : public CPAbstractMediaSource {
+    RT_CLASS(BenchChannel, CPAbstractMediaSource)
+public:
+    void realizeWithPlaybackID(const std::string&) override { setRealized(); }
+    void dispose() override { setUnrealized(); }
+
+protected:
+    void didInitialize() override {
+        CPAbstractMediaSource::didInitialize();
+        setSourceType(CPMediaSourceType::LiveChannel);
+    }
+};
+
+class BenchFactory : public ICPVexaFactory {
+    RT_CLASS(BenchFactory, ICPVexaFactory)
+public:
+    explicit BenchFactory(rt::Ref<QXVexaService> service) : service_(std::move(service)) {}
+    std::shared_ptr<IVexaClient> vexaClientForObject(const rt::Ref<ICPMediaSource>&) override {
+        auto connection = std::static_pointer_cast<QXVexaConnection>(rt::make<QXVexaSubscribeConnection>(service_));
+        return QXVexaClient::clientWithChannelID("bench", rt::make<QXVexaConfig>(), connection);
+    }
+
+private:
+    rt::Ref<QXVexaService> service_;
+};
+
+peers::HlsOrigin* gOrigin = nullptr;
+peers::MediaServerPeer* gServer = nullptr;
+rt::Ref<QXVexaService> gService;
+int gRound = 0;
+
+double since(std::chrono::steady_clock::time_point from) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+}
+
+/// A fresh stream URL, announced by the media server to the next subscribe.
+std::string announceFreshURL() {
+    std::string url = gOrigin->url("/tag/c" + std::to_string(++gRound) + "/vod/muxed/index.m3u8");
+    auto frame = [](const std::string& modules) {
+        return R"({"cmd":"subscribeMessage","args":[{"subchannelId":"$subchannelId","messageData":{"cmd":"moduleInfo","args":[)" +
+               modules + "]}}]}";
+    };
+    gServer->loadScript(R"([{"when":{"cmd":"subscribe"},"alsoDefault":true,"once":true,"send":[{"frame":)" +
+                        frame(R"({"stream":[{"name":"uhls","url":")" + url + R"("}],"meta":{"title":"Bench"}})") + "}]}]");
+    return url;
+}
+
+double connectedRound() {
+    announceFreshURL();
+    auto started = std::chrono::steady_clock::now();
+    auto source = CPVexaConnectedSource::sourceWithSource(rt::make<BenchChannel>(), rt::make<BenchFactory>(gService));
+    auto live = CPURLResolvingSource::sourceWithBaseSource(source, CPHLSSourceResolver::resolver());
+    auto session = CPPlaybackSession::sessionWithMediaSource(live, rt::make<CPPlayerFactory>());
+    session->play();
+    double first = -1;
+    fnd::RunLoop::main()->runUntil(
+        [&] {
+            auto view = rt::cast<QXPlayerView>(session->presentationLayer());
+            if (view && view->playerLayer()->isReadyForDisplay()) first = since(started);
+            return first >= 0;
+        },
+        30);
+    session = nullptr;
+    source->dispose();
+    fnd::RunLoop::main()->runUntil([] { return gServer->subchannels().empty(); }, 5);
+    return first;
+}
+
+struct BareSignal {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool frame = false;
+};
+
+GstFlowReturn bareSample(GstAppSink* sink, gpointer data, bool preroll) {
+    GstSample* sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
+    if (sample) gst_sample_unref(sample);
+    auto* signal = static_cast<BareSignal*>(data);
+    std::lock_guard lock(signal->mutex);
+    signal->frame = true;
+    signal->cv.notify_all();
+    return GST_FLOW_OK;
+}
+
+double bareRound() {
+    std::string url = announceFreshURL();
+    auto started = std::chrono::steady_clock::now();
+    // One round trip on the media server: subscribe, and the answer with the stream.
+    bool answered = false;
+    auto subscription = rt::make<QXVexaSubscription>();
+    subscription->setMediaID(std::string("bench"));
+    subscription->setMediaType(std::string("channel"));
+    subscription->setBlock([&](QXVexaSubscriptionEvent event, const QXVexaMessage*, const rt::Ref<rt::Error>&) {
+        if (event == QXVexaSubscriptionEvent::Message) answered = true;
+    });
+    gService->subscribe(subscription);
+    fnd::RunLoop::main()->runUntil([&] { return answered; }, 10);
+    if (!answered) return -1;
+
+    media::GstEngine::ensureInitialized();
+    BareSignal signal;
+    GstElement* pipeline = gst_element_factory_make("playbin3", nullptr);
+    GstElement* video = gst_element_factory_make("appsink", nullptr);
+    GstElement* audio = gst_element_factory_make("fakesink", nullptr);
+    GstElement* text = gst_element_factory_make("appsink", nullptr);
+    GstCaps* caps = gst_caps_from_string("video/x-raw,format=BGRA");
+    g_object_set(video, "caps", caps, "sync", TRUE, "max-buffers", 2u, "drop", TRUE, nullptr);
+    gst_caps_unref(caps);
+    g_object_set(audio, "sync", TRUE, nullptr);
+    g_object_set(text, "sync", TRUE, "async", FALSE, nullptr);
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = [](GstAppSink* s, gpointer d) { return bareSample(s, d, false); };
+    callbacks.new_preroll = [](GstAppSink* s, gpointer d) { return bareSample(s, d, true); };
+    gst_app_sink_set_callbacks(GST_APP_SINK(video), &callbacks, &signal, nullptr);
+    g_object_set(pipeline, "uri", url.c_str(), "video-sink", video, "audio-sink", audio, "text-sink", text, nullptr);
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    double first = -1;
+    {
+        std::unique_lock lock(signal.mutex);
+        if (signal.cv.wait_for(lock, std::chrono::seconds(30), [&] { return signal.frame; })) first = since(started);
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    gService->unsubscribe(subscription);
+    fnd::RunLoop::main()->runUntil([] { return gServer->subchannels().empty(); }, 5);
+    return first;
+}
+
+void BM_Connected(benchmark::State& state) {
+    for (auto _ : state) {
+        double t = connectedRound();
+        if (t < 0) state.SkipWithError("no picture");
+        state.SetIterationTime(t);
+    }
+}
+BENCHMARK(BM_Connected)->Name("ChannelToFirstFrame/Connected")->UseManualTime()->Iterations(15)->Unit(benchmark::kMillisecond);
+
+void BM_Bare(benchmark::State& state) {
+    for (auto _ : state) {
+        double t = bareRound();
+        if (t < 0) state.SkipWithError("no picture");
+        state.SetIterationTime(t);
+    }
+}
+BENCHMARK(BM_Bare)->Name("ChannelToFirstFrame/BarePlaybin3")->UseManualTime()->Iterations(15)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    fnd::RunLoop::main();
+    gOrigin = new peers::HlsOrigin(peers::HlsFixtures::ensureDefault());
+    gOrigin->start();
+    static peers::TestCertificateAuthority authority;
+    static auto certificate = authority.issueServerCertificate({.subjectAltNames = "IP:127.0.0.1,DNS:*.media.test"});
+    gServer = new peers::MediaServerPeer(certificate);
+    gServer->start();
+    QXVexaSocketSettings settings;
+    settings.origin = "https://www.media.test";
+    settings.userAgent = "Bench/1.0";
+    settings.socket.resolveHostTo = "127.0.0.1";
+    settings.socket.portOverride = gServer->port();
+    settings.socket.extraTrustAnchorsPem = authority.certificatePem();
+    settings.socket.pingInterval = 0;
+    gService = rt::make<QXVexaService>("eu1", "media.test", settings);
+    gService->start();
+    media::GstEngine::Options options;
+    options.nullOutput = true;
+    media::Engine::setShared(rt::make<media::GstEngine>(options));
+    QXPlayerResumePositions::setDefaultPositions(
+        rt::make<QXPlayerResumePositions>(rt::make<fnd::UserDefaults>("/tmp/zid-connected-bench-defaults.json")));
+    QXMoviePlayerController::installAsMoviePlayerController();
+
+    // Untimed rounds first: plugin loading and the cluster socket are paid by neither.
+    bareRound();
+    connectedRound();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    gService = nullptr;
+    fnd::RunLoop::main()->drain();
+    media::Engine::setShared(nullptr);
+    gServer->stop();
+    gOrigin->stop();
+    return 0;
+}

@@ -1,0 +1,61 @@
+#include <QXCorePlayer/Core/Vexa/CPVexaPlaybackTracker.h>
+
+#include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
+
+namespace zid {
+
+CPVexaPlaybackTracker::CPVexaPlaybackTracker(const rt::Ref<CPVexaConnectedSource>& source) : source_(source) {}
+
+std::shared_ptr<IVexaClient> CPVexaPlaybackTracker::client() {
+    auto source = source_.lock();
+    if (!source) return nullptr;
+    auto client = source->vexaClient();
+    if (client && fedClient_.lock() != client) {
+        client->setDownloadSizeBaseline(handedTotal_);
+        fedClient_ = client;
+    }
+    return client;
+}
+
+void CPVexaPlaybackTracker::clientChanged() { client(); }
+
+void CPVexaPlaybackTracker::onBuffering() {
+    if (auto c = client()) c->onBuffering();
+}
+void CPVexaPlaybackTracker::onStart() {
+    if (auto c = client()) c->onStart();
+}
+void CPVexaPlaybackTracker::onFinish() {
+    if (auto c = client()) c->onFinish();
+}
+void CPVexaPlaybackTracker::onKill() {
+    if (auto c = client()) c->onKill();
+}
+void CPVexaPlaybackTracker::onError(const rt::Ref<rt::Error>& error) {
+    if (auto c = client()) c->onError(error);
+}
+void CPVexaPlaybackTracker::onResume() {
+    if (auto c = client()) c->onResume();
+}
+void CPVexaPlaybackTracker::onPause() {
+    if (auto c = client()) c->onPause();
+}
+void CPVexaPlaybackTracker::onSeekFrom(double from, double to) {
+    if (auto c = client()) c->onSeekFrom(from, to);
+}
+void CPVexaPlaybackTracker::onVideoSize(CPVideoSize size) {
+    if (auto c = client()) c->setVideoSize(VexaVideoSize{size.width, size.height});
+}
+
+void CPVexaPlaybackTracker::onBytesTransferred(std::int64_t bytes) {
+    // A count below the last one is a counter that started again: what it had counted
+    // stays in the total.
+    if (lastNumberOfBytesTransferred_ > bytes) additionalBytesTransferred_ += lastNumberOfBytesTransferred_;
+    lastNumberOfBytesTransferred_ = bytes;
+    if (auto c = client()) {
+        handedTotal_ = totalBytesTransferred();
+        c->setCurrentDownloadSize(handedTotal_);
+    }
+}
+
+}  // namespace zid
