@@ -13,6 +13,8 @@
 #include <fnd/Calendar.h>
 #include <ui/Renderer.h>
 #include <ui/Screen.h>
+#include <ui/TouchInjector.h>
+#include <ui/Window.h>
 
 #include "ScratchDirectory.h"
 #include "VirtualTime.h"
@@ -158,34 +160,109 @@ public:
     std::vector<media::Time> times;
 };
 
-TEST(PlayerSeekBarTest, ATapAsksForTheTimeUnderItFromTheTimelinesStart) {
-    auto bar = rt::make<QXPlayerSeekBar>(ui::Rect(0, 0, 200, 10));
-    bar->minValue = media::Time::seconds(0, 1);
-    bar->maxValue = media::Time::seconds(120, 1);
-    bar->handleTapAtPoint({100, 5});  // no delegate: dropped
-    auto recorder = rt::make<SeekRecorder>();
+class NotASeekBarDelegate : public rt::Object {
+    RT_CLASS(NotASeekBarDelegate, rt::Object)
+};
+
+// Taps come in as touches a person would make: through a window, on virtual time, so the
+// bar's own recognizer decides what is a tap.
+class PlayerSeekBarTapTest : public zidtest::VirtualTimeTest {
+protected:
+    void SetUp() override {
+        VirtualTimeTest::SetUp();
+        window = rt::make<ui::Window>(ui::Rect(0, 0, 400, 300));
+        bar = rt::make<QXPlayerSeekBar>(ui::Rect(100, 50, 200, 10));  // away from the window's origin
+        bar->minValue = media::Time::seconds(0, 1);
+        bar->maxValue = media::Time::seconds(120, 1);
+        window->addSubview(bar);
+    }
+    /// Taps at a point in the bar's coordinates and lets the tap interval pass.
+    void tapBarAt(ui::Point p) {
+        ui::TouchInjector(window).tap({p.x + 100, p.y + 50});
+        advance(1);
+    }
+    rt::Ref<ui::Window> window;
+    rt::Ref<QXPlayerSeekBar> bar;
+    rt::Ref<SeekRecorder> recorder = rt::make<SeekRecorder>();
+};
+
+TEST_F(PlayerSeekBarTapTest, ATapAsksForTheTimeUnderItInWholeSecondsAndLeavesTheBarAlone) {
+    ASSERT_EQ(bar->gestureRecognizers().size(), 1u);
+    EXPECT_EQ(bar->tapRecognizer()->delegate(), bar.get());
+    EXPECT_EQ(bar->tapRecognizer()->numberOfTapsRequired(), 1);
+
+    tapBarAt({100, 5});  // no delegate: dropped
+    bar->setDelegate(rt::make<NotASeekBarDelegate>());
+    tapBarAt({100, 5});  // a delegate that cannot take it: dropped
     bar->setDelegate(recorder);
-    bar->handleTapAtPoint({100, 5});
-    ASSERT_EQ(recorder->times.size(), 1u);
-    EXPECT_EQ(recorder->times[0].value, 60);
+    bar->playbackTime = media::Time::seconds(7, 1);
+    tapBarAt({100, 5});
+    ASSERT_EQ(recorder->times.size(), 1u) << "one tap, one request";
+    EXPECT_EQ(recorder->times[0].value, 60) << "the bar's own coordinates, not the window's";
     EXPECT_EQ(recorder->times[0].timescale, 1);
+    EXPECT_DOUBLE_EQ(bar->playbackTime.toSeconds(), 7) << "the owner moves the played part, not the tap";
+
+    tapBarAt({51, 5});  // 30.6 s
+    ASSERT_EQ(recorder->times.size(), 2u);
+    EXPECT_EQ(recorder->times[1].value, 31);
+    EXPECT_EQ(recorder->times[1].timescale, 1);
 
     bar->minValue = media::Time::seconds(60, 1);
     bar->maxValue = media::Time::seconds(180, 1);
-    bar->handleTapAtPoint({50, 5});
+    tapBarAt({50, 5});
+    ASSERT_EQ(recorder->times.size(), 3u);
     EXPECT_DOUBLE_EQ(recorder->times.back().toSeconds(), 90) << "measured from minValue";
     EXPECT_DOUBLE_EQ(bar->positionForTime(90), 50) << "drawing and tapping agree";
+}
 
+TEST_F(PlayerSeekBarTapTest, OnlyATapSeeks) {
+    bar->setDelegate(recorder);
+    ui::TouchInjector in(window);
+    in.drag({110, 55}, {250, 55});  // moved too far for a tap
+    in.cancel(in.down({150, 55}));  // the system took the touch away
+    in.tap({150, 55}, 2);            // two fingers
+    advance(1);
+    in.tap({350, 55});  // beside the bar
+    advance(1);
+    EXPECT_TRUE(recorder->times.empty());
+
+    bar->tapRecognizer()->setEnabled(false);
+    tapBarAt({100, 5});
+    EXPECT_TRUE(recorder->times.empty()) << "a disabled recognizer sends nothing";
+    bar->tapRecognizer()->setEnabled(true);
+    tapBarAt({100, 5});
+    EXPECT_EQ(recorder->times.size(), 1u);
+}
+
+TEST_F(PlayerSeekBarTapTest, NoSpanOrNoWidthPutsEverythingAtTheStart) {
+    bar->setDelegate(recorder);
+    bar->minValue = media::Time::seconds(60, 1);
     bar->maxValue = bar->minValue;  // no span
-    bar->handleTapAtPoint({50, 5});
+    tapBarAt({50, 5});
+    ASSERT_EQ(recorder->times.size(), 1u);
     EXPECT_DOUBLE_EQ(recorder->times.back().toSeconds(), 60);
     EXPECT_DOUBLE_EQ(bar->positionForTime(90), 0);
+
     bar->maxValue = media::Time::seconds(180, 1);
-    bar->setBounds(ui::Rect(0, 0, 0, 10));  // no width
+    bar->setBounds(ui::Rect(0, 0, 0, 10));  // no width: nothing to touch, a forwarded tap lands at the start
+    tapBarAt({0, 5});
     bar->handleTapAtPoint({0, 5});
+    ASSERT_EQ(recorder->times.size(), 2u);
     EXPECT_DOUBLE_EQ(recorder->times.back().toSeconds(), 60);
     EXPECT_DOUBLE_EQ(bar->positionForTime(90), 0);
     for (const auto& t : recorder->times) EXPECT_FALSE(std::isnan(t.toSeconds()));
+}
+
+TEST_F(PlayerSeekBarTapTest, ARecognizerKeptPastItsBarNeitherCallsNorPointsToIt) {
+    bar->setDelegate(recorder);
+    rt::Ref<ui::TapGestureRecognizer> kept = bar->tapRecognizer();
+    bar->removeFromSuperview();
+    bar.reset();
+    EXPECT_EQ(kept->delegate(), nullptr);
+    EXPECT_FALSE(kept->view());
+    ui::TouchInjector(window).tap({200, 55});
+    advance(1);
+    EXPECT_TRUE(recorder->times.empty());
 }
 
 TEST(PlayerSeekBarTest, DrawsLoadedAndPlayedRangesAlongTheTimeline) {

@@ -9,6 +9,22 @@ namespace zid {
 
 QXPlayerSeekBar::QXPlayerSeekBar(const ui::Rect& frame) : ui::View(frame) {}
 
+QXPlayerSeekBar::~QXPlayerSeekBar() {
+    // Whoever still holds the recognizer must not reach a freed delegate.
+    if (tap_ && tap_->delegate() == this) tap_->setDelegate(nullptr);
+}
+
+void QXPlayerSeekBar::didInitialize() {
+    ui::View::didInitialize();
+    tap_ = rt::make<ui::TapGestureRecognizer>();
+    rt::Weak<QXPlayerSeekBar> weak = selfAs<QXPlayerSeekBar>();
+    tap_->addTarget(self(), "handleTapFrom", [weak](ui::GestureRecognizer& g) {
+        if (auto bar = weak.lock()) bar->handleTapFrom(g);
+    });
+    tap_->setDelegate(this);
+    addGestureRecognizer(tap_);
+}
+
 double QXPlayerSeekBar::span() const {
     double s = maxValue.toSeconds() - minValue.toSeconds();
     return std::isfinite(s) && s > 0 ? s : 0;
@@ -33,6 +49,11 @@ void QXPlayerSeekBar::handleTapAtPoint(ui::Point point) {
     auto* delegate = dynamic_cast<QXPlayerSeekBarDelegate*>(owner.get());
     if (!delegate) return;
     delegate->playerSeekBarDidSeekToTime(*this, timeForTapAt(point.x));
+}
+
+void QXPlayerSeekBar::handleTapFrom(ui::GestureRecognizer& recognizer) {
+    if (recognizer.state() != ui::GestureRecognized) return;
+    handleTapAtPoint(recognizer.locationInView(this));
 }
 
 void QXPlayerSeekBar::draw(ui::ImageContext& context, const ui::Rect& /*rect*/) {

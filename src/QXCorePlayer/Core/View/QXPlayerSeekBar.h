@@ -5,9 +5,11 @@
 // owner asks for it. A timeline of no length or a bar of no width puts everything at
 // its start.
 //
-// Taps arrive through handleTapAtPoint, which a tap recognizer (or the host) calls with
-// the point in the bar's coordinates.
+// The bar carries one tap recognizer of its own (it is also that recognizer's
+// delegate); a recognized tap goes through handleTapFrom to handleTapAtPoint, which a
+// host forwarding its own input may also call with a point in the bar's coordinates.
 #include <media/Time.h>
+#include <ui/GestureRecognizer.h>
 #include <ui/View.h>
 
 namespace zid {
@@ -20,10 +22,11 @@ public:
     virtual void playerSeekBarDidSeekToTime(QXPlayerSeekBar& bar, media::Time time) = 0;
 };
 
-class QXPlayerSeekBar : public ui::View {
+class QXPlayerSeekBar : public ui::View, public ui::GestureRecognizerDelegate {
     RT_CLASS(QXPlayerSeekBar, ui::View)
 public:
     explicit QXPlayerSeekBar(const ui::Rect& frame = ui::Rect());
+    ~QXPlayerSeekBar() override;
 
     /// An object that adopts QXPlayerSeekBarDelegate, held weakly.
     void setDelegate(const rt::Ref<rt::Object>& delegate) { delegate_ = delegate; }
@@ -40,13 +43,21 @@ public:
     double positionForTime(double seconds) const;
     /// The tap hook: tells the delegate (when there is one) the tapped time.
     void handleTapAtPoint(ui::Point point);
+    /// The tap recognizer's action: a recognized tap at its location in the bar.
+    void handleTapFrom(ui::GestureRecognizer& recognizer);
+    /// The recognizer installed when the bar was made.
+    const rt::Ref<ui::TapGestureRecognizer>& tapRecognizer() const { return tap_; }
 
     bool drawsContent() const override { return true; }
     void draw(ui::ImageContext& context, const ui::Rect& rect) override;
 
+protected:
+    void didInitialize() override;
+
 private:
     double span() const;
     rt::Weak<rt::Object> delegate_;
+    rt::Ref<ui::TapGestureRecognizer> tap_;
 };
 
 }  // namespace zid
