@@ -197,6 +197,27 @@ TEST_F(MediaPlayerTest, ProgressTickerRunsEveryTenthOfASecondWhilePlayingOrStall
     EXPECT_EQ(player->playbackTime(), 0) << "a position that is not a number reads 0";
 }
 
+TEST_F(MediaPlayerTest, ThePlayingStateIsToldBeforeTheFirstPositionOfThePeriod) {
+    // Trackers turn the state into onStart and the position into onProgress (or a seek):
+    // a recording begun later on, or a live period, must not report progress first.
+    for (auto type : {CPMediaSourceType::Recorded, CPMediaSourceType::LiveChannel}) {
+        source->setSourceType(type);
+        makePlayer();
+        std::vector<std::string> log;
+        auto s = rt::observe(player, "state", rt::KVONew, [&](const rt::KVOChange& c) {
+            log.push_back("state:" + std::to_string(c.newValue.longLongValue()));
+        });
+        auto t = rt::observe(player, "playbackTime", rt::KVONew, [&](const rt::KVOChange&) { log.push_back("time"); });
+        player->start();
+        movie->currentTime = 30.0;
+        movie->setPlaybackState(MS::Playing);
+        advance(0.1);
+        ASSERT_GE(log.size(), 2u) << static_cast<long>(type);
+        EXPECT_EQ((std::vector<std::string>{log[0], log[1]}), (std::vector<std::string>{"state:3", "time"}))
+            << "source type " << static_cast<long>(type);
+    }
+}
+
 TEST_F(MediaPlayerTest, LiveTimeIsTheTimeSpentPlayingAndHoldsStillDuringAStall) {
     source->setSourceType(CPMediaSourceType::LiveChannel);
     makePlayer();

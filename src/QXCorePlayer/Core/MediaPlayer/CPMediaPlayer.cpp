@@ -331,7 +331,6 @@ void CPMediaPlayer::changeState(CPPlayerState state, const rt::Ref<rt::Error>& e
         }
     }
     if (state == CPPlayerState::Playing) {
-        reportProgress();
         stopProgressTicker();
         rt::Weak<CPMediaPlayer> weak = selfAs<CPMediaPlayer>();
         progressTrigger_ =
@@ -349,6 +348,10 @@ void CPMediaPlayer::changeState(CPPlayerState state, const rt::Ref<rt::Error>& e
     }
     errorKey.set(*this, mapped);
     stateKey.set(*this, state);
+    // The first position of a playing period is told once the state says PLAYING, so
+    // trackers hear the start before the progress (a live period or a recording begun
+    // at a later position would otherwise report progress, or a seek, before it started).
+    if (state == CPPlayerState::Playing && state_ == CPPlayerState::Playing) reportProgress();
 }
 
 void CPMediaPlayer::reportProgress() {
