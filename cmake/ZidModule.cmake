@@ -3,11 +3,24 @@
 
 set(ZID_WARNINGS -Wall -Wextra -Werror -Wno-missing-field-initializers)
 
-# zid_module(<target> [INCLUDE <dir>] [DEPS <targets...>] [PRIVATE_DEPS <targets...>])
-# Compiles every .cpp below the current source dir (tests and benches live elsewhere).
+# zid_module(<target> [INCLUDE <dir>] [EXCLUDE <subdirs...>] [DEPS <targets...>] [PRIVATE_DEPS <targets...>])
+# Compiles every .cpp below the current source dir (tests and benches live elsewhere),
+# except those below the EXCLUDE folders: a lower part of a module built as a library
+# of its own (QXFoundation's logging core), which the module then lists in DEPS.
 function(zid_module target)
-  cmake_parse_arguments(M "" "INCLUDE" "DEPS;PRIVATE_DEPS" ${ARGN})
+  cmake_parse_arguments(M "" "INCLUDE" "EXCLUDE;DEPS;PRIVATE_DEPS" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(dir ${M_EXCLUDE})
+    set(excluded ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
+    set(kept)
+    foreach(src ${srcs})
+      cmake_path(IS_PREFIX excluded ${src} NORMALIZE inside)
+      if(NOT inside)
+        list(APPEND kept ${src})
+      endif()
+    endforeach()
+    set(srcs ${kept})
+  endforeach()
   if(NOT M_INCLUDE)
     set(M_INCLUDE ${CMAKE_CURRENT_SOURCE_DIR})
   endif()

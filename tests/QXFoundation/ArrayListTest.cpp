@@ -197,6 +197,16 @@ TEST_F(ArrayListTest, IndexKeys) {
     EXPECT_EQ(list->count(), 3u);
 }
 
+TEST_F(ArrayListTest, IndexKeysBeyondTheSignedRangeNameNoPosition) {
+    // index-shaped, but no valid position: nil on reading, a range error on writing
+    for (const char* key : {"9223372036854775800", "9223372036854775808", "99999999999999999999999", "-9223372036854775809"})
+        EXPECT_TRUE(list->valueForKey(key).isNil()) << key;
+    EXPECT_THROW(list->setValueForKey("E", "18446744073709551616"), rt::Exception);
+    EXPECT_THROW(list->setValueForKey("E", "-99999999999999999999"), rt::Exception);
+    list->setValueForKey(rt::Value(), "99999999999999999999");  // removing nothing is no error
+    EXPECT_EQ(list->allObjects(), (rt::Value::Array{"A", "B", "C"}));
+}
+
 TEST_F(ArrayListTest, EqualityConversionsAndRanges) {
     EXPECT_TRUE(ArrayList::emptyList()->isEqual(*MutableArrayList::emptyList()));
     EXPECT_TRUE(list->isEqual(*toList(rt::Value::Array{"A", "B", "C"})));

@@ -6,7 +6,7 @@
 #include <regex>
 #include <thread>
 
-#include <QXFoundation/Log/QXCentralLoggerHandler.h>
+#include <QXFoundation/CentralLog/QXCentralLoggerHandler.h>
 #include <dev/Application.h>
 #include <fnd/NotificationCenter.h>
 #include <fnd/Queue.h>

@@ -170,4 +170,19 @@ TEST(CollectionTest, IndexKeys) {
     EXPECT_THROW(zid::setValueForIndexKey(nums, Value(1), "5"), rt::Exception);
 }
 
+TEST(CollectionTest, IndexKeysReadTheWholeSignedRangeExactly) {
+    EXPECT_EQ(zid::indexFromKey("9223372036854775800"), INT64_MAX - 7);
+    EXPECT_EQ(zid::indexFromKey("9223372036854775807"), INT64_MAX);
+    EXPECT_EQ(zid::indexFromKey("-9223372036854775807"), -INT64_MAX);
+    EXPECT_EQ(zid::indexFromKey("-9223372036854775808"), INT64_MIN);
+    EXPECT_EQ(zid::indexFromKey("922337203685477580"), 922337203685477580);
+    // beyond the range: saturated, and no array reaches such a position
+    EXPECT_EQ(zid::indexFromKey("9223372036854775808"), INT64_MAX);
+    EXPECT_EQ(zid::indexFromKey("-99999999999999999999"), INT64_MIN);
+    auto nums = ints({1, 2});
+    EXPECT_THROW(zid::valueForIndexKey(nums, "18446744073709551616"), rt::Exception);
+    EXPECT_THROW(zid::setValueForIndexKey(nums, Value(3), "18446744073709551617"), rt::Exception);
+    EXPECT_EQ(nums, ints({1, 2}));
+}
+
 }  // namespace

@@ -151,3 +151,82 @@ TEST(ListChangeRecordTest, EqualityIgnoresTheMoveSourceAndHashAgrees) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::string> reportOf(ListChangeTracker& tracker) {
+    auto list = MutableArrayList::emptyList();
+    auto recorder = rt::make<ListRecorder>();
+    addListener(*list, recorder);
+    tracker.endTracking();
+    tracker.reportChangesForList(*list);
+    tracker.reset();
+    return recorder->calls;
+}
+
+TEST(ListChangeTrackerHelpersTest, AnswerFromTheBatchFollowedSoFar) {
+    auto tracker = rt::make<ListChangeTracker>();
+    tracker->beginTracking(4);  // A B C D
+    tracker->trackInserAt(1, "X");  // A X B C D
+    EXPECT_TRUE(tracker->isNewElementAt(1));
+    EXPECT_FALSE(tracker->isNewElementAt(0));
+    EXPECT_FALSE(tracker->isNewElementAt(2));
+    EXPECT_EQ(tracker->oldIndexFromNewIndex(0), 0);
+    EXPECT_EQ(tracker->oldIndexFromNewIndex(1), NotFound);  // X stood nowhere
+    EXPECT_EQ(tracker->oldIndexFromNewIndex(2), 1);         // B
+    EXPECT_EQ(tracker->oldIndexFromNewIndex(4), 3);         // D
+    tracker->trackDeletionFrom(3, "C");  // A X B D
+    EXPECT_EQ(tracker->oldIndexFromNewIndex(3), 3);
+    tracker->trackMoveFrom(3, 0, "D");  // D A X B
+    EXPECT_EQ(tracker->oldIndexFromNewIndex(0), 3);
+    EXPECT_EQ(tracker->oldIndexFromNewIndex(1), 0);
+    EXPECT_TRUE(tracker->isNewElementAt(2));
+    EXPECT_EQ(tracker->oldIndexFromNewIndex(4), NotFound);  // past the end
+    EXPECT_FALSE(tracker->isNewElementAt(-1));
+
+    // a position the caller accounts for itself shifts the others and reports nothing
+    tracker->shiftNewIndexesWith(1, 0);  // _ D A X B
+    EXPECT_FALSE(tracker->isNewElementAt(0));
+    EXPECT_EQ(tracker->oldIndexFromNewIndex(0), NotFound);
+    EXPECT_TRUE(tracker->isNewElementAt(3));
+    EXPECT_EQ(tracker->oldIndexFromNewIndex(1), 3);
+    tracker->shiftNewIndexesWith(-1, 1);  // closed again: D A X B
+    EXPECT_TRUE(tracker->isNewElementAt(2));
+    EXPECT_EQ(reportOf(*tracker), (std::vector<std::string>{"delete C from 2", "insert X at 2", "move D from 3 to 0"}));
+
+    // closing old positions reports them deleted, so the batch still replays
+    tracker->beginTracking(3);  // A B C
+    tracker->shiftNewIndexesWith(-2, 2);
+    EXPECT_EQ(tracker->oldIndexFromNewIndex(0), 2);
+    EXPECT_EQ(reportOf(*tracker), (std::vector<std::string>{"delete (null) from 0", "delete (null) from 1"}));
+
+    // outside a batch they work on records appended by hand
+    tracker->beginTracking(2);
+    tracker->endTracking();
+    tracker->mutableInserts().push_back(ListChangeRecord::recordWithOldIndex(NotFound, 1, "Y"));
+    EXPECT_TRUE(tracker->isNewElementAt(1));
+    EXPECT_EQ(tracker->oldIndexFromNewIndex(2), 1);
+    tracker->shiftNewIndexesWith(1, 0);
+    EXPECT_TRUE(tracker->isNewElementAt(2));
+}
+
+TEST(ListChangeTrackerHelpersTest, FarApartPositionsOfAHugeListCostOnlyTheirCalls) {
+    // a shadow proportional to the span between positions would need terabytes here
+    constexpr std::int64_t kCount = std::int64_t{1} << 40;
+    auto tracker = rt::make<ListChangeTracker>();
+    tracker->beginTracking(static_cast<std::uint64_t>(kCount));
+    tracker->trackChangeAt(0, "first");
+    tracker->trackChangeAt(kCount - 1, "last");
+    tracker->trackMoveFrom(kCount / 2, 1, "middle");
+    tracker->trackInserAt(kCount, "appended");
+    tracker->trackDeletionFrom(kCount - 7, "gone");
+    EXPECT_EQ(tracker->oldIndexFromNewIndex(kCount / 2 + 1), kCount / 2 + 1);
+    EXPECT_EQ(tracker->oldIndexFromNewIndex(kCount / 2), kCount / 2 - 1);
+    EXPECT_EQ(reportOf(*tracker),
+              (std::vector<std::string>{rt::format("delete gone from %lld", kCount - 7), rt::format("insert appended at %lld", kCount - 1),
+                                        rt::format("move middle from %lld to 1", kCount / 2),
+                                        // a changed item that shifted is reported moved
+                                        rt::format("move last from %lld to %lld", kCount - 1, kCount - 2), "change first at 0"}));
+}
+
+}  // namespace

@@ -222,4 +222,41 @@ TEST(ListPropertyTest, RandomBatchesReplayExactlyOnEveryDerivedList) {
     }
 }
 
+
+// Long batches on longer lists: deep trees, many parked items, runs split many times.
+TEST(ListPropertyTest, LongBatchesOnLongerListsReplayExactlyOnTheViews) {
+    std::mt19937 rng(90210);
+    std::vector<rt::Value> pool;
+    for (int i = 0; i < 400; ++i) pool.push_back(rt::make<Item>(i));
+    auto passes = [](const rt::Value& item) { return valueOf(item) % 2 == 0; };
+    auto byValue = [](const rt::Value& a, const rt::Value& b) {
+        int x = valueOf(a), y = valueOf(b);
+        return x < y ? -1 : (x > y ? 1 : 0);
+    };
+    for (int round = 0; round < 6; ++round) {
+        auto list = rt::make<MutableArrayList>();
+        for (int i = 0; i < 1500; ++i) list->addObject(pool[rng() % pool.size()]);
+        std::vector<Watched> watched{{"array", list},
+                                     {"filtered", FilteredList::listWithSource(list, passes)},
+                                     {"sorted", SortedList::listWithSource(list, byValue)},
+                                     {"mapped", MappedList::listWithSource(list, [](const rt::Value& v) { return v; })}};
+        for (auto& w : watched) {
+            addListener(*w.list, w.recorder);
+            w.before = w.list->allObjects();
+        }
+        list->beginUpdates();
+        for (int s = 0; s < 600; ++s) mutate(*list, rng, pool);
+        list->endUpdates();
+        auto items = list->allObjects();
+        EXPECT_TRUE(zidtest::sameItems(watched[1].list->allObjects(), filtered(items)));
+        expectSortedPermutation(watched[2].list->allObjects(), items, "sorted");
+        for (auto& w : watched) {
+            ASSERT_EQ(w.recorder->batches.size(), 1u) << w.name;
+            EXPECT_TRUE(zidtest::sameItems(zidtest::replayBatch(w.before, w.recorder->batches[0]), w.list->allObjects()))
+                << w.name << " does not replay in round " << round;
+        }
+        if (HasFailure()) return;
+    }
+}
+
 }  // namespace listpropertytest

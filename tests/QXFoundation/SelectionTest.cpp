@@ -128,3 +128,57 @@ TEST_F(SelectionTest, EverySelectingPathAsksCanSelect) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace zid;
+
+class ThrowingSelectionListener : public rt::Object, public ISelectionListener {
+public:
+    void selectionDidSelectObject(ListSelection&, const rt::Value&) override { throw std::runtime_error("listener failed"); }
+};
+
+class ThrowingListListener : public rt::Object, public IListListener {
+public:
+    void listDidChangeContent(IList&) override { throw std::runtime_error("listener failed"); }
+};
+
+TEST(SelectionNoticesTest, ChangeNoticesStayBalancedWhenAListenerThrows) {
+    auto list = MutableArrayList::listWithArray({"A", "B"});
+    auto selection = MultipleSelection::selectionWithList(list);
+    auto thrower = rt::make<ThrowingSelectionListener>();
+    addListener(*selection, thrower);
+    std::vector<std::string> notices;
+    auto token = rt::observe(selection, "selectedObjects", rt::KVONew | rt::KVOPrior,
+                             [&](const rt::KVOChange& c) { notices.push_back(c.isPrior ? "will" : "did"); });
+    EXPECT_THROW(selection->selectObject("A"), std::runtime_error);
+    EXPECT_EQ(notices, (std::vector<std::string>{"will", "did"}));
+
+    // a list's did notices of "count" and "isEmpty" go out too
+    auto listThrower = rt::make<ThrowingListListener>();
+    addListener(*list, listThrower);
+    std::vector<std::string> listNotices;
+    std::vector<rt::Ref<rt::Observation>> tokens;
+    for (std::string key : {"count", "isEmpty"})
+        tokens.push_back(rt::observe(list, key, rt::KVONew | rt::KVOPrior, [&, key](const rt::KVOChange& c) {
+            listNotices.push_back((c.isPrior ? "will " : "did ") + key);
+        }));
+    EXPECT_THROW(list->addObject("C"), std::runtime_error);
+    EXPECT_EQ(listNotices, (std::vector<std::string>{"will isEmpty", "will count", "did count", "did isEmpty"}));
+    EXPECT_EQ(list->count(), 3u);
+}
+
+TEST(SelectionNoticesTest, AutoselectSetInCodeIsObservable) {
+    auto list = MutableArrayList::listWithArray({"A", "B"});
+    auto selection = SingleSelection::selectionWithList(list);
+    std::vector<bool> seen;
+    auto token = rt::observe(selection, ListSelection::autoselectKey, *selection,
+                             [&](ListSelection&, bool, bool now) { seen.push_back(now); });
+    selection->setAutoselect(true);
+    selection->setAutoselect(true);  // unchanged: no notice
+    selection->setValueForKey(rt::Value(false), "autoselect");
+    EXPECT_EQ(seen, (std::vector<bool>{true, false}));
+    EXPECT_EQ(selection->selectedObject(), rt::Value("A"));  // turning it on selected the first object
+}
+
+}  // namespace

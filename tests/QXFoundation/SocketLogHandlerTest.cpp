@@ -49,7 +49,7 @@ protected:
     bool connected(const rt::Ref<QXSocketLogHandler>& h) {
         return runUntil([&] {
             auto s = h->outputStream();
-            return s && s->status() == fnd::TcpStream::Status::Open && server.clientsConnected() == 1;
+            return s && s->status() == net::TcpStream::Status::Open && server.clientsConnected() == 1;
         });
     }
     bool serverHas(std::size_t lineCount) {
@@ -91,7 +91,7 @@ TEST_F(SocketLogHandlerTest, AnnouncesEachClassOncePerConnectionBeforeItsFirstLi
 
 TEST_F(SocketLogHandlerTest, LinesLoggedWhileConnectingAreDroppedNotQueued) {
     auto handler = makeHandler();
-    EXPECT_EQ(handler->outputStream()->status(), fnd::TcpStream::Status::Opening);
+    EXPECT_EQ(handler->outputStream()->status(), net::TcpStream::Status::Opening);
     handler->handleLogRecord(record(&PlayerView::staticClass(), "too early"));
     ASSERT_TRUE(connected(handler));
     handler->handleLogRecord(record(&PlayerView::staticClass(), "in time"));
@@ -138,7 +138,7 @@ TEST_F(SocketLogHandlerTest, KeepsRetryingEverySecondUntilTheViewerComesBack) {
     server.comeBack();
     ASSERT_TRUE(runUntil([&] {
         auto s = handler->outputStream();
-        if (s && s->status() == fnd::TcpStream::Status::Open) return true;
+        if (s && s->status() == net::TcpStream::Status::Open) return true;
         if (!s) advance(1.0);
         return false;
     }, 10));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QXFoundation/Lists/ArrayList.h>
+#include <QXFoundation/Lists/FilteredList.h>
 #include <QXFoundation/Lists/SortedList.h>
 #include <rt/Exception.h>
 
@@ -60,6 +61,18 @@ TEST_F(SortedListTest, ARankChangeIsReportedAsAMoveAndAChange) {
     recorder->clear();
     source->objectDidChangeAtIndex(0);  // c: same rank
     EXPECT_EQ(recorder->calls, (Calls{"will", "change c at 2", "did"}));
+    // a changed item is placed again after the items it ties with
+    recorder->clear();
+    source->objectDidChangeAtIndex(3);  // A ties with nothing before b: stays
+    EXPECT_EQ(recorder->calls, (Calls{"will", "change A at 0", "did"}));
+    recorder->clear();
+    source->objectAtIndex(0).as<Card>()->rank = 2;  // c now ties with b, after it
+    source->objectAtIndex(2).as<Card>()->rank = 2;
+    source->beginUpdates();
+    source->objectDidChangeAtIndex(2);  // b: ties with c, which stands after it
+    source->endUpdates();
+    EXPECT_EQ(tags(*sorted), "Acba");
+    EXPECT_EQ(recorder->calls, (Calls{"will", "move b from 1 to 2", "change b at 1", "did"}));
 }
 
 TEST_F(SortedListTest, SourceMovesLeaveTheOrderAlone) {
@@ -126,6 +139,72 @@ TEST_F(SortedListTest, ANewComparatorOrSourceSortsAgainInOneBatch) {
     recorder->clear();
     source->addObject(card(7, "q"));  // the old source is no longer followed
     EXPECT_TRUE(recorder->calls.empty());
+}
+
+TEST(SortedListFollowingTest, AViewMadeInsideASourceBatchStartsFromTheContentsWhenItCloses) {
+    auto source = MutableArrayList::listWithArray({card(3, "c"), card(1, "a"), card(2, "b")});
+    source->beginUpdates();
+    source->removeObjectAtIndex(0);  // c
+    auto sorted = SortedList::listWithSource(source, ascending);
+    auto filtered = FilteredList::listWithSource(source, [](const rt::Value& v) { return rankOf(v) != 2; });
+    EXPECT_TRUE(source->isChangingContent());
+    EXPECT_EQ(tags(*sorted), "ab");  // the contents of the moment
+    auto sortedRecorder = rt::make<ListRecorder>(), filteredRecorder = rt::make<ListRecorder>();
+    addListener(*sorted, sortedRecorder);
+    addListener(*filtered, filteredRecorder);
+    auto sortedBefore = sorted->allObjects(), filteredBefore = filtered->allObjects();
+    source->insertObject(card(0, "z"), 0);  // z a b
+    source->addObject(card(5, "y"));         // z a b y
+    source->objectAtIndex(1).as<Card>()->rank = 4;
+    source->objectDidChangeAtIndex(1);  // a now sorts after b
+    source->endUpdates();
+    EXPECT_EQ(tags(*sorted), "zbay");
+    EXPECT_EQ(tags(*filtered), "zay");
+    for (auto [list, recorder, before] : {std::tuple{static_cast<IList*>(sorted.get()), sortedRecorder.get(), &sortedBefore},
+                                          std::tuple{static_cast<IList*>(filtered.get()), filteredRecorder.get(), &filteredBefore}}) {
+        ASSERT_EQ(recorder->batches.size(), 1u);
+        EXPECT_EQ(recorder->openBatches, 0);
+        EXPECT_TRUE(zidtest::sameItems(zidtest::replayBatch(*before, recorder->batches[0]), list->allObjects()));
+    }
+    // and from then on the batches are followed as usual
+    sortedRecorder->clear();
+    source->insertObject(card(2, "x"), 0);
+    EXPECT_EQ(tags(*sorted), "zbxay");
+    EXPECT_EQ(sortedRecorder->calls, (Calls{"will", "insert x at 2", "did"}));
+}
+
+}  // namespace
+
+namespace {
+
+// The work of a one-item batch does not grow with the list: the sorted list compares
+// only along one search path, the filtered list asks the filter about that item only.
+TEST(DerivedListCostTest, AOneItemBatchTouchesOnlyOneSearchPath) {
+    constexpr int kItems = 100000;
+    rt::Value::Array numbers;
+    for (int i = 0; i < kItems; ++i) numbers.push_back(rt::Value((i * 7919) % kItems));
+    auto source = zid::MutableArrayList::listWithArray(numbers);
+    int comparisons = 0, filterCalls = 0;
+    auto sorted = zid::SortedList::listWithSource(source, [&](const rt::Value& a, const rt::Value& b) {
+        ++comparisons;
+        return a.intValue() < b.intValue() ? -1 : (a.intValue() > b.intValue() ? 1 : 0);
+    });
+    auto filtered = zid::FilteredList::listWithSource(source, [&](const rt::Value& v) {
+        ++filterCalls;
+        return v.intValue() % 2 == 0;
+    });
+    comparisons = filterCalls = 0;
+    source->insertObject(rt::Value(kItems / 2), kItems / 3);
+    EXPECT_LE(comparisons, 80);  // a linear search would make tens of thousands
+    EXPECT_EQ(filterCalls, 1);
+    EXPECT_EQ(sorted->objectAtIndex(kItems / 2 + 1).intValue(), kItems / 2);
+    comparisons = filterCalls = 0;
+    source->removeObjectAtIndex(17);
+    source->moveObjectAtIndex(3, kItems - 5);
+    EXPECT_LE(comparisons, 4);  // the moved item is checked against its neighbours
+    EXPECT_EQ(filterCalls, 1);
+    EXPECT_EQ(sorted->count(), static_cast<std::uint64_t>(kItems));
+    EXPECT_EQ(filtered->count(), static_cast<std::uint64_t>(kItems / 2 + 1));
 }
 
 }  // namespace

@@ -64,17 +64,48 @@ std::vector<SocketAddress> HostResolver::resolveNow(const std::string& hostName,
     return addresses;
 }
 
-rt::Ref<HostResolution> HostResolver::resolve(const std::string& hostName, HostResolution::Completion completion) {
+namespace {
+
+/// The address when the text is a numeric IPv4 or IPv6 address (no lookup, never
+/// blocks); empty otherwise.
+std::vector<SocketAddress> numericAddress(const std::string& hostName) {
+    std::vector<SocketAddress> addresses;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* list = nullptr;
+    if (hostName.empty() || ::getaddrinfo(hostName.c_str(), nullptr, &hints, &list) != 0) return addresses;
+    for (addrinfo* entry = list; entry; entry = entry->ai_next) {
+        auto* bytes = reinterpret_cast<const std::uint8_t*>(entry->ai_addr);
+        addresses.emplace_back(bytes, bytes + entry->ai_addrlen);
+    }
+    ::freeaddrinfo(list);
+    return addresses;
+}
+
+}  // namespace
+
+rt::Ref<HostResolution> HostResolver::resolve(const std::string& hostName, HostResolution::Completion completion,
+                                              rt::Ref<fnd::RunLoop> loop) {
     auto resolution = rt::make<HostResolution>();
-    auto loop = fnd::RunLoop::current();
-    // getaddrinfo cannot be interrupted: the lookup thread runs to its end on its own
-    // and only reports when nobody cancelled meanwhile.
-    std::thread([hostName, loop, cancelled = resolution->cancelled_, completion = std::move(completion)]() mutable {
-        rt::Ref<rt::Error> error;
-        auto addresses = resolveNow(hostName, &error);
+    if (!loop) loop = fnd::RunLoop::current();
+    auto report = [loop, cancelled = resolution->cancelled_, completion = std::move(completion)](
+                      std::vector<SocketAddress> addresses, rt::Ref<rt::Error> error) mutable {
         loop->post([cancelled, completion = std::move(completion), addresses = std::move(addresses), error] {
             if (!cancelled->load() && completion) completion(addresses, error);
         });
+    };
+    if (auto addresses = numericAddress(hostName); !addresses.empty()) {
+        report(std::move(addresses), nullptr);
+        return resolution;
+    }
+    // getaddrinfo cannot be interrupted: the lookup thread runs to its end on its own
+    // and only reports when nobody cancelled meanwhile.
+    std::thread([hostName, report = std::move(report)]() mutable {
+        rt::Ref<rt::Error> error;
+        auto addresses = resolveNow(hostName, &error);
+        report(std::move(addresses), error);
     }).detach();
     return resolution;
 }

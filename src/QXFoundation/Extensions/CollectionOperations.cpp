@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -217,12 +218,19 @@ std::int64_t indexFromKey(std::string_view key) {
     while (i < key.size() && std::isspace(static_cast<unsigned char>(key[i]))) ++i;
     bool negative = false;
     if (i < key.size() && (key[i] == '+' || key[i] == '-')) negative = key[i++] == '-';
-    std::int64_t value = 0;
+    // Accumulated as a magnitude so that the whole range, INT64_MIN included, reads
+    // exactly; only a number beyond it saturates (like the C reader), and a position
+    // that large is past the end of every array.
+    constexpr std::uint64_t kLimit = static_cast<std::uint64_t>(INT64_MAX);
+    const std::uint64_t limit = negative ? kLimit + 1 : kLimit;
+    std::uint64_t magnitude = 0;
     for (; i < key.size() && key[i] >= '0' && key[i] <= '9'; ++i) {
-        if (value > (INT64_MAX - 9) / 10) return negative ? INT64_MIN : INT64_MAX;  // saturate like the C reader
-        value = value * 10 + (key[i] - '0');
+        auto digit = static_cast<std::uint64_t>(key[i] - '0');
+        if (magnitude > (limit - digit) / 10) return negative ? INT64_MIN : INT64_MAX;
+        magnitude = magnitude * 10 + digit;
     }
-    return negative ? -value : value;
+    if (!negative) return static_cast<std::int64_t>(magnitude);
+    return magnitude == kLimit + 1 ? INT64_MIN : -static_cast<std::int64_t>(magnitude);
 }
 
 namespace {

@@ -14,7 +14,7 @@ ArrayList::ArrayList() : changeTracker_(rt::make<ListChangeTracker>()) {}
 
 ArrayList::ArrayList(const rt::Value::Array& items) : ArrayList() {
     // Items are added in didInitialize(), where the list can register as their listener.
-    array_ = items;
+    initial_ = items;
 }
 
 ArrayList::ArrayList(const IList& list) : ArrayList(list.allObjects()) {}
@@ -30,8 +30,11 @@ rt::Ref<ArrayList> toList(const rt::Value::Array& items) { return ArrayList::lis
 void ArrayList::didInitialize() {
     IList::didInitialize();
     rt::Value::Array initial;
-    initial.swap(array_);
-    if (!initial.empty()) addObjects(initial);  // nobody listens yet: the batch reaches no one
+    initial.swap(initial_);
+    // Nobody listens yet: the items go straight in, with no batch to announce.
+    array_.assign(initial);
+    trackers_.reserve(initial.size());
+    for (const auto& item : initial) trackObject(item);
 }
 
 rt::Value ArrayList::objectAtIndex(std::uint64_t index) const {
@@ -42,9 +45,11 @@ rt::Value ArrayList::objectAtIndex(std::uint64_t index) const {
 bool ArrayList::containsObject(const rt::Value& object) const { return indexOfObject(object) != NotFound; }
 
 std::int64_t ArrayList::indexOfObject(const rt::Value& object) const {
-    for (std::size_t i = 0; i < array_.size(); ++i)
-        if (array_[i].isEqual(object)) return static_cast<std::int64_t>(i);
-    return NotFound;
+    std::int64_t found = NotFound;
+    array_.forEach([&](std::size_t i, const rt::Value& item) {
+        if (found == NotFound && item.isEqual(object)) found = static_cast<std::int64_t>(i);
+    });
+    return found;
 }
 
 bool ArrayList::isEqual(const rt::Object& other) const {
@@ -52,18 +57,18 @@ bool ArrayList::isEqual(const rt::Object& other) const {
     if (!list) return false;
     if (list == this) return true;
     if (list->count() != count()) return false;
-    for (std::uint64_t i = 0; i < count(); ++i)
-        if (!array_[i].isEqual(list->objectAtIndex(i))) return false;
-    return true;
+    bool equal = true;
+    array_.forEach([&](std::size_t i, const rt::Value& item) { equal = equal && item.isEqual(list->objectAtIndex(i)); });
+    return equal;
 }
 
 std::size_t ArrayList::hash() const {
     // Consistent with isEqual: equal lists have equal counts and equal first items.
-    return array_.size() * 31 + (array_.empty() ? 0 : array_.front().hash());
+    return array_.size() * 31 + (array_.empty() ? 0 : array_[0].hash());
 }
 
 std::string ArrayList::description() const {
-    return rt::Object::description() + rt::format("%@", rt::Value(array_));
+    return rt::Object::description() + rt::format("%@", rt::Value(array_.toArray()));
 }
 
 void ArrayList::checkIndex(std::uint64_t index, std::uint64_t limit, const char* operation) const {
@@ -92,9 +97,7 @@ void ArrayList::willChangeContent() {
 }
 
 void ArrayList::didChangeContent() {
-    changeTracker_->endTracking();
-    changeTracker_->reportChangesForList(*this);
-    changeTracker_->reset();
+    changeTracker_->endTrackingAndReport(*this);
     announceDidChangeContent();
     didChange(*this);
 }
@@ -132,7 +135,7 @@ void ArrayList::insertObject(const rt::Value& object, std::uint64_t index) {
     checkIndex(index, count() + 1, "insertObject:atIndex:");
     batch(
         [&] {
-            array_.insert(array_.begin() + static_cast<std::ptrdiff_t>(index), object);
+            array_.insert(index, object);
             changeTracker_->trackInserAt(static_cast<std::int64_t>(index), object);
         },
         [&] { trackObject(object); });
@@ -143,7 +146,7 @@ void ArrayList::removeObjectAtIndex(std::uint64_t index) {
     rt::Value removed = array_[index];
     batch(
         [&] {
-            array_.erase(array_.begin() + static_cast<std::ptrdiff_t>(index));
+            array_.erase(index);
             changeTracker_->trackDeletionFrom(static_cast<std::int64_t>(index), removed);
         },
         [&] { untrackObject(removed); });
@@ -182,11 +185,10 @@ void ArrayList::moveObjectAtIndex(std::uint64_t from, std::uint64_t to) {
     batch(
         [&] {
             rt::Value item = array_[from];
-            // Only the items between the two positions shift.
-            auto first = array_.begin() + static_cast<std::ptrdiff_t>(from);
-            auto last = array_.begin() + static_cast<std::ptrdiff_t>(to);
-            if (from < to) std::rotate(first, first + 1, last + 1);
-            else if (to < from) std::rotate(last, first, first + 1);
+            if (from != to) {
+                array_.erase(from);
+                array_.insert(to, item);
+            }
             changeTracker_->trackMoveFrom(static_cast<std::int64_t>(from), static_cast<std::int64_t>(to), item);
         },
         [] {});
@@ -246,14 +248,17 @@ void ArrayList::setTrackedKeypathes(std::set<std::string> keypaths) {
     for (auto& [key, tracker] : trackers_)
         for (auto& observation : tracker.observations) observation->remove();
     trackers_.clear();
-    for (const auto& item : array_) trackObject(item);
+    for (const auto& item : array_.toArray()) trackObject(item);
 }
 
 void ArrayList::objectDidChange(rt::Object& item) {
     if (trackingDisabled_) return;
     beginUpdates();
-    for (std::size_t i = 0; i < array_.size(); ++i)
-        if (array_[i].isObject() && array_[i].object().get() == &item) objectDidChangeAtIndex(i);
+    std::vector<std::size_t> positions;
+    array_.forEach([&](std::size_t i, const rt::Value& value) {
+        if (value.isObject() && value.object().get() == &item) positions.push_back(i);
+    });
+    for (auto i : positions) objectDidChangeAtIndex(i);
     endUpdates();
 }
 
@@ -271,8 +276,14 @@ void ArrayList::willDestroy() {
 // ---- index keys --------------------------------------------------------------------------
 
 namespace {
-// A key naming a position: an optional sign and at least one digit, nothing else.
-std::optional<long long> indexKey(std::string_view key) {
+// A key naming a position: an optional sign and at least one digit, nothing else. Any
+// number of digits makes an index key; one beyond the signed 64-bit range names no
+// valid position (outOfRange), like a position past the end.
+struct IndexKey {
+    long long value = 0;
+    bool outOfRange = false;
+};
+std::optional<IndexKey> indexKey(std::string_view key) {
     if (key.empty()) return std::nullopt;
     std::size_t start = (key[0] == '-' || key[0] == '+') ? 1 : 0;
     if (start == key.size()) return std::nullopt;
@@ -281,26 +292,29 @@ std::optional<long long> indexKey(std::string_view key) {
     long long value = 0;
     auto digits = key.substr(key[0] == '+' ? 1 : 0);
     auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error == std::errc::result_out_of_range) return IndexKey{key[0] == '-' ? -1 : 0, true};
     if (error != std::errc()) return std::nullopt;
-    return value;
+    return IndexKey{value, false};
 }
 }  // namespace
 
 rt::Value ArrayList::valueForUndefinedKey(std::string_view key) const {
     auto index = indexKey(key);
     if (!index) return IList::valueForUndefinedKey(key);
-    if (*index < 0 || static_cast<std::uint64_t>(*index) >= count()) return rt::Value();
-    return array_[static_cast<std::size_t>(*index)];
+    if (index->outOfRange || index->value < 0 || static_cast<std::uint64_t>(index->value) >= count()) return rt::Value();
+    return array_[static_cast<std::size_t>(index->value)];
 }
 
 void ArrayList::setValueForUndefinedKey(const rt::Value& value, std::string_view key) {
     auto index = indexKey(key);
     if (!index) return IList::setValueForUndefinedKey(value, key);
-    if (*index < 0) {
-        if (value.isNil()) return;
-        throw rt::Exception(rt::Exception::RangeError, rt::format("index %lld is negative", *index));
+    if (index->value < 0 || index->outOfRange) {
+        if (value.isNil()) return;  // nothing stands there to remove
+        throw rt::Exception(rt::Exception::RangeError,
+                            rt::format("index key \"%@\" names no position of a list of %llu items", std::string(key),
+                                       static_cast<unsigned long long>(count())));
     }
-    auto position = static_cast<std::uint64_t>(*index);
+    auto position = static_cast<std::uint64_t>(index->value);
     if (value.isNil()) {
         if (position < count()) removeObjectAtIndex(position);
         return;

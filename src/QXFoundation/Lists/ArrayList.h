@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <QXFoundation/Listening/IListenable.h>
+#include <QXFoundation/Lists/ChunkedArray.h>
 #include <QXFoundation/Lists/IList.h>
 #include <QXFoundation/Lists/ListChangeTracker.h>
 #include <rt/KVO.h>
@@ -35,7 +36,7 @@ public:
     rt::Value objectAtIndex(std::uint64_t index) const override;
     bool containsObject(const rt::Value& object) const override;
     std::int64_t indexOfObject(const rt::Value& object) const override;
-    rt::Value::Array allObjects() const override { return array_; }
+    rt::Value::Array allObjects() const override { return array_.toArray(); }
 
     /// Equal to any list with equal items at the same positions; hash agrees.
     bool isEqual(const rt::Object& other) const override;
@@ -45,6 +46,7 @@ public:
     // Batches: only the outermost pair announces and reports.
     virtual void beginUpdates();
     virtual void endUpdates();
+    bool isChangingContent() const override { return nestedChangeLevel_ > 0; }
 
     // Item tracking.
     const std::set<std::string>& trackedKeypathes() const { return trackedKeypathes_; }
@@ -95,7 +97,8 @@ private:
 
     bool trackingDisabled_ = false;
     std::set<std::string> trackedKeypathes_;
-    rt::Value::Array array_;
+    rt::Value::Array initial_;  // until didInitialize()
+    ChunkedArray array_;  // mutations in the middle shift one chunk, not half the list
     std::int64_t nestedChangeLevel_ = 0;
     std::unordered_map<const void*, Tracker> trackers_;
     rt::Ref<ListChangeTracker> changeTracker_;

@@ -1,154 +1,242 @@
 #include <QXFoundation/Lists/FilteredList.h>
 
+#include <algorithm>
+
 #include <QXFoundation/Listening/IListenable.h>
 #include <QXFoundation/Lists/DerivedBatch.h>
+#include <QXFoundation/Lists/ParkingLot.h>
 #include <rt/Exception.h>
 #include <rt/Format.h>
 
 namespace zid {
 
-FilteredList::FilteredList(rt::Ref<IList> source, Filter filter)
-    : filter_(std::move(filter)), initialSource_(std::move(source)) {}
+FilteredList::FilteredList(rt::Ref<IList> source, Filter filter) : DerivedList(std::move(source)), filter_(std::move(filter)) {}
 
 rt::Ref<FilteredList> FilteredList::listWithSource(rt::Ref<IList> source, Filter filter) {
     return rt::make<FilteredList>(std::move(source), std::move(filter));
 }
 
-void FilteredList::didInitialize() {
-    IList::didInitialize();
-    setSourceList(std::move(initialSource_));  // nobody listens yet
+RankTree::Id FilteredList::takeId() {
+    if (freeIds_.empty()) return nextId_++;
+    auto id = freeIds_.back();
+    freeIds_.pop_back();
+    return id;
 }
 
+// ---- reading --------------------------------------------------------------------------
+
 rt::Value FilteredList::objectAtIndex(std::uint64_t index) const {
-    return sourceList_->objectAtIndex(sourceIndexFromFilteredIndex(index));
+    return sourceList()->objectAtIndex(sourceIndexFromFilteredIndex(index));
 }
 
 std::uint64_t FilteredList::sourceIndexFromFilteredIndex(std::uint64_t i) const {
-    if (i >= indexes_.count())
+    if (i >= count())
         throw rt::Exception(rt::Exception::RangeError,
                             rt::format("index %llu beyond bounds of a filtered list of %llu items", i,
-                                       static_cast<unsigned long long>(indexes_.count())));
-    return indexes_.indexAtRank(i);
+                                       static_cast<unsigned long long>(count())));
+    return nodes_.positionOf(nodes_.findMarked(i));
+}
+
+std::uint64_t FilteredList::filteredIndexFromSourceIndex(std::uint64_t s) const {
+    if (s >= nodes_.total()) return count();
+    std::uint64_t shownBefore = 0;
+    nodes_.findCountingMarks(s, shownBefore);
+    return shownBefore;
+}
+
+IndexSet FilteredList::indexes() const {
+    IndexSet shown;
+    std::uint64_t s = 0;
+    nodes_.forEach([&](RankTree::Id id) {
+        if (nodes_.marked(id)) shown.appendIndex(s);
+        ++s;
+    });
+    return shown;
 }
 
 bool FilteredList::containsObject(const rt::Value& object) const { return indexOfObject(object) != NotFound; }
 
 std::int64_t FilteredList::indexOfObject(const rt::Value& object) const {
-    std::size_t rank = 0;
-    for (auto s : indexes_) {
-        if (sourceList_->objectAtIndex(s).isEqual(object)) return static_cast<std::int64_t>(rank);
+    std::uint64_t s = 0;
+    std::int64_t rank = 0, found = NotFound;
+    for (auto id = nodes_.first(); id != RankTree::kNil && found == NotFound; id = nodes_.next(id), ++s) {
+        if (!nodes_.marked(id)) continue;
+        if (sourceList()->objectAtIndex(s).isEqual(object)) found = rank;
         ++rank;
     }
-    return NotFound;
+    return found;
 }
+
+// ---- whole evaluations -------------------------------------------------------------------
+
+std::vector<rt::Value> FilteredList::rebuild(const rt::Value::Array* itemsThen) {
+    std::vector<rt::Value> shownBefore;
+    std::uint64_t s = 0;
+    nodes_.forEach([&](RankTree::Id id) {
+        if (nodes_.marked(id)) shownBefore.push_back(itemsThen ? (*itemsThen)[s] : sourceList()->objectAtIndex(s));
+        ++s;
+    });
+    std::uint64_t n = sourceList() ? sourceList()->count() : 0;
+    std::vector<RankTree::Id> ids(n);
+    std::vector<bool> shown(n);
+    for (std::uint64_t i = 0; i < n; ++i) {
+        ids[i] = static_cast<RankTree::Id>(i);
+        shown[i] = passes(sourceList()->objectAtIndex(i));
+    }
+    freeIds_.clear();
+    nextId_ = static_cast<RankTree::Id>(n);
+    nodes_.build(ids, &shown);
+    return shownBefore;
+}
+
+void FilteredList::buildFromSource() { rebuild(nullptr); }
+
+namespace {
+// All the items shown before go, all the items shown now come.
+void reportReplacement(IList& list, const std::vector<rt::Value>& before) {
+    std::vector<DerivedBatch::Removal> removals;
+    for (std::size_t i = 0; i < before.size(); ++i) removals.push_back({i, before[i]});
+    std::vector<DerivedBatch::Entry> after(list.count(), DerivedBatch::Entry{-1});
+    DerivedBatch::compute(std::move(removals), after).report(list);
+}
+}  // namespace
 
 void FilteredList::setSourceList(rt::Ref<IList> source) {
-    if (sourceList_) removeListener(*sourceList_, *this);
-    follower_.end();
-    announceWillChangeContent();
-    std::vector<DerivedBatch::Removal> removals;
-    for (std::size_t i = 0; i < indexes_.count(); ++i) removals.push_back({i, objectAtIndex(i)});
-    sourceList_ = std::move(source);
-    indexes_.removeAllIndexes();
-    std::vector<DerivedBatch::Entry> after;
-    if (sourceList_) {
-        addListener(*sourceList_, self());
-        for (std::uint64_t s = 0, n = sourceList_->count(); s < n; ++s)
-            if (passes(sourceList_->objectAtIndex(s))) {
-                indexes_.appendIndex(s);
-                after.push_back({-1});
-            }
-    }
-    DerivedBatch::compute(std::move(removals), after).report(*this);
-    announceDidChangeContent(DidOrder::EmptyFirst);
-}
-
-void FilteredList::reevaluateContent() {
-    announceWillChangeContent();
-    IndexSet next;
-    std::vector<DerivedBatch::Removal> removals;
-    std::vector<DerivedBatch::Entry> after;
-    for (std::uint64_t s = 0, n = sourceList_ ? sourceList_->count() : 0; s < n; ++s) {
-        auto item = sourceList_->objectAtIndex(s);
-        bool wasIn = indexes_.containsIndex(s);
-        std::int64_t old = wasIn ? static_cast<std::int64_t>(filteredIndexFromSourceIndex(s)) : -1;
-        if (passes(item)) {
-            next.appendIndex(s);
-            after.push_back({old});
-        } else if (wasIn) {
-            removals.push_back({static_cast<std::uint64_t>(old), item});
-        }
-    }
-    indexes_ = std::move(next);
-    DerivedBatch::compute(std::move(removals), after).report(*this);
-    // a re-evaluation of the whole source closes with emptiness first
-    announceDidChangeContent(DidOrder::EmptyFirst);
-}
-
-// ---- following the source --------------------------------------------------------------
-
-void FilteredList::listWillChangeContent(IList& list) {
-    if (!isSource(list)) return;
-    announceWillChangeContent();
-    follower_.begin(list.count());
-    follower_.sourceWillChange();
-}
-
-void FilteredList::listDidInsertItem(IList& list, const rt::Value&, std::uint64_t index) {
-    if (isSource(list)) follower_.sourceDidInsert(index);
-}
-void FilteredList::listDidDeleteItem(IList& list, const rt::Value& item, std::uint64_t index) {
-    if (isSource(list)) follower_.sourceDidDelete(index, item);
-}
-void FilteredList::listDidMoveItem(IList& list, const rt::Value&, std::uint64_t from, std::uint64_t to) {
-    if (isSource(list)) follower_.sourceDidMove(from, to);
-}
-void FilteredList::listDidChangeItem(IList& list, const rt::Value&, std::uint64_t index) {
-    if (isSource(list)) follower_.sourceDidChange(index);
-}
-
-void FilteredList::listDidChangeContent(IList& list) {
-    if (!isSource(list) || !follower_.inSourceBatch()) return;
-    follower_.sourceDidChangeContent();
-    commitSourceBatch();
-    follower_.end();
+    announceWillChangeContent(DidOrder::EmptyFirst);  // a whole new evaluation closes with emptiness first
+    std::vector<rt::Value> before;
+    for (std::uint64_t i = 0, n = count(); i < n; ++i) before.push_back(objectAtIndex(i));
+    followSource(std::move(source));
+    nodes_.clear();
+    rebuild(nullptr);
+    reportReplacement(*this, before);
     announceDidChangeContent();
 }
 
-void FilteredList::commitSourceBatch() {
-    const auto& entries = follower_.entries();
-    // The filtered position of every source position of before the batch, -1 where
-    // nothing was shown: one pass instead of a search per item.
-    std::vector<std::int64_t> shownAt(indexes_.empty() ? 0 : indexes_.indexes().back() + 1, -1);
-    std::int64_t rank = 0;
-    for (auto s : indexes_) shownAt[s] = rank++;
-    auto oldPosition = [&](std::int64_t origin) {
-        return origin >= 0 && static_cast<std::size_t>(origin) < shownAt.size() ? shownAt[static_cast<std::size_t>(origin)] : -1;
-    };
+void FilteredList::resynchronize(const rt::Value::Array& itemsThen) { reportReplacement(*this, rebuild(&itemsThen)); }
+
+void FilteredList::reevaluateContent() {
+    announceWillChangeContent(DidOrder::EmptyFirst);  // a whole new evaluation closes with emptiness first
     std::vector<DerivedBatch::Removal> removals;
-    for (const auto& removed : follower_.removed())
-        if (auto old = oldPosition(removed.origin); old >= 0) removals.push_back({static_cast<std::uint64_t>(old), removed.item});
-    IndexSet next;
     std::vector<DerivedBatch::Entry> after;
-    for (std::size_t s = 0; s < entries.size(); ++s) {
-        const auto& e = entries[s];
-        std::int64_t old = oldPosition(e.origin);
-        bool wasIn = old >= 0;
-        bool in = wasIn;
-        rt::Value item;
-        if (e.origin < 0 || e.changed || e.moved) {
-            item = sourceList_->objectAtIndex(s);
-            in = passes(item);
+    std::vector<std::pair<RankTree::Id, bool>> marks;
+    std::uint64_t s = 0, old = 0;
+    nodes_.forEach([&](RankTree::Id id) {
+        auto item = sourceList()->objectAtIndex(s++);
+        bool wasIn = nodes_.marked(id);
+        bool in = passes(item);
+        if (in) after.push_back({wasIn ? static_cast<std::int64_t>(old) : -1});
+        else if (wasIn) removals.push_back({old, item});
+        if (wasIn) ++old;
+        marks.emplace_back(id, in);
+    });
+    for (auto [id, in] : marks) nodes_.setMarked(id, in);  // after the walk, which reads the old marks
+    DerivedBatch::compute(std::move(removals), after).report(*this);
+    announceDidChangeContent();
+}
+
+// ---- following the source ------------------------------------------------------------------
+
+void FilteredList::applySourceBatch(const SourceBatch& batch) {
+    if (batch.empty()) return;
+    std::uint64_t oldCount = nodes_.total(), newCount = sourceList()->count();
+    if (!batch.fits(oldCount, newCount)) {
+        // A source breaking the change contract: start again from its contents.
+        nodes_.clear();
+        rebuild(nullptr);
+        return;
+    }
+    // The batch is replayed on the nodes one call at a time, each call on this list
+    // going to the tracker in the positions of its moment: changes (old positions),
+    // removals from the last old position down, then placements from the first new
+    // position up. Moved items are parked after the list meanwhile.
+    tracker_->beginTracking(count());
+
+    for (const auto& c : batch.changes) {
+        std::uint64_t shownBefore = 0;
+        auto id = nodes_.findCountingMarks(c.index, shownBefore);
+        bool was = nodes_.marked(id), now = passes(c.item);
+        auto at = static_cast<std::int64_t>(shownBefore);
+        if (was && now) tracker_->trackChangeAt(at, c.item);
+        else if (was) tracker_->trackDeletionFrom(at, c.item);
+        else if (now) tracker_->trackInserAt(at, c.item);
+        nodes_.setMarked(id, now);
+    }
+
+    struct Removal {
+        std::uint64_t index;
+        std::size_t call;  // deletion number, or move number + deletions
+    };
+    std::vector<Removal> removals;
+    for (std::size_t i = 0; i < batch.deletions.size(); ++i) removals.push_back({batch.deletions[i].index, i});
+    for (std::size_t i = 0; i < batch.moves.size(); ++i) removals.push_back({batch.moves[i].from, batch.deletions.size() + i});
+    std::sort(removals.begin(), removals.end(), [](const auto& a, const auto& b) { return a.index > b.index; });
+    struct Parked {
+        RankTree::Id id;
+        bool shown;
+        std::size_t slot;
+    };
+    std::vector<Parked> parked(batch.moves.size());
+    ParkingLot lot;
+    lot.reset(batch.moves.size());
+    for (const auto& r : removals) {
+        std::uint64_t shownBefore = 0;
+        auto id = nodes_.findCountingMarks(r.index, shownBefore);
+        bool shown = nodes_.marked(id);
+        auto at = static_cast<std::int64_t>(shownBefore);
+        auto end = static_cast<std::int64_t>(nodes_.totalMarked() + lot.count());  // positions in the tracker's view
+        nodes_.erase(id);
+        if (r.call < batch.deletions.size()) {
+            if (shown) tracker_->trackDeletionFrom(at, batch.deletions[r.call].item);
+            freeIds_.push_back(id);
+            continue;
         }
-        if (in) {
-            next.appendIndex(s);
-            after.push_back({old, !e.moved, wasIn && e.changed, wasIn && e.moved});
-        } else if (wasIn) {
-            removals.push_back({static_cast<std::uint64_t>(old), item});
+        auto move = r.call - batch.deletions.size();
+        parked[move] = Parked{id, shown, 0};
+        if (shown) {
+            tracker_->trackMoveFrom(at, end - 1, batch.moves[move].item);
+            parked[move].slot = lot.park();
         }
     }
-    indexes_ = std::move(next);
-    DerivedBatch::compute(std::move(removals), after).report(*this);
+
+    struct Placement {
+        std::uint64_t index;
+        std::size_t call;  // insert number, or move number + inserts
+    };
+    std::vector<Placement> placements;
+    for (std::size_t i = 0; i < batch.inserts.size(); ++i) placements.push_back({batch.inserts[i].index, i});
+    for (std::size_t i = 0; i < batch.moves.size(); ++i) placements.push_back({batch.moves[i].to, batch.inserts.size() + i});
+    std::sort(placements.begin(), placements.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
+    for (const auto& p : placements) {
+        if (p.call < batch.inserts.size()) {
+            const auto& item = batch.inserts[p.call].item;
+            bool now = passes(item);
+            auto id = takeId();
+            nodes_.insertAt(id, p.index, 1, now);
+            if (now) tracker_->trackInserAt(static_cast<std::int64_t>(nodes_.markedBefore(id)), item);
+            continue;
+        }
+        auto move = p.call - batch.inserts.size();
+        const auto& item = batch.moves[move].item;
+        const auto& was = parked[move];
+        bool now = passes(item);
+        std::int64_t from = -1;
+        if (was.shown) {
+            from = static_cast<std::int64_t>(nodes_.totalMarked() + lot.placeOf(was.slot));
+            lot.leave(was.slot);
+        }
+        nodes_.insertAt(was.id, p.index, 1, now);
+        auto to = static_cast<std::int64_t>(nodes_.markedBefore(was.id));
+        if (was.shown && now) {
+            tracker_->trackMoveFrom(from, to, item);
+            // the source's move may stand for a change whose position shifted
+            tracker_->trackTouchAt(to, item);
+        } else if (was.shown) {
+            tracker_->trackDeletionFrom(from, item);
+        } else if (now) {
+            tracker_->trackInserAt(to, item);
+        }
+    }
+    tracker_->endTrackingAndReport(*this);
 }
 
 }  // namespace zid

@@ -5,23 +5,28 @@
 // Items the source inserts, changes or moves are asked the filter again (a changed
 // item whose position shifted reaches listeners as a move); other items keep their
 // answer until reevaluateContent(), which applies a replaced filter to every item.
+//
+// The list keeps one node per source item, marked when shown, in a balanced tree
+// ordered by source position: translating positions costs O(log n), and a source
+// batch of k calls O(k log n) (its change tracker works out the batch to report).
 
 #include <functional>
 
+#include <QXFoundation/Lists/DerivedList.h>
 #include <QXFoundation/Lists/IndexSet.h>
-#include <QXFoundation/Lists/ListBatchFollower.h>
+#include <QXFoundation/Lists/ListChangeTracker.h>
+#include <QXFoundation/Lists/RankTree.h>
 
 namespace zid {
 
-class FilteredList : public IList, public IListListener {
-    RT_CLASS(FilteredList, IList)
+class FilteredList : public DerivedList {
+    RT_CLASS(FilteredList, DerivedList)
 public:
     using Filter = std::function<bool(const rt::Value&)>;
 
     FilteredList(rt::Ref<IList> source, Filter filter);
     static rt::Ref<FilteredList> listWithSource(rt::Ref<IList> source, Filter filter);
 
-    const rt::Ref<IList>& sourceList() const { return sourceList_; }
     /// Follows another source; the change of contents is one batch.
     void setSourceList(rt::Ref<IList> source);
     const Filter& filter() const { return filter_; }
@@ -30,7 +35,7 @@ public:
     /// Applies the filter to every source item and reports the difference as one batch.
     void reevaluateContent();
 
-    std::uint64_t count() const override { return indexes_.count(); }
+    std::uint64_t count() const override { return nodes_.totalMarked(); }
     rt::Value objectAtIndex(std::uint64_t index) const override;
     /// Whether a shown item is equal to the object.
     bool containsObject(const rt::Value& object) const override;
@@ -38,31 +43,28 @@ public:
     std::int64_t indexOfObject(const rt::Value& object) const override;
 
     /// Source positions shown, ascending.
-    const IndexSet& indexes() const { return indexes_; }
+    IndexSet indexes() const;
     /// Shown items before source position s (s's own position when it is shown).
-    std::uint64_t filteredIndexFromSourceIndex(std::uint64_t s) const { return indexes_.countOfIndexesBelow(s); }
+    std::uint64_t filteredIndexFromSourceIndex(std::uint64_t s) const;
     std::uint64_t sourceIndexFromFilteredIndex(std::uint64_t i) const;
 
-    void listWillChangeContent(IList& list) override;
-    void listDidChangeContent(IList& list) override;
-    void listDidInsertItem(IList& list, const rt::Value& item, std::uint64_t index) override;
-    void listDidChangeItem(IList& list, const rt::Value& item, std::uint64_t index) override;
-    void listDidDeleteItem(IList& list, const rt::Value& item, std::uint64_t index) override;
-    void listDidMoveItem(IList& list, const rt::Value& item, std::uint64_t from, std::uint64_t to) override;
-
 protected:
-    void didInitialize() override;
+    void buildFromSource() override;
+    void applySourceBatch(const SourceBatch& batch) override;
+    void resynchronize(const rt::Value::Array& itemsThen) override;
 
 private:
-    bool isSource(const IList& list) const { return sourceList_ && &list == sourceList_.get(); }
     bool passes(const rt::Value& item) const { return filter_ && filter_(item); }
-    void commitSourceBatch();
+    // Evaluates every source item afresh; answers the shown items of before, in order,
+    // read from items (the source's contents the current state describes).
+    std::vector<rt::Value> rebuild(const rt::Value::Array* itemsThen);
+    RankTree::Id takeId();
 
-    rt::Ref<IList> sourceList_;
     Filter filter_;
-    IndexSet indexes_;
-    ListBatchFollower follower_;
-    rt::Ref<IList> initialSource_;
+    RankTree nodes_{true};  // one per source item, in source order; marked: shown
+    std::vector<RankTree::Id> freeIds_;
+    RankTree::Id nextId_ = 0;
+    rt::Ref<ListChangeTracker> tracker_ = rt::make<ListChangeTracker>();
 };
 
 }  // namespace zid

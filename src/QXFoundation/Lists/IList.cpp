@@ -12,17 +12,27 @@ rt::Value::Array IList::allObjects() const {
     return out;
 }
 
-void IList::announceWillChangeContent() {
-    willChangeValueForKey("isEmpty");
-    willChangeValueForKey("count");
+void IList::announceWillChangeContent(DidOrder closing) {
+    if (closing == DidOrder::CountFirst) {
+        batchScope_.reset(new rt::ChangeScope(*this, {"isEmpty", "count"}));
+    } else {
+        // "isEmpty" first both ways is not a nesting a scope can announce
+        willChangeValueForKey("isEmpty");
+        willChangeValueForKey("count");
+    }
     notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listWillChangeContent(*this); });
 }
 
-void IList::announceDidChangeContent(DidOrder order) {
+void IList::announceDidChangeContent() {
+    // Taken over first: if a listener throws, the scope still announces the dids.
+    std::unique_ptr<rt::ChangeScope> scope = std::move(batchScope_);
     notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listDidChangeContent(*this); });
-    bool countFirst = order == DidOrder::CountFirst;
-    didChangeValueForKey(countFirst ? "count" : "isEmpty");
-    didChangeValueForKey(countFirst ? "isEmpty" : "count");
+    if (scope) {
+        delete scope.release();  // an observer's exception comes through from here
+        return;
+    }
+    didChangeValueForKey("isEmpty");
+    didChangeValueForKey("count");
 }
 
 }  // namespace zid

@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <limits>
+#include <memory>
 
+#include <rt/ChangeScope.h>
 #include <rt/KVC.h>
 #include <rt/Object.h>
 #include <rt/Value.h>
@@ -42,15 +44,22 @@ public:
     bool isEmpty() const { return count() == 0; }
     /// Every item in order (the enumeration of the list).
     virtual rt::Value::Array allObjects() const;
+    /// Whether the list has a batch open (between listWillChangeContent and
+    /// listDidChangeContent): lists that start to follow it then wait for the close.
+    virtual bool isChangingContent() const { return false; }
 
 protected:
-    /// Opens a batch for observers: will-change notices of "isEmpty", then "count", then
-    /// listWillChangeContent to every listener.
-    void announceWillChangeContent();
     enum class DidOrder { CountFirst, EmptyFirst };
-    /// Closes it: listDidChangeContent to every listener, then did-change notices of
-    /// "count" and "isEmpty" (in that order unless told otherwise).
-    void announceDidChangeContent(DidOrder order = DidOrder::CountFirst);
+    /// Opens a batch for observers: will-change notices of "isEmpty", then "count", then
+    /// listWillChangeContent to every listener. The batch closes with did-change notices
+    /// of "count", then "isEmpty" (nested: announced however the closing is left), or
+    /// of "isEmpty", then "count" when opened with EmptyFirst.
+    void announceWillChangeContent(DidOrder closing = DidOrder::CountFirst);
+    /// Closes it: listDidChangeContent to every listener, then the did-change notices.
+    void announceDidChangeContent();
+
+private:
+    std::unique_ptr<rt::ChangeScope> batchScope_;  // the open batch in the nested order
 };
 
 /// The listener protocol of lists; every call is optional.

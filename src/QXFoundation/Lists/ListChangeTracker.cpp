@@ -8,76 +8,99 @@
 namespace zid {
 
 void ListChangeTracker::beginTracking(std::uint64_t count) {
-    openBatch();
-    countGiven_ = true;
-    count_ = static_cast<std::int64_t>(count);
+    openBatch(static_cast<std::int64_t>(std::min<std::uint64_t>(count, std::numeric_limits<std::int64_t>::max())));
 }
 
 void ListChangeTracker::beginTracking() {
-    openBatch();
-    countGiven_ = false;
+    // Without a count, positions past the ones seen hold items of before the batch: one
+    // run as long as any list could be.
+    openBatch(std::int64_t{1} << 62);
 }
 
-void ListChangeTracker::openBatch() {
-    tracking_ = true;
+void ListChangeTracker::openBatch(std::int64_t count) {
+    tracking_ = shadowOpen_ = true;
     inserts_.clear();
     deletions_.clear();
     moves_.clear();
     changes_.clear();
     entries_.clear();
     changed_.clear();
-    window_.clear();
-    base_ = suffixOld_ = count_ = 0;
+    pieces_.clear();
+    pieceInfo_.clear();
+    found_ = FoundBatch();
     sequence_ = 0;
+    if (count > 0) pieces_.insertAt(newPiece(PieceKind::Run, 0), 0, static_cast<std::uint64_t>(count));
 }
 
-std::int64_t ListChangeTracker::currentCount() const {
-    // Without a count, positions past the ones seen hold items of before the batch; a
-    // position far beyond any list the shadow could hold is a caller's error, ignored
-    // like any other position outside the list.
-    constexpr std::int64_t kMostPositions = std::int64_t{1} << 24;
-    if (!countGiven_) return kMostPositions;
-    return base_ + static_cast<std::int64_t>(window_.size()) + (count_ - suffixOld_);
+RankTree::Id ListChangeTracker::newPiece(PieceKind kind, std::int64_t value) {
+    pieceInfo_.push_back(Piece{kind, value});
+    return static_cast<RankTree::Id>(pieceInfo_.size() - 1);
 }
 
-void ListChangeTracker::spanWindow(std::int64_t first, std::int64_t end) {
-    if (window_.empty() && base_ == suffixOld_) base_ = suffixOld_ = first;  // nothing moved yet
-    if (first < base_) {
-        std::vector<std::uint32_t> front;
-        front.reserve(static_cast<std::size_t>(base_ - first));
-        for (std::int64_t old = first; old < base_; ++old) {
-            entries_.push_back(ShadowEntry{old, rt::Value()});
-            front.push_back(static_cast<std::uint32_t>(entries_.size() - 1));
-        }
-        window_.insert(window_.begin(), front.begin(), front.end());
-        base_ = first;
+void ListChangeTracker::splitAt(std::int64_t pos) {
+    if (pos <= 0 || pos >= currentCount()) return;
+    std::uint64_t offset = 0;
+    auto id = pieces_.find(static_cast<std::uint64_t>(pos), &offset);
+    if (offset == 0) return;
+    auto length = pieces_.weight(id);
+    auto info = pieceInfo_[id];
+    // the second part of a run goes on with the old positions after the first part's
+    auto rest = newPiece(info.kind, info.kind == PieceKind::Run ? info.value + static_cast<std::int64_t>(offset) : 0);
+    pieces_.setWeight(id, offset);
+    pieces_.insertAt(rest, static_cast<std::uint64_t>(pos), length - offset);
+}
+
+RankTree::Id ListChangeTracker::holdPosition(std::int64_t index) {
+    if (index < 0 || index >= currentCount()) return RankTree::kNil;
+    std::uint64_t offset = 0;
+    auto id = pieces_.find(static_cast<std::uint64_t>(index), &offset);
+    if (pieceInfo_[id].kind == PieceKind::Entry) return id;
+    // carve the one position out of its run (or gaps)
+    auto length = pieces_.weight(id);
+    auto kind = pieceInfo_[id].kind;
+    auto first = pieceInfo_[id].value + static_cast<std::int64_t>(offset);  // the run's old position here
+    if (offset > 0) {
+        pieces_.setWeight(id, offset);
+        id = newPiece(kind, first);
+        pieces_.insertAt(id, static_cast<std::uint64_t>(index), length - offset);
+        length -= offset;
     }
-    while (base_ + static_cast<std::int64_t>(window_.size()) < end) {
-        entries_.push_back(ShadowEntry{suffixOld_++, rt::Value()});
-        window_.push_back(static_cast<std::uint32_t>(entries_.size() - 1));
+    if (length > 1) {
+        pieces_.setWeight(id, 1);
+        pieces_.insertAt(newPiece(kind, first + 1), static_cast<std::uint64_t>(index) + 1, length - 1);
     }
-}
-
-bool ListChangeTracker::holdPosition(std::int64_t index) {
-    if (index < 0 || index >= currentCount()) return false;
-    spanWindow(index, index + 1);
-    return true;
+    entries_.push_back(ShadowEntry{kind == PieceKind::Run ? first : kGap, rt::Value()});
+    pieceInfo_[id] = Piece{PieceKind::Entry, static_cast<std::int64_t>(entries_.size() - 1)};
+    return id;
 }
 
 void ListChangeTracker::reset() {
-    tracking_ = false;
+    tracking_ = shadowOpen_ = false;
     inserts_.clear();
     deletions_.clear();
     moves_.clear();
     changes_.clear();
     entries_.clear();
-    window_.clear();
     changed_.clear();
+    pieces_.clear();
+    pieceInfo_.clear();
+    found_ = FoundBatch();
 }
 
 // ---- record helpers ----------------------------------------------------------------------
 
 void ListChangeTracker::shiftNewIndexesWith(std::int64_t delta, std::int64_t start) {
+    if (shadowOpen_) {
+        start = std::max<std::int64_t>(start, 0);
+        if (delta > 0 && start <= currentCount()) {
+            splitAt(start);
+            pieces_.insertAt(newPiece(PieceKind::Gaps, 0), static_cast<std::uint64_t>(start), static_cast<std::uint64_t>(delta));
+        } else if (delta < 0) {
+            std::int64_t from = std::max<std::int64_t>(start + delta, 0), to = std::min(start, currentCount());
+            for (std::int64_t i = from; i < to; ++i) closePosition(from, rt::Value());
+        }
+        return;
+    }
     for (auto* records : {&deletions_, &inserts_, &changes_})
         for (auto& r : *records)
             if (r->newToIndex() >= start) r->setNewToIndex(r->newToIndex() + delta);
@@ -88,6 +111,16 @@ void ListChangeTracker::shiftNewIndexesWith(std::int64_t delta, std::int64_t sta
 }
 
 std::int64_t ListChangeTracker::oldIndexFromNewIndex(std::int64_t n) const {
+    if (shadowOpen_) {
+        if (n < 0 || n >= currentCount()) return NotFound;
+        std::uint64_t offset = 0;
+        auto id = pieces_.find(static_cast<std::uint64_t>(n), &offset);
+        const auto& info = pieceInfo_[id];
+        if (info.kind == PieceKind::Run) return info.value + static_cast<std::int64_t>(offset);
+        if (info.kind == PieceKind::Gaps) return NotFound;
+        auto old = entries_[static_cast<std::size_t>(info.value)].oldIndex;
+        return old >= 0 ? old : NotFound;
+    }
     auto countAtOrBefore = [n](const Records& records, bool from) {
         return static_cast<std::int64_t>(std::count_if(records.begin(), records.end(), [&](const auto& r) {
             return (from ? r->newFromIndex() : r->newToIndex()) <= n;
@@ -98,86 +131,160 @@ std::int64_t ListChangeTracker::oldIndexFromNewIndex(std::int64_t n) const {
 }
 
 bool ListChangeTracker::isNewElementAt(std::int64_t index) const {
+    if (shadowOpen_) {
+        if (index < 0 || index >= currentCount()) return false;
+        const auto& info = pieceInfo_[pieces_.find(static_cast<std::uint64_t>(index))];
+        return info.kind == PieceKind::Entry && entries_[static_cast<std::size_t>(info.value)].oldIndex == -1;
+    }
     return std::any_of(inserts_.begin(), inserts_.end(), [&](const auto& r) { return r->newToIndex() == index; });
 }
 
 // ---- the batch on the shadow -------------------------------------------------------------
 
 void ListChangeTracker::trackInserAt(std::int64_t index, const rt::Value& object) {
-    if (!tracking_ || index < 0 || index > currentCount()) return;
-    spanWindow(index, index);
+    if (!shadowOpen_ || index < 0 || index > currentCount()) return;
+    splitAt(index);
     entries_.push_back(ShadowEntry{-1, object, ++sequence_});
-    window_.insert(window_.begin() + (index - base_), static_cast<std::uint32_t>(entries_.size() - 1));
+    pieces_.insertAt(newPiece(PieceKind::Entry, static_cast<std::int64_t>(entries_.size() - 1)), static_cast<std::uint64_t>(index), 1);
 }
 
-void ListChangeTracker::trackDeletionFrom(std::int64_t index, const rt::Value& object) {
-    if (!tracking_ || !holdPosition(index)) return;
-    auto at = window_.begin() + (index - base_);
-    auto id = *at;
-    window_.erase(at);
-    auto& entry = entries_[id];
+void ListChangeTracker::closePosition(std::int64_t index, const rt::Value& object) {
+    auto id = holdPosition(index);
+    if (id == RankTree::kNil) return;
+    pieces_.erase(id);
+    auto& entry = entries_[static_cast<std::size_t>(pieceInfo_[id].value)];
     entry.alive = false;
     // An item inserted and removed in one batch leaves no trace; one that was there
     // before is reported removed from where it stood, whatever moved it meanwhile.
-    if (entry.oldIndex >= 0) deletions_.push_back(ListChangeRecord::recordWithOldIndex(entry.oldIndex, index, object));
+    if (entry.oldIndex >= 0)
+        found_.deletions.push_back({entry.oldIndex, NotFound, index, object.isNil() ? entry.object : object});
+}
+
+void ListChangeTracker::trackDeletionFrom(std::int64_t index, const rt::Value& object) {
+    if (shadowOpen_) closePosition(index, object);
 }
 
 void ListChangeTracker::trackMoveFrom(std::int64_t from, std::int64_t to, const rt::Value& object) {
-    if (!tracking_ || from == to || !holdPosition(from) || !holdPosition(to)) return;
-    auto at = window_.begin() + (from - base_);
-    auto id = *at;
-    window_.erase(at);
-    window_.insert(window_.begin() + (to - base_), id);
-    auto& entry = entries_[id];
+    if (!shadowOpen_ || from == to || to < 0 || to >= currentCount()) return;
+    auto id = holdPosition(from);
+    if (id == RankTree::kNil) return;
+    pieces_.erase(id);
+    splitAt(to);
+    pieces_.insertAt(id, static_cast<std::uint64_t>(to), 1);
+    auto& entry = entries_[static_cast<std::size_t>(pieceInfo_[id].value)];
     if (entry.object.isNil()) entry.object = object;
     if (entry.oldIndex >= 0 && entry.movedAt == 0) entry.movedAt = ++sequence_;
 }
 
 void ListChangeTracker::trackChangeAt(std::int64_t index, const rt::Value& object) {
-    if (!tracking_ || !holdPosition(index)) return;
-    auto id = window_[static_cast<std::size_t>(index - base_)];
-    auto& entry = entries_[id];
+    if (!shadowOpen_) return;
+    auto id = holdPosition(index);
+    if (id == RankTree::kNil) return;
+    auto entryId = static_cast<std::uint32_t>(pieceInfo_[id].value);
+    auto& entry = entries_[entryId];
     if (entry.oldIndex < 0) return;  // a new item is reported only as inserted
     if (entry.object.isNil()) entry.object = object;
-    changed_.push_back(id);
+    entry.changed = true;
+    changed_.push_back({entryId, false});
+}
+
+void ListChangeTracker::trackTouchAt(std::int64_t index, const rt::Value& object) {
+    if (!shadowOpen_) return;
+    auto id = holdPosition(index);
+    if (id == RankTree::kNil) return;
+    auto entryId = static_cast<std::uint32_t>(pieceInfo_[id].value);
+    auto& entry = entries_[entryId];
+    if (entry.oldIndex < 0) return;
+    if (entry.object.isNil()) entry.object = object;
+    changed_.push_back({entryId, true});
 }
 
 void ListChangeTracker::endTracking() {
-    if (!tracking_) return;
-    constexpr std::int64_t kGone = -1;
-    std::vector<std::int64_t> newIndex(entries_.size(), kGone);
-    for (std::size_t i = 0; i < window_.size(); ++i) newIndex[window_[i]] = base_ + static_cast<std::int64_t>(i);
+    if (!shadowOpen_) return;
+    readBatch();
+    auto materialize = [](const std::vector<Found>& found, Records& records) {
+        for (const auto& f : found)
+            records.push_back(f.newFromIndex == NotFound ? ListChangeRecord::recordWithOldIndex(f.oldIndex, f.newToIndex, f.object)
+                                                         : ListChangeRecord::recordWithOldIndex(f.oldIndex, f.newFromIndex, f.newToIndex, f.object));
+    };
+    materialize(found_.deletions, deletions_);
+    materialize(found_.inserts, inserts_);
+    materialize(found_.moves, moves_);
+    materialize(found_.changes, changes_);
+    found_ = FoundBatch();
+}
 
-    // Items that were there before and are neither moved nor changed keep their order
-    // relative to each other. A moved item that ended where it began needs no move when
-    // that order stays intact around it: every such item before it in the new order
-    // stood before it in the old order, and every one after it after.
-    // Only the window matters: items before it and after it are untouched, and stood
-    // before (after) every item of the window.
-    std::vector<std::int64_t> prefixMax(window_.size() + 1, std::numeric_limits<std::int64_t>::min());
-    std::vector<std::int64_t> suffixMin(window_.size() + 1, std::numeric_limits<std::int64_t>::max());
-    for (std::size_t i = 0; i < window_.size(); ++i) {
-        const auto& e = entries_[window_[i]];
-        bool still = e.oldIndex >= 0 && e.movedAt == 0;
-        prefixMax[i + 1] = std::max(prefixMax[i], still ? e.oldIndex : prefixMax[i]);
+void ListChangeTracker::endTrackingAndReport(IList& list) {
+    if (!shadowOpen_) return;
+    readBatch();
+    auto asIndex = [](std::int64_t i) { return static_cast<std::uint64_t>(i); };
+    for (const auto& f : found_.deletions)
+        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidDeleteItem(list, f.object, asIndex(f.oldIndex)); });
+    for (const auto& f : found_.inserts)
+        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidInsertItem(list, f.object, asIndex(f.newToIndex)); });
+    for (const auto& f : found_.moves)
+        notifyListeners<IListListener>(list, [&](IListListener& l) {
+            l.listDidMoveItem(list, f.object, asIndex(f.oldIndex), asIndex(f.newToIndex));
+        });
+    for (const auto& f : found_.changes)
+        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidChangeItem(list, f.object, asIndex(f.oldIndex)); });
+    reset();
+}
+
+void ListChangeTracker::readBatch() {
+    shadowOpen_ = false;
+    constexpr std::int64_t kGone = -1;
+    // The shadow in order: every entry's new position, and for every piece the old
+    // positions of the items in it that are neither moved nor changed (a run: all of them).
+    std::vector<std::int64_t> newIndex(entries_.size(), kGone);
+    struct Span {
+        std::int64_t firstOld, lastOld;  // lastOld < firstOld: nothing still in the piece
+        std::int64_t entry;              // -1 for a run or gaps
+    };
+    std::vector<Span> spans;
+    std::int64_t position = 0;
+    pieces_.forEach([&](RankTree::Id id) {
+        const auto& info = pieceInfo_[id];
+        auto length = static_cast<std::int64_t>(pieces_.weight(id));
+        if (info.kind == PieceKind::Run) {
+            spans.push_back({info.value, info.value + length - 1, -1});
+        } else if (info.kind == PieceKind::Entry) {
+            newIndex[static_cast<std::size_t>(info.value)] = position;
+            const auto& e = entries_[static_cast<std::size_t>(info.value)];
+            bool still = e.oldIndex >= 0 && e.movedAt == 0;
+            spans.push_back({still ? e.oldIndex : 0, still ? e.oldIndex : -1, info.value});
+        }
+        position += length;
+    });
+
+    // Items that were there before and are not moved keep their order relative to each
+    // other. A moved item that ended where it began needs no move when that order stays
+    // intact around it: every such item before it in the new order stood before it in
+    // the old order, and every one after it after.
+    std::vector<std::int64_t> prefixMax(spans.size() + 1, std::numeric_limits<std::int64_t>::min());
+    std::vector<std::int64_t> suffixMin(spans.size() + 1, std::numeric_limits<std::int64_t>::max());
+    std::vector<std::size_t> spanOfEntry(entries_.size(), 0);
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        bool any = spans[i].lastOld >= spans[i].firstOld;
+        prefixMax[i + 1] = any ? std::max(prefixMax[i], spans[i].lastOld) : prefixMax[i];
+        if (spans[i].entry >= 0) spanOfEntry[static_cast<std::size_t>(spans[i].entry)] = i;
     }
-    for (std::size_t i = window_.size(); i-- > 0;) {
-        const auto& e = entries_[window_[i]];
-        bool still = e.oldIndex >= 0 && e.movedAt == 0;
-        suffixMin[i] = std::min(suffixMin[i + 1], still ? e.oldIndex : suffixMin[i + 1]);
+    for (std::size_t i = spans.size(); i-- > 0;) {
+        bool any = spans[i].lastOld >= spans[i].firstOld;
+        suffixMin[i] = any ? std::min(suffixMin[i + 1], spans[i].firstOld) : suffixMin[i + 1];
     }
     auto movedInPlace = [&](std::uint32_t id) {
         const auto& e = entries_[id];
-        auto p = static_cast<std::size_t>(newIndex[id] - base_);
+        auto p = spanOfEntry[id];
         return newIndex[id] == e.oldIndex && prefixMax[p] < e.oldIndex && suffixMin[p + 1] > e.oldIndex;
     };
 
     // inserts in the order of their calls
     std::vector<std::uint32_t> ids;
     for (std::uint32_t id = 0; id < entries_.size(); ++id)
-        if (entries_[id].alive && entries_[id].oldIndex < 0) ids.push_back(id);
+        if (entries_[id].alive && entries_[id].oldIndex == -1) ids.push_back(id);
     std::sort(ids.begin(), ids.end(), [&](auto a, auto b) { return entries_[a].insertedAt < entries_[b].insertedAt; });
-    for (auto id : ids) inserts_.push_back(ListChangeRecord::recordWithOldIndex(NotFound, newIndex[id], entries_[id].object));
+    for (auto id : ids) found_.inserts.push_back({NotFound, NotFound, newIndex[id], entries_[id].object});
 
     // moves in the order of their first move call
     ids.clear();
@@ -187,24 +294,32 @@ void ListChangeTracker::endTracking() {
     std::vector<bool> reportedMove(entries_.size(), false);
     for (auto id : ids) {
         const auto& e = entries_[id];
-        moves_.push_back(ListChangeRecord::recordWithOldIndex(e.oldIndex, e.oldIndex, newIndex[id], e.object));
+        found_.moves.push_back({e.oldIndex, e.oldIndex, newIndex[id], e.object});
         reportedMove[id] = true;
     }
 
     // changes in call order: an item that only shifted is reported as a move from where
     // it stood to where it stands (once); a moved item's change names its old position.
-    std::vector<bool> convertedToMove(entries_.size(), false);
-    for (auto id : changed_) {
+    // A touched item is reported changed once, and only when nothing else is reported
+    // about it.
+    std::vector<bool> convertedToMove(entries_.size(), false), touchReported(entries_.size(), false);
+    for (auto [id, touchOnly] : changed_) {
         const auto& e = entries_[id];
         if (!e.alive) continue;
+        if (touchOnly) {
+            if (e.changed || reportedMove[id] || touchReported[id]) continue;
+            touchReported[id] = true;
+            found_.changes.push_back({e.oldIndex, NotFound, newIndex[id], e.object});
+            continue;
+        }
         if (e.movedAt == 0 && newIndex[id] != e.oldIndex) {
             if (!convertedToMove[id]) {
-                moves_.push_back(ListChangeRecord::recordWithOldIndex(e.oldIndex, newIndex[id], e.object));
+                found_.moves.push_back({e.oldIndex, NotFound, newIndex[id], e.object});
                 convertedToMove[id] = true;
             }
             continue;
         }
-        changes_.push_back(ListChangeRecord::recordWithOldIndex(e.oldIndex, reportedMove[id] ? e.oldIndex : newIndex[id], e.object));
+        found_.changes.push_back({e.oldIndex, NotFound, reportedMove[id] ? e.oldIndex : newIndex[id], e.object});
     }
 }
 

@@ -5,23 +5,31 @@
 // Calling order for a batch: beginTracking, a track call right after each mutation,
 // endTracking, reportChangesForList, reset. While idle, every call is ignored.
 //
-// The tracker follows the batch on a shadow of the list: one entry per position of the
-// span the batch touched, each knowing where its item stood before the batch (or that
-// it is new); a batch costs in proportion to that span, not to the list. endTracking reads
+// The tracker follows the batch on a shadow of the list: the positions the batch touched
+// hold entries that know where their item stood before the batch (or that it is new);
+// the untouched positions in between are runs of consecutive old positions. The shadow
+// sits in a balanced tree ordered by position, so each track call costs O(log n) and a
+// batch of k calls O(k log n) however far apart its positions lie. endTracking reads
 // the description off the shadow, so every reported batch replays exactly: removing the
 // deletions and move sources at their old positions and placing the inserts and move
 // destinations at their new positions turns the old contents into the new ones, whatever
 // the sequence of mutations (duplicates, moves of moved items, changes of moved items).
 //
-// Code that works out a batch by other means may append records to the four arrays
-// directly and use only reportChangesForList; the record helpers (shiftNewIndexesWith,
-// oldIndexFromNewIndex, isNewElementAt) work on those records.
+// While a batch is tracked, the record helpers answer from the batch followed so far:
+// isNewElementAt tells whether the item at a position was inserted in it,
+// oldIndexFromNewIndex where the item at a position stood before it (NotFound for an
+// item new to the list), and shiftNewIndexesWith opens positions the caller accounts for
+// itself (delta > 0: they report nothing) or closes positions (delta < 0: as deletions).
+// Outside a batch, code that works out a batch by other means may append records to the
+// four arrays directly and use only reportChangesForList; the helpers then work on those
+// records.
 
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 #include <QXFoundation/Lists/ListChangeRecord.h>
+#include <QXFoundation/Lists/RankTree.h>
 
 namespace zid {
 
@@ -33,8 +41,7 @@ public:
     /// Opens a batch on a list of count items; track calls at or past count are ignored.
     void beginTracking(std::uint64_t count);
     /// Opens a batch on a list whose count is not given: positions the calls name past
-    /// the ones seen so far are taken as items that were there before the batch (up to
-    /// 2^24 positions; give the count for longer lists).
+    /// the ones seen so far are taken as items that were there before the batch.
     void beginTracking();
     /// The item was inserted at index of the current list.
     void trackInserAt(std::int64_t index, const rt::Value& object);
@@ -44,10 +51,17 @@ public:
     void trackMoveFrom(std::int64_t from, std::int64_t to, const rt::Value& object);
     /// The item at index of the current list changed.
     void trackChangeAt(std::int64_t index, const rt::Value& object);
+    /// The item at index of the current list may have changed without a change call (a
+    /// derived list whose source moved it): reported changed only when it is reported
+    /// neither moved nor changed otherwise.
+    void trackTouchAt(std::int64_t index, const rt::Value& object);
     void endTracking();
     /// Sends the batch's item calls to the list's listeners.
     void reportChangesForList(IList& list) const;
     void reset();
+    /// endTracking, reportChangesForList and reset in one step, without making the
+    /// record objects (the lists' own batches, where nobody reads the records).
+    void endTrackingAndReport(IList& list);
 
     std::int64_t oldIndexFromNewIndex(std::int64_t index) const;
     void shiftNewIndexesWith(std::int64_t delta, std::int64_t start);
@@ -65,34 +79,51 @@ public:
     Records& mutableChanges() { return changes_; }
 
 private:
+    static constexpr std::int64_t kGap = -2;  // an entry of a position opened by a shift
     struct ShadowEntry {
         std::int64_t oldIndex;     // position before the batch; -1 for an item inserted in it
         rt::Value object;
         std::uint64_t insertedAt = 0;  // order of the insert call
         std::uint64_t movedAt = 0;     // order of the first move call; 0 = never moved
         bool alive = true;
+        bool changed = false;
     };
-    void openBatch();
-    // Positions the list has now (bounded when the count was not given).
-    std::int64_t currentCount() const;
-    // Makes the window reach from position first to end (end itself excluded).
-    void spanWindow(std::int64_t first, std::int64_t end);
-    // Whether the list has the position now; the window then holds it.
-    bool holdPosition(std::int64_t index);
+    enum class PieceKind : char { Run, Entry, Gaps };
+    struct Piece {
+        PieceKind kind;
+        std::int64_t value;  // a run's first old position; an entry's id
+    };
+    void openBatch(std::int64_t count);
+    std::int64_t currentCount() const { return static_cast<std::int64_t>(pieces_.total()); }
+    RankTree::Id newPiece(PieceKind kind, std::int64_t value);
+    // Makes pos the first position of a piece (or the end).
+    void splitAt(std::int64_t pos);
+    // The entry piece at a position of the list, made from a run or gap where needed;
+    // kNil outside the list.
+    RankTree::Id holdPosition(std::int64_t index);
+    void closePosition(std::int64_t index, const rt::Value& object);
+    // Works the batch out of the shadow into found_ and closes the shadow.
+    void readBatch();
 
     bool tracking_ = false;
-    bool countGiven_ = true;
+    bool shadowOpen_ = false;  // between beginTracking and endTracking: the helpers read the shadow
     Records inserts_, deletions_, moves_, changes_;
-    // The shadow covers only the span of positions the batch touched (the window);
-    // items before it are untouched and stand where they stood, items after it are
-    // untouched and keep their order, the first of them being the item that stood at
-    // suffixOld_ before the batch.
+    RankTree pieces_;
+    std::vector<Piece> pieceInfo_;  // by piece id
     std::vector<ShadowEntry> entries_;
-    std::vector<std::uint32_t> window_;   // entry ids by position, from position base_
-    std::int64_t base_ = 0;
-    std::int64_t suffixOld_ = 0;
-    std::int64_t count_ = 0;              // the list's count when the batch opened
-    std::vector<std::uint32_t> changed_;  // entry ids, one per change call, in call order
+    struct ChangeCall {
+        std::uint32_t entry;
+        bool touchOnly;
+    };
+    std::vector<ChangeCall> changed_;  // in call order
+    struct Found {
+        std::int64_t oldIndex, newFromIndex, newToIndex;
+        rt::Value object;
+    };
+    struct FoundBatch {
+        std::vector<Found> deletions, inserts, moves, changes;
+    };
+    FoundBatch found_;  // deletions as they come; the rest when the batch is read
     std::uint64_t sequence_ = 0;
 };
 

@@ -26,6 +26,7 @@ public:
 
     void beginUpdates();
     void endUpdates();
+    bool isChangingContent() const override { return nestedChangeLevel_ > 0; }
     /// Items of the lists before the list's first occurrence; count() when absent.
     std::uint64_t offsetForList(const IList& list) const;
     /// A number holding the merged list's address.

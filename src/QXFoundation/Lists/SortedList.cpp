@@ -5,13 +5,14 @@
 
 #include <QXFoundation/Listening/IListenable.h>
 #include <QXFoundation/Lists/DerivedBatch.h>
+#include <QXFoundation/Lists/ParkingLot.h>
 #include <rt/Exception.h>
 #include <rt/Format.h>
 
 namespace zid {
 
 SortedList::SortedList(rt::Ref<IList> source, Comparator comparator)
-    : comparator_(std::move(comparator)), initialSource_(std::move(source)) {
+    : DerivedList(std::move(source)), comparator_(std::move(comparator)) {
     if (!comparator_) throw rt::Exception(rt::Exception::InvalidArgument, "A sorted list needs a comparator");
 }
 
@@ -19,190 +20,274 @@ rt::Ref<SortedList> SortedList::listWithSource(rt::Ref<IList> source, Comparator
     return rt::make<SortedList>(std::move(source), std::move(comparator));
 }
 
-void SortedList::didInitialize() {
-    IList::didInitialize();
-    sourceList_ = std::move(initialSource_);
-    if (sourceList_) addListener(*sourceList_, self());
-    setOrder(sortedSourceIndexes());
+RankTree::Id SortedList::takeId() {
+    if (freeIds_.empty()) return nextId_++;
+    auto id = freeIds_.back();
+    freeIds_.pop_back();
+    return id;
 }
 
-std::vector<std::uint64_t> SortedList::sortedSourceIndexes() const {
-    std::uint64_t n = sourceList_ ? sourceList_->count() : 0;
+void SortedList::sortAll() {
+    std::uint64_t n = sourceList() ? sourceList()->count() : 0;
     rt::Value::Array items;
     items.reserve(n);
-    for (std::uint64_t i = 0; i < n; ++i) items.push_back(sourceList_->objectAtIndex(i));
-    std::vector<std::uint64_t> order(n);
-    std::iota(order.begin(), order.end(), 0);
+    for (std::uint64_t i = 0; i < n; ++i) items.push_back(sourceList()->objectAtIndex(i));
+    std::vector<RankTree::Id> inSource(n);
+    std::iota(inSource.begin(), inSource.end(), 0);
+    auto order = inSource;
     std::stable_sort(order.begin(), order.end(), [&](auto a, auto b) { return before(items[a], items[b]); });
-    return order;
+    bySource_.build(inSource);
+    sorted_.build(order);
+    items_ = std::move(items);
+    freeIds_.clear();
+    nextId_ = static_cast<RankTree::Id>(n);
 }
 
-void SortedList::setOrder(std::vector<std::uint64_t> order) {
-    indexOrder_ = std::move(order);
-    positions_.assign(indexOrder_.size(), 0);
-    for (std::size_t d = 0; d < indexOrder_.size(); ++d)
-        if (indexOrder_[d] < positions_.size()) positions_[indexOrder_[d]] = d;
+void SortedList::buildFromSource() { sortAll(); }
+
+rt::Value::Array SortedList::shownItems(const rt::Value::Array* itemsThen) const {
+    rt::Value::Array shown;
+    sorted_.forEach([&](RankTree::Id id) {
+        auto s = bySource_.positionOf(id);
+        shown.push_back(itemsThen ? (*itemsThen)[s] : sourceList()->objectAtIndex(s));
+    });
+    return shown;
 }
 
-rt::Value SortedList::objectAtIndex(std::uint64_t index) const {
-    return sourceList_->objectAtIndex(sourceIndexFromDestinationIndex(index));
+namespace {
+// All the items shown before go, all the items shown now come.
+void reportReplacement(IList& list, const rt::Value::Array& before) {
+    std::vector<DerivedBatch::Removal> removals;
+    for (std::size_t i = 0; i < before.size(); ++i) removals.push_back({i, before[i]});
+    std::vector<DerivedBatch::Entry> after(list.count(), DerivedBatch::Entry{-1});
+    DerivedBatch::compute(std::move(removals), after).report(list);
 }
-
-std::uint64_t SortedList::sourceIndexFromDestinationIndex(std::uint64_t index) const {
-    if (index >= indexOrder_.size())
-        throw rt::Exception(rt::Exception::RangeError,
-                            rt::format("index %llu beyond bounds of a sorted list of %llu items",
-                                       static_cast<unsigned long long>(index),
-                                       static_cast<unsigned long long>(indexOrder_.size())));
-    return indexOrder_[index];
-}
-
-std::int64_t SortedList::destinationIndexFromSourceIndex(std::uint64_t index) const {
-    return index < positions_.size() ? static_cast<std::int64_t>(positions_[index]) : NotFound;
-}
-
-bool SortedList::containsObject(const rt::Value& object) const { return sourceList_ && sourceList_->containsObject(object); }
-
-std::int64_t SortedList::indexOfObject(const rt::Value& object) const {
-    if (!sourceList_ || sourceList_->indexOfObject(object) == NotFound) return NotFound;
-    for (std::size_t d = 0; d < indexOrder_.size(); ++d)
-        if (sourceList_->objectAtIndex(indexOrder_[d]).isEqual(object)) return static_cast<std::int64_t>(d);
-    return NotFound;
-}
+}  // namespace
 
 void SortedList::setSourceList(rt::Ref<IList> source) {
-    if (sourceList_) removeListener(*sourceList_, *this);
-    follower_.end();
     announceWillChangeContent();
-    std::vector<DerivedBatch::Removal> removals;
-    for (std::uint64_t d = 0; d < indexOrder_.size(); ++d) removals.push_back({d, objectAtIndex(d)});
-    sourceList_ = std::move(source);
-    if (sourceList_) addListener(*sourceList_, self());
-    setOrder(sortedSourceIndexes());
-    std::vector<DerivedBatch::Entry> after(indexOrder_.size(), DerivedBatch::Entry{-1});
-    DerivedBatch::compute(std::move(removals), after).report(*this);
+    auto before = shownItems(nullptr);
+    followSource(std::move(source));
+    sortAll();
+    reportReplacement(*this, before);
     announceDidChangeContent();
+}
+
+void SortedList::resynchronize(const rt::Value::Array& itemsThen) {
+    auto before = shownItems(&itemsThen);
+    sortAll();
+    reportReplacement(*this, before);
 }
 
 void SortedList::setComparator(Comparator comparator) {
     if (!comparator) throw rt::Exception(rt::Exception::InvalidArgument, "A sorted list needs a comparator");
     comparator_ = std::move(comparator);
     announceWillChangeContent();
-    auto oldPositions = positions_;
-    setOrder(sortedSourceIndexes());
+    std::vector<std::int64_t> oldPositions(bySource_.total());
+    std::int64_t d = 0;
+    sorted_.forEach([&](RankTree::Id id) { oldPositions[bySource_.positionOf(id)] = d++; });
+    sortAll();
     std::vector<DerivedBatch::Entry> after;
-    after.reserve(indexOrder_.size());
-    for (auto s : indexOrder_) after.push_back({static_cast<std::int64_t>(oldPositions[s])});
+    after.reserve(oldPositions.size());
+    sorted_.forEach([&](RankTree::Id id) { after.push_back({oldPositions[id]}); });  // ids are source positions now
     DerivedBatch::compute({}, after).report(*this);
     announceDidChangeContent();
 }
 
-// ---- following the source --------------------------------------------------------------
+// ---- reading --------------------------------------------------------------------------
 
-void SortedList::listWillChangeContent(IList& list) {
-    if (!isSource(list)) return;
-    announceWillChangeContent();
-    follower_.begin(indexOrder_.size());
-    follower_.sourceWillChange();
+rt::Value SortedList::objectAtIndex(std::uint64_t index) const {
+    return sourceList()->objectAtIndex(sourceIndexFromDestinationIndex(index));
 }
 
-void SortedList::listDidInsertItem(IList& list, const rt::Value&, std::uint64_t index) {
-    if (isSource(list)) follower_.sourceDidInsert(index);
-}
-void SortedList::listDidDeleteItem(IList& list, const rt::Value& item, std::uint64_t index) {
-    if (isSource(list)) follower_.sourceDidDelete(index, item);
-}
-void SortedList::listDidMoveItem(IList& list, const rt::Value&, std::uint64_t from, std::uint64_t to) {
-    if (isSource(list)) follower_.sourceDidMove(from, to);
-}
-void SortedList::listDidChangeItem(IList& list, const rt::Value&, std::uint64_t index) {
-    if (isSource(list)) follower_.sourceDidChange(index);
+std::uint64_t SortedList::sourceIndexFromDestinationIndex(std::uint64_t index) const {
+    if (index >= count())
+        throw rt::Exception(rt::Exception::RangeError,
+                            rt::format("index %llu beyond bounds of a sorted list of %llu items",
+                                       static_cast<unsigned long long>(index), static_cast<unsigned long long>(count())));
+    return bySource_.positionOf(sorted_.find(index));
 }
 
-void SortedList::listDidChangeContent(IList& list) {
-    if (!isSource(list) || !follower_.inSourceBatch()) return;
-    follower_.sourceDidChangeContent();
-    commitSourceBatch();
-    follower_.end();
-    announceDidChangeContent();
+std::int64_t SortedList::destinationIndexFromSourceIndex(std::uint64_t index) const {
+    if (index >= bySource_.total()) return NotFound;
+    return static_cast<std::int64_t>(sorted_.positionOf(bySource_.find(index)));
 }
 
-void SortedList::commitSourceBatch() {
-    const auto& entries = follower_.entries();
-    const std::size_t oldCount = indexOrder_.size();
-    // where each source item of before the batch stands now
-    std::vector<std::int64_t> newSource(oldCount, -1);
-    // Inserted and changed items are placed again. A moved item keeps its place when it
-    // still sorts there (a source move leaves the order alone, ties included); since a
-    // changed item whose position shifted also reaches us as a move, one that no longer
-    // fits is placed again.
-    enum Kind : char { Keep, Moved, Place };
-    std::vector<char> kind(entries.size(), Keep);
-    for (std::size_t s = 0; s < entries.size(); ++s) {
-        const auto& e = entries[s];
-        if (e.origin >= 0 && static_cast<std::size_t>(e.origin) < oldCount) newSource[e.origin] = static_cast<std::int64_t>(s);
-        kind[s] = (e.origin < 0 || e.changed) ? Place : e.moved ? Moved : Keep;
-    }
-    std::vector<DerivedBatch::Removal> removals;
-    for (const auto& removed : follower_.removed())
-        if (static_cast<std::size_t>(removed.origin) < oldCount)
-            removals.push_back({positions_[removed.origin], removed.item});
+bool SortedList::containsObject(const rt::Value& object) const { return sourceList() && sourceList()->containsObject(object); }
 
-    struct Shown {
-        std::uint64_t source;
-        std::int64_t oldPosition;
-        rt::Value item;
-    };
-    // Items are read from the source only where a comparison needs them.
-    auto itemOf = [&](const Shown& shown) { return shown.item.isNil() ? sourceList_->objectAtIndex(shown.source) : shown.item; };
-    // the surviving items in their old sorted order
-    std::vector<Shown> survivors;
-    survivors.reserve(oldCount);
-    std::vector<std::int64_t> oldPositionOfNew(entries.size(), -1);
-    for (std::size_t d = 0; d < oldCount; ++d) {
-        auto ns = newSource[indexOrder_[d]];
-        if (ns < 0) continue;
-        oldPositionOfNew[ns] = static_cast<std::int64_t>(d);
-        if (kind[ns] != Place) {
-            auto source = static_cast<std::uint64_t>(ns);
-            survivors.push_back({source, static_cast<std::int64_t>(d), kind[ns] == Moved ? sourceList_->objectAtIndex(source) : rt::Value()});
+std::int64_t SortedList::indexOfObject(const rt::Value& object) const {
+    if (!sourceList() || sourceList()->indexOfObject(object) == NotFound) return NotFound;
+    std::int64_t d = 0;
+    for (auto id = sorted_.first(); id != RankTree::kNil; id = sorted_.next(id), ++d)
+        if (itemOf(id).isEqual(object)) return d;
+    return NotFound;
+}
+
+std::uint64_t SortedList::placementOf(const rt::Value& item) const {
+    // binary search down the sorted tree: the items an item does not sort before stay
+    // before it
+    std::uint64_t pos = 0;
+    for (auto t = sorted_.root(); t != RankTree::kNil;) {
+        if (before(item, itemOf(t))) {
+            t = sorted_.left(t);
+        } else {
+            pos += sorted_.subtreeTotal(sorted_.left(t)) + 1;
+            t = sorted_.right(t);
         }
     }
-    // the next item that surely keeps its place, for every survivor
-    std::vector<std::ptrdiff_t> nextKept(survivors.size() + 1, -1);
-    for (std::size_t i = survivors.size(); i-- > 0;)
-        nextKept[i] = kind[survivors[i].source] == Keep ? static_cast<std::ptrdiff_t>(i) : nextKept[i + 1];
-    std::vector<Shown> kept, placed;
-    kept.reserve(survivors.size());
-    for (std::size_t i = 0; i < survivors.size(); ++i) {
-        auto& shown = survivors[i];
-        bool stays = kind[shown.source] == Keep ||
-                     ((kept.empty() || !before(shown.item, itemOf(kept.back()))) &&
-                      (nextKept[i + 1] < 0 || !before(itemOf(survivors[static_cast<std::size_t>(nextKept[i + 1])]), shown.item)));
-        (stays ? kept : placed).push_back(std::move(shown));
-    }
-    for (std::size_t s = 0; s < entries.size(); ++s)
-        if (kind[s] == Place) placed.push_back({s, oldPositionOfNew[s], sourceList_->objectAtIndex(s)});
-    // equal items placed in one batch keep their source order
-    std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) { return a.source < b.source; });
-    std::stable_sort(placed.begin(), placed.end(), [&](const auto& a, const auto& b) { return before(a.item, b.item); });
+    return pos;
+}
 
-    // Merge: a placed item goes before the first kept item it sorts strictly before.
-    std::vector<std::uint64_t> order;
-    std::vector<DerivedBatch::Entry> after;
-    order.reserve(entries.size());
-    after.reserve(entries.size());
-    std::size_t k = 0, p = 0;
-    while (k < kept.size() || p < placed.size()) {
-        bool takePlaced = p < placed.size() && (k == kept.size() || before(placed[p].item, itemOf(kept[k])));
-        const auto& shown = takePlaced ? placed[p++] : kept[k++];
-        const auto& e = entries[shown.source];
-        order.push_back(shown.source);
-        bool existed = shown.oldPosition >= 0;
-        after.push_back({shown.oldPosition, !takePlaced, existed && e.changed, existed && e.moved});
+// ---- following the source ------------------------------------------------------------------
+
+namespace {
+enum Kind : char { Keep, Changed, Moved, New };
+}
+
+void SortedList::applySourceBatch(const SourceBatch& batch) {
+    if (batch.empty()) return;
+    if (!batch.fits(bySource_.total(), sourceList()->count())) {
+        sortAll();  // a source breaking the change contract: start again from its contents
+        return;
     }
-    setOrder(std::move(order));
-    DerivedBatch::compute(std::move(removals), after).report(*this);
+    // The batch is replayed one call at a time on the source-order tree, and the items
+    // it touched are then placed again in the sorted tree; every step goes to the tracker
+    // in the positions of its moment. Items taken out wait, parked, after the list.
+    tracker_->beginTracking(count());
+    kind_.resize(nextId_ + batch.inserts.size(), Keep);
+    std::vector<RankTree::Id> touched;
+
+    // changes name old positions: find their items before anything moves
+    std::vector<RankTree::Id> changed;
+    for (const auto& c : batch.changes) {
+        auto id = bySource_.find(c.index);
+        items_[id] = c.item;
+        if (kind_[id] != Keep) continue;
+        kind_[id] = Changed;
+        changed.push_back(id);
+        touched.push_back(id);
+    }
+
+    struct Call {
+        std::uint64_t index;
+        std::size_t number;  // a deletion's or an insert's; moves follow them
+    };
+    std::vector<Call> removals;
+    for (std::size_t i = 0; i < batch.deletions.size(); ++i) removals.push_back({batch.deletions[i].index, i});
+    for (std::size_t i = 0; i < batch.moves.size(); ++i) removals.push_back({batch.moves[i].from, batch.deletions.size() + i});
+    std::sort(removals.begin(), removals.end(), [](const auto& a, const auto& b) { return a.index > b.index; });
+    std::vector<RankTree::Id> movedIds(batch.moves.size());
+    for (const auto& r : removals) {
+        auto id = bySource_.find(r.index);
+        bySource_.erase(id);
+        if (r.number < batch.deletions.size()) {
+            tracker_->trackDeletionFrom(static_cast<std::int64_t>(sorted_.positionOf(id)), batch.deletions[r.number].item);
+            sorted_.erase(id);
+            items_[id] = rt::Value();
+            freeIds_.push_back(id);
+            continue;
+        }
+        movedIds[r.number - batch.deletions.size()] = id;
+        items_[id] = batch.moves[r.number - batch.deletions.size()].item;
+        if (kind_[id] == Keep) {
+            kind_[id] = Moved;
+            touched.push_back(id);
+        }
+    }
+    std::vector<Call> placements;
+    for (std::size_t i = 0; i < batch.inserts.size(); ++i) placements.push_back({batch.inserts[i].index, i});
+    for (std::size_t i = 0; i < batch.moves.size(); ++i) placements.push_back({batch.moves[i].to, batch.inserts.size() + i});
+    std::sort(placements.begin(), placements.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
+    std::vector<RankTree::Id> inserted;
+    for (const auto& p : placements) {
+        if (p.number < batch.inserts.size()) {
+            auto id = takeId();
+            if (kind_.size() <= id) kind_.resize(id + 1, Keep);
+            if (items_.size() <= id) items_.resize(id + 1);
+            items_[id] = batch.inserts[p.number].item;
+            kind_[id] = New;
+            touched.push_back(id);
+            inserted.push_back(id);
+            bySource_.insertAt(id, p.index, 1);
+        } else {
+            bySource_.insertAt(movedIds[p.number - batch.inserts.size()], p.index, 1);
+        }
+    }
+
+    struct ToPlace {
+        RankTree::Id id;
+        rt::Value item;
+        std::uint64_t source;
+        std::size_t slot;
+        bool parked, moved;
+    };
+    std::vector<ToPlace> toPlace;
+    ParkingLot lot;
+    lot.reset(changed.size() + batch.moves.size());
+    auto park = [&](RankTree::Id id, const rt::Value& item, bool moved) {
+        auto at = static_cast<std::int64_t>(sorted_.positionOf(id));
+        auto end = static_cast<std::int64_t>(sorted_.total() + lot.count());
+        tracker_->trackMoveFrom(at, end - 1, item);
+        sorted_.erase(id);
+        toPlace.push_back({id, item, bySource_.positionOf(id), lot.park(), true, moved});
+    };
+    // Changed and moved items, in sorted order, stay where they still sort: between the
+    // items before them that stay and the next item the source did not touch. A moved
+    // item stays among items it ties with (a source move leaves the order alone); a
+    // changed item stays only where placing it again would put it (after the items it
+    // ties with), and is reported changed where it stood. Since a changed item whose
+    // position shifted reaches us as a move, a moved item that no longer fits is placed
+    // again too.
+    struct Touched {
+        std::uint64_t position;
+        RankTree::Id id;
+        bool changed;
+    };
+    std::vector<Touched> inPlace;
+    for (auto id : changed) inPlace.push_back({sorted_.positionOf(id), id, true});
+    for (auto id : movedIds)
+        if (kind_[id] == Moved) {
+            kind_[id] = Changed;  // listed once, even when moved by several calls
+            inPlace.push_back({sorted_.positionOf(id), id, false});
+        }
+    std::sort(inPlace.begin(), inPlace.end(), [](const auto& a, const auto& b) { return a.position < b.position; });
+    std::vector<RankTree::Id> nextKept(inPlace.size(), RankTree::kNil);
+    for (std::size_t i = inPlace.size(); i-- > 0;) {
+        bool nextIsTouched = i + 1 < inPlace.size() && inPlace[i + 1].position == inPlace[i].position + 1;
+        nextKept[i] = nextIsTouched ? nextKept[i + 1] : sorted_.next(inPlace[i].id);
+    }
+    for (std::size_t i = 0; i < inPlace.size(); ++i) {
+        auto [position, id, isChanged] = inPlace[i];
+        const auto& item = itemOf(id);
+        auto previous = sorted_.previous(id);
+        bool fits = previous == RankTree::kNil || !before(item, itemOf(previous));
+        if (fits && nextKept[i] != RankTree::kNil)
+            fits = isChanged ? before(item, itemOf(nextKept[i])) : !before(itemOf(nextKept[i]), item);
+        auto at = static_cast<std::int64_t>(sorted_.positionOf(id));
+        if (isChanged) tracker_->trackChangeAt(at, item);
+        if (!fits) park(id, item, !isChanged);
+        else if (!isChanged) tracker_->trackTouchAt(at, item);
+    }
+    for (auto id : inserted) toPlace.push_back({id, itemOf(id), bySource_.positionOf(id), 0, false, false});
+
+    // equal items placed in one batch keep their source order
+    std::sort(toPlace.begin(), toPlace.end(), [](const auto& a, const auto& b) { return a.source < b.source; });
+    std::stable_sort(toPlace.begin(), toPlace.end(), [&](const auto& a, const auto& b) { return before(a.item, b.item); });
+    for (const auto& p : toPlace) {
+        auto at = placementOf(p.item);
+        if (!p.parked) {
+            sorted_.insertAt(p.id, at, 1);
+            tracker_->trackInserAt(static_cast<std::int64_t>(at), p.item);
+            continue;
+        }
+        auto from = static_cast<std::int64_t>(sorted_.total() + lot.placeOf(p.slot));
+        lot.leave(p.slot);
+        sorted_.insertAt(p.id, at, 1);
+        tracker_->trackMoveFrom(from, static_cast<std::int64_t>(at), p.item);
+        if (p.moved) tracker_->trackTouchAt(static_cast<std::int64_t>(at), p.item);
+    }
+    for (auto id : touched) kind_[id] = Keep;
+    tracker_->endTrackingAndReport(*this);
 }
 
 }  // namespace zid

@@ -4,19 +4,28 @@
 // first item it sorts strictly before (the answer -1) and after every item it ties
 // with, so equal items keep their order of arrival.
 //
-// Each batch of the source becomes one exact batch: items the source inserts, changes
-// or moves are placed again, the others keep their order. Replacing the source or the
-// comparator sorts again and reports the difference as one batch.
+// Each batch of the source becomes one exact batch: items the source inserts or changes
+// are placed again by binary search, moved items stay where they still sort, the others
+// keep their order. Replacing the source or the comparator sorts again and reports the
+// difference as one batch.
+//
+// Every item has one node in two balanced trees, one in source order and one in sorted
+// order, so translating a position either way costs O(log n) and a source batch of k
+// calls O(k log n). Reads go through the source; for comparisons the list keeps the
+// items the source's calls named (the same objects), so a binary search reads no
+// positions.
 
 #include <functional>
 #include <vector>
 
-#include <QXFoundation/Lists/ListBatchFollower.h>
+#include <QXFoundation/Lists/DerivedList.h>
+#include <QXFoundation/Lists/ListChangeTracker.h>
+#include <QXFoundation/Lists/RankTree.h>
 
 namespace zid {
 
-class SortedList : public IList, public IListListener {
-    RT_CLASS(SortedList, IList)
+class SortedList : public DerivedList {
+    RT_CLASS(SortedList, DerivedList)
 public:
     /// -1 ascending (the first argument goes first), 0 same, 1 descending.
     using Comparator = std::function<int(const rt::Value&, const rt::Value&)>;
@@ -24,12 +33,11 @@ public:
     SortedList(rt::Ref<IList> source, Comparator comparator);
     static rt::Ref<SortedList> listWithSource(rt::Ref<IList> source, Comparator comparator);
 
-    const rt::Ref<IList>& sourceList() const { return sourceList_; }
     void setSourceList(rt::Ref<IList> source);
     const Comparator& comparator() const { return comparator_; }
     void setComparator(Comparator comparator);
 
-    std::uint64_t count() const override { return indexOrder_.size(); }
+    std::uint64_t count() const override { return sorted_.total(); }
     rt::Value objectAtIndex(std::uint64_t index) const override;
     bool containsObject(const rt::Value& object) const override;
     /// The first sorted position of an equal item.
@@ -40,30 +48,30 @@ public:
     /// The sorted position of a source position; NotFound when none.
     std::int64_t destinationIndexFromSourceIndex(std::uint64_t index) const;
 
-    void listWillChangeContent(IList& list) override;
-    void listDidChangeContent(IList& list) override;
-    void listDidInsertItem(IList& list, const rt::Value& item, std::uint64_t index) override;
-    void listDidChangeItem(IList& list, const rt::Value& item, std::uint64_t index) override;
-    void listDidDeleteItem(IList& list, const rt::Value& item, std::uint64_t index) override;
-    void listDidMoveItem(IList& list, const rt::Value& item, std::uint64_t from, std::uint64_t to) override;
-
 protected:
-    void didInitialize() override;
+    void buildFromSource() override;
+    void applySourceBatch(const SourceBatch& batch) override;
+    void resynchronize(const rt::Value::Array& itemsThen) override;
 
 private:
-    bool isSource(const IList& list) const { return sourceList_ && &list == sourceList_.get(); }
     bool before(const rt::Value& a, const rt::Value& b) const { return comparator_(a, b) == -1; }
-    /// The order of every source item, equal items in source order.
-    std::vector<std::uint64_t> sortedSourceIndexes() const;
-    void setOrder(std::vector<std::uint64_t> order);
-    void commitSourceBatch();
+    const rt::Value& itemOf(RankTree::Id id) const { return items_[id]; }
+    // Sorts every source item afresh, equal items in source order; an item's id is its
+    // source position.
+    void sortAll();
+    // The items shown, in order, read from the source's contents of the given moment.
+    rt::Value::Array shownItems(const rt::Value::Array* itemsThen) const;
+    // The position at which an item goes: after every item it does not sort before.
+    std::uint64_t placementOf(const rt::Value& item) const;
+    RankTree::Id takeId();
 
-    rt::Ref<IList> sourceList_;
     Comparator comparator_;
-    std::vector<std::uint64_t> indexOrder_;  // sorted position -> source position
-    std::vector<std::uint64_t> positions_;   // source position -> sorted position
-    ListBatchFollower follower_;
-    rt::Ref<IList> initialSource_;
+    RankTree bySource_, sorted_;  // the same ids in both
+    std::vector<RankTree::Id> freeIds_;
+    RankTree::Id nextId_ = 0;
+    std::vector<rt::Value> items_;  // by id
+    std::vector<char> kind_;  // by id, during a batch: how the source touched the item
+    rt::Ref<ListChangeTracker> tracker_ = rt::make<ListChangeTracker>();
 };
 
 }  // namespace zid

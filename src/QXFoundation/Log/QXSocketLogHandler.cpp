@@ -10,12 +10,12 @@ namespace zid {
 // The stream's delegate and the reopen timer reach the handler through this relay,
 // which the handler detaches before it goes away: a late event never meets a dead
 // handler, and the handler needs no reference to itself while it is being made.
-struct QXSocketLogHandler::Events : fnd::TcpStreamDelegate {
+struct QXSocketLogHandler::Events : net::TcpStreamDelegate {
     std::recursive_mutex mutex;
     QXSocketLogHandler* handler;
 
     explicit Events(QXSocketLogHandler* h) : handler(h) {}
-    void streamHandleEvent(fnd::TcpStream& stream, int event) override {
+    void streamHandleEvent(net::TcpStream& stream, int event) override {
         std::lock_guard lock(mutex);
         if (handler) handler->streamHandleEvent(stream, event);
     }
@@ -53,7 +53,7 @@ void QXSocketLogHandler::open() {
     closeStream();
     // A port beyond the TCP range would silently wrap to another port.
     if (port_ > std::numeric_limits<std::uint16_t>::max()) return;
-    outputStream_ = rt::make<fnd::TcpStream>(host_, static_cast<std::uint16_t>(port_));
+    outputStream_ = rt::make<net::TcpStream>(host_, static_cast<std::uint16_t>(port_));
     outputStream_->setDelegate(events_);
     outputStream_->setDiscardsInput(true);  // the viewer only listens
     outputStream_->open(loop_);
@@ -82,8 +82,8 @@ void QXSocketLogHandler::reopen() {
     });
 }
 
-void QXSocketLogHandler::streamHandleEvent(fnd::TcpStream& stream, int event) {
-    if (event != fnd::TcpStream::ErrorOccurred && event != fnd::TcpStream::EndEncountered) return;
+void QXSocketLogHandler::streamHandleEvent(net::TcpStream& stream, int event) {
+    if (event != net::TcpStream::ErrorOccurred && event != net::TcpStream::EndEncountered) return;
     std::lock_guard lock(mutex_);
     if (&stream != outputStream_.get()) return;  // a stream already replaced
     reopen();
@@ -141,7 +141,7 @@ bool QXSocketLogHandler::sendMessage(const std::string& text) {
 }
 
 bool QXSocketLogHandler::sendLocked(const std::string& text) {
-    if (!outputStream_ || outputStream_->status() != fnd::TcpStream::Status::Open) return false;
+    if (!outputStream_ || outputStream_->status() != net::TcpStream::Status::Open) return false;
     // Text and line feed in one write: a line is never split by another thread's.
     std::string line = text;
     line += '\n';
@@ -153,7 +153,7 @@ rt::Dictionary QXSocketLogHandler::classesSent() const {
     return classesSent_;
 }
 
-rt::Ref<fnd::TcpStream> QXSocketLogHandler::outputStream() const {
+rt::Ref<net::TcpStream> QXSocketLogHandler::outputStream() const {
     std::lock_guard lock(mutex_);
     return outputStream_;
 }

@@ -16,7 +16,7 @@
 
 #include <QXFoundation/Log/QXLogHandler.h>
 #include <fnd/RunLoop.h>
-#include <fnd/TcpStream.h>
+#include <net/TcpStream.h>
 #include <rt/Value.h>
 
 namespace zid {
@@ -52,13 +52,13 @@ public:
     bool sendMessage(const std::string& text);
 
     /// Stream events: an error or the end of the stream leads to reopen().
-    void streamHandleEvent(fnd::TcpStream& stream, int event);
+    void streamHandleEvent(net::TcpStream& stream, int event);
 
     const std::string& host() const { return host_; }
     std::uint32_t port() const { return port_; }
     /// The announced classes of the current connection (class name -> true).
     rt::Dictionary classesSent() const;
-    rt::Ref<fnd::TcpStream> outputStream() const;
+    rt::Ref<net::TcpStream> outputStream() const;
 
 private:
     struct Events;
@@ -73,7 +73,7 @@ private:
     // One lock for the connection, its announcements and the lines written on it.
     mutable std::recursive_mutex mutex_;
     rt::Dictionary classesSent_;
-    rt::Ref<fnd::TcpStream> outputStream_;
+    rt::Ref<net::TcpStream> outputStream_;
     rt::Ref<fnd::Timer> reopenTimer_;
 };
 

@@ -3,17 +3,10 @@
 #include <algorithm>
 
 #include <QXFoundation/Listening/IListenable.h>
+#include <rt/ChangeScope.h>
 
 namespace zid {
 
-namespace {
-// Runs the change inside one will/did pair of each key, the first key outermost.
-template <class F> void announcing(rt::Object& object, std::initializer_list<const char*> keys, F&& change) {
-    for (auto* key : keys) object.willChangeValueForKey(key);
-    change();
-    for (auto it = std::rbegin(keys); it != std::rend(keys); ++it) object.didChangeValueForKey(*it);
-}
-}  // namespace
 
 // ---- ListSelection ---------------------------------------------------------------------
 
@@ -33,7 +26,7 @@ void ListSelection::setList(rt::Ref<IList> list) {
 }
 
 void ListSelection::setAutoselect(bool autoselect) {
-    autoselect_ = autoselect;
+    autoselectKey.set(*this, autoselect);
     applyAutoselect();
 }
 
@@ -56,12 +49,14 @@ void ListSelection::removeObjectFromSelection(const rt::Value& object) {
 
 void ListSelection::selectObject(const rt::Value& object) {
     if (object.isNil() || isSelected(object) || !canSelect(object)) return;
-    announcing(*this, {"selectedObjects"}, [&] { addObjectToSelection(object); });
+    rt::ChangeScope scope(*this, {"selectedObjects"});
+    addObjectToSelection(object);
 }
 
 void ListSelection::deselectObject(const rt::Value& object) {
     if (object.isNil() || !isSelected(object)) return;
-    announcing(*this, {"selectedObjects"}, [&] { removeObjectFromSelection(object); });
+    rt::ChangeScope scope(*this, {"selectedObjects"});
+    removeObjectFromSelection(object);
 }
 
 void ListSelection::selectAll() {
@@ -70,24 +65,21 @@ void ListSelection::selectAll() {
 }
 
 void ListSelection::selectAllFromArray(const rt::Value::Array& objects) {
-    announcing(*this, {"selectedObjects"}, [&] {
-        for (const auto& object : objects)
-            if (!object.isNil() && canSelect(object) && !isSelected(object)) addObjectToSelection(object);
-    });
+    rt::ChangeScope scope(*this, {"selectedObjects"});
+    for (const auto& object : objects)
+        if (!object.isNil() && canSelect(object) && !isSelected(object)) addObjectToSelection(object);
 }
 
 void ListSelection::deselectAllFromArray(const rt::Value::Array& objects) {
-    announcing(*this, {"selectedObjects"}, [&] {
-        for (const auto& object : objects)
-            if (!object.isNil() && isSelected(object)) removeObjectFromSelection(object);
-    });
+    rt::ChangeScope scope(*this, {"selectedObjects"});
+    for (const auto& object : objects)
+        if (!object.isNil() && isSelected(object)) removeObjectFromSelection(object);
 }
 
 void ListSelection::deselectAll() {
-    announcing(*this, {"selectedObjects"}, [&] {
-        auto selected = selectedItems_;
-        for (const auto& object : selected) removeObjectFromSelection(object);
-    });
+    rt::ChangeScope scope(*this, {"selectedObjects"});
+    auto selected = selectedItems_;
+    for (const auto& object : selected) removeObjectFromSelection(object);
 }
 
 void ListSelection::applyAutoselect() {
@@ -119,35 +111,36 @@ void SingleSelection::setSelectedObject(const rt::Value& object) {
 
 void SingleSelection::selectObject(const rt::Value& object) {
     if (object.isNil() || isSelected(object) || !canSelect(object)) return;
-    announcing(*this, {"selectedObjects", "selectedObject"}, [&] {
-        for (const auto& current : selectedObjects()) removeObjectFromSelection(current);
-        addObjectToSelection(object);
-    });
+    rt::ChangeScope scope(*this, {"selectedObjects", "selectedObject"});
+    for (const auto& current : selectedObjects()) removeObjectFromSelection(current);
+    addObjectToSelection(object);
 }
 
 void SingleSelection::deselectObject(const rt::Value& object) {
     if (object.isNil() || !isSelected(object)) return;
-    announcing(*this, {"selectedObjects", "selectedObject"}, [&] { removeObjectFromSelection(object); });
+    rt::ChangeScope scope(*this, {"selectedObjects", "selectedObject"});
+    removeObjectFromSelection(object);
 }
 
 void SingleSelection::selectAll() { selectAllFromArray(list() ? list()->allObjects() : rt::Value::Array{}); }
 
 void SingleSelection::selectAllFromArray(const rt::Value::Array& objects) {
-    announcing(*this, {"selectedObjects"}, [&] {
-        for (auto it = objects.rbegin(); it != objects.rend(); ++it)
-            if (!it->isNil() && canSelect(*it)) {
-                selectObject(*it);  // nothing when it is the selected one already
-                return;
-            }
-    });
+    rt::ChangeScope scope(*this, {"selectedObjects"});
+    for (auto it = objects.rbegin(); it != objects.rend(); ++it)
+        if (!it->isNil() && canSelect(*it)) {
+            selectObject(*it);  // nothing when it is the selected one already
+            return;
+        }
 }
 
 void SingleSelection::deselectAllFromArray(const rt::Value::Array& objects) {
-    announcing(*this, {"selectedObject"}, [&] { ListSelection::deselectAllFromArray(objects); });
+    rt::ChangeScope scope(*this, {"selectedObject"});
+    ListSelection::deselectAllFromArray(objects);
 }
 
 void SingleSelection::deselectAll() {
-    announcing(*this, {"selectedObject"}, [&] { ListSelection::deselectAll(); });
+    rt::ChangeScope scope(*this, {"selectedObject"});
+    ListSelection::deselectAll();
 }
 
 // ---- MultipleSelection -----------------------------------------------------------------
@@ -157,16 +150,20 @@ rt::Ref<MultipleSelection> MultipleSelection::selectionWithList(rt::Ref<IList> l
 }
 
 void MultipleSelection::selectAll() {
-    announcing(*this, {"selectedObjects"}, [&] { ListSelection::selectAll(); });
+    rt::ChangeScope scope(*this, {"selectedObjects"});
+    ListSelection::selectAll();
 }
 void MultipleSelection::selectAllFromArray(const rt::Value::Array& objects) {
-    announcing(*this, {"selectedObjects"}, [&] { ListSelection::selectAllFromArray(objects); });
+    rt::ChangeScope scope(*this, {"selectedObjects"});
+    ListSelection::selectAllFromArray(objects);
 }
 void MultipleSelection::deselectAllFromArray(const rt::Value::Array& objects) {
-    announcing(*this, {"selectedObjects"}, [&] { ListSelection::deselectAllFromArray(objects); });
+    rt::ChangeScope scope(*this, {"selectedObjects"});
+    ListSelection::deselectAllFromArray(objects);
 }
 void MultipleSelection::deselectAll() {
-    announcing(*this, {"selectedObjects"}, [&] { ListSelection::deselectAll(); });
+    rt::ChangeScope scope(*this, {"selectedObjects"});
+    ListSelection::deselectAll();
 }
 
 rt::Ref<SingleSelection> toSingleSelection(rt::Ref<IList> list) { return SingleSelection::selectionWithList(std::move(list)); }

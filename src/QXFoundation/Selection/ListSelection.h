@@ -6,21 +6,26 @@
 //
 // Every change is told twice: one selectionDidSelectObject / selectionDidDeselectObject
 // per object to the listeners, and a key-value change of "selectedObjects" per
-// operation (announced by hand).
+// operation (announced by a change scope around it).
 
 #include <QXFoundation/Lists/IList.h>
 #include <QXFoundation/Selection/ISelection.h>
 #include <rt/KVC.h>
+#include <rt/Key.h>
 
 namespace zid {
 
 class ListSelection : public rt::Object, public IListListener, public ISelection {
     RT_CLASS(ListSelection, rt::Object)
+private:
+    bool autoselect_ = false;
+
 public:
+    static constexpr rt::Key<ListSelection, bool> autoselectKey{"autoselect", &ListSelection::autoselect_};
     static void describe(rt::ClassBuilder<ListSelection>& c) {
         c.readonly("selectedObjects", &ListSelection::selectedObjects);
         c.manualNotification("selectedObjects");
-        c.property("autoselect", &ListSelection::autoselect, &ListSelection::setAutoselect);
+        c.property(autoselectKey, &ListSelection::setAutoselect);
     }
 
     explicit ListSelection(rt::Ref<IList> list = nullptr);
@@ -29,8 +34,9 @@ public:
     const rt::Ref<IList>& list() const { return list_; }
     /// Follows another list; the selection stays as it is until that list changes.
     void setList(rt::Ref<IList> list);
-    bool autoselect() const { return autoselect_; }
-    /// Turning it on selects the first object at once when nothing is selected.
+    bool autoselect() const { return autoselectKey.get(*this); }
+    /// Observable under "autoselect". Turning it on selects the first object at once
+    /// when nothing is selected.
     void setAutoselect(bool autoselect);
 
     /// Whether the object may be selected; every selecting path asks. YES here.
@@ -57,7 +63,6 @@ protected:
 
 private:
     rt::Ref<IList> list_;
-    bool autoselect_ = false;
     rt::Value::Array selectedItems_;
 };
 

@@ -2,6 +2,11 @@
 
 #include <sys/socket.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include <fnd/Queue.h>
 #include <fnd/RunLoop.h>
 #include <net/HostResolver.h>
 
@@ -29,6 +34,32 @@ TEST(HostResolver, ReportsAddressesOnTheCallersLoopAndHonoursCancel) {
     resolution->cancel();
     loop->runFor(0.2);
     EXPECT_FALSE(cancelledReported);
+}
+
+TEST(HostResolver, ReportsOnTheLoopItIsGiven) {
+    auto queue = fnd::Queue::serial("resolver-test");
+    rt::Ref<fnd::RunLoop> loop;
+    std::thread::id loopThread;
+    queue->sync([&] {
+        loop = fnd::RunLoop::current();
+        loopThread = std::this_thread::get_id();
+    });
+    // A numeric address (answered without a lookup) and a name (answered by the
+    // lookup thread) both come back on the given loop, not the caller's.
+    for (const char* host : {"::1", "localhost"}) {
+        std::promise<std::pair<std::thread::id, std::size_t>> reported;
+        net::HostResolver::resolve(
+            host,
+            [&](const std::vector<net::SocketAddress>& found, rt::Ref<rt::Error>) {
+                reported.set_value({std::this_thread::get_id(), found.size()});
+            },
+            loop);
+        auto future = reported.get_future();
+        ASSERT_EQ(future.wait_for(std::chrono::seconds(5)), std::future_status::ready) << host;
+        auto [thread, count] = future.get();
+        EXPECT_EQ(thread, loopThread) << host;
+        EXPECT_GE(count, 1u) << host;
+    }
 }
 
 TEST(HostResolver, FailureCarriesTheLookupError) {

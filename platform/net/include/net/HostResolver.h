@@ -1,6 +1,8 @@
 #pragma once
 // Asynchronous host-name resolution. The lookup runs off the caller's thread and the
-// result is reported on the run loop that was current when resolve() was called.
+// result is reported on a run loop: the one given, or the one that was current when
+// resolve() was called. A numeric address needs no lookup and no thread; it is still
+// reported on the loop, never from inside resolve().
 
 #include <atomic>
 #include <functional>
@@ -43,7 +45,8 @@ private:
 
 class HostResolver {
 public:
-    static rt::Ref<HostResolution> resolve(const std::string& hostName, HostResolution::Completion completion);
+    static rt::Ref<HostResolution> resolve(const std::string& hostName, HostResolution::Completion completion,
+                                           rt::Ref<fnd::RunLoop> loop = nullptr);
     /// The same lookup, blocking the calling thread.
     static std::vector<SocketAddress> resolveNow(const std::string& hostName, rt::Ref<rt::Error>* error);
 };

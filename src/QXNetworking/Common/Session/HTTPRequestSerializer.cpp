@@ -70,9 +70,9 @@ rt::Ref<fnd::URLRequest> HTTPRequestSerializer::requestWithMethod(const std::str
         if (error) *error = serializationError(QXRequestSerializationError::BadURL, "The URL \"" + URLString + "\" is not an http or https URL.");
         return nullptr;
     }
-    fnd::URLRequest request(URLString);
-    request.setHTTPMethod(method);
-    return requestBySerializingRequest(request, parameters, error);
+    auto request = rt::make<fnd::URLRequest>(URLString);
+    request->setHTTPMethod(method);
+    return requestBySerializingRequest(*request, parameters, error);
 }
 
 rt::Ref<fnd::URLRequest> HTTPRequestSerializer::multipartFormRequestWithMethod(

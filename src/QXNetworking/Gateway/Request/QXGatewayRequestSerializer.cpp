@@ -79,11 +79,11 @@ rt::Ref<fnd::URLRequest> QXGatewayRequestSerializer::requestBySerializingRequest
 
     const rt::Dictionary mapped = QXGatewayRequestMapper::mappedRequest(merged, method);
     const std::string verb = QXGatewayDescription::HTTPMethodForGatewayMethod(method);
-    fnd::URLRequest withVerb(request.url());
-    withVerb.setHTTPMethod(verb);
-    for (const auto& [name, value] : request.allHTTPHeaderFields()) withVerb.setValueForHTTPHeaderField(value, name);
-    withVerb.setHTTPBody(request.httpBody());
-    auto out = JSONRequestSerializer::requestBySerializingRequest(withVerb, rt::Value(mapped), error);
+    auto withVerb = rt::make<fnd::URLRequest>(request.url());
+    withVerb->setHTTPMethod(verb);
+    for (const auto& [name, value] : request.allHTTPHeaderFields()) withVerb->setValueForHTTPHeaderField(value, name);
+    withVerb->setHTTPBody(request.httpBody());
+    auto out = JSONRequestSerializer::requestBySerializingRequest(*withVerb, rt::Value(mapped), error);
     if (!out) return nullptr;
 
     if (verb == "GET") {

@@ -1,16 +1,16 @@
-#include <fnd/TcpStream.h>
+#include <net/TcpStream.h>
 
-#include <netdb.h>
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <thread>
 
-namespace fnd {
+namespace net {
 
 namespace {
 
@@ -20,19 +20,33 @@ std::string errnoText(int code) { return std::strerror(code); }
 
 }  // namespace
 
+// The addresses of the host, with the stream's port, in the resolver's order.
 struct TcpStream::Resolved {
     std::vector<sockaddr_storage> addresses;
     std::vector<socklen_t> lengths;
     std::size_t next = 0;
     int lastErrno = 0;
-    std::string failure;  // why resolution failed, when there are no addresses
 
-    void take(addrinfo* list) {
-        for (addrinfo* a = list; a; a = a->ai_next) {
+    Resolved(const std::vector<SocketAddress>& found, std::uint16_t port) {
+        for (const auto& address : found) {
             sockaddr_storage storage{};
-            std::memcpy(&storage, a->ai_addr, a->ai_addrlen);
+            int family = addressFamily(address);
+            if (family == AF_INET) {
+                sockaddr_in in{};
+                std::memcpy(&in, address.data(), sizeof in);
+                in.sin_port = htons(port);
+                std::memcpy(&storage, &in, sizeof in);
+                lengths.push_back(sizeof in);
+            } else if (family == AF_INET6) {
+                sockaddr_in6 in6{};
+                std::memcpy(&in6, address.data(), sizeof in6);
+                in6.sin6_port = htons(port);
+                std::memcpy(&storage, &in6, sizeof in6);
+                lengths.push_back(sizeof in6);
+            } else {
+                continue;  // not an address a TCP socket can reach
+            }
             addresses.push_back(storage);
-            lengths.push_back(a->ai_addrlen);
         }
     }
 };
@@ -81,11 +95,11 @@ void TcpStream::setDiscardsInput(bool discards) {
     if (discards) input_.clear();
 }
 
-void TcpStream::open(rt::Ref<RunLoop> loop) {
-    std::unique_lock lock(mutex_);
+void TcpStream::open(rt::Ref<fnd::RunLoop> loop) {
+    std::lock_guard lock(mutex_);
     if (status_ == Status::Opening || status_ == Status::Open) return;
     releaseSocketLocked();
-    loop_ = loop ? std::move(loop) : RunLoop::current();
+    loop_ = loop ? std::move(loop) : fnd::RunLoop::current();
     status_ = Status::Opening;
     error_ = nullptr;
     output_.clear();
@@ -93,64 +107,42 @@ void TcpStream::open(rt::Ref<RunLoop> loop) {
     input_.clear();
     std::uint64_t generation = ++generation_;
 
-    std::string service = std::to_string(port_);
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-    addrinfo* list = nullptr;
-    if (!host_.empty() && ::getaddrinfo(host_.c_str(), service.c_str(), &hints, &list) == 0) {
-        auto resolved = std::make_shared<Resolved>();
-        resolved->take(list);
-        ::freeaddrinfo(list);
-        startConnecting(lock, std::move(resolved), generation);
-        return;
-    }
-
-    // A name: resolve it off the loop, since the lookup may block for long.
+    // The resolver answers on the stream's loop, a numeric address included, so the
+    // connection is always made there and never inside open().
     std::weak_ptr<TcpStream> weak = selfAs<TcpStream>();
-    std::thread([weak, host = host_, service, loop = loop_, generation] {
-        auto resolved = std::make_shared<Resolved>();
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_NUMERICSERV;
-        addrinfo* list = nullptr;
-        int rc = host.empty() ? EAI_NONAME : ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
-        if (rc == 0) {
-            resolved->take(list);
-            ::freeaddrinfo(list);
+    resolution_ = HostResolver::resolve(
+        host_,
+        [weak, generation](const std::vector<SocketAddress>& addresses, rt::Ref<rt::Error> error) {
+            if (auto stream = weak.lock()) stream->resolvedOnLoop(addresses, std::move(error), generation);
+        },
+        loop_);
+}
+
+void TcpStream::resolvedOnLoop(const std::vector<SocketAddress>& addresses, rt::Ref<rt::Error> error,
+                               std::uint64_t generation) {
+    {
+        std::lock_guard lock(mutex_);
+        if (generation != generation_ || status_ != Status::Opening) return;
+        resolution_ = nullptr;
+        if (error) {
+            failLocked(std::move(error));
         } else {
-            resolved->failure = ::gai_strerror(rc);
+            resolved_ = std::make_unique<Resolved>(addresses, port_);
+            if (resolved_->addresses.empty())
+                failLocked(networkError(NetworkError::HostNotFound,
+                                        "The host \"" + host_ + "\" has no address a TCP connection can reach."));
+            else if (tryNextAddressLocked())
+                return;
         }
-        loop->post([weak, resolved, generation] {
-            if (auto stream = weak.lock()) stream->resolvedOnLoop(resolved, generation);
-        });
-    }).detach();
-}
-
-void TcpStream::resolvedOnLoop(std::shared_ptr<Resolved> resolved, std::uint64_t generation) {
-    std::unique_lock lock(mutex_);
-    if (generation != generation_ || status_ != Status::Opening) return;
-    if (resolved->addresses.empty()) {
-        failLocked(HostNotFound, "Could not resolve the host \"" + host_ + "\": " +
-                                     (resolved->failure.empty() ? std::string("no address") : resolved->failure));
-        lock.unlock();
-        emit(ErrorOccurred);
-        return;
     }
-    startConnecting(lock, std::move(resolved), generation);
+    {
+        std::lock_guard lock(mutex_);
+        if (generation != generation_) return;  // closed or reopened from another thread meanwhile
+    }
+    emit(ErrorOccurred);
 }
 
-void TcpStream::startConnecting(std::unique_lock<std::mutex>& lock, std::shared_ptr<Resolved> resolved,
-                                std::uint64_t generation) {
-    resolved_ = std::move(resolved);
-    if (tryNextAddress(lock)) return;
-    lock.unlock();
-    postEmit(ErrorOccurred, generation);
-}
-
-bool TcpStream::tryNextAddress(std::unique_lock<std::mutex>&) {
+bool TcpStream::tryNextAddressLocked() {
     auto& r = *resolved_;
     while (r.next < r.addresses.size()) {
         std::size_t i = r.next++;
@@ -173,8 +165,7 @@ bool TcpStream::tryNextAddress(std::unique_lock<std::mutex>&) {
         r.lastErrno = errno;
         ::close(fd);
     }
-    int err = r.lastErrno ? r.lastErrno : ECONNREFUSED;
-    failLocked(err, "Could not connect to " + host_ + ":" + std::to_string(port_) + ": " + errnoText(err));
+    failLocked(r.lastErrno ? r.lastErrno : ECONNREFUSED, Stage::Connecting);
     return false;
 }
 
@@ -199,13 +190,13 @@ void TcpStream::handleSocket(short revents, std::uint64_t generation) {
                 source_ = 0;
                 ::close(fd_);
                 fd_ = -1;
-                if (!tryNextAddress(lock)) events = {ErrorOccurred};
+                if (!tryNextAddressLocked()) events = {ErrorOccurred};
             }
         } else if (status_ == Status::Open) {
             if (revents & POLLOUT) {
                 bool hadOutput = outputSent_ < output_.size();
                 if (int err = flushOutput()) {
-                    failLocked(err, "The connection to " + host_ + ":" + std::to_string(port_) + " failed: " + errnoText(err));
+                    failLocked(err, Stage::Connected);
                     events.push_back(ErrorOccurred);
                 } else if (hadOutput && outputSent_ == output_.size()) {
                     events.push_back(HasSpaceAvailable);
@@ -234,7 +225,7 @@ void TcpStream::handleSocket(short revents, std::uint64_t generation) {
                         events.push_back(EndEncountered);
                     } else {
                         int err = errno;
-                        failLocked(err, "The connection to " + host_ + ":" + std::to_string(port_) + " failed: " + errnoText(err));
+                        failLocked(err, Stage::Connected);
                         events.push_back(ErrorOccurred);
                     }
                     break;
@@ -291,7 +282,7 @@ long TcpStream::write(const void* bytes, std::size_t length) {
     output_.insert(output_.end(), begin, begin + length);
     if (int err = flushOutput()) {
         std::uint64_t generation = generation_;
-        failLocked(err, "The connection to " + host_ + ":" + std::to_string(port_) + " failed: " + errnoText(err));
+        failLocked(err, Stage::Connected);
         lock.unlock();
         postEmit(ErrorOccurred, generation);
         return -1;
@@ -320,8 +311,15 @@ void TcpStream::close() {
     input_.clear();
 }
 
-void TcpStream::failLocked(long long code, const std::string& message) {
-    error_ = rt::Error::withDescription(ErrorDomain, code, message);
+void TcpStream::failLocked(int errnum, Stage stage) {
+    std::string peer = host_ + ":" + std::to_string(port_);
+    std::string message = stage == Stage::Connecting ? "Could not connect to " + peer + ": " + errnoText(errnum)
+                                                     : "The connection to " + peer + " failed: " + errnoText(errnum);
+    failLocked(rt::Error::withDescription(kPOSIXErrorDomain, errnum, message));
+}
+
+void TcpStream::failLocked(rt::Ref<rt::Error> error) {
+    error_ = std::move(error);
     status_ = Status::Error;
     releaseSocketLocked();
 }
@@ -332,6 +330,8 @@ void TcpStream::releaseSocketLocked() {
     watched_ = 0;
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    if (resolution_) resolution_->cancel();
+    resolution_ = nullptr;
     resolved_.reset();
     output_.clear();
     outputSent_ = 0;
@@ -352,7 +352,7 @@ void TcpStream::emit(int event) {
 }
 
 void TcpStream::postEmit(int event, std::uint64_t generation) {
-    rt::Ref<RunLoop> loop;
+    rt::Ref<fnd::RunLoop> loop;
     {
         std::lock_guard lock(mutex_);
         loop = loop_;
@@ -370,4 +370,4 @@ void TcpStream::postEmit(int event, std::uint64_t generation) {
     });
 }
 
-}  // namespace fnd
+}  // namespace net

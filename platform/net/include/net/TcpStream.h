@@ -1,13 +1,16 @@
 #pragma once
 // A TCP client connection driven by a run loop.
 //
-// open() resolves the host (numeric addresses at once, names on a helper thread),
-// starts a non-blocking connect and watches the socket on the run loop it was opened
-// on. Events reach the delegate on that loop's thread: OpenCompleted once connected,
-// HasSpaceAvailable whenever the output buffer has drained, HasBytesAvailable when
-// input arrived, EndEncountered when the peer closed, ErrorOccurred when the
-// connection failed (error() tells why). After an end or an error the socket is
-// released; open() may be called again to start a new connection.
+// open() resolves the host through HostResolver (answered on the run loop the stream
+// is opened on), then connects without blocking to each address in turn until one
+// takes the connection, and watches the socket on that loop. Events reach the
+// delegate on that loop's thread: OpenCompleted once connected, HasSpaceAvailable
+// whenever the output buffer has drained, HasBytesAvailable when input arrived,
+// EndEncountered when the peer closed, ErrorOccurred when the connection failed
+// (error() tells why: the resolver's error of kNetworkErrorDomain for a host that
+// does not resolve, an errno value of kPOSIXErrorDomain naming host:port for a
+// refused or broken connection). After an end or an error the socket is released;
+// open() may be called again to start a new connection.
 //
 // write() is safe from any thread. A call is all or nothing: its bytes are appended
 // to the output in one piece (never interleaved with another call's bytes), sent as
@@ -23,12 +26,12 @@
 #include <vector>
 
 #include <fnd/RunLoop.h>
+#include <net/Errors.h>
+#include <net/HostResolver.h>
 #include <rt/Error.h>
 #include <rt/Object.h>
 
-struct addrinfo;
-
-namespace fnd {
+namespace net {
 
 class TcpStream;
 
@@ -49,9 +52,6 @@ public:
         ErrorOccurred = 8,
         EndEncountered = 16,
     };
-    static constexpr const char* ErrorDomain = "fnd.TcpStream";
-    /// Error codes besides errno values: the host name could not be resolved.
-    static constexpr long long HostNotFound = -1;
     /// Output kept while the peer is slow; a write that would exceed it is refused.
     static constexpr std::size_t DefaultMaxBufferedOutput = 4u << 20;
     /// Input kept until read(); beyond it the socket is not read until the reader catches up.
@@ -68,7 +68,7 @@ public:
 
     /// Starts connecting; events arrive on the given loop (the calling thread's loop
     /// by default). Does nothing while a connection is opening or open.
-    void open(rt::Ref<RunLoop> loop = nullptr);
+    void open(rt::Ref<fnd::RunLoop> loop = nullptr);
     /// Drops the connection at once, with its unsent output; no event follows.
     void close();
 
@@ -92,14 +92,18 @@ public:
 
 private:
     struct Resolved;
-    void startConnecting(std::unique_lock<std::mutex>& lock, std::shared_ptr<Resolved> resolved, std::uint64_t generation);
-    void resolvedOnLoop(std::shared_ptr<Resolved> resolved, std::uint64_t generation);
-    bool tryNextAddress(std::unique_lock<std::mutex>& lock);
+    void resolvedOnLoop(const std::vector<SocketAddress>& addresses, rt::Ref<rt::Error> error, std::uint64_t generation);
+    /// Starts a connection to the next address not tried yet. Answers false, with the
+    /// stream failed, when none is left.
+    bool tryNextAddressLocked();
     void handleSocket(short revents, std::uint64_t generation);
     /// Sends from the output buffer until it is empty or the socket is full. Answers
     /// the errno of a failure, 0 otherwise.
     int flushOutput();
-    void failLocked(long long code, const std::string& message);
+    enum class Stage { Connecting, Connected };
+    /// Fails with an errno value of kPOSIXErrorDomain, the message naming host:port.
+    void failLocked(int errnum, Stage stage);
+    void failLocked(rt::Ref<rt::Error> error);
     void releaseSocketLocked();
     void watch(short events);
     void emit(int event);
@@ -109,14 +113,15 @@ private:
     const std::uint16_t port_;
     mutable std::mutex mutex_;
     std::weak_ptr<TcpStreamDelegate> delegate_;
-    rt::Ref<RunLoop> loop_;
+    rt::Ref<fnd::RunLoop> loop_;
     Status status_ = Status::NotOpen;
     rt::Ref<rt::Error> error_;
     int fd_ = -1;
-    RunLoop::SourceId source_ = 0;
+    fnd::RunLoop::SourceId source_ = 0;
     short watched_ = 0;
     std::uint64_t generation_ = 0;
-    std::shared_ptr<Resolved> resolved_;
+    rt::Ref<HostResolution> resolution_;
+    std::unique_ptr<Resolved> resolved_;
     std::vector<char> output_;
     std::size_t outputSent_ = 0;
     std::size_t maxOutput_ = DefaultMaxBufferedOutput;
@@ -124,4 +129,4 @@ private:
     bool discardsInput_ = false;
 };
 
-}  // namespace fnd
+}  // namespace net

@@ -5,16 +5,17 @@
 #include <thread>
 #include <vector>
 
+#include <fnd/Queue.h>
 #include <fnd/RunLoop.h>
-#include <fnd/TcpStream.h>
+#include <net/TcpStream.h>
 
 #include "LoopbackTcpServer.h"
 
 namespace {
 
-using fnd::TcpStream;
+using net::TcpStream;
 
-struct Recorder : fnd::TcpStreamDelegate {
+struct Recorder : net::TcpStreamDelegate {
     std::vector<int> events;
     std::function<void(TcpStream&, int)> also;
     void streamHandleEvent(TcpStream& stream, int event) override {
@@ -61,7 +62,7 @@ TEST(TcpStreamConnection, RefusedConnectionIsAnErrorEventWithAReadableReason) {
     ASSERT_TRUE(runUntil([&] { return recorder->saw(TcpStream::ErrorOccurred); }));
     EXPECT_EQ(stream->status(), TcpStream::Status::Error);
     ASSERT_TRUE(stream->error());
-    EXPECT_EQ(stream->error()->domain(), TcpStream::ErrorDomain);
+    EXPECT_EQ(stream->error()->domain(), net::kPOSIXErrorDomain);
     EXPECT_EQ(stream->error()->code(), ECONNREFUSED);
     EXPECT_NE(stream->error()->localizedDescription().find("127.0.0.1:" + std::to_string(port)), std::string::npos);
     EXPECT_FALSE(recorder->saw(TcpStream::OpenCompleted));
@@ -92,6 +93,91 @@ TEST(TcpStreamConnection, DelegateMayCloseTheStreamFromAnEvent) {
     runUntil([] { return false; }, 0.1);
     EXPECT_EQ(c.recorder->events, (std::vector<int>{TcpStream::OpenCompleted})) << "nothing after a close";
     EXPECT_EQ(c.stream->status(), TcpStream::Status::Closed);
+}
+
+TEST(TcpStreamResolution, AHostNameIsResolvedThenConnected) {
+    // Where "localhost" answers ::1 before 127.0.0.1 the first attempt is refused (the
+    // server listens on 127.0.0.1 only) and the next address must be tried.
+    zidtest::LoopbackTcpServer server;
+    auto recorder = std::make_shared<Recorder>();
+    auto stream = rt::make<TcpStream>("localhost", server.port());
+    stream->setDelegate(recorder);
+    stream->open();
+    EXPECT_EQ(stream->status(), TcpStream::Status::Opening);
+    ASSERT_TRUE(runUntil([&] { return stream->status() == TcpStream::Status::Open; }));
+    EXPECT_EQ(stream->write("by name\n"), 8);
+    ASSERT_TRUE(server.waitFor([&] { return server.received() == "by name\n"; }));
+    EXPECT_FALSE(recorder->saw(TcpStream::ErrorOccurred));
+}
+
+TEST(TcpStreamResolution, AnUnresolvableHostIsTheResolversError) {
+    // A label longer than 63 characters fails inside the resolver, before any query.
+    std::string name = std::string(70, 'a') + ".invalid";
+    auto recorder = std::make_shared<Recorder>();
+    auto stream = rt::make<TcpStream>(name, 9);
+    stream->setDelegate(recorder);
+    stream->open();
+    ASSERT_TRUE(runUntil([&] { return recorder->saw(TcpStream::ErrorOccurred); }));
+    EXPECT_EQ(stream->status(), TcpStream::Status::Error);
+    ASSERT_TRUE(stream->error());
+    EXPECT_EQ(stream->error()->domain(), net::kNetworkErrorDomain);
+    EXPECT_EQ(stream->error()->code(), static_cast<long long>(net::NetworkError::HostUnknown));
+    EXPECT_NE(stream->error()->localizedDescription().find(name), std::string::npos);
+    EXPECT_EQ(recorder->events, (std::vector<int>{TcpStream::ErrorOccurred}));
+}
+
+TEST(TcpStreamResolution, AResolutionOvertakenByCloseOrReopenConnectsNothing) {
+    zidtest::LoopbackTcpServer server;
+    auto recorder = std::make_shared<Recorder>();
+    auto stream = rt::make<TcpStream>("localhost", server.port());
+    stream->setDelegate(recorder);
+    stream->open();
+    stream->close();
+    runUntil([] { return false; }, 0.3);
+    EXPECT_TRUE(recorder->events.empty()) << "a closed stream reports nothing";
+    EXPECT_EQ(stream->status(), TcpStream::Status::Closed);
+    EXPECT_EQ(server.connectionsAccepted(), 0);
+
+    stream->open();
+    stream->close();
+    stream->open();  // the first lookup is still on its way and must not connect too
+    ASSERT_TRUE(runUntil([&] { return recorder->saw(TcpStream::OpenCompleted); }));
+    runUntil([] { return false; }, 0.3);
+    EXPECT_EQ(std::count(recorder->events.begin(), recorder->events.end(), int(TcpStream::OpenCompleted)), 1);
+    ASSERT_TRUE(server.waitFor([&] { return server.connectionsAccepted() >= 1; }));
+    EXPECT_EQ(server.connectionsAccepted(), 1);
+}
+
+TEST(TcpStreamResolution, EventsArriveOnTheLoopTheStreamWasOpenedOn) {
+    zidtest::LoopbackTcpServer server;
+    auto queue = fnd::Queue::serial("tcp-stream-test");
+    rt::Ref<fnd::RunLoop> loop;
+    std::thread::id loopThread;
+    queue->sync([&] {
+        loop = fnd::RunLoop::current();
+        loopThread = std::this_thread::get_id();
+    });
+    std::mutex mutex;
+    std::vector<std::thread::id> threads;
+    auto recorder = std::make_shared<Recorder>();
+    recorder->also = [&](TcpStream&, int) {
+        std::lock_guard lock(mutex);
+        threads.push_back(std::this_thread::get_id());
+    };
+    for (const char* host : {"127.0.0.1", "localhost"}) {
+        auto stream = rt::make<TcpStream>(host, server.port());
+        stream->setDelegate(recorder);
+        stream->open(loop);  // opened from the main thread, reported on the queue's
+        ASSERT_TRUE(server.waitFor([&] {
+            std::lock_guard lock(mutex);
+            return threads.size() >= 2;
+        })) << host;
+        queue->sync([&] { stream->close(); });
+        std::lock_guard lock(mutex);
+        for (auto id : threads) EXPECT_EQ(id, loopThread) << host;
+        threads.clear();
+    }
+    queue->sync([&] { recorder->events.clear(); });
 }
 
 TEST(TcpStreamReading, ReceivedBytesAreReportedAndRead) {

@@ -1,4 +1,4 @@
-#include <QXFoundation/Log/QXCentralLoggerHandler.h>
+#include <QXFoundation/CentralLog/QXCentralLoggerHandler.h>
 
 #include <atomic>
 #include <cinttypes>

@@ -1,0 +1,454 @@
+#include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
+#include <QXCorePlayer/Core/Core/CPPlaybackSessionTrackingAdapter.h>
+#include <QXFoundation/Audio/AudioSessionManager.h>
+#include <QXFoundation/Crypto/QXCrypto.h>
+#include <QXFoundation/Listening/IListenable.h>
+#include <QXFoundation/Log/QXLogger.h>
+#include <RuzEzo/Binding/FKBindingInfo.h>
+#include <RuzEzo/Extensions/KeypathSignalCategory.h>
+#include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
+#include <RuzEzo/Trigger/OnSignalHelper.h>
+#include <fnd/Queue.h>
+#include <rt/ChangeScope.h>
+#include <rt/Format.h>
+
+#include <random>
+
+namespace zid {
+
+namespace {
+constexpr const char* kModule = "ZIDoredider/QXCorePlayer/Core";
+
+std::string makePlaybackID() {
+    static std::random_device device;
+    std::uint32_t number = device();
+    return QXCrypto::MD5ForString(std::to_string(number)).value_or(std::string());
+}
+}  // namespace
+
+void CPPlaybackSession::describe(rt::ClassBuilder<CPPlaybackSession>& c) {
+    using S = CPPlaybackSession;
+    c.readonly(sourceKey);
+    c.readonly(playerKey);
+    c.readonly(playerFactoryKey);
+    c.readonly(playbackIDKey);
+    c.readonly(stateKey);
+    c.readonly(errorKey);
+    c.readonly(trackerKey);
+    c.property(contentModeScaleAspectFillKey);
+    c.property(mutedKey);
+    c.property(autoStartKey);
+    c.property(rewindOnFinishKey);
+    c.property("continuePlaybackInBackground", &S::continuePlaybackInBackground, &S::setContinuePlaybackInBackground);
+    c.dependent("continuePlaybackInBackground", {"player.continuePlaybackInBackground"});
+    // Derived from the source.
+    c.readonly("sourceState", &S::sourceState).dependent("sourceState", {"source.state"});
+    c.readonly("title", &S::title).dependent("title", {"source.title"});
+    c.readonly("channelTitle", &S::channelTitle).dependent("channelTitle", {"source.channelTitle"});
+    c.readonly("channelThumbnails", &S::channelThumbnails).dependent("channelThumbnails", {"source.channelThumbnails"});
+    c.readonly("viewerCountEnabled", &S::viewerCountEnabled)
+        .dependent("viewerCountEnabled", {"source.viewerCountEnabled"});
+    c.readonly("viewerCount", &S::viewerCount).dependent("viewerCount", {"source.viewerCount"});
+    c.readonly("totalViewerCount", &S::totalViewerCount).dependent("totalViewerCount", {"source.totalViewerCount"});
+    c.readonly("contentId", &S::contentId).dependent("contentId", {"source.contentId"});
+    c.readonly("contentDescription", &S::contentDescription)
+        .dependent("contentDescription", {"source.contentDescription"});
+    c.readonly("lock", &S::lock).dependent("lock", {"source.lock"});
+    c.readonly("online", &S::online).dependent("online", {"source.online"});
+    c.readonly("startDate", &S::startDate).dependent("startDate", {"source.startDate"});
+    c.readonly("creationDate", &S::creationDate).dependent("creationDate", {"source.creationDate"});
+    c.readonly("sourceType", &S::sourceType).dependent("sourceType", {"source.sourceType"});
+    c.readonly("logoInfos", &S::logoInfos).dependent("logoInfos", {"source.logoInfos"});
+    // Derived from the player.
+    c.readonly("presentationLayer", &S::presentationLayer).dependent("presentationLayer", {"player.presentationLayer"});
+    c.readonly("isAudioOnly", &S::isAudioOnly).dependent("isAudioOnly", {"player.isAudioOnly"});
+    c.readonly("audioOnly", &S::isAudioOnly).dependent("audioOnly", {"player.audioOnly"});
+    c.readonly("isAirplayActive", &S::isAirplayActive).dependent("isAirplayActive", {"player.isAirplayActive"});
+    c.readonly("isPlaying", &S::isPlaying).dependent("isPlaying", {"player.isPlaying"});
+    c.readonly("videoSize", &S::videoSize).dependent("videoSize", {"player.videoSize"});
+    c.readonly("pictureInPictureAvailable", &S::pictureInPictureAvailable)
+        .dependent("pictureInPictureAvailable", {"player.pictureInPictureAvailable"});
+    c.readonly("pictureInPictureActive", &S::pictureInPictureActive)
+        .dependent("pictureInPictureActive", {"player.pictureInPictureActive"});
+    c.readonly("subtitles", &S::subtitles).dependent("subtitles", {"player.subtitles"});
+    c.readonly("selectedSubtitle", &S::selectedSubtitle).dependent("selectedSubtitle", {"player.selectedSubtitle"});
+    c.readonly("defaultSubtitle", &S::defaultSubtitle).dependent("defaultSubtitle", {"player.defaultSubtitle"});
+    c.readonly("audioTracks", &S::audioTracks).dependent("audioTracks", {"player.audioTracks"});
+    c.readonly("selectedAudioTrack", &S::selectedAudioTrack)
+        .dependent("selectedAudioTrack", {"player.selectedAudioTrack"});
+    c.readonly("defaultAudioTrack", &S::defaultAudioTrack).dependent("defaultAudioTrack", {"player.defaultAudioTrack"});
+    c.readonly("playbackTime", &S::playbackTime).dependent("playbackTime", {"player.playbackTime"});
+    c.readonly("timeInfo", &S::timeInfo).dependent("timeInfo", {"player.timeInfo"});
+    c.readonly("observedBitrate", &S::observedBitrate).dependent("observedBitrate", {"player.observedBitrate"});
+    c.readonly("numberOfBytesTransferred", &S::numberOfBytesTransferred)
+        .dependent("numberOfBytesTransferred", {"player.numberOfBytesTransferred"});
+}
+
+CPPlaybackSession::CPPlaybackSession(rt::Ref<ICPMediaSource> source, rt::Ref<ICPPlayerFactory> playerFactory)
+    : source_(std::move(source)), playerFactory_(std::move(playerFactory)), playbackID_(makePlaybackID()) {
+    tracker_ = source_ ? source_->playbackTracker() : nullptr;
+}
+
+rt::Ref<CPPlaybackSession> CPPlaybackSession::sessionWithMediaSource(rt::Ref<ICPMediaSource> source,
+                                                                     rt::Ref<ICPPlayerFactory> playerFactory) {
+    return rt::make<CPPlaybackSession>(std::move(source), std::move(playerFactory));
+}
+
+void CPPlaybackSession::didInitialize() {
+    rt::Object::didInitialize();
+    rt::Weak<CPPlaybackSession> weak = selfAs<CPPlaybackSession>();
+    auto dispose = deallocSignal(*this);
+    // The session observes its own state keypaths before its tracking adapter does, so
+    // on every change its state is updated before the tracker hears of it.
+    triggers_.push_back(onSignal(signalForKeypath(*this, "player.state"), dispose, [weak](const rt::Value& v) {
+        if (auto s = weak.lock()) s->playerStateChanged(static_cast<long>(v.longLongValue()));
+    }));
+    triggers_.push_back(onSignal(signalForKeypath(*this, "source.state"), dispose, [weak](const rt::Value& v) {
+        if (auto s = weak.lock()) s->sourceStateChanged(static_cast<long>(v.longLongValue()));
+    }));
+    triggers_.push_back(onSignal(signalForKeypath(*this, "source.lock"), dispose, [weak](const rt::Value& v) {
+        if (auto s = weak.lock()) s->handleSourceLock(v.as<CPMediaSourceLock>());
+    }));
+    trackingAdapter_ = CPPlaybackSessionTrackingAdapter::adapterForSession(selfAs<CPPlaybackSession>());
+    initializing_ = false;
+}
+
+void CPPlaybackSession::willDestroy() {
+    // A session that ends ends its tracking: the tracker hears onKill (when playback
+    // had started and not finished) and close, so the media server hears it stopped.
+    if (trackingAdapter_) trackingAdapter_->endTracking();
+    rt::Object::willDestroy();
+}
+
+void CPPlaybackSession::log(const char* message) { QXLog(kModule, staticClass(), 5, message, rt::Value(self())); }
+
+// ---- transport ----------------------------------------------------------------------
+
+void CPPlaybackSession::prepareToPlay() {
+    if (!source_) return;
+    if (source_->state() != CPMediaSourceState::Realized) {
+        source_->realizeWithPlaybackID(playbackID_);
+        return;
+    }
+    if (player_) {
+        auto s = player_->state();
+        if (s == CPPlayerState::Stopped || s == CPPlayerState::Error) player_->prepareToPlay();
+        return;
+    }
+    if (playerFactory_) setPlayer(playerFactory_->playerForSource(source_));
+}
+
+void CPPlaybackSession::play() {
+    if (!player_) {
+        setAutoStart(true);
+        if (state_ != CPSessionState::Loading) prepareToPlay();
+        return;
+    }
+    startPlayer();
+}
+
+void CPPlaybackSession::startPlayer() {
+    AudioSessionManager::instance()->beginPlaybackSession();
+    if (player_) player_->start();
+}
+
+void CPPlaybackSession::pause() {
+    if (player_ && player_->isPlaying()) player_->pause();
+    // A pause before the start (the player still buffering, or not made yet) also
+    // cancels the pending auto-start, so playback does not begin when it is ready.
+    setAutoStart(false);
+}
+
+void CPPlaybackSession::seekTo(double seconds) {
+    if (player_) player_->seekTo(seconds);
+}
+
+void CPPlaybackSession::suspend() {
+    bool playing = player_ && player_->isPlaying();
+    suspendStates_.push_back(CPPlaybackSessionState::stateWithPlaying(playing));
+    // An errored player stays in its error: pausing it would turn the failure into a pause.
+    if (player_ && player_->state() != CPPlayerState::Error) player_->pause();
+}
+
+void CPPlaybackSession::resume() {
+    if (suspendStates_.empty()) return;
+    auto record = suspendStates_.back();
+    suspendStates_.pop_back();
+    // A failed playback stays failed until the host prepares or plays it again.
+    if (state_ == CPSessionState::Failed) return;
+    if (source_ && !source_->safeToContinue()) {
+        setAutoStart(record->played());
+        restartingSource_ = true;
+        source_->dispose();
+        restartingSource_ = false;
+        source_->realizeWithPlaybackID(playbackID_);
+        return;
+    }
+    if (record->played()) startPlayer();
+}
+
+void CPPlaybackSession::reset() {
+    setPlayer(nullptr);
+    setState(CPSessionState::Stopped);
+}
+
+void CPPlaybackSession::onPrerollLoading() {
+    if (trackingAdapter_) trackingAdapter_->onPrerollLoading();
+}
+void CPPlaybackSession::onPrerolling() {
+    if (trackingAdapter_) trackingAdapter_->onPrerolling();
+}
+void CPPlaybackSession::onMidrolling() {
+    if (trackingAdapter_) trackingAdapter_->onMidrolling();
+}
+void CPPlaybackSession::onClick() {
+    if (trackingAdapter_) trackingAdapter_->onClick();
+}
+void CPPlaybackSession::onFullscreen(bool fullscreen) {
+    if (trackingAdapter_) trackingAdapter_->onFullscreen(fullscreen);
+}
+
+// ---- player -------------------------------------------------------------------------
+
+void CPPlaybackSession::setPlayer(rt::Ref<ICPMediaPlayer> player) {
+    if (!playerKey.set(*this, player)) return;
+    if (!player) return;
+    player->setMuted(muted_);
+    player->setContentModeScaleAspectFill(contentModeScaleAspectFill_);
+    auto& binder = FKSignalBinder::sharedInstance();
+    rt::Ref<rt::Object> target = player;
+    binder[FKKeypathBindingInfo::infoWithTarget(target, "contentModeScaleAspectFill")] =
+        signalForKeypath(*this, "contentModeScaleAspectFill")->toBool();
+    binder[FKKeypathBindingInfo::infoWithTarget(target, "muted")] = signalForKeypath(*this, "muted")->toBool();
+}
+
+bool CPPlaybackSession::continuePlaybackInBackground() const {
+    return player_ ? player_->continuePlaybackInBackground() : continuePlaybackInBackground_;
+}
+
+void CPPlaybackSession::setContinuePlaybackInBackground(bool flag) {
+    rt::ChangeScope scope(*this, {"continuePlaybackInBackground"});
+    continuePlaybackInBackground_ = flag;
+    if (player_) player_->setContinuePlaybackInBackground(flag);
+}
+
+void CPPlaybackSession::startPictureInPicture() {
+    if (player_) player_->startPictureInPicture();
+}
+void CPPlaybackSession::stopPictureInPicture() {
+    if (player_) player_->stopPictureInPicture();
+}
+void CPPlaybackSession::selectSubtitle(const rt::Ref<rt::Object>& option) {
+    if (player_) player_->selectSubtitle(option);
+}
+void CPPlaybackSession::selectAudioTrack(const rt::Ref<rt::Object>& option) {
+    if (player_) player_->selectAudioTrack(option);
+}
+
+// ---- reactions ----------------------------------------------------------------------
+
+void CPPlaybackSession::sourceStateChanged(long state) {
+    switch (static_cast<CPMediaSourceState>(state)) {
+        case CPMediaSourceState::Unrealized:
+            log("[%p][SOURCE] Unrealized");
+            setPlayer(nullptr);
+            // Without a player the session cannot claim to play: it waits for the source
+            // it is restarting, or stops when nothing will realize the source.
+            setState(restartingSource_ ? CPSessionState::Loading : CPSessionState::Stopped);
+            break;
+        case CPMediaSourceState::Realizing:
+            log("[%p][SOURCE] Realizing");
+            setPlayer(nullptr);
+            setState(CPSessionState::Loading);
+            break;
+        case CPMediaSourceState::Waiting:
+            log("[%p][SOURCE] Waiting");
+            if (source_->lock()) setPlayer(nullptr);
+            setState(CPSessionState::Waiting);
+            break;
+        case CPMediaSourceState::Realized:
+            log("[%p][SOURCE] Realized");
+            if (playerFactory_) setPlayer(playerFactory_->playerForSource(source_));
+            if (player_) player_->setContinuePlaybackInBackground(continuePlaybackInBackground_);
+            break;
+        case CPMediaSourceState::Failed:
+        case CPMediaSourceState::FailedPermanent:
+            log("[%p][SOURCE] Failed");
+            setPlayer(nullptr);
+            setError(source_->error());
+            setState(CPSessionState::Failed);
+            break;
+        default:
+            break;
+    }
+}
+
+void CPPlaybackSession::playerStateChanged(long state) {
+    switch (static_cast<CPPlayerState>(state)) {
+        case CPPlayerState::Stopped:
+            log("[%p][PLAYER] Stopped");
+            break;
+        case CPPlayerState::Buffering:
+            log("[%p][PLAYER] Buffering");
+            setState(CPSessionState::Loading);
+            break;
+        case CPPlayerState::Ready:
+            log("[%p][PLAYER] Ready");
+            setState(CPSessionState::Ready);
+            playerReady();
+            break;
+        case CPPlayerState::Playing:
+            log("[%p][PLAYER] Playing");
+            setState(CPSessionState::Playing);
+            break;
+        case CPPlayerState::Stalled:
+            log("[%p][PLAYER] Stalled");
+            break;
+        case CPPlayerState::Paused:
+            log("[%p][PLAYER] Paused");
+            setState(CPSessionState::Paused);
+            break;
+        case CPPlayerState::Finished:
+            log("[%p][PLAYER] Finished");
+            playerFinished();
+            break;
+        case CPPlayerState::Error:
+            log("[%p][PLAYER] Error");
+            onPlaybackError();
+            break;
+        default:
+            break;
+    }
+}
+
+void CPPlaybackSession::playerReady() {
+    if (!suspendStates_.empty()) {
+        suspendStates_.back()->setPlayed(autoStart_);
+        return;
+    }
+    if (autoStart_) startPlayer();
+}
+
+void CPPlaybackSession::playerFinished() {
+    setState(CPSessionState::Finished);
+    setAutoStart(false);
+    // The tracker hears of the end before the rewind or the dropped player produce
+    // events of their own.
+    if (trackingAdapter_) trackingAdapter_->playerDidFinish();
+    if (rewindOnFinish_) {
+        if (player_) player_->reset();
+        setState(CPSessionState::Stopped);
+    } else {
+        setPlayer(nullptr);
+    }
+}
+
+void CPPlaybackSession::onPlaybackError() {
+    auto playerError = player_ ? player_->error() : nullptr;
+    lastPlaybackError_ = playerError;
+    if (source_ && source_->handlePlaybackError(playerError)) return;
+    setError(playerError);
+    setState(CPSessionState::Failed);
+}
+
+// ---- locks --------------------------------------------------------------------------
+
+void CPPlaybackSession::handleSourceLock(const rt::Ref<CPMediaSourceLock>& lock) {
+    if (!lock) return;
+    if (!initializing_) {
+        requestAnswerForLock(lock);
+        return;
+    }
+    // Nobody can listen yet while the session is being made: ask on the next turn of
+    // the main loop, if the source still holds this lock then.
+    rt::Weak<CPPlaybackSession> weak = selfAs<CPPlaybackSession>();
+    fnd::Queue::main()->async([weak, lock] {
+        auto session = weak.lock();
+        if (session && session->lock() == lock) session->requestAnswerForLock(lock);
+    });
+}
+
+void CPPlaybackSession::requestAnswerForLock(const rt::Ref<CPMediaSourceLock>& lock) {
+    if (auto age = rt::cast<CPMediaSourceAgeLock>(lock)) {
+        notifyListeners<CPPlaybackSessionListener>(
+            *this, [&](CPPlaybackSessionListener& l) { l.sessionRequiresAgeConfirmation(*this, age->minAge()); });
+    } else if (rt::cast<CPMediaSourceBirthdayLock>(lock)) {
+        notifyListeners<CPPlaybackSessionListener>(
+            *this, [&](CPPlaybackSessionListener& l) { l.sessionRequiresBirthdate(*this); });
+    } else if (auto hash = rt::cast<CPMediaSourceHashLock>(lock)) {
+        notifyListeners<CPPlaybackSessionListener>(
+            *this, [&](CPPlaybackSessionListener& l) { l.sessionRequiresHash(*this, hash->url()); });
+    } else if (lock->lockType() == 1) {
+        notifyListeners<CPPlaybackSessionListener>(
+            *this, [&](CPPlaybackSessionListener& l) { l.sessionRequiresPassword(*this); });
+    }
+}
+
+void CPPlaybackSession::continueWithPassword(const std::string& password) {
+    auto l = lock();
+    if (l && l->lockType() == 1) source_->continueWithPassword(password);
+}
+
+void CPPlaybackSession::continueWithHash(const std::string& hash) {
+    auto l = lock();
+    if (l && l->lockType() == 6) source_->continueWithHash(hash);
+}
+
+void CPPlaybackSession::continueWithAgeConfirmed() {
+    if (rt::cast<CPMediaSourceAgeLock>(lock())) source_->continueWithAgeConfirmed(true);
+}
+
+void CPPlaybackSession::cancelAgeConfirmation() {
+    if (rt::cast<CPMediaSourceAgeLock>(lock())) source_->cancelAgeConfirmation();
+}
+
+void CPPlaybackSession::continueWithBirthdate(const rt::Date& birthdate) {
+    if (auto l = rt::cast<CPMediaSourceBirthdayLock>(lock()))
+        source_->continueWithAgeConfirmed(l->checkBirthdate(birthdate));
+}
+
+void CPPlaybackSession::cancelBirthdateValidation() {
+    if (rt::cast<CPMediaSourceBirthdayLock>(lock())) source_->cancelAgeConfirmation();
+}
+
+// ---- diagnostics --------------------------------------------------------------------
+
+std::string CPPlaybackSession::stateString() const {
+    static const char* names[] = {"STOPPED", "LOADING", "WAITING", "READY", "PLAYING", "PAUSED", "FAILED", "FINISHED"};
+    auto i = static_cast<long>(state_);
+    return i >= 0 && i < 8 ? names[i] : "";
+}
+
+std::string CPPlaybackSession::sourceString() const {
+    if (!source_) return "NO SOURCE";
+    switch (source_->state()) {
+        case CPMediaSourceState::Unrealized:
+            return "UNREALIZED";
+        case CPMediaSourceState::Realizing:
+            return "REALIZING";
+        case CPMediaSourceState::Waiting:
+            return rt::format("WAITING(%@)", rt::Value(source_->lock()));
+        case CPMediaSourceState::Realized:
+            return "REALIZED";
+        case CPMediaSourceState::Failed:
+            return rt::format("ERROR(%@)", rt::Value(source_->error()));
+        case CPMediaSourceState::FailedPermanent:
+            return rt::format("PERM ERROR(%@)", rt::Value(source_->error()));
+    }
+    return "";
+}
+
+std::string CPPlaybackSession::playerString() const {
+    if (!player_) return "NO PLAYER";
+    static const char* names[] = {"STOPPED", "BUFFERING", "READY", "PLAYING", "STALLED", "PAUSED", "FINISHED"};
+    auto i = static_cast<long>(player_->state());
+    if (i == 7) return rt::format("ERROR(%@)", rt::Value(player_->error()));
+    return i >= 0 && i < 7 ? names[i] : "";
+}
+
+std::string CPPlaybackSession::description() const {
+    return rt::format("<%p> %@ S:%@ P:%@", rt::Value(self()), rt::Value(stateString()), rt::Value(sourceString()),
+                      rt::Value(playerString()));
+}
+
+}  // namespace zid

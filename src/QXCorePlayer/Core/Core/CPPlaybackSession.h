@@ -1,0 +1,206 @@
+#pragma once
+// One playback of one media source: realizes the source, gets a player from the factory
+// once the source is realized, condenses the source's and the player's states into its
+// own, and feeds a tracking adapter. Main thread only.
+#include <QXCorePlayer/Core/Core/CPPlaybackSessionListener.h>
+#include <QXCorePlayer/Core/Core/ICPMediaSource.h>
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
+#include <QXFoundation/Disposable/IDisposable.h>
+#include <rt/KVC.h>
+#include <rt/KVO.h>
+#include <rt/Key.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zid {
+
+class CPPlaybackSessionTrackingAdapter;
+
+enum class CPSessionState : long {
+    Stopped = 0,
+    Loading = 1,
+    Waiting = 2,
+    Ready = 3,
+    Playing = 4,
+    Paused = 5,
+    Failed = 6,
+    Finished = 7,
+};
+
+/// One suspension: whether playback goes on when it ends.
+class CPPlaybackSessionState : public rt::Object {
+    RT_CLASS(CPPlaybackSessionState, rt::Object)
+public:
+    explicit CPPlaybackSessionState(bool played = false) : played_(played) {}
+    static rt::Ref<CPPlaybackSessionState> stateWithPlaying(bool played) {
+        return rt::make<CPPlaybackSessionState>(played);
+    }
+    bool played() const { return played_; }
+    void setPlayed(bool played) { played_ = played; }
+
+private:
+    bool played_;
+};
+
+class CPPlaybackSession : public rt::Object {
+    RT_CLASS(CPPlaybackSession, rt::Object)
+    rt::Ref<ICPMediaSource> source_;
+    rt::Ref<ICPMediaPlayer> player_;
+    rt::Ref<ICPPlayerFactory> playerFactory_;
+    std::string playbackID_;
+    CPSessionState state_ = CPSessionState::Stopped;
+    rt::Ref<rt::Error> error_;
+    bool contentModeScaleAspectFill_ = false;
+    bool muted_ = false;
+    bool autoStart_ = false;
+    bool rewindOnFinish_ = false;
+    rt::Ref<ICPPlaybackTracker> tracker_;
+
+public:
+    using S_ = CPPlaybackSession;
+    static constexpr rt::Key<S_, rt::Ref<ICPMediaSource>> sourceKey{"source", &S_::source_};
+    static constexpr rt::Key<S_, rt::Ref<ICPMediaPlayer>> playerKey{"player", &S_::player_};
+    static constexpr rt::Key<S_, rt::Ref<ICPPlayerFactory>> playerFactoryKey{"playerFactory", &S_::playerFactory_};
+    static constexpr rt::Key<S_, std::string> playbackIDKey{"playbackID", &S_::playbackID_};
+    static constexpr rt::Key<S_, CPSessionState> stateKey{"state", &S_::state_};
+    static constexpr rt::Key<S_, rt::Ref<rt::Error>> errorKey{"error", &S_::error_};
+    static constexpr rt::Key<S_, bool> contentModeScaleAspectFillKey{"contentModeScaleAspectFill",
+                                                                     &S_::contentModeScaleAspectFill_};
+    static constexpr rt::Key<S_, bool> mutedKey{"muted", &S_::muted_};
+    static constexpr rt::Key<S_, bool> autoStartKey{"autoStart", &S_::autoStart_};
+    static constexpr rt::Key<S_, bool> rewindOnFinishKey{"rewindOnFinish", &S_::rewindOnFinish_};
+    static constexpr rt::Key<S_, rt::Ref<ICPPlaybackTracker>> trackerKey{"tracker", &S_::tracker_};
+
+    CPPlaybackSession(rt::Ref<ICPMediaSource> source, rt::Ref<ICPPlayerFactory> playerFactory);
+    static rt::Ref<CPPlaybackSession> sessionWithMediaSource(rt::Ref<ICPMediaSource> source,
+                                                             rt::Ref<ICPPlayerFactory> playerFactory);
+
+    // ---- transport ----------------------------------------------------------------
+    void prepareToPlay();
+    void play();
+    void pause();
+    void seekTo(double seconds);
+    void suspend();
+    void resume();
+    void reset();
+    void startPlayer();
+    void onPrerollLoading();
+    void onPrerolling();
+    void onMidrolling();
+    void onClick();
+    void onFullscreen(bool fullscreen);
+
+    // ---- lock answers -------------------------------------------------------------
+    void continueWithPassword(const std::string& password);
+    void continueWithHash(const std::string& hash);
+    void continueWithAgeConfirmed();
+    void cancelAgeConfirmation();
+    void continueWithBirthdate(const rt::Date& birthdate);
+    void cancelBirthdateValidation();
+
+    // ---- player options -----------------------------------------------------------
+    void startPictureInPicture();
+    void stopPictureInPicture();
+    void selectSubtitle(const rt::Ref<rt::Object>& option);
+    void selectAudioTrack(const rt::Ref<rt::Object>& option);
+
+    // ---- fields -------------------------------------------------------------------
+    const rt::Ref<ICPMediaSource>& source() const { return source_; }
+    const rt::Ref<ICPMediaPlayer>& player() const { return player_; }
+    const rt::Ref<ICPPlayerFactory>& playerFactory() const { return playerFactory_; }
+    const std::string& playbackID() const { return playbackID_; }
+    CPSessionState state() const { return state_; }
+    const rt::Ref<rt::Error>& error() const { return error_; }
+    const std::vector<rt::Ref<CPPlaybackSessionState>>& suspendStates() const { return suspendStates_; }
+    const rt::Ref<CPPlaybackSessionTrackingAdapter>& trackingAdapter() const { return trackingAdapter_; }
+    bool contentModeScaleAspectFill() const { return contentModeScaleAspectFill_; }
+    void setContentModeScaleAspectFill(bool v) { contentModeScaleAspectFillKey.set(*this, v); }
+    bool muted() const { return muted_; }
+    void setMuted(bool v) { mutedKey.set(*this, v); }
+    bool autoStart() const { return autoStart_; }
+    void setAutoStart(bool v) { autoStartKey.set(*this, v); }
+    bool rewindOnFinish() const { return rewindOnFinish_; }
+    void setRewindOnFinish(bool v) { rewindOnFinishKey.set(*this, v); }
+    /// The player's flag when there is a player, else the stored one.
+    bool continuePlaybackInBackground() const;
+    /// Stores the flag for the next player and passes it to the current one.
+    void setContinuePlaybackInBackground(bool flag);
+    const rt::Ref<ICPPlaybackTracker>& tracker() const { return tracker_; }
+    /// The player's error as it was when the player entered its error state, kept so
+    /// the tracker hears it even when the source switches away at once.
+    const rt::Ref<rt::Error>& lastPlaybackError() const { return lastPlaybackError_; }
+
+    // ---- derived from the source --------------------------------------------------
+    CPMediaSourceState sourceState() const { return source_ ? source_->state() : CPMediaSourceState::Unrealized; }
+    std::string title() const { return source_ ? source_->title() : std::string(); }
+    std::string channelTitle() const { return source_ ? source_->channelTitle() : std::string(); }
+    rt::Value channelThumbnails() const { return source_ ? source_->channelThumbnails() : rt::Value(); }
+    bool viewerCountEnabled() const { return source_ && source_->viewerCountEnabled(); }
+    long viewerCount() const { return source_ ? source_->viewerCount() : 0; }
+    long totalViewerCount() const { return source_ ? source_->totalViewerCount() : 0; }
+    std::string contentId() const { return source_ ? source_->contentId() : std::string(); }
+    std::string contentDescription() const { return source_ ? source_->contentDescription() : std::string(); }
+    rt::Ref<CPMediaSourceLock> lock() const { return source_ ? source_->lock() : nullptr; }
+    bool online() const { return source_ && source_->online(); }
+    rt::Value startDate() const { return source_ ? source_->startDate() : rt::Value(); }
+    rt::Value creationDate() const { return source_ ? source_->creationDate() : rt::Value(); }
+    CPMediaSourceType sourceType() const { return source_ ? source_->sourceType() : CPMediaSourceType::PlainURL; }
+    rt::Value logoInfos() const { return source_ ? source_->logoInfos() : rt::Value(); }
+
+    // ---- derived from the player --------------------------------------------------
+    rt::Ref<rt::Object> presentationLayer() const { return player_ ? player_->presentationLayer() : nullptr; }
+    bool isAudioOnly() const { return player_ && player_->isAudioOnly(); }
+    bool isAirplayActive() const { return player_ && player_->isAirplayActive(); }
+    bool isPlaying() const { return player_ && player_->isPlaying(); }
+    CPVideoSize videoSize() const { return player_ ? player_->videoSize() : CPVideoSize{}; }
+    bool pictureInPictureAvailable() const { return player_ && player_->pictureInPictureAvailable(); }
+    bool pictureInPictureActive() const { return player_ && player_->pictureInPictureActive(); }
+    rt::Ref<rt::Object> subtitles() const { return player_ ? player_->subtitles() : nullptr; }
+    rt::Ref<rt::Object> selectedSubtitle() const { return player_ ? player_->selectedSubtitle() : nullptr; }
+    rt::Ref<rt::Object> defaultSubtitle() const { return player_ ? player_->defaultSubtitle() : nullptr; }
+    rt::Ref<rt::Object> audioTracks() const { return player_ ? player_->audioTracks() : nullptr; }
+    rt::Ref<rt::Object> selectedAudioTrack() const { return player_ ? player_->selectedAudioTrack() : nullptr; }
+    rt::Ref<rt::Object> defaultAudioTrack() const { return player_ ? player_->defaultAudioTrack() : nullptr; }
+    double playbackTime() const { return player_ ? player_->playbackTime() : 0.0; }
+    rt::Ref<ICPMediaTiming> timeInfo() const { return player_ ? player_->timeInfo() : nullptr; }
+    double observedBitrate() const { return player_ ? player_->observedBitrate() : 0.0; }
+    std::int64_t numberOfBytesTransferred() const { return player_ ? player_->numberOfBytesTransferred() : 0; }
+
+    // ---- diagnostics --------------------------------------------------------------
+    std::string stateString() const;
+    std::string sourceString() const;
+    std::string playerString() const;
+    std::string description() const override;
+
+    static void describe(rt::ClassBuilder<CPPlaybackSession>& c);
+
+protected:
+    void didInitialize() override;
+    void willDestroy() override;
+
+private:
+    void setPlayer(rt::Ref<ICPMediaPlayer> player);
+    void setState(CPSessionState state) { stateKey.set(*this, state); }
+    void setError(rt::Ref<rt::Error> error) { errorKey.set(*this, std::move(error)); }
+    void sourceStateChanged(long state);
+    void playerStateChanged(long state);
+    void playerReady();
+    void playerFinished();
+    void onPlaybackError();
+    void handleSourceLock(const rt::Ref<CPMediaSourceLock>& lock);
+    void requestAnswerForLock(const rt::Ref<CPMediaSourceLock>& lock);
+    void log(const char* message);
+
+    std::vector<rt::Ref<CPPlaybackSessionState>> suspendStates_;
+    rt::Ref<CPPlaybackSessionTrackingAdapter> trackingAdapter_;
+    bool continuePlaybackInBackground_ = false;
+    rt::Ref<rt::Error> lastPlaybackError_;
+    bool initializing_ = true;
+    bool restartingSource_ = false;
+    std::vector<std::shared_ptr<IDisposable>> triggers_;
+};
+
+}  // namespace zid

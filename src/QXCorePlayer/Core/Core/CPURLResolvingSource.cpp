@@ -1,0 +1,98 @@
+#include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
+#include <QXFoundation/Log/QXLogger.h>
+#include <RuzEzo/Extensions/KeypathSignalCategory.h>
+#include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
+#include <RuzEzo/Signal/Multi/FKMultiSignal.h>
+#include <RuzEzo/Trigger/OnSignalHelper.h>
+#include <rt/Exception.h>
+
+namespace zid {
+
+namespace {
+constexpr const char* kModule = "ZIDoredider/QXCorePlayer/Core";
+}
+
+CPURLResolvingSource::CPURLResolvingSource(rt::Ref<ICPMediaSource> baseSource, rt::Ref<ICPSourceResolver> resolver)
+    : baseSource_(std::move(baseSource)), resolver_(std::move(resolver)) {
+    if (!baseSource_ || !dynamic_cast<ICPURLMediaSource*>(baseSource_.get()) || !resolver_)
+        throw rt::Exception("InvalidParameterError", "invalid source");
+}
+
+void CPURLResolvingSource::didInitialize() {
+    CPAbstractMediaSource::didInitialize();
+    rt::Weak<CPURLResolvingSource> weak = selfAs<CPURLResolvingSource>();
+    auto both = FKMultiSignal::signalWithSignals(
+        {signalForKeypath(*this, "baseSource.state"), signalForKeypath(*this, "baseSource.error")});
+    baseTrigger_ = onSignal(both, deallocSignal(*this), [weak](const rt::Value&) {
+        if (auto s = weak.lock()) s->baseStateChanged();
+    });
+}
+
+void CPURLResolvingSource::realizeWithPlaybackID(const std::string& playbackID) {
+    setRealizing();
+    if (baseSource_->state() != CPMediaSourceState::Realized)
+        baseSource_->realizeWithPlaybackID(playbackID);
+    else
+        resolve();
+}
+
+void CPURLResolvingSource::dispose() {
+    resolver_->cancel();
+    baseSource_->dispose();
+    setUnrealized();
+}
+
+void CPURLResolvingSource::baseStateChanged() {
+    switch (baseSource_->state()) {
+        case CPMediaSourceState::Waiting:
+            setError(baseSource_->error());
+            setWaiting();
+            break;
+        case CPMediaSourceState::Realized:
+            if (state() != CPMediaSourceState::Realized) resolve();
+            break;
+        case CPMediaSourceState::Failed:
+            resolver_->cancel();
+            setFailedWithError(baseSource_->error());
+            break;
+        case CPMediaSourceState::FailedPermanent:
+            resolver_->cancel();
+            setFailedPermanentWithError(baseSource_->error());
+            break;
+        default:
+            break;
+    }
+}
+
+void CPURLResolvingSource::resolve() {
+    rt::Weak<CPURLResolvingSource> weak = selfAs<CPURLResolvingSource>();
+    auto* urlSource = dynamic_cast<ICPURLMediaSource*>(baseSource_.get());
+    resolver_->resolveURL(
+        urlSource->mediaUrl(),
+        [weak](const std::string&) {
+            auto s = weak.lock();
+            if (!s) return;
+            mediaUrlKey.set(*s, dynamic_cast<ICPURLMediaSource*>(s->baseSource_.get())->mediaUrl());
+            // The offline report of an earlier poll no longer holds.
+            if (s->offlineError_ && s->error() == s->offlineError_) s->setError(nullptr);
+            s->offlineError_ = nullptr;
+            s->setRealized();
+        },
+        [weak](const rt::Ref<rt::Error>& error) {
+            auto s = weak.lock();
+            if (!s) return;
+            QXLog(kModule, staticClass(), 2, "resolving error: %@", rt::Value(error));
+            if (error && error->domain() == kMediaSourceErrorDomain &&
+                error->code() == static_cast<long long>(CPMediaSourceErrorCode::Offline)) {
+                // Kept, so the status view can say the broadcast is offline; the
+                // resolver goes on polling and realizes the source when it comes online.
+                s->offlineError_ = error;
+                s->setError(error);
+                s->setWaiting();
+            } else {
+                s->setFailedWithError(error);
+            }
+        });
+}
+
+}  // namespace zid

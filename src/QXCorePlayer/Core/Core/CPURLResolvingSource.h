@@ -1,0 +1,100 @@
+#pragma once
+// Wraps a URL source and a resolver: realizes the base and, once the base has its
+// stream URL, lets the resolver decide when the stream is ready before it reports
+// itself realized. Metadata is the base's, forwarded with declared dependencies.
+#include <QXCorePlayer/Core/Core/CPAbstractMediaSource.h>
+#include <QXCorePlayer/Core/HLSSourceResolver/ICPSourceResolver.h>
+#include <QXFoundation/Disposable/IDisposable.h>
+
+#include <memory>
+#include <vector>
+
+namespace zid {
+
+class CPURLResolvingSource : public CPAbstractMediaSource, public ICPURLMediaSource {
+    RT_CLASS(CPURLResolvingSource, CPAbstractMediaSource)
+    rt::Ref<ICPMediaSource> baseSource_;
+    rt::Ref<ICPSourceResolver> resolver_;
+    std::string mediaUrl_;
+
+public:
+    static constexpr rt::Key<CPURLResolvingSource, std::string> mediaUrlKey{"mediaUrl",
+                                                                            &CPURLResolvingSource::mediaUrl_};
+
+    /// Raises "InvalidParameterError" unless the base carries a media URL.
+    CPURLResolvingSource(rt::Ref<ICPMediaSource> baseSource, rt::Ref<ICPSourceResolver> resolver);
+    static rt::Ref<CPURLResolvingSource> sourceWithBaseSource(rt::Ref<ICPMediaSource> baseSource,
+                                                              rt::Ref<ICPSourceResolver> resolver) {
+        return rt::make<CPURLResolvingSource>(std::move(baseSource), std::move(resolver));
+    }
+
+    void realizeWithPlaybackID(const std::string& playbackID) override;
+    void dispose() override;
+    bool handlePlaybackError(const rt::Ref<rt::Error>& error) override {
+        return baseSource_->handlePlaybackError(error);
+    }
+    void continueWithPassword(const std::string& p) override { baseSource_->continueWithPassword(p); }
+    void continueWithHash(const std::string& h) override { baseSource_->continueWithHash(h); }
+    void continueWithAgeConfirmed(bool c) override { baseSource_->continueWithAgeConfirmed(c); }
+    void cancelAgeConfirmation() override { baseSource_->cancelAgeConfirmation(); }
+
+    std::string mediaUrl() const override { return mediaUrlKey.get(*this); }
+    const rt::Ref<ICPMediaSource>& baseSource() const { return baseSource_; }
+    const rt::Ref<ICPSourceResolver>& resolver() const { return resolver_; }
+
+    // Forwarded to the base.
+    CPMediaSourceType sourceType() const override { return baseSource_->sourceType(); }
+    rt::Ref<ICPMediaAdSettings> adSettings() const override { return baseSource_->adSettings(); }
+    std::string title() const override { return baseSource_->title(); }
+    std::string contentDescription() const override { return baseSource_->contentDescription(); }
+    std::string contentId() const override { return baseSource_->contentId(); }
+    rt::Value logoInfos() const override { return baseSource_->logoInfos(); }
+    rt::Ref<CPMediaSourceLock> lock() const override { return baseSource_->lock(); }
+    rt::Ref<ICPPlaybackTracker> playbackTracker() const override { return baseSource_->playbackTracker(); }
+    rt::Ref<ICPMediaTiming> timeInfo() const override { return baseSource_->timeInfo(); }
+    rt::Value startDate() const override { return baseSource_->startDate(); }
+    long viewerCount() const override { return baseSource_->viewerCount(); }
+    bool viewerCountEnabled() const override { return baseSource_->viewerCountEnabled(); }
+    std::string clickTargetURL() const override { return baseSource_->clickTargetURL(); }
+    bool safeToContinue() const override { return baseSource_->safeToContinue(); }
+    bool online() const override { return baseSource_->online(); }
+
+    static void describe(rt::ClassBuilder<CPURLResolvingSource>& c) {
+        c.readonly("baseSource", &CPURLResolvingSource::baseSource);
+        c.readonly("resolver", &CPURLResolvingSource::resolver);
+        c.readonly(mediaUrlKey);
+        // The forwarded properties read the base through the getters, not the fields.
+        using S = CPURLResolvingSource;
+        c.readonly("sourceType", &S::sourceType);
+        c.readonly("adSettings", &S::adSettings);
+        c.readonly("title", &S::title);
+        c.readonly("contentDescription", &S::contentDescription);
+        c.readonly("contentId", &S::contentId);
+        c.readonly("logoInfos", &S::logoInfos);
+        c.readonly("lock", &S::lock);
+        c.readonly("playbackTracker", &S::playbackTracker);
+        c.readonly("timeInfo", &S::timeInfo);
+        c.readonly("startDate", &S::startDate);
+        c.readonly("viewerCount", &S::viewerCount);
+        c.readonly("viewerCountEnabled", &S::viewerCountEnabled);
+        c.readonly("clickTargetURL", &S::clickTargetURL);
+        c.readonly("safeToContinue", &S::safeToContinue);
+        c.readonly("online", &S::online);
+        for (const char* key : {"sourceType", "adSettings", "title", "contentDescription", "contentId", "logoInfos",
+                                "lock", "playbackTracker", "timeInfo", "startDate", "viewerCount", "viewerCountEnabled",
+                                "clickTargetURL", "safeToContinue", "online"})
+            c.dependent(key, {std::string("baseSource.") + key});
+    }
+
+protected:
+    void didInitialize() override;
+
+private:
+    void baseStateChanged();
+    void resolve();
+
+    rt::Ref<rt::Error> offlineError_;
+    std::shared_ptr<IDisposable> baseTrigger_;
+};
+
+}  // namespace zid

@@ -1,0 +1,414 @@
+#include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
+#include <QXFoundation/Assert/QXAssert.h>
+#include <QXFoundation/Log/QXLogger.h>
+#include <RuzEzo/Binding/FKBindingInfo.h>
+#include <RuzEzo/Extensions/KeypathSignalCategory.h>
+#include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
+#include <RuzEzo/Signal/Timer/FKTimerSignal.h>
+#include <RuzEzo/Trigger/OnSignalHelper.h>
+#include <fnd/RunLoop.h>
+#include <rt/ChangeScope.h>
+#include <rt/Exception.h>
+
+#include <cctype>
+#include <cmath>
+#include <mutex>
+
+namespace zid {
+
+namespace {
+constexpr const char* kModule = "ZIDoredider/QXCorePlayer/Core";
+constexpr double kProgressInterval = 0.1;
+
+std::mutex makerMutex;
+CPMediaPlayer::MoviePlayerMaker& maker() {
+    static CPMediaPlayer::MoviePlayerMaker m;
+    return m;
+}
+
+bool isHttpURL(const std::string& url) {
+    auto lower = url.substr(0, 8);
+    for (auto& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0;
+}
+
+rt::Ref<rt::Error> playerError(CPMediaPlayerErrorCode code, const std::string& description) {
+    return rt::Error::withDescription(CPMediaPlayerErrorDomain, static_cast<long long>(code), description);
+}
+}  // namespace
+
+void CPMediaPlayer::setMoviePlayerControllerMaker(MoviePlayerMaker m) {
+    std::lock_guard lock(makerMutex);
+    maker() = std::move(m);
+}
+
+rt::Ref<IQXMoviePlayerController> CPMediaPlayer::makeMoviePlayerController() {
+    MoviePlayerMaker m;
+    {
+        std::lock_guard lock(makerMutex);
+        m = maker();
+    }
+    if (!m) throw rt::Exception(rt::Exception::InternalInconsistency, "No movie player controller is available");
+    return m();
+}
+
+void CPMediaPlayer::describe(rt::ClassBuilder<CPMediaPlayer>& c) {
+    using P = CPMediaPlayer;
+    c.readonly(moviePlayerKey);
+    c.readonly(sourceKey);
+    c.readonly(stateKey);
+    c.readonly(userStateKey);
+    c.readonly(errorKey);
+    c.readonly(playbackTimeKey);
+    c.property(timeInfoKey);
+    c.readonly(extractedTimeInfoKey);
+    c.readonly(isAirplayActiveKey);
+    c.readonly(seekingKey);
+    c.readonly(seekValueKey);
+    c.property(seekPositionKey);
+    c.property("loadingTimeout", &P::loadingTimeout, &P::setLoadingTimeout);
+    c.dependent("isAudioOnly", {"moviePlayer.audioOnly"});
+    c.dependent("audioOnly", {"moviePlayer.audioOnly"});
+    c.dependent("observedBitrate", {"moviePlayer.observedBitrate"});
+    c.dependent("numberOfBytesTransferred", {"moviePlayer.numberOfBytesTransferred"});
+    c.dependent("muted", {"moviePlayer.muted"});
+    c.dependent("loadingTimeout", {"moviePlayer.loadingTimeout"});
+    c.dependent("videoSize", {"moviePlayer.videoSize"});
+    c.dependent("pictureInPictureAvailable", {"moviePlayer.pictureInPictureAvailable"});
+    c.dependent("pictureInPictureActive", {"moviePlayer.pictureInPictureActive"});
+    c.dependent("continuePlaybackInBackground", {"moviePlayer.continuePlaybackInBackground"});
+    c.dependent("subtitles", {"moviePlayer.subtitles"});
+    c.dependent("defaultSubtitle", {"moviePlayer.defaultSubtitle"});
+    c.dependent("selectedSubtitle", {"moviePlayer.selectedSubtitle"});
+    c.dependent("audioTracks", {"moviePlayer.audioTracks"});
+    c.dependent("defaultAudioTrack", {"moviePlayer.defaultAudioTrack"});
+    c.dependent("selectedAudioTrack", {"moviePlayer.selectedAudioTrack"});
+}
+
+CPMediaPlayer::CPMediaPlayer(rt::Ref<IQXMoviePlayerController> moviePlayer) : moviePlayer_(std::move(moviePlayer)) {
+    moviePlayer_->setShouldAutoplay(false);
+    moviePlayer_->setScalingMode(1);
+    moviePlayer_->setAllowsAirPlay(true);
+}
+
+void CPMediaPlayer::didInitialize() {
+    ICPMediaPlayer::didInitialize();
+    rt::Weak<CPMediaPlayer> weak = selfAs<CPMediaPlayer>();
+    observer_ = fnd::NotificationCenter::defaultCenter()->addObserver(std::nullopt, moviePlayer_, nullptr,
+                                                                      [weak](const rt::Ref<fnd::Notification>& note) {
+                                                                          if (auto p = weak.lock())
+                                                                              p->notification(note);
+                                                                      });
+    auto sourceTiming = signalForKeypath(*this, "source.timeInfo");
+    FKSignalBinder::sharedInstance()[FKKeypathBindingInfo::infoWithTarget(selfAs<rt::Object>(), "timeInfo")] =
+        sourceTiming->if_(sourceTiming->toBool(), signalForKeypath(*this, "extractedTimeInfo"));
+}
+
+void CPMediaPlayer::willDestroy() {
+    if (observer_) fnd::NotificationCenter::defaultCenter()->removeObserver(observer_);
+    observer_ = nullptr;
+    userState_ = CPPlayerUserState::Stop;
+    stopLoadingTimer();
+    stopProgressTicker();
+    moviePlayer_->stop();
+    ICPMediaPlayer::willDestroy();
+}
+
+double CPMediaPlayer::now() const { return fnd::RunLoop::main()->clock().now(); }
+
+bool CPMediaPlayer::isLive() const { return source_ && source_->sourceType() == CPMediaSourceType::LiveChannel; }
+
+void CPMediaPlayer::setSource(const rt::Ref<ICPMediaSource>& source) {
+    if (source == source_) return;
+    stop();
+    if (!source || !dynamic_cast<ICPURLMediaSource*>(source.get())) {
+        sourceKey.set(*this, rt::Ref<ICPMediaSource>());
+        throw rt::Exception("InvalidParameterError", "invalid source");
+    }
+    sourceKey.set(*this, source);
+    lastPlaybackPeriodStart_.reset();
+    accumulatedPlaybackTime_ = 0;
+    changeState(CPPlayerState::Buffering, nullptr);
+    prepareToPlay();
+}
+
+void CPMediaPlayer::prepareToPlay() {
+    if (!source_) return;
+    std::string url = dynamic_cast<ICPURLMediaSource*>(source_.get())->mediaUrl();
+    if (!isHttpURL(url)) {
+        // Only http and https streams are played; anything else fails as a load would.
+        QXLog(kModule, staticClass(), 2, "Unsupported media URL: %@", rt::Value(url));
+        changeState(CPPlayerState::Error,
+                    playerError(CPMediaPlayerErrorCode::LoadingFailed, "The media URL is not an http or https URL"));
+        return;
+    }
+    moviePlayer_->setContentURL(url);
+    if (auto timing = source_->timeInfo()) {
+        moviePlayer_->setInitialPlaybackTime(timing->startTime());
+        moviePlayer_->setEndPlaybackTime(timing->endTime());
+    }
+    moviePlayer_->setTitle(source_->title());
+    startLoadingTimer();
+    moviePlayer_->prepareToPlay();
+}
+
+void CPMediaPlayer::start() {
+    setUserState(CPPlayerUserState::Start);
+    moviePlayer_->setShouldAutoplay(true);
+    moviePlayer_->play();
+}
+
+void CPMediaPlayer::stop() {
+    setUserState(CPPlayerUserState::Stop);
+    stopLoadingTimer();
+    moviePlayer_->stop();
+}
+
+void CPMediaPlayer::pause() {
+    // An errored player keeps its error: a pause (from a suspension, say) would turn
+    // the failure into an ordinary pause.
+    if (state_ == CPPlayerState::Error) return;
+    setUserState(CPPlayerUserState::Pause);
+    moviePlayer_->setShouldAutoplay(false);
+    stopLoadingTimer();
+    moviePlayer_->pause();
+}
+
+void CPMediaPlayer::reset() {
+    stop();
+    changeState(CPPlayerState::Buffering, nullptr);
+    prepareToPlay();
+    reportProgress();
+}
+
+void CPMediaPlayer::seekTo(double seconds) {
+    moviePlayer_->setCurrentPlaybackTime(seconds);
+    setPlaybackTime(seconds);
+}
+
+void CPMediaPlayer::setContentModeScaleAspectFill(bool fill) {
+    rt::ChangeScope scope(*this, {"contentModeScaleAspectFill"});
+    moviePlayer_->setScalingMode(fill ? 2 : 1);
+}
+
+void CPMediaPlayer::setShowDebugConsole(bool show) {
+    if (show)
+        moviePlayer_->showDebugConsole();
+    else
+        moviePlayer_->hideDebugConsole();
+}
+
+void CPMediaPlayer::selectSubtitle(const rt::Ref<rt::Object>& option) {
+    bool valid = !option || dynamic_cast<ICPMediaSelectionOption*>(option.get());
+    QXAssert(valid, "Invalid subtitle instance: %@", rt::Value(option));
+    moviePlayer_->selectSubtitle(valid ? option : nullptr);
+}
+
+void CPMediaPlayer::selectAudioTrack(const rt::Ref<rt::Object>& option) {
+    bool valid = option && dynamic_cast<ICPMediaSelectionOption*>(option.get());
+    QXAssert(valid, "Invalid audio track instance: %@", rt::Value(option));
+    moviePlayer_->selectAudioTrack(valid ? option : nullptr);
+}
+
+// ---- seeking by scrubbing -----------------------------------------------------------
+
+void CPMediaPlayer::beginSeeking() {
+    QXAssert(!seeking_, "!self.seeking");
+    if (seeking_) return;
+    setSeeking(true);
+    setSeekValue(playbackTime_);
+    pause();
+}
+
+void CPMediaPlayer::changeSeeking(float delta) {
+    QXAssert(seeking_, "self.seeking");
+    if (!seeking_) return;
+    double value = static_cast<float>(seekValue_ + delta);
+    if (timeInfo_) {
+        value = std::min(value, timeInfo_->endTime());
+        value = std::max(value, timeInfo_->startTime());
+    }
+    setSeekValue(value);
+}
+
+void CPMediaPlayer::endSeeking() {
+    QXAssert(seeking_, "self.seeking");
+    if (!seeking_) return;
+    seekTo(seekValue_);
+    setSeekValue(-1);
+    setSeeking(false);
+    start();
+}
+
+void CPMediaPlayer::cancelSeeking() {
+    QXAssert(seeking_, "self.seeking");
+    if (!seeking_) return;
+    setSeekValue(-1);
+    setSeeking(false);
+}
+
+// ---- notifications and states -------------------------------------------------------
+
+void CPMediaPlayer::notification(const rt::Ref<fnd::Notification>& note) {
+    const std::string& name = note->name();
+    rt::Ref<rt::Error> candidate = note->userInfo().get(rt::Value("error")).as<rt::Error>();
+    if (name == QXMoviePlayerScalingModeDidChangeNotification) return;
+    if (name == QXMoviePlayerPlaybackDidFinishNotification) {
+        changeState(CPPlayerState::Finished, candidate);
+        return;
+    }
+    if (name == QXMoviePlayerPlaybackStateDidChangeNotification) {
+        auto movieState = moviePlayer_->playbackState();
+        switch (movieState) {
+            case QXMoviePlaybackState::Stopped:
+                QXLog(kModule, staticClass(), 5, "playback:stopped");
+                changeState(CPPlayerState::Stopped, nullptr);
+                break;
+            case QXMoviePlaybackState::Buffering:
+                QXLog(kModule, staticClass(), 5, "playback:buffering");
+                changeState(CPPlayerState::Buffering, nullptr);
+                break;
+            case QXMoviePlaybackState::Ready:
+                QXLog(kModule, staticClass(), 5, "playback:ready");
+                changeState(CPPlayerState::Ready, nullptr);
+                break;
+            case QXMoviePlaybackState::Playing:
+                QXLog(kModule, staticClass(), 5, "playback:playing");
+                changeState(CPPlayerState::Playing, nullptr);
+                break;
+            case QXMoviePlaybackState::Paused:
+                QXLog(kModule, staticClass(), 5, "playback:paused");
+                changeState(CPPlayerState::Paused, nullptr);
+                break;
+            case QXMoviePlaybackState::Interrupted:
+                QXLog(kModule, staticClass(), 2, "playback:interrupted");
+                changeState(CPPlayerState::Error,
+                            playerError(CPMediaPlayerErrorCode::Other, "The playback was interrupted"));
+                break;
+            case QXMoviePlaybackState::Error:
+                QXLog(kModule, staticClass(), 2, "playback:error");
+                changeState(CPPlayerState::Error, moviePlayer_->error());
+                break;
+            case QXMoviePlaybackState::Stalled:
+                QXLog(kModule, staticClass(), 5, "playback:stalled");
+                changeState(CPPlayerState::Stalled, moviePlayer_->error());
+                break;
+            default:
+                break;
+        }
+        return;
+    }
+    if (name == QXMoviePlayerIsAirPlayVideoActiveDidChangeNotification) {
+        isAirplayActiveKey.set(*this, moviePlayer_->isAirPlayVideoActive());
+        return;
+    }
+    if (name == QXMovieDurationAvailableNotification) {
+        extractedTimeInfoKey.set(
+            *this, rt::Ref<ICPMediaTiming>(CPMediaTimingBase::timingWithDuration(moviePlayer_->duration())));
+        return;
+    }
+    if (name == QXMediaPlaybackIsPreparedToPlayDidChangeNotification) {
+        if (moviePlayer_->playbackState() != QXMoviePlaybackState::Playing && moviePlayer_->isPreparedToPlay())
+            changeState(CPPlayerState::Ready, candidate);
+    }
+}
+
+void CPMediaPlayer::changeState(CPPlayerState state, const rt::Ref<rt::Error>& error) {
+    if (state == CPPlayerState::Playing && userState_ == CPPlayerUserState::Stop) {
+        // The last request was to stop: the movie player stops again and the player
+        // says it is stopped rather than playing.
+        moviePlayer_->stop();
+        state = CPPlayerState::Stopped;
+    }
+    if (state == state_) return;
+    QXLog(kModule, staticClass(), 5, "CAPlayer state: %d error:%@", static_cast<int>(state), rt::Value(error));
+    if (isLive()) {
+        if (state == CPPlayerState::Playing) {
+            lastPlaybackPeriodStart_ = now();
+        } else if (lastPlaybackPeriodStart_) {
+            accumulatedPlaybackTime_ += now() - *lastPlaybackPeriodStart_;
+            lastPlaybackPeriodStart_.reset();
+        }
+    }
+    if (state == CPPlayerState::Playing) {
+        reportProgress();
+        stopProgressTicker();
+        rt::Weak<CPMediaPlayer> weak = selfAs<CPMediaPlayer>();
+        progressTrigger_ =
+            onSignal(tickerWithTimeInterval(kProgressInterval), deallocSignal(*this), [weak](const rt::Value&) {
+                if (auto p = weak.lock()) p->reportProgress();
+            });
+        stopLoadingTimer();
+    } else if (state != CPPlayerState::Stalled) {
+        stopProgressTicker();
+    }
+    auto mapped = mapError(error);
+    if (state == CPPlayerState::Error && !mapped) {
+        // An error state always says what went wrong.
+        mapped = playerError(CPMediaPlayerErrorCode::Other, "The movie player failed");
+    }
+    errorKey.set(*this, mapped);
+    stateKey.set(*this, state);
+}
+
+void CPMediaPlayer::reportProgress() {
+    if (isLive()) {
+        // Live time is the time spent playing; while the stream stalls it holds still
+        // rather than switching to the stream position and back, which trackers would
+        // take for seeks.
+        double t = accumulatedPlaybackTime_;
+        if (lastPlaybackPeriodStart_) t += now() - *lastPlaybackPeriodStart_;
+        setPlaybackTime(t);
+        return;
+    }
+    double t = moviePlayer_->currentPlaybackTime();
+    setPlaybackTime(std::isnan(t) ? 0.0 : t);
+}
+
+void CPMediaPlayer::startLoadingTimer() {
+    stopLoadingTimer();
+    if (timeoutInterval_ <= 0) return;
+    rt::Weak<CPMediaPlayer> weak = selfAs<CPMediaPlayer>();
+    timeoutTrigger_ =
+        onSignal(tickerWithTimeInterval(timeoutInterval_), deallocSignal(*this), [weak](const rt::Value&) {
+            auto p = weak.lock();
+            if (!p) return;
+            p->stop();
+            QXLog(kModule, staticClass(), 2, "Player timeouted");
+            p->changeState(CPPlayerState::Error,
+                           playerError(CPMediaPlayerErrorCode::LoadingFailed, "Loading timed out"));
+        });
+}
+
+void CPMediaPlayer::stopLoadingTimer() {
+    if (timeoutTrigger_) timeoutTrigger_->dispose();
+    timeoutTrigger_.reset();
+}
+
+void CPMediaPlayer::stopProgressTicker() {
+    if (progressTrigger_) progressTrigger_->dispose();
+    progressTrigger_.reset();
+}
+
+rt::Ref<rt::Error> CPMediaPlayer::mapError(const rt::Ref<rt::Error>& error) {
+    if (!error) return nullptr;
+    if (error->domain() == CPMediaPlayerErrorDomain) return error;
+    if (error->domain() == QXMoviePlayerControllerErrorDomain) {
+        long long code = error->code() == 1 || error->code() == 2 ? error->code() : 0;
+        return rt::Error::make(CPMediaPlayerErrorDomain, code, error->userInfo());
+    }
+    rt::Dictionary info;
+    info.set(rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(error));
+    return rt::Error::make(CPMediaPlayerErrorDomain, 0, info);
+}
+
+// ---- factory ------------------------------------------------------------------------
+
+rt::Ref<ICPMediaPlayer> CPPlayerFactory::playerForSource(const rt::Ref<ICPMediaSource>& source) {
+    auto player = rt::make<CPMediaPlayer>(CPMediaPlayer::makeMoviePlayerController());
+    player->setLoadingTimeout(loadingTimeout_);
+    player->setSource(source);
+    return player;
+}
+
+}  // namespace zid

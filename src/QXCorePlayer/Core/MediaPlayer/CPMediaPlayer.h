@@ -1,0 +1,176 @@
+#pragma once
+// The player of the playback engine: plays the media URL of one source through a movie
+// player controller, turns the controller's notifications into its own states, maps its
+// errors into "CPMediaPlayerErrorDomain" and keeps a playback time that advances ten
+// times a second while playing (for live channels: the time actually spent playing,
+// summed on the run loop's monotonic clock). Main thread only.
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaSelectionOption.h>
+#include <QXCorePlayer/Core/MediaPlayer/IQXMoviePlayerController.h>
+#include <QXFoundation/Disposable/IDisposable.h>
+#include <fnd/NotificationCenter.h>
+#include <rt/KVO.h>
+#include <rt/Key.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace zid {
+
+class CPMediaPlayer : public ICPMediaPlayer {
+    RT_CLASS(CPMediaPlayer, ICPMediaPlayer)
+    rt::Ref<IQXMoviePlayerController> moviePlayer_;
+    rt::Ref<ICPMediaSource> source_;
+    CPPlayerState state_ = CPPlayerState::Stopped;
+    CPPlayerUserState userState_ = CPPlayerUserState::Stop;
+    rt::Ref<rt::Error> error_;
+    double playbackTime_ = 0;
+    rt::Ref<ICPMediaTiming> timeInfo_;
+    rt::Ref<ICPMediaTiming> extractedTimeInfo_;
+    bool airplayActive_ = false;
+    bool seeking_ = false;
+    double seekValue_ = -1;
+    rt::Value seekPosition_;
+
+public:
+    using P_ = CPMediaPlayer;
+    static constexpr rt::Key<P_, rt::Ref<IQXMoviePlayerController>> moviePlayerKey{"moviePlayer", &P_::moviePlayer_};
+    static constexpr rt::Key<P_, rt::Ref<ICPMediaSource>> sourceKey{"source", &P_::source_};
+    static constexpr rt::Key<P_, CPPlayerState> stateKey{"state", &P_::state_};
+    static constexpr rt::Key<P_, CPPlayerUserState> userStateKey{"userState", &P_::userState_};
+    static constexpr rt::Key<P_, rt::Ref<rt::Error>> errorKey{"error", &P_::error_};
+    static constexpr rt::Key<P_, double> playbackTimeKey{"playbackTime", &P_::playbackTime_};
+    static constexpr rt::Key<P_, rt::Ref<ICPMediaTiming>> timeInfoKey{"timeInfo", &P_::timeInfo_};
+    static constexpr rt::Key<P_, rt::Ref<ICPMediaTiming>> extractedTimeInfoKey{"extractedTimeInfo",
+                                                                               &P_::extractedTimeInfo_};
+    static constexpr rt::Key<P_, bool> isAirplayActiveKey{"isAirplayActive", &P_::airplayActive_};
+    static constexpr rt::Key<P_, bool> seekingKey{"seeking", &P_::seeking_};
+    static constexpr rt::Key<P_, double> seekValueKey{"seekValue", &P_::seekValue_};
+    static constexpr rt::Key<P_, rt::Value> seekPositionKey{"seekPosition", &P_::seekPosition_};
+
+    using MoviePlayerMaker = std::function<rt::Ref<IQXMoviePlayerController>()>;
+    /// How new players get their movie player controller; the controller's module
+    /// installs its maker, tests install a scripted one.
+    static void setMoviePlayerControllerMaker(MoviePlayerMaker maker);
+    static rt::Ref<IQXMoviePlayerController> makeMoviePlayerController();
+
+    explicit CPMediaPlayer(rt::Ref<IQXMoviePlayerController> moviePlayer);
+
+    // ICPMediaHandler, ICPPlayerController
+    void setSource(const rt::Ref<ICPMediaSource>& source) override;
+    rt::Ref<ICPMediaSource> source() const override { return source_; }
+    void prepareToPlay() override;
+    void start() override;
+    void stop() override;
+    void pause() override;
+    void reset() override;
+    void seekTo(double seconds) override;
+    rt::Value seekPosition() const override { return seekPosition_; }
+    void setSeekPosition(rt::Value position) override { seekPositionKey.set(*this, std::move(position)); }
+
+    // ICPMediaPlayer
+    void startPictureInPicture() override { moviePlayer_->startPictureInPicture(); }
+    void stopPictureInPicture() override { moviePlayer_->stopPictureInPicture(); }
+    /// Nil turns subtitles off; an object that is not a selection option is reported
+    /// and replaced by nil.
+    void selectSubtitle(const rt::Ref<rt::Object>& option) override;
+    /// Only a selection option is passed on; anything else (nil included) is reported
+    /// and passed on as nil.
+    void selectAudioTrack(const rt::Ref<rt::Object>& option) override;
+    void beginSeeking() override;
+    void endSeeking() override;
+    void cancelSeeking() override;
+    void changeSeeking(float delta) override;
+    rt::Ref<rt::Object> presentationLayer() const override { return moviePlayer_->view(); }
+    CPPlayerState state() const override { return state_; }
+    bool isAudioOnly() const override { return moviePlayer_->isAudioOnly(); }
+    bool isAirplayActive() const override { return airplayActive_; }
+    CPVideoSize videoSize() const override { return moviePlayer_->videoSize(); }
+    bool contentModeScaleAspectFill() const override { return moviePlayer_->scalingMode() == 2; }
+    void setContentModeScaleAspectFill(bool fill) override;
+    bool muted() const override { return moviePlayer_->muted(); }
+    void setMuted(bool muted) override { moviePlayer_->setMuted(muted); }
+    double loadingTimeout() const { return moviePlayer_->loadingTimeout(); }
+    void setLoadingTimeout(double seconds) { moviePlayer_->setLoadingTimeout(seconds); }
+    bool continuePlaybackInBackground() const override { return moviePlayer_->continuePlaybackInBackground(); }
+    void setContinuePlaybackInBackground(bool flag) override { moviePlayer_->setContinuePlaybackInBackground(flag); }
+    bool pictureInPictureAvailable() const override { return moviePlayer_->isPictureInPictureAvailable(); }
+    bool pictureInPictureActive() const override { return moviePlayer_->isPictureInPictureActive(); }
+    rt::Ref<rt::Object> subtitles() const override { return moviePlayer_->subtitles(); }
+    rt::Ref<rt::Object> defaultSubtitle() const override { return moviePlayer_->defaultSubtitle(); }
+    rt::Ref<rt::Object> selectedSubtitle() const override { return moviePlayer_->selectedSubtitle(); }
+    rt::Ref<rt::Object> audioTracks() const override { return moviePlayer_->audioTracks(); }
+    rt::Ref<rt::Object> defaultAudioTrack() const override { return moviePlayer_->defaultAudioTrack(); }
+    rt::Ref<rt::Object> selectedAudioTrack() const override { return moviePlayer_->selectedAudioTrack(); }
+    double playbackTime() const override { return playbackTime_; }
+    rt::Ref<ICPMediaTiming> timeInfo() const override { return timeInfo_; }
+    void setTimeInfo(rt::Ref<ICPMediaTiming> t) { timeInfoKey.set(*this, std::move(t)); }
+    rt::Ref<rt::Error> error() const override { return error_; }
+    double observedBitrate() const override { return moviePlayer_->observedBitrate(); }
+    std::int64_t numberOfBytesTransferred() const override { return moviePlayer_->numberOfBytesTransferred(); }
+    bool seeking() const override { return seeking_; }
+    double seekValue() const override { return seekValue_; }
+    bool showDebugConsole() const override { return false; }
+    void setShowDebugConsole(bool show) override;
+    void setActive(bool active) { moviePlayer_->setActive(active); }
+
+    const rt::Ref<IQXMoviePlayerController>& moviePlayer() const { return moviePlayer_; }
+    CPPlayerUserState userState() const { return userState_; }
+    rt::Ref<ICPMediaTiming> extractedTimeInfo() const { return extractedTimeInfo_; }
+    double accumulatedPlaybackTime() const { return accumulatedPlaybackTime_; }
+    /// The player's own loading limit in seconds; 0 (the default) is off.
+    double timeoutInterval() const { return timeoutInterval_; }
+    void setTimeoutInterval(double seconds) { timeoutInterval_ = seconds; }
+
+    /// Maps a movie player error into "CPMediaPlayerErrorDomain"; nil gives nil.
+    static rt::Ref<rt::Error> mapError(const rt::Ref<rt::Error>& error);
+
+    static void describe(rt::ClassBuilder<CPMediaPlayer>& c);
+
+protected:
+    void didInitialize() override;
+    void willDestroy() override;
+
+private:
+    void notification(const rt::Ref<fnd::Notification>& note);
+    void changeState(CPPlayerState state, const rt::Ref<rt::Error>& error);
+    void reportProgress();
+    void startLoadingTimer();
+    void stopLoadingTimer();
+    void stopProgressTicker();
+    bool isLive() const;
+    double now() const;
+    void setPlaybackTime(double t) { playbackTimeKey.set(*this, t); }
+    void setSeeking(bool v) { seekingKey.set(*this, v); }
+    void setSeekValue(double v) { seekValueKey.set(*this, v); }
+    void setUserState(CPPlayerUserState s) { userStateKey.set(*this, s); }
+
+    std::optional<double> lastPlaybackPeriodStart_;
+    double accumulatedPlaybackTime_ = 0;
+    double timeoutInterval_ = 0;
+    std::shared_ptr<IDisposable> timeoutTrigger_;
+    std::shared_ptr<IDisposable> progressTrigger_;
+    rt::Ref<fnd::NotificationObserver> observer_;
+};
+
+/// Makes a CPMediaPlayer per source. The loading limit is 10 s unless set.
+class CPPlayerFactory : public ICPPlayerFactory {
+    RT_CLASS(CPPlayerFactory, ICPPlayerFactory)
+public:
+    static constexpr double kDefaultLoadingTimeout = 10.0;
+
+private:
+    double loadingTimeout_ = kDefaultLoadingTimeout;
+
+public:
+    static constexpr rt::Key<CPPlayerFactory, double> loadingTimeoutKey{"loadingTimeout",
+                                                                        &CPPlayerFactory::loadingTimeout_};
+    static void describe(rt::ClassBuilder<CPPlayerFactory>& c) { c.property(loadingTimeoutKey); }
+    CPPlayerFactory() = default;
+    rt::Ref<ICPMediaPlayer> playerForSource(const rt::Ref<ICPMediaSource>& source) override;
+    double loadingTimeout() const override { return loadingTimeoutKey.get(*this); }
+    void setLoadingTimeout(double seconds) override { loadingTimeoutKey.set(*this, seconds); }
+};
+
+}  // namespace zid

@@ -1,0 +1,142 @@
+#pragma once
+// The player interface of the playback engine and the factory that makes one per source.
+#include <QXCorePlayer/Core/Core/CPVideoSize.h>
+#include <QXCorePlayer/Core/Core/ICPMediaSource.h>
+#include <rt/Error.h>
+#include <rt/KVC.h>
+#include <rt/Object.h>
+#include <rt/Value.h>
+
+#include <cstdint>
+#include <string>
+
+namespace zid {
+
+/// "CPMediaPlayerErrorDomain": 0 any other failure (a foreign error under the
+/// underlying-error key), 1 loading failed or timed out, 2 stalled too long.
+inline constexpr const char* CPMediaPlayerErrorDomain = "CPMediaPlayerErrorDomain";
+enum class CPMediaPlayerErrorCode : long { Other = 0, LoadingFailed = 1, StalledTooLong = 2 };
+
+enum class CPPlayerState : long {
+    Stopped = 0,
+    Buffering = 1,
+    Ready = 2,
+    Playing = 3,
+    Stalled = 4,
+    Paused = 5,
+    Finished = 6,
+    Error = 7,
+};
+
+/// Whether a player in this state counts as playing for the controls and for
+/// suspension: buffering, playing and stalled. An errored player is not playing, so
+/// suspend and resume leave it alone and the controls offer "play".
+constexpr bool CPPlayerStateIsPlaying(CPPlayerState s) {
+    return s == CPPlayerState::Buffering || s == CPPlayerState::Playing || s == CPPlayerState::Stalled;
+}
+
+/// The last request of the user.
+enum class CPPlayerUserState : long { Stop = 0, Start = 1, Pause = 2 };
+
+class ICPMediaPlayer : public rt::Object {
+    RT_CLASS(ICPMediaPlayer, rt::Object)
+public:
+    // ICPMediaHandler
+    virtual void setSource(const rt::Ref<ICPMediaSource>& source) = 0;
+    virtual rt::Ref<ICPMediaSource> source() const = 0;
+    // ICPPlayerController
+    virtual void prepareToPlay() = 0;
+    virtual void start() = 0;
+    virtual void stop() = 0;
+    virtual void pause() = 0;
+    virtual void reset() = 0;
+    virtual void seekTo(double seconds) = 0;
+    /// The position a seek control shows while it is dragged; nil when none.
+    virtual rt::Value seekPosition() const = 0;
+    virtual void setSeekPosition(rt::Value position) = 0;
+    // ICPMediaPlayer
+    virtual void startPictureInPicture() = 0;
+    virtual void stopPictureInPicture() = 0;
+    virtual void selectSubtitle(const rt::Ref<rt::Object>& option) = 0;
+    virtual void selectAudioTrack(const rt::Ref<rt::Object>& option) = 0;
+    virtual void beginSeeking() = 0;
+    virtual void endSeeking() = 0;
+    virtual void cancelSeeking() = 0;
+    virtual void changeSeeking(float delta) = 0;
+    virtual rt::Ref<rt::Object> presentationLayer() const = 0;
+    virtual CPPlayerState state() const = 0;
+    virtual bool isAudioOnly() const = 0;
+    virtual bool isAirplayActive() const = 0;
+    virtual bool isPlaying() const { return CPPlayerStateIsPlaying(state()); }
+    virtual CPVideoSize videoSize() const = 0;
+    virtual bool contentModeScaleAspectFill() const = 0;
+    virtual void setContentModeScaleAspectFill(bool fill) = 0;
+    virtual bool muted() const = 0;
+    virtual void setMuted(bool muted) = 0;
+    virtual bool continuePlaybackInBackground() const = 0;
+    virtual void setContinuePlaybackInBackground(bool flag) = 0;
+    virtual bool pictureInPictureAvailable() const = 0;
+    virtual bool pictureInPictureActive() const = 0;
+    virtual rt::Ref<rt::Object> subtitles() const = 0;
+    virtual rt::Ref<rt::Object> defaultSubtitle() const = 0;
+    virtual rt::Ref<rt::Object> selectedSubtitle() const = 0;
+    virtual rt::Ref<rt::Object> audioTracks() const = 0;
+    virtual rt::Ref<rt::Object> defaultAudioTrack() const = 0;
+    virtual rt::Ref<rt::Object> selectedAudioTrack() const = 0;
+    virtual double playbackTime() const = 0;
+    virtual rt::Ref<ICPMediaTiming> timeInfo() const = 0;
+    virtual rt::Ref<rt::Error> error() const = 0;
+    virtual double observedBitrate() const = 0;
+    virtual std::int64_t numberOfBytesTransferred() const = 0;
+    virtual bool seeking() const = 0;
+    virtual double seekValue() const = 0;
+    virtual bool showDebugConsole() const { return false; }
+    virtual void setShowDebugConsole(bool show) { (void)show; }
+
+    static void describe(rt::ClassBuilder<ICPMediaPlayer>& c) {
+        using P = ICPMediaPlayer;
+        c.readonly("source", &P::source);
+        c.property("seekPosition", &P::seekPosition, &P::setSeekPosition);
+        c.readonly("presentationLayer", &P::presentationLayer);
+        c.readonly("state", &P::state);
+        c.readonly("isAudioOnly", &P::isAudioOnly);
+        c.readonly("audioOnly", &P::isAudioOnly);
+        c.readonly("isAirplayActive", &P::isAirplayActive);
+        c.readonly("isPlaying", &P::isPlaying);
+        c.dependent("isPlaying", {"state"});
+        c.readonly("videoSize", &P::videoSize);
+        c.property("contentModeScaleAspectFill", &P::contentModeScaleAspectFill, &P::setContentModeScaleAspectFill);
+        c.property("muted", &P::muted, &P::setMuted);
+        c.property("continuePlaybackInBackground", &P::continuePlaybackInBackground,
+                   &P::setContinuePlaybackInBackground);
+        c.readonly("pictureInPictureAvailable", &P::pictureInPictureAvailable);
+        c.readonly("pictureInPictureActive", &P::pictureInPictureActive);
+        c.readonly("subtitles", &P::subtitles);
+        c.readonly("defaultSubtitle", &P::defaultSubtitle);
+        c.readonly("selectedSubtitle", &P::selectedSubtitle);
+        c.readonly("audioTracks", &P::audioTracks);
+        c.readonly("defaultAudioTrack", &P::defaultAudioTrack);
+        c.readonly("selectedAudioTrack", &P::selectedAudioTrack);
+        c.readonly("playbackTime", &P::playbackTime);
+        c.readonly("timeInfo", &P::timeInfo);
+        c.readonly("error", &P::error);
+        c.readonly("observedBitrate", &P::observedBitrate);
+        c.readonly("numberOfBytesTransferred", &P::numberOfBytesTransferred);
+        c.readonly("seeking", &P::seeking);
+        c.readonly("seekValue", &P::seekValue);
+    }
+};
+
+class ICPPlayerFactory : public rt::Object {
+    RT_CLASS(ICPPlayerFactory, rt::Object)
+public:
+    virtual rt::Ref<ICPMediaPlayer> playerForSource(const rt::Ref<ICPMediaSource>& source) = 0;
+    virtual double loadingTimeout() const = 0;
+    virtual void setLoadingTimeout(double seconds) = 0;
+
+    static void describe(rt::ClassBuilder<ICPPlayerFactory>& c) {
+        c.property("loadingTimeout", &ICPPlayerFactory::loadingTimeout, &ICPPlayerFactory::setLoadingTimeout);
+    }
+};
+
+}  // namespace zid

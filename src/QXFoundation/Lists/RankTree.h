@@ -1,0 +1,105 @@
+#pragma once
+// A sequence of weighted nodes in a balanced search tree ordered by position (a treap
+// with random priorities): finding the node at a position, inserting and erasing a node,
+// and asking a node's position all cost O(log n) expected. The lists use it where a
+// vector would shift every later entry on each insert or removal: runs of untouched
+// positions in the change tracker, the items of a filtered or a sorted list.
+//
+// A node's weight is the number of positions it covers (1 for an item, the length for a
+// run); a marked node also counts towards the marked positions, which the filtered list
+// uses to count shown items. The owner hands out node ids (small integers, dense); a
+// node not in the tree is simply unused. Two trees may share ids to hold the same items
+// in two orders.
+
+#include <cstdint>
+#include <vector>
+
+namespace zid {
+
+class RankTree {
+public:
+    using Id = std::uint32_t;
+    static constexpr Id kNil = 0xffffffffu;
+
+    /// A tree counting marked positions keeps the marks beside the nodes (the others
+    /// have smaller nodes, which matters for the cache on large lists).
+    explicit RankTree(bool countsMarks = false) : countsMarks_(countsMarks) {}
+
+    /// Empties the tree (ids stay allocated).
+    void clear() { root_ = kNil; }
+    bool empty() const { return root_ == kNil; }
+    /// Makes room for ids below n.
+    void reserveIds(std::size_t n);
+    /// Replaces the contents by the ids in order, each of weight 1, marked where told; O(n).
+    void build(const std::vector<Id>& ids, const std::vector<bool>* marked = nullptr);
+
+    /// Positions covered by all nodes, and by the marked ones.
+    std::uint64_t total() const { return root_ == kNil ? 0 : nodes_[root_].sum; }
+    std::uint64_t totalMarked() const { return root_ == kNil || !countsMarks_ ? 0 : marks_[root_].sum; }
+
+    /// The node covering position pos (below total()); offset receives pos's distance
+    /// from the node's first position.
+    Id find(std::uint64_t pos, std::uint64_t* offset = nullptr) const;
+    /// The same, also counting the marked positions before the node on the way down.
+    Id findCountingMarks(std::uint64_t pos, std::uint64_t& markedBefore) const;
+    /// The node covering marked position k (below totalMarked()).
+    Id findMarked(std::uint64_t k) const;
+    /// The first position a node covers, and the marked positions before it.
+    std::uint64_t positionOf(Id id) const;
+    std::uint64_t markedBefore(Id id) const;
+
+    /// Inserts a node so that it starts at pos, which must be 0, total() or a node's first
+    /// position.
+    void insertAt(Id id, std::uint64_t pos, std::uint64_t weight, bool marked = false);
+    /// Inserts a node right after (or, with after false, right before) a node in the tree.
+    void insertNextTo(Id id, Id neighbour, bool after, std::uint64_t weight, bool marked = false);
+    void erase(Id id);
+    std::uint64_t weight(Id id) const { return nodes_[id].weight; }
+    bool marked(Id id) const { return countsMarks_ && marks_[id].marked; }
+    void setWeight(Id id, std::uint64_t weight);
+    void setMarked(Id id, bool marked);
+
+    /// Neighbours in order; kNil past either end.
+    Id first() const;
+    Id next(Id id) const;
+    Id previous(Id id) const;
+    /// The root and the children, for searches that descend by comparisons.
+    Id root() const { return root_; }
+    Id left(Id id) const { return nodes_[id].left; }
+    Id right(Id id) const { return nodes_[id].right; }
+    /// Positions covered by a node and everything below it.
+    std::uint64_t subtreeTotal(Id id) const { return id == kNil ? 0 : nodes_[id].sum; }
+
+    /// Calls f(id) for every node in order.
+    template <class F> void forEach(F&& f) const {
+        for (Id id = first(); id != kNil; id = next(id)) f(id);
+    }
+
+private:
+    struct Node {
+        Id left = kNil, right = kNil, parent = kNil;
+        std::uint32_t priority = 0;
+        std::uint64_t weight = 0, sum = 0;
+    };
+    struct Marks {
+        std::uint64_t sum = 0;  // marked positions in the subtree
+        bool marked = false;
+    };
+    std::uint64_t marksOf(Id id) const { return id == kNil ? 0 : marks_[id].sum; }
+    std::uint64_t ownMarks(Id id) const { return marks_[id].marked ? nodes_[id].weight : 0; }
+    std::uint32_t nextPriority();
+    void update(Id id);
+    void updateUpwards(Id id);
+    void split(Id t, std::uint64_t pos, Id& l, Id& r);
+    Id merge(Id a, Id b);
+    void initNode(Id id, std::uint64_t weight, bool marked);
+    void updateAll(Id id);
+
+    bool countsMarks_;
+    std::vector<Node> nodes_;
+    std::vector<Marks> marks_;  // by id, when counting marks
+    Id root_ = kNil;
+    std::uint64_t seed_ = 0x9e3779b97f4a7c15ull;
+};
+
+}  // namespace zid

@@ -1,0 +1,65 @@
+#include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
+#include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
+#include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
+#include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
+#include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
+#include <fnd/RunLoop.h>
+#include <gtest/gtest.h>
+
+#include "PlaybackDoubles.h"
+#include "ScriptedOrigin.h"
+#include "VirtualTime.h"
+
+namespace zidtest {
+namespace {
+
+// A live stream behind the readiness poll, played through the session and the media
+// player: the origin's I/O is real, every timer is on virtual time.
+class PlaybackRoadTest : public VirtualTimeTest {
+protected:
+    void SetUp() override {
+        VirtualTimeTest::SetUp();
+        CPMediaPlayer::setMoviePlayerControllerMaker([this] {
+            movie = rt::make<ScriptedMoviePlayer>();
+            return movie;
+        });
+    }
+    void TearDown() override {
+        CPMediaPlayer::setMoviePlayerControllerMaker(nullptr);
+        VirtualTimeTest::TearDown();
+    }
+    bool waitFor(const std::function<bool()>& done) { return fnd::RunLoop::main()->runUntil(done, 5.0); }
+    rt::Ref<ScriptedMoviePlayer> movie;
+};
+
+TEST_F(PlaybackRoadTest, ALiveURLPlaysOnceTheOriginSaysTheStreamIsReady) {
+    ScriptedOrigin origin({{202, "#PROGRESSED 50%"}, {200, "#EXTM3U\n#EXT-X-TARGETDURATION:2\n"}});
+    auto base = CPURLMediaSource::sourceWithMediaURL(origin.url());
+    base->setSourceType(CPMediaSourceType::LiveChannel);
+    auto tracker = rt::make<RecordingTracker>();
+    base->setPlaybackTracker(tracker);
+    auto source = CPURLResolvingSource::sourceWithBaseSource(base, CPHLSSourceResolver::resolver());
+    auto session = CPPlaybackSession::sessionWithMediaSource(source, rt::make<CPPlayerFactory>());
+    session->play();
+    EXPECT_EQ(session->state(), CPSessionState::Loading);
+    ASSERT_TRUE(waitFor([&] { return origin.served() == 1; }));
+    advance(1.0);
+    ASSERT_TRUE(waitFor([&] { return session->player() != nullptr; }));
+    EXPECT_EQ(movie->contentURL(), origin.url());
+    movie->prepared = true;
+    movie->post(QXMediaPlaybackIsPreparedToPlayDidChangeNotification);
+    movie->setPlaybackState(QXMoviePlaybackState::Playing);
+    EXPECT_EQ(session->state(), CPSessionState::Playing);
+    advance(2.0);
+    EXPECT_NEAR(session->playbackTime(), 2.0, 0.11);
+    session = nullptr;
+    auto events = tracker->transitions();
+    ASSERT_GE(events.size(), 4u);
+    EXPECT_EQ((std::vector<std::string>{events[0], events[1], events[2]}),
+              (std::vector<std::string>{"onPreparing", "onBuffering", "onStart"}));
+    EXPECT_EQ((std::vector<std::string>{events.end() - 2, events.end()}),
+              (std::vector<std::string>{"onKill", "close"}));
+}
+
+}  // namespace
+}  // namespace zidtest

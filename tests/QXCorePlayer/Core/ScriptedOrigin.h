@@ -1,0 +1,79 @@
+#pragma once
+// A tiny HTTP origin on 127.0.0.1 (a free port) that answers each GET of its stream
+// path with the next scripted status and body; the last answer repeats.
+#include <arpa/inet.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace zidtest {
+
+class ScriptedOrigin {
+public:
+    struct Answer {
+        int status;
+        std::string body;
+        int delayMs = 0;
+    };
+
+    explicit ScriptedOrigin(std::vector<Answer> script) : script_(std::move(script)) {
+        server_.Get("/live/playlist.m3u8", [this](const httplib::Request&, httplib::Response& res) {
+            Answer answer;
+            {
+                std::lock_guard lock(mutex_);
+                std::size_t i = std::min(served_, script_.size() - 1);
+                answer = script_[i];
+                ++served_;
+            }
+            if (answer.delayMs) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
+            res.status = answer.status;
+            if (!answer.body.empty()) res.set_content(answer.body, "application/vnd.apple.mpegurl");
+        });
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~ScriptedOrigin() {
+        server_.stop();
+        if (thread_.joinable()) thread_.join();
+    }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/live/playlist.m3u8"; }
+    std::size_t served() {
+        std::lock_guard lock(mutex_);
+        return served_;
+    }
+
+    /// A URL on a port nothing listens on (bound, read back and closed again).
+    static std::string refusedURL() {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = 0;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        int port = ntohs(address.sin_port);
+        ::close(fd);  // never listened: connections are refused
+        return "http://127.0.0.1:" + std::to_string(port) + "/live/playlist.m3u8";
+    }
+
+private:
+    httplib::Server server_;
+    std::thread thread_;
+    int port_ = 0;
+    std::mutex mutex_;
+    std::vector<Answer> script_;
+    std::size_t served_ = 0;
+};
+
+}  // namespace zidtest
