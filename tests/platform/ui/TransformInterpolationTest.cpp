@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <VirtualTime.h>
+#include <ui/Animation.h>
 #include <ui/GeometryValues.h>
+#include <ui/View.h>
 
 using namespace ui;
 
@@ -47,4 +50,19 @@ TEST(TransformInterpolation, TurnsTakeTheShorterWayAndScalesAndShiftsMoveLinearl
     AffineTransform f = interpolateTransform(flat, AffineTransform(), 0.5);
     EXPECT_NEAR(f.a, 0.5, 1e-12);
     EXPECT_NEAR(f.d, 1, 1e-12);
+}
+
+class TurningView : public zidtest::VirtualTimeTest {};
+
+TEST_F(TurningView, PresentedTransformTurnsAtFullSize) {
+    auto view = rt::make<View>(Rect(0, 0, 40, 20));
+    view->setTransform(transformRotate(AffineTransform(), pi));
+    animate(1.0, 0, AnimationOptions::CurveLinear, [&] { view->setTransform(AffineTransform()); });
+    advance(0.5);
+    AffineTransform m = view->presentedTransform();
+    EXPECT_NEAR(det(m), 1, 1e-9);
+    EXPECT_NEAR(std::fabs(std::atan2(m.b, m.a)), pi / 2, 1e-9);
+    EXPECT_NEAR(view->presentedFrame().size.width, 20, 1e-9) << "a 40 x 20 view a quarter turned is 20 wide";
+    advance(0.6);
+    EXPECT_EQ(view->presentedTransform(), AffineTransform());
 }
