@@ -1,18 +1,28 @@
 // Tasks against a plain thread pool: throughput of trivial work through four workers,
-// and the time from enqueueing one piece of work to its start.
+// and the time from enqueueing one piece of work to its start; the run loop's posting
+// against an I/O context's.
 //
 // Rows:
 //   TaskQueue/*       AKOperationTaskQueue, 4 at a time: listed tasks, flags announced
 //                     on the main thread, removal at the end announcement
 //   OperationQueue/*  the bare operation engine, 4 at a time (no task layer)
 //   AsioPool/*        boost::asio::thread_pool with 4 threads running the same work
+//   RunLoop/*         posting blocks to a run loop and running them: from its own
+//                     thread, and from four other threads while it runs
+//   AsioIoContext/*   boost::asio::io_context doing the same
+//
+// Every throughput row ends an iteration the same way: the enqueueing thread spins
+// (yielding) until the last piece of work has run.
 
 #include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
+#include <boost/asio/executor_work_guard.hpp>
+#include <boost/asio/io_context.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/thread_pool.hpp>
 
@@ -72,8 +82,9 @@ void OperationQueueThroughput(benchmark::State& state) {
     for (auto _ : state) {
         ran = 0;
         for (long i = 0; i < count; ++i) queue->addOperation(rt::make<CountingOperation>(&ran));
-        queue->waitUntilAllOperationsAreFinished();
+        while (ran.load(std::memory_order_acquire) < count) std::this_thread::yield();
     }
+    queue->waitUntilAllOperationsAreFinished();
     state.SetItemsProcessed(state.iterations() * count);
 }
 
@@ -145,11 +156,81 @@ void AsioPoolLatency(benchmark::State& state) {
     pool.join();
 }
 
+// ---- posting to a loop -------------------------------------------------------------
+
+void RunLoopPostAndRun(benchmark::State& state) {
+    const long count = state.range(0);
+    auto loop = rt::make<fnd::RunLoop>();  // made here: this thread's loop
+    long ran = 0;
+    for (auto _ : state) {
+        ran = 0;
+        for (long i = 0; i < count; ++i) loop->post([&ran] { ++ran; });
+        while (ran < count) loop->runOnce(0);
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+void AsioIoContextPostAndRun(benchmark::State& state) {
+    const long count = state.range(0);
+    boost::asio::io_context io(1);
+    long ran = 0;
+    for (auto _ : state) {
+        ran = 0;
+        for (long i = 0; i < count; ++i) boost::asio::post(io, [&ran] { ++ran; });
+        io.restart();
+        while (ran < count) io.poll();
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+constexpr int Producers = 4;
+
+void RunLoopCrossThread(benchmark::State& state) {
+    const long count = state.range(0);
+    auto loop = rt::make<fnd::RunLoop>();
+    long ran = 0;
+    for (auto _ : state) {
+        ran = 0;
+        std::vector<std::thread> producers;
+        for (int p = 0; p < Producers; ++p) {
+            producers.emplace_back([&] {
+                for (long i = 0; i < count / Producers; ++i) loop->post([&ran] { ++ran; });
+            });
+        }
+        while (ran < count) loop->runOnce(0.01);
+        for (auto& producer : producers) producer.join();
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+void AsioIoContextCrossThread(benchmark::State& state) {
+    const long count = state.range(0);
+    boost::asio::io_context io(1);
+    auto guard = boost::asio::make_work_guard(io);
+    long ran = 0;
+    for (auto _ : state) {
+        ran = 0;
+        std::vector<std::thread> producers;
+        for (int p = 0; p < Producers; ++p) {
+            producers.emplace_back([&] {
+                for (long i = 0; i < count / Producers; ++i) boost::asio::post(io, [&ran] { ++ran; });
+            });
+        }
+        while (ran < count) io.run_one();
+        for (auto& producer : producers) producer.join();
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
 }  // namespace
 
-BENCHMARK(TaskQueueThroughput)->Name("TaskQueue/throughput")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(OperationQueueThroughput)->Name("OperationQueue/throughput")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(AsioPoolThroughput)->Name("AsioPool/throughput")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(TaskQueueThroughput)->Name("TaskQueue/throughput")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(OperationQueueThroughput)->Name("OperationQueue/throughput")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(AsioPoolThroughput)->Name("AsioPool/throughput")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(TaskQueueLatency)->Name("TaskQueue/latency")->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(2000);
 BENCHMARK(OperationQueueLatency)->Name("OperationQueue/latency")->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(2000);
 BENCHMARK(AsioPoolLatency)->Name("AsioPool/latency")->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(2000);
+BENCHMARK(RunLoopPostAndRun)->Name("RunLoop/post_and_run")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(AsioIoContextPostAndRun)->Name("AsioIoContext/post_and_run")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(RunLoopCrossThread)->Name("RunLoop/cross_thread")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(AsioIoContextCrossThread)->Name("AsioIoContext/cross_thread")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(20);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the ThreadSanitizer preset (only the test binaries that need it) and runs the
-# concurrency tests of the operation engine and the task library under it: every test
-# whose suite name begins with TaskConcurrency. Exits non-zero on a failed test or a
-# reported race.
+# concurrency tests of the run loop, the operation engine and the task library under
+# it: every test whose suite name begins with TaskConcurrency or LoopConcurrency (among
+# them the stress test of an end announced while its operation is being added). Exits
+# non-zero on a failed test or a reported race.
 #   scripts/tsan.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,4 +12,4 @@ cmake --preset tsan >/dev/null
 cmake --build build/tsan -j "$(nproc)" --target fnd_tests RudoreVaz_tests
 
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
-ctest --test-dir build/tsan --output-on-failure --timeout 300 -R '^TaskConcurrency'
+ctest --test-dir build/tsan --output-on-failure --timeout 300 -R '^(TaskConcurrency|LoopConcurrency)'

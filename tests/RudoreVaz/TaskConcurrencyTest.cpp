@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QXFoundation/Listening/IListenable.h>
 #include <RudoreVaz/Task/ConcreteTasks/AKBlockTask.h>
 #include <RudoreVaz/Task/ConcreteTasks/AKFacadeTask.h>
 #include <RudoreVaz/Task/LogicalTasks/AKCompoundTask.h>
@@ -119,6 +120,27 @@ TEST(TaskConcurrencyManager, ThreadsAskingForOneNameGetOneQueue) {
     for (int t = 2; t < Threads; ++t) EXPECT_EQ(got[static_cast<std::size_t>(t)], got[static_cast<std::size_t>(t % 2)]);
 }
 
+TEST(TaskConcurrencyManager, AQueueMadeForAnotherThreadIsListenedToBeforeAnyoneCanFindIt) {
+    auto manager = rt::make<zid::AKOperationTaskManager>();
+    std::atomic<bool> done{false};
+    std::thread asker([&] {
+        manager->taskQueueWithIdentifier("fresh");
+        done = true;
+    });
+    // The main loop does not run for a while: whatever queue can be found by then must
+    // already have the manager among its listeners, or its first change goes unsaved.
+    bool unheard = false;
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    while (std::chrono::steady_clock::now() < until && !unheard) {
+        for (auto& queue : manager->queues()) unheard = unheard || zid::listenerProxies(*queue).empty();
+    }
+    ASSERT_TRUE(spinUntil([&] { return done.load(); }));
+    asker.join();
+    EXPECT_FALSE(unheard) << "a queue was published before the manager listened to it";
+    ASSERT_EQ(manager->queues().size(), 1u);
+    EXPECT_EQ(zid::listenerProxies(*manager->queues()[0]).size(), 1u);
+}
+
 TEST(TaskConcurrencyAsync, FailuresReportedFromManyThreadsAreEachCounted) {
     auto task = zid::AKFacadeTask::taskWithIdentifier("failing", "failing");
     constexpr int Threads = 8, PerThread = 200;
@@ -159,6 +181,84 @@ TEST(TaskConcurrencyCompound, SubtasksEndingOnWorkerQueuesEndTheCompoundOnce) {
     EXPECT_TRUE(compound->isFailed());
     EXPECT_EQ(compound->error()->code(), 5);
     EXPECT_EQ(flags.count("isFinished=1"), 1);
+}
+
+
+// Records "key:value" for each announcement of the keys, and whether any came off the
+// main thread. Values: booleans as 0/1, anything else as nil/set.
+class AnnouncementRecorder {
+public:
+    void watch(const rt::Ref<rt::Object>& object, const std::string& prefix, std::initializer_list<const char*> keys) {
+        for (const char* key : keys) {
+            std::string name = prefix + key;
+            observations_.push_back(rt::observe(object, key, rt::KVONew, [this, name](const rt::KVOChange& change) {
+                std::lock_guard lock(mutex_);
+                if (!fnd::RunLoop::isMainThread()) offMain_.push_back(name);
+                const rt::Value& v = change.newValue;
+                entries_.push_back(name + ":" + (v.isNumber() ? (v.boolValue() ? "1" : "0") : (v.isNil() ? "nil" : "set")));
+            }));
+        }
+    }
+    ~AnnouncementRecorder() {
+        for (auto& observation : observations_) observation->remove();
+    }
+    std::vector<std::string> entries() const {
+        std::lock_guard lock(mutex_);
+        return entries_;
+    }
+    std::vector<std::string> offMain() const {
+        std::lock_guard lock(mutex_);
+        return offMain_;
+    }
+    // Position of the first entry, or -1.
+    long indexOf(const std::string& entry) const {
+        auto all = entries();
+        auto it = std::find(all.begin(), all.end(), entry);
+        return it == all.end() ? -1 : it - all.begin();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> entries_;
+    std::vector<std::string> offMain_;
+    std::vector<rt::Ref<rt::Observation>> observations_;
+};
+
+TEST(TaskConcurrencyAnnouncements, ResultErrorEnqueuedAndEmptinessAreAnnouncedOnTheMainThreadInOrder) {
+    auto queue = zid::AKOperationTaskQueue::queueWithIdentifier("announcements");
+    auto succeeding = zid::AKBlockTask::taskWithIdentifier("ok", "ok", [](zid::AKBlockTask& t) { t.setResult(rt::Value("done")); });
+    auto failing = zid::AKBlockTask::taskWithIdentifier("bad", "bad", [](zid::AKBlockTask& t) { t.setFailedWithError(testError()); });
+    AnnouncementRecorder recorder;
+    recorder.watch(succeeding, "ok.", {"result", "isEnqueued", "isFinished"});
+    recorder.watch(failing, "bad.", {"error", "isEnqueued", "isFailed", "isFinished"});
+    recorder.watch(queue, "queue.", {"isEmpty"});
+    std::atomic<bool> added{false};
+    // Added, run and ended on other threads, as a component adding work from a callback does.
+    std::thread adder([&] {
+        queue->addTask(succeeding);
+        queue->addTask(failing);
+        added = true;
+    });
+    ASSERT_TRUE(spinUntil([&] { return added && succeeding->isFinished() && failing->isFinished() && queue->isEmpty(); }));
+    adder.join();
+    settle();
+    EXPECT_TRUE(recorder.offMain().empty()) << "announced off the main thread: " << ::testing::PrintToString(recorder.offMain());
+    // A result or an error is announced before the end that makes readers look at it;
+    // the task is listed before the queue stops being empty, and leaves the list at its end.
+    auto at = [&](const char* entry) { return recorder.indexOf(entry); };
+    ASSERT_GE(at("ok.result:set"), 0);
+    EXPECT_LT(at("ok.result:set"), at("ok.isFinished:1"));
+    ASSERT_GE(at("bad.error:set"), 0);
+    EXPECT_LT(at("bad.error:set"), at("bad.isFailed:1"));
+    EXPECT_LT(at("bad.isFailed:1"), at("bad.isFinished:1"));
+    EXPECT_LT(at("ok.isEnqueued:1"), at("queue.isEmpty:0"));
+    EXPECT_LT(at("ok.isFinished:1"), at("ok.isEnqueued:0"));
+    EXPECT_LT(at("bad.isFinished:1"), at("bad.isEnqueued:0"));
+    EXPECT_EQ(recorder.entries().back(), "queue.isEmpty:1");
+    // Readers on any thread see the values at once, and key-value coding agrees at the end.
+    EXPECT_EQ(succeeding->valueForKey("result"), rt::Value("done"));
+    EXPECT_EQ(failing->valueForKey("error"), rt::Value(failing->error()));
+    EXPECT_FALSE(succeeding->valueForKey("isEnqueued").boolValue());
 }
 
 }  // namespace

@@ -236,6 +236,52 @@ TEST_F(TaskQueue, ArchivedTasksComeBackListedWithTheDependenciesAmongThem) {
     ASSERT_TRUE(spinUntil([&] { return tasks[1]->isFinished() && second->isFinished(); }));
 }
 
+// A kept task that counts its live instances.
+class CountedTask : public zid::AKOperationTask {
+    RT_CLASS(CountedTask, zid::AKOperationTask)
+public:
+    CountedTask() { ++live; }
+    explicit CountedTask(const char* identifier) : zid::AKOperationTask(identifier, identifier) { ++live; }
+    ~CountedTask() override { --live; }
+    static void describe(rt::ClassBuilder<CountedTask>& c) { fnd::registerCodingClass(c.cls()); }
+    bool isPersistable() const override { return true; }
+    void task() override {}
+    static inline std::atomic<int> live{0};
+};
+
+TEST_F(TaskQueue, AnArchiveWhoseTasksDependOnEachOtherInACycleIsRefusedWithoutALeak) {
+    int before = CountedTask::live.load();
+    {
+        // As a hostile or damaged file would hold it: a -> b -> c -> a.
+        auto coder = rt::make<fnd::KeyedArchiver>();
+        coder->encodeObject("cyclic", "kAKTaskQueueIdentifier");
+        coder->encodeInt64(1, "kAKTaskQueueMaxConcurrentOperationCount");
+        rt::Value::Array tasks{rt::Value(rt::make<CountedTask>("a")), rt::Value(rt::make<CountedTask>("b")),
+                               rt::Value(rt::make<CountedTask>("c"))};
+        coder->encodeObject(rt::Value(tasks), "kAKTaskQueueTasks");
+        rt::Dictionary dependencies;
+        dependencies.set(rt::Value("a"), rt::Value(rt::Value::Array{rt::Value("b")}));
+        dependencies.set(rt::Value("b"), rt::Value(rt::Value::Array{rt::Value("c")}));
+        dependencies.set(rt::Value("c"), rt::Value(rt::Value::Array{rt::Value("a")}));
+        coder->encodeObject(rt::Value(dependencies), "kAKTaskQueueDependencies");
+        auto data = coder->finishEncoding();
+
+        auto reader = rt::make<fnd::KeyedUnarchiver>(data);
+        auto decoded = rt::make<zid::AKOperationTaskQueue>();
+        decoded->initWithCoder(*reader);
+        ASSERT_TRUE(reader->error());
+        EXPECT_EQ(reader->error()->domain(), fnd::KeyedArchiveErrorDomain);
+        EXPECT_NE(reader->error()->localizedDescription().find("cycle"), std::string::npos) << reader->error()->description();
+        EXPECT_TRUE(decoded->tasks().empty());
+        EXPECT_TRUE(decoded->isEmpty()) << "a queue that could never empty again";
+        EXPECT_EQ(decoded->queue()->operationCount(), 0u);
+
+        drain();
+    }
+    drain();
+    EXPECT_EQ(CountedTask::live.load(), before) << "tasks of a refused archive are all freed";
+}
+
 TEST_F(TaskQueue, AnArchiveWithoutAMaximumKeepsTheDefault) {
     auto coder = rt::make<fnd::KeyedArchiver>();
     coder->encodeObject("nomax", "kAKTaskQueueIdentifier");
@@ -385,6 +431,54 @@ TEST(TaskManagerStartUp, AWorkerAndTheMainThreadAskingFirstGetTheOneManager) {
             ::_exit(one ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+// In a fresh process: several threads and the main thread ask for the shared manager
+// at the same moment; exits 0 when they got one manager that read the archive once.
+[[noreturn]] void askForTheSharedManagerAllAtOnce() {
+    zidtest::ScratchDirectory scratch("zid-tm-once");
+    ::setenv("XDG_DATA_HOME", scratch.string().c_str(), 1);
+    fnd::Directories::setApplicationName("once");
+    fs::create_directories(fnd::Directories::library());
+    {
+        // Unreadable, and slow to find so: every manager made logs it once.
+        std::ofstream out(fnd::Directories::library() + "/shared.tm");
+        out << "[";
+        for (int i = 0; i < 400000; ++i) out << "0,";
+        out << "0]";
+    }
+    std::thread watchdog([] {
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        ::_exit(3);
+    });
+    watchdog.detach();
+    LogCapture log;
+    constexpr int Threads = 6;
+    std::vector<rt::Ref<zid::AKOperationTaskManager>> got(Threads + 1);
+    std::atomic<int> ready{0}, done{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < Threads; ++t) {
+        threads.emplace_back([&, t] {
+            ++ready;
+            while (ready.load() < Threads) {
+            }
+            got[static_cast<std::size_t>(t)] = zid::AKOperationTaskManager::sharedManager();
+            ++done;
+        });
+    }
+    while (ready.load() < Threads) {
+    }
+    got[Threads] = zid::AKOperationTaskManager::sharedManager();
+    spinUntil([&] { return done.load() == Threads; }, 8);
+    for (auto& thread : threads) thread.join();
+    int reads = log.count("Ignoring unreadable task archive");
+    bool one = std::all_of(got.begin(), got.end(), [&](const auto& m) { return m && m == got[0]; });
+    ::_exit(one && reads == 1 ? 0 : 10 + reads);
+}
+
+TEST(TaskManagerStartUp, ThreadsAskingFirstAllAtOnceMakeOneManagerReadingTheArchiveOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(askForTheSharedManagerAllAtOnce(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

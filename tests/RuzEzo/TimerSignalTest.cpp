@@ -53,6 +53,19 @@ TEST_F(TimerSignalTest, TickerCountsUntilClosed) {
     EXPECT_EQ(ticker->ticks(), 3u);
 }
 
+TEST_F(TimerSignalTest, ATickerAtZeroOrLessTicksOnEveryPassOfTheLoop) {
+    auto ticker = tickerWithTimeInterval(0);
+    auto sub = watch(ticker);
+    drain();
+    EXPECT_EQ(seen, (std::vector<rt::Value>{0}));
+    advance(0.0025);  // then at most once a millisecond, never silent while open
+    EXPECT_EQ(seen, (std::vector<rt::Value>{0, 1, 2}));
+    EXPECT_EQ(closes, 0);
+    ticker->close();
+    advance(1);
+    EXPECT_EQ(ticker->ticks(), 3u);
+}
+
 TEST_F(TimerSignalTest, LettingGoOfTheLastHolderStopsTheTimer) {
     auto ticker = tickerWithTimeInterval(1.0);
     auto sub = watch(ticker);

@@ -127,6 +127,10 @@ KeyedUnarchiver::~KeyedUnarchiver() = default;
 
 rt::Ref<rt::Error> KeyedUnarchiver::error() const { return state_->error; }
 
+void KeyedUnarchiver::failWithError(rt::Ref<rt::Error> error) {
+    if (!state_->error) state_->error = std::move(error);
+}
+
 bool KeyedUnarchiver::containsValueForKey(std::string_view key) const { return state_->find(key) != nullptr; }
 
 static rt::Value decodeValue(KeyedUnarchiver& reader, KeyedUnarchiver::State& state, const Json& json);

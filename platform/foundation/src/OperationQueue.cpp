@@ -9,6 +9,7 @@
 #include <list>
 #include <mutex>
 #include <thread>
+#include <unordered_set>
 
 #include <fnd/RunLoop.h>
 #include <rt/Exception.h>
@@ -23,30 +24,32 @@ public:
     ~OperationQueueCore() { shutdown(); }
 
     void add(const rt::Ref<Operation>& operation, const std::shared_ptr<OperationQueueCore>& self) {
-        // An operation that has already ended (cancelled on another thread meanwhile,
-        // say) has nothing left to run.
-        if (operation->hasFinishedAnnouncement()) return;
         {
-            // The way back to the queue is set before any worker can see the operation,
-            // so that its end always reaches the queue.
-            std::lock_guard lock(operation->mutex_);
-            auto existing = operation->queue_.lock();
-            if (existing && existing != self) {
-                throw rt::Exception(rt::Exception::InvalidArgument, "addOperation: the operation is already in another queue");
-            }
-            operation->queue_ = self;
-        }
-        {
+            // The end announcement and the enqueueing agree under the operation's lock
+            // (taken inside the queue's, the engine's lock order): either the end was
+            // seen first and the operation is ignored (nothing left to run), or the way
+            // back to this queue is set first, and the end, once seen, waits for this
+            // queue's lock and so finds the operation listed.
             std::lock_guard lock(mutex_);
-            if (operation->enqueued_ || operation->isExecuting()) {
-                throw rt::Exception(rt::Exception::InvalidArgument, "addOperation: the operation is already enqueued or executing");
+            const bool executing = operation->isExecuting();
+            {
+                std::lock_guard operationLock(operation->mutex_);
+                if (operation->endSeen_) return;
+                auto existing = operation->queue_.lock();
+                if (existing && existing != self) {
+                    throw rt::Exception(rt::Exception::InvalidArgument, "addOperation: the operation is already in another queue");
+                }
+                if (operation->enqueued_ || executing) {
+                    throw rt::Exception(rt::Exception::InvalidArgument, "addOperation: the operation is already enqueued or executing");
+                }
+                operation->queue_ = self;
             }
             operation->enqueued_ = true;
             operation->dispatched_ = false;
             operations_.push_back(operation);
             operation->position_ = std::prev(operations_.end());
+            scheduleLocked();
         }
-        schedule();
     }
 
     // Called on the first "isFinished" announcement of an operation of this queue, or
@@ -62,14 +65,18 @@ public:
             operations_.erase(operation.position_);
             operation.position_ = {};
             if (operations_.empty()) idle_.notify_all();
+            scheduleLocked();
         }
-        schedule();
     }
 
     // Hands every operation that is ready, in order of addition, to the workers while
     // slots are free.
     void schedule() {
         std::lock_guard lock(mutex_);
+        scheduleLocked();
+    }
+
+    void scheduleLocked() {
         if (suspended_ || stopping_) return;
         long limit = maxConcurrent_ < 0 ? OperationQueue::defaultConcurrency() : maxConcurrent_;
         std::size_t handed = 0;
@@ -84,14 +91,20 @@ public:
         if (handed == 0) return;
         std::size_t wanted = toStart_.size();
         waiting_.store(wanted, std::memory_order_release);
-        if (idleWorkers_ < wanted && workers_.size() < static_cast<std::size_t>(limit)) {
-            std::size_t more = std::min(wanted - idleWorkers_, static_cast<std::size_t>(limit) - workers_.size());
+        // Workers spinning for work look at the list without being woken (they leave
+        // the spin under this lock and look before they sleep): waking a sleeping
+        // thread costs more than the work it would take.
+        std::size_t looking = spinning_;
+        std::size_t toWake = wanted > looking ? wanted - looking : 0;
+        if (toWake > idleWorkers_ && workers_.size() < static_cast<std::size_t>(limit)) {
+            std::size_t more = std::min(toWake - idleWorkers_, static_cast<std::size_t>(limit) - workers_.size());
             // Each worker keeps the state alive: the operation it has just run may hold
             // the last reference to the queue, and the worker still takes the lock after.
             for (std::size_t i = 0; i < more; ++i) workers_.emplace_back([self = shared_from_this()] { self->work(); });
         }
-        if (handed == 1) work_.notify_one();
-        else work_.notify_all();
+        toWake = std::min(toWake, idleWorkers_);
+        if (toWake == 1) work_.notify_one();
+        else if (toWake > 1) work_.notify_all();
     }
 
     void work() {
@@ -101,12 +114,14 @@ public:
                 // Work often follows within microseconds (the next operation becomes
                 // ready when the one before announces its end): look for it a little
                 // while before sleeping, since waking a sleeping thread costs more.
+                ++spinning_;
                 lock.unlock();
                 auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
                 while (waiting_.load(std::memory_order_acquire) == 0 && std::chrono::steady_clock::now() < until) {
                     std::this_thread::yield();
                 }
                 lock.lock();
+                --spinning_;
             }
             ++idleWorkers_;
             work_.wait(lock, [this] { return stopping_ || !toStart_.empty(); });
@@ -154,7 +169,8 @@ public:
     std::deque<rt::Ref<Operation>> toStart_;
     std::atomic<std::size_t> waiting_{0};  // toStart_.size(), readable without the lock
     std::vector<std::thread> workers_;
-    std::size_t idleWorkers_ = 0;
+    std::size_t idleWorkers_ = 0;  // asleep (or about to be) in work_.wait
+    std::size_t spinning_ = 0;     // looking for work before sleeping
     long running_ = 0;
     long maxConcurrent_ = OperationQueue::DefaultMaxConcurrentOperationCount;
     bool suspended_ = false;
@@ -261,12 +277,14 @@ void Operation::start() {
     }
     announce("isExecuting", [this] { executing_.store(true, std::memory_order_release); });
     main();
-    willChange("isExecuting");
-    willChange("isFinished");
-    executing_.store(false, std::memory_order_release);
-    finished_.store(true, std::memory_order_release);
-    didChange("isExecuting");
-    didChange("isFinished");
+    {
+        // Scopes nest: the dids go out in reverse, "isExecuting" NO before "isFinished" YES.
+        rt::ChangeScope scope(*this, {"isFinished", "isExecuting"});
+        executing_.store(false, std::memory_order_release);
+        finished_.store(true, std::memory_order_release);
+    }
+    changed("isExecuting");
+    changed("isFinished");
 }
 
 void Operation::cancel() {
@@ -282,9 +300,39 @@ bool Operation::markCancelled() {
     return true;
 }
 
+namespace {
+// Serialises additions of dependencies, so that two threads adding the two halves of a
+// cycle at once cannot both find none.
+std::mutex& dependencyGraphMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+}  // namespace
+
+bool Operation::dependsOn(const Operation& operation) const {
+    // Iterative, visiting each operation once: long chains and wide graphs alike.
+    std::vector<rt::Ref<Operation>> pending = dependencies();
+    std::unordered_set<const Operation*> seen;
+    while (!pending.empty()) {
+        rt::Ref<Operation> next = std::move(pending.back());
+        pending.pop_back();
+        if (next.get() == &operation) return true;
+        if (!seen.insert(next.get()).second) continue;
+        auto more = next->dependencies();
+        pending.insert(pending.end(), more.begin(), more.end());
+    }
+    return false;
+}
+
 void Operation::addDependency(const rt::Ref<Operation>& operation) {
     if (!operation || operation.get() == this) return;
     {
+        std::lock_guard graph(dependencyGraphMutex());
+        if (operation->dependsOn(*this)) {
+            throw rt::Exception(rt::Exception::InvalidArgument,
+                                "addDependency: " + operation->description() + " already depends on " + description() +
+                                    "; the dependency would make a cycle in which no operation can start");
+        }
         std::lock_guard lock(mutex_);
         if (std::find(dependencies_.begin(), dependencies_.end(), operation) != dependencies_.end()) return;
         dependencies_.push_back(operation);
@@ -336,8 +384,12 @@ void Operation::willChange(std::string_view key) { willChangeValueForKey(key); }
 
 void Operation::didChange(std::string_view key) {
     didChangeValueForKey(key);
+    changed(key);
+}
+
+void Operation::changed(std::string_view key) {
     if (key == "isFinished") {
-        if (isFinished() && !endSeen_.exchange(true, std::memory_order_acq_rel)) ended();
+        if (isFinished()) ended();
     } else if (key == "isReady" || affectsReadiness(key)) {
         readinessMayHaveChanged();
     }
@@ -359,7 +411,11 @@ void Operation::ended() {
     std::vector<rt::Weak<Operation>> dependants;
     std::function<void()> completion;
     {
+        // The end is marked and the queue read in one hold of the lock that enqueueing
+        // takes too (see OperationQueueCore::add).
         std::lock_guard lock(mutex_);
+        if (endSeen_) return;  // later announcements are ignored
+        endSeen_ = true;
         queue = queue_.lock();
         dependants = dependants_;
         completion = std::move(completion_);

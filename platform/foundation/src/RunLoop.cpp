@@ -4,9 +4,12 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+
+#include <rt/Exception.h>
 
 namespace fnd {
 
@@ -16,9 +19,23 @@ thread_local rt::Ref<RunLoop> threadLoop;
 }  // namespace
 
 Timer::Timer(TimeInterval interval, bool repeats, Handler handler)
-    : interval_(interval < 0 ? 0 : interval), repeats_(repeats), handler_(std::move(handler)) {}
+    : interval_(repeats ? std::max(interval, MinimumRepeatInterval) : std::max(interval, 0.0)),
+      repeats_(repeats),
+      handler_(std::move(handler)) {
+    if (std::isnan(interval)) interval_ = repeats ? MinimumRepeatInterval : 0;
+}
 
 void Timer::invalidate() { valid_.store(false); }
+
+TurnObserver::TurnObserver(int order, std::function<void()> block) : order_(order), block_(std::move(block)) {}
+
+void TurnObserver::setNeedsRun() {
+    if (needed_.exchange(true, std::memory_order_acq_rel)) return;  // asked already this turn
+    if (auto loop = loop_.lock()) {
+        loop->observersNeeded_.store(true, std::memory_order_release);
+        if (!loop->isCurrent()) loop->wakeUp();
+    }
+}
 
 RunLoop::RunLoop() : clock_(RealClock::shared()) {
     wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -28,6 +45,11 @@ RunLoop::RunLoop() : clock_(RealClock::shared()) {
 RunLoop::~RunLoop() {
     clock_->detach(*this);
     if (wakeFd_ >= 0) ::close(wakeFd_);
+    for (PostNode* node = incoming_.exchange(nullptr); node;) {
+        PostNode* next = node->next;
+        delete node;
+        node = next;
+    }
 }
 
 rt::Ref<RunLoop> RunLoop::main() {
@@ -59,24 +81,88 @@ void RunLoop::wakeUp() {
 }
 
 void RunLoop::post(std::function<void()> block) {
-    {
-        std::lock_guard lock(mutex_);
-        posted_.push_back(std::move(block));
+    auto* node = new PostNode{std::move(block), nullptr};
+    PostNode* head = incoming_.load(std::memory_order_relaxed);
+    do {
+        node->next = head;
+    } while (!incoming_.compare_exchange_weak(head, node, std::memory_order_acq_rel, std::memory_order_relaxed));
+    // The node belongs to the loop from here on (it may already be run and freed): only
+    // the head seen by the successful exchange is read. Only the post that finds the
+    // list empty wakes the loop: the loop takes the whole list at once, so every later
+    // post of this batch is taken with it.
+    if (!head) wakeUp();
+}
+
+void RunLoop::takeIncoming() {
+    PostNode* node = incoming_.exchange(nullptr, std::memory_order_acq_rel);
+    if (!node) return;
+    // The list is newest first: reverse it.
+    PostNode* ordered = nullptr;
+    while (node) {
+        PostNode* next = node->next;
+        node->next = ordered;
+        ordered = node;
+        node = next;
     }
-    wakeUp();
+    std::lock_guard lock(postedMutex_);
+    while (ordered) {
+        posted_.push_back(std::move(ordered->block));
+        PostNode* next = ordered->next;
+        delete ordered;
+        ordered = next;
+    }
+}
+
+void RunLoop::insertTimer(const rt::Ref<Timer>& timer, TimeInterval deadline) {
+    timer->sequence_ = nextSequence_++;
+    timer->fireTime_.store(deadline);
+    timers_.emplace(std::make_pair(deadline, timer->sequence_), timer);
 }
 
 rt::Ref<Timer> RunLoop::schedule(TimeInterval interval, bool repeats, Timer::Handler handler) {
     auto timer = rt::make<Timer>(interval, repeats, std::move(handler));
     {
         std::lock_guard lock(mutex_);
-        timer->sequence_ = nextSequence_++;
-        TimeInterval deadline = clock_->now() + timer->interval_;
-        timer->fireTime_.store(deadline);
-        timers_.emplace(std::make_pair(deadline, timer->sequence_), timer);
+        // A repeating timer asked for 0 or less fires at once, then every pass.
+        TimeInterval first = repeats && !(interval > 0) ? 0 : timer->interval_;
+        insertTimer(timer, clock_->now() + first);
     }
     wakeUp();
     return timer;
+}
+
+namespace {
+// A frame is taken as due this much before its exact time, so that a virtual clock
+// advanced by 1 / rate per step (summing rounding errors) reaches every frame.
+constexpr TimeInterval FrameTolerance = 1e-9;
+}  // namespace
+
+rt::Ref<Timer> RunLoop::scheduleFrames(double rate, Timer::Handler handler) {
+    if (!(rate > 0) || !std::isfinite(rate)) {
+        throw rt::Exception(rt::Exception::InvalidArgument, "scheduleFrames: the frame rate must be above 0, not " + std::to_string(rate));
+    }
+    auto timer = rt::make<Timer>(1.0 / rate, true, std::move(handler));
+    timer->frameRate_ = rate;
+    {
+        std::lock_guard lock(mutex_);
+        timer->frameOrigin_ = clock_->now();
+        timer->nextFrame_ = 1;
+        insertTimer(timer, timer->frameOrigin_ + 1.0 / rate - FrameTolerance);
+    }
+    wakeUp();
+    return timer;
+}
+
+rt::Ref<TurnObserver> RunLoop::addTurnObserver(int order, std::function<void()> block) {
+    auto observer = rt::make<TurnObserver>(order, std::move(block));
+    observer->loop_ = selfAs<RunLoop>();
+    std::lock_guard lock(mutex_);
+    observer->sequence_ = nextObserver_++;
+    auto place = std::upper_bound(observers_.begin(), observers_.end(), observer, [](const auto& a, const auto& b) {
+        return std::pair(a->order_, a->sequence_) < std::pair(b->order_, b->sequence_);
+    });
+    observers_.insert(place, observer);
+    return observer;
 }
 
 rt::Ref<Timer> RunLoop::after(TimeInterval delay, std::function<void()> block) {
@@ -115,9 +201,9 @@ void RunLoop::removeSource(SourceId id) {
     wakeUp();
 }
 
-Clock& RunLoop::clock() const {
+HeldClock RunLoop::clock() const {
     std::lock_guard lock(mutex_);
-    return *clock_;
+    return HeldClock(clock_);
 }
 
 rt::Ref<Clock> RunLoop::clockRef() const {
@@ -157,9 +243,13 @@ std::optional<TimeInterval> RunLoop::nextTimerDeadline() const {
 void RunLoop::discardPending() {
     std::deque<std::function<void()>> posted;
     std::multimap<std::pair<TimeInterval, std::uint64_t>, rt::Ref<Timer>> timers;
+    takeIncoming();
+    {
+        std::lock_guard lock(postedMutex_);
+        posted.swap(posted_);
+    }
     {
         std::lock_guard lock(mutex_);
-        posted.swap(posted_);
         timers.swap(timers_);
     }
     for (auto& [key, timer] : timers) timer->invalidate();
@@ -169,16 +259,17 @@ bool RunLoop::runPosted() {
     // One block at a time, so that a nested run inside a block continues with the
     // blocks posted before it (FIFO across nesting). Blocks posted meanwhile wait for
     // the next turn.
+    takeIncoming();
     std::size_t budget;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(postedMutex_);
         budget = posted_.size();
     }
     bool ran = false;
     while (budget-- > 0) {
         std::function<void()> block;
         {
-            std::lock_guard lock(mutex_);
+            std::lock_guard lock(postedMutex_);
             if (posted_.empty()) break;
             block = std::move(posted_.front());
             posted_.pop_front();
@@ -202,13 +293,22 @@ bool RunLoop::fireDueTimers() {
             timer = it->second;
             TimeInterval deadline = it->first.first;
             timers_.erase(it);
-            if (timer->repeats_ && timer->interval_ > 0) {
+            if (timer->frameRate_ > 0) {
+                // Frames keep exact times; frames missed by a late loop are skipped.
+                // The frame firing is the latest one due.
+                auto due = [&](std::uint64_t n) { return timer->frameOrigin_ + static_cast<double>(n) / timer->frameRate_; };
+                std::uint64_t frame = timer->nextFrame_;
+                double latest = std::floor((now + FrameTolerance - timer->frameOrigin_) * timer->frameRate_);
+                if (latest > static_cast<double>(frame)) frame = static_cast<std::uint64_t>(latest);
+                while (due(frame + 1) - FrameTolerance <= now) ++frame;
+                timer->frame_ = frame;
+                timer->nextFrame_ = frame + 1;
+                insertTimer(timer, due(frame + 1) - FrameTolerance);
+            } else if (timer->repeats_) {
                 // A repeating timer keeps its cadence; missed beats collapse into one.
                 TimeInterval next = deadline + timer->interval_;
                 if (next <= now) next = now + timer->interval_ - std::fmod(now - deadline, timer->interval_);
-                timer->fireTime_.store(next);
-                timer->sequence_ = nextSequence_++;
-                timers_.emplace(std::make_pair(next, timer->sequence_), timer);
+                insertTimer(timer, next);
             } else {
                 timer->valid_.store(false);
             }
@@ -219,11 +319,32 @@ bool RunLoop::fireDueTimers() {
     return fired;
 }
 
+bool RunLoop::runTurnObservers() {
+    if (!observersNeeded_.exchange(false, std::memory_order_acq_rel)) return false;
+    std::vector<rt::Ref<TurnObserver>> observers;
+    {
+        std::lock_guard lock(mutex_);
+        observers_.erase(std::remove_if(observers_.begin(), observers_.end(), [](const auto& o) { return !o->isValid(); }),
+                         observers_.end());
+        observers = observers_;
+    }
+    bool ran = false;
+    for (auto& observer : observers) {
+        // Cleared before the run: a request made while it runs (or later in this
+        // phase, by an observer after it) is for the next turn.
+        if (!observer->isValid() || !observer->needed_.exchange(false, std::memory_order_acq_rel)) continue;
+        if (observer->block_) observer->block_();
+        ran = true;
+    }
+    return ran;
+}
+
 void RunLoop::drain() {
     bool any = true;
     while (any) {
         any = runPosted();
         any = fireDueTimers() || any;
+        if (!any) any = runTurnObservers();
     }
 }
 
@@ -234,9 +355,13 @@ bool RunLoop::runOnce(TimeInterval maxWait) {
     std::vector<pollfd> fds;
     std::vector<SourceId> ids;
     TimeInterval wait = ran ? 0 : std::max(0.0, maxWait);
+    if (hasIncoming() || observersNeeded_.load(std::memory_order_acquire)) wait = 0;
+    {
+        std::lock_guard lock(postedMutex_);
+        if (!posted_.empty()) wait = 0;
+    }
     {
         std::lock_guard lock(mutex_);
-        if (!posted_.empty()) wait = 0;
         if (!clock_->isVirtual()) {
             for (auto& [key, timer] : timers_) {
                 if (!timer->isValid()) continue;
@@ -274,6 +399,7 @@ bool RunLoop::runOnce(TimeInterval maxWait) {
     }
     ran = runPosted() || ran;
     ran = fireDueTimers() || ran;
+    ran = runTurnObservers() || ran;
     return ran;
 }
 
@@ -292,9 +418,10 @@ bool RunLoop::runUntil(const std::function<bool()>& done, TimeInterval timeout) 
     TimeInterval start = clock().now();
     for (;;) {
         if (done && done()) return true;
-        TimeInterval elapsed = clock().now() - start;
+        HeldClock now = clock();
+        TimeInterval elapsed = now.now() - start;
         double realElapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - realStart).count();
-        bool isVirtual = clock().isVirtual();
+        bool isVirtual = now.isVirtual();
         if (elapsed >= timeout || (isVirtual && realElapsed >= timeout)) return done ? done() : false;
         TimeInterval slice = isVirtual ? std::min(0.01, timeout - realElapsed) : timeout - elapsed;
         runOnce(std::max(0.0, std::min(slice, 0.05)));

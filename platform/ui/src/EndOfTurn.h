@@ -1,10 +1,8 @@
 #pragma once
-// Work the toolkit runs once at the end of the current main-loop turn (the layout
-// pass). Today a block posted to the main loop; one place to move it to the loop's
-// end-of-turn phase.
-
-#include <functional>
+// The toolkit's work in the main loop's end-of-turn phase: the layout pass runs there,
+// once per turn however many views asked for it.
 
 namespace ui::detail {
-void runAtEndOfTurn(std::function<void()> block);
-}
+/// Asks for a layout pass at the end of the main loop's current turn.
+void requestLayoutPass();
+}  // namespace ui::detail

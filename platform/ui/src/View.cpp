@@ -25,7 +25,6 @@ namespace {
 
 struct LayoutQueue {
     std::vector<rt::Weak<View>> roots;
-    bool scheduled = false;
 };
 LayoutQueue& layoutQueue() {
     static auto* q = new LayoutQueue;
@@ -33,32 +32,14 @@ LayoutQueue& layoutQueue() {
 }
 
 void scheduleLayout(const rt::Ref<View>& root) {
-    auto& q = layoutQueue();
-    q.roots.push_back(root);
-    if (!q.scheduled) {
-        q.scheduled = true;
-        // A loop that drops its pending blocks (a test's teardown) must not leave the
-        // pass marked as scheduled forever: the guard clears the mark when the block
-        // goes without having run.
-        struct Guard {
-            bool ran = false;
-            ~Guard() {
-                if (!ran) layoutQueue().scheduled = false;
-            }
-        };
-        auto guard = std::make_shared<Guard>();
-        detail::runAtEndOfTurn([guard] {
-            guard->ran = true;
-            runLayoutPass();
-        });
-    }
+    layoutQueue().roots.push_back(root);
+    detail::requestLayoutPass();
 }
 
 }  // namespace
 
 void runLayoutPass() {
     auto& q = layoutQueue();
-    q.scheduled = false;
     // Layout may mark more views (a parent resizing its children): settle them in the
     // same pass, with a bound against views that mark themselves forever.
     for (int round = 0; round < 64 && !q.roots.empty(); ++round) {

@@ -202,6 +202,28 @@ TEST(Operations, AnOperationCannotBeAddedTwice) {
     EXPECT_EQ(other->operationCount(), 0u);
 }
 
+TEST(Operations, ADependencyThatWouldCloseACycleIsRefused) {
+    auto a = rt::make<BlockOperation>([] {});
+    auto b = rt::make<BlockOperation>([] {});
+    auto c = rt::make<BlockOperation>([] {});
+    b->addDependency(a);
+    c->addDependency(b);
+    EXPECT_THROW(a->addDependency(c), rt::Exception) << "a <- b <- c <- a";
+    EXPECT_THROW(a->addDependency(b), rt::Exception) << "a <- b <- a";
+    EXPECT_TRUE(a->dependencies().empty()) << "a refused dependency is not kept";
+    EXPECT_TRUE(c->dependsOn(*a));
+    EXPECT_FALSE(a->dependsOn(*c));
+    // A diamond is no cycle.
+    auto d = rt::make<BlockOperation>([] {});
+    d->addDependency(b);
+    EXPECT_NO_THROW(d->addDependency(c));
+    // The chain still runs, in order.
+    auto queue = rt::make<fnd::OperationQueue>();
+    for (auto& operation : {d, c, b, a}) queue->addOperation(operation);
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_TRUE(d->isFinished());
+}
+
 TEST(Operations, AnExceptionFromStartIsRethrownOnTheMainLoopAndFreesTheSlot) {
     auto queue = rt::make<fnd::OperationQueue>();
     queue->setMaxConcurrentOperationCount(1);
@@ -315,29 +337,112 @@ TEST(TaskConcurrencyEngine, DependencyChainsAcrossThreadsRunInOrder) {
 }
 
 TEST(TaskConcurrencyEngine, CancellingFromOtherThreadsWhileRunningLeavesNothingBehind) {
+    // The first four operations hold every slot until the canceller is through, so which
+    // operations run their body does not depend on timing: those cancelled before their
+    // start never do, those already running (cancelled too late) always finish theirs.
     auto queue = rt::make<fnd::OperationQueue>();
     queue->setMaxConcurrentOperationCount(4);
-    std::atomic<int> ran{0};
+    constexpr int Count = 200, Held = 4;
+    std::atomic<int> started{0};
+    std::mutex gateMutex;
+    std::condition_variable gateWake;
+    bool gateOpen = false;
+    std::vector<std::atomic<bool>> ran(Count);
     std::vector<rt::Ref<fnd::Operation>> all;
-    for (int i = 0; i < 200; ++i) {
-        all.push_back(rt::make<BlockOperation>([&] {
-            std::this_thread::sleep_for(20us);
-            ++ran;
+    for (int i = 0; i < Count; ++i) {
+        all.push_back(rt::make<BlockOperation>([&, i] {
+            if (i < Held) {
+                ++started;
+                std::unique_lock lock(gateMutex);
+                gateWake.wait_for(lock, 5s, [&] { return gateOpen; });
+            }
+            ran[static_cast<std::size_t>(i)] = true;
         }));
     }
     std::thread adder([&] {
         for (auto& operation : all) queue->addOperation(operation);
     });
     std::thread canceller([&] {
+        while (started.load() < Held) std::this_thread::yield();
         for (std::size_t i = 0; i < all.size(); i += 3) all[i]->cancel();
+        {
+            std::lock_guard lock(gateMutex);
+            gateOpen = true;
+        }
+        gateWake.notify_all();
     });
     adder.join();
     canceller.join();
-    queue->cancelAllOperations();
     queue->waitUntilAllOperationsAreFinished();
     EXPECT_EQ(queue->runningCount(), 0u);
-    for (auto& operation : all) EXPECT_TRUE(operation->isFinished());
-    EXPECT_LT(ran, 200);
+    EXPECT_EQ(queue->operationCount(), 0u);
+    for (int i = 0; i < Count; ++i) {
+        auto index = static_cast<std::size_t>(i);
+        EXPECT_TRUE(all[index]->isFinished()) << i;
+        bool cancelledBeforeStart = i % 3 == 0 && i >= Held;
+        EXPECT_EQ(ran[index].load(), !cancelledBeforeStart) << i;
+    }
+}
+
+// An operation whose end is announced from one thread while another adds it to a queue:
+// the queue either ignores it (the end came first) or lists it and takes it off at that
+// end. A lost end would keep the operation listed and its slot taken for good.
+class EndableOperation : public fnd::Operation {
+    RT_CLASS(EndableOperation, fnd::Operation)
+public:
+    bool isConcurrent() const override { return true; }
+    bool isFinished() const override { return finished_.load(); }
+    void start() override {}
+    void finish() {
+        announce("isFinished", [this] { finished_ = true; });
+    }
+
+private:
+    std::atomic<bool> finished_{false};
+};
+
+TEST(TaskConcurrencyEngine, AnEndAnnouncedWhileTheOperationIsBeingAddedNeverKeepsItsSlot) {
+    constexpr int Pairs = 2;
+    constexpr auto Budget = 2s;
+    std::atomic<int> lost{0};
+    std::atomic<long> rounds{0};
+    std::vector<std::thread> threads;
+    for (int p = 0; p < Pairs; ++p) {
+        threads.emplace_back([&] {
+            auto queue = rt::make<fnd::OperationQueue>();
+            queue->setMaxConcurrentOperationCount(1);
+            auto until = std::chrono::steady_clock::now() + Budget;
+            // Two threads meet at a spinning barrier each round: one adds, one ends.
+            std::atomic<long> go{0}, ended{0};
+            rt::Ref<EndableOperation> current;
+            std::atomic<bool> quit{false};
+            std::thread ender([&] {
+                for (long round = 1;; ++round) {
+                    while (go.load(std::memory_order_acquire) < round) {
+                        if (quit.load(std::memory_order_acquire)) return;
+                        std::this_thread::yield();
+                    }
+                    current->finish();
+                    ended.store(round, std::memory_order_release);
+                }
+            });
+            for (long round = 1; std::chrono::steady_clock::now() < until && lost.load() == 0; ++round) {
+                current = rt::make<EndableOperation>();
+                go.store(round, std::memory_order_release);
+                queue->addOperation(current);
+                while (ended.load(std::memory_order_acquire) < round) std::this_thread::yield();
+                if (queue->operationCount() != 0 || queue->runningCount() != 0) ++lost;
+                ++rounds;
+            }
+            quit.store(true, std::memory_order_release);
+            ender.join();
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(lost.load(), 0) << "after " << rounds.load() << " rounds";
+    if (lost.load() == 0) {
+        EXPECT_GT(rounds.load(), 100) << "too few rounds to tell";
+    }
 }
 
 }  // namespace

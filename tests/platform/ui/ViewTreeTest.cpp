@@ -191,6 +191,13 @@ TEST_F(ViewTree, LayoutPassRunsOncePerTurnParentsFirst) {
     fnd::RunLoop::main()->drain();
     EXPECT_EQ(log, (std::vector<std::string>{"root layout", "leaf layout", "sibling layout"}));
 
+    // The pass runs at the end of the turn, after every block posted in it.
+    log.clear();
+    fnd::RunLoop::main()->post([&] { root->setNeedsLayout(); });
+    fnd::RunLoop::main()->post([&] { log.push_back("posted block"); });
+    fnd::RunLoop::main()->drain();
+    EXPECT_EQ(log, (std::vector<std::string>{"posted block", "root layout"}));
+
     // A parent that resizes a child in its layout gets the child laid out in the same pass.
     log.clear();
     mid->onLayout = [&] { leaf->setFrame(Rect(0, 0, 5, 5)); };

@@ -23,6 +23,9 @@ public:
 
     /// The first failure met, or nullptr.
     rt::Ref<rt::Error> error() const;
+    /// Records a failure that a decoded object found in its own keys (the first
+    /// failure met stays the one reported).
+    void failWithError(rt::Ref<rt::Error> error);
 
     bool containsValueForKey(std::string_view key) const;
     /// Nil when missing or undecodable.

@@ -27,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include <rt/ChangeScope.h>
 #include <rt/Object.h>
 
 namespace fnd {
@@ -64,8 +65,12 @@ public:
     virtual void cancel();
 
     // ---- dependencies -----------------------------------------------------------
-    /// Adding an operation to itself or twice is ignored.
+    /// Adding an operation to itself or twice is ignored. A dependency on an operation
+    /// that already depends on this one, directly or through others, would never let
+    /// either start: it is refused with InvalidArgumentException.
     void addDependency(const rt::Ref<Operation>& operation);
+    /// Whether this operation depends on `operation`, directly or through others.
+    bool dependsOn(const Operation& operation) const;
     void removeDependency(const rt::Ref<Operation>& operation);
     std::vector<rt::Ref<Operation>> dependencies() const;
 
@@ -81,12 +86,19 @@ protected:
     /// Posts the will-change notice, runs store, posts the did-change notice and tells
     /// the engine (see the header comment).
     template <class Store> void announce(std::string_view key, Store&& store) {
-        willChange(key);
-        store();
-        didChange(key);
+        {
+            rt::ChangeScope scope(*this, key);
+            store();
+        }
+        changed(key);
     }
     void willChange(std::string_view key);
+    /// The did-change notice, then changed(key).
     void didChange(std::string_view key);
+    /// Tells the engine that key was announced (after its did-change notice): the end
+    /// at the first "isFinished" that reads YES, a readiness check for "isReady" and the
+    /// keys that affect it.
+    void changed(std::string_view key);
     /// Keys whose change may change isReady besides "isReady" itself (a subclass with a
     /// paused flag answers YES for it).
     virtual bool affectsReadiness(std::string_view key) const;

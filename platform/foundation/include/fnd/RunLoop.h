@@ -1,7 +1,15 @@
 #pragma once
-// The run loop of a thread: posted blocks, one-shot and repeating timers on the loop's
-// clock, file-descriptor sources, and nested runs. The host's main thread runs the
-// main loop; any thread may have its own (current()).
+// The run loop of a thread: posted blocks, one-shot, repeating and frame timers on the
+// loop's clock, file-descriptor sources, an end-of-turn phase, and nested runs. The
+// host's main thread runs the main loop; any thread may have its own (current()).
+//
+// A turn runs the blocks posted so far, the due timers, waits for a source or a post,
+// runs what came meanwhile, and ends with the turn observers that asked to run
+// (layout, then drawing, say): each at most once per turn however often it was asked,
+// in the order of their order value, then of registration.
+//
+// Posting is cheap from any thread: a lock-free list, and the loop is woken once for a
+// batch of posts (by the post that finds the list empty), not once per post.
 
 #include <atomic>
 #include <condition_variable>
@@ -36,14 +44,73 @@ public:
     /// The next deadline on the loop's clock.
     TimeInterval fireTime() const { return fireTime_.load(); }
 
+    /// A frame timer's frame: the number of the frame firing now (1 for the first,
+    /// due one frame after scheduling; a frame missed on a late loop is skipped, its
+    /// number too), and the time that frame was due (origin + frame / rate, exactly).
+    /// 0 for other timers.
+    std::uint64_t frame() const { return frame_; }
+    TimeInterval frameTime() const { return frameRate_ > 0 ? frameOrigin_ + static_cast<double>(frame_) / frameRate_ : 0; }
+    double frameRate() const { return frameRate_; }
+
+    /// The shortest interval of a repeating timer: one asked to repeat at 0 or less
+    /// fires on every pass of its loop, at most once a millisecond.
+    static constexpr TimeInterval MinimumRepeatInterval = 0.001;
+
 private:
     friend class RunLoop;
     TimeInterval interval_;
     bool repeats_;
+    // Frame timers: frames due at frameOrigin_ + n / frameRate_.
+    double frameRate_ = 0;
+    TimeInterval frameOrigin_ = 0;
+    std::uint64_t frame_ = 0;
+    std::uint64_t nextFrame_ = 0;
     Handler handler_;
     std::atomic<bool> valid_{true};
     std::atomic<TimeInterval> fireTime_{0};
     std::uint64_t sequence_ = 0;
+};
+
+/// A block run in the end-of-turn phase of its loop, once for every turn in which it
+/// was asked to run (setNeedsRun), however many times it was asked.
+class TurnObserver : public rt::Object {
+    RT_CLASS(TurnObserver, rt::Object)
+public:
+    TurnObserver(int order, std::function<void()> block);
+
+    /// Asks for a run at the end of the loop's current turn (or of the next turn when
+    /// the phase has already passed this observer), and wakes the loop. Any thread.
+    void setNeedsRun();
+    bool needsRun() const { return needed_.load(std::memory_order_acquire); }
+    /// Stops the observer; it never runs again. Any thread, also from its block.
+    void invalidate() { valid_.store(false, std::memory_order_release); }
+    bool isValid() const { return valid_.load(std::memory_order_acquire); }
+    int order() const { return order_; }
+
+private:
+    friend class RunLoop;
+    int order_;
+    std::uint64_t sequence_ = 0;
+    std::function<void()> block_;
+    std::atomic<bool> needed_{false};
+    std::atomic<bool> valid_{true};
+    rt::Weak<RunLoop> loop_;
+};
+
+/// The clock a loop had when asked, kept alive for as long as this handle lives (a
+/// clock installed meanwhile on another thread does not free it under the caller).
+class HeldClock {
+public:
+    explicit HeldClock(rt::Ref<Clock> clock) : clock_(std::move(clock)) {}
+    TimeInterval now() const { return clock_->now(); }
+    rt::Date date() const { return clock_->date(); }
+    bool isVirtual() const { return clock_->isVirtual(); }
+    Clock* operator->() const { return clock_.get(); }
+    Clock& operator*() const { return *clock_; }
+    const rt::Ref<Clock>& ref() const { return clock_; }
+
+private:
+    rt::Ref<Clock> clock_;
 };
 
 class RunLoop : public rt::Object {
@@ -64,6 +131,15 @@ public:
     rt::Ref<Timer> schedule(TimeInterval interval, bool repeats, Timer::Handler handler);
     /// One-shot convenience.
     rt::Ref<Timer> after(TimeInterval delay, std::function<void()> block);
+    /// A repeating timer for animation frames at `rate` per second on this loop's
+    /// clock: frame n is due at exactly now + n / rate (no drift from summing
+    /// intervals), so a virtual clock advanced by 1 / rate steps exactly one frame.
+    /// A rate of 0 or less is refused (InvalidArgumentException). Any thread.
+    rt::Ref<Timer> scheduleFrames(double rate, Timer::Handler handler);
+
+    /// Registers a block for the end-of-turn phase (see the header comment). Lower
+    /// order values run first; equal ones in order of registration. Any thread.
+    rt::Ref<TurnObserver> addTurnObserver(int order, std::function<void()> block);
 
     /// Watches a file descriptor (poll events: POLLIN, POLLOUT). The handler gets the
     /// returned events and runs on the loop's thread. Any thread.
@@ -88,7 +164,8 @@ public:
     /// Runs everything already posted and due, without waiting.
     void drain();
 
-    Clock& clock() const;
+    /// The loop's clock, held by the answer (see HeldClock).
+    HeldClock clock() const;
     rt::Ref<Clock> clockRef() const;
     /// Installs a clock (tests install a VirtualClock); pending timers keep their
     /// deadlines, read on the new clock.
@@ -103,11 +180,29 @@ public:
     void wakeUp();
 
 private:
+    friend class TurnObserver;
+    struct PostNode {
+        std::function<void()> block;
+        PostNode* next;
+    };
     bool fireDueTimers();
     bool runPosted();
+    bool runTurnObservers();
+    /// Moves the lock-free list of new posts, in posting order, behind posted_.
+    void takeIncoming();
+    void insertTimer(const rt::Ref<Timer>& timer, TimeInterval deadline);
+    bool hasIncoming() const { return incoming_.load(std::memory_order_acquire) != nullptr; }
+
+    // New posts, newest first (pushed by any thread without a lock; taken by the loop).
+    std::atomic<PostNode*> incoming_{nullptr};
+    // Posts taken from incoming_ and not yet run, oldest first.
+    mutable std::mutex postedMutex_;
+    std::deque<std::function<void()>> posted_;
 
     mutable std::mutex mutex_;
-    std::deque<std::function<void()>> posted_;
+    std::vector<rt::Ref<TurnObserver>> observers_;  // by (order, sequence)
+    std::uint64_t nextObserver_ = 1;
+    std::atomic<bool> observersNeeded_{false};
     std::multimap<std::pair<TimeInterval, std::uint64_t>, rt::Ref<Timer>> timers_;
     std::uint64_t nextSequence_ = 1;
     struct Source {

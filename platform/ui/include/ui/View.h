@@ -278,7 +278,8 @@ private:
 };
 
 /// The layout pass: lays out every marked view tree (parents first). The main loop
-/// runs it once per turn after something was marked; tests may call it directly.
+/// runs it in its end-of-turn phase, once per turn after something was marked; tests
+/// may call it directly.
 void runLayoutPass();
 
 }  // namespace ui

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include <rt/ChangeScope.h>
+
 namespace zid {
 
 AKChainTask::AKChainTask(rt::Value identifier, std::string title, std::vector<Producer> producers)
@@ -37,12 +39,11 @@ void AKChainTask::startOperation() {
 }
 
 void AKChainTask::setCurrentTask(const rt::Ref<AKOperationTask>& task) {
-    willChangeValueForKey("currentTask");
     {
+        rt::ChangeScope scope(*this, "currentTask");
         std::lock_guard lock(chainMutex_);
         current_ = task;
     }
-    didChangeValueForKey("currentTask");
     if (!task) return;
     rt::Weak<AKChainTask> weakChain = selfAs<AKChainTask>();
     rt::Weak<AKOperationTask> weakTask = task;

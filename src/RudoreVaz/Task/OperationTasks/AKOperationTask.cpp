@@ -34,15 +34,15 @@ void AKOperationTask::describe(rt::ClassBuilder<AKOperationTask>& c) {
         .readonly("isFinished", &AKOperationTask::isFinished)
         .readonly("isCancelled", &AKOperationTask::isCancelled)
         .readonly("isFailed", &AKOperationTask::isFailed)
-        .readonly("isEnqueued", &AKOperationTask::isEnqueued)
+        .readonly("isEnqueued", [](const AKOperationTask& task) { return task.enqueued_.announced(); })
         .readonly("isReady", &AKOperationTask::isReady)
         .readonly("paused", &AKOperationTask::paused)
         .readonly("isIndeterminate", &AKOperationTask::isIndeterminate)
         .readonly("progress", &AKOperationTask::progress)
         .readonly("identifier", &AKOperationTask::identifier)
         .readonly("title", &AKOperationTask::title)
-        .readonly("result", &AKOperationTask::result)
-        .readonly("error", &AKOperationTask::error)
+        .readonly("result", [](const AKOperationTask& task) { return task.result_.announced(); })
+        .readonly("error", [](const AKOperationTask& task) { return task.error_.announced(); })
         .readonly("failedAttemptsCount", &AKOperationTask::failedAttemptsCount)
         .dependent("isReady", {"paused"});
     fnd::registerCodingClass(c.cls());
@@ -75,35 +75,15 @@ void AKOperationTask::setProgress(double progress) {
 }
 
 void AKOperationTask::setEnqueued(bool enqueued) {
-    announce("isEnqueued", [&] { enqueued_.store(enqueued); });
-}
-
-rt::Value AKOperationTask::result() const {
-    std::lock_guard lock(mutex_);
-    return result_;
+    enqueued_.set(*this, "isEnqueued", enqueued, [this](std::function<void()> block) { postToMain(std::move(block)); });
 }
 
 void AKOperationTask::setResult(rt::Value result) {
-    willChange("result");
-    {
-        std::lock_guard lock(mutex_);
-        result_ = std::move(result);
-    }
-    didChange("result");
-}
-
-rt::Ref<rt::Error> AKOperationTask::error() const {
-    std::lock_guard lock(mutex_);
-    return error_;
+    result_.set(*this, "result", std::move(result), [this](std::function<void()> block) { postToMain(std::move(block)); });
 }
 
 void AKOperationTask::setError(rt::Ref<rt::Error> error) {
-    willChange("error");
-    {
-        std::lock_guard lock(mutex_);
-        error_ = std::move(error);
-    }
-    didChange("error");
+    error_.set(*this, "error", std::move(error), [this](std::function<void()> block) { postToMain(std::move(block)); });
 }
 
 // ---- the work -------------------------------------------------------------------

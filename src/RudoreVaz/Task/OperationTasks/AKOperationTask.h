@@ -25,6 +25,7 @@
 #include <string>
 
 #include <RudoreVaz/Task/OperationTasks/ITask.h>
+#include <RudoreVaz/Task/OperationTasks/MainThreadValue.h>
 #include <fnd/KeyedArchive.h>
 #include <fnd/Operation.h>
 #include <rt/KVC.h>
@@ -104,15 +105,19 @@ public:
     void setProgress(double progress);
     bool isIndeterminate() const override { return indeterminate_.load(); }
     bool paused() const override { return paused_.load(); }
-    bool isEnqueued() const override { return enqueued_.load(); }
+    bool isEnqueued() const override { return enqueued_.get(); }
+    /// Stored at once; "isEnqueued" is announced on the main thread.
     void setEnqueued(bool enqueued);
     bool isExecuting() const override { return executingFlag_.load(); }
     bool isFinished() const override { return finishedFlag_.load(); }
     bool isCancelled() const override { return cancelledFlag_.load(); }
     bool isFailed() const override { return failedFlag_.load(); }
-    rt::Value result() const override;
+    /// result and error are readable at once from any thread; their changes are
+    /// announced on the main thread, in order with the flags (a result set by the body
+    /// is announced before the end).
+    rt::Value result() const override { return result_.get(); }
     void setResult(rt::Value result);
-    rt::Ref<rt::Error> error() const override;
+    rt::Ref<rt::Error> error() const override { return error_.get(); }
     void setError(rt::Ref<rt::Error> error) override;
     std::uint64_t retryAttempts() const { return retryAttempts_.load(); }
     void setRetryAttempts(std::uint64_t attempts) { retryAttempts_.store(attempts); }
@@ -148,13 +153,13 @@ private:
     mutable std::mutex mutex_;
     rt::Value identifier_;
     std::string title_;
-    rt::Value result_;
-    rt::Ref<rt::Error> error_;
+    MainThreadValue<rt::Value> result_;
+    MainThreadValue<rt::Ref<rt::Error>> error_;
+    MainThreadValue<bool> enqueued_{false};
 
     std::atomic<double> progress_{0.0};
     std::atomic<bool> indeterminate_{false};
     std::atomic<bool> paused_{false};
-    std::atomic<bool> enqueued_{false};
     std::atomic<bool> executingFlag_{false};
     std::atomic<bool> finishedFlag_{false};
     std::atomic<bool> cancelledFlag_{false};

@@ -13,20 +13,27 @@ namespace zid {
 AKOperationTaskManager::AKOperationTaskManager() = default;
 
 rt::Ref<AKOperationTaskManager> AKOperationTaskManager::sharedManager() {
-    // The manager is made outside any lock: restoring archived queues registers it as
-    // their listener on the main thread, and the main thread may itself be asking for
-    // the manager at that moment. Should two threads make one at once, the first one
-    // stored is the shared manager and the other is dropped unused.
+    // Made on the main thread only, whichever thread asks first, and so exactly once:
+    // restoring the archive registers the manager with its queues on the main thread,
+    // and a lock held across that by another thread could wait for the main thread
+    // while the main thread waits for it. Never released, like the main queue.
     static std::mutex mutex;
-    static rt::Ref<AKOperationTaskManager> shared;
+    static auto* shared = new rt::Ref<AKOperationTaskManager>();
     {
         std::lock_guard lock(mutex);
-        if (shared) return shared;
+        if (*shared) return *shared;
     }
-    auto made = managerWithFile(fnd::joinPath(fnd::Directories::library(), kArchiveName));
+    fnd::Queue::main()->sync([] {
+        {
+            std::lock_guard lock(mutex);
+            if (*shared) return;
+        }
+        auto made = managerWithFile(fnd::joinPath(fnd::Directories::library(), kArchiveName));
+        std::lock_guard lock(mutex);
+        *shared = std::move(made);
+    });
     std::lock_guard lock(mutex);
-    if (!shared) shared = std::move(made);
-    return shared;
+    return *shared;
 }
 
 rt::Ref<AKOperationTaskManager> AKOperationTaskManager::managerWithFile(const std::string& path) {
@@ -51,18 +58,27 @@ rt::Ref<AKOperationTaskManager> AKOperationTaskManager::managerWithFile(const st
 }
 
 rt::Ref<AKOperationTaskQueue> AKOperationTaskManager::taskQueueWithIdentifier(const rt::Value& identifier) {
-    rt::Ref<AKOperationTaskQueue> queue;
-    {
-        std::lock_guard lock(mutex_);
+    auto find = [&]() -> rt::Ref<AKOperationTaskQueue> {
         for (auto& candidate : privateQueues_) {
             if (candidate->identifier().isEqual(identifier)) return candidate;
         }
-        queue = AKOperationTaskQueue::queueWithIdentifier(identifier);
-        privateQueues_.push_back(queue);
+        return nullptr;
+    };
+    {
+        std::lock_guard lock(mutex_);
+        if (auto existing = find()) return existing;
     }
-    // Outside the lock: listener tables live on the main thread, and the main thread
-    // may be waiting for this lock.
-    listenTo(queue);
+    // A new queue is made on the main thread, where listener tables live, and the
+    // manager listens to it before anyone else can find it: its first change is saved.
+    rt::Ref<AKOperationTaskQueue> queue;
+    fnd::Queue::main()->sync([&] {
+        std::lock_guard lock(mutex_);
+        queue = find();
+        if (queue) return;
+        queue = AKOperationTaskQueue::queueWithIdentifier(identifier);
+        if (auto self = selfAs<AKOperationTaskManager>()) addListener(*queue, self);
+        privateQueues_.push_back(queue);
+    });
     return queue;
 }
 
@@ -98,11 +114,9 @@ void AKOperationTaskManager::initWithCoder(fnd::KeyedUnarchiver& coder) {
     for (auto& value : restored.array()) {
         auto queue = value.as<AKOperationTaskQueue>();
         if (!queue) continue;
-        {
-            std::lock_guard lock(mutex_);
-            privateQueues_.push_back(queue);
-        }
         listenTo(queue);
+        std::lock_guard lock(mutex_);
+        privateQueues_.push_back(queue);
     }
 }
 

@@ -25,14 +25,16 @@ public:
     static constexpr const char* kDefaultQueueIdentifier = "defaultQueue";
 
     AKOperationTaskManager();
-    /// The one shared manager, made on first call (thread-safely) from the archive
-    /// "shared.tm" in the Library directory.
+    /// The one shared manager, made exactly once, on the main thread (a first caller
+    /// elsewhere waits for the main loop), from the archive "shared.tm" in the Library
+    /// directory.
     static rt::Ref<AKOperationTaskManager> sharedManager();
     /// A manager decoded from the file when it can be read, else a fresh one; either
     /// way with that file.
     static rt::Ref<AKOperationTaskManager> managerWithFile(const std::string& path);
 
-    /// The queue of that identifier, made (and listened to) on first demand.
+    /// The queue of that identifier, made on first demand on the main thread (a caller
+    /// elsewhere waits for the main loop) and listened to before it can be found.
     rt::Ref<AKOperationTaskQueue> taskQueueWithIdentifier(const rt::Value& identifier);
     rt::Ref<AKOperationTaskQueue> defaultQueue();
     /// A copy of the queue list, in order of creation.

@@ -1,6 +1,7 @@
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
 
 #include <algorithm>
+#include <optional>
 
 #include <QXFoundation/Listening/IListenable.h>
 #include <QXFoundation/Threading/Dispatch.h>
@@ -19,6 +20,16 @@ constexpr const char* kPausedKey = "kAKTaskQueuePaused";
 constexpr const char* kMaxKey = "kAKTaskQueueMaxConcurrentOperationCount";
 constexpr const char* kTasksKey = "kAKTaskQueueTasks";
 constexpr const char* kDependenciesKey = "kAKTaskQueueDependencies";
+
+// A value read from a file, quoted in a message: at most a short beginning of it.
+std::string excerpt(const rt::Value& value) {
+    constexpr std::size_t Limit = 60;
+    std::string text = value.description();
+    if (text.size() <= Limit) return text;
+    std::size_t cut = Limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // whole UTF-8 characters
+    return text.substr(0, cut) + "...";
+}
 }  // namespace
 
 AKOperationTaskQueue::AKOperationTaskQueue() : queue_(rt::make<fnd::OperationQueue>()) {}
@@ -36,8 +47,8 @@ AKOperationTaskQueue::~AKOperationTaskQueue() = default;
 
 void AKOperationTaskQueue::describe(rt::ClassBuilder<AKOperationTaskQueue>& c) {
     c.readonly("identifier", &AKOperationTaskQueue::identifier)
-        .readonly("isEmpty", &AKOperationTaskQueue::isEmpty)
-        .readonly("isPaused", &AKOperationTaskQueue::isPaused);
+        .readonly("isEmpty", [](const AKOperationTaskQueue& queue) { return queue.isEmpty_.announced(); })
+        .readonly(isPausedKey);
     fnd::registerCodingClass(c.cls());
 }
 
@@ -61,7 +72,6 @@ void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
         auto finished = weakTask.lock();
         if (queue && finished && finished->isFinished()) queue->removeTask(finished);
     });
-    bool empty;
     {
         // The test and the insertion under one hold of the lock: two threads adding the
         // same task cannot both list it.
@@ -74,10 +84,9 @@ void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
         }
         privateTasks_.push_back(task);
         entries_[task.get()] = Entry{std::prev(privateTasks_.end()), removal};
-        empty = false;
     }
     task->setEnqueued(true);
-    updateEmptiness(empty);
+    updateEmptiness();
     auto self = selfAs<AKOperationTaskQueue>();
     fnd::Queue::main()->sync([&] {
         if (self) addListener(*task, self);
@@ -109,7 +118,6 @@ void AKOperationTaskQueue::removeTask(const rt::Ref<AKOperationTask>& task) { un
 void AKOperationTaskQueue::unlist(const rt::Ref<AKOperationTask>& task, bool clearEnqueued) {
     if (!task) return;
     rt::Ref<rt::Observation> removal;
-    bool empty;
     {
         std::lock_guard lock(mutex_);
         if (auto it = entries_.find(task.get()); it != entries_.end()) {
@@ -117,11 +125,10 @@ void AKOperationTaskQueue::unlist(const rt::Ref<AKOperationTask>& task, bool cle
             removal = std::move(it->second.removal);
             entries_.erase(it);
         }
-        empty = privateTasks_.empty();
     }
     if (clearEnqueued) task->setEnqueued(false);
     if (removal) removal->remove();
-    updateEmptiness(empty);
+    updateEmptiness();
     fnd::Queue::main()->sync([&] {
         zid::removeListener(*task, *this);
         setChanged();
@@ -139,7 +146,7 @@ void AKOperationTaskQueue::cancelAllTasks() {
     }
     for (auto& [task, entry] : entries) entry.removal->remove();
     for (auto& task : cleared) task->setEnqueued(false);
-    updateEmptiness(true);
+    updateEmptiness();
     fnd::Queue::main()->sync([&] {
         for (auto& task : cleared) zid::removeListener(*task, *this);
         setChanged();
@@ -153,8 +160,7 @@ void AKOperationTaskQueue::start() {
 }
 
 void AKOperationTaskQueue::pause() {
-    if (isPaused_.load()) return;
-    setPausedFlag(true);
+    if (!isPausedKey.set(*this, true)) return;
     for (auto& task : tasks()) {
         if (task->isExecuting() && task->isPausable()) task->pause();
     }
@@ -162,8 +168,7 @@ void AKOperationTaskQueue::pause() {
 }
 
 void AKOperationTaskQueue::resume() {
-    if (!isPaused_.load()) return;
-    setPausedFlag(false);
+    if (!isPausedKey.set(*this, false)) return;
     for (auto& task : tasks()) {
         if (task->paused()) task->resume();
     }
@@ -251,30 +256,48 @@ void AKOperationTaskQueue::initWithCoder(fnd::KeyedUnarchiver& coder) {
         if (auto task = value.as<AKOperationTask>()) decoded.push_back(task);
     }
     const rt::Dictionary* map = dependencies.isDictionary() ? &dependencies.dictionary() : nullptr;
+    // Every dependency first, then the tasks: an archive whose tasks depend on each
+    // other in a cycle (which no task of it could ever leave) is refused before any of
+    // them is listed or started.
     for (auto& task : decoded) {
-        if (map) {
-            rt::Value identifiers = map->get(task->identifier());
-            for (auto& id : identifiers.array()) {
-                auto found = std::find_if(decoded.begin(), decoded.end(),
-                                          [&](const auto& other) { return other->identifier().isEqual(id); });
-                if (found != decoded.end() && *found != task) task->addDependency(*found);
+        if (!map) break;
+        rt::Value identifiers = map->get(task->identifier());
+        for (auto& id : identifiers.array()) {
+            auto found = std::find_if(decoded.begin(), decoded.end(),
+                                      [&](const auto& other) { return other->identifier().isEqual(id); });
+            if (found == decoded.end() || *found == task) continue;
+            try {
+                task->addDependency(*found);
+            } catch (const rt::Exception&) {
+                for (auto& undone : decoded) {
+                    for (auto& dependency : undone->dependencies()) undone->removeDependency(dependency);
+                }
+                coder.failWithError(rt::Error::withDescription(
+                    fnd::KeyedArchiveErrorDomain, static_cast<long long>(fnd::KeyedArchiveError::MalformedValue),
+                    rt::format("The task queue %@ was saved with tasks that depend on each other in a cycle (%@ and %@); "
+                               "none of its tasks is restored",
+                               excerpt(identifier()), excerpt(task->identifier()), excerpt(id))));
+                return;
             }
         }
-        addTask(task);
     }
+    for (auto& task : decoded) addTask(task);
 }
 
-void AKOperationTaskQueue::updateEmptiness(bool empty) {
-    if (isEmpty_.load() == empty) return;
-    willChangeValueForKey("isEmpty");
-    isEmpty_.store(empty);
-    didChangeValueForKey("isEmpty");
-}
-
-void AKOperationTaskQueue::setPausedFlag(bool paused) {
-    willChangeValueForKey("isPaused");
-    isPaused_.store(paused);
-    didChangeValueForKey("isPaused");
+void AKOperationTaskQueue::updateEmptiness() {
+    std::optional<MainThreadValue<bool>::Change> change;
+    {
+        // Stored in the order of the list's changes; announced (on the main thread)
+        // only when it differs.
+        std::lock_guard lock(mutex_);
+        bool empty = privateTasks_.empty();
+        if (isEmpty_.get() != empty) change = isEmpty_.store(empty);
+    }
+    if (!change) return;
+    auto self = selfAs<AKOperationTaskQueue>();
+    isEmpty_.announce(*this, "isEmpty", std::move(*change), [self](std::function<void()> block) {
+        performBlockOnMain([self, block = std::move(block)] { block(); });
+    });
 }
 
 void AKOperationTaskQueue::willDestroy() {

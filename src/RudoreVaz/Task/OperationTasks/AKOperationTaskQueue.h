@@ -19,12 +19,19 @@
 #include <RudoreVaz/Task/OperationTasks/AKOperationTask.h>
 #include <fnd/OperationQueue.h>
 #include <rt/KVO.h>
+#include <rt/Key.h>
 
 namespace zid {
 
 class AKOperationTaskQueue : public rt::Object, public ITaskListener, public fnd::Coding {
     RT_CLASS(AKOperationTaskQueue, rt::Object)
+private:
+    std::atomic<bool> isPaused_{false};
+
 public:
+    /// Whether the queue was paused (pause() / resume()); observable, any thread.
+    static constexpr rt::AtomicKey<AKOperationTaskQueue, bool> isPausedKey{"isPaused", &AKOperationTaskQueue::isPaused_};
+
     /// A queue without identifier (the start of decoding).
     AKOperationTaskQueue();
     explicit AKOperationTaskQueue(rt::Value identifier);
@@ -67,8 +74,10 @@ public:
     void initWithCoder(fnd::KeyedUnarchiver& coder) override;
 
     rt::Value identifier() const;
-    bool isEmpty() const { return isEmpty_.load(); }
-    bool isPaused() const { return isPaused_.load(); }
+    /// Stored at once after each change of the list; "isEmpty" is announced on the main
+    /// thread.
+    bool isEmpty() const { return isEmpty_.get(); }
+    bool isPaused() const { return isPausedKey.get(*this); }
     const rt::Ref<fnd::OperationQueue>& queue() const { return queue_; }
 
 protected:
@@ -77,8 +86,7 @@ protected:
 private:
     /// removeTask(), optionally leaving the task's isEnqueued as it is.
     void unlist(const rt::Ref<AKOperationTask>& task, bool clearEnqueued);
-    void updateEmptiness(bool empty);
-    void setPausedFlag(bool paused);
+    void updateEmptiness();
 
     // The list in order of addition, and for each listed task its place in the list and
     // the observation that takes it off (so that removal costs the same for any length).
@@ -90,8 +98,7 @@ private:
     rt::Value identifier_;
     std::list<rt::Ref<AKOperationTask>> privateTasks_;
     std::unordered_map<const AKOperationTask*, Entry> entries_;
-    std::atomic<bool> isEmpty_{true};
-    std::atomic<bool> isPaused_{false};
+    MainThreadValue<bool> isEmpty_{true};
     rt::Ref<fnd::OperationQueue> queue_;
 };
 

@@ -1,0 +1,138 @@
+#pragma once
+// A player item: the playback state of one asset. Its observable properties (typed keys:
+// "status", "error", "playbackLikelyToKeepUp", "playbackBufferEmpty",
+// "playbackBufferFull", "presentationSize", "loadedTimeRanges", "tracks", "duration")
+// change on the main thread only, and its notifications are posted there with the item
+// as sender.
+//
+// A failure is reported at once: the item's status becomes Failed with the error as
+// soon as the asset fails to load or the engine reports an error, whether or not
+// anybody waits for a timeout.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <media/AccessLog.h>
+#include <media/Asset.h>
+#include <media/VideoFrame.h>
+#include <rt/KVC.h>
+#include <rt/Key.h>
+#include <map>
+
+namespace media {
+
+class Player;
+
+enum class PlayerItemStatus : long long { Unknown = 0, ReadyToPlay = 1, Failed = 2 };
+
+inline constexpr const char* PlayerItemDidPlayToEndTimeNotification = "PlayerItemDidPlayToEndTimeNotification";
+inline constexpr const char* PlayerItemPlaybackStalledNotification = "PlayerItemPlaybackStalledNotification";
+/// Posted with the error under PlayerItemFailedToPlayToEndTimeErrorKey.
+inline constexpr const char* PlayerItemFailedToPlayToEndTimeNotification = "PlayerItemFailedToPlayToEndTimeNotification";
+inline constexpr const char* PlayerItemFailedToPlayToEndTimeErrorKey = "PlayerItemFailedToPlayToEndTimeErrorKey";
+inline constexpr const char* PlayerItemNewAccessLogEntryNotification = "PlayerItemNewAccessLogEntryNotification";
+inline constexpr const char* PlayerItemNewErrorLogEntryNotification = "PlayerItemNewErrorLogEntryNotification";
+
+class PlayerItem : public rt::Object {
+    RT_CLASS(PlayerItem, rt::Object)
+private:  // the observable fields come before the keys that name them
+    PlayerItemStatus status_ = PlayerItemStatus::Unknown;
+    rt::Ref<rt::Error> error_;
+    bool likelyToKeepUp_ = false;
+    bool bufferEmpty_ = true;
+    bool bufferFull_ = false;
+    Size presentationSize_;
+    std::vector<TimeRange> loadedTimeRanges_;
+    std::vector<rt::Ref<AssetTrack>> tracks_;
+    Time duration_ = Time::invalid();
+
+public:
+    static constexpr rt::Key<PlayerItem, PlayerItemStatus> statusKey{"status", &PlayerItem::status_};
+    static constexpr rt::Key<PlayerItem, rt::Ref<rt::Error>> errorKey{"error", &PlayerItem::error_};
+    static constexpr rt::Key<PlayerItem, bool> playbackLikelyToKeepUpKey{"playbackLikelyToKeepUp", &PlayerItem::likelyToKeepUp_};
+    static constexpr rt::Key<PlayerItem, bool> playbackBufferEmptyKey{"playbackBufferEmpty", &PlayerItem::bufferEmpty_};
+    static constexpr rt::Key<PlayerItem, bool> playbackBufferFullKey{"playbackBufferFull", &PlayerItem::bufferFull_};
+    static constexpr rt::Key<PlayerItem, Size> presentationSizeKey{"presentationSize", &PlayerItem::presentationSize_};
+    static constexpr rt::Key<PlayerItem, std::vector<TimeRange>> loadedTimeRangesKey{"loadedTimeRanges",
+                                                                                      &PlayerItem::loadedTimeRanges_};
+    static constexpr rt::Key<PlayerItem, std::vector<rt::Ref<AssetTrack>>> tracksKey{"tracks", &PlayerItem::tracks_};
+    static constexpr rt::Key<PlayerItem, Time> durationKey{"duration", &PlayerItem::duration_};
+
+    static void describe(rt::ClassBuilder<PlayerItem>& c);
+
+    explicit PlayerItem(rt::Ref<Asset> asset);
+    static rt::Ref<PlayerItem> playerItemWithAsset(rt::Ref<Asset> asset) { return rt::make<PlayerItem>(std::move(asset)); }
+    static rt::Ref<PlayerItem> playerItemWithURL(std::string url);
+
+    const rt::Ref<Asset>& asset() const { return asset_; }
+    PlayerItemStatus status() const { return status_; }
+    const rt::Ref<rt::Error>& error() const { return error_; }
+    bool isPlaybackLikelyToKeepUp() const { return likelyToKeepUp_; }
+    bool isPlaybackBufferEmpty() const { return bufferEmpty_; }
+    bool isPlaybackBufferFull() const { return bufferFull_; }
+    /// The picture's size once ready; 0 by 0 for audio only.
+    Size presentationSize() const { return presentationSize_; }
+    const std::vector<TimeRange>& loadedTimeRanges() const { return loadedTimeRanges_; }
+    const std::vector<rt::Ref<AssetTrack>>& tracks() const { return tracks_; }
+    /// Invalid until ready; indefinite for live streams.
+    Time duration() const { return duration_; }
+    /// The position (of the playback when the item is current).
+    Time currentTime() const;
+
+    /// Selects an option of one of the asset's groups, or none with nullptr.
+    void selectMediaOption(const rt::Ref<MediaSelectionOption>& option, const rt::Ref<MediaSelectionGroup>& group);
+    /// The option in use in the group (the group's default until another is chosen),
+    /// or nullptr for none.
+    rt::Ref<MediaSelectionOption> selectedMediaOptionInMediaSelectionGroup(const rt::Ref<MediaSelectionGroup>& group) const;
+
+    /// nullptr until the first access-log event.
+    rt::Ref<AccessLog> accessLog() const;
+    rt::Ref<ErrorLog> errorLog() const;
+
+    /// The latest decoded picture, or nullptr.
+    const rt::Ref<VideoFrame>& currentVideoFrame() const { return frame_; }
+    /// Subtitle cues as they reach the legible output (main loop).
+    void setLegibleOutputHandler(std::function<void(const LegibleCue&)> handler) { legibleHandler_ = std::move(handler); }
+    const std::vector<LegibleCue>& legibleCues() const { return cues_; }
+
+    // Engine side: reports of the playback, main thread only.
+    void engineDidBecomeReady(const AssetInfo& info, Size presentationSize);
+    void engineDidFail(const rt::Ref<rt::Error>& error);
+    void engineBufferingChanged(bool likelyToKeepUp, bool bufferEmpty, bool bufferFull);
+    void engineDidStall();
+    void engineLoadedTimeRanges(std::vector<TimeRange> ranges);
+    void enginePresentationSize(Size size);
+    void engineDuration(Time duration);
+    void engineSelectionGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups);
+    void engineSelected(const std::string& characteristic, const rt::Ref<MediaSelectionOption>& option);
+    void engineDidPlayToEnd();
+    void engineVideoFrame(rt::Ref<VideoFrame> frame);
+    void engineLegibleCue(const LegibleCue& cue);
+    /// The running access-log event, made (and announced) on first use.
+    rt::Ref<AccessLogEvent> engineAccessLogEvent();
+    void engineErrorLogEvent(rt::Ref<ErrorLogEvent> event);
+
+    // Player side.
+    void attach(const rt::Ref<Player>& player, rt::Ref<Playback> playback);
+    void detach();
+    const rt::Ref<Playback>& playback() const { return playback_; }
+    rt::Ref<Player> player() const { return player_.lock(); }
+
+private:
+    void fail(const rt::Ref<rt::Error>& error);
+
+    rt::Ref<Asset> asset_;
+    Time lastTime_ = Time::zero();
+    std::map<std::string, rt::Ref<MediaSelectionOption>> selected_;
+    std::map<std::string, bool> explicitlySelected_;
+    rt::Ref<AccessLog> accessLog_;
+    rt::Ref<ErrorLog> errorLog_ = rt::make<ErrorLog>();
+    rt::Ref<VideoFrame> frame_;
+    std::vector<LegibleCue> cues_;
+    std::function<void(const LegibleCue&)> legibleHandler_;
+    rt::Weak<Player> player_;
+    rt::Ref<Playback> playback_;
+};
+
+}  // namespace media

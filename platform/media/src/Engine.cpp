@@ -1,0 +1,39 @@
+#include <media/Engine.h>
+
+#include <cstdlib>
+#include <mutex>
+
+#include <media/GstEngine.h>
+
+namespace media {
+
+namespace {
+std::mutex& engineMutex() {
+    static auto* m = new std::mutex;
+    return *m;
+}
+rt::Ref<Engine>& installedEngine() {
+    // Never released: assets made on other threads or at exit may still ask for it.
+    static auto* e = new rt::Ref<Engine>;
+    return *e;
+}
+}  // namespace
+
+rt::Ref<Engine> Engine::shared() {
+    std::lock_guard lock(engineMutex());
+    auto& engine = installedEngine();
+    if (!engine) {
+        GstEngine::Options options;
+        const char* null = std::getenv("ZID_MEDIA_NULL_OUTPUT");
+        options.nullOutput = null && *null && std::string(null) != "0";
+        engine = rt::make<GstEngine>(options);
+    }
+    return engine;
+}
+
+void Engine::setShared(rt::Ref<Engine> engine) {
+    std::lock_guard lock(engineMutex());
+    installedEngine() = std::move(engine);
+}
+
+}  // namespace media

@@ -1,0 +1,141 @@
+#pragma once
+// One playbin3 pipeline and what it has reported: the engine's unit of work for an asset
+// and then for the item that plays it. Main thread only, except for Relay, which the
+// streaming threads share.
+
+#include <gst/gst.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include <fnd/RunLoop.h>
+#include <media/AccessLog.h>
+#include <media/GstEngine.h>
+#include <media/PlayerItem.h>
+
+namespace media::gstimpl {
+
+class GstSession;
+
+/// What the streaming threads may reach: a weak way back to the session, the picture
+/// mailbox and the cue queue. Never owns the pipeline, so no streaming thread can be the
+/// one that destroys it.
+struct Relay {
+    std::weak_ptr<GstSession> session;
+    std::atomic<bool> closed{false};
+    std::mutex mutex;
+    rt::Ref<VideoFrame> latestFrame;
+    bool framePosted = false;
+    /// Bytes of media the demuxer has downloaded.
+    std::atomic<std::uint64_t> bytes{0};
+    /// The adaptive demuxer, once made (under the mutex).
+    GstElement* demuxer = nullptr;
+    /// The newest stream selection still to be sent, and whether a sender runs.
+    GstEvent* pendingSelection = nullptr;
+    bool selectionSenderRunning = false;
+
+    ~Relay() {
+        if (demuxer) gst_object_unref(demuxer);
+        if (pendingSelection) gst_event_unref(pendingSelection);
+    }
+
+    void postMessage(GstMessage* message);
+    void postFrame(rt::Ref<VideoFrame> frame);
+    void postCue(LegibleCue cue);
+};
+
+class GstSession : public std::enable_shared_from_this<GstSession> {
+public:
+    GstSession(std::string url, GstEngine::Options options);
+    ~GstSession();
+    GstSession(const GstSession&) = delete;
+    GstSession& operator=(const GstSession&) = delete;
+
+    /// Builds the pipeline and starts prerolling; answers an error when it cannot.
+    rt::Ref<rt::Error> start();
+    /// Stops the pipeline for good.
+    void shutdown();
+
+    /// Runs once, on the main loop, when the pipeline has prerolled (or failed to).
+    void setLoadCompletion(Engine::AssetCompletion done) { loadDone_ = std::move(done); }
+    /// Reports from now on go to the item.
+    void attach(const rt::Ref<PlayerItem>& item);
+
+    void setRate(float rate);
+    void seek(Time time, Time toleranceBefore, Time toleranceAfter, std::function<void(bool)> done);
+    Time currentTime();
+    void setMuted(bool muted);
+    void setVolume(float volume);
+    void select(const rt::Ref<MediaSelectionGroup>& group, const rt::Ref<MediaSelectionOption>& option);
+    void refreshAccessLog(AccessLogEvent& event);
+
+    void handleMessage(GstMessage* message);
+    /// Hands the newest picture of the mailbox to the item.
+    void deliverFrame();
+    void deliverCue(const LegibleCue& cue);
+
+private:
+    void failWith(rt::Ref<rt::Error> error);
+    void finishLoad(rt::Ref<rt::Error> error);
+    void markPrerolled();
+    void onPrerolled();
+    void applyState();
+    void applyBuffering(int percent);
+    void watchBuffering();
+    bool bufferedEnough();
+    void doSeek();
+    void finishSeek(bool finished);
+    void queryDuration();
+    void readCollection(GstStreamCollection* collection, bool quiet);
+    void readSelected(GstMessage* message);
+    void sendSelection();
+    void accountWatched();
+    AssetInfo info() const;
+    rt::Ref<rt::Error> errorFromMessage(GstMessage* message) const;
+    // (reads httpStatus_)
+
+    std::string url_;
+    GstEngine::Options options_;
+    GstElement* pipeline_ = nullptr;
+    GstElement* videoSink_ = nullptr;
+    GstElement* textSink_ = nullptr;
+    std::shared_ptr<Relay> relay_;
+    Engine::AssetCompletion loadDone_;
+    rt::Ref<fnd::Timer> loadTimer_, bufferingTimer_;
+    rt::Weak<PlayerItem> item_;
+    bool attached_ = false;
+
+    bool prerolled_ = false, failed_ = false, closed_ = false, ended_ = false;
+    bool wantPlaying_ = false, buffering_ = false, hasPlayed_ = false;
+    int bufferPercent_ = 100;
+    GstState requested_ = GST_STATE_PAUSED;
+    Time duration_ = Time::invalid();
+    bool live_ = false;
+    double lastPosition_ = 0;
+
+    bool seeking_ = false, seekPending_ = false;
+    Time seekTarget_;
+    bool seekAccurate_ = true;
+    std::function<void(bool)> seekDone_;
+
+    // Streams.
+    GstStreamCollection* collection_ = nullptr;
+    std::vector<rt::Ref<MediaSelectionGroup>> groups_;
+    std::vector<rt::Ref<AssetTrack>> tracks_;
+    std::string videoStream_;
+    std::optional<std::string> wantedAudio_, wantedText_;
+    bool textOff_ = false;
+    Size presentationSize_;
+
+    // Statistics.
+    rt::Ref<AccessLogEvent> stats_ = rt::make<AccessLogEvent>();
+    double createdAt_ = 0;
+    double playingSince_ = -1;
+    long long dropped_ = 0;
+    int httpStatus_ = 0;
+};
+
+}  // namespace media::gstimpl

@@ -1,0 +1,303 @@
+// The Beast side of the WebSocket client: one thread and one io_context per socket.
+// Everything here runs on that thread except start(), the destructor and the posts of
+// the public calls.
+
+#include "WebSocketIo.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+#include <boost/asio/connect.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/ssl.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/ssl.hpp>
+#include <boost/beast/websocket.hpp>
+#include <boost/beast/websocket/ssl.hpp>
+
+#include <deque>
+#include <optional>
+#include <thread>
+
+namespace net {
+
+namespace {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace websocket = beast::websocket;
+namespace ssl = asio::ssl;
+using tcp = asio::ip::tcp;
+using error_code = boost::system::error_code;
+
+bool isAddress(const std::string& host) {
+    error_code ec;
+    asio::ip::make_address(host, ec);
+    return !ec;
+}
+
+std::string describe(const error_code& ec) { return ec.message(); }
+
+class IoBase : public WebSocket::Io {
+public:
+    IoBase(const WebSocketURL& url, const WebSocketOptions& options, Sink sink)
+        : url_(url), options_(options), sink_(std::move(sink)), work_(asio::make_work_guard(ioc_)), resolver_(ioc_) {}
+
+    void run() {
+        thread_ = std::thread([this] { ioc_.run(); });
+    }
+
+    // Derived classes stop the thread in their own destructor, while their stream
+    // still exists.
+    void stopThread() {
+        work_.reset();
+        ioc_.stop();
+        if (thread_.joinable()) thread_.join();
+    }
+
+protected:
+    void fail(WebSocketError code, const std::string& text) {
+        if (reported_) return;
+        reported_ = true;
+        sink_.failed(webSocketError(code, text));
+    }
+    void closed(int code, const std::string& reason, bool clean) {
+        if (reported_) return;
+        reported_ = true;
+        sink_.closed(code, reason, clean);
+    }
+
+    WebSocketURL url_;
+    WebSocketOptions options_;
+    Sink sink_;
+    asio::io_context ioc_;
+    asio::executor_work_guard<asio::io_context::executor_type> work_;
+    tcp::resolver resolver_;
+    std::thread thread_;
+    bool reported_ = false;
+};
+
+template <class NextLayer> class IoSession final : public IoBase {
+public:
+    using Stream = websocket::stream<NextLayer>;
+
+    IoSession(const WebSocketURL& url, const WebSocketOptions& options, Sink sink) : IoBase(url, options, std::move(sink)) {
+        if constexpr (kSecure) {
+            sslContext_.emplace(ssl::context::tls_client);
+            sslContext_->set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
+                                     ssl::context::no_sslv3 | ssl::context::no_tlsv1 | ssl::context::no_tlsv1_1);
+            sslContext_->set_verify_mode(ssl::verify_peer);
+            error_code ec;
+            sslContext_->set_default_verify_paths(ec);
+            if (!options_.extraTrustAnchorsPem.empty())
+                sslContext_->add_certificate_authority(asio::buffer(options_.extraTrustAnchorsPem), ec);
+            stream_.emplace(ioc_, *sslContext_);
+        } else {
+            stream_.emplace(ioc_);
+        }
+    }
+
+    ~IoSession() override {
+        stopThread();
+        stream_.reset();
+    }
+
+    void begin() {
+        asio::post(ioc_, [this] { resolve(); });
+        run();
+    }
+
+    void send(WebSocketMessage message) override {
+        asio::post(ioc_, [this, message = std::move(message)]() mutable {
+            outbox_.push_back(std::move(message));
+            writeNext();
+        });
+    }
+
+    void close(int code, std::string reason) override {
+        asio::post(ioc_, [this, code, reason = std::move(reason)] {
+            if (!open_ || closing_) return;
+            closing_ = true;
+            stream_->async_close(websocket::close_reason(static_cast<websocket::close_code>(code), beast::string_view(reason)),
+                                 [this](const error_code& ec) {
+                                     if (ec) {
+                                         fail(WebSocketError::ConnectionLost, "Closing failed: " + describe(ec));
+                                         return;
+                                     }
+                                     // The read loop sees the peer's close frame; report from here
+                                     // too in case it has already ended.
+                                     auto reason = stream_->reason();
+                                     closed(reason.code == websocket::close_code::none ? 1005 : int(reason.code),
+                                            std::string(reason.reason.c_str()), true);
+                                 });
+        });
+    }
+
+    void ping() override {
+        asio::post(ioc_, [this] {
+            if (!open_ || closing_ || pinging_) return;
+            pinging_ = true;
+            stream_->async_ping({}, [this](const error_code&) { pinging_ = false; });
+        });
+    }
+
+    void abort() override {
+        asio::post(ioc_, [this] {
+            reported_ = true;
+            resolver_.cancel();
+            error_code ec;
+            beast::get_lowest_layer(*stream_).socket().close(ec);
+        });
+    }
+
+private:
+    static constexpr bool kSecure = !std::is_same_v<NextLayer, beast::tcp_stream>;
+
+    std::uint16_t connectPort() const { return options_.portOverride != 0 ? options_.portOverride : url_.port; }
+
+    void resolve() {
+        if (!options_.resolveHostTo.empty()) {
+            error_code ec;
+            auto address = asio::ip::make_address(options_.resolveHostTo, ec);
+            if (ec) return fail(WebSocketError::CannotFindHost, "Not an address: " + options_.resolveHostTo);
+            std::vector<tcp::endpoint> endpoints{tcp::endpoint(address, connectPort())};
+            connect(endpoints);
+            return;
+        }
+        resolver_.async_resolve(url_.host, std::to_string(connectPort()),
+                                [this](const error_code& ec, tcp::resolver::results_type results) {
+                                    if (ec || results.empty())
+                                        return fail(WebSocketError::CannotFindHost,
+                                                    "Cannot find host " + url_.host + ": " + describe(ec));
+                                    std::vector<tcp::endpoint> endpoints;
+                                    for (const auto& entry : results) endpoints.push_back(entry.endpoint());
+                                    connect(endpoints);
+                                });
+    }
+
+    void connect(const std::vector<tcp::endpoint>& endpoints) {
+        beast::get_lowest_layer(*stream_).async_connect(endpoints, [this](const error_code& ec, const tcp::endpoint&) {
+            if (ec) return fail(WebSocketError::CannotConnect, "Cannot connect to " + url_.host + ": " + describe(ec));
+            if constexpr (kSecure) {
+                tlsHandshake();
+            } else {
+                upgrade();
+            }
+        });
+    }
+
+    void tlsHandshake() {
+        if constexpr (kSecure) {
+            SSL* handle = stream_->next_layer().native_handle();
+            X509_VERIFY_PARAM* param = SSL_get0_param(handle);
+            X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+            if (isAddress(url_.host)) {
+                X509_VERIFY_PARAM_set1_ip_asc(param, url_.host.c_str());
+            } else {
+                SSL_set_tlsext_host_name(handle, url_.host.c_str());
+                X509_VERIFY_PARAM_set1_host(param, url_.host.c_str(), 0);
+            }
+            stream_->next_layer().async_handshake(ssl::stream_base::client, [this](const error_code& ec) {
+                if (!ec) return upgrade();
+                long verify = SSL_get_verify_result(stream_->next_layer().native_handle());
+                if (verify != X509_V_OK) {
+                    return fail(WebSocketError::ServerCertificateUntrusted,
+                                "The certificate of " + url_.host + " is not trusted: " +
+                                    X509_verify_cert_error_string(verify));
+                }
+                fail(WebSocketError::SecureConnectionFailed,
+                     "The secure connection to " + url_.host + " failed: " + describe(ec));
+            });
+        }
+    }
+
+    void upgrade() {
+        auto headers = options_.headers;
+        stream_->set_option(websocket::stream_base::decorator([headers](websocket::request_type& request) {
+            for (const auto& [name, value] : headers) request.set(name, value);
+        }));
+        stream_->read_message_max(options_.maxMessageSize);
+        stream_->control_callback([this](websocket::frame_type, beast::string_view) { sink_.alive(); });
+        std::string hostHeader = url_.host.find(':') != std::string::npos ? "[" + url_.host + "]" : url_.host;
+        bool defaultPort = url_.port == (kSecure ? 443 : 80);
+        if (!defaultPort) hostHeader += ":" + std::to_string(url_.port);
+        stream_->async_handshake(response_, hostHeader, url_.target, [this](const error_code& ec) {
+            if (ec) {
+                std::string text = "The server did not accept the WebSocket upgrade: " + describe(ec);
+                if (response_.result_int() != 0) text += " (HTTP " + std::to_string(response_.result_int()) + ")";
+                return fail(WebSocketError::HandshakeFailed, text);
+            }
+            open_ = true;
+            sink_.opened();
+            writeNext();
+            read();
+        });
+    }
+
+    void read() {
+        stream_->async_read(buffer_, [this](const error_code& ec, std::size_t) {
+            if (ec) return readFailed(ec);
+            WebSocketMessage message;
+            message.isText = stream_->got_text();
+            message.payload = beast::buffers_to_string(buffer_.data());
+            buffer_.consume(buffer_.size());
+            sink_.message(std::move(message));
+            read();
+        });
+    }
+
+    void readFailed(const error_code& ec) {
+        if (ec == websocket::error::closed) {
+            auto reason = stream_->reason();
+            return closed(reason.code == websocket::close_code::none ? 1005 : int(reason.code),
+                          std::string(reason.reason.c_str()), true);
+        }
+        if (ec == websocket::error::message_too_big)
+            return fail(WebSocketError::MessageTooBig, "A message was bigger than " +
+                                                           std::to_string(options_.maxMessageSize) + " bytes");
+        if (closing_ && ec == asio::error::operation_aborted) return;  // the close handler reports
+        if (ec == websocket::condition::protocol_violation)
+            return fail(WebSocketError::ProtocolError, "The peer broke the WebSocket protocol: " + describe(ec));
+        fail(WebSocketError::ConnectionLost, "The connection was lost: " + describe(ec));
+    }
+
+    void writeNext() {
+        if (!open_ || writing_ || outbox_.empty() || closing_) return;
+        writing_ = true;
+        stream_->text(outbox_.front().isText);
+        stream_->async_write(asio::buffer(outbox_.front().payload), [this](const error_code& ec, std::size_t) {
+            writing_ = false;
+            outbox_.pop_front();
+            if (ec) return;  // the read loop reports the loss
+            writeNext();
+        });
+    }
+
+    std::optional<ssl::context> sslContext_;
+    std::optional<Stream> stream_;
+    beast::flat_buffer buffer_;
+    websocket::response_type response_;
+    std::deque<WebSocketMessage> outbox_;
+    bool open_ = false;
+    bool closing_ = false;
+    bool writing_ = false;
+    bool pinging_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<WebSocket::Io> WebSocket::Io::start(const WebSocketURL& url, const WebSocketOptions& options, Sink sink) {
+    if (url.secure) {
+        auto io = std::make_unique<IoSession<beast::ssl_stream<beast::tcp_stream>>>(url, options, std::move(sink));
+        io->begin();
+        return io;
+    }
+    auto io = std::make_unique<IoSession<beast::tcp_stream>>(url, options, std::move(sink));
+    io->begin();
+    return io;
+}
+
+}  // namespace net

@@ -1,0 +1,82 @@
+#include "QXCorePlayer/VexaWebSocketClient/QXVexaMessage.h"
+
+namespace zid {
+
+QXVexaMessage vexaJSONFromValue(const rt::Value& value) {
+    switch (value.type()) {
+        case rt::Value::Type::Nil:
+        case rt::Value::Type::Null:
+            return nullptr;
+        case rt::Value::Type::Number: {
+            const rt::Number& n = *value.number();
+            if (n.kind() == rt::Number::Kind::Bool) return n.boolValue();
+            if (n.isFloatingPoint()) return n.doubleValue();
+            if (n.isUnsigned()) return n.unsignedLongLongValue();
+            return n.longLongValue();
+        }
+        case rt::Value::Type::String:
+            return value.string();
+        case rt::Value::Type::Date:
+            return value.date().secondsSince1970;
+        case rt::Value::Type::Array: {
+            QXVexaMessage array = QXVexaMessage::array();
+            for (const auto& item : value.array()) array.push_back(vexaJSONFromValue(item));
+            return array;
+        }
+        case rt::Value::Type::Dictionary: {
+            QXVexaMessage object = QXVexaMessage::object();
+            for (const auto& [key, item] : value.dictionary().entries())
+                object[key.isString() ? key.string() : key.description()] = vexaJSONFromValue(item);
+            return object;
+        }
+        default:
+            return value.description();
+    }
+}
+
+QXVexaMessage vexaParse(const std::string& text) { return QXVexaMessage::parse(text, nullptr, false); }
+
+std::optional<std::string> vexaSerialize(const QXVexaMessage& message) {
+    try {
+        return message.dump();
+    } catch (const nlohmann::json::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<std::int64_t> vexaInteger(const QXVexaMessage& object, const char* key) {
+    if (!object.is_object()) return std::nullopt;
+    auto it = object.find(key);
+    if (it == object.end() || !it->is_number_integer()) return std::nullopt;
+    if (it->is_number_unsigned() && it->get<std::uint64_t>() > std::uint64_t(INT64_MAX)) return std::nullopt;
+    return it->get<std::int64_t>();
+}
+
+std::optional<bool> vexaBoolean(const QXVexaMessage& object, const char* key) {
+    if (!object.is_object()) return std::nullopt;
+    auto it = object.find(key);
+    if (it == object.end() || !it->is_boolean()) return std::nullopt;
+    return it->get<bool>();
+}
+
+std::optional<std::string> vexaString(const QXVexaMessage& object, const char* key) {
+    if (!object.is_object()) return std::nullopt;
+    auto it = object.find(key);
+    if (it == object.end() || !it->is_string()) return std::nullopt;
+    return it->get<std::string>();
+}
+
+const QXVexaMessage* vexaObject(const QXVexaMessage& object, const char* key) {
+    if (!object.is_object()) return nullptr;
+    auto it = object.find(key);
+    if (it == object.end() || !it->is_object()) return nullptr;
+    return &*it;
+}
+
+bool vexaLogs(std::int64_t level) {
+    for (const auto& handler : QXLogger::defaultLogger()->handlers())
+        if (handler->level() >= level) return true;
+    return false;
+}
+
+}  // namespace zid

@@ -1,0 +1,263 @@
+// Repeating timers below the minimum interval, frame timers, the end-of-turn phase,
+// posting from many threads, and the clock read while another thread swaps it. The
+// LoopConcurrency tests also run under ThreadSanitizer (scripts/tsan.sh).
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fnd/RunLoop.h>
+#include <rt/Exception.h>
+
+#include "VirtualTime.h"
+
+namespace {
+
+using Timers = zidtest::VirtualTimeTest;
+using Turns = zidtest::VirtualTimeTest;
+
+// ---- repeating timers at 0 or less ------------------------------------------------
+
+TEST_F(Timers, ARepeatingTimerAtZeroOrLessFiresOnEveryPassAtMostOnceAMillisecond) {
+    auto loop = fnd::RunLoop::main();
+    for (double interval : {0.0, -1.0}) {
+        std::vector<double> fired;
+        auto timer = loop->schedule(interval, true, [&](fnd::Timer&) { fired.push_back(clock->now()); });
+        drain();
+        ASSERT_EQ(fired.size(), 1u) << "fires at once, interval " << interval;
+        advance(0.0105);
+        // At 0, then every millisecond: it never goes silent, and never fires faster.
+        EXPECT_EQ(fired.size(), 11u) << "interval " << interval;
+        for (std::size_t i = 1; i < fired.size(); ++i) EXPECT_NEAR(fired[i] - fired[i - 1], 0.001, 1e-9);
+        EXPECT_TRUE(timer->isValid());
+        timer->invalidate();
+    }
+}
+
+TEST(RunLoopTest, ARepeatingTimerAtZeroKeepsFiringOnTheRealClock) {
+    auto loop = fnd::RunLoop::main();
+    int fired = 0;
+    auto timer = loop->schedule(0, true, [&](fnd::Timer&) { ++fired; });
+    loop->runFor(0.03);
+    timer->invalidate();
+    EXPECT_GE(fired, 5);
+    EXPECT_LE(fired, 32);
+}
+
+// ---- frame timers --------------------------------------------------------------
+
+TEST_F(Timers, FrameTimerStepsExactFramesOnTheVirtualClock) {
+    auto loop = fnd::RunLoop::main();
+    advance(0.25);  // an origin other than 0
+    std::vector<std::uint64_t> frames;
+    std::vector<double> times;
+    auto timer = loop->scheduleFrames(60, [&](fnd::Timer& t) {
+        frames.push_back(t.frame());
+        times.push_back(t.frameTime());
+    });
+    // One frame per step of 1/60 s, however the steps' rounding errors add up.
+    for (int i = 0; i < 60; ++i) {
+        advance(1.0 / 60);
+        ASSERT_EQ(frames.size(), static_cast<std::size_t>(i + 1)) << "step " << i;
+    }
+    // A whole second at once: sixty more, each at its own time.
+    advance(1.0);
+    ASSERT_EQ(frames.size(), 120u);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(frames[i], i + 1);
+        EXPECT_DOUBLE_EQ(times[i], 0.25 + static_cast<double>(i + 1) / 60);
+    }
+    timer->invalidate();
+    advance(1.0);
+    EXPECT_EQ(frames.size(), 120u);
+    EXPECT_THROW(loop->scheduleFrames(0, [](fnd::Timer&) {}), rt::Exception);
+}
+
+TEST(RunLoopTest, AFrameTimerOnALateLoopSkipsTheMissedFrames) {
+    auto loop = fnd::RunLoop::main();
+    std::vector<std::uint64_t> frames;
+    auto timer = loop->scheduleFrames(100, [&](fnd::Timer& t) { frames.push_back(t.frame()); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(55));  // the loop is busy elsewhere
+    loop->runOnce(0);
+    ASSERT_EQ(frames.size(), 1u) << "one firing for the frames missed";
+    EXPECT_GE(frames[0], 5u);
+    loop->runUntil([&] { return frames.size() >= 2; }, 1);
+    timer->invalidate();
+    ASSERT_GE(frames.size(), 2u);
+    EXPECT_GT(frames[1], frames[0]);
+}
+
+// ---- the end-of-turn phase ------------------------------------------------------
+
+TEST_F(Turns, ManyRequestsInOneTurnRunEachObserverOnceAfterBlocksAndTimers) {
+    auto loop = fnd::RunLoop::main();
+    std::vector<std::string> order;
+    rt::Ref<fnd::TurnObserver> drawing;
+    auto layout = loop->addTurnObserver(0, [&] {
+        order.push_back("layout");
+        drawing->setNeedsRun();  // laying out makes drawing needed: it follows in this phase
+    });
+    drawing = loop->addTurnObserver(1, [&] { order.push_back("drawing"); });
+    for (int i = 0; i < 3; ++i) {
+        loop->post([&, i] {
+            order.push_back("block" + std::to_string(i));
+            layout->setNeedsRun();
+            layout->setNeedsRun();
+        });
+    }
+    loop->after(0, [&] {
+        order.push_back("timer");
+        layout->setNeedsRun();
+    });
+    loop->runOnce(0);
+    EXPECT_EQ(order, (std::vector<std::string>{"block0", "block1", "block2", "timer", "layout", "drawing"}));
+    // Nothing asked: nothing runs.
+    order.clear();
+    loop->runOnce(0);
+    EXPECT_TRUE(order.empty());
+    EXPECT_FALSE(layout->needsRun());
+    layout->invalidate();
+    drawing->invalidate();
+}
+
+TEST_F(Turns, ObserversRunByOrderValueThenRegistrationAndARequestForAnEarlierOneWaitsATurn) {
+    auto loop = fnd::RunLoop::main();
+    std::vector<std::string> order;
+    rt::Ref<fnd::TurnObserver> early;
+    auto lateA = loop->addTurnObserver(10, [&] {
+        order.push_back("10a");
+        if (order.size() == 2) early->setNeedsRun();  // asks for an observer already passed
+    });
+    auto lateB = loop->addTurnObserver(10, [&] { order.push_back("10b"); });
+    early = loop->addTurnObserver(-5, [&] { order.push_back("-5"); });
+    lateB->setNeedsRun();
+    lateA->setNeedsRun();
+    early->setNeedsRun();
+    drain();
+    EXPECT_EQ(order, (std::vector<std::string>{"-5", "10a", "10b", "-5"}));
+    for (auto& observer : {early, lateA, lateB}) observer->invalidate();
+}
+
+TEST_F(Turns, AnInvalidatedObserverNeverRunsAgain) {
+    auto loop = fnd::RunLoop::main();
+    int runs = 0;
+    auto observer = loop->addTurnObserver(0, [&] { ++runs; });
+    observer->setNeedsRun();
+    observer->invalidate();
+    drain();
+    observer->setNeedsRun();
+    drain();
+    EXPECT_EQ(runs, 0);
+}
+
+TEST_F(Turns, EachAnimationFrameGetsItsOwnLayoutPass) {
+    auto loop = fnd::RunLoop::main();
+    std::vector<std::string> order;
+    auto layout = loop->addTurnObserver(0, [&] { order.push_back("layout"); });
+    auto frames = loop->scheduleFrames(60, [&](fnd::Timer& t) {
+        order.push_back("frame" + std::to_string(t.frame()));
+        layout->setNeedsRun();
+    });
+    advance(3.0 / 60);
+    EXPECT_EQ(order, (std::vector<std::string>{"frame1", "layout", "frame2", "layout", "frame3", "layout"}));
+    frames->invalidate();
+    layout->invalidate();
+}
+
+TEST(LoopConcurrency, ARequestFromAnotherThreadWakesTheLoop) {
+    auto loop = fnd::RunLoop::main();
+    std::atomic<int> runs{0};
+    auto observer = loop->addTurnObserver(0, [&] { ++runs; });
+    std::thread other([&] { observer->setNeedsRun(); });
+    EXPECT_TRUE(loop->runUntil([&] { return runs.load() == 1; }, 5));
+    other.join();
+    observer->invalidate();
+}
+
+// ---- posting ---------------------------------------------------------------------
+
+TEST(LoopConcurrency, PostsFromManyThreadsAllRunEachThreadsInItsOrder) {
+    auto loop = fnd::RunLoop::main();
+    constexpr int Threads = 6, PerThread = 2000;
+    std::vector<std::vector<int>> seen(Threads);
+    std::atomic<int> finished{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < Threads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < PerThread; ++i) loop->post([&, t, i] { seen[static_cast<std::size_t>(t)].push_back(i); });
+            ++finished;
+        });
+    }
+    int total = 0;
+    EXPECT_TRUE(loop->runUntil([&] {
+        total = 0;
+        for (auto& s : seen) total += static_cast<int>(s.size());
+        return finished == Threads && total == Threads * PerThread;
+    }, 10));
+    for (auto& thread : threads) thread.join();
+    for (auto& s : seen) {
+        ASSERT_EQ(s.size(), static_cast<std::size_t>(PerThread));
+        for (int i = 0; i < PerThread; ++i) ASSERT_EQ(s[static_cast<std::size_t>(i)], i);
+    }
+}
+
+// ---- the clock while another thread swaps it ---------------------------------------
+
+// A clock that knows whether it is still alive when read (by its address only, so the
+// check itself never touches a freed clock).
+class CheckedClock : public fnd::VirtualClock {
+    RT_CLASS(CheckedClock, fnd::VirtualClock)
+public:
+    CheckedClock() {
+        std::lock_guard lock(registryMutex());
+        live().insert(this);
+    }
+    ~CheckedClock() override {
+        std::lock_guard lock(registryMutex());
+        live().erase(this);
+    }
+    fnd::TimeInterval now() const override {
+        {
+            std::lock_guard lock(registryMutex());
+            if (!live().count(this)) ++deadReads();
+        }
+        std::this_thread::yield();  // widens the window a swap may fall into
+        std::lock_guard lock(registryMutex());
+        if (!live().count(this)) ++deadReads();
+        return 0;
+    }
+    static std::mutex& registryMutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::set<const void*>& live() {
+        static std::set<const void*> set;
+        return set;
+    }
+    static int& deadReads() {
+        static int count = 0;
+        return count;
+    }
+};
+
+TEST(LoopConcurrency, TheClockStaysAliveForItsReaderWhileAnotherThreadSwapsIt) {
+    auto loop = rt::make<fnd::RunLoop>();
+    loop->setClock(rt::make<CheckedClock>());
+    std::atomic<bool> stop{false};
+    std::thread reader([&] {
+        while (!stop.load()) (void)loop->clock().now();
+    });
+    for (int i = 0; i < 2000; ++i) loop->setClock(rt::make<CheckedClock>());
+    stop = true;
+    reader.join();
+    loop->setClock(nullptr);
+    std::lock_guard lock(CheckedClock::registryMutex());
+    EXPECT_EQ(CheckedClock::deadReads(), 0);
+}
+
+}  // namespace

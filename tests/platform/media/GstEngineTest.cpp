@@ -1,0 +1,273 @@
+// The GStreamer engine against the loopback origin: loading, playing to the end,
+// seeking, stalls, failures, media selection and the access log. Each test uses its own
+// tagged paths on the shared origin, so request and byte counts are its own.
+
+#include "GstTestSupport.h"
+
+#include <chrono>
+#include <cmath>
+
+#include <fnd/NotificationCenter.h>
+#include <media/MediaErrors.h>
+#include <media/PlayerLayer.h>
+#include <rt/KVO.h>
+
+namespace {
+
+using namespace media;
+using zidtest::GstMediaTest;
+
+bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+
+struct NotificationCount {
+    NotificationCount(const char* name, const rt::Ref<rt::Object>& sender) {
+        token = fnd::NotificationCenter::defaultCenter()->addObserver(name, sender, nullptr, [this](const auto&) { ++count; });
+    }
+    ~NotificationCount() { fnd::NotificationCenter::defaultCenter()->removeObserver(token); }
+    int count = 0;
+    rt::Ref<fnd::NotificationObserver> token;
+};
+
+bool isRed(std::uint32_t p) { return ((p >> 16) & 0xff) > 180 && ((p >> 8) & 0xff) < 80 && (p & 0xff) < 80; }
+bool isBlue(std::uint32_t p) { return ((p >> 16) & 0xff) < 80 && ((p >> 8) & 0xff) < 80 && (p & 0xff) > 180; }
+bool isCyan(std::uint32_t p) { return ((p >> 16) & 0xff) < 80 && ((p >> 8) & 0xff) > 180 && (p & 0xff) > 180; }
+
+TEST_F(GstMediaTest, LoadsToReadyWithSizeDurationTracksAndAPicture) {
+    auto item = itemFor("/tag/ready/vod/muxed/index.m3u8");
+    auto asset = item->asset();
+    bool loaded = false;
+    asset->loadValuesAsynchronouslyForKeys({AssetKeyPlayable, AssetKeyDuration, AssetKeyTracks}, [&] { loaded = true; });
+    ASSERT_TRUE(waitUntil([&] { return loaded; }));
+    EXPECT_EQ(asset->statusOfValueForKey(AssetKeyDuration), KeyValueStatus::Loaded);
+    EXPECT_TRUE(asset->isPlayable());
+    EXPECT_NEAR(asset->duration().toSeconds(), 10.0, 0.2);
+
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; })) << "never ready";
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+    EXPECT_EQ(item->presentationSize(), (Size{320, 240}));
+    EXPECT_NEAR(item->duration().toSeconds(), 10.0, 0.2);
+    ASSERT_EQ(item->tracks().size(), 2u);
+    auto video = asset->tracksWithMediaType(MediaTypeVideo);
+    ASSERT_EQ(video.size(), 1u);
+    EXPECT_EQ(video[0]->codec(), "avc1");
+    EXPECT_FLOAT_EQ(video[0]->nominalFrameRate(), 25.0f);
+    EXPECT_EQ(video[0]->naturalSize(), (Size{320, 240}));
+    EXPECT_EQ(asset->tracksWithMediaType(MediaTypeAudio).at(0)->codec(), "mp4a");
+    // The prerolled picture is there before play: the first frame costs nothing more.
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
+    EXPECT_EQ(origin().requestCount("/tag/ready/vod/muxed/index.m3u8"), 1) << "the item reuses the asset's pipeline";
+}
+
+TEST_F(GstMediaTest, PlaysToTheEndWithThePositionClampedAndTheBytesTheOriginServed) {
+    auto item = itemFor("/tag/end/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    NotificationCount ends(PlayerItemDidPlayToEndTimeNotification, item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }));
+    bool seeked = false;
+    player->seekToTime(Time::seconds(8.5), Time::zero(), Time::zero(), [&](bool f) { seeked = f; });
+    ASSERT_TRUE(waitUntil([&] { return seeked; }));
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return ends.count > 0; }, 20));
+    EXPECT_EQ(ends.count, 1);
+    EXPECT_EQ(player->rate(), 0.0f) << "the rate falls to 0 at the end";
+    EXPECT_DOUBLE_EQ(player->currentTime().toSeconds(), item->duration().toSeconds()) << "clamped to the duration";
+    fnd::RunLoop::main()->runFor(0.2);
+    EXPECT_DOUBLE_EQ(player->currentTime().toSeconds(), item->duration().toSeconds());
+
+    auto event = item->accessLog()->lastEvent();
+    long long served = origin().bytesServed([](const std::string& p) { return startsWith(p, "/tag/end/vod/muxed/seg"); });
+    EXPECT_GT(served, 0);
+    EXPECT_EQ(event->numberOfBytesTransferred, served) << "every segment byte served is accounted, no more";
+    EXPECT_EQ(event->URI, origin().url("/tag/end/vod/muxed/index.m3u8"));
+    EXPECT_EQ(event->serverAddress, "127.0.0.1");
+    EXPECT_EQ(event->playbackType, "VOD");
+    EXPECT_GT(event->startupTime, 0);
+    EXPECT_GT(event->durationWatched, 0.5);
+    EXPECT_GT(event->indicatedBitrate, 0);
+    EXPECT_EQ(event->numberOfStalls, 0);
+}
+
+TEST_F(GstMediaTest, SeeksAccuratelyAndANewerSeekEndsTheOlder) {
+    auto item = itemFor("/tag/seek/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }));
+    std::vector<std::pair<int, bool>> done;
+    player->seekToTime(Time::seconds(2.0), Time::zero(), Time::zero(), [&](bool f) { done.emplace_back(1, f); });
+    player->seekToTime(Time::seconds(6.36), Time::zero(), Time::zero(), [&](bool f) { done.emplace_back(2, f); });
+    EXPECT_NEAR(player->currentTime().toSeconds(), 6.36, 1e-6) << "a pending seek reports its target";
+    ASSERT_TRUE(waitUntil([&] { return done.size() == 2; }));
+    EXPECT_EQ(done[0], std::make_pair(1, false));
+    EXPECT_EQ(done[1], std::make_pair(2, true));
+    EXPECT_NEAR(player->currentTime().toSeconds(), 6.36, 0.045) << "within about one frame";
+
+    // The picture after the seek is the pattern's: colour bars where they belong.
+    ASSERT_TRUE(waitUntil([&] {
+        auto f = layer->currentFrame();
+        return f && std::abs(f->presentationTime().toSeconds() - 6.36) < 0.05;
+    })) << "the frame at the target reaches the layer";
+    auto frame = layer->currentFrame();
+    EXPECT_TRUE(isRed(frame->pixel(25, 225))) << std::hex << frame->pixel(25, 225);
+    EXPECT_TRUE(isBlue(frame->pixel(185, 225))) << std::hex << frame->pixel(185, 225);
+    EXPECT_TRUE(isCyan(frame->pixel(300, 225))) << std::hex << frame->pixel(300, 225);
+    layer->setBounds({640, 360});
+    EXPECT_EQ(layer->videoRect(), (Rect{80, 0, 480, 360}));
+}
+
+TEST_F(GstMediaTest, AHeldBackSegmentStallsAndPlaybackRecovers) {
+    const std::string tag = "/tag/stall/vod/muxed/";
+    origin().holdBack(tag + "seg2.ts", 4, 1);
+    auto item = itemFor(tag + "index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    NotificationCount stalls(PlayerItemPlaybackStalledNotification, item);
+    std::vector<bool> keepUp;
+    auto observation = rt::observe(item, "playbackLikelyToKeepUp", rt::KVONew,
+                                   [&](const rt::KVOChange& c) { keepUp.push_back(c.newValue.boolValue()); });
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }));
+    ASSERT_TRUE(item->isPlaybackLikelyToKeepUp());
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return stalls.count > 0; }, 10)) << "running out of media is reported";
+    EXPECT_FALSE(item->isPlaybackLikelyToKeepUp());
+    double stalledAt = player->currentTime().toSeconds();
+    EXPECT_LT(stalledAt, 4.0);
+    EXPECT_EQ(player->rate(), 1.0f) << "a stall does not change the rate the player asks for";
+    ASSERT_TRUE(waitUntil([&] { return item->isPlaybackLikelyToKeepUp(); }, 15)) << "recovers when the segment arrives";
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 4.5; }, 10)) << "and plays on";
+    EXPECT_EQ(stalls.count, 1);
+    ASSERT_GE(keepUp.size(), 2u);
+    EXPECT_FALSE(keepUp[keepUp.size() - 2]);
+    EXPECT_TRUE(keepUp.back());
+    auto event = item->accessLog()->lastEvent();
+    EXPECT_EQ(event->numberOfStalls, 1);
+    EXPECT_GE(event->numberOfDroppedVideoFrames, 0);
+    EXPECT_GE(origin().requestCount(tag + "seg2.ts"), 1);
+}
+
+TEST_F(GstMediaTest, AMissingPlaylistAndARefusedPortFailAtOnceWithDistinctErrors) {
+    auto started = std::chrono::steady_clock::now();
+    auto missing = itemFor("/tag/missing/vod/nothing/index.m3u8");
+    auto refused = PlayerItem::playerItemWithAsset(rt::make<Asset>(peers::HlsOrigin::closedPortURL("/index.m3u8"), engine));
+    auto p1 = Player::playerWithPlayerItem(missing);
+    auto p2 = Player::playerWithPlayerItem(refused);
+    ASSERT_TRUE(waitUntil([&] {
+        return missing->status() == PlayerItemStatus::Failed && refused->status() == PlayerItemStatus::Failed;
+    }));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 8.0)
+        << "failures are reported when they happen, not after a timeout";
+    ASSERT_TRUE(missing->error());
+    ASSERT_TRUE(refused->error());
+    EXPECT_EQ(missing->error()->domain(), MediaErrorDomain);
+    EXPECT_EQ(missing->error()->code(), static_cast<long long>(MediaErrorCode::ResourceNotFound))
+        << missing->error()->localizedDescription();
+    EXPECT_EQ(refused->error()->code(), static_cast<long long>(MediaErrorCode::CannotConnect))
+        << refused->error()->localizedDescription();
+    EXPECT_NE(missing->error()->localizedDescription().find(':'), std::string::npos) << "names the failing element";
+    rt::Ref<rt::Error> keyError;
+    EXPECT_EQ(missing->asset()->statusOfValueForKey(AssetKeyPlayable, &keyError), KeyValueStatus::Failed);
+    EXPECT_TRUE(keyError && keyError->isEqual(*missing->error()));
+    EXPECT_EQ(missing->errorLog()->events().size(), 1u);
+}
+
+TEST_F(GstMediaTest, AFailingSegmentFailsThePlayingItemWithTheElementsMessage) {
+    const std::string tag = "/tag/segfail/vod/muxed/";
+    // The missing segment is answered late, so the item is ready and playing by then.
+    origin().script(tag + "seg2.ts", {peers::HlsOrigin::Answer::notFound()});
+    origin().holdBack(tag + "seg2.ts", 2.0, 1);
+    auto item = itemFor(tag + "index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    NotificationCount failedToEnd(PlayerItemFailedToPlayToEndTimeNotification, item);
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }));
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 20));
+    ASSERT_TRUE(item->error());
+    EXPECT_EQ(item->error()->domain(), MediaErrorDomain);
+    EXPECT_NE(item->error()->localizedDescription().find(':'), std::string::npos) << item->error()->localizedDescription();
+    EXPECT_EQ(failedToEnd.count, 1);
+    EXPECT_EQ(player->rate(), 0.0f) << "a failure stops the player";
+}
+
+TEST_F(GstMediaTest, AudioAndSubtitleSelectionSwitchWhatIsDownloaded) {
+    const std::string tag = "/tag/select/vod/";
+    auto item = itemFor(tag + "master.m3u8");
+    auto asset = item->asset();
+    auto player = Player::playerWithPlayerItem(item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }));
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+    auto audible = asset->mediaSelectionGroupForMediaCharacteristic(MediaCharacteristicAudible);
+    auto legible = asset->mediaSelectionGroupForMediaCharacteristic(MediaCharacteristicLegible);
+    ASSERT_TRUE(audible);
+    ASSERT_TRUE(legible);
+    ASSERT_EQ(audible->options().size(), 2u);
+    EXPECT_EQ(audible->options()[0]->extendedLanguageTag(), "en");
+    EXPECT_EQ(audible->options()[1]->extendedLanguageTag(), "fr");
+    ASSERT_TRUE(audible->defaultOption());
+    EXPECT_EQ(audible->defaultOption()->extendedLanguageTag(), "en");
+    ASSERT_EQ(legible->options().size(), 1u);
+    EXPECT_EQ(legible->options()[0]->extendedLanguageTag(), "en");
+    EXPECT_EQ(origin().requestCount(tag + "audio_fra/seg0.ts") + origin().requestCount(tag + "audio_fra/seg1.ts"), 0);
+
+    auto french = audible->options()[1];
+    item->selectMediaOption(french, audible);
+    EXPECT_TRUE(item->selectedMediaOptionInMediaSelectionGroup(audible)->isEqual(*french));
+    std::vector<std::string> cues;
+    item->setLegibleOutputHandler([&](const LegibleCue& cue) { cues.push_back(cue.text); });
+    item->selectMediaOption(legible->options()[0], legible);
+    player->play();
+    ASSERT_TRUE(waitUntil([&] {
+        return origin().bytesServed([&](const std::string& p) { return startsWith(p, tag + "audio_fra/seg"); }) > 0;
+    })) << "the French rendition is downloaded once chosen";
+    ASSERT_TRUE(waitUntil([&] { return !cues.empty(); }, 10)) << "subtitle cues reach the legible output";
+    EXPECT_NE(cues[0].find("Cue"), std::string::npos);
+    EXPECT_GT(origin().requestCount(tag + "subs_eng/index.m3u8"), 0);
+    EXPECT_TRUE(item->selectedMediaOptionInMediaSelectionGroup(audible)->isEqual(*french));
+}
+
+TEST_F(GstMediaTest, ALiveWindowHasAnIndefiniteDuration) {
+    auto item = itemFor("/tag/live/live/index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }));
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+    EXPECT_TRUE(item->duration().isIndefinite());
+    EXPECT_TRUE(item->asset()->duration().isIndefinite());
+    EXPECT_EQ(item->presentationSize(), (Size{320, 240}));
+}
+
+}  // namespace
+
+namespace {
+
+using namespace media;
+using zidtest::GstMediaTest;
+
+TEST_F(GstMediaTest, ASecondItemOfTheSameAssetGetsAPipelineOfItsOwn) {
+    auto first = itemFor("/tag/again/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(first);
+    ASSERT_TRUE(waitUntil([&] { return first->status() == PlayerItemStatus::ReadyToPlay; }));
+    auto second = PlayerItem::playerItemWithAsset(first->asset());
+    player->replaceCurrentItemWithPlayerItem(second);
+    ASSERT_TRUE(waitUntil([&] { return second->status() != PlayerItemStatus::Unknown; }));
+    EXPECT_EQ(second->status(), PlayerItemStatus::ReadyToPlay);
+    EXPECT_EQ(origin().requestCount("/tag/again/vod/muxed/index.m3u8"), 2);
+    ASSERT_TRUE(waitUntil([&] { return player->currentVideoFrame() != nullptr; }));
+}
+
+TEST_F(GstMediaTest, CancellingALoadLeavesNoKeyLoadedAndStopsThePipeline) {
+    const std::string path = "/tag/cancel/vod/muxed/index.m3u8";
+    origin().holdBack(path, 0.5, 1);
+    auto asset = rt::make<Asset>(origin().url(path), engine);
+    bool done = false;
+    asset->loadValuesAsynchronouslyForKeys({AssetKeyDuration, AssetKeyPlayable}, [&] { done = true; });
+    fnd::RunLoop::main()->runFor(0.1);
+    asset->cancelLoading();
+    EXPECT_TRUE(done);
+    fnd::RunLoop::main()->runFor(1.0);
+    EXPECT_EQ(asset->statusOfValueForKey(AssetKeyDuration), KeyValueStatus::Cancelled);
+    EXPECT_FALSE(asset->isPlayable());
+    EXPECT_FALSE(asset->duration().isValid());
+    EXPECT_EQ(origin().requestCount("/tag/cancel/vod/muxed/seg0.ts"), 0) << "the stopped pipeline fetched no segment";
+}
+
+}  // namespace

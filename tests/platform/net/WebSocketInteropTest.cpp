@@ -1,0 +1,206 @@
+// The client against an independent WebSocket implementation (python3-websockets), so
+// the framing is not only checked against our own server.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <fnd/RunLoop.h>
+#include <net/WebSocket.h>
+
+extern char** environ;
+
+namespace {
+
+// Echoes every message as it came (text or binary). A text "close <code> <reason>"
+// closes with that code and reason instead.
+const char* kEchoServer = R"PY(
+import asyncio, sys, websockets
+
+async def handler(ws, path=None):
+    async for message in ws:
+        if isinstance(message, str) and message.startswith("close "):
+            _, code, reason = message.split(" ", 2)
+            await ws.close(code=int(code), reason=reason)
+            return
+        await ws.send(message)
+
+async def main():
+    async with websockets.serve(handler, "127.0.0.1", 0, max_size=None, ping_interval=None) as server:
+        print(server.sockets[0].getsockname()[1], flush=True)
+        await asyncio.Future()
+
+asyncio.run(main())
+)PY";
+
+// Closes every connection at once with the code and reason of its arguments.
+const char* kCloseCodeServer = R"PY(
+import asyncio, sys, websockets
+
+async def handler(ws, path=None):
+    await ws.close(code=int(sys.argv[1]), reason=sys.argv[2])
+
+async def main():
+    async with websockets.serve(handler, "127.0.0.1", 0) as server:
+        print(server.sockets[0].getsockname()[1], flush=True)
+        await asyncio.Future()
+
+asyncio.run(main())
+)PY";
+
+std::string pythonWithWebsockets() {
+    for (const char* candidate : {"/usr/bin/python3", "python3"}) {
+        std::string command = std::string(candidate) + " -c 'import websockets' >/dev/null 2>&1";
+        if (std::system(command.c_str()) == 0) return candidate;
+    }
+    return {};
+}
+
+/// A python script run as a child process; its first output line is the port.
+class PythonPeer {
+public:
+    PythonPeer(const std::string& python, const char* script, std::vector<std::string> args = {}) {
+        path_ = std::filesystem::temp_directory_path() / ("zid-ws-peer-" + std::to_string(::getpid()) + "-" +
+                                                          std::to_string(counter_++) + ".py");
+        std::ofstream(path_) << script;
+        int out[2];
+        if (::pipe(out) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        std::vector<std::string> argv{python, path_.string()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> raw;
+        for (auto& a : argv) raw.push_back(a.data());
+        raw.push_back(nullptr);
+        if (posix_spawnp(&pid_, python.c_str(), &actions, nullptr, raw.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        std::string line;
+        pollfd p{out[0], POLLIN, 0};
+        while (pid_ > 0 && line.find('\n') == std::string::npos && ::poll(&p, 1, 10000) > 0) {
+            char buffer[64];
+            ssize_t n = ::read(out[0], buffer, sizeof buffer);
+            if (n <= 0) break;
+            line.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(out[0]);
+        port_ = std::atoi(line.c_str());
+    }
+    ~PythonPeer() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        std::error_code ec;
+        std::filesystem::remove(path_, ec);
+    }
+    int port() const { return port_; }
+
+private:
+    static inline int counter_ = 0;
+    std::filesystem::path path_;
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+struct Recorder : net::WebSocketDelegate {
+    bool opened = false;
+    std::vector<net::WebSocketMessage> messages;
+    int closeCode = 0;
+    std::string closeReason;
+    bool wasClean = false;
+    rt::Ref<rt::Error> error;
+    void webSocketDidOpen(net::WebSocket&) override { opened = true; }
+    void webSocketDidReceiveMessage(net::WebSocket&, const net::WebSocketMessage& m) override { messages.push_back(m); }
+    void webSocketDidClose(net::WebSocket&, int code, const std::string& reason, bool clean) override {
+        closeCode = code;
+        closeReason = reason;
+        wasClean = clean;
+    }
+    void webSocketDidFail(net::WebSocket&, const rt::Ref<rt::Error>& e) override { error = e; }
+};
+
+class WebSocketInteropTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        python = pythonWithWebsockets();
+        if (python.empty()) GTEST_SKIP() << "python3 with the websockets module is not installed";
+    }
+    rt::Ref<net::WebSocket> connect(int port) {
+        auto socket = rt::make<net::WebSocket>("ws://127.0.0.1:" + std::to_string(port) + "/echo");
+        socket->setDelegate(recorder);
+        socket->open();
+        return socket;
+    }
+    bool waitFor(const std::function<bool()>& done) { return fnd::RunLoop::main()->runUntil(done, 15); }
+    std::string python;
+    std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+};
+
+TEST_F(WebSocketInteropTest, TextBinaryAndLargeMessagesComeBackUnchanged) {
+    PythonPeer peer(python, kEchoServer);
+    ASSERT_GT(peer.port(), 0);
+    auto socket = connect(peer.port());
+    ASSERT_TRUE(waitFor([&] { return recorder->opened || recorder->error; }));
+    ASSERT_TRUE(recorder->opened);
+    std::string binary;
+    for (int i = 0; i < 256; ++i) binary.push_back(static_cast<char>(i));
+    std::string large(300000, 'x');  // above 64 KB: the 8-byte length form
+    for (std::size_t i = 0; i < large.size(); i += 997) large[i] = 'y';
+    std::string medium(1000, 'm');  // the 2-byte length form
+    socket->send("{\"cmd\":\"subscribe\",\"text\":\"\xc3\xa9t\xc3\xa9\"}");
+    socket->sendData(binary);
+    socket->send(large);
+    socket->send(medium);
+    socket->send("");
+    ASSERT_TRUE(waitFor([&] { return recorder->messages.size() == 5 || recorder->error; }));
+    ASSERT_EQ(recorder->messages.size(), 5u);
+    EXPECT_TRUE(recorder->messages[0].isText);
+    EXPECT_EQ(recorder->messages[0].payload, "{\"cmd\":\"subscribe\",\"text\":\"\xc3\xa9t\xc3\xa9\"}");
+    EXPECT_FALSE(recorder->messages[1].isText);
+    EXPECT_EQ(recorder->messages[1].payload, binary);
+    EXPECT_EQ(recorder->messages[2].payload, large);
+    EXPECT_EQ(recorder->messages[3].payload, medium);
+    EXPECT_EQ(recorder->messages[4].payload, "");
+
+    socket->close(1000, "done");
+    ASSERT_TRUE(waitFor([&] { return recorder->closeCode != 0 || recorder->error; }));
+    EXPECT_EQ(recorder->closeCode, 1000);
+    EXPECT_TRUE(recorder->wasClean);
+}
+
+TEST_F(WebSocketInteropTest, ThePeersCloseCodeAndReasonArrive) {
+    PythonPeer echo(python, kEchoServer);
+    ASSERT_GT(echo.port(), 0);
+    auto socket = connect(echo.port());
+    ASSERT_TRUE(waitFor([&] { return recorder->opened || recorder->error; }));
+    socket->send("close 4000 custom reason");
+    ASSERT_TRUE(waitFor([&] { return recorder->closeCode != 0 || recorder->error; }));
+    EXPECT_EQ(recorder->closeCode, 4000);
+    EXPECT_EQ(recorder->closeReason, "custom reason");
+    EXPECT_TRUE(recorder->wasClean);
+
+    PythonPeer closer(python, kCloseCodeServer, {"1008", "policy"});
+    ASSERT_GT(closer.port(), 0);
+    recorder = std::make_shared<Recorder>();
+    auto second = connect(closer.port());
+    ASSERT_TRUE(waitFor([&] { return recorder->closeCode != 0 || recorder->error; }));
+    EXPECT_TRUE(recorder->opened);
+    EXPECT_EQ(recorder->closeCode, 1008);
+    EXPECT_EQ(recorder->closeReason, "policy");
+}
+
+}  // namespace

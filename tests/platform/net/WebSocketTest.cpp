@@ -1,0 +1,445 @@
+#include <gtest/gtest.h>
+
+#include <openssl/evp.h>
+#include <openssl/sha.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <fnd/RunLoop.h>
+#include <net/WebSocket.h>
+
+#include "LoopbackTcpServer.h"
+#include "VirtualTime.h"
+#include "peers/MediaServerPeer.h"
+#include "peers/TestCertificates.h"
+
+namespace {
+
+/// The loopback names and every host of the test service domain.
+peers::TestCertificateAuthority::ServerCertificateOptions mediaTestCertificateOptions() {
+    peers::TestCertificateAuthority::ServerCertificateOptions options;
+    options.subjectAltNames += ",DNS:*.media.test";
+    return options;
+}
+
+
+using net::WebSocket;
+using net::WebSocketError;
+
+struct Recorder : net::WebSocketDelegate {
+    std::vector<std::string> events;
+    std::vector<net::WebSocketMessage> messages;
+    rt::Ref<rt::Error> error;
+    int closeCode = 0;
+    std::string closeReason;
+    bool wasClean = false;
+    std::function<void(WebSocket&)> onOpen;
+
+    void webSocketDidOpen(WebSocket& socket) override {
+        events.push_back("open");
+        if (onOpen) onOpen(socket);
+    }
+    void webSocketDidReceiveMessage(WebSocket&, const net::WebSocketMessage& message) override {
+        events.push_back("message");
+        messages.push_back(message);
+    }
+    void webSocketDidClose(WebSocket&, int code, const std::string& reason, bool clean) override {
+        events.push_back("close");
+        closeCode = code;
+        closeReason = reason;
+        wasClean = clean;
+    }
+    void webSocketDidFail(WebSocket&, const rt::Ref<rt::Error>& e) override {
+        events.push_back("fail");
+        error = e;
+    }
+    bool ended() const { return closeCode != 0 || error; }
+    bool has(const std::string& event) const { return std::find(events.begin(), events.end(), event) != events.end(); }
+};
+
+bool waitFor(const std::function<bool()>& done, double seconds = 10) {
+    return fnd::RunLoop::main()->runUntil(done, seconds);
+}
+
+/// Runs the main loop for real time (also when its clock is virtual).
+void spin(double seconds) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) fnd::RunLoop::main()->runOnce(0.01);
+}
+
+bool failedWith(const Recorder& recorder, WebSocketError code) {
+    return recorder.error && recorder.error->domain() == net::kNetworkErrorDomain &&
+           recorder.error->code() == static_cast<long long>(code);
+}
+
+class LogCapture {
+public:
+    LogCapture() {
+        WebSocket::setLogHandler([this](const std::string& line) {
+            std::lock_guard lock(mutex_);
+            lines_.push_back(line);
+        });
+    }
+    ~LogCapture() { WebSocket::setLogHandler(nullptr); }
+    bool contains(const std::string& part) const {
+        std::lock_guard lock(mutex_);
+        for (auto& line : lines_)
+            if (line.find(part) != std::string::npos) return true;
+        return false;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+// ---------------------------------------------------------------- URLs
+
+TEST(WebSocketURLTest, PartsOfSecureAndPlainAddresses) {
+    auto a = net::parseWebSocketURL("wss://r7-eu.media.test/1/subscribe");
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(a->secure);
+    EXPECT_EQ(a->host, "r7-eu.media.test");
+    EXPECT_EQ(a->port, 443);
+    EXPECT_EQ(a->target, "/1/subscribe");
+    auto b = net::parseWebSocketURL("ws://127.0.0.1:8080?x=1#frag");
+    ASSERT_TRUE(b);
+    EXPECT_FALSE(b->secure);
+    EXPECT_EQ(b->port, 8080);
+    EXPECT_EQ(b->target, "/?x=1");
+    auto c = net::parseWebSocketURL("ws://[::1]:9/p");
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->host, "::1");
+    EXPECT_EQ(c->port, 9);
+    for (const char* bad : {"http://x/", "wss://", "ws://host:0/", "ws://host:70000/", "ws://host:12a/", "ws://u@host/"})
+        EXPECT_FALSE(net::parseWebSocketURL(bad)) << bad;
+}
+
+// ---------------------------------------------------------------- plain loopback
+
+class WebSocketPlainTest : public ::testing::Test {
+protected:
+    void SetUp() override { peer.start(); }
+    std::string url(const std::string& path = "/1/subscribe") const {
+        return "ws://127.0.0.1:" + std::to_string(peer.port()) + path;
+    }
+    rt::Ref<WebSocket> openSocket(net::WebSocketOptions options = {}) {
+        auto socket = rt::make<WebSocket>(url(), options);
+        socket->setDelegate(recorder);
+        socket->open();
+        return socket;
+    }
+    peers::MediaServerPeer peer;
+    std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+};
+
+TEST_F(WebSocketPlainTest, OpensWithHeadersAndExchangesTextBothWays) {
+    net::WebSocketOptions options;
+    options.headers = {{"Origin", "https://www.example.test"}, {"User-Agent", "Demo/1.0 (x86_64; iOS 6.1; Scale/1.00)"}};
+    auto socket = openSocket(options);
+    EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Connecting);
+    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Open);
+    EXPECT_EQ(peer.lastTarget(), "/1/subscribe");
+    EXPECT_EQ(peer.lastHeader("Origin"), "https://www.example.test");
+    EXPECT_EQ(peer.lastHeader("User-Agent"), "Demo/1.0 (x86_64; iOS 6.1; Scale/1.00)");
+
+    socket->send(R"({"cmd":"subscribe","args":[{"requestId":4}]})");
+    ASSERT_TRUE(waitFor([&] { return !recorder->messages.empty(); }));
+    EXPECT_TRUE(recorder->messages[0].isText);
+    EXPECT_EQ(recorder->messages[0].payload,
+              R"({"cmd":"subscribe","args":[{"requestId":4,"success":true,"data":{"subchannelId":1}}]})");
+    ASSERT_EQ(peer.frames().size(), 1u);
+}
+
+TEST_F(WebSocketPlainTest, SendsBeforeOpenWaitAndGoOutInOrderSendsAfterCloseAreDroppedWithALog) {
+    LogCapture log;
+    auto socket = rt::make<WebSocket>(url());
+    socket->setDelegate(recorder);
+    EXPECT_TRUE(socket->send("first"));
+    socket->open();
+    EXPECT_TRUE(socket->send("second"));
+    EXPECT_EQ(socket->queuedMessageCount(), 2u);
+    // Sent from the open call-back, after the queued ones.
+    recorder->onOpen = [](WebSocket& s) { s.send("third"); };
+    ASSERT_TRUE(waitFor([&] { return peer.frames().size() == 3; }));
+    auto frames = peer.frames();
+    EXPECT_EQ(frames[0].text, "first");
+    EXPECT_EQ(frames[1].text, "second");
+    EXPECT_EQ(frames[2].text, "third");
+
+    socket->close(1000, "bye");
+    ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
+    EXPECT_EQ(recorder->closeCode, 1000);
+    EXPECT_TRUE(recorder->wasClean);
+    EXPECT_FALSE(socket->send("late"));
+    EXPECT_TRUE(log.contains("dropped a message of 4 bytes"));
+    EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Closed);
+}
+
+TEST_F(WebSocketPlainTest, ServerCloseCarriesCodeAndReasonDropIsAFailureNothingFollowsTheEnd) {
+    auto socket = openSocket();
+    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    peer.closeConnections(4001, "going");
+    ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
+    EXPECT_EQ(recorder->closeCode, 4001);
+    EXPECT_EQ(recorder->closeReason, "going");
+    EXPECT_TRUE(recorder->wasClean);
+
+    auto dropped = std::make_shared<Recorder>();
+    auto second = rt::make<WebSocket>(url());
+    second->setDelegate(dropped);
+    second->open();
+    ASSERT_TRUE(waitFor([&] { return dropped->has("open"); }));
+    peer.dropConnections();
+    ASSERT_TRUE(waitFor([&] { return dropped->ended(); }));
+    EXPECT_TRUE(failedWith(*dropped, WebSocketError::ConnectionLost)) << dropped->error->localizedDescription();
+    second->close();
+    fnd::RunLoop::main()->runFor(0.05);
+    EXPECT_EQ(dropped->events, (std::vector<std::string>{"open", "fail"}));
+}
+
+TEST_F(WebSocketPlainTest, RefusedUpgradeAndClosedPortFail) {
+    peer.setRefuseSockets(true);
+    auto socket = openSocket();
+    ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
+    EXPECT_TRUE(failedWith(*recorder, WebSocketError::HandshakeFailed));
+    EXPECT_NE(recorder->error->localizedDescription().find("403"), std::string::npos);
+
+    std::uint16_t port;
+    {
+        zidtest::LoopbackTcpServer gone;
+        port = gone.port();
+        gone.goAway();
+    }
+    auto refused = std::make_shared<Recorder>();
+    auto other = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(port) + "/");
+    other->setDelegate(refused);
+    other->open();
+    ASSERT_TRUE(waitFor([&] { return refused->ended(); }));
+    EXPECT_TRUE(failedWith(*refused, WebSocketError::CannotConnect));
+
+    auto bad = std::make_shared<Recorder>();
+    auto badSocket = rt::make<WebSocket>("http://127.0.0.1/");
+    badSocket->setDelegate(bad);
+    badSocket->open();
+    ASSERT_TRUE(waitFor([&] { return bad->ended(); }));
+    EXPECT_TRUE(failedWith(*bad, WebSocketError::BadURL));
+}
+
+TEST_F(WebSocketPlainTest, AMessageAboveTheLimitFailsTheSocket) {
+    net::WebSocketOptions options;
+    options.maxMessageSize = 100;
+    auto socket = openSocket(options);
+    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    peer.sendRaw(std::string(99, 'a'));
+    peer.sendRaw(std::string(101, 'b'));
+    ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
+    ASSERT_EQ(recorder->messages.size(), 1u);
+    EXPECT_EQ(recorder->messages[0].payload.size(), 99u);
+    EXPECT_TRUE(failedWith(*recorder, WebSocketError::MessageTooBig));
+}
+
+TEST_F(WebSocketPlainTest, ClosingWhileConnectingReportsAnUncleanClose) {
+    auto socket = openSocket();
+    socket->close(1000, "never mind");
+    ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
+    EXPECT_EQ(recorder->events, (std::vector<std::string>{"close"}));
+    EXPECT_FALSE(recorder->wasClean);
+    fnd::RunLoop::main()->runFor(0.1);
+    EXPECT_EQ(recorder->events.size(), 1u);
+}
+
+TEST_F(WebSocketPlainTest, ReleasingAnOpenSocketStopsItsThreadWithoutReports) {
+    auto socket = openSocket();
+    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    socket.reset();
+    ASSERT_TRUE(waitFor([&] { return peer.openConnections() == 0; }));
+    fnd::RunLoop::main()->runFor(0.05);
+    EXPECT_EQ(recorder->events, (std::vector<std::string>{"open"}));
+}
+
+// ---------------------------------------------------------------- time-outs on virtual time
+
+std::string acceptKey(const std::string& request) {
+    const std::string name = "Sec-WebSocket-Key: ";
+    auto at = request.find(name);
+    std::string key = request.substr(at + name.size(), request.find("\r\n", at) - at - name.size());
+    std::string text = key + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11";
+    unsigned char digest[SHA_DIGEST_LENGTH];
+    SHA1(reinterpret_cast<const unsigned char*>(text.data()), text.size(), digest);
+    unsigned char out[64];
+    int n = EVP_EncodeBlock(out, digest, SHA_DIGEST_LENGTH);
+    return std::string(reinterpret_cast<char*>(out), static_cast<std::size_t>(n));
+}
+
+class WebSocketTimeTest : public zidtest::VirtualTimeTest {
+protected:
+    std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+};
+
+TEST_F(WebSocketTimeTest, APeerThatStopsAnsweringPingsIsDeclaredDeadOnTheLoopsClock) {
+    zidtest::LoopbackTcpServer silent;  // answers the upgrade, then never reads again
+    net::WebSocketOptions options;
+    options.pingInterval = 30;
+    options.deadPeerTimeout = 10;
+    auto socket = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(silent.port()) + "/", options);
+    socket->setDelegate(recorder);
+    socket->open();
+    ASSERT_TRUE(silent.waitFor([&] { return silent.received().find("\r\n\r\n") != std::string::npos; }));
+    silent.sendToClients("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                         "Sec-WebSocket-Accept: " + acceptKey(silent.received()) + "\r\n\r\n");
+    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    std::size_t before = silent.received().size();
+    advance(29.9);
+    EXPECT_FALSE(recorder->ended());
+    advance(0.1);  // the ping goes out
+    ASSERT_TRUE(silent.waitFor([&] { return silent.received().size() > before; }));
+    advance(9.9);
+    drain();
+    EXPECT_FALSE(recorder->ended());
+    advance(0.1);
+    EXPECT_TRUE(failedWith(*recorder, WebSocketError::TimedOut));
+    EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Closed);
+}
+
+TEST_F(WebSocketTimeTest, APeerThatNeverAnswersTheCloseFrameDoesNotHoldTheSocket) {
+    zidtest::LoopbackTcpServer silent;
+    net::WebSocketOptions options;
+    options.closeTimeout = 4;
+    auto socket = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(silent.port()) + "/", options);
+    socket->setDelegate(recorder);
+    socket->open();
+    ASSERT_TRUE(silent.waitFor([&] { return silent.received().find("\r\n\r\n") != std::string::npos; }));
+    silent.sendToClients("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                         "Sec-WebSocket-Accept: " + acceptKey(silent.received()) + "\r\n\r\n");
+    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    std::size_t before = silent.received().size();
+    socket->close(4100, "leaving");
+    EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Closing);
+    ASSERT_TRUE(silent.waitFor([&] { return silent.received().size() > before; }));  // the close frame
+    advance(3.9);
+    drain();
+    EXPECT_FALSE(recorder->ended());
+    advance(0.1);
+    EXPECT_EQ(recorder->events, (std::vector<std::string>{"open", "close"}));
+    EXPECT_EQ(recorder->closeCode, 4100);
+    EXPECT_EQ(recorder->closeReason, "leaving");
+    EXPECT_FALSE(recorder->wasClean);
+    EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Closed);
+}
+
+TEST_F(WebSocketTimeTest, ALivePeerAnswersPingsAndStaysOpen) {
+    peers::MediaServerPeer peer;
+    peer.start();
+    net::WebSocketOptions options;
+    options.pingInterval = 5;
+    options.deadPeerTimeout = 2;
+    auto socket = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(peer.port()) + "/", options);
+    socket->setDelegate(recorder);
+    socket->open();
+    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    advance(5);  // the first ping
+    for (int round = 0; round < 3; ++round) {
+        spin(0.2);  // the pong comes back
+        advance(2);
+        ASSERT_FALSE(recorder->ended()) << "round " << round;
+        advance(3);  // the next ping
+    }
+    EXPECT_FALSE(recorder->ended());
+    EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Open);
+}
+
+TEST_F(WebSocketTimeTest, AnOpeningThatHangsTimesOut) {
+    zidtest::LoopbackTcpServer mute;  // accepts and never answers the upgrade
+    net::WebSocketOptions options;
+    options.openTimeout = 15;
+    auto socket = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(mute.port()) + "/", options);
+    socket->setDelegate(recorder);
+    socket->open();
+    ASSERT_TRUE(mute.waitFor([&] { return mute.received().find("\r\n\r\n") != std::string::npos; }));
+    advance(14.9);
+    drain();
+    EXPECT_FALSE(recorder->ended());
+    advance(0.1);
+    EXPECT_TRUE(failedWith(*recorder, WebSocketError::TimedOut));
+}
+
+// ---------------------------------------------------------------- TLS
+
+class WebSocketTlsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        authority = new peers::TestCertificateAuthority();
+        certificate = new peers::TestCertificate(authority->issueServerCertificate(mediaTestCertificateOptions()));
+    }
+    static void TearDownTestSuite() {
+        delete certificate;
+        delete authority;
+    }
+    void SetUp() override {
+        peer = std::make_unique<peers::MediaServerPeer>(*certificate);
+        peer->start();
+    }
+    rt::Ref<WebSocket> openSocket(const std::string& host, bool trustTestAuthority) {
+        net::WebSocketOptions options;
+        options.resolveHostTo = "127.0.0.1";
+        options.portOverride = peer->port();
+        if (trustTestAuthority) options.extraTrustAnchorsPem = authority->certificatePem();
+        auto socket = rt::make<WebSocket>("wss://" + host + "/1/subscribe", options);
+        socket->setDelegate(recorder);
+        socket->open();
+        return socket;
+    }
+    static peers::TestCertificateAuthority* authority;
+    static peers::TestCertificate* certificate;
+    std::unique_ptr<peers::MediaServerPeer> peer;
+    std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+};
+peers::TestCertificateAuthority* WebSocketTlsTest::authority = nullptr;
+peers::TestCertificate* WebSocketTlsTest::certificate = nullptr;
+
+TEST_F(WebSocketTlsTest, TheInjectedAuthorityIsTrustedForAServiceHostResolvedToLoopback) {
+    auto socket = openSocket("r42-eu1.media.test", true);
+    ASSERT_TRUE(waitFor([&] { return recorder->ended() || recorder->has("open"); }));
+    ASSERT_TRUE(recorder->has("open")) << recorder->error->localizedDescription();
+    EXPECT_EQ(peer->lastHeader("Host"), "r42-eu1.media.test");
+    socket->send("hello");
+    ASSERT_TRUE(waitFor([&] { return peer->frames().size() == 1; }));
+    EXPECT_EQ(peer->frames()[0].text, "hello");
+}
+
+TEST_F(WebSocketTlsTest, WithoutTheInjectedAuthorityTheCertificateIsUntrusted) {
+    auto socket = openSocket("r42-eu1.media.test", false);
+    ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
+    EXPECT_TRUE(failedWith(*recorder, WebSocketError::ServerCertificateUntrusted))
+        << recorder->error->localizedDescription();
+    EXPECT_FALSE(recorder->has("open"));
+}
+
+TEST_F(WebSocketTlsTest, AHostNameTheCertificateDoesNotNameIsRefused) {
+    auto socket = openSocket("r1-eu1.other.test", true);
+    ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
+    EXPECT_TRUE(failedWith(*recorder, WebSocketError::ServerCertificateUntrusted))
+        << recorder->error->localizedDescription();
+    // A wildcard covers one label only.
+    auto deeper = std::make_shared<Recorder>();
+    recorder = deeper;
+    auto second = openSocket("a.r1.media.test", true);
+    ASSERT_TRUE(waitFor([&] { return deeper->ended(); }));
+    EXPECT_TRUE(failedWith(*deeper, WebSocketError::ServerCertificateUntrusted));
+}
+
+TEST_F(WebSocketTlsTest, AnAddressIsCheckedAgainstTheCertificatesAddresses) {
+    net::WebSocketOptions options;
+    options.extraTrustAnchorsPem = authority->certificatePem();
+    auto socket = rt::make<WebSocket>("wss://127.0.0.1:" + std::to_string(peer->port()) + "/", options);
+    socket->setDelegate(recorder);
+    socket->open();
+    ASSERT_TRUE(waitFor([&] { return recorder->ended() || recorder->has("open"); }));
+    EXPECT_TRUE(recorder->has("open"));
+}
+
+}  // namespace

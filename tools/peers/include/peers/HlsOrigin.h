@@ -1,0 +1,127 @@
+#pragma once
+// An HLS origin on loopback (127.0.0.1, a free port; HTTP, or HTTPS with a certificate
+// of the test authority) for tests and the demo host:
+//   /vod/<path>            the fixture files (HlsFixtures), e.g. /vod/muxed/index.m3u8
+//   /live/index.m3u8       a live playlist: a sliding window over the muxed segments,
+//                          looping, without an end, advancing on the origin's clock
+//   /live/seg<N>.ts        live segment N (the fixture segment N mod 5)
+//   /tag/<name>/<path>     the same as /<path>, with requests and bytes counted apart
+//                          (tests running side by side keep their counts separate)
+// Any path can be given a scripted sequence of answers (202 with "#PROGRESSED n%"
+// bodies, 200, 204, 403, 404, 500, a dropped connection), each optionally held back;
+// requests and bytes are counted per path.
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "peers/TestCertificates.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace peers {
+
+class HlsOrigin {
+public:
+    struct Answer {
+        int status = 200;
+        /// The body; for a 200 without a body the file at the path is served.
+        std::string body;
+        std::string contentType = "text/plain";
+        /// Seconds to hold the answer back.
+        double delay = 0;
+        /// Drop the connection instead of answering.
+        bool dropConnection = false;
+
+        static Answer progressed(int percent) { return {202, "#PROGRESSED " + std::to_string(percent) + "%"}; }
+        static Answer status200(std::string body = {}) { return {200, std::move(body)}; }
+        static Answer noContent() { return {204, {}}; }
+        static Answer forbidden() { return {403, "Forbidden"}; }
+        static Answer notFound() { return {404, "Not Found"}; }
+        static Answer serverError() { return {500, "Internal Server Error"}; }
+        static Answer dropped() {
+            Answer a;
+            a.dropConnection = true;
+            return a;
+        }
+    };
+
+    /// Serves the fixtures under fixtureDir; with a certificate, over TLS.
+    explicit HlsOrigin(std::string fixtureDir, std::optional<TestCertificate> certificate = std::nullopt);
+    ~HlsOrigin();
+    HlsOrigin(const HlsOrigin&) = delete;
+    HlsOrigin& operator=(const HlsOrigin&) = delete;
+
+    /// Binds 127.0.0.1 on a free port and serves on a thread pool; throws when it cannot.
+    void start();
+    /// Stops serving; answers being held back are released at once.
+    void stop();
+    int port() const { return port_; }
+    /// "http://127.0.0.1:<port>" (https with a certificate).
+    std::string baseURL() const;
+    /// baseURL() + path (path starts with '/').
+    std::string url(const std::string& path) const { return baseURL() + path; }
+
+    /// Answers for a path, in order; the last one repeats. Replaces an earlier script.
+    void script(const std::string& path, std::vector<Answer> answers);
+    /// Holds back the next `times` answers of the path by `seconds` (times < 0: all).
+    void holdBack(const std::string& path, double seconds, int times = 1);
+
+    int requestCount(const std::string& path) const;
+    /// Bytes of bodies sent for the path (complete answers only).
+    long long bytesServed(const std::string& path) const;
+    /// Bytes of bodies sent for every path the predicate accepts.
+    long long bytesServed(const std::function<bool(const std::string&)>& accept) const;
+    /// Paths in the order they were requested.
+    std::vector<std::string> requestedPaths() const;
+
+    /// The live playlist's clock in seconds (default: a monotonic clock). The window
+    /// starts at the clock's value when the origin starts (or when this is called).
+    void setLiveClock(std::function<double()> now);
+    /// Segments in the live window (default 3).
+    void setLiveWindow(int segments);
+    /// The live playlist as it reads now.
+    std::string livePlaylist() const;
+
+    /// A URL on 127.0.0.1 whose port refuses connections.
+    static std::string closedPortURL(const std::string& path = "/");
+
+private:
+    struct Hold {
+        double seconds;
+        int times;
+    };
+    void handle(const std::string& path, int& status, std::string& body, std::string& contentType, bool& drop);
+    void waitFor(double seconds);
+    void account(const std::string& path, std::size_t bytes);
+
+    std::string fixtureDir_;
+    bool tls_ = false;
+    std::unique_ptr<httplib::Server> server_;
+    std::thread thread_;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::map<std::string, std::deque<Answer>> scripts_;
+    std::map<std::string, Hold> holds_;
+    std::map<std::string, int> requests_;
+    std::map<std::string, long long> bytes_;
+    std::vector<std::string> log_;
+    std::function<double()> liveClock_;
+    double liveStart_ = 0;
+    int liveWindow_ = 3;
+};
+
+}  // namespace peers

@@ -1,0 +1,270 @@
+#include "peers/HlsOrigin.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <openssl/pem.h>
+
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <httplib.h>
+
+#include "peers/HlsFixtures.h"
+
+namespace peers {
+
+namespace {
+
+double monotonicSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+std::string contentTypeFor(const std::string& path) {
+    auto ends = [&](const char* suffix) {
+        std::string s(suffix);
+        return path.size() >= s.size() && path.compare(path.size() - s.size(), s.size(), s) == 0;
+    };
+    if (ends(".m3u8")) return "application/vnd.apple.mpegurl";
+    if (ends(".ts")) return "video/mp2t";
+    if (ends(".vtt")) return "text/vtt";
+    return "application/octet-stream";
+}
+
+bool readFile(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::stringstream text;
+    text << in.rdbuf();
+    out = text.str();
+    return true;
+}
+
+}  // namespace
+
+HlsOrigin::HlsOrigin(std::string fixtureDir, std::optional<TestCertificate> certificate)
+    : fixtureDir_(std::move(fixtureDir)), liveClock_(monotonicSeconds) {
+    if (certificate) {
+        BIO* certBio = BIO_new_mem_buf(certificate->certificatePem.data(), static_cast<int>(certificate->certificatePem.size()));
+        X509* cert = PEM_read_bio_X509(certBio, nullptr, nullptr, nullptr);
+        BIO_free(certBio);
+        BIO* keyBio = BIO_new_mem_buf(certificate->privateKeyPem.data(), static_cast<int>(certificate->privateKeyPem.size()));
+        EVP_PKEY* key = PEM_read_bio_PrivateKey(keyBio, nullptr, nullptr, nullptr);
+        BIO_free(keyBio);
+        if (!cert || !key) throw std::runtime_error("HLS origin: unreadable certificate or key");
+        auto server = std::make_unique<httplib::SSLServer>(cert, key);
+        X509_free(cert);
+        EVP_PKEY_free(key);
+        if (!server->is_valid()) throw std::runtime_error("HLS origin: TLS setup failed");
+        server_ = std::move(server);
+        tls_ = true;
+    } else {
+        server_ = std::make_unique<httplib::Server>();
+    }
+    // One request per connection: an idle kept-alive connection would hold a server
+    // thread, and players keep several, so one player's idle connections could make
+    // another's requests wait. Held-back answers occupy a thread each: enough threads.
+    server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
+    server_->set_keep_alive_max_count(1);
+    server_->Get(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
+        int status = 200;
+        std::string body, type;
+        bool drop = false;
+        handle(req.path, status, body, type, drop);
+        if (drop) {
+            // A provider that gives up mid-answer: the client sees the connection end.
+            res.set_content_provider(1024, "application/octet-stream",
+                                     [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+            return;
+        }
+        res.status = status;
+        if (status != 204) res.set_content(body, type);
+    });
+}
+
+HlsOrigin::~HlsOrigin() { stop(); }
+
+void HlsOrigin::start() {
+    port_ = server_->bind_to_any_port("127.0.0.1");
+    if (port_ <= 0) throw std::runtime_error("HLS origin: cannot bind 127.0.0.1");
+    {
+        std::lock_guard lock(mutex_);
+        liveStart_ = liveClock_();
+    }
+    thread_ = std::thread([this] { server_->listen_after_bind(); });
+    for (int i = 0; i < 500 && !server_->is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+}
+
+void HlsOrigin::stop() {
+    stopping_ = true;
+    wake_.notify_all();
+    if (thread_.joinable()) {
+        server_->stop();
+        thread_.join();
+    }
+}
+
+std::string HlsOrigin::baseURL() const {
+    return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_);
+}
+
+void HlsOrigin::script(const std::string& path, std::vector<Answer> answers) {
+    std::lock_guard lock(mutex_);
+    scripts_[path] = std::deque<Answer>(answers.begin(), answers.end());
+}
+
+void HlsOrigin::holdBack(const std::string& path, double seconds, int times) {
+    std::lock_guard lock(mutex_);
+    holds_[path] = {seconds, times};
+}
+
+int HlsOrigin::requestCount(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    auto it = requests_.find(path);
+    return it == requests_.end() ? 0 : it->second;
+}
+
+long long HlsOrigin::bytesServed(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    auto it = bytes_.find(path);
+    return it == bytes_.end() ? 0 : it->second;
+}
+
+long long HlsOrigin::bytesServed(const std::function<bool(const std::string&)>& accept) const {
+    std::lock_guard lock(mutex_);
+    long long total = 0;
+    for (const auto& [path, bytes] : bytes_)
+        if (accept(path)) total += bytes;
+    return total;
+}
+
+std::vector<std::string> HlsOrigin::requestedPaths() const {
+    std::lock_guard lock(mutex_);
+    return log_;
+}
+
+void HlsOrigin::setLiveClock(std::function<double()> now) {
+    std::lock_guard lock(mutex_);
+    liveClock_ = std::move(now);
+    liveStart_ = liveClock_();
+}
+
+void HlsOrigin::setLiveWindow(int segments) {
+    std::lock_guard lock(mutex_);
+    liveWindow_ = segments;
+}
+
+std::string HlsOrigin::livePlaylist() const {
+    double elapsed;
+    int window;
+    {
+        std::lock_guard lock(mutex_);
+        elapsed = liveClock_() - liveStart_;
+        window = liveWindow_;
+    }
+    const int loop = HlsFixtures::segmentCount;
+    long long sequence = static_cast<long long>(std::floor(std::max(0.0, elapsed) / HlsFixtures::segmentDuration));
+    std::ostringstream out;
+    out << "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n";
+    out << "#EXT-X-MEDIA-SEQUENCE:" << sequence << "\n";
+    // Each loop back to the first fixture segment is a discontinuity; those that slid
+    // out of the window are counted.
+    out << "#EXT-X-DISCONTINUITY-SEQUENCE:" << (sequence > 0 ? (sequence - 1) / loop : 0) << "\n";
+    for (long long i = sequence; i < sequence + window; ++i) {
+        if (i > 0 && i % loop == 0) out << "#EXT-X-DISCONTINUITY\n";
+        out << "#EXTINF:2.000000,\nseg" << i << ".ts\n";
+    }
+    return out.str();
+}
+
+void HlsOrigin::waitFor(double seconds) {
+    std::unique_lock lock(mutex_);
+    wake_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return stopping_.load(); });
+}
+
+void HlsOrigin::account(const std::string& path, std::size_t bytes) {
+    std::lock_guard lock(mutex_);
+    bytes_[path] += static_cast<long long>(bytes);
+}
+
+void HlsOrigin::handle(const std::string& path, int& status, std::string& body, std::string& contentType, bool& drop) {
+    std::optional<Answer> scripted;
+    double hold = 0;
+    {
+        std::lock_guard lock(mutex_);
+        ++requests_[path];
+        log_.push_back(path);
+        if (auto it = scripts_.find(path); it != scripts_.end() && !it->second.empty()) {
+            scripted = it->second.front();
+            if (it->second.size() > 1) it->second.pop_front();
+        }
+        if (auto it = holds_.find(path); it != holds_.end() && it->second.times != 0) {
+            hold = it->second.seconds;
+            if (it->second.times > 0) --it->second.times;
+        }
+    }
+    if (scripted) hold += scripted->delay;
+    if (hold > 0) waitFor(hold);
+    if (scripted && scripted->dropConnection) {
+        drop = true;
+        return;
+    }
+    if (scripted && (scripted->status != 200 || !scripted->body.empty())) {
+        status = scripted->status;
+        body = scripted->body;
+        contentType = scripted->contentType;
+        if (status == 200) account(path, body.size());
+        return;
+    }
+    contentType = contentTypeFor(path);
+    if (path.find("..") != std::string::npos) {
+        status = 404;
+        body = "Not Found";
+        contentType = "text/plain";
+        return;
+    }
+    // "/tag/<name>/..." serves what "/..." serves, counted on its own.
+    std::string served = path;
+    if (served.rfind("/tag/", 0) == 0) {
+        auto slash = served.find('/', 5);
+        served = slash == std::string::npos ? "/" : served.substr(slash);
+    }
+    if (served == "/live/index.m3u8") {
+        body = livePlaylist();
+    } else if (served.rfind("/live/seg", 0) == 0) {
+        long long n = std::atoll(served.c_str() + 9);
+        if (!readFile(fixtureDir_ + "/muxed/seg" + std::to_string(n % HlsFixtures::segmentCount) + ".ts", body)) status = 404;
+    } else if (served.rfind("/vod/", 0) == 0) {
+        if (!readFile(fixtureDir_ + served.substr(4), body)) status = 404;
+    } else {
+        status = 404;
+    }
+    if (status == 404) {
+        body = "Not Found";
+        contentType = "text/plain";
+        return;
+    }
+    account(path, body.size());
+}
+
+std::string HlsOrigin::closedPortURL(const std::string& path) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    socklen_t len = sizeof addr;
+    int port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        port = ntohs(addr.sin_port);
+    if (fd >= 0) ::close(fd);  // closed at once: connections to the port are refused
+    return "http://127.0.0.1:" + std::to_string(port) + path;
+}
+
+}  // namespace peers
