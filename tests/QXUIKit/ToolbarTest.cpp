@@ -323,6 +323,8 @@ TEST_F(Toolbar, FadingImageViewAndTopOrBottomLabel) {
     double th = std::trunc(label->sizeThatFits({100, 60}).height);
     label->setContentMode(ui::ContentMode::Bottom);
     EXPECT_EQ(label->textRectForDrawing(Rect(0, 0, 100, 60)), Rect(0, 60 - th, 100, th));
+    EXPECT_EQ(label->textRectForDrawing(Rect(0, 5, 100, 60)), Rect(0, 65 - th, 100, th))
+        << "the bottom edge of the rectangle, wherever it starts";
     label->setContentMode(ui::ContentMode::Top);
     EXPECT_EQ(label->textRectForDrawing(Rect(0, 0, 100, 60)), Rect(0, 0, 100, th));
     label->setContentMode(ui::ContentMode::Center);
