@@ -165,6 +165,17 @@ void QXImageRequestOperation::startRemoteLoad() {
     }
     transferQueue()->async([self, http = std::move(http)]() mutable {
         if (self->settled_.load()) return;
+        // Cancelled before it got going: end here and free the slot.
+        if (self->cancellationMarked() && self->settle()) {
+            rt::Ref<fnd::Timer> timer;
+            {
+                std::lock_guard lock(self->mutex_);
+                timer = std::move(self->timeoutTimer_);
+            }
+            if (timer) timer->invalidate();
+            self->finish();
+            return;
+        }
         auto task = httpClient()->performAsync(std::move(http), [self](const net::HttpResult& result) {
             self->transferEnded(result);
         });
