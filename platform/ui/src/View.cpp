@@ -446,7 +446,10 @@ void View::layoutSubtree() {
     subtreeNeedsLayout_ = false;
     if (needsLayout_) {
         needsLayout_ = false;
+        auto controller = viewController();
+        if (controller) controller->viewWillLayoutSubviews();
         layoutSubviews();
+        if (controller) controller->viewDidLayoutSubviews();
     }
     auto subs = subviews_;
     for (auto& s : subs) {

@@ -2,10 +2,20 @@
 
 #include <algorithm>
 
+#include <rt/ChangeScope.h>
+#include <ui/Animation.h>
 #include <ui/Application.h>
+#include <ui/BarItem.h>
+#include <ui/NavigationController.h>
 #include <ui/Screen.h>
+#include <ui/Window.h>
 
 namespace ui {
+
+void ViewController::describe(rt::ClassBuilder<ViewController>& c) {
+    c.property("title", &ViewController::title, &ViewController::setTitle);
+    c.readonly("interfaceOrientation", [](const ViewController& v) { return rt::Value(long(v.orientation_)); });
+}
 
 rt::Ref<View> ViewController::view() {
     if (!view_) {
@@ -23,6 +33,48 @@ void ViewController::setView(const rt::Ref<View>& view) {
 }
 
 void ViewController::loadView() { setView(rt::make<View>(Screen::mainScreen()->bounds())); }
+
+// ---- appearance -----------------------------------------------------------------------------
+
+void ViewController::beginAppearanceTransition(bool isAppearing, bool animated) {
+    auto keep = selfAs<ViewController>();
+    if (isAppearing) {
+        if (appearance_ == Appearance::Appeared || appearance_ == Appearance::Appearing) return;
+        appearance_ = Appearance::Appearing;
+        lastAnimated_ = animated;
+        viewWillAppear(animated);
+    } else {
+        if (appearance_ == Appearance::Disappeared || appearance_ == Appearance::Disappearing) return;
+        appearance_ = Appearance::Disappearing;
+        lastAnimated_ = animated;
+        viewWillDisappear(animated);
+    }
+    if (shouldAutomaticallyForwardAppearanceMethods()) forwardToChildren(isAppearing, animated, true);
+}
+
+void ViewController::endAppearanceTransition() {
+    auto keep = selfAs<ViewController>();
+    if (appearance_ == Appearance::Appearing) {
+        appearance_ = Appearance::Appeared;
+        viewDidAppear(lastAnimated_);
+        if (shouldAutomaticallyForwardAppearanceMethods()) forwardToChildren(true, lastAnimated_, false);
+    } else if (appearance_ == Appearance::Disappearing) {
+        appearance_ = Appearance::Disappeared;
+        viewDidDisappear(lastAnimated_);
+        if (shouldAutomaticallyForwardAppearanceMethods()) forwardToChildren(false, lastAnimated_, false);
+    }
+}
+
+void ViewController::forwardToChildren(bool appearing, bool animated, bool begin) {
+    auto children = children_;
+    for (const auto& c : children) {
+        if (!c->isViewLoaded() || !view_ || !c->view_->isDescendantOfView(view_.get())) continue;
+        if (begin) c->beginAppearanceTransition(appearing, animated);
+        else c->endAppearanceTransition();
+    }
+}
+
+// ---- containment -----------------------------------------------------------------------------
 
 void ViewController::addChildViewController(const rt::Ref<ViewController>& child) {
     if (!child || child.get() == this) return;
@@ -42,6 +94,176 @@ void ViewController::removeFromParentViewController() {
     list.erase(std::remove(list.begin(), list.end(), keep), list.end());
     parent_.reset();
     didMoveToParentViewController(nullptr);
+}
+
+void ViewController::transitionFromViewController(const rt::Ref<ViewController>& from,
+                                                  const rt::Ref<ViewController>& to, double duration,
+                                                  unsigned options, const std::function<void()>& animations,
+                                                  const std::function<void(bool)>& completion) {
+    auto self = selfAs<ViewController>();
+    if (!from || !to || from->parentViewController() != self || to->parentViewController() != self) return;
+    bool animated = duration > 0;
+    bool shown = isAppeared();
+    auto container = from->view()->superview();
+    if (!container) container = view();
+    if (shown) {
+        to->beginAppearanceTransition(true, animated);
+        from->beginAppearanceTransition(false, animated);
+    }
+    container->addSubview(to->view());
+    animate(duration, 0, options, [&] { if (animations) animations(); },
+            [from, to, shown, completion](bool finished) {
+                from->view()->removeFromSuperview();
+                if (shown) {
+                    to->endAppearanceTransition();
+                    from->endAppearanceTransition();
+                }
+                if (completion) completion(finished);
+            });
+}
+
+// ---- presentation ---------------------------------------------------------------------------
+
+rt::Ref<ViewController> ViewController::presentingViewController() const {
+    if (auto p = presenting_.lock()) return p;
+    if (auto parent = parentViewController()) return parent->presentingViewController();
+    return nullptr;
+}
+
+void ViewController::presentViewController(const rt::Ref<ViewController>& controller, bool animated,
+                                           Completion completion) {
+    auto self = selfAs<ViewController>();
+    if (!controller || presented_ || controller->presenting_.lock()) return;
+    // A child presents from the top of its containment tree.
+    auto window = isViewLoaded() ? view_->window() : nullptr;
+    if (!window) return;
+    presented_ = controller;
+    controller->presenting_ = self;
+    controller->beingPresented_ = true;
+    bool covers = controller->modalStyle_ == ModalPresentationStyle::FullScreen;
+    auto v = controller->view();
+    controller->beginAppearanceTransition(true, animated);
+    if (covers) beginAppearanceTransition(false, animated);
+    Rect b = window->bounds();
+    v->setFrame(b);
+    v->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
+    window->addSubview(v);
+    auto done = [self, controller, covers, animated, completion](bool) {
+        controller->beingPresented_ = false;
+        controller->endAppearanceTransition();
+        if (covers) self->endAppearanceTransition();
+        if (completion) completion();
+    };
+    if (!animated) {
+        done(true);
+        return;
+    }
+    // Slides up from below the window.
+    performWithoutAnimation([&] { v->setCenter(Point{midX(b), midY(b) + height(b)}); });
+    animate(kTransitionDuration, [&] { v->setCenter(Point{midX(b), midY(b)}); }, done);
+}
+
+void ViewController::dismissViewControllerAnimated(bool animated, Completion completion) {
+    auto self = selfAs<ViewController>();
+    if (!presented_) {
+        if (auto presenter = presentingViewController()) presenter->dismissViewControllerAnimated(animated, completion);
+        return;
+    }
+    auto controller = presented_;
+    if (controller->beingDismissed_) return;
+    // What the presented controller presents itself goes first, without animation.
+    if (controller->presented_) controller->dismissViewControllerAnimated(false);
+    bool covers = controller->modalStyle_ == ModalPresentationStyle::FullScreen;
+    controller->beingDismissed_ = true;
+    controller->beginAppearanceTransition(false, animated);
+    if (covers) beginAppearanceTransition(true, animated);
+    auto v = controller->view();
+    auto done = [self, controller, covers, completion, v](bool) {
+        v->removeFromSuperview();
+        self->presented_ = nullptr;
+        controller->presenting_.reset();
+        controller->beingDismissed_ = false;
+        controller->endAppearanceTransition();
+        if (covers) self->endAppearanceTransition();
+        if (completion) completion();
+    };
+    if (!animated || !v->superview()) {
+        done(true);
+        return;
+    }
+    Rect b = v->superview()->bounds();
+    animate(kTransitionDuration, [&] { v->setCenter(Point{midX(b), midY(b) + height(b)}); }, done);
+}
+
+// ---- bars -----------------------------------------------------------------------------------
+
+void ViewController::setTitle(std::string title) {
+    {
+        rt::ChangeScope scope(*this, {"title"});
+        title_ = title;
+    }
+    if (navigationItem_) navigationItem_->setTitle(title);
+    if (tabBarItem_) tabBarItem_->setTitle(title);
+}
+
+rt::Ref<NavigationItem> ViewController::navigationItem() {
+    if (!navigationItem_) navigationItem_ = rt::make<NavigationItem>(title_);
+    return navigationItem_;
+}
+
+rt::Ref<TabBarItem> ViewController::tabBarItem() {
+    if (!tabBarItem_) tabBarItem_ = rt::make<TabBarItem>(title_, nullptr, 0);
+    return tabBarItem_;
+}
+
+void ViewController::setTabBarItem(rt::Ref<TabBarItem> item) { tabBarItem_ = std::move(item); }
+
+rt::Ref<NavigationController> ViewController::navigationController() const {
+    for (auto p = parentViewController(); p; p = p->parentViewController()) {
+        if (auto n = rt::cast<NavigationController>(p)) return n;
+    }
+    return nullptr;
+}
+
+rt::Ref<TabBarController> ViewController::tabBarController() const {
+    for (auto p = parentViewController(); p; p = p->parentViewController()) {
+        if (auto t = rt::cast<TabBarController>(p)) return t;
+    }
+    return nullptr;
+}
+
+// ---- orientation -----------------------------------------------------------------------------
+
+namespace {
+ViewController::RotationHook& rotationHook() {
+    static ViewController::RotationHook hook;
+    return hook;
+}
+}  // namespace
+
+ViewController::RotationHook ViewController::setRotationHook(RotationHook hook) {
+    auto old = std::move(rotationHook());
+    rotationHook() = std::move(hook);
+    return old;
+}
+
+void ViewController::rotateToInterfaceOrientation(InterfaceOrientation orientation, double duration) {
+    auto keep = selfAs<ViewController>();
+    InterfaceOrientation from = orientation_;
+    willRotateToInterfaceOrientation(orientation, duration);
+    {
+        rt::ChangeScope scope(*this, {"interfaceOrientation"});
+        orientation_ = orientation;
+    }
+    auto original = [this, orientation, duration] { willAnimateRotationToInterfaceOrientation(orientation, duration); };
+    auto hook = rotationHook();
+    animate(duration, [&] {
+        if (hook) hook(*this, orientation, duration, original);
+        else original();
+    });
+    auto children = children_;
+    for (const auto& c : children) c->rotateToInterfaceOrientation(orientation, duration);
+    didRotateFromInterfaceOrientation(from);
 }
 
 rt::Ref<Responder> ViewController::nextResponder() const {

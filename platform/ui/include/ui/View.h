@@ -22,7 +22,9 @@
 
 namespace ui {
 
+class GestureRecognizer;
 class ImageContext;
+class Touch;
 class View;
 class ViewController;
 class Window;
@@ -59,11 +61,20 @@ inline constexpr unsigned FlexibleHeight = 16;
 inline constexpr unsigned FlexibleBottomMargin = 32;
 }  // namespace Autoresizing
 
-/// Something that can be first responder; views and view controllers are.
+using TouchSet = std::vector<rt::Ref<Touch>>;
+
+/// Something that can be first responder; views and view controllers are. Touches a
+/// responder does not handle go on to its next responder.
 class Responder : public rt::Object {
     RT_CLASS(Responder, rt::Object)
 public:
     virtual rt::Ref<Responder> nextResponder() const { return nullptr; }
+    virtual void touchesBegan(const TouchSet& touches) { if (auto n = nextResponder()) n->touchesBegan(touches); }
+    virtual void touchesMoved(const TouchSet& touches) { if (auto n = nextResponder()) n->touchesMoved(touches); }
+    virtual void touchesEnded(const TouchSet& touches) { if (auto n = nextResponder()) n->touchesEnded(touches); }
+    virtual void touchesCancelled(const TouchSet& touches) {
+        if (auto n = nextResponder()) n->touchesCancelled(touches);
+    }
     virtual bool canBecomeFirstResponder() const { return false; }
     virtual bool canResignFirstResponder() const { return true; }
     virtual bool becomeFirstResponder() { return false; }
@@ -219,6 +230,12 @@ public:
     /// The affine map from this view's bounds coordinates to its superview's.
     AffineTransform transformToSuperview() const;
 
+    // ---- gesture recognizers ---------------------------------------------------------------
+    /// The view keeps its recognizers; each points back at the view weakly.
+    void addGestureRecognizer(const rt::Ref<GestureRecognizer>& recognizer);
+    void removeGestureRecognizer(const rt::Ref<GestureRecognizer>& recognizer);
+    const std::vector<rt::Ref<GestureRecognizer>>& gestureRecognizers() const { return gestureRecognizers_; }
+
     // ---- responders ------------------------------------------------------------------
     rt::Ref<Responder> nextResponder() const override;
     bool becomeFirstResponder() override;
@@ -275,6 +292,7 @@ private:
     bool needsLayout_ = false;
     bool subtreeNeedsLayout_ = false;
     std::unique_ptr<detail::ViewAnimations> animations_;
+    std::vector<rt::Ref<GestureRecognizer>> gestureRecognizers_;
 };
 
 /// The layout pass: lays out every marked view tree (parents first). The main loop

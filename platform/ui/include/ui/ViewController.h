@@ -1,19 +1,54 @@
 #pragma once
 // A view controller: owns one view (made on first use), sits in the responder chain
-// after it, and contains child controllers. This is the containment core that
-// container controllers build on; presentation and appearance callbacks come with
-// the controls layer.
+// after it, contains child controllers, and presents other controllers modally.
+// Appearance callbacks (will/did appear and disappear) come in pairs and reach the
+// children whose views are inside the controller's view, unless the controller
+// forwards them by hand. Presentation changes the window's view tree and runs its
+// transition on the animation engine.
 
+#include <functional>
 #include <vector>
 
+#include <ui/Application.h>
 #include <ui/View.h>
 
 namespace ui {
 
+class NavigationController;
+class NavigationItem;
+class TabBarController;
+class TabBarItem;
+
+enum class ModalPresentationStyle {
+    FullScreen = 0,
+    PageSheet = 1,
+    FormSheet = 2,
+    CurrentContext = 3,
+    Custom = 4,
+    OverFullScreen = 5,
+    OverCurrentContext = 6,
+    Popover = 7
+};
+
+namespace InterfaceOrientationMask {
+inline constexpr unsigned Portrait = 1u << 1;
+inline constexpr unsigned PortraitUpsideDown = 1u << 2;
+inline constexpr unsigned LandscapeRight = 1u << 3;
+inline constexpr unsigned LandscapeLeft = 1u << 4;
+inline constexpr unsigned Landscape = LandscapeLeft | LandscapeRight;
+inline constexpr unsigned All = Portrait | PortraitUpsideDown | Landscape;
+inline constexpr unsigned AllButUpsideDown = Portrait | Landscape;
+}  // namespace InterfaceOrientationMask
+
 class ViewController : public Responder {
     RT_CLASS(ViewController, Responder)
 public:
+    using Completion = std::function<void()>;
+    /// How long an animated presentation or dismissal takes.
+    static constexpr double kTransitionDuration = 0.3;
+
     ViewController() = default;
+    static void describe(rt::ClassBuilder<ViewController>& c);
 
     /// The controller's view, made by loadView() and announced by viewDidLoad() on
     /// first use.
@@ -24,15 +59,81 @@ public:
     virtual void loadView();
     virtual void viewDidLoad() {}
 
+    // ---- appearance ------------------------------------------------------------------------
+    virtual void viewWillAppear(bool /*animated*/) {}
+    virtual void viewDidAppear(bool /*animated*/) {}
+    virtual void viewWillDisappear(bool /*animated*/) {}
+    virtual void viewDidDisappear(bool /*animated*/) {}
+    virtual void viewWillLayoutSubviews() {}
+    virtual void viewDidLayoutSubviews() {}
+    /// Starts an appearance change: will-appear or will-disappear (once per change).
+    void beginAppearanceTransition(bool isAppearing, bool animated);
+    /// Ends it: did-appear or did-disappear.
+    void endAppearanceTransition();
+    /// Whether appearance changes reach the children by themselves (YES by default).
+    virtual bool shouldAutomaticallyForwardAppearanceMethods() const { return true; }
+    /// Whether the view is on screen as far as appearance goes (did appear, no
+    /// disappearance begun).
+    bool isAppeared() const { return appearance_ == Appearance::Appeared; }
+
+    // ---- containment ---------------------------------------------------------------------------
     rt::Ref<ViewController> parentViewController() const { return parent_.lock(); }
     const std::vector<rt::Ref<ViewController>>& childViewControllers() const { return children_; }
     /// Adds a child (removing it from a former parent first) and tells it
-    /// willMoveToParentViewController with the receiver.
+    /// willMoveToParentViewController with the receiver. The caller adds the child's
+    /// view and then calls didMoveToParentViewController on the child.
     void addChildViewController(const rt::Ref<ViewController>& child);
-    /// Leaves the parent and tells didMoveToParentViewController with nil.
+    /// Leaves the parent and tells didMoveToParentViewController with nil. The caller
+    /// calls willMoveToParentViewController(nil) first.
     void removeFromParentViewController();
     virtual void willMoveToParentViewController(const rt::Ref<ViewController>& /*parent*/) {}
     virtual void didMoveToParentViewController(const rt::Ref<ViewController>& /*parent*/) {}
+    /// Swaps two children's views in the receiver's view: the new one appears while
+    /// the old one disappears, `animations` runs on the animation engine, the old view
+    /// leaves at the end, then the completion runs.
+    void transitionFromViewController(const rt::Ref<ViewController>& from, const rt::Ref<ViewController>& to,
+                                      double duration, unsigned options, const std::function<void()>& animations,
+                                      const std::function<void(bool)>& completion);
+
+    // ---- presentation ---------------------------------------------------------------------------
+    /// Shows the controller above the receiver in the receiver's window. A controller
+    /// that is already presenting one presents nothing more.
+    void presentViewController(const rt::Ref<ViewController>& controller, bool animated, Completion completion = {});
+    /// Dismisses what the receiver presented, or, when it presents nothing, the
+    /// receiver itself (through its presenting controller).
+    void dismissViewControllerAnimated(bool animated, Completion completion = {});
+    rt::Ref<ViewController> presentedViewController() const { return presented_; }
+    rt::Ref<ViewController> presentingViewController() const;
+    bool isBeingPresented() const { return beingPresented_; }
+    bool isBeingDismissed() const { return beingDismissed_; }
+    ModalPresentationStyle modalPresentationStyle() const { return modalStyle_; }
+    void setModalPresentationStyle(ModalPresentationStyle style) { modalStyle_ = style; }
+
+    // ---- bars ---------------------------------------------------------------------------------
+    std::string title() const { return title_; }
+    void setTitle(std::string title);
+    rt::Ref<NavigationItem> navigationItem();
+    rt::Ref<TabBarItem> tabBarItem();
+    void setTabBarItem(rt::Ref<TabBarItem> item);
+    /// The nearest navigation or tab bar controller among the ancestors.
+    rt::Ref<NavigationController> navigationController() const;
+    rt::Ref<TabBarController> tabBarController() const;
+
+    // ---- orientation ---------------------------------------------------------------------------
+    virtual unsigned supportedInterfaceOrientations() const { return InterfaceOrientationMask::AllButUpsideDown; }
+    virtual bool shouldAutorotate() const { return true; }
+    InterfaceOrientation interfaceOrientation() const { return orientation_; }
+    /// Turns the interface: will-rotate, then will-animate-rotation (through the
+    /// rotation hook) inside the rotation's animation, then did-rotate.
+    void rotateToInterfaceOrientation(InterfaceOrientation orientation, double duration);
+    virtual void willRotateToInterfaceOrientation(InterfaceOrientation, double) {}
+    virtual void willAnimateRotationToInterfaceOrientation(InterfaceOrientation, double) {}
+    virtual void didRotateFromInterfaceOrientation(InterfaceOrientation) {}
+    /// A process-wide hook around will-animate-rotation: it runs instead of the
+    /// callback and is handed the callback to run. Answers the hook it replaced.
+    using RotationHook = std::function<void(ViewController&, InterfaceOrientation, double,
+                                            const std::function<void()>& original)>;
+    static RotationHook setRotationHook(RotationHook hook);
 
     rt::Ref<Responder> nextResponder() const override;
 
@@ -41,9 +142,25 @@ public:
     static void attemptRotationToDeviceOrientation();
 
 private:
+    enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
+    void forwardToChildren(bool appearing, bool animated, bool begin);
+    void finishPresentation(const rt::Ref<ViewController>& presented, bool hidePresenter, bool animated,
+                            Completion completion);
+
     rt::Ref<View> view_;
     rt::Weak<ViewController> parent_;
     std::vector<rt::Ref<ViewController>> children_;
+    Appearance appearance_ = Appearance::Disappeared;
+    bool lastAnimated_ = false;
+    rt::Ref<ViewController> presented_;
+    rt::Weak<ViewController> presenting_;
+    bool beingPresented_ = false;
+    bool beingDismissed_ = false;
+    ModalPresentationStyle modalStyle_ = ModalPresentationStyle::FullScreen;
+    std::string title_;
+    rt::Ref<NavigationItem> navigationItem_;
+    rt::Ref<TabBarItem> tabBarItem_;
+    InterfaceOrientation orientation_ = InterfaceOrientation::Portrait;
 };
 
 }  // namespace ui

@@ -29,6 +29,12 @@ public:
 
     rt::Ref<View> firstResponderView() const { return firstResponder_.lock(); }
 
+    /// Delivers one touch event: the touches that changed, each with its phase set.
+    /// A beginning touch is hit tested and collects the recognizers of the hit view and
+    /// its ancestors; recognizers see every touch before the view does, and a
+    /// recognizer that recognizes cancels the view's touches when it is set to.
+    void sendTouches(const TouchSet& touches);
+
 private:
     friend class View;
     void setFirstResponderView(const rt::Ref<View>& view) { firstResponder_ = view; }

@@ -17,7 +17,7 @@ const std::vector<std::string>& declaredNames() {
         "apiKey",   "apiKeyVersion", "appBundle",  "appID",          "appVersion",     "brandID",
         "buildNumber", "buildTime",  "rpin",       "rsid",           "userID",         "sessionID",
         "appFlavor", "deviceType",   "deviceOS",   "phoneType",      "referrer",       "flashVer",
-        "channelPassword", "channelHash", "preferredBitrate", "clientType", "connectionType"};
+        "channelPassword", "channelHash", "preferredBitrate", "clientType", "connectionType", "highlightID"};
     return *names;
 }
 
@@ -156,7 +156,7 @@ std::vector<std::string> QXVexaConfig::propertyNames() const { return declaredNa
 std::map<std::string, std::string> QXVexaConfig::propertyMap() const {
     return {{"appBundle", "applicationBundle"}, {"appID", "appId"},        {"brandID", "brandId"},
             {"userID", "userId"},               {"sessionID", "session"},  {"channelPassword", "password"},
-            {"channelHash", "hash"}};
+            {"channelHash", "hash"},         {"highlightID", "highlightId"}};
 }
 
 rt::Value QXVexaConfig::modelValue(const std::string& name) const {

@@ -63,6 +63,8 @@ public:
     QX_VEXA_STRING(channelPassword, setChannelPassword)
     QX_VEXA_STRING(channelHash, setChannelHash)
     QX_VEXA_NUMBER(preferredBitrate, setPreferredBitrate)
+    /// The highlight a client for a highlight asks for ("highlightId"); nil otherwise.
+    QX_VEXA_STRING(highlightID, setHighlightID)
 #undef QX_VEXA_STRING
 #undef QX_VEXA_NUMBER
 

@@ -1,0 +1,137 @@
+#pragma once
+// Bar items: what navigation bars, toolbars and tab bars show. A bar button item sends
+// its one action to its target when pressed; its view (a button, or the custom view)
+// is made by the bar that shows it.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <ui/Button.h>
+
+namespace ui {
+
+class BarItem : public rt::Object {
+    RT_CLASS(BarItem, rt::Object)
+private:
+    std::string title_;
+    rt::Ref<Image> image_;
+    bool enabled_ = true;
+    long tag_ = 0;
+
+public:
+    static constexpr rt::Key<BarItem, std::string> titleKey{"title", &BarItem::title_};
+    static constexpr rt::Key<BarItem, rt::Ref<Image>> imageKey{"image", &BarItem::image_};
+    static constexpr rt::Key<BarItem, bool> enabledKey{"enabled", &BarItem::enabled_};
+    static void describe(rt::ClassBuilder<BarItem>& c);
+
+    std::string title() const { return title_; }
+    virtual void setTitle(std::string t) { titleKey.set(*this, std::move(t)); }
+    rt::Ref<Image> image() const { return image_; }
+    virtual void setImage(rt::Ref<Image> i) { imageKey.set(*this, std::move(i)); }
+    bool isEnabled() const { return enabled_; }
+    virtual void setEnabled(bool e) { enabledKey.set(*this, e); }
+    long tag() const { return tag_; }
+    void setTag(long t) { tag_ = t; }
+};
+
+enum class BarButtonItemStyle { Plain = 0, Bordered = 1, Done = 2 };
+
+class BarButtonItem : public BarItem {
+    RT_CLASS(BarButtonItem, BarItem)
+public:
+    using Action = std::function<void(const rt::Ref<BarButtonItem>& sender)>;
+
+    BarButtonItem() = default;
+    BarButtonItem(std::string title, BarButtonItemStyle style);
+    explicit BarButtonItem(rt::Ref<View> customView);
+    static void describe(rt::ClassBuilder<BarButtonItem>& c);
+
+    BarButtonItemStyle style() const { return style_; }
+    void setStyle(BarButtonItemStyle s) { style_ = s; }
+    rt::Ref<View> customView() const { return customView_; }
+    void setCustomView(rt::Ref<View> v) { customView_ = std::move(v); }
+
+    /// The target is weak; a press with a gone target does nothing. An item without a
+    /// target still runs its action.
+    rt::Ref<rt::Object> target() const { return target_.lock(); }
+    void setTarget(const rt::Ref<rt::Object>& target);
+    /// The action's name ("" for none) and what it does.
+    const std::string& action() const { return actionName_; }
+    const Action& actionBlock() const { return action_; }
+    void setAction(std::string name, Action action);
+
+    /// Sends the action, as a press on the item's view does (when enabled).
+    void press();
+
+    /// The view a bar shows: the custom view, or a button made once that presses the item.
+    rt::Ref<View> itemView();
+    void setEnabled(bool e) override;
+    void setTitle(std::string t) override;
+    void setImage(rt::Ref<Image> i) override;
+
+private:
+    void refreshButton();
+    BarButtonItemStyle style_ = BarButtonItemStyle::Plain;
+    rt::Ref<View> customView_;
+    rt::Weak<rt::Object> target_;
+    bool hasTarget_ = false;
+    std::string actionName_;
+    Action action_;
+    rt::Ref<Button> button_;
+};
+
+/// What a navigation bar shows for one controller.
+class NavigationItem : public rt::Object {
+    RT_CLASS(NavigationItem, rt::Object)
+private:
+    std::string title_;
+
+public:
+    static constexpr rt::Key<NavigationItem, std::string> titleKey{"title", &NavigationItem::title_};
+    NavigationItem() = default;
+    explicit NavigationItem(std::string title) : title_(std::move(title)) {}
+    static void describe(rt::ClassBuilder<NavigationItem>& c);
+
+    std::string title() const { return title_; }
+    void setTitle(std::string t) { titleKey.set(*this, std::move(t)); }
+    rt::Ref<View> titleView() const { return titleView_; }
+    void setTitleView(rt::Ref<View> v) { titleView_ = std::move(v); }
+    rt::Ref<BarButtonItem> leftBarButtonItem() const { return left_.empty() ? nullptr : left_.front(); }
+    void setLeftBarButtonItem(rt::Ref<BarButtonItem> item);
+    rt::Ref<BarButtonItem> rightBarButtonItem() const { return right_.empty() ? nullptr : right_.front(); }
+    void setRightBarButtonItem(rt::Ref<BarButtonItem> item);
+    const std::vector<rt::Ref<BarButtonItem>>& leftBarButtonItems() const { return left_; }
+    void setLeftBarButtonItems(std::vector<rt::Ref<BarButtonItem>> items) { left_ = std::move(items); }
+    const std::vector<rt::Ref<BarButtonItem>>& rightBarButtonItems() const { return right_; }
+    void setRightBarButtonItems(std::vector<rt::Ref<BarButtonItem>> items) { right_ = std::move(items); }
+    rt::Ref<BarButtonItem> backBarButtonItem() const { return back_; }
+    void setBackBarButtonItem(rt::Ref<BarButtonItem> item) { back_ = std::move(item); }
+    bool hidesBackButton() const { return hidesBackButton_; }
+    void setHidesBackButton(bool h) { hidesBackButton_ = h; }
+
+private:
+    rt::Ref<View> titleView_;
+    std::vector<rt::Ref<BarButtonItem>> left_, right_;
+    rt::Ref<BarButtonItem> back_;
+    bool hidesBackButton_ = false;
+};
+
+/// What a tab bar shows for one controller.
+class TabBarItem : public BarItem {
+    RT_CLASS(TabBarItem, BarItem)
+public:
+    TabBarItem() = default;
+    TabBarItem(std::string title, rt::Ref<Image> image, long tag);
+    rt::Ref<Image> selectedImage() const { return selectedImage_; }
+    void setSelectedImage(rt::Ref<Image> i) { selectedImage_ = std::move(i); }
+    std::optional<std::string> badgeValue() const { return badge_; }
+    void setBadgeValue(std::optional<std::string> b) { badge_ = std::move(b); }
+
+private:
+    rt::Ref<Image> selectedImage_;
+    std::optional<std::string> badge_;
+};
+
+}  // namespace ui

@@ -1,0 +1,87 @@
+#pragma once
+// A scroll view: a window onto content larger than itself. The content offset is the
+// bounds origin; dragging (its own pan recognizer) moves it within the content size
+// and insets, page by page when paging, along one axis when the directional lock is
+// on. Animated offsets run on the animation engine and end with the delegate's
+// did-end-scrolling-animation.
+
+#include <ui/GestureRecognizer.h>
+#include <ui/View.h>
+
+namespace ui {
+
+class ScrollView;
+
+/// Every method optional.
+class ScrollViewDelegate {
+public:
+    virtual ~ScrollViewDelegate() = default;
+    virtual void scrollViewDidScroll(ScrollView&) {}
+    virtual void scrollViewWillBeginDragging(ScrollView&) {}
+    virtual void scrollViewDidEndDragging(ScrollView&, bool /*willDecelerate*/) {}
+    virtual void scrollViewWillBeginDecelerating(ScrollView&) {}
+    virtual void scrollViewDidEndDecelerating(ScrollView&) {}
+    virtual void scrollViewDidEndScrollingAnimation(ScrollView&) {}
+};
+
+class ScrollView : public View {
+    RT_CLASS(ScrollView, View)
+public:
+    static constexpr double kScrollAnimationDuration = 0.3;
+
+    explicit ScrollView(const Rect& frame = Rect());
+    static void describe(rt::ClassBuilder<ScrollView>& c);
+
+    Size contentSize() const { return contentSize_; }
+    void setContentSize(Size s);
+    Point contentOffset() const { return bounds().origin; }
+    void setContentOffset(Point offset);
+    /// Animated: the offset moves on the animation engine and the delegate hears
+    /// did-end-scrolling-animation when it arrives.
+    virtual void setContentOffset(Point offset, bool animated);
+    EdgeInsets contentInset() const { return contentInset_; }
+    void setContentInset(EdgeInsets e);
+    /// Scrolls just enough to show the rectangle (content coordinates).
+    void scrollRectToVisible(const Rect& rect, bool animated);
+
+    bool isScrollEnabled() const { return scrollEnabled_; }
+    void setScrollEnabled(bool e);
+    bool isPagingEnabled() const { return pagingEnabled_; }
+    void setPagingEnabled(bool p) { pagingEnabled_ = p; }
+    bool isDirectionalLockEnabled() const { return directionalLock_; }
+    void setDirectionalLockEnabled(bool d) { directionalLock_ = d; }
+    bool isDragging() const { return dragging_; }
+    bool isDecelerating() const { return decelerating_; }
+    bool isTracking() const { return tracking_; }
+
+    ScrollViewDelegate* delegate() const { return delegate_; }
+    void setDelegate(ScrollViewDelegate* d) { delegate_ = d; }
+    rt::Ref<PanGestureRecognizer> panGestureRecognizer() const { return pan_; }
+
+    /// The offsets the content may rest at.
+    Point minimumContentOffset() const;
+    Point maximumContentOffset() const;
+
+protected:
+    void didInitialize() override;
+    /// Every change of the offset comes through here (subclasses add to it).
+    virtual void contentOffsetDidChange();
+
+private:
+    void handlePan(PanGestureRecognizer& pan);
+    Point clamp(Point p) const;
+    Size contentSize_;
+    EdgeInsets contentInset_;
+    bool scrollEnabled_ = true;
+    bool pagingEnabled_ = false;
+    bool directionalLock_ = false;
+    bool dragging_ = false;
+    bool decelerating_ = false;
+    bool tracking_ = false;
+    int lockedAxis_ = 0;  // 0 none, 1 horizontal, 2 vertical
+    Point dragStart_;
+    ScrollViewDelegate* delegate_ = nullptr;
+    rt::Ref<PanGestureRecognizer> pan_;
+};
+
+}  // namespace ui

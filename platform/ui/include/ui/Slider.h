@@ -1,0 +1,151 @@
+#pragma once
+// A slider: a value between a minimum and a maximum picked by dragging a thumb along a
+// track. A drag sends value-changed while it moves (or once at the end when not
+// continuous), then touch-up inside or outside; a cancelled drag keeps the value.
+
+#include <map>
+
+#include <ui/Control.h>
+#include <ui/Image.h>
+
+namespace ui {
+
+class Slider : public Control {
+    RT_CLASS(Slider, Control)
+private:
+    double value_ = 0;
+    double minimumValue_ = 0;
+    double maximumValue_ = 1;
+
+public:
+    static constexpr rt::Key<Slider, double> valueKey{"value", &Slider::value_};
+    static constexpr double kThumbSize = 28;
+
+    explicit Slider(const Rect& frame = Rect());
+    static void describe(rt::ClassBuilder<Slider>& c);
+
+    double value() const { return value_; }
+    /// Clamped to the range.
+    void setValue(double value);
+    double minimumValue() const { return minimumValue_; }
+    void setMinimumValue(double v);
+    double maximumValue() const { return maximumValue_; }
+    void setMaximumValue(double v);
+    bool isContinuous() const { return continuous_; }
+    void setContinuous(bool c) { continuous_ = c; }
+
+    void setThumbImage(rt::Ref<Image> image, unsigned state) { put(thumbs_, image, state); }
+    rt::Ref<Image> thumbImageForState(unsigned state) const { return get(thumbs_, state); }
+    void setMinimumTrackImage(rt::Ref<Image> image, unsigned state) { put(minTracks_, image, state); }
+    rt::Ref<Image> minimumTrackImageForState(unsigned state) const { return get(minTracks_, state); }
+    void setMaximumTrackImage(rt::Ref<Image> image, unsigned state) { put(maxTracks_, image, state); }
+    rt::Ref<Image> maximumTrackImageForState(unsigned state) const { return get(maxTracks_, state); }
+
+    Rect trackRectForBounds(const Rect& bounds) const;
+    Rect thumbRectForBounds(const Rect& bounds, const Rect& track, double value) const;
+    /// The value under a point of the bounds.
+    double valueAtPoint(Point p) const;
+
+    bool beginTrackingWithTouch(Touch& touch) override;
+    bool continueTrackingWithTouch(Touch& touch) override;
+    void endTrackingWithTouch(Touch* touch) override;
+    /// A slider keeps its drags from the pans and swipes of its ancestors too.
+    bool takesPrecedenceOver(const GestureRecognizer& recognizer) const override;
+
+private:
+    using Images = std::map<unsigned, rt::Ref<Image>>;
+    static void put(Images& m, const rt::Ref<Image>& image, unsigned state) {
+        if (image) m[state] = image;
+        else m.erase(state);
+    }
+    static rt::Ref<Image> get(const Images& m, unsigned state) {
+        auto it = m.find(state);
+        if (it == m.end()) it = m.find(ControlState::Normal);
+        return it == m.end() ? nullptr : it->second;
+    }
+    void track(Touch& touch);
+
+    bool continuous_ = true;
+    bool dragging_ = false;
+    double grabOffset_ = 0;
+    Images thumbs_, minTracks_, maxTracks_;
+};
+
+/// An on/off switch: a tap flips it and sends value-changed.
+class Switch : public Control {
+    RT_CLASS(Switch, Control)
+private:
+    bool on_ = false;
+
+public:
+    static constexpr rt::Key<Switch, bool> onKey{"on", &Switch::on_};
+    explicit Switch(const Rect& frame = Rect(0, 0, 51, 31));
+    static void describe(rt::ClassBuilder<Switch>& c);
+    bool isOn() const { return on_; }
+    void setOn(bool on, bool animated = false);
+    void setOnByKey(bool on) { setOn(on); }
+    void endTrackingWithTouch(Touch* touch) override;
+    Size sizeThatFits(Size) const override { return Size{51, 31}; }
+};
+
+/// A row of segments; touching one selects it and sends value-changed.
+class SegmentedControl : public Control {
+    RT_CLASS(SegmentedControl, Control)
+private:
+    long selectedSegmentIndex_ = -1;
+
+public:
+    static constexpr long kNoSegment = -1;
+    static constexpr rt::Key<SegmentedControl, long> selectedSegmentIndexKey{"selectedSegmentIndex",
+                                                                             &SegmentedControl::selectedSegmentIndex_};
+    explicit SegmentedControl(std::vector<std::string> items = {});
+    static void describe(rt::ClassBuilder<SegmentedControl>& c);
+
+    std::size_t numberOfSegments() const { return titles_.size(); }
+    std::string titleForSegmentAtIndex(std::size_t i) const { return i < titles_.size() ? titles_[i] : ""; }
+    void setTitle(const std::string& title, std::size_t index);
+    void insertSegmentWithTitle(const std::string& title, std::size_t index);
+    void removeSegmentAtIndex(std::size_t index);
+    void removeAllSegments();
+    long selectedSegmentIndex() const { return selectedSegmentIndex_; }
+    void setSelectedSegmentIndex(long index);
+    /// Momentary controls do not keep the selection after the touch.
+    bool isMomentary() const { return momentary_; }
+    void setMomentary(bool m) { momentary_ = m; }
+    /// The segment under a point of the bounds (kNoSegment outside).
+    long segmentAtPoint(Point p) const;
+
+    bool beginTrackingWithTouch(Touch& touch) override;
+    void endTrackingWithTouch(Touch* touch) override;
+
+private:
+    std::vector<std::string> titles_;
+    bool momentary_ = false;
+};
+
+enum class ActivityIndicatorViewStyle { WhiteLarge = 0, White = 1, Gray = 2 };
+
+/// A spinner shown while work goes on.
+class ActivityIndicatorView : public View {
+    RT_CLASS(ActivityIndicatorView, View)
+public:
+    explicit ActivityIndicatorView(ActivityIndicatorViewStyle style = ActivityIndicatorViewStyle::White);
+    ActivityIndicatorViewStyle activityIndicatorViewStyle() const { return style_; }
+    void setActivityIndicatorViewStyle(ActivityIndicatorViewStyle style);
+    rt::Ref<Color> color() const { return color_; }
+    void setColor(rt::Ref<Color> c) { color_ = std::move(c); }
+    bool hidesWhenStopped() const { return hidesWhenStopped_; }
+    void setHidesWhenStopped(bool h);
+    void startAnimating();
+    void stopAnimating();
+    bool isAnimating() const { return animating_; }
+    Size sizeThatFits(Size) const override;
+
+private:
+    ActivityIndicatorViewStyle style_;
+    rt::Ref<Color> color_;
+    bool hidesWhenStopped_ = true;
+    bool animating_ = false;
+};
+
+}  // namespace ui

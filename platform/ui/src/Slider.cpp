@@ -1,0 +1,204 @@
+#include <ui/Slider.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include <rt/ChangeScope.h>
+#include <ui/GestureRecognizer.h>
+#include <ui/Touch.h>
+
+namespace ui {
+
+// ---- slider ---------------------------------------------------------------------------------
+
+Slider::Slider(const Rect& frame) : Control(frame) {}
+
+void Slider::describe(rt::ClassBuilder<Slider>& c) { c.property(valueKey, &Slider::setValue); }
+
+void Slider::setValue(double value) {
+    value = std::clamp(value, minimumValue_, std::max(minimumValue_, maximumValue_));
+    valueKey.set(*this, value);
+}
+
+void Slider::setMinimumValue(double v) {
+    minimumValue_ = v;
+    if (maximumValue_ < v) maximumValue_ = v;
+    setValue(value_);
+}
+
+void Slider::setMaximumValue(double v) {
+    maximumValue_ = v;
+    if (minimumValue_ > v) minimumValue_ = v;
+    setValue(value_);
+}
+
+Rect Slider::trackRectForBounds(const Rect& b) const {
+    return Rect(minX(b), midY(b) - 1, width(b), 2);
+}
+
+Rect Slider::thumbRectForBounds(const Rect& b, const Rect& track, double value) const {
+    (void)b;
+    double span = maximumValue_ - minimumValue_;
+    double k = span > 0 ? (value - minimumValue_) / span : 0;
+    double travel = std::max(0.0, width(track) - kThumbSize);
+    double x = minX(track) + travel * k;
+    return Rect(x, midY(track) - kThumbSize / 2, kThumbSize, kThumbSize);
+}
+
+double Slider::valueAtPoint(Point p) const {
+    Rect track = trackRectForBounds(bounds());
+    double travel = std::max(0.0, width(track) - kThumbSize);
+    if (travel <= 0) return minimumValue_;
+    double k = std::clamp((p.x - minX(track) - kThumbSize / 2) / travel, 0.0, 1.0);
+    return minimumValue_ + k * (maximumValue_ - minimumValue_);
+}
+
+bool Slider::beginTrackingWithTouch(Touch& touch) {
+    Point p = touch.locationInView(this);
+    Rect thumb = thumbRectForBounds(bounds(), trackRectForBounds(bounds()), value_);
+    // Grabbing the thumb keeps the finger where it took hold; elsewhere the thumb jumps.
+    if (rectContainsPoint(rectInset(thumb, -10, -10), p)) grabOffset_ = p.x - midX(thumb);
+    else grabOffset_ = 0;
+    dragging_ = true;
+    if (grabOffset_ == 0 && !rectContainsPoint(thumb, p)) {
+        double before = value_;
+        setValue(valueAtPoint(p));
+        if (continuous_ && value_ != before) sendActionsForControlEvents(ControlEvents::ValueChanged);
+    }
+    return true;
+}
+
+void Slider::track(Touch& touch) {
+    Point p = touch.locationInView(this);
+    double before = value_;
+    setValue(valueAtPoint(Point{p.x - grabOffset_, p.y}));
+    if (continuous_ && value_ != before) sendActionsForControlEvents(ControlEvents::ValueChanged);
+}
+
+bool Slider::continueTrackingWithTouch(Touch& touch) {
+    track(touch);
+    return true;
+}
+
+void Slider::endTrackingWithTouch(Touch*) {
+    // The touch-up event itself follows from the control.
+    if (!continuous_ && dragging_) sendActionsForControlEvents(ControlEvents::ValueChanged);
+    dragging_ = false;
+}
+
+bool Slider::takesPrecedenceOver(const GestureRecognizer& recognizer) const {
+    if (dynamic_cast<const PanGestureRecognizer*>(&recognizer)) return true;
+    if (dynamic_cast<const SwipeGestureRecognizer*>(&recognizer)) return true;
+    return Control::takesPrecedenceOver(recognizer);
+}
+
+// ---- switch ---------------------------------------------------------------------------------
+
+Switch::Switch(const Rect& frame) : Control(frame) {}
+
+void Switch::describe(rt::ClassBuilder<Switch>& c) {
+    c.property(onKey, &Switch::setOnByKey);
+}
+
+void Switch::setOn(bool on, bool) { onKey.set(*this, on); }
+
+void Switch::endTrackingWithTouch(Touch* touch) {
+    if (!touch || !pointInsideTrackingArea(touch->locationInView(this))) return;
+    setOn(!on_);
+    sendActionsForControlEvents(ControlEvents::ValueChanged);
+}
+
+// ---- segmented control ------------------------------------------------------------------------
+
+SegmentedControl::SegmentedControl(std::vector<std::string> items) : titles_(std::move(items)) {}
+
+void SegmentedControl::describe(rt::ClassBuilder<SegmentedControl>& c) {
+    c.property(selectedSegmentIndexKey, &SegmentedControl::setSelectedSegmentIndex);
+}
+
+void SegmentedControl::setTitle(const std::string& title, std::size_t index) {
+    if (index < titles_.size()) titles_[index] = title;
+}
+
+void SegmentedControl::insertSegmentWithTitle(const std::string& title, std::size_t index) {
+    index = std::min(index, titles_.size());
+    titles_.insert(titles_.begin() + long(index), title);
+    if (selectedSegmentIndex_ >= long(index)) setSelectedSegmentIndex(selectedSegmentIndex_ + 1);
+}
+
+void SegmentedControl::removeSegmentAtIndex(std::size_t index) {
+    if (index >= titles_.size()) return;
+    titles_.erase(titles_.begin() + long(index));
+    if (selectedSegmentIndex_ == long(index)) setSelectedSegmentIndex(kNoSegment);
+    else if (selectedSegmentIndex_ > long(index)) setSelectedSegmentIndex(selectedSegmentIndex_ - 1);
+}
+
+void SegmentedControl::removeAllSegments() {
+    titles_.clear();
+    setSelectedSegmentIndex(kNoSegment);
+}
+
+void SegmentedControl::setSelectedSegmentIndex(long index) {
+    if (index < kNoSegment || index >= long(titles_.size())) index = kNoSegment;
+    selectedSegmentIndexKey.set(*this, index);
+}
+
+long SegmentedControl::segmentAtPoint(Point p) const {
+    if (titles_.empty() || !rectContainsPoint(bounds(), p)) return kNoSegment;
+    double w = width(bounds()) / double(titles_.size());
+    long i = long((p.x - minX(bounds())) / w);
+    return std::clamp(i, 0L, long(titles_.size()) - 1);
+}
+
+bool SegmentedControl::beginTrackingWithTouch(Touch& touch) {
+    long i = segmentAtPoint(touch.locationInView(this));
+    if (i != kNoSegment && i != selectedSegmentIndex_) {
+        setSelectedSegmentIndex(i);
+        sendActionsForControlEvents(ControlEvents::ValueChanged);
+    }
+    return true;
+}
+
+void SegmentedControl::endTrackingWithTouch(Touch*) {
+    if (momentary_) setSelectedSegmentIndex(kNoSegment);
+}
+
+// ---- activity indicator ------------------------------------------------------------------------
+
+ActivityIndicatorView::ActivityIndicatorView(ActivityIndicatorViewStyle style) : style_(style) {
+    Size s = sizeThatFits({});
+    setBounds(Rect(0, 0, s.width, s.height));
+    setHidden(true);
+    setUserInteractionEnabled(false);
+}
+
+void ActivityIndicatorView::setActivityIndicatorViewStyle(ActivityIndicatorViewStyle style) {
+    style_ = style;
+    Size s = sizeThatFits({});
+    setBounds(Rect(bounds().origin, s));
+}
+
+Size ActivityIndicatorView::sizeThatFits(Size) const {
+    return style_ == ActivityIndicatorViewStyle::WhiteLarge ? Size{37, 37} : Size{20, 20};
+}
+
+void ActivityIndicatorView::setHidesWhenStopped(bool h) {
+    hidesWhenStopped_ = h;
+    if (!animating_) setHidden(h);
+}
+
+void ActivityIndicatorView::startAnimating() {
+    if (animating_) return;
+    rt::ChangeScope scope(*this, {"animating"});
+    animating_ = true;
+    setHidden(false);
+}
+
+void ActivityIndicatorView::stopAnimating() {
+    if (!animating_) return;
+    rt::ChangeScope scope(*this, {"animating"});
+    animating_ = false;
+    if (hidesWhenStopped_) setHidden(true);
+}
+
+}  // namespace ui

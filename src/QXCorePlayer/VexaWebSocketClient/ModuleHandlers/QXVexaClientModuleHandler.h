@@ -1,0 +1,47 @@
+#pragma once
+// The tree of small handlers that turns the media server's modules into client settings
+// and listener calls. A handler answers the module of its own key and otherwise asks its
+// children in order; the first child that takes a module ends the search. Every handler
+// checks the JSON types of its data and drops, with a log line, what it cannot use.
+// Handlers hold the client weakly: once it is gone they do nothing.
+
+#include <string>
+#include <vector>
+
+#include <QXCorePlayer/VexaWebSocketClient/QXVexaMessage.h>
+#include <rt/Object.h>
+
+namespace zid {
+
+class QXVexaClient;
+
+class QXVexaClientModuleHandler : public rt::Object {
+    RT_CLASS(QXVexaClientModuleHandler, rt::Object)
+public:
+    explicit QXVexaClientModuleHandler(const rt::Ref<QXVexaClient>& client);
+
+    rt::Ref<QXVexaClient> vexaClient() const { return client_.lock(); }
+    std::vector<rt::Ref<QXVexaClientModuleHandler>> childrenHandlers() const { return children_; }
+    /// Appends the handler unless it is null or already there.
+    void addHandler(const rt::Ref<QXVexaClientModuleHandler>& handler);
+    void removeHandler(const rt::Ref<QXVexaClientModuleHandler>& handler);
+
+    /// Whether the module was taken: by this handler when the name is its key, else by
+    /// the first child that takes it.
+    virtual bool handleModule(const std::string& name, const QXVexaMessage& data);
+    /// The module key this handler answers; none for a handler that only delegates.
+    virtual const char* moduleKey() const { return nullptr; }
+
+protected:
+    /// The handler's own module; the answer is whether it was taken.
+    virtual bool handleData(QXVexaClient& client, const QXVexaMessage& data);
+    bool askChildren(const std::string& name, const QXVexaMessage& data);
+    /// Logs, at level 3, a module dropped because its data cannot be used.
+    void ignored(const QXVexaMessage& data, const char* why) const;
+
+private:
+    std::weak_ptr<QXVexaClient> client_;
+    std::vector<rt::Ref<QXVexaClientModuleHandler>> children_;
+};
+
+}  // namespace zid

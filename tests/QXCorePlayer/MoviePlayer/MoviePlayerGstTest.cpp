@@ -1,0 +1,112 @@
+// The movie player controller on the GStreamer engine against the loopback HLS origin:
+// a recording from preparation to its end, and a live window. Null outputs, bounded
+// real-time waits.
+
+#include <gtest/gtest.h>
+
+#include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMoviePlayerController.h>
+#include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
+#include <fnd/NotificationCenter.h>
+#include <fnd/RunLoop.h>
+#include <media/GstEngine.h>
+#include <peers/HlsFixtures.h>
+#include <peers/HlsOrigin.h>
+
+#include "ScratchDirectory.h"
+
+namespace {
+
+using zid::QXMoviePlaybackState;
+using Strings = std::vector<std::string>;
+
+class MoviePlayerGstTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!origin_) {
+            origin_ = new peers::HlsOrigin(peers::HlsFixtures::ensureDefault());
+            origin_->start();
+        }
+    }
+    void SetUp() override {
+        media::GstEngine::Options options;
+        options.nullOutput = true;
+        media::Engine::setShared(rt::make<media::GstEngine>(options));
+        zid::QXPlayerResumePositions::setDefaultPositions(
+            rt::make<zid::QXPlayerResumePositions>(rt::make<fnd::UserDefaults>(scratch / "defaults.json")));
+    }
+    void TearDown() override {
+        if (token) fnd::NotificationCenter::defaultCenter()->removeObserver(token);
+        if (controller) controller->stop();
+        controller = nullptr;
+        fnd::RunLoop::main()->drain();
+        zid::QXPlayerResumePositions::setDefaultPositions(nullptr);
+        media::Engine::setShared(nullptr);
+    }
+
+    void make(const std::string& path) {
+        controller = rt::make<zid::QXMoviePlayerController>(origin_->url(path));
+        auto* c = controller.get();
+        token = fnd::NotificationCenter::defaultCenter()->addObserver(
+            std::nullopt, controller, nullptr, [this, c](const rt::Ref<fnd::Notification>& n) {
+                std::string name = n->name();
+                if (name == zid::QXMoviePlayerPlaybackStateDidChangeNotification)
+                    name = "state:" + std::to_string(static_cast<long>(c->playbackState()));
+                all.push_back(name);
+                // Statistics follow the ticks of the time observer; the rest is the sequence.
+                if (name.find("Bitrate") == std::string::npos && name.find("BytesTransferred") == std::string::npos &&
+                    name.find("AccessURI") == std::string::npos)
+                    sequence.push_back(name);
+            });
+    }
+    static bool waitUntil(const std::function<bool()>& done, double seconds = 20) {
+        return fnd::RunLoop::main()->runUntil(done, seconds);
+    }
+
+    zidtest::ScratchDirectory scratch{"zid-movieplayer-gst"};
+    rt::Ref<zid::QXMoviePlayerController> controller;
+    rt::Ref<fnd::NotificationObserver> token;
+    Strings sequence, all;
+    static inline peers::HlsOrigin* origin_ = nullptr;
+};
+
+TEST_F(MoviePlayerGstTest, ARecordingPlaysFromPreparationToItsEndWithTheExactSequence) {
+    make("/tag/controller/vod/muxed/index.m3u8");
+    controller->setInitialPlaybackTime(8.0);  // keep the run short: the last two seconds
+    controller->prepareToPlay();
+    ASSERT_TRUE(waitUntil([&] {
+        return std::find(sequence.begin(), sequence.end(), zid::QXMoviePlayerPlaybackDidFinishNotification) != sequence.end() &&
+               controller->playbackState() == QXMoviePlaybackState::Paused;
+    })) << ::testing::PrintToString(sequence);
+    EXPECT_EQ(sequence, (Strings{"state:1", zid::QXMovieDurationAvailableNotification,
+                                 zid::QXMoviePlayerNowPlayingMovieDidChangeNotification, "state:2",
+                                 zid::QXMediaPlaybackIsPreparedToPlayDidChangeNotification, "state:3",
+                                 zid::QXMoviePlayerPlaybackDidFinishNotification, "state:4"}));
+    EXPECT_GT(controller->duration(), 9.0);
+    EXPECT_FALSE(controller->error());
+    EXPECT_NEAR(controller->currentPlaybackTime(), controller->duration(), 0.1);
+    EXPECT_EQ(controller->accessURI(), origin_->url("/tag/controller/vod/muxed/index.m3u8"));
+    EXPECT_GT(controller->numberOfBytesTransferred(), 0);
+    EXPECT_FALSE(controller->isAudioOnly());
+    EXPECT_EQ(controller->videoSize().width, 320);
+}
+
+TEST_F(MoviePlayerGstTest, ALivePlaylistPlaysAndReportsNoDuration) {
+    make("/tag/controller/live/index.m3u8");
+    controller->prepareToPlay();
+    ASSERT_TRUE(waitUntil([&] { return controller->playbackState() == QXMoviePlaybackState::Playing; }))
+        << ::testing::PrintToString(sequence);
+    EXPECT_EQ((Strings{sequence.begin(), sequence.begin() + 2}),
+              (Strings{"state:1", zid::QXMovieDurationAvailableNotification}));
+    EXPECT_DOUBLE_EQ(controller->duration(), 0);
+    double start = controller->currentPlaybackTime();
+    fnd::RunLoop::main()->runFor(1.5);
+    EXPECT_EQ(controller->playbackState(), QXMoviePlaybackState::Playing);
+    EXPECT_GT(controller->currentPlaybackTime(), start) << "the position moves";
+    zid::QXPlayerResumePositions::defaultPositions()->flush();
+    EXPECT_FALSE(zid::QXPlayerResumePositions::defaultPositions()
+                     ->resumePositionForURL(origin_->url("/tag/controller/live/index.m3u8"))
+                     .isValid())
+        << "a live stream leaves no resume position";
+}
+
+}  // namespace

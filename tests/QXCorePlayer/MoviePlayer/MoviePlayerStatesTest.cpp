@@ -1,0 +1,327 @@
+// The movie player controller's playback-state machine on the scripted engine and
+// virtual time: transitions, the order of its notifications, timeouts and failures.
+
+#include "MoviePlayerFixture.h"
+
+#include <media/MediaErrors.h>
+#include <ui/Window.h>
+
+namespace {
+
+using namespace zidtest;
+using zid::QXMoviePlaybackState;
+using Strings = std::vector<std::string>;
+
+rt::Ref<rt::Error> engineError() { return rt::Error::withDescription("TestEngine", 42, "decoder gave up"); }
+
+void expectControllerError(const rt::Ref<rt::Error>& error, long long code) {
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), zid::QXMoviePlayerControllerErrorDomain);
+    EXPECT_EQ(error->code(), code);
+}
+
+TEST_F(MoviePlayerTest, CreationPostsOnlyTheNowPlayingChangeAndStartsStopped) {
+    std::vector<std::string> names;
+    auto t = fnd::NotificationCenter::defaultCenter()->addObserver(
+        std::nullopt, nullptr, nullptr, [&](const rt::Ref<fnd::Notification>& n) {
+            if (std::dynamic_pointer_cast<zid::QXMoviePlayerController>(n->object())) names.push_back(n->name());
+        });
+    auto c = rt::make<zid::QXMoviePlayerController>();
+    fnd::NotificationCenter::defaultCenter()->removeObserver(t);
+    EXPECT_EQ(names, Strings{zid::QXMoviePlayerNowPlayingMovieDidChangeNotification});
+    EXPECT_EQ(c->playbackState(), QXMoviePlaybackState::Stopped);
+    EXPECT_TRUE(c->contentURL().empty());
+    EXPECT_DOUBLE_EQ(c->loadingTimeout(), 10.0);
+    EXPECT_DOUBLE_EQ(c->stalledTimeout(), 20.0);
+    EXPECT_TRUE(c->shouldAutoplay());
+    EXPECT_TRUE(std::isnan(c->currentPlaybackTime())) << "nothing set, nothing to report";
+    ASSERT_TRUE(c->playerView());
+    EXPECT_EQ(c->playerView()->frame().size.width, 100);
+}
+
+TEST_F(MoviePlayerTest, PrepareReadyPlayAndPlayToTheEndInOrder) {
+    make();
+    controller->prepareToPlay();
+    controller->prepareToPlay();  // ignored while preparing
+    EXPECT_EQ(posted, Strings{"state:1"});
+    advance(0.299);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Buffering);
+    advance(0.001);
+    EXPECT_EQ(posted, (Strings{"state:1", "MovieDurationAvailable", "NowPlayingMovieDidChange", "state:2",
+                               "MediaPlaybackIsPreparedToPlayDidChange", "state:3"}));
+    EXPECT_EQ(engine->loadCount(kVodURL), 1) << "the second prepare loaded nothing";
+    EXPECT_TRUE(controller->isPreparedToPlay());
+    EXPECT_FALSE(controller->isPreparing());
+    EXPECT_DOUBLE_EQ(controller->duration(), 30.0);
+    auto before = posted.size();
+    advance(30.5);
+    auto tail = since(before);
+    ASSERT_GE(tail.size(), 2u);
+    EXPECT_EQ((Strings{tail.end() - 2, tail.end()}), (Strings{"PlaybackDidFinish", "state:4"}))
+        << "the end is told first, then the rate falling to 0 pauses";
+    EXPECT_DOUBLE_EQ(times.back(), 30.3);
+}
+
+TEST_F(MoviePlayerTest, LoadingTimeoutFiresAfterTenSecondsInBufferingToTheMillisecond) {
+    media::ScriptedMedia slow;
+    slow.loadTime = 60;
+    engine->setScript(kVodURL, slow);
+    make();
+    controller->prepareToPlay();
+    advance(9.999);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Buffering);
+    advance(0.001);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Error);
+    expectControllerError(controller->error(), 1);
+    EXPECT_FALSE(controller->error()->underlyingError()) << "a timeout has no cause beneath it";
+    EXPECT_TRUE(controller->resumeFromLastPosition());
+    EXPECT_FALSE(controller->isPreparing());
+    EXPECT_EQ(states(), (Strings{"state:1", "state:6"}));
+    advance(60);
+    EXPECT_FALSE(controller->player()) << "the cancelled load built no item afterwards";
+    EXPECT_EQ(state(), QXMoviePlaybackState::Error);
+}
+
+TEST_F(MoviePlayerTest, BecomingReadyBeforeTheLimitCancelsTheLoadingTimeout) {
+    media::ScriptedMedia nine;
+    nine.loadTime = 9;
+    engine->setScript(kVodURL, nine);
+    make();
+    controller->prepareToPlay();
+    advance(30);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing);
+    EXPECT_FALSE(controller->error());
+}
+
+TEST_F(MoviePlayerTest, ARepeatedBufferingStateDoesNotRestartTheTimeoutButADirectOneDoes) {
+    media::ScriptedMedia slow;
+    slow.loadTime = 60;
+    engine->setScript(kVodURL, slow);
+    make();
+    controller->prepareToPlay();
+    advance(5);
+    controller->setPlaybackState(QXMoviePlaybackState::Buffering);  // unchanged: nothing
+    advance(5);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Error);
+
+    make();
+    controller->prepareToPlay();
+    advance(5);
+    controller->directSetPlaybackState(QXMoviePlaybackState::Buffering);  // restarts the limit
+    advance(9.999);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Buffering);
+    advance(0.001);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Error);
+}
+
+TEST_F(MoviePlayerTest, AFailedAssetKeyGivesCodeOneWithTheCauseBeneath) {
+    media::ScriptedMedia broken;
+    broken.loadError = engineError();
+    engine->setScript(kVodURL, broken);
+    make();
+    controller->play();  // play before preparation prepares
+    advance(0.3);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Error);
+    expectControllerError(controller->error(), 1);
+    auto cause = controller->error()->underlyingError();
+    ASSERT_TRUE(cause);
+    EXPECT_EQ(cause->code(), 42);
+    EXPECT_EQ(states(), (Strings{"state:1", "state:6"}));
+}
+
+TEST_F(MoviePlayerTest, KeysCancelledByAnotherHandCountAsNotLoaded) {
+    make();
+    controller->prepareToPlay();
+    advance(0.1);
+    ASSERT_TRUE(controller->loadingAsset());
+    controller->loadingAsset()->cancelLoading();  // the completion runs with cancelled keys
+    drain();
+    EXPECT_EQ(state(), QXMoviePlaybackState::Error) << "an asset whose keys did not load is not played";
+    expectControllerError(controller->error(), 1);
+    EXPECT_FALSE(controller->playerItem());
+}
+
+TEST_F(MoviePlayerTest, AnItemThatFailsWhileBufferingReportsAtOnceEvenWithoutALoadingLimit) {
+    media::ScriptedMedia late;
+    late.readyTime = 5;
+    engine->setScript(kVodURL, late);
+    make();
+    controller->setLoadingTimeout(0);
+    controller->prepareToPlay();
+    advance(1);
+    ASSERT_TRUE(playback());
+    EXPECT_EQ(state(), QXMoviePlaybackState::Buffering);
+    playback()->failNow(engineError());
+    EXPECT_EQ(state(), QXMoviePlaybackState::Error) << "no waiting for a timeout that is switched off";
+    expectControllerError(controller->error(), 1);
+    ASSERT_TRUE(controller->error()->underlyingError());
+    EXPECT_EQ(controller->error()->underlyingError()->code(), 42);
+}
+
+TEST_F(MoviePlayerTest, AStallThenKeepUpGoesBackToPlaying) {
+    media::ScriptedMedia stall;
+    stall.stalls = {{5, 3}};
+    engine->setScript(kVodURL, stall);
+    make();
+    controller->prepareToPlay();
+    advance(5.3);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Stalled);
+    advance(3);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing);
+    EXPECT_EQ(states(), (Strings{"state:1", "state:2", "state:3", "state:7", "state:3"}));
+    EXPECT_FALSE(controller->error());
+}
+
+TEST_F(MoviePlayerTest, StallTimeoutFiresAfterTwentySecondsAndARepeatedStallDoesNotRestartIt) {
+    media::ScriptedMedia stall;
+    stall.stalls = {{5, 100}};
+    engine->setScript(kVodURL, stall);
+    make();
+    controller->prepareToPlay();
+    advance(5.3);
+    ASSERT_EQ(state(), QXMoviePlaybackState::Stalled);
+    advance(10);
+    fnd::NotificationCenter::defaultCenter()->post(media::PlayerItemPlaybackStalledNotification,
+                                                   controller->playerItem());
+    advance(9.999);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Stalled);
+    advance(0.001);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Error);
+    expectControllerError(controller->error(), 2);
+    EXPECT_FALSE(controller->isPreparedToPlay()) << "a failure leaves nothing prepared";
+}
+
+TEST_F(MoviePlayerTest, RateZeroWhilePlayingPausesAndPauseWhileBufferingKeepsBuffering) {
+    make();
+    controller->pause();  // no player yet: only the wish is kept
+    EXPECT_FALSE(controller->shouldAutoplay());
+    EXPECT_EQ(state(), QXMoviePlaybackState::Paused);
+    controller->setShouldAutoplay(true);
+    controller->prepareToPlay();
+    controller->pause();
+    EXPECT_EQ(state(), QXMoviePlaybackState::Buffering) << "pause does not leave buffering";
+    EXPECT_FALSE(controller->shouldAutoplay());
+    advance(0.3);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Ready) << "no autoplay: ready and waiting";
+    controller->play();
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing);
+    controller->player()->setRate(0);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Paused);
+    controller->player()->setRate(1);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing);
+}
+
+TEST_F(MoviePlayerTest, StopAndContentURLChangesPostTheirStates) {
+    make();
+    controller->stop();
+    controller->stop();
+    EXPECT_EQ(posted, (Strings{"state:0", "state:0"})) << "stop posts even when already stopped";
+    posted.clear();
+    auto url = controller->contentURL();
+    controller->setContentURL(url);
+    EXPECT_TRUE(posted.empty()) << "the same URL changes nothing";
+    controller->setContentURL(kLiveURL);
+    EXPECT_TRUE(posted.empty()) << "a new URL posts only when the state changes";
+    controller->setContentURL("");
+    EXPECT_EQ(posted, Strings{"state:0"}) << "no URL always posts";
+}
+
+TEST_F(MoviePlayerTest, PlayAfterStopPreparesAgainAndPlays) {
+    make();
+    controller->prepareToPlay();
+    advance(2);
+    ASSERT_EQ(state(), QXMoviePlaybackState::Playing);
+    controller->stop();
+    EXPECT_FALSE(controller->isPreparedToPlay()) << "stop leaves nothing prepared";
+    controller->play();
+    EXPECT_EQ(state(), QXMoviePlaybackState::Buffering);
+    advance(0.3);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing);
+    EXPECT_EQ(engine->loadCount(kVodURL), 2);
+}
+
+TEST_F(MoviePlayerTest, PlayAfterAStallTimeoutPreparesAgainWithoutFlippingAudioOnly) {
+    media::ScriptedMedia stall;
+    stall.stalls = {{5, 100}};
+    engine->setScript(kVodURL, stall);
+    make();
+    std::vector<bool> audioOnly;
+    auto o = rt::observe(controller, "audioOnly", rt::KVONew,
+                         [&](const rt::KVOChange& c) { audioOnly.push_back(c.newValue.boolValue()); });
+    controller->prepareToPlay();
+    advance(5.3 + 20);
+    ASSERT_EQ(state(), QXMoviePlaybackState::Error);
+    engine->setScript(kVodURL, {});
+    controller->play();
+    EXPECT_EQ(state(), QXMoviePlaybackState::Buffering);
+    advance(1.3);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing);
+    EXPECT_TRUE(audioOnly.empty()) << "a video stream never reads as audio only";
+}
+
+TEST_F(MoviePlayerTest, ALoadFinishingAfterStopOrAnotherURLBuildsNothing) {
+    make();
+    controller->prepareToPlay();
+    advance(0.1);
+    controller->stop();
+    advance(1);
+    EXPECT_FALSE(controller->player());
+    EXPECT_FALSE(controller->playerItem());
+    EXPECT_EQ(state(), QXMoviePlaybackState::Stopped);
+
+    controller->prepareToPlay();
+    advance(0.1);
+    controller->setContentURL(kLiveURL);
+    advance(1);
+    EXPECT_FALSE(controller->player()) << "the old URL's completion is dropped";
+    EXPECT_EQ(state(), QXMoviePlaybackState::Stopped);
+}
+
+TEST_F(MoviePlayerTest, OnlyTheCurrentItemsStallsReachTheController) {
+    make();
+    controller->prepareToPlay();
+    advance(1);
+    auto oldItem = controller->playerItem();
+    controller->stop();
+    controller->play();
+    advance(1);
+    ASSERT_NE(controller->playerItem(), oldItem);
+    ASSERT_EQ(state(), QXMoviePlaybackState::Playing);
+    fnd::NotificationCenter::defaultCenter()->post(media::PlayerItemPlaybackStalledNotification, oldItem);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing) << "the replaced item's trigger is gone";
+    fnd::NotificationCenter::defaultCenter()->post(media::PlayerItemDidPlayToEndTimeNotification, oldItem);
+    EXPECT_EQ(std::count(posted.begin(), posted.end(), "PlaybackDidFinish"), 0);
+}
+
+TEST_F(MoviePlayerTest, RemoteControlEventsPlayPauseAndToggle) {
+    make();
+    controller->prepareToPlay();
+    advance(1);
+    auto send = [&](media::EventSubtype s) { controller->playerView()->remoteControlReceivedWithEvent({media::EventType::RemoteControl, s}); };
+    send(media::EventSubtype::RemoteControlTogglePlayPause);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Paused);
+    send(media::EventSubtype::RemoteControlTogglePlayPause);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing);
+    send(media::EventSubtype::RemoteControlStop);
+    send(media::EventSubtype::RemoteControlNextTrack);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing);
+    controller->playerView()->remoteControlReceivedWithEvent({media::EventType::Motion, media::EventSubtype::RemoteControlPause});
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing) << "only remote-control events count";
+    send(media::EventSubtype::RemoteControlPause);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Paused);
+
+    auto window = rt::make<ui::Window>(ui::Rect(0, 0, 320, 180));
+    window->addSubview(controller->playerView());
+    media::RemoteControlCenter::shared()->injectEvent({media::EventType::RemoteControl, media::EventSubtype::RemoteControlPlay});
+    drain();
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing) << "an injected event reaches the view in a window";
+    controller->playerView()->removeFromSuperview();
+
+    auto view = controller->playerView();
+    token = (fnd::NotificationCenter::defaultCenter()->removeObserver(token), nullptr);
+    controller = nullptr;
+    EXPECT_FALSE(view->remoteControlDelegate()) << "the view does not keep its delegate alive";
+    view->remoteControlReceivedWithEvent({media::EventType::RemoteControl, media::EventSubtype::RemoteControlPlay});
+}
+
+}  // namespace
