@@ -171,12 +171,12 @@ TEST_F(LoadingViews, RouteButtonIsSizedToItsImageAndCentredInTheViewsOwnBounds) 
     auto host = rt::make<ui::View>(Rect(0, 0, 320, 44));
     auto view = rt::make<QXAirplayView>(Rect(200, 0, 44, 44));
     host->addSubview(view);
-    view->setAirPlayIconImage(squareImage(20), RouteButtonState::Normal);
-    view->setAirPlayIconImage(squareImage(24), RouteButtonState::Highlighted);
+    view->setAirPlayIconImage(squareImage(20), ui::ControlState::Normal);
+    view->setAirPlayIconImage(squareImage(24), ui::ControlState::Highlighted);
     auto button = view->volumeViewForAirplay();
     EXPECT_FALSE(button->showsVolumeSlider());
-    EXPECT_EQ(button->routeButtonImageForState(RouteButtonState::Highlighted)->pixelWidth(), 24);
-    EXPECT_EQ(button->routeButtonImageForState(RouteButtonState::Selected)->pixelWidth(), 20)
+    EXPECT_EQ(button->routeButtonImageForState(ui::ControlState::Highlighted)->pixelWidth(), 24);
+    EXPECT_EQ(button->routeButtonImageForState(ui::ControlState::Selected)->pixelWidth(), 20)
         << "a state without an image shows the normal one";
     EXPECT_EQ(button->frame(), Rect(12, 12, 20, 20)) << "in the middle of the view, not offset by its origin";
 }

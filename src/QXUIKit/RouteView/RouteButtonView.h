@@ -4,20 +4,10 @@
 // keeps the images of the route button per control state, sizes itself to the normal
 // image, and names the notification that announces a change of availability.
 
-#include <map>
-
-#include <ui/ImageView.h>
+#include <ui/Button.h>
 #include <ui/View.h>
 
 namespace zid {
-
-/// Control states of the route button's images (combinable bits; 0 is normal).
-namespace RouteButtonState {
-inline constexpr unsigned Normal = 0;
-inline constexpr unsigned Highlighted = 1;
-inline constexpr unsigned Disabled = 2;
-inline constexpr unsigned Selected = 4;
-}  // namespace RouteButtonState
 
 class RouteButtonView : public ui::View {
     RT_CLASS(RouteButtonView, ui::View)
@@ -36,10 +26,13 @@ public:
     bool showsVolumeSlider() const { return showsVolumeSlider_; }
     void setShowsVolumeSlider(bool v) { showsVolumeSlider_ = v; }
 
-    /// The route button's image for a control state (nil removes it).
+    /// The route button's image for a control state (ui::ControlState bits; nil
+    /// removes it).
     void setRouteButtonImage(rt::Ref<ui::Image> image, unsigned state);
     /// The image for the state, else the normal one.
     rt::Ref<ui::Image> routeButtonImageForState(unsigned state) const;
+    /// The route button itself.
+    const rt::Ref<ui::Button>& routeButton() const { return button_; }
 
     /// The normal image's size while the route button shows, else zero.
     ui::Size sizeThatFits(ui::Size size) const override;
@@ -48,12 +41,9 @@ protected:
     void didInitialize() override;
 
 private:
-    void refresh();
-
     bool showsRouteButton_ = true;
     bool showsVolumeSlider_ = true;
-    std::map<unsigned, rt::Ref<ui::Image>> images_;
-    rt::Ref<ui::ImageView> buttonView_;
+    rt::Ref<ui::Button> button_;
 };
 
 }  // namespace zid

@@ -1,36 +1,11 @@
 #include "QXUIKit/Toolbar/QXButtonToolbarItem.h"
 
-#include <mutex>
-
 namespace zid {
-
-namespace {
-std::mutex makerMutex;
-QXButtonToolbarItem::ButtonMaker& makerSlot() {
-    static QXButtonToolbarItem::ButtonMaker maker;
-    return maker;
-}
-}  // namespace
-
-void QXButtonToolbarItem::setButtonMaker(ButtonMaker maker) {
-    std::lock_guard lock(makerMutex);
-    makerSlot() = std::move(maker);
-}
-
-rt::Ref<ui::View> QXButtonToolbarItem::makeButton(const ui::Rect& frame) {
-    ButtonMaker maker;
-    {
-        std::lock_guard lock(makerMutex);
-        maker = makerSlot();
-    }
-    if (maker)
-        if (auto button = maker(frame)) return button;
-    return rt::make<ui::View>(frame);
-}
 
 void QXButtonToolbarItem::didInitialize() {
     QXToolbarItem::didInitialize();
-    button_ = makeButton(initialFrame_);
+    button_ = ui::Button::buttonWithType(ui::ButtonType::Custom);
+    button_->setFrame(initialFrame_);
     // Centred in the item's own bounds: a button made at a non-zero origin still sits
     // in the middle of its item.
     ui::Rect b = bounds();

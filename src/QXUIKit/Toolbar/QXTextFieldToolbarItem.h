@@ -1,10 +1,7 @@
 #pragma once
-// A toolbar item holding one text field that fills it.
-//
-// The toolkit has no text field yet: the field is made by a replaceable maker, which
-// by default makes a plain interactive view of the item's bounds.
+// A toolbar item holding one plain text field that fills it.
 
-#include <functional>
+#include <ui/TextField.h>
 
 #include "QXUIKit/Toolbar/QXToolbarItem.h"
 
@@ -13,21 +10,16 @@ namespace zid {
 class QXTextFieldToolbarItem : public QXToolbarItem {
     RT_CLASS(QXTextFieldToolbarItem, QXToolbarItem)
 public:
-    using TextFieldMaker = std::function<rt::Ref<ui::View>(const ui::Rect& frame)>;
-
     using QXToolbarItem::QXToolbarItem;
 
-    const rt::Ref<ui::View>& textField() const { return textField_; }
-    void setTextField(rt::Ref<ui::View> field) { textField_ = std::move(field); }
-
-    /// How items make their text field (empty: the default plain view).
-    static void setTextFieldMaker(TextFieldMaker maker);
+    const rt::Ref<ui::TextField>& textField() const { return textField_; }
+    void setTextField(rt::Ref<ui::TextField> field) { textField_ = std::move(field); }
 
 protected:
     void didInitialize() override;
 
 private:
-    rt::Ref<ui::View> textField_;
+    rt::Ref<ui::TextField> textField_;
 };
 
 }  // namespace zid
