@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include <fnd/RunLoop.h>
+#include <ui/GeometryValues.h>
 #include <ui/Renderer.h>
 #include <ui/View.h>
 
@@ -175,6 +176,13 @@ bool presentedValue(const View& view, AnimKey key, AnimValue& out) {
             if (reverse && (static_cast<long long>(whole) % 2 == 1)) f = 1 - f;
         }
         double p = curveProgress(a.options, f);
+        if (key == AnimKey::Transform) {
+            // A turn stays a turn: transforms move by their parts.
+            AffineTransform from{a.from.v[0], a.from.v[1], a.from.v[2], a.from.v[3], a.from.v[4], a.from.v[5]};
+            AffineTransform to{a.to.v[0], a.to.v[1], a.to.v[2], a.to.v[3], a.to.v[4], a.to.v[5]};
+            out = pack(interpolateTransform(from, to, p));
+            return true;
+        }
         for (int i = 0; i < 6; ++i) out.v[i] = a.from.v[i] + (a.to.v[i] - a.from.v[i]) * p;
         return true;
     }

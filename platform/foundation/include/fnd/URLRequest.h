@@ -21,6 +21,16 @@ enum URLErrorCode : long long {
     URLErrorNotConnectedToInternet = -1009,
 };
 
+/// Whether a load may answer from a local cache.
+enum class URLRequestCachePolicy : long {
+    UseProtocolCachePolicy = 0,
+    ReloadIgnoringLocalCacheData = 1,
+    ReturnCacheDataElseLoad = 2,
+    ReturnCacheDataDontLoad = 3,
+    ReloadIgnoringLocalAndRemoteCacheData = 4,
+    ReloadRevalidatingCacheData = 5,
+};
+
 class URLRequest : public rt::Object {
     RT_CLASS(URLRequest, rt::Object)
 public:
@@ -43,6 +53,12 @@ public:
     const std::optional<rt::Data>& httpBody() const { return body_; }
     void setHTTPBody(std::optional<rt::Data> body) { body_ = std::move(body); }
 
+    URLRequestCachePolicy cachePolicy() const { return cachePolicy_; }
+    void setCachePolicy(URLRequestCachePolicy policy) { cachePolicy_ = policy; }
+    /// Seconds a load may take; 60 unless set.
+    double timeoutInterval() const { return timeoutInterval_; }
+    void setTimeoutInterval(double seconds) { timeoutInterval_ = seconds; }
+
     std::string description() const override;
 
 private:
@@ -50,6 +66,8 @@ private:
     std::string method_ = "GET";
     std::vector<std::pair<std::string, std::string>> headers_;
     std::optional<rt::Data> body_;
+    URLRequestCachePolicy cachePolicy_ = URLRequestCachePolicy::UseProtocolCachePolicy;
+    double timeoutInterval_ = 60;
 };
 
 }  // namespace fnd

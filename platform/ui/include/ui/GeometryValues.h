@@ -51,10 +51,16 @@ template <> struct rt::Interpolation<ui::Rect> {
                         rt::Interpolation<ui::Size>::interpolate(a.size, b.size, t));
     }
 };
+namespace ui {
+/// Transforms move as the platform animates them: each is taken apart into a
+/// rotation, scales, a shear and a translation, which move separately (the rotation by
+/// the shorter way), so a turn stays a turn instead of shrinking through a point. The
+/// ends are exact; a transform that collapses a direction moves component by component.
+AffineTransform interpolateTransform(const AffineTransform& from, const AffineTransform& to, double t);
+}  // namespace ui
 template <> struct rt::Interpolation<ui::AffineTransform> {
     static ui::AffineTransform interpolate(const ui::AffineTransform& a, const ui::AffineTransform& b, double t) {
-        auto m = [t](double x, double y) { return x + (y - x) * t; };
-        return {m(a.a, b.a), m(a.b, b.b), m(a.c, b.c), m(a.d, b.d), m(a.tx, b.tx), m(a.ty, b.ty)};
+        return ui::interpolateTransform(a, b, t);
     }
 };
 

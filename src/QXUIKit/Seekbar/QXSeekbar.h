@@ -1,0 +1,130 @@
+#pragma once
+// A display-only horizontal bar showing where a value lies in a range: a fill from the
+// left edge up to the progress value with a thin track marker at its edge, a seek
+// marker while a seek value is set (anything but exactly -1), and three labels (the
+// progress value, the seek value and the maximum) whose texts come from a value
+// mapping. It handles no touches. Value changes show at the next layout pass, or at
+// once, animated, through the animated setters.
+
+#include <functional>
+#include <string>
+
+#include <ui/Label.h>
+#include <ui/View.h>
+
+namespace zid {
+
+class QXSeekbar : public ui::View {
+    RT_CLASS(QXSeekbar, ui::View)
+public:
+    using ValueMapping = std::function<std::string(double value)>;
+
+private:  // fields first: each key names its field
+    float minValue_ = 0;
+    float maxValue_ = 1;
+    float progressValue_ = 0;
+    float seekValue_ = -1;
+    float componentAlpha_ = 0.8f;
+    rt::Ref<ui::Color> bgColor_;
+    rt::Ref<ui::Color> progressColor_;
+    rt::Ref<ui::Color> trackColor_;
+    rt::Ref<ui::Color> textColor_;
+    float textPadding_ = 10;
+    float trackViewWidth_ = 2;
+    float seekViewWidth_ = 4;
+
+public:
+    static constexpr rt::Key<QXSeekbar, float> minValueKey{"minValue", &QXSeekbar::minValue_};
+    static constexpr rt::Key<QXSeekbar, float> maxValueKey{"maxValue", &QXSeekbar::maxValue_};
+    static constexpr rt::Key<QXSeekbar, float> progressValueKey{"progressValue", &QXSeekbar::progressValue_};
+    static constexpr rt::Key<QXSeekbar, float> seekValueKey{"seekValue", &QXSeekbar::seekValue_};
+    static constexpr rt::Key<QXSeekbar, float> componentAlphaKey{"componentAlpha", &QXSeekbar::componentAlpha_};
+    static constexpr rt::Key<QXSeekbar, rt::Ref<ui::Color>> bgColorKey{"bgColor", &QXSeekbar::bgColor_};
+    static constexpr rt::Key<QXSeekbar, rt::Ref<ui::Color>> progressColorKey{"progressColor",
+                                                                             &QXSeekbar::progressColor_};
+    static constexpr rt::Key<QXSeekbar, rt::Ref<ui::Color>> trackColorKey{"trackColor", &QXSeekbar::trackColor_};
+    static constexpr rt::Key<QXSeekbar, rt::Ref<ui::Color>> textColorKey{"textColor", &QXSeekbar::textColor_};
+    static constexpr rt::Key<QXSeekbar, float> textPaddingKey{"textPadding", &QXSeekbar::textPadding_};
+    static constexpr rt::Key<QXSeekbar, float> trackViewWidthKey{"trackViewWidth", &QXSeekbar::trackViewWidth_};
+    static constexpr rt::Key<QXSeekbar, float> seekViewWidthKey{"seekViewWidth", &QXSeekbar::seekViewWidth_};
+
+    /// The seek value that means "no seek under way".
+    static constexpr float kNoSeek = -1;
+
+    explicit QXSeekbar(const ui::Rect& frame = ui::Rect());
+    static void describe(rt::ClassBuilder<QXSeekbar>& c);
+
+    float minValue() const { return minValue_; }
+    void setMinValue(float v);
+    float maxValue() const { return maxValue_; }
+    void setMaxValue(float v);
+    float progressValue() const { return progressValue_; }
+    void setProgressValue(float v);
+    /// Sets the value; animated, lays the bar out at once inside a 0.3-second animation.
+    void setProgressValue(float v, bool animated);
+    float seekValue() const { return seekValue_; }
+    void setSeekValue(float v);
+    void setSeekValue(float v, bool animated);
+
+    float componentAlpha() const { return componentAlpha_; }
+    void setComponentAlpha(float v) { componentAlphaKey.set(*this, v); }
+    rt::Ref<ui::Color> bgColor() const { return bgColor_; }
+    void setBgColor(rt::Ref<ui::Color> c) { bgColorKey.set(*this, std::move(c)); }
+    rt::Ref<ui::Color> progressColor() const { return progressColor_; }
+    void setProgressColor(rt::Ref<ui::Color> c) { progressColorKey.set(*this, std::move(c)); }
+    rt::Ref<ui::Color> trackColor() const { return trackColor_; }
+    void setTrackColor(rt::Ref<ui::Color> c) { trackColorKey.set(*this, std::move(c)); }
+    rt::Ref<ui::Color> textColor() const { return textColor_; }
+    void setTextColor(rt::Ref<ui::Color> c) { textColorKey.set(*this, std::move(c)); }
+    /// The following three take effect at the next layout pass, which setting them does
+    /// not request.
+    float textPadding() const { return textPadding_; }
+    void setTextPadding(float v) { textPaddingKey.set(*this, v); }
+    float trackViewWidth() const { return trackViewWidth_; }
+    void setTrackViewWidth(float v) { trackViewWidthKey.set(*this, v); }
+    float seekViewWidth() const { return seekViewWidth_; }
+    void setSeekViewWidth(float v) { seekViewWidthKey.set(*this, v); }
+
+    const ValueMapping& valueMapping() const { return valueMapping_; }
+    /// Stores the mapping and re-renders the three labels from the current values. An
+    /// empty mapping reads as the default one ("%2.02f").
+    void setValueMapping(ValueMapping mapping);
+    /// The text of a value under the current mapping.
+    std::string textForValue(double value) const;
+    static std::string defaultMapping(double value);
+
+    /// Where a value lies on the bar: bounds width x (value - min) / (max - min),
+    /// truncated toward zero; 0 when the range is empty (max equals min) or the result is
+    /// not a finite number.
+    double positionForValue(double value) const;
+
+    const rt::Ref<ui::View>& backgroundView() const { return backgroundView_; }
+    const rt::Ref<ui::View>& progressView() const { return progressView_; }
+    const rt::Ref<ui::View>& trackView() const { return trackView_; }
+    const rt::Ref<ui::View>& seekView() const { return seekView_; }
+    const rt::Ref<ui::Label>& maxValueLabel() const { return maxValueLabel_; }
+    const rt::Ref<ui::Label>& progressValueLabel() const { return progressValueLabel_; }
+    const rt::Ref<ui::Label>& seekValueLabel() const { return seekValueLabel_; }
+
+    void layoutSubviews() override;
+    /// Places every part for the current values.
+    void layoutElements();
+
+protected:
+    void didInitialize() override;
+
+private:
+    ui::Rect fittedLabelFrame(ui::Label& label, double x) const;
+
+    ValueMapping valueMapping_;
+    ui::Rect initialFrame_;
+    rt::Ref<ui::View> backgroundView_;
+    rt::Ref<ui::View> progressView_;
+    rt::Ref<ui::View> trackView_;
+    rt::Ref<ui::View> seekView_;
+    rt::Ref<ui::Label> maxValueLabel_;
+    rt::Ref<ui::Label> progressValueLabel_;
+    rt::Ref<ui::Label> seekValueLabel_;
+};
+
+}  // namespace zid

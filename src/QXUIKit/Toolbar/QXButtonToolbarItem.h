@@ -1,0 +1,27 @@
+#pragma once
+// A toolbar item holding one button (of the custom type), kept at its own size and
+// vertically centred when the bar changes the item's height.
+
+#include <ui/Button.h>
+
+#include "QXUIKit/Toolbar/QXToolbarItem.h"
+
+namespace zid {
+
+class QXButtonToolbarItem : public QXToolbarItem {
+    RT_CLASS(QXButtonToolbarItem, QXToolbarItem)
+public:
+    explicit QXButtonToolbarItem(const ui::Rect& frame = ui::Rect()) : QXToolbarItem(frame), initialFrame_(frame) {}
+
+    const rt::Ref<ui::Button>& button() const { return button_; }
+    void setButton(rt::Ref<ui::Button> button) { button_ = std::move(button); }
+
+protected:
+    void didInitialize() override;
+
+private:
+    ui::Rect initialFrame_;
+    rt::Ref<ui::Button> button_;
+};
+
+}  // namespace zid

@@ -1,0 +1,36 @@
+#include "QXUIKit/Toolbar/QXToolbarItem.h"
+
+#include "QXUIKit/Toolbar/QXToolbar.h"
+#include "QXUIKit/Toolbar/TouchPassThrough.h"
+
+namespace zid {
+
+void QXToolbarItem::describe(rt::ClassBuilder<QXToolbarItem>& c) {
+    c.property(toolbarAutoresizingMaskKey, &QXToolbarItem::setToolbarAutoresizingMask);
+}
+
+rt::Ref<QXToolbarItem> QXToolbarItem::flexibleSpaceItem() {
+    auto item = rt::make<QXToolbarItem>(ui::Rect(0, 0, 44, 44));
+    item->setToolbarAutoresizingMask(QXToolbarItemAutoresizing::FlexibleWidth);
+    return item;
+}
+
+rt::Ref<QXToolbarItem> QXToolbarItem::fixedSpaceItemWithWidth(double width) {
+    return rt::make<QXToolbarItem>(ui::Rect(0, 0, width, 44));
+}
+
+rt::Ref<QXToolbarItem> QXToolbarItem::itemWithCustomView(const rt::Ref<ui::View>& view) {
+    auto item = rt::make<QXToolbarItem>(view->frame());
+    view->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
+    item->addSubview(view);
+    return item;
+}
+
+void QXToolbarItem::setToolbarAutoresizingMask(unsigned mask) {
+    toolbarAutoresizingMaskKey.set(*this, mask);
+    if (auto bar = toolbar()) bar->setNeedsLayout();
+}
+
+bool QXToolbarItem::pointInside(ui::Point point) const { return reachableSubviewContainsPoint(*this, point); }
+
+}  // namespace zid
