@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "JsonNesting.h"
+#include <fnd/JsonNesting.h>
 #include "KeyedArchiveFormat.h"
 
 namespace fnd {

@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <fnd/JsonNesting.h>
+
 namespace zid {
 
 namespace {
@@ -137,14 +139,6 @@ void write(std::string& out, const rt::Value& value) {
     }
 }
 
-bool withinDepth(const nlohmann::ordered_json& json, int depth) {
-    if (!json.is_structured()) return true;
-    if (depth > kMaxDepth) return false;
-    for (const auto& item : json)
-        if (!withinDepth(item, depth + 1)) return false;
-    return true;
-}
-
 rt::Value fromJSON(const nlohmann::ordered_json& json) {
     switch (json.type()) {
         case nlohmann::json::value_t::null: return rt::Value::null();
@@ -196,13 +190,15 @@ std::optional<std::string> JSONDataWithObject(const rt::Value& value, rt::Ref<rt
 }
 
 std::optional<rt::Value> JSONObjectWithData(std::string_view text, bool allowFragments, rt::Ref<rt::Error>* error) {
+    // Measured on the text, before parsing: the parser itself recurses through a deep
+    // value when it moves the member before it (kMaxDepth levels below the top).
+    if (fnd::json_nesting::deeperThan(text, kMaxDepth + 1)) {
+        if (error) *error = jsonError(QXJSONError::InvalidText, "The JSON text is nested too deeply.");
+        return std::nullopt;
+    }
     auto json = nlohmann::ordered_json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
     if (json.is_discarded()) {
         if (error) *error = jsonError(QXJSONError::InvalidText, "The data is not valid JSON text.");
-        return std::nullopt;
-    }
-    if (!withinDepth(json, 0)) {
-        if (error) *error = jsonError(QXJSONError::InvalidText, "The JSON text is nested too deeply.");
         return std::nullopt;
     }
     if (!allowFragments && !json.is_object() && !json.is_array()) {
