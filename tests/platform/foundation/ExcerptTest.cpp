@@ -1,0 +1,25 @@
+#include <gtest/gtest.h>
+
+#include <fnd/Excerpt.h>
+
+namespace {
+
+TEST(Excerpt, CutsBetweenCharactersAndMarksOnlyWhatWasCut) {
+    EXPECT_EQ(fnd::excerpt("short", 5), "short");
+    EXPECT_EQ(fnd::excerpt("longer", 5), "longe...");
+    // "é" is two bytes: a limit that falls inside it keeps the text before it.
+    EXPECT_EQ(fnd::excerpt("ab\xC3\xA9z", 3), "ab...");
+    EXPECT_EQ(fnd::excerpt("ab\xC3\xA9z", 4), "ab\xC3\xA9...");
+    // A four-byte character at the start leaves nothing to keep.
+    EXPECT_EQ(fnd::excerpt("\xF0\x9F\x8E\xA5", 3), "...");
+}
+
+TEST(Excerpt, PrefixFitsTheLimitWithoutEndingInsideACharacter) {
+    EXPECT_EQ(fnd::utf8Prefix("abc", 3), "abc");
+    EXPECT_EQ(fnd::utf8Prefix("a\xE2\x82\xAC", 3), "a");
+    EXPECT_EQ(fnd::utf8Prefix("a\xE2\x82\xAC", 4), "a\xE2\x82\xAC");
+    EXPECT_EQ(fnd::utf8Prefix("", 0), "");
+    EXPECT_EQ(fnd::utf8Prefix("xy", 0), "");
+}
+
+}  // namespace
