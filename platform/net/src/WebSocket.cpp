@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include <fnd/Excerpt.h>
+
 #include "WebSocketIo.h"
 
 namespace net {
@@ -143,7 +145,9 @@ void WebSocket::close(int code, std::string reason) {
         (code < 1000 || code > 1015 || code == 1005 || code == 1006 || code == 1015)) {
         code = static_cast<int>(WebSocketCloseCode::Normal);
     }
-    if (reason.size() > 123) reason.resize(123);  // a close frame's payload holds 125 bytes
+    // A close frame's payload holds 125 bytes, the code included, and the reason must
+    // stay UTF-8 or the peer refuses the frame.
+    if (reason.size() > 123) reason = std::string(fnd::utf8Prefix(reason, 123));
     if (state_ == ReadyState::Connecting) {
         if (!loop_) {
             // Never opened: just closed, with a report on the loop like any other.

@@ -331,6 +331,34 @@ TEST_F(WebSocketTimeTest, APeerThatNeverAnswersTheCloseFrameDoesNotHoldTheSocket
     EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Closed);
 }
 
+TEST_F(WebSocketTimeTest, ALongCloseReasonIsShortenedBetweenCharacters) {
+    zidtest::LoopbackTcpServer silent;
+    auto socket = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(silent.port()) + "/");
+    socket->setDelegate(recorder);
+    socket->open();
+    ASSERT_TRUE(silent.waitFor([&] { return silent.received().find("\r\n\r\n") != std::string::npos; }));
+    silent.sendToClients("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                         "Sec-WebSocket-Accept: " + acceptKey(silent.received()) + "\r\n\r\n");
+    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    const std::size_t before = silent.received().size();
+    // 62 two-byte characters: a close frame holds 123 bytes of reason, which would end
+    // inside the last one, and a peer refuses a reason that is not UTF-8.
+    std::string reason;
+    for (int i = 0; i < 62; ++i) reason += "\xC3\xA9";
+    socket->close(1000, reason);
+    // The client's close frame: opcode, masked length, mask, code, reason.
+    ASSERT_TRUE(silent.waitFor([&] {
+        const auto received = silent.received();
+        return received.size() > before + 6 && received.size() >= before + 6 + (received[before + 1] & 0x7F);
+    }));
+    const std::string frame = silent.received().substr(before);
+    ASSERT_EQ(static_cast<unsigned char>(frame[0]), 0x88);
+    const std::size_t length = static_cast<unsigned char>(frame[1]) & 0x7F;
+    std::string payload;
+    for (std::size_t i = 0; i < length; ++i) payload.push_back(static_cast<char>(frame[6 + i] ^ frame[2 + i % 4]));
+    EXPECT_EQ(payload.substr(2), reason.substr(0, 122));
+}
+
 TEST_F(WebSocketTimeTest, ALivePeerAnswersPingsAndStaysOpen) {
     peers::MediaServerPeer peer;
     peer.start();
