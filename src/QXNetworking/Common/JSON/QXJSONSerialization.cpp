@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <fnd/JsonNesting.h>
+#include <fnd/UTF16.h>
 
 namespace zid {
 
@@ -16,39 +17,13 @@ namespace {
 // from outside can exhaust the stack.
 constexpr int kMaxDepth = 512;
 
-bool isValidUTF8(const std::string& text) {
-    std::size_t i = 0;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    while (i < text.size()) {
-        const unsigned char c = bytes[i];
-        std::size_t extra = 0;
-        std::uint32_t code = 0;
-        if (c < 0x80) { ++i; continue; }
-        if ((c & 0xE0) == 0xC0) { extra = 1; code = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { extra = 2; code = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { extra = 3; code = c & 0x07; }
-        else return false;
-        if (i + extra >= text.size()) return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            if ((bytes[i + k] & 0xC0) != 0x80) return false;
-            code = (code << 6) | (bytes[i + k] & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if ((extra == 1 && code < 0x80) || (extra == 2 && code < 0x800) || (extra == 3 && code < 0x10000) ||
-            (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
-            return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
 bool validInside(const rt::Value& value, int depth) {
     if (depth > kMaxDepth) return false;
     switch (value.type()) {
         case rt::Value::Type::Null:
             return true;
         case rt::Value::Type::String:
-            return isValidUTF8(value.string());
+            return fnd::isValidUTF8(value.string());
         case rt::Value::Type::Number: {
             const rt::Number n = value.numberValue();
             return !n.isFloatingPoint() || std::isfinite(n.doubleValue());
@@ -59,7 +34,7 @@ bool validInside(const rt::Value& value, int depth) {
             return true;
         case rt::Value::Type::Dictionary:
             for (const auto& [key, item] : value.dictionary().entries())
-                if (!key.isString() || !isValidUTF8(key.string()) || !validInside(item, depth + 1)) return false;
+                if (!key.isString() || !fnd::isValidUTF8(key.string()) || !validInside(item, depth + 1)) return false;
             return true;
         default:
             return false;
