@@ -400,12 +400,11 @@ TEST_F(WebSocketTimeTest, AnOpeningThatHangsTimesOut) {
 class WebSocketTlsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        authority = new peers::TestCertificateAuthority();
-        certificate = new peers::TestCertificate(authority->issueServerCertificate(mediaTestCertificateOptions()));
+        certificate = new peers::TestCertificate(
+            peers::sharedTestAuthority().issueServerCertificate(mediaTestCertificateOptions()));
     }
     static void TearDownTestSuite() {
         delete certificate;
-        delete authority;
     }
     void SetUp() override {
         peer = std::make_unique<peers::MediaServerPeer>(*certificate);
@@ -415,18 +414,16 @@ protected:
         net::WebSocketOptions options;
         options.resolveHostTo = "127.0.0.1";
         options.portOverride = peer->port();
-        if (trustTestAuthority) options.extraTrustAnchorsPem = authority->certificatePem();
+        if (trustTestAuthority) options.extraTrustAnchorsPem = peers::sharedTestAuthority().certificatePem();
         auto socket = rt::make<WebSocket>("wss://" + host + "/1/subscribe", options);
         socket->setDelegate(recorder);
         socket->open();
         return socket;
     }
-    static peers::TestCertificateAuthority* authority;
     static peers::TestCertificate* certificate;
     std::unique_ptr<peers::MediaServerPeer> peer;
     std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
 };
-peers::TestCertificateAuthority* WebSocketTlsTest::authority = nullptr;
 peers::TestCertificate* WebSocketTlsTest::certificate = nullptr;
 
 TEST_F(WebSocketTlsTest, TheInjectedAuthorityIsTrustedForAServiceHostResolvedToLoopback) {
@@ -462,7 +459,7 @@ TEST_F(WebSocketTlsTest, AHostNameTheCertificateDoesNotNameIsRefused) {
 
 TEST_F(WebSocketTlsTest, AnAddressIsCheckedAgainstTheCertificatesAddresses) {
     net::WebSocketOptions options;
-    options.extraTrustAnchorsPem = authority->certificatePem();
+    options.extraTrustAnchorsPem = peers::sharedTestAuthority().certificatePem();
     auto socket = rt::make<WebSocket>("wss://127.0.0.1:" + std::to_string(peer->port()) + "/", options);
     socket->setDelegate(recorder);
     socket->open();
