@@ -277,7 +277,20 @@ std::string acceptKey(const std::string& request) {
 
 class WebSocketTimeTest : public zidtest::VirtualTimeTest {
 protected:
+    /// Opens a socket to the raw server and answers its upgrade by hand, so the server
+    /// can then stay silent or send what a test needs.
+    void openOnRawServer(zidtest::LoopbackTcpServer& server, net::WebSocketOptions options = {}) {
+        socket = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(server.port()) + "/", options);
+        socket->setDelegate(recorder);
+        socket->open();
+        ASSERT_TRUE(server.waitFor([&] { return server.received().find("\r\n\r\n") != std::string::npos; }));
+        server.sendToClients("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                             "Sec-WebSocket-Accept: " + acceptKey(server.received()) + "\r\n\r\n");
+        ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    }
+
     std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+    rt::Ref<WebSocket> socket;
 };
 
 TEST_F(WebSocketTimeTest, APeerThatStopsAnsweringPingsIsDeclaredDeadOnTheLoopsClock) {
@@ -285,13 +298,7 @@ TEST_F(WebSocketTimeTest, APeerThatStopsAnsweringPingsIsDeclaredDeadOnTheLoopsCl
     net::WebSocketOptions options;
     options.pingInterval = 30;
     options.deadPeerTimeout = 10;
-    auto socket = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(silent.port()) + "/", options);
-    socket->setDelegate(recorder);
-    socket->open();
-    ASSERT_TRUE(silent.waitFor([&] { return silent.received().find("\r\n\r\n") != std::string::npos; }));
-    silent.sendToClients("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                         "Sec-WebSocket-Accept: " + acceptKey(silent.received()) + "\r\n\r\n");
-    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    ASSERT_NO_FATAL_FAILURE(openOnRawServer(silent, options));
     std::size_t before = silent.received().size();
     advance(29.9);
     EXPECT_FALSE(recorder->ended());
@@ -309,13 +316,7 @@ TEST_F(WebSocketTimeTest, APeerThatNeverAnswersTheCloseFrameDoesNotHoldTheSocket
     zidtest::LoopbackTcpServer silent;
     net::WebSocketOptions options;
     options.closeTimeout = 4;
-    auto socket = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(silent.port()) + "/", options);
-    socket->setDelegate(recorder);
-    socket->open();
-    ASSERT_TRUE(silent.waitFor([&] { return silent.received().find("\r\n\r\n") != std::string::npos; }));
-    silent.sendToClients("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                         "Sec-WebSocket-Accept: " + acceptKey(silent.received()) + "\r\n\r\n");
-    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    ASSERT_NO_FATAL_FAILURE(openOnRawServer(silent, options));
     std::size_t before = silent.received().size();
     socket->close(4100, "leaving");
     EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Closing);
@@ -333,13 +334,7 @@ TEST_F(WebSocketTimeTest, APeerThatNeverAnswersTheCloseFrameDoesNotHoldTheSocket
 
 TEST_F(WebSocketTimeTest, ALongCloseReasonIsShortenedBetweenCharacters) {
     zidtest::LoopbackTcpServer silent;
-    auto socket = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(silent.port()) + "/");
-    socket->setDelegate(recorder);
-    socket->open();
-    ASSERT_TRUE(silent.waitFor([&] { return silent.received().find("\r\n\r\n") != std::string::npos; }));
-    silent.sendToClients("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                         "Sec-WebSocket-Accept: " + acceptKey(silent.received()) + "\r\n\r\n");
-    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    ASSERT_NO_FATAL_FAILURE(openOnRawServer(silent));
     const std::size_t before = silent.received().size();
     // 62 two-byte characters: a close frame holds 123 bytes of reason, which would end
     // inside the last one, and a peer refuses a reason that is not UTF-8.
