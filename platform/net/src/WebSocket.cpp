@@ -178,11 +178,22 @@ void WebSocket::close(int code, std::string reason) {
 bool WebSocket::enqueue(WebSocketMessage message) {
     switch (state_) {
         case ReadyState::Connecting:
-            queued_.push_back(std::move(message));
+        case ReadyState::Open: {
+            // A peer that stops reading must not make the socket keep everything sent.
+            std::size_t buffered = state_ == ReadyState::Open ? io_->bufferedBytes() : 0;
+            for (const auto& waiting : queued_) buffered += waiting.payload.size();
+            if (buffered + message.payload.size() > options_.maxBufferedOutput) {
+                log("dropped a message of " + std::to_string(message.payload.size()) + " bytes: " +
+                    std::to_string(buffered) + " bytes are still waiting for the peer (" + url_ + ")");
+                return false;
+            }
+            if (state_ == ReadyState::Connecting) {
+                queued_.push_back(std::move(message));
+            } else {
+                io_->send(std::move(message));
+            }
             return true;
-        case ReadyState::Open:
-            io_->send(std::move(message));
-            return true;
+        }
         case ReadyState::Closing:
         case ReadyState::Closed:
             break;

@@ -354,6 +354,23 @@ TEST_F(WebSocketTimeTest, ALongCloseReasonIsShortenedBetweenCharacters) {
     EXPECT_EQ(payload.substr(2), reason.substr(0, 122));
 }
 
+TEST_F(WebSocketTimeTest, APeerThatStopsReadingDoesNotMakeTheSocketKeepEverythingSent) {
+    LogCapture log;
+    zidtest::LoopbackTcpServer silent;
+    net::WebSocketOptions options;
+    options.maxBufferedOutput = 4u << 20;
+    ASSERT_NO_FATAL_FAILURE(openOnRawServer(silent, options));
+    silent.setReading(false);
+    // Far more than the kernel's buffers on both sides take: the rest waits in the socket.
+    const std::string megabyte(1u << 20, 'x');
+    int accepted = 0;
+    for (int i = 0; i < 64; ++i) accepted += socket->send(megabyte) ? 1 : 0;
+    EXPECT_GE(accepted, 4);
+    EXPECT_LT(accepted, 64);
+    EXPECT_TRUE(log.contains("bytes are still waiting for the peer"));
+    EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Open);
+}
+
 TEST_F(WebSocketTimeTest, ALivePeerAnswersPingsAndStaysOpen) {
     peers::MediaServerPeer peer;
     peer.start();
