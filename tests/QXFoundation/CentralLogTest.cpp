@@ -80,18 +80,9 @@ protected:
         std::string path, contentType, accept, body;
     };
 
-    static void SetUpTestSuite() {
-        authority = new peers::TestCertificateAuthority();
-        certificate = new peers::TestCertificate(authority->issueServerCertificate());
-    }
-    static void TearDownTestSuite() {
-        delete certificate;
-        delete authority;
-    }
-
     void SetUp() override {
         VirtualTimeTest::SetUp();
-        server = std::make_unique<peers::LoopbackHttpsServer>(*certificate);
+        server = std::make_unique<peers::LoopbackHttpsServer>(peers::sharedServerCertificate());
         server->http().Post(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
             {
                 std::lock_guard lock(mutex);
@@ -106,7 +97,7 @@ protected:
         server->start();
         savedHost = zid::kCentralLoggerServerURL;
         zid::kCentralLoggerServerURL = server->hostAndPort();
-        net::HttpClient::shared()->setExtraTrustAnchors(authority->certificatePem());
+        net::HttpClient::shared()->setExtraTrustAnchors(peers::sharedTestAuthority().certificatePem());
     }
 
     void TearDown() override {
@@ -129,8 +120,6 @@ protected:
     void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(200)); }
     static bool idle(const rt::Ref<QXCentralLoggerHandler>& handler) { return !handler->isSending(); }
 
-    static inline peers::TestCertificateAuthority* authority = nullptr;
-    static inline peers::TestCertificate* certificate = nullptr;
     std::unique_ptr<peers::LoopbackHttpsServer> server;
     std::string savedHost;
     std::mutex mutex;

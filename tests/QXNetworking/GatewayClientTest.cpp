@@ -47,17 +47,8 @@ struct Outcome {
 
 class GatewayClientTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        authority = new peers::TestCertificateAuthority();
-        certificate = new peers::TestCertificate(authority->issueServerCertificate());
-    }
-    static void TearDownTestSuite() {
-        delete certificate;
-        delete authority;
-    }
-
     void SetUp() override {
-        peer = std::make_unique<peers::GatewayPeer>(*certificate);
+        peer = std::make_unique<peers::GatewayPeer>(peers::sharedServerCertificate());
         peer->setDefaultAnswer({200, "application/json", R"({"success":true,"events":[]})"});
         peer->start();
         const std::string port = peer->hostAndPort().substr(peer->hostAndPort().find(':'));
@@ -65,7 +56,7 @@ protected:
         baseHost = "127.0.0.1" + port;
         cachedHost = "localhost" + port;
         client = rt::make<QXGatewayClient>(std::optional<std::string>(baseHost), std::optional<std::string>(cachedHost));
-        client->requestOperationManager()->httpClient()->setExtraTrustAnchors(authority->certificatePem());
+        client->requestOperationManager()->httpClient()->setExtraTrustAnchors(peers::sharedTestAuthority().certificatePem());
         logs = rt::make<CapturingHandler>();
         QXLogger::defaultLogger()->registerHandler(logs);
     }
@@ -94,8 +85,6 @@ protected:
         return wait([&] { return outcome->done; });
     }
 
-    static inline peers::TestCertificateAuthority* authority = nullptr;
-    static inline peers::TestCertificate* certificate = nullptr;
     std::unique_ptr<peers::GatewayPeer> peer;
     std::string baseHost, cachedHost;
     rt::Ref<QXGatewayClient> client;

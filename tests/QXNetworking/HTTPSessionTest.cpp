@@ -70,19 +70,11 @@ namespace {
 
 class SessionTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        authority = new peers::TestCertificateAuthority();
-        certificate = new peers::TestCertificate(authority->issueServerCertificate());
-    }
-    static void TearDownTestSuite() {
-        delete certificate;
-        delete authority;
-    }
     void SetUp() override {
-        peer = std::make_unique<peers::GatewayPeer>(*certificate);
+        peer = std::make_unique<peers::GatewayPeer>(peers::sharedServerCertificate());
         peer->start();
         session = rt::make<HTTPSessionManager>("https://" + peer->hostAndPort() + "/json.php");
-        session->httpClient()->setExtraTrustAnchors(authority->certificatePem());
+        session->httpClient()->setExtraTrustAnchors(peers::sharedTestAuthority().certificatePem());
     }
     void TearDown() override {
         peer->releaseAnswers();
@@ -107,8 +99,6 @@ protected:
     }
     static bool wait(const std::function<bool()>& done) { return fnd::RunLoop::main()->runUntil(done, 10); }
 
-    static inline peers::TestCertificateAuthority* authority = nullptr;
-    static inline peers::TestCertificate* certificate = nullptr;
     std::unique_ptr<peers::GatewayPeer> peer;
     rt::Ref<HTTPSessionManager> session;
 };

@@ -106,3 +106,16 @@ TEST(DictionaryKeyPath, WritesIntoNestedDictionariesOnlyWhenTheyExist) {
     EXPECT_TRUE(setValueForKeyPath(d, "parent.id", rt::Value()));  // nil removes
     EXPECT_TRUE(valueForKeyPath(d, "parent").dictionary().empty());
 }
+
+TEST(JSONLimits, DeepTextBesideAnotherMemberIsRefusedWithoutExhaustingTheStack) {
+    // A second member makes the parser move the first, which copies everything nested
+    // inside it, one stack frame a level.
+    const std::string text = "{\"a\":" + std::string(1000000, '[') + std::string(1000000, ']') + ",\"b\":2}";
+    rt::Ref<rt::Error> error;
+    EXPECT_FALSE(JSONObjectWithData(text, false, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->localizedDescription(), "The JSON text is nested too deeply.");
+    // The top level and 512 levels below it are read.
+    EXPECT_TRUE(JSONObjectWithData(std::string(513, '[') + std::string(513, ']')));
+    EXPECT_FALSE(JSONObjectWithData(std::string(514, '[') + std::string(514, ']')));
+}

@@ -8,7 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "JsonNesting.h"
+#include <fnd/Excerpt.h>
+#include <fnd/JsonNesting.h>
 #include "KeyedArchiveFormat.h"
 
 namespace fnd {
@@ -59,11 +60,7 @@ void writeExcerpt(const Json& json, std::string& out, int depth) {
 static std::string archiveExcerpt(const Json& json) {
     std::string out;
     writeExcerpt(json, out, 0);
-    if (out.size() <= ExcerptLimit) return out;
-    std::size_t cut = ExcerptLimit;
-    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;  // whole characters only
-    out.resize(cut);
-    return out + "...";
+    return fnd::excerpt(out, ExcerptLimit);
 }
 
 struct KeyedUnarchiver::State {

@@ -2,6 +2,7 @@
 
 #include <unicode/regex.h>
 
+#include <fnd/Excerpt.h>
 #include <fnd/UTF16.h>
 
 namespace fnd {
@@ -12,13 +13,7 @@ icu::UnicodeString fromUtf8(std::string_view s) {
 }
 
 /// At most 80 bytes of an outside text for a message, cut between characters.
-std::string excerpt(std::string_view text) {
-    constexpr std::size_t Limit = 80;
-    if (text.size() <= Limit) return std::string(text);
-    std::size_t cut = Limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    return std::string(text.substr(0, cut)) + "...";
-}
+std::string excerpt(std::string_view text) { return fnd::excerpt(text, 80); }
 
 std::unique_ptr<icu::RegexMatcher> makeMatcher(const icu::RegexPattern& pattern, const icu::UnicodeString& text,
                                                std::int32_t timeLimit, UErrorCode& status) {

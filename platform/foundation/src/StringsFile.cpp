@@ -9,6 +9,8 @@
 
 #include <unicode/unistr.h>
 
+#include <fnd/Excerpt.h>
+
 namespace fnd {
 
 namespace {
@@ -67,9 +69,7 @@ public:
             }
             if (peek() != ';') {
                 // The key is the file's text: quote a bounded piece of it, cut between characters.
-                std::size_t cut = std::min<std::size_t>(key.size(), 60);
-                while (cut < key.size() && cut > 0 && (static_cast<unsigned char>(key[cut]) & 0xC0) == 0x80) --cut;
-                message_ = "expected ';' after the entry for \"" + key.substr(0, cut) + (cut < key.size() ? "...\"" : "\"");
+                message_ = "expected ';' after the entry for \"" + fnd::excerpt(key, 60) + "\"";
                 return fail(error);
             }
             ++pos_;

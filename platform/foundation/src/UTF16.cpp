@@ -8,6 +8,42 @@
 
 namespace fnd {
 
+bool isValidUTF8(std::string_view text) {
+    std::size_t i = 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    while (i < text.size()) {
+        const unsigned char c = bytes[i];
+        std::size_t extra = 0;
+        std::uint32_t code = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            code = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            code = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            code = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + extra >= text.size()) return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            if ((bytes[i + k] & 0xC0) != 0x80) return false;
+            code = (code << 6) | (bytes[i + k] & 0x3F);
+        }
+        if ((extra == 1 && code < 0x80) || (extra == 2 && code < 0x800) || (extra == 3 && code < 0x10000) ||
+            (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
 // Steps through the text exactly as ICU's conversion to UTF-16 does: a malformed
 // sequence becomes one U+FFFD for its longest valid beginning ("E2 82" of "E2 82 58"),
 // so an offset into ICU's string maps back to the byte it came from. Text longer

@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "JsonNesting.h"
+#include <fnd/JsonNesting.h>
 
 #include <fnd/Directories.h>
 #include <rt/Exception.h>

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include <fnd/Excerpt.h>
 #include <rt/Exception.h>
 
 namespace net {
@@ -39,13 +40,7 @@ std::string trim(std::string_view text) {
 }
 
 /// At most 200 bytes of a text for a message, cut between characters.
-std::string excerpt(std::string_view text) {
-    constexpr std::size_t Limit = 200;
-    if (text.size() <= Limit) return std::string(text);
-    std::size_t cut = Limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    return std::string(text.substr(0, cut)) + "...";
-}
+std::string excerpt(std::string_view text) { return fnd::excerpt(text, 200); }
 
 std::string secondsText(double seconds) {
     std::ostringstream out;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include <fnd/Excerpt.h>
+
 #include "WebSocketIo.h"
 
 namespace net {
@@ -143,7 +145,9 @@ void WebSocket::close(int code, std::string reason) {
         (code < 1000 || code > 1015 || code == 1005 || code == 1006 || code == 1015)) {
         code = static_cast<int>(WebSocketCloseCode::Normal);
     }
-    if (reason.size() > 123) reason.resize(123);  // a close frame's payload holds 125 bytes
+    // A close frame's payload holds 125 bytes, the code included, and the reason must
+    // stay UTF-8 or the peer refuses the frame.
+    if (reason.size() > 123) reason = std::string(fnd::utf8Prefix(reason, 123));
     if (state_ == ReadyState::Connecting) {
         if (!loop_) {
             // Never opened: just closed, with a report on the loop like any other.
@@ -174,11 +178,22 @@ void WebSocket::close(int code, std::string reason) {
 bool WebSocket::enqueue(WebSocketMessage message) {
     switch (state_) {
         case ReadyState::Connecting:
-            queued_.push_back(std::move(message));
+        case ReadyState::Open: {
+            // A peer that stops reading must not make the socket keep everything sent.
+            std::size_t buffered = state_ == ReadyState::Open ? io_->bufferedBytes() : 0;
+            for (const auto& waiting : queued_) buffered += waiting.payload.size();
+            if (buffered + message.payload.size() > options_.maxBufferedOutput) {
+                log("dropped a message of " + std::to_string(message.payload.size()) + " bytes: " +
+                    std::to_string(buffered) + " bytes are still waiting for the peer (" + url_ + ")");
+                return false;
+            }
+            if (state_ == ReadyState::Connecting) {
+                queued_.push_back(std::move(message));
+            } else {
+                io_->send(std::move(message));
+            }
             return true;
-        case ReadyState::Open:
-            io_->send(std::move(message));
-            return true;
+        }
         case ReadyState::Closing:
         case ReadyState::Closed:
             break;

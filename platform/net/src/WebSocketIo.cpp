@@ -18,6 +18,7 @@
 #include <boost/beast/websocket.hpp>
 #include <boost/beast/websocket/ssl.hpp>
 
+#include <atomic>
 #include <deque>
 #include <optional>
 #include <thread>
@@ -111,6 +112,7 @@ public:
     }
 
     void send(WebSocketMessage message) override {
+        buffered_ += message.payload.size();
         asio::post(ioc_, [this, message = std::move(message)]() mutable {
             outbox_.push_back(std::move(message));
             writeNext();
@@ -135,6 +137,8 @@ public:
                                  });
         });
     }
+
+    std::size_t bufferedBytes() const override { return buffered_.load(); }
 
     void ping() override {
         asio::post(ioc_, [this] {
@@ -270,6 +274,7 @@ private:
         stream_->text(outbox_.front().isText);
         stream_->async_write(asio::buffer(outbox_.front().payload), [this](const error_code& ec, std::size_t) {
             writing_ = false;
+            buffered_ -= outbox_.front().payload.size();
             outbox_.pop_front();
             if (ec) return;  // the read loop reports the loss
             writeNext();
@@ -285,6 +290,8 @@ private:
     bool closing_ = false;
     bool writing_ = false;
     bool pinging_ = false;
+    // Counted from the caller's thread on send() and from this one when written.
+    std::atomic<std::size_t> buffered_{0};
 };
 
 }  // namespace

@@ -25,6 +25,8 @@ struct WebSocket::Io {
     /// Stops the thread; no sink call follows.
     virtual ~Io() = default;
     virtual void send(WebSocketMessage message) = 0;
+    /// Bytes of messages handed to send() and not yet written to the socket.
+    virtual std::size_t bufferedBytes() const = 0;
     virtual void close(int code, std::string reason) = 0;
     virtual void ping() = 0;
     /// Ends the connection at once, without a closing handshake and without a report.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include <QXFoundation/Crypto/QXBase64.h>
+#include <fnd/UTF16.h>
 #include <sec/Cipher.h>
 #include <sec/Digest.h>
 
@@ -16,32 +17,6 @@ std::size_t keyLength(const std::optional<std::string>& key) { return key ? keyT
 
 bool isHexDigit(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-/// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
-bool isUTF8(const rt::Data& d) {
-    std::size_t i = 0;
-    while (i < d.size()) {
-        const unsigned char c = d[i];
-        std::size_t n;
-        std::uint32_t cp;
-        if (c < 0x80) { ++i; continue; }
-        if ((c & 0xE0) == 0xC0) { n = 1; cp = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { n = 2; cp = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { n = 3; cp = c & 0x07; }
-        else return false;
-        if (i + n >= d.size()) return false;  // truncated sequence
-        for (std::size_t k = 1; k <= n; ++k) {
-            if ((d[i + k] & 0xC0) != 0x80) return false;
-            cp = cp << 6 | (d[i + k] & 0x3F);
-        }
-        if ((n == 1 && cp < 0x80) || (n == 2 && cp < 0x800) || (n == 3 && cp < 0x10000) || cp > 0x10FFFF ||
-            (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += n + 1;
-    }
-    return true;
 }
 
 void replaceAll(std::string& s, std::string_view from, std::string_view to) {
@@ -140,7 +115,7 @@ std::optional<std::string> QXCrypto::encryptedBase64StringFromString(const std::
     auto keyBytes = deHex(key);
     if (!keyBytes) return std::nullopt;
     rt::Data masked = obfuscate(*keyBytes, 0xFF);
-    if (!isUTF8(masked)) return std::nullopt;
+    if (!fnd::isValidUTF8(std::string_view(reinterpret_cast<const char*>(masked.data()), masked.size()))) return std::nullopt;
     const std::string keyString(masked.begin(), masked.end());
     auto cipher = encryptRC4(rt::Data(text->begin(), text->end()), keyString);
     if (!cipher) return std::nullopt;

@@ -1,7 +1,5 @@
 #include <QXFoundation/Extensions/StringExtensions.h>
 
-#include <unicode/utf8.h>
-
 #include <fnd/UTF16.h>
 #include <rt/Exception.h>
 #include <rt/Format.h>
@@ -22,18 +20,6 @@ int hexValue(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
-}
-
-bool isValidUtf8(std::string_view s) {
-    int32_t i = 0;
-    const auto length = static_cast<int32_t>(s.size());
-    const auto* bytes = reinterpret_cast<const uint8_t*>(s.data());
-    while (i < length) {
-        UChar32 c;
-        U8_NEXT(bytes, i, length, c);
-        if (c < 0) return false;
-    }
-    return true;
 }
 
 void appendEscape(std::string& out, unsigned char byte) {
@@ -96,7 +82,7 @@ std::optional<std::string> urlDecodedString(std::string_view text) {
         out += static_cast<char>(hi * 16 + lo);
         i += 2;
     }
-    if (!isValidUtf8(out)) return std::nullopt;
+    if (!fnd::isValidUTF8(out)) return std::nullopt;
     return out;
 }
 

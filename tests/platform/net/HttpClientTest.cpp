@@ -30,17 +30,8 @@ bool hasCode(const HttpResult& result, NetworkError code) {
 
 class HttpClientTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        authority = new peers::TestCertificateAuthority();
-        serverCertificate = new peers::TestCertificate(authority->issueServerCertificate());
-    }
-    static void TearDownTestSuite() {
-        delete serverCertificate;
-        delete authority;
-    }
-
     void SetUp() override {
-        server = std::make_unique<peers::LoopbackHttpsServer>(*serverCertificate);
+        server = std::make_unique<peers::LoopbackHttpsServer>(peers::sharedServerCertificate());
         auto& http = server->http();
         http.Get("/hello", [](const httplib::Request& req, httplib::Response& res) {
             res.set_header("X-Echo", req.get_header_value("X-Probe"));
@@ -64,13 +55,11 @@ protected:
         http.Get("/moved", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/hello"); });
         server->start();
         client = rt::make<HttpClient>();
-        client->setExtraTrustAnchors(authority->certificatePem());
+        client->setExtraTrustAnchors(peers::sharedTestAuthority().certificatePem());
     }
 
     std::string url(const std::string& path) const { return server->baseURL() + path; }
 
-    static inline peers::TestCertificateAuthority* authority = nullptr;
-    static inline peers::TestCertificate* serverCertificate = nullptr;
     std::unique_ptr<peers::LoopbackHttpsServer> server;
     rt::Ref<HttpClient> client;
 };
@@ -131,7 +120,7 @@ HttpResult getFromServerWith(const peers::TestCertificate& certificate, const st
 TEST_F(HttpClientTest, ACertificateForAnotherHostOrOutOfDateIsRefusedWithItsOwnCode) {
     peers::TestCertificateAuthority::ServerCertificateOptions otherHost;
     otherHost.subjectAltNames = "DNS:elsewhere.example,IP:192.0.2.7";
-    HttpResult mismatch = getFromServerWith(authority->issueServerCertificate(otherHost), authority->certificatePem());
+    HttpResult mismatch = getFromServerWith(peers::sharedTestAuthority().issueServerCertificate(otherHost), peers::sharedTestAuthority().certificatePem());
     ASSERT_FALSE(mismatch.ok());
     EXPECT_TRUE(hasCode(mismatch, NetworkError::ServerCertificateHostMismatch)) << mismatch.error->description();
     EXPECT_NE(mismatch.error->localizedDescription().find("another host"), std::string::npos);
@@ -139,7 +128,7 @@ TEST_F(HttpClientTest, ACertificateForAnotherHostOrOutOfDateIsRefusedWithItsOwnC
     peers::TestCertificateAuthority::ServerCertificateOptions expired;
     expired.notBefore = -3 * 24 * 3600;
     expired.notAfter = -24 * 3600;
-    HttpResult old = getFromServerWith(authority->issueServerCertificate(expired), authority->certificatePem());
+    HttpResult old = getFromServerWith(peers::sharedTestAuthority().issueServerCertificate(expired), peers::sharedTestAuthority().certificatePem());
     ASSERT_FALSE(old.ok());
     EXPECT_TRUE(hasCode(old, NetworkError::ServerCertificateExpired)) << old.error->description();
     EXPECT_NE(old.error->localizedDescription().find("has expired"), std::string::npos);
@@ -147,12 +136,12 @@ TEST_F(HttpClientTest, ACertificateForAnotherHostOrOutOfDateIsRefusedWithItsOwnC
     peers::TestCertificateAuthority::ServerCertificateOptions early;
     early.notBefore = 24 * 3600;
     early.notAfter = 2 * 24 * 3600;
-    HttpResult notYet = getFromServerWith(authority->issueServerCertificate(early), authority->certificatePem());
+    HttpResult notYet = getFromServerWith(peers::sharedTestAuthority().issueServerCertificate(early), peers::sharedTestAuthority().certificatePem());
     EXPECT_TRUE(hasCode(notYet, NetworkError::ServerCertificateExpired)) << notYet.error->description();
 
     // An unknown authority stays "untrusted", whatever else is wrong with the certificate.
     peers::TestCertificateAuthority stranger("Stranger Authority");
-    HttpResult unknown = getFromServerWith(stranger.issueServerCertificate(otherHost), authority->certificatePem());
+    HttpResult unknown = getFromServerWith(stranger.issueServerCertificate(otherHost), peers::sharedTestAuthority().certificatePem());
     EXPECT_TRUE(hasCode(unknown, NetworkError::ServerCertificateUntrusted)) << unknown.error->description();
 }
 
@@ -170,7 +159,7 @@ TEST_F(HttpClientTest, ASecureRequestNeverFollowsARedirectToPlainHttp) {
     const std::string plainURL = "http://127.0.0.1:" + std::to_string(plainPort) + "/hello";
 
     server->stop();
-    server = std::make_unique<peers::LoopbackHttpsServer>(*serverCertificate);
+    server = std::make_unique<peers::LoopbackHttpsServer>(peers::sharedServerCertificate());
     server->http().Get("/down", [&](const httplib::Request&, httplib::Response& res) { res.set_redirect(plainURL); });
     server->http().Get("/hello", [](const httplib::Request&, httplib::Response& res) { res.set_content("hello", "text/plain"); });
     server->http().Get("/up", [&](const httplib::Request&, httplib::Response& res) { res.set_redirect(url("/hello")); });

@@ -277,7 +277,20 @@ std::string acceptKey(const std::string& request) {
 
 class WebSocketTimeTest : public zidtest::VirtualTimeTest {
 protected:
+    /// Opens a socket to the raw server and answers its upgrade by hand, so the server
+    /// can then stay silent or send what a test needs.
+    void openOnRawServer(zidtest::LoopbackTcpServer& server, net::WebSocketOptions options = {}) {
+        socket = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(server.port()) + "/", options);
+        socket->setDelegate(recorder);
+        socket->open();
+        ASSERT_TRUE(server.waitFor([&] { return server.received().find("\r\n\r\n") != std::string::npos; }));
+        server.sendToClients("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                             "Sec-WebSocket-Accept: " + acceptKey(server.received()) + "\r\n\r\n");
+        ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    }
+
     std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+    rt::Ref<WebSocket> socket;
 };
 
 TEST_F(WebSocketTimeTest, APeerThatStopsAnsweringPingsIsDeclaredDeadOnTheLoopsClock) {
@@ -285,13 +298,7 @@ TEST_F(WebSocketTimeTest, APeerThatStopsAnsweringPingsIsDeclaredDeadOnTheLoopsCl
     net::WebSocketOptions options;
     options.pingInterval = 30;
     options.deadPeerTimeout = 10;
-    auto socket = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(silent.port()) + "/", options);
-    socket->setDelegate(recorder);
-    socket->open();
-    ASSERT_TRUE(silent.waitFor([&] { return silent.received().find("\r\n\r\n") != std::string::npos; }));
-    silent.sendToClients("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                         "Sec-WebSocket-Accept: " + acceptKey(silent.received()) + "\r\n\r\n");
-    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    ASSERT_NO_FATAL_FAILURE(openOnRawServer(silent, options));
     std::size_t before = silent.received().size();
     advance(29.9);
     EXPECT_FALSE(recorder->ended());
@@ -309,13 +316,7 @@ TEST_F(WebSocketTimeTest, APeerThatNeverAnswersTheCloseFrameDoesNotHoldTheSocket
     zidtest::LoopbackTcpServer silent;
     net::WebSocketOptions options;
     options.closeTimeout = 4;
-    auto socket = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(silent.port()) + "/", options);
-    socket->setDelegate(recorder);
-    socket->open();
-    ASSERT_TRUE(silent.waitFor([&] { return silent.received().find("\r\n\r\n") != std::string::npos; }));
-    silent.sendToClients("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                         "Sec-WebSocket-Accept: " + acceptKey(silent.received()) + "\r\n\r\n");
-    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    ASSERT_NO_FATAL_FAILURE(openOnRawServer(silent, options));
     std::size_t before = silent.received().size();
     socket->close(4100, "leaving");
     EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Closing);
@@ -329,6 +330,45 @@ TEST_F(WebSocketTimeTest, APeerThatNeverAnswersTheCloseFrameDoesNotHoldTheSocket
     EXPECT_EQ(recorder->closeReason, "leaving");
     EXPECT_FALSE(recorder->wasClean);
     EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Closed);
+}
+
+TEST_F(WebSocketTimeTest, ALongCloseReasonIsShortenedBetweenCharacters) {
+    zidtest::LoopbackTcpServer silent;
+    ASSERT_NO_FATAL_FAILURE(openOnRawServer(silent));
+    const std::size_t before = silent.received().size();
+    // 62 two-byte characters: a close frame holds 123 bytes of reason, which would end
+    // inside the last one, and a peer refuses a reason that is not UTF-8.
+    std::string reason;
+    for (int i = 0; i < 62; ++i) reason += "\xC3\xA9";
+    socket->close(1000, reason);
+    // The client's close frame: opcode, masked length, mask, code, reason.
+    ASSERT_TRUE(silent.waitFor([&] {
+        const auto received = silent.received();
+        return received.size() > before + 6 && received.size() >= before + 6 + (received[before + 1] & 0x7F);
+    }));
+    const std::string frame = silent.received().substr(before);
+    ASSERT_EQ(static_cast<unsigned char>(frame[0]), 0x88);
+    const std::size_t length = static_cast<unsigned char>(frame[1]) & 0x7F;
+    std::string payload;
+    for (std::size_t i = 0; i < length; ++i) payload.push_back(static_cast<char>(frame[6 + i] ^ frame[2 + i % 4]));
+    EXPECT_EQ(payload.substr(2), reason.substr(0, 122));
+}
+
+TEST_F(WebSocketTimeTest, APeerThatStopsReadingDoesNotMakeTheSocketKeepEverythingSent) {
+    LogCapture log;
+    zidtest::LoopbackTcpServer silent;
+    net::WebSocketOptions options;
+    options.maxBufferedOutput = 4u << 20;
+    ASSERT_NO_FATAL_FAILURE(openOnRawServer(silent, options));
+    silent.setReading(false);
+    // Far more than the kernel's buffers on both sides take: the rest waits in the socket.
+    const std::string megabyte(1u << 20, 'x');
+    int accepted = 0;
+    for (int i = 0; i < 64; ++i) accepted += socket->send(megabyte) ? 1 : 0;
+    EXPECT_GE(accepted, 4);
+    EXPECT_LT(accepted, 64);
+    EXPECT_TRUE(log.contains("bytes are still waiting for the peer"));
+    EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Open);
 }
 
 TEST_F(WebSocketTimeTest, ALivePeerAnswersPingsAndStaysOpen) {
@@ -372,12 +412,11 @@ TEST_F(WebSocketTimeTest, AnOpeningThatHangsTimesOut) {
 class WebSocketTlsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        authority = new peers::TestCertificateAuthority();
-        certificate = new peers::TestCertificate(authority->issueServerCertificate(mediaTestCertificateOptions()));
+        certificate = new peers::TestCertificate(
+            peers::sharedTestAuthority().issueServerCertificate(mediaTestCertificateOptions()));
     }
     static void TearDownTestSuite() {
         delete certificate;
-        delete authority;
     }
     void SetUp() override {
         peer = std::make_unique<peers::MediaServerPeer>(*certificate);
@@ -387,18 +426,16 @@ protected:
         net::WebSocketOptions options;
         options.resolveHostTo = "127.0.0.1";
         options.portOverride = peer->port();
-        if (trustTestAuthority) options.extraTrustAnchorsPem = authority->certificatePem();
+        if (trustTestAuthority) options.extraTrustAnchorsPem = peers::sharedTestAuthority().certificatePem();
         auto socket = rt::make<WebSocket>("wss://" + host + "/1/subscribe", options);
         socket->setDelegate(recorder);
         socket->open();
         return socket;
     }
-    static peers::TestCertificateAuthority* authority;
     static peers::TestCertificate* certificate;
     std::unique_ptr<peers::MediaServerPeer> peer;
     std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
 };
-peers::TestCertificateAuthority* WebSocketTlsTest::authority = nullptr;
 peers::TestCertificate* WebSocketTlsTest::certificate = nullptr;
 
 TEST_F(WebSocketTlsTest, TheInjectedAuthorityIsTrustedForAServiceHostResolvedToLoopback) {
@@ -434,7 +471,7 @@ TEST_F(WebSocketTlsTest, AHostNameTheCertificateDoesNotNameIsRefused) {
 
 TEST_F(WebSocketTlsTest, AnAddressIsCheckedAgainstTheCertificatesAddresses) {
     net::WebSocketOptions options;
-    options.extraTrustAnchorsPem = authority->certificatePem();
+    options.extraTrustAnchorsPem = peers::sharedTestAuthority().certificatePem();
     auto socket = rt::make<WebSocket>("wss://127.0.0.1:" + std::to_string(peer->port()) + "/", options);
     socket->setDelegate(recorder);
     socket->open();

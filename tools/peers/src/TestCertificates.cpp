@@ -124,4 +124,14 @@ TestCertificate TestCertificateAuthority::issueServerCertificate(const ServerCer
     return TestCertificate{toPem(cert.get()), toPem(key.get())};
 }
 
+const TestCertificateAuthority& sharedTestAuthority() {
+    static const auto* authority = new TestCertificateAuthority();
+    return *authority;
+}
+
+const TestCertificate& sharedServerCertificate() {
+    static const auto* certificate = new TestCertificate(sharedTestAuthority().issueServerCertificate());
+    return *certificate;
+}
+
 }  // namespace peers

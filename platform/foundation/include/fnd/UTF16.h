@@ -10,6 +10,10 @@
 
 namespace fnd {
 
+/// Whether the bytes are well-formed UTF-8: no stray or missing continuation bytes,
+/// no overlong forms, no surrogates, nothing past U+10FFFF.
+bool isValidUTF8(std::string_view bytes);
+
 /// The number of UTF-16 units of a UTF-8 text; a malformed sequence counts as the one
 /// U+FFFD that ICU's conversion makes of it.
 std::size_t utf16Length(std::string_view utf8);

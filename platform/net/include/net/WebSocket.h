@@ -68,6 +68,9 @@ struct WebSocketOptions {
     std::string extraTrustAnchorsPem;
     /// Largest incoming message in bytes; a bigger one fails the socket.
     std::size_t maxMessageSize = 16u << 20;
+    /// Bytes of outgoing messages the socket keeps while the peer is slow to take them;
+    /// a send that would pass it is refused with a log line.
+    std::size_t maxBufferedOutput = 16u << 20;
     /// Seconds between keep-alive pings while open; 0 sends none.
     fnd::TimeInterval pingInterval = 30;
     /// Seconds without any frame from the peer after a ping before the socket fails
@@ -122,7 +125,8 @@ public:
     /// the connection and reports a close that was not clean. Closed: nothing.
     void close(int code = static_cast<int>(WebSocketCloseCode::Normal), std::string reason = {});
     /// Queues a text message. Before the socket opens it waits for the open; after the
-    /// socket closed it is dropped with a log line. Answers whether it was accepted.
+    /// socket closed, or when it would pass maxBufferedOutput, it is dropped with a log
+    /// line. Answers whether it was accepted.
     bool send(std::string text);
     bool sendData(std::string bytes);
     /// Sends a ping now (also done by the keep-alive timer).

@@ -6,6 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <fnd/JsonNesting.h>
+#include <fnd/UTF16.h>
+
 namespace zid {
 
 namespace {
@@ -14,39 +17,13 @@ namespace {
 // from outside can exhaust the stack.
 constexpr int kMaxDepth = 512;
 
-bool isValidUTF8(const std::string& text) {
-    std::size_t i = 0;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    while (i < text.size()) {
-        const unsigned char c = bytes[i];
-        std::size_t extra = 0;
-        std::uint32_t code = 0;
-        if (c < 0x80) { ++i; continue; }
-        if ((c & 0xE0) == 0xC0) { extra = 1; code = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { extra = 2; code = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { extra = 3; code = c & 0x07; }
-        else return false;
-        if (i + extra >= text.size()) return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            if ((bytes[i + k] & 0xC0) != 0x80) return false;
-            code = (code << 6) | (bytes[i + k] & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if ((extra == 1 && code < 0x80) || (extra == 2 && code < 0x800) || (extra == 3 && code < 0x10000) ||
-            (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
-            return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
 bool validInside(const rt::Value& value, int depth) {
     if (depth > kMaxDepth) return false;
     switch (value.type()) {
         case rt::Value::Type::Null:
             return true;
         case rt::Value::Type::String:
-            return isValidUTF8(value.string());
+            return fnd::isValidUTF8(value.string());
         case rt::Value::Type::Number: {
             const rt::Number n = value.numberValue();
             return !n.isFloatingPoint() || std::isfinite(n.doubleValue());
@@ -57,7 +34,7 @@ bool validInside(const rt::Value& value, int depth) {
             return true;
         case rt::Value::Type::Dictionary:
             for (const auto& [key, item] : value.dictionary().entries())
-                if (!key.isString() || !isValidUTF8(key.string()) || !validInside(item, depth + 1)) return false;
+                if (!key.isString() || !fnd::isValidUTF8(key.string()) || !validInside(item, depth + 1)) return false;
             return true;
         default:
             return false;
@@ -137,14 +114,6 @@ void write(std::string& out, const rt::Value& value) {
     }
 }
 
-bool withinDepth(const nlohmann::ordered_json& json, int depth) {
-    if (!json.is_structured()) return true;
-    if (depth > kMaxDepth) return false;
-    for (const auto& item : json)
-        if (!withinDepth(item, depth + 1)) return false;
-    return true;
-}
-
 rt::Value fromJSON(const nlohmann::ordered_json& json) {
     switch (json.type()) {
         case nlohmann::json::value_t::null: return rt::Value::null();
@@ -196,13 +165,15 @@ std::optional<std::string> JSONDataWithObject(const rt::Value& value, rt::Ref<rt
 }
 
 std::optional<rt::Value> JSONObjectWithData(std::string_view text, bool allowFragments, rt::Ref<rt::Error>* error) {
+    // Measured on the text, before parsing: the parser itself recurses through a deep
+    // value when it moves the member before it (kMaxDepth levels below the top).
+    if (fnd::json_nesting::deeperThan(text, kMaxDepth + 1)) {
+        if (error) *error = jsonError(QXJSONError::InvalidText, "The JSON text is nested too deeply.");
+        return std::nullopt;
+    }
     auto json = nlohmann::ordered_json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
     if (json.is_discarded()) {
         if (error) *error = jsonError(QXJSONError::InvalidText, "The data is not valid JSON text.");
-        return std::nullopt;
-    }
-    if (!withinDepth(json, 0)) {
-        if (error) *error = jsonError(QXJSONError::InvalidText, "The JSON text is nested too deeply.");
         return std::nullopt;
     }
     if (!allowFragments && !json.is_object() && !json.is_array()) {

@@ -39,4 +39,11 @@ private:
     TestCertificate self_;
 };
 
+/// One authority for a whole test program, made on first use and kept to its end, so
+/// suites that trust it do not each make a key pair.
+const TestCertificateAuthority& sharedTestAuthority();
+/// A server certificate for 127.0.0.1, ::1 and localhost from the shared authority,
+/// made once.
+const TestCertificate& sharedServerCertificate();
+
 }  // namespace peers

@@ -1,7 +1,8 @@
 #pragma once
-// A guard for JSON read from files: the parser copies an ordered object's members when
-// it grows, and that copy recurses through everything nested inside, so a document
-// nesting deep enough exhausts the stack before any depth check on the parsed value.
+// A guard for JSON read from outside (files, the network): the parser copies an
+// ordered object's members when it grows, and that copy recurses through everything
+// nested inside, so a document nesting deep enough exhausts the stack before any
+// depth check on the parsed value.
 
 #include <cstdint>
 #include <string_view>
