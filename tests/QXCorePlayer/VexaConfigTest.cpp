@@ -155,3 +155,15 @@ TEST(VexaConfigTest, LocksCarryOnlyTheirOwnPropertiesAndCompareAcrossSubclasses)
 }
 
 }  // namespace
+
+// Frames are outside input: one nesting a hundred thousand arrays used to recurse
+// through the parser until the stack ran out; it is now discarded like any malformed
+// frame, while frames as deep as the limit still parse.
+TEST(VexaMessageTest, FramesNestedBeyondTheLimitAreDiscardedWithoutExhaustingTheStack) {
+    const std::string hostile = "{\"cmd\":\"subscribeMessage\",\"args\":" + std::string(100000, '[') +
+                                std::string(100000, ']') + ",\"x\":1}";
+    EXPECT_TRUE(vexaParse(hostile).is_discarded());
+    const std::string atLimit = std::string(kVexaMaximumNesting, '[') + std::string(kVexaMaximumNesting, ']');
+    EXPECT_FALSE(vexaParse(atLimit).is_discarded());
+    EXPECT_TRUE(vexaParse("{\"cmd\":").is_discarded());
+}

@@ -1,5 +1,7 @@
 #include "QXCorePlayer/VexaWebSocketClient/QXVexaMessage.h"
 
+#include <fnd/JsonNesting.h>
+
 namespace zid {
 
 QXVexaMessage vexaJSONFromValue(const rt::Value& value) {
@@ -34,7 +36,13 @@ QXVexaMessage vexaJSONFromValue(const rt::Value& value) {
     }
 }
 
-QXVexaMessage vexaParse(const std::string& text) { return QXVexaMessage::parse(text, nullptr, false); }
+QXVexaMessage vexaParse(const std::string& text) {
+    // Frames come from the network: a hostile one nesting deep enough would exhaust the
+    // stack inside the parser, so it is refused like any other malformed frame.
+    if (fnd::json_nesting::deeperThan(text, kVexaMaximumNesting))
+        return QXVexaMessage(QXVexaMessage::value_t::discarded);
+    return QXVexaMessage::parse(text, nullptr, false);
+}
 
 std::optional<std::string> vexaSerialize(const QXVexaMessage& message) {
     try {

@@ -25,6 +25,9 @@ inline constexpr const char* kVexaLogModule = "ZIDoredider/QXCorePlayer/Vexa-Web
 QXVexaMessage vexaJSONFromValue(const rt::Value& value);
 
 /// The parsed text, or a discarded value when it is not JSON.
+/// Arrays and objects a frame may open inside one another; deeper frames are refused.
+inline constexpr int kVexaMaximumNesting = 512;
+/// Parses a frame without throwing: a malformed or too deeply nested frame is discarded.
 QXVexaMessage vexaParse(const std::string& text);
 /// Compact UTF-8 text; nothing when the message cannot be serialized (invalid UTF-8).
 std::optional<std::string> vexaSerialize(const QXVexaMessage& message);
