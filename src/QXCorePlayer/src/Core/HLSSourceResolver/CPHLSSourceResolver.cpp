@@ -4,6 +4,7 @@
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Signal/Timer/FKTimerSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
+#include <fnd/UTF16.h>
 
 #include <cctype>
 
@@ -11,19 +12,6 @@ namespace zid {
 
 namespace {
 constexpr const char* kModule = "ZIDoredider/QXCorePlayer/Core";
-
-bool isValidUTF8(const std::string& s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        auto c = static_cast<unsigned char>(s[i]);
-        std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (len == 0 || i + len > s.size()) return false;
-        for (std::size_t k = 1; k < len; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
-        i += len;
-    }
-    return true;
-}
 
 bool isHttpURL(const std::string& url) {
     auto lower = url.substr(0, 8);
@@ -119,7 +107,7 @@ void CPHLSSourceResolver::handleResult(unsigned long generation, const net::Http
     polling_.store(false);
     long status = result.ok() ? result.response->status : 0;
     std::string body = result.ok() ? result.response->body : std::string();
-    if (!isValidUTF8(body)) body.clear();
+    if (!fnd::isValidUTF8(body)) body.clear();
     {
         std::lock_guard lock(contentMutex_);
         contentString_ = body;

@@ -5,6 +5,7 @@
 
 #include <QXFoundation/Listening/IListenable.h>
 #include <QXFoundation/Threading/Dispatch.h>
+#include <fnd/Excerpt.h>
 #include <fnd/KeyedArchiver.h>
 #include <fnd/KeyedUnarchiver.h>
 #include <fnd/Queue.h>
@@ -24,11 +25,7 @@ constexpr const char* kDependenciesKey = "kAKTaskQueueDependencies";
 // A value read from a file, quoted in a message: at most a short beginning of it.
 std::string excerpt(const rt::Value& value) {
     constexpr std::size_t Limit = 60;
-    std::string text = value.description();
-    if (text.size() <= Limit) return text;
-    std::size_t cut = Limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // whole UTF-8 characters
-    return text.substr(0, cut) + "...";
+    return fnd::excerpt(value.description(), Limit);
 }
 }  // namespace
 
