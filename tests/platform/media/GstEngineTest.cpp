@@ -10,6 +10,7 @@
 #include <fnd/NotificationCenter.h>
 #include <media/MediaErrors.h>
 #include <media/PlayerLayer.h>
+#include <peers/TestCertificates.h>
 #include <rt/KVO.h>
 
 namespace {
@@ -168,6 +169,52 @@ TEST_F(GstMediaTest, AMissingPlaylistAndARefusedPortFailAtOnceWithDistinctErrors
     EXPECT_EQ(missing->asset()->statusOfValueForKey(AssetKeyPlayable, &keyError), KeyValueStatus::Failed);
     EXPECT_TRUE(keyError && keyError->isEqual(*missing->error()));
     EXPECT_EQ(missing->errorLog()->events().size(), 1u);
+}
+
+TEST_F(GstMediaTest, HttpsMediaPlaysOnlyWithTheInjectedAuthorityAndCertificatesStayChecked) {
+    peers::TestCertificateAuthority authority;
+    peers::HlsOrigin secure(peers::HlsFixtures::ensureDefault(), authority.issueServerCertificate());
+    secure.start();
+    const std::string path = "/tag/tls/vod/muxed/index.m3u8";
+    const std::string url = secure.url(path);
+    auto failsQuickly = [&](const rt::Ref<GstEngine>& untrusting, peers::HlsOrigin& server, const char* when) {
+        auto started = std::chrono::steady_clock::now();
+        int requested = server.requestCount(path);
+        auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(server.url(path), untrusting));
+        auto player = Player::playerWithPlayerItem(item);
+        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; })) << when << ": hangs";
+        ASSERT_EQ(item->status(), PlayerItemStatus::Failed) << when;
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 8.0) << when;
+        EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::CannotConnect))
+            << when << ": " << item->error()->localizedDescription();
+        // The HTTP source tells a refused certificate apart from nothing: the origin saw a
+        // handshake but never a request.
+        EXPECT_EQ(server.requestCount(path), requested) << when << ": refused during the handshake";
+    };
+    failsQuickly(engine, secure, "before any authority was added");
+
+    GstEngine::Options options;
+    options.nullOutput = true;
+    auto trusting = rt::make<GstEngine>(options);
+    trusting->setExtraTrustAnchors(authority.certificatePem());
+    auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(url, trusting));
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }));
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay() && item->currentTime().toSeconds() > 0.5; }))
+        << "segments arrive over TLS and play";
+    EXPECT_GT(secure.requestCount("/tag/tls/vod/muxed/seg0.ts"), 0);
+    player->pause();
+
+    // An engine without the authority still refuses the origin, though the process's
+    // default store now holds it for the demuxer.
+    // (Another origin: a TLS session resumed with the first one would skip the check.)
+    peers::HlsOrigin other(peers::HlsFixtures::ensureDefault(), authority.issueServerCertificate());
+    other.start();
+    auto plain = rt::make<GstEngine>(options);
+    failsQuickly(plain, other, "after another engine added the authority");
 }
 
 TEST_F(GstMediaTest, AFailingSegmentFailsThePlayingItemWithTheElementsMessage) {
