@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <fstream>
 
 #include <fnd/NotificationCenter.h>
 #include <media/MediaErrors.h>
@@ -176,7 +177,6 @@ TEST_F(GstMediaTest, HttpsMediaPlaysOnlyWithTheInjectedAuthorityAndCertificatesS
     peers::HlsOrigin secure(peers::HlsFixtures::ensureDefault(), authority.issueServerCertificate());
     secure.start();
     const std::string path = "/tag/tls/vod/muxed/index.m3u8";
-    const std::string url = secure.url(path);
     auto failsQuickly = [&](const rt::Ref<GstEngine>& untrusting, peers::HlsOrigin& server, const char* when) {
         auto started = std::chrono::steady_clock::now();
         int requested = server.requestCount(path);
@@ -193,20 +193,25 @@ TEST_F(GstMediaTest, HttpsMediaPlaysOnlyWithTheInjectedAuthorityAndCertificatesS
     };
     failsQuickly(engine, secure, "before any authority was added");
 
+    auto playsToAFrame = [&](const rt::Ref<GstEngine>& trusting, peers::HlsOrigin& server, const char* when,
+                             const std::string& playlistURL = {}) {
+        auto url = playlistURL.empty() ? server.url(path) : playlistURL;
+        auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(url, trusting));
+        auto player = Player::playerWithPlayerItem(item);
+        auto layer = PlayerLayer::playerLayerWithPlayer(player);
+        player->play();
+        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; })) << when;
+        ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << when << ": " << item->error()->localizedDescription();
+        ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay() && item->currentTime().toSeconds() > 0.5; }))
+            << when << ": segments arrive over TLS and play";
+        EXPECT_GT(server.requestCount("/tag/tls/vod/muxed/seg0.ts"), 0) << when;
+        player->pause();
+    };
     GstEngine::Options options;
     options.nullOutput = true;
     auto trusting = rt::make<GstEngine>(options);
     trusting->setExtraTrustAnchors(authority.certificatePem());
-    auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(url, trusting));
-    auto player = Player::playerWithPlayerItem(item);
-    auto layer = PlayerLayer::playerLayerWithPlayer(player);
-    player->play();
-    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }));
-    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
-    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay() && item->currentTime().toSeconds() > 0.5; }))
-        << "segments arrive over TLS and play";
-    EXPECT_GT(secure.requestCount("/tag/tls/vod/muxed/seg0.ts"), 0);
-    player->pause();
+    playsToAFrame(trusting, secure, "with the authority");
 
     // An engine without the authority still refuses the origin, though the process's
     // default store now holds it for the demuxer.
@@ -215,6 +220,26 @@ TEST_F(GstMediaTest, HttpsMediaPlaysOnlyWithTheInjectedAuthorityAndCertificatesS
     other.start();
     auto plain = rt::make<GstEngine>(options);
     failsQuickly(plain, other, "after another engine added the authority");
+
+    // Another engine with an authority of its own: both play, segments included.
+    peers::TestCertificateAuthority secondAuthority("Zid Second Authority");
+    peers::HlsOrigin secondOrigin(peers::HlsFixtures::ensureDefault(), secondAuthority.issueServerCertificate());
+    secondOrigin.start();
+    auto secondTrusting = rt::make<GstEngine>(options);
+    secondTrusting->setExtraTrustAnchors(secondAuthority.certificatePem());
+    playsToAFrame(secondTrusting, secondOrigin, "with a second authority");
+    // Segments on another server than the playlist: the demuxer's downloader makes a new
+    // TLS session with it and checks its certificate against the default store alone.
+    peers::HlsOrigin segments(peers::HlsFixtures::ensureDefault(), authority.issueServerCertificate());
+    segments.start();
+    std::ifstream fixture(peers::HlsFixtures::ensureDefault() + "/muxed/index.m3u8");
+    std::string line, playlist;
+    while (std::getline(fixture, line))
+        playlist += (line.rfind("seg", 0) == 0 ? segments.url("/tag/tls/vod/muxed/" + line) : line) + "\n";
+    ASSERT_NE(playlist.find(segments.baseURL()), std::string::npos);
+    secure.script("/tag/tls/split/index.m3u8", {{200, playlist, "application/vnd.apple.mpegurl"}});
+    playsToAFrame(trusting, segments, "segments elsewhere, after the second authority was added",
+                  secure.url("/tag/tls/split/index.m3u8"));
 }
 
 TEST_F(GstMediaTest, AFailingSegmentFailsThePlayingItemWithTheElementsMessage) {

@@ -1,8 +1,8 @@
 #include "GstSession.h"
 
-#include <gst/app/gstappsink.h>
 #include <gio/gio.h>
 #include <glib/gstdio.h>
+#include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
 
 #include <algorithm>
@@ -11,10 +11,10 @@
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <sstream>
-#include <vector>
 #include <random>
+#include <sstream>
 #include <thread>
+#include <vector>
 
 #include <unistd.h>
 
@@ -150,6 +150,7 @@ struct TrustStores {
     std::mutex mutex;
     GTlsDatabase* system = nullptr;                 // the process's default before any change
     std::map<std::string, GTlsDatabase*> extended;  // system anchors plus extra PEM, by PEM
+    std::string everyExtra;                         // every extra PEM so far, for the default
     std::vector<std::string> files;                 // their bundles, removed at exit
 };
 
@@ -158,14 +159,9 @@ TrustStores& trustStores() {
     return *stores;
 }
 
-/// The system's anchors plus `pem` as one database, built once per PEM (its file is kept
-/// until the process ends). Sets `failure` when it cannot be made.
-GTlsDatabase* extendedTrust(const std::string& pem, std::string& failure) {
-    auto& stores = trustStores();
-    std::lock_guard lock(stores.mutex);
-    GTlsBackend* backend = g_tls_backend_get_default();
-    if (!stores.system) stores.system = g_tls_backend_get_default_database(backend);  // keeps the reference
-    if (auto it = stores.extended.find(pem); it != stores.extended.end()) return it->second;
+/// A database of the system's anchors plus `pem`. Its file stays until the process ends:
+/// the database reads it again for each connection. Called with the stores locked.
+GTlsDatabase* makeTrust(TrustStores& stores, const std::string& pem, std::string& failure) {
     std::ostringstream bundle;
     if (std::ifstream system{kSystemAnchors}) bundle << system.rdbuf() << "\n";
     bundle << pem << "\n";
@@ -182,7 +178,6 @@ GTlsDatabase* extendedTrust(const std::string& pem, std::string& failure) {
     GTlsDatabase* database = nullptr;
     if (g_file_set_contents(path, text.c_str(), static_cast<gssize>(text.size()), &error))
         database = g_tls_file_database_new(path, &error);
-    // The database reads the file again for each connection: it stays until the process ends.
     if (database) {
         stores.files.emplace_back(path);
         static const bool cleanupRegistered = [] {
@@ -194,17 +189,31 @@ GTlsDatabase* extendedTrust(const std::string& pem, std::string& failure) {
         (void)cleanupRegistered;
     } else {
         g_unlink(path);
-    }
-    g_free(path);
-    if (!database) {
         failure = std::string("the extra certificate authorities cannot be read: ") + (error ? error->message : "unknown");
-        if (error) g_error_free(error);
-        return nullptr;
     }
+    if (error) g_error_free(error);
+    g_free(path);
+    return database;
+}
+
+/// The system's anchors plus `pem` as one database, built once per PEM; sets `failure`
+/// when it cannot be made.
+GTlsDatabase* extendedTrust(const std::string& pem, std::string& failure) {
+    auto& stores = trustStores();
+    std::lock_guard lock(stores.mutex);
+    GTlsBackend* backend = g_tls_backend_get_default();
+    if (!stores.system) stores.system = g_tls_backend_get_default_database(backend);  // keeps the reference
+    if (auto it = stores.extended.find(pem); it != stores.extended.end()) return it->second;
+    GTlsDatabase* database = makeTrust(stores, pem, failure);
+    if (!database) return nullptr;
     stores.extended[pem] = database;
-    // The adaptive demuxer's own downloader has no trust setting of its own: it takes the
-    // default database, which therefore becomes this one.
-    g_tls_backend_set_default_database(backend, database);
+    // The adaptive demuxer's own downloader has no trust setting: it takes the default
+    // database, which therefore holds the system's anchors and every extra one so far.
+    stores.everyExtra += pem + "\n";
+    GTlsDatabase* every = stores.extended.size() == 1 ? static_cast<GTlsDatabase*>(g_object_ref(database)) : makeTrust(stores, stores.everyExtra, failure);
+    if (!every) return nullptr;
+    g_tls_backend_set_default_database(backend, every);
+    g_object_unref(every);
     return database;
 }
 
