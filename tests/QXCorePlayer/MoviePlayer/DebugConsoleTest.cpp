@@ -63,6 +63,40 @@ TEST_F(MoviePlayerTest, TheConsolePollsEverySecondAndOutlivesItsControllerQuietl
     EXPECT_EQ(entry(*kept, "Content URL"), before) << "the controller's entries stay as they were";
 }
 
+TEST_F(MoviePlayerTest, TheBufferedDurationOfALiveStreamIsMeasuredFromTheItemsOwnTimesAndNeverNegative) {
+    // Playing close to the live edge: little is loaded ahead of the position, and the
+    // loaded range moves with it. The range and the position must be read together; a
+    // range kept from an earlier moment ends behind the position and gave negative values.
+    media::ScriptedMedia live;
+    live.duration = INFINITY;
+    live.bufferAhead = 0.5;
+    engine->setScript(kLiveURL, live);
+    make(kLiveURL);
+    auto console = rt::make<zid::QXPlayerDebugConsoleView>(controller);
+    EXPECT_EQ(controller->bufferedDuration(), 0) << "nothing loaded before playback";
+    controller->prepareToPlay();
+    advance(0.3);
+    double least = INFINITY, most = -INFINITY;
+    for (int i = 0; i < 60; ++i) {  // six seconds, between and across the once-a-second updates
+        advance(0.1);
+        console->poll();
+        double shown = console->debugValues().get("Buffered duration").doubleValue();
+        least = std::min(least, shown);
+        most = std::max(most, shown);
+    }
+    EXPECT_EQ(state(), zid::QXMoviePlaybackState::Playing);
+    EXPECT_GE(least, 0) << "never negative";
+    EXPECT_LE(most, 0.5 + 1e-9) << "never more than is loaded ahead";
+    EXPECT_GT(most, 0) << "what is loaded ahead of the position is shown";
+
+    playback()->stallNow(5);  // nothing more arrives: the loaded range ends at the position
+    advance(1.5);
+    console->poll();
+    EXPECT_NEAR(console->debugValues().get("Buffered duration").doubleValue(), 0, 1e-6);
+    controller->stop();
+    EXPECT_EQ(controller->bufferedDuration(), 0) << "no item after stopping";
+}
+
 TEST_F(MoviePlayerTest, TheLogIdIsShownOnlyWhileTheCentralHandlerAcceptsRecords) {
     zid::kCentralLoggerServerURL = "127.0.0.1:1";
     static rt::Ref<zid::QXCentralLoggerHandler> central;  // handlers stay registered for the process

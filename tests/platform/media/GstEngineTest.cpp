@@ -6,10 +6,12 @@
 
 #include <chrono>
 #include <cmath>
+#include <fstream>
 
 #include <fnd/NotificationCenter.h>
 #include <media/MediaErrors.h>
 #include <media/PlayerLayer.h>
+#include <peers/TestCertificates.h>
 #include <rt/KVO.h>
 
 namespace {
@@ -168,6 +170,76 @@ TEST_F(GstMediaTest, AMissingPlaylistAndARefusedPortFailAtOnceWithDistinctErrors
     EXPECT_EQ(missing->asset()->statusOfValueForKey(AssetKeyPlayable, &keyError), KeyValueStatus::Failed);
     EXPECT_TRUE(keyError && keyError->isEqual(*missing->error()));
     EXPECT_EQ(missing->errorLog()->events().size(), 1u);
+}
+
+TEST_F(GstMediaTest, HttpsMediaPlaysOnlyWithTheInjectedAuthorityAndCertificatesStayChecked) {
+    peers::TestCertificateAuthority authority;
+    peers::HlsOrigin secure(peers::HlsFixtures::ensureDefault(), authority.issueServerCertificate());
+    secure.start();
+    const std::string path = "/tag/tls/vod/muxed/index.m3u8";
+    auto failsQuickly = [&](const rt::Ref<GstEngine>& untrusting, peers::HlsOrigin& server, const char* when) {
+        auto started = std::chrono::steady_clock::now();
+        int requested = server.requestCount(path);
+        auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(server.url(path), untrusting));
+        auto player = Player::playerWithPlayerItem(item);
+        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; })) << when << ": hangs";
+        ASSERT_EQ(item->status(), PlayerItemStatus::Failed) << when;
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 8.0) << when;
+        EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::CannotConnect))
+            << when << ": " << item->error()->localizedDescription();
+        // The HTTP source tells a refused certificate apart from nothing: the origin saw a
+        // handshake but never a request.
+        EXPECT_EQ(server.requestCount(path), requested) << when << ": refused during the handshake";
+    };
+    failsQuickly(engine, secure, "before any authority was added");
+
+    auto playsToAFrame = [&](const rt::Ref<GstEngine>& trusting, peers::HlsOrigin& server, const char* when,
+                             const std::string& playlistURL = {}) {
+        auto url = playlistURL.empty() ? server.url(path) : playlistURL;
+        auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(url, trusting));
+        auto player = Player::playerWithPlayerItem(item);
+        auto layer = PlayerLayer::playerLayerWithPlayer(player);
+        player->play();
+        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; })) << when;
+        ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << when << ": " << item->error()->localizedDescription();
+        ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay() && item->currentTime().toSeconds() > 0.5; }))
+            << when << ": segments arrive over TLS and play";
+        EXPECT_GT(server.requestCount("/tag/tls/vod/muxed/seg0.ts"), 0) << when;
+        player->pause();
+    };
+    GstEngine::Options options;
+    options.nullOutput = true;
+    auto trusting = rt::make<GstEngine>(options);
+    trusting->setExtraTrustAnchors(authority.certificatePem());
+    playsToAFrame(trusting, secure, "with the authority");
+
+    // An engine without the authority still refuses the origin, though the process's
+    // default store now holds it for the demuxer.
+    // (Another origin: a TLS session resumed with the first one would skip the check.)
+    peers::HlsOrigin other(peers::HlsFixtures::ensureDefault(), authority.issueServerCertificate());
+    other.start();
+    auto plain = rt::make<GstEngine>(options);
+    failsQuickly(plain, other, "after another engine added the authority");
+
+    // Another engine with an authority of its own: both play, segments included.
+    peers::TestCertificateAuthority secondAuthority("Zid Second Authority");
+    peers::HlsOrigin secondOrigin(peers::HlsFixtures::ensureDefault(), secondAuthority.issueServerCertificate());
+    secondOrigin.start();
+    auto secondTrusting = rt::make<GstEngine>(options);
+    secondTrusting->setExtraTrustAnchors(secondAuthority.certificatePem());
+    playsToAFrame(secondTrusting, secondOrigin, "with a second authority");
+    // Segments on another server than the playlist: the demuxer's downloader makes a new
+    // TLS session with it and checks its certificate against the default store alone.
+    peers::HlsOrigin segments(peers::HlsFixtures::ensureDefault(), authority.issueServerCertificate());
+    segments.start();
+    std::ifstream fixture(peers::HlsFixtures::ensureDefault() + "/muxed/index.m3u8");
+    std::string line, playlist;
+    while (std::getline(fixture, line))
+        playlist += (line.rfind("seg", 0) == 0 ? segments.url("/tag/tls/vod/muxed/" + line) : line) + "\n";
+    ASSERT_NE(playlist.find(segments.baseURL()), std::string::npos);
+    secure.script("/tag/tls/split/index.m3u8", {{200, playlist, "application/vnd.apple.mpegurl"}});
+    playsToAFrame(trusting, segments, "segments elsewhere, after the second authority was added",
+                  secure.url("/tag/tls/split/index.m3u8"));
 }
 
 TEST_F(GstMediaTest, AFailingSegmentFailsThePlayingItemWithTheElementsMessage) {

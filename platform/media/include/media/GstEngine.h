@@ -17,6 +17,8 @@
 
 #include <media/Engine.h>
 
+#include <string>
+
 namespace media {
 
 class GstEngine : public Engine {
@@ -28,11 +30,20 @@ public:
         /// Seconds an asset may take to load before it fails (a server that accepts the
         /// connection and never answers).
         double loadTimeout = 20;
+        /// PEM certificate authorities trusted on top of the system's for https media (a
+        /// private origin); certificates are always checked. See setExtraTrustAnchors.
+        std::string extraTrustAnchorsPem;
     };
     explicit GstEngine(Options options);
     GstEngine() : GstEngine(Options{}) {}
 
     const Options& options() const { return options_; }
+    /// Trusts these PEM authorities, besides the system's, for pipelines started from now
+    /// on. The playlist's HTTP source gets them per pipeline; the adaptive demuxer fetches
+    /// playlists and segments through a TLS session of its own that takes only the
+    /// process's default trust store, so that default becomes the system's anchors plus
+    /// these (it only ever adds trust, and certificates stay checked). Empty: the system's.
+    void setExtraTrustAnchors(const std::string& pem) { options_.extraTrustAnchorsPem = pem; }
 
     void loadAsset(const rt::Ref<Asset>& asset, AssetCompletion done) override;
     void cancelAssetLoad(const rt::Ref<Asset>& asset) override;

@@ -94,7 +94,7 @@ void QXPlayerDebugConsoleView::poll() {
         updateValues();  // the controller is gone: its entries stay as they were
         return;
     }
-    double buffered = controller->loadedStartTime() + controller->loadedDuration() - controller->currentPlaybackTime();
+    double buffered = controller->bufferedDuration();
     rt::Ref<media::AssetTrack> audio, video;
     auto item = controller->player() ? controller->player()->currentItem() : nullptr;
     if (item) {

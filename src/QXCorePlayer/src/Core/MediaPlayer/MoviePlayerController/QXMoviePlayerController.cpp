@@ -12,6 +12,9 @@
 #include <ui/Animation.h>
 #include <ui/Application.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace zid {
 
 namespace {
@@ -437,6 +440,19 @@ double QXMoviePlayerController::currentPlaybackTime() const {
     if (playbackState_ == QXMoviePlaybackState::Stopped) return initialPlaybackTime_;
     double t = isNumber(nextSeekTime_) ? nextSeekTime_ : (player_ ? player_->currentTime().toSeconds() : kNaN);
     return std::isnan(t) ? initialPlaybackTime_ : t;
+}
+
+double QXMoviePlayerController::bufferedDuration() const {
+    auto item = player_ ? player_->currentItem() : nullptr;
+    if (!item) return 0;
+    double now = item->currentTime().toSeconds();
+    if (!std::isfinite(now)) return 0;
+    double ahead = 0;
+    for (const auto& range : item->loadedTimeRanges()) {
+        double start = range.startSeconds(), end = start + range.durationSeconds();
+        if (std::isfinite(start) && std::isfinite(end) && start <= now && now <= end) ahead = std::max(ahead, end - now);
+    }
+    return ahead;
 }
 
 void QXMoviePlayerController::setInitialPlaybackTime(double s) { rt::kvoSet(this, "initialPlaybackTime", initialPlaybackTime_, s); }

@@ -101,6 +101,12 @@ public:
     media::TimeRange loadedTimeRange() const { return loadedTimeRange_; }
     double loadedStartTime() const { return loadedTimeRange_.startSeconds(); }
     double loadedDuration() const { return loadedTimeRange_.durationSeconds(); }
+    /// Seconds of media loaded ahead of the playing position: the end of the current item's
+    /// loaded range that holds its current time, less that time. Both come from the item at
+    /// the same moment, so they share its time base (stream times for a live stream, whose
+    /// window does not start at zero). 0 without an item, or when no loaded range holds the
+    /// position; never negative.
+    double bufferedDuration() const;
     const std::string& accessURI() const { return accessURI_; }
     double indicatedBitrate() const { return indicatedBitrate_; }
     double observedBitrate() const override { return observedBitrate_; }
