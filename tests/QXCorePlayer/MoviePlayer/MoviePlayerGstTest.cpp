@@ -9,6 +9,8 @@
 #include <fnd/NotificationCenter.h>
 #include <fnd/RunLoop.h>
 #include <media/GstEngine.h>
+#include <ui/Image.h>
+#include <ui/Renderer.h>
 #include <peers/HlsFixtures.h>
 #include <peers/HlsOrigin.h>
 
@@ -107,6 +109,42 @@ TEST_F(MoviePlayerGstTest, ALivePlaylistPlaysAndReportsNoDuration) {
                      ->resumePositionForURL(origin_->url("/tag/controller/live/index.m3u8"))
                      .isValid())
         << "a live stream leaves no resume position";
+}
+
+// What a user sees: the player view rendered to a picture after a seek shows the frame
+// at the target, letterboxed by the aspect gravity (a 320x240 picture in a 640x360 view
+// fills x 80..560), with the test pattern's colour bars where they belong.
+TEST_F(MoviePlayerGstTest, APictureOfThePlayerViewAfterASeekShowsTheFrameAtTheTarget) {
+    make("/tag/controller-picture/vod/muxed/index.m3u8");
+    controller->setShouldAutoplay(false);
+    controller->prepareToPlay();
+    ASSERT_TRUE(waitUntil([&] { return controller->isPreparedToPlay(); })) << ::testing::PrintToString(sequence);
+    controller->setCurrentPlaybackTime(6.36);
+    auto& view = *controller->playerView();
+    view.setFrame({0, 0, 640, 360});
+    ASSERT_TRUE(waitUntil([&] {
+        auto frame = view.playerLayer()->currentFrame();
+        return frame && std::abs(frame->presentationTime().toSeconds() - 6.36) < 0.05;
+    })) << "the frame at the target reaches the view";
+
+    const std::string path = (scratch / "player-view.png").string();
+    ASSERT_TRUE(ui::renderToPNG(view, path));
+    auto picture = ui::Image::imageWithContentsOfFile(path);
+    ASSERT_TRUE(picture);
+    ASSERT_EQ(picture->pixelWidth(), 640);
+    auto channel = [](std::uint32_t p, int shift) { return static_cast<int>((p >> shift) & 0xff); };
+    auto near = [&](int x, int y, int r, int g, int b) {
+        const auto p = picture->pixelAt(80 + x * 3 / 2, y * 3 / 2);
+        return std::abs(channel(p, 16) - r) < 80 && std::abs(channel(p, 8) - g) < 80 && std::abs(channel(p, 0) - b) < 80;
+    };
+    EXPECT_TRUE(near(25, 225, 255, 0, 0)) << "red bar, got " << std::hex << picture->pixelAt(117, 337);
+    EXPECT_TRUE(near(185, 225, 0, 0, 255)) << "blue bar, got " << std::hex << picture->pixelAt(357, 337);
+    EXPECT_TRUE(near(300, 225, 0, 255, 255)) << "cyan bar, got " << std::hex << picture->pixelAt(530, 337);
+    EXPECT_EQ(channel(picture->pixelAt(40, 180), 16) + channel(picture->pixelAt(40, 180), 8) +
+                  channel(picture->pixelAt(40, 180), 0),
+              channel(picture->pixelAt(600, 180), 16) + channel(picture->pixelAt(600, 180), 8) +
+                  channel(picture->pixelAt(600, 180), 0))
+        << "the bars beside the picture are alike (letterbox)";
 }
 
 }  // namespace
