@@ -11,6 +11,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BarePipeline.h"
+
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
@@ -111,22 +113,6 @@ double connectedRound() {
     return first;
 }
 
-struct BareSignal {
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool frame = false;
-};
-
-GstFlowReturn bareSample(GstAppSink* sink, gpointer data, bool preroll) {
-    GstSample* sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
-    if (sample) gst_sample_unref(sample);
-    auto* signal = static_cast<BareSignal*>(data);
-    std::lock_guard lock(signal->mutex);
-    signal->frame = true;
-    signal->cv.notify_all();
-    return GST_FLOW_OK;
-}
-
 double bareRound() {
     std::string url = announceFreshURL();
     auto started = std::chrono::steady_clock::now();
@@ -142,30 +128,11 @@ double bareRound() {
     fnd::RunLoop::main()->runUntil([&] { return answered; }, 10);
     if (!answered) return -1;
 
-    media::GstEngine::ensureInitialized();
-    BareSignal signal;
-    GstElement* pipeline = gst_element_factory_make("playbin3", nullptr);
-    GstElement* video = gst_element_factory_make("appsink", nullptr);
-    GstElement* audio = gst_element_factory_make("fakesink", nullptr);
-    GstElement* text = gst_element_factory_make("appsink", nullptr);
-    GstCaps* caps = gst_caps_from_string("video/x-raw,format=BGRA");
-    g_object_set(video, "caps", caps, "sync", TRUE, "max-buffers", 2u, "drop", TRUE, nullptr);
-    gst_caps_unref(caps);
-    g_object_set(audio, "sync", TRUE, nullptr);
-    g_object_set(text, "sync", TRUE, "async", FALSE, nullptr);
-    GstAppSinkCallbacks callbacks{};
-    callbacks.new_sample = [](GstAppSink* s, gpointer d) { return bareSample(s, d, false); };
-    callbacks.new_preroll = [](GstAppSink* s, gpointer d) { return bareSample(s, d, true); };
-    gst_app_sink_set_callbacks(GST_APP_SINK(video), &callbacks, &signal, nullptr);
-    g_object_set(pipeline, "uri", url.c_str(), "video-sink", video, "audio-sink", audio, "text-sink", text, nullptr);
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
     double first = -1;
     {
-        std::unique_lock lock(signal.mutex);
-        if (signal.cv.wait_for(lock, std::chrono::seconds(30), [&] { return signal.frame; })) first = since(started);
+        zidbench::BarePipeline bare(url);
+        if (bare.waitForFirstFrame(std::chrono::seconds(30))) first = since(started);
     }
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
     gService->unsubscribe(subscription);
     fnd::RunLoop::main()->runUntil([] { return gServer->subchannels().empty(); }, 5);
     return first;

@@ -1,0 +1,68 @@
+#pragma once
+// The peer the media benchmarks measure against: a bare playbin3 pipeline with the
+// player's sinks (BGRA video appsink, synchronised fakesink for audio, appsink for
+// text) and no policy of its own, set to PLAYING as soon as it is made.
+
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+
+#include <media/GstEngine.h>
+
+namespace zidbench {
+
+class BarePipeline {
+public:
+    explicit BarePipeline(const std::string& url) {
+        media::GstEngine::ensureInitialized();
+        pipeline_ = gst_element_factory_make("playbin3", nullptr);
+        GstElement* video = gst_element_factory_make("appsink", nullptr);
+        GstElement* audio = gst_element_factory_make("fakesink", nullptr);
+        GstElement* text = gst_element_factory_make("appsink", nullptr);
+        GstCaps* caps = gst_caps_from_string("video/x-raw,format=BGRA");
+        g_object_set(video, "caps", caps, "sync", TRUE, "max-buffers", 2u, "drop", TRUE, nullptr);
+        gst_caps_unref(caps);
+        g_object_set(audio, "sync", TRUE, nullptr);
+        g_object_set(text, "sync", TRUE, "async", FALSE, nullptr);
+        GstAppSinkCallbacks callbacks{};
+        callbacks.new_sample = [](GstAppSink* s, gpointer d) { return static_cast<BarePipeline*>(d)->sample(s, false); };
+        callbacks.new_preroll = [](GstAppSink* s, gpointer d) { return static_cast<BarePipeline*>(d)->sample(s, true); };
+        gst_app_sink_set_callbacks(GST_APP_SINK(video), &callbacks, this, nullptr);
+        g_object_set(pipeline_, "uri", url.c_str(), "video-sink", video, "audio-sink", audio, "text-sink", text, nullptr);
+        gst_element_set_state(pipeline_, GST_STATE_PLAYING);
+    }
+    ~BarePipeline() {
+        gst_element_set_state(pipeline_, GST_STATE_NULL);
+        gst_object_unref(pipeline_);
+    }
+    BarePipeline(const BarePipeline&) = delete;
+    BarePipeline& operator=(const BarePipeline&) = delete;
+
+    /// Whether a first picture reached the video sink within the time.
+    bool waitForFirstFrame(std::chrono::seconds limit) {
+        std::unique_lock lock(mutex_);
+        return cv_.wait_for(lock, limit, [&] { return frame_; });
+    }
+    GstElement* element() const { return pipeline_; }
+
+private:
+    GstFlowReturn sample(GstAppSink* sink, bool preroll) {
+        GstSample* sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
+        if (sample) gst_sample_unref(sample);
+        std::lock_guard lock(mutex_);
+        frame_ = true;
+        cv_.notify_all();
+        return GST_FLOW_OK;
+    }
+
+    GstElement* pipeline_ = nullptr;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool frame_ = false;
+};
+
+}  // namespace zidbench
