@@ -19,28 +19,17 @@
 
 #include "../VexaTestSupport.h"
 #include "ConnectedDoubles.h"
-#include "ScratchDirectory.h"
+#include "../support/GstPlayerTest.h"
 
 namespace connectedtest {
 namespace {
 
 using vexatest::waitFor;
 
-class ConnectedEndToEndTest : public ::testing::Test {
+class ConnectedEndToEndTest : public zidtest::GstPlayerTest {
 protected:
-    static void SetUpTestSuite() {
-        if (!origin_) {
-            origin_ = new peers::HlsOrigin(peers::HlsFixtures::ensureDefault());
-            origin_->start();
-        }
-    }
     void SetUp() override {
-        media::GstEngine::Options options;
-        options.nullOutput = true;
-        media::Engine::setShared(rt::make<media::GstEngine>(options));
-        QXPlayerResumePositions::setDefaultPositions(
-            rt::make<QXPlayerResumePositions>(rt::make<fnd::UserDefaults>(scratch / "defaults.json")));
-        QXMoviePlayerController::installAsMoviePlayerController();
+        GstPlayerTest::SetUp();
         peer = std::make_unique<peers::MediaServerPeer>(vexatest::serverCertificate());
         peer->start();
         QXVexaSocketSettings s;
@@ -59,10 +48,7 @@ protected:
         waitFor([] { return false; }, 0.1);
         factory = nullptr;
         peer.reset();
-        fnd::RunLoop::main()->drain();
-        CPMediaPlayer::setMoviePlayerControllerMaker(nullptr);
-        QXPlayerResumePositions::setDefaultPositions(nullptr);
-        media::Engine::setShared(nullptr);
+        GstPlayerTest::TearDown();
     }
     /// The server's answer to the subscribe: the stream, metadata and report intervals.
     void announce(const std::string& url) {
@@ -99,12 +85,10 @@ protected:
         EXPECT_EQ(last["cmd"], "stats") << "the last stats go out before it: " << frames[frames.size() - 2].text;
     }
 
-    zidtest::ScratchDirectory scratch{"zid-connected-e2e"};
     std::unique_ptr<peers::MediaServerPeer> peer;
     rt::Ref<PeerVexaFactory> factory;
     rt::Ref<CPVexaConnectedSource> source;
     rt::Ref<CPPlaybackSession> session;
-    static inline peers::HlsOrigin* origin_ = nullptr;
 };
 
 TEST_F(ConnectedEndToEndTest, ALiveChannelPlaysFromTheMediaServersAnnouncement) {

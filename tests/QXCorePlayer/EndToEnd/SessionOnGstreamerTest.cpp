@@ -21,37 +21,20 @@
 #include <algorithm>
 
 #include "../Core/PlaybackDoubles.h"
-#include "ScratchDirectory.h"
+#include "../support/GstPlayerTest.h"
 
 namespace zidtest {
 namespace {
 
 using Strings = std::vector<std::string>;
 
-class SessionOnGstreamerTest : public ::testing::Test {
+class SessionOnGstreamerTest : public zidtest::GstPlayerTest {
 protected:
-    static void SetUpTestSuite() {
-        if (!origin_) {
-            origin_ = new peers::HlsOrigin(peers::HlsFixtures::ensureDefault());
-            origin_->start();
-        }
-    }
-    void SetUp() override {
-        media::GstEngine::Options options;
-        options.nullOutput = true;
-        media::Engine::setShared(rt::make<media::GstEngine>(options));
-        QXPlayerResumePositions::setDefaultPositions(
-            rt::make<QXPlayerResumePositions>(rt::make<fnd::UserDefaults>(scratch / "defaults.json")));
-        QXMoviePlayerController::installAsMoviePlayerController();
-    }
     void TearDown() override {
         stateObservation = nullptr;
         progressObservation = nullptr;
         session = nullptr;
-        fnd::RunLoop::main()->drain();
-        CPMediaPlayer::setMoviePlayerControllerMaker(nullptr);
-        QXPlayerResumePositions::setDefaultPositions(nullptr);
-        media::Engine::setShared(nullptr);
+        GstPlayerTest::TearDown();
     }
 
     /// A session over a URL source on the origin's path, behind the readiness resolver.
@@ -72,9 +55,6 @@ protected:
             if (states.empty() || states.back() != state) states.push_back(state);
         });
     }
-    static bool waitUntil(const std::function<bool()>& done, double seconds = 20) {
-        return fnd::RunLoop::main()->runUntil(done, seconds);
-    }
     /// The tracker's transitions with each run of progress reports folded into one
     /// "onProgress" (their values depend on the machine's pace).
     Strings foldedTransitions() const {
@@ -94,7 +74,6 @@ protected:
     }
     std::string describe() const { return ::testing::PrintToString(tracker->events); }
 
-    ScratchDirectory scratch{"zid-session-gst"};
     std::string url;
     rt::Ref<RecordingTracker> tracker;
     rt::Ref<CPHLSSourceResolver> resolver;
@@ -103,7 +82,6 @@ protected:
     rt::Ref<rt::Observation> stateObservation, progressObservation;
     std::vector<CPSessionState> states;
     std::vector<long> progress;
-    static inline peers::HlsOrigin* origin_ = nullptr;
 };
 
 TEST_F(SessionOnGstreamerTest, ARecordingIsPolledUntilReadyThenPlaysToItsEndAndTrackingCloses) {

@@ -14,35 +14,20 @@
 #include <peers/HlsFixtures.h>
 #include <peers/HlsOrigin.h>
 
-#include "ScratchDirectory.h"
+#include "../support/GstPlayerTest.h"
 
 namespace {
 
 using zid::QXMoviePlaybackState;
 using Strings = std::vector<std::string>;
 
-class MoviePlayerGstTest : public ::testing::Test {
+class MoviePlayerGstTest : public zidtest::GstPlayerTest {
 protected:
-    static void SetUpTestSuite() {
-        if (!origin_) {
-            origin_ = new peers::HlsOrigin(peers::HlsFixtures::ensureDefault());
-            origin_->start();
-        }
-    }
-    void SetUp() override {
-        media::GstEngine::Options options;
-        options.nullOutput = true;
-        media::Engine::setShared(rt::make<media::GstEngine>(options));
-        zid::QXPlayerResumePositions::setDefaultPositions(
-            rt::make<zid::QXPlayerResumePositions>(rt::make<fnd::UserDefaults>(scratch / "defaults.json")));
-    }
     void TearDown() override {
         if (token) fnd::NotificationCenter::defaultCenter()->removeObserver(token);
         if (controller) controller->stop();
         controller = nullptr;
-        fnd::RunLoop::main()->drain();
-        zid::QXPlayerResumePositions::setDefaultPositions(nullptr);
-        media::Engine::setShared(nullptr);
+        GstPlayerTest::TearDown();
     }
 
     void make(const std::string& path) {
@@ -60,15 +45,10 @@ protected:
                     sequence.push_back(name);
             });
     }
-    static bool waitUntil(const std::function<bool()>& done, double seconds = 20) {
-        return fnd::RunLoop::main()->runUntil(done, seconds);
-    }
 
-    zidtest::ScratchDirectory scratch{"zid-movieplayer-gst"};
     rt::Ref<zid::QXMoviePlayerController> controller;
     rt::Ref<fnd::NotificationObserver> token;
     Strings sequence, all;
-    static inline peers::HlsOrigin* origin_ = nullptr;
 };
 
 TEST_F(MoviePlayerGstTest, ARecordingPlaysFromPreparationToItsEndWithTheExactSequence) {
