@@ -37,10 +37,12 @@ function(zid_module target)
   target_link_libraries(${target} PUBLIC ${M_DEPS} PRIVATE ${M_PRIVATE_DEPS})
 endfunction()
 
-# zid_test(<target> LABEL <label> LIBS <targets...>)
+# zid_test(<target> LABEL <label> LIBS <targets...> [MEDIA_ENGINE])
 # One test binary per module; every .cpp below the current dir is part of it.
+# MEDIA_ENGINE: the binary drives the real media engine, so each test runs through
+# scripts/engine-test.sh, which reruns a test only on the engine's known seek abort.
 function(zid_test target)
-  cmake_parse_arguments(T "" "LABEL" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "MEDIA_ENGINE" "LABEL" "LIBS" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT srcs)
     return()  # a module whose tests are still to come
@@ -48,6 +50,9 @@ function(zid_test target)
   add_executable(${target} ${srcs})
   target_compile_options(${target} PRIVATE ${ZID_WARNINGS})
   target_link_libraries(${target} PRIVATE ${T_LIBS} zid_test_main GTest::gtest GTest::gmock)
+  if(T_MEDIA_ENGINE)
+    set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/engine-test.sh)
+  endif()
   gtest_discover_tests(${target}
     PROPERTIES LABELS ${T_LABEL}
     DISCOVERY_TIMEOUT 60)
