@@ -123,7 +123,15 @@ public:
                 while (waiting_.load(std::memory_order_acquire) == 0 && std::chrono::steady_clock::now() < until) {
                     std::this_thread::yield();
                 }
-                lock.lock();
+                // While looking, a worker only tries the lock: one that would wait for
+                // it (another worker taking the work, or a thread handing out more)
+                // looks again rather than sleeping on it and having to be woken.
+                bool looking = std::chrono::steady_clock::now() < until;
+                if (looking && !lock.try_lock()) {
+                    std::this_thread::yield();
+                    continue;
+                }
+                if (!looking) lock.lock();
                 if (!toStart_.empty() || stopping_ || std::chrono::steady_clock::now() >= until) break;
                 lock.unlock();
             }
