@@ -69,8 +69,14 @@ rt::Ref<RunLoop> RunLoop::current() {
 }
 
 bool RunLoop::isMainThread() {
-    (void)main();
-    return mainThreadId.load() == std::this_thread::get_id();
+    // The main loop is made (and the main thread bound) by the first call of main();
+    // after that the answer needs no reference to the loop.
+    std::thread::id id = mainThreadId.load(std::memory_order_acquire);
+    if (id == std::thread::id()) {
+        (void)main();
+        id = mainThreadId.load(std::memory_order_acquire);
+    }
+    return id == std::this_thread::get_id();
 }
 
 bool RunLoop::isCurrent() const { return thread_.load() == std::this_thread::get_id(); }

@@ -22,6 +22,13 @@ constexpr const char* kMaxKey = "kAKTaskQueueMaxConcurrentOperationCount";
 constexpr const char* kTasksKey = "kAKTaskQueueTasks";
 constexpr const char* kDependenciesKey = "kAKTaskQueueDependencies";
 
+// The main queue, which lives for the process: the list's notices, twice per task, take
+// no reference to it.
+fnd::Queue& mainQueue() {
+    static fnd::Queue* const queue = fnd::Queue::main().get();
+    return *queue;
+}
+
 // A value read from a file, quoted in a message: at most a short beginning of it.
 std::string excerpt(const rt::Value& value) {
     constexpr std::size_t Limit = 60;
@@ -191,7 +198,7 @@ void AKOperationTaskQueue::waitUntilAllTasksAreFinished() {
 void AKOperationTaskQueue::taskDidChange(ITask&) { setChanged(); }
 
 void AKOperationTaskQueue::setChanged() {
-    fnd::Queue::main()->sync([this] {
+    mainQueue().sync([this] {
         notifyListeners<ITaskQueueListener>(*this, [this](ITaskQueueListener& listener) { listener.taskQueueDidChange(*this); });
     });
 }
