@@ -103,6 +103,45 @@ TEST(TaskConcurrencyQueue, CancellingFromOtherThreadsEndsEveryTaskExactlyOnce) {
     EXPECT_EQ(queue->queue()->operationCount(), 0u);
 }
 
+// The end of a task may be announced (on the main thread) while another thread is still
+// adding it: whichever comes first, the task leaves the list once, unlinked and no longer
+// enqueued, and a task ended before its addition is taken off by the addition itself.
+TEST(TaskConcurrencyQueue, TasksEndingWhileAnotherThreadAddsThemAllLeaveTheList) {
+    auto queue = zid::AKOperationTaskQueue::queueWithIdentifier("end-while-adding");
+    queue->setMaxConcurrentOperationCount(2);
+    constexpr int Count = 200;
+    std::vector<rt::Ref<zid::AKOperationTask>> tasks;
+    for (int i = 0; i < Count; ++i) tasks.push_back(zid::AKFacadeTask::taskWithIdentifier(rt::Value(i), "facade"));
+    std::atomic<int> progress{0}, added{0};
+    std::vector<std::thread> threads;
+    threads.emplace_back([&] {
+        for (auto& task : tasks) {
+            queue->addTask(task);
+            ++added;
+        }
+        ++progress;
+    });
+    threads.emplace_back([&] {
+        // Cancels each task around the moment it is added: some before, most after.
+        for (std::size_t i = 0; i < tasks.size(); ++i) {
+            while (added.load() + 1 < static_cast<int>(i)) std::this_thread::yield();
+            tasks[i]->cancel();
+        }
+        ++progress;
+    });
+    joinWhileSpinning(threads, progress, 2);
+    ASSERT_TRUE(spinUntil([&] {
+        return queue->isEmpty() && std::all_of(tasks.begin(), tasks.end(), [](auto& t) { return t->isFinished(); });
+    }, 30));
+    settle();
+    EXPECT_TRUE(queue->tasks().empty());
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        EXPECT_FALSE(tasks[i]->isEnqueued()) << "task " << i;
+        EXPECT_EQ(tasks[i]->listingQueue(), nullptr) << "task " << i;
+    }
+    EXPECT_EQ(queue->queue()->operationCount(), 0u);
+}
+
 TEST(TaskConcurrencyManager, ThreadsAskingForOneNameGetOneQueue) {
     auto manager = rt::make<zid::AKOperationTaskManager>();
     constexpr int Threads = 8;

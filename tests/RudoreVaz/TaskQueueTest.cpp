@@ -118,6 +118,88 @@ TEST_F(TaskQueue, ATaskIsAddedOnceAndATaskOfAnotherQueueIsRefusedWithoutBeingLis
     EXPECT_FALSE(task->isEnqueued());
 }
 
+// The task leaves the list right after its end announcement: every observer of
+// "isFinished", registered before or after the task was added, sees the end while the
+// task is still listed, and "isEnqueued" NO follows; the completion block comes after.
+TEST_F(TaskQueue, EveryObserverSeesTheEndBeforeTheTaskLeavesTheList) {
+    auto task = facade("end");
+    std::vector<std::string> seen;
+    auto record = [&](const char* who) {
+        return [&seen, &task, this, who](const rt::KVOChange&) {
+            bool listed = !queue->tasks().empty();
+            seen.push_back(std::string(who) + (listed ? " listed" : " gone") + (task->isEnqueued() ? " enqueued" : ""));
+        };
+    };
+    auto before = rt::observe(task, "isFinished", 0, record("before"));
+    std::string atCompletion;
+    task->setCompletionBlock([&] { atCompletion = queue->tasks().empty() ? "gone" : "listed"; });
+    queue->addTask(task);
+    auto after = rt::observe(task, "isFinished", 0, record("after"));
+    FlagRecorder enqueued(task, {"isFinished", "isEnqueued"});
+    ASSERT_TRUE(spinUntil([&] { return task->isExecuting(); }));
+    task->setFinished();
+    ASSERT_TRUE(spinUntil([&] { return queue->isEmpty() && !atCompletion.empty(); }));
+    EXPECT_EQ(seen, (std::vector<std::string>{"before listed enqueued", "after listed enqueued"}));
+    EXPECT_EQ(enqueued.entries(), (std::vector<std::string>{"isFinished=1", "isEnqueued=0"}));
+    EXPECT_EQ(atCompletion, "gone");
+    EXPECT_EQ(listener->sizes, (std::vector<std::size_t>{1, 0}));
+    before->remove();
+    after->remove();
+}
+
+// A listed task's setChanged reaches its queue's listeners; once the task has left the
+// list (its end, or the queue dropping it) it no longer does.
+TEST_F(TaskQueue, AListedTasksChangesReachTheQueueOnlyWhileItIsListed) {
+    auto ending = facade("ending");
+    auto dropped = facade("dropped");
+    queue->addTask(ending);
+    queue->addTask(dropped);
+    EXPECT_EQ(ending->listingQueue(), queue);
+    ASSERT_EQ(listener->changes, 2);
+    ending->setChanged();
+    dropped->setChanged();
+    EXPECT_EQ(listener->changes, 4);
+
+    ASSERT_TRUE(spinUntil([&] { return ending->isExecuting(); }));
+    ending->setFinished();
+    ASSERT_TRUE(spinUntil([&] { return queue->tasks().size() == 1; }));
+    EXPECT_EQ(ending->listingQueue(), nullptr);
+    queue->removeTask(dropped);
+    EXPECT_EQ(dropped->listingQueue(), nullptr);
+    int changes = listener->changes;
+    ending->setChanged();
+    dropped->setChanged();
+    EXPECT_EQ(listener->changes, changes);
+
+    dropped->setFinished();  // its end finds it gone: no second removal, no notice
+    ASSERT_TRUE(spinUntil([&] { return dropped->isFinished(); }));
+    settle();
+    EXPECT_EQ(listener->changes, changes);
+}
+
+// A task on one queue's list is refused by another before anything is listed or told;
+// after cancelAllTasks it is on no list, and the ends of the cancelled tasks notify
+// nobody again.
+TEST_F(TaskQueue, AListedTaskIsRefusedElsewhereAndCancelledTasksEndUnheard) {
+    auto task = facade("mine");
+    queue->addTask(task);
+    auto other = zid::AKOperationTaskQueue::queueWithIdentifier("other");
+    auto otherListener = rt::make<QueueListener>();
+    zid::addListener(*other, otherListener);
+    EXPECT_THROW(other->addTask(task), rt::Exception);
+    EXPECT_EQ(otherListener->changes, 0);
+    EXPECT_EQ(task->listingQueue(), queue);
+
+    int before = listener->changes;
+    queue->cancelAllTasks();
+    EXPECT_EQ(listener->changes, before + 1);
+    EXPECT_EQ(task->listingQueue(), nullptr);
+    ASSERT_TRUE(spinUntil([&] { return task->isFinished(); }));
+    settle();
+    EXPECT_EQ(listener->changes, before + 1) << "the end of a dropped task is no change of the list";
+    EXPECT_FALSE(task->isEnqueued());
+}
+
 TEST_F(TaskQueue, RemovingAnUnlistedTaskStillNotifies) {
     queue->removeTask(facade("stranger"));
     EXPECT_EQ(listener->changes, 1);

@@ -94,7 +94,7 @@ public:
         // Workers spinning for work look at the list without being woken (they leave
         // the spin under this lock and look before they sleep): waking a sleeping
         // thread costs more than the work it would take.
-        std::size_t looking = spinning_;
+        std::size_t looking = spinning_.load(std::memory_order_acquire);
         std::size_t toWake = wanted > looking ? wanted - looking : 0;
         if (toWake > idleWorkers_ && workers_.size() < static_cast<std::size_t>(limit)) {
             std::size_t more = std::min(toWake - idleWorkers_, static_cast<std::size_t>(limit) - workers_.size());
@@ -108,21 +108,34 @@ public:
     }
 
     void work() {
-        std::unique_lock lock(mutex_);
+        std::unique_lock lock(mutex_, std::defer_lock);
         for (;;) {
-            if (toStart_.empty() && !stopping_) {
-                // Work often follows within microseconds (the next operation becomes
-                // ready when the one before announces its end): look for it a little
-                // while before sleeping, since waking a sleeping thread costs more.
-                ++spinning_;
-                lock.unlock();
-                auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+            // Work often follows within microseconds (the next operation becomes ready
+            // when the one before announces its end): look for it a little while before
+            // sleeping, since waking a sleeping thread costs more. The look needs no
+            // lock, so a worker back from an operation leaves the lock to the threads
+            // ending and adding operations. Counted as looking from here, a worker
+            // leaves the count only under the lock (see scheduleLocked), and one that
+            // finds the work taken by another goes on looking instead of sleeping.
+            spinning_.fetch_add(1, std::memory_order_acq_rel);
+            auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+            for (;;) {
                 while (waiting_.load(std::memory_order_acquire) == 0 && std::chrono::steady_clock::now() < until) {
                     std::this_thread::yield();
                 }
-                lock.lock();
-                --spinning_;
+                // While looking, a worker only tries the lock: one that would wait for
+                // it (another worker taking the work, or a thread handing out more)
+                // looks again rather than sleeping on it and having to be woken.
+                bool looking = std::chrono::steady_clock::now() < until;
+                if (looking && !lock.try_lock()) {
+                    std::this_thread::yield();
+                    continue;
+                }
+                if (!looking) lock.lock();
+                if (!toStart_.empty() || stopping_ || std::chrono::steady_clock::now() >= until) break;
+                lock.unlock();
             }
+            spinning_.fetch_sub(1, std::memory_order_acq_rel);
             ++idleWorkers_;
             work_.wait(lock, [this] { return stopping_ || !toStart_.empty(); });
             --idleWorkers_;
@@ -142,7 +155,6 @@ public:
                 if (!operation->hasFinishedAnnouncement()) ended(*operation);
             }
             operation.reset();
-            lock.lock();
         }
     }
 
@@ -170,7 +182,10 @@ public:
     std::atomic<std::size_t> waiting_{0};  // toStart_.size(), readable without the lock
     std::vector<std::thread> workers_;
     std::size_t idleWorkers_ = 0;  // asleep (or about to be) in work_.wait
-    std::size_t spinning_ = 0;     // looking for work before sleeping
+    // Looking for work before sleeping: raised without the lock, lowered only under it,
+    // so a worker counted here by scheduleLocked looks at the list under the lock after
+    // the work was put there.
+    std::atomic<std::size_t> spinning_{0};
     long running_ = 0;
     long maxConcurrent_ = OperationQueue::DefaultMaxConcurrentOperationCount;
     bool suspended_ = false;

@@ -69,8 +69,14 @@ rt::Ref<RunLoop> RunLoop::current() {
 }
 
 bool RunLoop::isMainThread() {
-    (void)main();
-    return mainThreadId.load() == std::this_thread::get_id();
+    // The main loop is made (and the main thread bound) by the first call of main();
+    // after that the answer needs no reference to the loop.
+    std::thread::id id = mainThreadId.load(std::memory_order_acquire);
+    if (id == std::thread::id()) {
+        (void)main();
+        id = mainThreadId.load(std::memory_order_acquire);
+    }
+    return id == std::this_thread::get_id();
 }
 
 bool RunLoop::isCurrent() const { return thread_.load() == std::this_thread::get_id(); }
@@ -85,12 +91,16 @@ void RunLoop::post(std::function<void()> block) {
     PostNode* head = incoming_.load(std::memory_order_relaxed);
     do {
         node->next = head;
-    } while (!incoming_.compare_exchange_weak(head, node, std::memory_order_acq_rel, std::memory_order_relaxed));
+    } while (!incoming_.compare_exchange_weak(head, node, std::memory_order_seq_cst, std::memory_order_relaxed));
     // The node belongs to the loop from here on (it may already be run and freed): only
     // the head seen by the successful exchange is read. Only the post that finds the
-    // list empty wakes the loop: the loop takes the whole list at once, so every later
-    // post of this batch is taken with it.
-    if (!head) wakeUp();
+    // list empty wakes the loop (the loop takes the whole list at once, so every later
+    // post of this batch is taken with it), and only when the loop is asleep or about
+    // to be: a loop that is awake looks at the list before it sleeps. The exchange above
+    // and this load pair with the loop's store of sleeping_ and its look at the list
+    // (all sequentially consistent): either the loop sees the node or this post sees
+    // the loop asleep.
+    if (!head && sleeping_.load(std::memory_order_seq_cst)) wakeUp();
 }
 
 void RunLoop::takeIncoming() {
@@ -277,6 +287,7 @@ bool RunLoop::runPosted() {
         block();
         ran = true;
     }
+    if (ran) ranPostsLastTurn_ = true;
     return ran;
 }
 
@@ -355,6 +366,14 @@ bool RunLoop::runOnce(TimeInterval maxWait) {
     std::vector<pollfd> fds;
     std::vector<SourceId> ids;
     TimeInterval wait = ran ? 0 : std::max(0.0, maxWait);
+    if (wait > 0 && ranPostsLastTurn_) {
+        // Posts from other threads often follow within microseconds of the ones just
+        // run (work handed out by them reports back): look for them a little while
+        // before sleeping, since waking a sleeping thread costs more.
+        auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(PostSpinMicroseconds);
+        while (!hasIncoming() && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+    }
+    ranPostsLastTurn_ = false;
     if (hasIncoming() || observersNeeded_.load(std::memory_order_acquire)) wait = 0;
     {
         std::lock_guard lock(postedMutex_);
@@ -376,12 +395,19 @@ bool RunLoop::runOnce(TimeInterval maxWait) {
         }
     }
     int timeoutMs = static_cast<int>(std::ceil(std::min(wait, 3600.0) * 1000.0));
+    if (timeoutMs > 0) {
+        // From here on a post wakes the loop (see post()); a post that came before is
+        // seen here and the loop does not sleep.
+        sleeping_.store(true, std::memory_order_seq_cst);
+        if (incoming_.load(std::memory_order_seq_cst) != nullptr) timeoutMs = 0;
+    }
     int n = ::poll(fds.data(), fds.size(), timeoutMs);
+    sleeping_.store(false, std::memory_order_relaxed);
     if (n > 0) {
         if (fds[0].revents & POLLIN) {
+            // One read takes the whole count and resets it.
             std::uint64_t count;
-            while (::read(wakeFd_, &count, sizeof count) > 0) {
-            }
+            [[maybe_unused]] auto taken = ::read(wakeFd_, &count, sizeof count);
         }
         for (std::size_t i = 1; i < fds.size(); ++i) {
             if (!fds[i].revents) continue;

@@ -445,4 +445,29 @@ TEST(TaskConcurrencyEngine, AnEndAnnouncedWhileTheOperationIsBeingAddedNeverKeep
     }
 }
 
+// Work handed out in small bursts, with gaps around the time a worker looks for work
+// before it sleeps: several workers race for fewer operations (the losers must go on
+// looking, not sleep unseen), or find them only after falling asleep (they must be
+// woken). Every operation starts; a lost hand-over shows as a round that never ends.
+TEST(TaskConcurrencyEngine, BurstsHandedToLookingOrSleepingWorkersAreAlwaysTaken) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    queue->setMaxConcurrentOperationCount(4);
+    const std::chrono::microseconds gaps[] = {0us, 10us, 45us, 60us, 200us};
+    std::atomic<int> ran{0};
+    int expected = 0, stalled = 0;
+    for (int round = 0; round < 300 && stalled == 0; ++round) {
+        int burst = 1 + round % 4;
+        for (int i = 0; i < burst; ++i) queue->addOperation(rt::make<BlockOperation>([&] { ++ran; }));
+        expected += burst;
+        if (!eventually([&] { return ran.load() == expected; })) ++stalled;
+        auto gap = gaps[static_cast<std::size_t>(round) % std::size(gaps)];
+        auto until = std::chrono::steady_clock::now() + gap;
+        while (std::chrono::steady_clock::now() < until) {
+        }
+    }
+    EXPECT_EQ(stalled, 0) << "operations left waiting after " << ran.load() << " ran";
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(queue->runningCount(), 0u);
+}
+
 }  // namespace

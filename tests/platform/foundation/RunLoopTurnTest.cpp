@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <set>
 #include <string>
@@ -204,6 +205,37 @@ TEST(LoopConcurrency, PostsFromManyThreadsAllRunEachThreadsInItsOrder) {
         ASSERT_EQ(s.size(), static_cast<std::size_t>(PerThread));
         for (int i = 0; i < PerThread; ++i) ASSERT_EQ(s[static_cast<std::size_t>(i)], i);
     }
+}
+
+// A loop that has just run posts looks for more before it sleeps, and a post wakes it
+// only when it sleeps: posts from another thread, one at a time, each after a gap that
+// lands in the look, at its end or in the sleep, must all run without the loop waiting
+// out its long timeout.
+TEST(LoopConcurrency, APostAlwaysReachesALoopThatIsLookingOrAsleep) {
+    rt::Ref<fnd::RunLoop> loop;  // kept alive here: posts may still come after its thread ended
+    std::atomic<bool> made{false}, stop{false};
+    std::atomic<int> ran{0};
+    std::thread owner([&] {
+        loop = fnd::RunLoop::current();
+        made = true;
+        while (!stop.load()) loop->runOnce(30);
+    });
+    while (!made.load()) std::this_thread::yield();
+    const int gapsUs[] = {0, 20, 45, 55, 120, 1000};
+    int slow = 0;
+    for (int i = 0; i < 240 && slow == 0; ++i) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(gapsUs[i % 6]);
+        while (std::chrono::steady_clock::now() < until) {
+        }
+        loop->post([&] { ++ran; });
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (ran.load() <= i && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+        if (ran.load() <= i) ++slow;
+    }
+    EXPECT_EQ(slow, 0) << "a post waited for the loop's timeout after " << ran.load() << " ran";
+    stop = true;
+    loop->post([] {});
+    owner.join();
 }
 
 // ---- the clock while another thread swaps it ---------------------------------------

@@ -9,7 +9,9 @@
 // in the order of their order value, then of registration.
 //
 // Posting is cheap from any thread: a lock-free list, and the loop is woken once for a
-// batch of posts (by the post that finds the list empty), not once per post.
+// batch of posts (by the post that finds the list empty), not once per post, and not at
+// all while it is awake. A loop that has just run posted blocks looks for new ones for
+// a few tens of microseconds before it sleeps.
 
 #include <atomic>
 #include <condition_variable>
@@ -195,6 +197,13 @@ private:
 
     // New posts, newest first (pushed by any thread without a lock; taken by the loop).
     std::atomic<PostNode*> incoming_{nullptr};
+    // Whether the loop is in (or about to enter) a sleeping poll: only then does a post
+    // write the wake-up descriptor.
+    std::atomic<bool> sleeping_{false};
+    // Whether the last turn ran posted blocks (the loop's thread only): the next wait
+    // then begins with a short look for new posts.
+    bool ranPostsLastTurn_ = false;
+    static constexpr int PostSpinMicroseconds = 50;
     // Posts taken from incoming_ and not yet run, oldest first.
     mutable std::mutex postedMutex_;
     std::deque<std::function<void()>> posted_;

@@ -19,7 +19,12 @@ rt::Ref<fnd::Queue> dispatch_get_bg_queue_with_name(const char* name) {
     return *queue;
 }
 
-void performBlockOnMain(std::function<void()> block) { fnd::Queue::main()->async(std::move(block)); }
+void performBlockOnMain(std::function<void()> block) {
+    // The main queue lives for the process: no reference to it per post (posts come from
+    // many threads at once, and each reference would touch one shared count).
+    static fnd::Queue* const mainQueue = fnd::Queue::main().get();
+    mainQueue->async(std::move(block));
+}
 
 void performBlockOnBackground(std::function<void()> block) { dispatch_get_bg_queue()->async(std::move(block)); }
 

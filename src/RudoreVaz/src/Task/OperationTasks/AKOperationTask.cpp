@@ -7,6 +7,7 @@
 #include <QXFoundation/Listening/IListenable.h>
 #include <QXFoundation/Log/QXLogger.h>
 #include <QXFoundation/Threading/Dispatch.h>
+#include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
 #include <fnd/KeyedArchiver.h>
 #include <fnd/KeyedUnarchiver.h>
 #include <fnd/Queue.h>
@@ -165,8 +166,47 @@ void AKOperationTask::postEnd() {
     postToMain([this] {
         log([&] { return rt::format("Finished task: %@", description()); });
         announceFlag("isExecuting", executingFlag_, false);
-        announceFlag("isFinished", finishedFlag_, true);
+        {
+            rt::ChangeScope scope(*this, "isFinished");
+            finishedFlag_.store(true);
+        }
+        // Every observer has seen the end: the task leaves its queue's list before the
+        // engine frees its slot (and starts the next task) and runs the completion block.
+        leaveQueue();
+        changed("isFinished");
     });
+}
+
+void AKOperationTask::leaveQueue() {
+    rt::Ref<AKOperationTaskQueue> queue;
+    {
+        std::lock_guard lock(mutex_);
+        queue = linkedQueue_.lock();
+        linkedQueue_.reset();
+        linkedIdentity_ = nullptr;
+    }
+    if (queue) queue->unlist(*this, true);
+}
+
+bool AKOperationTask::linkQueue(const rt::Weak<AKOperationTaskQueue>& queue, const AKOperationTaskQueue* identity) {
+    std::lock_guard lock(mutex_);
+    if (linkedIdentity_ && linkedIdentity_ != identity && !linkedQueue_.expired()) return false;
+    linkedQueue_ = queue;
+    linkedIdentity_ = identity;
+    return true;
+}
+
+bool AKOperationTask::unlinkQueue(const AKOperationTaskQueue* identity) {
+    std::lock_guard lock(mutex_);
+    if (!linkedIdentity_ || linkedIdentity_ != identity) return false;
+    linkedQueue_.reset();
+    linkedIdentity_ = nullptr;
+    return true;
+}
+
+rt::Ref<AKOperationTaskQueue> AKOperationTask::listingQueue() const {
+    std::lock_guard lock(mutex_);
+    return linkedQueue_.lock();
 }
 
 void AKOperationTask::setCancelled() {
@@ -227,6 +267,7 @@ void AKOperationTask::updateIndeterminate(bool indeterminate) {
 void AKOperationTask::setChanged() {
     fnd::Queue::main()->sync([this] {
         notifyListeners<ITaskListener>(*this, [this](ITaskListener& listener) { listener.taskDidChange(*this); });
+        if (auto queue = listingQueue()) queue->taskDidChange(*this);
     });
 }
 

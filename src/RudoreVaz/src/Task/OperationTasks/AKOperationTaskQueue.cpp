@@ -22,6 +22,13 @@ constexpr const char* kMaxKey = "kAKTaskQueueMaxConcurrentOperationCount";
 constexpr const char* kTasksKey = "kAKTaskQueueTasks";
 constexpr const char* kDependenciesKey = "kAKTaskQueueDependencies";
 
+// The main queue, which lives for the process: the list's notices, twice per task, take
+// no reference to it.
+fnd::Queue& mainQueue() {
+    static fnd::Queue* const queue = fnd::Queue::main().get();
+    return *queue;
+}
+
 // A value read from a file, quoted in a message: at most a short beginning of it.
 std::string excerpt(const rt::Value& value) {
     constexpr std::size_t Limit = 60;
@@ -59,95 +66,94 @@ std::vector<rt::Ref<AKOperationTask>> AKOperationTaskQueue::tasks() const {
     return {privateTasks_.begin(), privateTasks_.end()};
 }
 
+void AKOperationTaskQueue::didInitialize() {
+    rt::Object::didInitialize();
+    weakSelf_ = selfAs<AKOperationTaskQueue>();
+}
+
 void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
     if (!task) throw rt::Exception(rt::Exception::InvalidArgument, "addTask: nil task");
-    rt::Weak<AKOperationTaskQueue> weakQueue = selfAs<AKOperationTaskQueue>();
-    rt::Weak<AKOperationTask> weakTask = task;
-    // Taken off the list at the first announcement of its end.
-    auto removal = rt::observe(task, "isFinished", 0, [weakQueue, weakTask](const rt::KVOChange&) {
-        auto queue = weakQueue.lock();
-        auto finished = weakTask.lock();
-        if (queue && finished && finished->isFinished()) queue->removeTask(finished);
-    });
     {
-        // The test and the insertion under one hold of the lock: two threads adding the
-        // same task cannot both list it.
+        // The tests, the insertion and the link under one hold of the lock: two threads
+        // adding the same task cannot both list it.
         std::unique_lock lock(mutex_);
         if (entries_.count(task.get())) {
             std::string name = identifier_.description();
             lock.unlock();
-            removal->remove();
             throw rt::Exception(rt::Exception::InvalidArgument, "addTask: the task is already on the queue " + name);
         }
+        if (!task->linkQueue(weakSelf_, this)) {
+            std::string name = identifier_.description();
+            lock.unlock();
+            throw rt::Exception(rt::Exception::InvalidArgument,
+                                "addTask: the task is on another queue's list; not added to the queue " + name);
+        }
         privateTasks_.push_back(task);
-        entries_[task.get()] = Entry{std::prev(privateTasks_.end()), removal};
+        entries_.emplace(task.get(), std::prev(privateTasks_.end()));
     }
     task->setEnqueued(true);
     updateEmptiness();
-    auto self = selfAs<AKOperationTaskQueue>();
-    fnd::Queue::main()->sync([&] {
-        if (self) addListener(*task, self);
-        setChanged();
-    });
+    setChanged();
     try {
         queue_->addOperation(task);
     } catch (...) {
-        // Refused (it is on another queue already): it is not on this one either, and
-        // it stays enqueued where it is.
-        unlist(task, false);
+        // Refused (it is in another operation queue already): it is not on this one
+        // either, and it stays enqueued where it is.
+        task->unlinkQueue(this);
+        unlist(*task, false);
         throw;
     }
-    // A task that ended before its removal was armed (cancelled on another thread, say)
-    // leaves the list now.
+    // A task whose end was announced before it was linked (cancelled on another thread,
+    // say) leaves the list now.
     if (task->isFinished()) {
-        bool listed;
-        {
-            std::lock_guard lock(mutex_);
-            listed = entries_.count(task.get()) != 0;
+        if (task->unlinkQueue(this)) {
+            unlist(*task, true);
+        } else {
+            // Its end announcement took it off; that removal may have come before the
+            // flag was set above.
+            bool listed;
+            {
+                std::lock_guard lock(mutex_);
+                listed = entries_.count(task.get()) != 0;
+            }
+            if (!listed) task->setEnqueued(false);
         }
-        if (listed) removeTask(task);
-        else task->setEnqueued(false);  // its removal ran before the flag was set above
     }
 }
 
-void AKOperationTaskQueue::removeTask(const rt::Ref<AKOperationTask>& task) { unlist(task, true); }
-
-void AKOperationTaskQueue::unlist(const rt::Ref<AKOperationTask>& task, bool clearEnqueued) {
+void AKOperationTaskQueue::removeTask(const rt::Ref<AKOperationTask>& task) {
     if (!task) return;
-    rt::Ref<rt::Observation> removal;
+    task->unlinkQueue(this);
+    unlist(*task, true);
+}
+
+void AKOperationTaskQueue::unlist(AKOperationTask& task, bool clearEnqueued) {
     {
         std::lock_guard lock(mutex_);
-        if (auto it = entries_.find(task.get()); it != entries_.end()) {
-            privateTasks_.erase(it->second.position);
-            removal = std::move(it->second.removal);
+        if (auto it = entries_.find(&task); it != entries_.end()) {
+            privateTasks_.erase(it->second);
             entries_.erase(it);
         }
     }
-    if (clearEnqueued) task->setEnqueued(false);
-    if (removal) removal->remove();
+    if (clearEnqueued) task.setEnqueued(false);
     updateEmptiness();
-    fnd::Queue::main()->sync([&] {
-        zid::removeListener(*task, *this);
-        setChanged();
-    });
+    setChanged();
 }
 
 void AKOperationTaskQueue::cancelAllTasks() {
     std::vector<rt::Ref<AKOperationTask>> cleared;
-    std::unordered_map<const AKOperationTask*, Entry> entries;
     {
         std::lock_guard lock(mutex_);
         cleared.assign(privateTasks_.begin(), privateTasks_.end());
         privateTasks_.clear();
-        entries.swap(entries_);
+        entries_.clear();
     }
-    for (auto& [task, entry] : entries) entry.removal->remove();
-    for (auto& task : cleared) task->setEnqueued(false);
+    for (auto& task : cleared) {
+        task->unlinkQueue(this);
+        task->setEnqueued(false);
+    }
     updateEmptiness();
-    fnd::Queue::main()->sync([&] {
-        for (auto& task : cleared) zid::removeListener(*task, *this);
-        setChanged();
-    });
+    setChanged();
     queue_->cancelAllOperations();
 }
 
@@ -192,7 +198,7 @@ void AKOperationTaskQueue::waitUntilAllTasksAreFinished() {
 void AKOperationTaskQueue::taskDidChange(ITask&) { setChanged(); }
 
 void AKOperationTaskQueue::setChanged() {
-    fnd::Queue::main()->sync([this] {
+    mainQueue().sync([this] {
         notifyListeners<ITaskQueueListener>(*this, [this](ITaskQueueListener& listener) { listener.taskQueueDidChange(*this); });
     });
 }
@@ -295,16 +301,6 @@ void AKOperationTaskQueue::updateEmptiness() {
     isEmpty_.announce(*this, "isEmpty", std::move(*change), [self](std::function<void()> block) {
         performBlockOnMain([self, block = std::move(block)] { block(); });
     });
-}
-
-void AKOperationTaskQueue::willDestroy() {
-    std::unordered_map<const AKOperationTask*, Entry> entries;
-    {
-        std::lock_guard lock(mutex_);
-        entries.swap(entries_);
-    }
-    for (auto& [task, entry] : entries) entry.removal->remove();
-    rt::Object::willDestroy();
 }
 
 }  // namespace zid

@@ -77,7 +77,8 @@ public:
     /// On the main thread (the caller waits): indeterminate NO, then the progress.
     void updateProgress(double progress);
     void updateIndeterminate(bool indeterminate);
-    /// On the main thread (the caller waits): taskDidChange to every ITaskListener.
+    /// On the main thread (the caller waits): taskDidChange to every ITaskListener, then
+    /// to the queue whose list holds the task.
     void setChanged();
     /// The block runs once after the end, on the main thread; the engine's thread
     /// waits for it. Empty clears it.
@@ -129,6 +130,9 @@ public:
     /// Whether the end announcement has been posted (it may not have run yet).
     bool isEndPosted() const { return endPosted_.load(); }
 
+    /// The queue whose list holds the task, if any.
+    rt::Ref<AKOperationTaskQueue> listingQueue() const;
+
 protected:
     bool affectsReadiness(std::string_view key) const override;
     /// Whether a dependency that is a task was cancelled or failed.
@@ -148,11 +152,28 @@ protected:
     void log(const std::function<std::string()>& message) const;
 
 private:
+    friend class AKOperationTaskQueue;
     void postEnd();  // with announceMutex_ held
+    /// The end announcement's last step, after every observer of "isFinished" has seen
+    /// YES: the task leaves the list of its queue.
+    void leaveQueue();
 
-    mutable std::mutex mutex_;
+    // The link to the queue listing the task: set by the queue when it lists the task,
+    // taken by the first end announcement (which then takes the task off that list) or
+    // cleared by the queue when it drops the task otherwise. One link instead of a
+    // key-value observation and a listener registration per listed task.
+    /// Links the task to queue unless it is linked to another queue that still exists;
+    /// answers whether it is now linked to queue.
+    bool linkQueue(const rt::Weak<AKOperationTaskQueue>& queue, const AKOperationTaskQueue* identity);
+    /// Clears the link when it leads to identity; answers whether it did (of the end
+    /// announcement and the queue's own removals, exactly one clears a given link).
+    bool unlinkQueue(const AKOperationTaskQueue* identity);
+
+    mutable std::mutex mutex_;  // identifier_, title_ and the queue link
     rt::Value identifier_;
     std::string title_;
+    rt::Weak<AKOperationTaskQueue> linkedQueue_;
+    const AKOperationTaskQueue* linkedIdentity_ = nullptr;
     MainThreadValue<rt::Value> result_;
     MainThreadValue<rt::Ref<rt::Error>> error_;
     MainThreadValue<bool> enqueued_{false};

@@ -2,11 +2,13 @@
 // A named queue of tasks over an operation queue of its own.
 //
 // The queue keeps the tasks added and not yet ended (in order of addition), takes each
-// one off when it announces "isFinished" YES, tells its ITaskQueueListeners about every
-// change of that list (on the main thread; a caller on another thread waits), can be
-// paused and resumed as a whole, and limits how many tasks run at once. The list is
-// guarded by the queue's lock, and every walk over it works on a copy taken under it.
-// Listener tables are touched only on the main thread.
+// one off when it announces "isFinished" YES (right after every observer of the task has
+// seen that announcement), tells its ITaskQueueListeners about every change of that list
+// and about every setChanged() of a listed task (on the main thread; a caller on another
+// thread waits), can be paused and resumed as a whole, and limits how many tasks run at
+// once. The list is guarded by the queue's lock, and every walk over it works on a copy
+// taken under it. A listed task is linked to its queue (one link per task, see
+// AKOperationTask): a task is on at most one queue's list at a time.
 
 #include <atomic>
 #include <list>
@@ -41,7 +43,8 @@ public:
     static void describe(rt::ClassBuilder<AKOperationTaskQueue>& c);
 
     /// Lists the task, tells the listeners and hands it to the operation queue, which
-    /// starts it when it is ready and a slot is free. A task is added once.
+    /// starts it when it is ready and a slot is free. A task is added once; a task
+    /// listed by another queue is refused.
     void addTask(const rt::Ref<AKOperationTask>& task);
     /// Takes this very task off the list (another task with an equal identifier stays),
     /// updates isEmpty and tells the listeners, even when it was not listed.
@@ -81,23 +84,22 @@ public:
     const rt::Ref<fnd::OperationQueue>& queue() const { return queue_; }
 
 protected:
-    void willDestroy() override;
+    void didInitialize() override;
 
 private:
-    /// removeTask(), optionally leaving the task's isEnqueued as it is.
-    void unlist(const rt::Ref<AKOperationTask>& task, bool clearEnqueued);
+    friend class AKOperationTask;  // its end announcement takes it off the list (unlist)
+    /// removeTask() without touching the task's link, optionally leaving its isEnqueued
+    /// as it is.
+    void unlist(AKOperationTask& task, bool clearEnqueued);
     void updateEmptiness();
 
-    // The list in order of addition, and for each listed task its place in the list and
-    // the observation that takes it off (so that removal costs the same for any length).
-    struct Entry {
-        std::list<rt::Ref<AKOperationTask>>::iterator position;
-        rt::Ref<rt::Observation> removal;
-    };
+    // The list in order of addition, and for each listed task its place in the list (so
+    // that removal costs the same for any length).
     mutable std::mutex mutex_;
     rt::Value identifier_;
     std::list<rt::Ref<AKOperationTask>> privateTasks_;
-    std::unordered_map<const AKOperationTask*, Entry> entries_;
+    std::unordered_map<const AKOperationTask*, std::list<rt::Ref<AKOperationTask>>::iterator> entries_;
+    rt::Weak<AKOperationTaskQueue> weakSelf_;  // what each listed task's link holds
     MainThreadValue<bool> isEmpty_{true};
     rt::Ref<fnd::OperationQueue> queue_;
 };
