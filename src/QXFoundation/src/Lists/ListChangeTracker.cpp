@@ -149,6 +149,30 @@ void ListChangeTracker::trackInserAt(std::int64_t index, const rt::Value& object
 }
 
 void ListChangeTracker::closePosition(std::int64_t index, const rt::Value& object) {
+    if (index < 0 || index >= currentCount()) return;
+    std::uint64_t offset = 0;
+    auto piece = pieces_.find(static_cast<std::uint64_t>(index), &offset);
+    if (pieceInfo_[piece].kind != PieceKind::Entry) {
+        // A position of a run (or of gaps) closes without an entry of its own: the piece
+        // loses it, and the rest after it goes on as a piece of its own.
+        auto kind = pieceInfo_[piece].kind;
+        auto first = pieceInfo_[piece].value;
+        auto length = pieces_.weight(piece);
+        if (offset == 0 && length == 1) {
+            pieces_.erase(piece);
+        } else if (offset == 0) {
+            pieceInfo_[piece].value = kind == PieceKind::Run ? first + 1 : first;
+            pieces_.setWeight(piece, length - 1);
+        } else {
+            pieces_.setWeight(piece, offset);
+            if (offset + 1 < length) {
+                auto restFirst = kind == PieceKind::Run ? first + static_cast<std::int64_t>(offset) + 1 : first;
+                pieces_.insertAt(newPiece(kind, restFirst), static_cast<std::uint64_t>(index), length - offset - 1);
+            }
+        }
+        if (kind == PieceKind::Run) found_.deletions.push_back({first + static_cast<std::int64_t>(offset), NotFound, index, object});
+        return;
+    }
     auto id = holdPosition(index);
     if (id == RankTree::kNil) return;
     pieces_.erase(id);
@@ -219,15 +243,15 @@ void ListChangeTracker::endTrackingAndReport(IList& list) {
     readBatch();
     auto asIndex = [](std::int64_t i) { return static_cast<std::uint64_t>(i); };
     for (const auto& f : found_.deletions)
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidDeleteItem(list, f.object, asIndex(f.oldIndex)); });
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidDeleteItem(list, f.object, asIndex(f.oldIndex)); });
     for (const auto& f : found_.inserts)
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidInsertItem(list, f.object, asIndex(f.newToIndex)); });
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidInsertItem(list, f.object, asIndex(f.newToIndex)); });
     for (const auto& f : found_.moves)
-        notifyListeners<IListListener>(list, [&](IListListener& l) {
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) {
             l.listDidMoveItem(list, f.object, asIndex(f.oldIndex), asIndex(f.newToIndex));
         });
     for (const auto& f : found_.changes)
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidChangeItem(list, f.object, asIndex(f.oldIndex)); });
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidChangeItem(list, f.object, asIndex(f.oldIndex)); });
     reset();
 }
 
@@ -326,15 +350,15 @@ void ListChangeTracker::readBatch() {
 void ListChangeTracker::reportChangesForList(IList& list) const {
     auto asIndex = [](std::int64_t i) { return static_cast<std::uint64_t>(i); };
     for (const auto& r : deletions_)
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidDeleteItem(list, r->object(), asIndex(r->oldIndex())); });
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidDeleteItem(list, r->object(), asIndex(r->oldIndex())); });
     for (const auto& r : inserts_)
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidInsertItem(list, r->object(), asIndex(r->newToIndex())); });
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidInsertItem(list, r->object(), asIndex(r->newToIndex())); });
     for (const auto& r : moves_)
-        notifyListeners<IListListener>(list, [&](IListListener& l) {
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) {
             l.listDidMoveItem(list, r->object(), asIndex(r->oldIndex()), asIndex(r->newToIndex()));
         });
     for (const auto& r : changes_)
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidChangeItem(list, r->object(), asIndex(r->oldIndex())); });
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidChangeItem(list, r->object(), asIndex(r->oldIndex())); });
 }
 
 }  // namespace zid

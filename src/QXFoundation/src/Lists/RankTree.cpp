@@ -30,10 +30,6 @@ void RankTree::update(Id id) {
     if (countsMarks_) marks_[id].sum = ownMarks(id) + marksOf(n.left) + marksOf(n.right);
 }
 
-void RankTree::updateUpwards(Id id) {
-    for (; id != kNil; id = nodes_[id].parent) update(id);
-}
-
 void RankTree::updateAll(Id id) {
     // post-order without recursion: a built tree may be deep for unlucky priorities
     std::vector<std::pair<Id, bool>> stack;
@@ -203,12 +199,16 @@ void RankTree::insertAt(Id id, std::uint64_t pos, std::uint64_t weight, bool mar
         root_ = id;
         return;
     }
-    // Down to the empty child where a node starting at pos belongs, ...
+    // Down to the empty child where a node starting at pos belongs, counting the new
+    // node into the sums on the way (no second pass up, no reads of the siblings), ...
+    std::uint64_t ownMarked = countsMarks_ ? marks_[id].sum : 0;
     Id parent = kNil, t = root_;
     bool asLeft = false;
     while (t != kNil) {
         parent = t;
         auto& n = nodes_[t];
+        n.sum += weight;
+        if (ownMarked) marks_[t].sum += ownMarked;
         std::uint64_t leftSum = n.left == kNil ? 0 : nodes_[n.left].sum;
         if (pos <= leftSum) {
             asLeft = true;
@@ -221,7 +221,6 @@ void RankTree::insertAt(Id id, std::uint64_t pos, std::uint64_t weight, bool mar
     }
     (asLeft ? nodes_[parent].left : nodes_[parent].right) = id;
     nodes_[id].parent = parent;
-    updateUpwards(parent);
     // ... then up by rotations while its priority beats its parent's (sums above the
     // rotations stay as they are).
     while (nodes_[id].parent != kNil && nodes_[nodes_[id].parent].priority < nodes_[id].priority) {
@@ -259,19 +258,31 @@ void RankTree::erase(Id id) {
     if (parent == kNil) root_ = merged;
     else if (nodes_[parent].left == id) nodes_[parent].left = merged;
     else nodes_[parent].right = merged;
-    updateUpwards(parent);
+    // the merged children cover what they covered: the ancestors lose the node's own part
+    addUpwards(parent, -static_cast<std::int64_t>(n.weight), -static_cast<std::int64_t>(countsMarks_ ? ownMarks(id) : 0));
     n.left = n.right = n.parent = kNil;
 }
 
 void RankTree::setWeight(Id id, std::uint64_t weight) {
+    auto before = static_cast<std::int64_t>(nodes_[id].weight), marksBefore = static_cast<std::int64_t>(countsMarks_ ? ownMarks(id) : 0);
     nodes_[id].weight = weight;
-    updateUpwards(id);
+    auto marksNow = static_cast<std::int64_t>(countsMarks_ ? ownMarks(id) : 0);
+    addUpwards(id, static_cast<std::int64_t>(weight) - before, marksNow - marksBefore);
 }
 
 void RankTree::setMarked(Id id, bool marked) {
     if (!countsMarks_ || marks_[id].marked == marked) return;
     marks_[id].marked = marked;
-    updateUpwards(id);
+    auto own = static_cast<std::int64_t>(nodes_[id].weight);
+    addUpwards(id, 0, marked ? own : -own);
+}
+
+void RankTree::addUpwards(Id id, std::int64_t delta, std::int64_t marksDelta) {
+    // sums wrap like the unsigned counts they are: adding a negative delta subtracts
+    for (; id != kNil; id = nodes_[id].parent) {
+        nodes_[id].sum += static_cast<std::uint64_t>(delta);
+        if (marksDelta) marks_[id].sum += static_cast<std::uint64_t>(marksDelta);
+    }
 }
 
 RankTree::Id RankTree::first() const {

@@ -220,6 +220,7 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
         std::uint64_t source;
         std::size_t slot;
         bool parked, moved;
+        std::uint64_t keptBefore = 0;  // the items staying that it goes after
     };
     std::vector<ToPlace> toPlace;
     ParkingLot lot;
@@ -270,11 +271,22 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
     }
     for (auto id : inserted) toPlace.push_back({id, itemOf(id), bySource_.positionOf(id), 0, false, false});
 
-    // equal items placed in one batch keep their source order
-    std::sort(toPlace.begin(), toPlace.end(), [](const auto& a, const auto& b) { return a.source < b.source; });
-    std::stable_sort(toPlace.begin(), toPlace.end(), [&](const auto& a, const auto& b) { return before(a.item, b.item); });
-    for (const auto& p : toPlace) {
-        auto at = placementOf(p.item);
+    // The items go in sorted order, equal items in their source order, each after the
+    // ones placed before it. Where an item goes among the items that stay is found first:
+    // an item going after more of them sorts after one going after fewer, so only the
+    // items going between the same two staying items are compared with each other.
+    for (auto& p : toPlace) p.keptBefore = placementOf(p.item);
+    std::sort(toPlace.begin(), toPlace.end(), [](const auto& a, const auto& b) {
+        return a.keptBefore != b.keptBefore ? a.keptBefore < b.keptBefore : a.source < b.source;
+    });
+    for (auto group = toPlace.begin(); group != toPlace.end();) {
+        auto end = std::find_if(group, toPlace.end(), [&](const auto& p) { return p.keptBefore != group->keptBefore; });
+        if (end - group > 1) std::stable_sort(group, end, [&](const auto& a, const auto& b) { return before(a.item, b.item); });
+        group = end;
+    }
+    for (std::size_t placed = 0; placed < toPlace.size(); ++placed) {
+        const auto& p = toPlace[placed];
+        auto at = p.keptBefore + placed;  // every item placed before it goes before it
         if (!p.parked) {
             sorted_.insertAt(p.id, at, 1);
             tracker_->trackInserAt(static_cast<std::int64_t>(at), p.item);

@@ -33,7 +33,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kChunk = 256;  // values per chunk when filled; split at twice that
+    static constexpr std::size_t kChunk = 64;  // values per chunk when filled; split at twice that
     struct Place {
         std::size_t chunk, offset;
     };

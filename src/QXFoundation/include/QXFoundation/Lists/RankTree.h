@@ -89,7 +89,8 @@ private:
     std::uint64_t ownMarks(Id id) const { return marks_[id].marked ? nodes_[id].weight : 0; }
     std::uint32_t nextPriority();
     void update(Id id);
-    void updateUpwards(Id id);
+    // Adds to the sums of a node and its ancestors (a change of its own part).
+    void addUpwards(Id id, std::int64_t delta, std::int64_t marksDelta);
     void split(Id t, std::uint64_t pos, Id& l, Id& r);
     Id merge(Id a, Id b);
     void initNode(Id id, std::uint64_t weight, bool marked);
