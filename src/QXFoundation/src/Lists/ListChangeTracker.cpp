@@ -59,16 +59,15 @@ RankTree::Id ListChangeTracker::holdPosition(std::int64_t index) {
     auto length = pieces_.weight(id);
     auto kind = pieceInfo_[id].kind;
     auto first = pieceInfo_[id].value + static_cast<std::int64_t>(offset);  // the run's old position here
+    auto after = length - offset - 1;  // positions of the piece after this one
     if (offset > 0) {
         pieces_.setWeight(id, offset);
         id = newPiece(kind, first);
-        pieces_.insertAt(id, static_cast<std::uint64_t>(index), length - offset);
-        length -= offset;
-    }
-    if (length > 1) {
+        pieces_.insertAt(id, static_cast<std::uint64_t>(index), 1);
+    } else if (after > 0) {
         pieces_.setWeight(id, 1);
-        pieces_.insertAt(newPiece(kind, first + 1), static_cast<std::uint64_t>(index) + 1, length - 1);
     }
+    if (after > 0) pieces_.insertAt(newPiece(kind, first + 1), static_cast<std::uint64_t>(index) + 1, after);
     entries_.push_back(ShadowEntry{kind == PieceKind::Run ? first : kGap, rt::Value()});
     pieceInfo_[id] = Piece{PieceKind::Entry, static_cast<std::int64_t>(entries_.size() - 1)};
     return id;
@@ -308,6 +307,7 @@ void ListChangeTracker::readBatch() {
     for (std::uint32_t id = 0; id < entries_.size(); ++id)
         if (entries_[id].alive && entries_[id].oldIndex == -1) ids.push_back(id);
     std::sort(ids.begin(), ids.end(), [&](auto a, auto b) { return entries_[a].insertedAt < entries_[b].insertedAt; });
+    found_.inserts.reserve(ids.size());
     for (auto id : ids) found_.inserts.push_back({NotFound, NotFound, newIndex[id], entries_[id].object});
 
     // moves in the order of their first move call
@@ -315,6 +315,7 @@ void ListChangeTracker::readBatch() {
     for (std::uint32_t id = 0; id < entries_.size(); ++id)
         if (entries_[id].alive && entries_[id].movedAt != 0 && !movedInPlace(id)) ids.push_back(id);
     std::sort(ids.begin(), ids.end(), [&](auto a, auto b) { return entries_[a].movedAt < entries_[b].movedAt; });
+    found_.moves.reserve(ids.size());
     std::vector<bool> reportedMove(entries_.size(), false);
     for (auto id : ids) {
         const auto& e = entries_[id];
@@ -327,6 +328,7 @@ void ListChangeTracker::readBatch() {
     // A touched item is reported changed once, and only when nothing else is reported
     // about it.
     std::vector<bool> convertedToMove(entries_.size(), false), touchReported(entries_.size(), false);
+    found_.changes.reserve(changed_.size());
     for (auto [id, touchOnly] : changed_) {
         const auto& e = entries_[id];
         if (!e.alive) continue;
