@@ -225,10 +225,10 @@ void ListChangeTracker::trackTouchAt(std::int64_t index, const rt::Value& object
 void ListChangeTracker::endTracking() {
     if (!shadowOpen_) return;
     readBatch();
-    auto materialize = [](const std::vector<Found>& found, Records& records) {
+    auto materialize = [this](const std::vector<Found>& found, Records& records) {
         for (const auto& f : found)
-            records.push_back(f.newFromIndex == NotFound ? ListChangeRecord::recordWithOldIndex(f.oldIndex, f.newToIndex, f.object)
-                                                         : ListChangeRecord::recordWithOldIndex(f.oldIndex, f.newFromIndex, f.newToIndex, f.object));
+            records.push_back(f.newFromIndex == NotFound ? ListChangeRecord::recordWithOldIndex(f.oldIndex, f.newToIndex, objectOf(f))
+                                                         : ListChangeRecord::recordWithOldIndex(f.oldIndex, f.newFromIndex, f.newToIndex, objectOf(f)));
     };
     materialize(found_.deletions, deletions_);
     materialize(found_.inserts, inserts_);
@@ -241,16 +241,17 @@ void ListChangeTracker::endTrackingAndReport(IList& list) {
     if (!shadowOpen_) return;
     readBatch();
     auto asIndex = [](std::int64_t i) { return static_cast<std::uint64_t>(i); };
+    auto& table = list.listenerTable();
     for (const auto& f : found_.deletions)
-        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidDeleteItem(list, f.object, asIndex(f.oldIndex)); });
+        notifyListenersIn<IListListener>(table, [&](IListListener& l) { l.listDidDeleteItem(list, objectOf(f), asIndex(f.oldIndex)); });
     for (const auto& f : found_.inserts)
-        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidInsertItem(list, f.object, asIndex(f.newToIndex)); });
+        notifyListenersIn<IListListener>(table, [&](IListListener& l) { l.listDidInsertItem(list, objectOf(f), asIndex(f.newToIndex)); });
     for (const auto& f : found_.moves)
-        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) {
-            l.listDidMoveItem(list, f.object, asIndex(f.oldIndex), asIndex(f.newToIndex));
+        notifyListenersIn<IListListener>(table, [&](IListListener& l) {
+            l.listDidMoveItem(list, objectOf(f), asIndex(f.oldIndex), asIndex(f.newToIndex));
         });
     for (const auto& f : found_.changes)
-        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidChangeItem(list, f.object, asIndex(f.oldIndex)); });
+        notifyListenersIn<IListListener>(table, [&](IListListener& l) { l.listDidChangeItem(list, objectOf(f), asIndex(f.oldIndex)); });
     reset();
 }
 
@@ -308,7 +309,7 @@ void ListChangeTracker::readBatch() {
         if (entries_[id].alive && entries_[id].oldIndex == -1) ids.push_back(id);
     std::sort(ids.begin(), ids.end(), [&](auto a, auto b) { return entries_[a].insertedAt < entries_[b].insertedAt; });
     found_.inserts.reserve(ids.size());
-    for (auto id : ids) found_.inserts.push_back({NotFound, NotFound, newIndex[id], entries_[id].object});
+    for (auto id : ids) found_.inserts.push_back({NotFound, NotFound, newIndex[id], rt::Value(), id});
 
     // moves in the order of their first move call
     ids.clear();
@@ -319,7 +320,7 @@ void ListChangeTracker::readBatch() {
     std::vector<bool> reportedMove(entries_.size(), false);
     for (auto id : ids) {
         const auto& e = entries_[id];
-        found_.moves.push_back({e.oldIndex, e.oldIndex, newIndex[id], e.object});
+        found_.moves.push_back({e.oldIndex, e.oldIndex, newIndex[id], rt::Value(), id});
         reportedMove[id] = true;
     }
 
@@ -335,17 +336,17 @@ void ListChangeTracker::readBatch() {
         if (touchOnly) {
             if (e.changed || reportedMove[id] || touchReported[id]) continue;
             touchReported[id] = true;
-            found_.changes.push_back({e.oldIndex, NotFound, newIndex[id], e.object});
+            found_.changes.push_back({e.oldIndex, NotFound, newIndex[id], rt::Value(), id});
             continue;
         }
         if (e.movedAt == 0 && newIndex[id] != e.oldIndex) {
             if (!convertedToMove[id]) {
-                found_.moves.push_back({e.oldIndex, NotFound, newIndex[id], e.object});
+                found_.moves.push_back({e.oldIndex, NotFound, newIndex[id], rt::Value(), id});
                 convertedToMove[id] = true;
             }
             continue;
         }
-        found_.changes.push_back({e.oldIndex, NotFound, reportedMove[id] ? e.oldIndex : newIndex[id], e.object});
+        found_.changes.push_back({e.oldIndex, NotFound, reportedMove[id] ? e.oldIndex : newIndex[id], rt::Value(), id});
     }
 }
 
