@@ -155,6 +155,7 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
     // in the positions of its moment. Items taken out wait, parked, after the list.
     tracker_->beginTracking(count());
     kind_.resize(nextId_ + batch.inserts.size(), Keep);
+    placedAt_.resize(kind_.size(), 0);
     std::vector<RankTree::Id> touched;
     // an item the source reports again is mostly the very object kept already
     auto keep = [&](RankTree::Id id, const rt::Value& item) {
@@ -207,16 +208,22 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
         if (p.number < batch.inserts.size()) {
             auto id = takeId();
             if (kind_.size() <= id) kind_.resize(id + 1, Keep);
+            if (placedAt_.size() <= id) placedAt_.resize(id + 1, 0);
             if (items_.size() <= id) items_.resize(id + 1);
             items_[id] = batch.inserts[p.number].item;
             kind_[id] = New;
             touched.push_back(id);
             inserted.push_back(id);
             bySource_.insertAt(id, p.index, 1);
+            placedAt_[id] = p.index + 1;
         } else {
-            bySource_.insertAt(movedIds[p.number - batch.inserts.size()], p.index, 1);
+            auto id = movedIds[p.number - batch.inserts.size()];
+            bySource_.insertAt(id, p.index, 1);
+            placedAt_[id] = p.index + 1;
         }
     }
+    // Placed in ascending order, every item placed keeps the position it was placed at.
+    auto sourcePosition = [&](RankTree::Id id) { return placedAt_[id] ? placedAt_[id] - 1 : bySource_.positionOf(id); };
 
     struct ToPlace {
         RankTree::Id id;
@@ -234,7 +241,7 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
         auto end = static_cast<std::int64_t>(sorted_.total() + lot.count());
         tracker_->trackMoveFrom(at, end - 1, item);
         sorted_.erase(id);
-        toPlace.push_back({id, &item, bySource_.positionOf(id), lot.park(), true, moved});
+        toPlace.push_back({id, &item, sourcePosition(id), lot.park(), true, moved});
     };
     // Changed and moved items, in sorted order, stay where they still sort: between the
     // items before them that stay and the next item the source did not touch. A moved
@@ -273,7 +280,7 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
         if (!fits) park(id, item, !isChanged);
         else if (!isChanged) tracker_->trackTouchAt(at, item);
     }
-    for (auto id : inserted) toPlace.push_back({id, &itemOf(id), bySource_.positionOf(id), 0, false, false});
+    for (auto id : inserted) toPlace.push_back({id, &itemOf(id), sourcePosition(id), 0, false, false});
 
     // The items go in sorted order, equal items in their source order, each after the
     // ones placed before it. Where an item goes among the items that stay is found first:
@@ -302,7 +309,10 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
         tracker_->trackMoveFrom(from, static_cast<std::int64_t>(at), *p.item);
         if (p.moved) tracker_->trackTouchAt(static_cast<std::int64_t>(at), *p.item);
     }
-    for (auto id : touched) kind_[id] = Keep;
+    for (auto id : touched) {
+        kind_[id] = Keep;
+        placedAt_[id] = 0;
+    }
     tracker_->endTrackingAndReport(*this);
 }
 
