@@ -167,6 +167,32 @@ public:
     std::vector<std::string> changes;
 };
 
+// Registers a second listener with the list at the first item call it receives.
+class LateInviter : public ListRecorder {
+public:
+    rt::Ref<ListRecorder> guest;
+    void listDidInsertItem(IList& list, const rt::Value& item, std::uint64_t index) override {
+        ListRecorder::listDidInsertItem(list, item, index);
+        if (guest) addListener(list, guest);
+        guest = nullptr;
+    }
+};
+
+TEST(ArrayListWalkTest, AListenerAddedDuringABatchsReportGetsTheRestOfIt) {
+    auto list = MutableArrayList::emptyList();
+    auto inviter = rt::make<LateInviter>();
+    auto guest = rt::make<ListRecorder>();
+    inviter->guest = guest;
+    addListener(*list, inviter);
+    list->beginUpdates();
+    list->addObject("A");
+    list->addObject("B");
+    list->endUpdates();
+    EXPECT_EQ(inviter->calls, (std::vector<std::string>{"will", "insert A at 0", "insert B at 1", "did"}));
+    EXPECT_EQ(guest->calls, (std::vector<std::string>{"insert B at 1", "did"}));
+    EXPECT_EQ(listeners(*list).get(), &list->listenerTable());
+}
+
 TEST(ArrayListScaleTest, ABatchCostsWhatItTouchesNotTheWholeList) {
     // Filling and emptying a long list one item at a time: each batch touches one
     // position. Were every batch to cost the whole list, this would take many seconds.

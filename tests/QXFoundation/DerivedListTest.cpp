@@ -66,6 +66,40 @@ TEST(DerivedListTest, ASourceBreakingTheContractLeavesItsViewsShowingItsContents
     EXPECT_EQ(filtered->allObjects(), (rt::Value::Array{3, 0}));
 }
 
+// The same batches checked on a short list (a mark per position) and, shifted to the end
+// of a long one, on sorted indexes: both ways agree on what fits the contract.
+TEST(DerivedListTest, ABatchFitsTheContractOnShortAndLongSources) {
+    using Batch = DerivedList::SourceBatch;
+    struct Case {
+        Batch batch;
+        bool fits;
+    };
+    auto shifted = [](Batch b, std::uint64_t by) {
+        for (auto& c : b.deletions) c.index += by;
+        for (auto& c : b.inserts) c.index += by;
+        for (auto& c : b.changes) c.index += by;
+        for (auto& m : b.moves) m.from += by, m.to += by;
+        return b;
+    };
+    std::vector<Case> cases{
+        {Batch{{{1, {}}}, {{0, {}}}, {{2, {}}}, {{0, 2, {}}}}, true},   // delete 1, insert 0, change 2, move 0 to 2
+        {Batch{{{1, {}}, {1, {}}}, {}, {}, {}}, false},                 // one position deleted twice
+        {Batch{{{1, {}}}, {}, {}, {{1, 0, {}}}}, false},                // a deleted position moved
+        {Batch{{}, {{1, {}}}, {}, {{0, 1, {}}}}, false},                // a new position filled twice
+        {Batch{{{1, {}}}, {{0, {}}}, {{1, {}}}, {}}, false},            // a deleted position changed
+        {Batch{{}, {}, {{3, {}}}, {{3, 0, {}}}}, true},                 // a moved position changed
+        {Batch{{}, {{5, {}}}, {}, {}}, false},                          // an insert past the end
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& c = cases[i];
+        auto inserted = c.batch.inserts.size(), deleted = c.batch.deletions.size();
+        EXPECT_EQ(c.batch.fits(4, 4 + inserted - deleted), c.fits) << "short, case " << i;
+        const std::uint64_t longCount = 1000000;
+        EXPECT_EQ(shifted(c.batch, longCount - 4).fits(longCount, longCount + inserted - deleted), c.fits) << "long, case " << i;
+    }
+    EXPECT_FALSE(Batch{}.fits(3, 4));  // the counts disagree with the calls
+}
+
 TEST(DerivedListTest, CallsOfOtherListsAndCallsOutsideABatchAreIgnored) {
     auto source = MutableArrayList::listWithArray({2, 1});
     auto other = MutableArrayList::listWithArray({9});

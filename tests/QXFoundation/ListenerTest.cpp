@@ -225,6 +225,48 @@ TEST(ListenerTest, ListenerDroppedByAnotherDuringTheWalkStaysAliveForItsCall) {
     EXPECT_TRUE(zid::listenerProxies(*n).size() == 1);
 }
 
+// Adds a newcomer, or removes a victim, from inside its call.
+class Rearranger : public rt::Object, public IProbeListener {
+    RT_CLASS(Rearranger, rt::Object)
+public:
+    rt::Ref<Recorder> newcomer, victim;
+    void probeDidFire(Notifier& n, int) override {
+        if (newcomer) zid::addListener(n, newcomer);
+        if (victim) zid::removeListener(n, *victim);
+        newcomer = victim = nullptr;
+    }
+};
+
+TEST(ListenerTest, AWalkReachesTheListenersOfItsStartWhateverChangesDuringIt) {
+    auto n = rt::make<Notifier>();
+    auto rearranger = rt::make<Rearranger>();
+    auto victim = rt::make<Recorder>(), newcomer = rt::make<Recorder>(), stayer = rt::make<Recorder>();
+    zid::addListener(*n, rearranger);
+    zid::addListener(*n, victim);
+    zid::addListener(*n, stayer);
+    fire(*n, 0);  // an unchanged table is walked again without a copy of its own
+    rearranger->newcomer = newcomer;
+    rearranger->victim = victim;
+    fire(*n, 1);  // removed during the walk: still reached; added during it: not yet
+    fire(*n, 2);
+    EXPECT_EQ(victim->received, (std::vector<int>{0, 1}));
+    EXPECT_EQ(newcomer->received, (std::vector<int>{2}));
+    EXPECT_EQ(stayer->received, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(zid::listenerProxies(*n).size(), 3u);
+}
+
+TEST(ListenerTest, ATableWalkedBeforeAListenerDiesDropsItAtTheNextWalk) {
+    auto n = rt::make<Notifier>();
+    auto gone = rt::make<Recorder>(), stayer = rt::make<Recorder>();
+    zid::addListener(*n, gone);
+    zid::addListener(*n, stayer);
+    fire(*n, 1);
+    gone.reset();
+    fire(*n, 2);
+    EXPECT_EQ(stayer->received, (std::vector<int>{1, 2}));
+    EXPECT_EQ(zid::listeners(*n)->members()->size(), 1u);  // the walk that met it pruned it
+}
+
 TEST(ListenerTest, WillAndDidChangeReachChangeListeners) {
     auto n = rt::make<Notifier>();
     auto r = rt::make<Recorder>();

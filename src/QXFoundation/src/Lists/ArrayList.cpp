@@ -213,12 +213,15 @@ void ArrayList::trackObject(const rt::Value& item) {
     auto& tracker = trackers_[key];
     if (tracker.occurrences++ > 0) return;  // already tracked: one more position holds it
     auto object = item.object();
-    addListener(*object, self());
+    tracker.table = ListenerTable::of(*object);
+    tracker.table->add(ownProxy());
+    if (trackedKeypathes_.empty()) return;
+    auto& observations = observations_[key];
     trackingDisabled_ = true;
     rt::Weak<rt::Object> weakList = self(), weakItem = object;
     for (const auto& keypath : trackedKeypathes_) {
         try {
-            tracker.observations.push_back(rt::observe(object, keypath, rt::KVONew | rt::KVOOld | rt::KVOInitial,
+            observations.push_back(rt::observe(object, keypath, rt::KVONew | rt::KVOOld | rt::KVOInitial,
                                                        [weakList, weakItem](const rt::KVOChange&) {
                                                            auto list = std::static_pointer_cast<ArrayList>(weakList.lock());
                                                            auto changed = weakItem.lock();
@@ -231,22 +234,31 @@ void ArrayList::trackObject(const rt::Value& item) {
     trackingDisabled_ = false;
 }
 
+const rt::Ref<ListenerProxy>& ArrayList::ownProxy() {
+    // The list's one proxy as a listener, which every item it tracks registers.
+    if (!ownProxy_) ownProxy_ = listenerProxyFor(*this);
+    return ownProxy_;
+}
+
 void ArrayList::untrackObject(const rt::Value& item) {
     const void* key = trackingKeyForObject(item);
     if (!key) return;
-    auto it = trackers_.find(key);
-    if (it == trackers_.end()) return;
+    auto* tracker = trackers_.find(key);
+    if (!tracker) return;
     // An item held at several positions stays tracked until its last position goes.
-    if (--it->second.occurrences > 0) return;
-    removeListener(*item.object(), *this);
-    for (auto& observation : it->second.observations) observation->remove();
-    trackers_.erase(it);
+    if (--tracker->occurrences > 0) return;
+    tracker->table->remove(*ownProxy());
+    trackers_.erase(*tracker);
+    if (auto it = observations_.find(key); it != observations_.end()) {
+        auto observations = std::move(it->second);
+        observations_.erase(it);
+        for (auto& observation : observations) observation->remove();
+    }
 }
 
 void ArrayList::setTrackedKeypathes(std::set<std::string> keypaths) {
     trackedKeypathes_ = std::move(keypaths);
-    for (auto& [key, tracker] : trackers_)
-        for (auto& observation : tracker.observations) observation->remove();
+    removeObservations();
     trackers_.clear();
     for (const auto& item : array_.toArray()) trackObject(item);
 }
@@ -266,9 +278,15 @@ void ArrayList::objectDidChange(const rt::Value& item) {
     if (item.isObject()) objectDidChange(*item.object());
 }
 
+void ArrayList::removeObservations() {
+    auto observations = std::move(observations_);
+    observations_.clear();
+    for (auto& [key, handlers] : observations)
+        for (auto& observation : handlers) observation->remove();
+}
+
 void ArrayList::willDestroy() {
-    for (auto& [key, tracker] : trackers_)
-        for (auto& observation : tracker.observations) observation->remove();
+    removeObservations();
     trackers_.clear();
     IList::willDestroy();
 }

@@ -71,18 +71,18 @@ DerivedBatch DerivedBatch::compute(std::vector<Removal> removals, const std::vec
 
 void DerivedBatch::report(IList& list) const {
     for (const auto& d : deletions)
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidDeleteItem(list, d.item, d.oldPosition); });
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidDeleteItem(list, d.item, d.oldPosition); });
     for (auto index : inserts) {
         auto item = list.objectAtIndex(index);
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidInsertItem(list, item, index); });
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidInsertItem(list, item, index); });
     }
     for (const auto& m : moves) {
         auto item = list.objectAtIndex(m.to);
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidMoveItem(list, item, m.from, m.to); });
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidMoveItem(list, item, m.from, m.to); });
     }
     for (const auto& c : changes) {
         auto item = list.objectAtIndex(c.to);
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidChangeItem(list, item, c.from); });
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidChangeItem(list, item, c.from); });
     }
 }
 

@@ -27,7 +27,24 @@ void DerivedList::followSource(rt::Ref<IList> source) {
 
 bool DerivedList::SourceBatch::fits(std::uint64_t oldCount, std::uint64_t newCount) const {
     if (oldCount + inserts.size() < deletions.size() || oldCount + inserts.size() - deletions.size() != newCount) return false;
-    // sorted copies of the indexes: a batch costs in proportion to its calls, not the list
+    // A batch costs in proportion to its calls, not the list: sorted copies of the indexes,
+    // or, for a batch touching a good part of the list, a mark per position (no sort).
+    const std::size_t calls = deletions.size() + inserts.size() + moves.size() + changes.size();
+    if (calls * 8 >= std::max(oldCount, newCount)) {
+        std::vector<char> removed(oldCount, 0), filled(newCount, 0);  // removed: 1 deleted, 2 a move's source
+        auto take = [](std::vector<char>& marks, std::uint64_t index, char mark) {
+            if (index >= marks.size() || marks[index]) return false;
+            marks[index] = mark;
+            return true;
+        };
+        for (const auto& d : deletions)
+            if (!take(removed, d.index, 1)) return false;
+        for (const auto& m : moves)
+            if (!take(removed, m.from, 2) || !take(filled, m.to, 1)) return false;
+        for (const auto& i : inserts)
+            if (!take(filled, i.index, 1)) return false;
+        return std::all_of(changes.begin(), changes.end(), [&](const Call& c) { return c.index < oldCount && removed[c.index] != 1; });
+    }
     std::vector<std::uint64_t> removed, filled, deleted;
     for (const auto& d : deletions) deleted.push_back(d.index);
     removed = deleted;

@@ -12,6 +12,11 @@ rt::Value::Array IList::allObjects() const {
     return out;
 }
 
+ListenerTable& IList::listenerTable() const {
+    if (!listenerTable_) listenerTable_ = ListenerTable::of(*this);
+    return *listenerTable_;
+}
+
 void IList::announceWillChangeContent(DidOrder closing) {
     if (closing == DidOrder::CountFirst) {
         batchScope_.reset(new rt::ChangeScope(*this, {"isEmpty", "count"}));
@@ -20,13 +25,13 @@ void IList::announceWillChangeContent(DidOrder closing) {
         willChangeValueForKey("isEmpty");
         willChangeValueForKey("count");
     }
-    notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listWillChangeContent(*this); });
+    notifyListenersIn<IListListener>(listenerTable(), [&](IListListener& l) { l.listWillChangeContent(*this); });
 }
 
 void IList::announceDidChangeContent() {
     // Taken over first: if a listener throws, the scope still announces the dids.
     std::unique_ptr<rt::ChangeScope> scope = std::move(batchScope_);
-    notifyListeners<IListListener>(*this, [&](IListListener& l) { l.listDidChangeContent(*this); });
+    notifyListenersIn<IListListener>(listenerTable(), [&](IListListener& l) { l.listDidChangeContent(*this); });
     if (scope) {
         delete scope.release();  // an observer's exception comes through from here
         return;

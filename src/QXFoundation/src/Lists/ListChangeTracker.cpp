@@ -59,16 +59,15 @@ RankTree::Id ListChangeTracker::holdPosition(std::int64_t index) {
     auto length = pieces_.weight(id);
     auto kind = pieceInfo_[id].kind;
     auto first = pieceInfo_[id].value + static_cast<std::int64_t>(offset);  // the run's old position here
+    auto after = length - offset - 1;  // positions of the piece after this one
     if (offset > 0) {
         pieces_.setWeight(id, offset);
         id = newPiece(kind, first);
-        pieces_.insertAt(id, static_cast<std::uint64_t>(index), length - offset);
-        length -= offset;
-    }
-    if (length > 1) {
+        pieces_.insertAt(id, static_cast<std::uint64_t>(index), 1);
+    } else if (after > 0) {
         pieces_.setWeight(id, 1);
-        pieces_.insertAt(newPiece(kind, first + 1), static_cast<std::uint64_t>(index) + 1, length - 1);
     }
+    if (after > 0) pieces_.insertAt(newPiece(kind, first + 1), static_cast<std::uint64_t>(index) + 1, after);
     entries_.push_back(ShadowEntry{kind == PieceKind::Run ? first : kGap, rt::Value()});
     pieceInfo_[id] = Piece{PieceKind::Entry, static_cast<std::int64_t>(entries_.size() - 1)};
     return id;
@@ -149,6 +148,30 @@ void ListChangeTracker::trackInserAt(std::int64_t index, const rt::Value& object
 }
 
 void ListChangeTracker::closePosition(std::int64_t index, const rt::Value& object) {
+    if (index < 0 || index >= currentCount()) return;
+    std::uint64_t offset = 0;
+    auto piece = pieces_.find(static_cast<std::uint64_t>(index), &offset);
+    if (pieceInfo_[piece].kind != PieceKind::Entry) {
+        // A position of a run (or of gaps) closes without an entry of its own: the piece
+        // loses it, and the rest after it goes on as a piece of its own.
+        auto kind = pieceInfo_[piece].kind;
+        auto first = pieceInfo_[piece].value;
+        auto length = pieces_.weight(piece);
+        if (offset == 0 && length == 1) {
+            pieces_.erase(piece);
+        } else if (offset == 0) {
+            pieceInfo_[piece].value = kind == PieceKind::Run ? first + 1 : first;
+            pieces_.setWeight(piece, length - 1);
+        } else {
+            pieces_.setWeight(piece, offset);
+            if (offset + 1 < length) {
+                auto restFirst = kind == PieceKind::Run ? first + static_cast<std::int64_t>(offset) + 1 : first;
+                pieces_.insertAt(newPiece(kind, restFirst), static_cast<std::uint64_t>(index), length - offset - 1);
+            }
+        }
+        if (kind == PieceKind::Run) found_.deletions.push_back({first + static_cast<std::int64_t>(offset), NotFound, index, object});
+        return;
+    }
     auto id = holdPosition(index);
     if (id == RankTree::kNil) return;
     pieces_.erase(id);
@@ -202,10 +225,10 @@ void ListChangeTracker::trackTouchAt(std::int64_t index, const rt::Value& object
 void ListChangeTracker::endTracking() {
     if (!shadowOpen_) return;
     readBatch();
-    auto materialize = [](const std::vector<Found>& found, Records& records) {
+    auto materialize = [this](const std::vector<Found>& found, Records& records) {
         for (const auto& f : found)
-            records.push_back(f.newFromIndex == NotFound ? ListChangeRecord::recordWithOldIndex(f.oldIndex, f.newToIndex, f.object)
-                                                         : ListChangeRecord::recordWithOldIndex(f.oldIndex, f.newFromIndex, f.newToIndex, f.object));
+            records.push_back(f.newFromIndex == NotFound ? ListChangeRecord::recordWithOldIndex(f.oldIndex, f.newToIndex, objectOf(f))
+                                                         : ListChangeRecord::recordWithOldIndex(f.oldIndex, f.newFromIndex, f.newToIndex, objectOf(f)));
     };
     materialize(found_.deletions, deletions_);
     materialize(found_.inserts, inserts_);
@@ -218,16 +241,17 @@ void ListChangeTracker::endTrackingAndReport(IList& list) {
     if (!shadowOpen_) return;
     readBatch();
     auto asIndex = [](std::int64_t i) { return static_cast<std::uint64_t>(i); };
+    auto& table = list.listenerTable();
     for (const auto& f : found_.deletions)
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidDeleteItem(list, f.object, asIndex(f.oldIndex)); });
+        notifyListenersIn<IListListener>(table, [&](IListListener& l) { l.listDidDeleteItem(list, objectOf(f), asIndex(f.oldIndex)); });
     for (const auto& f : found_.inserts)
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidInsertItem(list, f.object, asIndex(f.newToIndex)); });
+        notifyListenersIn<IListListener>(table, [&](IListListener& l) { l.listDidInsertItem(list, objectOf(f), asIndex(f.newToIndex)); });
     for (const auto& f : found_.moves)
-        notifyListeners<IListListener>(list, [&](IListListener& l) {
-            l.listDidMoveItem(list, f.object, asIndex(f.oldIndex), asIndex(f.newToIndex));
+        notifyListenersIn<IListListener>(table, [&](IListListener& l) {
+            l.listDidMoveItem(list, objectOf(f), asIndex(f.oldIndex), asIndex(f.newToIndex));
         });
     for (const auto& f : found_.changes)
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidChangeItem(list, f.object, asIndex(f.oldIndex)); });
+        notifyListenersIn<IListListener>(table, [&](IListListener& l) { l.listDidChangeItem(list, objectOf(f), asIndex(f.oldIndex)); });
     reset();
 }
 
@@ -284,17 +308,19 @@ void ListChangeTracker::readBatch() {
     for (std::uint32_t id = 0; id < entries_.size(); ++id)
         if (entries_[id].alive && entries_[id].oldIndex == -1) ids.push_back(id);
     std::sort(ids.begin(), ids.end(), [&](auto a, auto b) { return entries_[a].insertedAt < entries_[b].insertedAt; });
-    for (auto id : ids) found_.inserts.push_back({NotFound, NotFound, newIndex[id], entries_[id].object});
+    found_.inserts.reserve(ids.size());
+    for (auto id : ids) found_.inserts.push_back({NotFound, NotFound, newIndex[id], rt::Value(), id});
 
     // moves in the order of their first move call
     ids.clear();
     for (std::uint32_t id = 0; id < entries_.size(); ++id)
         if (entries_[id].alive && entries_[id].movedAt != 0 && !movedInPlace(id)) ids.push_back(id);
     std::sort(ids.begin(), ids.end(), [&](auto a, auto b) { return entries_[a].movedAt < entries_[b].movedAt; });
+    found_.moves.reserve(ids.size());
     std::vector<bool> reportedMove(entries_.size(), false);
     for (auto id : ids) {
         const auto& e = entries_[id];
-        found_.moves.push_back({e.oldIndex, e.oldIndex, newIndex[id], e.object});
+        found_.moves.push_back({e.oldIndex, e.oldIndex, newIndex[id], rt::Value(), id});
         reportedMove[id] = true;
     }
 
@@ -303,38 +329,39 @@ void ListChangeTracker::readBatch() {
     // A touched item is reported changed once, and only when nothing else is reported
     // about it.
     std::vector<bool> convertedToMove(entries_.size(), false), touchReported(entries_.size(), false);
+    found_.changes.reserve(changed_.size());
     for (auto [id, touchOnly] : changed_) {
         const auto& e = entries_[id];
         if (!e.alive) continue;
         if (touchOnly) {
             if (e.changed || reportedMove[id] || touchReported[id]) continue;
             touchReported[id] = true;
-            found_.changes.push_back({e.oldIndex, NotFound, newIndex[id], e.object});
+            found_.changes.push_back({e.oldIndex, NotFound, newIndex[id], rt::Value(), id});
             continue;
         }
         if (e.movedAt == 0 && newIndex[id] != e.oldIndex) {
             if (!convertedToMove[id]) {
-                found_.moves.push_back({e.oldIndex, NotFound, newIndex[id], e.object});
+                found_.moves.push_back({e.oldIndex, NotFound, newIndex[id], rt::Value(), id});
                 convertedToMove[id] = true;
             }
             continue;
         }
-        found_.changes.push_back({e.oldIndex, NotFound, reportedMove[id] ? e.oldIndex : newIndex[id], e.object});
+        found_.changes.push_back({e.oldIndex, NotFound, reportedMove[id] ? e.oldIndex : newIndex[id], rt::Value(), id});
     }
 }
 
 void ListChangeTracker::reportChangesForList(IList& list) const {
     auto asIndex = [](std::int64_t i) { return static_cast<std::uint64_t>(i); };
     for (const auto& r : deletions_)
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidDeleteItem(list, r->object(), asIndex(r->oldIndex())); });
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidDeleteItem(list, r->object(), asIndex(r->oldIndex())); });
     for (const auto& r : inserts_)
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidInsertItem(list, r->object(), asIndex(r->newToIndex())); });
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidInsertItem(list, r->object(), asIndex(r->newToIndex())); });
     for (const auto& r : moves_)
-        notifyListeners<IListListener>(list, [&](IListListener& l) {
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) {
             l.listDidMoveItem(list, r->object(), asIndex(r->oldIndex()), asIndex(r->newToIndex()));
         });
     for (const auto& r : changes_)
-        notifyListeners<IListListener>(list, [&](IListListener& l) { l.listDidChangeItem(list, r->object(), asIndex(r->oldIndex())); });
+        notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidChangeItem(list, r->object(), asIndex(r->oldIndex())); });
 }
 
 }  // namespace zid

@@ -25,7 +25,7 @@ std::int64_t MappedList::indexOfObject(const rt::Value& object) const {
 void MappedList::sourceItemCall(CallKind kind, const rt::Value& item, std::uint64_t from, std::uint64_t to) {
     // the same positions: every call passes on at once with its item mapped
     auto shown = mapped(item);
-    notifyListeners<IListListener>(*this, [&](IListListener& l) {
+    notifyListenersIn<IListListener>(listenerTable(), [&](IListListener& l) {
         switch (kind) {
             case CallKind::Insert: l.listDidInsertItem(*this, shown, to); break;
             case CallKind::Delete: l.listDidDeleteItem(*this, shown, from); break;

@@ -21,17 +21,18 @@ void RankTree::initNode(Id id, std::uint64_t weight, bool marked) {
     n.left = n.right = n.parent = kNil;
     n.priority = nextPriority();
     n.weight = n.sum = weight;
-    if (countsMarks_) marks_[id] = Marks{marked ? weight : 0, marked};
+    n.leftSum = 0;
+    if (countsMarks_) marks_[id] = Marks{marked ? weight : 0, 0, marked};
 }
 
 void RankTree::update(Id id) {
     auto& n = nodes_[id];
-    n.sum = n.weight + (n.left == kNil ? 0 : nodes_[n.left].sum) + (n.right == kNil ? 0 : nodes_[n.right].sum);
-    if (countsMarks_) marks_[id].sum = ownMarks(id) + marksOf(n.left) + marksOf(n.right);
-}
-
-void RankTree::updateUpwards(Id id) {
-    for (; id != kNil; id = nodes_[id].parent) update(id);
+    n.leftSum = n.left == kNil ? 0 : nodes_[n.left].sum;
+    n.sum = n.weight + n.leftSum + (n.right == kNil ? 0 : nodes_[n.right].sum);
+    if (countsMarks_) {
+        marks_[id].leftSum = marksOf(n.left);
+        marks_[id].sum = ownMarks(id) + marks_[id].leftSum + marksOf(n.right);
+    }
 }
 
 void RankTree::updateAll(Id id) {
@@ -79,7 +80,7 @@ RankTree::Id RankTree::find(std::uint64_t pos, std::uint64_t* offset) const {
     Id t = root_;
     while (t != kNil) {
         const auto& n = nodes_[t];
-        std::uint64_t leftSum = n.left == kNil ? 0 : nodes_[n.left].sum;
+        std::uint64_t leftSum = n.leftSum;
         if (pos < leftSum) {
             t = n.left;
         } else if (pos < leftSum + n.weight) {
@@ -98,12 +99,12 @@ RankTree::Id RankTree::findCountingMarks(std::uint64_t pos, std::uint64_t& marke
     Id t = root_;
     while (t != kNil) {
         const auto& n = nodes_[t];
-        std::uint64_t leftSum = n.left == kNil ? 0 : nodes_[n.left].sum;
+        std::uint64_t leftSum = n.leftSum;
         if (pos < leftSum) {
             t = n.left;
             continue;
         }
-        if (countsMarks_) markedBefore += marksOf(n.left);
+        if (countsMarks_) markedBefore += marks_[t].leftSum;
         if (pos < leftSum + n.weight) return t;
         pos -= leftSum + n.weight;
         if (countsMarks_) markedBefore += ownMarks(t);
@@ -116,7 +117,7 @@ RankTree::Id RankTree::findMarked(std::uint64_t k) const {
     Id t = root_;
     while (t != kNil) {
         const auto& n = nodes_[t];
-        std::uint64_t leftSum = marksOf(n.left);
+        std::uint64_t leftSum = marks_[t].leftSum;
         std::uint64_t own = ownMarks(t);
         if (k < leftSum) {
             t = n.left;
@@ -132,20 +133,19 @@ RankTree::Id RankTree::findMarked(std::uint64_t k) const {
 
 std::uint64_t RankTree::positionOf(Id id) const {
     const auto& n = nodes_[id];
-    std::uint64_t pos = n.left == kNil ? 0 : nodes_[n.left].sum;
+    std::uint64_t pos = n.leftSum;
     for (Id x = id, p = n.parent; p != kNil; x = p, p = nodes_[p].parent) {
         const auto& parent = nodes_[p];
-        if (parent.right == x) pos += (parent.left == kNil ? 0 : nodes_[parent.left].sum) + parent.weight;
+        if (parent.right == x) pos += parent.leftSum + parent.weight;
     }
     return pos;
 }
 
 std::uint64_t RankTree::markedBefore(Id id) const {
     if (!countsMarks_) return 0;
-    const auto& n = nodes_[id];
-    std::uint64_t count = marksOf(n.left);
-    for (Id x = id, p = n.parent; p != kNil; x = p, p = nodes_[p].parent)
-        if (nodes_[p].right == x) count += marksOf(nodes_[p].left) + ownMarks(p);
+    std::uint64_t count = marks_[id].leftSum;
+    for (Id x = id, p = nodes_[id].parent; p != kNil; x = p, p = nodes_[p].parent)
+        if (nodes_[p].right == x) count += marks_[p].leftSum + ownMarks(p);
     return count;
 }
 
@@ -155,7 +155,7 @@ void RankTree::split(Id t, std::uint64_t pos, Id& l, Id& r) {
         return;
     }
     auto& n = nodes_[t];
-    std::uint64_t leftSum = n.left == kNil ? 0 : nodes_[n.left].sum;
+    std::uint64_t leftSum = n.leftSum;
     if (pos <= leftSum) {
         Id child = n.left;
         Id ll, lr;
@@ -203,14 +203,20 @@ void RankTree::insertAt(Id id, std::uint64_t pos, std::uint64_t weight, bool mar
         root_ = id;
         return;
     }
-    // Down to the empty child where a node starting at pos belongs, ...
+    // Down to the empty child where a node starting at pos belongs, counting the new
+    // node into the sums on the way (no second pass up, no reads of the siblings), ...
+    std::uint64_t ownMarked = countsMarks_ ? marks_[id].sum : 0;
     Id parent = kNil, t = root_;
     bool asLeft = false;
     while (t != kNil) {
         parent = t;
         auto& n = nodes_[t];
-        std::uint64_t leftSum = n.left == kNil ? 0 : nodes_[n.left].sum;
+        n.sum += weight;
+        if (ownMarked) marks_[t].sum += ownMarked;
+        std::uint64_t leftSum = n.leftSum;
         if (pos <= leftSum) {
+            n.leftSum += weight;
+            if (ownMarked) marks_[t].leftSum += ownMarked;
             asLeft = true;
             t = n.left;
         } else {
@@ -221,7 +227,6 @@ void RankTree::insertAt(Id id, std::uint64_t pos, std::uint64_t weight, bool mar
     }
     (asLeft ? nodes_[parent].left : nodes_[parent].right) = id;
     nodes_[id].parent = parent;
-    updateUpwards(parent);
     // ... then up by rotations while its priority beats its parent's (sums above the
     // rotations stay as they are).
     while (nodes_[id].parent != kNil && nodes_[nodes_[id].parent].priority < nodes_[id].priority) {
@@ -254,24 +259,57 @@ void RankTree::insertNextTo(Id id, Id neighbour, bool after, std::uint64_t weigh
 void RankTree::erase(Id id) {
     auto& n = nodes_[id];
     Id parent = n.parent;
+    bool wasLeft = parent != kNil && nodes_[parent].left == id;
     Id merged = merge(n.left, n.right);
     if (merged != kNil) nodes_[merged].parent = parent;
     if (parent == kNil) root_ = merged;
     else if (nodes_[parent].left == id) nodes_[parent].left = merged;
     else nodes_[parent].right = merged;
-    updateUpwards(parent);
+    // the merged children cover what they covered: the ancestors lose the node's own part
+    if (parent != kNil) {
+        auto weight = n.weight, marks = countsMarks_ ? ownMarks(id) : 0;
+        auto& p = nodes_[parent];
+        p.sum -= weight;
+        if (wasLeft) p.leftSum -= weight;
+        if (marks) {
+            marks_[parent].sum -= marks;
+            if (wasLeft) marks_[parent].leftSum -= marks;
+        }
+        addAbove(parent, -static_cast<std::int64_t>(weight), -static_cast<std::int64_t>(marks));
+    }
     n.left = n.right = n.parent = kNil;
 }
 
 void RankTree::setWeight(Id id, std::uint64_t weight) {
+    auto before = static_cast<std::int64_t>(nodes_[id].weight), marksBefore = static_cast<std::int64_t>(countsMarks_ ? ownMarks(id) : 0);
     nodes_[id].weight = weight;
-    updateUpwards(id);
+    auto marksNow = static_cast<std::int64_t>(countsMarks_ ? ownMarks(id) : 0);
+    auto delta = static_cast<std::int64_t>(weight) - before;
+    nodes_[id].sum += static_cast<std::uint64_t>(delta);
+    if (marksNow != marksBefore) marks_[id].sum += static_cast<std::uint64_t>(marksNow - marksBefore);
+    addAbove(id, delta, marksNow - marksBefore);
 }
 
 void RankTree::setMarked(Id id, bool marked) {
     if (!countsMarks_ || marks_[id].marked == marked) return;
     marks_[id].marked = marked;
-    updateUpwards(id);
+    auto own = static_cast<std::int64_t>(nodes_[id].weight);
+    marks_[id].sum += static_cast<std::uint64_t>(marked ? own : -own);
+    addAbove(id, 0, marked ? own : -own);
+}
+
+void RankTree::addAbove(Id x, std::int64_t delta, std::int64_t marksDelta) {
+    // sums wrap like the unsigned counts they are: adding a negative delta subtracts
+    for (Id p = nodes_[x].parent; p != kNil; x = p, p = nodes_[p].parent) {
+        auto& n = nodes_[p];
+        bool fromLeft = n.left == x;
+        n.sum += static_cast<std::uint64_t>(delta);
+        if (fromLeft) n.leftSum += static_cast<std::uint64_t>(delta);
+        if (marksDelta) {
+            marks_[p].sum += static_cast<std::uint64_t>(marksDelta);
+            if (fromLeft) marks_[p].leftSum += static_cast<std::uint64_t>(marksDelta);
+        }
+    }
 }
 
 RankTree::Id RankTree::first() const {

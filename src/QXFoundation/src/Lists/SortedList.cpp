@@ -131,7 +131,7 @@ std::uint64_t SortedList::placementOf(const rt::Value& item) const {
         if (before(item, itemOf(t))) {
             t = sorted_.left(t);
         } else {
-            pos += sorted_.subtreeTotal(sorted_.left(t)) + 1;
+            pos += sorted_.leftTotal(t) + 1;
             t = sorted_.right(t);
         }
     }
@@ -155,13 +155,18 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
     // in the positions of its moment. Items taken out wait, parked, after the list.
     tracker_->beginTracking(count());
     kind_.resize(nextId_ + batch.inserts.size(), Keep);
+    placedAt_.resize(kind_.size(), 0);
     std::vector<RankTree::Id> touched;
+    // an item the source reports again is mostly the very object kept already
+    auto keep = [&](RankTree::Id id, const rt::Value& item) {
+        if (!(item.isObject() && items_[id].isIdentical(item))) items_[id] = item;
+    };
 
     // changes name old positions: find their items before anything moves
     std::vector<RankTree::Id> changed;
     for (const auto& c : batch.changes) {
         auto id = bySource_.find(c.index);
-        items_[id] = c.item;
+        keep(id, c.item);
         if (kind_[id] != Keep) continue;
         kind_[id] = Changed;
         changed.push_back(id);
@@ -188,7 +193,7 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
             continue;
         }
         movedIds[r.number - batch.deletions.size()] = id;
-        items_[id] = batch.moves[r.number - batch.deletions.size()].item;
+        keep(id, batch.moves[r.number - batch.deletions.size()].item);
         if (kind_[id] == Keep) {
             kind_[id] = Moved;
             touched.push_back(id);
@@ -203,23 +208,30 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
         if (p.number < batch.inserts.size()) {
             auto id = takeId();
             if (kind_.size() <= id) kind_.resize(id + 1, Keep);
+            if (placedAt_.size() <= id) placedAt_.resize(id + 1, 0);
             if (items_.size() <= id) items_.resize(id + 1);
             items_[id] = batch.inserts[p.number].item;
             kind_[id] = New;
             touched.push_back(id);
             inserted.push_back(id);
             bySource_.insertAt(id, p.index, 1);
+            placedAt_[id] = p.index + 1;
         } else {
-            bySource_.insertAt(movedIds[p.number - batch.inserts.size()], p.index, 1);
+            auto id = movedIds[p.number - batch.inserts.size()];
+            bySource_.insertAt(id, p.index, 1);
+            placedAt_[id] = p.index + 1;
         }
     }
+    // Placed in ascending order, every item placed keeps the position it was placed at.
+    auto sourcePosition = [&](RankTree::Id id) { return placedAt_[id] ? placedAt_[id] - 1 : bySource_.positionOf(id); };
 
     struct ToPlace {
         RankTree::Id id;
-        rt::Value item;
+        const rt::Value* item;  // in items_, which keeps its size from here on
         std::uint64_t source;
         std::size_t slot;
         bool parked, moved;
+        std::uint64_t keptBefore = 0;  // the items staying that it goes after
     };
     std::vector<ToPlace> toPlace;
     ParkingLot lot;
@@ -229,7 +241,7 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
         auto end = static_cast<std::int64_t>(sorted_.total() + lot.count());
         tracker_->trackMoveFrom(at, end - 1, item);
         sorted_.erase(id);
-        toPlace.push_back({id, item, bySource_.positionOf(id), lot.park(), true, moved});
+        toPlace.push_back({id, &item, sourcePosition(id), lot.park(), true, moved});
     };
     // Changed and moved items, in sorted order, stay where they still sort: between the
     // items before them that stay and the next item the source did not touch. A moved
@@ -268,25 +280,39 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
         if (!fits) park(id, item, !isChanged);
         else if (!isChanged) tracker_->trackTouchAt(at, item);
     }
-    for (auto id : inserted) toPlace.push_back({id, itemOf(id), bySource_.positionOf(id), 0, false, false});
+    for (auto id : inserted) toPlace.push_back({id, &itemOf(id), sourcePosition(id), 0, false, false});
 
-    // equal items placed in one batch keep their source order
-    std::sort(toPlace.begin(), toPlace.end(), [](const auto& a, const auto& b) { return a.source < b.source; });
-    std::stable_sort(toPlace.begin(), toPlace.end(), [&](const auto& a, const auto& b) { return before(a.item, b.item); });
-    for (const auto& p : toPlace) {
-        auto at = placementOf(p.item);
+    // The items go in sorted order, equal items in their source order, each after the
+    // ones placed before it. Where an item goes among the items that stay is found first:
+    // an item going after more of them sorts after one going after fewer, so only the
+    // items going between the same two staying items are compared with each other.
+    for (auto& p : toPlace) p.keptBefore = placementOf(*p.item);
+    std::sort(toPlace.begin(), toPlace.end(), [](const auto& a, const auto& b) {
+        return a.keptBefore != b.keptBefore ? a.keptBefore < b.keptBefore : a.source < b.source;
+    });
+    for (auto group = toPlace.begin(); group != toPlace.end();) {
+        auto end = std::find_if(group, toPlace.end(), [&](const auto& p) { return p.keptBefore != group->keptBefore; });
+        if (end - group > 1) std::stable_sort(group, end, [&](const auto& a, const auto& b) { return before(*a.item, *b.item); });
+        group = end;
+    }
+    for (std::size_t placed = 0; placed < toPlace.size(); ++placed) {
+        const auto& p = toPlace[placed];
+        auto at = p.keptBefore + placed;  // every item placed before it goes before it
         if (!p.parked) {
             sorted_.insertAt(p.id, at, 1);
-            tracker_->trackInserAt(static_cast<std::int64_t>(at), p.item);
+            tracker_->trackInserAt(static_cast<std::int64_t>(at), *p.item);
             continue;
         }
         auto from = static_cast<std::int64_t>(sorted_.total() + lot.placeOf(p.slot));
         lot.leave(p.slot);
         sorted_.insertAt(p.id, at, 1);
-        tracker_->trackMoveFrom(from, static_cast<std::int64_t>(at), p.item);
-        if (p.moved) tracker_->trackTouchAt(static_cast<std::int64_t>(at), p.item);
+        tracker_->trackMoveFrom(from, static_cast<std::int64_t>(at), *p.item);
+        if (p.moved) tracker_->trackTouchAt(static_cast<std::int64_t>(at), *p.item);
     }
-    for (auto id : touched) kind_[id] = Keep;
+    for (auto id : touched) {
+        kind_[id] = Keep;
+        placedAt_[id] = 0;
+    }
     tracker_->endTrackingAndReport(*this);
 }
 

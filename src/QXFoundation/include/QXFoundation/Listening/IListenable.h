@@ -49,6 +49,7 @@
 
 #include <exception>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include <QXFoundation/Listening/ListenerProxy.h>
@@ -89,23 +90,45 @@ bool anyListener(const rt::Object& notifier, const std::function<bool(ListenerPr
 
 // ---- typed walks: the block receives the listener as Protocol ----------------------
 namespace detail {
-/// Calls fn(Protocol&) for each live listener implementing Protocol until fn answers false.
-template <class Protocol, class Fn> void forEachListener(const rt::Object& notifier, Fn&& fn) {
-    for (const auto& proxy : listenerProxies(notifier)) {
-        rt::Ref<rt::Object> target = proxy->target();  // keeps the listener alive while called
-        if (!target) continue;
+/// Calls fn(Protocol&) for each live listener in the table implementing Protocol until fn
+/// answers false. The walk reads the members of the moment it starts (no copy while
+/// the table stays as it is).
+template <class Protocol, class Fn> void forEachListenerIn(ListenerTable& table, Fn&& fn) {
+    auto members = table.members();
+    bool metDead = false;
+    for (const auto& member : *members) {
+        auto proxy = member.lock();
+        rt::Ref<rt::Object> target = proxy ? proxy->target() : nullptr;  // keeps the listener alive while called
+        if (!target) {
+            metDead = metDead || !proxy;
+            continue;
+        }
         // A listener answering the protocol only dynamically (a trampoline, a class that
         // adopts it by name) is reached through a stand-in that sends to its proxy.
         rt::Ref<rt::Object> standIn;
         if (auto* listener = rt::asProtocol<Protocol>(*target, standIn, proxy)) {
-            if (!fn(*listener)) return;
+            if (!fn(*listener)) break;
         }
     }
+    if (metDead) table.prune();
+}
+
+template <class Protocol, class Fn> void forEachListener(const rt::Object& notifier, Fn&& fn) {
+    forEachListenerIn<Protocol>(*ListenerTable::of(notifier), std::forward<Fn>(fn));
 }
 }  // namespace detail
 
 template <class Protocol, class F> void notifyListeners(const rt::Object& notifier, F&& block) {
     detail::forEachListener<Protocol>(notifier, [&](Protocol& listener) {
+        block(listener);
+        return true;
+    });
+}
+
+/// notifyListeners<P> over a notifier's table the caller already holds (a notifier that
+/// keeps its table at hand saves looking it up on every walk).
+template <class Protocol, class F> void notifyListenersIn(ListenerTable& table, F&& block) {
+    detail::forEachListenerIn<Protocol>(table, [&](Protocol& listener) {
         block(listener);
         return true;
     });

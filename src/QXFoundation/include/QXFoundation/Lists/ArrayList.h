@@ -16,6 +16,7 @@
 #include <QXFoundation/Lists/ChunkedArray.h>
 #include <QXFoundation/Lists/IList.h>
 #include <QXFoundation/Lists/ListChangeTracker.h>
+#include <QXFoundation/Lists/TrackedItems.h>
 #include <rt/KVO.h>
 
 namespace zid {
@@ -89,19 +90,19 @@ private:
     // Runs a mutation as a batch of its own (or inside the open one), then the tracking
     // work that follows its endUpdates.
     template <class Mutation, class After> void batch(Mutation&& mutation, After&& after);
+    const rt::Ref<ListenerProxy>& ownProxy();
 
-    struct Tracker {
-        std::size_t occurrences = 0;  // positions holding the item: tracking ends with the last
-        std::vector<rt::Ref<rt::Observation>> observations;
-    };
+    void removeObservations();
 
     bool trackingDisabled_ = false;
     std::set<std::string> trackedKeypathes_;
     rt::Value::Array initial_;  // until didInitialize()
     ChunkedArray array_;  // mutations in the middle shift one chunk, not half the list
     std::int64_t nestedChangeLevel_ = 0;
-    std::unordered_map<const void*, Tracker> trackers_;
+    TrackedItems trackers_;  // by identity: positions holding the item, its listener table
+    std::unordered_map<const void*, std::vector<rt::Ref<rt::Observation>>> observations_;  // of the tracked keypaths
     rt::Ref<ListChangeTracker> changeTracker_;
+    rt::Ref<ListenerProxy> ownProxy_;  // made at the first tracked item
 };
 
 class MutableArrayList : public ArrayList {

@@ -1,5 +1,5 @@
 #pragma once
-// The storage of an array list: values in chunks of at most a few hundred, with a
+// The storage of an array list: values in chunks of at most 128, with a
 // Fenwick tree over the chunk sizes. Reading a position costs O(log(n / chunk)); an
 // insert or removal in the middle shifts only the values of one chunk, where one
 // vector would shift half the list.
@@ -33,7 +33,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kChunk = 256;  // values per chunk when filled; split at twice that
+    static constexpr std::size_t kChunk = 64;  // values per chunk when filled; split at twice that
     struct Place {
         std::size_t chunk, offset;
     };

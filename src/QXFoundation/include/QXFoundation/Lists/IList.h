@@ -18,6 +18,8 @@
 
 namespace zid {
 
+class ListenerTable;
+
 /// The position answered for an item a list does not hold.
 inline constexpr std::int64_t NotFound = std::numeric_limits<std::int64_t>::max();
 
@@ -47,6 +49,9 @@ public:
     /// Whether the list has a batch open (between listWillChangeContent and
     /// listDidChangeContent): lists that start to follow it then wait for the close.
     virtual bool isChangingContent() const { return false; }
+    /// The list's listener table (the one listeners(list) answers), kept at hand: a batch
+    /// walks it once per item call.
+    ListenerTable& listenerTable() const;
 
 protected:
     enum class DidOrder { CountFirst, EmptyFirst };
@@ -60,6 +65,7 @@ protected:
 
 private:
     std::unique_ptr<rt::ChangeScope> batchScope_;  // the open batch in the nested order
+    mutable rt::Ref<ListenerTable> listenerTable_;    // made on first use
 };
 
 /// The listener protocol of lists; every call is optional.

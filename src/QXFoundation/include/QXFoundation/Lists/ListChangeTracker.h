@@ -116,10 +116,15 @@ private:
         bool touchOnly;
     };
     std::vector<ChangeCall> changed_;  // in call order
+    static constexpr std::uint32_t kNoEntry = 0xffffffffu;
     struct Found {
         std::int64_t oldIndex, newFromIndex, newToIndex;
-        rt::Value object;
+        rt::Value object;                // a deletion's item
+        std::uint32_t entry = kNoEntry;  // the shadow entry holding the item of the others
     };
+    const rt::Value& objectOf(const Found& found) const {
+        return found.entry == kNoEntry ? found.object : entries_[found.entry].object;
+    }
     struct FoundBatch {
         std::vector<Found> deletions, inserts, moves, changes;
     };

@@ -69,6 +69,8 @@ public:
     Id right(Id id) const { return nodes_[id].right; }
     /// Positions covered by a node and everything below it.
     std::uint64_t subtreeTotal(Id id) const { return id == kNil ? 0 : nodes_[id].sum; }
+    /// Positions covered by a node's left subtree.
+    std::uint64_t leftTotal(Id id) const { return nodes_[id].leftSum; }
 
     /// Calls f(id) for every node in order.
     template <class F> void forEach(F&& f) const {
@@ -76,20 +78,24 @@ public:
     }
 
 private:
+    // A node keeps its left subtree's total beside its own: a search down the tree or a
+    // position up it reads the nodes on its path only, not their left children too.
     struct Node {
         Id left = kNil, right = kNil, parent = kNil;
         std::uint32_t priority = 0;
-        std::uint64_t weight = 0, sum = 0;
+        std::uint64_t weight = 0, sum = 0, leftSum = 0;
     };
     struct Marks {
-        std::uint64_t sum = 0;  // marked positions in the subtree
+        std::uint64_t sum = 0;      // marked positions in the subtree
+        std::uint64_t leftSum = 0;  // of them, in the left subtree
         bool marked = false;
     };
     std::uint64_t marksOf(Id id) const { return id == kNil ? 0 : marks_[id].sum; }
     std::uint64_t ownMarks(Id id) const { return marks_[id].marked ? nodes_[id].weight : 0; }
     std::uint32_t nextPriority();
     void update(Id id);
-    void updateUpwards(Id id);
+    // Adds to the sums of x's ancestors (a change below them, x's own sums done).
+    void addAbove(Id x, std::int64_t delta, std::int64_t marksDelta);
     void split(Id t, std::uint64_t pos, Id& l, Id& r);
     Id merge(Id a, Id b);
     void initNode(Id id, std::uint64_t weight, bool marked);

@@ -71,6 +71,7 @@ private:
     RankTree::Id nextId_ = 0;
     std::vector<rt::Value> items_;  // by id
     std::vector<char> kind_;  // by id, during a batch: how the source touched the item
+    std::vector<std::uint64_t> placedAt_;  // by id, during a batch: 1 + source position of an item placed in it
     rt::Ref<ListChangeTracker> tracker_ = rt::make<ListChangeTracker>();
 };
 
