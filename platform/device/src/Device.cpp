@@ -1,6 +1,7 @@
 #include <dev/Device.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -38,24 +39,35 @@ std::optional<std::string> readIdentifier(const std::filesystem::path& file) {
     return text;
 }
 
-/// Publishes the identifier unless another process got there first: a whole temporary
-/// file linked into place, so nobody reads half of it. Answers the identifier that won.
-std::optional<std::string> publishIdentifier(const std::filesystem::path& file, const std::string& id) {
-    std::error_code ec;
-    std::filesystem::create_directories(file.parent_path(), ec);
-    std::string tmpl = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) return std::nullopt;
-    const std::string line = id + "\n";
-    bool ok = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size()) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    bool linked = ok && ::link(tmpl.c_str(), file.c_str()) == 0;
-    const int linkError = errno;
-    ::unlink(tmpl.c_str());
-    if (linked) return id;
-    if (ok && linkError == EEXIST) return readIdentifier(file);
-    return std::nullopt;
-}
+/// An exclusive lock on a file beside the identifier, held while it lives. Every writer of
+/// the identifier, in this process or another, takes it first, so a writer that finds the
+/// identifier made meanwhile takes that one instead of replacing it.
+class WriterLock {
+public:
+    explicit WriterLock(const std::filesystem::path& file) {
+        std::error_code ec;
+        std::filesystem::create_directories(file.parent_path(), ec);
+        const auto path = file.parent_path() / ("." + file.filename().string() + ".lock");
+        fd_ = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+        if (fd_ < 0) return;
+        int rc;
+        while ((rc = ::flock(fd_, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        if (rc != 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~WriterLock() {
+        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    }
+    WriterLock(const WriterLock&) = delete;
+    WriterLock& operator=(const WriterLock&) = delete;
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
 
 }  // namespace
 
@@ -87,21 +99,17 @@ std::optional<std::string> Device::identifierForVendor() {
     std::lock_guard lock(mutex_);
     if (vendorIdentifier_) return vendorIdentifier_;
     if (auto stored = readIdentifier(vendorIdentifierFile_)) return vendorIdentifier_ = stored;
-    std::error_code ec;
-    if (std::filesystem::exists(vendorIdentifierFile_, ec)) {
-        // Present but not an identifier: replace it, atomically, with a fresh one.
-        auto fresh = sec::randomUUIDString();
-        if (!fresh) return std::nullopt;
-        const std::string line = *fresh + "\n";
-        if (!fnd::writeFileAtomically(vendorIdentifierFile_.string(), rt::Data(line.begin(), line.end()))) {
-            return std::nullopt;
-        }
-        return vendorIdentifier_ = fresh;
-    }
+    // Missing or damaged. A file that appeared since the read above is another writer's
+    // finished identifier (writes replace the file whole), never damage: look again
+    // under the writers' lock before making one.
+    WriterLock writer(vendorIdentifierFile_);
+    if (!writer.held()) return std::nullopt;
+    if (auto stored = readIdentifier(vendorIdentifierFile_)) return vendorIdentifier_ = stored;
     auto fresh = sec::randomUUIDString();
     if (!fresh) return std::nullopt;
-    if (auto kept = publishIdentifier(vendorIdentifierFile_, *fresh)) return vendorIdentifier_ = kept;
-    return std::nullopt;
+    const std::string line = *fresh + "\n";
+    if (!fnd::writeFileAtomically(vendorIdentifierFile_.string(), rt::Data(line.begin(), line.end()))) return std::nullopt;
+    return vendorIdentifier_ = fresh;
 }
 
 }  // namespace dev
