@@ -3,5 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"
+
+source scripts/ccache-env.sh
 cmake --preset "$preset" >/dev/null
 cmake --build "build/$preset" -j "$(nproc)"
