@@ -2,12 +2,11 @@
 
 #include <cerrno>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <vector>
 
 #include <QXFoundation/Extensions/StringExtensions.h>
+#include <fnd/Directories.h>
 #include <fnd/Queue.h>
 #include <net/Errors.h>
 
@@ -133,20 +132,37 @@ void QXImageRequestOperation::start() {
         finish();
         return;
     }
-    std::ifstream in(*path, std::ios::binary);
-    if (!in) {
-        int err = errno ? errno : ENOENT;
-        deliverError(net::posixError(err, "open " + *path));
-        finish();
-        return;
-    }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    rt::Ref<rt::Error> error;
+    auto bytes = readLocalImage(*path, &error, [this] { return cancellationMarked(); });
     if (cancellationMarked()) {
         finish();
         return;
     }
-    decode(bytes);
+    if (!bytes) {
+        deliverError(error);
+        finish();
+        return;
+    }
+    decode(*bytes, url);
     finish();
+}
+
+std::optional<rt::Data> QXImageRequestOperation::readLocalImage(const std::string& path, rt::Ref<rt::Error>* error,
+                                                               const std::function<bool()>& stop) {
+    std::size_t bound = httpClient()->maxResponseBytes();
+    rt::Ref<rt::Error> failure;
+    auto bytes = fnd::readRegularFile(path, bound, &failure, stop);
+    if (bytes || !error) return bytes;
+    // A file over the bound fails as an answer over the bound does; the rest keep
+    // their system error under the POSIX domain, as an open failure always has.
+    if (failure->code() == EFBIG)
+        *error = net::networkError(net::NetworkError::ResponseTooLarge,
+                                   "The file " + path + " is larger than the " + std::to_string(bound) +
+                                       " bytes an image may have.",
+                                   rt::Dictionary{{net::kFailingURLKey, rt::Value("file://" + path)}});
+    else
+        *error = rt::Error::withDescription(net::kPOSIXErrorDomain, failure->code(), failure->localizedDescription());
+    return std::nullopt;
 }
 
 void QXImageRequestOperation::startRemoteLoad() {
@@ -207,7 +223,8 @@ void QXImageRequestOperation::transferEnded(const net::HttpResult& result) {
                                      "The server answered " + std::to_string(status) + " instead of an image for " + url,
                                      rt::Dictionary{{QXImageFetchingHTTPStatusKey, rt::Value(status)}}));
     } else {
-        decode(result.response->body);
+        const std::string& body = result.response->body;
+        decode(rt::Data(body.begin(), body.end()), url);
     }
     finish();
 }
@@ -246,14 +263,21 @@ void QXImageRequestOperation::cancel() {
     finish();
 }
 
-void QXImageRequestOperation::decode(const std::string& bytes) {
-    std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
-    auto image = data.empty() ? nullptr : ui::Image::imageWithData(data);
-    if (image) {
-        deliverImage(std::move(image));
-    } else {
-        deliverError(notAnImageError(request_->url(), "The data at " + request_->url() + " is not an image"));
-    }
+rt::Ref<rt::Error> QXImageRequestOperation::decodingError(const std::string& url, const ui::ImageDecodeResult& result) {
+    if (result.status != ui::ImageDecodeStatus::TooLarge)
+        return notAnImageError(url, "The data at " + url + " is not an image");
+    auto limits = ui::Image::decodingLimits();
+    return notAnImageError(url, "The image at " + url + " declares " + std::to_string(result.declaredWidth) + " x " +
+                                    std::to_string(result.declaredHeight) + " pixels, more than the " +
+                                    std::to_string(limits.maxWidth) + " x " + std::to_string(limits.maxHeight) +
+                                    " and " + std::to_string(limits.maxPixels) +
+                                    " pixels images are decoded up to (ui::Image::setDecodingLimits)");
+}
+
+void QXImageRequestOperation::decode(const rt::Data& bytes, const std::string& url) {
+    auto result = ui::Image::decode(bytes.data(), bytes.size());
+    if (result.image) deliverImage(std::move(result.image));
+    else deliverError(decodingError(url, result));
 }
 
 void QXImageRequestOperation::deliverImage(rt::Ref<ui::Image> image) {
