@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QXFoundation/Extensions/StringExtensions.h>
+#include <QXFoundation/Extensions/WebURL.h>
 #include <fnd/Directories.h>
 #include <fnd/Queue.h>
 #include <net/Errors.h>
@@ -27,16 +28,7 @@ const rt::Ref<fnd::Queue>& transferQueue() {
     return *queue;
 }
 
-std::string lowercaseScheme(const std::string& url) {
-    auto colon = url.find(':');
-    if (colon == std::string::npos || colon == 0) return {};
-    std::string scheme = url.substr(0, colon);
-    for (char& c : scheme) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        else if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')) return {};
-    }
-    return scheme;
-}
+std::string lowercaseScheme(const std::string& url) { return urlScheme(url).value_or(std::string()); }
 
 // The local path of a file URL ("file:///a%20b" -> "/a b"; the host may be empty or
 // "localhost"); nothing for any other host or a malformed escape.
