@@ -135,7 +135,7 @@ void QXImageRequestOperation::start() {
         finish();
         return;
     }
-    decode(*bytes, url);
+    decode(bytes->data(), bytes->size(), url);
     finish();
 }
 
@@ -216,7 +216,7 @@ void QXImageRequestOperation::transferEnded(const net::HttpResult& result) {
                                      rt::Dictionary{{QXImageFetchingHTTPStatusKey, rt::Value(status)}}));
     } else {
         const std::string& body = result.response->body;
-        decode(rt::Data(body.begin(), body.end()), url);
+        decode(reinterpret_cast<const std::uint8_t*>(body.data()), body.size(), url);
     }
     finish();
 }
@@ -266,8 +266,8 @@ rt::Ref<rt::Error> QXImageRequestOperation::decodingError(const std::string& url
                                     " pixels images are decoded up to (ui::Image::setDecodingLimits)");
 }
 
-void QXImageRequestOperation::decode(const rt::Data& bytes, const std::string& url) {
-    auto result = ui::Image::decode(bytes.data(), bytes.size());
+void QXImageRequestOperation::decode(const std::uint8_t* bytes, std::size_t length, const std::string& url) {
+    auto result = ui::Image::decode(bytes, length);
     if (result.image) deliverImage(std::move(result.image));
     else deliverError(decodingError(url, result));
 }

@@ -88,7 +88,7 @@ private:
     void timedOut();
     /// Claims the right to decide the outcome; only the first caller gets it.
     bool settle() { return !settled_.exchange(true); }
-    void decode(const rt::Data& bytes, const std::string& url);
+    void decode(const std::uint8_t* bytes, std::size_t length, const std::string& url);
     void deliverImage(rt::Ref<ui::Image> image);
     void deliverError(rt::Ref<rt::Error> error);
     void finish();
