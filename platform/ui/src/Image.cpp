@@ -1,12 +1,11 @@
 #include <ui/Image.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <mutex>
-
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 

@@ -122,8 +122,7 @@ void executeCommand(ui::Button& button) {
     auto t = cmd->execute(self);
     if (!t) return;
     // Counted, not flagged: with two tasks running, the first to end leaves the button
-    // off. The binding of "enabled" turns it on again once none runs and the command is
-    // enabled; the explicit write covers a host that bound "enabled" elsewhere.
+    // off. Once none runs the button follows the command's flag again.
     auto running = runningTasks(button);
     running->setValue(rt::Value(running->lastValue().longLongValue() + 1));
     button.setEnabled(false);
@@ -135,7 +134,11 @@ void executeCommand(ui::Button& button) {
         if (!b || *counted) return;
         *counted = true;
         auto tasks = runningTasks(*b);
-        tasks->setValue(rt::Value(std::max(0LL, tasks->lastValue().longLongValue() - 1)));
+        long long left = std::max(0LL, tasks->lastValue().longLongValue() - 1);
+        tasks->setValue(rt::Value(left));
+        if (left > 0) return;
+        auto* now = asCommand(command(*b));
+        b->setEnabled(!(now && now->disabled()));
     });
 }
 
