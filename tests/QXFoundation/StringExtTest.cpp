@@ -7,6 +7,7 @@
 #include <QXFoundation/Extensions/DataExtensions.h>
 #include <QXFoundation/Extensions/StringExtensions.h>
 #include <QXFoundation/Extensions/URLRequestExtensions.h>
+#include <QXFoundation/Extensions/WebURL.h>
 #include <rt/Exception.h>
 
 using namespace zid;
@@ -138,4 +139,23 @@ TEST(StringExtTest, SocialStreamSuffixIsWhatItsPatternMatchesFoundInLinearTime) 
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
     // Bytes that are not UTF-8 stay as they were.
     EXPECT_EQ(stringByRemovingSocialStreamSuffix("\xFF (\xFE)"), "\xFF ");
+}
+
+TEST(StringExtTest, OnlyHttpAndHttpsCountAsWebURLsAndOtherSchemesAreNamed) {
+    EXPECT_TRUE(isWebURL("http://cdn.example/a.jpg"));
+    EXPECT_TRUE(isWebURL("HTTPS://cdn.example/a.jpg"));
+    for (const char* other : {"file:///etc/passwd", "FILE:/x", "ftp://h/x", "data:image/png;base64,AA", "javascript:x",
+                              "httpx://h", "http+unix://h"}) {
+        SCOPED_TRACE(other);
+        EXPECT_FALSE(isWebURL(other));
+        EXPECT_TRUE(hasNonWebScheme(other));
+    }
+    // Text without a scheme names no other scheme: a bare name, a relative path, a colon
+    // first, a digit first.
+    for (const char* plain : {"p.jpg", "images/p.jpg", ":x", "", "1http://h", "a b:c"}) {
+        SCOPED_TRACE(plain);
+        EXPECT_FALSE(isWebURL(plain));
+        EXPECT_FALSE(hasNonWebScheme(plain)) << (urlScheme(plain) ? *urlScheme(plain) : "none");
+    }
+    EXPECT_EQ(urlScheme("Tel+X-1.y:5"), std::optional<std::string>("tel+x-1.y"));
 }

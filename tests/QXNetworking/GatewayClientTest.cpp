@@ -14,6 +14,7 @@
 #include <QXNetworking/Common/JSON/QXJSONSerialization.h>
 #include <QXNetworking/Gateway/QXGatewayClient.h>
 #include <QXNetworking/Gateway/Response/QXGatewayErrors.h>
+#include <QXNetworking/Gateway/Response/QXGatewayResponseSerializer.h>
 #include <fnd/RunLoop.h>
 #include <net/Errors.h>
 
@@ -231,6 +232,38 @@ TEST_F(GatewayClientTest, GatewayAndStatusErrorsArriveAsTheCompletionsError) {
     EXPECT_EQ(gatewayResponse(busy->error).string(), "Response is empty");
     EXPECT_TRUE(refused->onMain && busy->onMain);
     EXPECT_TRUE(logs->has("Gateway call (Quorvex.getEvents) error: " + refused->error->description()));
+}
+
+TEST_F(GatewayClientTest, ABodyAboveTheBoundIsRefusedWithTheGatewaysErrorBeforeDecoding) {
+    auto serializer = rt::cast<QXGatewayResponseSerializer>(client->requestOperationManager()->responseSerializer());
+    ASSERT_TRUE(serializer);
+    EXPECT_EQ(serializer->maximumBodyLength(), std::size_t(16) << 20);
+    // A list of empty objects just past the default bound: refused at once, never decoded.
+    std::string body = R"({"success":true,"events":[)";
+    while (body.size() <= (std::size_t(16) << 20)) body += "{},";
+    body += "{}]}";
+    peer->answer("Quorvex.getEvents", {200, "application/json", body});
+    const auto refused = call("Quorvex.getEvents", {});
+    ASSERT_TRUE(finished(refused));
+    ASSERT_TRUE(refused->error);
+    EXPECT_TRUE(refused->result.isNil());
+    EXPECT_TRUE(isGatewayClientError(refused->error));
+    EXPECT_EQ(refused->error->code(), static_cast<long long>(QXGatewayClientError::BodyTooLarge));
+    EXPECT_NE(refused->error->localizedDescription().find("setMaximumBodyLength"), std::string::npos)
+        << refused->error->localizedDescription();
+
+    // The bound is a setting: at it a body decodes, one byte past it does not.
+    const std::string small = R"({"success":true,"products":[]})";
+    peer->answer("Quorvex.getProductList", {200, "application/json", small});
+    serializer->setMaximumBodyLength(small.size());
+    const auto atBound = call("Quorvex.getProductList", {});
+    ASSERT_TRUE(finished(atBound));
+    EXPECT_FALSE(atBound->error) << atBound->error->description();
+    serializer->setMaximumBodyLength(small.size() - 1);
+    const auto past = call("Quorvex.getProductList", {});
+    ASSERT_TRUE(finished(past));
+    ASSERT_TRUE(past->error);
+    EXPECT_EQ(past->error->code(), static_cast<long long>(QXGatewayClientError::BodyTooLarge));
 }
 
 TEST_F(GatewayClientTest, CancellingCompletesWithTheCancelledErrorOnTheMainThread) {

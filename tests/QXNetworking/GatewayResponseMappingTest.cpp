@@ -3,7 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <vector>
+
+#include <QXFoundation/Log/QXLogger.h>
 #include <QXNetworking/Common/JSON/QXJSONSerialization.h>
+#include <QXNetworking/Common/PropertyMapper/KZPropertyMapper.h>
+#include <QXNetworking/Gateway/QXGatewayHosts.h>
 #include <QXNetworking/Gateway/Response/QXGatewayErrors.h>
 #include <QXNetworking/Gateway/Response/QXGatewayResponseConverters.h>
 #include <QXNetworking/Gateway/Response/QXGatewayResponseMapper.h>
@@ -69,6 +75,74 @@ TEST(GatewayResponseMapping, SearchUpcomingWithItsConvertersAndAnItemMissingItsI
     // is no schedule; a null list of days is no days; a null title is not written.
     EXPECT_TRUE(result.array()[1].isEqual(json(R"({"eventID": 12, "parentChannel": {}, "repeatType": 0, "repeatData": 0})")))
         << shown(result.array()[1]);
+}
+
+namespace {
+
+class GatewayLines : public QXLogHandler {
+public:
+    GatewayLines() : QXLogHandler(nullptr, 6) {}
+    void handleLogRecord(const rt::Ref<QXLogRecord>& record) override {
+        std::lock_guard lock(mutex);
+        if (record->module() == std::string(kQXGatewayLogModule)) lines.push_back(record->message());
+    }
+    std::mutex mutex;
+    std::vector<std::string> lines;
+};
+
+}  // namespace
+
+TEST(GatewayResponseMapping, DroppedListItemsAreLoggedOnceWithACountAndNotOneLineEach) {
+    auto logs = rt::make<GatewayLines>();
+    QXLogger::defaultLogger()->registerHandler(logs);
+    std::vector<std::string> console;
+    KZPropertyMapper::setConsoleSink([&](const std::string& line) { console.push_back(line); });
+    std::string payload = R"([{"eventId": 1, "eventTitle": "kept"}, 7)";
+    for (int i = 0; i < 5000; ++i) payload += ",{}";
+    payload += "]";
+    const rt::Value result = mapped("Quorvex.searchUpcoming", payload);
+    KZPropertyMapper::setConsoleSink(nullptr);
+    QXLogger::defaultLogger()->deregistreHandler(logs);
+    ASSERT_TRUE(result.isArray());
+    EXPECT_EQ(result.array().size(), 1u);
+    EXPECT_TRUE(console.empty()) << console.size() << " console lines, the first: " << console.front();
+    ASSERT_EQ(logs->lines.size(), 1u);
+    EXPECT_EQ(logs->lines[0].rfind("Dropped 5001 of 5002 list items that could not be mapped (first: ", 0), 0u)
+        << logs->lines[0];
+    // A list with nothing to drop logs nothing; a single object still reports its own failure.
+    logs->lines.clear();
+    QXLogger::defaultLogger()->registerHandler(logs);
+    mapped("Quorvex.searchUpcoming", R"([{"eventId": 1}])");
+    QXLogger::defaultLogger()->deregistreHandler(logs);
+    EXPECT_TRUE(logs->lines.empty());
+}
+
+TEST(GatewayResponseMapping, AddressesInOtherSchemesThanHttpAreDroppedWithOneLogLine) {
+    auto logs = rt::make<GatewayLines>();
+    QXLogger::defaultLogger()->registerHandler(logs);
+    const rt::Value result = mapped("Quorvex.searchUpcoming", R"([
+      {"eventId": 1, "channelPicture": "file:///etc/passwd", "tinyUrl": "file:///shown/only",
+       "channelThumbnails": [{"url": "FILE:///home/user/.ssh/id_rsa", "width": 1}, {"url": "HTTPS://cdn.example/t.jpg"}]},
+      {"eventId": 2, "channelPicture": "https://cdn.example/p.jpg"},
+      {"eventId": 3, "channelPicture": "ftp://cdn.example/p.jpg"},
+      {"eventId": 4, "channelPicture": "p.jpg"}
+    ])");
+    QXLogger::defaultLogger()->deregistreHandler(logs);
+    ASSERT_TRUE(result.isArray());
+    ASSERT_EQ(result.array().size(), 4u);
+    EXPECT_TRUE(result.array()[0].isEqual(json(R"({"eventID": 1, "tinyURL": "file:///shown/only",
+      "parentChannel": {"channelThumbnails": [{"width": 1}, {"URL": "HTTPS://cdn.example/t.jpg"}]}})")))
+        << shown(result.array()[0]);
+    EXPECT_EQ(result.array()[1].dictionary().get(rt::Value("thumbnailURL")).string(), "https://cdn.example/p.jpg");
+    EXPECT_FALSE(result.array()[2].dictionary().contains(rt::Value("thumbnailURL")));
+    EXPECT_EQ(result.array()[3].dictionary().get(rt::Value("thumbnailURL")).string(), "p.jpg") << "no scheme, no fetch";
+    ASSERT_EQ(logs->lines.size(), 1u);
+    EXPECT_EQ(logs->lines[0], "Dropped 3 URLs of the Quorvex.searchUpcoming response whose scheme is not http or https "
+                              "(first: URL \"FILE:///home/user/.ssh/id_rsa\")");
+
+    // A single object is checked the same way.
+    const rt::Value video = mapped("Quorvex.getVideoInfo", R"({"videoId": 9, "thumbnailUrl": "file:///x"})");
+    EXPECT_TRUE(video.isEqual(json(R"({"recordID": 9, "parentChannel": {}})"))) << shown(video);
 }
 
 TEST(GatewayResponseMapping, SearchBroadcastSearchRecordedAndGetUserVideos) {
@@ -193,11 +267,11 @@ TEST(GatewayResponseMapping, VideosEventsAndFeaturedUpcoming) {
                    R"([{"eventID": 1, "parentChannel": {"channelID": 2, "channelThumbnails": []}, "thumbnailURL": "p",
                         "summary": "d", "eventLength": 60, "date": "2024-01-01 00:00:00", "title": "E", "tinyURL": "u",
                         "repeatType": 1, "repeatData": 65}])");
-    const rt::Value featured = mapped("Quorvex.getUpcomingFeatured", R"([{"eventId": 1, "channelPictureFeatured": "r:1/r:2/ar:",
+    const rt::Value featured = mapped("Quorvex.getUpcomingFeatured", R"([{"eventId": 1, "channelPictureFeatured": "https://img.example/r:1/r:2/ar:",
         "rawEventTitle": "R", "eventStartPst": "2024-01-15 08:00:00", "followed": true, "eventFollower": 4}])");
     ASSERT_TRUE(featured.isArray() && featured.array().size() == 1);
     const auto& item = featured.array()[0].dictionary();
-    EXPECT_EQ(item.get(rt::Value("bannerImageURL")).string(), "c:1/c:2/ac:");
+    EXPECT_EQ(item.get(rt::Value("bannerImageURL")).string(), "https://img.example/c:1/c:2/ac:");
     EXPECT_EQ(item.get(rt::Value("date")).date(), utc(2024, 1, 15, 16, 0, 0));  // Pacific standard time
     EXPECT_EQ(item.get(rt::Value("title")).string(), "R");
     EXPECT_EQ(item.get(rt::Value("attenderNumber")).longLongValue(), 4);

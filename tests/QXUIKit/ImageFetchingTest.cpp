@@ -2,6 +2,10 @@
 // memory cache, cancellation by a newer request, the time-out on virtual time, the
 // queue's limit, and bindings to source signals.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -188,6 +192,71 @@ TEST_F(ImageFetching, FileURLsLoadFromDisk) {
     std::filesystem::remove_all(dir);
 }
 
+TEST_F(ImageFetching, FileURLsReadOnlyRegularFilesUpToTheHTTPBound) {
+    auto dir = std::filesystem::temp_directory_path() / ("zid-image-bounds-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::string fifo = (dir / "pipe.png").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto png = (dir / "red.png").string();
+    ASSERT_TRUE(red->writePNG(png));
+    auto load = [&](const std::string& url) {
+        auto view = rt::make<ui::ImageView>();
+        Outcome outcome;
+        qxSetImageWithURLRequest(view, requestFor(url), placeholder, outcome.success(), outcome.failure());
+        EXPECT_TRUE(waitFor([&] { return outcome.ended(); })) << url << " must end";
+        EXPECT_EQ(qxImageRequestOperation(*view), nullptr);
+        return outcome;
+    };
+    // A device and a pipe are refused at once: neither is read, neither blocks.
+    for (const std::string& url : {std::string("file:///dev/zero"), "file://" + fifo}) {
+        SCOPED_TRACE(url);
+        auto outcome = load(url);
+        ASSERT_NE(outcome.error, nullptr);
+        EXPECT_EQ(outcome.error->domain(), "POSIXErrorDomain");
+        EXPECT_EQ(outcome.error->code(), EINVAL);
+    }
+    // A file over the client's body bound fails as a body over it does.
+    auto small = rt::make<net::HttpClient>();
+    small->setMaxResponseBytes(16);
+    QXImageRequestOperation::setHTTPClient(small);
+    auto tooLarge = load("file://" + png);
+    QXImageRequestOperation::setHTTPClient(nullptr);
+    ASSERT_NE(tooLarge.error, nullptr);
+    EXPECT_EQ(tooLarge.error->domain(), net::kNetworkErrorDomain);
+    EXPECT_EQ(tooLarge.error->code(), static_cast<long long>(net::NetworkError::ResponseTooLarge));
+    EXPECT_EQ(load("file://" + png).successes, 1) << "within the bound it loads";
+    // The binding reads file sources the same way.
+    auto bound = rt::make<ui::ImageView>();
+    auto source = rt::make<FKSignal>();
+    bindSourceSignal(bound, source, placeholder, 0);
+    source->setValue(rt::Value("file://" + png));
+    ASSERT_NE(bound->image(), nullptr);
+    source->setValue(rt::Value("file://" + fifo));
+    EXPECT_EQ(bound->image(), nullptr);
+    source->setValue(rt::Value("file:///dev/zero"));
+    EXPECT_EQ(bound->image(), nullptr);
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(ImageFetching, ImagesDeclaringMoreThanTheDecodingLimitsFailWithTheFetchingError) {
+    for (const auto& entry : std::filesystem::directory_iterator(ZID_IMAGE_CORPUS_DIR)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        std::ifstream in(entry.path(), std::ios::binary);
+        origin->setBody(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+        auto view = rt::make<ui::ImageView>();
+        Outcome outcome;
+        qxSetImageWithURLRequest(view, requestFor(origin->url("/body")), placeholder, outcome.success(),
+                                 outcome.failure());
+        ASSERT_TRUE(waitFor([&] { return outcome.ended(); }));
+        ASSERT_NE(outcome.error, nullptr);
+        EXPECT_EQ(outcome.error->domain(), QXImageFetchingErrorDomain);
+        EXPECT_EQ(outcome.error->code(), 0);
+        EXPECT_NE(outcome.error->localizedDescription().find("declares"), std::string::npos)
+            << outcome.error->localizedDescription();
+        EXPECT_EQ(view->image(), placeholder);
+    }
+}
+
 TEST_F(ImageFetching, SlowLoadTimesOutOnTheMainClockAtTheRequestsBoundOrSixtySeconds) {
     struct Case {
         double asked;
@@ -369,4 +438,17 @@ TEST(KitResources, ImagesOfTheKitBundleByFileName) {
     EXPECT_EQ(qxUIKitImageNamed("generic_icon_pulltorefresh_normal.jpg"), nullptr);
     EXPECT_EQ(qxUIKitImageNamed("missing.png"), nullptr);
     EXPECT_EQ(qxUIKitImageNamed("png"), nullptr) << "a bare name is name and type: png.png is not there";
+}
+
+TEST(KitResources, ANameThatLeavesItsBundleLoadsNothing) {
+    auto kit = QXUIKitBundle();
+    ASSERT_TRUE(kit);
+    // The player's bundle sits beside the kit's: reachable with "../", but not by name.
+    auto beside = fnd::Bundle::bundleWithPath(kit->bundlePath() + "/../QXCorePlayer.bundle");
+    ASSERT_TRUE(beside);
+    ASSERT_NE(imageNamedInBundle(*beside, "player_pip_normal.png"), nullptr);
+    EXPECT_EQ(imageNamedInBundle(*kit, "../QXCorePlayer.bundle/player_pip_normal.png"), nullptr);
+    EXPECT_EQ(imageNamedInBundle(*kit, "../QXCorePlayer.bundle/player_pip_normal"), nullptr);
+    EXPECT_EQ(imageNamedInBundle(*kit, "x/../../QXCorePlayer.bundle/player_pip_normal.png"), nullptr);
+    EXPECT_NE(imageNamedInBundle(*kit, "generic_icon_pulltorefresh_normal.png"), nullptr);
 }

@@ -19,6 +19,11 @@ public:
             count();
             res.set_content(png_, "image/png");
         });
+        server_.Get("/body", [this](const httplib::Request&, httplib::Response& res) {
+            count();
+            std::lock_guard lock(mutex_);
+            res.set_content(body_, "application/octet-stream");
+        });
         server_.Get("/text", [this](const httplib::Request&, httplib::Response& res) {
             count();
             res.set_content("this is not an image", "text/plain");
@@ -56,6 +61,11 @@ public:
         if (thread_.joinable()) thread_.join();
     }
 
+    /// What "/body" answers.
+    void setBody(std::string body) {
+        std::lock_guard lock(mutex_);
+        body_ = std::move(body);
+    }
     std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
     int requests() {
         std::lock_guard lock(mutex_);
@@ -89,6 +99,7 @@ private:
     std::thread thread_;
     int port_ = 0;
     std::string png_;
+    std::string body_;
     std::mutex mutex_;
     std::condition_variable changed_;
     int requests_ = 0;

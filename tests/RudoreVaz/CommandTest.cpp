@@ -139,6 +139,53 @@ TEST_F(CommandTest, TappedButtonWaitsForItsTaskThenFollowsTheCommand) {
     EXPECT_EQ(runs, 2);
 }
 
+TEST_F(CommandTest, AButtonStaysOffUntilItsTaskEndsWhateverTheCommandFlagDoesMeanwhile) {
+    auto button = Button::buttonWithType(ButtonType::System);
+    button->setFrame(Rect(10, 10, 100, 40));
+    window->addSubview(button);
+    std::vector<rt::Ref<AKOperationTask>> tasks;
+    auto c = AKBlockCommand::commandWithTitle("Load", [&](const rt::Ref<rt::Object>&) {
+        tasks.push_back(newTask());
+        return tasks.back();
+    });
+    setCommand(*button, c);
+    TouchInjector in(window);
+    in.tap(Point{50, 30});
+    ASSERT_EQ(tasks.size(), 1u);
+    // The command turns itself off and on again while its task runs.
+    c->setDisabled(true);
+    c->setDisabled(false);
+    EXPECT_FALSE(button->isEnabled()) << "the running task still holds the button";
+    in.wait(1);
+    in.tap(Point{50, 30});
+    EXPECT_EQ(tasks.size(), 1u) << "a second tap must not run the command again";
+    // A second task started by hand: the first ending leaves the button off.
+    executeCommand(*button);
+    ASSERT_EQ(tasks.size(), 2u);
+    tasks[0]->setFinished();
+    drain();
+    EXPECT_FALSE(button->isEnabled());
+    tasks[1]->setFinished();
+    drain();
+    EXPECT_TRUE(button->isEnabled()) << "no task runs and the command is enabled";
+    // Afterwards the button follows the flag again.
+    c->setDisabled(true);
+    EXPECT_FALSE(button->isEnabled());
+    c->setDisabled(false);
+    EXPECT_TRUE(button->isEnabled());
+    // A task of a replaced command still holds the button until it ends.
+    in.wait(1);
+    in.tap(Point{50, 30});
+    ASSERT_EQ(tasks.size(), 3u);
+    setCommand(*button, AKBlockCommand::commandWithTitle("Other", [](const rt::Ref<rt::Object>&) {
+                   return rt::Ref<AKOperationTask>();
+               }));
+    EXPECT_FALSE(button->isEnabled());
+    tasks[2]->setFinished();
+    drain();
+    EXPECT_TRUE(button->isEnabled());
+}
+
 TEST_F(CommandTest, BarButtonItemFollowsAndRunsItsLatestCommand) {
     auto root = rt::make<ViewController>();
     auto item = rt::make<BarButtonItem>("", BarButtonItemStyle::Plain);

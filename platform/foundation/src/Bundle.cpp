@@ -117,9 +117,25 @@ std::vector<rt::Ref<Bundle>> Bundle::allFrameworks() {
     return out;
 }
 
+namespace {
+
+// Whether the file name, taken inside the bundle's directory (leading slashes
+// included, as joinPath reads them), stays inside it: "a/../b" does, "../x" and
+// "a/../../x" do not.
+bool staysInside(std::string_view file) {
+    while (!file.empty() && file.front() == '/') file.remove_prefix(1);
+    fs::path relative = fs::path(file).lexically_normal();
+    return relative.empty() || *relative.begin() != "..";
+}
+
+}  // namespace
+
 std::optional<std::string> Bundle::pathForResource(std::string_view name, std::string_view extension) const {
     std::string file(name);
     if (!extension.empty()) file += "." + std::string(extension);
+    // A resource name is looked up inside the bundle only: one that climbs out of it
+    // ("../../etc/passwd") names nothing, whatever exists there.
+    if (!staysInside(file)) return std::nullopt;
     std::error_code ec;
     std::string top = joinPath(path_, file);
     if (fs::exists(top, ec)) return top;

@@ -3,6 +3,7 @@
 #include <fnd/Paths.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -118,6 +119,54 @@ std::optional<rt::Data> readFile(const std::string& path, rt::Ref<rt::Error>* er
         data.insert(data.end(), buffer, buffer + n);
     }
     ::close(fd);
+    return data;
+}
+
+std::optional<rt::Data> readRegularFile(const std::string& path, std::size_t maxBytes, rt::Ref<rt::Error>* error,
+                                        const std::function<bool()>& stop) {
+    auto fail = [&](int code, const std::string& what) -> std::optional<rt::Data> {
+        if (error) *error = rt::Error::withDescription(FileErrorDomain, code, what);
+        return std::nullopt;
+    };
+    // Opening a FIFO for reading waits for a writer; without O_NONBLOCK it returns at
+    // once, and the type check below refuses it.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        int code = errno;
+        return fail(code, "Cannot open \"" + path + "\": " + std::strerror(code));
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        int code = errno;
+        return fail(code, "Cannot read \"" + path + "\": " + std::strerror(code));
+    }
+    if (S_ISDIR(info.st_mode)) return fail(EISDIR, "\"" + path + "\" is a directory, not a file");
+    if (!S_ISREG(info.st_mode))
+        return fail(EINVAL, "\"" + path + "\" is not a regular file (a device, pipe or socket); only regular files are read");
+    auto tooLarge = [&] {
+        return fail(EFBIG, "\"" + path + "\" is larger than the " + std::to_string(maxBytes) + "-byte bound of this read");
+    };
+    if (static_cast<unsigned long long>(info.st_size) > maxBytes) return tooLarge();
+    rt::Data data;
+    data.reserve(static_cast<std::size_t>(info.st_size));
+    std::uint8_t buffer[65536];
+    for (;;) {
+        if (stop && stop()) return fail(ECANCELED, "The read of \"" + path + "\" was cancelled");
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int code = errno;
+            return fail(code, "Cannot read \"" + path + "\": " + std::strerror(code));
+        }
+        // The file may grow while it is read: the bound holds for what is read.
+        if (data.size() + static_cast<std::size_t>(n) > maxBytes) return tooLarge();
+        data.insert(data.end(), buffer, buffer + n);
+    }
     return data;
 }
 

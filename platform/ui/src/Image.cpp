@@ -1,13 +1,16 @@
 #include <ui/Image.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <iterator>
+#include <mutex>
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <fnd/Directories.h>
+#include <rt/Exception.h>
 #include <ui/Color.h>
 
 namespace ui {
@@ -102,28 +105,109 @@ double scaleFromName(const std::string& path) {
 }  // namespace
 
 rt::Ref<Image> Image::imageWithContentsOfFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return nullptr;
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return imageWithData(bytes, scaleFromName(path));
+    // Regular files only (a device or a pipe would be read for ever), and none larger
+    // than the largest image the limits allow, stored without compression.
+    std::size_t bound = static_cast<std::size_t>(decodingLimits().maxPixels) * 4 + (1u << 20);
+    auto bytes = fnd::readRegularFile(path, bound);
+    return bytes ? imageWithData(*bytes, scaleFromName(path)) : nullptr;
+}
+
+namespace {
+
+std::mutex& limitsMutex() {
+    static auto* m = new std::mutex;
+    return *m;
+}
+ImageDecodingLimits& limitsSlot() {
+    static auto* limits = new ImageDecodingLimits;
+    return *limits;
+}
+
+struct SizeCheck {
+    ImageDecodingLimits limits;
+    bool prepared = false;
+    bool refused = false;
+    int width = 0;
+    int height = 0;
+};
+
+bool withinLimits(const ImageDecodingLimits& limits, long long w, long long h) {
+    return w > 0 && h > 0 && w <= limits.maxWidth && h <= limits.maxHeight && w * h <= limits.maxPixels;
+}
+
+// The loader announces the size the data declares before its module takes memory for
+// the pixels. Asking for 0 x 0 tells the module to stop without allocating; the loader
+// then fails, and the refusal is remembered to say why.
+void sizePrepared(GdkPixbufLoader* loader, gint width, gint height, gpointer data) {
+    auto* check = static_cast<SizeCheck*>(data);
+    check->prepared = true;
+    check->width = width;
+    check->height = height;
+    if (withinLimits(check->limits, width, height)) return;
+    check->refused = true;
+    gdk_pixbuf_loader_set_size(loader, 0, 0);
+}
+
+}  // namespace
+
+ImageDecodingLimits Image::decodingLimits() {
+    std::lock_guard lock(limitsMutex());
+    return limitsSlot();
+}
+
+void Image::setDecodingLimits(const ImageDecodingLimits& limits) {
+    if (limits.maxWidth <= 0 || limits.maxHeight <= 0 || limits.maxPixels <= 0)
+        throw rt::Exception(rt::Exception::InvalidArgument,
+                            "Image::setDecodingLimits needs a positive width, height and pixel count");
+    std::lock_guard lock(limitsMutex());
+    limitsSlot() = limits;
 }
 
 rt::Ref<Image> Image::imageWithData(const std::vector<std::uint8_t>& bytes, double scale) {
-    if (bytes.empty()) return nullptr;
+    return decode(bytes.data(), bytes.size(), scale).image;
+}
+
+ImageDecodeResult Image::decode(const std::uint8_t* bytes, std::size_t length, double scale) {
+    ImageDecodeResult result;
+    if (!bytes || length == 0) return result;
+    SizeCheck check;
+    check.limits = decodingLimits();
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+    g_signal_connect(loader, "size-prepared", G_CALLBACK(sizePrepared), &check);
     GError* error = nullptr;
-    bool ok = gdk_pixbuf_loader_write(loader, bytes.data(), bytes.size(), &error);
-    if (error) {
-        g_error_free(error);
-        error = nullptr;
+    bool ok = true;
+    // In slices, so that a refused size stops the work at the next slice at the latest.
+    constexpr std::size_t kSlice = 64 * 1024;
+    for (std::size_t at = 0; ok && !check.refused && at < length; at += kSlice) {
+        ok = gdk_pixbuf_loader_write(loader, bytes + at, std::min(kSlice, length - at), &error);
+        if (error) {
+            g_error_free(error);
+            error = nullptr;
+        }
     }
     ok = gdk_pixbuf_loader_close(loader, &error) && ok;
     if (error) g_error_free(error);
-    GdkPixbuf* pixbuf = ok ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+    GdkPixbuf* pixbuf = ok && !check.refused ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+    // A module that made its pixels without announcing their size first is held to the
+    // same limits afterwards.
+    if (pixbuf && !withinLimits(check.limits, gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf))) {
+        check.refused = true;
+        check.width = gdk_pixbuf_get_width(pixbuf);
+        check.height = gdk_pixbuf_get_height(pixbuf);
+        pixbuf = nullptr;
+    }
     cairo_surface_t* s = pixbuf ? surfaceFromPixbuf(pixbuf) : nullptr;
     g_object_unref(loader);
-    if (!s) return nullptr;
-    return rt::make<Image>(s, scale);
+    if (check.refused) {
+        result.status = ImageDecodeStatus::TooLarge;
+        result.declaredWidth = check.width;
+        result.declaredHeight = check.height;
+        return result;
+    }
+    if (!s) return result;
+    result.image = rt::make<Image>(s, scale);
+    result.status = ImageDecodeStatus::Decoded;
+    return result;
 }
 
 rt::Ref<Image> Image::imageWithPixels(const std::uint8_t* pixels, std::size_t length, int width, int height,

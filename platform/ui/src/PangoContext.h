@@ -14,5 +14,9 @@ std::recursive_mutex& pangoLock();
 PangoContext* pangoContext();
 /// A font description for a toolkit font (caller frees).
 PangoFontDescription* fontDescription(double pointSize, int numericWeight);
+/// A new attribute list for a layout of the toolkit (caller unrefs). Pango hyphenates
+/// lines it breaks inside a word; the toolkit's text never shows characters that are
+/// not in the string, so the list turns that off for the whole text.
+PangoAttrList* newAttributeList();
 
 }  // namespace ui::detail

@@ -93,6 +93,11 @@ PangoFontDescription* fontDescription(double pointSize, int numericWeight) {
     pango_font_description_set_weight(d, static_cast<PangoWeight>(numericWeight));
     return d;
 }
+PangoAttrList* newAttributeList() {
+    PangoAttrList* attrs = pango_attr_list_new();
+    pango_attr_list_insert(attrs, pango_attr_insert_hyphens_new(FALSE));  // covers every index
+    return attrs;
+}
 }  // namespace detail
 
 void ensureFontConfiguration() { (void)state(); }
@@ -137,7 +142,7 @@ void layOut(Laid& out, const AttributedString& text, Size constraint, const Text
     pango_layout_set_font_description(layout, base);
     pango_font_description_free(base);
 
-    PangoAttrList* attrs = pango_attr_list_new();
+    PangoAttrList* attrs = detail::newAttributeList();
     for (const auto& run : text.runs) {
         auto start = static_cast<guint>(std::min(run.start, text.text.size()));
         auto end = static_cast<guint>(std::min(run.start + run.length, text.text.size()));

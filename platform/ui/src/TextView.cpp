@@ -78,6 +78,9 @@ PangoLayout* layoutFor(const std::string& text, const Font& font, double width) 
     PangoFontDescription* d = detail::fontDescription(font.pointSize(), font.numericWeight());
     pango_layout_set_font_description(layout, d);
     pango_font_description_free(d);
+    PangoAttrList* attrs = detail::newAttributeList();
+    pango_layout_set_attributes(layout, attrs);
+    pango_attr_list_unref(attrs);
     if (width > 0) {
         pango_layout_set_width(layout, int(width * PANGO_SCALE));
         pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);

@@ -151,6 +151,14 @@ TEST(PlayerResourcesTest, TheBundleHoldsTheImagesAndNamesSplitAtTheLastDot) {
     EXPECT_EQ(qxCorePlayerLocalizedString("QXPlayer.player.started.justNow"), "Just went live");
 }
 
+TEST(PlayerResourcesTest, ANameThatLeavesThePlayersBundleLoadsNothing) {
+    // The kit's bundle sits beside the player's: its images are reachable with "../"
+    // as a path, never as a name.
+    EXPECT_FALSE(qxCorePlayerImageNamed("../QXUIKit.bundle/generic_icon_pulltorefresh_normal.png"));
+    EXPECT_FALSE(qxCorePlayerImageNamed("x/../../QXUIKit.bundle/generic_icon_pulltorefresh_normal.png"));
+    EXPECT_TRUE(qxCorePlayerImageNamed("en.lproj/../player_playbutton_normal.png")) << "a name that stays inside still loads";
+}
+
 // ---- seek bar ------------------------------------------------------------------------
 
 class SeekRecorder : public rt::Object, public QXPlayerSeekBarDelegate {

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include <fnd/Directories.h>
@@ -257,6 +262,32 @@ TEST_F(Files, AFailedWriteReportsWhyAndKeepsTheOldContents) {
     rt::Ref<rt::Error> readError;
     EXPECT_FALSE(fnd::readFile((dir / "missing").string(), &readError));
     ASSERT_TRUE(readError);
+}
+
+TEST_F(Files, BoundedReadsTakeRegularFilesOnlyAndNeverBlock) {
+    std::string path = (dir / "small").string();
+    ASSERT_TRUE(fnd::writeFileAtomically(path, bytes("0123456789")));
+    auto read = fnd::readRegularFile(path, 10);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(text(*read), "0123456789") << "a file of exactly the bound is read";
+
+    auto refused = [](const std::string& p, std::size_t bound, const std::function<bool()>& stop = {}) {
+        rt::Ref<rt::Error> error;
+        EXPECT_FALSE(fnd::readRegularFile(p, bound, &error, stop)) << p;
+        if (!error) return -1LL;
+        EXPECT_EQ(error->domain(), fnd::FileErrorDomain);
+        EXPECT_NE(error->localizedDescription().find(p), std::string::npos) << error->localizedDescription();
+        return error->code();
+    };
+    EXPECT_EQ(refused(path, 9), EFBIG);
+    EXPECT_EQ(refused("/dev/zero", 1 << 20), EINVAL) << "a device would be read for ever";
+    EXPECT_EQ(refused(dir.string(), 1 << 20), EISDIR);
+    EXPECT_EQ(refused((dir / "missing").string(), 1 << 20), ENOENT);
+    std::string fifo = (dir / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(refused(fifo, 1 << 20), EINVAL) << "a pipe without a writer is refused, not waited on";
+    // A stop asked for ends the read.
+    EXPECT_EQ(refused(path, 10, [] { return true; }), ECANCELED);
 }
 
 TEST_F(Files, LibraryIsTheApplicationsXdgDataDirectory) {

@@ -96,6 +96,24 @@ TEST_F(BundleTest, FindsResourcesAtTheTopAndInLocalizations) {
     EXPECT_EQ(bundle->localizations(), (std::vector<std::string>{"de", "en", "pt_BR"}));
 }
 
+TEST_F(BundleTest, ANameThatLeavesTheBundleAnswersNothing) {
+    env.set("LANGUAGE", "de");
+    write(root / "secret.png", "outside");
+    write(root / "App.bundle/images/logo.png", "png");
+    auto bundle = app();
+    EXPECT_FALSE(bundle->pathForResource("../secret", "png")) << "a file beside the bundle";
+    EXPECT_FALSE(bundle->pathForResource("images/../../secret", "png"));
+    EXPECT_FALSE(bundle->pathForResource("secret", "png/../../secret.png"));
+    EXPECT_FALSE(bundle->pathForResource("/../secret", "png"));
+    EXPECT_FALSE(bundle->pathForResource("../App.bundle/../secret", "png"));
+    // Inside the localization folders the same: a name never climbs out.
+    EXPECT_FALSE(bundle->pathForResource("../../secret", "png"));
+    // Names that go down and up again but stay inside still resolve.
+    EXPECT_EQ(bundle->pathForResource("images/../icon", "png"), (root / "App.bundle/images/../icon.png").string());
+    EXPECT_EQ(bundle->pathForResource("images/logo", "png"), (root / "App.bundle/images/logo.png").string());
+    EXPECT_EQ(bundle->pathForResource("/icon", "png"), (root / "App.bundle/icon.png").string());
+}
+
 TEST_F(BundleTest, OneBundlePerDirectoryAndNoneForAMissingOne) {
     EXPECT_EQ(app(), fnd::Bundle::bundleWithPath((root / "App.bundle/").string()));
     EXPECT_FALSE(fnd::Bundle::bundleWithPath((root / "Nowhere.bundle").string()));

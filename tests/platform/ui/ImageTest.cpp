@@ -1,11 +1,20 @@
 // Images: pixel buffers (and their size checks), PNG and JPEG, image contexts.
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <climits>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include <rt/Exception.h>
 #include <ui/ImageContext.h>
 
 using namespace ui;
@@ -112,4 +121,100 @@ TEST(Images, CapInsetsKeepTheCornersWhenStretched) {
     EXPECT_EQ(img->pixelAt(36, 10), 0xFF0000FFu);
     EXPECT_EQ(img->pixelAt(38, 10), 0xFFFF0000u);
     EXPECT_EQ(img->pixelAt(20, 18), 0xFFFF0000u) << "the bottom cap";
+}
+
+namespace {
+
+std::vector<std::uint8_t> solidPNG(int w, int h) {
+    std::vector<std::uint8_t> px(std::size_t(w) * h * 4, 0xFF);
+    return Image::imageWithPixels(px.data(), px.size(), w, h)->pngData();
+}
+
+long peakResidentKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+/// Puts the process-wide limits back however a test ends.
+struct LimitsGuard {
+    ImageDecodingLimits saved = Image::decodingLimits();
+    ~LimitsGuard() { Image::setDecodingLimits(saved); }
+};
+
+}  // namespace
+
+TEST(ImageDecoding, HostileBodiesAreRefusedOnTheSizeTheyDeclareBeforeAnyPixelIsMade) {
+    namespace fs = std::filesystem;
+    int files = 0;
+    long peakBefore = peakResidentKiB();
+    auto started = std::chrono::steady_clock::now();
+    for (const auto& entry : fs::directory_iterator(ZID_IMAGE_CORPUS_DIR)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::vector<std::uint8_t> body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        auto result = Image::decode(body.data(), body.size());
+        EXPECT_FALSE(result.image);
+        EXPECT_EQ(result.status, ImageDecodeStatus::TooLarge);
+        auto limits = Image::decodingLimits();
+        EXPECT_TRUE(result.declaredWidth > limits.maxWidth || result.declaredHeight > limits.maxHeight ||
+                    (long long)result.declaredWidth * result.declaredHeight > limits.maxPixels)
+            << result.declaredWidth << " x " << result.declaredHeight;
+        EXPECT_FALSE(Image::imageWithData(body));
+        ++files;
+    }
+    EXPECT_GE(files, 9);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_LT(seconds, 2.0) << "refusing is cheap";
+    EXPECT_LT(peakResidentKiB() - peakBefore, 64 * 1024) << "no pixel memory was taken for them";
+}
+
+TEST(ImageDecoding, TheLimitsAreASettingAndTheBoundaryDecodes) {
+    LimitsGuard guard;
+    auto defaults = Image::decodingLimits();
+    EXPECT_EQ(defaults.maxWidth, 8192);
+    EXPECT_EQ(defaults.maxHeight, 8192);
+    EXPECT_EQ(defaults.maxPixels, 8192LL * 8192);
+    auto wide = solidPNG(8192, 1);
+    EXPECT_EQ(Image::decode(wide.data(), wide.size()).status, ImageDecodeStatus::Decoded) << "at the bound";
+    auto wider = solidPNG(8193, 1);
+    auto refused = Image::decode(wider.data(), wider.size());
+    EXPECT_EQ(refused.status, ImageDecodeStatus::TooLarge);
+    EXPECT_EQ(refused.declaredWidth, 8193);
+    EXPECT_EQ(refused.declaredHeight, 1);
+
+    Image::setDecodingLimits({64, 64, 1000});
+    for (auto [w, h, fits] : std::vector<std::tuple<int, int, bool>>{{30, 30, true}, {65, 1, false}, {1, 65, false},
+                                                                    {30, 40, false}, {64, 15, true}}) {
+        SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+        auto png = solidPNG(w, h);
+        auto jpeg = Image::imageWithPixels(std::vector<std::uint8_t>(std::size_t(w) * h * 4, 0xFF).data(),
+                                           std::size_t(w) * h * 4, w, h)
+                        ->jpegData(0.9);
+        EXPECT_EQ(Image::decode(png.data(), png.size()).status,
+                  fits ? ImageDecodeStatus::Decoded : ImageDecodeStatus::TooLarge);
+        EXPECT_EQ(Image::decode(jpeg.data(), jpeg.size()).status,
+                  fits ? ImageDecodeStatus::Decoded : ImageDecodeStatus::TooLarge);
+    }
+    std::vector<std::uint8_t> text{'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'};
+    EXPECT_EQ(Image::decode(text.data(), text.size()).status, ImageDecodeStatus::NotAnImage);
+    EXPECT_EQ(Image::decode(nullptr, 0).status, ImageDecodeStatus::NotAnImage);
+    EXPECT_THROW(Image::setDecodingLimits({0, 64, 1000}), rt::Exception);
+    EXPECT_THROW(Image::setDecodingLimits({64, 64, -1}), rt::Exception);
+    EXPECT_EQ(Image::decodingLimits().maxPixels, 1000) << "a refused setting changes nothing";
+}
+
+TEST(ImageDecoding, ImageFilesAreReadOnlyWhenTheyAreRegularFiles) {
+    EXPECT_FALSE(Image::imageWithContentsOfFile("/dev/zero")) << "a device is never read";
+    std::string fifo = ::testing::TempDir() + "ui-image-fifo-" + std::to_string(::getpid());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(Image::imageWithContentsOfFile(fifo)) << "a pipe without a writer does not block";
+    ::unlink(fifo.c_str());
+    std::string file = ::testing::TempDir() + "ui-image-" + std::to_string(::getpid()) + ".png";
+    auto png = solidPNG(3, 2);
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
+    auto image = Image::imageWithContentsOfFile(file);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelWidth(), 3);
+    ::unlink(file.c_str());
 }

@@ -2,9 +2,13 @@
 
 #include <cmath>
 
+#include <cstring>
+
 #include <gtest/gtest.h>
 
+#include <GoldenImage.h>
 #include <ui/Label.h>
+#include <ui/Renderer.h>
 #include <ui/Text.h>
 
 using namespace ui;
@@ -85,4 +89,78 @@ TEST(Text, AdjustingLabelShrinksTheFontDownToTheMinimumScale) {
     EXPECT_LE(measureText(AttributedString(label->text()), {kInfinity, kInfinity}, l).width, 60);
     label->setMinimumScaleFactor(0.9);
     EXPECT_EQ(label->fittingFont()->pointSize(), 18) << "never below the minimum";
+}
+
+namespace {
+
+/// The debug console's text set-up: 13 points, broken by character, no line limit.
+TextLayout consoleLayout() {
+    TextLayout layout;
+    layout.font = Font::systemFontOfSize(13);
+    layout.lineBreakMode = LineBreakMode::CharWrapping;
+    return layout;
+}
+
+struct Canvas {
+    cairo_surface_t* surface;
+    cairo_t* cr;
+    Canvas(int w, int h)
+        : surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h)), cr(cairo_create(surface)) {}
+    ~Canvas() {
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+    }
+    bool samePixels(const Canvas& other) {
+        cairo_surface_flush(surface);
+        cairo_surface_flush(other.surface);
+        int h = cairo_image_surface_get_height(surface), stride = cairo_image_surface_get_stride(surface);
+        return std::memcmp(cairo_image_surface_get_data(surface), cairo_image_surface_get_data(other.surface),
+                           std::size_t(h) * stride) == 0;
+    }
+};
+
+}  // namespace
+
+TEST(Text, WrappingByCharacterAddsNoHyphenToMeasureOrToDraw) {
+    TextLayout layout = consoleLayout();
+    const std::string run(30, 'a');
+    double glyph = measureText(AttributedString("a"), {kInfinity, kInfinity}, layout).width;
+    double line = measureText(AttributedString("a"), {kInfinity, kInfinity}, layout).height;
+    Size wrapped = measureText(AttributedString(run), {100, kInfinity}, layout);
+    // The widest line holds whole characters and nothing else.
+    int perLine = static_cast<int>(std::floor(100 / glyph + 1e-9));
+    ASSERT_GT(perLine, 1);
+    EXPECT_NEAR(wrapped.width, perLine * glyph, 1e-6) << "a line is as wide as the characters it holds";
+    int lines = (30 + perLine - 1) / perLine;
+    EXPECT_NEAR(wrapped.height, lines * line, 1e-6);
+
+    // Drawn, the wrapped block is exactly its lines drawn one by one: no added mark.
+    Canvas block(120, 120), byLine(120, 120);
+    TextLayout one = layout;
+    one.lineBreakMode = LineBreakMode::Clipping;
+    Size drawn = drawText(block.cr, AttributedString(run), Rect(0, 0, 100, 120), layout);
+    EXPECT_EQ(drawn, wrapped) << "drawing lays the text out as measuring does";
+    for (int i = 0; i < lines; ++i) {
+        std::string part = run.substr(std::size_t(i) * perLine, perLine);
+        drawText(byLine.cr, AttributedString(part), Rect(0, i * line, 120, line + 1), one);
+    }
+    EXPECT_TRUE(block.samePixels(byLine));
+}
+
+TEST(Text, ALabelWrappingTheConsolesTextByCharacterMatchesItsPicture) {
+    auto root = rt::make<View>(Rect(0, 0, 150, 110));
+    root->setBackgroundColor(Color::rgba(0, 0.13, 0.07, 1));
+    auto label = rt::make<Label>(Rect(0, 0, 150, 110));
+    label->setTextColor(Color::whiteColor());
+    label->setFont(Font::systemFontOfSize(13));
+    label->setLineBreakMode(LineBreakMode::CharWrapping);
+    label->setNumberOfLines(0);
+    label->setText("Content URL: https://origin.test/vod/index.m3u8\nFormat: avc1 - mp4a (320 x 180)\n");
+    root->addSubview(label);
+    Size fits = label->sizeThatFits({150, 1000});
+    EXPECT_LE(fits.width, 150);
+    TextLayout layout = consoleLayout();
+    Size measured = measureText(AttributedString(label->text()), {150, kInfinity}, layout);
+    EXPECT_EQ(fits.height, std::ceil(measured.height)) << "the label sizes itself from the same layout";
+    EXPECT_MATCHES_GOLDEN(*renderToImage(*root, 2.0), ZID_GOLDEN_DIR, "char_wrapped_label_2x");
 }

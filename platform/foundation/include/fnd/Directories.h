@@ -6,6 +6,8 @@
 // name> when XDG_DATA_HOME is unset or not absolute (home as fnd::homeDirectory()). The application name is the one
 // set with setApplicationName(), else the executable's name.
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -33,5 +35,13 @@ bool writeFileAtomically(const std::string& path, const rt::Data& data, rt::Ref<
 
 /// The file's bytes, or nothing (and *error) when it cannot be read.
 std::optional<rt::Data> readFile(const std::string& path, rt::Ref<rt::Error>* error = nullptr);
+
+/// The bytes of a regular file of at most maxBytes, for paths that come from outside.
+/// Anything else is refused before a byte is read and without blocking: a directory
+/// (EISDIR), a device, a pipe or a socket (EINVAL), a larger file (EFBIG). `stop` is
+/// asked between slices of the read; when it answers true the read ends (ECANCELED).
+/// Errors are of FileErrorDomain with the errno value as code.
+std::optional<rt::Data> readRegularFile(const std::string& path, std::size_t maxBytes,
+                                        rt::Ref<rt::Error>* error = nullptr, const std::function<bool()>& stop = {});
 
 }  // namespace fnd

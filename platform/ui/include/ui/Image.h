@@ -3,6 +3,10 @@
 // pixel, blue green red alpha in memory on little-endian machines) with a scale that
 // relates pixels to points. Decoding of PNG and JPEG through gdk-pixbuf, PNG encoding
 // through Cairo, JPEG encoding through gdk-pixbuf.
+//
+// Decoding reads the size an image declares before any pixel memory is taken and
+// refuses one above the decoding limits, so a few hostile bytes cannot ask for
+// gigabytes of pixels or minutes of work.
 
 #include <cstdint>
 #include <string>
@@ -17,6 +21,26 @@ namespace ui {
 
 enum class ImageRenderingMode { Automatic = 0, AlwaysOriginal = 1, AlwaysTemplate = 2 };
 
+/// The largest image decoding accepts, for the whole process.
+struct ImageDecodingLimits {
+    int maxWidth = 8192;
+    int maxHeight = 8192;
+    /// 64 megapixels (64 x 2^20, the pixels of 8192 x 8192).
+    long long maxPixels = 64LL << 20;
+};
+
+enum class ImageDecodeStatus { Decoded = 0, NotAnImage = 1, TooLarge = 2 };
+
+/// The outcome of decoding: the image, or why there is none. A refused image carries
+/// the size it declared.
+class Image;
+struct ImageDecodeResult {
+    rt::Ref<Image> image;
+    ImageDecodeStatus status = ImageDecodeStatus::NotAnImage;
+    int declaredWidth = 0;
+    int declaredHeight = 0;
+};
+
 class Image : public rt::Object {
     RT_CLASS(Image, rt::Object)
 public:
@@ -27,8 +51,14 @@ public:
     /// Decodes a PNG or JPEG file; nil when it cannot be read or decoded. A file name
     /// ending in "@2x" (before the extension) gives scale 2.
     static rt::Ref<Image> imageWithContentsOfFile(const std::string& path);
-    /// Decodes PNG or JPEG bytes; nil when they do not decode.
+    /// Decodes PNG or JPEG bytes; nil when they do not decode or are above the limits.
     static rt::Ref<Image> imageWithData(const std::vector<std::uint8_t>& bytes, double scale = 1.0);
+    /// Decodes bytes and says why there is no image when there is none.
+    static ImageDecodeResult decode(const std::uint8_t* bytes, std::size_t length, double scale = 1.0);
+
+    static ImageDecodingLimits decodingLimits();
+    /// Throws rt::Exception InvalidArgumentException unless every limit is positive.
+    static void setDecodingLimits(const ImageDecodingLimits& limits);
     /// Copies premultiplied ARGB32 pixels (rows of exactly width * 4 bytes). Nil when a
     /// size is not positive, when width * height * 4 overflows, or when the buffer does
     /// not hold exactly that many bytes.

@@ -1,14 +1,12 @@
 #include "QXUIKit/ImageFetching/ImageViewImageBinding.h"
 
-#include <fstream>
-#include <iterator>
-#include <vector>
 
 #include <QXFoundation/Cache/TimeoutCache.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
 
 #include "QXUIKit/ImageFetching/ImageViewImageFetching.h"
+#include "QXUIKit/ImageFetching/QXImageRequestOperation.h"
 #include "QXUIKit/Resources/QXUIKitResources.h"
 
 namespace zid {
@@ -35,10 +33,8 @@ bool looksLikeURL(const std::string& text) {
 rt::Ref<ui::Image> imageOfFileURL(const std::string& url) {
     auto path = QXImageRequestOperation::localPathOfFileURL(url);
     if (!path) return nullptr;
-    std::ifstream in(*path, std::ios::binary);
-    if (!in) return nullptr;
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return bytes.empty() ? nullptr : ui::Image::imageWithData(bytes);
+    auto bytes = QXImageRequestOperation::readLocalImage(*path);
+    return bytes ? ui::Image::imageWithData(*bytes) : nullptr;
 }
 
 void applySource(const rt::Ref<ui::ImageView>& view, const rt::Value& value, const rt::Ref<ui::Image>& placeholder,

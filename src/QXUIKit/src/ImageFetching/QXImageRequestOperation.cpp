@@ -2,12 +2,12 @@
 
 #include <cerrno>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <vector>
 
 #include <QXFoundation/Extensions/StringExtensions.h>
+#include <QXFoundation/Extensions/WebURL.h>
+#include <fnd/Directories.h>
 #include <fnd/Queue.h>
 #include <net/Errors.h>
 
@@ -28,16 +28,7 @@ const rt::Ref<fnd::Queue>& transferQueue() {
     return *queue;
 }
 
-std::string lowercaseScheme(const std::string& url) {
-    auto colon = url.find(':');
-    if (colon == std::string::npos || colon == 0) return {};
-    std::string scheme = url.substr(0, colon);
-    for (char& c : scheme) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        else if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')) return {};
-    }
-    return scheme;
-}
+std::string lowercaseScheme(const std::string& url) { return urlScheme(url).value_or(std::string()); }
 
 // The local path of a file URL ("file:///a%20b" -> "/a b"; the host may be empty or
 // "localhost"); nothing for any other host or a malformed escape.
@@ -133,20 +124,37 @@ void QXImageRequestOperation::start() {
         finish();
         return;
     }
-    std::ifstream in(*path, std::ios::binary);
-    if (!in) {
-        int err = errno ? errno : ENOENT;
-        deliverError(net::posixError(err, "open " + *path));
-        finish();
-        return;
-    }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    rt::Ref<rt::Error> error;
+    auto bytes = readLocalImage(*path, &error, [this] { return cancellationMarked(); });
     if (cancellationMarked()) {
         finish();
         return;
     }
-    decode(bytes);
+    if (!bytes) {
+        deliverError(error);
+        finish();
+        return;
+    }
+    decode(bytes->data(), bytes->size(), url);
     finish();
+}
+
+std::optional<rt::Data> QXImageRequestOperation::readLocalImage(const std::string& path, rt::Ref<rt::Error>* error,
+                                                               const std::function<bool()>& stop) {
+    std::size_t bound = httpClient()->maxResponseBytes();
+    rt::Ref<rt::Error> failure;
+    auto bytes = fnd::readRegularFile(path, bound, &failure, stop);
+    if (bytes || !error) return bytes;
+    // A file over the bound fails as an answer over the bound does; the rest keep
+    // their system error under the POSIX domain, as an open failure always has.
+    if (failure->code() == EFBIG)
+        *error = net::networkError(net::NetworkError::ResponseTooLarge,
+                                   "The file " + path + " is larger than the " + std::to_string(bound) +
+                                       " bytes an image may have.",
+                                   rt::Dictionary{{net::kFailingURLKey, rt::Value("file://" + path)}});
+    else
+        *error = rt::Error::withDescription(net::kPOSIXErrorDomain, failure->code(), failure->localizedDescription());
+    return std::nullopt;
 }
 
 void QXImageRequestOperation::startRemoteLoad() {
@@ -207,7 +215,8 @@ void QXImageRequestOperation::transferEnded(const net::HttpResult& result) {
                                      "The server answered " + std::to_string(status) + " instead of an image for " + url,
                                      rt::Dictionary{{QXImageFetchingHTTPStatusKey, rt::Value(status)}}));
     } else {
-        decode(result.response->body);
+        const std::string& body = result.response->body;
+        decode(reinterpret_cast<const std::uint8_t*>(body.data()), body.size(), url);
     }
     finish();
 }
@@ -246,14 +255,21 @@ void QXImageRequestOperation::cancel() {
     finish();
 }
 
-void QXImageRequestOperation::decode(const std::string& bytes) {
-    std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
-    auto image = data.empty() ? nullptr : ui::Image::imageWithData(data);
-    if (image) {
-        deliverImage(std::move(image));
-    } else {
-        deliverError(notAnImageError(request_->url(), "The data at " + request_->url() + " is not an image"));
-    }
+rt::Ref<rt::Error> QXImageRequestOperation::decodingError(const std::string& url, const ui::ImageDecodeResult& result) {
+    if (result.status != ui::ImageDecodeStatus::TooLarge)
+        return notAnImageError(url, "The data at " + url + " is not an image");
+    auto limits = ui::Image::decodingLimits();
+    return notAnImageError(url, "The image at " + url + " declares " + std::to_string(result.declaredWidth) + " x " +
+                                    std::to_string(result.declaredHeight) + " pixels, more than the " +
+                                    std::to_string(limits.maxWidth) + " x " + std::to_string(limits.maxHeight) +
+                                    " and " + std::to_string(limits.maxPixels) +
+                                    " pixels images are decoded up to (ui::Image::setDecodingLimits)");
+}
+
+void QXImageRequestOperation::decode(const std::uint8_t* bytes, std::size_t length, const std::string& url) {
+    auto result = ui::Image::decode(bytes, length);
+    if (result.image) deliverImage(std::move(result.image));
+    else deliverError(decodingError(url, result));
 }
 
 void QXImageRequestOperation::deliverImage(rt::Ref<ui::Image> image) {

@@ -1,5 +1,8 @@
 #include <RudoreVaz/Controls/ControlCommands.h>
 
+#include <algorithm>
+#include <memory>
+
 #include <rt/ChangeScope.h>
 #include <RuzEzo/Binding/FKBindingCategory.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
@@ -14,6 +17,7 @@ namespace {
 
 constexpr const char* kButtonCommand = "kUIButtonCommand";
 constexpr const char* kButtonCommandHandler = "kUIButtonCommandHandler";
+constexpr const char* kButtonRunningTasks = "kUIButtonRunningTasks";
 constexpr const char* kItemCommand = "kUIBarButtonItemCommand";
 constexpr const char* kItemCommandHandler = "kUIBarButtonItemCommandHandler";
 constexpr const char* kFieldReturnCommand = "kUITextFieldReturnCommand";
@@ -46,6 +50,17 @@ void store(rt::Object& owner, const char* key, const rt::Ref<rt::Object>& value)
     owner.setAssociatedObject(rt::Value(value), key);
 }
 
+// How many tasks the button's command returned are still running, as a signal the
+// "enabled" binding reads. Kept across command changes: a task of the previous command
+// still holds the button.
+FKSignalRef runningTasks(ui::Button& button) {
+    if (auto existing = button.associatedObject(kButtonRunningTasks).as<FKSignal>()) return existing;
+    auto made = rt::make<FKSignal>();
+    made->setValue(rt::Value(0LL));
+    button.setAssociatedObject(rt::Value(std::static_pointer_cast<rt::Object>(made)), kButtonRunningTasks);
+    return made;
+}
+
 void disposeHandler(rt::Object& owner, const char* key) {
     if (auto h = owner.associatedObject(key).as<OnSignalHelper>()) h->dispose();
     owner.setAssociatedObject(rt::Value(), key);
@@ -75,7 +90,10 @@ IconResolver setIconResolver(IconResolver resolver) {
 void setCommand(ui::Button& button, const rt::Ref<rt::Object>& c) {
     disposeHandler(button, kButtonCommandHandler);
     store(button, kButtonCommand, c);
-    bindingWithKeypath(button, "enabled")->setSignal(signalForKeypath(button, "command.disabled")->not_());
+    // Enabled while the command is and no task it returned is running: a command that
+    // turns itself off and on again during its task cannot free the button early.
+    bindingWithKeypath(button, "enabled")
+        ->setSignal(signalForKeypath(button, "command.disabled")->not_()->and_(runningTasks(button)->not_()));
     rt::Weak<ui::Button> weak = button.selfAs<ui::Button>();
     auto dealloc = deallocSignal(button);
     auto handler = onSignal(signalForEvents(button, ui::ControlEvents::TouchUpInside), dealloc, [weak](const rt::Value&) {
@@ -103,14 +121,22 @@ void executeCommand(ui::Button& button) {
     auto self = button.selfAs<ui::Button>();
     auto t = cmd->execute(self);
     if (!t) return;
+    // Counted, not flagged: with two tasks running, the first to end leaves the button
+    // off. Once none runs the button follows the command's flag again.
+    auto running = runningTasks(button);
+    running->setValue(rt::Value(running->lastValue().longLongValue() + 1));
     button.setEnabled(false);
     rt::Weak<ui::Button> weak = self;
+    auto counted = std::make_shared<bool>(false);
     auto finished = signalForKeypath(*t, "isFinished")->toBool()->filter([](const rt::Value& v) { return v.boolValue(); });
-    onSignal(finished, deallocSignal(button), [weak](const rt::Value&) {
+    onSignal(finished, deallocSignal(button), [weak, counted](const rt::Value&) {
         auto b = weak.lock();
-        if (!b) return;
-        // The command's state now decides, not the state remembered at the tap: a
-        // command disabled meanwhile keeps the button disabled, one enabled frees it.
+        if (!b || *counted) return;
+        *counted = true;
+        auto tasks = runningTasks(*b);
+        long long left = std::max(0LL, tasks->lastValue().longLongValue() - 1);
+        tasks->setValue(rt::Value(left));
+        if (left > 0) return;
         auto* now = asCommand(command(*b));
         b->setEnabled(!(now && now->disabled()));
     });

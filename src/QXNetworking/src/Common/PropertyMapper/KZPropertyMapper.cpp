@@ -120,7 +120,15 @@ void KZPropertyMapper::setConsoleSink(std::function<void(const std::string&)> si
     registry().sink = std::move(sink);
 }
 
+namespace {
+thread_local int consoleSilenced = 0;
+}  // namespace
+
+KZPropertyMapper::ConsoleSilence::ConsoleSilence() { ++consoleSilenced; }
+KZPropertyMapper::ConsoleSilence::~ConsoleSilence() { --consoleSilenced; }
+
 void KZPropertyMapper::writeConsole(const std::string& line) {
+    if (consoleSilenced > 0) return;
     std::function<void(const std::string&)> sink;
     {
         std::shared_lock lock(registry().mutex);

@@ -2,8 +2,12 @@
 
 #include <map>
 
+#include <QXFoundation/Extensions/WebURL.h>
+#include <QXFoundation/Log/QXLogger.h>
 #include <QXNetworking/Common/PropertyMapper/KZPropertyMapper.h>
 #include <QXNetworking/Gateway/QXGatewayDescription.h>
+#include <QXNetworking/Gateway/QXGatewayHosts.h>
+#include <QXNetworking/Gateway/Response/QXGatewayResponseSerializer.h>
 #include <QXNetworking/Gateway/Response/QXGatewayErrors.h>
 #include <QXNetworking/Gateway/Response/QXGatewayResponseConverters.h>
 #include <rt/Format.h>
@@ -315,6 +319,54 @@ rt::Value favouriteVideosList(const rt::Value& payload) {
     return lists == 1 ? found : rt::Value();
 }
 
+// The members of mapped objects that hold an address a host or the player fetches
+// (pictures, streams). One in another scheme than http and https is dropped: a gateway
+// must not make the client read local files. Text without a scheme is no address of
+// another scheme and stays. Links that are only shown ("tinyURL") and the
+// publishing address ("rtmpUrl") are no fetches and stay as sent.
+bool isFetchedURLKey(const rt::Value& key) {
+    if (!key.isString()) return false;
+    static const char* const keys[] = {"thumbnailURL", "bannerImageURL", "profilePictureURL", "avatarURL", "contentURL",
+                                       "URL"};
+    for (const char* k : keys)
+        if (key.string() == k) return true;
+    return false;
+}
+
+struct DroppedURLs {
+    std::size_t count = 0;
+    std::string first;
+};
+
+rt::Value withoutUnfetchableURLs(const rt::Value& value, DroppedURLs& dropped) {
+    if (value.isArray()) {
+        rt::Value::Array items;
+        items.reserve(value.array().size());
+        for (const auto& item : value.array()) items.push_back(withoutUnfetchableURLs(item, dropped));
+        return rt::Value(std::move(items));
+    }
+    if (!value.isDictionary()) return value;
+    rt::Dictionary out;
+    for (const auto& [key, member] : value.dictionary().entries()) {
+        if (isFetchedURLKey(key) && member.isString() && hasNonWebScheme(member.string())) {
+            if (dropped.count++ == 0) dropped.first = key.string() + " \"" + member.string() + "\"";
+            continue;
+        }
+        out.set(key, member.isArray() || member.isDictionary() ? withoutUnfetchableURLs(member, dropped) : member);
+    }
+    return rt::Value(std::move(out));
+}
+
+rt::Value fetchableOnly(const rt::Value& mapped, const std::string& method) {
+    DroppedURLs dropped;
+    rt::Value kept = withoutUnfetchableURLs(mapped, dropped);
+    if (dropped.count == 0) return mapped;
+    QXLog(kQXGatewayLogModule, QXGatewayResponseSerializer::staticClass(), 2,
+          "Dropped %@ URLs of the %@ response whose scheme is not http or https (first: %@)", std::to_string(dropped.count),
+          method, dropped.first);
+    return kept;
+}
+
 }  // namespace
 
 bool QXGatewayResponseMapper::hasMapping(std::string_view method) {
@@ -343,13 +395,30 @@ rt::Value::Array QXGatewayResponseMapper::mappedItemsFromItems(const rt::Value::
                                                                const std::function<rt::Dictionary()>& instanceBlock) {
     rt::Value::Array out;
     out.reserve(items.size());
-    for (const auto& item : items) {
-        if (!item.isDictionary()) continue;
-        rt::Dictionary target = instanceBlock ? instanceBlock() : rt::Dictionary();
-        std::vector<rt::Ref<rt::Error>> errors;
-        performMapping(map, item, target, &errors);
-        if (errors.empty()) out.push_back(rt::Value(target));
+    std::size_t dropped = 0;
+    std::string firstReason;
+    {
+        // Broken items are reported below, once for the list, not one line each.
+        KZPropertyMapper::ConsoleSilence silence;
+        for (const auto& item : items) {
+            if (!item.isDictionary()) {
+                if (dropped++ == 0) firstReason = "an item is not an object";
+                continue;
+            }
+            rt::Dictionary target = instanceBlock ? instanceBlock() : rt::Dictionary();
+            std::vector<rt::Ref<rt::Error>> errors;
+            performMapping(map, item, target, &errors);
+            if (errors.empty()) {
+                out.push_back(rt::Value(target));
+            } else if (dropped++ == 0) {
+                firstReason = errors.front()->localizedDescription();
+            }
+        }
     }
+    if (dropped > 0)
+        QXLog(kQXGatewayLogModule, QXGatewayResponseSerializer::staticClass(), 2,
+              "Dropped %@ of %@ list items that could not be mapped (first: %@)", std::to_string(dropped),
+              std::to_string(items.size()), firstReason);
     return out;
 }
 
@@ -369,7 +438,9 @@ rt::Value QXGatewayResponseMapper::mappedResponse(const rt::Value& payload, std:
             if (error) *error = mappingError(name, "the payload is not a list", payload);
             return {};
         }
-        return rt::Value(mappedItemsFromItems(list.array(), mapping.table, [t = mapping.templ] { return makeTemplate(t); }));
+        return fetchableOnly(
+            rt::Value(mappedItemsFromItems(list.array(), mapping.table, [t = mapping.templ] { return makeTemplate(t); })),
+            name);
     }
     if (!payload.isDictionary()) {
         if (error) *error = mappingError(name, "the payload is not an object", payload);
@@ -384,7 +455,7 @@ rt::Value QXGatewayResponseMapper::mappedResponse(const rt::Value& payload, std:
         if (error) *error = mappingError(name, reasons, payload);
         return {};
     }
-    return rt::Value(target);
+    return fetchableOnly(rt::Value(target), name);
 }
 
 }  // namespace zid

@@ -56,6 +56,19 @@ bool QXGatewayResponseSerializer::validateResponseObject(const rt::Value& object
 
 rt::Value QXGatewayResponseSerializer::responseObjectForResponse(const HTTPURLResponse& response, const std::string& data,
                                                                  rt::Ref<rt::Error>* error) const {
+    const std::size_t bound = maximumBodyLength();
+    if (data.size() > bound) {
+        if (error) {
+            const std::string reason = "The gateway's answer of " + std::to_string(data.size()) +
+                                       " bytes is longer than the " + std::to_string(bound) +
+                                       " bytes accepted (QXGatewayResponseSerializer::setMaximumBodyLength)";
+            rt::Dictionary info;
+            info.set(rt::Value(rt::Error::LocalizedFailureReasonKey), rt::Value(reason));
+            info.set(rt::Value(QXGatewayClientResponseErrorKey), rt::Value("Response is too large"));
+            *error = gatewayErrorWithCode(static_cast<long long>(QXGatewayClientError::BodyTooLarge), info, reason);
+        }
+        return {};
+    }
     rt::Ref<rt::Error> decoding;
     const rt::Value object = JSONResponseSerializer::responseObjectForResponse(response, data, &decoding);
     std::string method;

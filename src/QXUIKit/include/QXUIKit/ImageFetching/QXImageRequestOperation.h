@@ -7,6 +7,11 @@
 // measured on the main run loop's clock; the HTTP client enforces the same bound in
 // real time, so a load ends even when the main loop stands still. Cancelling stops the
 // transfer and frees the operation's queue slot at once.
+//
+// Whatever the source, what is read is bounded: a remote body by the HTTP client's
+// maxResponseBytes(), a local file by the same bound and to regular files only (a
+// device or a pipe could be read for ever), and the image by ui::Image's decoding
+// limits, checked on the size the data declares before any pixels are made.
 
 #include <atomic>
 #include <functional>
@@ -58,6 +63,15 @@ public:
     /// The local path of a file URL ("file:///a%20b" gives "/a b"; the host may be
     /// empty or "localhost"); nothing for another host or a malformed URL.
     static std::optional<std::string> localPathOfFileURL(const std::string& url);
+    /// The bytes of a local image file, read as a file URL's load reads them: regular
+    /// files only, at most the HTTP client's maxResponseBytes(); `stop` ends the read
+    /// early. On failure *error says why (POSIX errors; an oversized file as
+    /// net::NetworkError::ResponseTooLarge).
+    static std::optional<rt::Data> readLocalImage(const std::string& path, rt::Ref<rt::Error>* error = nullptr,
+                                                  const std::function<bool()>& stop = {});
+    /// The failure of decoding data from the URL: QXImageFetchingErrorDomain, code 0,
+    /// saying whether the data was no image or an image above the decoding limits.
+    static rt::Ref<rt::Error> decodingError(const std::string& url, const ui::ImageDecodeResult& result);
     /// The client remote loads go through (the process-wide one unless set).
     static rt::Ref<net::HttpClient> httpClient();
     static void setHTTPClient(rt::Ref<net::HttpClient> client);
@@ -74,7 +88,7 @@ private:
     void timedOut();
     /// Claims the right to decide the outcome; only the first caller gets it.
     bool settle() { return !settled_.exchange(true); }
-    void decode(const std::string& bytes);
+    void decode(const std::uint8_t* bytes, std::size_t length, const std::string& url);
     void deliverImage(rt::Ref<ui::Image> image);
     void deliverError(rt::Ref<rt::Error> error);
     void finish();

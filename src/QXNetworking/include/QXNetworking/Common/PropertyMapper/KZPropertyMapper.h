@@ -96,6 +96,17 @@ public:
     static void setConsoleSink(std::function<void(const std::string&)> sink);
     static void writeConsole(const std::string& line);
 
+    /// While one lives, console lines of this thread are not written: a caller that maps
+    /// many items reports what went wrong once, in bulk (a list of millions of broken
+    /// items must not print millions of lines).
+    class ConsoleSilence {
+    public:
+        ConsoleSilence();
+        ~ConsoleSilence();
+        ConsoleSilence(const ConsoleSilence&) = delete;
+        ConsoleSilence& operator=(const ConsoleSilence&) = delete;
+    };
+
 private:
     static bool mapDictionaryOrArray(const rt::Value& source, const KZMappingTarget& target, const rt::Value& mapping);
     static bool mapValue(const rt::Value& value, const KZMappingTarget& target, const rt::Value& mapping,

@@ -20,6 +20,8 @@ enum class QXGatewayClientError : long long {
     Envelope = 1,
     /// The payload lacks a member its items must have, or is not of the expected form.
     Mapping = 2,
+    /// The body is longer than the response serializer accepts; it was not decoded.
+    BodyTooLarge = 3,
 };
 
 /// An error of the gateway's domain: the user information with its localized description

@@ -8,6 +8,9 @@
 // An item that lacks a required member is left out of a list; a single object that
 // lacks one fails the call (QXGatewayClientError::Mapping). Methods without a mapping
 // return their payload unchanged.
+//
+// Addresses the client fetches (thumbnails, banners, avatars, stream URLs) in a scheme
+// other than http and https are dropped, with one log line per response.
 
 #include <functional>
 #include <string>
