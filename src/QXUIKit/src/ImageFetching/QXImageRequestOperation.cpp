@@ -152,6 +152,7 @@ void QXImageRequestOperation::start() {
 void QXImageRequestOperation::startRemoteLoad() {
     double timeout = effectiveTimeout(*request_);
     net::HttpRequest http = net::HttpRequest::get(request_->url(), {}, timeout);
+    http.maxResponseBytes = request_->maxResponseBytes();
     for (const auto& [name, value] : request_->allHTTPHeaderFields()) http.headers.emplace_back(name, value);
     auto self = selfAs<QXImageRequestOperation>();
     {
