@@ -126,6 +126,13 @@ TEST_F(LogoLayerTest, TopRightLogoScalesWithThePlayerHeight) {
     layer->setFrame(ui::Rect(0, 0, 1136, 640));
     EXPECT_EQ(logo->frame(), ui::Rect(1136 - 200 - 20, 20, 200, 100)) << "re-placed when the frame is set";
     EXPECT_EQ(logo->logoView()->frame().size, (ui::Size{200, 100})) << "the image follows by resizing";
+
+    // Spread by the player's autoresizing rather than set: placed again all the same.
+    auto player = rt::make<ui::View>(ui::Rect(0, 0, 1136, 640));
+    layer->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
+    player->addSubview(layer);
+    player->setFrame(ui::Rect(0, 0, 568, 320));
+    EXPECT_EQ(logo->frame(), ui::Rect(458, 10, 100, 50));
 }
 
 TEST_F(LogoLayerTest, NineAnchorsAndAnyOtherAtTheOrigin) {

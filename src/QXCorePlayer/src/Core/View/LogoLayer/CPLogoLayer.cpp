@@ -32,6 +32,11 @@ void CPLogoLayer::setFrame(const ui::Rect& frame) {
     layoutLogos();
 }
 
+void CPLogoLayer::resizeSubviewsWithOldSize(ui::Size oldSize) {
+    QXEventTransparentView::resizeSubviewsWithOldSize(oldSize);
+    layoutLogos();
+}
+
 void CPLogoLayer::logosChanged(const rt::Value& logoInfos) {
     removeLogos();
     long logoType = logoTypeForSource(session_ ? session_->source() : nullptr);

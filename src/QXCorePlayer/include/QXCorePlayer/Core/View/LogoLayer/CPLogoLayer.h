@@ -60,6 +60,9 @@ public:
 
 protected:
     void didInitialize() override;
+    /// A size change that does not come through setFrame here (the player view's
+    /// autoresizing, a bounds change) places the logos again too.
+    void resizeSubviewsWithOldSize(ui::Size oldSize) override;
 
 private:
     std::vector<rt::Ref<CPLogoView>> logoViews_;
