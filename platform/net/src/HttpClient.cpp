@@ -469,11 +469,16 @@ bool HttpClient::hasExtraTrustAnchors() const {
     return impl_->anchors != nullptr;
 }
 
+std::size_t HttpClient::effectiveMaxResponseBytes(const HttpRequest& request) const {
+    std::size_t bound = maxResponseBytes();
+    return request.maxResponseBytes > 0 && request.maxResponseBytes < bound ? request.maxResponseBytes : bound;
+}
+
 HttpResult HttpClient::perform(const HttpRequest& request) {
     Transfer transfer;
     transfer.request = request;
     transfer.timeout = effectiveTimeout(request);
-    transfer.maxBytes = maxResponseBytes();
+    transfer.maxBytes = effectiveMaxResponseBytes(request);
     {
         std::lock_guard lock(impl_->mutex);
         transfer.anchors = impl_->anchors;
@@ -494,7 +499,7 @@ HttpResult HttpClient::post(const std::string& url, const std::string& body, con
 rt::Ref<HttpTask> HttpClient::performAsync(HttpRequest request, HttpCompletion completion) {
     auto transfer = std::make_unique<Transfer>();
     transfer->timeout = effectiveTimeout(request);
-    transfer->maxBytes = maxResponseBytes();
+    transfer->maxBytes = effectiveMaxResponseBytes(request);
     transfer->request = std::move(request);
     transfer->task = rt::make<HttpTask>();
     transfer->loop = fnd::RunLoop::current();

@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include <cairo.h>
+
 #include <rt/ChangeScope.h>
+#include <ui/Color.h>
 #include <ui/GestureRecognizer.h>
+#include <ui/ImageContext.h>
 #include <ui/Touch.h>
 
 namespace ui {
@@ -192,6 +196,30 @@ void ActivityIndicatorView::startAnimating() {
     rt::ChangeScope scope(*this, {"animating"});
     animating_ = true;
     setHidden(false);
+}
+
+void ActivityIndicatorView::draw(ImageContext& context, const Rect&) {
+    rt::Ref<Color> color = color_ ? color_ : (style_ == ActivityIndicatorViewStyle::Gray ? Color::grayColor()
+                                                                                           : Color::whiteColor());
+    Rect b = bounds();
+    double radius = std::min(b.size.width, b.size.height) / 2;
+    if (radius <= 0) return;
+    Point c{b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2};
+    double width = std::max(1.0, radius * 0.2);
+    for (int i = 0; i < 12; ++i) {
+        double angle = -M_PI / 2 + i * M_PI / 6;
+        double dx = std::cos(angle), dy = std::sin(angle);
+        double alpha = color->alpha() * (1 - i / 12.0 * 0.85);
+        cairo_t* cr = context.cairo();
+        cairo_save(cr);
+        cairo_set_source_rgba(cr, color->red(), color->green(), color->blue(), alpha);
+        cairo_set_line_width(cr, width);
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+        cairo_move_to(cr, c.x + dx * radius * 0.5, c.y + dy * radius * 0.5);
+        cairo_line_to(cr, c.x + dx * (radius - width / 2), c.y + dy * (radius - width / 2));
+        cairo_stroke(cr);
+        cairo_restore(cr);
+    }
 }
 
 void ActivityIndicatorView::stopAnimating() {

@@ -7,11 +7,16 @@
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
 #include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
 #include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
+#include <QXCorePlayer/Core/View/LogoLayer/CPLogoLayer.h>
+#include <QXUIKit/ImageFetching/ImageViewImageFetching.h>
+#include <net/HttpClient.h>
 
 #include "../Core/PlaybackDoubles.h"
 #include "../VexaTestSupport.h"
 #include "ConnectedDoubles.h"
 #include "peers/HlsOrigin.h"
+#include "peers/ImageServerPeer.h"
+#include "Core/View/LogoLayer/CPLogoView.h"
 
 namespace connectedtest {
 namespace {
@@ -519,6 +524,38 @@ TEST_F(ConnectedScenarioTest, AfterAReconnectTheFirstStatsCountOnlyNewBytes) {
     for (const auto& stats : messages("stats"))
         if (stats["args"][0].contains("benchmark")) total += stats["args"][0]["benchmark"]["bwrpt"][0]["size"].get<std::int64_t>();
     EXPECT_EQ(total, 3500) << "no byte reported twice";
+}
+
+// ---- logos ------------------------------------------------------------------------------------
+
+TEST_F(ConnectedScenarioTest, ALogoModuleEndsAsAPlacedLogoOverThePlayer) {
+    // The whole road: media server -> connected source -> session -> logo layer -> the
+    // image fetched from the image server -> placed at its anchor.
+    peers::ImageServerPeer images;
+    std::vector<std::uint8_t> px(80 * 40 * 4, 255);
+    auto png = ui::Image::imageWithPixels(px.data(), px.size(), 80, 40)->pngData();
+    images.addImage("/channel-logo.png", std::string(png.begin(), png.end()));
+    auto client = rt::make<net::HttpClient>();
+    client->setExtraTrustAnchors(peers::ImageServerPeer::trustAnchorPem());
+    QXImageRequestOperation::setHTTPClient(client);
+    qxSharedImageCache()->removeAllObjects();
+
+    std::string logo = R"({"logo":[{"align":8,"margin":12,"secureUrl":")" + images.url("/channel-logo.png") +
+                       R"(","clickUrl":"https://broadcaster.media.test/"}]})";
+    peer->loadScript(script({rule("subscribe", {streamModule(kStream), metaModule(), modules(logo)})}));
+    channelSource();
+    startSession();
+    auto layer = rt::make<CPLogoLayer>(ui::Rect(0, 0, 568, 320));
+    layer->setSession(session);
+    bool placed = waitFor([&] {
+        return !layer->logoViews().empty() && layer->logoViews()[0]->isValid();
+    }, 10);
+    QXImageRequestOperation::setHTTPClient(nullptr);
+    ASSERT_TRUE(placed);
+    EXPECT_EQ(images.requests("/channel-logo.png"), 1);
+    EXPECT_EQ(layer->logoViews()[0]->frame(), ui::Rect(568 - 80 - 12, 320 - 40 - 12, 80, 40));
+    EXPECT_FALSE(layer->logoViews()[0]->isHidden());
+    EXPECT_EQ(layer->logoViews()[0]->logoType(), 1) << "a live channel";
 }
 
 }  // namespace

@@ -110,9 +110,11 @@ public:
     CPPlayerState state() const override { return state_; }
     bool isAudioOnly() const override { return audioOnly_; }
     void setAudioOnly(bool v) {
-        rt::kvoChange(this, "isAudioOnly", [&] { audioOnly_ = v; });
+        // Announced under both names the interface registers, as the real player does.
+        rt::kvoChange(this, "isAudioOnly", [&] { rt::kvoChange(this, "audioOnly", [&] { audioOnly_ = v; }); });
     }
-    bool isAirplayActive() const override { return false; }
+    bool isAirplayActive() const override { return airplayActive_; }
+    void setAirplayActive(bool v) { rt::kvoSet(this, "isAirplayActive", airplayActive_, v); }
     CPVideoSize videoSize() const override { return videoSize_; }
     void setVideoSize(CPVideoSize v) { rt::kvoSet(this, "videoSize", videoSize_, v); }
     bool contentModeScaleAspectFill() const override { return fill_; }
@@ -157,6 +159,7 @@ private:
     CPPlayerState state_ = CPPlayerState::Stopped;
     rt::Ref<rt::Error> error_;
     bool audioOnly_ = false;
+    bool airplayActive_ = false;
     CPVideoSize videoSize_;
     bool fill_ = false;
     bool muted_ = false;

@@ -20,6 +20,7 @@
 namespace {
 
 using net::HttpClient;
+using net::HttpRequest;
 using net::HttpResult;
 using net::NetworkError;
 
@@ -239,6 +240,30 @@ TEST_F(HttpClientTest, RejectsWhatItMustNotFetch) {
     ::close(probe);
     HttpResult refused = client->get("https://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/", {}, 5);
     EXPECT_TRUE(hasCode(refused, NetworkError::CannotConnect)) << refused.error->description();
+}
+
+TEST_F(HttpClientTest, ARequestMayTightenTheBodyBoundButNeverWidenIt) {
+    HttpResult whole = client->get(url("/big"));
+    ASSERT_TRUE(whole.ok());
+    std::size_t size = whole.response->body.size();
+    HttpRequest bounded = HttpRequest::get(url("/big"));
+    bounded.maxResponseBytes = size - 1;
+    EXPECT_TRUE(hasCode(client->perform(bounded), NetworkError::ResponseTooLarge));
+    bounded.maxResponseBytes = size;
+    EXPECT_TRUE(client->perform(bounded).ok());
+
+    client->setMaxResponseBytes(size - 1);
+    bounded.maxResponseBytes = size * 10;
+    EXPECT_EQ(client->effectiveMaxResponseBytes(bounded), size - 1);
+    EXPECT_TRUE(hasCode(client->perform(bounded), NetworkError::ResponseTooLarge)) << "the client's bound stands";
+
+    // The asynchronous road takes the request's bound too.
+    bounded.maxResponseBytes = 10;
+    client->setMaxResponseBytes(HttpClient::kDefaultMaxResponseBytes);
+    std::optional<HttpResult> result;
+    client->performAsync(bounded, [&](const HttpResult& r) { result = r; });
+    ASSERT_TRUE(fnd::RunLoop::main()->runUntil([&] { return result.has_value(); }, 10));
+    EXPECT_TRUE(hasCode(*result, NetworkError::ResponseTooLarge));
 }
 
 TEST_F(HttpClientTest, AsynchronousResultsArriveOnTheCallersLoop) {

@@ -2,6 +2,7 @@
 // A URL request's description: URL, method, header fields in the order they were set,
 // and an optional body.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,6 +59,10 @@ public:
     /// Seconds a load may take; 60 unless set.
     double timeoutInterval() const { return timeoutInterval_; }
     void setTimeoutInterval(double seconds) { timeoutInterval_ = seconds; }
+    /// The most bytes of body a load of this request accepts; 0 leaves the bound to
+    /// the client that loads it. A bound here only ever tightens the client's own.
+    std::size_t maxResponseBytes() const { return maxResponseBytes_; }
+    void setMaxResponseBytes(std::size_t bytes) { maxResponseBytes_ = bytes; }
 
     std::string description() const override;
 
@@ -68,6 +73,7 @@ private:
     std::optional<rt::Data> body_;
     URLRequestCachePolicy cachePolicy_ = URLRequestCachePolicy::UseProtocolCachePolicy;
     double timeoutInterval_ = 60;
+    std::size_t maxResponseBytes_ = 0;
 };
 
 }  // namespace fnd

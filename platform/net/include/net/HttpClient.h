@@ -34,6 +34,9 @@ struct HttpRequest {
     /// Seconds for the whole exchange, connection included. Zero, negative or not a
     /// number means the client's default; anything longer is cut to kMaxTimeout.
     fnd::TimeInterval timeout = 0;
+    /// The most bytes of body this request accepts; 0 means the client's bound. A
+    /// request can only tighten the client's bound, never widen it.
+    std::size_t maxResponseBytes = 0;
 
     static HttpRequest get(std::string url, HttpHeaders headers = {}, fnd::TimeInterval timeout = 0);
     static HttpRequest post(std::string url, std::string body, HttpHeaders headers = {}, fnd::TimeInterval timeout = 0);
@@ -121,6 +124,8 @@ public:
 
     /// The time-out a request runs with.
     fnd::TimeInterval effectiveTimeout(const HttpRequest& request) const;
+    /// The body bound a request runs with: its own when it is tighter than the client's.
+    std::size_t effectiveMaxResponseBytes(const HttpRequest& request) const;
 
     struct Impl;
 

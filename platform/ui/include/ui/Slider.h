@@ -140,6 +140,9 @@ public:
     void stopAnimating();
     bool isAnimating() const { return animating_; }
     Size sizeThatFits(Size) const override;
+    /// Twelve spokes fading round the circle, in the colour (the style's when none).
+    bool drawsContent() const override { return true; }
+    void draw(ImageContext& context, const Rect& rect) override;
 
 private:
     ActivityIndicatorViewStyle style_;

@@ -160,6 +160,7 @@ std::optional<rt::Data> QXImageRequestOperation::readLocalImage(const std::strin
 void QXImageRequestOperation::startRemoteLoad() {
     double timeout = effectiveTimeout(*request_);
     net::HttpRequest http = net::HttpRequest::get(request_->url(), {}, timeout);
+    http.maxResponseBytes = request_->maxResponseBytes();
     for (const auto& [name, value] : request_->allHTTPHeaderFields()) http.headers.emplace_back(name, value);
     auto self = selfAs<QXImageRequestOperation>();
     {

@@ -1,0 +1,36 @@
+#pragma once
+// The loading screen: a spinner and an optional text, centred together as one group,
+// on a clear background so the last picture stays visible behind it.
+
+#include <ui/Slider.h>
+
+#include "CPMediaStatusView.h"
+
+namespace zid {
+
+class CPMediaStatusViewLoading : public CPMediaStatusView {
+    RT_CLASS(CPMediaStatusViewLoading, CPMediaStatusView)
+public:
+    explicit CPMediaStatusViewLoading(const ui::Rect& frame = ui::Rect()) : CPMediaStatusView(frame) {}
+    static rt::Ref<CPMediaStatusViewLoading> statusViewWithFrame(const ui::Rect& frame, const std::string& message);
+
+    const rt::Ref<ui::Label>& loadingLabel() const { return loadingLabel_; }
+    const rt::Ref<QXEventTransparentView>& loadingItemsHolderView() const { return loadingItemsHolderView_; }
+    const rt::Ref<ui::ActivityIndicatorView>& activityIndicator() const { return activityIndicator_; }
+    rt::Ref<ui::Label> mainLabel() const override { return loadingLabel_; }
+
+    /// After the font step, the holder takes the width of spinner and text and is
+    /// centred horizontally.
+    void layoutSubviews() override;
+
+protected:
+    void didInitialize() override;
+
+private:
+    rt::Ref<QXEventTransparentView> container_;
+    rt::Ref<QXEventTransparentView> loadingItemsHolderView_;
+    rt::Ref<ui::ActivityIndicatorView> activityIndicator_;
+    rt::Ref<ui::Label> loadingLabel_;
+};
+
+}  // namespace zid
