@@ -13,6 +13,7 @@
 #include <QXFoundation/Log/QXLogger.h>
 #include <QXNetworking/Common/JSON/QXJSONSerialization.h>
 #include <QXNetworking/Gateway/QXGatewayClient.h>
+#include <QXNetworking/Gateway/QXGatewayDescription.h>
 #include <QXNetworking/Gateway/Response/QXGatewayErrors.h>
 #include <QXNetworking/Gateway/Response/QXGatewayResponseSerializer.h>
 #include <fnd/RunLoop.h>
@@ -68,15 +69,33 @@ protected:
         peer.reset();
     }
 
-    std::shared_ptr<Outcome> call(const std::string& method, const rt::Dictionary& parameters,
-                                  rt::Ref<SessionDataTask>* task = nullptr) {
-        auto outcome = std::make_shared<Outcome>();
-        auto started = client->performMethod(method, parameters, [outcome](const rt::Value& result, const rt::Ref<rt::Error>& error) {
+    // A completion that records into the outcome.
+    static QXGatewayCompletion into(const std::shared_ptr<Outcome>& outcome) {
+        return [outcome](const rt::Value& result, const rt::Ref<rt::Error>& error) {
             outcome->done = true;
             outcome->onMain = fnd::RunLoop::isMainThread();
             outcome->result = result;
             outcome->error = error;
-        });
+        };
+    }
+
+    std::shared_ptr<Outcome> call(const std::string& method, const rt::Dictionary& parameters,
+                                  rt::Ref<SessionDataTask>* task = nullptr) {
+        auto outcome = std::make_shared<Outcome>();
+        auto started = client->performMethod(method, parameters, into(outcome));
+        if (task) *task = started;
+        return outcome;
+    }
+
+    // Uploads a small grey picture.
+    std::shared_ptr<Outcome> upload(const std::string& method, const rt::Dictionary& parameters,
+                                    rt::Ref<SessionDataTask>* task = nullptr) {
+        QXImagePixels image;
+        image.width = 4;
+        image.height = 2;
+        image.pixels.assign(4 * 2 * 4, 200);
+        auto outcome = std::make_shared<Outcome>();
+        auto started = client->uploadPicture(image, method, parameters, into(outcome));
         if (task) *task = started;
         return outcome;
     }
@@ -91,6 +110,26 @@ protected:
     rt::Ref<QXGatewayClient> client;
     rt::Ref<CapturingHandler> logs;
 };
+
+// A multipart POST to the target: the fields in order, then the picture as a JPEG file.
+void expectUpload(const peers::GatewayRequest& request, const std::string& target,
+                  const std::vector<std::pair<std::string, std::string>>& fields) {
+    EXPECT_EQ(request.verb, "POST");
+    EXPECT_EQ(request.target, target);
+    EXPECT_EQ(request.contentType.rfind("multipart/form-data; boundary=", 0), 0u);
+    ASSERT_EQ(request.parts.size(), fields.size() + 1);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        EXPECT_EQ(request.parts[i].name, fields[i].first);
+        EXPECT_EQ(request.parts[i].body, fields[i].second);
+    }
+    const auto& picture = request.parts.back();
+    EXPECT_EQ(picture.name, "picture");
+    EXPECT_EQ(picture.fileName, "picture.jpg");
+    EXPECT_EQ(picture.contentType, "image/jpeg");
+    ASSERT_GT(picture.body.size(), 4u);
+    EXPECT_EQ(picture.body.substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(picture.body.substr(picture.body.size() - 2), "\xFF\xD9");
+}
 
 }  // namespace
 
@@ -113,11 +152,18 @@ TEST_F(GatewayClientTest, GetVideoInfoGoesOutInTheGatewaysFormAndCarriesTheCalle
     EXPECT_TRUE(logs->has("Request: Quorvex.getVideoInfo method: GET protocol: https host:" + baseHost +
                           " parameters: videoId"));
 
-    // Without the parameter the result has no "recordID", whatever the gateway sent.
+    // Without the parameter the result keeps the "recordID" the gateway sent.
     const auto bare = call("Quorvex.getVideoInfo", {});
     ASSERT_TRUE(finished(bare));
-    EXPECT_FALSE(bare->result.dictionary().contains(rt::Value("recordID")));
+    EXPECT_EQ(bare->result.dictionary().get(rt::Value("recordID")).longLongValue(), 999);
     EXPECT_EQ(peer->requests()[1].target, "/json.php/Quorvex.getVideoInfo/");
+
+    // A caller naming the video by "videoID" gets that id as the result's "recordID".
+    const auto byVideoID = call("Quorvex.getVideoInfo", rt::Dictionary{{rt::Value("videoID"), rt::Value(77)}});
+    ASSERT_TRUE(finished(byVideoID));
+    ASSERT_FALSE(byVideoID->error) << byVideoID->error->description();
+    EXPECT_EQ(byVideoID->result.dictionary().get(rt::Value("recordID")).longLongValue(), 77);
+    EXPECT_EQ(peer->requests()[2].parametersJSON, R"({"videoId":77})");
 }
 
 TEST_F(GatewayClientTest, CachedMethodsGoToTheCachedHostWithSlashAndUnicodeParametersIntact) {
@@ -161,19 +207,9 @@ TEST_F(GatewayClientTest, PostMethodsSendTheirBodyAndLoginGetsANullDisplayName) 
 
 TEST_F(GatewayClientTest, UploadsSendFieldsFirstThenThePictureAsJPEG) {
     peer->answer("User.uploadProfilePicture", {200, "application/json", R"({"success":true,"pictureUrl":"p"})"});
-    QXImagePixels image;
-    image.width = 4;
-    image.height = 2;
-    image.pixels.assign(4 * 2 * 4, 200);
-    auto outcome = std::make_shared<Outcome>();
-    auto task = client->uploadPicture(image, "User.uploadProfilePicture",
-                                      rt::Dictionary{{rt::Value("sessionID"), rt::Value("s")}, {rt::Value("n"), rt::Value(2)}},
-                                      [outcome](const rt::Value& result, const rt::Ref<rt::Error>& error) {
-                                          outcome->done = true;
-                                          outcome->onMain = fnd::RunLoop::isMainThread();
-                                          outcome->result = result;
-                                          outcome->error = error;
-                                      });
+    rt::Ref<SessionDataTask> task;
+    const auto outcome = upload("User.uploadProfilePicture",
+                                rt::Dictionary{{rt::Value("sessionID"), rt::Value("s")}, {rt::Value("n"), rt::Value(2)}}, &task);
     ASSERT_TRUE(task);
     ASSERT_TRUE(finished(outcome));
     ASSERT_FALSE(outcome->error) << outcome->error->description();
@@ -181,22 +217,28 @@ TEST_F(GatewayClientTest, UploadsSendFieldsFirstThenThePictureAsJPEG) {
     EXPECT_TRUE(outcome->result.isEqual(json(R"({"success":true,"pictureUrl":"p"})")));
     EXPECT_TRUE(logs->has("Gateway call success (User.uploadProfilePicture)"));
 
-    const auto request = peer->requests().at(0);
-    EXPECT_EQ(request.verb, "POST");
-    EXPECT_EQ(request.target, "/json.php/User.uploadProfilePicture");
-    EXPECT_EQ(request.contentType.rfind("multipart/form-data; boundary=", 0), 0u);
-    ASSERT_EQ(request.parts.size(), 3u);
     // The caller's fields go out as given: not mapped to gateway names.
-    EXPECT_EQ(request.parts[0].name, "sessionID");
-    EXPECT_EQ(request.parts[0].body, "s");
-    EXPECT_EQ(request.parts[1].name, "n");
-    EXPECT_EQ(request.parts[1].body, "2");
-    EXPECT_EQ(request.parts[2].name, "picture");
-    EXPECT_EQ(request.parts[2].fileName, "picture.jpg");
-    EXPECT_EQ(request.parts[2].contentType, "image/jpeg");
-    ASSERT_GT(request.parts[2].body.size(), 4u);
-    EXPECT_EQ(request.parts[2].body.substr(0, 2), "\xFF\xD8");
-    EXPECT_EQ(request.parts[2].body.substr(request.parts[2].body.size() - 2), "\xFF\xD9");
+    expectUpload(peer->requests().at(0), "/json.php/User.uploadProfilePicture", {{"sessionID", "s"}, {"n", "2"}});
+}
+
+TEST_F(GatewayClientTest, EveryUploadIsAPostCarryingTheDefaultParametersAsFields) {
+    // A method whose other calls are GETs: the picture and the fields still leave the client.
+    ASSERT_EQ(QXGatewayDescription::HTTPMethodForGatewayMethod("User.uploadCoverPicture"), "GET");
+    peer->answer("User.uploadCoverPicture", {200, "application/json", R"({"success":true})"});
+    client->setDefaultParameters(rt::Dictionary{{rt::Value("sessionID"), rt::Value("default-session")},
+                                                {rt::Value("locale"), rt::Value("ja_JP")}});
+    rt::Ref<SessionDataTask> task;
+    const auto outcome = upload("User.uploadCoverPicture",
+                                rt::Dictionary{{rt::Value("sessionID"), rt::Value("caller")}, {rt::Value("n"), rt::Value(2)}}, &task);
+    ASSERT_TRUE(task);
+    ASSERT_TRUE(finished(outcome));
+    ASSERT_FALSE(outcome->error) << outcome->error->description();
+
+    const auto request = peer->requests().at(0);
+    EXPECT_EQ(request.host, baseHost);
+    // The default replaces the caller's field of the same key; the others follow.
+    expectUpload(request, "/json.php/User.uploadCoverPicture",
+                 {{"sessionID", "default-session"}, {"n", "2"}, {"locale", "ja_JP"}});
 }
 
 TEST_F(GatewayClientTest, RequestsThatCannotBeBuiltCompleteAtOnceOnTheCallersThread) {
@@ -228,9 +270,19 @@ TEST_F(GatewayClientTest, GatewayAndStatusErrorsArriveAsTheCompletionsError) {
     EXPECT_TRUE(refused->result.isNil());
     EXPECT_EQ(refused->error->localizedDescription(), "No such channel");
     EXPECT_TRUE(isGatewayClientError(refused->error));
+    // An outage page is no refusal by the gateway: the status error stays, with its status.
     ASSERT_TRUE(busy->error);
-    EXPECT_EQ(gatewayResponse(busy->error).string(), "Response is empty");
+    EXPECT_FALSE(isGatewayClientError(busy->error));
+    EXPECT_EQ(busy->error->domain(), QXResponseSerializationErrorDomain);
+    EXPECT_EQ(busy->error->code(), static_cast<long long>(QXResponseSerializationError::BadServerResponse));
+    EXPECT_EQ(busy->error->userInfo().get(rt::Value(QXGatewayClientHTTPStatusCodeKey)).longLongValue(), 503);
     EXPECT_TRUE(refused->onMain && busy->onMain);
+    // An empty body under a success status is the gateway's error.
+    peer->answer("Quorvex.getProductList", {200, "application/json", ""});
+    const auto empty = call("Quorvex.getProductList", {});
+    ASSERT_TRUE(finished(empty));
+    ASSERT_TRUE(empty->error);
+    EXPECT_EQ(gatewayResponse(empty->error).string(), "Response is empty");
     EXPECT_TRUE(logs->has("Gateway call (Quorvex.getEvents) error: " + refused->error->description()));
 }
 
@@ -338,7 +390,14 @@ TEST(GatewayClientShared, TheSharedClientIsMadeOnceWithTheConfiguredHosts) {
 
 TEST(GatewayClientFill, CompletionStepsMatchTheWholeMethodName) {
     const rt::Value response = json(R"({"recordID":1,"title":"T"})");
-    EXPECT_TRUE(QXGatewayClient::fillMissingParameters(response, "Quorvex.getVideoInfo", {}).isEqual(json(R"({"title":"T"})")));
+    EXPECT_TRUE(QXGatewayClient::fillMissingParameters(response, "Quorvex.getVideoInfo", {}).isEqual(response));
+    EXPECT_TRUE(QXGatewayClient::fillMissingParameters(response, "Quorvex.getVideoInfo",
+                                                       rt::Dictionary{{rt::Value("videoID"), rt::Value(5)}})
+                    .isEqual(json(R"({"recordID":5,"title":"T"})")));
+    EXPECT_TRUE(QXGatewayClient::fillMissingParameters(response, "Quorvex.getVideoInfo",
+                                                       rt::Dictionary{{rt::Value("videoID"), rt::Value(5)},
+                                                                      {rt::Value("recordID"), rt::Value(6)}})
+                    .isEqual(json(R"({"recordID":6,"title":"T"})")));
     EXPECT_TRUE(QXGatewayClient::fillMissingParameters(response, "getVideoInfo", {}).isEqual(response));
     EXPECT_TRUE(QXGatewayClient::fillMissingParameters(json("[1]"), "Quorvex.getVideoInfo", {}).isEqual(json("[1]")));
     EXPECT_TRUE(QXGatewayClient::fillMissingParameters(json("{}"), "Broadcaster.loginMobile", {})
@@ -348,4 +407,12 @@ TEST(GatewayClientFill, CompletionStepsMatchTheWholeMethodName) {
     EXPECT_EQ(QXGatewayClient::parameterKeysOfRequestURL("https://h/json.php/M/%7B%22channelId%22:1,%22b%22:2%7D"),
               "channelId, b");
     EXPECT_FALSE(QXGatewayClient::parameterKeysOfRequestURL("https://h/json.php/M"));
+}
+
+TEST(GatewayClientBasePath, BothSerializersTakeTheMethodAfterTheClientsBasePath) {
+    const auto client = QXGatewayClient::clientWithBaseURL("http://gw.test/api/v2/json.php");
+    EXPECT_EQ(client->gatewaySerializer()->basePath(), "/api/v2/json.php");
+    const auto responses = rt::cast<QXGatewayResponseSerializer>(client->requestOperationManager()->responseSerializer());
+    ASSERT_TRUE(responses);
+    EXPECT_EQ(responses->basePath(), "/api/v2/json.php");
 }

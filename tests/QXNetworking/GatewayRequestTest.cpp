@@ -192,3 +192,15 @@ TEST(GatewayRequestMapper, SupportedLocales) {
     EXPECT_EQ(supportedLocale(rt::Value(5)), "en_US");
     EXPECT_EQ(supportedLocale(rt::Value()), "en_US");
 }
+
+TEST(GatewayRequestSerializer, TheMethodIsTheComponentAfterTheBasePath) {
+    auto serializer = rt::make<QXGatewayRequestSerializer>(std::optional<std::string>("base.test"),
+                                                           std::optional<std::string>("cache.test"));
+    serializer->setBasePath("/api/v2/json.php");
+    rt::Ref<rt::Error> error;
+    const auto request = serializer->requestWithMethod(
+        "GET", URLByAppendingPathComponent("http://base.test/api/v2/json.php", "Quorvex.searchMedia"),
+        rt::Value(params({{rt::Value("channelID"), rt::Value(1)}})), &error);
+    ASSERT_TRUE(request) << error->description();
+    EXPECT_EQ(request->url(), "https://cache.test/api/v2/json.php/Quorvex.searchMedia/%7B%22channelId%22:1%7D");
+}

@@ -152,7 +152,7 @@ TEST(GatewayResponseMapping, SearchBroadcastSearchRecordedAndGetUserVideos) {
                        {"channelId": 2, "status": "archived"}])",
                    R"([{"channelID": 1, "title": "A", "thumbnailURL": "t", "isLive": 1, "contentURL": "h", "tinyURL": "u",
                         "channelThumbnails": [{"URL": "x"}]},
-                       {"channelID": 2, "isLive": 0, "channelThumbnails": {}}])");
+                       {"channelID": 2, "isLive": 0, "channelThumbnails": []}])");
     const char* video = R"([{"videoId": 3, "videoDate": "2020", "videoTitle": "V", "description": "D", "liveHttpUrl": "h",
                              "thumbnailUrl": "t", "channelId": 4, "channelTitle": "C", "tinyUrl": "u",
                              "highlightAccess": "owner", "protect": "Friends"}])";
@@ -213,8 +213,45 @@ TEST(GatewayResponseMapping, LoginMapsChannelsAndDecodesTheEmail) {
         "channels": [{"channelID": "c1", "thumbnailURL": "t", "tinyURL": "u", "channelThumbnails": [{"URL": "x"}]}]})";
     EXPECT_MAPS_TO("Broadcaster.loginMobile", envelope, expected);
     EXPECT_MAPS_TO("Broadcaster.loginMobileByEmail", envelope, expected);
+    // A "%" that starts no escape is part of the address: it is kept as sent, not lost.
     EXPECT_MAPS_TO("Broadcaster.loginMobile", R"({"sessionId": "s", "userId": 9, "email": "bad%zz", "channels": null})",
-                   R"({"sessionID": "s", "userID": 9, "channels": []})");
+                   R"({"sessionID": "s", "userID": 9, "email": "bad%zz", "channels": []})");
+    EXPECT_MAPS_TO("Broadcaster.loginMobile", R"({"sessionId": "s", "userId": 9, "email": "100%real@x.test"})",
+                   R"({"sessionID": "s", "userID": 9, "email": "100%real@x.test"})");
+}
+
+TEST(GatewayResponseMapping, UnfilledThumbnailsAreAnEmptyListLikeFilledOnes) {
+    // A host reads "channelThumbnails" as a list whether the gateway sent any or not.
+    const rt::Value profile = mapped("Quorvex.getShowProfile", R"({"channelId": 1})");
+    EXPECT_TRUE(profile.isEqual(json(R"({"channelID": 1, "owner": {}, "channelThumbnails": []})"))) << shown(profile);
+    const rt::Value broadcasts = mapped("Quorvex.searchBroadcast", R"([{"channelId": 1}, {"channelId": 2, "channelThumbnails": [{"url": "u"}]}])");
+    ASSERT_EQ(broadcasts.array().size(), 2u);
+    for (const auto& item : broadcasts.array()) EXPECT_TRUE(item.dictionary().get(rt::Value("channelThumbnails")).isArray());
+}
+
+TEST(GatewayResponseMapping, AListedMappingWinsOverAnUnlistedMemberOfTheSameNameInEitherOrder) {
+    // The listed rename is the value, whether the gateway's own member comes before or after it.
+    EXPECT_MAPS_TO("Quorvex.getEventProfile", R"({"eventId": 1, "eventTitle": "plain", "rawEventTitle": "raw"})",
+                   R"({"eventID": 1, "eventTitle": "raw", "parentChannel": {}})");
+    EXPECT_MAPS_TO("Quorvex.getEventProfile", R"({"rawEventTitle": "raw", "eventTitle": "plain", "eventId": 1})",
+                   R"({"eventID": 1, "eventTitle": "raw", "parentChannel": {}})");
+    for (const char* items : {R"([{"videoId": 1, "videoDate": "unlisted", "recordedAt": "listed",
+                                   "videoDescription": "unlisted", "description": "listed"}])",
+                              R"([{"recordedAt": "listed", "videoDate": "unlisted", "description": "listed",
+                                   "videoDescription": "unlisted", "videoId": 1}])"}) {
+        EXPECT_MAPS_TO("User.getAllByUser", items,
+                       R"([{"recordID": 1, "videoDate": "listed", "videoDescription": "listed", "parentChannel": {}}])");
+    }
+    // An unlisted object never wipes what a listed key path wrote into it.
+    for (const char* profile : {R"({"eventId": 1, "channelTitle": "C", "parentChannel": {"other": 1}})",
+                                R"({"eventId": 1, "parentChannel": {"other": 1}, "channelTitle": "C"})"}) {
+        const rt::Value result = mapped("Quorvex.getEventProfile", profile);
+        EXPECT_EQ(result.dictionary().get(rt::Value("parentChannel")).dictionary().get(rt::Value("title")).string(), "C")
+            << shown(result);
+    }
+    // Without the listed member the gateway's own one stays.
+    EXPECT_MAPS_TO("Quorvex.getEventProfile", R"({"eventId": 1, "eventTitle": "plain"})",
+                   R"({"eventID": 1, "eventTitle": "plain", "parentChannel": {}})");
 }
 
 TEST(GatewayResponseMapping, ASingleObjectMissingARequiredMemberFailsTheCall) {

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <tuple>
+#include <vector>
 
 #include "ScratchDirectory.h"
 
 #include <QXNetworking/Common/Serializers/QXTextResponseSerializer.h>
 #include <QXNetworking/Common/JSON/QXJSONSerialization.h>
+#include <QXNetworking/Gateway/QXGatewayDescription.h>
 #include <QXNetworking/Gateway/Response/QXGatewayErrors.h>
 #include <QXNetworking/Gateway/Response/QXGatewayResponseSerializer.h>
 #include <net/Errors.h>
@@ -174,4 +177,59 @@ TEST(TextResponseSerializer, DecodesInTheNamedCharsetAndRejectsOtherContentTypes
     EXPECT_EQ(serializer->responseObjectForResponse(r, "gone", &error).string(), "gone");
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), static_cast<long long>(QXResponseSerializationError::BadServerResponse));
+}
+
+TEST(GatewayResponseSerializer, TheMethodIsTheComponentAfterTheBasePathHoweverDeep) {
+    // A client on a deeper base URL: "json.php" is not the method, the component after it is.
+    const auto serializer = rt::make<QXGatewayResponseSerializer>("/api/v2/json.php");
+    HTTPURLResponse r;
+    r.url = "https://gw.test/api/v2/json.php/Quorvex.getVideoInfo/%7B%22videoId%22:7%7D";
+    r.statusCode = 200;
+    r.headers = {{"Content-Type", "application/json"}};
+    rt::Ref<rt::Error> error;
+    const rt::Value video = serializer->responseObjectForResponse(r, R"({"success":true,"video":{"videoId":7}})", &error);
+    ASSERT_FALSE(error) << error->description();
+    EXPECT_TRUE(video.isEqual(*JSONObjectWithData(R"({"recordID":7,"parentChannel":{}})")));
+    // The envelope is checked for that method: a missing payload is the gateway's error.
+    serializer->responseObjectForResponse(r, R"({"success":true})", &error);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(reason(error), "Payload (video) is not present in the response");
+
+    EXPECT_EQ(QXGatewayDescription::gatewayMethodOfURL("https://h/json.php/A.b/%7B%7D", "/json.php"), "A.b");
+    EXPECT_EQ(QXGatewayDescription::gatewayMethodOfURL("https://h/a/json.php/A.b/x/y", "/a/json.php/"), "A.b");
+    EXPECT_EQ(QXGatewayDescription::gatewayMethodOfURL("https://h/A.b/%7B%7D", ""), "A.b");
+    EXPECT_EQ(QXGatewayDescription::gatewayMethodOfURL("https://h/other/A.b", "/json.php"), "");
+    EXPECT_EQ(QXGatewayDescription::gatewayMethodOfURL("https://h/json.php", "/json.php"), "");
+}
+
+TEST(GatewayResponseSerializer, ANonSuccessStatusWithoutAnEnvelopeKeepsItsStatusError) {
+    // An outage page is the status error, with the status where a caller looks for it.
+    for (const auto& [status, contentType, body] :
+         std::vector<std::tuple<long, std::string, std::string>>{{502, "text/html", "<html>Bad gateway</html>"},
+                                                                 {503, "text/plain", "busy"},
+                                                                 {500, "application/json", ""}}) {
+        const auto d = decode("Quorvex.getEvents", body, status, contentType);
+        EXPECT_TRUE(d.object.isNil());
+        ASSERT_TRUE(d.error) << status;
+        EXPECT_EQ(d.error->domain(), QXResponseSerializationErrorDomain) << status;
+        EXPECT_EQ(d.error->code(), static_cast<long long>(QXResponseSerializationError::BadServerResponse)) << status;
+        EXPECT_EQ(d.error->userInfo().get(rt::Value(QXGatewayClientHTTPStatusCodeKey)).longLongValue(), status);
+        EXPECT_FALSE(isGatewayClientError(d.error));
+    }
+    // A refusal the gateway wrote stays the gateway's error under any status.
+    const auto refused = decode("Quorvex.getEvents", R"({"success":false,"error":{"message":"No"}})", 403);
+    ASSERT_TRUE(refused.error);
+    EXPECT_TRUE(isGatewayClientError(refused.error));
+    EXPECT_EQ(refused.error->localizedDescription(), "No");
+    // An acceptable envelope under a bad status: the status error, with the status too.
+    const auto statusWithEnvelope = decode("Quorvex.getEvents", R"({"success":true,"events":[]})", 500);
+    ASSERT_TRUE(statusWithEnvelope.error);
+    EXPECT_EQ(statusWithEnvelope.error->userInfo().get(rt::Value(QXGatewayClientHTTPStatusCodeKey)).longLongValue(), 500);
+    // Under a success status an empty or unreadable body is the gateway's error.
+    for (const char* body : {"", "<html>ok</html>"}) {
+        const auto d = decode("Quorvex.getEvents", body, 200, "text/html");
+        ASSERT_TRUE(d.error) << body;
+        EXPECT_TRUE(isGatewayClientError(d.error)) << body;
+        EXPECT_EQ(reason(d.error), "Success field is false in the response");
+    }
 }

@@ -18,7 +18,10 @@ public:
     static void describe(rt::ClassBuilder<Show>& c) {
         c.property("title", &Show::title, &Show::setTitle);
         c.property("count", &Show::count, &Show::setCount);
+        c.property("next", &Show::next, &Show::setNext);
     }
+    rt::Ref<Show> next() const { return next_; }
+    void setNext(rt::Ref<Show> n) { next_ = std::move(n); }
     std::string title() const { return title_; }
     void setTitle(std::string t) { title_ = std::move(t); }
     long long count() const { return count_; }
@@ -27,6 +30,13 @@ public:
 private:
     std::string title_;
     long long count_ = 0;
+    rt::Ref<Show> next_;
+};
+
+class Clip : public rt::Object {
+    RT_CLASS(Clip, rt::Object)
+public:
+    static void describe(rt::ClassBuilder<Clip>&) {}
 };
 
 // Collects the mapper's console lines for the length of a test.
@@ -154,6 +164,17 @@ TEST_F(MapperTest, ObjectTargetsTakeOnlyTheirOwnKeysAndNeverRaise) {
     EXPECT_FALSE(answered);
     EXPECT_EQ(show->count(), 3);
     EXPECT_TRUE(logged("KZPropertyMapper Error: Invalid condition not satisfying: isSameTypeObject"));
+}
+
+TEST_F(MapperTest, ATypeMismatchNamesTheValuesClassAndTheDeclaredOne) {
+    auto show = rt::make<Show>();
+    KZPropertyMapper::mapValuesFrom(dict({{"n", "three"}, {"t", 4}}), *show, dict({{"n", "count"}, {"t", "title"}}));
+    KZPropertyMapper::mapValuesFrom(dict({{"c", rt::Value(rt::make<Clip>())}}), *show, dict({{"c", "next"}}));
+    EXPECT_TRUE(logged("KZPropertyMapper: Ignoring mapping from n to count because type String does NOT match Number"));
+    EXPECT_TRUE(logged("KZPropertyMapper: Ignoring mapping from t to title because type Number does NOT match String"));
+    EXPECT_TRUE(logged("KZPropertyMapper: Ignoring mapping from c to next because type Clip does NOT match Show"))
+        << ::testing::PrintToString(console);
+    EXPECT_FALSE(show->next());
 }
 
 TEST(PropertyDescriptor, StringMappings) {

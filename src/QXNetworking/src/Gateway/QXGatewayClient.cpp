@@ -14,19 +14,19 @@ std::string hostOr(const std::optional<std::string>& host, const std::string& fa
     return host && !host->empty() ? *host : fallback;
 }
 
-std::string methodOfURL(const std::string& url) {
-    const auto parts = URLComponents::parse(url);
-    if (!parts) return {};
-    const auto components = parts->pathComponents();
-    return components.size() > 2 ? components[2] : std::string();
+std::string basePathOf(const std::string& baseURL) {
+    const auto parts = URLComponents::parse(baseURL);
+    return parts ? parts->percentEncodedPath : std::string();
 }
 
 }  // namespace
 
 QXGatewayClient::QXGatewayClient(const std::string& baseURL, rt::Ref<QXGatewayRequestSerializer> serializer)
-    : manager_(rt::make<HTTPSessionManager>(baseURL)) {
+    : manager_(rt::make<HTTPSessionManager>(baseURL)), basePath_(basePathOf(baseURL)) {
+    // Both serializers find the method right after the base URL's own path, however deep.
+    if (serializer) serializer->setBasePath(basePath_);
     manager_->setRequestSerializer(std::move(serializer));
-    manager_->setResponseSerializer(rt::make<QXGatewayResponseSerializer>());
+    manager_->setResponseSerializer(rt::make<QXGatewayResponseSerializer>(basePath_));
     manager_->setMaxConcurrentOperationCount(3);
 }
 
@@ -88,7 +88,15 @@ rt::Value QXGatewayClient::fillMissingParameters(const rt::Value& response, cons
     if (!response.isDictionary()) return response;
     rt::Dictionary filled = response.dictionary();
     if (method == "Quorvex.getVideoInfo") {
-        filled.set(rt::Value("recordID"), parameters.get(rt::Value("recordID")));
+        // The caller may name the video by either key; without one the gateway's own
+        // "recordID" stays.
+        for (const char* key : {"recordID", "videoID"}) {
+            const rt::Value given = parameters.get(rt::Value(key));
+            if (!given.isNilOrNull()) {
+                filled.set(rt::Value("recordID"), given);
+                break;
+            }
+        }
     } else if (method == "Broadcaster.loginMobile") {
         if (!filled.contains(rt::Value("displayName"))) filled.set(rt::Value("displayName"), rt::Value::null());
     }
@@ -118,14 +126,15 @@ rt::Ref<SessionDataTask> QXGatewayClient::performMethod(const std::string& metho
     const auto parts = URLComponents::parse(request->url());
     const auto keys = parameterKeysOfRequestURL(request->url());
     QXLog(kQXGatewayLogModule, staticClass(), 5, "Request: %@ method: %@ protocol: %@ host:%@ parameters: %@",
-          methodOfURL(request->url()), request->httpMethod(), parts ? parts->scheme : std::string(),
+          QXGatewayDescription::gatewayMethodOfURL(request->url(), basePath_), request->httpMethod(), parts ? parts->scheme : std::string(),
           parts ? parts->host : std::string(), keys ? rt::Value(*keys) : rt::Value());
     return task;
 }
 
 rt::Ref<SessionDataTask> QXGatewayClient::uploadPicture(const QXImagePixels& image, const std::string& method,
                                                         const rt::Dictionary& parameters, QXGatewayCompletion completion) {
-    const std::string verb = QXGatewayDescription::HTTPMethodForGatewayMethod(method);
+    // Only a POST carries the multipart body, whatever verb the method's other calls use.
+    const std::string verb = "POST";
     rt::Ref<rt::Error> error;
     const auto jpeg = JPEGRepresentation(image, 0.95, &error);
     rt::Ref<fnd::URLRequest> request;

@@ -1,8 +1,11 @@
 #include "QXNetworking/Gateway/QXGatewayDescription.h"
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <set>
+
+#include <QXNetworking/Common/Session/URLComponents.h>
 
 namespace zid {
 
@@ -97,6 +100,18 @@ bool QXGatewayDescription::isCachingEnabledForGatewayMethod(std::string_view met
 
 std::string QXGatewayDescription::HTTPMethodForGatewayMethod(std::string_view method) {
     return postMethods().count(method) ? "POST" : "GET";
+}
+
+std::string QXGatewayDescription::gatewayMethodOfURL(std::string_view url, std::string_view basePath) {
+    const auto parts = URLComponents::parse(url);
+    if (!parts) return {};
+    URLComponents base;
+    base.percentEncodedPath = std::string(basePath);
+    auto prefix = base.pathComponents();
+    if (prefix.empty()) prefix.push_back("/");  // a base URL without a path stands at the root
+    const auto components = parts->pathComponents();
+    if (components.size() <= prefix.size() || !std::equal(prefix.begin(), prefix.end(), components.begin())) return {};
+    return components[prefix.size()];
 }
 
 }  // namespace zid

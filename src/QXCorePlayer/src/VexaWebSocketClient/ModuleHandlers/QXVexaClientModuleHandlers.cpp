@@ -7,6 +7,7 @@
 #include <limits>
 
 #include <QXCorePlayer/VexaWebSocketClient/Client/QXVexaClient.h>
+#include <QXFoundation/Extensions/WebURL.h>
 #include <fnd/RunLoop.h>
 
 namespace zid {
@@ -159,7 +160,8 @@ rt::Value vexaThumbnails(const QXVexaMessage& data) {
         std::string pattern = std::string("http://") + kVexaStaticContentHost + "/images/defaults/channel_#SIZE#:1.png";
         return rt::Value(rt::Value::Array{entry(pattern, 90), entry(pattern, 66), entry(pattern, 48)});
     }
-    if (auto url = data.is_object() ? vexaString(data, "channelPictureSecureUrl") : std::nullopt)
+    // The picture is fetched: a server may name only http and https addresses.
+    if (auto url = data.is_object() ? vexaString(data, "channelPictureSecureUrl") : std::nullopt; url && isWebURL(*url))
         return rt::Value(rt::Value::Array{entry(*url, 90)});
     return rt::Value();
 }
@@ -379,6 +381,10 @@ bool QXVexaClientLogosModuleHandler::handleData(QXVexaClient& client, const QXVe
             if (item.contains("margin")) logo->margin = vexaWholeNumber(item["margin"]).value_or(0);
             if (item.contains("mobile")) logo->mobile = vexaWholeNumber(item["mobile"]).value_or(0) != 0;
             logo->url = vexaString(item, "secureUrl");
+            if (logo->url && !isWebURL(*logo->url)) {
+                ignored(item, "a logo picture URL that is not http or https; the logo stays without a picture");
+                logo->url.reset();
+            }
             logo->clickUrl = vexaString(item, "clickUrl");
             logos.push_back(logo);
         }
@@ -459,7 +465,7 @@ bool QXVexaClientMetaInfoModuleHandler::handleData(QXVexaClient& client, const Q
 
 bool QXVexaClientThumbnailModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage& data) {
     rt::Value thumbnails = vexaThumbnails(data);
-    if (thumbnails.isNil()) ignored(data, "neither false nor an object with a picture URL");
+    if (thumbnails.isNil()) ignored(data, "neither false nor an object with an http or https picture URL");
     client.notify([&](VexaClientListener& listener) { listener.vexaClientDidReceiveThumbnails(client, thumbnails); });
     return true;
 }

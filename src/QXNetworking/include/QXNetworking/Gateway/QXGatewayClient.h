@@ -55,14 +55,15 @@ public:
     rt::Ref<SessionDataTask> performMethod(const std::string& method, const rt::Dictionary& parameters,
                                            QXGatewayCompletion completion);
 
-    /// Uploads the picture as the JPEG file part "picture" ("picture.jpg", image/jpeg,
-    /// quality 0.95) after the parameters as plain form fields. The result is the mapped
-    /// response, without the completion step of performMethod.
+    /// Uploads the picture in a POST, whatever the method's verb, as the JPEG file part
+    /// "picture" ("picture.jpg", image/jpeg, quality 0.95) after the parameters and the
+    /// default parameters as plain form fields. The result is the mapped response,
+    /// without the completion step of performMethod.
     rt::Ref<SessionDataTask> uploadPicture(const QXImagePixels& image, const std::string& method,
                                            const rt::Dictionary& parameters, QXGatewayCompletion completion);
 
     /// The response completed for the method: "Quorvex.getVideoInfo" carries the caller's
-    /// "recordID" (none when the caller gave none); "Broadcaster.loginMobile" has
+    /// "recordID", else its "videoID", else the mapped one; "Broadcaster.loginMobile" has
     /// "displayName" null when the gateway sent none. Other methods and results that are
     /// no objects come back unchanged.
     static rt::Value fillMissingParameters(const rt::Value& response, const std::string& method,
@@ -79,6 +80,7 @@ private:
     std::string methodURL(const std::string& method) const;
 
     rt::Ref<HTTPSessionManager> manager_;
+    std::string basePath_;
     std::optional<std::string> baseHost_;
 };
 

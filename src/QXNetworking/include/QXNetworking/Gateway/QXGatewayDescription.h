@@ -33,6 +33,13 @@ public:
     static bool isCachingEnabledForGatewayMethod(std::string_view method);
     /// "POST" for the methods that send a body, "GET" for every other name.
     static std::string HTTPMethodForGatewayMethod(std::string_view method);
+
+    /// The path of the gateway's base URL unless a client is made on another.
+    static constexpr std::string_view kDefaultBasePath = "/json.php";
+    /// The method a gateway URL names: the path component right after the base URL's
+    /// own path ("https://h/v2/json.php/Quorvex.getEvents/%7B%7D" under "/v2/json.php"
+    /// is "Quorvex.getEvents"). Empty when the URL is not below that path.
+    static std::string gatewayMethodOfURL(std::string_view url, std::string_view basePath);
 };
 
 }  // namespace zid

@@ -1,9 +1,12 @@
 #include "QXNetworking/Common/PropertyMapper/KZPropertyMapper.h"
 
 #include <atomic>
+#include <cstdlib>
+#include <cxxabi.h>
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <set>
 #include <shared_mutex>
 
 #include <QXNetworking/Common/JSON/DictionaryKeyPath.h>
@@ -78,6 +81,30 @@ std::string className(const rt::Value& value) {
         case rt::Value::Type::Object: return value.object()->className();
         default: return "nil";
     }
+}
+
+// The class a property declares, read from the runtime's refusal ("Expected a string for
+// a property but got 5."), in the names className() gives values.
+std::string declaredClass(const rt::Exception& refusal) {
+    const std::string& text = refusal.reason();
+    static constexpr std::string_view lead = "Expected ";
+    static constexpr std::string_view tail = " for a property";
+    const auto end = text.find(tail);
+    if (text.rfind(lead, 0) != 0 || end == std::string::npos) return "the property's type";
+    std::string expected = text.substr(lead.size(), end - lead.size());
+    static const std::pair<std::string_view, std::string_view> names[] = {
+        {"a number", "Number"}, {"a string", "String"},         {"a date", "Date"},
+        {"data", "Data"},       {"a dictionary", "Dictionary"}, {"an object", "Object"},
+    };
+    for (const auto& [phrase, name] : names)
+        if (expected == phrase) return std::string(name);
+    // An object of a named class: the runtime gives its mangled C++ name.
+    int status = -1;
+    char* demangled = abi::__cxa_demangle(expected.c_str(), nullptr, nullptr, &status);
+    if (status == 0 && demangled) expected = demangled;
+    std::free(demangled);
+    if (const auto colons = expected.rfind("::"); colons != std::string::npos) expected.erase(0, colons + 2);
+    return expected;
 }
 
 }  // namespace
@@ -235,6 +262,34 @@ bool KZPropertyMapper::mapValuesFrom(const rt::Value& source, rt::Object& target
     return mapValuesFrom(source, KZMappingTarget(target), mapping, errors);
 }
 
+namespace {
+
+// The keys listed mappings wrote in the mapping under way on this thread (converters
+// may map other objects meanwhile, so each mapping keeps its own).
+thread_local std::set<std::string>* listedKeys = nullptr;
+
+class ListedKeysScope {
+public:
+    ListedKeysScope() : previous_(listedKeys) { listedKeys = &keys_; }
+    ~ListedKeysScope() { listedKeys = previous_; }
+    ListedKeysScope(const ListedKeysScope&) = delete;
+    ListedKeysScope& operator=(const ListedKeysScope&) = delete;
+
+private:
+    std::set<std::string> keys_;
+    std::set<std::string>* previous_;
+};
+
+// Whether a listed mapping wrote the key, or a key path below it ("parentChannel.title"
+// for "parentChannel"), which a copy would replace.
+bool writtenByListedMapping(const std::string& key) {
+    if (!listedKeys) return false;
+    const auto it = listedKeys->lower_bound(key);
+    return it != listedKeys->end() && (*it == key || it->rfind(key + ".", 0) == 0);
+}
+
+}  // namespace
+
 bool KZPropertyMapper::mapValuesFrom(const rt::Value& source, const KZMappingTarget& target, const rt::Value& mapping,
                                      std::vector<rt::Ref<rt::Error>>* errors) {
     auto found = validateMapping(mapping, source);
@@ -242,6 +297,7 @@ bool KZPropertyMapper::mapValuesFrom(const rt::Value& source, const KZMappingTar
         if (errors) *errors = std::move(found);
         return false;
     }
+    ListedKeysScope scope;
     return mapDictionaryOrArray(source, target, mapping);
 }
 
@@ -359,10 +415,14 @@ bool KZPropertyMapper::setValue(const rt::Value& value, const KZMappingTarget& t
                                 const std::string& sourceName, bool literalKey) {
     if (auto* dictionary = target.dictionary()) {
         if (literalKey) {
-            dictionary->set(rt::Value(keyPath), value);
+            // A listed mapping wins over an unlisted member copied to the same key
+            // ("rawEventTitle" to "eventTitle" beside an "eventTitle" of its own),
+            // whatever order the members come in.
+            if (!writtenByListedMapping(keyPath)) dictionary->set(rt::Value(keyPath), value);
             return true;
         }
         setValueForKeyPath(*dictionary, keyPath, value);
+        if (listedKeys) listedKeys->insert(keyPath);
         return true;
     }
     try {
@@ -371,7 +431,7 @@ bool KZPropertyMapper::setValue(const rt::Value& value, const KZMappingTarget& t
     } catch (const rt::Exception& exception) {
         if (exception.name() == rt::Exception::InvalidArgument) {
             logIgnored("KZPropertyMapper: Ignoring mapping from " + sourceName + " to " + keyPath + " because type " +
-                       className(value) + " does NOT match the property's type");
+                       className(value) + " does NOT match " + declaredClass(exception));
             internalError("isSameTypeObject");
         } else {
             logIgnored("KZPropertyMapper: Ignoring mapping from " + sourceName + " to " + keyPath +

@@ -63,8 +63,8 @@ rt::Ref<fnd::URLRequest> HTTPRequestSerializer::copyOf(const fnd::URLRequest& re
     return copy;
 }
 
-rt::Ref<fnd::URLRequest> HTTPRequestSerializer::requestWithMethod(const std::string& method, const std::string& URLString,
-                                                                  const rt::Value& parameters, rt::Ref<rt::Error>* error) {
+rt::Ref<fnd::URLRequest> HTTPRequestSerializer::bareRequest(const std::string& method, const std::string& URLString,
+                                                            rt::Ref<rt::Error>* error) {
     const auto parts = URLComponents::parse(URLString);
     if (!parts || (parts->scheme != "http" && parts->scheme != "https")) {
         if (error) *error = serializationError(QXRequestSerializationError::BadURL, "The URL \"" + URLString + "\" is not an http or https URL.");
@@ -72,7 +72,24 @@ rt::Ref<fnd::URLRequest> HTTPRequestSerializer::requestWithMethod(const std::str
     }
     auto request = rt::make<fnd::URLRequest>(URLString);
     request->setHTTPMethod(method);
-    return requestBySerializingRequest(*request, parameters, error);
+    return request;
+}
+
+rt::Ref<fnd::URLRequest> HTTPRequestSerializer::requestWithMethod(const std::string& method, const std::string& URLString,
+                                                                  const rt::Value& parameters, rt::Ref<rt::Error>* error) {
+    const auto request = bareRequest(method, URLString, error);
+    return request ? requestBySerializingRequest(*request, parameters, error) : nullptr;
+}
+
+void HTTPRequestSerializer::writeMultipartBody(fnd::URLRequest& request, const rt::Value& parameters,
+                                               const std::function<void(MultipartFormData&)>& constructingBody) {
+    MultipartFormData form;
+    for (const auto& [name, value] : fieldPairsFromParameters(parameters)) form.appendPartWithFormData(value, name);
+    if (constructingBody) constructingBody(form);
+    const std::string body = form.body();
+    request.setHTTPBody(rt::Data(body.begin(), body.end()));
+    request.setValueForHTTPHeaderField(form.contentType(), "Content-Type");
+    request.setValueForHTTPHeaderField(std::to_string(body.size()), "Content-Length");
 }
 
 rt::Ref<fnd::URLRequest> HTTPRequestSerializer::multipartFormRequestWithMethod(
@@ -80,13 +97,7 @@ rt::Ref<fnd::URLRequest> HTTPRequestSerializer::multipartFormRequestWithMethod(
     const std::function<void(MultipartFormData&)>& constructingBody, rt::Ref<rt::Error>* error) {
     auto request = requestWithMethod(method, URLString, rt::Value(), error);
     if (!request) return nullptr;
-    MultipartFormData form;
-    for (const auto& [name, value] : fieldPairsFromParameters(parameters)) form.appendPartWithFormData(value, name);
-    if (constructingBody) constructingBody(form);
-    const std::string body = form.body();
-    request->setHTTPBody(rt::Data(body.begin(), body.end()));
-    request->setValueForHTTPHeaderField(form.contentType(), "Content-Type");
-    request->setValueForHTTPHeaderField(std::to_string(body.size()), "Content-Length");
+    writeMultipartBody(*request, parameters, constructingBody);
     return request;
 }
 

@@ -59,14 +59,32 @@ HTTPResponseSerializer::HTTPResponseSerializer() {
     for (long code = 200; code < 300; ++code) acceptableStatusCodes_.insert(code);
 }
 
-bool HTTPResponseSerializer::validateResponse(const HTTPURLResponse& response, const std::string& data,
-                                              rt::Ref<rt::Error>* error) const {
+namespace {
+
+rt::Dictionary responseInfo(const HTTPURLResponse& response, const std::string& data) {
     rt::Dictionary info;
     info.set(rt::Value("FailingURL"), rt::Value(response.url));
     info.set(rt::Value(QXResponseSerializationStatusCodeKey), rt::Value(static_cast<long long>(response.statusCode)));
     info.set(rt::Value(QXResponseSerializationResponseDataKey), rt::Value(rt::Data(data.begin(), data.end())));
+    return info;
+}
+
+}  // namespace
+
+rt::Ref<rt::Error> HTTPResponseSerializer::statusCodeError(const HTTPURLResponse& response, const std::string& data) const {
+    if (acceptableStatusCodes_.count(response.statusCode)) return nullptr;
+    rt::Dictionary info = responseInfo(response, data);
+    info.set(rt::Value(rt::Error::LocalizedDescriptionKey),
+             rt::Value("Request failed: status code " + std::to_string(response.statusCode)));
+    return rt::Error::make(QXResponseSerializationErrorDomain,
+                           static_cast<long long>(QXResponseSerializationError::BadServerResponse), info);
+}
+
+bool HTTPResponseSerializer::validateResponse(const HTTPURLResponse& response, const std::string& data,
+                                              rt::Ref<rt::Error>* error) const {
     if (!acceptableContentTypes_.empty() && !data.empty() && !acceptableContentTypes_.count(response.MIMEType())) {
         if (error) {
+            rt::Dictionary info = responseInfo(response, data);
             info.set(rt::Value(rt::Error::LocalizedDescriptionKey),
                      rt::Value("Request failed: unacceptable content-type: " +
                                (response.MIMEType().empty() ? std::string("(none)") : response.MIMEType())));
@@ -75,13 +93,8 @@ bool HTTPResponseSerializer::validateResponse(const HTTPURLResponse& response, c
         }
         return false;
     }
-    if (!acceptableStatusCodes_.count(response.statusCode)) {
-        if (error) {
-            info.set(rt::Value(rt::Error::LocalizedDescriptionKey),
-                     rt::Value("Request failed: status code " + std::to_string(response.statusCode)));
-            *error = rt::Error::make(QXResponseSerializationErrorDomain,
-                                     static_cast<long long>(QXResponseSerializationError::BadServerResponse), info);
-        }
+    if (auto status = statusCodeError(response, data)) {
+        if (error) *error = std::move(status);
         return false;
     }
     return true;

@@ -12,7 +12,9 @@ namespace zid {
 
 QXGatewayRequestSerializer::QXGatewayRequestSerializer(std::optional<std::string> baseHost,
                                                        std::optional<std::string> baseHostCached)
-    : baseHost_(std::move(baseHost)), baseHostCached_(std::move(baseHostCached)) {}
+    : baseHost_(std::move(baseHost)),
+      baseHostCached_(std::move(baseHostCached)),
+      basePath_(QXGatewayDescription::kDefaultBasePath) {}
 
 QXGatewayRequestSerializer::QXGatewayRequestSerializer() : QXGatewayRequestSerializer(QXGatewayHost, QXCacheGatewayHost) {}
 
@@ -50,13 +52,45 @@ void QXGatewayRequestSerializer::setBaseHostCached(std::optional<std::string> ho
     baseHostCached_ = std::move(host);
 }
 
-rt::Ref<fnd::URLRequest> QXGatewayRequestSerializer::requestBySerializingRequest(const fnd::URLRequest& request,
-                                                                                const rt::Value& parameters,
-                                                                                rt::Ref<rt::Error>* error) {
+std::string QXGatewayRequestSerializer::basePath() const {
+    std::lock_guard lock(mutex_);
+    return basePath_;
+}
+
+void QXGatewayRequestSerializer::setBasePath(std::string path) {
+    std::lock_guard lock(mutex_);
+    basePath_ = std::move(path);
+}
+
+rt::Dictionary QXGatewayRequestSerializer::withDefaults(const rt::Value& parameters) const {
     rt::Dictionary merged = parameters.isDictionary() ? parameters.dictionary() : rt::Dictionary();
     const rt::Dictionary defaults = defaultParameters();
     for (const auto& [key, value] : defaults.entries()) merged.set(key, value);
+    return merged;
+}
 
+rt::Ref<fnd::URLRequest> QXGatewayRequestSerializer::requestBySerializingRequest(const fnd::URLRequest& request,
+                                                                                const rt::Value& parameters,
+                                                                                rt::Ref<rt::Error>* error) {
+    const rt::Dictionary merged = withDefaults(parameters);
+    return serialize(request, &merged, std::nullopt, error);
+}
+
+rt::Ref<fnd::URLRequest> QXGatewayRequestSerializer::multipartFormRequestWithMethod(
+    const std::string&, const std::string& URLString, const rt::Value& parameters,
+    const std::function<void(MultipartFormData&)>& constructingBody, rt::Ref<rt::Error>* error) {
+    const auto bare = bareRequest("POST", URLString, error);
+    if (!bare) return nullptr;
+    auto request = serialize(*bare, nullptr, std::string("POST"), error);
+    if (!request) return nullptr;
+    writeMultipartBody(*request, rt::Value(withDefaults(parameters)), constructingBody);
+    return request;
+}
+
+rt::Ref<fnd::URLRequest> QXGatewayRequestSerializer::serialize(const fnd::URLRequest& request,
+                                                              const rt::Dictionary* parameters,
+                                                              const std::optional<std::string>& verbGiven,
+                                                              rt::Ref<rt::Error>* error) {
     auto components = URLComponents::parse(request.url());
     if (!components) {
         if (error)
@@ -65,7 +99,7 @@ rt::Ref<fnd::URLRequest> QXGatewayRequestSerializer::requestBySerializingRequest
                                                 "The URL \"" + request.url() + "\" cannot be taken apart.");
         return nullptr;
     }
-    const std::string method = components->lastPathComponent();
+    const std::string method = QXGatewayDescription::gatewayMethodOfURL(request.url(), basePath());
     components->scheme = "https";
     const auto host = QXGatewayDescription::isCachingEnabledForGatewayMethod(method) ? baseHostCached() : baseHost();
     if (!host || host->empty()) {
@@ -77,13 +111,11 @@ rt::Ref<fnd::URLRequest> QXGatewayRequestSerializer::requestBySerializingRequest
     }
     components->host = *host;
 
-    const rt::Dictionary mapped = QXGatewayRequestMapper::mappedRequest(merged, method);
-    const std::string verb = QXGatewayDescription::HTTPMethodForGatewayMethod(method);
-    auto withVerb = rt::make<fnd::URLRequest>(request.url());
+    const rt::Dictionary mapped = parameters ? QXGatewayRequestMapper::mappedRequest(*parameters, method) : rt::Dictionary();
+    const std::string verb = verbGiven.value_or(QXGatewayDescription::HTTPMethodForGatewayMethod(method));
+    auto withVerb = copyOf(request);
     withVerb->setHTTPMethod(verb);
-    for (const auto& [name, value] : request.allHTTPHeaderFields()) withVerb->setValueForHTTPHeaderField(value, name);
-    withVerb->setHTTPBody(request.httpBody());
-    auto out = JSONRequestSerializer::requestBySerializingRequest(*withVerb, rt::Value(mapped), error);
+    auto out = JSONRequestSerializer::requestBySerializingRequest(*withVerb, parameters ? rt::Value(mapped) : rt::Value(), error);
     if (!out) return nullptr;
 
     if (verb == "GET") {

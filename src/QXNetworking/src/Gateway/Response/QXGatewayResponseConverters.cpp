@@ -109,8 +109,10 @@ rt::Value channelsFromArray(const rt::Value& channels) {
 
 rt::Value emailFromString(const rt::Value& text) {
     if (!text.isString()) return {};
+    // An address may hold a "%" that starts no escape ("100%real@x.test"): it is kept as
+    // sent rather than lost.
     const auto decoded = urlDecodedString(text.string());
-    return decoded ? rt::Value(*decoded) : rt::Value();
+    return decoded ? rt::Value(*decoded) : text;
 }
 
 rt::Value bannerImegeURLFromString(const rt::Value& text) {

@@ -35,15 +35,17 @@ struct MethodMapping {
 rt::Dictionary makeTemplate(Template t) {
     rt::Dictionary d;
     const auto empty = rt::Value(rt::Dictionary());
+    // Filled thumbnails are a list, so the unfilled ones are one too: a key keeps one type.
+    const auto noThumbnails = rt::Value(rt::Value::Array());
     switch (t) {
         case Template::Plain: break;
         case Template::ParentChannel: d.set(rt::Value("parentChannel"), empty); break;
         case Template::Owner: d.set(rt::Value("owner"), empty); break;
         case Template::OwnerAndThumbnails:
             d.set(rt::Value("owner"), empty);
-            d.set(rt::Value("channelThumbnails"), empty);
+            d.set(rt::Value("channelThumbnails"), noThumbnails);
             break;
-        case Template::Thumbnails: d.set(rt::Value("channelThumbnails"), empty); break;
+        case Template::Thumbnails: d.set(rt::Value("channelThumbnails"), noThumbnails); break;
         case Template::Followed: d.set(rt::Value("followed"), rt::Value(rt::Number::ofBool(true))); break;
         case Template::ParentChannelAndAttending:
             d.set(rt::Value("parentChannel"), empty);

@@ -1,6 +1,5 @@
 #include "QXNetworking/Gateway/Response/QXGatewayResponseSerializer.h"
 
-#include <QXNetworking/Common/Session/URLComponents.h>
 #include <QXNetworking/Gateway/QXGatewayDescription.h>
 #include <QXNetworking/Gateway/Response/QXGatewayErrors.h>
 #include <QXNetworking/Gateway/Response/QXGatewayResponseMapper.h>
@@ -8,7 +7,28 @@
 
 namespace zid {
 
-QXGatewayResponseSerializer::QXGatewayResponseSerializer() { acceptableContentTypes_.insert("text/html"); }
+QXGatewayResponseSerializer::QXGatewayResponseSerializer(std::string basePath) : basePath_(std::move(basePath)) {
+    acceptableContentTypes_.insert("text/html");
+}
+
+namespace {
+
+// The status error with the status under the gateway's key and, when the body was
+// refused for another reason (its content type), that reason underneath.
+rt::Ref<rt::Error> withHTTPStatus(const rt::Ref<rt::Error>& status, long statusCode, const rt::Ref<rt::Error>& decoding) {
+    rt::Dictionary info = status->userInfo();
+    info.set(rt::Value(QXGatewayClientHTTPStatusCodeKey), rt::Value(static_cast<long long>(statusCode)));
+    if (decoding && decoding != status && !info.contains(rt::Value(rt::Error::UnderlyingErrorKey)))
+        info.set(rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(decoding));
+    return rt::Error::make(status->domain(), status->code(), info);
+}
+
+bool isStatusError(const rt::Ref<rt::Error>& error) {
+    return error && error->domain() == std::string(QXResponseSerializationErrorDomain) &&
+           error->code() == static_cast<long long>(QXResponseSerializationError::BadServerResponse);
+}
+
+}  // namespace
 
 bool QXGatewayResponseSerializer::validateResponseObject(const rt::Value& object, std::string_view method,
                                                          rt::Ref<rt::Error>* error) {
@@ -71,11 +91,14 @@ rt::Value QXGatewayResponseSerializer::responseObjectForResponse(const HTTPURLRe
     }
     rt::Ref<rt::Error> decoding;
     const rt::Value object = JSONResponseSerializer::responseObjectForResponse(response, data, &decoding);
-    std::string method;
-    if (const auto parts = URLComponents::parse(response.url)) {
-        const auto components = parts->pathComponents();
-        if (components.size() > 2) method = components[2];
+    if (object.isNilOrNull()) {
+        // No envelope to read: an unacceptable status is the failure, not the gateway.
+        if (const auto status = statusCodeError(response, data)) {
+            if (error) *error = withHTTPStatus(isStatusError(decoding) ? decoding : status, response.statusCode, decoding);
+            return {};
+        }
     }
+    const std::string method = QXGatewayDescription::gatewayMethodOfURL(response.url, basePath_);
     rt::Ref<rt::Error> envelope;
     if (!validateResponseObject(object, method, &envelope)) {
         if (error) *error = envelope;
@@ -83,7 +106,7 @@ rt::Value QXGatewayResponseSerializer::responseObjectForResponse(const HTTPURLRe
     }
     if (decoding) {
         // An acceptable envelope under an unacceptable status: the status error stands.
-        if (error) *error = decoding;
+        if (error) *error = isStatusError(decoding) ? withHTTPStatus(decoding, response.statusCode, nullptr) : decoding;
         return {};
     }
     const auto payloadKey = QXGatewayDescription::payloadKeyForGatewayMethod(method);

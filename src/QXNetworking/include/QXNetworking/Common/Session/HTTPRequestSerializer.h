@@ -37,7 +37,7 @@ public:
     /// requestBySerializingRequest() without parameters, then the parameters are written
     /// as form fields, followed by the parts the block appends; the multipart body
     /// replaces any body the serializer wrote.
-    rt::Ref<fnd::URLRequest> multipartFormRequestWithMethod(
+    virtual rt::Ref<fnd::URLRequest> multipartFormRequestWithMethod(
         const std::string& method, const std::string& URLString, const rt::Value& parameters,
         const std::function<void(MultipartFormData&)>& constructingBody, rt::Ref<rt::Error>* error);
 
@@ -55,6 +55,14 @@ public:
 
 protected:
     static rt::Ref<fnd::URLRequest> copyOf(const fnd::URLRequest& request);
+    /// A request of that verb to the URL, nothing written yet; nullptr and the error
+    /// when the URL is not an absolute http(s) URL.
+    static rt::Ref<fnd::URLRequest> bareRequest(const std::string& method, const std::string& URLString,
+                                                rt::Ref<rt::Error>* error);
+    /// Replaces the request's body by the parameters as form fields followed by the
+    /// parts the block appends, with the multipart content type and length.
+    static void writeMultipartBody(fnd::URLRequest& request, const rt::Value& parameters,
+                                   const std::function<void(MultipartFormData&)>& constructingBody);
 };
 
 class JSONRequestSerializer : public HTTPRequestSerializer {

@@ -51,6 +51,8 @@ public:
     /// True when status and content type are acceptable; otherwise false and the error
     /// (a content-type error takes precedence when both fail).
     bool validateResponse(const HTTPURLResponse& response, const std::string& data, rt::Ref<rt::Error>* error) const;
+    /// The status error of a response whose status is not acceptable; nullptr otherwise.
+    rt::Ref<rt::Error> statusCodeError(const HTTPURLResponse& response, const std::string& data) const;
 
     /// The decoded body (here the bytes, also when the check failed), nil with the error.
     virtual rt::Value responseObjectForResponse(const HTTPURLResponse& response, const std::string& data,

@@ -14,6 +14,8 @@ namespace zid {
 inline constexpr const char* QXGatewayClientErrorDomain = "QXGatewayClientErrorDomain";
 /// User-info key of the decoded response (or the text "Response is empty").
 inline constexpr const char* QXGatewayClientResponseErrorKey = "QXGatewayClientResponseErrorKey";
+/// User-info key of the HTTP status of a response refused for its status.
+inline constexpr const char* QXGatewayClientHTTPStatusCodeKey = "HTTPStatusCode";
 
 enum class QXGatewayClientError : long long {
     /// "success" is not true, the payload member is missing, or the response is no object.

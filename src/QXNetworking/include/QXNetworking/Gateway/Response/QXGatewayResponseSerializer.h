@@ -9,12 +9,19 @@
 //
 // A body longer than maximumBodyLength() is refused before it is decoded (code 3):
 // decoding costs many times the body's size in memory and time.
+//
+// A status outside 200-299 with no envelope in the body (a proxy's HTML page) stays the
+// network layer's status error, its status under QXGatewayClientHTTPStatusCodeKey, so an
+// outage is not taken for a refusal by the gateway. The method is the path component
+// after the base URL's own path.
 
 #include <atomic>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include <QXNetworking/Common/Session/HTTPResponseSerializer.h>
+#include <QXNetworking/Gateway/QXGatewayDescription.h>
 
 namespace zid {
 
@@ -23,8 +30,10 @@ class QXGatewayResponseSerializer : public JSONResponseSerializer {
 public:
     static constexpr std::size_t kDefaultMaximumBodyLength = 16u << 20;
 
-    /// The JSON content types and "text/html".
-    QXGatewayResponseSerializer();
+    /// The JSON content types and "text/html"; responses to URLs below the base path.
+    explicit QXGatewayResponseSerializer(std::string basePath = std::string(QXGatewayDescription::kDefaultBasePath));
+
+    const std::string& basePath() const { return basePath_; }
 
     /// The longest body decoded, in bytes (16 MiB unless set).
     std::size_t maximumBodyLength() const { return maximumBodyLength_.load(); }
@@ -38,6 +47,7 @@ public:
     static bool validateResponseObject(const rt::Value& object, std::string_view method, rt::Ref<rt::Error>* error);
 
 private:
+    const std::string basePath_;
     std::atomic<std::size_t> maximumBodyLength_{kDefaultMaximumBodyLength};
 };
 
