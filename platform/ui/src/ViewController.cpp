@@ -157,7 +157,8 @@ void ViewController::presentViewController(const rt::Ref<ViewController>& contro
 void ViewController::platformPresentViewController(const rt::Ref<ViewController>& controller, bool animated,
                                                    Completion completion) {
     auto self = selfAs<ViewController>();
-    if (!controller || presented_ || controller->presenting_.lock()) return;
+    // A controller on its way out no longer counts: the next one may go up at once.
+    if (!controller || (presented_ && !presented_->beingDismissed_) || controller->presenting_.lock()) return;
     // A child presents from the top of its containment tree.
     auto window = isViewLoaded() ? view_->window() : nullptr;
     if (!window) return;
@@ -234,7 +235,7 @@ void ViewController::dismissViewControllerAnimated(bool animated, Completion com
     auto v = controller->view();
     auto done = [self, controller, covers, completion, v](bool) {
         v->removeFromSuperview();
-        self->presented_ = nullptr;
+        if (self->presented_ == controller) self->presented_ = nullptr;
         controller->presenting_.reset();
         controller->beingDismissed_ = false;
         controller->endAppearanceTransition();

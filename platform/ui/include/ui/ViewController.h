@@ -104,8 +104,9 @@ public:
     virtual void presentViewController(const rt::Ref<ViewController>& controller, bool animated,
                                        Completion completion = {});
     /// The toolkit's own presentation, whatever hook is installed. A controller that is
-    /// already presenting one presents nothing more. An animated presentation uses the
-    /// animator of the presented controller's transitioning delegate when it supplies one.
+    /// already presenting one presents nothing more, unless that one is being
+    /// dismissed. An animated presentation uses the animator of the presented
+    /// controller's transitioning delegate when it supplies one.
     void platformPresentViewController(const rt::Ref<ViewController>& controller, bool animated,
                                        Completion completion = {});
     /// Dismisses what the receiver presented, or, when it presents nothing, the

@@ -166,14 +166,8 @@ void qxPresentModalViewController(ui::ViewController& presenter, const rt::Ref<u
         top = next;
     }
     fnd::Queue::main()->async([top, shown, animated, completion] {
-        if (top->presentedViewController()) {
-            // The toolkit presents one controller at a time, so the alert's dismissal
-            // has to finish before the modal can go up.
-            top->dismissViewControllerAnimated(true, [top, shown, animated, completion] {
-                top->platformPresentViewController(shown, animated, completion);
-            });
-            return;
-        }
+        // The alert goes out while the modal comes in.
+        if (top->presentedViewController()) top->dismissViewControllerAnimated(true);
         top->platformPresentViewController(shown, animated, completion);
     });
 }
