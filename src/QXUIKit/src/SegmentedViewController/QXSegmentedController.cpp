@@ -39,7 +39,18 @@ void QXSegmentedController::loadView() {
                         [weak](const rt::Ref<ui::Control>& sender) {
                             auto self = weak.lock();
                             auto control = rt::cast<ui::SegmentedControl>(sender);
-                            if (self && control) self->segmentedControlAction(*control);
+                            if (!self || !control) return;
+                            self->valueChangedByTouch_ = true;
+                            self->segmentedControlAction(*control);
+                        });
+    // A touch that changes the value selects through the value change (at touch-down);
+    // the tap it makes is then not announced again (at touch-up, before the control's
+    // own touch-up events, which end the touch).
+    control_->addTarget(self(), "touchEnded",
+                        ui::ControlEvents::TouchUpInside | ui::ControlEvents::TouchUpOutside |
+                            ui::ControlEvents::TouchCancel,
+                        [weak](const rt::Ref<ui::Control>&) {
+                            if (auto self = weak.lock()) self->valueChangedByTouch_ = false;
                         });
     auto tap = rt::make<ui::TapGestureRecognizer>();
     tap->setCancelsTouchesInView(false);
@@ -242,7 +253,9 @@ void QXSegmentedController::handleTap(ui::GestureRecognizer& tap) {
     if (index < 0 || index >= long(children_.size())) return;
     // A tap on a new segment has already selected it through the value change; only
     // a tap on the selected segment, which changes no value, is announced here.
-    if (index != selectedIndex_) return;
+    bool changed = valueChangedByTouch_;
+    valueChangedByTouch_ = false;
+    if (changed) return;
     setSelectedViewController(children_[std::size_t(index)]);
 }
 

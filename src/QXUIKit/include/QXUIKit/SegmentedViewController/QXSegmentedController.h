@@ -104,6 +104,7 @@ private:
 
     std::vector<rt::Ref<ui::ViewController>> children_;
     long selectedIndex_ = kNoSelection;
+    bool valueChangedByTouch_ = false;
     ui::EdgeInsets controlInsets_{};
     rt::Ref<ui::View> strip_;
     rt::Ref<ui::SegmentedControl> control_;
