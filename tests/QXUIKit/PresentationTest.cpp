@@ -21,7 +21,7 @@
 using namespace ui;
 using namespace zid;
 
-namespace {
+namespace presentation_test {
 
 class Plain : public ViewController {
     RT_CLASS(Plain, ViewController)
@@ -388,4 +388,4 @@ TEST_F(Presentation, ContentClosesTheSideMenuOnEveryReveal) {
     EXPECT_FALSE(isClosing(*menu));
 }
 
-}  // namespace
+}  // namespace presentation_test

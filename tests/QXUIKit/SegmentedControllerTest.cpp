@@ -25,7 +25,7 @@
 using namespace ui;
 using namespace zid;
 
-namespace {
+namespace segmented_test {
 
 std::vector<std::string> journal;
 
@@ -308,4 +308,4 @@ TEST_F(Segmented, Picture) {
     EXPECT_MATCHES_GOLDEN(*picture, ZID_GOLDEN_DIR, "segmented_controller");
 }
 
-}  // namespace
+}  // namespace segmented_test

@@ -26,7 +26,7 @@
 using namespace ui;
 using namespace zid;
 
-namespace {
+namespace side_menu_test {
 
 class Panel : public ViewController {
     RT_CLASS(Panel, ViewController)
@@ -313,4 +313,4 @@ TEST_F(SideMenu, RevealedPicture) {
     EXPECT_MATCHES_GOLDEN(*picture, ZID_GOLDEN_DIR, "side_menu_revealed");
 }
 
-}  // namespace
+}  // namespace side_menu_test
