@@ -21,6 +21,7 @@ void Window::setRootViewController(const rt::Ref<ViewController>& controller) {
     // disappear; a window built off screen leaves appearance to its owner.
     bool shown = isShown();
     auto old = rootViewController_;
+    if (controller) controller->view();  // loaded before it hears it will appear
     if (old && shown) old->beginAppearanceTransition(false, false);
     if (controller && shown) controller->beginAppearanceTransition(true, false);
     if (old && old->isViewLoaded()) {
