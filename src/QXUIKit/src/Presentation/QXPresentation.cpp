@@ -53,6 +53,7 @@ std::uint64_t presentationStyle(const ui::ViewController& controller) {
 }
 
 void setPresentationStyle(ui::ViewController& controller, std::uint64_t style) {
+    installQXPresentation();  // a style means nothing without the dispatcher
     controller.setAssociatedObject(rt::Value(static_cast<long long>(style)), kQXPresentationStyle);
 }
 

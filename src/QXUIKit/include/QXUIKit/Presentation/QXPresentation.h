@@ -3,8 +3,9 @@
 // controller to close itself, and the lookup of the controller in front.
 //
 // installQXPresentation() puts the style dispatcher in place of the toolkit's
-// presentation, for every controller; the widget library's entry points call it, so a
-// host that uses any of them gets the styles. Each controller's options live in
+// presentation, for every controller; the widget library's entry points (the side
+// menu, the segmented controller, setting a style) call it, so a host that uses any of
+// them gets the styles. Each controller's options live in
 // associations of the controller:
 //
 //   style 0  the toolkit's presentation, after dismissing what the presenter shows
