@@ -168,6 +168,15 @@ void drawShadow(View& view, cairo_t* cr, const Rect& b, double scale, double alp
         }
         cairo_translate(cr, target.origin.x, target.origin.y);
         cairo_scale(cr, 1.0 / scale, 1.0 / scale);
+        // A blurred mask moved by a fraction of a pixel looks the same; on whole pixels
+        // it is composited without resampling.
+        cairo_matrix_t m;
+        cairo_get_matrix(cr, &m);
+        if (m.xx == 1 && m.yy == 1 && m.xy == 0 && m.yx == 0) {
+            m.x0 = std::round(m.x0);
+            m.y0 = std::round(m.y0);
+            cairo_set_matrix(cr, &m);
+        }
         cairo_set_source_rgba(cr, color->red(), color->green(), color->blue(),
                               color->alpha() * layer.shadowOpacity() * alpha);
         cairo_mask_surface(cr, mask, 0, 0);
