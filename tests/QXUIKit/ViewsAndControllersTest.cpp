@@ -154,8 +154,15 @@ TEST_F(Views, ContainerEmbedsAndRemovesChildren) {
     advance(0.3);
     EXPECT_EQ(child->parentViewController(), nullptr);
     EXPECT_EQ(child->view()->superview(), nullptr);
-    // Leaving the parent announces didMove with nil, and the container sends it once more.
-    EXPECT_EQ(log, (std::vector<std::string>{"willMove nil", "didMove nil", "didMove nil"}));
+    // Containment calls go out once each.
+    EXPECT_EQ(log, (std::vector<std::string>{"willMove nil", "didMove nil"}));
+
+    // A child without a former parent hears only of its new one.
+    log.clear();
+    auto orphan = rt::make<Child>();
+    container->embedViewController(orphan);
+    EXPECT_EQ(log, (std::vector<std::string>{"willMove parent", "didMove parent"}));
+    container->removeEmbededViewController(orphan);
 
     container->embedViewController(child, 0);
     container->removeEmbededViewController(child, 0);

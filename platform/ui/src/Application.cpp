@@ -23,6 +23,7 @@ void Application::reset() {
     keyWindow_.reset();
     statusBarOrientation_ = InterfaceOrientation::Portrait;
     statusBarFrame_ = Rect(0, 0, Screen::mainScreen()->bounds().size.width, 20);
+    statusBarHidden_ = false;
     deviceOrientation_ = DeviceOrientation::Unknown;
     rotationAttempts_ = 0;
     rotationHandler_ = nullptr;

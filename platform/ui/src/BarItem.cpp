@@ -1,5 +1,7 @@
 #include <ui/BarItem.h>
 
+#include <iterator>
+
 namespace ui {
 
 void BarItem::describe(rt::ClassBuilder<BarItem>& c) {
@@ -13,6 +15,17 @@ BarButtonItem::BarButtonItem(std::string title, BarButtonItemStyle style) : styl
 }
 
 BarButtonItem::BarButtonItem(rt::Ref<View> customView) : customView_(std::move(customView)) {}
+
+BarButtonItem::BarButtonItem(BarButtonSystemItem item) : systemItem_(item) {
+    static const char* const titles[] = {"Done",    "Cancel",   "Edit",    "Save",         "Add",    "",
+                                         "",        "Compose",  "Reply",   "Action",       "Organize", "Bookmarks",
+                                         "Search",  "Refresh",  "Stop",    "Camera",       "Trash",  "Play",
+                                         "Pause",   "Rewind",   "Fast Forward", "Undo",    "Redo",   "Page Curl",
+                                         "Close"};
+    auto index = static_cast<std::size_t>(item);
+    if (index < std::size(titles)) BarItem::setTitle(titles[index]);
+    if (item == BarButtonSystemItem::Done) style_ = BarButtonItemStyle::Done;
+}
 
 void BarButtonItem::describe(rt::ClassBuilder<BarButtonItem>& c) {
     c.readonly("target", [](const BarButtonItem& i) { return rt::Value(i.target()); });

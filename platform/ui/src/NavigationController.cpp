@@ -101,6 +101,16 @@ void NavigationController::viewDidLoad() {
     }
 }
 
+unsigned NavigationController::supportedInterfaceOrientations() const {
+    if (delegate_) {
+        if (auto mask = delegate_->navigationControllerSupportedInterfaceOrientations(
+                *const_cast<NavigationController*>(this))) {
+            return *mask;
+        }
+    }
+    return ViewController::supportedInterfaceOrientations();
+}
+
 rt::Ref<NavigationBar> NavigationController::navigationBar() {
     if (!bar_) {
         bar_ = rt::make<NavigationBar>();
@@ -169,6 +179,15 @@ void NavigationController::pushViewController(const rt::Ref<ViewController>& con
     show(controller, old, true, animated, {});
 }
 
+void NavigationController::afterTransition(std::function<void()> block) {
+    if (!block) return;
+    if (!transitioning_) {
+        block();
+        return;
+    }
+    afterTransition_.push_back(std::move(block));
+}
+
 rt::Ref<ViewController> NavigationController::popViewControllerAnimated(bool animated) {
     if (stack_.size() < 2) return nullptr;
     auto popped = popToViewController(stack_[stack_.size() - 2], animated);
@@ -230,6 +249,9 @@ void NavigationController::show(const rt::Ref<ViewController>& incoming, const r
         for (const auto& c : leaving) c->removeFromParentViewController();
         self->transitioning_ = false;
         if (self->delegate_ && incoming) self->delegate_->navigationControllerDidShow(*self, *incoming, animated);
+        auto waiting = std::move(self->afterTransition_);
+        self->afterTransition_.clear();
+        for (auto& block : waiting) block();
     };
     if (!animated) {
         finish(true);

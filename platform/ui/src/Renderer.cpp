@@ -1,10 +1,13 @@
 #include <ui/Renderer.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include <ui/Animation.h>
+#include <ui/BezierPath.h>
 #include <ui/ImageContext.h>
+#include <ui/Layer.h>
 #include <ui/PixelOps.h>
 #include <ui/Screen.h>
 #include <ui/View.h>
@@ -52,19 +55,50 @@ void roundedPath(cairo_t* cr, const Rect& r, double radius) {
     addRoundedRectPath(cr, r, radius);
 }
 
-void drawShadow(View& view, cairo_t* cr, const Rect& b, double scale, double alpha) {
-    const Layer& layer = *view.layer();
-    if (layer.shadowOpacity() <= 0) return;
-    rt::Ref<Color> color = layer.shadowColor() ? layer.shadowColor() : Color::blackColor();
-    double radius = std::max(0.0, layer.shadowRadius());
-    // The shadow's mask is drawn at the target's pixel density, blurred, then painted
-    // with the offset in the view's coordinates.
-    double pad = std::ceil(radius * 2 + 2);
-    Rect shape = layer.shadowPath() ? layer.shadowPath()->bounds() : b;
-    if (rectIsNull(shape) || rectIsEmpty(shape)) return;
-    Rect area = rectInset(shape, -pad, -pad);
-    int w = static_cast<int>(std::ceil(area.size.width * scale)), h = static_cast<int>(std::ceil(area.size.height * scale));
-    if (w <= 0 || h <= 0 || w > 16384 || h > 16384) return;
+/// Blurred masks of given shadow shapes, kept across frames: a shape that moves (a
+/// container sliding its content) is blurred once, not on every frame.
+class ShadowMaskCache {
+public:
+    static constexpr std::size_t kCapacity = 4;
+    ~ShadowMaskCache() {
+        for (auto& e : entries_) cairo_surface_destroy(e.mask);
+    }
+    cairo_surface_t* find(const BezierPath& path, double radius, double scale) {
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            auto& e = entries_[i];
+            if (e.radius == radius && e.scale == scale && e.path->isEqual(path)) {
+                std::rotate(entries_.begin(), entries_.begin() + long(i), entries_.begin() + long(i) + 1);
+                return entries_.front().mask;
+            }
+        }
+        return nullptr;
+    }
+    void add(const BezierPath& path, double radius, double scale, cairo_surface_t* mask) {
+        auto copy = BezierPath::path();
+        copy->append(path);
+        entries_.insert(entries_.begin(), Entry{copy, radius, scale, cairo_surface_reference(mask)});
+        if (entries_.size() > kCapacity) {
+            cairo_surface_destroy(entries_.back().mask);
+            entries_.pop_back();
+        }
+    }
+
+private:
+    struct Entry {
+        rt::Ref<BezierPath> path;
+        double radius, scale;
+        cairo_surface_t* mask;
+    };
+    std::vector<Entry> entries_;
+};
+
+ShadowMaskCache& shadowMaskCache() {
+    thread_local ShadowMaskCache cache;
+    return cache;
+}
+
+cairo_surface_t* makeShadowMask(const Layer& layer, const Rect& b, const Rect& area, int w, int h, double scale,
+                                double radius) {
     cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
     cairo_t* mc = cairo_create(mask);
     cairo_scale(mc, scale, scale);
@@ -80,19 +114,74 @@ void drawShadow(View& view, cairo_t* cr, const Rect& b, double scale, double alp
     int kernel = blurKernelSize(radius * scale);
     if (kernel > 1) {
         cairo_surface_flush(mask);
-        std::vector<std::uint8_t> tmp;
         for (int pass = 0; pass < 3; ++pass)
             boxBlur(cairo_image_surface_get_data(mask), w, h, cairo_image_surface_get_stride(mask), 1, kernel);
         cairo_surface_mark_dirty(mask);
     }
-    cairo_save(cr);
-    cairo_translate(cr, layer.shadowOffset().width, layer.shadowOffset().height);
-    cairo_translate(cr, area.origin.x, area.origin.y);
-    cairo_scale(cr, 1.0 / scale, 1.0 / scale);
-    cairo_set_source_rgba(cr, color->red(), color->green(), color->blue(),
-                          color->alpha() * layer.shadowOpacity() * alpha);
-    cairo_mask_surface(cr, mask, 0, 0);
-    cairo_restore(cr);
+    return mask;
+}
+
+void drawShadow(View& view, cairo_t* cr, const Rect& b, double scale, double alpha) {
+    const Layer& layer = *view.layer();
+    if (layer.shadowOpacity() <= 0) return;
+    rt::Ref<Color> color = layer.shadowColor() ? layer.shadowColor() : Color::blackColor();
+    double radius = std::max(0.0, layer.shadowRadius());
+    // The shadow's mask is drawn at the target's pixel density, blurred, then painted
+    // with the offset in the view's coordinates.
+    double pad = std::ceil(radius * 2 + 2);
+    Rect shape = layer.shadowPath() ? layer.shadowPath()->bounds() : b;
+    if (rectIsNull(shape) || rectIsEmpty(shape)) return;
+    Rect area = rectInset(shape, -pad, -pad);
+    int w = static_cast<int>(std::ceil(area.size.width * scale)), h = static_cast<int>(std::ceil(area.size.height * scale));
+    if (w <= 0 || h <= 0 || w > 16384 || h > 16384) return;
+    cairo_surface_t* mask = nullptr;
+    if (layer.shadowPath()) {
+        mask = shadowMaskCache().find(*layer.shadowPath(), radius, scale);
+        if (mask) cairo_surface_reference(mask);
+    }
+    if (!mask) {
+        mask = makeShadowMask(layer, b, area, w, h, scale, radius);
+        if (layer.shadowPath()) shadowMaskCache().add(*layer.shadowPath(), radius, scale, mask);
+    }
+    Size offset = layer.shadowOffset();
+    Rect target(area.origin.x + offset.width, area.origin.y + offset.height, area.size.width, area.size.height);
+    // Under an opaque rectangular body the shadow cannot be seen: only the parts of the
+    // shadow outside the body are painted.
+    std::vector<Rect> parts;
+    auto bg = view.presentedBackgroundColor();
+    bool opaqueBody = alpha >= 1 && bg && bg->alpha() >= 1 && layer.cornerRadius() <= 0 && !layer.maskPath();
+    Rect hole = rectIntersection(target, b);
+    if (opaqueBody && !rectIsNull(hole) && !rectIsEmpty(hole)) {
+        double x0 = minX(target), x1 = maxX(target), y0 = minY(target), y1 = maxY(target);
+        if (minY(hole) > y0) parts.push_back(Rect(x0, y0, x1 - x0, minY(hole) - y0));
+        if (maxY(hole) < y1) parts.push_back(Rect(x0, maxY(hole), x1 - x0, y1 - maxY(hole)));
+        if (minX(hole) > x0) parts.push_back(Rect(x0, minY(hole), minX(hole) - x0, height(hole)));
+        if (maxX(hole) < x1) parts.push_back(Rect(maxX(hole), minY(hole), x1 - maxX(hole), height(hole)));
+    } else {
+        parts.push_back(target);
+    }
+    for (const Rect& part : parts) {
+        cairo_save(cr);
+        if (parts.size() > 1 || part != target) {
+            cairo_rectangle(cr, part.origin.x, part.origin.y, part.size.width, part.size.height);
+            cairo_clip(cr);
+        }
+        cairo_translate(cr, target.origin.x, target.origin.y);
+        cairo_scale(cr, 1.0 / scale, 1.0 / scale);
+        // A blurred mask moved by a fraction of a pixel looks the same; on whole pixels
+        // it is composited without resampling.
+        cairo_matrix_t m;
+        cairo_get_matrix(cr, &m);
+        if (m.xx == 1 && m.yy == 1 && m.xy == 0 && m.yx == 0) {
+            m.x0 = std::round(m.x0);
+            m.y0 = std::round(m.y0);
+            cairo_set_matrix(cr, &m);
+        }
+        cairo_set_source_rgba(cr, color->red(), color->green(), color->blue(),
+                              color->alpha() * layer.shadowOpacity() * alpha);
+        cairo_mask_surface(cr, mask, 0, 0);
+        cairo_restore(cr);
+    }
     cairo_surface_destroy(mask);
 }
 

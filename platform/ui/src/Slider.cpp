@@ -6,9 +6,12 @@
 #include <cairo.h>
 
 #include <rt/ChangeScope.h>
+#include <ui/BezierPath.h>
 #include <ui/Color.h>
+#include <ui/Font.h>
 #include <ui/GestureRecognizer.h>
 #include <ui/ImageContext.h>
+#include <ui/Text.h>
 #include <ui/Touch.h>
 
 namespace ui {
@@ -165,6 +168,35 @@ bool SegmentedControl::beginTrackingWithTouch(Touch& touch) {
 
 void SegmentedControl::endTrackingWithTouch(Touch*) {
     if (momentary_) setSelectedSegmentIndex(kNoSegment);
+}
+
+void SegmentedControl::draw(ImageContext& context, const Rect&) {
+    Rect b = rectInset(bounds(), 0.5, 0.5);
+    if (titles_.empty() || width(b) <= 0 || height(b) <= 0) return;
+    auto tint = tintColor() ? tintColor() : Color::rgba(0, 0.48, 1);
+    constexpr double kRadius = 4;
+    double w = width(b) / double(titles_.size());
+    context.saveState();
+    context.clipToRoundedRect(b, kRadius);
+    if (selectedSegmentIndex_ >= 0 && std::size_t(selectedSegmentIndex_) < titles_.size()) {
+        context.fillRect(Rect(minX(b) + w * double(selectedSegmentIndex_), minY(b), w, height(b)), *tint);
+    }
+    context.restoreState();
+    context.strokePath(*BezierPath::roundedRect(b, kRadius), *tint, 1);
+    for (std::size_t i = 1; i < titles_.size(); ++i) {
+        context.fillRect(Rect(std::round(minX(b) + w * double(i)) - 0.5, minY(b), 1, height(b)), *tint);
+    }
+    for (std::size_t i = 0; i < titles_.size(); ++i) {
+        TextLayout layout;
+        layout.font = Font::systemFontOfSize(13);
+        layout.color = long(i) == selectedSegmentIndex_ ? Color::whiteColor() : tint;
+        layout.alignment = TextAlignment::Center;
+        layout.lineBreakMode = LineBreakMode::TruncatingTail;
+        layout.numberOfLines = 1;
+        layout.centerVertically = true;
+        context.drawText(AttributedString(titles_[i]), rectInset(Rect(minX(b) + w * double(i), minY(b), w, height(b)), 4, 0),
+                         layout);
+    }
 }
 
 // ---- activity indicator ------------------------------------------------------------------------

@@ -130,10 +130,35 @@ rt::Ref<ViewController> ViewController::presentingViewController() const {
     return nullptr;
 }
 
+namespace {
+ViewController::PresentationHook& presentationHook() {
+    static ViewController::PresentationHook hook;
+    return hook;
+}
+}  // namespace
+
+ViewController::PresentationHook ViewController::setPresentationHook(PresentationHook hook) {
+    auto old = std::move(presentationHook());
+    presentationHook() = std::move(hook);
+    return old;
+}
+
+bool ViewController::hasPresentationHook() { return bool(presentationHook()); }
+
 void ViewController::presentViewController(const rt::Ref<ViewController>& controller, bool animated,
                                            Completion completion) {
+    if (auto hook = presentationHook()) {
+        hook(*this, controller, animated, std::move(completion));
+        return;
+    }
+    platformPresentViewController(controller, animated, std::move(completion));
+}
+
+void ViewController::platformPresentViewController(const rt::Ref<ViewController>& controller, bool animated,
+                                                   Completion completion) {
     auto self = selfAs<ViewController>();
-    if (!controller || presented_ || controller->presenting_.lock()) return;
+    // A controller on its way out no longer counts: the next one may go up at once.
+    if (!controller || (presented_ && !presented_->beingDismissed_) || controller->presenting_.lock()) return;
     // A child presents from the top of its containment tree.
     auto window = isViewLoaded() ? view_->window() : nullptr;
     if (!window) return;
@@ -147,13 +172,43 @@ void ViewController::presentViewController(const rt::Ref<ViewController>& contro
     Rect b = window->bounds();
     v->setFrame(b);
     v->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
-    window->addSubview(v);
     auto done = [self, controller, covers, animated, completion](bool) {
         controller->beingPresented_ = false;
         controller->endAppearanceTransition();
         if (covers) self->endAppearanceTransition();
         if (completion) completion();
     };
+    std::shared_ptr<ViewControllerAnimatedTransitioning> animator;
+    if (animated) {
+        if (auto delegate = controller->transitioningDelegate()) {
+            animator = delegate->animationControllerForPresentedController(*controller, *this);
+        }
+    }
+    if (animator) {
+        // The animator brings the view in; a cancelled presentation is undone as if it
+        // never began, so the screen under it keeps working.
+        auto context = rt::make<ViewControllerContextTransitioning>(
+            self, controller, window, true, [self, controller, covers, v, window, done, animator](bool didComplete) {
+                if (didComplete) {
+                    if (!v->superview()) window->addSubview(v);
+                    done(true);
+                    return;
+                }
+                if (v->superview()) v->removeFromSuperview();
+                self->presented_ = nullptr;
+                controller->presenting_.reset();
+                controller->beingPresented_ = false;
+                controller->beginAppearanceTransition(false, true);
+                controller->endAppearanceTransition();
+                if (covers) {
+                    self->beginAppearanceTransition(true, true);
+                    self->endAppearanceTransition();
+                }
+            });
+        animator->animateTransition(*context);
+        return;
+    }
+    window->addSubview(v);
     if (!animated) {
         done(true);
         return;
@@ -180,7 +235,7 @@ void ViewController::dismissViewControllerAnimated(bool animated, Completion com
     auto v = controller->view();
     auto done = [self, controller, covers, completion, v](bool) {
         v->removeFromSuperview();
-        self->presented_ = nullptr;
+        if (self->presented_ == controller) self->presented_ = nullptr;
         controller->presenting_.reset();
         controller->beingDismissed_ = false;
         controller->endAppearanceTransition();
@@ -191,8 +246,72 @@ void ViewController::dismissViewControllerAnimated(bool animated, Completion com
         done(true);
         return;
     }
+    std::shared_ptr<ViewControllerAnimatedTransitioning> animator;
+    if (auto delegate = controller->transitioningDelegate()) {
+        animator = delegate->animationControllerForDismissedController(*controller);
+    }
+    if (animator) {
+        // A cancelled dismissal leaves the controller presented, its view in place.
+        auto container = v->superview();
+        auto context = rt::make<ViewControllerContextTransitioning>(
+            controller, self, container, true, [self, controller, covers, v, container, done, animator](bool didComplete) {
+                if (didComplete) {
+                    done(true);
+                    return;
+                }
+                if (!v->superview()) container->addSubview(v);
+                controller->beingDismissed_ = false;
+                controller->beginAppearanceTransition(true, true);
+                controller->endAppearanceTransition();
+                if (covers) {
+                    self->beginAppearanceTransition(false, true);
+                    self->endAppearanceTransition();
+                }
+            });
+        animator->animateTransition(*context);
+        return;
+    }
     Rect b = v->superview()->bounds();
     animate(kTransitionDuration, [&] { v->setCenter(Point{midX(b), midY(b) + height(b)}); }, done);
+}
+
+// ---- transition context -------------------------------------------------------------------------
+
+ViewControllerContextTransitioning::ViewControllerContextTransitioning(rt::Ref<ViewController> from,
+                                                                       rt::Ref<ViewController> to,
+                                                                       rt::Ref<View> container, bool animated,
+                                                                       Finish finish)
+    : from_(std::move(from)), to_(std::move(to)), container_(std::move(container)), animated_(animated),
+      finish_(std::move(finish)) {}
+
+rt::Ref<View> ViewControllerContextTransitioning::fromView() const { return from_ ? from_->view() : nullptr; }
+rt::Ref<View> ViewControllerContextTransitioning::toView() const { return to_ ? to_->view() : nullptr; }
+
+void ViewControllerContextTransitioning::completeTransition(bool didComplete) {
+    if (completed_) return;
+    completed_ = true;
+    auto keep = self();
+    auto finish = std::move(finish_);
+    finish_ = nullptr;
+    if (finish) finish(didComplete && !cancelled_);
+}
+
+// ---- status bar -----------------------------------------------------------------------------
+
+void ViewController::setNeedsStatusBarAppearanceUpdate() {
+    rt::Ref<ViewController> decider = selfAs<ViewController>();
+    if (isViewLoaded()) {
+        if (auto window = view_->window()) {
+            if (auto root = window->rootViewController()) decider = root;
+        }
+    }
+    // A child chain that loops back is cut off after a bounded walk.
+    for (int depth = 0; depth < 64; ++depth) {
+        auto child = decider->childViewControllerForStatusBarHidden();
+        if (!child || child == decider) break;
+        decider = child;
+    }
+    Application::sharedApplication()->setStatusBarHidden(decider->prefersStatusBarHidden());
 }
 
 // ---- bars -----------------------------------------------------------------------------------

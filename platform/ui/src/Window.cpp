@@ -1,5 +1,7 @@
 #include <ui/Window.h>
 
+#include <algorithm>
+
 #include <rt/ChangeScope.h>
 #include <ui/Application.h>
 #include <ui/ViewController.h>
@@ -15,9 +17,16 @@ void Window::describe(rt::ClassBuilder<Window>& c) {
 
 void Window::setRootViewController(const rt::Ref<ViewController>& controller) {
     if (rootViewController_ == controller) return;
-    if (rootViewController_ && rootViewController_->isViewLoaded()) {
-        auto old = rootViewController_->view();
-        if (old->superview().get() == this) old->removeFromSuperview();
+    // Only a window the application shows makes its root controllers appear and
+    // disappear; a window built off screen leaves appearance to its owner.
+    bool shown = isShown();
+    auto old = rootViewController_;
+    if (controller) controller->view();  // loaded before it hears it will appear
+    if (old && shown) old->beginAppearanceTransition(false, false);
+    if (controller && shown) controller->beginAppearanceTransition(true, false);
+    if (old && old->isViewLoaded()) {
+        auto oldView = old->view();
+        if (oldView->superview().get() == this) oldView->removeFromSuperview();
     }
     {
         rt::ChangeScope scope(*this, {"rootViewController"});
@@ -29,6 +38,14 @@ void Window::setRootViewController(const rt::Ref<ViewController>& controller) {
         v->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
         addSubview(v);
     }
+    if (old && shown) old->endAppearanceTransition();
+    if (controller && shown) controller->endAppearanceTransition();
+}
+
+bool Window::isShown() const {
+    if (isHidden()) return false;
+    const auto& windows = Application::sharedApplication()->windows();
+    return std::any_of(windows.begin(), windows.end(), [this](const auto& w) { return w.get() == this; });
 }
 
 void Window::makeKeyAndVisible() {

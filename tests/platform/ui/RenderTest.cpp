@@ -101,6 +101,31 @@ TEST(Rendering, OutputIsByteStable) {
     EXPECT_EQ(back->pngData(), a);
 }
 
+TEST(Rendering, GivenShadowShapesAreReusedOnlyWhileTheyStayTheSame) {
+    auto scene = [](const Rect& shape, bool opaque) {
+        auto root = rt::make<View>(Rect(0, 0, 120, 80));
+        root->setBackgroundColor(Color::whiteColor());
+        auto v = rt::make<View>(Rect(30, 20, 60, 40));
+        v->setBackgroundColor(opaque ? Color::redColor() : Color::rgba(1, 0, 0, 0.5));
+        v->layer()->setShadowOpacity(0.8);
+        v->layer()->setShadowRadius(4);
+        v->layer()->setShadowOffset(Size{0, 3});
+        v->layer()->setShadowPath(BezierPath::rect(shape));
+        root->addSubview(v);
+        return root;
+    };
+    auto narrow = renderToImage(*scene(Rect(0, 0, 60, 40), true), 1)->pngData();
+    auto wide = renderToImage(*scene(Rect(-10, 0, 80, 40), true), 1)->pngData();
+    EXPECT_NE(narrow, wide);
+    // Drawn again, from the kept masks: the same pictures.
+    EXPECT_EQ(renderToImage(*scene(Rect(0, 0, 60, 40), true), 1)->pngData(), narrow);
+    EXPECT_EQ(renderToImage(*scene(Rect(-10, 0, 80, 40), true), 1)->pngData(), wide);
+    // A see-through body shows the whole shadow under it; an opaque one hides it.
+    auto seeThrough = renderToImage(*scene(Rect(0, 0, 60, 40), false), 1);
+    auto image = renderToImage(*scene(Rect(0, 0, 60, 40), true), 1);
+    EXPECT_NE(seeThrough->pngData(), image->pngData());
+}
+
 TEST(Rendering, PixelsFollowGeometryAlphaAndHiddenViews) {
     auto root = rt::make<View>(Rect(0, 0, 40, 40));
     auto v = rt::make<View>(Rect(10, 10, 10, 10));

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <VirtualTime.h>
+#include <ui/Application.h>
 #include <ui/NavigationController.h>
+#include <ui/ScrollView.h>
 #include <ui/TouchInjector.h>
 #include <ui/Window.h>
 
@@ -292,6 +294,70 @@ TEST_F(ViewControllerTest, RotationHookRunsAroundTheOriginalCallback) {
     EXPECT_EQ(hooked, 1);
     EXPECT_EQ(journal, (J{"c:animateRotation 4"}));
     EXPECT_EQ(c->interfaceOrientation(), InterfaceOrientation::LandscapeLeft);
+}
+
+TEST_F(ViewControllerTest, RootControllersOfAShownWindowAppearAndDisappear) {
+    Application::sharedApplication()->reset();
+    auto first = rt::make<Logged>("first");
+    window->setRootViewController(first);
+    EXPECT_TRUE(journal.empty() || journal.back() == "first:viewDidLoad") << "a window not shown: no appearance";
+    window->setRootViewController(nullptr);
+    window->makeKeyAndVisible();
+    journal.clear();
+    window->setRootViewController(first);
+    auto second = rt::make<Logged>("second");
+    journal.clear();
+    window->setRootViewController(second);
+    EXPECT_EQ(journal, (J{"second:loadView", "second:viewDidLoad", "first:willDisappear", "second:willAppear",
+                          "first:didDisappear", "second:didAppear"}));
+    Application::sharedApplication()->reset();
+}
+
+TEST_F(ViewControllerTest, PresentationHookDecidesForEveryController) {
+    std::vector<std::string> asked;
+    auto old = ViewController::setPresentationHook(
+        [&](ViewController& presenter, const rt::Ref<ViewController>& c, bool animated, ViewController::Completion done) {
+            asked.push_back(animated ? "animated" : "plain");
+            presenter.platformPresentViewController(c, false, std::move(done));
+        });
+    auto root = rt::make<Logged>("root");
+    show(root);
+    auto modal = rt::make<Logged>("modal");
+    bool finished = false;
+    root->presentViewController(modal, true, [&] { finished = true; });
+    EXPECT_EQ(asked, std::vector<std::string>{"animated"});
+    EXPECT_TRUE(finished) << "the hook presented without animation";
+    EXPECT_EQ(root->presentedViewController(), modal);
+    ViewController::setPresentationHook(old);
+}
+
+TEST_F(ViewControllerTest, StatusBarFollowsTheDecidingChildAndSmallSettings) {
+    class Decider : public ViewController {
+    public:
+        rt::Ref<ViewController> childViewControllerForStatusBarHidden() const override { return child; }
+        rt::Ref<ViewController> child;
+    };
+    class Hiding : public ViewController {
+    public:
+        bool prefersStatusBarHidden() const override { return true; }
+    };
+    Application::sharedApplication()->reset();
+    auto root = rt::make<Decider>();
+    auto child = rt::make<Hiding>();
+    root->child = child;
+    show(root);
+    root->view()->addSubview(child->view());
+    child->setNeedsStatusBarAppearanceUpdate();
+    EXPECT_TRUE(Application::sharedApplication()->isStatusBarHidden()) << "asked from the root down";
+    root->child = nullptr;
+    child->setNeedsStatusBarAppearanceUpdate();
+    EXPECT_FALSE(Application::sharedApplication()->isStatusBarHidden());
+    EXPECT_EQ(root->edgesForExtendedLayout(), RectEdges::All);
+    EXPECT_TRUE(rt::make<ScrollView>()->scrollsToTop());
+    auto cancel = rt::make<BarButtonItem>(BarButtonSystemItem::Cancel);
+    EXPECT_EQ(cancel->title(), "Cancel");
+    EXPECT_EQ(rt::make<BarButtonItem>(BarButtonSystemItem::Done)->style(), BarButtonItemStyle::Done);
+    Application::sharedApplication()->reset();
 }
 
 }  // namespace

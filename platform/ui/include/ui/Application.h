@@ -66,6 +66,11 @@ public:
     /// Posts ApplicationDidChangeStatusBarFrameNotification when it changes.
     void setStatusBarFrame(const Rect& frame);
 
+    /// Whether the status bar is hidden (controllers ask for it through
+    /// ViewController::setNeedsStatusBarAppearanceUpdate).
+    bool isStatusBarHidden() const { return statusBarHidden_; }
+    void setStatusBarHidden(bool hidden) { statusBarHidden_ = hidden; }
+
     DeviceOrientation deviceOrientation() const { return deviceOrientation_; }
     /// Posts DeviceOrientationDidChangeNotification when it changes.
     void setDeviceOrientation(DeviceOrientation orientation);
@@ -84,7 +89,7 @@ public:
                                   int curve = 7, const Rect& beginFrame = Rect());
 
     /// Back to the start state: no windows, portrait, a 20-point status bar on the main
-    /// screen's width, unknown device orientation, no hooks (test isolation).
+    /// screen's width, shown, unknown device orientation, no hooks (test isolation).
     void reset();
 
 private:
@@ -92,6 +97,7 @@ private:
     rt::Weak<Window> keyWindow_;
     InterfaceOrientation statusBarOrientation_ = InterfaceOrientation::Portrait;
     Rect statusBarFrame_;
+    bool statusBarHidden_ = false;
     DeviceOrientation deviceOrientation_ = DeviceOrientation::Unknown;
     int rotationAttempts_ = 0;
     std::function<void()> rotationHandler_;

@@ -38,6 +38,14 @@ public:
 
 enum class BarButtonItemStyle { Plain = 0, Bordered = 1, Done = 2 };
 
+/// The standard items a bar offers; an item made from one shows its English title.
+enum class BarButtonSystemItem {
+    Done = 0, Cancel = 1, Edit = 2, Save = 3, Add = 4, FlexibleSpace = 5, FixedSpace = 6, Compose = 7,
+    Reply = 8, Action = 9, Organize = 10, Bookmarks = 11, Search = 12, Refresh = 13, Stop = 14, Camera = 15,
+    Trash = 16, Play = 17, Pause = 18, Rewind = 19, FastForward = 20, Undo = 21, Redo = 22, PageCurl = 23,
+    Close = 24
+};
+
 class BarButtonItem : public BarItem {
     RT_CLASS(BarButtonItem, BarItem)
 public:
@@ -46,9 +54,13 @@ public:
     BarButtonItem() = default;
     BarButtonItem(std::string title, BarButtonItemStyle style);
     explicit BarButtonItem(rt::Ref<View> customView);
+    /// A standard item; an unknown kind gets an empty title. Done is drawn as the done style.
+    explicit BarButtonItem(BarButtonSystemItem item);
     static void describe(rt::ClassBuilder<BarButtonItem>& c);
 
     BarButtonItemStyle style() const { return style_; }
+    /// The standard kind the item was made from, if it was.
+    std::optional<BarButtonSystemItem> systemItem() const { return systemItem_; }
     void setStyle(BarButtonItemStyle s) { style_ = s; }
     rt::Ref<View> customView() const { return customView_; }
     void setCustomView(rt::Ref<View> v) { customView_ = std::move(v); }
@@ -74,6 +86,7 @@ public:
 private:
     void refreshButton();
     BarButtonItemStyle style_ = BarButtonItemStyle::Plain;
+    std::optional<BarButtonSystemItem> systemItem_;
     rt::Ref<View> customView_;
     rt::Weak<rt::Object> target_;
     bool hasTarget_ = false;

@@ -247,6 +247,8 @@ inline constexpr unsigned Top = 1;
 inline constexpr unsigned Left = 2;
 inline constexpr unsigned Bottom = 4;
 inline constexpr unsigned Right = 8;
+inline constexpr unsigned None = 0;
+inline constexpr unsigned All = Top | Left | Bottom | Right;
 }  // namespace RectEdges
 
 /// A pan that starts near one of the window's edges.

@@ -3,6 +3,8 @@
 // a tab bar controller (one selected child above a tab bar). Both keep their children
 // through containment, so appearance callbacks reach the child that comes and goes.
 
+#include <optional>
+
 #include <ui/BarItem.h>
 #include <ui/Label.h>
 #include <ui/ViewController.h>
@@ -41,6 +43,10 @@ public:
     virtual ~NavigationControllerDelegate() = default;
     virtual void navigationControllerWillShow(NavigationController&, ViewController&, bool /*animated*/) {}
     virtual void navigationControllerDidShow(NavigationController&, ViewController&, bool /*animated*/) {}
+    /// The orientations the navigation controller supports; nothing: its own answer.
+    virtual std::optional<unsigned> navigationControllerSupportedInterfaceOrientations(NavigationController&) {
+        return std::nullopt;
+    }
 };
 
 class NavigationController : public ViewController {
@@ -51,6 +57,8 @@ public:
 
     void loadView() override;
     void viewDidLoad() override;
+    /// The delegate's answer when it gives one.
+    unsigned supportedInterfaceOrientations() const override;
 
     const std::vector<rt::Ref<ViewController>>& viewControllers() const { return stack_; }
     void setViewControllers(std::vector<rt::Ref<ViewController>> controllers, bool animated);
@@ -72,6 +80,9 @@ public:
     void setDelegate(NavigationControllerDelegate* d) { delegate_ = d; }
     /// Whether a push or pop is running.
     bool isTransitioning() const { return transitioning_; }
+    /// Runs the block once the push or pop that is running has finished (at once when
+    /// none is running).
+    void afterTransition(std::function<void()> block);
 
 private:
     Rect contentFrame() const;
@@ -84,6 +95,7 @@ private:
     rt::Ref<NavigationBar> bar_;
     bool barHidden_ = false;
     bool transitioning_ = false;
+    std::vector<std::function<void()>> afterTransition_;
     NavigationControllerDelegate* delegate_ = nullptr;
 };
 

@@ -50,6 +50,10 @@ public:
     void setPagingEnabled(bool p) { pagingEnabled_ = p; }
     bool isDirectionalLockEnabled() const { return directionalLock_; }
     void setDirectionalLockEnabled(bool d) { directionalLock_ = d; }
+    /// Whether a tap on the status bar scrolls this view to the top (stored only: the
+    /// host decides which of its scroll views answers).
+    bool scrollsToTop() const { return scrollsToTop_; }
+    void setScrollsToTop(bool s) { scrollsToTop_ = s; }
     bool isDragging() const { return dragging_; }
     bool isDecelerating() const { return decelerating_; }
     bool isTracking() const { return tracking_; }
@@ -74,6 +78,7 @@ private:
     EdgeInsets contentInset_;
     bool scrollEnabled_ = true;
     bool pagingEnabled_ = false;
+    bool scrollsToTop_ = true;
     bool directionalLock_ = false;
     bool dragging_ = false;
     bool decelerating_ = false;

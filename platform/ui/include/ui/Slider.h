@@ -117,6 +117,10 @@ public:
 
     bool beginTrackingWithTouch(Touch& touch) override;
     void endTrackingWithTouch(Touch* touch) override;
+    /// Equal segments in the tint colour: an outlined rounded bar with dividers, the
+    /// selected segment filled, titles centred.
+    void draw(ImageContext& context, const Rect& rect) override;
+    bool drawsContent() const override { return true; }
 
 private:
     std::vector<std::string> titles_;

@@ -7,10 +7,12 @@
 // transition on the animation engine.
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include <ui/Application.h>
 #include <ui/View.h>
+#include <ui/ViewControllerTransitioning.h>
 
 namespace ui {
 
@@ -96,18 +98,55 @@ public:
                                       const std::function<void(bool)>& completion);
 
     // ---- presentation ---------------------------------------------------------------------------
-    /// Shows the controller above the receiver in the receiver's window. A controller
-    /// that is already presenting one presents nothing more.
-    void presentViewController(const rt::Ref<ViewController>& controller, bool animated, Completion completion = {});
+    /// Shows the controller above the receiver in the receiver's window. With a
+    /// presentation hook installed the hook decides (it may call
+    /// platformPresentViewController); without one this is the toolkit's presentation.
+    virtual void presentViewController(const rt::Ref<ViewController>& controller, bool animated,
+                                       Completion completion = {});
+    /// The toolkit's own presentation, whatever hook is installed. A controller that is
+    /// already presenting one presents nothing more, unless that one is being
+    /// dismissed. An animated presentation uses the animator of the presented
+    /// controller's transitioning delegate when it supplies one.
+    void platformPresentViewController(const rt::Ref<ViewController>& controller, bool animated,
+                                       Completion completion = {});
     /// Dismisses what the receiver presented, or, when it presents nothing, the
     /// receiver itself (through its presenting controller).
-    void dismissViewControllerAnimated(bool animated, Completion completion = {});
+    virtual void dismissViewControllerAnimated(bool animated, Completion completion = {});
     rt::Ref<ViewController> presentedViewController() const { return presented_; }
     rt::Ref<ViewController> presentingViewController() const;
     bool isBeingPresented() const { return beingPresented_; }
     bool isBeingDismissed() const { return beingDismissed_; }
     ModalPresentationStyle modalPresentationStyle() const { return modalStyle_; }
     void setModalPresentationStyle(ModalPresentationStyle style) { modalStyle_ = style; }
+    /// The process-wide presenter: every presentViewController of a controller that
+    /// does not override it goes to the hook instead of the toolkit's presentation.
+    /// Answers the hook it replaced; an empty hook restores the toolkit's presentation.
+    using PresentationHook = std::function<void(ViewController& presenter, const rt::Ref<ViewController>& controller,
+                                                bool animated, Completion completion)>;
+    static PresentationHook setPresentationHook(PresentationHook hook);
+    static bool hasPresentationHook();
+    /// Supplies the animators of this controller's presentation and dismissal (held
+    /// weakly; nil keeps the toolkit's slide).
+    std::shared_ptr<ViewControllerTransitioningDelegate> transitioningDelegate() const {
+        return transitioningDelegate_.lock();
+    }
+    void setTransitioningDelegate(const std::shared_ptr<ViewControllerTransitioningDelegate>& delegate) {
+        transitioningDelegate_ = delegate;
+    }
+
+    // ---- status bar and layout ------------------------------------------------------------------
+    /// Whether this controller wants the status bar hidden while it decides.
+    virtual bool prefersStatusBarHidden() const { return false; }
+    /// A child that decides the status bar's visibility or style in the receiver's place.
+    virtual rt::Ref<ViewController> childViewControllerForStatusBarHidden() const { return nullptr; }
+    virtual rt::Ref<ViewController> childViewControllerForStatusBarStyle() const { return nullptr; }
+    /// Asks the application to follow the controller that decides the status bar now:
+    /// from the window's root controller (the receiver without a window) down through
+    /// childViewControllerForStatusBarHidden.
+    void setNeedsStatusBarAppearanceUpdate();
+    /// The edges (RectEdges) under which the view extends below bars; all by default.
+    unsigned edgesForExtendedLayout() const { return edgesForExtendedLayout_; }
+    void setEdgesForExtendedLayout(unsigned edges) { edgesForExtendedLayout_ = edges; }
 
     // ---- bars ---------------------------------------------------------------------------------
     std::string title() const { return title_; }
@@ -157,6 +196,8 @@ private:
     bool beingPresented_ = false;
     bool beingDismissed_ = false;
     ModalPresentationStyle modalStyle_ = ModalPresentationStyle::FullScreen;
+    std::weak_ptr<ViewControllerTransitioningDelegate> transitioningDelegate_;
+    unsigned edgesForExtendedLayout_ = 15;  // RectEdges::All
     std::string title_;
     rt::Ref<NavigationItem> navigationItem_;
     rt::Ref<TabBarItem> tabBarItem_;

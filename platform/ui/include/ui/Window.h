@@ -19,8 +19,11 @@ public:
     void setScreen(const rt::Ref<Screen>& screen) { screen_ = screen; }
 
     rt::Ref<ViewController> rootViewController() const { return rootViewController_; }
-    /// Installs the controller's view as the window's only content, filling it.
+    /// Installs the controller's view as the window's only content, filling it. In a
+    /// shown window the new root appears and the old one disappears (not animated).
     void setRootViewController(const rt::Ref<ViewController>& controller);
+    /// Whether the application shows the window: made visible (or added) and not hidden.
+    bool isShown() const;
 
     /// Makes this the application's key window and shows it.
     void makeKeyAndVisible();

@@ -6,7 +6,9 @@ namespace zid {
 
 void QXContainerController::embedViewController(const rt::Ref<ui::ViewController>& child, QXSubviewAnimation animation) {
     if (!child) return;
-    child->willMoveToParentViewController(nullptr);
+    // Leaving a former parent is announced only when there is one; the removal sends
+    // its did-move itself.
+    if (child->parentViewController()) child->willMoveToParentViewController(nullptr);
     if (child->isViewLoaded()) child->view()->removeFromSuperview();
     child->removeFromParentViewController();
     addChildViewController(child);
@@ -22,8 +24,7 @@ void QXContainerController::removeEmbededViewController(const rt::Ref<ui::ViewCo
     child->willMoveToParentViewController(nullptr);
     std::weak_ptr<QXContainerController> weak = selfAs<QXContainerController>();
     removeFromSuperviewWithAnimation(child->view(), animation, [child, weak] {
-        child->removeFromParentViewController();
-        child->didMoveToParentViewController(nullptr);
+        child->removeFromParentViewController();  // sends did-move with nil
         if (auto self = weak.lock()) self->view()->setNeedsLayout();
     });
 }
