@@ -8,6 +8,10 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <optional>
+
+#include <glib.h>
 
 #include <fnd/NotificationCenter.h>
 #include <media/MediaErrors.h>
@@ -29,6 +33,30 @@ struct NotificationCount {
     ~NotificationCount() { fnd::NotificationCenter::defaultCenter()->removeObserver(token); }
     int count = 0;
     rt::Ref<fnd::NotificationObserver> token;
+};
+
+/// Counts GLib criticals and warnings (GStreamer's failed assertions among them) from
+/// any thread while it lives; they still reach the default output.
+class GLibCriticals {
+public:
+    GLibCriticals() { g_log_set_default_handler(&GLibCriticals::handle, this); }
+    ~GLibCriticals() { g_log_set_default_handler(g_log_default_handler, nullptr); }
+    std::vector<std::string> messages() {
+        std::lock_guard lock(mutex_);
+        return messages_;
+    }
+
+private:
+    static void handle(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer data) {
+        if (level & (G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING)) {
+            auto* self = static_cast<GLibCriticals*>(data);
+            std::lock_guard lock(self->mutex_);
+            self->messages_.push_back(std::string(domain ? domain : "") + ": " + (message ? message : ""));
+        }
+        g_log_default_handler(domain, level, message, nullptr);
+    }
+    std::mutex mutex_;
+    std::vector<std::string> messages_;
 };
 
 bool isRed(std::uint32_t p) { return ((p >> 16) & 0xff) > 180 && ((p >> 8) & 0xff) < 80 && (p & 0xff) < 80; }
@@ -121,6 +149,59 @@ TEST_F(GstMediaTest, SeeksAccuratelyAndANewerSeekEndsTheOlder) {
     EXPECT_TRUE(isCyan(frame->pixel(300, 225))) << std::hex << frame->pixel(300, 225);
     layer->setBounds({640, 360});
     EXPECT_EQ(layer->videoRect(), (Rect{80, 0, 480, 360}));
+}
+
+TEST_F(GstMediaTest, ADefaultSeekLandsOnTheNearestKeyFrameAndAnExactOneOnTheTime) {
+    // Key frames are 2 s apart in the fixtures.
+    auto item = itemFor("/tag/keyseek/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }));
+    auto seekAndWait = [&](double target, std::optional<Time> tolerance) {
+        std::optional<bool> finished;
+        auto done = [&](bool f) { finished = f; };
+        if (tolerance) player->seekToTime(Time::seconds(target), *tolerance, *tolerance, done);
+        else player->seekToTime(Time::seconds(target), done);
+        EXPECT_TRUE(waitUntil([&] { return finished.has_value(); }));
+        EXPECT_TRUE(finished.value_or(false));
+    };
+    auto frameNear = [&](double t) {
+        return waitUntil([&] {
+            auto f = layer->currentFrame();
+            return f && std::abs(f->presentationTime().toSeconds() - t) < 0.045;
+        });
+    };
+    seekAndWait(6.36, std::nullopt);
+    EXPECT_NEAR(player->currentTime().toSeconds(), 6.0, 0.045) << "the default: the key frame nearest the time";
+    EXPECT_TRUE(frameNear(6.0));
+    seekAndWait(7.64, std::nullopt);
+    EXPECT_NEAR(player->currentTime().toSeconds(), 8.0, 0.045) << "nearest, after the time as well";
+    EXPECT_TRUE(frameNear(8.0));
+    seekAndWait(6.36, Time::zero());
+    EXPECT_NEAR(player->currentTime().toSeconds(), 6.36, 0.045) << "exact tolerances stay accurate";
+    EXPECT_TRUE(frameNear(6.36));
+}
+
+TEST_F(GstMediaTest, FiftySeeksWhilePlayingRaiseNoGStreamerCriticals) {
+    auto item = itemFor("/tag/manyseeks/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay() && item->currentTime().toSeconds() > 0.2; }));
+    GLibCriticals criticals;
+    for (int i = 0; i < 50; ++i) {
+        // Both kinds of seek, all over the recording, each while the picture plays on.
+        double target = (i * 37 % 90) / 10.0;
+        std::optional<bool> finished;
+        auto done = [&](bool f) { finished = f; };
+        if (i % 2) player->seekToTime(Time::seconds(target), Time::zero(), Time::zero(), done);
+        else player->seekToTime(Time::seconds(target), done);
+        ASSERT_TRUE(waitUntil([&] { return finished.has_value(); })) << "seek " << i;
+        fnd::RunLoop::main()->runFor(0.03);
+    }
+    EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
+    auto seen = criticals.messages();
+    EXPECT_TRUE(seen.empty()) << seen.size() << " criticals, the first: " << seen.front();
 }
 
 TEST_F(GstMediaTest, AHeldBackSegmentStallsAndPlaybackRecovers) {

@@ -67,14 +67,16 @@ Time streamTime(GstSample* sample, GstBuffer* buffer) {
     return GST_CLOCK_TIME_IS_VALID(t) ? fromClockTime(static_cast<gint64>(t)) : Time::invalid();
 }
 
-/// The frame's bytes stay mapped until the last VideoFrame over them goes.
-struct MappedSample {
-    GstSample* sample = nullptr;
+/// The frame's bytes stay mapped until the last VideoFrame over them goes. Only the
+/// buffer is kept: the sink reuses its sample for the next picture and sets new caps on
+/// it after a flush, which it may do only while nobody else holds that sample.
+struct MappedBuffer {
     GstBuffer* buffer = nullptr;
     GstMapInfo map{};
-    ~MappedSample() {
-        if (buffer) gst_buffer_unmap(buffer, &map);
-        if (sample) gst_sample_unref(sample);
+    ~MappedBuffer() {
+        if (!buffer) return;
+        gst_buffer_unmap(buffer, &map);
+        gst_buffer_unref(buffer);
     }
 };
 
@@ -82,17 +84,23 @@ GstFlowReturn onVideoSample(GstAppSink* sink, gpointer data, bool preroll) {
     auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
     GstSample* sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
     if (!sample) return GST_FLOW_OK;
-    auto holder = std::make_shared<MappedSample>();
-    holder->sample = sample;
     GstVideoInfo info;
     GstCaps* caps = gst_sample_get_caps(sample);
     GstBuffer* buffer = gst_sample_get_buffer(sample);
-    if (!caps || !buffer || !gst_video_info_from_caps(&info, caps) || !gst_buffer_map(buffer, &holder->map, GST_MAP_READ))
+    if (!caps || !buffer || !gst_video_info_from_caps(&info, caps)) {
+        gst_sample_unref(sample);
         return GST_FLOW_OK;
-    holder->buffer = buffer;
+    }
+    auto holder = std::make_shared<MappedBuffer>();
+    if (!gst_buffer_map(buffer, &holder->map, GST_MAP_READ)) {
+        gst_sample_unref(sample);
+        return GST_FLOW_OK;
+    }
+    holder->buffer = gst_buffer_ref(buffer);
+    Time pts = streamTime(sample, buffer);
+    gst_sample_unref(sample);
     int stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
     const std::uint8_t* bytes = holder->map.data + GST_VIDEO_INFO_PLANE_OFFSET(&info, 0);
-    Time pts = streamTime(sample, buffer);
     relay->postFrame(rt::make<VideoFrame>(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info), stride, bytes,
                                           std::shared_ptr<const void>(holder), pts));
     return GST_FLOW_OK;
@@ -738,10 +746,13 @@ void GstSession::seek(Time time, Time toleranceBefore, Time toleranceAfter, std:
     if (seekDone_) finishSeek(false);
     seekDone_ = std::move(done);
     seekTarget_ = time;
-    // Loose tolerances on both sides allow a key-frame seek; anything else is exact.
-    seekAccurate_ = !(toleranceBefore.isValid() && toleranceAfter.isValid() &&
-                      (!toleranceBefore.isNumeric() || toleranceBefore.toSeconds() >= 0.5) &&
-                      (!toleranceAfter.isNumeric() || toleranceAfter.toSeconds() >= 0.5));
+    // Invalid tolerances are the default: a key frame near the time, which needs no
+    // decoding up to the target. Loose tolerances on both sides allow the same; a tight
+    // one on either side (zero: exact) asks for an accurate seek.
+    auto loose = [](Time tolerance) {
+        return !tolerance.isValid() || !tolerance.isNumeric() || tolerance.toSeconds() >= 0.5;
+    };
+    seekAccurate_ = !(loose(toleranceBefore) && loose(toleranceAfter));
     seekPending_ = true;
     if (prerolled_ && !seeking_) doSeek();
 }
