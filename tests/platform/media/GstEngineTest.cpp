@@ -276,6 +276,11 @@ TEST_F(GstMediaTest, HttpsMediaPlaysOnlyWithTheInjectedAuthorityAndCertificatesS
         // The HTTP source tells a refused certificate apart from nothing: the origin saw a
         // handshake but never a request.
         EXPECT_EQ(server.requestCount(path), requested) << when << ": refused during the handshake";
+        auto cause = item->error()->underlyingError();
+        ASSERT_TRUE(cause) << when << ": the refusal is carried beneath";
+        EXPECT_EQ(cause->code(), static_cast<long long>(MediaErrorCode::SecureConnectionFailed));
+        EXPECT_NE(cause->localizedDescription().find("not signed by an authority"), std::string::npos)
+            << when << ": " << cause->localizedDescription();
     };
     failsQuickly(engine, secure, "before any authority was added");
 
@@ -326,6 +331,50 @@ TEST_F(GstMediaTest, HttpsMediaPlaysOnlyWithTheInjectedAuthorityAndCertificatesS
     secure.script("/tag/tls/split/index.m3u8", {{200, playlist, "application/vnd.apple.mpegurl"}});
     playsToAFrame(trusting, segments, "segments elsewhere, after the second authority was added",
                   secure.url("/tag/tls/split/index.m3u8"));
+}
+
+TEST_F(GstMediaTest, ARefusedCertificateSaysWhyAndAnUnreachableServerCarriesNoTlsCause) {
+    peers::TestCertificateAuthority authority;
+    GstEngine::Options options;
+    options.nullOutput = true;
+    auto trusting = rt::make<GstEngine>(options);
+    trusting->setExtraTrustAnchors(authority.certificatePem());
+    auto failure = [&](const std::string& url) -> rt::Ref<rt::Error> {
+        auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(url, trusting));
+        auto player = Player::playerWithPlayerItem(item);
+        if (!waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 10)) return nullptr;
+        EXPECT_EQ(item->status(), PlayerItemStatus::Failed) << url;
+        return item->error();
+    };
+    auto expectRefusal = [&](const peers::TestCertificateAuthority::ServerCertificateOptions& certificate,
+                             const char* reason) {
+        peers::HlsOrigin origin(peers::HlsFixtures::ensureDefault(), authority.issueServerCertificate(certificate));
+        origin.start();
+        auto error = failure(origin.url("/tag/tls-refused/vod/muxed/index.m3u8"));
+        ASSERT_TRUE(error) << reason << ": hangs";
+        EXPECT_EQ(error->code(), static_cast<long long>(MediaErrorCode::CannotConnect)) << error->localizedDescription();
+        EXPECT_NE(error->localizedDescription().find(reason), std::string::npos) << error->localizedDescription();
+        auto cause = error->underlyingError();
+        ASSERT_TRUE(cause) << reason;
+        EXPECT_EQ(cause->domain(), MediaErrorDomain);
+        EXPECT_EQ(cause->code(), static_cast<long long>(MediaErrorCode::SecureConnectionFailed));
+        EXPECT_NE(cause->localizedDescription().find(reason), std::string::npos) << cause->localizedDescription();
+    };
+    peers::TestCertificateAuthority::ServerCertificateOptions expired;
+    expired.notBefore = -48 * 3600;
+    expired.notAfter = -24 * 3600;
+    expectRefusal(expired, "it has expired");
+    peers::TestCertificateAuthority::ServerCertificateOptions elsewhere;
+    elsewhere.subjectAltNames = "DNS:media.elsewhere.example";
+    expectRefusal(elsewhere, "issued for another host");
+
+    // Nothing listens: no certificate was refused, so no TLS cause.
+    auto closed = peers::HlsOrigin::closedPortURL("/index.m3u8");
+    ASSERT_EQ(closed.rfind("http://", 0), 0u);
+    auto error = failure("https://" + closed.substr(7));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), static_cast<long long>(MediaErrorCode::CannotConnect)) << error->localizedDescription();
+    EXPECT_FALSE(error->underlyingError()) << error->underlyingError()->localizedDescription();
 }
 
 TEST_F(GstMediaTest, AFailingSegmentFailsThePlayingItemWithTheElementsMessage) {

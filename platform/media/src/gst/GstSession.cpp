@@ -1,4 +1,5 @@
 #include "GstSession.h"
+#include "TlsProbe.h"
 
 #include <gio/gio.h>
 #include <glib/gstdio.h>
@@ -6,6 +7,7 @@
 #include <gst/video/video.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -53,6 +55,9 @@ std::string codecOf(const GstCaps* caps) {
     if (name == "text/x-raw") return "text";
     return name;
 }
+
+/// Seconds a handshake that looks into a failed secure connection may take.
+constexpr unsigned kTlsProbeTimeout = 5;
 
 /// Seconds of media held ahead that count as buffered enough to play on.
 constexpr double kEnoughBuffered = 4.0;
@@ -243,6 +248,17 @@ void onSourceSetup(GstElement*, GstElement* source, gpointer data) {
 
 void deleteRelayHandle(gpointer data);
 
+/// The https URL an HTTP source element reads, or "" for anything else.
+std::string httpsLocationOf(GstObject* element) {
+    if (!element || !G_IS_OBJECT(element) || !g_object_class_find_property(G_OBJECT_GET_CLASS(element), "location"))
+        return {};
+    gchar* location = nullptr;
+    g_object_get(element, "location", &location, nullptr);
+    std::string url = location ? location : "";
+    g_free(location);
+    return g_ascii_strncasecmp(url.c_str(), "https://", 8) == 0 ? url : std::string();
+}
+
 // The adaptive demuxer downloads segments itself and hands each track's bytes to a
 // parsing bin of its own: the sink pads of those bins see every byte of every segment.
 void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
@@ -379,6 +395,7 @@ rt::Ref<rt::Error> GstSession::start() {
         trust = extendedTrust(options_.extraTrustAnchorsPem, failure);
         if (!trust) return makeMediaError(MediaErrorCode::EngineFailed, failure);
     }
+    trust_ = trust;
     g_signal_connect(pipeline_, "source-setup", G_CALLBACK(onSourceSetup), trust);
     g_signal_connect_data(pipeline_, "deep-element-added", G_CALLBACK(onDeepElementAdded), new std::shared_ptr<Relay>(relay_),
                           [](gpointer data, GClosure*) { deleteRelayHandle(data); }, GConnectFlags(0));
@@ -447,14 +464,55 @@ void GstSession::finishLoad(rt::Ref<rt::Error> error) {
     done(std::move(error), error ? AssetInfo{} : info());
 }
 
-void GstSession::failWith(rt::Ref<rt::Error> error) {
+void GstSession::failWith(rt::Ref<rt::Error> error, const std::string& secureURL) {
     if (failed_ || closed_) return;
     failed_ = true;
     if (pipeline_) gst_element_set_state(pipeline_, GST_STATE_NULL);
     relay_->closed = true;
     if (seekDone_) finishSeek(false);
+    if (loadTimer_) loadTimer_->invalidate();
+    if (!secureURL.empty()) {
+        reportAfterCheckingTls(std::move(error), secureURL);
+        return;
+    }
+    reportFailure(error);
+}
+
+void GstSession::reportFailure(const rt::Ref<rt::Error>& error) {
     finishLoad(error);
     if (auto item = item_.lock()) item->engineDidFail(error);
+}
+
+void GstSession::reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url) {
+    // The HTTP source says only that its stream broke. Shaking hands with the server
+    // again, with the same trust, tells a refused certificate (and why) apart from a
+    // server that cannot be reached; the failure is reported once that is known.
+    GTlsDatabase* database = trust_ ? trust_ : systemTrust();
+    if (database) g_object_ref(database);
+    std::weak_ptr<GstSession> weak = weak_from_this();
+    std::thread([weak, error, url, database] {
+        TlsProbeResult probe = probeTls(url, database, kTlsProbeTimeout);
+        if (database) g_object_unref(database);
+        fnd::RunLoop::main()->post([weak, error, probe] {
+            auto s = weak.lock();
+            if (!s || s->closed_) return;
+            if (!probe.reached || probe.reason.empty()) {
+                s->reportFailure(error);
+                return;
+            }
+            std::string reason = probe.reason;
+            reason[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(reason[0])));
+            auto cause = makeMediaError(MediaErrorCode::SecureConnectionFailed, reason + ".");
+            rt::Dictionary info = error->userInfo();
+            std::string description = error->localizedDescription();
+            auto colon = description.find(": ");
+            std::string element = colon == std::string::npos ? std::string() : description.substr(0, colon + 2);
+            info.set(rt::Value(rt::Error::LocalizedDescriptionKey),
+                     rt::Value(element + "cannot connect securely to the server (" + probe.reason + ")"));
+            info.set(rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(cause));
+            s->reportFailure(rt::Error::make(error->domain(), error->code(), info));
+        });
+    }).detach();
 }
 
 rt::Ref<rt::Error> GstSession::errorFromMessage(GstMessage* message) const {
@@ -509,9 +567,16 @@ rt::Ref<rt::Error> GstSession::errorFromMessage(GstMessage* message) const {
 void GstSession::handleMessage(GstMessage* message) {
     if (closed_ || failed_ || !pipeline_) return;
     switch (GST_MESSAGE_TYPE(message)) {
-        case GST_MESSAGE_ERROR:
-            failWith(errorFromMessage(message));
+        case GST_MESSAGE_ERROR: {
+            auto error = errorFromMessage(message);
+            // An HTTPS source that broke before any answer may have refused the server's
+            // certificate: that is looked into before the failure is told.
+            std::string secureURL;
+            if (error->code() == static_cast<long long>(MediaErrorCode::CannotConnect) && httpStatus_ == 0)
+                secureURL = httpsLocationOf(GST_MESSAGE_SRC(message));
+            failWith(error, secureURL);
             break;
+        }
         case GST_MESSAGE_EOS:
             if (!duration_.isNumeric()) queryDuration();
             ended_ = true;
