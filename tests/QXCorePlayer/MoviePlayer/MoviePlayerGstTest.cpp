@@ -92,8 +92,9 @@ TEST_F(MoviePlayerGstTest, ALivePlaylistPlaysAndReportsNoDuration) {
 }
 
 // What a user sees: the player view rendered to a picture after a seek shows the frame
-// the seek landed on (the key frame nearest the target: they are 2 s apart), letterboxed by the aspect gravity (a 320x240 picture in a 640x360 view
-// fills x 80..560), with the test pattern's colour bars where they belong.
+// the seek landed on (the key frame nearest the target: they are 2 s apart),
+// letterboxed by the aspect gravity (a 320x240 picture in a 640x360 view fills x
+// 80..560), with the test pattern's colour bars where they belong.
 TEST_F(MoviePlayerGstTest, APictureOfThePlayerViewAfterASeekShowsTheFrameItLandedOn) {
     make("/tag/controller-picture/vod/muxed/index.m3u8");
     controller->setShouldAutoplay(false);
