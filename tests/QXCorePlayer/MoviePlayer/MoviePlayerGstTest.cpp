@@ -9,10 +9,12 @@
 #include <fnd/NotificationCenter.h>
 #include <fnd/RunLoop.h>
 #include <media/GstEngine.h>
+#include <media/MediaErrors.h>
 #include <ui/Image.h>
 #include <ui/Renderer.h>
 #include <peers/HlsFixtures.h>
 #include <peers/HlsOrigin.h>
+#include <peers/TestCertificates.h>
 
 #include "../support/GstPlayerTest.h"
 
@@ -89,6 +91,28 @@ TEST_F(MoviePlayerGstTest, ALivePlaylistPlaysAndReportsNoDuration) {
                      ->resumePositionForURL(origin_->url("/tag/controller/live/index.m3u8"))
                      .isValid())
         << "a live stream leaves no resume position";
+}
+
+// A host tells a refused certificate from an unreachable server by the cause at the
+// bottom of the controller's error.
+TEST_F(MoviePlayerGstTest, ARefusedCertificateEndsTheControllerWithTheRefusalAtTheBottomOfItsError) {
+    peers::TestCertificateAuthority untrusted;
+    peers::HlsOrigin secure(peers::HlsFixtures::ensureDefault(), untrusted.issueServerCertificate());
+    secure.start();
+    controller = rt::make<zid::QXMoviePlayerController>(secure.url("/tag/controller-tls/vod/muxed/index.m3u8"));
+    controller->prepareToPlay();
+    ASSERT_TRUE(waitUntil([&] { return controller->playbackState() == QXMoviePlaybackState::Error; }));
+    auto error = controller->error();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), 1);
+    auto itemError = error->underlyingError();
+    ASSERT_TRUE(itemError);
+    EXPECT_EQ(itemError->code(), static_cast<long long>(media::MediaErrorCode::CannotConnect));
+    auto tls = itemError->underlyingError();
+    ASSERT_TRUE(tls) << itemError->localizedDescription();
+    EXPECT_EQ(tls->code(), static_cast<long long>(media::MediaErrorCode::SecureConnectionFailed));
+    EXPECT_NE(tls->localizedDescription().find("not signed by an authority"), std::string::npos)
+        << tls->localizedDescription();
 }
 
 // What a user sees: the player view rendered to a picture after a seek shows the frame
