@@ -464,15 +464,16 @@ void GstSession::finishLoad(rt::Ref<rt::Error> error) {
     done(std::move(error), error ? AssetInfo{} : info());
 }
 
-void GstSession::failWith(rt::Ref<rt::Error> error, const std::string& secureURL) {
+void GstSession::failWith(rt::Ref<rt::Error> error, GstObject* brokenSource) {
     if (failed_ || closed_) return;
     failed_ = true;
     if (pipeline_) gst_element_set_state(pipeline_, GST_STATE_NULL);
     relay_->closed = true;
     if (seekDone_) finishSeek(false);
     if (loadTimer_) loadTimer_->invalidate();
+    std::string secureURL = brokenSource ? httpsLocationOf(brokenSource) : std::string();
     if (!secureURL.empty()) {
-        reportAfterCheckingTls(std::move(error), secureURL);
+        reportAfterCheckingTls(std::move(error), secureURL, GST_OBJECT_NAME(brokenSource));
         return;
     }
     reportFailure(error);
@@ -483,17 +484,17 @@ void GstSession::reportFailure(const rt::Ref<rt::Error>& error) {
     if (auto item = item_.lock()) item->engineDidFail(error);
 }
 
-void GstSession::reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url) {
+void GstSession::reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url, const std::string& element) {
     // The HTTP source says only that its stream broke. Shaking hands with the server
     // again, with the same trust, tells a refused certificate (and why) apart from a
     // server that cannot be reached; the failure is reported once that is known.
     GTlsDatabase* database = trust_ ? trust_ : systemTrust();
     if (database) g_object_ref(database);
     std::weak_ptr<GstSession> weak = weak_from_this();
-    std::thread([weak, error, url, database] {
+    std::thread([weak, error, url, element, database] {
         TlsProbeResult probe = probeTls(url, database, kTlsProbeTimeout);
         if (database) g_object_unref(database);
-        fnd::RunLoop::main()->post([weak, error, probe] {
+        fnd::RunLoop::main()->post([weak, error, element, probe] {
             auto s = weak.lock();
             if (!s || s->closed_) return;
             if (!probe.reached || probe.reason.empty()) {
@@ -504,11 +505,8 @@ void GstSession::reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::str
             reason[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(reason[0])));
             auto cause = makeMediaError(MediaErrorCode::SecureConnectionFailed, reason + ".");
             rt::Dictionary info = error->userInfo();
-            std::string description = error->localizedDescription();
-            auto colon = description.find(": ");
-            std::string element = colon == std::string::npos ? std::string() : description.substr(0, colon + 2);
             info.set(rt::Value(rt::Error::LocalizedDescriptionKey),
-                     rt::Value(element + "cannot connect securely to the server (" + probe.reason + ")"));
+                     rt::Value(element + ": cannot connect securely to the server (" + probe.reason + ")"));
             info.set(rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(cause));
             s->reportFailure(rt::Error::make(error->domain(), error->code(), info));
         });
@@ -571,10 +569,8 @@ void GstSession::handleMessage(GstMessage* message) {
             auto error = errorFromMessage(message);
             // An HTTPS source that broke before any answer may have refused the server's
             // certificate: that is looked into before the failure is told.
-            std::string secureURL;
-            if (error->code() == static_cast<long long>(MediaErrorCode::CannotConnect) && httpStatus_ == 0)
-                secureURL = httpsLocationOf(GST_MESSAGE_SRC(message));
-            failWith(error, secureURL);
+            bool unanswered = error->code() == static_cast<long long>(MediaErrorCode::CannotConnect) && httpStatus_ == 0;
+            failWith(error, unanswered ? GST_MESSAGE_SRC(message) : nullptr);
             break;
         }
         case GST_MESSAGE_EOS:

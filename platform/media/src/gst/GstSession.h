@@ -79,12 +79,12 @@ public:
     void deliverCue(const LegibleCue& cue);
 
 private:
-    /// Stops the pipeline and reports the failure; with the https URL of a source whose
-    /// connection broke, once a handshake of its own has told whether (and why) the
-    /// server's certificate was refused.
-    void failWith(rt::Ref<rt::Error> error, const std::string& secureURL = {});
+    /// Stops the pipeline and reports the failure. When `brokenSource` is an https source
+    /// that broke before any answer, only once a handshake of the session's own has told
+    /// whether (and why) the server's certificate was refused.
+    void failWith(rt::Ref<rt::Error> error, GstObject* brokenSource = nullptr);
     void reportFailure(const rt::Ref<rt::Error>& error);
-    void reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url);
+    void reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url, const std::string& element);
     void finishLoad(rt::Ref<rt::Error> error);
     void markPrerolled();
     void onPrerolled();
