@@ -17,6 +17,12 @@ Asset::Asset(std::string url, rt::Ref<Engine> engine) : url_(std::move(url)), en
     if (!engine_) engine_ = Engine::shared();
 }
 
+rt::Ref<rt::Error> Asset::refusalOfURL(const std::string& url) {
+    if (isSupportedURL(url)) return nullptr;
+    return makeMediaError(MediaErrorCode::UnsupportedURL,
+                          rt::format("Cannot open \"%s\": only http and https URLs can be played.", url));
+}
+
 bool Asset::isSupportedURL(const std::string& url) {
     auto colon = url.find("://");
     if (colon == std::string::npos) return false;
@@ -74,10 +80,8 @@ void Asset::loadValuesAsynchronouslyForKeys(const std::vector<std::string>& keys
         return;
     }
     if (!startEngine) return;
-    if (!isSupportedURL(url_)) {
-        finishLoad(makeMediaError(MediaErrorCode::UnsupportedURL,
-                                  rt::format("Cannot open \"%s\": only http and https URLs can be played.", url_)),
-                   {}, generation);
+    if (auto refusal = refusalOfURL(url_)) {
+        finishLoad(refusal, {}, generation);
         return;
     }
     rt::Weak<Asset> weak = selfAs<Asset>();

@@ -203,6 +203,8 @@ rt::Ref<TimeObserverToken> Player::addPeriodicTimeObserverForInterval(Time inter
             timer.invalidate();
             return;
         }
+        // Without a current item there is no time to tell (it would read as 0).
+        if (!self->current_) return;
         Time now = self->currentTime();
         if (self->rate_ == 0 && *last && **last == now) return;
         *last = now;

@@ -2,6 +2,7 @@
 #include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
 #include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
 #include <gtest/gtest.h>
+#include <media/MediaErrors.h>
 #include <rt/Exception.h>
 
 #include <cmath>
@@ -287,6 +288,13 @@ TEST_F(MediaPlayerTest, InvalidSourcesAreRefusedAndOnlyWebURLsPlay) {
     EXPECT_EQ(player->state(), CPPlayerState::Error);
     EXPECT_EQ(player->error()->code(), 1);
     EXPECT_NE(movie->contentURL(), "file:///etc/passwd");
+    // The refusal says why, as the media layer's own does.
+    auto cause = player->error()->underlyingError();
+    ASSERT_TRUE(cause) << "the refusal carries its reason";
+    EXPECT_EQ(cause->domain(), media::MediaErrorDomain);
+    EXPECT_EQ(cause->code(), static_cast<long long>(media::MediaErrorCode::UnsupportedURL));
+    EXPECT_NE(cause->localizedDescription().find("file:///etc/passwd"), std::string::npos) << cause->localizedDescription();
+    EXPECT_NE(cause->localizedDescription().find("http and https"), std::string::npos) << cause->localizedDescription();
 }
 
 TEST_F(MediaPlayerTest, ForwardsOptionsToTheMoviePlayer) {

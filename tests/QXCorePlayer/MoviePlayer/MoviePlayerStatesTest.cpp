@@ -3,6 +3,8 @@
 
 #include "MoviePlayerFixture.h"
 
+#include "../Core/PlaybackDoubles.h"
+
 #include <media/MediaErrors.h>
 #include <ui/Window.h>
 
@@ -156,6 +158,61 @@ TEST_F(MoviePlayerTest, AnItemThatFailsWhileBufferingReportsAtOnceEvenWithoutALo
     expectControllerError(controller->error(), 1);
     ASSERT_TRUE(controller->error()->underlyingError());
     EXPECT_EQ(controller->error()->underlyingError()->code(), 42);
+}
+
+TEST_F(MoviePlayerTest, AnItemThatFailsWhilePlayingOrPausedFailsTheControllerWithTheCauseBeneath) {
+    media::ScriptedMedia failing;
+    failing.failure = media::ScriptedMedia::Failure{4, engineError()};
+    engine->setScript(kVodURL, failing);
+    make();
+    controller->prepareToPlay();
+    advance(0.3 + 4.1);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Error) << "a failure while playing is not a pause";
+    EXPECT_EQ(states(), (Strings{"state:1", "state:2", "state:3", "state:6"}));
+    expectControllerError(controller->error(), 1);
+    ASSERT_TRUE(controller->error()->underlyingError());
+    EXPECT_EQ(controller->error()->underlyingError()->code(), 42);
+    EXPECT_TRUE(controller->resumeFromLastPosition());
+    EXPECT_FALSE(controller->isPreparedToPlay()) << "the next play prepares again";
+
+    engine->setScript(kVodURL, {});
+    make();
+    controller->prepareToPlay();
+    advance(1);
+    controller->pause();
+    ASSERT_EQ(state(), QXMoviePlaybackState::Paused);
+    playback()->failNow(engineError());
+    EXPECT_EQ(state(), QXMoviePlaybackState::Error);
+    ASSERT_TRUE(controller->error());
+    EXPECT_EQ(controller->error()->underlyingError()->code(), 42);
+}
+
+TEST_F(MoviePlayerTest, OneChangeOfItemOrSizeIsToldOnce) {
+    auto logs = LogCapture::install();
+    auto videoSizeLines = [&] {
+        std::vector<std::string> lines;
+        for (const auto& m : logs->messages)
+            if (m.rfind("videosize:", 0) == 0) lines.push_back(m);
+        return lines;
+    };
+    make();
+    controller->prepareToPlay();
+    advance(1);
+    ASSERT_EQ(state(), QXMoviePlaybackState::Playing);
+    EXPECT_EQ(std::count(posted.begin(), posted.end(), "NowPlayingMovieDidChange"), 1) << "the item";
+    auto before = posted.size();
+    controller->setContentURL(kLiveURL);  // the item goes, then the player
+    auto tail = since(before);
+    EXPECT_EQ(std::count(tail.begin(), tail.end(), "NowPlayingMovieDidChange"), 1) << "one change of item, one notification";
+    controller->prepareToPlay();
+    advance(1);
+    controller->stop();
+    EXPECT_EQ(std::count(posted.begin(), posted.end(), "NowPlayingMovieDidChange"), 4) << "the new item, then none";
+    auto lines = videoSizeLines();
+    logs->uninstall();
+    ASSERT_FALSE(lines.empty());
+    for (std::size_t i = 1; i < lines.size(); ++i)
+        EXPECT_NE(lines[i], lines[i - 1]) << "line " << i << ": the same size is logged once";
 }
 
 TEST_F(MoviePlayerTest, AStallThenKeepUpGoesBackToPlaying) {

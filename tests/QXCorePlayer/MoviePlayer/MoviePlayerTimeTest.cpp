@@ -117,14 +117,50 @@ TEST_F(MoviePlayerTest, ResumePositionsAreWrittenOnceASecondAndReadAfterAFailure
     EXPECT_TRUE(file.isDictionary()) << "the position reached the defaults file";
 
     playback()->failNow(rt::Error::withDescription("TestEngine", 7, "gone"));
-    // The engine's failure on a playing item does not stop the controller; a stall
-    // timeout or a new preparation does. Fail it the way the stall limit would.
-    controller->failedWithError(rt::Error::withDescription(zid::QXMoviePlayerControllerErrorDomain, 2, "stalled"));
+    ASSERT_EQ(state(), QXMoviePlaybackState::Error) << "the engine's failure fails the controller";
     ASSERT_TRUE(controller->resumeFromLastPosition());
+    advance(3);  // the player stays, without an item: its ticks store nothing
+    positions->flush();
+    EXPECT_NEAR(positions->resumePositionForURL(kVodURL).toSeconds(), 6.0, 0.01);
     controller->play();
     advance(0.3);
     advance(0.1);
     EXPECT_NEAR(position(*controller), 6.0, 0.05) << "the new attempt continues where the last one stopped";
+}
+
+TEST_F(MoviePlayerTest, AStoppedRecordingPreparedAgainResumesWhereItStopped) {
+    media::ScriptedMedia recording;
+    recording.duration = 120;
+    engine->setScript(kVodURL, recording);
+    make();
+    controller->setResumeFromLastPosition(true);  // a host that brings viewers back
+    controller->prepareToPlay();
+    advance(0.3 + 40.05);
+    ASSERT_NEAR(position(*controller), 40.05, 0.01);
+    controller->stop();
+    advance(5);  // the stopped player keeps its rate and its time observer
+    positions->flush();
+    EXPECT_NEAR(positions->resumePositionForURL(kVodURL).toSeconds(), 40.0, 0.01) << "the stop kept the position";
+    controller->prepareToPlay();
+    advance(0.3 + 0.1);
+    EXPECT_NEAR(position(*controller), 40.0, 0.05) << "prepared again, it resumes at 40 s";
+}
+
+TEST_F(MoviePlayerTest, AStallTimeoutRetriesFromWhereThePlaybackStalled) {
+    media::ScriptedMedia stalling;
+    stalling.stalls = {{5.5, 100}};
+    engine->setScript(kVodURL, stalling);
+    make();
+    controller->prepareToPlay();
+    advance(0.3 + 5.5 + 20);
+    ASSERT_EQ(state(), QXMoviePlaybackState::Error);
+    advance(4);
+    positions->flush();
+    EXPECT_NEAR(positions->resumePositionForURL(kVodURL).toSeconds(), 5.5, 0.01);
+    engine->setScript(kVodURL, {});
+    controller->play();
+    advance(0.3 + 0.1);
+    EXPECT_NEAR(position(*controller), 5.5, 0.05) << "the retry continues at 5.5 s";
 }
 
 TEST_F(MoviePlayerTest, SubtitlesAndAudioTracksAreListedAndSelectionsReadBack) {

@@ -4,7 +4,9 @@
 
 #include "MoviePlayerFixture.h"
 
+#include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
 #include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
+#include <media/MediaErrors.h>
 
 #include "../Core/PlaybackDoubles.h"
 
@@ -32,8 +34,23 @@ protected:
             states.push_back(static_cast<CPPlayerState>(c.newValue.longLongValue()));
         });
     }
+    /// A session over a source that realizes at once and the factory's real players.
+    rt::Ref<zid::CPPlaybackSession> makeSession(const std::string& url) {
+        source = rt::make<zidtest::ScriptedSource>(url);
+        source->onRealize = [](zidtest::ScriptedSource& s) { s.setRealized(); };
+        auto session = zid::CPPlaybackSession::sessionWithMediaSource(source, rt::make<zid::CPPlayerFactory>());
+        observation = rt::observe(session, "state", rt::KVONew, [this](const rt::KVOChange& c) {
+            sessionStates.push_back(static_cast<zid::CPSessionState>(c.newValue.longLongValue()));
+        });
+        return session;
+    }
+    rt::Ref<zid::QXMoviePlayerController> movieOf(const rt::Ref<zid::CPPlaybackSession>& session) {
+        auto p = session->player() ? rt::cast<zid::CPMediaPlayer>(session->player()) : nullptr;
+        return p ? rt::cast<zid::QXMoviePlayerController>(p->moviePlayer()) : nullptr;
+    }
     rt::Ref<zidtest::ScriptedSource> source;
     rt::Ref<zid::CPMediaPlayer> player;
+    std::vector<zid::CPSessionState> sessionStates;
     rt::Ref<rt::Observation> observation;
     std::vector<CPPlayerState> states;
 };
@@ -67,6 +84,50 @@ TEST_F(MoviePlayerUnderMediaPlayerTest, AStallTooLongEndsTheMediaPlayerWithCodeT
     ASSERT_TRUE(player->error());
     EXPECT_EQ(player->error()->domain(), zid::CPMediaPlayerErrorDomain);
     EXPECT_EQ(player->error()->code(), 2);
+}
+
+TEST_F(MoviePlayerUnderMediaPlayerTest, ASessionRetryAfterAStallTimeoutResumesWhereItStalled) {
+    media::ScriptedMedia stalling;
+    stalling.stalls = {{5.5, 100}};
+    engine->setScript(kVodURL, stalling);
+    auto session = makeSession(kVodURL);
+    session->play();
+    advance(0.3 + 5.5 + 20);
+    ASSERT_EQ(session->state(), zid::CPSessionState::Failed);
+    advance(5);  // the failed player stays in the session
+    positions->flush();
+    EXPECT_NEAR(positions->resumePositionForURL(kVodURL).toSeconds(), 5.5, 0.01);
+    engine->setScript(kVodURL, {});
+    session->play();
+    advance(0.3 + 0.1);
+    auto movie = movieOf(session);
+    ASSERT_TRUE(movie);
+    EXPECT_EQ(session->state(), zid::CPSessionState::Playing);
+    EXPECT_NEAR(movie->player()->currentTime().toSeconds(), 5.5, 0.05) << "the retry continues at 5.5 s";
+    observation = nullptr;
+}
+
+TEST_F(MoviePlayerUnderMediaPlayerTest, AnItemFailingWhilePlayingFailsThePlayerAndTheSessionAndAsksTheSource) {
+    media::ScriptedMedia failing;
+    failing.failure = media::ScriptedMedia::Failure{4, media::makeMediaError(media::MediaErrorCode::DecodeFailed, "decoder: gave up")};
+    engine->setScript(kVodURL, failing);
+    auto session = makeSession(kVodURL);
+    session->play();
+    advance(1);
+    ASSERT_EQ(session->state(), zid::CPSessionState::Playing);
+    advance(3.5);
+    EXPECT_EQ(session->state(), zid::CPSessionState::Failed);
+    EXPECT_EQ(std::count(sessionStates.begin(), sessionStates.end(), zid::CPSessionState::Paused), 0)
+        << "a failure is not a pause";
+    ASSERT_TRUE(session->error());
+    EXPECT_EQ(session->error()->domain(), zid::CPMediaPlayerErrorDomain);
+    EXPECT_EQ(session->error()->code(), 1) << "the loading error";
+    auto cause = session->error()->underlyingError();
+    ASSERT_TRUE(cause);
+    EXPECT_EQ(cause->code(), static_cast<long long>(media::MediaErrorCode::DecodeFailed)) << "the item's error beneath";
+    ASSERT_EQ(source->handledErrors.size(), 1u) << "the source's fallback was asked";
+    EXPECT_EQ(source->handledErrors[0]->code(), 1);
+    observation = nullptr;
 }
 
 }  // namespace

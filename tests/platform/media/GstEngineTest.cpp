@@ -8,6 +8,10 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <optional>
+
+#include <glib.h>
 
 #include <fnd/NotificationCenter.h>
 #include <media/MediaErrors.h>
@@ -29,6 +33,30 @@ struct NotificationCount {
     ~NotificationCount() { fnd::NotificationCenter::defaultCenter()->removeObserver(token); }
     int count = 0;
     rt::Ref<fnd::NotificationObserver> token;
+};
+
+/// Counts GLib criticals (GStreamer's failed assertions among them) from any thread
+/// while it lives; they still reach the default output.
+class GLibCriticals {
+public:
+    GLibCriticals() { g_log_set_default_handler(&GLibCriticals::handle, this); }
+    ~GLibCriticals() { g_log_set_default_handler(g_log_default_handler, nullptr); }
+    std::vector<std::string> messages() {
+        std::lock_guard lock(mutex_);
+        return messages_;
+    }
+
+private:
+    static void handle(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer data) {
+        if (level & G_LOG_LEVEL_CRITICAL) {
+            auto* self = static_cast<GLibCriticals*>(data);
+            std::lock_guard lock(self->mutex_);
+            self->messages_.push_back(std::string(domain ? domain : "") + ": " + (message ? message : ""));
+        }
+        g_log_default_handler(domain, level, message, nullptr);
+    }
+    std::mutex mutex_;
+    std::vector<std::string> messages_;
 };
 
 bool isRed(std::uint32_t p) { return ((p >> 16) & 0xff) > 180 && ((p >> 8) & 0xff) < 80 && (p & 0xff) < 80; }
@@ -123,6 +151,62 @@ TEST_F(GstMediaTest, SeeksAccuratelyAndANewerSeekEndsTheOlder) {
     EXPECT_EQ(layer->videoRect(), (Rect{80, 0, 480, 360}));
 }
 
+TEST_F(GstMediaTest, ADefaultSeekLandsOnTheNearestKeyFrameAndAnExactOneOnTheTime) {
+    // Key frames are 2 s apart in the fixtures.
+    auto item = itemFor("/tag/keyseek/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }));
+    auto seekAndWait = [&](double target, std::optional<Time> tolerance) {
+        std::optional<bool> finished;
+        auto done = [&](bool f) { finished = f; };
+        if (tolerance) player->seekToTime(Time::seconds(target), *tolerance, *tolerance, done);
+        else player->seekToTime(Time::seconds(target), done);
+        EXPECT_TRUE(waitUntil([&] { return finished.has_value(); }));
+        EXPECT_TRUE(finished.value_or(false));
+    };
+    auto frameNear = [&](double t) {
+        return waitUntil([&] {
+            auto f = layer->currentFrame();
+            return f && std::abs(f->presentationTime().toSeconds() - t) < 0.045;
+        });
+    };
+    auto positionNear = [&](double t) {
+        return waitUntil([&] { return std::abs(player->currentTime().toSeconds() - t) < 0.045; }, 2);
+    };
+    seekAndWait(6.36, std::nullopt);
+    EXPECT_TRUE(frameNear(6.0)) << "the default: the key frame nearest the time";
+    EXPECT_TRUE(positionNear(6.0)) << player->currentTime().toSeconds();
+    seekAndWait(7.64, std::nullopt);
+    EXPECT_TRUE(frameNear(8.0)) << "nearest, after the time as well";
+    EXPECT_TRUE(positionNear(8.0)) << player->currentTime().toSeconds();
+    seekAndWait(6.36, Time::zero());
+    EXPECT_TRUE(frameNear(6.36)) << "exact tolerances stay accurate";
+    EXPECT_NEAR(player->currentTime().toSeconds(), 6.36, 0.045);
+}
+
+TEST_F(GstMediaTest, FiftySeeksWhilePlayingRaiseNoGStreamerCriticals) {
+    auto item = itemFor("/tag/manyseeks/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay() && item->currentTime().toSeconds() > 0.2; }));
+    GLibCriticals criticals;
+    for (int i = 0; i < 50; ++i) {
+        // Both kinds of seek, all over the recording, each while the picture plays on.
+        double target = (i * 37 % 90) / 10.0;
+        std::optional<bool> finished;
+        auto done = [&](bool f) { finished = f; };
+        if (i % 2) player->seekToTime(Time::seconds(target), Time::zero(), Time::zero(), done);
+        else player->seekToTime(Time::seconds(target), done);
+        ASSERT_TRUE(waitUntil([&] { return finished.has_value(); })) << "seek " << i;
+        fnd::RunLoop::main()->runFor(0.03);
+    }
+    EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
+    auto seen = criticals.messages();
+    EXPECT_TRUE(seen.empty()) << seen.size() << " criticals, the first: " << seen.front();
+}
+
 TEST_F(GstMediaTest, AHeldBackSegmentStallsAndPlaybackRecovers) {
     const std::string tag = "/tag/stall/vod/muxed/";
     origin().holdBack(tag + "seg2.ts", 4, 1);
@@ -195,6 +279,11 @@ TEST_F(GstMediaTest, HttpsMediaPlaysOnlyWithTheInjectedAuthorityAndCertificatesS
         // The HTTP source tells a refused certificate apart from nothing: the origin saw a
         // handshake but never a request.
         EXPECT_EQ(server.requestCount(path), requested) << when << ": refused during the handshake";
+        auto cause = item->error()->underlyingError();
+        ASSERT_TRUE(cause) << when << ": the refusal is carried beneath";
+        EXPECT_EQ(cause->code(), static_cast<long long>(MediaErrorCode::SecureConnectionFailed));
+        EXPECT_NE(cause->localizedDescription().find("not signed by an authority"), std::string::npos)
+            << when << ": " << cause->localizedDescription();
     };
     failsQuickly(engine, secure, "before any authority was added");
 
@@ -245,6 +334,50 @@ TEST_F(GstMediaTest, HttpsMediaPlaysOnlyWithTheInjectedAuthorityAndCertificatesS
     secure.script("/tag/tls/split/index.m3u8", {{200, playlist, "application/vnd.apple.mpegurl"}});
     playsToAFrame(trusting, segments, "segments elsewhere, after the second authority was added",
                   secure.url("/tag/tls/split/index.m3u8"));
+}
+
+TEST_F(GstMediaTest, ARefusedCertificateSaysWhyAndAnUnreachableServerCarriesNoTlsCause) {
+    peers::TestCertificateAuthority authority;
+    GstEngine::Options options;
+    options.nullOutput = true;
+    auto trusting = rt::make<GstEngine>(options);
+    trusting->setExtraTrustAnchors(authority.certificatePem());
+    auto failure = [&](const std::string& url) -> rt::Ref<rt::Error> {
+        auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(url, trusting));
+        auto player = Player::playerWithPlayerItem(item);
+        if (!waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 10)) return nullptr;
+        EXPECT_EQ(item->status(), PlayerItemStatus::Failed) << url;
+        return item->error();
+    };
+    auto expectRefusal = [&](const peers::TestCertificateAuthority::ServerCertificateOptions& certificate,
+                             const char* reason) {
+        peers::HlsOrigin origin(peers::HlsFixtures::ensureDefault(), authority.issueServerCertificate(certificate));
+        origin.start();
+        auto error = failure(origin.url("/tag/tls-refused/vod/muxed/index.m3u8"));
+        ASSERT_TRUE(error) << reason << ": hangs";
+        EXPECT_EQ(error->code(), static_cast<long long>(MediaErrorCode::CannotConnect)) << error->localizedDescription();
+        EXPECT_NE(error->localizedDescription().find(reason), std::string::npos) << error->localizedDescription();
+        auto cause = error->underlyingError();
+        ASSERT_TRUE(cause) << reason;
+        EXPECT_EQ(cause->domain(), MediaErrorDomain);
+        EXPECT_EQ(cause->code(), static_cast<long long>(MediaErrorCode::SecureConnectionFailed));
+        EXPECT_NE(cause->localizedDescription().find(reason), std::string::npos) << cause->localizedDescription();
+    };
+    peers::TestCertificateAuthority::ServerCertificateOptions expired;
+    expired.notBefore = -48 * 3600;
+    expired.notAfter = -24 * 3600;
+    expectRefusal(expired, "it has expired");
+    peers::TestCertificateAuthority::ServerCertificateOptions elsewhere;
+    elsewhere.subjectAltNames = "DNS:media.elsewhere.example";
+    expectRefusal(elsewhere, "issued for another host");
+
+    // Nothing listens: no certificate was refused, so no TLS cause.
+    auto closed = peers::HlsOrigin::closedPortURL("/index.m3u8");
+    ASSERT_EQ(closed.rfind("http://", 0), 0u);
+    auto error = failure("https://" + closed.substr(7));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), static_cast<long long>(MediaErrorCode::CannotConnect)) << error->localizedDescription();
+    EXPECT_FALSE(error->underlyingError()) << error->underlyingError()->localizedDescription();
 }
 
 TEST_F(GstMediaTest, AFailingSegmentFailsThePlayingItemWithTheElementsMessage) {

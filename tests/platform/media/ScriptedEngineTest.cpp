@@ -314,6 +314,20 @@ TEST_F(ScriptedMediaTest, PeriodicAndBoundaryObserversRunOnTheLoopsClock) {
     advance(3);
     EXPECT_EQ(ticks.size(), count + 1);
     EXPECT_EQ(boundaries, 1) << "boundaries behind the position stay quiet";
+
+    // A playing player whose items are gone has no time to tell: its ticks stop (a time
+    // of 0 would be taken for the start of the media) and come back with an item.
+    std::vector<double> later;
+    auto again = player->addPeriodicTimeObserverForInterval(Time::seconds(1), [&](Time t) { later.push_back(t.toSeconds()); });
+    advance(1);
+    ASSERT_EQ(later.size(), 1u);
+    player->removeAllItems();
+    ASSERT_NE(player->rate(), 0.0f);
+    advance(3);
+    EXPECT_EQ(later.size(), 1u) << "no ticks without a current item";
+    player->replaceCurrentItemWithPlayerItem(item());
+    advance(1.3);
+    EXPECT_EQ(later.size(), 2u) << "the new item's time is told";
 }
 
 TEST_F(ScriptedMediaTest, SelectionReadsBackWhatTheItemChose) {

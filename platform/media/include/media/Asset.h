@@ -40,6 +40,9 @@ public:
     const rt::Ref<Engine>& engine() const { return engine_; }
     /// Whether the URL may be given to an engine: http or https with a host.
     static bool isSupportedURL(const std::string& url);
+    /// Why the URL is refused (an UnsupportedURL error saying which URLs play), or
+    /// nullptr when it may be given to an engine.
+    static rt::Ref<rt::Error> refusalOfURL(const std::string& url);
 
     /// Loads the keys; completion runs once when none of them is loading any more, on
     /// any thread (at once, on the calling thread, when nothing is left to load).

@@ -32,6 +32,11 @@ enum class MediaErrorCode : long long {
     Cancelled = -11808,
     /// The engine itself failed (missing plugin, pipeline error).
     EngineFailed = -11809,
+    /// The server was reached but no secure connection was made: its certificate was
+    /// refused (the description says why) or the TLS handshake failed. It travels as the
+    /// underlying error of a CannotConnect error, which a server that cannot be reached
+    /// at all does not carry.
+    SecureConnectionFailed = -11810,
 };
 
 rt::Ref<rt::Error> makeMediaError(MediaErrorCode code, const std::string& description, const std::string& reason = {});

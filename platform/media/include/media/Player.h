@@ -93,7 +93,8 @@ public:
     void seekToTime(Time time, Time toleranceBefore, Time toleranceAfter, std::function<void(bool finished)> completion);
 
     /// Calls block with the current time every interval while the rate is not 0, and on
-    /// the next tick after the time jumped (a seek) while paused.
+    /// the next tick after the time jumped (a seek) while paused; never while the player
+    /// has no current item.
     rt::Ref<TimeObserverToken> addPeriodicTimeObserverForInterval(Time interval, std::function<void(Time)> block);
     /// Calls block when playback crosses one of the times.
     rt::Ref<TimeObserverToken> addBoundaryTimeObserverForTimes(std::vector<Time> times, std::function<void()> block);

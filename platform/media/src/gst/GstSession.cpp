@@ -1,4 +1,5 @@
 #include "GstSession.h"
+#include "TlsProbe.h"
 
 #include <gio/gio.h>
 #include <glib/gstdio.h>
@@ -6,6 +7,7 @@
 #include <gst/video/video.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -54,6 +56,9 @@ std::string codecOf(const GstCaps* caps) {
     return name;
 }
 
+/// Seconds a handshake that looks into a failed secure connection may take.
+constexpr unsigned kTlsProbeTimeout = 5;
+
 /// Seconds of media held ahead that count as buffered enough to play on.
 constexpr double kEnoughBuffered = 4.0;
 
@@ -67,14 +72,16 @@ Time streamTime(GstSample* sample, GstBuffer* buffer) {
     return GST_CLOCK_TIME_IS_VALID(t) ? fromClockTime(static_cast<gint64>(t)) : Time::invalid();
 }
 
-/// The frame's bytes stay mapped until the last VideoFrame over them goes.
-struct MappedSample {
-    GstSample* sample = nullptr;
+/// The frame's bytes stay mapped until the last VideoFrame over them goes. Only the
+/// buffer is kept: the sink reuses its sample for the next picture and sets new caps on
+/// it after a flush, which it may do only while nobody else holds that sample.
+struct MappedBuffer {
     GstBuffer* buffer = nullptr;
     GstMapInfo map{};
-    ~MappedSample() {
-        if (buffer) gst_buffer_unmap(buffer, &map);
-        if (sample) gst_sample_unref(sample);
+    ~MappedBuffer() {
+        if (!buffer) return;
+        gst_buffer_unmap(buffer, &map);
+        gst_buffer_unref(buffer);
     }
 };
 
@@ -82,17 +89,23 @@ GstFlowReturn onVideoSample(GstAppSink* sink, gpointer data, bool preroll) {
     auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
     GstSample* sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
     if (!sample) return GST_FLOW_OK;
-    auto holder = std::make_shared<MappedSample>();
-    holder->sample = sample;
     GstVideoInfo info;
     GstCaps* caps = gst_sample_get_caps(sample);
     GstBuffer* buffer = gst_sample_get_buffer(sample);
-    if (!caps || !buffer || !gst_video_info_from_caps(&info, caps) || !gst_buffer_map(buffer, &holder->map, GST_MAP_READ))
+    if (!caps || !buffer || !gst_video_info_from_caps(&info, caps)) {
+        gst_sample_unref(sample);
         return GST_FLOW_OK;
-    holder->buffer = buffer;
+    }
+    auto holder = std::make_shared<MappedBuffer>();
+    if (!gst_buffer_map(buffer, &holder->map, GST_MAP_READ)) {
+        gst_sample_unref(sample);
+        return GST_FLOW_OK;
+    }
+    holder->buffer = gst_buffer_ref(buffer);
+    Time pts = streamTime(sample, buffer);
+    gst_sample_unref(sample);
     int stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
     const std::uint8_t* bytes = holder->map.data + GST_VIDEO_INFO_PLANE_OFFSET(&info, 0);
-    Time pts = streamTime(sample, buffer);
     relay->postFrame(rt::make<VideoFrame>(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info), stride, bytes,
                                           std::shared_ptr<const void>(holder), pts));
     return GST_FLOW_OK;
@@ -235,6 +248,17 @@ void onSourceSetup(GstElement*, GstElement* source, gpointer data) {
 
 void deleteRelayHandle(gpointer data);
 
+/// The https URL an HTTP source element reads, or "" for anything else.
+std::string httpsLocationOf(GstObject* element) {
+    if (!element || !G_IS_OBJECT(element) || !g_object_class_find_property(G_OBJECT_GET_CLASS(element), "location"))
+        return {};
+    gchar* location = nullptr;
+    g_object_get(element, "location", &location, nullptr);
+    std::string url = location ? location : "";
+    g_free(location);
+    return g_ascii_strncasecmp(url.c_str(), "https://", 8) == 0 ? url : std::string();
+}
+
 // The adaptive demuxer downloads segments itself and hands each track's bytes to a
 // parsing bin of its own: the sink pads of those bins see every byte of every segment.
 void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
@@ -371,6 +395,7 @@ rt::Ref<rt::Error> GstSession::start() {
         trust = extendedTrust(options_.extraTrustAnchorsPem, failure);
         if (!trust) return makeMediaError(MediaErrorCode::EngineFailed, failure);
     }
+    trust_ = trust;
     g_signal_connect(pipeline_, "source-setup", G_CALLBACK(onSourceSetup), trust);
     g_signal_connect_data(pipeline_, "deep-element-added", G_CALLBACK(onDeepElementAdded), new std::shared_ptr<Relay>(relay_),
                           [](gpointer data, GClosure*) { deleteRelayHandle(data); }, GConnectFlags(0));
@@ -439,14 +464,53 @@ void GstSession::finishLoad(rt::Ref<rt::Error> error) {
     done(std::move(error), error ? AssetInfo{} : info());
 }
 
-void GstSession::failWith(rt::Ref<rt::Error> error) {
+void GstSession::failWith(rt::Ref<rt::Error> error, GstObject* brokenSource) {
     if (failed_ || closed_) return;
     failed_ = true;
     if (pipeline_) gst_element_set_state(pipeline_, GST_STATE_NULL);
     relay_->closed = true;
     if (seekDone_) finishSeek(false);
+    if (loadTimer_) loadTimer_->invalidate();
+    std::string secureURL = brokenSource ? httpsLocationOf(brokenSource) : std::string();
+    if (!secureURL.empty()) {
+        reportAfterCheckingTls(std::move(error), secureURL, GST_OBJECT_NAME(brokenSource));
+        return;
+    }
+    reportFailure(error);
+}
+
+void GstSession::reportFailure(const rt::Ref<rt::Error>& error) {
     finishLoad(error);
     if (auto item = item_.lock()) item->engineDidFail(error);
+}
+
+void GstSession::reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url, const std::string& element) {
+    // The HTTP source says only that its stream broke. Shaking hands with the server
+    // again, with the same trust, tells a refused certificate (and why) apart from a
+    // server that cannot be reached; the failure is reported once that is known.
+    GTlsDatabase* database = trust_ ? trust_ : systemTrust();
+    if (database) g_object_ref(database);
+    std::weak_ptr<GstSession> weak = weak_from_this();
+    std::thread([weak, error, url, element, database] {
+        TlsProbeResult probe = probeTls(url, database, kTlsProbeTimeout);
+        if (database) g_object_unref(database);
+        fnd::RunLoop::main()->post([weak, error, element, probe] {
+            auto s = weak.lock();
+            if (!s || s->closed_) return;
+            if (!probe.reached || probe.reason.empty()) {
+                s->reportFailure(error);
+                return;
+            }
+            std::string reason = probe.reason;
+            reason[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(reason[0])));
+            auto cause = makeMediaError(MediaErrorCode::SecureConnectionFailed, reason + ".");
+            rt::Dictionary info = error->userInfo();
+            info.set(rt::Value(rt::Error::LocalizedDescriptionKey),
+                     rt::Value(element + ": cannot connect securely to the server (" + probe.reason + ")"));
+            info.set(rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(cause));
+            s->reportFailure(rt::Error::make(error->domain(), error->code(), info));
+        });
+    }).detach();
 }
 
 rt::Ref<rt::Error> GstSession::errorFromMessage(GstMessage* message) const {
@@ -501,9 +565,14 @@ rt::Ref<rt::Error> GstSession::errorFromMessage(GstMessage* message) const {
 void GstSession::handleMessage(GstMessage* message) {
     if (closed_ || failed_ || !pipeline_) return;
     switch (GST_MESSAGE_TYPE(message)) {
-        case GST_MESSAGE_ERROR:
-            failWith(errorFromMessage(message));
+        case GST_MESSAGE_ERROR: {
+            auto error = errorFromMessage(message);
+            // An HTTPS source that broke before any answer may have refused the server's
+            // certificate: that is looked into before the failure is told.
+            bool unanswered = error->code() == static_cast<long long>(MediaErrorCode::CannotConnect) && httpStatus_ == 0;
+            failWith(error, unanswered ? GST_MESSAGE_SRC(message) : nullptr);
             break;
+        }
         case GST_MESSAGE_EOS:
             if (!duration_.isNumeric()) queryDuration();
             ended_ = true;
@@ -738,10 +807,13 @@ void GstSession::seek(Time time, Time toleranceBefore, Time toleranceAfter, std:
     if (seekDone_) finishSeek(false);
     seekDone_ = std::move(done);
     seekTarget_ = time;
-    // Loose tolerances on both sides allow a key-frame seek; anything else is exact.
-    seekAccurate_ = !(toleranceBefore.isValid() && toleranceAfter.isValid() &&
-                      (!toleranceBefore.isNumeric() || toleranceBefore.toSeconds() >= 0.5) &&
-                      (!toleranceAfter.isNumeric() || toleranceAfter.toSeconds() >= 0.5));
+    // Invalid tolerances are the default: a key frame near the time, which needs no
+    // decoding up to the target. Loose tolerances on both sides allow the same; a tight
+    // one on either side (zero: exact) asks for an accurate seek.
+    auto loose = [](Time tolerance) {
+        return !tolerance.isValid() || !tolerance.isNumeric() || tolerance.toSeconds() >= 0.5;
+    };
+    seekAccurate_ = !(loose(toleranceBefore) && loose(toleranceAfter));
     seekPending_ = true;
     if (prerolled_ && !seeking_) doSeek();
 }

@@ -3,6 +3,7 @@
 // and then for the item that plays it. Main thread only, except for Relay, which the
 // streaming threads share.
 
+#include <gio/gio.h>
 #include <gst/gst.h>
 
 #include <atomic>
@@ -78,7 +79,12 @@ public:
     void deliverCue(const LegibleCue& cue);
 
 private:
-    void failWith(rt::Ref<rt::Error> error);
+    /// Stops the pipeline and reports the failure. When `brokenSource` is an https source
+    /// that broke before any answer, only once a handshake of the session's own has told
+    /// whether (and why) the server's certificate was refused.
+    void failWith(rt::Ref<rt::Error> error, GstObject* brokenSource = nullptr);
+    void reportFailure(const rt::Ref<rt::Error>& error);
+    void reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url, const std::string& element);
     void finishLoad(rt::Ref<rt::Error> error);
     void markPrerolled();
     void onPrerolled();
@@ -102,6 +108,9 @@ private:
     GstElement* pipeline_ = nullptr;
     GstElement* videoSink_ = nullptr;
     GstElement* textSink_ = nullptr;
+    /// The trust the sources check certificates with (nullptr: the system's); lives as
+    /// long as the process.
+    GTlsDatabase* trust_ = nullptr;
     std::shared_ptr<Relay> relay_;
     Engine::AssetCompletion loadDone_;
     rt::Ref<fnd::Timer> loadTimer_, bufferingTimer_;

@@ -7,10 +7,10 @@
 #include <RuzEzo/Signal/Timer/FKTimerSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
 #include <fnd/RunLoop.h>
+#include <media/Asset.h>
 #include <rt/ChangeScope.h>
 #include <rt/Exception.h>
 
-#include <cctype>
 #include <cmath>
 #include <mutex>
 
@@ -24,12 +24,6 @@ std::mutex makerMutex;
 CPMediaPlayer::MoviePlayerMaker& maker() {
     static CPMediaPlayer::MoviePlayerMaker m;
     return m;
-}
-
-bool isHttpURL(const std::string& url) {
-    auto lower = url.substr(0, 8);
-    for (auto& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0;
 }
 
 rt::Ref<rt::Error> playerError(CPMediaPlayerErrorCode code, const std::string& description) {
@@ -135,11 +129,15 @@ void CPMediaPlayer::setSource(const rt::Ref<ICPMediaSource>& source) {
 void CPMediaPlayer::prepareToPlay() {
     if (!source_) return;
     std::string url = dynamic_cast<ICPURLMediaSource*>(source_.get())->mediaUrl();
-    if (!isHttpURL(url)) {
-        // Only http and https streams are played; anything else fails as a load would.
+    if (auto refusal = media::Asset::refusalOfURL(url)) {
+        // Only http and https streams are played; anything else fails as a load would,
+        // with the media layer's refusal beneath saying why.
         QXLog(kModule, staticClass(), 2, "Unsupported media URL: %@", rt::Value(url));
+        rt::Dictionary info;
+        info.set(rt::Value(rt::Error::LocalizedDescriptionKey), rt::Value("The media URL is not an http or https URL"));
+        info.set(rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(refusal));
         changeState(CPPlayerState::Error,
-                    playerError(CPMediaPlayerErrorCode::LoadingFailed, "The media URL is not an http or https URL"));
+                    rt::Error::make(CPMediaPlayerErrorDomain, static_cast<long long>(CPMediaPlayerErrorCode::LoadingFailed), info));
         return;
     }
     moviePlayer_->setContentURL(url);

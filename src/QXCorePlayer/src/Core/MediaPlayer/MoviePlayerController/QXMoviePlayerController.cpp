@@ -7,6 +7,9 @@
 #include <QXCorePlayer/Core/View/QXPlayerDebugConsoleView.h>
 #include <QXFoundation/Lists/ArrayList.h>
 #include <QXFoundation/Log/QXLogger.h>
+#include <RuzEzo/Extensions/KeypathSignalCategory.h>
+#include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
+#include <RuzEzo/Trigger/OnSignalHelper.h>
 #include <media/Presentation.h>
 #include <rt/Exception.h>
 #include <ui/Animation.h>
@@ -113,6 +116,7 @@ void QXMoviePlayerController::willDestroy() {
     for (auto& t : itemTokens_) center->removeObserver(t);
     if (selectionGroupsToken_) center->removeObserver(selectionGroupsToken_);
     for (auto& o : observations_) o->remove();
+    for (auto& t : triggers_) t->dispose();
     if (viewBinding_) viewBinding_->remove();
     if (loadingAsset_) loadingAsset_->cancelLoading();
     removeTimeObserver();
@@ -157,10 +161,18 @@ void QXMoviePlayerController::setupBindings() {
                                                 if (auto self = weak.lock()) fn(*self, change.newValue);
                                             }));
     };
+    // Keypath signals send a value only when it differs from the last one: a change of
+    // player that keeps the same item, or the same size reported again, tells nothing.
+    auto follow = [&](const char* path, std::function<void(QXMoviePlayerController&, const rt::Value&)> fn) {
+        triggers_.push_back(onSignal(signalForKeypath(*this, path), deallocSignal(*this),
+                                     [weak, fn = std::move(fn)](const rt::Value& value) {
+                                         if (auto self = weak.lock()) fn(*self, value);
+                                     }));
+    };
     watch("player.rate", [](QXMoviePlayerController& s, const rt::Value& v) {
         s.rateChanged(v.isNilOrNull() ? 0.0f : static_cast<float>(v.doubleValue()));
     });
-    watch("player.currentItem", [](QXMoviePlayerController& s, const rt::Value&) {
+    follow("player.currentItem", [](QXMoviePlayerController& s, const rt::Value&) {
         s.post(QXMoviePlayerNowPlayingMovieDidChangeNotification);
     });
     watch("player.currentItem.status", [](QXMoviePlayerController& s, const rt::Value& v) {
@@ -170,20 +182,23 @@ void QXMoviePlayerController::setupBindings() {
     watch("player.currentItem.playbackLikelyToKeepUp", [](QXMoviePlayerController& s, const rt::Value& v) {
         if (!v.isNilOrNull()) s.itemLikelyToKeepUpChanged(v.boolValue());
     });
-    watch("player.currentItem.presentationSize", [](QXMoviePlayerController& s, const rt::Value&) {
+    follow("player.currentItem.presentationSize", [](QXMoviePlayerController& s, const rt::Value&) {
         s.presentationSizeChanged();
     });
 }
 
 void QXMoviePlayerController::itemStatusChanged(media::PlayerItemStatus status) {
-    if (playbackState_ != QXMoviePlaybackState::Buffering) return;
     if (status == media::PlayerItemStatus::Failed) {
-        // The item says why it failed: report it now rather than after the loading time.
-        rt::Ref<rt::Error> cause = playerItem_ ? playerItem_->error() : nullptr;
+        // The item says why it failed: report it now, whether it was loading or playing
+        // (a failed item never plays on, and nothing else would tell the failure).
+        bool loading = playbackState_ == QXMoviePlaybackState::Buffering;
+        auto item = player_ ? player_->currentItem() : nullptr;
+        rt::Ref<rt::Error> cause = item ? item->error() : nullptr;
         failedWithError(controllerError(QXMoviePlayerControllerErrorCode::LoadingFailed,
-                                        "The media could not be loaded", cause));
+                                        loading ? "The media could not be loaded" : "The media stopped playing", cause));
         return;
     }
+    if (playbackState_ != QXMoviePlaybackState::Buffering) return;
     if (status == media::PlayerItemStatus::ReadyToPlay) {
         setPlaybackState(QXMoviePlaybackState::Ready);
         setPreparedToPlay(true);
@@ -212,6 +227,10 @@ void QXMoviePlayerController::rateChanged(float rate) {
 
 void QXMoviePlayerController::presentationSizeChanged() {
     media::Size size = player_ && player_->currentItem() ? player_->currentItem()->presentationSize() : media::Size{};
+    // No item reads as 0 by 0, as an item not yet ready does: the size is told when it
+    // changes, not when the item behind it does.
+    if (sizeTold_ && *sizeTold_ == size) return;
+    sizeTold_ = size;
     rt::kvoSet(this, "videoSize", videoSize_, CPVideoSize{size.width, size.height});
     setAudioOnly(currentStreamIsAudioOnly());
     QXLog(kModule, staticClass(), 5, "videosize: %@", std::to_string(size.width) + " x " + std::to_string(size.height));
@@ -518,8 +537,13 @@ void QXMoviePlayerController::timeObserverTick(media::Time time) {
 }
 
 void QXMoviePlayerController::storeResumePosition(media::Time time) {
+    // Only the position of this controller's own item, current and ready, is a place to
+    // come back to: after a failure or a stop the player has no item and its time reads
+    // 0, which would overwrite the position the next attempt resumes from.
+    auto item = player_ ? player_->currentItem() : nullptr;
+    if (!item || item != playerItem_ || item->status() != media::PlayerItemStatus::ReadyToPlay) return;
     // A live stream has no place to come back to.
-    auto itemDuration = playerItem_ ? playerItem_->duration() : media::Time::invalid();
+    auto itemDuration = playerItem_->duration();
     if (duration_ <= 0 || itemDuration.isIndefinite() || !time.isNumeric()) return;
     QXPlayerResumePositions::defaultPositions()->storeResumePosition(time, contentURL_);
 }

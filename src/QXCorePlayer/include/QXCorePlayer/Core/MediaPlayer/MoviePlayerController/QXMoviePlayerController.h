@@ -17,11 +17,13 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace zid {
 
 class QXPlayerDebugConsoleView;
+class OnSignalHelper;
 
 inline constexpr const char* QXMoviePlayerLoadStateDidChangeNotification = "QXMoviePlayerLoadStateDidChangeNotification";
 inline constexpr const char* QXMoviePlayerNowPlayingMovieDidChangeNotification =
@@ -203,6 +205,7 @@ private:
     rt::Ref<rt::Error> error_;
     double duration_ = 0;
     CPVideoSize videoSize_;
+    std::optional<media::Size> sizeTold_;
     media::TimeRange loadedTimeRange_{media::Time::zero(), media::Time::zero()};
     bool audioOnly_ = false;
     bool airPlayVideoActive_ = false;
@@ -238,6 +241,7 @@ private:
     rt::Ref<QXPlayerView> playerView_;
     rt::Ref<QXPlayerDebugConsoleView> debugConsole_;
     std::vector<rt::Ref<rt::Observation>> observations_;
+    std::vector<rt::Ref<OnSignalHelper>> triggers_;
     rt::Ref<rt::Observation> viewBinding_;
     std::vector<rt::Ref<fnd::NotificationObserver>> notificationTokens_;
     std::vector<rt::Ref<fnd::NotificationObserver>> itemTokens_;
