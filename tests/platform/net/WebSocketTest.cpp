@@ -350,6 +350,44 @@ TEST(WebSocketInputBoundTest, APeerPushingWhileTheLoopIsBusyCannotFillMemory) {
     EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Open);
 }
 
+// Two small messages written back to back must not wait for the other side's delayed
+// acknowledgement of the first (about 40 ms on Linux): both ends switch Nagle off. A
+// stall would show in every pair, so the quickest of a few pairs is what is checked.
+TEST_F(WebSocketPlainTest, BackToBackMessagesDoNotWaitForADelayedAcknowledgement) {
+    peers::MediaServerRule twice;
+    twice.cmd = "ping";
+    twice.send = {{0, "one"}, {0, "two"}};
+    peer.addRule(twice);
+    std::vector<std::chrono::steady_clock::time_point> arrivals;
+    struct Timer : Recorder {
+        std::vector<std::chrono::steady_clock::time_point>* arrivals = nullptr;
+        void webSocketDidReceiveMessage(WebSocket& s, const net::WebSocketMessage& m) override {
+            arrivals->push_back(std::chrono::steady_clock::now());
+            Recorder::webSocketDidReceiveMessage(s, m);
+        }
+    };
+    auto timer = std::make_shared<Timer>();
+    timer->arrivals = &arrivals;
+    auto socket = rt::make<WebSocket>(url());
+    socket->setDelegate(timer);
+    socket->open();
+    ASSERT_TRUE(waitFor([&] { return timer->has("open"); }));
+    double quickestToServer = 1, quickestToClient = 1;
+    for (int pair = 0; pair < 5; ++pair) {
+        std::size_t framesBefore = peer.frames().size(), arrivalsBefore = arrivals.size();
+        socket->send(R"({"cmd":"stats"})");
+        socket->send(R"({"cmd":"ping"})");
+        ASSERT_TRUE(waitFor([&] { return arrivals.size() == arrivalsBefore + 2; }));
+        auto frames = peer.frames();
+        ASSERT_EQ(frames.size(), framesBefore + 2);
+        quickestToServer = std::min(quickestToServer, frames.back().time - frames[frames.size() - 2].time);
+        quickestToClient = std::min(
+            quickestToClient, std::chrono::duration<double>(arrivals.back() - arrivals[arrivals.size() - 2]).count());
+    }
+    EXPECT_LT(quickestToServer, 0.02) << "the client held its second message back";
+    EXPECT_LT(quickestToClient, 0.02) << "the peer held its second message back";
+}
+
 TEST_F(WebSocketPlainTest, ClosingWhileConnectingReportsAnUncleanClose) {
     auto socket = openSocket();
     socket->close(1000, "never mind");
