@@ -26,8 +26,9 @@ void CPVexaPlaybackTracker::onBuffering() {
     if (auto c = client()) c->onBuffering();
 }
 void CPVexaPlaybackTracker::onStart() {
-    playing_ = true;
+    // Set after: a client fed here hears this call, not a resume before it.
     if (auto c = client()) c->onStart();
+    playing_ = true;
 }
 void CPVexaPlaybackTracker::onFinish() {
     playing_ = false;
@@ -42,8 +43,9 @@ void CPVexaPlaybackTracker::onError(const rt::Ref<rt::Error>& error) {
     if (auto c = client()) c->onError(error);
 }
 void CPVexaPlaybackTracker::onResume() {
-    playing_ = true;
+    // Set after: a client fed here hears this call, not a resume before it.
     if (auto c = client()) c->onResume();
+    playing_ = true;
 }
 void CPVexaPlaybackTracker::onPause() {
     playing_ = false;
