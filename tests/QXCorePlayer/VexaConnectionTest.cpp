@@ -27,7 +27,16 @@ struct Client : QXVexaConnectionDelegate {
         calls.push_back("fail");
         failure = error;
     }
+    void vexaConnectionDidLose(QXVexaConnection& connection, const rt::Ref<rt::Error>& cause) override {
+        lossCause = cause;
+        QXVexaConnectionDelegate::vexaConnectionDidLose(connection, cause);  // a disconnect
+    }
     std::size_t count(const std::string& call) const { return std::count(calls.begin(), calls.end(), call); }
+    bool lostWith(net::WebSocketError code) const {
+        return lossCause && lossCause->domain() == net::kNetworkErrorDomain &&
+               lossCause->code() == static_cast<long long>(code);
+    }
+    rt::Ref<rt::Error> lossCause;
 };
 
 rt::Ref<QXVexaConfig> config() {
@@ -191,12 +200,14 @@ TEST_F(SubscribeConnectionTest, TheServerEndingTheSubchannelOrTheSocketGivingUpD
     peer->endSubchannel(1);
     ASSERT_TRUE(waitFor([&] { return client->count("disconnect") == 1; }));
     EXPECT_FALSE(connection->connected());
+    EXPECT_FALSE(client->lossCause) << "the server's own end is no failure";
 
     connection->connectWithMediaID("123", "channel", config());
     ASSERT_TRUE(waitFor([&] { return connection->connected(); }));
     peer->dropConnections();
     ASSERT_TRUE(waitFor([&] { return client->count("disconnect") == 2; }));
     EXPECT_FALSE(connection->connected());
+    EXPECT_TRUE(client->lostWith(net::WebSocketError::ConnectionLost)) << "the socket's failure comes along";
 }
 
 // ---------------------------------------------------------------- own socket
@@ -259,6 +270,7 @@ TEST_F(WebSocketConnectionTest, ALostSocketIsRetriedOnceThenReported) {
     peer->setRefuseSockets(true);
     advance(5);
     ASSERT_TRUE(waitFor([&] { return client->count("disconnect") == 1; }));
+    EXPECT_TRUE(client->lostWith(net::WebSocketError::HandshakeFailed)) << "the last socket's failure comes along";
 }
 
 TEST_F(WebSocketConnectionTest, ARejectedConnectionIsNeitherRetriedNorReportedAndDisconnectIsSilent) {

@@ -109,6 +109,16 @@ TEST_F(VexaModuleHandlers, MetaIsTypedAndCarriesItsStartDate) {
     EXPECT_EQ(info(R"({"meta":"text","wentOnlineInUnixTs":true,"broadcaster":[]})"), Lines{});
 }
 
+TEST_F(VexaModuleHandlers, StartDatesOutsideAPlausibleRangeAreIgnored) {
+    for (const char* seconds : {"1e300", "-1", "4102444801", "-1e300"}) {
+        EXPECT_EQ(info(std::string(R"({"wentOnlineInUnixTs":)") + seconds + "}"), Lines{}) << seconds;
+        EXPECT_EQ(info(std::string(R"({"meta":{"wentOnlineInUnixTs":)") + seconds + "}}").size(), 1u)
+            << "only the metadata: " << seconds;
+    }
+    EXPECT_EQ(info(R"({"wentOnlineInUnixTs":0})"), (Lines{"started 0"}));
+    EXPECT_EQ(info(R"({"wentOnlineInUnixTs":4102444800})"), (Lines{"started 4102444800"}));
+}
+
 TEST_F(VexaModuleHandlers, ThumbnailsLogosAndRatios) {
     info(R"({"thumbnail":false})");
     const auto& list = listener->lastThumbnails.array();
@@ -259,6 +269,18 @@ TEST_F(VexaModuleHandlers, ClusterRejectOnlyMovesTheClient) {
     auto before = connection->calls.size();
     reject(R"({"cluster":{"host":5,"name":"eu2"}})");
     EXPECT_EQ(connection->calls.size(), before);
+}
+
+TEST_F(VexaModuleHandlers, AClusterNameThatIsNotOneLabelMovesNothing) {
+    // The name becomes part of the socket's host name: these would leave the service's domain.
+    for (const char* name : {"x.evil.example:443/", "eu2.evil.example", "", "eu 2", "eu2/../x", "eu2@x", "eu2?",
+                             "\u00e9u2", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"}) {
+        auto before = connection->calls.size();
+        EXPECT_EQ(reject(std::string(R"({"cluster":{"host":"eu2.media.test","name":")") + name + "\"}}"), Lines{});
+        EXPECT_EQ(connection->calls.size(), before) << name;
+    }
+    reject(R"({"cluster":{"host":"h.test","name":"eu-2B"}})");
+    EXPECT_EQ(connection->calls.back(), "reconnect h.test eu-2B");
 }
 
 TEST_F(VexaModuleHandlers, LockThatReportsNothingLeavesTheDisconnectToTheListeners) {

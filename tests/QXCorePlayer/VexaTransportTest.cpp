@@ -81,6 +81,36 @@ TEST_F(VexaTransportTest, SubscribeOpensTheClusterSocketAndTheReplyMakesTheSubsc
     EXPECT_EQ(args["parameters"]["connectionType"], "wifi");
 }
 
+TEST_F(VexaTransportTest, TheViewersSecretsGoOutButNeverReachTheLog) {
+    EventLog events;
+    auto sub = makeSubscription("123", events);
+    auto c = config();
+    c->setApiKey("api-secret");
+    c->setRpin("pin-secret");
+    c->setChannelPassword("password-secret");
+    c->setChannelHash("hash-secret");
+    sub->setConfig(c);
+    service->subscribe(sub);
+    ASSERT_TRUE(waitFor([&] { return sub->subscriptionID().has_value(); }));
+    const auto parameters = sent("subscribe").at(0)["args"][0]["parameters"];
+    EXPECT_EQ(parameters["apiKey"], "api-secret");
+    EXPECT_EQ(parameters["rpin"], "pin-secret");
+    EXPECT_EQ(parameters["password"], "password-secret");
+    EXPECT_EQ(parameters["hash"], "hash-secret");
+    // A message carrying them on the subchannel is masked too, at any depth.
+    QXVexaMessage connect = {{"cmd", "connect"}, {"args", QXVexaMessage::array({{{"password", "password-secret"}}})}};
+    service->sendMessage(&connect, sub);
+    ASSERT_TRUE(waitFor([&] { return peer->frames("subscribeMessage").size() == 1; }));
+
+    EXPECT_EQ(log->count("Sent message"), 2u);
+    EXPECT_TRUE(log->contains(R"x("apiKey":"(hidden)")x"));
+    EXPECT_TRUE(log->contains(R"("media":"123")")) << "the rest of the frame is logged as it is";
+    std::lock_guard lock(log->mutex);
+    for (const auto& line : log->lines)
+        for (const char* secret : {"api-secret", "pin-secret", "password-secret", "hash-secret"})
+            EXPECT_EQ(line.find(secret), std::string::npos) << line;
+}
+
 TEST_F(VexaTransportTest, MessagesTravelOnTheSubchannelBothWays) {
     EventLog events;
     auto sub = makeSubscription("123", events);

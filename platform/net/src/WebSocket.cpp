@@ -121,7 +121,11 @@ void WebSocket::open() {
     Io::Sink sink;
     sink.opened = [deliver] { deliver([](WebSocket& s) { s.handleOpened(); }); };
     sink.message = [deliver](WebSocketMessage message) {
-        deliver([message = std::move(message)](WebSocket& s) mutable { s.handleMessage(std::move(message)); });
+        deliver([message = std::move(message)](WebSocket& s) {
+            // Taken off the loop: the reader may go on once the backlog is small again.
+            if (s.io_) s.io_->taken(message.payload.size());
+            s.handleMessage(message);
+        });
     };
     sink.closed = [deliver](int code, std::string reason, bool wasClean) {
         deliver([code, reason = std::move(reason), wasClean](WebSocket& s) { s.handleClosed(code, reason, wasClean); });
@@ -249,7 +253,7 @@ void WebSocket::handleOpened() {
     if (auto delegate = delegate_.lock()) delegate->webSocketDidOpen(*this);
 }
 
-void WebSocket::handleMessage(WebSocketMessage message) {
+void WebSocket::handleMessage(const WebSocketMessage& message) {
     if (state_ != ReadyState::Open && state_ != ReadyState::Closing) return;
     auto keep = self();
     handleAlive();

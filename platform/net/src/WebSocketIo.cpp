@@ -60,10 +60,11 @@ public:
     }
 
 protected:
-    void fail(WebSocketError code, const std::string& text) {
+    void fail(WebSocketError code, const std::string& text) { fail(webSocketError(code, text)); }
+    void fail(rt::Ref<rt::Error> error) {
         if (reported_) return;
         reported_ = true;
-        sink_.failed(webSocketError(code, text));
+        sink_.failed(std::move(error));
     }
     void closed(int code, const std::string& reason, bool clean) {
         if (reported_) return;
@@ -140,6 +141,11 @@ public:
 
     std::size_t bufferedBytes() const override { return buffered_.load(); }
 
+    void taken(std::size_t bytes) override {
+        std::size_t left = undelivered_.fetch_sub(bytes) - bytes;
+        if (readPaused_.load() && left <= options_.maxBufferedInput) asio::post(ioc_, [this] { resumeReading(); });
+    }
+
     void ping() override {
         asio::post(ioc_, [this] {
             if (!open_ || closing_ || pinging_) return;
@@ -185,6 +191,10 @@ private:
     void connect(const std::vector<tcp::endpoint>& endpoints) {
         beast::get_lowest_layer(*stream_).async_connect(endpoints, [this](const error_code& ec, const tcp::endpoint&) {
             if (ec) return fail(WebSocketError::CannotConnect, "Cannot connect to " + url_.host + ": " + describe(ec));
+            // The messages are small and each waits for an answer: a delayed
+            // acknowledgement must not hold one back.
+            error_code ignored;
+            beast::get_lowest_layer(*stream_).socket().set_option(tcp::no_delay(true), ignored);
             if constexpr (kSecure) {
                 tlsHandshake();
             } else {
@@ -208,9 +218,15 @@ private:
                 if (!ec) return upgrade();
                 long verify = SSL_get_verify_result(stream_->next_layer().native_handle());
                 if (verify != X509_V_OK) {
-                    return fail(WebSocketError::ServerCertificateUntrusted,
-                                "The certificate of " + url_.host + " is not trusted: " +
-                                    X509_verify_cert_error_string(verify));
+                    // The reason travels with the error, so a host can tell a refused
+                    // certificate from an unreachable server.
+                    std::string reason = X509_verify_cert_error_string(verify);
+                    rt::Dictionary info;
+                    info.set(rt::Error::LocalizedDescriptionKey,
+                             "The certificate of " + url_.host + " is not trusted: " + reason);
+                    info.set(rt::Error::LocalizedFailureReasonKey, reason);
+                    return fail(rt::Error::make(kNetworkErrorDomain,
+                                                static_cast<long long>(WebSocketError::ServerCertificateUntrusted), info));
                 }
                 fail(WebSocketError::SecureConnectionFailed,
                      "The secure connection to " + url_.host + " failed: " + describe(ec));
@@ -223,7 +239,10 @@ private:
         stream_->set_option(websocket::stream_base::decorator([headers](websocket::request_type& request) {
             for (const auto& [name, value] : headers) request.set(name, value);
         }));
-        stream_->read_message_max(options_.maxMessageSize);
+        // The limit is the buffer's: the library's own message limit answers with a
+        // closing handshake whose end, over TLS, hides why the socket failed.
+        stream_->read_message_max(0);
+        buffer_.max_size(options_.maxMessageSize);
         stream_->control_callback([this](websocket::frame_type, beast::string_view) { sink_.alive(); });
         std::string hostHeader = url_.host.find(':') != std::string::npos ? "[" + url_.host + "]" : url_.host;
         bool defaultPort = url_.port == (kSecure ? 443 : 80);
@@ -248,18 +267,32 @@ private:
             message.isText = stream_->got_text();
             message.payload = beast::buffers_to_string(buffer_.data());
             buffer_.consume(buffer_.size());
+            undelivered_ += message.payload.size();
             sink_.message(std::move(message));
-            read();
+            if (undelivered_.load() <= options_.maxBufferedInput) return read();
+            // The loop is behind: leave the rest in the kernel, whose full window slows
+            // the peer, until the loop has taken enough (taken() resumes).
+            readPaused_ = true;
+            if (undelivered_.load() <= options_.maxBufferedInput) resumeReading();
         });
+    }
+
+    void resumeReading() {
+        if (readPaused_.exchange(false)) read();
     }
 
     void readFailed(const error_code& ec) {
         if (ec == websocket::error::closed) {
             auto reason = stream_->reason();
+            // RFC 6455 defines no code above 4999: such a close breaks the protocol,
+            // as the codes the library itself refuses do.
+            if (int(reason.code) > 4999)
+                return fail(WebSocketError::ProtocolError, "The peer broke the WebSocket protocol: it closed with code " +
+                                                               std::to_string(int(reason.code)) + ", which is not a close code");
             return closed(reason.code == websocket::close_code::none ? 1005 : int(reason.code),
                           std::string(reason.reason.c_str()), true);
         }
-        if (ec == websocket::error::message_too_big)
+        if (ec == websocket::error::message_too_big || ec == websocket::error::buffer_overflow)
             return fail(WebSocketError::MessageTooBig, "A message was bigger than " +
                                                            std::to_string(options_.maxMessageSize) + " bytes");
         if (closing_ && ec == asio::error::operation_aborted) return;  // the close handler reports
@@ -292,6 +325,9 @@ private:
     bool pinging_ = false;
     // Counted from the caller's thread on send() and from this one when written.
     std::atomic<std::size_t> buffered_{0};
+    // Received bytes the loop has not taken yet: added here, taken off on the loop.
+    std::atomic<std::size_t> undelivered_{0};
+    std::atomic<bool> readPaused_{false};
 };
 
 }  // namespace

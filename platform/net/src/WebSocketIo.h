@@ -27,6 +27,9 @@ struct WebSocket::Io {
     virtual void send(WebSocketMessage message) = 0;
     /// Bytes of messages handed to send() and not yet written to the socket.
     virtual std::size_t bufferedBytes() const = 0;
+    /// The loop took a received message of that many bytes (any thread). Reading stops
+    /// while more than maxBufferedInput bytes wait for the loop.
+    virtual void taken(std::size_t bytes) = 0;
     virtual void close(int code, std::string reason) = 0;
     virtual void ping() = 0;
     /// Ends the connection at once, without a closing handshake and without a report.

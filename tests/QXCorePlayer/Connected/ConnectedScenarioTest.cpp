@@ -338,6 +338,41 @@ TEST_F(ConnectedScenarioTest, ALostSocketWaitsWithCode3AndReconnectsAfterTwoSeco
     EXPECT_FALSE(source->error()) << "a playing source shows no reconnect report";
 }
 
+TEST_F(ConnectedScenarioTest, ARefusedCertificateWaitsWithCode3CarryingTheReasonAndKeepsRetrying) {
+    auto untrusting = settings();
+    untrusting.socket.extraTrustAnchorsPem.clear();
+    factory = rt::make<PeerVexaFactory>("eu1", "media.test", untrusting, "test-key");
+    channelSource();
+    source->realizeWithPlaybackID("0123456789ABCDEF");
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        ASSERT_TRUE(waitState(State::Waiting)) << attempt;
+        auto error = source->error();
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), static_cast<long long>(CPMediaSourceErrorCode::Reconnecting));
+        auto cause = error->underlyingError();
+        ASSERT_TRUE(cause) << "a refused certificate is told apart from an unreachable server";
+        EXPECT_EQ(cause->domain(), net::kNetworkErrorDomain);
+        EXPECT_EQ(cause->code(), static_cast<long long>(net::WebSocketError::ServerCertificateUntrusted));
+        EXPECT_EQ(cause->userInfo().get(rt::Error::LocalizedFailureReasonKey).string(),
+                  "unable to get local issuer certificate");
+        // The retry after two seconds stays.
+        EXPECT_EQ(peer->acceptedConnections(), static_cast<std::size_t>(attempt));
+        advance(2.0);
+        ASSERT_TRUE(waitFor([&] { return peer->acceptedConnections() == static_cast<std::size_t>(attempt + 1); }));
+    }
+}
+
+TEST_F(ConnectedScenarioTest, AClusterMoveOutOfTheServicesDomainIsRefused) {
+    peer->loadScript(script({rule("subscribe", {streamModule(kStream), metaModule(),
+                                                rejects(R"({"cluster":{"host":"x.evil.example","name":"x.evil.example:443/"}})")})}));
+    channelSource();
+    source->realizeWithPlaybackID("0123456789ABCDEF");
+    ASSERT_TRUE(waitFor([&] { return log->contains("not moving"); }));
+    settle(0.3);
+    EXPECT_EQ(peer->acceptedConnections(), 1u) << "no socket to another host";
+    EXPECT_EQ(sent("subscribe").size(), 1u) << "the key and pins went nowhere else";
+}
+
 TEST_F(ConnectedScenarioTest, APlayingLiveChannelShowsNoReconnectOrOfflineReportOnceRealizedAgain) {
     peers::HlsOrigin origin("");
     origin.script("/live/c7.m3u8", {peers::HlsOrigin::Answer::status200("#EXTM3U\n")});
@@ -497,6 +532,59 @@ TEST_F(ConnectedScenarioTest, TheTrackerReportsPlayingAndStatsAsTheServerRecords
     EXPECT_EQ(last["size"], 1000);
     auto frames = peer->frames();
     EXPECT_EQ(vexaParse(frames.back().text)["cmd"], "unsubscribe") << "the unsubscribe comes last";
+}
+
+TEST_F(ConnectedScenarioTest, AfterAReconnectTheFirstStatsTimeCountsFromTheNewClient) {
+    peer->loadScript(script({rule("subscribe", {streamModule(kStream), metaModule(),
+                                                modules(R"({"clientRateLimit":{"deferred":5,"immediate":1}})")},
+                                  false)}));
+    advance(1000);  // the clock ran long before this playback
+    channelSource();
+    source->realizeWithPlaybackID("0123456789ABCDEF");
+    ASSERT_TRUE(waitState(State::Realized));
+    settle(0.1);
+    auto tracker = source->playbackTracker();
+    tracker->onStart();
+    peer->endSubchannel(peer->subchannels().front());
+    ASSERT_TRUE(waitState(State::Waiting));
+    advance(2.0);  // the new client comes here
+    ASSERT_TRUE(waitState(State::Realized));
+    settle(0.1);
+    advance(1.5);
+    tracker->onBytesTransferred(3500);
+    advance(5.0);
+    ASSERT_TRUE(waitFor([&] { return !messages("stats").empty(); }));
+    auto report = messages("stats").front()["args"][0]["benchmark"]["bwrpt"][0];
+    EXPECT_EQ(report["size"], 3500);
+    EXPECT_DOUBLE_EQ(report["time"].get<double>(), 1.5) << "from the new client's start to the download";
+}
+
+TEST_F(ConnectedScenarioTest, AClientTakingOverAPlayingSessionReportsPlayingOnceConnected) {
+    peer->loadScript(script({rule("subscribe", {streamModule(kStream), metaModule()}, false)}));
+    channelSource();
+    source->realizeWithPlaybackID("0123456789ABCDEF");
+    ASSERT_TRUE(waitState(State::Realized));
+    auto tracker = source->playbackTracker();
+    tracker->onStart();
+    ASSERT_TRUE(waitFor([&] { return messages("playing").size() == 1; }));
+    peer->endSubchannel(peer->subchannels().front());
+    ASSERT_TRUE(waitState(State::Waiting));
+    advance(2.0);
+    ASSERT_TRUE(waitState(State::Realized));
+    ASSERT_TRUE(waitFor([&] { return messages("playing").size() == 2; })) << "the server would count an idle viewer";
+    EXPECT_EQ(messages("playing")[1]["args"], QXVexaMessage::array({true}));
+    EXPECT_EQ(sent("subscribeMessage").back()["args"][0]["subchannelId"], peer->subchannels().front())
+        << "on the new subchannel";
+
+    // A paused session is not reported playing by the next client.
+    tracker->onPause();
+    ASSERT_TRUE(waitFor([&] { return messages("playing").size() == 3; }));
+    peer->endSubchannel(peer->subchannels().front());
+    ASSERT_TRUE(waitState(State::Waiting));
+    advance(2.0);
+    ASSERT_TRUE(waitState(State::Realized));
+    settle(0.2);
+    EXPECT_EQ(messages("playing").size(), 3u);
 }
 
 TEST_F(ConnectedScenarioTest, AfterAReconnectTheFirstStatsCountOnlyNewBytes) {

@@ -3,8 +3,16 @@
 #include <openssl/evp.h>
 #include <openssl/sha.h>
 
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fnd/RunLoop.h>
@@ -242,6 +250,144 @@ TEST_F(WebSocketPlainTest, AMessageAboveTheLimitFailsTheSocket) {
     EXPECT_TRUE(failedWith(*recorder, WebSocketError::MessageTooBig));
 }
 
+TEST_F(WebSocketPlainTest, CloseCodesAboveTheRangeOfTheProtocolAreAProtocolError) {
+    for (int code : {5000, 59392}) {
+        auto recorded = std::make_shared<Recorder>();
+        auto socket = rt::make<WebSocket>(url());
+        socket->setDelegate(recorded);
+        socket->open();
+        ASSERT_TRUE(waitFor([&] { return recorded->has("open"); }));
+        peer.closeConnections(code, "odd");
+        ASSERT_TRUE(waitFor([&] { return recorded->ended(); }));
+        EXPECT_FALSE(recorded->has("close")) << code;
+        EXPECT_TRUE(failedWith(*recorded, WebSocketError::ProtocolError)) << code;
+    }
+    // The highest code of the private range is a close like any other.
+    auto socket = openSocket();
+    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    peer.closeConnections(4999, "private");
+    ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
+    EXPECT_EQ(recorder->closeCode, 4999);
+    EXPECT_TRUE(recorder->wasClean);
+}
+
+/// The resident memory of this process in bytes.
+std::size_t residentBytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::stoul(line.substr(6)) * 1024;
+    return 0;
+}
+
+/// A media-server peer in a child process that, once a client connects, pushes `count`
+/// text messages of `size` bytes as fast as the socket takes them. Message i is made
+/// of the letter 'a' + i % 26, so order and content can be checked.
+class PushingPeerProcess {
+public:
+    PushingPeerProcess(int count, std::size_t size) {
+        int ports[2];
+        if (::pipe(ports) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ports[0]);
+            peers::MediaServerPeer peer;
+            peer.start();
+            std::uint16_t port = peer.port();
+            if (::write(ports[1], &port, sizeof port) != sizeof port) ::_exit(1);
+            while (peer.openConnections() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            for (int i = 0; i < count; ++i) peer.sendRaw(std::string(size, char('a' + i % 26)));
+            for (;;) ::pause();  // until the test ends it
+        }
+        ::close(ports[1]);
+        pollfd p{ports[0], POLLIN, 0};
+        if (pid_ > 0 && ::poll(&p, 1, 10000) > 0 && ::read(ports[0], &port_, sizeof port_) != sizeof port_) port_ = 0;
+        ::close(ports[0]);
+    }
+    ~PushingPeerProcess() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    std::uint16_t port() const { return port_; }
+
+private:
+    pid_t pid_ = -1;
+    std::uint16_t port_ = 0;
+};
+
+TEST(WebSocketInputBoundTest, APeerPushingWhileTheLoopIsBusyCannotFillMemory) {
+    constexpr int kCount = 240;
+    constexpr std::size_t kSize = 512u << 10;  // 120 MiB in all
+    PushingPeerProcess server(kCount, kSize);
+    ASSERT_NE(server.port(), 0);
+    net::WebSocketOptions options;
+    options.maxBufferedInput = 8u << 20;
+    options.pingInterval = 0;
+    auto socket = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(server.port()) + "/", options);
+    struct Counter : net::WebSocketDelegate {
+        bool opened = false;
+        int received = 0;
+        bool inOrder = true;
+        void webSocketDidOpen(WebSocket&) override { opened = true; }
+        void webSocketDidReceiveMessage(WebSocket&, const net::WebSocketMessage& m) override {
+            char letter = char('a' + received % 26);
+            inOrder = inOrder && m.payload.size() == kSize && m.payload.front() == letter && m.payload.back() == letter;
+            ++received;
+        }
+    };
+    auto counter = std::make_shared<Counter>();
+    socket->setDelegate(counter);
+    socket->open();
+    ASSERT_TRUE(waitFor([&] { return counter->opened; }));
+    std::size_t before = residentBytes();
+    // The host's main thread is busy: nothing is delivered while the peer pushes.
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    std::size_t grown = residentBytes() - std::min(before, residentBytes());
+    EXPECT_LT(grown, std::size_t(48) << 20) << "the socket kept reading: " << (grown >> 20) << " MiB";
+    // Nothing is lost: once the loop runs, every message arrives, in order.
+    ASSERT_TRUE(waitFor([&] { return counter->received == kCount; }, 30)) << counter->received;
+    EXPECT_TRUE(counter->inOrder);
+    EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Open);
+}
+
+// Two small messages written back to back must not wait for the other side's delayed
+// acknowledgement of the first (about 40 ms on Linux): both ends switch Nagle off. A
+// stall would show in every pair, so the quickest of a few pairs is what is checked.
+TEST_F(WebSocketPlainTest, BackToBackMessagesDoNotWaitForADelayedAcknowledgement) {
+    peers::MediaServerRule twice;
+    twice.cmd = "ping";
+    twice.send = {{0, "one"}, {0, "two"}};
+    peer.addRule(twice);
+    std::vector<std::chrono::steady_clock::time_point> arrivals;
+    struct Timer : Recorder {
+        std::vector<std::chrono::steady_clock::time_point>* arrivals = nullptr;
+        void webSocketDidReceiveMessage(WebSocket& s, const net::WebSocketMessage& m) override {
+            arrivals->push_back(std::chrono::steady_clock::now());
+            Recorder::webSocketDidReceiveMessage(s, m);
+        }
+    };
+    auto timer = std::make_shared<Timer>();
+    timer->arrivals = &arrivals;
+    auto socket = rt::make<WebSocket>(url());
+    socket->setDelegate(timer);
+    socket->open();
+    ASSERT_TRUE(waitFor([&] { return timer->has("open"); }));
+    double quickestToServer = 1, quickestToClient = 1;
+    for (int pair = 0; pair < 5; ++pair) {
+        std::size_t framesBefore = peer.frames().size(), arrivalsBefore = arrivals.size();
+        socket->send(R"({"cmd":"stats"})");
+        socket->send(R"({"cmd":"ping"})");
+        ASSERT_TRUE(waitFor([&] { return arrivals.size() == arrivalsBefore + 2; }));
+        auto frames = peer.frames();
+        ASSERT_EQ(frames.size(), framesBefore + 2);
+        quickestToServer = std::min(quickestToServer, frames.back().time - frames[frames.size() - 2].time);
+        quickestToClient = std::min(
+            quickestToClient, std::chrono::duration<double>(arrivals.back() - arrivals[arrivals.size() - 2]).count());
+    }
+    EXPECT_LT(quickestToServer, 0.02) << "the client held its second message back";
+    EXPECT_LT(quickestToClient, 0.02) << "the peer held its second message back";
+}
+
 TEST_F(WebSocketPlainTest, ClosingWhileConnectingReportsAnUncleanClose) {
     auto socket = openSocket();
     socket->close(1000, "never mind");
@@ -453,6 +599,9 @@ TEST_F(WebSocketTlsTest, WithoutTheInjectedAuthorityTheCertificateIsUntrusted) {
     ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
     EXPECT_TRUE(failedWith(*recorder, WebSocketError::ServerCertificateUntrusted))
         << recorder->error->localizedDescription();
+    // Why the certificate was refused travels with the error, not only in the log.
+    EXPECT_EQ(recorder->error->userInfo().get(rt::Error::LocalizedFailureReasonKey).string(),
+              "unable to get local issuer certificate");
     EXPECT_FALSE(recorder->has("open"));
 }
 
@@ -467,6 +616,26 @@ TEST_F(WebSocketTlsTest, AHostNameTheCertificateDoesNotNameIsRefused) {
     auto second = openSocket("a.r1.media.test", true);
     ASSERT_TRUE(waitFor([&] { return deeper->ended(); }));
     EXPECT_TRUE(failedWith(*deeper, WebSocketError::ServerCertificateUntrusted));
+}
+
+TEST_F(WebSocketTlsTest, AMessageFarAboveTheLimitIsTooBigOverTlsToo) {
+    for (std::size_t size : {std::size_t(70) << 10, std::size_t(8) << 20}) {
+        auto recorded = std::make_shared<Recorder>();
+        recorder = recorded;
+        net::WebSocketOptions options;
+        options.resolveHostTo = "127.0.0.1";
+        options.portOverride = peer->port();
+        options.extraTrustAnchorsPem = peers::sharedTestAuthority().certificatePem();
+        options.maxMessageSize = 64 << 10;
+        auto socket = rt::make<WebSocket>("wss://r1-eu1.media.test/1/subscribe", options);
+        socket->setDelegate(recorded);
+        socket->open();
+        ASSERT_TRUE(waitFor([&] { return recorded->has("open"); }));
+        peer->sendRaw(std::string(size, 'b'));
+        ASSERT_TRUE(waitFor([&] { return recorded->ended(); }));
+        EXPECT_TRUE(failedWith(*recorded, WebSocketError::MessageTooBig))
+            << size << ": " << (recorded->error ? recorded->error->localizedDescription() : "closed");
+    }
 }
 
 TEST_F(WebSocketTlsTest, AnAddressIsCheckedAgainstTheCertificatesAddresses) {

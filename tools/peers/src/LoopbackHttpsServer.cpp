@@ -20,6 +20,7 @@ LoopbackHttpsServer::LoopbackHttpsServer(const TestCertificate& certificate) {
     EVP_PKEY_free(key);
     if (!server_->is_valid()) throw std::runtime_error("loopback server: TLS setup failed");
     server_->set_keep_alive_max_count(1);  // one request per connection: stopping never waits for idle ones
+    server_->set_tcp_nodelay(true);  // no reply waits for the client's delayed acknowledgement
 }
 
 LoopbackHttpsServer::~LoopbackHttpsServer() { stop(); }

@@ -71,6 +71,10 @@ struct WebSocketOptions {
     /// Bytes of outgoing messages the socket keeps while the peer is slow to take them;
     /// a send that would pass it is refused with a log line.
     std::size_t maxBufferedOutput = 16u << 20;
+    /// Bytes of received messages the socket keeps while its run loop has not taken
+    /// them; past it the socket stops reading until the loop catches up, so a peer
+    /// that sends faster than the loop takes is slowed by TCP instead of filling memory.
+    std::size_t maxBufferedInput = 32u << 20;
     /// Seconds between keep-alive pings while open; 0 sends none.
     fnd::TimeInterval pingInterval = 30;
     /// Seconds without any frame from the peer after a ping before the socket fails
@@ -144,7 +148,7 @@ public:
 
 private:
     void handleOpened();
-    void handleMessage(WebSocketMessage message);
+    void handleMessage(const WebSocketMessage& message);
     void handleClosed(int code, std::string reason, bool wasClean);
     void handleFailed(rt::Ref<rt::Error> error);
     void handleAlive();

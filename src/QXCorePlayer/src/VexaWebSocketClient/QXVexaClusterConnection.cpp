@@ -135,16 +135,19 @@ void QXVexaClusterConnection::sendFrame(QXVexaMessage frame) {
     auto text = vexaSerialize(frame);
     if (!text) {
         vexaLog(staticClass(), 2, "JSON serialization error: %@ message: %@", "the message holds text that is not UTF-8",
-                frame.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+                vexaLogText(frame));
         return;
     }
     if (!connected_ || !webSocket_) {
         // Requests wait in the tables and go out when the socket opens; anything else
         // would reach a subchannel the next socket does not know.
-        vexaLog(staticClass(), 3, "Dropped message, the socket of cluster %@ is not open: %@", cluster_, *text);
+        if (vexaLogs(3))
+            vexaLog(staticClass(), 3, "Dropped message, the socket of cluster %@ is not open: %@", cluster_,
+                    vexaLogText(frame));
         return;
     }
-    vexaLog(staticClass(), 5, "Sent message: %@", *text);
+    // The frame goes out whole; its log line keeps the viewer's secrets out.
+    if (vexaLogs(5)) vexaLog(staticClass(), 5, "Sent message: %@", vexaLogText(frame));
     webSocket_->send(std::move(*text));
 }
 
@@ -201,6 +204,7 @@ void QXVexaClusterConnection::webSocketDidOpen(net::WebSocket& socket) {
     if (&socket != webSocket_.get()) return;
     auto keep = self();
     VEXA_TRACE("Connection established");
+    lossCause_.reset();
     reconnectAttemptCount_ = 0;
     connecting_ = false;
     connected_ = true;
@@ -239,12 +243,14 @@ void QXVexaClusterConnection::webSocketDidReceiveMessage(net::WebSocket& socket,
 void QXVexaClusterConnection::webSocketDidClose(net::WebSocket& socket, int code, const std::string& reason, bool) {
     if (&socket != webSocket_.get()) return;
     VEXA_TRACE("Connection closed: %@", reason.empty() ? rt::format("code %d", code) : reason);
+    lossCause_.reset();
     lost();
 }
 
 void QXVexaClusterConnection::webSocketDidFail(net::WebSocket& socket, const rt::Ref<rt::Error>& error) {
     if (&socket != webSocket_.get()) return;
     VEXA_TRACE("Websocket error: %@", error);
+    lossCause_ = error;  // told to the subscribers if this loss ends them
     lost();
 }
 
@@ -284,7 +290,10 @@ void QXVexaClusterConnection::reconnect() {
         webSocket_->setDelegate(nullptr);
         webSocket_.reset();
     }
-    for (const auto& subscription : ended) subscription->fire(QXVexaSubscriptionEvent::Unsubscribed);
+    // The socket's failure goes with the end, so a refused certificate is not taken for
+    // an unreachable server.
+    rt::Ref<rt::Error> cause = std::move(lossCause_);
+    for (const auto& subscription : ended) subscription->fire(QXVexaSubscriptionEvent::Unsubscribed, nullptr, cause);
 }
 
 // ---------------------------------------------------------------- frame reader

@@ -52,6 +52,28 @@ std::optional<std::string> vexaSerialize(const QXVexaMessage& message) {
     }
 }
 
+namespace {
+void hideSecrets(QXVexaMessage& json) {
+    if (json.is_array()) {
+        for (auto& item : json) hideSecrets(item);
+    } else if (json.is_object()) {
+        for (auto& [key, value] : json.items()) {
+            if (key == "password" || key == "hash" || key == "apiKey" || key == "rpin") {
+                value = "(hidden)";
+            } else {
+                hideSecrets(value);
+            }
+        }
+    }
+}
+}  // namespace
+
+std::string vexaLogText(const QXVexaMessage& message) {
+    QXVexaMessage shown = message;
+    hideSecrets(shown);
+    return shown.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 std::optional<std::int64_t> vexaInteger(const QXVexaMessage& object, const char* key) {
     if (!object.is_object()) return std::nullopt;
     auto it = object.find(key);

@@ -122,10 +122,20 @@ void QXVexaSubscribeConnection::handleEvent(const QXVexaSubscription* subscripti
                 if (delegate) delegate->vexaConnectionDidConnect(*this);
             }
             break;
-        case QXVexaSubscriptionEvent::Unsubscribed:
+        case QXVexaSubscriptionEvent::Unsubscribed: {
+            // With an error while in use: the cluster's socket failed (an unsubscribe
+            // refusal carries one too, but then this side asked for the end).
+            bool lost = error && state_ != State::Unsubscribing;
             setState(State::NotConnected);
-            if (delegate) delegate->vexaConnectionDidDisconnect(*this);
+            if (delegate) {
+                if (lost) {
+                    delegate->vexaConnectionDidLose(*this, error);
+                } else {
+                    delegate->vexaConnectionDidDisconnect(*this);
+                }
+            }
             break;
+        }
         case QXVexaSubscriptionEvent::Message:
             if (delegate && message) delegate->vexaConnectionDidReceiveMessage(*this, *message);
             break;

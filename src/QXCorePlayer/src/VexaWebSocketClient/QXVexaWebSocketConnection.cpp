@@ -85,12 +85,11 @@ void QXVexaWebSocketConnection::reconnectToHost(const std::string& host, const s
 
 void QXVexaWebSocketConnection::sendMessage(const QXVexaMessage& message) {
     if (!connected()) return;
-    vexaLog(staticClass(), 5, "Sending %@ to: %@", message.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
-            webSocket_->url());
+    if (vexaLogs(5)) vexaLog(staticClass(), 5, "Sending %@ to: %@", vexaLogText(message), webSocket_->url());
     auto text = vexaSerialize(message);
     if (!text) {
         vexaLog(staticClass(), 2, "JSON serialization error: %@ message: %@", "the message holds text that is not UTF-8",
-                message.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+                vexaLogText(message));
         return;
     }
     webSocket_->send(std::move(*text));
@@ -100,6 +99,7 @@ void QXVexaWebSocketConnection::webSocketDidOpen(net::WebSocket& socket) {
     if (&socket != webSocket_.get()) return;
     auto keep = self();
     vexaLog(staticClass(), 5, "Socket did open to: %@", socket.url());
+    lossCause_.reset();
     reconnectAttemptCount_ = 0;
     { rt::ChangeScope opened(*this, "connected"); }  // the socket's state already changed
     if (auto delegate = delegate_.lock()) delegate->vexaConnectionDidConnect(*this);
@@ -126,6 +126,7 @@ void QXVexaWebSocketConnection::webSocketDidClose(net::WebSocket& socket, int co
     auto keep = self();
     vexaLog(staticClass(), 5, "Did close with reason:%@ (%@)", reason.empty() ? rt::format("code %d", code) : reason,
             socket.url());
+    lossCause_.reset();
     if (!connectionRejected_) reconnect();
 }
 
@@ -133,6 +134,7 @@ void QXVexaWebSocketConnection::webSocketDidFail(net::WebSocket& socket, const r
     if (&socket != webSocket_.get()) return;
     auto keep = self();
     vexaLog(staticClass(), 2, "Did fail with with error: %@ (%@)", error, socket.url());
+    lossCause_ = error;
     if (!connectionRejected_) reconnect();
 }
 
@@ -150,7 +152,14 @@ void QXVexaWebSocketConnection::reconnect() {
         return;
     }
     vexaLog(staticClass(), 3, "Connection lost to: %@", url());
-    if (auto delegate = delegate_.lock()) delegate->vexaConnectionDidDisconnect(*this);
+    rt::Ref<rt::Error> cause = std::move(lossCause_);
+    if (auto delegate = delegate_.lock()) {
+        if (cause) {
+            delegate->vexaConnectionDidLose(*this, cause);
+        } else {
+            delegate->vexaConnectionDidDisconnect(*this);
+        }
+    }
 }
 
 }  // namespace zid

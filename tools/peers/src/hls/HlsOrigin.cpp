@@ -90,6 +90,7 @@ HlsOrigin::HlsOrigin(std::string fixtureDir, std::optional<TestCertificate> cert
 HlsOrigin::~HlsOrigin() { stop(); }
 
 void HlsOrigin::start() {
+    server_->set_tcp_nodelay(true);  // no reply waits for the client's delayed acknowledgement
     port_ = server_->bind_to_any_port("127.0.0.1");
     if (port_ <= 0) throw std::runtime_error("HLS origin: cannot bind 127.0.0.1");
     {

@@ -282,6 +282,10 @@ private:
 void MediaServerPeer::Impl::accept() {
     acceptor.async_accept([this](const error_code& ec, tcp::socket socket) {
         if (ec) return;  // closed
+        // A reply and the message after it go out at once, not after the client's
+        // delayed acknowledgement of the first.
+        error_code ignored;
+        socket.set_option(tcp::no_delay(true), ignored);
         if (sslContext) {
             startSession<beast::ssl_stream<beast::tcp_stream>>(std::move(socket));
         } else {

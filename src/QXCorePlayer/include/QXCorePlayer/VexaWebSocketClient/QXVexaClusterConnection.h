@@ -112,6 +112,7 @@ private:
     std::map<std::int64_t, PendingRequest> pendingRequests_;
     std::map<std::int64_t, rt::Ref<QXVexaSubscription>> subscriptions_;
     rt::Ref<fnd::Timer> reconnectTimer_;
+    rt::Ref<rt::Error> lossCause_;  // the failure of the last socket, until one opens
     std::mt19937 random_{std::random_device{}()};
 };
 

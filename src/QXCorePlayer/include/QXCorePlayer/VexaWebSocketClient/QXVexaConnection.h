@@ -28,6 +28,12 @@ public:
         (void)error;
         vexaConnectionDidDisconnect(connection);
     }
+    /// The connection ended because its socket failed or closed (cause: the socket's
+    /// error). By default this is a disconnect.
+    virtual void vexaConnectionDidLose(QXVexaConnection& connection, const rt::Ref<rt::Error>& cause) {
+        (void)cause;
+        vexaConnectionDidDisconnect(connection);
+    }
 };
 
 class QXVexaConnection {

@@ -32,6 +32,10 @@ QXVexaMessage vexaParse(const std::string& text);
 /// Compact UTF-8 text; nothing when the message cannot be serialized (invalid UTF-8).
 std::optional<std::string> vexaSerialize(const QXVexaMessage& message);
 
+/// Compact text of an outgoing message for the log: the values of the members that
+/// hold secrets ("password", "hash", "apiKey", "rpin"), at any depth, read "(hidden)".
+std::string vexaLogText(const QXVexaMessage& message);
+
 /// A member that is an integer number (booleans and fractions are not); nothing else.
 std::optional<std::int64_t> vexaInteger(const QXVexaMessage& object, const char* key);
 /// A member that is a boolean; nothing else.

@@ -79,6 +79,7 @@ private:
     std::optional<std::string> mediaID_, mediaType_;
     std::weak_ptr<QXVexaConnectionDelegate> delegate_;
     rt::Ref<fnd::Timer> retryTimer_;
+    rt::Ref<rt::Error> lossCause_;  // the failure of the last socket, until one opens
     std::mt19937 random_{std::random_device{}()};
 };
 

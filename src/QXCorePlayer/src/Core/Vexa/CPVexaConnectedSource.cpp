@@ -251,21 +251,34 @@ void CPVexaConnectedSource::vexaClientDidEstablishConnection(IVexaClient&, bool 
         onDisconnect();
 }
 
+void CPVexaConnectedSource::vexaClientDidLoseConnection(IVexaClient&, const rt::Ref<rt::Error>& cause) {
+    QXLog(kCoreLogModule, objectClass(), 5, "Vexa connection lost: %@", cause);
+    onDisconnect(cause);
+}
+
 void CPVexaConnectedSource::onConnect() {
     QXLog(kCoreLogModule, objectClass(), 5, "onConnect");
     cancelConnectionTimeout();
     connectedKey.set(*this, true);
 }
 
-void CPVexaConnectedSource::onDisconnect() {
+void CPVexaConnectedSource::onDisconnect(const rt::Ref<rt::Error>& cause) {
     QXLog(kCoreLogModule, objectClass(), 5, "onDisconnect");
     disconnect();
+    // The transport's failure (a refused certificate, say) stays visible under the
+    // source's own error, so the status view and the host can tell it apart.
+    auto error = [&](CPMediaSourceErrorCode code) {
+        if (!cause) return mediaSourceError(code);
+        rt::Dictionary info;
+        info.set(rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(cause));
+        return rt::Error::make(kMediaSourceErrorDomain, static_cast<long long>(code), info);
+    };
     if (!shouldReconnect_) {
         dispose();
-        setFailedWithError(mediaSourceError(CPMediaSourceErrorCode::CannotConnect));
+        setFailedWithError(error(CPMediaSourceErrorCode::CannotConnect));
         return;
     }
-    setError(mediaSourceError(CPMediaSourceErrorCode::Reconnecting));
+    setError(error(CPMediaSourceErrorCode::Reconnecting));
     setWaiting();
     rt::Weak<CPVexaConnectedSource> weak = selfAs<CPVexaConnectedSource>();
     reconnectTimer_ = fnd::RunLoop::main()->schedule(kReconnectDelay, false, [weak](fnd::Timer&) {

@@ -11,8 +11,11 @@ std::shared_ptr<IVexaClient> CPVexaPlaybackTracker::client() {
     if (!source) return nullptr;
     auto client = source->vexaClient();
     if (client && fedClient_.lock() != client) {
-        client->setDownloadSizeBaseline(handedTotal_);
         fedClient_ = client;
+        client->setDownloadSizeBaseline(handedTotal_);
+        // A client that takes over while the playback goes on learns that it plays;
+        // it tells the server once it is connected.
+        if (playing_) client->onResume();
     }
     return client;
 }
@@ -23,21 +26,29 @@ void CPVexaPlaybackTracker::onBuffering() {
     if (auto c = client()) c->onBuffering();
 }
 void CPVexaPlaybackTracker::onStart() {
+    // Set after: a client fed here hears this call, not a resume before it.
     if (auto c = client()) c->onStart();
+    playing_ = true;
 }
 void CPVexaPlaybackTracker::onFinish() {
+    playing_ = false;
     if (auto c = client()) c->onFinish();
 }
 void CPVexaPlaybackTracker::onKill() {
+    playing_ = false;
     if (auto c = client()) c->onKill();
 }
 void CPVexaPlaybackTracker::onError(const rt::Ref<rt::Error>& error) {
+    playing_ = false;
     if (auto c = client()) c->onError(error);
 }
 void CPVexaPlaybackTracker::onResume() {
+    // Set after: a client fed here hears this call, not a resume before it.
     if (auto c = client()) c->onResume();
+    playing_ = true;
 }
 void CPVexaPlaybackTracker::onPause() {
+    playing_ = false;
     if (auto c = client()) c->onPause();
 }
 void CPVexaPlaybackTracker::onSeekFrom(double from, double to) {

@@ -144,19 +144,23 @@ bool QXVexaClient::mayHandleMessages() const {
 
 void QXVexaClient::onStart() {
     lastSentBandwidthTime_ = mediaTime();
+    playing_ = true;
     reportPlaying(true);
     buffering_ = false;
 }
 void QXVexaClient::onPause() {
+    playing_ = false;
     reportPlaying(false);
     buffering_ = false;
 }
 void QXVexaClient::onResume() {
+    playing_ = true;
     reportPlaying(true);
     buffering_ = false;
 }
 void QXVexaClient::onBuffering() { buffering_ = true; }
 void QXVexaClient::onFinish() {
+    playing_ = false;
     reportPlaying(false);
     buffering_ = false;
 }
@@ -180,6 +184,9 @@ void QXVexaClient::setCurrentDownloadSize(std::int64_t bytes) {
 void QXVexaClient::setDownloadSizeBaseline(std::int64_t bytes) {
     currentBandwidthSize_ = bytes;
     lastSentBandwidthSize_ = bytes;
+    // The first report's time counts from here too, not from the start of the clock:
+    // a client made for a reconnect never hears onStart.
+    currentBandwidthTime_ = lastSentBandwidthTime_ = mediaTime();
 }
 
 void QXVexaClient::setVideoSize(VexaVideoSize size) { currentVideoSize_ = size; }
@@ -276,16 +283,27 @@ void QXVexaClient::vexaConnectionDidConnect(QXVexaConnection&) {
     parameters["media"] = mediaID() ? QXVexaMessage(*mediaID()) : QXVexaMessage();
     if (highlightID_) parameters["highlightId"] = *highlightID_;
     sendMessage("connect", QXVexaMessage::array({std::move(parameters)}));
+    // A client that took over a session that plays (a reconnect) would otherwise leave
+    // the server counting an idle viewer until the next pause or seek.
+    if (playing_) reportPlaying(true);
 }
 
-void QXVexaClient::vexaConnectionDidDisconnect(QXVexaConnection&) {
+void QXVexaClient::vexaConnectionDidDisconnect(QXVexaConnection&) { disconnected(nullptr); }
+
+void QXVexaClient::vexaConnectionDidLose(QXVexaConnection&, const rt::Ref<rt::Error>& cause) { disconnected(cause); }
+
+void QXVexaClient::disconnected(const rt::Ref<rt::Error>& cause) {
     vexaLog(objectClass(), 5, "Vexa connection did disconnect 1");
     if (connectionRejected_) return;
     vexaLog(objectClass(), 5, "Vexa connection did disconnect 2");
     notifyListeners<VexaClientListener>(*this, [&](VexaClientListener& listener) {
         if (auto* object = dynamic_cast<rt::Object*>(&listener))
             vexaLog(objectClass(), 5, "Vexa connection did disconnect 3: %@", object->description());
-        listener.vexaClientDidEstablishConnection(*this, false);
+        if (cause) {
+            listener.vexaClientDidLoseConnection(*this, cause);
+        } else {
+            listener.vexaClientDidEstablishConnection(*this, false);
+        }
     });
 }
 

@@ -166,6 +166,11 @@ rt::Value vexaThumbnails(const QXVexaMessage& data) {
     return rt::Value();
 }
 
+namespace {
+/// 2100-01-01 00:00:00 UTC.
+constexpr double kLatestPlausibleUnixTime = 4102444800.0;
+}  // namespace
+
 // ---- reject reasons and locks ---------------------------------------------------------
 
 bool QXVexaClientClusterRejectModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage& data) {
@@ -173,6 +178,16 @@ bool QXVexaClientClusterRejectModuleHandler::handleData(QXVexaClient& client, co
     auto name = data.is_object() ? vexaString(data, "name") : std::nullopt;
     if (!host || !name) {
         ignored(data, "a move needs a host and a cluster name");
+        return true;
+    }
+    // The name becomes one label of the socket's host: anything else could point the
+    // next subscribe, with its key and pins, at a host outside the service's domain.
+    bool oneLabel = !name->empty() && name->size() <= 63 &&
+                    std::all_of(name->begin(), name->end(), [](char c) {
+                        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+                    });
+    if (!oneLabel) {
+        ignored(data, "a cluster name must be one DNS label (letters, digits, \"-\"); not moving");
         return true;
     }
     client.setConnectionRejected(true);  // the subchannel ends; the client moves on
@@ -497,7 +512,14 @@ bool QXVexaClientBroadcastStartDateModuleHandler::handleData(QXVexaClient& clien
         ignored(data, "not a number of seconds");
         return false;
     }
-    rt::Date date{data.get<double>()};
+    // Seconds since 1970 of a broadcast that began between then and 2100; anything
+    // else is a faulty value, not a date to show.
+    double seconds = data.get<double>();
+    if (!(seconds >= 0 && seconds <= kLatestPlausibleUnixTime)) {
+        ignored(data, "not a plausible start date");
+        return false;
+    }
+    rt::Date date{seconds};
     client.notify([&](VexaClientListener& listener) { listener.vexaClientDidReceiveBroadcastStartDate(client, date); });
     return true;
 }

@@ -127,6 +127,7 @@ public:
     void vexaClientTotalViewerCountChanged(IVexaClient& client, std::int64_t count) override;
     void vexaClientDidRejectWithReason(IVexaClient& client, std::int64_t reason) override;
     void vexaClientDidEstablishConnection(IVexaClient& client, bool established) override;
+    void vexaClientDidLoseConnection(IVexaClient& client, const rt::Ref<rt::Error>& cause) override;
     bool vexaClientDidReceiveAgeLock(IVexaClient& client, std::uint64_t age, rt::Date maxBirthDay) override;
     void vexaClientDidReceiveHashLock(IVexaClient& client, const std::optional<std::string>& url) override;
     void vexaClientAdFree(IVexaClient& client, const VexaClientMetadata& metadata) override;
@@ -152,7 +153,8 @@ private:
     void connect();
     void disconnect();
     void onConnect();
-    void onDisconnect();
+    /// cause: why the transport failed, carried under the source's error; may be null.
+    void onDisconnect(const rt::Ref<rt::Error>& cause = nullptr);
     void onConnectionTimeout(std::uint64_t attempt);
     void setVexaClient(std::shared_ptr<IVexaClient> client);
     void cancelConnectionTimeout();

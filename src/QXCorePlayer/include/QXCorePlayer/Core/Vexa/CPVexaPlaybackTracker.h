@@ -6,7 +6,8 @@
 //
 // The running total survives a player whose counter starts again from zero, and a
 // reconnect: a client the tracker has not fed before first learns the total already
-// handed to earlier clients as its baseline, so no byte is reported twice.
+// handed to earlier clients as its baseline, so no byte is reported twice, and, when the
+// playback goes on, that it plays.
 
 #include <cstdint>
 #include <memory>
@@ -61,6 +62,8 @@ private:
     std::int64_t additionalBytesTransferred_ = 0;
     /// The total last handed to a client.
     std::int64_t handedTotal_ = 0;
+    /// Started or resumed, and not paused or ended since.
+    bool playing_ = false;
 };
 
 }  // namespace zid

@@ -86,6 +86,12 @@ public:
     virtual void vexaClientDidEstablishConnection(IVexaClient& client, bool established) {
         (void)client, (void)established;
     }
+    /// The connection ended because its transport failed (cause: why, a refused
+    /// certificate say). By default this is the plain loss above.
+    virtual void vexaClientDidLoseConnection(IVexaClient& client, const rt::Ref<rt::Error>& cause) {
+        (void)cause;
+        vexaClientDidEstablishConnection(client, false);
+    }
     /// Answers whether the lock stands. A listener that ignores it (the age was already
     /// confirmed) answers false, and a lock nobody takes neither marks the connection
     /// rejected nor hides the disconnect that may follow.

@@ -116,6 +116,8 @@ public:
     bool buffering() const { return buffering_; }
     bool lastSentBuffering() const { return lastSentBuffering_; }
     bool ecdn() const { return ecdn_; }
+    /// Playing as the last tracking call said (start or resume until pause or end).
+    bool playing() const { return playing_; }
 
     // ---- reports --------------------------------------------------------------------
     /// Sends the bytes and seconds since the last report that went out; the counters move
@@ -132,6 +134,7 @@ public:
     // ---- QXVexaConnectionDelegate --------------------------------------------------
     void vexaConnectionDidConnect(QXVexaConnection& connection) override;
     void vexaConnectionDidDisconnect(QXVexaConnection& connection) override;
+    void vexaConnectionDidLose(QXVexaConnection& connection, const rt::Ref<rt::Error>& cause) override;
     void vexaConnectionDidReceiveMessage(QXVexaConnection& connection, const QXVexaMessage& message) override;
 
     std::string description() const override;
@@ -144,6 +147,7 @@ private:
     void reportPlaying(bool playing);
     rt::Ref<fnd::Timer> makeReportTimer(double seconds, void (QXVexaClient::*report)());
     void runStopSequence();
+    void disconnected(const rt::Ref<rt::Error>& cause);
     double mediaTime() const;
 
     std::optional<std::string> channelID_, recordID_, highlightID_;
@@ -159,6 +163,7 @@ private:
     double currentBandwidthTime_ = 0, lastSentBandwidthTime_ = 0;
     VexaVideoSize currentVideoSize_, lastSentVideoSize_;
     bool buffering_ = false, lastSentBuffering_ = false;
+    bool playing_ = false;
     bool ecdn_ = false;
     bool connectionRejected_ = false;
     std::optional<std::string> playlistURL_;
