@@ -161,8 +161,8 @@ void ADFetchRequest::requestFinished(std::uint64_t generation, const net::HttpRe
 }
 
 void ADFetchRequest::successWithResult(const std::string& body) {
-    VASTParser parser;
-    auto ads = temporaryAdElement_ ? parser.parse(body, *temporaryAdElement_) : parser.parse(body);
+    auto parser = rt::make<VASTParser>();
+    auto ads = temporaryAdElement_ ? parser->parse(body, *temporaryAdElement_) : parser->parse(body);
     if (!ads) {
         failTry(adFetchError(kADFetchNotVAST, "The ad server's answer is not a VAST document this reader accepts"));
         return;
