@@ -8,6 +8,8 @@
 #include <dev/Device.h>
 #include <fnd/RunLoop.h>
 #include <peers/AdServerPeer.h>
+#include <peers/TestCertificates.h>
+#include <net/HttpClient.h>
 
 #include "Ad/ZeveVO/ZeveVoRequestFormat.h"
 #include "VirtualTime.h"
@@ -297,6 +299,43 @@ TEST_F(AdFetchTimeout, EachTryTimesOutOnTheLoopsClock) {
     }
     ASSERT_TRUE(error);
     EXPECT_EQ(error->underlyingError()->code(), kADFetchTimedOut);
+    server.stop();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AdServerPeer, ServesTheFixtureMP4WithItsIndexFirstOverHttps) {
+    std::string mp4 = peers::AdFixtures::ensureDefault();
+    AdServerPeer server(peers::sharedServerCertificate());
+    server.setMediaFile(mp4);
+    server.start();
+    server.script("/ad", {AdServerPeer::Answer::vast([&] {
+                      AdServerPeer::InlineAd ad;
+                      ad.mediaFiles = {{"video/mp4", server.url(AdServerPeer::kMediaPath)}};
+                      return AdServerPeer::inlineVast(ad);
+                  }())});
+    auto service = rt::make<ZeveVoAdFetchRequestService>();
+    service->httpClient()->setExtraTrustAnchors(peers::sharedTestAuthority().certificatePem());
+    service->setZeveVOBaseURL(server.url("/ad"));
+    rt::Ref<ZeveVoResponse> response;
+    auto request = service->adRequestWithSetting(
+        rt::make<CPAdSettings>(), "z", [&](const rt::Ref<ZeveVoResponse>& r) { response = r; },
+        [](const rt::Ref<rt::Error>& e) { FAIL() << e->description(); });
+    request->start();
+    ASSERT_TRUE(fnd::RunLoop::main()->runUntil([&] { return bool(response); }, 10));
+    ASSERT_EQ(response->videoFiles.size(), 1u);
+
+    auto media = service->httpClient()->get(*response->videoFiles[0]->url());
+    ASSERT_TRUE(media.ok());
+    EXPECT_EQ(media.response->status, 200);
+    EXPECT_EQ(media.response->header("Content-Type"), "video/mp4");
+    const std::string& bytes = media.response->body;
+    auto moov = bytes.find("moov"), mdat = bytes.find("mdat");
+    ASSERT_NE(moov, std::string::npos);
+    ASSERT_NE(mdat, std::string::npos);
+    EXPECT_LT(moov, mdat);
     server.stop();
 }
 
