@@ -12,7 +12,7 @@ VASTAdList VASTVersion1Parser::parse(pugi::xml_node root) const {
 std::vector<std::string> VASTVersion1Parser::urlChildren(pugi::xml_node element) {
     std::vector<std::string> urls;
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
-        if (isNamed(child, "URL")) urls.push_back(trimUrlString(VASTXmlDocument::textOf(child)));
+        if (isNamed(child, "URL")) urls.push_back(VASTXmlDocument::trimmedTextOf((child)));
     return urls;
 }
 
@@ -46,7 +46,7 @@ VASTAdList VASTVersion1Parser::evaluateWrapperElement(pugi::xml_node element) co
     auto ad = rt::make<VASTAdElement>();
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
         if (evaluateAdChild(child, *ad) || !isNamed(child, "VASTAdTagURL")) continue;
-        if (pugi::xml_node url = child.child("URL")) ad->wrapperUrl = trimUrlString(VASTXmlDocument::textOf(url));
+        if (pugi::xml_node url = child.child("URL")) ad->wrapperUrl = VASTXmlDocument::trimmedTextOf((url));
     }
     return {ad};
 }
@@ -79,7 +79,7 @@ std::vector<std::string> VASTVersion1Parser::trackingUrls(pugi::xml_node trackin
 std::optional<std::string> VASTVersion1Parser::mediaFileUrl(pugi::xml_node mediaFile) const {
     pugi::xml_node url = mediaFile.child("URL");
     if (!url) return std::nullopt;
-    return trimUrlString(VASTXmlDocument::textOf(url));
+    return VASTXmlDocument::trimmedTextOf((url));
 }
 
 }  // namespace zid

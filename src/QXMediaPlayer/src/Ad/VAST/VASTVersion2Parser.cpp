@@ -29,7 +29,7 @@ VASTAdList VASTVersion2Parser::evaluateInLineElement(pugi::xml_node element) con
     VASTAdList ads;
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
         if (isNamed(child, "Impression")) {
-            impressions.push_back(trimUrlString(VASTXmlDocument::textOf(child)));
+            impressions.push_back(VASTXmlDocument::trimmedTextOf((child)));
         } else if (isNamed(child, "Creatives")) {
             VASTAdList more = evaluateCreatives(child);
             ads.insert(ads.end(), more.begin(), more.end());
@@ -72,7 +72,7 @@ VASTAdList VASTVersion2Parser::evaluateWrapperElement(pugi::xml_node element) co
     VASTAdList creatives;
     std::optional<std::string> tag;
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (isNamed(child, "Impression")) impressions.push_back(trimUrlString(VASTXmlDocument::textOf(child)));
+        if (isNamed(child, "Impression")) impressions.push_back(VASTXmlDocument::trimmedTextOf((child)));
         else if (isNamed(child, "Creatives")) creatives = evaluateCreatives(child);
         else if (isNamed(child, "VASTAdTagURI")) tag = VASTXmlDocument::textOf(child);
     }
@@ -92,7 +92,7 @@ VASTUrlMap VASTVersion2Parser::evaluateVideoClicks(pugi::xml_node element) const
     VASTUrlMap clicks = emptyVideoClicks();
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
         if (isNamed(child, "ClickThrough") || isNamed(child, "ClickTracking"))
-            clicks[child.name()].insert(trimUrlString(VASTXmlDocument::textOf(child)));
+            clicks[child.name()].insert(VASTXmlDocument::trimmedTextOf((child)));
         else if (isNamed(child, "CustomClicks"))
             clicks[kVastClient_CustomClicksTag].insert(VASTXmlDocument::textOf(child));
     }
@@ -100,11 +100,11 @@ VASTUrlMap VASTVersion2Parser::evaluateVideoClicks(pugi::xml_node element) const
 }
 
 std::vector<std::string> VASTVersion2Parser::trackingUrls(pugi::xml_node tracking) const {
-    return {trimUrlString(VASTXmlDocument::textOf(tracking))};
+    return {VASTXmlDocument::trimmedTextOf((tracking))};
 }
 
 std::optional<std::string> VASTVersion2Parser::mediaFileUrl(pugi::xml_node mediaFile) const {
-    return trimUrlString(VASTXmlDocument::textOf(mediaFile));
+    return VASTXmlDocument::trimmedTextOf((mediaFile));
 }
 
 }  // namespace zid

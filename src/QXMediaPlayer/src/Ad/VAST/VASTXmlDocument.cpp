@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 #include <vector>
 
 namespace zid {
@@ -48,33 +49,6 @@ std::size_t referenceLength(std::string_view text, std::size_t at) {
 
 }  // namespace
 
-bool isValidUTF8(std::string_view text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* end = p + text.size();
-    while (p < end) {
-        unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        int extra;
-        unsigned long cp;
-        if (c >= 0xC2 && c <= 0xDF) extra = 1, cp = c & 0x1F;
-        else if (c >= 0xE0 && c <= 0xEF) extra = 2, cp = c & 0x0F;
-        else if (c >= 0xF0 && c <= 0xF4) extra = 3, cp = c & 0x07;
-        else return false;
-        if (end - p <= extra) return false;
-        for (int i = 1; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        p += extra + 1;
-    }
-    return true;
-}
-
 bool VASTXmlDocument::fail(std::string why) {
     error_ = std::move(why);
     document_.reset();
@@ -87,107 +61,211 @@ bool VASTXmlDocument::load(std::string_view text) {
     if (!checkText(text)) return false;
     pugi::xml_parse_result result = document_.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_utf8);
     if (!result) return fail(std::string("not well-formed XML: ") + result.description());
-    return checkTree();
+    return true;
 }
+
+namespace {
+
+// Byte classes of the scan: plain bytes pass in text, the rest need a look.
+enum : unsigned char { kPlain = 0, kControl, kLess, kAmp, kHigh };
+
+struct ByteClasses {
+    unsigned char of[256];
+    ByteClasses() {
+        for (int c = 0; c < 256; ++c) of[c] = kPlain;
+        for (int c = 0; c < 0x20; ++c) of[c] = kControl;
+        of[static_cast<unsigned char>('\t')] = of[static_cast<unsigned char>('\n')] = of[static_cast<unsigned char>('\r')] = kPlain;
+        of[static_cast<unsigned char>('<')] = kLess;
+        of[static_cast<unsigned char>('&')] = kAmp;
+        for (int c = 0x80; c < 256; ++c) of[c] = kHigh;
+    }
+};
+const ByteClasses kClasses;
+
+// The length of the UTF-8 sequence at p (0 when it is malformed).
+std::size_t utf8SequenceLength(const unsigned char* p, const unsigned char* end) {
+    unsigned char c = *p;
+    int extra;
+    unsigned long cp;
+    if (c >= 0xC2 && c <= 0xDF) extra = 1, cp = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF) extra = 2, cp = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4) extra = 3, cp = c & 0x07;
+    else return 0;
+    if (end - p <= extra) return 0;
+    for (int i = 1; i <= extra; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+        return 0;
+    return static_cast<std::size_t>(extra) + 1;
+}
+
+bool isNameByte(char c) { return !isBlank(c) && c != '=' && c != '/' && c != '>' && c != '<' && c != '"' && c != '\''; }
+
+// The names of one start tag's attributes; a tag with many of them is indexed.
+class AttributeNames {
+public:
+    bool add(std::string_view name) {
+        if (count_ < kInline) {
+            for (std::size_t k = 0; k < count_; ++k)
+                if (inline_[k] == name) return false;
+            inline_[count_++] = name;
+            return true;
+        }
+        if (many_.empty()) many_.insert(inline_, inline_ + kInline);
+        return many_.insert(name).second;
+    }
+
+private:
+    static constexpr std::size_t kInline = 16;
+    std::string_view inline_[kInline];
+    std::size_t count_ = 0;
+    std::unordered_set<std::string_view> many_;
+};
+
+}  // namespace
 
 // One pass over the raw text for what pugixml lets through: size, encoding, control
 // characters, DOCTYPE, references, text or a second element beside the root, "<" in
-// attribute values and the nesting depth (counted here, so a hostile document is
-// refused before any tree is built).
+// attribute values, repeated attributes and the nesting depth (counted here, so a
+// hostile document is refused before any tree is built).
 bool VASTXmlDocument::checkText(std::string_view text) {
     if (text.size() > kMaxBytes)
         return fail("the document is larger than " + std::to_string(kMaxBytes) + " bytes");
-    if (!isValidUTF8(text)) return fail("the document is not valid UTF-8");
-    for (char c : text)
-        if (static_cast<unsigned char>(c) < 0x20 && !isBlank(c)) return fail("the document holds a control character");
-
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = bytes + text.size();
+    const std::size_t n = text.size();
     int depth = 0;
     bool rootSeen = false;
     std::size_t i = 0;
-    const std::size_t n = text.size();
-    while (i < n) {
-        char c = text[i];
-        if (c == '<') {
-            if (startsWith(text, i, "<!--")) {
-                std::size_t end = text.find("-->", i + 4);
-                if (end == std::string_view::npos) return fail("an unterminated comment");
-                i = end + 3;
-            } else if (startsWith(text, i, "<![CDATA[")) {
-                if (depth == 0) return fail("a CDATA section outside the root element");
-                std::size_t end = text.find("]]>", i + 9);
-                if (end == std::string_view::npos) return fail("an unterminated CDATA section");
-                i = end + 3;
-            } else if (startsWith(text, i, "<!DOCTYPE")) {
-                return fail("the document declares a DOCTYPE");
-            } else if (startsWith(text, i, "<!")) {
-                return fail("unexpected markup declaration");
-            } else if (startsWith(text, i, "<?")) {
-                std::size_t end = text.find("?>", i + 2);
-                if (end == std::string_view::npos) return fail("an unterminated processing instruction");
-                i = end + 2;
-            } else if (startsWith(text, i, "</")) {
-                std::size_t end = text.find('>', i + 2);
-                if (end == std::string_view::npos || depth == 0) return fail("an unmatched end tag");
-                --depth;
-                i = end + 1;
+    // The bytes that markup skips over whole (comments, CDATA, processing
+    // instructions, end tags): no control byte, valid UTF-8.
+    auto checkRaw = [&](std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to;) {
+            unsigned char cls = kClasses.of[bytes[k]];
+            if (cls == kControl) return fail("the document holds a control character");
+            if (cls == kHigh) {
+                std::size_t length = utf8SequenceLength(bytes + k, end);
+                if (!length) return fail("the document is not valid UTF-8");
+                k += length;
             } else {
-                if (depth == 0 && rootSeen) return fail("a second root element");
-                rootSeen = true;
-                char quote = 0;
-                std::size_t j = i + 1;
-                for (; j < n; ++j) {
-                    char d = text[j];
-                    if (quote) {
-                        if (d == quote) quote = 0;
-                        else if (d == '<') return fail("\"<\" inside an attribute value");
-                        else if (d == '&') {
-                            std::size_t length = referenceLength(text, j);
-                            if (!length) return fail("an undeclared or bare \"&\" reference");
-                            j += length - 1;
-                        }
-                    } else if (d == '"' || d == '\'') {
-                        quote = d;
-                    } else if (d == '>' || d == '<') {
-                        break;
-                    }
-                }
-                if (j >= n || text[j] != '>') return fail("an unterminated start tag");
-                if (text[j - 1] != '/' && ++depth > kMaxDepth)
-                    return fail("elements nest deeper than " + std::to_string(kMaxDepth) + " levels");
-                i = j + 1;
+                ++k;
             }
-        } else if (c == '&') {
+        }
+        return true;
+    };
+    while (i < n) {
+        unsigned char cls = kClasses.of[bytes[i]];
+        if (cls == kPlain) {
+            if (depth == 0) {
+                if (!isBlank(text[i])) return fail("text outside the root element");
+                ++i;
+            } else {
+                while (i < n && kClasses.of[bytes[i]] == kPlain) ++i;
+            }
+            continue;
+        }
+        if (cls == kControl) return fail("the document holds a control character");
+        if (cls == kHigh) {
+            std::size_t length = utf8SequenceLength(bytes + i, end);
+            if (!length) return fail("the document is not valid UTF-8");
+            if (depth == 0) return fail("text outside the root element");
+            i += length;
+            continue;
+        }
+        if (cls == kAmp) {
             if (depth == 0) return fail("text outside the root element");
             std::size_t length = referenceLength(text, i);
             if (!length) return fail("an undeclared or bare \"&\" reference");
             i += length;
+            continue;
+        }
+        // '<'
+        if (startsWith(text, i, "<!--")) {
+            std::size_t close = text.find("-->", i + 4);
+            if (close == std::string_view::npos) return fail("an unterminated comment");
+            if (!checkRaw(i + 4, close)) return false;
+            i = close + 3;
+        } else if (startsWith(text, i, "<![CDATA[")) {
+            if (depth == 0) return fail("a CDATA section outside the root element");
+            std::size_t close = text.find("]]>", i + 9);
+            if (close == std::string_view::npos) return fail("an unterminated CDATA section");
+            if (!checkRaw(i + 9, close)) return false;
+            i = close + 3;
+        } else if (startsWith(text, i, "<!DOCTYPE")) {
+            return fail("the document declares a DOCTYPE");
+        } else if (startsWith(text, i, "<!")) {
+            return fail("unexpected markup declaration");
+        } else if (startsWith(text, i, "<?")) {
+            std::size_t close = text.find("?>", i + 2);
+            if (close == std::string_view::npos) return fail("an unterminated processing instruction");
+            if (!checkRaw(i + 2, close)) return false;
+            i = close + 2;
+        } else if (startsWith(text, i, "</")) {
+            std::size_t close = text.find('>', i + 2);
+            if (close == std::string_view::npos || depth == 0) return fail("an unmatched end tag");
+            if (!checkRaw(i + 2, close)) return false;
+            --depth;
+            i = close + 1;
         } else {
-            if (depth == 0 && !isBlank(c)) return fail("text outside the root element");
-            ++i;
+            if (depth == 0 && rootSeen) return fail("a second root element");
+            rootSeen = true;
+            std::size_t j = i + 1;
+            while (j < n && isNameByte(text[j])) ++j;  // the element's name
+            if (j == i + 1) return fail("a malformed start tag");
+            if (!checkRaw(i + 1, j)) return false;
+            AttributeNames names;
+            bool selfClosing = false;
+            for (;;) {
+                std::size_t before = j;
+                while (j < n && isBlank(text[j])) ++j;
+                if (j >= n) return fail("an unterminated start tag");
+                if (text[j] == '>') break;
+                if (text[j] == '/' && j + 1 < n && text[j + 1] == '>') {
+                    selfClosing = true;
+                    ++j;
+                    break;
+                }
+                if (j == before) return fail("a malformed start tag");
+                std::size_t nameStart = j;
+                while (j < n && isNameByte(text[j])) ++j;
+                if (j == nameStart) return fail("a malformed start tag");
+                if (!checkRaw(nameStart, j)) return false;
+                if (!names.add(text.substr(nameStart, j - nameStart))) return fail("a repeated attribute on an element");
+                while (j < n && isBlank(text[j])) ++j;
+                if (j >= n || text[j] != '=') return fail("an attribute without a value");
+                ++j;
+                while (j < n && isBlank(text[j])) ++j;
+                if (j >= n || (text[j] != '"' && text[j] != '\'')) return fail("an unquoted attribute value");
+                char quote = text[j++];
+                while (j < n && text[j] != quote) {
+                    unsigned char vc = kClasses.of[bytes[j]];
+                    if (vc == kPlain) {
+                        ++j;
+                    } else if (vc == kLess) {
+                        return fail("\"<\" inside an attribute value");
+                    } else if (vc == kAmp) {
+                        std::size_t length = referenceLength(text, j);
+                        if (!length) return fail("an undeclared or bare \"&\" reference");
+                        j += length;
+                    } else if (vc == kControl) {
+                        return fail("the document holds a control character");
+                    } else {
+                        std::size_t length = utf8SequenceLength(bytes + j, end);
+                        if (!length) return fail("the document is not valid UTF-8");
+                        j += length;
+                    }
+                }
+                if (j >= n) return fail("an unterminated attribute value");
+                ++j;
+            }
+            if (!selfClosing && ++depth > kMaxDepth)
+                return fail("elements nest deeper than " + std::to_string(kMaxDepth) + " levels");
+            i = j + 1;
         }
     }
     if (!rootSeen) return fail("the document has no root element");
-    return true;
-}
-
-// pugixml keeps a repeated attribute; a well-formed document never has one.
-bool VASTXmlDocument::checkTree() {
-    std::vector<std::string_view> names;
-    for (pugi::xml_node node = document_.first_child(); node;) {
-        if (node.type() == pugi::node_element && node.first_attribute() && node.first_attribute().next_attribute()) {
-            names.clear();
-            for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) names.emplace_back(a.name());
-            std::sort(names.begin(), names.end());
-            if (std::adjacent_find(names.begin(), names.end()) != names.end())
-                return fail(std::string("a repeated attribute on <") + node.name() + ">");
-        }
-        if (node.first_child()) {
-            node = node.first_child();
-            continue;
-        }
-        while (node && !node.next_sibling()) node = node.parent();
-        if (node) node = node.next_sibling();
-    }
     return true;
 }
 
@@ -196,6 +274,19 @@ std::string VASTXmlDocument::textOf(pugi::xml_node element) {
     if (!first) return {};
     if (!first.next_sibling() && (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
         return first.value();
+    return joinedText(element);
+}
+
+std::string VASTXmlDocument::trimmedTextOf(pugi::xml_node element) {
+    pugi::xml_node first = element.first_child();
+    if (!first) return {};
+    if (!first.next_sibling() && (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
+        return trimmed(first.value());
+    return trimmed(joinedText(element));
+}
+
+std::string VASTXmlDocument::joinedText(pugi::xml_node element) {
+    pugi::xml_node first = element.first_child();
     std::string text;
     for (pugi::xml_node node = first; node && node != element;) {
         if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) text += node.value();
@@ -215,6 +306,21 @@ std::string VASTXmlDocument::trimmed(std::string_view text) {
     while (b < e && blank(text[b])) ++b;
     while (e > b && blank(text[e - 1])) --e;
     return std::string(text.substr(b, e - b));
+}
+
+bool isValidUTF8(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        std::size_t length = utf8SequenceLength(p, end);
+        if (!length) return false;
+        p += length;
+    }
+    return true;
 }
 
 }  // namespace zid

@@ -34,13 +34,15 @@ public:
     /// The whole text content of the element: every text and CDATA piece below it, in
     /// document order, joined (text split by CDATA sections or comments reads as one).
     static std::string textOf(pugi::xml_node element);
+    /// textOf without whitespace and line breaks at either end.
+    static std::string trimmedTextOf(pugi::xml_node element);
     /// The text without whitespace and line breaks at either end.
     static std::string trimmed(std::string_view text);
 
 private:
+    static std::string joinedText(pugi::xml_node element);
     bool fail(std::string why);
     bool checkText(std::string_view text);
-    bool checkTree();
 
     pugi::xml_document document_;
     std::string error_;

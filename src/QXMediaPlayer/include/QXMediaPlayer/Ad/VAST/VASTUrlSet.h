@@ -17,14 +17,21 @@ public:
 
     /// Appends the URL unless it is held already; true when it was appended.
     bool insert(const std::string& url) {
-        if (!index_.insert(url).second) return false;
+        if (contains(url)) return false;
         urls_.push_back(url);
+        if (!index_.empty()) index_.insert(url);
+        else if (urls_.size() > kLinear) index_.insert(urls_.begin(), urls_.end());
         return true;
     }
     void insertAll(const VASTUrlSet& other) {
         for (const auto& url : other.urls_) insert(url);
     }
-    bool contains(const std::string& url) const { return index_.count(url) != 0; }
+    bool contains(const std::string& url) const {
+        if (!index_.empty()) return index_.count(url) != 0;
+        for (const auto& held : urls_)
+            if (held == url) return true;
+        return false;
+    }
     std::size_t size() const { return urls_.size(); }
     bool empty() const { return urls_.empty(); }
     /// The URLs in the order they were first inserted.
@@ -34,6 +41,8 @@ public:
     bool operator==(const VASTUrlSet& other) const { return urls_ == other.urls_; }
 
 private:
+    // Small sets (the usual case) are searched in order; larger ones get a hash index.
+    static constexpr std::size_t kLinear = 8;
     std::vector<std::string> urls_;
     std::unordered_set<std::string> index_;
 };
