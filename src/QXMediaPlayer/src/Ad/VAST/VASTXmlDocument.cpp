@@ -101,7 +101,15 @@ std::size_t utf8SequenceLength(const unsigned char* p, const unsigned char* end)
     return static_cast<std::size_t>(extra) + 1;
 }
 
-bool isNameByte(char c) { return !isBlank(c) && c != '=' && c != '/' && c != '>' && c != '<' && c != '"' && c != '\''; }
+struct NameBytes {
+    bool of[256];
+    NameBytes() {
+        for (int c = 0; c < 256; ++c) of[c] = true;
+        for (char c : std::string_view(" \t\n\r=/><\"'")) of[static_cast<unsigned char>(c)] = false;
+    }
+};
+const NameBytes kNameBytes;
+bool isNameByte(char c) { return kNameBytes.of[static_cast<unsigned char>(c)]; }
 
 // The names of one start tag's attributes; a tag with many of them is indexed.
 class AttributeNames {
@@ -181,28 +189,29 @@ bool VASTXmlDocument::checkText(std::string_view text) {
             i += length;
             continue;
         }
-        // '<'
-        if (startsWith(text, i, "<!--")) {
+        // '<': the next byte tells the kind of markup.
+        char next = i + 1 < n ? text[i + 1] : '\0';
+        if (next == '!' && startsWith(text, i, "<!--")) {
             std::size_t close = text.find("-->", i + 4);
             if (close == std::string_view::npos) return fail("an unterminated comment");
             if (!checkRaw(i + 4, close)) return false;
             i = close + 3;
-        } else if (startsWith(text, i, "<![CDATA[")) {
+        } else if (next == '!' && startsWith(text, i, "<![CDATA[")) {
             if (depth == 0) return fail("a CDATA section outside the root element");
             std::size_t close = text.find("]]>", i + 9);
             if (close == std::string_view::npos) return fail("an unterminated CDATA section");
             if (!checkRaw(i + 9, close)) return false;
             i = close + 3;
-        } else if (startsWith(text, i, "<!DOCTYPE")) {
+        } else if (next == '!' && startsWith(text, i, "<!DOCTYPE")) {
             return fail("the document declares a DOCTYPE");
-        } else if (startsWith(text, i, "<!")) {
+        } else if (next == '!') {
             return fail("unexpected markup declaration");
-        } else if (startsWith(text, i, "<?")) {
+        } else if (next == '?') {
             std::size_t close = text.find("?>", i + 2);
             if (close == std::string_view::npos) return fail("an unterminated processing instruction");
             if (!checkRaw(i + 2, close)) return false;
             i = close + 2;
-        } else if (startsWith(text, i, "</")) {
+        } else if (next == '/') {
             std::size_t close = text.find('>', i + 2);
             if (close == std::string_view::npos || depth == 0) return fail("an unmatched end tag");
             if (!checkRaw(i + 2, close)) return false;
