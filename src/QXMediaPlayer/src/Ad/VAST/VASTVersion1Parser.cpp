@@ -67,13 +67,13 @@ VASTUrlMap VASTVersion1Parser::evaluateVideoClicks(pugi::xml_node element) const
         if (child.type() != pugi::node_element) continue;
         auto it = clicks.find(child.name());
         if (it == clicks.end()) continue;
-        for (auto& url : urlChildren(child)) it->second.insert(url);
+        for (auto& url : urlChildren(child)) it->second.insert(std::move(url));
     }
     return clicks;
 }
 
-std::vector<std::string> VASTVersion1Parser::trackingUrls(pugi::xml_node tracking) const {
-    return urlChildren(tracking);
+void VASTVersion1Parser::addTrackingUrls(pugi::xml_node tracking, VASTUrlSet& urls) const {
+    for (auto& url : urlChildren(tracking)) urls.insert(std::move(url));
 }
 
 std::optional<std::string> VASTVersion1Parser::mediaFileUrl(pugi::xml_node mediaFile) const {

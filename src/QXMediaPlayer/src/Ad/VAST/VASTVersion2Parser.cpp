@@ -99,8 +99,8 @@ VASTUrlMap VASTVersion2Parser::evaluateVideoClicks(pugi::xml_node element) const
     return clicks;
 }
 
-std::vector<std::string> VASTVersion2Parser::trackingUrls(pugi::xml_node tracking) const {
-    return {VASTXmlDocument::trimmedTextOf((tracking))};
+void VASTVersion2Parser::addTrackingUrls(pugi::xml_node tracking, VASTUrlSet& urls) const {
+    urls.insert(VASTXmlDocument::trimmedTextOf(tracking));
 }
 
 std::optional<std::string> VASTVersion2Parser::mediaFileUrl(pugi::xml_node mediaFile) const {

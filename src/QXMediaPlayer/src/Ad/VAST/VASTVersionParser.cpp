@@ -63,8 +63,7 @@ VASTUrlMap VASTVersionParser::evaluateTrackingEvents(pugi::xml_node element) con
 void VASTVersionParser::evaluateTrackingEvent(pugi::xml_node element, VASTUrlMap& dictionary) const {
     pugi::xml_attribute event = element.attribute("event");
     if (!event) return;
-    VASTUrlSet& urls = dictionary[trimUrlString(event.value())];
-    for (auto& url : trackingUrls(element)) urls.insert(url);
+    addTrackingUrls(element, dictionary[trimUrlString(event.value())]);
 }
 
 VASTUrlMap VASTVersionParser::emptyVideoClicks() {
@@ -78,22 +77,35 @@ std::vector<rt::Ref<VASTMediaFile>> VASTVersionParser::evaluateMediaFiles(pugi::
         if (!isNamed(child, "MediaFile")) continue;
         auto file = rt::make<VASTMediaFile>();
         file->url = mediaFileUrl(child);
-        if (auto a = child.attribute("id")) file->identification = a.value();
-        if (auto a = child.attribute("delivery")) {
-            if (std::strcmp(a.value(), "streaming") == 0) file->delivery = VASTDelivery::Streaming;
-            else if (std::strcmp(a.value(), "progressive") == 0) file->delivery = VASTDelivery::Progressive;
-        }
-        if (auto a = child.attribute("type")) file->type = a.value();
-        if (auto a = child.attribute("bitrate")) file->bitrate = leadingInt32(a.value());
-        if (auto a = child.attribute("width")) file->width = leadingInt32(a.value());
-        if (auto a = child.attribute("height")) file->height = leadingInt32(a.value());
-        if (auto a = child.attribute("apiFramework")) file->apiFramework = a.value();
-        auto flag = [](pugi::xml_attribute a, bool& into) {
-            if (std::strcmp(a.value(), "true") == 0) into = true;
-            else if (std::strcmp(a.value(), "false") == 0) into = false;
+        auto flag = [](const char* value, bool& into) {
+            if (std::strcmp(value, "true") == 0) into = true;
+            else if (std::strcmp(value, "false") == 0) into = false;
         };
-        if (auto a = child.attribute("scalable")) flag(a, file->scalable);
-        if (auto a = child.attribute("maintainAspectRatio")) flag(a, file->maintainAspectRatio);
+        // One walk over the attributes; a repeated name cannot occur (the XML policy).
+        for (pugi::xml_attribute a = child.first_attribute(); a; a = a.next_attribute()) {
+            const char* name = a.name();
+            const char* value = a.value();
+            if (std::strcmp(name, "id") == 0) {
+                file->identification = value;
+            } else if (std::strcmp(name, "delivery") == 0) {
+                if (std::strcmp(value, "streaming") == 0) file->delivery = VASTDelivery::Streaming;
+                else if (std::strcmp(value, "progressive") == 0) file->delivery = VASTDelivery::Progressive;
+            } else if (std::strcmp(name, "type") == 0) {
+                file->type = value;
+            } else if (std::strcmp(name, "bitrate") == 0) {
+                file->bitrate = leadingInt32(value);
+            } else if (std::strcmp(name, "width") == 0) {
+                file->width = leadingInt32(value);
+            } else if (std::strcmp(name, "height") == 0) {
+                file->height = leadingInt32(value);
+            } else if (std::strcmp(name, "apiFramework") == 0) {
+                file->apiFramework = value;
+            } else if (std::strcmp(name, "scalable") == 0) {
+                flag(value, file->scalable);
+            } else if (std::strcmp(name, "maintainAspectRatio") == 0) {
+                flag(value, file->maintainAspectRatio);
+            }
+        }
         files.push_back(std::move(file));
     }
     return files;

@@ -40,8 +40,8 @@ protected:
     virtual VASTUrlMap evaluateVideoClicks(pugi::xml_node element) const = 0;
     std::vector<rt::Ref<VASTMediaFile>> evaluateMediaFiles(pugi::xml_node element) const;
 
-    /// The URLs of a "Tracking" element.
-    virtual std::vector<std::string> trackingUrls(pugi::xml_node tracking) const = 0;
+    /// Adds the URLs of a "Tracking" element to the set.
+    virtual void addTrackingUrls(pugi::xml_node tracking, VASTUrlSet& urls) const = 0;
     /// The address of a "MediaFile" element, absent when it has none.
     virtual std::optional<std::string> mediaFileUrl(pugi::xml_node mediaFile) const = 0;
 
@@ -57,7 +57,7 @@ protected:
     VASTAdList evaluateInLineElement(pugi::xml_node element) const override;
     VASTAdList evaluateWrapperElement(pugi::xml_node element) const override;
     VASTUrlMap evaluateVideoClicks(pugi::xml_node element) const override;
-    std::vector<std::string> trackingUrls(pugi::xml_node tracking) const override;
+    void addTrackingUrls(pugi::xml_node tracking, VASTUrlSet& urls) const override;
     std::optional<std::string> mediaFileUrl(pugi::xml_node mediaFile) const override;
 
     std::vector<std::string> evaluateImpression(pugi::xml_node element) const;
@@ -80,7 +80,7 @@ protected:
     VASTAdList evaluateInLineElement(pugi::xml_node element) const override;
     VASTAdList evaluateWrapperElement(pugi::xml_node element) const override;
     VASTUrlMap evaluateVideoClicks(pugi::xml_node element) const override;
-    std::vector<std::string> trackingUrls(pugi::xml_node tracking) const override;
+    void addTrackingUrls(pugi::xml_node tracking, VASTUrlSet& urls) const override;
     std::optional<std::string> mediaFileUrl(pugi::xml_node mediaFile) const override;
 
     VASTAdList evaluateCreatives(pugi::xml_node element) const;

@@ -1,7 +1,11 @@
 #include "Ad/VAST/VASTXmlDocument.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cstring>
+#include <memory>
 #include <unordered_set>
 #include <vector>
 
@@ -109,27 +113,63 @@ struct NameBytes {
     }
 };
 const NameBytes kNameBytes;
+// The index of the first byte at or after i that text content cannot pass as it is
+// (below 0x20 other than tab, line feed and carriage return; "<"; "&"; 0x80 and above),
+// sixteen bytes at a time.
+template <bool stopAtMarkup> std::size_t skipBytes(const unsigned char* bytes, std::size_t i, std::size_t n) {
+#if defined(__SSE2__)
+    const __m128i space = _mm_set1_epi8(0x20), lt = _mm_set1_epi8('<'), amp = _mm_set1_epi8('&');
+    const __m128i tab = _mm_set1_epi8('\t'), lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+    while (i + 16 <= n) {
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        // Signed: bytes of 0x80 and above read as negative, so they are "below" 0x20 too.
+        __m128i low = _mm_cmplt_epi8(b, space);
+        __m128i blank = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, tab), _mm_cmpeq_epi8(b, lf)), _mm_cmpeq_epi8(b, cr));
+        __m128i stop = _mm_andnot_si128(blank, low);
+        if constexpr (stopAtMarkup) stop = _mm_or_si128(stop, _mm_or_si128(_mm_cmpeq_epi8(b, lt), _mm_cmpeq_epi8(b, amp)));
+        int mask = _mm_movemask_epi8(stop);
+        if (mask) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        i += 16;
+    }
+#endif
+    if constexpr (stopAtMarkup) {
+        while (i < n && kClasses.of[bytes[i]] == kPlain) ++i;
+    } else {
+        while (i < n && (kClasses.of[bytes[i]] == kPlain || kClasses.of[bytes[i]] == kLess || kClasses.of[bytes[i]] == kAmp)) ++i;
+    }
+    return i;
+}
+std::size_t skipPlain(const unsigned char* bytes, std::size_t i, std::size_t n) { return skipBytes<true>(bytes, i, n); }
+// Stops only at control bytes and bytes of 0x80 and above.
+std::size_t skipRaw(const unsigned char* bytes, std::size_t i, std::size_t n) { return skipBytes<false>(bytes, i, n); }
+
 bool isNameByte(char c) { return kNameBytes.of[static_cast<unsigned char>(c)]; }
 
 // The names of one start tag's attributes; a tag with many of them is indexed.
 class AttributeNames {
 public:
+    AttributeNames() {}  // the inline slots are written before they are read
     bool add(std::string_view name) {
         if (count_ < kInline) {
             for (std::size_t k = 0; k < count_; ++k)
-                if (inline_[k] == name) return false;
-            inline_[count_++] = name;
+                if (name.size() == sizes_[k] && std::memcmp(name.data(), starts_[k], sizes_[k]) == 0) return false;
+            starts_[count_] = name.data();
+            sizes_[count_++] = name.size();
             return true;
         }
-        if (many_.empty()) many_.insert(inline_, inline_ + kInline);
-        return many_.insert(name).second;
+        if (!many_) {
+            many_ = std::make_unique<std::unordered_set<std::string_view>>();
+            for (std::size_t k = 0; k < kInline; ++k) many_->emplace(starts_[k], sizes_[k]);
+        }
+        return many_->insert(name).second;
     }
 
 private:
     static constexpr std::size_t kInline = 16;
-    std::string_view inline_[kInline];
+    const char* starts_[kInline];
+    std::size_t sizes_[kInline];
     std::size_t count_ = 0;
-    std::unordered_set<std::string_view> many_;
+    std::unique_ptr<std::unordered_set<std::string_view>> many_;
 };
 
 }  // namespace
@@ -151,6 +191,8 @@ bool VASTXmlDocument::checkText(std::string_view text) {
     // instructions, end tags): no control byte, valid UTF-8.
     auto checkRaw = [&](std::size_t from, std::size_t to) {
         for (std::size_t k = from; k < to;) {
+            k = skipRaw(bytes, k, to);
+            if (k >= to) break;
             unsigned char cls = kClasses.of[bytes[k]];
             if (cls == kControl) return fail("the document holds a control character");
             if (cls == kHigh) {
@@ -170,7 +212,7 @@ bool VASTXmlDocument::checkText(std::string_view text) {
                 if (!isBlank(text[i])) return fail("text outside the root element");
                 ++i;
             } else {
-                while (i < n && kClasses.of[bytes[i]] == kPlain) ++i;
+                i = skipPlain(bytes, i, n);
             }
             continue;
         }
@@ -252,6 +294,7 @@ bool VASTXmlDocument::checkText(std::string_view text) {
                     unsigned char vc = kClasses.of[bytes[j]];
                     if (vc == kPlain) {
                         ++j;
+                        while (j < n && text[j] != quote && kClasses.of[bytes[j]] == kPlain) ++j;
                     } else if (vc == kLess) {
                         return fail("\"<\" inside an attribute value");
                     } else if (vc == kAmp) {

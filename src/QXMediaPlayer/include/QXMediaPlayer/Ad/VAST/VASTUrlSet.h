@@ -16,10 +16,10 @@ public:
     }
 
     /// Appends the URL unless it is held already; true when it was appended.
-    bool insert(const std::string& url) {
+    bool insert(std::string url) {
         if (contains(url)) return false;
-        urls_.push_back(url);
-        if (!index_.empty()) index_.insert(url);
+        urls_.push_back(std::move(url));
+        if (!index_.empty()) index_.insert(urls_.back());
         else if (urls_.size() > kLinear) index_.insert(urls_.begin(), urls_.end());
         return true;
     }
