@@ -35,6 +35,15 @@ TEST(ZeveVoRequestFormat, ParsesPairsAndSubstitutesInOnePass) {
     EXPECT_EQ(ZeveVoRequestFormat::defaultPairs("s", "p").size(), 13u);
 }
 
+TEST(QXAdvertisingIdentifier, SentOnlyWhenTrackingIsAllowed) {
+    QXAdvertisingIdentifier::setAdvertisingIdentifier("6d8f-aa", false);
+    EXPECT_EQ(QXAdvertisingIdentifier::identifierForRequests(), "");
+    QXAdvertisingIdentifier::setAdvertisingIdentifier("6d8f-aa", true);
+    EXPECT_EQ(QXAdvertisingIdentifier::identifierForRequests(), "6D8F-AA");
+    QXAdvertisingIdentifier::setAdvertisingIdentifier(std::nullopt, true);
+    EXPECT_EQ(QXAdvertisingIdentifier::identifierForRequests(), "");
+}
+
 TEST(ZeveVoRequestFormat, CutsTheDescriptionAtCodePoints) {
     std::string ascii140(140, 'a');
     EXPECT_EQ(ZeveVoRequestFormat::cutDescription(ascii140), ascii140);

@@ -29,6 +29,10 @@ ZeveVoSource::ZeveVoSource(rt::Ref<CPAdSettings> adSetting, rt::Ref<ICPAdRequest
 void ZeveVoSource::realizeWithPlaybackID(const std::string&) {
     setRealizing();
     if (fetchRequest_) fetchRequest_->cancel();
+    if (!adFetchRequestService_) {
+        failWithReason("there is no ad request service.", "The ad source was made without an ad request service");
+        return;
+    }
     rt::Weak<ZeveVoSource> weak = selfAs<ZeveVoSource>();
     fetchRequest_ = adFetchRequestService_->adRequestWithSetting(
         settings_, zoneId_,
