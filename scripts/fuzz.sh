@@ -13,7 +13,7 @@ seconds=${1:-30}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(strings_file keyed_archive user_defaults date_format regex icmp_reply format)
+  targets=(strings_file keyed_archive user_defaults date_format regex icmp_reply format vast vast_request_format)
 fi
 
 cc=${FUZZ_CC:-clang-14}

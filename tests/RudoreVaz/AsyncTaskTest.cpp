@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -9,6 +11,7 @@
 #include <RudoreVaz/Task/ConcreteTasks/AKFacadeTask.h>
 #include <RudoreVaz/Task/ConcreteTasks/AKUITask.h>
 #include <RudoreVaz/Task/ConcreteTasks/AKURLHitTask.h>
+#include <peers/AdServerPeer.h>
 #include <RudoreVaz/Task/OperationTasks/AKAsyncOperationTask.h>
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
 
@@ -276,6 +279,23 @@ TEST_F(URLHit, AnErrorStatusFailsAndIsRetried) {
     ASSERT_TRUE(hit->error());
     EXPECT_EQ(hit->error()->domain(), zid::AKURLHitTaskErrorDomain);
     EXPECT_EQ(hit->error()->code(), 500);
+}
+
+TEST_F(URLHit, AHitWithATimeOutOfItsOwnGivesUpOnASilentPeer) {
+    peers::AdServerPeer server;
+    server.start();
+    server.script("/silent", {peers::AdServerPeer::Answer::heldVast("")});
+    auto hit = zid::AKURLHitTask::taskWithIdentifier("hit", "hit", server.url("/silent"), 0.3);
+    EXPECT_EQ(hit->timeout(), 0.3);
+    auto started = std::chrono::steady_clock::now();
+    queue->addTask(hit);
+    ASSERT_TRUE(spinUntil([&] { return hit->isFinished(); }, 10));
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    server.release("/silent");
+    EXPECT_TRUE(hit->isFailed());
+    EXPECT_EQ(hit->error()->code(), -1);
+    EXPECT_LT(seconds, 5.0);
+    server.stop();
 }
 
 TEST_F(URLHit, AnUnreachablePeerFailsWithTheTransportError) {

@@ -1,6 +1,7 @@
 // The demo host application: embeds the player the way a host would, on its main thread
-// and run loop. It starts a loopback media server and HLS origin in this process, realizes
-// a live channel and then a recording through connected sources and playback sessions,
+// and run loop. It starts a loopback ad server, media server and HLS origin in this
+// process, plays a video ad through the ad source and its tracker, realizes a live
+// channel and then a recording through connected sources and playback sessions,
 // plays them on GStreamer (null outputs unless --sound), prints each state change of the
 // source, the session and the movie player with the time since start, and writes PNG
 // snapshots of the player view (picture and debug console) at the times asked for.
@@ -25,9 +26,14 @@
 #include <QXCorePlayer/VexaWebSocketClient/Client/QXVexaClient.h>
 #include <QXCorePlayer/VexaWebSocketClient/QXVexaService.h>
 #include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscribeConnection.h>
+#include <QXMediaPlayer/Ad/ZeveVO/CAZevevoPlaybackTracker.h>
+#include <QXMediaPlayer/Ad/ZeveVO/ZeveVoAdFetchRequestService.h>
+#include <QXMediaPlayer/Ad/ZeveVO/ZeveVoSource.h>
+#include <RudoreVaz/Task/OperationTasks/AKOperationTaskManager.h>
 #include <fnd/NotificationCenter.h>
 #include <fnd/RunLoop.h>
 #include <media/GstEngine.h>
+#include <peers/AdServerPeer.h>
 #include <peers/HlsFixtures.h>
 #include <peers/HlsOrigin.h>
 #include <peers/MediaServerPeer.h>
@@ -39,6 +45,7 @@
 namespace {
 
 using namespace zid;
+using peers::AdServerPeer;
 
 // ---- what the player facade will supply: content sources and the client factory --------
 
@@ -93,7 +100,7 @@ private:
 // ---- options -------------------------------------------------------------------------------
 
 struct Options {
-    bool channel = true, recording = true;
+    bool ad = true, channel = true, recording = true;
     double duration = 6;
     std::vector<double> snapshots{2, 4};
     std::string output;
@@ -103,9 +110,11 @@ struct Options {
 void usage() {
     std::printf(
         "Usage: zid_demo [options]\n"
-        "Plays a live channel and then a recording from a media server and an HLS origin\n"
-        "started in this process, printing every state change, and writes snapshots.\n\n"
-        "  --content channel|recording|both   what to play (default both)\n"
+        "Plays a video ad from an ad server, a live channel and then a recording from a\n"
+        "media server and an HLS origin, all started in this process, printing every state\n"
+        "change, and writes snapshots.\n\n"
+        "  --content ad|channel|recording|both|all   what to play (default all; both: channel\n"
+        "                                     and recording)\n"
         "  --duration SECONDS                 how long to play each (default 6)\n"
         "  --snapshots T1,T2,...              snapshot times in seconds after each start (default 2,4)\n"
         "  --output DIR                       where the snapshots go (default a new folder in /tmp)\n"
@@ -128,9 +137,11 @@ std::optional<Options> parse(int argc, char** argv) {
             o.sound = true;
         } else if (arg == "--content") {
             auto v = value();
-            if (!v || (*v != "channel" && *v != "recording" && *v != "both")) return std::nullopt;
-            o.channel = *v != "recording";
-            o.recording = *v != "channel";
+            if (!v || (*v != "ad" && *v != "channel" && *v != "recording" && *v != "both" && *v != "all"))
+                return std::nullopt;
+            o.ad = *v == "ad" || *v == "all";
+            o.channel = *v == "channel" || *v == "both" || *v == "all";
+            o.recording = *v == "recording" || *v == "both" || *v == "all";
         } else if (arg == "--duration") {
             auto v = value();
             if (!v) return std::nullopt;
@@ -175,13 +186,11 @@ const char* movieStateName(long s) {
 
 // ---- one playback -------------------------------------------------------------------------
 
-/// Plays one content item; answers an empty string when it played, else the reason.
-std::string play(const std::string& label, rt::Ref<DemoContentSource> content, const rt::Ref<DemoVexaFactory>& factory,
-                 bool live, const Options& options, peers::MediaServerPeer& server) {
+/// Plays one source in a session until the duration is over, the media finishes or
+/// something fails; answers an empty string when a picture reached the player view, else
+/// the reason. The session is released before it returns.
+std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& played, const Options& options) {
     auto loop = fnd::RunLoop::main();
-    auto connected = CPVexaConnectedSource::sourceWithSource(content, factory);
-    rt::Ref<ICPMediaSource> played = connected;
-    if (live) played = CPURLResolvingSource::sourceWithBaseSource(connected, CPHLSSourceResolver::resolver());
     auto session = CPPlaybackSession::sessionWithMediaSource(played, rt::make<CPPlayerFactory>());
 
     std::vector<rt::Ref<rt::Observation>> watches;
@@ -231,13 +240,52 @@ std::string play(const std::string& label, rt::Ref<DemoContentSource> content, c
         if (session->state() == CPSessionState::Finished) break;
     }
     if (failure.empty() && !sawPicture) failure = label + ": no picture reached the player view";
-    if (failure.empty() && server.frames("subscribeMessage").empty()) failure = label + ": the media server heard no report";
-
     session = nullptr;
+    fnd::NotificationCenter::defaultCenter()->removeObserver(movieToken);
+    return failure;
+}
+
+/// Plays one content item through a media-server-connected source.
+std::string play(const std::string& label, rt::Ref<DemoContentSource> content, const rt::Ref<DemoVexaFactory>& factory,
+                 bool live, const Options& options, peers::MediaServerPeer& server) {
+    auto loop = fnd::RunLoop::main();
+    auto connected = CPVexaConnectedSource::sourceWithSource(content, factory);
+    rt::Ref<ICPMediaSource> played = connected;
+    if (live) played = CPURLResolvingSource::sourceWithBaseSource(connected, CPHLSSourceResolver::resolver());
+    std::string failure = playSource(label, played, options);
+    if (failure.empty() && server.frames("subscribeMessage").empty()) failure = label + ": the media server heard no report";
     connected->dispose();
     loop->runUntil([&] { return !server.subchannels().size(); }, 3);
-    fnd::NotificationCenter::defaultCenter()->removeObserver(movieToken);
     say(label + (failure.empty() ? " stopped" : " stopped: " + failure));
+    return failure;
+}
+
+/// Plays a video ad from the loopback ad server: an ad request answered by a wrapper,
+/// the wrapped inline ad with the MP4 fixture, and the tracker's hits.
+std::string playAd(const Options& options, peers::AdServerPeer& ads) {
+    AdServerPeer::InlineAd inlineAd;
+    inlineAd.impressions = {ads.url("/track/impression")};
+    inlineAd.tracking = {{"start", ads.url("/track/start")}, {"firstQuartile", ads.url("/track/firstQuartile")}};
+    inlineAd.clickThrough = {"https://advertiser.example/"};
+    inlineAd.mediaFiles = {{"video/mp4", ads.url(AdServerPeer::kMediaPath)}};
+    ads.script("/vast/ad", {AdServerPeer::Answer::vast(AdServerPeer::wrapperVast(ads.url("/vast/inline"),
+                                                                                  {ads.url("/track/wrapper")}))});
+    ads.script("/vast/inline", {AdServerPeer::Answer::vast(AdServerPeer::inlineVast(inlineAd))});
+    auto service = rt::make<ZeveVoAdFetchRequestService>();
+    service->setZeveVOBaseURL(ads.url("/vast/ad"));
+    auto settings = rt::make<CPAdSettings>();
+    settings->title = "Demo";
+    auto source = rt::make<ZeveVoSource>(settings, service, "demo-zone");
+    source->setPlaybackTracker(rt::make<CAZevevoPlaybackTracker>(source));
+    std::string failure = playSource("ad", source, options);
+    source->dispose();
+    AKOperationTaskManager::sharedManager()
+        ->taskQueueWithIdentifier(rt::Value(CAZevevoPlaybackTracker::kQueueIdentifier))
+        ->waitUntilAllTasksAreFinished();
+    if (failure.empty() && ads.requests("/track/impression").empty())
+        failure = "ad: the ad server heard no impression";
+    for (const auto& r : ads.requests()) say("ad server: " + r.path);
+    say(std::string("ad") + (failure.empty() ? " stopped" : " stopped: " + failure));
     return failure;
 }
 
@@ -281,6 +329,12 @@ int main(int argc, char** argv) {
     auto certificate = authority.issueServerCertificate({.subjectAltNames = "IP:127.0.0.1,DNS:*.media.test"});
     peers::MediaServerPeer server(certificate);
     server.start();
+    peers::AdServerPeer ads;
+    if (options->ad) {
+        say("making the ad's MP4 (first run only)");
+        ads.setMediaFile(peers::AdFixtures::ensureDefault());
+    }
+    ads.start();
 
     media::GstEngine::Options engineOptions;
     engineOptions.nullOutput = !options->sound;
@@ -298,6 +352,10 @@ int main(int argc, char** argv) {
     auto factory = rt::make<DemoVexaFactory>(settings);
 
     std::vector<std::string> failures;
+    if (options->ad) {
+        auto failure = playAd(*options, ads);
+        if (!failure.empty()) failures.push_back(failure);
+    }
     if (options->channel) {
         server.loadScript(announceScript(origin.url("/live/index.m3u8")));
         auto failure = play("channel", rt::make<DemoContentSource>(CPMediaSourceType::LiveChannel, "demo-live"),
@@ -317,6 +375,7 @@ int main(int argc, char** argv) {
     QXPlayerResumePositions::setDefaultPositions(nullptr);
     media::Engine::setShared(nullptr);
     server.stop();
+    ads.stop();
     origin.stop();
     std::printf("Snapshots are in %s\n", options->output.c_str());
     for (const auto& f : failures) std::printf("FAILED: %s\n", f.c_str());

@@ -172,7 +172,7 @@ void ViewController::platformPresentViewController(const rt::Ref<ViewController>
     Rect b = window->bounds();
     v->setFrame(b);
     v->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
-    auto done = [self, controller, covers, animated, completion](bool) {
+    auto done = [self, controller, covers, completion](bool) {
         controller->beingPresented_ = false;
         controller->endAppearanceTransition();
         if (covers) self->endAppearanceTransition();

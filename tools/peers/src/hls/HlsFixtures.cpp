@@ -1,13 +1,10 @@
 #include "peers/HlsFixtures.h"
 
-#include <unistd.h>
+#include "../FixtureDirectory.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -15,25 +12,11 @@ namespace peers {
 
 namespace {
 
-constexpr const char* kCompleteMarker = ".complete";
+const std::string kLabel = "HLS fixtures";
 
-std::string quote(const fs::path& p) { return "'" + p.string() + "'"; }
-
-void run(const std::string& command, const fs::path& log) {
-    std::string full = command + " >" + quote(log) + " 2>&1";
-    if (std::system(full.c_str()) != 0) {
-        std::ifstream in(log);
-        std::stringstream text;
-        text << in.rdbuf();
-        throw std::runtime_error("HLS fixtures: ffmpeg failed: " + command + "\n" + text.str());
-    }
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    if (!out) throw std::runtime_error("HLS fixtures: cannot write " + path.string());
-}
+void run(const std::string& command, const fs::path& log) { fixtures::run(kLabel, command, log); }
+void writeFile(const fs::path& path, const std::string& text) { fixtures::writeFile(kLabel, path, text); }
+using fixtures::quote;
 
 std::string hlsOutput(const fs::path& dir, const char* name) {
     return " -f hls -hls_time 2 -hls_playlist_type vod -hls_segment_filename " + quote(dir / name / "seg%d.ts") + " " +
@@ -73,7 +56,6 @@ void build(const fs::path& dir) {
               "#EXT-X-STREAM-INF:BANDWIDTH=500000,CODECS=\"avc1.42c00d,mp4a.40.2\",RESOLUTION=320x240,AUDIO=\"aud\",SUBTITLES=\"subs\"\n"
               "video/index.m3u8\n");
     fs::remove(log);
-    writeFile(dir / kCompleteMarker, "");
 }
 
 }  // namespace
@@ -87,24 +69,6 @@ std::string HlsFixtures::defaultDirectory() {
 #endif
 }
 
-std::string HlsFixtures::ensure(const std::string& dirName) {
-    fs::path dir(dirName);
-    if (fs::exists(dir / kCompleteMarker)) return dirName;
-    fs::create_directories(dir.parent_path());
-    fs::path aside = dir.parent_path() / (dir.filename().string() + ".tmp." + std::to_string(::getpid()));
-    fs::remove_all(aside);
-    try {
-        build(aside);
-    } catch (...) {
-        fs::remove_all(aside);
-        throw;
-    }
-    std::error_code ec;
-    if (fs::exists(dir) && !fs::exists(dir / kCompleteMarker)) fs::remove_all(dir, ec);  // a broken earlier attempt
-    fs::rename(aside, dir, ec);
-    if (ec) fs::remove_all(aside);  // another process got there first
-    if (!fs::exists(dir / kCompleteMarker)) throw std::runtime_error("HLS fixtures: could not place " + dir.string());
-    return dirName;
-}
+std::string HlsFixtures::ensure(const std::string& dirName) { return fixtures::ensure(kLabel, dirName, build); }
 
 }  // namespace peers

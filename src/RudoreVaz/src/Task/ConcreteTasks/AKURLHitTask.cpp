@@ -7,11 +7,12 @@
 
 namespace zid {
 
-AKURLHitTask::AKURLHitTask(rt::Value identifier, std::string title, std::string url)
-    : AKOperationTask(std::move(identifier), std::move(title)), url_(std::move(url)) {}
+AKURLHitTask::AKURLHitTask(rt::Value identifier, std::string title, std::string url, fnd::TimeInterval timeout)
+    : AKOperationTask(std::move(identifier), std::move(title)), timeout_(timeout), url_(std::move(url)) {}
 
-rt::Ref<AKURLHitTask> AKURLHitTask::taskWithIdentifier(rt::Value identifier, std::string title, std::string url) {
-    return rt::make<AKURLHitTask>(std::move(identifier), std::move(title), std::move(url));
+rt::Ref<AKURLHitTask> AKURLHitTask::taskWithIdentifier(rt::Value identifier, std::string title, std::string url,
+                                                       fnd::TimeInterval timeout) {
+    return rt::make<AKURLHitTask>(std::move(identifier), std::move(title), std::move(url), timeout);
 }
 
 void AKURLHitTask::describe(rt::ClassBuilder<AKURLHitTask>& c) {
@@ -31,7 +32,7 @@ void AKURLHitTask::setUrl(std::string url) {
 
 void AKURLHitTask::task() {
     const std::string target = url();
-    net::HttpResult result = net::HttpClient::shared()->get(target);
+    net::HttpResult result = net::HttpClient::shared()->get(target, {}, timeout());
     if (!result.ok()) {
         rt::Dictionary info;
         info.set(rt::Error::LocalizedDescriptionKey,
@@ -53,12 +54,15 @@ std::string AKURLHitTask::description() const { return AKOperationTask::descript
 void AKURLHitTask::encodeWithCoder(fnd::KeyedArchiver& coder) const {
     AKOperationTask::encodeWithCoder(coder);
     coder.encodeObject(url(), "url");
+    if (timeout() > 0) coder.encodeDouble(timeout(), "timeout");
 }
 
 void AKURLHitTask::initWithCoder(fnd::KeyedUnarchiver& coder) {
     AKOperationTask::initWithCoder(coder);
     rt::Value value = coder.decodeObject("url");
     setUrl(value.isString() ? value.string() : std::string());
+    double timeout = coder.decodeDouble("timeout");
+    timeout_.store(timeout > 0 ? timeout : 0);
 }
 
 }  // namespace zid

@@ -1,0 +1,58 @@
+#pragma once
+// Turns the playback events of a ZeveVoSource into the ad server's tracking hits:
+// impressions and "start"/"creativeView" once per ad, every other event as it
+// happens, the quartiles as playback passes a quarter, half and three quarters of the
+// ad's duration (none without one) and, on a click, every click-tracking URL once.
+// Each hit is an AKURLHitTask on the task queue "log.zevevo", one at a time in order,
+// with a time-out of its own so one silent server holds back later hits only briefly.
+// Only http and https URLs are hit.
+#include <QXCorePlayer/Core/Trackers/CPSourcePlaybackTracker.h>
+#include <QXMediaPlayer/Ad/ZeveVO/ZeveVoSource.h>
+#include <fnd/Clock.h>
+
+namespace zid {
+
+class CAZevevoPlaybackTracker : public CPSourcePlaybackTracker {
+    RT_CLASS(CAZevevoPlaybackTracker, CPSourcePlaybackTracker)
+public:
+    static constexpr const char* kQueueIdentifier = "log.zevevo";
+    static constexpr const char* kHitTitle = "ZeveVo::hit";
+    static constexpr fnd::TimeInterval kDefaultHitTimeout = 10;
+
+    explicit CAZevevoPlaybackTracker(const rt::Ref<ZeveVoSource>& source);
+
+    rt::Ref<ZeveVoSource> ad() const;
+    bool firstQuartile() const { return firstQuartile_; }
+    bool secondQuartile() const { return secondQuartile_; }
+    bool thirdQuartile() const { return thirdQuartile_; }
+    /// Seconds each hit may take.
+    fnd::TimeInterval hitTimeout() const { return hitTimeout_; }
+    void setHitTimeout(fnd::TimeInterval seconds) { hitTimeout_ = seconds; }
+
+    void onStart() override;
+    void onFinish() override;
+    void onKill() override;
+    void onResume() override;
+    void onPause() override;
+    void onRewind() override;
+    void onClick() override;
+    void onMute(bool muted) override;
+    void onFullscreen(bool fullscreen) override;
+    void onProgress(double seconds) override;
+
+    void sendImpressions();
+    void sendTrackingEvent(const std::string& name);
+    void sendAllEvents(const std::vector<std::string>& urls);
+    void sendEvent(const std::string& url);
+    void sendClick();
+    void hitUrl(const std::string& url);
+
+private:
+    bool firstQuartile_ = false;
+    bool secondQuartile_ = false;
+    bool thirdQuartile_ = false;
+    bool started_ = false;
+    fnd::TimeInterval hitTimeout_ = kDefaultHitTimeout;
+};
+
+}  // namespace zid

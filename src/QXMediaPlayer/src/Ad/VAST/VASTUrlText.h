@@ -1,0 +1,32 @@
+#pragma once
+// The URL text rules of the ad stack. Both escapings work on UTF-8 bytes and write
+// %XX with upper-case hexadecimal digits.
+#include <string>
+#include <string_view>
+
+namespace zid {
+
+/// True when the text can stand as a URL as it is: not empty, every byte one of
+///   A-Z a-z 0-9 - . _ ~            (unreserved)
+///   : / ? # [ ] @ ! $ & ' ( ) * + , ; =   (reserved)
+/// or a "%" followed by two hexadecimal digits.
+bool isValidUrlText(std::string_view text);
+
+/// The repair of a media file's address: every byte outside the set of isValidUrlText
+/// is escaped (space, control bytes, DEL, every non-ASCII byte, " < > \ ^ ` { | }) and
+/// so is a "%" that does not start a valid escape; the reserved characters and valid
+/// escapes stay ("a b" -> a%20b, "ü" -> %C3%BC, "{t}" -> %7Bt%7D, "%zz" -> %25zz).
+std::string mediaUrlEscaped(std::string_view text);
+
+/// The escaping of a request's query value: only A-Z a-z 0-9 - . _ ~ stay; every other
+/// byte, the reserved characters included, is escaped (" " -> %20, "/" -> %2F,
+/// "," -> %2C).
+std::string queryValueEscaped(std::string_view text);
+
+/// The scheme of the URL, lower-cased ("HTTPS://x" -> "https"); empty when the text does
+/// not start with a scheme and "://".
+std::string urlScheme(std::string_view url);
+/// True for an http or https URL with a host that isValidUrlText accepts.
+bool isFetchableUrl(std::string_view url);
+
+}  // namespace zid

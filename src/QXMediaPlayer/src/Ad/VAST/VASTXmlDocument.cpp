@@ -1,0 +1,378 @@
+#include "Ad/VAST/VASTXmlDocument.h"
+
+#include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#include <cstring>
+#include <memory>
+#include <unordered_set>
+#include <vector>
+
+namespace zid {
+
+namespace {
+
+constexpr unsigned kParseOptions =
+    pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol | pugi::parse_wconv_attribute;
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+bool startsWith(std::string_view text, std::size_t at, std::string_view prefix) {
+    return text.size() - at >= prefix.size() && text.compare(at, prefix.size(), prefix) == 0;
+}
+
+bool isXmlChar(unsigned long c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// The length of the reference starting at text[at] == '&' (through its ';'), or 0 when
+// it is not one of the predefined entities or a reference to a legal character.
+std::size_t referenceLength(std::string_view text, std::size_t at) {
+    std::size_t semi = text.find(';', at + 1);
+    if (semi == std::string_view::npos || semi - at > 12) return 0;
+    std::string_view name = text.substr(at + 1, semi - at - 1);
+    if (name == "amp" || name == "lt" || name == "gt" || name == "quot" || name == "apos") return semi - at + 1;
+    if (name.size() < 2 || name[0] != '#') return 0;
+    bool hex = name[1] == 'x';
+    std::string_view digits = name.substr(hex ? 2 : 1);
+    if (digits.empty()) return 0;
+    unsigned long value = 0;
+    for (char c : digits) {
+        int d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else return 0;
+        value = value * (hex ? 16 : 10) + static_cast<unsigned long>(d);
+        if (value > 0x10FFFF) return 0;
+    }
+    return isXmlChar(value) ? semi - at + 1 : 0;
+}
+
+}  // namespace
+
+bool VASTXmlDocument::fail(std::string why) {
+    error_ = std::move(why);
+    document_.reset();
+    return false;
+}
+
+bool VASTXmlDocument::load(std::string_view text) {
+    error_.clear();
+    document_.reset();
+    if (!checkText(text)) return false;
+    pugi::xml_parse_result result = document_.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_utf8);
+    if (!result) return fail(std::string("not well-formed XML: ") + result.description());
+    return true;
+}
+
+namespace {
+
+// Byte classes of the scan: plain bytes pass in text, the rest need a look.
+enum : unsigned char { kPlain = 0, kControl, kLess, kAmp, kHigh };
+
+struct ByteClasses {
+    unsigned char of[256];
+    ByteClasses() {
+        for (int c = 0; c < 256; ++c) of[c] = kPlain;
+        for (int c = 0; c < 0x20; ++c) of[c] = kControl;
+        of[static_cast<unsigned char>('\t')] = of[static_cast<unsigned char>('\n')] = of[static_cast<unsigned char>('\r')] = kPlain;
+        of[static_cast<unsigned char>('<')] = kLess;
+        of[static_cast<unsigned char>('&')] = kAmp;
+        for (int c = 0x80; c < 256; ++c) of[c] = kHigh;
+    }
+};
+const ByteClasses kClasses;
+
+// The length of the UTF-8 sequence at p (0 when it is malformed).
+std::size_t utf8SequenceLength(const unsigned char* p, const unsigned char* end) {
+    unsigned char c = *p;
+    int extra;
+    unsigned long cp;
+    if (c >= 0xC2 && c <= 0xDF) extra = 1, cp = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF) extra = 2, cp = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4) extra = 3, cp = c & 0x07;
+    else return 0;
+    if (end - p <= extra) return 0;
+    for (int i = 1; i <= extra; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+        return 0;
+    return static_cast<std::size_t>(extra) + 1;
+}
+
+struct NameBytes {
+    bool of[256];
+    NameBytes() {
+        for (int c = 0; c < 256; ++c) of[c] = true;
+        for (char c : std::string_view(" \t\n\r=/><\"'")) of[static_cast<unsigned char>(c)] = false;
+    }
+};
+const NameBytes kNameBytes;
+// The index of the first byte at or after i that text content cannot pass as it is
+// (below 0x20 other than tab, line feed and carriage return; "<"; "&"; 0x80 and above),
+// sixteen bytes at a time.
+template <bool stopAtMarkup> std::size_t skipBytes(const unsigned char* bytes, std::size_t i, std::size_t n) {
+#if defined(__SSE2__)
+    const __m128i space = _mm_set1_epi8(0x20), lt = _mm_set1_epi8('<'), amp = _mm_set1_epi8('&');
+    const __m128i tab = _mm_set1_epi8('\t'), lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+    while (i + 16 <= n) {
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        // Signed: bytes of 0x80 and above read as negative, so they are "below" 0x20 too.
+        __m128i low = _mm_cmplt_epi8(b, space);
+        __m128i blank = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, tab), _mm_cmpeq_epi8(b, lf)), _mm_cmpeq_epi8(b, cr));
+        __m128i stop = _mm_andnot_si128(blank, low);
+        if constexpr (stopAtMarkup) stop = _mm_or_si128(stop, _mm_or_si128(_mm_cmpeq_epi8(b, lt), _mm_cmpeq_epi8(b, amp)));
+        int mask = _mm_movemask_epi8(stop);
+        if (mask) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        i += 16;
+    }
+#endif
+    if constexpr (stopAtMarkup) {
+        while (i < n && kClasses.of[bytes[i]] == kPlain) ++i;
+    } else {
+        while (i < n && (kClasses.of[bytes[i]] == kPlain || kClasses.of[bytes[i]] == kLess || kClasses.of[bytes[i]] == kAmp)) ++i;
+    }
+    return i;
+}
+std::size_t skipPlain(const unsigned char* bytes, std::size_t i, std::size_t n) { return skipBytes<true>(bytes, i, n); }
+// Stops only at control bytes and bytes of 0x80 and above.
+std::size_t skipRaw(const unsigned char* bytes, std::size_t i, std::size_t n) { return skipBytes<false>(bytes, i, n); }
+
+bool isNameByte(char c) { return kNameBytes.of[static_cast<unsigned char>(c)]; }
+
+// The names of one start tag's attributes; a tag with many of them is indexed.
+class AttributeNames {
+public:
+    AttributeNames() {}  // the inline slots are written before they are read
+    bool add(std::string_view name) {
+        if (count_ < kInline) {
+            for (std::size_t k = 0; k < count_; ++k)
+                if (name.size() == sizes_[k] && std::memcmp(name.data(), starts_[k], sizes_[k]) == 0) return false;
+            starts_[count_] = name.data();
+            sizes_[count_++] = name.size();
+            return true;
+        }
+        if (!many_) {
+            many_ = std::make_unique<std::unordered_set<std::string_view>>();
+            for (std::size_t k = 0; k < kInline; ++k) many_->emplace(starts_[k], sizes_[k]);
+        }
+        return many_->insert(name).second;
+    }
+
+private:
+    static constexpr std::size_t kInline = 16;
+    const char* starts_[kInline];
+    std::size_t sizes_[kInline];
+    std::size_t count_ = 0;
+    std::unique_ptr<std::unordered_set<std::string_view>> many_;
+};
+
+}  // namespace
+
+// One pass over the raw text for what pugixml lets through: size, encoding, control
+// characters, DOCTYPE, references, text or a second element beside the root, "<" in
+// attribute values, repeated attributes and the nesting depth (counted here, so a
+// hostile document is refused before any tree is built).
+bool VASTXmlDocument::checkText(std::string_view text) {
+    if (text.size() > kMaxBytes)
+        return fail("the document is larger than " + std::to_string(kMaxBytes) + " bytes");
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = bytes + text.size();
+    const std::size_t n = text.size();
+    int depth = 0;
+    bool rootSeen = false;
+    std::size_t i = 0;
+    // The bytes that markup skips over whole (comments, CDATA, processing
+    // instructions, end tags): no control byte, valid UTF-8.
+    auto checkRaw = [&](std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to;) {
+            k = skipRaw(bytes, k, to);
+            if (k >= to) break;
+            unsigned char cls = kClasses.of[bytes[k]];
+            if (cls == kControl) return fail("the document holds a control character");
+            if (cls == kHigh) {
+                std::size_t length = utf8SequenceLength(bytes + k, end);
+                if (!length) return fail("the document is not valid UTF-8");
+                k += length;
+            } else {
+                ++k;
+            }
+        }
+        return true;
+    };
+    while (i < n) {
+        unsigned char cls = kClasses.of[bytes[i]];
+        if (cls == kPlain) {
+            if (depth == 0) {
+                if (!isBlank(text[i])) return fail("text outside the root element");
+                ++i;
+            } else {
+                i = skipPlain(bytes, i, n);
+            }
+            continue;
+        }
+        if (cls == kControl) return fail("the document holds a control character");
+        if (cls == kHigh) {
+            std::size_t length = utf8SequenceLength(bytes + i, end);
+            if (!length) return fail("the document is not valid UTF-8");
+            if (depth == 0) return fail("text outside the root element");
+            i += length;
+            continue;
+        }
+        if (cls == kAmp) {
+            if (depth == 0) return fail("text outside the root element");
+            std::size_t length = referenceLength(text, i);
+            if (!length) return fail("an undeclared or bare \"&\" reference");
+            i += length;
+            continue;
+        }
+        // '<': the next byte tells the kind of markup.
+        char next = i + 1 < n ? text[i + 1] : '\0';
+        if (next == '!' && startsWith(text, i, "<!--")) {
+            std::size_t close = text.find("-->", i + 4);
+            if (close == std::string_view::npos) return fail("an unterminated comment");
+            if (!checkRaw(i + 4, close)) return false;
+            i = close + 3;
+        } else if (next == '!' && startsWith(text, i, "<![CDATA[")) {
+            if (depth == 0) return fail("a CDATA section outside the root element");
+            std::size_t close = text.find("]]>", i + 9);
+            if (close == std::string_view::npos) return fail("an unterminated CDATA section");
+            if (!checkRaw(i + 9, close)) return false;
+            i = close + 3;
+        } else if (next == '!' && startsWith(text, i, "<!DOCTYPE")) {
+            return fail("the document declares a DOCTYPE");
+        } else if (next == '!') {
+            return fail("unexpected markup declaration");
+        } else if (next == '?') {
+            std::size_t close = text.find("?>", i + 2);
+            if (close == std::string_view::npos) return fail("an unterminated processing instruction");
+            if (!checkRaw(i + 2, close)) return false;
+            i = close + 2;
+        } else if (next == '/') {
+            std::size_t close = text.find('>', i + 2);
+            if (close == std::string_view::npos || depth == 0) return fail("an unmatched end tag");
+            if (!checkRaw(i + 2, close)) return false;
+            --depth;
+            i = close + 1;
+        } else {
+            if (depth == 0 && rootSeen) return fail("a second root element");
+            rootSeen = true;
+            std::size_t j = i + 1;
+            while (j < n && isNameByte(text[j])) ++j;  // the element's name
+            if (j == i + 1) return fail("a malformed start tag");
+            if (!checkRaw(i + 1, j)) return false;
+            AttributeNames names;
+            bool selfClosing = false;
+            for (;;) {
+                std::size_t before = j;
+                while (j < n && isBlank(text[j])) ++j;
+                if (j >= n) return fail("an unterminated start tag");
+                if (text[j] == '>') break;
+                if (text[j] == '/' && j + 1 < n && text[j + 1] == '>') {
+                    selfClosing = true;
+                    ++j;
+                    break;
+                }
+                if (j == before) return fail("a malformed start tag");
+                std::size_t nameStart = j;
+                while (j < n && isNameByte(text[j])) ++j;
+                if (j == nameStart) return fail("a malformed start tag");
+                if (!checkRaw(nameStart, j)) return false;
+                if (!names.add(text.substr(nameStart, j - nameStart))) return fail("a repeated attribute on an element");
+                while (j < n && isBlank(text[j])) ++j;
+                if (j >= n || text[j] != '=') return fail("an attribute without a value");
+                ++j;
+                while (j < n && isBlank(text[j])) ++j;
+                if (j >= n || (text[j] != '"' && text[j] != '\'')) return fail("an unquoted attribute value");
+                char quote = text[j++];
+                while (j < n && text[j] != quote) {
+                    unsigned char vc = kClasses.of[bytes[j]];
+                    if (vc == kPlain) {
+                        ++j;
+                        while (j < n && text[j] != quote && kClasses.of[bytes[j]] == kPlain) ++j;
+                    } else if (vc == kLess) {
+                        return fail("\"<\" inside an attribute value");
+                    } else if (vc == kAmp) {
+                        std::size_t length = referenceLength(text, j);
+                        if (!length) return fail("an undeclared or bare \"&\" reference");
+                        j += length;
+                    } else if (vc == kControl) {
+                        return fail("the document holds a control character");
+                    } else {
+                        std::size_t length = utf8SequenceLength(bytes + j, end);
+                        if (!length) return fail("the document is not valid UTF-8");
+                        j += length;
+                    }
+                }
+                if (j >= n) return fail("an unterminated attribute value");
+                ++j;
+            }
+            if (!selfClosing && ++depth > kMaxDepth)
+                return fail("elements nest deeper than " + std::to_string(kMaxDepth) + " levels");
+            i = j + 1;
+        }
+    }
+    if (!rootSeen) return fail("the document has no root element");
+    return true;
+}
+
+std::string VASTXmlDocument::textOf(pugi::xml_node element) {
+    pugi::xml_node first = element.first_child();
+    if (!first) return {};
+    if (!first.next_sibling() && (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
+        return first.value();
+    return joinedText(element);
+}
+
+std::string VASTXmlDocument::trimmedTextOf(pugi::xml_node element) {
+    pugi::xml_node first = element.first_child();
+    if (!first) return {};
+    if (!first.next_sibling() && (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
+        return trimmed(first.value());
+    return trimmed(joinedText(element));
+}
+
+std::string VASTXmlDocument::joinedText(pugi::xml_node element) {
+    pugi::xml_node first = element.first_child();
+    std::string text;
+    for (pugi::xml_node node = first; node && node != element;) {
+        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) text += node.value();
+        if (node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node != element && !node.next_sibling()) node = node.parent();
+        if (node != element) node = node.next_sibling();
+    }
+    return text;
+}
+
+std::string VASTXmlDocument::trimmed(std::string_view text) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; };
+    std::size_t b = 0, e = text.size();
+    while (b < e && blank(text[b])) ++b;
+    while (e > b && blank(text[e - 1])) --e;
+    return std::string(text.substr(b, e - b));
+}
+
+bool isValidUTF8(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        std::size_t length = utf8SequenceLength(p, end);
+        if (!length) return false;
+        p += length;
+    }
+    return true;
+}
+
+}  // namespace zid

@@ -1,0 +1,317 @@
+// The VAST reader: both dialects, the XML policy and the model's URL rules.
+#include <gtest/gtest.h>
+
+#include <QXMediaPlayer/Ad/VAST/CPFetchRequestMediaFile.h>
+#include <QXMediaPlayer/Ad/VAST/VASTParser.h>
+#include <QXMediaPlayer/Resources/QXMediaPlayerResources.h>
+
+#include "Ad/VAST/VASTUrlText.h"
+#include "Ad/VAST/VASTXmlDocument.h"
+
+#include <chrono>
+
+using namespace zid;
+
+namespace {
+
+VASTAdList parse(const std::string& text) {
+    auto ads = rt::make<VASTParser>()->parse(text);
+    EXPECT_TRUE(ads) << text;
+    return ads ? *ads : VASTAdList{};
+}
+
+std::vector<std::string> urls(const VASTUrlMap& map, const std::string& key) {
+    auto it = map.find(key);
+    return it == map.end() ? std::vector<std::string>{} : it->second.urls();
+}
+
+const char* kVast1 = R"(<?xml version="1.0"?>
+<VideoAdServingTemplate>
+  <Ad id="a">
+    <InLine>
+      <Impression><URL> http://i/1 </URL><URL>http://i/2</URL></Impression>
+      <TrackingEvents>
+        <Tracking event=" start "><URL>http://t/s1</URL><URL>http://t/s2</URL><URL>http://t/s1</URL></Tracking>
+        <Tracking><URL>http://t/none</URL></Tracking>
+      </TrackingEvents>
+      <Video>
+        <Duration> 00:00:30</Duration>
+        <VideoClicks>
+          <ClickThrough><URL>http://c/through</URL></ClickThrough>
+          <ClickTracking><URL>http://c/track</URL></ClickTracking>
+        </VideoClicks>
+        <MediaFiles>
+          <MediaFile id="m1" delivery="progressive" bitrate="300kbps" width="640" height="x" type="video/mp4" scalable="true" maintainAspectRatio="TRUE">
+            <URL><![CDATA[http://m/1.mp4]]></URL>
+          </MediaFile>
+          <MediaFile delivery="Streaming" type="video/x-flv"/>
+        </MediaFiles>
+      </Video>
+    </InLine>
+  </Ad>
+  <Ad><Wrapper><VASTAdTagURL><URL> http://w/next </URL></VASTAdTagURL><Impression><URL>http://w/i</URL></Impression></Wrapper></Ad>
+</VideoAdServingTemplate>)";
+
+TEST(VASTParser, ReadsEveryRuleOfTheFirstDialect) {
+    auto ads = parse(kVast1);
+    ASSERT_EQ(ads.size(), 2u);
+    const auto& ad = *ads[0];
+    EXPECT_EQ(ad.impressions, (std::vector<std::string>{"http://i/1", "http://i/2"}));
+    EXPECT_EQ(urls(ad.trackingEvents, "start"), (std::vector<std::string>{"http://t/s1", "http://t/s2"}));
+    EXPECT_EQ(ad.trackingEvents.size(), 1u);  // a Tracking without an event adds nothing
+    EXPECT_EQ(ad.duration, " 00:00:30");      // duration is kept as written
+    EXPECT_EQ(urls(ad.videoClicks, kVastClient_ClickThroughTag), (std::vector<std::string>{"http://c/through"}));
+    EXPECT_TRUE(ad.videoClicks.count(kVastClient_CustomClicksTag));
+    ASSERT_EQ(ad.mediaFiles.size(), 2u);
+    const auto& m = *ad.mediaFiles[0];
+    EXPECT_EQ(m.identification, "m1");
+    EXPECT_EQ(m.delivery, VASTDelivery::Progressive);
+    EXPECT_EQ(m.bitrate, 300);
+    EXPECT_EQ(m.width, 640);
+    EXPECT_EQ(m.height, 0);
+    EXPECT_TRUE(m.scalable);
+    EXPECT_FALSE(m.maintainAspectRatio);  // only "true" exactly
+    EXPECT_EQ(m.url, "http://m/1.mp4");
+    EXPECT_EQ(ad.mediaFiles[1]->delivery, VASTDelivery::Unknown);  // "Streaming" is not "streaming"
+    EXPECT_FALSE(ad.mediaFiles[1]->url);
+    EXPECT_EQ(ads[1]->wrapperUrl, "http://w/next");
+    EXPECT_EQ(ads[1]->impressions, (std::vector<std::string>{"http://w/i"}));
+    EXPECT_FALSE(ad.wrapperUrl);
+}
+
+std::string vast2(const std::string& version, const std::string& body) {
+    return "<VAST version=\"" + version + "\">" + body + "</VAST>";
+}
+
+TEST(VASTParser, ReadsTwoLinearCreativesEachWithAllImpressions) {
+    auto ads = parse(vast2("2.0", R"(<Ad><InLine>
+      <Impression>http://i/1</Impression>
+      <Creatives>
+        <Creative><Linear><Duration>00:00:10</Duration>
+          <TrackingEvents><Tracking event="start"> http://t/a </Tracking><Tracking event="start"></Tracking></TrackingEvents>
+          <VideoClicks><ClickThrough> http://c/1 </ClickThrough><ClickThrough>http://c/2</ClickThrough><CustomClicks> x </CustomClicks></VideoClicks>
+          <MediaFiles><MediaFile type="video/mp4"> http://m/a.mp4 </MediaFile><MediaFile type="video/mp4"></MediaFile></MediaFiles>
+          <Duration>00:00:20</Duration>
+        </Linear></Creative>
+        <Creative><CompanionAds/></Creative>
+        <Creative><Linear><MediaFiles><MediaFile type="video/mp4">http://m/b.mp4</MediaFile></MediaFiles></Linear></Creative>
+      </Creatives>
+      <Impression>http://i/2</Impression>
+    </InLine></Ad>)"));
+    ASSERT_EQ(ads.size(), 2u);
+    for (const auto& ad : ads) EXPECT_EQ(ad->impressions, (std::vector<std::string>{"http://i/1", "http://i/2"}));
+    EXPECT_EQ(ads[0]->duration, "00:00:20");  // the later duplicate wins
+    EXPECT_EQ(urls(ads[0]->trackingEvents, "start"), (std::vector<std::string>{"http://t/a", ""}));
+    EXPECT_EQ(urls(ads[0]->videoClicks, "ClickThrough"), (std::vector<std::string>{"http://c/1", "http://c/2"}));
+    EXPECT_EQ(urls(ads[0]->videoClicks, "CustomClicks"), (std::vector<std::string>{" x "}));
+    ASSERT_EQ(ads[0]->mediaFiles.size(), 2u);
+    EXPECT_EQ(ads[0]->mediaFiles[0]->url, "http://m/a.mp4");
+    EXPECT_EQ(ads[0]->mediaFiles[1]->url, "");  // an empty URL text stays an empty text
+    EXPECT_EQ(ads[1]->mediaFiles[0]->url, "http://m/b.mp4");
+}
+
+TEST(VASTParser, VersionMustBeAboveTwoLess) {
+    EXPECT_FALSE(rt::make<VASTParser>()->parse(vast2("1.9999", "<Ad/>")));
+    EXPECT_FALSE(rt::make<VASTParser>()->parse("<VAST><Ad/></VAST>"));
+    EXPECT_FALSE(rt::make<VASTParser>()->parse("<Other version=\"2.0\"/>"));
+    EXPECT_TRUE(rt::make<VASTParser>()->parse(vast2("3.0", "")));
+    EXPECT_TRUE(rt::make<VASTParser>()->parse(vast2("2", ""))->empty());
+}
+
+TEST(VASTParser, LooksAtTheAdsFirstElementChild) {
+    const std::string inlineAd = "<InLine><Creatives><Creative><Linear/></Creative></Creatives></InLine>";
+    EXPECT_EQ(parse(vast2("2.0", "<Ad><!-- note --><?pi x?>" + inlineAd + "</Ad>")).size(), 1u);
+    EXPECT_TRUE(parse(vast2("2.0", "<Ad><AdSystem/>" + inlineAd + "</Ad>")).empty());
+}
+
+TEST(VASTParser, WrapperTagIsTrimmedAndItsTrackingMerged) {
+    auto ads = parse(vast2("2.0", R"(<Ad><Wrapper>
+      <VASTAdTagURI>first</VASTAdTagURI>
+      <VASTAdTagURI><![CDATA[
+          http://ads/next?a=b c
+      ]]></VASTAdTagURI>
+      <Impression> http://w/i </Impression>
+      <Creatives><Creative><Linear>
+        <TrackingEvents><Tracking event="start">http://w/start</Tracking></TrackingEvents>
+        <VideoClicks><ClickTracking>http://w/click</ClickTracking></VideoClicks>
+        <MediaFiles><MediaFile type="video/mp4">http://m/ignored.mp4</MediaFile></MediaFiles>
+      </Linear></Creative></Creatives>
+    </Wrapper></Ad>)"));
+    ASSERT_EQ(ads.size(), 1u);
+    const auto& wrapper = *ads[0];
+    EXPECT_EQ(wrapper.wrapperUrl, "http://ads/next?a=b%20c");
+    EXPECT_EQ(wrapper.impressions, (std::vector<std::string>{"http://w/i"}));
+    EXPECT_EQ(urls(wrapper.trackingEvents, "start"), (std::vector<std::string>{"http://w/start"}));
+    EXPECT_EQ(urls(wrapper.videoClicks, "ClickTracking"), (std::vector<std::string>{"http://w/click"}));
+    EXPECT_TRUE(wrapper.mediaFiles.empty());
+
+    auto inner = rt::make<VASTParser>()->parse(vast2("2.0", R"(<Ad><InLine><Impression>http://a/i</Impression><Creatives><Creative><Linear>
+        <TrackingEvents><Tracking event="start">http://w/start</Tracking><Tracking event="start">http://a/start</Tracking></TrackingEvents>
+      </Linear></Creative></Creatives></InLine></Ad>)"), wrapper);
+    ASSERT_TRUE(inner);
+    ASSERT_EQ(inner->size(), 1u);
+    EXPECT_EQ((*inner)[0]->impressions, (std::vector<std::string>{"http://a/i", "http://w/i"}));
+    EXPECT_EQ(urls((*inner)[0]->trackingEvents, "start"), (std::vector<std::string>{"http://w/start", "http://a/start"}));
+    EXPECT_EQ(urls((*inner)[0]->videoClicks, "ClickTracking"), (std::vector<std::string>{"http://w/click"}));
+}
+
+TEST(VASTXmlPolicy, RefusesWhatIsNotWellFormed) {
+    const char* refused[] = {
+        "<VAST version=\"2.0\"/><VAST version=\"2.0\"/>",             // two roots
+        "<VAST version=\"2.0\"/>trailing",                            // text after the root
+        "<VAST version=\"2.0\"><Ad>a & b</Ad></VAST>",                // a bare "&"
+        "<VAST version=\"2.0\" version=\"3.0\"/>",                    // a repeated attribute
+        "<VAST version=\"2.0\"><Ad>&nbsp;</Ad></VAST>",               // an undeclared entity
+        "<VAST version=\"2.0\"><Ad>\x01</Ad></VAST>",                 // a control character
+        "<VAST version=\"2.0\"><Ad>\xC3\x28</Ad></VAST>",             // malformed UTF-8
+        "<VAST version=\"2.0\"><Ad>\xC0\xAF</Ad></VAST>",             // an overlong form
+        "<!DOCTYPE VAST [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><VAST version=\"2.0\">&x;</VAST>",
+        "<VAST version=\"2.0\"><Ad></VAST>",                          // mismatched
+        "<VAST version=\"2.0\"><Ad a=\"<\"/></VAST>",                 // "<" in a value
+        "<VAST version=\"2.0\"><Ad>&#0;</Ad></VAST>",                 // a reference to NUL
+        "",
+    };
+    for (const char* text : refused) {
+        VASTXmlDocument document;
+        EXPECT_FALSE(document.load(text)) << text;
+        EXPECT_FALSE(document.error().empty());
+        EXPECT_FALSE(rt::make<VASTParser>()->parse(text));
+    }
+    VASTXmlDocument fine;
+    EXPECT_TRUE(fine.load("<?xml version=\"1.0\"?><!-- c --><r a='&amp;&#x41;&#65;'>&lt;x&gt;<![CDATA[&]]></r><!-- after -->"))
+        << fine.error();
+    EXPECT_EQ(std::string(fine.root().attribute("a").value()), "&AA");
+    EXPECT_EQ(VASTXmlDocument::textOf(fine.root()), "<x>&");
+}
+
+TEST(VASTXmlPolicy, JoinsTextAroundCDATAAndComments) {
+    VASTXmlDocument document;
+    ASSERT_TRUE(document.load("<r> http://a/<![CDATA[b]]>?c=<!-- x -->d </r>"));
+    EXPECT_EQ(VASTXmlDocument::textOf(document.root()), " http://a/b?c=d ");
+}
+
+TEST(VASTXmlPolicy, BoundsDepthAndSize) {
+    std::string deep;
+    for (int i = 0; i < 10000; ++i) deep += "<a>";
+    for (int i = 0; i < 10000; ++i) deep += "</a>";
+    EXPECT_FALSE(rt::make<VASTParser>()->parse(deep));
+    std::string at64, over;
+    for (int i = 0; i < 64; ++i) at64 += "<a>";
+    for (int i = 0; i < 64; ++i) at64 += "</a>";
+    VASTXmlDocument document;
+    EXPECT_TRUE(document.load(at64));
+    EXPECT_FALSE(document.load("<b>" + at64 + "</b>"));
+
+    std::string big = "<VAST version=\"2.0\">" + std::string(2u << 20, ' ') + "</VAST>";
+    EXPECT_FALSE(rt::make<VASTParser>()->parse(big));
+}
+
+TEST(VASTXmlPolicy, ReadsALargeDocumentWhole) {
+    std::string body = "<Ad><InLine>";
+    for (int i = 0; i < 3000; ++i)
+        body += "<Impression><![CDATA[http://impressions.example/track?id=" + std::to_string(i) +
+                "&pad=" + std::string(240, 'x') + "]]></Impression>";
+    body += "<Creatives><Creative><Linear/></Creative></Creatives></InLine></Ad>";
+    std::string text = vast2("2.0", body);
+    ASSERT_GT(text.size(), 850000u);
+    ASSERT_LT(text.size(), VASTXmlDocument::kMaxBytes);
+    auto ads = parse(text);
+    ASSERT_EQ(ads.size(), 1u);
+    ASSERT_EQ(ads[0]->impressions.size(), 3000u);
+    EXPECT_NE(ads[0]->impressions[2999].find("id=2999&"), std::string::npos);
+}
+
+TEST(VASTAdElement, FillsParameters) {
+    EXPECT_EQ(VASTAdElement::getString("a/b", nullptr), "a/b");
+    EXPECT_EQ(VASTAdElement::getString("a/b?", nullptr), "a/b?");
+    EXPECT_EQ(VASTAdElement::getString("a/b?x=1?y=2", nullptr), "a/b?x=1?y=2");
+    EXPECT_EQ(VASTAdElement::getString("a/b?k&v=&w=1&z=a=b", nullptr), "a/b?k&v=&w=1&z=a=b");
+    VASTParameterValues values{{"{cb}", "7"}};
+    EXPECT_EQ(VASTAdElement::getString("a/b?cb={cb}&t={a}{b}", &values), "a/b?cb=7&t=");
+    EXPECT_EQ(VASTAdElement::getString("a/b?x={cb}{cb}&p=q={cb}", &values), "a/b?x=77&p=q=7");
+    EXPECT_TRUE(VASTAdElement::getParametersFromString("x}{y}").empty());
+    EXPECT_EQ(VASTAdElement::getParametersFromString("{a}{b}"), (std::vector<std::string>{"{a}", "{b}"}));
+    EXPECT_EQ(VASTAdElement::getParametersFromString("{a{b}"), (std::vector<std::string>{"{a{b}"}));
+
+    auto ad = rt::make<VASTAdElement>();
+    ad->impressions = {"http://i?cb={cb}"};
+    ad->trackingEvents["start"].insert("http://t?cb={cb}&x=1");
+    ad->videoClicks["ClickTracking"].insert("http://c?r={r}");
+    ad->wrapperUrl = "http://w?cb={cb}";
+    ad->setParametersWithValues(nullptr);
+    EXPECT_EQ(ad->impressions[0], "http://i?cb=");
+    EXPECT_EQ(urls(ad->trackingEvents, "start"), (std::vector<std::string>{"http://t?cb=&x=1"}));
+    EXPECT_EQ(urls(ad->videoClicks, "ClickTracking"), (std::vector<std::string>{"http://c?r="}));
+    EXPECT_EQ(ad->wrapperUrl, "http://w?cb=");
+}
+
+TEST(VASTAdElement, RepairsMediaUrlsAndChecksPlayability) {
+    auto file = [](std::optional<std::string> url, std::string type) {
+        auto f = rt::make<VASTMediaFile>();
+        f->url = std::move(url);
+        f->type = std::move(type);
+        return f;
+    };
+    auto ad = rt::make<VASTAdElement>();
+    EXPECT_FALSE(ad->testIfPlayableMediaFileIsAvailable());
+    ad->mediaFiles = {file(std::nullopt, "video/mp4"), file("http://m/a b.mp4", "video/mp4"), file("", "video/mp4"),
+                      file("http://m/ok.mp4?x=%41", "VIDEO/MP4")};
+    ad->urlEncodeIfNeeded();
+    ASSERT_EQ(ad->mediaFiles.size(), 2u);
+    EXPECT_EQ(ad->mediaFiles[0]->url, "http://m/a%20b.mp4");
+    EXPECT_EQ(ad->mediaFiles[1]->url, "http://m/ok.mp4?x=%41");
+    EXPECT_TRUE(ad->testIfPlayableMediaFileIsAvailable());
+    ad->mediaFiles = {file("http://m/x.mp4", "Video/MP4")};
+    EXPECT_TRUE(ad->testIfPlayableMediaFileIsAvailable());  // one rule for the MIME type: case-insensitive
+    ad->mediaFiles = {file("http://m/x.flv", "video/x-flv")};
+    EXPECT_FALSE(ad->testIfPlayableMediaFileIsAvailable());
+}
+
+TEST(UrlEscaping, MediaUrlRepairByteByByte) {
+    for (int b = 0; b < 256; ++b) {
+        std::string in(1, static_cast<char>(b));
+        bool kept = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') ||
+                    std::string("-._~:/?#[]@!$&'()*+,;=").find(static_cast<char>(b)) != std::string::npos;
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%%%02X", b);
+        EXPECT_EQ(mediaUrlEscaped(in), kept && b != 0 ? in : std::string(hex)) << b;
+    }
+    EXPECT_EQ(mediaUrlEscaped("a b"), "a%20b");
+    EXPECT_EQ(mediaUrlEscaped("\xC3\xBC"), "%C3%BC");
+    EXPECT_EQ(mediaUrlEscaped("{t}"), "%7Bt%7D");
+    EXPECT_EQ(mediaUrlEscaped("%41%zz%4"), "%41%25zz%254");
+    EXPECT_FALSE(isValidUrlText("http://a/%4"));
+    EXPECT_TRUE(isValidUrlText("http://a/%4a"));
+}
+
+TEST(UrlEscaping, QueryValueByteByByte) {
+    for (int b = 0; b < 256; ++b) {
+        std::string in(1, static_cast<char>(b));
+        bool kept = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' ||
+                    b == '.' || b == '_' || b == '~';
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%%%02X", b);
+        EXPECT_EQ(queryValueEscaped(in), kept ? in : std::string(hex)) << b;
+    }
+    EXPECT_EQ(queryValueEscaped("a b/c,d"), "a%20b%2Fc%2Cd");
+}
+
+TEST(CPFetchRequestMediaFile, EqualityIsReflexiveAndHashConsistent) {
+    auto make = [](std::optional<std::string> api) {
+        return CPFetchRequestMediaFile::fetchRequestMediaFileWithIdentification("id", 2, "video/mp4", 300, 640, 360,
+                                                                                false, true, api, "http://m/1.mp4");
+    };
+    auto a = make(std::nullopt), b = make(std::nullopt), c = make("VPAID");
+    EXPECT_TRUE(a->isEqual(*a));
+    EXPECT_TRUE(a->isEqual(*b));
+    EXPECT_EQ(a->hash(), b->hash());
+    EXPECT_FALSE(a->isEqual(*c));
+    EXPECT_FALSE(a->isEqual(*rt::make<VASTMediaFile>()));
+}
+
+TEST(QXMediaPlayerResources, ImageLookupSplitsAtTheLastDot) {
+    EXPECT_TRUE(QXMediaPlayerBundle());
+    EXPECT_FALSE(imageNamedInLib("no.such.image.png"));
+}
+
+}  // namespace
