@@ -1,6 +1,7 @@
 #include "Ad/VAST/VASTUrlText.h"
 
 #include <QXFoundation/Extensions/StringExtensions.h>
+#include <QXFoundation/Extensions/WebURL.h>
 
 namespace zid {
 
@@ -59,24 +60,11 @@ std::string mediaUrlEscaped(std::string_view text) {
 
 std::string queryValueEscaped(std::string_view text) { return urlEncodedString(text); }
 
-std::string urlScheme(std::string_view url) {
-    std::size_t colon = url.find("://");
-    if (colon == std::string_view::npos || colon == 0) return {};
-    std::string scheme;
-    for (std::size_t i = 0; i < colon; ++i) {
-        char c = url[i];
-        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
-        if (!ok) return {};
-        scheme += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return scheme;
-}
-
 bool isFetchableUrl(std::string_view url) {
-    std::string scheme = urlScheme(url);
-    if (scheme != "http" && scheme != "https") return false;
-    if (!isValidUrlText(url)) return false;
-    std::string_view rest = url.substr(scheme.size() + 3);
+    if (!isWebURL(url) || !isValidUrlText(url)) return false;
+    std::size_t slashes = url.find("://");
+    if (slashes == std::string_view::npos || slashes != url.find(':')) return false;
+    std::string_view rest = url.substr(slashes + 3);
     std::size_t end = rest.find_first_of("/?#");
     return end != 0 && !rest.empty();
 }

@@ -23,9 +23,6 @@ std::string mediaUrlEscaped(std::string_view text);
 /// "," -> %2C).
 std::string queryValueEscaped(std::string_view text);
 
-/// The scheme of the URL, lower-cased ("HTTPS://x" -> "https"); empty when the text does
-/// not start with a scheme and "://".
-std::string urlScheme(std::string_view url);
 /// True for an http or https URL with a host that isValidUrlText accepts.
 bool isFetchableUrl(std::string_view url);
 
