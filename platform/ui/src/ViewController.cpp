@@ -148,7 +148,7 @@ void ViewController::presentViewController(const rt::Ref<ViewController>& contro
     v->setFrame(b);
     v->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleHeight);
     window->addSubview(v);
-    auto done = [self, controller, covers, animated, completion](bool) {
+    auto done = [self, controller, covers, completion](bool) {
         controller->beingPresented_ = false;
         controller->endAppearanceTransition();
         if (covers) self->endAppearanceTransition();
