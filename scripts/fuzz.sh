@@ -13,7 +13,8 @@ seconds=${1:-30}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(strings_file keyed_archive user_defaults date_format regex icmp_reply format vast vast_request_format)
+  targets=(strings_file keyed_archive user_defaults date_format regex icmp_reply format
+           image_body gateway_answer media_server_frames websocket_peer readiness_poll url_path vast vast_request_format)
 fi
 
 cc=${FUZZ_CC:-clang-14}

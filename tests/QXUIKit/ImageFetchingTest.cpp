@@ -427,6 +427,10 @@ TEST_F(ImageFetching, RequestsForURLStrings) {
     EXPECT_FALSE(QXImageRequestOperation::isLoadableURL("data:image/png;base64,AAAA"));
     EXPECT_EQ(QXImageRequestOperation::localPathOfFileURL("file://localhost/a%20b"), std::optional<std::string>("/a b"));
     EXPECT_EQ(QXImageRequestOperation::localPathOfFileURL("file://elsewhere/a"), std::nullopt);
+    // An escaped NUL would end the path early where the system reads it ("/tmp/a.png"
+    // for a URL that names a ".jpg"): such a URL names no file.
+    EXPECT_EQ(QXImageRequestOperation::localPathOfFileURL("file:///tmp/a.png%00.jpg"), std::nullopt);
+    EXPECT_EQ(QXImageRequestOperation::localPathOfFileURL("file:///tmp/%00"), std::nullopt);
 }
 
 TEST(KitResources, ImagesOfTheKitBundleByFileName) {

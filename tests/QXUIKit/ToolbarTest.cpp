@@ -53,7 +53,7 @@ rt::Ref<ui::Image> solid(int w, int h, std::uint32_t argb) {
 
 TEST_F(Toolbar, FixedAndFlexibleItemsShareTheRowInsideTheInsets) {
     auto bar = rt::make<QXToolbar>(Rect(0, 0, 320, 44));
-    bar->setContentInsets(ui::EdgeInsets(0, 15, 0, 15));
+    bar->setContentInsets(ui::EdgeInsets{0, 15, 0, 15});
     bar->setToolbarItemPadding(2);
     Items items{fixed(44), fixed(10), flexible(), fixed(44)};
     bar->setToolbarItems(items, false);
@@ -61,7 +61,7 @@ TEST_F(Toolbar, FixedAndFlexibleItemsShareTheRowInsideTheInsets) {
                                                 Rect(261, 0, 44, 44)}));
 
     // Two flexible items split the leftover equally; insets top and bottom set y and height.
-    bar->setContentInsets(ui::EdgeInsets(4, 10, 6, 10));
+    bar->setContentInsets(ui::EdgeInsets{4, 10, 6, 10});
     bar->setToolbarItemPadding(5);
     Items two{fixed(40), flexible(), flexible(), fixed(30)};
     bar->setToolbarItems(two, false);
@@ -122,7 +122,7 @@ TEST_F(Toolbar, HiddenItemsKeepTheirPlaceAndChangesRelayOutOnTheNextPass) {
     bar->setLayoutAnimationType(1);
     bar->setLayoutAnimationDuration(1);
     EXPECT_FALSE(bar->needsLayout()) << "the animation settings do not mark the bar";
-    bar->setContentInsets(ui::EdgeInsets(0, 40, 0, 0));
+    bar->setContentInsets(ui::EdgeInsets{0, 40, 0, 0});
     bar->layoutIfNeeded();
     EXPECT_EQ(hidden->frame().origin.x, 40);
     advance(0.5);
@@ -329,7 +329,7 @@ TEST_F(Toolbar, FadingImageViewAndTopOrBottomLabel) {
 TEST_F(Toolbar, Picture) {
     auto bar = rt::make<QXToolbar>(Rect(0, 0, 320, 44));
     bar->backgroundImageView()->setImage(solid(1, 1, 0xFF202830u));
-    bar->setContentInsets(ui::EdgeInsets(4, 10, 4, 10));
+    bar->setContentInsets(ui::EdgeInsets{4, 10, 4, 10});
     bar->setToolbarItemPadding(6);
     auto button = rt::make<QXButtonToolbarItem>(Rect(0, 0, 36, 36));
     button->button()->setBackgroundColor(ui::Color::orangeColor());

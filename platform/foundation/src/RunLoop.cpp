@@ -43,6 +43,9 @@ RunLoop::RunLoop() : clock_(RealClock::shared()) {
 }
 
 RunLoop::~RunLoop() {
+    // A post whose block was run (and released the loop) may still be between pushing
+    // its node and its look at sleeping_; it is done within a few instructions.
+    while (postsInFlight_.load(std::memory_order_acquire) != 0) std::this_thread::yield();
     clock_->detach(*this);
     if (wakeFd_ >= 0) ::close(wakeFd_);
     for (PostNode* node = incoming_.exchange(nullptr); node;) {
@@ -88,6 +91,9 @@ void RunLoop::wakeUp() {
 
 void RunLoop::post(std::function<void()> block) {
     auto* node = new PostNode{std::move(block), nullptr};
+    // Counted before the push, so whoever frees the loop after running the node's block
+    // sees this post and waits for its end.
+    postsInFlight_.fetch_add(1, std::memory_order_relaxed);
     PostNode* head = incoming_.load(std::memory_order_relaxed);
     do {
         node->next = head;
@@ -101,6 +107,7 @@ void RunLoop::post(std::function<void()> block) {
     // (all sequentially consistent): either the loop sees the node or this post sees
     // the loop asleep.
     if (!head && sleeping_.load(std::memory_order_seq_cst)) wakeUp();
+    postsInFlight_.fetch_sub(1, std::memory_order_release);  // the last touch of the loop
 }
 
 void RunLoop::takeIncoming() {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include <fnd/Queue.h>
 #include <fnd/RunLoop.h>
 #include <rt/Exception.h>
 
@@ -236,6 +237,37 @@ TEST(LoopConcurrency, APostAlwaysReachesALoopThatIsLookingOrAsleep) {
     stop = true;
     loop->post([] {});
     owner.join();
+}
+
+// A queue released from its own block takes its loop with it as its thread ends, while
+// the thread that posted the block may still be inside post(): that post must be done
+// with the loop before the loop goes (ThreadSanitizer reports the freed loop's flag
+// read otherwise). The loop is kept busy meanwhile, so the post reads its flag and
+// wakes nothing: nothing but the post itself orders its reads before the loop's end.
+TEST(LoopConcurrency, APostIsDoneWithTheLoopBeforeABlockItPostedFreesIt) {
+    // The sanitizer keeps only the last few accesses of each word, and the loop's own
+    // accesses after the post push the post's read out now and then: many rounds.
+    for (int i = 0; i < 200; ++i) {
+        auto queue = fnd::Queue::serial("released.by.its.block");
+        rt::Weak<fnd::RunLoop> loop = queue->loopRef();
+        auto* holder = new rt::Ref<fnd::Queue>(std::move(queue));
+        std::atomic<bool> busy{false}, ran{false};
+        (*holder)->async([&busy] {
+            busy = true;
+            auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(500);
+            while (std::chrono::steady_clock::now() < until) {
+            }
+        });
+        while (!busy.load()) std::this_thread::yield();
+        (*holder)->async([holder, &ran] {
+            delete holder;  // the queue's last reference, on its own thread
+            ran = true;
+        });
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!loop.expired() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+        ASSERT_TRUE(ran.load());
+        ASSERT_TRUE(loop.expired()) << "the loop ends with its queue's thread";
+    }
 }
 
 // ---- the clock while another thread swaps it ---------------------------------------

@@ -197,6 +197,10 @@ private:
 
     // New posts, newest first (pushed by any thread without a lock; taken by the loop).
     std::atomic<PostNode*> incoming_{nullptr};
+    // Posts still reading the loop after pushing their node. The node's block may
+    // release the loop's last reference (a queue released from its own block) before
+    // its poster has looked at sleeping_: the destructor waits for them.
+    std::atomic<int> postsInFlight_{0};
     // Whether the loop is in (or about to enter) a sleeping poll: only then does a post
     // write the wake-up descriptor.
     std::atomic<bool> sleeping_{false};

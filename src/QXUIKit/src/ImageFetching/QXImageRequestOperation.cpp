@@ -31,7 +31,7 @@ const rt::Ref<fnd::Queue>& transferQueue() {
 std::string lowercaseScheme(const std::string& url) { return urlScheme(url).value_or(std::string()); }
 
 // The local path of a file URL ("file:///a%20b" -> "/a b"; the host may be empty or
-// "localhost"); nothing for any other host or a malformed escape.
+// "localhost"); nothing for any other host, a malformed escape or an escaped NUL.
 std::optional<std::string> filePath(const std::string& url) {
     if (url.find(':') == std::string::npos) return std::nullopt;
     std::string rest = url.substr(url.find(':') + 1);
@@ -46,7 +46,10 @@ std::optional<std::string> filePath(const std::string& url) {
     auto end = rest.find_first_of("?#");
     if (end != std::string::npos) rest.resize(end);
     if (rest.empty() || rest[0] != '/') return std::nullopt;
-    return urlDecodedString(rest);
+    auto path = urlDecodedString(rest);
+    // An escaped NUL would cut the path short where the system reads it.
+    if (path && path->find('\0') != std::string::npos) return std::nullopt;
+    return path;
 }
 
 rt::Ref<rt::Error> notAnImageError(const std::string& url, std::string description, rt::Dictionary extra = {}) {

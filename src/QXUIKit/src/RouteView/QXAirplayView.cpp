@@ -40,7 +40,7 @@ void QXAirplayView::alignVolumeView() {
     volumeView_->sizeToFit();
     // The middle of the receiver's own bounds, wherever the receiver sits in its superview.
     ui::Rect b = bounds();
-    volumeView_->setCenter(ui::Point(b.origin.x + b.size.width * 0.5, b.origin.y + b.size.height * 0.5));
+    volumeView_->setCenter(ui::Point{b.origin.x + b.size.width * 0.5, b.origin.y + b.size.height * 0.5});
 }
 
 }  // namespace zid

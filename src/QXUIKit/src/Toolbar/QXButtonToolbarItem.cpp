@@ -9,7 +9,7 @@ void QXButtonToolbarItem::didInitialize() {
     // Centred in the item's own bounds: a button made at a non-zero origin still sits
     // in the middle of its item.
     ui::Rect b = bounds();
-    button_->setCenter(ui::Point(b.origin.x + b.size.width * 0.5, b.origin.y + b.size.height * 0.5));
+    button_->setCenter(ui::Point{b.origin.x + b.size.width * 0.5, b.origin.y + b.size.height * 0.5});
     button_->setAutoresizingMask(ui::Autoresizing::FlexibleTopMargin | ui::Autoresizing::FlexibleBottomMargin);
     addSubview(button_);
 }

@@ -9,7 +9,7 @@ void QXImageToolbarItem::didInitialize() {
     ui::Rect b = imageView_->bounds();
     setFrame(ui::Rect(0, 0, b.size.width, b.size.height));
     ui::Rect own = bounds();
-    imageView_->setCenter(ui::Point(own.origin.x + own.size.width * 0.5, own.origin.y + own.size.height * 0.5));
+    imageView_->setCenter(ui::Point{own.origin.x + own.size.width * 0.5, own.origin.y + own.size.height * 0.5});
     imageView_->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
     imageView_->setContentMode(ui::ContentMode::ScaleAspectFit);
     imageView_->setUserInteractionEnabled(false);

@@ -380,7 +380,7 @@ void MediaServerPeer::Impl::handleFrame(const std::shared_ptr<SessionBase>& sess
         auto timer = std::make_shared<asio::steady_timer>(ioc, std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                                                      std::chrono::duration<double>(after)));
         std::weak_ptr<SessionBase> weak = session;
-        timer->async_wait([timer, weak, out](const error_code& ec) {
+        timer->async_wait([timer, weak, out = out](const error_code& ec) {
             if (ec) return;
             if (auto s = weak.lock()) s->write(out);
         });
