@@ -22,9 +22,9 @@
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
 #include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
-#include <QXCorePlayer/VexaWebSocketClient/Client/QXVexaClient.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaService.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscribeConnection.h>
+#include "VexaWebSocketClient/Client/QXVexaClient.h"
+#include "VexaWebSocketClient/QXVexaService.h"
+#include "VexaWebSocketClient/QXVexaSubscribeConnection.h"
 #include <fnd/NotificationCenter.h>
 #include <fnd/RunLoop.h>
 #include <media/GstEngine.h>
@@ -287,7 +287,6 @@ int main(int argc, char** argv) {
     media::Engine::setShared(rt::make<media::GstEngine>(engineOptions));
     QXPlayerResumePositions::setDefaultPositions(
         rt::make<QXPlayerResumePositions>(rt::make<fnd::UserDefaults>(options->output + "/resume-positions.json")));
-    QXMoviePlayerController::installAsMoviePlayerController();
 
     QXVexaSocketSettings settings;
     settings.origin = "https://www.media.test";
@@ -313,7 +312,6 @@ int main(int argc, char** argv) {
 
     factory = nullptr;
     loop->drain();
-    CPMediaPlayer::setMoviePlayerControllerMaker(nullptr);
     QXPlayerResumePositions::setDefaultPositions(nullptr);
     media::Engine::setShared(nullptr);
     server.stop();

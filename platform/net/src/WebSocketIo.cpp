@@ -210,7 +210,9 @@ private:
                 if (verify != X509_V_OK) {
                     return fail(WebSocketError::ServerCertificateUntrusted,
                                 "The certificate of " + url_.host + " is not trusted: " +
-                                    X509_verify_cert_error_string(verify));
+                                    X509_verify_cert_error_string(verify) +
+                                    "; a server signed by an authority of the host's own needs that authority in "
+                                    "WebSocketOptions::extraTrustAnchorsPem");
                 }
                 fail(WebSocketError::SecureConnectionFailed,
                      "The secure connection to " + url_.host + " failed: " + describe(ec));

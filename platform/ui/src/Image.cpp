@@ -1,5 +1,7 @@
 #include <ui/Image.h>
 
+#include <cairo.h>
+
 #include <climits>
 #include <cmath>
 #include <cstring>

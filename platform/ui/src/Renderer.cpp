@@ -1,5 +1,9 @@
 #include <ui/Renderer.h>
 
+#include <cairo.h>
+
+#include "CairoOperator.h"
+
 #include <cmath>
 #include <vector>
 

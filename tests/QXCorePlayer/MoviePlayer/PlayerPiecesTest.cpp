@@ -8,7 +8,7 @@
 #include <QXCorePlayer/Core/ExternalScreen/QXExternalScreenManager.h>
 #include <QXCorePlayer/Core/Formatters/QXCreationDateFormatter.h>
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
-#include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
+#include "Core/Resources/QXCorePlayerResources.h"
 #include <QXCorePlayer/Core/View/QXPlayerSeekBar.h>
 #include <fnd/Calendar.h>
 #include <ui/Renderer.h>

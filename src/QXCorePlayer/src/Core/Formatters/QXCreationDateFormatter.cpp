@@ -1,6 +1,6 @@
 #include <QXCorePlayer/Core/Formatters/QXCreationDateFormatter.h>
 
-#include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
+#include "Core/Resources/QXCorePlayerResources.h"
 #include <QXFoundation/DateUtils/DateFormatterCaching.h>
 #include <fnd/Calendar.h>
 #include <rt/Format.h>

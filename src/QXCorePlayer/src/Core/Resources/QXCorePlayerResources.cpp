@@ -1,4 +1,4 @@
-#include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
+#include "Core/Resources/QXCorePlayerResources.h"
 
 #include <QXFoundation/Extensions/BundleExtensions.h>
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cctype>
 
-#include <QXCorePlayer/Core/Vexa/QXCDNLocationTester.h>
-#include <QXCorePlayer/Core/Vexa/QXCDNServiceTester.h>
-#include <QXCorePlayer/Core/Vexa/QXLatencyMeasurer.h>
-#include <QXCorePlayer/Core/Vexa/QXPingMeasurer.h>
+#include "Core/Vexa/QXCDNLocationTester.h"
+#include "Core/Vexa/QXCDNServiceTester.h"
+#include "Core/Vexa/QXLatencyMeasurer.h"
+#include "Core/Vexa/QXPingMeasurer.h"
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskManager.h>
 #include <rt/Format.h>
 

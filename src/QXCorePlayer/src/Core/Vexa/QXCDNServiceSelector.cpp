@@ -1,6 +1,6 @@
 #include <QXCorePlayer/Core/Vexa/QXCDNServiceSelector.h>
 
-#include <QXCorePlayer/Core/Vexa/QXCDNTaskWaiting.h>
+#include "Core/Vexa/QXCDNTaskWaiting.h"
 #include <QXFoundation/Log/QXLogger.h>
 
 namespace zid {
