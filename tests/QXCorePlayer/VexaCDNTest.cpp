@@ -10,6 +10,7 @@
 
 #include <httplib.h>
 
+#include "Core/Vexa/QXCDNAvailability.h"
 #include "Core/Vexa/QXCDNLocationTester.h"
 #include <QXCorePlayer/Core/Vexa/QXCDNServiceSelector.h>
 #include "Core/Vexa/QXCDNServiceTester.h"

@@ -1,4 +1,5 @@
 #include <QXCorePlayer/Core/Vexa/QXCDNServiceSelector.h>
+#include "Core/Vexa/QXCDNAvailability.h"
 
 #include "Core/Vexa/QXCDNTaskWaiting.h"
 #include <QXFoundation/Log/QXLogger.h>

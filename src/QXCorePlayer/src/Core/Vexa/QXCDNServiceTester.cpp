@@ -1,4 +1,5 @@
 #include "Core/Vexa/QXCDNServiceTester.h"
+#include "Core/Vexa/QXCDNAvailability.h"
 
 #include <algorithm>
 
