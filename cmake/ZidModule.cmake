@@ -23,8 +23,12 @@ endfunction()
 
 # zid_module(<target> [INCLUDE <dir>] [EXCLUDE <subdirs...>] [DEPS <targets...>] [PRIVATE_DEPS <targets...>])
 # Compiles every .cpp below the current source dir (tests and benches live elsewhere),
-# except those below the EXCLUDE folders: a lower part of a module built as a library
-# of its own (QXFoundation's logging core), which the module then lists in DEPS.
+# except those below the EXCLUDE folders: a part of a module built as a library of its
+# own (QXFoundation's logging core below it, RuzEzo's interface signals above it).
+# INCLUDE is the public header folder (installed as include/); the module's src/ folder
+# holds its private headers, seen by its own sources and its tests only. DEPS are what
+# the public headers need; a system library that only the sources use goes in
+# PRIVATE_DEPS, so a host of the installed package links it without seeing its headers.
 function(zid_module target)
   cmake_parse_arguments(M "" "INCLUDE" "EXCLUDE;DEPS;PRIVATE_DEPS" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -45,15 +49,24 @@ function(zid_module target)
   if(NOT srcs)
     # A module whose first sources are still to come: headers only for now.
     add_library(${target} INTERFACE)
-    target_include_directories(${target} INTERFACE ${M_INCLUDE})
+    target_include_directories(${target} INTERFACE $<BUILD_INTERFACE:${M_INCLUDE}> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+    set_property(GLOBAL APPEND PROPERTY ZID_LIBRARIES ${target})
     target_link_libraries(${target} INTERFACE ${M_DEPS})
     return()
   endif()
   add_library(${target} STATIC ${srcs})
-  target_include_directories(${target} PUBLIC ${M_INCLUDE})
+  # Installed beside other libraries: a name of our own (libzid_net.a, not libnet.a).
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME zid_${target})
+  target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${M_INCLUDE}> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/src)
+    target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+    set_property(TARGET ${target} PROPERTY ZID_PRIVATE_INCLUDE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+  endif()
+  set_property(GLOBAL APPEND PROPERTY ZID_LIBRARIES ${target})
   target_compile_options(${target} PRIVATE ${ZID_WARNINGS})
   target_link_libraries(${target} PUBLIC ${M_DEPS} PRIVATE ${M_PRIVATE_DEPS})
   zid_precompile(${target})
+  set_property(TARGET ${target} PROPERTY ZID_PRIVATE_DEPS ${M_PRIVATE_DEPS})
 endfunction()
 
 # zid_test(<target> LABEL <label> LIBS <targets...> [MEDIA_ENGINE])
@@ -70,10 +83,36 @@ function(zid_test target)
   target_compile_options(${target} PRIVATE ${ZID_WARNINGS})
   target_link_libraries(${target} PRIVATE ${T_LIBS} zid_test_main GTest::gtest GTest::gmock)
   zid_precompile(${target} <gtest/gtest.h> <gmock/gmock.h>)
+  # A module's tests see what its sources see: its private headers and the system
+  # libraries it uses privately.
+  zid_private_headers(${target} ${T_LIBS})
   if(T_MEDIA_ENGINE)
     set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/engine-test.sh)
   endif()
   gtest_discover_tests(${target}
     PROPERTIES LABELS ${T_LABEL}
     DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# zid_private_headers(<target> <modules...>)
+# An in-tree program that works with a module's internals (the demo, which stands in for
+# the player facade, a benchmark, a fuzz target) sees the module's private headers.
+function(zid_private_headers target)
+  foreach(lib ${ARGN})
+    if(NOT TARGET ${lib})
+      continue()
+    endif()
+    get_target_property(type ${lib} TYPE)
+    if(NOT type STREQUAL "STATIC_LIBRARY")
+      continue()
+    endif()
+    get_target_property(dir ${lib} ZID_PRIVATE_INCLUDE)
+    if(dir)
+      target_include_directories(${target} PRIVATE ${dir})
+    endif()
+    get_target_property(deps ${lib} ZID_PRIVATE_DEPS)
+    if(deps)
+      target_link_libraries(${target} PRIVATE ${deps})
+    endif()
+  endforeach()
 endfunction()

@@ -30,10 +30,10 @@
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
 #include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
-#include <QXCorePlayer/VexaWebSocketClient/Client/QXVexaClient.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaService.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscribeConnection.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscription.h>
+#include "VexaWebSocketClient/Client/QXVexaClient.h"
+#include "VexaWebSocketClient/QXVexaService.h"
+#include "VexaWebSocketClient/QXVexaSubscribeConnection.h"
+#include "VexaWebSocketClient/QXVexaSubscription.h"
 #include <fnd/RunLoop.h>
 #include <media/GstEngine.h>
 #include <peers/HlsFixtures.h>

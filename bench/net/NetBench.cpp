@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaClusterConnection.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaService.h>
+#include "VexaWebSocketClient/QXVexaClusterConnection.h"
+#include "VexaWebSocketClient/QXVexaService.h"
 #include <fnd/RunLoop.h>
 
 #include "peers/MediaServerPeer.h"

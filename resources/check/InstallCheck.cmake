@@ -1,5 +1,6 @@
 # Installs the resource bundles into a scratch prefix, runs the probe from that
-# prefix's bin/ and checks that every bundle was found inside the prefix.
+# prefix's bin/ and checks that every bundle was found inside the prefix; then runs it
+# from a folder outside the prefix with ZID_RESOURCE_DIR naming the installed resources.
 # Inputs: BUILD_DIR, PROBE, WORK_DIR, DATA_SUBDIR.
 
 file(REMOVE_RECURSE "${WORK_DIR}")
@@ -32,4 +33,21 @@ endforeach()
 if(NOT out MATCHES "text=just now")
   message(FATAL_ERROR "the installed strings table was not read")
 endif()
+
+# A program outside the prefix is pointed at the installed resources by one setting.
+file(MAKE_DIRECTORY "${WORK_DIR}/elsewhere")
+file(COPY "${PROBE}" DESTINATION "${WORK_DIR}/elsewhere")
+execute_process(COMMAND "${CMAKE_COMMAND}" -E env "ZID_RESOURCE_DIR=${data_dir}" "${WORK_DIR}/elsewhere/${probe_name}"
+                WORKING_DIRECTORY "${WORK_DIR}"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+message(STATUS "probe pointed at the prefix said:\n${out}${err}")
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "the probe pointed at the resources with ZID_RESOURCE_DIR did not find its bundles or texts")
+endif()
+foreach(name QXFoundation RuzEzo RudoreVaz QXNetworking)
+  string(FIND "${out}" "${name}=${data_dir}/${name}.bundle" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${name}.bundle was not taken from ZID_RESOURCE_DIR (${data_dir})")
+  endif()
+endforeach()
 file(REMOVE_RECURSE "${WORK_DIR}")

@@ -10,11 +10,12 @@
 
 #include <httplib.h>
 
-#include <QXCorePlayer/Core/Vexa/QXCDNLocationTester.h>
+#include "Core/Vexa/QXCDNAvailability.h"
+#include "Core/Vexa/QXCDNLocationTester.h"
 #include <QXCorePlayer/Core/Vexa/QXCDNServiceSelector.h>
-#include <QXCorePlayer/Core/Vexa/QXCDNServiceTester.h>
-#include <QXCorePlayer/Core/Vexa/QXLatencyMeasurer.h>
-#include <QXCorePlayer/Core/Vexa/QXPingMeasurer.h>
+#include "Core/Vexa/QXCDNServiceTester.h"
+#include "Core/Vexa/QXLatencyMeasurer.h"
+#include "Core/Vexa/QXPingMeasurer.h"
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaClientAccessInfo.h>
 #include <QXCorePlayer/VexaWebSocketClient/Model/VexaLogoInfo.h>
 #include <QXFoundation/Log/QXLogger.h>

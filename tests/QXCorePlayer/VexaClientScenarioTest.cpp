@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscribeConnection.h>
+#include "VexaWebSocketClient/QXVexaSubscribeConnection.h"
 
 #include "VexaClientTestSupport.h"
 #include "VexaTestSupport.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include <QXCorePlayer/VexaWebSocketClient/Client/QXVexaClient.h>
+#include "VexaWebSocketClient/Client/QXVexaClient.h"
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaConfig.h>
 #include <rt/Format.h>
 

@@ -2,7 +2,7 @@
 
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaConfig.h>
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaLock.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaMessage.h>
+#include "VexaWebSocketClient/QXVexaMessage.h"
 #include <dev/TelephonyNetworkInfo.h>
 #include <rt/Exception.h>
 

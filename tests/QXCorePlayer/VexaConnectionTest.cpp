@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscribeConnection.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaWebSocketConnection.h>
+#include "VexaWebSocketClient/QXVexaSubscribeConnection.h"
+#include "VexaWebSocketClient/QXVexaWebSocketConnection.h"
 #include <rt/KVO.h>
 
 #include "VexaTestSupport.h"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QXCorePlayer/VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandlers.h>
+#include "VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandlers.h"
 
 #include "VexaClientTestSupport.h"
 #include "VexaTestSupport.h"

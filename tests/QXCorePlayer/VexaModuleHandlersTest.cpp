@@ -4,7 +4,7 @@
 
 #include <ctime>
 
-#include <QXCorePlayer/VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandlers.h>
+#include "VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandlers.h"
 
 #include "VexaClientTestSupport.h"
 #include "VirtualTime.h"

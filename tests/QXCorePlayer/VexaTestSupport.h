@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaClusterConnection.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaService.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscription.h>
+#include "VexaWebSocketClient/QXVexaClusterConnection.h"
+#include "VexaWebSocketClient/QXVexaService.h"
+#include "VexaWebSocketClient/QXVexaSubscription.h"
 #include <QXFoundation/Diagnostics/Diagnostics.h>
 #include <QXFoundation/Log/QXLogger.h>
 #include <fnd/RunLoop.h>

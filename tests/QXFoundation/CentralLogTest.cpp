@@ -6,6 +6,8 @@
 #include <regex>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
 #include <QXFoundation/CentralLog/QXCentralLoggerHandler.h>
 #include <dev/Application.h>
 #include <fnd/NotificationCenter.h>
@@ -42,7 +44,7 @@ TEST(CentralLogRecords, BecomeEightMemberObjects) {
     auto full = record("hello");
     full->setDate(rt::Date{12.9});
     full->setAddress(255);
-    Json object = handler->dictionaryFromLogRecord(*full);
+    Json object = Json::parse(handler->dictionaryFromLogRecord(*full));
     EXPECT_EQ(object.size(), 8u);
     EXPECT_EQ(object["u_msg"], "hello");
     EXPECT_EQ(object["u_ts"], 12);
@@ -55,7 +57,7 @@ TEST(CentralLogRecords, BecomeEightMemberObjects) {
 
     auto bare = rt::make<QXLogRecord>("", rt::Value(), 0, "", 3);
     bare->setDate(rt::Date{1'700'000'000.123});
-    Json empty = handler->dictionaryFromLogRecord(*bare);
+    Json empty = Json::parse(handler->dictionaryFromLogRecord(*bare));
     EXPECT_EQ(empty["u_msg"], "-");
     EXPECT_EQ(empty["module"], "-");
     EXPECT_EQ(empty["source"], "-");

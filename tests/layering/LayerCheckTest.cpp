@@ -129,6 +129,25 @@ TEST_F(LayerTree, ModulesWithAPublicIncludeFolderAreUnderstood) {
     EXPECT_EQ(report.findings[0].line, 2);
 }
 
+TEST_F(LayerTree, ToolkitFreeUnitsMayNotIncludeTheToolkitButTheirUpperPartMay) {
+    // Base stays free of the toolkit; its part Base/Ui (a library of its own, included
+    // as <Base/Ui/...> from its own include folder) sits above Base and may use it.
+    order = {{"runtime", "foundation", "net", "ui"}, {"Base", "Base/Ui", "Top"}, {"Base"}};
+    write("platform/ui/include/ui/Button.h", "#pragma once\n");
+    write("src/Base/Ui/include/Base/Ui/ButtonSignal.h", "#pragma once\n#include <ui/Button.h>\n#include <Base/Device/Device.h>\n");
+    write("src/Base/Signal.cpp", "#include <rt/Object.h>\n#include <ui/Button.h>\n");
+    write("src/Base/Sneaky.cpp", "#include <Base/Ui/ButtonSignal.h>\n");
+    write("src/Top/Screen.cpp", "#include <Base/Ui/ButtonSignal.h>\n#include <ui/Button.h>\n");
+    auto report = check();
+    ASSERT_EQ(report.findings.size(), 2u) << ::testing::PrintToString(texts(report));
+    EXPECT_EQ(report.findings[0].file, "src/Base/Signal.cpp");
+    EXPECT_EQ(report.findings[0].line, 2);
+    EXPECT_NE(report.findings[0].message.find("Base may not include <ui/Button.h> of the interface toolkit"), std::string::npos);
+    EXPECT_EQ(report.findings[1].file, "src/Base/Sneaky.cpp");
+    EXPECT_NE(report.findings[1].message.find("Base may not include <Base/Ui/ButtonSignal.h> of Base/Ui"), std::string::npos);
+    EXPECT_EQ(layering::describeOrder(scratch.path(), order), "rt < fnd < net < ui < Base < Base/Ui < Top");
+}
+
 TEST(LayerCheck, ARootWithoutTheTreeIsAnError) {
     zidtest::ScratchDirectory empty("zid-layers-empty");
     EXPECT_THROW(layering::checkLayers(empty.path(), {{"runtime"}, {"Base"}}), std::runtime_error);

@@ -23,9 +23,9 @@
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
 #include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
-#include <QXCorePlayer/VexaWebSocketClient/Client/QXVexaClient.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaService.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscribeConnection.h>
+#include "VexaWebSocketClient/Client/QXVexaClient.h"
+#include "VexaWebSocketClient/QXVexaService.h"
+#include "VexaWebSocketClient/QXVexaSubscribeConnection.h"
 #include <QXMediaPlayer/Ad/ZeveVO/CAZevevoPlaybackTracker.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoAdFetchRequestService.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoSource.h>
@@ -341,7 +341,6 @@ int main(int argc, char** argv) {
     media::Engine::setShared(rt::make<media::GstEngine>(engineOptions));
     QXPlayerResumePositions::setDefaultPositions(
         rt::make<QXPlayerResumePositions>(rt::make<fnd::UserDefaults>(options->output + "/resume-positions.json")));
-    QXMoviePlayerController::installAsMoviePlayerController();
 
     QXVexaSocketSettings settings;
     settings.origin = "https://www.media.test";
@@ -371,7 +370,6 @@ int main(int argc, char** argv) {
 
     factory = nullptr;
     loop->drain();
-    CPMediaPlayer::setMoviePlayerControllerMaker(nullptr);
     QXPlayerResumePositions::setDefaultPositions(nullptr);
     media::Engine::setShared(nullptr);
     server.stop();

@@ -15,6 +15,8 @@ namespace {
 
 const std::set<std::string> kSourceExtensions = {".h", ".hh", ".hpp", ".inl", ".ipp", ".tpp", ".c", ".cc", ".cpp", ".cxx"};
 
+const char* const kToolkitLayer = "ui";
+
 bool isSource(const fs::path& path) { return kSourceExtensions.count(path.extension().string()) > 0; }
 
 bool startsWith(const std::string& text, const std::string& prefix) {
@@ -64,6 +66,12 @@ public:
             srcRanks_[unit] = static_cast<int>(names_.size());
             names_.push_back(unit);
         }
+        for (const auto& unit : order.toolkitFreeUnits) {
+            auto it = srcRanks_.find(unit);
+            if (it != srcRanks_.end()) toolkitFreeRanks_.insert(it->second);
+        }
+        auto toolkit = platformRanks_.find(kToolkitLayer);
+        if (toolkit != platformRanks_.end()) toolkitRank_ = toolkit->second;
     }
 
     LayerReport run() {
@@ -153,6 +161,12 @@ private:
         std::string module = include.header.substr(0, include.header.find('/'));
         candidate = root_ / "src" / module / "include" / include.header;
         if (fs::is_regular_file(candidate)) return relative(candidate);
+        // A module part keeps its public headers in its own include/ folder.
+        for (const auto& [unit, rank] : srcRanks_) {
+            if (unit.find('/') == std::string::npos) continue;
+            candidate = root_ / "src" / unit / "include" / include.header;
+            if (fs::is_regular_file(candidate)) return relative(candidate);
+        }
         return std::nullopt;
     }
 
@@ -170,8 +184,16 @@ private:
             if (!target) continue;
             ++report.includesChecked;
             auto targetRank = rankOf(*target);
-            if (!targetRank || *targetRank <= *rank) continue;
+            if (!targetRank) continue;
             std::string spelled = include->quoted ? "\"" + include->header + "\"" : "<" + include->header + ">";
+            if (toolkitRank_ && *targetRank == *toolkitRank_ && toolkitFreeRanks_.count(*rank)) {
+                report.findings.push_back({path, number,
+                                           names_[*rank] + " may not include " + spelled +
+                                               " of the interface toolkit; code bound to views goes into the "
+                                               "module's part above the toolkit (RuzEzo/Interface, RudoreVaz/Controls)"});
+                continue;
+            }
+            if (*targetRank <= *rank) continue;
             std::string message = names_[*rank] + " may not include " + spelled + " of " + names_[*targetRank] + ", ";
             if (startsWith(path, "platform/") && startsWith(*target, "src/"))
                 message += "since nothing in platform/ depends on src/";
@@ -185,6 +207,8 @@ private:
     std::vector<std::string> names_;  // by rank
     std::map<std::string, int> platformRanks_;
     std::map<std::string, int> srcRanks_;
+    std::set<int> toolkitFreeRanks_;
+    std::optional<int> toolkitRank_;
 };
 
 }  // namespace

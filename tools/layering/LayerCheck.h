@@ -3,8 +3,11 @@
 // the layers below it, never of one above. The layers, from the bottom up, are the
 // folders of platform/ in their listed order, then the units of src/ in theirs: a
 // unit is a module (QXFoundation) or a folder of a module built as a lower part of
-// it (QXFoundation/Log), listed just before its module. Nothing in platform/ includes
-// src/, since every platform layer sits below every src unit.
+// it (QXFoundation/Log), listed just before its module, or above it (RuzEzo/Interface),
+// listed just after. Nothing in platform/ includes src/, since every platform layer sits
+// below every src unit. Units may further be kept free of the interface toolkit (the
+// platform layer "ui"): the signal and task libraries proper, whose toolkit-bound parts
+// are libraries of their own above them.
 //
 // An include is ours when the header exists under one of the tree's include roots
 // (platform/<layer>/include/, src/, src/<module>/include/) or, for a quoted include,
@@ -23,8 +26,10 @@ struct LayerOrder {
     /// Folders of platform/ from the bottom up ("runtime", "foundation", ...).
     std::vector<std::string> platformLayers;
     /// Units of src/ from the bottom up: modules, and module parts ("QXFoundation/Log")
-    /// listed before their module.
+    /// listed before or after their module.
     std::vector<std::string> srcUnits;
+    /// Units of src/ that may not include the interface toolkit (platform/ui).
+    std::vector<std::string> toolkitFreeUnits;
 };
 
 struct Finding {

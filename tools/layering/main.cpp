@@ -1,6 +1,7 @@
 // Checks the tree's layering; the build runs it as a test (see tests/CMakeLists.txt).
 //
 //   zid_layer_check <root> --platform runtime foundation ... --src QXFoundation/Log QXFoundation ...
+//                   [--toolkit-free QXFoundation RuzEzo ...]
 //
 // Prints one line per include of a higher layer and per unlisted folder, then a
 // summary. Exit status: 0 when the layers hold, 1 on findings, 2 on a usage error.
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if (arg == "--platform") list = &order.platformLayers;
         else if (arg == "--src") list = &order.srcUnits;
+        else if (arg == "--toolkit-free") list = &order.toolkitFreeUnits;
         else if (list) list->push_back(arg);
         else {
             std::cerr << "unexpected argument \"" << arg << "\" before --platform or --src\n";

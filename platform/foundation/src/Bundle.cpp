@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <unordered_map>
 
@@ -101,6 +102,8 @@ void Bundle::setMainBundlePath(std::string path) {
 
 std::vector<std::string> Bundle::frameworkSearchDirectories() {
     std::vector<std::string> dirs;
+    // The one setting that points a host at resources installed elsewhere.
+    if (const char* own = std::getenv("ZID_RESOURCE_DIR"); own && *own) dirs.emplace_back(own);
     if (std::string exe = executableDirectory(); !exe.empty())
         dirs.push_back(joinPath(joinPath(exe, ".."), ZID_RESOURCE_INSTALL_SUBDIR));
     dirs.emplace_back(ZID_RESOURCE_INSTALL_DIR);

@@ -1,5 +1,7 @@
 #include <fnd/Locale.h>
 
+#include <unicode/locid.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
@@ -30,10 +32,15 @@ std::string toLanguageTag(std::string id) {
 
 }  // namespace
 
-Locale::Locale(std::string_view identifier) : icu_(std::string(identifier).c_str()) {
-    if (icu_.isBogus()) icu_ = icu::Locale::getRoot();
-    identifier_ = icu_.getName();
+Locale::Locale(std::string_view identifier) : icu_(std::make_unique<icu::Locale>(std::string(identifier).c_str())) {
+    if (icu_->isBogus()) *icu_ = icu::Locale::getRoot();
+    identifier_ = icu_->getName();
 }
+
+Locale::~Locale() = default;
+
+std::string Locale::languageCode() const { return icu_->getLanguage(); }
+std::string Locale::countryCode() const { return icu_->getCountry(); }
 
 rt::Ref<Locale> Locale::withIdentifier(std::string_view identifier) { return rt::make<Locale>(identifier); }
 

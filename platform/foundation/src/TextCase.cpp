@@ -1,5 +1,6 @@
 #include <fnd/TextCase.h>
 
+#include <unicode/locid.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <utility>
 
+#include <unicode/timezone.h>
 #include <unicode/ucal.h>
 
 namespace fnd {
@@ -26,6 +27,8 @@ TimeZone::TimeZone(std::unique_ptr<icu::TimeZone> zone) : zone_(std::move(zone))
     zone_->getID(id);
     id.toUTF8String(identifier_);
 }
+
+TimeZone::~TimeZone() = default;
 
 rt::Ref<TimeZone> TimeZone::named(std::string_view identifier) {
     auto id = icu::UnicodeString::fromUTF8(icu::StringPiece(identifier.data(), static_cast<int32_t>(identifier.size())));

@@ -223,7 +223,9 @@ private:
                     std::string reason = X509_verify_cert_error_string(verify);
                     rt::Dictionary info;
                     info.set(rt::Error::LocalizedDescriptionKey,
-                             "The certificate of " + url_.host + " is not trusted: " + reason);
+                             "The certificate of " + url_.host + " is not trusted: " + reason +
+                                 "; a server signed by an authority of the host's own needs that authority in "
+                                 "WebSocketOptions::extraTrustAnchorsPem");
                     info.set(rt::Error::LocalizedFailureReasonKey, reason);
                     return fail(rt::Error::make(kNetworkErrorDomain,
                                                 static_cast<long long>(WebSocketError::ServerCertificateUntrusted), info));

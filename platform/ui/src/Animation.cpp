@@ -1,5 +1,7 @@
 #include <ui/Animation.h>
 
+#include <cairo.h>
+
 #include <algorithm>
 #include <cmath>
 

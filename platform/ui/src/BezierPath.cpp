@@ -1,5 +1,7 @@
 #include <ui/BezierPath.h>
 
+#include <cairo.h>
+
 #include <algorithm>
 #include <cmath>
 

@@ -1,6 +1,9 @@
 #include <ui/Image.h>
 
 #include <algorithm>
+
+#include <cairo.h>
+
 #include <climits>
 #include <cmath>
 #include <cstring>

@@ -1,5 +1,9 @@
 #include <ui/ImageContext.h>
 
+#include <cairo.h>
+
+#include "CairoOperator.h"
+
 #include <cmath>
 
 namespace ui {

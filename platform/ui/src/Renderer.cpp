@@ -1,6 +1,11 @@
 #include <ui/Renderer.h>
 
 #include <algorithm>
+
+#include <cairo.h>
+
+#include "CairoOperator.h"
+
 #include <cmath>
 #include <vector>
 

@@ -1,5 +1,7 @@
 #include <ui/Text.h>
 
+#include <cairo.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -22,6 +24,8 @@ std::string findConfigurationFile() {
     namespace fs = std::filesystem;
     std::vector<std::string> candidates;
     if (const char* own = std::getenv("ZID_UI_FONTCONFIG_FILE")) candidates.emplace_back(own);
+    if (const char* resources = std::getenv("ZID_RESOURCE_DIR"); resources && *resources)
+        candidates.push_back(fnd::joinPath(resources, "fonts/fonts.conf"));
     candidates.push_back(fnd::joinPath(fnd::executableDirectory(), "../share/zidoredider/fonts/fonts.conf"));
 #ifdef ZID_UI_FONTS_INSTALL_DIR
     candidates.push_back(std::string(ZID_UI_FONTS_INSTALL_DIR) + "/fonts.conf");

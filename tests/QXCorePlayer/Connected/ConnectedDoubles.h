@@ -11,10 +11,10 @@
 #include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
 #include <QXCorePlayer/Core/Vexa/CPVexaPlaybackTracker.h>
 #include <QXCorePlayer/Core/Vexa/ICPVexaFactory.h>
-#include <QXCorePlayer/VexaWebSocketClient/Client/QXVexaClient.h>
+#include "VexaWebSocketClient/Client/QXVexaClient.h"
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaConfig.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaService.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscribeConnection.h>
+#include "VexaWebSocketClient/QXVexaService.h"
+#include "VexaWebSocketClient/QXVexaSubscribeConnection.h"
 #include <QXFoundation/Listening/IListenable.h>
 #include <rt/Format.h>
 

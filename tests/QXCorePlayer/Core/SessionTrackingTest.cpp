@@ -1,5 +1,5 @@
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
-#include <QXCorePlayer/Core/Core/CPPlaybackSessionTrackingAdapter.h>
+#include "Core/Core/CPPlaybackSessionTrackingAdapter.h"
 #include <gtest/gtest.h>
 
 #include "PlaybackDoubles.h"

@@ -602,6 +602,8 @@ TEST_F(WebSocketTlsTest, WithoutTheInjectedAuthorityTheCertificateIsUntrusted) {
     // Why the certificate was refused travels with the error, not only in the log.
     EXPECT_EQ(recorder->error->userInfo().get(rt::Error::LocalizedFailureReasonKey).string(),
               "unable to get local issuer certificate");
+    EXPECT_NE(recorder->error->localizedDescription().find("WebSocketOptions::extraTrustAnchorsPem"), std::string::npos)
+        << "the message names the setting that trusts the host's own authority";
     EXPECT_FALSE(recorder->has("open"));
 }
 

@@ -36,7 +36,8 @@ public:
     static void setMainBundlePath(std::string path);
 
     /// The directories holding this project's resource bundles, as bundles, in search
-    /// order: the installed data directory beside the executable (<exe>/../share/...),
+    /// order: the directory named by ZID_RESOURCE_DIR when set (a host whose resources
+    /// live elsewhere), the installed data directory beside the executable (<exe>/../share/...),
     /// the configured install prefix, then the source tree's resources (builds that run
     /// from the build tree). Only directories that exist are listed.
     static std::vector<rt::Ref<Bundle>> allFrameworks();

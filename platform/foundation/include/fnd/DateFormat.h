@@ -14,10 +14,7 @@
 #include <rt/Object.h>
 #include <rt/Value.h>
 
-#include <unicode/uversion.h>
-U_NAMESPACE_BEGIN
-class DateFormat;
-U_NAMESPACE_END
+#include <fnd/IcuTypes.h>
 
 namespace fnd {
 

@@ -2,12 +2,12 @@
 // Locales (language and region conventions) over ICU, and the user's preferred
 // languages as the environment states them.
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <unicode/locid.h>
-
+#include <fnd/IcuTypes.h>
 #include <rt/Object.h>
 
 namespace fnd {
@@ -18,6 +18,7 @@ public:
     /// A locale from an identifier such as "en_US", "de-DE" or "ja"; the identifier is
     /// kept in ICU's canonical form ("en_US").
     explicit Locale(std::string_view identifier);
+    ~Locale() override;
     static rt::Ref<Locale> withIdentifier(std::string_view identifier);
 
     /// The current locale: the one installed with setCurrent(), else the one the
@@ -34,9 +35,9 @@ public:
     static std::vector<std::string> preferredLanguages();
 
     const std::string& identifier() const { return identifier_; }
-    std::string languageCode() const { return icu_.getLanguage(); }
-    std::string countryCode() const { return icu_.getCountry(); }
-    const icu::Locale& icuLocale() const { return icu_; }
+    std::string languageCode() const;
+    std::string countryCode() const;
+    const icu::Locale& icuLocale() const { return *icu_; }
 
     bool isEqual(const rt::Object& other) const override;
     std::size_t hash() const override;
@@ -46,7 +47,7 @@ public:
     static std::string identifierFromPosix(std::string_view posixLocale);
 
 private:
-    icu::Locale icu_;
+    std::unique_ptr<icu::Locale> icu_;
     std::string identifier_;
 };
 

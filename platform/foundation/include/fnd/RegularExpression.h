@@ -16,10 +16,7 @@
 #include <rt/Error.h>
 #include <rt/Object.h>
 
-#include <unicode/uversion.h>
-U_NAMESPACE_BEGIN
-class RegexPattern;
-U_NAMESPACE_END
+#include <fnd/IcuTypes.h>
 
 namespace fnd {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include <unicode/timezone.h>
+#include <fnd/IcuTypes.h>
 
 #include <rt/Object.h>
 #include <rt/Value.h>
@@ -16,6 +16,7 @@ class TimeZone : public rt::Object {
     RT_CLASS(TimeZone, rt::Object)
 public:
     explicit TimeZone(std::unique_ptr<icu::TimeZone> zone);
+    ~TimeZone() override;
 
     /// The zone with an identifier such as "Europe/Berlin" or "UTC"; nullptr when the
     /// database has no such zone.

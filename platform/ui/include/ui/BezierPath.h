@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include <cairo.h>
+#include <ui/CairoTypes.h>
 
 #include <rt/Object.h>
 #include <ui/Geometry.h>

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include <cairo.h>
+#include <ui/CairoTypes.h>
 
 #include <rt/Object.h>
 #include <ui/Geometry.h>

@@ -3,7 +3,7 @@
 // to rounded rectangles, ovals, paths or an image mask, draw images with blend modes,
 // text, and take the result as an image. Views' own drawing receives one of these.
 
-#include <cairo.h>
+#include <ui/CairoTypes.h>
 
 #include <rt/Object.h>
 #include <ui/BezierPath.h>
@@ -68,7 +68,5 @@ private:
     std::vector<std::pair<int, cairo_pattern_t*>> masks_;  // (save depth, mask) pairs
     int depth_ = 0;
 };
-
-cairo_operator_t cairoOperator(BlendMode mode);
 
 }  // namespace ui

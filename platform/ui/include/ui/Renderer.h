@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include <cairo.h>
+#include <ui/CairoTypes.h>
 
 #include <rt/Object.h>
 #include <ui/Image.h>

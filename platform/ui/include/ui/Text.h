@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include <cairo.h>
+#include <ui/CairoTypes.h>
 
 #include <ui/Color.h>
 #include <ui/Font.h>

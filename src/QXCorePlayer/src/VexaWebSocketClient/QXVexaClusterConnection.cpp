@@ -1,4 +1,4 @@
-#include "QXCorePlayer/VexaWebSocketClient/QXVexaClusterConnection.h"
+#include "VexaWebSocketClient/QXVexaClusterConnection.h"
 
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaApplicationInfo.h>
 #include <QXFoundation/Diagnostics/Diagnostics.h>

@@ -1,4 +1,4 @@
-#include "QXCorePlayer/VexaWebSocketClient/QXVexaMessage.h"
+#include "VexaWebSocketClient/QXVexaMessage.h"
 
 #include <fnd/JsonNesting.h>
 

@@ -1,4 +1,4 @@
-#include "QXCorePlayer/VexaWebSocketClient/QXVexaService.h"
+#include "VexaWebSocketClient/QXVexaService.h"
 
 namespace zid {
 

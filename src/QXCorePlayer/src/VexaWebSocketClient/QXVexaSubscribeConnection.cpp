@@ -1,4 +1,4 @@
-#include "QXCorePlayer/VexaWebSocketClient/QXVexaSubscribeConnection.h"
+#include "VexaWebSocketClient/QXVexaSubscribeConnection.h"
 
 #include <rt/ChangeScope.h>
 #include <rt/KVO.h>

@@ -1,4 +1,4 @@
-#include "QXCorePlayer/VexaWebSocketClient/QXVexaSubscription.h"
+#include "VexaWebSocketClient/QXVexaSubscription.h"
 
 #include <rt/Format.h>
 #include <rt/KVC.h>

@@ -1,4 +1,4 @@
-#include "QXCorePlayer/VexaWebSocketClient/QXVexaWebSocketConnection.h"
+#include "VexaWebSocketClient/QXVexaWebSocketConnection.h"
 
 #include <rt/Format.h>
 #include <rt/ChangeScope.h>

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <nlohmann/json.hpp>
+
 #include <QXFoundation/Crypto/QXCrypto.h>
 #include <QXFoundation/Device/DeviceIdentification.h>
 #include <dev/Application.h>
@@ -197,8 +199,8 @@ void QXCentralLoggerHandler::sendLogData(const std::string& data) {
     net::HttpClient::shared()->performAsync(batchRequest(url_, data), nullptr);
 }
 
-nlohmann::json QXCentralLoggerHandler::dictionaryFromLogRecord(const QXLogRecord& record) const {
-    return recordObject(record, uuid_);
+std::string QXCentralLoggerHandler::dictionaryFromLogRecord(const QXLogRecord& record) const {
+    return recordObject(record, uuid_).dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 void QXCentralLoggerHandler::setUuid(std::string uuid) {

@@ -1,4 +1,4 @@
-#include <QXFoundation/Lists/DerivedBatch.h>
+#include "Lists/DerivedBatch.h"
 
 #include <algorithm>
 #include <limits>

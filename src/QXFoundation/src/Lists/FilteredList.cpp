@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include <QXFoundation/Listening/IListenable.h>
-#include <QXFoundation/Lists/DerivedBatch.h>
-#include <QXFoundation/Lists/ParkingLot.h>
+#include "Lists/DerivedBatch.h"
+#include "Lists/ParkingLot.h"
 #include <rt/Exception.h>
 #include <rt/Format.h>
 

@@ -1,7 +1,7 @@
 #include <QXFoundation/Lists/MergedList.h>
 
 #include <QXFoundation/Listening/IListenable.h>
-#include <QXFoundation/Lists/DerivedBatch.h>
+#include "Lists/DerivedBatch.h"
 #include <rt/Exception.h>
 #include <rt/Format.h>
 

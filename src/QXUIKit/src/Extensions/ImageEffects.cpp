@@ -1,5 +1,7 @@
 #include "QXUIKit/Extensions/ImageEffects.h"
 
+#include <cairo.h>
+
 #include <cmath>
 #include <cstdio>
 

@@ -4,6 +4,8 @@
 // differ and writes a diff image (differences in red over a faded copy of the
 // reference) beside the test binary. ZID_UPDATE_GOLDEN=1 rewrites the references.
 
+#include <cairo.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>

@@ -1,5 +1,5 @@
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
-#include <QXCorePlayer/Core/Core/CPPlaybackSessionTrackingAdapter.h>
+#include "Core/Core/CPPlaybackSessionTrackingAdapter.h"
 #include <QXFoundation/Audio/AudioSessionManager.h>
 #include <QXFoundation/Crypto/QXCrypto.h>
 #include <QXFoundation/Listening/IListenable.h>

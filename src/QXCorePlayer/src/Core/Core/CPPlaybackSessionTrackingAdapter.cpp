@@ -1,5 +1,5 @@
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
-#include <QXCorePlayer/Core/Core/CPPlaybackSessionTrackingAdapter.h>
+#include "Core/Core/CPPlaybackSessionTrackingAdapter.h"
 #include <QXFoundation/Log/QXLogger.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>

@@ -1,4 +1,5 @@
 #include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
+#include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMoviePlayerController.h>
 #include <QXFoundation/Assert/QXAssert.h>
 #include <QXFoundation/Log/QXLogger.h>
 #include <RuzEzo/Binding/FKBindingInfo.h>
@@ -42,8 +43,14 @@ rt::Ref<IQXMoviePlayerController> CPMediaPlayer::makeMoviePlayerController() {
         std::lock_guard lock(makerMutex);
         m = maker();
     }
-    if (!m) throw rt::Exception(rt::Exception::InternalInconsistency, "No movie player controller is available");
-    return m();
+    if (!m) return rt::make<QXMoviePlayerController>();
+    auto controller = m();
+    if (!controller)
+        throw rt::Exception(rt::Exception::InternalInconsistency,
+                            "No movie player controller is available: the maker given to "
+                            "CPMediaPlayer::setMoviePlayerControllerMaker answered none; return a controller from it, "
+                            "or call CPMediaPlayer::setMoviePlayerControllerMaker(nullptr) to use QXMoviePlayerController");
+    return controller;
 }
 
 void CPMediaPlayer::describe(rt::ClassBuilder<CPMediaPlayer>& c) {

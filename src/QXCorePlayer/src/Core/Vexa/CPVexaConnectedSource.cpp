@@ -3,6 +3,7 @@
 // client is in CPVexaConnectedSourceListener.cpp.
 
 #include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
+#include "Core/Vexa/QXCDNAvailability.h"
 
 #include <random>
 

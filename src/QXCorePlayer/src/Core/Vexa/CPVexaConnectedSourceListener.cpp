@@ -3,6 +3,7 @@
 // fallback to another URL or CDN service when playback fails.
 
 #include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
+#include "Core/Vexa/QXCDNAvailability.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include <QXCorePlayer/Core/Vexa/QXCDNLocationTester.h>
+#include "Core/Vexa/QXCDNLocationTester.h"
 
 #include <algorithm>
 
-#include <QXCorePlayer/Core/Vexa/QXCDNTaskWaiting.h>
+#include "Core/Vexa/QXCDNTaskWaiting.h"
 
 namespace zid {
 

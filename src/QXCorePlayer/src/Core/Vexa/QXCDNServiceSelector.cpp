@@ -1,6 +1,7 @@
 #include <QXCorePlayer/Core/Vexa/QXCDNServiceSelector.h>
+#include "Core/Vexa/QXCDNAvailability.h"
 
-#include <QXCorePlayer/Core/Vexa/QXCDNTaskWaiting.h>
+#include "Core/Vexa/QXCDNTaskWaiting.h"
 #include <QXFoundation/Log/QXLogger.h>
 
 namespace zid {

@@ -1,8 +1,9 @@
-#include <QXCorePlayer/Core/Vexa/QXCDNServiceTester.h>
+#include "Core/Vexa/QXCDNServiceTester.h"
+#include "Core/Vexa/QXCDNAvailability.h"
 
 #include <algorithm>
 
-#include <QXCorePlayer/Core/Vexa/QXCDNTaskWaiting.h>
+#include "Core/Vexa/QXCDNTaskWaiting.h"
 #include <QXFoundation/Log/QXLogger.h>
 
 namespace zid {

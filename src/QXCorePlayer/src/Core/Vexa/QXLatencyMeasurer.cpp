@@ -1,4 +1,4 @@
-#include <QXCorePlayer/Core/Vexa/QXLatencyMeasurer.h>
+#include "Core/Vexa/QXLatencyMeasurer.h"
 
 #include <fnd/RunLoop.h>
 #include <rt/Error.h>

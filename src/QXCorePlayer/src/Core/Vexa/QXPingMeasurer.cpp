@@ -1,4 +1,4 @@
-#include <QXCorePlayer/Core/Vexa/QXPingMeasurer.h>
+#include "Core/Vexa/QXPingMeasurer.h"
 
 namespace zid {
 

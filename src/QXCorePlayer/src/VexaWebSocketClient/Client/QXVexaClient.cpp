@@ -1,9 +1,9 @@
-#include <QXCorePlayer/VexaWebSocketClient/Client/QXVexaClient.h>
+#include "VexaWebSocketClient/Client/QXVexaClient.h"
 
 #include <cmath>
 #include <limits>
 
-#include <QXCorePlayer/VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandlers.h>
+#include "VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandlers.h"
 #include <rt/Format.h>
 
 namespace zid {

@@ -1,8 +1,8 @@
-#include <QXCorePlayer/VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandler.h>
+#include "VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandler.h"
 
 #include <algorithm>
 
-#include <QXCorePlayer/VexaWebSocketClient/Client/QXVexaClient.h>
+#include "VexaWebSocketClient/Client/QXVexaClient.h"
 
 namespace zid {
 

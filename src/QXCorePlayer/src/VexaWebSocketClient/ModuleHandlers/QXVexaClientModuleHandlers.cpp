@@ -1,4 +1,4 @@
-#include <QXCorePlayer/VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandlers.h>
+#include "VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandlers.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 #include <ctime>
 #include <limits>
 
-#include <QXCorePlayer/VexaWebSocketClient/Client/QXVexaClient.h>
+#include "VexaWebSocketClient/Client/QXVexaClient.h"
 #include <QXFoundation/Extensions/WebURL.h>
 #include <fnd/RunLoop.h>
 

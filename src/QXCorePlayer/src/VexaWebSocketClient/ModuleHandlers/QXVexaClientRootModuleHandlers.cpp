@@ -1,5 +1,5 @@
-#include <QXCorePlayer/VexaWebSocketClient/Client/QXVexaClient.h>
-#include <QXCorePlayer/VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandlers.h>
+#include "VexaWebSocketClient/Client/QXVexaClient.h"
+#include "VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandlers.h"
 
 namespace zid {
 

@@ -15,8 +15,6 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include <QXFoundation/Log/QXLogHandler.h>
 #include <fnd/NotificationCenter.h>
 #include <fnd/Queue.h>
@@ -54,8 +52,8 @@ public:
     void bgFlush();
     /// Starts the POST of a batch body; returns at once. Its outcome is not followed.
     void sendLogData(const std::string& data);
-    /// The eight-member object a record becomes.
-    nlohmann::json dictionaryFromLogRecord(const QXLogRecord& record) const;
+    /// The eight-member object a record becomes, as the JSON text a batch carries.
+    std::string dictionaryFromLogRecord(const QXLogRecord& record) const;
 
     double batchPeriod() const { return batchPeriod_; }
     /// Does not change the running timer.

@@ -50,9 +50,13 @@ public:
     static constexpr rt::Key<P_, rt::Value> seekPositionKey{"seekPosition", &P_::seekPosition_};
 
     using MoviePlayerMaker = std::function<rt::Ref<IQXMoviePlayerController>()>;
-    /// How new players get their movie player controller; the controller's module
-    /// installs its maker, tests install a scripted one.
+    /// How new players get their movie player controller. Without a maker (or after
+    /// setting nullptr) they get a QXMoviePlayerController on the shared media engine,
+    /// so nothing needs installing to play; a host with a controller class of its own
+    /// (or a test with a scripted one) sets its maker here.
     static void setMoviePlayerControllerMaker(MoviePlayerMaker maker);
+    /// A controller from the maker. A maker that answers none raises
+    /// InternalInconsistencyException with a reason naming setMoviePlayerControllerMaker.
     static rt::Ref<IQXMoviePlayerController> makeMoviePlayerController();
 
     explicit CPMediaPlayer(rt::Ref<IQXMoviePlayerController> moviePlayer);

@@ -18,7 +18,7 @@
 
 #include <QXCorePlayer/Core/Core/CPAbstractMediaSource.h>
 #include <QXCorePlayer/Core/Vexa/ICPVexaFactory.h>
-#include <QXCorePlayer/Core/Vexa/QXCDNModel.h>
+#include <QXCorePlayer/VexaWebSocketClient/Model/QXCDNModel.h>
 #include <QXCorePlayer/Core/Vexa/QXCDNServiceSelector.h>
 #include <QXCorePlayer/VexaWebSocketClient/Client/IVexaClient.h>
 #include <QXFoundation/Disposable/IDisposable.h>

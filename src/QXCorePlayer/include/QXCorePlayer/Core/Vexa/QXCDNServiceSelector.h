@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include <QXCorePlayer/Core/Vexa/QXCDNModel.h>
+#include <QXCorePlayer/VexaWebSocketClient/Model/QXCDNModel.h>
 #include <RudoreVaz/Task/OperationTasks/AKAsyncOperationTask.h>
 #include <fnd/RunLoop.h>
 #include <rt/KVO.h>

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include <QXCorePlayer/Core/Vexa/QXCDNModel.h>
+#include <QXCorePlayer/VexaWebSocketClient/Model/QXCDNModel.h>
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaClientAccessInfo.h>
 #include <QXCorePlayer/VexaWebSocketClient/Model/VexaLogoInfo.h>
 #include <rt/Error.h>

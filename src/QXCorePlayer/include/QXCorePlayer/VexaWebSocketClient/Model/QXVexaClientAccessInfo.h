@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <QXCorePlayer/Core/Vexa/QXCDNModel.h>
+#include <QXCorePlayer/VexaWebSocketClient/Model/QXCDNModel.h>
 #include <rt/Object.h>
 
 namespace zid {

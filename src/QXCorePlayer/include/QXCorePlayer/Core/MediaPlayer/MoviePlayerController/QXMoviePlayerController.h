@@ -48,7 +48,8 @@ public:
     explicit QXMoviePlayerController(std::string contentURL = {}, std::string title = {}, std::string artist = {});
     ~QXMoviePlayerController() override;
 
-    /// Installs this class as the controller every media player makes.
+    /// Installs this class as the controller every media player makes (what media
+    /// players use anyway when no other maker is set).
     static void installAsMoviePlayerController();
 
     /// "tracks", "playable", "duration", "availableMediaCharacteristicsWithMediaSelectionOptions".

@@ -9,8 +9,8 @@
 #include <random>
 #include <string>
 
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaClusterConnection.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaConnection.h>
+#include "VexaWebSocketClient/QXVexaClusterConnection.h"
+#include "VexaWebSocketClient/QXVexaConnection.h"
 #include <fnd/RunLoop.h>
 #include <net/WebSocket.h>
 #include <rt/KVC.h>

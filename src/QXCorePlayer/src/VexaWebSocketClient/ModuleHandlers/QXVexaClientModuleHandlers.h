@@ -10,7 +10,7 @@
 
 #include <optional>
 
-#include <QXCorePlayer/VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandler.h>
+#include "VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandler.h"
 #include <rt/Value.h>
 
 namespace zid {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaConfig.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaMessage.h>
+#include "VexaWebSocketClient/QXVexaMessage.h"
 #include <rt/Error.h>
 
 namespace zid {

@@ -14,9 +14,9 @@
 #include <optional>
 #include <string>
 
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaConnection.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaService.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscription.h>
+#include "VexaWebSocketClient/QXVexaConnection.h"
+#include "VexaWebSocketClient/QXVexaService.h"
+#include "VexaWebSocketClient/QXVexaSubscription.h"
 #include <rt/KVC.h>
 #include <rt/Key.h>
 #include <rt/Object.h>

@@ -5,8 +5,8 @@
 #include <map>
 #include <string>
 
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaClusterConnection.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscription.h>
+#include "VexaWebSocketClient/QXVexaClusterConnection.h"
+#include "VexaWebSocketClient/QXVexaSubscription.h"
 #include <rt/Object.h>
 
 namespace zid {

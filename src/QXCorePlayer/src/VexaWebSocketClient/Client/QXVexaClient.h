@@ -16,7 +16,7 @@
 #include <vector>
 
 #include <QXCorePlayer/VexaWebSocketClient/Client/IVexaClient.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaConnection.h>
+#include "VexaWebSocketClient/QXVexaConnection.h"
 #include <QXFoundation/Listening/IListenable.h>
 #include <fnd/RunLoop.h>
 

@@ -3,7 +3,9 @@
 // sites (host and path) of each location. Plain objects compared by identity. Tests of
 // availability never change a service or location they were given: they build new ones
 // holding the reordered lists, while the site objects are shared and get their
-// accessibility and latency written in place.
+// accessibility and latency written in place. The transport builds them from the
+// server's messages; the availability tests (testAvailability, taskQueue) belong to the
+// engine's CDN selection, which defines them (Core/Vexa/QXCDNAvailability.cpp).
 
 #include <memory>
 #include <string>
@@ -14,9 +16,6 @@
 #include <rt/Object.h>
 
 namespace zid {
-
-/// The log module of the playback engine, which the CDN selection logs under.
-inline constexpr const char* kCoreLogModule = "ZIDoredider/QXCorePlayer/Core";
 
 class QXCDNSite : public rt::Object {
     RT_CLASS(QXCDNSite, rt::Object)
@@ -108,8 +107,5 @@ private:
     bool useBestSite_;
     std::vector<rt::Ref<QXCDNLocation>> locations_;
 };
-
-/// A queue of the shared task manager named as given, at most 4 tasks at once.
-rt::Ref<AKOperationTaskQueue> cdnTaskQueue(const char* name);
 
 }  // namespace zid

@@ -13,8 +13,8 @@
 #include <random>
 #include <string>
 
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaMessage.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscription.h>
+#include "VexaWebSocketClient/QXVexaMessage.h"
+#include "VexaWebSocketClient/QXVexaSubscription.h"
 #include <fnd/RunLoop.h>
 #include <net/WebSocket.h>
 #include <rt/Object.h>

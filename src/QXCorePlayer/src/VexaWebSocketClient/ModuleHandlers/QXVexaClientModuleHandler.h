@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaMessage.h>
+#include "VexaWebSocketClient/QXVexaMessage.h"
 #include <rt/Object.h>
 
 namespace zid {

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include <QXCorePlayer/Core/Vexa/QXCDNModel.h>
+#include <QXCorePlayer/VexaWebSocketClient/Model/QXCDNModel.h>
 #include <RudoreVaz/Task/OperationTasks/AKAsyncOperationTask.h>
 #include <rt/KVO.h>
 

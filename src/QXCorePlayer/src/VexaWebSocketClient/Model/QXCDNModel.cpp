@@ -1,13 +1,8 @@
-#include <QXCorePlayer/Core/Vexa/QXCDNModel.h>
+#include <QXCorePlayer/VexaWebSocketClient/Model/QXCDNModel.h>
 
 #include <algorithm>
 #include <cctype>
 
-#include <QXCorePlayer/Core/Vexa/QXCDNLocationTester.h>
-#include <QXCorePlayer/Core/Vexa/QXCDNServiceTester.h>
-#include <QXCorePlayer/Core/Vexa/QXLatencyMeasurer.h>
-#include <QXCorePlayer/Core/Vexa/QXPingMeasurer.h>
-#include <RudoreVaz/Task/OperationTasks/AKOperationTaskManager.h>
 #include <rt/Format.h>
 
 namespace zid {
@@ -23,12 +18,6 @@ template <class T> std::string describeList(const std::vector<rt::Ref<T>>& items
 }
 }  // namespace
 
-rt::Ref<AKOperationTaskQueue> cdnTaskQueue(const char* name) {
-    auto queue = AKOperationTaskManager::sharedManager()->taskQueueWithIdentifier(rt::Value(name));
-    if (queue->maxConcurrentOperationCount() != 4) queue->setMaxConcurrentOperationCount(4);
-    return queue;
-}
-
 // ---- sites ----------------------------------------------------------------------------
 
 QXCDNSite::QXCDNSite(std::string protocol, std::string host, std::string path)
@@ -36,17 +25,6 @@ QXCDNSite::QXCDNSite(std::string protocol, std::string host, std::string path)
 
 rt::Ref<QXCDNSite> QXCDNSite::siteWithProtocol(std::string protocol, std::string host, std::string path) {
     return rt::make<QXCDNSite>(std::move(protocol), std::move(host), std::move(path));
-}
-
-rt::Ref<AKOperationTask> QXCDNSite::testAvailability() {
-    auto measurer = QXPingMeasurer::pingMeasurerWithHost(host_);
-    taskQueue()->addTask(measurer);
-    return measurer;
-}
-
-rt::Ref<AKOperationTaskQueue> QXCDNSite::taskQueue() {
-    static const rt::Ref<AKOperationTaskQueue> queue = cdnTaskQueue("QXCDNSite");
-    return queue;
 }
 
 std::string QXCDNSite::description() const {
@@ -63,17 +41,6 @@ std::string ECDNBox::probeURL() const {
     return protocol() + "://" + host() + joined + "ping";
 }
 
-rt::Ref<AKOperationTask> ECDNBox::testAvailability() {
-    auto measurer = QXLatencyMeasurer::measurerWithURLRequest(net::HttpRequest::get(probeURL()));
-    taskQueue()->addTask(measurer);
-    return measurer;
-}
-
-rt::Ref<AKOperationTaskQueue> ECDNBox::taskQueue() {
-    static const rt::Ref<AKOperationTaskQueue> queue = cdnTaskQueue("ECDNBox");
-    return queue;
-}
-
 // ---- locations ------------------------------------------------------------------------
 
 QXCDNLocation::QXCDNLocation(std::string name, bool fallbackEnabled, std::vector<rt::Ref<QXCDNSite>> sites)
@@ -82,17 +49,6 @@ QXCDNLocation::QXCDNLocation(std::string name, bool fallbackEnabled, std::vector
 rt::Ref<QXCDNLocation> QXCDNLocation::locationWithName(std::string name, bool fallbackEnabled,
                                                        std::vector<rt::Ref<QXCDNSite>> sites) {
     return rt::make<QXCDNLocation>(std::move(name), fallbackEnabled, std::move(sites));
-}
-
-rt::Ref<AKOperationTask> QXCDNLocation::testAvailability() {
-    auto tester = QXCDNLocationTester::locationTesterWithLocation(selfAs<QXCDNLocation>());
-    taskQueue()->addTask(tester);
-    return tester;
-}
-
-rt::Ref<AKOperationTaskQueue> QXCDNLocation::taskQueue() {
-    static const rt::Ref<AKOperationTaskQueue> queue = cdnTaskQueue("QXCDNLocation");
-    return queue;
 }
 
 std::string QXCDNLocation::description() const {
@@ -114,17 +70,6 @@ bool QXCDNService::isECDN() const {
     std::string upper = name_;
     std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
     return upper == "ECDN";
-}
-
-rt::Ref<AKOperationTask> QXCDNService::testAvailability() {
-    auto tester = QXCDNServiceTester::testerWithCDNService(selfAs<QXCDNService>());
-    taskQueue()->addTask(tester);
-    return tester;
-}
-
-rt::Ref<AKOperationTaskQueue> QXCDNService::taskQueue() {
-    static const rt::Ref<AKOperationTaskQueue> queue = cdnTaskQueue("QXCDNService");
-    return queue;
 }
 
 std::string QXCDNService::description() const {

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The host's view, as CI checks it: installs the already-built default build tree into a
+# scratch prefix, builds examples/player against that prefix alone (find_package and
+# the public headers, no path into the build tree), installs it there and plays the
+# loopback HLS origin's recording to its end with it.
+#   scripts/example.sh [build-dir]     (default: build/default, built beforehand)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${1:-build/default}"
+origin_tool="$build/tools/hls_origin/zid_hls_origin"
+if [[ ! -x "$origin_tool" ]]; then
+  echo "example: $origin_tool is missing; build the tree first (scripts/build.sh)" >&2
+  exit 2
+fi
+
+work="$(mktemp -d /tmp/zid-example-XXXXXX)"
+origin_pid=""
+cleanup() {
+  if [[ -n "$origin_pid" ]]; then kill "$origin_pid" 2>/dev/null || true; wait "$origin_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+prefix="$work/prefix"
+echo "example: installing into $prefix"
+cmake --install "$build" --prefix "$prefix" >/dev/null
+echo "example: $(find "$prefix/include" -name '*.h' | wc -l) public headers installed"
+cmake -S examples/player -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
+cmake --build "$work/build"
+cmake --install "$work/build" >/dev/null
+
+"$origin_tool" >"$work/origin.txt" &
+origin_pid=$!
+url=""
+for _ in $(seq 1 600); do
+  url="$(awk '$1 == "recording" { print $2 }' "$work/origin.txt")"
+  [[ -n "$url" ]] && break
+  kill -0 "$origin_pid" 2>/dev/null || { echo "example: the HLS origin did not start" >&2; exit 1; }
+  sleep 0.1
+done
+[[ -n "$url" ]] || { echo "example: the HLS origin did not say its URL" >&2; exit 1; }
+
+# Null outputs, and the player's stored state in the scratch folder.
+ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" "$prefix/bin/zid_example_player" "$url" --timeout 120

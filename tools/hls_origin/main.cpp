@@ -1,0 +1,35 @@
+// The loopback HLS origin as a program of its own, for runs outside the test binaries
+// (the installed example in CI): serves the HLS fixtures on 127.0.0.1, prints the URL of
+// the recording and of the live window, one per line, then serves until SIGINT or SIGTERM.
+//
+//   zid_hls_origin            prints "recording <url>" and "live <url>", then serves
+
+#include <csignal>
+#include <cstdio>
+#include <exception>
+
+#include <peers/HlsFixtures.h>
+#include <peers/HlsOrigin.h>
+
+int main() {
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    // Blocked before the origin's threads start, so only sigwait below receives them.
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    try {
+        peers::HlsOrigin origin(peers::HlsFixtures::ensureDefault());
+        origin.start();
+        std::printf("recording %s\nlive %s\n", origin.url("/vod/muxed/index.m3u8").c_str(),
+                    origin.url("/live/index.m3u8").c_str());
+        std::fflush(stdout);
+        int received = 0;
+        sigwait(&stopSignals, &received);
+        origin.stop();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zid_hls_origin: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
