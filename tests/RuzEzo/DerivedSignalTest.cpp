@@ -130,6 +130,30 @@ TEST(MultiSignal, FreeingEndsItsSubscriptions) {
     EXPECT_TRUE(a->valueHandlers().empty());
 }
 
+// Closing one source makes the multi signal let go of the others; those it alone
+// held are freed there and close on their way out, calling back into it.
+TEST(MultiSignal, SourcesOnlyItHeldAreLetGoCleanlyWhenOneCloses) {
+    auto first = rt::make<FKSignal>();
+    rt::Weak<FKSignal> second, third;
+    auto multi = [&] {
+        auto b = valued(2), c = valued(3);
+        second = b;
+        third = c;
+        return FKMultiSignal::signalWithSignals({first, b, c});
+    }();
+    int closes = 0;
+    auto sub = multi->addValueHandler(nullptr, [&] { ++closes; });
+    first->close();
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(multi->signals().empty());
+    EXPECT_TRUE(second.expired());
+    EXPECT_TRUE(third.expired());
+    EXPECT_EQ(multi->lastValue(), (rt::Value{rt::Value::null(), 2, 3}));
+    multi.reset();
+    EXPECT_TRUE(first->valueHandlers().empty());
+    EXPECT_TRUE(first->closeHandlers().empty());
+}
+
 TEST(WhenSignal, FollowsTheChosenSignalOnly) {
     auto condition = rt::make<FKSignal>();
     auto yes = valued("yes"), no = valued("no");
@@ -161,6 +185,25 @@ TEST(WhenSignal, ConditionTruthForEveryKindOfValue) {
     EXPECT_TRUE(FKWhenSignal::conditionValue(rt::Value{1, 2}));
     auto when = FKWhenSignal::signalWithConditionalSignal(valued(rt::Date{5}), valued("t"), valued("f"));
     EXPECT_EQ(when->lastValue(), rt::Value("t"));
+}
+
+// A replaced signal that only the when signal held is freed by the replacement and
+// closes then: that close is no longer the when signal's business.
+TEST(WhenSignal, ReplacingASignalOnlyItHeldKeepsItOpen) {
+    auto condition = valued(1);
+    auto when = FKWhenSignal::signalWithConditionalSignal(condition, valued("old"), valued("no"));
+    int closes = 0;
+    auto sub = when->addValueHandler(nullptr, [&] { ++closes; });
+    when->setTrueSignal(valued("new"));
+    when->setFalseSignal(valued("other"));
+    when->setConditionalSignal(valued(0));
+    EXPECT_EQ(closes, 0);
+    EXPECT_FALSE(when->isClosed());
+    ASSERT_TRUE(when->trueSignal());
+    EXPECT_EQ(when->lastValue(), rt::Value("other"));
+    when->setConditionalSignal(valued(1));
+    EXPECT_EQ(when->lastValue(), rt::Value("new"));
+    EXPECT_EQ(condition->valueHandlers().size(), 0u) << "the first condition is no longer followed";
 }
 
 TEST(WhenSignal, ClosesAndLetsGoWhenAnyOfItsSignalsCloses) {

@@ -9,6 +9,7 @@
 #include <RuzEzo/Binding/FKBindingInfo.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
+#include <RuzEzo/Signal/Multi/FKMultiSignal.h>
 #include <RuzEzo/Signal/Proxy/FKProxySignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
 
@@ -97,4 +98,49 @@ TEST(SignalLifetime, BindingToTheTargetsOwnKeypathSignalEndsWithTheTarget) {
     model->setCount(4);
     EXPECT_EQ(model->title(), "4");
     model.reset();
+}
+
+// The owner's key-path signals are held only by a combined signal, which only a
+// trigger ending with the owner holds. Freeing the owner closes the key-path signals
+// one after the other; the first close makes the combined signal drop the rest.
+TEST(SignalLifetime, OwnerFreedWhileOnlyACombinedSignalHoldsItsKeypathSignals) {
+    auto model = rt::make<Model>();
+    auto child = rt::make<Model>();
+    model->setChild(child);
+    int updates = 0;
+    int closes = 0;
+    {
+        auto combined = FKMultiSignal::signalWithSignals({signalForKeypath(model, "count"),
+                                                          signalForKeypath(model, "title"),
+                                                          signalForKeypath(model, "child.count"),
+                                                          signalForKeypath(model, "value")});
+        auto closeCount = combined->addValueHandler(nullptr, [&] { ++closes; });
+        onSignal(combined, deallocSignal(model), [&](const rt::Value&) { ++updates; });
+    }
+    model->setCount(1);
+    child->setCount(2);
+    EXPECT_EQ(updates, 3);
+    model.reset();
+    EXPECT_EQ(closes, 1);
+    child->setCount(3);  // no observation is left on the survivor
+    EXPECT_EQ(updates, 3);
+}
+
+// The same, with one of the key-path signals also held by somebody else: it must
+// outlive the owner as a closed signal, not be freed under its holder's feet.
+TEST(SignalLifetime, KeypathSignalHeldElsewhereOutlivesTheOwnerAndItsCombinedSignal) {
+    auto model = rt::make<Model>();
+    auto kept = signalForKeypath(model, "count");
+    onSignal(FKMultiSignal::signalWithSignals({kept, signalForKeypath(model, "title")}), deallocSignal(model),
+             [](const rt::Value&) {});
+    int closes = 0;
+    auto sub = kept->addValueHandler(nullptr, [&] { ++closes; });
+    model.reset();
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(kept->isClosed());
+    EXPECT_EQ(kept->target(), nullptr);
+    std::vector<rt::Value> seen;
+    auto late = kept->addValueHandler([&](const rt::Value& v) { seen.push_back(v); });
+    kept->setValue(7);
+    EXPECT_EQ(seen, (std::vector<rt::Value>{0, 7}));
 }

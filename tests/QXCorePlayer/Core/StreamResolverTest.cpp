@@ -1,5 +1,6 @@
 #include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
 #include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
+#include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <chrono>
 
 #include <fnd/RunLoop.h>
@@ -228,6 +229,33 @@ TEST_F(ResolvingSourceTest, RealizingOverARealizedBaseDoesNotCallTheBaseAndDispo
     advance(3.0);
     settle();
     EXPECT_EQ(origin.served(), 2u) << "no poll after dispose";
+}
+
+// The decorator follows its base through key-path signals that only the signal
+// combining them holds; releasing it closes them one after the other.
+TEST_F(ResolvingSourceTest, ReleasedWhileResolvingClosesItsSignalsAndLeavesTheAnswerInFlightAlone) {
+    ScriptedOrigin origin({{200, "#EXTM3U\n", 300}});
+    makeSource(origin.url());
+    source->realizeWithPlaybackID("pid");
+    base->setRealized();
+    ASSERT_TRUE(resolver->polling());
+    // A view following the base's state through the decorator shares that signal.
+    auto followed = zid::signalForKeypath(source, "baseSource.state");
+    rt::Weak<CPURLResolvingSource> released = source;
+    token = nullptr;
+    source = nullptr;
+    EXPECT_TRUE(released.expired());
+    EXPECT_TRUE(followed->isClosed());
+    EXPECT_EQ(followed->target(), nullptr);
+    EXPECT_EQ(states, std::vector<CPMediaSourceState>{CPMediaSourceState::Realizing});
+
+    // The base goes on changing and the answer arrives with nobody left to tell.
+    base->setError(rt::Error::make(kMediaSourceErrorDomain, 3));
+    base->setFailedWithError(base->error());
+    ASSERT_TRUE(waitFor([&] { return origin.served() == 1; }));
+    settle();
+    EXPECT_EQ(base->state(), CPMediaSourceState::Failed);
+    EXPECT_EQ(followed->lastValue(), rt::Value(static_cast<long long>(CPMediaSourceState::Realized)));
 }
 
 TEST_F(ResolvingSourceTest, BaseWaitingCarriesItsErrorAndMetadataIsForwarded) {

@@ -45,7 +45,12 @@ void FKMultiSignal::onValue(const rt::Value&) { updateValue(); }
 
 void FKMultiSignal::onClose() {
     auto keepAlive = selfSignal();
-    signals_.clear();
+    // The list is emptied before any source goes: a source this signal held last is
+    // freed by the release, closes on its way out and calls back here, and must find
+    // nothing left to drop instead of a list half torn down. The sources are let go
+    // after the close, when this signal's own close handlers have run.
+    std::vector<FKSignalRef> dropped;
+    dropped.swap(signals_);
     close();
 }
 

@@ -1,5 +1,7 @@
 #include <RuzEzo/Signal/When/FKWhenSignal.h>
 
+#include <utility>
+
 namespace zid {
 
 rt::Ref<FKWhenSignal> FKWhenSignal::signalWithConditionalSignal(const FKSignalRef& condition,
@@ -15,7 +17,10 @@ rt::Ref<FKWhenSignal> FKWhenSignal::signalWithConditionalSignal(const FKSignalRe
 
 void FKWhenSignal::follow(FKSignalRef& slot, rt::Ref<AutoDisposable>& handlerSlot, FKSignalRef signal) {
     auto keepAlive = selfSignal();
-    slot = std::move(signal);
+    // The previous signal is let go only after its subscription has ended: one that
+    // only this signal held would otherwise close on its way out and, still followed,
+    // close this signal with it.
+    FKSignalRef previousSignal = std::exchange(slot, std::move(signal));
     rt::Ref<AutoDisposable> previous = std::move(handlerSlot);
     handlerSlot = rt::make<AutoDisposable>();
     if (slot) {
@@ -31,6 +36,7 @@ void FKWhenSignal::follow(FKSignalRef& slot, rt::Ref<AutoDisposable>& handlerSlo
             }));
     }
     previous.reset();  // ends the previous subscription
+    previousSignal.reset();
 }
 
 void FKWhenSignal::setConditionalSignal(FKSignalRef signal) {
