@@ -7,6 +7,8 @@
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
 
+#include "CPItemButton.h"
+
 namespace zid {
 
 void CPPlayButtonToolbarItem::describe(rt::ClassBuilder<CPPlayButtonToolbarItem>& c) {
@@ -16,22 +18,14 @@ void CPPlayButtonToolbarItem::describe(rt::ClassBuilder<CPPlayButtonToolbarItem>
 
 void CPPlayButtonToolbarItem::didInitialize() {
     CPToolbarItem::didInitialize();
-    playButton_ = ui::Button::buttonWithType(ui::ButtonType::Custom);
-    playButton_->setFrame(initialFrame_);
-    ui::Rect b = bounds();
-    playButton_->setCenter(ui::Point(b.origin.x + b.size.width * 0.5, b.origin.y + b.size.height * 0.5));
-    playButton_->setAutoresizingMask(ui::Autoresizing::FlexibleTopMargin | ui::Autoresizing::FlexibleBottomMargin);
-    addSubview(playButton_);
+    playButton_ = CPAddCentredButton(*this, initialFrame_);
     configureButton();
     bound();
 }
 
 void CPPlayButtonToolbarItem::configureButton() {
-    using namespace ui::ControlState;
-    playButton_->setImage(qxCorePlayerImageNamed("player_playbutton_normal.png"), Normal);
-    playButton_->setImage(qxCorePlayerImageNamed("player_playbutton_highlighted.png"), Highlighted);
-    playButton_->setImage(qxCorePlayerImageNamed("player_pausebutton_normal.png"), Selected);
-    playButton_->setImage(qxCorePlayerImageNamed("player_pausebutton_highlighted.png"), Selected | Highlighted);
+    CPSetButtonImages(*playButton_, {"player_playbutton_normal.png", "player_playbutton_highlighted.png",
+                                     "player_pausebutton_normal.png", "player_pausebutton_highlighted.png"});
 }
 
 void CPPlayButtonToolbarItem::bound() {
