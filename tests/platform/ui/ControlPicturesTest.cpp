@@ -159,3 +159,21 @@ TEST_F(ControlPicturesTest, RecognizersKeepTheirAllowedTypesAsData) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ControlPicturesTest, CapsCoveringTheWholeImageStillFillTheTrack) {
+    // A 15-pixel track image with 15-point caps on both sides: the caps share the
+    // image, and the track is filled from end to end without a gap.
+    auto s = rt::make<Slider>(Rect(0, 0, 228, 40));
+    s->setMinimumTrackImage(solid(15, 4, 255, 0, 0)->resizableImageWithCapInsets({0, 15, 0, 15}),
+                            ControlState::Normal);
+    s->setMaximumTrackImage(solid(15, 4, 0, 0, 255)->resizableImageWithCapInsets({0, 15, 0, 15}),
+                            ControlState::Normal);
+    s->setValue(0.5);
+    auto picture = renderToImage(*s);
+    for (int x = 1; x < 113; x += 4) EXPECT_EQ(rgb(*picture, x, 20), 0xFF0000u) << x;
+    for (int x = 116; x < 227; x += 4) EXPECT_EQ(rgb(*picture, x, 20), 0x0000FFu) << x;
+}
+
+}  // namespace
