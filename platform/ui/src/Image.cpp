@@ -343,10 +343,22 @@ void drawImage(cairo_t* cr, const Image& image, const Rect& rect0, const Color* 
         return;
     }
     // Nine parts: corners keep their size, edges stretch along, the middle both ways.
-    double sxs[4] = {0, std::round(in.left * s), pw - std::round(in.right * s), pw};
-    double sys[4] = {0, std::round(in.top * s), ph - std::round(in.bottom * s), ph};
-    double dxs[4] = {rect.origin.x, rect.origin.x + in.left, maxX(rect) - in.right, maxX(rect)};
-    double dys[4] = {rect.origin.y, rect.origin.y + in.top, maxY(rect) - in.bottom, maxY(rect)};
+    // Caps that meet or cross in the image share it and keep one pixel to stretch; caps
+    // wider than the rectangle share it in proportion, so nothing is drawn twice or left
+    // as a gap.
+    auto fit = [](double a, double b, double room) {
+        if (a + b <= room || a + b <= 0) return std::pair{a, b};
+        double k = std::max(0.0, room) / (a + b);
+        return std::pair{a * k, b * k};
+    };
+    auto [pl, pr] = fit(std::round(in.left * s), std::round(in.right * s), pw - 1);
+    auto [pt, pb] = fit(std::round(in.top * s), std::round(in.bottom * s), ph - 1);
+    auto [dl, dr] = fit(pl / s, pr / s, rect.size.width);
+    auto [dt, db] = fit(pt / s, pb / s, rect.size.height);
+    double sxs[4] = {0, pl, pw - pr, pw};
+    double sys[4] = {0, pt, ph - pb, ph};
+    double dxs[4] = {rect.origin.x, rect.origin.x + dl, maxX(rect) - dr, maxX(rect)};
+    double dys[4] = {rect.origin.y, rect.origin.y + dt, maxY(rect) - db, maxY(rect)};
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
             paintPart(cr, image.surface(), sxs[i], sys[j], sxs[i + 1] - sxs[i], sys[j + 1] - sys[j], dxs[i], dys[j],

@@ -24,16 +24,20 @@ void Slider::describe(rt::ClassBuilder<Slider>& c) { c.property(valueKey, &Slide
 
 void Slider::setValue(double value) {
     value = std::clamp(value, minimumValue_, std::max(minimumValue_, maximumValue_));
+    if (value == value_) return;
     valueKey.set(*this, value);
+    setNeedsDisplay();
 }
 
 void Slider::setMinimumValue(double v) {
+    if (v != minimumValue_) setNeedsDisplay();
     minimumValue_ = v;
     if (maximumValue_ < v) maximumValue_ = v;
     setValue(value_);
 }
 
 void Slider::setMaximumValue(double v) {
+    if (v != maximumValue_) setNeedsDisplay();
     maximumValue_ = v;
     if (minimumValue_ > v) minimumValue_ = v;
     setValue(value_);
@@ -91,6 +95,41 @@ void Slider::endTrackingWithTouch(Touch*) {
     // The touch-up event itself follows from the control.
     if (!continuous_ && dragging_) sendActionsForControlEvents(ControlEvents::ValueChanged);
     dragging_ = false;
+}
+
+void Slider::cancelTrackingWithTouch(Touch* touch) {
+    dragging_ = false;
+    Control::cancelTrackingWithTouch(touch);
+}
+
+void Slider::setEnabled(bool enabled) {
+    Control::setEnabled(enabled);
+    setNeedsDisplay();
+}
+
+void Slider::setHighlighted(bool highlighted) {
+    Control::setHighlighted(highlighted);
+    setNeedsDisplay();
+}
+
+void Slider::draw(ImageContext& context, const Rect&) {
+    cairo_t* cr = context.cairo();
+    unsigned s = state();
+    Rect b = bounds();
+    Rect track = trackRectForBounds(b);
+    Rect thumb = thumbRectForBounds(b, track, value_);
+    double split = midX(thumb);
+    auto drawTrack = [&](const rt::Ref<Image>& image, double from, double to) {
+        if (!image || to <= from) return;
+        double h = image->size().height;
+        drawImage(cr, *image, Rect(from, midY(track) - h / 2, to - from, h));
+    };
+    drawTrack(minimumTrackImageForState(s), minX(track), split);
+    drawTrack(maximumTrackImageForState(s), split, maxX(track));
+    if (auto image = thumbImageForState(s)) {
+        Size size = image->size();
+        drawImage(cr, *image, Rect(split - size.width / 2, midY(thumb) - size.height / 2, size.width, size.height));
+    }
 }
 
 bool Slider::takesPrecedenceOver(const GestureRecognizer& recognizer) const {
@@ -223,11 +262,25 @@ void ActivityIndicatorView::setHidesWhenStopped(bool h) {
     if (!animating_) setHidden(h);
 }
 
+ActivityIndicatorView::~ActivityIndicatorView() {
+    if (timer_) timer_->invalidate();
+}
+
 void ActivityIndicatorView::startAnimating() {
     if (animating_) return;
     rt::ChangeScope scope(*this, {"animating"});
     animating_ = true;
     setHidden(false);
+    rt::Weak<ActivityIndicatorView> weak = selfAs<ActivityIndicatorView>();
+    timer_ = fnd::RunLoop::main()->schedule(kStepInterval, true, [weak](fnd::Timer& timer) {
+        auto self = weak.lock();
+        if (!self) {
+            timer.invalidate();
+            return;
+        }
+        self->phase_ = (self->phase_ + 1) % 12;
+        self->setNeedsDisplay();
+    });
 }
 
 void ActivityIndicatorView::draw(ImageContext& context, const Rect&) {
@@ -241,7 +294,9 @@ void ActivityIndicatorView::draw(ImageContext& context, const Rect&) {
     for (int i = 0; i < 12; ++i) {
         double angle = -M_PI / 2 + i * M_PI / 6;
         double dx = std::cos(angle), dy = std::sin(angle);
-        double alpha = color->alpha() * (1 - i / 12.0 * 0.85);
+        // The pattern turns clockwise by one spoke per step.
+        int behind = ((i - phase_) % 12 + 12) % 12;
+        double alpha = color->alpha() * (1 - behind / 12.0 * 0.85);
         cairo_t* cr = context.cairo();
         cairo_save(cr);
         cairo_set_source_rgba(cr, color->red(), color->green(), color->blue(), alpha);
@@ -258,6 +313,8 @@ void ActivityIndicatorView::stopAnimating() {
     if (!animating_) return;
     rt::ChangeScope scope(*this, {"animating"});
     animating_ = false;
+    if (timer_) timer_->invalidate();
+    timer_ = nullptr;
     if (hidesWhenStopped_) setHidden(true);
 }
 

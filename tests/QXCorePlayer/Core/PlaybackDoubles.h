@@ -94,10 +94,14 @@ public:
     }
     void seekTo(double t) override {
         calls.push_back("seekTo");
+        seeks.push_back(t);
         setPlaybackTime(t);
     }
-    rt::Value seekPosition() const override { return {}; }
-    void setSeekPosition(rt::Value) override {}
+    rt::Value seekPosition() const override { return seekPosition_; }
+    void setSeekPosition(rt::Value v) override {
+        seekPositions.push_back(v);
+        rt::kvoSet(this, "seekPosition", seekPosition_, std::move(v));
+    }
     void startPictureInPicture() override { calls.push_back("startPictureInPicture"); }
     void stopPictureInPicture() override { calls.push_back("stopPictureInPicture"); }
     void selectSubtitle(const rt::Ref<rt::Object>&) override { calls.push_back("selectSubtitle"); }
@@ -125,8 +129,10 @@ public:
     void setContinuePlaybackInBackground(bool v) override {
         rt::kvoSet(this, "continuePlaybackInBackground", background_, v);
     }
-    bool pictureInPictureAvailable() const override { return false; }
-    bool pictureInPictureActive() const override { return false; }
+    bool pictureInPictureAvailable() const override { return pipAvailable_; }
+    void setPictureInPictureAvailable(bool v) { rt::kvoSet(this, "pictureInPictureAvailable", pipAvailable_, v); }
+    bool pictureInPictureActive() const override { return pipActive_; }
+    void setPictureInPictureActive(bool v) { rt::kvoSet(this, "pictureInPictureActive", pipActive_, v); }
     rt::Ref<rt::Object> subtitles() const override { return nullptr; }
     rt::Ref<rt::Object> defaultSubtitle() const override { return nullptr; }
     rt::Ref<rt::Object> selectedSubtitle() const override { return nullptr; }
@@ -135,7 +141,8 @@ public:
     rt::Ref<rt::Object> selectedAudioTrack() const override { return nullptr; }
     double playbackTime() const override { return playbackTime_; }
     void setPlaybackTime(double t) { rt::kvoSet(this, "playbackTime", playbackTime_, t); }
-    rt::Ref<ICPMediaTiming> timeInfo() const override { return nullptr; }
+    rt::Ref<ICPMediaTiming> timeInfo() const override { return timeInfo_; }
+    void setTimeInfo(rt::Ref<ICPMediaTiming> t) { rt::kvoSet(this, "timeInfo", timeInfo_, std::move(t)); }
     rt::Ref<rt::Error> error() const override { return error_; }
     double observedBitrate() const override { return bitrate_; }
     void setObservedBitrate(double v) { rt::kvoSet(this, "observedBitrate", bitrate_, v); }
@@ -151,6 +158,8 @@ public:
     }
 
     std::vector<std::string> calls;
+    std::vector<double> seeks;
+    std::vector<rt::Value> seekPositions;
     std::function<void(ScriptedPlayer&)> onStart;
     std::function<void(ScriptedPlayer&)> onPause;
 
@@ -159,6 +168,10 @@ private:
     CPPlayerState state_ = CPPlayerState::Stopped;
     rt::Ref<rt::Error> error_;
     bool audioOnly_ = false;
+    bool pipAvailable_ = false;
+    bool pipActive_ = false;
+    rt::Value seekPosition_;
+    rt::Ref<ICPMediaTiming> timeInfo_;
     bool airplayActive_ = false;
     CPVideoSize videoSize_;
     bool fill_ = false;

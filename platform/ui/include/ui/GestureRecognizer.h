@@ -46,6 +46,14 @@ public:
     bool cancelsTouchesInView() const { return cancelsTouchesInView_; }
     void setCancelsTouchesInView(bool v) { cancelsTouchesInView_ = v; }
 
+    /// The kinds of touch and press (the platform's type numbers) the recognizer
+    /// accepts, kept as given: every touch here is a direct one and nothing produces
+    /// presses, so they change no recognition.
+    const std::vector<long>& allowedTouchTypes() const { return allowedTouchTypes_; }
+    void setAllowedTouchTypes(std::vector<long> types) { allowedTouchTypes_ = std::move(types); }
+    const std::vector<long>& allowedPressTypes() const { return allowedPressTypes_; }
+    void setAllowedPressTypes(std::vector<long> types) { allowedPressTypes_ = std::move(types); }
+
     /// Adds an action run on every state change that reports (began, changed, ended,
     /// cancelled). The target is held weakly; the same target and name are added once.
     void addTarget(const rt::Ref<rt::Object>& target, const std::string& action, Action perform);
@@ -113,6 +121,8 @@ private:
     TouchSet touches_;
     Point lastCentroid_;
     rt::Weak<Window> window_;
+    std::vector<long> allowedTouchTypes_{0, 1, 2};
+    std::vector<long> allowedPressTypes_{0, 1, 2, 3, 4, 5, 6};
 };
 
 /// Taps: a number of touches down and up together, a number of times in a row, each

@@ -5,6 +5,8 @@
 
 #include <map>
 
+#include <fnd/RunLoop.h>
+
 #include <ui/Control.h>
 #include <ui/Image.h>
 
@@ -49,8 +51,18 @@ public:
     bool beginTrackingWithTouch(Touch& touch) override;
     bool continueTrackingWithTouch(Touch& touch) override;
     void endTrackingWithTouch(Touch* touch) override;
+    void cancelTrackingWithTouch(Touch* touch) override;
     /// A slider keeps its drags from the pans and swipes of its ancestors too.
     bool takesPrecedenceOver(const GestureRecognizer& recognizer) const override;
+
+    /// The minimum track image from the track's start to the thumb's centre, the
+    /// maximum track image from there to the end (both stretched by their caps, at
+    /// their own height, centred), then the thumb image of the current state centred
+    /// on the thumb rectangle. A slider without images draws nothing.
+    bool drawsContent() const override { return true; }
+    void draw(ImageContext& context, const Rect& rect) override;
+    void setEnabled(bool enabled) override;
+    void setHighlighted(bool highlighted) override;
 
 private:
     using Images = std::map<unsigned, rt::Ref<Image>>;
@@ -153,6 +165,15 @@ private:
     rt::Ref<Color> color_;
     bool hidesWhenStopped_ = true;
     bool animating_ = false;
+    // The spoke drawn brightest; a timer on the main loop's clock moves it on by one
+    // twelve times a second while animating.
+    int phase_ = 0;
+    rt::Ref<fnd::Timer> timer_;
+
+public:
+    ~ActivityIndicatorView() override;
+    static constexpr double kStepInterval = 1.0 / 12;
+    int phase() const { return phase_; }
 };
 
 }  // namespace ui

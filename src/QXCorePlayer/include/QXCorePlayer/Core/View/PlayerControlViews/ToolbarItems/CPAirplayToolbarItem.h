@@ -1,0 +1,27 @@
+#pragma once
+// The wireless route button; its route view hides itself while no route is available.
+
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPToolbarItem.h>
+#include <QXUIKit/RouteView/QXAirplayView.h>
+
+namespace zid {
+
+/// Written once per process, the first time an item lands inside a scroll view.
+inline constexpr const char* kCPAirplayInScrollViewWarning =
+    "[WARNING]: embedding an Airplay toolbar item into a UIScrollView may cause performance problems!";
+
+class CPAirplayToolbarItem : public CPToolbarItem {
+    RT_CLASS(CPAirplayToolbarItem, CPToolbarItem)
+public:
+    explicit CPAirplayToolbarItem(const ui::Rect& frame = ui::Rect()) : CPToolbarItem(frame) {}
+    const rt::Ref<QXAirplayView>& airplayView() const { return airplayView_; }
+    void didMoveToWindow() override;
+
+protected:
+    void didInitialize() override;
+
+private:
+    rt::Ref<QXAirplayView> airplayView_;
+};
+
+}  // namespace zid

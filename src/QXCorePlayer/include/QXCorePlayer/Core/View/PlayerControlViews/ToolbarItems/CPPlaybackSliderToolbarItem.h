@@ -1,0 +1,52 @@
+#pragma once
+// The seek slider: it spans the player's time information and follows the playback
+// time, except while the user drags it. A drag pauses a playing player, shows its
+// position through the player's seek position, seeks on release and plays again when
+// the drag paused it; a drag the toolkit cancels ends the same way without the seek.
+
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPToolbarItem.h>
+#include <ui/Slider.h>
+
+namespace zid {
+
+class CPPlaybackSliderToolbarItem : public CPToolbarItem {
+    RT_CLASS(CPPlaybackSliderToolbarItem, CPToolbarItem)
+private:
+    rt::Ref<ICPMediaPlayer> mediaPlayer_;
+
+public:
+    static constexpr rt::Key<CPPlaybackSliderToolbarItem, rt::Ref<ICPMediaPlayer>> mediaPlayerKey{
+        "mediaPlayer", &CPPlaybackSliderToolbarItem::mediaPlayer_};
+
+    CPPlaybackSliderToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaPlayer> player = nullptr)
+        : CPToolbarItem(frame), mediaPlayer_(std::move(player)) {}
+    static void describe(rt::ClassBuilder<CPPlaybackSliderToolbarItem>& c);
+
+    const rt::Ref<ui::Slider>& slider() const { return slider_; }
+    bool seeking() const { return seeking_; }
+    bool playOnSeekEnd() const { return playOnSeekEnd_; }
+    const rt::Ref<ICPMediaPlayer>& mediaPlayer() const { return mediaPlayer_; }
+    void setMediaPlayer(rt::Ref<ICPMediaPlayer> player) { mediaPlayerKey.set(*this, std::move(player)); }
+
+    void beginSeek();
+    void valueChanged();
+    void endSeek();
+    /// Ends a drag without seeking: the position shown is dropped and playback the
+    /// drag paused goes on.
+    void cancelSeek();
+
+protected:
+    void didInitialize() override;
+
+private:
+    void configureSlider();
+    void bound();
+    void followPlayer();
+
+    rt::Ref<ui::Slider> slider_;
+    bool seeking_ = false;
+    bool playOnSeekEnd_ = false;
+};
+
+}  // namespace zid

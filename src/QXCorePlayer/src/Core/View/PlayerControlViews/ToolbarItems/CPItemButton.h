@@ -1,0 +1,30 @@
+#pragma once
+// The picture button of a button item: made at the item's initial frame, centred on
+// the item and kept vertically centred when the bar changes the item's height.
+
+#include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
+#include <ui/Button.h>
+
+#include <array>
+
+namespace zid {
+
+inline rt::Ref<ui::Button> CPAddCentredButton(ui::View& item, const ui::Rect& initialFrame) {
+    auto button = ui::Button::buttonWithType(ui::ButtonType::Custom);
+    button->setFrame(initialFrame);
+    ui::Rect b = item.bounds();
+    button->setCenter(ui::Point(b.origin.x + b.size.width * 0.5, b.origin.y + b.size.height * 0.5));
+    button->setAutoresizingMask(ui::Autoresizing::FlexibleTopMargin | ui::Autoresizing::FlexibleBottomMargin);
+    item.addSubview(button);
+    return button;
+}
+
+/// The player bundle's images for normal, highlighted, selected and selected
+/// highlighted, in that order.
+inline void CPSetButtonImages(ui::Button& button, const std::array<const char*, 4>& names) {
+    using namespace ui::ControlState;
+    const unsigned states[] = {Normal, Highlighted, Selected, Selected | Highlighted};
+    for (std::size_t i = 0; i < 4; ++i) button.setImage(qxCorePlayerImageNamed(names[i]), states[i]);
+}
+
+}  // namespace zid

@@ -1,0 +1,37 @@
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPictureInPictureToolbarItem.h>
+
+#include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
+#include <RuzEzo/Binding/FKBindingCategory.h>
+#include <RuzEzo/Extensions/KeypathSignalCategory.h>
+#include <RuzEzo/Interface/FKActionSignal.h>
+#include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
+#include <RuzEzo/Trigger/OnSignalHelper.h>
+
+#include "CPItemButton.h"
+
+namespace zid {
+
+void CPPictureInPictureToolbarItem::didInitialize() {
+    CPToolbarItem::didInitialize();
+    pictureInPictureButton_ = CPAddCentredButton(*this, initialFrame_);
+    CPSetButtonImages(*pictureInPictureButton_, {"player_pip_normal.png", "player_pip_highlighted.png",
+                                                 "player_exitpip_normal.png", "player_exitpip_highlighted.png"});
+    bindingWithKeypath(*pictureInPictureButton_, "hidden")
+        ->setSignal(signalForKeypath(*this, "mediaPlayer.pictureInPictureAvailable")->not_());
+    bindingWithKeypath(*pictureInPictureButton_, "selected")
+        ->setSignal(signalForKeypath(*this, "mediaPlayer.pictureInPictureActive")->toBool());
+    rt::Weak<CPPictureInPictureToolbarItem> weak = selfAs<CPPictureInPictureToolbarItem>();
+    onSignal(FKActionSignal::signalWithTarget(pictureInPictureButton_, ui::ControlEvents::TouchUpInside),
+             deallocSignal(*this), [weak](const rt::Value&) {
+                 if (auto self = weak.lock()) self->pressed();
+             });
+}
+
+void CPPictureInPictureToolbarItem::pressed() {
+    auto player = mediaPlayer_;
+    if (!player) return;
+    if (player->pictureInPictureActive()) player->stopPictureInPicture();
+    else player->startPictureInPicture();
+}
+
+}  // namespace zid

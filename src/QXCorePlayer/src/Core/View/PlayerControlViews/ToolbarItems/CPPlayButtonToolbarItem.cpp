@@ -1,0 +1,52 @@
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayButtonToolbarItem.h>
+
+#include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
+#include <RuzEzo/Binding/FKBindingCategory.h>
+#include <RuzEzo/Extensions/KeypathSignalCategory.h>
+#include <RuzEzo/Interface/FKActionSignal.h>
+#include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
+#include <RuzEzo/Trigger/OnSignalHelper.h>
+
+#include "CPItemButton.h"
+
+namespace zid {
+
+void CPPlayButtonToolbarItem::describe(rt::ClassBuilder<CPPlayButtonToolbarItem>& c) {
+    c.property(mediaPlayerKey);
+    c.readonly("playButton", &CPPlayButtonToolbarItem::playButton);
+}
+
+void CPPlayButtonToolbarItem::didInitialize() {
+    CPToolbarItem::didInitialize();
+    playButton_ = CPAddCentredButton(*this, initialFrame_);
+    configureButton();
+    bound();
+}
+
+void CPPlayButtonToolbarItem::configureButton() {
+    CPSetButtonImages(*playButton_, {"player_playbutton_normal.png", "player_playbutton_highlighted.png",
+                                     "player_pausebutton_normal.png", "player_pausebutton_highlighted.png"});
+}
+
+void CPPlayButtonToolbarItem::bound() {
+    // The pause picture shows exactly when a press would pause: a failed player is not
+    // playing, so it offers play.
+    bindingWithKeypath(*playButton_, "selected")->setSignal(signalForKeypath(*this, "mediaPlayer.state")->map([](const rt::Value& v) {
+        auto state = v.isNumber() ? static_cast<CPPlayerState>(v.longLongValue()) : CPPlayerState::Stopped;
+        return rt::Value(CPPlayerStateIsPlaying(state));
+    }));
+    rt::Weak<CPPlayButtonToolbarItem> weak = selfAs<CPPlayButtonToolbarItem>();
+    onSignal(FKActionSignal::signalWithTarget(playButton_, ui::ControlEvents::TouchUpInside), deallocSignal(*this),
+             [weak](const rt::Value&) {
+                 if (auto self = weak.lock()) self->playButtonPressed();
+             });
+}
+
+void CPPlayButtonToolbarItem::playButtonPressed() {
+    auto player = mediaPlayer_;
+    if (!player) return;
+    if (player->isPlaying()) player->pause();
+    else player->start();
+}
+
+}  // namespace zid

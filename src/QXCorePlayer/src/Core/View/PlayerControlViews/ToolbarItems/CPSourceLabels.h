@@ -1,0 +1,16 @@
+#pragma once
+// The look shared by the source items' labels.
+
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPToolbarItem.h>
+#include <QXUIKit/Extensions/FontSystemFont.h>
+#include <ui/Label.h>
+
+namespace zid {
+
+/// Medium weight at the size (scaled); the detail lines are dimmed.
+inline void CPConfigureSourceLabel(ui::Label& label, double size, bool detail) {
+    label.setFont(qx_systemFontOfSize(size * CPToolbarItem::fontSizeScale(), 4));
+    if (detail) label.setAlpha(0.56);
+}
+
+}  // namespace zid
