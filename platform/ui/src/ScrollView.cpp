@@ -62,6 +62,9 @@ void ScrollView::setContentOffset(Point offset) {
     if (b.origin == offset) return;
     b.origin = offset;
     setBounds(b);
+    // A scroll is a layout change of the content: subclasses and after-layout steps
+    // see each new offset in a layout pass.
+    setNeedsLayout();
     contentOffsetDidChange();
 }
 
