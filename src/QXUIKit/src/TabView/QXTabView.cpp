@@ -175,7 +175,9 @@ void QXTabView::removeItemAt(std::size_t i, bool animated) {
         rt::ChangeScope scope(*this, "itemCount");
         items_.erase(items_.begin() + static_cast<long>(i));
     }
-    // The same rule as the bar's, so that the two agree without a round trip.
+    // The bar applies the same rule to its own selection first, so the binding then
+    // finds the bar already at the new selection.
+    tabBar_->removeItem(item, animated);
     long selected = selectedIndex_;
     long count = static_cast<long>(items_.size());
     auto index = static_cast<long>(i);
@@ -183,7 +185,6 @@ void QXTabView::removeItemAt(std::size_t i, bool animated) {
     else if (selected != QXTabNotFound && index < selected) selected -= 1;
     else if (selected != QXTabNotFound) selected = std::min(selected, count - 1);
     setSelection(selected);
-    tabBar_->removeItem(item, animated);
     auto page = contentViews_[i];
     contentViews_.erase(contentViews_.begin() + static_cast<long>(i));
     page->removeFromSuperview();
