@@ -8,15 +8,17 @@
 #include <fnd/Queue.h>
 #include <rt/ChangeScope.h>
 #include <ui/Animation.h>
+
+#include "TabSelection.h"
 #include <ui/Button.h>
 #include <ui/Screen.h>
 
 namespace zid {
 
+using tabs::validIndex;
+
 namespace {
 constexpr double kMarkerAnimation = 0.3;
-
-bool validIndex(long index, std::size_t count) { return index >= 0 && static_cast<std::size_t>(index) < count; }
 }  // namespace
 
 QXTabBar::QXTabBar(const ui::Rect& frame) : ui::View(frame) {}
@@ -222,14 +224,7 @@ void QXTabBar::removeItemAt(std::size_t i, bool animated) {
     headerViews_.erase(headerViews_.begin() + static_cast<long>(i));
     removeFromSuperviewWithAnimation(header, QXSubviewAnimationKind::Fade);
 
-    // The selected item stays selected; a removed selection passes to the item that
-    // takes its place, or to the new last one.
-    long selected = selectedIndex_;
-    long count = static_cast<long>(items_.size());
-    auto index = static_cast<long>(i);
-    if (count == 0) selected = QXTabNotFound;
-    else if (selected != QXTabNotFound && index < selected) selected -= 1;
-    else if (selected != QXTabNotFound) selected = std::min(selected, count - 1);
+    long selected = tabs::selectionAfterRemoval(selectedIndex_, static_cast<long>(i), static_cast<long>(items_.size()));
     if (selected != selectedIndex_) setSelectedIndex(selected);
     setNeedsUpdate(animated);
 }

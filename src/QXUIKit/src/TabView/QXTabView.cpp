@@ -10,12 +10,14 @@
 #include <rt/ChangeScope.h>
 #include <ui/Animation.h>
 
+#include "TabSelection.h"
+
 namespace zid {
+
+using tabs::validIndex;
 
 namespace {
 constexpr double kUpdateAnimation = 0.3;
-
-bool validIndex(long index, std::size_t count) { return index >= 0 && static_cast<std::size_t>(index) < count; }
 
 /// The properties the bar takes from the view, in binding order.
 constexpr const char* kBoundToBar[] = {
@@ -178,13 +180,7 @@ void QXTabView::removeItemAt(std::size_t i, bool animated) {
     // The bar applies the same rule to its own selection first, so the binding then
     // finds the bar already at the new selection.
     tabBar_->removeItem(item, animated);
-    long selected = selectedIndex_;
-    long count = static_cast<long>(items_.size());
-    auto index = static_cast<long>(i);
-    if (count == 0) selected = QXTabNotFound;
-    else if (selected != QXTabNotFound && index < selected) selected -= 1;
-    else if (selected != QXTabNotFound) selected = std::min(selected, count - 1);
-    setSelection(selected);
+    setSelection(tabs::selectionAfterRemoval(selectedIndex_, static_cast<long>(i), static_cast<long>(items_.size())));
     auto page = contentViews_[i];
     contentViews_.erase(contentViews_.begin() + static_cast<long>(i));
     page->removeFromSuperview();
