@@ -276,3 +276,31 @@ TEST_F(TabBar, Picture) {
     drain();
     EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*bar, 2), ZID_GOLDEN_DIR, "tab_bar_marker_half");
 }
+
+TEST_F(TabBar, ItemsOfViewsAndTheSelectedItemsNotices) {
+    auto page = rt::make<ui::View>();
+    auto own = qxTabItem(page);
+    EXPECT_EQ(qxTabItem(page), own) << "one item per view";
+    EXPECT_EQ(own->view(), page);
+    EXPECT_TRUE(own->title().empty());
+
+    auto bar = fixedBar({"50", "70"});
+    int notices = 0;
+    auto observation = rt::observe(bar, "selectedItem", rt::KVONew, [&](const rt::KVOChange&) { ++notices; });
+    bar->setSelectedIndex(1, false);
+    EXPECT_EQ(notices, 1);
+    bar->addItem(item("60"), false);
+    EXPECT_EQ(notices, 2) << "the items changing is a possible change of the selected item";
+    observation->remove();
+}
+
+TEST_F(TabBar, TheRowLetsGoOfItsScrollViewWhenTheBarGoes) {
+    rt::Ref<ui::ScrollView> row;
+    {
+        auto bar = fixedBar({"50"});
+        row = bar->headerScrollView();
+        EXPECT_EQ(row->delegate(), bar.get());
+    }
+    EXPECT_EQ(row->delegate(), nullptr);
+    row->setContentOffset(ui::Point{5, 0});  // no call into the gone bar
+}

@@ -189,3 +189,11 @@ TEST_F(TabView, RemovalsKeepTheSelectedPageAndAnEmptyViewHasNoSelection) {
     view->tabBarDidSelectItemAtIndex(*view->tabBar(), 0);
     EXPECT_FALSE(view->isJumping());
 }
+
+TEST_F(TabView, ThePagesLetGoOfTheirScrollViewWhenTheTabViewGoes) {
+    auto pagesView = view->contentScrollView();
+    EXPECT_EQ(pagesView->delegate(), view.get());
+    view->removeFromSuperview();
+    view.reset();
+    EXPECT_EQ(pagesView->delegate(), nullptr);
+}
