@@ -6,7 +6,7 @@
 # Folders of platform/ (stand-ins for the host system).
 set(ZID_PLATFORM_LAYERS runtime foundation security net device ui media ads)
 # Modules of src/.
-set(ZID_MODULES QXFoundation RuzEzo RudoreVaz QXUIKit QXStyling QXNetworking QXCorePlayer QXMediaPlayer QXSDKPlayer)
+set(ZID_MODULES QXFoundation RuzEzo RudoreVaz QXUIKit QXStyling QXWidgets QXNetworking QXCorePlayer QXMediaPlayer QXSDKPlayer)
 # Folders of a module built as a library of their own below the rest of it; each sits
 # just below its module.
 set(ZID_MODULE_PARTS QXFoundation/Log)

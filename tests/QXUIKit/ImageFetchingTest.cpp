@@ -240,6 +240,9 @@ TEST_F(ImageFetching, FileURLsReadOnlyRegularFilesUpToTheHTTPBound) {
 
 TEST_F(ImageFetching, ImagesDeclaringMoreThanTheDecodingLimitsFailWithTheFetchingError) {
     for (const auto& entry : std::filesystem::directory_iterator(ZID_IMAGE_CORPUS_DIR)) {
+        // The corpus also holds ordinary images the fuzzer starts from; the hostile bodies
+        // say what they declare in their names.
+        if (entry.path().filename().string().find("_declares_") == std::string::npos) continue;
         SCOPED_TRACE(entry.path().filename().string());
         std::ifstream in(entry.path(), std::ios::binary);
         origin->setBody(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));

@@ -2,7 +2,9 @@
 """Draws the images of resources/QXUIKit.bundle.
 
 generic_icon_pulltorefresh_normal.png: the loading view's spinner, a grey arc of
-three quarters of a circle ending in an arrowhead, 28 x 28 pixels. Drawn by
+three quarters of a circle ending in an arrowhead, 28 x 28 pixels.
+generic_icon_alert_normal.png: the notification view's icon, a grey ring around an
+exclamation mark, 48 x 48 pixels. Drawn by
 supersampling signed shapes, written with the standard library only, so the file is
 the same on every machine. Run from the repository root:
 
@@ -81,10 +83,43 @@ def spinner(size=28, samples=4):
     return size, size, rows
 
 
+def alert(size=48, samples=4):
+    cx = cy = size / 2.0
+    outer, ring = size * 0.46, size * 0.07
+    bar_half_width = size * 0.05
+    bar_top, bar_bottom = size * 0.24, size * 0.60
+    dot_y, dot_r = size * 0.73, size * 0.065
+    grey = (110, 110, 110)
+    rows = []
+    for y in range(size):
+        row = []
+        for x in range(size):
+            hits = 0
+            for sy in range(samples):
+                for sx in range(samples):
+                    px = x + (sx + 0.5) / samples
+                    py = y + (sy + 0.5) / samples
+                    r = math.hypot(px - cx, py - cy)
+                    on_ring = outer - ring <= r <= outer
+                    # The bar narrows a little toward its foot.
+                    t = (py - bar_top) / (bar_bottom - bar_top)
+                    half = bar_half_width * (1.0 - 0.35 * t)
+                    on_bar = 0 <= t <= 1 and abs(px - cx) <= half
+                    on_dot = math.hypot(px - cx, py - dot_y) <= dot_r
+                    if on_ring or on_bar or on_dot:
+                        hits += 1
+            alpha = round(255 * hits / (samples * samples))
+            row.extend([grey[0], grey[1], grey[2], alpha])
+        rows.append(row)
+    return size, size, rows
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     w, h, rows = spinner()
     png(os.path.join(OUT, "generic_icon_pulltorefresh_normal.png"), w, h, rows)
+    w, h, rows = alert()
+    png(os.path.join(OUT, "generic_icon_alert_normal.png"), w, h, rows)
 
 
 if __name__ == "__main__":

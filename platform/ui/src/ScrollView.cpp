@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <fnd/RunLoop.h>
 #include <rt/ChangeScope.h>
 #include <ui/Animation.h>
 
@@ -62,6 +63,9 @@ void ScrollView::setContentOffset(Point offset) {
     if (b.origin == offset) return;
     b.origin = offset;
     setBounds(b);
+    // A scroll is a layout change of the content: subclasses and after-layout steps
+    // see each new offset in a layout pass.
+    setNeedsLayout();
     contentOffsetDidChange();
 }
 
@@ -99,6 +103,7 @@ void ScrollView::handlePan(PanGestureRecognizer& pan) {
     auto keep = selfAs<ScrollView>();
     switch (pan.state()) {
     case GestureState::Began: {
+        stopBounce();
         tracking_ = true;
         dragStart_ = contentOffset();
         Point t = pan.translationInView(this);
@@ -115,7 +120,9 @@ void ScrollView::handlePan(PanGestureRecognizer& pan) {
         if (lockedAxis_ == 1) t.y = 0;
         if (lockedAxis_ == 2) t.x = 0;
         // The content follows the finger: the offset moves against the translation.
-        setContentOffset(clamp(Point{dragStart_.x - t.x, dragStart_.y - t.y}));
+        Point p{dragStart_.x - t.x, dragStart_.y - t.y};
+        Point held = clamp(p);
+        setContentOffset(Point{held.x, alwaysBounceVertical_ ? p.y : held.y});
         break;
     }
     case GestureState::Ended:
@@ -125,6 +132,8 @@ void ScrollView::handlePan(PanGestureRecognizer& pan) {
             rt::ChangeScope scope(*this, {"dragging"});
             dragging_ = false;
         }
+        // The end of a drag is a layout change too: after-layout steps see the release.
+        setNeedsLayout();
         Point target = contentOffset();
         if (pagingEnabled_) {
             Size page = bounds().size;
@@ -141,7 +150,10 @@ void ScrollView::handlePan(PanGestureRecognizer& pan) {
         }
         bool decelerate = !(target == contentOffset());
         if (delegate_) delegate_->scrollViewDidEndDragging(*this, decelerate);
-        if (!decelerate) break;
+        if (!decelerate) {
+            if (!(clamp(contentOffset()) == contentOffset())) startBounce();
+            break;
+        }
         {
             rt::ChangeScope scope(*this, {"decelerating"});
             decelerating_ = true;
@@ -163,6 +175,35 @@ void ScrollView::handlePan(PanGestureRecognizer& pan) {
     }
     default: break;
     }
+}
+
+void ScrollView::startBounce() {
+    stopBounce();
+    // Eased frame by frame rather than one animation to a fixed target, so the
+    // offset stays readable where the finger left it for the next turn, and an inset
+    // changed meanwhile changes where the content comes to rest.
+    rt::Weak<ScrollView> weak = selfAs<ScrollView>();
+    bounce_ = fnd::RunLoop::main()->scheduleFrames(60, [weak](fnd::Timer& timer) {
+        auto s = weak.lock();
+        if (!s) {
+            timer.invalidate();
+            return;
+        }
+        Point now = s->contentOffset();
+        Point target = s->clamp(now);
+        Point next{now.x + (target.x - now.x) * 0.25, now.y + (target.y - now.y) * 0.25};
+        if (std::fabs(target.x - next.x) < 0.5 && std::fabs(target.y - next.y) < 0.5) {
+            next = target;
+            s->stopBounce();
+        }
+        s->setContentOffset(next);
+    });
+}
+
+void ScrollView::stopBounce() {
+    if (!bounce_) return;
+    bounce_->invalidate();
+    bounce_ = nullptr;
 }
 
 }  // namespace ui

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 
+#include <fnd/Queue.h>
 #include <fnd/RunLoop.h>
 #include <rt/ChangeScope.h>
 #include <rt/Exception.h>
@@ -450,6 +451,11 @@ void View::layoutSubtree() {
         if (controller) controller->viewWillLayoutSubviews();
         layoutSubviews();
         if (controller) controller->viewDidLayoutSubviews();
+        if (afterLayoutHook_) {
+            fnd::Queue::main()->async([self = selfAs<View>()] {
+                if (self->afterLayoutHook_) self->afterLayoutHook_(*self);
+            });
+        }
     }
     auto subs = subviews_;
     for (auto& s : subs) {

@@ -150,6 +150,9 @@ TEST(ImageDecoding, HostileBodiesAreRefusedOnTheSizeTheyDeclareBeforeAnyPixelIsM
     long peakBefore = peakResidentKiB();
     auto started = std::chrono::steady_clock::now();
     for (const auto& entry : fs::directory_iterator(ZID_IMAGE_CORPUS_DIR)) {
+        // The corpus also holds ordinary images the fuzzer starts from; the hostile bodies
+        // say what they declare in their names.
+        if (entry.path().filename().string().find("_declares_") == std::string::npos) continue;
         SCOPED_TRACE(entry.path().filename().string());
         std::ifstream in(entry.path(), std::ios::binary);
         std::vector<std::uint8_t> body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

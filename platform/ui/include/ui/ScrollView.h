@@ -8,6 +8,10 @@
 #include <ui/GestureRecognizer.h>
 #include <ui/View.h>
 
+namespace fnd {
+class Timer;
+}
+
 namespace ui {
 
 class ScrollView;
@@ -54,6 +58,12 @@ public:
     /// host decides which of its scroll views answers).
     bool scrollsToTop() const { return scrollsToTop_; }
     void setScrollsToTop(bool s) { scrollsToTop_ = s; }
+    /// Lets a drag pull the content past its top and bottom edges; after the finger
+    /// lifts the content eases back, frame by frame on the main loop's clock, to the
+    /// nearest resting offset of the insets in force at each frame. Off by default.
+    bool alwaysBounceVertical() const { return alwaysBounceVertical_; }
+    void setAlwaysBounceVertical(bool bounce) { alwaysBounceVertical_ = bounce; }
+    bool isBouncing() const { return bounce_ != nullptr; }
     bool isDragging() const { return dragging_; }
     bool isDecelerating() const { return decelerating_; }
     bool isTracking() const { return tracking_; }
@@ -74,6 +84,8 @@ protected:
 private:
     void handlePan(PanGestureRecognizer& pan);
     Point clamp(Point p) const;
+    void startBounce();
+    void stopBounce();
     Size contentSize_;
     EdgeInsets contentInset_;
     bool scrollEnabled_ = true;
@@ -87,6 +99,8 @@ private:
     Point dragStart_;
     ScrollViewDelegate* delegate_ = nullptr;
     rt::Ref<PanGestureRecognizer> pan_;
+    bool alwaysBounceVertical_ = false;
+    rt::Ref<fnd::Timer> bounce_;
 };
 
 }  // namespace ui

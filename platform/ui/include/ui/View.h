@@ -202,6 +202,12 @@ public:
     virtual void layoutSubviews() {}
     virtual Size sizeThatFits(Size size) const { (void)size; return bounds_.size; }
     void sizeToFit();
+    /// A step to run after each layout pass of this view, on a later turn of the main
+    /// queue (once per pass, with the view kept alive until it runs), so it sees the
+    /// pass's final geometry. The view's class and its own layout stay as they are;
+    /// an empty function removes the step.
+    void setAfterLayoutHook(std::function<void(View&)> hook) { afterLayoutHook_ = std::move(hook); }
+    bool hasAfterLayoutHook() const { return static_cast<bool>(afterLayoutHook_); }
     /// Marks the view for redrawing (the renderer draws every frame; kept for callers).
     void setNeedsDisplay() {}
 
@@ -293,6 +299,7 @@ private:
     bool subtreeNeedsLayout_ = false;
     std::unique_ptr<detail::ViewAnimations> animations_;
     std::vector<rt::Ref<GestureRecognizer>> gestureRecognizers_;
+    std::function<void(View&)> afterLayoutHook_;
 };
 
 /// The layout pass: lays out every marked view tree (parents first). The main loop

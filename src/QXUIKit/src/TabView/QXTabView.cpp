@@ -1,0 +1,297 @@
+#include "QXUIKit/TabView/QXTabView.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QXFoundation/Listening/IListenable.h>
+#include <RuzEzo/Binding/FKBindingInfo.h>
+#include <RuzEzo/Extensions/KeypathSignalCategory.h>
+#include <fnd/Queue.h>
+#include <rt/ChangeScope.h>
+#include <ui/Animation.h>
+
+#include "TabSelection.h"
+
+namespace zid {
+
+using tabs::validIndex;
+
+namespace {
+constexpr double kUpdateAnimation = 0.3;
+
+/// The properties the bar takes from the view, in binding order.
+constexpr const char* kBoundToBar[] = {
+    "headerInsets", "headerItemGap", "headerItemAlignment", "headerBackgroundColor", "headerItemFont",
+    "headerItemTextColor", "headerItemBackgroundColor", "selectedHeaderItemBackgroundColor",
+    "selectedHeaderItemTextColor", "markerBackgroundColor", "markerSize", "markerColor", "separatorSize",
+    "separatorBackgroundColor", "selectedIndex"};
+}  // namespace
+
+QXTabView::QXTabView(const ui::Rect& frame) : ui::View(frame) {}
+
+QXTabView::~QXTabView() {
+    if (contentScrollView_) contentScrollView_->setDelegate(nullptr);
+    if (frameObservation_) frameObservation_->remove();
+}
+
+void QXTabView::describe(rt::ClassBuilder<QXTabView>& c) {
+    using V = QXTabView;
+    c.property(headerSizeKey, [](V& v, const rt::Value& x) { v.setHeaderSize(rt::ValueTraits<double>::fromValue(x)); });
+    c.property(headerInsetsKey);
+    c.property(headerItemGapKey);
+    c.property(headerBackgroundColorKey);
+    c.property(headerItemAlignmentKey);
+    c.property(headerItemFontKey);
+    c.property(headerItemTextColorKey);
+    c.property(headerItemBackgroundColorKey);
+    c.property(selectedHeaderItemBackgroundColorKey);
+    c.property(selectedHeaderItemTextColorKey);
+    c.property(separatorSizeKey);
+    c.property(separatorBackgroundColorKey);
+    c.property(markerSizeKey, [](V& v, const rt::Value& x) { v.setMarkerSize(rt::ValueTraits<double>::fromValue(x)); });
+    c.property(markerColorKey);
+    c.property(markerBackgroundColorKey);
+    c.readonly(selectedIndexKey);
+    c.readonly("tabBar", [](const V& v) { return v.tabBar_; });
+    c.readonly("itemCount", [](const V& v) { return static_cast<long>(v.items_.size()); });
+    c.readonly("selectedItem", [](const V& v) { return v.selectedItem(); });
+    c.dependent("selectedItem", {"selectedIndex", "itemCount"});
+}
+
+void QXTabView::didInitialize() {
+    ui::View::didInitialize();
+    setup();
+}
+
+void QXTabView::setup() {
+    setHeaderSize(44);
+    setHeaderBackgroundColor(ui::Color::whiteColor());
+    setHeaderItemFont(ui::Font::systemFontOfSize(14));
+    setHeaderItemTextColor(ui::Color::blackColor());
+    setHeaderItemBackgroundColor(ui::Color::whiteColor());
+    setSelectedHeaderItemBackgroundColor(ui::Color::lightGrayColor());
+    setSelectedHeaderItemTextColor(ui::Color::whiteColor());
+    setSeparatorBackgroundColor(ui::Color::lightGrayColor());
+    setMarkerColor(ui::Color::blueColor());
+    setMarkerBackgroundColor(ui::Color::lightGrayColor());
+
+    tabBar_ = rt::make<QXTabBar>(headerRect());
+    tabBar_->setAutoresizingMask(ui::Autoresizing::FlexibleWidth);
+    addSubview(tabBar_);
+    addListener(*tabBar_, selfAs<rt::Object>());
+
+    auto& binder = FKSignalBinder::sharedInstance();
+    for (const char* key : kBoundToBar) {
+        binder[FKKeypathBindingInfo::infoWithTarget(selfAs<rt::Object>(), std::string("tabBar.") + key)] =
+            signalForKeypath(*this, key);
+    }
+
+    contentScrollView_ = rt::make<ui::ScrollView>(contentRect());
+    contentScrollView_->setPagingEnabled(true);
+    contentScrollView_->setDirectionalLockEnabled(true);
+    contentScrollView_->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
+    contentScrollView_->setDelegate(this);
+    addSubview(contentScrollView_);
+
+    // A frame change must not move the selection: scroll callbacks it causes are
+    // taken as a jump.
+    rt::Weak<QXTabView> weak = selfAs<QXTabView>();
+    frameObservation_ = rt::observe(selfAs<rt::Object>(), "bounds", rt::KVOPrior, [weak](const rt::KVOChange& change) {
+        auto self = weak.lock();
+        if (!self) return;
+        if (change.isPrior) {
+            self->jumpingBeforeResize_ = self->jumping_;
+            self->jumping_ = true;
+        } else {
+            self->jumping_ = self->jumpingBeforeResize_;
+        }
+    });
+}
+
+// ---- geometry -------------------------------------------------------------------------------
+
+ui::Rect QXTabView::headerRect() const {
+    ui::Rect b = bounds();
+    return ui::Rect(b.origin.x, b.origin.y, b.size.width, headerSize_ + markerSize_ + separatorSize_);
+}
+
+ui::Rect QXTabView::contentRect() const {
+    ui::Rect b = bounds();
+    double h = headerSize_ + markerSize_ + separatorSize_;
+    return ui::Rect(b.origin.x, b.origin.y + h, b.size.width, b.size.height - h);
+}
+
+ui::Rect QXTabView::pageRectForIndex(long index) const {
+    ui::Rect c = contentRect();
+    return ui::Rect(c.origin.x + c.size.width * static_cast<double>(index), 0, c.size.width, c.size.height);
+}
+
+long QXTabView::pageIndexBasedOnScrollPosition() const {
+    double width = contentRect().size.width;
+    if (width <= 0) return QXTabNotFound;
+    double p = std::trunc(contentScrollView_->contentOffset().x / width + 0.5);
+    if (p < 0 || p >= static_cast<double>(items_.size())) return QXTabNotFound;
+    return static_cast<long>(p);
+}
+
+// ---- items -----------------------------------------------------------------------------------
+
+rt::Ref<QXTabItem> QXTabView::selectedItem() const {
+    return validIndex(selectedIndex_, items_.size()) ? items_[static_cast<std::size_t>(selectedIndex_)] : nullptr;
+}
+
+void QXTabView::setSelection(long index) { selectedIndexKey.set(*this, index); }
+
+void QXTabView::addItem(const rt::Ref<QXTabItem>& item, bool animated) {
+    insertItem(item, static_cast<long>(items_.size()), animated);
+}
+
+void QXTabView::insertItem(const rt::Ref<QXTabItem>& item, long index, bool animated) {
+    if (!item) return;
+    auto at = std::clamp<long>(index, 0, static_cast<long>(items_.size()));
+    {
+        rt::ChangeScope scope(*this, "itemCount");
+        items_.insert(items_.begin() + at, item);
+    }
+    auto page = item->view();
+    if (!page) page = rt::make<ui::View>();  // an item whose view is gone still takes a page
+    page->setFrame(pageRectForIndex(at));
+    contentViews_.insert(contentViews_.begin() + at, page);
+    contentScrollView_->insertSubviewAtIndex(page, at);
+    tabBar_->insertItem(item, at, animated);
+    if (selectedIndex_ == QXTabNotFound) setSelection(0);
+    setNeedsUpdate(animated);
+}
+
+void QXTabView::removeItem(const rt::Ref<QXTabItem>& item, bool animated) {
+    for (;;) {
+        auto it = std::find(items_.begin(), items_.end(), item);
+        if (it == items_.end()) return;
+        removeItemAt(static_cast<std::size_t>(it - items_.begin()), animated);
+    }
+}
+
+void QXTabView::removeItemAt(std::size_t i, bool animated) {
+    auto item = items_[i];
+    {
+        rt::ChangeScope scope(*this, "itemCount");
+        items_.erase(items_.begin() + static_cast<long>(i));
+    }
+    // The bar applies the same rule to its own selection first, so the binding then
+    // finds the bar already at the new selection.
+    tabBar_->removeItem(item, animated);
+    setSelection(tabs::selectionAfterRemoval(selectedIndex_, static_cast<long>(i), static_cast<long>(items_.size())));
+    auto page = contentViews_[i];
+    contentViews_.erase(contentViews_.begin() + static_cast<long>(i));
+    page->removeFromSuperview();
+    setNeedsUpdate(animated);
+}
+
+void QXTabView::moveItem(const rt::Ref<QXTabItem>& item, long index, bool animated) {
+    removeItem(item, animated);
+    insertItem(item, index, animated);
+}
+
+void QXTabView::removeAllItems(bool animated) {
+    setSelection(QXTabNotFound);
+    while (!items_.empty()) removeItemAt(items_.size() - 1, animated);
+}
+
+void QXTabView::setItems(const Items& items, bool animated) {
+    removeAllItems(animated);
+    for (const auto& item : items) addItem(item, animated);
+}
+
+// ---- updates ---------------------------------------------------------------------------------
+
+void QXTabView::layoutContentViews() {
+    for (std::size_t i = 0; i < contentViews_.size(); ++i) contentViews_[i]->setFrame(pageRectForIndex(static_cast<long>(i)));
+    ui::Rect c = contentRect();
+    ui::Size size(c.size.width * static_cast<double>(items_.size()), c.size.height);
+    if (contentScrollView_->contentSize() != size) contentScrollView_->setContentSize(size);
+}
+
+void QXTabView::setNeedsUpdate(bool animated) {
+    updateShouldBeAnimated_ = updateShouldBeAnimated_ || animated;
+    if (needsUpdate_) return;
+    needsUpdate_ = true;
+    rt::Weak<QXTabView> weak = selfAs<QXTabView>();
+    fnd::Queue::main()->async([weak] {
+        if (auto v = weak.lock()) v->performUpdate();
+    });
+}
+
+void QXTabView::performUpdate() {
+    needsUpdate_ = false;
+    ui::animate(updateShouldBeAnimated_ ? kUpdateAnimation : 0, [&] {
+        tabBar_->setFrame(headerRect());
+        contentScrollView_->setFrame(contentRect());
+        layoutContentViews();
+    });
+    if (validIndex(selectedIndex_, items_.size())) {
+        contentScrollView_->scrollRectToVisible(pageRectForIndex(selectedIndex_), false);
+    }
+    updateShouldBeAnimated_ = false;
+}
+
+void QXTabView::layoutSubviews() {
+    ui::View::layoutSubviews();
+    setNeedsUpdate(false);
+}
+
+void QXTabView::setHeaderSize(double size) {
+    if (headerSizeKey.set(*this, size)) setNeedsLayout();
+}
+
+void QXTabView::setMarkerSize(double size) {
+    if (markerSizeKey.set(*this, size)) setNeedsLayout();
+}
+
+// ---- selection ---------------------------------------------------------------------------------
+
+void QXTabView::setSelectedIndex(long index, bool animated) {
+    if (index == selectedIndex_ || !validIndex(index, items_.size())) return;
+    contentScrollView_->scrollRectToVisible(pageRectForIndex(index), animated);
+    tabBar_->setSelectedIndex(index, animated);
+}
+
+void QXTabView::setSelectedItem(const rt::Ref<QXTabItem>& item, bool animated) {
+    auto it = std::find(items_.begin(), items_.end(), item);
+    if (it != items_.end()) setSelectedIndex(static_cast<long>(it - items_.begin()), animated);
+}
+
+void QXTabView::scrollViewDidScroll(ui::ScrollView& scrollView) {
+    if (jumping_ || &scrollView != contentScrollView_.get()) return;
+    setSelection(pageIndexBasedOnScrollPosition());
+    if (selectedIndex_ == QXTabNotFound) return;
+    double width = scrollView.bounds().size.width;
+    if (width <= 0) return;
+    tabBar_->setMarkerOffset((scrollView.contentOffset().x - width * static_cast<double>(selectedIndex_)) / width);
+}
+
+void QXTabView::scrollViewDidEndScrollingAnimation(ui::ScrollView& scrollView) {
+    if (&scrollView == contentScrollView_.get() && jumping_) {
+        jumping_ = false;
+        layoutContentViews();
+        setSelection(pageIndexBasedOnScrollPosition());
+    }
+    tabBar_->setMarkerOffset(0);
+}
+
+void QXTabView::tabBarDidSelectItemAtIndex(QXTabBar&, long index) { jumpToIndex(index, selectedIndex_); }
+
+void QXTabView::jumpToIndex(long to, long from) {
+    // Without a current page there is nothing to slide from.
+    if (to == from || !validIndex(to, items_.size()) || !validIndex(from, contentViews_.size())) return;
+    jumping_ = true;
+    // The current page stands in the slot next to the target, so one page-wide slide
+    // brings the target in however far away it is.
+    long slot = to > from ? to - 1 : to + 1;
+    auto& page = contentViews_[static_cast<std::size_t>(from)];
+    page->setFrame(pageRectForIndex(slot));
+    contentScrollView_->bringSubviewToFront(page);
+    contentScrollView_->setContentOffset(pageRectForIndex(slot).origin, false);
+    contentScrollView_->setContentOffset(pageRectForIndex(to).origin, true);
+}
+
+}  // namespace zid
