@@ -3,7 +3,8 @@
 # find_package(Zidoredider) hands to a host. A header that needs something it does not
 # include, or that includes a header of a system library the package keeps private,
 # fails here (by name as well, for those in the compiler's default search path).
-# Inputs: BUILD_DIR, WORK_DIR, CHECK_SOURCE_DIR, GENERATOR, CXX.
+# Inputs: BUILD_DIR, WORK_DIR, CHECK_SOURCE_DIR, GENERATOR, CXX, LAUNCHER (the compiler
+# cache, if any: the headers rarely change between runs).
 
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/prefix")
@@ -32,12 +33,14 @@ if(leaks)
                       "hold an implementation pointer or make the header private:\n  ${text}")
 endif()
 execute_process(COMMAND "${CMAKE_COMMAND}" -S "${CHECK_SOURCE_DIR}" -B "${WORK_DIR}/build" -G "${GENERATOR}"
-                        -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_PREFIX_PATH=${prefix}"
+                        -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_COMPILER_LAUNCHER=${LAUNCHER}"
+                        "-DCMAKE_PREFIX_PATH=${prefix}"
                 RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "configuring the header check against the installed package failed")
 endif()
-execute_process(COMMAND "${CMAKE_COMMAND}" --build "${WORK_DIR}/build" -j 4 -- -k 0 RESULT_VARIABLE rc)
+cmake_host_system_information(RESULT cores QUERY NUMBER_OF_LOGICAL_CORES)
+execute_process(COMMAND "${CMAKE_COMMAND}" --build "${WORK_DIR}/build" -j ${cores} -- -k 0 RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "some installed public headers do not compile on their own (see above)")
 endif()
