@@ -159,8 +159,10 @@ TEST_F(RichText, LinksGoToTheListenersAndNothingReplacesTheText) {
 }
 
 TEST_F(RichText, HeightLookupCostsAboutOneDigest) {
-    std::string html(4096, 'x');
-    const int rounds = 2000;
+    // A description-sized text; each side's best of many alternating runs, so a busy
+    // machine's pauses do not land on one side only.
+    std::string html(8192, 'x');
+    const int rounds = 500;
     auto time = [&](auto&& f) {
         auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < rounds; ++i) f();
@@ -168,7 +170,7 @@ TEST_F(RichText, HeightLookupCostsAboutOneDigest) {
     };
     volatile double sink = 0;
     double best = 1e9, bestDigest = 1e9;
-    for (int attempt = 0; attempt < 5; ++attempt) {
+    for (int attempt = 0; attempt < 25; ++attempt) {
         bestDigest = std::min(bestDigest, time([&] { sink = sink + QXCrypto::MD5ForString(html)->size(); }));
         best = std::min(best, time([&] { sink = sink + RichTextView::heightForHtml(html, 320); }));
     }
@@ -243,7 +245,7 @@ TEST_F(WebController, CancelStopsTheLoadAndStaysOnScreen) {
     unsigned long before = web::websiteDataClearCount();
     QXWebViewController::clearWebsiteData();
     EXPECT_EQ(web::websiteDataClearCount(), before + 1);
-    EXPECT_FALSE(QXWebViewController::isWebKitAvailable());
+    EXPECT_EQ(QXWebViewController::isWebKitAvailable(), web::isRealEngineAvailable());
 }
 
 }  // namespace web_views_test
