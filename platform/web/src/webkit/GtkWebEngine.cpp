@@ -14,12 +14,18 @@ namespace web {
 
 namespace {
 
-constexpr double kPumpInterval = 0.005;
+// GLib is iterated every few milliseconds while engines idle, and on every pass of the
+// main loop (at most once a millisecond) while one loads, so a load is not slowed by
+// waiting for the next iteration at each of its steps.
+constexpr double kIdlePumpInterval = 0.005;
+constexpr double kBusyPumpInterval = 0;
 constexpr double kScriptTimeout = 10;
 
 int gtkState = 0;  // 0 not tried, 1 started, -1 failed
 int pendingClears = 0;
+int busyEngines = 0;
 rt::Ref<fnd::Timer> pump;
+bool pumpIsBusy = false;
 class GtkWebEngine;
 std::set<GtkWebEngine*>& liveEngines() {
     static std::set<GtkWebEngine*> engines;
@@ -39,10 +45,14 @@ bool startGtk(rt::Ref<rt::Error>* error) {
     return gtkState > 0;
 }
 
-/// Iterates GLib's context from the main run loop while any engine lives.
+/// Iterates GLib's context from the main run loop while any engine lives, at the pace
+/// of the engines' present work.
 void keepPumping() {
-    if (pump) return;
-    pump = fnd::RunLoop::main()->schedule(kPumpInterval, true, [](fnd::Timer&) {
+    bool busy = busyEngines > 0 || pendingClears > 0;
+    if (pump && pumpIsBusy == busy) return;
+    if (pump) pump->invalidate();
+    pumpIsBusy = busy;
+    pump = fnd::RunLoop::main()->schedule(busy ? kBusyPumpInterval : kIdlePumpInterval, true, [](fnd::Timer&) {
         for (int i = 0; i < 32 && g_main_context_iteration(nullptr, FALSE); ++i) {
         }
     });
@@ -74,6 +84,7 @@ public:
     }
 
     ~GtkWebEngine() override {
+        setBusy(false);
         liveEngines().erase(this);
         g_signal_handlers_disconnect_by_data(view_, this);
         webkit_web_view_stop_loading(view_);
@@ -84,10 +95,18 @@ public:
     }
 
     void loadHTMLString(const std::string& html, const std::string& baseURL) override {
+        setBusy(true);
         webkit_web_view_load_html(view_, html.c_str(), baseURL.empty() ? nullptr : baseURL.c_str());
     }
-    void loadRequest(const std::string& url) override { webkit_web_view_load_uri(view_, url.c_str()); }
-    void stopLoading() override { webkit_web_view_stop_loading(view_); }
+    void loadRequest(const std::string& url) override {
+        setBusy(true);
+        webkit_web_view_load_uri(view_, url.c_str());
+    }
+    void stopLoading() override {
+        webkit_web_view_stop_loading(view_);
+        measuring_ = false;
+        setBusy(false);
+    }
     bool isLoading() const override { return webkit_web_view_is_loading(view_) || measuring_; }
     std::string title() const override {
         const char* t = webkit_web_view_get_title(view_);
@@ -147,17 +166,26 @@ public:
 
     void clearWebsiteData() {
         ++pendingClears;
+        keepPumping();
         webkit_website_data_manager_clear(
             webkit_web_context_get_website_data_manager(context_), WEBKIT_WEBSITE_DATA_ALL, 0, nullptr,
             [](GObject* source, GAsyncResult* result, gpointer) {
                 webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result, nullptr);
                 --pendingClears;
+                keepPumping();
                 stopPumpingWhenIdle();
             },
             nullptr);
     }
 
 private:
+    void setBusy(bool busy) {
+        if (busy == busy_) return;
+        busy_ = busy;
+        busyEngines += busy ? 1 : -1;
+        if (liveEngines().count(this)) keepPumping();
+    }
+
     static constexpr const char* kHeightScript =
         "Math.max(document.documentElement ? document.documentElement.scrollHeight : 0,"
         " document.body ? document.body.scrollHeight : 0)";
@@ -177,19 +205,31 @@ private:
         asked.mainFrame = true;
         bool allowed = !self->decidePolicy || self->decidePolicy(asked);
         // A page never opens windows of its own: a new-window navigation only asks.
-        if (allowed && type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) webkit_policy_decision_use(decision);
-        else webkit_policy_decision_ignore(decision);
+        if (allowed && type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
+            webkit_policy_decision_use(decision);
+            return TRUE;
+        }
+        webkit_policy_decision_ignore(decision);
+        // A refused load of the host's never starts: once the engine is quiet again, it
+        // no longer needs the fast pace.
+        fnd::RunLoop::main()->after(0.1, [self] {
+            if (liveEngines().count(self) && !webkit_web_view_is_loading(self->view_) && !self->measuring_)
+                self->setBusy(false);
+        });
         return TRUE;
     }
 
     static void onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
         auto* self = static_cast<GtkWebEngine*>(data);
         if (event == WEBKIT_LOAD_STARTED) {
+            self->setBusy(true);
             if (self->didStartLoad) self->didStartLoad();
             return;
         }
-        if (event != WEBKIT_LOAD_FINISHED || self->failed_) {
+        if (event != WEBKIT_LOAD_FINISHED) return;
+        if (self->failed_) {
             self->failed_ = false;
+            self->setBusy(false);
             return;
         }
         // Finished means measured: the height is read before the host hears of the end.
@@ -211,6 +251,7 @@ private:
                 self->height_ = value ? jsc_value_to_double(value) : 0;
                 if (value) g_object_unref(value);
                 self->measuring_ = false;
+                self->setBusy(false);
                 if (self->didFinishLoad) self->didFinishLoad();
             },
             self);
@@ -233,6 +274,7 @@ private:
     double height_ = 0;
     bool measuring_ = false;
     bool failed_ = false;
+    bool busy_ = false;
 };
 
 }  // namespace
