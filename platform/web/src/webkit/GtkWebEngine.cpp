@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <set>
+#include <vector>
 
 #include <fnd/RunLoop.h>
 
@@ -45,6 +46,27 @@ bool startGtk(rt::Ref<rt::Error>* error) {
     return gtkState > 0;
 }
 
+constexpr int kBusyWaitMilliseconds = 1;
+
+/// One iteration of GLib's default context that waits at most the given time for its
+/// sources: a web process's answer is handled the moment it comes.
+void waitForGLib(int milliseconds) {
+    GMainContext* context = g_main_context_default();
+    if (!g_main_context_acquire(context)) return;
+    gint priority = 0;
+    g_main_context_prepare(context, &priority);
+    std::vector<GPollFD> fds(16);
+    gint timeout = 0;
+    gint n;
+    while ((n = g_main_context_query(context, priority, &timeout, fds.data(), static_cast<gint>(fds.size()))) >
+           static_cast<gint>(fds.size()))
+        fds.resize(static_cast<std::size_t>(n));
+    if (timeout < 0 || timeout > milliseconds) timeout = milliseconds;
+    g_poll(fds.data(), static_cast<guint>(n), timeout);
+    if (g_main_context_check(context, priority, fds.data(), n)) g_main_context_dispatch(context);
+    g_main_context_release(context);
+}
+
 /// Iterates GLib's context from the main run loop while any engine lives, at the pace
 /// of the engines' present work.
 void keepPumping() {
@@ -52,7 +74,8 @@ void keepPumping() {
     if (pump && pumpIsBusy == busy) return;
     if (pump) pump->invalidate();
     pumpIsBusy = busy;
-    pump = fnd::RunLoop::main()->schedule(busy ? kBusyPumpInterval : kIdlePumpInterval, true, [](fnd::Timer&) {
+    pump = fnd::RunLoop::main()->schedule(busy ? kBusyPumpInterval : kIdlePumpInterval, true, [busy](fnd::Timer&) {
+        if (busy) waitForGLib(kBusyWaitMilliseconds);
         for (int i = 0; i < 32 && g_main_context_iteration(nullptr, FALSE); ++i) {
         }
     });
