@@ -3,8 +3,6 @@
 // a message, unless ZID_REQUIRE_DISPLAY=1 (set by CI), where a missing display fails.
 // Under the sanitizers they are left out: the engine's libraries are not instrumented.
 
-#include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -19,10 +17,6 @@
 
 #include "QXUIKit/RichTextView/RichTextView.h"
 #include "QXUIKit/WebView/QXWebViewController.h"
-
-#ifdef ZID_TEST_BARE_WEBKIT
-#include <webkit2/webkit2.h>
-#endif
 
 using namespace zid;
 
@@ -164,85 +158,5 @@ TEST_F(RealEngine, WebViewControllerLoadsVetoesAndClearsWebsiteData) {
     EXPECT_EQ(controller->webView()->title(), "cookies:");
     EXPECT_EQ(controller->title(), "Loopback page") << "the first page's title stays";
 }
-
-#ifdef ZID_TEST_BARE_WEBKIT
-namespace {
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-/// A bare engine view: load the text, read its height, nothing else.
-class BareView {
-public:
-    BareView() {
-        window_ = gtk_offscreen_window_new();
-        view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(webkit_web_context_new_ephemeral()));
-        gtk_widget_set_size_request(GTK_WIDGET(view_), 300, 1);
-        gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(view_));
-        gtk_widget_show_all(window_);
-        g_signal_connect(view_, "load-changed", G_CALLBACK(+[](WebKitWebView* v, WebKitLoadEvent e, gpointer data) {
-                             if (e != WEBKIT_LOAD_FINISHED) return;
-                             webkit_web_view_evaluate_javascript(
-                                 v, "document.documentElement.scrollHeight", -1, nullptr, nullptr, nullptr,
-                                 [](GObject* o, GAsyncResult* r, gpointer d) {
-                                     JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(o), r, nullptr);
-                                     *static_cast<double*>(d) = value ? jsc_value_to_double(value) : 0;
-                                     if (value) g_object_unref(value);
-                                 },
-                                 data);
-                         }),
-                         &height_);
-    }
-    ~BareView() { gtk_widget_destroy(window_); }
-    double measure(const std::string& html) {
-        height_ = -1;
-        webkit_web_view_load_html(view_, html.c_str(), nullptr);
-        while (height_ < 0) g_main_context_iteration(nullptr, TRUE);
-        return height_;
-    }
-
-private:
-    GtkWidget* window_;
-    WebKitWebView* view_;
-    double height_ = -1;
-};
-
-std::string tenKilobytes(int variant) {
-    std::string html = "<!-- " + std::to_string(variant) + " -->";
-    for (int i = 0; html.size() < 10 * 1024; ++i)
-        html += "<p>Paragraph " + std::to_string(i) + " of a description, with <b>some</b> <i>markup</i> in it.</p>";
-    return html;
-}
-
-}  // namespace
-
-TEST_F(RealEngine, MeasuringCostsAboutABareLoad) {
-    BareView bare;
-    auto view = rt::make<RichTextView>(ui::Rect(0, 0, 300, 100));
-    view->layoutIfNeeded();
-    bare.measure(tenKilobytes(-1));  // both warm
-    view->setHtml(tenKilobytes(-2));
-    ASSERT_TRUE(waitFor([&] { return !view->isLoading(); }));
-    std::vector<double> ours, theirs;
-    for (int i = 0; i < 10; ++i) {
-        auto start = std::chrono::steady_clock::now();
-        EXPECT_GT(bare.measure(tenKilobytes(1000 + i)), 100);
-        theirs.push_back(seconds(start));
-        const std::string html = tenKilobytes(i);
-        start = std::chrono::steady_clock::now();
-        view->setHtml(html);
-        ASSERT_TRUE(waitFor([&] { return !view->isLoading(); }));
-        ours.push_back(seconds(start));
-        EXPECT_GT(RichTextView::heightForHtml(html, 300), 100);
-    }
-    EXPECT_LE(median(ours), 1.3 * median(theirs)) << "ours " << median(ours) << " s, bare " << median(theirs) << " s";
-}
-#endif
 
 }  // namespace real_web_engine_test

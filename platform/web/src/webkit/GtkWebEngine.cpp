@@ -15,9 +15,10 @@ namespace web {
 
 namespace {
 
-// GLib is iterated every few milliseconds while engines idle, and on every pass of the
-// main loop (at most once a millisecond) while one loads, so a load is not slowed by
-// waiting for the next iteration at each of its steps.
+// GLib is iterated every few milliseconds while engines idle. While one loads, every
+// pass of the main loop also waits on GLib's own sources for a few milliseconds, so a
+// load is not slowed by waiting for the next iteration at each of its steps; the main
+// loop's other work waits that long at most.
 constexpr double kIdlePumpInterval = 0.005;
 constexpr double kBusyPumpInterval = 0;
 constexpr double kScriptTimeout = 10;
@@ -46,7 +47,7 @@ bool startGtk(rt::Ref<rt::Error>* error) {
     return gtkState > 0;
 }
 
-constexpr int kBusyWaitMilliseconds = 1;
+constexpr int kBusyWaitMilliseconds = 4;
 
 /// One iteration of GLib's default context that waits at most the given time for its
 /// sources: a web process's answer is handled the moment it comes.
@@ -132,6 +133,9 @@ public:
     }
     bool isLoading() const override { return webkit_web_view_is_loading(view_) || measuring_; }
     std::string title() const override {
+        // The title read with the page's height, once the page is measured; the view's
+        // own notion of it may trail the end of the load.
+        if (!pageTitle_.empty()) return pageTitle_;
         const char* t = webkit_web_view_get_title(view_);
         return t ? t : "";
     }
@@ -212,6 +216,9 @@ private:
     static constexpr const char* kHeightScript =
         "Math.max(document.documentElement ? document.documentElement.scrollHeight : 0,"
         " document.body ? document.body.scrollHeight : 0)";
+    static constexpr const char* kFinishScript =
+        "({h: Math.max(document.documentElement ? document.documentElement.scrollHeight : 0,"
+        " document.body ? document.body.scrollHeight : 0), t: document.title})";
 
     static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                    gpointer data) {
@@ -246,6 +253,7 @@ private:
         auto* self = static_cast<GtkWebEngine*>(data);
         if (event == WEBKIT_LOAD_STARTED) {
             self->setBusy(true);
+            self->pageTitle_.clear();
             if (self->didStartLoad) self->didStartLoad();
             return;
         }
@@ -255,10 +263,11 @@ private:
             self->setBusy(false);
             return;
         }
-        // Finished means measured: the height is read before the host hears of the end.
+        // Finished means measured: the height (and the title) are read before the host
+        // hears of the end.
         self->measuring_ = true;
         webkit_web_view_evaluate_javascript(
-            view, kHeightScript, -1, nullptr, nullptr, nullptr,
+            view, kFinishScript, -1, nullptr, nullptr, nullptr,
             [](GObject* source, GAsyncResult* result, gpointer data) {
                 GError* error = nullptr;
                 JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
@@ -271,7 +280,18 @@ private:
                     if (value) g_object_unref(value);
                     return;
                 }
-                self->height_ = value ? jsc_value_to_double(value) : 0;
+                self->height_ = 0;
+                self->pageTitle_.clear();
+                if (value && jsc_value_is_object(value)) {
+                    JSCValue* h = jsc_value_object_get_property(value, "h");
+                    JSCValue* t = jsc_value_object_get_property(value, "t");
+                    self->height_ = jsc_value_to_double(h);
+                    char* text = jsc_value_to_string(t);
+                    self->pageTitle_ = text ? text : "";
+                    g_free(text);
+                    g_object_unref(h);
+                    g_object_unref(t);
+                }
                 if (value) g_object_unref(value);
                 self->measuring_ = false;
                 self->setBusy(false);
@@ -298,6 +318,7 @@ private:
     bool measuring_ = false;
     bool failed_ = false;
     bool busy_ = false;
+    std::string pageTitle_;
 };
 
 }  // namespace
