@@ -19,4 +19,5 @@ if ! bwrap --ro-bind / / --unshare-all --die-with-parent true >/dev/null 2>&1; t
   echo "with-display: bwrap cannot create namespaces here; web processes run without their sandbox" >&2
   export WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS=1
 fi
-exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$@"
+# Not exec: the scratch folder is removed when the command ends.
+xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$@"
