@@ -91,6 +91,13 @@ void TextField::drawTextInRect(ImageContext& context, const Rect& rect) {
     layout.numberOfLines = 1;
     layout.lineBreakMode = LineBreakMode::Clipping;
     layout.centerVertically = true;
+    if (secureTextEntry_) {
+        std::string bullets;
+        for (unsigned char c : text_)
+            if ((c & 0xC0) != 0x80) bullets += "\u2022";
+        context.drawText(AttributedString(bullets), rect, layout);
+        return;
+    }
     context.drawText(*attributedText(), rect, layout);
 }
 

@@ -57,6 +57,9 @@ public:
     virtual void setText(std::string text);
     std::optional<AttributedString> attributedText() const;
     void setAttributedText(std::optional<AttributedString> text);
+    /// A secure field draws a bullet for each character; text() still answers the text.
+    bool isSecureTextEntry() const { return secureTextEntry_; }
+    void setSecureTextEntry(bool secure) { secureTextEntry_ = secure; }
     std::string placeholder() const { return placeholder_; }
     void setPlaceholder(std::string p);
     std::optional<AttributedString> attributedPlaceholder() const { return attributedPlaceholder_; }
@@ -103,6 +106,7 @@ public:
 private:
     bool replace(TextRange range, const std::string& with);
     std::optional<AttributedString> attributedText_;
+    bool secureTextEntry_ = false;
     std::optional<AttributedString> attributedPlaceholder_;
     rt::Ref<Font> font_;
     rt::Ref<Color> textColor_;

@@ -1,0 +1,129 @@
+#pragma once
+// A plain table: a vertical scroll view of rows of one height, grouped in sections,
+// supplied as cells by a data source. Cells leave the screen into a reuse queue by
+// their identifier and come back from it; a tap on a row selects it and tells the
+// delegate. It answers the height of all its rows as its fitting size.
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <ui/GestureRecognizer.h>
+#include <ui/ScrollView.h>
+
+namespace ui {
+
+struct IndexPath {
+    long section = 0;
+    long row = 0;
+    friend bool operator==(const IndexPath&, const IndexPath&) = default;
+    friend auto operator<=>(const IndexPath&, const IndexPath&) = default;
+};
+
+enum class TableViewCellStyle { Default = 0 };
+
+/// A row: a view with a content view filling it, where a cell's own views go.
+class TableViewCell : public View {
+    RT_CLASS(TableViewCell, View)
+public:
+    TableViewCell(TableViewCellStyle style, std::string reuseIdentifier);
+    const std::string& reuseIdentifier() const { return reuseIdentifier_; }
+    TableViewCellStyle style() const { return style_; }
+    const rt::Ref<View>& contentView() const { return contentView_; }
+    bool isSelected() const { return selected_; }
+    /// A selected cell shows a grey background.
+    void setSelected(bool selected, bool animated = false);
+
+protected:
+    void didInitialize() override;
+
+private:
+    TableViewCellStyle style_;
+    std::string reuseIdentifier_;
+    rt::Ref<View> contentView_;
+    bool selected_ = false;
+};
+
+class TableView;
+
+class TableViewDataSource {
+public:
+    virtual ~TableViewDataSource() = default;
+    virtual long numberOfSectionsInTableView(TableView&) { return 1; }
+    virtual long tableViewNumberOfRowsInSection(TableView& tableView, long section) = 0;
+    virtual rt::Ref<TableViewCell> tableViewCellForRowAtIndexPath(TableView& tableView, const IndexPath& indexPath) = 0;
+};
+
+class TableViewDelegate {
+public:
+    virtual ~TableViewDelegate() = default;
+    virtual void tableViewDidSelectRowAtIndexPath(TableView&, const IndexPath&) {}
+};
+
+enum class TableViewStyle { Plain = 0 };
+
+class TableView : public ScrollView {
+    RT_CLASS(TableView, ScrollView)
+public:
+    static constexpr double kDefaultRowHeight = 44;
+
+    explicit TableView(const Rect& frame = Rect(), TableViewStyle style = TableViewStyle::Plain);
+
+    TableViewStyle style() const { return style_; }
+    /// Held as the scroll view holds its delegate: the owner keeps them alive.
+    TableViewDataSource* dataSource() const { return dataSource_; }
+    void setDataSource(TableViewDataSource* d) { dataSource_ = d; }
+    TableViewDelegate* tableDelegate() const { return tableDelegate_; }
+    void setTableDelegate(TableViewDelegate* d) { tableDelegate_ = d; }
+    double rowHeight() const { return rowHeight_; }
+    void setRowHeight(double h);
+    /// Stored; the offset never leaves the content either way.
+    bool bounces() const { return bounces_; }
+    void setBounces(bool b) { bounces_ = b; }
+
+    /// A cell from the reuse queue of the identifier, or nil.
+    rt::Ref<TableViewCell> dequeueReusableCellWithIdentifier(const std::string& identifier);
+    /// Asks the data source again for the counts and the visible cells.
+    void reloadData();
+    long numberOfSections() const { return static_cast<long>(rowsPerSection_.size()); }
+    long numberOfRowsInSection(long section) const;
+    /// The cell shown for the row, nil when the row is not on screen.
+    rt::Ref<TableViewCell> cellForRowAtIndexPath(const IndexPath& indexPath) const;
+    /// The row's rectangle in content coordinates.
+    Rect rectForRowAtIndexPath(const IndexPath& indexPath) const;
+    /// The row under a point of the content, or nullopt.
+    std::optional<IndexPath> indexPathForRowAtPoint(Point p) const;
+    std::optional<IndexPath> indexPathForSelectedRow() const { return selected_; }
+    void selectRowAtIndexPath(const IndexPath& indexPath, bool animated);
+    void deselectRowAtIndexPath(const IndexPath& indexPath, bool animated);
+
+    /// The given width and the height of every row.
+    Size sizeThatFits(Size size) const override;
+    void layoutSubviews() override;
+
+protected:
+    void didInitialize() override;
+    void contentOffsetDidChange() override;
+
+private:
+    long totalRows() const;
+    IndexPath indexPathForFlatRow(long flat) const;
+    long flatRow(const IndexPath& indexPath) const;
+    void recycle(const rt::Ref<TableViewCell>& cell);
+    void handleTap(GestureRecognizer& tap);
+
+    TableViewStyle style_;
+    TableViewDataSource* dataSource_ = nullptr;
+    TableViewDelegate* tableDelegate_ = nullptr;
+    double rowHeight_ = kDefaultRowHeight;
+    bool bounces_ = true;
+    bool loaded_ = false;
+    std::vector<long> rowsPerSection_;
+    std::map<long, rt::Ref<TableViewCell>> visible_;  // by flat row
+    std::map<std::string, std::vector<rt::Ref<TableViewCell>>> reuse_;
+    std::optional<IndexPath> selected_;
+    rt::Ref<TapGestureRecognizer> tap_;
+};
+
+}  // namespace ui

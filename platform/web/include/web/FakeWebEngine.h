@@ -1,0 +1,69 @@
+#pragma once
+// The scripted engine of the tests: nothing renders. A load waits until the test
+// finishes it (with the content height and title it chooses); navigations the test
+// makes go through the host's policy question and are recorded with the answer.
+// Script answers are given by the test per script text.
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include <web/WebEngine.h>
+
+namespace web {
+
+class FakeWebEngine : public WebEngine {
+public:
+    struct Load {
+        std::string html;     ///< the text of an HTML load
+        std::string url;      ///< the base URL of an HTML load, or the request's URL
+        bool isHTML = false;
+    };
+    struct Navigation {
+        NavigationAction action;
+        bool allowed = false;
+    };
+
+    void loadHTMLString(const std::string& html, const std::string& baseURL) override;
+    void loadRequest(const std::string& url) override;
+    void stopLoading() override;
+    bool isLoading() const override { return loading_; }
+    std::string title() const override { return title_; }
+    std::string evaluateScript(const std::string& script) override;
+    double contentHeight() const override { return contentHeight_; }
+    void setViewportSize(ui::Size size) override { viewport_ = size; }
+    void setPageScriptsEnabled(bool enabled) override { pageScripts_ = enabled; }
+
+    // ---- the script --------------------------------------------------------------------
+    /// Ends the present load: the page has this height and title; the view hears of it.
+    void finishLoad(double contentHeight, const std::string& title = "");
+    /// Fails the present load.
+    void failLoad(const std::string& error);
+    /// A navigation the page makes; answers whether the host allowed it. An allowed
+    /// main-frame navigation starts a load of its URL.
+    bool navigate(const std::string& url, ui::WebViewNavigationType type, bool mainFrame = true);
+    void setScriptAnswer(const std::string& script, const std::string& answer) { answers_[script] = answer; }
+    void setContentHeight(double h) { contentHeight_ = h; }
+
+    const std::vector<Load>& loads() const { return loads_; }
+    const std::vector<Navigation>& navigations() const { return navigations_; }
+    const std::vector<std::string>& scripts() const { return scripts_; }
+    unsigned stops() const { return stops_; }
+    bool pageScriptsEnabled() const { return pageScripts_; }
+    ui::Size viewportSize() const { return viewport_; }
+
+private:
+    void begin(Load load);
+    bool loading_ = false;
+    std::string title_;
+    double contentHeight_ = 0;
+    bool pageScripts_ = true;
+    ui::Size viewport_;
+    unsigned stops_ = 0;
+    std::vector<Load> loads_;
+    std::vector<Navigation> navigations_;
+    std::vector<std::string> scripts_;
+    std::map<std::string, std::string> answers_;
+};
+
+}  // namespace web

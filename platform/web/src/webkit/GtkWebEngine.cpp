@@ -1,0 +1,342 @@
+// The real engine over WebKitGTK 4.1. Everything here runs on the main thread, on
+// GLib's default main context, which the main run loop iterates while engines live.
+
+#include <web/RealWebEngine.h>
+
+#include <webkit2/webkit2.h>
+
+#include <cstdlib>
+#include <set>
+#include <vector>
+
+#include <fnd/RunLoop.h>
+
+namespace web {
+
+namespace {
+
+// GLib is iterated every few milliseconds while engines idle. While one loads, every
+// pass of the main loop also waits on GLib's own sources for a few milliseconds, so a
+// load is not slowed by waiting for the next iteration at each of its steps; the main
+// loop's other work waits that long at most.
+constexpr double kIdlePumpInterval = 0.005;
+constexpr double kBusyPumpInterval = 0;
+constexpr double kScriptTimeout = 10;
+
+int gtkState = 0;  // 0 not tried, 1 started, -1 failed
+int pendingClears = 0;
+int busyEngines = 0;
+rt::Ref<fnd::Timer> pump;
+bool pumpIsBusy = false;
+class GtkWebEngine;
+std::set<GtkWebEngine*>& liveEngines() {
+    static std::set<GtkWebEngine*> engines;
+    return engines;
+}
+
+bool startGtk(rt::Ref<rt::Error>* error) {
+    if (gtkState == 0) {
+        const char* display = std::getenv("DISPLAY");
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        gtkState = ((display && *display) || (wayland && *wayland)) && gtk_init_check(nullptr, nullptr) ? 1 : -1;
+    }
+    if (gtkState < 0 && error)
+        *error = rt::Error::withDescription(kWebEngineErrorDomain, 1,
+                                            "No display for the web engine: set DISPLAY to a running X server "
+                                            "(for tests, start one with xvfb-run -a).");
+    return gtkState > 0;
+}
+
+constexpr int kBusyWaitMilliseconds = 4;
+
+/// One iteration of GLib's default context that waits at most the given time for its
+/// sources: a web process's answer is handled the moment it comes.
+void waitForGLib(int milliseconds) {
+    GMainContext* context = g_main_context_default();
+    if (!g_main_context_acquire(context)) return;
+    gint priority = 0;
+    g_main_context_prepare(context, &priority);
+    std::vector<GPollFD> fds(16);
+    gint timeout = 0;
+    gint n;
+    while ((n = g_main_context_query(context, priority, &timeout, fds.data(), static_cast<gint>(fds.size()))) >
+           static_cast<gint>(fds.size()))
+        fds.resize(static_cast<std::size_t>(n));
+    if (timeout < 0 || timeout > milliseconds) timeout = milliseconds;
+    g_poll(fds.data(), static_cast<guint>(n), timeout);
+    if (g_main_context_check(context, priority, fds.data(), n)) g_main_context_dispatch(context);
+    g_main_context_release(context);
+}
+
+/// Iterates GLib's context from the main run loop while any engine lives, at the pace
+/// of the engines' present work.
+void keepPumping() {
+    bool busy = busyEngines > 0 || pendingClears > 0;
+    if (pump && pumpIsBusy == busy) return;
+    if (pump) pump->invalidate();
+    pumpIsBusy = busy;
+    pump = fnd::RunLoop::main()->schedule(busy ? kBusyPumpInterval : kIdlePumpInterval, true, [busy](fnd::Timer&) {
+        if (busy) waitForGLib(kBusyWaitMilliseconds);
+        for (int i = 0; i < 32 && g_main_context_iteration(nullptr, FALSE); ++i) {
+        }
+    });
+}
+
+void stopPumpingWhenIdle() {
+    if (liveEngines().empty() && pendingClears == 0 && pump) {
+        pump->invalidate();
+        pump = nullptr;
+    }
+}
+
+class GtkWebEngine : public WebEngine {
+public:
+    GtkWebEngine() {
+        context_ = webkit_web_context_new_ephemeral();
+        webkit_web_context_set_sandbox_enabled(context_, TRUE);
+        window_ = gtk_offscreen_window_new();
+        view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context_));
+        g_object_ref_sink(view_);
+        gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(view_));
+        setViewportSize(ui::Size{320, 1});
+        gtk_widget_show_all(window_);
+        g_signal_connect(view_, "decide-policy", G_CALLBACK(&GtkWebEngine::onDecidePolicy), this);
+        g_signal_connect(view_, "load-changed", G_CALLBACK(&GtkWebEngine::onLoadChanged), this);
+        g_signal_connect(view_, "load-failed", G_CALLBACK(&GtkWebEngine::onLoadFailed), this);
+        liveEngines().insert(this);
+        keepPumping();
+    }
+
+    ~GtkWebEngine() override {
+        setBusy(false);
+        liveEngines().erase(this);
+        g_signal_handlers_disconnect_by_data(view_, this);
+        webkit_web_view_stop_loading(view_);
+        gtk_widget_destroy(window_);
+        g_object_unref(view_);
+        g_object_unref(context_);
+        stopPumpingWhenIdle();
+    }
+
+    void loadHTMLString(const std::string& html, const std::string& baseURL) override {
+        setBusy(true);
+        webkit_web_view_load_html(view_, html.c_str(), baseURL.empty() ? nullptr : baseURL.c_str());
+    }
+    void loadRequest(const std::string& url) override {
+        setBusy(true);
+        webkit_web_view_load_uri(view_, url.c_str());
+    }
+    void stopLoading() override {
+        webkit_web_view_stop_loading(view_);
+        measuring_ = false;
+        setBusy(false);
+    }
+    bool isLoading() const override { return webkit_web_view_is_loading(view_) || measuring_; }
+    std::string title() const override {
+        // The title read with the page's height, once the page is measured; the view's
+        // own notion of it may trail the end of the load.
+        if (!pageTitle_.empty()) return pageTitle_;
+        const char* t = webkit_web_view_get_title(view_);
+        return t ? t : "";
+    }
+
+    std::string evaluateScript(const std::string& script) override {
+        struct Wait {
+            bool done = false;
+            std::string answer;
+        } wait;
+        webkit_web_view_evaluate_javascript(
+            view_, script.c_str(), -1, nullptr, nullptr, nullptr,
+            [](GObject* source, GAsyncResult* result, gpointer data) {
+                auto* w = static_cast<Wait*>(data);
+                GError* error = nullptr;
+                JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+                if (value) {
+                    if (!jsc_value_is_undefined(value) && !jsc_value_is_null(value)) {
+                        char* text = jsc_value_to_string(value);
+                        w->answer = text ? text : "";
+                        g_free(text);
+                    }
+                    g_object_unref(value);
+                }
+                if (error) g_error_free(error);
+                w->done = true;
+            },
+            &wait);
+        // The host asks for an answer now: GLib runs until the page gives it.
+        gint64 end = g_get_monotonic_time() + static_cast<gint64>(kScriptTimeout * G_USEC_PER_SEC);
+        while (!wait.done && g_get_monotonic_time() < end) g_main_context_iteration(nullptr, TRUE);
+        if (!wait.done) {
+            // The callback still points at `wait`: keep GLib running until it has come.
+            while (!wait.done) g_main_context_iteration(nullptr, TRUE);
+        }
+        return wait.answer;
+    }
+
+    double contentHeight() const override {
+        if (webkit_web_view_is_loading(view_) || measuring_) return height_;
+        auto* self = const_cast<GtkWebEngine*>(this);
+        std::string h = self->evaluateScript(kHeightScript);
+        return h.empty() ? height_ : std::atof(h.c_str());
+    }
+
+    void setViewportSize(ui::Size size) override {
+        int w = std::max(1, static_cast<int>(size.width));
+        int h = std::max(1, static_cast<int>(size.height));
+        gtk_widget_set_size_request(GTK_WIDGET(view_), w, h);
+        gtk_window_resize(GTK_WINDOW(window_), w, h);
+    }
+
+    void setPageScriptsEnabled(bool enabled) override {
+        g_object_set(webkit_web_view_get_settings(view_), "enable-javascript-markup", enabled ? TRUE : FALSE, nullptr);
+    }
+
+    void clearWebsiteData() {
+        ++pendingClears;
+        keepPumping();
+        webkit_website_data_manager_clear(
+            webkit_web_context_get_website_data_manager(context_), WEBKIT_WEBSITE_DATA_ALL, 0, nullptr,
+            [](GObject* source, GAsyncResult* result, gpointer) {
+                webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(source), result, nullptr);
+                --pendingClears;
+                keepPumping();
+                stopPumpingWhenIdle();
+            },
+            nullptr);
+    }
+
+private:
+    void setBusy(bool busy) {
+        if (busy == busy_) return;
+        busy_ = busy;
+        busyEngines += busy ? 1 : -1;
+        if (liveEngines().count(this)) keepPumping();
+    }
+
+    static constexpr const char* kHeightScript =
+        "Math.max(document.documentElement ? document.documentElement.scrollHeight : 0,"
+        " document.body ? document.body.scrollHeight : 0)";
+    static constexpr const char* kFinishScript =
+        "({h: Math.max(document.documentElement ? document.documentElement.scrollHeight : 0,"
+        " document.body ? document.body.scrollHeight : 0), t: document.title})";
+
+    static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                   gpointer data) {
+        auto* self = static_cast<GtkWebEngine*>(data);
+        if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+        WebKitNavigationAction* action =
+            webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        NavigationAction asked;
+        const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+        asked.url = uri ? uri : "";
+        asked.type = static_cast<ui::WebViewNavigationType>(webkit_navigation_action_get_navigation_type(action));
+        // The engine does not say which frame navigates; every navigation counts as the
+        // main frame's, so a host refusing those refuses a sub-frame's too.
+        asked.mainFrame = true;
+        bool allowed = !self->decidePolicy || self->decidePolicy(asked);
+        // A page never opens windows of its own: a new-window navigation only asks.
+        if (allowed && type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
+            webkit_policy_decision_use(decision);
+            return TRUE;
+        }
+        webkit_policy_decision_ignore(decision);
+        // A refused load of the host's never starts: once the engine is quiet again, it
+        // no longer needs the fast pace.
+        fnd::RunLoop::main()->after(0.1, [self] {
+            if (liveEngines().count(self) && !webkit_web_view_is_loading(self->view_) && !self->measuring_)
+                self->setBusy(false);
+        });
+        return TRUE;
+    }
+
+    static void onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
+        auto* self = static_cast<GtkWebEngine*>(data);
+        if (event == WEBKIT_LOAD_STARTED) {
+            self->setBusy(true);
+            self->pageTitle_.clear();
+            if (self->didStartLoad) self->didStartLoad();
+            return;
+        }
+        if (event != WEBKIT_LOAD_FINISHED) return;
+        if (self->failed_) {
+            self->failed_ = false;
+            self->setBusy(false);
+            return;
+        }
+        // Finished means measured: the height (and the title) are read before the host
+        // hears of the end.
+        self->measuring_ = true;
+        webkit_web_view_evaluate_javascript(
+            view, kFinishScript, -1, nullptr, nullptr, nullptr,
+            [](GObject* source, GAsyncResult* result, gpointer data) {
+                GError* error = nullptr;
+                JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+                if (error) {
+                    g_error_free(error);
+                    return;  // the engine went away with its view
+                }
+                auto* self = static_cast<GtkWebEngine*>(data);
+                if (!liveEngines().count(self)) {
+                    if (value) g_object_unref(value);
+                    return;
+                }
+                self->height_ = 0;
+                self->pageTitle_.clear();
+                if (value && jsc_value_is_object(value)) {
+                    JSCValue* h = jsc_value_object_get_property(value, "h");
+                    JSCValue* t = jsc_value_object_get_property(value, "t");
+                    self->height_ = jsc_value_to_double(h);
+                    char* text = jsc_value_to_string(t);
+                    self->pageTitle_ = text ? text : "";
+                    g_free(text);
+                    g_object_unref(h);
+                    g_object_unref(t);
+                }
+                if (value) g_object_unref(value);
+                self->measuring_ = false;
+                self->setBusy(false);
+                if (self->didFinishLoad) self->didFinishLoad();
+            },
+            self);
+    }
+
+    static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer data) {
+        auto* self = static_cast<GtkWebEngine*>(data);
+        self->failed_ = true;
+        // A load stopped by the host or replaced by a refused navigation is no failure.
+        if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+            g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE))
+            return FALSE;
+        if (self->didFailLoad) self->didFailLoad(std::string(uri ? uri : "") + ": " + (error ? error->message : ""));
+        return FALSE;
+    }
+
+    WebKitWebContext* context_ = nullptr;
+    GtkWidget* window_ = nullptr;
+    WebKitWebView* view_ = nullptr;
+    double height_ = 0;
+    bool measuring_ = false;
+    bool failed_ = false;
+    bool busy_ = false;
+    std::string pageTitle_;
+};
+
+}  // namespace
+
+bool canStartRealEngine(rt::Ref<rt::Error>* error) { return startGtk(error); }
+
+std::unique_ptr<WebEngine> makeRealWebEngine(rt::Ref<rt::Error>* error) {
+    if (!startGtk(error)) return nullptr;
+    return std::make_unique<GtkWebEngine>();
+}
+
+int pendingWebsiteDataClears() { return pendingClears; }
+
+namespace detail {
+void clearRealWebsiteData() {
+    if (gtkState <= 0) return;
+    for (GtkWebEngine* engine : liveEngines()) engine->clearWebsiteData();
+}
+}  // namespace detail
+
+}  // namespace web
