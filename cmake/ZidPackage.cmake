@@ -46,6 +46,7 @@ endforeach()
 set(ZID_PKG_UI_GFX "cairo pangocairo pangoft2 fontconfig gdk-pixbuf-2.0")
 set(ZID_PKG_GST "gstreamer-1.0>=1.22 gstreamer-app-1.0 gstreamer-video-1.0 gio-2.0")
 set(ZID_PKG_GDK_PIXBUF "gdk-pixbuf-2.0")
+get_property(ZID_PKG_WEBKIT GLOBAL PROPERTY ZID_PKG_WEBKIT)
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/package/ZidorediderConfig.cmake.in
                               ${CMAKE_BINARY_DIR}/package/ZidorediderConfig.cmake
                               INSTALL_DESTINATION ${ZID_PACKAGE_CMAKE_DIR}
