@@ -92,6 +92,7 @@ rt::Ref<CollectionReusableView> CollectionView::dequeue(const std::string& queue
         view->prepareForReuse();
     } else {
         view = factory();
+        if (!view) return nullptr;
     }
     view->reuseQueue_ = queue;
     return view;
@@ -229,9 +230,7 @@ rt::Ref<CollectionReusableView> CollectionView::makeViewFor(const rt::Ref<Collec
         const std::string& kind = a->representedElementKind();
         if (!layout_) return nullptr;
         rt::Ref<CollectionViewLayout> layout = layout_;
-        auto view = dequeue(kDecorationQueue + kind, [layout, kind] { return layout->makeDecorationView(kind); });
-        if (!view) reuseQueues_[kDecorationQueue + kind].clear();
-        return view;
+        return dequeue(kDecorationQueue + kind, [layout, kind] { return layout->makeDecorationView(kind); });
     }
     }
     return nullptr;
