@@ -1,10 +1,14 @@
 #include "QXUIKit/UICollectionView/UICollectionViewLayoutTabbedSections.h"
 
+#include <QXUIKit/UICollectionView/UICollectionViewLayoutTabbedSectionsTabHeader.h>
+
 #include <algorithm>
 #include <cmath>
 
 #include <QXFoundation/Threading/Dispatcher.h>
+#include <rt/ChangeScope.h>
 #include <rt/Format.h>
+#include <rt/KVC.h>
 
 namespace zid {
 
@@ -64,7 +68,36 @@ const UICollectionViewLayoutTabbedSections::AttributesByPath& noAttributes() {
 
 // Linux is no older system that clips cells wrongly: the workaround stays off unless a
 // caller turns it on.
-UICollectionViewLayoutTabbedSections::UICollectionViewLayoutTabbedSections() = default;
+UICollectionViewLayoutTabbedSections::UICollectionViewLayoutTabbedSections() {
+    registerDecorationClass<UICollectionViewLayoutTabbedSectionsTabHeader>(kTabHeaderKind);
+}
+
+void UICollectionViewLayoutTabbedSections::describe(rt::ClassBuilder<UICollectionViewLayoutTabbedSections>& c) {
+    using L = UICollectionViewLayoutTabbedSections;
+    c.readonly("tabTitles", [](const L& l) {
+        rt::Value::Array titles;
+        for (auto& t : l.tabTitles_) titles.emplace_back(t);
+        return rt::Value(std::move(titles));
+    });
+    c.readonly("selectedSection", [](const L& l) { return rt::Value(l.selectedSection_); });
+    c.readonly("tabMarkerOffset", [](const L& l) { return rt::Value(l.tabMarkerOffset_); });
+}
+
+void UICollectionViewLayoutTabbedSections::setSelectedSection(long section) {
+    rt::ChangeScope scope(*this, "selectedSection");
+    selectedSection_ = section;
+}
+
+void UICollectionViewLayoutTabbedSections::setTabMarkerOffset(double offset) {
+    if (offset == tabMarkerOffset_) return;
+    rt::ChangeScope scope(*this, "tabMarkerOffset");
+    tabMarkerOffset_ = offset;
+}
+
+void UICollectionViewLayoutTabbedSections::setTabTitles(std::vector<std::string> titles) {
+    rt::ChangeScope scope(*this, "tabTitles");
+    tabTitles_ = std::move(titles);
+}
 
 #define QX_DELEGATE (delegate_ ? *delegate_ : defaults())
 std::string UICollectionViewLayoutTabbedSections::titleForSection(long s) { return QX_DELEGATE.titleForSection(s); }
@@ -178,8 +211,9 @@ void UICollectionViewLayoutTabbedSections::prepareLayout() {
     layoutInfo_.clear();
     if (!cellLayoutInfo_) {
         sectionCount_ = cv->numberOfSections();
-        tabTitles_.clear();
-        for (long s = 1; s < cv->numberOfSections(); ++s) tabTitles_.push_back(titleForSection(s));
+        std::vector<std::string> titles;
+        for (long s = 1; s < cv->numberOfSections(); ++s) titles.push_back(titleForSection(s));
+        setTabTitles(std::move(titles));
         cellLayoutInfo_ = std::make_unique<AttributesByPath>();
         for (long s = 0; s < sectionCount_; ++s) layoutSection(s);
     }

@@ -32,7 +32,7 @@ void UICollectionViewLayoutTabbedSections::updateScrollPosition() {
 void UICollectionViewLayoutTabbedSections::setSelectedSection(long section, bool animated) {
     if (section == selectedSection_) return;
     captureBYForSelectedSection();
-    selectedSection_ = section;
+    setSelectedSection(section);
     paging_ = true;
     rt::Weak<UICollectionViewLayoutTabbedSections> weak = selfAs<UICollectionViewLayoutTabbedSections>();
     updateLayoutAnimated(animated, [weak](bool) {
@@ -84,12 +84,12 @@ void UICollectionViewLayoutTabbedSections::panned(ui::PanGestureRecognizer& pan)
     switch (pan.state()) {
     case ui::GestureState::Began:
         cDeltaX0_ = cDeltaX_;
-        tabMarkerOffset_ = -cDeltaX_ / w;
+        setTabMarkerOffset(-cDeltaX_ / w);
         startContentOffset_ = cv->contentOffset();
         break;
     case ui::GestureState::Changed:
         cDeltaX_ = cDeltaX0_ + pan.translationInView(cv.get()).x;
-        tabMarkerOffset_ = -cDeltaX_ / w;
+        setTabMarkerOffset(-cDeltaX_ / w);
         invalidateLayout();
         break;
     default: {
@@ -103,9 +103,9 @@ void UICollectionViewLayoutTabbedSections::panned(ui::PanGestureRecognizer& pan)
         if (next >= 0) {
             setSelectedSection(next, true);
             didSelectSection(selectedSection_);
-            tabMarkerOffset_ = 0;
+            setTabMarkerOffset(0);
         } else {
-            tabMarkerOffset_ = 0;
+            setTabMarkerOffset(0);
             updateLayoutAnimated(true, [](bool) {});
         }
         break;
@@ -129,7 +129,7 @@ void UICollectionViewLayoutTabbedSections::resetScrollGestureRecognizer() {
 
 void UICollectionViewLayoutTabbedSections::resetPanGestureRecognizer() {
     cDeltaX_ = 0;
-    tabMarkerOffset_ = 0;
+    setTabMarkerOffset(0);
     if (pan_) {
         pan_->setEnabled(false);
         pan_->setEnabled(true);

@@ -88,6 +88,8 @@ public:
     using AttributesByPath = std::map<ui::IndexPath, rt::Ref<ui::CollectionViewLayoutAttributes>>;
 
     UICollectionViewLayoutTabbedSections();
+    /// "tabTitles", "selectedSection" and "tabMarkerOffset" are observable.
+    static void describe(rt::ClassBuilder<UICollectionViewLayoutTabbedSections>& c);
 
     UICollectionViewLayoutTabbedSectionsDelegate* delegate() const { return delegate_; }
     void setDelegate(UICollectionViewLayoutTabbedSectionsDelegate* d) { delegate_ = d; }
@@ -97,7 +99,7 @@ public:
     double tabMarkerOffset() const { return tabMarkerOffset_; }
     long selectedSection() const { return selectedSection_; }
     /// Only stores the number; it does not page.
-    void setSelectedSection(long section) { selectedSection_ = section; }
+    void setSelectedSection(long section);
     bool paging() const { return paging_; }
     double cDeltaX() const { return cDeltaX_; }
     double vYForHeader() const { return vYForHeader_; }
@@ -207,6 +209,8 @@ public:
     bool gestureRecognizerShouldReceiveTouch(ui::GestureRecognizer& g, ui::Touch& touch) override;
 
 private:
+    void setTabMarkerOffset(double offset);
+    void setTabTitles(std::vector<std::string> titles);
     double width();
     /// The delegate's column count, asked once per section until the next full layout.
     long columnCount(long section);
