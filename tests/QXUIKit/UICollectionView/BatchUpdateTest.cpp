@@ -90,10 +90,12 @@ TEST_F(BatchUpdate, ItemChangesAreReplayedInOneBatchInCallOrder) {
     qxDeleteItemsAtIndexPaths(*view, {{0, 3}, {0, 4}});
     qxReloadItemsAtIndexPaths(*view, {{0, 2}});
     qxMoveItemAtIndexPath(*view, {0, 5}, {0, 0});
+    qxInsertItemsAtIndexPaths(*view, {});
     EXPECT_TRUE(view->log.empty()) << "nothing reaches the view inside the batch";
-    EXPECT_EQ(qxUpdateProxy(*view)->recordedChangeCount(), 4u);
+    EXPECT_EQ(qxUpdateProxy(*view)->recordedChangeCount(), 5u);
     endUpdates(*view);
-    EXPECT_EQ(view->log, (Log{"batch{", "insert 0.1", "delete 0.3,0.4", "reloadItems 0.2", "move 0.5,0.0", "}"}));
+    EXPECT_EQ(view->log,
+              (Log{"batch{", "insert 0.1", "delete 0.3,0.4", "reloadItems 0.2", "move 0.5,0.0", "insert ", "}"}));
     EXPECT_EQ(qxUpdateStackSize(*view), 0);
 }
 

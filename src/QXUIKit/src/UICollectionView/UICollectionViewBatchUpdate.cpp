@@ -43,11 +43,11 @@ void route(ui::CollectionView& view, ToProxy&& toProxy, ToView&& toView) {
         store(view, kHasChanges, true);
         return;
     }
-    auto target = qxUpdateTarget(view);
-    if (target.proxy)
-        toProxy(*target.proxy);
-    else if (target.view)
-        toView(*target.view);
+    if (qxUpdateStackSize(view) == 0) {
+        toView(view);
+        return;
+    }
+    if (auto proxy = qxUpdateProxy(view)) toProxy(*proxy);
 }
 
 void ignored(const char* what) {

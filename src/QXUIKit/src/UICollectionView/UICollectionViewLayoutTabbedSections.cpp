@@ -215,7 +215,11 @@ void UICollectionViewLayoutTabbedSections::prepareLayout() {
         for (long s = 1; s < cv->numberOfSections(); ++s) titles.push_back(titleForSection(s));
         setTabTitles(std::move(titles));
         cellLayoutInfo_ = std::make_unique<AttributesByPath>();
-        for (long s = 0; s < sectionCount_; ++s) layoutSection(s);
+        sectionCells_.assign(static_cast<std::size_t>(std::max(0L, sectionCount_)), SectionCells());
+        for (long s = 0; s < sectionCount_; ++s) {
+            layoutSection(s);
+            indexSection(s);
+        }
     }
     for (long s = 0; s < sectionCount_; ++s) adjustSection(s, cPosForSection(s));
     if (sectionCount_ == 0) return;
@@ -271,6 +275,8 @@ void UICollectionViewLayoutTabbedSections::layoutSection(long s) {
             a->sFrame = ui::Rect(x + item.left, y + item.top, columnWidth - item.left - item.right,
                                  rowHeight - item.top - item.bottom);
             (*cellLayoutInfo_)[path] = a;
+            if (s >= 0 && s < static_cast<long>(sectionCells_.size()))
+                sectionCells_[static_cast<std::size_t>(s)].items.push_back(a);
             x += columnWidth;
         }
         y += rowHeight;
@@ -346,15 +352,24 @@ double UICollectionViewLayoutTabbedSections::bYForSection(long s) const {
     return it == bYForSections_.end() ? 0.0 : static_cast<double>(static_cast<float>(it->second));
 }
 
+void UICollectionViewLayoutTabbedSections::indexSection(long s) {
+    auto& cells = sectionCells_[static_cast<std::size_t>(s)];
+    std::size_t n = cells.items.size();
+    cells.prefixMaxY.resize(n);
+    cells.suffixMinY.resize(n);
+    double most = -HUGE_VAL, least = HUGE_VAL;
+    for (std::size_t i = 0; i < n; ++i) cells.prefixMaxY[i] = most = std::max(most, ui::maxY(cells.items[i]->sFrame));
+    for (std::size_t i = n; i-- > 0;) cells.suffixMinY[i] = least = std::min(least, ui::minY(cells.items[i]->sFrame));
+}
+
 void UICollectionViewLayoutTabbedSections::adjustSection(long s, ui::Point o) {
-    if (!cellLayoutInfo_) return;
-    auto it = cellLayoutInfo_->lower_bound(ui::IndexPath{s, 0});
-    for (; it != cellLayoutInfo_->end() && it->first.section == s; ++it) {
-        auto& a = static_cast<UICollectionViewTabbedSectionsLayoutAttributes&>(*it->second);
-        a.setFrame(ui::rectOffset(a.sFrame, o.x, o.y));
-        if (needsWorkaroundForCellVisibility_) adjustContentInsetsForAttributes(a);
-        adjustVisibleRectForAttributes(a);
-    }
+    if (s >= 0 && s < static_cast<long>(sectionCells_.size())) sectionCells_[static_cast<std::size_t>(s)].origin = o;
+}
+
+void UICollectionViewLayoutTabbedSections::place(UICollectionViewTabbedSectionsLayoutAttributes& a, ui::Point o) {
+    a.setFrame(ui::rectOffset(a.sFrame, o.x, o.y));
+    if (needsWorkaroundForCellVisibility_) adjustContentInsetsForAttributes(a);
+    adjustVisibleRectForAttributes(a);
 }
 
 void UICollectionViewLayoutTabbedSections::adjustVisibleRectForAttributes(UICollectionViewTabbedSectionsLayoutAttributes& a) {
@@ -445,11 +460,21 @@ std::vector<rt::Ref<ui::CollectionViewLayoutAttributes>> UICollectionViewLayoutT
     double headerBottom = cYFromSY(headerSectionHeight(), 0);
     for (auto& [kind, byPath] : layoutInfo_)
         for (auto& [path, a] : byPath) found.push_back(a);
-    for (auto& [path, a] : *cellLayoutInfo_) {
-        ui::Rect f = a->frame();
-        if (ui::minY(f) > bottom) continue;
-        if (path.section != 0 && !(ui::maxY(f) > headerBottom)) continue;
-        found.push_back(a);
+    // A cell is shown when its top is not below the view's bottom; a tab section's cell
+    // moreover ends below the header section's bottom (not hidden behind it).
+    for (long s = 0; s < static_cast<long>(sectionCells_.size()); ++s) {
+        auto& cells = sectionCells_[static_cast<std::size_t>(s)];
+        double hi = bottom - cells.origin.y, lo = headerBottom - cells.origin.y;
+        std::size_t i = 0;
+        if (s != 0)
+            i = static_cast<std::size_t>(std::upper_bound(cells.prefixMaxY.begin(), cells.prefixMaxY.end(), lo) -
+                                         cells.prefixMaxY.begin());
+        for (; i < cells.items.size() && cells.suffixMinY[i] <= hi; ++i) {
+            auto& a = cells.items[i];
+            if (ui::minY(a->sFrame) > hi || (s != 0 && !(ui::maxY(a->sFrame) > lo))) continue;
+            place(*a, cells.origin);
+            found.push_back(a);
+        }
     }
     return found;
 }
@@ -458,7 +483,11 @@ rt::Ref<ui::CollectionViewLayoutAttributes> UICollectionViewLayoutTabbedSections
     if (!cellLayoutInfo_) prepareLayout();
     if (!cellLayoutInfo_) return nullptr;
     auto it = cellLayoutInfo_->find(p);
-    return it == cellLayoutInfo_->end() ? nullptr : it->second;
+    if (it == cellLayoutInfo_->end()) return nullptr;
+    if (p.section >= 0 && p.section < static_cast<long>(sectionCells_.size()))
+        place(static_cast<UICollectionViewTabbedSectionsLayoutAttributes&>(*it->second),
+              sectionCells_[static_cast<std::size_t>(p.section)].origin);
+    return it->second;
 }
 
 ui::Size UICollectionViewLayoutTabbedSections::collectionViewContentSize() {
@@ -492,6 +521,7 @@ void UICollectionViewLayoutTabbedSections::invalidateLayoutWithContext(ui::Colle
 
 void UICollectionViewLayoutTabbedSections::resetLayout() {
     cellLayoutInfo_.reset();
+    sectionCells_.clear();
     columnCountCache_.clear();
     sectionSizeCache_.clear();
     sectionCountCache_.clear();

@@ -21,17 +21,23 @@ void UICollectionViewUpdateProxy::reloadSections(const std::set<long>&) { should
 void UICollectionViewUpdateProxy::moveSection(long, long) { shouldReload_ = true; }
 void UICollectionViewUpdateProxy::forceReloadAfterUpdate() { shouldReload_ = true; }
 
+void UICollectionViewUpdateProxy::record(Kind kind, const std::vector<ui::IndexPath>& indexPaths) {
+    if (indexPaths.size() == 1)
+        changes_.push_back(Change{kind, true, indexPaths[0], {}, {}});
+    else
+        changes_.push_back(Change{kind, false, {}, {}, indexPaths});
+}
 void UICollectionViewUpdateProxy::insertItemsAtIndexPaths(const std::vector<ui::IndexPath>& indexPaths) {
-    changes_.push_back(Change{Kind::Insert, indexPaths});
+    record(Kind::Insert, indexPaths);
 }
 void UICollectionViewUpdateProxy::deleteItemsAtIndexPaths(const std::vector<ui::IndexPath>& indexPaths) {
-    changes_.push_back(Change{Kind::Delete, indexPaths});
+    record(Kind::Delete, indexPaths);
 }
 void UICollectionViewUpdateProxy::reloadItemsAtIndexPaths(const std::vector<ui::IndexPath>& indexPaths) {
-    changes_.push_back(Change{Kind::Reload, indexPaths});
+    record(Kind::Reload, indexPaths);
 }
 void UICollectionViewUpdateProxy::moveItemAtIndexPath(const ui::IndexPath& from, const ui::IndexPath& to) {
-    changes_.push_back(Change{Kind::Move, {from, to}});
+    changes_.push_back(Change{Kind::Move, true, from, to, {}});
 }
 
 void UICollectionViewUpdateProxy::addPostUpdateBlock(std::function<void()> block) {
@@ -83,12 +89,19 @@ void UICollectionViewUpdateProxy::replay(ui::CollectionView& view) {
             if (!batchUpdateSkipsFlowLayoutInvalidation())
                 if (auto flow = std::dynamic_pointer_cast<ui::CollectionViewFlowLayout>(view.collectionViewLayout()))
                     flow->invalidateLayout();
+            std::vector<ui::IndexPath> one(1);
             for (auto& c : changes_) {
+                if (c.kind == Kind::Move) {
+                    view.moveItemAtIndexPath(c.first, c.second);
+                    continue;
+                }
+                one[0] = c.first;
+                const auto& paths = c.single ? one : c.many;
                 switch (c.kind) {
-                case Kind::Insert: view.insertItemsAtIndexPaths(c.indexPaths); break;
-                case Kind::Delete: view.deleteItemsAtIndexPaths(c.indexPaths); break;
-                case Kind::Reload: view.reloadItemsAtIndexPaths(c.indexPaths); break;
-                case Kind::Move: view.moveItemAtIndexPath(c.indexPaths[0], c.indexPaths[1]); break;
+                case Kind::Insert: view.insertItemsAtIndexPaths(paths); break;
+                case Kind::Delete: view.deleteItemsAtIndexPaths(paths); break;
+                case Kind::Reload: view.reloadItemsAtIndexPaths(paths); break;
+                case Kind::Move: break;
                 }
             }
         },

@@ -129,6 +129,9 @@ public:
     /// positions, the selection, the header position and the titles stay.
     void resetLayout();
     void layoutSection(long section);
+    /// Places the section's cells at its origin. A pass runs for every scroll step, so
+    /// the cells take their frame and visibility when they are handed out (the elements
+    /// in a rectangle, one item), not all at once.
     void adjustSection(long section, ui::Point sectionOffset);
     void adjustVisibleRectForAttributes(UICollectionViewTabbedSectionsLayoutAttributes& attributes);
     void adjustContentInsetsForAttributes(UICollectionViewTabbedSectionsLayoutAttributes& attributes);
@@ -239,6 +242,17 @@ private:
     double vYForHeader_ = 0;
     double lastScrollPosition_ = 0;
     std::unique_ptr<AttributesByPath> cellLayoutInfo_;
+    /// The cells of each section in item order, with the running largest bottom edge
+    /// and the smallest top edge from each item on (section space), to find the cells
+    /// of a vertical range by bisection; and where the last pass put the section.
+    struct SectionCells {
+        std::vector<rt::Ref<UICollectionViewTabbedSectionsLayoutAttributes>> items;
+        std::vector<double> prefixMaxY, suffixMinY;
+        ui::Point origin;
+    };
+    std::vector<SectionCells> sectionCells_;
+    void indexSection(long section);
+    void place(UICollectionViewTabbedSectionsLayoutAttributes& attributes, ui::Point origin);
     ui::Size lastCollectionViewSize_;
     bool needsWorkaroundForCellVisibility_ = false;
     long sectionCount_ = 0;

@@ -46,10 +46,15 @@ public:
 
 private:
     enum class Kind { Insert, Delete, Reload, Move };
+    /// One recorded call; a single index path (the common case) and a move are kept
+    /// without a list of their own.
     struct Change {
         Kind kind;
-        std::vector<ui::IndexPath> indexPaths;  // for a move: from, to
+        bool single;
+        ui::IndexPath first, second;
+        std::vector<ui::IndexPath> many;  // a call with none or several index paths
     };
+    void record(Kind kind, const std::vector<ui::IndexPath>& indexPaths);
     void replay(ui::CollectionView& view);
     void finish(ui::CollectionView* view);
     rt::Weak<ui::CollectionView> collectionView_;
