@@ -10,28 +10,13 @@
 #include <QXUIKit/UICollectionView/UICollectionViewLayoutTabbedSections.h>
 #include <fnd/RunLoop.h>
 
+#include "UICollectionView/TabbedSectionsData.h"
+
 namespace {
 
-class Cell : public ui::CollectionViewCell {
-    RT_CLASS(Cell, ui::CollectionViewCell)
-};
-
-class Supplement : public ui::CollectionReusableView {
-    RT_CLASS(Supplement, ui::CollectionReusableView)
-};
-
-struct Sections : ui::CollectionViewDataSource {
-    std::vector<long> counts;
-    long numberOfSectionsInCollectionView(ui::CollectionView&) override { return static_cast<long>(counts.size()); }
-    long numberOfItemsInSection(ui::CollectionView&, long s) override { return counts[static_cast<std::size_t>(s)]; }
-    rt::Ref<ui::CollectionViewCell> cellForItemAtIndexPath(ui::CollectionView& cv, ui::IndexPath p) override {
-        return cv.dequeueReusableCell("cell", p);
-    }
-    rt::Ref<ui::CollectionReusableView> viewForSupplementaryElementOfKind(ui::CollectionView& cv, const std::string& kind,
-                                                                        ui::IndexPath p) override {
-        return cv.dequeueReusableSupplementaryView(kind, "s", p);
-    }
-};
+using tabbedtest::Cell;
+using tabbedtest::Sections;
+using tabbedtest::Supplement;
 
 /// Counts the per-item questions (none may come during a scroll).
 struct CountingDelegate : zid::UICollectionViewLayoutTabbedSectionsDelegate {

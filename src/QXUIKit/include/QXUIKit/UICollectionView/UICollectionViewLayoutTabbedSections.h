@@ -109,7 +109,8 @@ public:
     ui::Size lastCollectionViewSize() const { return lastCollectionViewSize_; }
     const rt::Ref<ui::PanGestureRecognizer>& panGestureRecognizer() const { return pan_; }
     /// What the layout answers with, by kind key ("cell", "tab header", "section
-    /// headers", "section footers"); empty for a kind not laid out.
+    /// headers", "section footers"); empty for a kind not laid out. A cell's frame and
+    /// visibility are those of the last time it was handed out.
     const AttributesByPath& layoutInfo(const std::string& kind) const;
     /// Whether the cell attributes of the last full layout are kept (no full layout due).
     bool hasCellLayoutInfo() const { return cellLayoutInfo_ != nullptr; }
