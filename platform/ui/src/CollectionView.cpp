@@ -73,7 +73,10 @@ void CollectionView::setCollectionViewLayout(rt::Ref<CollectionViewLayout> layou
     if (layout_) layout_->collectionView_.reset();
     layout_ = std::move(layout);
     if (layout_) layout_->collectionView_ = selfAs<CollectionView>();
-    invalidateForData();
+    // Decoration views belong to the layout that registered them.
+    reloadData();
+    for (auto it = reuseQueues_.begin(); it != reuseQueues_.end();)
+        it = it->first.rfind(kDecorationQueue, 0) == 0 ? reuseQueues_.erase(it) : std::next(it);
 }
 
 void CollectionView::setDataSource(CollectionViewDataSource* dataSource) {

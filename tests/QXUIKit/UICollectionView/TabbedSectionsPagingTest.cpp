@@ -142,4 +142,28 @@ TEST_F(TabbedPaging, EachTabKeepsItsPositionRelativeToTheHeadersBottom) {
     EXPECT_EQ(tabTopFromHeaderBottom, 100);
 }
 
+TEST_F(TabbedPaging, ThePanRunsWithRecognizersInsideTheViewAndWaitsForThoseOutside) {
+    auto pan = layout->panGestureRecognizer();
+    auto inner = rt::make<ui::PanGestureRecognizer>();
+    auto content = rt::make<ui::View>(Rect(0, 0, 10, 10));
+    cv->addSubview(content);
+    content->addGestureRecognizer(inner);
+    auto outer = rt::make<ui::PanGestureRecognizer>();
+    window->addGestureRecognizer(outer);
+    EXPECT_TRUE(layout->gestureRecognizerShouldRecognizeSimultaneously(*pan, *cv->panGestureRecognizer()));
+    EXPECT_TRUE(layout->gestureRecognizerShouldRecognizeSimultaneously(*pan, *inner));
+    EXPECT_FALSE(layout->gestureRecognizerShouldRecognizeSimultaneously(*pan, *outer));
+    EXPECT_TRUE(layout->gestureRecognizerShouldRecognizeSimultaneously(*outer, *pan)) << "another asking: yes";
+    EXPECT_TRUE(layout->gestureRecognizerShouldRequireFailureOf(*pan, *outer));
+    EXPECT_FALSE(layout->gestureRecognizerShouldRequireFailureOf(*pan, *inner));
+    EXPECT_FALSE(layout->gestureRecognizerShouldRequireFailureOf(*outer, *pan));
+
+    // A layout that goes takes its pan with it.
+    cv->setCollectionViewLayout(rt::make<ui::CollectionViewFlowLayout>());
+    rt::Weak<ui::PanGestureRecognizer> weakPan = pan;
+    pan.reset();
+    layout.reset();
+    EXPECT_FALSE(weakPan.lock());
+}
+
 }  // namespace

@@ -61,6 +61,12 @@ void UICollectionViewLayoutTabbedSections::updateLayoutAnimated(bool animated, s
     if (completion) completion(true);
 }
 
+UICollectionViewLayoutTabbedSections::~UICollectionViewLayoutTabbedSections() {
+    if (!pan_) return;
+    pan_->setDelegate(nullptr);
+    if (auto view = pan_->view()) view->removeGestureRecognizer(pan_);
+}
+
 void UICollectionViewLayoutTabbedSections::setupGestureRecognizer() {
     auto cv = collectionView();
     if (pan_ || !cv) return;

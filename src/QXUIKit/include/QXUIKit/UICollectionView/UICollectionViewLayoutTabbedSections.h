@@ -88,6 +88,8 @@ public:
     using AttributesByPath = std::map<ui::IndexPath, rt::Ref<ui::CollectionViewLayoutAttributes>>;
 
     UICollectionViewLayoutTabbedSections();
+    /// Takes its pan off the collection view: the pan's delegate is this layout.
+    ~UICollectionViewLayoutTabbedSections() override;
     /// "tabTitles", "selectedSection" and "tabMarkerOffset" are observable.
     static void describe(rt::ClassBuilder<UICollectionViewLayoutTabbedSections>& c);
 
