@@ -10,6 +10,7 @@
 
 #include <QXFoundation/Diagnostics/Diagnostics.h>
 #include <VirtualTime.h>
+#include <rt/Exception.h>
 
 #include "QXUIKit/UICollectionView/UICollectionViewBatchUpdate.h"
 
@@ -336,6 +337,19 @@ TEST_F(BatchUpdate, AHostWhoseDataHoldsTheWholeBatchPassesTheViewsChecks) {
     EXPECT_NO_THROW(endUpdates(*cv));
     EXPECT_EQ(cv->visibleCells().size(), 6u);
     EXPECT_FALSE(qxUpdateProxy(*cv));
+
+    // A replay the view refuses still ends the batch: its blocks run and the next batch
+    // records afresh.
+    bool ran = false;
+    beginUpdates(*cv);
+    items.n = 9;  // three more, one announced
+    qxInsertItemsAtIndexPaths(*cv, {{0, 6}});
+    qxPerformAfterUpdate(*cv, [&] { ran = true; });
+    EXPECT_THROW(endUpdates(*cv), rt::Exception);
+    EXPECT_FALSE(qxUpdateProxy(*cv));
+    drain();
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(cv->numberOfItemsInSection(0), 9) << "the view shows the data as it is";
 }
 
 }  // namespace
