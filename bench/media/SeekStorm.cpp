@@ -12,7 +12,8 @@
 // are asked for at random moments up to --gap seconds (default 0.4) apart. A child
 // that dies by a signal is counted as an abort and a new child plays on with the seeks
 // still to do, until N seeks (default 1000) or M minutes (default 4) per fixture. The
-// seeks that were awaited give the time from asking to landing (median and 95th percentile).
+// seeks that were awaited give the time from asking to landing (median and 95th percentile)
+// and how many of them the engine refused (answered NO with no newer seek to end them).
 
 #include <fcntl.h>
 #include <signal.h>
@@ -103,6 +104,8 @@ int stormChild(const std::string& url, bool live, int seeks, unsigned seed, doub
                 return kSeekHung;
             }
             std::fprintf(stderr, "seek-latency %.4f\n", secondsSince(asked));
+            // An awaited seek has no newer one to end it: NO means the engine refused it.
+            if (!**finished) std::fprintf(stderr, "seek-refused\n");
         }
     }
     player->removeAllItems();
@@ -120,7 +123,7 @@ struct Fixture {
 };
 
 struct Tally {
-    int seeks = 0, aborts = 0, signatureAborts = 0, otherEnds = 0, children = 0;
+    int seeks = 0, aborts = 0, signatureAborts = 0, otherEnds = 0, children = 0, awaited = 0, refused = 0;
     double seconds = 0;
     std::vector<double> latencies;
 };
@@ -180,6 +183,7 @@ void runChild(const std::string& self, const std::string& url, const Fixture& fi
     ::unlink(errPath.c_str());
     for (std::size_t at = err.find("seek-latency "); at != std::string::npos; at = err.find("seek-latency ", at + 1))
         tally.latencies.push_back(std::atof(err.c_str() + at + 13));
+    for (std::size_t at = err.find("seek-refused"); at != std::string::npos; at = err.find("seek-refused", at + 1)) ++tally.refused;
     if (killed) return;
     if (WIFSIGNALED(status)) {
         ++tally.aborts;
@@ -254,8 +258,8 @@ int main(int argc, char** argv) {
     peers::HlsOrigin origin(peers::HlsFixtures::ensureDefault());
     origin.start();
     const std::string self = "/proc/" + std::to_string(::getpid()) + "/exe";
-    std::printf("%-8s %7s %7s %10s %12s %9s %8s %8s %12s %12s\n", "fixture", "seeks", "aborts", "per 1000", "(signature)", "other",
-                "children", "seconds", "seek median", "seek p95");
+    std::printf("%-8s %7s %7s %10s %12s %9s %8s %8s %8s %8s %12s %12s\n", "fixture", "seeks", "aborts", "per 1000", "(signature)",
+                "other", "children", "seconds", "awaited", "refused", "seek median", "seek p95");
     bool any = false;
     for (const auto& fixture : fixtures) {
         if (which != "all" && which != fixture.name) continue;
@@ -263,9 +267,9 @@ int main(int argc, char** argv) {
         Tally t = storm(self, origin, fixture, seeks, minutes, hold, gap, seed);
         std::sort(t.latencies.begin(), t.latencies.end());
         auto quantile = [&](double q) { return t.latencies.empty() ? 0.0 : t.latencies[static_cast<std::size_t>(q * (t.latencies.size() - 1))]; };
-        std::printf("%-8s %7d %7d %10.2f %12d %9d %8d %8.0f %9.0f ms %9.0f ms\n", fixture.name.c_str(), t.seeks, t.aborts,
+        std::printf("%-8s %7d %7d %10.2f %12d %9d %8d %8.0f %8zu %8d %9.0f ms %9.0f ms\n", fixture.name.c_str(), t.seeks, t.aborts,
                     t.seeks ? 1000.0 * t.aborts / t.seeks : 0.0, t.signatureAborts, t.otherEnds, t.children, t.seconds,
-                    quantile(0.5) * 1000, quantile(0.95) * 1000);
+                    t.latencies.size(), t.refused, quantile(0.5) * 1000, quantile(0.95) * 1000);
         std::fflush(stdout);
     }
     origin.stop();

@@ -218,28 +218,6 @@ TEST_F(GstMediaTest, ADefaultSeekLandsOnTheNearestKeyFrameAndAnExactOneOnTheTime
     EXPECT_NEAR(player->currentTime().toSeconds(), 6.36, 0.045);
 }
 
-TEST_F(GstMediaTest, ASeekWaitsBoundedlyForASegmentDownloadInFlightAndTheNewestStillWins) {
-    // The demuxer may not survive a flush while it cancels a download: a seek asked while
-    // a segment is on its way waits for it, but only so long, and is never dropped.
-    const std::string tag = "/tag/heldseek/vod/muxed/";
-    origin().holdBack(tag + "seg2.ts", 6, 1);
-    auto item = itemFor(tag + "index.m3u8");
-    auto player = Player::playerWithPlayerItem(item);
-    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }));
-    ASSERT_TRUE(waitUntil([&] { return origin().requestCount(tag + "seg2.ts") > 0; }, 10));
-    std::optional<bool> older, newer;
-    auto asked = std::chrono::steady_clock::now();
-    player->seekToTime(Time::seconds(3.0), Time::zero(), Time::zero(), [&](bool f) { older = f; });
-    player->seekToTime(Time::seconds(1.0), Time::zero(), Time::zero(), [&](bool f) { newer = f; });
-    ASSERT_TRUE(waitUntil([&] { return newer.has_value(); }, 4)) << "the seek is held for a bounded time only";
-    double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
-    EXPECT_EQ(older, std::optional<bool>(false));
-    EXPECT_TRUE(*newer);
-    EXPECT_GE(waited, 0.9) << "the seek went out while the segment was still downloading";
-    EXPECT_NEAR(player->currentTime().toSeconds(), 1.0, 0.05);
-    EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
-}
-
 TEST_F(GstMediaTest, FiftySeeksWhilePlayingRaiseNoGStreamerCriticals) {
     auto item = itemFor("/tag/manyseeks/vod/muxed/index.m3u8");
     auto player = Player::playerWithPlayerItem(item);

@@ -1,5 +1,4 @@
 #include "GstSession.h"
-#include "HttpRequestWatch.h"
 #include "TlsProbe.h"
 
 #include <gio/gio.h>
@@ -62,10 +61,6 @@ constexpr unsigned kTlsProbeTimeout = 5;
 
 /// Seconds of media held ahead that count as buffered enough to play on.
 constexpr double kEnoughBuffered = 4.0;
-/// How long a seek may wait for the adaptive demuxer's downloads to end, and how often it
-/// looks again meanwhile.
-constexpr double kSeekHoldBound = 1.0;
-constexpr double kSeekHoldPoll = 0.01;
 
 /// The position a buffer belongs to, whatever offset the demuxer adds to its timestamps.
 Time streamTime(GstSample* sample, GstBuffer* buffer) {
@@ -272,8 +267,6 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
     std::string name = GST_OBJECT_NAME(factory);
     auto& relay = *static_cast<std::shared_ptr<Relay>*>(data);
     if (name == "hlsdemux2") {
-        // Its downloader's session exists by now; its first request is still to come.
-        HttpRequestWatch::install();
         std::lock_guard lock(relay->mutex);
         if (!relay->demuxer) relay->demuxer = GST_ELEMENT(gst_object_ref(element));
         return;
@@ -428,7 +421,6 @@ void GstSession::shutdown() {
     if (closed_) return;
     closed_ = true;
     if (bufferingTimer_) bufferingTimer_->invalidate();
-    if (seekHoldTimer_) seekHoldTimer_->invalidate();
     accountWatched();
     relay_->closed = true;
     if (loadTimer_) loadTimer_->invalidate();
@@ -826,33 +818,7 @@ void GstSession::seek(Time time, Time toleranceBefore, Time toleranceAfter, std:
     if (prerolled_ && !seeking_) doSeek();
 }
 
-bool GstSession::holdSeek() {
-    bool adaptive;
-    {
-        std::lock_guard lock(relay_->mutex);
-        adaptive = relay_->demuxer != nullptr;
-    }
-    auto clock = fnd::RunLoop::main()->clock().now();
-    if (!adaptive || HttpRequestWatch::inFlight() == 0 || (seekHeldSince_ >= 0 && clock - seekHeldSince_ >= kSeekHoldBound)) {
-        seekHeldSince_ = -1;
-        return false;
-    }
-    if (seekHeldSince_ < 0) seekHeldSince_ = clock;
-    if (!seekHoldTimer_ || !seekHoldTimer_->isValid()) {
-        std::weak_ptr<GstSession> weak = weak_from_this();
-        seekHoldTimer_ = fnd::RunLoop::main()->after(kSeekHoldPoll, [weak] {
-            auto s = weak.lock();
-            if (s && !s->closed_ && !s->failed_ && s->seekPending_ && !s->seeking_) s->doSeek();
-        });
-    }
-    return true;
-}
-
 void GstSession::doSeek() {
-    // The demuxer may still be cancelling a download when the flush reaches it, which
-    // GStreamer 1.22.0 does not survive: the seek waits (never dropped, still the newest)
-    // while a request is in flight, up to a short bound.
-    if (holdSeek()) return;
     seekPending_ = false;
     double target = std::max(0.0, seekTarget_.toSeconds());
     if (duration_.isNumeric()) target = std::min(target, duration_.toSeconds());

@@ -92,8 +92,6 @@ private:
     void applyBuffering(int percent);
     void watchBuffering();
     bool bufferedEnough();
-    /// Whether a seek waits for the demuxer's downloads to end; schedules another try.
-    bool holdSeek();
     void doSeek();
     void finishSeek(bool finished);
     void queryDuration();
@@ -131,9 +129,6 @@ private:
     Time seekTarget_;
     bool seekAccurate_ = true;
     std::function<void(bool)> seekDone_;
-    /// When the seek first waited (run loop clock), or -1.
-    double seekHeldSince_ = -1;
-    rt::Ref<fnd::Timer> seekHoldTimer_;
 
     // Streams.
     GstStreamCollection* collection_ = nullptr;
