@@ -16,6 +16,7 @@
 #include <fnd/NotificationCenter.h>
 #include <media/MediaErrors.h>
 #include <media/PlayerLayer.h>
+#include <peers/AdServerPeer.h>
 #include <peers/TestCertificates.h>
 #include <rt/KVO.h>
 
@@ -122,6 +123,38 @@ TEST_F(GstMediaTest, PlaysToTheEndWithThePositionClampedAndTheBytesTheOriginServ
     EXPECT_GT(event->durationWatched, 0.5);
     EXPECT_GT(event->indicatedBitrate, 0);
     EXPECT_EQ(event->numberOfStalls, 0);
+}
+
+TEST_F(GstMediaTest, AProgressiveMp4SeeksByRangeAndPlaysToTheEnd) {
+    // A plain MP4 over HTTP: played from its first picture, sought into and played to its
+    // end, like the ad the player shows before a channel.
+    peers::AdServerPeer server;
+    server.setMediaFile(peers::AdFixtures::ensureDefault());
+    server.start();
+    auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(server.url(peers::AdServerPeer::kMediaPath), engine));
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    NotificationCount ends(PlayerItemDidPlayToEndTimeNotification, item);
+    NotificationCount stalls(PlayerItemPlaybackStalledNotification, item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }));
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+    EXPECT_NEAR(item->duration().toSeconds(), peers::AdFixtures::duration, 0.2);
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
+    // A start position other than the beginning is a seek into the file: a range request.
+    std::optional<bool> seeked;
+    player->seekToTime(Time::seconds(1.0), Time::zero(), Time::zero(), [&](bool f) { seeked = f; });
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return seeked.has_value(); }, 4));
+    EXPECT_TRUE(*seeked);
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 1.5; }, 4))
+        << "stuck at " << player->currentTime().toSeconds() << ", status " << static_cast<int>(item->status());
+    EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
+    ASSERT_TRUE(waitUntil([&] { return ends.count > 0; }, 8)) << "stuck at " << player->currentTime().toSeconds();
+    EXPECT_EQ(ends.count, 1);
+    EXPECT_DOUBLE_EQ(player->currentTime().toSeconds(), item->duration().toSeconds());
+    EXPECT_EQ(stalls.count, 0);
+    EXPECT_GE(server.requestCount(peers::AdServerPeer::kMediaPath), 2) << "the seek read on from a range";
+    server.stop();
 }
 
 TEST_F(GstMediaTest, SeeksAccuratelyAndANewerSeekEndsTheOlder) {
