@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include <QXFoundation/States/QXKVOHandler.h>
+#include "States/QXKVOHandler.h"
 
 namespace zid {
 

@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <functional>
 
-#include <QXFoundation/Extensions/ValueSet.h>
+#include "Extensions/ValueSet.h"
 #include <rt/Value.h>
 
 namespace zid {

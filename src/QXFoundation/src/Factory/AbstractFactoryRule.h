@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include <QXFoundation/Factory/IFactoryRule.h>
-#include <QXFoundation/Rules/IRuleCondition.h>
+#include "Factory/IFactoryRule.h"
+#include "Rules/IRuleCondition.h"
 
 namespace zid {
 

@@ -1,7 +1,7 @@
 #pragma once
 // A rule that also makes the result for the object it matches.
 
-#include <QXFoundation/Rules/IRule.h>
+#include "Rules/IRule.h"
 
 namespace zid {
 

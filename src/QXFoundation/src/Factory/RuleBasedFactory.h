@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include <QXFoundation/Factory/IFactoryRule.h>
-#include <QXFoundation/Rules/Ruleset.h>
+#include "Factory/IFactoryRule.h"
+#include "Rules/Ruleset.h"
 
 namespace zid {
 

@@ -1,7 +1,7 @@
 #pragma once
 // A factory rule whose result is a new instance of a fixed class.
 
-#include <QXFoundation/Factory/AbstractFactoryRule.h>
+#include "Factory/AbstractFactoryRule.h"
 
 namespace zid {
 

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include <QXFoundation/Lists/ListBatchFollower.h>
+#include "Lists/ListBatchFollower.h"
 
 namespace zid {
 

@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include <QXFoundation/Rules/IRuleCondition.h>
+#include "Rules/IRuleCondition.h"
 
 namespace zid {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include <QXFoundation/Rules/IRuleCondition.h>
+#include "Rules/IRuleCondition.h"
 
 namespace zid {
 

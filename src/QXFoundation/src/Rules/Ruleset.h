@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include <QXFoundation/Rules/IRule.h>
+#include "Rules/IRule.h"
 
 namespace zid {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include <QXFoundation/Rules/IRuleCondition.h>
+#include "Rules/IRuleCondition.h"
 
 namespace zid {
 

@@ -9,7 +9,7 @@
 // operation (announced by a change scope around it).
 
 #include <QXFoundation/Lists/IList.h>
-#include <QXFoundation/Selection/ISelection.h>
+#include "Selection/ISelection.h"
 #include <rt/KVC.h>
 #include <rt/Key.h>
 

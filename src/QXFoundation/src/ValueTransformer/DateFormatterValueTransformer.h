@@ -1,7 +1,7 @@
 #pragma once
 // A date to its text through one date formatter.
 
-#include <QXFoundation/ValueTransformer/ValueTransformer.h>
+#include "ValueTransformer/ValueTransformer.h"
 #include <fnd/DateFormat.h>
 
 namespace zid {

@@ -1,7 +1,7 @@
 #pragma once
 // A value to whatever a fixed dictionary holds for it.
 
-#include <QXFoundation/ValueTransformer/ValueTransformer.h>
+#include "ValueTransformer/ValueTransformer.h"
 
 namespace zid {
 

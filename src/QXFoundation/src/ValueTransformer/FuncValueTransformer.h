@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include <QXFoundation/ValueTransformer/ValueTransformer.h>
+#include "ValueTransformer/ValueTransformer.h"
 #include <rt/Exception.h>
 
 namespace zid {

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include <QXFoundation/ValueTransformer/ValueTransformer.h>
+#include "ValueTransformer/ValueTransformer.h"
 #include <fnd/Calendar.h>
 #include <fnd/Locale.h>
 
