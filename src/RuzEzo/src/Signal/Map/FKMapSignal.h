@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include <RuzEzo/Signal/Proxy/FKProxySignal.h>
+#include "Signal/Proxy/FKProxySignal.h"
 
 namespace zid {
 

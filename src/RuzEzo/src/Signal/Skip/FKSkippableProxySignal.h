@@ -2,7 +2,7 @@
 // A signal that drops the first N values of its source (a value the source already
 // holds when the signal is made counts as the first).
 
-#include <RuzEzo/Signal/Proxy/FKProxySignal.h>
+#include "Signal/Proxy/FKProxySignal.h"
 
 namespace zid {
 
