@@ -3,7 +3,7 @@
 
 #include <ui/ViewController.h>
 
-#include "QXUIKit/Extensions/ViewAnimatedSubviews.h"
+#include "Extensions/ViewAnimatedSubviews.h"
 
 namespace zid {
 

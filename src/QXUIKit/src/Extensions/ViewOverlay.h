@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "QXUIKit/Extensions/ViewAnimatedSubviews.h"
+#include "Extensions/ViewAnimatedSubviews.h"
 
 namespace zid {
 
