@@ -15,10 +15,10 @@
 #include <optional>
 #include <string>
 
-#include <QXNetworking/Common/Image/QXJPEGRepresentation.h>
-#include <QXNetworking/Common/Session/HTTPSessionManager.h>
-#include <QXNetworking/Gateway/QXGatewayHosts.h>
-#include <QXNetworking/Gateway/Request/QXGatewayRequestSerializer.h>
+#include "Common/Image/QXJPEGRepresentation.h"
+#include "Common/Session/HTTPSessionManager.h"
+#include "Gateway/QXGatewayHosts.h"
+#include "Gateway/Request/QXGatewayRequestSerializer.h"
 
 namespace zid {
 

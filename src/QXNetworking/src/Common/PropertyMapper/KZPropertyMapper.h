@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include <QXNetworking/Common/PropertyMapper/KZPropertyDescriptor.h>
+#include "Common/PropertyMapper/KZPropertyDescriptor.h"
 #include <fnd/DateFormat.h>
 #include <rt/Error.h>
 #include <rt/Value.h>

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include <QXNetworking/Common/Session/MultipartFormData.h>
+#include "Common/Session/MultipartFormData.h"
 #include <fnd/URLRequest.h>
 #include <rt/Error.h>
 #include <rt/Value.h>

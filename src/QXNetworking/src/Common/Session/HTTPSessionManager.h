@@ -10,7 +10,7 @@
 #include <mutex>
 #include <string>
 
-#include <QXNetworking/Common/Session/HTTPRequestSerializer.h>
+#include "Common/Session/HTTPRequestSerializer.h"
 #include <QXNetworking/Common/Session/HTTPResponseSerializer.h>
 #include <fnd/Queue.h>
 #include <net/HttpClient.h>

@@ -17,7 +17,7 @@
 #include <optional>
 #include <string>
 
-#include <QXNetworking/Common/Session/HTTPRequestSerializer.h>
+#include "Common/Session/HTTPRequestSerializer.h"
 
 namespace zid {
 
