@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaConfig.h>
-#include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaLock.h>
+#include "VexaWebSocketClient/Model/QXVexaLock.h"
 #include "VexaWebSocketClient/QXVexaMessage.h"
 #include <dev/TelephonyNetworkInfo.h>
 #include <rt/Exception.h>

@@ -6,8 +6,8 @@
 #include <optional>
 
 #include <QXFoundation/Extensions/BundleExtensions.h>
-#include <QXFoundation/Extensions/FileSystemExtensions.h>
-#include <QXFoundation/Extensions/LocaleExtensions.h>
+#include "Extensions/FileSystemExtensions.h"
+#include "Extensions/LocaleExtensions.h"
 #include <fnd/Paths.h>
 
 #include "ScratchDirectory.h"

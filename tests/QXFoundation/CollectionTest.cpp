@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include <QXFoundation/Extensions/CollectionOperations.h>
+#include "Extensions/CollectionOperations.h"
 #include <rt/Exception.h>
 
 namespace {

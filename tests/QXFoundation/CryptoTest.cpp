@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QXFoundation/Crypto/QXBase64.h>
+#include "Crypto/QXBase64.h"
 #include <QXFoundation/Crypto/QXCrypto.h>
 
 namespace {

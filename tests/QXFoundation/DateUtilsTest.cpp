@@ -3,7 +3,7 @@
 #include <atomic>
 #include <thread>
 
-#include <QXFoundation/DateUtils/DateExtensions.h>
+#include "DateUtils/DateExtensions.h"
 #include <QXFoundation/DateUtils/DateFormatterCaching.h>
 #include <QXFoundation/DateUtils/DateUtil.h>
 #include <fnd/Calendar.h>

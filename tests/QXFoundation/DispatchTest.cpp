@@ -8,12 +8,12 @@
 
 #include <QXFoundation/Disposable/AutoDisposable.h>
 #include <QXFoundation/Disposable/BlockDisposable.h>
-#include <QXFoundation/Extensions/EnumerationTemplate.h>
+#include "Extensions/EnumerationTemplate.h"
 #include <QXFoundation/Extensions/NilHandling.h>
-#include <QXFoundation/Functions/FCaller.h>
+#include "Functions/FCaller.h"
 #include <QXFoundation/ObjectAssociation/ObjectAssociation.h>
 #include <QXFoundation/Threading/Dispatch.h>
-#include <QXFoundation/Threading/Dispatcher.h>
+#include "Threading/Dispatcher.h"
 #include <fnd/RunLoop.h>
 
 namespace {

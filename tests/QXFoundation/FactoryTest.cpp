@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <QXFoundation/Factory/RuleBasedFactory.h>
-#include <QXFoundation/Factory/TypeFactoryRule.h>
-#include <QXFoundation/Rules/RuleCondition.h>
+#include "Factory/RuleBasedFactory.h"
+#include "Factory/TypeFactoryRule.h"
+#include "Rules/RuleCondition.h"
 #include <rt/Exception.h>
 
 using namespace zid;

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include <QXFoundation/Log/QXFileLogHandler.h>
-#include <QXFoundation/Log/QXJSONLogFormatter.h>
+#include "QXFileLogHandler.h"
+#include "QXJSONLogFormatter.h"
 #include <QXFoundation/Log/QXLogger.h>
 #include <nlohmann/json.hpp>
 

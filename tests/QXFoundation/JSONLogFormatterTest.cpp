@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QXFoundation/Log/QXJSONLogFormatter.h>
+#include "QXJSONLogFormatter.h"
 #include <QXFoundation/Log/QXLogger.h>
 #include <nlohmann/json.hpp>
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include <QXFoundation/Extensions/BlockObserver.h>
+#include "Extensions/BlockObserver.h"
 #include <QXFoundation/States/ErrorState.h>
 #include <rt/Exception.h>
 #include <rt/KVC.h>

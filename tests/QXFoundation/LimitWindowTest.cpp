@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QXFoundation/Brakes/QXLimitWindow.h>
+#include "Brakes/QXLimitWindow.h"
 #include <VirtualTime.h>
 
 using zid::QXLimitWindow;

@@ -8,7 +8,7 @@
 #include <QXFoundation/Lists/ArrayList.h>
 #include <QXFoundation/Lists/FilteredList.h>
 #include <QXFoundation/Lists/MappedList.h>
-#include <QXFoundation/Lists/MergedList.h>
+#include "Lists/MergedList.h"
 #include <QXFoundation/Lists/SortedList.h>
 #include <QXFoundation/Listening/IListenable.h>
 

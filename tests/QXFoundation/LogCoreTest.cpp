@@ -8,7 +8,7 @@
 
 #include <QXFoundation/Log/QXLogFilter.h>
 #include <QXFoundation/Log/QXLogger.h>
-#include <QXFoundation/Log/QXStderrLogHandler.h>
+#include "QXStderrLogHandler.h"
 
 namespace {
 

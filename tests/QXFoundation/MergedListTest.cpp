@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QXFoundation/Lists/ArrayList.h>
-#include <QXFoundation/Lists/MergedList.h>
+#include "Lists/MergedList.h"
 #include <rt/Exception.h>
 
 #include "ListTestSupport.h"

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <QXFoundation/Rules/BlockRuleCondition.h>
-#include <QXFoundation/Rules/RuleCondition.h>
-#include <QXFoundation/Rules/Ruleset.h>
-#include <QXFoundation/Rules/TypeRuleCondition.h>
+#include "Rules/BlockRuleCondition.h"
+#include "Rules/RuleCondition.h"
+#include "Rules/Ruleset.h"
+#include "Rules/TypeRuleCondition.h"
 #include <rt/Exception.h>
 
 using namespace zid;

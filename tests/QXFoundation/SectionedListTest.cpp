@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QXFoundation/Lists/ISectionedListTemplate.h>
+#include "Lists/ISectionedListTemplate.h"
 
 namespace {
 

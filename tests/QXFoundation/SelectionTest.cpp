@@ -2,7 +2,7 @@
 
 #include <QXFoundation/Listening/IListenable.h>
 #include <QXFoundation/Lists/ArrayList.h>
-#include <QXFoundation/Selection/ListSelection.h>
+#include "Selection/ListSelection.h"
 #include <rt/KVO.h>
 
 namespace {

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include <QXFoundation/Log/QXSocketLogHandler.h>
+#include "QXSocketLogHandler.h"
 #include <fnd/RunLoop.h>
 
 #include "LoopbackTcpServer.h"

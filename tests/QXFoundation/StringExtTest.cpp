@@ -4,9 +4,9 @@
 #include <sstream>
 #include <vector>
 
-#include <QXFoundation/Extensions/DataExtensions.h>
+#include "Extensions/DataExtensions.h"
 #include <QXFoundation/Extensions/StringExtensions.h>
-#include <QXFoundation/Extensions/URLRequestExtensions.h>
+#include "Extensions/URLRequestExtensions.h"
 #include <QXFoundation/Extensions/WebURL.h>
 #include <rt/Exception.h>
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include <QXFoundation/Extensions/MethodSwizzling.h>
+#include "Extensions/MethodSwizzling.h"
 #include <rt/Exception.h>
 #include <rt/Message.h>
 #include <rt/MethodTable.h>

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include <QXFoundation/Extensions/Tagging.h>
-#include <QXFoundation/Functions/ProtocolContainsSelector.h>
+#include "Extensions/Tagging.h"
+#include "Functions/ProtocolContainsSelector.h"
 #include <QXFoundation/Listening/IListenable.h>
-#include <QXFoundation/Trampoline/Trampoline.h>
+#include "Trampoline/Trampoline.h"
 #include <VirtualTime.h>
 #include <rt/KVO.h>
 #include <rt/Message.h>

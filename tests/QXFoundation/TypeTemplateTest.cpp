@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include <QXFoundation/TypeTemplate/TypeTemplate.h>
+#include "TypeTemplate/TypeTemplate.h"
 #include <rt/Exception.h>
 
 namespace {

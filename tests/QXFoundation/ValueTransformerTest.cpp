@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <QXFoundation/ValueTransformer/DateFormatterValueTransformer.h>
-#include <QXFoundation/ValueTransformer/DictionaryValueTransformer.h>
-#include <QXFoundation/ValueTransformer/FuncValueTransformer.h>
-#include <QXFoundation/ValueTransformer/LocalizedDateValueTransformer.h>
+#include "ValueTransformer/DateFormatterValueTransformer.h"
+#include "ValueTransformer/DictionaryValueTransformer.h"
+#include "ValueTransformer/FuncValueTransformer.h"
+#include "ValueTransformer/LocalizedDateValueTransformer.h"
 #include <fnd/Calendar.h>
 #include <fnd/RunLoop.h>
 

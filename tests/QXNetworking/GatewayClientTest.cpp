@@ -11,8 +11,8 @@
 #include "peers/TestCertificates.h"
 
 #include <QXFoundation/Log/QXLogger.h>
-#include <QXNetworking/Common/JSON/QXJSONSerialization.h>
-#include <QXNetworking/Gateway/QXGatewayClient.h>
+#include "Common/JSON/QXJSONSerialization.h"
+#include "Gateway/QXGatewayClient.h"
 #include <QXNetworking/Gateway/QXGatewayDescription.h>
 #include <QXNetworking/Gateway/Response/QXGatewayErrors.h>
 #include <QXNetworking/Gateway/Response/QXGatewayResponseSerializer.h>

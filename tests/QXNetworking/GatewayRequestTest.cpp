@@ -5,8 +5,8 @@
 
 #include <QXNetworking/Common/Session/URLComponents.h>
 #include <QXNetworking/Gateway/QXGatewayDescription.h>
-#include <QXNetworking/Gateway/Request/QXGatewayRequestMapper.h>
-#include <QXNetworking/Gateway/Request/QXGatewayRequestSerializer.h>
+#include "Gateway/Request/QXGatewayRequestMapper.h"
+#include "Gateway/Request/QXGatewayRequestSerializer.h"
 
 using namespace zid;
 

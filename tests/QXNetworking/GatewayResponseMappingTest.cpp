@@ -7,11 +7,11 @@
 #include <vector>
 
 #include <QXFoundation/Log/QXLogger.h>
-#include <QXNetworking/Common/JSON/QXJSONSerialization.h>
-#include <QXNetworking/Common/PropertyMapper/KZPropertyMapper.h>
-#include <QXNetworking/Gateway/QXGatewayHosts.h>
+#include "Common/JSON/QXJSONSerialization.h"
+#include "Common/PropertyMapper/KZPropertyMapper.h"
+#include "Gateway/QXGatewayHosts.h"
 #include <QXNetworking/Gateway/Response/QXGatewayErrors.h>
-#include <QXNetworking/Gateway/Response/QXGatewayResponseConverters.h>
+#include "Gateway/Response/QXGatewayResponseConverters.h"
 #include <QXNetworking/Gateway/Response/QXGatewayResponseMapper.h>
 
 using namespace zid;

@@ -9,8 +9,8 @@
 
 #include "ScratchDirectory.h"
 
-#include <QXNetworking/Common/Serializers/QXTextResponseSerializer.h>
-#include <QXNetworking/Common/JSON/QXJSONSerialization.h>
+#include "Common/Serializers/QXTextResponseSerializer.h"
+#include "Common/JSON/QXJSONSerialization.h"
 #include <QXNetworking/Gateway/QXGatewayDescription.h>
 #include <QXNetworking/Gateway/Response/QXGatewayErrors.h>
 #include <QXNetworking/Gateway/Response/QXGatewayResponseSerializer.h>

@@ -6,8 +6,8 @@
 #include "peers/GatewayPeer.h"
 #include "peers/TestCertificates.h"
 
-#include <QXNetworking/Common/Session/HTTPSessionManager.h>
-#include <QXNetworking/Common/Session/MultipartFormData.h>
+#include "Common/Session/HTTPSessionManager.h"
+#include "Common/Session/MultipartFormData.h"
 #include <QXNetworking/Common/Session/URLComponents.h>
 #include <fnd/RunLoop.h>
 #include <net/Errors.h>

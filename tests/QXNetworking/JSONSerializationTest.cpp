@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include <QXNetworking/Common/JSON/DictionaryKeyPath.h>
-#include <QXNetworking/Common/JSON/QXJSONSerialization.h>
+#include "Common/JSON/DictionaryKeyPath.h"
+#include "Common/JSON/QXJSONSerialization.h"
 
 using namespace zid;
 

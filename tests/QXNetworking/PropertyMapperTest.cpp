@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QXNetworking/Common/PropertyMapper/KZPropertyMapper.h>
+#include "Common/PropertyMapper/KZPropertyMapper.h"
 #include <rt/KVC.h>
 
 using namespace zid;

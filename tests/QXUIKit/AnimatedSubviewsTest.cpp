@@ -8,7 +8,7 @@
 #include <VirtualTime.h>
 #include <ui/Animation.h>
 
-#include "QXUIKit/Extensions/ViewAnimatedSubviews.h"
+#include "Extensions/ViewAnimatedSubviews.h"
 
 using namespace zid;
 using namespace ui;

@@ -23,7 +23,7 @@
 #include <ui/ImageContext.h>
 
 #include "ImageOrigin.h"
-#include "QXUIKit/ImageFetching/ImageViewImageBinding.h"
+#include "ImageFetching/ImageViewImageBinding.h"
 #include "QXUIKit/ImageFetching/ImageViewImageFetching.h"
 #include "QXUIKit/Resources/QXUIKitResources.h"
 

@@ -12,9 +12,9 @@
 #include <ui/Screen.h>
 
 #include "QXUIKit/Extensions/FontSystemFont.h"
-#include "QXUIKit/Extensions/ImageEffects.h"
-#include "QXUIKit/Extensions/ImageLowLevel.h"
-#include "QXUIKit/Extensions/StringMeasuring.h"
+#include "Extensions/ImageEffects.h"
+#include "Extensions/ImageLowLevel.h"
+#include "Extensions/StringMeasuring.h"
 #include "QXUIKit/Support/QXConsole.h"
 
 using namespace zid;

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QXUIKit/Extensions/ViewDimensions.h>
-#include <QXUIKit/Views/KeyboardAwareView.h>
+#include "Extensions/ViewDimensions.h"
+#include "Views/KeyboardAwareView.h"
 #include <VirtualTime.h>
 #include <ui/AlertController.h>
 #include <ui/Application.h>

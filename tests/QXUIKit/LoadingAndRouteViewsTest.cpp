@@ -10,7 +10,7 @@
 #include <fnd/NotificationCenter.h>
 #include <ui/Animation.h>
 
-#include "QXUIKit/LoadingView/LoadingView.h"
+#include "LoadingView/LoadingView.h"
 #include "QXUIKit/Resources/QXUIKitResources.h"
 #include "QXUIKit/RouteView/QXAirplayView.h"
 

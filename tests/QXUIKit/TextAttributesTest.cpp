@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QXUIKit/Extensions/TextAttributes.h>
+#include "Extensions/TextAttributes.h"
 #include <ui/TextField.h>
 
 using namespace zid;

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <GoldenImage.h>
-#include <QXUIKit/Views/QXTextField.h>
-#include <QXUIKit/Views/QXTextView.h>
+#include "Views/QXTextField.h"
+#include "Views/QXTextView.h"
 #include <VirtualTime.h>
 #include <ui/Renderer.h>
 #include <ui/TouchInjector.h>

@@ -14,11 +14,11 @@
 
 #include "QXUIKit/Resources/QXUIKitResources.h"
 #include "QXUIKit/Toolbar/QXButtonToolbarItem.h"
-#include "QXUIKit/Toolbar/QXImageToolbarItem.h"
-#include "QXUIKit/Toolbar/QXImageView.h"
-#include "QXUIKit/Toolbar/QXLabel.h"
-#include "QXUIKit/Toolbar/QXLabelToolbarItem.h"
-#include "QXUIKit/Toolbar/QXTextFieldToolbarItem.h"
+#include "Toolbar/QXImageToolbarItem.h"
+#include "Toolbar/QXImageView.h"
+#include "Toolbar/QXLabel.h"
+#include "Toolbar/QXLabelToolbarItem.h"
+#include "Toolbar/QXTextFieldToolbarItem.h"
 #include "QXUIKit/Toolbar/QXToolbar.h"
 
 using namespace zid;

@@ -18,13 +18,13 @@
 #include <ui/Window.h>
 
 #include "QXFoundation/Listening/IListenable.h"
-#include "QXUIKit/Extensions/ViewDimensions.h"
-#include "QXUIKit/Extensions/ViewFullscreen.h"
-#include "QXUIKit/Extensions/ViewLoadFromNib.h"
-#include "QXUIKit/Extensions/ViewOverlay.h"
-#include "QXUIKit/Extensions/ViewRelocate.h"
-#include "QXUIKit/Extensions/ViewSensitiveInfo.h"
-#include "QXUIKit/Extensions/ViewVisibility.h"
+#include "Extensions/ViewDimensions.h"
+#include "Extensions/ViewFullscreen.h"
+#include "Extensions/ViewLoadFromNib.h"
+#include "Extensions/ViewOverlay.h"
+#include "Extensions/ViewRelocate.h"
+#include "Extensions/ViewSensitiveInfo.h"
+#include "Extensions/ViewVisibility.h"
 
 using namespace zid;
 using namespace ui;

@@ -11,10 +11,10 @@
 #include <ui/Application.h>
 #include <ui/Window.h>
 
-#include "QXUIKit/Controllers/QXContainerController.h"
-#include "QXUIKit/Views/NavigationBarHitTest.h"
+#include "Controllers/QXContainerController.h"
+#include "Views/NavigationBarHitTest.h"
 #include "QXUIKit/Views/QXEventTransparentView.h"
-#include "QXUIKit/Views/WindowOverlayView.h"
+#include "Views/WindowOverlayView.h"
 
 using namespace zid;
 using namespace ui;

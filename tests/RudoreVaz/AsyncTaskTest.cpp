@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <RudoreVaz/Task/ConcreteTasks/AKBlockTask.h>
-#include <RudoreVaz/Task/ConcreteTasks/AKFacadeTask.h>
-#include <RudoreVaz/Task/ConcreteTasks/AKUITask.h>
+#include "Task/ConcreteTasks/AKFacadeTask.h"
+#include "Task/ConcreteTasks/AKUITask.h"
 #include <RudoreVaz/Task/ConcreteTasks/AKURLHitTask.h>
 #include <peers/AdServerPeer.h>
 #include <RudoreVaz/Task/OperationTasks/AKAsyncOperationTask.h>

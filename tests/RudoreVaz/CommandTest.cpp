@@ -8,7 +8,7 @@
 
 #include <RudoreVaz/Command/ICommand.h>
 #include <RudoreVaz/Controls/ControlCommands.h>
-#include <RudoreVaz/Task/LogicalTasks/AKCompoundTask.h>
+#include "Task/LogicalTasks/AKCompoundTask.h"
 #include <VirtualTime.h>
 #include <rt/Exception.h>
 #include <ui/NavigationController.h>

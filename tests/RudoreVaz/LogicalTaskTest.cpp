@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <RudoreVaz/Task/ConcreteTasks/AKFacadeTask.h>
-#include <RudoreVaz/Task/LogicalTasks/AKChainTask.h>
-#include <RudoreVaz/Task/LogicalTasks/AKCompoundTask.h>
+#include "Task/ConcreteTasks/AKFacadeTask.h"
+#include "Task/LogicalTasks/AKChainTask.h"
+#include "Task/LogicalTasks/AKCompoundTask.h"
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
 
 #include "TaskTestSupport.h"

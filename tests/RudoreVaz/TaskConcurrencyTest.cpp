@@ -5,8 +5,8 @@
 
 #include <QXFoundation/Listening/IListenable.h>
 #include <RudoreVaz/Task/ConcreteTasks/AKBlockTask.h>
-#include <RudoreVaz/Task/ConcreteTasks/AKFacadeTask.h>
-#include <RudoreVaz/Task/LogicalTasks/AKCompoundTask.h>
+#include "Task/ConcreteTasks/AKFacadeTask.h"
+#include "Task/LogicalTasks/AKCompoundTask.h"
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskManager.h>
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
 

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include <QXFoundation/Listening/IListenable.h>
-#include <RudoreVaz/Task/ConcreteTasks/AKFacadeTask.h>
+#include "Task/ConcreteTasks/AKFacadeTask.h"
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskManager.h>
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
 #include <fnd/Directories.h>

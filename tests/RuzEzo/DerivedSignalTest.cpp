@@ -5,12 +5,12 @@
 #include <vector>
 
 #include <RuzEzo/Signal/FKSignal.h>
-#include <RuzEzo/Signal/Filter/FKFilterSignal.h>
-#include <RuzEzo/Signal/Map/FKMapSignal.h>
+#include "Signal/Filter/FKFilterSignal.h"
+#include "Signal/Map/FKMapSignal.h"
 #include <RuzEzo/Signal/Multi/FKMultiSignal.h>
-#include <RuzEzo/Signal/Skip/FKSkippableProxySignal.h>
-#include <RuzEzo/Signal/Switch/FKSwitchSignal.h>
-#include <RuzEzo/Signal/When/FKWhenSignal.h>
+#include "Signal/Skip/FKSkippableProxySignal.h"
+#include "Signal/Switch/FKSwitchSignal.h"
+#include "Signal/When/FKWhenSignal.h"
 
 using namespace zid;
 

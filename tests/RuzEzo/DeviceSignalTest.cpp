@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <RuzEzo/Interface/FKDeviceSignals.h>
+#include "FKDeviceSignals.h"
 #include <ui/Application.h>
 #include <ui/DeviceStatus.h>
 

@@ -4,7 +4,7 @@
 
 #include <QXFoundation/Lists/ArrayList.h>
 #include <RuzEzo/Lists/ListSignal.h>
-#include <RuzEzo/Lists/SignalWrapperList.h>
+#include "Lists/SignalWrapperList.h"
 #include <RuzEzo/Signal/Keypath/FKKeypathSignal.h>
 
 #include "../QXFoundation/ListTestSupport.h"

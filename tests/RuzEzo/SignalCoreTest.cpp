@@ -7,7 +7,7 @@
 
 #include <RuzEzo/Signal/Const/FKConstSignal.h>
 #include <RuzEzo/Signal/FKSignal.h>
-#include <RuzEzo/Signal/Proxy/FKProxySignal.h>
+#include "Signal/Proxy/FKProxySignal.h"
 
 using namespace zid;
 

@@ -10,7 +10,7 @@
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Signal/Multi/FKMultiSignal.h>
-#include <RuzEzo/Signal/Proxy/FKProxySignal.h>
+#include "Signal/Proxy/FKProxySignal.h"
 #include <RuzEzo/Trigger/OnSignalHelper.h>
 
 #include "support/SignalTestModel.h"

@@ -4,9 +4,9 @@
 #include <QXFoundation/Extensions/ErrorExtensions.h>
 #include <QXFoundation/Lists/ArrayList.h>
 #include <QXFoundation/Log/QXLogger.h>
-#include <RuzEzo/StateAdditions/ErrorEventSource.h>
-#include <RuzEzo/StateAdditions/LeakCheck.h>
-#include <RuzEzo/StateAdditions/StateBindings.h>
+#include "StateAdditions/ErrorEventSource.h"
+#include "StateAdditions/LeakCheck.h"
+#include "StateAdditions/StateBindings.h"
 #include <rt/Error.h>
 #include <rt/KVC.h>
 #include <rt/KVO.h>

@@ -9,7 +9,7 @@
 
 #include <QXCorePlayer/Core/Core/CPAbstractMediaSource.h>
 #include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
-#include <QXCorePlayer/Core/Vexa/CPVexaPlaybackTracker.h>
+#include "Core/Vexa/CPVexaPlaybackTracker.h"
 #include <QXCorePlayer/Core/Vexa/ICPVexaFactory.h>
 #include "VexaWebSocketClient/Client/QXVexaClient.h"
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaConfig.h>

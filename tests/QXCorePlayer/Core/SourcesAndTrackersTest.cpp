@@ -1,6 +1,6 @@
 #include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
-#include <QXCorePlayer/Core/Trackers/CPCompositePlaybackTracker.h>
-#include <QXCorePlayer/Core/Trackers/CPLogPlaybackTracker.h>
+#include "Core/Trackers/CPCompositePlaybackTracker.h"
+#include "Core/Trackers/CPLogPlaybackTracker.h"
 #include <QXFoundation/Log/QXLogHandler.h>
 #include <QXFoundation/Log/QXLogger.h>
 #include <gtest/gtest.h>

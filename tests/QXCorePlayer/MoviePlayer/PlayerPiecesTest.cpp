@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-#include <QXCorePlayer/Core/ExternalScreen/QXExternalScreenManager.h>
-#include <QXCorePlayer/Core/Formatters/QXCreationDateFormatter.h>
+#include "Core/ExternalScreen/QXExternalScreenManager.h"
+#include "Core/Formatters/QXCreationDateFormatter.h"
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
 #include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
 #include <QXCorePlayer/Core/View/QXPlayerSeekBar.h>

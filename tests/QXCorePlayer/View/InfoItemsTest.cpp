@@ -1,7 +1,7 @@
 // The time and information items: their texts from the player and the source, kept up
 // to date by bindings and by one-second tickers on virtual time.
 
-#include <QXCorePlayer/Core/Formatters/QXCreationDateFormatter.h>
+#include "Core/Formatters/QXCreationDateFormatter.h"
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPContentDurationToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPLiveContentDetailsToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlaybackTimeLabelToolbarItem.h>

@@ -1,6 +1,6 @@
 #include "VexaWebSocketClient/QXVexaClusterConnection.h"
 
-#include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaApplicationInfo.h>
+#include "VexaWebSocketClient/Model/QXVexaApplicationInfo.h"
 #include <QXFoundation/Diagnostics/Diagnostics.h>
 #include <dev/Device.h>
 #include <rt/Format.h>

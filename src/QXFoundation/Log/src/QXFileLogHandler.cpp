@@ -1,4 +1,4 @@
-#include <QXFoundation/Log/QXFileLogHandler.h>
+#include "QXFileLogHandler.h"
 
 #include <fcntl.h>
 #include <unistd.h>

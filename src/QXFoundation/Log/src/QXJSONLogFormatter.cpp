@@ -1,4 +1,4 @@
-#include <QXFoundation/Log/QXJSONLogFormatter.h>
+#include "QXJSONLogFormatter.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/Log/QXSocketLogHandler.h>
+#include "QXSocketLogHandler.h"
 
 #include <limits>
 #include <vector>

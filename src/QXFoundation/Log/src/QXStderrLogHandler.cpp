@@ -1,4 +1,4 @@
-#include <QXFoundation/Log/QXStderrLogHandler.h>
+#include "QXStderrLogHandler.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/Brakes/QXLimitWindow.h>
+#include "Brakes/QXLimitWindow.h"
 
 #include <algorithm>
 #include <cmath>

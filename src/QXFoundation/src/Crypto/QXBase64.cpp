@@ -1,4 +1,4 @@
-#include <QXFoundation/Crypto/QXBase64.h>
+#include "Crypto/QXBase64.h"
 
 #include <array>
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include <QXFoundation/Crypto/QXBase64.h>
+#include "Crypto/QXBase64.h"
 #include <fnd/UTF16.h>
 #include <sec/Cipher.h>
 #include <sec/Digest.h>

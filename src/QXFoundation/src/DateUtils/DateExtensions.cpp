@@ -1,4 +1,4 @@
-#include <QXFoundation/DateUtils/DateExtensions.h>
+#include "DateUtils/DateExtensions.h"
 
 #include <fnd/DateFormat.h>
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/Extensions/BlockObserver.h>
+#include "Extensions/BlockObserver.h"
 
 namespace zid {
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/Extensions/CollectionOperations.h>
+#include "Extensions/CollectionOperations.h"
 
 #include <algorithm>
 #include <cctype>

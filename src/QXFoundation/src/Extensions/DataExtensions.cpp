@@ -1,4 +1,4 @@
-#include <QXFoundation/Extensions/DataExtensions.h>
+#include "Extensions/DataExtensions.h"
 
 namespace zid {
 

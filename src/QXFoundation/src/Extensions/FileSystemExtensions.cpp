@@ -1,4 +1,4 @@
-#include <QXFoundation/Extensions/FileSystemExtensions.h>
+#include "Extensions/FileSystemExtensions.h"
 
 #include <fnd/Paths.h>
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/Extensions/LocaleExtensions.h>
+#include "Extensions/LocaleExtensions.h"
 
 #include <fnd/Bundle.h>
 #include <fnd/Locale.h>

@@ -1,4 +1,4 @@
-#include <QXFoundation/Extensions/MethodSwizzling.h>
+#include "Extensions/MethodSwizzling.h"
 
 #include <rt/Exception.h>
 #include <rt/Format.h>

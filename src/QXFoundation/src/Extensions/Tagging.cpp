@@ -1,4 +1,4 @@
-#include <QXFoundation/Extensions/Tagging.h>
+#include "Extensions/Tagging.h"
 
 #include <algorithm>
 

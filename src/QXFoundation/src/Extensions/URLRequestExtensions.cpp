@@ -1,4 +1,4 @@
-#include <QXFoundation/Extensions/URLRequestExtensions.h>
+#include "Extensions/URLRequestExtensions.h"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/Factory/AbstractFactoryRule.h>
+#include "Factory/AbstractFactoryRule.h"
 
 #include <rt/Exception.h>
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/Factory/RuleBasedFactory.h>
+#include "Factory/RuleBasedFactory.h"
 
 #include <rt/Exception.h>
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/Factory/TypeFactoryRule.h>
+#include "Factory/TypeFactoryRule.h"
 
 namespace zid {
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/Functions/FCaller.h>
+#include "Functions/FCaller.h"
 
 namespace zid {
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/Functions/ProtocolContainsSelector.h>
+#include "Functions/ProtocolContainsSelector.h"
 
 namespace zid {
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/Lists/ISectionedListTemplate.h>
+#include "Lists/ISectionedListTemplate.h"
 
 #include <rt/Format.h>
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/Lists/ListBatchFollower.h>
+#include "Lists/ListBatchFollower.h"
 
 namespace zid {
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/Lists/MergedList.h>
+#include "Lists/MergedList.h"
 
 #include <QXFoundation/Listening/IListenable.h>
 #include "Lists/DerivedBatch.h"

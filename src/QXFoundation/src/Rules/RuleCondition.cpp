@@ -1,7 +1,7 @@
-#include <QXFoundation/Rules/RuleCondition.h>
+#include "Rules/RuleCondition.h"
 
-#include <QXFoundation/Rules/BlockRuleCondition.h>
-#include <QXFoundation/Rules/TypeRuleCondition.h>
+#include "Rules/BlockRuleCondition.h"
+#include "Rules/TypeRuleCondition.h"
 #include <rt/Exception.h>
 #include <rt/KVO.h>
 

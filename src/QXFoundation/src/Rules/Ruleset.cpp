@@ -1,4 +1,4 @@
-#include <QXFoundation/Rules/Ruleset.h>
+#include "Rules/Ruleset.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/Rules/TypeRuleCondition.h>
+#include "Rules/TypeRuleCondition.h"
 
 #include <functional>
 

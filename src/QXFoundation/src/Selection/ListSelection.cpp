@@ -1,4 +1,4 @@
-#include <QXFoundation/Selection/ListSelection.h>
+#include "Selection/ListSelection.h"
 
 #include <algorithm>
 

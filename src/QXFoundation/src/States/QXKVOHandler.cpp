@@ -1,4 +1,4 @@
-#include <QXFoundation/States/QXKVOHandler.h>
+#include "States/QXKVOHandler.h"
 
 namespace zid {
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/Threading/Dispatcher.h>
+#include "Threading/Dispatcher.h"
 
 namespace zid {
 

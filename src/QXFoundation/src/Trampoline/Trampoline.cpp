@@ -1,4 +1,4 @@
-#include <QXFoundation/Trampoline/Trampoline.h>
+#include "Trampoline/Trampoline.h"
 
 #include <fnd/Queue.h>
 #include <rt/Exception.h>

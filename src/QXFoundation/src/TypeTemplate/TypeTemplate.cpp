@@ -1,4 +1,4 @@
-#include <QXFoundation/TypeTemplate/TypeTemplate.h>
+#include "TypeTemplate/TypeTemplate.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include <QXFoundation/ValueTransformer/DateFormatterValueTransformer.h>
+#include "ValueTransformer/DateFormatterValueTransformer.h"
 
 #include <QXFoundation/DateUtils/DateFormatterCaching.h>
 

@@ -1,4 +1,4 @@
-#include <QXFoundation/ValueTransformer/LocalizedDateValueTransformer.h>
+#include "ValueTransformer/LocalizedDateValueTransformer.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
-#include "QXNetworking/Gateway/QXGatewayClient.h"
+#include "Gateway/QXGatewayClient.h"
 
 #include <QXFoundation/Log/QXLogger.h>
-#include <QXNetworking/Common/JSON/QXJSONSerialization.h>
+#include "Common/JSON/QXJSONSerialization.h"
 #include <QXNetworking/Common/Session/URLComponents.h>
 #include <QXNetworking/Gateway/QXGatewayDescription.h>
 #include <QXNetworking/Gateway/Response/QXGatewayResponseSerializer.h>

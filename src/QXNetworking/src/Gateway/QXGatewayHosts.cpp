@@ -1,4 +1,4 @@
-#include "QXNetworking/Gateway/QXGatewayHosts.h"
+#include "Gateway/QXGatewayHosts.h"
 
 #include <cstdlib>
 

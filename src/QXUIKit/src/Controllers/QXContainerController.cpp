@@ -1,4 +1,4 @@
-#include "QXUIKit/Controllers/QXContainerController.h"
+#include "Controllers/QXContainerController.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "QXUIKit/Extensions/ImageEffects.h"
+#include "Extensions/ImageEffects.h"
 
 #include <cairo.h>
 

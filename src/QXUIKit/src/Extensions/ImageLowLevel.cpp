@@ -1,4 +1,4 @@
-#include "QXUIKit/Extensions/ImageLowLevel.h"
+#include "Extensions/ImageLowLevel.h"
 
 #include <ui/ImageContext.h>
 #include <ui/Screen.h>

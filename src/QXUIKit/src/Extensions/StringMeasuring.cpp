@@ -1,4 +1,4 @@
-#include "QXUIKit/Extensions/StringMeasuring.h"
+#include "Extensions/StringMeasuring.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include <QXUIKit/Extensions/TextAttributes.h>
+#include "Extensions/TextAttributes.h"
 
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>

@@ -1,4 +1,4 @@
-#include "QXUIKit/Extensions/ViewAnimatedSubviews.h"
+#include "Extensions/ViewAnimatedSubviews.h"
 
 #include <ui/Animation.h>
 

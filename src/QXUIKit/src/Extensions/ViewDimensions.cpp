@@ -1,4 +1,4 @@
-#include "QXUIKit/Extensions/ViewDimensions.h"
+#include "Extensions/ViewDimensions.h"
 
 #include <algorithm>
 #include <cmath>

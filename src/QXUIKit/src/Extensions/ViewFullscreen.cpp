@@ -1,4 +1,4 @@
-#include "QXUIKit/Extensions/ViewFullscreen.h"
+#include "Extensions/ViewFullscreen.h"
 
 #include <numbers>
 
@@ -10,7 +10,7 @@
 #include <ui/Window.h>
 
 #include "QXFoundation/Device/DeviceType.h"
-#include "QXUIKit/Extensions/ViewRelocate.h"
+#include "Extensions/ViewRelocate.h"
 
 namespace zid {
 

@@ -1,4 +1,4 @@
-#include "QXUIKit/Extensions/ViewLoadFromNib.h"
+#include "Extensions/ViewLoadFromNib.h"
 
 #include <map>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "QXUIKit/Extensions/ViewOverlay.h"
+#include "Extensions/ViewOverlay.h"
 
 #include <algorithm>
 

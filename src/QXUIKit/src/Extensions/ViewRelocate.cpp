@@ -1,4 +1,4 @@
-#include "QXUIKit/Extensions/ViewRelocate.h"
+#include "Extensions/ViewRelocate.h"
 
 #include <ui/Window.h>
 

@@ -1,4 +1,4 @@
-#include "QXUIKit/Extensions/ViewSensitiveInfo.h"
+#include "Extensions/ViewSensitiveInfo.h"
 
 #include <ui/Application.h>
 

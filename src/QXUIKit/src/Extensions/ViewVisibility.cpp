@@ -1,4 +1,4 @@
-#include "QXUIKit/Extensions/ViewVisibility.h"
+#include "Extensions/ViewVisibility.h"
 
 #include <ui/Window.h>
 

@@ -1,4 +1,4 @@
-#include "QXUIKit/ImageFetching/ImageViewImageBinding.h"
+#include "ImageFetching/ImageViewImageBinding.h"
 
 
 #include <QXFoundation/Cache/TimeoutCache.h>

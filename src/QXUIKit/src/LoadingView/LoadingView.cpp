@@ -1,4 +1,4 @@
-#include "QXUIKit/LoadingView/LoadingView.h"
+#include "LoadingView/LoadingView.h"
 
 #include <numbers>
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include <QXFoundation/Listening/IListenable.h>
-#include <QXUIKit/Extensions/ViewAnimatedSubviews.h>
+#include "Extensions/ViewAnimatedSubviews.h"
 #include <fnd/Queue.h>
 #include <rt/ChangeScope.h>
 #include <ui/Animation.h>

@@ -1,4 +1,4 @@
-#include "QXUIKit/Toolbar/QXImageToolbarItem.h"
+#include "Toolbar/QXImageToolbarItem.h"
 
 namespace zid {
 

@@ -1,4 +1,4 @@
-#include "QXUIKit/Toolbar/QXImageView.h"
+#include "Toolbar/QXImageView.h"
 
 #include <ui/Animation.h>
 

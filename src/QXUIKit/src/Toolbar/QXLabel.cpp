@@ -1,4 +1,4 @@
-#include "QXUIKit/Toolbar/QXLabel.h"
+#include "Toolbar/QXLabel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "QXUIKit/Toolbar/QXLabelToolbarItem.h"
+#include "Toolbar/QXLabelToolbarItem.h"
 
 namespace zid {
 

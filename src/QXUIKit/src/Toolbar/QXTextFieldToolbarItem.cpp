@@ -1,4 +1,4 @@
-#include "QXUIKit/Toolbar/QXTextFieldToolbarItem.h"
+#include "Toolbar/QXTextFieldToolbarItem.h"
 
 namespace zid {
 

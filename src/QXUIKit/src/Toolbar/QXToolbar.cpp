@@ -4,8 +4,8 @@
 
 #include <ui/Animation.h>
 
-#include "QXUIKit/Extensions/ViewAnimatedSubviews.h"
-#include "QXUIKit/Toolbar/TouchPassThrough.h"
+#include "Extensions/ViewAnimatedSubviews.h"
+#include "Toolbar/TouchPassThrough.h"
 
 namespace zid {
 

@@ -1,7 +1,7 @@
 #include "QXUIKit/Toolbar/QXToolbarItem.h"
 
 #include "QXUIKit/Toolbar/QXToolbar.h"
-#include "QXUIKit/Toolbar/TouchPassThrough.h"
+#include "Toolbar/TouchPassThrough.h"
 
 namespace zid {
 

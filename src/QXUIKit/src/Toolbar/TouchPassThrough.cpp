@@ -1,4 +1,4 @@
-#include "QXUIKit/Toolbar/TouchPassThrough.h"
+#include "Toolbar/TouchPassThrough.h"
 
 namespace zid {
 

@@ -1,9 +1,9 @@
-#include <QXUIKit/Views/KeyboardAwareView.h>
+#include "Views/KeyboardAwareView.h"
 
 #include <algorithm>
 
-#include <QXUIKit/Extensions/ViewRelocate.h>
-#include <QXUIKit/Extensions/ViewVisibility.h>
+#include "Extensions/ViewRelocate.h"
+#include "Extensions/ViewVisibility.h"
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Signal/Notification/FKNotificationObserverSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>

@@ -1,6 +1,6 @@
-#include "QXUIKit/Views/NavigationBarHitTest.h"
+#include "Views/NavigationBarHitTest.h"
 
-#include "QXUIKit/Extensions/ViewVisibility.h"
+#include "Extensions/ViewVisibility.h"
 
 namespace zid {
 

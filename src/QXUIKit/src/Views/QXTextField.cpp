@@ -1,4 +1,4 @@
-#include <QXUIKit/Views/QXTextField.h>
+#include "Views/QXTextField.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include <QXUIKit/Views/QXTextView.h>
+#include "Views/QXTextView.h"
 
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>

@@ -1,4 +1,4 @@
-#include "QXUIKit/Views/WindowOverlayView.h"
+#include "Views/WindowOverlayView.h"
 
 #include <numbers>
 

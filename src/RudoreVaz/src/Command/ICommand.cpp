@@ -2,7 +2,7 @@
 
 #include <QXFoundation/Extensions/BundleExtensions.h>
 #include <QXFoundation/Lists/ArrayList.h>
-#include <RudoreVaz/Task/LogicalTasks/AKCompoundTask.h>
+#include "Task/LogicalTasks/AKCompoundTask.h"
 #include <RuzEzo/Binding/FKBindingCategory.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Lists/ListSignal.h>

@@ -1,4 +1,4 @@
-#include <RuzEzo/Interface/FKDeviceSignals.h>
+#include "FKDeviceSignals.h"
 
 #include <QXFoundation/Extensions/BundleExtensions.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>

@@ -1,4 +1,4 @@
-#include <RuzEzo/Lists/SignalWrapperList.h>
+#include "Lists/SignalWrapperList.h"
 
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>

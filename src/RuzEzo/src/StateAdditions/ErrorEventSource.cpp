@@ -1,4 +1,4 @@
-#include <RuzEzo/StateAdditions/ErrorEventSource.h>
+#include "StateAdditions/ErrorEventSource.h"
 
 #include <QXFoundation/Extensions/ErrorEvent.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>

@@ -1,4 +1,4 @@
-#include <RuzEzo/StateAdditions/LeakCheck.h>
+#include "StateAdditions/LeakCheck.h"
 
 #include <QXFoundation/Log/QXLogger.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>

@@ -1,4 +1,4 @@
-#include <RuzEzo/StateAdditions/StateBindings.h>
+#include "StateAdditions/StateBindings.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include <QXCorePlayer/Core/ExternalScreen/QXExternalScreenManager.h>
+#include "Core/ExternalScreen/QXExternalScreenManager.h"
 
 #include <ui/Color.h>
 #include <ui/Screen.h>

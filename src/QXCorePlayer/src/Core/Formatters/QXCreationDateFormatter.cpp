@@ -1,4 +1,4 @@
-#include <QXCorePlayer/Core/Formatters/QXCreationDateFormatter.h>
+#include "Core/Formatters/QXCreationDateFormatter.h"
 
 #include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
 #include <QXFoundation/DateUtils/DateFormatterCaching.h>

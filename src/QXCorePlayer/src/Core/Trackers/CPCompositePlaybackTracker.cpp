@@ -1,4 +1,4 @@
-#include <QXCorePlayer/Core/Trackers/CPCompositePlaybackTracker.h>
+#include "Core/Trackers/CPCompositePlaybackTracker.h"
 #include <rt/Exception.h>
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include <QXCorePlayer/Core/Trackers/CPLogPlaybackTracker.h>
+#include "Core/Trackers/CPLogPlaybackTracker.h"
 #include <QXFoundation/Log/QXLogger.h>
 
 namespace zid {

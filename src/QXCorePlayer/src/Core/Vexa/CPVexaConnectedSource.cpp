@@ -7,7 +7,7 @@
 
 #include <random>
 
-#include <QXCorePlayer/Core/Vexa/CPVexaPlaybackTracker.h>
+#include "Core/Vexa/CPVexaPlaybackTracker.h"
 #include <QXFoundation/Crypto/QXCrypto.h>
 #include <QXFoundation/Log/QXLogger.h>
 #include <RuzEzo/Binding/FKBindingCategory.h>

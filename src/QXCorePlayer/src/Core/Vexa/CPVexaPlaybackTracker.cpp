@@ -1,4 +1,4 @@
-#include <QXCorePlayer/Core/Vexa/CPVexaPlaybackTracker.h>
+#include "Core/Vexa/CPVexaPlaybackTracker.h"
 
 #include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
 

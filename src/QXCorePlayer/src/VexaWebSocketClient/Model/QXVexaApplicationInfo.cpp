@@ -1,4 +1,4 @@
-#include "QXCorePlayer/VexaWebSocketClient/Model/QXVexaApplicationInfo.h"
+#include "VexaWebSocketClient/Model/QXVexaApplicationInfo.h"
 
 #include <cerrno>
 #include <mutex>

@@ -1,6 +1,6 @@
 #include "QXCorePlayer/VexaWebSocketClient/Model/QXVexaConfig.h"
 
-#include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaApplicationInfo.h>
+#include "VexaWebSocketClient/Model/QXVexaApplicationInfo.h"
 #include <QXFoundation/Device/DeviceConnectivity.h>
 #include <QXFoundation/Device/DeviceIdentification.h>
 #include <dev/Device.h>

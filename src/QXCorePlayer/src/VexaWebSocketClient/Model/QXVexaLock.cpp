@@ -1,4 +1,4 @@
-#include "QXCorePlayer/VexaWebSocketClient/Model/QXVexaLock.h"
+#include "VexaWebSocketClient/Model/QXVexaLock.h"
 
 namespace zid {
 

@@ -1,4 +1,4 @@
-#include "QXNetworking/Common/Image/QXJPEGRepresentation.h"
+#include "Common/Image/QXJPEGRepresentation.h"
 
 #include <algorithm>
 #include <cmath>

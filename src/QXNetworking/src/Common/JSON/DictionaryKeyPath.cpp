@@ -1,4 +1,4 @@
-#include "QXNetworking/Common/JSON/DictionaryKeyPath.h"
+#include "Common/JSON/DictionaryKeyPath.h"
 
 #include <string>
 

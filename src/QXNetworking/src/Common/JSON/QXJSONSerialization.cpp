@@ -1,4 +1,4 @@
-#include "QXNetworking/Common/JSON/QXJSONSerialization.h"
+#include "Common/JSON/QXJSONSerialization.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,9 +1,9 @@
-#include "QXNetworking/Common/PropertyMapper/KZPropertyDescriptor.h"
+#include "Common/PropertyMapper/KZPropertyDescriptor.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-#include <QXNetworking/Common/PropertyMapper/KZPropertyMapper.h>
+#include "Common/PropertyMapper/KZPropertyMapper.h"
 #include <fnd/UTF16.h>
 #include <rt/Format.h>
 

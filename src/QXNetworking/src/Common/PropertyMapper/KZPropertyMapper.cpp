@@ -1,4 +1,4 @@
-#include "QXNetworking/Common/PropertyMapper/KZPropertyMapper.h"
+#include "Common/PropertyMapper/KZPropertyMapper.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -9,7 +9,7 @@
 #include <set>
 #include <shared_mutex>
 
-#include <QXNetworking/Common/JSON/DictionaryKeyPath.h>
+#include "Common/JSON/DictionaryKeyPath.h"
 #include <rt/Exception.h>
 #include <rt/Format.h>
 

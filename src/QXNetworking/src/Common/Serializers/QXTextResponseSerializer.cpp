@@ -1,4 +1,4 @@
-#include "QXNetworking/Common/Serializers/QXTextResponseSerializer.h"
+#include "Common/Serializers/QXTextResponseSerializer.h"
 
 #include <memory>
 

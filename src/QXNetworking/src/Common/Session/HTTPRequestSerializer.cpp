@@ -1,6 +1,6 @@
-#include "QXNetworking/Common/Session/HTTPRequestSerializer.h"
+#include "Common/Session/HTTPRequestSerializer.h"
 
-#include <QXNetworking/Common/JSON/QXJSONSerialization.h>
+#include "Common/JSON/QXJSONSerialization.h"
 #include <QXNetworking/Common/Session/URLComponents.h>
 
 namespace zid {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include <QXNetworking/Common/JSON/QXJSONSerialization.h>
+#include "Common/JSON/QXJSONSerialization.h"
 
 namespace zid {
 

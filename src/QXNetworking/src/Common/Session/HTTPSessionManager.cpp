@@ -1,4 +1,4 @@
-#include "QXNetworking/Common/Session/HTTPSessionManager.h"
+#include "Common/Session/HTTPSessionManager.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "QXNetworking/Common/Session/MultipartFormData.h"
+#include "Common/Session/MultipartFormData.h"
 
 #include <cstdio>
 #include <random>

@@ -1,10 +1,10 @@
-#include "QXNetworking/Gateway/Request/QXGatewayRequestMapper.h"
+#include "Gateway/Request/QXGatewayRequestMapper.h"
 
 #include <algorithm>
 #include <map>
 #include <mutex>
 
-#include <QXNetworking/Common/PropertyMapper/KZPropertyMapper.h>
+#include "Common/PropertyMapper/KZPropertyMapper.h"
 #include <QXNetworking/Gateway/QXGatewayDescription.h>
 
 namespace zid {

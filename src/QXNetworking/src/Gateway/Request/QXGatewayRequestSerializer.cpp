@@ -1,12 +1,12 @@
-#include "QXNetworking/Gateway/Request/QXGatewayRequestSerializer.h"
+#include "Gateway/Request/QXGatewayRequestSerializer.h"
 
 #include <QXFoundation/Extensions/StringExtensions.h>
 #include <QXFoundation/Log/QXLogger.h>
-#include <QXNetworking/Common/JSON/QXJSONSerialization.h>
+#include "Common/JSON/QXJSONSerialization.h"
 #include <QXNetworking/Common/Session/URLComponents.h>
 #include <QXNetworking/Gateway/QXGatewayDescription.h>
-#include <QXNetworking/Gateway/QXGatewayHosts.h>
-#include <QXNetworking/Gateway/Request/QXGatewayRequestMapper.h>
+#include "Gateway/QXGatewayHosts.h"
+#include "Gateway/Request/QXGatewayRequestMapper.h"
 
 namespace zid {
 

@@ -1,11 +1,11 @@
-#include "QXNetworking/Gateway/Response/QXGatewayResponseConverters.h"
+#include "Gateway/Response/QXGatewayResponseConverters.h"
 
 #include <mutex>
 #include <vector>
 
 #include <QXFoundation/DateUtils/DateUtil.h>
 #include <QXFoundation/Extensions/StringExtensions.h>
-#include <QXNetworking/Common/PropertyMapper/KZPropertyMapper.h>
+#include "Common/PropertyMapper/KZPropertyMapper.h"
 #include <fnd/TextCase.h>
 
 namespace zid {

@@ -4,12 +4,12 @@
 
 #include <QXFoundation/Extensions/WebURL.h>
 #include <QXFoundation/Log/QXLogger.h>
-#include <QXNetworking/Common/PropertyMapper/KZPropertyMapper.h>
+#include "Common/PropertyMapper/KZPropertyMapper.h"
 #include <QXNetworking/Gateway/QXGatewayDescription.h>
-#include <QXNetworking/Gateway/QXGatewayHosts.h>
+#include "Gateway/QXGatewayHosts.h"
 #include <QXNetworking/Gateway/Response/QXGatewayResponseSerializer.h>
 #include <QXNetworking/Gateway/Response/QXGatewayErrors.h>
-#include <QXNetworking/Gateway/Response/QXGatewayResponseConverters.h>
+#include "Gateway/Response/QXGatewayResponseConverters.h"
 #include <rt/Format.h>
 
 namespace zid {

@@ -1,4 +1,4 @@
-#include <RudoreVaz/Task/ConcreteTasks/AKFacadeTask.h>
+#include "Task/ConcreteTasks/AKFacadeTask.h"
 
 namespace zid {
 

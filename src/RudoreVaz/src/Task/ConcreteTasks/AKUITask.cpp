@@ -1,4 +1,4 @@
-#include <RudoreVaz/Task/ConcreteTasks/AKUITask.h>
+#include "Task/ConcreteTasks/AKUITask.h"
 
 namespace zid {
 

@@ -1,4 +1,4 @@
-#include <RudoreVaz/Task/LogicalTasks/AKChainTask.h>
+#include "Task/LogicalTasks/AKChainTask.h"
 
 #include <memory>
 

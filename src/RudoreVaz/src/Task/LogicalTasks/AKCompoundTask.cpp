@@ -1,4 +1,4 @@
-#include <RudoreVaz/Task/LogicalTasks/AKCompoundTask.h>
+#include "Task/LogicalTasks/AKCompoundTask.h"
 
 #include <algorithm>
 #include <memory>

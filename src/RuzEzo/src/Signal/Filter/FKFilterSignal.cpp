@@ -1,4 +1,4 @@
-#include <RuzEzo/Signal/Filter/FKFilterSignal.h>
+#include "Signal/Filter/FKFilterSignal.h"
 
 namespace zid {
 

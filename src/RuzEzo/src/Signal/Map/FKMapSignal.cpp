@@ -1,4 +1,4 @@
-#include <RuzEzo/Signal/Map/FKMapSignal.h>
+#include "Signal/Map/FKMapSignal.h"
 
 #include <rt/Format.h>
 

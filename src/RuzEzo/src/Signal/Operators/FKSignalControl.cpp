@@ -1,6 +1,6 @@
 #include <RuzEzo/Signal/FKSignal.h>
-#include <RuzEzo/Signal/Switch/FKSwitchSignal.h>
-#include <RuzEzo/Signal/When/FKWhenSignal.h>
+#include "Signal/Switch/FKSwitchSignal.h"
+#include "Signal/When/FKWhenSignal.h"
 
 namespace zid {
 

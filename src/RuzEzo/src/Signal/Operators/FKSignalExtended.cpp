@@ -6,11 +6,11 @@
 
 #include <QXFoundation/Extensions/NilHandling.h>
 #include <RuzEzo/Signal/FKSignal.h>
-#include <RuzEzo/Signal/Filter/FKFilterSignal.h>
-#include <RuzEzo/Signal/Map/FKMapSignal.h>
+#include "Signal/Filter/FKFilterSignal.h"
+#include "Signal/Map/FKMapSignal.h"
 #include <RuzEzo/Signal/Multi/FKMultiSignal.h>
-#include <RuzEzo/Signal/Operators/FKTextCase.h>
-#include <RuzEzo/Signal/Skip/FKSkippableProxySignal.h>
+#include "Signal/Operators/FKTextCase.h"
+#include "Signal/Skip/FKSkippableProxySignal.h"
 #include <rt/Exception.h>
 #include <rt/Format.h>
 

@@ -1,4 +1,4 @@
-#include <RuzEzo/Signal/Operators/FKTextCase.h>
+#include "Signal/Operators/FKTextCase.h"
 
 #include <unicode/locid.h>
 #include <unicode/uchar.h>

@@ -1,4 +1,4 @@
-#include <RuzEzo/Signal/Proxy/FKProxySignal.h>
+#include "Signal/Proxy/FKProxySignal.h"
 
 namespace zid {
 

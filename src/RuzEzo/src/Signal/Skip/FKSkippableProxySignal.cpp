@@ -1,4 +1,4 @@
-#include <RuzEzo/Signal/Skip/FKSkippableProxySignal.h>
+#include "Signal/Skip/FKSkippableProxySignal.h"
 
 namespace zid {
 

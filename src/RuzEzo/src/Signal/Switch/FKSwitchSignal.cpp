@@ -1,4 +1,4 @@
-#include <RuzEzo/Signal/Switch/FKSwitchSignal.h>
+#include "Signal/Switch/FKSwitchSignal.h"
 
 namespace zid {
 

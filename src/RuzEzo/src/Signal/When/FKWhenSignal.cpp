@@ -1,4 +1,4 @@
-#include <RuzEzo/Signal/When/FKWhenSignal.h>
+#include "Signal/When/FKWhenSignal.h"
 
 #include <utility>
 

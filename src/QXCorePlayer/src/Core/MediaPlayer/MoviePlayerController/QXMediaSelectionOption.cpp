@@ -1,4 +1,4 @@
-#include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMediaSelectionOption.h>
+#include "Core/MediaPlayer/MoviePlayerController/QXMediaSelectionOption.h"
 
 namespace zid {
 

@@ -1,8 +1,8 @@
 #include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMoviePlayerController.h>
 
-#include <QXCorePlayer/Core/ExternalScreen/QXExternalScreenManager.h>
+#include "Core/ExternalScreen/QXExternalScreenManager.h"
 #include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
-#include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMediaSelectionOption.h>
+#include "Core/MediaPlayer/MoviePlayerController/QXMediaSelectionOption.h"
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
 #include <QXCorePlayer/Core/View/QXPlayerDebugConsoleView.h>
 #include <QXFoundation/Lists/ArrayList.h>

@@ -1,6 +1,6 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPCreationDateToolbarItem.h>
 
-#include <QXCorePlayer/Core/Formatters/QXCreationDateFormatter.h>
+#include "Core/Formatters/QXCreationDateFormatter.h"
 
 #include "CPSourceLabels.h"
 
