@@ -13,7 +13,7 @@
 #include "Functions/FCaller.h"
 #include <QXFoundation/ObjectAssociation/ObjectAssociation.h>
 #include <QXFoundation/Threading/Dispatch.h>
-#include "Threading/Dispatcher.h"
+#include <QXFoundation/Threading/Dispatcher.h>
 #include <fnd/RunLoop.h>
 
 namespace {

@@ -14,7 +14,7 @@
 #include "Controllers/QXContainerController.h"
 #include "Views/NavigationBarHitTest.h"
 #include "QXUIKit/Views/QXEventTransparentView.h"
-#include "Views/WindowOverlayView.h"
+#include <QXUIKit/Views/WindowOverlayView.h>
 
 using namespace zid;
 using namespace ui;

@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include <QXFoundation/Log/QXLogger.h>
-#include "Threading/Dispatcher.h"
+#include <QXFoundation/Threading/Dispatcher.h>
 #include <dev/TelephonyNetworkInfo.h>
 #include <fnd/NotificationCenter.h>
 #include <fnd/RunLoop.h>

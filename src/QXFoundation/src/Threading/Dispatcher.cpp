@@ -1,4 +1,4 @@
-#include "Threading/Dispatcher.h"
+#include <QXFoundation/Threading/Dispatcher.h>
 
 namespace zid {
 

@@ -4,8 +4,8 @@
 
 #include <ui/Window.h>
 
-#include "QXUIKit/Extensions/ViewAnimatedSubviews.h"
-#include "QXUIKit/Extensions/ViewOverlay.h"
+#include "Extensions/ViewAnimatedSubviews.h"
+#include "Extensions/ViewOverlay.h"
 
 namespace zid {
 

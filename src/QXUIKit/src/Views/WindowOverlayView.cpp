@@ -1,4 +1,4 @@
-#include "Views/WindowOverlayView.h"
+#include <QXUIKit/Views/WindowOverlayView.h>
 
 #include <numbers>
 
