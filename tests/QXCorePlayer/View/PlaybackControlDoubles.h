@@ -16,13 +16,14 @@ using namespace zid;
 class TestOption : public rt::Object, public ICPMediaSelectionOption {
     RT_CLASS(TestOption, rt::Object)
 public:
-    explicit TestOption(std::string title = "") : title_(std::move(title)) {}
-    std::string languageTag() const override { return title_; }
-    std::string displayName() const override { return title_; }
+    explicit TestOption(std::string title = "", std::string displayName = "", std::string tag = "")
+        : title_(std::move(title)), displayName_(std::move(displayName)), tag_(std::move(tag)) {}
+    std::string languageTag() const override { return tag_; }
+    std::string displayName() const override { return displayName_; }
     std::string title() const override { return title_; }
 
 private:
-    std::string title_;
+    std::string title_, displayName_, tag_;
 };
 
 class OptionsPlayer : public ScriptedPlayer {
@@ -33,6 +34,10 @@ public:
     void setSubtitles(const std::vector<std::string>& titles) { rt::kvoSet(this, "subtitles", subtitles_, list(titles)); }
     void setAudioTracks(const std::vector<std::string>& titles) {
         rt::kvoSet(this, "audioTracks", audioTracks_, list(titles));
+    }
+    void setAudioTrackOptions(const std::vector<rt::Ref<TestOption>>& options) {
+        rt::Value::Array values(options.begin(), options.end());
+        rt::kvoSet(this, "audioTracks", audioTracks_, rt::Ref<rt::Object>(rt::make<ArrayList>(values)));
     }
     void selectSubtitle(const rt::Ref<rt::Object>& option) override {
         selectedSubtitles.push_back(option);

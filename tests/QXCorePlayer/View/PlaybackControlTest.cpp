@@ -268,5 +268,15 @@ TEST_F(PlaybackControlTest, PickersWithoutAPlayerOfferNothingToChoose) {
     EXPECT_EQ(rt::cast<TestOption>(player->selectedAudioTracks[0])->title(), "Commentary");
 }
 
+TEST_F(PlaybackControlTest, AnOptionWithoutATitleIsOfferedByItsNameOrLanguage) {
+    player->setAudioTrackOptions({rt::make<TestOption>("", "ENG", "en"), rt::make<TestOption>("", "", "fr"),
+                                  rt::make<TestOption>("Director", "DIR", "de")});
+    control->presentAudioSelectorWithSource(control);
+    ASSERT_EQ(recorder->requested.size(), 1u);
+    auto alert = rt::cast<ui::AlertController>(recorder->requested[0]);
+    EXPECT_EQ(titles(*alert), (std::vector<std::string>{"ENG", "fr", "Director",
+                                                        qxCorePlayerLocalizedString("QXPlayer.audioOptions.cancel")}));
+}
+
 }  // namespace
 }  // namespace zidtest

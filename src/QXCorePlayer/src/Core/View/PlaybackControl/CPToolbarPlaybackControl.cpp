@@ -48,9 +48,14 @@ std::vector<rt::Ref<rt::Object>> optionsOf(const rt::Ref<rt::Object>& list) {
     return options;
 }
 
+/// The option's title; a stream whose renditions carry no title metadata (an HLS
+/// rendition has only its NAME) still offers entries one can tell apart.
 std::string titleOf(const rt::Ref<rt::Object>& option) {
     auto* described = dynamic_cast<ICPMediaSelectionOption*>(option.get());
-    return described ? described->title() : std::string();
+    if (!described) return std::string();
+    for (std::string text : {described->title(), described->displayName(), described->languageTag()})
+        if (!text.empty()) return text;
+    return std::string();
 }
 
 }  // namespace
