@@ -227,6 +227,9 @@ std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& 
         if (view && !sawPicture && view->playerLayer()->isReadyForDisplay()) {
             sawPicture = true;
             say(label + " first picture in the player view");
+            // On from the first picture, so the console has slid in by the first snapshot.
+            if (auto media = rt::cast<CPMediaPlayer>(session->player()))
+                if (auto movie = rt::cast<QXMoviePlayerController>(media->moviePlayer())) movie->showDebugConsole();
         }
         if (nextSnapshot < options.snapshots.size() && now() - started >= options.snapshots[nextSnapshot]) {
             double at = options.snapshots[nextSnapshot++];
@@ -234,8 +237,6 @@ std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& 
                 say(rt::format("%@ snapshot at %g s skipped: no player yet", label, at));
                 continue;
             }
-            if (auto media = rt::cast<CPMediaPlayer>(session->player()))
-                if (auto movie = rt::cast<QXMoviePlayerController>(media->moviePlayer())) movie->showDebugConsole();
             playerView->layoutIfNeeded();
             for (bool shown : {true, false}) {
                 playerView->showControls(shown, false, kControlHideDelayNever);
