@@ -13,11 +13,17 @@
 #include <QXFoundation/Listening/IListenable.h>
 #include <QXFoundation/Lists/IList.h>
 #include <QXUIKit/Toolbar/QXButtonToolbarItem.h>
+#include <QXCorePlayer/Core/View/QXPlayerView.h>
+#include <media/PlayerLayer.h>
 #include <ui/AlertController.h>
+#include <ui/Renderer.h>
 #include <ui/Window.h>
+
+#include <cmath>
 
 #include "../View/PlaybackControlDoubles.h"
 #include "../support/GstPlayerTest.h"
+#include "GoldenImage.h"
 
 namespace zidtest {
 namespace {
@@ -93,6 +99,36 @@ TEST_F(PlayerViewOnGstreamerTest, PickersListTheStreamsRenditionsAndAChoiceChang
     ASSERT_TRUE(waitUntil([&] { return servedUnder(tag + "subs_eng/sub"); }))
         << "the subtitle rendition is downloaded once chosen";
     EXPECT_EQ(recorder->calls.back().what, "viewRequest");
+}
+
+TEST_F(PlayerViewOnGstreamerTest, PicturesOfARealFrameUnderTheRecordedControlsShownAndHidden) {
+    auto source = CPURLMediaSource::sourceWithMediaURL(origin_->url("/tag/player-view-picture/vod/muxed/index.m3u8"));
+    source->setSourceType(CPMediaSourceType::Recorded);
+    session = CPPlaybackSession::sessionWithMediaSource(source, rt::make<CPPlayerFactory>());
+    view = rt::make<CPPlayerView>(ui::Rect(0, 0, 480, 270), rt::make<CPDefaultPlaybackControlFactory>());
+    view->setSession(session);
+    session->play();
+    ASSERT_TRUE(waitUntil([&] { return session->state() == CPSessionState::Playing && view->playbackControl(); }));
+    session->pause();
+    // A key frame (they are 2 s apart): the default seek lands on it exactly.
+    session->seekTo(6.0);
+    auto video = rt::cast<QXPlayerView>(view->presentationLayer());
+    ASSERT_TRUE(video) << "the player's video view is the bottom layer";
+    ASSERT_TRUE(waitUntil([&] {
+        auto frame = video->playerLayer()->currentFrame();
+        return frame && std::abs(frame->presentationTime().toSeconds() - 6.0) < 0.05 &&
+               std::abs(session->player()->playbackTime() - 6.0) < 0.05;
+    })) << "the frame at 6 s reaches the view";
+    // The clock's text and the moving parts of the pattern are the same at that frame;
+    // a few pixels of scaling may differ between runs.
+    const long slack = 480 * 270 / 100;
+    view->showControls(true, false, kControlHideDelayNever);
+    view->layoutIfNeeded();
+    auto shown = compareWithGolden(*ui::renderToImage(*view), ZID_VIEW_GOLDEN_DIR, "player_view_real_frame_shown", 24, slack);
+    EXPECT_TRUE(shown.matched) << shown.message;
+    view->showControls(false, false, kControlHideDelayNever);
+    auto hidden = compareWithGolden(*ui::renderToImage(*view), ZID_VIEW_GOLDEN_DIR, "player_view_real_frame_hidden", 24, slack);
+    EXPECT_TRUE(hidden.matched) << hidden.message;
 }
 
 }  // namespace
