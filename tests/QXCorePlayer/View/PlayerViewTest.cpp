@@ -178,6 +178,10 @@ TEST_F(PlayerViewTest, TheFactoryDecidesTheControlAndOnlyTheCurrentOneReports) {
     recorder->calls.clear();
     old->show(false, true, 0);
     EXPECT_TRUE(recorder->calls.empty()) << "the old control no longer reports";
+    rt::Weak<ICPPlaybackControl> replaced = old;
+    old.reset();
+    first->answer.reset();
+    EXPECT_TRUE(replaced.expired()) << "a replaced control is let go";
 
     // The new one's calls reach the view's listeners with the view first.
     second->answer->show(false, false, 0);
@@ -204,6 +208,15 @@ TEST_F(PlayerViewTest, TheFactoryDecidesTheControlAndOnlyTheCurrentOneReports) {
     third->answer = CPToolbarPlaybackControl::controlForMediaSource(source, nullptr);
     view->setPlaybackControlFactory(third);
     EXPECT_TRUE(third->answer->isFirstResponder());
+
+    // The view, its control and their bindings go when the owner lets go.
+    rt::Weak<CPPlayerView> weakView = view;
+    rt::Weak<ICPPlaybackControl> weakControl = third->answer;
+    view->removeFromSuperview();
+    view.reset();
+    third->answer.reset();
+    EXPECT_TRUE(weakView.expired());
+    EXPECT_TRUE(weakControl.expired());
 }
 
 TEST_F(PlayerViewTest, WithoutAControlNothingIsShownOrVisible) {
