@@ -2,9 +2,10 @@
 // and run loop. It starts a loopback ad server, media server and HLS origin in this
 // process, plays a video ad through the ad source and its tracker, realizes a live
 // channel and then a recording through connected sources and playback sessions,
-// plays them on GStreamer (null outputs unless --sound), prints each state change of the
-// source, the session and the movie player with the time since start, and writes PNG
-// snapshots of the player view (picture and debug console) at the times asked for.
+// plays them on GStreamer (null outputs unless --sound) in a player view with the default
+// controls, prints each state change of the source, the session and the movie player
+// with the time since start, and writes PNG snapshots of the player view (picture and
+// debug console, controls shown and hidden) at the times asked for.
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,9 @@
 #include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMoviePlayerController.h>
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
 #include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
+#include <QXCorePlayer/Core/View/PlaybackControl/CPDefaultPlaybackControlFactory.h>
+#include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
+#include <QXCorePlayer/Core/View/PlayerView/CPPlayerView.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
 #include "VexaWebSocketClient/Client/QXVexaClient.h"
 #include "VexaWebSocketClient/QXVexaService.h"
@@ -207,6 +211,11 @@ std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& 
                 say(label + " movie player: " + movieStateName(static_cast<long>(movie->playbackState())));
         });
 
+    // The player as a host shows it: the video under the logos, the status view and the
+    // default controls for the kind of content.
+    auto playerView = rt::make<CPPlayerView>(ui::Rect(0, 0, 480, 270), rt::make<CPDefaultPlaybackControlFactory>());
+    playerView->setSession(session);
+
     double started = now();
     session->play();
     std::size_t nextSnapshot = 0;
@@ -218,6 +227,9 @@ std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& 
         if (view && !sawPicture && view->playerLayer()->isReadyForDisplay()) {
             sawPicture = true;
             say(label + " first picture in the player view");
+            // On from the first picture, so the console has slid in by the first snapshot.
+            if (auto media = rt::cast<CPMediaPlayer>(session->player()))
+                if (auto movie = rt::cast<QXMoviePlayerController>(media->moviePlayer())) movie->showDebugConsole();
         }
         if (nextSnapshot < options.snapshots.size() && now() - started >= options.snapshots[nextSnapshot]) {
             double at = options.snapshots[nextSnapshot++];
@@ -225,11 +237,13 @@ std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& 
                 say(rt::format("%@ snapshot at %g s skipped: no player yet", label, at));
                 continue;
             }
-            if (auto media = rt::cast<CPMediaPlayer>(session->player()))
-                if (auto movie = rt::cast<QXMoviePlayerController>(media->moviePlayer())) movie->showDebugConsole();
-            view->setFrame(ui::Rect(0, 0, 480, 270));
-            std::string path = rt::format("%@/%@-%05.2fs.png", options.output, label, at);
-            say(ui::renderToPNG(*view, path) ? "snapshot " + path : "snapshot failed: " + path);
+            playerView->layoutIfNeeded();
+            for (bool shown : {true, false}) {
+                playerView->showControls(shown, false, kControlHideDelayNever);
+                std::string path = rt::format("%@/%@-%05.2fs-controls-%@.png", options.output, label, at,
+                                              shown ? "shown" : "hidden");
+                say(ui::renderToPNG(*playerView, path) ? "snapshot " + path : "snapshot failed: " + path);
+            }
         }
         if (session->state() == CPSessionState::Failed || played->state() == CPMediaSourceState::Failed ||
             played->state() == CPMediaSourceState::FailedPermanent) {
@@ -240,6 +254,7 @@ std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& 
         if (session->state() == CPSessionState::Finished) break;
     }
     if (failure.empty() && !sawPicture) failure = label + ": no picture reached the player view";
+    playerView = nullptr;
     session = nullptr;
     fnd::NotificationCenter::defaultCenter()->removeObserver(movieToken);
     return failure;

@@ -37,12 +37,7 @@ void CPPlaybackStatusController::didInitialize() {
     for (const char* path : {"session.source", "session.source.state", "session.source.error", "session.player.state",
                              "session.player.isAirplayActive", "session.player.audioOnly", "session.player.error"})
         signals.push_back(signalForKeypath(*this, path));
-    // The controller keeps its key-path signals: when it goes they close one after
-    // the other, and the combined signal must not be left holding the last reference
-    // to the ones still to close.
-    observed_ = signals;
     auto combined = FKMultiSignal::signalWithSignals(std::move(signals));
-    observed_.push_back(combined);
     rt::Weak<CPPlaybackStatusController> weak = selfAs<CPPlaybackStatusController>();
     onSignal(combined, deallocSignal(*this), [weak](const rt::Value&) {
         if (auto self = weak.lock()) self->updateStatusIndicator();

@@ -5,8 +5,29 @@
 #include <QXCorePlayer/Core/Core/ICPMediaSource.h>
 #include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
 #include <ui/View.h>
+#include <ui/ViewController.h>
 
 namespace zid {
+
+class ICPPlaybackControl;
+
+/// Told by a control before its controls appear or go, and when it asks for a view
+/// controller (a picker) to be presented: the control never presents one itself.
+/// Every call is optional.
+class ICPPlaybackControlListener {
+public:
+    virtual ~ICPPlaybackControlListener() = default;
+    virtual void playbackControlWillPresentControls(ICPPlaybackControl& control, bool animated, double duration) {
+        (void)control, (void)animated, (void)duration;
+    }
+    virtual void playbackControlWillHideControls(ICPPlaybackControl& control, bool animated, double duration) {
+        (void)control, (void)animated, (void)duration;
+    }
+    virtual void playbackControlRequestsPresentingViewController(ICPPlaybackControl& control,
+                                                                 const rt::Ref<ui::ViewController>& controller) {
+        (void)control, (void)controller;
+    }
+};
 
 class ICPPlaybackControl : public ui::View {
     RT_CLASS(ICPPlaybackControl, ui::View)

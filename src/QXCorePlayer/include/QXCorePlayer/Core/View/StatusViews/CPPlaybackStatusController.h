@@ -11,11 +11,9 @@
 #include <ui/View.h>
 
 #include <string>
-#include <vector>
 
 namespace zid {
 
-class FKSignal;
 class OnSignalHelper;
 
 class CPPlaybackStatusController : public rt::Object {
@@ -24,7 +22,6 @@ private:
     rt::Ref<ui::View> statusIndicator_;
     rt::Weak<CPPlaybackSession> session_;
     rt::Ref<OnSignalHelper> sessionGone_;
-    std::vector<rt::Ref<FKSignal>> observed_;
 
 public:
     static constexpr rt::Key<CPPlaybackStatusController, rt::Ref<ui::View>> statusIndicatorKey{
