@@ -14,7 +14,7 @@
 
 #include "QXUIKit/Resources/QXUIKitResources.h"
 #include "QXUIKit/Toolbar/QXButtonToolbarItem.h"
-#include "Toolbar/QXImageToolbarItem.h"
+#include <QXUIKit/Toolbar/QXImageToolbarItem.h>
 #include "Toolbar/QXImageView.h"
 #include "Toolbar/QXLabel.h"
 #include "Toolbar/QXLabelToolbarItem.h"

@@ -1,4 +1,4 @@
-#include "Toolbar/QXImageToolbarItem.h"
+#include <QXUIKit/Toolbar/QXImageToolbarItem.h>
 
 namespace zid {
 
