@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string body(bodyView);
 
     zid::HTTPURLResponse response;
-    response.url = "https://gateway.media.test/api/" + method;
+    response.url = "https://gateway.media.test/json.php/" + method;
     response.statusCode = kStatuses[kind % 4];
     response.headers.emplace_back("Content-Type", kContentTypes[(kind / 4) % 3]);
 

@@ -16,11 +16,11 @@
 #include <cstdlib>
 #include <string>
 
-#include <QXCorePlayer/VexaWebSocketClient/Client/QXVexaClient.h>
+#include "VexaWebSocketClient/Client/QXVexaClient.h"
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaConfig.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaClusterConnection.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaService.h>
-#include <QXCorePlayer/VexaWebSocketClient/QXVexaSubscribeConnection.h>
+#include "VexaWebSocketClient/QXVexaClusterConnection.h"
+#include "VexaWebSocketClient/QXVexaService.h"
+#include "VexaWebSocketClient/QXVexaSubscribeConnection.h"
 #include <fnd/RunLoop.h>
 
 #include "FuzzInput.h"

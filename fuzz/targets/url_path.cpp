@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <string>
 
-#include <QXCorePlayer/Core/Vexa/QXCDNModel.h>
+#include <QXCorePlayer/VexaWebSocketClient/Model/QXCDNModel.h>
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaClientAccessInfo.h>
 #include <QXNetworking/Common/Session/URLComponents.h>
 #include <QXUIKit/ImageFetching/QXImageRequestOperation.h>

@@ -301,7 +301,10 @@ void CollectionView::updateVisibleViews(bool animated, std::function<void(bool)>
     }
     visible_ = std::move(next);
 
-    for (auto& [view, a] : appearing) {
+    for (auto& entry : appearing) {
+        // Plain names rather than a structured binding: the blocks below capture them.
+        auto& view = entry.first;
+        auto& a = entry.second;
         if (view->superview().get() != this) addSubview(view);
         performWithoutAnimation([&] { apply(*view, a); });
         if (animated) {

@@ -106,7 +106,7 @@ void CollectionViewFlowLayout::prepareLayout() {
         long rows = (n + perRow - 1) / perRow;
         if (rows > 0) y += rows * itemSize_.height + (rows - 1) * lineSpacing_ + lineSpacing_;
     }
-    contentSize_ = Size(width, std::max(0.0, y - lineSpacing_));
+    contentSize_ = Size{width, std::max(0.0, y - lineSpacing_)};
 }
 
 std::vector<rt::Ref<CollectionViewLayoutAttributes>> CollectionViewFlowLayout::layoutAttributesForElementsInRect(const Rect& rect) {

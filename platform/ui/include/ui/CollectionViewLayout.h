@@ -64,6 +64,7 @@ public:
 
     /// A new object of the same class with every field copied.
     rt::Ref<CollectionViewLayoutAttributes> copy() const;
+    using rt::Object::isEqual;
     virtual bool isEqual(const CollectionViewLayoutAttributes& other) const;
 
 protected:

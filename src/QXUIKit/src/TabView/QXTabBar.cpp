@@ -136,7 +136,7 @@ ui::Rect QXTabBar::separatorRect() const {
 ui::Size QXTabBar::headerContentSize() const {
     ui::Size s = headerScrollView_->bounds().size;
     ui::EdgeInsets in = headerScrollView_->contentInset();
-    return ui::Size(s.width - in.left - in.right, s.height - in.top - in.bottom);
+    return ui::Size{s.width - in.left - in.right, s.height - in.top - in.bottom};
 }
 
 ui::Rect QXTabBar::markerRectForIndex(long index) const {
@@ -310,7 +310,7 @@ void QXTabBar::layoutHeaderViews() {
         v->setFrame(ui::Rect(x, v->frame().origin.y, widths[i], content.height));
         x += widths[i] + headerItemGap_;
     }
-    headerScrollView_->setContentSize(ui::Size(std::max(0.0, x - headerItemGap_), content.height));
+    headerScrollView_->setContentSize(ui::Size{std::max(0.0, x - headerItemGap_), content.height});
 }
 
 void QXTabBar::scrollSelectedIntoView(bool animated) {

@@ -207,7 +207,7 @@ void QXTabView::setItems(const Items& items, bool animated) {
 void QXTabView::layoutContentViews() {
     for (std::size_t i = 0; i < contentViews_.size(); ++i) contentViews_[i]->setFrame(pageRectForIndex(static_cast<long>(i)));
     ui::Rect c = contentRect();
-    ui::Size size(c.size.width * static_cast<double>(items_.size()), c.size.height);
+    ui::Size size{c.size.width * static_cast<double>(items_.size()), c.size.height};
     if (contentScrollView_->contentSize() != size) contentScrollView_->setContentSize(size);
 }
 

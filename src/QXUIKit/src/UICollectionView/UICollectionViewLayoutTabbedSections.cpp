@@ -320,14 +320,14 @@ ui::Size UICollectionViewLayoutTabbedSections::sizeForSection(long s) {
     auto cached = sectionSizeCache_.find(s);
     if (cached != sectionSizeCache_.end()) return cached->second;
     auto cv = collectionView();
-    if (!cv || s >= cv->numberOfSections()) return ui::Size(width(), 0);
+    if (!cv || s >= cv->numberOfSections()) return ui::Size{width(), 0};
     long k = columnCount(s);
     long rows = k > 0 ? (numberOfItemsInSection(s) + k - 1) / k : 0;
     ui::EdgeInsets insets = edgeInsetsForSection(s);
     double h = insets.top + insets.bottom + heightForHeaderForSection(s) + heightForFooterForSection(s);
     for (long r = 0; r < rows; ++r) h += heightForRow(r, s);
     double height = s == 0 ? h + tabHeaderHeightForGroupedSections() : std::max(h, cv->bounds().size.height);
-    ui::Size size(cv->bounds().size.width, height);
+    ui::Size size{cv->bounds().size.width, height};
     sectionSizeCache_[s] = size;
     return size;
 }
@@ -503,7 +503,7 @@ ui::Size UICollectionViewLayoutTabbedSections::collectionViewContentSize() {
             height += sizeForSection(selectedSection_).height;
         }
     }
-    return ui::Size(width(), height);
+    return ui::Size{width(), height};
 }
 
 rt::Ref<ui::CollectionViewLayoutInvalidationContext> UICollectionViewLayoutTabbedSections::invalidationContextForBoundsChange(

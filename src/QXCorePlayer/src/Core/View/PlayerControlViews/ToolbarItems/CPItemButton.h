@@ -13,7 +13,7 @@ inline rt::Ref<ui::Button> CPAddCentredButton(ui::View& item, const ui::Rect& in
     auto button = ui::Button::buttonWithType(ui::ButtonType::Custom);
     button->setFrame(initialFrame);
     ui::Rect b = item.bounds();
-    button->setCenter(ui::Point(b.origin.x + b.size.width * 0.5, b.origin.y + b.size.height * 0.5));
+    button->setCenter(ui::Point{b.origin.x + b.size.width * 0.5, b.origin.y + b.size.height * 0.5});
     button->setAutoresizingMask(ui::Autoresizing::FlexibleTopMargin | ui::Autoresizing::FlexibleBottomMargin);
     item.addSubview(button);
     return button;
