@@ -501,7 +501,7 @@ TEST_F(GstMediaTest, AudioAndSubtitleSelectionSwitchWhatIsDownloaded) {
     EXPECT_TRUE(item->selectedMediaOptionInMediaSelectionGroup(audible)->isEqual(*french));
 }
 
-TEST_F(GstMediaTest, ALiveWindowHasAnIndefiniteDuration) {
+TEST_F(GstMediaTest, ALiveWindowHasAnIndefiniteDurationAndADefaultSeekInsideItPlaysOn) {
     auto item = itemFor("/tag/live/live/index.m3u8");
     auto player = Player::playerWithPlayerItem(item);
     ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }));
@@ -509,6 +509,21 @@ TEST_F(GstMediaTest, ALiveWindowHasAnIndefiniteDuration) {
     EXPECT_TRUE(item->duration().isIndefinite());
     EXPECT_TRUE(item->asset()->duration().isIndefinite());
     EXPECT_EQ(item->presentationSize(), (Size{320, 240}));
+
+    // A default seek inside the window lands on a key frame before the time and plays on.
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.3; }, 6));
+    double from = player->currentTime().toSeconds();
+    std::optional<bool> finished;
+    player->seekToTime(Time::seconds(from + 2.5), [&](bool f) { finished = f; });
+    ASSERT_TRUE(waitUntil([&] { return finished.has_value(); }));
+    EXPECT_TRUE(*finished);
+    double landed = player->currentTime().toSeconds();
+    EXPECT_GT(landed, from) << "forward, on the key frame before " << from + 2.5;
+    EXPECT_LE(landed, from + 2.5 + 0.045);
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > landed + 0.3; }, 4))
+        << "stuck at " << player->currentTime().toSeconds();
+    EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
 }
 
 }  // namespace
