@@ -221,7 +221,7 @@ TEST_F(GstMediaTest, ADefaultSeekLandsOnTheKeyFrameBeforeTheTimeAndAnExactOneOnT
     EXPECT_NEAR(player->currentTime().toSeconds(), 6.36, 0.045);
 }
 
-TEST_F(GstMediaTest, ADefaultSeekIntoTheLastKeyFrameIntervalPlaysToTheEndAndLaterSeeksStillWork) {
+TEST_F(GstMediaTest, ASeekIntoTheLastKeyFrameIntervalOrToTheEndCompletesAndLaterSeeksStillWork) {
     // The last key frame is at 8 s; past 9 s the nearest one would be the end itself.
     auto item = itemFor("/tag/seekend/vod/muxed/index.m3u8");
     auto player = Player::playerWithPlayerItem(item);
@@ -249,6 +249,22 @@ TEST_F(GstMediaTest, ADefaultSeekIntoTheLastKeyFrameIntervalPlaysToTheEndAndLate
     player->play();
     ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 2.3; }, 4))
         << "stuck at " << player->currentTime().toSeconds();
+    player->pause();
+
+    // The end itself and beyond, of either kind: each completes and the next still lands.
+    for (auto [target, exact] : {std::pair{10.0, false}, std::pair{12.0, false}, std::pair{10.0, true}, std::pair{12.0, true}}) {
+        finished.reset();
+        if (exact) player->seekToTime(Time::seconds(target), Time::zero(), Time::zero(), [&](bool f) { finished = f; });
+        else player->seekToTime(Time::seconds(target), [&](bool f) { finished = f; });
+        ASSERT_TRUE(waitUntil([&] { return finished.has_value(); }));
+        EXPECT_TRUE(*finished) << target << (exact ? " exact" : " default");
+        EXPECT_GE(player->currentTime().toSeconds(), exact ? 9.9 : 7.9) << target << (exact ? " exact" : " default");
+        finished.reset();
+        player->seekToTime(Time::seconds(4.0), [&](bool f) { finished = f; });
+        ASSERT_TRUE(waitUntil([&] { return finished.has_value(); }));
+        EXPECT_TRUE(*finished) << "after " << target << (exact ? " exact" : " default");
+        EXPECT_NEAR(player->currentTime().toSeconds(), 4.0, 0.045);
+    }
 }
 
 TEST_F(GstMediaTest, FiftySeeksWhilePlayingRaiseNoGStreamerCriticals) {

@@ -821,7 +821,10 @@ void GstSession::seek(Time time, Time toleranceBefore, Time toleranceAfter, std:
 void GstSession::doSeek() {
     seekPending_ = false;
     double target = std::max(0.0, seekTarget_.toSeconds());
-    if (duration_.isNumeric()) target = std::min(target, duration_.toSeconds());
+    // The demuxer finds no segment at the very end and refuses a seek there (a key-frame
+    // one leaves the item unable to seek again), so a seek to the end or past it aims a
+    // millisecond before it: the last picture, and the end a moment after playing on.
+    if (duration_.isNumeric()) target = std::min(target, std::max(0.0, duration_.toSeconds() - 0.001));
     // A loose seek snaps to the key frame at or before the time, never the nearest: in
     // the last key-frame interval the nearest one after the time is the end of the
     // stream, and the adaptive demuxer refuses that seek after it has flushed, leaving
