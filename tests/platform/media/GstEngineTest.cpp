@@ -252,10 +252,13 @@ TEST_F(GstMediaTest, ASeekIntoTheLastKeyFrameIntervalOrToTheEndCompletesAndLater
     player->pause();
 
     // The end itself and beyond, of either kind: each completes and the next still lands.
-    for (auto [target, exact] : {std::pair{10.0, false}, std::pair{12.0, false}, std::pair{10.0, true}, std::pair{12.0, true}}) {
+    for (auto [target, exact] :
+         {std::pair{10.0, false}, std::pair{12.0, false}, std::pair{10.0, true}, std::pair{12.0, true}}) {
         finished.reset();
-        if (exact) player->seekToTime(Time::seconds(target), Time::zero(), Time::zero(), [&](bool f) { finished = f; });
-        else player->seekToTime(Time::seconds(target), [&](bool f) { finished = f; });
+        if (exact)
+            player->seekToTime(Time::seconds(target), Time::zero(), Time::zero(), [&](bool f) { finished = f; });
+        else
+            player->seekToTime(Time::seconds(target), [&](bool f) { finished = f; });
         ASSERT_TRUE(waitUntil([&] { return finished.has_value(); }));
         EXPECT_TRUE(*finished) << target << (exact ? " exact" : " default");
         EXPECT_GE(player->currentTime().toSeconds(), exact ? 9.9 : 7.9) << target << (exact ? " exact" : " default");

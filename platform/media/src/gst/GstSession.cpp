@@ -829,8 +829,9 @@ void GstSession::doSeek() {
     // the last key-frame interval the nearest one after the time is the end of the
     // stream, and the adaptive demuxer refuses that seek after it has flushed, leaving
     // the item unable to seek or play again.
-    auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH |
-                                           (seekAccurate_ ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE));
+    auto flags = static_cast<GstSeekFlags>(
+        GST_SEEK_FLAG_FLUSH |
+        (seekAccurate_ ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE));
     if (!gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, flags, static_cast<gint64>(target * GST_SECOND))) {
         std::weak_ptr<GstSession> weak = weak_from_this();
         fnd::Queue::main()->async([weak] {
