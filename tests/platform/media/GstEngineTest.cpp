@@ -184,7 +184,7 @@ TEST_F(GstMediaTest, SeeksAccuratelyAndANewerSeekEndsTheOlder) {
     EXPECT_EQ(layer->videoRect(), (Rect{80, 0, 480, 360}));
 }
 
-TEST_F(GstMediaTest, ADefaultSeekLandsOnTheNearestKeyFrameAndAnExactOneOnTheTime) {
+TEST_F(GstMediaTest, ADefaultSeekLandsOnTheKeyFrameBeforeTheTimeAndAnExactOneOnTheTime) {
     // Key frames are 2 s apart in the fixtures.
     auto item = itemFor("/tag/keyseek/vod/muxed/index.m3u8");
     auto player = Player::playerWithPlayerItem(item);
@@ -208,14 +208,66 @@ TEST_F(GstMediaTest, ADefaultSeekLandsOnTheNearestKeyFrameAndAnExactOneOnTheTime
         return waitUntil([&] { return std::abs(player->currentTime().toSeconds() - t) < 0.045; }, 2);
     };
     seekAndWait(6.36, std::nullopt);
-    EXPECT_TRUE(frameNear(6.0)) << "the default: the key frame nearest the time";
+    EXPECT_TRUE(frameNear(6.0)) << "the default: the key frame at or before the time";
     EXPECT_TRUE(positionNear(6.0)) << player->currentTime().toSeconds();
     seekAndWait(7.64, std::nullopt);
-    EXPECT_TRUE(frameNear(8.0)) << "nearest, after the time as well";
+    EXPECT_TRUE(frameNear(6.0)) << "before the time even when the next key frame is nearer";
+    EXPECT_TRUE(positionNear(6.0)) << player->currentTime().toSeconds();
+    seekAndWait(8.0, std::nullopt);
+    EXPECT_TRUE(frameNear(8.0)) << "a key frame's own time lands on it";
     EXPECT_TRUE(positionNear(8.0)) << player->currentTime().toSeconds();
     seekAndWait(6.36, Time::zero());
     EXPECT_TRUE(frameNear(6.36)) << "exact tolerances stay accurate";
     EXPECT_NEAR(player->currentTime().toSeconds(), 6.36, 0.045);
+}
+
+TEST_F(GstMediaTest, ASeekIntoTheLastKeyFrameIntervalOrToTheEndCompletesAndLaterSeeksStillWork) {
+    // The last key frame is at 8 s; past 9 s the nearest one would be the end itself.
+    auto item = itemFor("/tag/seekend/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    NotificationCount ends(PlayerItemDidPlayToEndTimeNotification, item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }));
+    std::optional<bool> finished;
+    player->seekToTime(Time::seconds(9.5), [&](bool f) { finished = f; });
+    ASSERT_TRUE(waitUntil([&] { return finished.has_value(); }));
+    EXPECT_TRUE(*finished) << "a default seek near the end completes";
+    double landed = player->currentTime().toSeconds();
+    EXPECT_GE(landed, 7.9) << "on a key frame near the time, not the start";
+    EXPECT_LT(landed, item->duration().toSeconds());
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return ends.count > 0; }, 10)) << "stuck at " << player->currentTime().toSeconds();
+    EXPECT_EQ(ends.count, 1);
+    EXPECT_DOUBLE_EQ(player->currentTime().toSeconds(), item->duration().toSeconds()) << "clamped to the duration";
+    EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
+
+    // The item is still whole: a seek back lands and plays on.
+    finished.reset();
+    player->seekToTime(Time::seconds(2.0), [&](bool f) { finished = f; });
+    ASSERT_TRUE(waitUntil([&] { return finished.has_value(); }));
+    EXPECT_TRUE(*finished);
+    EXPECT_NEAR(player->currentTime().toSeconds(), 2.0, 0.045);
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 2.3; }, 4))
+        << "stuck at " << player->currentTime().toSeconds();
+    player->pause();
+
+    // The end itself and beyond, of either kind: each completes and the next still lands.
+    for (auto [target, exact] :
+         {std::pair{10.0, false}, std::pair{12.0, false}, std::pair{10.0, true}, std::pair{12.0, true}}) {
+        finished.reset();
+        if (exact)
+            player->seekToTime(Time::seconds(target), Time::zero(), Time::zero(), [&](bool f) { finished = f; });
+        else
+            player->seekToTime(Time::seconds(target), [&](bool f) { finished = f; });
+        ASSERT_TRUE(waitUntil([&] { return finished.has_value(); }));
+        EXPECT_TRUE(*finished) << target << (exact ? " exact" : " default");
+        EXPECT_GE(player->currentTime().toSeconds(), exact ? 9.9 : 7.9) << target << (exact ? " exact" : " default");
+        finished.reset();
+        player->seekToTime(Time::seconds(4.0), [&](bool f) { finished = f; });
+        ASSERT_TRUE(waitUntil([&] { return finished.has_value(); }));
+        EXPECT_TRUE(*finished) << "after " << target << (exact ? " exact" : " default");
+        EXPECT_NEAR(player->currentTime().toSeconds(), 4.0, 0.045);
+    }
 }
 
 TEST_F(GstMediaTest, FiftySeeksWhilePlayingRaiseNoGStreamerCriticals) {
@@ -468,7 +520,7 @@ TEST_F(GstMediaTest, AudioAndSubtitleSelectionSwitchWhatIsDownloaded) {
     EXPECT_TRUE(item->selectedMediaOptionInMediaSelectionGroup(audible)->isEqual(*french));
 }
 
-TEST_F(GstMediaTest, ALiveWindowHasAnIndefiniteDuration) {
+TEST_F(GstMediaTest, ALiveWindowHasAnIndefiniteDurationAndADefaultSeekInsideItPlaysOn) {
     auto item = itemFor("/tag/live/live/index.m3u8");
     auto player = Player::playerWithPlayerItem(item);
     ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }));
@@ -476,6 +528,21 @@ TEST_F(GstMediaTest, ALiveWindowHasAnIndefiniteDuration) {
     EXPECT_TRUE(item->duration().isIndefinite());
     EXPECT_TRUE(item->asset()->duration().isIndefinite());
     EXPECT_EQ(item->presentationSize(), (Size{320, 240}));
+
+    // A default seek inside the window lands on a key frame before the time and plays on.
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.3; }, 6));
+    double from = player->currentTime().toSeconds();
+    std::optional<bool> finished;
+    player->seekToTime(Time::seconds(from + 2.5), [&](bool f) { finished = f; });
+    ASSERT_TRUE(waitUntil([&] { return finished.has_value(); }));
+    EXPECT_TRUE(*finished);
+    double landed = player->currentTime().toSeconds();
+    EXPECT_GT(landed, from) << "forward, on the key frame before " << from + 2.5;
+    EXPECT_LE(landed, from + 2.5 + 0.045);
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > landed + 0.3; }, 4))
+        << "stuck at " << player->currentTime().toSeconds();
+    EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
 }
 
 }  // namespace

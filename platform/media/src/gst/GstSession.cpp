@@ -807,7 +807,7 @@ void GstSession::seek(Time time, Time toleranceBefore, Time toleranceAfter, std:
     if (seekDone_) finishSeek(false);
     seekDone_ = std::move(done);
     seekTarget_ = time;
-    // Invalid tolerances are the default: a key frame near the time, which needs no
+    // Invalid tolerances are the default: the key frame at or before the time, which needs no
     // decoding up to the target. Loose tolerances on both sides allow the same; a tight
     // one on either side (zero: exact) asks for an accurate seek.
     auto loose = [](Time tolerance) {
@@ -821,9 +821,17 @@ void GstSession::seek(Time time, Time toleranceBefore, Time toleranceAfter, std:
 void GstSession::doSeek() {
     seekPending_ = false;
     double target = std::max(0.0, seekTarget_.toSeconds());
-    if (duration_.isNumeric()) target = std::min(target, duration_.toSeconds());
-    auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH |
-                                           (seekAccurate_ ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_NEAREST));
+    // The demuxer finds no segment at the very end and refuses a seek there (a key-frame
+    // one leaves the item unable to seek again), so a seek to the end or past it aims a
+    // millisecond before it: the last picture, and the end a moment after playing on.
+    if (duration_.isNumeric()) target = std::min(target, std::max(0.0, duration_.toSeconds() - 0.001));
+    // A loose seek snaps to the key frame at or before the time, never the nearest: in
+    // the last key-frame interval the nearest one after the time is the end of the
+    // stream, and the adaptive demuxer refuses that seek after it has flushed, leaving
+    // the item unable to seek or play again.
+    auto flags = static_cast<GstSeekFlags>(
+        GST_SEEK_FLAG_FLUSH |
+        (seekAccurate_ ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE));
     if (!gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, flags, static_cast<gint64>(target * GST_SECOND))) {
         std::weak_ptr<GstSession> weak = weak_from_this();
         fnd::Queue::main()->async([weak] {
