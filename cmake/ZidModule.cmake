@@ -116,3 +116,28 @@ function(zid_private_headers target)
     endif()
   endforeach()
 endfunction()
+
+# zid_source_definitions(<target> <NAME=value>...)
+# Definitions that hold paths of this checkout (fixtures, golden pictures, resources) go
+# only to the target's sources that name them: the compiler cache hashes definitions as
+# they are, so a clone in another folder would otherwise rebuild every source of the
+# target instead of the one or two that read the path.
+function(zid_source_definitions target)
+  get_target_property(srcs ${target} SOURCES)
+  get_target_property(dir ${target} SOURCE_DIR)
+  foreach(def ${ARGN})
+    string(REGEX REPLACE "=.*" "" name "${def}")
+    foreach(src ${srcs})
+      if(NOT IS_ABSOLUTE "${src}")
+        set(src "${dir}/${src}")
+      endif()
+      if(NOT src MATCHES "\\.(cpp|cc|c)$")
+        continue()
+      endif()
+      file(STRINGS "${src}" uses REGEX "${name}" LIMIT_COUNT 1)
+      if(uses)
+        set_property(SOURCE "${src}" TARGET_DIRECTORY ${target} APPEND PROPERTY COMPILE_DEFINITIONS "${def}")
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
