@@ -1,6 +1,6 @@
 #include "peers/LoopbackHttpsServer.h"
 
-#include <openssl/pem.h>
+#include "HttpServers.h"
 
 #include <chrono>
 #include <stdexcept>
@@ -8,17 +8,7 @@
 namespace peers {
 
 LoopbackHttpsServer::LoopbackHttpsServer(const TestCertificate& certificate) {
-    BIO* certBio = BIO_new_mem_buf(certificate.certificatePem.data(), static_cast<int>(certificate.certificatePem.size()));
-    X509* cert = PEM_read_bio_X509(certBio, nullptr, nullptr, nullptr);
-    BIO_free(certBio);
-    BIO* keyBio = BIO_new_mem_buf(certificate.privateKeyPem.data(), static_cast<int>(certificate.privateKeyPem.size()));
-    EVP_PKEY* key = PEM_read_bio_PrivateKey(keyBio, nullptr, nullptr, nullptr);
-    BIO_free(keyBio);
-    if (!cert || !key) throw std::runtime_error("loopback server: unreadable certificate or key");
-    server_ = std::make_unique<httplib::SSLServer>(cert, key);
-    X509_free(cert);
-    EVP_PKEY_free(key);
-    if (!server_->is_valid()) throw std::runtime_error("loopback server: TLS setup failed");
+    server_ = makeTlsServer(certificate, "loopback server");
     server_->set_keep_alive_max_count(1);  // one request per connection: stopping never waits for idle ones
     server_->set_tcp_nodelay(true);  // no reply waits for the client's delayed acknowledgement
 }

@@ -1,6 +1,7 @@
 #include "peers/AdServerPeer.h"
 
-#include <openssl/pem.h>
+#include "../HttpServers.h"
+
 
 #include <fstream>
 #include <sstream>
@@ -75,23 +76,8 @@ std::string AdServerPeer::Request::value(const std::string& key) const {
 }
 
 AdServerPeer::AdServerPeer(std::optional<TestCertificate> certificate) {
-    if (certificate) {
-        BIO* certBio = BIO_new_mem_buf(certificate->certificatePem.data(), static_cast<int>(certificate->certificatePem.size()));
-        X509* cert = PEM_read_bio_X509(certBio, nullptr, nullptr, nullptr);
-        BIO_free(certBio);
-        BIO* keyBio = BIO_new_mem_buf(certificate->privateKeyPem.data(), static_cast<int>(certificate->privateKeyPem.size()));
-        EVP_PKEY* key = PEM_read_bio_PrivateKey(keyBio, nullptr, nullptr, nullptr);
-        BIO_free(keyBio);
-        if (!cert || !key) throw std::runtime_error("Ad server: unreadable certificate or key");
-        auto server = std::make_unique<httplib::SSLServer>(cert, key);
-        X509_free(cert);
-        EVP_PKEY_free(key);
-        if (!server->is_valid()) throw std::runtime_error("Ad server: TLS setup failed");
-        server_ = std::move(server);
-        tls_ = true;
-    } else {
-        server_ = std::make_unique<httplib::Server>();
-    }
+    server_ = makeHttpServer(certificate ? &*certificate : nullptr, "Ad server");
+    tls_ = certificate.has_value();
     server_->new_task_queue = [] { return new httplib::ThreadPool(16); };
     server_->set_keep_alive_max_count(1);
     server_->Get(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {

@@ -1,11 +1,12 @@
 #include "peers/HlsOrigin.h"
 
+#include "../HttpServers.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <openssl/pem.h>
 
 #include <chrono>
 #include <cmath>
@@ -49,23 +50,8 @@ bool readFile(const std::string& path, std::string& out) {
 
 HlsOrigin::HlsOrigin(std::string fixtureDir, std::optional<TestCertificate> certificate)
     : fixtureDir_(std::move(fixtureDir)), liveClock_(monotonicSeconds) {
-    if (certificate) {
-        BIO* certBio = BIO_new_mem_buf(certificate->certificatePem.data(), static_cast<int>(certificate->certificatePem.size()));
-        X509* cert = PEM_read_bio_X509(certBio, nullptr, nullptr, nullptr);
-        BIO_free(certBio);
-        BIO* keyBio = BIO_new_mem_buf(certificate->privateKeyPem.data(), static_cast<int>(certificate->privateKeyPem.size()));
-        EVP_PKEY* key = PEM_read_bio_PrivateKey(keyBio, nullptr, nullptr, nullptr);
-        BIO_free(keyBio);
-        if (!cert || !key) throw std::runtime_error("HLS origin: unreadable certificate or key");
-        auto server = std::make_unique<httplib::SSLServer>(cert, key);
-        X509_free(cert);
-        EVP_PKEY_free(key);
-        if (!server->is_valid()) throw std::runtime_error("HLS origin: TLS setup failed");
-        server_ = std::move(server);
-        tls_ = true;
-    } else {
-        server_ = std::make_unique<httplib::Server>();
-    }
+    server_ = makeHttpServer(certificate ? &*certificate : nullptr, "HLS origin");
+    tls_ = certificate.has_value();
     // One request per connection: an idle kept-alive connection would hold a server
     // thread, and players keep several, so one player's idle connections could make
     // another's requests wait. Held-back answers occupy a thread each: enough threads.
