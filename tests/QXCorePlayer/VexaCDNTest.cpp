@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <set>
 #include <thread>
 
 #include <httplib.h>
@@ -214,10 +216,18 @@ TEST(VexaCDNSelection, SitesAndLocationsAreOrderedByLatency) {
     EXPECT_NE(tested, service);
     EXPECT_EQ(tested->name(), "ECDN");
     ASSERT_EQ(tested->locations().size(), 2u);
-    EXPECT_EQ(tested->locations()[0]->name(), "near");
-    EXPECT_EQ(tested->locations()[1]->name(), "far");
-    EXPECT_EQ(tested->locations()[0]->sites(), (Sites{fast, middle, slow}));
-    EXPECT_NEAR(tested->locations()[0]->avgLatency(), (fast->latency() + middle->latency() + slow->latency()) / 3, 1e-9);
+    // The order follows the latencies measured, not the delays asked of the origin: on a
+    // loaded machine a probe can take longer than its delay by more than the delays differ.
+    auto nearTested = tested->locations()[0]->name() == "near" ? tested->locations()[0] : tested->locations()[1];
+    EXPECT_LE(tested->locations()[0]->avgLatency(), tested->locations()[1]->avgLatency());
+    const auto& sites = nearTested->sites();
+    ASSERT_EQ(sites.size(), 3u);
+    EXPECT_EQ(std::set(sites.begin(), sites.end()), std::set({fast, middle, slow}));
+    EXPECT_TRUE(std::is_sorted(sites.begin(), sites.end(), [](const auto& a, const auto& b) { return a->latency() < b->latency(); }));
+    if (slow->latency() - fast->latency() > 0.05) {
+        EXPECT_EQ(sites.front(), fast);
+    }
+    EXPECT_NEAR(nearTested->avgLatency(), (fast->latency() + middle->latency() + slow->latency()) / 3, 1e-9);
     EXPECT_EQ(service->locations().size(), 3u);
 }
 

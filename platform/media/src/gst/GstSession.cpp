@@ -266,6 +266,16 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
     if (!factory) return;
     std::string name = GST_OBJECT_NAME(factory);
     auto& relay = *static_cast<std::shared_ptr<Relay>*>(data);
+    if (name == "urisourcebin") {
+        // A progressive file is otherwise demuxed inside the source bin and buffered per
+        // elementary stream in a queue of its own; the engine (1.22) can crash in the
+        // decoder bin when that queue's thread delivers the end of the streams while the
+        // decoder bin is tearing its inputs down. Without that buffering the demuxer's own
+        // thread delivers them. Adaptive streams are unaffected: their demuxer buffers and
+        // reports buffering itself.
+        g_object_set(element, "use-buffering", FALSE, nullptr);
+        return;
+    }
     if (name == "hlsdemux2") {
         std::lock_guard lock(relay->mutex);
         if (!relay->demuxer) relay->demuxer = GST_ELEMENT(gst_object_ref(element));
@@ -574,6 +584,9 @@ void GstSession::handleMessage(GstMessage* message) {
             break;
         }
         case GST_MESSAGE_EOS:
+            // A pipeline fed by several inputs may post its end more than once; the item
+            // reaches its end once per play-through (a seek clears the flag).
+            if (ended_) break;
             if (!duration_.isNumeric()) queryDuration();
             ended_ = true;
             accountWatched();
