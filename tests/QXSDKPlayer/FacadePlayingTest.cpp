@@ -192,6 +192,18 @@ TEST_F(FacadeTest, TheViewIsOneContainerHoldingOnePlayerView) {
     EXPECT_TRUE(facade->enableLogging());
 }
 
+TEST_F(FacadeTest, ReleasingTheFacadeReleasesItsSessionAndView) {
+    auto facade = scriptedFacade();
+    rt::Weak<QXQuorvexPlayer> weakFacade = facade;
+    rt::Weak<CPPlaybackSession> session = facade->session();
+    rt::Weak<CPPlayerView> playerView = facade->playerView();
+    facade = nullptr;
+    drain();
+    EXPECT_TRUE(weakFacade.expired());
+    EXPECT_TRUE(session.expired());
+    EXPECT_TRUE(playerView.expired());
+}
+
 TEST_F(FacadeTest, TransportCallsGoToTheSessionAndDoNothingWithoutOne) {
     auto facade = QXQuorvexPlayer::player();
     facade->play();
