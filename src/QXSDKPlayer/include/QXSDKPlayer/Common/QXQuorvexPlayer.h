@@ -147,6 +147,10 @@ public:
     static rt::Ref<QXQuorvexPlayer> playerWithSession(const rt::Ref<CPPlaybackSession>& session);
     /// Raises QXQuorvexPlayerConfigurationError in an unconfigured process.
     QXQuorvexPlayer();
+    /// Raises QXQuorvexPlayerConfigurationError, with the reason every play call gives,
+    /// unless configureWithApiKey was called: for objects that need the key as a
+    /// facade does.
+    static void requireConfigured();
     static void describe(rt::ClassBuilder<QXQuorvexPlayer>& c);
 
     // ---- playing -------------------------------------------------------------------------
@@ -312,7 +316,6 @@ protected:
     void didInitialize() override;
 
 private:
-    void requireConfigured() const;
     [[noreturn]] static void raiseParameterError(const std::string& reason);
     void installTriggers();
     void installSelectionBindings();
