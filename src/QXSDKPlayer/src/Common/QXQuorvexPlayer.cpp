@@ -38,7 +38,7 @@ rt::Ref<QXQuorvexPlayer> QXQuorvexPlayer::playerWithSession(const rt::Ref<CPPlay
     return player;
 }
 
-void QXQuorvexPlayer::requireConfigured() const {
+void QXQuorvexPlayer::requireConfigured() {
     if (!QXQuorvexPlayerApiKey)
         throw rt::Exception(QXQuorvexPlayerConfigurationError,
                             "QXQuorvexPlayer must be configured with `+[QXQuorvexPlayer configureWithApiKey:]` before use.");

@@ -145,6 +145,9 @@ public:
     /// A new facade playing the given session (a prepared one, from the prebuffering
     /// controller); its loadingTimeout reaches that session's player factory.
     static rt::Ref<QXQuorvexPlayer> playerWithSession(const rt::Ref<CPPlaybackSession>& session);
+    /// Raises QXQuorvexPlayerConfigurationError in an unconfigured process; whatever needs
+    /// the configured key checks with it.
+    static void requireConfigured();
     /// Raises QXQuorvexPlayerConfigurationError in an unconfigured process.
     QXQuorvexPlayer();
     static void describe(rt::ClassBuilder<QXQuorvexPlayer>& c);
@@ -312,7 +315,6 @@ protected:
     void didInitialize() override;
 
 private:
-    void requireConfigured() const;
     [[noreturn]] static void raiseParameterError(const std::string& reason);
     void installTriggers();
     void installSelectionBindings();
