@@ -1,10 +1,10 @@
 #include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
 #include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
-#include <chrono>
-
 #include <fnd/RunLoop.h>
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 #include "PlaybackDoubles.h"
 #include "ScriptedOrigin.h"
@@ -135,12 +135,14 @@ TEST_F(StreamResolverTest, AHungRequestBlocksNoOtherResolver) {
 
     // A resolver restarted while its own request hangs does not wait behind it.
     ScriptedOrigin hung({{200, "#EXTM3U\n", 1000}});
-    a->resolveURL(hung.url(), [&](const std::string&) { ++slowOutcome.successes; }, nullptr);
+    a->resolveURL(
+        hung.url(), [&](const std::string&) { ++slowOutcome.successes; }, nullptr);
     ASSERT_TRUE(a->polling());
     ASSERT_TRUE(waitFor([&] { return hung.served() == 1; }));
     auto restartedAt = std::chrono::steady_clock::now();
     int restarted = 0;
-    a->resolveURL(fast.url(), [&](const std::string&) { ++restarted; }, nullptr);
+    a->resolveURL(
+        fast.url(), [&](const std::string&) { ++restarted; }, nullptr);
     ASSERT_TRUE(waitFor([&] { return restarted == 1; }));
     EXPECT_LT(std::chrono::steady_clock::now() - restartedAt, std::chrono::milliseconds(700));
     EXPECT_EQ(slowOutcome.successes, 1) << "the cancelled answer is dropped";
@@ -213,6 +215,24 @@ TEST_F(ResolvingSourceTest, FailuresOfTheResolverAndOfTheBase) {
     base->setFailedPermanentWithError(refused);
     EXPECT_EQ(source->state(), CPMediaSourceState::FailedPermanent);
     EXPECT_EQ(source->error(), refused) << "the same error object";
+}
+
+TEST_F(ResolvingSourceTest, RealizingAgainOverAFailedBaseFollowsItWithoutAFailureOfItsOwn) {
+    makeSource("http://127.0.0.1:1/never.m3u8");
+    source->realizeWithPlaybackID("pid");
+    auto refused = rt::Error::make(kMediaSourceErrorDomain, 9);
+    base->setFailedWithError(refused);
+    ASSERT_EQ(source->state(), CPMediaSourceState::Failed);
+    states.clear();
+    // The base clears its error and then leaves FAILED.
+    source->realizeWithPlaybackID("pid2");
+    EXPECT_EQ(source->state(), CPMediaSourceState::Realizing);
+    EXPECT_FALSE(source->error());
+    EXPECT_EQ(states, std::vector<CPMediaSourceState>{CPMediaSourceState::Realizing}) << "no failure without a cause";
+    auto again = rt::Error::make(kMediaSourceErrorDomain, 2);
+    base->setFailedWithError(again);
+    EXPECT_EQ(source->state(), CPMediaSourceState::Failed);
+    EXPECT_EQ(source->error(), again) << "the next failure is followed";
 }
 
 TEST_F(ResolvingSourceTest, RealizingOverARealizedBaseDoesNotCallTheBaseAndDisposeStopsPolling) {

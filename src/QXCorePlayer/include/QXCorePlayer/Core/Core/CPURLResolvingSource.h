@@ -98,6 +98,8 @@ private:
 
     rt::Ref<rt::Error> offlineError_;
     std::shared_ptr<IDisposable> baseTrigger_;
+    /// The base's state when its state or error last changed.
+    CPMediaSourceState lastBaseState_ = CPMediaSourceState::Unrealized;
 };
 
 }  // namespace zid
