@@ -1,10 +1,10 @@
 #include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
 #include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
+#include <chrono>
+
 #include <fnd/RunLoop.h>
 #include <gtest/gtest.h>
-
-#include <chrono>
 
 #include "PlaybackDoubles.h"
 #include "ScriptedOrigin.h"
@@ -135,14 +135,12 @@ TEST_F(StreamResolverTest, AHungRequestBlocksNoOtherResolver) {
 
     // A resolver restarted while its own request hangs does not wait behind it.
     ScriptedOrigin hung({{200, "#EXTM3U\n", 1000}});
-    a->resolveURL(
-        hung.url(), [&](const std::string&) { ++slowOutcome.successes; }, nullptr);
+    a->resolveURL(hung.url(), [&](const std::string&) { ++slowOutcome.successes; }, nullptr);
     ASSERT_TRUE(a->polling());
     ASSERT_TRUE(waitFor([&] { return hung.served() == 1; }));
     auto restartedAt = std::chrono::steady_clock::now();
     int restarted = 0;
-    a->resolveURL(
-        fast.url(), [&](const std::string&) { ++restarted; }, nullptr);
+    a->resolveURL(fast.url(), [&](const std::string&) { ++restarted; }, nullptr);
     ASSERT_TRUE(waitFor([&] { return restarted == 1; }));
     EXPECT_LT(std::chrono::steady_clock::now() - restartedAt, std::chrono::milliseconds(700));
     EXPECT_EQ(slowOutcome.successes, 1) << "the cancelled answer is dropped";
