@@ -379,8 +379,8 @@ TEST_F(PrebufferingTest, LockRequestsReachTheDelegateAndAnswersTheSession) {
 // ---- passes asked for while a pass runs ---------------------------------------------------------------------
 
 TEST_F(PrebufferingTest, APassAskedForDuringAPassRunsAfterItOnAQueueReplacedFromTheDelegate) {
-    auto q = channels(6);
-    auto late = QXMediaDescriptor::recordedDescriptorWithID("late");
+    auto q = channels(4);
+    auto late = channels(5, "late");
     // Sources realize and players get ready inside prepareToPlay, so the session's state
     // changes (and asks for a pass) while the pass that prepares it walks the queue. c1
     // fails there once.
@@ -394,28 +394,30 @@ TEST_F(PrebufferingTest, APassAskedForDuringAPassRunsAfterItOnAQueueReplacedFrom
         }
         s.setRealized();
     };
-    // The delegate resets it and, from inside the callback, replaces the queue: the
-    // failing descriptor moves back, two are dropped and a new one comes first.
+    // The delegate resets it and, from inside the callback, replaces the queue with a
+    // longer one (the walk's queue would move in memory): five new ones come first, c3 is
+    // dropped and the failing one goes last.
     int calls = 0;
     delegate->onError = [&](QXPrebufferingController& c, const Media& m) {
         ++calls;
-        c.enqueueForPlaybackPreparation({late, q[0], q[2], q[3], m});
+        Queue replaced = late;
+        replaced.insert(replaced.end(), {q[0], q[2], m});
+        c.enqueueForPlaybackPreparation(replaced);
         return true;
     };
     controller->enqueueForPlaybackPreparation(q);
     EXPECT_EQ(calls, 1);
-    const Queue expected{late, q[0], q[2], q[3], q[1]};
+    Queue expected = late;
+    expected.insert(expected.end(), {q[0], q[2], q[1]});
     EXPECT_EQ(controller->enqueuedMedia(), expected);
-    EXPECT_EQ(controller->numberOfSessions(), 5u);
-    EXPECT_FALSE(controller->sessionOfMedia(q[4]));
-    EXPECT_FALSE(controller->sessionOfMedia(q[5]));
+    EXPECT_EQ(controller->numberOfSessions(), 8u);
+    EXPECT_FALSE(controller->sessionOfMedia(q[3]));
     EXPECT_EQ(stateOf(q[1]), CPSessionState::Stopped) << "reset, waiting out its back-off";
     for (const auto& m : expected) {
         if (m == q[1]) continue;
         EXPECT_EQ(stateOf(m), CPSessionState::Ready) << m->mediaID();
+        EXPECT_EQ(controller->realizeCount[m.get()], 1) << m->mediaID() << " is prepared once";
     }
-    EXPECT_EQ(controller->realizeCount[late.get()], 1);
-    EXPECT_EQ(controller->realizeCount[q[2].get()], 1) << "no session is prepared twice";
 
     advance(5);
     EXPECT_EQ(controller->realizeCount[q[1].get()], 2);
