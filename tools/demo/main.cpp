@@ -1,40 +1,29 @@
-// The demo host application: embeds the player the way a host would, on its main thread
-// and run loop. It starts a loopback ad server, media server and HLS origin in this
-// process, plays a video ad through the ad source and its tracker, realizes a live
-// channel and then a recording through connected sources and playback sessions,
-// plays them on GStreamer (null outputs unless --sound) in a player view with the default
-// controls, prints each state change of the source, the session and the movie player
-// with the time since start, and writes PNG snapshots of the player view (picture and
-// debug console, controls shown and hidden) at the times asked for.
+// The demo host application: embeds the player the way a host does, through the player
+// facade alone, on its main thread and run loop. It starts a loopback ad server, media
+// server and HLS origin in this process, configures the facade with a key and the
+// loopback media server, makes one player, plays a video ad through it, then a live
+// channel and a recording by their identifiers, on GStreamer (null outputs unless
+// --sound) with the default controls, prints every delegate call with the time since
+// start, and writes PNG snapshots of the player's view (controls shown and hidden) at the
+// times asked for.
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <QXCorePlayer/Core/Core/CPAbstractMediaSource.h>
-#include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
-#include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
-#include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
-#include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
-#include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMoviePlayerController.h>
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
-#include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
-#include <QXCorePlayer/Core/View/PlaybackControl/CPDefaultPlaybackControlFactory.h>
 #include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
-#include <QXCorePlayer/Core/View/PlayerView/CPPlayerView.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
-#include "VexaWebSocketClient/Client/QXVexaClient.h"
-#include "VexaWebSocketClient/QXVexaService.h"
-#include "VexaWebSocketClient/QXVexaSubscribeConnection.h"
 #include <QXMediaPlayer/Ad/ZeveVO/CAZevevoPlaybackTracker.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoAdFetchRequestService.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoSource.h>
+#include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskManager.h>
-#include <fnd/NotificationCenter.h>
 #include <fnd/RunLoop.h>
 #include <media/GstEngine.h>
 #include <peers/AdServerPeer.h>
@@ -43,63 +32,12 @@
 #include <peers/MediaServerPeer.h>
 #include <peers/TestCertificates.h>
 #include <rt/Format.h>
-#include <rt/KVO.h>
 #include <ui/Renderer.h>
 
 namespace {
 
 using namespace zid;
 using peers::AdServerPeer;
-
-// ---- what the player facade will supply: content sources and the client factory --------
-
-class DemoContentSource : public CPAbstractMediaSource {
-    RT_CLASS(DemoContentSource, CPAbstractMediaSource)
-public:
-    DemoContentSource(CPMediaSourceType type, std::string id) : type_(type), id_(std::move(id)) {}
-    void realizeWithPlaybackID(const std::string&) override { setRealized(); }
-    void dispose() override { setUnrealized(); }
-    const std::string& id() const { return id_; }
-
-protected:
-    void didInitialize() override {
-        CPAbstractMediaSource::didInitialize();
-        setSourceType(type_);
-        setContentId(id_);
-    }
-
-private:
-    CPMediaSourceType type_;
-    std::string id_;
-};
-
-class DemoVexaFactory : public ICPVexaFactory {
-    RT_CLASS(DemoVexaFactory, ICPVexaFactory)
-public:
-    explicit DemoVexaFactory(QXVexaSocketSettings settings)
-        : service_(rt::make<QXVexaService>("eu1", "media.test", std::move(settings))) {
-        service_->start();
-    }
-    std::shared_ptr<IVexaClient> vexaClientForObject(const rt::Ref<ICPMediaSource>& object) override {
-        auto content = rt::cast<DemoContentSource>(object);
-        if (!content) return nullptr;
-        auto connection = std::static_pointer_cast<QXVexaConnection>(rt::make<QXVexaSubscribeConnection>(service_));
-        auto config = rt::make<QXVexaConfig>();
-        config->setAppID(rt::Value(112));
-        config->setAppVersion(rt::Value(1));
-        config->setBrandID(rt::Value(1));
-        config->setAppFlavor(std::string("1"));
-        config->setDeviceType(std::string("mobile"));
-        config->setApiKey(std::string("demo-key"));
-        config->setApiKeyVersion(rt::Value(1.0));
-        if (content->sourceType() == CPMediaSourceType::LiveChannel)
-            return QXVexaClient::clientWithChannelID(content->id(), config, connection);
-        return QXVexaClient::clientWithRecordID(content->id(), config, connection);
-    }
-
-private:
-    rt::Ref<QXVexaService> service_;
-};
 
 // ---- options -------------------------------------------------------------------------------
 
@@ -175,109 +113,82 @@ double startTime = 0;
 double now() { return fnd::RunLoop::main()->clock().now() - startTime; }
 void say(const std::string& what) { std::printf("[%7.3f s] %s\n", now(), what.c_str()); }
 
-const char* sourceStateName(long s) {
-    static const char* names[] = {"UNREALIZED", "REALIZING", "WAITING", "REALIZED", "FAILED", "FAILED PERMANENT"};
-    return s >= 0 && s < 6 ? names[s] : "?";
+const char* playerStateName(unsigned long s) {
+    static const char* names[] = {"stopped", "loading", "waiting", "ready", "playing", "paused", "failed"};
+    return s < 7 ? names[s] : "?";
 }
-const char* sessionStateName(long s) {
-    static const char* names[] = {"STOPPED", "LOADING", "WAITING", "READY", "PLAYING", "PAUSED", "FAILED", "FINISHED"};
-    return s >= 0 && s < 8 ? names[s] : "?";
-}
-const char* movieStateName(long s) {
-    static const char* names[] = {"stopped", "buffering", "ready", "playing", "paused", "interrupted", "error", "stalled"};
-    return s >= 0 && s < 8 ? names[s] : "?";
-}
+
+/// The host's delegate: prints every call.
+class DemoDelegate : public QXPlayerDelegate {
+public:
+    void playerStateDidChange(QXQuorvexPlayer& p) override {
+        say(rt::format("delegate: playerStateDidChange: %lu (%@)", p.playerState(), std::string(playerStateName(p.playerState()))));
+    }
+    void playerBroadcastStartDateDidChange(QXQuorvexPlayer& p) override {
+        say(rt::format("delegate: playerBroadcastStartDateDidChange: %g", p.broadcastStartDate().date().secondsSince1970));
+    }
+    void playerLiveStateDidChange(QXQuorvexPlayer& p) override {
+        say(std::string("delegate: playerLiveStateDidChange: ") + (p.isLive() ? "live" : "not live"));
+    }
+    void playerRequiresPassword(QXQuorvexPlayer&) override { say("delegate: playerRequiresPassword"); }
+    void playerRequiresHash(QXQuorvexPlayer&) override { say("delegate: playerRequiresHash"); }
+    void playerRequiresAgeConfirmation(QXQuorvexPlayer&, unsigned long age) override {
+        say(rt::format("delegate: playerRequiresAgeConfirmation: %lu", age));
+    }
+    void playerRequiresBirthdate(QXQuorvexPlayer&) override { say("delegate: playerRequiresBirthdate"); }
+    void playerWillPresentControls(QXQuorvexPlayer&, bool animated, double duration) override {
+        say(rt::format("delegate: playerWillPresentControls animated %d, %g s", animated ? 1 : 0, duration));
+    }
+    void playerWillHideControls(QXQuorvexPlayer&, bool animated, double duration) override {
+        say(rt::format("delegate: playerWillHideControls animated %d, %g s", animated ? 1 : 0, duration));
+    }
+};
 
 // ---- one playback -------------------------------------------------------------------------
 
-/// Plays one source in a session until the duration is over, the media finishes or
-/// something fails; answers an empty string when a picture reached the player view, else
-/// the reason. The session is released before it returns.
-std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& played, const Options& options) {
+/// Lets the player play what it was just given until the duration is over, the media
+/// finishes or it fails; answers an empty string when a picture reached the player's
+/// view, else the reason.
+std::string watch(const std::string& label, QXQuorvexPlayer& player, const Options& options) {
     auto loop = fnd::RunLoop::main();
-    auto session = CPPlaybackSession::sessionWithMediaSource(played, rt::make<CPPlayerFactory>());
-
-    std::vector<rt::Ref<rt::Observation>> watches;
-    watches.push_back(rt::observe(played, "state", rt::KVONew, [label](const rt::KVOChange& c) {
-        say(label + " source: " + sourceStateName(static_cast<long>(c.newValue.longLongValue())));
-    }));
-    watches.push_back(rt::observe(session, "state", rt::KVONew, [label](const rt::KVOChange& c) {
-        say(label + " session: " + sessionStateName(static_cast<long>(c.newValue.longLongValue())));
-    }));
-    auto movieToken = fnd::NotificationCenter::defaultCenter()->addObserver(
-        std::string(QXMoviePlayerPlaybackStateDidChangeNotification), nullptr, nullptr,
-        [label](const rt::Ref<fnd::Notification>& n) {
-            if (auto movie = rt::cast<QXMoviePlayerController>(n->object()))
-                say(label + " movie player: " + movieStateName(static_cast<long>(movie->playbackState())));
-        });
-
-    // The player as a host shows it: the video under the logos, the status view and the
-    // default controls for the kind of content.
-    auto playerView = rt::make<CPPlayerView>(ui::Rect(0, 0, 480, 270), rt::make<CPDefaultPlaybackControlFactory>());
-    playerView->setSession(session);
-
     double started = now();
-    session->play();
     std::size_t nextSnapshot = 0;
-    bool sawPicture = false;
+    bool sawPicture = false, sawPlaying = false;
     std::string failure;
     while (now() - started < options.duration) {
         loop->runOnce(0.02);
-        auto view = rt::cast<QXPlayerView>(session->presentationLayer());
-        if (view && !sawPicture && view->playerLayer()->isReadyForDisplay()) {
+        auto video = rt::cast<QXPlayerView>(player.playerView()->presentationLayer());
+        if (video && !sawPicture && video->playerLayer()->isReadyForDisplay()) {
             sawPicture = true;
-            say(label + " first picture in the player view");
-            // On from the first picture, so the console has slid in by the first snapshot.
-            if (auto media = rt::cast<CPMediaPlayer>(session->player()))
-                if (auto movie = rt::cast<QXMoviePlayerController>(media->moviePlayer())) movie->showDebugConsole();
+            say(label + ": first picture in the player's view");
         }
         if (nextSnapshot < options.snapshots.size() && now() - started >= options.snapshots[nextSnapshot]) {
             double at = options.snapshots[nextSnapshot++];
-            if (!view) {
-                say(rt::format("%@ snapshot at %g s skipped: no player yet", label, at));
-                continue;
-            }
-            playerView->layoutIfNeeded();
+            auto view = player.view();
+            view->layoutIfNeeded();
             for (bool shown : {true, false}) {
-                playerView->showControls(shown, false, kControlHideDelayNever);
+                player.showControls(shown, false, kControlHideDelayNever);
                 std::string path = rt::format("%@/%@-%05.2fs-controls-%@.png", options.output, label, at,
                                               shown ? "shown" : "hidden");
-                say(ui::renderToPNG(*playerView, path) ? "snapshot " + path : "snapshot failed: " + path);
+                say(ui::renderToPNG(*view, path) ? "snapshot " + path : "snapshot failed: " + path);
             }
         }
-        if (session->state() == CPSessionState::Failed || played->state() == CPMediaSourceState::Failed ||
-            played->state() == CPMediaSourceState::FailedPermanent) {
-            auto error = played->error() ? played->error() : session->error();
+        if (player.playerState() == 6) {
+            auto error = player.error();
             failure = label + " failed: " + (error ? error->localizedDescription() : std::string("no error given"));
             break;
         }
-        if (session->state() == CPSessionState::Finished) break;
+        if (player.playerState() == 4) sawPlaying = true;
+        if (sawPlaying && player.playerState() == 0) break;  // played to its end
     }
-    if (failure.empty() && !sawPicture) failure = label + ": no picture reached the player view";
-    playerView = nullptr;
-    session = nullptr;
-    fnd::NotificationCenter::defaultCenter()->removeObserver(movieToken);
+    if (failure.empty() && !sawPicture) failure = label + ": no picture reached the player's view";
+    say(label + (failure.empty() ? " done" : " stopped: " + failure));
     return failure;
 }
 
-/// Plays one content item through a media-server-connected source.
-std::string play(const std::string& label, rt::Ref<DemoContentSource> content, const rt::Ref<DemoVexaFactory>& factory,
-                 bool live, const Options& options, peers::MediaServerPeer& server) {
-    auto loop = fnd::RunLoop::main();
-    auto connected = CPVexaConnectedSource::sourceWithSource(content, factory);
-    rt::Ref<ICPMediaSource> played = connected;
-    if (live) played = CPURLResolvingSource::sourceWithBaseSource(connected, CPHLSSourceResolver::resolver());
-    std::string failure = playSource(label, played, options);
-    if (failure.empty() && server.frames("subscribeMessage").empty()) failure = label + ": the media server heard no report";
-    connected->dispose();
-    loop->runUntil([&] { return !server.subchannels().size(); }, 3);
-    say(label + (failure.empty() ? " stopped" : " stopped: " + failure));
-    return failure;
-}
-
-/// Plays a video ad from the loopback ad server: an ad request answered by a wrapper,
-/// the wrapped inline ad with the MP4 fixture, and the tracker's hits.
-std::string playAd(const Options& options, peers::AdServerPeer& ads) {
+/// A video ad from the loopback ad server, played through the facade: an ad request
+/// answered by a wrapper, the wrapped inline ad with the MP4 fixture, and the tracker's hits.
+std::string playAd(QXQuorvexPlayer& player, const Options& options, peers::AdServerPeer& ads) {
     AdServerPeer::InlineAd inlineAd;
     inlineAd.impressions = {ads.url("/track/impression")};
     inlineAd.tracking = {{"start", ads.url("/track/start")}, {"firstQuartile", ads.url("/track/firstQuartile")}};
@@ -292,26 +203,29 @@ std::string playAd(const Options& options, peers::AdServerPeer& ads) {
     settings->title = "Demo";
     auto source = rt::make<ZeveVoSource>(settings, service, "demo-zone");
     source->setPlaybackTracker(rt::make<CAZevevoPlaybackTracker>(source));
-    std::string failure = playSource("ad", source, options);
-    source->dispose();
+    say("playing the ad");
+    player.playSource(source, true, false);
+    std::string failure = watch("ad", player, options);
     AKOperationTaskManager::sharedManager()
         ->taskQueueWithIdentifier(rt::Value(CAZevevoPlaybackTracker::kQueueIdentifier))
         ->waitUntilAllTasksAreFinished();
     if (failure.empty() && ads.requests("/track/impression").empty())
         failure = "ad: the ad server heard no impression";
     for (const auto& r : ads.requests()) say("ad server: " + r.path);
-    say(std::string("ad") + (failure.empty() ? " stopped" : " stopped: " + failure));
     return failure;
 }
 
 std::string announceScript(const std::string& url) {
+    // The broadcast began ten minutes ago.
+    std::string wentOnline = std::to_string(static_cast<long long>(std::time(nullptr)) - 600);
     auto frame = [](const std::string& modules) {
         return R"({"cmd":"subscribeMessage","args":[{"subchannelId":"$subchannelId","messageData":{"cmd":"moduleInfo","args":[)" +
                modules + "]}}]}";
     };
-    return R"([{"when":{"cmd":"subscribe"},"alsoDefault":true,"once":true,"send":[{"frame":)" +
+    return R"([{"when":{"cmd":"subscribe"},"alsoDefault":true,"send":[{"frame":)" +
            frame(R"({"stream":[{"name":"uhls","url":")" + url + R"("}]})") + R"(},{"frame":)" +
-           frame(R"({"meta":{"title":"Demo"},"viewers":3,"clientRateLimit":{"deferred":2,"immediate":1}})") + "}]}]";
+           frame(R"({"meta":{"title":"Demo","wentOnlineInUnixTs":)" + wentOnline +
+                 R"(},"viewers":3,"clientRateLimit":{"deferred":2,"immediate":1}})") + "}]}]";
 }
 
 }  // namespace
@@ -357,34 +271,55 @@ int main(int argc, char** argv) {
     QXPlayerResumePositions::setDefaultPositions(
         rt::make<QXPlayerResumePositions>(rt::make<fnd::UserDefaults>(options->output + "/resume-positions.json")));
 
+    // The facade's configuration: the loopback media server in place of the service's,
+    // trusted through the test authority, then the key. With the null outputs and the
+    // scratch store of resume positions above (the demo's choices, not requirements),
+    // that is all a host sets up.
     QXVexaSocketSettings settings;
     settings.origin = "https://www.media.test";
     settings.userAgent = "ZidDemo/1.0";
     settings.socket.resolveHostTo = "127.0.0.1";
     settings.socket.portOverride = server.port();
     settings.socket.extraTrustAnchorsPem = authority.certificatePem();
-    auto factory = rt::make<DemoVexaFactory>(settings);
+    SDKVexaFactory::setDefaultSocketSettings(settings);
+    QXQuorvexPlayerDefaultVexaHost = "media.test";
+    QXQuorvexPlayer::configureWithApiKey(std::string("demo-key"));
+
+    auto delegate = std::make_shared<DemoDelegate>();
+    auto player = QXQuorvexPlayer::player();
+    player->setDelegate(delegate);
+    player->view()->setFrame(ui::Rect(ui::Point(0, 0), ui::Size(480, 270)));
 
     std::vector<std::string> failures;
+    auto heardReports = [&](const std::string& label, std::string failure) {
+        if (failure.empty() && server.frames("subscribeMessage").empty())
+            failure = label + ": the media server heard no report";
+        if (!failure.empty()) failures.push_back(failure);
+    };
     if (options->ad) {
-        auto failure = playAd(*options, ads);
+        auto failure = playAd(*player, *options, ads);
         if (!failure.empty()) failures.push_back(failure);
     }
     if (options->channel) {
         server.loadScript(announceScript(origin.url("/live/index.m3u8")));
-        auto failure = play("channel", rt::make<DemoContentSource>(CPMediaSourceType::LiveChannel, "demo-live"),
-                            factory, true, *options, server);
-        if (!failure.empty()) failures.push_back(failure);
+        server.clearFrames();
+        say("playing channel demo-live");
+        player->playChannel(std::string("demo-live"));
+        heardReports("channel", watch("channel", *player, *options));
     }
     if (options->recording) {
         server.loadScript(announceScript(origin.url("/vod/muxed/index.m3u8")));
-        auto failure = play("recording", rt::make<DemoContentSource>(CPMediaSourceType::Recorded, "demo-vod"), factory,
-                            false, *options, server);
-        if (!failure.empty()) failures.push_back(failure);
+        server.clearFrames();
+        say("playing recording demo-vod");
+        player->playRecorded(std::string("demo-vod"));
+        heardReports("recording", watch("recording", *player, *options));
     }
 
-    factory = nullptr;
+    // The host lets its player go; the media server hears the last unsubscribe.
+    player = nullptr;
+    loop->runUntil([&] { return !server.subchannels().size(); }, 3);
     loop->drain();
+    SDKVexaFactory::setDefaultSocketSettings(std::nullopt);
     QXPlayerResumePositions::setDefaultPositions(nullptr);
     media::Engine::setShared(nullptr);
     server.stop();

@@ -1,0 +1,179 @@
+// Through the facade only, against the loopback media server and HLS origin on the real
+// engine (null outputs), in real time: a live channel to playing, a recording to its
+// end, a password lock and an age lock answered through the facade, an offline channel
+// and a rejected API key.
+
+#include <QXCorePlayer/Core/View/QXPlayerView.h>
+#include <QXCorePlayer/Core/View/StatusViews/CPPlaybackStatusController.h>
+#include <ui/Label.h>
+
+#include "FacadeTestSupport.h"
+#include "VexaTestSupport.h"
+#include "support/GstPlayerTest.h"
+
+namespace facadetest {
+namespace {
+
+using vexatest::waitFor;
+
+std::string toSubchannel(const std::string& messageData) {
+    return R"({"cmd":"subscribeMessage","args":[{"subchannelId":"$subchannelId","messageData":)" + messageData + "}]}";
+}
+std::string modules(const std::string& json) { return toSubchannel(R"({"cmd":"moduleInfo","args":[)" + json + "]}"); }
+std::string rejects(const std::string& json) { return toSubchannel(R"({"cmd":"reject","args":[)" + json + "]}"); }
+std::string ready(const std::string& url) {
+    return modules(R"({"stream":[{"name":"uhls","url":")" + url +
+                   R"("}],"meta":{"title":"Loopback","wentOnlineInUnixTs":1700000000},"clientRateLimit":{"deferred":1,"immediate":1}})");
+}
+/// Answers to the first subscribe, then to every later one.
+std::string script(const std::vector<std::string>& first, const std::vector<std::string>& later = {}) {
+    auto rule = [](const std::vector<std::string>& frames, bool once) {
+        std::string send;
+        for (std::size_t i = 0; i < frames.size(); ++i) send += (i ? "," : "") + std::string(R"({"frame":)") + frames[i] + "}";
+        return std::string(R"({"when":{"cmd":"subscribe"},"alsoDefault":true,"once":)") + (once ? "true" : "false") +
+               R"(,"send":[)" + send + "]}";
+    };
+    return "[" + rule(first, true) + (later.empty() ? "" : "," + rule(later, false)) + "]";
+}
+
+class FacadeEndToEndTest : public zidtest::GstPlayerTest {
+protected:
+    void SetUp() override {
+        GstPlayerTest::SetUp();
+        peer = std::make_unique<peers::MediaServerPeer>(vexatest::serverCertificate());
+        peer->start();
+        // What a host of its own media server sets before making players.
+        QXVexaSocketSettings settings;
+        settings.socket.resolveHostTo = "127.0.0.1";
+        settings.socket.portOverride = peer->port();
+        settings.socket.extraTrustAnchorsPem = vexatest::authority().certificatePem();
+        settings.socket.pingInterval = 0;
+        SDKVexaFactory::setDefaultSocketSettings(settings);
+        savedHost = QXQuorvexPlayerDefaultVexaHost;
+        QXQuorvexPlayerDefaultVexaHost = "media.test";
+        QXQuorvexPlayer::configureWithApiKey(std::string("e2e-key"));
+        facade = QXQuorvexPlayer::player();
+        facade->setDelegate(delegate);
+        facade->view()->setFrame(ui::Rect(ui::Point(0, 0), ui::Size(320, 180)));
+    }
+    void TearDown() override {
+        facade = nullptr;
+        waitFor([] { return false; }, 0.1);
+        SDKVexaFactory::setDefaultSocketSettings(std::nullopt);
+        QXQuorvexPlayerDefaultVexaHost = savedHost;
+        peer.reset();
+        GstPlayerTest::TearDown();
+    }
+    bool pictureShown() const {
+        auto view = rt::cast<QXPlayerView>(facade->playerView()->presentationLayer());
+        return view && view->playerLayer()->isReadyForDisplay() && view->playerLayer()->currentFrame();
+    }
+    Lines callsStartingWith(const std::string& prefix) const {
+        Lines out;
+        for (const auto& c : delegate->calls)
+            if (c.rfind(prefix, 0) == 0) out.push_back(c);
+        return out;
+    }
+    std::size_t subscribes() const { return peer->frames("subscribe").size(); }
+    std::string subscribedWith(std::size_t index, const std::string& key) const {
+        auto frames = peer->frames("subscribe");
+        if (index >= frames.size()) return "";
+        auto params = vexaParse(frames[index].text)["args"][0]["parameters"];
+        return params.contains(key) && params[key].is_string() ? params[key].get<std::string>() : "";
+    }
+
+    std::unique_ptr<peers::MediaServerPeer> peer;
+    std::string savedHost;
+    rt::Ref<QXQuorvexPlayer> facade;
+    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
+};
+
+TEST_F(FacadeEndToEndTest, ALiveChannelReachesPlayingWithTheDelegatesCallsInOrder) {
+    peer->loadScript(script({ready(origin_->url("/tag/facade-live/live/index.m3u8"))}));
+    facade->playChannel(std::string("live-1"));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4 && pictureShown(); }, 30))
+        << "state " << facade->playerState();
+    ASSERT_TRUE(waitFor([&] { return facade->isLive(); }, 5));
+    EXPECT_EQ(callsStartingWith("state"), (Lines{"state 1", "state 3", "state 4"}));
+    auto live = std::find(delegate->calls.begin(), delegate->calls.end(), "live YES");
+    auto playing = std::find(delegate->calls.begin(), delegate->calls.end(), "state 4");
+    EXPECT_TRUE(live != delegate->calls.end() && live > playing) << "live once playing and online";
+    EXPECT_EQ(callsStartingWith("startDate"), Lines{"startDate"});
+    EXPECT_EQ(facade->broadcastStartDate().date().secondsSince1970, 1700000000);
+    EXPECT_TRUE(facade->isPlayingLiveStream());
+    EXPECT_EQ(facade->contentTitle(), "Loopback");
+    EXPECT_EQ(facade->error(), nullptr);
+    EXPECT_EQ(subscribedWith(0, "apiKey"), "e2e-key");
+}
+
+TEST_F(FacadeEndToEndTest, ARecordingPlaysToItsEndWhichReadsStoppedThenRewindsReady) {
+    peer->loadScript(script({ready(origin_->url("/tag/facade-vod/vod/muxed/index.m3u8"))}));
+    facade->playRecorded(std::string("rec-1"));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4 && pictureShown(); }, 30));
+    delegate->calls.clear();
+    facade->seekTo(8.0);  // the last two seconds keep the run short
+    // The finished session reads 0 (one call for the end, straight from playing); the
+    // recording then rewinds and waits, ready, at its start.
+    ASSERT_TRUE(waitFor([&] { return !callsStartingWith("state 0").empty(); }, 30)) << ::testing::PrintToString(delegate->calls);
+    EXPECT_EQ(callsStartingWith("state").front(), "state 0");
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 3; }, 10)) << ::testing::PrintToString(delegate->calls);
+    EXPECT_FALSE(facade->isLive());
+    EXPECT_FALSE(facade->isPlayingLiveStream());
+    EXPECT_EQ(facade->error(), nullptr);
+}
+
+TEST_F(FacadeEndToEndTest, APasswordLockIsAnsweredThroughTheFacadeAndSubscribedAgain) {
+    peer->loadScript(script({rejects(R"({"passwordLock":true})")},
+                            {ready(origin_->url("/tag/facade-pw/live/index.m3u8"))}));
+    delegate->onCall = [this](const std::string& call) {
+        if (call == "password") facade->continueWithPassword("open sesame");
+    };
+    facade->playChannel(std::string("locked-1"));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4; }, 30)) << "state " << facade->playerState();
+    EXPECT_EQ(callsStartingWith("password"), Lines{"password"});
+    ASSERT_GE(subscribes(), 2u);
+    EXPECT_EQ(subscribedWith(1, "password"), "open sesame");
+}
+
+TEST_F(FacadeEndToEndTest, AnAgeLockIsAnsweredThroughTheFacade) {
+    const std::string ageLock = modules(R"({"ageLock":"18"})");
+    peer->loadScript(script({ageLock}, {ageLock, ready(origin_->url("/tag/facade-age/live/index.m3u8"))}));
+    delegate->onCall = [this](const std::string& call) {
+        if (call == "birthdate") facade->continueWithBirthdate(rt::Date{0});  // born 1970: old enough
+        if (call.rfind("age ", 0) == 0) facade->continueWithAgeConfirmed();
+    };
+    facade->playChannel(std::string("adult-1"));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4; }, 30)) << "state " << facade->playerState();
+    EXPECT_EQ(callsStartingWith("birthdate").size() + callsStartingWith("age").size(), 1u);
+}
+
+TEST_F(FacadeEndToEndTest, AnOfflineChannelWaitsWithoutAnError) {
+    peer->loadScript(script({modules(R"({"stream":false})")}));
+    facade->playChannel(std::string("offline-1"));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 2; }, 20)) << "state " << facade->playerState();
+    vexatest::settle(0.3);
+    EXPECT_EQ(facade->playerState(), 2u);
+    EXPECT_EQ(facade->error(), nullptr) << "the session publishes no error while it waits";
+    auto status = facade->playerView()->statusIndicator();
+    ASSERT_TRUE(status) << "the offline screen";
+    std::string texts;
+    std::function<void(const rt::Ref<ui::View>&)> collect = [&](const rt::Ref<ui::View>& v) {
+        if (auto label = rt::cast<ui::Label>(v)) texts += label->text() + "\n";
+        for (const auto& s : v->subviews()) collect(s);
+    };
+    collect(status);
+    EXPECT_NE(texts.find("offline"), std::string::npos) << texts;
+}
+
+TEST_F(FacadeEndToEndTest, ARejectedApiKeyFailsWithCode8) {
+    peer->loadScript(script({rejects(R"({"playerSdkLock":true})")}));
+    facade->playChannel(std::string("any-1"));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 6; }, 20)) << "state " << facade->playerState();
+    ASSERT_TRUE(facade->error());
+    EXPECT_EQ(facade->error()->domain(), QXQuorvexPlayerErrorDomain);
+    EXPECT_EQ(facade->error()->code(), 8);
+    EXPECT_EQ(callsStartingWith("state").back(), "state 6");
+}
+
+}  // namespace
+}  // namespace facadetest
