@@ -2,7 +2,8 @@
 // server: a server that refuses every subscribe is asked again only after the back-off
 // (virtual time, real sockets); and, on the real engine, a queue of channels announced by
 // the server and streamed by the HLS origin is prepared one, then two, then up to four at
-// a time, and a handed-out facade plays its prepared session.
+// a time, a handed-out facade plays its prepared session, and dropped channels end
+// their subscriptions.
 
 #include <QXSDKPlayer/Common/QXPrebufferingController.h>
 #include <gtest/gtest.h>
@@ -90,6 +91,42 @@ TEST_F(PrebufferingBackOffTest, ARefusingServerIsAskedAgainOnlyAfterTheBackOff) 
     settle(0.05);
 }
 
+class NeverRetry : public QXPrebufferingDelegate {
+public:
+    bool prebufferingControllerReportsLoadingErrorForMedia(QXPrebufferingController&, const rt::Ref<rt::Error>&,
+                                                           const Media& m) override {
+        failed.push_back(m->mediaID());
+        return false;
+    }
+    std::vector<std::string> failed;
+};
+
+TEST_F(PrebufferingBackOffTest, TwentyChannelsKeepTwelveAndFailuresAnsweredNoAreNotAskedAgain) {
+    LoopbackMediaServer server(peer->port());
+    peer->loadScript(everySubscribe({subchannelFrame(R"({"cmd":"reject","args":[{"playerSdkLock":true}]})")}));
+    auto delegate = std::make_shared<NeverRetry>();
+    auto controller = rt::make<QXPrebufferingController>();
+    controller->setDelegate(delegate);
+    std::vector<Media> twenty;
+    for (int i = 0; i < 20; ++i) twenty.push_back(QXMediaDescriptor::liveDescriptorWithID("c" + std::to_string(i)));
+    controller->enqueueForPlaybackPreparation(twenty);
+    EXPECT_EQ(controller->enqueuedMedia().size(), 12u);
+    EXPECT_EQ(controller->numberOfSessions(), 12u);
+
+    // One at a time: each failure left failed lets the next one be prepared.
+    ASSERT_TRUE(waitFor([&] { return delegate->failed.size() == 12; }, 20)) << delegate->failed.size();
+    for (int second = 0; second < 60; ++second) advance(1);
+    settle(0.2);
+    EXPECT_EQ(peer->frames("subscribe").size(), 12u) << "each kept channel asked once, the others never";
+    EXPECT_EQ(delegate->failed.size(), 12u);
+    EXPECT_EQ(delegate->failed.front(), "c0");
+    EXPECT_EQ(delegate->failed.back(), "c11");
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(controller->sessionOfMedia(twenty[static_cast<std::size_t>(i)])->state(), CPSessionState::Failed);
+    controller.reset();
+    settle(0.05);
+}
+
 class PrebufferingEndToEndTest : public zidtest::GstPlayerTest {
 protected:
     void SetUp() override {
@@ -121,7 +158,7 @@ protected:
     rt::Ref<QXPrebufferingController> controller;
 };
 
-TEST_F(PrebufferingEndToEndTest, AQueueOfFiveIsPreparedOneTwoFourAndAFacadePlaysItsPreparedSession) {
+TEST_F(PrebufferingEndToEndTest, AQueueOfFiveIsPreparedOneTwoFourAFacadePlaysItsSessionAndDroppedOnesUnsubscribe) {
     std::string url = origin_->url("/tag/prebuffering/live/index.m3u8");
     peer->loadScript(everySubscribe(
         {subchannelFrame(R"({"cmd":"moduleInfo","args":[{"stream":[{"name":"uhls","url":")" + url + R"("}]}]})"),
@@ -146,6 +183,21 @@ TEST_F(PrebufferingEndToEndTest, AQueueOfFiveIsPreparedOneTwoFourAndAFacadePlays
     ASSERT_TRUE(waitFor([&] { return player->playerState() == 4u; }, 20)) << player->playerState();
     EXPECT_EQ(controller->playerForMedia(q[3]), player);
     EXPECT_EQ(peer->frames("subscribe").size(), 5u) << "playing the prepared channel subscribes nothing new";
+
+    // Dropping two channels (one of them handed out) ends their subscriptions.
+    rt::Weak<QXQuorvexPlayer> handedOut = player;
+    player = nullptr;
+    controller->enqueueForPlaybackPreparation({q[0], q[1], q[2]});
+    EXPECT_TRUE(handedOut.expired());
+    ASSERT_TRUE(waitFor([&] { return peer->frames("unsubscribe").size() == 2; }, 10));
+    EXPECT_EQ(peer->subchannels().size(), 3u);
+
+    // A new channel asked for goes first and is prepared with what is ready.
+    auto fresh = QXMediaDescriptor::liveDescriptorWithID("fresh");
+    auto freshPlayer = controller->playerForMedia(fresh);
+    EXPECT_EQ(controller->enqueuedMedia().front(), fresh);
+    ASSERT_TRUE(waitFor([&] { return freshPlayer->playerState() == 3u; }, 30)) << freshPlayer->playerState();
+    EXPECT_EQ(peer->frames("subscribe").size(), 6u);
 }
 
 }  // namespace
