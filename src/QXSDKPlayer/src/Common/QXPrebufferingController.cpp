@@ -343,8 +343,9 @@ void QXPrebufferingController::continueWithBirthdate(const rt::Date& birthdate,
 }
 
 const rt::Ref<ui::Window>& QXPrebufferingController::parkingSlot() {
-    static const rt::Ref<ui::Window> window = rt::make<ui::Window>(ui::Rect{0, 0, 100, 100});
-    return window;
+    // Kept to the end of the process: never torn down with the other statics.
+    static const auto* window = new rt::Ref<ui::Window>(rt::make<ui::Window>(ui::Rect{0, 0, 100, 100}));
+    return *window;
 }
 
 }  // namespace zid
