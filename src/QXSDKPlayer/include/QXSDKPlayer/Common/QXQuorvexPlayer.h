@@ -145,11 +145,12 @@ public:
     /// A new facade playing the given session (a prepared one, from the prebuffering
     /// controller); its loadingTimeout reaches that session's player factory.
     static rt::Ref<QXQuorvexPlayer> playerWithSession(const rt::Ref<CPPlaybackSession>& session);
-    /// Raises QXQuorvexPlayerConfigurationError in an unconfigured process; whatever needs
-    /// the configured key checks with it.
-    static void requireConfigured();
     /// Raises QXQuorvexPlayerConfigurationError in an unconfigured process.
     QXQuorvexPlayer();
+    /// Raises QXQuorvexPlayerConfigurationError, with the reason every play call gives,
+    /// unless configureWithApiKey was called: for objects that need the key as a
+    /// facade does.
+    static void requireConfigured();
     static void describe(rt::ClassBuilder<QXQuorvexPlayer>& c);
 
     // ---- playing -------------------------------------------------------------------------
