@@ -445,6 +445,7 @@ TEST_F(PrebufferingTest, TheRealChainIsTheFacadesWithTheControllersFactories) {
     EXPECT_EQ(connected->vexaFactory(), real->vexaFactory());
     EXPECT_EQ(connected->password(), std::optional<std::string>("secret"));
     EXPECT_EQ(connected->hashLockHash(), std::optional<std::string>("abc"));
+    EXPECT_TRUE(resolving->user().isNil()) << "the identity sources carry no user";
 
     auto recorded =
         rt::cast<CPVexaConnectedSource>(real->sourceForMedia(QXMediaDescriptor::recordedDescriptorWithID("r")));
