@@ -7,6 +7,10 @@
 //   ChannelToFirstFrame/Facade      the same through the player facade: playChannel on a
 //                                   player (made once, its cluster socket open) until the
 //                                   first picture is in its view
+//   ChannelToFirstFrame/Prebuffered a channel the prebuffering controller has prepared
+//                                   (untimed, until its session is ready): playerForMedia
+//                                   and play until the first picture is in that player's
+//                                   view; compared with Facade, the cold playChannel
 //   ChannelToFirstFrame/Bare        one subscribe round trip on the same media server,
 //                                   then a bare playbin3 pipeline with the same sinks set
 //                                   to PLAYING on the stream URL, until its first picture
@@ -33,6 +37,7 @@
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
 #include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
+#include <QXSDKPlayer/Common/QXPrebufferingController.h>
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 #include "VexaWebSocketClient/Client/QXVexaClient.h"
 #include "VexaWebSocketClient/QXVexaService.h"
@@ -79,6 +84,7 @@ peers::HlsOrigin* gOrigin = nullptr;
 peers::MediaServerPeer* gServer = nullptr;
 rt::Ref<QXVexaService> gService;
 rt::Ref<QXQuorvexPlayer> gFacade;
+rt::Ref<QXPrebufferingController> gPrebuffering;
 int gRound = 0;
 
 double since(std::chrono::steady_clock::time_point from) {
@@ -135,6 +141,35 @@ double facadeRound() {
     return first;
 }
 
+double prebufferedRound() {
+    announceFreshURL();
+    auto media = QXMediaDescriptor::liveDescriptorWithID("bench");
+    gPrebuffering->enqueueForPlaybackPreparation({media});
+    auto session = gPrebuffering->sessionOfMedia(media);
+    fnd::RunLoop::main()->runUntil([&] { return session->state() == CPSessionState::Ready; }, 30);
+    if (session->state() != CPSessionState::Ready) return -1;
+
+    auto started = std::chrono::steady_clock::now();
+    auto player = gPrebuffering->playerForMedia(media);
+    player->view()->setFrame(ui::Rect(ui::Point(0, 0), ui::Size(640, 360)));
+    player->play();
+    double first = -1;
+    fnd::RunLoop::main()->runUntil(
+        [&] {
+            auto view = rt::cast<QXPlayerView>(player->playerView()->presentationLayer());
+            if (view && view->playerLayer()->isReadyForDisplay()) first = since(started);
+            return first >= 0;
+        },
+        30);
+    // The host lets the playback go, and the controller its preparation.
+    player->setSession(nullptr);
+    player = nullptr;
+    session = nullptr;
+    gPrebuffering->cancelPlaybackPreparations();
+    fnd::RunLoop::main()->runUntil([] { return gServer->subchannels().empty(); }, 5);
+    return first;
+}
+
 double bareRound() {
     std::string url = announceFreshURL();
     auto started = std::chrono::steady_clock::now();
@@ -178,6 +213,19 @@ void BM_Facade(benchmark::State& state) {
 }
 BENCHMARK(BM_Facade)->Name("ChannelToFirstFrame/Facade")->UseManualTime()->Iterations(15)->Unit(benchmark::kMillisecond);
 
+void BM_Prebuffered(benchmark::State& state) {
+    for (auto _ : state) {
+        double t = prebufferedRound();
+        if (t < 0) state.SkipWithError("no picture");
+        state.SetIterationTime(t);
+    }
+}
+BENCHMARK(BM_Prebuffered)
+    ->Name("ChannelToFirstFrame/Prebuffered")
+    ->UseManualTime()
+    ->Iterations(15)
+    ->Unit(benchmark::kMillisecond);
+
 void BM_Bare(benchmark::State& state) {
     for (auto _ : state) {
         double t = bareRound();
@@ -217,16 +265,19 @@ int main(int argc, char** argv) {
     QXQuorvexPlayer::configureWithApiKey(std::string("bench-key"));
     gFacade = QXQuorvexPlayer::player();
     gFacade->view()->setFrame(ui::Rect(ui::Point(0, 0), ui::Size(640, 360)));
+    gPrebuffering = rt::make<QXPrebufferingController>();
 
     // Untimed rounds first: plugin loading and the cluster socket are paid by neither.
     bareRound();
     connectedRound();
     facadeRound();
+    prebufferedRound();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     gService = nullptr;
     gFacade = nullptr;
+    gPrebuffering = nullptr;
     fnd::RunLoop::main()->drain();
     media::Engine::setShared(nullptr);
     gServer->stop();

@@ -241,6 +241,15 @@ TEST_F(VexaModuleHandlers, StreamFormatsBecomeAccessInfos) {
 
 // ---- rejects ------------------------------------------------------------------------
 
+TEST_F(VexaModuleHandlers, AStreamWithFormatsFromTheServerReachesOnlyTheFirstStreamHandler) {
+    // The access-list form goes to the first stream handler like any other object: it
+    // reads as online with no URL, and no access infos (and so no CDN selection) follow.
+    EXPECT_EQ(info(R"({"stream":{"contentAvailable":false,"streamFormats":{"hls/rfc":{"contentAccess":)"
+                   R"({"accessMode":"DIRECT","accessList":[{"data":{"provider":"p","url":"https://o/a.m3u8"}}]}}}}})"),
+              (Lines{"online"}));
+    EXPECT_TRUE(listener->lastAccessInfos.empty());
+}
+
 TEST_F(VexaModuleHandlers, RejectReportsTheFirstKnownReasonWhateverTheKeyOrder) {
     EXPECT_EQ(reject(R"({"somethingNew":1,"passwordLock":true,"ipLock":true})"), (Lines{"reject 10"}));
     EXPECT_TRUE(client->connectionRejected());

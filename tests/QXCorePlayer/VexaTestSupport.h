@@ -1,6 +1,6 @@
 #pragma once
-// Shared pieces of the media-server tests: a wss peer with a test authority whose
-// certificate covers "*.media.test", socket settings that send every cluster host to
+// Shared pieces of the media-server tests: a wss peer with a certificate of the shared
+// test authority that covers "*.media.test", socket settings that send every cluster host to
 // it, a log capture and an event recorder.
 
 #include <gtest/gtest.h>
@@ -76,22 +76,11 @@ struct EventLog {
     }
 };
 
-/// The loopback names and every host of the test service domain.
-inline peers::TestCertificateAuthority::ServerCertificateOptions mediaTestCertificateOptions() {
-    peers::TestCertificateAuthority::ServerCertificateOptions options;
-    options.subjectAltNames += ",DNS:*.media.test";
-    return options;
-}
+/// The program's one test authority, which every TLS peer of the tests trusts.
+inline const peers::TestCertificateAuthority& authority() { return peers::sharedTestAuthority(); }
 
-inline peers::TestCertificateAuthority& authority() {
-    static auto* ca = new peers::TestCertificateAuthority();
-    return *ca;
-}
-
-inline const peers::TestCertificate& serverCertificate() {
-    static auto* certificate = new peers::TestCertificate(authority().issueServerCertificate(mediaTestCertificateOptions()));
-    return *certificate;
-}
+/// The loopback names and every host of the test service domain, from that authority.
+inline const peers::TestCertificate& serverCertificate() { return peers::sharedMediaServerCertificate(); }
 
 /// Real-time waiting for socket traffic while the main loop's clock may be virtual.
 inline bool waitFor(const std::function<bool()>& done, double seconds = 10) {

@@ -5,6 +5,8 @@
 
 #include <regex>
 
+#include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
+#include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <rt/KVO.h>
 
@@ -491,6 +493,44 @@ TEST_F(ConnectedSourceTest, ValuesReachTheSourceAndItsWrappedSource) {
     EXPECT_TRUE(settings->contentPartner);
     EXPECT_EQ(settings->tags(), (Lines{"a", "b"}));
     EXPECT_TRUE(source->metadataReceived());
+}
+
+/// A channel whose host attached the viewer it plays for.
+class ChannelWithUser : public ChannelSource {
+    RT_CLASS(ChannelWithUser, ChannelSource)
+public:
+    using ChannelSource::ChannelSource;
+    rt::Value user() const { return user_; }
+    static void describe(rt::ClassBuilder<ChannelWithUser>& c) { c.readonly("user", &ChannelWithUser::user); }
+    rt::Value user_;
+};
+
+TEST_F(ConnectedSourceTest, TheUserIsTheWrappedSourcesThroughEveryWrapperAndNilWithoutOne) {
+    auto viewer = rt::make<rt::Object>();
+    auto withUser = rt::make<ChannelWithUser>("c7");
+    withUser->user_ = rt::Value(viewer);
+    auto connected = CPVexaConnectedSource::sourceWithSource(withUser, factory);
+    EXPECT_EQ(connected->user().object(), viewer);
+    EXPECT_EQ(connected->valueForKey("user").object(), viewer) << "readable by key as well";
+    auto resolving = CPURLResolvingSource::sourceWithBaseSource(connected, CPHLSSourceResolver::resolver());
+    EXPECT_EQ(resolving->user().object(), viewer);
+    EXPECT_EQ(resolving->valueForKey("user").object(), viewer);
+
+    EXPECT_TRUE(source->user().isNil()) << "a wrapped source without a user gives nil";
+    EXPECT_TRUE(CPURLResolvingSource::sourceWithBaseSource(source, CPHLSSourceResolver::resolver())->user().isNil());
+}
+
+TEST_F(ConnectedSourceTest, ALockSetThroughTheBaseTypeDisconnectsLikeTheSourcesOwn) {
+    auto client = connectNow();
+    CPAbstractMediaSource& base = *source;
+    base.setLockedWithLock(CPMediaSourceLock::lockWithType(1));
+    EXPECT_EQ(client->calls.back(), "stop") << "a locked source holds no client";
+    EXPECT_FALSE(client->listens(*source));
+    EXPECT_FALSE(source->vexaClient());
+    EXPECT_EQ(source->state(), State::Waiting);
+    ASSERT_TRUE(source->lock());
+    advance(60);
+    EXPECT_EQ(source->state(), State::Waiting) << "no connection time-out runs for the dropped client";
 }
 
 rt::Ref<VexaLogoInfo> logo(std::int64_t align, std::optional<std::string> url) {

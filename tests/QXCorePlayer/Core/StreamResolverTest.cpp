@@ -215,6 +215,24 @@ TEST_F(ResolvingSourceTest, FailuresOfTheResolverAndOfTheBase) {
     EXPECT_EQ(source->error(), refused) << "the same error object";
 }
 
+TEST_F(ResolvingSourceTest, RealizingAgainOverAFailedBaseFollowsItWithoutAFailureOfItsOwn) {
+    makeSource("http://127.0.0.1:1/never.m3u8");
+    source->realizeWithPlaybackID("pid");
+    auto refused = rt::Error::make(kMediaSourceErrorDomain, 9);
+    base->setFailedWithError(refused);
+    ASSERT_EQ(source->state(), CPMediaSourceState::Failed);
+    states.clear();
+    // The base clears its error and then leaves FAILED.
+    source->realizeWithPlaybackID("pid2");
+    EXPECT_EQ(source->state(), CPMediaSourceState::Realizing);
+    EXPECT_FALSE(source->error());
+    EXPECT_EQ(states, std::vector<CPMediaSourceState>{CPMediaSourceState::Realizing}) << "no failure without a cause";
+    auto again = rt::Error::make(kMediaSourceErrorDomain, 2);
+    base->setFailedWithError(again);
+    EXPECT_EQ(source->state(), CPMediaSourceState::Failed);
+    EXPECT_EQ(source->error(), again) << "the next failure is followed";
+}
+
 TEST_F(ResolvingSourceTest, RealizingOverARealizedBaseDoesNotCallTheBaseAndDisposeStopsPolling) {
     ScriptedOrigin origin({{202, ""}});
     makeSource(origin.url());

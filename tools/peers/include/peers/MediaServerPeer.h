@@ -45,6 +45,14 @@ struct MediaServerRule {
     bool once = false;
 };
 
+/// The service domain the loopback media server answers for: clients reach
+/// "<cluster>.media.test", are sent to 127.0.0.1, and verify that name.
+inline constexpr const char* kMediaServerTestDomain = "media.test";
+
+/// A server certificate of the shared test authority (sharedTestAuthority()) for
+/// 127.0.0.1, ::1, localhost and every host of kMediaServerTestDomain, made once.
+const TestCertificate& sharedMediaServerCertificate();
+
 class MediaServerPeer {
 public:
     /// A wss server with the certificate given.

@@ -387,6 +387,15 @@ void MediaServerPeer::Impl::handleFrame(const std::shared_ptr<SessionBase>& sess
     }
 }
 
+const TestCertificate& sharedMediaServerCertificate() {
+    static const auto* certificate = [] {
+        TestCertificateAuthority::ServerCertificateOptions options;
+        options.subjectAltNames += std::string(",DNS:*.") + kMediaServerTestDomain;
+        return new TestCertificate(sharedTestAuthority().issueServerCertificate(options));
+    }();
+    return *certificate;
+}
+
 MediaServerPeer::MediaServerPeer(const TestCertificate& certificate) : impl_(std::make_shared<Impl>(&certificate)) {}
 MediaServerPeer::MediaServerPeer() : impl_(std::make_shared<Impl>(nullptr)) {}
 MediaServerPeer::~MediaServerPeer() { impl_->stop(); }

@@ -1,10 +1,16 @@
 #include <QXCorePlayer/Core/Core/CPAbstractMediaSource.h>
 #include <rt/Exception.h>
+#include <rt/PropertyTable.h>
 
 namespace zid {
 
 rt::Ref<rt::Error> mediaSourceError(CPMediaSourceErrorCode code) {
     return rt::Error::make(kMediaSourceErrorDomain, static_cast<long long>(code));
+}
+
+rt::Value userOfSource(const rt::Object& source) {
+    if (!rt::findProperty(source.objectClass(), "user")) return {};
+    return source.valueForKey("user");
 }
 
 void CPAbstractMediaSource::realizeWithPlaybackID(const std::string&) {

@@ -43,6 +43,8 @@ void CPURLResolvingSource::dispose() {
 }
 
 void CPURLResolvingSource::baseStateChanged() {
+    const CPMediaSourceState last = lastBaseState_;
+    lastBaseState_ = baseSource_->state();
     switch (baseSource_->state()) {
         case CPMediaSourceState::Waiting:
             setError(baseSource_->error());
@@ -52,6 +54,9 @@ void CPURLResolvingSource::baseStateChanged() {
             if (state() != CPMediaSourceState::Realized) resolve();
             break;
         case CPMediaSourceState::Failed:
+            // A failed base realized again clears its error just before it leaves
+            // FAILED: that is its way out, not a failure without a cause.
+            if (last == CPMediaSourceState::Failed && !baseSource_->error()) break;
             resolver_->cancel();
             setFailedWithError(baseSource_->error());
             break;

@@ -44,6 +44,7 @@ void CPVexaConnectedSource::describe(rt::ClassBuilder<CPVexaConnectedSource>& c)
     c.readonly("viewerCount", &S::viewerCount);
     c.readonly("viewerCountEnabled", &S::viewerCountEnabled);
     c.readonly("safeToContinue", &S::safeToContinue);
+    c.readonly("user", &S::user);
     for (const char* key : kForwardedKeys) c.dependent(key, {std::string("source.") + key});
     c.dependent("safeToContinue", {"connected"});
 }

@@ -55,8 +55,9 @@ public:
     /// error := error, then state := FAILED, announced even when already FAILED.
     void setFailedWithError(const rt::Ref<rt::Error>& error);
     void setFailedPermanentWithError(const rt::Ref<rt::Error>& error);
-    /// lock := lock, then setWaiting.
-    void setLockedWithLock(const rt::Ref<CPMediaSourceLock>& lock);
+    /// lock := lock, then setWaiting. The one setter a subclass may extend: every lock,
+    /// also one set through the base type, goes through the subclass's version.
+    virtual void setLockedWithLock(const rt::Ref<CPMediaSourceLock>& lock);
 
     // ---- fields ----------------------------------------------------------------
     static constexpr rt::Key<CPAbstractMediaSource, CPMediaSourceState> stateKey{"state",

@@ -41,6 +41,8 @@ public:
     std::string mediaUrl() const override { return mediaUrlKey.get(*this); }
     const rt::Ref<ICPMediaSource>& baseSource() const { return baseSource_; }
     const rt::Ref<ICPSourceResolver>& resolver() const { return resolver_; }
+    /// The base's "user"; nil when it has none.
+    rt::Value user() const { return userOfSource(*baseSource_); }
 
     // Forwarded to the base.
     CPMediaSourceType sourceType() const override { return baseSource_->sourceType(); }
@@ -80,6 +82,7 @@ public:
         c.readonly("clickTargetURL", &S::clickTargetURL);
         c.readonly("safeToContinue", &S::safeToContinue);
         c.readonly("online", &S::online);
+        c.readonly("user", &S::user);
         for (const char* key : {"sourceType", "adSettings", "title", "contentDescription", "contentId", "logoInfos",
                                 "lock", "playbackTracker", "timeInfo", "startDate", "viewerCount", "viewerCountEnabled",
                                 "clickTargetURL", "safeToContinue", "online"})
@@ -95,6 +98,8 @@ private:
 
     rt::Ref<rt::Error> offlineError_;
     std::shared_ptr<IDisposable> baseTrigger_;
+    /// The base's state when its state or error last changed.
+    CPMediaSourceState lastBaseState_ = CPMediaSourceState::Unrealized;
 };
 
 }  // namespace zid

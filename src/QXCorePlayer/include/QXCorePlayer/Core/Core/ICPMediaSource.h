@@ -34,6 +34,9 @@ enum class CPMediaSourceErrorCode : long {
 };
 /// A media-source error with no user information.
 rt::Ref<rt::Error> mediaSourceError(CPMediaSourceErrorCode code);
+/// The source's "user" when its class has that property, else nil: a source that wraps
+/// another answers its own "user" with this.
+rt::Value userOfSource(const rt::Object& source);
 
 enum class CPMediaSourceState : long {
     Unrealized = 0,

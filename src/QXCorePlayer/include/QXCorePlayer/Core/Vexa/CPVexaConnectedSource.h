@@ -67,7 +67,7 @@ public:
     void cancelAgeConfirmation() override;
     /// Disconnects first: a locked source holds no client. Waits with the lock unless
     /// the lock was answered while it was being set.
-    void setLockedWithLock(const rt::Ref<CPMediaSourceLock>& lock);
+    void setLockedWithLock(const rt::Ref<CPMediaSourceLock>& lock) override;
 
     std::string mediaUrl() const override { return mediaUrlKey.get(*this); }
     bool safeToContinue() const override { return connected(); }
@@ -88,6 +88,8 @@ public:
 
     // ---- own properties -------------------------------------------------------------
     const rt::Ref<ICPMediaSource>& source() const { return source_; }
+    /// The wrapped source's "user"; nil when it has none.
+    rt::Value user() const { return userOfSource(*source_); }
     const rt::Ref<ICPVexaFactory>& vexaFactory() const { return vexaFactory_; }
     const std::shared_ptr<IVexaClient>& vexaClient() const { return vexaClient_; }
     bool connected() const { return connectedKey.get(*this); }
