@@ -8,11 +8,12 @@
 #include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
 #include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
 #include <QXCorePlayer/Core/View/LogoLayer/CPLogoLayer.h>
+#include <QXSDKPlayer/Common/SDKVexaFactory.h>
 #include <QXUIKit/ImageFetching/ImageViewImageFetching.h>
 #include <net/HttpClient.h>
 
-#include "../Core/PlaybackDoubles.h"
-#include "../VexaTestSupport.h"
+#include "Core/PlaybackDoubles.h"
+#include "VexaTestSupport.h"
 #include "ConnectedDoubles.h"
 #include "peers/HlsOrigin.h"
 #include "peers/ImageServerPeer.h"
@@ -84,7 +85,7 @@ class ConnectedScenarioTest : public vexatest::VexaPeerTest {
 protected:
     void SetUp() override {
         VexaPeerTest::SetUp();
-        factory = rt::make<PeerVexaFactory>("eu1", "media.test", settings(), "test-key");
+        factory = rt::make<SDKVexaFactory>("eu1", "media.test", "test-key", settings());
     }
     void TearDown() override {
         session.reset();
@@ -124,7 +125,7 @@ protected:
         session->play();
     }
 
-    rt::Ref<PeerVexaFactory> factory;
+    rt::Ref<SDKVexaFactory> factory;
     rt::Ref<ChannelSource> channel;
     rt::Ref<CPVexaConnectedSource> source;
     rt::Ref<zidtest::ScriptedPlayerFactory> players = rt::make<zidtest::ScriptedPlayerFactory>();
@@ -341,7 +342,7 @@ TEST_F(ConnectedScenarioTest, ALostSocketWaitsWithCode3AndReconnectsAfterTwoSeco
 TEST_F(ConnectedScenarioTest, ARefusedCertificateWaitsWithCode3CarryingTheReasonAndKeepsRetrying) {
     auto untrusting = settings();
     untrusting.socket.extraTrustAnchorsPem.clear();
-    factory = rt::make<PeerVexaFactory>("eu1", "media.test", untrusting, "test-key");
+    factory = rt::make<SDKVexaFactory>("eu1", "media.test", "test-key", untrusting);
     channelSource();
     source->realizeWithPlaybackID("0123456789ABCDEF");
     for (int attempt = 1; attempt <= 2; ++attempt) {
@@ -480,7 +481,7 @@ TEST_F(ConnectedScenarioTest, DisposeInEveryStateLeavesNothingGoingOut) {
         peer->start();
         if (c.name == std::string("subscribing")) peer->setAnswerSubscribes(false);
         if (!c.script.empty()) peer->loadScript(c.script);
-        factory = rt::make<PeerVexaFactory>("eu1", "media.test", settings(), "test-key");
+        factory = rt::make<SDKVexaFactory>("eu1", "media.test", "test-key", settings());
         channelSource();
         source->realizeWithPlaybackID("0123456789ABCDEF");
         ASSERT_TRUE(waitFor([&] { return c.reached(); }));

@@ -5,6 +5,7 @@
 
 #include <regex>
 
+#include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
 #include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
 #include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
@@ -25,7 +26,7 @@ class ConnectedSourceTest : public zidtest::VirtualTimeTest {
 public:
     void SetUp() override {
         VirtualTimeTest::SetUp();
-        channel = rt::make<ChannelSource>("c42");
+        channel = rt::make<RecordingChannelSource>("c42");
         source = CPVexaConnectedSource::sourceWithSource(channel, factory);
     }
     /// Realized wrapped source, connected client.
@@ -51,7 +52,7 @@ public:
     }
 
     rt::Ref<FakeVexaFactory> factory = rt::make<FakeVexaFactory>();
-    rt::Ref<ChannelSource> channel;
+    rt::Ref<RecordingChannelSource> channel;
     rt::Ref<CPVexaConnectedSource> source;
     Lines states;
     rt::Ref<rt::Observation> stateToken;
@@ -114,7 +115,7 @@ TEST_F(ConnectedSourceTest, RealizingConnectsOnceTheWrappedSourceIsRealized) {
 }
 
 TEST_F(ConnectedSourceTest, AWrappedSourceAlreadyRealizedConnectsAtOnceButOnlyWhenAsked) {
-    auto realized = rt::make<ChannelSource>("c9");
+    auto realized = rt::make<RecordingChannelSource>("c9");
     realized->realizeWithPlaybackID("x");
     auto connected = CPVexaConnectedSource::sourceWithSource(realized, factory);
     EXPECT_EQ(factory->requests, 0) << "nobody asked to realize it yet";
@@ -193,8 +194,8 @@ TEST_F(ConnectedSourceTest, AConnectionAfter29SecondsCancelsTheTimeout) {
 }
 
 TEST_F(ConnectedSourceTest, NoClientForTheSourceTimesOut) {
-    auto other = CPVexaConnectedSource::sourceWithSource(rt::make<ContentSource>(CPMediaSourceType::PlainURL, "u"),
-                                                         factory);
+    auto other = CPVexaConnectedSource::sourceWithSource(
+        CPURLMediaSource::sourceWithMediaURL("https://cdn.example/plain.m3u8"), factory);
     other->realizeWithPlaybackID("0123456789ABCDEF");
     EXPECT_FALSE(other->vexaClient());
     advance(30);
@@ -278,7 +279,7 @@ TEST_F(ConnectedSourceTest, DisposeInEveryStateLeavesNoTimerClientOrCallback) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
-        channel = rt::make<ChannelSource>("c42");
+        channel = rt::make<RecordingChannelSource>("c42");
         factory = rt::make<FakeVexaFactory>();
         source = CPVexaConnectedSource::sourceWithSource(channel, factory);
         c.reach(*this);

@@ -12,14 +12,15 @@
 #include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMoviePlayerController.h>
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
+#include <QXSDKPlayer/Common/SDKVexaFactory.h>
 #include <fnd/RunLoop.h>
 #include <media/GstEngine.h>
 #include <peers/HlsFixtures.h>
 #include <peers/HlsOrigin.h>
 
-#include "../VexaTestSupport.h"
+#include "VexaTestSupport.h"
 #include "ConnectedDoubles.h"
-#include "../support/GstPlayerTest.h"
+#include "support/GstPlayerTest.h"
 
 namespace connectedtest {
 namespace {
@@ -39,7 +40,7 @@ protected:
         s.socket.portOverride = peer->port();
         s.socket.extraTrustAnchorsPem = vexatest::authority().certificatePem();
         s.socket.pingInterval = 0;
-        factory = rt::make<PeerVexaFactory>("eu1", "media.test", s, "test-key");
+        factory = rt::make<SDKVexaFactory>("eu1", "media.test", "test-key", s);
     }
     void TearDown() override {
         session = nullptr;
@@ -86,7 +87,7 @@ protected:
     }
 
     std::unique_ptr<peers::MediaServerPeer> peer;
-    rt::Ref<PeerVexaFactory> factory;
+    rt::Ref<SDKVexaFactory> factory;
     rt::Ref<CPVexaConnectedSource> source;
     rt::Ref<CPPlaybackSession> session;
 };

@@ -1,7 +1,7 @@
 #pragma once
-// Stand-ins for what the player facade supplies to a connected source (the channel,
-// recorded and highlight sources, the client factory with its default configuration),
-// and a media-server client that records what it is told.
+// A channel source that records the connected source's calls, a media-server client
+// that records what it is told, and a factory that makes such clients for the identity
+// sources a connected source wraps.
 
 #include <memory>
 #include <string>
@@ -12,10 +12,8 @@
 #include "Core/Vexa/CPVexaPlaybackTracker.h"
 #include <QXCorePlayer/Core/Vexa/ICPVexaFactory.h>
 #include "VexaWebSocketClient/Client/QXVexaClient.h"
-#include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaConfig.h>
-#include "VexaWebSocketClient/QXVexaService.h"
-#include "VexaWebSocketClient/QXVexaSubscribeConnection.h"
 #include <QXFoundation/Listening/IListenable.h>
+#include <QXSDKPlayer/Common/QXIdentitySources.h>
 #include <rt/Format.h>
 
 namespace connectedtest {
@@ -23,64 +21,23 @@ namespace connectedtest {
 using namespace zid;
 using Lines = std::vector<std::string>;
 
-/// A bare content source of the facade: it knows its ids and is realized at once.
-class ContentSource : public CPAbstractMediaSource {
-    RT_CLASS(ContentSource, CPAbstractMediaSource)
+/// A channel source that writes down what the connected source asks of it; realizing
+/// and disposing stay the channel source's own.
+class RecordingChannelSource : public ChannelSource {
+    RT_CLASS(RecordingChannelSource, ChannelSource)
 public:
-    ContentSource(CPMediaSourceType type, std::string id) : type_(type), id_(std::move(id)) {}
+    using ChannelSource::ChannelSource;
     void realizeWithPlaybackID(const std::string& playbackID) override {
         realizeCalls.push_back(playbackID);
-        if (failWith) {
-            setFailedWithError(failWith);
-            return;
-        }
-        setRealized();
+        ChannelSource::realizeWithPlaybackID(playbackID);
     }
     void dispose() override {
         ++disposeCalls;
-        setUnrealized();
+        ChannelSource::dispose();
     }
 
     std::vector<std::string> realizeCalls;
     int disposeCalls = 0;
-    rt::Ref<rt::Error> failWith;
-
-protected:
-    void didInitialize() override {
-        CPAbstractMediaSource::didInitialize();
-        setSourceType(type_);
-        setContentId(id_);
-    }
-
-private:
-    CPMediaSourceType type_;
-    std::string id_;
-};
-
-class ChannelSource : public ContentSource {
-    RT_CLASS(ChannelSource, ContentSource)
-public:
-    explicit ChannelSource(std::string channelID)
-        : ContentSource(CPMediaSourceType::LiveChannel, channelID), channelID(std::move(channelID)) {}
-    std::string channelID;
-};
-
-class RecordedSource : public ContentSource {
-    RT_CLASS(RecordedSource, ContentSource)
-public:
-    explicit RecordedSource(std::string recordID)
-        : ContentSource(CPMediaSourceType::Recorded, recordID), recordID(std::move(recordID)) {}
-    std::string recordID;
-};
-
-class HighlightSource : public ContentSource {
-    RT_CLASS(HighlightSource, ContentSource)
-public:
-    HighlightSource(std::string highlightID, std::string recordID)
-        : ContentSource(CPMediaSourceType::Highlight, highlightID),
-          highlightID(std::move(highlightID)),
-          recordID(std::move(recordID)) {}
-    std::string highlightID, recordID;
 };
 
 /// A client that writes each call as a line and lets the test speak as its server.
@@ -174,56 +131,6 @@ public:
 
     int requests = 0;
     std::vector<rt::Weak<FakeVexaClient>> made;
-};
-
-/// The facade's client factory: a real client per source over one started service.
-class PeerVexaFactory : public ICPVexaFactory {
-    RT_CLASS(PeerVexaFactory, ICPVexaFactory)
-public:
-    PeerVexaFactory(std::string defaultCluster, std::string host, QXVexaSocketSettings settings, std::string apiKey)
-        : service_(rt::make<QXVexaService>(std::move(defaultCluster), std::move(host), std::move(settings))),
-          apiKey_(std::move(apiKey)) {
-        service_->start();
-    }
-
-    rt::Ref<QXVexaConfig> defaultConfig() const {
-        auto config = rt::make<QXVexaConfig>(QXVexaConfig::Environment{"Linux", "12", std::string("com.example.demo"), 2,
-                                                                        std::nullopt, std::string("pin")});
-        config->setAppID(rt::Value(112));
-        config->setAppVersion(rt::Value(1));
-        config->setAppBundle(std::string("com.example.demo"));
-        config->setBrandID(rt::Value(1));
-        config->setBuildNumber(std::string());
-        config->setBuildTime(std::string());
-        config->setClientType(0);
-        config->setAppFlavor(std::string("1"));
-        config->setDeviceType(std::string("mobile"));
-        config->setReferrer(std::string("com.example.demo"));
-        config->setApiKey(apiKey_);
-        config->setApiKeyVersion(rt::Value(1.0));
-        return config;
-    }
-
-    std::shared_ptr<IVexaClient> vexaClientForObject(const rt::Ref<ICPMediaSource>& source) override {
-        auto connection = std::static_pointer_cast<QXVexaConnection>(rt::make<QXVexaSubscribeConnection>(service_));
-        rt::Ref<QXVexaClient> client;
-        if (auto channel = rt::cast<ChannelSource>(source))
-            client = QXVexaClient::clientWithChannelID(channel->channelID, defaultConfig(), connection);
-        else if (auto recorded = rt::cast<RecordedSource>(source))
-            client = QXVexaClient::clientWithRecordID(recorded->recordID, defaultConfig(), connection);
-        else if (auto highlight = rt::cast<HighlightSource>(source))
-            client = QXVexaClient::clientWithHighlightID(highlight->highlightID, highlight->recordID, defaultConfig(),
-                                                         connection);
-        if (client) made.push_back(client);
-        return client;
-    }
-
-    const rt::Ref<QXVexaService>& service() const { return service_; }
-    std::vector<rt::Weak<QXVexaClient>> made;
-
-private:
-    rt::Ref<QXVexaService> service_;
-    std::string apiKey_;
 };
 
 }  // namespace connectedtest
