@@ -165,5 +165,12 @@ TEST(VexaMessageTest, FramesNestedBeyondTheLimitAreDiscardedWithoutExhaustingThe
     EXPECT_TRUE(vexaParse(hostile).is_discarded());
     const std::string atLimit = std::string(kVexaMaximumNesting, '[') + std::string(kVexaMaximumNesting, ']');
     EXPECT_FALSE(vexaParse(atLimit).is_discarded());
+    EXPECT_TRUE(vexaParse("[" + atLimit + "]").is_discarded()) << "one level past the limit";
+    EXPECT_TRUE(vexaParse(std::string(kVexaMaximumNesting + 1, '[')).is_discarded()) << "unclosed and too deep";
+    const std::string bracketsInAString = "{\"cmd\":\"" + std::string(2 * kVexaMaximumNesting, '[') + "\\\"{\"}";
+    auto parsed = vexaParse(bracketsInAString);
+    ASSERT_TRUE(parsed.is_object()) << "brackets inside a string open nothing";
+    EXPECT_EQ(parsed["cmd"].get<std::string>().size(), 2u * kVexaMaximumNesting + 2);
     EXPECT_TRUE(vexaParse("{\"cmd\":").is_discarded());
+    EXPECT_TRUE(vexaParse("{\"cmd\":1} trailing").is_discarded());
 }

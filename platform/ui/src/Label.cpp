@@ -5,6 +5,8 @@
 #include <rt/ChangeScope.h>
 #include <ui/ImageContext.h>
 
+#include "KeptText.h"
+
 namespace ui {
 
 Label::Label(const Rect& frame)
@@ -101,7 +103,7 @@ void Label::draw(ImageContext& context, const Rect& rect) {
     if (text().empty()) return;
     TextLayout l = layoutFor(fittingFont());
     l.centerVertically = true;
-    context.drawText(content(), rect, l);
+    detail::drawTextKeepingLayout(context.cairo(), content(), rect, l, laidText_);
 }
 
 }  // namespace ui

@@ -12,6 +12,7 @@
 
 #include <fnd/Paths.h>
 
+#include "KeptText.h"
 #include "PangoContext.h"
 
 namespace ui {
@@ -258,12 +259,11 @@ Size measureText(const AttributedString& text, Size constraint, const TextLayout
     return {laid.width, laid.height};
 }
 
-Size drawText(cairo_t* cr, const AttributedString& text, const Rect& rect0, const TextLayout& opts) {
-    if (text.text.empty()) return {0, 0};
-    ensureFontConfiguration();
-    std::lock_guard lock(detail::pangoLock());
-    Laid laid;
-    layOut(laid, text, rect0.size, opts);
+namespace {
+
+// Draws laid-out text; the colours and the shadow are read from the arguments, not from
+// the layout. Call under the Pango lock.
+Size paintLaid(cairo_t* cr, const Laid& laid, const AttributedString& text, const Rect& rect0, const TextLayout& opts) {
     cairo_save(cr);
     cairo_rectangle(cr, rect0.origin.x, rect0.origin.y, rect0.size.width, rect0.size.height);
     cairo_clip(cr);
@@ -300,11 +300,96 @@ Size drawText(cairo_t* cr, const AttributedString& text, const Rect& rect0, cons
         } while (pango_layout_iter_next_line(it));
         pango_layout_iter_free(it);
     };
-    std::optional<Shadow> shadow = text.firstAttributes().shadow ? text.firstAttributes().shadow : opts.shadow;
+    const TextAttributes first = text.firstAttributes();
+    const Shadow* shadow = first.shadow ? &*first.shadow : (opts.shadow ? &*opts.shadow : nullptr);
     if (shadow && shadow->color) drawLines(shadow->offset.width, shadow->offset.height, shadow->color.get());
     drawLines(0, 0, nullptr);
     cairo_restore(cr);
     return {laid.width, laid.height};
 }
+
+template <class T> void appendBytes(std::string& key, const T& value) {
+    key.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+void appendFont(std::string& key, const rt::Ref<Font>& font) {
+    appendBytes(key, font ? font->pointSize() : -1.0);
+    appendBytes(key, font ? font->numericWeight() : -1);
+}
+
+void appendColor(std::string& key, const rt::Ref<Color>& color) {
+    double rgba[4] = {-1, -1, -1, -1};
+    if (color) {
+        rgba[0] = color->red();
+        rgba[1] = color->green();
+        rgba[2] = color->blue();
+        rgba[3] = color->alpha();
+    }
+    appendBytes(key, rgba);
+}
+
+// Everything layOut reads, as bytes: equal keys make equal layouts.
+std::string layoutKey(const AttributedString& text, Size constraint, const TextLayout& opts) {
+    std::string key;
+    key.reserve(text.text.size() + 64 + text.runs.size() * 96);
+    appendBytes(key, text.text.size());
+    key += text.text;
+    for (const auto& run : text.runs) {
+        appendBytes(key, run.start);
+        appendBytes(key, run.length);
+        appendFont(key, run.attributes.font);
+        appendColor(key, run.attributes.foregroundColor);
+        appendColor(key, run.attributes.backgroundColor);
+        appendBytes(key, run.attributes.alignment ? int(*run.attributes.alignment) : -1);
+        appendBytes(key, run.attributes.lineBreakMode ? int(*run.attributes.lineBreakMode) : -1);
+    }
+    appendFont(key, opts.font);
+    appendBytes(key, int(opts.alignment));
+    appendBytes(key, int(opts.lineBreakMode));
+    appendBytes(key, opts.numberOfLines);
+    appendBytes(key, constraint.width);
+    appendBytes(key, constraint.height);
+    return key;
+}
+
+}  // namespace
+
+Size drawText(cairo_t* cr, const AttributedString& text, const Rect& rect, const TextLayout& opts) {
+    if (text.text.empty()) return {0, 0};
+    ensureFontConfiguration();
+    std::lock_guard lock(detail::pangoLock());
+    Laid laid;
+    layOut(laid, text, rect.size, opts);
+    return paintLaid(cr, laid, text, rect, opts);
+}
+
+namespace detail {
+
+struct LaidText {
+    std::string key;
+    Laid laid;
+    ~LaidText() {
+        std::lock_guard lock(pangoLock());
+        if (laid.layout) g_object_unref(laid.layout);
+        laid.layout = nullptr;
+    }
+};
+
+Size drawTextKeepingLayout(cairo_t* cr, const AttributedString& text, const Rect& rect, const TextLayout& opts,
+                           std::shared_ptr<LaidText>& kept) {
+    if (text.text.empty()) return {0, 0};
+    ensureFontConfiguration();
+    std::lock_guard lock(pangoLock());
+    std::string key = layoutKey(text, rect.size, opts);
+    if (!kept || kept->key != key) {
+        auto fresh = std::make_shared<LaidText>();
+        layOut(fresh->laid, text, rect.size, opts);
+        fresh->key = std::move(key);
+        kept = std::move(fresh);
+    }
+    return paintLaid(cr, kept->laid, text, rect, opts);
+}
+
+}  // namespace detail
 
 }  // namespace ui

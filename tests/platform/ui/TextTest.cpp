@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include <cstring>
+#include <functional>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -163,4 +165,55 @@ TEST(Text, ALabelWrappingTheConsolesTextByCharacterMatchesItsPicture) {
     Size measured = measureText(AttributedString(label->text()), {150, kInfinity}, layout);
     EXPECT_EQ(fits.height, std::ceil(measured.height)) << "the label sizes itself from the same layout";
     EXPECT_MATCHES_GOLDEN(*renderToImage(*root, 2.0), ZID_GOLDEN_DIR, "char_wrapped_label_2x");
+}
+
+// A label keeps its laid-out text from one draw to the next; after any change that
+// alters the layout (text, font, size, line breaking, alignment, line limit, runs) or
+// only the drawing (colour), it draws exactly what a fresh label with the same settings
+// draws.
+TEST(Text, ALabelRedrawnAfterAChangeDrawsWhatAFreshLabelDraws) {
+    using Change = std::function<void(Label&)>;
+    const std::vector<std::pair<const char*, Change>> changes = {
+        {"nothing", [](Label&) {}},
+        {"text", [](Label& l) { l.setText("Another channel name"); }},
+        {"font", [](Label& l) { l.setFont(Font::boldSystemFontOfSize(13)); }},
+        {"width", [](Label& l) { l.setFrame(Rect(0, 0, 70, 40)); }},
+        {"line break", [](Label& l) { l.setLineBreakMode(LineBreakMode::Clipping); }},
+        {"alignment", [](Label& l) { l.setTextAlignment(TextAlignment::Right); }},
+        {"line limit", [](Label& l) {
+             l.setLineBreakMode(LineBreakMode::WordWrapping);
+             l.setNumberOfLines(2);
+         }},
+        {"colour", [](Label& l) { l.setTextColor(Color::rgba(0.8, 0.1, 0.1, 1)); }},
+        {"runs", [](Label& l) {
+             AttributedString text("Another channel name");
+             text.addAttributes(0, 7, TextAttributes{Font::systemFontOfSize(9), Color::rgba(0, 0, 1, 1)});
+             l.setAttributedText(text);
+         }},
+        {"run colour", [](Label& l) {
+             AttributedString text("Another channel name");
+             text.addAttributes(0, 7, TextAttributes{Font::systemFontOfSize(9), Color::rgba(0, 0.6, 0, 1)});
+             l.setAttributedText(text);
+         }},
+    };
+    auto fresh = [] {
+        auto label = rt::make<Label>(Rect(0, 0, 110, 40));
+        label->setText("Channel 1234567890");
+        label->setFont(Font::systemFontOfSize(12));
+        return label;
+    };
+    auto kept = fresh();
+    std::vector<std::uint8_t> before = renderToImage(*kept, 1)->pngData();
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        changes[i].second(*kept);
+        auto expected = fresh();
+        for (std::size_t j = 0; j <= i; ++j) changes[j].second(*expected);
+        auto now = renderToImage(*kept, 1)->pngData();
+        EXPECT_EQ(now, renderToImage(*expected, 1)->pngData()) << "after changing the " << changes[i].first;
+        if (i > 0) {
+            EXPECT_NE(now, before) << "changing the " << changes[i].first << " shows";
+        }
+        EXPECT_EQ(renderToImage(*kept, 1)->pngData(), now) << "drawn again unchanged, after the " << changes[i].first;
+        before = now;
+    }
 }

@@ -2,6 +2,7 @@
 // A view that shows one or more lines of plain or attributed text, vertically centred
 // in its bounds, sized from real text metrics.
 
+#include <memory>
 #include <optional>
 
 #include <ui/Font.h>
@@ -9,6 +10,10 @@
 #include <ui/View.h>
 
 namespace ui {
+
+namespace detail {
+struct LaidText;
+}
 
 class Label : public View {
     RT_CLASS(Label, View)
@@ -91,6 +96,8 @@ public:
 private:
     TextLayout layoutFor(const rt::Ref<Font>& font) const;
     AttributedString content() const;
+    // The text as last laid out for drawing, reused while nothing it depends on changes.
+    std::shared_ptr<detail::LaidText> laidText_;
 
 };
 

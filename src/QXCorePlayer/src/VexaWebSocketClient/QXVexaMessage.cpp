@@ -1,7 +1,5 @@
 #include "VexaWebSocketClient/QXVexaMessage.h"
 
-#include <fnd/JsonNesting.h>
-
 namespace zid {
 
 QXVexaMessage vexaJSONFromValue(const rt::Value& value) {
@@ -36,12 +34,43 @@ QXVexaMessage vexaJSONFromValue(const rt::Value& value) {
     }
 }
 
+namespace {
+// The parser's own tree builder with a depth count: it stops the parse at the first
+// array or object opened beyond the limit, so the tree never grows deeper than that (a
+// deep tree exhausts the stack when an ordered object copies its members on growth),
+// without a pass over the text of its own before the parse.
+class DepthLimitedBuilder : public nlohmann::detail::json_sax_dom_parser<QXVexaMessage> {
+public:
+    explicit DepthLimitedBuilder(QXVexaMessage& root) : json_sax_dom_parser(root, false) {}
+    bool start_object(std::size_t length) { return enter() && json_sax_dom_parser::start_object(length); }
+    bool start_array(std::size_t length) { return enter() && json_sax_dom_parser::start_array(length); }
+    bool end_object() { return leave() && json_sax_dom_parser::end_object(); }
+    bool end_array() { return leave() && json_sax_dom_parser::end_array(); }
+    bool tooDeep() const { return tooDeep_; }
+
+private:
+    bool enter() {
+        if (++depth_ <= kVexaMaximumNesting) return true;
+        tooDeep_ = true;
+        return false;
+    }
+    bool leave() {
+        --depth_;
+        return true;
+    }
+    int depth_ = 0;
+    bool tooDeep_ = false;
+};
+}  // namespace
+
 QXVexaMessage vexaParse(const std::string& text) {
-    // Frames come from the network: a hostile one nesting deep enough would exhaust the
-    // stack inside the parser, so it is refused like any other malformed frame.
-    if (fnd::json_nesting::deeperThan(text, kVexaMaximumNesting))
+    // Frames come from the network: a hostile one nesting deep enough is refused like
+    // any other malformed frame.
+    QXVexaMessage result;
+    DepthLimitedBuilder builder(result);
+    if (!QXVexaMessage::sax_parse(text, &builder) || builder.is_errored() || builder.tooDeep())
         return QXVexaMessage(QXVexaMessage::value_t::discarded);
-    return QXVexaMessage::parse(text, nullptr, false);
+    return result;
 }
 
 std::optional<std::string> vexaSerialize(const QXVexaMessage& message) {

@@ -42,12 +42,10 @@ void ListChangeTracker::splitAt(std::int64_t pos) {
     std::uint64_t offset = 0;
     auto id = pieces_.find(static_cast<std::uint64_t>(pos), &offset);
     if (offset == 0) return;
-    auto length = pieces_.weight(id);
     auto info = pieceInfo_[id];
     // the second part of a run goes on with the old positions after the first part's
     auto rest = newPiece(info.kind, info.kind == PieceKind::Run ? info.value + static_cast<std::int64_t>(offset) : 0);
-    pieces_.setWeight(id, offset);
-    pieces_.insertAt(rest, static_cast<std::uint64_t>(pos), length - offset);
+    pieces_.splitNode(id, offset, rest);
 }
 
 RankTree::Id ListChangeTracker::holdPosition(std::int64_t index) {
@@ -60,14 +58,13 @@ RankTree::Id ListChangeTracker::holdPosition(std::int64_t index) {
     auto kind = pieceInfo_[id].kind;
     auto first = pieceInfo_[id].value + static_cast<std::int64_t>(offset);  // the run's old position here
     auto after = length - offset - 1;  // positions of the piece after this one
+    // the piece is cut where it stands: nothing above it changes
     if (offset > 0) {
-        pieces_.setWeight(id, offset);
-        id = newPiece(kind, first);
-        pieces_.insertAt(id, static_cast<std::uint64_t>(index), 1);
-    } else if (after > 0) {
-        pieces_.setWeight(id, 1);
+        auto cut = newPiece(kind, first);
+        pieces_.splitNode(id, offset, cut);
+        id = cut;
     }
-    if (after > 0) pieces_.insertAt(newPiece(kind, first + 1), static_cast<std::uint64_t>(index) + 1, after);
+    if (after > 0) pieces_.splitNode(id, 1, newPiece(kind, first + 1));
     entries_.push_back(ShadowEntry{kind == PieceKind::Run ? first : kGap, rt::Value()});
     pieceInfo_[id] = Piece{PieceKind::Entry, static_cast<std::int64_t>(entries_.size() - 1)};
     return id;
@@ -163,17 +160,16 @@ void ListChangeTracker::closePosition(std::int64_t index, const rt::Value& objec
             pieceInfo_[piece].value = kind == PieceKind::Run ? first + 1 : first;
             pieces_.setWeight(piece, length - 1);
         } else {
-            pieces_.setWeight(piece, offset);
             if (offset + 1 < length) {
                 auto restFirst = kind == PieceKind::Run ? first + static_cast<std::int64_t>(offset) + 1 : first;
-                pieces_.insertAt(newPiece(kind, restFirst), static_cast<std::uint64_t>(index), length - offset - 1);
+                pieces_.splitNode(piece, offset + 1, newPiece(kind, restFirst));
             }
+            pieces_.setWeight(piece, offset);
         }
         if (kind == PieceKind::Run) found_.deletions.push_back({first + static_cast<std::int64_t>(offset), NotFound, index, object});
         return;
     }
-    auto id = holdPosition(index);
-    if (id == RankTree::kNil) return;
+    auto id = piece;  // an entry already
     pieces_.erase(id);
     auto& entry = entries_[static_cast<std::size_t>(pieceInfo_[id].value)];
     entry.alive = false;

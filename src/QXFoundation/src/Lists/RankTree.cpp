@@ -227,8 +227,12 @@ void RankTree::insertAt(Id id, std::uint64_t pos, std::uint64_t weight, bool mar
     }
     (asLeft ? nodes_[parent].left : nodes_[parent].right) = id;
     nodes_[id].parent = parent;
-    // ... then up by rotations while its priority beats its parent's (sums above the
-    // rotations stay as they are).
+    // ... then up by rotations.
+    rotateUp(id);
+}
+
+void RankTree::rotateUp(Id id) {
+    // While its priority beats its parent's (the sums above the rotations stay as they are).
     while (nodes_[id].parent != kNil && nodes_[nodes_[id].parent].priority < nodes_[id].priority) {
         Id p = nodes_[id].parent, g = nodes_[p].parent;
         if (nodes_[p].left == id) {
@@ -250,6 +254,35 @@ void RankTree::insertAt(Id id, std::uint64_t pos, std::uint64_t weight, bool mar
         update(p);
         update(id);
     }
+}
+
+void RankTree::splitNode(Id id, std::uint64_t firstWeight, Id rest) {
+    bool marked = countsMarks_ && marks_[id].marked;
+    std::uint64_t restWeight = nodes_[id].weight - firstWeight;
+    std::uint64_t restMarks = marked ? restWeight : 0;
+    initNode(rest, restWeight, marked);
+    // The node gives its last positions to `rest`, which hangs as the first node of its
+    // right subtree: the node's own total stays, the nodes on the way down to the place
+    // count `rest` in their left subtree.
+    auto& n = nodes_[id];
+    n.weight = firstWeight;  // a marked node's subtree keeps its marks: some move into `rest`
+    Id parent = id, t = n.right;
+    bool asLeft = false;
+    while (t != kNil) {
+        parent = t;
+        auto& c = nodes_[t];
+        c.sum += restWeight;
+        c.leftSum += restWeight;
+        if (restMarks) {
+            marks_[t].sum += restMarks;
+            marks_[t].leftSum += restMarks;
+        }
+        asLeft = true;
+        t = c.left;
+    }
+    (asLeft ? nodes_[parent].left : nodes_[parent].right) = rest;
+    nodes_[rest].parent = parent;
+    rotateUp(rest);
 }
 
 void RankTree::insertNextTo(Id id, Id neighbour, bool after, std::uint64_t weight, bool marked) {

@@ -54,6 +54,11 @@ public:
     /// Inserts a node right after (or, with after false, right before) a node in the tree.
     void insertNextTo(Id id, Id neighbour, bool after, std::uint64_t weight, bool marked = false);
     void erase(Id id);
+    /// Cuts a node in two: it keeps its first `firstWeight` positions (at least 1, fewer
+    /// than its weight) and node `rest` covers the others, right after it, marked as the
+    /// node is. Nothing outside the node moves and the totals above it stay, so only the
+    /// node's neighbourhood is touched, not a path from the root.
+    void splitNode(Id id, std::uint64_t firstWeight, Id rest);
     std::uint64_t weight(Id id) const { return nodes_[id].weight; }
     bool marked(Id id) const { return countsMarks_ && marks_[id].marked; }
     void setWeight(Id id, std::uint64_t weight);
@@ -99,6 +104,8 @@ private:
     void split(Id t, std::uint64_t pos, Id& l, Id& r);
     Id merge(Id a, Id b);
     void initNode(Id id, std::uint64_t weight, bool marked);
+    // Rotates a node just hung below a leaf up while its priority beats its parent's.
+    void rotateUp(Id id);
     void updateAll(Id id);
 
     bool countsMarks_;
