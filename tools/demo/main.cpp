@@ -148,12 +148,13 @@ public:
 
 /// Lets the player play what it was just given until the duration is over, the media
 /// finishes or it fails; answers an empty string when a picture reached the player's
-/// view, else the reason.
-std::string watch(const std::string& label, QXQuorvexPlayer& player, const Options& options) {
+/// view (and, for content of a known length, the player came to know that length), else
+/// the reason.
+std::string watch(const std::string& label, QXQuorvexPlayer& player, const Options& options, bool hasLength = false) {
     auto loop = fnd::RunLoop::main();
     double started = now();
     std::size_t nextSnapshot = 0;
-    bool sawPicture = false, sawPlaying = false;
+    bool sawPicture = false, sawPlaying = false, sawDuration = false;
     std::string failure;
     while (now() - started < options.duration) {
         loop->runOnce(0.02);
@@ -161,6 +162,10 @@ std::string watch(const std::string& label, QXQuorvexPlayer& player, const Optio
         if (video && !sawPicture && video->playerLayer()->isReadyForDisplay()) {
             sawPicture = true;
             say(label + ": first picture in the player's view");
+        }
+        if (!sawDuration && player.duration() > 0) {
+            sawDuration = true;
+            say(rt::format("%@: duration %g s", label, player.duration()));
         }
         if (nextSnapshot < options.snapshots.size() && now() - started >= options.snapshots[nextSnapshot]) {
             double at = options.snapshots[nextSnapshot++];
@@ -182,6 +187,9 @@ std::string watch(const std::string& label, QXQuorvexPlayer& player, const Optio
         if (sawPlaying && player.playerState() == 0) break;  // played to its end
     }
     if (failure.empty() && !sawPicture) failure = label + ": no picture reached the player's view";
+    // A stream of a known length that reads as endless is the wrong stream, or its
+    // length was lost on the way to the controls.
+    if (failure.empty() && hasLength && !sawDuration) failure = label + ": the player knows no duration";
     say(label + (failure.empty() ? " done" : " stopped: " + failure));
     return failure;
 }
@@ -301,6 +309,7 @@ int main(int argc, char** argv) {
         if (!failure.empty()) failures.push_back(failure);
     }
     if (options->channel) {
+        server.clearRules();
         server.loadScript(announceScript(origin.url("/live/index.m3u8")));
         server.clearFrames();
         say("playing channel demo-live");
@@ -308,11 +317,14 @@ int main(int argc, char** argv) {
         heardReports("channel", watch("channel", *player, *options));
     }
     if (options->recording) {
+        // The channel's announcement would otherwise answer the recording's subscribe
+        // first, and the recording would play the live stream.
+        server.clearRules();
         server.loadScript(announceScript(origin.url("/vod/muxed/index.m3u8")));
         server.clearFrames();
         say("playing recording demo-vod");
         player->playRecorded(std::string("demo-vod"));
-        heardReports("recording", watch("recording", *player, *options));
+        heardReports("recording", watch("recording", *player, *options, true));
     }
 
     // The host lets its player go; the media server hears the last unsubscribe.

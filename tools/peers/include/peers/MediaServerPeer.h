@@ -84,6 +84,10 @@ public:
     /// A frame may be given as an object or as a string (sent as it stands, so malformed
     /// frames can be scripted). Throws std::invalid_argument for a script it cannot read.
     void loadScript(const std::string& json);
+    /// Forgets every rule added so far: later frames get the built-in answers alone until
+    /// rules are added again. Rules are tried in order and the first match answers, so a
+    /// host playing one content after another clears the last content's rules first.
+    void clearRules();
 
     // ---- pushes (answer false when there is nothing to send to)
     /// Sends {"cmd":"subscribeMessage","args":[{"subchannelId":id,"messageData":data}]}.

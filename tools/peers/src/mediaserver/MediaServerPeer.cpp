@@ -450,6 +450,11 @@ void MediaServerPeer::loadScript(const std::string& text) {
     for (auto& rule : rules) impl_->rules.push_back(std::move(rule));
 }
 
+void MediaServerPeer::clearRules() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->rules.clear();
+}
+
 bool MediaServerPeer::pushMessage(std::int64_t subchannel, const std::string& messageDataJson) {
     return impl_->runSync([&] {
         SessionBase* session = impl_->sessionHolding(subchannel);
