@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <QXMediaPlayer/Ad/IMA/QXQuorvexPlayerAdManager.h>
+#include <gtest/gtest.h>
 #include <rt/Exception.h>
 
 #include <cmath>

@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <QXMediaPlayer/Ad/IMA/QXIMAAdsLoader.h>
+#include <gtest/gtest.h>
 #include <ima/ScriptedBackend.h>
 
 #include "VirtualTime.h"
@@ -36,10 +35,10 @@ protected:
     }
     rt::Ref<ima::AdsRequest> send(const std::string& tag) {
         auto r = request(tag);
-        loader->requestAdsWithRequest(r, [this, tag](const rt::Ref<ima::AdsLoadedData>& data,
-                                                     const rt::Ref<ima::AdError>& error) {
-            answers.push_back({tag, data, error});
-        });
+        loader->requestAdsWithRequest(
+            r, [this, tag](const rt::Ref<ima::AdsLoadedData>& data, const rt::Ref<ima::AdError>& error) {
+                answers.push_back({tag, data, error});
+            });
         return r;
     }
     std::vector<std::string> sentTags() const {

@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <QXMediaPlayer/Ad/IMA/QXIMAPlayer.h>
+#include <gtest/gtest.h>
 #include <ima/ScriptedBackend.h>
 #include <rt/Exception.h>
 
@@ -63,7 +62,9 @@ protected:
         player->setDelegate(delegate);
         return player;
     }
-    rt::Ref<ima::ScriptedAdsManager> manager(std::size_t request) const { return backend->requests().at(request)->manager; }
+    rt::Ref<ima::ScriptedAdsManager> manager(std::size_t request) const {
+        return backend->requests().at(request)->manager;
+    }
     std::string sentUrl(std::size_t request) const { return backend->requests().at(request)->request->adTagUrl(); }
 
     std::shared_ptr<ima::ScriptedBackend> backend = std::make_shared<ima::ScriptedBackend>();
@@ -225,9 +226,9 @@ TEST_F(IMAPlayerTest, ErrorsGoToTheDelegateInTheirDomains) {
     second->start();
     advance(0.1);
     advance(2);
-    EXPECT_EQ(delegate->log, (std::vector<std::string>{"parameters", "ready?", "pause content",
-                                                        "error IMA_AdPlayingErrorDomain", "resume content",
-                                                        "finished"}));
+    EXPECT_EQ(delegate->log,
+              (std::vector<std::string>{"parameters", "ready?", "pause content", "error IMA_AdPlayingErrorDomain",
+                                        "resume content", "finished"}));
 }
 
 TEST_F(IMAPlayerTest, ConsecutiveLoadFailuresBackOffAndASuccessResetsTheDelay) {

@@ -1,12 +1,11 @@
 // The ad player on the real ads backend: the tag fetched from the loopback ad server,
 // its MP4 played by GStreamer in a player view inside the ad container, the tracking
 // hits sent back to the server.
-#include <gtest/gtest.h>
-
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
 #include <QXMediaPlayer/Ad/IMA/QXIMAPlayer.h>
 #include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
 #include <fnd/RunLoop.h>
+#include <gtest/gtest.h>
 #include <media/GstEngine.h>
 #include <peers/AdServerPeer.h>
 
@@ -136,7 +135,7 @@ TEST_F(IMAVastBackendTest, AMediaFailureIsAPlayingErrorAndTheContentResumes) {
     play();
     ASSERT_TRUE(waitUntil([&] { return finished(); }, 30)) << ::testing::PrintToString(delegate->log);
     EXPECT_EQ(delegate->log, (std::vector<std::string>{"pause content", "error IMA_AdPlayingErrorDomain",
-                                                        "resume content", "finished"}));
+                                                       "resume content", "finished"}));
     EXPECT_EQ(delegate->errors[0]->code(), ima::kAdErrorMediaFailed);
     EXPECT_EQ(peer.requestCount("/imp"), 0) << "no impression for an ad never shown";
 }

@@ -1,6 +1,6 @@
+#include <fnd/RunLoop.h>
 #include <ima/AdsLoader.h>
 #include <ima/Backend.h>
-#include <fnd/RunLoop.h>
 
 namespace ima {
 

@@ -51,7 +51,8 @@ ScriptedAnswer ScriptedAnswer::ad(double delay, double duration) {
     return answer;
 }
 
-ScriptedAnswer ScriptedAnswer::failure(double delay, AdErrorType type, long long code, std::optional<std::string> message) {
+ScriptedAnswer ScriptedAnswer::failure(double delay, AdErrorType type, long long code,
+                                       std::optional<std::string> message) {
     ScriptedAnswer answer;
     answer.delay = delay;
     answer.error = rt::make<AdError>(type, code, std::move(message));

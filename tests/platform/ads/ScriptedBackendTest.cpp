@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <ima/ScriptedBackend.h>
 #include <rt/Class.h>
 
@@ -109,9 +108,9 @@ TEST_F(ScriptedBackendTest, ManagerPlaysItsScriptOnTheAdsOwnTime) {
     advance(0.001);  // midpoint at 4 s of the ad's time
     EXPECT_EQ(listener->log.back(), "MIDPOINT");
     advance(4);
-    EXPECT_EQ(listener->log, (std::vector<std::string>{"pause content", "STARTED", "FIRST_QUARTILE", "PAUSE", "RESUME",
-                                                        "MIDPOINT", "THIRD_QUARTILE", "COMPLETE", "resume content",
-                                                        "ALL_ADS_COMPLETED"}));
+    EXPECT_EQ(listener->log,
+              (std::vector<std::string>{"pause content", "STARTED", "FIRST_QUARTILE", "PAUSE", "RESUME", "MIDPOINT",
+                                        "THIRD_QUARTILE", "COMPLETE", "resume content", "ALL_ADS_COMPLETED"}));
     EXPECT_FALSE(manager->adPlaybackInfo()->isPlaying());
 }
 

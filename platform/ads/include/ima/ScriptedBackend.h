@@ -5,8 +5,8 @@
 // pause and resume requests: the initialise steps once initialised, the start steps
 // once started, timed by the ad's own play time (which stands still while paused).
 // Every request and every call made to a manager is recorded.
-#include <ima/Backend.h>
 #include <fnd/RunLoop.h>
+#include <ima/Backend.h>
 
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
-#include <QXMediaPlayer/Ad/IMA/QXIMAAdsLoader.h>
 #include <QXFoundation/Log/QXLogger.h>
+#include <QXMediaPlayer/Ad/IMA/QXIMAAdsLoader.h>
 
 namespace zid {
 
@@ -116,8 +116,8 @@ void QXIMAAdsLoader::requestTimedOut(const rt::Ref<QXImaRequestRecord>& record) 
     callNextRequest();
     auto error = rt::make<ima::AdError>(ima::AdErrorType::Loading, ima::kAdErrorTimedOut,
                                         "The ad request got no answer within " +
-                                            std::to_string(static_cast<int>(kRequestTimeout)) + " seconds: " +
-                                            record->request()->adTagUrl());
+                                            std::to_string(static_cast<int>(kRequestTimeout)) +
+                                            " seconds: " + record->request()->adTagUrl());
     if (record->callback()) record->callback()(nullptr, error);
 }
 

@@ -1,6 +1,6 @@
-#include <QXMediaPlayer/Ad/IMA/QXIMAPlayer.h>
 #include <QXFoundation/Extensions/StringExtensions.h>
 #include <QXFoundation/Log/QXLogger.h>
+#include <QXMediaPlayer/Ad/IMA/QXIMAPlayer.h>
 #include <rt/Exception.h>
 
 #include <algorithm>

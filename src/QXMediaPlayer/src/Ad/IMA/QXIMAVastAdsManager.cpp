@@ -12,6 +12,8 @@ namespace zid {
 namespace {
 constexpr unsigned kFlexibleWidthAndHeight = ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight;
 constexpr double kProgressInterval = 0.25;
+constexpr ima::AdEventType kQuartiles[] = {ima::AdEventType::FirstQuartile, ima::AdEventType::Midpoint,
+                                           ima::AdEventType::ThirdQuartile};
 }  // namespace
 
 QXIMAVastAdsManager::QXIMAVastAdsManager(rt::Ref<ZeveVoSource> source, const rt::Ref<ui::View>& container)
@@ -46,11 +48,10 @@ void QXIMAVastAdsManager::start() {
     frameToken_ = player_->addVideoFrameObserver([weak] {
         if (auto self = weak.lock()) self->firstPicture();
     });
-    timeToken_ = player_->addPeriodicTimeObserverForInterval(media::Time::seconds(kProgressInterval),
-                                                             [weak](media::Time time) {
-                                                                 if (auto self = weak.lock())
-                                                                     self->progress(time.toSeconds());
-                                                             });
+    timeToken_ =
+        player_->addPeriodicTimeObserverForInterval(media::Time::seconds(kProgressInterval), [weak](media::Time time) {
+            if (auto self = weak.lock()) self->progress(time.toSeconds());
+        });
     statusObservation_ = rt::observe(item, "status", rt::KVONew, [weak](const rt::KVOChange&) {
         auto self = weak.lock();
         if (!self || !self->player_ || !self->player_->currentItem()) return;
@@ -108,8 +109,6 @@ void QXIMAVastAdsManager::progress(double seconds) {
     tracker_->onProgress(seconds);
     double d = duration();
     if (!(d > 0)) return;
-    static constexpr ima::AdEventType kQuartiles[] = {ima::AdEventType::FirstQuartile, ima::AdEventType::Midpoint,
-                                                      ima::AdEventType::ThirdQuartile};
     // One quartile per tick, like the tracker's hits, so events and hits stay in step.
     if (quartilesReported_ < 3 && seconds > d * 0.25 * (quartilesReported_ + 1))
         reportEvent(kQuartiles[quartilesReported_++]);
@@ -120,8 +119,6 @@ void QXIMAVastAdsManager::playedToEnd() {
     auto keep = self();
     // A short ad may end between two progress ticks: the quartiles it passed still count.
     while (showing_ && quartilesReported_ < 3 && duration() > 0) {
-        static constexpr ima::AdEventType kQuartiles[] = {ima::AdEventType::FirstQuartile, ima::AdEventType::Midpoint,
-                                                          ima::AdEventType::ThirdQuartile};
         tracker_->onProgress(duration());
         reportEvent(kQuartiles[quartilesReported_++]);
     }

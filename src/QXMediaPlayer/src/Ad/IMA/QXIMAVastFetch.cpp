@@ -1,9 +1,9 @@
 #include "Ad/IMA/QXIMAVastFetch.h"
 
-#include "Ad/IMA/QXIMAVastAdsManager.h"
-
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoAdFetchRequestService.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoResponse.h>
+
+#include "Ad/IMA/QXIMAVastAdsManager.h"
 
 namespace zid {
 

@@ -1,9 +1,9 @@
 #pragma once
 // One ad request of the real ads backend: the fetch of its tag and the answer to the
 // layer's loader (an ads manager over the ad's source, or a loading error).
-#include "Ad/ZeveVO/ADFetchRequest.h"
-
 #include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
+
+#include "Ad/ZeveVO/ADFetchRequest.h"
 
 namespace zid {
 

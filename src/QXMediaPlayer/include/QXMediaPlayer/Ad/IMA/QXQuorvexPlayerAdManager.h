@@ -17,7 +17,8 @@ public:
 
     /// Ads at the given cue points (seconds, any order). Raises
     /// "QXQuorvexPlayerParameterError" for a cue point that is not a finite number.
-    static rt::Ref<QXQuorvexPlayerAdManager> managerWithCuePoints(const std::vector<double>& cuePoints, bool allowPreroll);
+    static rt::Ref<QXQuorvexPlayerAdManager> managerWithCuePoints(const std::vector<double>& cuePoints,
+                                                                  bool allowPreroll);
     /// Ads at least `interval` seconds apart (from one ad start to the next).
     static rt::Ref<QXQuorvexPlayerAdManager> managerWithMinAdFreeTimeInterval(double interval, bool allowPreroll);
 
