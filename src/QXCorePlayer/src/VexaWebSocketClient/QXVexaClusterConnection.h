@@ -15,23 +15,12 @@
 
 #include "VexaWebSocketClient/QXVexaMessage.h"
 #include "VexaWebSocketClient/QXVexaSubscription.h"
+#include <QXCorePlayer/VexaWebSocketClient/QXVexaSocketSettings.h>
 #include <fnd/RunLoop.h>
 #include <net/WebSocket.h>
 #include <rt/Object.h>
 
 namespace zid {
-
-/// How the cluster sockets are opened. The service hands its settings to every cluster
-/// connection it creates.
-struct QXVexaSocketSettings {
-    /// "Origin" of the opening handshake: the service's public web origin.
-    std::string origin;
-    /// "User-Agent"; empty means defaultUserAgent().
-    std::string userAgent;
-    /// Socket settings: keep-alive, limits, extra trust anchors, and the test hooks that
-    /// resolve every host to one address and replace the port.
-    net::WebSocketOptions socket;
-};
 
 class QXVexaClusterConnection : public rt::Object, public net::WebSocketDelegate {
     RT_CLASS(QXVexaClusterConnection, rt::Object)

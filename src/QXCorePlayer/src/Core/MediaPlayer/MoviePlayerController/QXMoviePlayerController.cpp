@@ -2,7 +2,7 @@
 
 #include "Core/ExternalScreen/QXExternalScreenManager.h"
 #include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
-#include "Core/MediaPlayer/MoviePlayerController/QXMediaSelectionOption.h"
+#include "Core/MediaPlayer/MoviePlayerController/QXMediaLayerSelectionOption.h"
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
 #include <QXCorePlayer/Core/View/QXPlayerDebugConsoleView.h>
 #include <QXFoundation/Lists/ArrayList.h>
@@ -35,12 +35,12 @@ bool isNumber(double v) { return !std::isnan(v); }
 
 /// The media layer's option behind a wrapped option (nullptr for none or another kind).
 rt::Ref<media::MediaSelectionOption> unwrap(const rt::Ref<rt::Object>& option) {
-    if (auto wrapped = std::dynamic_pointer_cast<QXMediaSelectionOption>(option)) return wrapped->option();
+    if (auto wrapped = std::dynamic_pointer_cast<QXMediaLayerSelectionOption>(option)) return wrapped->option();
     return std::dynamic_pointer_cast<media::MediaSelectionOption>(option);
 }
 
 rt::Ref<rt::Object> wrap(const rt::Ref<media::MediaSelectionOption>& option) {
-    return option ? rt::make<QXMediaSelectionOption>(option) : nullptr;
+    return option ? rt::make<QXMediaLayerSelectionOption>(option) : nullptr;
 }
 }  // namespace
 

@@ -8,11 +8,11 @@
 
 namespace zid {
 
-class QXMediaSelectionOption : public rt::Object, public ICPMediaSelectionOption {
-    RT_CLASS(QXMediaSelectionOption, rt::Object)
+class QXMediaLayerSelectionOption : public rt::Object, public ICPMediaSelectionOption {
+    RT_CLASS(QXMediaLayerSelectionOption, rt::Object)
 public:
-    static void describe(rt::ClassBuilder<QXMediaSelectionOption>& c);
-    explicit QXMediaSelectionOption(rt::Ref<media::MediaSelectionOption> option) : option_(std::move(option)) {}
+    static void describe(rt::ClassBuilder<QXMediaLayerSelectionOption>& c);
+    explicit QXMediaLayerSelectionOption(rt::Ref<media::MediaSelectionOption> option) : option_(std::move(option)) {}
     const rt::Ref<media::MediaSelectionOption>& option() const { return option_; }
 
     std::string languageTag() const override { return option_->extendedLanguageTag(); }

@@ -1,0 +1,52 @@
+#pragma once
+// What a host asks to play: a live channel or a recorded video by its identifier, with
+// the unlock answers it knows in advance. A descriptor is its own copy and compares by
+// identity, so it can key tables of prepared sessions.
+
+#include <string>
+
+#include <rt/KVC.h>
+#include <rt/Key.h>
+
+namespace zid {
+
+class QXMediaDescriptor : public rt::Object {
+    RT_CLASS(QXMediaDescriptor, rt::Object)
+private:
+    std::string mediaID_;
+    bool isChannel_ = false;
+    std::string password_;  // empty: none
+    std::string hashCode_;  // empty: none
+
+public:
+    using D_ = QXMediaDescriptor;
+    static constexpr rt::Key<D_, std::string> mediaIDKey{"mediaID", &D_::mediaID_};
+    static constexpr rt::Key<D_, bool> isChannelKey{"isChannel", &D_::isChannel_};
+    static constexpr rt::Key<D_, std::string> passwordKey{"password", &D_::password_};
+    static constexpr rt::Key<D_, std::string> hashCodeKey{"hashCode", &D_::hashCode_};
+
+    QXMediaDescriptor(std::string mediaID, bool isChannel) : mediaID_(std::move(mediaID)), isChannel_(isChannel) {}
+    static rt::Ref<QXMediaDescriptor> liveDescriptorWithID(std::string mediaID);
+    /// The same as liveDescriptorWithID.
+    static rt::Ref<QXMediaDescriptor> channelDescriptorWithID(std::string mediaID);
+    static rt::Ref<QXMediaDescriptor> recordedDescriptorWithID(std::string mediaID);
+
+    const std::string& mediaID() const { return mediaID_; }
+    void setMediaID(std::string v) { mediaIDKey.set(*this, std::move(v)); }
+    bool isChannel() const { return isChannel_; }
+    void setIsChannel(bool v) { isChannelKey.set(*this, v); }
+    /// Equals isChannel; observers of "isLive" hear changes of "isChannel".
+    bool isLive() const { return isChannel_; }
+    /// Empty when there is none.
+    const std::string& password() const { return password_; }
+    void setPassword(std::string v) { passwordKey.set(*this, std::move(v)); }
+    const std::string& hashCode() const { return hashCode_; }
+    void setHashCode(std::string v) { hashCodeKey.set(*this, std::move(v)); }
+
+    /// The descriptor itself: a copy used as a table key finds the original's entry.
+    rt::Ref<QXMediaDescriptor> copy() { return selfAs<QXMediaDescriptor>(); }
+
+    static void describe(rt::ClassBuilder<QXMediaDescriptor>& c);
+};
+
+}  // namespace zid

@@ -1,0 +1,229 @@
+// Configuration, construction and the playing road of the facade.
+#include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
+
+#include <mutex>
+
+#include <QXCorePlayer/Core/View/PlaybackControl/CPDefaultPlaybackControlFactory.h>
+#include <QXFoundation/Audio/AudioSessionManager.h>
+#include <QXFoundation/Device/DeviceType.h>
+#include <QXFoundation/Listening/IListenable.h>
+#include <QXFoundation/Log/QXLogger.h>
+#include <QXSDKPlayer/Common/ConstPlaybackControlFactory.h>
+#include <QXSDKPlayer/Common/QXSourceChain.h>
+#include <QXUIKit/Presentation/QXPresentation.h>
+#include <dev/Device.h>
+#include <rt/Format.h>
+
+namespace zid {
+
+std::optional<std::string> QXQuorvexPlayerApiKey;
+const char* const QXQuorvexPlayerConfigurationError = "QXQuorvexPlayerConfigurationError";
+const char* const QXQuorvexPlayerParameterError = "QXQuorvexPlayerParameterError";
+
+namespace {
+constexpr const char* kLogModule = "ZIDoredider/QXSDKPlayer/Common";
+}  // namespace
+
+void QXQuorvexPlayer::configureWithApiKey(const std::optional<std::string>& apiKey) {
+    if (!apiKey) raiseParameterError("QXQuorvexPlayer: must be configured with a non-nil api key!");
+    QXQuorvexPlayerApiKey = apiKey;
+    // The facade's presentations follow the process-wide presentation rule; a host
+    // makes no set-up call of its own.
+    installQXPresentation();
+}
+
+rt::Ref<QXQuorvexPlayer> QXQuorvexPlayer::playerWithSession(const rt::Ref<CPPlaybackSession>& session) {
+    auto player = QXQuorvexPlayer::player();
+    player->setSession(session);
+    return player;
+}
+
+void QXQuorvexPlayer::requireConfigured() const {
+    if (!QXQuorvexPlayerApiKey)
+        throw rt::Exception(QXQuorvexPlayerConfigurationError,
+                            "QXQuorvexPlayer must be configured with `+[QXQuorvexPlayer configureWithApiKey:]` before use.");
+}
+
+void QXQuorvexPlayer::raiseParameterError(const std::string& reason) {
+    throw rt::Exception(QXQuorvexPlayerParameterError, reason);
+}
+
+QXQuorvexPlayer::QXQuorvexPlayer() {
+    requireConfigured();
+    installQXPresentation();
+    customToolbarPlaybackControl_ = rt::make<CPToolbarPlaybackControl>();
+    vexaFactory_ =
+        rt::make<SDKVexaFactory>(QXQuorvexPlayerDefaultVexaCluster, QXQuorvexPlayerDefaultVexaHost, *QXQuorvexPlayerApiKey);
+    playerControlStyle_ = 2;
+    loadingTimeout_ = 10.0;
+    playerFactory_ = rt::make<CPPlayerFactory>();
+}
+
+void QXQuorvexPlayer::didInitialize() {
+    rt::Object::didInitialize();
+    auto me = self();
+    // The loading timeout reaches the facade's player factory and the factory of the
+    // session it plays (another one for a session made elsewhere).
+    observations_.push_back(rt::observe(me, "loadingTimeout", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) {
+        if (playerFactory_) playerFactory_->setLoadingTimeout(loadingTimeout_);
+        bindLoadingTimeout(session_);
+    }));
+    observations_.push_back(rt::observe(me, "session.title", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) {
+        contentTitleKey.set(*this, session_ ? session_->title() : std::string());
+    }));
+    view();
+    installTriggers();
+    observations_.push_back(rt::observe(me, "playerControlStyle", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) {
+        rt::Ref<ICPPlaybackControlFactory> factory;
+        switch (playerControlStyle_) {
+            case 1: factory = customToolbarPlaybackControlFactory(); break;
+            case 2:
+                if (!defaultControlFactory_) defaultControlFactory_ = rt::make<CPDefaultPlaybackControlFactory>();
+                factory = defaultControlFactory_;
+                break;
+            default: break;  // 0 and any style without a case: no control
+        }
+        playbackControlFactoryKey.set(*this, factory);
+    }));
+    observations_.push_back(rt::observe(me, "session.error", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) {
+        errorKey.set(*this, mapError(session_ ? session_->error() : nullptr));
+    }));
+    installSelectionBindings();
+    // Live while playing content the source reports online.
+    observations_.push_back(rt::observe(me, "playerState", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) { updateLive(); }));
+    observations_.push_back(rt::observe(me, "session.online", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) { updateLive(); }));
+    setEnableLogging(true);
+}
+
+const rt::Ref<ui::View>& QXQuorvexPlayer::view() {
+    if (!view_) view_ = rt::make<ui::View>(ui::Rect(0, 0, 100, 100));
+    if (!playerView_) {
+        playerView_ = rt::make<CPPlayerView>(ui::Rect(0, 0, 100, 100), playbackControlFactory_);
+        playerView_->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
+        addListener(*playerView_, self());
+        auto me = self();
+        observations_.push_back(rt::observe(me, "session", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) {
+            playerView_->setSession(session_);
+        }));
+        observations_.push_back(
+            rt::observe(me, "playbackControlFactory", rt::KVONew | rt::KVOInitial,
+                        [this](const rt::KVOChange&) { playerView_->setPlaybackControlFactory(playbackControlFactory_); }));
+        view_->addSubview(playerView_);
+    }
+    return view_;
+}
+
+void QXQuorvexPlayer::setSession(const rt::Ref<CPPlaybackSession>& session) {
+    if (session == session_) return;
+    if (session_) removeListener(*session_, *this);
+    sessionKey.set(*this, session);
+    if (session_) {
+        addListener(*session_, self());
+        bindLoadingTimeout(session_);
+    }
+}
+
+void QXQuorvexPlayer::bindLoadingTimeout(const rt::Ref<CPPlaybackSession>& session) {
+    if (session && session->playerFactory()) session->playerFactory()->setLoadingTimeout(loadingTimeout_);
+}
+
+// ---- playing -----------------------------------------------------------------------------------
+
+void QXQuorvexPlayer::playChannel(const std::optional<std::string>& channelID) {
+    requireConfigured();
+    if (!channelID) raiseParameterError("QXQuorvexPlayer: playChannel: must be called with a non-nil channel identifier!");
+    playMedia(QXMediaDescriptor::liveDescriptorWithID(*channelID));
+}
+
+void QXQuorvexPlayer::playRecorded(const std::optional<std::string>& videoID) {
+    requireConfigured();
+    if (!videoID) raiseParameterError("QXQuorvexPlayer: playRecorded: must be called with a non-nil video identifier!");
+    playMedia(QXMediaDescriptor::recordedDescriptorWithID(*videoID));
+}
+
+void QXQuorvexPlayer::playMedia(const rt::Ref<QXMediaDescriptor>& descriptor, bool autoplay) {
+    requireConfigured();
+    if (!descriptor)
+        raiseParameterError("QXQuorvexPlayer: playMedia:autoplay: must be called with a non-nil media descriptor!");
+    mediaDescriptorKey.set(*this, descriptor);
+    auto chain = QXSourceChain::forDescriptor(*descriptor, vexaFactory_);
+    playSource(chain.source, autoplay, chain.rewindOnFinish);
+}
+
+void QXQuorvexPlayer::playSource(const rt::Ref<ICPMediaSource>& source, bool autoplay, bool rewindOnFinish) {
+    AudioSessionManager::instance()->beginPlaybackSession();
+    requireConfigured();
+    if (!source)
+        raiseParameterError("QXQuorvexPlayer: playSource:autoplay:rewindOnFinish: must be called with a non-nil media source!");
+    auto session = CPPlaybackSession::sessionWithMediaSource(source, playerFactory_);
+    setSession(session);
+    session->setAutoStart(autoplay);
+    session->setRewindOnFinish(rewindOnFinish);
+    bindLoadingTimeout(session);
+    session->prepareToPlay();
+}
+
+void QXQuorvexPlayer::play() {
+    AudioSessionManager::instance()->beginPlaybackSession();
+    if (session_) session_->play();
+}
+
+void QXQuorvexPlayer::pause() {
+    if (session_) session_->pause();
+}
+
+void QXQuorvexPlayer::seekTo(double seconds) {
+    if (session_) session_->seekTo(seconds);
+}
+
+void QXQuorvexPlayer::setMuted(bool muted) {
+    mutedKey.set(*this, muted);
+    if (session_) session_->setMuted(muted);
+}
+
+void QXQuorvexPlayer::setContinuePlaybackInBackground(bool flag) {
+    continuePlaybackInBackgroundKey.set(*this, flag);
+    if (session_) session_->setContinuePlaybackInBackground(flag);
+}
+
+// While ads are not played, suspend and resume go to the session.
+void QXQuorvexPlayer::suspend() {
+    if (session_) session_->suspend();
+}
+
+void QXQuorvexPlayer::resume() {
+    AudioSessionManager::instance()->beginPlaybackSession();
+    if (session_) session_->resume();
+}
+
+void QXQuorvexPlayer::continueWithPassword(const std::string& password) {
+    if (session_) session_->continueWithPassword(password);
+}
+
+void QXQuorvexPlayer::continueWithHash(const std::string& hash) {
+    if (session_) session_->continueWithHash(hash);
+}
+
+void QXQuorvexPlayer::continueWithBirthdate(const rt::Date& birthdate) {
+    if (session_) session_->continueWithBirthdate(birthdate);
+}
+
+void QXQuorvexPlayer::continueWithAgeConfirmed() {
+    if (session_) session_->continueWithAgeConfirmed();
+}
+
+void QXQuorvexPlayer::setEnableLogging(bool enable) {
+    enableLoggingKey.set(*this, enable);
+    if (!enable) return;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        auto device = dev::Device::current();
+        QXLogger::defaultLogger()->logRecord(rt::make<QXLogRecord>(
+            kLogModule, rt::Value(), 0,
+            rt::format("device_type: %d device: `%@` device_name: `%@` system: `%@ (%@)`", deviceType(device),
+                       device->model(), device->name(), device->systemName(), device->systemVersion()),
+            4));
+    });
+}
+
+}  // namespace zid

@@ -1,0 +1,110 @@
+#include <QXSDKPlayer/Common/SDKVexaFactory.h>
+
+#include <mutex>
+
+#include <QXSDKPlayer/Common/QXIdentitySources.h>
+#include "VexaWebSocketClient/Client/QXVexaClient.h"
+#include "VexaWebSocketClient/QXVexaService.h"
+#include "VexaWebSocketClient/QXVexaSubscribeConnection.h"
+
+namespace zid {
+
+const char* const QXQuorvexPlayerDefaultVexaCluster = "omega";
+std::string QXQuorvexPlayerDefaultVexaHost = "vexa.quorvex.net";
+
+namespace {
+std::mutex settingsMutex;
+std::optional<QXVexaSocketSettings>& defaultSettings() {
+    static std::optional<QXVexaSocketSettings> settings;
+    return settings;
+}
+}  // namespace
+
+void SDKVexaFactory::setDefaultSocketSettings(std::optional<QXVexaSocketSettings> settings) {
+    std::lock_guard lock(settingsMutex);
+    defaultSettings() = std::move(settings);
+}
+
+std::optional<QXVexaSocketSettings> SDKVexaFactory::defaultSocketSettings() {
+    std::lock_guard lock(settingsMutex);
+    return defaultSettings();
+}
+
+SDKVexaFactory::SDKVexaFactory(std::string defaultCluster, std::string host, std::string apiKey)
+    : SDKVexaFactory(std::move(defaultCluster), std::move(host), std::move(apiKey),
+                     defaultSocketSettings().value_or(QXVexaSocketSettings{})) {}
+
+SDKVexaFactory::SDKVexaFactory(std::string defaultCluster, std::string host, std::string apiKey,
+                               QXVexaSocketSettings settings)
+    : defaultCluster_(std::move(defaultCluster)),
+      host_(std::move(host)),
+      apiKey_(std::move(apiKey)),
+      vexaService_(rt::make<QXVexaService>(defaultCluster_, host_, std::move(settings))) {
+    vexaService_->start();
+}
+
+SDKVexaFactory::~SDKVexaFactory() = default;
+
+std::shared_ptr<IVexaClient> SDKVexaFactory::vexaClientForObject(const rt::Ref<ICPMediaSource>& source) {
+    if (auto channel = rt::cast<ChannelSource>(source)) return vexaClientForChannelID(channel->channelID());
+    if (auto recorded = rt::cast<RecordedSource>(source)) return vexaClientForRecordID(recorded->recordID());
+    if (auto highlight = rt::cast<HighlightSource>(source))
+        return vexaClientForHighlightID(highlight->highlightID(), highlight->recordID());
+    return nullptr;
+}
+
+namespace {
+rt::Ref<QXVexaConnection> subscribeConnection(const rt::Ref<QXVexaService>& service) {
+    return std::static_pointer_cast<QXVexaConnection>(rt::make<QXVexaSubscribeConnection>(service));
+}
+}  // namespace
+
+std::shared_ptr<IVexaClient> SDKVexaFactory::vexaClientForChannelID(const std::string& channelID) {
+    return QXVexaClient::clientWithChannelID(channelID, defaultConfig(), subscribeConnection(vexaService_));
+}
+
+std::shared_ptr<IVexaClient> SDKVexaFactory::vexaClientForRecordID(const std::string& recordID) {
+    return QXVexaClient::clientWithRecordID(recordID, defaultConfig(), subscribeConnection(vexaService_));
+}
+
+std::shared_ptr<IVexaClient> SDKVexaFactory::vexaClientForHighlightID(const std::string& highlightID,
+                                                                      const std::string& recordID) {
+    return QXVexaClient::clientWithHighlightID(highlightID, recordID, defaultConfig(),
+                                               subscribeConnection(vexaService_));
+}
+
+rt::Ref<QXVexaConfig> SDKVexaFactory::defaultConfig() const {
+    return defaultConfigForEnvironment(QXVexaConfig::Environment::current(), apiKey_);
+}
+
+rt::Ref<QXVexaConfig> SDKVexaFactory::defaultConfigForEnvironment(const QXVexaConfig::Environment& environment,
+                                                                  const std::string& apiKey) {
+    auto config = rt::make<QXVexaConfig>(environment);
+    config->setAppID(rt::Value(112));
+    config->setAppVersion(rt::Value(1));
+    config->setAppBundle(environment.bundleIdentifier);
+    config->setBrandID(rt::Value(1));
+    config->setBuildNumber(std::string());
+    config->setBuildTime(std::string());
+    config->setRpin(environment.rpin);
+    config->setClientType(0);
+    config->setAppFlavor(std::string("1"));
+    config->setDeviceType(std::string("mobile"));
+    config->setDeviceOS(std::string("iPhone"));
+    config->setPhoneType(environment.deviceModel + " " + environment.systemVersion + " h264");
+    config->setConnectionType(
+        QXVexaConfig::connectionTypeFor(environment.networkStatus, environment.radioAccessTechnology));
+    config->setFlashVer(std::string("iOS 1,"));
+    config->setReferrer(environment.bundleIdentifier);
+    config->setApiKey(apiKey);
+    config->setApiKeyVersion(rt::Value(1.0));
+    return config;
+}
+
+std::int64_t SDKVexaFactory::connectionType() { return QXVexaConfig::currentConnectionType(); }
+
+std::int64_t SDKVexaFactory::connectionTypeFromRadioAccessTechnology(const std::optional<std::string>& technology) {
+    return QXVexaConfig::connectionTypeFromRadioAccessTechnology(technology);
+}
+
+}  // namespace zid

@@ -1,0 +1,114 @@
+// Which control the player view shows for each control style, the toolbar accessors of
+// the facade's own control, and the controls' calls to the delegate.
+
+#include <QXCorePlayer/Core/View/PlaybackControl/CPDefaultPlaybackControlFactory.h>
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayButtonToolbarItem.h>
+#include <QXSDKPlayer/Common/ConstPlaybackControlFactory.h>
+
+#include "FacadeTestSupport.h"
+
+namespace facadetest {
+namespace {
+
+class PresentingController : public ui::ViewController {
+    RT_CLASS(PresentingController, ui::ViewController)
+public:
+    void presentViewController(const rt::Ref<ui::ViewController>& controller, bool animated,
+                               Completion completion = {}) override {
+        presented.push_back(controller);
+        lastAnimated = animated;
+        (void)completion;
+    }
+    std::vector<rt::Ref<ui::ViewController>> presented;
+    bool lastAnimated = false;
+};
+
+TEST_F(FacadeTest, EachControlStyleGivesThePlayerViewItsFactory) {
+    auto facade = scriptedFacade(CPMediaSourceType::Recorded);
+    EXPECT_EQ(facade->playerControlStyle(), 2u);
+    EXPECT_TRUE(rt::cast<CPDefaultPlaybackControlFactory>(facade->playerView()->playbackControlFactory()));
+    auto defaultControl = facade->playerView()->playbackControl();
+    EXPECT_TRUE(defaultControl) << "the default recorded control for the session";
+    EXPECT_NE(defaultControl, facade->customToolbarPlaybackControl());
+
+    facade->setPlayerControlStyle(1);
+    auto constant = rt::cast<ConstPlaybackControlFactory>(facade->playerView()->playbackControlFactory());
+    ASSERT_TRUE(constant);
+    EXPECT_EQ(constant->playbackControl(), facade->customToolbarPlaybackControl());
+    EXPECT_EQ(facade->playerView()->playbackControl(), facade->customToolbarPlaybackControl());
+    EXPECT_EQ(facade->customToolbarPlaybackControl()->mediaSource(), facade->session()->source());
+    EXPECT_EQ(facade->customToolbarPlaybackControl()->mediaPlayer(), facade->session()->player());
+
+    // Every new session gets the same control with its own source and player.
+    auto next = scriptedSession(CPMediaSourceType::LiveChannel);
+    facade->setSession(next);
+    next->prepareToPlay();
+    EXPECT_EQ(facade->playerView()->playbackControl(), facade->customToolbarPlaybackControl());
+    EXPECT_EQ(facade->customToolbarPlaybackControl()->mediaSource(), next->source());
+    EXPECT_EQ(facade->customToolbarPlaybackControl()->mediaPlayer(), next->player());
+
+    facade->setPlayerControlStyle(0);
+    EXPECT_EQ(facade->playerView()->playbackControlFactory(), nullptr);
+    EXPECT_EQ(facade->playerView()->playbackControl(), nullptr);
+    facade->setPlayerControlStyle(7);  // no such style: no control
+    EXPECT_EQ(facade->playerView()->playbackControl(), nullptr);
+    facade->setPlayerControlStyle(2);
+    EXPECT_TRUE(facade->playerView()->playbackControl());
+}
+
+TEST_F(FacadeTest, ToolbarAccessorsHandOutNewItemsOfTheCustomControl) {
+    auto facade = scriptedFacade(CPMediaSourceType::Recorded);
+    facade->setPlayerControlStyle(0);  // the accessors work whether or not the control is shown
+    facade->customToolbarPlaybackControl()->setMediaPlayer(facade->session()->player());
+    auto first = facade->playButtonItem();
+    auto second = facade->playButtonItem();
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(first->mediaPlayer(), facade->session()->player());
+    EXPECT_EQ(second->mediaPlayer(), facade->session()->player());
+    EXPECT_EQ(facade->topToolbar(), facade->customToolbarPlaybackControl()->topToolbar());
+    EXPECT_EQ(facade->bottomToolbar(), facade->customToolbarPlaybackControl()->bottomToolbar());
+    EXPECT_TRUE(facade->sliderItem() && facade->timeLabelItem() && facade->durationLabelItem() &&
+                facade->timePerDurationLabelItem() && facade->viewerCountLabelItem() && facade->startedDateLabelItem() &&
+                facade->titleLabelItem() && facade->airplayButtonItem() && facade->pictureInPictureButtonItem() &&
+                facade->subtitlesButtonItem() && facade->audioTracksButtonItem() && facade->liveBadgeItem());
+    EXPECT_NE(facade->customToolbarPlaybackControlFactory(), facade->customToolbarPlaybackControlFactory());
+    // Key-value coding reaches the accessors too, each read a new item.
+    EXPECT_NE(facade->valueForKey("playButtonItem").object(), facade->valueForKey("playButtonItem").object());
+}
+
+TEST_F(FacadeTest, TheControlsCallsReachTheDelegateAndPresentationsFallBackToTheHostsController) {
+    auto facade = scriptedFacade(CPMediaSourceType::Recorded);
+    facade->showControls(false, false, kControlHideDelayNever);  // a new control shows itself
+    delegate->calls.clear();
+    facade->showControls(true, false, kControlHideDelayNever);
+    EXPECT_TRUE(facade->controlsVisible());
+    facade->showControls(false, true, kControlHideDelayNever);
+    EXPECT_FALSE(facade->controlsVisible());
+    EXPECT_EQ(delegate->calls, (Lines{"present 0 0.3", "hide 1 0.3"}));
+
+    double saved = kDefaultControlHideDelay;
+    kDefaultControlHideDelay = 2;  // the delay current at the call
+    facade->showControls(true, false);
+    advance(2.1);
+    EXPECT_FALSE(facade->controlsVisible());
+    kDefaultControlHideDelay = saved;
+
+    auto presenter = rt::make<PresentingController>();
+    facade->setPresentingViewController(presenter);
+    auto picker = rt::make<ui::ViewController>();
+    auto& view = *facade->playerView();
+    facade->playerViewRequestsPresentingViewController(view, picker);
+    ASSERT_EQ(presenter->presented.size(), 1u);
+    EXPECT_EQ(presenter->presented[0], picker);
+    EXPECT_TRUE(presenter->lastAnimated);
+    delegate->presents = true;
+    facade->playerViewRequestsPresentingViewController(view, picker);
+    EXPECT_EQ(presenter->presented.size(), 1u) << "the host presented it";
+    delegate.reset();
+    facade->playerViewRequestsPresentingViewController(view, picker);
+    EXPECT_EQ(presenter->presented.size(), 2u) << "a delegate gone away presents nothing";
+}
+
+}  // namespace
+}  // namespace facadetest
