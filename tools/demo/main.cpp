@@ -5,8 +5,15 @@
 // plays them on GStreamer (null outputs unless --sound) in a player view with the default
 // controls, prints each state change of the source, the session and the movie player
 // with the time since start, and writes PNG snapshots of the player view (picture and
-// debug console, controls shown and hidden) at the times asked for. With --ads, a preroll
-// from the ad server plays in front of the first content before that content starts.
+// debug console, controls shown and hidden) at the times asked for.
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include <QXCorePlayer/Core/Core/CPAbstractMediaSource.h>
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
@@ -20,8 +27,9 @@
 #include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
 #include <QXCorePlayer/Core/View/PlayerView/CPPlayerView.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
-#include <QXMediaPlayer/Ad/IMA/QXIMAPlayer.h>
-#include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
+#include "VexaWebSocketClient/Client/QXVexaClient.h"
+#include "VexaWebSocketClient/QXVexaService.h"
+#include "VexaWebSocketClient/QXVexaSubscribeConnection.h"
 #include <QXMediaPlayer/Ad/ZeveVO/CAZevevoPlaybackTracker.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoAdFetchRequestService.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoSource.h>
@@ -37,18 +45,6 @@
 #include <rt/Format.h>
 #include <rt/KVO.h>
 #include <ui/Renderer.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <optional>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#include "VexaWebSocketClient/Client/QXVexaClient.h"
-#include "VexaWebSocketClient/QXVexaService.h"
-#include "VexaWebSocketClient/QXVexaSubscribeConnection.h"
 
 namespace {
 
@@ -113,7 +109,6 @@ struct Options {
     std::vector<double> snapshots{2, 4};
     std::string output;
     bool sound = false;
-    bool preroll = false;
 };
 
 void usage() {
@@ -128,7 +123,6 @@ void usage() {
         "  --snapshots T1,T2,...              snapshot times in seconds after each start (default 2,4)\n"
         "  --output DIR                       where the snapshots go (default a new folder in /tmp)\n"
         "  --sound                            play the audio (default: null outputs)\n"
-        "  --ads                              a preroll ad before the first content\n"
         "  --help                             this text\n");
 }
 
@@ -145,8 +139,6 @@ std::optional<Options> parse(int argc, char** argv) {
             std::exit(0);
         } else if (arg == "--sound") {
             o.sound = true;
-        } else if (arg == "--ads") {
-            o.preroll = true;
         } else if (arg == "--content") {
             auto v = value();
             if (!v || (*v != "ad" && *v != "channel" && *v != "recording" && *v != "both" && *v != "all"))
@@ -192,79 +184,8 @@ const char* sessionStateName(long s) {
     return s >= 0 && s < 8 ? names[s] : "?";
 }
 const char* movieStateName(long s) {
-    static const char* names[] = {"stopped", "buffering",   "ready", "playing",
-                                  "paused",  "interrupted", "error", "stalled"};
+    static const char* names[] = {"stopped", "buffering", "ready", "playing", "paused", "interrupted", "error", "stalled"};
     return s >= 0 && s < 8 ? names[s] : "?";
-}
-
-// ---- the preroll ------------------------------------------------------------------------------
-
-// What the player facade will do for a preroll: the ad player in front of the player view
-// while the ad plays, the content started only once the ad is over.
-class DemoPreroll : public rt::Object, public QXIMAPlayerDelegate {
-    RT_CLASS(DemoPreroll, rt::Object)
-public:
-    bool finished = false;
-    bool playing = false;
-    std::string failure;
-
-    rt::Dictionary QXIMAPlayerWillLoadAdWithCustomParameters(QXIMAPlayer&, const rt::Dictionary& given) override {
-        rt::Dictionary parameters = given;
-        parameters.set("placement", "preroll");
-        return parameters;
-    }
-    void QXIMAPlayerRequestContentPause(QXIMAPlayer& player) override {
-        say("preroll: content pause requested, the ad player in front");
-        playing = true;
-        if (auto parent = player.superview()) parent->bringSubviewToFront(rt::cast<ui::View>(player.self()));
-    }
-    void QXIMAPlayerRequestContentResume(QXIMAPlayer& player) override {
-        say("preroll: content resume requested");
-        playing = false;
-        if (auto parent = player.superview()) parent->sendSubviewToBack(rt::cast<ui::View>(player.self()));
-    }
-    void QXIMAPlayerDidFinishPlayingAds(QXIMAPlayer&) override { finished = true; }
-    void QXIMAPlayerDidFailWithError(QXIMAPlayer&, const rt::Ref<rt::Error>& error) override {
-        failure = "preroll: " + error->domain() + " " + error->localizedDescription();
-        say(failure);
-    }
-};
-
-/// Plays a preroll from the tag in front of the player view, with a snapshot of the ad;
-/// answers an empty string when the ad played to its end, else the reason.
-std::string playPreroll(const std::string& label, const rt::Ref<ui::View>& playerView, const std::string& tag,
-                        const Options& options) {
-    auto delegate = rt::make<DemoPreroll>();
-    auto adPlayer = rt::make<QXIMAPlayer>(playerView->bounds(), tag, rt::Dictionary{{"demo", "1"}});
-    adPlayer->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
-    adPlayer->setDelegate(delegate);
-    playerView->addSubview(adPlayer);
-    playerView->sendSubviewToBack(adPlayer);
-    say(label + " preroll requested: " + tag);
-    adPlayer->start();
-    double started = now();
-    double firstPicture = -1;
-    bool snapshot = false;
-    auto loop = fnd::RunLoop::main();
-    while (!delegate->finished && now() - started < 30) {
-        loop->runOnce(0.02);
-        if (firstPicture < 0 && adPlayer->isPlaying()) {
-            firstPicture = now();
-            say(label + " preroll: first picture");
-        }
-        if (!snapshot && firstPicture >= 0 && now() - firstPicture >= 1) {
-            snapshot = true;
-            playerView->layoutIfNeeded();
-            std::string path = rt::format("%@/%@-preroll.png", options.output, label);
-            say(ui::renderToPNG(*playerView, path) ? "snapshot " + path : "snapshot failed: " + path);
-        }
-    }
-    adPlayer->removeFromSuperview();
-    if (!delegate->finished) return label + " preroll: did not finish within 30 s";
-    if (!delegate->failure.empty()) return delegate->failure;
-    if (firstPicture < 0) return label + " preroll: no picture";
-    say(label + " preroll finished");
-    return {};
 }
 
 // ---- one playback -------------------------------------------------------------------------
@@ -272,8 +193,7 @@ std::string playPreroll(const std::string& label, const rt::Ref<ui::View>& playe
 /// Plays one source in a session until the duration is over, the media finishes or
 /// something fails; answers an empty string when a picture reached the player view, else
 /// the reason. The session is released before it returns.
-std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& played, const Options& options,
-                       const std::string& prerollTag = {}) {
+std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& played, const Options& options) {
     auto loop = fnd::RunLoop::main();
     auto session = CPPlaybackSession::sessionWithMediaSource(played, rt::make<CPPlayerFactory>());
 
@@ -295,9 +215,6 @@ std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& 
     // default controls for the kind of content.
     auto playerView = rt::make<CPPlayerView>(ui::Rect(0, 0, 480, 270), rt::make<CPDefaultPlaybackControlFactory>());
     playerView->setSession(session);
-    // An ad that fails leaves the content to play as it would without it.
-    std::string prerollFailure =
-        prerollTag.empty() ? std::string() : playPreroll(label, playerView, prerollTag, options);
 
     double started = now();
     session->play();
@@ -323,8 +240,8 @@ std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& 
             playerView->layoutIfNeeded();
             for (bool shown : {true, false}) {
                 playerView->showControls(shown, false, kControlHideDelayNever);
-                std::string path =
-                    rt::format("%@/%@-%05.2fs-controls-%@.png", options.output, label, at, shown ? "shown" : "hidden");
+                std::string path = rt::format("%@/%@-%05.2fs-controls-%@.png", options.output, label, at,
+                                              shown ? "shown" : "hidden");
                 say(ui::renderToPNG(*playerView, path) ? "snapshot " + path : "snapshot failed: " + path);
             }
         }
@@ -337,7 +254,6 @@ std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& 
         if (session->state() == CPSessionState::Finished) break;
     }
     if (failure.empty() && !sawPicture) failure = label + ": no picture reached the player view";
-    if (failure.empty()) failure = prerollFailure;
     playerView = nullptr;
     session = nullptr;
     fnd::NotificationCenter::defaultCenter()->removeObserver(movieToken);
@@ -346,14 +262,13 @@ std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& 
 
 /// Plays one content item through a media-server-connected source.
 std::string play(const std::string& label, rt::Ref<DemoContentSource> content, const rt::Ref<DemoVexaFactory>& factory,
-                 bool live, const Options& options, peers::MediaServerPeer& server, const std::string& prerollTag) {
+                 bool live, const Options& options, peers::MediaServerPeer& server) {
     auto loop = fnd::RunLoop::main();
     auto connected = CPVexaConnectedSource::sourceWithSource(content, factory);
     rt::Ref<ICPMediaSource> played = connected;
     if (live) played = CPURLResolvingSource::sourceWithBaseSource(connected, CPHLSSourceResolver::resolver());
-    std::string failure = playSource(label, played, options, prerollTag);
-    if (failure.empty() && server.frames("subscribeMessage").empty())
-        failure = label + ": the media server heard no report";
+    std::string failure = playSource(label, played, options);
+    if (failure.empty() && server.frames("subscribeMessage").empty()) failure = label + ": the media server heard no report";
     connected->dispose();
     loop->runUntil([&] { return !server.subchannels().size(); }, 3);
     say(label + (failure.empty() ? " stopped" : " stopped: " + failure));
@@ -368,9 +283,8 @@ std::string playAd(const Options& options, peers::AdServerPeer& ads) {
     inlineAd.tracking = {{"start", ads.url("/track/start")}, {"firstQuartile", ads.url("/track/firstQuartile")}};
     inlineAd.clickThrough = {"https://advertiser.example/"};
     inlineAd.mediaFiles = {{"video/mp4", ads.url(AdServerPeer::kMediaPath)}};
-    ads.script(
-        "/vast/ad",
-        {AdServerPeer::Answer::vast(AdServerPeer::wrapperVast(ads.url("/vast/inline"), {ads.url("/track/wrapper")}))});
+    ads.script("/vast/ad", {AdServerPeer::Answer::vast(AdServerPeer::wrapperVast(ads.url("/vast/inline"),
+                                                                                  {ads.url("/track/wrapper")}))});
     ads.script("/vast/inline", {AdServerPeer::Answer::vast(AdServerPeer::inlineVast(inlineAd))});
     auto service = rt::make<ZeveVoAdFetchRequestService>();
     service->setZeveVOBaseURL(ads.url("/vast/ad"));
@@ -383,7 +297,8 @@ std::string playAd(const Options& options, peers::AdServerPeer& ads) {
     AKOperationTaskManager::sharedManager()
         ->taskQueueWithIdentifier(rt::Value(CAZevevoPlaybackTracker::kQueueIdentifier))
         ->waitUntilAllTasksAreFinished();
-    if (failure.empty() && ads.requests("/track/impression").empty()) failure = "ad: the ad server heard no impression";
+    if (failure.empty() && ads.requests("/track/impression").empty())
+        failure = "ad: the ad server heard no impression";
     for (const auto& r : ads.requests()) say("ad server: " + r.path);
     say(std::string("ad") + (failure.empty() ? " stopped" : " stopped: " + failure));
     return failure;
@@ -430,7 +345,7 @@ int main(int argc, char** argv) {
     peers::MediaServerPeer server(certificate);
     server.start();
     peers::AdServerPeer ads;
-    if (options->ad || options->preroll) {
+    if (options->ad) {
         say("making the ad's MP4 (first run only)");
         ads.setMediaFile(peers::AdFixtures::ensureDefault());
     }
@@ -451,18 +366,6 @@ int main(int argc, char** argv) {
     auto factory = rt::make<DemoVexaFactory>(settings);
 
     std::vector<std::string> failures;
-    // The preroll's tag: an inline ad with the MP4 fixture and its tracking.
-    std::string prerollTag;
-    if (options->preroll) {
-        QXIMAVastBackend::install();
-        AdServerPeer::InlineAd preroll;
-        preroll.impressions = {ads.url("/preroll/impression")};
-        for (const char* event : {"start", "firstQuartile", "midpoint", "thirdQuartile", "complete"})
-            preroll.tracking.emplace_back(event, ads.url(std::string("/preroll/") + event));
-        preroll.mediaFiles = {{"video/mp4", ads.url(AdServerPeer::kMediaPath)}};
-        ads.script("/preroll/tag", {AdServerPeer::Answer::vast(AdServerPeer::inlineVast(preroll))});
-        prerollTag = ads.url("/preroll/tag");
-    }
     if (options->ad) {
         auto failure = playAd(*options, ads);
         if (!failure.empty()) failures.push_back(failure);
@@ -470,22 +373,16 @@ int main(int argc, char** argv) {
     if (options->channel) {
         server.loadScript(announceScript(origin.url("/live/index.m3u8")));
         auto failure = play("channel", rt::make<DemoContentSource>(CPMediaSourceType::LiveChannel, "demo-live"),
-                            factory, true, *options, server, prerollTag);
-        prerollTag.clear();
+                            factory, true, *options, server);
         if (!failure.empty()) failures.push_back(failure);
     }
     if (options->recording) {
         server.loadScript(announceScript(origin.url("/vod/muxed/index.m3u8")));
         auto failure = play("recording", rt::make<DemoContentSource>(CPMediaSourceType::Recorded, "demo-vod"), factory,
-                            false, *options, server, prerollTag);
+                            false, *options, server);
         if (!failure.empty()) failures.push_back(failure);
     }
 
-    if (options->preroll) {
-        for (const auto& r : ads.requests())
-            if (r.path.rfind("/preroll/", 0) == 0) say("ad server: " + r.target);
-        ima::installBackend(nullptr);
-    }
     factory = nullptr;
     loop->drain();
     QXPlayerResumePositions::setDefaultPositions(nullptr);
