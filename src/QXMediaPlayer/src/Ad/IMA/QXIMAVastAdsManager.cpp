@@ -12,6 +12,9 @@ namespace zid {
 namespace {
 constexpr unsigned kFlexibleWidthAndHeight = ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight;
 constexpr double kProgressInterval = 0.25;
+// An ad standing this close to its end for kEndGrace seconds has ended.
+constexpr double kEndTolerance = 0.25;
+constexpr double kEndGrace = 1.0;
 constexpr ima::AdEventType kQuartiles[] = {ima::AdEventType::FirstQuartile, ima::AdEventType::Midpoint,
                                            ima::AdEventType::ThirdQuartile};
 }  // namespace
@@ -88,6 +91,7 @@ void QXIMAVastAdsManager::firstPicture() {
     if (showing_ || finished_ || isDestroyed()) return;
     showing_ = true;
     playing_ = !paused_;
+    lastAdvance_ = fnd::RunLoop::main()->clock().now();
     if (startTimeout_) startTimeout_->invalidate();
     startTimeout_ = nullptr;
     frameToken_ = nullptr;
@@ -106,6 +110,25 @@ double QXIMAVastAdsManager::duration() const {
 
 void QXIMAVastAdsManager::progress(double seconds) {
     if (!showing_ || finished_ || isDestroyed()) return;
+    double now = fnd::RunLoop::main()->clock().now();
+    if (seconds > lastPosition_ + 0.001) {
+        lastPosition_ = seconds;
+        lastAdvance_ = now;
+    } else if (!paused_) {
+        // The engine has been seen to stop at the last picture of a progressive MP4 without
+        // reporting its end: an ad standing at its end is over, one standing anywhere else
+        // too long has stalled. Either way the content comes back.
+        double d = duration();
+        if (d > 0 && seconds >= d - kEndTolerance && now - lastAdvance_ >= kEndGrace) {
+            playedToEnd();
+            return;
+        }
+        if (now - lastAdvance_ >= QXIMAVastBackend::kStallTimeout) {
+            failed("The ad's playback stood still at " + std::to_string(seconds) + " s for " +
+                   std::to_string(static_cast<int>(QXIMAVastBackend::kStallTimeout)) + " seconds");
+            return;
+        }
+    }
     tracker_->onProgress(seconds);
     double d = duration();
     if (!(d > 0)) return;
@@ -183,6 +206,7 @@ void QXIMAVastAdsManager::resume() {
     if (!paused_ || finished_ || isDestroyed()) return;
     paused_ = false;
     playing_ = showing_;
+    lastAdvance_ = fnd::RunLoop::main()->clock().now();
     if (player_) player_->play();
     tracker_->onResume();
     reportEvent(ima::AdEventType::Resume);

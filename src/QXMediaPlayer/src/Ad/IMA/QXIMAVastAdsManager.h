@@ -61,6 +61,9 @@ private:
     bool finished_ = false;
     bool contentPaused_ = false;
     int quartilesReported_ = 0;
+    // The last position that moved on, and when (the run loop's clock).
+    double lastPosition_ = -1;
+    double lastAdvance_ = 0;
 };
 
 }  // namespace zid

@@ -6,8 +6,10 @@
 // reporting the ad's events and hitting its impression and tracking URLs.
 //
 // Load failures (transfer, HTTP status, no VAST, no ad, no playable file, time-out) are
-// loading errors; a media failure is a playing error, after which the manager resumes the
-// content (when it had paused it) and reports all ads completed, as after a skip.
+// loading errors; a media failure (or no first picture within kStartTimeout, or playback
+// standing still for kStallTimeout) is a playing error, after which the manager resumes
+// the content (when it had paused it) and reports all ads completed, as after a skip.
+// Playback standing at the ad's last picture is its end, whether or not the engine said so.
 #include <ima/Backend.h>
 #include <net/HttpClient.h>
 
@@ -21,6 +23,8 @@ class QXIMAVastBackend : public ima::Backend, public std::enable_shared_from_thi
 public:
     /// Seconds a started ad may take to show its first picture before it fails.
     static constexpr double kStartTimeout = 10;
+    /// Seconds a showing ad's playback may stand still (not paused) before it fails.
+    static constexpr double kStallTimeout = 10;
 
     /// nullptr: a client of its own, bounded like the ad fetch's (1 MiB bodies, 10-s
     /// time-out); give one to add trust anchors.
