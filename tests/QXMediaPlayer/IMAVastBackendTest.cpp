@@ -140,13 +140,4 @@ TEST_F(IMAVastBackendTest, AMediaFailureIsAPlayingErrorAndTheContentResumes) {
     EXPECT_EQ(peer.requestCount("/imp"), 0) << "no impression for an ad never shown";
 }
 
-TEST_F(IMAVastBackendTest, SkipEndsThePlayingAdAtOnce) {
-    scriptAd(peer.url(AdServerPeer::kMediaPath));
-    play();
-    ASSERT_TRUE(waitUntil([&] { return player->isPlaying(); }, 20));
-    player->skip();
-    EXPECT_EQ(delegate->log, (std::vector<std::string>{"pause content", "resume content", "finished"}));
-    EXPECT_TRUE(player->adContainer()->subviews().empty());
-}
-
 }  // namespace
