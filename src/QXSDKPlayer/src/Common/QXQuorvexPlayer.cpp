@@ -186,13 +186,22 @@ void QXQuorvexPlayer::setContinuePlaybackInBackground(bool flag) {
     if (session_) session_->setContinuePlaybackInBackground(flag);
 }
 
-// While ads are not played, suspend and resume go to the session.
+// While an ad plays, suspend and resume go to the ad player (a resume without a suspend
+// there only logs), otherwise to the session.
 void QXQuorvexPlayer::suspend() {
+    if (playingAd_ && adPlayer_) {
+        adPlayer_->suspend();
+        return;
+    }
     if (session_) session_->suspend();
 }
 
 void QXQuorvexPlayer::resume() {
     AudioSessionManager::instance()->beginPlaybackSession();
+    if (playingAd_ && adPlayer_) {
+        adPlayer_->resume();
+        return;
+    }
     if (session_) session_->resume();
 }
 

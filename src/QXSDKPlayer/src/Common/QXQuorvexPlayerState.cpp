@@ -133,9 +133,9 @@ void QXQuorvexPlayer::installTriggers() {
         lastPlayerState_ = state;
         tellDelegate([this](QXPlayerDelegate& d) { d.playerStateDidChange(*this); });
     }));
-    // Where the ad check runs on every change of the source's state once the facade plays
-    // ads; nothing to check until then.
-    observations_.push_back(rt::observe(me, "session.sourceState", rt::KVONew, [](const rt::KVOChange&) {}));
+    // An ad may become due whenever the source's state changes (a preroll once it is realized).
+    observations_.push_back(
+        rt::observe(me, "session.sourceState", rt::KVONew, [this](const rt::KVOChange&) { playAdIfNeeded(); }));
     lastStartDate_ = broadcastStartDate();
     observations_.push_back(rt::observe(me, "broadcastStartDate", rt::KVONew, [this](const rt::KVOChange&) {
         auto date = broadcastStartDate();

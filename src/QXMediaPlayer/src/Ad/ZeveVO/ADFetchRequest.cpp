@@ -9,6 +9,8 @@
 #include <dev/Device.h>
 #include <sec/Random.h>
 
+#include <algorithm>
+
 namespace zid {
 
 namespace {
@@ -37,6 +39,7 @@ rt::Ref<rt::Error> adFetchError(long long code, const std::string& message, cons
 ADFetchRequest::ADFetchRequest(rt::Ref<net::HttpClient> client) : client_(std::move(client)) {}
 
 std::optional<std::string> ADFetchRequest::createUrl() const {
+    if (sendsBaseURLAsIs) return baseURL_;
     std::string address = baseURL_;
     if (address.find(kAccountIdPlaceholder) != std::string::npos) {
         if (!accountId || accountId->empty()) return std::nullopt;
@@ -210,12 +213,18 @@ void ADFetchRequest::rollbackOnNextTry() {
     switch (state_) {
         case FirstTry:
         case SecondTry:
-            state_ = static_cast<State>(state_ + 1);
-            startTry();
-            break;
+            if (static_cast<int>(state_) < maxTries) {
+                state_ = static_cast<State>(state_ + 1);
+                startTry();
+                break;
+            }
+            [[fallthrough]];
         case ThirdTry: {
             ++generation_;
-            auto error = adFetchError(kADFetchNoAdAfterTries, "The ad server gave no playable ad in three tries",
+            static constexpr const char* kTries[] = {"one try", "two tries", "three tries"};
+            auto error = adFetchError(kADFetchNoAdAfterTries,
+                                      std::string("The ad server gave no playable ad in ") +
+                                          kTries[std::clamp(static_cast<int>(state_), 1, 3) - 1],
                                       lastCause_);
             if (delegate) delegate->adFetchRequestDidFailWithError(*this, error);
             break;

@@ -45,6 +45,11 @@ public:
     std::string pageURL;
     /// Held weakly: the delegate owns the fetch.
     ADFetchRequestDelegate* delegate = nullptr;
+    /// Requests the base URL exactly as given, with no ad-server parameters (an ad tag
+    /// that already holds its own query).
+    bool sendsBaseURLAsIs = false;
+    /// Tries of the fetch, 1 to 3.
+    int maxTries = 3;
 
     State state() const { return state_; }
     const rt::Ref<VASTAdElement>& temporaryAdElement() const { return temporaryAdElement_; }

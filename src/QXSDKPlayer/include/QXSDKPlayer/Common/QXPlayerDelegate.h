@@ -2,7 +2,9 @@
 // What the facade tells its host. Every call is optional: a delegate overrides the
 // ones it wants; the others do nothing (or answer NO).
 
+#include <rt/Error.h>
 #include <rt/Object.h>
+#include <rt/Value.h>
 #include <ui/ViewController.h>
 
 namespace zid {
@@ -38,6 +40,21 @@ public:
                                                         const rt::Ref<ui::ViewController>& controller) {
         (void)player, (void)controller;
         return false;
+    }
+    /// Asked before every ad request: the custom parameters to send (the facade's, with
+    /// the ad placement). Answers them unchanged.
+    virtual rt::Dictionary playerWillLoadAdWithCustomParameters(QXQuorvexPlayer& player,
+                                                                const rt::Dictionary& parameters) {
+        (void)player;
+        return parameters;
+    }
+    /// An ad starts: the content is paused for it.
+    virtual void playerStartingAd(QXQuorvexPlayer& player) { (void)player; }
+    /// The ad is over: the content is resumed.
+    virtual void playerDidFinishPlayingAd(QXQuorvexPlayer& player) { (void)player; }
+    /// An ad failed to load or play; the content plays on.
+    virtual void playerReceivedAdError(QXQuorvexPlayer& player, const rt::Ref<rt::Error>& error) {
+        (void)player, (void)error;
     }
 };
 

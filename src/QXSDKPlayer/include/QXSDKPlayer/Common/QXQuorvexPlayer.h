@@ -19,6 +19,8 @@
 #include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
 #include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
 #include <QXCorePlayer/Core/View/PlayerView/CPPlayerView.h>
+#include <QXMediaPlayer/Ad/IMA/QXIMAPlayer.h>
+#include <QXMediaPlayer/Ad/IMA/QXQuorvexPlayerAdManager.h>
 #include <QXSDKPlayer/Common/QXMediaDescriptor.h>
 #include <QXSDKPlayer/Common/QXMediaSelectionOption.h>
 #include <QXSDKPlayer/Common/QXPlayerDelegate.h>
@@ -43,6 +45,10 @@ extern const char* const QXQuorvexPlayerConfigurationError;
 extern const char* const QXQuorvexPlayerParameterError;
 /// The domain of the facade's errors (codes in QXQuorvexPlayerErrorCode).
 extern const char* const QXQuorvexPlayerErrorDomain;
+/// The ad request's placement parameter: "placement", "preroll", "midroll".
+extern const char* const QXQuorvexPlayerAdPlacementKey;
+extern const char* const QXQuorvexPlayerAdPlacementValuePreroll;
+extern const char* const QXQuorvexPlayerAdPlacementValueMidroll;
 
 enum class QXQuorvexPlayerErrorCode : long {
     Unknown = 0,
@@ -72,7 +78,10 @@ enum class QXPlayerState : unsigned long {
 /// Which control the player view shows.
 enum class QXPlayerControlStyle : unsigned long { None = 0, CustomToolbar = 1, Default = 2 };
 
-class QXQuorvexPlayer : public rt::Object, public CPPlayerViewListener, public CPPlaybackSessionListener {
+class QXQuorvexPlayer : public rt::Object,
+                        public CPPlayerViewListener,
+                        public CPPlaybackSessionListener,
+                        public QXIMAPlayerDelegate {
     RT_CLASS(QXQuorvexPlayer, rt::Object)
 private:
     rt::Ref<CPPlaybackSession> session_;
@@ -197,8 +206,9 @@ public:
     bool continuePlaybackInBackground() const { return continuePlaybackInBackground_; }
     void setContinuePlaybackInBackground(bool flag);
     bool adsDisabled() const { return adsDisabled_; }
-    void setAdsDisabled(bool disabled) { adsDisabledKey.set(*this, disabled); }
-    /// Whether an ad is playing; NO until the facade plays ads.
+    /// YES forbids ads from now on and skips the ad playing.
+    void setAdsDisabled(bool disabled);
+    /// YES from an ad's content pause to its content resume.
     bool playingAd() const { return playingAd_; }
     /// The session's title.
     const std::string& contentTitle() const { return contentTitle_; }
@@ -261,6 +271,40 @@ public:
     void showControls(bool show, bool animated, double timeout);
     /// With the hide delay current at the call (kDefaultControlHideDelay).
     void showControls(bool show, bool animated);
+
+    // ---- ads (QXQuorvexPlayerAds.cpp) -----------------------------------------------------
+    /// Ads of the tag at least `minAdFreeTimeInterval` seconds apart, with a preroll when
+    /// allowed. Raises QXQuorvexPlayerConfigurationError, changing nothing, in a process
+    /// where ads cannot play (assertIMAAvailable).
+    void configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
+                                            double minAdFreeTimeInterval, bool allowPreroll);
+    /// Ads of the tag at the cue points (seconds), with a preroll when allowed.
+    void configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
+                                            const std::vector<double>& cuePoints, bool allowPreroll);
+    /// Raises QXQuorvexPlayerConfigurationError "IMA SDK is not available." when no ads
+    /// backend is installed in the process.
+    static void assertIMAAvailable();
+    /// A tag replaces the ad player (the old one ends, its ad too); none removes it,
+    /// resuming the content when an ad was playing.
+    void setGoogleIMATag(const std::optional<std::string>& tag, const rt::Dictionary& customMetadata);
+    const std::optional<std::string>& googleIMATag() const { return googleIMATag_; }
+    const rt::Ref<QXIMAPlayer>& adPlayer() const { return adPlayer_; }
+    const rt::Ref<QXQuorvexPlayerAdManager>& adManager() const { return adManager_; }
+    /// Starts the prepared ad when allowAd says YES (ten times a second and on every
+    /// change of the source's state).
+    void playAdIfNeeded();
+    /// Whether an ad may start now.
+    bool allowAd() const;
+
+    // QXIMAPlayerDelegate
+    rt::Dictionary QXIMAPlayerWillLoadAdWithCustomParameters(QXIMAPlayer& adPlayer,
+                                                             const rt::Dictionary& parameters) override;
+    bool QXIMAPlayerReadyToPlayAd(QXIMAPlayer& adPlayer) override;
+    void QXIMAPlayerRequestContentPause(QXIMAPlayer& adPlayer) override;
+    void QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer) override;
+    double QXIMAPlayerRequestContentTime(QXIMAPlayer& adPlayer) override;
+    void QXIMAPlayerDidFinishPlayingAds(QXIMAPlayer& adPlayer) override;
+    void QXIMAPlayerDidFailWithError(QXIMAPlayer& adPlayer, const rt::Ref<rt::Error>& error) override;
 
     // ---- errors ----------------------------------------------------------------------------
     /// The error in QXQuorvexPlayerErrorDomain (player and media-source errors), or the
@@ -337,6 +381,16 @@ private:
     unsigned long lastPlayerState_ = 0;
     rt::Value lastStartDate_;
     bool hasLive_ = false;
+
+    // Ads.
+    void removeAdPlayer();
+    void endAdOfContent();
+    std::optional<std::string> googleIMATag_;
+    rt::Ref<QXIMAPlayer> adPlayer_;
+    rt::Ref<QXQuorvexPlayerAdManager> adManager_;
+    rt::Ref<fnd::Timer> adTicker_;
+    /// The session the playing ad suspended, resumed once when the ad ends.
+    rt::Ref<CPPlaybackSession> adSuspendedSession_;
 };
 
 }  // namespace zid

@@ -1,0 +1,176 @@
+// A preroll on loopback, in one run:
+//   PrerollToFirstPicture/Facade        the player facade configured with a preroll tag,
+//                                       then told to play a channel of the loopback
+//                                       media server: the ad request (GET of the VAST
+//                                       answer), the channel's subscribe and realizing,
+//                                       the ad's MP4 played by the real ads backend in
+//                                       the ad player's view, until its first picture
+//   PrerollToFirstPicture/BarePlaybin3  one GET of the same VAST answer, then a bare
+//                                       playbin3 pipeline with the player's sinks on the
+//                                       ad's MP4 URL, until its first picture
+// One untimed round of each runs first.
+
+#include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
+#include <QXCorePlayer/Core/View/QXPlayerView.h>
+#include <QXMediaPlayer/Ad/IMA/QXIMAAdsLoader.h>
+#include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
+#include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
+#include <benchmark/benchmark.h>
+#include <fnd/RunLoop.h>
+#include <fnd/UserDefaults.h>
+#include <media/GstEngine.h>
+#include <net/HttpClient.h>
+#include <peers/AdServerPeer.h>
+#include <peers/HlsFixtures.h>
+#include <peers/HlsOrigin.h>
+#include <peers/MediaServerPeer.h>
+#include <peers/TestCertificates.h>
+
+#include <chrono>
+#include <string>
+
+#include "BarePipeline.h"
+
+namespace {
+
+using namespace zid;
+using peers::AdFixtures;
+using peers::AdServerPeer;
+
+peers::HlsOrigin* gOrigin = nullptr;
+peers::MediaServerPeer* gServer = nullptr;
+AdServerPeer* gAds = nullptr;
+int gRound = 0;
+
+double since(std::chrono::steady_clock::time_point from) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+}
+
+void announceFreshChannel() {
+    std::string url = gOrigin->url("/tag/a" + std::to_string(++gRound) + "/live/index.m3u8");
+    std::string frame =
+        R"({"cmd":"subscribeMessage","args":[{"subchannelId":"$subchannelId","messageData":{"cmd":"moduleInfo","args":[{"stream":[{"name":"uhls","url":")" +
+        url + R"("}],"meta":{"title":"Bench"}}]}}]})";
+    gServer->loadScript(R"([{"when":{"cmd":"subscribe"},"alsoDefault":true,"once":true,"send":[{"frame":)" + frame +
+                        "}]}]");
+}
+
+bool adPictureShown(const QXQuorvexPlayer& player) {
+    if (!player.adPlayer()) return false;
+    const auto& shown = player.adPlayer()->adContainer()->subviews();
+    auto view = shown.empty() ? nullptr : rt::cast<QXPlayerView>(shown.front());
+    return view && view->playerLayer()->isReadyForDisplay();
+}
+
+/// One player for every round, as a host keeps it: its media-server connection is made
+/// in the untimed round; each round configures the preroll and plays a channel.
+rt::Ref<QXQuorvexPlayer> gPlayer;
+
+double facadeRound() {
+    announceFreshChannel();
+    auto started = std::chrono::steady_clock::now();
+    gPlayer->configureAdServiceWithGoogleIMATag(gAds->url("/tag"), {}, std::vector<double>{}, true);
+    gPlayer->playChannel(std::string("bench"));
+    double first = -1;
+    fnd::RunLoop::main()->runUntil(
+        [&] {
+            if (adPictureShown(*gPlayer)) first = since(started);
+            return first >= 0;
+        },
+        30);
+    // Untimed: GStreamer 1.22's playbin3 has crashed when an MP4 is stopped while it
+    // plays, so the ad plays to its end before the next round.
+    fnd::RunLoop::main()->runUntil([] { return !gPlayer->playingAd(); }, AdFixtures::duration + 5);
+    gPlayer->setGoogleIMATag(std::nullopt, {});
+    gPlayer->setSession(nullptr);
+    fnd::RunLoop::main()->runUntil([] { return gServer->subchannels().empty(); }, 5);
+    return first;
+}
+
+double bareRound() {
+    static auto client = rt::make<net::HttpClient>();
+    auto started = std::chrono::steady_clock::now();
+    auto answer = client->get(gAds->url("/tag"));
+    if (!answer.ok()) return -1;
+    double first = -1;
+    zidbench::BarePipeline bare(gAds->url(AdServerPeer::kMediaPath));
+    if (bare.waitForFirstFrame(std::chrono::seconds(30))) first = since(started);
+    // Untimed, as for the facade: the pipeline plays to the ad's end before it stops.
+    fnd::RunLoop::main()->runUntil([] { return false; }, AdFixtures::duration + 0.3);
+    return first;
+}
+
+void BM_Facade(benchmark::State& state) {
+    for (auto _ : state) {
+        double t = facadeRound();
+        if (t < 0) state.SkipWithError("no picture");
+        state.SetIterationTime(t);
+    }
+}
+BENCHMARK(BM_Facade)
+    ->Name("PrerollToFirstPicture/Facade")
+    ->UseManualTime()
+    ->Iterations(15)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_Bare(benchmark::State& state) {
+    for (auto _ : state) {
+        double t = bareRound();
+        if (t < 0) state.SkipWithError("no picture");
+        state.SetIterationTime(t);
+    }
+}
+BENCHMARK(BM_Bare)
+    ->Name("PrerollToFirstPicture/BarePlaybin3")
+    ->UseManualTime()
+    ->Iterations(15)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    fnd::RunLoop::main();
+    gOrigin = new peers::HlsOrigin(peers::HlsFixtures::ensureDefault());
+    gOrigin->start();
+    static peers::TestCertificateAuthority authority;
+    static auto certificate = authority.issueServerCertificate({.subjectAltNames = "IP:127.0.0.1,DNS:*.media.test"});
+    gServer = new peers::MediaServerPeer(certificate);
+    gServer->start();
+    gAds = new AdServerPeer();
+    gAds->setMediaFile(peers::AdFixtures::ensureDefault());
+    gAds->start();
+    AdServerPeer::InlineAd ad;
+    ad.mediaFiles = {{"video/mp4", gAds->url(AdServerPeer::kMediaPath)}};
+    gAds->script("/tag", {AdServerPeer::Answer::vast(AdServerPeer::inlineVast(ad))});
+
+    QXVexaSocketSettings settings;
+    settings.socket.resolveHostTo = "127.0.0.1";
+    settings.socket.portOverride = gServer->port();
+    settings.socket.extraTrustAnchorsPem = authority.certificatePem();
+    settings.socket.pingInterval = 0;
+    SDKVexaFactory::setDefaultSocketSettings(settings);
+    QXQuorvexPlayerDefaultVexaHost = "media.test";
+    QXQuorvexPlayer::configureWithApiKey(std::string("bench-key"));
+    media::GstEngine::Options options;
+    options.nullOutput = true;
+    media::Engine::setShared(rt::make<media::GstEngine>(options));
+    QXPlayerResumePositions::setDefaultPositions(
+        rt::make<QXPlayerResumePositions>(rt::make<fnd::UserDefaults>("/tmp/zid-ads-bench-defaults.json")));
+    QXIMAVastBackend::install();
+    gPlayer = QXQuorvexPlayer::player();
+
+    // Untimed rounds first: plugin loading and the first connections are paid by neither.
+    bareRound();
+    facadeRound();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    gPlayer = nullptr;
+    ima::installBackend(nullptr);
+    fnd::RunLoop::main()->drain();
+    media::Engine::setShared(nullptr);
+    gAds->stop();
+    gServer->stop();
+    gOrigin->stop();
+    return 0;
+}

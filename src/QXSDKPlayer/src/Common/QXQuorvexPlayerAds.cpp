@@ -1,0 +1,158 @@
+// The facade's ads: the ad player laid behind the player view, the ad-timing policy asked
+// ten times a second and on every change of the source's state, the content session
+// suspended while an ad plays and resumed after it.
+#include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
+#include <fnd/RunLoop.h>
+#include <ima/Backend.h>
+
+namespace zid {
+
+const char* const QXQuorvexPlayerAdPlacementKey = "placement";
+const char* const QXQuorvexPlayerAdPlacementValuePreroll = "preroll";
+const char* const QXQuorvexPlayerAdPlacementValueMidroll = "midroll";
+
+namespace {
+constexpr double kAdTickInterval = 0.1;
+constexpr unsigned kFlexibleWidthAndHeight = ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight;
+}  // namespace
+
+void QXQuorvexPlayer::assertIMAAvailable() {
+    if (!ima::sdkClassNamed("AdsManager"))
+        throw rt::Exception(QXQuorvexPlayerConfigurationError, "IMA SDK is not available.");
+}
+
+// Both configurations make the policy before the tag: setting the tag requests the first
+// ad at once, and its placement depends on the policy's preroll.
+void QXQuorvexPlayer::configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
+                                                         double minAdFreeTimeInterval, bool allowPreroll) {
+    assertIMAAvailable();
+    adManager_ = QXQuorvexPlayerAdManager::managerWithMinAdFreeTimeInterval(minAdFreeTimeInterval, allowPreroll);
+    setGoogleIMATag(tag, customMetadata);
+}
+
+void QXQuorvexPlayer::configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
+                                                         const std::vector<double>& cuePoints, bool allowPreroll) {
+    assertIMAAvailable();
+    adManager_ = QXQuorvexPlayerAdManager::managerWithCuePoints(cuePoints, allowPreroll);
+    setGoogleIMATag(tag, customMetadata);
+}
+
+void QXQuorvexPlayer::setGoogleIMATag(const std::optional<std::string>& tag, const rt::Dictionary& customMetadata) {
+    googleIMATag_ = tag;
+    removeAdPlayer();
+    if (!tag) return;
+    auto container = view();
+    adPlayer_ = rt::make<QXIMAPlayer>(container->bounds(), *tag, customMetadata);
+    adPlayer_->setAutoresizingMask(kFlexibleWidthAndHeight);
+    container->addSubview(adPlayer_);
+    // Behind the player view: hidden until an ad plays.
+    container->sendSubviewToBack(adPlayer_);
+    adPlayer_->setDelegate(self());
+    adPlayer_->start();
+    rt::Weak<QXQuorvexPlayer> weak = selfAs<QXQuorvexPlayer>();
+    adTicker_ = fnd::RunLoop::main()->schedule(kAdTickInterval, true, [weak](fnd::Timer& timer) {
+        if (auto self = weak.lock())
+            self->playAdIfNeeded();
+        else
+            timer.invalidate();
+    });
+}
+
+void QXQuorvexPlayer::removeAdPlayer() {
+    if (adTicker_) adTicker_->invalidate();
+    adTicker_ = nullptr;
+    if (!adPlayer_) return;
+    rt::Ref<QXIMAPlayer> old = std::move(adPlayer_);
+    adPlayer_ = nullptr;
+    old->setDelegate(nullptr);
+    old->removeFromSuperview();
+    // An ad cut short still gives the content back.
+    endAdOfContent();
+    // The last reference: its request leaves the loader's queue and its ads are destroyed.
+    old = nullptr;
+}
+
+void QXQuorvexPlayer::endAdOfContent() {
+    bool wasPlaying = playingAd_;
+    if (auto session = std::move(adSuspendedSession_)) session->resume();
+    adSuspendedSession_ = nullptr;
+    playingAdKey.set(*this, false);
+    if (!wasPlaying) return;
+    if (auto delegate = delegate_.lock()) delegate->playerDidFinishPlayingAd(*this);
+}
+
+void QXQuorvexPlayer::setAdsDisabled(bool disabled) {
+    adsDisabledKey.set(*this, disabled);
+    if (disabled && adPlayer_ && adPlayer_->isPlaying()) adPlayer_->skip();
+}
+
+void QXQuorvexPlayer::playAdIfNeeded() {
+    if (allowAd()) adPlayer_->start();
+}
+
+bool QXQuorvexPlayer::allowAd() const {
+    if (adsDisabled_ || !adManager_) return false;
+    if (!adPlayer_ || !adPlayer_->adPrepared()) return false;
+    if (!session_) return false;
+    double time = session_->playbackTime();
+    // A preroll may start before the content plays.
+    if (session_->sourceState() == CPMediaSourceState::Realized && adManager_->prerollEnabled() && time == 0.0)
+        return adManager_->allowAdAtMediaTime(time);
+    if (session_->state() != CPSessionState::Playing) return false;
+    return adManager_->allowAdAtMediaTime(time);
+}
+
+rt::Dictionary QXQuorvexPlayer::QXIMAPlayerWillLoadAdWithCustomParameters(QXIMAPlayer&,
+                                                                          const rt::Dictionary& parameters) {
+    rt::Dictionary result = parameters;
+    if (!result.contains(QXQuorvexPlayerAdPlacementKey)) {
+        bool failed = session_ && session_->sourceState() >= CPMediaSourceState::Failed;
+        double time = session_ ? session_->playbackTime() : 0.0;
+        bool preroll = !failed && adManager_ && adManager_->prerollEnabled() && time == 0.0;
+        result.set(QXQuorvexPlayerAdPlacementKey,
+                   preroll ? QXQuorvexPlayerAdPlacementValuePreroll : QXQuorvexPlayerAdPlacementValueMidroll);
+    }
+    if (auto delegate = delegate_.lock()) return delegate->playerWillLoadAdWithCustomParameters(*this, result);
+    return result;
+}
+
+bool QXQuorvexPlayer::QXIMAPlayerReadyToPlayAd(QXIMAPlayer&) { return allowAd(); }
+
+void QXQuorvexPlayer::QXIMAPlayerRequestContentPause(QXIMAPlayer& adPlayer) {
+    if (&adPlayer != adPlayer_.get()) return;
+    // Once per ad: the session's suspend stack stays balanced whatever the ads report.
+    if (!adSuspendedSession_ && session_) {
+        adSuspendedSession_ = session_;
+        session_->suspend();
+    }
+    playingAdKey.set(*this, true);
+    view()->bringSubviewToFront(adPlayer_);
+    if (adManager_) adManager_->adStartedAtMediaTime(session_ ? session_->playbackTime() : 0.0);
+    if (auto delegate = delegate_.lock()) delegate->playerStartingAd(*this);
+}
+
+void QXQuorvexPlayer::QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer) {
+    if (&adPlayer != adPlayer_.get()) return;
+    if (auto session = std::move(adSuspendedSession_)) session->resume();
+    adSuspendedSession_ = nullptr;
+    view()->sendSubviewToBack(adPlayer_);
+    bool wasPlaying = playingAd_;
+    playingAdKey.set(*this, false);
+    if (!wasPlaying) return;
+    if (auto delegate = delegate_.lock()) delegate->playerDidFinishPlayingAd(*this);
+}
+
+double QXQuorvexPlayer::QXIMAPlayerRequestContentTime(QXIMAPlayer&) {
+    return session_ ? session_->playbackTime() : 0.0;
+}
+
+void QXQuorvexPlayer::QXIMAPlayerDidFinishPlayingAds(QXIMAPlayer& adPlayer) {
+    if (&adPlayer != adPlayer_.get()) return;
+    if (adManager_ && adManager_->wantsMoreAd()) adPlayer_->start();
+}
+
+void QXQuorvexPlayer::QXIMAPlayerDidFailWithError(QXIMAPlayer&, const rt::Ref<rt::Error>& error) {
+    if (auto delegate = delegate_.lock()) delegate->playerReceivedAdError(*this, error);
+}
+
+}  // namespace zid

@@ -1,0 +1,194 @@
+// The facade's ads through the real ads backend on the real engine (null outputs), in
+// real time, against the loopback media server, HLS origin and ad server: a preroll from
+// the ad server's MP4 before the content, the content held until the ad's end, the ad
+// server's log of the request and the tracking hits, pictures of the facade's view
+// during the ad and after it, and a failing ad server backing off while the content plays.
+
+#include <QXCorePlayer/Core/View/QXPlayerView.h>
+#include <QXMediaPlayer/Ad/IMA/QXIMAAdsLoader.h>
+#include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
+#include <peers/AdServerPeer.h>
+#include <ui/Renderer.h>
+
+#include <cmath>
+
+#include "FacadeTestSupport.h"
+#include "GoldenImage.h"
+#include "VexaTestSupport.h"
+#include "support/GstPlayerTest.h"
+
+namespace facadetest {
+namespace {
+
+using peers::AdServerPeer;
+using vexatest::waitFor;
+using zidtest::compareWithGolden;
+
+std::string readyScript(const std::string& url) {
+    std::string frame =
+        R"({"cmd":"subscribeMessage","args":[{"subchannelId":"$subchannelId","messageData":{"cmd":"moduleInfo","args":[{"stream":[{"name":"uhls","url":")" +
+        url + R"("}],"meta":{"title":"Loopback"},"clientRateLimit":{"deferred":1,"immediate":1}}]}}]})";
+    return R"([{"when":{"cmd":"subscribe"},"alsoDefault":true,"once":false,"send":[{"frame":)" + frame + "}]}]";
+}
+
+class AdLines : public RecordingDelegate {
+public:
+    void playerStartingAd(QXQuorvexPlayer&) override { add("ad starts"); }
+    void playerDidFinishPlayingAd(QXQuorvexPlayer&) override { add("ad ends"); }
+    void playerReceivedAdError(QXQuorvexPlayer&, const rt::Ref<rt::Error>& error) override {
+        add("ad error " + error->domain());
+    }
+};
+
+class FacadeAdsEndToEndTest : public zidtest::GstPlayerTest {
+protected:
+    static void SetUpTestSuite() {
+        GstPlayerTest::SetUpTestSuite();
+        if (!adMedia_) adMedia_ = new std::string(peers::AdFixtures::ensureDefault());
+    }
+    void SetUp() override {
+        GstPlayerTest::SetUp();
+        media = std::make_unique<peers::MediaServerPeer>(vexatest::serverCertificate());
+        media->start();
+        QXVexaSocketSettings settings;
+        settings.socket.resolveHostTo = "127.0.0.1";
+        settings.socket.portOverride = media->port();
+        settings.socket.extraTrustAnchorsPem = vexatest::authority().certificatePem();
+        settings.socket.pingInterval = 0;
+        SDKVexaFactory::setDefaultSocketSettings(settings);
+        savedHost = QXQuorvexPlayerDefaultVexaHost;
+        QXQuorvexPlayerDefaultVexaHost = "media.test";
+        ads.setMediaFile(*adMedia_);
+        ads.start();
+        QXIMAAdsLoader::resetSharedAdsLoader();
+        QXIMAVastBackend::install();
+        QXQuorvexPlayer::configureWithApiKey(std::string("e2e-key"));
+        facade = QXQuorvexPlayer::player();
+        facade->setDelegate(delegate);
+        facade->view()->setFrame(ui::Rect(ui::Point(0, 0), ui::Size(320, 180)));
+    }
+    void TearDown() override {
+        facade = nullptr;
+        waitFor([] { return false; }, 0.1);
+        QXIMAAdsLoader::resetSharedAdsLoader();
+        ima::installBackend(nullptr);
+        ads.stop();
+        SDKVexaFactory::setDefaultSocketSettings(std::nullopt);
+        QXQuorvexPlayerDefaultVexaHost = savedHost;
+        media.reset();
+        GstPlayerTest::TearDown();
+    }
+    void scriptPreroll() {
+        AdServerPeer::InlineAd ad;
+        ad.impressions = {ads.url("/imp")};
+        for (const char* event : {"start", "firstQuartile", "midpoint", "thirdQuartile", "complete"})
+            ad.tracking.emplace_back(event, ads.url(std::string("/track/") + event));
+        ad.mediaFiles = {{"video/mp4", ads.url(AdServerPeer::kMediaPath)}};
+        ads.script("/tag", {AdServerPeer::Answer::vast(AdServerPeer::inlineVast(ad))});
+    }
+    bool has(const std::string& line) const {
+        return std::find(delegate->calls.begin(), delegate->calls.end(), line) != delegate->calls.end();
+    }
+    rt::Ref<QXPlayerView> contentView() const {
+        return rt::cast<QXPlayerView>(facade->playerView()->presentationLayer());
+    }
+    bool contentPictureShown() const {
+        auto view = contentView();
+        return view && view->playerLayer()->isReadyForDisplay() && view->playerLayer()->currentFrame();
+    }
+    bool adPictureShown() const {
+        if (!facade->adPlayer()) return false;
+        const auto& shown = facade->adPlayer()->adContainer()->subviews();
+        auto view = shown.empty() ? nullptr : rt::cast<QXPlayerView>(shown.front());
+        return view && view->playerLayer()->currentFrame();
+    }
+
+    static inline std::string* adMedia_ = nullptr;
+    std::unique_ptr<peers::MediaServerPeer> media;
+    AdServerPeer ads;
+    std::string savedHost;
+    rt::Ref<QXQuorvexPlayer> facade;
+    std::shared_ptr<AdLines> delegate = std::make_shared<AdLines>();
+};
+
+TEST_F(FacadeAdsEndToEndTest, APrerollPlaysBeforeTheLiveChannelWhichPlaysAfterIt) {
+    scriptPreroll();
+    media->loadScript(readyScript(origin_->url("/tag/facade-ads-live/live/index.m3u8")));
+    facade->configureAdServiceWithGoogleIMATag(ads.url("/tag"), {{"site", "e2e"}}, 60.0, true);
+    facade->playChannel(std::string("live-1"));
+    // While the ad plays the content stays paused and out of sight.
+    bool contentPlayedUnderTheAd = false;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            if (facade->playingAd() && facade->session() && facade->session()->state() == CPSessionState::Playing)
+                contentPlayedUnderTheAd = true;
+            return has("ad ends");
+        },
+        40))
+        << ::testing::PrintToString(delegate->calls);
+    EXPECT_FALSE(contentPlayedUnderTheAd);
+    ASSERT_TRUE(has("ad starts"));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4 && contentPictureShown(); }, 30))
+        << "state " << facade->playerState();
+    EXPECT_FALSE(facade->playingAd());
+    EXPECT_EQ(facade->view()->subviews().front(), facade->adPlayer()) << "the ad player is back behind";
+    ASSERT_TRUE(waitFor([&] { return ads.requestCount("/track/complete") == 1; }, 15));
+
+    auto tags = ads.requests("/tag");
+    ASSERT_GE(tags.size(), 1u);
+    EXPECT_EQ(tags[0].value("cust_params"), "site=e2e&placement=preroll");
+    std::vector<std::string> order;
+    for (const auto& request : ads.requests())
+        if (request.path != AdServerPeer::kMediaPath) order.push_back(request.path);
+    order.resize(std::min<std::size_t>(order.size(), 7));
+    EXPECT_EQ(order, (std::vector<std::string>{"/tag", "/imp", "/track/start", "/track/firstQuartile",
+                                               "/track/midpoint", "/track/thirdQuartile", "/track/complete"}));
+}
+
+TEST_F(FacadeAdsEndToEndTest, PicturesOfTheViewDuringThePrerollAndAfterIt) {
+    scriptPreroll();
+    media->loadScript(readyScript(origin_->url("/tag/facade-ads-vod/vod/muxed/index.m3u8")));
+    facade->configureAdServiceWithGoogleIMATag(ads.url("/tag"), {}, std::vector<double>{}, true);
+    facade->playRecorded(std::string("rec-1"));
+    ASSERT_TRUE(waitFor([&] { return facade->playingAd() && adPictureShown(); }, 30));
+    // The ad's colour bars are the same in every picture of it.
+    facade->view()->layoutIfNeeded();
+    auto during = compareWithGolden(*ui::renderToImage(*facade->view()), ZID_FACADE_GOLDEN_DIR, "facade_during_preroll",
+                                    24, 320 * 180 / 100);
+    EXPECT_TRUE(during.matched) << during.message;
+
+    ASSERT_TRUE(waitFor([&] { return has("ad ends"); }, 20));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4 && contentPictureShown(); }, 30));
+    // The recording's key frame at 6 s, paused, under hidden controls.
+    facade->pause();
+    facade->seekTo(6.0);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            auto frame = contentView() ? contentView()->playerLayer()->currentFrame() : nullptr;
+            return frame && std::abs(frame->presentationTime().toSeconds() - 6.0) < 0.05 &&
+                   std::abs(facade->playbackTime() - 6.0) < 0.05;
+        },
+        20));
+    facade->showControls(false, false, kControlHideDelayNever);
+    facade->view()->layoutIfNeeded();
+    auto after = compareWithGolden(*ui::renderToImage(*facade->view()), ZID_FACADE_GOLDEN_DIR, "facade_after_preroll",
+                                   24, 320 * 180 / 100);
+    EXPECT_TRUE(after.matched) << after.message;
+}
+
+TEST_F(FacadeAdsEndToEndTest, AFailingAdServerBacksOffWhileTheContentPlays) {
+    ads.script("/tag", {AdServerPeer::Answer::withStatus(503)});
+    media->loadScript(readyScript(origin_->url("/tag/facade-ads-fail/live/index.m3u8")));
+    facade->configureAdServiceWithGoogleIMATag(ads.url("/tag"), {}, 60.0, true);
+    facade->playChannel(std::string("live-1"));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4 && contentPictureShown(); }, 30));
+    ASSERT_TRUE(waitFor([&] { return ads.requestCount("/tag") == 2; }, 8)) << "asked again after 5 s";
+    waitFor([] { return false; }, 2);
+    EXPECT_EQ(ads.requestCount("/tag"), 2) << "the next try waits 10 s";
+    EXPECT_EQ(std::count(delegate->calls.begin(), delegate->calls.end(), "ad error IMA_AdLoadingErrorDomain"), 2);
+    EXPECT_FALSE(has("ad starts"));
+    EXPECT_EQ(facade->playerState(), 4u);
+}
+
+}  // namespace
+}  // namespace facadetest

@@ -1,0 +1,352 @@
+// The facade's ads with the scripted ads backend and scripted sources on virtual time:
+// the policy's ads, the content session suspended and resumed once per ad, the ad
+// player's place in the view, and every ad error leaving the content to play on.
+
+#include <QXMediaPlayer/Ad/IMA/QXIMAAdsLoader.h>
+#include <ima/ScriptedBackend.h>
+
+#include "FacadeTestSupport.h"
+
+namespace facadetest {
+namespace {
+
+using State = CPPlayerState;
+using ima::AdErrorType;
+using ima::ScriptedAnswer;
+using ima::ScriptedStep;
+
+class AdsDelegate : public RecordingDelegate {
+public:
+    rt::Dictionary playerWillLoadAdWithCustomParameters(QXQuorvexPlayer&, const rt::Dictionary& given) override {
+        rt::Dictionary result = given;
+        if (!extra.empty()) result.set("host", extra);
+        return result;
+    }
+    void playerStartingAd(QXQuorvexPlayer& p) override { add(p.playingAd() ? "ad starts" : "ad starts, not playing?"); }
+    void playerDidFinishPlayingAd(QXQuorvexPlayer& p) override { add(p.playingAd() ? "ad still playing?" : "ad ends"); }
+    void playerReceivedAdError(QXQuorvexPlayer&, const rt::Ref<rt::Error>& error) override {
+        add("ad error " + error->domain());
+    }
+    std::string extra;
+};
+
+class FacadeAdsTest : public FacadeTest {
+protected:
+    void SetUp() override {
+        FacadeTest::SetUp();
+        ima::installBackend(backend);
+        QXIMAAdsLoader::resetSharedAdsLoader();
+    }
+    void TearDown() override {
+        facade = nullptr;
+        QXIMAAdsLoader::resetSharedAdsLoader();
+        ima::installBackend(nullptr);
+        FacadeTest::TearDown();
+    }
+    /// A facade over a scripted session that starts on its own once ready; the session
+    /// is not prepared yet.
+    void makeFacade() {
+        session = scriptedSession();
+        session->setAutoStart(true);
+        facade = QXQuorvexPlayer::playerWithSession(session);
+        facade->setDelegate(ads);
+    }
+    /// Prepares the session: the source realizes at once and the player starts
+    /// buffering; the player plays when started and pauses when paused.
+    void prepare() {
+        session->prepareToPlay();
+        player().onStart = [](zidtest::ScriptedPlayer& p) { p.script(State::Playing); };
+        player().onPause = [](zidtest::ScriptedPlayer& p) { p.script(State::Paused); };
+    }
+    void playContent(double at) {
+        player().script(State::Ready);
+        player().setPlaybackTime(at);
+    }
+    std::string cust(std::size_t request) const {
+        const std::string& url = backend->requests().at(request)->request->adTagUrl();
+        auto at = url.find("cust_params=");
+        return at == std::string::npos ? std::string() : url.substr(at + 12);
+    }
+    long count(const std::string& call) const {
+        return std::count(players->last->calls.begin(), players->last->calls.end(), call);
+    }
+    std::size_t adPlayersInView() const {
+        std::size_t n = 0;
+        for (const auto& view : facade->view()->subviews()) n += rt::cast<QXIMAPlayer>(view) != nullptr;
+        return n;
+    }
+    /// The delegate's ad calls, in order.
+    Lines adLines() const {
+        Lines lines;
+        for (const auto& line : ads->calls)
+            if (line.rfind("ad ", 0) == 0) lines.push_back(line);
+        return lines;
+    }
+    bool adInFront() const { return facade->view()->subviews().back() == facade->adPlayer(); }
+    rt::Ref<ima::ScriptedAdsManager> manager(std::size_t request) const {
+        return backend->requests().at(request)->manager;
+    }
+
+    std::shared_ptr<ima::ScriptedBackend> backend = std::make_shared<ima::ScriptedBackend>();
+    std::shared_ptr<AdsDelegate> ads = std::make_shared<AdsDelegate>();
+    rt::Ref<CPPlaybackSession> session;
+    rt::Ref<QXQuorvexPlayer> facade;
+};
+
+TEST_F(FacadeTest, WithoutAnAdsBackendAdsCannotBeConfigured) {
+    ima::installBackend(nullptr);
+    auto facade = scriptedFacade();
+    for (auto configure :
+         {std::function<void()>([&] { facade->configureAdServiceWithGoogleIMATag("http://t", {}, 60.0, true); }),
+          std::function<void()>(
+              [&] { facade->configureAdServiceWithGoogleIMATag("http://t", {}, std::vector<double>{30}, true); })}) {
+        try {
+            configure();
+            ADD_FAILURE() << "no exception";
+        } catch (const rt::Exception& e) {
+            EXPECT_EQ(e.name(), "QXQuorvexPlayerConfigurationError");
+            EXPECT_EQ(e.reason(), "IMA SDK is not available.");
+        }
+    }
+    EXPECT_FALSE(facade->adPlayer());
+    EXPECT_FALSE(facade->adManager());
+    EXPECT_FALSE(facade->googleIMATag());
+}
+
+TEST_F(FacadeAdsTest, APrerollPlaysBeforeTheContentWhichStartsAfterIt) {
+    makeFacade();
+    facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {{"site", "demo"}}, 60.0, true);
+    ASSERT_EQ(backend->requests().size(), 1u);
+    EXPECT_EQ(cust(0), "site%3Ddemo%26placement%3Dpreroll");
+    ASSERT_TRUE(facade->adPlayer());
+    EXPECT_EQ(facade->adPlayer()->autoresizingMask(), 18u);
+    EXPECT_EQ(facade->view()->subviews().front(), facade->adPlayer()) << "behind the player view";
+
+    prepare();     // realized; the player buffers, nothing plays yet
+    advance(0.1);  // the ad is loaded and, a preroll being due, starts at once
+    EXPECT_TRUE(facade->playingAd());
+    EXPECT_TRUE(adInFront());
+    EXPECT_EQ(adLines(), (Lines{"ad starts"}));
+    playContent(0);  // the content's player is ready during the ad: it waits
+    EXPECT_EQ(count("start"), 0) << "the content does not start under the ad";
+    advance(10);  // the ad ends
+    EXPECT_FALSE(facade->playingAd());
+    EXPECT_FALSE(adInFront());
+    EXPECT_EQ(count("start"), 1) << "the content starts after the ad";
+    EXPECT_EQ(session->state(), CPSessionState::Playing);
+    EXPECT_EQ(std::count(ads->calls.begin(), ads->calls.end(), "ad ends"), 1);
+    EXPECT_TRUE(facade->adManager()->prerollHandled());
+    ASSERT_EQ(backend->requests().size(), 2u) << "the periodic policy loads the next ad at once";
+    EXPECT_EQ(cust(1), "site%3Ddemo%26placement%3Dmidroll");
+}
+
+TEST_F(FacadeAdsTest, PeriodicAdsSixtySecondsAfterTheLastAdStartWhileTheContentPlays) {
+    makeFacade();
+    prepare();
+    playContent(0);
+    ASSERT_EQ(session->state(), CPSessionState::Playing);
+    player().setPlaybackTime(1);
+    facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, 60.0, false);
+    EXPECT_EQ(cust(0), "placement%3Dmidroll");
+    advance(0.1);
+    EXPECT_TRUE(facade->adPlayer()->adPrepared());
+    EXPECT_FALSE(facade->playingAd());
+    player().setPlaybackTime(59.9);
+    advance(0.1);
+    EXPECT_FALSE(facade->playingAd());
+    player().setPlaybackTime(60);
+    advance(0.1);  // the first tick at which the time has come
+    advance(0);
+    EXPECT_TRUE(facade->playingAd());
+    EXPECT_EQ(count("pause"), 1);
+    EXPECT_DOUBLE_EQ(facade->adManager()->lastAdPoint(), 60);
+    advance(10);
+    EXPECT_EQ(count("start"), 2) << "resumed once";
+    EXPECT_EQ(session->state(), CPSessionState::Playing);
+    // The next one is loaded and waits for 120 s.
+    advance(0.2);
+    player().setPlaybackTime(119);
+    advance(0.5);
+    EXPECT_FALSE(facade->playingAd());
+    player().setPlaybackTime(120);
+    advance(0.1);
+    advance(0);
+    EXPECT_TRUE(facade->playingAd());
+}
+
+TEST_F(FacadeAdsTest, AllowAdOnlyWithARealizedSourceAndPlayingContentButThePreroll) {
+    makeFacade();
+    facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, std::vector<double>{30}, false);
+    advance(0.1);
+    ASSERT_TRUE(facade->adPlayer()->adPrepared());
+    EXPECT_FALSE(facade->allowAd()) << "before the source is realized";
+    session->setAutoStart(false);
+    prepare();
+    playContent(30);
+    EXPECT_EQ(session->state(), CPSessionState::Ready);
+    EXPECT_FALSE(facade->allowAd()) << "not playing";
+    player().script(State::Paused);
+    EXPECT_FALSE(facade->allowAd()) << "paused";
+    player().script(State::Playing);
+    EXPECT_TRUE(facade->allowAd());
+    facade->setSession(nullptr);
+    EXPECT_FALSE(facade->allowAd()) << "without a session";
+}
+
+TEST_F(FacadeAdsTest, CuePointsGiveOneAdEachAndThePrerollPlacementForTheCueCall) {
+    makeFacade();
+    facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, std::vector<double>{30, 90}, true);
+    EXPECT_EQ(cust(0), "placement%3Dpreroll");
+    prepare();
+    advance(0.1);
+    advance(10);  // the preroll
+    playContent(0);
+    EXPECT_EQ(std::count(ads->calls.begin(), ads->calls.end(), "ad starts"), 1);
+    advance(0.1);  // the next ad is loaded
+    player().setPlaybackTime(30);
+    advance(0.1);
+    advance(10);
+    EXPECT_EQ(std::count(ads->calls.begin(), ads->calls.end(), "ad starts"), 2);
+    EXPECT_EQ(facade->adManager()->lastAdPoint(), 30);
+    advance(1);
+    EXPECT_FALSE(facade->playingAd()) << "the cue point was used";
+    player().setPlaybackTime(95);
+    advance(0.2);
+    advance(10);
+    EXPECT_EQ(std::count(ads->calls.begin(), ads->calls.end(), "ad starts"), 3);
+    std::size_t requests = backend->requests().size();
+    advance(20);
+    EXPECT_EQ(backend->requests().size(), requests) << "no cue point left: no more requests";
+}
+
+TEST_F(FacadeAdsTest, AdsDisabledStartsNoneAndSkipsThePlayingOne) {
+    makeFacade();
+    prepare();
+    playContent(0);
+    player().setPlaybackTime(70);
+    facade->setAdsDisabled(true);
+    facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, 60.0, false);
+    advance(5);
+    EXPECT_FALSE(facade->playingAd());
+    EXPECT_TRUE(facade->adPlayer()->adPrepared());
+    facade->setAdsDisabled(false);
+    advance(0.1);
+    advance(1);
+    ASSERT_TRUE(facade->playingAd());
+    facade->setAdsDisabled(true);
+    EXPECT_FALSE(facade->playingAd());
+    EXPECT_EQ(count("pause"), 1);
+    EXPECT_EQ(count("start"), 2);
+    EXPECT_EQ(adLines(), (Lines{"ad starts", "ad ends"}));
+    EXPECT_EQ(session->state(), CPSessionState::Playing);
+}
+
+TEST_F(FacadeAdsTest, ANewTagReplacesTheAdPlayerAndNoTagEndsThePlayingAd) {
+    makeFacade();
+    prepare();
+    playContent(0);
+    player().setPlaybackTime(61);
+    facade->configureAdServiceWithGoogleIMATag("http://ads.test/first", {}, 60.0, false);
+    advance(0.1);
+    advance(0.1);
+    ASSERT_TRUE(facade->playingAd());
+    rt::Weak<QXIMAPlayer> first = facade->adPlayer();
+    auto firstManager = manager(0);
+    facade->setGoogleIMATag(std::string("http://ads.test/second"), {});
+    EXPECT_TRUE(first.expired()) << "the old ad player goes";
+    EXPECT_EQ(firstManager->calls().back(), "destroy");
+    EXPECT_FALSE(facade->playingAd());
+    EXPECT_EQ(count("start"), 2) << "the content resumed";
+    EXPECT_EQ(adPlayersInView(), 1u);
+    EXPECT_EQ(backend->requests().back()->request->adTagUrl().rfind("http://ads.test/second", 0), 0u);
+
+    player().setPlaybackTime(200);
+    advance(0.1);
+    advance(0.1);
+    ASSERT_TRUE(facade->playingAd());
+    ads->calls.clear();
+    facade->setGoogleIMATag(std::nullopt, {});
+    EXPECT_FALSE(facade->adPlayer());
+    EXPECT_FALSE(facade->playingAd());
+    EXPECT_EQ(adPlayersInView(), 0u);
+    EXPECT_EQ(count("start"), 3) << "the content resumed";
+    EXPECT_EQ(ads->calls, (Lines{"state 4", "ad ends"}));
+    std::size_t requests = backend->requests().size();
+    advance(30);
+    EXPECT_EQ(backend->requests().size(), requests) << "no ticker, no ad player, no request";
+}
+
+TEST_F(FacadeAdsTest, SuspendAndResumeGoToTheAdPlayerDuringAnAd) {
+    makeFacade();
+    prepare();
+    playContent(0);
+    player().setPlaybackTime(61);
+    facade->suspend();  // the host suspends the content before the ad
+    EXPECT_EQ(count("pause"), 1);
+    player().script(State::Playing);  // (the host plays it again by other means)
+    facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, 60.0, false);
+    advance(0.1);
+    advance(0.1);
+    ASSERT_TRUE(facade->playingAd());
+    ASSERT_TRUE(facade->adPlayer()->isPlaying());
+    facade->suspend();
+    EXPECT_FALSE(facade->adPlayer()->isPlaying());
+    facade->resume();
+    EXPECT_TRUE(facade->adPlayer()->isPlaying());
+    EXPECT_NO_THROW(facade->resume()) << "the host's late resume of its earlier suspend";
+    EXPECT_TRUE(facade->playingAd());
+    EXPECT_EQ(manager(0)->calls(), (std::vector<std::string>{"initialize", "start", "pause", "resume"}));
+}
+
+TEST_F(FacadeAdsTest, AdErrorsReachTheDelegateAndTheContentPlaysOn) {
+    makeFacade();
+    prepare();
+    playContent(0);
+    player().setPlaybackTime(61);
+    backend->queueAnswer(ScriptedAnswer::failure(0.1, AdErrorType::Loading, 1009, "empty"));
+    auto failing = ScriptedAnswer::ad(0.1, 8);
+    failing.onStart = {ScriptedStep::contentPauseAt(0), ScriptedStep::errorAt(1, AdErrorType::Playing, 405, "decoder"),
+                       ScriptedStep::contentResumeAt(1), ScriptedStep::eventAt(1, ima::AdEventType::AllAdsCompleted)};
+    backend->queueAnswer(failing);
+    backend->setDefaultAnswer(ScriptedAnswer::failure(0.1, AdErrorType::Unknown, 1, std::nullopt));
+    facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, 60.0, false);
+    advance(0.1);
+    EXPECT_EQ(adLines(), (Lines{"ad error IMA_AdLoadingErrorDomain"}));
+    EXPECT_EQ(count("pause"), 0) << "a failed load does not touch the content";
+    advance(5);  // the ad player asks again 5 s after the failure
+    ASSERT_EQ(backend->requests().size(), 2u);
+    advance(0.1);
+    advance(1);
+    EXPECT_EQ(adLines(), (Lines{"ad error IMA_AdLoadingErrorDomain", "ad starts", "ad error IMA_AdPlayingErrorDomain",
+                                "ad ends"}));
+    EXPECT_EQ(session->state(), CPSessionState::Playing);
+    advance(0.1);
+    EXPECT_EQ(ads->calls.back(), "ad error IMA_ErrorDomain");
+    EXPECT_EQ(session->state(), CPSessionState::Playing);
+}
+
+TEST_F(FacadeAdsTest, APersistentlyFailingTagBacksOffWhileTheContentPlays) {
+    backend->setDefaultAnswer(ScriptedAnswer::failure(0, AdErrorType::Loading, 1009, "none"));
+    makeFacade();
+    prepare();
+    playContent(0);
+    facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, 60.0, true);
+    std::vector<std::size_t> counts;
+    for (double at : {4.5, 5.5, 14.5, 15.5, 34.5, 35.5, 74.5, 75.5}) {
+        advance(at - clock->now());
+        counts.push_back(backend->requests().size());
+    }
+    EXPECT_EQ(counts, (std::vector<std::size_t>{1, 2, 2, 3, 3, 4, 4, 5}));
+    EXPECT_EQ(session->state(), CPSessionState::Playing);
+}
+
+TEST_F(FacadeAdsTest, TheHostsParametersGoIntoEveryRequest) {
+    ads->extra = "x=1&y";
+    makeFacade();
+    facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag?sz=1", {{"placement", "pre"}}, 60.0, true);
+    EXPECT_EQ(backend->requests()[0]->request->adTagUrl(),
+              "http://ads.test/tag?sz=1&cust_params=placement%3Dpre%26host%3Dx%253D1%2526y");
+}
+
+}  // namespace
+}  // namespace facadetest
