@@ -173,6 +173,11 @@ Value Value::null() {
 }
 
 Value& Value::operator=(const Value& other) {
+    if (!holdsPointer() && !other.holdsPointer()) {
+        // Scalars over scalars: nothing to release, nothing other could live inside.
+        copy(other);
+        return *this;
+    }
     if (this != &other) {
         Value copied(other);  // other may live inside what this releases
         release();
