@@ -195,7 +195,6 @@ Value& Value::operator=(Value&& other) noexcept {
     return *this;
 }
 
-Value::Value(const Number& n) : type_(Type::Number) { new (&storage_.number) Number(n); }
 Value::Value(std::string s) : type_(Type::String) {
     new (&storage_.ptr) std::shared_ptr<const void>(std::make_shared<const std::string>(std::move(s)));
 }
