@@ -146,6 +146,29 @@ TEST(SignalDispatch, ListIsTakenAtTheStartOfEachPass) {
     EXPECT_EQ(calls, (std::vector<std::string>{"h1:2", "late:2"}));
 }
 
+TEST(SignalDispatch, SignalFreedByItsOwnHandlerFinishesThePass) {
+    // The pass holds its list, not the signal: a handler that edits the handlers and
+    // then drops the last reference to the signal (closing it) leaves the rest of the
+    // pass intact.
+    auto signal = rt::make<FKSignal>();
+    FKSignal* raw = signal.get();
+    rt::Weak<FKSignal> weak = signal;
+    std::vector<std::string> calls;
+    std::shared_ptr<IDisposable> second;
+    signal->addValueHandler(
+        [&](const rt::Value& v) {
+            calls.push_back("h1:" + v.description());
+            second->dispose();
+            signal->addValueHandler([&](const rt::Value& w) { calls.push_back("late:" + w.description()); });
+            signal.reset();
+        },
+        [&] { calls.push_back("closed"); });
+    second = signal->addValueHandler([&](const rt::Value& v) { calls.push_back("h2:" + v.description()); });
+    raw->setValue(3);
+    EXPECT_EQ(weak.lock(), nullptr);
+    EXPECT_EQ(calls, (std::vector<std::string>{"h1:3", "late:3", "closed", "h2:3"}));
+}
+
 TEST(SignalSubscription, DisposeRemovesBothHandlersOnceAndIsRepeatable) {
     auto signal = rt::make<FKSignal>();
     Recorder r;

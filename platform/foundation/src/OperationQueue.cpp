@@ -1,5 +1,7 @@
 #include <fnd/OperationQueue.h>
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -10,12 +12,50 @@
 #include <mutex>
 #include <thread>
 #include <unordered_set>
+#include <utility>
 
 #include <fnd/RunLoop.h>
 #include <rt/Exception.h>
 
 namespace fnd {
 namespace detail {
+
+// The queue's lock is taken by the enqueueing thread and by every worker for a few
+// instructions each (an operation's end, the next start): a waiter spins a little
+// before it sleeps in the kernel, which under that load is far cheaper than the
+// sleep and the wake it costs the holder.
+class QueueMutex {
+public:
+    QueueMutex() {
+        pthread_mutexattr_t attributes;
+        pthread_mutexattr_init(&attributes);
+        pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_ADAPTIVE_NP);
+        pthread_mutex_init(&mutex_, &attributes);
+        pthread_mutexattr_destroy(&attributes);
+    }
+    ~QueueMutex() { pthread_mutex_destroy(&mutex_); }
+    QueueMutex(const QueueMutex&) = delete;
+    QueueMutex& operator=(const QueueMutex&) = delete;
+    void lock() { pthread_mutex_lock(&mutex_); }
+    bool try_lock() { return pthread_mutex_trylock(&mutex_) == 0; }
+    void unlock() { pthread_mutex_unlock(&mutex_); }
+
+private:
+    pthread_mutex_t mutex_;
+};
+
+class OperationQueueCore;
+
+// What a worker thread is doing, for the end of the operation it runs: a worker that
+// sees its own operation end as the last step of start() takes the next one handed out
+// in the same hold of the queue's lock, and starts it as soon as start() returns.
+struct WorkerState {
+    OperationQueueCore* queue = nullptr;
+    Operation* running = nullptr;
+    const Operation* endingStart = nullptr;  // announcing its end as start() returns
+    rt::Ref<Operation> next;
+};
+thread_local WorkerState worker;
 
 // The shared state of a queue. Operations point back to it weakly, so an operation
 // that outlives its queue (or announces its end after the queue is gone) is harmless.
@@ -24,6 +64,9 @@ public:
     ~OperationQueueCore() { shutdown(); }
 
     void add(const rt::Ref<Operation>& operation, const std::shared_ptr<OperationQueueCore>& self) {
+        // The list's node is made before the lock and spliced in under it: the lock is
+        // the one every worker takes between two operations.
+        std::list<rt::Ref<Operation>> node{operation};
         {
             // The end announcement and the enqueueing agree under the operation's lock
             // (taken inside the queue's, the engine's lock order): either the end was
@@ -46,26 +89,29 @@ public:
             }
             operation->enqueued_ = true;
             operation->dispatched_ = false;
-            operations_.push_back(operation);
+            operations_.splice(operations_.end(), node);
             operation->position_ = std::prev(operations_.end());
-            scheduleLocked();
+            scheduleLocked(false);
         }
     }
 
     // Called on the first "isFinished" announcement of an operation of this queue, or
     // when its start() failed.
-    void ended(Operation& operation) {
-        rt::Ref<Operation> keep;  // released outside the lock
+    // returning: the calling worker returns to the queue right after this (its own
+    // operation's end, with nothing left to run but the return from start()).
+    void ended(Operation& operation, bool returning) {
+        std::list<rt::Ref<Operation>> node;  // the operation's node, freed outside the lock
         {
             std::lock_guard lock(mutex_);
             if (!operation.enqueued_) return;
             operation.enqueued_ = false;
             if (operation.dispatched_) --running_;
-            keep = *operation.position_;
-            operations_.erase(operation.position_);
+            node.splice(node.end(), operations_, operation.position_);
             operation.position_ = {};
             if (operations_.empty()) idle_.notify_all();
-            scheduleLocked();
+            // That worker takes the next operation itself, with no trip through the
+            // list of work to start and no thread to wake.
+            scheduleLocked(returning && worker.queue == this && worker.running == &operation && !worker.next);
         }
     }
 
@@ -73,10 +119,11 @@ public:
     // slots are free.
     void schedule() {
         std::lock_guard lock(mutex_);
-        scheduleLocked();
+        scheduleLocked(false);
     }
 
-    void scheduleLocked() {
+    // callerTakesOne: the calling worker takes the first operation handed out.
+    void scheduleLocked(bool callerTakesOne) {
         if (suspended_ || stopping_) return;
         long limit = maxConcurrent_ < 0 ? OperationQueue::defaultConcurrency() : maxConcurrent_;
         std::size_t handed = 0;
@@ -89,74 +136,117 @@ public:
             ++handed;
         }
         if (handed == 0) return;
+        if (callerTakesOne) {
+            worker.next = std::move(toStart_.front());
+            toStart_.pop_front();
+        }
         std::size_t wanted = toStart_.size();
         waiting_.store(wanted, std::memory_order_release);
-        // Workers spinning for work look at the list without being woken (they leave
-        // the spin under this lock and look before they sleep): waking a sleeping
-        // thread costs more than the work it would take.
-        std::size_t looking = spinning_.load(std::memory_order_acquire);
-        std::size_t toWake = wanted > looking ? wanted - looking : 0;
-        if (toWake > idleWorkers_ && workers_.size() < static_cast<std::size_t>(limit)) {
-            std::size_t more = std::min(toWake - idleWorkers_, static_cast<std::size_t>(limit) - workers_.size());
+        // A worker looking for work takes it without being woken (it leaves the look
+        // under this lock and looks at the list before it sleeps), and a worker already
+        // woken or started and not yet back is counted once: waking a thread costs the
+        // waker a system call and the woken thread tens of microseconds, far more than
+        // the work.
+        std::size_t coming = (looking_ ? 1 : 0) + wakesPending_;
+        std::size_t toWake = wanted > coming ? wanted - coming : 0;
+        if (toWake > sleepers_.size() && workers_.size() < static_cast<std::size_t>(limit)) {
+            std::size_t more = std::min(toWake - sleepers_.size(), static_cast<std::size_t>(limit) - workers_.size());
             // Each worker keeps the state alive: the operation it has just run may hold
             // the last reference to the queue, and the worker still takes the lock after.
             for (std::size_t i = 0; i < more; ++i) workers_.emplace_back([self = shared_from_this()] { self->work(); });
+            wakesPending_ += more;
+            toWake -= more;
         }
-        toWake = std::min(toWake, idleWorkers_);
-        if (toWake == 1) work_.notify_one();
-        else if (toWake > 1) work_.notify_all();
+        // The most recent sleeper first: its memory is the warmest.
+        for (; toWake > 0 && !sleepers_.empty(); --toWake) {
+            Sleeper* sleeper = sleepers_.back();
+            sleepers_.pop_back();
+            sleeper->woken = true;
+            ++wakesPending_;
+            sleeper->wake.notify_one();  // under the lock: the sleeper's record lives until it is back
+        }
     }
 
     void work() {
-        std::unique_lock lock(mutex_, std::defer_lock);
+        std::unique_lock lock(mutex_);
+        --wakesPending_;  // started
         for (;;) {
-            // Work often follows within microseconds (the next operation becomes ready
-            // when the one before announces its end): look for it a little while before
-            // sleeping, since waking a sleeping thread costs more. The look needs no
-            // lock, so a worker back from an operation leaves the lock to the threads
-            // ending and adding operations. Counted as looking from here, a worker
-            // leaves the count only under the lock (see scheduleLocked), and one that
-            // finds the work taken by another goes on looking instead of sleeping.
-            spinning_.fetch_add(1, std::memory_order_acq_rel);
-            auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
-            for (;;) {
-                while (waiting_.load(std::memory_order_acquire) == 0 && std::chrono::steady_clock::now() < until) {
-                    std::this_thread::yield();
-                }
-                // While looking, a worker only tries the lock: one that would wait for
-                // it (another worker taking the work, or a thread handing out more)
-                // looks again rather than sleeping on it and having to be woken.
-                bool looking = std::chrono::steady_clock::now() < until;
-                if (looking && !lock.try_lock()) {
-                    std::this_thread::yield();
-                    continue;
-                }
-                if (!looking) lock.lock();
-                if (!toStart_.empty() || stopping_ || std::chrono::steady_clock::now() >= until) break;
+            if (toStart_.empty() && !stopping_ && !looking_) {
+                // Work often follows within microseconds (an operation whose end is
+                // announced on another thread, the main one for tasks, frees its slot
+                // for the next; the next after an end seen by its own worker is taken
+                // by that worker, see ended): one worker at a time looks for it a
+                // short while before sleeping, the others sleep at once, so looking
+                // costs at most one core, and only for that while.
+                // The look needs no lock; the flag is raised and lowered under it, and
+                // the worker looks at the list under the same hold that lowers it, so
+                // work handed out meanwhile (and not woken for) is taken.
+                looking_ = true;
                 lock.unlock();
+                auto until = std::chrono::steady_clock::now() + LookFor;
+                while (waiting_.load(std::memory_order_acquire) == 0 && std::chrono::steady_clock::now() < until) {
+                    relax();
+                }
+                lock.lock();
+                looking_ = false;
             }
-            spinning_.fetch_sub(1, std::memory_order_acq_rel);
-            ++idleWorkers_;
-            work_.wait(lock, [this] { return stopping_ || !toStart_.empty(); });
-            --idleWorkers_;
+            if (toStart_.empty() && !stopping_) {
+                Sleeper self;
+                sleepers_.push_back(&self);
+                self.wake.wait(lock, [&] { return self.woken || stopping_; });
+                if (!self.woken) return;  // stopping: shutdown has cleared the list
+                --wakesPending_;
+                continue;  // the work may have been taken meanwhile
+            }
             if (stopping_) return;
             rt::Ref<Operation> operation = std::move(toStart_.front());
             toStart_.pop_front();
             waiting_.store(toStart_.size(), std::memory_order_release);
             lock.unlock();
-            try {
-                operation->start();
-            } catch (...) {
-                // Rethrown on the main loop's turn, where the host sees it.
-                RunLoop::main()->post([failure = std::current_exception()] { std::rethrow_exception(failure); });
-                // An operation broken before announcing its end would hold its slot (and
-                // keep the queue from ever becoming idle): it leaves the queue now. An end
-                // it still announces later finds it gone.
-                if (!operation->hasFinishedAnnouncement()) ended(*operation);
-            }
+            // Then every operation taken at the end of the one before, while the queue
+            // runs: a queue being stopped starts nothing further (it drops the list of
+            // work to start, and this one with it).
+            do {
+                run(std::move(operation));
+                operation = std::move(worker.next);
+            } while (operation && !stopping_.load(std::memory_order_acquire));
             operation.reset();
+            lock.lock();
         }
     }
+
+    void run(rt::Ref<Operation> operation) {
+        worker.queue = this;
+        worker.running = operation.get();
+        try {
+            operation->start();
+        } catch (...) {
+            // Rethrown on the main loop's turn, where the host sees it.
+            RunLoop::main()->post([failure = std::current_exception()] { std::rethrow_exception(failure); });
+            // An operation broken before announcing its end would hold its slot (and
+            // keep the queue from ever becoming idle): it leaves the queue now. An end
+            // it still announces later finds it gone.
+            if (!operation->hasFinishedAnnouncement()) ended(*operation, true);
+        }
+        worker.queue = nullptr;
+        worker.running = nullptr;
+    }
+
+    // A spinning thread's hint to the processor (frees the core's shared resources to
+    // its sibling and saves power) without giving up its time slice.
+    static void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#elif defined(__aarch64__)
+        asm volatile("yield");
+#else
+        std::this_thread::yield();
+#endif
+    }
+
+    // Long enough for a round trip through a busy main thread; much longer and a
+    // worker fed by a slower thread spends the gaps spinning (one core's worth).
+    static constexpr std::chrono::microseconds LookFor{10};
 
     void shutdown() {
         std::vector<std::thread> workers;
@@ -166,30 +256,35 @@ public:
             workers.swap(workers_);
             toStart_.clear();
             waiting_.store(0, std::memory_order_release);
+            for (Sleeper* sleeper : sleepers_) sleeper->wake.notify_one();
+            sleepers_.clear();
         }
-        work_.notify_all();
         for (auto& worker : workers) {
             if (worker.get_id() == std::this_thread::get_id()) worker.detach();
             else worker.join();
         }
     }
 
-    mutable std::mutex mutex_;
-    std::condition_variable work_;
-    std::condition_variable idle_;
+    // A worker asleep for want of work: woken on its own, so that the queue knows which
+    // threads are on their way back and wakes no more than the work needs.
+    struct Sleeper {
+        std::condition_variable_any wake;
+        bool woken = false;
+    };
+
+    mutable QueueMutex mutex_;
+    std::condition_variable_any idle_;
     std::list<rt::Ref<Operation>> operations_;
     std::deque<rt::Ref<Operation>> toStart_;
     std::atomic<std::size_t> waiting_{0};  // toStart_.size(), readable without the lock
     std::vector<std::thread> workers_;
-    std::size_t idleWorkers_ = 0;  // asleep (or about to be) in work_.wait
-    // Looking for work before sleeping: raised without the lock, lowered only under it,
-    // so a worker counted here by scheduleLocked looks at the list under the lock after
-    // the work was put there.
-    std::atomic<std::size_t> spinning_{0};
+    std::vector<Sleeper*> sleepers_;  // asleep, the most recent last
+    std::size_t wakesPending_ = 0;    // woken or started and not yet back for work
+    bool looking_ = false;            // a worker looks for work before sleeping
     long running_ = 0;
     long maxConcurrent_ = OperationQueue::DefaultMaxConcurrentOperationCount;
     bool suspended_ = false;
-    bool stopping_ = false;
+    std::atomic<bool> stopping_{false};  // written under the lock; read without it after a start
     std::string name_;
 };
 
@@ -285,8 +380,24 @@ bool Operation::isReady() const {
                        [](const rt::Ref<Operation>& dependency) { return dependency->isFinished(); });
 }
 
+namespace {
+// Marks the end announced as the last step of the base start(): the worker running it
+// is back at the queue as soon as the announcement is.
+class EndOfStart {
+public:
+    explicit EndOfStart(const Operation& operation) : previous_(std::exchange(detail::worker.endingStart, &operation)) {}
+    ~EndOfStart() { detail::worker.endingStart = previous_; }
+    EndOfStart(const EndOfStart&) = delete;
+    EndOfStart& operator=(const EndOfStart&) = delete;
+
+private:
+    const Operation* previous_;
+};
+}  // namespace
+
 void Operation::start() {
     if (cancellationMarked()) {
+        EndOfStart end(*this);
         announce("isFinished", [this] { finished_.store(true, std::memory_order_release); });
         return;
     }
@@ -299,6 +410,7 @@ void Operation::start() {
         finished_.store(true, std::memory_order_release);
     }
     changed("isExecuting");
+    EndOfStart end(*this);
     changed("isFinished");
 }
 
@@ -436,7 +548,9 @@ void Operation::ended() {
         completion = std::move(completion_);
         completion_ = nullptr;
     }
-    if (queue) queue->ended(*this);
+    // A completion block may run long: the worker takes no next operation then, which
+    // another worker starts meanwhile.
+    if (queue) queue->ended(*this, detail::worker.endingStart == this && !completion);
     for (auto& weak : dependants) {
         if (auto dependant = weak.lock()) dependant->readinessMayHaveChanged();
     }

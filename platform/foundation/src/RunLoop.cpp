@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <memory>
 
 #include <rt/Exception.h>
 
@@ -48,10 +49,12 @@ RunLoop::~RunLoop() {
     while (postsInFlight_.load(std::memory_order_acquire) != 0) std::this_thread::yield();
     clock_->detach(*this);
     if (wakeFd_ >= 0) ::close(wakeFd_);
-    for (PostNode* node = incoming_.exchange(nullptr); node;) {
-        PostNode* next = node->next;
-        delete node;
-        node = next;
+    for (PostNode* list : {incoming_.exchange(nullptr), postedHead_}) {
+        for (PostNode* node = list; node;) {
+            PostNode* next = node->next;
+            delete node;
+            node = next;
+        }
     }
 }
 
@@ -113,21 +116,22 @@ void RunLoop::post(std::function<void()> block) {
 void RunLoop::takeIncoming() {
     PostNode* node = incoming_.exchange(nullptr, std::memory_order_acq_rel);
     if (!node) return;
-    // The list is newest first: reverse it.
+    // The list is newest first: reverse it (the newest becomes the tail).
+    PostNode* tail = node;
     PostNode* ordered = nullptr;
+    std::size_t count = 0;
     while (node) {
         PostNode* next = node->next;
         node->next = ordered;
         ordered = node;
         node = next;
+        ++count;
     }
     std::lock_guard lock(postedMutex_);
-    while (ordered) {
-        posted_.push_back(std::move(ordered->block));
-        PostNode* next = ordered->next;
-        delete ordered;
-        ordered = next;
-    }
+    if (postedTail_) postedTail_->next = ordered;
+    else postedHead_ = ordered;
+    postedTail_ = tail;
+    postedCount_ += count;
 }
 
 void RunLoop::insertTimer(const rt::Ref<Timer>& timer, TimeInterval deadline) {
@@ -258,18 +262,22 @@ std::optional<TimeInterval> RunLoop::nextTimerDeadline() const {
 }
 
 void RunLoop::discardPending() {
-    std::deque<std::function<void()>> posted;
+    PostNode* posted;
     std::multimap<std::pair<TimeInterval, std::uint64_t>, rt::Ref<Timer>> timers;
     takeIncoming();
     {
         std::lock_guard lock(postedMutex_);
-        posted.swap(posted_);
+        posted = std::exchange(postedHead_, nullptr);
+        postedTail_ = nullptr;
+        postedCount_ = 0;
     }
     {
         std::lock_guard lock(mutex_);
         timers.swap(timers_);
     }
     for (auto& [key, timer] : timers) timer->invalidate();
+    // The blocks go last, outside the locks: what they hold may call out as it is freed.
+    while (posted) delete std::exchange(posted, posted->next);
 }
 
 bool RunLoop::runPosted() {
@@ -280,18 +288,19 @@ bool RunLoop::runPosted() {
     std::size_t budget;
     {
         std::lock_guard lock(postedMutex_);
-        budget = posted_.size();
+        budget = postedCount_;
     }
     bool ran = false;
     while (budget-- > 0) {
-        std::function<void()> block;
+        std::unique_ptr<PostNode> node;
         {
             std::lock_guard lock(postedMutex_);
-            if (posted_.empty()) break;
-            block = std::move(posted_.front());
-            posted_.pop_front();
+            if (!postedHead_) break;
+            node.reset(std::exchange(postedHead_, postedHead_->next));
+            if (!postedHead_) postedTail_ = nullptr;
+            --postedCount_;
         }
-        block();
+        node->block();
         ran = true;
     }
     if (ran) ranPostsLastTurn_ = true;
@@ -384,7 +393,7 @@ bool RunLoop::runOnce(TimeInterval maxWait) {
     if (hasIncoming() || observersNeeded_.load(std::memory_order_acquire)) wait = 0;
     {
         std::lock_guard lock(postedMutex_);
-        if (!posted_.empty()) wait = 0;
+        if (postedHead_) wait = 0;
     }
     {
         std::lock_guard lock(mutex_);

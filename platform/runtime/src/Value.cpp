@@ -173,6 +173,11 @@ Value Value::null() {
 }
 
 Value& Value::operator=(const Value& other) {
+    if (!holdsPointer() && !other.holdsPointer()) {
+        // Scalars over scalars: nothing to release, nothing other could live inside.
+        copy(other);
+        return *this;
+    }
     if (this != &other) {
         Value copied(other);  // other may live inside what this releases
         release();
@@ -190,7 +195,6 @@ Value& Value::operator=(Value&& other) noexcept {
     return *this;
 }
 
-Value::Value(const Number& n) : type_(Type::Number) { new (&storage_.number) Number(n); }
 Value::Value(std::string s) : type_(Type::String) {
     new (&storage_.ptr) std::shared_ptr<const void>(std::make_shared<const std::string>(std::move(s)));
 }

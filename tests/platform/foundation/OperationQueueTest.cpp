@@ -80,6 +80,22 @@ private:
     std::atomic<bool> finished_{false};
 };
 
+// Announces its end in start(), then runs more work before start() returns.
+class EndsEarly : public fnd::Operation {
+    RT_CLASS(EndsEarly, fnd::Operation)
+public:
+    explicit EndsEarly(std::function<void()> after) : after_(std::move(after)) {}
+    bool isFinished() const override { return finished_; }
+    void start() override {
+        announce("isFinished", [this] { finished_ = true; });
+        after_();
+    }
+
+private:
+    std::function<void()> after_;
+    std::atomic<bool> finished_{false};
+};
+
 // Ready only once its gate is opened and "isReady" announced.
 class GatedOperation : public BlockOperation {
     RT_CLASS(GatedOperation, BlockOperation)
@@ -274,6 +290,89 @@ TEST(Operations, AnOperationMayReleaseTheLastReferenceToItsQueueOnTheWorker) {
     std::this_thread::sleep_for(50ms);  // the worker goes on after the release
 }
 
+// A worker whose operation ends as its start() returns runs the next one in line
+// itself. Operations on one slot still run one at a time, in order.
+TEST(Operations, OperationsOnOneSlotRunOneAtATimeInOrder) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    queue->setMaxConcurrentOperationCount(1);
+    queue->setSuspended(true);  // all listed before the first starts
+    std::mutex mutex;
+    std::vector<int> order;
+    std::atomic<int> running{0}, most{0};
+    for (int i = 0; i < 500; ++i) {
+        queue->addOperation(rt::make<BlockOperation>([&, i] {
+            int now = ++running;
+            int seen = most.load();
+            while (now > seen && !most.compare_exchange_weak(seen, now)) {
+            }
+            {
+                std::lock_guard lock(mutex);
+                order.push_back(i);
+            }
+            --running;
+        }));
+    }
+    queue->setSuspended(false);
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(most.load(), 1);
+    ASSERT_EQ(order.size(), 500u);
+    for (int i = 0; i < 500; ++i) ASSERT_EQ(order[static_cast<std::size_t>(i)], i);
+}
+
+// The next operation does not wait for work its slot's last holder still does after
+// its end (a completion block, or a start() of its own that goes on after announcing
+// the end) while another worker is free to start it. Here the other slot is held by a
+// concurrent operation whose worker is back.
+TEST(Operations, WorkAfterAnEndDoesNotHoldBackTheNextOperation) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    queue->setMaxConcurrentOperationCount(2);
+    std::atomic<bool> nextStarted{false};
+    auto waitForNext = [&] { return eventually([&] { return nextStarted.load(); }); };
+    auto runWith = [&](const rt::Ref<fnd::Operation>& first) {
+        nextStarted = false;
+        auto holder = rt::make<ConcurrentOperation>();
+        queue->setSuspended(true);
+        queue->addOperation(holder);
+        queue->addOperation(first);
+        queue->addOperation(rt::make<BlockOperation>([&] { nextStarted = true; }));
+        queue->setSuspended(false);
+        EXPECT_TRUE(eventually([&] { return holder->started.load(); }));
+        EXPECT_TRUE(eventually([&] { return queue->operationCount() == 1; }));
+        holder->finish();
+        queue->waitUntilAllOperationsAreFinished();
+    };
+
+    std::atomic<bool> sawNextFromCompletion{false}, sawNextFromStart{false};
+    auto first = rt::make<BlockOperation>([] {});
+    first->setCompletionBlock([&] { sawNextFromCompletion = waitForNext(); });
+    runWith(first);
+    EXPECT_TRUE(eventually([&] { return sawNextFromCompletion.load(); }));
+
+    runWith(rt::make<EndsEarly>([&] { sawNextFromStart = waitForNext(); }));
+    EXPECT_TRUE(eventually([&] { return sawNextFromStart.load(); }));
+}
+
+// A queue freed while its workers go through a long line starts nothing further once
+// its destructor has returned.
+TEST(Operations, AFreedQueueStartsNothingFurther) {
+    std::atomic<int> ran{0};
+    {
+        auto queue = rt::make<fnd::OperationQueue>();
+        queue->setMaxConcurrentOperationCount(2);
+        for (int i = 0; i < 2000; ++i) {
+            queue->addOperation(rt::make<BlockOperation>([&] {
+                ++ran;
+                std::this_thread::sleep_for(100us);  // the line takes 100 ms at least
+            }));
+        }
+        ASSERT_TRUE(eventually([&] { return ran.load() > 0; }));
+    }
+    int atEnd = ran.load();
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(ran.load(), atEnd);
+    EXPECT_LT(atEnd, 2000);
+}
+
 // ---- under load, many threads (also run under ThreadSanitizer) -----------------
 
 TEST(TaskConcurrencyEngine, MaximumIsHonouredWhileManyThreadsAddOperations) {
@@ -452,7 +551,7 @@ TEST(TaskConcurrencyEngine, AnEndAnnouncedWhileTheOperationIsBeingAddedNeverKeep
 TEST(TaskConcurrencyEngine, BurstsHandedToLookingOrSleepingWorkersAreAlwaysTaken) {
     auto queue = rt::make<fnd::OperationQueue>();
     queue->setMaxConcurrentOperationCount(4);
-    const std::chrono::microseconds gaps[] = {0us, 10us, 45us, 60us, 200us};
+    const std::chrono::microseconds gaps[] = {0us, 5us, 9us, 12us, 45us, 200us};
     std::atomic<int> ran{0};
     int expected = 0, stalled = 0;
     for (int round = 0; round < 300 && stalled == 0; ++round) {

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <memory>
+#include <stdexcept>
 #include <thread>
 #include <string>
 #include <vector>
@@ -82,6 +84,29 @@ TEST_F(Timers, PostedBlocksRunInOrderAndNestedRunUntilWorks) {
     });
     loop->post([&] { order.push_back(2); });
     drain();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+}
+
+// The posted list across its edges: a block that throws leaves the rest for the next
+// turn, discarded blocks are freed unrun, and posts after an emptied list still run.
+TEST(RunLoopTest, PostedListSurvivesAThrowADiscardAndEmptying) {
+    auto loop = rt::make<fnd::RunLoop>();  // this thread's own loop
+    std::vector<int> order;
+    loop->post([&] { order.push_back(1); });
+    loop->post([] { throw std::runtime_error("broken block"); });
+    loop->post([&] { order.push_back(2); });
+    EXPECT_THROW(loop->runOnce(0), std::runtime_error);
+    EXPECT_EQ(order, (std::vector<int>{1}));
+    loop->runOnce(0);
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+
+    auto held = std::make_shared<int>(0);
+    loop->post([&order, held] { order.push_back(99); });
+    loop->discardPending();
+    EXPECT_EQ(held.use_count(), 1) << "a discarded block is freed";
+    loop->post([&] { order.push_back(3); });
+    loop->post([&] { order.push_back(4); });
+    loop->runOnce(0);
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
 }
 

@@ -101,6 +101,32 @@ TEST(StructValue, ValueStaysSmallAndHoldsSixDoublesInline) {
     EXPECT_GE(alloccount::stop(), 1);
 }
 
+TEST(StructValue, AssigningScalarsOverEachOtherTakesTheWholeValue) {
+    // Copy-assignment between values without a shared pointer is a plain copy: the
+    // kind, the size and the bytes of the new value all replace the old ones.
+    rt::Value v = rt::structValue(geo::Transform{2, 0, 0, 2, 10, 20});
+    const rt::Value number(7LL), date(rt::Date{5.0}), point = rt::structValue(geo::Point{1, 2});
+    v = number;
+    EXPECT_TRUE(v.isNumber());
+    EXPECT_EQ(v.structSize(), 0u);
+    EXPECT_EQ(v.longLongValue(), 7);
+    v = point;
+    geo::Point p;
+    ASSERT_TRUE(rt::structFrom(v, p));
+    EXPECT_EQ(p, (geo::Point{1, 2}));
+    EXPECT_EQ(v.structSize(), sizeof(geo::Point));
+    v = date;
+    EXPECT_TRUE(v.isDate());
+    EXPECT_EQ(v.structTypeId(), 0u);
+    v = v;
+    EXPECT_TRUE(v.isEqual(date));
+    v = rt::Value();
+    EXPECT_TRUE(v.isNil());
+    v = rt::Value(std::string("text"));  // a pointer over a scalar, then a scalar over it
+    v = number;
+    EXPECT_EQ(v.longLongValue(), 7);
+}
+
 TEST(StructValue, RoundTripsThroughKeyValueCodingWithoutAHeapAllocation) {
     auto view = rt::make<View>();
     geo::Rect frame{{1, 2}, 30, 40};

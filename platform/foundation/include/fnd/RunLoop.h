@@ -190,7 +190,7 @@ private:
     bool fireDueTimers();
     bool runPosted();
     bool runTurnObservers();
-    /// Moves the lock-free list of new posts, in posting order, behind posted_.
+    /// Moves the lock-free list of new posts, in posting order, behind the posted list.
     void takeIncoming();
     void insertTimer(const rt::Ref<Timer>& timer, TimeInterval deadline);
     bool hasIncoming() const { return incoming_.load(std::memory_order_acquire) != nullptr; }
@@ -208,9 +208,12 @@ private:
     // then begins with a short look for new posts.
     bool ranPostsLastTurn_ = false;
     static constexpr int PostSpinMicroseconds = 50;
-    // Posts taken from incoming_ and not yet run, oldest first.
+    // Posts taken from incoming_ and not yet run, oldest first: the nodes themselves,
+    // chained, so that taking a batch moves no block.
     mutable std::mutex postedMutex_;
-    std::deque<std::function<void()>> posted_;
+    PostNode* postedHead_ = nullptr;
+    PostNode* postedTail_ = nullptr;
+    std::size_t postedCount_ = 0;
 
     mutable std::mutex mutex_;
     std::vector<rt::Ref<TurnObserver>> observers_;  // by (order, sequence)

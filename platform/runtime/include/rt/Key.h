@@ -107,6 +107,14 @@ public:
     template <class U> void setAlways(Cls& object, U&& value) const { store(object, std::forward<U>(value), true); }
 
 private:
+    // The observed store, out of line: the unobserved one then needs no stack frame,
+    // and a small value handed over as a copy stays in a register until it is stored
+    // (the announcement takes it by reference).
+    template <class U> [[gnu::noinline]] void storeObserved(Cls& object, T& field, U&& value, bool always) const {
+        auto change = [&] { field = std::forward<U>(value); };
+        detail::announce(object, name_, change, always);
+    }
+
     template <class U> bool store(Cls& object, U&& value, bool always) const {
         if constexpr (S == Storage::Plain) {
 #ifndef NDEBUG
@@ -120,8 +128,12 @@ private:
                 field = std::forward<U>(value);
                 return true;
             }
-            auto change = [&] { field = std::forward<U>(value); };
-            detail::announce(object, name_, change, always);
+            if constexpr (std::is_same_v<std::remove_cvref_t<U>, T> && std::is_trivially_copyable_v<T> &&
+                          sizeof(T) <= 2 * sizeof(void*)) {
+                storeObserved(object, field, T(value), always);  // a copy in registers
+            } else {
+                storeObserved(object, field, std::forward<U>(value), always);
+            }
         } else if constexpr (S == Storage::Atomic) {
             auto& field = object.*field_;
             T next(std::forward<U>(value));

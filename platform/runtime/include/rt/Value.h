@@ -136,7 +136,9 @@ public:
     /// The null placeholder that collections hold in place of nil.
     static Value null();
 
-    Value(const Number& n);
+    // Inline: a caller that has just made the number (a setter's new value) would
+    // otherwise have it read back from memory at once, which waits for its stores.
+    Value(const Number& n) : type_(Type::Number) { new (&storage_.number) Number(n); }
     template <class T, std::enable_if_t<std::is_arithmetic_v<T>, int> = 0>
     Value(T v) : Value(Number::of(v)) {}
     Value(std::string s);

@@ -7,32 +7,78 @@
 
 namespace zid {
 
+// The count is a plain integer, not an atomic one: a signal belongs to one thread at a
+// time, and an emit takes and drops a reference to its list every time.
+template <class Handler> struct detail::FKHandlerList {
+    std::size_t references = 1;
+    std::vector<Handler> handlers;
+};
+
 namespace {
 
-// Copy-on-write edits of a handler list: a dispatch in progress keeps the list it took.
-template <class List, class Item> void append(std::shared_ptr<const List>& list, const Item& item) {
-    auto edited = std::make_shared<List>(list ? *list : List{});
-    edited->push_back(item);
-    list = std::move(edited);
+template <class Handler> using List = detail::FKHandlerList<Handler>;
+
+template <class Handler> void release(List<Handler>* list) {
+    if (list && --list->references == 0) delete list;
 }
 
+// Holds a list for one pass over it; a handler may edit the signal's lists, or end the
+// signal itself, while the pass goes on over the list it took.
+template <class Handler> class Pass {
+public:
+    explicit Pass(List<Handler>* list) : list_(list) {
+        if (list_) ++list_->references;
+    }
+    ~Pass() { release(list_); }
+    Pass(const Pass&) = delete;
+    Pass& operator=(const Pass&) = delete;
+    List<Handler>* operator->() const { return list_; }
+    explicit operator bool() const { return list_ != nullptr; }
+
+private:
+    List<Handler>* list_;
+};
+
+// The list to edit in place: the signal's own when no pass holds it, else a copy that
+// replaces it (the passes keep theirs).
+template <class Handler> List<Handler>& editable(List<Handler>*& list) {
+    if (!list) {
+        list = new List<Handler>;
+    } else if (list->references > 1) {
+        auto* copy = new List<Handler>{1, list->handlers};
+        release(list);
+        list = copy;
+    }
+    return *list;
+}
+
+template <class Handler> void append(List<Handler>*& list, const Handler& handler) { editable(list).handlers.push_back(handler); }
+
 // Removes every occurrence of the block object; the list is left alone when it has none.
-template <class List, class Item> void removeAll(std::shared_ptr<const List>& list, const Item& item) {
-    if (!item || !list || std::find(list->begin(), list->end(), item) == list->end()) return;
-    auto edited = std::make_shared<List>(*list);
-    std::erase(*edited, item);
-    list = std::move(edited);
+template <class Handler> void removeAll(List<Handler>*& list, const Handler& handler) {
+    if (!handler || !list || std::find(list->handlers.begin(), list->handlers.end(), handler) == list->handlers.end()) return;
+    std::erase(editable(list).handlers, handler);
+}
+
+template <class Handler> void replace(List<Handler>*& list, std::vector<Handler> handlers) {
+    auto* replacement = new List<Handler>{1, std::move(handlers)};
+    release(list);
+    list = replacement;
 }
 
 }  // namespace
 
 FKSignal::FKSignal() = default;
-FKSignal::~FKSignal() = default;
+
+FKSignal::~FKSignal() {
+    release(valueHandlers_);
+    release(closeHandlers_);
+}
 
 void FKSignal::setValue(rt::Value value) {
-    if (valueSet_ && !repetitive()) {
-        if (value.isIdentical(lastValue_) || lastValue_.isEqual(value)) return;
-    }
+    // Equal values include identical ones: isEqual answers YES for the same object or
+    // the same shared storage before it compares contents.
+    if (valueSet_ && !repetitive() && lastValue_.isEqual(value)) return;
     valueSet_ = true;
     lastValue_ = value;
     callOnValueHandlers(value);
@@ -40,15 +86,15 @@ void FKSignal::setValue(rt::Value value) {
 
 void FKSignal::callOnValueHandlers(const rt::Value& value) {
     // The list of this moment; handlers added or removed meanwhile do not change it.
-    std::shared_ptr<const ValueList> list = valueHandlers_;
+    Pass<ValueHandler> list(valueHandlers_);
     if (!list) return;
-    for (const ValueHandler& handler : *list) (*handler)(value);
+    for (const ValueHandler& handler : list->handlers) (*handler)(value);
 }
 
 void FKSignal::callOnCloseHandlers() {
-    std::shared_ptr<const CloseList> list = closeHandlers_;
+    Pass<CloseHandler> list(closeHandlers_);
     if (!list) return;
-    for (const CloseHandler& handler : *list) (*handler)();
+    for (const CloseHandler& handler : list->handlers) (*handler)();
 }
 
 std::shared_ptr<IDisposable> FKSignal::addValueHandler(ValueHandler valueHandler, CloseHandler closeHandler) {
@@ -88,20 +134,16 @@ void FKSignal::willDestroy() {
 }
 
 std::vector<FKSignal::ValueHandler> FKSignal::valueHandlers() const {
-    return valueHandlers_ ? *valueHandlers_ : ValueList{};
+    return valueHandlers_ ? valueHandlers_->handlers : std::vector<ValueHandler>{};
 }
 
-void FKSignal::setValueHandlers(std::vector<ValueHandler> handlers) {
-    valueHandlers_ = std::make_shared<const ValueList>(std::move(handlers));
-}
+void FKSignal::setValueHandlers(std::vector<ValueHandler> handlers) { replace(valueHandlers_, std::move(handlers)); }
 
 std::vector<FKSignal::CloseHandler> FKSignal::closeHandlers() const {
-    return closeHandlers_ ? *closeHandlers_ : CloseList{};
+    return closeHandlers_ ? closeHandlers_->handlers : std::vector<CloseHandler>{};
 }
 
-void FKSignal::setCloseHandlers(std::vector<CloseHandler> handlers) {
-    closeHandlers_ = std::make_shared<const CloseList>(std::move(handlers));
-}
+void FKSignal::setCloseHandlers(std::vector<CloseHandler> handlers) { replace(closeHandlers_, std::move(handlers)); }
 
 std::string FKSignal::description() const { return rt::Object::description() + rt::format("[%@]", lastValue_); }
 

@@ -28,6 +28,11 @@ namespace zid {
 class FKSignal;
 using FKSignalRef = rt::Ref<FKSignal>;
 
+namespace detail {
+/// A signal's list of handlers and the number of its holders (FKSignal.cpp).
+template <class Handler> struct FKHandlerList;
+}  // namespace detail
+
 class FKSignal : public rt::Object {
     RT_CLASS(FKSignal, rt::Object)
 public:
@@ -160,14 +165,12 @@ private:
     FKSignalRef combineWith(const FKSignalRef& other, std::function<rt::Value(const rt::Value&, const rt::Value&)> block);
     void removeHandlers(const ValueHandler& valueHandler, const CloseHandler& closeHandler);
 
-    using ValueList = std::vector<ValueHandler>;
-    using CloseList = std::vector<CloseHandler>;
-
     rt::Value lastValue_;
-    // Copy-on-write lists: a dispatch keeps the list of its moment alive while
-    // handlers add or remove entries.
-    std::shared_ptr<const ValueList> valueHandlers_;
-    std::shared_ptr<const CloseList> closeHandlers_;
+    // Copy-on-write lists shared with the dispatches under way: a dispatch keeps the
+    // list of its moment alive while handlers add or remove entries; an edit copies
+    // only while a dispatch holds the list.
+    detail::FKHandlerList<ValueHandler>* valueHandlers_ = nullptr;
+    detail::FKHandlerList<CloseHandler>* closeHandlers_ = nullptr;
     bool valueSet_ = false;
     bool closed_ = false;
     bool repetitive_ = false;
