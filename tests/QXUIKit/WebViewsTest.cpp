@@ -174,7 +174,9 @@ TEST_F(RichText, HeightLookupCostsAboutOneDigest) {
         bestDigest = std::min(bestDigest, time([&] { sink = sink + QXCrypto::MD5ForString(html)->size(); }));
         best = std::min(best, time([&] { sink = sink + RichTextView::heightForHtml(html, 320); }));
     }
-    EXPECT_LE(best, 1.2 * bestDigest) << "lookup " << best << " s, digest " << bestDigest << " s";
+    // A lookup that measured the text again would cost a hundred digests and more; the
+    // bound leaves room for a machine busy with other test processes.
+    EXPECT_LE(best, 2.0 * bestDigest) << "lookup " << best << " s, digest " << bestDigest << " s";
 }
 
 class Host : public rt::Object, public QXWebViewControllerDelegate {
