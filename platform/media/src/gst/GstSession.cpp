@@ -696,14 +696,20 @@ void GstSession::onPrerolled() {
     stats_->playbackType = live_ ? "LIVE" : "VOD";
     refreshAccessLog(*event);
     item->engineSelectionGroups(groups_);
+    // The prerolled picture goes first: announcing readiness runs its observers at once
+    // (a controller that autoplays starts playing from inside it), and the picture
+    // should not wait for all of that to be shown. It is taken out of the mailbox
+    // before it is handed over, so no observer runs with the streaming threads' lock held.
+    rt::Ref<VideoFrame> prerolled;
+    {
+        std::lock_guard lock(relay_->mutex);
+        prerolled = relay_->latestFrame;
+    }
+    if (prerolled) item->engineVideoFrame(std::move(prerolled));
     item->engineDidBecomeReady(info(), presentationSize_);
     item->engineBufferingChanged(!buffering_, buffering_ && bufferPercent_ == 0, !buffering_);
     if (duration_.isNumeric())
         item->engineLoadedTimeRanges({TimeRange{Time::zero(), duration_}});
-    {
-        std::lock_guard lock(relay_->mutex);
-        if (relay_->latestFrame) item->engineVideoFrame(relay_->latestFrame);
-    }
     applyState();
 }
 
