@@ -1,15 +1,21 @@
 // The media layer against a bare playbin3 pipeline with the same sinks (BGRA appsink,
 // clock-synchronised fakesink for audio), both playing the 10-s VOD from the loopback
-// origin in the same run:
-//   FirstFrame/*   from asking to play to the first picture (in the layer, or in the
-//                  bare pipeline's appsink)
-//   Playback10s/*  CPU time and peak resident memory of a fresh process playing the
-//                  whole VOD (the binary runs itself as a child for each measurement,
-//                  so peaks do not mix)
-// Ratios are computed by the reader from the counters; docs/PERFORMANCE.md keeps them.
+// origin in the same run, the two sides in turn pair after pair
+// (bench/support/AlternatingPairs.h):
+//   FirstFrame       from asking to play to the first picture (the layer's frame
+//                    handler, or the bare appsink's callback)
+//   Playback10s      CPU time of a fresh process over the playback of the whole VOD alone:
+//                    the child plays a first picture of another URL untimed (plugins,
+//                    first connection), then measures from making the player or the
+//                    pipeline to the end of the stream; and its peak resident memory
+//   SeekWhilePlaying from asking for a seek while playing to its end (the layer's
+//                    completion, or the bare pipeline's ASYNC_DONE), to a key frame (the
+//                    default) and exact, six seeks per round
+// Ratios are in the counters; docs/PERFORMANCE.md keeps them.
 
 #include <benchmark/benchmark.h>
 
+#include "AlternatingPairs.h"
 #include "BarePipeline.h"
 
 #include <gst/app/gstappsink.h>
@@ -23,6 +29,8 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <fnd/NotificationCenter.h>
 #include <fnd/RunLoop.h>
@@ -79,7 +87,9 @@ double playWithLayer(const std::string& url, bool toEnd) {
 double playBare(const std::string& url, bool toEnd) {
     auto started = std::chrono::steady_clock::now();
     zidbench::BarePipeline bare(url);
-    double firstFrame = bare.waitForFirstFrame(std::chrono::seconds(30)) ? seconds(started) : -1;
+    double firstFrame = bare.waitForFirstFrame(std::chrono::seconds(30))
+                            ? std::chrono::duration<double>(bare.firstFrameAt() - started).count()
+                            : -1;
     if (toEnd) {
         // The bare pipeline keeps playing through buffering messages: it has no policy.
         GstBus* bus = gst_element_get_bus(bare.element());
@@ -90,63 +100,158 @@ double playBare(const std::string& url, bool toEnd) {
     return firstFrame;
 }
 
-void BM_FirstFrame_Layer(benchmark::State& state) {
-    for (auto _ : state) {
-        double t = playWithLayer(vodURL(), false);
-        if (t < 0) state.SkipWithError("no picture");
-        state.SetIterationTime(t);
-    }
+void BM_FirstFrame(benchmark::State& state) {
+    zidbench::runAlternatingPairs(
+        state, 15, "ms", 1e3, [] { return playWithLayer(vodURL(), false); }, [] { return playBare(vodURL(), false); });
 }
-BENCHMARK(BM_FirstFrame_Layer)->Name("FirstFrame/Layer")->UseManualTime()->Iterations(15)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstFrame)->Name("FirstFrame/LayerVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void BM_FirstFrame_Bare(benchmark::State& state) {
-    for (auto _ : state) {
-        double t = playBare(vodURL(), false);
-        if (t < 0) state.SkipWithError("no picture");
-        state.SetIterationTime(t);
+/// Runs this binary as a child that plays the whole VOD; answers the CPU seconds of the
+/// playback alone and keeps the child's peak resident kilobytes.
+double playbackChild(const char* mode, double& peakKB) {
+    std::string warmURL = vodURL();
+    std::string command = "'" + gSelf + "' --playback-child " + mode + " '" + warmURL + "' '" + vodURL() + "'";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    double cpu = -1, rssKB = -1;
+    if (pipe) {
+        if (std::fscanf(pipe, "%lf %lf", &cpu, &rssKB) != 2) cpu = -1;
+        ::pclose(pipe);
     }
-}
-BENCHMARK(BM_FirstFrame_Bare)->Name("FirstFrame/BarePlaybin3")->UseManualTime()->Iterations(15)->Unit(benchmark::kMillisecond);
-
-/// Runs this binary as a child that plays the whole VOD; reads back its CPU seconds and
-/// peak resident kilobytes.
-void measureChild(benchmark::State& state, const char* mode) {
-    for (auto _ : state) {
-        auto started = std::chrono::steady_clock::now();
-        std::string command = "'" + gSelf + "' --playback-child " + mode + " '" + vodURL() + "'";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        double cpu = -1, rssKB = -1;
-        if (pipe) {
-            if (std::fscanf(pipe, "%lf %lf", &cpu, &rssKB) != 2) cpu = -1;
-            ::pclose(pipe);
-        }
-        if (cpu < 0) state.SkipWithError("the child did not report");
-        state.SetIterationTime(seconds(started));
-        state.counters["cpu_s"] = cpu;
-        state.counters["peak_rss_MB"] = rssKB / 1024.0;
-    }
+    peakKB = std::max(peakKB, rssKB);
+    return cpu;
 }
 
-void BM_Playback_Layer(benchmark::State& state) { measureChild(state, "layer"); }
-BENCHMARK(BM_Playback_Layer)->Name("Playback10s/Layer")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
-void BM_Playback_Bare(benchmark::State& state) { measureChild(state, "bare"); }
-BENCHMARK(BM_Playback_Bare)->Name("Playback10s/BarePlaybin3")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+void BM_Playback(benchmark::State& state) {
+    double layerPeak = 0, barePeak = 0;
+    zidbench::runAlternatingPairs(
+        state, 6, "cpu_s", 1, [&] { return playbackChild("layer", layerPeak); },
+        [&] { return playbackChild("bare", barePeak); });
+    state.counters["framework_peak_rss_MB"] = layerPeak / 1024.0;
+    state.counters["bare_peak_rss_MB"] = barePeak / 1024.0;
+}
+BENCHMARK(BM_Playback)->Name("Playback10s/LayerVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
-int playbackChild(const std::string& mode, const std::string& url) {
-    fnd::RunLoop::main();
-    if (mode == "layer") playWithLayer(url, true);
-    else playBare(url, true);
+double cpuSeconds() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    double cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
-    std::printf("%.3f %ld\n", cpu, usage.ru_maxrss);
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+}
+
+int playbackChildMain(const std::string& mode, const std::string& warmURL, const std::string& url) {
+    fnd::RunLoop::main();
+    bool layer = mode == "layer";
+    // Process start-up, plugin loading and the first connection are not the playback's.
+    if (layer) playWithLayer(warmURL, false);
+    else playBare(warmURL, false);
+    fnd::RunLoop::main()->runFor(0.2);
+    double before = cpuSeconds();
+    if (layer) playWithLayer(url, true);
+    else playBare(url, true);
+    double cpu = cpuSeconds() - before;
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("%.4f %ld\n", cpu, usage.ru_maxrss);
     return 0;
 }
+
+// ---- seeks while playing ---------------------------------------------------------------
+
+/// Where the six seeks of a round go, in seconds: back and forth over the VOD, never in
+/// the group of pictures the position is in.
+constexpr double kSeekTargets[] = {6.3, 2.1, 8.4, 4.2, 7.4, 1.2};
+/// Seconds of playing before the first seek and between seeks.
+constexpr double kPlayBeforeSeek = 0.25;
+
+/// Seconds the six seeks of a round take with the media layer (the sum), or -1.
+double seeksWithLayer(bool exact) {
+    auto engine = nullEngine();
+    auto item = media::PlayerItem::playerItemWithAsset(rt::make<media::Asset>(vodURL(), engine));
+    auto player = media::Player::playerWithPlayerItem(item);
+    auto layer = media::PlayerLayer::playerLayerWithPlayer(player);
+    player->play();
+    auto loop = fnd::RunLoop::main();
+    bool playing = loop->runUntil([&] { return player->currentTime().toSeconds() >= kPlayBeforeSeek; }, 30);
+    double total = playing ? 0 : -1;
+    for (double target : kSeekTargets) {
+        if (total < 0) break;
+        bool done = false, finished = false;
+        auto started = std::chrono::steady_clock::now();
+        double took = -1;
+        auto completion = [&](bool ok) {
+            took = seconds(started);
+            done = true;
+            finished = ok;
+        };
+        if (exact) player->seekToTime(media::Time::seconds(target), media::Time::zero(), media::Time::zero(), completion);
+        else player->seekToTime(media::Time::seconds(target), completion);
+        loop->runUntil([&] { return done; }, 30);
+        if (!finished) {
+            total = -1;
+            break;
+        }
+        total += took;
+        loop->runFor(kPlayBeforeSeek);
+    }
+    player->removeAllItems();
+    return total;
+}
+
+/// The same seeks on the bare pipeline: a flushing seek with the layer's flags, ended by
+/// the pipeline's ASYNC_DONE.
+double seeksBare(bool exact) {
+    zidbench::BarePipeline bare(vodURL());
+    GstElement* pipeline = bare.element();
+    GstBus* bus = gst_element_get_bus(pipeline);
+    auto position = [&] {
+        gint64 ns = -1;
+        return gst_element_query_position(pipeline, GST_FORMAT_TIME, &ns) ? ns / 1e9 : -1.0;
+    };
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (position() < kPlayBeforeSeek && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    double total = position() >= kPlayBeforeSeek ? 0 : -1;
+    auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | (exact ? GST_SEEK_FLAG_ACCURATE
+                                                                        : GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE));
+    for (double target : kSeekTargets) {
+        if (total < 0) break;
+        while (GstMessage* stale = gst_bus_pop(bus)) gst_message_unref(stale);
+        auto started = std::chrono::steady_clock::now();
+        if (!gst_element_seek_simple(pipeline, GST_FORMAT_TIME, flags, static_cast<gint64>(target * GST_SECOND))) {
+            total = -1;
+            break;
+        }
+        GstMessage* m = gst_bus_timed_pop_filtered(bus, 30 * GST_SECOND,
+                                                   GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR));
+        bool ok = m && GST_MESSAGE_TYPE(m) == GST_MESSAGE_ASYNC_DONE;
+        double took = seconds(started);
+        if (m) gst_message_unref(m);
+        if (!ok) {
+            total = -1;
+            break;
+        }
+        total += took;
+        std::this_thread::sleep_for(std::chrono::duration<double>(kPlayBeforeSeek));
+    }
+    gst_object_unref(bus);
+    return total;
+}
+
+void BM_SeekKeyFrame(benchmark::State& state) {
+    zidbench::runAlternatingPairs(
+        state, 11, "ms_per_6", 1e3, [] { return seeksWithLayer(false); }, [] { return seeksBare(false); });
+}
+BENCHMARK(BM_SeekKeyFrame)->Name("SeekWhilePlaying/KeyFrame")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_SeekExact(benchmark::State& state) {
+    zidbench::runAlternatingPairs(
+        state, 11, "ms_per_6", 1e3, [] { return seeksWithLayer(true); }, [] { return seeksBare(true); });
+}
+BENCHMARK(BM_SeekExact)->Name("SeekWhilePlaying/Exact")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::strcmp(argv[1], "--playback-child") == 0) return playbackChild(argv[2], argv[3]);
+    if (argc == 5 && std::strcmp(argv[1], "--playback-child") == 0) return playbackChildMain(argv[2], argv[3], argv[4]);
     gSelf = "/proc/" + std::to_string(::getpid()) + "/exe";
     fnd::RunLoop::main();
     gOrigin = new peers::HlsOrigin(peers::HlsFixtures::ensureDefault());

@@ -47,6 +47,12 @@ public:
         std::unique_lock lock(mutex_);
         return cv_.wait_for(lock, limit, [&] { return frame_; });
     }
+    /// When the first picture reached the video sink (in its streaming thread, before
+    /// any waiting thread wakes); valid once waitForFirstFrame answered true.
+    std::chrono::steady_clock::time_point firstFrameAt() {
+        std::lock_guard lock(mutex_);
+        return firstAt_;
+    }
     GstElement* element() const { return pipeline_; }
 
 private:
@@ -54,6 +60,7 @@ private:
         GstSample* sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
         if (sample) gst_sample_unref(sample);
         std::lock_guard lock(mutex_);
+        if (!frame_) firstAt_ = std::chrono::steady_clock::now();
         frame_ = true;
         cv_.notify_all();
         return GST_FLOW_OK;
@@ -63,6 +70,7 @@ private:
     std::mutex mutex_;
     std::condition_variable cv_;
     bool frame_ = false;
+    std::chrono::steady_clock::time_point firstAt_;
 };
 
 }  // namespace zidbench

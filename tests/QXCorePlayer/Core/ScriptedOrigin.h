@@ -38,6 +38,9 @@ public:
             res.status = answer.status;
             if (!answer.body.empty()) res.set_content(answer.body, "application/vnd.apple.mpegurl");
         });
+        // Each answer closes its connection: a client that keeps connections alive would
+        // otherwise hold the server's stop for its keep-alive time-out.
+        server_.set_keep_alive_max_count(1);
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });
         while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -74,10 +74,19 @@ TEST_F(GstMediaTest, LoadsToReadyWithSizeDurationTracksAndAPicture) {
     EXPECT_TRUE(asset->isPlayable());
     EXPECT_NEAR(asset->duration().toSeconds(), 10.0, 0.2);
 
+    // Whoever acts on the ready status (a controller that plays at once) finds the
+    // prerolled picture already in the layer.
+    rt::Ref<PlayerLayer> layer;
+    bool pictureWhenReady = false;
+    auto readiness = rt::observe(item, "status", rt::KVONew, [&](const rt::KVOChange&) {
+        if (item->status() == PlayerItemStatus::ReadyToPlay) pictureWhenReady = layer && layer->isReadyForDisplay();
+    });
     auto player = Player::playerWithPlayerItem(item);
-    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    layer = PlayerLayer::playerLayerWithPlayer(player);
     ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; })) << "never ready";
     ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+    readiness->remove();
+    EXPECT_TRUE(pictureWhenReady);
     EXPECT_EQ(item->presentationSize(), (Size{320, 240}));
     EXPECT_NEAR(item->duration().toSeconds(), 10.0, 0.2);
     ASSERT_EQ(item->tracks().size(), 2u);

@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -18,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <fnd/Queue.h>
@@ -339,15 +343,11 @@ void Relay::postFrame(rt::Ref<VideoFrame> frame) {
     {
         std::lock_guard lock(mutex);
         latestFrame = std::move(frame);
-        if (framePosted) return;  // the block on its way will take the newest picture
+        if (framePosted) return;  // the main loop, once woken, takes the newest picture
         framePosted = true;
     }
-    std::weak_ptr<GstSession> weak = session;
-    fnd::RunLoop::main()->post([weak] {
-        auto s = weak.lock();
-        if (!s) return;
-        s->deliverFrame();
-    });
+    std::uint64_t one = 1;
+    [[maybe_unused]] auto written = ::write(frameSignal, &one, sizeof one);
 }
 
 void Relay::postCue(LegibleCue cue) {
@@ -378,6 +378,19 @@ rt::Ref<rt::Error> GstSession::start() {
         return makeMediaError(MediaErrorCode::EngineFailed,
                               "The media engine lacks playbin3 or appsink: install the GStreamer base and good plugins.");
     }
+    relay_->frameSignal = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (relay_->frameSignal < 0) {
+        for (GstElement* e : {pipeline_, videoSink_, textSink_, audioSink}) gst_object_unref(e);
+        pipeline_ = videoSink_ = textSink_ = nullptr;
+        return makeMediaError(MediaErrorCode::EngineFailed,
+                              rt::format("The media engine cannot make its picture signal (%s).", std::strerror(errno)));
+    }
+    std::weak_ptr<GstSession> session = weak_from_this();
+    frameSource_ = fnd::RunLoop::main()->addSource(relay_->frameSignal, POLLIN, [session, fd = relay_->frameSignal](short) {
+        std::uint64_t count;
+        [[maybe_unused]] auto taken = ::read(fd, &count, sizeof count);
+        if (auto s = session.lock()) s->deliverFrame();
+    });
     gst_object_ref_sink(pipeline_);
     gst_object_ref(videoSink_);
     gst_object_ref(textSink_);
@@ -434,6 +447,7 @@ void GstSession::shutdown() {
     accountWatched();
     relay_->closed = true;
     if (loadTimer_) loadTimer_->invalidate();
+    if (frameSource_) fnd::RunLoop::main()->removeSource(std::exchange(frameSource_, 0));
     if (pipeline_) {
         gst_element_set_state(pipeline_, GST_STATE_NULL);
         GstBus* bus = gst_element_get_bus(pipeline_);
@@ -709,14 +723,20 @@ void GstSession::onPrerolled() {
     stats_->playbackType = live_ ? "LIVE" : "VOD";
     refreshAccessLog(*event);
     item->engineSelectionGroups(groups_);
+    // The prerolled picture goes first: announcing readiness runs its observers at once
+    // (a controller that autoplays starts playing from inside it), and the picture
+    // should not wait for all of that to be shown. It is taken out of the mailbox
+    // before it is handed over, so no observer runs with the streaming threads' lock held.
+    rt::Ref<VideoFrame> prerolled;
+    {
+        std::lock_guard lock(relay_->mutex);
+        prerolled = relay_->latestFrame;
+    }
+    if (prerolled) item->engineVideoFrame(std::move(prerolled));
     item->engineDidBecomeReady(info(), presentationSize_);
     item->engineBufferingChanged(!buffering_, buffering_ && bufferPercent_ == 0, !buffering_);
     if (duration_.isNumeric())
         item->engineLoadedTimeRanges({TimeRange{Time::zero(), duration_}});
-    {
-        std::lock_guard lock(relay_->mutex);
-        if (relay_->latestFrame) item->engineVideoFrame(relay_->latestFrame);
-    }
     applyState();
 }
 

@@ -65,9 +65,7 @@ void CPHLSSourceResolver::resolveURL(const std::string& url, SuccessBlock succes
 
 void CPHLSSourceResolver::cancel() {
     ++generation_;  // a request still in flight reports to nobody
-    // A request still in flight keeps its queue busy until it ends; the next resolution
-    // gets a queue of its own instead of waiting behind it.
-    if (polling_.exchange(false)) queue_ = nullptr;
+    polling_.store(false);
     if (pollTicker_) pollTicker_->dispose();
     pollTicker_.reset();
 }
@@ -87,19 +85,17 @@ void CPHLSSourceResolver::willDestroy() {
 void CPHLSSourceResolver::poll() {
     if (!pollTicker_ || polling_.load()) return;
     polling_.store(true);
-    if (!queue_) queue_ = fnd::Queue::serial("CPHLSSourceResolver");
     if (!client_) client_ = net::HttpClient::shared();
-    auto request = net::HttpRequest::get(remoteSource_, {}, kRequestTimeout);
     rt::Weak<CPHLSSourceResolver> weak = selfAs<CPHLSSourceResolver>();
     unsigned long generation = generation_;
-    // The block keeps the queue and the client alive until the request is over; the
-    // resolver itself may go meanwhile.
-    queue_->async([queue = queue_, client = client_, request, weak, generation] {
-        net::HttpResult result = client->perform(request);
-        fnd::Queue::main()->async([weak, generation, result] {
-            if (auto r = weak.lock()) r->handleResult(generation, result);
-        });
-    });
+    // The transfer runs on the client's network thread beside any other, so a hung one
+    // blocks nothing else, and its answer comes back on this (the main) loop. The
+    // completion keeps the client alive until the request is over; the resolver itself
+    // may go meanwhile, and a cancelled one drops the answer by its generation.
+    client_->performAsync(net::HttpRequest::get(remoteSource_, {}, kRequestTimeout),
+                          [client = client_, weak, generation](const net::HttpResult& result) {
+                              if (auto r = weak.lock()) r->handleResult(generation, result);
+                          });
 }
 
 void CPHLSSourceResolver::handleResult(unsigned long generation, const net::HttpResult& result) {

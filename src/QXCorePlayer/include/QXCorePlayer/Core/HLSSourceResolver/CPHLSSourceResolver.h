@@ -8,13 +8,12 @@
 //        polling goes on so a stream that comes online is picked up
 //   403, 404, anything else (a failed connection included): codes 8, 7, 0; resolution ends
 //
-// Each request runs on the resolver's own serial queue with a bounded time-out, so a
+// Each request runs on the HTTP client's network thread with a bounded time-out, so a
 // hung request blocks nothing else; outcomes come back on the main thread. A cancelled
 // or destroyed resolver drops the outcome of a request still in flight. Only http and
 // https URLs are polled (others fail at once with code 5, unsupported).
 #include <QXCorePlayer/Core/HLSSourceResolver/ICPSourceResolver.h>
 #include <QXFoundation/Disposable/IDisposable.h>
-#include <fnd/Queue.h>
 #include <net/HttpClient.h>
 #include <rt/KVC.h>
 #include <rt/KVO.h>
@@ -77,7 +76,6 @@ private:
     std::atomic<bool> polling_{false};
     unsigned long generation_ = 0;
     bool offlineReported_ = false;
-    rt::Ref<fnd::Queue> queue_;
     rt::Ref<net::HttpClient> client_;
     mutable std::mutex contentMutex_;
     std::string contentString_;
