@@ -188,4 +188,26 @@ TEST(ProcessEngineWire, ErrorsGroupsAndInfoCrossWholeAndBrokenMessagesAreRefused
     EXPECT_FALSE(sized.ok());
 }
 
+TEST(ProcessEngineWire, ReportsOfATurnTravelTogetherAndABrokenFrameRefusesTheDatagram) {
+    using namespace media::process;
+    std::vector<std::uint8_t> datagram;
+    appendFramed(datagram, Writer(static_cast<std::uint8_t>(Report::Stalled)).bytes());
+    appendFramed(datagram, Writer(static_cast<std::uint8_t>(Report::Position)).time(Time::seconds(3)).bytes());
+    std::vector<std::pair<std::size_t, std::size_t>> messages;
+    ASSERT_TRUE(splitFramed(datagram, messages));
+    ASSERT_EQ(messages.size(), 2u);
+    Reader second(datagram.data() + messages[1].first, messages[1].second);
+    EXPECT_EQ(second.u8(), static_cast<std::uint8_t>(Report::Position));
+    EXPECT_EQ(second.time(), Time::seconds(3));
+    EXPECT_TRUE(second.finished());
+    // A length that overruns the datagram, or bytes left over, refuse all of it.
+    auto overrun = datagram;
+    overrun[0] = 200;
+    EXPECT_FALSE(splitFramed(overrun, messages));
+    EXPECT_TRUE(messages.empty());
+    auto trailing = datagram;
+    trailing.push_back(1);
+    EXPECT_FALSE(splitFramed(trailing, messages));
+}
+
 }  // namespace

@@ -161,12 +161,21 @@ void EngineProcess::onSocket(short revents) {
             return;
         }
         if (bytes.empty()) break;
-        Reader body(bytes.data(), bytes.size());
-        auto kind = static_cast<Report>(body.u8());
+        std::vector<std::pair<std::size_t, std::size_t>> messages;
+        if (!splitFramed(bytes, messages) || messages.empty() || (fd >= 0 && messages.size() != 1)) {
+            if (fd >= 0) ::close(fd);
+            refuse("a datagram that does not split into whole reports");
+            return;
+        }
         auto keep = shared_from_this();  // a handler may drop the last owner
-        // A copy: the handler may replace itself.
-        if (auto handler = report_) handler(kind, body, fd);
-        else if (fd >= 0) ::close(fd);
+        for (const auto& [offset, size] : messages) {
+            if (ended_ || closed_) break;
+            Reader body(bytes.data() + offset, size);
+            auto kind = static_cast<Report>(body.u8());
+            // A copy: the handler may replace itself.
+            if (auto handler = report_) handler(kind, body, fd);
+            else if (fd >= 0) ::close(fd);
+        }
     }
     if (!ended_ && !closed_ && (revents & (POLLHUP | POLLERR)) && !(revents & POLLIN)) endUnasked();
 }

@@ -57,6 +57,7 @@ public:
         // pictures carry the position too.
         ticker_ = loop->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
         while (!done_) loop->runOnce(1.0);
+        flush();
         ticker_->invalidate();
         loop->removeSource(source_);
         if (playback_) playback_->close();
@@ -65,8 +66,34 @@ public:
         return 0;
     }
 
+    /// Reports made in one turn of the loop go to the host in one datagram, so the host
+    /// takes them in one turn too, as an item in the host's own process would (ready, then
+    /// its buffering state, then its first picture). One that carries a descriptor goes
+    /// alone.
     void send(const Writer& w, int fd = -1) {
-        if (!done_ && !sendMessage(socket_, w, fd)) done_ = true;  // the host is gone
+        if (done_) return;
+        const auto& bytes = w.bytes();
+        if (fd >= 0 || batch_.size() + bytes.size() + 4 > kMaxMessage) flush();
+        if (fd >= 0) {
+            std::vector<std::uint8_t> one;
+            appendFramed(one, bytes);
+            if (!sendDatagram(socket_, one, fd)) done_ = true;
+            return;
+        }
+        appendFramed(batch_, bytes);
+        if (!flushPosted_) {
+            flushPosted_ = true;
+            fnd::RunLoop::main()->post([this] {
+                flushPosted_ = false;
+                flush();
+            });
+        }
+    }
+
+    void flush() {
+        if (batch_.empty() || done_) return;
+        if (!sendDatagram(socket_, batch_, -1)) done_ = true;  // the host is gone
+        batch_.clear();
     }
 
     void offerFrame(rt::Ref<VideoFrame> frame) {
@@ -75,6 +102,7 @@ public:
     }
 
     void sendPositionSoon() { positionDirty_ = true; }
+    void setGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups) { groups_ = std::move(groups); }
     Time position() const { return playback_ ? playback_->currentTime() : Time::zero(); }
 
 private:
@@ -114,6 +142,7 @@ private:
             engine_->loadAsset(asset_, [this](rt::Ref<rt::Error> error, AssetInfo info) {
                 // Any thread: answered on the main loop, in order with everything else.
                 fnd::RunLoop::main()->post([this, error, info] {
+                    groups_ = info.groups;
                     Writer w(static_cast<std::uint8_t>(Report::Loaded));
                     w.boolean(error != nullptr);
                     if (error) w.error(error);
@@ -139,6 +168,7 @@ private:
             double rate = r.f64();
             if (!r.finished()) return protocolFault();
             if (playback_) playback_->setRate(static_cast<float>(rate));
+            sendAccessLog();
             return;
         }
         case Command::Seek: {
@@ -177,8 +207,10 @@ private:
             bool some = r.boolean();
             std::string id = r.string();
             if (!r.finished()) return protocolFault();
-            if (!playback_ || !asset_) return;
-            auto group = asset_->mediaSelectionGroupForMediaCharacteristic(characteristic);
+            if (!playback_) return;
+            rt::Ref<MediaSelectionGroup> group;
+            for (const auto& g : groups_)
+                if (g->characteristic() == characteristic) group = g;
             if (!group) return;
             auto option = some ? group->optionWithStreamID(id) : nullptr;
             if (some && !option) return;  // an option this stream no longer has
@@ -250,10 +282,12 @@ private:
 public:
     void sendAccessLog() {
         if (!playback_ || !item_) return;
-        auto log = item_->accessLog();  // brings the running event up to date
-        if (!log || !log->lastEvent()) return;
+        // Only once the engine has started the log (when the item became ready).
+        if (!item_->accessLog()) return;
+        auto event = item_->engineAccessLogEvent();
+        playback_->refreshAccessLog(*event);
         Writer w(static_cast<std::uint8_t>(Report::AccessLog));
-        w.accessLogEvent(*log->lastEvent());
+        w.accessLogEvent(*event);
         send(w);
     }
 
@@ -271,6 +305,9 @@ private:
     std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;
     std::array<bool, kSlotCount> busy_{};
     rt::Ref<VideoFrame> pendingFrame_;
+    std::vector<std::uint8_t> batch_;
+    bool flushPosted_ = false;
+    std::vector<rt::Ref<MediaSelectionGroup>> groups_;
     Time lastPosition_ = Time::invalid();
     bool positionDirty_ = false;
     unsigned ticks_ = 0;
@@ -280,6 +317,7 @@ Writer report(Report kind) { return Writer(static_cast<std::uint8_t>(kind)); }
 
 void RelayItem::engineDidBecomeReady(const AssetInfo& info, Size size) {
     PlayerItem::engineDidBecomeReady(info, size);
+    if (!info.groups.empty()) server_->setGroups(info.groups);
     server_->send(report(Report::Ready).info(info).size(size));
     // The host's item announces its access log with its first event, as here.
     server_->sendAccessLog();
@@ -297,6 +335,7 @@ void RelayItem::engineBufferingChanged(bool likelyToKeepUp, bool bufferEmpty, bo
 
 void RelayItem::engineDidStall() {
     PlayerItem::engineDidStall();
+    server_->sendAccessLog();
     server_->send(report(Report::Stalled));
 }
 
@@ -317,6 +356,7 @@ void RelayItem::engineDuration(Time duration) {
 
 void RelayItem::engineSelectionGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups) {
     server_->send(report(Report::Groups).groups(groups));
+    server_->setGroups(groups);
     PlayerItem::engineSelectionGroups(std::move(groups));
 }
 
@@ -331,6 +371,7 @@ void RelayItem::engineSelected(const std::string& characteristic, const rt::Ref<
 void RelayItem::engineDidPlayToEnd() {
     server_->sendPositionSoon();
     server_->send(report(Report::Position).time(server_->position()));
+    server_->sendAccessLog();
     server_->send(report(Report::PlayedToEnd));
 }
 

@@ -297,8 +297,34 @@ rt::Ref<ErrorLogEvent> Reader::errorLogEvent() {
     return ok_ ? e : nullptr;
 }
 
-bool sendMessage(int socket, const Writer& message, int fd) {
-    const auto& bytes = message.bytes();
+void appendFramed(std::vector<std::uint8_t>& datagram, const std::vector<std::uint8_t>& message) {
+    auto n = static_cast<std::uint32_t>(message.size());
+    for (int i = 0; i < 4; ++i) datagram.push_back(static_cast<std::uint8_t>(n >> (8 * i)));
+    datagram.insert(datagram.end(), message.begin(), message.end());
+}
+
+bool splitFramed(const std::vector<std::uint8_t>& datagram, std::vector<std::pair<std::size_t, std::size_t>>& messages) {
+    messages.clear();
+    std::size_t at = 0;
+    while (at < datagram.size()) {
+        if (datagram.size() - at < 4) break;
+        std::uint32_t n = std::uint32_t(datagram[at]) | std::uint32_t(datagram[at + 1]) << 8 |
+                          std::uint32_t(datagram[at + 2]) << 16 | std::uint32_t(datagram[at + 3]) << 24;
+        at += 4;
+        if (n == 0 || n > datagram.size() - at) break;
+        messages.emplace_back(at, n);
+        at += n;
+    }
+    if (at != datagram.size()) {
+        messages.clear();
+        return false;
+    }
+    return true;
+}
+
+bool sendMessage(int socket, const Writer& message, int fd) { return sendDatagram(socket, message.bytes(), fd); }
+
+bool sendDatagram(int socket, const std::vector<std::uint8_t>& bytes, int fd) {
     iovec iov{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
     msghdr msg{};
     msg.msg_iov = &iov;

@@ -123,6 +123,13 @@ private:
     bool ok_ = true;
 };
 
+/// Reports travel framed, several to a datagram: each is its length (u32) then its bytes.
+void appendFramed(std::vector<std::uint8_t>& datagram, const std::vector<std::uint8_t>& message);
+/// Splits a datagram of framed reports; false (and nothing) when a frame overruns it.
+bool splitFramed(const std::vector<std::uint8_t>& datagram, std::vector<std::pair<std::size_t, std::size_t>>& messages);
+/// Sends a datagram as it is, with a descriptor when fd >= 0.
+bool sendDatagram(int socket, const std::vector<std::uint8_t>& datagram, int fd);
+
 /// Sends one message, with a descriptor when fd >= 0. Answers false when the other side
 /// is gone. Thread-safe for one socket (each message is one datagram).
 bool sendMessage(int socket, const Writer& message, int fd = -1);
