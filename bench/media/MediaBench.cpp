@@ -2,10 +2,12 @@
 // clock-synchronised fakesink for audio), both playing the 10-s VOD from the loopback
 // origin in the same run:
 //   FirstFrame/*   from asking to play to the first picture (in the layer, or in the
-//                  bare pipeline's appsink)
+//                  bare pipeline's appsink); ProcessLayer plays through the engine in a
+//                  child process (media::ProcessEngine)
 //   Playback10s/*  CPU time and peak resident memory of a fresh process playing the
 //                  whole VOD (the binary runs itself as a child for each measurement,
-//                  so peaks do not mix)
+//                  so peaks do not mix); for ProcessLayer the engine process's CPU is
+//                  added and its peak added to the host's (an upper bound of the sum)
 // Ratios are computed by the reader from the counters; docs/PERFORMANCE.md keeps them.
 
 #include <benchmark/benchmark.h>
@@ -28,6 +30,7 @@
 #include <fnd/RunLoop.h>
 #include <media/GstEngine.h>
 #include <media/PlayerLayer.h>
+#include <media/ProcessEngine.h>
 #include <peers/HlsFixtures.h>
 #include <peers/HlsOrigin.h>
 
@@ -44,16 +47,19 @@ double seconds(std::chrono::steady_clock::time_point from) {
 /// A fresh URL each round, so no cache anywhere serves a later round.
 std::string vodURL() { return gOrigin->url("/tag/r" + std::to_string(++gRound) + "/vod/muxed/index.m3u8"); }
 
-rt::Ref<media::GstEngine> nullEngine() {
+rt::Ref<media::Engine> nullEngine(bool process) {
     media::GstEngine::Options options;
     options.nullOutput = true;
-    return rt::make<media::GstEngine>(options);
+    if (!process) return rt::make<media::GstEngine>(options);
+    media::ProcessEngine::Options processOptions;
+    processOptions.engine = options;
+    return rt::make<media::ProcessEngine>(processOptions);
 }
 
 /// Plays with the media layer; answers seconds to the first picture in the layer, and
 /// optionally plays to the end.
-double playWithLayer(const std::string& url, bool toEnd) {
-    auto engine = nullEngine();
+double playWithLayer(const std::string& url, bool toEnd, bool process = false) {
+    auto engine = nullEngine(process);
     auto started = std::chrono::steady_clock::now();
     auto item = media::PlayerItem::playerItemWithAsset(rt::make<media::Asset>(url, engine));
     auto player = media::Player::playerWithPlayerItem(item);
@@ -99,6 +105,15 @@ void BM_FirstFrame_Layer(benchmark::State& state) {
 }
 BENCHMARK(BM_FirstFrame_Layer)->Name("FirstFrame/Layer")->UseManualTime()->Iterations(15)->Unit(benchmark::kMillisecond);
 
+void BM_FirstFrame_ProcessLayer(benchmark::State& state) {
+    for (auto _ : state) {
+        double t = playWithLayer(vodURL(), false, true);
+        if (t < 0) state.SkipWithError("no picture");
+        state.SetIterationTime(t);
+    }
+}
+BENCHMARK(BM_FirstFrame_ProcessLayer)->Name("FirstFrame/ProcessLayer")->UseManualTime()->Iterations(15)->Unit(benchmark::kMillisecond);
+
 void BM_FirstFrame_Bare(benchmark::State& state) {
     for (auto _ : state) {
         double t = playBare(vodURL(), false);
@@ -129,17 +144,25 @@ void measureChild(benchmark::State& state, const char* mode) {
 
 void BM_Playback_Layer(benchmark::State& state) { measureChild(state, "layer"); }
 BENCHMARK(BM_Playback_Layer)->Name("Playback10s/Layer")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+void BM_Playback_ProcessLayer(benchmark::State& state) { measureChild(state, "process"); }
+BENCHMARK(BM_Playback_ProcessLayer)->Name("Playback10s/ProcessLayer")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 void BM_Playback_Bare(benchmark::State& state) { measureChild(state, "bare"); }
 BENCHMARK(BM_Playback_Bare)->Name("Playback10s/BarePlaybin3")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
 int playbackChild(const std::string& mode, const std::string& url) {
     fnd::RunLoop::main();
     if (mode == "layer") playWithLayer(url, true);
+    else if (mode == "process") playWithLayer(url, true, true);
     else playBare(url, true);
-    rusage usage{};
+    // The engine process ends once its item goes; it is reaped on the main loop.
+    if (mode == "process") fnd::RunLoop::main()->runFor(0.5);
+    rusage usage{}, children{};
     ::getrusage(RUSAGE_SELF, &usage);
-    double cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
-    std::printf("%.3f %ld\n", cpu, usage.ru_maxrss);
+    ::getrusage(RUSAGE_CHILDREN, &children);
+    auto cpuOf = [](const rusage& u) {
+        return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+    };
+    std::printf("%.3f %ld\n", cpuOf(usage) + cpuOf(children), usage.ru_maxrss + children.ru_maxrss);
     return 0;
 }
 
@@ -155,6 +178,7 @@ int main(int argc, char** argv) {
     // paid before either side is measured.
     playBare(vodURL(), false);
     playWithLayer(vodURL(), false);
+    playWithLayer(vodURL(), false, true);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -111,6 +111,31 @@ TEST_F(ProcessEngineTest, AnEngineAbortOnASeekFailsTheItemWithItsCauseAndTheHost
     ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 4.3; }, 10)) << "plays on from where it was";
 }
 
+TEST_F(ProcessEngineTest, TheNextItemPlaysInTheProcessTheLastOneLeftAndItsPicturesStayIntact) {
+    auto first = processItemFor("/tag/procreuse1/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(first);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
+    bool seeked = false;
+    player->seekToTime(Time::seconds(6.36), Time::zero(), Time::zero(), [&](bool f) { seeked = f; });
+    ASSERT_TRUE(waitUntil([&] { return seeked && layer->currentFrame() &&
+                                       std::abs(layer->currentFrame()->presentationTime().toSeconds() - 6.36) < 0.05; }));
+    auto kept = layer->currentFrame();
+    std::vector<std::uint8_t> before(kept->bytes(), kept->bytes() + kept->byteCount());
+
+    // The first item's process is given back and plays the next asset; what the first
+    // pipeline still says on its way out never reaches the new item.
+    auto second = processItemFor("/tag/procreuse2/vod/muxed/index.m3u8");
+    player->replaceCurrentItemWithPlayerItem(second);
+    ASSERT_TRUE(waitUntil([&] { return second->status() != PlayerItemStatus::Unknown; }));
+    ASSERT_EQ(second->status(), PlayerItemStatus::ReadyToPlay) << second->error()->localizedDescription();
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.6; }, 10));
+    EXPECT_LT(player->currentTime().toSeconds(), 5.0) << "the new item starts at its own beginning";
+    EXPECT_EQ(first->status(), PlayerItemStatus::ReadyToPlay) << "the first item hears nothing more";
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), kept->bytes())) << "a picture kept by the host is never overwritten";
+}
+
 TEST_F(ProcessEngineTest, AMissingEngineProgramFailsTheLoadWithWhatToInstall) {
     ProcessEngine::Options options;
     options.enginePath = "/nonexistent/zid_media_engine";

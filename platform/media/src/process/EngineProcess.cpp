@@ -94,6 +94,7 @@ std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options
     ::fcntl(out[0], F_SETFL, ::fcntl(out[0], F_GETFL) | O_NONBLOCK);
     std::shared_ptr<EngineProcess> p(new EngineProcess);
     p->options_ = options;
+    p->path_ = path;
     p->pid_ = pid;
     p->socket_ = pair[0];
     p->output_ = out[0];
@@ -132,7 +133,7 @@ void EngineProcess::close() {
     auto loop = fnd::RunLoop::main();
     if (socketSource_) loop->removeSource(std::exchange(socketSource_, 0));
     if (outputSource_) loop->removeSource(std::exchange(outputSource_, 0));
-    if (!ended_) send(Writer(static_cast<std::uint8_t>(Command::Close)));
+    if (!ended_) send(Writer(static_cast<std::uint8_t>(Command::Close)).boolean(false));
     {
         std::lock_guard lock(socketMutex());
         if (socket_ >= 0) ::close(std::exchange(socket_, -1));
@@ -142,6 +143,14 @@ void EngineProcess::close() {
         ::close(std::exchange(output_, -1));
     }
     if (!ended_) reapLater(pid_, options_.exitGrace);
+}
+
+void EngineProcess::recycle() {
+    if (ended_ || closed_) return;
+    report_ = nullptr;
+    end_ = nullptr;
+    ++awaitingIdle_;
+    send(Writer(static_cast<std::uint8_t>(Command::Close)).boolean(true));
 }
 
 void EngineProcess::refuse(const std::string& what) {
@@ -172,6 +181,12 @@ void EngineProcess::onSocket(short revents) {
             if (ended_ || closed_) break;
             Reader body(bytes.data() + offset, size);
             auto kind = static_cast<Report>(body.u8());
+            if (awaitingIdle_ > 0) {
+                // What the last item's pipeline still said: nobody listens to it any more.
+                if (fd >= 0) ::close(fd);
+                if (kind == Report::Idle && body.finished()) --awaitingIdle_;
+                continue;
+            }
             // A copy: the handler may replace itself.
             if (auto handler = report_) handler(kind, body, fd);
             else if (fd >= 0) ::close(fd);

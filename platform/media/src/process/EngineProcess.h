@@ -35,12 +35,20 @@ public:
     bool send(const Writer& command);
     /// Stops the process (the handlers are not called any more). Idempotent.
     void close();
+    /// Asks the process to forget its item and be ready for another: the handlers go, and
+    /// the reports still on their way from the last item are dropped until the process
+    /// says it is idle. Commands sent from now on come after the forgetting.
+    void recycle();
     /// Stops a process that sent what it may not and reports it as ended.
     void refuse(const std::string& what);
     bool hasEnded() const { return ended_; }
     pid_t pid() const { return pid_; }
     /// How the engine is configured (sent with Load and Attach).
     void writeOptions(Writer& w) const;
+    /// A spare process taken by an engine plays with that engine's options.
+    void setOptions(const ProcessEngine::Options& options) { options_ = options; }
+    const ProcessEngine::Options& options() const { return options_; }
+    const std::string& path() const { return path_; }
 
 private:
     EngineProcess() = default;
@@ -52,6 +60,7 @@ private:
     rt::Ref<rt::Error> causeOf(int status) const;
 
     ProcessEngine::Options options_;
+    std::string path_;
     pid_t pid_ = -1;
     int socket_ = -1;
     int output_ = -1;
@@ -59,6 +68,7 @@ private:
     ReportHandler report_;
     EndHandler end_;
     bool ended_ = false, closed_ = false;
+    int awaitingIdle_ = 0;
     std::string tail_;     // the last bytes the process printed
     std::string refused_;  // what the process sent that it may not
 };

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <gst/gst.h>
+
 #include <fnd/RunLoop.h>
 #include <media/Asset.h>
 #include <media/GstEngine.h>
@@ -224,11 +226,37 @@ private:
             pumpFrame();
             return;
         }
-        case Command::Close:
-            done_ = true;
+        case Command::Close: {
+            bool keep = r.boolean();
+            if (!r.finished()) return protocolFault();
+            if (!keep) {
+                done_ = true;
+                return;
+            }
+            forgetItem();
+            send(Writer(static_cast<std::uint8_t>(Report::Idle)));
             return;
         }
+        }
         protocolFault();
+    }
+
+    /// Back to the state of a fresh process, GStreamer and its plugins still loaded. The
+    /// picture slots are new: the host may still show pictures in the old ones.
+    void forgetItem() {
+        if (playback_) playback_->close();
+        if (asset_ && engine_) engine_->cancelAssetLoad(asset_);
+        playback_ = nullptr;
+        item_ = nullptr;
+        asset_ = nullptr;
+        engine_ = nullptr;
+        pendingFrame_ = nullptr;
+        groups_.clear();
+        slots_ = {};
+        busy_ = {};
+        seeks_ = 0;
+        lastPosition_ = Time::invalid();
+        positionDirty_ = false;
     }
 
     void protocolFault() {
@@ -389,9 +417,29 @@ void RelayItem::engineErrorLogEvent(rt::Ref<ErrorLogEvent> event) {
     PlayerItem::engineErrorLogEvent(std::move(event));
 }
 
+/// Loads what nearly every stream needs before the first command comes, so a process
+/// started ahead of its item (ProcessEngine keeps one spare) starts playing as fast as a
+/// pipeline in the host's own process would. A missing element is left to the pipeline,
+/// which reports it.
+void warmUp() {
+    GstEngine::ensureInitialized();
+    static const char* const kElements[] = {
+        "playbin3",   "uridecodebin3", "urisourcebin", "decodebin3",   "parsebin",  "hlsdemux2", "souphttpsrc",
+        "typefind",   "multiqueue",    "queue2",       "tsdemux",      "qtdemux",   "h264parse", "avdec_h264",
+        "aacparse",   "avdec_aac",     "videoconvert", "videoscale",   "audioconvert", "audioresample",
+        "volume",     "appsink",       "fakesink",     "autoaudiosink", "subparse", "webvttenc"};
+    for (const char* name : kElements) {
+        GstElementFactory* factory = gst_element_factory_find(name);
+        if (!factory) continue;
+        if (GstPluginFeature* loaded = gst_plugin_feature_load(GST_PLUGIN_FEATURE(factory))) gst_object_unref(loaded);
+        gst_object_unref(factory);
+    }
+}
+
 }  // namespace
 
 int serveEngine(int socket, ServerOptions options) {
+    warmUp();
     Server server(socket, options);
     return server.run();
 }

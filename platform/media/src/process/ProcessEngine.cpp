@@ -20,6 +20,7 @@ namespace media {
 using namespace process;
 
 namespace {
+void recycleProcess(const std::shared_ptr<EngineProcess>& process);
 
 constexpr const char* kEngineProgram = "zid_media_engine";
 
@@ -28,7 +29,7 @@ class ProcessPlayback : public Playback {
     RT_CLASS(ProcessPlayback, Playback)
 public:
     ProcessPlayback(std::shared_ptr<EngineProcess> process, const rt::Ref<PlayerItem>& item)
-        : process_(std::move(process)), item_(item) {}
+        : process_(std::move(process)), item_(item), releases_(std::make_shared<std::shared_ptr<EngineProcess>>(process_)) {}
     ~ProcessPlayback() override { close(); }
 
     void start() {
@@ -76,7 +77,13 @@ public:
     }
 
     void close() override {
-        if (auto process = std::exchange(process_, nullptr)) process->close();
+        // A process that is still sound plays the next asset (GStreamer and its plugins
+        // already loaded); one that ended or broke the rules does not come back.
+        if (auto process = std::exchange(process_, nullptr)) {
+            if (process->hasEnded()) process->close();
+            else recycleProcess(process);
+        }
+        releases_.reset();
         slots_ = {};
         auto seeks = std::exchange(seeks_, {});
         if (!seeks.empty())
@@ -250,22 +257,26 @@ private:
             return;
         }
         case Report::Loaded:
-            break;  // only ever the answer to a load
+        case Report::Idle:
+            break;  // only ever the answers to a load and to a recycling
         }
         refuse("a report this host does not understand or that breaks its limits");
     }
 
     void deliverFrame(const rt::Ref<PlayerItem>& item, std::uint32_t slot, int width, int height, int stride, Time pts) {
         // The slot goes back to the engine process once the last frame over it goes.
+        // Through the playback's own token: once the item is gone and the process serves
+        // another, a late release must not free a slot of the new item's.
         struct Lease {
             std::shared_ptr<SlotMapping> mapping;
-            std::weak_ptr<EngineProcess> process;
+            std::weak_ptr<std::shared_ptr<EngineProcess>> owner;
             std::uint32_t slot;
             ~Lease() {
-                if (auto p = process.lock()) p->send(Writer(u8(Command::ReleaseSlot)).u32(slot));
+                if (auto o = owner.lock())
+                    if (*o) (*o)->send(Writer(u8(Command::ReleaseSlot)).u32(slot));
             }
         };
-        auto lease = std::make_shared<Lease>(Lease{slots_[slot], process_, slot});
+        auto lease = std::make_shared<Lease>(Lease{slots_[slot], releases_, slot});
         auto frame = rt::make<VideoFrame>(width, height, stride, lease->mapping->data(), lease, pts);
         if (item) item->engineVideoFrame(std::move(frame));
     }
@@ -290,6 +301,8 @@ private:
 
     std::shared_ptr<EngineProcess> process_;
     rt::Weak<PlayerItem> item_;
+    /// What the pictures' leases release their slots through; reset when the item goes.
+    std::shared_ptr<std::shared_ptr<EngineProcess>> releases_;
     std::map<std::uint64_t, std::function<void(bool)>> seeks_;
     std::uint64_t lastSeek_ = 0;
     Time seekTarget_ = Time::zero();
@@ -320,6 +333,44 @@ std::shared_ptr<EngineProcess> takePending(const Asset* key, const std::shared_p
 
 bool isExecutable(const std::string& path) { return !path.empty() && ::access(path.c_str(), X_OK) == 0; }
 
+/// Engine processes ready for an asset (main thread only): one started ahead, or the
+/// last one an item gave back. Never released, like the engine.
+std::shared_ptr<EngineProcess>& idleProcess() {
+    static auto* idle = new std::shared_ptr<EngineProcess>;
+    return *idle;
+}
+
+bool serves(const std::shared_ptr<EngineProcess>& process, const ProcessEngine::Options& options) {
+    return process && !process->hasEnded() && process->path() == ProcessEngine::locateEngine(options) &&
+           process->options().abortOnSeek == options.abortOnSeek;
+}
+
+/// An engine process for an asset: the idle one when it runs the same program, else a
+/// new one; then, when none is left idle, a new one started ahead for the next asset.
+std::shared_ptr<EngineProcess> obtainProcess(const ProcessEngine::Options& options, rt::Ref<rt::Error>* error) {
+    std::shared_ptr<EngineProcess> process;
+    auto& idle = idleProcess();
+    if (serves(idle, options)) {
+        process = std::exchange(idle, nullptr);
+        process->setOptions(options);
+    } else {
+        process = EngineProcess::start(options, error);
+    }
+    if (process && options.keepSpare)
+        fnd::RunLoop::main()->post([options] {
+            auto& idle = idleProcess();
+            if (!idle || idle->hasEnded()) idle = EngineProcess::start(options, nullptr);
+        });
+    return process;
+}
+
+void recycleProcess(const std::shared_ptr<EngineProcess>& process) {
+    if (!process->options().keepSpare) return process->close();
+    process->recycle();
+    // The warmest process is kept: the one that just played.
+    auto previous = std::exchange(idleProcess(), process);
+    if (previous && previous != process) previous->close();
+}
 }  // namespace
 
 ProcessEngine::ProcessEngine(Options options) : options_(std::move(options)) {}
@@ -349,7 +400,7 @@ void ProcessEngine::loadAsset(const rt::Ref<Asset>& asset, AssetCompletion done)
         auto asset = weakAsset.lock();
         if (!asset) return;
         rt::Ref<rt::Error> error;
-        auto process = EngineProcess::start(options, &error);
+        auto process = obtainProcess(options, &error);
         if (!process) return done(error, {});
         const Asset* key = asset.get();
         {
@@ -408,7 +459,7 @@ rt::Ref<Playback> ProcessEngine::makePlayback(const rt::Ref<PlayerItem>& item) {
     auto process = std::static_pointer_cast<EngineProcess>(item->asset()->takePreparedState());
     if (!process || process->hasEnded()) {
         rt::Ref<rt::Error> error;
-        process = EngineProcess::start(options_, &error);
+        process = obtainProcess(options_, &error);
         if (!process) {
             item->engineDidFail(error);
             return nullptr;

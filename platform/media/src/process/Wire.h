@@ -29,7 +29,8 @@ enum class Command : std::uint8_t {
     SetVolume,       // f64
     Select,          // characteristic, bool some, stream id
     ReleaseSlot,     // u32 slot: the host no longer reads it
-    Close,           // stops; the process ends
+    Close,           // bool keep: stops the item; the process ends, or (keep) forgets
+                     // everything of the item and answers Idle, ready for another
 };
 
 /// Engine process to host.
@@ -52,6 +53,7 @@ enum class Report : std::uint8_t {
     ErrorLog,         // an error-log event
     Position,         // time
     SeekDone,         // u64 id, bool finished, time position
+    Idle,             // the answer to Close with keep: nothing of the last item is left
 };
 
 /// Limits on what a message may hold.
