@@ -6,8 +6,9 @@
 //                  child process (media::ProcessEngine)
 //   Playback10s/*  CPU time and peak resident memory of a fresh process playing the
 //                  whole VOD (the binary runs itself as a child for each measurement,
-//                  so peaks do not mix); for ProcessLayer the engine process's CPU is
-//                  added and its peak added to the host's (an upper bound of the sum)
+//                  so peaks do not mix); for ProcessLayer the engine process (none kept
+//                  ahead) has its CPU added and its peak added to the host's (an upper
+//                  bound of the sum)
 // Ratios are computed by the reader from the counters; docs/PERFORMANCE.md keeps them.
 
 #include <benchmark/benchmark.h>
@@ -47,19 +48,22 @@ double seconds(std::chrono::steady_clock::time_point from) {
 /// A fresh URL each round, so no cache anywhere serves a later round.
 std::string vodURL() { return gOrigin->url("/tag/r" + std::to_string(++gRound) + "/vod/muxed/index.m3u8"); }
 
-rt::Ref<media::Engine> nullEngine(bool process) {
+rt::Ref<media::Engine> nullEngine(bool process, bool keepSpare = true) {
     media::GstEngine::Options options;
     options.nullOutput = true;
     if (!process) return rt::make<media::GstEngine>(options);
     media::ProcessEngine::Options processOptions;
     processOptions.engine = options;
+    processOptions.keepSpare = keepSpare;
     return rt::make<media::ProcessEngine>(processOptions);
 }
 
 /// Plays with the media layer; answers seconds to the first picture in the layer, and
 /// optionally plays to the end.
 double playWithLayer(const std::string& url, bool toEnd, bool process = false) {
-    auto engine = nullEngine(process);
+    // Measuring a whole playback, the engine process ends with its item (no process is
+    // kept ahead or for reuse), so its CPU and peak are its own and counted once reaped.
+    auto engine = nullEngine(process, !toEnd);
     auto started = std::chrono::steady_clock::now();
     auto item = media::PlayerItem::playerItemWithAsset(rt::make<media::Asset>(url, engine));
     auto player = media::Player::playerWithPlayerItem(item);
