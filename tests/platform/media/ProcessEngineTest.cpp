@@ -5,8 +5,11 @@
 #include "GstTestSupport.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <cmath>
+#include <fstream>
 
 #include <media/MediaErrors.h>
 #include <media/PlayerLayer.h>
@@ -146,6 +149,44 @@ TEST_F(ProcessEngineTest, AMissingEngineProgramFailsTheLoadWithWhatToInstall) {
     EXPECT_NE(item->error()->localizedDescription().find("ZID_MEDIA_ENGINE"), std::string::npos)
         << item->error()->localizedDescription();
     EXPECT_FALSE(ProcessEngine::locateEngine({}).empty()) << "the build tree's engine program is found";
+}
+
+TEST_F(ProcessEngineTest, AnEngineProgramThatExitsOrHangsFailsTheLoadWithHowItEnded) {
+    // Stand-ins for a broken engine program: one that refuses its arguments and one that
+    // never reads its socket.
+    std::string dir = testing::TempDir();
+    auto script = [&](const std::string& name, const std::string& body) {
+        std::string path = dir + "/" + name;
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        ::chmod(path.c_str(), 0755);
+        return path;
+    };
+    auto loadWith = [&](const std::string& program) {
+        ProcessEngine::Options options;
+        options.enginePath = program;
+        options.engine.loadTimeout = 0.2;
+        options.keepSpare = false;
+        auto asset = rt::make<Asset>(origin().url("/vod/muxed/index.m3u8"), rt::make<ProcessEngine>(options));
+        bool done = false;
+        asset->loadValuesAsynchronouslyForKeys({AssetKeyPlayable}, [&] { done = true; });
+        EXPECT_TRUE(waitUntil([&] { return done; }, 10)) << program;
+        rt::Ref<rt::Error> error;
+        EXPECT_EQ(asset->statusOfValueForKey(AssetKeyPlayable, &error), KeyValueStatus::Failed);
+        return error;
+    };
+    auto exited = loadWith(script("exits.sh", "echo 'no such option' >&2; exit 3"));
+    ASSERT_TRUE(exited && exited->underlyingError());
+    EXPECT_EQ(exited->code(), static_cast<long long>(MediaErrorCode::EngineFailed));
+    EXPECT_EQ(exited->underlyingError()->code(), 3);
+    EXPECT_NE(exited->underlyingError()->localizedDescription().find("exited with status 3, last saying: \"no such option\""), std::string::npos)
+        << exited->underlyingError()->localizedDescription();
+
+    auto started = std::chrono::steady_clock::now();
+    auto hung = loadWith(script("hangs.sh", "exec sleep 30"));
+    ASSERT_TRUE(hung && hung->underlyingError());
+    EXPECT_NE(hung->underlyingError()->localizedDescription().find("did not answer the load in time"), std::string::npos)
+        << hung->underlyingError()->localizedDescription();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 5.0);
 }
 
 TEST(ProcessEngineWire, ErrorsGroupsAndInfoCrossWholeAndBrokenMessagesAreRefused) {

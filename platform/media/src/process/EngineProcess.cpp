@@ -122,7 +122,19 @@ void EngineProcess::writeOptions(Writer& w) const {
 
 bool EngineProcess::send(const Writer& command) {
     std::lock_guard lock(socketMutex());
-    return socket_ >= 0 && !ended_ && sendMessage(socket_, command);
+    if (socket_ < 0 || ended_) return false;
+    // Never blocks: a process that has stopped reading its commands (hung inside the
+    // media framework) would otherwise hang the host with it. It is stopped instead, and
+    // its item fails like any other whose engine ended.
+    bool full = false;
+    if (sendMessage(socket_, command, -1, &full)) return true;
+    if (full && !stuck_.exchange(true)) {
+        std::weak_ptr<EngineProcess> weak = weak_from_this();
+        fnd::RunLoop::main()->post([weak] {
+            if (auto self = weak.lock()) self->refuse("stopped reading its commands");
+        });
+    }
+    return false;
 }
 
 void EngineProcess::close() {
@@ -173,7 +185,7 @@ void EngineProcess::onSocket(short revents) {
         std::vector<std::pair<std::size_t, std::size_t>> messages;
         if (!splitFramed(bytes, messages) || messages.empty() || (fd >= 0 && messages.size() != 1)) {
             if (fd >= 0) ::close(fd);
-            refuse("a datagram that does not split into whole reports");
+            refuse("sent a datagram that does not split into whole reports");
             return;
         }
         auto keep = shared_from_this();  // a handler may drop the last owner
@@ -260,10 +272,10 @@ rt::Ref<rt::Error> EngineProcess::causeOf(int status) const {
     }
     if (!refused_.empty())
         return rt::Error::withDescription(MediaEngineProcessErrorDomain, code,
-                                          rt::format("The media engine process (pid %d) sent %s and was stopped.", pid_, refused_));
+                                          rt::format("The media engine process (pid %d) %s and was stopped.", pid_, refused_));
     std::string said = lastLine(tail_);
-    std::string description = rt::format("The media engine process (pid %d) %s before the item finished", pid_, how);
-    description += said.empty() ? std::string(".") : ": \"" + said + "\".";
+    std::string description = rt::format("The media engine process (pid %d) %s", pid_, how);
+    description += said.empty() ? std::string(".") : ", last saying: \"" + said + "\".";
     return rt::Error::withDescription(MediaEngineProcessErrorDomain, code, description);
 }
 

@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -39,7 +40,7 @@ public:
     /// the reports still on their way from the last item are dropped until the process
     /// says it is idle. Commands sent from now on come after the forgetting.
     void recycle();
-    /// Stops a process that sent what it may not and reports it as ended.
+    /// Stops a process that did what it may not ("sent a ...") and reports it as ended.
     void refuse(const std::string& what);
     bool hasEnded() const { return ended_; }
     pid_t pid() const { return pid_; }
@@ -67,8 +68,10 @@ private:
     fnd::RunLoop::SourceId socketSource_ = 0, outputSource_ = 0;
     ReportHandler report_;
     EndHandler end_;
-    bool ended_ = false, closed_ = false;
+    std::atomic<bool> ended_{false};  // read by send() on any thread
+    bool closed_ = false;
     int awaitingIdle_ = 0;
+    std::atomic<bool> stuck_{false};
     std::string tail_;     // the last bytes the process printed
     std::string refused_;  // what the process sent that it may not
 };

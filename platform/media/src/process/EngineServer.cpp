@@ -141,9 +141,11 @@ private:
             if (!r.finished() || engine_) return protocolFault();
             engine_ = rt::make<GstEngine>(options);
             asset_ = rt::make<Asset>(url, engine_);
-            engine_->loadAsset(asset_, [this](rt::Ref<rt::Error> error, AssetInfo info) {
-                // Any thread: answered on the main loop, in order with everything else.
-                fnd::RunLoop::main()->post([this, error, info] {
+            engine_->loadAsset(asset_, [this, generation = generation_](rt::Ref<rt::Error> error, AssetInfo info) {
+                // Any thread: answered on the main loop, in order with everything else;
+                // not at all once the host has moved on to another item.
+                fnd::RunLoop::main()->post([this, error, info, generation] {
+                    if (generation != generation_) return;
                     groups_ = info.groups;
                     Writer w(static_cast<std::uint8_t>(Report::Loaded));
                     w.boolean(error != nullptr);
@@ -183,7 +185,8 @@ private:
                 std::fflush(stderr);
                 std::abort();
             }
-            auto finish = [this, id](bool finished) {
+            auto finish = [this, id, generation = generation_](bool finished) {
+                if (generation != generation_) return;  // an item the host has forgotten
                 Writer w(static_cast<std::uint8_t>(Report::SeekDone));
                 w.u64(id).boolean(finished).time(position());
                 send(w);
@@ -244,6 +247,7 @@ private:
     /// Back to the state of a fresh process, GStreamer and its plugins still loaded. The
     /// picture slots are new: the host may still show pictures in the old ones.
     void forgetItem() {
+        ++generation_;
         if (playback_) playback_->close();
         if (asset_ && engine_) engine_->cancelAssetLoad(asset_);
         playback_ = nullptr;
@@ -330,6 +334,8 @@ private:
     rt::Ref<RelayItem> item_;
     rt::Ref<Playback> playback_;
     long seeks_ = 0;
+    /// Counts the items served; answers due to an earlier item are not sent.
+    unsigned generation_ = 0;
     std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;
     std::array<bool, kSlotCount> busy_{};
     rt::Ref<VideoFrame> pendingFrame_;

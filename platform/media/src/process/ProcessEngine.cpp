@@ -23,6 +23,8 @@ namespace {
 void recycleProcess(const std::shared_ptr<EngineProcess>& process);
 
 constexpr const char* kEngineProgram = "zid_media_engine";
+/// Seconds an engine process may take past its own load timeout to answer a load.
+constexpr double kLoadAnswerGrace = 2;
 
 /// What the item sees of the engine process.
 class ProcessPlayback : public Playback {
@@ -131,7 +133,7 @@ private:
         auto item = item_.lock();
         if (kind != Report::SlotBuffer && fd >= 0) {
             ::close(fd);
-            return refuse("a descriptor with a message that carries none");
+            return refuse("sent a descriptor with a message that carries none");
         }
         switch (kind) {
         case Report::Ready: {
@@ -200,7 +202,7 @@ private:
                 break;
             }
             slots_[slot] = SlotMapping::map(fd, static_cast<std::size_t>(size), false);
-            if (!slots_[slot]) return refuse("a picture buffer that cannot be mapped");
+            if (!slots_[slot]) return refuse("sent a picture buffer that cannot be mapped");
             return;
         }
         case Report::Frame: {
@@ -260,7 +262,7 @@ private:
         case Report::Idle:
             break;  // only ever the answers to a load and to a recycling
         }
-        refuse("a report this host does not understand or that breaks its limits");
+        refuse("sent a report this host does not understand or that breaks its limits");
     }
 
     void deliverFrame(const rt::Ref<PlayerItem>& item, std::uint32_t slot, int width, int height, int stride, Time pts) {
@@ -429,7 +431,7 @@ void ProcessEngine::loadAsset(const rt::Ref<Asset>& asset, AssetCompletion done)
                 rt::Ref<rt::Error> error = failed ? body.error() : nullptr;
                 AssetInfo info = failed ? AssetInfo{} : body.info();
                 if (kind != Report::Loaded || !body.finished() || (failed && !error) || fd >= 0) {
-                    if (auto p = weakProcess.lock()) p->refuse("a report other than the load's answer");
+                    if (auto p = weakProcess.lock()) p->refuse("sent a report other than the load's answer");
                     return;
                 }
                 finish(error, std::move(info));
@@ -446,6 +448,18 @@ void ProcessEngine::loadAsset(const rt::Ref<Asset>& asset, AssetCompletion done)
         load.string(url);
         process->writeOptions(load);
         process->send(load);
+        // The engine gives up a load itself after loadTimeout; a process that has not
+        // answered a little after that is hung, and stopped (the load then fails).
+        fnd::RunLoop::main()->after(options.engine.loadTimeout + kLoadAnswerGrace, [weakProcess, key] {
+            auto process = weakProcess.lock();
+            bool pending = false;
+            {
+                std::lock_guard lock(pendingLoads().mutex);
+                auto it = pendingLoads().processes.find(key);
+                pending = it != pendingLoads().processes.end() && it->second == process;
+            }
+            if (process && pending) process->refuse("did not answer the load in time");
+        });
     };
     if (fnd::RunLoop::main()->isCurrent()) start();
     else fnd::Queue::main()->async(start);

@@ -322,9 +322,11 @@ bool splitFramed(const std::vector<std::uint8_t>& datagram, std::vector<std::pai
     return true;
 }
 
-bool sendMessage(int socket, const Writer& message, int fd) { return sendDatagram(socket, message.bytes(), fd); }
+bool sendMessage(int socket, const Writer& message, int fd, bool* full) {
+    return sendDatagram(socket, message.bytes(), fd, full);
+}
 
-bool sendDatagram(int socket, const std::vector<std::uint8_t>& bytes, int fd) {
+bool sendDatagram(int socket, const std::vector<std::uint8_t>& bytes, int fd, bool* full) {
     iovec iov{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
     msghdr msg{};
     msg.msg_iov = &iov;
@@ -341,9 +343,10 @@ bool sendDatagram(int socket, const std::vector<std::uint8_t>& bytes, int fd) {
         std::memcpy(CMSG_DATA(c), &fd, sizeof(int));
     }
     for (;;) {
-        ssize_t n = ::sendmsg(socket, &msg, MSG_NOSIGNAL);
+        ssize_t n = ::sendmsg(socket, &msg, MSG_NOSIGNAL | (full ? MSG_DONTWAIT : 0));
         if (n == static_cast<ssize_t>(bytes.size())) return true;
         if (n < 0 && errno == EINTR) continue;
+        if (full && n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) *full = true;
         return false;
     }
 }

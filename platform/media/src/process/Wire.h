@@ -130,11 +130,12 @@ void appendFramed(std::vector<std::uint8_t>& datagram, const std::vector<std::ui
 /// Splits a datagram of framed reports; false (and nothing) when a frame overruns it.
 bool splitFramed(const std::vector<std::uint8_t>& datagram, std::vector<std::pair<std::size_t, std::size_t>>& messages);
 /// Sends a datagram as it is, with a descriptor when fd >= 0.
-bool sendDatagram(int socket, const std::vector<std::uint8_t>& datagram, int fd);
+bool sendDatagram(int socket, const std::vector<std::uint8_t>& datagram, int fd, bool* full = nullptr);
 
 /// Sends one message, with a descriptor when fd >= 0. Answers false when the other side
-/// is gone. Thread-safe for one socket (each message is one datagram).
-bool sendMessage(int socket, const Writer& message, int fd = -1);
+/// is gone or, when `full` is given, would have to wait for room (then *full is set).
+/// Thread-safe for one socket (each message is one datagram).
+bool sendMessage(int socket, const Writer& message, int fd = -1, bool* full = nullptr);
 /// Receives one message (and a descriptor it carries, or -1). Answers false on the end
 /// of the stream or a broken socket; `bytes` is empty when nothing was waiting.
 bool receiveMessage(int socket, std::vector<std::uint8_t>& bytes, int& fd);
