@@ -54,7 +54,8 @@ void reapLater(pid_t pid, double grace, int attempt = 0) {
 
 }  // namespace
 
-std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options& options, rt::Ref<rt::Error>* error) {
+std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options& options, rt::Ref<rt::Error>* error,
+                                                    bool warm) {
     auto fail = [&](const std::string& why) {
         if (error)
             *error = makeMediaError(MediaErrorCode::EngineFailed,
@@ -80,6 +81,7 @@ std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options
     std::string abortArg = rt::format("--abort-on-seek=%ld", options.abortOnSeek);
     std::vector<char*> argv{const_cast<char*>(path.c_str()), const_cast<char*>("--socket=3")};
     if (options.abortOnSeek > 0) argv.push_back(abortArg.data());
+    if (warm) argv.push_back(const_cast<char*>("--warm-up"));
     argv.push_back(nullptr);
     pid_t pid = -1;
     int rc = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);

@@ -25,8 +25,11 @@ public:
     /// The process ended unasked (or broke the protocol and was stopped); the error says how.
     using EndHandler = std::function<void(rt::Ref<rt::Error> cause)>;
 
-    /// Starts the engine program; nullptr and an EngineFailed error when it cannot.
-    static std::shared_ptr<EngineProcess> start(const ProcessEngine::Options& options, rt::Ref<rt::Error>* error);
+    /// Starts the engine program; nullptr and an EngineFailed error when it cannot. A
+    /// process started ahead of its asset (`warm`) loads GStreamer's common plugins while
+    /// it waits; one started for an asset loads only what the asset needs.
+    static std::shared_ptr<EngineProcess> start(const ProcessEngine::Options& options, rt::Ref<rt::Error>* error,
+                                                bool warm = false);
     ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;

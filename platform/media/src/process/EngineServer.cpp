@@ -445,7 +445,8 @@ void warmUp() {
 }  // namespace
 
 int serveEngine(int socket, ServerOptions options) {
-    warmUp();
+    if (options.warmUp) warmUp();
+    else GstEngine::ensureInitialized();
     Server server(socket, options);
     return server.run();
 }

@@ -9,6 +9,8 @@ struct ServerOptions {
     /// Fault injection for tests of the host's recovery: the process aborts on this seek
     /// (counted from 1); 0 never.
     long abortOnSeek = 0;
+    /// Started ahead of its asset: loads GStreamer's common plugins while it waits.
+    bool warmUp = false;
 };
 
 /// Serves the host on `socket` until it closes the socket or says Close; answers the

@@ -361,7 +361,7 @@ std::shared_ptr<EngineProcess> obtainProcess(const ProcessEngine::Options& optio
     if (process && options.keepSpare)
         fnd::RunLoop::main()->post([options] {
             auto& idle = idleProcess();
-            if (!idle || idle->hasEnded()) idle = EngineProcess::start(options, nullptr);
+            if (!idle || idle->hasEnded()) idle = EngineProcess::start(options, nullptr, true);
         });
     return process;
 }
