@@ -78,6 +78,9 @@ std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pair[1], 3);
     posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+    // What the engine prints goes to the host's standard error, never into the host's
+    // standard output (which may be a channel of the host's own).
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     std::string abortArg = rt::format("--abort-on-seek=%ld", options.abortOnSeek);
     std::vector<char*> argv{const_cast<char*>(path.c_str()), const_cast<char*>("--socket=3")};
     if (options.abortOnSeek > 0) argv.push_back(abortArg.data());
