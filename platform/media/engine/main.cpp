@@ -3,6 +3,7 @@
 
 #include <sys/prctl.h>
 #include <signal.h>
+#include <linux/close_range.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -31,6 +32,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zid_media_engine: started without --socket=<fd>; a host's media layer starts this program\n");
         return 2;
     }
+    // Descriptors the host left open without close-on-exec (its sockets, files) are not
+    // the engine's: held here, a connection the host closes would stay open.
+    ::close_range(static_cast<unsigned>(socket) + 1, ~0u, 0);
     // The engine never outlives its host.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() == 1) return 1;
