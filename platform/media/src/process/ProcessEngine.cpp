@@ -51,7 +51,7 @@ public:
     void seek(Time time, Time before, Time after, std::function<void(bool)> done) override {
         std::uint64_t id = ++lastSeek_;
         seekTarget_ = time;
-        if (done) seeks_[id] = std::move(done);
+        seeks_[id] = std::move(done);  // kept even without a completion: the target is the position until it lands
         if (!process_ || !send(Writer(u8(Command::Seek)).u64(id).time(time).time(before).time(after)))
             fnd::Queue::main()->async([weak = weakSelf(), id] {
                 if (auto self = weak.lock()) self->finishSeek(id, false);
@@ -90,7 +90,8 @@ public:
         auto seeks = std::exchange(seeks_, {});
         if (!seeks.empty())
             fnd::Queue::main()->async([seeks] {
-                for (auto& [id, done] : seeks) done(false);
+                for (auto& [id, done] : seeks)
+                    if (done) done(false);
             });
     }
 
@@ -126,7 +127,7 @@ private:
         if (it == seeks_.end()) return;
         auto done = std::move(it->second);
         seeks_.erase(it);
-        done(finished);
+        if (done) done(finished);
     }
 
     void onReport(Report kind, Reader& body, int fd) {
