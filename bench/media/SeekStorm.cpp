@@ -232,8 +232,9 @@ void runChild(const std::string& self, const std::string& url, const Fixture& fi
     for (std::size_t at = err.find("engine-abort "); at != std::string::npos; at = err.find("engine-abort ", at + 1)) {
         ++tally.engineAborts;
         std::size_t end = err.find('\n', at);
-        if (err.substr(at, end == std::string::npos ? std::string::npos : end - at).find(kAbortSignature) != std::string::npos)
-            ++tally.engineSignatureAborts;
+        std::string line = err.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        if (line.find(kAbortSignature) != std::string::npos) ++tally.engineSignatureAborts;
+        else std::fprintf(stderr, "  an engine abort without the known signature: %s\n", line.c_str());
     }
     if (killed) return;
     if (WIFSIGNALED(status)) {
