@@ -189,6 +189,36 @@ TEST_F(ProcessEngineTest, AnEngineProgramThatExitsOrHangsFailsTheLoadWithHowItEn
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 5.0);
 }
 
+TEST_F(ProcessEngineTest, AnEngineProcessThatSendsWhatItMayNotIsStoppedAndTheLoadFailsSayingWhat) {
+    // Stand-ins that answer the load with bytes no engine sends: a datagram that is no
+    // framed report, and a load answer whose error's string claims 4 GB.
+    std::string dir = testing::TempDir();
+    auto script = [&](const std::string& name, const std::string& bytes) {
+        std::string path = dir + "/" + name;
+        std::ofstream(path) << "#!/bin/sh\nprintf '" << bytes << "' >&3\nexec sleep 30\n";
+        ::chmod(path.c_str(), 0755);
+        return path;
+    };
+    auto loadWith = [&](const std::string& program) {
+        ProcessEngine::Options options;
+        options.enginePath = program;
+        options.keepSpare = false;
+        auto asset = rt::make<Asset>(origin().url("/vod/muxed/index.m3u8"), rt::make<ProcessEngine>(options));
+        bool done = false;
+        asset->loadValuesAsynchronouslyForKeys({AssetKeyPlayable}, [&] { done = true; });
+        EXPECT_TRUE(waitUntil([&] { return done; }, 10)) << program;
+        rt::Ref<rt::Error> error;
+        asset->statusOfValueForKey(AssetKeyPlayable, &error);
+        return error && error->underlyingError() ? error->underlyingError()->localizedDescription() : std::string();
+    };
+    EXPECT_NE(loadWith(script("garbage.sh", "xx")).find("sent a datagram that does not split into whole reports and was stopped"),
+              std::string::npos);
+    // Length 7: Loaded, failed, an error follows, its domain 0xffffffff bytes long.
+    EXPECT_NE(loadWith(script("overrun.sh", "\\007\\000\\000\\000\\001\\001\\001\\377\\377\\377\\377"))
+                  .find("sent a report other than the load's answer"),
+              std::string::npos);
+}
+
 TEST(ProcessEngineWire, ErrorsGroupsAndInfoCrossWholeAndBrokenMessagesAreRefused) {
     using namespace media::process;
     auto cause = rt::Error::withDescription("Inner", 6, "inner text");
