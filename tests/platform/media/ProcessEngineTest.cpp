@@ -31,6 +31,33 @@ protected:
         auto processEngine = rt::make<ProcessEngine>(options);
         return PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url(path), processEngine));
     }
+
+    /// A shell script standing in for the engine program.
+    static std::string standIn(const std::string& name, const std::string& body) {
+        std::string path = testing::TempDir() + "/" + name;
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        ::chmod(path.c_str(), 0755);
+        return path;
+    }
+
+    /// Loads an asset through an engine running `program`; answers the load's error.
+    rt::Ref<rt::Error> loadWith(const std::string& program, double loadTimeout = 20) {
+        ProcessEngine::Options options;
+        options.enginePath = program;
+        options.engine.loadTimeout = loadTimeout;
+        options.keepSpare = false;
+        auto asset = rt::make<Asset>(origin().url("/vod/muxed/index.m3u8"), rt::make<ProcessEngine>(options));
+        bool done = false;
+        asset->loadValuesAsynchronouslyForKeys({AssetKeyPlayable}, [&] { done = true; });
+        EXPECT_TRUE(waitUntil([&] { return done; }, 10)) << program;
+        rt::Ref<rt::Error> error;
+        EXPECT_EQ(asset->statusOfValueForKey(AssetKeyPlayable, &error), KeyValueStatus::Failed) << program;
+        return error;
+    }
+
+    static std::string causeOf(const rt::Ref<rt::Error>& error) {
+        return error && error->underlyingError() ? error->underlyingError()->localizedDescription() : std::string();
+    }
 };
 
 TEST_F(ProcessEngineTest, PlaysSeeksAndShowsThePicturesOfTheChildProcess) {
@@ -154,69 +181,29 @@ TEST_F(ProcessEngineTest, AMissingEngineProgramFailsTheLoadWithWhatToInstall) {
 TEST_F(ProcessEngineTest, AnEngineProgramThatExitsOrHangsFailsTheLoadWithHowItEnded) {
     // Stand-ins for a broken engine program: one that refuses its arguments and one that
     // never reads its socket.
-    std::string dir = testing::TempDir();
-    auto script = [&](const std::string& name, const std::string& body) {
-        std::string path = dir + "/" + name;
-        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
-        ::chmod(path.c_str(), 0755);
-        return path;
-    };
-    auto loadWith = [&](const std::string& program) {
-        ProcessEngine::Options options;
-        options.enginePath = program;
-        options.engine.loadTimeout = 0.2;
-        options.keepSpare = false;
-        auto asset = rt::make<Asset>(origin().url("/vod/muxed/index.m3u8"), rt::make<ProcessEngine>(options));
-        bool done = false;
-        asset->loadValuesAsynchronouslyForKeys({AssetKeyPlayable}, [&] { done = true; });
-        EXPECT_TRUE(waitUntil([&] { return done; }, 10)) << program;
-        rt::Ref<rt::Error> error;
-        EXPECT_EQ(asset->statusOfValueForKey(AssetKeyPlayable, &error), KeyValueStatus::Failed);
-        return error;
-    };
-    auto exited = loadWith(script("exits.sh", "echo 'no such option' >&2; exit 3"));
+    auto exited = loadWith(standIn("exits.sh", "echo 'no such option' >&2; exit 3"), 0.2);
     ASSERT_TRUE(exited && exited->underlyingError());
     EXPECT_EQ(exited->code(), static_cast<long long>(MediaErrorCode::EngineFailed));
     EXPECT_EQ(exited->underlyingError()->code(), 3);
-    EXPECT_NE(exited->underlyingError()->localizedDescription().find("exited with status 3, last saying: \"no such option\""), std::string::npos)
-        << exited->underlyingError()->localizedDescription();
+    EXPECT_NE(causeOf(exited).find("exited with status 3, last saying: \"no such option\""), std::string::npos)
+        << causeOf(exited);
 
     auto started = std::chrono::steady_clock::now();
-    auto hung = loadWith(script("hangs.sh", "exec sleep 30"));
-    ASSERT_TRUE(hung && hung->underlyingError());
-    EXPECT_NE(hung->underlyingError()->localizedDescription().find("did not answer the load in time"), std::string::npos)
-        << hung->underlyingError()->localizedDescription();
+    auto hung = loadWith(standIn("hangs.sh", "exec sleep 30"), 0.2);
+    EXPECT_NE(causeOf(hung).find("did not answer the load in time"), std::string::npos) << causeOf(hung);
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 5.0);
 }
 
 TEST_F(ProcessEngineTest, AnEngineProcessThatSendsWhatItMayNotIsStoppedAndTheLoadFailsSayingWhat) {
     // Stand-ins that answer the load with bytes no engine sends: a datagram that is no
     // framed report, and a load answer whose error's string claims 4 GB.
-    std::string dir = testing::TempDir();
-    auto script = [&](const std::string& name, const std::string& bytes) {
-        std::string path = dir + "/" + name;
-        std::ofstream(path) << "#!/bin/sh\nprintf '" << bytes << "' >&3\nexec sleep 30\n";
-        ::chmod(path.c_str(), 0755);
-        return path;
-    };
-    auto loadWith = [&](const std::string& program) {
-        ProcessEngine::Options options;
-        options.enginePath = program;
-        options.keepSpare = false;
-        auto asset = rt::make<Asset>(origin().url("/vod/muxed/index.m3u8"), rt::make<ProcessEngine>(options));
-        bool done = false;
-        asset->loadValuesAsynchronouslyForKeys({AssetKeyPlayable}, [&] { done = true; });
-        EXPECT_TRUE(waitUntil([&] { return done; }, 10)) << program;
-        rt::Ref<rt::Error> error;
-        asset->statusOfValueForKey(AssetKeyPlayable, &error);
-        return error && error->underlyingError() ? error->underlyingError()->localizedDescription() : std::string();
-    };
-    EXPECT_NE(loadWith(script("garbage.sh", "xx")).find("sent a datagram that does not split into whole reports and was stopped"),
-              std::string::npos);
+    auto answering = [](const std::string& bytes) { return "printf '" + bytes + "' >&3\nexec sleep 30"; };
+    auto garbage = loadWith(standIn("garbage.sh", answering("xx")));
+    EXPECT_NE(causeOf(garbage).find("sent a datagram that does not split into whole reports and was stopped"),
+              std::string::npos) << causeOf(garbage);
     // Length 7: Loaded, failed, an error follows, its domain 0xffffffff bytes long.
-    EXPECT_NE(loadWith(script("overrun.sh", "\\007\\000\\000\\000\\001\\001\\001\\377\\377\\377\\377"))
-                  .find("sent a report other than the load's answer"),
-              std::string::npos);
+    auto overrun = loadWith(standIn("overrun.sh", answering("\\007\\000\\000\\000\\001\\001\\001\\377\\377\\377\\377")));
+    EXPECT_NE(causeOf(overrun).find("sent a report other than the load's answer"), std::string::npos) << causeOf(overrun);
 }
 
 TEST(ProcessEngineWire, ErrorsGroupsAndInfoCrossWholeAndBrokenMessagesAreRefused) {
