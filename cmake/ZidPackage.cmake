@@ -50,7 +50,7 @@ get_property(ZID_PKG_WEBKIT GLOBAL PROPERTY ZID_PKG_WEBKIT)
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/package/ZidorediderConfig.cmake.in
                               ${CMAKE_BINARY_DIR}/package/ZidorediderConfig.cmake
                               INSTALL_DESTINATION ${ZID_PACKAGE_CMAKE_DIR}
-                              PATH_VARS CMAKE_INSTALL_DATADIR)
+                              PATH_VARS CMAKE_INSTALL_DATADIR ZID_MEDIA_ENGINE_INSTALL_SUBDIR)
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/package/ZidorediderConfigVersion.cmake
                                  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMinorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/package/ZidorediderConfig.cmake

@@ -1,13 +1,16 @@
 // The media layer against a bare playbin3 pipeline with the same sinks (BGRA appsink,
 // clock-synchronised fakesink for audio), both playing the 10-s VOD from the loopback
-// origin in the same run, the two sides in turn pair after pair
+// origin in the same run, the compared sides in turn pair after pair
 // (bench/support/AlternatingPairs.h):
 //   FirstFrame       from asking to play to the first picture (the layer's frame
-//                    handler, or the bare appsink's callback)
+//                    handler, or the bare appsink's callback); ProcessVsBare plays through
+//                    the engine in a child process (media::ProcessEngine)
 //   Playback10s      CPU time of a fresh process over the playback of the whole VOD alone:
 //                    the child plays a first picture of another URL untimed (plugins,
 //                    first connection), then measures from making the player or the
-//                    pipeline to the end of the stream; and its peak resident memory
+//                    pipeline to the end of the stream; and its peak resident memory. For
+//                    the engine in a child process that process's CPU is added (none kept
+//                    ahead) and its peak added to the host's (an upper bound of the sum)
 //   SeekWhilePlaying from asking for a seek while playing to its end (the layer's
 //                    completion, or the bare pipeline's ASYNC_DONE), to a key frame (the
 //                    default) and exact, six seeks per round
@@ -36,6 +39,7 @@
 #include <fnd/RunLoop.h>
 #include <media/GstEngine.h>
 #include <media/PlayerLayer.h>
+#include <media/ProcessEngine.h>
 #include <peers/HlsFixtures.h>
 #include <peers/HlsOrigin.h>
 
@@ -52,16 +56,22 @@ double seconds(std::chrono::steady_clock::time_point from) {
 /// A fresh URL each round, so no cache anywhere serves a later round.
 std::string vodURL() { return gOrigin->url("/tag/r" + std::to_string(++gRound) + "/vod/muxed/index.m3u8"); }
 
-rt::Ref<media::GstEngine> nullEngine() {
+rt::Ref<media::Engine> nullEngine(bool process, bool keepSpare = true) {
     media::GstEngine::Options options;
     options.nullOutput = true;
-    return rt::make<media::GstEngine>(options);
+    if (!process) return rt::make<media::GstEngine>(options);
+    media::ProcessEngine::Options processOptions;
+    processOptions.engine = options;
+    processOptions.keepSpare = keepSpare;
+    return rt::make<media::ProcessEngine>(processOptions);
 }
 
 /// Plays with the media layer; answers seconds to the first picture in the layer, and
 /// optionally plays to the end.
-double playWithLayer(const std::string& url, bool toEnd) {
-    auto engine = nullEngine();
+double playWithLayer(const std::string& url, bool toEnd, bool process = false) {
+    // Measuring a whole playback, the engine process ends with its item (no process is
+    // kept ahead or for reuse), so its CPU and peak are its own and counted once reaped.
+    auto engine = nullEngine(process, !toEnd);
     auto started = std::chrono::steady_clock::now();
     auto item = media::PlayerItem::playerItemWithAsset(rt::make<media::Asset>(url, engine));
     auto player = media::Player::playerWithPlayerItem(item);
@@ -106,6 +116,12 @@ void BM_FirstFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_FirstFrame)->Name("FirstFrame/LayerVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
+void BM_FirstFrameProcess(benchmark::State& state) {
+    zidbench::runAlternatingPairs(
+        state, 15, "ms", 1e3, [] { return playWithLayer(vodURL(), false, true); }, [] { return playBare(vodURL(), false); });
+}
+BENCHMARK(BM_FirstFrameProcess)->Name("FirstFrame/ProcessVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
 /// Runs this binary as a child that plays the whole VOD; answers the CPU seconds of the
 /// playback alone and keeps the child's peak resident kilobytes.
 double playbackChild(const char* mode, double& peakKB) {
@@ -131,26 +147,43 @@ void BM_Playback(benchmark::State& state) {
 }
 BENCHMARK(BM_Playback)->Name("Playback10s/LayerVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
+void BM_PlaybackProcess(benchmark::State& state) {
+    double processPeak = 0, barePeak = 0;
+    zidbench::runAlternatingPairs(
+        state, 6, "cpu_s", 1, [&] { return playbackChild("process", processPeak); },
+        [&] { return playbackChild("bare", barePeak); });
+    state.counters["framework_peak_rss_MB"] = processPeak / 1024.0;
+    state.counters["bare_peak_rss_MB"] = barePeak / 1024.0;
+}
+BENCHMARK(BM_PlaybackProcess)->Name("Playback10s/ProcessVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+
 double cpuSeconds() {
-    rusage usage{};
+    // The engine's child processes count once they are reaped.
+    rusage usage{}, children{};
     ::getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+    ::getrusage(RUSAGE_CHILDREN, &children);
+    auto cpuOf = [](const rusage& u) {
+        return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+    };
+    return cpuOf(usage) + cpuOf(children);
 }
 
 int playbackChildMain(const std::string& mode, const std::string& warmURL, const std::string& url) {
     fnd::RunLoop::main();
-    bool layer = mode == "layer";
+    bool layer = mode == "layer", process = mode == "process";
     // Process start-up, plugin loading and the first connection are not the playback's.
-    if (layer) playWithLayer(warmURL, false);
+    if (layer || process) playWithLayer(warmURL, false, process);
     else playBare(warmURL, false);
-    fnd::RunLoop::main()->runFor(0.2);
+    fnd::RunLoop::main()->runFor(process ? 0.5 : 0.2);  // an engine process is reaped on the main loop
     double before = cpuSeconds();
-    if (layer) playWithLayer(url, true);
+    if (layer || process) playWithLayer(url, true, process);
     else playBare(url, true);
+    if (process) fnd::RunLoop::main()->runFor(0.5);
     double cpu = cpuSeconds() - before;
-    rusage usage{};
+    rusage usage{}, children{};
     ::getrusage(RUSAGE_SELF, &usage);
-    std::printf("%.4f %ld\n", cpu, usage.ru_maxrss);
+    ::getrusage(RUSAGE_CHILDREN, &children);
+    std::printf("%.4f %ld\n", cpu, usage.ru_maxrss + (process ? children.ru_maxrss : 0));
     return 0;
 }
 
@@ -260,6 +293,7 @@ int main(int argc, char** argv) {
     // paid before either side is measured.
     playBare(vodURL(), false);
     playWithLayer(vodURL(), false);
+    playWithLayer(vodURL(), false, true);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

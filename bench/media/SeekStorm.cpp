@@ -2,6 +2,7 @@
 // Not a timed test: a tool run by hand, whose counts docs/PERFORMANCE.md keeps.
 //
 //   seek_storm [--fixture muxed|master|live|all] [--seeks N] [--minutes M] [--hold S] [--gap S] [--seed N]
+//              [--engine inprocess|process]
 //
 // For each fixture of the loopback origin (the muxed VOD, the master playlist with its
 // audio and subtitle renditions, the live window) the tool runs itself as a child that
@@ -14,6 +15,12 @@
 // still to do, until N seeks (default 1000) or M minutes (default 4) per fixture. The
 // seeks that were awaited give the time from asking to landing (median and 95th percentile)
 // and how many of them the engine refused (answered NO with no newer seek to end them).
+//
+// With --engine process the child plays through the engine in a process of its own
+// (media::ProcessEngine): an abort there fails the item, which the child counts as an
+// engine abort, reported as an item error, and recovers from as a host would (a new item
+// of the same URL, from the target of the last seek); the "aborts" column then counts
+// only the host's own deaths.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -37,8 +44,10 @@
 #include <fnd/RunLoop.h>
 #include <media/Asset.h>
 #include <media/GstEngine.h>
+#include <media/MediaErrors.h>
 #include <media/Player.h>
 #include <media/PlayerLayer.h>
+#include <media/ProcessEngine.h>
 #include <peers/HlsFixtures.h>
 #include <peers/HlsOrigin.h>
 
@@ -57,28 +66,60 @@ double secondsSince(std::chrono::steady_clock::time_point from) {
 /// Exit codes of a child that did not finish its seeks.
 enum ChildExit { kNeverReady = 3, kItemFailed = 4, kSeekHung = 5 };
 
-int stormChild(const std::string& url, bool live, int seeks, unsigned seed, double gap) {
+/// Whether the item failed because its engine process ended (and not the stream).
+bool failedWithTheEngineProcess(const rt::Ref<media::PlayerItem>& item) {
+    auto error = item->error();
+    auto cause = error ? error->underlyingError() : nullptr;
+    return error && error->code() == static_cast<long long>(media::MediaErrorCode::EngineFailed) && cause &&
+           cause->domain() == media::MediaEngineProcessErrorDomain;
+}
+
+int stormChild(const std::string& url, bool live, int seeks, unsigned seed, double gap, bool process) {
     fnd::RunLoop::main();
-    media::GstEngine::Options options;
-    options.nullOutput = true;
-    auto engine = rt::make<media::GstEngine>(options);
+    rt::Ref<media::Engine> engine;
+    if (process) {
+        media::ProcessEngine::Options options;
+        options.engine.nullOutput = true;
+        engine = rt::make<media::ProcessEngine>(options);
+    } else {
+        media::GstEngine::Options options;
+        options.nullOutput = true;
+        engine = rt::make<media::GstEngine>(options);
+    }
     auto item = media::PlayerItem::playerItemWithAsset(rt::make<media::Asset>(url, engine));
     auto player = media::Player::playerWithPlayerItem(item);
     auto layer = media::PlayerLayer::playerLayerWithPlayer(player);
     player->play();
     auto loop = fnd::RunLoop::main();
-    if (!loop->runUntil([&] { return layer->isReadyForDisplay() || item->status() == media::PlayerItemStatus::Failed; }, 20) ||
-        item->status() != media::PlayerItemStatus::ReadyToPlay) {
+    auto becameReady = [&] {
+        return loop->runUntil([&] { return layer->isReadyForDisplay() || item->status() == media::PlayerItemStatus::Failed; }, 20) &&
+               item->status() == media::PlayerItemStatus::ReadyToPlay;
+    };
+    if (!becameReady()) {
         std::fprintf(stderr, "seek_storm: the stream never became ready\n");
         return kNeverReady;
     }
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
+    double lastTarget = 0;
     for (int i = 0; i < seeks; ++i) {
         loop->runFor(unit(random) * gap);
         if (item->status() == media::PlayerItemStatus::Failed) {
-            std::fprintf(stderr, "seek_storm: the item failed: %s\n", item->error()->localizedDescription().c_str());
-            return kItemFailed;
+            if (!failedWithTheEngineProcess(item)) {
+                std::fprintf(stderr, "seek_storm: the item failed: %s\n", item->error()->localizedDescription().c_str());
+                return kItemFailed;
+            }
+            // The engine's process ended under the item: counted, and played on from where
+            // the item was, as a host would.
+            std::fprintf(stderr, "engine-abort %s\n", item->error()->underlyingError()->localizedDescription().c_str());
+            item = media::PlayerItem::playerItemWithAsset(rt::make<media::Asset>(url, engine));
+            player->replaceCurrentItemWithPlayerItem(item);
+            player->play();
+            if (!becameReady()) {
+                std::fprintf(stderr, "seek_storm: the stream never became ready again after the engine ended\n");
+                return kNeverReady;
+            }
+            if (!live) player->seekToTime(media::Time::seconds(lastTarget), media::Time::zero(), media::Time::zero(), nullptr);
         }
         double target;
         if (live) {
@@ -88,6 +129,7 @@ int stormChild(const std::string& url, bool live, int seeks, unsigned seed, doub
             double duration = item->duration().isNumeric() ? item->duration().toSeconds() : 10.0;
             target = unit(random) * std::max(0.0, duration - 0.5);
         }
+        lastTarget = target;
         // Outlives the iteration: a seek not awaited is ended later by a newer one.
         auto finished = std::make_shared<std::optional<bool>>();
         auto done = [finished](bool f) { *finished = f; };
@@ -103,6 +145,7 @@ int stormChild(const std::string& url, bool live, int seeks, unsigned seed, doub
                 std::fprintf(stderr, "seek_storm: a seek did not end within 15 s\n");
                 return kSeekHung;
             }
+            if (item->status() == media::PlayerItemStatus::Failed) continue;  // ended by the failure, counted above
             std::fprintf(stderr, "seek-latency %.4f\n", secondsSince(asked));
             // An awaited seek has no newer one to end it: NO means the engine refused it.
             if (!**finished) std::fprintf(stderr, "seek-refused\n");
@@ -124,6 +167,7 @@ struct Fixture {
 
 struct Tally {
     int seeks = 0, aborts = 0, signatureAborts = 0, otherEnds = 0, children = 0, awaited = 0, refused = 0;
+    int engineAborts = 0, engineSignatureAborts = 0;
     double seconds = 0;
     std::vector<double> latencies;
 };
@@ -138,7 +182,7 @@ std::string readFile(const std::string& path) {
 /// Runs one child; adds the seeks it asked for and how it ended to the tally. Kills it
 /// (it is ours) when the deadline passes.
 void runChild(const std::string& self, const std::string& url, const Fixture& fixture, int seeks, unsigned seed, double gap,
-              std::chrono::steady_clock::time_point deadline, Tally& tally) {
+              bool process, std::chrono::steady_clock::time_point deadline, Tally& tally) {
     int out[2];
     if (::pipe(out) != 0) throw std::runtime_error("pipe");
     std::string errPath = "/tmp/seek_storm_" + std::to_string(::getpid()) + ".err";
@@ -147,7 +191,8 @@ void runChild(const std::string& self, const std::string& url, const Fixture& fi
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> args{self, "--child", url, fixture.live ? "live" : "vod", std::to_string(seeks), std::to_string(seed), std::to_string(gap)};
+    std::vector<std::string> args{self, "--child", url, fixture.live ? "live" : "vod", std::to_string(seeks), std::to_string(seed), std::to_string(gap),
+                                  process ? "process" : "inprocess"};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -184,6 +229,13 @@ void runChild(const std::string& self, const std::string& url, const Fixture& fi
     for (std::size_t at = err.find("seek-latency "); at != std::string::npos; at = err.find("seek-latency ", at + 1))
         tally.latencies.push_back(std::atof(err.c_str() + at + 13));
     for (std::size_t at = err.find("seek-refused"); at != std::string::npos; at = err.find("seek-refused", at + 1)) ++tally.refused;
+    for (std::size_t at = err.find("engine-abort "); at != std::string::npos; at = err.find("engine-abort ", at + 1)) {
+        ++tally.engineAborts;
+        std::size_t end = err.find('\n', at);
+        std::string line = err.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        if (line.find(kAbortSignature) != std::string::npos) ++tally.engineSignatureAborts;
+        else std::fprintf(stderr, "  an engine abort without the known signature: %s\n", line.c_str());
+    }
     if (killed) return;
     if (WIFSIGNALED(status)) {
         ++tally.aborts;
@@ -197,7 +249,7 @@ void runChild(const std::string& self, const std::string& url, const Fixture& fi
 }
 
 Tally storm(const std::string& self, peers::HlsOrigin& origin, const Fixture& fixture, int seeks, double minutes,
-            double hold, double gap, unsigned seed) {
+            double hold, double gap, unsigned seed, bool process) {
     const std::string tag = "/tag/storm-" + fixture.name + "-" + std::to_string(::getpid());
     if (hold > 0) {
         for (const auto& dir : fixture.segmentDirs)
@@ -214,7 +266,8 @@ Tally storm(const std::string& self, peers::HlsOrigin& origin, const Fixture& fi
     unsigned childSeed = seed;
     while (tally.seeks < seeks && std::chrono::steady_clock::now() < deadline) {
         int before = tally.seeks, endsBefore = tally.otherEnds;
-        runChild(self, origin.url(tag + fixture.playlist), fixture, seeks - tally.seeks, childSeed++, gap, deadline, tally);
+        runChild(self, origin.url(tag + fixture.playlist), fixture, seeks - tally.seeks, childSeed++, gap, process, deadline,
+                 tally);
         // A child that cannot even start (no seek asked for, no crash) would only repeat.
         if (tally.seeks == before && tally.otherEnds > endsBefore) break;
     }
@@ -223,20 +276,21 @@ Tally storm(const std::string& self, peers::HlsOrigin& origin, const Fixture& fi
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: seek_storm [--fixture muxed|master|live|all] [--seeks N] [--minutes M] [--hold S] [--gap S] [--seed N]\n");
+    std::fprintf(stderr, "usage: seek_storm [--fixture muxed|master|live|all] [--seeks N] [--minutes M] [--hold S] [--gap S] [--seed N] [--engine inprocess|process]\n");
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 7 && std::strcmp(argv[1], "--child") == 0)
+    if (argc == 8 && std::strcmp(argv[1], "--child") == 0)
         return stormChild(argv[2], std::strcmp(argv[3], "live") == 0, std::atoi(argv[4]), static_cast<unsigned>(std::atoll(argv[5])),
-                          std::atof(argv[6]));
+                          std::atof(argv[6]), std::strcmp(argv[7], "process") == 0);
     std::string which = "all";
     int seeks = 1000;
     double minutes = 4, hold = 0.3, gap = 0.4;
     unsigned seed = 1;
+    bool process = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (i + 1 >= argc) return usage();
@@ -247,6 +301,7 @@ int main(int argc, char** argv) {
         else if (a == "--hold") hold = std::max(0.0, std::atof(v.c_str()));
         else if (a == "--gap") gap = std::max(0.0, std::atof(v.c_str()));
         else if (a == "--seed") seed = static_cast<unsigned>(std::atoll(v.c_str()));
+        else if (a == "--engine" && (v == "process" || v == "inprocess")) process = v == "process";
         else return usage();
     }
     const std::vector<Fixture> fixtures{
@@ -258,18 +313,20 @@ int main(int argc, char** argv) {
     peers::HlsOrigin origin(peers::HlsFixtures::ensureDefault());
     origin.start();
     const std::string self = "/proc/" + std::to_string(::getpid()) + "/exe";
-    std::printf("%-8s %7s %7s %10s %12s %9s %8s %8s %8s %8s %12s %12s\n", "fixture", "seeks", "aborts", "per 1000", "(signature)",
-                "other", "children", "seconds", "awaited", "refused", "seek median", "seek p95");
+    std::printf("%-8s %7s %7s %10s %12s %9s %8s %8s %8s %8s %12s %12s %14s %12s\n", "fixture", "seeks", "aborts", "per 1000",
+                "(signature)", "other", "children", "seconds", "awaited", "refused", "seek median", "seek p95", "engine aborts",
+                "(signature)");
     bool any = false;
     for (const auto& fixture : fixtures) {
         if (which != "all" && which != fixture.name) continue;
         any = true;
-        Tally t = storm(self, origin, fixture, seeks, minutes, hold, gap, seed);
+        Tally t = storm(self, origin, fixture, seeks, minutes, hold, gap, seed, process);
         std::sort(t.latencies.begin(), t.latencies.end());
         auto quantile = [&](double q) { return t.latencies.empty() ? 0.0 : t.latencies[static_cast<std::size_t>(q * (t.latencies.size() - 1))]; };
-        std::printf("%-8s %7d %7d %10.2f %12d %9d %8d %8.0f %8zu %8d %9.0f ms %9.0f ms\n", fixture.name.c_str(), t.seeks, t.aborts,
-                    t.seeks ? 1000.0 * t.aborts / t.seeks : 0.0, t.signatureAborts, t.otherEnds, t.children, t.seconds,
-                    t.latencies.size(), t.refused, quantile(0.5) * 1000, quantile(0.95) * 1000);
+        std::printf("%-8s %7d %7d %10.2f %12d %9d %8d %8.0f %8zu %8d %9.0f ms %9.0f ms %14d %12d\n", fixture.name.c_str(), t.seeks,
+                    t.aborts, t.seeks ? 1000.0 * t.aborts / t.seeks : 0.0, t.signatureAborts, t.otherEnds, t.children, t.seconds,
+                    t.latencies.size(), t.refused, quantile(0.5) * 1000, quantile(0.95) * 1000, t.engineAborts,
+                    t.engineSignatureAborts);
         std::fflush(stdout);
     }
     origin.stop();

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include <media/GstEngine.h>
+#include <media/ProcessEngine.h>
 
 namespace media {
 
@@ -26,7 +27,17 @@ rt::Ref<Engine> Engine::shared() {
         GstEngine::Options options;
         const char* null = std::getenv("ZID_MEDIA_NULL_OUTPUT");
         options.nullOutput = null && *null && std::string(null) != "0";
-        engine = rt::make<GstEngine>(options);
+        // ZID_MEDIA_ENGINE_MODE=process plays every item through the engine in a child
+        // process of its own, where an abort inside the media framework fails the item
+        // instead of ending the host.
+        const char* mode = std::getenv("ZID_MEDIA_ENGINE_MODE");
+        if (mode && std::string(mode) == "process") {
+            ProcessEngine::Options process;
+            process.engine = options;
+            engine = rt::make<ProcessEngine>(process);
+        } else {
+            engine = rt::make<GstEngine>(options);
+        }
     }
     return engine;
 }

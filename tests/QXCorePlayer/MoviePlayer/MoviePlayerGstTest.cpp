@@ -10,6 +10,7 @@
 #include <fnd/RunLoop.h>
 #include <media/GstEngine.h>
 #include <media/MediaErrors.h>
+#include <media/ProcessEngine.h>
 #include <ui/Image.h>
 #include <ui/Renderer.h>
 #include <peers/HlsFixtures.h>
@@ -113,6 +114,40 @@ TEST_F(MoviePlayerGstTest, ARefusedCertificateEndsTheControllerWithTheRefusalAtT
     EXPECT_EQ(tls->code(), static_cast<long long>(media::MediaErrorCode::SecureConnectionFailed));
     EXPECT_NE(tls->localizedDescription().find("not signed by an authority"), std::string::npos)
         << tls->localizedDescription();
+}
+
+TEST_F(MoviePlayerGstTest, AnEngineProcessAbortingOnASeekFailsTheControllerWithItsCauseAndPlayingAgainResumes) {
+    // The engine in a child process, made to abort on its first seek as GStreamer's
+    // demuxer can: the host lives on, and the failure is the controller's like any other.
+    media::ProcessEngine::Options options;
+    options.engine.nullOutput = true;
+    options.abortOnSeek = 1;
+    media::Engine::setShared(rt::make<media::ProcessEngine>(options));
+    make("/tag/controller-abort/vod/muxed/index.m3u8");
+    controller->prepareToPlay();
+    controller->play();
+    ASSERT_TRUE(waitUntil([&] { return controller->currentPlaybackTime() > 2.3; }));
+    controller->setCurrentPlaybackTime(7);
+    ASSERT_TRUE(waitUntil([&] { return controller->playbackState() == QXMoviePlaybackState::Error; }));
+    auto error = controller->error();
+    ASSERT_TRUE(error);
+    auto itemError = error->underlyingError();
+    ASSERT_TRUE(itemError);
+    EXPECT_EQ(itemError->code(), static_cast<long long>(media::MediaErrorCode::EngineFailed));
+    auto cause = itemError->underlyingError();
+    ASSERT_TRUE(cause) << itemError->localizedDescription();
+    EXPECT_EQ(cause->domain(), media::MediaEngineProcessErrorDomain);
+    EXPECT_NE(cause->localizedDescription().find("signal 6"), std::string::npos) << cause->localizedDescription();
+    ASSERT_TRUE(controller->resumeFromLastPosition()) << "a failure remembers to continue";
+
+    // Played again (engine processes that do not abort), it continues from the position
+    // stored before the failure.
+    options.abortOnSeek = 0;
+    media::Engine::setShared(rt::make<media::ProcessEngine>(options));
+    controller->play();
+    ASSERT_TRUE(waitUntil([&] { return controller->playbackState() == QXMoviePlaybackState::Playing; }));
+    EXPECT_GE(controller->currentPlaybackTime(), 1.9) << "not from the start";
+    EXPECT_LT(controller->currentPlaybackTime(), 6.0) << "from the stored position, not the seek's target";
 }
 
 // What a user sees: the player view rendered to a picture after a seek shows the frame

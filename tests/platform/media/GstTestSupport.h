@@ -1,16 +1,21 @@
 #pragma once
 // Shared set-up of the tests that run the GStreamer engine against the loopback origin:
 // one origin over the generated fixtures for the whole binary, null audio and video
-// outputs, and bounded waits on the real clock.
+// outputs, and bounded waits on the real clock. With ZID_TEST_MEDIA_ENGINE=process in the
+// environment, the items of itemFor() play through the engine in a child process instead,
+// so the same tests hold for both.
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
+#include <string>
 
 #include <fnd/RunLoop.h>
 #include <media/Asset.h>
 #include <media/GstEngine.h>
 #include <media/Player.h>
+#include <media/ProcessEngine.h>
 #include <peers/HlsFixtures.h>
 #include <peers/HlsOrigin.h>
 
@@ -29,6 +34,12 @@ protected:
         media::GstEngine::Options options;
         options.nullOutput = true;
         engine = rt::make<media::GstEngine>(options);
+        itemEngine = engine;
+        if (const char* which = std::getenv("ZID_TEST_MEDIA_ENGINE"); which && std::string(which) == "process") {
+            media::ProcessEngine::Options process;
+            process.engine = options;
+            itemEngine = rt::make<media::ProcessEngine>(process);
+        }
     }
 
     void TearDown() override {
@@ -39,7 +50,7 @@ protected:
     static peers::HlsOrigin& origin() { return *origin_; }
 
     rt::Ref<media::PlayerItem> itemFor(const std::string& path) {
-        return media::PlayerItem::playerItemWithAsset(rt::make<media::Asset>(origin().url(path), engine));
+        return media::PlayerItem::playerItemWithAsset(rt::make<media::Asset>(origin().url(path), itemEngine));
     }
 
     /// Runs the main loop until done() or the timeout (real seconds) passes.
@@ -48,6 +59,8 @@ protected:
     }
 
     rt::Ref<media::GstEngine> engine;
+    /// The engine of itemFor()'s items: `engine`, or the same in a child process.
+    rt::Ref<media::Engine> itemEngine;
 
 private:
     // Shared by every test of the binary and never stopped: the process ends with it.

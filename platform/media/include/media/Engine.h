@@ -60,7 +60,8 @@ class Engine : public rt::Object {
     RT_CLASS(Engine, rt::Object)
 public:
     /// The engine new assets use: the one installed, else a GstEngine (with null outputs
-    /// when ZID_MEDIA_NULL_OUTPUT is set in the environment).
+    /// when ZID_MEDIA_NULL_OUTPUT is set in the environment), or the same in a child
+    /// process (ProcessEngine) when ZID_MEDIA_ENGINE_MODE is "process".
     static rt::Ref<Engine> shared();
     /// Installs the engine for assets made from now on (nullptr: back to the default).
     static void setShared(rt::Ref<Engine> engine);

@@ -96,22 +96,23 @@ public:
     void setLegibleOutputHandler(std::function<void(const LegibleCue&)> handler) { legibleHandler_ = std::move(handler); }
     const std::vector<LegibleCue>& legibleCues() const { return cues_; }
 
-    // Engine side: reports of the playback, main thread only.
-    void engineDidBecomeReady(const AssetInfo& info, Size presentationSize);
-    void engineDidFail(const rt::Ref<rt::Error>& error);
-    void engineBufferingChanged(bool likelyToKeepUp, bool bufferEmpty, bool bufferFull);
-    void engineDidStall();
-    void engineLoadedTimeRanges(std::vector<TimeRange> ranges);
-    void enginePresentationSize(Size size);
-    void engineDuration(Time duration);
-    void engineSelectionGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups);
-    void engineSelected(const std::string& characteristic, const rt::Ref<MediaSelectionOption>& option);
-    void engineDidPlayToEnd();
-    void engineVideoFrame(rt::Ref<VideoFrame> frame);
-    void engineLegibleCue(const LegibleCue& cue);
+    // Engine side: reports of the playback, main thread only. Virtual so that an engine
+    // running in another process can relay them to the host.
+    virtual void engineDidBecomeReady(const AssetInfo& info, Size presentationSize);
+    virtual void engineDidFail(const rt::Ref<rt::Error>& error);
+    virtual void engineBufferingChanged(bool likelyToKeepUp, bool bufferEmpty, bool bufferFull);
+    virtual void engineDidStall();
+    virtual void engineLoadedTimeRanges(std::vector<TimeRange> ranges);
+    virtual void enginePresentationSize(Size size);
+    virtual void engineDuration(Time duration);
+    virtual void engineSelectionGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups);
+    virtual void engineSelected(const std::string& characteristic, const rt::Ref<MediaSelectionOption>& option);
+    virtual void engineDidPlayToEnd();
+    virtual void engineVideoFrame(rt::Ref<VideoFrame> frame);
+    virtual void engineLegibleCue(const LegibleCue& cue);
     /// The running access-log event, made (and announced) on first use.
-    rt::Ref<AccessLogEvent> engineAccessLogEvent();
-    void engineErrorLogEvent(rt::Ref<ErrorLogEvent> event);
+    virtual rt::Ref<AccessLogEvent> engineAccessLogEvent();
+    virtual void engineErrorLogEvent(rt::Ref<ErrorLogEvent> event);
 
     // Player side.
     void attach(const rt::Ref<Player>& player, rt::Ref<Playback> playback);

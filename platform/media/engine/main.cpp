@@ -1,0 +1,43 @@
+// zid_media_engine: the media engine's own process, started by a host's ProcessEngine
+// with its socket as descriptor 3. Not meant to be run by hand.
+
+#include <sys/prctl.h>
+#include <signal.h>
+#include <linux/close_range.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "process/EngineServer.h"
+
+int main(int argc, char** argv) {
+    int socket = -1;
+    media::process::ServerOptions options;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg.rfind("--socket=", 0) == 0) socket = std::atoi(arg.c_str() + 9);
+        else if (arg.rfind("--abort-on-seek=", 0) == 0) options.abortOnSeek = std::atol(arg.c_str() + 16);
+        else if (arg == "--warm-up") options.warmUp = true;
+        else {
+            std::fprintf(stderr, "zid_media_engine: unknown argument \"%s\"\n", argv[i]);
+            return 2;
+        }
+    }
+    if (const char* fault = std::getenv("ZID_MEDIA_ENGINE_ABORT_ON_SEEK"); fault && *fault && !options.abortOnSeek)
+        options.abortOnSeek = std::atol(fault);
+    if (socket < 0) {
+        std::fprintf(stderr, "zid_media_engine: started without --socket=<fd>; a host's media layer starts this program\n");
+        return 2;
+    }
+    // Descriptors the host left open without close-on-exec (its sockets, files) are not
+    // the engine's: held here, a connection the host closes would stay open.
+    ::close_range(static_cast<unsigned>(socket) + 1, ~0u, 0);
+    // The engine never outlives its host.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() == 1) return 1;
+    ::signal(SIGPIPE, SIG_IGN);
+    return media::process::serveEngine(socket, options);
+}

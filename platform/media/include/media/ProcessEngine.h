@@ -1,0 +1,63 @@
+#pragma once
+// The GStreamer engine run in a child process of the host, one process per asset and its
+// item: whatever the media framework does wrong (an abort inside a demuxer on a seek, a
+// crash in a decoder) ends that process only. The item then fails with a MediaErrorDomain
+// EngineFailed error whose underlying error (MediaEngineProcessErrorDomain; code: the
+// signal or the exit status) says how the process ended and what it last printed, and
+// the host plays on: a new item of the same URL gets a new process.
+//
+// Starting a process and loading GStreamer's plugins takes about 0.1 s: one spare process
+// is kept started ahead (Options::keepSpare), and the next asset takes it.
+//
+// Pictures reach the host through shared memory, commands and reports through a local
+// socket; everything the process sends is bounded and checked, and a process that sends
+// anything else is stopped and its item failed.
+//
+// The process is the program zid_media_engine, found in this order: Options::enginePath;
+// the ZID_MEDIA_ENGINE environment variable; <executable's folder>/../libexec/zidoredider/
+// (an installed host in <prefix>/bin); beside the executable; the configured install
+// prefix's libexec/zidoredider/; the build tree's.
+
+#include <media/Engine.h>
+#include <media/GstEngine.h>
+
+#include <string>
+
+namespace media {
+
+inline constexpr const char* MediaEngineProcessErrorDomain = "MediaEngineProcessErrorDomain";
+
+class ProcessEngine : public Engine {
+    RT_CLASS(ProcessEngine, Engine)
+public:
+    struct Options {
+        /// What the engine in the child process is made with.
+        GstEngine::Options engine;
+        /// The engine program; empty: looked up (see above).
+        std::string enginePath;
+        /// For tests of recovery: each engine process aborts on this seek of its item
+        /// (counted from 1); 0 never.
+        long abortOnSeek = 0;
+        /// Seconds a closed engine process may take to end before it is killed.
+        double exitGrace = 2;
+        /// Keeps one engine process started ahead (GStreamer and its common plugins
+        /// loaded), so an asset does not wait for a process to start; the host keeps one
+        /// idle process more. Shared by the engines of the same program.
+        bool keepSpare = true;
+    };
+    explicit ProcessEngine(Options options);
+    ProcessEngine() : ProcessEngine(Options{}) {}
+
+    const Options& options() const { return options_; }
+    /// The engine program these options run, or empty when none is found.
+    static std::string locateEngine(const Options& options);
+
+    void loadAsset(const rt::Ref<Asset>& asset, AssetCompletion done) override;
+    void cancelAssetLoad(const rt::Ref<Asset>& asset) override;
+    rt::Ref<Playback> makePlayback(const rt::Ref<PlayerItem>& item) override;
+
+private:
+    Options options_;
+};
+
+}  // namespace media

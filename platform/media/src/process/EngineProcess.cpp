@@ -1,0 +1,287 @@
+#include "EngineProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include <media/MediaErrors.h>
+#include <rt/Format.h>
+
+extern char** environ;
+
+namespace media::process {
+
+namespace {
+
+constexpr std::size_t kTailBytes = 4096;
+constexpr double kReapInterval = 0.01;
+
+// Sends from other threads (a picture released anywhere) race with close() on the main
+// thread; one lock for every engine process is plenty for a handful of messages.
+std::mutex& socketMutex() {
+    static auto* m = new std::mutex;
+    return *m;
+}
+
+std::string lastLine(const std::string& text) {
+    std::size_t end = text.find_last_not_of("\n");
+    if (end == std::string::npos) return {};
+    std::size_t start = text.rfind('\n', end);
+    return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+
+/// Waits for an ended or closing process without blocking the main loop, killing it when
+/// it takes longer than the grace.
+void reapLater(pid_t pid, double grace, int attempt = 0) {
+    if (pid <= 0) return;
+    int status;
+    if (::waitpid(pid, &status, WNOHANG) != 0) return;
+    if (attempt * kReapInterval >= grace) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        return;
+    }
+    fnd::RunLoop::main()->after(kReapInterval, [pid, grace, attempt] { reapLater(pid, grace, attempt + 1); });
+}
+
+}  // namespace
+
+std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options& options, rt::Ref<rt::Error>* error,
+                                                    bool warm) {
+    auto fail = [&](const std::string& why) {
+        if (error)
+            *error = makeMediaError(MediaErrorCode::EngineFailed,
+                                    "The media engine could not be started: " + why +
+                                        ". Install zid_media_engine beside the libraries or name it with ZID_MEDIA_ENGINE.");
+        return nullptr;
+    };
+    std::string path = ProcessEngine::locateEngine(options);
+    if (path.empty()) return fail("the program zid_media_engine was not found");
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0)
+        return fail(rt::format("no socket (%s)", std::strerror(errno)));
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        ::close(pair[0]);
+        ::close(pair[1]);
+        return fail(rt::format("no pipe (%s)", std::strerror(errno)));
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pair[1], 3);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+    // What the engine prints goes to the host's standard error, never into the host's
+    // standard output (which may be a channel of the host's own).
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    std::string abortArg = rt::format("--abort-on-seek=%ld", options.abortOnSeek);
+    std::vector<char*> argv{const_cast<char*>(path.c_str()), const_cast<char*>("--socket=3")};
+    if (options.abortOnSeek > 0) argv.push_back(abortArg.data());
+    if (warm) argv.push_back(const_cast<char*>("--warm-up"));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    int rc = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pair[1]);
+    ::close(out[1]);
+    if (rc != 0) {
+        ::close(pair[0]);
+        ::close(out[0]);
+        return fail(rt::format("%s could not be run (%s)", path, std::strerror(rc)));
+    }
+    ::fcntl(out[0], F_SETFL, ::fcntl(out[0], F_GETFL) | O_NONBLOCK);
+    std::shared_ptr<EngineProcess> p(new EngineProcess);
+    p->options_ = options;
+    p->path_ = path;
+    p->pid_ = pid;
+    p->socket_ = pair[0];
+    p->output_ = out[0];
+    std::weak_ptr<EngineProcess> weak = p;
+    auto loop = fnd::RunLoop::main();
+    p->socketSource_ = loop->addSource(p->socket_, POLLIN, [weak](short revents) {
+        if (auto self = weak.lock()) self->onSocket(revents);
+    });
+    p->outputSource_ = loop->addSource(p->output_, POLLIN, [weak](short revents) {
+        if (auto self = weak.lock()) self->onOutput(revents);
+    });
+    return p;
+}
+
+EngineProcess::~EngineProcess() { close(); }
+
+void EngineProcess::setHandlers(ReportHandler report, EndHandler end) {
+    report_ = std::move(report);
+    end_ = std::move(end);
+}
+
+void EngineProcess::writeOptions(Writer& w) const {
+    w.boolean(options_.engine.nullOutput).f64(options_.engine.loadTimeout).string(options_.engine.extraTrustAnchorsPem);
+}
+
+bool EngineProcess::send(const Writer& command) {
+    std::lock_guard lock(socketMutex());
+    if (socket_ < 0 || ended_) return false;
+    // Never blocks: a process that has stopped reading its commands (hung inside the
+    // media framework) would otherwise hang the host with it. It is stopped instead, and
+    // its item fails like any other whose engine ended.
+    bool full = false;
+    if (sendMessage(socket_, command, -1, &full)) return true;
+    if (full && !stuck_.exchange(true)) {
+        std::weak_ptr<EngineProcess> weak = weak_from_this();
+        fnd::RunLoop::main()->post([weak] {
+            if (auto self = weak.lock()) self->refuse("stopped reading its commands");
+        });
+    }
+    return false;
+}
+
+void EngineProcess::close() {
+    if (closed_) return;
+    closed_ = true;
+    report_ = nullptr;
+    end_ = nullptr;
+    auto loop = fnd::RunLoop::main();
+    if (socketSource_) loop->removeSource(std::exchange(socketSource_, 0));
+    if (outputSource_) loop->removeSource(std::exchange(outputSource_, 0));
+    if (!ended_) send(Writer(static_cast<std::uint8_t>(Command::Close)).boolean(false));
+    {
+        std::lock_guard lock(socketMutex());
+        if (socket_ >= 0) ::close(std::exchange(socket_, -1));
+    }
+    if (output_ >= 0) {
+        drainOutput();
+        ::close(std::exchange(output_, -1));
+    }
+    if (!ended_) reapLater(pid_, options_.exitGrace);
+}
+
+void EngineProcess::recycle() {
+    if (ended_ || closed_) return;
+    report_ = nullptr;
+    end_ = nullptr;
+    ++awaitingIdle_;
+    send(Writer(static_cast<std::uint8_t>(Command::Close)).boolean(true));
+}
+
+void EngineProcess::refuse(const std::string& what) {
+    if (ended_ || closed_) return;
+    refused_ = what;
+    ::kill(pid_, SIGKILL);
+    endUnasked();
+}
+
+void EngineProcess::onSocket(short revents) {
+    // A handful of messages per turn, so pictures cannot starve the rest of the loop.
+    for (int i = 0; i < 64 && !ended_ && !closed_; ++i) {
+        std::vector<std::uint8_t> bytes;
+        int fd = -1;
+        if (!receiveMessage(socket_, bytes, fd)) {
+            endUnasked();
+            return;
+        }
+        if (bytes.empty()) break;
+        std::vector<std::pair<std::size_t, std::size_t>> messages;
+        if (!splitFramed(bytes, messages) || messages.empty() || (fd >= 0 && messages.size() != 1)) {
+            if (fd >= 0) ::close(fd);
+            refuse("sent a datagram that does not split into whole reports");
+            return;
+        }
+        auto keep = shared_from_this();  // a handler may drop the last owner
+        for (const auto& [offset, size] : messages) {
+            if (ended_ || closed_) break;
+            Reader body(bytes.data() + offset, size);
+            auto kind = static_cast<Report>(body.u8());
+            if (awaitingIdle_ > 0) {
+                // What the last item's pipeline still said: nobody listens to it any more.
+                if (fd >= 0) ::close(fd);
+                if (kind == Report::Idle && body.finished()) --awaitingIdle_;
+                continue;
+            }
+            // A copy: the handler may replace itself.
+            if (auto handler = report_) handler(kind, body, fd);
+            else if (fd >= 0) ::close(fd);
+        }
+    }
+    if (!ended_ && !closed_ && (revents & (POLLHUP | POLLERR)) && !(revents & POLLIN)) endUnasked();
+}
+
+void EngineProcess::onOutput(short revents) {
+    drainOutput();
+    if ((revents & (POLLHUP | POLLERR)) && !(revents & POLLIN) && outputSource_)
+        fnd::RunLoop::main()->removeSource(std::exchange(outputSource_, 0));
+}
+
+void EngineProcess::drainOutput() {
+    if (output_ < 0) return;
+    char buf[4096];
+    for (;;) {
+        ssize_t n = ::read(output_, buf, sizeof buf);
+        if (n <= 0) break;
+        // The process's messages are the host's too: nothing it prints is lost.
+        std::fwrite(buf, 1, static_cast<std::size_t>(n), stderr);
+        tail_.append(buf, static_cast<std::size_t>(n));
+        if (tail_.size() > kTailBytes) tail_.erase(0, tail_.size() - kTailBytes);
+    }
+}
+
+void EngineProcess::endUnasked() {
+    if (ended_ || closed_) return;
+    ended_ = true;
+    auto loop = fnd::RunLoop::main();
+    if (socketSource_) loop->removeSource(std::exchange(socketSource_, 0));
+    reap(0);
+}
+
+void EngineProcess::reap(int attempt) {
+    int status = 0;
+    pid_t r = ::waitpid(pid_, &status, WNOHANG);
+    if (r == 0) {
+        if (attempt * kReapInterval < options_.exitGrace) {
+            std::weak_ptr<EngineProcess> weak = weak_from_this();
+            fnd::RunLoop::main()->after(kReapInterval, [weak, attempt] {
+                if (auto self = weak.lock(); self && !self->closed_) self->reap(attempt + 1);
+            });
+            return;
+        }
+        // It closed its end of the socket yet goes on running: it is of no use any more.
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+    }
+    drainOutput();
+    auto cause = causeOf(status);
+    auto end = std::exchange(end_, nullptr);
+    report_ = nullptr;
+    close();
+    if (end) end(cause);
+}
+
+rt::Ref<rt::Error> EngineProcess::causeOf(int status) const {
+    std::string how;
+    long long code = 0;
+    if (WIFSIGNALED(status)) {
+        code = WTERMSIG(status);
+        const char* name = ::strsignal(WTERMSIG(status));
+        how = rt::format("was ended by signal %d (%s)", WTERMSIG(status), name ? name : "unknown");
+    } else if (WIFEXITED(status)) {
+        code = WEXITSTATUS(status);
+        how = rt::format("exited with status %d", WEXITSTATUS(status));
+    } else {
+        how = "ended";
+    }
+    if (!refused_.empty())
+        return rt::Error::withDescription(MediaEngineProcessErrorDomain, code,
+                                          rt::format("The media engine process (pid %d) %s and was stopped.", pid_, refused_));
+    std::string said = lastLine(tail_);
+    std::string description = rt::format("The media engine process (pid %d) %s", pid_, how);
+    description += said.empty() ? std::string(".") : ", last saying: \"" + said + "\".";
+    return rt::Error::withDescription(MediaEngineProcessErrorDomain, code, description);
+}
+
+}  // namespace media::process

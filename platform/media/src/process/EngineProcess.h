@@ -1,0 +1,82 @@
+#pragma once
+// The host's end of one engine process: starts the program, sends commands, hands the
+// reports to one handler on the main loop, forwards what the process prints to the
+// host's standard error (keeping the last lines), and tells how the process ended when
+// it ends without being asked. Main thread only, except send().
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <fnd/RunLoop.h>
+#include <media/ProcessEngine.h>
+
+#include "Wire.h"
+
+namespace media::process {
+
+class EngineProcess : public std::enable_shared_from_this<EngineProcess> {
+public:
+    /// A report and the descriptor it carried (-1: none; the handler owns it).
+    using ReportHandler = std::function<void(Report kind, Reader& body, int fd)>;
+    /// The process ended unasked (or broke the protocol and was stopped); the error says how.
+    using EndHandler = std::function<void(rt::Ref<rt::Error> cause)>;
+
+    /// Starts the engine program; nullptr and an EngineFailed error when it cannot. A
+    /// process started ahead of its asset (`warm`) loads GStreamer's common plugins while
+    /// it waits; one started for an asset loads only what the asset needs.
+    static std::shared_ptr<EngineProcess> start(const ProcessEngine::Options& options, rt::Ref<rt::Error>* error,
+                                                bool warm = false);
+    ~EngineProcess();
+    EngineProcess(const EngineProcess&) = delete;
+    EngineProcess& operator=(const EngineProcess&) = delete;
+
+    void setHandlers(ReportHandler report, EndHandler end);
+    /// Sends a command; false once the process is gone. Any thread.
+    bool send(const Writer& command);
+    /// Stops the process (the handlers are not called any more). Idempotent.
+    void close();
+    /// Asks the process to forget its item and be ready for another: the handlers go, and
+    /// the reports still on their way from the last item are dropped until the process
+    /// says it is idle. Commands sent from now on come after the forgetting.
+    void recycle();
+    /// Stops a process that did what it may not ("sent a ...") and reports it as ended.
+    void refuse(const std::string& what);
+    bool hasEnded() const { return ended_; }
+    pid_t pid() const { return pid_; }
+    /// How the engine is configured (sent with Load and Attach).
+    void writeOptions(Writer& w) const;
+    /// A spare process taken by an engine plays with that engine's options.
+    void setOptions(const ProcessEngine::Options& options) { options_ = options; }
+    const ProcessEngine::Options& options() const { return options_; }
+    const std::string& path() const { return path_; }
+
+private:
+    EngineProcess() = default;
+    void onSocket(short revents);
+    void onOutput(short revents);
+    void drainOutput();
+    void endUnasked();
+    void reap(int attempt);
+    rt::Ref<rt::Error> causeOf(int status) const;
+
+    ProcessEngine::Options options_;
+    std::string path_;
+    pid_t pid_ = -1;
+    int socket_ = -1;
+    int output_ = -1;
+    fnd::RunLoop::SourceId socketSource_ = 0, outputSource_ = 0;
+    ReportHandler report_;
+    EndHandler end_;
+    std::atomic<bool> ended_{false};  // read by send() on any thread
+    bool closed_ = false;
+    int awaitingIdle_ = 0;
+    std::atomic<bool> stuck_{false};
+    std::string tail_;     // the last bytes the process printed
+    std::string refused_;  // what the process sent that it may not
+};
+
+}  // namespace media::process

@@ -1,0 +1,454 @@
+#include "EngineServer.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <gst/gst.h>
+
+#include <fnd/RunLoop.h>
+#include <media/Asset.h>
+#include <media/GstEngine.h>
+#include <media/PlayerItem.h>
+
+#include "FrameSlots.h"
+#include "Wire.h"
+
+namespace media::process {
+
+namespace {
+
+class Server;
+
+/// The item the engine reports to in this process: each report goes to the host as it
+/// comes, and the item keeps its own state too (the running access-log event).
+class RelayItem : public PlayerItem {
+    RT_CLASS(RelayItem, PlayerItem)
+public:
+    RelayItem(rt::Ref<Asset> asset, Server* server) : PlayerItem(std::move(asset)), server_(server) {}
+    void engineDidBecomeReady(const AssetInfo& info, Size size) override;
+    void engineDidFail(const rt::Ref<rt::Error>& error) override;
+    void engineBufferingChanged(bool likelyToKeepUp, bool bufferEmpty, bool bufferFull) override;
+    void engineDidStall() override;
+    void engineLoadedTimeRanges(std::vector<TimeRange> ranges) override;
+    void enginePresentationSize(Size size) override;
+    void engineDuration(Time duration) override;
+    void engineSelectionGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups) override;
+    void engineSelected(const std::string& characteristic, const rt::Ref<MediaSelectionOption>& option) override;
+    void engineDidPlayToEnd() override;
+    void engineVideoFrame(rt::Ref<VideoFrame> frame) override;
+    void engineLegibleCue(const LegibleCue& cue) override;
+    void engineErrorLogEvent(rt::Ref<ErrorLogEvent> event) override;
+
+private:
+    Server* server_;
+};
+
+class Server {
+public:
+    Server(int socket, ServerOptions options) : socket_(socket), options_(options) {}
+
+    int run() {
+        auto loop = fnd::RunLoop::main();
+        source_ = loop->addSource(socket_, POLLIN, [this](short revents) { onReadable(revents); });
+        // The position and the access log travel on their own while the item plays;
+        // pictures carry the position too.
+        ticker_ = loop->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
+        while (!done_) loop->runOnce(1.0);
+        flush();
+        ticker_->invalidate();
+        loop->removeSource(source_);
+        if (playback_) playback_->close();
+        if (asset_ && engine_) engine_->cancelAssetLoad(asset_);
+        loop->drain();
+        return 0;
+    }
+
+    /// Reports made in one turn of the loop go to the host in one datagram, so the host
+    /// takes them in one turn too, as an item in the host's own process would (ready, then
+    /// its buffering state, then its first picture). One that carries a descriptor goes
+    /// alone.
+    void send(const Writer& w, int fd = -1) {
+        if (done_) return;
+        const auto& bytes = w.bytes();
+        if (fd >= 0 || batch_.size() + bytes.size() + 4 > kMaxMessage) flush();
+        if (fd >= 0) {
+            std::vector<std::uint8_t> one;
+            appendFramed(one, bytes);
+            if (!sendDatagram(socket_, one, fd)) done_ = true;
+            return;
+        }
+        appendFramed(batch_, bytes);
+        if (!flushPosted_) {
+            flushPosted_ = true;
+            fnd::RunLoop::main()->post([this] {
+                flushPosted_ = false;
+                flush();
+            });
+        }
+    }
+
+    void flush() {
+        if (batch_.empty() || done_) return;
+        if (!sendDatagram(socket_, batch_, -1)) done_ = true;  // the host is gone
+        batch_.clear();
+    }
+
+    void offerFrame(rt::Ref<VideoFrame> frame) {
+        pendingFrame_ = std::move(frame);
+        pumpFrame();
+    }
+
+    void sendPositionSoon() { positionDirty_ = true; }
+    void setGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups) { groups_ = std::move(groups); }
+    Time position() const { return playback_ ? playback_->currentTime() : Time::zero(); }
+
+private:
+    void onReadable(short revents) {
+        for (int i = 0; i < 64 && !done_; ++i) {
+            std::vector<std::uint8_t> bytes;
+            int fd = -1;
+            if (!receiveMessage(socket_, bytes, fd)) {
+                done_ = true;
+                return;
+            }
+            if (fd >= 0) ::close(fd);  // the host never sends descriptors
+            if (bytes.empty()) break;
+            handle(bytes);
+        }
+        if (revents & (POLLHUP | POLLERR)) done_ = true;
+    }
+
+    static GstEngine::Options readOptions(Reader& r) {
+        GstEngine::Options o;
+        o.nullOutput = r.boolean();
+        o.loadTimeout = r.f64();
+        o.extraTrustAnchorsPem = r.string();
+        return o;
+    }
+
+    void handle(const std::vector<std::uint8_t>& bytes) {
+        Reader r(bytes.data(), bytes.size());
+        auto kind = static_cast<Command>(r.u8());
+        switch (kind) {
+        case Command::Load: {
+            std::string url = r.string();
+            auto options = readOptions(r);
+            if (!r.finished() || engine_) return protocolFault();
+            engine_ = rt::make<GstEngine>(options);
+            asset_ = rt::make<Asset>(url, engine_);
+            engine_->loadAsset(asset_, [this, generation = generation_](rt::Ref<rt::Error> error, AssetInfo info) {
+                // Any thread: answered on the main loop, in order with everything else;
+                // not at all once the host has moved on to another item.
+                fnd::RunLoop::main()->post([this, error, info, generation] {
+                    if (generation != generation_) return;
+                    groups_ = info.groups;
+                    Writer w(static_cast<std::uint8_t>(Report::Loaded));
+                    w.boolean(error != nullptr);
+                    if (error) w.error(error);
+                    else w.info(info);
+                    send(w);
+                });
+            });
+            return;
+        }
+        case Command::Attach: {
+            std::string url = r.string();
+            auto options = readOptions(r);
+            if (!r.finished() || item_) return protocolFault();
+            if (!engine_) {
+                engine_ = rt::make<GstEngine>(options);
+                asset_ = rt::make<Asset>(url, engine_);
+            }
+            item_ = rt::make<RelayItem>(asset_, this);
+            playback_ = engine_->makePlayback(item_);
+            return;
+        }
+        case Command::SetRate: {
+            double rate = r.f64();
+            if (!r.finished()) return protocolFault();
+            if (playback_) playback_->setRate(static_cast<float>(rate));
+            sendAccessLog();
+            return;
+        }
+        case Command::Seek: {
+            std::uint64_t id = r.u64();
+            Time time = r.time(), before = r.time(), after = r.time();
+            if (!r.finished()) return protocolFault();
+            ++seeks_;
+            if (options_.abortOnSeek > 0 && seeks_ == options_.abortOnSeek) {
+                std::fprintf(stderr, "zid_media_engine: aborting on seek %ld, as the fault injection asks\n", seeks_);
+                std::fflush(stderr);
+                std::abort();
+            }
+            auto finish = [this, id, generation = generation_](bool finished) {
+                if (generation != generation_) return;  // an item the host has forgotten
+                Writer w(static_cast<std::uint8_t>(Report::SeekDone));
+                w.u64(id).boolean(finished).time(position());
+                send(w);
+            };
+            if (playback_) playback_->seek(time, before, after, finish);
+            else fnd::RunLoop::main()->post([finish] { finish(false); });
+            return;
+        }
+        case Command::SetMuted: {
+            bool muted = r.boolean();
+            if (!r.finished()) return protocolFault();
+            if (playback_) playback_->setMuted(muted);
+            return;
+        }
+        case Command::SetVolume: {
+            double volume = r.f64();
+            if (!r.finished()) return protocolFault();
+            if (playback_) playback_->setVolume(static_cast<float>(volume));
+            return;
+        }
+        case Command::Select: {
+            std::string characteristic = r.string();
+            bool some = r.boolean();
+            std::string id = r.string();
+            if (!r.finished()) return protocolFault();
+            if (!playback_) return;
+            rt::Ref<MediaSelectionGroup> group;
+            for (const auto& g : groups_)
+                if (g->characteristic() == characteristic) group = g;
+            if (!group) return;
+            auto option = some ? group->optionWithStreamID(id) : nullptr;
+            if (some && !option) return;  // an option this stream no longer has
+            playback_->select(group, option);
+            return;
+        }
+        case Command::ReleaseSlot: {
+            std::uint32_t slot = r.u32();
+            if (!r.finished() || slot >= kSlotCount) return protocolFault();
+            busy_[slot] = false;
+            pumpFrame();
+            return;
+        }
+        case Command::Close: {
+            bool keep = r.boolean();
+            if (!r.finished()) return protocolFault();
+            if (!keep) {
+                done_ = true;
+                return;
+            }
+            forgetItem();
+            send(Writer(static_cast<std::uint8_t>(Report::Idle)));
+            return;
+        }
+        }
+        protocolFault();
+    }
+
+    /// Back to the state of a fresh process, GStreamer and its plugins still loaded. The
+    /// picture slots are new: the host may still show pictures in the old ones.
+    void forgetItem() {
+        ++generation_;
+        if (playback_) playback_->close();
+        if (asset_ && engine_) engine_->cancelAssetLoad(asset_);
+        playback_ = nullptr;
+        item_ = nullptr;
+        asset_ = nullptr;
+        engine_ = nullptr;
+        pendingFrame_ = nullptr;
+        groups_.clear();
+        slots_ = {};
+        busy_ = {};
+        seeks_ = 0;
+        lastPosition_ = Time::invalid();
+        positionDirty_ = false;
+    }
+
+    void protocolFault() {
+        std::fprintf(stderr, "zid_media_engine: the host sent a message this engine does not understand; stopping\n");
+        done_ = true;
+    }
+
+    void pumpFrame() {
+        if (!pendingFrame_ || done_) return;
+        std::uint32_t slot = kSlotCount;
+        for (std::uint32_t i = 0; i < kSlotCount; ++i)
+            if (!busy_[i]) {
+                slot = i;
+                break;
+            }
+        if (slot == kSlotCount) return;  // the newest picture waits for a slot
+        auto frame = std::exchange(pendingFrame_, nullptr);
+        std::size_t bytes = frame->byteCount();
+        if (!slots_[slot] || slots_[slot]->size() < bytes) {
+            slots_[slot] = SlotMapping::create(bytes);
+            if (!slots_[slot]) {
+                std::fprintf(stderr, "zid_media_engine: no shared memory for a %zu-byte picture\n", bytes);
+                return;
+            }
+            Writer w(static_cast<std::uint8_t>(Report::SlotBuffer));
+            w.u32(slot).u64(bytes);
+            send(w, slots_[slot]->fd());
+        }
+        std::memcpy(slots_[slot]->data(), frame->bytes(), bytes);
+        busy_[slot] = true;
+        Writer w(static_cast<std::uint8_t>(Report::Frame));
+        w.u32(slot).i32(frame->width()).i32(frame->height()).i32(frame->stride()).time(frame->presentationTime());
+        w.time(position());
+        send(w);
+        positionDirty_ = false;
+    }
+
+    void tick() {
+        if (!playback_ || !item_ || done_) return;
+        Time now = position();
+        if (positionDirty_ || !(now == lastPosition_)) {
+            Writer w(static_cast<std::uint8_t>(Report::Position));
+            w.time(now);
+            send(w);
+            lastPosition_ = now;
+            positionDirty_ = false;
+        }
+        if (++ticks_ % 10 == 0) sendAccessLog();
+    }
+
+public:
+    void sendAccessLog() {
+        if (!playback_ || !item_) return;
+        // Only once the engine has started the log (when the item became ready).
+        if (!item_->accessLog()) return;
+        auto event = item_->engineAccessLogEvent();
+        playback_->refreshAccessLog(*event);
+        Writer w(static_cast<std::uint8_t>(Report::AccessLog));
+        w.accessLogEvent(*event);
+        send(w);
+    }
+
+private:
+    int socket_;
+    ServerOptions options_;
+    bool done_ = false;
+    fnd::RunLoop::SourceId source_ = 0;
+    rt::Ref<fnd::Timer> ticker_;
+    rt::Ref<GstEngine> engine_;
+    rt::Ref<Asset> asset_;
+    rt::Ref<RelayItem> item_;
+    rt::Ref<Playback> playback_;
+    long seeks_ = 0;
+    /// Counts the items served; answers due to an earlier item are not sent.
+    unsigned generation_ = 0;
+    std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;
+    std::array<bool, kSlotCount> busy_{};
+    rt::Ref<VideoFrame> pendingFrame_;
+    std::vector<std::uint8_t> batch_;
+    bool flushPosted_ = false;
+    std::vector<rt::Ref<MediaSelectionGroup>> groups_;
+    Time lastPosition_ = Time::invalid();
+    bool positionDirty_ = false;
+    unsigned ticks_ = 0;
+};
+
+Writer report(Report kind) { return Writer(static_cast<std::uint8_t>(kind)); }
+
+void RelayItem::engineDidBecomeReady(const AssetInfo& info, Size size) {
+    PlayerItem::engineDidBecomeReady(info, size);
+    if (!info.groups.empty()) server_->setGroups(info.groups);
+    server_->send(report(Report::Ready).info(info).size(size));
+    // The host's item announces its access log with its first event, as here.
+    server_->sendAccessLog();
+}
+
+void RelayItem::engineDidFail(const rt::Ref<rt::Error>& error) {
+    PlayerItem::engineDidFail(error);
+    server_->send(report(Report::Failed).error(error));
+}
+
+void RelayItem::engineBufferingChanged(bool likelyToKeepUp, bool bufferEmpty, bool bufferFull) {
+    PlayerItem::engineBufferingChanged(likelyToKeepUp, bufferEmpty, bufferFull);
+    server_->send(report(Report::Buffering).boolean(likelyToKeepUp).boolean(bufferEmpty).boolean(bufferFull));
+}
+
+void RelayItem::engineDidStall() {
+    PlayerItem::engineDidStall();
+    server_->sendAccessLog();
+    server_->send(report(Report::Stalled));
+}
+
+void RelayItem::engineLoadedTimeRanges(std::vector<TimeRange> ranges) {
+    server_->send(report(Report::LoadedRanges).ranges(ranges));
+    PlayerItem::engineLoadedTimeRanges(std::move(ranges));
+}
+
+void RelayItem::enginePresentationSize(Size size) {
+    PlayerItem::enginePresentationSize(size);
+    server_->send(report(Report::PresentationSize).size(size));
+}
+
+void RelayItem::engineDuration(Time duration) {
+    PlayerItem::engineDuration(duration);
+    server_->send(report(Report::Duration).time(duration));
+}
+
+void RelayItem::engineSelectionGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups) {
+    server_->send(report(Report::Groups).groups(groups));
+    server_->setGroups(groups);
+    PlayerItem::engineSelectionGroups(std::move(groups));
+}
+
+void RelayItem::engineSelected(const std::string& characteristic, const rt::Ref<MediaSelectionOption>& option) {
+    PlayerItem::engineSelected(characteristic, option);
+    auto w = report(Report::Selected);
+    w.string(characteristic).boolean(option != nullptr);
+    if (option) w.option(option);
+    server_->send(w);
+}
+
+void RelayItem::engineDidPlayToEnd() {
+    server_->sendPositionSoon();
+    server_->send(report(Report::Position).time(server_->position()));
+    server_->sendAccessLog();
+    server_->send(report(Report::PlayedToEnd));
+}
+
+void RelayItem::engineVideoFrame(rt::Ref<VideoFrame> frame) {
+    // Only the host shows pictures: this process keeps none beyond the one on its way.
+    server_->offerFrame(std::move(frame));
+}
+
+void RelayItem::engineLegibleCue(const LegibleCue& cue) {
+    server_->send(report(Report::Cue).time(cue.start).time(cue.duration).string(cue.text));
+}
+
+void RelayItem::engineErrorLogEvent(rt::Ref<ErrorLogEvent> event) {
+    server_->send(report(Report::ErrorLog).errorLogEvent(*event));
+    PlayerItem::engineErrorLogEvent(std::move(event));
+}
+
+/// Loads what nearly every stream needs before the first command comes, so a process
+/// started ahead of its item (ProcessEngine keeps one spare) starts playing as fast as a
+/// pipeline in the host's own process would. A missing element is left to the pipeline,
+/// which reports it.
+void warmUp() {
+    GstEngine::ensureInitialized();
+    static const char* const kElements[] = {
+        "playbin3",   "uridecodebin3", "urisourcebin", "decodebin3",   "parsebin",  "hlsdemux2", "souphttpsrc",
+        "typefind",   "multiqueue",    "queue2",       "tsdemux",      "qtdemux",   "h264parse", "avdec_h264",
+        "aacparse",   "avdec_aac",     "videoconvert", "videoscale",   "audioconvert", "audioresample",
+        "volume",     "appsink",       "fakesink",     "autoaudiosink", "subparse", "webvttenc"};
+    for (const char* name : kElements) {
+        GstElementFactory* factory = gst_element_factory_find(name);
+        if (!factory) continue;
+        if (GstPluginFeature* loaded = gst_plugin_feature_load(GST_PLUGIN_FEATURE(factory))) gst_object_unref(loaded);
+        gst_object_unref(factory);
+    }
+}
+
+}  // namespace
+
+int serveEngine(int socket, ServerOptions options) {
+    if (options.warmUp) warmUp();
+    else GstEngine::ensureInitialized();
+    Server server(socket, options);
+    return server.run();
+}
+
+}  // namespace media::process

@@ -1,0 +1,20 @@
+#pragma once
+// The engine process's side: plays one asset with the GStreamer engine on this process's
+// main run loop, as the host's socket commands, and relays every report of the playback
+// to the host. Used by the zid_media_engine program only.
+
+namespace media::process {
+
+struct ServerOptions {
+    /// Fault injection for tests of the host's recovery: the process aborts on this seek
+    /// (counted from 1); 0 never.
+    long abortOnSeek = 0;
+    /// Started ahead of its asset: loads GStreamer's common plugins while it waits.
+    bool warmUp = false;
+};
+
+/// Serves the host on `socket` until it closes the socket or says Close; answers the
+/// process's exit status.
+int serveEngine(int socket, ServerOptions options);
+
+}  // namespace media::process
