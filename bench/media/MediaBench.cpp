@@ -197,7 +197,7 @@ constexpr double kPlayBeforeSeek = 0.25;
 
 /// Seconds the six seeks of a round take with the media layer (the sum), or -1.
 double seeksWithLayer(bool exact) {
-    auto engine = nullEngine();
+    auto engine = nullEngine(false);
     auto item = media::PlayerItem::playerItemWithAsset(rt::make<media::Asset>(vodURL(), engine));
     auto player = media::Player::playerWithPlayerItem(item);
     auto layer = media::PlayerLayer::playerLayerWithPlayer(player);
