@@ -3,21 +3,31 @@
 // error. No set-up call: the media engine, the movie player controller and the resume
 // positions come with their defaults on first use.
 //
-//   zid_example_player <url> [--timeout <seconds>]
+//   zid_example_player <url> [--timeout <seconds>] [--window [--screenshot <png>]]
 //
-// Exit status: 0 when the stream played to its end, 1 when it failed or timed out,
-// 2 on a usage error.
+// --window shows the player with its default controls in a desktop window (the window
+// host of Zidoredider::Window); closing the window ends the playback. --screenshot
+// writes the window's picture, read back from the X server, once the first frame is on
+// screen, and ends there.
+//
+// Exit status: 0 when the stream played to its end (or the window was closed, or the
+// screenshot was written), 1 when it failed or timed out, 2 on a usage error.
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
 #include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
 #include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
+#include <QXCorePlayer/Core/View/PlaybackControl/CPDefaultPlaybackControlFactory.h>
+#include <QXCorePlayer/Core/View/PlayerView/CPPlayerView.h>
+#include <QXCorePlayer/Core/View/QXPlayerView.h>
 #include <fnd/RunLoop.h>
 #include <rt/Error.h>
 #include <rt/ScopedConnection.h>
+#include <uiwindow/WindowHost.h>
 
 namespace {
 
@@ -35,15 +45,68 @@ const char* stateName(zid::CPSessionState state) {
     return "unknown";
 }
 
+/// The player in a desktop window: a player view with the default controls for the
+/// session, filling a 640 x 360 window that follows the desktop window's size.
+struct PlayerWindow {
+    rt::Ref<ui::Window> window;
+    rt::Ref<zid::CPPlayerView> view;
+    rt::Ref<ui::WindowHost> host;
+    std::string screenshot;
+    bool shot = false;
+    bool written = false;
+
+    bool open(const rt::Ref<zid::CPPlaybackSession>& session) {
+        window = rt::make<ui::Window>(ui::Rect(0, 0, 640, 360));
+        view = rt::make<zid::CPPlayerView>(window->bounds(), rt::make<zid::CPDefaultPlaybackControlFactory>());
+        view->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
+        view->setSession(session);
+        window->addSubview(view);
+        rt::Ref<rt::Error> error;
+        host = ui::WindowHost::open(window, {.title = "Zidoredider example player"}, &error);
+        if (!host) std::fprintf(stderr, "no window: %s\n", error->localizedDescription().c_str());
+        return host != nullptr;
+    }
+    bool closed() const { return host && host->closeRequested(); }
+    /// Once the first frame is in the player view and presented: the server's picture.
+    void takeScreenshot() {
+        if (shot || screenshot.empty() || !view->session()) return;
+        auto video = rt::cast<zid::QXPlayerView>(view->session()->presentationLayer());
+        if (!video || !video->playerLayer()->isReadyForDisplay()) return;
+        auto presented = host->framesPresented();
+        fnd::RunLoop::main()->runUntil([&] { return host->framesPresented() >= presented + 2; }, 2);
+        auto picture = host->capture();
+        shot = true;
+        written = picture && picture->writePNG(screenshot);
+        std::printf(written ? "first picture on screen: %s\n" : "could not read the window back into %s\n",
+                    screenshot.c_str());
+        std::fflush(stdout);
+    }
+    void close() {
+        if (host) host->close();
+        host = nullptr;
+        view = nullptr;
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 && !(argc == 4 && std::string(argv[2]) == "--timeout")) {
-        std::fprintf(stderr, "usage: %s <url> [--timeout <seconds>]\n", argv[0]);
+    std::string url;
+    double timeout = 600.0;
+    bool inWindow = false;
+    std::string screenshot;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--timeout" && i + 1 < argc) timeout = std::atof(argv[++i]);
+        else if (arg == "--window") inWindow = true;
+        else if (arg == "--screenshot" && i + 1 < argc) screenshot = argv[++i];
+        else if (url.empty() && arg.rfind("--", 0) != 0) url = arg;
+        else url.clear(), i = argc;
+    }
+    if (url.empty() || !(timeout > 0) || (!screenshot.empty() && !inWindow)) {
+        std::fprintf(stderr, "usage: %s <url> [--timeout <seconds>] [--window [--screenshot <png>]]\n", argv[0]);
         return 2;
     }
-    const std::string url = argv[1];
-    const double timeout = argc == 4 ? std::atof(argv[3]) : 600.0;
 
     auto source = zid::CPURLMediaSource::sourceWithMediaURL(url);
     source->setSourceType(zid::CPMediaSourceType::Recorded);
@@ -65,20 +128,29 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         });
 
+    PlayerWindow shown;
+    shown.screenshot = screenshot;
+    if (inWindow && !shown.open(session)) return 1;
+
     std::printf("playing %s\n", url.c_str());
     session->play();
     auto ended = [&] {
+        if (inWindow) shown.takeScreenshot();
         auto state = session->state();
-        return state == zid::CPSessionState::Finished || state == zid::CPSessionState::Failed;
+        return state == zid::CPSessionState::Finished || state == zid::CPSessionState::Failed || shown.closed() ||
+               shown.shot;
     };
     bool done = loop->runUntil(ended, timeout);
-    bool finished = done && session->state() == zid::CPSessionState::Finished;
+    bool finished = done && (session->state() == zid::CPSessionState::Finished || shown.closed() || shown.written);
     if (!done) std::printf("timed out after %.0f s in state %s\n", timeout, stateName(session->state()));
+    if (shown.closed()) std::printf("window closed\n");
 
     states.disconnect();
     errors.disconnect();
+    shown.close();
     session = nullptr;
     loop->drain();
-    std::printf(finished ? "played to the end\n" : "did not play to the end\n");
+    if (shown.written) std::printf("stopped after the first picture\n");
+    else std::printf(finished ? "played to the end\n" : "did not play to the end\n");
     return finished ? 0 : 1;
 }

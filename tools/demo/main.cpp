@@ -5,7 +5,8 @@
 // plays them on GStreamer (null outputs unless --sound) in a player view with the default
 // controls, prints each state change of the source, the session and the movie player
 // with the time since start, and writes PNG snapshots of the player view (picture and
-// debug console, controls shown and hidden) at the times asked for.
+// debug console, controls shown and hidden) at the times asked for. With --window the
+// player is shown in a desktop window instead, where it takes the mouse and keyboard.
 
 #include <cstdio>
 #include <cstdlib>
@@ -45,6 +46,7 @@
 #include <rt/Format.h>
 #include <rt/KVO.h>
 #include <ui/Renderer.h>
+#include <uiwindow/WindowHost.h>
 
 namespace {
 
@@ -103,12 +105,14 @@ private:
 
 // ---- options -------------------------------------------------------------------------------
 
+
 struct Options {
     bool ad = true, channel = true, recording = true;
     double duration = 6;
     std::vector<double> snapshots{2, 4};
     std::string output;
     bool sound = false;
+    bool window = false;
 };
 
 void usage() {
@@ -123,11 +127,17 @@ void usage() {
         "  --snapshots T1,T2,...              snapshot times in seconds after each start (default 2,4)\n"
         "  --output DIR                       where the snapshots go (default a new folder in /tmp)\n"
         "  --sound                            play the audio (default: null outputs)\n"
+        "  --window                           show the player in a desktop window: the channel, then\n"
+        "                                     the recording, 30 s each unless told otherwise, no\n"
+        "                                     snapshots; closing the window ends the demo\n"
         "  --help                             this text\n");
 }
 
+void windowDefaults(Options& o, bool contentGiven, bool durationGiven, bool snapshotsGiven);
+
 std::optional<Options> parse(int argc, char** argv) {
     Options o;
+    bool contentGiven = false, durationGiven = false, snapshotsGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&]() -> std::optional<std::string> {
@@ -139,6 +149,8 @@ std::optional<Options> parse(int argc, char** argv) {
             std::exit(0);
         } else if (arg == "--sound") {
             o.sound = true;
+        } else if (arg == "--window") {
+            o.window = true;
         } else if (arg == "--content") {
             auto v = value();
             if (!v || (*v != "ad" && *v != "channel" && *v != "recording" && *v != "both" && *v != "all"))
@@ -146,15 +158,18 @@ std::optional<Options> parse(int argc, char** argv) {
             o.ad = *v == "ad" || *v == "all";
             o.channel = *v == "channel" || *v == "both" || *v == "all";
             o.recording = *v == "recording" || *v == "both" || *v == "all";
+            contentGiven = true;
         } else if (arg == "--duration") {
             auto v = value();
             if (!v) return std::nullopt;
             o.duration = std::atof(v->c_str());
             if (!(o.duration > 0)) return std::nullopt;
+            durationGiven = true;
         } else if (arg == "--snapshots") {
             auto v = value();
             if (!v) return std::nullopt;
             o.snapshots.clear();
+            snapshotsGiven = true;
             std::stringstream list(*v);
             for (std::string item; std::getline(list, item, ',');)
                 if (!item.empty()) o.snapshots.push_back(std::atof(item.c_str()));
@@ -166,7 +181,44 @@ std::optional<Options> parse(int argc, char** argv) {
             return std::nullopt;
         }
     }
+    if (o.window) windowDefaults(o, contentGiven, durationGiven, snapshotsGiven);
     return o;
+}
+
+// ---- the desktop window (--window) ------------------------------------------------------------
+
+// What a user sees: the channel and then the recording, long enough to use the controls.
+void windowDefaults(Options& o, bool contentGiven, bool durationGiven, bool snapshotsGiven) {
+    if (!contentGiven) o.ad = false;
+    if (!durationGiven) o.duration = 30;
+    if (!snapshotsGiven) o.snapshots.clear();
+}
+
+rt::Ref<ui::WindowHost> desktopWindow;
+
+bool openDesktopWindow() {
+    auto window = rt::make<ui::Window>(ui::Rect(0, 0, 640, 360));
+    window->setBackgroundColor(ui::Color::rgba(0, 0, 0, 1));
+    rt::Ref<rt::Error> error;
+    desktopWindow = ui::WindowHost::open(window, {.title = "Zidoredider demo"}, &error);
+    if (!desktopWindow) std::fprintf(stderr, "cannot show the demo in a window: %s\n", error->localizedDescription().c_str());
+    return desktopWindow != nullptr;
+}
+
+bool desktopWindowClosed() { return desktopWindow && desktopWindow->closeRequested(); }
+
+/// Puts the player view in the desktop window, filling it (nothing without --window).
+void showInDesktopWindow(const rt::Ref<CPPlayerView>& view) {
+    if (!desktopWindow) return;
+    auto window = desktopWindow->window();
+    view->setFrame(window->bounds());
+    view->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
+    window->addSubview(view);
+}
+
+void closeDesktopWindow() {
+    if (desktopWindow) desktopWindow->close();
+    desktopWindow = nullptr;
 }
 
 // ---- printing --------------------------------------------------------------------------------
@@ -215,6 +267,7 @@ std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& 
     // default controls for the kind of content.
     auto playerView = rt::make<CPPlayerView>(ui::Rect(0, 0, 480, 270), rt::make<CPDefaultPlaybackControlFactory>());
     playerView->setSession(session);
+    showInDesktopWindow(playerView);
 
     double started = now();
     session->play();
@@ -227,8 +280,9 @@ std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& 
         if (view && !sawPicture && view->playerLayer()->isReadyForDisplay()) {
             sawPicture = true;
             say(label + " first picture in the player view");
-            // On from the first picture, so the console has slid in by the first snapshot.
-            if (auto media = rt::cast<CPMediaPlayer>(session->player()))
+            // On from the first picture, so the console has slid in by the first snapshot
+            // (in a window the user swipes it in with two fingers).
+            if (auto media = rt::cast<CPMediaPlayer>(session->player()); media && !desktopWindow)
                 if (auto movie = rt::cast<QXMoviePlayerController>(media->moviePlayer())) movie->showDebugConsole();
         }
         if (nextSnapshot < options.snapshots.size() && now() - started >= options.snapshots[nextSnapshot]) {
@@ -252,8 +306,13 @@ std::string playSource(const std::string& label, const rt::Ref<ICPMediaSource>& 
             break;
         }
         if (session->state() == CPSessionState::Finished) break;
+        if (desktopWindowClosed()) {
+            say(label + ": the window was closed");
+            break;
+        }
     }
-    if (failure.empty() && !sawPicture) failure = label + ": no picture reached the player view";
+    if (failure.empty() && !sawPicture && !desktopWindowClosed()) failure = label + ": no picture reached the player view";
+    playerView->removeFromSuperview();
     playerView = nullptr;
     session = nullptr;
     fnd::NotificationCenter::defaultCenter()->removeObserver(movieToken);
@@ -334,6 +393,7 @@ int main(int argc, char** argv) {
     }
     std::error_code ec;
     std::filesystem::create_directories(options->output, ec);
+    if (options->window && !openDesktopWindow()) return 1;
     startTime = loop->clock().now();
 
     // The loopback peers: an HLS origin with the fixtures, a media server with a test authority.
@@ -376,13 +436,14 @@ int main(int argc, char** argv) {
                             factory, true, *options, server);
         if (!failure.empty()) failures.push_back(failure);
     }
-    if (options->recording) {
+    if (options->recording && !desktopWindowClosed()) {
         server.loadScript(announceScript(origin.url("/vod/muxed/index.m3u8")));
         auto failure = play("recording", rt::make<DemoContentSource>(CPMediaSourceType::Recorded, "demo-vod"), factory,
                             false, *options, server);
         if (!failure.empty()) failures.push_back(failure);
     }
 
+    closeDesktopWindow();
     factory = nullptr;
     loop->drain();
     QXPlayerResumePositions::setDefaultPositions(nullptr);

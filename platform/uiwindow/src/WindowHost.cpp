@@ -2,11 +2,13 @@
 
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <X11/Xutil.h>
 #include <cairo.h>
 #include <poll.h>
 
 #include <cmath>
 #include <map>
+#include <vector>
 
 #include <fnd/RunLoop.h>
 #include <ui/Application.h>
@@ -347,5 +349,36 @@ void WindowHost::presentNow() {
 std::uint64_t WindowHost::framesPresented() const { return impl_->presented; }
 
 unsigned long WindowHost::nativeWindow() const { return impl_->nativeWindow; }
+
+rt::Ref<Image> WindowHost::capture() const {
+    if (!impl_->sdlWindow) return nullptr;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(impl_->sdlWindow, &info) || info.subsystem != SDL_SYSWM_X11) return nullptr;
+    Display* display = info.info.x11.display;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, info.info.x11.window, &attributes)) return nullptr;
+    XImage* image = XGetImage(display, info.info.x11.window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (!image) return nullptr;
+    std::vector<std::uint8_t> bytes(std::size_t(image->width) * image->height * 4);
+    auto* out = reinterpret_cast<std::uint32_t*>(bytes.data());
+    // Any visual: each channel read through its mask, scaled to 8 bits.
+    auto channel = [](unsigned long pixel, unsigned long mask) -> std::uint32_t {
+        if (!mask) return 0;
+        int shift = __builtin_ctzl(mask);
+        unsigned long max = mask >> shift;
+        return static_cast<std::uint32_t>(((pixel & mask) >> shift) * 255 / max);
+    };
+    for (int y = 0; y < image->height; ++y)
+        for (int x = 0; x < image->width; ++x) {
+            unsigned long p = XGetPixel(image, x, y);
+            out[std::size_t(y) * image->width + x] = 0xFF000000u | channel(p, image->red_mask) << 16 |
+                                                      channel(p, image->green_mask) << 8 |
+                                                      channel(p, image->blue_mask);
+        }
+    int width = image->width, height = image->height;
+    XDestroyImage(image);
+    return Image::imageWithPixels(bytes.data(), bytes.size(), width, height);
+}
 
 }  // namespace ui

@@ -15,6 +15,7 @@
 #include <string>
 
 #include <rt/Error.h>
+#include <ui/Image.h>
 #include <ui/Window.h>
 
 namespace ui {
@@ -74,6 +75,9 @@ public:
     std::uint64_t framesPresented() const;
     /// The desktop window's identifier on the X server (for screenshots and test input).
     unsigned long nativeWindow() const;
+    /// The window's pixels as the X server holds them (what the user sees), opaque; nil
+    /// when the window is closed or the server does not answer.
+    rt::Ref<Image> capture() const;
 
     struct Impl;
 
