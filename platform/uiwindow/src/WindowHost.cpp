@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <fnd/RunLoop.h>
+#include <ui/Animation.h>
 #include <ui/Application.h>
 #include <ui/Renderer.h>
 
@@ -25,8 +26,9 @@ rt::Ref<rt::Error> hostError(WindowHostError code, const std::string& what) {
 }
 
 // SDL's video subsystem serves every window of the process through one display
-// connection: it is started with the first window, and the connection is watched by one
-// source of the main loop for as long as a window is open.
+// connection: it is started with the first window and kept for the process's life
+// (starting it again and again has been seen to fail to reach a server that is there),
+// and the connection is watched by one source of the main loop while a window is open.
 struct Desktop {
     int windows = 0;
     fnd::RunLoop::SourceId source = 0;
@@ -61,13 +63,12 @@ bool startVideo(rt::Ref<rt::Error>* error) {
     return true;
 }
 
-void stopVideoIfUnused() {
-    if (desktop().windows == 0 && SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-}
-
 }  // namespace
 
 struct WindowHost::Impl {
+    /// The longest a window goes without a frame drawn, changed or not (seconds).
+    static constexpr double kStillFrameInterval = 0.25;
+
     rt::Ref<Window> window;
     Options options;
     SDL_Window* sdlWindow = nullptr;
@@ -80,12 +81,18 @@ struct WindowHost::Impl {
     std::function<void()> closeHandler;
     std::uint64_t presented = 0;
     unsigned long nativeWindow = 0;
+    // Drawing on change: the loop's activity after the last frame drawn, whether an event
+    // reached the window since, and when the last frame was drawn.
+    std::uint64_t activityDrawn = 0;
+    bool eventsSinceDrawn = true;
+    double drawnAt = -1;
 
     bool make(rt::Ref<rt::Error>* error);
     void destroy();
     void handle(const SDL_Event& e);
     void resized(int width, int height);
     void draw();
+    void frame();
     Point point(int x, int y) const;
     static void pumpEvents();
 };
@@ -223,12 +230,35 @@ void WindowHost::Impl::pumpEvents() {
         auto it = hosts.find(id);
         // A single window takes the events SDL could not attribute (touches on some servers).
         if (it == hosts.end() && id == 0 && hosts.size() == 1) it = hosts.begin();
-        if (it != hosts.end() && it->second->input) it->second->handle(e);
+        if (it != hosts.end() && it->second->input) {
+            it->second->eventsSinceDrawn = true;
+            it->second->handle(e);
+        }
     }
+}
+
+// A frame is drawn when something may have changed since the last one: the loop ran
+// something besides this timer (a picture arrived, a timer or a gesture fired, the
+// owner ran code between runs), an event reached the window, an animation is in
+// flight. At least a few frames a second are drawn anyway, so nothing the accounting
+// misses stays on screen for long. A still window costs next to nothing.
+void WindowHost::Impl::frame() {
+    auto loop = fnd::RunLoop::main();
+    double now = loop->clock().now();
+    // This timer's own firing is one step of activity.
+    bool idle = loop->activity() == activityDrawn + 1 && !eventsSinceDrawn && !animationsInFlight();
+    if (idle && drawnAt >= 0 && now - drawnAt < kStillFrameInterval) {
+        activityDrawn = loop->activity();
+        return;
+    }
+    draw();
 }
 
 void WindowHost::Impl::draw() {
     if (!renderer) return;
+    auto loop = fnd::RunLoop::main();
+    drawnAt = loop->clock().now();
+    eventsSinceDrawn = false;
     window->layoutIfNeeded();
     int pw = 0, ph = 0;
     if (SDL_GetRendererOutputSize(renderer, &pw, &ph) != 0 || pw <= 0 || ph <= 0) return;
@@ -261,6 +291,7 @@ void WindowHost::Impl::draw() {
     SDL_RenderCopy(renderer, texture, nullptr, nullptr);
     SDL_RenderPresent(renderer);
     ++presented;
+    activityDrawn = loop->activity();
 }
 
 // ---- WindowHost ---------------------------------------------------------------------------
@@ -270,9 +301,7 @@ WindowHost::WindowHost() : impl_(std::make_unique<Impl>()) {}
 WindowHost::~WindowHost() { close(); }
 
 bool WindowHost::canOpenDisplay(rt::Ref<rt::Error>* error) {
-    if (!startVideo(error)) return false;
-    stopVideoIfUnused();
-    return true;
+    return startVideo(error);
 }
 
 rt::Ref<WindowHost> WindowHost::open(const rt::Ref<Window>& window, const Options& options, rt::Ref<rt::Error>* error) {
@@ -291,7 +320,6 @@ rt::Ref<WindowHost> WindowHost::open(const rt::Ref<Window>& window, const Option
     impl.options = options;
     if (!impl.make(error)) {
         impl.destroy();
-        stopVideoIfUnused();
         return nullptr;
     }
     auto& d = desktop();
@@ -310,7 +338,7 @@ rt::Ref<WindowHost> WindowHost::open(const rt::Ref<Window>& window, const Option
     // answering a request, and those no longer show on the connection.
     impl.frames = loop->scheduleFrames(options.frameRate, [weak](fnd::Timer&) {
         Impl::pumpEvents();
-        if (auto h = weak.lock(); h && h->impl_->sdlWindow) h->impl_->draw();
+        if (auto h = weak.lock(); h && h->impl_->sdlWindow) h->impl_->frame();
     });
     impl.draw();
     return host;
@@ -328,7 +356,6 @@ void WindowHost::close() {
     if (--d.windows == 0) {
         if (d.source) fnd::RunLoop::main()->removeSource(d.source);
         d.source = 0;
-        stopVideoIfUnused();
     }
 }
 

@@ -2,7 +2,9 @@
 // Shows a ui::Window in a desktop window (X11, through SDL2) and feeds it the desktop's
 // input. Everything runs on the main run loop: the display connection is a source of
 // that loop and a frame timer on its clock draws the tree, uploads the picture once and
-// presents it (on the display's refresh when the driver offers it). Resizing the
+// presents it (on the display's refresh when the driver offers it), in the frames where
+// something may have changed (the loop ran something, input arrived, an animation is in
+// flight) and a few times a second otherwise. Resizing the
 // desktop window resizes the ui::Window and lays it out again; the mouse and touch
 // screen become the toolkit's touches (a drag with the left button is one finger, with
 // the right button or a modifier key held two fingers side by side); typing goes to the
