@@ -50,8 +50,15 @@ double seconds(std::chrono::steady_clock::time_point from) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
 }
 
+bool gLive = false;
+
 /// A fresh URL each round, so no cache anywhere serves a later round.
 std::string vodURL() { return gOrigin->url("/tag/w" + std::to_string(++gRound) + "/vod/muxed/index.m3u8"); }
+/// What the playback children play: the VOD, or with --live the live window.
+std::string playedURL() {
+    if (!gLive) return vodURL();
+    return gOrigin->url("/tag/wl" + std::to_string(++gRound) + "/live/index.m3u8");
+}
 
 double residentMB() {
     std::ifstream status("/proc/self/status");
@@ -62,6 +69,7 @@ double residentMB() {
 
 struct Run {
     double firstFrame = -1;
+    double framesPerSecond = 0;
     std::vector<double> rssEachSecond;
 };
 
@@ -75,7 +83,8 @@ Run playInHost(const std::string& url, double duration) {
     auto started = std::chrono::steady_clock::now();
     auto loop = fnd::RunLoop::main();
     auto source = zid::CPURLMediaSource::sourceWithMediaURL(url);
-    source->setSourceType(zid::CPMediaSourceType::Recorded);
+    source->setSourceType(url.find("/live/") != std::string::npos ? zid::CPMediaSourceType::LiveChannel
+                                                                  : zid::CPMediaSourceType::Recorded);
     auto session = zid::CPPlaybackSession::sessionWithMediaSource(source, rt::make<zid::CPPlayerFactory>());
     auto window = rt::make<ui::Window>(ui::Rect(0, 0, kWidth, kHeight));
     auto view = rt::make<zid::CPPlayerView>(window->bounds(), rt::make<zid::CPDefaultPlaybackControlFactory>());
@@ -94,12 +103,14 @@ Run playInHost(const std::string& url, double duration) {
     if (duration != 0) {
         double until = duration > 0 ? duration : 60;
         auto playing = std::chrono::steady_clock::now();
+        auto framesBefore = host->framesPresented();
         for (int second = 1; second <= until; ++second) {
             bool ended = loop->runUntil([&] { return session->state() == zid::CPSessionState::Finished; },
                                         second - seconds(playing));
             run.rssEachSecond.push_back(residentMB());
             if (ended) break;
         }
+        run.framesPerSecond = (host->framesPresented() - framesBefore) / seconds(playing);
     }
     host->close();
     view = nullptr;
@@ -169,6 +180,7 @@ public:
         return !ended_;
     }
     bool presented() const { return presented_; }
+    long frames() const { return frames_; }
 
 private:
     void show(GstSample* sample) {
@@ -197,6 +209,7 @@ private:
         SDL_RenderCopy(renderer_, texture_, nullptr, &to);
         SDL_RenderPresent(renderer_);
         presented_ = true;
+        ++frames_;
     }
 
     SDL_Window* window_ = nullptr;
@@ -207,6 +220,7 @@ private:
     GstElement* sink_ = nullptr;
     bool presented_ = false;
     bool ended_ = false;
+    long frames_ = 0;
 };
 
 Run playBare(const std::string& url, double duration) {
@@ -218,11 +232,13 @@ Run playBare(const std::string& url, double duration) {
     if (duration != 0) {
         double until = duration > 0 ? duration : 60;
         auto playing = std::chrono::steady_clock::now();
+        long framesBefore = bare.frames();
         for (int second = 1; second <= until; ++second) {
             bool more = bare.play(second - seconds(playing), false);
             run.rssEachSecond.push_back(residentMB());
             if (!more) break;
         }
+        run.framesPerSecond = (bare.frames() - framesBefore) / seconds(playing);
     }
     return run;
 }
@@ -249,17 +265,18 @@ BENCHMARK(BM_FirstFrame_Bare)->Name("FirstFrame/BarePlaybin3InSDL")->UseManualTi
 
 double gPlaySeconds = -1;
 
-/// Runs this binary as a child that plays the VOD; reads back its CPU seconds, peak
-/// resident memory and resident memory at seconds 2 and last.
+/// Runs this binary as a child that plays; reads back its CPU seconds, peak resident
+/// memory, resident memory at 2 s, at 2 min (long runs) and at the end, and the frames
+/// it presented a second.
 void measureChild(benchmark::State& state, const char* mode) {
     for (auto _ : state) {
         auto started = std::chrono::steady_clock::now();
-        std::string command = "'" + gSelf + "' --playback-child " + mode + " '" + vodURL() + "' " +
+        std::string command = "'" + gSelf + "' --playback-child " + mode + " '" + playedURL() + "' " +
                               std::to_string(gPlaySeconds);
         FILE* pipe = ::popen(command.c_str(), "r");
-        double cpu = -1, rssKB = -1, rss2 = -1, rssLast = -1;
+        double cpu = -1, rssKB = -1, rss2 = -1, rss120 = -1, rssLast = -1, fps = 0;
         if (pipe) {
-            if (std::fscanf(pipe, "%lf %lf %lf %lf", &cpu, &rssKB, &rss2, &rssLast) != 4) cpu = -1;
+            if (std::fscanf(pipe, "%lf %lf %lf %lf %lf %lf", &cpu, &rssKB, &rss2, &rss120, &rssLast, &fps) != 6) cpu = -1;
             ::pclose(pipe);
         }
         if (cpu < 0) state.SkipWithError("the child did not report");
@@ -267,7 +284,9 @@ void measureChild(benchmark::State& state, const char* mode) {
         state.counters["cpu_s"] = cpu;
         state.counters["peak_rss_MB"] = rssKB / 1024.0;
         state.counters["rss_2s_MB"] = rss2;
+        if (rss120 >= 0) state.counters["rss_2min_MB"] = rss120;
         state.counters["rss_end_MB"] = rssLast;
+        if (fps > 0) state.counters["frames_per_s"] = fps;
     }
 }
 
@@ -287,8 +306,9 @@ int playbackChild(const std::string& mode, const std::string& url, double durati
     ::getrusage(RUSAGE_SELF, &usage);
     double cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
     double rss2 = run.rssEachSecond.size() >= 2 ? run.rssEachSecond[1] : -1;
+    double rss120 = run.rssEachSecond.size() >= 120 ? run.rssEachSecond[119] : -1;
     double rssLast = run.rssEachSecond.empty() ? -1 : run.rssEachSecond.back();
-    std::printf("%.3f %ld %.1f %.1f\n", cpu, usage.ru_maxrss, rss2, rssLast);
+    std::printf("%.3f %ld %.1f %.1f %.1f %.1f\n", cpu, usage.ru_maxrss, rss2, rss120, rssLast, run.framesPerSecond);
     return 0;
 }
 
@@ -297,14 +317,24 @@ int playbackChild(const std::string& mode, const std::string& url, double durati
 int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "--playback-child") == 0)
         return playbackChild(argv[2], argv[3], std::atof(argv[4]));
-    // --play-seconds N: how long each playback child plays (default: the VOD to its end).
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--play-seconds") == 0) {
+    // --play-seconds N: how long each playback child plays (default: the VOD to its end);
+    // --live: the children play the live window instead of the VOD.
+    for (int i = 1; i < argc;) {
+        int taken = 0;
+        if (std::strcmp(argv[i], "--play-seconds") == 0 && i + 1 < argc) {
             gPlaySeconds = std::atof(argv[i + 1]);
-            for (int j = i; j + 2 <= argc; ++j) argv[j] = argv[j + 2];
-            argc -= 2;
-            break;
+            taken = 2;
+        } else if (std::strcmp(argv[i], "--live") == 0) {
+            gLive = true;
+            taken = 1;
         }
+        if (!taken) {
+            ++i;
+            continue;
+        }
+        for (int j = i; j + taken <= argc; ++j) argv[j] = argv[j + taken];
+        argc -= taken;
+    }
     gSelf = "/proc/" + std::to_string(::getpid()) + "/exe";
     fnd::RunLoop::main();
     media::GstEngine::Options options;
