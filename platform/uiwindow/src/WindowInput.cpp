@@ -18,7 +18,6 @@ Point WindowInput::clampToWindow(Point p) const {
 void WindowInput::pointerDown(Button button, Point p, bool twoFingers) {
     if (pointerHeld() || button == Button::Middle) return;
     pointerButton_ = button;
-    pointerStart_ = p;
     pointerOffsets_ = {Point{0, 0}};
     if (button == Button::Secondary || twoFingers) {
         // The second finger beside the first, inside the window.
@@ -32,8 +31,10 @@ void WindowInput::pointerDown(Button button, Point p, bool twoFingers) {
 }
 
 void WindowInput::pointerMoved(Point p) {
-    for (std::size_t i = 0; i < pointerFingers_.size(); ++i)
-        injector_.move(pointerFingers_[i], Point{p.x + pointerOffsets_[i].x, p.y + pointerOffsets_[i].y});
+    if (!pointerHeld()) return;
+    std::vector<Point> points;
+    for (Point o : pointerOffsets_) points.push_back(Point{p.x + o.x, p.y + o.y});
+    injector_.moveMany(pointerFingers_, points);
 }
 
 void WindowInput::pointerUp(Button button, Point p) {

@@ -51,7 +51,6 @@ private:
     rt::Ref<Window> window_;
     TouchInjector injector_;
     Button pointerButton_ = Button::Primary;
-    Point pointerStart_;
     std::vector<int> pointerFingers_;
     std::vector<Point> pointerOffsets_;
     std::map<std::int64_t, int> fingers_;
