@@ -5,7 +5,8 @@
 // channel and a recording by their identifiers, on GStreamer (null outputs unless
 // --sound) with the default controls, prints every delegate call with the time since
 // start, and writes PNG snapshots of the player's view (controls shown and hidden) at the
-// times asked for.
+// times asked for. With --window the player's view is shown in a desktop window instead,
+// where it takes the mouse and keyboard.
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +34,7 @@
 #include <peers/TestCertificates.h>
 #include <rt/Format.h>
 #include <ui/Renderer.h>
+#include <uiwindow/WindowHost.h>
 
 namespace {
 
@@ -47,6 +49,7 @@ struct Options {
     std::vector<double> snapshots{2, 4};
     std::string output;
     bool sound = false;
+    bool window = false;
 };
 
 void usage() {
@@ -61,11 +64,17 @@ void usage() {
         "  --snapshots T1,T2,...              snapshot times in seconds after each start (default 2,4)\n"
         "  --output DIR                       where the snapshots go (default a new folder in /tmp)\n"
         "  --sound                            play the audio (default: null outputs)\n"
+        "  --window                           show the player in a desktop window: the channel, then\n"
+        "                                     the recording, 30 s each unless told otherwise, no\n"
+        "                                     snapshots; closing the window ends the demo\n"
         "  --help                             this text\n");
 }
 
+void windowDefaults(Options& o, bool contentGiven, bool durationGiven, bool snapshotsGiven);
+
 std::optional<Options> parse(int argc, char** argv) {
     Options o;
+    bool contentGiven = false, durationGiven = false, snapshotsGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&]() -> std::optional<std::string> {
@@ -77,6 +86,8 @@ std::optional<Options> parse(int argc, char** argv) {
             std::exit(0);
         } else if (arg == "--sound") {
             o.sound = true;
+        } else if (arg == "--window") {
+            o.window = true;
         } else if (arg == "--content") {
             auto v = value();
             if (!v || (*v != "ad" && *v != "channel" && *v != "recording" && *v != "both" && *v != "all"))
@@ -84,15 +95,18 @@ std::optional<Options> parse(int argc, char** argv) {
             o.ad = *v == "ad" || *v == "all";
             o.channel = *v == "channel" || *v == "both" || *v == "all";
             o.recording = *v == "recording" || *v == "both" || *v == "all";
+            contentGiven = true;
         } else if (arg == "--duration") {
             auto v = value();
             if (!v) return std::nullopt;
             o.duration = std::atof(v->c_str());
             if (!(o.duration > 0)) return std::nullopt;
+            durationGiven = true;
         } else if (arg == "--snapshots") {
             auto v = value();
             if (!v) return std::nullopt;
             o.snapshots.clear();
+            snapshotsGiven = true;
             std::stringstream list(*v);
             for (std::string item; std::getline(list, item, ',');)
                 if (!item.empty()) o.snapshots.push_back(std::atof(item.c_str()));
@@ -104,7 +118,43 @@ std::optional<Options> parse(int argc, char** argv) {
             return std::nullopt;
         }
     }
+    if (o.window) windowDefaults(o, contentGiven, durationGiven, snapshotsGiven);
     return o;
+}
+
+// ---- the desktop window (--window) ------------------------------------------------------------
+
+// What a user sees: the channel and then the recording, long enough to use the controls.
+void windowDefaults(Options& o, bool contentGiven, bool durationGiven, bool snapshotsGiven) {
+    if (!contentGiven) o.ad = false;
+    if (!durationGiven) o.duration = 30;
+    if (!snapshotsGiven) o.snapshots.clear();
+}
+
+rt::Ref<ui::WindowHost> desktopWindow;
+
+/// Opens the desktop window with the player's view filling it; the view follows the
+/// window's size.
+bool openDesktopWindow(const rt::Ref<ui::View>& playerView) {
+    auto window = rt::make<ui::Window>(ui::Rect(0, 0, 640, 360));
+    window->setBackgroundColor(ui::Color::rgba(0, 0, 0, 1));
+    playerView->setFrame(window->bounds());
+    playerView->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
+    window->addSubview(playerView);
+    rt::Ref<rt::Error> error;
+    desktopWindow = ui::WindowHost::open(window, {.title = "Zidoredider demo"}, &error);
+    if (!desktopWindow) std::fprintf(stderr, "cannot show the demo in a window: %s\n", error->localizedDescription().c_str());
+    return desktopWindow != nullptr;
+}
+
+bool desktopWindowClosed() { return desktopWindow && desktopWindow->closeRequested(); }
+
+void closeDesktopWindow() {
+    if (!desktopWindow) return;
+    auto window = desktopWindow->window();
+    desktopWindow->close();
+    desktopWindow = nullptr;
+    for (const auto& view : std::vector<rt::Ref<ui::View>>(window->subviews())) view->removeFromSuperview();
 }
 
 // ---- printing --------------------------------------------------------------------------------
@@ -185,7 +235,12 @@ std::string watch(const std::string& label, QXQuorvexPlayer& player, const Optio
         }
         if (player.playerState() == 4) sawPlaying = true;
         if (sawPlaying && player.playerState() == 0) break;  // played to its end
+        if (desktopWindowClosed()) {
+            say(label + ": the window was closed");
+            break;
+        }
     }
+    if (desktopWindowClosed()) return failure;
     if (failure.empty() && !sawPicture) failure = label + ": no picture reached the player's view";
     // A stream of a known length that reads as endless is the wrong stream, or its
     // length was lost on the way to the controls.
@@ -297,6 +352,7 @@ int main(int argc, char** argv) {
     auto player = QXQuorvexPlayer::player();
     player->setDelegate(delegate);
     player->view()->setFrame(ui::Rect(ui::Point(0, 0), ui::Size(480, 270)));
+    if (options->window && !openDesktopWindow(player->view())) return 1;
 
     std::vector<std::string> failures;
     auto heardReports = [&](const std::string& label, std::string failure) {
@@ -308,7 +364,7 @@ int main(int argc, char** argv) {
         auto failure = playAd(*player, *options, ads);
         if (!failure.empty()) failures.push_back(failure);
     }
-    if (options->channel) {
+    if (options->channel && !desktopWindowClosed()) {
         server.clearRules();
         server.loadScript(announceScript(origin.url("/live/index.m3u8")));
         server.clearFrames();
@@ -316,7 +372,7 @@ int main(int argc, char** argv) {
         player->playChannel(std::string("demo-live"));
         heardReports("channel", watch("channel", *player, *options));
     }
-    if (options->recording) {
+    if (options->recording && !desktopWindowClosed()) {
         // The channel's announcement would otherwise answer the recording's subscribe
         // first, and the recording would play the live stream.
         server.clearRules();
@@ -328,6 +384,7 @@ int main(int argc, char** argv) {
     }
 
     // The host lets its player go; the media server hears the last unsubscribe.
+    closeDesktopWindow();
     player = nullptr;
     loop->runUntil([&] { return !server.subchannels().size(); }, 3);
     loop->drain();

@@ -291,6 +291,7 @@ bool RunLoop::runPosted() {
             block = std::move(posted_.front());
             posted_.pop_front();
         }
+        ++activity_;
         block();
         ran = true;
     }
@@ -331,6 +332,7 @@ bool RunLoop::fireDueTimers() {
                 timer->valid_.store(false);
             }
         }
+        ++activity_;
         if (timer->handler_) timer->handler_(*timer);
         fired = true;
     }
@@ -351,6 +353,7 @@ bool RunLoop::runTurnObservers() {
         // Cleared before the run: a request made while it runs (or later in this
         // phase, by an observer after it) is for the next turn.
         if (!observer->isValid() || !observer->needed_.exchange(false, std::memory_order_acq_rel)) continue;
+        ++activity_;
         if (observer->block_) observer->block_();
         ran = true;
     }
@@ -358,6 +361,7 @@ bool RunLoop::runTurnObservers() {
 }
 
 void RunLoop::drain() {
+    ++activity_;
     bool any = true;
     while (any) {
         any = runPosted();
@@ -367,6 +371,11 @@ void RunLoop::drain() {
 }
 
 bool RunLoop::runOnce(TimeInterval maxWait) {
+    ++activity_;
+    return runTurn(maxWait);
+}
+
+bool RunLoop::runTurn(TimeInterval maxWait) {
     bool ran = runPosted();
     ran = fireDueTimers() || ran;
 
@@ -425,6 +434,7 @@ bool RunLoop::runOnce(TimeInterval maxWait) {
                 if (it != sources_.end()) handler = it->second.handler;
             }
             if (handler) {
+                ++activity_;
                 (*handler)(fds[i].revents);
                 ran = true;
             }
@@ -437,8 +447,9 @@ bool RunLoop::runOnce(TimeInterval maxWait) {
 }
 
 void RunLoop::run() {
+    ++activity_;
     int stopAt = stopRequests_.load();
-    while (stopRequests_.load() == stopAt) runOnce(3600);
+    while (stopRequests_.load() == stopAt) runTurn(3600);
 }
 
 void RunLoop::stop() {
@@ -447,6 +458,7 @@ void RunLoop::stop() {
 }
 
 bool RunLoop::runUntil(const std::function<bool()>& done, TimeInterval timeout) {
+    ++activity_;
     auto realStart = std::chrono::steady_clock::now();
     TimeInterval start = clock().now();
     for (;;) {
@@ -457,7 +469,7 @@ bool RunLoop::runUntil(const std::function<bool()>& done, TimeInterval timeout) 
         bool isVirtual = now.isVirtual();
         if (elapsed >= timeout || (isVirtual && realElapsed >= timeout)) return done ? done() : false;
         TimeInterval slice = isVirtual ? std::min(0.01, timeout - realElapsed) : timeout - elapsed;
-        runOnce(std::max(0.0, std::min(slice, 0.05)));
+        runTurn(std::max(0.0, std::min(slice, 0.05)));
     }
 }
 
