@@ -5,8 +5,9 @@
 // channel and a recording by their identifiers, on GStreamer (null outputs unless
 // --sound) with the default controls, prints every delegate call with the time since
 // start, and writes PNG snapshots of the player's view (controls shown and hidden) at the
-// times asked for. With --window the player's view is shown in a desktop window instead,
-// where it takes the mouse and keyboard.
+// times asked for. With --ads the player is configured with an ad tag on the loopback ad
+// server first, so a preroll plays before the first content. With --window the player's
+// view is shown in a desktop window instead, where it takes the mouse and keyboard.
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,11 +16,14 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
 #include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
+#include <QXMediaPlayer/Ad/IMA/QXIMAPlayer.h>
+#include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
 #include <QXMediaPlayer/Ad/ZeveVO/CAZevevoPlaybackTracker.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoAdFetchRequestService.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoSource.h>
@@ -50,6 +54,7 @@ struct Options {
     std::string output;
     bool sound = false;
     bool window = false;
+    bool ads = false;
 };
 
 void usage() {
@@ -64,8 +69,10 @@ void usage() {
         "  --snapshots T1,T2,...              snapshot times in seconds after each start (default 2,4)\n"
         "  --output DIR                       where the snapshots go (default a new folder in /tmp)\n"
         "  --sound                            play the audio (default: null outputs)\n"
+        "  --ads                              a preroll from an ad tag before the first content\n"
+        "                                     (without --content: the channel, then the recording)\n"
         "  --window                           show the player in a desktop window: the channel, then\n"
-        "                                     the recording, 30 s each unless told otherwise, no\n"
+        "                                     the recording, 30 s each unless told otherwise, no timed\n"
         "                                     snapshots; closing the window ends the demo\n"
         "  --help                             this text\n");
 }
@@ -88,6 +95,8 @@ std::optional<Options> parse(int argc, char** argv) {
             o.sound = true;
         } else if (arg == "--window") {
             o.window = true;
+        } else if (arg == "--ads") {
+            o.ads = true;
         } else if (arg == "--content") {
             auto v = value();
             if (!v || (*v != "ad" && *v != "channel" && *v != "recording" && *v != "both" && *v != "all"))
@@ -118,6 +127,8 @@ std::optional<Options> parse(int argc, char** argv) {
             return std::nullopt;
         }
     }
+    // The preroll stands in for the ad played as content.
+    if (o.ads && !contentGiven) o.ad = false;
     if (o.window) windowDefaults(o, contentGiven, durationGiven, snapshotsGiven);
     return o;
 }
@@ -192,9 +203,43 @@ public:
     void playerWillHideControls(QXQuorvexPlayer&, bool animated, double duration) override {
         say(rt::format("delegate: playerWillHideControls animated %d, %g s", animated ? 1 : 0, duration));
     }
+    rt::Dictionary playerWillLoadAdWithCustomParameters(QXQuorvexPlayer&, const rt::Dictionary& parameters) override {
+        std::string list;
+        for (const auto& [key, value] : parameters.entries()) list += " " + key.description() + "=" + value.description();
+        say("delegate: playerWillLoadAdWithCustomParameters:" + list);
+        return parameters;
+    }
+    void playerStartingAd(QXQuorvexPlayer&) override { say("delegate: playerStartingAd"); }
+    void playerDidFinishPlayingAd(QXQuorvexPlayer&) override {
+        ++adsFinished;
+        say("delegate: playerDidFinishPlayingAd");
+    }
+    void playerReceivedAdError(QXQuorvexPlayer&, const rt::Ref<rt::Error>& error) override {
+        ++adErrors;
+        say(rt::format("delegate: playerReceivedAdError: %@ %lld: %@", error->domain(), error->code(),
+                       error->localizedDescription()));
+    }
+
+    int adsFinished = 0, adErrors = 0;
 };
 
+/// Whether the ad player shows a picture of its ad.
+bool adPictureShown(QXQuorvexPlayer& player) {
+    if (!player.playingAd() || !player.adPlayer()) return false;
+    const auto& shown = player.adPlayer()->adContainer()->subviews();
+    auto view = shown.empty() ? nullptr : rt::cast<QXPlayerView>(shown.front());
+    return view && view->playerLayer()->currentFrame();
+}
+
 // ---- one playback -------------------------------------------------------------------------
+
+/// Set when ads are configured: the next content played starts with a preroll.
+bool prerollPending = false;
+
+void snapshot(QXQuorvexPlayer& player, const std::string& path) {
+    player.view()->layoutIfNeeded();
+    say(ui::renderToPNG(*player.view(), path) ? "snapshot " + path : "snapshot failed: " + path);
+}
 
 /// Lets the player play what it was just given until the duration is over, the media
 /// finishes or it fails; answers an empty string when a picture reached the player's
@@ -206,26 +251,43 @@ std::string watch(const std::string& label, QXQuorvexPlayer& player, const Optio
     std::size_t nextSnapshot = 0;
     bool sawPicture = false, sawPlaying = false, sawDuration = false;
     std::string failure;
-    while (now() - started < options.duration) {
+    // With a preroll: a picture of the ad, and the content's duration counted from its end.
+    auto& delegate = static_cast<DemoDelegate&>(*player.delegate());
+    const int adsBefore = delegate.adsFinished, errorsBefore = delegate.adErrors;
+    const bool withAd = std::exchange(prerollPending, false);
+    bool adShot = false, adOver = !withAd, afterAdShot = !withAd;
+    // However short the content's duration, the ad may play to its end (within reason).
+    const double adAllowance = 30;
+    while (now() - started < options.duration + (adOver ? 0 : adAllowance)) {
         loop->runOnce(0.02);
+        if (withAd && !adShot && adPictureShown(player)) {
+            adShot = true;
+            say(label + ": first picture of the ad");
+            snapshot(player, rt::format("%@/%@-during-ad.png", options.output, label));
+        }
+        if (!adOver && (delegate.adsFinished > adsBefore || delegate.adErrors > errorsBefore)) {
+            adOver = true;
+            started = now();
+        }
         auto video = rt::cast<QXPlayerView>(player.playerView()->presentationLayer());
         if (video && !sawPicture && video->playerLayer()->isReadyForDisplay()) {
             sawPicture = true;
             say(label + ": first picture in the player's view");
         }
+        if (adOver && !afterAdShot && !player.playingAd() && video && video->playerLayer()->currentFrame()) {
+            afterAdShot = true;
+            snapshot(player, rt::format("%@/%@-after-ad.png", options.output, label));
+        }
         if (!sawDuration && player.duration() > 0) {
             sawDuration = true;
             say(rt::format("%@: duration %g s", label, player.duration()));
         }
-        if (nextSnapshot < options.snapshots.size() && now() - started >= options.snapshots[nextSnapshot]) {
+        if (adOver && nextSnapshot < options.snapshots.size() && now() - started >= options.snapshots[nextSnapshot]) {
             double at = options.snapshots[nextSnapshot++];
-            auto view = player.view();
-            view->layoutIfNeeded();
             for (bool shown : {true, false}) {
                 player.showControls(shown, false, kControlHideDelayNever);
-                std::string path = rt::format("%@/%@-%05.2fs-controls-%@.png", options.output, label, at,
-                                              shown ? "shown" : "hidden");
-                say(ui::renderToPNG(*view, path) ? "snapshot " + path : "snapshot failed: " + path);
+                snapshot(player, rt::format("%@/%@-%05.2fs-controls-%@.png", options.output, label, at,
+                                            shown ? "shown" : "hidden"));
             }
         }
         if (player.playerState() == 6) {
@@ -242,6 +304,10 @@ std::string watch(const std::string& label, QXQuorvexPlayer& player, const Optio
     }
     if (desktopWindowClosed()) return failure;
     if (failure.empty() && !sawPicture) failure = label + ": no picture reached the player's view";
+    if (failure.empty() && delegate.adErrors > errorsBefore) failure = label + ": the ad failed";
+    if (failure.empty() && withAd && !adShot) failure = label + ": no picture of the ad reached the player's view";
+    if (failure.empty() && !adOver) failure = label + ": the ad did not end";
+    if (failure.empty() && !afterAdShot) failure = label + ": no picture of the content after the ad";
     // A stream of a known length that reads as endless is the wrong stream, or its
     // length was lost on the way to the controls.
     if (failure.empty() && hasLength && !sawDuration) failure = label + ": the player knows no duration";
@@ -322,7 +388,7 @@ int main(int argc, char** argv) {
     peers::MediaServerPeer server(certificate);
     server.start();
     peers::AdServerPeer ads;
-    if (options->ad) {
+    if (options->ad || options->ads) {
         say("making the ad's MP4 (first run only)");
         ads.setMediaFile(peers::AdFixtures::ensureDefault());
     }
@@ -354,6 +420,22 @@ int main(int argc, char** argv) {
     player->view()->setFrame(ui::Rect(ui::Point(0, 0), ui::Size(480, 270)));
     if (options->window && !openDesktopWindow(player->view())) return 1;
 
+    if (options->ads) {
+        // Ads play through the ads backend; the tag answers one inline ad with the MP4
+        // fixture and its tracking.
+        QXIMAVastBackend::install();
+        AdServerPeer::InlineAd preroll;
+        preroll.impressions = {ads.url("/track/impression")};
+        for (const char* event : {"start", "firstQuartile", "midpoint", "thirdQuartile", "complete"})
+            preroll.tracking.emplace_back(event, ads.url(std::string("/track/") + event));
+        preroll.mediaFiles = {{"video/mp4", ads.url(AdServerPeer::kMediaPath)}};
+        ads.script("/vast/preroll", {AdServerPeer::Answer::vast(AdServerPeer::inlineVast(preroll))});
+        say("ads: a preroll from " + ads.url("/vast/preroll"));
+        player->configureAdServiceWithGoogleIMATag(ads.url("/vast/preroll"), {{"site", "demo"}},
+                                                   std::vector<double>{}, true);
+        prerollPending = true;
+    }
+
     std::vector<std::string> failures;
     auto heardReports = [&](const std::string& label, std::string failure) {
         if (failure.empty() && server.frames("subscribeMessage").empty())
@@ -381,6 +463,11 @@ int main(int argc, char** argv) {
         say("playing recording demo-vod");
         player->playRecorded(std::string("demo-vod"));
         heardReports("recording", watch("recording", *player, *options, true));
+    }
+
+    if (options->ads && !desktopWindowClosed()) {
+        for (const auto& r : ads.requests()) say("ad server: " + r.path);
+        if (ads.requests("/track/impression").empty()) failures.push_back("ads: the ad server heard no impression");
     }
 
     // The host lets its player go; the media server hears the last unsubscribe.
