@@ -4,7 +4,7 @@
 # as a folder of platform/ or src/ that is in no list.
 
 # Folders of platform/ (stand-ins for the host system).
-set(ZID_PLATFORM_LAYERS runtime foundation security net device ui web media ads)
+set(ZID_PLATFORM_LAYERS runtime foundation security net device ui uiwindow web media ads)
 # Modules of src/.
 set(ZID_MODULES QXFoundation RuzEzo RudoreVaz QXUIKit QXStyling QXWidgets QXNetworking QXCorePlayer QXMediaPlayer QXSDKPlayer)
 # Folders of a module built as a library of their own below the rest of it; each sits

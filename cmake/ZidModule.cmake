@@ -69,12 +69,14 @@ function(zid_module target)
   set_property(TARGET ${target} PROPERTY ZID_PRIVATE_DEPS ${M_PRIVATE_DEPS})
 endfunction()
 
-# zid_test(<target> LABEL <label> LIBS <targets...> [MEDIA_ENGINE])
+# zid_test(<target> LABEL <label> LIBS <targets...> [MEDIA_ENGINE] [RESOURCE_LOCK <name>])
 # One test binary per module; every .cpp below the current dir is part of it.
 # MEDIA_ENGINE: the binary drives the real media engine, so each test runs through
 # scripts/engine-test.sh, which reruns a test only on the engine's known seek abort.
+# RESOURCE_LOCK: its tests share something of the machine (the X server's pointer and
+# keyboard) and never run at the same time as one another.
 function(zid_test target)
-  cmake_parse_arguments(T "MEDIA_ENGINE" "LABEL" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "MEDIA_ENGINE" "LABEL;RESOURCE_LOCK" "LIBS" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT srcs)
     return()  # a module whose tests are still to come
@@ -89,8 +91,12 @@ function(zid_test target)
   if(T_MEDIA_ENGINE)
     set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/engine-test.sh)
   endif()
+  set(lock)
+  if(T_RESOURCE_LOCK)
+    set(lock RESOURCE_LOCK ${T_RESOURCE_LOCK})
+  endif()
   gtest_discover_tests(${target}
-    PROPERTIES LABELS ${T_LABEL}
+    PROPERTIES LABELS ${T_LABEL} ${lock}
     DISCOVERY_TIMEOUT 60)
 endfunction()
 

@@ -22,13 +22,24 @@ add_library(Zidoredider::Player ALIAS zid_player)
 
 install(TARGETS ${zid_libraries} zid_player EXPORT ZidorediderTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT zid_libraries)
+
+# The desktop window host, a target of its own beside the player's: a host that shows
+# the player in a desktop window links Zidoredider::Window too (and with it SDL2); one
+# that draws into pictures does not.
+get_property(zid_window_libraries GLOBAL PROPERTY ZID_WINDOW_LIBRARIES)
+add_library(zid_window INTERFACE)
+set_target_properties(zid_window PROPERTIES EXPORT_NAME Window)
+target_link_libraries(zid_window INTERFACE ${zid_window_libraries} zid_player)
+add_library(Zidoredider::Window ALIAS zid_window)
+install(TARGETS ${zid_window_libraries} zid_window EXPORT ZidorediderTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT zid_libraries)
 install(EXPORT ZidorediderTargets NAMESPACE Zidoredider:: DESTINATION ${ZID_PACKAGE_CMAKE_DIR}
         COMPONENT zid_libraries)
 
 # Public headers: each library's include/ folder (platform layers, modules, module parts)
 # and the generated ones.
 set(zid_public_include_dirs)
-foreach(lib ${zid_libraries})
+foreach(lib ${zid_libraries} ${zid_window_libraries})
   get_target_property(dirs ${lib} INTERFACE_INCLUDE_DIRECTORIES)
   foreach(dir ${dirs})
     if(dir MATCHES "^\\$<BUILD_INTERFACE:(.*)>$")
@@ -46,6 +57,7 @@ endforeach()
 set(ZID_PKG_UI_GFX "cairo pangocairo pangoft2 fontconfig gdk-pixbuf-2.0")
 set(ZID_PKG_GST "gstreamer-1.0>=1.22 gstreamer-app-1.0 gstreamer-video-1.0 gio-2.0")
 set(ZID_PKG_GDK_PIXBUF "gdk-pixbuf-2.0")
+set(ZID_PKG_WINDOW "sdl2 x11")
 get_property(ZID_PKG_WEBKIT GLOBAL PROPERTY ZID_PKG_WEBKIT)
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/package/ZidorediderConfig.cmake.in
                               ${CMAKE_BINARY_DIR}/package/ZidorediderConfig.cmake
@@ -69,7 +81,8 @@ foreach(lib ${zid_libraries})
 endforeach()
 string(REPLACE ">=" " >= " ZID_PC_GST "${ZID_PKG_GST}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/package/zidoredider.pc.in ${CMAKE_BINARY_DIR}/package/zidoredider.pc @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/package/zidoredider.pc
+configure_file(${CMAKE_CURRENT_LIST_DIR}/package/zidoredider-window.pc.in ${CMAKE_BINARY_DIR}/package/zidoredider-window.pc @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/package/zidoredider.pc ${CMAKE_BINARY_DIR}/package/zidoredider-window.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT zid_libraries)
 
 # The header check is about what a host's compiler sees, not about run time: a sanitizer

@@ -43,3 +43,29 @@ done
 
 # Null outputs, and the player's stored state in the scratch folder.
 ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" "$prefix/bin/zid_example_player" "$url" --timeout 120
+
+# In a desktop window: the live channel to its first picture, read back from the X
+# server. Without a display this part is left out, unless ZID_REQUIRE_DISPLAY=1 (CI,
+# under scripts/with-display.sh), where a missing display fails.
+if [[ -z "${DISPLAY:-}" ]]; then
+  if [[ "${ZID_REQUIRE_DISPLAY:-}" == 1 ]]; then
+    echo "example: no display for the window mode (DISPLAY is not set)" >&2
+    exit 1
+  fi
+  echo "example: no display; the window mode is left out (scripts/with-display.sh gives one)"
+  exit 0
+fi
+live="$(awk '$1 == "live" { print $2 }' "$work/origin.txt")"
+shot="$work/first-picture.png"
+ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" "$prefix/bin/zid_example_player" "$live" --timeout 60 \
+  --window --screenshot "$shot"
+# The picture shows the frame: the test pattern's colours, not an empty black window.
+stats="$(ffprobe -v error -f lavfi -i "movie=$shot,signalstats" \
+         -show_entries frame_tags=lavfi.signalstats.YAVG,lavfi.signalstats.YMAX -of default=nw=1:nk=1)"
+read -r yavg ymax <<<"$(echo $stats)"
+echo "example: window picture: mean luma $yavg, brightest $ymax"
+awk -v a="$yavg" -v m="$ymax" 'BEGIN { exit !(a > 40 && m > 150) }' || {
+  echo "example: the window's picture shows no frame ($shot)" >&2
+  cp "$shot" /tmp/zid-example-window.png 2>/dev/null && echo "example: kept as /tmp/zid-example-window.png" >&2
+  exit 1
+}

@@ -4,13 +4,18 @@
 // call: the media engine, the movie player and the resume positions come with their
 // defaults on first use.
 //
-//   zid_example_player <url> [--timeout <seconds>]
+//   zid_example_player <url> [--timeout <seconds>] [--window [--screenshot <png>]]
+//
+// --window shows the player's view with its default controls in a desktop window (the
+// window host of Zidoredider::Window); closing the window ends the playback.
+// --screenshot writes the window's picture, read back from the X server, once the first
+// frame is on screen, and ends there.
 //
 // A host of the service plays by identifier instead: player->playChannel("channel-id")
 // or player->playRecorded("video-id") (docs/HOST_GUIDE.md).
 //
-// Exit status: 0 when the stream played to its end, 1 when it failed or timed out,
-// 2 on a usage error.
+// Exit status: 0 when the stream played to its end (or the window was closed, or the
+// screenshot was written), 1 when it failed or timed out, 2 on a usage error.
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,9 +23,11 @@
 #include <string>
 
 #include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
+#include <QXCorePlayer/Core/View/QXPlayerView.h>
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 #include <fnd/RunLoop.h>
 #include <ui/Window.h>
+#include <uiwindow/WindowHost.h>
 
 namespace {
 
@@ -52,15 +59,60 @@ public:
     bool played = false, finished = false, failed = false;
 };
 
+/// The window in a desktop window (--window), and its picture read back once the first
+/// frame is on screen (--screenshot).
+struct DesktopWindow {
+    rt::Ref<ui::WindowHost> host;
+    std::string screenshot;
+    bool shot = false;
+    bool written = false;
+
+    bool open(const rt::Ref<ui::Window>& window) {
+        rt::Ref<rt::Error> error;
+        host = ui::WindowHost::open(window, {.title = "Zidoredider example player"}, &error);
+        if (!host) std::fprintf(stderr, "no window: %s\n", error->localizedDescription().c_str());
+        return host != nullptr;
+    }
+    bool closed() const { return host && host->closeRequested(); }
+    void takeScreenshot(zid::QXQuorvexPlayer& player) {
+        if (!host || shot || screenshot.empty()) return;
+        auto video = rt::cast<zid::QXPlayerView>(player.playerView()->presentationLayer());
+        if (!video || !video->playerLayer()->isReadyForDisplay()) return;
+        // Two more frames, so the picture is the one on screen.
+        auto presented = host->framesPresented();
+        fnd::RunLoop::main()->runUntil([&] { return host->framesPresented() >= presented + 2; }, 2);
+        auto picture = host->capture();
+        shot = true;
+        written = picture && picture->writePNG(screenshot);
+        std::printf(written ? "first picture on screen: %s\n" : "could not read the window back into %s\n",
+                    screenshot.c_str());
+        std::fflush(stdout);
+    }
+    void close() {
+        if (host) host->close();
+        host = nullptr;
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 && !(argc == 4 && std::string(argv[2]) == "--timeout")) {
-        std::fprintf(stderr, "usage: %s <url> [--timeout <seconds>]\n", argv[0]);
+    std::string url;
+    double timeout = 600.0;
+    bool inWindow = false;
+    std::string screenshot;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--timeout" && i + 1 < argc) timeout = std::atof(argv[++i]);
+        else if (arg == "--window") inWindow = true;
+        else if (arg == "--screenshot" && i + 1 < argc) screenshot = argv[++i];
+        else if (url.empty() && arg.rfind("--", 0) != 0) url = arg;
+        else url.clear(), i = argc;
+    }
+    if (url.empty() || !(timeout > 0) || (!screenshot.empty() && !inWindow)) {
+        std::fprintf(stderr, "usage: %s <url> [--timeout <seconds>] [--window [--screenshot <png>]]\n", argv[0]);
         return 2;
     }
-    const std::string url = argv[1];
-    const double timeout = argc == 4 ? std::atof(argv[3]) : 600.0;
 
     auto loop = fnd::RunLoop::main();  // this thread is the host's main thread
     Delegate::start = loop->clock().now();
@@ -71,19 +123,31 @@ int main(int argc, char** argv) {
     player->setDelegate(delegate);  // held weakly: the host keeps it
     auto window = rt::make<ui::Window>(ui::Rect(ui::Point(0, 0), ui::Size(640, 360)));
     player->view()->setFrame(window->bounds());
+    player->view()->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
     window->addSubview(player->view());
+    DesktopWindow shown;
+    shown.screenshot = screenshot;
+    if (inWindow && !shown.open(window)) return 1;
 
     std::printf("playing %s\n", url.c_str());
     auto source = zid::CPURLMediaSource::sourceWithMediaURL(url);
     source->setSourceType(zid::CPMediaSourceType::Recorded);
     player->playSource(source, true, false);
-    bool done = loop->runUntil([&] { return delegate->finished || delegate->failed; }, timeout);
+    bool done = loop->runUntil(
+        [&] {
+            shown.takeScreenshot(*player);
+            return delegate->finished || delegate->failed || shown.closed() || shown.shot;
+        },
+        timeout);
     if (!done) std::printf("timed out after %.0f s in state %s\n", timeout, stateName(player->playerState()));
+    if (shown.closed()) std::printf("window closed\n");
 
-    bool finished = delegate->finished;
+    bool finished = delegate->finished || (done && !delegate->failed && (shown.closed() || shown.written));
+    shown.close();
     player = nullptr;
     window = nullptr;
     loop->drain();
-    std::printf(finished ? "played to the end\n" : "did not play to the end\n");
+    if (shown.written) std::printf("stopped after the first picture\n");
+    else std::printf(finished ? "played to the end\n" : "did not play to the end\n");
     return finished ? 0 : 1;
 }

@@ -5,7 +5,9 @@
 // channel and a recording by their identifiers, on GStreamer (null outputs unless
 // --sound) with the default controls, prints every delegate call with the time since
 // start, and writes PNG snapshots of the player's view (controls shown and hidden) at the
-// times asked for.
+// times asked for. With --ads the player is configured with an ad tag on the loopback ad
+// server first, so a preroll plays before the first content. With --window the player's
+// view is shown in a desktop window instead, where it takes the mouse and keyboard.
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,11 +16,14 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
 #include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
+#include <QXMediaPlayer/Ad/IMA/QXIMAPlayer.h>
+#include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
 #include <QXMediaPlayer/Ad/ZeveVO/CAZevevoPlaybackTracker.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoAdFetchRequestService.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoSource.h>
@@ -33,6 +38,7 @@
 #include <peers/TestCertificates.h>
 #include <rt/Format.h>
 #include <ui/Renderer.h>
+#include <uiwindow/WindowHost.h>
 
 namespace {
 
@@ -47,6 +53,8 @@ struct Options {
     std::vector<double> snapshots{2, 4};
     std::string output;
     bool sound = false;
+    bool window = false;
+    bool ads = false;
 };
 
 void usage() {
@@ -61,11 +69,19 @@ void usage() {
         "  --snapshots T1,T2,...              snapshot times in seconds after each start (default 2,4)\n"
         "  --output DIR                       where the snapshots go (default a new folder in /tmp)\n"
         "  --sound                            play the audio (default: null outputs)\n"
+        "  --ads                              a preroll from an ad tag before the first content\n"
+        "                                     (without --content: the channel, then the recording)\n"
+        "  --window                           show the player in a desktop window: the channel, then\n"
+        "                                     the recording, 30 s each unless told otherwise, no timed\n"
+        "                                     snapshots; closing the window ends the demo\n"
         "  --help                             this text\n");
 }
 
+void windowDefaults(Options& o, bool contentGiven, bool durationGiven, bool snapshotsGiven);
+
 std::optional<Options> parse(int argc, char** argv) {
     Options o;
+    bool contentGiven = false, durationGiven = false, snapshotsGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&]() -> std::optional<std::string> {
@@ -77,6 +93,10 @@ std::optional<Options> parse(int argc, char** argv) {
             std::exit(0);
         } else if (arg == "--sound") {
             o.sound = true;
+        } else if (arg == "--window") {
+            o.window = true;
+        } else if (arg == "--ads") {
+            o.ads = true;
         } else if (arg == "--content") {
             auto v = value();
             if (!v || (*v != "ad" && *v != "channel" && *v != "recording" && *v != "both" && *v != "all"))
@@ -84,15 +104,18 @@ std::optional<Options> parse(int argc, char** argv) {
             o.ad = *v == "ad" || *v == "all";
             o.channel = *v == "channel" || *v == "both" || *v == "all";
             o.recording = *v == "recording" || *v == "both" || *v == "all";
+            contentGiven = true;
         } else if (arg == "--duration") {
             auto v = value();
             if (!v) return std::nullopt;
             o.duration = std::atof(v->c_str());
             if (!(o.duration > 0)) return std::nullopt;
+            durationGiven = true;
         } else if (arg == "--snapshots") {
             auto v = value();
             if (!v) return std::nullopt;
             o.snapshots.clear();
+            snapshotsGiven = true;
             std::stringstream list(*v);
             for (std::string item; std::getline(list, item, ',');)
                 if (!item.empty()) o.snapshots.push_back(std::atof(item.c_str()));
@@ -104,7 +127,45 @@ std::optional<Options> parse(int argc, char** argv) {
             return std::nullopt;
         }
     }
+    // The preroll stands in for the ad played as content.
+    if (o.ads && !contentGiven) o.ad = false;
+    if (o.window) windowDefaults(o, contentGiven, durationGiven, snapshotsGiven);
     return o;
+}
+
+// ---- the desktop window (--window) ------------------------------------------------------------
+
+// What a user sees: the channel and then the recording, long enough to use the controls.
+void windowDefaults(Options& o, bool contentGiven, bool durationGiven, bool snapshotsGiven) {
+    if (!contentGiven) o.ad = false;
+    if (!durationGiven) o.duration = 30;
+    if (!snapshotsGiven) o.snapshots.clear();
+}
+
+rt::Ref<ui::WindowHost> desktopWindow;
+
+/// Opens the desktop window with the player's view filling it; the view follows the
+/// window's size.
+bool openDesktopWindow(const rt::Ref<ui::View>& playerView) {
+    auto window = rt::make<ui::Window>(ui::Rect(0, 0, 640, 360));
+    window->setBackgroundColor(ui::Color::rgba(0, 0, 0, 1));
+    playerView->setFrame(window->bounds());
+    playerView->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
+    window->addSubview(playerView);
+    rt::Ref<rt::Error> error;
+    desktopWindow = ui::WindowHost::open(window, {.title = "Zidoredider demo"}, &error);
+    if (!desktopWindow) std::fprintf(stderr, "cannot show the demo in a window: %s\n", error->localizedDescription().c_str());
+    return desktopWindow != nullptr;
+}
+
+bool desktopWindowClosed() { return desktopWindow && desktopWindow->closeRequested(); }
+
+void closeDesktopWindow() {
+    if (!desktopWindow) return;
+    auto window = desktopWindow->window();
+    desktopWindow->close();
+    desktopWindow = nullptr;
+    for (const auto& view : std::vector<rt::Ref<ui::View>>(window->subviews())) view->removeFromSuperview();
 }
 
 // ---- printing --------------------------------------------------------------------------------
@@ -142,9 +203,43 @@ public:
     void playerWillHideControls(QXQuorvexPlayer&, bool animated, double duration) override {
         say(rt::format("delegate: playerWillHideControls animated %d, %g s", animated ? 1 : 0, duration));
     }
+    rt::Dictionary playerWillLoadAdWithCustomParameters(QXQuorvexPlayer&, const rt::Dictionary& parameters) override {
+        std::string list;
+        for (const auto& [key, value] : parameters.entries()) list += " " + key.description() + "=" + value.description();
+        say("delegate: playerWillLoadAdWithCustomParameters:" + list);
+        return parameters;
+    }
+    void playerStartingAd(QXQuorvexPlayer&) override { say("delegate: playerStartingAd"); }
+    void playerDidFinishPlayingAd(QXQuorvexPlayer&) override {
+        ++adsFinished;
+        say("delegate: playerDidFinishPlayingAd");
+    }
+    void playerReceivedAdError(QXQuorvexPlayer&, const rt::Ref<rt::Error>& error) override {
+        ++adErrors;
+        say(rt::format("delegate: playerReceivedAdError: %@ %lld: %@", error->domain(), error->code(),
+                       error->localizedDescription()));
+    }
+
+    int adsFinished = 0, adErrors = 0;
 };
 
+/// Whether the ad player shows a picture of its ad.
+bool adPictureShown(QXQuorvexPlayer& player) {
+    if (!player.playingAd() || !player.adPlayer()) return false;
+    const auto& shown = player.adPlayer()->adContainer()->subviews();
+    auto view = shown.empty() ? nullptr : rt::cast<QXPlayerView>(shown.front());
+    return view && view->playerLayer()->currentFrame();
+}
+
 // ---- one playback -------------------------------------------------------------------------
+
+/// Set when ads are configured: the next content played starts with a preroll.
+bool prerollPending = false;
+
+void snapshot(QXQuorvexPlayer& player, const std::string& path) {
+    player.view()->layoutIfNeeded();
+    say(ui::renderToPNG(*player.view(), path) ? "snapshot " + path : "snapshot failed: " + path);
+}
 
 /// Lets the player play what it was just given until the duration is over, the media
 /// finishes or it fails; answers an empty string when a picture reached the player's
@@ -156,26 +251,43 @@ std::string watch(const std::string& label, QXQuorvexPlayer& player, const Optio
     std::size_t nextSnapshot = 0;
     bool sawPicture = false, sawPlaying = false, sawDuration = false;
     std::string failure;
-    while (now() - started < options.duration) {
+    // With a preroll: a picture of the ad, and the content's duration counted from its end.
+    auto& delegate = static_cast<DemoDelegate&>(*player.delegate());
+    const int adsBefore = delegate.adsFinished, errorsBefore = delegate.adErrors;
+    const bool withAd = std::exchange(prerollPending, false);
+    bool adShot = false, adOver = !withAd, afterAdShot = !withAd;
+    // However short the content's duration, the ad may play to its end (within reason).
+    const double adAllowance = 30;
+    while (now() - started < options.duration + (adOver ? 0 : adAllowance)) {
         loop->runOnce(0.02);
+        if (withAd && !adShot && adPictureShown(player)) {
+            adShot = true;
+            say(label + ": first picture of the ad");
+            snapshot(player, rt::format("%@/%@-during-ad.png", options.output, label));
+        }
+        if (!adOver && (delegate.adsFinished > adsBefore || delegate.adErrors > errorsBefore)) {
+            adOver = true;
+            started = now();
+        }
         auto video = rt::cast<QXPlayerView>(player.playerView()->presentationLayer());
         if (video && !sawPicture && video->playerLayer()->isReadyForDisplay()) {
             sawPicture = true;
             say(label + ": first picture in the player's view");
         }
+        if (adOver && !afterAdShot && !player.playingAd() && video && video->playerLayer()->currentFrame()) {
+            afterAdShot = true;
+            snapshot(player, rt::format("%@/%@-after-ad.png", options.output, label));
+        }
         if (!sawDuration && player.duration() > 0) {
             sawDuration = true;
             say(rt::format("%@: duration %g s", label, player.duration()));
         }
-        if (nextSnapshot < options.snapshots.size() && now() - started >= options.snapshots[nextSnapshot]) {
+        if (adOver && nextSnapshot < options.snapshots.size() && now() - started >= options.snapshots[nextSnapshot]) {
             double at = options.snapshots[nextSnapshot++];
-            auto view = player.view();
-            view->layoutIfNeeded();
             for (bool shown : {true, false}) {
                 player.showControls(shown, false, kControlHideDelayNever);
-                std::string path = rt::format("%@/%@-%05.2fs-controls-%@.png", options.output, label, at,
-                                              shown ? "shown" : "hidden");
-                say(ui::renderToPNG(*view, path) ? "snapshot " + path : "snapshot failed: " + path);
+                snapshot(player, rt::format("%@/%@-%05.2fs-controls-%@.png", options.output, label, at,
+                                            shown ? "shown" : "hidden"));
             }
         }
         if (player.playerState() == 6) {
@@ -185,8 +297,17 @@ std::string watch(const std::string& label, QXQuorvexPlayer& player, const Optio
         }
         if (player.playerState() == 4) sawPlaying = true;
         if (sawPlaying && player.playerState() == 0) break;  // played to its end
+        if (desktopWindowClosed()) {
+            say(label + ": the window was closed");
+            break;
+        }
     }
+    if (desktopWindowClosed()) return failure;
     if (failure.empty() && !sawPicture) failure = label + ": no picture reached the player's view";
+    if (failure.empty() && delegate.adErrors > errorsBefore) failure = label + ": the ad failed";
+    if (failure.empty() && withAd && !adShot) failure = label + ": no picture of the ad reached the player's view";
+    if (failure.empty() && !adOver) failure = label + ": the ad did not end";
+    if (failure.empty() && !afterAdShot) failure = label + ": no picture of the content after the ad";
     // A stream of a known length that reads as endless is the wrong stream, or its
     // length was lost on the way to the controls.
     if (failure.empty() && hasLength && !sawDuration) failure = label + ": the player knows no duration";
@@ -267,7 +388,7 @@ int main(int argc, char** argv) {
     peers::MediaServerPeer server(certificate);
     server.start();
     peers::AdServerPeer ads;
-    if (options->ad) {
+    if (options->ad || options->ads) {
         say("making the ad's MP4 (first run only)");
         ads.setMediaFile(peers::AdFixtures::ensureDefault());
     }
@@ -297,6 +418,23 @@ int main(int argc, char** argv) {
     auto player = QXQuorvexPlayer::player();
     player->setDelegate(delegate);
     player->view()->setFrame(ui::Rect(ui::Point(0, 0), ui::Size(480, 270)));
+    if (options->window && !openDesktopWindow(player->view())) return 1;
+
+    if (options->ads) {
+        // Ads play through the ads backend; the tag answers one inline ad with the MP4
+        // fixture and its tracking.
+        QXIMAVastBackend::install();
+        AdServerPeer::InlineAd preroll;
+        preroll.impressions = {ads.url("/track/impression")};
+        for (const char* event : {"start", "firstQuartile", "midpoint", "thirdQuartile", "complete"})
+            preroll.tracking.emplace_back(event, ads.url(std::string("/track/") + event));
+        preroll.mediaFiles = {{"video/mp4", ads.url(AdServerPeer::kMediaPath)}};
+        ads.script("/vast/preroll", {AdServerPeer::Answer::vast(AdServerPeer::inlineVast(preroll))});
+        say("ads: a preroll from " + ads.url("/vast/preroll"));
+        player->configureAdServiceWithGoogleIMATag(ads.url("/vast/preroll"), {{"site", "demo"}},
+                                                   std::vector<double>{}, true);
+        prerollPending = true;
+    }
 
     std::vector<std::string> failures;
     auto heardReports = [&](const std::string& label, std::string failure) {
@@ -308,7 +446,7 @@ int main(int argc, char** argv) {
         auto failure = playAd(*player, *options, ads);
         if (!failure.empty()) failures.push_back(failure);
     }
-    if (options->channel) {
+    if (options->channel && !desktopWindowClosed()) {
         server.clearRules();
         server.loadScript(announceScript(origin.url("/live/index.m3u8")));
         server.clearFrames();
@@ -316,7 +454,7 @@ int main(int argc, char** argv) {
         player->playChannel(std::string("demo-live"));
         heardReports("channel", watch("channel", *player, *options));
     }
-    if (options->recording) {
+    if (options->recording && !desktopWindowClosed()) {
         // The channel's announcement would otherwise answer the recording's subscribe
         // first, and the recording would play the live stream.
         server.clearRules();
@@ -327,7 +465,13 @@ int main(int argc, char** argv) {
         heardReports("recording", watch("recording", *player, *options, true));
     }
 
+    if (options->ads && !desktopWindowClosed()) {
+        for (const auto& r : ads.requests()) say("ad server: " + r.path);
+        if (ads.requests("/track/impression").empty()) failures.push_back("ads: the ad server heard no impression");
+    }
+
     // The host lets its player go; the media server hears the last unsubscribe.
+    closeDesktopWindow();
     player = nullptr;
     loop->runUntil([&] { return !server.subchannels().size(); }, 3);
     loop->drain();

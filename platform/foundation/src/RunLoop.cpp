@@ -300,6 +300,7 @@ bool RunLoop::runPosted() {
             if (!postedHead_) postedTail_ = nullptr;
             --postedCount_;
         }
+        ++activity_;
         node->block();
         ran = true;
     }
@@ -340,6 +341,7 @@ bool RunLoop::fireDueTimers() {
                 timer->valid_.store(false);
             }
         }
+        ++activity_;
         if (timer->handler_) timer->handler_(*timer);
         fired = true;
     }
@@ -360,6 +362,7 @@ bool RunLoop::runTurnObservers() {
         // Cleared before the run: a request made while it runs (or later in this
         // phase, by an observer after it) is for the next turn.
         if (!observer->isValid() || !observer->needed_.exchange(false, std::memory_order_acq_rel)) continue;
+        ++activity_;
         if (observer->block_) observer->block_();
         ran = true;
     }
@@ -367,6 +370,7 @@ bool RunLoop::runTurnObservers() {
 }
 
 void RunLoop::drain() {
+    ++activity_;
     bool any = true;
     while (any) {
         any = runPosted();
@@ -376,6 +380,11 @@ void RunLoop::drain() {
 }
 
 bool RunLoop::runOnce(TimeInterval maxWait) {
+    ++activity_;
+    return runTurn(maxWait);
+}
+
+bool RunLoop::runTurn(TimeInterval maxWait) {
     bool ran = runPosted();
     ran = fireDueTimers() || ran;
 
@@ -434,6 +443,7 @@ bool RunLoop::runOnce(TimeInterval maxWait) {
                 if (it != sources_.end()) handler = it->second.handler;
             }
             if (handler) {
+                ++activity_;
                 (*handler)(fds[i].revents);
                 ran = true;
             }
@@ -446,8 +456,9 @@ bool RunLoop::runOnce(TimeInterval maxWait) {
 }
 
 void RunLoop::run() {
+    ++activity_;
     int stopAt = stopRequests_.load();
-    while (stopRequests_.load() == stopAt) runOnce(3600);
+    while (stopRequests_.load() == stopAt) runTurn(3600);
 }
 
 void RunLoop::stop() {
@@ -456,6 +467,7 @@ void RunLoop::stop() {
 }
 
 bool RunLoop::runUntil(const std::function<bool()>& done, TimeInterval timeout) {
+    ++activity_;
     auto realStart = std::chrono::steady_clock::now();
     TimeInterval start = clock().now();
     for (;;) {
@@ -466,7 +478,7 @@ bool RunLoop::runUntil(const std::function<bool()>& done, TimeInterval timeout) 
         bool isVirtual = now.isVirtual();
         if (elapsed >= timeout || (isVirtual && realElapsed >= timeout)) return done ? done() : false;
         TimeInterval slice = isVirtual ? std::min(0.01, timeout - realElapsed) : timeout - elapsed;
-        runOnce(std::max(0.0, std::min(slice, 0.05)));
+        runTurn(std::max(0.0, std::min(slice, 0.05)));
     }
 }
 

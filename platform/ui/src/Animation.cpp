@@ -25,7 +25,21 @@ struct AnimationGroup {
     bool repeatsForever = false;
     rt::Ref<fnd::Timer> timer;
     std::vector<std::pair<rt::Weak<View>, AnimKey>> members;
+    // Counted among the groups in flight from the end of its block to its completion.
+    bool inFlight = false;
+    ~AnimationGroup();
 };
+
+namespace {
+long groupsInFlight = 0;
+void land(AnimationGroup& group) {
+    if (!group.inFlight) return;
+    group.inFlight = false;
+    --groupsInFlight;
+}
+}  // namespace
+
+AnimationGroup::~AnimationGroup() { land(*this); }
 
 namespace {
 
@@ -47,6 +61,7 @@ double now() { return fnd::RunLoop::main()->clock().now(); }
 void complete(const std::shared_ptr<AnimationGroup>& group) {
     if (group->done) return;
     group->done = true;
+    land(*group);
     if (group->timer) group->timer->invalidate();
     group->timer = nullptr;
     // Remove what is left of the group's animations from their views.
@@ -230,6 +245,8 @@ void finishBlock(const std::shared_ptr<AnimationGroup>& group, double duration, 
         fnd::RunLoop::main()->post([group] { detail::complete(group); });
         return;
     }
+    group->inFlight = true;
+    ++detail::groupsInFlight;
     if (repeat) {
         group->repeatsForever = true;
         return;
@@ -322,5 +339,7 @@ void removeAllAnimations(View& view) {
 }
 
 bool isAnimating(const View& view) { return view.animations() && !view.animations()->running.empty(); }
+
+bool animationsInFlight() { return detail::groupsInFlight > 0; }
 
 }  // namespace ui

@@ -52,14 +52,20 @@ std::vector<int> TouchInjector::downMany(const std::vector<Point>& points) {
     return ids;
 }
 
-void TouchInjector::move(int finger, Point p) {
-    auto it = fingers_.find(finger);
-    if (it == fingers_.end()) return;
-    auto t = it->second;
-    t->moveTo(p);
-    t->setPhase(TouchPhase::Moved);
-    t->setTimestamp(now());
-    send({t});
+void TouchInjector::move(int finger, Point p) { moveMany({finger}, {p}); }
+
+void TouchInjector::moveMany(const std::vector<int>& fingers, const std::vector<Point>& points) {
+    TouchSet set;
+    for (std::size_t i = 0; i < fingers.size() && i < points.size(); ++i) {
+        auto it = fingers_.find(fingers[i]);
+        if (it == fingers_.end()) continue;
+        auto t = it->second;
+        t->moveTo(points[i]);
+        t->setPhase(TouchPhase::Moved);
+        t->setTimestamp(now());
+        set.push_back(t);
+    }
+    if (!set.empty()) send(set);
 }
 
 void TouchInjector::up(int finger) { upMany({finger}); }

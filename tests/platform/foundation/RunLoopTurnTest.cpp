@@ -12,6 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <fnd/Queue.h>
 #include <fnd/RunLoop.h>
 #include <rt/Exception.h>
@@ -325,3 +328,39 @@ TEST(LoopConcurrency, TheClockStaysAliveForItsReaderWhileAnotherThreadSwapsIt) {
 }
 
 }  // namespace
+
+TEST(RunLoopTest, ActivityGrowsWithWhatRunsAndWithEachEntryOnly) {
+    auto loop = fnd::RunLoop::main();
+    loop->drain();
+    auto before = loop->activity();
+    loop->post([] {});
+    loop->post([] {});
+    loop->drain();
+    EXPECT_EQ(loop->activity(), before + 3) << "one entry, two blocks";
+
+    // A frame timer alone: each of its firings is one step and the entries of the
+    // owner's run one more, whatever the number of turns inside it.
+    int frames = 0;
+    auto timer = loop->scheduleFrames(100, [&](fnd::Timer&) { ++frames; });
+    before = loop->activity();
+    loop->runFor(0.2);
+    EXPECT_GE(frames, 10);
+    EXPECT_EQ(loop->activity(), before + 1 + static_cast<std::uint64_t>(frames));
+    timer->invalidate();
+
+    // A source's handler is one step.
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    int heard = 0;
+    auto source = loop->addSource(fds[0], POLLIN, [&](short) {
+        char c;
+        if (::read(fds[0], &c, 1) == 1) ++heard;
+    });
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);
+    before = loop->activity();
+    loop->runUntil([&] { return heard == 1; }, 2);
+    EXPECT_EQ(loop->activity(), before + 2);
+    loop->removeSource(source);
+    ::close(fds[0]);
+    ::close(fds[1]);
+}

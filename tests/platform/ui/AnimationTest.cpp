@@ -176,3 +176,32 @@ TEST_F(Animations, CrossDissolveCompletesAndChangesAtOnce) {
     EXPECT_TRUE(finished);
     EXPECT_FALSE(isAnimating(*v));
 }
+
+TEST_F(Animations, InFlightFromTheBlockToTheCompletion) {
+    auto v = rt::make<View>(Rect(0, 0, 100, 100));
+    EXPECT_FALSE(animationsInFlight());
+    animate(1.0, [&] { v->setAlpha(0.5); });
+    EXPECT_TRUE(animationsInFlight());
+    advance(0.5);
+    EXPECT_TRUE(animationsInFlight());
+    advance(0.6);
+    EXPECT_FALSE(animationsInFlight()) << "landed";
+
+    animate(0.0, [&] {});
+    EXPECT_FALSE(animationsInFlight()) << "nothing animated";
+
+    // A replaced animation lands with its replacement's end; a repeating one flies until
+    // it is replaced.
+    animate(1.0, [&] { v->setAlpha(0.0); });
+    animate(0.5, [&] { v->setAlpha(1.0); });
+    advance(0.6);
+    drain();
+    EXPECT_FALSE(animationsInFlight());
+    animate(0.3, 0, AnimationOptions::Repeat, [&] { v->setCenter({80, 80}); }, nullptr);
+    advance(5);
+    EXPECT_TRUE(animationsInFlight());
+    animate(0.1, [&] { v->setCenter({10, 10}); });
+    advance(0.2);
+    drain();
+    EXPECT_FALSE(animationsInFlight());
+}

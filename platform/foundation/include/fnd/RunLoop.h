@@ -176,6 +176,11 @@ public:
     std::optional<TimeInterval> nextTimerDeadline() const;
     /// Whether the calling thread is this loop's thread.
     bool isCurrent() const;
+    /// A count that grows whenever the loop runs something (a posted block, a timer, a
+    /// source's handler, a turn observer) and whenever the loop's owner enters it anew
+    /// (runOnce, runUntil, run, drain), since the owner may have changed things between
+    /// two runs. Equal counts mean nothing ran. The loop's thread only.
+    std::uint64_t activity() const { return activity_; }
     /// Drops every posted block and timer (test isolation).
     void discardPending();
     /// Wakes the loop from its wait.
@@ -190,6 +195,8 @@ private:
     bool fireDueTimers();
     bool runPosted();
     bool runTurnObservers();
+    /// One turn of runOnce, without counting an entry.
+    bool runTurn(TimeInterval maxWait);
     /// Moves the lock-free list of new posts, in posting order, behind the posted list.
     void takeIncoming();
     void insertTimer(const rt::Ref<Timer>& timer, TimeInterval deadline);
@@ -232,6 +239,7 @@ private:
     int wakeFd_ = -1;
     std::atomic<std::thread::id> thread_{};
     std::atomic<int> stopRequests_{0};
+    std::uint64_t activity_ = 0;
 };
 
 }  // namespace fnd

@@ -44,6 +44,9 @@ void performWithoutAnimation(const std::function<void()>& block);
 void removeAllAnimations(View& view);
 /// Whether the view has an animation in flight.
 bool isAnimating(const View& view);
+/// Whether an animation is in flight anywhere: presented values then change with the
+/// clock alone, so a host drawing only on change keeps drawing.
+bool animationsInFlight();
 
 /// The timing curve: progress (0..1) of a time fraction (0..1).
 double curveProgress(unsigned options, double fraction);

@@ -28,6 +28,8 @@ public:
     void cancel(int finger);
     /// Several fingers at once (one event each step).
     std::vector<int> downMany(const std::vector<Point>& points);
+    /// Moves several fingers in one event, each to its point.
+    void moveMany(const std::vector<int>& fingers, const std::vector<Point>& points);
     void upMany(const std::vector<int>& fingers);
 
     // ---- whole gestures ---------------------------------------------------------------------

@@ -1,0 +1,354 @@
+// The player in a desktop window (the window host, a 640 x 360 window, a player view with
+// the default controls, GStreamer with null audio) against a bare playbin3 pipeline whose
+// BGRA appsink's pictures are uploaded to an SDL texture and presented, letterboxed, in
+// an SDL window of the same size. Both play the 10-s VOD from the loopback origin in the
+// same run:
+//   FirstFrame/*   from opening the window and asking to play to the first picture
+//                  presented in it
+//   Playback/*     CPU time and peak resident memory of a fresh process playing the VOD
+//                  for the given seconds (default: to its end), the resident memory also
+//                  sampled every second (the binary runs itself as a child for each)
+// Needs a display: run it under scripts/with-display.sh. Ratios are the reader's;
+// docs/PERFORMANCE.md keeps them.
+
+#include <benchmark/benchmark.h>
+
+#include <SDL.h>
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
+#include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
+#include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
+#include <QXCorePlayer/Core/View/PlaybackControl/CPDefaultPlaybackControlFactory.h>
+#include <QXCorePlayer/Core/View/PlayerView/CPPlayerView.h>
+#include <QXCorePlayer/Core/View/QXPlayerView.h>
+#include <fnd/RunLoop.h>
+#include <media/GstEngine.h>
+#include <peers/HlsFixtures.h>
+#include <peers/HlsOrigin.h>
+#include <uiwindow/WindowHost.h>
+
+namespace {
+
+constexpr int kWidth = 640, kHeight = 360;
+
+peers::HlsOrigin* gOrigin = nullptr;
+std::string gSelf;
+int gRound = 0;
+
+double seconds(std::chrono::steady_clock::time_point from) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+}
+
+bool gLive = false;
+
+/// A fresh URL each round, so no cache anywhere serves a later round.
+std::string vodURL() { return gOrigin->url("/tag/w" + std::to_string(++gRound) + "/vod/muxed/index.m3u8"); }
+/// What the playback children play: the VOD, or with --live the live window.
+std::string playedURL() {
+    if (!gLive) return vodURL();
+    return gOrigin->url("/tag/wl" + std::to_string(++gRound) + "/live/index.m3u8");
+}
+
+double residentMB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+    return -1;
+}
+
+struct Run {
+    double firstFrame = -1;
+    double framesPerSecond = 0;
+    std::vector<double> rssEachSecond;
+};
+
+// ---- the window host --------------------------------------------------------------------------
+
+/// Plays in the window host; the first picture counts once a frame drawn after it was
+/// presented. Plays for `duration` seconds (0: to the first picture only; negative: to
+/// the end).
+Run playInHost(const std::string& url, double duration) {
+    Run run;
+    auto started = std::chrono::steady_clock::now();
+    auto loop = fnd::RunLoop::main();
+    auto source = zid::CPURLMediaSource::sourceWithMediaURL(url);
+    source->setSourceType(url.find("/live/") != std::string::npos ? zid::CPMediaSourceType::LiveChannel
+                                                                  : zid::CPMediaSourceType::Recorded);
+    auto session = zid::CPPlaybackSession::sessionWithMediaSource(source, rt::make<zid::CPPlayerFactory>());
+    auto window = rt::make<ui::Window>(ui::Rect(0, 0, kWidth, kHeight));
+    auto view = rt::make<zid::CPPlayerView>(window->bounds(), rt::make<zid::CPDefaultPlaybackControlFactory>());
+    view->setSession(session);
+    window->addSubview(view);
+    auto host = ui::WindowHost::open(window, {.title = "window bench"});
+    if (!host) return run;
+    session->play();
+    std::uint64_t readyAt = 0;
+    auto firstPresented = [&] {
+        auto video = rt::cast<zid::QXPlayerView>(session->presentationLayer());
+        if (!readyAt && video && video->playerLayer()->isReadyForDisplay()) readyAt = host->framesPresented() + 1;
+        return readyAt && host->framesPresented() >= readyAt;
+    };
+    if (loop->runUntil(firstPresented, 30)) run.firstFrame = seconds(started);
+    if (duration != 0) {
+        double until = duration > 0 ? duration : 60;
+        auto playing = std::chrono::steady_clock::now();
+        auto framesBefore = host->framesPresented();
+        for (int second = 1; second <= until; ++second) {
+            bool ended = loop->runUntil([&] { return session->state() == zid::CPSessionState::Finished; },
+                                        second - seconds(playing));
+            run.rssEachSecond.push_back(residentMB());
+            if (ended) break;
+        }
+        run.framesPerSecond = (host->framesPresented() - framesBefore) / seconds(playing);
+    }
+    host->close();
+    view = nullptr;
+    session = nullptr;
+    loop->drain();
+    return run;
+}
+
+// ---- the bare pipeline in an SDL window --------------------------------------------------------
+
+class BareWindowPlayer {
+public:
+    explicit BareWindowPlayer(const std::string& url) {
+        media::GstEngine::ensureInitialized();
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        SDL_InitSubSystem(SDL_INIT_VIDEO);
+        window_ = SDL_CreateWindow("bare", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kWidth, kHeight,
+                                   SDL_WINDOW_SHOWN);
+        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
+        if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
+        pipeline_ = gst_element_factory_make("playbin3", nullptr);
+        sink_ = gst_element_factory_make("appsink", nullptr);
+        GstElement* audio = gst_element_factory_make("fakesink", nullptr);
+        GstElement* text = gst_element_factory_make("appsink", nullptr);
+        GstCaps* caps = gst_caps_from_string("video/x-raw,format=BGRA");
+        g_object_set(sink_, "caps", caps, "sync", TRUE, "max-buffers", 2u, "drop", TRUE, nullptr);
+        gst_caps_unref(caps);
+        g_object_set(audio, "sync", TRUE, nullptr);
+        g_object_set(text, "sync", TRUE, "async", FALSE, nullptr);
+        g_object_set(pipeline_, "uri", url.c_str(), "video-sink", sink_, "audio-sink", audio, "text-sink", text, nullptr);
+        gst_element_set_state(pipeline_, GST_STATE_PLAYING);
+    }
+    ~BareWindowPlayer() {
+        gst_element_set_state(pipeline_, GST_STATE_NULL);
+        gst_object_unref(pipeline_);
+        if (texture_) SDL_DestroyTexture(texture_);
+        if (renderer_) SDL_DestroyRenderer(renderer_);
+        if (window_) SDL_DestroyWindow(window_);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    BareWindowPlayer(const BareWindowPlayer&) = delete;
+    BareWindowPlayer& operator=(const BareWindowPlayer&) = delete;
+
+    /// Shows the pictures as they come, reading the window's events, until the limit, the
+    /// first picture (when asked) or the end of the stream; answers false at the end.
+    bool play(double limit, bool untilFirst) {
+        auto started = std::chrono::steady_clock::now();
+        GstBus* bus = gst_element_get_bus(pipeline_);
+        while (seconds(started) < limit) {
+            SDL_Event e;
+            while (SDL_PollEvent(&e)) {
+            }
+            GstSample* sample = presented_ ? gst_app_sink_try_pull_sample(GST_APP_SINK(sink_), 10 * GST_MSECOND)
+                                           : gst_app_sink_try_pull_preroll(GST_APP_SINK(sink_), 10 * GST_MSECOND);
+            if (sample) {
+                show(sample);
+                gst_sample_unref(sample);
+                if (untilFirst) break;
+            }
+            if (GstMessage* m = gst_bus_pop_filtered(bus, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))) {
+                gst_message_unref(m);
+                ended_ = true;
+                break;
+            }
+        }
+        gst_object_unref(bus);
+        return !ended_;
+    }
+    bool presented() const { return presented_; }
+    long frames() const { return frames_; }
+
+private:
+    void show(GstSample* sample) {
+        GstCaps* caps = gst_sample_get_caps(sample);
+        GstStructure* s = gst_caps_get_structure(caps, 0);
+        int w = 0, h = 0;
+        gst_structure_get_int(s, "width", &w);
+        gst_structure_get_int(s, "height", &h);
+        if (w <= 0 || h <= 0) return;
+        if (!texture_ || w != textureWidth_ || h != textureHeight_) {
+            if (texture_) SDL_DestroyTexture(texture_);
+            texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
+            textureWidth_ = w;
+            textureHeight_ = h;
+        }
+        GstMapInfo map;
+        GstBuffer* buffer = gst_sample_get_buffer(sample);
+        if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return;
+        SDL_UpdateTexture(texture_, nullptr, map.data, w * 4);
+        gst_buffer_unmap(buffer, &map);
+        // Letterboxed, as the player view's default gravity.
+        double scale = std::min(double(kWidth) / w, double(kHeight) / h);
+        SDL_Rect to{int((kWidth - w * scale) / 2), int((kHeight - h * scale) / 2), int(w * scale), int(h * scale)};
+        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+        SDL_RenderClear(renderer_);
+        SDL_RenderCopy(renderer_, texture_, nullptr, &to);
+        SDL_RenderPresent(renderer_);
+        presented_ = true;
+        ++frames_;
+    }
+
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    int textureWidth_ = 0, textureHeight_ = 0;
+    GstElement* pipeline_ = nullptr;
+    GstElement* sink_ = nullptr;
+    bool presented_ = false;
+    bool ended_ = false;
+    long frames_ = 0;
+};
+
+Run playBare(const std::string& url, double duration) {
+    Run run;
+    auto started = std::chrono::steady_clock::now();
+    BareWindowPlayer bare(url);
+    bare.play(30, true);
+    if (bare.presented()) run.firstFrame = seconds(started);
+    if (duration != 0) {
+        double until = duration > 0 ? duration : 60;
+        auto playing = std::chrono::steady_clock::now();
+        long framesBefore = bare.frames();
+        for (int second = 1; second <= until; ++second) {
+            bool more = bare.play(second - seconds(playing), false);
+            run.rssEachSecond.push_back(residentMB());
+            if (!more) break;
+        }
+        run.framesPerSecond = (bare.frames() - framesBefore) / seconds(playing);
+    }
+    return run;
+}
+
+// ---- benchmarks ----------------------------------------------------------------------------------
+
+void BM_FirstFrame_Host(benchmark::State& state) {
+    for (auto _ : state) {
+        double t = playInHost(vodURL(), 0).firstFrame;
+        if (t < 0) state.SkipWithError("no picture");
+        state.SetIterationTime(t);
+    }
+}
+BENCHMARK(BM_FirstFrame_Host)->Name("FirstFrame/WindowHost")->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+
+void BM_FirstFrame_Bare(benchmark::State& state) {
+    for (auto _ : state) {
+        double t = playBare(vodURL(), 0).firstFrame;
+        if (t < 0) state.SkipWithError("no picture");
+        state.SetIterationTime(t);
+    }
+}
+BENCHMARK(BM_FirstFrame_Bare)->Name("FirstFrame/BarePlaybin3InSDL")->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+
+double gPlaySeconds = -1;
+
+/// Runs this binary as a child that plays; reads back its CPU seconds, peak resident
+/// memory, resident memory at 2 s, at 2 min (long runs) and at the end, and the frames
+/// it presented a second.
+void measureChild(benchmark::State& state, const char* mode) {
+    for (auto _ : state) {
+        auto started = std::chrono::steady_clock::now();
+        std::string command = "'" + gSelf + "' --playback-child " + mode + " '" + playedURL() + "' " +
+                              std::to_string(gPlaySeconds);
+        FILE* pipe = ::popen(command.c_str(), "r");
+        double cpu = -1, rssKB = -1, rss2 = -1, rss120 = -1, rssLast = -1, fps = 0;
+        if (pipe) {
+            if (std::fscanf(pipe, "%lf %lf %lf %lf %lf %lf", &cpu, &rssKB, &rss2, &rss120, &rssLast, &fps) != 6) cpu = -1;
+            ::pclose(pipe);
+        }
+        if (cpu < 0) state.SkipWithError("the child did not report");
+        state.SetIterationTime(seconds(started));
+        state.counters["cpu_s"] = cpu;
+        state.counters["peak_rss_MB"] = rssKB / 1024.0;
+        state.counters["rss_2s_MB"] = rss2;
+        if (rss120 >= 0) state.counters["rss_2min_MB"] = rss120;
+        state.counters["rss_end_MB"] = rssLast;
+        if (fps > 0) state.counters["frames_per_s"] = fps;
+    }
+}
+
+void BM_Playback_Host(benchmark::State& state) { measureChild(state, "host"); }
+BENCHMARK(BM_Playback_Host)->Name("Playback/WindowHost")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+void BM_Playback_Bare(benchmark::State& state) { measureChild(state, "bare"); }
+BENCHMARK(BM_Playback_Bare)->Name("Playback/BarePlaybin3InSDL")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+
+int playbackChild(const std::string& mode, const std::string& url, double duration) {
+    fnd::RunLoop::main();
+    media::GstEngine::Options options;
+    options.nullOutput = true;
+    media::Engine::setShared(rt::make<media::GstEngine>(options));
+    Run run = mode == "host" ? playInHost(url, duration) : playBare(url, duration);
+    if (run.firstFrame < 0) return 1;
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    double cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+    double rss2 = run.rssEachSecond.size() >= 2 ? run.rssEachSecond[1] : -1;
+    double rss120 = run.rssEachSecond.size() >= 120 ? run.rssEachSecond[119] : -1;
+    double rssLast = run.rssEachSecond.empty() ? -1 : run.rssEachSecond.back();
+    std::printf("%.3f %ld %.1f %.1f %.1f %.1f\n", cpu, usage.ru_maxrss, rss2, rss120, rssLast, run.framesPerSecond);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 5 && std::strcmp(argv[1], "--playback-child") == 0)
+        return playbackChild(argv[2], argv[3], std::atof(argv[4]));
+    // --play-seconds N: how long each playback child plays (default: the VOD to its end);
+    // --live: the children play the live window instead of the VOD.
+    for (int i = 1; i < argc;) {
+        int taken = 0;
+        if (std::strcmp(argv[i], "--play-seconds") == 0 && i + 1 < argc) {
+            gPlaySeconds = std::atof(argv[i + 1]);
+            taken = 2;
+        } else if (std::strcmp(argv[i], "--live") == 0) {
+            gLive = true;
+            taken = 1;
+        }
+        if (!taken) {
+            ++i;
+            continue;
+        }
+        for (int j = i; j + taken <= argc; ++j) argv[j] = argv[j + taken];
+        argc -= taken;
+    }
+    gSelf = "/proc/" + std::to_string(::getpid()) + "/exe";
+    fnd::RunLoop::main();
+    media::GstEngine::Options options;
+    options.nullOutput = true;
+    media::Engine::setShared(rt::make<media::GstEngine>(options));
+    gOrigin = new peers::HlsOrigin(peers::HlsFixtures::ensureDefault());
+    gOrigin->start();
+    // One untimed round of each first: plugin loading and the first connections are
+    // paid before either side is measured.
+    playBare(vodURL(), 0);
+    playInHost(vodURL(), 0);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    gOrigin->stop();
+    return 0;
+}

@@ -1,0 +1,411 @@
+#include <uiwindow/WindowHost.h>
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xutil.h>
+#include <cairo.h>
+#include <poll.h>
+
+#include <cmath>
+#include <map>
+#include <vector>
+
+#include <fnd/RunLoop.h>
+#include <ui/Animation.h>
+#include <ui/Application.h>
+#include <ui/Renderer.h>
+
+#include "WindowInput.h"
+
+namespace ui {
+
+namespace {
+
+rt::Ref<rt::Error> hostError(WindowHostError code, const std::string& what) {
+    return rt::Error::withDescription(kWindowHostErrorDomain, static_cast<long long>(code), what);
+}
+
+// SDL's video subsystem serves every window of the process through one display
+// connection: it is started with the first window and kept for the process's life
+// (starting it again and again has been seen to fail to reach a server that is there),
+// and the connection is watched by one source of the main loop while a window is open.
+struct Desktop {
+    int windows = 0;
+    fnd::RunLoop::SourceId source = 0;
+    std::map<Uint32, WindowHost::Impl*> hosts;
+};
+Desktop& desktop() {
+    static Desktop d;
+    return d;
+}
+
+bool startVideo(rt::Ref<rt::Error>* error) {
+    if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+    // The host owns its signals; SDL's own handlers would turn Ctrl-C into a quit event.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // A desktop of X11 unless the environment picks another driver.
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_DEFAULT);
+    // Touches and mouse events stay apart: each reaches the toolkit once, by its own path.
+    SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
+    SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
+    // The first click into an unfocused window is a click like any other.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        const char* display = std::getenv("DISPLAY");
+        if (error)
+            *error = hostError(WindowHostError::NoDisplay,
+                               std::string("cannot open a desktop window: ") + SDL_GetError() +
+                                   (display && *display ? std::string(" (DISPLAY is ") + display + ")"
+                                                        : std::string(" (DISPLAY is not set)")) +
+                                   "; start an X server and set DISPLAY to it (tests: scripts/with-display.sh)");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+struct WindowHost::Impl {
+    /// The longest a window goes without a frame drawn, changed or not (seconds).
+    static constexpr double kStillFrameInterval = 0.25;
+
+    rt::Ref<Window> window;
+    Options options;
+    SDL_Window* sdlWindow = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    int textureWidth = 0, textureHeight = 0;
+    rt::Ref<fnd::Timer> frames;
+    std::unique_ptr<WindowInput> input;
+    bool closeRequested = false;
+    std::function<void()> closeHandler;
+    std::uint64_t presented = 0;
+    unsigned long nativeWindow = 0;
+    // Drawing on change: the loop's activity after the last frame drawn, whether an event
+    // reached the window since, and when the last frame was drawn.
+    std::uint64_t activityDrawn = 0;
+    bool eventsSinceDrawn = true;
+    double drawnAt = -1;
+
+    bool make(rt::Ref<rt::Error>* error);
+    void destroy();
+    void handle(const SDL_Event& e);
+    void resized(int width, int height);
+    void draw();
+    void frame();
+    Point point(int x, int y) const;
+    static void pumpEvents();
+};
+
+bool WindowHost::Impl::make(rt::Ref<rt::Error>* error) {
+    Size size = window->bounds().size;
+    int width = std::max(1, static_cast<int>(std::lround(size.width)));
+    int height = std::max(1, static_cast<int>(std::lround(size.height)));
+    Uint32 flags = SDL_WINDOW_SHOWN | (options.resizable ? SDL_WINDOW_RESIZABLE : 0);
+    sdlWindow = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
+                                 height, flags);
+    if (!sdlWindow) {
+        if (error) *error = hostError(WindowHostError::CannotCreateWindow, std::string("cannot make the window: ") + SDL_GetError());
+        return false;
+    }
+    renderer = SDL_CreateRenderer(sdlWindow, -1, options.vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
+    // A driver without the refresh wait (a virtual X server) still presents.
+    if (!renderer && options.vsync) renderer = SDL_CreateRenderer(sdlWindow, -1, 0);
+    if (!renderer) {
+        if (error)
+            *error = hostError(WindowHostError::CannotCreateWindow, std::string("cannot make the window's renderer: ") + SDL_GetError());
+        return false;
+    }
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(sdlWindow, &info) && info.subsystem == SDL_SYSWM_X11)
+        nativeWindow = static_cast<unsigned long>(info.info.x11.window);
+    input = std::make_unique<WindowInput>(window);
+    return true;
+}
+
+void WindowHost::Impl::destroy() {
+    if (frames) frames->invalidate();
+    frames = nullptr;
+    if (texture) SDL_DestroyTexture(texture);
+    if (renderer) SDL_DestroyRenderer(renderer);
+    if (sdlWindow) SDL_DestroyWindow(sdlWindow);
+    texture = nullptr;
+    renderer = nullptr;
+    sdlWindow = nullptr;
+    input.reset();
+}
+
+Point WindowHost::Impl::point(int x, int y) const {
+    // Window points: the desktop window's coordinates scaled to the ui::Window's bounds.
+    int w = 1, h = 1;
+    SDL_GetWindowSize(sdlWindow, &w, &h);
+    Rect b = window->bounds();
+    return Point{b.origin.x + x * b.size.width / std::max(1, w), b.origin.y + y * b.size.height / std::max(1, h)};
+}
+
+void WindowHost::Impl::resized(int width, int height) {
+    Rect frame = window->frame();
+    if (std::lround(frame.size.width) == width && std::lround(frame.size.height) == height) return;
+    window->setFrame(Rect(frame.origin.x, frame.origin.y, width, height));
+    window->setNeedsLayout();
+}
+
+void WindowHost::Impl::handle(const SDL_Event& e) {
+    auto mods = [] { return (SDL_GetModState() & (KMOD_CTRL | KMOD_SHIFT | KMOD_ALT)) != 0; };
+    auto button = [](Uint8 b) {
+        return b == SDL_BUTTON_LEFT ? WindowInput::Button::Primary
+               : b == SDL_BUTTON_RIGHT ? WindowInput::Button::Secondary
+                                       : WindowInput::Button::Middle;
+    };
+    switch (e.type) {
+        case SDL_WINDOWEVENT:
+            switch (e.window.event) {
+                case SDL_WINDOWEVENT_SIZE_CHANGED: resized(e.window.data1, e.window.data2); break;
+                case SDL_WINDOWEVENT_FOCUS_GAINED: window->makeKeyWindow(); break;
+                case SDL_WINDOWEVENT_FOCUS_LOST:
+                    input->cancelPointer();
+                    input->cancelFingers();
+                    break;
+                case SDL_WINDOWEVENT_CLOSE: {
+                    closeRequested = true;
+                    // The handler may close (and release) the host: keep what is needed.
+                    auto handler = closeHandler;
+                    if (handler) handler();
+                    fnd::RunLoop::main()->stop();
+                    break;
+                }
+                default: break;
+            }
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+            input->pointerDown(button(e.button.button), point(e.button.x, e.button.y), mods());
+            break;
+        case SDL_MOUSEMOTION:
+            if (input->pointerHeld()) input->pointerMoved(point(e.motion.x, e.motion.y));
+            break;
+        case SDL_MOUSEBUTTONUP: input->pointerUp(button(e.button.button), point(e.button.x, e.button.y)); break;
+        case SDL_FINGERDOWN:
+        case SDL_FINGERMOTION:
+        case SDL_FINGERUP: {
+            Rect b = window->bounds();
+            Point p{b.origin.x + e.tfinger.x * b.size.width, b.origin.y + e.tfinger.y * b.size.height};
+            if (e.type == SDL_FINGERDOWN) input->fingerDown(e.tfinger.fingerId, p);
+            else if (e.type == SDL_FINGERMOTION) input->fingerMoved(e.tfinger.fingerId, p);
+            else input->fingerUp(e.tfinger.fingerId, p);
+            break;
+        }
+        case SDL_TEXTINPUT: input->text(e.text.text); break;
+        case SDL_KEYDOWN:
+            switch (e.key.keysym.sym) {
+                case SDLK_BACKSPACE: input->key(WindowInput::Key::Backspace); break;
+                case SDLK_RETURN:
+                case SDLK_KP_ENTER: input->key(WindowInput::Key::Return); break;
+                case SDLK_ESCAPE: input->key(WindowInput::Key::Escape); break;
+                default: break;
+            }
+            break;
+        default: break;
+    }
+}
+
+void WindowHost::Impl::pumpEvents() {
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        Uint32 id = 0;
+        switch (e.type) {
+            case SDL_WINDOWEVENT: id = e.window.windowID; break;
+            case SDL_MOUSEBUTTONDOWN:
+            case SDL_MOUSEBUTTONUP: id = e.button.windowID; break;
+            case SDL_MOUSEMOTION: id = e.motion.windowID; break;
+            case SDL_FINGERDOWN:
+            case SDL_FINGERMOTION:
+            case SDL_FINGERUP: id = e.tfinger.windowID; break;
+            case SDL_TEXTINPUT: id = e.text.windowID; break;
+            case SDL_KEYDOWN:
+            case SDL_KEYUP: id = e.key.windowID; break;
+            default: continue;  // nothing a window takes
+        }
+        auto& hosts = desktop().hosts;
+        auto it = hosts.find(id);
+        // A single window takes the events SDL could not attribute (touches on some servers).
+        if (it == hosts.end() && id == 0 && hosts.size() == 1) it = hosts.begin();
+        if (it != hosts.end() && it->second->input) {
+            it->second->eventsSinceDrawn = true;
+            it->second->handle(e);
+        }
+    }
+}
+
+// A frame is drawn when something may have changed since the last one: the loop ran
+// something besides this timer (a picture arrived, a timer or a gesture fired, the
+// owner ran code between runs), an event reached the window, an animation is in
+// flight. At least a few frames a second are drawn anyway, so nothing the accounting
+// misses stays on screen for long. A still window costs next to nothing.
+void WindowHost::Impl::frame() {
+    auto loop = fnd::RunLoop::main();
+    double now = loop->clock().now();
+    // This timer's own firing is one step of activity.
+    bool idle = loop->activity() == activityDrawn + 1 && !eventsSinceDrawn && !animationsInFlight();
+    if (idle && drawnAt >= 0 && now - drawnAt < kStillFrameInterval) {
+        activityDrawn = loop->activity();
+        return;
+    }
+    draw();
+}
+
+void WindowHost::Impl::draw() {
+    if (!renderer) return;
+    auto loop = fnd::RunLoop::main();
+    drawnAt = loop->clock().now();
+    eventsSinceDrawn = false;
+    window->layoutIfNeeded();
+    int pw = 0, ph = 0;
+    if (SDL_GetRendererOutputSize(renderer, &pw, &ph) != 0 || pw <= 0 || ph <= 0) return;
+    if (!texture || pw != textureWidth || ph != textureHeight) {
+        if (texture) SDL_DestroyTexture(texture);
+        // ARGB8888 is Cairo's ARGB32 on every byte order SDL names it for.
+        texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, pw, ph);
+        textureWidth = texture ? pw : 0;
+        textureHeight = texture ? ph : 0;
+        if (!texture) return;
+        SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
+    }
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0) return;
+    // The tree is drawn straight into the texture's memory: one upload, no copy.
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(static_cast<unsigned char*>(pixels),
+                                                                   CAIRO_FORMAT_ARGB32, pw, ph, pitch);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_paint(cr);
+    Size size = window->bounds().size;
+    double scale = size.width > 0 ? pw / size.width : 1;
+    cairo_scale(cr, scale, size.height > 0 ? ph / size.height : 1);
+    renderView(*window, cr, scale);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    cairo_surface_destroy(surface);
+    SDL_UnlockTexture(texture);
+    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+    SDL_RenderPresent(renderer);
+    ++presented;
+    activityDrawn = loop->activity();
+}
+
+// ---- WindowHost ---------------------------------------------------------------------------
+
+WindowHost::WindowHost() : impl_(std::make_unique<Impl>()) {}
+
+WindowHost::~WindowHost() { close(); }
+
+bool WindowHost::canOpenDisplay(rt::Ref<rt::Error>* error) {
+    return startVideo(error);
+}
+
+rt::Ref<WindowHost> WindowHost::open(const rt::Ref<Window>& window, const Options& options, rt::Ref<rt::Error>* error) {
+    if (!window) {
+        if (error) *error = hostError(WindowHostError::CannotCreateWindow, "no window to show");
+        return nullptr;
+    }
+    if (!(options.frameRate > 0)) {
+        if (error) *error = hostError(WindowHostError::CannotCreateWindow, "the frame rate must be above 0");
+        return nullptr;
+    }
+    if (!startVideo(error)) return nullptr;
+    auto host = rt::make<WindowHost>();
+    auto& impl = *host->impl_;
+    impl.window = window;
+    impl.options = options;
+    if (!impl.make(error)) {
+        impl.destroy();
+        return nullptr;
+    }
+    auto& d = desktop();
+    d.hosts[SDL_GetWindowID(impl.sdlWindow)] = &impl;
+    auto loop = fnd::RunLoop::main();
+    if (d.windows++ == 0) {
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (SDL_GetWindowWMInfo(impl.sdlWindow, &info) && info.subsystem == SDL_SYSWM_X11)
+            d.source = loop->addSource(ConnectionNumber(info.info.x11.display), POLLIN,
+                                       [](short) { Impl::pumpEvents(); });
+    }
+    window->makeKeyAndVisible();
+    rt::Weak<WindowHost> weak = host;
+    // Every frame also reads the events: the display library may have queued some while
+    // answering a request, and those no longer show on the connection.
+    impl.frames = loop->scheduleFrames(options.frameRate, [weak](fnd::Timer&) {
+        Impl::pumpEvents();
+        if (auto h = weak.lock(); h && h->impl_->sdlWindow) h->impl_->frame();
+    });
+    impl.draw();
+    return host;
+}
+
+rt::Ref<Window> WindowHost::window() const { return impl_->window; }
+
+bool WindowHost::isOpen() const { return impl_->sdlWindow != nullptr; }
+
+void WindowHost::close() {
+    if (!impl_ || !impl_->sdlWindow) return;
+    auto& d = desktop();
+    d.hosts.erase(SDL_GetWindowID(impl_->sdlWindow));
+    impl_->destroy();
+    if (--d.windows == 0) {
+        if (d.source) fnd::RunLoop::main()->removeSource(d.source);
+        d.source = 0;
+    }
+}
+
+bool WindowHost::closeRequested() const { return impl_->closeRequested; }
+
+void WindowHost::setCloseHandler(std::function<void()> handler) { impl_->closeHandler = std::move(handler); }
+
+bool WindowHost::runUntilClosed(double timeout) {
+    rt::Ref<WindowHost> self = rt::cast<WindowHost>(shared_from_this());
+    return fnd::RunLoop::main()->runUntil([self] { return self->closeRequested() || !self->isOpen(); }, timeout);
+}
+
+void WindowHost::presentNow() {
+    Impl::pumpEvents();
+    impl_->draw();
+}
+
+std::uint64_t WindowHost::framesPresented() const { return impl_->presented; }
+
+unsigned long WindowHost::nativeWindow() const { return impl_->nativeWindow; }
+
+rt::Ref<Image> WindowHost::capture() const {
+    if (!impl_->sdlWindow) return nullptr;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(impl_->sdlWindow, &info) || info.subsystem != SDL_SYSWM_X11) return nullptr;
+    Display* display = info.info.x11.display;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, info.info.x11.window, &attributes)) return nullptr;
+    XImage* image = XGetImage(display, info.info.x11.window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (!image) return nullptr;
+    std::vector<std::uint8_t> bytes(std::size_t(image->width) * image->height * 4);
+    auto* out = reinterpret_cast<std::uint32_t*>(bytes.data());
+    // Any visual: each channel read through its mask, scaled to 8 bits.
+    auto channel = [](unsigned long pixel, unsigned long mask) -> std::uint32_t {
+        if (!mask) return 0;
+        int shift = __builtin_ctzl(mask);
+        unsigned long max = mask >> shift;
+        return static_cast<std::uint32_t>(((pixel & mask) >> shift) * 255 / max);
+    };
+    for (int y = 0; y < image->height; ++y)
+        for (int x = 0; x < image->width; ++x) {
+            unsigned long p = XGetPixel(image, x, y);
+            out[std::size_t(y) * image->width + x] = 0xFF000000u | channel(p, image->red_mask) << 16 |
+                                                      channel(p, image->green_mask) << 8 |
+                                                      channel(p, image->blue_mask);
+        }
+    int width = image->width, height = image->height;
+    XDestroyImage(image);
+    return Image::imageWithPixels(bytes.data(), bytes.size(), width, height);
+}
+
+}  // namespace ui
