@@ -17,6 +17,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <functional>
+
 #include "AlternatingPairs.h"
 #include "BarePipeline.h"
 
@@ -105,14 +107,10 @@ std::string announceFreshURL() {
     return url;
 }
 
-double connectedRound() {
-    announceFreshURL();
-    auto started = std::chrono::steady_clock::now();
-    auto source = CPVexaConnectedSource::sourceWithSource(rt::make<BenchChannel>(), rt::make<BenchFactory>(gService));
-    auto live = CPURLResolvingSource::sourceWithBaseSource(source, CPHLSSourceResolver::resolver());
-    auto session = CPPlaybackSession::sessionWithMediaSource(live, rt::make<CPPlayerFactory>());
-    // The picture is in the layer the moment the layer says so, whatever else the turn
-    // that put it there still does.
+/// Seconds from `started` until the session's first picture is in its layer: the moment
+/// the layer says so, whatever else the turn that put it there still does; -1 without one.
+double untilFirstPicture(const rt::Ref<CPPlaybackSession>& session, std::chrono::steady_clock::time_point started,
+                         const std::function<void()>& start) {
     double first = -1;
     rt::Ref<media::PlayerLayer> layer;
     rt::Ref<rt::Observation> ready;
@@ -124,11 +122,21 @@ double connectedRound() {
             if (first < 0 && layer->isReadyForDisplay()) first = since(started);
         });
     };
-    auto view = rt::observe(session, "presentationLayer", rt::KVONew, [&](const rt::KVOChange&) { follow(); });
-    session->play();
+    auto view = rt::observe(session, "presentationLayer", rt::KVONew | rt::KVOInitial, [&](const rt::KVOChange&) { follow(); });
+    start();
     fnd::RunLoop::main()->runUntil([&] { return first >= 0; }, 30);
     view->remove();
     if (ready) ready->remove();
+    return first;
+}
+
+double connectedRound() {
+    announceFreshURL();
+    auto started = std::chrono::steady_clock::now();
+    auto source = CPVexaConnectedSource::sourceWithSource(rt::make<BenchChannel>(), rt::make<BenchFactory>(gService));
+    auto live = CPURLResolvingSource::sourceWithBaseSource(source, CPHLSSourceResolver::resolver());
+    auto session = CPPlaybackSession::sessionWithMediaSource(live, rt::make<CPPlayerFactory>());
+    double first = untilFirstPicture(session, started, [&] { session->play(); });
     session = nullptr;
     source->dispose();
     fnd::RunLoop::main()->runUntil([] { return gServer->subchannels().empty(); }, 5);
@@ -139,14 +147,8 @@ double facadeRound() {
     announceFreshURL();
     auto started = std::chrono::steady_clock::now();
     gFacade->playChannel(std::string("bench"));
-    double first = -1;
-    fnd::RunLoop::main()->runUntil(
-        [&] {
-            auto view = rt::cast<QXPlayerView>(gFacade->playerView()->presentationLayer());
-            if (view && view->playerLayer()->isReadyForDisplay()) first = since(started);
-            return first >= 0;
-        },
-        30);
+    // The session is made inside the play call; its picture is awaited like the others'.
+    double first = gFacade->session() ? untilFirstPicture(gFacade->session(), started, [] {}) : -1;
     gFacade->setSession(nullptr);  // the host lets the playback go
     fnd::RunLoop::main()->runUntil([] { return gServer->subchannels().empty(); }, 5);
     return first;
@@ -164,6 +166,8 @@ double prebufferedRound() {
     auto player = gPrebuffering->playerForMedia(media);
     player->view()->setFrame(ui::Rect(ui::Point(0, 0), ui::Size(640, 360)));
     player->play();
+    // The picture must be in that player's own view, which takes the session's layer when
+    // the facade shows it: read between turns.
     double first = -1;
     fnd::RunLoop::main()->runUntil(
         [&] {
