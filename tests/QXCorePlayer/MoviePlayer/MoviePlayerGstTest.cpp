@@ -119,6 +119,14 @@ TEST_F(MoviePlayerGstTest, ARefusedCertificateEndsTheControllerWithTheRefusalAtT
 TEST_F(MoviePlayerGstTest, AnEngineProcessAbortingOnASeekFailsTheControllerWithItsCauseAndPlayingAgainResumes) {
     // The engine in a child process, made to abort on its first seek as GStreamer's
     // demuxer can: the host lives on, and the failure is the controller's like any other.
+#if defined(__SANITIZE_ADDRESS__)
+    // The engine process dies in the middle of a request to the loopback origin; the
+    // origin's HTTP library (cpp-httplib 0.11, not instrumented) then compares past the
+    // end of the cut request line, which AddressSanitizer reports inside the origin and
+    // hangs symbolizing. The engine-process tests of the media layer cover the same
+    // abort under the sanitizer; the plain build runs this one in every run.
+    GTEST_SKIP() << "left out under AddressSanitizer: the origin's HTTP library reads past a request cut short";
+#endif
     media::ProcessEngine::Options options;
     options.engine.nullOutput = true;
     options.abortOnSeek = 1;
