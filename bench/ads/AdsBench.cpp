@@ -1,15 +1,23 @@
-// A preroll on loopback, in one run:
-//   PrerollToFirstPicture/Facade        the player facade configured with a preroll tag,
-//                                       then told to play a channel of the loopback
-//                                       media server: the ad request (GET of the VAST
-//                                       answer), the channel's subscribe and realizing,
-//                                       the ad's MP4 played by the real ads backend in
-//                                       the ad player's view, until its first picture
-//   PrerollToFirstPicture/BarePlaybin3  one GET of the same VAST answer, then a bare
-//                                       playbin3 pipeline with the player's sinks on the
-//                                       ad's MP4 URL, until its first picture
+// A preroll on loopback, in one run, as alternating pairs of rounds (AlternatingPairs.h):
+//   framework  the player facade configured with a preroll tag, then told to play a
+//              channel of the loopback media server: the ad request (GET of the VAST
+//              answer), the channel's subscribe and realizing, the ad's MP4 played by
+//              the real ads backend in the ad player's view, until its first picture
+//   bare       one GET of the same VAST answer, then a bare playbin3 pipeline with the
+//              player's sinks on the ad's MP4 URL, until its first picture
 // One untimed round of each runs first.
+//
+// Sixty seconds of content with ads configured and no ad due, as alternating pairs of
+// child processes (the loopback peers stay in this process):
+//   framework  a fresh child plays a live channel of the loopback origin through the
+//              facade configured with an ad tag, no preroll and a cue point far beyond
+//              the playback (the ad is requested; the ticker and the ad check run)
+//   bare       the same playback through the facade without ad configuration
+// Each child's CPU time (user + system) from its content playing to 60 s later.
 
+#include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
+#include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
+#include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
 #include <QXMediaPlayer/Ad/IMA/QXIMAAdsLoader.h>
@@ -26,9 +34,15 @@
 #include <peers/MediaServerPeer.h>
 #include <peers/TestCertificates.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "AlternatingPairs.h"
 #include "BarePipeline.h"
 
 namespace {
@@ -100,35 +114,85 @@ double bareRound() {
     return first;
 }
 
-void BM_Facade(benchmark::State& state) {
-    for (auto _ : state) {
-        double t = facadeRound();
-        if (t < 0) state.SkipWithError("no picture");
-        state.SetIterationTime(t);
-    }
+void BM_Preroll(benchmark::State& state) {
+    zidbench::runAlternatingPairs(state, 15, "ms", 1000, facadeRound, bareRound);
 }
-BENCHMARK(BM_Facade)
-    ->Name("PrerollToFirstPicture/Facade")
-    ->UseManualTime()
-    ->Iterations(15)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Preroll)->Name("PrerollToFirstPicture")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void BM_Bare(benchmark::State& state) {
-    for (auto _ : state) {
-        double t = bareRound();
-        if (t < 0) state.SkipWithError("no picture");
-        state.SetIterationTime(t);
-    }
+// ---- sixty seconds with ads configured and no ad due -----------------------------------
+
+constexpr double kContentSeconds = 60;
+std::string gSelf;
+
+double cpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+           usage.ru_stime.tv_usec / 1e6;
 }
-BENCHMARK(BM_Bare)
-    ->Name("PrerollToFirstPicture/BarePlaybin3")
+
+/// The child: plays the channel through the facade, with or without ads; prints the CPU
+/// seconds of kContentSeconds of playing, or -1.
+int contentChildMain(bool withAds, const std::string& url, const std::string& tag) {
+    fnd::RunLoop::main();
+    media::GstEngine::Options options;
+    options.nullOutput = true;
+    media::Engine::setShared(rt::make<media::GstEngine>(options));
+    QXPlayerResumePositions::setDefaultPositions(rt::make<QXPlayerResumePositions>(
+        rt::make<fnd::UserDefaults>("/tmp/zid-ads-bench-child-" + std::to_string(::getpid()) + ".json")));
+    QXIMAVastBackend::install();
+    QXQuorvexPlayer::configureWithApiKey(std::string("bench-key"));
+    double cpu = -1;
+    {
+        auto source = CPURLMediaSource::sourceWithMediaURL(url);
+        source->setSourceType(CPMediaSourceType::LiveChannel);
+        auto session = CPPlaybackSession::sessionWithMediaSource(source, rt::make<CPPlayerFactory>());
+        auto player = QXQuorvexPlayer::playerWithSession(session);
+        if (withAds) player->configureAdServiceWithGoogleIMATag(tag, {}, std::vector<double>{3600}, false);
+        session->play();
+        if (fnd::RunLoop::main()->runUntil([&] { return session->state() == CPSessionState::Playing; }, 30)) {
+            double before = cpuSeconds();
+            fnd::RunLoop::main()->runFor(kContentSeconds);
+            bool stillPlaying = session->state() == CPSessionState::Playing && !player->playingAd();
+            cpu = stillPlaying ? cpuSeconds() - before : -1;
+        }
+        player->setGoogleIMATag(std::nullopt, {});
+    }
+    std::printf("%.4f\n", cpu);
+    std::fflush(stdout);
+    // The engine's threads are not waited for: the figure is out.
+    std::_Exit(0);
+}
+
+double contentChild(bool withAds) {
+    std::string url = gOrigin->url("/tag/c" + std::to_string(++gRound) + "/live/index.m3u8");
+    std::string command = "'" + gSelf + "' --content-child " + (withAds ? "ads" : "none") + " '" + url + "' '" +
+                          gAds->url("/tag") + "'";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    double cpu = -1;
+    if (pipe) {
+        if (std::fscanf(pipe, "%lf", &cpu) != 1) cpu = -1;
+        ::pclose(pipe);
+    }
+    return cpu;
+}
+
+void BM_ContentWithAdsConfigured(benchmark::State& state) {
+    zidbench::runAlternatingPairs(
+        state, 3, "cpu_s", 1, [] { return contentChild(true); }, [] { return contentChild(false); });
+}
+BENCHMARK(BM_ContentWithAdsConfigured)
+    ->Name("Content60sNoAdDue/AdsVsNone")
     ->UseManualTime()
-    ->Iterations(15)
-    ->Unit(benchmark::kMillisecond);
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 5 && std::strcmp(argv[1], "--content-child") == 0)
+        return contentChildMain(std::strcmp(argv[2], "ads") == 0, argv[3], argv[4]);
+    gSelf = "/proc/" + std::to_string(::getpid()) + "/exe";
     fnd::RunLoop::main();
     gOrigin = new peers::HlsOrigin(peers::HlsFixtures::ensureDefault());
     gOrigin->start();

@@ -1,10 +1,12 @@
 // The real backend's ads manager over the scripted media engine on virtual time: the
 // content paused before the first picture, the events of the ad's play time, and an ad
-// whose playback stands still given up after 10 s with the content given back.
+// whose playback stands still given up after 10 s with the content given back; the ad's
+// media prepared while it waits for its start, shown and reported only once started.
 #include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoResponse.h>
 #include <gtest/gtest.h>
 #include <media/ScriptedEngine.h>
+#include <rt/Error.h>
 
 #include "Ad/IMA/QXIMAVastAdsManager.h"
 #include "VirtualTime.h"
@@ -126,6 +128,53 @@ TEST_F(IMAVastAdsManagerTest, AStartedAdWithoutAPictureFailsAfter10Seconds) {
     EXPECT_EQ(log->log, (std::vector<std::string>{"LOADED", "pause content",
                                                   "error 2 " + std::to_string(ima::kAdErrorMediaFailed),
                                                   "resume content", "ALL_ADS_COMPLETED"}));
+}
+
+TEST_F(IMAVastAdsManagerTest, TheAdPreparesBeforeItsStartAndShowsItsPictureAsItStarts) {
+    media::ScriptedMedia script;
+    script.duration = 8;
+    makeManager(script);
+    advance(2);
+    ASSERT_TRUE(manager->player());
+    EXPECT_TRUE(manager->player()->currentVideoFrame()) << "prerolled while waiting";
+    EXPECT_TRUE(container->subviews().empty()) << "nothing shown before the start";
+    EXPECT_FALSE(manager->adPlaybackInfo()->isPlaying());
+    EXPECT_EQ(log->log, (std::vector<std::string>{"LOADED"}));
+    manager->start();
+    EXPECT_EQ(log->log, (std::vector<std::string>{"LOADED", "pause content", "STARTED"}));
+    EXPECT_EQ(container->subviews().size(), 1u);
+    advance(9);
+    EXPECT_EQ(log->log.back(), "ALL_ADS_COMPLETED");
+    EXPECT_TRUE(container->subviews().empty());
+}
+
+TEST_F(IMAVastAdsManagerTest, AMediaFailureWhilePreparingIsReportedOnlyWhenTheAdStarts) {
+    media::ScriptedMedia script;
+    script.loadError = rt::Error::make("TestDomain", 7, {});
+    makeManager(script);
+    advance(5);
+    EXPECT_EQ(log->log, (std::vector<std::string>{"LOADED"})) << "the content is not disturbed before the start";
+    manager->start();
+    EXPECT_EQ(log->log, (std::vector<std::string>{"LOADED", "pause content",
+                                                  "error 2 " + std::to_string(ima::kAdErrorMediaFailed),
+                                                  "resume content", "ALL_ADS_COMPLETED"}));
+    EXPECT_TRUE(container->subviews().empty());
+}
+
+TEST_F(IMAVastAdsManagerTest, AnAdWaitingLongGivesItsMediaBackAndPreparesAgainOnStart) {
+    media::ScriptedMedia script;
+    script.duration = 8;
+    makeManager(script);
+    advance(19);
+    EXPECT_TRUE(manager->player());
+    advance(2);
+    EXPECT_FALSE(manager->player()) << "a paused download is not held open for a late cue point";
+    manager->start();
+    advance(1);
+    EXPECT_EQ(log->log, (std::vector<std::string>{"LOADED", "pause content", "STARTED"}));
+    EXPECT_TRUE(manager->adPlaybackInfo()->isPlaying());
+    advance(9);
+    EXPECT_EQ(log->log.back(), "ALL_ADS_COMPLETED");
 }
 
 }  // namespace

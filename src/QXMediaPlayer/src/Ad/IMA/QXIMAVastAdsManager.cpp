@@ -15,6 +15,9 @@ constexpr double kProgressInterval = 0.25;
 // An ad standing this close to its end for kEndGrace seconds has ended.
 constexpr double kEndTolerance = 0.25;
 constexpr double kEndGrace = 1.0;
+// A prepared ad not started within this time (a midroll waiting for its cue point) gives
+// its media back rather than hold a paused download open; start() prepares it again.
+constexpr double kPreparedLifetime = 20.0;
 constexpr ima::AdEventType kQuartiles[] = {ima::AdEventType::FirstQuartile, ima::AdEventType::Midpoint,
                                            ima::AdEventType::ThirdQuartile};
 }  // namespace
@@ -28,28 +31,23 @@ void QXIMAVastAdsManager::willDestroy() {
 }
 
 void QXIMAVastAdsManager::initializeWithAdsRenderingSettings(const rt::Ref<ima::AdsRenderingSettings>&) {
+    prepare();
     rt::Weak<QXIMAVastAdsManager> weak = selfAs<QXIMAVastAdsManager>();
     fnd::RunLoop::main()->post([weak] {
         if (auto self = weak.lock()) self->reportEvent(ima::AdEventType::Loaded);
     });
 }
 
-void QXIMAVastAdsManager::start() {
-    if (started_ || isDestroyed()) return;
-    started_ = true;
-    auto keep = self();
-    tracker_ = rt::make<CAZevevoPlaybackTracker>(source_);
+// The ad's media loads and prerolls, paused, while the content gets ready, so that an ad
+// allowed to start shows its first picture at once. Nothing is shown or reported before
+// start(): a media failure meanwhile is kept and reported when the ad is started.
+void QXIMAVastAdsManager::prepare() {
+    if (player_ || isDestroyed()) return;
     auto item = media::PlayerItem::playerItemWithURL(source_->mediaUrl());
     player_ = media::Player::playerWithPlayerItem(item);
-    auto container = container_.lock();
-    playerView_ = rt::make<QXPlayerView>(container ? container->bounds() : ui::Rect());
-    playerView_->setAutoresizingMask(kFlexibleWidthAndHeight);
-    playerView_->setPlayer(player_);
-    if (container) container->addSubview(playerView_);
-
     rt::Weak<QXIMAVastAdsManager> weak = selfAs<QXIMAVastAdsManager>();
     frameToken_ = player_->addVideoFrameObserver([weak] {
-        if (auto self = weak.lock()) self->firstPicture();
+        if (auto self = weak.lock(); self && self->started_) self->firstPicture();
     });
     timeToken_ =
         player_->addPeriodicTimeObserverForInterval(media::Time::seconds(kProgressInterval), [weak](media::Time time) {
@@ -60,7 +58,7 @@ void QXIMAVastAdsManager::start() {
         if (!self || !self->player_ || !self->player_->currentItem()) return;
         const auto& current = self->player_->currentItem();
         if (current->status() == media::PlayerItemStatus::Failed)
-            self->failed(current->error() ? current->error()->localizedDescription() : "The ad's media failed");
+            self->mediaFailed(current->error() ? current->error()->localizedDescription() : "The ad's media failed");
     });
     auto center = fnd::NotificationCenter::defaultCenter();
     notificationTokens_.push_back(
@@ -72,8 +70,40 @@ void QXIMAVastAdsManager::start() {
             auto self = weak.lock();
             if (!self) return;
             auto error = note->userInfo().get(media::PlayerItemFailedToPlayToEndTimeErrorKey).template as<rt::Error>();
-            self->failed(error ? error->localizedDescription() : "The ad's media stopped before its end");
+            self->mediaFailed(error ? error->localizedDescription() : "The ad's media stopped before its end");
         }));
+    if (started_) return;
+    preparedTimeout_ = fnd::RunLoop::main()->after(kPreparedLifetime, [weak] {
+        auto self = weak.lock();
+        if (!self || self->started_) return;
+        self->tearDown();
+        self->preparationFailure_.reset();
+    });
+}
+
+void QXIMAVastAdsManager::mediaFailed(const std::string& message) {
+    if (started_) {
+        failed(message);
+        return;
+    }
+    if (!preparationFailure_) preparationFailure_ = message;
+}
+
+void QXIMAVastAdsManager::start() {
+    if (started_ || isDestroyed()) return;
+    started_ = true;
+    auto keep = self();
+    tracker_ = rt::make<CAZevevoPlaybackTracker>(source_);
+    if (preparedTimeout_) preparedTimeout_->invalidate();
+    preparedTimeout_ = nullptr;
+    prepare();
+    auto container = container_.lock();
+    playerView_ = rt::make<QXPlayerView>(container ? container->bounds() : ui::Rect());
+    playerView_->setAutoresizingMask(kFlexibleWidthAndHeight);
+    playerView_->setPlayer(player_);
+    if (container) container->addSubview(playerView_);
+
+    rt::Weak<QXIMAVastAdsManager> weak = selfAs<QXIMAVastAdsManager>();
     startTimeout_ = fnd::RunLoop::main()->after(QXIMAVastBackend::kStartTimeout, [weak] {
         if (auto self = weak.lock(); self && !self->showing_)
             self->failed("The ad showed no picture within " +
@@ -84,7 +114,13 @@ void QXIMAVastAdsManager::start() {
     contentPaused_ = true;
     reportContentPause();
     if (finished_ || isDestroyed()) return;
+    if (preparationFailure_) {
+        failed(*preparationFailure_);
+        return;
+    }
     player_->play();
+    // A prerolled ad already holds its first picture: it shows as the view takes the player.
+    if (player_ && player_->currentVideoFrame()) firstPicture();
 }
 
 void QXIMAVastAdsManager::firstPicture() {
@@ -138,7 +174,7 @@ void QXIMAVastAdsManager::progress(double seconds) {
 }
 
 void QXIMAVastAdsManager::playedToEnd() {
-    if (finished_ || isDestroyed()) return;
+    if (!started_ || finished_ || isDestroyed()) return;
     auto keep = self();
     // A short ad may end between two progress ticks: the quartiles it passed still count.
     while (showing_ && quartilesReported_ < 3 && duration() > 0) {
@@ -171,6 +207,8 @@ void QXIMAVastAdsManager::finish() {
 }
 
 void QXIMAVastAdsManager::tearDown() {
+    if (preparedTimeout_) preparedTimeout_->invalidate();
+    preparedTimeout_ = nullptr;
     if (startTimeout_) startTimeout_->invalidate();
     startTimeout_ = nullptr;
     frameToken_ = nullptr;

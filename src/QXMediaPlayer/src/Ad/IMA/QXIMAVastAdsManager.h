@@ -10,6 +10,9 @@
 #include <rt/KVO.h>
 #include <ui/View.h>
 
+#include <optional>
+#include <string>
+
 namespace zid {
 
 class QXPlayerView;
@@ -35,6 +38,10 @@ protected:
     void willDestroy() override;
 
 private:
+    /// Makes the ad's player and its observers (once); start() shows and plays it.
+    void prepare();
+    /// A failure of the ad's media: reported at once once started, else kept for start().
+    void mediaFailed(const std::string& message);
     void firstPicture();
     void progress(double seconds);
     void playedToEnd();
@@ -54,6 +61,8 @@ private:
     rt::Ref<rt::Observation> statusObservation_;
     std::vector<rt::Ref<fnd::NotificationObserver>> notificationTokens_;
     rt::Ref<fnd::Timer> startTimeout_;
+    rt::Ref<fnd::Timer> preparedTimeout_;
+    std::optional<std::string> preparationFailure_;
     bool started_ = false;
     bool showing_ = false;
     bool playing_ = false;
