@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "FacadeTestSupport.h"
+#include "LoopbackMediaServer.h"
 #include "GoldenImage.h"
 #include "VexaTestSupport.h"
 #include "support/GstPlayerTest.h"
@@ -50,14 +51,7 @@ protected:
         GstPlayerTest::SetUp();
         media = std::make_unique<peers::MediaServerPeer>(vexatest::serverCertificate());
         media->start();
-        QXVexaSocketSettings settings;
-        settings.socket.resolveHostTo = "127.0.0.1";
-        settings.socket.portOverride = media->port();
-        settings.socket.extraTrustAnchorsPem = vexatest::authority().certificatePem();
-        settings.socket.pingInterval = 0;
-        SDKVexaFactory::setDefaultSocketSettings(settings);
-        savedHost = QXQuorvexPlayerDefaultVexaHost;
-        QXQuorvexPlayerDefaultVexaHost = "media.test";
+        loopback = std::make_unique<facadetest::LoopbackMediaServer>(media->port());
         ads.setMediaFile(*adMedia_);
         ads.start();
         QXIMAAdsLoader::resetSharedAdsLoader();
@@ -73,8 +67,7 @@ protected:
         QXIMAAdsLoader::resetSharedAdsLoader();
         ima::installBackend(nullptr);
         ads.stop();
-        SDKVexaFactory::setDefaultSocketSettings(std::nullopt);
-        QXQuorvexPlayerDefaultVexaHost = savedHost;
+        loopback.reset();
         media.reset();
         GstPlayerTest::TearDown();
     }
@@ -106,7 +99,7 @@ protected:
     static inline std::string* adMedia_ = nullptr;
     std::unique_ptr<peers::MediaServerPeer> media;
     AdServerPeer ads;
-    std::string savedHost;
+    std::unique_ptr<facadetest::LoopbackMediaServer> loopback;
     rt::Ref<QXQuorvexPlayer> facade;
     std::shared_ptr<AdLines> delegate = std::make_shared<AdLines>();
 };

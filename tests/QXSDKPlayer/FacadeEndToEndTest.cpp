@@ -10,6 +10,7 @@
 #include <ui/Label.h>
 
 #include "FacadeTestSupport.h"
+#include "LoopbackMediaServer.h"
 #include "VexaTestSupport.h"
 #include "support/GstPlayerTest.h"
 
@@ -56,15 +57,7 @@ protected:
         GstPlayerTest::SetUp();
         peer = std::make_unique<peers::MediaServerPeer>(vexatest::serverCertificate());
         peer->start();
-        // What a host of its own media server sets before making players.
-        QXVexaSocketSettings settings;
-        settings.socket.resolveHostTo = "127.0.0.1";
-        settings.socket.portOverride = peer->port();
-        settings.socket.extraTrustAnchorsPem = vexatest::authority().certificatePem();
-        settings.socket.pingInterval = 0;
-        SDKVexaFactory::setDefaultSocketSettings(settings);
-        savedHost = QXQuorvexPlayerDefaultVexaHost;
-        QXQuorvexPlayerDefaultVexaHost = "media.test";
+        loopback = std::make_unique<facadetest::LoopbackMediaServer>(peer->port());
         QXQuorvexPlayer::configureWithApiKey(std::string("e2e-key"));
         facade = QXQuorvexPlayer::player();
         facade->setDelegate(delegate);
@@ -73,8 +66,7 @@ protected:
     void TearDown() override {
         facade = nullptr;
         waitFor([] { return false; }, 0.1);
-        SDKVexaFactory::setDefaultSocketSettings(std::nullopt);
-        QXQuorvexPlayerDefaultVexaHost = savedHost;
+        loopback.reset();
         peer.reset();
         GstPlayerTest::TearDown();
     }
@@ -97,7 +89,7 @@ protected:
     }
 
     std::unique_ptr<peers::MediaServerPeer> peer;
-    std::string savedHost;
+    std::unique_ptr<facadetest::LoopbackMediaServer> loopback;
     rt::Ref<QXQuorvexPlayer> facade;
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
 };

@@ -11,6 +11,7 @@
 
 #include "../QXCorePlayer/VexaTestSupport.h"
 #include "../QXCorePlayer/support/GstPlayerTest.h"
+#include "LoopbackMediaServer.h"
 
 namespace zid {
 namespace {
@@ -41,25 +42,11 @@ public:
     std::vector<long> codes;
 };
 
-/// Points the facade's media-server settings at the loopback server for one test.
-struct LoopbackMediaServer {
-    LoopbackMediaServer(std::uint16_t port) : savedHost(QXQuorvexPlayerDefaultVexaHost) {
-        QXVexaSocketSettings s;
-        s.origin = "https://www.media.test";
-        s.userAgent = "Demo/2.1";
-        s.socket.resolveHostTo = "127.0.0.1";
-        s.socket.portOverride = port;
-        s.socket.extraTrustAnchorsPem = vexatest::authority().certificatePem();
-        s.socket.pingInterval = 0;
-        SDKVexaFactory::setDefaultSocketSettings(s);
-        QXQuorvexPlayerDefaultVexaHost = peers::kMediaServerTestDomain;
+/// The loopback media server for one test, with the key the controller needs.
+struct LoopbackMediaServer : facadetest::LoopbackMediaServer {
+    explicit LoopbackMediaServer(std::uint16_t port) : facadetest::LoopbackMediaServer(port) {
         QXQuorvexPlayer::configureWithApiKey(std::string("test-key"));
     }
-    ~LoopbackMediaServer() {
-        SDKVexaFactory::setDefaultSocketSettings(std::nullopt);
-        QXQuorvexPlayerDefaultVexaHost = savedHost;
-    }
-    std::string savedHost;
 };
 
 class PrebufferingBackOffTest : public vexatest::VexaPeerTest {};
