@@ -529,6 +529,30 @@ TEST_F(GstMediaTest, AudioAndSubtitleSelectionSwitchWhatIsDownloaded) {
     EXPECT_TRUE(item->selectedMediaOptionInMediaSelectionGroup(audible)->isEqual(*french));
 }
 
+TEST_F(GstMediaTest, AChoiceInOneGroupKeepsWhatPlaysInTheOthersAndAChoiceMadeLaterStillApplies) {
+    // Choices made apart: the French audio as playback starts, the subtitles seconds later
+    // (past the time a choice is given to settle). The audio choice must not drop the
+    // subtitles that play, which the pipeline would not bring back when asked later.
+    const std::string tag = "/tag/select-apart/vod/";
+    auto item = itemFor(tag + "master.m3u8");
+    auto asset = item->asset();
+    auto player = Player::playerWithPlayerItem(item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }));
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+    auto audible = asset->mediaSelectionGroupForMediaCharacteristic(MediaCharacteristicAudible);
+    auto legible = asset->mediaSelectionGroupForMediaCharacteristic(MediaCharacteristicLegible);
+    ASSERT_TRUE(audible && legible);
+    std::vector<std::string> cues;
+    item->setLegibleOutputHandler([&](const LegibleCue& cue) { cues.push_back(cue.text); });
+    player->play();
+    item->selectMediaOption(audible->options()[1], audible);
+    fnd::RunLoop::main()->runFor(2.5);
+    item->selectMediaOption(legible->options()[0], legible);
+    ASSERT_TRUE(waitUntil([&] { return !cues.empty(); }, 8)) << "subtitle cues reach the legible output";
+    EXPECT_GT(origin().bytesServed([&](const std::string& p) { return startsWith(p, tag + "audio_fra/seg"); }), 0u);
+    EXPECT_TRUE(item->selectedMediaOptionInMediaSelectionGroup(audible)->isEqual(*audible->options()[1]));
+}
+
 TEST_F(GstMediaTest, ALiveWindowHasAnIndefiniteDurationAndADefaultSeekInsideItPlaysOn) {
     auto item = itemFor("/tag/live/live/index.m3u8");
     auto player = Player::playerWithPlayerItem(item);

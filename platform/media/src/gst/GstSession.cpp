@@ -66,6 +66,15 @@ constexpr unsigned kTlsProbeTimeout = 5;
 /// Seconds of media held ahead that count as buffered enough to play on.
 constexpr double kEnoughBuffered = 4.0;
 
+bool isDecodingBin(GstObject* object) {
+    if (!GST_IS_ELEMENT(object)) return false;
+    GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(object));
+    return factory && std::strcmp(GST_OBJECT_NAME(factory), "decodebin3") == 0;
+}
+
+/// Seconds a stream choice may take to be applied before the next is sent regardless.
+constexpr double kSelectionSettleBound = 2.0;
+
 /// The position a buffer belongs to, whatever offset the demuxer adds to its timestamps.
 Time streamTime(GstSample* sample, GstBuffer* buffer) {
     if (!GST_BUFFER_PTS_IS_VALID(buffer)) return Time::invalid();
@@ -444,6 +453,7 @@ void GstSession::shutdown() {
     if (closed_) return;
     closed_ = true;
     if (bufferingTimer_) bufferingTimer_->invalidate();
+    if (selectionTimer_) selectionTimer_->invalidate();
     accountWatched();
     relay_->closed = true;
     if (loadTimer_) loadTimer_->invalidate();
@@ -650,6 +660,13 @@ void GstSession::handleMessage(GstMessage* message) {
         }
         case GST_MESSAGE_STREAMS_SELECTED:
             readSelected(message);
+            // The last choice has been applied once the decoding side says so (the demuxer
+            // says it earlier, while the decoding side is still switching): the next may go.
+            if (isDecodingBin(GST_MESSAGE_SRC(message))) {
+                selectionInFlight_ = false;
+                if (selectionTimer_) selectionTimer_->invalidate();
+                sendSelection();
+            }
             break;
         case GST_MESSAGE_DURATION_CHANGED:
             queryDuration();
@@ -986,6 +1003,8 @@ void GstSession::readSelected(GstMessage* message) {
         }
         gst_object_unref(stream);
     }
+    selectedAudio_ = audio ? audio->streamID() : std::string();
+    selectedText_ = text ? text->streamID() : std::string();
     if (!item) return;
     if (audio) item->engineSelected(MediaCharacteristicAudible, audio);
     if (std::any_of(groups_.begin(), groups_.end(), [](const auto& g) { return g->characteristic() == MediaCharacteristicLegible; }))
@@ -999,22 +1018,48 @@ void GstSession::select(const rt::Ref<MediaSelectionGroup>& group, const rt::Ref
         textOff_ = !option;
         if (option) wantedText_ = option->streamID();
     }
-    sendSelection();
+    // Choices made together (an audio and a subtitle option, say) go as one: sent in the
+    // next turn of the loop.
+    if (selectionWanted_) return;
+    selectionWanted_ = true;
+    std::weak_ptr<GstSession> weak = weak_from_this();
+    fnd::RunLoop::main()->post([weak] {
+        if (auto self = weak.lock()) self->sendSelection();
+    });
 }
 
 void GstSession::sendSelection() {
-    if (!pipeline_ || closed_ || failed_) return;
+    if (!pipeline_ || closed_ || failed_ || !selectionWanted_) return;
+    // One choice at a time: a selection sent while the demuxer is still switching to the
+    // last one (pushing the new streams' events) deadlocks GStreamer 1.22's playbin3, whose
+    // selection handling and the demuxer's output each hold the lock the other waits for;
+    // the pipeline's state lock is taken with them, so the next play or pause would hang
+    // too. The next choice therefore waits for the streams the last one selected, or for a
+    // bound, should no such message come (a choice that changes nothing).
+    if (selectionInFlight_) return;
+    selectionWanted_ = false;
+    selectionInFlight_ = true;
+    std::weak_ptr<GstSession> weak = weak_from_this();
+    selectionTimer_ = fnd::RunLoop::main()->after(kSelectionSettleBound, [weak] {
+        if (auto self = weak.lock()) {
+            self->selectionInFlight_ = false;
+            self->sendSelection();
+        }
+    });
     GList* streams = nullptr;
-    auto defaultOf = [&](const char* characteristic) -> std::string {
+    // A group nobody has chosen in keeps what plays now (dropping a stream and asking
+    // for it again later does not bring it back), else its default.
+    auto untouched = [&](const char* characteristic, const std::string& playing) -> std::string {
+        if (!playing.empty()) return playing;
         for (const auto& g : groups_)
             if (g->characteristic() == characteristic && g->defaultOption()) return g->defaultOption()->streamID();
         return {};
     };
     if (!videoStream_.empty()) streams = g_list_append(streams, g_strdup(videoStream_.c_str()));
-    std::string audio = wantedAudio_ ? *wantedAudio_ : defaultOf(MediaCharacteristicAudible);
+    std::string audio = wantedAudio_ ? *wantedAudio_ : untouched(MediaCharacteristicAudible, selectedAudio_);
     if (!audio.empty()) streams = g_list_append(streams, g_strdup(audio.c_str()));
     if (!textOff_) {
-        std::string text = wantedText_ ? *wantedText_ : defaultOf(MediaCharacteristicLegible);
+        std::string text = wantedText_ ? *wantedText_ : untouched(MediaCharacteristicLegible, selectedText_);
         if (!text.empty()) streams = g_list_append(streams, g_strdup(text.c_str()));
     }
     GstEvent* event = gst_event_new_select_streams(streams);

@@ -146,6 +146,11 @@ private:
     std::string videoStream_;
     std::optional<std::string> wantedAudio_, wantedText_;
     bool textOff_ = false;
+    /// The audio and subtitle streams playing now, as the pipeline last said.
+    std::string selectedAudio_, selectedText_;
+    /// A choice not yet sent, and whether the last one sent is still being applied.
+    bool selectionWanted_ = false, selectionInFlight_ = false;
+    rt::Ref<fnd::Timer> selectionTimer_;
     Size presentationSize_;
 
     // Statistics.
