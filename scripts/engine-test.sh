@@ -6,14 +6,14 @@
 # the process when a flushing seek lands while it is still cancelling a segment download
 # (an assertion in its download requests), and, rarer and under load, crash in libsoup
 # while closing a cancelled download's stream on its download thread. A test that dies of
-# either (for the crash: a crash report, the test binary's or the sanitizer's, that names
-# both libraries) runs again, at most twice; every other failure is reported as it is, at
-# once.
+# either (for the crash: a crash report naming both libraries, printed by the test binary,
+# the engine program or the sanitizer) runs again, at most twice; every other failure is
+# reported as it is, at once.
 set -uo pipefail
 signature='download_request_set_uri: assertion failed'
 known_fault() {
   grep -q "$signature" "$@" && return 0
-  grep -qE 'test binary: fatal signal|AddressSanitizer: SEGV' "$@" &&
+  grep -qE ': fatal signal [0-9]+ \(the crashing thread|AddressSanitizer: SEGV' "$@" &&
     grep -q 'libsoup-3\.0\.so' "$@" && grep -q 'libgstadaptivedemux2\.so' "$@"
 }
 out=$(mktemp) err=$(mktemp)

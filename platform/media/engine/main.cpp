@@ -11,6 +11,8 @@
 #include <cstring>
 #include <string>
 
+#include <fnd/CrashReport.h>
+
 #include "process/EngineServer.h"
 
 int main(int argc, char** argv) {
@@ -39,5 +41,8 @@ int main(int argc, char** argv) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() == 1) return 1;
     ::signal(SIGPIPE, SIG_IGN);
+    // A crash inside the media framework then leaves its stack in the host's standard
+    // error, and its last line is the cause the host's item error carries.
+    fnd::installCrashReport("zid_media_engine");
     return media::process::serveEngine(socket, options);
 }
