@@ -58,8 +58,13 @@ public:
         // The position and the access log travel on their own while the item plays;
         // pictures carry the position too.
         ticker_ = loop->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
-        while (!done_) loop->runOnce(1.0);
-        flush();
+        // Reports of a turn leave when the turn ends: sent from a posted block instead,
+        // every picture would also make the loop look for further posts a while before
+        // it sleeps, CPU spent 25 times a second for nothing.
+        while (!done_) {
+            loop->runOnce(1.0);
+            flush();
+        }
         ticker_->invalidate();
         loop->removeSource(source_);
         if (playback_) playback_->close();
@@ -68,10 +73,10 @@ public:
         return 0;
     }
 
-    /// Reports made in one turn of the loop go to the host in one datagram, so the host
-    /// takes them in one turn too, as an item in the host's own process would (ready, then
-    /// its buffering state, then its first picture). One that carries a descriptor goes
-    /// alone.
+    /// Reports made in one turn of the loop go to the host in one datagram when the turn
+    /// ends, so the host takes them in one turn too, as an item in the host's own process
+    /// would (ready, then its buffering state, then its first picture). One that carries a
+    /// descriptor goes alone.
     void send(const Writer& w, int fd = -1) {
         if (done_) return;
         const auto& bytes = w.bytes();
@@ -83,13 +88,6 @@ public:
             return;
         }
         appendFramed(batch_, bytes);
-        if (!flushPosted_) {
-            flushPosted_ = true;
-            fnd::RunLoop::main()->post([this] {
-                flushPosted_ = false;
-                flush();
-            });
-        }
     }
 
     void flush() {
@@ -340,7 +338,6 @@ private:
     std::array<bool, kSlotCount> busy_{};
     rt::Ref<VideoFrame> pendingFrame_;
     std::vector<std::uint8_t> batch_;
-    bool flushPosted_ = false;
     std::vector<rt::Ref<MediaSelectionGroup>> groups_;
     Time lastPosition_ = Time::invalid();
     bool positionDirty_ = false;
