@@ -234,8 +234,18 @@ private:
                 done_ = true;
                 return;
             }
+            std::size_t pictureBytes = slots_[0] ? slots_[0]->size() : 0;
             forgetItem();
             send(Writer(static_cast<std::uint8_t>(Report::Idle)));
+            // The next item's first picture would otherwise be copied into memory touched
+            // for the first time, a fault per page while the viewer waits for it: one slot
+            // of the last item's size is made ready while nothing plays.
+            if (pictureBytes > 0)
+                fnd::RunLoop::main()->post([this, pictureBytes, generation = generation_] {
+                    if (generation != generation_ || done_ || readySlot_) return;
+                    readySlot_ = SlotMapping::create(pictureBytes);
+                    if (readySlot_) std::memset(readySlot_->data(), 0, readySlot_->size());
+                });
             return;
         }
         }
@@ -259,6 +269,7 @@ private:
         seeks_ = 0;
         lastPosition_ = Time::invalid();
         positionDirty_ = false;
+        pictureSinceTick_ = false;
     }
 
     void protocolFault() {
@@ -278,7 +289,8 @@ private:
         auto frame = std::exchange(pendingFrame_, nullptr);
         std::size_t bytes = frame->byteCount();
         if (!slots_[slot] || slots_[slot]->size() < bytes) {
-            slots_[slot] = SlotMapping::create(bytes);
+            if (readySlot_ && readySlot_->size() >= bytes) slots_[slot] = std::exchange(readySlot_, nullptr);
+            else slots_[slot] = SlotMapping::create(bytes);
             if (!slots_[slot]) {
                 std::fprintf(stderr, "zid_media_engine: no shared memory for a %zu-byte picture\n", bytes);
                 return;
@@ -291,15 +303,20 @@ private:
         busy_[slot] = true;
         Writer w(static_cast<std::uint8_t>(Report::Frame));
         w.u32(slot).i32(frame->width()).i32(frame->height()).i32(frame->stride()).time(frame->presentationTime());
-        w.time(position());
+        lastPosition_ = position();
+        w.time(lastPosition_);
         send(w);
         positionDirty_ = false;
+        pictureSinceTick_ = true;
     }
 
     void tick() {
         if (!playback_ || !item_ || done_) return;
         Time now = position();
-        if (positionDirty_ || !(now == lastPosition_)) {
+        // While pictures flow they carry the position: a report of its own would wake the
+        // host ten times a second more for nothing.
+        bool carried = std::exchange(pictureSinceTick_, false);
+        if (positionDirty_ || (!carried && !(now == lastPosition_))) {
             Writer w(static_cast<std::uint8_t>(Report::Position));
             w.time(now);
             send(w);
@@ -336,11 +353,14 @@ private:
     unsigned generation_ = 0;
     std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;
     std::array<bool, kSlotCount> busy_{};
+    /// A slot made and touched ahead, not yet shown to the host.
+    std::shared_ptr<SlotMapping> readySlot_;
     rt::Ref<VideoFrame> pendingFrame_;
     std::vector<std::uint8_t> batch_;
     std::vector<rt::Ref<MediaSelectionGroup>> groups_;
     Time lastPosition_ = Time::invalid();
     bool positionDirty_ = false;
+    bool pictureSinceTick_ = false;
     unsigned ticks_ = 0;
 };
 
