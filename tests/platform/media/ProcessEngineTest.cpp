@@ -165,6 +165,9 @@ TEST_F(ProcessEngineTest, TheNextItemPlaysInTheProcessTheLastOneLeftAndItsPictur
     player->play();
     ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.6; }, 10));
     EXPECT_LT(player->currentTime().toSeconds(), 5.0) << "the new item starts at its own beginning";
+    auto shown = layer->currentFrame();
+    ASSERT_TRUE(shown && shown != kept);
+    EXPECT_EQ(shown->pixel(25, 225) >> 24, 0xffu) << "the new item's pictures are copied into the slot made ready for them";
     EXPECT_EQ(first->status(), PlayerItemStatus::ReadyToPlay) << "the first item hears nothing more";
     EXPECT_TRUE(std::equal(before.begin(), before.end(), kept->bytes())) << "a picture kept by the host is never overwritten";
 }
