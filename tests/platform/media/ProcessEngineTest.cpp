@@ -175,7 +175,10 @@ TEST_F(ProcessEngineTest, TheNextItemPlaysInTheProcessTheLastOneLeftAndItsPictur
 /// The engine processes this test's process runs now, by pid.
 std::set<pid_t> engineProcesses() {
     std::set<pid_t> pids;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::error_code error;  // processes come and go while /proc is read
+    for (auto it = std::filesystem::directory_iterator("/proc", error); !error && it != std::filesystem::directory_iterator();
+         it.increment(error)) {
+        const auto& entry = *it;
         std::string name = entry.path().filename();
         if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
         std::ifstream stat(entry.path() / "stat");
