@@ -55,9 +55,6 @@ public:
     int run() {
         auto loop = fnd::RunLoop::main();
         source_ = loop->addSource(socket_, POLLIN, [this](short revents) { onReadable(revents); });
-        // The position and the access log travel on their own while the item plays;
-        // pictures carry the position too.
-        ticker_ = loop->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
         // Reports of a turn leave when the turn ends: sent from a posted block instead,
         // every picture would also make the loop look for further posts a while before
         // it sleeps, CPU spent 25 times a second for nothing.
@@ -65,7 +62,7 @@ public:
             loop->runOnce(1.0);
             flush();
         }
-        ticker_->invalidate();
+        if (ticker_) ticker_->invalidate();
         loop->removeSource(source_);
         if (playback_) playback_->close();
         if (asset_ && engine_) engine_->cancelAssetLoad(asset_);
@@ -164,6 +161,9 @@ private:
             }
             item_ = rt::make<RelayItem>(asset_, this);
             playback_ = engine_->makePlayback(item_);
+            // The position and the access log travel on their own while the item plays
+            // (pictures carry the position too); a process without an item stays asleep.
+            if (!ticker_) ticker_ = fnd::RunLoop::main()->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
             return;
         }
         case Command::SetRate: {
@@ -256,6 +256,7 @@ private:
     /// picture slots are new: the host may still show pictures in the old ones.
     void forgetItem() {
         ++generation_;
+        if (auto ticker = std::exchange(ticker_, nullptr)) ticker->invalidate();
         if (playback_) playback_->close();
         if (asset_ && engine_) engine_->cancelAssetLoad(asset_);
         playback_ = nullptr;
