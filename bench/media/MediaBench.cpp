@@ -9,8 +9,10 @@
 //                    the child plays a first picture of another URL untimed (plugins,
 //                    first connection), then measures from making the player or the
 //                    pipeline to the end of the stream; and its peak resident memory. For
-//                    the engine in a child process that process's CPU is added (none kept
-//                    ahead) and its peak added to the host's (an upper bound of the sum)
+//                    the engine in a child process the engine processes' CPU is added
+//                    (the one that played the first URL plays the second; the spare
+//                    idles) and the playing one's peak added to the host's (an upper
+//                    bound of the sum); the spare's resident size is reported apart
 //   SeekWhilePlaying from asking for a seek while playing to its end (the layer's
 //                    completion, or the bare pipeline's ASYNC_DONE), to a key frame (the
 //                    default) and exact, six seeks per round
@@ -29,8 +31,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cctype>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,22 +63,22 @@ double seconds(std::chrono::steady_clock::time_point from) {
 /// A fresh URL each round, so no cache anywhere serves a later round.
 std::string vodURL() { return gOrigin->url("/tag/r" + std::to_string(++gRound) + "/vod/muxed/index.m3u8"); }
 
-rt::Ref<media::Engine> nullEngine(bool process, bool keepSpare = true) {
+rt::Ref<media::Engine> nullEngine(bool process) {
     media::GstEngine::Options options;
     options.nullOutput = true;
     if (!process) return rt::make<media::GstEngine>(options);
     media::ProcessEngine::Options processOptions;
     processOptions.engine = options;
-    processOptions.keepSpare = keepSpare;
     return rt::make<media::ProcessEngine>(processOptions);
 }
 
+/// Seconds an item plays before the engine in a child process has started its spare.
+constexpr double kSpareSettle = 3.5;
+
 /// Plays with the media layer; answers seconds to the first picture in the layer, and
-/// optionally plays to the end.
-double playWithLayer(const std::string& url, bool toEnd, bool process = false) {
-    // Measuring a whole playback, the engine process ends with its item (no process is
-    // kept ahead or for reuse), so its CPU and peak are its own and counted once reaped.
-    auto engine = nullEngine(process, !toEnd);
+/// optionally plays to the end or `playOn` seconds past the first picture.
+double playWithLayer(const std::string& url, bool toEnd, bool process = false, double playOn = 0) {
+    auto engine = nullEngine(process);
     auto started = std::chrono::steady_clock::now();
     auto item = media::PlayerItem::playerItemWithAsset(rt::make<media::Asset>(url, engine));
     auto player = media::Player::playerWithPlayerItem(item);
@@ -87,8 +94,13 @@ double playWithLayer(const std::string& url, bool toEnd, bool process = false) {
         token = fnd::NotificationCenter::defaultCenter()->addObserver(media::PlayerItemDidPlayToEndTimeNotification, item,
                                                                       nullptr, [&](const auto&) { ended = true; });
     fnd::RunLoop::main()->runUntil([&] { return toEnd ? ended : firstFrame >= 0; }, 30);
+    if (playOn > 0) fnd::RunLoop::main()->runFor(playOn);
     if (token) fnd::NotificationCenter::defaultCenter()->removeObserver(token);
     player->removeAllItems();
+    // The item's pipeline is torn down before the next round on every side: in this
+    // process and for the bare pipeline it is done when they return; an engine process
+    // does it after being given back, which the loop's turns here let it finish.
+    if (process) fnd::RunLoop::main()->runFor(0.05);
     return firstFrame;
 }
 
@@ -124,16 +136,17 @@ BENCHMARK(BM_FirstFrameProcess)->Name("FirstFrame/ProcessVsBare")->UseManualTime
 
 /// Runs this binary as a child that plays the whole VOD; answers the CPU seconds of the
 /// playback alone and keeps the child's peak resident kilobytes.
-double playbackChild(const char* mode, double& peakKB) {
+double playbackChild(const char* mode, double& peakKB, double* spareKB = nullptr) {
     std::string warmURL = vodURL();
     std::string command = "'" + gSelf + "' --playback-child " + mode + " '" + warmURL + "' '" + vodURL() + "'";
     FILE* pipe = ::popen(command.c_str(), "r");
-    double cpu = -1, rssKB = -1;
+    double cpu = -1, rssKB = -1, spare = 0;
     if (pipe) {
-        if (std::fscanf(pipe, "%lf %lf", &cpu, &rssKB) != 2) cpu = -1;
+        if (std::fscanf(pipe, "%lf %lf %lf", &cpu, &rssKB, &spare) != 3) cpu = -1;
         ::pclose(pipe);
     }
     peakKB = std::max(peakKB, rssKB);
+    if (spareKB) *spareKB = std::max(*spareKB, spare);
     return cpu;
 }
 
@@ -148,42 +161,114 @@ void BM_Playback(benchmark::State& state) {
 BENCHMARK(BM_Playback)->Name("Playback10s/LayerVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
 void BM_PlaybackProcess(benchmark::State& state) {
-    double processPeak = 0, barePeak = 0;
+    double processPeak = 0, barePeak = 0, spare = 0;
     zidbench::runAlternatingPairs(
-        state, 6, "cpu_s", 1, [&] { return playbackChild("process", processPeak); },
+        state, 6, "cpu_s", 1, [&] { return playbackChild("process", processPeak, &spare); },
         [&] { return playbackChild("bare", barePeak); });
     state.counters["framework_peak_rss_MB"] = processPeak / 1024.0;
+    state.counters["spare_rss_MB"] = spare / 1024.0;
     state.counters["bare_peak_rss_MB"] = barePeak / 1024.0;
 }
 BENCHMARK(BM_PlaybackProcess)->Name("Playback10s/ProcessVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
-double cpuSeconds() {
-    // The engine's child processes count once they are reaped.
+double cpuOf(const rusage& u) {
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+}
+
+/// This process's children that still run (the engine processes), by pid.
+std::vector<pid_t> livingChildren() {
+    std::vector<pid_t> pids;
+    pid_t self = ::getpid();
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::string name = entry.path().filename();
+        if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        std::size_t close = text.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream fields(text.substr(close + 2));
+        char state;
+        pid_t parent = 0;
+        fields >> state >> parent;
+        if (parent == self) pids.push_back(static_cast<pid_t>(std::stol(name)));
+    }
+    return pids;
+}
+
+/// CPU seconds a running child has used so far (its threads, not its reaped children).
+double childCpu(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::size_t close = text.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    double user = 0, system = 0;
+    for (int i = 3; fields >> field; ++i) {
+        if (i == 14) user = std::stod(field);
+        if (i == 15) {
+            system = std::stod(field);
+            break;
+        }
+    }
+    return (user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+/// A running child's peak resident kilobytes (VmHWM) or, with `current`, its resident ones now.
+long childKB(pid_t pid, bool current = false) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    const std::string key = current ? "VmRSS:" : "VmHWM:";
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0) return std::stol(line.substr(key.size()));
+    return 0;
+}
+
+/// CPU seconds of this process, its reaped children and its running children.
+double cpuSeconds(std::map<pid_t, double>* perChild = nullptr) {
     rusage usage{}, children{};
     ::getrusage(RUSAGE_SELF, &usage);
     ::getrusage(RUSAGE_CHILDREN, &children);
-    auto cpuOf = [](const rusage& u) {
-        return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
-    };
-    return cpuOf(usage) + cpuOf(children);
+    double total = cpuOf(usage) + cpuOf(children);
+    for (pid_t pid : livingChildren()) {
+        double cpu = childCpu(pid);
+        if (perChild) (*perChild)[pid] = cpu;
+        total += cpu;
+    }
+    return total;
 }
 
 int playbackChildMain(const std::string& mode, const std::string& warmURL, const std::string& url) {
     fnd::RunLoop::main();
     bool layer = mode == "layer", process = mode == "process";
     // Process start-up, plugin loading and the first connection are not the playback's.
-    if (layer || process) playWithLayer(warmURL, false, process);
+    // Through the engine in a child process this is the default set-up's steady state: the
+    // first item plays long enough for the spare to be started, the process that played
+    // it plays the next, and the spare waits for an asset that comes while both play (its
+    // start is not the playback's either; its idle time is).
+    if (layer || process) playWithLayer(warmURL, false, process, process ? kSpareSettle : 0);
     else playBare(warmURL, false);
-    fnd::RunLoop::main()->runFor(process ? 0.5 : 0.2);  // an engine process is reaped on the main loop
+    fnd::RunLoop::main()->runFor(process ? 1.0 : 0.2);
     double before = cpuSeconds();
     if (layer || process) playWithLayer(url, true, process);
     else playBare(url, true);
-    if (process) fnd::RunLoop::main()->runFor(0.5);
+    if (process) fnd::RunLoop::main()->runFor(0.2);  // the item's process given back and idle
     double cpu = cpuSeconds() - before;
-    rusage usage{}, children{};
+    rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    ::getrusage(RUSAGE_CHILDREN, &children);
-    std::printf("%.4f %ld\n", cpu, usage.ru_maxrss + (process ? children.ru_maxrss : 0));
+    // The host's peak plus the peak of the engine process that played (the spare's
+    // resident size, which was not touched by the playback, is reported apart).
+    long engineKB = 0, spareKB = 0;
+    for (pid_t pid : livingChildren()) {
+        long peak = childKB(pid);
+        if (peak > engineKB) {
+            spareKB = std::max(spareKB, engineKB);
+            engineKB = peak;
+        } else {
+            spareKB = std::max(spareKB, childKB(pid, true));
+        }
+    }
+    std::printf("%.4f %ld %ld\n", cpu, usage.ru_maxrss + engineKB, spareKB);
     return 0;
 }
 
@@ -293,7 +378,9 @@ int main(int argc, char** argv) {
     // paid before either side is measured.
     playBare(vodURL(), false);
     playWithLayer(vodURL(), false);
-    playWithLayer(vodURL(), false, true);
+    // Long enough for the engine in a child process to start its spare: nothing is
+    // started while anything is timed, as in a host that has played for a while.
+    playWithLayer(vodURL(), false, true, kSpareSettle);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

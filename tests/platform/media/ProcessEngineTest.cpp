@@ -8,8 +8,11 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cctype>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
+#include <set>
 
 #include <media/MediaErrors.h>
 #include <media/PlayerLayer.h>
@@ -162,8 +165,59 @@ TEST_F(ProcessEngineTest, TheNextItemPlaysInTheProcessTheLastOneLeftAndItsPictur
     player->play();
     ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.6; }, 10));
     EXPECT_LT(player->currentTime().toSeconds(), 5.0) << "the new item starts at its own beginning";
+    auto shown = layer->currentFrame();
+    ASSERT_TRUE(shown && shown != kept);
+    EXPECT_EQ(shown->pixel(25, 225) >> 24, 0xffu) << "the new item's pictures are copied into the slot made ready for them";
     EXPECT_EQ(first->status(), PlayerItemStatus::ReadyToPlay) << "the first item hears nothing more";
     EXPECT_TRUE(std::equal(before.begin(), before.end(), kept->bytes())) << "a picture kept by the host is never overwritten";
+}
+
+/// The engine processes this test's process runs now, by pid.
+std::set<pid_t> engineProcesses() {
+    std::set<pid_t> pids;
+    std::error_code error;  // processes come and go while /proc is read
+    for (auto it = std::filesystem::directory_iterator("/proc", error); !error && it != std::filesystem::directory_iterator();
+         it.increment(error)) {
+        const auto& entry = *it;
+        std::string name = entry.path().filename();
+        if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        std::size_t open = text.find('('), close = text.rfind(')');
+        if (open == std::string::npos || close == std::string::npos || close + 4 > text.size()) continue;
+        pid_t parent = static_cast<pid_t>(std::atol(text.c_str() + close + 4));
+        // A comm is cut to 15 characters.
+        if (parent == ::getpid() && text.compare(open + 1, close - open - 1, "zid_media_engin") == 0)
+            pids.insert(static_cast<pid_t>(std::stol(name)));
+    }
+    return pids;
+}
+
+TEST_F(ProcessEngineTest, TheSpareStartsAfterTheFirstPictureAndItemsOneAfterAnotherStartNoProcess) {
+    auto started = std::chrono::steady_clock::now();
+    auto item = processItemFor("/tag/procspare0/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
+    // The spare would load its plugins on the same cores while the first pipeline
+    // prerolls: it waits. (Checked only when the picture came well before it is due.)
+    if (std::chrono::steady_clock::now() - started < std::chrono::milliseconds(1500)) {
+        EXPECT_EQ(engineProcesses().size(), 1u) << "no spare competes with the first picture";
+    }
+    ASSERT_TRUE(waitUntil([&] { return engineProcesses().size() == 2; }, 10)) << "a spare is started a little later";
+    auto running = engineProcesses();
+
+    // One item after another: the process given back and the spare take turns, and no
+    // process is started or ended for them.
+    for (int i = 1; i <= 3; ++i) {
+        auto next = processItemFor("/tag/procspare" + std::to_string(i) + "/vod/muxed/index.m3u8");
+        player->replaceCurrentItemWithPlayerItem(next);
+        ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay() && layer->currentFrame() &&
+                                           next->status() == PlayerItemStatus::ReadyToPlay; }))
+            << "item " << i;
+        fnd::RunLoop::main()->runFor(2.5);  // past the moment a spare would be started
+        EXPECT_EQ(engineProcesses(), running) << "item " << i;
+    }
 }
 
 TEST_F(ProcessEngineTest, AMissingEngineProgramFailsTheLoadWithWhatToInstall) {

@@ -6,8 +6,11 @@
 // signal or the exit status) says how the process ended and what it last printed, and
 // the host plays on: a new item of the same URL gets a new process.
 //
-// Starting a process and loading GStreamer's plugins takes about 0.1 s: one spare process
-// is kept started ahead (Options::keepSpare), and the next asset takes it.
+// Starting a process and loading GStreamer's plugins takes about 0.1 s: a process an item
+// gives back plays the next asset, and one spare process is kept started ahead
+// (Options::keepSpare) for an asset that comes while the others play. The spare is
+// started two seconds after a process is handed out, not while that process's first
+// pipeline prerolls on the same cores.
 //
 // Pictures reach the host through shared memory, commands and reports through a local
 // socket; everything the process sends is bounded and checked, and a process that sends
@@ -40,9 +43,11 @@ public:
         long abortOnSeek = 0;
         /// Seconds a closed engine process may take to end before it is killed.
         double exitGrace = 2;
-        /// Keeps one engine process started ahead (GStreamer and its common plugins
-        /// loaded), so an asset does not wait for a process to start; the host keeps one
-        /// idle process more. Shared by the engines of the same program.
+        /// Keeps the process an item gives back for the next asset, and one engine process
+        /// started ahead (GStreamer and its common plugins loaded) for an asset that comes
+        /// while the others play, so an asset does not wait for a process to start; the
+        /// host keeps one or two idle processes more. Shared by the engines of the same
+        /// program.
         bool keepSpare = true;
     };
     explicit ProcessEngine(Options options);

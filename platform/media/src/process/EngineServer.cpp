@@ -55,12 +55,14 @@ public:
     int run() {
         auto loop = fnd::RunLoop::main();
         source_ = loop->addSource(socket_, POLLIN, [this](short revents) { onReadable(revents); });
-        // The position and the access log travel on their own while the item plays;
-        // pictures carry the position too.
-        ticker_ = loop->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
-        while (!done_) loop->runOnce(1.0);
-        flush();
-        ticker_->invalidate();
+        // Reports of a turn leave when the turn ends: sent from a posted block instead,
+        // every picture would also make the loop look for further posts a while before
+        // it sleeps, CPU spent 25 times a second for nothing.
+        while (!done_) {
+            loop->runOnce(1.0);
+            flush();
+        }
+        if (ticker_) ticker_->invalidate();
         loop->removeSource(source_);
         if (playback_) playback_->close();
         if (asset_ && engine_) engine_->cancelAssetLoad(asset_);
@@ -68,10 +70,10 @@ public:
         return 0;
     }
 
-    /// Reports made in one turn of the loop go to the host in one datagram, so the host
-    /// takes them in one turn too, as an item in the host's own process would (ready, then
-    /// its buffering state, then its first picture). One that carries a descriptor goes
-    /// alone.
+    /// Reports made in one turn of the loop go to the host in one datagram when the turn
+    /// ends, so the host takes them in one turn too, as an item in the host's own process
+    /// would (ready, then its buffering state, then its first picture). One that carries a
+    /// descriptor goes alone.
     void send(const Writer& w, int fd = -1) {
         if (done_) return;
         const auto& bytes = w.bytes();
@@ -83,13 +85,6 @@ public:
             return;
         }
         appendFramed(batch_, bytes);
-        if (!flushPosted_) {
-            flushPosted_ = true;
-            fnd::RunLoop::main()->post([this] {
-                flushPosted_ = false;
-                flush();
-            });
-        }
     }
 
     void flush() {
@@ -166,6 +161,9 @@ private:
             }
             item_ = rt::make<RelayItem>(asset_, this);
             playback_ = engine_->makePlayback(item_);
+            // The position and the access log travel on their own while the item plays
+            // (pictures carry the position too); a process without an item stays asleep.
+            if (!ticker_) ticker_ = fnd::RunLoop::main()->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
             return;
         }
         case Command::SetRate: {
@@ -236,8 +234,18 @@ private:
                 done_ = true;
                 return;
             }
+            std::size_t pictureBytes = slots_[0] ? slots_[0]->size() : 0;
             forgetItem();
             send(Writer(static_cast<std::uint8_t>(Report::Idle)));
+            // The next item's first picture would otherwise be copied into memory touched
+            // for the first time, a fault per page while the viewer waits for it: one slot
+            // of the last item's size is made ready while nothing plays.
+            if (pictureBytes > 0)
+                fnd::RunLoop::main()->post([this, pictureBytes, generation = generation_] {
+                    if (generation != generation_ || done_ || readySlot_) return;
+                    readySlot_ = SlotMapping::create(pictureBytes);
+                    if (readySlot_) std::memset(readySlot_->data(), 0, readySlot_->size());
+                });
             return;
         }
         }
@@ -248,6 +256,7 @@ private:
     /// picture slots are new: the host may still show pictures in the old ones.
     void forgetItem() {
         ++generation_;
+        if (auto ticker = std::exchange(ticker_, nullptr)) ticker->invalidate();
         if (playback_) playback_->close();
         if (asset_ && engine_) engine_->cancelAssetLoad(asset_);
         playback_ = nullptr;
@@ -261,6 +270,7 @@ private:
         seeks_ = 0;
         lastPosition_ = Time::invalid();
         positionDirty_ = false;
+        pictureSinceTick_ = false;
     }
 
     void protocolFault() {
@@ -280,7 +290,8 @@ private:
         auto frame = std::exchange(pendingFrame_, nullptr);
         std::size_t bytes = frame->byteCount();
         if (!slots_[slot] || slots_[slot]->size() < bytes) {
-            slots_[slot] = SlotMapping::create(bytes);
+            if (readySlot_ && readySlot_->size() >= bytes) slots_[slot] = std::exchange(readySlot_, nullptr);
+            else slots_[slot] = SlotMapping::create(bytes);
             if (!slots_[slot]) {
                 std::fprintf(stderr, "zid_media_engine: no shared memory for a %zu-byte picture\n", bytes);
                 return;
@@ -293,15 +304,20 @@ private:
         busy_[slot] = true;
         Writer w(static_cast<std::uint8_t>(Report::Frame));
         w.u32(slot).i32(frame->width()).i32(frame->height()).i32(frame->stride()).time(frame->presentationTime());
-        w.time(position());
+        lastPosition_ = position();
+        w.time(lastPosition_);
         send(w);
         positionDirty_ = false;
+        pictureSinceTick_ = true;
     }
 
     void tick() {
         if (!playback_ || !item_ || done_) return;
         Time now = position();
-        if (positionDirty_ || !(now == lastPosition_)) {
+        // While pictures flow they carry the position: a report of its own would wake the
+        // host ten times a second more for nothing.
+        bool carried = std::exchange(pictureSinceTick_, false);
+        if (positionDirty_ || (!carried && !(now == lastPosition_))) {
             Writer w(static_cast<std::uint8_t>(Report::Position));
             w.time(now);
             send(w);
@@ -338,12 +354,14 @@ private:
     unsigned generation_ = 0;
     std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;
     std::array<bool, kSlotCount> busy_{};
+    /// A slot made and touched ahead, not yet shown to the host.
+    std::shared_ptr<SlotMapping> readySlot_;
     rt::Ref<VideoFrame> pendingFrame_;
     std::vector<std::uint8_t> batch_;
-    bool flushPosted_ = false;
     std::vector<rt::Ref<MediaSelectionGroup>> groups_;
     Time lastPosition_ = Time::invalid();
     bool positionDirty_ = false;
+    bool pictureSinceTick_ = false;
     unsigned ticks_ = 0;
 };
 

@@ -336,11 +336,24 @@ std::shared_ptr<EngineProcess> takePending(const Asset* key, const std::shared_p
 
 bool isExecutable(const std::string& path) { return !path.empty() && ::access(path.c_str(), X_OK) == 0; }
 
-/// Engine processes ready for an asset (main thread only): one started ahead, or the
-/// last one an item gave back. Never released, like the engine.
+/// Seconds after a process is handed out before a spare is started: started at once, it
+/// would load its plugins on the same cores exactly while the asset's pipeline prerolls,
+/// delaying the first picture it is there to speed up.
+constexpr double kSpareDelay = 2;
+
+/// The last process an item gave back, the warmest (main thread only). Never released,
+/// like the engine.
 std::shared_ptr<EngineProcess>& idleProcess() {
     static auto* idle = new std::shared_ptr<EngineProcess>;
     return *idle;
+}
+
+/// The process started ahead for an asset while the others are busy (main thread only).
+/// Kept when an item gives its process back: a host playing one item after another then
+/// starts no process at all.
+std::shared_ptr<EngineProcess>& spareProcess() {
+    static auto* spare = new std::shared_ptr<EngineProcess>;
+    return *spare;
 }
 
 bool serves(const std::shared_ptr<EngineProcess>& process, const ProcessEngine::Options& options) {
@@ -348,21 +361,21 @@ bool serves(const std::shared_ptr<EngineProcess>& process, const ProcessEngine::
            process->options().abortOnSeek == options.abortOnSeek;
 }
 
-/// An engine process for an asset: the idle one when it runs the same program, else a
-/// new one; then, when none is left idle, a new one started ahead for the next asset.
+/// An engine process for an asset: the idle one, else the spare, when it runs the same
+/// program; else a new one. A little later, when no process is ready for the next asset
+/// (none given back meanwhile), a spare is started.
 std::shared_ptr<EngineProcess> obtainProcess(const ProcessEngine::Options& options, rt::Ref<rt::Error>* error) {
     std::shared_ptr<EngineProcess> process;
-    auto& idle = idleProcess();
-    if (serves(idle, options)) {
-        process = std::exchange(idle, nullptr);
-        process->setOptions(options);
-    } else {
-        process = EngineProcess::start(options, error);
-    }
+    for (auto* ready : {&idleProcess(), &spareProcess()})
+        if (!process && serves(*ready, options)) process = std::exchange(*ready, nullptr);
+    if (process) process->setOptions(options);
+    else process = EngineProcess::start(options, error);
     if (process && options.keepSpare)
-        fnd::RunLoop::main()->post([options] {
-            auto& idle = idleProcess();
-            if (!idle || idle->hasEnded()) idle = EngineProcess::start(options, nullptr, true);
+        fnd::RunLoop::main()->after(kSpareDelay, [options] {
+            // Not when an item has given its process back meanwhile: that one is ready.
+            for (auto* ready : {&idleProcess(), &spareProcess()})
+                if (serves(*ready, options)) return;
+            spareProcess() = EngineProcess::start(options, nullptr, true);
         });
     return process;
 }
