@@ -495,15 +495,9 @@ TEST_F(GstMediaTest, AFailingSegmentFailsThePlayingItemWithTheElementsMessage) {
 
 TEST_F(GstMediaTest, AudioAndSubtitleSelectionSwitchWhatIsDownloaded) {
     const std::string tag = "/tag/select/vod/";
-    auto item = itemFor(tag + "master.m3u8");
-    auto asset = item->asset();
-    auto player = Player::playerWithPlayerItem(item);
-    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }));
-    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
-    auto audible = asset->mediaSelectionGroupForMediaCharacteristic(MediaCharacteristicAudible);
-    auto legible = asset->mediaSelectionGroupForMediaCharacteristic(MediaCharacteristicLegible);
-    ASSERT_TRUE(audible);
-    ASSERT_TRUE(legible);
+    MasterPlaylist master;
+    ASSERT_NO_FATAL_FAILURE(loadMasterPlaylist(tag, master));
+    auto& [item, player, audible, legible] = master;
     ASSERT_EQ(audible->options().size(), 2u);
     EXPECT_EQ(audible->options()[0]->extendedLanguageTag(), "en");
     EXPECT_EQ(audible->options()[1]->extendedLanguageTag(), "fr");
@@ -534,14 +528,9 @@ TEST_F(GstMediaTest, AChoiceInOneGroupKeepsWhatPlaysInTheOthersAndAChoiceMadeLat
     // (past the time a choice is given to settle). The audio choice must not drop the
     // subtitles that play, which the pipeline would not bring back when asked later.
     const std::string tag = "/tag/select-apart/vod/";
-    auto item = itemFor(tag + "master.m3u8");
-    auto asset = item->asset();
-    auto player = Player::playerWithPlayerItem(item);
-    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }));
-    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
-    auto audible = asset->mediaSelectionGroupForMediaCharacteristic(MediaCharacteristicAudible);
-    auto legible = asset->mediaSelectionGroupForMediaCharacteristic(MediaCharacteristicLegible);
-    ASSERT_TRUE(audible && legible);
+    MasterPlaylist master;
+    ASSERT_NO_FATAL_FAILURE(loadMasterPlaylist(tag, master));
+    auto& [item, player, audible, legible] = master;
     std::vector<std::string> cues;
     item->setLegibleOutputHandler([&](const LegibleCue& cue) { cues.push_back(cue.text); });
     player->play();

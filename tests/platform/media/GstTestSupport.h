@@ -58,6 +58,25 @@ protected:
         return fnd::RunLoop::main()->runUntil(done, seconds);
     }
 
+    /// The master playlist's item under `tag`, its player, and its audio and subtitle
+    /// groups, once the item is ready (a fatal failure otherwise).
+    struct MasterPlaylist {
+        rt::Ref<media::PlayerItem> item;
+        rt::Ref<media::Player> player;
+        rt::Ref<media::MediaSelectionGroup> audible, legible;
+    };
+    void loadMasterPlaylist(const std::string& tag, MasterPlaylist& out) {
+        out.item = itemFor(tag + "master.m3u8");
+        out.player = media::Player::playerWithPlayerItem(out.item);
+        auto& item = out.item;
+        ASSERT_TRUE(waitUntil([&] { return item->status() != media::PlayerItemStatus::Unknown; }));
+        ASSERT_EQ(item->status(), media::PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+        out.audible = item->asset()->mediaSelectionGroupForMediaCharacteristic(media::MediaCharacteristicAudible);
+        out.legible = item->asset()->mediaSelectionGroupForMediaCharacteristic(media::MediaCharacteristicLegible);
+        ASSERT_TRUE(out.audible);
+        ASSERT_TRUE(out.legible);
+    }
+
     rt::Ref<media::GstEngine> engine;
     /// The engine of itemFor()'s items: `engine`, or the same in a child process.
     rt::Ref<media::Engine> itemEngine;
