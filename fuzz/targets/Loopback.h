@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -31,6 +32,7 @@ inline int loopbackListener(std::uint16_t* port) {
 inline bool sendAll(int fd, const char* bytes, std::size_t size) {
     while (size > 0) {
         ssize_t n = ::send(fd, bytes, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;  // the fuzzer's timer signal
         if (n <= 0) return false;
         bytes += n;
         size -= static_cast<std::size_t>(n);
@@ -44,6 +46,7 @@ inline std::string readRequestHead(int fd) {
     char buffer[2048];
     while (request.find("\r\n\r\n") == std::string::npos) {
         ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;  // the fuzzer's timer signal
         if (n <= 0) break;
         request.append(buffer, static_cast<std::size_t>(n));
     }

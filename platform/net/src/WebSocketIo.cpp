@@ -23,6 +23,8 @@
 #include <optional>
 #include <thread>
 
+#include <fnd/UTF16.h>
+
 namespace net {
 
 namespace {
@@ -269,6 +271,11 @@ private:
             message.isText = stream_->got_text();
             message.payload = beast::buffers_to_string(buffer_.data());
             buffer_.consume(buffer_.size());
+            // The library checks a text message's UTF-8 frame by frame, but lets one whose
+            // last frame is empty end inside a character: the whole message is checked here.
+            if (message.isText && !fnd::isValidUTF8(message.payload))
+                return fail(WebSocketError::ProtocolError,
+                            "The peer broke the WebSocket protocol: a text message was not valid UTF-8");
             undelivered_ += message.payload.size();
             sink_.message(std::move(message));
             if (undelivered_.load() <= options_.maxBufferedInput) return read();
