@@ -2,9 +2,9 @@
 # Runs a test binary that drives the real media engine:  scripts/engine-test.sh <binary> [args]
 #
 # GStreamer 1.22.0's adaptive demuxer (the one Debian 12 ships) has two faults on seeks
-# that nothing outside it can prevent, both fixed in later GStreamer releases: it can abort
-# the process when a flushing seek lands while it is still cancelling a segment download
-# (an assertion in its download requests), and, rarer and under load, crash in libsoup
+# that nothing outside it can prevent: it can abort the process when a flushing seek lands
+# while it is still cancelling a segment download (an assertion in its download requests,
+# fixed in later GStreamer releases), and, rarer and under load, crash in libsoup
 # while closing a cancelled download's stream on its download thread. A test that dies of
 # either (for the crash: a crash report naming both libraries, printed by the test binary,
 # the engine program or the sanitizer) runs again, at most twice; every other failure is
