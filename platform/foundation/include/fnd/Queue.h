@@ -42,8 +42,6 @@ public:
     Queue(std::string label, rt::Ref<RunLoop> loop, bool isMain);
 
 private:
-    void startThread();
-
     std::string label_;
     rt::Ref<RunLoop> loop_;
     bool isMain_;

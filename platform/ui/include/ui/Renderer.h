@@ -29,9 +29,6 @@ void renderViewInSuperview(View& view, cairo_t* cr, double scale = 1.0);
 namespace detail {
 /// A picture of the view's content at the main screen's scale (for cross-dissolves).
 cairo_surface_t* snapshotContent(View& view);
-/// Box-blurs the alpha (or every channel of ARGB32) of an image surface in place:
-/// three passes of a box of `radius` pixels approximate a Gaussian.
-void blurSurface(cairo_surface_t* surface, int radius);
 }  // namespace detail
 
 }  // namespace ui

@@ -183,8 +183,6 @@ public:
 private:
     enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
     void forwardToChildren(bool appearing, bool animated, bool begin);
-    void finishPresentation(const rt::Ref<ViewController>& presented, bool hidePresenter, bool animated,
-                            Completion completion);
 
     rt::Ref<View> view_;
     rt::Weak<ViewController> parent_;

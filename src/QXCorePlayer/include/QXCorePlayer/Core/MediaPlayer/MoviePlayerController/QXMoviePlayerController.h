@@ -180,7 +180,6 @@ private:
     void startTimeObserver();
     void removeTimeObserver();
     void timeObserverTick(media::Time time);
-    void seekPlayerTo(double seconds);
     void setupBindings();
     void bindPlayerView();
     void itemStatusChanged(media::PlayerItemStatus status);
