@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (clang, libFuzzer, ASan+UBSan) in build/fuzz and runs each
-# one: first every committed seed once and whole (the reproducers of past faults are
+# Builds the fuzz targets (clang, libFuzzer, ASan+UBSan) in the sanitizer build
+# (build/asan) and runs each one: first every committed seed once and whole (the reproducers of past faults are
 # larger than the fuzzing length bound), then fuzzing from the seeds for a bounded
-# time. New inputs go to build/fuzz/corpus, crashes to build/fuzz/artifacts. Any
+# time. New inputs go to build/asan/corpus, crashes to build/asan/artifacts. Any
 # crash, leak, sanitizer report or time-out fails the run.
 #
 # Usage: scripts/fuzz.sh [seconds per target (default 30)] [target...]
@@ -17,16 +17,11 @@ if [ ${#targets[@]} -eq 0 ]; then
            image_body gateway_answer media_server_frames websocket_peer readiness_poll url_path vast vast_request_format)
 fi
 
-cc=${FUZZ_CC:-clang-14}
-cxx=${FUZZ_CXX:-clang++-14}
-build=build/fuzz
-flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
-  -DZID_BUILD_TESTS=OFF -DZID_BUILD_BENCH=OFF -DZID_BUILD_FUZZ=ON \
-  -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
-  -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+# The fuzz targets are part of the sanitizer build (clang, ASan+UBSan, every library
+# instrumented for coverage), so CI compiles the tree once for both.
+build=build/asan
+source scripts/ccache-env.sh
+cmake --preset asan >/dev/null
 cmake --build "$build" -j "$(nproc)" --target zid_fuzz
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}

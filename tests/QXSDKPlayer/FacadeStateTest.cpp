@@ -55,8 +55,8 @@ TEST_F(FacadeTest, LiveOnlyWhilePlayingContentThatIsOnline) {
 TEST_F(FacadeTest, TheStartDateCallMarksANewDateButNotItsRemoval) {
     auto facade = scriptedFacade();
     delegate->calls.clear();
-    source->setStartDate(rt::Value(rt::Date(1000)));
-    source->setStartDate(rt::Value(rt::Date(2000)));
+    source->setStartDate(rt::Value(rt::Date{1000}));
+    source->setStartDate(rt::Value(rt::Date{2000}));
     source->setStartDate(rt::Value());
     EXPECT_EQ(delegate->calls, (Lines{"startDate", "startDate"}));
     EXPECT_TRUE(facade->broadcastStartDate().isNil());

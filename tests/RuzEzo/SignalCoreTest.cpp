@@ -13,11 +13,20 @@ using namespace zid;
 
 namespace {
 
+// What a signal delivered. The handlers share its record rather than point at the
+// recorder: a signal made before the recorder outlives it and calls its close handler
+// as it goes, after the recorder's scope has ended.
 struct Recorder {
-    std::vector<rt::Value> values;
-    int closes = 0;
+    struct Record {
+        std::vector<rt::Value> values;
+        int closes = 0;
+    };
+    std::shared_ptr<Record> record = std::make_shared<Record>();
+    std::vector<rt::Value>& values = record->values;
+    int& closes = record->closes;
     std::shared_ptr<IDisposable> attach(const FKSignalRef& signal) {
-        return signal->addValueHandler([this](const rt::Value& v) { values.push_back(v); }, [this] { ++closes; });
+        return signal->addValueHandler([r = record](const rt::Value& v) { r->values.push_back(v); },
+                                       [r = record] { ++r->closes; });
     }
 };
 

@@ -10,16 +10,25 @@
 
 namespace ui {
 
+// Constructors rather than bare aggregates, so that Point(x, y) also compiles with
+// compilers that lack C++20's parenthesized aggregate initialization (the clang of the
+// sanitizer and fuzz builds).
 struct Point {
     double x = 0, y = 0;
+    constexpr Point() = default;
+    constexpr Point(double x_, double y_) : x(x_), y(y_) {}
     friend bool operator==(const Point&, const Point&) = default;
 };
 struct Size {
     double width = 0, height = 0;
+    constexpr Size() = default;
+    constexpr Size(double w, double h) : width(w), height(h) {}
     friend bool operator==(const Size&, const Size&) = default;
 };
 struct Vector {
     double dx = 0, dy = 0;
+    constexpr Vector() = default;
+    constexpr Vector(double x, double y) : dx(x), dy(y) {}
     friend bool operator==(const Vector&, const Vector&) = default;
 };
 struct Rect {
@@ -32,6 +41,8 @@ struct Rect {
 };
 struct EdgeInsets {
     double top = 0, left = 0, bottom = 0, right = 0;
+    constexpr EdgeInsets() = default;
+    constexpr EdgeInsets(double t, double l, double b, double r) : top(t), left(l), bottom(b), right(r) {}
     friend bool operator==(const EdgeInsets&, const EdgeInsets&) = default;
 };
 
