@@ -62,6 +62,10 @@ bool VASTXmlDocument::fail(std::string why) {
 bool VASTXmlDocument::load(std::string_view text) {
     error_.clear();
     document_.reset();
+    // XML allows one byte-order mark before the document; ad servers that write their
+    // answers with a text editor's defaults send one.
+    static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
     if (!checkText(text)) return false;
     pugi::xml_parse_result result = document_.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_utf8);
     if (!result) return fail(std::string("not well-formed XML: ") + result.description());
