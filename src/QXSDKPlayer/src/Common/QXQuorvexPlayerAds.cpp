@@ -14,6 +14,16 @@ const char* const QXQuorvexPlayerAdPlacementValueMidroll = "midroll";
 namespace {
 constexpr double kAdTickInterval = 0.1;
 constexpr unsigned kFlexibleWidthAndHeight = ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight;
+
+// Gives the content back after an ad. A content still loading when the ad held it keeps
+// its wish to start: the session's resume restarts a source that cannot continue with
+// the start decided from whether it was playing, which it never was.
+void resumeAfterAd(const rt::Ref<CPPlaybackSession>& session) {
+    bool startsWhenReady = session->autoStart();
+    session->resume();
+    if (startsWhenReady && !session->autoStart() && session->state() == CPSessionState::Loading)
+        session->setAutoStart(true);
+}
 }  // namespace
 
 void QXQuorvexPlayer::assertIMAAvailable() {
@@ -74,7 +84,7 @@ void QXQuorvexPlayer::removeAdPlayer() {
 
 void QXQuorvexPlayer::endAdOfContent() {
     bool wasPlaying = playingAd_;
-    if (auto session = std::move(adSuspendedSession_)) session->resume();
+    if (auto session = std::move(adSuspendedSession_)) resumeAfterAd(session);
     adSuspendedSession_ = nullptr;
     playingAdKey.set(*this, false);
     if (!wasPlaying) return;
@@ -91,7 +101,7 @@ void QXQuorvexPlayer::playAdIfNeeded() {
 }
 
 bool QXQuorvexPlayer::allowAd() const {
-    if (adsDisabled_ || !adManager_) return false;
+    if (adsDisabled_ || !adManager_ || hostSuspends_ > 0) return false;
     if (!adPlayer_ || !adPlayer_->adPrepared()) return false;
     if (!session_) return false;
     double time = session_->playbackTime();
@@ -133,7 +143,7 @@ void QXQuorvexPlayer::QXIMAPlayerRequestContentPause(QXIMAPlayer& adPlayer) {
 
 void QXQuorvexPlayer::QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer) {
     if (&adPlayer != adPlayer_.get()) return;
-    if (auto session = std::move(adSuspendedSession_)) session->resume();
+    if (auto session = std::move(adSuspendedSession_)) resumeAfterAd(session);
     adSuspendedSession_ = nullptr;
     view()->sendSubviewToBack(adPlayer_);
     bool wasPlaying = playingAd_;
