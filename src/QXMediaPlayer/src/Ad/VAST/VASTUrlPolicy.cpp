@@ -29,8 +29,15 @@ std::string joined(const std::set<std::string>& names) {
 }  // namespace
 
 bool VASTUrlPolicy::hasRefusedScheme(std::string_view url) {
-    std::string scheme = schemeOf(url);
-    return !scheme.empty() && scheme != "http" && scheme != "https";
+    // The usual case first, without making the scheme.
+    auto startsWithWord = [url](std::string_view word) {
+        if (url.size() <= word.size() || url[word.size()] != ':') return false;
+        for (std::size_t k = 0; k < word.size(); ++k)
+            if ((url[k] | 0x20) != word[k]) return false;
+        return true;
+    };
+    if (startsWithWord("http") || startsWithWord("https")) return false;
+    return !schemeOf(url).empty();
 }
 
 void VASTUrlPolicy::refuse(std::string_view url) {
