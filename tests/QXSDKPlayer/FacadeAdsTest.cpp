@@ -413,6 +413,24 @@ TEST_F(FacadeAdsNewContentTest, WithoutAutoplayOrPausedByTheHostItStaysReady) {
     EXPECT_EQ(first->calls, (std::vector<std::string>{"start", "pause"}));
 }
 
+TEST_F(FacadeAdsNewContentTest, APlayDuringTheAdStartsTheContentWhenTheAdEnds) {
+    playAnAd();
+    facade->play();  // the content the ad paused
+    EXPECT_EQ(first->calls, (std::vector<std::string>{"start", "pause"}));
+    playOtherContent(false, [](zidtest::ScriptedSource& s) { s.setRealized(); });
+    scriptNextPlayer();
+    nextPlayers->last->script(State::Ready);
+    facade->play();
+    advance(2);
+    EXPECT_TRUE(facade->playingAd());
+    EXPECT_EQ(nextStarts(), 0) << "not under the ad";
+    advance(10);
+    EXPECT_FALSE(facade->playingAd());
+    EXPECT_EQ(nextStarts(), 1);
+    EXPECT_EQ(next->state(), CPSessionState::Playing);
+    EXPECT_EQ(first->calls, (std::vector<std::string>{"start", "pause"}));
+}
+
 TEST_F(FacadeAdsTest, AdErrorsReachTheDelegateAndTheContentPlaysOn) {
     makeFacade();
     prepare();

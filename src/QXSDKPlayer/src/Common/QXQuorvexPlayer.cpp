@@ -172,6 +172,11 @@ void QXQuorvexPlayer::playSource(const rt::Ref<ICPMediaSource>& source, bool aut
 
 void QXQuorvexPlayer::play() {
     AudioSessionManager::instance()->beginPlaybackSession();
+    // The content an ad holds plays when the ad is over, never under it.
+    if (playingAd_ && session_ && session_ == adSuspendedSession_) {
+        session_->setAutoStart(true);
+        return;
+    }
     if (session_) session_->play();
 }
 

@@ -15,14 +15,20 @@ namespace {
 constexpr double kAdTickInterval = 0.1;
 constexpr unsigned kFlexibleWidthAndHeight = ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight;
 
-// Gives the content back after an ad. A content still loading when the ad held it keeps
-// its wish to start: the session's resume restarts a source that cannot continue with
-// the start decided from whether it was playing, which it never was.
+// Gives the content back after an ad. The session's resume plays it again when it was
+// playing at the ad's start; a content that is to play (auto-start, a play call during
+// the ad) but was not playing then starts too. One still loading keeps that wish: the
+// session's resume restarts a source that cannot continue with the start decided from
+// whether it was playing, which it never was.
 void resumeAfterAd(const rt::Ref<CPPlaybackSession>& session) {
-    bool startsWhenReady = session->autoStart();
+    bool wantsToPlay = session->autoStart();
     session->resume();
-    if (startsWhenReady && !session->autoStart() && session->state() == CPSessionState::Loading)
+    if (!wantsToPlay) return;
+    CPSessionState state = session->state();
+    if (state == CPSessionState::Loading && !session->autoStart())
         session->setAutoStart(true);
+    else if (state == CPSessionState::Ready || state == CPSessionState::Paused)
+        session->play();
 }
 }  // namespace
 
