@@ -11,6 +11,7 @@
 #include <peers/TestCertificates.h>
 #include <net/HttpClient.h>
 
+#include <QXMediaPlayer/Ad/ZeveVO/ADFetchRequest.h>
 #include "Ad/ZeveVO/ZeveVoRequestFormat.h"
 #include "VirtualTime.h"
 
@@ -243,6 +244,19 @@ TEST_F(AdFetch, SchemesOtherThanHttpFailTheTry) {
     ftp->start();
     ASSERT_TRUE(runUntilDone());
     EXPECT_EQ(error->underlyingError()->code(), kADFetchUnsupportedScheme);
+
+    // An ad whose only MP4 is a local file has nothing to play.
+    failures = 0;
+    AdServerPeer::InlineAd local;
+    local.impressions = {server.url("/imp/local"), "file:///var/log/x"};
+    local.mediaFiles = {{"video/mp4", "file:///dev/zero"}};
+    server.script("/local", {AdServerPeer::Answer::vast(AdServerPeer::inlineVast(local))});
+    service->setZeveVOBaseURL(server.url("/local"));
+    auto localFile = makeRequest();
+    localFile->start();
+    ASSERT_TRUE(runUntilDone());
+    ASSERT_EQ(failures, 1);
+    EXPECT_EQ(error->underlyingError()->code(), kADFetchNoPlayableFile);
 }
 
 TEST_F(AdFetch, AMissingAccountIdFailsAtOnceWithoutARequest) {
@@ -285,7 +299,79 @@ TEST_F(AdFetch, CancelAndRestartSilenceTheHeldAnswer) {
     EXPECT_EQ(failures, 0);
 }
 
+// Records the outcome of a fetch driven directly.
+class FetchOutcome : public ADFetchRequestDelegate {
+public:
+    void adFetchRequestDidFinishWithAdElement(ADFetchRequest&, const rt::Ref<VASTAdElement>& a) override { ad = a; }
+    void adFetchRequestDidFailWithError(ADFetchRequest&, const rt::Ref<rt::Error>& e) override { error = e; }
+    rt::Ref<VASTAdElement> ad;
+    rt::Ref<rt::Error> error;
+};
+
+TEST_F(AdFetch, ParametersGivenByTheHostReplaceTheRequestFormat) {
+    server.script("/acct/a1/ad", {AdServerPeer::Answer::vast(inlineAd("p"))});
+    auto fetch = rt::make<ADFetchRequest>(service->httpClient());
+    FetchOutcome outcome;
+    fetch->delegate = &outcome;
+    fetch->accountId = "a1";
+    fetch->requestFormat = "zid=$ZID";
+    fetch->setBaseURL(server.url("/acct/$ACCOUNTID/ad"));
+    fetch->startRequestWithParameters({{"zid", "zone 1"}, {"b", "x/y"}, {"empty", ""}});
+    EXPECT_EQ(fetch->state(), ADFetchRequest::FirstTry);
+    ASSERT_TRUE(fnd::RunLoop::main()->runUntil([&] { return outcome.ad || outcome.error; }, 10));
+    ASSERT_TRUE(outcome.ad) << outcome.error->description();
+    EXPECT_EQ(outcome.ad->impressions, (std::vector<std::string>{server.url("/imp/p")}));
+    auto sent = server.requests("/acct/a1/ad");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].target, "/acct/a1/ad?b=x%2Fy&empty=&zid=zone%201");
+
+    // Without the account id the base URL needs, nothing is requested and the fetch fails.
+    auto without = rt::make<ADFetchRequest>(service->httpClient());
+    FetchOutcome failed;
+    without->delegate = &failed;
+    without->setBaseURL(server.url("/acct/$ACCOUNTID/ad"));
+    without->startRequestWithParameters({{"zid", "z"}});
+    ASSERT_TRUE(fnd::RunLoop::main()->runUntil([&] { return failed.error != nullptr; }, 5));
+    EXPECT_EQ(failed.error->code(), kADFetchMissingAccountId);
+    EXPECT_EQ(server.requests("/acct/a1/ad").size(), 1u);
+}
+
 class AdFetchTimeout : public zidtest::VirtualTimeTest {};
+
+TEST_F(AdFetchTimeout, TheWholeRequestHasOneTimeLimit) {
+    AdServerPeer server;
+    server.start();
+    server.script("/ad", {AdServerPeer::Answer::heldVast("<VAST version=\"2.0\"/>")});
+    auto service = rt::make<ZeveVoAdFetchRequestService>();
+    EXPECT_EQ(service->adRequestTimeLimit(), 30.0);
+    service->setZeveVOBaseURL(server.url("/ad"));
+    service->setAdRequestTimeLimit(15);
+    rt::Ref<rt::Error> error;
+    auto request = service->adRequestWithSetting(
+        rt::make<CPAdSettings>(), "z", [](const rt::Ref<ZeveVoResponse>&) { FAIL(); },
+        [&](const rt::Ref<rt::Error>& e) { error = e; });
+    request->start();
+    ASSERT_TRUE(fnd::RunLoop::main()->runUntil([&] { return server.requestCount("/ad") == 1; }, 5));
+    advance(10.0);  // the first try times out, the second starts
+    drain();
+    ASSERT_TRUE(fnd::RunLoop::main()->runUntil([&] { return server.requestCount("/ad") == 2; }, 5));
+    advance(4.9);
+    drain();
+    EXPECT_FALSE(error);
+    advance(0.1);
+    drain();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), kADFetchNoAdAfterTries);
+    EXPECT_EQ(error->localizedDescription(), "The ad server gave no playable ad within 15 seconds");
+    ASSERT_TRUE(error->underlyingError());
+    EXPECT_EQ(error->underlyingError()->code(), kADFetchTimedOut);
+    ASSERT_TRUE(error->underlyingError()->underlyingError()) << "the last try's cause beneath";
+    advance(30.0);
+    drain();
+    fnd::RunLoop::main()->runFor(0.2);
+    EXPECT_EQ(server.requestCount("/ad"), 2) << "no try after the limit";
+    server.stop();
+}
 
 TEST_F(AdFetchTimeout, EachTryTimesOutOnTheLoopsClock) {
     AdServerPeer server;

@@ -4,6 +4,8 @@
 #include <QXMediaPlayer/Ad/VAST/CPFetchRequestMediaFile.h>
 #include <QXMediaPlayer/Ad/VAST/VASTParser.h>
 #include <QXMediaPlayer/Resources/QXMediaPlayerResources.h>
+#include <QXFoundation/Log/QXLogHandler.h>
+#include <QXFoundation/Log/QXLogger.h>
 
 #include "Ad/VAST/VASTUrlText.h"
 #include "Ad/VAST/VASTXmlDocument.h"
@@ -215,10 +217,117 @@ TEST(VASTXmlPolicy, ReadsALargeDocumentWhole) {
     std::string text = vast2("2.0", body);
     ASSERT_GT(text.size(), 850000u);
     ASSERT_LT(text.size(), VASTXmlDocument::kMaxBytes);
+    VASTXmlDocument document;
+    ASSERT_TRUE(document.load(text)) << document.error();
     auto ads = parse(text);
+    ASSERT_EQ(ads.size(), 1u);  // the creative after the impressions is read
+    // The impressions beyond the bound per event are dropped, the first ones kept.
+    ASSERT_EQ(ads[0]->impressions.size(), 64u);
+    EXPECT_NE(ads[0]->impressions[63].find("id=63&"), std::string::npos);
+}
+
+// Collects the ad stack's log lines while it lives.
+class LogLines : public QXLogHandler {
+    RT_CLASS(LogLines, QXLogHandler)
+public:
+    LogLines() : QXLogHandler(nullptr, 6) {}
+    void handleLogRecord(const rt::Ref<QXLogRecord>& record) override { lines.push_back(record->message()); }
+    std::vector<std::string> lines;
+};
+
+struct CapturedLog {
+    CapturedLog() { QXLogger::defaultLogger()->registerHandler(handler); }
+    ~CapturedLog() { QXLogger::defaultLogger()->deregistreHandler(handler); }
+    std::vector<std::string> lines(const std::string& containing) const {
+        std::vector<std::string> found;
+        for (const auto& line : handler->lines)
+            if (line.find(containing) != std::string::npos) found.push_back(line);
+        return found;
+    }
+    rt::Ref<LogLines> handler = rt::make<LogLines>();
+};
+
+TEST(VASTParser, ALeadingByteOrderMarkIsSkipped) {
+    std::string document = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>" +
+                           vast2("2.0", "<Ad><InLine><Creatives><Creative><Linear/></Creative></Creatives></InLine></Ad>");
+    EXPECT_EQ(parse(document).size(), 1u);
+    EXPECT_FALSE(rt::make<VASTParser>()->parse("\xEF\xBB\xBF\xEF\xBB\xBF" + vast2("2.0", ""))) << "one mark only";
+}
+
+TEST(VASTParser, KeepsOnlyHttpUrlsAndLogsOnceWhatWent) {
+    CapturedLog log;
+    auto ads = parse(vast2("2.0", R"(<Ad><InLine>
+      <Impression>file:///etc/passwd</Impression><Impression>HTTPS://i/ok</Impression><Impression>javascript:alert(1)</Impression>
+      <Creatives><Creative><Linear>
+        <TrackingEvents><Tracking event="start">data:text/plain,x</Tracking><Tracking event="start">http://t/s</Tracking></TrackingEvents>
+        <VideoClicks><ClickThrough>javascript:open()</ClickThrough><ClickTracking>http://c/t</ClickTracking></VideoClicks>
+        <MediaFiles><MediaFile type="video/mp4">file:///dev/zero</MediaFile></MediaFiles>
+      </Linear></Creative></Creatives></InLine></Ad>)"));
     ASSERT_EQ(ads.size(), 1u);
-    ASSERT_EQ(ads[0]->impressions.size(), 3000u);
-    EXPECT_NE(ads[0]->impressions[2999].find("id=2999&"), std::string::npos);
+    const auto& ad = *ads[0];
+    EXPECT_EQ(ad.impressions, (std::vector<std::string>{"HTTPS://i/ok"}));
+    EXPECT_EQ(urls(ad.trackingEvents, "start"), (std::vector<std::string>{"http://t/s"}));
+    EXPECT_TRUE(urls(ad.videoClicks, "ClickThrough").empty());
+    EXPECT_EQ(urls(ad.videoClicks, "ClickTracking"), (std::vector<std::string>{"http://c/t"}));
+    EXPECT_TRUE(ad.mediaFiles.empty());
+    EXPECT_FALSE(ad.testIfPlayableMediaFileIsAvailable()) << "its only media file was file:";
+    auto lines = log.lines("VAST document");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("dropped 5 URL(s) in schemes other than http and https (data:, file:, javascript:)"),
+              std::string::npos)
+        << lines[0];
+}
+
+TEST(VASTParser, BoundsTheUrlsOfEachEventAcrossWrappers) {
+    CapturedLog log;
+    std::string impressions, starts;
+    for (int i = 0; i < 70; ++i) {
+        impressions += "<Impression>http://i/" + std::to_string(i) + "</Impression>";
+        starts += "<Tracking event=\"start\">http://t/" + std::to_string(i) + "</Tracking>";
+    }
+    auto parser = rt::make<VASTParser>();
+    auto ads = parser->parse(vast2("2.0", "<Ad><InLine>" + impressions +
+                                              "<Creatives><Creative><Linear><TrackingEvents>" + starts +
+                                              "<Tracking event=\"complete\">http://t/c</Tracking>"
+                                              "</TrackingEvents></Linear></Creative></Creatives></InLine></Ad>"));
+    ASSERT_TRUE(ads);
+    ASSERT_EQ(ads->size(), 1u);
+    const auto& ad = *(*ads)[0];
+    ASSERT_EQ(ad.impressions.size(), 64u);
+    EXPECT_EQ(ad.impressions.back(), "http://i/63");
+    EXPECT_EQ(urls(ad.trackingEvents, "start").size(), 64u);
+    EXPECT_EQ(urls(ad.trackingEvents, "complete").size(), 1u);
+    auto lines = log.lines("VAST document");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("12 URL(s) over 64 per event (impressions, start)"), std::string::npos) << lines[0];
+
+    // A wrapper's impressions added to an ad that has the most already are dropped too.
+    parser->maxUrlsPerEvent = 2;
+    auto wrapper = rt::make<VASTAdElement>();
+    wrapper->impressions = {"http://w/1", "http://w/2"};
+    auto merged = parser->parse(
+        vast2("2.0", "<Ad><InLine><Impression>http://a/1</Impression><Creatives><Creative><Linear/></Creative>"
+                     "</Creatives></InLine></Ad>"),
+        *wrapper);
+    ASSERT_TRUE(merged);
+    EXPECT_EQ((*merged)[0]->impressions, (std::vector<std::string>{"http://a/1", "http://w/1"}));
+}
+
+TEST(VASTParser, VersionParsersAreTriedInTheirOrderEachMadeAfresh) {
+    auto parser = rt::make<VASTParser>();
+    ASSERT_EQ(parser->versionParsers.size(), 2u);
+    EXPECT_EQ(parser->versionParsers[0]->name(), "VASTVersion1Parser");
+    EXPECT_EQ(parser->versionParsers[1]->name(), "VASTVersion2Parser");
+    const std::string inlineAd = "<Ad><InLine><Creatives><Creative><Linear/></Creative></Creatives></InLine></Ad>";
+    // Without the second dialect a VAST 2 document is read by no one.
+    parser->versionParsers.pop_back();
+    EXPECT_FALSE(parser->parse(vast2("2.0", inlineAd)));
+    EXPECT_TRUE(parser->parse("<VideoAdServingTemplate/>"));
+    // A class that is not a version parser is passed over.
+    parser->versionParsers = {&VASTAdElement::staticClass(), rt::Class::named("VASTVersion2Parser")};
+    ASSERT_TRUE(parser->parse(vast2("2.0", inlineAd)));
+    EXPECT_EQ(parser->parse(vast2("2.0", inlineAd))->size(), 1u);
+    EXPECT_FALSE(parser->parse("<VideoAdServingTemplate/>"));
 }
 
 TEST(VASTAdElement, FillsParameters) {

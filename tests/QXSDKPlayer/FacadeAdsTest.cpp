@@ -286,7 +286,11 @@ TEST_F(FacadeAdsTest, SuspendAndResumeGoToTheAdPlayerDuringAnAd) {
     player().script(State::Playing);  // (the host plays it again by other means)
     facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, 60.0, false);
     advance(0.1);
-    advance(0.1);
+    advance(1);
+    EXPECT_TRUE(facade->adPlayer()->adPrepared());
+    EXPECT_FALSE(facade->playingAd()) << "no ad while the host's suspend stands";
+    facade->resume();  // the ad, still due, starts now
+    advance(0);
     ASSERT_TRUE(facade->playingAd());
     ASSERT_TRUE(facade->adPlayer()->isPlaying());
     facade->suspend();
@@ -296,6 +300,135 @@ TEST_F(FacadeAdsTest, SuspendAndResumeGoToTheAdPlayerDuringAnAd) {
     EXPECT_NO_THROW(facade->resume()) << "the host's late resume of its earlier suspend";
     EXPECT_TRUE(facade->playingAd());
     EXPECT_EQ(manager(0)->calls(), (std::vector<std::string>{"initialize", "start", "pause", "resume"}));
+}
+
+TEST_F(FacadeAdsTest, NoPrerollWhileTheHostIsSuspendedItStartsOnResume) {
+    makeFacade();
+    facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, 60.0, true);
+    facade->suspend();  // the application goes to the background while the content loads
+    prepare();
+    playContent(0);
+    advance(2);
+    EXPECT_TRUE(facade->adPlayer()->adPrepared());
+    EXPECT_FALSE(facade->playingAd());
+    EXPECT_EQ(manager(0)->calls(), (std::vector<std::string>{"initialize"})) << "no impression while away";
+    EXPECT_EQ(count("start"), 0);
+    facade->resume();
+    advance(0);
+    EXPECT_TRUE(facade->playingAd()) << "the preroll, still due, plays first";
+    EXPECT_EQ(session->state(), CPSessionState::Paused);
+    advance(10);
+    EXPECT_FALSE(facade->playingAd());
+    EXPECT_EQ(session->state(), CPSessionState::Playing);
+    EXPECT_EQ(adLines(), (Lines{"ad starts", "ad ends"}));
+}
+
+// A content the host plays during an ad waits, paused, until the ad is over; the content
+// the ad paused is not the facade's any more and is not resumed.
+class FacadeAdsNewContentTest : public FacadeAdsTest {
+protected:
+    /// The first content plays at 61 s, its ad has started.
+    void playAnAd() {
+        makeFacade();
+        prepare();
+        playContent(0);
+        player().setPlaybackTime(61);
+        facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, 60.0, false);
+        advance(0.1);
+        advance(0.1);
+        ASSERT_TRUE(facade->playingAd());
+        first = players->last;
+        ASSERT_EQ(first->calls, (std::vector<std::string>{"start", "pause"}));
+    }
+    /// What playSource does with another content: a new session handed to the facade,
+    /// then its auto-start and its preparation.
+    void playOtherContent(bool autoplay, std::function<void(zidtest::ScriptedSource&)> onRealize) {
+        nextSource = rt::make<zidtest::ScriptedSource>();
+        nextSource->onRealize = std::move(onRealize);
+        nextPlayers = rt::make<OptionPlayerFactory>();
+        next = CPPlaybackSession::sessionWithMediaSource(nextSource, nextPlayers);
+        facade->setSession(next);
+        next->setAutoStart(autoplay);
+        next->prepareToPlay();
+    }
+    void scriptNextPlayer() {
+        nextPlayers->last->onStart = [](zidtest::ScriptedPlayer& p) { p.script(State::Playing); };
+        nextPlayers->last->onPause = [](zidtest::ScriptedPlayer& p) { p.script(State::Paused); };
+    }
+    long nextStarts() const {
+        return std::count(nextPlayers->last->calls.begin(), nextPlayers->last->calls.end(), "start");
+    }
+
+    rt::Ref<OptionPlayer> first;
+    rt::Ref<zidtest::ScriptedSource> nextSource;
+    rt::Ref<OptionPlayerFactory> nextPlayers;
+    rt::Ref<CPPlaybackSession> next;
+};
+
+TEST_F(FacadeAdsNewContentTest, WaitsReadyUnderTheAdAndStartsWhenItEnds) {
+    playAnAd();
+    playOtherContent(true, [](zidtest::ScriptedSource& s) { s.setRealized(); });
+    scriptNextPlayer();
+    nextPlayers->last->script(State::Ready);
+    advance(2);
+    EXPECT_TRUE(facade->playingAd());
+    EXPECT_EQ(nextStarts(), 0) << "nothing plays under the ad";
+    EXPECT_EQ(next->state(), CPSessionState::Ready);
+    EXPECT_TRUE(adInFront());
+    advance(10);  // the ad ends
+    EXPECT_FALSE(facade->playingAd());
+    EXPECT_EQ(nextStarts(), 1);
+    EXPECT_EQ(next->state(), CPSessionState::Playing);
+    EXPECT_EQ(first->calls, (std::vector<std::string>{"start", "pause"})) << "the replaced content stays paused";
+    EXPECT_EQ(adLines(), (Lines{"ad starts", "ad ends"}));
+}
+
+TEST_F(FacadeAdsNewContentTest, StillLoadingWhenTheAdEndsItStartsWhenReady) {
+    playAnAd();
+    // A source that cannot continue after a pause (a connected live channel), still
+    // connecting when the ad ends: the session restarts it, and it must still start.
+    playOtherContent(true, [](zidtest::ScriptedSource& s) { s.setRealizing(); });
+    nextSource->setSafe(false);
+    advance(2);
+    EXPECT_EQ(next->state(), CPSessionState::Loading);
+    nextSource->onRealize = [](zidtest::ScriptedSource& s) { s.setRealized(); };
+    advance(10);
+    EXPECT_FALSE(facade->playingAd());
+    ASSERT_TRUE(nextPlayers->last);
+    scriptNextPlayer();
+    nextPlayers->last->script(State::Ready);
+    EXPECT_EQ(nextStarts(), 1);
+    EXPECT_EQ(next->state(), CPSessionState::Playing);
+}
+
+TEST_F(FacadeAdsNewContentTest, WithoutAutoplayOrPausedByTheHostItStaysReady) {
+    playAnAd();
+    playOtherContent(false, [](zidtest::ScriptedSource& s) { s.setRealized(); });
+    scriptNextPlayer();
+    nextPlayers->last->script(State::Ready);
+    advance(12);
+    EXPECT_FALSE(facade->playingAd());
+    EXPECT_EQ(nextStarts(), 0);
+    EXPECT_EQ(next->state(), CPSessionState::Ready);
+    EXPECT_EQ(first->calls, (std::vector<std::string>{"start", "pause"}));
+}
+
+TEST_F(FacadeAdsNewContentTest, APlayDuringTheAdStartsTheContentWhenTheAdEnds) {
+    playAnAd();
+    facade->play();  // the content the ad paused
+    EXPECT_EQ(first->calls, (std::vector<std::string>{"start", "pause"}));
+    playOtherContent(false, [](zidtest::ScriptedSource& s) { s.setRealized(); });
+    scriptNextPlayer();
+    nextPlayers->last->script(State::Ready);
+    facade->play();
+    advance(2);
+    EXPECT_TRUE(facade->playingAd());
+    EXPECT_EQ(nextStarts(), 0) << "not under the ad";
+    advance(10);
+    EXPECT_FALSE(facade->playingAd());
+    EXPECT_EQ(nextStarts(), 1);
+    EXPECT_EQ(next->state(), CPSessionState::Playing);
+    EXPECT_EQ(first->calls, (std::vector<std::string>{"start", "pause"}));
 }
 
 TEST_F(FacadeAdsTest, AdErrorsReachTheDelegateAndTheContentPlaysOn) {

@@ -121,6 +121,13 @@ void QXQuorvexPlayer::setSession(const rt::Ref<CPPlaybackSession>& session) {
         addListener(*session_, self());
         bindLoadingTimeout(session_);
     }
+    // Content the host plays during an ad waits, paused, until the ad is over: the ad's
+    // end resumes this session instead of the one the ad paused (which is no longer the
+    // facade's and stays paused), so two contents never play at once nor under the ad.
+    if (playingAd_ && adSuspendedSession_ != session_) {
+        adSuspendedSession_ = session_;
+        if (session_) session_->suspend();
+    }
 }
 
 void QXQuorvexPlayer::bindLoadingTimeout(const rt::Ref<CPPlaybackSession>& session) {
@@ -165,6 +172,11 @@ void QXQuorvexPlayer::playSource(const rt::Ref<ICPMediaSource>& source, bool aut
 
 void QXQuorvexPlayer::play() {
     AudioSessionManager::instance()->beginPlaybackSession();
+    // The content an ad holds plays when the ad is over, never under it.
+    if (playingAd_ && session_ && session_ == adSuspendedSession_) {
+        session_->setAutoStart(true);
+        return;
+    }
     if (session_) session_->play();
 }
 
@@ -187,12 +199,14 @@ void QXQuorvexPlayer::setContinuePlaybackInBackground(bool flag) {
 }
 
 // While an ad plays, suspend and resume go to the ad player (a resume without a suspend
-// there only logs), otherwise to the session.
+// there only logs), otherwise to the session. No ad starts while a suspend of the host
+// stands (nobody would see it); one still due starts when the host resumes.
 void QXQuorvexPlayer::suspend() {
     if (playingAd_ && adPlayer_) {
         adPlayer_->suspend();
         return;
     }
+    ++hostSuspends_;
     if (session_) session_->suspend();
 }
 
@@ -202,7 +216,9 @@ void QXQuorvexPlayer::resume() {
         adPlayer_->resume();
         return;
     }
+    if (hostSuspends_ > 0) --hostSuspends_;
     if (session_) session_->resume();
+    if (hostSuspends_ == 0 && adPlayer_) playAdIfNeeded();
 }
 
 void QXQuorvexPlayer::continueWithPassword(const std::string& password) {

@@ -14,6 +14,22 @@ const char* const QXQuorvexPlayerAdPlacementValueMidroll = "midroll";
 namespace {
 constexpr double kAdTickInterval = 0.1;
 constexpr unsigned kFlexibleWidthAndHeight = ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight;
+
+// Gives the content back after an ad. The session's resume plays it again when it was
+// playing at the ad's start; a content that is to play (auto-start, a play call during
+// the ad) but was not playing then starts too. One still loading keeps that wish: the
+// session's resume restarts a source that cannot continue with the start decided from
+// whether it was playing, which it never was.
+void resumeAfterAd(const rt::Ref<CPPlaybackSession>& session) {
+    bool wantsToPlay = session->autoStart();
+    session->resume();
+    if (!wantsToPlay) return;
+    CPSessionState state = session->state();
+    if (state == CPSessionState::Loading && !session->autoStart())
+        session->setAutoStart(true);
+    else if (state == CPSessionState::Ready || state == CPSessionState::Paused)
+        session->play();
+}
 }  // namespace
 
 void QXQuorvexPlayer::assertIMAAvailable() {
@@ -74,7 +90,7 @@ void QXQuorvexPlayer::removeAdPlayer() {
 
 void QXQuorvexPlayer::endAdOfContent() {
     bool wasPlaying = playingAd_;
-    if (auto session = std::move(adSuspendedSession_)) session->resume();
+    if (auto session = std::move(adSuspendedSession_)) resumeAfterAd(session);
     adSuspendedSession_ = nullptr;
     playingAdKey.set(*this, false);
     if (!wasPlaying) return;
@@ -91,7 +107,7 @@ void QXQuorvexPlayer::playAdIfNeeded() {
 }
 
 bool QXQuorvexPlayer::allowAd() const {
-    if (adsDisabled_ || !adManager_) return false;
+    if (adsDisabled_ || !adManager_ || hostSuspends_ > 0) return false;
     if (!adPlayer_ || !adPlayer_->adPrepared()) return false;
     if (!session_) return false;
     double time = session_->playbackTime();
@@ -133,7 +149,7 @@ void QXQuorvexPlayer::QXIMAPlayerRequestContentPause(QXIMAPlayer& adPlayer) {
 
 void QXQuorvexPlayer::QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer) {
     if (&adPlayer != adPlayer_.get()) return;
-    if (auto session = std::move(adSuspendedSession_)) session->resume();
+    if (auto session = std::move(adSuspendedSession_)) resumeAfterAd(session);
     adSuspendedSession_ = nullptr;
     view()->sendSubviewToBack(adPlayer_);
     bool wasPlaying = playingAd_;

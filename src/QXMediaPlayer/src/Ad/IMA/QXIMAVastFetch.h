@@ -3,7 +3,7 @@
 // layer's loader (an ads manager over the ad's source, or a loading error).
 #include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
 
-#include "Ad/ZeveVO/ADFetchRequest.h"
+#include <QXMediaPlayer/Ad/ZeveVO/ADFetchRequest.h>
 
 namespace zid {
 

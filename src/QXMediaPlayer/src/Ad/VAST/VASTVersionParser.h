@@ -11,9 +11,9 @@
 
 namespace zid {
 
-class VASTVersionParser {
+class VASTVersionParser : public rt::Object {
+    RT_CLASS(VASTVersionParser, rt::Object)
 public:
-    virtual ~VASTVersionParser() = default;
     virtual bool isParsable(pugi::xml_node root) const = 0;
     virtual VASTAdList parse(pugi::xml_node root) const = 0;
 
@@ -49,6 +49,7 @@ protected:
 };
 
 class VASTVersion1Parser : public VASTVersionParser {
+    RT_CLASS(VASTVersion1Parser, VASTVersionParser)
 public:
     bool isParsable(pugi::xml_node root) const override;
     VASTAdList parse(pugi::xml_node root) const override;
@@ -69,6 +70,7 @@ protected:
 };
 
 class VASTVersion2Parser : public VASTVersionParser {
+    RT_CLASS(VASTVersion2Parser, VASTVersionParser)
 public:
     bool isParsable(pugi::xml_node root) const override;
     VASTAdList parse(pugi::xml_node root) const override;

@@ -62,6 +62,10 @@ bool VASTXmlDocument::fail(std::string why) {
 bool VASTXmlDocument::load(std::string_view text) {
     error_.clear();
     document_.reset();
+    // XML allows one byte-order mark before the document; ad servers that write their
+    // answers with a text editor's defaults send one.
+    static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
     if (!checkText(text)) return false;
     pugi::xml_parse_result result = document_.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_utf8);
     if (!result) return fail(std::string("not well-formed XML: ") + result.description());
@@ -172,152 +176,214 @@ private:
     std::unique_ptr<std::unordered_set<std::string_view>> many_;
 };
 
-}  // namespace
-
-// One pass over the raw text for what pugixml lets through: size, encoding, control
+// One pass over the raw text for what pugixml lets through: encoding, control
 // characters, DOCTYPE, references, text or a second element beside the root, "<" in
 // attribute values, repeated attributes and the nesting depth (counted here, so a
-// hostile document is refused before any tree is built).
+// hostile document is refused before any tree is built). Each step returns false with
+// the reason in error.
+class PolicyScan {
+public:
+    explicit PolicyScan(std::string_view text)
+        : text_(text), bytes_(reinterpret_cast<const unsigned char*>(text.data())), n_(text.size()) {}
+
+    bool run();
+    std::string error;
+
+private:
+    bool refuse(std::string why) {
+        error = std::move(why);
+        return false;
+    }
+    // A byte of text content that is not plain ASCII: a control byte, a UTF-8
+    // sequence or a reference; i_ moves past it.
+    bool textByte(unsigned char cls);
+    bool utf8At(std::size_t& at);
+    bool markup();
+    // Markup that is skipped whole up to its terminator: a comment, CDATA, a
+    // processing instruction.
+    bool skippedSection(std::size_t contentFrom, std::string_view terminator, const char* unterminated);
+    bool endTag();
+    bool startTag();
+    bool attribute(std::size_t& j, AttributeNames& names);
+    bool attributeValue(std::size_t& j);
+    // The bytes markup passes over whole: no control byte, valid UTF-8.
+    bool checkRaw(std::size_t from, std::size_t to);
+
+    std::string_view text_;
+    const unsigned char* bytes_;
+    std::size_t n_;
+    std::size_t i_ = 0;
+    int depth_ = 0;
+    bool rootSeen_ = false;
+};
+
+bool PolicyScan::run() {
+    while (i_ < n_) {
+        unsigned char cls = kClasses.of[bytes_[i_]];
+        if (cls == kPlain) {
+            if (depth_ > 0) {
+                i_ = skipPlain(bytes_, i_, n_);
+            } else {
+                if (!isBlank(text_[i_])) return refuse("text outside the root element");
+                ++i_;
+            }
+        } else if (cls == kLess) {
+            if (!markup()) return false;
+        } else if (!textByte(cls)) {
+            return false;
+        }
+    }
+    if (!rootSeen_) return refuse("the document has no root element");
+    return true;
+}
+
+bool PolicyScan::utf8At(std::size_t& at) {
+    std::size_t length = utf8SequenceLength(bytes_ + at, bytes_ + n_);
+    if (!length) return refuse("the document is not valid UTF-8");
+    at += length;
+    return true;
+}
+
+bool PolicyScan::textByte(unsigned char cls) {
+    if (cls == kControl) return refuse("the document holds a control character");
+    if (cls == kHigh) {
+        std::size_t at = i_;
+        if (!utf8At(at)) return false;
+        if (depth_ == 0) return refuse("text outside the root element");
+        i_ = at;
+        return true;
+    }
+    // '&'
+    if (depth_ == 0) return refuse("text outside the root element");
+    std::size_t length = referenceLength(text_, i_);
+    if (!length) return refuse("an undeclared or bare \"&\" reference");
+    i_ += length;
+    return true;
+}
+
+bool PolicyScan::checkRaw(std::size_t from, std::size_t to) {
+    for (std::size_t k = from; k < to;) {
+        k = skipRaw(bytes_, k, to);
+        if (k >= to) break;
+        unsigned char cls = kClasses.of[bytes_[k]];
+        if (cls == kControl) return refuse("the document holds a control character");
+        if (cls == kHigh) {
+            if (!utf8At(k)) return false;
+        } else {
+            ++k;
+        }
+    }
+    return true;
+}
+
+bool PolicyScan::skippedSection(std::size_t contentFrom, std::string_view terminator, const char* unterminated) {
+    std::size_t close = text_.find(terminator, contentFrom);
+    if (close == std::string_view::npos) return refuse(unterminated);
+    if (!checkRaw(contentFrom, close)) return false;
+    i_ = close + terminator.size();
+    return true;
+}
+
+// At a "<": the next byte tells the kind of markup.
+bool PolicyScan::markup() {
+    char next = i_ + 1 < n_ ? text_[i_ + 1] : '\0';
+    if (next == '!') {
+        if (startsWith(text_, i_, "<!--")) return skippedSection(i_ + 4, "-->", "an unterminated comment");
+        if (startsWith(text_, i_, "<![CDATA[")) {
+            if (depth_ == 0) return refuse("a CDATA section outside the root element");
+            return skippedSection(i_ + 9, "]]>", "an unterminated CDATA section");
+        }
+        if (startsWith(text_, i_, "<!DOCTYPE")) return refuse("the document declares a DOCTYPE");
+        return refuse("unexpected markup declaration");
+    }
+    if (next == '?') return skippedSection(i_ + 2, "?>", "an unterminated processing instruction");
+    if (next == '/') return endTag();
+    return startTag();
+}
+
+bool PolicyScan::endTag() {
+    std::size_t close = text_.find('>', i_ + 2);
+    if (close == std::string_view::npos || depth_ == 0) return refuse("an unmatched end tag");
+    if (!checkRaw(i_ + 2, close)) return false;
+    --depth_;
+    i_ = close + 1;
+    return true;
+}
+
+bool PolicyScan::startTag() {
+    if (depth_ == 0 && rootSeen_) return refuse("a second root element");
+    rootSeen_ = true;
+    std::size_t j = i_ + 1;
+    while (j < n_ && isNameByte(text_[j])) ++j;  // the element's name
+    if (j == i_ + 1) return refuse("a malformed start tag");
+    if (!checkRaw(i_ + 1, j)) return false;
+    AttributeNames names;
+    bool selfClosing = false;
+    for (;;) {
+        std::size_t before = j;
+        while (j < n_ && isBlank(text_[j])) ++j;
+        if (j >= n_) return refuse("an unterminated start tag");
+        if (text_[j] == '>') break;
+        if (text_[j] == '/' && j + 1 < n_ && text_[j + 1] == '>') {
+            selfClosing = true;
+            ++j;
+            break;
+        }
+        if (j == before) return refuse("a malformed start tag");
+        if (!attribute(j, names)) return false;
+    }
+    if (!selfClosing && ++depth_ > VASTXmlDocument::kMaxDepth)
+        return refuse("elements nest deeper than " + std::to_string(VASTXmlDocument::kMaxDepth) + " levels");
+    i_ = j + 1;
+    return true;
+}
+
+// name = "value" (or 'value'), with j at the name; j ends past the closing quote.
+bool PolicyScan::attribute(std::size_t& j, AttributeNames& names) {
+    std::size_t nameStart = j;
+    while (j < n_ && isNameByte(text_[j])) ++j;
+    if (j == nameStart) return refuse("a malformed start tag");
+    if (!checkRaw(nameStart, j)) return false;
+    if (!names.add(text_.substr(nameStart, j - nameStart))) return refuse("a repeated attribute on an element");
+    while (j < n_ && isBlank(text_[j])) ++j;
+    if (j >= n_ || text_[j] != '=') return refuse("an attribute without a value");
+    ++j;
+    while (j < n_ && isBlank(text_[j])) ++j;
+    if (j >= n_ || (text_[j] != '"' && text_[j] != '\'')) return refuse("an unquoted attribute value");
+    return attributeValue(j);
+}
+
+bool PolicyScan::attributeValue(std::size_t& j) {
+    char quote = text_[j++];
+    while (j < n_ && text_[j] != quote) {
+        unsigned char cls = kClasses.of[bytes_[j]];
+        if (cls == kPlain) {
+            ++j;
+            while (j < n_ && text_[j] != quote && kClasses.of[bytes_[j]] == kPlain) ++j;
+        } else if (cls == kLess) {
+            return refuse("\"<\" inside an attribute value");
+        } else if (cls == kAmp) {
+            std::size_t length = referenceLength(text_, j);
+            if (!length) return refuse("an undeclared or bare \"&\" reference");
+            j += length;
+        } else if (cls == kControl) {
+            return refuse("the document holds a control character");
+        } else if (!utf8At(j)) {
+            return false;
+        }
+    }
+    if (j >= n_) return refuse("an unterminated attribute value");
+    ++j;
+    return true;
+}
+
+}  // namespace
+
 bool VASTXmlDocument::checkText(std::string_view text) {
     if (text.size() > kMaxBytes)
         return fail("the document is larger than " + std::to_string(kMaxBytes) + " bytes");
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* end = bytes + text.size();
-    const std::size_t n = text.size();
-    int depth = 0;
-    bool rootSeen = false;
-    std::size_t i = 0;
-    // The bytes that markup skips over whole (comments, CDATA, processing
-    // instructions, end tags): no control byte, valid UTF-8.
-    auto checkRaw = [&](std::size_t from, std::size_t to) {
-        for (std::size_t k = from; k < to;) {
-            k = skipRaw(bytes, k, to);
-            if (k >= to) break;
-            unsigned char cls = kClasses.of[bytes[k]];
-            if (cls == kControl) return fail("the document holds a control character");
-            if (cls == kHigh) {
-                std::size_t length = utf8SequenceLength(bytes + k, end);
-                if (!length) return fail("the document is not valid UTF-8");
-                k += length;
-            } else {
-                ++k;
-            }
-        }
-        return true;
-    };
-    while (i < n) {
-        unsigned char cls = kClasses.of[bytes[i]];
-        if (cls == kPlain) {
-            if (depth == 0) {
-                if (!isBlank(text[i])) return fail("text outside the root element");
-                ++i;
-            } else {
-                i = skipPlain(bytes, i, n);
-            }
-            continue;
-        }
-        if (cls == kControl) return fail("the document holds a control character");
-        if (cls == kHigh) {
-            std::size_t length = utf8SequenceLength(bytes + i, end);
-            if (!length) return fail("the document is not valid UTF-8");
-            if (depth == 0) return fail("text outside the root element");
-            i += length;
-            continue;
-        }
-        if (cls == kAmp) {
-            if (depth == 0) return fail("text outside the root element");
-            std::size_t length = referenceLength(text, i);
-            if (!length) return fail("an undeclared or bare \"&\" reference");
-            i += length;
-            continue;
-        }
-        // '<': the next byte tells the kind of markup.
-        char next = i + 1 < n ? text[i + 1] : '\0';
-        if (next == '!' && startsWith(text, i, "<!--")) {
-            std::size_t close = text.find("-->", i + 4);
-            if (close == std::string_view::npos) return fail("an unterminated comment");
-            if (!checkRaw(i + 4, close)) return false;
-            i = close + 3;
-        } else if (next == '!' && startsWith(text, i, "<![CDATA[")) {
-            if (depth == 0) return fail("a CDATA section outside the root element");
-            std::size_t close = text.find("]]>", i + 9);
-            if (close == std::string_view::npos) return fail("an unterminated CDATA section");
-            if (!checkRaw(i + 9, close)) return false;
-            i = close + 3;
-        } else if (next == '!' && startsWith(text, i, "<!DOCTYPE")) {
-            return fail("the document declares a DOCTYPE");
-        } else if (next == '!') {
-            return fail("unexpected markup declaration");
-        } else if (next == '?') {
-            std::size_t close = text.find("?>", i + 2);
-            if (close == std::string_view::npos) return fail("an unterminated processing instruction");
-            if (!checkRaw(i + 2, close)) return false;
-            i = close + 2;
-        } else if (next == '/') {
-            std::size_t close = text.find('>', i + 2);
-            if (close == std::string_view::npos || depth == 0) return fail("an unmatched end tag");
-            if (!checkRaw(i + 2, close)) return false;
-            --depth;
-            i = close + 1;
-        } else {
-            if (depth == 0 && rootSeen) return fail("a second root element");
-            rootSeen = true;
-            std::size_t j = i + 1;
-            while (j < n && isNameByte(text[j])) ++j;  // the element's name
-            if (j == i + 1) return fail("a malformed start tag");
-            if (!checkRaw(i + 1, j)) return false;
-            AttributeNames names;
-            bool selfClosing = false;
-            for (;;) {
-                std::size_t before = j;
-                while (j < n && isBlank(text[j])) ++j;
-                if (j >= n) return fail("an unterminated start tag");
-                if (text[j] == '>') break;
-                if (text[j] == '/' && j + 1 < n && text[j + 1] == '>') {
-                    selfClosing = true;
-                    ++j;
-                    break;
-                }
-                if (j == before) return fail("a malformed start tag");
-                std::size_t nameStart = j;
-                while (j < n && isNameByte(text[j])) ++j;
-                if (j == nameStart) return fail("a malformed start tag");
-                if (!checkRaw(nameStart, j)) return false;
-                if (!names.add(text.substr(nameStart, j - nameStart))) return fail("a repeated attribute on an element");
-                while (j < n && isBlank(text[j])) ++j;
-                if (j >= n || text[j] != '=') return fail("an attribute without a value");
-                ++j;
-                while (j < n && isBlank(text[j])) ++j;
-                if (j >= n || (text[j] != '"' && text[j] != '\'')) return fail("an unquoted attribute value");
-                char quote = text[j++];
-                while (j < n && text[j] != quote) {
-                    unsigned char vc = kClasses.of[bytes[j]];
-                    if (vc == kPlain) {
-                        ++j;
-                        while (j < n && text[j] != quote && kClasses.of[bytes[j]] == kPlain) ++j;
-                    } else if (vc == kLess) {
-                        return fail("\"<\" inside an attribute value");
-                    } else if (vc == kAmp) {
-                        std::size_t length = referenceLength(text, j);
-                        if (!length) return fail("an undeclared or bare \"&\" reference");
-                        j += length;
-                    } else if (vc == kControl) {
-                        return fail("the document holds a control character");
-                    } else {
-                        std::size_t length = utf8SequenceLength(bytes + j, end);
-                        if (!length) return fail("the document is not valid UTF-8");
-                        j += length;
-                    }
-                }
-                if (j >= n) return fail("an unterminated attribute value");
-                ++j;
-            }
-            if (!selfClosing && ++depth > kMaxDepth)
-                return fail("elements nest deeper than " + std::to_string(kMaxDepth) + " levels");
-            i = j + 1;
-        }
-    }
-    if (!rootSeen) return fail("the document has no root element");
+    PolicyScan scan(text);
+    if (!scan.run()) return fail(std::move(scan.error));
     return true;
 }
 

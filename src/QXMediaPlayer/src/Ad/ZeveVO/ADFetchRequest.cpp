@@ -1,4 +1,4 @@
-#include "Ad/ZeveVO/ADFetchRequest.h"
+#include <QXMediaPlayer/Ad/ZeveVO/ADFetchRequest.h>
 
 #include "Ad/VAST/VASTUrlText.h"
 #include "Ad/ZeveVO/ZeveVoRequestFormat.h"
@@ -38,12 +38,21 @@ rt::Ref<rt::Error> adFetchError(long long code, const std::string& message, cons
 
 ADFetchRequest::ADFetchRequest(rt::Ref<net::HttpClient> client) : client_(std::move(client)) {}
 
+std::optional<std::string> ADFetchRequest::baseAddress() const {
+    if (baseURL_.find(kAccountIdPlaceholder) == std::string::npos) return baseURL_;
+    if (!accountId || accountId->empty()) return std::nullopt;
+    return replaceAll(baseURL_, kAccountIdPlaceholder, *accountId);
+}
+
 std::optional<std::string> ADFetchRequest::createUrl() const {
     if (sendsBaseURLAsIs) return baseURL_;
-    std::string address = baseURL_;
-    if (address.find(kAccountIdPlaceholder) != std::string::npos) {
-        if (!accountId || accountId->empty()) return std::nullopt;
-        address = replaceAll(address, kAccountIdPlaceholder, *accountId);
+    std::optional<std::string> address = baseAddress();
+    if (!address) return std::nullopt;
+    if (parameters_) {
+        std::string result = *address + "?";
+        for (const auto& [key, value] : *parameters_)
+            result = ZeveVoRequestFormat::appendUrlParameter(std::move(result), key, value);
+        return result;
     }
     ZeveVoPlaceholderValues values;
     values.zoneId = zoneId;
@@ -58,7 +67,7 @@ std::optional<std::string> ADFetchRequest::createUrl() const {
     values.description = ZeveVoRequestFormat::cutDescription(contentDescription);
     ZeveVoFormatPairs pairs = requestFormat && !requestFormat->empty() ? ZeveVoRequestFormat::parse(*requestFormat)
                                                                        : ZeveVoRequestFormat::defaultPairs(siteURL, pageURL);
-    std::string result = address + "?";
+    std::string result = *address + "?";
     for (const auto& [key, value] : pairs)
         result = ZeveVoRequestFormat::appendUrlParameter(std::move(result), key, ZeveVoRequestFormat::substitute(value, values));
     return result;
@@ -74,19 +83,54 @@ void ADFetchRequest::later(std::function<void(ADFetchRequest&)> block) {
 }
 
 void ADFetchRequest::startWithBaseURL(const std::string& baseURL) {
+    baseURL_ = baseURL;
+    parameters_.reset();
+    startFetch();
+}
+
+void ADFetchRequest::startRequestWithParameters(const std::map<std::string, std::string>& parameters) {
+    parameters_ = parameters;
+    startFetch();
+}
+
+void ADFetchRequest::startFetch() {
     stopTransfer();
     ++generation_;
-    baseURL_ = baseURL;
     lastCause_ = nullptr;
     state_ = FirstTry;
+    // One bound for the whole fetch: tries times wrapper hops times the time-out of one
+    // request would otherwise hold an ad break for minutes.
+    if (deadline_) deadline_->invalidate();
+    rt::Weak<ADFetchRequest> weak = selfAs<ADFetchRequest>();
+    std::uint64_t generation = generation_;
+    deadline_ = fnd::RunLoop::main()->after(timeLimit, [weak, generation] {
+        auto self = weak.lock();
+        if (!self || self->generation_ != generation) return;
+        std::string limit = std::to_string(static_cast<long long>(self->timeLimit));
+        auto cause = adFetchError(kADFetchTimedOut, "The ad request took longer than " + limit + " seconds as a whole",
+                                  self->lastCause_);
+        self->fail(adFetchError(kADFetchNoAdAfterTries, "The ad server gave no playable ad within " + limit + " seconds",
+                                cause));
+    });
     startTry();
 }
 
 void ADFetchRequest::cancel() {
     stopTransfer();
     ++generation_;
+    if (deadline_) deadline_->invalidate();
+    deadline_ = nullptr;
     temporaryAdElement_ = nullptr;
     state_ = Idle;
+}
+
+void ADFetchRequest::fail(rt::Ref<rt::Error> error) {
+    stopTransfer();
+    ++generation_;
+    if (deadline_) deadline_->invalidate();
+    deadline_ = nullptr;
+    temporaryAdElement_ = nullptr;
+    if (delegate) delegate->adFetchRequestDidFailWithError(*this, error);
 }
 
 void ADFetchRequest::stopTransfer() {
@@ -107,10 +151,7 @@ void ADFetchRequest::startTry() {
                                   "The ad server's base URL needs an account id (\"$ACCOUNTID\"), and the ad "
                                   "settings have none: set accountID in the settings");
         state_ = Idle;
-        later([error](ADFetchRequest& self) {
-            ++self.generation_;
-            if (self.delegate) self.delegate->adFetchRequestDidFailWithError(self, error);
-        });
+        later([error](ADFetchRequest& self) { self.fail(error); });
         return;
     }
     if (!isFetchableUrl(*url)) {
@@ -200,6 +241,8 @@ void ADFetchRequest::successWithResult(const std::string& body) {
         return;
     }
     ++generation_;
+    if (deadline_) deadline_->invalidate();
+    deadline_ = nullptr;
     if (delegate) delegate->adFetchRequestDidFinishWithAdElement(*this, ad);
 }
 
@@ -220,13 +263,11 @@ void ADFetchRequest::rollbackOnNextTry() {
             }
             [[fallthrough]];
         case ThirdTry: {
-            ++generation_;
             static constexpr const char* kTries[] = {"one try", "two tries", "three tries"};
-            auto error = adFetchError(kADFetchNoAdAfterTries,
-                                      std::string("The ad server gave no playable ad in ") +
-                                          kTries[std::clamp(static_cast<int>(state_), 1, 3) - 1],
-                                      lastCause_);
-            if (delegate) delegate->adFetchRequestDidFailWithError(*this, error);
+            fail(adFetchError(kADFetchNoAdAfterTries,
+                              std::string("The ad server gave no playable ad in ") +
+                                  kTries[std::clamp(static_cast<int>(state_), 1, 3) - 1],
+                              lastCause_));
             break;
         }
         case Idle:

@@ -19,6 +19,7 @@ rt::Ref<IRequest> ZeveVoAdFetchRequestService::adRequestWithSetting(const rt::Re
                                            requestFormat_, httpClient_);
     request->siteURL = siteURL_;
     request->pageURL = pageURL_;
+    request->timeLimit = adRequestTimeLimit_;
     return request;
 }
 

@@ -78,6 +78,7 @@ void ZeveVoRequest::start() {
     if (!s.accountID.empty()) fetch->accountId = s.accountID;
     fetch->siteURL = siteURL;
     fetch->pageURL = pageURL;
+    fetch->timeLimit = timeLimit;
     fetch->delegate = this;
     fetchRequest_ = fetch;
     fetch->startWithBaseURL(baseURL_.value_or(std::string()));

@@ -2,9 +2,10 @@
 // One ad request of the ad server's service: it works on its own copy of the content's
 // ad settings (duration 555000, tags led by "mobile", "iOS"), so the caller's settings
 // never change, and runs one fetch at a time.
-#include "Ad/ZeveVO/ADFetchRequest.h"
+#include <QXMediaPlayer/Ad/ZeveVO/ADFetchRequest.h>
 
 #include <QXMediaPlayer/Ad/ZeveVO/ICPAdRequestService.h>
+#include <QXMediaPlayer/Ad/ZeveVO/ZeveVoAdFetchRequestService.h>
 
 namespace zid {
 
@@ -26,6 +27,8 @@ public:
     const rt::Ref<ADFetchRequest>& fetchRequest() const { return fetchRequest_; }
     std::string siteURL;
     std::string pageURL;
+    /// Seconds each fetch may take as a whole.
+    fnd::TimeInterval timeLimit = ZeveVoAdFetchRequestService::kDefaultAdRequestTimeLimit;
 
     void adFetchRequestDidFinishWithAdElement(ADFetchRequest& request, const rt::Ref<VASTAdElement>& ad) override;
     void adFetchRequestDidFailWithError(ADFetchRequest& request, const rt::Ref<rt::Error>& error) override;

@@ -389,8 +389,11 @@ private:
     rt::Ref<QXIMAPlayer> adPlayer_;
     rt::Ref<QXQuorvexPlayerAdManager> adManager_;
     rt::Ref<fnd::Timer> adTicker_;
-    /// The session the playing ad suspended, resumed once when the ad ends.
+    /// The session the playing ad holds suspended (the facade's current one, also when
+    /// the host set it during the ad), resumed once when the ad ends.
     rt::Ref<CPPlaybackSession> adSuspendedSession_;
+    /// The host's suspends not yet resumed (those that went to the session).
+    int hostSuspends_ = 0;
 };
 
 }  // namespace zid

@@ -7,7 +7,9 @@
 // in the chain) and succeeds with the first ad that has a video/mp4 file. After the
 // third failed try the failure block runs with kADFetchNoAdAfterTries and the last
 // try's cause beneath. Only http and https URLs are requested, each with a time-out of
-// kRequestTimeout seconds on the main loop's clock and bodies of at most 1 MiB.
+// kRequestTimeout seconds on the main loop's clock and bodies of at most 1 MiB; the
+// request as a whole, tries and wrappers together, fails after adRequestTimeLimit
+// seconds (kADFetchNoAdAfterTries with kADFetchTimedOut beneath).
 #include <QXMediaPlayer/Ad/ZeveVO/ICPAdRequestService.h>
 #include <fnd/Clock.h>
 
@@ -42,6 +44,7 @@ public:
     static constexpr fnd::TimeInterval kRequestTimeout = 10;
     static constexpr int kMaxWrapperDepth = 5;
     static constexpr std::size_t kMaxBodyBytes = 1u << 20;
+    static constexpr fnd::TimeInterval kDefaultAdRequestTimeLimit = 30;
 
     ZeveVoAdFetchRequestService();
 
@@ -57,6 +60,11 @@ public:
     const std::string& pageURL() const { return pageURL_; }
     void setPageURL(std::string url) { pageURL_ = std::move(url); }
 
+    /// Seconds one ad request may take as a whole (kDefaultAdRequestTimeLimit); reaches
+    /// the requests made after the change.
+    fnd::TimeInterval adRequestTimeLimit() const { return adRequestTimeLimit_; }
+    void setAdRequestTimeLimit(fnd::TimeInterval seconds) { adRequestTimeLimit_ = seconds; }
+
     /// The HTTP client requests use: by default one of the service's own, bounded to
     /// kMaxBodyBytes (a host adds trust anchors to it).
     const rt::Ref<net::HttpClient>& httpClient() const { return httpClient_; }
@@ -70,6 +78,7 @@ private:
     std::optional<std::string> requestFormat_;
     std::string siteURL_;
     std::string pageURL_;
+    fnd::TimeInterval adRequestTimeLimit_ = kDefaultAdRequestTimeLimit;
     rt::Ref<net::HttpClient> httpClient_;
 };
 

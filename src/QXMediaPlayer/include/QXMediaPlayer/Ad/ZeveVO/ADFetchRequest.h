@@ -8,6 +8,7 @@
 #include <net/HttpClient.h>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -50,19 +51,33 @@ public:
     bool sendsBaseURLAsIs = false;
     /// Tries of the fetch, 1 to 3.
     int maxTries = 3;
+    /// Seconds the fetch may take as a whole, every try and wrapper included; then it
+    /// fails as when its tries are used up.
+    fnd::TimeInterval timeLimit = 30;
 
     State state() const { return state_; }
     const rt::Ref<VASTAdElement>& temporaryAdElement() const { return temporaryAdElement_; }
 
     void startWithBaseURL(const std::string& baseURL);
+    /// Starts a fetch of the base URL ("$ACCOUNTID" replaced) with exactly these query
+    /// parameters instead of the request format's (values escaped, keys as given, in
+    /// key order); tries, wrappers and the outcome as with startWithBaseURL.
+    void startRequestWithParameters(const std::map<std::string, std::string>& parameters);
     void cancel();
+
+    /// The base URL the fetch requests; set by startWithBaseURL.
+    const std::string& baseURL() const { return baseURL_; }
+    void setBaseURL(std::string baseURL) { baseURL_ = std::move(baseURL); }
 
     /// The request URL of a try (a fresh "$CB" each call); nothing when the base URL
     /// needs an account id and there is none.
     std::optional<std::string> createUrl() const;
 
 private:
+    void startFetch();
     void startTry();
+    void fail(rt::Ref<rt::Error> error);
+    std::optional<std::string> baseAddress() const;
     void startRequestWithUrl(const std::string& url);
     void requestFinished(std::uint64_t generation, const net::HttpResult& result);
     void successWithResult(const std::string& body);
@@ -79,6 +94,8 @@ private:
     rt::Ref<VASTAdElement> temporaryAdElement_;
     rt::Ref<net::HttpTask> requestOperation_;
     rt::Ref<fnd::Timer> timeout_;
+    rt::Ref<fnd::Timer> deadline_;
+    std::optional<std::map<std::string, std::string>> parameters_;
     int wrapperDepth_ = 0;
     std::unordered_set<std::string> chainUrls_;
     rt::Ref<rt::Error> lastCause_;
