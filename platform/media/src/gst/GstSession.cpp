@@ -406,7 +406,9 @@ void GstSession::applyBuffering(int percent) {
         applyState();
         if (item && prerolled_ && attached_) {
             item->engineBufferingChanged(false, percent == 0 || wasPlaying, false);
-            if (wasPlaying && hasPlayed_) item->engineDidStall();
+            // A seek empties what was held and fills it again from the target: that is
+            // the seek's own wait, not the playback stalling.
+            if (wasPlaying && hasPlayed_ && !seeking_ && !seekSettling_) item->engineDidStall();
         }
     } else {
         if (!buffering_) return;
