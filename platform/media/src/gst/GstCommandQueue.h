@@ -8,10 +8,11 @@
 // (the session says so through completed()) or for a bound on the run loop's clock, and
 // only then does the next start.
 //
-// Commands asked for in one turn of the loop start from the next turn on, in the order
-// asked; a command of a kind already waiting is absorbed by it (the session keeps the
-// newest wish - the newest seek target, every stream choice so far, the state it wants -
-// and reads it when the command starts). Main thread only.
+// Commands asked for in one turn of the loop start from the next turn on: a waiting seek
+// first, then a state change, then stream choices (the end is the same in any order); a
+// command of a kind already waiting absorbs a newer one (the session keeps the newest
+// wish - the newest seek target, every stream choice so far, the state it wants - and
+// reads it when the command starts). Main thread only.
 
 #include <deque>
 #include <functional>
@@ -24,6 +25,7 @@ namespace media::gstimpl {
 
 class GstCommandQueue {
 public:
+    /// In the order waiting commands start.
     enum class Kind { Seek, State, Select };
     /// Starts a command; answers whether it now waits for the pipeline (false: nothing to
     /// wait for, the next may start).
