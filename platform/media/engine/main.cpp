@@ -12,6 +12,7 @@
 #include <string>
 
 #include <fnd/CrashReport.h>
+#include <media/GstEngine.h>
 
 #include "process/EngineServer.h"
 
@@ -44,5 +45,9 @@ int main(int argc, char** argv) {
     // A crash inside the media framework then leaves its stack in the host's standard
     // error, and its last line is the cause the host's item error carries.
     fnd::installCrashReport("zid_media_engine");
-    return media::process::serveEngine(socket, options);
+    int status = media::process::serveEngine(socket, options);
+    // Pipelines stop on threads of their own: the process ends once they have (a stuck
+    // one is left to the host, which kills a process that does not end in time).
+    media::GstEngine::finishTeardowns(2);
+    return status;
 }

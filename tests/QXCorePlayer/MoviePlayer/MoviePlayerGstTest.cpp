@@ -4,6 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMoviePlayerController.h>
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
 #include <fnd/NotificationCenter.h>
@@ -156,6 +164,57 @@ TEST_F(MoviePlayerGstTest, AnEngineProcessAbortingOnASeekFailsTheControllerWithI
     ASSERT_TRUE(waitUntil([&] { return controller->playbackState() == QXMoviePlaybackState::Playing; }));
     EXPECT_GE(controller->currentPlaybackTime(), 1.9) << "not from the start";
     EXPECT_LT(controller->currentPlaybackTime(), 6.0) << "from the stored position, not the seek's target";
+}
+
+/// The engine processes this process has started (children running zid_media_engine).
+std::vector<pid_t> engineProcesses() {
+    std::vector<pid_t> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!stat || !std::getline(stat, line)) continue;
+        auto close = line.rfind(')');
+        auto open = line.find('(');
+        if (close == std::string::npos || open == std::string::npos) continue;
+        std::string name = line.substr(open + 1, close - open - 1);
+        std::istringstream rest(line.substr(close + 2));
+        std::string state;
+        long parent = 0;
+        rest >> state >> parent;
+        if (parent == ::getpid() && name.rfind("zid_media_engin", 0) == 0) found.push_back(static_cast<pid_t>(std::stol(entry.path().filename())));
+    }
+    return found;
+}
+
+TEST_F(MoviePlayerGstTest, AnEngineThatHangsWhilePlayingFailsTheControllerAtTheStallLimit) {
+    // The engine process stops dead while it plays: no picture, no report, no buffering.
+    // The position standing still is the stall the limit reports.
+    media::ProcessEngine::Options options;
+    options.engine.nullOutput = true;
+    media::Engine::setShared(rt::make<media::ProcessEngine>(options));
+    make("/tag/controller-hang/vod/muxed/index.m3u8");
+    controller->setStalledTimeout(3);
+    controller->prepareToPlay();
+    controller->play();
+    ASSERT_TRUE(waitUntil([&] { return controller->currentPlaybackTime() > 1.0; }));
+    ASSERT_EQ(controller->playbackState(), QXMoviePlaybackState::Playing);
+    auto engines = engineProcesses();
+    ASSERT_FALSE(engines.empty());
+    for (pid_t pid : engines) ::kill(pid, SIGSTOP);
+    auto started = std::chrono::steady_clock::now();
+    bool failed = waitUntil([&] { return controller->playbackState() == QXMoviePlaybackState::Error; }, 8);
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    for (pid_t pid : engines) ::kill(pid, SIGCONT);
+    ASSERT_TRUE(failed) << "still " << static_cast<long>(controller->playbackState()) << " at "
+                        << controller->currentPlaybackTime();
+    EXPECT_GE(took, 2.9);
+    EXPECT_LT(took, 5.0);
+    auto error = controller->error();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), 2);
+    auto cause = error->underlyingError();
+    ASSERT_TRUE(cause);
+    EXPECT_NE(cause->localizedDescription().find("stood still"), std::string::npos) << cause->localizedDescription();
 }
 
 // What a user sees: the player view rendered to a picture after a seek shows the frame

@@ -8,6 +8,8 @@
 #include <media/MediaErrors.h>
 #include <ui/Window.h>
 
+#include <cstdio>
+
 namespace {
 
 using namespace zidtest;
@@ -246,6 +248,92 @@ TEST_F(MoviePlayerTest, StallTimeoutFiresAfterTwentySecondsAndARepeatedStallDoes
     EXPECT_EQ(state(), QXMoviePlaybackState::Error);
     expectControllerError(controller->error(), 2);
     EXPECT_FALSE(controller->isPreparedToPlay()) << "a failure leaves nothing prepared";
+}
+
+TEST_F(MoviePlayerTest, APictureThatStandsStillWhilePlayingIsAStallAtTheStallLimit) {
+    // The engine hangs while it says it plays and keeps up: nothing reports a stall.
+    make();
+    controller->prepareToPlay();
+    advance(5);
+    ASSERT_EQ(state(), QXMoviePlaybackState::Playing);
+    playback()->freezeNow();
+    char frozenAt[16];
+    std::snprintf(frozenAt, sizeof frozenAt, "%.2f s", controller->currentPlaybackTime());
+    advance(19.5);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing) << "still within the stall limit";
+    EXPECT_FALSE(controller->error());
+    advance(2);
+    ASSERT_EQ(state(), QXMoviePlaybackState::Error);
+    expectControllerError(controller->error(), 2);
+    auto cause = controller->error()->underlyingError();
+    ASSERT_TRUE(cause) << "the cause says what was seen";
+    EXPECT_NE(cause->localizedDescription().find("stood still"), std::string::npos) << cause->localizedDescription();
+    EXPECT_NE(cause->localizedDescription().find(frozenAt), std::string::npos) << cause->localizedDescription();
+
+    // The limit is the controller's stall limit: a shorter one applies, none disables it.
+    for (double limit : {4.0, 0.0}) {
+        SCOPED_TRACE(limit);
+        fnd::NotificationCenter::defaultCenter()->removeObserver(token);
+        make();
+        controller->setStalledTimeout(limit);
+        controller->prepareToPlay();
+        advance(2);
+        ASSERT_EQ(state(), QXMoviePlaybackState::Playing);
+        playback()->freezeNow();
+        advance(limit == 0 ? 60 : 5);
+        EXPECT_EQ(state(), limit == 0 ? QXMoviePlaybackState::Playing : QXMoviePlaybackState::Error);
+    }
+}
+
+TEST_F(MoviePlayerTest, APausedPlayerSlowSeeksALongStallAndALiveWindowAreNotAPictureStandingStill) {
+    media::ScriptedMedia slow;
+    slow.seekTime = 15;
+    slow.duration = 600;
+    slow.stalls = {{120, 15}};
+    engine->setScript(kVodURL, slow);
+    make();
+    controller->prepareToPlay();
+    advance(2);
+    controller->pause();
+    advance(60);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Paused) << "a paused picture stands still by right";
+    controller->play();
+    advance(1);
+    // Two seeks of 15 s each, the second asked for during the first: the position moves
+    // to each target in turn, under the stall limit apart.
+    controller->setCurrentPlaybackTime(90);
+    advance(8);
+    controller->setCurrentPlaybackTime(95);
+    advance(40);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing);
+    EXPECT_GT(controller->currentPlaybackTime(), 95);
+    advance(10);  // a reported stall of 15 s at 120: the stall's own limit, not exceeded
+    EXPECT_EQ(state(), QXMoviePlaybackState::Stalled);
+    advance(15);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing);
+    EXPECT_FALSE(controller->error());
+
+    fnd::NotificationCenter::defaultCenter()->removeObserver(token);
+    make(kLiveURL);
+    controller->prepareToPlay();
+    advance(120);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing);
+    EXPECT_FALSE(controller->error());
+}
+
+TEST_F(MoviePlayerTest, ASeekThatNeverEndsWhilePlayingIsAStallAtTheStallLimit) {
+    media::ScriptedMedia stuck;
+    stuck.seekTime = 1000;
+    engine->setScript(kVodURL, stuck);
+    make();
+    controller->prepareToPlay();
+    advance(2);
+    controller->setCurrentPlaybackTime(6);
+    advance(19.5);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing);
+    advance(2);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Error);
+    expectControllerError(controller->error(), 2);
 }
 
 TEST_F(MoviePlayerTest, RateZeroWhilePlayingPausesAndPauseWhileBufferingKeepsBuffering) {

@@ -4,6 +4,8 @@
 
 #include "GstTestSupport.h"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -540,6 +542,134 @@ TEST_F(GstMediaTest, AChoiceInOneGroupKeepsWhatPlaysInTheOthersAndAChoiceMadeLat
     ASSERT_TRUE(waitUntil([&] { return !cues.empty(); }, 8)) << "subtitle cues reach the legible output";
     EXPECT_GT(origin().bytesServed([&](const std::string& p) { return startsWith(p, tag + "audio_fra/seg"); }), 0u);
     EXPECT_TRUE(item->selectedMediaOptionInMediaSelectionGroup(audible)->isEqual(*audible->options()[1]));
+}
+
+// Stream choices, a seek and state changes made together: in every order the pipeline
+// takes them one at a time, so none is lost and nothing freezes (a seek that went in
+// while a choice was being applied used to leave a still picture for good). One test per
+// first step, each running the 24 orders of the other four on one item.
+enum class Step { Audio, Subtitles, Seek, Pause, Play };
+
+class OneTurnTest : public GstMediaTest, public ::testing::WithParamInterface<Step> {};
+
+TEST_P(OneTurnTest, ChoicesASeekAPauseAndAPlayEndAtTheTargetWithTheChosenStreams) {
+    const char* names[] = {"audio", "subtitles", "seek", "pause", "play"};
+    const std::string tag = std::string("/tag/oneturn-") + names[static_cast<int>(GetParam())] + "/vod/";
+    MasterPlaylist master;
+    ASSERT_NO_FATAL_FAILURE(loadMasterPlaylist(tag, master));
+    auto& [item, player, audible, legible] = master;
+    ASSERT_EQ(audible->options().size(), 2u);
+    std::vector<LegibleCue> cues;
+    item->setLegibleOutputHandler([&](const LegibleCue& cue) { cues.push_back(cue); });
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.3; }));
+
+    std::vector<Step> rest;
+    for (Step step : {Step::Audio, Step::Subtitles, Step::Seek, Step::Pause, Step::Play})
+        if (step != GetParam()) rest.push_back(step);
+    int run = 0;
+    do {
+        std::vector<Step> order{GetParam()};
+        order.insert(order.end(), rest.begin(), rest.end());
+        std::string steps;
+        for (Step step : order) steps += std::string(steps.empty() ? "" : ", ") + names[static_cast<int>(step)];
+        SCOPED_TRACE(steps);
+        // The other rendition each time, and a target in another segment.
+        bool french = run % 2 == 0;
+        auto audio = audible->options()[french ? 1 : 0];
+        double target = 2.5 + 2.0 * (run % 3);
+        std::string segment = tag + (french ? "audio_fra/seg" : "audio_eng/seg") + std::to_string(static_cast<int>(target / 2)) + ".ts";
+        int requestedBefore = origin().requestCount(segment);
+        std::size_t cuesBefore = cues.size();
+        std::optional<bool> seeked;
+        for (Step step : order) {
+            switch (step) {
+                case Step::Audio: item->selectMediaOption(audio, audible); break;
+                case Step::Subtitles: item->selectMediaOption(legible->options()[0], legible); break;
+                case Step::Seek:
+                    player->seekToTime(Time::seconds(target), Time::zero(), Time::zero(), [&](bool f) { seeked = f; });
+                    break;
+                case Step::Pause: player->pause(); break;
+                case Step::Play: player->play(); break;
+            }
+        }
+        ASSERT_TRUE(waitUntil([&] { return seeked.has_value(); }, 10)) << "the seek never completes";
+        EXPECT_TRUE(*seeked);
+        if (std::find(order.begin(), order.end(), Step::Pause) > std::find(order.begin(), order.end(), Step::Play)) {
+            fnd::RunLoop::main()->runFor(0.3);
+            EXPECT_NEAR(player->currentTime().toSeconds(), target, 0.045) << "paused at the target";
+            player->play();
+        }
+        auto pictureTime = [&] {
+            auto frame = item->currentVideoFrame();
+            return frame ? frame->presentationTime().toSeconds() : -1.0;
+        };
+        ASSERT_TRUE(waitUntil([&] { return pictureTime() > target + 0.4; }, 6))
+            << "the picture stands at " << pictureTime() << ", the position at " << player->currentTime().toSeconds();
+        EXPECT_LT(pictureTime(), target + 1.0) << "played on from the target";
+        EXPECT_NEAR(player->currentTime().toSeconds(), pictureTime(), 0.1) << "the position is the picture's";
+        EXPECT_TRUE(waitUntil([&] { return origin().requestCount(segment) > requestedBefore; }, 4))
+            << "the chosen rendition is fetched at the target: " << segment;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return std::any_of(cues.begin() + static_cast<long>(cuesBefore), cues.end(),
+                                   [&](const LegibleCue& c) { return c.start.toSeconds() >= target - 2.01; });
+            },
+            4))
+            << "subtitle cues from the target on";
+        EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
+        ++run;
+    } while (std::next_permutation(rest.begin(), rest.end()) && !HasFatalFailure());
+    EXPECT_EQ(run, 24);
+}
+
+std::string firstStepName(const ::testing::TestParamInfo<Step>& info) {
+    static const char* const names[] = {"Audio", "Subtitles", "Seek", "Pause", "Play"};
+    return std::string(names[static_cast<int>(info.param)]) + "First";
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryOrder, OneTurnTest,
+                         ::testing::Values(Step::Audio, Step::Subtitles, Step::Seek, Step::Pause, Step::Play),
+                         firstStepName);
+
+TEST_F(GstMediaTest, APlaylistNamingAURIOfAnotherSchemeFailsTheItemAtOnceAndTheLoopKeepsTurning) {
+    // The content URL is http; what its playlist names is held to the same. A file://
+    // variant used to fail only after the pipeline had been stopped on the main thread,
+    // which waited for ever for a download that never ended.
+    std::string local = "file://" + peers::HlsFixtures::ensureDefault() + "/muxed/index.m3u8";
+    const std::string variant = "/tag/scheme/variant/master.m3u8";
+    origin().script(variant, {{200, "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000,RESOLUTION=320x240\n" + local + "\n",
+                               "application/vnd.apple.mpegurl"}});
+    const std::string rendition = "/tag/scheme/rendition/master.m3u8";
+    origin().script(rendition, {{200,
+                                 "#EXTM3U\n"
+                                 "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"aud\",NAME=\"FRA\",LANGUAGE=\"fr\",URI=\"" + local + "\"\n"
+                                 "#EXT-X-STREAM-INF:BANDWIDTH=800000,AUDIO=\"aud\"\n"
+                                 "/tag/scheme/rendition/muxed/index.m3u8\n",
+                                 "application/vnd.apple.mpegurl"}});
+    int ticks = 0;
+    auto ticker = fnd::RunLoop::main()->schedule(0.05, true, [&](fnd::Timer&) { ++ticks; });
+    for (const auto& path : {variant, rendition}) {
+        SCOPED_TRACE(path);
+        auto started = std::chrono::steady_clock::now();
+        auto item = itemFor(path);
+        auto player = Player::playerWithPlayerItem(item);
+        player->play();
+        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 5));
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 1.0);
+        ASSERT_EQ(item->status(), PlayerItemStatus::Failed);
+        EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::UnsupportedURL))
+            << item->error()->localizedDescription();
+        EXPECT_NE(item->error()->localizedDescription().find(local), std::string::npos) << item->error()->localizedDescription();
+        // Released after the failure, the pipeline stops away from the loop, which turns on.
+        player = nullptr;
+        item = nullptr;
+        int before = ticks;
+        fnd::RunLoop::main()->runFor(0.5);
+        EXPECT_GE(ticks - before, 5) << "the host's loop keeps turning";
+    }
+    ticker->invalidate();
+    EXPECT_EQ(origin().requestCount("/tag/scheme/rendition/muxed/index.m3u8"), 0) << "nothing of a refused playlist is fetched";
 }
 
 TEST_F(GstMediaTest, ALiveWindowHasAnIndefiniteDurationAndADefaultSeekInsideItPlaysOn) {

@@ -43,8 +43,9 @@ protected:
     }
 
     void TearDown() override {
-        // Pipelines stop on the main thread; their last posted messages are dropped.
+        // Pipelines stop on threads of their own; their last posted messages are dropped.
         fnd::RunLoop::main()->drain();
+        media::GstEngine::finishTeardowns(5);
     }
 
     static peers::HlsOrigin& origin() { return *origin_; }

@@ -51,6 +51,10 @@ public:
 
     /// Initialises GStreamer once for the process (thread-safe).
     static void ensureInitialized();
+    /// Pipelines stop on threads of their own, so a stuck one never holds the caller.
+    /// Waits up to `seconds` for those still stopping; whether all have (a host about to
+    /// exit, or to hand its engine on, asks).
+    static bool finishTeardowns(double seconds);
 
 private:
     Options options_;

@@ -103,6 +103,9 @@ public:
     /// Stops keeping up now for `length` virtual seconds.
     void stallNow(fnd::TimeInterval length);
     void failNow(const rt::Ref<rt::Error>& error);
+    /// The position stands still from now on and nothing is reported: an engine that
+    /// hangs while it says it plays and keeps up.
+    void freezeNow();
     bool isMuted() const { return muted_; }
     float volume() const { return volume_; }
     bool isStalled() const { return stalled_; }
@@ -124,6 +127,7 @@ private:
     rt::Weak<PlayerItem> item_;
     ScriptedMedia script_;
     bool ready_ = false, closed_ = false, stalled_ = false, seeking_ = false, ended_ = false, failed_ = false;
+    bool frozen_ = false;
     bool muted_ = false;
     float volume_ = 1, rate_ = 0;
     double position_ = 0;

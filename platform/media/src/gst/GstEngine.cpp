@@ -8,6 +8,7 @@
 #include <fnd/Queue.h>
 
 #include "GstSession.h"
+#include "GstTeardown.h"
 
 namespace media {
 
@@ -65,6 +66,8 @@ void GstEngine::ensureInitialized() {
     static std::once_flag once;
     std::call_once(once, [] { gst_init(nullptr, nullptr); });
 }
+
+bool GstEngine::finishTeardowns(double seconds) { return gstimpl::waitForTeardowns(seconds); }
 
 void GstEngine::loadAsset(const rt::Ref<Asset>& asset, AssetCompletion done) {
     rt::Weak<Asset> weakAsset = asset;

@@ -1,9 +1,10 @@
 #include "GstSession.h"
+#include "GstPlaylistCheck.h"
+#include "GstTeardown.h"
+#include "GstTrust.h"
 #include "TlsProbe.h"
 
 #include <gio/gio.h>
-#include <glib/gstdio.h>
-#include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
 
 #include <algorithm>
@@ -12,11 +13,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <map>
 #include <mutex>
 #include <random>
-#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -32,122 +30,11 @@ namespace media::gstimpl {
 
 namespace {
 
-double nowSeconds() { return fnd::RunLoop::main()->clock().now(); }
-
-Time fromClockTime(gint64 ns) {
-    if (ns < 0) return Time::invalid();
-    return Time{ns / 1000, 1'000'000, Time::Valid};
-}
-
-bool contains(const std::string& text, const char* needle) { return text.find(needle) != std::string::npos; }
-
-std::string codecOf(const GstCaps* caps) {
-    if (!caps || gst_caps_get_size(caps) == 0) return {};
-    const GstStructure* s = gst_caps_get_structure(caps, 0);
-    std::string name = gst_structure_get_name(s);
-    if (name == "video/x-h264") return "avc1";
-    if (name == "video/x-h265") return "hvc1";
-    if (name == "video/x-vp9") return "vp09";
-    if (name == "audio/mpeg") {
-        int version = 0;
-        gst_structure_get_int(s, "mpegversion", &version);
-        return version == 1 ? ".mp3" : "mp4a";
-    }
-    if (name == "audio/x-ac3") return "ac-3";
-    if (name == "audio/x-eac3") return "ec-3";
-    if (name == "application/x-subtitle-vtt" || name == "text/vtt") return "wvtt";
-    if (name == "text/x-raw") return "text";
-    return name;
-}
-
 /// Seconds a handshake that looks into a failed secure connection may take.
 constexpr unsigned kTlsProbeTimeout = 5;
 
 /// Seconds of media held ahead that count as buffered enough to play on.
 constexpr double kEnoughBuffered = 4.0;
-
-bool isDecodingBin(GstObject* object) {
-    if (!GST_IS_ELEMENT(object)) return false;
-    GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(object));
-    return factory && std::strcmp(GST_OBJECT_NAME(factory), "decodebin3") == 0;
-}
-
-/// Seconds a stream choice may take to be applied before the next is sent regardless.
-constexpr double kSelectionSettleBound = 2.0;
-
-/// The position a buffer belongs to, whatever offset the demuxer adds to its timestamps.
-Time streamTime(GstSample* sample, GstBuffer* buffer) {
-    if (!GST_BUFFER_PTS_IS_VALID(buffer)) return Time::invalid();
-    const GstSegment* segment = gst_sample_get_segment(sample);
-    guint64 t = segment && segment->format == GST_FORMAT_TIME
-                    ? gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer))
-                    : GST_BUFFER_PTS(buffer);
-    return GST_CLOCK_TIME_IS_VALID(t) ? fromClockTime(static_cast<gint64>(t)) : Time::invalid();
-}
-
-/// The frame's bytes stay mapped until the last VideoFrame over them goes. Only the
-/// buffer is kept: the sink reuses its sample for the next picture and sets new caps on
-/// it after a flush, which it may do only while nobody else holds that sample.
-struct MappedBuffer {
-    GstBuffer* buffer = nullptr;
-    GstMapInfo map{};
-    ~MappedBuffer() {
-        if (!buffer) return;
-        gst_buffer_unmap(buffer, &map);
-        gst_buffer_unref(buffer);
-    }
-};
-
-GstFlowReturn onVideoSample(GstAppSink* sink, gpointer data, bool preroll) {
-    auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
-    GstSample* sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
-    if (!sample) return GST_FLOW_OK;
-    GstVideoInfo info;
-    GstCaps* caps = gst_sample_get_caps(sample);
-    GstBuffer* buffer = gst_sample_get_buffer(sample);
-    if (!caps || !buffer || !gst_video_info_from_caps(&info, caps)) {
-        gst_sample_unref(sample);
-        return GST_FLOW_OK;
-    }
-    auto holder = std::make_shared<MappedBuffer>();
-    if (!gst_buffer_map(buffer, &holder->map, GST_MAP_READ)) {
-        gst_sample_unref(sample);
-        return GST_FLOW_OK;
-    }
-    holder->buffer = gst_buffer_ref(buffer);
-    Time pts = streamTime(sample, buffer);
-    gst_sample_unref(sample);
-    int stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
-    const std::uint8_t* bytes = holder->map.data + GST_VIDEO_INFO_PLANE_OFFSET(&info, 0);
-    relay->postFrame(rt::make<VideoFrame>(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info), stride, bytes,
-                                          std::shared_ptr<const void>(holder), pts));
-    return GST_FLOW_OK;
-}
-
-GstFlowReturn onVideoNewSample(GstAppSink* sink, gpointer data) { return onVideoSample(sink, data, false); }
-GstFlowReturn onVideoNewPreroll(GstAppSink* sink, gpointer data) { return onVideoSample(sink, data, true); }
-
-GstFlowReturn onTextSample(GstAppSink* sink, gpointer data, bool preroll) {
-    auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
-    GstSample* sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
-    if (!sample) return GST_FLOW_OK;
-    GstBuffer* buffer = gst_sample_get_buffer(sample);
-    GstMapInfo map;
-    if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-        LegibleCue cue;
-        cue.text.assign(reinterpret_cast<const char*>(map.data), map.size);
-        cue.start = streamTime(sample, buffer);
-        cue.duration = GST_BUFFER_DURATION_IS_VALID(buffer) ? fromClockTime(static_cast<gint64>(GST_BUFFER_DURATION(buffer)))
-                                                            : Time::invalid();
-        gst_buffer_unmap(buffer, &map);
-        if (!preroll) relay->postCue(std::move(cue));
-    }
-    gst_sample_unref(sample);
-    return GST_FLOW_OK;
-}
-
-GstFlowReturn onTextNewSample(GstAppSink* sink, gpointer data) { return onTextSample(sink, data, false); }
-GstFlowReturn onTextNewPreroll(GstAppSink* sink, gpointer data) { return onTextSample(sink, data, true); }
 
 bool insideAdaptiveDemuxer(GstElement* element) {
     for (GstObject* o = GST_OBJECT_PARENT(element); o; o = GST_OBJECT_PARENT(o)) {
@@ -167,99 +54,6 @@ GstPadProbeReturn countBytes(GstPad*, GstPadProbeInfo* info, gpointer data) {
     }
     return GST_PAD_PROBE_OK;
 }
-
-// ---- trust for https media ---------------------------------------------------------
-
-constexpr const char* kSystemAnchors = "/etc/ssl/certs/ca-certificates.crt";
-
-struct TrustStores {
-    std::mutex mutex;
-    GTlsDatabase* system = nullptr;                 // the process's default before any change
-    std::map<std::string, GTlsDatabase*> extended;  // system anchors plus extra PEM, by PEM
-    std::string everyExtra;                         // every extra PEM so far, for the default
-    std::vector<std::string> files;                 // their bundles, removed at exit
-};
-
-TrustStores& trustStores() {
-    static auto* stores = new TrustStores;  // lives as long as the process
-    return *stores;
-}
-
-/// A database of the system's anchors plus `pem`. Its file stays until the process ends:
-/// the database reads it again for each connection. Called with the stores locked.
-GTlsDatabase* makeTrust(TrustStores& stores, const std::string& pem, std::string& failure) {
-    std::ostringstream bundle;
-    if (std::ifstream system{kSystemAnchors}) bundle << system.rdbuf() << "\n";
-    bundle << pem << "\n";
-    gchar* path = nullptr;
-    GError* error = nullptr;
-    gint fd = g_file_open_tmp("zid-trust-XXXXXX.pem", &path, &error);
-    if (fd < 0) {
-        failure = std::string("cannot write the trust store: ") + (error ? error->message : "no temporary file");
-        if (error) g_error_free(error);
-        return nullptr;
-    }
-    close(fd);
-    std::string text = bundle.str();
-    GTlsDatabase* database = nullptr;
-    if (g_file_set_contents(path, text.c_str(), static_cast<gssize>(text.size()), &error))
-        database = g_tls_file_database_new(path, &error);
-    if (database) {
-        stores.files.emplace_back(path);
-        static const bool cleanupRegistered = [] {
-            std::atexit([] {
-                for (const auto& file : trustStores().files) g_unlink(file.c_str());
-            });
-            return true;
-        }();
-        (void)cleanupRegistered;
-    } else {
-        g_unlink(path);
-        failure = std::string("the extra certificate authorities cannot be read: ") + (error ? error->message : "unknown");
-    }
-    if (error) g_error_free(error);
-    g_free(path);
-    return database;
-}
-
-/// The system's anchors plus `pem` as one database, built once per PEM; sets `failure`
-/// when it cannot be made.
-GTlsDatabase* extendedTrust(const std::string& pem, std::string& failure) {
-    auto& stores = trustStores();
-    std::lock_guard lock(stores.mutex);
-    GTlsBackend* backend = g_tls_backend_get_default();
-    if (!stores.system) stores.system = g_tls_backend_get_default_database(backend);  // keeps the reference
-    if (auto it = stores.extended.find(pem); it != stores.extended.end()) return it->second;
-    GTlsDatabase* database = makeTrust(stores, pem, failure);
-    if (!database) return nullptr;
-    stores.extended[pem] = database;
-    // The adaptive demuxer's own downloader has no trust setting: it takes the default
-    // database, which therefore holds the system's anchors and every extra one so far.
-    stores.everyExtra += pem + "\n";
-    GTlsDatabase* every = stores.extended.size() == 1 ? static_cast<GTlsDatabase*>(g_object_ref(database)) : makeTrust(stores, stores.everyExtra, failure);
-    if (!every) return nullptr;
-    g_tls_backend_set_default_database(backend, every);
-    g_object_unref(every);
-    return database;
-}
-
-/// The database a source of a pipeline without extra anchors uses: the system's, even
-/// after the default was extended for another pipeline.
-GTlsDatabase* systemTrust() {
-    auto& stores = trustStores();
-    std::lock_guard lock(stores.mutex);
-    return stores.system;
-}
-
-void onSourceSetup(GstElement*, GstElement* source, gpointer data) {
-    auto* database = static_cast<GTlsDatabase*>(data);
-    if (!database) database = systemTrust();
-    if (!database || !g_object_class_find_property(G_OBJECT_GET_CLASS(source), "tls-database")) return;
-    g_object_set(source, "tls-database", database, nullptr);
-    if (g_object_class_find_property(G_OBJECT_GET_CLASS(source), "ssl-strict")) g_object_set(source, "ssl-strict", TRUE, nullptr);
-}
-
-void deleteRelayHandle(gpointer data);
 
 /// The https URL an HTTP source element reads, or "" for anything else.
 std::string httpsLocationOf(GstObject* element) {
@@ -290,6 +84,7 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
         return;
     }
     if (name == "hlsdemux2") {
+        checkPlaylistsEntering(element, relay);
         std::lock_guard lock(relay->mutex);
         if (!relay->demuxer) relay->demuxer = GST_ELEMENT(gst_object_ref(element));
         return;
@@ -302,68 +97,15 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
     }
 }
 
-void deleteRelayHandle(gpointer data) { delete static_cast<std::shared_ptr<Relay>*>(data); }
-
-/// Whether the main loop has anything to do with the message: the rest (state changes of
-/// inner elements, thread status, tags, contexts) is dropped on the streaming thread, so
-/// the main thread is woken only for what it acts on.
-bool wanted(GstMessage* message) {
-    switch (GST_MESSAGE_TYPE(message)) {
-        case GST_MESSAGE_ERROR:
-        case GST_MESSAGE_EOS:
-        case GST_MESSAGE_ASYNC_DONE:
-        case GST_MESSAGE_BUFFERING:
-        case GST_MESSAGE_STREAM_COLLECTION:
-        case GST_MESSAGE_STREAMS_SELECTED:
-        case GST_MESSAGE_DURATION_CHANGED:
-        case GST_MESSAGE_QOS:
-        case GST_MESSAGE_LATENCY:
-            return true;
-        case GST_MESSAGE_STATE_CHANGED:
-            return GST_IS_PIPELINE(GST_MESSAGE_SRC(message));
-        case GST_MESSAGE_ELEMENT: {
-            const GstStructure* s = gst_message_get_structure(message);
-            return s && gst_structure_has_name(s, "http-headers");
-        }
-        default:
-            return false;
-    }
-}
-
-GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data) {
-    if (wanted(message)) static_cast<std::shared_ptr<Relay>*>(data)->get()->postMessage(message);
-    return GST_BUS_DROP;
-}
-
 }  // namespace
 
-void Relay::postMessage(GstMessage* message) {
-    if (closed.load()) return;
-    // The message travels as a shared reference: a block dropped unrun still releases it.
-    std::shared_ptr<GstMessage> held(gst_message_ref(message), [](GstMessage* m) { gst_message_unref(m); });
-    std::weak_ptr<GstSession> weak = session;
-    fnd::RunLoop::main()->post([weak, held] {
-        if (auto s = weak.lock()) s->handleMessage(held.get());
-    });
-}
+void deleteRelayHandle(gpointer data) { delete static_cast<std::shared_ptr<Relay>*>(data); }
 
-void Relay::postFrame(rt::Ref<VideoFrame> frame) {
-    if (closed.load()) return;
-    {
-        std::lock_guard lock(mutex);
-        latestFrame = std::move(frame);
-        if (framePosted) return;  // the main loop, once woken, takes the newest picture
-        framePosted = true;
-    }
-    std::uint64_t one = 1;
-    [[maybe_unused]] auto written = ::write(frameSignal, &one, sizeof one);
-}
-
-void Relay::postCue(LegibleCue cue) {
+void Relay::postRefusedURI(std::string uri) {
     if (closed.load()) return;
     std::weak_ptr<GstSession> weak = session;
-    fnd::RunLoop::main()->post([weak, cue] {
-        if (auto s = weak.lock()) s->deliverCue(cue);
+    fnd::RunLoop::main()->post([weak, uri] {
+        if (auto s = weak.lock()) s->refuseURI(uri);
     });
 }
 
@@ -405,19 +147,7 @@ rt::Ref<rt::Error> GstSession::start() {
     gst_object_ref(textSink_);
     if (options_.nullOutput) g_object_set(audioSink, "sync", TRUE, nullptr);
 
-    GstCaps* videoCaps = gst_caps_from_string("video/x-raw,format=BGRA");
-    g_object_set(videoSink_, "caps", videoCaps, "sync", TRUE, "max-buffers", 2u, "drop", TRUE, nullptr);
-    gst_caps_unref(videoCaps);
-    g_object_set(textSink_, "sync", TRUE, "async", FALSE, nullptr);
-
-    GstAppSinkCallbacks videoCallbacks{};
-    videoCallbacks.new_sample = onVideoNewSample;
-    videoCallbacks.new_preroll = onVideoNewPreroll;
-    gst_app_sink_set_callbacks(GST_APP_SINK(videoSink_), &videoCallbacks, new std::shared_ptr<Relay>(relay_), deleteRelayHandle);
-    GstAppSinkCallbacks textCallbacks{};
-    textCallbacks.new_sample = onTextNewSample;
-    textCallbacks.new_preroll = onTextNewPreroll;
-    gst_app_sink_set_callbacks(GST_APP_SINK(textSink_), &textCallbacks, new std::shared_ptr<Relay>(relay_), deleteRelayHandle);
+    connectOutputs(videoSink_, textSink_, relay_);
 
     g_object_set(pipeline_, "uri", url_.c_str(), "video-sink", videoSink_, "audio-sink", audioSink, "text-sink", textSink_,
                  nullptr);
@@ -453,31 +183,31 @@ void GstSession::shutdown() {
     if (closed_) return;
     closed_ = true;
     if (bufferingTimer_) bufferingTimer_->invalidate();
-    if (selectionTimer_) selectionTimer_->invalidate();
     accountWatched();
-    relay_->closed = true;
     if (loadTimer_) loadTimer_->invalidate();
-    if (frameSource_) fnd::RunLoop::main()->removeSource(std::exchange(frameSource_, 0));
-    if (pipeline_) {
-        gst_element_set_state(pipeline_, GST_STATE_NULL);
-        GstBus* bus = gst_element_get_bus(pipeline_);
-        gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-        gst_object_unref(bus);
-        gst_object_unref(pipeline_);
-        pipeline_ = nullptr;
-    }
-    if (videoSink_) gst_object_unref(videoSink_);
-    if (textSink_) gst_object_unref(textSink_);
-    videoSink_ = textSink_ = nullptr;
+    releasePipeline();
     if (collection_) gst_object_unref(collection_);
     collection_ = nullptr;
+    finishRunningSeek(false);
+    finishSeek(false);
+}
+
+void GstSession::releasePipeline() {
+    commands_.close();
+    relay_->closed = true;
+    if (frameSource_) fnd::RunLoop::main()->removeSource(std::exchange(frameSource_, 0));
     {
         std::lock_guard lock(relay_->mutex);
         relay_->latestFrame = nullptr;
         if (relay_->demuxer) gst_object_unref(relay_->demuxer);
         relay_->demuxer = nullptr;
     }
-    if (seekDone_) finishSeek(false);
+    // The pipeline holds the sinks: dropping these references first leaves the last one,
+    // and with it every element's end, to the teardown thread.
+    if (videoSink_) gst_object_unref(videoSink_);
+    if (textSink_) gst_object_unref(textSink_);
+    videoSink_ = textSink_ = nullptr;
+    tearDownInBackground(std::exchange(pipeline_, nullptr));
 }
 
 void GstSession::attach(const rt::Ref<PlayerItem>& item) {
@@ -501,16 +231,23 @@ void GstSession::finishLoad(rt::Ref<rt::Error> error) {
 void GstSession::failWith(rt::Ref<rt::Error> error, GstObject* brokenSource) {
     if (failed_ || closed_) return;
     failed_ = true;
-    if (pipeline_) gst_element_set_state(pipeline_, GST_STATE_NULL);
-    relay_->closed = true;
-    if (seekDone_) finishSeek(false);
-    if (loadTimer_) loadTimer_->invalidate();
+    // Read before the pipeline (which holds the source) goes.
     std::string secureURL = brokenSource ? httpsLocationOf(brokenSource) : std::string();
+    std::string element = brokenSource ? GST_OBJECT_NAME(brokenSource) : "";
+    releasePipeline();
+    finishRunningSeek(false);
+    finishSeek(false);
+    if (loadTimer_) loadTimer_->invalidate();
     if (!secureURL.empty()) {
-        reportAfterCheckingTls(std::move(error), secureURL, GST_OBJECT_NAME(brokenSource));
+        reportAfterCheckingTls(std::move(error), secureURL, element);
         return;
     }
     reportFailure(error);
+}
+
+void GstSession::refuseURI(const std::string& uri) {
+    failWith(makeMediaError(MediaErrorCode::UnsupportedURL,
+                            rt::format("The playlist names \"%s\": only http and https URLs are fetched.", uri)));
 }
 
 void GstSession::reportFailure(const rt::Ref<rt::Error>& error) {
@@ -547,169 +284,13 @@ void GstSession::reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::str
     }).detach();
 }
 
-rt::Ref<rt::Error> GstSession::errorFromMessage(GstMessage* message) const {
-    GError* error = nullptr;
-    gchar* debug = nullptr;
-    gst_message_parse_error(message, &error, &debug);
-    std::string element = GST_MESSAGE_SRC(message) ? GST_OBJECT_NAME(GST_MESSAGE_SRC(message)) : "pipeline";
-    std::string text = error ? error->message : "unknown error";
-    std::string details = debug ? debug : "";
-    std::string all = text + " " + details;
-    MediaErrorCode code = MediaErrorCode::EngineFailed;
-    if (error && error->domain == GST_RESOURCE_ERROR) {
-        if (error->code == GST_RESOURCE_ERROR_NOT_FOUND || contains(all, "404") || contains(all, "Not Found"))
-            code = MediaErrorCode::ResourceNotFound;
-        else if (error->code == GST_RESOURCE_ERROR_NOT_AUTHORIZED || contains(all, "403") || contains(all, "401") ||
-                 contains(all, "Forbidden"))
-            code = MediaErrorCode::AccessDenied;
-        else if (contains(all, "Internal Server Error") || contains(all, "Service Unavailable") || contains(all, " 50"))
-            code = MediaErrorCode::ServerFailed;
-        else
-            code = MediaErrorCode::CannotConnect;
-    } else if (error && error->domain == GST_STREAM_ERROR) {
-        code = error->code == GST_STREAM_ERROR_CODEC_NOT_FOUND || error->code == GST_STREAM_ERROR_TYPE_NOT_FOUND
-                   ? MediaErrorCode::NotPlayable
-                   : MediaErrorCode::DecodeFailed;
-        // The adaptive demuxer reports a failed download as a stream error.
-        if (contains(all, "404") || contains(all, "Not Found")) code = MediaErrorCode::ResourceNotFound;
-        else if (contains(all, "403") || contains(all, "Forbidden")) code = MediaErrorCode::AccessDenied;
-        else if (contains(all, "Connection refused") || contains(all, "Could not connect") || contains(all, "connect to"))
-            code = MediaErrorCode::CannotConnect;
-    } else if (error && error->domain == GST_CORE_ERROR && error->code == GST_CORE_ERROR_MISSING_PLUGIN) {
-        code = MediaErrorCode::NotPlayable;
-    }
-    if (code == MediaErrorCode::CannotConnect && (contains(all, "404") || contains(all, "Not Found")))
-        code = MediaErrorCode::ResourceNotFound;
-    // The HTTP source reports a refused connection only as a failed stream: what the
-    // server answered, if anything, tells the cases apart.
-    if (contains(element, "souphttpsrc") && error && error->domain == GST_STREAM_ERROR) {
-        if (httpStatus_ == 0) code = MediaErrorCode::CannotConnect;
-        else if (httpStatus_ == 404 || httpStatus_ == 410) code = MediaErrorCode::ResourceNotFound;
-        else if (httpStatus_ == 401 || httpStatus_ == 403) code = MediaErrorCode::AccessDenied;
-        else if (httpStatus_ >= 500) code = MediaErrorCode::ServerFailed;
-        if (httpStatus_ == 0) text = "cannot connect to the server (" + text + ")";
-        else if (httpStatus_ >= 400) text = "the server answered HTTP " + std::to_string(httpStatus_) + " (" + text + ")";
-    }
-    auto result = makeMediaError(code, rt::format("%s: %s", element, text), details);
-    if (error) g_error_free(error);
-    g_free(debug);
-    return result;
-}
-
-void GstSession::handleMessage(GstMessage* message) {
-    if (closed_ || failed_ || !pipeline_) return;
-    switch (GST_MESSAGE_TYPE(message)) {
-        case GST_MESSAGE_ERROR: {
-            auto error = errorFromMessage(message);
-            // An HTTPS source that broke before any answer may have refused the server's
-            // certificate: that is looked into before the failure is told.
-            bool unanswered = error->code() == static_cast<long long>(MediaErrorCode::CannotConnect) && httpStatus_ == 0;
-            failWith(error, unanswered ? GST_MESSAGE_SRC(message) : nullptr);
-            break;
-        }
-        case GST_MESSAGE_EOS:
-            // A pipeline fed by several inputs may post its end more than once; the item
-            // reaches its end once per play-through (a seek clears the flag).
-            if (ended_) break;
-            if (!duration_.isNumeric()) queryDuration();
-            ended_ = true;
-            accountWatched();
-            if (duration_.isNumeric()) lastPosition_ = duration_.toSeconds();
-            applyState();
-            if (auto item = item_.lock()) item->engineDidPlayToEnd();
-            break;
-        case GST_MESSAGE_STATE_CHANGED:
-            if (GST_MESSAGE_SRC(message) == GST_OBJECT(pipeline_)) {
-                GstState oldState, newState;
-                gst_message_parse_state_changed(message, &oldState, &newState, nullptr);
-                if (newState == GST_STATE_PLAYING) {
-                    hasPlayed_ = true;
-                    if (playingSince_ < 0) playingSince_ = nowSeconds();
-                } else if (oldState == GST_STATE_PLAYING) {
-                    accountWatched();
-                }
-            }
-            break;
-        case GST_MESSAGE_ASYNC_DONE:
-            if (!prerolled_) {
-                markPrerolled();
-            } else if (collection_) {
-                // Every stream's caps are known now.
-                readCollection(GST_STREAM_COLLECTION(gst_object_ref(collection_)), true);
-            }
-            if (seeking_) {
-                seeking_ = false;
-                // A seek asked for meanwhile is still to run: this preroll ends the one
-                // before it, which its caller has already been told about.
-                if (!seekPending_) finishSeek(true);
-            }
-            if (seekPending_) doSeek();
-            applyState();
-            break;
-        case GST_MESSAGE_BUFFERING: {
-            int percent = 100;
-            gst_message_parse_buffering(message, &percent);
-            applyBuffering(percent);
-            break;
-        }
-        case GST_MESSAGE_STREAM_COLLECTION: {
-            GstStreamCollection* collection = nullptr;
-            gst_message_parse_stream_collection(message, &collection);
-            if (collection) readCollection(collection, false);
-            break;
-        }
-        case GST_MESSAGE_STREAMS_SELECTED:
-            readSelected(message);
-            // The last choice has been applied once the decoding side says so (the demuxer
-            // says it earlier, while the decoding side is still switching): the next may go.
-            if (isDecodingBin(GST_MESSAGE_SRC(message))) {
-                selectionInFlight_ = false;
-                if (selectionTimer_) selectionTimer_->invalidate();
-                sendSelection();
-            }
-            break;
-        case GST_MESSAGE_DURATION_CHANGED:
-            queryDuration();
-            if (auto item = item_.lock(); item && prerolled_) item->engineDuration(duration_);
-            break;
-        case GST_MESSAGE_QOS: {
-            GstFormat format;
-            guint64 processed = 0, dropped = 0;
-            gst_message_parse_qos_stats(message, &format, &processed, &dropped);
-            if (format == GST_FORMAT_BUFFERS && GST_MESSAGE_SRC(message) == GST_OBJECT(videoSink_))
-                dropped_ = std::max<long long>(dropped_, static_cast<long long>(dropped));
-            break;
-        }
-        case GST_MESSAGE_LATENCY:
-            gst_bin_recalculate_latency(GST_BIN(pipeline_));
-            break;
-        case GST_MESSAGE_ELEMENT: {
-            const GstStructure* s = gst_message_get_structure(message);
-            if (s && gst_structure_has_name(s, "http-headers")) {
-                guint status = 0;
-                if (gst_structure_get_uint(s, "http-status-code", &status)) httpStatus_ = static_cast<int>(status);
-            } else if (s && gst_structure_has_name(s, "adaptive-streaming-statistics")) {
-                guint64 size = 0, downloadTime = 0, start = 0, stop = 0;
-                gst_structure_get_uint64(s, "fragment-size", &size);
-                gst_structure_get_clock_time(s, "fragment-download-time", &downloadTime);
-                gst_structure_get_clock_time(s, "fragment-start-time", &start);
-                gst_structure_get_clock_time(s, "fragment-stop-time", &stop);
-                double media = stop > start ? (stop - start) / 1e9 : 0;
-                stats_->recordTransfer(static_cast<long long>(size), downloadTime / 1e9, media);
-            }
-            break;
-        }
-        default:
-            break;
-    }
-}
-
 void GstSession::markPrerolled() {
     prerolled_ = true;
     queryDuration();
     // The collection's streams carry the caps found so far.
     if (collection_) readCollection(GST_STREAM_COLLECTION(gst_object_ref(collection_)), true);
     stats_->startupTime = nowSeconds() - createdAt_;
+    commands_.open();
     finishLoad(nullptr);
     if (attached_) onPrerolled();
 }
@@ -784,11 +365,34 @@ void GstSession::queryDuration() {
 
 void GstSession::applyState() {
     if (!pipeline_ || closed_ || failed_) return;
+    commands_.request(GstCommandQueue::Kind::State);
+}
+
+bool GstSession::startCommand(GstCommandQueue::Kind kind) {
+    if (!pipeline_ || closed_ || failed_) return false;
+    switch (kind) {
+        case GstCommandQueue::Kind::Seek: return startSeek();
+        case GstCommandQueue::Kind::Select: return startSelection();
+        case GstCommandQueue::Kind::State: return startStateChange();
+    }
+    return false;
+}
+
+bool GstSession::startStateChange() {
     GstState target = (wantPlaying_ && !buffering_ && !ended_ && prerolled_ && attached_) ? GST_STATE_PLAYING : GST_STATE_PAUSED;
-    if (target == requested_) return;
+    if (target == requested_) return false;
     requested_ = target;
     if (target != GST_STATE_PLAYING) accountWatched();
-    gst_element_set_state(pipeline_, target);
+    if (gst_element_set_state(pipeline_, target) == GST_STATE_CHANGE_ASYNC) return true;
+    // Reached at once (or failed, which an error message reports).
+    stateReached();
+    return false;
+}
+
+void GstSession::stateReached() {
+    commands_.completed(GstCommandQueue::Kind::State);
+    // A stream choice made while paused goes once the pipeline plays.
+    if (requested_ == GST_STATE_PLAYING && selectionWanted_) commands_.request(GstCommandQueue::Kind::Select);
 }
 
 void GstSession::applyBuffering(int percent) {
@@ -802,7 +406,9 @@ void GstSession::applyBuffering(int percent) {
         applyState();
         if (item && prerolled_ && attached_) {
             item->engineBufferingChanged(false, percent == 0 || wasPlaying, false);
-            if (wasPlaying && hasPlayed_) item->engineDidStall();
+            // A seek empties what was held and fills it again from the target: that is
+            // the seek's own wait, not the playback stalling.
+            if (wasPlaying && hasPlayed_ && !seeking_ && !seekSettling_) item->engineDidStall();
         }
     } else {
         if (!buffering_) return;
@@ -854,7 +460,10 @@ void GstSession::seek(Time time, Time toleranceBefore, Time toleranceAfter, std:
         if (done) fnd::Queue::main()->async([done] { done(false); });
         return;
     }
-    if (seekDone_) finishSeek(false);
+    // The newest target wins: a seek still waiting is replaced and one the pipeline runs
+    // is abandoned, each reported as not finished.
+    finishSeek(false);
+    finishRunningSeek(false);
     seekDone_ = std::move(done);
     seekTarget_ = time;
     // Invalid tolerances are the default: the key frame at or before the time, which needs no
@@ -865,11 +474,13 @@ void GstSession::seek(Time time, Time toleranceBefore, Time toleranceAfter, std:
     };
     seekAccurate_ = !(loose(toleranceBefore) && loose(toleranceAfter));
     seekPending_ = true;
-    if (prerolled_ && !seeking_) doSeek();
+    commands_.request(GstCommandQueue::Kind::Seek);
 }
 
-void GstSession::doSeek() {
+bool GstSession::startSeek() {
+    if (!seekPending_) return false;
     seekPending_ = false;
+    runningSeekDone_ = std::exchange(seekDone_, nullptr);
     double target = std::max(0.0, seekTarget_.toSeconds());
     // The demuxer finds no segment at the very end and refuses a seek there (a key-frame
     // one leaves the item unable to seek again), so a seek to the end or past it aims a
@@ -883,24 +494,28 @@ void GstSession::doSeek() {
         GST_SEEK_FLAG_FLUSH |
         (seekAccurate_ ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE));
     if (!gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, flags, static_cast<gint64>(target * GST_SECOND))) {
-        std::weak_ptr<GstSession> weak = weak_from_this();
-        fnd::Queue::main()->async([weak] {
-            if (auto s = weak.lock()) s->finishSeek(false);
-        });
-        return;
+        // Reported on a later turn, never inside the caller's seek.
+        if (auto done = std::exchange(runningSeekDone_, nullptr)) fnd::Queue::main()->async([done] { done(false); });
+        return false;
     }
     seeking_ = true;
+    seekSettling_ = false;
     ended_ = false;
     lastPosition_ = target;
+    return true;
 }
 
 void GstSession::finishSeek(bool finished) {
-    auto done = std::exchange(seekDone_, nullptr);
-    if (done) done(finished);
+    if (auto done = std::exchange(seekDone_, nullptr)) done(finished);
+}
+
+void GstSession::finishRunningSeek(bool finished) {
+    if (auto done = std::exchange(runningSeekDone_, nullptr)) done(finished);
 }
 
 Time GstSession::currentTime() {
-    if (seeking_ || seekPending_) return seekTarget_;
+    // A seek reports its target until the pipeline plays on from there.
+    if (seeking_ || seekPending_ || seekSettling_) return seekTarget_;
     if (!ended_ && pipeline_ && !closed_ && !failed_ && prerolled_) {
         gint64 ns = -1;
         if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &ns) && ns >= 0) lastPosition_ = ns / 1e9;
@@ -917,179 +532,6 @@ void GstSession::setMuted(bool muted) {
 
 void GstSession::setVolume(float volume) {
     if (pipeline_) g_object_set(pipeline_, "volume", static_cast<gdouble>(volume), nullptr);
-}
-
-void GstSession::readCollection(GstStreamCollection* collection, bool quiet) {
-    // Takes the reference passed in.
-    if (collection_) gst_object_unref(collection_);
-    collection_ = collection;
-    std::vector<rt::Ref<MediaSelectionOption>> audio, text;
-    rt::Ref<MediaSelectionOption> audioDefault, textDefault;
-    tracks_.clear();
-    videoStream_.clear();
-    guint n = gst_stream_collection_get_size(collection);
-    for (guint i = 0; i < n; ++i) {
-        GstStream* stream = gst_stream_collection_get_stream(collection, i);
-        const gchar* sid = gst_stream_get_stream_id(stream);
-        std::string id = sid ? sid : "";
-        GstStreamType type = gst_stream_get_stream_type(stream);
-        GstTagList* tags = gst_stream_get_tags(stream);
-        GstCaps* caps = gst_stream_get_caps(stream);
-        gchar* language = nullptr;
-        gchar* title = nullptr;
-        if (tags) {
-            gst_tag_list_get_string(tags, GST_TAG_LANGUAGE_CODE, &language);
-            if (!gst_tag_list_get_string(tags, GST_TAG_TITLE, &title)) gst_tag_list_get_string(tags, GST_TAG_LANGUAGE_NAME, &title);
-        }
-        std::string lang = language ? language : "";
-        std::string name = title ? title : lang;
-        bool isDefault = (gst_stream_get_stream_flags(stream) & GST_STREAM_FLAG_SELECT) != 0;
-        AssetTrack::Description d;
-        d.trackID = id;
-        d.codec = codecOf(caps);
-        d.languageCode = lang;
-        if (type & GST_STREAM_TYPE_VIDEO) {
-            d.mediaType = MediaTypeVideo;
-            if (caps && gst_caps_get_size(caps) > 0) {
-                const GstStructure* s = gst_caps_get_structure(caps, 0);
-                int w = 0, h = 0, num = 0, den = 1;
-                gst_structure_get_int(s, "width", &w);
-                gst_structure_get_int(s, "height", &h);
-                if (gst_structure_get_fraction(s, "framerate", &num, &den) && den) d.nominalFrameRate = float(num) / den;
-                d.naturalSize = {double(w), double(h)};
-            }
-            if (videoStream_.empty()) videoStream_ = id;
-        } else if (type & GST_STREAM_TYPE_AUDIO) {
-            d.mediaType = MediaTypeAudio;
-            std::vector<MetadataItem> meta;
-            if (title) meta.push_back({MetadataKeySpaceCommon, MetadataCommonKeyTitle, title});
-            auto option = rt::make<MediaSelectionOption>(id, MediaTypeAudio, lang, name, meta);
-            audio.push_back(option);
-            if (isDefault && !audioDefault) audioDefault = option;
-        } else if (type & GST_STREAM_TYPE_TEXT) {
-            d.mediaType = MediaTypeSubtitle;
-            std::vector<MetadataItem> meta;
-            if (title) meta.push_back({MetadataKeySpaceCommon, MetadataCommonKeyTitle, title});
-            auto option = rt::make<MediaSelectionOption>(id, MediaTypeSubtitle, lang, name, meta);
-            text.push_back(option);
-            if (isDefault && !textDefault) textDefault = option;
-        }
-        if (!d.mediaType.empty()) tracks_.push_back(rt::make<AssetTrack>(d));
-        g_free(language);
-        g_free(title);
-        if (tags) gst_tag_list_unref(tags);
-        if (caps) gst_caps_unref(caps);
-    }
-    groups_.clear();
-    if (!audio.empty())
-        groups_.push_back(rt::make<MediaSelectionGroup>(MediaCharacteristicAudible, audio, audioDefault ? audioDefault : audio.front(), false));
-    if (!text.empty()) groups_.push_back(rt::make<MediaSelectionGroup>(MediaCharacteristicLegible, text, textDefault, true));
-    if (auto item = item_.lock(); item && prerolled_ && !quiet) item->engineSelectionGroups(groups_);
-}
-
-void GstSession::readSelected(GstMessage* message) {
-    auto item = item_.lock();
-    guint n = gst_message_streams_selected_get_size(message);
-    rt::Ref<MediaSelectionOption> audio, text;
-    for (guint i = 0; i < n; ++i) {
-        GstStream* stream = gst_message_streams_selected_get_stream(message, i);
-        if (!stream) continue;
-        std::string id = gst_stream_get_stream_id(stream) ? gst_stream_get_stream_id(stream) : "";
-        for (const auto& group : groups_) {
-            if (auto option = group->optionWithStreamID(id)) {
-                if (group->characteristic() == MediaCharacteristicAudible) audio = option;
-                else text = option;
-            }
-        }
-        gst_object_unref(stream);
-    }
-    selectedAudio_ = audio ? audio->streamID() : std::string();
-    selectedText_ = text ? text->streamID() : std::string();
-    if (!item) return;
-    if (audio) item->engineSelected(MediaCharacteristicAudible, audio);
-    if (std::any_of(groups_.begin(), groups_.end(), [](const auto& g) { return g->characteristic() == MediaCharacteristicLegible; }))
-        item->engineSelected(MediaCharacteristicLegible, text);
-}
-
-void GstSession::select(const rt::Ref<MediaSelectionGroup>& group, const rt::Ref<MediaSelectionOption>& option) {
-    if (group->characteristic() == MediaCharacteristicAudible) {
-        if (option) wantedAudio_ = option->streamID();
-    } else if (group->characteristic() == MediaCharacteristicLegible) {
-        textOff_ = !option;
-        if (option) wantedText_ = option->streamID();
-    }
-    // Choices made together (an audio and a subtitle option, say) go as one: sent in the
-    // next turn of the loop.
-    if (selectionWanted_) return;
-    selectionWanted_ = true;
-    std::weak_ptr<GstSession> weak = weak_from_this();
-    fnd::RunLoop::main()->post([weak] {
-        if (auto self = weak.lock()) self->sendSelection();
-    });
-}
-
-void GstSession::sendSelection() {
-    if (!pipeline_ || closed_ || failed_ || !selectionWanted_) return;
-    // One choice at a time: a selection sent while the demuxer is still switching to the
-    // last one (pushing the new streams' events) deadlocks GStreamer 1.22's playbin3, whose
-    // selection handling and the demuxer's output each hold the lock the other waits for;
-    // the pipeline's state lock is taken with them, so the next play or pause would hang
-    // too. The next choice therefore waits for the streams the last one selected, or for a
-    // bound, should no such message come (a choice that changes nothing).
-    if (selectionInFlight_) return;
-    selectionWanted_ = false;
-    selectionInFlight_ = true;
-    std::weak_ptr<GstSession> weak = weak_from_this();
-    selectionTimer_ = fnd::RunLoop::main()->after(kSelectionSettleBound, [weak] {
-        if (auto self = weak.lock()) {
-            self->selectionInFlight_ = false;
-            self->sendSelection();
-        }
-    });
-    GList* streams = nullptr;
-    // A group nobody has chosen in keeps what plays now (dropping a stream and asking
-    // for it again later does not bring it back), else its default.
-    auto untouched = [&](const char* characteristic, const std::string& playing) -> std::string {
-        if (!playing.empty()) return playing;
-        for (const auto& g : groups_)
-            if (g->characteristic() == characteristic && g->defaultOption()) return g->defaultOption()->streamID();
-        return {};
-    };
-    if (!videoStream_.empty()) streams = g_list_append(streams, g_strdup(videoStream_.c_str()));
-    std::string audio = wantedAudio_ ? *wantedAudio_ : untouched(MediaCharacteristicAudible, selectedAudio_);
-    if (!audio.empty()) streams = g_list_append(streams, g_strdup(audio.c_str()));
-    if (!textOff_) {
-        std::string text = wantedText_ ? *wantedText_ : untouched(MediaCharacteristicLegible, selectedText_);
-        if (!text.empty()) streams = g_list_append(streams, g_strdup(text.c_str()));
-    }
-    GstEvent* event = gst_event_new_select_streams(streams);
-    g_list_free_full(streams, g_free);
-    // The demuxer handles the event under locks that prerolled streaming threads hold
-    // while the pipeline is paused: sent from the main thread it could wait for ever.
-    // A sender thread delivers it instead (at once when playing, at the next play when
-    // paused, or not at all when the pipeline stops first); only the newest choice waits.
-    std::lock_guard lock(relay_->mutex);
-    if (relay_->pendingSelection) gst_event_unref(relay_->pendingSelection);
-    relay_->pendingSelection = event;
-    if (relay_->selectionSenderRunning) return;
-    relay_->selectionSenderRunning = true;
-    auto relay = relay_;
-    auto* pipeline = GST_ELEMENT(gst_object_ref(pipeline_));
-    std::thread([relay, pipeline] {
-        for (;;) {
-            GstEvent* next = nullptr;
-            {
-                std::lock_guard lock(relay->mutex);
-                next = std::exchange(relay->pendingSelection, nullptr);
-                if (!next) {
-                    relay->selectionSenderRunning = false;
-                    break;
-                }
-            }
-            gst_element_send_event(pipeline, next);
-        }
-        gst_object_unref(pipeline);
-    }).detach();
 }
 
 void GstSession::accountWatched() {
@@ -1150,34 +592,6 @@ void GstSession::refreshAccessLog(AccessLogEvent& event) {
     event.indicatedBitrate = stats_->segmentsDownloadedDuration > 0 ? bytes * 8.0 / stats_->segmentsDownloadedDuration : 0;
     event.switchBitrate = event.indicatedBitrate;
     event.numberOfDroppedVideoFrames = dropped_;
-}
-
-void GstSession::deliverFrame() {
-    rt::Ref<VideoFrame> frame;
-    {
-        std::lock_guard lock(relay_->mutex);
-        relay_->framePosted = false;
-        frame = relay_->latestFrame;
-    }
-    if (!frame || closed_ || failed_) return;
-    // The first picture is as good as a finished preroll for whoever waits for one: the
-    // audio sink may still be prerolling, but the picture is there to show.
-    if (!prerolled_) {
-        markPrerolled();
-        return;  // onPrerolled hands the picture over
-    }
-    auto item = item_.lock();
-    if (!item || !prerolled_ || !attached_) return;
-    Size size{static_cast<double>(frame->width()), static_cast<double>(frame->height())};
-    if (!(size == presentationSize_)) {
-        presentationSize_ = size;
-        item->enginePresentationSize(size);
-    }
-    item->engineVideoFrame(std::move(frame));
-}
-
-void GstSession::deliverCue(const LegibleCue& cue) {
-    if (auto item = item_.lock(); item && !closed_) item->engineLegibleCue(cue);
 }
 
 }  // namespace media::gstimpl

@@ -18,9 +18,27 @@
 #include <media/GstEngine.h>
 #include <media/PlayerItem.h>
 
+#include "GstCommandQueue.h"
+
 namespace media::gstimpl {
 
 class GstSession;
+struct Relay;
+
+/// The run loop's clock, in seconds.
+inline double nowSeconds() { return fnd::RunLoop::main()->clock().now(); }
+
+inline Time fromClockTime(gint64 ns) {
+    if (ns < 0) return Time::invalid();
+    return Time{ns / 1000, 1'000'000, Time::Valid};
+}
+
+/// Frees a `new std::shared_ptr<Relay>` handed to GStreamer as callback data.
+void deleteRelayHandle(gpointer data);
+/// The bus's synchronous handler: posts what the main loop acts on through the relay.
+GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer relayHandle);
+/// Sets the sinks' formats and hands their pictures and cues to the relay.
+void connectOutputs(GstElement* videoSink, GstElement* textSink, const std::shared_ptr<Relay>& relay);
 
 /// What the streaming threads may reach: a weak way back to the session, the picture
 /// mailbox and the cue queue. Never owns the pipeline, so no streaming thread can be the
@@ -54,6 +72,8 @@ struct Relay {
     void postMessage(GstMessage* message);
     void postFrame(rt::Ref<VideoFrame> frame);
     void postCue(LegibleCue cue);
+    /// A playlist named a URI the engine does not fetch (not http or https).
+    void postRefusedURI(std::string uri);
 };
 
 class GstSession : public std::enable_shared_from_this<GstSession> {
@@ -85,12 +105,16 @@ public:
     /// Hands the newest picture of the mailbox to the item.
     void deliverFrame();
     void deliverCue(const LegibleCue& cue);
+    /// Fails the item: a playlist named a URI of another scheme than http(s).
+    void refuseURI(const std::string& uri);
 
 private:
     /// Stops the pipeline and reports the failure. When `brokenSource` is an https source
     /// that broke before any answer, only once a handshake of the session's own has told
     /// whether (and why) the server's certificate was refused.
     void failWith(rt::Ref<rt::Error> error, GstObject* brokenSource = nullptr);
+    /// Hands the pipeline to a teardown thread; the session never touches it again.
+    void releasePipeline();
     void reportFailure(const rt::Ref<rt::Error>& error);
     void reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url, const std::string& element);
     void finishLoad(rt::Ref<rt::Error> error);
@@ -100,12 +124,19 @@ private:
     void applyBuffering(int percent);
     void watchBuffering();
     bool bufferedEnough();
-    void doSeek();
+    bool startCommand(GstCommandQueue::Kind kind);
+    bool startSeek();
+    bool startStateChange();
+    bool startSelection();
+    /// The pipeline is in the state last asked for.
+    void stateReached();
+    /// Reports the newest seek not yet started (replaced or abandoned).
     void finishSeek(bool finished);
+    /// Reports the seek the pipeline runs.
+    void finishRunningSeek(bool finished);
     void queryDuration();
     void readCollection(GstStreamCollection* collection, bool quiet);
     void readSelected(GstMessage* message);
-    void sendSelection();
     void accountWatched();
     AssetInfo info() const;
     rt::Ref<rt::Error> errorFromMessage(GstMessage* message) const;
@@ -134,10 +165,15 @@ private:
     bool live_ = false;
     double lastPosition_ = 0;
 
+    /// Seeks, stream choices and state changes, one at a time.
+    GstCommandQueue commands_{[this](GstCommandQueue::Kind kind) { return startCommand(kind); }};
+    /// A seek the pipeline runs (seeking_) and the newest one still to run (seekPending_).
     bool seeking_ = false, seekPending_ = false;
+    /// A seek has prerolled at its target; the pipeline is to play again before the next command.
+    bool seekSettling_ = false;
     Time seekTarget_;
     bool seekAccurate_ = true;
-    std::function<void(bool)> seekDone_;
+    std::function<void(bool)> seekDone_, runningSeekDone_;
 
     // Streams.
     GstStreamCollection* collection_ = nullptr;
@@ -148,9 +184,8 @@ private:
     bool textOff_ = false;
     /// The audio and subtitle streams playing now, as the pipeline last said.
     std::string selectedAudio_, selectedText_;
-    /// A choice not yet sent, and whether the last one sent is still being applied.
-    bool selectionWanted_ = false, selectionInFlight_ = false;
-    rt::Ref<fnd::Timer> selectionTimer_;
+    /// A choice not yet sent.
+    bool selectionWanted_ = false;
     Size presentationSize_;
 
     // Statistics.

@@ -116,7 +116,7 @@ void ScriptedPlayback::start() {
 }
 
 bool ScriptedPlayback::isRunning() const {
-    return ready_ && !closed_ && !stalled_ && !seeking_ && !ended_ && !failed_ && rate_ != 0;
+    return ready_ && !closed_ && !stalled_ && !seeking_ && !ended_ && !failed_ && !frozen_ && rate_ != 0;
 }
 
 double ScriptedPlayback::position() const {
@@ -187,6 +187,12 @@ void ScriptedPlayback::onEvent() {
         item->engineDidPlayToEnd();
         return;
     }
+    reschedule();
+}
+
+void ScriptedPlayback::freezeNow() {
+    anchor();
+    frozen_ = true;
     reschedule();
 }
 

@@ -3,6 +3,7 @@
 #include "Core/ExternalScreen/QXExternalScreenManager.h"
 #include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
 #include "Core/MediaPlayer/MoviePlayerController/QXMediaLayerSelectionOption.h"
+#include "Core/MediaPlayer/MoviePlayerController/QXProgressWatchdog.h"
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
 #include <QXCorePlayer/Core/View/QXPlayerDebugConsoleView.h>
 #include <QXFoundation/Lists/ArrayList.h>
@@ -10,8 +11,10 @@
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
+#include <media/MediaErrors.h>
 #include <media/Presentation.h>
 #include <rt/Exception.h>
+#include <rt/Format.h>
 #include <ui/Animation.h>
 #include <ui/Application.h>
 
@@ -111,6 +114,7 @@ QXMoviePlayerController::~QXMoviePlayerController() = default;
 void QXMoviePlayerController::willDestroy() {
     if (bufferingTimer_) bufferingTimer_->invalidate();
     if (stalledTimer_) stalledTimer_->invalidate();
+    progressWatchdog_ = nullptr;
     auto center = fnd::NotificationCenter::defaultCenter();
     for (auto& t : notificationTokens_) center->removeObserver(t);
     for (auto& t : itemTokens_) center->removeObserver(t);
@@ -262,8 +266,38 @@ void QXMoviePlayerController::directSetPlaybackState(QXMoviePlaybackState state)
                                                       "The media did not load in time"));
         });
     }
+    watchProgress(state == QXMoviePlaybackState::Playing);
     rt::kvoSet(this, "playbackState", playbackState_, state);
     post(QXMoviePlayerPlaybackStateDidChangeNotification);
+}
+
+void QXMoviePlayerController::watchProgress(bool playing) {
+    progressWatchdog_ = nullptr;
+    if (!playing || stalledTimeout_ == 0) return;
+    rt::Weak<QXMoviePlayerController> weak = selfAs<QXMoviePlayerController>();
+    QXProgressWatchdog::Probe probe;
+    probe.position = [weak] {
+        auto self = weak.lock();
+        return self && self->player_ ? self->player_->currentTime().toSeconds() : kNaN;
+    };
+    probe.mayStandStill = [weak] {
+        auto self = weak.lock();
+        // A seek moves the position to its target; one that never ends leaves it there.
+        if (!self || !self->player_ || self->player_->rate() == 0) return true;
+        auto item = self->player_->currentItem();
+        return !item || !item->isPlaybackLikelyToKeepUp();
+    };
+    double limit = stalledTimeout_;
+    progressWatchdog_ = std::make_unique<QXProgressWatchdog>(limit, std::move(probe), [weak, limit](double position) {
+        auto self = weak.lock();
+        if (!self) return;
+        QXLog(kModule, staticClass(), 2, "the picture stood still at %@ s while playing", std::to_string(position));
+        auto cause = media::makeMediaError(
+            media::MediaErrorCode::EngineFailed,
+            rt::format("The picture stood still at %.2f s for %.0f s while playing.", position, limit));
+        self->failedWithError(
+            controllerError(QXMoviePlayerControllerErrorCode::StalledTooLong, "The playback stalled for too long", cause));
+    });
 }
 
 void QXMoviePlayerController::setLoadState(long state) {

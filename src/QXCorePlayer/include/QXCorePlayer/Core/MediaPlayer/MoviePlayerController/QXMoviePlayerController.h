@@ -6,7 +6,9 @@
 //
 // Loading is limited to loadingTimeout seconds in the buffering state and a stall to
 // stalledTimeout seconds (0 disables either); both end in the error state with codes 1
-// and 2 of QXMoviePlayerControllerErrorDomain. A failure remembers to continue from the
+// and 2 of QXMoviePlayerControllerErrorDomain. The stall limit also holds for a position
+// that stands still in the playing state while the item says it keeps up (an engine that
+// hangs without reporting a stall). A failure remembers to continue from the
 // stored resume position at the next preparation.
 #include <QXCorePlayer/Core/MediaPlayer/IQXMoviePlayerController.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
@@ -17,12 +19,14 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace zid {
 
 class QXPlayerDebugConsoleView;
+class QXProgressWatchdog;
 class OnSignalHelper;
 
 inline constexpr const char* QXMoviePlayerLoadStateDidChangeNotification = "QXMoviePlayerLoadStateDidChangeNotification";
@@ -177,6 +181,7 @@ private:
     void cleanupPlayer();
     void setPlayer(const rt::Ref<media::Player>& player);
     void setPlayerItem(const rt::Ref<media::PlayerItem>& item);
+    void watchProgress(bool playing);
     void startTimeObserver();
     void removeTimeObserver();
     void timeObserverTick(media::Time time);
@@ -238,6 +243,7 @@ private:
     unsigned loadGeneration_ = 0;
     rt::Ref<media::TimeObserverToken> timeObserver_;
     rt::Ref<fnd::Timer> bufferingTimer_, stalledTimer_;
+    std::unique_ptr<QXProgressWatchdog> progressWatchdog_;
     rt::Ref<QXPlayerView> playerView_;
     rt::Ref<QXPlayerDebugConsoleView> debugConsole_;
     std::vector<rt::Ref<rt::Observation>> observations_;

@@ -1,0 +1,115 @@
+#include "GstCommandQueue.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace media::gstimpl {
+
+namespace {
+const char* nameOf(GstCommandQueue::Kind kind) {
+    switch (kind) {
+        case GstCommandQueue::Kind::Seek: return "seek";
+        case GstCommandQueue::Kind::Select: return "stream choice";
+        case GstCommandQueue::Kind::State: return "state change";
+    }
+    return "command";
+}
+}  // namespace
+
+GstCommandQueue::GstCommandQueue(Starter start) : start_(std::move(start)) {}
+
+GstCommandQueue::~GstCommandQueue() {
+    if (boundTimer_) boundTimer_->invalidate();
+}
+
+double GstCommandQueue::bound(Kind kind) {
+    switch (kind) {
+        // A flushing seek ends with the pipeline prerolled at the target: a segment to
+        // download and decode. Well under the time a host gives a seek before it gives up.
+        case Kind::Seek: return 5.0;
+        // A stream choice the decoder bin never confirms (one that changes nothing).
+        case Kind::Select: return 2.0;
+        // PAUSED without a picture to preroll on (buffering) waits for data.
+        case Kind::State: return 2.0;
+    }
+    return 2.0;
+}
+
+bool GstCommandQueue::waiting(Kind kind) const {
+    return std::find(waiting_.begin(), waiting_.end(), kind) != waiting_.end();
+}
+
+void GstCommandQueue::request(Kind kind) {
+    if (closed_ || waiting(kind)) return;
+    waiting_.push_back(kind);
+    schedule();
+}
+
+void GstCommandQueue::completed(Kind kind) {
+    if (running_ != kind) return;
+    running_.reset();
+    if (boundTimer_) boundTimer_->invalidate();
+    boundTimer_ = nullptr;
+    schedule();
+}
+
+void GstCommandQueue::open() {
+    if (open_ || closed_) return;
+    open_ = true;
+    schedule();
+}
+
+void GstCommandQueue::close() {
+    closed_ = true;
+    waiting_.clear();
+    running_.reset();
+    if (boundTimer_) boundTimer_->invalidate();
+    boundTimer_ = nullptr;
+}
+
+void GstCommandQueue::schedule() {
+    if (scheduled_ || !open_ || closed_ || running_ || waiting_.empty()) return;
+    scheduled_ = true;
+    std::weak_ptr<GstCommandQueue*> weak = self_;
+    fnd::RunLoop::main()->post([weak] {
+        if (auto self = weak.lock()) (*self)->pump();
+    });
+}
+
+void GstCommandQueue::pump() {
+    scheduled_ = false;
+    std::weak_ptr<GstCommandQueue*> weak = self_;
+    while (open_ && !closed_ && !running_ && !waiting_.empty()) {
+        // A seek goes first, then a state change, then stream choices: whatever the order
+        // asked, the end is the same (the target reached, the state asked for, the streams
+        // chosen), and a choice is applied best on a pipeline that plays on from where it
+        // stays: the adaptive demuxer starts a newly chosen rendition at the position it
+        // plays, and a flushing seek while it does so can leave the new rendition at the
+        // old position.
+        auto next = std::min_element(waiting_.begin(), waiting_.end());
+        Kind kind = *next;
+        waiting_.erase(next);
+        running_ = kind;
+        bool waits = start_(kind);
+        // The starter may have closed the queue (the pipeline failed) or been told the
+        // command is done already.
+        if (closed_ || running_ != kind) continue;
+        if (!waits) {
+            running_.reset();
+            continue;
+        }
+        boundTimer_ = fnd::RunLoop::main()->after(bound(kind), [weak, kind] {
+            auto self = weak.lock();
+            if (!self || (*self)->running_ != kind) return;
+            // The decoder bin confirms a choice only when its own streams change: a switch
+            // of rendition inside the demuxer ends at the bound, as a matter of course.
+            if (kind != Kind::Select)
+                std::fprintf(stderr, "zid media: the pipeline did not confirm a %s within %.0f s; the next command goes ahead\n",
+                             nameOf(kind), bound(kind));
+            (*self)->boundTimer_ = nullptr;
+            (*self)->completed(kind);
+        });
+    }
+}
+
+}  // namespace media::gstimpl

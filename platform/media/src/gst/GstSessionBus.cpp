@@ -1,0 +1,232 @@
+// A session's bus: the messages the pipeline posts, sifted on the posting thread and
+// handled in order on the main loop, and the errors made from them.
+
+#include "GstSession.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <media/MediaErrors.h>
+#include <rt/Format.h>
+
+namespace media::gstimpl {
+
+namespace {
+
+bool contains(const std::string& text, const char* needle) { return text.find(needle) != std::string::npos; }
+
+bool isDecodingBin(GstObject* object) {
+    if (!GST_IS_ELEMENT(object)) return false;
+    GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(object));
+    return factory && std::strcmp(GST_OBJECT_NAME(factory), "decodebin3") == 0;
+}
+
+/// Whether the main loop has anything to do with the message: the rest (state changes of
+/// inner elements, thread status, tags, contexts) is dropped on the streaming thread, so
+/// the main thread is woken only for what it acts on.
+bool wanted(GstMessage* message) {
+    switch (GST_MESSAGE_TYPE(message)) {
+        case GST_MESSAGE_ERROR:
+        case GST_MESSAGE_EOS:
+        case GST_MESSAGE_ASYNC_DONE:
+        case GST_MESSAGE_BUFFERING:
+        case GST_MESSAGE_STREAM_COLLECTION:
+        case GST_MESSAGE_STREAMS_SELECTED:
+        case GST_MESSAGE_DURATION_CHANGED:
+        case GST_MESSAGE_QOS:
+        case GST_MESSAGE_LATENCY:
+            return true;
+        case GST_MESSAGE_STATE_CHANGED:
+            return GST_IS_PIPELINE(GST_MESSAGE_SRC(message));
+        case GST_MESSAGE_ELEMENT: {
+            const GstStructure* s = gst_message_get_structure(message);
+            return s && gst_structure_has_name(s, "http-headers");
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data) {
+    if (wanted(message)) static_cast<std::shared_ptr<Relay>*>(data)->get()->postMessage(message);
+    return GST_BUS_DROP;
+}
+
+void Relay::postMessage(GstMessage* message) {
+    if (closed.load()) return;
+    // The message travels as a shared reference: a block dropped unrun still releases it.
+    std::shared_ptr<GstMessage> held(gst_message_ref(message), [](GstMessage* m) { gst_message_unref(m); });
+    std::weak_ptr<GstSession> weak = session;
+    fnd::RunLoop::main()->post([weak, held] {
+        if (auto s = weak.lock()) s->handleMessage(held.get());
+    });
+}
+
+rt::Ref<rt::Error> GstSession::errorFromMessage(GstMessage* message) const {
+    GError* error = nullptr;
+    gchar* debug = nullptr;
+    gst_message_parse_error(message, &error, &debug);
+    std::string element = GST_MESSAGE_SRC(message) ? GST_OBJECT_NAME(GST_MESSAGE_SRC(message)) : "pipeline";
+    std::string text = error ? error->message : "unknown error";
+    std::string details = debug ? debug : "";
+    std::string all = text + " " + details;
+    MediaErrorCode code = MediaErrorCode::EngineFailed;
+    if (error && error->domain == GST_RESOURCE_ERROR) {
+        if (error->code == GST_RESOURCE_ERROR_NOT_FOUND || contains(all, "404") || contains(all, "Not Found"))
+            code = MediaErrorCode::ResourceNotFound;
+        else if (error->code == GST_RESOURCE_ERROR_NOT_AUTHORIZED || contains(all, "403") || contains(all, "401") ||
+                 contains(all, "Forbidden"))
+            code = MediaErrorCode::AccessDenied;
+        else if (contains(all, "Internal Server Error") || contains(all, "Service Unavailable") || contains(all, " 50"))
+            code = MediaErrorCode::ServerFailed;
+        else
+            code = MediaErrorCode::CannotConnect;
+    } else if (error && error->domain == GST_STREAM_ERROR) {
+        code = error->code == GST_STREAM_ERROR_CODEC_NOT_FOUND || error->code == GST_STREAM_ERROR_TYPE_NOT_FOUND
+                   ? MediaErrorCode::NotPlayable
+                   : MediaErrorCode::DecodeFailed;
+        // The adaptive demuxer reports a failed download as a stream error.
+        if (contains(all, "404") || contains(all, "Not Found")) code = MediaErrorCode::ResourceNotFound;
+        else if (contains(all, "403") || contains(all, "Forbidden")) code = MediaErrorCode::AccessDenied;
+        else if (contains(all, "Connection refused") || contains(all, "Could not connect") || contains(all, "connect to"))
+            code = MediaErrorCode::CannotConnect;
+    } else if (error && error->domain == GST_CORE_ERROR && error->code == GST_CORE_ERROR_MISSING_PLUGIN) {
+        code = MediaErrorCode::NotPlayable;
+    }
+    if (code == MediaErrorCode::CannotConnect && (contains(all, "404") || contains(all, "Not Found")))
+        code = MediaErrorCode::ResourceNotFound;
+    // The HTTP source reports a refused connection only as a failed stream: what the
+    // server answered, if anything, tells the cases apart.
+    if (contains(element, "souphttpsrc") && error && error->domain == GST_STREAM_ERROR) {
+        if (httpStatus_ == 0) code = MediaErrorCode::CannotConnect;
+        else if (httpStatus_ == 404 || httpStatus_ == 410) code = MediaErrorCode::ResourceNotFound;
+        else if (httpStatus_ == 401 || httpStatus_ == 403) code = MediaErrorCode::AccessDenied;
+        else if (httpStatus_ >= 500) code = MediaErrorCode::ServerFailed;
+        if (httpStatus_ == 0) text = "cannot connect to the server (" + text + ")";
+        else if (httpStatus_ >= 400) text = "the server answered HTTP " + std::to_string(httpStatus_) + " (" + text + ")";
+    }
+    auto result = makeMediaError(code, rt::format("%s: %s", element, text), details);
+    if (error) g_error_free(error);
+    g_free(debug);
+    return result;
+}
+
+void GstSession::handleMessage(GstMessage* message) {
+    if (closed_ || failed_ || !pipeline_) return;
+    switch (GST_MESSAGE_TYPE(message)) {
+        case GST_MESSAGE_ERROR: {
+            auto error = errorFromMessage(message);
+            // An HTTPS source that broke before any answer may have refused the server's
+            // certificate: that is looked into before the failure is told.
+            bool unanswered = error->code() == static_cast<long long>(MediaErrorCode::CannotConnect) && httpStatus_ == 0;
+            failWith(error, unanswered ? GST_MESSAGE_SRC(message) : nullptr);
+            break;
+        }
+        case GST_MESSAGE_EOS:
+            // A pipeline fed by several inputs may post its end more than once; the item
+            // reaches its end once per play-through (a seek clears the flag).
+            if (ended_) break;
+            if (!duration_.isNumeric()) queryDuration();
+            ended_ = true;
+            accountWatched();
+            if (duration_.isNumeric()) lastPosition_ = duration_.toSeconds();
+            applyState();
+            if (auto item = item_.lock()) item->engineDidPlayToEnd();
+            break;
+        case GST_MESSAGE_STATE_CHANGED:
+            if (GST_MESSAGE_SRC(message) == GST_OBJECT(pipeline_)) {
+                GstState oldState, newState;
+                gst_message_parse_state_changed(message, &oldState, &newState, nullptr);
+                if (newState == GST_STATE_PLAYING) {
+                    hasPlayed_ = true;
+                    if (playingSince_ < 0) playingSince_ = nowSeconds();
+                } else if (oldState == GST_STATE_PLAYING) {
+                    accountWatched();
+                }
+                if (newState == requested_ && commands_.running(GstCommandQueue::Kind::State)) stateReached();
+                if (newState == GST_STATE_PLAYING && seekSettling_) {
+                    seekSettling_ = false;
+                    commands_.completed(GstCommandQueue::Kind::Seek);
+                }
+            }
+            break;
+        case GST_MESSAGE_ASYNC_DONE:
+            if (!prerolled_) {
+                markPrerolled();
+            } else if (collection_) {
+                // Every stream's caps are known now.
+                readCollection(GST_STREAM_COLLECTION(gst_object_ref(collection_)), true);
+            }
+            // The preroll that ends a seek, or a state change that had to wait for one.
+            if (seeking_) {
+                seeking_ = false;
+                finishRunningSeek(true);
+                // A flushing seek while playing prerolls at the target and then plays again
+                // with a new base time. A pause that came before that would keep the old
+                // one: the pictures would then be late and dropped, the position ahead of
+                // them. So the command ends once the pipeline plays again.
+                GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
+                gst_element_get_state(pipeline_, &state, &pending, 0);
+                seekSettling_ = requested_ == GST_STATE_PLAYING && (state != GST_STATE_PLAYING || pending != GST_STATE_VOID_PENDING);
+                if (!seekSettling_) commands_.completed(GstCommandQueue::Kind::Seek);
+            }
+            if (commands_.running(GstCommandQueue::Kind::State)) stateReached();
+            applyState();
+            break;
+        case GST_MESSAGE_BUFFERING: {
+            int percent = 100;
+            gst_message_parse_buffering(message, &percent);
+            applyBuffering(percent);
+            break;
+        }
+        case GST_MESSAGE_STREAM_COLLECTION: {
+            GstStreamCollection* collection = nullptr;
+            gst_message_parse_stream_collection(message, &collection);
+            if (collection) readCollection(collection, false);
+            break;
+        }
+        case GST_MESSAGE_STREAMS_SELECTED:
+            readSelected(message);
+            // The last choice has been applied once the decoding side says so (the demuxer
+            // says it earlier, while the decoding side is still switching): the next may go.
+            if (isDecodingBin(GST_MESSAGE_SRC(message))) commands_.completed(GstCommandQueue::Kind::Select);
+            break;
+        case GST_MESSAGE_DURATION_CHANGED:
+            queryDuration();
+            if (auto item = item_.lock(); item && prerolled_) item->engineDuration(duration_);
+            break;
+        case GST_MESSAGE_QOS: {
+            GstFormat format;
+            guint64 processed = 0, dropped = 0;
+            gst_message_parse_qos_stats(message, &format, &processed, &dropped);
+            if (format == GST_FORMAT_BUFFERS && GST_MESSAGE_SRC(message) == GST_OBJECT(videoSink_))
+                dropped_ = std::max<long long>(dropped_, static_cast<long long>(dropped));
+            break;
+        }
+        case GST_MESSAGE_LATENCY:
+            gst_bin_recalculate_latency(GST_BIN(pipeline_));
+            break;
+        case GST_MESSAGE_ELEMENT: {
+            const GstStructure* s = gst_message_get_structure(message);
+            if (s && gst_structure_has_name(s, "http-headers")) {
+                guint status = 0;
+                if (gst_structure_get_uint(s, "http-status-code", &status)) httpStatus_ = static_cast<int>(status);
+            } else if (s && gst_structure_has_name(s, "adaptive-streaming-statistics")) {
+                guint64 size = 0, downloadTime = 0, start = 0, stop = 0;
+                gst_structure_get_uint64(s, "fragment-size", &size);
+                gst_structure_get_clock_time(s, "fragment-download-time", &downloadTime);
+                gst_structure_get_clock_time(s, "fragment-start-time", &start);
+                gst_structure_get_clock_time(s, "fragment-stop-time", &stop);
+                double media = stop > start ? (stop - start) / 1e9 : 0;
+                stats_->recordTransfer(static_cast<long long>(size), downloadTime / 1e9, media);
+            }
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+}  // namespace media::gstimpl

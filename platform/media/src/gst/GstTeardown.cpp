@@ -1,0 +1,65 @@
+#include "GstTeardown.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include <fnd/RunLoop.h>
+
+namespace media::gstimpl {
+
+namespace {
+struct Teardowns {
+    std::mutex mutex;
+    std::condition_variable finished;
+    int running = 0;
+};
+
+Teardowns& teardowns() {
+    static auto* all = new Teardowns;  // teardown threads may outlive static destruction
+    return *all;
+}
+}  // namespace
+
+void tearDownInBackground(GstElement* pipeline) {
+    if (!pipeline) return;
+    {
+        std::lock_guard lock(teardowns().mutex);
+        ++teardowns().running;
+    }
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread([pipeline, done] {
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        GstBus* bus = gst_element_get_bus(pipeline);
+        gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+        gst_object_unref(bus);
+        gst_object_unref(pipeline);
+        done->store(true);
+        std::lock_guard lock(teardowns().mutex);
+        --teardowns().running;
+        teardowns().finished.notify_all();
+    }).detach();
+    if (!fnd::RunLoop::main()->isCurrent()) return;
+    fnd::RunLoop::main()->after(kTeardownBound, [done] {
+        if (!done->load())
+            std::fprintf(stderr, "zid media: a pipeline did not stop within %.0f s; its teardown thread is left behind\n",
+                         kTeardownBound);
+    });
+}
+
+int teardownsInProgress() {
+    std::lock_guard lock(teardowns().mutex);
+    return teardowns().running;
+}
+
+bool waitForTeardowns(double seconds) {
+    std::unique_lock lock(teardowns().mutex);
+    return teardowns().finished.wait_for(lock, std::chrono::duration<double>(seconds),
+                                         [] { return teardowns().running == 0; });
+}
+
+}  // namespace media::gstimpl

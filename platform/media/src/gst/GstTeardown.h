@@ -1,0 +1,24 @@
+#pragma once
+// Stopping a pipeline for good, away from the thread that asks. Setting a pipeline to
+// NULL joins its streaming and download threads; one of them can be stuck for ever (the
+// adaptive demuxer's download of a URI it cannot fetch), and the host's main thread must
+// never wait for that. A pipeline handed over here is stopped and released on a thread of
+// its own; its session no longer touches it.
+
+#include <gst/gst.h>
+
+namespace media::gstimpl {
+
+/// Sets the pipeline to NULL, removes its bus handler and drops the reference passed in,
+/// on a thread of its own. A teardown still running after kTeardownBound seconds is
+/// reported on the standard error (its thread is left behind; nothing waits for it).
+void tearDownInBackground(GstElement* pipeline);
+
+inline constexpr double kTeardownBound = 2.0;
+
+/// Teardowns started in this process and not finished.
+int teardownsInProgress();
+/// Waits up to `seconds` (real time) for every teardown to finish; whether they all did.
+bool waitForTeardowns(double seconds);
+
+}  // namespace media::gstimpl
