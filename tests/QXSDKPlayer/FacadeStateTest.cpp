@@ -18,11 +18,11 @@ TEST_F(FacadeTest, TheFoldedStateAndItsDelegateCallsFollowTheSession) {
                              [&](const rt::KVOChange& c) { observed.push_back(static_cast<unsigned long>(c.newValue.longLongValue())); });
     player().script(State::Ready);
     player().script(State::Playing);
-    facade->session()->play();
+    QXQuorvexPlayerInternals::session(*facade)->play();
     player().script(State::Playing);
     player().script(State::Finished);  // session finished (7) reads 0
-    EXPECT_EQ(facade->session()->state(), CPSessionState::Finished);
-    EXPECT_EQ(facade->playerState(), 0u);
+    EXPECT_EQ(QXQuorvexPlayerInternals::session(*facade)->state(), CPSessionState::Finished);
+    EXPECT_EQ(facade->playerState(), QXPlayerState::Stopped);
     ASSERT_FALSE(delegate->calls.empty());
     EXPECT_EQ(delegate->calls.back(), "state 0");
     // Every call marks a change.
@@ -38,12 +38,12 @@ TEST_F(FacadeTest, LiveOnlyWhilePlayingContentThatIsOnline) {
     delegate->calls.clear();
     source->setOnline(true);
     EXPECT_FALSE(facade->isLive());
-    facade->session()->play();
+    QXQuorvexPlayerInternals::session(*facade)->play();
     player().script(State::Playing);
-    ASSERT_EQ(facade->playerState(), 4u);
+    ASSERT_EQ(facade->playerState(), QXPlayerState::Playing);
     EXPECT_TRUE(facade->isLive());
     EXPECT_TRUE(facade->isPlayingLiveStream());
-    facade->session()->pause();
+    QXQuorvexPlayerInternals::session(*facade)->pause();
     player().script(State::Paused);
     EXPECT_FALSE(facade->isLive());
     Lines live;
@@ -97,8 +97,8 @@ TEST_F(FacadeTest, ErrorsMapIntoTheFacadesDomainKeepingTheirInformation) {
     source->setFailedWithError(rt::Error::make(kMediaSourceErrorDomain, 9));
     ASSERT_TRUE(facade->error());
     EXPECT_EQ(facade->error()->code(), 8);
-    EXPECT_EQ(facade->playerState(), 6u);
-    facade->setSession(scriptedSession());
+    EXPECT_EQ(facade->playerState(), QXPlayerState::Failed);
+    QXQuorvexPlayerInternals::setSession(*facade, scriptedSession());
     EXPECT_EQ(facade->error(), nullptr) << "a new session without an error clears it";
 }
 
@@ -149,7 +149,7 @@ TEST_F(FacadeTest, AudioRecordsFollowTheSessionAndAnOldRecordLeavesTheAudioAsItI
 
 TEST_F(FacadeTest, BeforeTheFirstPlayEveryDerivedValueIsEmpty) {
     auto facade = QXQuorvexPlayer::player();
-    EXPECT_EQ(facade->playerState(), 0u);
+    EXPECT_EQ(facade->playerState(), QXPlayerState::Stopped);
     EXPECT_EQ(facade->duration(), 0);
     EXPECT_EQ(facade->playbackTime(), 0);
     EXPECT_EQ(facade->viewerCount(), 0);

@@ -168,6 +168,35 @@ private:
 template <class Cls, class T> using AtomicKey = Key<Cls, T, Storage::Atomic>;
 template <class Cls, class T> using GuardedKey = Key<Cls, T, Storage::Guarded>;
 
+/// A typed key that others may read and observe but not write: a property derived from
+/// other objects (read through its getter, announced through the key paths it depends
+/// on) or a stored one whose writing key the class keeps private.
+///
+///     private:
+///         static constexpr rt::Key<Player, bool> isLiveStore{"isLive", &Player::isLive_};
+///     public:
+///         static constexpr rt::ReadKey<Player, bool> isLiveKey{isLiveStore};
+///         static constexpr rt::ReadKey<Player, double> durationKey{"duration", &Player::duration};
+template <class Cls, class T> class ReadKey {
+public:
+    using Holder = Cls;
+    using ValueType = T;
+    using Getter = T (Cls::*)() const;
+
+    /// A plain stored property, written by the class through key.
+    constexpr ReadKey(const Key<Cls, T, Storage::Plain>& key) : name_(key.name().data()), field_(key.field()) {}
+    /// A property read through a getter returning T.
+    constexpr ReadKey(const char* name, Getter getter) : name_(name), getter_(getter) {}
+
+    constexpr std::string_view name() const { return name_; }
+    T get(const Cls& object) const { return field_ ? object.*field_ : (object.*getter_)(); }
+
+private:
+    const char* name_;
+    T Cls::* field_ = nullptr;
+    Getter getter_ = nullptr;
+};
+
 // ---- key-value coding entries ---------------------------------------------------------
 
 template <class Cls>
@@ -188,6 +217,13 @@ ClassBuilder<Cls>& ClassBuilder<Cls>::property(const Key<K, T, S>& key, Setter s
 template <class Cls>
 template <class K, class T, Storage S>
 ClassBuilder<Cls>& ClassBuilder<Cls>::readonly(const Key<K, T, S>& key) {
+    static_assert(std::is_base_of_v<K, Cls>, "a class registers its own keys or its ancestors'");
+    return readonly(std::string(key.name()), [key](const Cls& o) { return key.get(o); });
+}
+
+template <class Cls>
+template <class K, class T>
+ClassBuilder<Cls>& ClassBuilder<Cls>::readonly(const ReadKey<K, T>& key) {
     static_assert(std::is_base_of_v<K, Cls>, "a class registers its own keys or its ancestors'");
     return readonly(std::string(key.name()), [key](const Cls& o) { return key.get(o); });
 }
@@ -318,6 +354,26 @@ ObservationHandle observe(Target& target, const Key<Cls, T, S>& key, Owner& owne
     auto observation = std::make_shared<Observation>(target, key.name(), owner, std::move(read), std::move(fn));
     observation->start();
     return ObservationHandle(observation);
+}
+
+/// The same for a read-only key.
+template <class Target, class Cls, class T, class Owner, class F>
+    requires std::is_base_of_v<Cls, Target> && std::is_base_of_v<Object, Owner> &&
+             std::is_invocable_v<F&, Owner&, T, T>
+ObservationHandle observe(Target& target, const ReadKey<Cls, T>& key, Owner& owner, F fn) {
+    auto read = [key](Target& t) { return key.get(t); };
+    using Observation = detail::TypedObservation<Target, T, Owner, decltype(read), F>;
+    auto observation = std::make_shared<Observation>(target, key.name(), owner, std::move(read), std::move(fn));
+    observation->start();
+    return ObservationHandle(observation);
+}
+
+template <class Target, class Cls, class T, class Owner, class F>
+    requires std::is_base_of_v<Cls, Target> && std::is_base_of_v<Object, Owner> &&
+             std::is_invocable_v<F&, Owner&, T, T>
+ObservationHandle observe(const Ref<Target>& target, const ReadKey<Cls, T>& key, Owner& owner, F fn) {
+    if (!target) throw Exception(Exception::InvalidArgument, "Cannot observe the key " + std::string(key.name()) + " of nil.");
+    return observe(*target, key, owner, std::move(fn));
 }
 
 template <class Target, class Cls, class T, Storage S, class Owner, class F>
