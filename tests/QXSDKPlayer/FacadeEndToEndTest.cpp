@@ -97,8 +97,15 @@ protected:
 TEST_F(FacadeEndToEndTest, ALiveChannelReachesPlayingWithTheDelegatesCallsInOrder) {
     peer->loadScript(script({ready(origin_->url("/tag/facade-live/live/index.m3u8"))}));
     facade->playChannel(std::string("live-1"));
+    std::vector<bool> ready;
+    rt::observe(facade, QXQuorvexPlayer::readyForDisplayKey, *facade,
+                [&](QXQuorvexPlayer&, bool, bool now) { ready.push_back(now); });
     ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Playing && pictureShown(); }, 30))
         << "state " << static_cast<unsigned long>(facade->playerState());
+    // The facade says when the first picture is on screen, without a look into its view.
+    EXPECT_TRUE(facade->readyForDisplay());
+    ASSERT_FALSE(ready.empty());
+    EXPECT_TRUE(ready.back());
     ASSERT_TRUE(waitFor([&] { return facade->isLive(); }, 5));
     EXPECT_EQ(callsStartingWith("state"), (Lines{"state 1", "state 3", "state 4"}));
     auto live = std::find(delegate->calls.begin(), delegate->calls.end(), "live YES");

@@ -1,7 +1,9 @@
 // The facade's configuration and exception contract, the source chain of each play call,
 // the view and the loading timeout.
 
+#include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
 #include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
+#include "VexaWebSocketClient/QXVexaService.h"
 #include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
 #include <QXSDKPlayer/Common/QXIdentitySources.h>
 #include <QXSDKPlayer/Common/QXSourceChain.h>
@@ -88,6 +90,53 @@ TEST_F(FacadeTest, AChannelPlaysThroughAResolvingAndAConnectedSourceWithoutRewin
     EXPECT_TRUE(facade->mediaDescriptor()->isChannel());
     EXPECT_EQ(facade->playerView()->session(), session) << "the player view shows the new session";
     EXPECT_NE(session->sourceState(), CPMediaSourceState::Unrealized) << "the session is prepared at once";
+}
+
+TEST_F(FacadeTest, AStreamURLPlaysWithoutTheMediaServerAsARecordingOrALiveStream) {
+    auto facade = QXQuorvexPlayer::player();
+    EXPECT_EQ(raised([&] { facade->playURL(std::nullopt); }),
+              Raised(QXQuorvexPlayerParameterError, "QXQuorvexPlayer: playURL: must be called with a non-nil URL!"));
+    facade->playURL(std::string("http://127.0.0.1:9/vod/index.m3u8"));
+    auto session = QXQuorvexPlayerInternals::session(*facade);
+    ASSERT_TRUE(session);
+    auto url = rt::cast<CPURLMediaSource>(session->source());
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->mediaUrl(), "http://127.0.0.1:9/vod/index.m3u8");
+    EXPECT_EQ(session->sourceType(), CPMediaSourceType::Recorded);
+    EXPECT_FALSE(facade->isPlayingLiveStream());
+    EXPECT_TRUE(session->autoStart());
+    EXPECT_FALSE(session->rewindOnFinish()) << "a recording given by URL plays to its end";
+
+    facade->playURL(std::string("http://127.0.0.1:9/live/index.m3u8"), QXStreamKind::Live, false);
+    session = QXQuorvexPlayerInternals::session(*facade);
+    EXPECT_EQ(session->sourceType(), CPMediaSourceType::LiveChannel);
+    EXPECT_TRUE(facade->isPlayingLiveStream());
+    EXPECT_FALSE(session->autoStart());
+}
+
+TEST_F(FacadeTest, TheMediaServerSettingsReachTheFacadesMadeAfterThem) {
+    setVexaSocketSettingsForTesting(std::nullopt);  // the host's settings, not the tests'
+    EXPECT_EQ(QXQuorvexPlayer::mediaServerSettings(), QXMediaServerSettings{});
+    EXPECT_EQ(QXQuorvexPlayer::mediaServerSettings().host, std::string(QXQuorvexPlayerDefaultVexaHost));
+    auto before = QXQuorvexPlayer::player();
+    QXMediaServerSettings settings;
+    settings.host = "media.example.com";
+    settings.origin = "https://www.example.com";
+    settings.userAgent = "Host/1.0";
+    settings.extraTrustAnchorsPem = "-----BEGIN CERTIFICATE-----";
+    QXQuorvexPlayer::configureMediaServer(settings);
+    auto after = QXQuorvexPlayer::player();
+    QXQuorvexPlayer::configureMediaServer({});
+    EXPECT_EQ(QXQuorvexPlayerInternals::vexaFactory(*before)->host(), QXQuorvexPlayerDefaultVexaHost);
+    const auto& factory = *QXQuorvexPlayerInternals::vexaFactory(*after);
+    EXPECT_EQ(factory.host(), "media.example.com");
+    const auto& socket = factory.vexaService()->socketSettings();
+    EXPECT_EQ(socket.origin, "https://www.example.com");
+    EXPECT_EQ(socket.userAgent, "Host/1.0");
+    EXPECT_EQ(socket.socket.extraTrustAnchorsPem, "-----BEGIN CERTIFICATE-----");
+    EXPECT_TRUE(socket.socket.resolveHostTo.empty()) << "a host's settings carry no test hook";
+    EXPECT_EQ(socket.socket.portOverride, 0);
+    EXPECT_EQ(QXQuorvexPlayer::mediaServerSettings(), QXMediaServerSettings{});
 }
 
 TEST_F(FacadeTest, ARecordingPlaysThroughAConnectedSourceAndRewinds) {

@@ -190,6 +190,9 @@ public:
 
     constexpr std::string_view name() const { return name_; }
     T get(const Cls& object) const { return field_ ? object.*field_ : (object.*getter_)(); }
+    /// Read through a getter: its changes are announced through the key paths the class
+    /// declares it depends on, not by a store.
+    constexpr bool isDerived() const { return getter_ != nullptr; }
 
 private:
     const char* name_;
@@ -322,6 +325,48 @@ private:
     std::vector<std::pair<std::thread::id, T>> pending_;
 };
 
+/// The observation of a derived key: the holder never stores it, so it follows the key
+/// paths the key depends on (key-value observation of the key by name) and compares
+/// with the value it last read. Main thread only, like the properties it reads.
+template <class Target, class T, class Owner, class Read, class F> class DerivedObservation final : public OwnedObservation {
+public:
+    DerivedObservation(Target& target, std::string_view key, Owner& owner, Read read, F fn)
+        : OwnedObservation(target, key, owner), read_(std::move(read)), fn_(std::move(fn)), last_(read_(target)) {}
+    ~DerivedObservation() override {
+        if (follower_) follower_->remove();
+    }
+
+    void follow(Target& target, std::string_view key) {
+        std::weak_ptr<OwnedObservation> weak = weak_from_this();
+        follower_ = rt::observe(target.self(), std::string(key), KVONew, [weak](const KVOChange&) {
+            if (auto self = weak.lock()) self->didChange();
+        });
+    }
+
+    void willChange() override {}
+    void didChange() override {
+        auto* t = target();
+        if (!t) return;
+        T now = read_(static_cast<Target&>(*t));
+        T old = std::exchange(last_, now);
+        if constexpr (std::equality_comparable<T>) {
+            if (old == now) return;
+        }
+        auto holder = owner();
+        if (!holder) {
+            end();
+            return;
+        }
+        fn_(static_cast<Owner&>(*holder), std::move(old), std::move(now));
+    }
+
+private:
+    Read read_;
+    F fn_;
+    T last_;
+    Ref<Observation> follower_;
+};
+
 }  // namespace detail
 
 /// Ends a typed observation early. Dropping the handle does not end it: the
@@ -362,6 +407,12 @@ template <class Target, class Cls, class T, class Owner, class F>
              std::is_invocable_v<F&, Owner&, T, T>
 ObservationHandle observe(Target& target, const ReadKey<Cls, T>& key, Owner& owner, F fn) {
     auto read = [key](Target& t) { return key.get(t); };
+    if (key.isDerived()) {
+        using Derived = detail::DerivedObservation<Target, T, Owner, decltype(read), F>;
+        auto observation = std::make_shared<Derived>(target, key.name(), owner, std::move(read), std::move(fn));
+        if (observation->start()) observation->follow(target, key.name());
+        return ObservationHandle(observation);
+    }
     using Observation = detail::TypedObservation<Target, T, Owner, decltype(read), F>;
     auto observation = std::make_shared<Observation>(target, key.name(), owner, std::move(read), std::move(fn));
     observation->start();
