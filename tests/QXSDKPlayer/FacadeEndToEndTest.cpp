@@ -94,6 +94,21 @@ protected:
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
 };
 
+TEST_F(FacadeEndToEndTest, AStreamURLsRenditionsCarryThePlaylistsNamesAndAreChosenThroughTheFacade) {
+    facade->playURL(origin_->url("/tag/facade-names/vod/master.m3u8"));
+    ASSERT_TRUE(waitFor([&] { return facade->audibleMediaSelectionOptions().size() == 2 && facade->subtitles().size() == 1; }, 30));
+    const auto& audio = facade->audibleMediaSelectionOptions();
+    EXPECT_EQ(audio[0]->languageTag(), "en");
+    EXPECT_EQ(audio[0]->title(), "ENG");
+    EXPECT_EQ(audio[1]->title(), "FRA");
+    EXPECT_EQ(facade->subtitles()[0]->displayName(), "English");
+    EXPECT_EQ(facade->legibleMediaSelectionOptions()[0]->title(), "English");
+    facade->selectAudibleMediaSelectionOption(audio[1]);
+    ASSERT_TRUE(waitFor([&] { return facade->selectedAudibleMediaSelectionOption() == facade->audibleMediaSelectionOptions()[1]; }, 10));
+    facade->selectSubtitle(facade->subtitles()[0]);
+    ASSERT_TRUE(waitFor([&] { return facade->selectedSubtitle() == facade->subtitles()[0]; }, 10));
+}
+
 TEST_F(FacadeEndToEndTest, ALiveChannelReachesPlayingWithTheDelegatesCallsInOrder) {
     peer->loadScript(script({ready(origin_->url("/tag/facade-live/live/index.m3u8"))}));
     facade->playChannel(std::string("live-1"));
