@@ -11,6 +11,7 @@
 #include <rt/ChangeScope.h>
 #include <rt/Key.h>
 #include <rt/PropertyTable.h>
+#include <rt/ScopedConnection.h>
 
 namespace keytest {
 
@@ -389,6 +390,20 @@ TEST(ReadKey, StoredAndDerivedKeysAreObservedTypedAndRefuseWritesByName) {
     EXPECT_THROW(screen->setValueForKey(rt::Value(false), "lit"), rt::Exception);
     EXPECT_THROW(screen->setValueForKey(rt::Value(0), "shownStatus"), rt::Exception);
     EXPECT_TRUE(Screen::litKey.get(*screen));
+}
+
+TEST(ReadKey, AScopedConnectionFollowsADerivedKeyUntilItEnds) {
+    auto screen = rt::make<Screen>();
+    auto player = rt::make<Player>();
+    screen->setPlayer(player);
+    std::vector<Status> seen;
+    {
+        rt::ScopedConnection connection =
+            rt::observe(screen, Screen::shownStatusKey, [&](Status, Status now) { seen.push_back(now); });
+        player->setStatus(Status::Loading);
+    }
+    player->setStatus(Status::Playing);
+    EXPECT_EQ(seen, std::vector<Status>{Status::Loading});
 }
 
 TEST(ReadKey, ADerivedObservationEndsWithItsOwner) {

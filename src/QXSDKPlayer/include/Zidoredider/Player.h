@@ -36,5 +36,6 @@
 
 // The views a host embeds the player's view in, and its main thread's run loop.
 #include <fnd/RunLoop.h>
+#include <rt/ScopedConnection.h>
 #include <ui/View.h>
 #include <ui/Window.h>
