@@ -387,6 +387,17 @@ private:
     std::weak_ptr<detail::OwnedObservation> observation_;
 };
 
+namespace detail {
+/// An observation of a key the holder stores (and so announces itself).
+template <class T, class Target, class Owner, class Read, class F>
+ObservationHandle observeStored(Target& target, std::string_view key, Owner& owner, Read read, F fn) {
+    using Observation = TypedObservation<Target, T, Owner, Read, F>;
+    auto observation = std::make_shared<Observation>(target, key, owner, std::move(read), std::move(fn));
+    observation->start();
+    return ObservationHandle(observation);
+}
+}  // namespace detail
+
 /// Calls fn(owner, old, now) after every announced change of key on target, on the
 /// changing thread, in registration order with every other observation of target.
 /// Ends quietly when owner or target goes (whichever first), or with remove().
@@ -394,11 +405,7 @@ template <class Target, class Cls, class T, Storage S, class Owner, class F>
     requires std::is_base_of_v<Cls, Target> && std::is_base_of_v<Object, Owner> &&
              std::is_invocable_v<F&, Owner&, T, T>
 ObservationHandle observe(Target& target, const Key<Cls, T, S>& key, Owner& owner, F fn) {
-    auto read = [key](Target& t) { return key.get(t); };
-    using Observation = detail::TypedObservation<Target, T, Owner, decltype(read), F>;
-    auto observation = std::make_shared<Observation>(target, key.name(), owner, std::move(read), std::move(fn));
-    observation->start();
-    return ObservationHandle(observation);
+    return detail::observeStored<T>(target, key.name(), owner, [key](Target& t) { return key.get(t); }, std::move(fn));
 }
 
 /// The same for a read-only key.
@@ -413,10 +420,7 @@ ObservationHandle observe(Target& target, const ReadKey<Cls, T>& key, Owner& own
         if (observation->start()) observation->follow(target, key.name());
         return ObservationHandle(observation);
     }
-    using Observation = detail::TypedObservation<Target, T, Owner, decltype(read), F>;
-    auto observation = std::make_shared<Observation>(target, key.name(), owner, std::move(read), std::move(fn));
-    observation->start();
-    return ObservationHandle(observation);
+    return detail::observeStored<T>(target, key.name(), owner, std::move(read), std::move(fn));
 }
 
 template <class Target, class Cls, class T, class Owner, class F>
