@@ -23,7 +23,6 @@
 #include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
 #include <QXMediaPlayer/Ad/IMA/QXIMAPlayer.h>
-#include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
 #include <QXMediaPlayer/Ad/ZeveVO/CAZevevoPlaybackTracker.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoAdFetchRequestService.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoSource.h>
@@ -424,9 +423,8 @@ int main(int argc, char** argv) {
     if (options->window && !openDesktopWindow(player->view())) return 1;
 
     if (options->ads) {
-        // Ads play through the ads backend; the tag answers one inline ad with the MP4
-        // fixture and its tracking.
-        QXIMAVastBackend::install();
+        // The facade installs the ads backend itself; the tag answers one inline ad with
+        // the MP4 fixture and its tracking.
         AdServerPeer::InlineAd preroll;
         preroll.impressions = {ads.url("/track/impression")};
         for (const char* event : {"start", "firstQuartile", "midpoint", "thirdQuartile", "complete"})
