@@ -37,6 +37,23 @@ trap 'rm -rf "$work"' EXIT
 echo "#include <bits/stdc++.h>" >"$work/std.cpp"
 echo "#include <$header>" >"$work/header.cpp"
 
+# Only the folders the header's own includes come from, as on a host's compile line
+# (there, one folder of the installed package): every folder more is searched for every
+# standard header too, which would weigh on the header's side alone.
+used="$("$cxx" -std=c++20 -fsyntax-only -H "${flags[@]}" "$work/header.cpp" 2>&1 >/dev/null | sed -n 's/^\.* //p')"
+kept=()
+for ((i = 0; i < ${#flags[@]}; ++i)); do
+    flag="${flags[$i]}" dir=""
+    case "$flag" in
+        -I|-isystem) dir="${flags[$((i + 1))]}"; ((++i)) ;;
+        -isystem*) dir="${flag#-isystem}"; flag="-isystem" ;;
+        -I*) dir="${flag#-I}"; flag="-I" ;;
+    esac
+    [[ -n "$dir" ]] && grep -q "^${dir%/}/" <<<"$used" && kept+=("$flag" "$dir")
+done
+flags=("${kept[@]}")
+echo "header-parse-time: include folders ${flags[*]}"
+
 seconds() {  # the wall time of one parse, in seconds
     local start end
     start=$(date +%s.%N)

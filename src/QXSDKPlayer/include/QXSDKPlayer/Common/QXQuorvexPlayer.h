@@ -23,7 +23,6 @@
 #include <QXSDKPlayer/Common/QXPlayerDelegate.h>
 #include <QXSDKPlayer/Common/QXSubtitle.h>
 #include <rt/Error.h>
-#include <rt/Exception.h>
 #include <rt/KVC.h>
 #include <rt/Key.h>
 
