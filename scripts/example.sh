@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The host's view, as CI checks it: installs the already-built default build tree into a
-# scratch prefix, builds examples/player against that prefix alone (find_package and
-# the public headers, no path into the build tree), installs it there and plays the
-# loopback HLS origin's recording to its end with it.
+# scratch prefix, builds examples/player and examples/host-tour against that prefix alone
+# (find_package and the public headers, no path into the build tree), installs them
+# there, plays the loopback HLS origin's recording to its end with the player and takes
+# the host tour over the origin's live stream and its recording with renditions.
 #   scripts/example.sh [build-dir]     (default: build/default, built beforehand)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -29,6 +30,10 @@ cmake -S examples/player -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDeb
       -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
 cmake --build "$work/build"
 cmake --install "$work/build" >/dev/null
+cmake -S examples/host-tour -B "$work/build-tour" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
+cmake --build "$work/build-tour"
+cmake --install "$work/build-tour" >/dev/null
 
 "$origin_tool" >"$work/origin.txt" &
 origin_pid=$!
@@ -43,6 +48,10 @@ done
 
 # Null outputs, and the player's stored state in the scratch folder.
 ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" "$prefix/bin/zid_example_player" "$url" --timeout 120
+# The tour: the live stream, then the recording's master playlist (alternative audio and
+# subtitles), headless.
+ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" "$prefix/bin/zid_host_tour" \
+  --live "$(awk '$1 == "live" { print $2 }' "$work/origin.txt")" --recording "${url%muxed/index.m3u8}master.m3u8"
 
 # In a desktop window: the live channel to its first picture, read back from the X
 # server. Without a display this part is left out, unless ZID_REQUIRE_DISPLAY=1 (CI,

@@ -23,6 +23,9 @@
 #include <QXMediaPlayer/Ad/IMA/QXIMAAdsLoader.h>
 #include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
+
+#include "Common/QXQuorvexPlayerInternals.h"
+#include "Common/SDKVexaFactoryTesting.h"
 #include <benchmark/benchmark.h>
 #include <fnd/RunLoop.h>
 #include <fnd/UserDefaults.h>
@@ -70,8 +73,8 @@ void announceFreshChannel() {
 }
 
 bool adPictureShown(const QXQuorvexPlayer& player) {
-    if (!player.adPlayer()) return false;
-    const auto& shown = player.adPlayer()->adContainer()->subviews();
+    if (!QXQuorvexPlayerInternals::adPlayer(player)) return false;
+    const auto& shown = QXQuorvexPlayerInternals::adPlayer(player)->adContainer()->subviews();
     auto view = shown.empty() ? nullptr : rt::cast<QXPlayerView>(shown.front());
     return view && view->playerLayer()->isReadyForDisplay();
 }
@@ -96,7 +99,7 @@ double facadeRound() {
     // plays, so the ad plays to its end before the next round.
     fnd::RunLoop::main()->runUntil([] { return !gPlayer->playingAd(); }, AdFixtures::duration + 5);
     gPlayer->setGoogleIMATag(std::nullopt, {});
-    gPlayer->setSession(nullptr);
+    QXQuorvexPlayerInternals::setSession(*gPlayer, nullptr);
     fnd::RunLoop::main()->runUntil([] { return gServer->subchannels().empty(); }, 5);
     return first;
 }
@@ -212,8 +215,8 @@ int main(int argc, char** argv) {
     settings.socket.portOverride = gServer->port();
     settings.socket.extraTrustAnchorsPem = authority.certificatePem();
     settings.socket.pingInterval = 0;
-    SDKVexaFactory::setDefaultSocketSettings(settings);
-    QXQuorvexPlayerDefaultVexaHost = "media.test";
+    setVexaSocketSettingsForTesting(settings);
+    QXQuorvexPlayer::configureMediaServer({.host = "media.test"});
     QXQuorvexPlayer::configureWithApiKey(std::string("bench-key"));
     media::GstEngine::Options options;
     options.nullOutput = true;

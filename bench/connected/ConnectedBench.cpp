@@ -41,6 +41,9 @@
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
 #include <QXSDKPlayer/Common/QXPrebufferingController.h>
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
+
+#include "Common/QXQuorvexPlayerInternals.h"
+#include "Common/SDKVexaFactoryTesting.h"
 #include "VexaWebSocketClient/Client/QXVexaClient.h"
 #include "VexaWebSocketClient/QXVexaService.h"
 #include "VexaWebSocketClient/QXVexaSubscribeConnection.h"
@@ -148,8 +151,8 @@ double facadeRound() {
     auto started = std::chrono::steady_clock::now();
     gFacade->playChannel(std::string("bench"));
     // The session is made inside the play call; its picture is awaited like the others'.
-    double first = gFacade->session() ? untilFirstPicture(gFacade->session(), started, [] {}) : -1;
-    gFacade->setSession(nullptr);  // the host lets the playback go
+    double first = QXQuorvexPlayerInternals::session(*gFacade) ? untilFirstPicture(QXQuorvexPlayerInternals::session(*gFacade), started, [] {}) : -1;
+    QXQuorvexPlayerInternals::setSession(*gFacade, nullptr);  // the host lets the playback go
     fnd::RunLoop::main()->runUntil([] { return gServer->subchannels().empty(); }, 5);
     return first;
 }
@@ -177,7 +180,7 @@ double prebufferedRound() {
         },
         30);
     // The host lets the playback go, and the controller its preparation.
-    player->setSession(nullptr);
+    QXQuorvexPlayerInternals::setSession(*player, nullptr);
     player = nullptr;
     session = nullptr;
     gPrebuffering->cancelPlaybackPreparations();
@@ -255,8 +258,8 @@ int main(int argc, char** argv) {
     QXPlayerResumePositions::setDefaultPositions(
         rt::make<QXPlayerResumePositions>(rt::make<fnd::UserDefaults>("/tmp/zid-connected-bench-defaults.json")));
     QXMoviePlayerController::installAsMoviePlayerController();
-    SDKVexaFactory::setDefaultSocketSettings(settings);
-    QXQuorvexPlayerDefaultVexaHost = "media.test";
+    setVexaSocketSettingsForTesting(settings);
+    QXQuorvexPlayer::configureMediaServer({.host = "media.test"});
     QXQuorvexPlayer::configureWithApiKey(std::string("bench-key"));
     gFacade = QXQuorvexPlayer::player();
     gFacade->view()->setFrame(ui::Rect(ui::Point(0, 0), ui::Size(640, 360)));

@@ -22,18 +22,17 @@
 #include <memory>
 #include <string>
 
-#include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
-#include <QXCorePlayer/Core/View/QXPlayerView.h>
-#include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
-#include <fnd/RunLoop.h>
-#include <ui/Window.h>
-#include <uiwindow/WindowHost.h>
+#include <Zidoredider/Player.h>
+#include <Zidoredider/Window.h>
 
 namespace {
 
-const char* stateName(unsigned long state) {
+using zid::QXPlayerState;
+
+const char* stateName(QXPlayerState state) {
     static const char* names[] = {"stopped", "loading", "waiting", "ready", "playing", "paused", "failed"};
-    return state < 7 ? names[state] : "unknown";
+    auto index = static_cast<unsigned long>(state);
+    return index < 7 ? names[index] : "unknown";
 }
 
 /// The host's delegate: every call is optional; this one follows the state.
@@ -42,15 +41,15 @@ public:
     void playerStateDidChange(zid::QXQuorvexPlayer& player) override {
         auto state = player.playerState();
         std::printf("%7.2f s  state %s\n", elapsed(), stateName(state));
-        if (state == 4) played = true;
-        if (state == 6) {
+        if (state == QXPlayerState::Playing) played = true;
+        if (state == QXPlayerState::Failed) {
             failed = true;
             if (auto error = player.error())
                 std::printf("%7.2f s  error %s %lld: %s\n", elapsed(), error->domain().c_str(), error->code(),
                             error->localizedDescription().c_str());
         }
         // A finished recording reads "stopped" again.
-        if (state == 0 && played) finished = true;
+        if (state == QXPlayerState::Stopped && played) finished = true;
         std::fflush(stdout);
     }
 
@@ -76,8 +75,7 @@ struct DesktopWindow {
     bool closed() const { return host && host->closeRequested(); }
     void takeScreenshot(zid::QXQuorvexPlayer& player) {
         if (!host || shot || screenshot.empty()) return;
-        auto video = rt::cast<zid::QXPlayerView>(player.playerView()->presentationLayer());
-        if (!video || !video->playerLayer()->isReadyForDisplay()) return;
+        if (!player.readyForDisplay()) return;
         // Two more frames, so the picture is the one on screen.
         auto presented = host->framesPresented();
         fnd::RunLoop::main()->runUntil([&] { return host->framesPresented() >= presented + 2; }, 2);
@@ -130,9 +128,7 @@ int main(int argc, char** argv) {
     if (inWindow && !shown.open(window)) return 1;
 
     std::printf("playing %s\n", url.c_str());
-    auto source = zid::CPURLMediaSource::sourceWithMediaURL(url);
-    source->setSourceType(zid::CPMediaSourceType::Recorded);
-    player->playSource(source, true, false);
+    player->playURL(url);
     bool done = loop->runUntil(
         [&] {
             shown.takeScreenshot(*player);

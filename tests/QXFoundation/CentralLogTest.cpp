@@ -5,10 +5,16 @@
 #include <mutex>
 #include <regex>
 #include <thread>
+#include <type_traits>
 
 #include <nlohmann/json.hpp>
 
 #include <QXFoundation/CentralLog/QXCentralLoggerHandler.h>
+
+#include "CentralLog/CentralLoggerTesting.h"
+
+// A deployment setting read once at start-up: nobody changes it under a handler.
+static_assert(std::is_const_v<decltype(zid::kCentralLoggerServerURL)>);
 #include <dev/Application.h>
 #include <fnd/NotificationCenter.h>
 #include <fnd/Queue.h>
@@ -97,14 +103,13 @@ protected:
             res.status = status.load();
         });
         server->start();
-        savedHost = zid::kCentralLoggerServerURL;
-        zid::kCentralLoggerServerURL = server->hostAndPort();
+        zid::setCentralLoggerServerURLForTesting(server->hostAndPort());
         net::HttpClient::shared()->setExtraTrustAnchors(peers::sharedTestAuthority().certificatePem());
     }
 
     void TearDown() override {
         net::HttpClient::shared()->setExtraTrustAnchors("");
-        zid::kCentralLoggerServerURL = savedHost;
+        zid::setCentralLoggerServerURLForTesting(std::nullopt);
         server.reset();
         VirtualTimeTest::TearDown();
     }
@@ -123,7 +128,6 @@ protected:
     static bool idle(const rt::Ref<QXCentralLoggerHandler>& handler) { return !handler->isSending(); }
 
     std::unique_ptr<peers::LoopbackHttpsServer> server;
-    std::string savedHost;
     std::mutex mutex;
     std::vector<Post> posts;
     std::atomic<int> status{200};

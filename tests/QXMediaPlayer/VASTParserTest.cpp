@@ -12,9 +12,16 @@
 
 #include <chrono>
 
+#include <type_traits>
+
 using namespace zid;
 
 namespace {
+
+// The click tags are the parser's own names: nobody may change them under it.
+static_assert(std::is_const_v<decltype(kVastClient_ClickThroughTag)>);
+static_assert(std::is_const_v<decltype(kVastClient_ClickTrackingTag)>);
+static_assert(std::is_const_v<decltype(kVastClient_CustomClicksTag)>);
 
 VASTAdList parse(const std::string& text) {
     auto ads = rt::make<VASTParser>()->parse(text);

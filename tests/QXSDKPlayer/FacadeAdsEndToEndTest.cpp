@@ -90,8 +90,8 @@ protected:
         return view && view->playerLayer()->isReadyForDisplay() && view->playerLayer()->currentFrame();
     }
     bool adPictureShown() const {
-        if (!facade->adPlayer()) return false;
-        const auto& shown = facade->adPlayer()->adContainer()->subviews();
+        if (!QXQuorvexPlayerInternals::adPlayer(*facade)) return false;
+        const auto& shown = QXQuorvexPlayerInternals::adPlayer(*facade)->adContainer()->subviews();
         auto view = shown.empty() ? nullptr : rt::cast<QXPlayerView>(shown.front());
         return view && view->playerLayer()->currentFrame();
     }
@@ -113,7 +113,7 @@ TEST_F(FacadeAdsEndToEndTest, APrerollPlaysBeforeTheLiveChannelWhichPlaysAfterIt
     bool contentPlayedUnderTheAd = false;
     ASSERT_TRUE(waitFor(
         [&] {
-            if (facade->playingAd() && facade->session() && facade->session()->state() == CPSessionState::Playing)
+            if (facade->playingAd() && QXQuorvexPlayerInternals::session(*facade) && QXQuorvexPlayerInternals::session(*facade)->state() == CPSessionState::Playing)
                 contentPlayedUnderTheAd = true;
             return has("ad ends");
         },
@@ -121,10 +121,10 @@ TEST_F(FacadeAdsEndToEndTest, APrerollPlaysBeforeTheLiveChannelWhichPlaysAfterIt
         << ::testing::PrintToString(delegate->calls);
     EXPECT_FALSE(contentPlayedUnderTheAd);
     ASSERT_TRUE(has("ad starts"));
-    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4 && contentPictureShown(); }, 30))
-        << "state " << facade->playerState();
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Playing && contentPictureShown(); }, 30))
+        << "state " << static_cast<unsigned long>(facade->playerState());
     EXPECT_FALSE(facade->playingAd());
-    EXPECT_EQ(facade->view()->subviews().front(), facade->adPlayer()) << "the ad player is back behind";
+    EXPECT_EQ(facade->view()->subviews().front(), QXQuorvexPlayerInternals::adPlayer(*facade)) << "the ad player is back behind";
     ASSERT_TRUE(waitFor([&] { return ads.requestCount("/track/complete") == 1; }, 15));
 
     auto tags = ads.requests("/tag");
@@ -151,7 +151,7 @@ TEST_F(FacadeAdsEndToEndTest, PicturesOfTheViewDuringThePrerollAndAfterIt) {
     EXPECT_TRUE(during.matched) << during.message;
 
     ASSERT_TRUE(waitFor([&] { return has("ad ends"); }, 20));
-    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4 && contentPictureShown(); }, 30));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Playing && contentPictureShown(); }, 30));
     // The recording's key frame at 6 s, paused, under hidden controls.
     facade->pause();
     facade->seekTo(6.0);
@@ -174,13 +174,13 @@ TEST_F(FacadeAdsEndToEndTest, AFailingAdServerBacksOffWhileTheContentPlays) {
     media->loadScript(readyScript(origin_->url("/tag/facade-ads-fail/live/index.m3u8")));
     facade->configureAdServiceWithGoogleIMATag(ads.url("/tag"), {}, 60.0, true);
     facade->playChannel(std::string("live-1"));
-    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4 && contentPictureShown(); }, 30));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Playing && contentPictureShown(); }, 30));
     ASSERT_TRUE(waitFor([&] { return ads.requestCount("/tag") == 2; }, 8)) << "asked again after 5 s";
     waitFor([] { return false; }, 2);
     EXPECT_EQ(ads.requestCount("/tag"), 2) << "the next try waits 10 s";
     EXPECT_EQ(std::count(delegate->calls.begin(), delegate->calls.end(), "ad error IMA_AdLoadingErrorDomain"), 2);
     EXPECT_FALSE(has("ad starts"));
-    EXPECT_EQ(facade->playerState(), 4u);
+    EXPECT_EQ(facade->playerState(), QXPlayerState::Playing);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // player's place in the view, and every ad error leaving the content to play on.
 
 #include <QXMediaPlayer/Ad/IMA/QXIMAAdsLoader.h>
+#include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
 #include <ima/ScriptedBackend.h>
 
 #include "FacadeTestSupport.h"
@@ -82,7 +83,7 @@ protected:
             if (line.rfind("ad ", 0) == 0) lines.push_back(line);
         return lines;
     }
-    bool adInFront() const { return facade->view()->subviews().back() == facade->adPlayer(); }
+    bool adInFront() const { return facade->view()->subviews().back() == QXQuorvexPlayerInternals::adPlayer(*facade); }
     rt::Ref<ima::ScriptedAdsManager> manager(std::size_t request) const {
         return backend->requests().at(request)->manager;
     }
@@ -93,24 +94,40 @@ protected:
     rt::Ref<QXQuorvexPlayer> facade;
 };
 
-TEST_F(FacadeTest, WithoutAnAdsBackendAdsCannotBeConfigured) {
+TEST_F(FacadeTest, AdsConfiguredWithoutABackendInstallTheVastBackendThemselves) {
+    // Without a backend the ads layer cannot play: the check says so.
     ima::installBackend(nullptr);
-    auto facade = scriptedFacade();
-    for (auto configure :
-         {std::function<void()>([&] { facade->configureAdServiceWithGoogleIMATag("http://t", {}, 60.0, true); }),
-          std::function<void()>(
-              [&] { facade->configureAdServiceWithGoogleIMATag("http://t", {}, std::vector<double>{30}, true); })}) {
-        try {
-            configure();
-            ADD_FAILURE() << "no exception";
-        } catch (const rt::Exception& e) {
-            EXPECT_EQ(e.name(), "QXQuorvexPlayerConfigurationError");
-            EXPECT_EQ(e.reason(), "IMA SDK is not available.");
-        }
+    try {
+        QXQuorvexPlayer::assertIMAAvailable();
+        ADD_FAILURE() << "no exception";
+    } catch (const rt::Exception& e) {
+        EXPECT_EQ(e.name(), "QXQuorvexPlayerConfigurationError");
+        EXPECT_EQ(e.reason(), "IMA SDK is not available.");
     }
-    EXPECT_FALSE(facade->adPlayer());
-    EXPECT_FALSE(facade->adManager());
-    EXPECT_FALSE(facade->googleIMATag());
+    // Configuring ads on a facade installs the backend that plays VAST ads, once; a
+    // backend the process installed itself is kept. Nothing listens at the tag's port.
+    for (auto configure :
+         {std::function<void(QXQuorvexPlayer&)>(
+              [](QXQuorvexPlayer& f) { f.configureAdServiceWithGoogleIMATag("http://127.0.0.1:9/t", {}, 60.0, true); }),
+          std::function<void(QXQuorvexPlayer&)>([](QXQuorvexPlayer& f) {
+              f.configureAdServiceWithGoogleIMATag("http://127.0.0.1:9/t", {}, std::vector<double>{30}, true);
+          })}) {
+        ima::installBackend(nullptr);
+        auto facade = scriptedFacade();
+        configure(*facade);
+        auto installed = ima::installedBackend();
+        EXPECT_TRUE(std::dynamic_pointer_cast<QXIMAVastBackend>(installed));
+        EXPECT_TRUE(QXQuorvexPlayerInternals::adPlayer(*facade));
+        EXPECT_TRUE(QXQuorvexPlayerInternals::adManager(*facade));
+        configure(*facade);
+        EXPECT_EQ(ima::installedBackend(), installed) << "installed once";
+        facade->setGoogleIMATag(std::nullopt, {});
+    }
+    auto scripted = std::make_shared<ima::ScriptedBackend>();
+    ima::installBackend(scripted);
+    scriptedFacade()->configureAdServiceWithGoogleIMATag("http://t", {}, 60.0, true);
+    EXPECT_EQ(ima::installedBackend(), scripted);
+    ima::installBackend(nullptr);
 }
 
 TEST_F(FacadeAdsTest, APrerollPlaysBeforeTheContentWhichStartsAfterIt) {
@@ -118,9 +135,9 @@ TEST_F(FacadeAdsTest, APrerollPlaysBeforeTheContentWhichStartsAfterIt) {
     facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {{"site", "demo"}}, 60.0, true);
     ASSERT_EQ(backend->requests().size(), 1u);
     EXPECT_EQ(cust(0), "site%3Ddemo%26placement%3Dpreroll");
-    ASSERT_TRUE(facade->adPlayer());
-    EXPECT_EQ(facade->adPlayer()->autoresizingMask(), 18u);
-    EXPECT_EQ(facade->view()->subviews().front(), facade->adPlayer()) << "behind the player view";
+    ASSERT_TRUE(QXQuorvexPlayerInternals::adPlayer(*facade));
+    EXPECT_EQ(QXQuorvexPlayerInternals::adPlayer(*facade)->autoresizingMask(), 18u);
+    EXPECT_EQ(facade->view()->subviews().front(), QXQuorvexPlayerInternals::adPlayer(*facade)) << "behind the player view";
 
     prepare();     // realized; the player buffers, nothing plays yet
     advance(0.1);  // the ad is loaded and, a preroll being due, starts at once
@@ -135,7 +152,7 @@ TEST_F(FacadeAdsTest, APrerollPlaysBeforeTheContentWhichStartsAfterIt) {
     EXPECT_EQ(count("start"), 1) << "the content starts after the ad";
     EXPECT_EQ(session->state(), CPSessionState::Playing);
     EXPECT_EQ(std::count(ads->calls.begin(), ads->calls.end(), "ad ends"), 1);
-    EXPECT_TRUE(facade->adManager()->prerollHandled());
+    EXPECT_TRUE(QXQuorvexPlayerInternals::adManager(*facade)->prerollHandled());
     ASSERT_EQ(backend->requests().size(), 2u) << "the periodic policy loads the next ad at once";
     EXPECT_EQ(cust(1), "site%3Ddemo%26placement%3Dmidroll");
 }
@@ -149,7 +166,7 @@ TEST_F(FacadeAdsTest, PeriodicAdsSixtySecondsAfterTheLastAdStartWhileTheContentP
     facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, 60.0, false);
     EXPECT_EQ(cust(0), "placement%3Dmidroll");
     advance(0.1);
-    EXPECT_TRUE(facade->adPlayer()->adPrepared());
+    EXPECT_TRUE(QXQuorvexPlayerInternals::adPlayer(*facade)->adPrepared());
     EXPECT_FALSE(facade->playingAd());
     player().setPlaybackTime(59.9);
     advance(0.1);
@@ -159,7 +176,7 @@ TEST_F(FacadeAdsTest, PeriodicAdsSixtySecondsAfterTheLastAdStartWhileTheContentP
     advance(0);
     EXPECT_TRUE(facade->playingAd());
     EXPECT_EQ(count("pause"), 1);
-    EXPECT_DOUBLE_EQ(facade->adManager()->lastAdPoint(), 60);
+    EXPECT_DOUBLE_EQ(QXQuorvexPlayerInternals::adManager(*facade)->lastAdPoint(), 60);
     advance(10);
     EXPECT_EQ(count("start"), 2) << "resumed once";
     EXPECT_EQ(session->state(), CPSessionState::Playing);
@@ -178,19 +195,19 @@ TEST_F(FacadeAdsTest, AllowAdOnlyWithARealizedSourceAndPlayingContentButThePrero
     makeFacade();
     facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, std::vector<double>{30}, false);
     advance(0.1);
-    ASSERT_TRUE(facade->adPlayer()->adPrepared());
-    EXPECT_FALSE(facade->allowAd()) << "before the source is realized";
+    ASSERT_TRUE(QXQuorvexPlayerInternals::adPlayer(*facade)->adPrepared());
+    EXPECT_FALSE(QXQuorvexPlayerInternals::allowAd(*facade)) << "before the source is realized";
     session->setAutoStart(false);
     prepare();
     playContent(30);
     EXPECT_EQ(session->state(), CPSessionState::Ready);
-    EXPECT_FALSE(facade->allowAd()) << "not playing";
+    EXPECT_FALSE(QXQuorvexPlayerInternals::allowAd(*facade)) << "not playing";
     player().script(State::Paused);
-    EXPECT_FALSE(facade->allowAd()) << "paused";
+    EXPECT_FALSE(QXQuorvexPlayerInternals::allowAd(*facade)) << "paused";
     player().script(State::Playing);
-    EXPECT_TRUE(facade->allowAd());
-    facade->setSession(nullptr);
-    EXPECT_FALSE(facade->allowAd()) << "without a session";
+    EXPECT_TRUE(QXQuorvexPlayerInternals::allowAd(*facade));
+    QXQuorvexPlayerInternals::setSession(*facade, nullptr);
+    EXPECT_FALSE(QXQuorvexPlayerInternals::allowAd(*facade)) << "without a session";
 }
 
 TEST_F(FacadeAdsTest, CuePointsGiveOneAdEachAndThePrerollPlacementForTheCueCall) {
@@ -207,7 +224,7 @@ TEST_F(FacadeAdsTest, CuePointsGiveOneAdEachAndThePrerollPlacementForTheCueCall)
     advance(0.1);
     advance(10);
     EXPECT_EQ(std::count(ads->calls.begin(), ads->calls.end(), "ad starts"), 2);
-    EXPECT_EQ(facade->adManager()->lastAdPoint(), 30);
+    EXPECT_EQ(QXQuorvexPlayerInternals::adManager(*facade)->lastAdPoint(), 30);
     advance(1);
     EXPECT_FALSE(facade->playingAd()) << "the cue point was used";
     player().setPlaybackTime(95);
@@ -228,7 +245,7 @@ TEST_F(FacadeAdsTest, AdsDisabledStartsNoneAndSkipsThePlayingOne) {
     facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, 60.0, false);
     advance(5);
     EXPECT_FALSE(facade->playingAd());
-    EXPECT_TRUE(facade->adPlayer()->adPrepared());
+    EXPECT_TRUE(QXQuorvexPlayerInternals::adPlayer(*facade)->adPrepared());
     facade->setAdsDisabled(false);
     advance(0.1);
     advance(1);
@@ -250,7 +267,7 @@ TEST_F(FacadeAdsTest, ANewTagReplacesTheAdPlayerAndNoTagEndsThePlayingAd) {
     advance(0.1);
     advance(0.1);
     ASSERT_TRUE(facade->playingAd());
-    rt::Weak<QXIMAPlayer> first = facade->adPlayer();
+    rt::Weak<QXIMAPlayer> first = QXQuorvexPlayerInternals::adPlayer(*facade);
     auto firstManager = manager(0);
     facade->setGoogleIMATag(std::string("http://ads.test/second"), {});
     EXPECT_TRUE(first.expired()) << "the old ad player goes";
@@ -266,7 +283,7 @@ TEST_F(FacadeAdsTest, ANewTagReplacesTheAdPlayerAndNoTagEndsThePlayingAd) {
     ASSERT_TRUE(facade->playingAd());
     ads->calls.clear();
     facade->setGoogleIMATag(std::nullopt, {});
-    EXPECT_FALSE(facade->adPlayer());
+    EXPECT_FALSE(QXQuorvexPlayerInternals::adPlayer(*facade));
     EXPECT_FALSE(facade->playingAd());
     EXPECT_EQ(adPlayersInView(), 0u);
     EXPECT_EQ(count("start"), 3) << "the content resumed";
@@ -292,11 +309,11 @@ TEST_F(FacadeAdsTest, SuspendAndResumeGoToTheAdPlayerDuringAnAd) {
     facade->resume();  // the ad, still due, starts now
     advance(0);
     ASSERT_TRUE(facade->playingAd());
-    ASSERT_TRUE(facade->adPlayer()->isPlaying());
+    ASSERT_TRUE(QXQuorvexPlayerInternals::adPlayer(*facade)->isPlaying());
     facade->suspend();
-    EXPECT_FALSE(facade->adPlayer()->isPlaying());
+    EXPECT_FALSE(QXQuorvexPlayerInternals::adPlayer(*facade)->isPlaying());
     facade->resume();
-    EXPECT_TRUE(facade->adPlayer()->isPlaying());
+    EXPECT_TRUE(QXQuorvexPlayerInternals::adPlayer(*facade)->isPlaying());
     EXPECT_NO_THROW(facade->resume()) << "the host's late resume of its earlier suspend";
     EXPECT_TRUE(facade->playingAd());
     EXPECT_EQ(manager(0)->calls(), (std::vector<std::string>{"initialize", "start", "pause", "resume"}));

@@ -25,47 +25,47 @@ public:
 
 TEST_F(FacadeTest, EachControlStyleGivesThePlayerViewItsFactory) {
     auto facade = scriptedFacade(CPMediaSourceType::Recorded);
-    EXPECT_EQ(facade->playerControlStyle(), 2u);
+    EXPECT_EQ(facade->playerControlStyle(), QXPlayerControlStyle::Default);
     EXPECT_TRUE(rt::cast<CPDefaultPlaybackControlFactory>(facade->playerView()->playbackControlFactory()));
     auto defaultControl = facade->playerView()->playbackControl();
     EXPECT_TRUE(defaultControl) << "the default recorded control for the session";
     EXPECT_NE(defaultControl, facade->customToolbarPlaybackControl());
 
-    facade->setPlayerControlStyle(1);
+    facade->setPlayerControlStyle(QXPlayerControlStyle::CustomToolbar);
     auto constant = rt::cast<ConstPlaybackControlFactory>(facade->playerView()->playbackControlFactory());
     ASSERT_TRUE(constant);
     EXPECT_EQ(constant->playbackControl(), facade->customToolbarPlaybackControl());
     EXPECT_EQ(facade->playerView()->playbackControl(), facade->customToolbarPlaybackControl());
-    EXPECT_EQ(facade->customToolbarPlaybackControl()->mediaSource(), facade->session()->source());
-    EXPECT_EQ(facade->customToolbarPlaybackControl()->mediaPlayer(), facade->session()->player());
+    EXPECT_EQ(facade->customToolbarPlaybackControl()->mediaSource(), QXQuorvexPlayerInternals::session(*facade)->source());
+    EXPECT_EQ(facade->customToolbarPlaybackControl()->mediaPlayer(), QXQuorvexPlayerInternals::session(*facade)->player());
 
     // Every new session gets the same control with its own source and player.
     auto next = scriptedSession(CPMediaSourceType::LiveChannel);
-    facade->setSession(next);
+    QXQuorvexPlayerInternals::setSession(*facade, next);
     next->prepareToPlay();
     EXPECT_EQ(facade->playerView()->playbackControl(), facade->customToolbarPlaybackControl());
     EXPECT_EQ(facade->customToolbarPlaybackControl()->mediaSource(), next->source());
     EXPECT_EQ(facade->customToolbarPlaybackControl()->mediaPlayer(), next->player());
 
-    facade->setPlayerControlStyle(0);
+    facade->setPlayerControlStyle(QXPlayerControlStyle::None);
     EXPECT_EQ(facade->playerView()->playbackControlFactory(), nullptr);
     EXPECT_EQ(facade->playerView()->playbackControl(), nullptr);
-    facade->setPlayerControlStyle(7);  // no such style: no control
+    facade->setPlayerControlStyle(static_cast<QXPlayerControlStyle>(7));  // no such style: no control
     EXPECT_EQ(facade->playerView()->playbackControl(), nullptr);
-    facade->setPlayerControlStyle(2);
+    facade->setPlayerControlStyle(QXPlayerControlStyle::Default);
     EXPECT_TRUE(facade->playerView()->playbackControl());
 }
 
 TEST_F(FacadeTest, ToolbarAccessorsHandOutNewItemsOfTheCustomControl) {
     auto facade = scriptedFacade(CPMediaSourceType::Recorded);
-    facade->setPlayerControlStyle(0);  // the accessors work whether or not the control is shown
-    facade->customToolbarPlaybackControl()->setMediaPlayer(facade->session()->player());
+    facade->setPlayerControlStyle(QXPlayerControlStyle::None);  // the accessors work whether or not the control is shown
+    facade->customToolbarPlaybackControl()->setMediaPlayer(QXQuorvexPlayerInternals::session(*facade)->player());
     auto first = facade->playButtonItem();
     auto second = facade->playButtonItem();
     ASSERT_TRUE(first && second);
     EXPECT_NE(first, second);
-    EXPECT_EQ(first->mediaPlayer(), facade->session()->player());
-    EXPECT_EQ(second->mediaPlayer(), facade->session()->player());
+    EXPECT_EQ(first->mediaPlayer(), QXQuorvexPlayerInternals::session(*facade)->player());
+    EXPECT_EQ(second->mediaPlayer(), QXQuorvexPlayerInternals::session(*facade)->player());
     EXPECT_EQ(facade->topToolbar(), facade->customToolbarPlaybackControl()->topToolbar());
     EXPECT_EQ(facade->bottomToolbar(), facade->customToolbarPlaybackControl()->bottomToolbar());
     EXPECT_TRUE(facade->sliderItem() && facade->timeLabelItem() && facade->durationLabelItem() &&
@@ -98,15 +98,15 @@ TEST_F(FacadeTest, TheControlsCallsReachTheDelegateAndPresentationsFallBackToThe
     facade->setPresentingViewController(presenter);
     auto picker = rt::make<ui::ViewController>();
     auto& view = *facade->playerView();
-    facade->playerViewRequestsPresentingViewController(view, picker);
+    QXQuorvexPlayerInternals::listener(*facade).playerViewRequestsPresentingViewController(view, picker);
     ASSERT_EQ(presenter->presented.size(), 1u);
     EXPECT_EQ(presenter->presented[0], picker);
     EXPECT_TRUE(presenter->lastAnimated);
     delegate->presents = true;
-    facade->playerViewRequestsPresentingViewController(view, picker);
+    QXQuorvexPlayerInternals::listener(*facade).playerViewRequestsPresentingViewController(view, picker);
     EXPECT_EQ(presenter->presented.size(), 1u) << "the host presented it";
     delegate.reset();
-    facade->playerViewRequestsPresentingViewController(view, picker);
+    QXQuorvexPlayerInternals::listener(*facade).playerViewRequestsPresentingViewController(view, picker);
     EXPECT_EQ(presenter->presented.size(), 2u) << "a delegate gone away presents nothing";
 }
 

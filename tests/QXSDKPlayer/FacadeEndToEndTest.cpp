@@ -94,11 +94,33 @@ protected:
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
 };
 
+TEST_F(FacadeEndToEndTest, AStreamURLsRenditionsCarryThePlaylistsNamesAndAreChosenThroughTheFacade) {
+    facade->playURL(origin_->url("/tag/facade-names/vod/master.m3u8"));
+    ASSERT_TRUE(waitFor([&] { return facade->audibleMediaSelectionOptions().size() == 2 && facade->subtitles().size() == 1; }, 30));
+    const auto& audio = facade->audibleMediaSelectionOptions();
+    EXPECT_EQ(audio[0]->languageTag(), "en");
+    EXPECT_EQ(audio[0]->title(), "ENG");
+    EXPECT_EQ(audio[1]->title(), "FRA");
+    EXPECT_EQ(facade->subtitles()[0]->displayName(), "English");
+    EXPECT_EQ(facade->legibleMediaSelectionOptions()[0]->title(), "English");
+    facade->selectAudibleMediaSelectionOption(audio[1]);
+    ASSERT_TRUE(waitFor([&] { return facade->selectedAudibleMediaSelectionOption() == facade->audibleMediaSelectionOptions()[1]; }, 10));
+    facade->selectSubtitle(facade->subtitles()[0]);
+    ASSERT_TRUE(waitFor([&] { return facade->selectedSubtitle() == facade->subtitles()[0]; }, 10));
+}
+
 TEST_F(FacadeEndToEndTest, ALiveChannelReachesPlayingWithTheDelegatesCallsInOrder) {
     peer->loadScript(script({ready(origin_->url("/tag/facade-live/live/index.m3u8"))}));
     facade->playChannel(std::string("live-1"));
-    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4 && pictureShown(); }, 30))
-        << "state " << facade->playerState();
+    std::vector<bool> ready;
+    rt::observe(facade, QXQuorvexPlayer::readyForDisplayKey, *facade,
+                [&](QXQuorvexPlayer&, bool, bool now) { ready.push_back(now); });
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Playing && pictureShown(); }, 30))
+        << "state " << static_cast<unsigned long>(facade->playerState());
+    // The facade says when the first picture is on screen, without a look into its view.
+    EXPECT_TRUE(facade->readyForDisplay());
+    ASSERT_FALSE(ready.empty());
+    EXPECT_TRUE(ready.back());
     ASSERT_TRUE(waitFor([&] { return facade->isLive(); }, 5));
     EXPECT_EQ(callsStartingWith("state"), (Lines{"state 1", "state 3", "state 4"}));
     auto live = std::find(delegate->calls.begin(), delegate->calls.end(), "live YES");
@@ -115,14 +137,14 @@ TEST_F(FacadeEndToEndTest, ALiveChannelReachesPlayingWithTheDelegatesCallsInOrde
 TEST_F(FacadeEndToEndTest, ARecordingPlaysToItsEndWhichReadsStoppedThenRewindsReady) {
     peer->loadScript(script({ready(origin_->url("/tag/facade-vod/vod/muxed/index.m3u8"))}));
     facade->playRecorded(std::string("rec-1"));
-    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4 && pictureShown(); }, 30));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Playing && pictureShown(); }, 30));
     delegate->calls.clear();
     facade->seekTo(8.0);  // the last two seconds keep the run short
     // The finished session reads 0 (one call for the end, straight from playing); the
     // recording then rewinds and waits, ready, at its start.
     ASSERT_TRUE(waitFor([&] { return !callsStartingWith("state 0").empty(); }, 30)) << ::testing::PrintToString(delegate->calls);
     EXPECT_EQ(callsStartingWith("state").front(), "state 0");
-    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 3; }, 10)) << ::testing::PrintToString(delegate->calls);
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Ready; }, 10)) << ::testing::PrintToString(delegate->calls);
     EXPECT_FALSE(facade->isLive());
     EXPECT_FALSE(facade->isPlayingLiveStream());
     EXPECT_EQ(facade->error(), nullptr);
@@ -134,15 +156,15 @@ TEST_F(FacadeEndToEndTest, ARecordingAfterAChannelPlaysItsOwnStreamWithItsLength
     peer->loadScript(script({ready(origin_->url("/tag/facade-then-live/live/index.m3u8"))},
                             {ready(origin_->url("/tag/facade-then-live/live/index.m3u8"))}));
     facade->playChannel(std::string("live-2"));
-    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4 && facade->isLive(); }, 30))
-        << "state " << facade->playerState();
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Playing && facade->isLive(); }, 30))
+        << "state " << static_cast<unsigned long>(facade->playerState());
     EXPECT_EQ(facade->duration(), 0) << "a live stream has no length";
 
     peer->clearRules();
     peer->loadScript(script({ready(origin_->url("/tag/facade-then-vod/vod/muxed/index.m3u8"))}));
     facade->playRecorded(std::string("rec-2"));
-    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4 && facade->duration() > 0; }, 30))
-        << "state " << facade->playerState() << ", duration " << facade->duration();
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Playing && facade->duration() > 0; }, 30))
+        << "state " << static_cast<unsigned long>(facade->playerState()) << ", duration " << facade->duration();
     EXPECT_NEAR(facade->duration(), 10.0, 0.5) << "the engine's length of the recording's own stream";
     EXPECT_FALSE(facade->isLive());
 
@@ -160,7 +182,7 @@ TEST_F(FacadeEndToEndTest, APasswordLockIsAnsweredThroughTheFacadeAndSubscribedA
         if (call == "password") facade->continueWithPassword("open sesame");
     };
     facade->playChannel(std::string("locked-1"));
-    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4; }, 30)) << "state " << facade->playerState();
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Playing; }, 30)) << "state " << static_cast<unsigned long>(facade->playerState());
     EXPECT_EQ(callsStartingWith("password"), Lines{"password"});
     ASSERT_GE(subscribes(), 2u);
     EXPECT_EQ(subscribedWith(1, "password"), "open sesame");
@@ -174,16 +196,16 @@ TEST_F(FacadeEndToEndTest, AnAgeLockIsAnsweredThroughTheFacade) {
         if (call.rfind("age ", 0) == 0) facade->continueWithAgeConfirmed();
     };
     facade->playChannel(std::string("adult-1"));
-    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 4; }, 30)) << "state " << facade->playerState();
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Playing; }, 30)) << "state " << static_cast<unsigned long>(facade->playerState());
     EXPECT_EQ(callsStartingWith("birthdate").size() + callsStartingWith("age").size(), 1u);
 }
 
 TEST_F(FacadeEndToEndTest, AnOfflineChannelWaitsWithoutAnError) {
     peer->loadScript(script({modules(R"({"stream":false})")}));
     facade->playChannel(std::string("offline-1"));
-    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 2; }, 20)) << "state " << facade->playerState();
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Waiting; }, 20)) << "state " << static_cast<unsigned long>(facade->playerState());
     vexatest::settle(0.3);
-    EXPECT_EQ(facade->playerState(), 2u);
+    EXPECT_EQ(facade->playerState(), QXPlayerState::Waiting);
     EXPECT_EQ(facade->error(), nullptr) << "the session publishes no error while it waits";
     auto status = facade->playerView()->statusIndicator();
     ASSERT_TRUE(status) << "the offline screen";
@@ -196,7 +218,7 @@ TEST_F(FacadeEndToEndTest, AnOfflineChannelWaitsWithoutAnError) {
 TEST_F(FacadeEndToEndTest, ARejectedApiKeyFailsWithCode8) {
     peer->loadScript(script({rejects(R"({"playerSdkLock":true})")}));
     facade->playChannel(std::string("any-1"));
-    ASSERT_TRUE(waitFor([&] { return facade->playerState() == 6; }, 20)) << "state " << facade->playerState();
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Failed; }, 20)) << "state " << static_cast<unsigned long>(facade->playerState());
     ASSERT_TRUE(facade->error());
     EXPECT_EQ(facade->error()->domain(), QXQuorvexPlayerErrorDomain);
     EXPECT_EQ(facade->error()->code(), 8);

@@ -1,7 +1,9 @@
 // The facade's configuration and exception contract, the source chain of each play call,
 // the view and the loading timeout.
 
+#include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
 #include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
+#include "VexaWebSocketClient/QXVexaService.h"
 #include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
 #include <QXSDKPlayer/Common/QXIdentitySources.h>
 #include <QXSDKPlayer/Common/QXSourceChain.h>
@@ -40,7 +42,7 @@ TEST_F(FacadeTest, AnUnconfiguredProcessRefusesFacadesAndPlayCallsBeforeLookingA
               Raised(QXQuorvexPlayerConfigurationError, kUnconfigured));
     EXPECT_EQ(raised([&] { facade->playChannel(std::string("c1")); }),
               Raised(QXQuorvexPlayerConfigurationError, kUnconfigured));
-    EXPECT_EQ(facade->session(), nullptr) << "a refused call changes nothing";
+    EXPECT_EQ(QXQuorvexPlayerInternals::session(*facade), nullptr) << "a refused call changes nothing";
 }
 
 TEST_F(FacadeTest, ConfiguringWithNoKeyRaisesAndKeepsTheEarlierKey) {
@@ -49,9 +51,9 @@ TEST_F(FacadeTest, ConfiguringWithNoKeyRaisesAndKeepsTheEarlierKey) {
     EXPECT_EQ(QXQuorvexPlayerApiKey, std::optional<std::string>("test-key"));
     QXQuorvexPlayer::configureWithApiKey(std::string("second-key"));
     auto facade = QXQuorvexPlayer::player();
-    EXPECT_EQ(facade->vexaFactory()->apiKey(), "second-key") << "a facade takes the key current when it is made";
-    EXPECT_EQ(facade->vexaFactory()->defaultCluster(), "omega");
-    EXPECT_EQ(facade->vexaFactory()->host(), QXQuorvexPlayerDefaultVexaHost);
+    EXPECT_EQ(QXQuorvexPlayerInternals::vexaFactory(*facade)->apiKey(), "second-key") << "a facade takes the key current when it is made";
+    EXPECT_EQ(QXQuorvexPlayerInternals::vexaFactory(*facade)->defaultCluster(), "omega");
+    EXPECT_EQ(QXQuorvexPlayerInternals::vexaFactory(*facade)->host(), QXQuorvexPlayerDefaultVexaHost);
 }
 
 TEST_F(FacadeTest, NoArgumentRaisesAParameterErrorNamingTheCall) {
@@ -68,13 +70,13 @@ TEST_F(FacadeTest, NoArgumentRaisesAParameterErrorNamingTheCall) {
     auto [name, reason] = raised([&] { facade->playSource(nullptr, true, true); });
     EXPECT_EQ(name, QXQuorvexPlayerParameterError);
     EXPECT_NE(reason.find("playSource:autoplay:rewindOnFinish:"), std::string::npos) << reason;
-    EXPECT_EQ(facade->session(), nullptr);
+    EXPECT_EQ(QXQuorvexPlayerInternals::session(*facade), nullptr);
 }
 
 TEST_F(FacadeTest, AChannelPlaysThroughAResolvingAndAConnectedSourceWithoutRewind) {
     auto facade = QXQuorvexPlayer::player();
     facade->playChannel(std::string("chan-1"));
-    auto session = facade->session();
+    auto session = QXQuorvexPlayerInternals::session(*facade);
     ASSERT_TRUE(session);
     auto resolving = rt::cast<CPURLResolvingSource>(session->source());
     ASSERT_TRUE(resolving);
@@ -90,19 +92,66 @@ TEST_F(FacadeTest, AChannelPlaysThroughAResolvingAndAConnectedSourceWithoutRewin
     EXPECT_NE(session->sourceState(), CPMediaSourceState::Unrealized) << "the session is prepared at once";
 }
 
+TEST_F(FacadeTest, AStreamURLPlaysWithoutTheMediaServerAsARecordingOrALiveStream) {
+    auto facade = QXQuorvexPlayer::player();
+    EXPECT_EQ(raised([&] { facade->playURL(std::nullopt); }),
+              Raised(QXQuorvexPlayerParameterError, "QXQuorvexPlayer: playURL: must be called with a non-nil URL!"));
+    facade->playURL(std::string("http://127.0.0.1:9/vod/index.m3u8"));
+    auto session = QXQuorvexPlayerInternals::session(*facade);
+    ASSERT_TRUE(session);
+    auto url = rt::cast<CPURLMediaSource>(session->source());
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->mediaUrl(), "http://127.0.0.1:9/vod/index.m3u8");
+    EXPECT_EQ(session->sourceType(), CPMediaSourceType::Recorded);
+    EXPECT_FALSE(facade->isPlayingLiveStream());
+    EXPECT_TRUE(session->autoStart());
+    EXPECT_FALSE(session->rewindOnFinish()) << "a recording given by URL plays to its end";
+
+    facade->playURL(std::string("http://127.0.0.1:9/live/index.m3u8"), QXStreamKind::Live, false);
+    session = QXQuorvexPlayerInternals::session(*facade);
+    EXPECT_EQ(session->sourceType(), CPMediaSourceType::LiveChannel);
+    EXPECT_TRUE(facade->isPlayingLiveStream());
+    EXPECT_FALSE(session->autoStart());
+}
+
+TEST_F(FacadeTest, TheMediaServerSettingsReachTheFacadesMadeAfterThem) {
+    setVexaSocketSettingsForTesting(std::nullopt);  // the host's settings, not the tests'
+    EXPECT_EQ(QXQuorvexPlayer::mediaServerSettings(), QXMediaServerSettings{});
+    EXPECT_EQ(QXQuorvexPlayer::mediaServerSettings().host, std::string(QXQuorvexPlayerDefaultVexaHost));
+    auto before = QXQuorvexPlayer::player();
+    QXMediaServerSettings settings;
+    settings.host = "media.example.com";
+    settings.origin = "https://www.example.com";
+    settings.userAgent = "Host/1.0";
+    settings.extraTrustAnchorsPem = "-----BEGIN CERTIFICATE-----";
+    QXQuorvexPlayer::configureMediaServer(settings);
+    auto after = QXQuorvexPlayer::player();
+    QXQuorvexPlayer::configureMediaServer({});
+    EXPECT_EQ(QXQuorvexPlayerInternals::vexaFactory(*before)->host(), QXQuorvexPlayerDefaultVexaHost);
+    const auto& factory = *QXQuorvexPlayerInternals::vexaFactory(*after);
+    EXPECT_EQ(factory.host(), "media.example.com");
+    const auto& socket = factory.vexaService()->socketSettings();
+    EXPECT_EQ(socket.origin, "https://www.example.com");
+    EXPECT_EQ(socket.userAgent, "Host/1.0");
+    EXPECT_EQ(socket.socket.extraTrustAnchorsPem, "-----BEGIN CERTIFICATE-----");
+    EXPECT_TRUE(socket.socket.resolveHostTo.empty()) << "a host's settings carry no test hook";
+    EXPECT_EQ(socket.socket.portOverride, 0);
+    EXPECT_EQ(QXQuorvexPlayer::mediaServerSettings(), QXMediaServerSettings{});
+}
+
 TEST_F(FacadeTest, ARecordingPlaysThroughAConnectedSourceAndRewinds) {
     auto facade = QXQuorvexPlayer::player();
     facade->playRecorded(std::string("rec-1"));
-    auto connected = rt::cast<CPVexaConnectedSource>(facade->session()->source());
+    auto connected = rt::cast<CPVexaConnectedSource>(QXQuorvexPlayerInternals::session(*facade)->source());
     ASSERT_TRUE(connected);
     auto recorded = rt::cast<RecordedSource>(connected->source());
     ASSERT_TRUE(recorded);
     EXPECT_EQ(recorded->recordID(), "rec-1");
-    EXPECT_TRUE(facade->session()->autoStart());
-    EXPECT_TRUE(facade->session()->rewindOnFinish());
+    EXPECT_TRUE(QXQuorvexPlayerInternals::session(*facade)->autoStart());
+    EXPECT_TRUE(QXQuorvexPlayerInternals::session(*facade)->rewindOnFinish());
 
     // A second play call replaces the session; the first is let go.
-    rt::Weak<CPPlaybackSession> first = facade->session();
+    rt::Weak<CPPlaybackSession> first = QXQuorvexPlayerInternals::session(*facade);
     facade->playChannel(std::string("chan-2"));
     drain();
     EXPECT_TRUE(first.expired());
@@ -121,7 +170,7 @@ TEST_F(FacadeTest, TheDescriptorsUnlockAnswersReachTheConnectedSourceBeforeItCon
 
     auto facade = QXQuorvexPlayer::player();
     facade->playMedia(descriptor, false);
-    auto connected = rt::cast<CPVexaConnectedSource>(facade->session()->source());
+    auto connected = rt::cast<CPVexaConnectedSource>(QXQuorvexPlayerInternals::session(*facade)->source());
     ASSERT_TRUE(connected);
     EXPECT_EQ(connected->password(), std::optional<std::string>("secret"));
     EXPECT_EQ(facade->mediaDescriptor(), descriptor);
@@ -133,7 +182,7 @@ TEST_F(FacadeTest, WithoutAutoplayTheSessionWaitsForPlay) {
     auto scripted = rt::make<zidtest::ScriptedSource>();
     scripted->onRealize = [](zidtest::ScriptedSource& s) { s.setRealized(); };
     facade->playSource(scripted, false, false);
-    auto media = rt::cast<CPMediaPlayer>(facade->session()->player());
+    auto media = rt::cast<CPMediaPlayer>(QXQuorvexPlayerInternals::session(*facade)->player());
     ASSERT_TRUE(media) << "the facade's player factory made the player once the source realized";
     auto movie = rt::cast<zidtest::ScriptedMoviePlayer>(media->moviePlayer());
     ASSERT_TRUE(movie);
@@ -148,17 +197,17 @@ TEST_F(FacadeTest, TheLoadingTimeoutReachesThePlayersMadeAfterTheChange) {
     CPMediaPlayer::setMoviePlayerControllerMaker([] { return rt::make<zidtest::ScriptedMoviePlayer>(); });
     auto facade = QXQuorvexPlayer::player();
     EXPECT_DOUBLE_EQ(facade->loadingTimeout(), 10.0);
-    EXPECT_DOUBLE_EQ(facade->playerFactory()->loadingTimeout(), 10.0);
+    EXPECT_DOUBLE_EQ(QXQuorvexPlayerInternals::playerFactory(*facade)->loadingTimeout(), 10.0);
     facade->setLoadingTimeout(4.5);  // before a play
     auto scripted = rt::make<zidtest::ScriptedSource>();
     scripted->onRealize = [](zidtest::ScriptedSource& s) { s.setRealized(); };
     facade->playSource(scripted, false, false);
-    EXPECT_DOUBLE_EQ(rt::cast<CPMediaPlayer>(facade->session()->player())->loadingTimeout(), 4.5);
+    EXPECT_DOUBLE_EQ(rt::cast<CPMediaPlayer>(QXQuorvexPlayerInternals::session(*facade)->player())->loadingTimeout(), 4.5);
     facade->setLoadingTimeout(7);  // after a play: the next player
     auto again = rt::make<zidtest::ScriptedSource>();
     again->onRealize = [](zidtest::ScriptedSource& s) { s.setRealized(); };
     facade->playSource(again, false, false);
-    EXPECT_DOUBLE_EQ(rt::cast<CPMediaPlayer>(facade->session()->player())->loadingTimeout(), 7);
+    EXPECT_DOUBLE_EQ(rt::cast<CPMediaPlayer>(QXQuorvexPlayerInternals::session(*facade)->player())->loadingTimeout(), 7);
     CPMediaPlayer::setMoviePlayerControllerMaker(nullptr);
 }
 
@@ -166,7 +215,7 @@ TEST_F(FacadeTest, AFacadeMadeWithASessionAppliesItsLoadingTimeoutToThatSessions
     auto session = scriptedSession();
     EXPECT_DOUBLE_EQ(players->loadingTimeout(), 3);
     auto facade = QXQuorvexPlayer::playerWithSession(session);
-    EXPECT_EQ(facade->session(), session);
+    EXPECT_EQ(QXQuorvexPlayerInternals::session(*facade), session);
     EXPECT_DOUBLE_EQ(players->loadingTimeout(), 10) << "the facade's timeout, at once";
     facade->setLoadingTimeout(2.5);
     EXPECT_DOUBLE_EQ(players->loadingTimeout(), 2.5);
@@ -175,7 +224,7 @@ TEST_F(FacadeTest, AFacadeMadeWithASessionAppliesItsLoadingTimeoutToThatSessions
     facade->playSource(rt::make<zidtest::ScriptedSource>(), false, false);
     facade->setLoadingTimeout(6);
     EXPECT_DOUBLE_EQ(earlier->loadingTimeout(), 2.5);
-    EXPECT_DOUBLE_EQ(facade->playerFactory()->loadingTimeout(), 6);
+    EXPECT_DOUBLE_EQ(QXQuorvexPlayerInternals::playerFactory(*facade)->loadingTimeout(), 6);
 }
 
 TEST_F(FacadeTest, TheViewIsOneContainerHoldingOnePlayerView) {
@@ -188,14 +237,14 @@ TEST_F(FacadeTest, TheViewIsOneContainerHoldingOnePlayerView) {
     view->setFrame(ui::Rect(0, 0, 640, 360));
     view->layoutIfNeeded();
     EXPECT_EQ(facade->playerView()->frame().size.width, 640);
-    EXPECT_EQ(facade->playerState(), 0u) << "no session reads 0";
+    EXPECT_EQ(facade->playerState(), QXPlayerState::Stopped) << "no session reads 0";
     EXPECT_TRUE(facade->enableLogging());
 }
 
 TEST_F(FacadeTest, ReleasingTheFacadeReleasesItsSessionAndView) {
     auto facade = scriptedFacade();
     rt::Weak<QXQuorvexPlayer> weakFacade = facade;
-    rt::Weak<CPPlaybackSession> session = facade->session();
+    rt::Weak<CPPlaybackSession> session = QXQuorvexPlayerInternals::session(*facade);
     rt::Weak<CPPlayerView> playerView = facade->playerView();
     facade = nullptr;
     drain();
@@ -223,7 +272,7 @@ TEST_F(FacadeTest, TransportCallsGoToTheSessionAndDoNothingWithoutOne) {
     facade->seekTo(12);
     EXPECT_EQ(player().seeks, std::vector<double>{12});
     facade->setContinuePlaybackInBackground(true);
-    EXPECT_TRUE(facade->session()->continuePlaybackInBackground());
+    EXPECT_TRUE(QXQuorvexPlayerInternals::session(*facade)->continuePlaybackInBackground());
 }
 
 }  // namespace

@@ -18,11 +18,11 @@ TEST_F(FacadeTest, TheFoldedStateAndItsDelegateCallsFollowTheSession) {
                              [&](const rt::KVOChange& c) { observed.push_back(static_cast<unsigned long>(c.newValue.longLongValue())); });
     player().script(State::Ready);
     player().script(State::Playing);
-    facade->session()->play();
+    QXQuorvexPlayerInternals::session(*facade)->play();
     player().script(State::Playing);
     player().script(State::Finished);  // session finished (7) reads 0
-    EXPECT_EQ(facade->session()->state(), CPSessionState::Finished);
-    EXPECT_EQ(facade->playerState(), 0u);
+    EXPECT_EQ(QXQuorvexPlayerInternals::session(*facade)->state(), CPSessionState::Finished);
+    EXPECT_EQ(facade->playerState(), QXPlayerState::Stopped);
     ASSERT_FALSE(delegate->calls.empty());
     EXPECT_EQ(delegate->calls.back(), "state 0");
     // Every call marks a change.
@@ -38,12 +38,12 @@ TEST_F(FacadeTest, LiveOnlyWhilePlayingContentThatIsOnline) {
     delegate->calls.clear();
     source->setOnline(true);
     EXPECT_FALSE(facade->isLive());
-    facade->session()->play();
+    QXQuorvexPlayerInternals::session(*facade)->play();
     player().script(State::Playing);
-    ASSERT_EQ(facade->playerState(), 4u);
+    ASSERT_EQ(facade->playerState(), QXPlayerState::Playing);
     EXPECT_TRUE(facade->isLive());
     EXPECT_TRUE(facade->isPlayingLiveStream());
-    facade->session()->pause();
+    QXQuorvexPlayerInternals::session(*facade)->pause();
     player().script(State::Paused);
     EXPECT_FALSE(facade->isLive());
     Lines live;
@@ -97,8 +97,8 @@ TEST_F(FacadeTest, ErrorsMapIntoTheFacadesDomainKeepingTheirInformation) {
     source->setFailedWithError(rt::Error::make(kMediaSourceErrorDomain, 9));
     ASSERT_TRUE(facade->error());
     EXPECT_EQ(facade->error()->code(), 8);
-    EXPECT_EQ(facade->playerState(), 6u);
-    facade->setSession(scriptedSession());
+    EXPECT_EQ(facade->playerState(), QXPlayerState::Failed);
+    QXQuorvexPlayerInternals::setSession(*facade, scriptedSession());
     EXPECT_EQ(facade->error(), nullptr) << "a new session without an error clears it";
 }
 
@@ -149,7 +149,7 @@ TEST_F(FacadeTest, AudioRecordsFollowTheSessionAndAnOldRecordLeavesTheAudioAsItI
 
 TEST_F(FacadeTest, BeforeTheFirstPlayEveryDerivedValueIsEmpty) {
     auto facade = QXQuorvexPlayer::player();
-    EXPECT_EQ(facade->playerState(), 0u);
+    EXPECT_EQ(facade->playerState(), QXPlayerState::Stopped);
     EXPECT_EQ(facade->duration(), 0);
     EXPECT_EQ(facade->playbackTime(), 0);
     EXPECT_EQ(facade->viewerCount(), 0);
@@ -179,6 +179,70 @@ TEST_F(FacadeTest, DerivedValuesFollowTheSessionsSourceAndPlayer) {
     EXPECT_FALSE(facade->isPlayingLiveStream());
     facade->startPictureInPicture();
     EXPECT_EQ(player().calls.back(), "startPictureInPicture");
+}
+
+// A key whose holder writes it and its readers only read: no set through the public key.
+template <class K> concept Writable = requires(const K& key, QXQuorvexPlayer& p) { key.set(p, key.get(p)); };
+static_assert(!Writable<decltype(QXQuorvexPlayer::playerStateKey)>);
+static_assert(!Writable<decltype(QXQuorvexPlayer::isLiveKey)>);
+static_assert(!Writable<decltype(QXQuorvexPlayer::errorKey)>);
+static_assert(!Writable<decltype(QXQuorvexPlayer::contentTitleKey)>);
+static_assert(!Writable<decltype(QXQuorvexPlayer::readyForDisplayKey)>);
+static_assert(Writable<decltype(QXQuorvexPlayer::loadingTimeoutKey)>);
+static_assert(std::is_same_v<decltype(QXQuorvexPlayer::playerStateKey)::ValueType, QXPlayerState>);
+static_assert(std::is_same_v<decltype(std::declval<QXQuorvexPlayer&>().playerState()), QXPlayerState>);
+
+TEST_F(FacadeTest, DerivedPropertiesHaveTypedKeysThatFollowTheSession) {
+    auto facade = scriptedFacade(CPMediaSourceType::Recorded);
+    std::vector<std::pair<QXPlayerState, QXPlayerState>> states;
+    std::vector<double> times, durations;
+    std::vector<long> viewers;
+    std::vector<bool> live;
+    rt::observe(facade, QXQuorvexPlayer::playerStateKey, *facade,
+                [&](QXQuorvexPlayer&, QXPlayerState old, QXPlayerState now) { states.emplace_back(old, now); });
+    rt::observe(facade, QXQuorvexPlayer::playbackTimeKey, *facade,
+                [&](QXQuorvexPlayer&, double, double now) { times.push_back(now); });
+    rt::observe(facade, QXQuorvexPlayer::viewerCountKey, *facade,
+                [&](QXQuorvexPlayer&, long, long now) { viewers.push_back(now); });
+    rt::observe(facade, QXQuorvexPlayer::isPlayingLiveStreamKey, *facade,
+                [&](QXQuorvexPlayer&, bool, bool now) { live.push_back(now); });
+    player().script(State::Ready);
+    player().setPlaybackTime(7);
+    source->setViewerCount(3);
+    source->setSourceType(CPMediaSourceType::LiveChannel);
+    ASSERT_FALSE(states.empty());
+    EXPECT_EQ(states.back().second, QXPlayerState::Ready);
+    EXPECT_EQ(QXQuorvexPlayer::playerStateKey.get(*facade), QXPlayerState::Ready);
+    EXPECT_EQ(times, std::vector<double>{7});
+    EXPECT_EQ(viewers, std::vector<long>{3});
+    EXPECT_EQ(live, std::vector<bool>{true});
+    EXPECT_EQ(QXQuorvexPlayer::durationKey.get(*facade), facade->duration());
+    EXPECT_EQ(QXQuorvexPlayer::controlsVisibleKey.get(*facade), facade->controlsVisible());
+    // The style is typed too, through its key as through its setter.
+    QXQuorvexPlayer::playerControlStyleKey.set(*facade, QXPlayerControlStyle::None);
+    EXPECT_EQ(facade->playerControlStyle(), QXPlayerControlStyle::None);
+}
+
+TEST_F(FacadeTest, StoredPropertiesAHostOnlyReadsRefuseWritesByName) {
+    auto facade = scriptedFacade();
+    for (const char* key : {"isLive", "error", "contentTitle", "session", "playerState", "duration",
+                            "playbackTime", "isPlayingLiveStream", "viewerCount", "controlsVisible",
+                            "readyForDisplay", "playerFactory"}) {
+        EXPECT_THROW(facade->setValueForKey(rt::Value(), key), rt::Exception) << key;
+    }
+    EXPECT_TRUE(QXQuorvexPlayerInternals::session(*facade)) << "the session is still there";
+    EXPECT_NO_THROW(facade->setValueForKey(rt::Value(2.5), "loadingTimeout"));
+    EXPECT_EQ(facade->loadingTimeout(), 2.5);
+}
+
+TEST_F(FacadeTest, TheErrorCodeIsTyped) {
+    auto facade = scriptedFacade();
+    EXPECT_EQ(facade->errorCode(), std::nullopt);
+    source->setFailedWithError(rt::Error::make(kMediaSourceErrorDomain, 7));
+    EXPECT_EQ(facade->errorCode(), QXQuorvexPlayerErrorCode::Nonexistent);
+    QXQuorvexPlayerInternals::setSession(*facade, scriptedSession());
+    EXPECT_EQ(facade->errorCode(), std::nullopt) << "a new session without an error";
+    EXPECT_EQ(static_cast<long>(QXQuorvexPlayerErrorCode::AgeConfirmationCancelled), 10);
 }
 
 }  // namespace

@@ -10,6 +10,9 @@
 
 #include <QXFoundation/Lists/ArrayList.h>
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
+
+#include "Common/QXQuorvexPlayerInternals.h"
+#include "Common/SDKVexaFactoryTesting.h"
 #include <rt/Format.h>
 
 #include "Core/PlaybackDoubles.h"
@@ -107,7 +110,7 @@ public:
 /// Writes every delegate call as a line; answers the presentation request as told.
 class RecordingDelegate : public QXPlayerDelegate {
 public:
-    void playerStateDidChange(QXQuorvexPlayer& p) override { add(rt::format("state %lu", p.playerState())); }
+    void playerStateDidChange(QXQuorvexPlayer& p) override { add(rt::format("state %lu", static_cast<unsigned long>(p.playerState()))); }
     void playerBroadcastStartDateDidChange(QXQuorvexPlayer&) override { add("startDate"); }
     void playerLiveStateDidChange(QXQuorvexPlayer& p) override { add(p.isLive() ? "live YES" : "live NO"); }
     void playerRequiresPassword(QXQuorvexPlayer&) override { add("password"); }
@@ -144,10 +147,10 @@ protected:
         QXVexaSocketSettings settings;
         settings.socket.resolveHostTo = "127.0.0.1";
         settings.socket.portOverride = 9;
-        SDKVexaFactory::setDefaultSocketSettings(settings);
+        setVexaSocketSettingsForTesting(settings);
     }
     void TearDown() override {
-        SDKVexaFactory::setDefaultSocketSettings(std::nullopt);
+        setVexaSocketSettingsForTesting(std::nullopt);
         VirtualTimeTest::TearDown();
     }
     /// A session over a scripted source that realizes at once and a player factory of

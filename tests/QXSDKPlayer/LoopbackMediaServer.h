@@ -7,6 +7,9 @@
 #include <string>
 
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
+
+#include "Common/QXQuorvexPlayerInternals.h"
+#include "Common/SDKVexaFactoryTesting.h"
 #include <QXSDKPlayer/Common/SDKVexaFactory.h>
 #include <peers/MediaServerPeer.h>
 
@@ -16,7 +19,7 @@ namespace facadetest {
 
 class LoopbackMediaServer {
 public:
-    explicit LoopbackMediaServer(std::uint16_t port) : savedHost_(zid::QXQuorvexPlayerDefaultVexaHost) {
+    explicit LoopbackMediaServer(std::uint16_t port) : saved_(zid::QXQuorvexPlayer::mediaServerSettings()) {
         zid::QXVexaSocketSettings settings;
         settings.origin = "https://www.media.test";
         settings.userAgent = "Demo/2.1";
@@ -24,18 +27,18 @@ public:
         settings.socket.portOverride = port;
         settings.socket.extraTrustAnchorsPem = vexatest::authority().certificatePem();
         settings.socket.pingInterval = 0;
-        zid::SDKVexaFactory::setDefaultSocketSettings(settings);
-        zid::QXQuorvexPlayerDefaultVexaHost = peers::kMediaServerTestDomain;
+        zid::setVexaSocketSettingsForTesting(settings);
+        zid::QXQuorvexPlayer::configureMediaServer({.host = peers::kMediaServerTestDomain});
     }
     ~LoopbackMediaServer() {
-        zid::SDKVexaFactory::setDefaultSocketSettings(std::nullopt);
-        zid::QXQuorvexPlayerDefaultVexaHost = savedHost_;
+        zid::setVexaSocketSettingsForTesting(std::nullopt);
+        zid::QXQuorvexPlayer::configureMediaServer(saved_);
     }
     LoopbackMediaServer(const LoopbackMediaServer&) = delete;
     LoopbackMediaServer& operator=(const LoopbackMediaServer&) = delete;
 
 private:
-    std::string savedHost_;
+    zid::QXMediaServerSettings saved_;
 };
 
 }  // namespace facadetest

@@ -7,6 +7,8 @@
 #include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
 #include <QXSDKPlayer/Common/QXIdentitySources.h>
 #include <QXSDKPlayer/Common/QXPrebufferingController.h>
+
+#include "Common/QXQuorvexPlayerInternals.h"
 #include <fnd/RunLoop.h>
 #include <gtest/gtest.h>
 #include <ui/Window.h>
@@ -202,21 +204,21 @@ TEST_F(PrebufferingTest, ReadySessionsFurtherDownTheQueueCountToo) {
 TEST_F(PrebufferingTest, PlayerForMediaPutsNewMediaFirstAndAnswersTheSameFacade) {
     auto q = channels(2);
     controller->enqueueForPlaybackPreparation(q);
-    controller->setPlayerControlStyle(1);
+    controller->setPlayerControlStyle(QXPlayerControlStyle::CustomToolbar);
     auto x = QXMediaDescriptor::recordedDescriptorWithID("x");
     auto player = controller->playerForMedia(x);
     ASSERT_TRUE(player);
     EXPECT_EQ(controller->enqueuedMedia(), (Queue{x, q[0], q[1]}));
-    EXPECT_EQ(player->session(), controller->sessionOfMedia(x));
+    EXPECT_EQ(QXQuorvexPlayerInternals::session(*player), controller->sessionOfMedia(x));
     EXPECT_EQ(player->mediaDescriptor(), x);
-    EXPECT_EQ(player->playerControlStyle(), 1u);
+    EXPECT_EQ(player->playerControlStyle(), QXPlayerControlStyle::CustomToolbar);
     EXPECT_EQ(controller->playerForMedia(x), player);
     EXPECT_EQ(controller->playerForMedia(x->copy()), player);
     EXPECT_EQ(controller->enqueuedMedia().size(), 3u) << "asking again enqueues nothing";
 
     auto queued = controller->playerForMedia(q[1]);
     EXPECT_EQ(controller->enqueuedMedia(), (Queue{x, q[0], q[1]})) << "a queued descriptor keeps its place";
-    EXPECT_EQ(queued->session(), controller->sessionOfMedia(q[1]));
+    EXPECT_EQ(QXQuorvexPlayerInternals::session(*queued), controller->sessionOfMedia(q[1]));
     EXPECT_EQ(controller->numberOfPlayers(), 2u);
 }
 
@@ -238,7 +240,7 @@ TEST_F(PrebufferingTest, ADroppedSessionTheHostStillPlaysNoLongerReachesTheContr
     auto q = channels(2);
     controller->enqueueForPlaybackPreparation(q);
     auto facade = controller->playerForMedia(q[0]);
-    auto session = facade->session();
+    auto session = QXQuorvexPlayerInternals::session(*facade);
     auto source = controller->sources.at(q[0].get());
     controller->enqueueForPlaybackPreparation({q[1]});
 
@@ -320,7 +322,7 @@ TEST_F(PrebufferingTest, CancellingLetsSessionsAndFacadesGoAndKeepsTheQueue) {
     auto q = channels(3);
     controller->enqueueForPlaybackPreparation(q);
     auto kept = controller->playerForMedia(q[0]);
-    auto keptSession = kept->session();
+    auto keptSession = QXQuorvexPlayerInternals::session(*kept);
     rt::Weak<CPPlaybackSession> other = controller->sessionOfMedia(q[1]);
 
     controller->cancelPlaybackPreparations();
@@ -333,13 +335,13 @@ TEST_F(PrebufferingTest, CancellingLetsSessionsAndFacadesGoAndKeepsTheQueue) {
 
     // A queued descriptor without a session gets a fresh one with its facade.
     auto fresh = controller->playerForMedia(q[1]);
-    ASSERT_TRUE(fresh->session());
-    EXPECT_EQ(fresh->session(), controller->sessionOfMedia(q[1]));
+    ASSERT_TRUE(QXQuorvexPlayerInternals::session(*fresh));
+    EXPECT_EQ(QXQuorvexPlayerInternals::session(*fresh), controller->sessionOfMedia(q[1]));
     EXPECT_EQ(stateOf(q[1]), CPSessionState::Loading) << "and it is prepared";
     auto again = controller->playerForMedia(q[0]);
     EXPECT_NE(again, kept) << "the facade handed out before the cancel is not answered again";
-    EXPECT_NE(again->session(), keptSession);
-    EXPECT_EQ(again->session(), controller->sessionOfMedia(q[0]));
+    EXPECT_NE(QXQuorvexPlayerInternals::session(*again), keptSession);
+    EXPECT_EQ(QXQuorvexPlayerInternals::session(*again), controller->sessionOfMedia(q[0]));
 
     controller->enqueueForPlaybackPreparation(q);
     EXPECT_EQ(controller->numberOfSessions(), 3u);
@@ -350,8 +352,8 @@ TEST_F(PrebufferingTest, AFacadeAlwaysHasASessionAlsoWithNoRoomInTheQueue) {
     controller->setMaxSources(0);
     auto x = QXMediaDescriptor::liveDescriptorWithID("x");
     auto player = controller->playerForMedia(x);
-    ASSERT_TRUE(player->session());
-    EXPECT_EQ(QXPrebufferingController::mediaOfSession(*player->session()), x);
+    ASSERT_TRUE(QXQuorvexPlayerInternals::session(*player));
+    EXPECT_EQ(QXPrebufferingController::mediaOfSession(*QXQuorvexPlayerInternals::session(*player)), x);
     EXPECT_EQ(controller->playerForMedia(x), player);
     EXPECT_TRUE(controller->enqueuedMedia().empty());
 }
@@ -432,7 +434,7 @@ TEST_F(PrebufferingTest, TheRealChainIsTheFacadesWithTheControllersFactories) {
     EXPECT_EQ(real->vexaFactory()->defaultCluster(), QXQuorvexPlayerDefaultVexaCluster);
     EXPECT_DOUBLE_EQ(real->playerFactory()->loadingTimeout(), 10.0);
     EXPECT_TRUE(rt::cast<CPPlayerFactory>(real->playerFactory()));
-    EXPECT_EQ(real->playerControlStyle(), 0u);
+    EXPECT_EQ(real->playerControlStyle(), QXPlayerControlStyle::None);
 
     auto channel = QXMediaDescriptor::liveDescriptorWithID("ch");
     channel->setPassword("secret");

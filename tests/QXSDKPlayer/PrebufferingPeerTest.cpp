@@ -164,10 +164,10 @@ TEST_F(PrebufferingEndToEndTest, AQueueOfFiveIsPreparedOneTwoFourAFacadePlaysIts
     EXPECT_EQ(peer->frames("subscribe").size(), 5u) << "one subscription per channel";
 
     auto player = controller->playerForMedia(q[3]);
-    EXPECT_EQ(player->session(), controller->sessionOfMedia(q[3]));
-    EXPECT_EQ(player->playerState(), 3u) << "handed out ready";
+    EXPECT_EQ(QXQuorvexPlayerInternals::session(*player), controller->sessionOfMedia(q[3]));
+    EXPECT_EQ(player->playerState(), QXPlayerState::Ready) << "handed out ready";
     player->play();
-    ASSERT_TRUE(waitFor([&] { return player->playerState() == 4u; }, 20)) << player->playerState();
+    ASSERT_TRUE(waitFor([&] { return player->playerState() == QXPlayerState::Playing; }, 20)) << static_cast<unsigned long>(player->playerState());
     EXPECT_EQ(controller->playerForMedia(q[3]), player);
     EXPECT_EQ(peer->frames("subscribe").size(), 5u) << "playing the prepared channel subscribes nothing new";
 
@@ -183,7 +183,7 @@ TEST_F(PrebufferingEndToEndTest, AQueueOfFiveIsPreparedOneTwoFourAFacadePlaysIts
     auto fresh = QXMediaDescriptor::liveDescriptorWithID("fresh");
     auto freshPlayer = controller->playerForMedia(fresh);
     EXPECT_EQ(controller->enqueuedMedia().front(), fresh);
-    ASSERT_TRUE(waitFor([&] { return freshPlayer->playerState() == 3u; }, 30)) << freshPlayer->playerState();
+    ASSERT_TRUE(waitFor([&] { return freshPlayer->playerState() == QXPlayerState::Ready; }, 30)) << static_cast<unsigned long>(freshPlayer->playerState());
     EXPECT_EQ(peer->frames("subscribe").size(), 6u);
 }
 

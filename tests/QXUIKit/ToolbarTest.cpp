@@ -157,9 +157,15 @@ TEST_F(Toolbar, ReplacingItemsAttachesDetachesAndKeepsTheSameItemsInPlace) {
     EXPECT_EQ(bar->subviews()[2], c);
     EXPECT_EQ(c->frame(), Rect(0, 0, 140, 40));
 
-    // Assigning the list alone only stores it.
-    bar->setToolbarItems(Items{a});
+    // Storing the list alone attaches nothing; setting it without animation attaches
+    // at once, like the animated call with animated false.
+    bar->storeToolbarItems(Items{a});
     EXPECT_EQ(a->superview(), nullptr);
+    bar->setToolbarItems(Items{c, b}, false);
+    bar->setToolbarItems(Items{a, c});
+    EXPECT_EQ(a->toolbar(), bar);
+    EXPECT_EQ(a->superview(), bar);
+    EXPECT_EQ(b->toolbar(), nullptr);
     bar->setToolbarItems(Items{c, b}, false);
 
     // An empty list detaches and removes everything.

@@ -23,11 +23,13 @@
 #include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
 #include <QXMediaPlayer/Ad/IMA/QXIMAPlayer.h>
-#include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
 #include <QXMediaPlayer/Ad/ZeveVO/CAZevevoPlaybackTracker.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoAdFetchRequestService.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoSource.h>
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
+
+#include "Common/QXQuorvexPlayerInternals.h"
+#include "Common/SDKVexaFactoryTesting.h"
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskManager.h>
 #include <fnd/RunLoop.h>
 #include <media/GstEngine.h>
@@ -183,7 +185,7 @@ const char* playerStateName(unsigned long s) {
 class DemoDelegate : public QXPlayerDelegate {
 public:
     void playerStateDidChange(QXQuorvexPlayer& p) override {
-        say(rt::format("delegate: playerStateDidChange: %lu (%@)", p.playerState(), std::string(playerStateName(p.playerState()))));
+        say(rt::format("delegate: playerStateDidChange: %lu (%@)", static_cast<unsigned long>(p.playerState()), std::string(playerStateName(static_cast<unsigned long>(p.playerState())))));
     }
     void playerBroadcastStartDateDidChange(QXQuorvexPlayer& p) override {
         say(rt::format("delegate: playerBroadcastStartDateDidChange: %g", p.broadcastStartDate().date().secondsSince1970));
@@ -225,8 +227,8 @@ public:
 
 /// Whether the ad player shows a picture of its ad.
 bool adPictureShown(QXQuorvexPlayer& player) {
-    if (!player.playingAd() || !player.adPlayer()) return false;
-    const auto& shown = player.adPlayer()->adContainer()->subviews();
+    if (!player.playingAd() || !QXQuorvexPlayerInternals::adPlayer(player)) return false;
+    const auto& shown = QXQuorvexPlayerInternals::adPlayer(player)->adContainer()->subviews();
     auto view = shown.empty() ? nullptr : rt::cast<QXPlayerView>(shown.front());
     return view && view->playerLayer()->currentFrame();
 }
@@ -290,13 +292,13 @@ std::string watch(const std::string& label, QXQuorvexPlayer& player, const Optio
                                             shown ? "shown" : "hidden"));
             }
         }
-        if (player.playerState() == 6) {
+        if (player.playerState() == QXPlayerState::Failed) {
             auto error = player.error();
             failure = label + " failed: " + (error ? error->localizedDescription() : std::string("no error given"));
             break;
         }
-        if (player.playerState() == 4) sawPlaying = true;
-        if (sawPlaying && player.playerState() == 0) break;  // played to its end
+        if (player.playerState() == QXPlayerState::Playing) sawPlaying = true;
+        if (sawPlaying && player.playerState() == QXPlayerState::Stopped) break;  // played to its end
         if (desktopWindowClosed()) {
             say(label + ": the window was closed");
             break;
@@ -410,8 +412,8 @@ int main(int argc, char** argv) {
     settings.socket.resolveHostTo = "127.0.0.1";
     settings.socket.portOverride = server.port();
     settings.socket.extraTrustAnchorsPem = authority.certificatePem();
-    SDKVexaFactory::setDefaultSocketSettings(settings);
-    QXQuorvexPlayerDefaultVexaHost = "media.test";
+    setVexaSocketSettingsForTesting(settings);
+    QXQuorvexPlayer::configureMediaServer({.host = "media.test"});
     QXQuorvexPlayer::configureWithApiKey(std::string("demo-key"));
 
     auto delegate = std::make_shared<DemoDelegate>();
@@ -421,9 +423,8 @@ int main(int argc, char** argv) {
     if (options->window && !openDesktopWindow(player->view())) return 1;
 
     if (options->ads) {
-        // Ads play through the ads backend; the tag answers one inline ad with the MP4
-        // fixture and its tracking.
-        QXIMAVastBackend::install();
+        // The facade installs the ads backend itself; the tag answers one inline ad with
+        // the MP4 fixture and its tracking.
         AdServerPeer::InlineAd preroll;
         preroll.impressions = {ads.url("/track/impression")};
         for (const char* event : {"start", "firstQuartile", "midpoint", "thirdQuartile", "complete"})
@@ -475,7 +476,7 @@ int main(int argc, char** argv) {
     player = nullptr;
     loop->runUntil([&] { return !server.subchannels().size(); }, 3);
     loop->drain();
-    SDKVexaFactory::setDefaultSocketSettings(std::nullopt);
+    setVexaSocketSettingsForTesting(std::nullopt);
     QXPlayerResumePositions::setDefaultPositions(nullptr);
     media::Engine::setShared(nullptr);
     server.stop();

@@ -96,10 +96,10 @@ TEST_F(PlayerViewOnGstreamerTest, PickersListTheStreamsRenditionsAndAChoiceChang
     auto subtitles = lastAlert();
     ASSERT_TRUE(subtitles);
     ASSERT_EQ(subtitles->actions().size(), 3u) << "none, the one rendition and cancel";
-    // The engine gives these renditions neither a title nor a name: the language shows.
-    EXPECT_EQ(subtitles->actions()[1]->title(), "en");
-    EXPECT_EQ(audio->actions()[0]->title(), "en");
-    EXPECT_EQ(audio->actions()[1]->title(), "fr");
+    // The pickers show the playlist's names of the renditions.
+    EXPECT_EQ(subtitles->actions()[1]->title(), "English");
+    EXPECT_EQ(audio->actions()[0]->title(), "ENG");
+    EXPECT_EQ(audio->actions()[1]->title(), "FRA");
     auto english = subtitles->actions()[1];
     english->handler()(*english);
     ASSERT_TRUE(waitUntil([&] { return servedUnder(tag + "subs_eng/sub"); }))

@@ -6,6 +6,8 @@
 
 #include <QXCorePlayer/Core/View/QXPlayerDebugConsoleView.h>
 #include <QXFoundation/CentralLog/QXCentralLoggerHandler.h>
+
+#include "CentralLog/CentralLoggerTesting.h"
 #include <QXFoundation/Log/QXLogger.h>
 #include <ui/Renderer.h>
 
@@ -98,7 +100,7 @@ TEST_F(MoviePlayerTest, TheBufferedDurationOfALiveStreamIsMeasuredFromTheItemsOw
 }
 
 TEST_F(MoviePlayerTest, TheLogIdIsShownOnlyWhileTheCentralHandlerAcceptsRecords) {
-    zid::kCentralLoggerServerURL = "127.0.0.1:1";
+    zid::setCentralLoggerServerURLForTesting("127.0.0.1:1");
     static rt::Ref<zid::QXCentralLoggerHandler> central;  // handlers stay registered for the process
     if (!central) {
         central = rt::make<zid::QXCentralLoggerHandler>("tests");

@@ -507,6 +507,13 @@ TEST_F(GstMediaTest, AudioAndSubtitleSelectionSwitchWhatIsDownloaded) {
     EXPECT_EQ(audible->defaultOption()->extendedLanguageTag(), "en");
     ASSERT_EQ(legible->options().size(), 1u);
     EXPECT_EQ(legible->options()[0]->extendedLanguageTag(), "en");
+    // The playlist's names of its renditions, for a host's menu.
+    EXPECT_EQ(audible->options()[0]->displayName(), "ENG");
+    EXPECT_EQ(audible->options()[0]->title(), "ENG");
+    EXPECT_EQ(audible->options()[1]->displayName(), "FRA");
+    EXPECT_EQ(audible->options()[1]->title(), "FRA");
+    EXPECT_EQ(legible->options()[0]->displayName(), "English");
+    EXPECT_EQ(legible->options()[0]->title(), "English");
     EXPECT_EQ(origin().requestCount(tag + "audio_fra/seg0.ts") + origin().requestCount(tag + "audio_fra/seg1.ts"), 0);
 
     auto french = audible->options()[1];

@@ -11,6 +11,7 @@
 #include <rt/ChangeScope.h>
 #include <rt/Key.h>
 #include <rt/PropertyTable.h>
+#include <rt/ScopedConnection.h>
 
 namespace keytest {
 
@@ -61,6 +62,29 @@ class Owner : public rt::Object {
 public:
     std::vector<std::pair<Status, Status>> seen;
     std::vector<std::string> log;
+};
+
+/// A holder whose readers get read-only keys: one stored (written by the holder through
+/// its private key) and one derived from another object's property.
+class Screen : public rt::Object {
+    RT_CLASS(Screen, rt::Object)
+private:
+    bool lit_ = false;
+    rt::Ref<Player> player_;
+    static constexpr rt::Key<Screen, bool> litStore{"lit", &Screen::lit_};
+    static constexpr rt::Key<Screen, rt::Ref<Player>> playerStore{"player", &Screen::player_};
+
+public:
+    Status shownStatus() const { return player_ ? player_->status() : Status::Idle; }
+    static constexpr rt::ReadKey<Screen, bool> litKey{litStore};
+    static constexpr rt::ReadKey<Screen, Status> shownStatusKey{"shownStatus", &Screen::shownStatus};
+    static void describe(rt::ClassBuilder<Screen>& c) {
+        c.readonly(litKey);
+        c.property(playerStore);
+        c.readonly(shownStatusKey).dependent("shownStatus", {"player.status"});
+    }
+    void setLit(bool lit) { litStore.set(*this, lit); }
+    void setPlayer(rt::Ref<Player> player) { playerStore.set(*this, std::move(player)); }
 };
 
 }  // namespace keytest
@@ -333,6 +357,67 @@ TEST(DirectKeyObservation, FollowsAClassSwitchAndPropertiesAddedLater) {
     player->setObjectClass(Player::staticClass());
     player->setPosition(4);
     EXPECT_EQ(seen, (std::vector<long long>{1, 2, 6, 4}));
+}
+
+using keytest::Screen;
+
+template <class K> concept WritableKey = requires(const K& key, Screen& s) { key.set(s, key.get(s)); };
+static_assert(!WritableKey<decltype(Screen::litKey)>, "a read-only key has no setter");
+static_assert(!WritableKey<decltype(Screen::shownStatusKey)>);
+
+TEST(ReadKey, StoredAndDerivedKeysAreObservedTypedAndRefuseWritesByName) {
+    auto screen = rt::make<Screen>();
+    auto owner = rt::make<Owner>();
+    std::vector<bool> lit;
+    rt::observe(screen, Screen::litKey, *owner, [&](Owner&, bool, bool now) { lit.push_back(now); });
+    rt::observe(screen, Screen::shownStatusKey, *owner,
+                [](Owner& o, Status old, Status now) { o.seen.emplace_back(old, now); });
+    screen->setLit(true);
+    EXPECT_EQ(lit, std::vector<bool>{true});
+
+    // A derived key follows what it depends on: a new player, then that player's status.
+    auto player = rt::make<Player>();
+    player->setStatus(Status::Loading);
+    screen->setPlayer(player);
+    player->setStatus(Status::Playing);
+    player->setStatus(Status::Playing);  // no change, no call
+    screen->setPlayer(nullptr);
+    EXPECT_EQ(owner->seen, (std::vector<std::pair<Status, Status>>{
+                               {Status::Idle, Status::Loading}, {Status::Loading, Status::Playing},
+                               {Status::Playing, Status::Idle}}));
+    EXPECT_EQ(Screen::shownStatusKey.get(*screen), Status::Idle);
+
+    EXPECT_THROW(screen->setValueForKey(rt::Value(false), "lit"), rt::Exception);
+    EXPECT_THROW(screen->setValueForKey(rt::Value(0), "shownStatus"), rt::Exception);
+    EXPECT_TRUE(Screen::litKey.get(*screen));
+}
+
+TEST(ReadKey, AScopedConnectionFollowsADerivedKeyUntilItEnds) {
+    auto screen = rt::make<Screen>();
+    auto player = rt::make<Player>();
+    screen->setPlayer(player);
+    std::vector<Status> seen;
+    {
+        rt::ScopedConnection connection =
+            rt::observe(screen, Screen::shownStatusKey, [&](Status, Status now) { seen.push_back(now); });
+        player->setStatus(Status::Loading);
+    }
+    player->setStatus(Status::Playing);
+    EXPECT_EQ(seen, std::vector<Status>{Status::Loading});
+}
+
+TEST(ReadKey, ADerivedObservationEndsWithItsOwner) {
+    auto screen = rt::make<Screen>();
+    auto player = rt::make<Player>();
+    screen->setPlayer(player);
+    int calls = 0;
+    {
+        auto owner = rt::make<Owner>();
+        rt::observe(screen, Screen::shownStatusKey, *owner, [&](Owner&, Status, Status) { ++calls; });
+        player->setStatus(Status::Loading);
+    }
+    player->setStatus(Status::Playing);
+    EXPECT_EQ(calls, 1);
 }
 
 }  // namespace

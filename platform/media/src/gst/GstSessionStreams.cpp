@@ -10,6 +10,16 @@ namespace media::gstimpl {
 
 namespace {
 
+/// "ENG" of the stream id "audio-ENG" (and "English" of "text-English"): the name the
+/// HLS demuxer gives an alternative rendition's stream; empty for any other id.
+std::string renditionNameOfStreamID(const std::string& id) {
+    for (std::string_view prefix : {"audio-", "text-"})
+        if (id.size() > prefix.size() && id.compare(0, prefix.size(), prefix) == 0 &&
+            id.find('/') == std::string::npos)
+            return id.substr(prefix.size());
+    return {};
+}
+
 std::string codecOf(const GstCaps* caps) {
     if (!caps || gst_caps_get_size(caps) == 0) return {};
     const GstStructure* s = gst_caps_get_structure(caps, 0);
@@ -54,6 +64,13 @@ void GstSession::readCollection(GstStreamCollection* collection, bool quiet) {
             if (!gst_tag_list_get_string(tags, GST_TAG_TITLE, &title)) gst_tag_list_get_string(tags, GST_TAG_LANGUAGE_NAME, &title);
         }
         std::string lang = language ? language : "";
+        // The HLS demuxer names a rendition's stream after the playlist's NAME
+        // ("audio-ENG", "text-English") and tags only its language: that NAME is the
+        // rendition's title when no title tag says otherwise.
+        if (!title) {
+            auto named = renditionNameOfStreamID(id);
+            if (!named.empty()) title = g_strdup(named.c_str());
+        }
         std::string name = title ? title : lang;
         bool isDefault = (gst_stream_get_stream_flags(stream) & GST_STREAM_FLAG_SELECT) != 0;
         AssetTrack::Description d;

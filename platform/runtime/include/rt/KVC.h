@@ -33,6 +33,7 @@ namespace rt {
 
 enum class Storage : std::uint8_t;
 template <class Cls, class T, Storage S> class Key;
+template <class Cls, class T> class ReadKey;
 
 namespace detail {
 template <class M> struct SetterArgument;
@@ -70,6 +71,8 @@ public:
     template <class K, class T, Storage S, class Setter> ClassBuilder& property(const Key<K, T, S>& key, Setter setter);
     /// A read-only entry of a typed key.
     template <class K, class T, Storage S> ClassBuilder& readonly(const Key<K, T, S>& key);
+    /// The entry of a read-only typed key (rt/Key.h).
+    template <class K, class T> ClassBuilder& readonly(const ReadKey<K, T>& key);
 
     /// A read-only property: writing it goes to setValueForUndefinedKey.
     template <class Getter> ClassBuilder& readonly(std::string key, Getter getter) {

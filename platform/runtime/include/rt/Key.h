@@ -168,6 +168,38 @@ private:
 template <class Cls, class T> using AtomicKey = Key<Cls, T, Storage::Atomic>;
 template <class Cls, class T> using GuardedKey = Key<Cls, T, Storage::Guarded>;
 
+/// A typed key that others may read and observe but not write: a property derived from
+/// other objects (read through its getter, announced through the key paths it depends
+/// on) or a stored one whose writing key the class keeps private.
+///
+///     private:
+///         static constexpr rt::Key<Player, bool> isLiveStore{"isLive", &Player::isLive_};
+///     public:
+///         static constexpr rt::ReadKey<Player, bool> isLiveKey{isLiveStore};
+///         static constexpr rt::ReadKey<Player, double> durationKey{"duration", &Player::duration};
+template <class Cls, class T> class ReadKey {
+public:
+    using Holder = Cls;
+    using ValueType = T;
+    using Getter = T (Cls::*)() const;
+
+    /// A plain stored property, written by the class through key.
+    constexpr ReadKey(const Key<Cls, T, Storage::Plain>& key) : name_(key.name().data()), field_(key.field()) {}
+    /// A property read through a getter returning T.
+    constexpr ReadKey(const char* name, Getter getter) : name_(name), getter_(getter) {}
+
+    constexpr std::string_view name() const { return name_; }
+    T get(const Cls& object) const { return field_ ? object.*field_ : (object.*getter_)(); }
+    /// Read through a getter: its changes are announced through the key paths the class
+    /// declares it depends on, not by a store.
+    constexpr bool isDerived() const { return getter_ != nullptr; }
+
+private:
+    const char* name_;
+    T Cls::* field_ = nullptr;
+    Getter getter_ = nullptr;
+};
+
 // ---- key-value coding entries ---------------------------------------------------------
 
 template <class Cls>
@@ -188,6 +220,13 @@ ClassBuilder<Cls>& ClassBuilder<Cls>::property(const Key<K, T, S>& key, Setter s
 template <class Cls>
 template <class K, class T, Storage S>
 ClassBuilder<Cls>& ClassBuilder<Cls>::readonly(const Key<K, T, S>& key) {
+    static_assert(std::is_base_of_v<K, Cls>, "a class registers its own keys or its ancestors'");
+    return readonly(std::string(key.name()), [key](const Cls& o) { return key.get(o); });
+}
+
+template <class Cls>
+template <class K, class T>
+ClassBuilder<Cls>& ClassBuilder<Cls>::readonly(const ReadKey<K, T>& key) {
     static_assert(std::is_base_of_v<K, Cls>, "a class registers its own keys or its ancestors'");
     return readonly(std::string(key.name()), [key](const Cls& o) { return key.get(o); });
 }
@@ -286,6 +325,48 @@ private:
     std::vector<std::pair<std::thread::id, T>> pending_;
 };
 
+/// The observation of a derived key: the holder never stores it, so it follows the key
+/// paths the key depends on (key-value observation of the key by name) and compares
+/// with the value it last read. Main thread only, like the properties it reads.
+template <class Target, class T, class Owner, class Read, class F> class DerivedObservation final : public OwnedObservation {
+public:
+    DerivedObservation(Target& target, std::string_view key, Owner& owner, Read read, F fn)
+        : OwnedObservation(target, key, owner), read_(std::move(read)), fn_(std::move(fn)), last_(read_(target)) {}
+    ~DerivedObservation() override {
+        if (follower_) follower_->remove();
+    }
+
+    void follow(Target& target, std::string_view key) {
+        std::weak_ptr<OwnedObservation> weak = weak_from_this();
+        follower_ = rt::observe(target.self(), std::string(key), KVONew, [weak](const KVOChange&) {
+            if (auto self = weak.lock()) self->didChange();
+        });
+    }
+
+    void willChange() override {}
+    void didChange() override {
+        auto* t = target();
+        if (!t) return;
+        T now = read_(static_cast<Target&>(*t));
+        T old = std::exchange(last_, now);
+        if constexpr (std::equality_comparable<T>) {
+            if (old == now) return;
+        }
+        auto holder = owner();
+        if (!holder) {
+            end();
+            return;
+        }
+        fn_(static_cast<Owner&>(*holder), std::move(old), std::move(now));
+    }
+
+private:
+    Read read_;
+    F fn_;
+    T last_;
+    Ref<Observation> follower_;
+};
+
 }  // namespace detail
 
 /// Ends a typed observation early. Dropping the handle does not end it: the
@@ -306,6 +387,17 @@ private:
     std::weak_ptr<detail::OwnedObservation> observation_;
 };
 
+namespace detail {
+/// An observation of a key the holder stores (and so announces itself).
+template <class T, class Target, class Owner, class Read, class F>
+ObservationHandle observeStored(Target& target, std::string_view key, Owner& owner, Read read, F fn) {
+    using Observation = TypedObservation<Target, T, Owner, Read, F>;
+    auto observation = std::make_shared<Observation>(target, key, owner, std::move(read), std::move(fn));
+    observation->start();
+    return ObservationHandle(observation);
+}
+}  // namespace detail
+
 /// Calls fn(owner, old, now) after every announced change of key on target, on the
 /// changing thread, in registration order with every other observation of target.
 /// Ends quietly when owner or target goes (whichever first), or with remove().
@@ -313,11 +405,30 @@ template <class Target, class Cls, class T, Storage S, class Owner, class F>
     requires std::is_base_of_v<Cls, Target> && std::is_base_of_v<Object, Owner> &&
              std::is_invocable_v<F&, Owner&, T, T>
 ObservationHandle observe(Target& target, const Key<Cls, T, S>& key, Owner& owner, F fn) {
+    return detail::observeStored<T>(target, key.name(), owner, [key](Target& t) { return key.get(t); }, std::move(fn));
+}
+
+/// The same for a read-only key.
+template <class Target, class Cls, class T, class Owner, class F>
+    requires std::is_base_of_v<Cls, Target> && std::is_base_of_v<Object, Owner> &&
+             std::is_invocable_v<F&, Owner&, T, T>
+ObservationHandle observe(Target& target, const ReadKey<Cls, T>& key, Owner& owner, F fn) {
     auto read = [key](Target& t) { return key.get(t); };
-    using Observation = detail::TypedObservation<Target, T, Owner, decltype(read), F>;
-    auto observation = std::make_shared<Observation>(target, key.name(), owner, std::move(read), std::move(fn));
-    observation->start();
-    return ObservationHandle(observation);
+    if (key.isDerived()) {
+        using Derived = detail::DerivedObservation<Target, T, Owner, decltype(read), F>;
+        auto observation = std::make_shared<Derived>(target, key.name(), owner, std::move(read), std::move(fn));
+        if (observation->start()) observation->follow(target, key.name());
+        return ObservationHandle(observation);
+    }
+    return detail::observeStored<T>(target, key.name(), owner, std::move(read), std::move(fn));
+}
+
+template <class Target, class Cls, class T, class Owner, class F>
+    requires std::is_base_of_v<Cls, Target> && std::is_base_of_v<Object, Owner> &&
+             std::is_invocable_v<F&, Owner&, T, T>
+ObservationHandle observe(const Ref<Target>& target, const ReadKey<Cls, T>& key, Owner& owner, F fn) {
+    if (!target) throw Exception(Exception::InvalidArgument, "Cannot observe the key " + std::string(key.name()) + " of nil.");
+    return observe(*target, key, owner, std::move(fn));
 }
 
 template <class Target, class Cls, class T, Storage S, class Owner, class F>

@@ -77,4 +77,22 @@ template <class Target, class Cls, class T, Storage S, class F>
     return observe(*target, key, std::move(fn));
 }
 
+/// The same for a read-only key (rt::ReadKey).
+template <class Target, class Cls, class T, class F>
+    requires std::is_base_of_v<Cls, Target> && std::is_invocable_v<F&, T, T>
+[[nodiscard]] ScopedConnection observe(Target& target, const ReadKey<Cls, T>& key, F fn) {
+    auto anchor = detail::makeConnectionAnchor();
+    auto handle = observe(target, key, *anchor, [fn = std::move(fn)](Object&, T old, T now) mutable {
+        fn(std::move(old), std::move(now));
+    });
+    return ScopedConnection(std::move(anchor), handle);
+}
+
+template <class Target, class Cls, class T, class F>
+    requires std::is_base_of_v<Cls, Target> && std::is_invocable_v<F&, T, T>
+[[nodiscard]] ScopedConnection observe(const Ref<Target>& target, const ReadKey<Cls, T>& key, F fn) {
+    if (!target) throw Exception(Exception::InvalidArgument, "Cannot observe the key " + std::string(key.name()) + " of nil.");
+    return observe(*target, key, std::move(fn));
+}
+
 }  // namespace rt

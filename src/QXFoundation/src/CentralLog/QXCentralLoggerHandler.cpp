@@ -5,6 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+
+#include "CentralLog/CentralLoggerTesting.h"
 
 #include <nlohmann/json.hpp>
 
@@ -18,12 +21,17 @@
 
 namespace zid {
 
-std::string kCentralLoggerServerURL = [] {
+const std::string kCentralLoggerServerURL = [] {
     const char* configured = std::getenv("ZID_CENTRAL_LOG_HOST");
     return std::string(configured && *configured ? configured : "localhost");
 }();
 
 namespace {
+
+std::optional<std::string>& hostForTesting() {
+    static std::optional<std::string> host;
+    return host;
+}
 
 using Json = nlohmann::json;
 
@@ -55,6 +63,8 @@ net::HttpRequest batchRequest(const std::string& url, const std::string& body) {
 }
 
 }  // namespace
+
+void setCentralLoggerServerURLForTesting(std::optional<std::string> host) { hostForTesting() = std::move(host); }
 
 /// Everything the handler's queue works on. Timers, observers and requests reach it
 /// weakly, so none of them keeps a released handler's state alive for long. The queue
@@ -131,7 +141,7 @@ struct QXCentralLoggerHandler::State : std::enable_shared_from_this<QXCentralLog
 
 QXCentralLoggerHandler::QXCentralLoggerHandler(std::string tag)
     : uuid_(genUUID()), tag_(std::move(tag)), state_(std::make_shared<State>()) {
-    url_ = rt::format("https://%@/%@/", kCentralLoggerServerURL, tag_);
+    url_ = rt::format("https://%@/%@/", hostForTesting().value_or(kCentralLoggerServerURL), tag_);
     queue_ = fnd::Queue::serial("central logger queue");
     // Wait until the queue's loop runs: a queue released before its loop started
     // would miss the stop request and never end.

@@ -2,6 +2,8 @@
 // passes and the back-off of a session the delegate asked to retry.
 #include <QXFoundation/Listening/IListenable.h>
 #include <QXSDKPlayer/Common/QXPrebufferingController.h>
+
+#include "Common/QXQuorvexPlayerInternals.h"
 #include <QXSDKPlayer/Common/QXSourceChain.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
@@ -25,7 +27,7 @@ void QXPrebufferingController::describe(rt::ClassBuilder<QXPrebufferingControlle
 QXPrebufferingController::QXPrebufferingController() {
     // Checked first, as the facade does: an unconfigured process subscribes nothing.
     QXQuorvexPlayer::requireConfigured();
-    vexaFactory_ = rt::make<SDKVexaFactory>(QXQuorvexPlayerDefaultVexaCluster, QXQuorvexPlayerDefaultVexaHost,
+    vexaFactory_ = rt::make<SDKVexaFactory>(QXQuorvexPlayerDefaultVexaCluster, SDKVexaFactory::mediaServerSettings().host,
                                             *QXQuorvexPlayerApiKey);
     auto players = rt::make<CPPlayerFactory>();
     players->setLoadingTimeout(10.0);
@@ -167,7 +169,7 @@ rt::Ref<QXQuorvexPlayer> QXPrebufferingController::playerForMedia(const rt::Ref<
     }
     auto player = QXQuorvexPlayer::playerWithSession(session);
     player->setPlayerControlStyle(playerControlStyle_);
-    QXQuorvexPlayer::mediaDescriptorKey.set(*player, media);
+    QXQuorvexPlayerInternals::setMediaDescriptor(*player, media);
     if (Entry* entry = entryOf(media.get()); entry && entry->session == session) entry->player = player;
     if (made) prepareSessions();
     return player;

@@ -1,9 +1,14 @@
 // Configuration, construction and the playing road of the facade.
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 
+#include "Common/QXQuorvexPlayerInternals.h"
+
 #include <mutex>
 
+#include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
 #include <QXCorePlayer/Core/View/PlaybackControl/CPDefaultPlaybackControlFactory.h>
+#include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
+#include <QXCorePlayer/Core/View/QXPlayerView.h>
 #include <QXFoundation/Audio/AudioSessionManager.h>
 #include <QXFoundation/Device/DeviceType.h>
 #include <QXFoundation/Listening/IListenable.h>
@@ -32,6 +37,12 @@ void QXQuorvexPlayer::configureWithApiKey(const std::optional<std::string>& apiK
     installQXPresentation();
 }
 
+void QXQuorvexPlayer::configureMediaServer(const QXMediaServerSettings& settings) {
+    SDKVexaFactory::setMediaServerSettings(settings);
+}
+
+QXMediaServerSettings QXQuorvexPlayer::mediaServerSettings() { return SDKVexaFactory::mediaServerSettings(); }
+
 rt::Ref<QXQuorvexPlayer> QXQuorvexPlayer::playerWithSession(const rt::Ref<CPPlaybackSession>& session) {
     auto player = QXQuorvexPlayer::player();
     player->setSession(session);
@@ -51,10 +62,11 @@ void QXQuorvexPlayer::raiseParameterError(const std::string& reason) {
 QXQuorvexPlayer::QXQuorvexPlayer() {
     requireConfigured();
     installQXPresentation();
+    listener_ = rt::make<QXQuorvexPlayerListener>(*this);
     customToolbarPlaybackControl_ = rt::make<CPToolbarPlaybackControl>();
-    vexaFactory_ =
-        rt::make<SDKVexaFactory>(QXQuorvexPlayerDefaultVexaCluster, QXQuorvexPlayerDefaultVexaHost, *QXQuorvexPlayerApiKey);
-    playerControlStyle_ = 2;
+    vexaFactory_ = rt::make<SDKVexaFactory>(QXQuorvexPlayerDefaultVexaCluster, SDKVexaFactory::mediaServerSettings().host,
+                                            *QXQuorvexPlayerApiKey);
+    playerControlStyle_ = QXPlayerControlStyle::Default;
     loadingTimeout_ = 10.0;
     playerFactory_ = rt::make<CPPlayerFactory>();
 }
@@ -69,26 +81,27 @@ void QXQuorvexPlayer::didInitialize() {
         bindLoadingTimeout(session_);
     }));
     observations_.push_back(rt::observe(me, "session.title", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) {
-        contentTitleKey.set(*this, session_ ? session_->title() : std::string());
+        contentTitleStore.set(*this, session_ ? session_->title() : std::string());
     }));
     view();
     installTriggers();
     observations_.push_back(rt::observe(me, "playerControlStyle", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) {
         rt::Ref<ICPPlaybackControlFactory> factory;
         switch (playerControlStyle_) {
-            case 1: factory = customToolbarPlaybackControlFactory(); break;
-            case 2:
+            case QXPlayerControlStyle::CustomToolbar: factory = customToolbarPlaybackControlFactory(); break;
+            case QXPlayerControlStyle::Default:
                 if (!defaultControlFactory_) defaultControlFactory_ = rt::make<CPDefaultPlaybackControlFactory>();
                 factory = defaultControlFactory_;
                 break;
-            default: break;  // 0 and any style without a case: no control
+            default: break;  // None and any style without a case: no control
         }
-        playbackControlFactoryKey.set(*this, factory);
+        playbackControlFactoryStore.set(*this, factory);
     }));
     observations_.push_back(rt::observe(me, "session.error", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) {
-        errorKey.set(*this, mapError(session_ ? session_->error() : nullptr));
+        errorStore.set(*this, mapError(session_ ? session_->error() : nullptr));
     }));
     installSelectionBindings();
+    followFirstPicture();
     // Live while playing content the source reports online.
     observations_.push_back(rt::observe(me, "playerState", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) { updateLive(); }));
     observations_.push_back(rt::observe(me, "session.online", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) { updateLive(); }));
@@ -100,7 +113,7 @@ const rt::Ref<ui::View>& QXQuorvexPlayer::view() {
     if (!playerView_) {
         playerView_ = rt::make<CPPlayerView>(ui::Rect(0, 0, 100, 100), playbackControlFactory_);
         playerView_->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
-        addListener(*playerView_, self());
+        addListener(*playerView_, listener_);
         auto me = self();
         observations_.push_back(rt::observe(me, "session", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) {
             playerView_->setSession(session_);
@@ -115,10 +128,10 @@ const rt::Ref<ui::View>& QXQuorvexPlayer::view() {
 
 void QXQuorvexPlayer::setSession(const rt::Ref<CPPlaybackSession>& session) {
     if (session == session_) return;
-    if (session_) removeListener(*session_, *this);
-    sessionKey.set(*this, session);
+    if (session_) removeListener(*session_, *listener_);
+    sessionStore.set(*this, session);
     if (session_) {
-        addListener(*session_, self());
+        addListener(*session_, listener_);
         bindLoadingTimeout(session_);
     }
     // Content the host plays during an ad waits, paused, until the ad is over: the ad's
@@ -152,9 +165,17 @@ void QXQuorvexPlayer::playMedia(const rt::Ref<QXMediaDescriptor>& descriptor, bo
     requireConfigured();
     if (!descriptor)
         raiseParameterError("QXQuorvexPlayer: playMedia:autoplay: must be called with a non-nil media descriptor!");
-    mediaDescriptorKey.set(*this, descriptor);
+    mediaDescriptorStore.set(*this, descriptor);
     auto chain = QXSourceChain::forDescriptor(*descriptor, vexaFactory_);
     playSource(chain.source, autoplay, chain.rewindOnFinish);
+}
+
+void QXQuorvexPlayer::playURL(const std::optional<std::string>& url, QXStreamKind kind, bool autoplay) {
+    requireConfigured();
+    if (!url) raiseParameterError("QXQuorvexPlayer: playURL: must be called with a non-nil URL!");
+    auto source = CPURLMediaSource::sourceWithMediaURL(*url);
+    source->setSourceType(kind == QXStreamKind::Live ? CPMediaSourceType::LiveChannel : CPMediaSourceType::Recorded);
+    playSource(source, autoplay, false);
 }
 
 void QXQuorvexPlayer::playSource(const rt::Ref<ICPMediaSource>& source, bool autoplay, bool rewindOnFinish) {
@@ -235,6 +256,32 @@ void QXQuorvexPlayer::continueWithBirthdate(const rt::Date& birthdate) {
 
 void QXQuorvexPlayer::continueWithAgeConfirmed() {
     if (session_) session_->continueWithAgeConfirmed();
+}
+
+rt::Ref<ui::ViewController> QXQuorvexPlayer::presentingViewController() const {
+    return presentingViewController_.lock();
+}
+
+void QXQuorvexPlayer::setPresentingViewController(const rt::Ref<ui::ViewController>& controller) {
+    presentingViewController_ = controller;
+}
+
+// The first picture: the player layer of whatever the player view presents says when it
+// is ready for display; a new presentation (a new session's player) starts again at NO.
+void QXQuorvexPlayer::followFirstPicture() {
+    auto follow = [this] {
+        firstPictureObservation_.remove();
+        auto video = playerView_ ? rt::cast<QXPlayerView>(playerView_->presentationLayer()) : nullptr;
+        auto layer = video ? video->playerLayer() : nullptr;
+        readyForDisplayStore.set(*this, layer && layer->isReadyForDisplay());
+        if (layer)
+            firstPictureObservation_ = rt::observe(*layer, media::PlayerLayer::readyForDisplayKey, *this,
+                                                   [](QXQuorvexPlayer& self, bool, bool ready) {
+                                                       readyForDisplayStore.set(self, ready);
+                                                   });
+    };
+    observations_.push_back(rt::observe(self(), "playerView.presentationLayer", rt::KVONew | rt::KVOInitial,
+                                        [follow](const rt::KVOChange&) { follow(); }));
 }
 
 void QXQuorvexPlayer::setEnableLogging(bool enable) {

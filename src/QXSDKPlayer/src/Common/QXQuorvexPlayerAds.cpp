@@ -2,6 +2,9 @@
 // ten times a second and on every change of the source's state, the content session
 // suspended while an ad plays and resumed after it.
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
+
+#include "Common/QXQuorvexPlayerInternals.h"
+#include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
 #include <fnd/RunLoop.h>
 #include <ima/Backend.h>
 
@@ -32,6 +35,14 @@ void resumeAfterAd(const rt::Ref<CPPlaybackSession>& session) {
 }
 }  // namespace
 
+namespace {
+/// Ads configured on a facade play through the process's ads backend; without one the
+/// facade installs the one that fetches and plays VAST ads, so a host makes no set-up call.
+void installAdsBackendIfNeeded() {
+    if (!ima::installedBackend()) QXIMAVastBackend::install();
+}
+}  // namespace
+
 void QXQuorvexPlayer::assertIMAAvailable() {
     if (!ima::sdkClassNamed("AdsManager"))
         throw rt::Exception(QXQuorvexPlayerConfigurationError, "IMA SDK is not available.");
@@ -41,6 +52,7 @@ void QXQuorvexPlayer::assertIMAAvailable() {
 // ad at once, and its placement depends on the policy's preroll.
 void QXQuorvexPlayer::configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
                                                          double minAdFreeTimeInterval, bool allowPreroll) {
+    installAdsBackendIfNeeded();
     assertIMAAvailable();
     adManager_ = QXQuorvexPlayerAdManager::managerWithMinAdFreeTimeInterval(minAdFreeTimeInterval, allowPreroll);
     setGoogleIMATag(tag, customMetadata);
@@ -48,6 +60,7 @@ void QXQuorvexPlayer::configureAdServiceWithGoogleIMATag(const std::string& tag,
 
 void QXQuorvexPlayer::configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
                                                          const std::vector<double>& cuePoints, bool allowPreroll) {
+    installAdsBackendIfNeeded();
     assertIMAAvailable();
     adManager_ = QXQuorvexPlayerAdManager::managerWithCuePoints(cuePoints, allowPreroll);
     setGoogleIMATag(tag, customMetadata);
@@ -63,7 +76,7 @@ void QXQuorvexPlayer::setGoogleIMATag(const std::optional<std::string>& tag, con
     container->addSubview(adPlayer_);
     // Behind the player view: hidden until an ad plays.
     container->sendSubviewToBack(adPlayer_);
-    adPlayer_->setDelegate(self());
+    adPlayer_->setDelegate(listener_);
     adPlayer_->start();
     rt::Weak<QXQuorvexPlayer> weak = selfAs<QXQuorvexPlayer>();
     adTicker_ = fnd::RunLoop::main()->schedule(kAdTickInterval, true, [weak](fnd::Timer& timer) {
@@ -92,7 +105,7 @@ void QXQuorvexPlayer::endAdOfContent() {
     bool wasPlaying = playingAd_;
     if (auto session = std::move(adSuspendedSession_)) resumeAfterAd(session);
     adSuspendedSession_ = nullptr;
-    playingAdKey.set(*this, false);
+    playingAdStore.set(*this, false);
     if (!wasPlaying) return;
     if (auto delegate = delegate_.lock()) delegate->playerDidFinishPlayingAd(*this);
 }
@@ -141,7 +154,7 @@ void QXQuorvexPlayer::QXIMAPlayerRequestContentPause(QXIMAPlayer& adPlayer) {
         adSuspendedSession_ = session_;
         session_->suspend();
     }
-    playingAdKey.set(*this, true);
+    playingAdStore.set(*this, true);
     view()->bringSubviewToFront(adPlayer_);
     if (adManager_) adManager_->adStartedAtMediaTime(session_ ? session_->playbackTime() : 0.0);
     if (auto delegate = delegate_.lock()) delegate->playerStartingAd(*this);
@@ -153,7 +166,7 @@ void QXQuorvexPlayer::QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer) {
     adSuspendedSession_ = nullptr;
     view()->sendSubviewToBack(adPlayer_);
     bool wasPlaying = playingAd_;
-    playingAdKey.set(*this, false);
+    playingAdStore.set(*this, false);
     if (!wasPlaying) return;
     if (auto delegate = delegate_.lock()) delegate->playerDidFinishPlayingAd(*this);
 }

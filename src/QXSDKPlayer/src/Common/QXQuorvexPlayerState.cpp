@@ -2,6 +2,8 @@
 // mapping and the subtitle and audio-track records with their selection.
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 
+#include "Common/QXQuorvexPlayerInternals.h"
+
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayButtonToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlaybackSliderToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlaybackTimeLabelToolbarItem.h>
@@ -25,9 +27,10 @@ const char* const QXQuorvexPlayerErrorDomain = "QXQuorvexPlayerErrorDomain";
 
 void QXQuorvexPlayer::describe(rt::ClassBuilder<QXQuorvexPlayer>& c) {
     using P = QXQuorvexPlayer;
-    c.property(sessionKey);
-    c.property(playerFactoryKey);
+    c.readonly(sessionStore);
+    c.readonly(playerFactoryStore);
     c.readonly(errorKey);
+    c.readonly(readyForDisplayKey);
     c.property(loadingTimeoutKey);
     c.property(playerControlStyleKey);
     c.property(mutedKey, &P::setMuted);
@@ -37,8 +40,8 @@ void QXQuorvexPlayer::describe(rt::ClassBuilder<QXQuorvexPlayer>& c) {
     c.readonly(contentTitleKey);
     c.readonly(isLiveKey);
     c.property(enableLoggingKey, &P::setEnableLogging);
-    c.readonly(playbackControlFactoryKey);
-    c.readonly(customToolbarPlaybackControlKey);
+    c.readonly(playbackControlFactoryStore);
+    c.readonly(customToolbarPlaybackControlStore);
     c.readonly(mediaDescriptorKey);
     c.readonly(subtitlesKey);
     c.readonly(defaultSubtitleKey);
@@ -50,18 +53,18 @@ void QXQuorvexPlayer::describe(rt::ClassBuilder<QXQuorvexPlayer>& c) {
     c.readonly(defaultAudibleMediaSelectionOptionKey);
     c.readonly(selectedAudibleMediaSelectionOptionKey);
     c.readonly("playerView", &P::playerView);
-    c.readonly("playerState", &P::playerState).dependent("playerState", {"session.state"});
-    c.readonly("duration", &P::duration).dependent("duration", {"session.timeInfo.duration"});
-    c.readonly("playbackTime", &P::playbackTime).dependent("playbackTime", {"session.playbackTime"});
-    c.readonly("viewerCount", &P::viewerCount).dependent("viewerCount", {"session.viewerCount"});
-    c.readonly("broadcastStartDate", &P::broadcastStartDate).dependent("broadcastStartDate", {"session.startDate"});
-    c.readonly("pictureInPictureAvailable", &P::pictureInPictureAvailable)
+    c.readonly(playerStateKey).dependent("playerState", {"session.state"});
+    c.readonly(durationKey).dependent("duration", {"session.timeInfo.duration"});
+    c.readonly(playbackTimeKey).dependent("playbackTime", {"session.playbackTime"});
+    c.readonly(viewerCountKey).dependent("viewerCount", {"session.viewerCount"});
+    c.readonly(broadcastStartDateKey).dependent("broadcastStartDate", {"session.startDate"});
+    c.readonly(pictureInPictureAvailableKey)
         .dependent("pictureInPictureAvailable", {"session.pictureInPictureAvailable"});
-    c.readonly("pictureInPictureActive", &P::pictureInPictureActive)
+    c.readonly(pictureInPictureActiveKey)
         .dependent("pictureInPictureActive", {"session.pictureInPictureActive"});
-    c.readonly("isPlayingLiveStream", &P::isPlayingLiveStream).dependent("isPlayingLiveStream", {"session.sourceType"});
-    c.readonly("contentId", &P::contentId).dependent("contentId", {"session.contentId"});
-    c.readonly("controlsVisible", &P::controlsVisible).dependent("controlsVisible", {"playerView.controlsVisible"});
+    c.readonly(isPlayingLiveStreamKey).dependent("isPlayingLiveStream", {"session.sourceType"});
+    c.readonly(contentIdKey).dependent("contentId", {"session.contentId"});
+    c.readonly(controlsVisibleKey).dependent("controlsVisible", {"playerView.controlsVisible"});
     c.readonly("customToolbarPlaybackControlFactory", &P::customToolbarPlaybackControlFactory)
         .dependent("customToolbarPlaybackControlFactory", {"customToolbarPlaybackControl"});
     c.readonly("topToolbar", &P::topToolbar).dependent("topToolbar", {"customToolbarPlaybackControl.topToolbar"});
@@ -96,10 +99,10 @@ void QXQuorvexPlayer::describe(rt::ClassBuilder<QXQuorvexPlayer>& c) {
 
 // ---- derived properties ------------------------------------------------------------------------
 
-unsigned long QXQuorvexPlayer::playerState() const {
-    if (!session_) return 0;
+QXPlayerState QXQuorvexPlayer::playerState() const {
+    if (!session_) return QXPlayerState::Stopped;
     auto state = static_cast<long>(session_->state());
-    return state >= 1 && state <= 6 ? static_cast<unsigned long>(state) : 0;
+    return state >= 1 && state <= 6 ? static_cast<QXPlayerState>(state) : QXPlayerState::Stopped;
 }
 
 double QXQuorvexPlayer::duration() const {
@@ -147,10 +150,10 @@ void QXQuorvexPlayer::installTriggers() {
 }
 
 void QXQuorvexPlayer::updateLive() {
-    bool live = playerState() == 4 && session_ && session_->online();
+    bool live = playerState() == QXPlayerState::Playing && session_ && session_->online();
     if (hasLive_ && live == isLive_) return;
     hasLive_ = true;
-    isLiveKey.set(*this, live);
+    isLiveStore.set(*this, live);
     tellDelegate([this](QXPlayerDelegate& d) { d.playerLiveStateDidChange(*this); });
 }
 
@@ -189,33 +192,40 @@ void QXQuorvexPlayer::playerViewRequestsPresentingViewController(CPPlayerView&,
 // ---- errors ----------------------------------------------------------------------------------------
 
 namespace {
-long facadeCodeForSourceCode(long long code) {
+using Code = QXQuorvexPlayerErrorCode;
+
+Code facadeCodeForSourceCode(long long code) {
     switch (code) {
-        case 1: return 1;
-        case 2: return 1;
-        case 4: return 3;
-        case 5: return 4;
-        case 6: return 5;
-        case 7: return 6;
-        case 8: return 7;
-        case 9: return 8;
-        case 12: return 9;
-        case 13: return 10;
-        default: return 0;  // 3 disconnected, 10 timeout, 11 authentication, and anything unknown
+        case 1: return Code::LoadingFailed;
+        case 2: return Code::LoadingFailed;
+        case 4: return Code::Offline;
+        case 5: return Code::Unsupported;
+        case 6: return Code::Deleted;
+        case 7: return Code::Nonexistent;
+        case 8: return Code::StreamAccessRefused;
+        case 9: return Code::ApiKeyRejected;
+        case 12: return Code::AgeRefused;
+        case 13: return Code::AgeConfirmationCancelled;
+        default: return Code::Unknown;  // 3 disconnected, 10 timeout, 11 authentication, and anything unknown
     }
 }
 }  // namespace
 
+std::optional<QXQuorvexPlayerErrorCode> QXQuorvexPlayer::errorCode() const {
+    if (!error_ || error_->domain() != QXQuorvexPlayerErrorDomain) return std::nullopt;
+    return static_cast<QXQuorvexPlayerErrorCode>(error_->code());
+}
+
 rt::Ref<rt::Error> QXQuorvexPlayer::mapError(const rt::Ref<rt::Error>& error) {
     if (!error) return nullptr;
-    long code;
+    Code code;
     if (error->domain() == CPMediaPlayerErrorDomain)
-        code = error->code() == 1 ? 1 : error->code() == 2 ? 2 : 0;
+        code = error->code() == 1 ? Code::LoadingFailed : error->code() == 2 ? Code::Stalled : Code::Unknown;
     else if (error->domain() == kMediaSourceErrorDomain)
         code = facadeCodeForSourceCode(error->code());
     else
         return error;
-    return rt::Error::make(QXQuorvexPlayerErrorDomain, code, error->userInfo());
+    return rt::Error::make(QXQuorvexPlayerErrorDomain, static_cast<long>(code), error->userInfo());
 }
 
 // ---- subtitles and audio tracks --------------------------------------------------------------------
@@ -286,15 +296,15 @@ void QXQuorvexPlayer::refreshSubtitles() {
             legible.push_back(QXMediaSelectionOption::mediaSelectionOptionWithLanguageTag(
                 d ? d->languageTag() : std::string(), d ? d->title() : std::string()));
         }
-        subtitlesKey.set(*this, subtitles);
-        legibleMediaSelectionOptionsKey.set(*this, legible);
+        subtitlesStore.set(*this, subtitles);
+        legibleMediaSelectionOptionsStore.set(*this, legible);
     }
     long defaultIndex = indexOf(options, session_ ? session_->defaultSubtitle() : nullptr);
     long selectedIndex = indexOf(options, session_ ? session_->selectedSubtitle() : nullptr);
-    defaultSubtitleKey.set(*this, recordAt(subtitles_, defaultIndex));
-    defaultLegibleMediaSelectionOptionKey.set(*this, recordAt(legibleMediaSelectionOptions_, defaultIndex));
-    selectedSubtitleKey.set(*this, recordAt(subtitles_, selectedIndex));
-    selectedLegibleMediaSelectionOptionKey.set(*this, recordAt(legibleMediaSelectionOptions_, selectedIndex));
+    defaultSubtitleStore.set(*this, recordAt(subtitles_, defaultIndex));
+    defaultLegibleMediaSelectionOptionStore.set(*this, recordAt(legibleMediaSelectionOptions_, defaultIndex));
+    selectedSubtitleStore.set(*this, recordAt(subtitles_, selectedIndex));
+    selectedLegibleMediaSelectionOptionStore.set(*this, recordAt(legibleMediaSelectionOptions_, selectedIndex));
 }
 
 void QXQuorvexPlayer::refreshAudioTracks() {
@@ -309,12 +319,12 @@ void QXQuorvexPlayer::refreshAudioTracks() {
             audible.push_back(QXMediaSelectionOption::mediaSelectionOptionWithLanguageTag(
                 d ? d->languageTag() : std::string(), d ? d->title() : std::string()));
         }
-        audibleMediaSelectionOptionsKey.set(*this, audible);
+        audibleMediaSelectionOptionsStore.set(*this, audible);
     }
     long defaultIndex = indexOf(options, session_ ? session_->defaultAudioTrack() : nullptr);
     long selectedIndex = indexOf(options, session_ ? session_->selectedAudioTrack() : nullptr);
-    defaultAudibleMediaSelectionOptionKey.set(*this, recordAt(audibleMediaSelectionOptions_, defaultIndex));
-    selectedAudibleMediaSelectionOptionKey.set(*this, recordAt(audibleMediaSelectionOptions_, selectedIndex));
+    defaultAudibleMediaSelectionOptionStore.set(*this, recordAt(audibleMediaSelectionOptions_, defaultIndex));
+    selectedAudibleMediaSelectionOptionStore.set(*this, recordAt(audibleMediaSelectionOptions_, selectedIndex));
 }
 
 void QXQuorvexPlayer::selectSubtitle(const rt::Ref<QXSubtitle>& subtitle) {

@@ -2,6 +2,8 @@
 // controls itself (control style 1).
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 
+#include "Common/QXQuorvexPlayerInternals.h"
+
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayButtonToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlaybackSliderToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlaybackTimeLabelToolbarItem.h>

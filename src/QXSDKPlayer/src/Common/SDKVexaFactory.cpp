@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "Common/SDKVexaFactoryTesting.h"
+
 #include <QXSDKPlayer/Common/QXIdentitySources.h>
 #include "VexaWebSocketClient/Client/QXVexaClient.h"
 #include "VexaWebSocketClient/QXVexaService.h"
@@ -10,29 +12,48 @@
 namespace zid {
 
 const char* const QXQuorvexPlayerDefaultVexaCluster = "omega";
-std::string QXQuorvexPlayerDefaultVexaHost = "vexa.quorvex.net";
+const char* const QXQuorvexPlayerDefaultVexaHost = "vexa.quorvex.net";
 
 namespace {
 std::mutex settingsMutex;
-std::optional<QXVexaSocketSettings>& defaultSettings() {
+QXMediaServerSettings& currentSettings() {
+    static QXMediaServerSettings settings;
+    return settings;
+}
+std::optional<QXVexaSocketSettings>& testSettings() {
     static std::optional<QXVexaSocketSettings> settings;
     return settings;
 }
 }  // namespace
 
-void SDKVexaFactory::setDefaultSocketSettings(std::optional<QXVexaSocketSettings> settings) {
+void SDKVexaFactory::setMediaServerSettings(const QXMediaServerSettings& settings) {
     std::lock_guard lock(settingsMutex);
-    defaultSettings() = std::move(settings);
+    currentSettings() = settings;
 }
 
-std::optional<QXVexaSocketSettings> SDKVexaFactory::defaultSocketSettings() {
+QXMediaServerSettings SDKVexaFactory::mediaServerSettings() {
     std::lock_guard lock(settingsMutex);
-    return defaultSettings();
+    return currentSettings();
+}
+
+void setVexaSocketSettingsForTesting(std::optional<QXVexaSocketSettings> settings) {
+    std::lock_guard lock(settingsMutex);
+    testSettings() = std::move(settings);
+}
+
+QXVexaSocketSettings SDKVexaFactory::socketSettings() {
+    std::lock_guard lock(settingsMutex);
+    if (testSettings()) return *testSettings();
+    const auto& current = currentSettings();
+    QXVexaSocketSettings settings;
+    settings.origin = current.origin;
+    settings.userAgent = current.userAgent;
+    settings.socket.extraTrustAnchorsPem = current.extraTrustAnchorsPem;
+    return settings;
 }
 
 SDKVexaFactory::SDKVexaFactory(std::string defaultCluster, std::string host, std::string apiKey)
-    : SDKVexaFactory(std::move(defaultCluster), std::move(host), std::move(apiKey),
-                     defaultSocketSettings().value_or(QXVexaSocketSettings{})) {}
+    : SDKVexaFactory(std::move(defaultCluster), std::move(host), std::move(apiKey), socketSettings()) {}
 
 SDKVexaFactory::SDKVexaFactory(std::string defaultCluster, std::string host, std::string apiKey,
                                QXVexaSocketSettings settings)

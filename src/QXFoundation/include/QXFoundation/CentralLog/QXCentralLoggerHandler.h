@@ -24,8 +24,8 @@ namespace zid {
 
 /// The host name (optionally with ":port") of the central log service. A deployment
 /// setting: taken from the environment variable ZID_CENTRAL_LOG_HOST at start-up,
-/// "localhost" otherwise; assign it before handlers are made.
-extern std::string kCentralLoggerServerURL;
+/// "localhost" otherwise.
+extern const std::string kCentralLoggerServerURL;
 
 class QXCentralLoggerHandler : public QXLogHandler {
     RT_CLASS(QXCentralLoggerHandler, QXLogHandler)

@@ -8,9 +8,9 @@
 
 namespace zid {
 
-std::string kVastClient_ClickThroughTag = "ClickThrough";
-std::string kVastClient_ClickTrackingTag = "ClickTracking";
-std::string kVastClient_CustomClicksTag = "CustomClicks";
+const std::string kVastClient_ClickThroughTag = "ClickThrough";
+const std::string kVastClient_ClickTrackingTag = "ClickTracking";
+const std::string kVastClient_CustomClicksTag = "CustomClicks";
 
 namespace {
 

@@ -5,7 +5,10 @@
 #include <rt/Error.h>
 #include <rt/Object.h>
 #include <rt/Value.h>
-#include <ui/ViewController.h>
+
+namespace ui {
+class ViewController;
+}
 
 namespace zid {
 

@@ -43,7 +43,7 @@ class QXPrebufferingController : public rt::Object, public CPPlaybackSessionList
     RT_CLASS(QXPrebufferingController, rt::Object)
 private:
     long maxSources_ = kDefaultMaxSources;
-    unsigned long playerControlStyle_ = 0;
+    QXPlayerControlStyle playerControlStyle_ = QXPlayerControlStyle::None;
     std::vector<rt::Ref<QXMediaDescriptor>> enqueuedMedia_;
 
 public:
@@ -55,7 +55,7 @@ public:
 
     using C_ = QXPrebufferingController;
     static constexpr rt::Key<C_, long> maxSourcesKey{"maxSources", &C_::maxSources_};
-    static constexpr rt::Key<C_, unsigned long> playerControlStyleKey{"playerControlStyle", &C_::playerControlStyle_};
+    static constexpr rt::Key<C_, QXPlayerControlStyle> playerControlStyleKey{"playerControlStyle", &C_::playerControlStyle_};
     static constexpr rt::Key<C_, std::vector<rt::Ref<QXMediaDescriptor>>> enqueuedMediaKey{"enqueuedMedia",
                                                                                            &C_::enqueuedMedia_};
 
@@ -101,8 +101,8 @@ public:
     /// Held weakly.
     void setDelegate(const std::shared_ptr<QXPrebufferingDelegate>& delegate) { delegate_ = delegate; }
     /// The control style of the facades handed out (0, no control).
-    unsigned long playerControlStyle() const { return playerControlStyle_; }
-    void setPlayerControlStyle(unsigned long style) { playerControlStyleKey.set(*this, style); }
+    QXPlayerControlStyle playerControlStyle() const { return playerControlStyle_; }
+    void setPlayerControlStyle(QXPlayerControlStyle style) { playerControlStyleKey.set(*this, style); }
 
     /// The media's session, or none.
     rt::Ref<CPPlaybackSession> sessionOfMedia(const rt::Ref<QXMediaDescriptor>& media) const;

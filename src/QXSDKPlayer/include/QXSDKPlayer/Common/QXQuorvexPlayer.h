@@ -1,41 +1,65 @@
 #pragma once
 // The one object a host needs: configured once per process with the service's API key,
-// made per player, it gives the host a view to embed, plays a live channel or a recorded
-// video by identifier, forwards transport calls and unlock answers, and publishes what
-// it plays through observable properties and its delegate. Main thread only.
+// made per player, it gives the host a view to embed, plays a live channel, a recorded
+// video or a stream URL, forwards transport calls and unlock answers, and publishes what
+// it plays through typed read-only keys and its delegate. Main thread only.
 //
 //   QXQuorvexPlayer::configureWithApiKey("key");
 //   auto player = QXQuorvexPlayer::player();
 //   window->addSubview(player->view());
 //   player->playChannel("channel-id");
+//
+// A host includes <Zidoredider/Player.h>, which brings this header with the toolbar
+// items and the views a host places; this header alone declares them only.
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
-#include <QXCorePlayer/Core/Core/CPPlaybackSessionListener.h>
-#include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
-#include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
-#include <QXCorePlayer/Core/View/PlayerView/CPPlayerView.h>
-#include <QXMediaPlayer/Ad/IMA/QXIMAPlayer.h>
-#include <QXMediaPlayer/Ad/IMA/QXQuorvexPlayerAdManager.h>
 #include <QXSDKPlayer/Common/QXMediaDescriptor.h>
 #include <QXSDKPlayer/Common/QXMediaSelectionOption.h>
+#include <QXSDKPlayer/Common/QXMediaServerSettings.h>
 #include <QXSDKPlayer/Common/QXPlayerDelegate.h>
 #include <QXSDKPlayer/Common/QXSubtitle.h>
-#include <QXSDKPlayer/Common/SDKVexaFactory.h>
 #include <rt/Error.h>
-#include <rt/Exception.h>
 #include <rt/KVC.h>
 #include <rt/Key.h>
 
+namespace fnd {
+class Timer;
+}
+namespace ui {
+class View;
+class ViewController;
+}  // namespace ui
+
 namespace zid {
 
-class QXToolbar;
-class QXImageToolbarItem;
+class CPAirplayToolbarItem;
+class CPContentDurationToolbarItem;
+class CPContentTitleToolbarItem;
+class CPPictureInPictureToolbarItem;
+class CPPlayButtonToolbarItem;
+class CPPlaybackSession;
+class CPPlaybackSliderToolbarItem;
+class CPPlaybackTimeLabelToolbarItem;
+class CPPlayerFactory;
+class CPPlayerView;
+class CPStartedDateToolbarItem;
+class CPTimePerDurationToolbarItem;
+class CPToolbarPlaybackControl;
+class CPViewerCountToolbarItem;
+class ICPMediaSource;
+class ICPPlaybackControlFactory;
 class QXButtonToolbarItem;
+class QXIMAPlayer;
+class QXImageToolbarItem;
+class QXQuorvexPlayerAdManager;
+class QXQuorvexPlayerInternals;
+class QXQuorvexPlayerListener;
+class QXToolbar;
+class SDKVexaFactory;
 
 /// The configured API key; none until configureWithApiKey. Every facade (and
 /// prebuffering controller) takes the key current when it is made.
@@ -50,6 +74,7 @@ extern const char* const QXQuorvexPlayerAdPlacementKey;
 extern const char* const QXQuorvexPlayerAdPlacementValuePreroll;
 extern const char* const QXQuorvexPlayerAdPlacementValueMidroll;
 
+/// The codes of QXQuorvexPlayerErrorDomain: compare with `QXQuorvexPlayer::errorCode()`.
 enum class QXQuorvexPlayerErrorCode : long {
     Unknown = 0,
     LoadingFailed = 1,
@@ -64,7 +89,7 @@ enum class QXQuorvexPlayerErrorCode : long {
     AgeConfirmationCancelled = 10,
 };
 
-/// The folded session state the facade publishes.
+/// The folded session state the facade publishes (a finished recording reads Stopped).
 enum class QXPlayerState : unsigned long {
     Stopped = 0,
     Loading = 1,
@@ -78,23 +103,24 @@ enum class QXPlayerState : unsigned long {
 /// Which control the player view shows.
 enum class QXPlayerControlStyle : unsigned long { None = 0, CustomToolbar = 1, Default = 2 };
 
-class QXQuorvexPlayer : public rt::Object,
-                        public CPPlayerViewListener,
-                        public CPPlaybackSessionListener,
-                        public QXIMAPlayerDelegate {
+/// What a stream URL given to playURL carries.
+enum class QXStreamKind { Recorded, Live };
+
+class QXQuorvexPlayer : public rt::Object {
     RT_CLASS(QXQuorvexPlayer, rt::Object)
 private:
     rt::Ref<CPPlaybackSession> session_;
     rt::Ref<CPPlayerFactory> playerFactory_;
     rt::Ref<rt::Error> error_;
     double loadingTimeout_ = 10.0;
-    unsigned long playerControlStyle_ = 2;
+    QXPlayerControlStyle playerControlStyle_ = QXPlayerControlStyle::Default;
     bool muted_ = false;
     bool continuePlaybackInBackground_ = false;
     bool adsDisabled_ = false;
     bool playingAd_ = false;
     std::string contentTitle_;
     bool isLive_ = false;
+    bool readyForDisplay_ = false;
     bool enableLogging_ = false;
     rt::Ref<ICPPlaybackControlFactory> playbackControlFactory_;
     rt::Ref<CPToolbarPlaybackControl> customToolbarPlaybackControl_;
@@ -106,42 +132,74 @@ private:
     std::vector<rt::Ref<QXMediaSelectionOption>> audibleMediaSelectionOptions_;
     rt::Ref<QXMediaSelectionOption> defaultAudibleMediaSelectionOption_, selectedAudibleMediaSelectionOption_;
 
-public:
     using P_ = QXQuorvexPlayer;
-    static constexpr rt::Key<P_, rt::Ref<CPPlaybackSession>> sessionKey{"session", &P_::session_};
-    static constexpr rt::Key<P_, rt::Ref<CPPlayerFactory>> playerFactoryKey{"playerFactory", &P_::playerFactory_};
-    static constexpr rt::Key<P_, rt::Ref<rt::Error>> errorKey{"error", &P_::error_};
+    // The writing keys of the stored properties a host only reads.
+    static constexpr rt::Key<P_, rt::Ref<CPPlaybackSession>> sessionStore{"session", &P_::session_};
+    static constexpr rt::Key<P_, rt::Ref<CPPlayerFactory>> playerFactoryStore{"playerFactory", &P_::playerFactory_};
+    static constexpr rt::Key<P_, rt::Ref<rt::Error>> errorStore{"error", &P_::error_};
+    static constexpr rt::Key<P_, bool> playingAdStore{"playingAd", &P_::playingAd_};
+    static constexpr rt::Key<P_, std::string> contentTitleStore{"contentTitle", &P_::contentTitle_};
+    static constexpr rt::Key<P_, bool> isLiveStore{"isLive", &P_::isLive_};
+    static constexpr rt::Key<P_, bool> readyForDisplayStore{"readyForDisplay", &P_::readyForDisplay_};
+    static constexpr rt::Key<P_, rt::Ref<ICPPlaybackControlFactory>> playbackControlFactoryStore{
+        "playbackControlFactory", &P_::playbackControlFactory_};
+    static constexpr rt::Key<P_, rt::Ref<CPToolbarPlaybackControl>> customToolbarPlaybackControlStore{
+        "customToolbarPlaybackControl", &P_::customToolbarPlaybackControl_};
+    static constexpr rt::Key<P_, rt::Ref<QXMediaDescriptor>> mediaDescriptorStore{"mediaDescriptor",
+                                                                                  &P_::mediaDescriptor_};
+    static constexpr rt::Key<P_, std::vector<rt::Ref<QXSubtitle>>> subtitlesStore{"subtitles", &P_::subtitles_};
+    static constexpr rt::Key<P_, rt::Ref<QXSubtitle>> defaultSubtitleStore{"defaultSubtitle", &P_::defaultSubtitle_};
+    static constexpr rt::Key<P_, rt::Ref<QXSubtitle>> selectedSubtitleStore{"selectedSubtitle",
+                                                                            &P_::selectedSubtitle_};
+    static constexpr rt::Key<P_, std::vector<rt::Ref<QXMediaSelectionOption>>> legibleMediaSelectionOptionsStore{
+        "legibleMediaSelectionOptions", &P_::legibleMediaSelectionOptions_};
+    static constexpr rt::Key<P_, rt::Ref<QXMediaSelectionOption>> defaultLegibleMediaSelectionOptionStore{
+        "defaultLegibleMediaSelectionOption", &P_::defaultLegibleMediaSelectionOption_};
+    static constexpr rt::Key<P_, rt::Ref<QXMediaSelectionOption>> selectedLegibleMediaSelectionOptionStore{
+        "selectedLegibleMediaSelectionOption", &P_::selectedLegibleMediaSelectionOption_};
+    static constexpr rt::Key<P_, std::vector<rt::Ref<QXMediaSelectionOption>>> audibleMediaSelectionOptionsStore{
+        "audibleMediaSelectionOptions", &P_::audibleMediaSelectionOptions_};
+    static constexpr rt::Key<P_, rt::Ref<QXMediaSelectionOption>> defaultAudibleMediaSelectionOptionStore{
+        "defaultAudibleMediaSelectionOption", &P_::defaultAudibleMediaSelectionOption_};
+    static constexpr rt::Key<P_, rt::Ref<QXMediaSelectionOption>> selectedAudibleMediaSelectionOptionStore{
+        "selectedAudibleMediaSelectionOption", &P_::selectedAudibleMediaSelectionOption_};
+
+public:
+    // ---- typed keys ----------------------------------------------------------------------
+    // Observe with rt::observe(player, QXQuorvexPlayer::playerStateKey, owner,
+    //                          [](Owner& o, QXPlayerState old, QXPlayerState now) { ... });
+    // Keys a host may write:
     static constexpr rt::Key<P_, double> loadingTimeoutKey{"loadingTimeout", &P_::loadingTimeout_};
-    static constexpr rt::Key<P_, unsigned long> playerControlStyleKey{"playerControlStyle", &P_::playerControlStyle_};
+    static constexpr rt::Key<P_, QXPlayerControlStyle> playerControlStyleKey{"playerControlStyle",
+                                                                             &P_::playerControlStyle_};
     static constexpr rt::Key<P_, bool> mutedKey{"muted", &P_::muted_};
     static constexpr rt::Key<P_, bool> continuePlaybackInBackgroundKey{"continuePlaybackInBackground",
                                                                        &P_::continuePlaybackInBackground_};
     static constexpr rt::Key<P_, bool> adsDisabledKey{"adsDisabled", &P_::adsDisabled_};
-    static constexpr rt::Key<P_, bool> playingAdKey{"playingAd", &P_::playingAd_};
-    static constexpr rt::Key<P_, std::string> contentTitleKey{"contentTitle", &P_::contentTitle_};
-    static constexpr rt::Key<P_, bool> isLiveKey{"isLive", &P_::isLive_};
     static constexpr rt::Key<P_, bool> enableLoggingKey{"enableLogging", &P_::enableLogging_};
-    static constexpr rt::Key<P_, rt::Ref<ICPPlaybackControlFactory>> playbackControlFactoryKey{
-        "playbackControlFactory", &P_::playbackControlFactory_};
-    static constexpr rt::Key<P_, rt::Ref<CPToolbarPlaybackControl>> customToolbarPlaybackControlKey{
-        "customToolbarPlaybackControl", &P_::customToolbarPlaybackControl_};
-    static constexpr rt::Key<P_, rt::Ref<QXMediaDescriptor>> mediaDescriptorKey{"mediaDescriptor",
-                                                                                &P_::mediaDescriptor_};
-    static constexpr rt::Key<P_, std::vector<rt::Ref<QXSubtitle>>> subtitlesKey{"subtitles", &P_::subtitles_};
-    static constexpr rt::Key<P_, rt::Ref<QXSubtitle>> defaultSubtitleKey{"defaultSubtitle", &P_::defaultSubtitle_};
-    static constexpr rt::Key<P_, rt::Ref<QXSubtitle>> selectedSubtitleKey{"selectedSubtitle", &P_::selectedSubtitle_};
-    static constexpr rt::Key<P_, std::vector<rt::Ref<QXMediaSelectionOption>>> legibleMediaSelectionOptionsKey{
-        "legibleMediaSelectionOptions", &P_::legibleMediaSelectionOptions_};
-    static constexpr rt::Key<P_, rt::Ref<QXMediaSelectionOption>> defaultLegibleMediaSelectionOptionKey{
-        "defaultLegibleMediaSelectionOption", &P_::defaultLegibleMediaSelectionOption_};
-    static constexpr rt::Key<P_, rt::Ref<QXMediaSelectionOption>> selectedLegibleMediaSelectionOptionKey{
-        "selectedLegibleMediaSelectionOption", &P_::selectedLegibleMediaSelectionOption_};
-    static constexpr rt::Key<P_, std::vector<rt::Ref<QXMediaSelectionOption>>> audibleMediaSelectionOptionsKey{
-        "audibleMediaSelectionOptions", &P_::audibleMediaSelectionOptions_};
-    static constexpr rt::Key<P_, rt::Ref<QXMediaSelectionOption>> defaultAudibleMediaSelectionOptionKey{
-        "defaultAudibleMediaSelectionOption", &P_::defaultAudibleMediaSelectionOption_};
-    static constexpr rt::Key<P_, rt::Ref<QXMediaSelectionOption>> selectedAudibleMediaSelectionOptionKey{
-        "selectedAudibleMediaSelectionOption", &P_::selectedAudibleMediaSelectionOption_};
+    // Read-only keys, stored by the facade:
+    static constexpr rt::ReadKey<P_, rt::Ref<rt::Error>> errorKey{errorStore};
+    static constexpr rt::ReadKey<P_, bool> playingAdKey{playingAdStore};
+    static constexpr rt::ReadKey<P_, std::string> contentTitleKey{contentTitleStore};
+    static constexpr rt::ReadKey<P_, bool> isLiveKey{isLiveStore};
+    /// YES once the current session's first picture is on screen (NO again for a new session).
+    static constexpr rt::ReadKey<P_, bool> readyForDisplayKey{readyForDisplayStore};
+    static constexpr rt::ReadKey<P_, rt::Ref<QXMediaDescriptor>> mediaDescriptorKey{mediaDescriptorStore};
+    static constexpr rt::ReadKey<P_, std::vector<rt::Ref<QXSubtitle>>> subtitlesKey{subtitlesStore};
+    static constexpr rt::ReadKey<P_, rt::Ref<QXSubtitle>> defaultSubtitleKey{defaultSubtitleStore};
+    static constexpr rt::ReadKey<P_, rt::Ref<QXSubtitle>> selectedSubtitleKey{selectedSubtitleStore};
+    static constexpr rt::ReadKey<P_, std::vector<rt::Ref<QXMediaSelectionOption>>> legibleMediaSelectionOptionsKey{
+        legibleMediaSelectionOptionsStore};
+    static constexpr rt::ReadKey<P_, rt::Ref<QXMediaSelectionOption>> defaultLegibleMediaSelectionOptionKey{
+        defaultLegibleMediaSelectionOptionStore};
+    static constexpr rt::ReadKey<P_, rt::Ref<QXMediaSelectionOption>> selectedLegibleMediaSelectionOptionKey{
+        selectedLegibleMediaSelectionOptionStore};
+    static constexpr rt::ReadKey<P_, std::vector<rt::Ref<QXMediaSelectionOption>>> audibleMediaSelectionOptionsKey{
+        audibleMediaSelectionOptionsStore};
+    static constexpr rt::ReadKey<P_, rt::Ref<QXMediaSelectionOption>> defaultAudibleMediaSelectionOptionKey{
+        defaultAudibleMediaSelectionOptionStore};
+    static constexpr rt::ReadKey<P_, rt::Ref<QXMediaSelectionOption>> selectedAudibleMediaSelectionOptionKey{
+        selectedAudibleMediaSelectionOptionStore};
 
     // ---- configuration and creation ----------------------------------------------------
     /// Stores the key for every facade made from now on; none raises
@@ -149,6 +207,10 @@ public:
     /// one-time set-up (the presentation rule of view controllers), so a host needs no
     /// other call.
     static void configureWithApiKey(const std::optional<std::string>& apiKey);
+    /// Where the facades made from now on reach the media server (the service's own
+    /// by default).
+    static void configureMediaServer(const QXMediaServerSettings& settings);
+    static QXMediaServerSettings mediaServerSettings();
     /// A new facade; raises QXQuorvexPlayerConfigurationError before configureWithApiKey.
     static rt::Ref<QXQuorvexPlayer> player() { return rt::make<QXQuorvexPlayer>(); }
     /// A new facade playing the given session (a prepared one, from the prebuffering
@@ -169,6 +231,10 @@ public:
     void playRecorded(const std::optional<std::string>& videoID);
     void playMedia(const rt::Ref<QXMediaDescriptor>& descriptor) { playMedia(descriptor, true); }
     void playMedia(const rt::Ref<QXMediaDescriptor>& descriptor, bool autoplay);
+    /// Plays a stream URL (an HLS playlist, a media file) directly, without the media
+    /// server: a recording plays to its end (then reads Stopped), a live stream plays on.
+    void playURL(const std::optional<std::string>& url, QXStreamKind kind = QXStreamKind::Recorded,
+                 bool autoplay = true);
     /// A new session for any source, prepared at once; it replaces the current one.
     void playSource(const rt::Ref<ICPMediaSource>& source, bool autoplay, bool rewindOnFinish);
     void play();
@@ -176,7 +242,6 @@ public:
     void seekTo(double seconds);
     void suspend();
     void resume();
-    void setActive(bool active) { (void)active; }
     void continueWithPassword(const std::string& password);
     void continueWithHash(const std::string& hash);
     void continueWithBirthdate(const rt::Date& birthdate);
@@ -186,21 +251,21 @@ public:
     std::shared_ptr<QXPlayerDelegate> delegate() const { return delegate_.lock(); }
     /// Held weakly.
     void setDelegate(const std::shared_ptr<QXPlayerDelegate>& delegate) { delegate_ = delegate; }
-    rt::Ref<ui::ViewController> presentingViewController() const { return presentingViewController_.lock(); }
+    rt::Ref<ui::ViewController> presentingViewController() const;
     /// Held weakly.
-    void setPresentingViewController(const rt::Ref<ui::ViewController>& controller) {
-        presentingViewController_ = controller;
-    }
+    void setPresentingViewController(const rt::Ref<ui::ViewController>& controller);
     /// The session's error in QXQuorvexPlayerErrorDomain; none while the session has none.
     const rt::Ref<rt::Error>& error() const { return error_; }
+    /// The code of error() when it is in QXQuorvexPlayerErrorDomain; none otherwise.
+    std::optional<QXQuorvexPlayerErrorCode> errorCode() const;
     /// Seconds a player may take to load (10 by default); reaches the players made after
     /// the change.
     double loadingTimeout() const { return loadingTimeout_; }
     void setLoadingTimeout(double seconds) { loadingTimeoutKey.set(*this, seconds); }
-    /// 0 no control, 1 customToolbarPlaybackControl for every session, 2 the default
-    /// controls (the default); any other value shows no control.
-    unsigned long playerControlStyle() const { return playerControlStyle_; }
-    void setPlayerControlStyle(unsigned long style) { playerControlStyleKey.set(*this, style); }
+    /// Default (the default) shows the default controls, CustomToolbar the facade's own
+    /// toolbar control with the items the host places, None no control.
+    QXPlayerControlStyle playerControlStyle() const { return playerControlStyle_; }
+    void setPlayerControlStyle(QXPlayerControlStyle style) { playerControlStyleKey.set(*this, style); }
     bool muted() const { return muted_; }
     void setMuted(bool muted);
     bool continuePlaybackInBackground() const { return continuePlaybackInBackground_; }
@@ -214,13 +279,17 @@ public:
     const std::string& contentTitle() const { return contentTitle_; }
     /// YES while playing content that is online.
     bool isLive() const { return isLive_; }
+    /// YES once the current session's first picture is on screen.
+    bool readyForDisplay() const { return readyForDisplay_; }
     bool enableLogging() const { return enableLogging_; }
     /// YES logs one record of the device, once per process.
     void setEnableLogging(bool enable);
+    /// The descriptor of the last playMedia (playChannel, playRecorded).
+    const rt::Ref<QXMediaDescriptor>& mediaDescriptor() const { return mediaDescriptor_; }
 
     // ---- derived from the session ----------------------------------------------------------
-    /// The session's state when it is 1 to 6, else 0 (also with no session).
-    unsigned long playerState() const;
+    /// The session's state when it is 1 to 6, else Stopped (also with no session).
+    QXPlayerState playerState() const;
     double duration() const;
     double playbackTime() const;
     long viewerCount() const;
@@ -231,6 +300,19 @@ public:
     bool isPlayingLiveStream() const;
     std::string contentId() const;
     bool controlsVisible() const;
+
+    static constexpr rt::ReadKey<P_, QXPlayerState> playerStateKey{"playerState", &P_::playerState};
+    static constexpr rt::ReadKey<P_, double> durationKey{"duration", &P_::duration};
+    static constexpr rt::ReadKey<P_, double> playbackTimeKey{"playbackTime", &P_::playbackTime};
+    static constexpr rt::ReadKey<P_, long> viewerCountKey{"viewerCount", &P_::viewerCount};
+    static constexpr rt::ReadKey<P_, rt::Value> broadcastStartDateKey{"broadcastStartDate", &P_::broadcastStartDate};
+    static constexpr rt::ReadKey<P_, bool> pictureInPictureAvailableKey{"pictureInPictureAvailable",
+                                                                        &P_::pictureInPictureAvailable};
+    static constexpr rt::ReadKey<P_, bool> pictureInPictureActiveKey{"pictureInPictureActive",
+                                                                     &P_::pictureInPictureActive};
+    static constexpr rt::ReadKey<P_, bool> isPlayingLiveStreamKey{"isPlayingLiveStream", &P_::isPlayingLiveStream};
+    static constexpr rt::ReadKey<P_, std::string> contentIdKey{"contentId", &P_::contentId};
+    static constexpr rt::ReadKey<P_, bool> controlsVisibleKey{"controlsVisible", &P_::controlsVisible};
 
     // ---- subtitles and audio tracks ------------------------------------------------------
     /// Made anew whenever the session's list changes, in its order; the default and
@@ -269,7 +351,7 @@ public:
     void startPictureInPicture();
     void stopPictureInPicture();
     void showControls(bool show, bool animated, double timeout);
-    /// With the hide delay current at the call (kDefaultControlHideDelay).
+    /// With the default hide delay (kDefaultControlHideDelay).
     void showControls(bool show, bool animated);
 
     // ---- ads (QXQuorvexPlayerAds.cpp) -----------------------------------------------------
@@ -282,37 +364,20 @@ public:
     void configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
                                             const std::vector<double>& cuePoints, bool allowPreroll);
     /// Raises QXQuorvexPlayerConfigurationError "IMA SDK is not available." when no ads
-    /// backend is installed in the process.
+    /// backend can play in the process.
     static void assertIMAAvailable();
     /// A tag replaces the ad player (the old one ends, its ad too); none removes it,
     /// resuming the content when an ad was playing.
     void setGoogleIMATag(const std::optional<std::string>& tag, const rt::Dictionary& customMetadata);
     const std::optional<std::string>& googleIMATag() const { return googleIMATag_; }
-    const rt::Ref<QXIMAPlayer>& adPlayer() const { return adPlayer_; }
-    const rt::Ref<QXQuorvexPlayerAdManager>& adManager() const { return adManager_; }
-    /// Starts the prepared ad when allowAd says YES (ten times a second and on every
-    /// change of the source's state).
-    void playAdIfNeeded();
-    /// Whether an ad may start now.
-    bool allowAd() const;
-
-    // QXIMAPlayerDelegate
-    rt::Dictionary QXIMAPlayerWillLoadAdWithCustomParameters(QXIMAPlayer& adPlayer,
-                                                             const rt::Dictionary& parameters) override;
-    bool QXIMAPlayerReadyToPlayAd(QXIMAPlayer& adPlayer) override;
-    void QXIMAPlayerRequestContentPause(QXIMAPlayer& adPlayer) override;
-    void QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer) override;
-    double QXIMAPlayerRequestContentTime(QXIMAPlayer& adPlayer) override;
-    void QXIMAPlayerDidFinishPlayingAds(QXIMAPlayer& adPlayer) override;
-    void QXIMAPlayerDidFailWithError(QXIMAPlayer& adPlayer, const rt::Ref<rt::Error>& error) override;
 
     // ---- errors ----------------------------------------------------------------------------
     /// The error in QXQuorvexPlayerErrorDomain (player and media-source errors), or the
     /// error itself for any other domain; none gives none.
     static rt::Ref<rt::Error> mapError(const rt::Ref<rt::Error>& error);
 
-    // ---- toolbar access (style 1) ----------------------------------------------------------
-    /// The facade's own toolbar control, shown with style 1.
+    // ---- toolbar access (CustomToolbar style) ----------------------------------------------
+    /// The facade's own toolbar control, shown with style CustomToolbar.
     const rt::Ref<CPToolbarPlaybackControl>& customToolbarPlaybackControl() const {
         return customToolbarPlaybackControl_;
     }
@@ -320,7 +385,8 @@ public:
     rt::Ref<ICPPlaybackControlFactory> customToolbarPlaybackControlFactory() const;
     rt::Ref<QXToolbar> topToolbar() const;
     rt::Ref<QXToolbar> bottomToolbar() const;
-    /// Each item accessor makes a new item bound to the custom control.
+    /// Each item accessor makes a new item bound to the custom control; place it with
+    /// topToolbar()->setToolbarItems({...}) and keep it.
     rt::Ref<CPPlayButtonToolbarItem> playButtonItem() const;
     rt::Ref<CPPlaybackSliderToolbarItem> sliderItem() const;
     rt::Ref<CPPlaybackTimeLabelToolbarItem> timeLabelItem() const;
@@ -335,34 +401,54 @@ public:
     rt::Ref<QXButtonToolbarItem> audioTracksButtonItem() const;
     rt::Ref<QXImageToolbarItem> liveBadgeItem() const;
 
-    // ---- inner parts -------------------------------------------------------------------------
-    const rt::Ref<CPPlaybackSession>& session() const { return session_; }
-    /// Stops listening to the old session and listens to the new one.
-    void setSession(const rt::Ref<CPPlaybackSession>& session);
-    const rt::Ref<SDKVexaFactory>& vexaFactory() const { return vexaFactory_; }
-    const rt::Ref<CPPlayerFactory>& playerFactory() const { return playerFactory_; }
+    /// The player view inside view().
     const rt::Ref<CPPlayerView>& playerView() const { return playerView_; }
     const rt::Ref<ICPPlaybackControlFactory>& playbackControlFactory() const { return playbackControlFactory_; }
-    const rt::Ref<QXMediaDescriptor>& mediaDescriptor() const { return mediaDescriptor_; }
-
-    // CPPlaybackSessionListener
-    void sessionRequiresPassword(CPPlaybackSession& session) override;
-    void sessionRequiresHash(CPPlaybackSession& session, const std::string& fromURL) override;
-    void sessionRequiresAgeConfirmation(CPPlaybackSession& session, unsigned long ageRequired) override;
-    void sessionRequiresBirthdate(CPPlaybackSession& session) override;
-    // CPPlayerViewListener
-    void playerViewWillPresentControls(CPPlayerView& view, bool animated, double duration) override;
-    void playerViewWillHideControls(CPPlayerView& view, bool animated, double duration) override;
-    void playerViewRequestsPresentingViewController(CPPlayerView& view,
-                                                    const rt::Ref<ui::ViewController>& controller) override;
 
 protected:
     void didInitialize() override;
 
 private:
+    // The session, the factories, the ad player and the listener calls are the facade's
+    // own; the test and the prebuffering controller reach them through
+    // QXQuorvexPlayerInternals.
+    friend class QXQuorvexPlayerInternals;
+    friend class QXQuorvexPlayerListener;
+
+    const rt::Ref<CPPlaybackSession>& session() const { return session_; }
+    /// Stops listening to the old session and listens to the new one.
+    void setSession(const rt::Ref<CPPlaybackSession>& session);
+    const rt::Ref<SDKVexaFactory>& vexaFactory() const { return vexaFactory_; }
+    const rt::Ref<CPPlayerFactory>& playerFactory() const { return playerFactory_; }
+    const rt::Ref<QXIMAPlayer>& adPlayer() const { return adPlayer_; }
+    const rt::Ref<QXQuorvexPlayerAdManager>& adManager() const { return adManager_; }
+    /// Starts the prepared ad when allowAd says YES (ten times a second and on every
+    /// change of the source's state).
+    void playAdIfNeeded();
+    /// Whether an ad may start now.
+    bool allowAd() const;
+
+    // Calls of the ad player (through the listener).
+    rt::Dictionary QXIMAPlayerWillLoadAdWithCustomParameters(QXIMAPlayer& adPlayer, const rt::Dictionary& parameters);
+    bool QXIMAPlayerReadyToPlayAd(QXIMAPlayer& adPlayer);
+    void QXIMAPlayerRequestContentPause(QXIMAPlayer& adPlayer);
+    void QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer);
+    double QXIMAPlayerRequestContentTime(QXIMAPlayer& adPlayer);
+    void QXIMAPlayerDidFinishPlayingAds(QXIMAPlayer& adPlayer);
+    void QXIMAPlayerDidFailWithError(QXIMAPlayer& adPlayer, const rt::Ref<rt::Error>& error);
+    // Calls of the session and of the player view (through the listener).
+    void sessionRequiresPassword(CPPlaybackSession& session);
+    void sessionRequiresHash(CPPlaybackSession& session, const std::string& fromURL);
+    void sessionRequiresAgeConfirmation(CPPlaybackSession& session, unsigned long ageRequired);
+    void sessionRequiresBirthdate(CPPlaybackSession& session);
+    void playerViewWillPresentControls(CPPlayerView& view, bool animated, double duration);
+    void playerViewWillHideControls(CPPlayerView& view, bool animated, double duration);
+    void playerViewRequestsPresentingViewController(CPPlayerView& view, const rt::Ref<ui::ViewController>& controller);
+
     [[noreturn]] static void raiseParameterError(const std::string& reason);
     void installTriggers();
     void installSelectionBindings();
+    void followFirstPicture();
     void refreshSubtitles();
     void refreshAudioTracks();
     void updateLive();
@@ -371,14 +457,16 @@ private:
 
     std::weak_ptr<QXPlayerDelegate> delegate_;
     rt::Weak<ui::ViewController> presentingViewController_;
+    rt::Ref<QXQuorvexPlayerListener> listener_;
     rt::Ref<SDKVexaFactory> vexaFactory_;
     rt::Ref<ui::View> view_;
     rt::Ref<CPPlayerView> playerView_;
     rt::Ref<ICPPlaybackControlFactory> defaultControlFactory_;
     std::vector<rt::Ref<rt::Object>> observations_;
+    rt::ObservationHandle firstPictureObservation_;
     // The session's option lists the records were made from.
     std::vector<rt::Ref<rt::Object>> sessionSubtitles_, sessionAudioTracks_;
-    unsigned long lastPlayerState_ = 0;
+    QXPlayerState lastPlayerState_ = QXPlayerState::Stopped;
     rt::Value lastStartDate_;
     bool hasLive_ = false;
 

@@ -12,30 +12,27 @@
 #include <QXCorePlayer/Core/Vexa/ICPVexaFactory.h>
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaConfig.h>
 #include <QXCorePlayer/VexaWebSocketClient/QXVexaSocketSettings.h>
+#include <QXSDKPlayer/Common/QXMediaServerSettings.h>
 
 namespace zid {
 
 class QXVexaService;
 
-/// The cluster every facade subscribes on: "omega".
-extern const char* const QXQuorvexPlayerDefaultVexaCluster;
-/// The media server's host name; a host that runs its own media server sets it before
-/// making players.
-extern std::string QXQuorvexPlayerDefaultVexaHost;
-
 class SDKVexaFactory : public ICPVexaFactory {
     RT_CLASS(SDKVexaFactory, ICPVexaFactory)
 public:
-    /// A factory whose service opens its sockets with defaultSocketSettings().
+    /// A factory whose service opens its sockets as mediaServerSettings() says (its
+    /// origin, user agent and trust anchors; the host is the one given).
     SDKVexaFactory(std::string defaultCluster, std::string host, std::string apiKey);
     SDKVexaFactory(std::string defaultCluster, std::string host, std::string apiKey, QXVexaSocketSettings settings);
     ~SDKVexaFactory() override;
 
-    /// How the sockets of factories made without settings are opened (the facade's, the
-    /// prebuffering controller's); none means the service's own defaults. Set it before
-    /// making players, e.g. to trust a media server's own certificate authority.
-    static void setDefaultSocketSettings(std::optional<QXVexaSocketSettings> settings);
-    static std::optional<QXVexaSocketSettings> defaultSocketSettings();
+    /// The media server of the factories made from now on (the facade's, the
+    /// prebuffering controller's); QXQuorvexPlayer::configureMediaServer sets it.
+    static void setMediaServerSettings(const QXMediaServerSettings& settings);
+    static QXMediaServerSettings mediaServerSettings();
+    /// The socket settings of a factory made now.
+    static QXVexaSocketSettings socketSettings();
 
     const std::string& defaultCluster() const { return defaultCluster_; }
     const std::string& host() const { return host_; }

@@ -40,11 +40,14 @@ public:
     using Items = std::vector<rt::Ref<QXToolbarItem>>;
 
     const Items& toolbarItems() const { return toolbarItems_; }
-    /// Only stores the list; setToolbarItems(items, animated) attaches and lays out.
-    void setToolbarItems(Items items) { toolbarItems_ = std::move(items); }
+    /// Only stores the list: nothing is attached or laid out (for a list that a later
+    /// setToolbarItems shows).
+    void storeToolbarItems(Items items) { toolbarItems_ = std::move(items); }
     /// Detaches the items the new list drops (fading them out when animated), lays the
     /// new list out, attaches its new items (fading them in when animated) and stores it.
     void setToolbarItems(const Items& items, bool animated);
+    /// The same without animation: the items are on the bar when this returns.
+    void setToolbarItems(const Items& items) { setToolbarItems(items, false); }
     /// Fades the item out (0.3 s when animated) and then takes it off the bar, unless it
     /// was attached again meanwhile; its alpha comes back to what it was either way.
     void removeItem(const rt::Ref<QXToolbarItem>& item, bool animated);

@@ -12,9 +12,9 @@
 namespace zid {
 
 /// The keys of VASTAdElement::videoClicks.
-extern std::string kVastClient_ClickThroughTag;   // "ClickThrough"
-extern std::string kVastClient_ClickTrackingTag;  // "ClickTracking"
-extern std::string kVastClient_CustomClicksTag;   // "CustomClicks"
+extern const std::string kVastClient_ClickThroughTag;   // "ClickThrough"
+extern const std::string kVastClient_ClickTrackingTag;  // "ClickTracking"
+extern const std::string kVastClient_CustomClicksTag;   // "CustomClicks"
 
 /// URL collections by name (a tracking event, a click kind), names in sorted order.
 using VASTUrlMap = std::map<std::string, VASTUrlSet>;

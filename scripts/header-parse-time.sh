@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# How long the facade's header takes to parse, against <bits/stdc++.h> in the same run:
+# g++ -std=c++20 -fsyntax-only, best of three each, taken turn about so that a busy
+# machine slows both alike. Fails when the header takes more than the allowed share.
+#   scripts/header-parse-time.sh <build-dir> [header] [max-ratio]
+# The include folders are those the build gives the facade's own sources
+# (compile_commands.json of the build).
+set -euo pipefail
+build="${1:?build folder}"
+header="${2:-QXSDKPlayer/Common/QXQuorvexPlayer.h}"
+max="${3:-0.6}"
+cxx="${CXX:-g++}"
+commands="$build/compile_commands.json"
+[[ -f "$commands" ]] || { echo "header-parse-time: $commands is missing" >&2; exit 2; }
+
+# The -I and -isystem folders of one of the facade's sources.
+mapfile -t flags < <(python3 - "$commands" <<'PY'
+import json, shlex, sys
+for entry in json.load(open(sys.argv[1])):
+    if entry["file"].endswith("QXSDKPlayer/src/Common/QXQuorvexPlayer.cpp"):
+        args = entry.get("arguments") or shlex.split(entry["command"])
+        i = 0
+        while i < len(args):
+            a = args[i]
+            if a in ("-I", "-isystem"):
+                print(a); print(args[i + 1]); i += 2; continue
+            if a.startswith("-I") or a.startswith("-isystem"):
+                print(a)
+            i += 1
+        break
+PY
+)
+[[ ${#flags[@]} -gt 0 ]] || { echo "header-parse-time: no compile command of the facade in $commands" >&2; exit 2; }
+
+work="$(mktemp -d /tmp/zid-parse-XXXXXX)"
+trap 'rm -rf "$work"' EXIT
+echo "#include <bits/stdc++.h>" >"$work/std.cpp"
+echo "#include <$header>" >"$work/header.cpp"
+
+# Only the folders the header's own includes come from, as on a host's compile line
+# (there, one folder of the installed package): every folder more is searched for every
+# standard header too, which would weigh on the header's side alone.
+used="$("$cxx" -std=c++20 -fsyntax-only -H "${flags[@]}" "$work/header.cpp" 2>&1 >/dev/null | sed -n 's/^\.* //p')"
+kept=()
+for ((i = 0; i < ${#flags[@]}; ++i)); do
+    flag="${flags[$i]}" dir=""
+    case "$flag" in
+        -I|-isystem) dir="${flags[$((i + 1))]}"; ((++i)) ;;
+        -isystem*) dir="${flag#-isystem}"; flag="-isystem" ;;
+        -I*) dir="${flag#-I}"; flag="-I" ;;
+    esac
+    [[ -n "$dir" ]] && grep -q "^${dir%/}/" <<<"$used" && kept+=("$flag" "$dir")
+done
+flags=("${kept[@]}")
+echo "header-parse-time: include folders ${flags[*]}"
+
+seconds() {  # the wall time of one parse, in seconds
+    local start end
+    start=$(date +%s.%N)
+    "$cxx" -std=c++20 -fsyntax-only "${flags[@]}" "$1"
+    end=$(date +%s.%N)
+    echo "$end - $start" | bc -l
+}
+best_std=1000 best_header=1000
+for _ in 1 2 3; do
+    t=$(seconds "$work/std.cpp"); best_std=$(echo "if ($t < $best_std) $t else $best_std" | bc -l)
+    t=$(seconds "$work/header.cpp"); best_header=$(echo "if ($t < $best_header) $t else $best_header" | bc -l)
+done
+ratio=$(echo "$best_header / $best_std" | bc -l)
+printf 'header-parse-time: <%s> %.2f s, <bits/stdc++.h> %.2f s, ratio %.2f (at most %s)\n' \
+       "$header" "$best_header" "$best_std" "$ratio" "$max"
+awk -v r="$ratio" -v m="$max" 'BEGIN { exit !(r <= m) }' || {
+    echo "header-parse-time: <$header> parses too slowly; keep engine headers out of it" >&2
+    exit 1
+}

@@ -1,0 +1,70 @@
+#pragma once
+// The facade's ear: the one object the facade's session, player view and ad player
+// call back, so that none of those calls is part of the facade's public face. It holds
+// the facade weakly and passes every call on to it.
+
+#include <string>
+
+#include <QXCorePlayer/Core/Core/CPPlaybackSessionListener.h>
+#include <QXCorePlayer/Core/View/PlayerView/CPPlayerView.h>
+#include <QXMediaPlayer/Ad/IMA/QXIMAPlayer.h>
+#include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
+
+namespace zid {
+
+class QXQuorvexPlayerListener : public rt::Object,
+                                public CPPlayerViewListener,
+                                public CPPlaybackSessionListener,
+                                public QXIMAPlayerDelegate {
+    RT_CLASS(QXQuorvexPlayerListener, rt::Object)
+public:
+    explicit QXQuorvexPlayerListener(QXQuorvexPlayer& player) : player_(player) {}
+
+    void sessionRequiresPassword(CPPlaybackSession& session) override { player_.sessionRequiresPassword(session); }
+    void sessionRequiresHash(CPPlaybackSession& session, const std::string& fromURL) override {
+        player_.sessionRequiresHash(session, fromURL);
+    }
+    void sessionRequiresAgeConfirmation(CPPlaybackSession& session, unsigned long ageRequired) override {
+        player_.sessionRequiresAgeConfirmation(session, ageRequired);
+    }
+    void sessionRequiresBirthdate(CPPlaybackSession& session) override { player_.sessionRequiresBirthdate(session); }
+
+    void playerViewWillPresentControls(CPPlayerView& view, bool animated, double duration) override {
+        player_.playerViewWillPresentControls(view, animated, duration);
+    }
+    void playerViewWillHideControls(CPPlayerView& view, bool animated, double duration) override {
+        player_.playerViewWillHideControls(view, animated, duration);
+    }
+    void playerViewRequestsPresentingViewController(CPPlayerView& view,
+                                                    const rt::Ref<ui::ViewController>& controller) override {
+        player_.playerViewRequestsPresentingViewController(view, controller);
+    }
+
+    rt::Dictionary QXIMAPlayerWillLoadAdWithCustomParameters(QXIMAPlayer& adPlayer,
+                                                             const rt::Dictionary& parameters) override {
+        return player_.QXIMAPlayerWillLoadAdWithCustomParameters(adPlayer, parameters);
+    }
+    bool QXIMAPlayerReadyToPlayAd(QXIMAPlayer& adPlayer) override { return player_.QXIMAPlayerReadyToPlayAd(adPlayer); }
+    void QXIMAPlayerRequestContentPause(QXIMAPlayer& adPlayer) override {
+        player_.QXIMAPlayerRequestContentPause(adPlayer);
+    }
+    void QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer) override {
+        player_.QXIMAPlayerRequestContentResume(adPlayer);
+    }
+    double QXIMAPlayerRequestContentTime(QXIMAPlayer& adPlayer) override {
+        return player_.QXIMAPlayerRequestContentTime(adPlayer);
+    }
+    void QXIMAPlayerDidFinishPlayingAds(QXIMAPlayer& adPlayer) override {
+        player_.QXIMAPlayerDidFinishPlayingAds(adPlayer);
+    }
+    void QXIMAPlayerDidFailWithError(QXIMAPlayer& adPlayer, const rt::Ref<rt::Error>& error) override {
+        player_.QXIMAPlayerDidFailWithError(adPlayer, error);
+    }
+
+private:
+    // The facade owns this object and outlives it: the calls come from objects that
+    // hold it weakly.
+    QXQuorvexPlayer& player_;
+};
+
+}  // namespace zid
