@@ -304,7 +304,7 @@ TEST_F(FacadeAdsTest, SuspendAndResumeGoToTheAdPlayerDuringAnAd) {
     facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, 60.0, false);
     advance(0.1);
     advance(1);
-    EXPECT_TRUE(facade->adPlayer()->adPrepared());
+    EXPECT_TRUE(QXQuorvexPlayerInternals::adPlayer(*facade)->adPrepared());
     EXPECT_FALSE(facade->playingAd()) << "no ad while the host's suspend stands";
     facade->resume();  // the ad, still due, starts now
     advance(0);
@@ -326,7 +326,7 @@ TEST_F(FacadeAdsTest, NoPrerollWhileTheHostIsSuspendedItStartsOnResume) {
     prepare();
     playContent(0);
     advance(2);
-    EXPECT_TRUE(facade->adPlayer()->adPrepared());
+    EXPECT_TRUE(QXQuorvexPlayerInternals::adPlayer(*facade)->adPrepared());
     EXPECT_FALSE(facade->playingAd());
     EXPECT_EQ(manager(0)->calls(), (std::vector<std::string>{"initialize"})) << "no impression while away";
     EXPECT_EQ(count("start"), 0);
@@ -364,7 +364,7 @@ protected:
         nextSource->onRealize = std::move(onRealize);
         nextPlayers = rt::make<OptionPlayerFactory>();
         next = CPPlaybackSession::sessionWithMediaSource(nextSource, nextPlayers);
-        facade->setSession(next);
+        QXQuorvexPlayerInternals::setSession(*facade, next);
         next->setAutoStart(autoplay);
         next->prepareToPlay();
     }
