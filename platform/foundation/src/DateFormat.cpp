@@ -1,5 +1,7 @@
 #include <fnd/DateFormat.h>
 
+#include "IcuText.h"
+
 #include <unicode/dtfmtsym.h>
 #include <unicode/uchar.h>
 #include <unicode/smpdtfmt.h>
@@ -7,6 +9,9 @@
 namespace fnd {
 
 namespace {
+
+using icutext::fromUtf8;
+using icutext::toUtf8;
 
 icu::DateFormat::EStyle icuStyle(DateFormatterStyle s) {
     switch (s) {
@@ -46,15 +51,6 @@ int32_t decimalDigits(const icu::UnicodeString& text) {
     return digits;
 }
 
-icu::UnicodeString fromUtf8(std::string_view s) {
-    return icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
-}
-
-std::string toUtf8(const icu::UnicodeString& u) {
-    std::string out;
-    u.toUTF8String(out);
-    return out;
-}
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include <fnd/RegularExpression.h>
 
+#include "IcuText.h"
+
 #include <unicode/regex.h>
 
 #include <fnd/Excerpt.h>
@@ -8,9 +10,7 @@
 namespace fnd {
 
 namespace {
-icu::UnicodeString fromUtf8(std::string_view s) {
-    return icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
-}
+using icutext::fromUtf8;
 
 /// At most 80 bytes of an outside text for a message, cut between characters.
 std::string excerpt(std::string_view text) { return fnd::excerpt(text, 80); }
@@ -117,9 +117,7 @@ std::string RegularExpression::replacingMatches(std::string_view text, std::stri
         }
         if (U_SUCCESS(status)) m->appendTail(result);
         if (U_SUCCESS(status)) {
-            std::string out;
-            result.toUTF8String(out);
-            return out;
+            return icutext::toUtf8(result);
         }
     }
     reportFailure(error, status, pattern_, timeLimit_, text.size());

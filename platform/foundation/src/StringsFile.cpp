@@ -1,5 +1,7 @@
 #include <fnd/StringsFile.h>
 
+#include "IcuText.h"
+
 #include <algorithm>
 
 #include <cstdint>
@@ -218,9 +220,7 @@ std::string toUtf8(std::string_view bytes) {
                 auto hi = static_cast<unsigned char>(bytes[le ? i + 1 : i]);
                 u.append(static_cast<char16_t>((hi << 8) | lo));
             }
-            std::string out;
-            u.toUTF8String(out);
-            return out;
+            return icutext::toUtf8(u);
         }
     }
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);

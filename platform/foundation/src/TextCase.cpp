@@ -1,5 +1,7 @@
 #include <fnd/TextCase.h>
 
+#include "IcuText.h"
+
 #include <unicode/locid.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -8,15 +10,8 @@ namespace fnd {
 
 namespace {
 
-icu::UnicodeString fromUtf8(std::string_view s) {
-    return icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
-}
-
-std::string toUtf8(const icu::UnicodeString& u) {
-    std::string out;
-    u.toUTF8String(out);
-    return out;
-}
+using icutext::fromUtf8;
+using icutext::toUtf8;
 
 const icu::Locale& rulesOf(const Locale* locale) { return locale ? locale->icuLocale() : icu::Locale::getRoot(); }
 

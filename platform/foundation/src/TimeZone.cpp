@@ -1,5 +1,7 @@
 #include <fnd/TimeZone.h>
 
+#include "IcuText.h"
+
 #include <functional>
 #include <mutex>
 #include <utility>
@@ -31,8 +33,7 @@ TimeZone::TimeZone(std::unique_ptr<icu::TimeZone> zone) : zone_(std::move(zone))
 TimeZone::~TimeZone() = default;
 
 rt::Ref<TimeZone> TimeZone::named(std::string_view identifier) {
-    auto id = icu::UnicodeString::fromUTF8(icu::StringPiece(identifier.data(), static_cast<int32_t>(identifier.size())));
-    std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createTimeZone(id));
+    std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createTimeZone(icutext::fromUtf8(identifier)));
     if (!zone) return nullptr;
     icu::UnicodeString got;
     zone->getID(got);

@@ -1,5 +1,7 @@
 #include <fnd/UTF16.h>
 
+#include "IcuText.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -72,13 +74,10 @@ std::size_t UTF16Offsets::byteOffset(std::size_t unitIndex) const {
 std::size_t utf16Length(std::string_view utf8) { return UTF16Offsets(utf8).unitCount(); }
 
 std::optional<std::string> utf16Substring(std::string_view utf8, std::size_t location, std::size_t length) {
-    icu::UnicodeString u = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+    icu::UnicodeString u = icutext::fromUtf8(utf8);
     auto total = static_cast<std::size_t>(u.length());
     if (location > total || length > total - location) return std::nullopt;
-    icu::UnicodeString part(u, static_cast<int32_t>(location), static_cast<int32_t>(length));
-    std::string out;
-    part.toUTF8String(out);
-    return out;
+    return icutext::toUtf8(icu::UnicodeString(u, static_cast<int32_t>(location), static_cast<int32_t>(length)));
 }
 
 }  // namespace fnd

@@ -69,6 +69,16 @@ std::string printOne(const std::string& directive, char conversion, const Value&
 bool isFlag(char c) { return c == '-' || c == '+' || c == ' ' || c == '#' || c == '0' || c == '\''; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+/// Copies the digits of a width or precision into `directive`, at most three of them so no field asks for an
+/// unbounded size; `i` moves past all of them.
+void copyCountDigits(std::string_view format, std::size_t& i, std::string& directive) {
+    std::size_t digits = 0;
+    while (i < format.size() && isDigit(format[i])) {
+        if (++digits <= 3) directive += format[i];
+        ++i;
+    }
+}
+
 }  // namespace
 
 std::string formatv(std::string_view format, const std::vector<Value>& args) {
@@ -97,11 +107,7 @@ std::string formatv(std::string_view format, const std::vector<Value>& args) {
             directive += std::to_string(std::min<long long>(take().longLongValue(), 400));
             ++i;
         } else {
-            std::size_t digits = 0;
-            while (i < format.size() && isDigit(format[i])) {
-                if (++digits <= 3) directive += format[i];
-                ++i;
-            }
+            copyCountDigits(format, i, directive);
         }
         if (i < format.size() && format[i] == '.') {
             directive += '.';
@@ -110,11 +116,7 @@ std::string formatv(std::string_view format, const std::vector<Value>& args) {
                 directive += std::to_string(std::max<long long>(0, std::min<long long>(take().longLongValue(), 400)));
                 ++i;
             } else {
-                std::size_t digits = 0;
-                while (i < format.size() && isDigit(format[i])) {
-                    if (++digits <= 3) directive += format[i];
-                    ++i;
-                }
+                copyCountDigits(format, i, directive);
             }
         }
         // length modifiers are read and dropped: the value knows its own type

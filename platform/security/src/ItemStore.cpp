@@ -218,6 +218,14 @@ ItemResult ItemStore::sealItem(const Item& item, const std::filesystem::path& pa
     return {};
 }
 
+/// Seals an item for writing with the store's key, making the folder and the key on first use.
+ItemResult ItemStore::sealWithStoreKey(const Item& item, const std::filesystem::path& path, rt::Data& out) {
+    if (auto r = prepareDirectory(); !r.ok()) return r;
+    rt::Data key;
+    if (auto r = loadKey(true, key); !r.ok()) return r;
+    return sealItem(item, path, key, out);
+}
+
 ItemResult ItemStore::copyLocked(const ItemQuery& query, Item& out) {
     if (!validQuery(query.service, query.account)) {
         return failure(ItemStatus::InvalidParameter, "an item needs a service and an account");
@@ -250,12 +258,9 @@ ItemResult ItemStore::add(const Item& item) {
     if (!validQuery(item.service, item.account)) {
         return failure(ItemStatus::InvalidParameter, "an item needs a service and an account");
     }
-    if (auto r = prepareDirectory(); !r.ok()) return r;
-    rt::Data key;
-    if (auto r = loadKey(true, key); !r.ok()) return r;
     const auto path = itemPath(item.service, item.account);
     rt::Data file;
-    if (auto r = sealItem(item, path, key, file); !r.ok()) return r;
+    if (auto r = sealWithStoreKey(item, path, file); !r.ok()) return r;
     if (!createFileExclusively(path, file)) {
         if (errno == EEXIST) return failure(ItemStatus::DuplicateItem, "the item is already there");
         return ioFailure("cannot write the item", path);
@@ -273,12 +278,9 @@ ItemResult ItemStore::update(const ItemQuery& query, const rt::Data& data) {
         return found;
     }
     item.data = data;
-    if (auto r = prepareDirectory(); !r.ok()) return r;
-    rt::Data key;
-    if (auto r = loadKey(true, key); !r.ok()) return r;
     const auto path = itemPath(item.service, item.account);
     rt::Data file;
-    if (auto r = sealItem(item, path, key, file); !r.ok()) return r;
+    if (auto r = sealWithStoreKey(item, path, file); !r.ok()) return r;
     if (!detail::writePrivateFileAtomically(path, file.data(), file.size())) return ioFailure("cannot write the item", path);
     return {};
 }

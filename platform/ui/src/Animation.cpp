@@ -56,6 +56,18 @@ std::vector<BlockContext>& contexts() {
     return *c;
 }
 
+/// Runs a block with `context` as the innermost animation context, also when the block throws.
+void runInContext(BlockContext context, const std::function<void()>& block) {
+    contexts().push_back(std::move(context));
+    try {
+        if (block) block();
+    } catch (...) {
+        contexts().pop_back();
+        throw;
+    }
+    contexts().pop_back();
+}
+
 double now() { return fnd::RunLoop::main()->clock().now(); }
 
 void complete(const std::shared_ptr<AnimationGroup>& group) {
@@ -218,6 +230,7 @@ double transitionProgress(const View& view) {
 
 using detail::AnimationGroup;
 using detail::contexts;
+using detail::runInContext;
 
 namespace {
 
@@ -274,14 +287,7 @@ void animate(double duration, double delay, unsigned options, const std::functio
              AnimationCompletion completion) {
     auto group = std::make_shared<AnimationGroup>();
     group->completion = std::move(completion);
-    contexts().push_back({std::max(0.0, duration), std::max(0.0, delay), options, group, false});
-    try {
-        if (animations) animations();
-    } catch (...) {
-        contexts().pop_back();
-        throw;
-    }
-    contexts().pop_back();
+    runInContext({std::max(0.0, duration), std::max(0.0, delay), options, group, false}, animations);
     finishBlock(group, duration, delay, options);
 }
 
@@ -304,26 +310,12 @@ void transition(View& view, double duration, unsigned options, const std::functi
         contexts().pop_back();
     }
     // The changes themselves are immediate: the dissolve carries the look.
-    contexts().push_back({0, 0, options, group, true});
-    try {
-        if (animations) animations();
-    } catch (...) {
-        contexts().pop_back();
-        throw;
-    }
-    contexts().pop_back();
+    runInContext({0, 0, options, group, true}, animations);
     finishBlock(group, duration, 0, options & ~(AnimationOptions::Repeat | AnimationOptions::Autoreverse));
 }
 
 void performWithoutAnimation(const std::function<void()>& block) {
-    contexts().push_back({0, 0, 0, std::make_shared<AnimationGroup>(), true});
-    try {
-        block();
-    } catch (...) {
-        contexts().pop_back();
-        throw;
-    }
-    contexts().pop_back();
+    runInContext({0, 0, 0, std::make_shared<AnimationGroup>(), true}, block);
 }
 
 void removeAllAnimations(View& view) {

@@ -136,17 +136,15 @@ struct Laid {
 
 bool finite(double v) { return std::isfinite(v) && v > 0; }
 
-void layOut(Laid& out, const AttributedString& text, Size constraint, const TextLayout& opts) {
-    PangoContext* ctx = detail::pangoContext();
-    PangoLayout* layout = pango_layout_new(ctx);
-    out.layout = layout;
-    pango_layout_set_text(layout, text.text.c_str(), static_cast<int>(text.text.size()));
+/// Inserts `a` to cover the bytes [start, end) of the text.
+void insertRanged(PangoAttrList* attrs, PangoAttribute* a, guint start, guint end) {
+    a->start_index = start;
+    a->end_index = end;
+    pango_attr_list_insert(attrs, a);
+}
 
-    rt::Ref<Font> baseFont = opts.font ? opts.font : Font::systemFontOfSize(17);
-    PangoFontDescription* base = detail::fontDescription(baseFont->pointSize(), baseFont->numericWeight());
-    pango_layout_set_font_description(layout, base);
-    pango_font_description_free(base);
-
+/// The runs' fonts and colours as Pango attributes on the layout.
+void applyRunAttributes(PangoLayout* layout, const AttributedString& text) {
     PangoAttrList* attrs = detail::newAttributeList();
     for (const auto& run : text.runs) {
         auto start = static_cast<guint>(std::min(run.start, text.text.size()));
@@ -156,35 +154,26 @@ void layOut(Laid& out, const AttributedString& text, Size constraint, const Text
                 detail::fontDescription(run.attributes.font->pointSize(), run.attributes.font->numericWeight());
             PangoAttribute* a = pango_attr_font_desc_new(d);
             pango_font_description_free(d);
-            a->start_index = start;
-            a->end_index = end;
-            pango_attr_list_insert(attrs, a);
+            insertRanged(attrs, a, start, end);
         }
         if (run.attributes.foregroundColor) {
             const auto& c = *run.attributes.foregroundColor;
-            PangoAttribute* a = pango_attr_foreground_new(channel(c.red()), channel(c.green()), channel(c.blue()));
-            a->start_index = start;
-            a->end_index = end;
-            pango_attr_list_insert(attrs, a);
-            PangoAttribute* al = pango_attr_foreground_alpha_new(std::max<guint16>(1, channel(c.alpha())));
-            al->start_index = start;
-            al->end_index = end;
-            pango_attr_list_insert(attrs, al);
+            insertRanged(attrs, pango_attr_foreground_new(channel(c.red()), channel(c.green()), channel(c.blue())),
+                         start, end);
+            insertRanged(attrs, pango_attr_foreground_alpha_new(std::max<guint16>(1, channel(c.alpha()))), start,
+                         end);
         }
         if (run.attributes.backgroundColor) {
             const auto& c = *run.attributes.backgroundColor;
-            PangoAttribute* a = pango_attr_background_new(channel(c.red()), channel(c.green()), channel(c.blue()));
-            a->start_index = start;
-            a->end_index = end;
-            pango_attr_list_insert(attrs, a);
+            insertRanged(attrs, pango_attr_background_new(channel(c.red()), channel(c.green()), channel(c.blue())),
+                         start, end);
         }
     }
     pango_layout_set_attributes(layout, attrs);
     pango_attr_list_unref(attrs);
+}
 
-    TextAttributes first = text.firstAttributes();
-    TextAlignment alignment = first.alignment.value_or(opts.alignment);
-    LineBreakMode mode = first.lineBreakMode.value_or(opts.lineBreakMode);
+void applyAlignment(PangoLayout* layout, TextAlignment alignment) {
     switch (alignment) {
     case TextAlignment::Center: pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER); break;
     case TextAlignment::Right: pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT); break;
@@ -194,38 +183,48 @@ void layOut(Laid& out, const AttributedString& text, Size constraint, const Text
         break;
     default: pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT); break;
     }
+}
 
-    bool single = opts.numberOfLines == 1;
-    if (finite(constraint.width)) {
-        pango_layout_set_width(layout, static_cast<int>(std::floor(constraint.width * PANGO_SCALE)));
-        pango_layout_set_wrap(layout, mode == LineBreakMode::CharWrapping ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
-        PangoEllipsizeMode ell = PANGO_ELLIPSIZE_NONE;
-        if (mode == LineBreakMode::TruncatingHead) ell = PANGO_ELLIPSIZE_START;
-        if (mode == LineBreakMode::TruncatingMiddle) ell = PANGO_ELLIPSIZE_MIDDLE;
-        if (mode == LineBreakMode::TruncatingTail) ell = PANGO_ELLIPSIZE_END;
-        if (single && ell == PANGO_ELLIPSIZE_NONE && mode != LineBreakMode::WordWrapping &&
-            mode != LineBreakMode::CharWrapping) {
-            pango_layout_set_width(layout, -1);  // clipping: one line, cut by the rectangle
-        }
-        // Ellipsizing needs to know where the text ends: the line limit, else the
-        // height; with neither, the text is not cut.
-        if (ell != PANGO_ELLIPSIZE_NONE) {
-            if (opts.numberOfLines > 0) pango_layout_set_height(layout, -opts.numberOfLines);
-            else if (finite(constraint.height))
-                pango_layout_set_height(layout, static_cast<int>(constraint.height * PANGO_SCALE));
-            else ell = PANGO_ELLIPSIZE_NONE;
-        }
-        pango_layout_set_ellipsize(layout, ell);
-        if (single && ell == PANGO_ELLIPSIZE_NONE) pango_layout_set_width(layout, -1);
+PangoEllipsizeMode ellipsizeModeOf(LineBreakMode mode) {
+    switch (mode) {
+    case LineBreakMode::TruncatingHead: return PANGO_ELLIPSIZE_START;
+    case LineBreakMode::TruncatingMiddle: return PANGO_ELLIPSIZE_MIDDLE;
+    case LineBreakMode::TruncatingTail: return PANGO_ELLIPSIZE_END;
+    default: return PANGO_ELLIPSIZE_NONE;
     }
+}
 
-    // Keep the lines that fit the line limit and the height (the first always counts).
-    int total = pango_layout_get_line_count(layout);
+/// Wrapping, clipping and ellipsizing within a finite width; without one the text is laid on unbroken lines.
+void applyLineBreaking(PangoLayout* layout, LineBreakMode mode, Size constraint, const TextLayout& opts) {
+    if (!finite(constraint.width)) return;
+    bool single = opts.numberOfLines == 1;
+    pango_layout_set_width(layout, static_cast<int>(std::floor(constraint.width * PANGO_SCALE)));
+    pango_layout_set_wrap(layout, mode == LineBreakMode::CharWrapping ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
+    PangoEllipsizeMode ell = ellipsizeModeOf(mode);
+    if (single && ell == PANGO_ELLIPSIZE_NONE && mode != LineBreakMode::WordWrapping &&
+        mode != LineBreakMode::CharWrapping) {
+        pango_layout_set_width(layout, -1);  // clipping: one line, cut by the rectangle
+    }
+    // Ellipsizing needs to know where the text ends: the line limit, else the
+    // height; with neither, the text is not cut.
+    if (ell != PANGO_ELLIPSIZE_NONE) {
+        if (opts.numberOfLines > 0) pango_layout_set_height(layout, -opts.numberOfLines);
+        else if (finite(constraint.height))
+            pango_layout_set_height(layout, static_cast<int>(constraint.height * PANGO_SCALE));
+        else ell = PANGO_ELLIPSIZE_NONE;
+    }
+    pango_layout_set_ellipsize(layout, ell);
+    if (single && ell == PANGO_ELLIPSIZE_NONE) pango_layout_set_width(layout, -1);
+}
+
+/// Keeps the lines that fit the line limit and the height (the first always counts) and measures them.
+void measureKeptLines(Laid& out, const AttributedString& text, Size constraint, const TextLayout& opts) {
+    int total = pango_layout_get_line_count(out.layout);
     int limit = opts.numberOfLines > 0 ? std::min(total, opts.numberOfLines) : total;
     double maxHeight = finite(constraint.height) ? constraint.height : kInfinity;
     int kept = 0;
     double height = 0, width = 0;
-    PangoLayoutIter* it = pango_layout_get_iter(layout);
+    PangoLayoutIter* it = pango_layout_get_iter(out.layout);
     for (int i = 0; i < limit; ++i) {
         int y0 = 0, y1 = 0;
         pango_layout_iter_get_line_yrange(it, &y0, &y1);
@@ -247,6 +246,23 @@ void layOut(Laid& out, const AttributedString& text, Size constraint, const Text
     out.lineCount = kept;
     out.height = height;
     out.width = finite(constraint.width) ? std::min(width, constraint.width) : width;
+}
+
+void layOut(Laid& out, const AttributedString& text, Size constraint, const TextLayout& opts) {
+    PangoLayout* layout = pango_layout_new(detail::pangoContext());
+    out.layout = layout;
+    pango_layout_set_text(layout, text.text.c_str(), static_cast<int>(text.text.size()));
+
+    rt::Ref<Font> baseFont = opts.font ? opts.font : Font::systemFontOfSize(17);
+    PangoFontDescription* base = detail::fontDescription(baseFont->pointSize(), baseFont->numericWeight());
+    pango_layout_set_font_description(layout, base);
+    pango_font_description_free(base);
+    applyRunAttributes(layout, text);
+
+    TextAttributes first = text.firstAttributes();
+    applyAlignment(layout, first.alignment.value_or(opts.alignment));
+    applyLineBreaking(layout, first.lineBreakMode.value_or(opts.lineBreakMode), constraint, opts);
+    measureKeptLines(out, text, constraint, opts);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Animations on virtual time: model values at once, presented values over time,
 // curves, repeats, replacement and completions.
 
+#include <stdexcept>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -204,4 +205,21 @@ TEST_F(Animations, InFlightFromTheBlockToTheCompletion) {
     advance(0.2);
     drain();
     EXPECT_FALSE(animationsInFlight());
+}
+
+TEST_F(Animations, ABlockThatThrowsLeavesNoContextBehind) {
+    auto v = rt::make<View>(Rect(0, 0, 10, 10));
+    auto other = rt::make<View>(Rect(0, 0, 10, 10));
+    auto fail = [] { throw std::runtime_error("block failed"); };
+    EXPECT_THROW(animate(1.0, fail), std::runtime_error);
+    v->setAlpha(0.5);
+    EXPECT_FALSE(isAnimating(*v)) << "a change outside any block is not animated";
+    EXPECT_DOUBLE_EQ(v->presentedAlpha(), 0.5);
+    animate(1.0, 0, AnimationOptions::CurveLinear, [&] {
+        EXPECT_THROW(transition(*other, 1.0, 0, fail), std::runtime_error);
+        EXPECT_THROW(performWithoutAnimation(fail), std::runtime_error);
+        v->setAlpha(0.0);
+    });
+    advance(0.5);
+    EXPECT_NEAR(v->presentedAlpha(), 0.25, 1e-9) << "the enclosing block is the context again";
 }

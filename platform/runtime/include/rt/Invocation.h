@@ -95,70 +95,74 @@ private:
 
 namespace detail {
 template <class T> constexpr encoding::Kind cppKind() {
-    using U = std::remove_cvref_t<T>;
-    if constexpr (std::is_arithmetic_v<U> || std::is_enum_v<U> || std::is_same_v<U, Number>) return encoding::Kind::Number;
-    else if constexpr (std::is_same_v<U, Value> || std::is_same_v<U, std::string> || encoding::IsRef<U>::value ||
-                       std::is_base_of_v<Object, U> || std::is_array_v<U>) return encoding::Kind::Object;
-    else if constexpr (std::is_same_v<U, const Class*> || std::is_same_v<U, Class*>) return encoding::Kind::Class;
-    else if constexpr (std::is_same_v<U, Selector>) return encoding::Kind::Selector;
-    else if constexpr (std::is_same_v<U, const char*> || std::is_same_v<U, char*>) return encoding::Kind::CString;
-    else if constexpr (std::is_pointer_v<U>) return encoding::Kind::Pointer;
+    using Bare = std::remove_cvref_t<T>;
+    if constexpr (std::is_arithmetic_v<Bare> || std::is_enum_v<Bare> || std::is_same_v<Bare, Number>)
+        return encoding::Kind::Number;
+    else if constexpr (std::is_same_v<Bare, Value> || std::is_same_v<Bare, std::string> ||
+                       encoding::IsRef<Bare>::value || std::is_base_of_v<Object, Bare> || std::is_array_v<Bare>)
+        return encoding::Kind::Object;
+    else if constexpr (std::is_same_v<Bare, const Class*> || std::is_same_v<Bare, Class*>) return encoding::Kind::Class;
+    else if constexpr (std::is_same_v<Bare, Selector>) return encoding::Kind::Selector;
+    else if constexpr (std::is_same_v<Bare, const char*> || std::is_same_v<Bare, char*>) return encoding::Kind::CString;
+    else if constexpr (std::is_pointer_v<Bare>) return encoding::Kind::Pointer;
     else return encoding::Kind::Struct;
 }
 }  // namespace detail
 
 template <class T> void Invocation::put(std::size_t index, T&& value) {
-    using U = std::remove_cvref_t<T>;
-    constexpr auto kind = detail::cppKind<U>();
-    const std::string code = typeEncoding<U>();
+    using Bare = std::remove_cvref_t<T>;
+    constexpr auto kind = detail::cppKind<Bare>();
+    const std::string code = typeEncoding<Bare>();
     if constexpr (kind == encoding::Kind::Number) {
         Number n;
-        if constexpr (std::is_same_v<U, Number>) n = value;
-        else if constexpr (std::is_enum_v<U>) n = Number::of(static_cast<std::underlying_type_t<U>>(value));
+        if constexpr (std::is_same_v<Bare, Number>) n = value;
+        else if constexpr (std::is_enum_v<Bare>) n = Number::of(static_cast<std::underlying_type_t<Bare>>(value));
         else n = Number::of(value);
         store(index, kind, code, &n);
     } else if constexpr (kind == encoding::Kind::Object) {
         Value v;
-        if constexpr (std::is_base_of_v<Object, U>) v = Value(const_cast<U&>(value).self());
-        else if constexpr (std::is_array_v<U>) v = Value(std::string(value));
+        if constexpr (std::is_base_of_v<Object, Bare>) v = Value(const_cast<Bare&>(value).self());
+        else if constexpr (std::is_array_v<Bare>) v = Value(std::string(value));
         else v = Value(value);
         store(index, kind, code, &v);
     } else if constexpr (kind == encoding::Kind::Class) {
         const Class* c = value;
         store(index, kind, code, &c);
     } else {
-        U copy = value;
+        Bare copy = value;
         store(index, kind, code, &copy);
     }
 }
 
 template <class T> decltype(auto) Invocation::take(std::size_t index) const {
-    using U = std::remove_cvref_t<T>;
-    constexpr auto kind = detail::cppKind<U>();
-    const std::string code = typeEncoding<U>();
+    using Bare = std::remove_cvref_t<T>;
+    constexpr auto kind = detail::cppKind<Bare>();
+    const std::string code = typeEncoding<Bare>();
     if constexpr (kind == encoding::Kind::Number) {
         Number n;
         load(index, kind, code, &n);
-        if constexpr (std::is_same_v<U, Number>) return n;
-        else if constexpr (std::is_same_v<U, bool>) return n.boolValue();
-        else if constexpr (std::is_enum_v<U>) return static_cast<U>(n.longLongValue());
-        else if constexpr (std::is_floating_point_v<U>) return static_cast<U>(n.doubleValue());
-        else if constexpr (std::is_unsigned_v<U>) return static_cast<U>(n.unsignedLongLongValue());
-        else return static_cast<U>(n.longLongValue());
+        if constexpr (std::is_same_v<Bare, Number>) return n;
+        else if constexpr (std::is_same_v<Bare, bool>) return n.boolValue();
+        else if constexpr (std::is_enum_v<Bare>) return static_cast<Bare>(n.longLongValue());
+        else if constexpr (std::is_floating_point_v<Bare>) return static_cast<Bare>(n.doubleValue());
+        else if constexpr (std::is_unsigned_v<Bare>) return static_cast<Bare>(n.unsignedLongLongValue());
+        else return static_cast<Bare>(n.longLongValue());
     } else if constexpr (kind == encoding::Kind::Object) {
         Value v;
         load(index, kind, code, &v);
-        if constexpr (std::is_same_v<U, Value>) return v;
-        else if constexpr (std::is_same_v<U, std::string>) return std::string(v.isString() ? v.string() : std::string());
-        else if constexpr (encoding::IsRef<U>::value) return v.template as<std::remove_const_t<typename U::element_type>>();
+        if constexpr (std::is_same_v<Bare, Value>) return v;
+        else if constexpr (std::is_same_v<Bare, std::string>)
+            return std::string(v.isString() ? v.string() : std::string());
+        else if constexpr (encoding::IsRef<Bare>::value)
+            return v.template as<std::remove_const_t<typename Bare::element_type>>();
         else {
             // T& of an object: the slot keeps the object alive while the invocation lives.
-            auto object = v.template as<std::remove_const_t<U>>();
+            auto object = v.template as<std::remove_const_t<Bare>>();
             if (!object) mismatch(index, code);
             return static_cast<T>(*object);
         }
     } else {
-        U out{};
+        Bare out{};
         load(index, kind, code, &out);
         return out;
     }

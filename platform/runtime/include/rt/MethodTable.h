@@ -117,17 +117,19 @@ void exchangeImplementations(Method& a, Method& b);
 namespace detail {
 
 template <class T> struct FnTraits : FnTraits<decltype(&T::operator())> {};
-template <class R, class... A> struct FnTraits<R(A...)> {
-    using Sig = R(A...);
+template <class Result, class... A> struct FnTraits<Result(A...)> {
+    using Sig = Result(A...);
 };
-template <class R, class... A> struct FnTraits<R (*)(A...)> : FnTraits<R(A...)> {};
-template <class C, class R, class... A> struct FnTraits<R (C::*)(A...) const> : FnTraits<R(A...)> {};
-template <class C, class R, class... A> struct FnTraits<R (C::*)(A...)> : FnTraits<R(A...)> {};
+template <class Result, class... A> struct FnTraits<Result (*)(A...)> : FnTraits<Result(A...)> {};
+template <class C, class Result, class... A> struct FnTraits<Result (C::*)(A...) const> : FnTraits<Result(A...)> {};
+template <class C, class Result, class... A> struct FnTraits<Result (C::*)(A...)> : FnTraits<Result(A...)> {};
 
 template <class Self> decltype(auto) receiverAs(const Receiver& receiver, Invocation& invocation) {
     using S = std::remove_cvref_t<Self>;
     if constexpr (std::is_same_v<S, Class>) {
-        if (!receiver.cls) throw Exception(Exception::InvalidArgument, "A class method was sent to an object: " + invocation.selector().name());
+        if (!receiver.cls)
+            throw Exception(Exception::InvalidArgument,
+                            "A class method was sent to an object: " + invocation.selector().name());
         return static_cast<Self>(*receiver.cls);
     } else {
         auto* object = dynamic_cast<S*>(receiver.object);
@@ -139,23 +141,23 @@ template <class Self> decltype(auto) receiverAs(const Receiver& receiver, Invoca
     }
 }
 
-template <class R, class Self, class... Args, class F, std::size_t... I>
+template <class Result, class Self, class... Args, class F, std::size_t... I>
 void callTyped(F& fn, const Receiver& receiver, Invocation& invocation, std::index_sequence<I...>) {
     decltype(auto) self = receiverAs<Self>(receiver, invocation);
-    if constexpr (std::is_void_v<R>) {
+    if constexpr (std::is_void_v<Result>) {
         fn(self, invocation.template getArgument<Args>(I + 2)...);
     } else {
-        R result = fn(self, invocation.template getArgument<Args>(I + 2)...);
+        Result result = fn(self, invocation.template getArgument<Args>(I + 2)...);
         if (!invocation.methodSignature().returnsVoid()) invocation.setReturnValue(std::move(result));
     }
 }
 
 template <class Sig> struct Typed;
-template <class R, class Self, class... Args> struct Typed<R(Self, Args...)> {
-    static std::string types() { return methodTypes<R, Args...>(); }
+template <class Result, class Self, class... Args> struct Typed<Result(Self, Args...)> {
+    static std::string types() { return methodTypes<Result, Args...>(); }
     template <class F> static Implementation::Function wrap(F fn) {
         return [fn = std::move(fn)](const Receiver& receiver, Invocation& invocation) mutable {
-            callTyped<R, Self, Args...>(fn, receiver, invocation, std::index_sequence_for<Args...>{});
+            callTyped<Result, Self, Args...>(fn, receiver, invocation, std::index_sequence_for<Args...>{});
         };
     }
 };
@@ -176,10 +178,10 @@ template <class Sig> Imp implementationWithBlock(const BlockRef<Sig>& block) {
     std::weak_ptr<Block<Sig>> weak = block;
     auto fn = detail::Typed<Sig>::wrap([weak](auto&&... args) {
         auto b = weak.lock();
-        using R = typename std::invoke_result_t<Block<Sig>, decltype(args)...>;
+        using Result = typename std::invoke_result_t<Block<Sig>, decltype(args)...>;
         if (!b) {
-            if constexpr (std::is_void_v<R>) return;
-            else return R{};
+            if constexpr (std::is_void_v<Result>) return;
+            else return Result{};
         }
         return (*b)(std::forward<decltype(args)>(args)...);
     });
@@ -194,12 +196,16 @@ inline void implementationRemoveBlock(const Imp& imp) {
 }
 
 /// Adds a member function of C as a method; its types derive from its C++ signature.
-template <class C, class R, class... A> bool addMethod(const Class& cls, Selector selector, R (C::*fn)(A...)) {
-    auto imp = implementation<R(C&, A...)>([fn](C& self, A... args) { return (self.*fn)(std::forward<A>(args)...); });
+template <class C, class Result, class... A>
+bool addMethod(const Class& cls, Selector selector, Result (C::*fn)(A...)) {
+    auto imp =
+        implementation<Result(C&, A...)>([fn](C& self, A... args) { return (self.*fn)(std::forward<A>(args)...); });
     return addMethod(cls, selector, imp, imp->types());
 }
-template <class C, class R, class... A> bool addMethod(const Class& cls, Selector selector, R (C::*fn)(A...) const) {
-    auto imp = implementation<R(C&, A...)>([fn](C& self, A... args) { return (self.*fn)(std::forward<A>(args)...); });
+template <class C, class Result, class... A>
+bool addMethod(const Class& cls, Selector selector, Result (C::*fn)(A...) const) {
+    auto imp =
+        implementation<Result(C&, A...)>([fn](C& self, A... args) { return (self.*fn)(std::forward<A>(args)...); });
     return addMethod(cls, selector, imp, imp->types());
 }
 inline bool addMethod(const Class& cls, Selector selector, const Imp& imp) {

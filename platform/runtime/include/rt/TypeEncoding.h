@@ -45,7 +45,7 @@ void registerStruct(const std::string& code, std::size_t size, std::size_t align
 std::string typeName(const std::type_info& type);
 
 template <class T> struct IsRef : std::false_type {};
-template <class U> struct IsRef<std::shared_ptr<U>> : std::true_type {};
+template <class Pointee> struct IsRef<std::shared_ptr<Pointee>> : std::true_type {};
 
 template <class T> std::string structCode() {
     static const std::string code = [] {
@@ -60,42 +60,44 @@ template <class T> std::string structCode() {
 
 /// The code of a C++ type (references and cv-qualifiers of the type itself ignored).
 template <class T> std::string typeEncoding() {
-    using U = std::remove_cvref_t<T>;
-    if constexpr (std::is_void_v<U>) return "v";
-    else if constexpr (std::is_same_v<U, bool>) return "B";
-    else if constexpr (std::is_enum_v<U>) return typeEncoding<std::underlying_type_t<U>>();
-    else if constexpr (std::is_same_v<U, char> || std::is_same_v<U, signed char>) return "c";
-    else if constexpr (std::is_same_v<U, unsigned char>) return "C";
-    else if constexpr (std::is_integral_v<U> && sizeof(U) == 2) return std::is_signed_v<U> ? "s" : "S";
-    else if constexpr (std::is_integral_v<U> && sizeof(U) == 4) return std::is_signed_v<U> ? "i" : "I";
-    else if constexpr (std::is_integral_v<U> && sizeof(U) == 8) return std::is_signed_v<U> ? "q" : "Q";
-    else if constexpr (std::is_same_v<U, float>) return "f";
-    else if constexpr (std::is_same_v<U, double>) return "d";
-    else if constexpr (std::is_same_v<U, Value> || std::is_same_v<U, std::string> || std::is_same_v<U, Number>) return "@";
-    else if constexpr (std::is_array_v<U> && std::is_same_v<std::remove_cv_t<std::remove_extent_t<U>>, char>) return "@";
-    else if constexpr (encoding::IsRef<U>::value) return std::is_const_v<typename U::element_type> ? "r@" : "@";
-    else if constexpr (std::is_base_of_v<Object, U>) return "@";
-    else if constexpr (std::is_same_v<U, const Class*> || std::is_same_v<U, Class*>) return "#";
-    else if constexpr (std::is_same_v<U, Selector>) return ":";
-    else if constexpr (std::is_same_v<U, const char*>) return "r*";
-    else if constexpr (std::is_same_v<U, char*>) return "*";
-    else if constexpr (std::is_pointer_v<U>) return "^v";
+    using Bare = std::remove_cvref_t<T>;
+    if constexpr (std::is_void_v<Bare>) return "v";
+    else if constexpr (std::is_same_v<Bare, bool>) return "B";
+    else if constexpr (std::is_enum_v<Bare>) return typeEncoding<std::underlying_type_t<Bare>>();
+    else if constexpr (std::is_same_v<Bare, char> || std::is_same_v<Bare, signed char>) return "c";
+    else if constexpr (std::is_same_v<Bare, unsigned char>) return "C";
+    else if constexpr (std::is_integral_v<Bare> && sizeof(Bare) == 2) return std::is_signed_v<Bare> ? "s" : "S";
+    else if constexpr (std::is_integral_v<Bare> && sizeof(Bare) == 4) return std::is_signed_v<Bare> ? "i" : "I";
+    else if constexpr (std::is_integral_v<Bare> && sizeof(Bare) == 8) return std::is_signed_v<Bare> ? "q" : "Q";
+    else if constexpr (std::is_same_v<Bare, float>) return "f";
+    else if constexpr (std::is_same_v<Bare, double>) return "d";
+    else if constexpr (std::is_same_v<Bare, Value> || std::is_same_v<Bare, std::string> || std::is_same_v<Bare, Number>)
+        return "@";
+    else if constexpr (std::is_array_v<Bare> && std::is_same_v<std::remove_cv_t<std::remove_extent_t<Bare>>, char>)
+        return "@";
+    else if constexpr (encoding::IsRef<Bare>::value) return std::is_const_v<typename Bare::element_type> ? "r@" : "@";
+    else if constexpr (std::is_base_of_v<Object, Bare>) return "@";
+    else if constexpr (std::is_same_v<Bare, const Class*> || std::is_same_v<Bare, Class*>) return "#";
+    else if constexpr (std::is_same_v<Bare, Selector>) return ":";
+    else if constexpr (std::is_same_v<Bare, const char*>) return "r*";
+    else if constexpr (std::is_same_v<Bare, char*>) return "*";
+    else if constexpr (std::is_pointer_v<Bare>) return "^v";
     else {
-        static_assert(std::is_trivially_copyable_v<U>, "dynamic messages pass structures as raw bytes");
-        return encoding::structCode<U>();
+        static_assert(std::is_trivially_copyable_v<Bare>, "dynamic messages pass structures as raw bytes");
+        return encoding::structCode<Bare>();
     }
 }
 
-template <class R, class... Args> std::string methodTypes() {
-    std::string types = typeEncoding<R>() + "@:";
+template <class Result, class... Args> std::string methodTypes() {
+    std::string types = typeEncoding<Result>() + "@:";
     ((types += typeEncoding<Args>()), ...);
     return types;
 }
 
 namespace encoding {
 template <class Sig> struct TypesOf;
-template <class R, class... Args> struct TypesOf<R(Args...)> {
-    static std::string get() { return methodTypes<R, Args...>(); }
+template <class Result, class... Args> struct TypesOf<Result(Args...)> {
+    static std::string get() { return methodTypes<Result, Args...>(); }
 };
 }  // namespace encoding
 

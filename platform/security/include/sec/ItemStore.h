@@ -90,6 +90,7 @@ private:
     ItemResult loadKey(bool create, rt::Data& key);
     ItemResult readItem(const std::filesystem::path& path, const rt::Data& key, Item& out) const;
     ItemResult sealItem(const Item& item, const std::filesystem::path& path, const rt::Data& key, rt::Data& out) const;
+    ItemResult sealWithStoreKey(const Item& item, const std::filesystem::path& path, rt::Data& out);
     ItemResult prepareDirectory();
     ItemResult copyLocked(const ItemQuery& query, Item& out);
 

@@ -4,6 +4,8 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
+#include <fnd/TextCase.h>
+
 namespace zid::textcase {
 
 namespace {
@@ -16,19 +18,9 @@ bool isWordSeparator(UChar32 c) {
 
 }  // namespace
 
-std::string uppercase(const std::string& text) {
-    icu::UnicodeString s = icu::UnicodeString::fromUTF8(text);
-    s.toUpper(icu::Locale::getRoot());
-    std::string out;
-    return s.toUTF8String(out);
-}
+std::string uppercase(const std::string& text) { return fnd::uppercaseString(text); }
 
-std::string lowercase(const std::string& text) {
-    icu::UnicodeString s = icu::UnicodeString::fromUTF8(text);
-    s.toLower(icu::Locale::getRoot());
-    std::string out;
-    return s.toUTF8String(out);
-}
+std::string lowercase(const std::string& text) { return fnd::lowercaseString(text); }
 
 std::string capitalized(const std::string& text) {
     icu::UnicodeString source = icu::UnicodeString::fromUTF8(text);

@@ -60,19 +60,24 @@ class CPPlaybackSession : public rt::Object {
     rt::Ref<ICPPlaybackTracker> tracker_;
 
 public:
-    using S_ = CPPlaybackSession;
-    static constexpr rt::Key<S_, rt::Ref<ICPMediaSource>> sourceKey{"source", &S_::source_};
-    static constexpr rt::Key<S_, rt::Ref<ICPMediaPlayer>> playerKey{"player", &S_::player_};
-    static constexpr rt::Key<S_, rt::Ref<ICPPlayerFactory>> playerFactoryKey{"playerFactory", &S_::playerFactory_};
-    static constexpr rt::Key<S_, std::string> playbackIDKey{"playbackID", &S_::playbackID_};
-    static constexpr rt::Key<S_, CPSessionState> stateKey{"state", &S_::state_};
-    static constexpr rt::Key<S_, rt::Ref<rt::Error>> errorKey{"error", &S_::error_};
-    static constexpr rt::Key<S_, bool> contentModeScaleAspectFillKey{"contentModeScaleAspectFill",
-                                                                     &S_::contentModeScaleAspectFill_};
-    static constexpr rt::Key<S_, bool> mutedKey{"muted", &S_::muted_};
-    static constexpr rt::Key<S_, bool> autoStartKey{"autoStart", &S_::autoStart_};
-    static constexpr rt::Key<S_, bool> rewindOnFinishKey{"rewindOnFinish", &S_::rewindOnFinish_};
-    static constexpr rt::Key<S_, rt::Ref<ICPPlaybackTracker>> trackerKey{"tracker", &S_::tracker_};
+    static constexpr rt::Key<CPPlaybackSession, rt::Ref<ICPMediaSource>> sourceKey{"source",
+                                                                                   &CPPlaybackSession::source_};
+    static constexpr rt::Key<CPPlaybackSession, rt::Ref<ICPMediaPlayer>> playerKey{"player",
+                                                                                   &CPPlaybackSession::player_};
+    static constexpr rt::Key<CPPlaybackSession, rt::Ref<ICPPlayerFactory>> playerFactoryKey{
+        "playerFactory", &CPPlaybackSession::playerFactory_};
+    static constexpr rt::Key<CPPlaybackSession, std::string> playbackIDKey{"playbackID",
+                                                                           &CPPlaybackSession::playbackID_};
+    static constexpr rt::Key<CPPlaybackSession, CPSessionState> stateKey{"state", &CPPlaybackSession::state_};
+    static constexpr rt::Key<CPPlaybackSession, rt::Ref<rt::Error>> errorKey{"error", &CPPlaybackSession::error_};
+    static constexpr rt::Key<CPPlaybackSession, bool> contentModeScaleAspectFillKey{
+        "contentModeScaleAspectFill", &CPPlaybackSession::contentModeScaleAspectFill_};
+    static constexpr rt::Key<CPPlaybackSession, bool> mutedKey{"muted", &CPPlaybackSession::muted_};
+    static constexpr rt::Key<CPPlaybackSession, bool> autoStartKey{"autoStart", &CPPlaybackSession::autoStart_};
+    static constexpr rt::Key<CPPlaybackSession, bool> rewindOnFinishKey{"rewindOnFinish",
+                                                                        &CPPlaybackSession::rewindOnFinish_};
+    static constexpr rt::Key<CPPlaybackSession, rt::Ref<ICPPlaybackTracker>> trackerKey{"tracker",
+                                                                                        &CPPlaybackSession::tracker_};
 
     CPPlaybackSession(rt::Ref<ICPMediaSource> source, rt::Ref<ICPPlayerFactory> playerFactory);
     static rt::Ref<CPPlaybackSession> sessionWithMediaSource(rt::Ref<ICPMediaSource> source,

@@ -34,20 +34,20 @@ class CPMediaPlayer : public ICPMediaPlayer {
     rt::Value seekPosition_;
 
 public:
-    using P_ = CPMediaPlayer;
-    static constexpr rt::Key<P_, rt::Ref<IQXMoviePlayerController>> moviePlayerKey{"moviePlayer", &P_::moviePlayer_};
-    static constexpr rt::Key<P_, rt::Ref<ICPMediaSource>> sourceKey{"source", &P_::source_};
-    static constexpr rt::Key<P_, CPPlayerState> stateKey{"state", &P_::state_};
-    static constexpr rt::Key<P_, CPPlayerUserState> userStateKey{"userState", &P_::userState_};
-    static constexpr rt::Key<P_, rt::Ref<rt::Error>> errorKey{"error", &P_::error_};
-    static constexpr rt::Key<P_, double> playbackTimeKey{"playbackTime", &P_::playbackTime_};
-    static constexpr rt::Key<P_, rt::Ref<ICPMediaTiming>> timeInfoKey{"timeInfo", &P_::timeInfo_};
-    static constexpr rt::Key<P_, rt::Ref<ICPMediaTiming>> extractedTimeInfoKey{"extractedTimeInfo",
-                                                                               &P_::extractedTimeInfo_};
-    static constexpr rt::Key<P_, bool> isAirplayActiveKey{"isAirplayActive", &P_::airplayActive_};
-    static constexpr rt::Key<P_, bool> seekingKey{"seeking", &P_::seeking_};
-    static constexpr rt::Key<P_, double> seekValueKey{"seekValue", &P_::seekValue_};
-    static constexpr rt::Key<P_, rt::Value> seekPositionKey{"seekPosition", &P_::seekPosition_};
+    static constexpr rt::Key<CPMediaPlayer, rt::Ref<IQXMoviePlayerController>> moviePlayerKey{
+        "moviePlayer", &CPMediaPlayer::moviePlayer_};
+    static constexpr rt::Key<CPMediaPlayer, rt::Ref<ICPMediaSource>> sourceKey{"source", &CPMediaPlayer::source_};
+    static constexpr rt::Key<CPMediaPlayer, CPPlayerState> stateKey{"state", &CPMediaPlayer::state_};
+    static constexpr rt::Key<CPMediaPlayer, CPPlayerUserState> userStateKey{"userState", &CPMediaPlayer::userState_};
+    static constexpr rt::Key<CPMediaPlayer, rt::Ref<rt::Error>> errorKey{"error", &CPMediaPlayer::error_};
+    static constexpr rt::Key<CPMediaPlayer, double> playbackTimeKey{"playbackTime", &CPMediaPlayer::playbackTime_};
+    static constexpr rt::Key<CPMediaPlayer, rt::Ref<ICPMediaTiming>> timeInfoKey{"timeInfo", &CPMediaPlayer::timeInfo_};
+    static constexpr rt::Key<CPMediaPlayer, rt::Ref<ICPMediaTiming>> extractedTimeInfoKey{
+        "extractedTimeInfo", &CPMediaPlayer::extractedTimeInfo_};
+    static constexpr rt::Key<CPMediaPlayer, bool> isAirplayActiveKey{"isAirplayActive", &CPMediaPlayer::airplayActive_};
+    static constexpr rt::Key<CPMediaPlayer, bool> seekingKey{"seeking", &CPMediaPlayer::seeking_};
+    static constexpr rt::Key<CPMediaPlayer, double> seekValueKey{"seekValue", &CPMediaPlayer::seekValue_};
+    static constexpr rt::Key<CPMediaPlayer, rt::Value> seekPositionKey{"seekPosition", &CPMediaPlayer::seekPosition_};
 
     using MoviePlayerMaker = std::function<rt::Ref<IQXMoviePlayerController>()>;
     /// How new players get their movie player controller. Without a maker (or after

@@ -98,24 +98,24 @@ public:
     virtual void hideDebugConsole() = 0;
 
     static void describe(rt::ClassBuilder<IQXMoviePlayerController>& c) {
-        using M = IQXMoviePlayerController;
-        c.readonly("playbackState", &M::playbackState);
-        c.readonly("audioOnly", &M::isAudioOnly);
-        c.readonly("observedBitrate", &M::observedBitrate);
-        c.readonly("numberOfBytesTransferred", &M::numberOfBytesTransferred);
-        c.property("muted", &M::muted, &M::setMuted);
-        c.property("loadingTimeout", &M::loadingTimeout, &M::setLoadingTimeout);
-        c.readonly("videoSize", &M::videoSize);
-        c.readonly("pictureInPictureAvailable", &M::isPictureInPictureAvailable);
-        c.readonly("pictureInPictureActive", &M::isPictureInPictureActive);
-        c.property("continuePlaybackInBackground", &M::continuePlaybackInBackground,
-                   &M::setContinuePlaybackInBackground);
-        c.readonly("subtitles", &M::subtitles);
-        c.readonly("defaultSubtitle", &M::defaultSubtitle);
-        c.readonly("selectedSubtitle", &M::selectedSubtitle);
-        c.readonly("audioTracks", &M::audioTracks);
-        c.readonly("defaultAudioTrack", &M::defaultAudioTrack);
-        c.readonly("selectedAudioTrack", &M::selectedAudioTrack);
+        using Controller = IQXMoviePlayerController;
+        c.readonly("playbackState", &Controller::playbackState);
+        c.readonly("audioOnly", &Controller::isAudioOnly);
+        c.readonly("observedBitrate", &Controller::observedBitrate);
+        c.readonly("numberOfBytesTransferred", &Controller::numberOfBytesTransferred);
+        c.property("muted", &Controller::muted, &Controller::setMuted);
+        c.property("loadingTimeout", &Controller::loadingTimeout, &Controller::setLoadingTimeout);
+        c.readonly("videoSize", &Controller::videoSize);
+        c.readonly("pictureInPictureAvailable", &Controller::isPictureInPictureAvailable);
+        c.readonly("pictureInPictureActive", &Controller::isPictureInPictureActive);
+        c.property("continuePlaybackInBackground", &Controller::continuePlaybackInBackground,
+                   &Controller::setContinuePlaybackInBackground);
+        c.readonly("subtitles", &Controller::subtitles);
+        c.readonly("defaultSubtitle", &Controller::defaultSubtitle);
+        c.readonly("selectedSubtitle", &Controller::selectedSubtitle);
+        c.readonly("audioTracks", &Controller::audioTracks);
+        c.readonly("defaultAudioTrack", &Controller::defaultAudioTrack);
+        c.readonly("selectedAudioTrack", &Controller::selectedAudioTrack);
     }
 };
 
