@@ -145,7 +145,7 @@ rt::Ref<ui::TableViewCell> ChoiceView::tableViewCellForRowAtIndexPath(ui::TableV
     auto content = cell->contentView();
     for (const auto& v : std::vector<rt::Ref<ui::View>>(content->subviews())) v->removeFromSuperview();
     auto source = dataSource_.lock();
-    auto item = source ? source->cellViewForItemAtIndex(indexPath.row, *this) : nullptr;
+    auto item = source ? source->cellViewForItemAtIndex(indexPath.row(), *this) : nullptr;
     if (item) {
         // Rows use the header's insets, so their content lines up with the header's.
         item->setFrame(ui::insetRect(content->bounds(), headerContentInsets_));
@@ -156,7 +156,7 @@ rt::Ref<ui::TableViewCell> ChoiceView::tableViewCellForRowAtIndexPath(ui::TableV
 }
 
 void ChoiceView::tableViewDidSelectRowAtIndexPath(ui::TableView& tableView, const ui::IndexPath& indexPath) {
-    setSelectedIndex(indexPath.row);
+    setSelectedIndex(indexPath.row());
     tableView.deselectRowAtIndexPath(indexPath, true);
     hideListView();
 }
