@@ -130,6 +130,9 @@ void ChoiceView::upDatePopupSize() {
     if (h > maxPopupHeight_) h = maxPopupHeight_;
     ui::Rect f = popupView_->frame();
     popupView_->setFrame(ui::Rect(f.origin.x, f.origin.y, f.size.width, h));
+    // The insets as they stand now: the list fills what they leave, so a list cut to
+    // fit scrolls inside them instead of running on under them.
+    popupContentView_->setFrame(ui::insetRect(popupView_->bounds(), in));
 }
 
 long ChoiceView::tableViewNumberOfRowsInSection(ui::TableView&, long) {
