@@ -152,6 +152,25 @@ TEST_F(Choice, LongListIsCutAndScrolls) {
     EXPECT_LE(choice->listView()->contentOffset().y, 20 * 60 - ChoiceView::kMaxPopupHeight);
 }
 
+TEST_F(Choice, PopupInsetsSetLaterInsetTheList) {
+    choice->setPopupContentInsets(EdgeInsets{10, 5, 30, 5});
+    tapHeader();
+    EXPECT_DOUBLE_EQ(choice->popupView()->frame().size.height, 3 * 60 + 40) << "fitting height plus the insets";
+    EXPECT_EQ(choice->listView()->convertRectToView(choice->listView()->bounds(), choice->popupView().get()),
+              Rect(5, 10, 270, 3 * 60))
+        << "no blank under the last row";
+    touches->tap(Point{160, 400});
+    settle();
+
+    items->count = 20;
+    tapHeader();
+    EXPECT_DOUBLE_EQ(choice->popupView()->frame().size.height, ChoiceView::kMaxPopupHeight);
+    EXPECT_DOUBLE_EQ(choice->listView()->bounds().size.height, ChoiceView::kMaxPopupHeight - 40);
+    touches->drag(Point{160, 300}, Point{160, 150}, 0.3, 10);
+    settle();
+    EXPECT_DOUBLE_EQ(choice->listView()->contentOffset().y, 150) << "the cut list scrolls inside the insets";
+}
+
 TEST_F(Choice, RotationPutsThePopupUnderTheResizedHeader) {
     tapHeader();
     choice->setFrame(Rect(40, 30, 400, 60));

@@ -156,20 +156,29 @@ TEST_F(Transitions, CancelledZoomPresentationGivesTheScreenBack) {
     context->completeTransition(true);  // only the first completion counts
     EXPECT_EQ(outcomes.size(), 1u);
 
-    // A cancelled dismissal still takes the zoomed view out and gives touches back.
+}
+
+TEST_F(Transitions, CancelledZoomDismissalKeepsThePresentedViewShown) {
+    std::vector<bool> outcomes;
     auto out = rt::make<QXZoomTransitionAnimator>();
     out->setDuration(0.3);
     window->addSubview(shown->view());
+    root->view()->setAlpha(0.3);
     root->view()->setUserInteractionEnabled(false);
     auto back = rt::make<ViewControllerContextTransitioning>(shown, root, window, true,
                                                              [&](bool ok) { outcomes.push_back(ok); });
-    back->cancelInteractiveTransition();
     out->animateTransition(*back);
-    advance(0.31);
+    advance(0.15);
+    back->cancelInteractiveTransition();
+    advance(0.16);
     drain();
-    EXPECT_EQ(outcomes, (std::vector<bool>{false, false}));
-    EXPECT_FALSE(shown->view()->superview());
-    EXPECT_TRUE(root->view()->isUserInteractionEnabled());
+    EXPECT_EQ(outcomes, std::vector<bool>{false});
+    EXPECT_EQ(shown->view()->superview(), window) << "still presented";
+    EXPECT_DOUBLE_EQ(shown->view()->alpha(), 1);
+    EXPECT_EQ(shown->view()->transform(), ui::transformIdentity());
+    EXPECT_DOUBLE_EQ(shown->view()->presentedAlpha(), 1) << "visible on screen too";
+    EXPECT_DOUBLE_EQ(root->view()->alpha(), 0.3) << "the presenter stays dimmed";
+    EXPECT_FALSE(root->view()->isUserInteractionEnabled()) << "and takes no touches";
 }
 
 TEST_F(Transitions, CancelledTransitionsLeaveTheControllersAsBefore) {

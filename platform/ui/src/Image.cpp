@@ -151,6 +151,20 @@ void sizePrepared(GdkPixbufLoader* loader, gint width, gint height, gpointer dat
     gdk_pixbuf_loader_set_size(loader, 0, 0);
 }
 
+// The size a PNG declares, read from its header chunk, which must come first. The
+// loader announces the size only where the pixel data begins, after every chunk before
+// it has been read (compressed text included), so an oversized PNG is refused here.
+bool pngDeclaredSize(const std::uint8_t* bytes, std::size_t length, long long& width, long long& height) {
+    static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    if (length < 24 || std::memcmp(bytes, kSignature, 8) != 0 || std::memcmp(bytes + 12, "IHDR", 4) != 0) return false;
+    auto be32 = [&](std::size_t at) {
+        return (static_cast<long long>(bytes[at]) << 24) | (bytes[at + 1] << 16) | (bytes[at + 2] << 8) | bytes[at + 3];
+    };
+    width = be32(16);
+    height = be32(20);
+    return true;
+}
+
 }  // namespace
 
 ImageDecodingLimits Image::decodingLimits() {
@@ -175,6 +189,15 @@ ImageDecodeResult Image::decode(const std::uint8_t* bytes, std::size_t length, d
     if (!bytes || length == 0) return result;
     SizeCheck check;
     check.limits = decodingLimits();
+    long long declaredWidth = 0, declaredHeight = 0;
+    // A zero size is left to the loader, which fails it as malformed.
+    if (pngDeclaredSize(bytes, length, declaredWidth, declaredHeight) && declaredWidth > 0 && declaredHeight > 0 &&
+        !withinLimits(check.limits, declaredWidth, declaredHeight)) {
+        result.status = ImageDecodeStatus::TooLarge;
+        result.declaredWidth = static_cast<int>(std::min<long long>(declaredWidth, INT_MAX));
+        result.declaredHeight = static_cast<int>(std::min<long long>(declaredHeight, INT_MAX));
+        return result;
+    }
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
     g_signal_connect(loader, "size-prepared", G_CALLBACK(sizePrepared), &check);
     GError* error = nullptr;

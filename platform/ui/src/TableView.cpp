@@ -65,11 +65,11 @@ IndexPath TableView::indexPathForFlatRow(long flat) const {
 }
 
 long TableView::flatRow(const IndexPath& ip) const {
-    if (ip.section < 0 || ip.section >= numberOfSections() || ip.row < 0 || ip.row >= numberOfRowsInSection(ip.section))
+    if (ip.section < 0 || ip.section >= numberOfSections() || ip.row() < 0 || ip.row() >= numberOfRowsInSection(ip.section))
         return -1;
     long flat = 0;
     for (long s = 0; s < ip.section; ++s) flat += rowsPerSection_[static_cast<std::size_t>(s)];
-    return flat + ip.row;
+    return flat + ip.row();
 }
 
 rt::Ref<TableViewCell> TableView::dequeueReusableCellWithIdentifier(const std::string& identifier) {

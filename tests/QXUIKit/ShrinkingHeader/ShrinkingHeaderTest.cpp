@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <VirtualTime.h>
+#include <ui/CollectionView.h>
+#include <ui/TableView.h>
 #include <ui/TouchInjector.h>
 #include <ui/Window.h>
 
@@ -142,4 +144,34 @@ TEST_F(ShrinkingHeader, OnlyTheCaughtScrollViewsPanRunsAlongside) {
     EXPECT_FALSE(view->gestureRecognizerShouldRecognizeSimultaneously(pan, *tap));
     EXPECT_FALSE(view->gestureRecognizerShouldRequireFailureOf(pan, *scroll->panGestureRecognizer()));
     EXPECT_TRUE(view->gestureRecognizerShouldRequireFailureOf(pan, *tap));
+}
+
+TEST_F(ShrinkingHeader, ShortTablesAndCollectionViewsAreCaughtToo) {
+    scroll->setContentSize(ui::Size(320, 100));
+    auto table = rt::make<ui::TableView>(Rect(0, 0, 320, 100));
+    scroll->addSubview(table);
+    auto grid = rt::make<ui::CollectionView>(Rect(0, 200, 320, 100), rt::make<ui::CollectionViewLayout>());
+    scroll->addSubview(grid);
+    ui::runLayoutPass();
+    // Header of 120: the table spans 120 to 220, the collection view 320 to 420.
+    EXPECT_EQ(view->scrollViewAtPoint(Point{160, 150}), table);
+    EXPECT_EQ(view->scrollViewAtPoint(Point{160, 350}), grid);
+    EXPECT_EQ(view->scrollViewAtPoint(Point{160, 260}), nullptr) << "the short plain scroll view is passed over";
+}
+
+TEST_F(ShrinkingHeader, ACancelledPanEndsTheDragLikeARelease) {
+    ui::TouchInjector touches(window);
+    int finger = touches.down(Point{160, 240});
+    for (int i = 1; i <= 10; ++i) {
+        ui::TouchInjector::wait(ui::TouchInjector::kStep);
+        touches.move(finger, Point{160, 240 - 3.0 * i});
+    }
+    ASSERT_TRUE(view->isDragging());
+    EXPECT_EQ(headerHeight(), 90);
+    touches.cancel(finger);
+    EXPECT_FALSE(view->isDragging());
+    EXPECT_EQ(view->progress(), 0) << "it shrank: it snaps closed";
+    advance(0.31);
+    drain();
+    EXPECT_EQ(header->presentedFrame().size.height, 40);
 }

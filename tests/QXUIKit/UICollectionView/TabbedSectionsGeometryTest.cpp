@@ -97,6 +97,26 @@ TEST_F(TabbedSectionsTest, CellsOutsideTheVisibleRectangleAreTransparent) {
     EXPECT_EQ(cell(1, 6)->alpha(), 0);
 }
 
+TEST_F(TabbedSectionsTest, CellsThatOnlyTouchTheVisibleRectangleStayShown) {
+    show({2, 10, 10});
+    // The neighbouring tab stands one view width to the right: its first cell touches
+    // the visible rectangle along x = 320 and is shown as a strip of no width.
+    auto neighbour = cell(2, 0);
+    ASSERT_TRUE(neighbour);
+    EXPECT_EQ(neighbour->frame().origin.x, 320);
+    EXPECT_EQ(neighbour->alpha(), 1);
+    EXPECT_EQ(neighbour->visibleRect, Rect(0, 0, 0, 60));
+    EXPECT_EQ(cell(2, 6)->alpha(), 0) << "touching nothing: right of and below the view";
+
+    // Scrolled to 260 the view shows 260 to 740: item 0 (200 to 260) ends at its top
+    // and item 9 (740 to 800) begins at its bottom.
+    scrollTo(260);
+    EXPECT_EQ(cell(1, 0)->alpha(), 1);
+    EXPECT_EQ(cell(1, 0)->visibleRect, Rect(0, 60, 320, 0));
+    EXPECT_EQ(cell(1, 9)->alpha(), 1);
+    EXPECT_EQ(cell(1, 9)->visibleRect, Rect(0, 0, 320, 0));
+}
+
 TEST_F(TabbedSectionsTest, TheHeaderScrollsAwayAndComesBackOnlyAtTheTop) {
     show({2, 20});
     scrollTo(30);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <rt/Exception.h>
 #include <ui/ImageContext.h>
@@ -170,6 +171,65 @@ TEST(ImageDecoding, HostileBodiesAreRefusedOnTheSizeTheyDeclareBeforeAnyPixelIsM
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     EXPECT_LT(seconds, 2.0) << "refusing is cheap";
     EXPECT_LT(peakResidentKiB() - peakBefore, 64 * 1024) << "no pixel memory was taken for them";
+}
+
+namespace {
+
+void appendChunk(std::vector<std::uint8_t>& png, const char* type, const std::vector<std::uint8_t>& data) {
+    auto be32 = [&](std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<std::uint8_t>(v >> shift));
+    };
+    be32(static_cast<std::uint32_t>(data.size()));
+    std::size_t start = png.size();
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), data.begin(), data.end());
+    be32(static_cast<std::uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
+}
+
+/// A PNG of about 2.6 MB that declares 100 x 700000 pixels and carries compressed text
+/// chunks before its pixels: a reader that learns the size only where the pixels begin
+/// inflates all of them first.
+std::vector<std::uint8_t> pngWithTextBeforeAnOversizedImage() {
+    std::vector<std::uint8_t> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    appendChunk(png, "IHDR", {0, 0, 0, 100, 0, 0x0a, 0xae, 0x60, 8, 0, 0, 0, 0});
+    std::vector<std::uint8_t> zeros(4 << 20, 0);
+    uLongf packedSize = compressBound(static_cast<uLong>(zeros.size()));
+    std::vector<std::uint8_t> packed(packedSize);
+    compress2(packed.data(), &packedSize, zeros.data(), static_cast<uLong>(zeros.size()), 9);
+    packed.resize(packedSize);
+    std::vector<std::uint8_t> text{'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 0};
+    text.insert(text.end(), packed.begin(), packed.end());
+    while (png.size() < 2600 * 1000) appendChunk(png, "zTXt", text);
+    appendChunk(png, "IDAT", {0x78, 0x9c, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01});
+    appendChunk(png, "IEND", {});
+    return png;
+}
+
+double secondsToDecode(const std::vector<std::uint8_t>& body, ImageDecodeResult& result) {
+    auto started = std::chrono::steady_clock::now();
+    result = Image::decode(body.data(), body.size());
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+}
+
+}  // namespace
+
+TEST(ImageDecoding, AnOversizedDeclarationIsRefusedFromTheHeaderAlone) {
+    auto png = pngWithTextBeforeAnOversizedImage();
+    ImageDecodeResult result;
+    double seconds = secondsToDecode(png, result);
+    EXPECT_EQ(result.status, ImageDecodeStatus::TooLarge);
+    EXPECT_EQ(result.declaredWidth, 100);
+    EXPECT_EQ(result.declaredHeight, 700000);
+    EXPECT_LT(seconds, 0.2) << png.size() << " bytes";
+
+    for (const auto& entry : std::filesystem::directory_iterator(ZID_IMAGE_CORPUS_DIR)) {
+        if (entry.path().filename().string().find("_declares_") == std::string::npos) continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::vector<std::uint8_t> body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_LT(secondsToDecode(body, result), 0.2);
+        EXPECT_EQ(result.status, ImageDecodeStatus::TooLarge);
+    }
 }
 
 TEST(ImageDecoding, TheLimitsAreASettingAndTheBoundaryDecodes) {

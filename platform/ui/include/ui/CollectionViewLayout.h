@@ -13,18 +13,12 @@
 
 #include <rt/Object.h>
 #include <ui/Geometry.h>
+#include <ui/IndexPath.h>
 
 namespace ui {
 
 class CollectionView;
 class CollectionReusableView;
-
-/// A section and an item (or row) in it.
-struct IndexPath {
-    long section = 0;
-    long item = 0;
-    auto operator<=>(const IndexPath&) const = default;
-};
 
 enum class CollectionElementCategory { Cell, SupplementaryView, DecorationView };
 

@@ -10,16 +10,10 @@
 #include <vector>
 
 #include <ui/GestureRecognizer.h>
+#include <ui/IndexPath.h>
 #include <ui/ScrollView.h>
 
 namespace ui {
-
-struct IndexPath {
-    long section = 0;
-    long row = 0;
-    friend bool operator==(const IndexPath&, const IndexPath&) = default;
-    friend auto operator<=>(const IndexPath&, const IndexPath&) = default;
-};
 
 enum class TableViewCellStyle { Default = 0 };
 

@@ -130,6 +130,9 @@ void ChoiceView::upDatePopupSize() {
     if (h > maxPopupHeight_) h = maxPopupHeight_;
     ui::Rect f = popupView_->frame();
     popupView_->setFrame(ui::Rect(f.origin.x, f.origin.y, f.size.width, h));
+    // The insets as they stand now: the list fills what they leave, so a list cut to
+    // fit scrolls inside them instead of running on under them.
+    popupContentView_->setFrame(ui::insetRect(popupView_->bounds(), in));
 }
 
 long ChoiceView::tableViewNumberOfRowsInSection(ui::TableView&, long) {
@@ -145,7 +148,7 @@ rt::Ref<ui::TableViewCell> ChoiceView::tableViewCellForRowAtIndexPath(ui::TableV
     auto content = cell->contentView();
     for (const auto& v : std::vector<rt::Ref<ui::View>>(content->subviews())) v->removeFromSuperview();
     auto source = dataSource_.lock();
-    auto item = source ? source->cellViewForItemAtIndex(indexPath.row, *this) : nullptr;
+    auto item = source ? source->cellViewForItemAtIndex(indexPath.row(), *this) : nullptr;
     if (item) {
         // Rows use the header's insets, so their content lines up with the header's.
         item->setFrame(ui::insetRect(content->bounds(), headerContentInsets_));
@@ -156,7 +159,7 @@ rt::Ref<ui::TableViewCell> ChoiceView::tableViewCellForRowAtIndexPath(ui::TableV
 }
 
 void ChoiceView::tableViewDidSelectRowAtIndexPath(ui::TableView& tableView, const ui::IndexPath& indexPath) {
-    setSelectedIndex(indexPath.row);
+    setSelectedIndex(indexPath.row());
     tableView.deselectRowAtIndexPath(indexPath, true);
     hideListView();
 }

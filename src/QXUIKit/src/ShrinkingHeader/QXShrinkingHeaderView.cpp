@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include <ui/Animation.h>
+#include <ui/CollectionView.h>
+#include <ui/TableView.h>
 #include <ui/Touch.h>
 
 namespace zid {
@@ -76,10 +78,14 @@ void QXShrinkingHeaderView::updateFrames() {
 rt::Ref<ui::ScrollView> QXShrinkingHeaderView::scrollViewAtPoint(ui::Point point) {
     auto hit = hitTest(point);
     if (!hit || hit.get() == this) return nullptr;
-    // Scroll views that cannot scroll vertically are passed over for one further up.
     for (auto v = hit; v && v.get() != this; v = v->superview()) {
         auto scroll = std::dynamic_pointer_cast<ui::ScrollView>(v);
-        if (scroll && scroll->contentSize().height > scroll->bounds().size.height) return scroll;
+        if (!scroll) continue;
+        // Tables and collection views are always taken, however short their content;
+        // other scroll views that cannot scroll vertically are passed over.
+        if (std::dynamic_pointer_cast<ui::TableView>(scroll) || std::dynamic_pointer_cast<ui::CollectionView>(scroll) ||
+            scroll->contentSize().height > scroll->bounds().size.height)
+            return scroll;
     }
     return nullptr;
 }
@@ -116,7 +122,10 @@ void QXShrinkingHeaderView::panned(ui::PanGestureRecognizer& pan) {
     double s = headerSizeOnPanStart_;
     double o = catchedScrollViewContentOffsetY_;
     auto header = [&] { return headerView_ ? headerView_->frame().size.height : 0.0; };
-    if (pan.state() != ui::GestureState::Ended) {
+    // A cancelled (or failed) pan ends the drag as a release does.
+    auto state = pan.state();
+    bool over = state == ui::GestureState::Ended || state == ui::GestureState::Cancelled || state == ui::GestureState::Failed;
+    if (!over) {
         dragging_ = true;
         double t = pan.translationInView(this).y;
         double range = maxHeaderSize_ - minHeaderSize_;

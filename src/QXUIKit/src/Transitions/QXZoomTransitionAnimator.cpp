@@ -55,16 +55,32 @@ void QXZoomTransitionAnimator::animateTransition(ui::ViewControllerContextTransi
             });
         return;
     }
+    auto fromTransform = from->transform();
+    double fromAlpha = from->alpha();
+    double toAlpha = to->alpha();
+    bool toTouches = to->isUserInteractionEnabled();
     run(
         [&] {
             from->setTransform(zoomed);
             from->setAlpha(0);
             to->setAlpha(1);
         },
-        [ctx, from, to] {
+        [ctx, from, to, fromTransform, fromAlpha, toAlpha, toTouches] {
+            if (ctx->transitionWasCancelled()) {
+                // The presented view stays presented: shown as before, over the dimmed
+                // presenter that still takes no touches.
+                ui::performWithoutAnimation([&] {
+                    from->setTransform(fromTransform);
+                    from->setAlpha(fromAlpha);
+                    to->setAlpha(toAlpha);
+                });
+                to->setUserInteractionEnabled(toTouches);
+                ctx->completeTransition(false);
+                return;
+            }
             from->removeFromSuperview();
             to->setUserInteractionEnabled(true);
-            ctx->completeTransition(!ctx->transitionWasCancelled());
+            ctx->completeTransition(true);
         });
 }
 

@@ -377,7 +377,12 @@ void UICollectionViewLayoutTabbedSections::adjustVisibleRectForAttributes(UIColl
     // What the collection view shows: its bounds, in content space already.
     ui::Rect visible = cv ? cv->bounds() : ui::Rect();
     ui::Rect frame = a.frame();
-    ui::Rect i = ui::rectIntersection(frame, visible);
+    // Edges that only touch count as a common part here (a strip of no width or no
+    // height): such an element stays shown, with the touching strip as its visible part.
+    ui::Rect i = ui::rectNull();
+    double x0 = std::max(ui::minX(frame), ui::minX(visible)), x1 = std::min(ui::maxX(frame), ui::maxX(visible));
+    double y0 = std::max(ui::minY(frame), ui::minY(visible)), y1 = std::min(ui::maxY(frame), ui::maxY(visible));
+    if (!ui::rectIsNull(frame) && !ui::rectIsNull(visible) && x0 <= x1 && y0 <= y1) i = ui::Rect(x0, y0, x1 - x0, y1 - y0);
     if (ui::rectIsNull(i) || (i.size.width == 0 && i.size.height == 0)) {
         a.setAlpha(0);
         a.visibleRect = i;
