@@ -1,8 +1,10 @@
 // A playback-time change reaching a full recorded toolbar through its bindings (slider,
 // elapsed time, time per duration) against setting the same values on the same
-// widgets directly; and rendering a full recorded toolbar at 1280 x 110 against drawing
-// the same images and texts with Cairo and Pango.
+// widgets directly (also as alternating pairs, the figures quoted); and rendering a
+// full recorded toolbar at 1280 x 110 against drawing the same images and texts with
+// Cairo and Pango.
 
+#include <chrono>
 #include <string>
 
 #include <benchmark/benchmark.h>
@@ -22,6 +24,7 @@
 #include <ui/Renderer.h>
 #include <ui/Text.h>
 
+#include "AlternatingPairs.h"
 #include "Core/PlaybackDoubles.h"
 
 namespace {
@@ -83,6 +86,43 @@ void BM_Direct_SetSameWidgets(benchmark::State& state) {
         perDuration->setText(zid::CPTimeTextFromTime(t) + " / " + zid::CPTimeTextFromTime(3600));
         benchmark::DoNotOptimize(time->text());
     }
+}
+
+/// The two above as alternating pairs in one bar each: a side times 2,000 changes and
+/// answers the seconds per change.
+void BM_Toolbar_PlaybackTimeVsDirect(benchmark::State& state) {
+    RecordedBar bound, direct;
+    auto slider = direct.slider->slider();
+    auto time = direct.time->label();
+    auto perDuration = direct.perDuration->label();
+    constexpr int kChanges = 2000;
+    auto timed = [](auto&& change) {
+        auto started = std::chrono::steady_clock::now();
+        double t = 605;
+        for (int i = 0; i < kChanges; ++i) {
+            t = t == 605 ? 1210 : 605;
+            change(t);
+        }
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() / kChanges;
+    };
+    zidbench::runAlternatingPairs(
+        state, 31, "ns", 1e9,
+        [&] {
+            return timed([&](double t) {
+                bound.player->setPlaybackTime(t);
+                benchmark::DoNotOptimize(bound.time->label()->text());
+            });
+        },
+        [&] {
+            return timed([&](double t) {
+                slider->setMinimumValue(0);
+                slider->setMaximumValue(3600);
+                slider->setValue(float(t));
+                time->setText(zid::CPTimeTextFromTime(t));
+                perDuration->setText(zid::CPTimeTextFromTime(t) + " / " + zid::CPTimeTextFromTime(3600));
+                benchmark::DoNotOptimize(time->text());
+            });
+        });
 }
 
 void BM_Toolbar_Render1280x110(benchmark::State& state) {
@@ -157,5 +197,6 @@ void BM_Raw_CairoPangoToolbar(benchmark::State& state) {
 
 BENCHMARK(BM_Toolbar_PlaybackTimeThroughBindings)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Direct_SetSameWidgets)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Toolbar_PlaybackTimeVsDirect)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Toolbar_Render1280x110)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Raw_CairoPangoToolbar)->Unit(benchmark::kMillisecond);
