@@ -8,8 +8,9 @@
 //   Playback/*     CPU time and peak resident memory of a fresh process playing the VOD
 //                  for the given seconds (default: to its end), the resident memory also
 //                  sampled every second (the binary runs itself as a child for each)
-// Needs a display: run it under scripts/with-display.sh. Ratios are the reader's;
-// docs/PERFORMANCE.md keeps them.
+// Needs a display: run it under scripts/with-display.sh. The host plays through the
+// engine ZID_MEDIA_ENGINE_MODE selects (in process unless it says "process"). Ratios
+// are the reader's; docs/PERFORMANCE.md keeps them.
 
 #include <benchmark/benchmark.h>
 
@@ -21,6 +22,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -75,6 +77,10 @@ struct Run {
     double framesPerSecond = 0;
     std::vector<double> rssEachSecond;
 };
+
+/// The engine the environment picks (ZID_MEDIA_ENGINE_MODE=process: the child-process
+/// engine; otherwise the in-process one), with null audio.
+void useEngineWithNullOutputs() { ::setenv("ZID_MEDIA_NULL_OUTPUT", "1", 1); }
 
 // ---- the window host --------------------------------------------------------------------------
 
@@ -298,9 +304,7 @@ BENCHMARK(BM_Playback_Bare)->Name("Playback/BarePlaybin3InSDL")->UseManualTime()
 
 int playbackChild(const std::string& mode, const std::string& url, double duration) {
     fnd::RunLoop::main();
-    media::GstEngine::Options options;
-    options.nullOutput = true;
-    media::Engine::setShared(rt::make<media::GstEngine>(options));
+    useEngineWithNullOutputs();
     Run run = mode == "host" ? playInHost(url, duration) : playBare(url, duration);
     if (run.firstFrame < 0) return 1;
     rusage usage{};
@@ -338,9 +342,7 @@ int main(int argc, char** argv) {
     }
     gSelf = "/proc/" + std::to_string(::getpid()) + "/exe";
     fnd::RunLoop::main();
-    media::GstEngine::Options options;
-    options.nullOutput = true;
-    media::Engine::setShared(rt::make<media::GstEngine>(options));
+    useEngineWithNullOutputs();
     gOrigin = new peers::HlsOrigin(peers::HlsFixtures::ensureDefault());
     gOrigin->start();
     // One untimed round of each first: plugin loading and the first connections are
