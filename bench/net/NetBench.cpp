@@ -1,6 +1,7 @@
 // Decoding and dispatching a "subscribeMessage" frame with a 2-KB "moduleInfo" object,
 // against nlohmann-json parsing the same text alone; and the round trip of a frame
-// through the client and the loopback media server.
+// through the client and the loopback media server. The decode and the parse also run
+// as alternating pairs after the loopback server is up (the figures quoted).
 
 #include <benchmark/benchmark.h>
 
@@ -14,6 +15,7 @@
 
 #include "peers/MediaServerPeer.h"
 #include "peers/TestCertificates.h"
+#include "AlternatingPairs.h"
 
 namespace {
 
@@ -132,6 +134,32 @@ void BM_DecodeAndDispatchSubscribeMessage(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_DecodeAndDispatchSubscribeMessage);
+
+/// The two above as alternating pairs, both after the fixture exists: a side handles
+/// 2,000 frames and answers the seconds per frame.
+void BM_DecodeAndDispatchVsParse(benchmark::State& state) {
+    Fixture& f = fixture();
+    if (!f.subscription->subscriptionID()) {
+        state.SkipWithError("no live subscription on the loopback media server");
+        return;
+    }
+    const std::string& text = frameText();
+    constexpr int kFrames = 2000;
+    auto timed = [&](auto&& one) {
+        auto started = std::chrono::steady_clock::now();
+        for (int i = 0; i < kFrames; ++i) one();
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() / kFrames;
+    };
+    zidbench::runAlternatingPairs(
+        state, 31, "us", 1e6, [&] { return timed([&] { f.connection->handleText(text); }); },
+        [&] {
+            return timed([&] {
+                auto parsed = nlohmann::ordered_json::parse(text, nullptr, false);
+                benchmark::DoNotOptimize(parsed);
+            });
+        });
+}
+BENCHMARK(BM_DecodeAndDispatchVsParse)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_LoopbackRoundTrip(benchmark::State& state) {
     Fixture& f = fixture();

@@ -1,8 +1,10 @@
 // A playback-time change reaching a full recorded toolbar through its bindings (slider,
 // elapsed time, time per duration) against setting the same values on the same
-// widgets directly; and rendering a full recorded toolbar at 1280 x 110 against drawing
-// the same images and texts with Cairo and Pango.
+// widgets directly (also as alternating pairs, the figures quoted); and rendering a
+// full recorded toolbar at 1280 x 110 against drawing the same images and texts with
+// Cairo and Pango.
 
+#include <chrono>
 #include <string>
 
 #include <benchmark/benchmark.h>
@@ -22,6 +24,7 @@
 #include <ui/Renderer.h>
 #include <ui/Text.h>
 
+#include "AlternatingPairs.h"
 #include "Core/PlaybackDoubles.h"
 
 namespace {
@@ -57,32 +60,55 @@ struct RecordedBar {
     }
 };
 
+/// A playback-time change through the bindings.
+void changeThroughBindings(RecordedBar& bar, double t) {
+    bar.player->setPlaybackTime(t);
+    benchmark::DoNotOptimize(bar.time->label()->text());
+}
+
+/// What the bindings do, done directly: the slider's range and value, both texts.
+void setWidgetsDirectly(RecordedBar& bar, double t) {
+    const auto& slider = bar.slider->slider();
+    slider->setMinimumValue(0);
+    slider->setMaximumValue(3600);
+    slider->setValue(float(t));
+    bar.time->label()->setText(zid::CPTimeTextFromTime(t));
+    bar.perDuration->label()->setText(zid::CPTimeTextFromTime(t) + " / " + zid::CPTimeTextFromTime(3600));
+    benchmark::DoNotOptimize(bar.time->label()->text());
+}
+
+/// Changes between two times, one change per call.
+struct Alternation {
+    double t = 605;
+    double next() { return t = t == 605 ? 1210 : 605; }
+};
+
 void BM_Toolbar_PlaybackTimeThroughBindings(benchmark::State& state) {
     RecordedBar bar;
-    double t = 605;
-    for (auto _ : state) {
-        t = t == 605 ? 1210 : 605;
-        bar.player->setPlaybackTime(t);
-        benchmark::DoNotOptimize(bar.time->label()->text());
-    }
+    Alternation times;
+    for (auto _ : state) changeThroughBindings(bar, times.next());
 }
 
 void BM_Direct_SetSameWidgets(benchmark::State& state) {
     RecordedBar bar;
-    auto slider = bar.slider->slider();
-    auto time = bar.time->label();
-    auto perDuration = bar.perDuration->label();
-    double t = 605;
-    for (auto _ : state) {
-        t = t == 605 ? 1210 : 605;
-        // What the bindings do: the slider's range and value, both texts.
-        slider->setMinimumValue(0);
-        slider->setMaximumValue(3600);
-        slider->setValue(float(t));
-        time->setText(zid::CPTimeTextFromTime(t));
-        perDuration->setText(zid::CPTimeTextFromTime(t) + " / " + zid::CPTimeTextFromTime(3600));
-        benchmark::DoNotOptimize(time->text());
-    }
+    Alternation times;
+    for (auto _ : state) setWidgetsDirectly(bar, times.next());
+}
+
+/// The two above as alternating pairs in one bar each: a side times 2,000 changes and
+/// answers the seconds per change.
+void BM_Toolbar_PlaybackTimeVsDirect(benchmark::State& state) {
+    RecordedBar bound, direct;
+    auto timed = [](RecordedBar& bar, void (*change)(RecordedBar&, double)) {
+        constexpr int kChanges = 2000;
+        Alternation times;
+        auto started = std::chrono::steady_clock::now();
+        for (int i = 0; i < kChanges; ++i) change(bar, times.next());
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() / kChanges;
+    };
+    zidbench::runAlternatingPairs(
+        state, 31, "ns", 1e9, [&] { return timed(bound, changeThroughBindings); },
+        [&] { return timed(direct, setWidgetsDirectly); });
 }
 
 void BM_Toolbar_Render1280x110(benchmark::State& state) {
@@ -157,5 +183,6 @@ void BM_Raw_CairoPangoToolbar(benchmark::State& state) {
 
 BENCHMARK(BM_Toolbar_PlaybackTimeThroughBindings)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Direct_SetSameWidgets)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Toolbar_PlaybackTimeVsDirect)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Toolbar_Render1280x110)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Raw_CairoPangoToolbar)->Unit(benchmark::kMillisecond);

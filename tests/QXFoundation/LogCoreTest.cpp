@@ -96,6 +96,43 @@ TEST(LogCoreTest, LoggerDeliversInOrderOnceEachAndDeregisters) {
     EXPECT_EQ(logger->handlers().size(), 1u);
 }
 
+// Counts how often its text is made.
+class Described : public rt::Object {
+public:
+    std::string description() const override {
+        ++made;
+        return "described";
+    }
+    mutable int made = 0;
+};
+
+TEST(LogCoreTest, ALogCallNoHandlerTakesMakesNothingAndLevelChangesAreSeen) {
+    auto logger = QXLogger::defaultLogger();
+    auto handler = rt::make<CapturingHandler>(nullptr, 4);
+    auto argument = rt::make<Described>();
+    auto log = [&](std::int64_t level) {
+        QXLog("ZIDoredider/QXFoundation", rt::Object::staticClass(), level, "%@", rt::Value(argument));
+    };
+    log(4);  // nobody registered yet
+    logger->registerHandler(handler);
+    log(5);
+    EXPECT_EQ(argument->made, 0) << "a record above every handler's level is not even formatted";
+    EXPECT_FALSE(logger->takesLevel(5));
+    log(4);
+    EXPECT_EQ(argument->made, 1);
+    handler->setLevel(6);  // raised after registration
+    EXPECT_TRUE(logger->takesLevel(6));
+    log(6);
+    handler->setLevel(1);
+    log(4);
+    ASSERT_EQ(handler->lines.size(), 2u);
+    EXPECT_EQ(handler->lines[1].substr(0, 3), "[d]");
+    logger->deregistreHandler(handler);
+    EXPECT_FALSE(logger->takesLevel(1)) << "no handler left";
+    log(1);
+    EXPECT_EQ(argument->made, 2);
+}
+
 TEST(LogCoreTest, RegistrationMayRaceWithLoggingFromOtherThreads) {
     auto logger = rt::make<QXLogger>();
     std::atomic<bool> stop{false};

@@ -1,6 +1,7 @@
 #include <rt/Format.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <string>
 
@@ -81,20 +82,37 @@ void copyCountDigits(std::string_view format, std::size_t& i, std::string& direc
 
 }  // namespace
 
-std::string formatv(std::string_view format, const std::vector<Value>& args) {
+std::string formatv(std::string_view format, const Value* args, std::size_t count) {
     std::string out;
-    out.reserve(format.size() + 16 * args.size());
+    out.reserve(format.size() + 16 * count);
     std::size_t next = 0;
-    auto take = [&]() -> Value { return next < args.size() ? args[next++] : Value(); };
+    auto take = [&]() -> Value { return next < count ? args[next++] : Value(); };
     std::size_t i = 0;
     while (i < format.size()) {
-        char c = format[i];
-        if (c != '%') {
-            out += c;
-            ++i;
+        if (format[i] != '%') {
+            // The literal text up to the next directive, in one piece.
+            std::size_t percent = format.find('%', i);
+            if (percent == std::string_view::npos) percent = format.size();
+            out.append(format.substr(i, percent - i));
+            i = percent;
             continue;
         }
         std::size_t start = i++;
+        // The common plain directives, written straight into the text.
+        if (i < format.size() && (format[i] == '@' || format[i] == 's') && next < count) {
+            const Value& v = args[next++];
+            if (v.isString()) out += v.string();
+            else out += v.description();
+            ++i;
+            continue;
+        }
+        if (i < format.size() && (format[i] == 'd' || format[i] == 'i') && next < count && args[next].isNumber()) {
+            char digits[24];
+            auto end = std::to_chars(digits, digits + sizeof digits, args[next++].longLongValue()).ptr;
+            out.append(digits, end);
+            ++i;
+            continue;
+        }
         if (i < format.size() && format[i] == '%') {
             out += '%';
             ++i;
@@ -131,7 +149,7 @@ std::string formatv(std::string_view format, const std::vector<Value>& args) {
         switch (conversion) {
             case 'd': case 'i': case 'u': case 'o': case 'x': case 'X': case 'f': case 'F': case 'e': case 'E':
             case 'g': case 'G': case 'a': case 'A': case 'c': case 'p': case 's': case '@': {
-                bool missing = next >= args.size();
+                bool missing = next >= count;
                 Value v = take();
                 if (missing) out += "(null)";
                 else out += printOne(directive, conversion, v);

@@ -159,8 +159,15 @@ class Core : public std::enable_shared_from_this<Core> {
 public:
     Core(const Ref<Object>& root, std::string keyPath, unsigned options, std::function<void(const KVOChange&)> observer)
         : root_(root.get()), rootWeak_(root), keyPath_(std::move(keyPath)), options_(options),
-          observer_(std::move(observer)), order_(nextOrder.fetch_add(1, std::memory_order_relaxed)),
-          direct_(keyPath_.find('.') == std::string::npos) {}
+          observer_(std::move(observer)), order_(nextOrder.fetch_add(1, std::memory_order_relaxed)) {
+        for (std::size_t start = 0;;) {
+            auto dot = keyPath_.find('.', start);
+            segments_.push_back(Segment{start, (dot == std::string::npos ? keyPath_.size() : dot) - start});
+            if (dot == std::string::npos) break;
+            start = dot + 1;
+        }
+        cached_ = std::make_unique<std::atomic<const CachedProperty*>[]>(segments_.size());
+    }
 
     void start();
     void end();
@@ -180,28 +187,45 @@ private:
         return Value();
     }
 
-    // A direct key reads through the property found the last time, as long as the
-    // object's class and the property tables are the same: no path walk, no lookups,
-    // no lock. Entries are immutable and kept until the core goes.
+    // Each key of the path reads through the property found the last time for it, as
+    // long as the object's class and the property tables are the same: no lookups by
+    // name, no lock. A link that is no object (a dictionary, an array) hands the rest
+    // of the path to the general walk. Entries are immutable and kept until the core
+    // goes.
     struct CachedProperty {
         const Class* cls;
         std::uint64_t generation;
         const Property* property;
     };
-    Value read(const Object& root) {
-        if (!direct_) return root.valueForKeyPath(keyPath_);
-        const Class* cls = &root.objectClass();
+    struct Segment {
+        std::size_t start, length;
+    };
+    const Property* propertyOf(std::size_t index, const Class* cls, std::string_view key) {
         std::uint64_t generation = propertyGeneration();
-        const CachedProperty* cached = cached_.load(std::memory_order_acquire);
+        const CachedProperty* cached = cached_[index].load(std::memory_order_acquire);
         if (!cached || cached->cls != cls || cached->generation != generation) {
-            auto fresh = std::make_unique<CachedProperty>(CachedProperty{cls, generation, findProperty(*cls, keyPath_)});
+            auto fresh = std::make_unique<CachedProperty>(CachedProperty{cls, generation, findProperty(*cls, key)});
             cached = fresh.get();
             std::lock_guard lock(mutex_);
             cachedEntries_.push_back(std::move(fresh));
-            cached_.store(cached, std::memory_order_release);
+            cached_[index].store(cached, std::memory_order_release);
         }
-        if (cached->property && cached->property->getter) return cached->property->getter(root);
-        return root.valueForKey(keyPath_);
+        return cached->property;
+    }
+    Value read(const Object& root) {
+        std::string_view path = keyPath_;
+        const Object* object = &root;
+        Value value;
+        for (std::size_t i = 0;; ++i) {
+            std::string_view key = path.substr(segments_[i].start, segments_[i].length);
+            const Property* property = propertyOf(i, &object->objectClass(), key);
+            // The value read keeps the next object alive while it is read in turn.
+            value = property && property->getter ? property->getter(*object) : object->valueForKey(key);
+            if (i + 1 == segments_.size()) return value;
+            if (value.isNil()) return Value();
+            if (!value.isObject()) return valueForKeyPath(value, path.substr(segments_[i + 1].start));
+            object = value.object().get();
+        }
     }
 
     Object* root_;
@@ -210,11 +234,11 @@ private:
     unsigned options_;
     std::function<void(const KVOChange&)> observer_;  // never reset: it may be running
     std::uint64_t order_;
-    bool direct_;
+    std::vector<Segment> segments_;
     std::atomic<bool> active_{false};
     std::mutex mutex_;
     std::shared_ptr<Watch> tree_;
-    std::atomic<const CachedProperty*> cached_{nullptr};
+    std::unique_ptr<std::atomic<const CachedProperty*>[]> cached_;  // one per segment
     std::vector<std::unique_ptr<CachedProperty>> cachedEntries_;
     // Old values captured by will notices, per thread, until the matching did.
     std::vector<std::pair<std::thread::id, Value>> pending_;
@@ -423,7 +447,8 @@ void Core::end() {
 // Callers hold the core, so it stays while the observer runs even when the token is
 // dropped inside it.
 void Core::willChange() {
-    if (!isActive()) return;
+    // Without the old value or a prior report a will notice has nothing to keep.
+    if (!(options_ & (KVOOld | KVOPrior)) || !isActive()) return;
     Value old;
     if (options_ & (KVOOld | KVOPrior)) old = currentValue();
     {
@@ -445,7 +470,7 @@ void Core::didChange() {
     KVOChange change;
     change.object = root_;
     change.keyPath = keyPath_;
-    {
+    if (options_ & (KVOOld | KVOPrior)) {
         std::lock_guard lock(mutex_);
         auto me = std::this_thread::get_id();
         for (auto it = pending_.rbegin(); it != pending_.rend(); ++it) {

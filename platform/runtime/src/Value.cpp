@@ -28,11 +28,17 @@ Date Date::now() {
 std::string Date::description() const {
     double whole = std::floor(secondsSince1970);
     std::time_t t = static_cast<std::time_t>(whole);
+    // Texts of nearby dates are asked for in runs (every log record has one): the
+    // last second's text is kept per thread, in plain storage that lives to the end.
+    thread_local std::time_t lastSecond = 0;
+    thread_local std::size_t lastLength = 0;
+    thread_local char lastText[64];
+    if (lastLength && t == lastSecond) return std::string(lastText, lastLength);
     std::tm tm{};
     gmtime_r(&t, &tm);
-    char buffer[64];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S +0000", &tm);
-    return buffer;
+    lastLength = std::strftime(lastText, sizeof lastText, "%Y-%m-%d %H:%M:%S +0000", &tm);
+    lastSecond = t;
+    return std::string(lastText, lastLength);
 }
 
 // ---- Number -----------------------------------------------------------------------

@@ -432,6 +432,30 @@ void View::markSubtreeNeedsLayout() {
     if (top) scheduleLayout(top);
 }
 
+namespace {
+DisplayRequests gDisplayRequests;
+std::function<void(bool)>& displayRequestHandler() {
+    static auto* handler = new std::function<void(bool)>();  // never released
+    return *handler;
+}
+}  // namespace
+
+DisplayRequests displayRequests() { return gDisplayRequests; }
+
+void setDisplayRequestHandler(std::function<void(bool picture)> handler) {
+    displayRequestHandler() = std::move(handler);
+}
+
+void View::setNeedsDisplay() {
+    ++gDisplayRequests.views;
+    if (auto& handler = displayRequestHandler()) handler(false);
+}
+
+void View::setNeedsDisplayForNewPicture() {
+    ++gDisplayRequests.pictures;
+    if (auto& handler = displayRequestHandler()) handler(true);
+}
+
 void View::setNeedsLayout() {
     needsLayout_ = true;
     markSubtreeNeedsLayout();

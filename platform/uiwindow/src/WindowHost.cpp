@@ -68,6 +68,9 @@ bool startVideo(rt::Ref<rt::Error>* error) {
 struct WindowHost::Impl {
     /// The longest a window goes without a frame drawn, changed or not (seconds).
     static constexpr double kStillFrameInterval = 0.25;
+    /// While pictures came within this time (seconds), other changes wait for the next
+    /// picture's frame: a playing video is drawn once per picture.
+    static constexpr double kPictureGap = 0.1;
 
     rt::Ref<Window> window;
     Options options;
@@ -86,6 +89,9 @@ struct WindowHost::Impl {
     std::uint64_t activityDrawn = 0;
     bool eventsSinceDrawn = true;
     double drawnAt = -1;
+    // The display requests when the last frame was drawn, and when a picture last came.
+    ui::DisplayRequests requestsDrawn;
+    double pictureAt = -1;
 
     bool make(rt::Ref<rt::Error>* error);
     void destroy();
@@ -95,6 +101,7 @@ struct WindowHost::Impl {
     void frame();
     Point point(int x, int y) const;
     static void pumpEvents();
+    static void displayRequested(bool picture);
 };
 
 bool WindowHost::Impl::make(rt::Ref<rt::Error>* error) {
@@ -237,17 +244,36 @@ void WindowHost::Impl::pumpEvents() {
     }
 }
 
-// A frame is drawn when something may have changed since the last one: the loop ran
-// something besides this timer (a picture arrived, a timer or a gesture fired, the
-// owner ran code between runs), an event reached the window, an animation is in
-// flight. At least a few frames a second are drawn anyway, so nothing the accounting
-// misses stays on screen for long. A still window costs next to nothing.
+// A new picture marks when pictures last came, for every open window (the request does
+// not say which one holds the picture's view); the next frame draws it.
+void WindowHost::Impl::displayRequested(bool picture) {
+    if (!picture) return;
+    double now = fnd::RunLoop::main()->clock().now();
+    for (auto& [id, host] : desktop().hosts) host->pictureAt = now;
+}
+
+// While pictures come, a frame is drawn for each new picture (and at once for input);
+// other changes wait for the next picture's frame. Between pictures a frame is drawn
+// when something may have changed since the last one: a view asked to be drawn, the
+// loop ran something besides this timer (a timer or a gesture fired, the owner ran
+// code between runs), an event reached the window, an animation is in flight. At least a few frames a second are drawn when no picture
+// comes, so nothing the accounting misses stays on screen for long. A still window
+// costs next to nothing.
 void WindowHost::Impl::frame() {
     auto loop = fnd::RunLoop::main();
     double now = loop->clock().now();
-    // This timer's own firing is one step of activity.
-    bool idle = loop->activity() == activityDrawn + 1 && !eventsSinceDrawn && !animationsInFlight();
-    if (idle && drawnAt >= 0 && now - drawnAt < kStillFrameInterval) {
+    bool pictures = pictureAt >= 0 && now - pictureAt < kPictureGap;
+    bool draws;
+    if (pictures) {
+        draws = eventsSinceDrawn || ui::displayRequests().pictures != requestsDrawn.pictures;
+    } else {
+        // This timer's own firing is one step of activity.
+        bool idle = loop->activity() == activityDrawn + 1 && !eventsSinceDrawn && !animationsInFlight() &&
+                    ui::displayRequests().views == requestsDrawn.views &&
+                    ui::displayRequests().pictures == requestsDrawn.pictures;
+        draws = !idle || drawnAt < 0 || now - drawnAt >= kStillFrameInterval;
+    }
+    if (!draws) {
         activityDrawn = loop->activity();
         return;
     }
@@ -259,6 +285,7 @@ void WindowHost::Impl::draw() {
     auto loop = fnd::RunLoop::main();
     drawnAt = loop->clock().now();
     eventsSinceDrawn = false;
+    requestsDrawn = ui::displayRequests();
     window->layoutIfNeeded();
     int pw = 0, ph = 0;
     if (SDL_GetRendererOutputSize(renderer, &pw, &ph) != 0 || pw <= 0 || ph <= 0) return;
@@ -326,6 +353,7 @@ rt::Ref<WindowHost> WindowHost::open(const rt::Ref<Window>& window, const Option
     d.hosts[SDL_GetWindowID(impl.sdlWindow)] = &impl;
     auto loop = fnd::RunLoop::main();
     if (d.windows++ == 0) {
+        ui::setDisplayRequestHandler(&Impl::displayRequested);
         SDL_SysWMinfo info;
         SDL_VERSION(&info.version);
         if (SDL_GetWindowWMInfo(impl.sdlWindow, &info) && info.subsystem == SDL_SYSWM_X11)
@@ -354,6 +382,7 @@ void WindowHost::close() {
     d.hosts.erase(SDL_GetWindowID(impl_->sdlWindow));
     impl_->destroy();
     if (--d.windows == 0) {
+        ui::setDisplayRequestHandler(nullptr);
         if (d.source) fnd::RunLoop::main()->removeSource(d.source);
         d.source = 0;
     }

@@ -79,6 +79,35 @@ TEST_F(InfoItemsTest, TimeLabelsFollowThePlayerAndTheSeekPositionWins) {
     EXPECT_TRUE(time->label()->adjustsFontSizeToFitWidth());
 }
 
+TEST_F(InfoItemsTest, APlaybackTimeChangeSetsEachTimeTextOnce) {
+    player->setTimeInfo(CPMediaTimingBase::timingWithDuration(3600));
+    player->setPlaybackTime(5);
+    auto time = rt::make<CPPlaybackTimeLabelToolbarItem>(kItem, player);
+    auto both = rt::make<CPTimePerDurationToolbarItem>(kItem, player);
+    int timeTexts = 0, bothTexts = 0;
+    auto t = rt::observe(time->label(), "text", rt::KVONew, [&](const rt::KVOChange&) { ++timeTexts; });
+    auto b = rt::observe(both->label(), "text", rt::KVONew, [&](const rt::KVOChange&) { ++bothTexts; });
+    player->setPlaybackTime(605);
+    EXPECT_EQ(timeTexts, 1);
+    EXPECT_EQ(bothTexts, 1);
+    EXPECT_EQ(both->label()->text(), "10:05 / 01:00:00");
+    player->setPlaybackTime(605.5);  // the same whole second: no new text
+    EXPECT_EQ(timeTexts, 1);
+    EXPECT_EQ(bothTexts, 1);
+    // A new duration is texted anew, an equal one in a new time information too.
+    player->setTimeInfo(CPMediaTimingBase::timingWithDuration(1800));
+    EXPECT_EQ(both->label()->text(), "10:05 / 30:00");
+    player->setTimeInfo(CPMediaTimingBase::timingWithDuration(1800));
+    player->setPlaybackTime(65);
+    EXPECT_EQ(both->label()->text(), "01:05 / 30:00");
+    // Another player's duration reaches the pair.
+    auto other = rt::make<ScriptedPlayer>();
+    other->setTimeInfo(CPMediaTimingBase::timingWithDuration(60));
+    other->setPlaybackTime(5);
+    both->setMediaPlayer(other);
+    EXPECT_EQ(both->label()->text(), "00:05 / 01:00");
+}
+
 TEST_F(InfoItemsTest, ViewerCountCountsViewersLiveAndViewsOtherwiseWhileEnabled) {
     auto count = rt::make<CPViewerCountToolbarItem>(kItem, source);
     source->setViewerCount(12345);

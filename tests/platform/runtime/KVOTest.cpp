@@ -193,6 +193,50 @@ TEST(KVOTest, AKeyPathFollowsReplacedIntermediateObjects) {
     EXPECT_EQ(r.changes.size(), 5u);
 }
 
+namespace {
+// A leaf whose class answers "name" with its own getter.
+class LoudLeaf : public Leaf {
+    RT_CLASS(LoudLeaf, Leaf)
+public:
+    static void describe(rt::ClassBuilder<LoudLeaf>& c) {
+        c.readonly("name", [](const LoudLeaf& l) { return l.Leaf::name() + "!"; });
+    }
+};
+}  // namespace
+
+TEST(KVOTest, AKeyPathIsReadByTheClassOfEachLinkAndThroughPlainValues) {
+    auto task = rt::make<Task>();
+    auto middle = rt::make<Middle>();
+    auto plain = rt::make<Leaf>();
+    plain->setName("a");
+    middle->setLeaf(plain);
+    task->setMiddle(middle);
+    Recorder r;
+    auto token = rt::observe(task, "middle.leaf.name", rt::KVONew, r.fn());
+    auto loud = rt::make<LoudLeaf>();
+    loud->setName("b");
+    middle->setLeaf(loud);
+    middle->setLeaf(plain);
+    loud->setName("c");  // no longer in the chain
+    middle->setLeaf(loud);
+    ASSERT_EQ(r.changes.size(), 3u);
+    EXPECT_EQ(r.changes[0].newValue.string(), "b!") << "the new link's own property";
+    EXPECT_EQ(r.changes[1].newValue.string(), "a");
+    EXPECT_EQ(r.changes[2].newValue.string(), "c!");
+    EXPECT_TRUE(r.changes[0].oldValue.isNil()) << "no old value asked, none read";
+
+    // A link that is a dictionary: the rest of the path is read from its entries.
+    Recorder d;
+    auto byEntry = rt::observe(task, "info.size", rt::KVONew, d.fn());
+    rt::Dictionary info;
+    info.set(rt::Value(std::string("size")), rt::Value(42));
+    task->setInfo(rt::Value(info));
+    task->setInfo(rt::Value());
+    ASSERT_EQ(d.changes.size(), 2u);
+    EXPECT_EQ(d.changes[0].newValue.intValue(), 42);
+    EXPECT_TRUE(d.changes[1].newValue.isNil());
+}
+
 TEST(KVOTest, DependentKeysAreAnnouncedWithTheirBase) {
     auto task = rt::make<Task>();
     Recorder r;

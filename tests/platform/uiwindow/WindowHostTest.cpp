@@ -13,6 +13,7 @@
 #include <ui/Renderer.h>
 #include <ui/Slider.h>
 #include <ui/TextField.h>
+#include <ui/Label.h>
 #include <uiwindow/WindowHost.h>
 
 #include <cstdlib>
@@ -374,6 +375,37 @@ TEST_F(WindowHostTest, FramesAreDrawnWhenSomethingChangesAtTheRunLoopsRate) {
     auto after = host->framesPresented();
     pass(0.3);
     EXPECT_EQ(host->framesPresented(), after) << "a closed host draws nothing";
+}
+
+TEST_F(WindowHostTest, WhilePicturesComeEachIsDrawnOnceAndOtherChangesRideAlong) {
+    auto picture = rt::make<ui::View>(ui::Rect(0, 0, 320, 180));
+    auto label = rt::make<ui::Label>(ui::Rect(0, 200, 200, 30));
+    window->addSubview(picture);
+    window->addSubview(label);
+    open();
+    auto loop = fnd::RunLoop::main();
+    int pictures = 0, texts = 0;
+    // 25 pictures a second, and a label and other loop work changing in between.
+    auto video = loop->schedule(0.04, true, [&](fnd::Timer&) {
+        ++pictures;
+        picture->setNeedsDisplayForNewPicture();
+    });
+    auto ticks = loop->schedule(0.013, true, [&](fnd::Timer&) { label->setText(std::to_string(++texts)); });
+    pass(0.3);
+    auto frames = host->framesPresented();
+    int picturesBefore = pictures;
+    pass(1.0);
+    auto drawn = host->framesPresented() - frames;
+    int shown = pictures - picturesBefore;
+    EXPECT_LE(drawn, std::uint64_t(shown + 1)) << "at most one frame per picture";
+    EXPECT_GE(drawn, std::uint64_t(shown * 3 / 4)) << "every picture is drawn";
+    // Pictures stop: the label's changes are drawn again on their own.
+    video->invalidate();
+    pass(0.3);
+    frames = host->framesPresented();
+    pass(0.5);
+    EXPECT_GE(host->framesPresented() - frames, 15u);
+    ticks->invalidate();
 }
 
 // Runs without a display too. In a fresh process: the display library, once started,

@@ -4,6 +4,7 @@
 // arguments travel as a typed list, so a format never reads past them. A conversion
 // without an argument prints "(null)".
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,10 +13,18 @@
 
 namespace rt {
 
-std::string formatv(std::string_view format, const std::vector<Value>& args);
+std::string formatv(std::string_view format, const Value* args, std::size_t count);
+inline std::string formatv(std::string_view format, const std::vector<Value>& args) {
+    return formatv(format, args.data(), args.size());
+}
 
 template <class... Args> std::string format(std::string_view fmt, const Args&... args) {
-    return formatv(fmt, std::vector<Value>{Value(args)...});
+    if constexpr (sizeof...(Args) == 0) {
+        return formatv(fmt, nullptr, 0);
+    } else {
+        const Value values[] = {Value(args)...};  // on the stack: no list to allocate
+        return formatv(fmt, values, sizeof...(Args));
+    }
 }
 
 }  // namespace rt

@@ -45,6 +45,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include <rt/Object.h>
@@ -88,18 +89,22 @@ namespace detail {
 /// The observers of key on object when automatic notices are on for it; false costs
 /// a look into the observation table only when the object has one.
 bool announcesAutomatically(Object& object, std::string_view key);
+/// Announces key of object around change() when it is observed and not announced by
+/// hand; otherwise just runs change(). One look into the observation table.
+void announceChange(Object& object, std::string_view key, void (*change)(void*), void* context);
 }  // namespace detail
 
 /// Runs change() between will and did notices of key when key is observed and
-/// announced automatically; otherwise just runs it.
+/// announced automatically; otherwise just runs it. The observers told are looked up
+/// once, for both notices.
 template <class F> void kvoChange(Object* object, std::string_view key, F&& change) {
-    if (!object->observationSlot() || !detail::announcesAutomatically(*object, key)) {
+    if (!object->observationSlot()) {
         change();
         return;
     }
-    object->willChangeValueForKey(key);
-    change();
-    object->didChangeValueForKey(key);
+    using Change = std::remove_reference_t<F>;
+    detail::announceChange(*object, key, [](void* c) { (*static_cast<Change*>(c))(); },
+                           const_cast<void*>(static_cast<const void*>(&change)));
 }
 
 /// The body of a registered setter: stores value into field when it differs and

@@ -60,9 +60,6 @@ template <class T> struct KeyField<T, Storage::Atomic> {
 /// thread (debug builds only).
 void checkMainThread(const Object& object, std::string_view key);
 
-/// Announces key of object around change() when it is observed and not announced by
-/// hand; otherwise just runs change(). One look into the observation table.
-void announceChange(Object& object, std::string_view key, void (*change)(void*), void* context);
 /// Announces key around change() whatever the manual setting, like a will/did pair.
 void announceAlways(Object& object, std::string_view key, void (*change)(void*), void* context);
 

@@ -208,8 +208,11 @@ public:
     /// an empty function removes the step.
     void setAfterLayoutHook(std::function<void(View&)> hook) { afterLayoutHook_ = std::move(hook); }
     bool hasAfterLayoutHook() const { return static_cast<bool>(afterLayoutHook_); }
-    /// Marks the view for redrawing (the renderer draws every frame; kept for callers).
-    void setNeedsDisplay() {}
+    /// Asks the host that shows the tree to draw it again (see displayRequests()).
+    void setNeedsDisplay();
+    /// The same, for a view showing a moving picture when a new picture is there: a
+    /// host may draw it at once and fold other changes into the picture's frame.
+    void setNeedsDisplayForNewPicture();
 
     // ---- drawing ---------------------------------------------------------------------
     /// The view's own drawing, in its bounds coordinates, on top of its background and
@@ -301,6 +304,16 @@ private:
     std::vector<rt::Ref<GestureRecognizer>> gestureRecognizers_;
     std::function<void(View&)> afterLayoutHook_;
 };
+
+/// What views asked to be drawn, counted since the process started (main thread).
+struct DisplayRequests {
+    std::uint64_t views = 0;     // setNeedsDisplay
+    std::uint64_t pictures = 0;  // setNeedsDisplayForNewPicture
+};
+DisplayRequests displayRequests();
+/// Told of every request as it is made (`picture` for a new picture); one handler per
+/// process, the host's. An empty function removes it.
+void setDisplayRequestHandler(std::function<void(bool picture)> handler);
 
 /// The layout pass: lays out every marked view tree (parents first). The main loop
 /// runs it in its end-of-turn phase, once per turn after something was marked; tests

@@ -132,10 +132,6 @@ const QXVexaMessage* vexaObject(const QXVexaMessage& object, const char* key) {
     return &*it;
 }
 
-bool vexaLogs(std::int64_t level) {
-    for (const auto& handler : QXLogger::defaultLogger()->handlers())
-        if (handler->level() >= level) return true;
-    return false;
-}
+bool vexaLogs(std::int64_t level) { return QXLogger::defaultLoggerTakes(level); }
 
 }  // namespace zid

@@ -72,10 +72,10 @@ bool QXFileLogHandler::isOpen() const {
 void QXFileLogHandler::handleLogRecord(const rt::Ref<QXLogRecord>& record) {
     if (!record || !acceptsLogRecord(*record)) return;
     std::string line = formatter()->formatLog(*record);
-    line += '\n';
     std::lock_guard lock(mutex_);
     if (!file_) return;
     std::fwrite(line.data(), 1, line.size(), file_);
+    std::fputc('\n', file_);
     std::fflush(file_);
 }
 

@@ -15,7 +15,10 @@ std::string QXLogFormatter::logRecordTypeFromLevel(std::int64_t level) {
 }
 
 std::string QXLogFormatter::formatLog(const QXLogRecord& record) const {
-    return logRecordTypeFromLevel(record.level()) + " " + record.description();
+    std::string line = logRecordTypeFromLevel(record.level());
+    line += ' ';
+    line += record.description();
+    return line;
 }
 
 }  // namespace zid

@@ -13,6 +13,11 @@ bool QXLogHandler::acceptsLogRecord(const QXLogRecord& record) const {
     return !currentFilter || currentFilter->filterLog(record);
 }
 
+void QXLogHandler::setLevel(std::int64_t level) {
+    level_.store(level, std::memory_order_release);
+    levelsChanged();
+}
+
 void QXLogHandler::handleLogRecord(const rt::Ref<QXLogRecord>& record) {
     if (record) (void)acceptsLogRecord(*record);
 }

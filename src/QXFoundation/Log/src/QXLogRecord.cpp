@@ -1,6 +1,5 @@
 #include <QXFoundation/Log/QXLogRecord.h>
 
-#include <rt/Format.h>
 
 namespace zid {
 
@@ -14,8 +13,19 @@ QXLogRecord::QXLogRecord(std::string module, rt::Value source, std::int64_t addr
       address_(address) {}
 
 std::string QXLogRecord::description() const {
-    if (!source_.isNil()) return rt::format("[%@ : %@] %@", source_, date_, message_);
-    return rt::format("[%@] %@", date_, message_);
+    std::string date = date_.description();
+    std::string source = source_.isNil() ? std::string() : source_.description();
+    std::string out;
+    out.reserve(source.size() + date.size() + message_.size() + 8);
+    out += '[';
+    if (!source_.isNil()) {
+        out += source;
+        out += " : ";
+    }
+    out += date;
+    out += "] ";
+    out += message_;
+    return out;
 }
 
 }  // namespace zid

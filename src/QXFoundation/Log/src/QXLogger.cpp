@@ -5,7 +5,11 @@
 namespace zid {
 
 rt::Ref<QXLogger> QXLogger::defaultLogger() {
-    static rt::Ref<QXLogger>* logger = new rt::Ref<QXLogger>(rt::make<QXLogger>());  // never released
+    static rt::Ref<QXLogger>* logger = [] {
+        auto made = new rt::Ref<QXLogger>(rt::make<QXLogger>());  // never released
+        default_.store(made->get(), std::memory_order_release);
+        return made;
+    }();
     return *logger;
 }
 
@@ -28,6 +32,7 @@ void QXLogger::registerHandler(const rt::Ref<QXLogHandler>& handler) {
         if (version_ != seen) continue;
         handlers_.push_back(handler);
         ++version_;
+        QXLogHandler::levelsChanged();
         return;
     }
 }
@@ -44,6 +49,7 @@ void QXLogger::deregistreHandler(const rt::Ref<QXLogHandler>& handler) {
         if (version_ != seen) continue;
         handlers_.swap(kept);  // the removed handlers are released with `kept`, after the lock
         ++version_;
+        QXLogHandler::levelsChanged();
         return;
     }
 }
@@ -56,6 +62,17 @@ std::pair<std::vector<rt::Ref<QXLogHandler>>, std::uint64_t> QXLogger::versioned
 std::vector<rt::Ref<QXLogHandler>> QXLogger::handlers() const {
     std::lock_guard lock(mutex_);
     return handlers_;
+}
+
+// The generation is read before the levels: a change made meanwhile leaves it newer
+// than the one stored, so the next call looks again.
+void QXLogger::findHighestLevel() const {
+    std::lock_guard levels(levelsMutex_);
+    std::uint64_t generation = QXLogHandler::levelGeneration();
+    std::int64_t highest = INT64_MIN;
+    for (const auto& handler : handlers()) highest = std::max(highest, handler->level());
+    highestLevel_.store(highest, std::memory_order_relaxed);
+    levelsSeen_.store(generation, std::memory_order_release);
 }
 
 void QXLogger::logRecord(const rt::Ref<QXLogRecord>& record) {

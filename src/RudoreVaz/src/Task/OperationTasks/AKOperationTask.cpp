@@ -345,8 +345,7 @@ void AKOperationTask::log(const std::function<std::string()>& message) const {
     // bookkeeping: they are made only when a handler takes records of this level.
     constexpr std::int64_t level = 5;
     auto logger = QXLogger::defaultLogger();
-    auto handlers = logger->handlers();
-    if (std::none_of(handlers.begin(), handlers.end(), [](const auto& handler) { return handler->level() >= level; })) return;
+    if (!logger->takesLevel(level)) return;
     logger->logRecord(rt::make<QXLogRecord>(kAKTaskLogModule, rt::Value(&objectClass()), 0, message(), level));
 }
 

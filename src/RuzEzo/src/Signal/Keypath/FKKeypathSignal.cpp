@@ -26,7 +26,8 @@ void FKKeypathSignal::registerKVO() {
     if (!target) return;  // an object being destroyed reports nothing more
     // The observation is removed in close(), which runs at the latest in this signal's
     // own destruction, so the report never reaches a freed signal.
-    observation_ = rt::observe(target, keypath_, rt::KVONew | rt::KVOOld | rt::KVOInitial,
+    // Only the new value is passed on: the old one would be read and boxed for nothing.
+    observation_ = rt::observe(target, keypath_, rt::KVONew | rt::KVOInitial,
                                [self](const rt::KVOChange& change) { self->observeValueForKeyPath(change.keyPath, change); });
 }
 

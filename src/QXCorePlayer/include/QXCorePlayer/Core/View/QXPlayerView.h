@@ -5,6 +5,7 @@
 #include <media/PlayerLayer.h>
 #include <media/Presentation.h>
 #include <rt/KVC.h>
+#include <ui/Image.h>
 #include <ui/View.h>
 
 namespace zid {
@@ -41,9 +42,15 @@ public:
     void draw(ui::ImageContext& context, const ui::Rect& rect) override;
     void layoutSubviews() override;
 
+protected:
+    void didInitialize() override;
+
 private:
     rt::Ref<media::PlayerLayer> playerLayer_ = rt::make<media::PlayerLayer>();
     rt::Weak<rt::Object> delegate_;
+    // The picture last drawn, over the frame's own bytes, for the redraws between pictures.
+    rt::Ref<media::VideoFrame> shownFrame_;
+    rt::Ref<ui::Image> shownImage_;
 };
 
 }  // namespace zid

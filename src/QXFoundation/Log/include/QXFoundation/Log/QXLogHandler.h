@@ -31,7 +31,12 @@ public:
     rt::Ref<QXLogFormatter> formatter() const;
     void setFormatter(rt::Ref<QXLogFormatter> formatter);
     std::int64_t level() const { return level_.load(std::memory_order_relaxed); }
-    void setLevel(std::int64_t level) { level_.store(level, std::memory_order_relaxed); }
+    void setLevel(std::int64_t level);
+
+    /// Counts changes of any handler's level and of any logger's handler list, so that
+    /// a logger knows when the highest level it serves has to be found again.
+    static std::uint64_t levelGeneration() { return levelGeneration_.load(std::memory_order_acquire); }
+    static void levelsChanged() { levelGeneration_.fetch_add(1, std::memory_order_acq_rel); }
 
 private:
     // Handlers are called from any thread while the host may reconfigure them.
@@ -39,6 +44,7 @@ private:
     rt::Ref<QXLogFilter> filter_;
     rt::Ref<QXLogFormatter> formatter_;
     std::atomic<std::int64_t> level_{0};
+    static inline std::atomic<std::uint64_t> levelGeneration_{1};
 };
 
 }  // namespace zid

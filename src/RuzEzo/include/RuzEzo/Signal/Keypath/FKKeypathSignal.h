@@ -1,7 +1,7 @@
 #pragma once
 // A signal following one key path of an object by key-value observing.
 //
-// Made, it reads the current value and registers for new, old and initial reports, so
+// Made, it reads the current value and registers for new and initial reports, so
 // it normally leaves its factory with a value. It closes when it is closed, freed, or
 // when its target reaches its pre-destruction step; closing removes the observation
 // from the still-whole target, so no observation outlives the target. After the close

@@ -1,6 +1,5 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPLabelToolbarItem.h>
 
-#include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Signal/Timer/FKTimerSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
@@ -16,12 +15,16 @@ void CPLabelToolbarItem::didInitialize() {
     addSubview(label_);
     configureLabel();
     rt::Weak<CPLabelToolbarItem> weak = selfAs<CPLabelToolbarItem>();
-    auto update = [weak](const rt::Value&) {
-        if (auto self = weak.lock()) self->refresh();
-    };
-    auto dealloc = deallocSignal(*this);
-    for (const char* path : observedKeypaths()) onSignal(signalForKeypath(*this, path), dealloc, update);
-    if (auto interval = tickInterval()) onSignal(signalWithTimeInterval(*interval, true), dealloc, update);
+    // The label reads what it shows itself, so a change is observed without its value:
+    // nothing is read, boxed or passed through a signal before the text is made.
+    for (const char* path : observedKeypaths())
+        observations_.push_back(rt::observe(self(), path, 0, [weak](const rt::KVOChange&) {
+            if (auto self = weak.lock()) self->refresh();
+        }));
+    if (auto interval = tickInterval())
+        onSignal(signalWithTimeInterval(*interval, true), deallocSignal(*this), [weak](const rt::Value&) {
+            if (auto self = weak.lock()) self->refresh();
+        });
     refresh();
 }
 

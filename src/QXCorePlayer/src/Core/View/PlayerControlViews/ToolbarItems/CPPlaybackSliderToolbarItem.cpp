@@ -39,11 +39,12 @@ void CPPlaybackSliderToolbarItem::bound() {
     bindingWithKeypath(*slider_, "enabled")->setSignal(signalForKeypath(*this, "mediaPlayer.timeInfo")->toBool());
     rt::Weak<CPPlaybackSliderToolbarItem> weak = selfAs<CPPlaybackSliderToolbarItem>();
     auto dealloc = deallocSignal(*this);
-    auto follow = [weak](const rt::Value&) {
-        if (auto self = weak.lock()) self->followPlayer();
-    };
-    onSignal(signalForKeypath(*this, "mediaPlayer.timeInfo"), dealloc, follow);
-    onSignal(signalForKeypath(*this, "mediaPlayer.playbackTime"), dealloc, follow);
+    // The slider reads the player itself: the changes are observed without their values.
+    for (const char* path : {"mediaPlayer.timeInfo", "mediaPlayer.playbackTime"})
+        observations_.push_back(rt::observe(self(), path, 0, [weak](const rt::KVOChange&) {
+            if (auto self = weak.lock()) self->followPlayer();
+        }));
+    followPlayer();
     using namespace ui::ControlEvents;
     onSignal(FKActionSignal::signalWithTarget(slider_, TouchUpInside | TouchUpOutside), dealloc,
              [weak](const rt::Value&) {

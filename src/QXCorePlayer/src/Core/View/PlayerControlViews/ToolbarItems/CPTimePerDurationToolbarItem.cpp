@@ -16,7 +16,13 @@ std::vector<const char*> CPTimePerDurationToolbarItem::observedKeypaths() const 
 std::string CPTimePerDurationToolbarItem::currentText() const {
     auto timing = mediaPlayer() ? mediaPlayer()->timeInfo() : nullptr;
     if (!timing) return "--:-- / --:--";
-    return CPElapsedTimeText(mediaPlayer(), false) + " / " + CPDurationText(timing);
+    double duration = timing->duration();
+    // NaN never equals itself: a duration that is no number is texted every time.
+    if (duration != textedDuration_ || durationText_.empty()) {
+        durationText_ = CPDurationText(timing);
+        textedDuration_ = duration;
+    }
+    return CPElapsedTimeText(mediaPlayer(), false) + " / " + durationText_;
 }
 
 }  // namespace zid

@@ -37,6 +37,7 @@ protected:
 
 private:
     rt::Ref<ui::Label> label_;
+    std::vector<rt::Ref<rt::Observation>> observations_;
 };
 
 }  // namespace zid

@@ -8,6 +8,8 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPToolbarItem.h>
 #include <ui/Slider.h>
 
+#include <vector>
+
 namespace zid {
 
 class CPPlaybackSliderToolbarItem : public CPToolbarItem {
@@ -45,6 +47,7 @@ private:
     void followPlayer();
 
     rt::Ref<ui::Slider> slider_;
+    std::vector<rt::Ref<rt::Observation>> observations_;
     bool seeking_ = false;
     bool playOnSeekEnd_ = false;
 };

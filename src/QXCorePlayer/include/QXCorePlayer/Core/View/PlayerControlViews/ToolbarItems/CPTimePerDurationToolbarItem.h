@@ -26,6 +26,11 @@ protected:
     void configureLabel() override;
     std::vector<const char*> observedKeypaths() const override;
     std::string currentText() const override;
+
+private:
+    // The duration's text, made again only when the duration changes.
+    mutable double textedDuration_ = -1;
+    mutable std::string durationText_;
 };
 
 }  // namespace zid
