@@ -105,15 +105,14 @@ public:
 private:
     void onReadable(short revents) {
         for (int i = 0; i < 64 && !done_; ++i) {
-            std::vector<std::uint8_t> bytes;
             int fd = -1;
-            if (!receiveMessage(socket_, bytes, fd)) {
+            if (!received_.receive(socket_, fd)) {
                 done_ = true;
                 return;
             }
             if (fd >= 0) ::close(fd);  // the host never sends descriptors
-            if (bytes.empty()) break;
-            handle(bytes);
+            if (received_.size() == 0) break;
+            handle(received_.data(), received_.size());
         }
         if (revents & (POLLHUP | POLLERR)) done_ = true;
     }
@@ -126,8 +125,8 @@ private:
         return o;
     }
 
-    void handle(const std::vector<std::uint8_t>& bytes) {
-        Reader r(bytes.data(), bytes.size());
+    void handle(const std::uint8_t* bytes, std::size_t size) {
+        Reader r(bytes, size);
         auto kind = static_cast<Command>(r.u8());
         switch (kind) {
         case Command::Load: {
@@ -164,6 +163,10 @@ private:
             // The position and the access log travel on their own while the item plays
             // (pictures carry the position too); a process without an item stays asleep.
             if (!ticker_) ticker_ = fnd::RunLoop::main()->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
+            if (options_.misbehaviour == ServerOptions::Misbehaviour::Garbage) {
+                flush();
+                sendDatagram(socket_, {0xde, 0xad, 0xbe, 0xef, 0x01}, -1);
+            }
             return;
         }
         case Command::SetRate: {
@@ -178,6 +181,7 @@ private:
             Time time = r.time(), before = r.time(), after = r.time();
             if (!r.finished()) return protocolFault();
             ++seeks_;
+            if (options_.misbehaviour == ServerOptions::Misbehaviour::SilentSeeks) return;
             if (options_.abortOnSeek > 0 && seeks_ == options_.abortOnSeek) {
                 std::fprintf(stderr, "zid_media_engine: aborting on seek %ld, as the fault injection asks\n", seeks_);
                 std::fflush(stderr);
@@ -234,6 +238,8 @@ private:
                 done_ = true;
                 return;
             }
+            if (options_.misbehaviour == ServerOptions::Misbehaviour::HangOnClose)
+                for (;;) ::pause();
             std::size_t pictureBytes = slots_[0] ? slots_[0]->size() : 0;
             forgetItem();
             send(Writer(static_cast<std::uint8_t>(Report::Idle)));
@@ -279,6 +285,7 @@ private:
     }
 
     void pumpFrame() {
+        if (slotsShrunk_) pendingFrame_ = nullptr;
         if (!pendingFrame_ || done_) return;
         std::uint32_t slot = kSlotCount;
         for (std::uint32_t i = 0; i < kSlotCount; ++i)
@@ -290,8 +297,9 @@ private:
         auto frame = std::exchange(pendingFrame_, nullptr);
         std::size_t bytes = frame->byteCount();
         if (!slots_[slot] || slots_[slot]->size() < bytes) {
-            if (readySlot_ && readySlot_->size() >= bytes) slots_[slot] = std::exchange(readySlot_, nullptr);
-            else slots_[slot] = SlotMapping::create(bytes);
+            bool sealed = options_.misbehaviour != ServerOptions::Misbehaviour::ShrinkSlots;
+            if (sealed && readySlot_ && readySlot_->size() >= bytes) slots_[slot] = std::exchange(readySlot_, nullptr);
+            else slots_[slot] = SlotMapping::create(bytes, sealed);
             if (!slots_[slot]) {
                 std::fprintf(stderr, "zid_media_engine: no shared memory for a %zu-byte picture\n", bytes);
                 return;
@@ -309,6 +317,14 @@ private:
         send(w);
         positionDirty_ = false;
         pictureSinceTick_ = true;
+        if (options_.misbehaviour == ServerOptions::Misbehaviour::ShrinkSlots) {
+            // Shrunk once the host had the time to map it, and never written again: only
+            // the host reads it then.
+            slotsShrunk_ = true;
+            fnd::RunLoop::main()->after(0.1, [memory = slots_[slot]] {
+                [[maybe_unused]] int shrunk = ::ftruncate(memory->fd(), 0);
+            });
+        }
     }
 
     void tick() {
@@ -358,11 +374,13 @@ private:
     std::shared_ptr<SlotMapping> readySlot_;
     rt::Ref<VideoFrame> pendingFrame_;
     std::vector<std::uint8_t> batch_;
+    ReceiveBuffer received_;
     std::vector<rt::Ref<MediaSelectionGroup>> groups_;
     Time lastPosition_ = Time::invalid();
     bool positionDirty_ = false;
     bool pictureSinceTick_ = false;
     unsigned ticks_ = 0;
+    bool slotsShrunk_ = false;
 };
 
 Writer report(Report kind) { return Writer(static_cast<std::uint8_t>(kind)); }

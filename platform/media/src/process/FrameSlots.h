@@ -16,10 +16,12 @@ namespace media::process {
 class SlotMapping {
 public:
     /// Maps `size` bytes of fd (read-write for the writer, read-only for the host); takes
-    /// the descriptor. nullptr when it cannot be mapped.
+    /// the descriptor. nullptr when it cannot be mapped, or, for the host, when the file is
+    /// not sealed against shrinking and growing.
     static std::shared_ptr<SlotMapping> map(int fd, std::size_t size, bool writable);
-    /// A new memory file of `size` bytes, mapped for writing.
-    static std::shared_ptr<SlotMapping> create(std::size_t size);
+    /// A new memory file of `size` bytes, sealed at that size (unless a test's stand-in
+    /// engine asks otherwise), mapped for writing.
+    static std::shared_ptr<SlotMapping> create(std::size_t size, bool sealed = true);
     ~SlotMapping();
     SlotMapping(const SlotMapping&) = delete;
     SlotMapping& operator=(const SlotMapping&) = delete;
