@@ -227,8 +227,7 @@ private:
         case Command::ReleaseSlot: {
             std::uint32_t slot = r.u32();
             if (!r.finished() || slot >= kSlotCount) return protocolFault();
-            busy_[slot] = false;
-            pumpFrame();
+            pumpFrame();  // the slot states say which slots are free
             return;
         }
         case Command::Close: {
@@ -272,7 +271,7 @@ private:
         pendingFrame_ = nullptr;
         groups_.clear();
         slots_ = {};
-        busy_ = {};
+        states_ = nullptr;
         seeks_ = 0;
         lastPosition_ = Time::invalid();
         positionDirty_ = false;
@@ -287,13 +286,30 @@ private:
     void pumpFrame() {
         if (slotsShrunk_) pendingFrame_ = nullptr;
         if (!pendingFrame_ || done_) return;
-        std::uint32_t slot = kSlotCount;
-        for (std::uint32_t i = 0; i < kSlotCount; ++i)
-            if (!busy_[i]) {
-                slot = i;
-                break;
+        if (!states_) {
+            // The item's slot states, told to the host before its first picture.
+            states_ = SlotMapping::create(sizeof(SlotStates));
+            if (!states_) {
+                std::fprintf(stderr, "zid_media_engine: no shared memory for the slot states\n");
+                return;
             }
-        if (slot == kSlotCount) return;  // the newest picture waits for a slot
+            send(Writer(static_cast<std::uint8_t>(Report::SlotStates)), states_->fd());
+        }
+        SlotStates* states = SlotStates::in(*states_);
+        auto freeSlot = [&] {
+            for (std::uint32_t i = 0; i < kSlotCount; ++i)
+                if (states->busy[i].load(std::memory_order_acquire) == 0) return i;
+            return kSlotCount;
+        };
+        std::uint32_t slot = freeSlot();
+        if (slot == kSlotCount) {
+            // The newest picture waits for a slot: the host's next release wakes this
+            // process. Looked again after saying so, for a release in between.
+            states->engineWaits.store(1, std::memory_order_seq_cst);
+            slot = freeSlot();
+            if (slot == kSlotCount) return;
+            states->engineWaits.store(0, std::memory_order_relaxed);
+        }
         auto frame = std::exchange(pendingFrame_, nullptr);
         std::size_t bytes = frame->byteCount();
         if (!slots_[slot] || slots_[slot]->size() < bytes) {
@@ -309,7 +325,7 @@ private:
             send(w, slots_[slot]->fd());
         }
         std::memcpy(slots_[slot]->data(), frame->bytes(), bytes);
-        busy_[slot] = true;
+        states->busy[slot].store(1, std::memory_order_release);
         Writer w(static_cast<std::uint8_t>(Report::Frame));
         w.u32(slot).i32(frame->width()).i32(frame->height()).i32(frame->stride()).time(frame->presentationTime());
         lastPosition_ = position();
@@ -369,7 +385,8 @@ private:
     /// Counts the items served; answers due to an earlier item are not sent.
     unsigned generation_ = 0;
     std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;
-    std::array<bool, kSlotCount> busy_{};
+    /// The item's slot states, shared with the host.
+    std::shared_ptr<SlotMapping> states_;
     /// A slot made and touched ahead, not yet shown to the host.
     std::shared_ptr<SlotMapping> readySlot_;
     rt::Ref<VideoFrame> pendingFrame_;

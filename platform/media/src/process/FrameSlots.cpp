@@ -14,9 +14,15 @@ constexpr int kSizeSeals = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL;
 }  // namespace
 
 std::shared_ptr<SlotMapping> SlotMapping::map(int fd, std::size_t size, bool writable) {
-    if (fd < 0) return nullptr;
     // A reader maps only memory whose size can no longer change.
-    if (!writable) {
+    return map(fd, size, writable, !writable);
+}
+
+std::shared_ptr<SlotMapping> SlotMapping::mapShared(int fd, std::size_t size) { return map(fd, size, true, true); }
+
+std::shared_ptr<SlotMapping> SlotMapping::map(int fd, std::size_t size, bool writable, bool sealed) {
+    if (fd < 0) return nullptr;
+    if (sealed) {
         int seals = ::fcntl(fd, F_GET_SEALS);
         if (seals < 0 || (seals & kSizeSeals) != kSizeSeals) {
             ::close(fd);

@@ -97,6 +97,7 @@ public:
         }
         releases_.reset();
         slots_ = {};
+        states_ = nullptr;
         auto seeks = std::exchange(seeks_, {});
         if (!seeks.empty())
             fnd::Queue::main()->async([seeks] {
@@ -142,7 +143,7 @@ private:
 
     void onReport(Report kind, Reader& body, int fd) {
         auto item = item_.lock();
-        if (kind != Report::SlotBuffer && fd >= 0) {
+        if (kind != Report::SlotBuffer && kind != Report::SlotStates && fd >= 0) {
             ::close(fd);
             return refuse("sent a descriptor with a message that carries none");
         }
@@ -216,12 +217,21 @@ private:
             if (!slots_[slot]) return refuse("sent a picture buffer that cannot be mapped or whose size is not sealed");
             return;
         }
+        case Report::SlotStates: {
+            if (!body.finished() || fd < 0 || states_) {
+                if (fd >= 0) ::close(fd);
+                break;
+            }
+            states_ = SlotMapping::mapShared(fd, sizeof(SlotStates));
+            if (!states_) return refuse("sent slot states that cannot be mapped or whose size is not sealed");
+            return;
+        }
         case Report::Frame: {
             std::uint32_t slot = body.u32();
             int width = body.i32(), height = body.i32(), stride = body.i32();
             Time pts = body.time();
             Time position = body.time();
-            if (!body.finished() || slot >= kSlotCount || !slots_[slot] || width <= 0 || height <= 0 ||
+            if (!body.finished() || slot >= kSlotCount || !slots_[slot] || !states_ || width <= 0 || height <= 0 ||
                 width > kMaxDimension || height > kMaxDimension || stride < width * 4 ||
                 static_cast<std::size_t>(stride) * static_cast<std::size_t>(height) > slots_[slot]->size())
                 break;
@@ -285,14 +295,26 @@ private:
         // another, a late release must not free a slot of the new item's.
         struct Lease {
             std::shared_ptr<SlotMapping> mapping;
+            std::shared_ptr<SlotMapping> states;
             std::weak_ptr<std::shared_ptr<EngineProcess>> owner;
-            std::uint32_t slot;
+            std::uint32_t slot = 0;
             ~Lease() {
+                // Marked free in the item's own slot states (a later item's are others);
+                // a message only when the process waits for a slot.
+                SlotStates* shared = SlotStates::in(*states);
+                shared->busy[slot].store(0, std::memory_order_seq_cst);
+                if (shared->engineWaits.exchange(0, std::memory_order_seq_cst) == 0) return;
                 if (auto o = owner.lock())
                     if (*o) (*o)->send(Writer(u8(Command::ReleaseSlot)).u32(slot));
             }
         };
-        auto lease = std::make_shared<Lease>(Lease{slots_[slot], releases_, slot});
+        // Made in place: a lease copied from a temporary would free the slot as the
+        // temporary goes, while the host still shows its picture.
+        auto lease = std::make_shared<Lease>();
+        lease->mapping = slots_[slot];
+        lease->states = states_;
+        lease->owner = releases_;
+        lease->slot = slot;
         auto frame = rt::make<VideoFrame>(width, height, stride, lease->mapping->data(), lease, pts);
         if (item) item->engineVideoFrame(std::move(frame));
     }
@@ -324,6 +346,8 @@ private:
     Time seekTarget_ = Time::zero();
     Time position_ = Time::zero();
     std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;
+    /// The item's slot states, shared with the process.
+    std::shared_ptr<SlotMapping> states_;
     rt::Ref<AccessLogEvent> log_ = rt::make<AccessLogEvent>();
     bool haveLog_ = false;
 };

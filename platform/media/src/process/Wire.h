@@ -28,7 +28,8 @@ enum class Command : std::uint8_t {
     SetMuted,        // bool
     SetVolume,       // f64
     Select,          // characteristic, bool some, stream id
-    ReleaseSlot,     // u32 slot: the host no longer reads it
+    ReleaseSlot,     // u32 slot: the host no longer reads it (sent only when the slot
+                     // states say the engine process waits for a free slot)
     Close,           // bool keep: stops the item; the process ends, or (keep) forgets
                      // everything of the item and answers Idle, ready for another
 };
@@ -54,6 +55,7 @@ enum class Report : std::uint8_t {
     Position,         // time
     SeekDone,         // u64 id, bool finished, time position
     Idle,             // the answer to Close with keep: nothing of the last item is left
+    SlotStates,       // carries the descriptor of the item's slot-state block (FrameSlots.h)
 };
 
 /// Limits on what a message may hold.
