@@ -236,6 +236,17 @@ TEST_F(ProcessEngineTest, TheSpareStartsAfterTheFirstPictureAndItemsOneAfterAnot
     }
 }
 
+TEST_F(ProcessEngineTest, TheDefaultEngineRunsInAChildProcessAndTheEnvironmentChoosesTheHostsOwn) {
+    ::unsetenv("ZID_MEDIA_ENGINE_MODE");
+    Engine::setShared(nullptr);
+    EXPECT_TRUE(rt::cast<ProcessEngine>(Engine::shared()));
+    ::setenv("ZID_MEDIA_ENGINE_MODE", "inprocess", 1);
+    Engine::setShared(nullptr);
+    EXPECT_TRUE(rt::cast<GstEngine>(Engine::shared()));
+    ::unsetenv("ZID_MEDIA_ENGINE_MODE");
+    Engine::setShared(nullptr);
+}
+
 TEST_F(ProcessEngineTest, AMissingEngineProgramFailsTheLoadWithWhatToInstall) {
     ProcessEngine::Options options;
     options.enginePath = "/nonexistent/zid_media_engine";
