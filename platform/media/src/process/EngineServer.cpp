@@ -94,6 +94,7 @@ public:
     }
 
     void offerFrame(rt::Ref<VideoFrame> frame) {
+        seekPicture_ = frame->presentationTime();
         pendingFrame_ = std::move(frame);
         pumpFrame();
     }
@@ -187,12 +188,19 @@ private:
                 std::fflush(stderr);
                 std::abort();
             }
+            seekPicture_ = Time::invalid();
             auto finish = [this, id, generation = generation_](bool finished) {
                 if (generation != generation_) return;  // an item the host has forgotten
+                // Where the seek landed is the time of its picture: the pipeline's position
+                // query, asked at once, may still answer the old position under load.
+                Time landed = finished && seekPicture_.isNumeric() ? seekPicture_ : position();
                 Writer w(static_cast<std::uint8_t>(Report::SeekDone));
-                w.u64(id).boolean(finished).time(position());
+                w.u64(id).boolean(finished).time(landed);
                 send(w);
             };
+            // A picture still waiting for a slot is from before the seek: its time would
+            // take the position back once the seek has landed.
+            pendingFrame_ = nullptr;
             if (playback_) playback_->seek(time, before, after, finish);
             else fnd::RunLoop::main()->post([finish] { finish(false); });
             return;
@@ -328,7 +336,9 @@ private:
         states->busy[slot].store(1, std::memory_order_release);
         Writer w(static_cast<std::uint8_t>(Report::Frame));
         w.u32(slot).i32(frame->width()).i32(frame->height()).i32(frame->stride()).time(frame->presentationTime());
-        lastPosition_ = position();
+        // The picture's own time is the position: no query of the pipeline per picture.
+        Time pts = frame->presentationTime();
+        lastPosition_ = pts.isNumeric() ? pts : position();
         w.time(lastPosition_);
         send(w);
         positionDirty_ = false;
@@ -398,6 +408,8 @@ private:
     bool pictureSinceTick_ = false;
     unsigned ticks_ = 0;
     bool slotsShrunk_ = false;
+    /// The time of the newest picture since the last seek was asked for.
+    Time seekPicture_ = Time::invalid();
 };
 
 Writer report(Report kind) { return Writer(static_cast<std::uint8_t>(kind)); }

@@ -275,10 +275,7 @@ private:
             bool finished = body.boolean();
             Time position = body.time();
             if (!body.finished() || id == 0 || id > lastSeek_) break;
-            // A seek that landed is at the sought time, whatever the process's position
-            // query said at that moment (under load it may still be the old position);
-            // the next picture or position report carries the pipeline's own.
-            if (id == lastSeek_) position_ = finished ? seekTarget_ : position;
+            if (id == lastSeek_) position_ = position;
             finishSeek(id, finished);
             return;
         }
