@@ -91,6 +91,9 @@ function(zid_test target)
   if(T_MEDIA_ENGINE)
     set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/engine-test.sh)
   endif()
+  # Real playback goes through the engine program by default: every test binary finds
+  # this build's.
+  add_dependencies(${target} zid_media_engine)
   set(lock)
   if(T_RESOURCE_LOCK)
     set(lock RESOURCE_LOCK ${T_RESOURCE_LOCK})

@@ -4,7 +4,8 @@
 // (bench/support/AlternatingPairs.h):
 //   FirstFrame       from asking to play to the first picture (the layer's frame
 //                    handler, or the bare appsink's callback); ProcessVsBare plays through
-//                    the engine in a child process (media::ProcessEngine)
+//                    the engine in a child process (media::ProcessEngine), ProcessVsLayer
+//                    compares that with the same engine in this process
 //   Playback10s      CPU time of a fresh process over the playback of the whole VOD alone:
 //                    the child plays a first picture of another URL untimed (plugins,
 //                    first connection), then measures from making the player or the
@@ -134,6 +135,14 @@ void BM_FirstFrameProcess(benchmark::State& state) {
 }
 BENCHMARK(BM_FirstFrameProcess)->Name("FirstFrame/ProcessVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// The default engine (in a child process) against the same engine in this process.
+void BM_FirstFrameProcessVsLayer(benchmark::State& state) {
+    zidbench::runAlternatingPairs(
+        state, 15, "ms", 1e3, [] { return playWithLayer(vodURL(), false, true); },
+        [] { return playWithLayer(vodURL(), false); });
+}
+BENCHMARK(BM_FirstFrameProcessVsLayer)->Name("FirstFrame/ProcessVsLayer")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
 /// Runs this binary as a child that plays the whole VOD; answers the CPU seconds of the
 /// playback alone and keeps the child's peak resident kilobytes.
 double playbackChild(const char* mode, double& peakKB, double* spareKB = nullptr) {
@@ -170,6 +179,17 @@ void BM_PlaybackProcess(benchmark::State& state) {
     state.counters["bare_peak_rss_MB"] = barePeak / 1024.0;
 }
 BENCHMARK(BM_PlaybackProcess)->Name("Playback10s/ProcessVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_PlaybackProcessVsLayer(benchmark::State& state) {
+    double processPeak = 0, layerPeak = 0, spare = 0;
+    zidbench::runAlternatingPairs(
+        state, 6, "cpu_s", 1, [&] { return playbackChild("process", processPeak, &spare); },
+        [&] { return playbackChild("layer", layerPeak); });
+    state.counters["process_peak_rss_MB"] = processPeak / 1024.0;
+    state.counters["spare_rss_MB"] = spare / 1024.0;
+    state.counters["layer_peak_rss_MB"] = layerPeak / 1024.0;
+}
+BENCHMARK(BM_PlaybackProcessVsLayer)->Name("Playback10s/ProcessVsLayer")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
 double cpuOf(const rusage& u) {
     return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;

@@ -16,11 +16,11 @@
 // seeks that were awaited give the time from asking to landing (median and 95th percentile)
 // and how many of them the engine refused (answered NO with no newer seek to end them).
 //
-// With --engine process the child plays through the engine in a process of its own
-// (media::ProcessEngine): an abort there fails the item, which the child counts as an
-// engine abort, reported as an item error, and recovers from as a host would (a new item
-// of the same URL, from the target of the last seek); the "aborts" column then counts
-// only the host's own deaths.
+// By default (--engine process) the child plays through the engine in a process of its own
+// (media::ProcessEngine), as every host does: an abort there fails the item, which the
+// child counts as an engine abort, reported as an item error, and recovers from as a host
+// would (a new item of the same URL, from the target of the last seek); the "aborts"
+// column then counts only the host's own deaths. --engine inprocess plays in the child.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -290,7 +290,7 @@ int main(int argc, char** argv) {
     int seeks = 1000;
     double minutes = 4, hold = 0.3, gap = 0.4;
     unsigned seed = 1;
-    bool process = false;
+    bool process = true;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (i + 1 >= argc) return usage();

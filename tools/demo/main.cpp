@@ -32,7 +32,7 @@
 #include "Common/SDKVexaFactoryTesting.h"
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskManager.h>
 #include <fnd/RunLoop.h>
-#include <media/GstEngine.h>
+#include <media/ProcessEngine.h>
 #include <peers/AdServerPeer.h>
 #include <peers/HlsFixtures.h>
 #include <peers/HlsOrigin.h>
@@ -396,9 +396,10 @@ int main(int argc, char** argv) {
     }
     ads.start();
 
-    media::GstEngine::Options engineOptions;
-    engineOptions.nullOutput = !options->sound;
-    media::Engine::setShared(rt::make<media::GstEngine>(engineOptions));
+    // The default engine (in a child process), with or without sound as asked.
+    media::ProcessEngine::Options engineOptions;
+    engineOptions.engine.nullOutput = !options->sound;
+    media::Engine::setShared(rt::make<media::ProcessEngine>(engineOptions));
     QXPlayerResumePositions::setDefaultPositions(
         rt::make<QXPlayerResumePositions>(rt::make<fnd::UserDefaults>(options->output + "/resume-positions.json")));
 

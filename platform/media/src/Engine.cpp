@@ -27,16 +27,17 @@ rt::Ref<Engine> Engine::shared() {
         GstEngine::Options options;
         const char* null = std::getenv("ZID_MEDIA_NULL_OUTPUT");
         options.nullOutput = null && *null && std::string(null) != "0";
-        // ZID_MEDIA_ENGINE_MODE=process plays every item through the engine in a child
-        // process of its own, where an abort inside the media framework fails the item
-        // instead of ending the host.
+        // The engine runs in a child process of its own, where an abort or a crash inside
+        // the media framework (which parses whatever a stream's servers send) fails the
+        // item instead of ending the host. ZID_MEDIA_ENGINE_MODE=inprocess plays in the
+        // host's own process.
         const char* mode = std::getenv("ZID_MEDIA_ENGINE_MODE");
-        if (mode && std::string(mode) == "process") {
+        if (mode && std::string(mode) == "inprocess") {
+            engine = rt::make<GstEngine>(options);
+        } else {
             ProcessEngine::Options process;
             process.engine = options;
             engine = rt::make<ProcessEngine>(process);
-        } else {
-            engine = rt::make<GstEngine>(options);
         }
     }
     return engine;

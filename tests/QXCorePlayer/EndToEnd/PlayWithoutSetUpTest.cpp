@@ -1,17 +1,23 @@
 // A process that calls no install function at all (no engine, no resume-position store,
 // no movie player controller maker) plays a loopback recording to its end through the
-// session and the media player: the defaults come on first use. Only the environment
-// is set, as a host's launcher would: null outputs and a scratch data folder.
+// session and the media player: the defaults come on first use, the media engine in a
+// child process among them. Only the environment is set, as a host's launcher would: null
+// outputs and a scratch data folder.
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
 #include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
 #include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
 #include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMoviePlayerController.h>
 #include <fnd/RunLoop.h>
+#include <media/ProcessEngine.h>
 #include <peers/HlsFixtures.h>
 #include <peers/HlsOrigin.h>
 #include <rt/Exception.h>
@@ -23,6 +29,23 @@ namespace zidtest {
 namespace {
 
 using namespace zid;
+
+/// How many media engine processes this test's process runs now.
+int engineChildren() {
+    int count = 0;
+    std::error_code error;  // processes come and go while /proc is read
+    for (auto it = std::filesystem::directory_iterator("/proc", error); !error && it != std::filesystem::directory_iterator();
+         it.increment(error)) {
+        std::string name = it->path().filename();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(it->path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        std::size_t close = text.rfind(')');
+        if (close == std::string::npos || close + 4 > text.size()) continue;
+        if (std::atol(text.c_str() + close + 4) == ::getpid() && text.find("(zid_media_engin)") != std::string::npos) ++count;
+    }
+    return count;
+}
 
 TEST(PlayWithoutSetUp, ARecordingPlaysToItsEndWithTheDefaultController) {
     ScratchDirectory scratch{"zid-no-setup"};
@@ -45,6 +68,8 @@ TEST(PlayWithoutSetUp, ARecordingPlaysToItsEndWithTheDefaultController) {
     auto player = rt::cast<CPMediaPlayer>(session->player());
     ASSERT_TRUE(player);
     EXPECT_TRUE(rt::cast<QXMoviePlayerController>(player->moviePlayer())) << "the default controller";
+    EXPECT_TRUE(rt::cast<media::ProcessEngine>(media::Engine::shared())) << "the default engine";
+    EXPECT_GE(engineChildren(), 1) << "the recording plays in an engine process of its own";
     ASSERT_TRUE(loop->runUntil([&] { return session->timeInfo() && session->timeInfo()->duration() > 9.0; }, 20));
     session->seekTo(8.5);  // the last second and a half is enough
     ASSERT_TRUE(loop->runUntil([&] { return session->state() == CPSessionState::Finished; }, 30));

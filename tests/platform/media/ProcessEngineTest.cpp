@@ -172,6 +172,22 @@ TEST_F(ProcessEngineTest, TheNextItemPlaysInTheProcessTheLastOneLeftAndItsPictur
     EXPECT_TRUE(std::equal(before.begin(), before.end(), kept->bytes())) << "a picture kept by the host is never overwritten";
 }
 
+TEST_F(ProcessEngineTest, APictureTheHostHoldsIsNeverOverwrittenWhileTheItemPlaysOn) {
+    auto item = processItemFor("/tag/prochold/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.5; }, 10));
+    auto kept = layer->currentFrame();
+    ASSERT_TRUE(kept);
+    std::vector<std::uint8_t> before(kept->bytes(), kept->bytes() + kept->byteCount());
+    double keptAt = kept->presentationTime().toSeconds();
+    ASSERT_TRUE(waitUntil([&] { return layer->currentFrame()->presentationTime().toSeconds() > keptAt + 1.0; }, 10))
+        << "pictures go on coming through the other slots";
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), kept->bytes())) << "the held picture is intact";
+}
+
 /// The engine processes this test's process runs now, by pid.
 std::set<pid_t> engineProcesses() {
     std::set<pid_t> pids;
@@ -218,6 +234,17 @@ TEST_F(ProcessEngineTest, TheSpareStartsAfterTheFirstPictureAndItemsOneAfterAnot
         fnd::RunLoop::main()->runFor(2.5);  // past the moment a spare would be started
         EXPECT_EQ(engineProcesses(), running) << "item " << i;
     }
+}
+
+TEST_F(ProcessEngineTest, TheDefaultEngineRunsInAChildProcessAndTheEnvironmentChoosesTheHostsOwn) {
+    ::unsetenv("ZID_MEDIA_ENGINE_MODE");
+    Engine::setShared(nullptr);
+    EXPECT_TRUE(rt::cast<ProcessEngine>(Engine::shared()));
+    ::setenv("ZID_MEDIA_ENGINE_MODE", "inprocess", 1);
+    Engine::setShared(nullptr);
+    EXPECT_TRUE(rt::cast<GstEngine>(Engine::shared()));
+    ::unsetenv("ZID_MEDIA_ENGINE_MODE");
+    Engine::setShared(nullptr);
 }
 
 TEST_F(ProcessEngineTest, AMissingEngineProgramFailsTheLoadWithWhatToInstall) {

@@ -59,11 +59,14 @@ public:
 class Engine : public rt::Object {
     RT_CLASS(Engine, rt::Object)
 public:
-    /// The engine new assets use: the one installed, else a GstEngine (with null outputs
-    /// when ZID_MEDIA_NULL_OUTPUT is set in the environment), or the same in a child
-    /// process (ProcessEngine) when ZID_MEDIA_ENGINE_MODE is "process".
+    /// The engine new assets use: the one installed, else the GStreamer engine in a child
+    /// process (ProcessEngine; with null outputs when ZID_MEDIA_NULL_OUTPUT is set in the
+    /// environment), or in the host's own process (GstEngine) when ZID_MEDIA_ENGINE_MODE
+    /// is "inprocess".
     static rt::Ref<Engine> shared();
-    /// Installs the engine for assets made from now on (nullptr: back to the default).
+    /// Installs the engine for assets made from now on (nullptr: back to the default). A
+    /// host that wants the engine in its own process installs one:
+    /// `media::Engine::setShared(rt::make<media::GstEngine>(options))`.
     static void setShared(rt::Ref<Engine> engine);
 
     using AssetCompletion = std::function<void(rt::Ref<rt::Error> error, AssetInfo info)>;

@@ -43,6 +43,12 @@ public:
         long abortOnSeek = 0;
         /// Seconds a closed engine process may take to end before it is killed.
         double exitGrace = 2;
+        /// Seconds (the main loop's clock) an engine process may take to answer a seek; one
+        /// that stays silent longer is hung, and stopped: its item fails as when it dies.
+        double seekAnswerLimit = 10;
+        /// Seconds (the main loop's clock) a process an item gave back may take to tear that
+        /// item down; one that takes longer is hung, stopped and never given another item.
+        double teardownLimit = 2;
         /// Keeps the process an item gives back for the next asset, and one engine process
         /// started ahead (GStreamer and its common plugins loaded) for an asset that comes
         /// while the others play, so an asset does not wait for a process to start; the

@@ -60,7 +60,8 @@ std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options
         if (error)
             *error = makeMediaError(MediaErrorCode::EngineFailed,
                                     "The media engine could not be started: " + why +
-                                        ". Install zid_media_engine beside the libraries or name it with ZID_MEDIA_ENGINE.");
+                                        ". Install zid_media_engine beside the libraries, name it with ZID_MEDIA_ENGINE, or play in "
+                                        "the host's own process (ZID_MEDIA_ENGINE_MODE=inprocess).");
         return nullptr;
     };
     std::string path = ProcessEngine::locateEngine(options);
@@ -162,12 +163,18 @@ void EngineProcess::close() {
     if (!ended_) reapLater(pid_, options_.exitGrace);
 }
 
-void EngineProcess::recycle() {
+void EngineProcess::recycle(double teardownLimit) {
     if (ended_ || closed_) return;
     report_ = nullptr;
     end_ = nullptr;
     ++awaitingIdle_;
     send(Writer(static_cast<std::uint8_t>(Command::Close)).boolean(true));
+    std::weak_ptr<EngineProcess> weak = weak_from_this();
+    fnd::RunLoop::main()->after(teardownLimit, [weak, recycle = ++recycles_, teardownLimit] {
+        auto self = weak.lock();
+        if (self && self->idles_ < recycle)
+            self->refuse(rt::format("did not finish tearing its last item down within %g s", teardownLimit));
+    });
 }
 
 void EngineProcess::refuse(const std::string& what) {
@@ -180,13 +187,15 @@ void EngineProcess::refuse(const std::string& what) {
 void EngineProcess::onSocket(short revents) {
     // A handful of messages per turn, so pictures cannot starve the rest of the loop.
     for (int i = 0; i < 64 && !ended_ && !closed_; ++i) {
-        std::vector<std::uint8_t> bytes;
         int fd = -1;
-        if (!receiveMessage(socket_, bytes, fd)) {
+        if (!received_.receive(socket_, fd)) {
             endUnasked();
             return;
         }
-        if (bytes.empty()) break;
+        if (received_.size() == 0) break;
+        // The reports are read from a copy of the datagram (a few hundred bytes): a handler
+        // may turn the loop again, which receives into the buffer anew.
+        std::vector<std::uint8_t> bytes(received_.data(), received_.data() + received_.size());
         std::vector<std::pair<std::size_t, std::size_t>> messages;
         if (!splitFramed(bytes, messages) || messages.empty() || (fd >= 0 && messages.size() != 1)) {
             if (fd >= 0) ::close(fd);
@@ -201,7 +210,10 @@ void EngineProcess::onSocket(short revents) {
             if (awaitingIdle_ > 0) {
                 // What the last item's pipeline still said: nobody listens to it any more.
                 if (fd >= 0) ::close(fd);
-                if (kind == Report::Idle && body.finished()) --awaitingIdle_;
+                if (kind == Report::Idle && body.finished()) {
+                    --awaitingIdle_;
+                    ++idles_;
+                }
                 continue;
             }
             // A copy: the handler may replace itself.

@@ -41,8 +41,12 @@ public:
     void close();
     /// Asks the process to forget its item and be ready for another: the handlers go, and
     /// the reports still on their way from the last item are dropped until the process
-    /// says it is idle. Commands sent from now on come after the forgetting.
-    void recycle();
+    /// says it is idle. Commands sent from now on come after the forgetting. A process that
+    /// has not said so within `teardownLimit` seconds (the main loop's clock) is hung in
+    /// its teardown: it is stopped, like one that broke the rules.
+    void recycle(double teardownLimit);
+    /// Whether the process is still tearing its last item down (or ended while it was).
+    bool isTearingDown() const { return awaitingIdle_ > 0; }
     /// Stops a process that did what it may not ("sent a ...") and reports it as ended.
     void refuse(const std::string& what);
     bool hasEnded() const { return ended_; }
@@ -74,9 +78,11 @@ private:
     std::atomic<bool> ended_{false};  // read by send() on any thread
     bool closed_ = false;
     int awaitingIdle_ = 0;
+    unsigned recycles_ = 0, idles_ = 0;
     std::atomic<bool> stuck_{false};
     std::string tail_;     // the last bytes the process printed
     std::string refused_;  // what the process sent that it may not
+    ReceiveBuffer received_;
 };
 
 }  // namespace media::process

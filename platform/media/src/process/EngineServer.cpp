@@ -94,6 +94,7 @@ public:
     }
 
     void offerFrame(rt::Ref<VideoFrame> frame) {
+        seekPicture_ = frame->presentationTime();
         pendingFrame_ = std::move(frame);
         pumpFrame();
     }
@@ -105,15 +106,14 @@ public:
 private:
     void onReadable(short revents) {
         for (int i = 0; i < 64 && !done_; ++i) {
-            std::vector<std::uint8_t> bytes;
             int fd = -1;
-            if (!receiveMessage(socket_, bytes, fd)) {
+            if (!received_.receive(socket_, fd)) {
                 done_ = true;
                 return;
             }
             if (fd >= 0) ::close(fd);  // the host never sends descriptors
-            if (bytes.empty()) break;
-            handle(bytes);
+            if (received_.size() == 0) break;
+            handle(received_.data(), received_.size());
         }
         if (revents & (POLLHUP | POLLERR)) done_ = true;
     }
@@ -126,8 +126,8 @@ private:
         return o;
     }
 
-    void handle(const std::vector<std::uint8_t>& bytes) {
-        Reader r(bytes.data(), bytes.size());
+    void handle(const std::uint8_t* bytes, std::size_t size) {
+        Reader r(bytes, size);
         auto kind = static_cast<Command>(r.u8());
         switch (kind) {
         case Command::Load: {
@@ -164,6 +164,10 @@ private:
             // The position and the access log travel on their own while the item plays
             // (pictures carry the position too); a process without an item stays asleep.
             if (!ticker_) ticker_ = fnd::RunLoop::main()->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
+            if (options_.misbehaviour == ServerOptions::Misbehaviour::Garbage) {
+                flush();
+                sendDatagram(socket_, {0xde, 0xad, 0xbe, 0xef, 0x01}, -1);
+            }
             return;
         }
         case Command::SetRate: {
@@ -178,17 +182,25 @@ private:
             Time time = r.time(), before = r.time(), after = r.time();
             if (!r.finished()) return protocolFault();
             ++seeks_;
+            if (options_.misbehaviour == ServerOptions::Misbehaviour::SilentSeeks) return;
             if (options_.abortOnSeek > 0 && seeks_ == options_.abortOnSeek) {
                 std::fprintf(stderr, "zid_media_engine: aborting on seek %ld, as the fault injection asks\n", seeks_);
                 std::fflush(stderr);
                 std::abort();
             }
+            seekPicture_ = Time::invalid();
             auto finish = [this, id, generation = generation_](bool finished) {
                 if (generation != generation_) return;  // an item the host has forgotten
+                // Where the seek landed is the time of its picture: the pipeline's position
+                // query, asked at once, may still answer the old position under load.
+                Time landed = finished && seekPicture_.isNumeric() ? seekPicture_ : position();
                 Writer w(static_cast<std::uint8_t>(Report::SeekDone));
-                w.u64(id).boolean(finished).time(position());
+                w.u64(id).boolean(finished).time(landed);
                 send(w);
             };
+            // A picture still waiting for a slot is from before the seek: its time would
+            // take the position back once the seek has landed.
+            pendingFrame_ = nullptr;
             if (playback_) playback_->seek(time, before, after, finish);
             else fnd::RunLoop::main()->post([finish] { finish(false); });
             return;
@@ -223,8 +235,7 @@ private:
         case Command::ReleaseSlot: {
             std::uint32_t slot = r.u32();
             if (!r.finished() || slot >= kSlotCount) return protocolFault();
-            busy_[slot] = false;
-            pumpFrame();
+            pumpFrame();  // the slot states say which slots are free
             return;
         }
         case Command::Close: {
@@ -234,6 +245,8 @@ private:
                 done_ = true;
                 return;
             }
+            if (options_.misbehaviour == ServerOptions::Misbehaviour::HangOnClose)
+                for (;;) ::pause();
             std::size_t pictureBytes = slots_[0] ? slots_[0]->size() : 0;
             forgetItem();
             send(Writer(static_cast<std::uint8_t>(Report::Idle)));
@@ -266,7 +279,7 @@ private:
         pendingFrame_ = nullptr;
         groups_.clear();
         slots_ = {};
-        busy_ = {};
+        states_ = nullptr;
         seeks_ = 0;
         lastPosition_ = Time::invalid();
         positionDirty_ = false;
@@ -279,19 +292,38 @@ private:
     }
 
     void pumpFrame() {
+        if (slotsShrunk_) pendingFrame_ = nullptr;
         if (!pendingFrame_ || done_) return;
-        std::uint32_t slot = kSlotCount;
-        for (std::uint32_t i = 0; i < kSlotCount; ++i)
-            if (!busy_[i]) {
-                slot = i;
-                break;
+        if (!states_) {
+            // The item's slot states, told to the host before its first picture.
+            states_ = SlotMapping::create(sizeof(SlotStates));
+            if (!states_) {
+                std::fprintf(stderr, "zid_media_engine: no shared memory for the slot states\n");
+                return;
             }
-        if (slot == kSlotCount) return;  // the newest picture waits for a slot
+            send(Writer(static_cast<std::uint8_t>(Report::SlotStates)), states_->fd());
+        }
+        SlotStates* states = SlotStates::in(*states_);
+        auto freeSlot = [&] {
+            for (std::uint32_t i = 0; i < kSlotCount; ++i)
+                if (states->busy[i].load(std::memory_order_acquire) == 0) return i;
+            return kSlotCount;
+        };
+        std::uint32_t slot = freeSlot();
+        if (slot == kSlotCount) {
+            // The newest picture waits for a slot: the host's next release wakes this
+            // process. Looked again after saying so, for a release in between.
+            states->engineWaits.store(1, std::memory_order_seq_cst);
+            slot = freeSlot();
+            if (slot == kSlotCount) return;
+            states->engineWaits.store(0, std::memory_order_relaxed);
+        }
         auto frame = std::exchange(pendingFrame_, nullptr);
         std::size_t bytes = frame->byteCount();
         if (!slots_[slot] || slots_[slot]->size() < bytes) {
-            if (readySlot_ && readySlot_->size() >= bytes) slots_[slot] = std::exchange(readySlot_, nullptr);
-            else slots_[slot] = SlotMapping::create(bytes);
+            bool sealed = options_.misbehaviour != ServerOptions::Misbehaviour::ShrinkSlots;
+            if (sealed && readySlot_ && readySlot_->size() >= bytes) slots_[slot] = std::exchange(readySlot_, nullptr);
+            else slots_[slot] = SlotMapping::create(bytes, sealed);
             if (!slots_[slot]) {
                 std::fprintf(stderr, "zid_media_engine: no shared memory for a %zu-byte picture\n", bytes);
                 return;
@@ -301,14 +333,24 @@ private:
             send(w, slots_[slot]->fd());
         }
         std::memcpy(slots_[slot]->data(), frame->bytes(), bytes);
-        busy_[slot] = true;
+        states->busy[slot].store(1, std::memory_order_release);
         Writer w(static_cast<std::uint8_t>(Report::Frame));
         w.u32(slot).i32(frame->width()).i32(frame->height()).i32(frame->stride()).time(frame->presentationTime());
-        lastPosition_ = position();
+        // The picture's own time is the position: no query of the pipeline per picture.
+        Time pts = frame->presentationTime();
+        lastPosition_ = pts.isNumeric() ? pts : position();
         w.time(lastPosition_);
         send(w);
         positionDirty_ = false;
         pictureSinceTick_ = true;
+        if (options_.misbehaviour == ServerOptions::Misbehaviour::ShrinkSlots) {
+            // Shrunk once the host had the time to map it, and never written again: only
+            // the host reads it then.
+            slotsShrunk_ = true;
+            fnd::RunLoop::main()->after(0.1, [memory = slots_[slot]] {
+                [[maybe_unused]] int shrunk = ::ftruncate(memory->fd(), 0);
+            });
+        }
     }
 
     void tick() {
@@ -353,16 +395,21 @@ private:
     /// Counts the items served; answers due to an earlier item are not sent.
     unsigned generation_ = 0;
     std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;
-    std::array<bool, kSlotCount> busy_{};
+    /// The item's slot states, shared with the host.
+    std::shared_ptr<SlotMapping> states_;
     /// A slot made and touched ahead, not yet shown to the host.
     std::shared_ptr<SlotMapping> readySlot_;
     rt::Ref<VideoFrame> pendingFrame_;
     std::vector<std::uint8_t> batch_;
+    ReceiveBuffer received_;
     std::vector<rt::Ref<MediaSelectionGroup>> groups_;
     Time lastPosition_ = Time::invalid();
     bool positionDirty_ = false;
     bool pictureSinceTick_ = false;
     unsigned ticks_ = 0;
+    bool slotsShrunk_ = false;
+    /// The time of the newest picture since the last seek was asked for.
+    Time seekPicture_ = Time::invalid();
 };
 
 Writer report(Report kind) { return Writer(static_cast<std::uint8_t>(kind)); }

@@ -11,6 +11,16 @@ struct ServerOptions {
     long abortOnSeek = 0;
     /// Started ahead of its asset: loads GStreamer's common plugins while it waits.
     bool warmUp = false;
+    /// Ways the tests' stand-in engine program breaks the rules on purpose, to show the
+    /// host survives them; the engine program itself never sets one.
+    enum class Misbehaviour {
+        None,
+        ShrinkSlots,   // picture memory without seals, shrunk once the picture is named
+        SilentSeeks,   // seeks are never answered
+        HangOnClose,   // giving the item back never finishes
+        Garbage,       // a datagram of no framed report once the item is attached
+    };
+    Misbehaviour misbehaviour = Misbehaviour::None;
 };
 
 /// Serves the host on `socket` until it closes the socket or says Close; answers the

@@ -11,6 +11,7 @@
 
 #include <fnd/Paths.h>
 #include <fnd/Queue.h>
+#include <rt/Format.h>
 
 #include "EngineProcess.h"
 #include "FrameSlots.h"
@@ -52,10 +53,19 @@ public:
         std::uint64_t id = ++lastSeek_;
         seekTarget_ = time;
         seeks_[id] = std::move(done);  // kept even without a completion: the target is the position until it lands
-        if (!process_ || !send(Writer(u8(Command::Seek)).u64(id).time(time).time(before).time(after)))
+        if (!process_ || !send(Writer(u8(Command::Seek)).u64(id).time(time).time(before).time(after))) {
             fnd::Queue::main()->async([weak = weakSelf(), id] {
                 if (auto self = weak.lock()) self->finishSeek(id, false);
             });
+            return;
+        }
+        // The newest seek ends the older ones at once, so each is answered within one
+        // seek's time; a process silent for longer is hung inside the media framework.
+        double limit = process_->options().seekAnswerLimit;
+        fnd::RunLoop::main()->after(limit, [weak = weakSelf(), id, limit] {
+            auto self = weak.lock();
+            if (self && self->seeks_.count(id)) self->refuse(rt::format("did not answer a seek within %g s", limit));
+        });
     }
 
     Time currentTime() const override { return seeks_.empty() || !process_ ? position_ : seekTarget_; }
@@ -87,6 +97,7 @@ public:
         }
         releases_.reset();
         slots_ = {};
+        states_ = nullptr;
         auto seeks = std::exchange(seeks_, {});
         if (!seeks.empty())
             fnd::Queue::main()->async([seeks] {
@@ -132,7 +143,7 @@ private:
 
     void onReport(Report kind, Reader& body, int fd) {
         auto item = item_.lock();
-        if (kind != Report::SlotBuffer && fd >= 0) {
+        if (kind != Report::SlotBuffer && kind != Report::SlotStates && fd >= 0) {
             ::close(fd);
             return refuse("sent a descriptor with a message that carries none");
         }
@@ -203,7 +214,16 @@ private:
                 break;
             }
             slots_[slot] = SlotMapping::map(fd, static_cast<std::size_t>(size), false);
-            if (!slots_[slot]) return refuse("sent a picture buffer that cannot be mapped");
+            if (!slots_[slot]) return refuse("sent a picture buffer that cannot be mapped or whose size is not sealed");
+            return;
+        }
+        case Report::SlotStates: {
+            if (!body.finished() || fd < 0 || states_) {
+                if (fd >= 0) ::close(fd);
+                break;
+            }
+            states_ = SlotMapping::mapShared(fd, sizeof(SlotStates));
+            if (!states_) return refuse("sent slot states that cannot be mapped or whose size is not sealed");
             return;
         }
         case Report::Frame: {
@@ -211,7 +231,7 @@ private:
             int width = body.i32(), height = body.i32(), stride = body.i32();
             Time pts = body.time();
             Time position = body.time();
-            if (!body.finished() || slot >= kSlotCount || !slots_[slot] || width <= 0 || height <= 0 ||
+            if (!body.finished() || slot >= kSlotCount || !slots_[slot] || !states_ || width <= 0 || height <= 0 ||
                 width > kMaxDimension || height > kMaxDimension || stride < width * 4 ||
                 static_cast<std::size_t>(stride) * static_cast<std::size_t>(height) > slots_[slot]->size())
                 break;
@@ -272,14 +292,26 @@ private:
         // another, a late release must not free a slot of the new item's.
         struct Lease {
             std::shared_ptr<SlotMapping> mapping;
+            std::shared_ptr<SlotMapping> states;
             std::weak_ptr<std::shared_ptr<EngineProcess>> owner;
-            std::uint32_t slot;
+            std::uint32_t slot = 0;
             ~Lease() {
+                // Marked free in the item's own slot states (a later item's are others);
+                // a message only when the process waits for a slot.
+                SlotStates* shared = SlotStates::in(*states);
+                shared->busy[slot].store(0, std::memory_order_seq_cst);
+                if (shared->engineWaits.exchange(0, std::memory_order_seq_cst) == 0) return;
                 if (auto o = owner.lock())
                     if (*o) (*o)->send(Writer(u8(Command::ReleaseSlot)).u32(slot));
             }
         };
-        auto lease = std::make_shared<Lease>(Lease{slots_[slot], releases_, slot});
+        // Made in place: a lease copied from a temporary would free the slot as the
+        // temporary goes, while the host still shows its picture.
+        auto lease = std::make_shared<Lease>();
+        lease->mapping = slots_[slot];
+        lease->states = states_;
+        lease->owner = releases_;
+        lease->slot = slot;
         auto frame = rt::make<VideoFrame>(width, height, stride, lease->mapping->data(), lease, pts);
         if (item) item->engineVideoFrame(std::move(frame));
     }
@@ -311,6 +343,8 @@ private:
     Time seekTarget_ = Time::zero();
     Time position_ = Time::zero();
     std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;
+    /// The item's slot states, shared with the process.
+    std::shared_ptr<SlotMapping> states_;
     rt::Ref<AccessLogEvent> log_ = rt::make<AccessLogEvent>();
     bool haveLog_ = false;
 };
@@ -382,7 +416,7 @@ std::shared_ptr<EngineProcess> obtainProcess(const ProcessEngine::Options& optio
 
 void recycleProcess(const std::shared_ptr<EngineProcess>& process) {
     if (!process->options().keepSpare) return process->close();
-    process->recycle();
+    process->recycle(process->options().teardownLimit);
     // The warmest process is kept: the one that just played.
     auto previous = std::exchange(idleProcess(), process);
     if (previous && previous != process) previous->close();
@@ -407,74 +441,88 @@ std::string ProcessEngine::locateEngine(const Options& options) {
     return {};
 }
 
+namespace {
+/// Loads an asset in an engine process (main thread). A process given back by the last
+/// item may still be tearing that item down when it is handed out; when that teardown
+/// hangs and the process is stopped for it, the load starts again once in another
+/// process: the fault was the last item's, not this asset's.
+void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const ProcessEngine::Options& options,
+               const Engine::AssetCompletion& done, bool again) {
+    auto asset = weakAsset.lock();
+    if (!asset) return;
+    rt::Ref<rt::Error> error;
+    auto process = obtainProcess(options, &error);
+    if (!process) return done(error, {});
+    const Asset* key = asset.get();
+    {
+        std::lock_guard lock(pendingLoads().mutex);
+        pendingLoads().processes[key] = process;
+    }
+    std::weak_ptr<EngineProcess> weakProcess = process;
+    auto finish = [weakAsset, weakProcess, key, done](rt::Ref<rt::Error> error, AssetInfo info) {
+        // Copies: dropping the process's handlers below destroys this closure.
+        auto complete = done;
+        auto asset = weakAsset.lock();
+        auto process = takePending(key, weakProcess.lock());
+        if (!process) return;  // cancelled
+        if (!error && asset) {
+            process->setHandlers(nullptr, nullptr);
+            asset->setPreparedState(process);
+        } else {
+            process->close();
+        }
+        complete(std::move(error), std::move(info));
+    };
+    process->setHandlers(
+        [finish, weakProcess](Report kind, Reader& body, int fd) {
+            if (fd >= 0) ::close(fd);
+            bool failed = body.boolean();
+            rt::Ref<rt::Error> error = failed ? body.error() : nullptr;
+            AssetInfo info = failed ? AssetInfo{} : body.info();
+            if (kind != Report::Loaded || !body.finished() || (failed && !error) || fd >= 0) {
+                if (auto p = weakProcess.lock()) p->refuse("sent a report other than the load's answer");
+                return;
+            }
+            finish(error, std::move(info));
+        },
+        [finish, weakProcess, weakAsset, url, options, done, again, key](rt::Ref<rt::Error> cause) {
+            auto process = weakProcess.lock();
+            if (!again && process && process->isTearingDown() && takePending(key, process)) {
+                process->close();
+                return startLoad(weakAsset, url, options, done, true);
+            }
+            rt::Dictionary info{
+                {rt::Value(rt::Error::LocalizedDescriptionKey),
+                 rt::Value(std::string("The media engine stopped while loading the asset."))},
+                {rt::Value(rt::Error::LocalizedFailureReasonKey), rt::Value(cause->localizedDescription())},
+                {rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(cause)}};
+            finish(rt::Error::make(MediaErrorDomain, static_cast<long long>(MediaErrorCode::EngineFailed), info), {});
+        });
+    Writer load(static_cast<std::uint8_t>(Command::Load));
+    load.string(url);
+    process->writeOptions(load);
+    process->send(load);
+    // The engine gives up a load itself after loadTimeout; a process that has not
+    // answered a little after that is hung, and stopped (the load then fails).
+    fnd::RunLoop::main()->after(options.engine.loadTimeout + kLoadAnswerGrace, [weakProcess, key] {
+        auto process = weakProcess.lock();
+        bool pending = false;
+        {
+            std::lock_guard lock(pendingLoads().mutex);
+            auto it = pendingLoads().processes.find(key);
+            pending = it != pendingLoads().processes.end() && it->second == process;
+        }
+        if (process && pending) process->refuse("did not answer the load in time");
+    });
+}
+}  // namespace
+
 void ProcessEngine::loadAsset(const rt::Ref<Asset>& asset, AssetCompletion done) {
     rt::Weak<Asset> weakAsset = asset;
     std::string url = asset->url();
     Options options = options_;
     // Engine processes are started and driven from the main thread, whichever thread asked.
-    auto start = [weakAsset, url, options, done] {
-        auto asset = weakAsset.lock();
-        if (!asset) return;
-        rt::Ref<rt::Error> error;
-        auto process = obtainProcess(options, &error);
-        if (!process) return done(error, {});
-        const Asset* key = asset.get();
-        {
-            std::lock_guard lock(pendingLoads().mutex);
-            pendingLoads().processes[key] = process;
-        }
-        std::weak_ptr<EngineProcess> weakProcess = process;
-        auto finish = [weakAsset, weakProcess, key, done](rt::Ref<rt::Error> error, AssetInfo info) {
-            // Copies: dropping the process's handlers below destroys this closure.
-            auto complete = done;
-            auto asset = weakAsset.lock();
-            auto process = takePending(key, weakProcess.lock());
-            if (!process) return;  // cancelled
-            if (!error && asset) {
-                process->setHandlers(nullptr, nullptr);
-                asset->setPreparedState(process);
-            } else {
-                process->close();
-            }
-            complete(std::move(error), std::move(info));
-        };
-        process->setHandlers(
-            [finish, weakProcess](Report kind, Reader& body, int fd) {
-                if (fd >= 0) ::close(fd);
-                bool failed = body.boolean();
-                rt::Ref<rt::Error> error = failed ? body.error() : nullptr;
-                AssetInfo info = failed ? AssetInfo{} : body.info();
-                if (kind != Report::Loaded || !body.finished() || (failed && !error) || fd >= 0) {
-                    if (auto p = weakProcess.lock()) p->refuse("sent a report other than the load's answer");
-                    return;
-                }
-                finish(error, std::move(info));
-            },
-            [finish](rt::Ref<rt::Error> cause) {
-                rt::Dictionary info{
-                    {rt::Value(rt::Error::LocalizedDescriptionKey),
-                     rt::Value(std::string("The media engine stopped while loading the asset."))},
-                    {rt::Value(rt::Error::LocalizedFailureReasonKey), rt::Value(cause->localizedDescription())},
-                    {rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(cause)}};
-                finish(rt::Error::make(MediaErrorDomain, static_cast<long long>(MediaErrorCode::EngineFailed), info), {});
-            });
-        Writer load(static_cast<std::uint8_t>(Command::Load));
-        load.string(url);
-        process->writeOptions(load);
-        process->send(load);
-        // The engine gives up a load itself after loadTimeout; a process that has not
-        // answered a little after that is hung, and stopped (the load then fails).
-        fnd::RunLoop::main()->after(options.engine.loadTimeout + kLoadAnswerGrace, [weakProcess, key] {
-            auto process = weakProcess.lock();
-            bool pending = false;
-            {
-                std::lock_guard lock(pendingLoads().mutex);
-                auto it = pendingLoads().processes.find(key);
-                pending = it != pendingLoads().processes.end() && it->second == process;
-            }
-            if (process && pending) process->refuse("did not answer the load in time");
-        });
-    };
+    auto start = [weakAsset, url, options, done] { startLoad(weakAsset, url, options, done, false); };
     if (fnd::RunLoop::main()->isCurrent()) start();
     else fnd::Queue::main()->async(start);
 }

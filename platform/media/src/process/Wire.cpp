@@ -303,19 +303,19 @@ void appendFramed(std::vector<std::uint8_t>& datagram, const std::vector<std::ui
     datagram.insert(datagram.end(), message.begin(), message.end());
 }
 
-bool splitFramed(const std::vector<std::uint8_t>& datagram, std::vector<std::pair<std::size_t, std::size_t>>& messages) {
+bool splitFramed(const std::uint8_t* datagram, std::size_t size, std::vector<std::pair<std::size_t, std::size_t>>& messages) {
     messages.clear();
     std::size_t at = 0;
-    while (at < datagram.size()) {
-        if (datagram.size() - at < 4) break;
+    while (at < size) {
+        if (size - at < 4) break;
         std::uint32_t n = std::uint32_t(datagram[at]) | std::uint32_t(datagram[at + 1]) << 8 |
                           std::uint32_t(datagram[at + 2]) << 16 | std::uint32_t(datagram[at + 3]) << 24;
         at += 4;
-        if (n == 0 || n > datagram.size() - at) break;
+        if (n == 0 || n > size - at) break;
         messages.emplace_back(at, n);
         at += n;
     }
-    if (at != datagram.size()) {
+    if (at != size) {
         messages.clear();
         return false;
     }
@@ -351,10 +351,10 @@ bool sendDatagram(int socket, const std::vector<std::uint8_t>& bytes, int fd, bo
     }
 }
 
-bool receiveMessage(int socket, std::vector<std::uint8_t>& bytes, int& fd) {
+bool ReceiveBuffer::receive(int socket, int& fd) {
     fd = -1;
-    bytes.resize(kMaxMessage);
-    iovec iov{bytes.data(), bytes.size()};
+    size_ = 0;
+    iovec iov{bytes_.data(), bytes_.size()};
     msghdr msg{};
     msg.msg_iov = &iov;
     msg.msg_iovlen = 1;
@@ -364,14 +364,8 @@ bool receiveMessage(int socket, std::vector<std::uint8_t>& bytes, int& fd) {
     ssize_t n;
     do n = ::recvmsg(socket, &msg, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
     while (n < 0 && errno == EINTR);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        bytes.clear();
-        return true;
-    }
-    if (n <= 0) {
-        bytes.clear();
-        return false;
-    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    if (n <= 0) return false;
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
         if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS && c->cmsg_len >= CMSG_LEN(sizeof(int))) {
             int received;
@@ -389,12 +383,11 @@ bool receiveMessage(int socket, std::vector<std::uint8_t>& bytes, int& fd) {
     }
     // A message cut short (longer than any the other side may send) is refused whole.
     if (msg.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) {
-        bytes.clear();
         if (fd >= 0) ::close(fd);
         fd = -1;
         return false;
     }
-    bytes.resize(static_cast<std::size_t>(n));
+    size_ = static_cast<std::size_t>(n);
     return true;
 }
 

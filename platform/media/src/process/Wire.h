@@ -28,7 +28,8 @@ enum class Command : std::uint8_t {
     SetMuted,        // bool
     SetVolume,       // f64
     Select,          // characteristic, bool some, stream id
-    ReleaseSlot,     // u32 slot: the host no longer reads it
+    ReleaseSlot,     // u32 slot: the host no longer reads it (sent only when the slot
+                     // states say the engine process waits for a free slot)
     Close,           // bool keep: stops the item; the process ends, or (keep) forgets
                      // everything of the item and answers Idle, ready for another
 };
@@ -54,6 +55,7 @@ enum class Report : std::uint8_t {
     Position,         // time
     SeekDone,         // u64 id, bool finished, time position
     Idle,             // the answer to Close with keep: nothing of the last item is left
+    SlotStates,       // carries the descriptor of the item's slot-state block (FrameSlots.h)
 };
 
 /// Limits on what a message may hold.
@@ -128,7 +130,10 @@ private:
 /// Reports travel framed, several to a datagram: each is its length (u32) then its bytes.
 void appendFramed(std::vector<std::uint8_t>& datagram, const std::vector<std::uint8_t>& message);
 /// Splits a datagram of framed reports; false (and nothing) when a frame overruns it.
-bool splitFramed(const std::vector<std::uint8_t>& datagram, std::vector<std::pair<std::size_t, std::size_t>>& messages);
+bool splitFramed(const std::uint8_t* datagram, std::size_t size, std::vector<std::pair<std::size_t, std::size_t>>& messages);
+inline bool splitFramed(const std::vector<std::uint8_t>& datagram, std::vector<std::pair<std::size_t, std::size_t>>& messages) {
+    return splitFramed(datagram.data(), datagram.size(), messages);
+}
 /// Sends a datagram as it is, with a descriptor when fd >= 0.
 bool sendDatagram(int socket, const std::vector<std::uint8_t>& datagram, int fd, bool* full = nullptr);
 
@@ -136,8 +141,21 @@ bool sendDatagram(int socket, const std::vector<std::uint8_t>& datagram, int fd,
 /// is gone or, when `full` is given, would have to wait for room (then *full is set).
 /// Thread-safe for one socket (each message is one datagram).
 bool sendMessage(int socket, const Writer& message, int fd = -1, bool* full = nullptr);
-/// Receives one message (and a descriptor it carries, or -1). Answers false on the end
-/// of the stream or a broken socket; `bytes` is empty when nothing was waiting.
-bool receiveMessage(int socket, std::vector<std::uint8_t>& bytes, int& fd);
+/// Where one endpoint receives its messages: one buffer of the largest message, made once
+/// (a fresh one per message would be zero-filled each time, for every picture).
+class ReceiveBuffer {
+public:
+    ReceiveBuffer() : bytes_(kMaxMessage) {}
+    /// Receives one message (and a descriptor it carries, or -1) into the buffer. Answers
+    /// false on the end of the stream or a broken socket; size() is 0 when nothing was
+    /// waiting. The message stays valid until the next receive.
+    bool receive(int socket, int& fd);
+    const std::uint8_t* data() const { return bytes_.data(); }
+    std::size_t size() const { return size_; }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::size_t size_ = 0;
+};
 
 }  // namespace media::process

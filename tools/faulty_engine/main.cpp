@@ -1,0 +1,35 @@
+// zid_faulty_engine: a stand-in for the media engine program that breaks the rules on
+// purpose, for the tests that show a host survives its engine process. It plays like the
+// real one until the moment its misbehaviour is due, chosen by ZID_FAULTY_ENGINE in its
+// environment: "shrink-slots", "silent-seeks", "hang-on-close" or "garbage".
+
+#include <sys/prctl.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "process/EngineServer.h"
+
+int main(int argc, char** argv) {
+    using Misbehaviour = media::process::ServerOptions::Misbehaviour;
+    media::process::ServerOptions options;
+    int socket = -1;
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], "--socket=", 9) == 0) socket = std::atoi(argv[i] + 9);
+    const char* chosen = std::getenv("ZID_FAULTY_ENGINE");
+    std::string which = chosen ? chosen : "";
+    if (which == "shrink-slots") options.misbehaviour = Misbehaviour::ShrinkSlots;
+    else if (which == "silent-seeks") options.misbehaviour = Misbehaviour::SilentSeeks;
+    else if (which == "hang-on-close") options.misbehaviour = Misbehaviour::HangOnClose;
+    else if (which == "garbage") options.misbehaviour = Misbehaviour::Garbage;
+    if (socket < 0 || options.misbehaviour == Misbehaviour::None) {
+        std::fprintf(stderr, "zid_faulty_engine: needs --socket=<fd> and ZID_FAULTY_ENGINE naming a misbehaviour\n");
+        return 2;
+    }
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    ::signal(SIGPIPE, SIG_IGN);
+    return media::process::serveEngine(socket, options);
+}
