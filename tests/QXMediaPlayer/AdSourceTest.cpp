@@ -241,6 +241,33 @@ TEST_F(Tracker, AClickHitsEveryClickTrackerOfAWrapperChain) {
     EXPECT_EQ(hitPaths().size(), before);
 }
 
+TEST_F(Tracker, WhenHitsEndedWaitsForEveryHitQueuedBefore) {
+    auto source = realizedSource("00:00:20");
+    auto tracker = rt::make<CAZevevoPlaybackTracker>(source);
+    int atOnce = 0;
+    tracker->whenHitsEnded([&] { ++atOnce; });
+    EXPECT_EQ(atOnce, 1) << "nothing pending";
+
+    server.script("/ev/complete", {AdServerPeer::Answer::heldVast("")});
+    tracker->onStart();
+    tracker->onFinish();
+    int calls = 0;
+    int completeHitsSeen = -1;
+    tracker->whenHitsEnded([&] {
+        ++calls;
+        completeHitsSeen = server.requestCount("/ev/complete");
+    });
+    EXPECT_TRUE(tracker->hasPendingHits());
+    ASSERT_TRUE(fnd::RunLoop::main()->runUntil([&] { return server.requestCount("/ev/complete") == 1; }, 10));
+    fnd::RunLoop::main()->runUntil([] { return false; }, 0.2);
+    EXPECT_EQ(calls, 0) << "the held hit has not ended";
+    server.release("/ev/complete");
+    ASSERT_TRUE(fnd::RunLoop::main()->runUntil([&] { return calls > 0; }, 10));
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(completeHitsSeen, 1);
+    EXPECT_FALSE(tracker->hasPendingHits());
+}
+
 TEST_F(Tracker, AHeldHitTimesOutAndTheNextGoesOut) {
     server.script("/ev/start", {AdServerPeer::Answer::heldVast("")});
     auto source = realizedSource("00:00:20");

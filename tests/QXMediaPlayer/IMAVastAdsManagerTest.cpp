@@ -4,6 +4,7 @@
 // media prepared while it waits for its start, shown and reported only once started.
 #include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoResponse.h>
+#include <RudoreVaz/Task/OperationTasks/AKOperationTaskManager.h>
 #include <gtest/gtest.h>
 #include <media/ScriptedEngine.h>
 #include <rt/Error.h>
@@ -40,9 +41,10 @@ protected:
         media::Engine::setShared(nullptr);
         VirtualTimeTest::TearDown();
     }
-    void makeManager(media::ScriptedMedia script) {
+    void makeManager(media::ScriptedMedia script, std::vector<std::string> impressions = {}) {
         engine->setScript(kUrl, script);
         auto ad = rt::make<VASTAdElement>();
+        ad->impressions = std::move(impressions);
         auto file = rt::make<VASTMediaFile>();
         file->type = "video/mp4";
         file->url = kUrl;
@@ -175,6 +177,31 @@ TEST_F(IMAVastAdsManagerTest, AnAdWaitingLongGivesItsMediaBackAndPreparesAgainOn
     EXPECT_TRUE(manager->adPlaybackInfo()->isPlaying());
     advance(9);
     EXPECT_EQ(log->log.back(), "ALL_ADS_COMPLETED");
+}
+
+// The end waits for the ad's tracking hits, but hits held back (their queue paused) hold
+// it back for one hit's time-out at most.
+TEST_F(IMAVastAdsManagerTest, AllAdsCompletedWaitsForHeldHitsAtMostOneHitTimeOut) {
+    auto hits = AKOperationTaskManager::sharedManager()->taskQueueWithIdentifier(
+        rt::Value(CAZevevoPlaybackTracker::kQueueIdentifier));
+    hits->pause();
+    media::ScriptedMedia script;
+    script.duration = 8;
+    makeManager(script, {"http://127.0.0.1:9/imp"});
+    manager->start();
+    advance(1);
+    log->log.clear();
+    manager->skip();
+    EXPECT_EQ(log->log, (std::vector<std::string>{"SKIPPED", "resume content"})) << "the impression is held";
+    advance(CAZevevoPlaybackTracker::kDefaultHitTimeout - 0.5);
+    EXPECT_EQ(log->log.size(), 2u);
+    advance(1);
+    EXPECT_EQ(log->log, (std::vector<std::string>{"SKIPPED", "resume content", "ALL_ADS_COMPLETED"}));
+    // The queue is shared: it is left empty and running, its ends announced.
+    hits->cancelAllTasks();
+    hits->resume();
+    drain();
+    EXPECT_EQ(log->log.size(), 3u) << "told once";
 }
 
 }  // namespace

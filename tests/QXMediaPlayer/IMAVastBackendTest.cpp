@@ -20,13 +20,17 @@ public:
     std::vector<std::string> log;
     std::vector<rt::Ref<rt::Error>> errors;
     std::function<void()> onPause;
+    std::function<void()> onFinished;
 
     void QXIMAPlayerRequestContentPause(QXIMAPlayer&) override {
         log.push_back("pause content");
         if (onPause) onPause();
     }
     void QXIMAPlayerRequestContentResume(QXIMAPlayer&) override { log.push_back("resume content"); }
-    void QXIMAPlayerDidFinishPlayingAds(QXIMAPlayer&) override { log.push_back("finished"); }
+    void QXIMAPlayerDidFinishPlayingAds(QXIMAPlayer&) override {
+        log.push_back("finished");
+        if (onFinished) onFinished();
+    }
     void QXIMAPlayerDidFailWithError(QXIMAPlayer&, const rt::Ref<rt::Error>& error) override {
         errors.push_back(error);
         log.push_back("error " + error->domain());
@@ -87,9 +91,14 @@ TEST_F(IMAVastBackendTest, PlaysTheAdsMP4AndHitsItsTrackingInOrder) {
         viewShown = player->adContainer()->subviews().size() == 1 &&
                     rt::cast<QXPlayerView>(player->adContainer()->subviews()[0]) != nullptr;
     };
+    // A host asks for its next ad when it hears the ads finished: by then the ad server
+    // has this ad's "complete".
+    int completeHitsWhenFinished = -1;
+    delegate->onFinished = [&] { completeHitsWhenFinished = peer.requestCount("/track/complete"); };
     play({{"placement", "preroll"}, {"k", "a=b"}});
     ASSERT_TRUE(waitUntil([&] { return finished(); }, 30)) << ::testing::PrintToString(delegate->log);
     EXPECT_TRUE(viewShown);
+    EXPECT_EQ(completeHitsWhenFinished, 1);
     EXPECT_EQ(delegate->log, (std::vector<std::string>{"pause content", "resume content", "finished"}));
     EXPECT_TRUE(player->adContainer()->subviews().empty()) << "the ad's view goes with the ad";
     EXPECT_FALSE(player->adsManager());

@@ -203,6 +203,27 @@ void QXIMAVastAdsManager::finish() {
         contentPaused_ = false;
         reportContentResume();
     }
+    // The ad's hits (its "complete" above all) leave on a worker thread, and a host that
+    // asks for its next ad on hearing the end would race them to the ad server: the end
+    // is told once they have ended, or after one hit's time-out when they hang.
+    if (!tracker_ || !tracker_->hasPendingHits()) {
+        reportAllAdsCompleted();
+        return;
+    }
+    rt::Weak<QXIMAVastAdsManager> weak = selfAs<QXIMAVastAdsManager>();
+    auto report = [weak] {
+        if (auto self = weak.lock()) self->reportAllAdsCompleted();
+    };
+    trackingWait_ = fnd::RunLoop::main()->after(tracker_->hitTimeout(), report);
+    tracker_->whenHitsEnded(report);
+}
+
+void QXIMAVastAdsManager::reportAllAdsCompleted() {
+    if (allAdsCompletedReported_ || isDestroyed()) return;
+    allAdsCompletedReported_ = true;
+    if (trackingWait_) trackingWait_->invalidate();
+    trackingWait_ = nullptr;
+    auto keep = self();
     reportEvent(ima::AdEventType::AllAdsCompleted);
 }
 
@@ -211,6 +232,8 @@ void QXIMAVastAdsManager::tearDown() {
     preparedTimeout_ = nullptr;
     if (startTimeout_) startTimeout_->invalidate();
     startTimeout_ = nullptr;
+    if (trackingWait_) trackingWait_->invalidate();
+    trackingWait_ = nullptr;
     frameToken_ = nullptr;
     if (timeToken_) timeToken_->invalidate();
     timeToken_ = nullptr;

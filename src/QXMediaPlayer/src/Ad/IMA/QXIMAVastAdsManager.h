@@ -46,8 +46,11 @@ private:
     void progress(double seconds);
     void playedToEnd();
     void failed(const std::string& message);
-    /// Ends the ad: resumes the content when it was paused and reports all ads completed.
+    /// Ends the ad: resumes the content when it was paused and reports all ads completed
+    /// once the ad's tracking hits have ended.
     void finish();
+    /// Reports all ads completed (once): a host asks for its next ad when it hears it.
+    void reportAllAdsCompleted();
     void tearDown();
     double duration() const;
 
@@ -62,6 +65,7 @@ private:
     std::vector<rt::Ref<fnd::NotificationObserver>> notificationTokens_;
     rt::Ref<fnd::Timer> startTimeout_;
     rt::Ref<fnd::Timer> preparedTimeout_;
+    rt::Ref<fnd::Timer> trackingWait_;
     std::optional<std::string> preparationFailure_;
     bool started_ = false;
     bool showing_ = false;
@@ -69,6 +73,7 @@ private:
     bool paused_ = false;
     bool finished_ = false;
     bool contentPaused_ = false;
+    bool allAdsCompletedReported_ = false;
     int quartilesReported_ = 0;
     // The last position that moved on, and when (the run loop's clock).
     double lastPosition_ = -1;

@@ -77,7 +77,29 @@ void CAZevevoPlaybackTracker::hitUrl(const std::string& url) {
     auto task = AKURLHitTask::taskWithIdentifier(rt::Value(identifier), kHitTitle, url, hitTimeout_);
     auto queue = AKOperationTaskManager::sharedManager()->taskQueueWithIdentifier(rt::Value(kQueueIdentifier));
     queue->setMaxConcurrentOperationCount(1);
+    rt::Weak<CAZevevoPlaybackTracker> weak = selfAs<CAZevevoPlaybackTracker>();
+    task->setCompletionBlock([weak] {
+        if (auto self = weak.lock()) self->hitEnded();
+    });
+    ++pendingHits_;
     queue->addTask(task);
+}
+
+void CAZevevoPlaybackTracker::whenHitsEnded(std::function<void()> block) {
+    if (!block) return;
+    if (pendingHits_ == 0) {
+        block();
+        return;
+    }
+    whenHitsEnded_.push_back(std::move(block));
+}
+
+void CAZevevoPlaybackTracker::hitEnded() {
+    if (pendingHits_ > 0) --pendingHits_;
+    if (pendingHits_ > 0) return;
+    auto blocks = std::move(whenHitsEnded_);
+    whenHitsEnded_.clear();
+    for (auto& block : blocks) block();
 }
 
 }  // namespace zid

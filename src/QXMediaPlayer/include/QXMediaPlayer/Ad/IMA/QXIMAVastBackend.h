@@ -10,6 +10,9 @@
 // standing still for kStallTimeout) is a playing error, after which the manager resumes
 // the content (when it had paused it) and reports all ads completed, as after a skip.
 // Playback standing at the ad's last picture is its end, whether or not the engine said so.
+// All ads completed is told once the ad's tracking hits have ended (at most one hit's
+// time-out after the content was given back): a host that asks for its next ad on
+// hearing it reaches the ad server after this ad's "complete".
 #include <ima/Backend.h>
 #include <net/HttpClient.h>
 

@@ -5,10 +5,14 @@
 // ad's duration (none without one) and, on a click, every click-tracking URL once.
 // Each hit is an AKURLHitTask on the task queue "log.zevevo", one at a time in order,
 // with a time-out of its own so one silent server holds back later hits only briefly.
-// Only http and https URLs are hit.
+// Only http and https URLs are hit. Hits are queued on the main thread, where their
+// ends are announced too.
 #include <QXCorePlayer/Core/Trackers/CPSourcePlaybackTracker.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoSource.h>
 #include <fnd/Clock.h>
+
+#include <functional>
+#include <vector>
 
 namespace zid {
 
@@ -47,12 +51,23 @@ public:
     void sendClick();
     void hitUrl(const std::string& url);
 
+    /// Whether a hit queued by this tracker has not ended yet.
+    bool hasPendingHits() const { return pendingHits_ > 0; }
+    /// Runs the block on the main thread once every hit queued so far has ended (answered,
+    /// failed or cancelled); at once when none is pending. A hit held back (its queue
+    /// paused, say) holds the block back too: a caller that cannot wait bounds the wait.
+    void whenHitsEnded(std::function<void()> block);
+
 private:
+    void hitEnded();
+
     bool firstQuartile_ = false;
     bool secondQuartile_ = false;
     bool thirdQuartile_ = false;
     bool started_ = false;
     fnd::TimeInterval hitTimeout_ = kDefaultHitTimeout;
+    int pendingHits_ = 0;
+    std::vector<std::function<void()>> whenHitsEnded_;
 };
 
 }  // namespace zid
