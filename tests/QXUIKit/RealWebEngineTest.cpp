@@ -14,6 +14,7 @@
 #include <peers/WebPagePeer.h>
 #include <ui/BarItem.h>
 #include <web/RealWebEngine.h>
+#include <web/WebView.h>
 
 #include "QXUIKit/RichTextView/RichTextView.h"
 #include "QXUIKit/WebView/QXWebViewController.h"
@@ -157,6 +158,43 @@ TEST_F(RealEngine, WebViewControllerLoadsVetoesAndClearsWebsiteData) {
     ASSERT_TRUE(waitFor([&] { return host->finished == 4; }));
     EXPECT_EQ(controller->webView()->title(), "cookies:");
     EXPECT_EQ(controller->title(), "Loopback page") << "the first page's title stays";
+}
+
+class Policy : public ui::WebViewDelegate {
+public:
+    bool allowScripts = false;
+    int finished = 0;
+    std::vector<std::string> asked;
+    bool webViewShouldStartLoad(rt::Object&, const std::string& url, ui::WebViewNavigationType) override {
+        asked.push_back(url);
+        return allowScripts || url.rfind("javascript:", 0) != 0;
+    }
+    void webViewDidFinishLoad(rt::Object&) override { ++finished; }
+};
+
+TEST_F(RealEngine, ScriptRequestsRunOnlyWhenTheDelegateAllowsThem) {
+    auto view = rt::make<web::WebView>(ui::Rect(0, 0, 300, 200));
+    auto policy = std::make_shared<Policy>();
+    view->setDelegate(policy);
+    view->loadHTMLString("<html><head><title>page</title></head><body>text</body></html>");
+    ASSERT_TRUE(waitFor([&] { return policy->finished == 1; }));
+    auto title = [&] { return view->stringByEvaluatingJavaScript("document.title"); };
+
+    const std::string refused = "javascript:void(document.title='refused')";
+    view->loadRequest(refused);
+    fnd::RunLoop::main()->runFor(0.5);
+    EXPECT_EQ(title(), "page");
+    ASSERT_FALSE(policy->asked.empty());
+    EXPECT_EQ(policy->asked.back(), refused);
+
+    policy->allowScripts = true;
+    view->loadRequest("javascript:void(document.title='allowed')");
+    EXPECT_TRUE(waitFor([&] { return title() == "allowed"; }, 5));
+
+    view->setDelegate(nullptr);
+    view->loadRequest("javascript:void(document.title='no delegate')");
+    fnd::RunLoop::main()->runFor(0.5);
+    EXPECT_EQ(title(), "allowed");
 }
 
 }  // namespace real_web_engine_test

@@ -11,6 +11,8 @@
 
 #include <fnd/RunLoop.h>
 
+#include "../ScriptURL.h"
+
 namespace web {
 
 namespace {
@@ -123,6 +125,13 @@ public:
         webkit_web_view_load_html(view_, html.c_str(), baseURL.empty() ? nullptr : baseURL.c_str());
     }
     void loadRequest(const std::string& url) override {
+        if (isScriptURL(url)) {
+            // The engine runs a script URL in the present page without asking the
+            // policy: it is asked here, like any other request, and no load starts.
+            NavigationAction asked{url, ui::WebViewNavigationType::Other, true};
+            if (decidePolicy && decidePolicy(asked)) webkit_web_view_load_uri(view_, url.c_str());
+            return;
+        }
         setBusy(true);
         webkit_web_view_load_uri(view_, url.c_str());
     }
