@@ -4,6 +4,14 @@
 // Under the sanitizers they are left out: the engine's libraries are not instrumented.
 
 #include <cstdlib>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include <sys/types.h>
+#include <unistd.h>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -195,6 +203,56 @@ TEST_F(RealEngine, ScriptRequestsRunOnlyWhenTheDelegateAllowsThem) {
     view->loadRequest("javascript:void(document.title='no delegate')");
     fnd::RunLoop::main()->runFor(0.5);
     EXPECT_EQ(title(), "allowed");
+}
+
+/// Kills every web process below this one (the engine does not tell its pid): answers
+/// how many were killed.
+int killWebProcesses() {
+    std::map<pid_t, pid_t> parents;
+    std::map<pid_t, std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        pid_t pid = static_cast<pid_t>(std::atoi(entry.path().filename().c_str()));
+        if (pid <= 0) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        auto open = line.find('('), close = line.rfind(')');
+        if (open == std::string::npos || close == std::string::npos) continue;
+        names[pid] = line.substr(open + 1, close - open - 1);
+        parents[pid] = static_cast<pid_t>(std::atoi(line.c_str() + close + 4));
+    }
+    int killed = 0;
+    for (const auto& [pid, name] : names) {
+        if (name.rfind("WebKitWebProces", 0) != 0) continue;
+        bool mine = false;
+        for (pid_t p = parents[pid]; p > 1 && !mine; p = parents.count(p) ? parents[p] : 0) mine = p == getpid();
+        if (mine && ::kill(pid, SIGKILL) == 0) ++killed;
+    }
+    return killed;
+}
+
+class Ends : public ui::WebViewDelegate {
+public:
+    int finished = 0;
+    std::vector<std::string> failures;
+    void webViewDidFinishLoad(rt::Object&) override { ++finished; }
+    void webViewDidFailLoad(rt::Object&, const std::string& error) override { failures.push_back(error); }
+};
+
+TEST_F(RealEngine, ACrashedWebProcessIsAFailedLoadAndTheNextLoadWorks) {
+    auto view = rt::make<web::WebView>(ui::Rect(0, 0, 300, 200));
+    auto ends = std::make_shared<Ends>();
+    view->setDelegate(ends);
+    view->loadHTMLString("<html><head><title>first</title></head><body>text</body></html>");
+    ASSERT_TRUE(waitFor([&] { return ends->finished == 1; }));
+    ASSERT_GT(killWebProcesses(), 0);
+    ASSERT_TRUE(waitFor([&] { return !ends->failures.empty(); }, 10)) << "the crash was not told";
+    EXPECT_NE(ends->failures[0].find("The web content ended"), std::string::npos) << ends->failures[0];
+    EXPECT_FALSE(view->isLoading());
+
+    view->loadHTMLString("<html><head><title>second</title></head><body>text</body></html>");
+    ASSERT_TRUE(waitFor([&] { return ends->finished == 2; }));
+    EXPECT_EQ(view->title(), "second");
 }
 
 }  // namespace real_web_engine_test

@@ -105,6 +105,7 @@ public:
         g_signal_connect(view_, "decide-policy", G_CALLBACK(&GtkWebEngine::onDecidePolicy), this);
         g_signal_connect(view_, "load-changed", G_CALLBACK(&GtkWebEngine::onLoadChanged), this);
         g_signal_connect(view_, "load-failed", G_CALLBACK(&GtkWebEngine::onLoadFailed), this);
+        g_signal_connect(view_, "web-process-terminated", G_CALLBACK(&GtkWebEngine::onWebProcessTerminated), this);
         liveEngines().insert(this);
         keepPumping();
     }
@@ -318,6 +319,19 @@ private:
             return FALSE;
         if (self->didFailLoad) self->didFailLoad(std::string(uri ? uri : "") + ": " + (error ? error->message : ""));
         return FALSE;
+    }
+
+    static void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
+        auto* self = static_cast<GtkWebEngine*>(data);
+        // The page is gone with its process; the next load starts a new one.
+        self->measuring_ = false;
+        self->failed_ = false;
+        self->setBusy(false);
+        const char* why = reason == WEBKIT_WEB_PROCESS_CRASHED                  ? "its process crashed"
+                          : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "its process ran out of memory"
+                                                                               : "its process was stopped";
+        if (self->didFailLoad)
+            self->didFailLoad(std::string("The web content ended: ") + why + "; load the page again to show it.");
     }
 
     WebKitWebContext* context_ = nullptr;
