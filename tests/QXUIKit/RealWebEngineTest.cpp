@@ -168,24 +168,36 @@ TEST_F(RealEngine, WebViewControllerLoadsVetoesAndClearsWebsiteData) {
     EXPECT_EQ(controller->title(), "Loopback page") << "the first page's title stays";
 }
 
+/// A web view's delegate that allows every request but script URLs (unless told to)
+/// and records what it hears.
 class Policy : public ui::WebViewDelegate {
 public:
     bool allowScripts = false;
     int finished = 0;
     std::vector<std::string> asked;
+    std::vector<std::string> failures;
     bool webViewShouldStartLoad(rt::Object&, const std::string& url, ui::WebViewNavigationType) override {
         asked.push_back(url);
         return allowScripts || url.rfind("javascript:", 0) != 0;
     }
     void webViewDidFinishLoad(rt::Object&) override { ++finished; }
+    void webViewDidFailLoad(rt::Object&, const std::string& error) override { failures.push_back(error); }
 };
 
-TEST_F(RealEngine, ScriptRequestsRunOnlyWhenTheDelegateAllowsThem) {
+/// A web view with the delegate, once it shows a page of the title (nil if it never does).
+rt::Ref<web::WebView> viewShowing(const std::shared_ptr<Policy>& policy, const std::string& title) {
     auto view = rt::make<web::WebView>(ui::Rect(0, 0, 300, 200));
-    auto policy = std::make_shared<Policy>();
     view->setDelegate(policy);
-    view->loadHTMLString("<html><head><title>page</title></head><body>text</body></html>");
-    ASSERT_TRUE(waitFor([&] { return policy->finished == 1; }));
+    int before = policy->finished;
+    view->loadHTMLString("<html><head><title>" + title + "</title></head><body>text</body></html>");
+    if (!fnd::RunLoop::main()->runUntil([&] { return policy->finished > before; }, kTimeout)) return nullptr;
+    return view;
+}
+
+TEST_F(RealEngine, ScriptRequestsRunOnlyWhenTheDelegateAllowsThem) {
+    auto policy = std::make_shared<Policy>();
+    auto view = viewShowing(policy, "page");
+    ASSERT_TRUE(view);
     auto title = [&] { return view->stringByEvaluatingJavaScript("document.title"); };
 
     const std::string refused = "javascript:void(document.title='refused')";
@@ -231,20 +243,10 @@ int killWebProcesses() {
     return killed;
 }
 
-class Ends : public ui::WebViewDelegate {
-public:
-    int finished = 0;
-    std::vector<std::string> failures;
-    void webViewDidFinishLoad(rt::Object&) override { ++finished; }
-    void webViewDidFailLoad(rt::Object&, const std::string& error) override { failures.push_back(error); }
-};
-
 TEST_F(RealEngine, ACrashedWebProcessIsAFailedLoadAndTheNextLoadWorks) {
-    auto view = rt::make<web::WebView>(ui::Rect(0, 0, 300, 200));
-    auto ends = std::make_shared<Ends>();
-    view->setDelegate(ends);
-    view->loadHTMLString("<html><head><title>first</title></head><body>text</body></html>");
-    ASSERT_TRUE(waitFor([&] { return ends->finished == 1; }));
+    auto ends = std::make_shared<Policy>();
+    auto view = viewShowing(ends, "first");
+    ASSERT_TRUE(view);
     ASSERT_GT(killWebProcesses(), 0);
     ASSERT_TRUE(waitFor([&] { return !ends->failures.empty(); }, 10)) << "the crash was not told";
     EXPECT_NE(ends->failures[0].find("The web content ended"), std::string::npos) << ends->failures[0];
