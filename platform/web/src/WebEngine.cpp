@@ -3,8 +3,9 @@
 #include <atomic>
 #include <mutex>
 
-#include <web/FakeWebEngine.h>
 #include <web/RealWebEngine.h>
+
+#include "UnavailableWebEngine.h"
 
 namespace web {
 
@@ -54,9 +55,12 @@ std::unique_ptr<WebEngine> makeWebEngine() {
     if (factory) {
         if (auto engine = factory()) return engine;
     }
-    if (auto real = makeRealWebEngine()) return real;
-    // No engine can start (none built, or no display): pages are scripted, never rendered.
-    return std::make_unique<FakeWebEngine>();
+    rt::Ref<rt::Error> error;
+    if (auto real = makeRealWebEngine(&error)) return real;
+    // No engine can start (none built, or no display): the view says so to its host at
+    // each load. Only a test that asks for it gets the scripted engine.
+    return std::make_unique<UnavailableWebEngine>(error ? error->localizedDescription()
+                                                        : std::string("The web engine did not start."));
 }
 
 bool isRealEngineAvailable() {

@@ -1,5 +1,7 @@
 #include <web/WebView.h>
 
+#include "ScriptURL.h"
+
 namespace web {
 
 WebView::WebView(const ui::Rect& frame) : ui::View(frame) {}
@@ -13,7 +15,8 @@ void WebView::didInitialize() {
         auto self = weak.lock();
         if (!self) return false;
         auto d = self->delegate();
-        if (!d) return true;
+        // A script for the page runs only when a host has said yes to it.
+        if (!d) return !isScriptURL(action.url);
         const NavigationAction* outer = self->navigationInQuestion_;
         self->navigationInQuestion_ = &action;
         bool allowed = d->webViewShouldStartLoad(*self, action.url, action.type);

@@ -55,8 +55,8 @@ using WebEngineFactory = std::function<std::unique_ptr<WebEngine>()>;
 
 /// Replaces the factory (nil restores the default); answers the previous one.
 WebEngineFactory setWebEngineFactory(WebEngineFactory factory);
-/// A new engine from the present factory. Without a real engine in the build the
-/// default factory makes scripted engines.
+/// A new engine from the present factory. When no real engine can start, the default
+/// factory makes one whose every load fails with the reason (and logs it once).
 std::unique_ptr<WebEngine> makeWebEngine();
 /// Whether this build has a real engine.
 bool isRealEngineAvailable();

@@ -11,6 +11,8 @@
 
 #include <fnd/RunLoop.h>
 
+#include "../ScriptURL.h"
+
 namespace web {
 
 namespace {
@@ -103,6 +105,7 @@ public:
         g_signal_connect(view_, "decide-policy", G_CALLBACK(&GtkWebEngine::onDecidePolicy), this);
         g_signal_connect(view_, "load-changed", G_CALLBACK(&GtkWebEngine::onLoadChanged), this);
         g_signal_connect(view_, "load-failed", G_CALLBACK(&GtkWebEngine::onLoadFailed), this);
+        g_signal_connect(view_, "web-process-terminated", G_CALLBACK(&GtkWebEngine::onWebProcessTerminated), this);
         liveEngines().insert(this);
         keepPumping();
     }
@@ -123,6 +126,13 @@ public:
         webkit_web_view_load_html(view_, html.c_str(), baseURL.empty() ? nullptr : baseURL.c_str());
     }
     void loadRequest(const std::string& url) override {
+        if (isScriptURL(url)) {
+            // The engine runs a script URL in the present page without asking the
+            // policy: it is asked here, like any other request, and no load starts.
+            NavigationAction asked{url, ui::WebViewNavigationType::Other, true};
+            if (decidePolicy && decidePolicy(asked)) webkit_web_view_load_uri(view_, url.c_str());
+            return;
+        }
         setBusy(true);
         webkit_web_view_load_uri(view_, url.c_str());
     }
@@ -309,6 +319,19 @@ private:
             return FALSE;
         if (self->didFailLoad) self->didFailLoad(std::string(uri ? uri : "") + ": " + (error ? error->message : ""));
         return FALSE;
+    }
+
+    static void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
+        auto* self = static_cast<GtkWebEngine*>(data);
+        // The page is gone with its process; the next load starts a new one.
+        self->measuring_ = false;
+        self->failed_ = false;
+        self->setBusy(false);
+        const char* why = reason == WEBKIT_WEB_PROCESS_CRASHED                  ? "its process crashed"
+                          : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "its process ran out of memory"
+                                                                               : "its process was stopped";
+        if (self->didFailLoad)
+            self->didFailLoad(std::string("The web content ended: ") + why + "; load the page again to show it.");
     }
 
     WebKitWebContext* context_ = nullptr;
