@@ -126,8 +126,10 @@ void GstSession::handleMessage(GstMessage* message) {
         }
         case GST_MESSAGE_EOS:
             // A pipeline fed by several inputs may post its end more than once; the item
-            // reaches its end once per play-through (a seek clears the flag).
-            if (ended_) break;
+            // reaches its end once per play-through (a seek clears the flag). An end that
+            // comes while a seek is asked for or under way was reached before that seek
+            // flushed: the seek's target, not the end, is where the item now is.
+            if (ended_ || seeking_ || seekPending_) break;
             if (!duration_.isNumeric()) queryDuration();
             ended_ = true;
             accountWatched();
