@@ -564,7 +564,11 @@ TEST_P(OneTurnTest, ChoicesASeekAPauseAndAPlayEndAtTheTargetWithTheChosenStreams
     const std::string tag = std::string("/tag/oneturn-") + names[static_cast<int>(GetParam())] + "/vod/";
     MasterPlaylist master;
     ASSERT_NO_FATAL_FAILURE(loadMasterPlaylist(tag, master));
-    auto& [item, player, audible, legible] = master;
+    // Named references rather than a structured binding: lambdas below capture them.
+    auto& item = master.item;
+    auto& player = master.player;
+    auto& audible = master.audible;
+    auto& legible = master.legible;
     ASSERT_EQ(audible->options().size(), 2u);
     std::vector<LegibleCue> cues;
     item->setLegibleOutputHandler([&](const LegibleCue& cue) { cues.push_back(cue); });
