@@ -258,9 +258,11 @@ std::string watch(const std::string& label, QXQuorvexPlayer& player, const Optio
     const int adsBefore = delegate.adsFinished, errorsBefore = delegate.adErrors;
     const bool withAd = std::exchange(prerollPending, false);
     bool adShot = false, adOver = !withAd, afterAdShot = !withAd;
-    // However short the content's duration, the ad may play to its end (within reason).
-    const double adAllowance = 30;
-    while (now() - started < options.duration + (adOver ? 0 : adAllowance)) {
+    // However short the content's duration, the ad may play to its end (within reason),
+    // and the duration counts from the first picture: a loaded machine may take seconds
+    // to show it, which is loading, not playing.
+    const double adAllowance = 30, firstPictureAllowance = 20;
+    while (now() - started < options.duration + (adOver ? 0 : adAllowance) + (sawPicture ? 0 : firstPictureAllowance)) {
         loop->runOnce(0.02);
         if (withAd && !adShot && adPictureShown(player)) {
             adShot = true;
@@ -274,6 +276,7 @@ std::string watch(const std::string& label, QXQuorvexPlayer& player, const Optio
         auto video = rt::cast<QXPlayerView>(player.playerView()->presentationLayer());
         if (video && !sawPicture && video->playerLayer()->isReadyForDisplay()) {
             sawPicture = true;
+            if (adOver) started = now();
             say(label + ": first picture in the player's view");
         }
         if (adOver && !afterAdShot && !player.playingAd() && video && video->playerLayer()->currentFrame()) {
@@ -284,7 +287,8 @@ std::string watch(const std::string& label, QXQuorvexPlayer& player, const Optio
             sawDuration = true;
             say(rt::format("%@: duration %g s", label, player.duration()));
         }
-        if (adOver && nextSnapshot < options.snapshots.size() && now() - started >= options.snapshots[nextSnapshot]) {
+        if (adOver && sawPicture && nextSnapshot < options.snapshots.size() &&
+            now() - started >= options.snapshots[nextSnapshot]) {
             double at = options.snapshots[nextSnapshot++];
             for (bool shown : {true, false}) {
                 player.showControls(shown, false, kControlHideDelayNever);
