@@ -102,6 +102,9 @@ public:
     void refreshAccessLog(AccessLogEvent& event);
 
     void handleMessage(GstMessage* message);
+    void reachedEnd();                          // the pipeline's end-of-stream
+    void stateChanged(GstMessage* message);     // a state change; only the pipeline's counts
+    void asyncDone();                           // a preroll, a seek's or a state change's, is done
     /// Hands the newest picture of the mailbox to the item.
     void deliverFrame();
     void deliverCue(const LegibleCue& cue);

@@ -125,57 +125,13 @@ void GstSession::handleMessage(GstMessage* message) {
             break;
         }
         case GST_MESSAGE_EOS:
-            // A pipeline fed by several inputs may post its end more than once; the item
-            // reaches its end once per play-through (a seek clears the flag). An end that
-            // comes while a seek is asked for or under way was reached before that seek
-            // flushed: the seek's target, not the end, is where the item now is.
-            if (ended_ || seeking_ || seekPending_) break;
-            if (!duration_.isNumeric()) queryDuration();
-            ended_ = true;
-            accountWatched();
-            if (duration_.isNumeric()) lastPosition_ = duration_.toSeconds();
-            applyState();
-            if (auto item = item_.lock()) item->engineDidPlayToEnd();
+            reachedEnd();
             break;
         case GST_MESSAGE_STATE_CHANGED:
-            if (GST_MESSAGE_SRC(message) == GST_OBJECT(pipeline_)) {
-                GstState oldState, newState;
-                gst_message_parse_state_changed(message, &oldState, &newState, nullptr);
-                if (newState == GST_STATE_PLAYING) {
-                    hasPlayed_ = true;
-                    if (playingSince_ < 0) playingSince_ = nowSeconds();
-                } else if (oldState == GST_STATE_PLAYING) {
-                    accountWatched();
-                }
-                if (newState == requested_ && commands_.running(GstCommandQueue::Kind::State)) stateReached();
-                if (newState == GST_STATE_PLAYING && seekSettling_) {
-                    seekSettling_ = false;
-                    commands_.completed(GstCommandQueue::Kind::Seek);
-                }
-            }
+            stateChanged(message);
             break;
         case GST_MESSAGE_ASYNC_DONE:
-            if (!prerolled_) {
-                markPrerolled();
-            } else if (collection_) {
-                // Every stream's caps are known now.
-                readCollection(GST_STREAM_COLLECTION(gst_object_ref(collection_)), true);
-            }
-            // The preroll that ends a seek, or a state change that had to wait for one.
-            if (seeking_) {
-                seeking_ = false;
-                finishRunningSeek(true);
-                // A flushing seek while playing prerolls at the target and then plays again
-                // with a new base time. A pause that came before that would keep the old
-                // one: the pictures would then be late and dropped, the position ahead of
-                // them. So the command ends once the pipeline plays again.
-                GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
-                gst_element_get_state(pipeline_, &state, &pending, 0);
-                seekSettling_ = requested_ == GST_STATE_PLAYING && (state != GST_STATE_PLAYING || pending != GST_STATE_VOID_PENDING);
-                if (!seekSettling_) commands_.completed(GstCommandQueue::Kind::Seek);
-            }
-            if (commands_.running(GstCommandQueue::Kind::State)) stateReached();
-            applyState();
+            asyncDone();
             break;
         case GST_MESSAGE_BUFFERING: {
             int percent = 100;
@@ -229,6 +185,62 @@ void GstSession::handleMessage(GstMessage* message) {
         default:
             break;
     }
+}
+
+void GstSession::reachedEnd() {
+    // A pipeline fed by several inputs may post its end more than once; the item
+    // reaches its end once per play-through (a seek clears the flag). An end that
+    // comes while a seek is asked for or under way was reached before that seek
+    // flushed: the seek's target, not the end, is where the item now is.
+    if (ended_ || seeking_ || seekPending_) return;
+    if (!duration_.isNumeric()) queryDuration();
+    ended_ = true;
+    accountWatched();
+    if (duration_.isNumeric()) lastPosition_ = duration_.toSeconds();
+    applyState();
+    if (auto item = item_.lock()) item->engineDidPlayToEnd();
+}
+
+void GstSession::stateChanged(GstMessage* message) {
+    if (GST_MESSAGE_SRC(message) == GST_OBJECT(pipeline_)) {
+        GstState oldState, newState;
+        gst_message_parse_state_changed(message, &oldState, &newState, nullptr);
+        if (newState == GST_STATE_PLAYING) {
+            hasPlayed_ = true;
+            if (playingSince_ < 0) playingSince_ = nowSeconds();
+        } else if (oldState == GST_STATE_PLAYING) {
+            accountWatched();
+        }
+        if (newState == requested_ && commands_.running(GstCommandQueue::Kind::State)) stateReached();
+        if (newState == GST_STATE_PLAYING && seekSettling_) {
+            seekSettling_ = false;
+            commands_.completed(GstCommandQueue::Kind::Seek);
+        }
+    }
+}
+
+void GstSession::asyncDone() {
+    if (!prerolled_) {
+        markPrerolled();
+    } else if (collection_) {
+        // Every stream's caps are known now.
+        readCollection(GST_STREAM_COLLECTION(gst_object_ref(collection_)), true);
+    }
+    // The preroll that ends a seek, or a state change that had to wait for one.
+    if (seeking_) {
+        seeking_ = false;
+        finishRunningSeek(true);
+        // A flushing seek while playing prerolls at the target and then plays again
+        // with a new base time. A pause that came before that would keep the old
+        // one: the pictures would then be late and dropped, the position ahead of
+        // them. So the command ends once the pipeline plays again.
+        GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
+        gst_element_get_state(pipeline_, &state, &pending, 0);
+        seekSettling_ = requested_ == GST_STATE_PLAYING && (state != GST_STATE_PLAYING || pending != GST_STATE_VOID_PENDING);
+        if (!seekSettling_) commands_.completed(GstCommandQueue::Kind::Seek);
+    }
+    if (commands_.running(GstCommandQueue::Kind::State)) stateReached();
+    applyState();
 }
 
 }  // namespace media::gstimpl
