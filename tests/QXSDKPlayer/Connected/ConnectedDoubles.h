@@ -85,6 +85,10 @@ public:
     }
     void connectionMade() { tell([](VexaClientListener& l, IVexaClient& c) { l.vexaClientDidEstablishConnection(c, true); }); }
     void connectionLost() { tell([](VexaClientListener& l, IVexaClient& c) { l.vexaClientDidEstablishConnection(c, false); }); }
+    /// The transport failed with that cause (a refused certificate, an unreachable server).
+    void connectionFailed(const rt::Ref<rt::Error>& cause) {
+        tell([&](VexaClientListener& l, IVexaClient& c) { l.vexaClientDidLoseConnection(c, cause); });
+    }
     void stream(const std::string& url) {
         tell([&](VexaClientListener& l, IVexaClient& c) {
             l.vexaClientOnlineStatusChanged(c, true);

@@ -9,6 +9,8 @@
 #include <QXCorePlayer/Core/Core/CPURLResolvingSource.h>
 #include <QXCorePlayer/Core/HLSSourceResolver/CPHLSSourceResolver.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
+#include <net/Errors.h>
+#include <net/WebSocket.h>
 #include <rt/KVO.h>
 
 #include "ConnectedDoubles.h"
@@ -224,6 +226,54 @@ TEST_F(ConnectedSourceTest, ALostConnectionWaitsWithCode3AndReconnectsAfterTwoSe
     second->stream("https://cdn.example/live/c42.m3u8");
     EXPECT_EQ(source->state(), State::Realized) << "the metadata came before the loss";
     EXPECT_FALSE(source->error());
+}
+
+TEST_F(ConnectedSourceTest, OnlyThreeCertificateRefusalsInARowFailTheSourceWithTheirCause) {
+    auto refused = [] {
+        rt::Dictionary info;
+        info.set(rt::Error::LocalizedFailureReasonKey, rt::Value(std::string("certificate has expired")));
+        return rt::Error::make(net::kNetworkErrorDomain,
+                               static_cast<long long>(net::WebSocketError::ServerCertificateUntrusted), info);
+    };
+    auto unreachable = net::networkError(net::NetworkError::CannotConnect, "Connection refused");
+    source->realizeWithPlaybackID("0123456789ABCDEF");
+    // Refused, refused, reached: the count starts again. Refused, refused, unreachable:
+    // again. Every retry keeps coming after two seconds.
+    for (const auto& third : {rt::Ref<rt::Error>(), unreachable}) {
+        for (int i = 0; i < 2; ++i) {
+            factory->last()->connectionFailed(refused());
+            ASSERT_EQ(source->state(), State::Waiting);
+            advance(2);
+        }
+        if (third) {
+            factory->last()->connectionFailed(third);
+            ASSERT_EQ(source->state(), State::Waiting);
+            EXPECT_EQ(source->error()->localizedDescription(),
+                      "The connection to the media server failed: Connection refused");
+            advance(2);
+        } else {
+            factory->last()->connectionMade();
+        }
+    }
+    factory->last()->connectionFailed(refused());
+    EXPECT_EQ(source->state(), State::Waiting);
+    auto waiting = source->error();
+    EXPECT_EQ(codeOf(waiting), static_cast<long>(Code::Reconnecting));
+    EXPECT_EQ(waiting->localizedDescription().rfind("The media server's certificate was refused: certificate has expired", 0), 0u)
+        << waiting->localizedDescription();
+    advance(2);
+    factory->last()->connectionFailed(refused());
+    EXPECT_EQ(source->state(), State::Waiting);
+    advance(2);
+    factory->last()->connectionFailed(refused());
+    EXPECT_EQ(source->state(), State::Failed) << "the third refusal in a row";
+    EXPECT_EQ(codeOf(source->error()), static_cast<long>(Code::CannotConnect));
+    ASSERT_TRUE(source->error()->underlyingError());
+    EXPECT_EQ(source->error()->underlyingError()->code(),
+              static_cast<long long>(net::WebSocketError::ServerCertificateUntrusted));
+    int made = factory->requests;
+    advance(10);
+    EXPECT_EQ(factory->requests, made) << "no retry after the failure";
 }
 
 TEST_F(ConnectedSourceTest, AReconnectWhoseSubscribeIsNeverAnsweredTimesOut) {

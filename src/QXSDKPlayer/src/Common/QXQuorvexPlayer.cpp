@@ -97,9 +97,9 @@ void QXQuorvexPlayer::didInitialize() {
         }
         playbackControlFactoryStore.set(*this, factory);
     }));
-    observations_.push_back(rt::observe(me, "session.error", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) {
-        errorStore.set(*this, mapError(session_ ? session_->error() : nullptr));
-    }));
+    for (const char* path : {"session.error", "session.source.error"})
+        observations_.push_back(
+            rt::observe(me, path, rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) { refreshError(); }));
     installSelectionBindings();
     followFirstPicture();
     // Live while playing content the source reports online.

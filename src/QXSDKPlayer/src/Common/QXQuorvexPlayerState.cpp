@@ -131,6 +131,8 @@ void QXQuorvexPlayer::installTriggers() {
     auto me = self();
     lastPlayerState_ = playerState();
     observations_.push_back(rt::observe(me, "playerState", rt::KVONew, [this](const rt::KVOChange&) {
+        // The error first, so a delegate that reads it on the state call finds it.
+        refreshError();
         auto state = playerState();
         if (state == lastPlayerState_) return;
         lastPlayerState_ = state;
@@ -214,6 +216,21 @@ Code facadeCodeForSourceCode(long long code) {
 std::optional<QXQuorvexPlayerErrorCode> QXQuorvexPlayer::errorCode() const {
     if (!error_ || error_->domain() != QXQuorvexPlayerErrorDomain) return std::nullopt;
     return static_cast<QXQuorvexPlayerErrorCode>(error_->code());
+}
+
+void QXQuorvexPlayer::refreshError() {
+    rt::Ref<rt::Error> error = session_ ? session_->error() : nullptr;
+    // A source that waits to retry its connection is no failure of the session, but a
+    // host whose player stays waiting must be able to read why (a refused certificate
+    // is not cured by waiting).
+    if (!error && playerState() == QXPlayerState::Waiting) {
+        auto source = session_->source();
+        auto waiting = source ? source->error() : nullptr;
+        if (waiting && waiting->underlyingError()) error = waiting;
+    }
+    if (error == unmappedError_) return;
+    unmappedError_ = error;
+    errorStore.set(*this, mapError(error));
 }
 
 rt::Ref<rt::Error> QXQuorvexPlayer::mapError(const rt::Ref<rt::Error>& error) {

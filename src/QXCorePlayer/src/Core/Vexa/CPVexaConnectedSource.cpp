@@ -15,6 +15,8 @@
 #include <RuzEzo/Signal/Const/FKConstSignal.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
+#include <net/Errors.h>
+#include <net/WebSocket.h>
 #include <rt/Format.h>
 
 namespace zid {
@@ -141,6 +143,7 @@ void CPVexaConnectedSource::dispose() {
     cancelReconnect();
     cancelConnectionTimeout();
     setCdnSelector(nullptr);
+    certificateRefusals_ = 0;
     source_->dispose();
     disconnect();
     // A source realized again starts without the old lock; a confirmed age stays, it
@@ -261,26 +264,26 @@ void CPVexaConnectedSource::vexaClientDidLoseConnection(IVexaClient&, const rt::
 void CPVexaConnectedSource::onConnect() {
     QXLog(kCoreLogModule, objectClass(), 5, "onConnect");
     cancelConnectionTimeout();
+    certificateRefusals_ = 0;
     connectedKey.set(*this, true);
 }
 
 void CPVexaConnectedSource::onDisconnect(const rt::Ref<rt::Error>& cause) {
     QXLog(kCoreLogModule, objectClass(), 5, "onDisconnect");
     disconnect();
-    // The transport's failure (a refused certificate, say) stays visible under the
-    // source's own error, so the status view and the host can tell it apart.
-    auto error = [&](CPMediaSourceErrorCode code) {
-        if (!cause) return mediaSourceError(code);
-        rt::Dictionary info;
-        info.set(rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(cause));
-        return rt::Error::make(kMediaSourceErrorDomain, static_cast<long long>(code), info);
-    };
-    if (!shouldReconnect_) {
+    // Refusals count only while nothing else happens between them: a server that was
+    // reached, or failed otherwise, starts the count again.
+    certificateRefusals_ = isCertificateRefusal(cause) ? certificateRefusals_ + 1 : 0;
+    if (!shouldReconnect_ || certificateRefusals_ >= kCertificateRefusalLimit) {
+        // Retrying would meet the same certificate: the host is told why instead.
+        auto error = connectionError(CPMediaSourceErrorCode::CannotConnect, cause);
+        if (certificateRefusals_ >= kCertificateRefusalLimit)
+            QXLog(kCoreLogModule, objectClass(), 2, "Giving up: %@", error->localizedDescription());
         dispose();
-        setFailedWithError(error(CPMediaSourceErrorCode::CannotConnect));
+        setFailedWithError(error);
         return;
     }
-    setError(error(CPMediaSourceErrorCode::Reconnecting));
+    setError(connectionError(CPMediaSourceErrorCode::Reconnecting, cause));
     setWaiting();
     rt::Weak<CPVexaConnectedSource> weak = selfAs<CPVexaConnectedSource>();
     reconnectTimer_ = fnd::RunLoop::main()->schedule(kReconnectDelay, false, [weak](fnd::Timer&) {
@@ -289,6 +292,40 @@ void CPVexaConnectedSource::onDisconnect(const rt::Ref<rt::Error>& cause) {
         s->reconnectTimer_.reset();
         if (!s->connected()) s->connect();
     });
+}
+
+bool CPVexaConnectedSource::isCertificateRefusal(const rt::Ref<rt::Error>& cause) {
+    if (!cause || cause->domain() != net::kNetworkErrorDomain) return false;
+    switch (cause->code()) {
+        case static_cast<long long>(net::WebSocketError::ServerCertificateUntrusted):
+        case static_cast<long long>(net::NetworkError::ServerCertificateUntrusted):
+        case static_cast<long long>(net::NetworkError::ServerCertificateExpired):
+        case static_cast<long long>(net::NetworkError::ServerCertificateHostMismatch):
+            return true;
+        default:
+            return false;
+    }
+}
+
+rt::Ref<rt::Error> CPVexaConnectedSource::connectionError(CPMediaSourceErrorCode code, const rt::Ref<rt::Error>& cause) {
+    if (!cause) return mediaSourceError(code);
+    // The transport's failure stays beneath the source's own error and is said in its
+    // message, so the status view and the host can tell a refused certificate from an
+    // unreachable server.
+    std::string text;
+    if (isCertificateRefusal(cause)) {
+        rt::Value reason = cause->userInfo().get(rt::Error::LocalizedFailureReasonKey);
+        text = "The media server's certificate was refused: " +
+               (reason.isString() ? reason.string() : cause->localizedDescription()) +
+               "; a media server whose certificate comes from an authority of the host's own needs that "
+               "authority among the trusted anchors (extraTrustAnchorsPem)";
+    } else {
+        text = "The connection to the media server failed: " + cause->localizedDescription();
+    }
+    rt::Dictionary info;
+    info.set(rt::Error::LocalizedDescriptionKey, rt::Value(text));
+    info.set(rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(cause));
+    return rt::Error::make(kMediaSourceErrorDomain, static_cast<long long>(code), info);
 }
 
 void CPVexaConnectedSource::onConnectionTimeout(std::uint64_t attempt) {

@@ -254,7 +254,10 @@ public:
     rt::Ref<ui::ViewController> presentingViewController() const;
     /// Held weakly.
     void setPresentingViewController(const rt::Ref<ui::ViewController>& controller);
-    /// The session's error in QXQuorvexPlayerErrorDomain; none while the session has none.
+    /// The session's error in QXQuorvexPlayerErrorDomain. While the player waits (state 2)
+    /// on a source whose connection failed and is retried, that failure: code 0, its
+    /// message saying why (a refused certificate, an unreachable server), the transport's
+    /// error beneath it. None otherwise.
     const rt::Ref<rt::Error>& error() const { return error_; }
     /// The code of error() when it is in QXQuorvexPlayerErrorDomain; none otherwise.
     std::optional<QXQuorvexPlayerErrorCode> errorCode() const;
@@ -452,6 +455,8 @@ private:
     void refreshSubtitles();
     void refreshAudioTracks();
     void updateLive();
+    /// Writes error from the session, or from its waiting source.
+    void refreshError();
     void bindLoadingTimeout(const rt::Ref<CPPlaybackSession>& session);
     template <class F> void tellDelegate(F&& call);
 
@@ -467,6 +472,7 @@ private:
     // The session's option lists the records were made from.
     std::vector<rt::Ref<rt::Object>> sessionSubtitles_, sessionAudioTracks_;
     QXPlayerState lastPlayerState_ = QXPlayerState::Stopped;
+    rt::Ref<rt::Error> unmappedError_;  // what error was mapped from
     rt::Value lastStartDate_;
     bool hasLive_ = false;
 

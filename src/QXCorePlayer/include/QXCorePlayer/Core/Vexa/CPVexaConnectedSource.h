@@ -7,7 +7,9 @@
 // dependencies ("source.title", ...), so observers of this source see them change.
 //
 // Every connect attempt is timed out after 30 s on the main run loop's clock; a lost
-// connection is retried after 2 s while the source waits with error code 3. Main
+// connection is retried after 2 s while the source waits with error code 3, the
+// transport's failure beneath it; a certificate refused three times in a row fails the
+// source (code 2) instead, since retrying would meet the same certificate. Main
 // thread only: the client's calls, the timers and the CDN selection's results all
 // arrive there.
 
@@ -38,6 +40,8 @@ private:
 public:
     static constexpr double kConnectionTimeout = 30.0;
     static constexpr double kReconnectDelay = 2.0;
+    /// Refusals of the media server's certificate in a row that fail the source.
+    static constexpr int kCertificateRefusalLimit = 3;
     /// Stream formats in the order they are preferred.
     static const std::vector<std::string>& preferredStreamFormats();
 
@@ -158,6 +162,10 @@ private:
     /// cause: why the transport failed, carried under the source's error; may be null.
     void onDisconnect(const rt::Ref<rt::Error>& cause = nullptr);
     void onConnectionTimeout(std::uint64_t attempt);
+    static bool isCertificateRefusal(const rt::Ref<rt::Error>& cause);
+    /// The source's error with that code, the transport's failure (when there is one)
+    /// beneath it and said in its message.
+    static rt::Ref<rt::Error> connectionError(CPMediaSourceErrorCode code, const rt::Ref<rt::Error>& cause);
     void setVexaClient(std::shared_ptr<IVexaClient> client);
     void cancelConnectionTimeout();
     void cancelReconnect();
@@ -202,6 +210,7 @@ private:
     rt::Ref<fnd::Timer> reconnectTimer_;
     std::uint64_t connectAttempt_ = 0;
     std::uint64_t unlockAnswers_ = 0;
+    int certificateRefusals_ = 0;  // in a row, since the last connection or dispose
     std::shared_ptr<IDisposable> stateTrigger_;
 };
 
