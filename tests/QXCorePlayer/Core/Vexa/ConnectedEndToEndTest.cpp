@@ -18,9 +18,9 @@
 #include <peers/HlsFixtures.h>
 #include <peers/HlsOrigin.h>
 
-#include "VexaTestSupport.h"
+#include "../../VexaTestSupport.h"
 #include "ConnectedDoubles.h"
-#include "support/GstPlayerTest.h"
+#include "../../support/GstPlayerTest.h"
 
 namespace connectedtest {
 namespace {

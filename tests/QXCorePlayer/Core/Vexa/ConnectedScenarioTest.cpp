@@ -12,8 +12,8 @@
 #include <QXUIKit/ImageFetching/ImageViewImageFetching.h>
 #include <net/HttpClient.h>
 
-#include "Core/PlaybackDoubles.h"
-#include "VexaTestSupport.h"
+#include "../PlaybackDoubles.h"
+#include "../../VexaTestSupport.h"
 #include "ConnectedDoubles.h"
 #include "peers/HlsOrigin.h"
 #include "peers/ImageServerPeer.h"
