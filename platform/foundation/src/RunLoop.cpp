@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 #include <rt/Exception.h>
@@ -310,11 +311,18 @@ bool RunLoop::runPosted() {
 
 bool RunLoop::fireDueTimers() {
     bool fired = false;
+    // Only what is due when the pass starts fires in it: a repeating timer whose handler
+    // takes longer than its interval fires once a turn, and posted blocks, sources and
+    // the caller's own checks still get their turn.
+    TimeInterval now;
+    {
+        std::lock_guard lock(mutex_);
+        now = clock_->now();
+    }
     for (;;) {
         rt::Ref<Timer> timer;
         {
             std::lock_guard lock(mutex_);
-            TimeInterval now = clock_->now();
             auto it = timers_.begin();
             while (it != timers_.end() && !it->second->isValid()) it = timers_.erase(it);
             if (it == timers_.end() || it->first.first > now) break;
@@ -335,7 +343,10 @@ bool RunLoop::fireDueTimers() {
             } else if (timer->repeats_) {
                 // A repeating timer keeps its cadence; missed beats collapse into one.
                 TimeInterval next = deadline + timer->interval_;
-                if (next <= now) next = now + timer->interval_ - std::fmod(now - deadline, timer->interval_);
+                // One of no interval fires once a turn.
+                if (next <= now)
+                    next = timer->interval_ > 0 ? now + timer->interval_ - std::fmod(now - deadline, timer->interval_)
+                                                : std::nextafter(now, std::numeric_limits<double>::infinity());
                 insertTimer(timer, next);
             } else {
                 timer->valid_.store(false);
