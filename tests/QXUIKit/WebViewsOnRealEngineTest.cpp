@@ -70,6 +70,22 @@ TEST_F(RealEngine, RichTextIsMeasuredAndMoreLinesAreTaller) {
     EXPECT_DOUBLE_EQ(RichTextView::heightForHtml("<p>One line of text.</p>", 300), static_cast<float>(one));
 }
 
+TEST_F(RealEngine, TwoTextsInOneTurnShowAndMeasureTheLatest) {
+    const std::string replaced = "<p>Replaced in the same turn.</p>";
+    const std::string latest = "<p>One</p><p>Two</p><p>The text that stays.</p>";
+    auto view = rt::make<RichTextView>(ui::Rect(0, 0, 300, 400));
+    auto listener = rt::make<Listener>();
+    addListener(*view, listener);
+    view->layoutIfNeeded();
+    view->setHtml(replaced);
+    view->setHtml(latest);
+    ASSERT_TRUE(waitFor([&] { return !listener->heights.empty(); }, 10)) << "no height: the view stays loading";
+    EXPECT_FALSE(view->isLoading());
+    EXPECT_EQ(view->webView()->stringByEvaluatingJavaScript("document.body.textContent"), "OneTwoThe text that stays.");
+    EXPECT_DOUBLE_EQ(RichTextView::heightForHtml(latest, 300), static_cast<float>(listener->heights.back()));
+    EXPECT_DOUBLE_EQ(RichTextView::heightForHtml(replaced, 300), 1.0);
+}
+
 TEST_F(RealEngine, TheTextsScriptsRefreshesAndLinksDoNotReplaceIt) {
     pages.addPage("/elsewhere", "<html><head><title>elsewhere</title></head><body>elsewhere</body></html>");
     const std::string elsewhere = pages.url("/elsewhere");

@@ -114,6 +114,43 @@ TEST_F(RichText, MeasuresOncePerTextAndWidthIntoTheSharedCache) {
     EXPECT_DOUBLE_EQ(RichTextView::heightForHtml(html, 300), 240);
 }
 
+TEST_F(RichText, TwoTextsInOneTurnShowAndMeasureTheLatestOnAnEngineThatAsksLate) {
+    view->layoutIfNeeded();
+    last().setAnswersLate(true);
+    const std::string replaced = "<p>The text replaced in the same turn</p>";
+    const std::string latest = "<p>The text that stays</p>";
+    view->setHtml(replaced);
+    view->setHtml(latest);
+    EXPECT_TRUE(last().navigations().empty()) << "the engine asks on a later turn";
+    drain();
+    ASSERT_EQ(last().navigations().size(), 2u);
+    EXPECT_TRUE(last().navigations()[1].allowed) << "the latest text's load is let through";
+    ASSERT_EQ(last().loads().size(), 1u);
+    EXPECT_EQ(last().loads()[0].html, latest);
+    EXPECT_TRUE(view->isLoading());
+
+    last().finishLoad(120);
+    EXPECT_FALSE(view->isLoading());
+    advance(0.31);
+    EXPECT_EQ(listener->heights, std::vector<double>{120});
+    EXPECT_DOUBLE_EQ(RichTextView::heightForHtml(latest, 300), 120);
+    EXPECT_DOUBLE_EQ(RichTextView::heightForHtml(replaced, 300), 1.0) << "the replaced text was never measured";
+    EXPECT_FALSE(last().navigate("https://elsewhere.test/", Nav::Other)) << "no load of the text is left to allow";
+}
+
+TEST_F(RichText, AFailedLoadEndsTheLoadingAndTheSameTextLoadsAgain) {
+    view->layoutIfNeeded();
+    const std::string html = "<p>Failed once, shown the second time</p>";
+    view->setHtml(html);
+    last().failLoad("The web content ended: its process crashed; load the page again to show it.");
+    EXPECT_FALSE(view->isLoading());
+    view->setHtml(html);
+    ASSERT_EQ(last().loads().size(), 2u) << "the same text is loaded again";
+    last().finishLoad(64);
+    advance(0.31);
+    EXPECT_EQ(listener->heights, std::vector<double>{64});
+}
+
 TEST_F(RichText, WebViewCoversTheVisiblePartAtMost768High) {
     view->setFrame(Rect(0, 0, 320, 2000));
     view->setRectVisible(Rect(0, 1500, 320, 300));
