@@ -1,6 +1,7 @@
 // The web view on the real web engine, in real time (see RealEngineTest.h for the
 // display it needs): script URLs and the navigation policy, a web process that ends.
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -110,6 +111,61 @@ TEST_F(RealEngine, ACrashedWebProcessIsAFailedLoadAndTheNextLoadWorks) {
     view->loadHTMLString("<html><head><title>second</title></head><body>text</body></html>");
     ASSERT_TRUE(waitFor([&] { return ends->finished == 2; }));
     EXPECT_EQ(view->title(), "second");
+}
+
+/// Puts the page's process to work for ever, from a timer of the page's, so the call
+/// that starts it still answers; the page's timer has gone off when this returns.
+void keepThePageBusy(web::WebView& view) {
+    view.stringByEvaluatingJavaScript("setTimeout(function () { for (;;) {} }, 0)");
+    fnd::RunLoop::main()->runFor(0.3);
+}
+
+/// The seconds a call takes.
+template <typename F>
+double secondsTaken(F&& f) {
+    auto start = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST_F(RealEngine, ABusyPageIsStoppedAtTheScriptTimeOutAndTheHostsLoopKeepsTurning) {
+    struct ShortTimeOut {
+        ShortTimeOut() { web::setScriptTimeout(1); }
+        ~ShortTimeOut() { web::setScriptTimeout(0); }
+    } shortTimeOut;
+    auto policy = std::make_shared<Policy>();
+    auto view = viewShowing(policy, "busy");
+    ASSERT_TRUE(view);
+    auto ticks = std::make_shared<int>(0);
+    rt::Ref<fnd::Timer> ticker = fnd::RunLoop::main()->schedule(0.05, true, [ticks](fnd::Timer&) { ++*ticks; });
+    auto loopTurns = [&] {
+        int before = *ticks;
+        fnd::RunLoop::main()->runFor(0.3);
+        return *ticks > before;
+    };
+
+    keepThePageBusy(*view);
+    view->loadHTMLString("<html><head><title>waiting</title></head><body>text</body></html>");
+    EXPECT_TRUE(loopTurns()) << "a load waiting on the busy page held the host's loop";
+    std::string answer = "not asked";
+    EXPECT_LT(secondsTaken([&] { answer = view->stringByEvaluatingJavaScript("document.title"); }), 3.0);
+    EXPECT_EQ(answer, "");
+    EXPECT_TRUE(waitFor([&] { return policy->failures.size() == 1; }, 5)) << "the stopped page was not told";
+    EXPECT_TRUE(loopTurns());
+    EXPECT_FALSE(view->isLoading());
+    if (!policy->failures.empty()) {
+        EXPECT_NE(policy->failures[0].find("Domain=web.engine Code=3"), std::string::npos) << policy->failures[0];
+        EXPECT_NE(policy->failures[0].find("did not answer a script within 1 s"), std::string::npos);
+    }
+
+    // The next load starts a new process; reading the height is bounded the same way.
+    view->loadHTMLString("<html><head><title>busy again</title></head><body>text</body></html>");
+    EXPECT_TRUE(waitFor([&] { return !view->isLoading() && view->title() == "busy again"; }));
+    keepThePageBusy(*view);
+    EXPECT_LT(secondsTaken([&] { view->contentHeight(); }), 3.0);
+    EXPECT_TRUE(waitFor([&] { return policy->failures.size() == 2; }, 5));
+    EXPECT_TRUE(loopTurns());
+    ticker->invalidate();
 }
 
 }  // namespace real_web_engine_test
