@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <limits>
 #include <memory>
 
 #include <rt/Exception.h>
@@ -343,10 +342,7 @@ bool RunLoop::fireDueTimers() {
             } else if (timer->repeats_) {
                 // A repeating timer keeps its cadence; missed beats collapse into one.
                 TimeInterval next = deadline + timer->interval_;
-                // One of no interval fires once a turn.
-                if (next <= now)
-                    next = timer->interval_ > 0 ? now + timer->interval_ - std::fmod(now - deadline, timer->interval_)
-                                                : std::nextafter(now, std::numeric_limits<double>::infinity());
+                if (next <= now) next = now + timer->interval_ - std::fmod(now - deadline, timer->interval_);
                 insertTimer(timer, next);
             } else {
                 timer->valid_.store(false);
