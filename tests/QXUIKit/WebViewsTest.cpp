@@ -3,7 +3,6 @@
 // part, links and other navigations, the controller's cancel, veto, title and loads.
 
 #include <chrono>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -11,10 +10,9 @@
 
 #include <QXFoundation/Crypto/QXCrypto.h>
 #include <QXFoundation/Listening/IListenable.h>
-#include <VirtualTime.h>
+#include <ScriptedEngines.h>
 #include <ui/Application.h>
 #include <ui/BarItem.h>
-#include <web/FakeWebEngine.h>
 #include <web/WebView.h>
 
 #include "QXUIKit/RichTextView/RichTextView.h"
@@ -36,25 +34,7 @@ public:
     void richTextViewShouldStartLoadWithRequest(RichTextView&, const std::string& url) override { links.push_back(url); }
 };
 
-class FakeEngines : public zidtest::VirtualTimeTest {
-protected:
-    void SetUp() override {
-        VirtualTimeTest::SetUp();
-        previous = web::setWebEngineFactory([this] {
-            auto engine = std::make_unique<web::FakeWebEngine>();
-            engines.push_back(engine.get());
-            return engine;
-        });
-    }
-    void TearDown() override {
-        web::setWebEngineFactory(previous);
-        VirtualTimeTest::TearDown();
-    }
-    web::FakeWebEngine& last() { return *engines.back(); }
-
-    web::WebEngineFactory previous;
-    std::vector<web::FakeWebEngine*> engines;
-};
+using webtest::FakeEngines;
 
 class RichText : public FakeEngines {
 protected:
@@ -132,6 +112,43 @@ TEST_F(RichText, MeasuresOncePerTextAndWidthIntoTheSharedCache) {
     advance(0.31);
     EXPECT_TRUE(otherListener->heights.empty());
     EXPECT_DOUBLE_EQ(RichTextView::heightForHtml(html, 300), 240);
+}
+
+TEST_F(RichText, TwoTextsInOneTurnShowAndMeasureTheLatestOnAnEngineThatAsksLate) {
+    view->layoutIfNeeded();
+    last().setAnswersLate(true);
+    const std::string replaced = "<p>The text replaced in the same turn</p>";
+    const std::string latest = "<p>The text that stays</p>";
+    view->setHtml(replaced);
+    view->setHtml(latest);
+    EXPECT_TRUE(last().navigations().empty()) << "the engine asks on a later turn";
+    drain();
+    ASSERT_EQ(last().navigations().size(), 2u);
+    EXPECT_TRUE(last().navigations()[1].allowed) << "the latest text's load is let through";
+    ASSERT_EQ(last().loads().size(), 1u);
+    EXPECT_EQ(last().loads()[0].html, latest);
+    EXPECT_TRUE(view->isLoading());
+
+    last().finishLoad(120);
+    EXPECT_FALSE(view->isLoading());
+    advance(0.31);
+    EXPECT_EQ(listener->heights, std::vector<double>{120});
+    EXPECT_DOUBLE_EQ(RichTextView::heightForHtml(latest, 300), 120);
+    EXPECT_DOUBLE_EQ(RichTextView::heightForHtml(replaced, 300), 1.0) << "the replaced text was never measured";
+    EXPECT_FALSE(last().navigate("https://elsewhere.test/", Nav::Other)) << "no load of the text is left to allow";
+}
+
+TEST_F(RichText, AFailedLoadEndsTheLoadingAndTheSameTextLoadsAgain) {
+    view->layoutIfNeeded();
+    const std::string html = "<p>Failed once, shown the second time</p>";
+    view->setHtml(html);
+    last().failLoad("The web content ended: its process crashed; load the page again to show it.");
+    EXPECT_FALSE(view->isLoading());
+    view->setHtml(html);
+    ASSERT_EQ(last().loads().size(), 2u) << "the same text is loaded again";
+    last().finishLoad(64);
+    advance(0.31);
+    EXPECT_EQ(listener->heights, std::vector<double>{64});
 }
 
 TEST_F(RichText, WebViewCoversTheVisiblePartAtMost768High) {
@@ -250,60 +267,6 @@ TEST_F(WebController, CancelStopsTheLoadAndStaysOnScreen) {
     QXWebViewController::clearWebsiteData();
     EXPECT_EQ(web::websiteDataClearCount(), before + 1);
     EXPECT_EQ(QXWebViewController::isWebKitAvailable(), web::isRealEngineAvailable());
-}
-
-class Policy : public ui::WebViewDelegate {
-public:
-    std::vector<std::string> asked;
-    bool webViewShouldStartLoad(rt::Object&, const std::string& url, Nav) override {
-        asked.push_back(url);
-        return false;
-    }
-};
-
-TEST_F(FakeEngines, ScriptRequestsAskTheDelegateAndWithoutOneAreRefused) {
-    auto view = rt::make<web::WebView>(Rect(0, 0, 300, 200));
-    const std::vector<std::string> scripts{"javascript:void(document.title='x')", " JavaScript:alert(1)",
-                                           "java\tscr\nipt:alert(2)"};
-    for (const auto& url : scripts) view->loadRequest(url);
-    view->loadRequest("http://127.0.0.1/page");
-    ASSERT_EQ(last().navigations().size(), 4u);
-    for (std::size_t i = 0; i < scripts.size(); ++i) EXPECT_FALSE(last().navigations()[i].allowed) << scripts[i];
-    EXPECT_TRUE(last().navigations()[3].allowed) << "other requests need no delegate";
-    ASSERT_EQ(last().loads().size(), 1u);
-
-    auto policy = std::make_shared<Policy>();
-    view->setDelegate(policy);
-    view->loadRequest(scripts[0]);
-    EXPECT_EQ(policy->asked, std::vector<std::string>{scripts[0]});
-    EXPECT_EQ(last().loads().size(), 1u);
-}
-
-class Failures : public ui::WebViewDelegate {
-public:
-    std::vector<std::string> errors;
-    void webViewDidFailLoad(rt::Object&, const std::string& error) override { errors.push_back(error); }
-};
-
-// The default factory in a fresh process without a display: the view's host hears why
-// nothing loads, and the reason is logged.
-TEST_F(FakeEngines, WithoutADisplayAWebViewFailsItsLoadsAndSaysWhy) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            unsetenv("DISPLAY");
-            unsetenv("WAYLAND_DISPLAY");
-            web::setWebEngineFactory(nullptr);
-            auto view = rt::make<web::WebView>(Rect(0, 0, 300, 200));
-            auto failures = std::make_shared<Failures>();
-            view->setDelegate(failures);
-            view->loadRequest("http://127.0.0.1/page");
-            view->loadHTMLString("<p>text</p>");
-            bool told = failures->errors.size() == 2 && failures->errors[0].find("web engine") != std::string::npos &&
-                        !view->isLoading();
-            std::exit(told ? 0 : 1);
-        },
-        ::testing::ExitedWithCode(0), "web: a web view cannot show pages: .*web engine");
 }
 
 }  // namespace web_views_test

@@ -310,11 +310,18 @@ bool RunLoop::runPosted() {
 
 bool RunLoop::fireDueTimers() {
     bool fired = false;
+    // Only what is due when the pass starts fires in it: a repeating timer whose handler
+    // takes longer than its interval fires once a turn, and posted blocks, sources and
+    // the caller's own checks still get their turn.
+    TimeInterval now;
+    {
+        std::lock_guard lock(mutex_);
+        now = clock_->now();
+    }
     for (;;) {
         rt::Ref<Timer> timer;
         {
             std::lock_guard lock(mutex_);
-            TimeInterval now = clock_->now();
             auto it = timers_.begin();
             while (it != timers_.end() && !it->second->isValid()) it = timers_.erase(it);
             if (it == timers_.end() || it->first.first > now) break;

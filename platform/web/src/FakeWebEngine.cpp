@@ -1,5 +1,7 @@
 #include <web/FakeWebEngine.h>
 
+#include <fnd/RunLoop.h>
+
 namespace web {
 
 void FakeWebEngine::begin(Load load) {
@@ -10,18 +12,42 @@ void FakeWebEngine::begin(Load load) {
 
 void FakeWebEngine::loadHTMLString(const std::string& html, const std::string& baseURL) {
     // A real engine asks about a text's load too, as a navigation of type other.
-    NavigationAction action{baseURL.empty() ? "about:blank" : baseURL, ui::WebViewNavigationType::Other, true};
-    bool allowed = !decidePolicy || decidePolicy(action);
-    navigations_.push_back(Navigation{action, allowed});
-    if (allowed) begin(Load{html, baseURL, true});
+    hostLoad(NavigationAction{baseURL.empty() ? "about:blank" : baseURL, ui::WebViewNavigationType::Other, true},
+             Load{html, baseURL, true});
 }
 
 void FakeWebEngine::loadRequest(const std::string& url) {
     // A request passes the host's policy first, as a real engine asks before it goes.
-    NavigationAction action{url, ui::WebViewNavigationType::Other, true};
+    hostLoad(NavigationAction{url, ui::WebViewNavigationType::Other, true}, Load{"", url, false});
+}
+
+void FakeWebEngine::hostLoad(NavigationAction action, Load load) {
+    const std::uint64_t serial = ++hostLoads_;
+    if (!answersLate_) {
+        if (ask(action)) begin(std::move(load));
+        return;
+    }
+    questions_.push_back(Question{std::move(action), std::move(load), serial});
+    if (questions_.size() > 1) return;
+    std::weak_ptr<bool> alive = alive_;
+    fnd::RunLoop::main()->post([this, alive] {
+        if (alive.lock()) askLateQuestions();
+    });
+}
+
+void FakeWebEngine::askLateQuestions() {
+    std::vector<Question> asked = std::move(questions_);
+    questions_.clear();
+    for (auto& question : asked) {
+        // Only the latest of the host's loads goes ahead; an earlier one was replaced.
+        if (ask(question.action) && question.serial == hostLoads_) begin(std::move(question.load));
+    }
+}
+
+bool FakeWebEngine::ask(const NavigationAction& action) {
     bool allowed = !decidePolicy || decidePolicy(action);
     navigations_.push_back(Navigation{action, allowed});
-    if (allowed) begin(Load{"", url, false});
+    return allowed;
 }
 
 void FakeWebEngine::stopLoading() {
@@ -51,9 +77,7 @@ void FakeWebEngine::failLoad(const std::string& error) {
 }
 
 bool FakeWebEngine::navigate(const std::string& url, ui::WebViewNavigationType type, bool mainFrame) {
-    NavigationAction action{url, type, mainFrame};
-    bool allowed = !decidePolicy || decidePolicy(action);
-    navigations_.push_back(Navigation{action, allowed});
+    bool allowed = ask(NavigationAction{url, type, mainFrame});
     if (allowed && mainFrame) begin(Load{"", url, false});
     return allowed;
 }

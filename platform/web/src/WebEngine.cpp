@@ -37,6 +37,7 @@ std::unique_ptr<WebEngine> makeRealWebEngine(rt::Ref<rt::Error>* error) {
     return nullptr;
 }
 int pendingWebsiteDataClears() { return 0; }
+void setScriptTimeout(double) {}
 #endif
 
 WebEngineFactory setWebEngineFactory(WebEngineFactory factory) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -123,6 +124,22 @@ TEST(RunLoopTest, RealClockTimerAndCrossThreadPost) {
     std::thread t([&] { loop->post([&] { posted = true; }); });
     EXPECT_TRUE(loop->runUntil([&] { return posted.load() && fired; }, 5));
     t.join();
+}
+
+TEST(RunLoopTest, ARepeatingTimerSlowerThanItsIntervalLetsEachTurnGoOn) {
+    auto loop = fnd::RunLoop::main();
+    for (double interval : {0.001, 0.0}) {
+        int fires = 0, firesWhenPostedRan = -1;
+        auto timer = loop->schedule(interval, true, [&](fnd::Timer& t) {
+            ++fires;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            if (fires == 1) loop->post([&] { firesWhenPostedRan = fires; });
+            if (fires == 200) t.invalidate();  // a bound for a loop that never lets the post run
+        });
+        EXPECT_TRUE(loop->runUntil([&] { return firesWhenPostedRan >= 0; }, 5)) << interval;
+        timer->invalidate();
+        EXPECT_LE(firesWhenPostedRan, 3) << "a timer of interval " << interval << " kept the turn to itself";
+    }
 }
 
 TEST(RunLoopTest, FileDescriptorSourceReportsReadable) {

@@ -4,7 +4,9 @@
 // makes go through the host's policy question and are recorded with the answer.
 // Script answers are given by the test per script text.
 
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,10 @@ public:
     void setPageScriptsEnabled(bool enabled) override { pageScripts_ = enabled; }
 
     // ---- the script --------------------------------------------------------------------
+    /// Asks the navigation question of the host's loads on a later turn of the main run
+    /// loop, in the order of the loads, as a real engine does. A load the host replaced
+    /// before its question came is dropped even when allowed: no start, no end.
+    void setAnswersLate(bool late) { answersLate_ = late; }
     /// Ends the present load: the page has this height and title; the view hears of it.
     void finishLoad(double contentHeight, const std::string& title = "");
     /// Fails the present load.
@@ -53,7 +59,20 @@ public:
     ui::Size viewportSize() const { return viewport_; }
 
 private:
+    struct Question {
+        NavigationAction action;
+        Load load;
+        std::uint64_t serial = 0;
+    };
+    void hostLoad(NavigationAction action, Load load);
+    bool ask(const NavigationAction& action);
+    void askLateQuestions();
     void begin(Load load);
+    bool answersLate_ = false;
+    std::uint64_t hostLoads_ = 0;
+    std::vector<Question> questions_;
+    /// Lives as long as the engine: a question posted to the run loop checks it.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool loading_ = false;
     std::string title_;
     double contentHeight_ = 0;

@@ -24,5 +24,9 @@ bool canStartRealEngine(rt::Ref<rt::Error>* error = nullptr);
 std::unique_ptr<WebEngine> makeRealWebEngine(rt::Ref<rt::Error>* error = nullptr);
 /// Clear calls of the website data still running in the engines.
 int pendingWebsiteDataClears();
+/// How long a host's script evaluation (and a height reading) waits for a page, 10 s
+/// unless set (0 or less restores it). A page that answers nothing in that time is
+/// stopped, and its view's delegate hears of a failed load.
+void setScriptTimeout(double seconds);
 
 }  // namespace web

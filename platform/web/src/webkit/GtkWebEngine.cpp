@@ -5,7 +5,11 @@
 
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -23,7 +27,13 @@ namespace {
 // loop's other work waits that long at most.
 constexpr double kIdlePumpInterval = 0.005;
 constexpr double kBusyPumpInterval = 0;
-constexpr double kScriptTimeout = 10;
+/// The longest a host's script waits for the page, in seconds (a setting).
+double scriptTimeout = 10;
+/// The engine's error for a page that kept its process busy past the script time-out.
+constexpr long long kPageUnresponsiveCode = 3;
+/// Each load of a host's gets a number no other load of any engine has, so the end of
+/// a replaced load is told to nobody.
+std::uint64_t lastLoadSerial = 0;
 
 int gtkState = 0;  // 0 not tried, 1 started, -1 failed
 int pendingClears = 0;
@@ -122,7 +132,7 @@ public:
     }
 
     void loadHTMLString(const std::string& html, const std::string& baseURL) override {
-        setBusy(true);
+        beginHostLoad();
         webkit_web_view_load_html(view_, html.c_str(), baseURL.empty() ? nullptr : baseURL.c_str());
     }
     void loadRequest(const std::string& url) override {
@@ -133,7 +143,7 @@ public:
             if (decidePolicy && decidePolicy(asked)) webkit_web_view_load_uri(view_, url.c_str());
             return;
         }
-        setBusy(true);
+        beginHostLoad();
         webkit_web_view_load_uri(view_, url.c_str());
     }
     void stopLoading() override {
@@ -151,36 +161,22 @@ public:
     }
 
     std::string evaluateScript(const std::string& script) override {
-        struct Wait {
-            bool done = false;
-            std::string answer;
-        } wait;
-        webkit_web_view_evaluate_javascript(
-            view_, script.c_str(), -1, nullptr, nullptr, nullptr,
-            [](GObject* source, GAsyncResult* result, gpointer data) {
-                auto* w = static_cast<Wait*>(data);
-                GError* error = nullptr;
-                JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
-                if (value) {
-                    if (!jsc_value_is_undefined(value) && !jsc_value_is_null(value)) {
-                        char* text = jsc_value_to_string(value);
-                        w->answer = text ? text : "";
-                        g_free(text);
-                    }
-                    g_object_unref(value);
-                }
-                if (error) g_error_free(error);
-                w->done = true;
-            },
-            &wait);
-        // The host asks for an answer now: GLib runs until the page gives it.
-        gint64 end = g_get_monotonic_time() + static_cast<gint64>(kScriptTimeout * G_USEC_PER_SEC);
-        while (!wait.done && g_get_monotonic_time() < end) g_main_context_iteration(nullptr, TRUE);
-        if (!wait.done) {
-            // The callback still points at `wait`: keep GLib running until it has come.
-            while (!wait.done) g_main_context_iteration(nullptr, TRUE);
+        // The answer lands in a copy on the heap: after a time-out nobody waits for it.
+        auto wait = std::make_shared<ScriptWait>();
+        webkit_web_view_evaluate_javascript(view_, script.c_str(), -1, nullptr, nullptr, nullptr,
+                                            &GtkWebEngine::onScriptAnswer, new std::shared_ptr<ScriptWait>(wait));
+        // The host asks for an answer now: GLib runs until the page gives it, or until
+        // the time-out says the page has stopped answering.
+        const gint64 end = g_get_monotonic_time() + static_cast<gint64>(scriptTimeout * G_USEC_PER_SEC);
+        while (!wait->done) {
+            const gint64 left = end - g_get_monotonic_time();
+            if (left <= 0) {
+                stopUnresponsivePage();
+                return "";
+            }
+            waitForGLib(static_cast<int>(std::min<gint64>(left / 1000 + 1, 50)));
         }
-        return wait.answer;
+        return wait->answer;
     }
 
     double contentHeight() const override {
@@ -216,6 +212,61 @@ public:
     }
 
 private:
+    struct ScriptWait {
+        bool done = false;
+        std::string answer;
+    };
+    /// What the end-of-load measurement needs to know when it answers.
+    struct Measurement {
+        GtkWebEngine* engine;
+        std::uint64_t load;
+    };
+
+    void beginHostLoad() {
+        loadSerial_ = ++lastLoadSerial;
+        measuring_ = false;
+        setBusy(true);
+    }
+
+    static void onScriptAnswer(GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<std::shared_ptr<ScriptWait>> wait(static_cast<std::shared_ptr<ScriptWait>*>(data));
+        GError* error = nullptr;
+        JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+        if (value) {
+            if (!jsc_value_is_undefined(value) && !jsc_value_is_null(value)) {
+                char* text = jsc_value_to_string(value);
+                (*wait)->answer = text ? text : "";
+                g_free(text);
+            }
+            g_object_unref(value);
+        }
+        if (error) g_error_free(error);
+        (*wait)->done = true;
+    }
+
+    /// The page keeps its process busy and answers nothing: the process is stopped (the
+    /// next load starts a new one), and the host hears of it as a failed load, on the
+    /// next turn of its loop rather than inside its own call for an answer.
+    void stopUnresponsivePage() {
+        measuring_ = false;
+        failed_ = false;
+        stoppingUnresponsivePage_ = true;
+        setBusy(false);
+        webkit_web_view_terminate_web_process(view_);
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%g", scriptTimeout);
+        const std::string error =
+            rt::Error::withDescription(kWebEngineErrorDomain, kPageUnresponsiveCode,
+                                       std::string("The page did not answer a script within ") + seconds +
+                                           " s, so its web process was stopped: load the page again, and if it "
+                                           "keeps its scripts busy, show it with its scripts off.")
+                ->description();
+        std::weak_ptr<bool> alive = alive_;
+        fnd::RunLoop::main()->post([this, alive, error] {
+            if (alive.lock() && didFailLoad) didFailLoad(error);
+        });
+    }
+
     void setBusy(bool busy) {
         if (busy == busy_) return;
         busy_ = busy;
@@ -279,14 +330,17 @@ private:
         webkit_web_view_evaluate_javascript(
             view, kFinishScript, -1, nullptr, nullptr, nullptr,
             [](GObject* source, GAsyncResult* result, gpointer data) {
+                std::unique_ptr<Measurement> measured(static_cast<Measurement*>(data));
                 GError* error = nullptr;
                 JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
                 if (error) {
                     g_error_free(error);
-                    return;  // the engine went away with its view
+                    return;  // the engine went away with its view, or its process ended
                 }
-                auto* self = static_cast<GtkWebEngine*>(data);
-                if (!liveEngines().count(self)) {
+                auto* self = measured->engine;
+                // A load the host has replaced since ends for nobody: the host hears
+                // the end of its latest load only.
+                if (!liveEngines().count(self) || self->loadSerial_ != measured->load) {
                     if (value) g_object_unref(value);
                     return;
                 }
@@ -307,7 +361,7 @@ private:
                 self->setBusy(false);
                 if (self->didFinishLoad) self->didFinishLoad();
             },
-            self);
+            new Measurement{self, self->loadSerial_});
     }
 
     static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer data) {
@@ -323,6 +377,10 @@ private:
 
     static void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
         auto* self = static_cast<GtkWebEngine*>(data);
+        if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API && self->stoppingUnresponsivePage_) {
+            self->stoppingUnresponsivePage_ = false;
+            return;  // stopped here, and told as the page that did not answer
+        }
         // The page is gone with its process; the next load starts a new one.
         self->measuring_ = false;
         self->failed_ = false;
@@ -341,7 +399,11 @@ private:
     bool measuring_ = false;
     bool failed_ = false;
     bool busy_ = false;
+    bool stoppingUnresponsivePage_ = false;
+    std::uint64_t loadSerial_ = 0;
     std::string pageTitle_;
+    /// Lives as long as the engine: a failure posted to the run loop checks it.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace
@@ -354,6 +416,8 @@ std::unique_ptr<WebEngine> makeRealWebEngine(rt::Ref<rt::Error>* error) {
 }
 
 int pendingWebsiteDataClears() { return pendingClears; }
+
+void setScriptTimeout(double seconds) { scriptTimeout = seconds > 0 ? seconds : 10; }
 
 namespace detail {
 void clearRealWebsiteData() {

@@ -61,10 +61,11 @@ std::string RichTextView::cacheKeyForPresentWidth() const {
 }
 
 void RichTextView::setHtml(std::optional<std::string> html) {
-    if (html != html_) {
+    if (html != html_ || (loadFailed_ && !loading_)) {
         html_ = std::move(html);
         loading_ = true;
-        ownLoadPending_ = true;
+        loadFailed_ = false;
+        ++ownLoadsPending_;
         webView_->loadHTMLString(html_.value_or(""), "");
         return;
     }
@@ -72,9 +73,17 @@ void RichTextView::setHtml(std::optional<std::string> html) {
     if (!loading_) webViewDidFinishLoad(*webView_);
 }
 
-void RichTextView::webViewDidFinishLoad(rt::Object&) {
+void RichTextView::webViewDidFailLoad(rt::Object&, const std::string&) {
+    // Nothing to measure; the view waits no longer, and the same text may be given again.
     loading_ = false;
-    ownLoadPending_ = false;
+    loadFailed_ = true;
+    ownLoadsPending_ = 0;
+}
+
+void RichTextView::webViewDidFinishLoad(rt::Object&) {
+    // The engine tells the end of the latest load only: no load of the text is pending.
+    loading_ = false;
+    ownLoadsPending_ = 0;
     const std::string key = cacheKeyForPresentWidth();
     if (cachedHeight(key)) return;
     double height = webView_->contentHeight();
@@ -95,8 +104,8 @@ bool RichTextView::webViewShouldStartLoad(rt::Object&, const std::string& reques
     if (action && !action->mainFrame) return true;
     // Only the text's own load may fill the main frame; a refresh, a form or any other
     // navigation would put a different page in the text's place.
-    if (ownLoadPending_) {
-        ownLoadPending_ = false;
+    if (ownLoadsPending_ > 0) {
+        --ownLoadsPending_;
         return true;
     }
     return false;

@@ -63,6 +63,7 @@ public:
     bool webViewShouldStartLoad(rt::Object& webView, const std::string& request,
                                 ui::WebViewNavigationType type) override;
     void webViewDidFinishLoad(rt::Object& webView) override;
+    void webViewDidFailLoad(rt::Object& webView, const std::string& error) override;
 
 protected:
     void didInitialize() override;
@@ -74,8 +75,12 @@ private:
     bool triggerEnqueued_ = false;
     double triggerHeight_ = 0;
     bool loading_ = false;
-    /// The text's own load is under way: its first main-frame navigation is allowed.
-    bool ownLoadPending_ = false;
+    /// The text's own loads whose main-frame navigation is still to be asked about: the
+    /// engine may ask about a replaced text's load after the next text's load was
+    /// given, so each load given lets one main-frame navigation through.
+    unsigned ownLoadsPending_ = 0;
+    /// The present text's load failed: the same text again loads it again.
+    bool loadFailed_ = false;
     std::optional<std::string> html_;
     ui::Rect rectVisible_;
 };

@@ -1,0 +1,171 @@
+// The web view on the real web engine, in real time (see RealEngineTest.h for the
+// display it needs): script URLs and the navigation policy, a web process that ends.
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <RealEngineTest.h>
+#include <fnd/RunLoop.h>
+#include <web/WebView.h>
+
+namespace real_web_engine_test {
+
+using webtest::kTimeout;
+using RealEngine = webtest::RealEngineTest;
+
+/// A web view's delegate that allows every request but script URLs (unless told to)
+/// and records what it hears.
+class Policy : public ui::WebViewDelegate {
+public:
+    bool allowScripts = false;
+    int finished = 0;
+    std::vector<std::string> asked;
+    std::vector<std::string> failures;
+    bool webViewShouldStartLoad(rt::Object&, const std::string& url, ui::WebViewNavigationType) override {
+        asked.push_back(url);
+        return allowScripts || url.rfind("javascript:", 0) != 0;
+    }
+    void webViewDidFinishLoad(rt::Object&) override { ++finished; }
+    void webViewDidFailLoad(rt::Object&, const std::string& error) override { failures.push_back(error); }
+};
+
+/// A web view with the delegate, once it shows a page of the title (nil if it never does).
+rt::Ref<web::WebView> viewShowing(const std::shared_ptr<Policy>& policy, const std::string& title) {
+    auto view = rt::make<web::WebView>(ui::Rect(0, 0, 300, 200));
+    view->setDelegate(policy);
+    int before = policy->finished;
+    view->loadHTMLString("<html><head><title>" + title + "</title></head><body>text</body></html>");
+    if (!fnd::RunLoop::main()->runUntil([&] { return policy->finished > before; }, kTimeout)) return nullptr;
+    return view;
+}
+
+TEST_F(RealEngine, ScriptRequestsRunOnlyWhenTheDelegateAllowsThem) {
+    auto policy = std::make_shared<Policy>();
+    auto view = viewShowing(policy, "page");
+    ASSERT_TRUE(view);
+    auto title = [&] { return view->stringByEvaluatingJavaScript("document.title"); };
+
+    const std::string refused = "javascript:void(document.title='refused')";
+    view->loadRequest(refused);
+    fnd::RunLoop::main()->runFor(0.5);
+    EXPECT_EQ(title(), "page");
+    ASSERT_FALSE(policy->asked.empty());
+    EXPECT_EQ(policy->asked.back(), refused);
+
+    policy->allowScripts = true;
+    view->loadRequest("javascript:void(document.title='allowed')");
+    EXPECT_TRUE(waitFor([&] { return title() == "allowed"; }, 5));
+
+    view->setDelegate(nullptr);
+    view->loadRequest("javascript:void(document.title='no delegate')");
+    fnd::RunLoop::main()->runFor(0.5);
+    EXPECT_EQ(title(), "allowed");
+}
+
+/// Kills every web process below this one (the engine does not tell its pid): answers
+/// how many were killed.
+int killWebProcesses() {
+    std::map<pid_t, pid_t> parents;
+    std::map<pid_t, std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        pid_t pid = static_cast<pid_t>(std::atoi(entry.path().filename().c_str()));
+        if (pid <= 0) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        auto open = line.find('('), close = line.rfind(')');
+        if (open == std::string::npos || close == std::string::npos) continue;
+        names[pid] = line.substr(open + 1, close - open - 1);
+        parents[pid] = static_cast<pid_t>(std::atoi(line.c_str() + close + 4));
+    }
+    int killed = 0;
+    for (const auto& [pid, name] : names) {
+        if (name.rfind("WebKitWebProces", 0) != 0) continue;
+        bool mine = false;
+        for (pid_t p = parents[pid]; p > 1 && !mine; p = parents.count(p) ? parents[p] : 0) mine = p == getpid();
+        if (mine && ::kill(pid, SIGKILL) == 0) ++killed;
+    }
+    return killed;
+}
+
+TEST_F(RealEngine, ACrashedWebProcessIsAFailedLoadAndTheNextLoadWorks) {
+    auto ends = std::make_shared<Policy>();
+    auto view = viewShowing(ends, "first");
+    ASSERT_TRUE(view);
+    ASSERT_GT(killWebProcesses(), 0);
+    ASSERT_TRUE(waitFor([&] { return !ends->failures.empty(); }, 10)) << "the crash was not told";
+    EXPECT_NE(ends->failures[0].find("The web content ended"), std::string::npos) << ends->failures[0];
+    EXPECT_FALSE(view->isLoading());
+
+    view->loadHTMLString("<html><head><title>second</title></head><body>text</body></html>");
+    ASSERT_TRUE(waitFor([&] { return ends->finished == 2; }));
+    EXPECT_EQ(view->title(), "second");
+}
+
+/// Puts the page's process to work for ever, from a timer of the page's, so the call
+/// that starts it still answers; the page's timer has gone off when this returns.
+void keepThePageBusy(web::WebView& view) {
+    view.stringByEvaluatingJavaScript("setTimeout(function () { for (;;) {} }, 0)");
+    fnd::RunLoop::main()->runFor(0.3);
+}
+
+/// The seconds a call takes.
+template <typename F>
+double secondsTaken(F&& f) {
+    auto start = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST_F(RealEngine, ABusyPageIsStoppedAtTheScriptTimeOutAndTheHostsLoopKeepsTurning) {
+    struct ShortTimeOut {
+        ShortTimeOut() { web::setScriptTimeout(1); }
+        ~ShortTimeOut() { web::setScriptTimeout(0); }
+    } shortTimeOut;
+    auto policy = std::make_shared<Policy>();
+    auto view = viewShowing(policy, "busy");
+    ASSERT_TRUE(view);
+    auto ticks = std::make_shared<int>(0);
+    rt::Ref<fnd::Timer> ticker = fnd::RunLoop::main()->schedule(0.05, true, [ticks](fnd::Timer&) { ++*ticks; });
+    auto loopTurns = [&] {
+        int before = *ticks;
+        fnd::RunLoop::main()->runFor(0.3);
+        return *ticks > before;
+    };
+
+    keepThePageBusy(*view);
+    view->loadHTMLString("<html><head><title>waiting</title></head><body>text</body></html>");
+    EXPECT_TRUE(loopTurns()) << "a load waiting on the busy page held the host's loop";
+    std::string answer = "not asked";
+    EXPECT_LT(secondsTaken([&] { answer = view->stringByEvaluatingJavaScript("document.title"); }), 3.0);
+    EXPECT_EQ(answer, "");
+    EXPECT_TRUE(waitFor([&] { return policy->failures.size() == 1; }, 5)) << "the stopped page was not told";
+    EXPECT_TRUE(loopTurns());
+    EXPECT_FALSE(view->isLoading());
+    if (!policy->failures.empty()) {
+        EXPECT_NE(policy->failures[0].find("Domain=web.engine Code=3"), std::string::npos) << policy->failures[0];
+        EXPECT_NE(policy->failures[0].find("did not answer a script within 1 s"), std::string::npos);
+    }
+
+    // The next load starts a new process; reading the height is bounded the same way.
+    view->loadHTMLString("<html><head><title>busy again</title></head><body>text</body></html>");
+    EXPECT_TRUE(waitFor([&] { return !view->isLoading() && view->title() == "busy again"; }));
+    keepThePageBusy(*view);
+    EXPECT_LT(secondsTaken([&] { view->contentHeight(); }), 3.0);
+    EXPECT_TRUE(waitFor([&] { return policy->failures.size() == 2; }, 5));
+    EXPECT_TRUE(loopTurns());
+    ticker->invalidate();
+}
+
+}  // namespace real_web_engine_test
