@@ -13,27 +13,27 @@ void CPLabelToolbarItem::didInitialize() {
     label_->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
     label_->setTextColor(ui::Color::whiteColor());
     addSubview(label_);
-    configureLabel();
+    configure_(*label_);
     rt::Weak<CPLabelToolbarItem> weak = selfAs<CPLabelToolbarItem>();
     // The label reads what it shows itself, so a change is observed without its value:
     // nothing is read, boxed or passed through a signal before the text is made.
-    for (const char* path : observedKeypaths())
+    for (const char* path : *observedKeypaths_)
         observations_.push_back(rt::observe(self(), path, 0, [weak](const rt::KVOChange&) {
             if (auto self = weak.lock()) self->refresh();
         }));
-    if (auto interval = tickInterval())
-        onSignal(signalWithTimeInterval(*interval, true), deallocSignal(*this), [weak](const rt::Value&) {
+    if (tickInterval_)
+        onSignal(signalWithTimeInterval(*tickInterval_, true), deallocSignal(*this), [weak](const rt::Value&) {
             if (auto self = weak.lock()) self->refresh();
         });
     refresh();
 }
 
 void CPLabelToolbarItem::refresh() {
-    label_->setText(currentText());
-    label_->setHidden(currentlyHidden());
+    label_->setText(text_(*this));
+    label_->setHidden(hidden_ && hidden_(*this));
 }
 
-rt::Date CPLabelToolbarItem::now() const {
+rt::Date CPLabelToolbarItem::now() {
     return fnd::RunLoop::main()->clock().date();
 }
 
