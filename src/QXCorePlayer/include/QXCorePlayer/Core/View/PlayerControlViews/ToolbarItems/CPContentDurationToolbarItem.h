@@ -7,9 +7,7 @@ namespace zid {
 
 class CPContentDurationToolbarItem : public CPPlayerLabelToolbarItem {
     RT_CLASS(CPContentDurationToolbarItem, CPPlayerLabelToolbarItem)
-public:
-    CPContentDurationToolbarItem(const ui::Rect& frame = ui::Rect(),
-        rt::Ref<ICPMediaPlayer> mediaPlayer = nullptr);
+    CPContentDurationToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaPlayer> mediaPlayer = nullptr);
     /// "--:--" without time information.
     static std::string timeTextFromTiming(const rt::Ref<ICPMediaTiming>& timing);
 };

@@ -7,9 +7,7 @@ namespace zid {
 
 class CPContentTitleToolbarItem : public CPSourceLabelToolbarItem {
     RT_CLASS(CPContentTitleToolbarItem, CPSourceLabelToolbarItem)
-public:
-    CPContentTitleToolbarItem(const ui::Rect& frame = ui::Rect(),
-        rt::Ref<ICPMediaSource> mediaSource = nullptr);
+    CPContentTitleToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaSource> mediaSource = nullptr);
 };
 
 }  // namespace zid

@@ -7,9 +7,7 @@ namespace zid {
 
 class CPCreationDateToolbarItem : public CPSourceLabelToolbarItem {
     RT_CLASS(CPCreationDateToolbarItem, CPSourceLabelToolbarItem)
-public:
-    CPCreationDateToolbarItem(const ui::Rect& frame = ui::Rect(),
-        rt::Ref<ICPMediaSource> mediaSource = nullptr);
+    CPCreationDateToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaSource> mediaSource = nullptr);
 };
 
 }  // namespace zid

@@ -8,7 +8,6 @@ namespace zid {
 
 class CPLiveContentDetailsToolbarItem : public CPContentDetailsToolbarItem {
     RT_CLASS(CPLiveContentDetailsToolbarItem, CPContentDetailsToolbarItem)
-public:
     CPLiveContentDetailsToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaSource> source = nullptr);
     rt::Ref<CPStartedDateToolbarItem> startedItem() const {
         return std::static_pointer_cast<CPStartedDateToolbarItem>(lineItem());

@@ -8,9 +8,7 @@ namespace zid {
 
 class CPPlaybackTimeLabelToolbarItem : public CPPlayerLabelToolbarItem {
     RT_CLASS(CPPlaybackTimeLabelToolbarItem, CPPlayerLabelToolbarItem)
-public:
-    CPPlaybackTimeLabelToolbarItem(const ui::Rect& frame = ui::Rect(),
-        rt::Ref<ICPMediaPlayer> mediaPlayer = nullptr);
+    CPPlaybackTimeLabelToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaPlayer> mediaPlayer = nullptr);
     static std::string timeTextFromSeconds(long seconds) { return CPTimeTextFromSeconds(seconds); }
 };
 

@@ -8,7 +8,6 @@ namespace zid {
 
 class CPRecordedContentDetailsToolbarItem : public CPContentDetailsToolbarItem {
     RT_CLASS(CPRecordedContentDetailsToolbarItem, CPContentDetailsToolbarItem)
-public:
     CPRecordedContentDetailsToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaSource> source = nullptr);
     rt::Ref<CPCreationDateToolbarItem> creationItem() const {
         return std::static_pointer_cast<CPCreationDateToolbarItem>(lineItem());

@@ -7,9 +7,7 @@ namespace zid {
 
 class CPStartedDateToolbarItem : public CPSourceLabelToolbarItem {
     RT_CLASS(CPStartedDateToolbarItem, CPSourceLabelToolbarItem)
-public:
-    CPStartedDateToolbarItem(const ui::Rect& frame = ui::Rect(),
-        rt::Ref<ICPMediaSource> mediaSource = nullptr);
+    CPStartedDateToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaSource> mediaSource = nullptr);
 };
 
 }  // namespace zid

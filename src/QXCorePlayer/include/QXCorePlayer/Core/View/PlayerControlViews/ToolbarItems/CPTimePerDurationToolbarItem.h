@@ -7,9 +7,7 @@ namespace zid {
 
 class CPTimePerDurationToolbarItem : public CPPlayerLabelToolbarItem {
     RT_CLASS(CPTimePerDurationToolbarItem, CPPlayerLabelToolbarItem)
-public:
-    CPTimePerDurationToolbarItem(const ui::Rect& frame = ui::Rect(),
-        rt::Ref<ICPMediaPlayer> mediaPlayer = nullptr);
+    CPTimePerDurationToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaPlayer> mediaPlayer = nullptr);
     static std::string timeTextFromSeconds(long seconds) { return CPTimeTextFromSeconds(seconds); }
 
 private:

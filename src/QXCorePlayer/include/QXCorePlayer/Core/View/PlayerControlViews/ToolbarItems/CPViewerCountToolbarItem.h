@@ -8,9 +8,7 @@ namespace zid {
 
 class CPViewerCountToolbarItem : public CPSourceLabelToolbarItem {
     RT_CLASS(CPViewerCountToolbarItem, CPSourceLabelToolbarItem)
-public:
-    CPViewerCountToolbarItem(const ui::Rect& frame = ui::Rect(),
-        rt::Ref<ICPMediaSource> mediaSource = nullptr);
+    CPViewerCountToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaSource> mediaSource = nullptr);
 };
 
 }  // namespace zid
