@@ -15,7 +15,7 @@ const CPLabelKind<CPCreationDateToolbarItem> kCreationDate{
         rt::Value date = source ? source->creationDate() : rt::Value();
         if (!date.isDate()) return "";
         std::string channel = source->channelTitle();
-        return QXCreationDateFormatter::creationDateToText(date.date(), &channel, CPLabelToolbarItem::now())
+        return QXCreationDateFormatter::creationDateToText(date.date(), &channel, CPLabelNow())
             .value_or("");
     },
     nullptr,

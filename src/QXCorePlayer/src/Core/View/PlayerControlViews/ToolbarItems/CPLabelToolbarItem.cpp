@@ -7,18 +7,18 @@
 
 namespace zid {
 
-void CPLabelToolbarItem::didInitialize() {
-    CPToolbarItem::didInitialize();
-    label_ = rt::make<ui::Label>(bounds());
+template <class Holder> void CPLabelToolbarItem<Holder>::didInitialize() {
+    Holder::didInitialize();
+    label_ = rt::make<ui::Label>(this->bounds());
     label_->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
     label_->setTextColor(ui::Color::whiteColor());
-    addSubview(label_);
+    this->addSubview(label_);
     configure_(*label_);
-    rt::Weak<CPLabelToolbarItem> weak = selfAs<CPLabelToolbarItem>();
+    rt::Weak<CPLabelToolbarItem> weak = this->template selfAs<CPLabelToolbarItem>();
     // The label reads what it shows itself, so a change is observed without its value:
     // nothing is read, boxed or passed through a signal before the text is made.
     for (const char* path : *observedKeypaths_)
-        observations_.push_back(rt::observe(self(), path, 0, [weak](const rt::KVOChange&) {
+        observations_.push_back(rt::observe(this->self(), path, 0, [weak](const rt::KVOChange&) {
             if (auto self = weak.lock()) self->refresh();
         }));
     if (tickInterval_)
@@ -28,13 +28,14 @@ void CPLabelToolbarItem::didInitialize() {
     refresh();
 }
 
-void CPLabelToolbarItem::refresh() {
+template <class Holder> void CPLabelToolbarItem<Holder>::refresh() {
     label_->setText(text_(*this));
     label_->setHidden(hidden_ && hidden_(*this));
 }
 
-rt::Date CPLabelToolbarItem::now() {
-    return fnd::RunLoop::main()->clock().date();
-}
+rt::Date CPLabelNow() { return fnd::RunLoop::main()->clock().date(); }
+
+template class CPLabelToolbarItem<CPPlayerToolbarItem>;
+template class CPLabelToolbarItem<CPSourceToolbarItem>;
 
 }  // namespace zid

@@ -13,7 +13,7 @@ const CPLabelKind<CPStartedDateToolbarItem> kStartedDate{
     [](const CPStartedDateToolbarItem& item) -> std::string {
         rt::Value date = item.mediaSource() ? item.mediaSource()->startDate() : rt::Value();
         if (!date.isDate()) return "";
-        return QXStartedDateFormatter::startDateToText(date.date(), CPLabelToolbarItem::now()).value_or("");
+        return QXStartedDateFormatter::startDateToText(date.date(), CPLabelNow()).value_or("");
     },
     nullptr,
     1.0,

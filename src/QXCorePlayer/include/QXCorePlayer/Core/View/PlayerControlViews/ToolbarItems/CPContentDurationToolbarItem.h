@@ -1,7 +1,7 @@
 #pragma once
 // The duration of the player's time information.
 
-#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayerLabelToolbarItem.h>
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPLabelToolbarItem.h>
 
 namespace zid {
 

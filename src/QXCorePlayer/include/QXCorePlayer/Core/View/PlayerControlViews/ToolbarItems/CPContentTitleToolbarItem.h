@@ -1,7 +1,7 @@
 #pragma once
 // The title of the media source.
 
-#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPSourceLabelToolbarItem.h>
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPLabelToolbarItem.h>
 
 namespace zid {
 

@@ -1,7 +1,7 @@
 #pragma once
 // When a recording was made, relative to now and refreshed every second.
 
-#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPSourceLabelToolbarItem.h>
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPLabelToolbarItem.h>
 
 namespace zid {
 

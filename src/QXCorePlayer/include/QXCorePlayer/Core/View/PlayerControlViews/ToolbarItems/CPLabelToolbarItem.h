@@ -2,9 +2,10 @@
 // The one class of the items that show one fact in a label: the label fills the item,
 // and a kind says how it looks, which key paths recompute it and what it shows. The
 // text is recomputed whenever one of the observed key paths (or the kind's ticker)
-// changes.
+// changes. Holder is what the fact is about: a player or a source item.
 
-#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPToolbarItem.h>
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayerToolbarItem.h>
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPSourceToolbarItem.h>
 #include <ui/Label.h>
 
 #include <functional>
@@ -29,21 +30,21 @@ template <class Item> struct CPLabelKind {
     std::optional<double> tickInterval = std::nullopt;
 };
 
-class CPLabelToolbarItem : public CPToolbarItem {
-    RT_CLASS(CPLabelToolbarItem, CPToolbarItem)
+/// The date by the main run loop's clock, so relative texts age on the same clock as
+/// the ticker that refreshes them.
+rt::Date CPLabelNow();
+
+template <class Holder> class CPLabelToolbarItem : public Holder {
 public:
     const rt::Ref<ui::Label>& label() const { return label_; }
     /// Recomputes the label now.
     void refresh();
-    /// The date by the main run loop's clock, so relative texts age on the same clock
-    /// as the ticker that refreshes them.
-    static rt::Date now();
 
 protected:
     /// Item is the most derived class, the one whose kind this is.
     template <class Item>
-    CPLabelToolbarItem(const ui::Rect& frame, const CPLabelKind<Item>& kind)
-        : CPToolbarItem(frame),
+    CPLabelToolbarItem(const ui::Rect& frame, rt::Ref<typename Holder::Subject> subject, const CPLabelKind<Item>& kind)
+        : Holder(frame, std::move(subject)),
           configure_(kind.configure),
           observedKeypaths_(&kind.observedKeypaths),
           tickInterval_(kind.tickInterval),
@@ -62,5 +63,13 @@ private:
     rt::Ref<ui::Label> label_;
     std::vector<rt::Ref<rt::Observation>> observations_;
 };
+
+extern template class CPLabelToolbarItem<CPPlayerToolbarItem>;
+extern template class CPLabelToolbarItem<CPSourceToolbarItem>;
+
+/// A label item that shows a fact of a media player.
+using CPPlayerLabelToolbarItem = CPLabelToolbarItem<CPPlayerToolbarItem>;
+/// A label item that shows a fact of a media source.
+using CPSourceLabelToolbarItem = CPLabelToolbarItem<CPSourceToolbarItem>;
 
 }  // namespace zid

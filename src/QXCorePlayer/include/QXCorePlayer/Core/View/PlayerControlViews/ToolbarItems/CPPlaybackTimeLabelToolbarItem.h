@@ -2,7 +2,7 @@
 // The elapsed time from the start of the time information; during a drag of the seek
 // slider, the position being dragged to.
 
-#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayerLabelToolbarItem.h>
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPLabelToolbarItem.h>
 
 namespace zid {
 

@@ -1,7 +1,7 @@
 #pragma once
 // How long ago a broadcast started, refreshed every second.
 
-#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPSourceLabelToolbarItem.h>
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPLabelToolbarItem.h>
 
 namespace zid {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The elapsed time and the duration together ("01:15 / 30:00").
 
-#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayerLabelToolbarItem.h>
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPLabelToolbarItem.h>
 
 namespace zid {
 

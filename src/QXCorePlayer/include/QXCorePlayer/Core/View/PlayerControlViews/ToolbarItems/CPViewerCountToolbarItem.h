@@ -2,7 +2,7 @@
 // How many watch a live source (viewers) or watched a recording (views), shown only
 // while the source enables its count.
 
-#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPSourceLabelToolbarItem.h>
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPLabelToolbarItem.h>
 
 namespace zid {
 
