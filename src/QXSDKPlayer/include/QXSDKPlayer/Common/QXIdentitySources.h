@@ -3,9 +3,9 @@
 // highlight and realizes itself at once. The media-server connected source that wraps
 // one does the real work, asking its client factory for a client by the source's class.
 
-#include <string>
-
 #include <QXCorePlayer/Core/Core/CPAbstractMediaSource.h>
+
+#include <string>
 
 namespace zid {
 
@@ -17,8 +17,7 @@ class IdentitySource : public CPAbstractMediaSource {
     void dispose() override {}
 
 protected:
-    IdentitySource(CPMediaSourceType type, std::string contentID)
-        : type_(type), contentID_(std::move(contentID)) {}
+    IdentitySource(CPMediaSourceType type, std::string contentID) : type_(type), contentID_(std::move(contentID)) {}
     void didInitialize() override;
 
 private:

@@ -1,5 +1,4 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPContentDetailsToolbarItem.h>
-
 #include <RuzEzo/Binding/FKBindingCategory.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 
@@ -9,7 +8,8 @@ void CPContentDetailsToolbarItem::didInitialize() {
     CPSourceToolbarItem::didInitialize();
     ui::Rect b = bounds();
     double half = b.size.height / 2;
-    titleItem_ = rt::make<CPContentTitleToolbarItem>(ui::Rect(b.origin.x, b.origin.y, b.size.width, half), mediaSource());
+    titleItem_ =
+        rt::make<CPContentTitleToolbarItem>(ui::Rect(b.origin.x, b.origin.y, b.size.width, half), mediaSource());
     titleItem_->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight |
                                     ui::Autoresizing::FlexibleBottomMargin);
     titleItem_->label()->setAdjustsFontSizeToFitWidth(true);

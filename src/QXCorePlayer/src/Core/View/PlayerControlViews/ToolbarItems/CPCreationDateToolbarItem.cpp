@@ -1,8 +1,7 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPCreationDateToolbarItem.h>
 
-#include "Core/Formatters/QXCreationDateFormatter.h"
-
 #include "CPSourceLabels.h"
+#include "Core/Formatters/QXCreationDateFormatter.h"
 
 namespace zid {
 
@@ -15,8 +14,7 @@ const CPLabelKind<CPCreationDateToolbarItem> kCreationDate{
         rt::Value date = source ? source->creationDate() : rt::Value();
         if (!date.isDate()) return "";
         std::string channel = source->channelTitle();
-        return QXCreationDateFormatter::creationDateToText(date.date(), &channel, CPLabelNow())
-            .value_or("");
+        return QXCreationDateFormatter::creationDateToText(date.date(), &channel, CPLabelNow()).value_or("");
     },
     nullptr,
     1.0,

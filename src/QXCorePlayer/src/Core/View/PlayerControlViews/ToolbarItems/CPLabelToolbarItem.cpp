@@ -1,5 +1,4 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPLabelToolbarItem.h>
-
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Signal/Timer/FKTimerSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
@@ -7,7 +6,8 @@
 
 namespace zid {
 
-template <class Holder> void CPLabelToolbarItem<Holder>::didInitialize() {
+template <class Holder>
+void CPLabelToolbarItem<Holder>::didInitialize() {
     Holder::didInitialize();
     label_ = rt::make<ui::Label>(this->bounds());
     label_->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
@@ -28,7 +28,8 @@ template <class Holder> void CPLabelToolbarItem<Holder>::didInitialize() {
     refresh();
 }
 
-template <class Holder> void CPLabelToolbarItem<Holder>::refresh() {
+template <class Holder>
+void CPLabelToolbarItem<Holder>::refresh() {
     label_->setText(text_(*this));
     label_->setHidden(hidden_ && hidden_(*this));
 }

@@ -1,8 +1,7 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPStartedDateToolbarItem.h>
 
-#include "Core/Formatters/QXCreationDateFormatter.h"
-
 #include "CPSourceLabels.h"
+#include "Core/Formatters/QXCreationDateFormatter.h"
 
 namespace zid {
 

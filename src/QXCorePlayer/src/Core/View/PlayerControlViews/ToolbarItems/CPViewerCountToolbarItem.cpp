@@ -1,5 +1,4 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPViewerCountToolbarItem.h>
-
 #include <QXFoundation/Formatters/QXViewerCountFormatter.h>
 
 #include "CPSourceLabels.h"
@@ -17,7 +16,9 @@ const CPLabelKind<CPViewerCountToolbarItem> kViewerCount{
         std::uint64_t type = source->sourceType() == CPMediaSourceType::LiveChannel ? 0 : 1;
         return QXViewerCountFormatter::stringFromViewerCount(rt::Value(source->viewerCount()), type).value_or("");
     },
-    [](const CPViewerCountToolbarItem& item) { return !item.mediaSource() || !item.mediaSource()->viewerCountEnabled(); },
+    [](const CPViewerCountToolbarItem& item) {
+        return !item.mediaSource() || !item.mediaSource()->viewerCountEnabled();
+    },
 };
 }  // namespace
 

@@ -17,7 +17,8 @@ namespace zid {
 
 /// What a label item of class Item shows. Kinds live as long as the program (each
 /// item's source file holds its own).
-template <class Item> struct CPLabelKind {
+template <class Item>
+struct CPLabelKind {
     /// Fonts, colours and alignment.
     void (*configure)(ui::Label& label);
     /// The key paths of the item whose changes recompute the label.
@@ -34,7 +35,8 @@ template <class Item> struct CPLabelKind {
 /// the ticker that refreshes them.
 rt::Date CPLabelNow();
 
-template <class Holder> class CPLabelToolbarItem : public Holder {
+template <class Holder>
+class CPLabelToolbarItem : public Holder {
 public:
     const rt::Ref<ui::Label>& label() const { return label_; }
     /// Recomputes the label now.
