@@ -1,10 +1,10 @@
 // The shared styler: inert until installed, the base class answers nothing, a
 // subclass receives every request with the item it concerns.
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "QXStyling/QXStyler.h"
 
@@ -71,4 +71,59 @@ TEST(Styling, TheLastSetupWinsAndReceivesTheRequests) {
     EXPECT_EQ(second->controllerApplies, 1);
     EXPECT_TRUE(first->classes.empty());
     QXStyler::setup();  // leave an inert styler behind
+}
+
+namespace {
+
+/// Writes down which of its calls each request reached.
+class CallLogStyler : public QXStyler {
+    RT_CLASS(CallLogStyler, QXStyler)
+public:
+    std::vector<std::string> calls;
+    QXStyleClass styleClassForViewController(const rt::Ref<ui::ViewController>&) override { return note("vc?"); }
+    void setStyleClassForViewController(const QXStyleClass& c, const rt::Ref<ui::ViewController>&) override {
+        note("vc=" + *c);
+    }
+    void applyStyleForViewController(const rt::Ref<ui::ViewController>&) override { note("vc!"); }
+    QXStyleClass styleClassForNavigationItem(const rt::Ref<ui::NavigationItem>&) override { return note("nav?"); }
+    void setStyleClassForNavigationItem(const QXStyleClass& c, const rt::Ref<ui::NavigationItem>&) override {
+        note("nav=" + *c);
+    }
+    void applyStyleForNavigationItem(const rt::Ref<ui::NavigationItem>&) override { note("nav!"); }
+    QXStyleClass styleClassForBarButtonItem(const rt::Ref<ui::BarButtonItem>&) override { return note("bar?"); }
+    void setStyleClassForBarButtonItem(const QXStyleClass& c, const rt::Ref<ui::BarButtonItem>&) override {
+        note("bar=" + *c);
+    }
+    void applyStyleForBarButtonItem(const rt::Ref<ui::BarButtonItem>&) override { note("bar!"); }
+    QXStyleClass styleClassForTabBarItem(const rt::Ref<ui::TabBarItem>&) override { return note("tab?"); }
+    void setStyleClassForTabBarItem(const QXStyleClass& c, const rt::Ref<ui::TabBarItem>&) override {
+        note("tab=" + *c);
+    }
+    void applyStyleForTabBarItem(const rt::Ref<ui::TabBarItem>&) override { note("tab!"); }
+
+private:
+    QXStyleClass note(std::string call) {
+        calls.push_back(call);
+        return call;
+    }
+};
+
+template <class Item>
+void styleEachWay(const rt::Ref<Item>& item) {
+    setStyleClass(item, std::string("c"));
+    EXPECT_TRUE(styleClass(item).has_value());
+    applyStyle(item);
+}
+
+}  // namespace
+
+TEST(Styling, EachKindOfItemReachesTheStylersCallsForItsKind) {
+    auto styler = QXStyler::setup<CallLogStyler>();
+    styleEachWay(rt::make<ui::ViewController>());
+    styleEachWay(rt::Ref<ui::NavigationItem>());
+    styleEachWay(rt::Ref<ui::BarButtonItem>());
+    styleEachWay(rt::Ref<ui::TabBarItem>());
+    EXPECT_EQ(styler->calls, (std::vector<std::string>{"vc=c", "vc?", "vc!", "nav=c", "nav?", "nav!", "bar=c", "bar?",
+                                                       "bar!", "tab=c", "tab?", "tab!"}));
+    QXStyler::setup();
 }

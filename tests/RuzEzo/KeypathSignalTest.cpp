@@ -242,6 +242,23 @@ TEST(CustomSignal, StoredWeaklyAndClosedWithTheOwner) {
     EXPECT_THROW(setCustomSignal(*other, rt::make<FKSignal>(), rt::Value()), rt::Exception);
 }
 
+TEST(CustomSignal, MadeOnceWhileLiveAndAgainAfterRelease) {
+    auto model = rt::make<Model>();
+    int made = 0;
+    auto make = [&] {
+        ++made;
+        return rt::make<FKSignal>();
+    };
+    auto first = customSignal(*model, "focus", make);
+    EXPECT_EQ(customSignal(*model, "focus", make), first);
+    EXPECT_EQ(customSignalForKey(*model, "focus"), first);
+    EXPECT_EQ(made, 1);
+    first.reset();
+    auto second = customSignal(*model, "focus", make);
+    EXPECT_EQ(made, 2) << "the stored signal is held weakly";
+    EXPECT_EQ(customSignalForKey(*model, "focus"), second);
+}
+
 TEST(KeypathSignal, SkipFirstPassesOnlyLaterChanges) {
     auto model = rt::make<Model>();
     model->setCount(1);

@@ -363,6 +363,51 @@ std::string announceScript(const std::string& url) {
                  R"(},"viewers":3,"clientRateLimit":{"deferred":2,"immediate":1}})") + "}]}]";
 }
 
+/// The snapshots' folder: the one asked for, or a new one under /tmp.
+bool makeOutputFolder(Options& options) {
+    if (options.output.empty()) {
+        char pattern[] = "/tmp/zid-demo-XXXXXX";
+        if (!mkdtemp(pattern)) {
+            std::fprintf(stderr, "cannot make a folder for the snapshots\n");
+            return false;
+        }
+        options.output = pattern;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(options.output, ec);
+    return true;
+}
+
+void configureFacade(peers::MediaServerPeer& server, peers::TestCertificateAuthority& authority) {
+    // The facade's configuration: the loopback media server in place of the service's,
+    // trusted through the test authority, then the key. With the null outputs and the
+    // scratch store of resume positions main sets first (the demo's choices, not requirements),
+    // that is all a host sets up.
+    QXVexaSocketSettings settings;
+    settings.origin = "https://www.media.test";
+    settings.userAgent = "ZidDemo/1.0";
+    settings.socket.resolveHostTo = "127.0.0.1";
+    settings.socket.portOverride = server.port();
+    settings.socket.extraTrustAnchorsPem = authority.certificatePem();
+    setVexaSocketSettingsForTesting(settings);
+    QXQuorvexPlayer::configureMediaServer({.host = "media.test"});
+    QXQuorvexPlayer::configureWithApiKey(std::string("demo-key"));
+}
+
+void scriptPreroll(QXQuorvexPlayer& player, AdServerPeer& ads) {
+    // The facade installs the ads backend itself; the tag answers one inline ad with
+    // the MP4 fixture and its tracking.
+    AdServerPeer::InlineAd preroll;
+    preroll.impressions = {ads.url("/track/impression")};
+    for (const char* event : {"start", "firstQuartile", "midpoint", "thirdQuartile", "complete"})
+        preroll.tracking.emplace_back(event, ads.url(std::string("/track/") + event));
+    preroll.mediaFiles = {{"video/mp4", ads.url(AdServerPeer::kMediaPath)}};
+    ads.script("/vast/preroll", {AdServerPeer::Answer::vast(AdServerPeer::inlineVast(preroll))});
+    say("ads: a preroll from " + ads.url("/vast/preroll"));
+    player.configureAdServiceWithGoogleIMATag(ads.url("/vast/preroll"), {{"site", "demo"}}, std::vector<double>{},
+                                              true);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -373,16 +418,7 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
-    if (options->output.empty()) {
-        char pattern[] = "/tmp/zid-demo-XXXXXX";
-        if (!mkdtemp(pattern)) {
-            std::fprintf(stderr, "cannot make a folder for the snapshots\n");
-            return 1;
-        }
-        options->output = pattern;
-    }
-    std::error_code ec;
-    std::filesystem::create_directories(options->output, ec);
+    if (!makeOutputFolder(*options)) return 1;
     startTime = loop->clock().now();
 
     // The loopback peers: an HLS origin with the fixtures, a media server with a test authority.
@@ -407,19 +443,7 @@ int main(int argc, char** argv) {
     QXPlayerResumePositions::setDefaultPositions(
         rt::make<QXPlayerResumePositions>(rt::make<fnd::UserDefaults>(options->output + "/resume-positions.json")));
 
-    // The facade's configuration: the loopback media server in place of the service's,
-    // trusted through the test authority, then the key. With the null outputs and the
-    // scratch store of resume positions above (the demo's choices, not requirements),
-    // that is all a host sets up.
-    QXVexaSocketSettings settings;
-    settings.origin = "https://www.media.test";
-    settings.userAgent = "ZidDemo/1.0";
-    settings.socket.resolveHostTo = "127.0.0.1";
-    settings.socket.portOverride = server.port();
-    settings.socket.extraTrustAnchorsPem = authority.certificatePem();
-    setVexaSocketSettingsForTesting(settings);
-    QXQuorvexPlayer::configureMediaServer({.host = "media.test"});
-    QXQuorvexPlayer::configureWithApiKey(std::string("demo-key"));
+    configureFacade(server, authority);
 
     auto delegate = std::make_shared<DemoDelegate>();
     auto player = QXQuorvexPlayer::player();
@@ -428,17 +452,7 @@ int main(int argc, char** argv) {
     if (options->window && !openDesktopWindow(player->view())) return 1;
 
     if (options->ads) {
-        // The facade installs the ads backend itself; the tag answers one inline ad with
-        // the MP4 fixture and its tracking.
-        AdServerPeer::InlineAd preroll;
-        preroll.impressions = {ads.url("/track/impression")};
-        for (const char* event : {"start", "firstQuartile", "midpoint", "thirdQuartile", "complete"})
-            preroll.tracking.emplace_back(event, ads.url(std::string("/track/") + event));
-        preroll.mediaFiles = {{"video/mp4", ads.url(AdServerPeer::kMediaPath)}};
-        ads.script("/vast/preroll", {AdServerPeer::Answer::vast(AdServerPeer::inlineVast(preroll))});
-        say("ads: a preroll from " + ads.url("/vast/preroll"));
-        player->configureAdServiceWithGoogleIMATag(ads.url("/vast/preroll"), {{"site", "demo"}},
-                                                   std::vector<double>{}, true);
+        scriptPreroll(*player, ads);
         prerollPending = true;
     }
 

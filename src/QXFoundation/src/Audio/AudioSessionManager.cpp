@@ -58,52 +58,45 @@ void AudioSessionManager::log(const LogLines& lines) const {
     for (const auto& line : lines) QXLog(kLogModule, staticClass(), kLogLevel, "%@", line);
 }
 
-void AudioSessionManager::beginPlaybackSession() {
+void AudioSessionManager::underLock(const std::function<void(LogLines&)>& work) {
     LogLines lines;
     {
         std::lock_guard lock(mutex_);
-        if (audioSessionType_ == Playback) return;
-        endSessionLocked(lines);
-        rt::Ref<rt::Error> error;
-        if (!session_->setCategory(dev::AudioSessionCategoryPlayback, &error))
-            lines.push_back(rt::format("beginPlaybackSession failed error = %@", describe(error)));
-        error = nullptr;
-        if (!session_->setMode(dev::AudioSessionModeMoviePlayback, &error))
-            lines.push_back(rt::format("beginPlaybackSession failed error = %@", describe(error)));
-        audioSessionType_ = Playback;
-        startSessionLocked(lines);
+        work(lines);
     }
     log(lines);
+}
+
+void AudioSessionManager::beginSession(AudioSessionType type, const char* call, std::initializer_list<Step> steps) {
+    underLock([&](LogLines& lines) {
+        if (audioSessionType_ == type) return;
+        endSessionLocked(lines);
+        for (const Step& step : steps) {
+            rt::Ref<rt::Error> error;
+            if (!step(*session_, &error)) lines.push_back(rt::format("%s failed error = %@", call, describe(error)));
+        }
+        audioSessionType_ = type;
+        startSessionLocked(lines);
+    });
+}
+
+void AudioSessionManager::beginPlaybackSession() {
+    beginSession(Playback, "beginPlaybackSession",
+                 {[](auto& s, auto e) { return s.setCategory(dev::AudioSessionCategoryPlayback, e); },
+                  [](auto& s, auto e) { return s.setMode(dev::AudioSessionModeMoviePlayback, e); }});
 }
 
 void AudioSessionManager::beginRecordSession() {
-    LogLines lines;
-    {
-        std::lock_guard lock(mutex_);
-        if (audioSessionType_ == Record) return;
-        endSessionLocked(lines);
-        rt::Ref<rt::Error> error;
-        if (!session_->setCategory(dev::AudioSessionCategoryPlayAndRecord, &error))
-            lines.push_back(rt::format("beginRecordSession failed error = %@", describe(error)));
-        error = nullptr;
-        if (!session_->setMode(dev::AudioSessionModeVideoRecording, &error))
-            lines.push_back(rt::format("beginRecordSession failed error = %@", describe(error)));
-        error = nullptr;
-        if (!session_->overrideOutputAudioPort(dev::AudioSessionPortOverride::Speaker, &error))
-            lines.push_back(rt::format("beginRecordSession failed error = %@", describe(error)));
-        audioSessionType_ = Record;
-        startSessionLocked(lines);
-    }
-    log(lines);
+    beginSession(Record, "beginRecordSession",
+                 {[](auto& s, auto e) { return s.setCategory(dev::AudioSessionCategoryPlayAndRecord, e); },
+                  [](auto& s, auto e) { return s.setMode(dev::AudioSessionModeVideoRecording, e); },
+                  [](auto& s, auto e) {
+                      return s.overrideOutputAudioPort(dev::AudioSessionPortOverride::Speaker, e);
+                  }});
 }
 
 void AudioSessionManager::startSession() {
-    LogLines lines;
-    {
-        std::lock_guard lock(mutex_);
-        startSessionLocked(lines);
-    }
-    log(lines);
+    underLock([&](LogLines& lines) { startSessionLocked(lines); });
 }
 
 void AudioSessionManager::startSessionLocked(LogLines& lines) {
@@ -115,12 +108,7 @@ void AudioSessionManager::startSessionLocked(LogLines& lines) {
 }
 
 void AudioSessionManager::endSession() {
-    LogLines lines;
-    {
-        std::lock_guard lock(mutex_);
-        endSessionLocked(lines);
-    }
-    log(lines);
+    underLock([&](LogLines& lines) { endSessionLocked(lines); });
 }
 
 void AudioSessionManager::endSessionLocked(LogLines& lines) {

@@ -19,6 +19,17 @@ namespace zid {
 
 using ui::Rect;
 
+namespace {
+/// A pan leaves the content moved by a transform; an animation starts from where it shows.
+void keepFrameWithoutTransform(ui::View& content) {
+    Rect current = content.frame();
+    ui::performWithoutAnimation([&] {
+        content.setTransform(ui::transformIdentity());
+        content.setFrame(current);
+    });
+}
+}  // namespace
+
 QXSideMenuController::QXSideMenuController() { installQXPresentation(); }
 
 QXSideMenuController::~QXSideMenuController() {
@@ -175,14 +186,9 @@ void QXSideMenuController::revealSideMenuAnimated(bool animated) {
         return;
     }
     auto cv = content_->view();
-    // A pan leaves the content moved by a transform; the animation starts from there.
-    Rect current = cv->frame();
-    ui::performWithoutAnimation([&] {
-        cv->setTransform(ui::transformIdentity());
-        cv->setFrame(current);
-    });
+    keepFrameWithoutTransform(*cv);
     Rect b = cv->bounds();
-    double x = current.origin.x > menuWidth_ ? menuWidth_ - kRevealOvershoot : menuWidth_ + kRevealOvershoot;
+    double x = cv->frame().origin.x > menuWidth_ ? menuWidth_ - kRevealOvershoot : menuWidth_ + kRevealOvershoot;
     rt::Weak<QXSideMenuController> weak = selfAs<QXSideMenuController>();
     ui::animate(animationDuration_ * 0.5, 0, ui::AnimationOptions::CurveEaseOut,
                 [&] { cv->setFrame(Rect(x, 0, b.size.width, b.size.height)); },
@@ -241,11 +247,7 @@ void QXSideMenuController::hide(bool animated) {
         return;
     }
     auto cv = content_->view();
-    Rect current = cv->frame();
-    ui::performWithoutAnimation([&] {
-        cv->setTransform(ui::transformIdentity());
-        cv->setFrame(current);
-    });
+    keepFrameWithoutTransform(*cv);
     Rect b = cv->bounds();
     rt::Weak<QXSideMenuController> weak = selfAs<QXSideMenuController>();
     ui::animate(animationDuration_ * 0.5, 0, ui::AnimationOptions::CurveEaseInOut,

@@ -133,62 +133,30 @@ double UICollectionViewLayoutTabbedSections::width() {
 
 // ---- coordinate spaces -----------------------------------------------------------------------
 
-double UICollectionViewLayoutTabbedSections::toContentX(double x, Space from, long section) {
+UICollectionViewLayoutTabbedSections::Axis UICollectionViewLayoutTabbedSections::axis(Space space, bool vertical,
+                                                                                    long section) {
     auto cv = collectionView();
-    double ox = cv ? cv->contentOffset().x : 0;
-    switch (from) {
-    case Space::Content: return x;
-    case Space::View:
-    case Space::HeaderBottom: return x + ox;
-    case Space::Section: return x + cPosForSection(section).x;
+    double scrolled = cv ? (vertical ? cv->contentOffset().y : cv->contentOffset().x) : 0;
+    switch (space) {
+    case Space::Content: return {1, 0};
+    case Space::View: return {1, scrolled};
+    // The header-bottom space runs up from the header's bottom edge, in view coordinates.
+    case Space::HeaderBottom:
+        return vertical ? Axis{-1, vYForHeader_ + headerSectionHeight() + scrolled} : Axis{1, scrolled};
+    case Space::Section: {
+        ui::Point origin = cPosForSection(section);
+        return {1, vertical ? origin.y : origin.x};
     }
-    return x;
-}
-
-double UICollectionViewLayoutTabbedSections::toContentY(double y, Space from, long section) {
-    auto cv = collectionView();
-    double oy = cv ? cv->contentOffset().y : 0;
-    switch (from) {
-    case Space::Content: return y;
-    case Space::View: return y + oy;
-    case Space::HeaderBottom: return vYForHeader_ + headerSectionHeight() - y + oy;
-    case Space::Section: return y + cPosForSection(section).y;
     }
-    return y;
-}
-
-double UICollectionViewLayoutTabbedSections::fromContentX(double x, Space to, long section) {
-    auto cv = collectionView();
-    double ox = cv ? cv->contentOffset().x : 0;
-    switch (to) {
-    case Space::Content: return x;
-    case Space::View:
-    case Space::HeaderBottom: return x - ox;
-    case Space::Section: return x - cPosForSection(section).x;
-    }
-    return x;
-}
-
-double UICollectionViewLayoutTabbedSections::fromContentY(double y, Space to, long section) {
-    auto cv = collectionView();
-    double oy = cv ? cv->contentOffset().y : 0;
-    switch (to) {
-    case Space::Content: return y;
-    case Space::View: return y - oy;
-    case Space::HeaderBottom: return vYForHeader_ + headerSectionHeight() - (y - oy);
-    case Space::Section: return y - cPosForSection(section).y;
-    }
-    return y;
+    return {1, 0};
 }
 
 double UICollectionViewLayoutTabbedSections::convertX(double x, Space from, Space to, long section) {
-    if (from == to) return x;
-    return fromContentX(toContentX(x, from, section), to, section);
+    return from == to ? x : axis(to, false, section).fromContent(axis(from, false, section).toContent(x));
 }
 
 double UICollectionViewLayoutTabbedSections::convertY(double y, Space from, Space to, long section) {
-    if (from == to) return y;
-    return fromContentY(toContentY(y, from, section), to, section);
+    return from == to ? y : axis(to, true, section).fromContent(axis(from, true, section).toContent(y));
 }
 
 ui::Point UICollectionViewLayoutTabbedSections::convertPoint(ui::Point p, Space from, Space to, long section) {

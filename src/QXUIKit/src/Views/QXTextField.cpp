@@ -95,10 +95,7 @@ bool QXTextField::resignFirstResponder() {
 }
 
 FKSignalRef QXTextField::focusSignal() {
-    if (auto s = customSignalForKey(*this, kFocusKey)) return s;
-    auto s = rt::make<FKSignal>();
-    setCustomSignal(*this, s, kFocusKey);
-    return s;
+    return customSignal(*this, kFocusKey, [] { return rt::make<FKSignal>(); });
 }
 
 }  // namespace zid

@@ -71,10 +71,7 @@ bool QXTextView::resignFirstResponder() {
 }
 
 FKSignalRef QXTextView::focusSignal() {
-    if (auto s = customSignalForKey(*this, kFocusKey)) return s;
-    auto s = rt::make<FKSignal>();
-    setCustomSignal(*this, s, kFocusKey);
-    return s;
+    return customSignal(*this, kFocusKey, [] { return rt::make<FKSignal>(); });
 }
 
 }  // namespace zid

@@ -145,12 +145,11 @@ std::string format(const char* pattern, int a, int b) {
 
 FKSignalRef gestureSignal(ui::View& view, const std::string& key,
                           const std::function<rt::Ref<ui::GestureRecognizer>()>& make) {
-    if (auto existing = customSignalForKey(view, rt::Value(key))) return existing;
-    auto recognizer = make();
-    view.addGestureRecognizer(recognizer);
-    auto signal = FKGestureSignal::signalWithGestureRecognizer(recognizer);
-    setCustomSignal(view, signal, rt::Value(key));
-    return signal;
+    return customSignal(view, rt::Value(key), [&]() -> FKSignalRef {
+        auto recognizer = make();
+        view.addGestureRecognizer(recognizer);
+        return FKGestureSignal::signalWithGestureRecognizer(recognizer);
+    });
 }
 
 }  // namespace

@@ -12,11 +12,10 @@ namespace {
 
 FKSignalRef deviceSignal(const char* key, const char* notification, std::function<rt::Value()> read) {
     auto device = ui::DeviceStatus::currentDevice();
-    if (auto existing = customSignalForKey(*device, rt::Value(std::string(key)))) return existing;
-    auto signal = FKNotificationObserverSignal::signalWithNotificationName(std::string(notification), nullptr)
-                      ->map([read](const rt::Value&) { return read(); });
-    setCustomSignal(*device, signal, rt::Value(std::string(key)));
-    return signal;
+    return customSignal(*device, rt::Value(std::string(key)), [&] {
+        return FKNotificationObserverSignal::signalWithNotificationName(std::string(notification), nullptr)
+            ->map([read](const rt::Value&) { return read(); });
+    });
 }
 
 const bool hookInstalledAtLoad = [] {

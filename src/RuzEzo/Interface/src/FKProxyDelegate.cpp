@@ -74,11 +74,7 @@ rt::Ref<FKProxyDelegate> FKProxyDelegate::proxyWithProtocol(const rt::Protocol& 
 std::string FKProxyDelegate::keyForSelector(rt::Selector selector) { return "selectorSignal::" + selector.name(); }
 
 FKSignalRef FKProxyDelegate::signalForSelector(rt::Selector selector) {
-    rt::Value key(keyForSelector(selector));
-    if (auto existing = customSignalForKey(*this, key)) return existing;
-    auto signal = rt::make<FKInvocationSignal>();
-    setCustomSignal(*this, signal, key);
-    return signal;
+    return customSignal(*this, rt::Value(keyForSelector(selector)), [] { return rt::make<FKInvocationSignal>(); });
 }
 
 std::optional<rt::MethodSignature> FKProxyDelegate::methodSignatureForSelector(rt::Selector selector) const {

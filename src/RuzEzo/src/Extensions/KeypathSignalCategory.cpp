@@ -53,4 +53,11 @@ FKSignalRef customSignalForKey(const rt::Object& object, const rt::Value& key) {
     return holder ? holder->signalForKey(key) : nullptr;
 }
 
+FKSignalRef customSignal(rt::Object& object, const rt::Value& key, const std::function<FKSignalRef()>& make) {
+    if (auto existing = customSignalForKey(object, key)) return existing;
+    auto signal = make();
+    setCustomSignal(object, signal, key);
+    return signal;
+}
+
 }  // namespace zid

@@ -6,6 +6,8 @@
 // Failures of the audio session are logged at level 2 and absorbed; only
 // setPreferredAudioInputPort() reports to its caller.
 
+#include <functional>
+#include <initializer_list>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -75,6 +77,13 @@ private:
     void startSessionLocked(LogLines& lines);
     void endSessionLocked(LogLines& lines);
     void log(const LogLines& lines) const;
+    /// Runs work under the lock, then logs what it wrote.
+    void underLock(const std::function<void(LogLines&)>& work);
+    /// A session step: true when it succeeded, else the error set.
+    using Step = std::function<bool(dev::AudioSession&, rt::Ref<rt::Error>*)>;
+    /// Ends the session, runs the steps (a failed one is logged under call and the
+    /// next still runs) and starts the session as type. Nothing when type is set.
+    void beginSession(AudioSessionType type, const char* call, std::initializer_list<Step> steps);
 
     rt::Ref<dev::AudioSession> session_;
     // Begin and end calls may come from several threads; the type and the calls to the

@@ -3,25 +3,35 @@
 // highlight and realizes itself at once. The media-server connected source that wraps
 // one does the real work, asking its client factory for a client by the source's class.
 
-#include <string>
-
 #include <QXCorePlayer/Core/Core/CPAbstractMediaSource.h>
+
+#include <string>
 
 namespace zid {
 
-/// A live channel (source type 4).
-class ChannelSource : public CPAbstractMediaSource {
-    RT_CLASS(ChannelSource, CPAbstractMediaSource)
-public:
-    explicit ChannelSource(std::string channelID) : channelID_(std::move(channelID)) {}
-    static rt::Ref<ChannelSource> sourceWithChannelId(std::string channelID);
-    const std::string& channelID() const { return channelID_; }
-
+/// What the bare sources share: a type and a content id known from the start, and a
+/// realization that completes at once. A recorded kind is safe to continue.
+class IdentitySource : public CPAbstractMediaSource {
+    RT_CLASS(IdentitySource, CPAbstractMediaSource)
     void realizeWithPlaybackID(const std::string& playbackID) override;
     void dispose() override {}
 
 protected:
+    IdentitySource(CPMediaSourceType type, std::string contentID) : type_(type), contentID_(std::move(contentID)) {}
     void didInitialize() override;
+
+private:
+    CPMediaSourceType type_;
+    std::string contentID_;
+};
+
+/// A live channel (source type 4).
+class ChannelSource : public IdentitySource {
+    RT_CLASS(ChannelSource, IdentitySource)
+    explicit ChannelSource(std::string channelID)
+        : IdentitySource(CPMediaSourceType::LiveChannel, channelID), channelID_(std::move(channelID)) {}
+    static rt::Ref<ChannelSource> sourceWithChannelId(std::string channelID);
+    const std::string& channelID() const { return channelID_; }
 
 private:
     std::string channelID_;
@@ -29,38 +39,27 @@ private:
 
 /// A recorded video (source type 1): safe to continue, and it enables viewer counts
 /// once realized.
-class RecordedSource : public CPAbstractMediaSource {
-    RT_CLASS(RecordedSource, CPAbstractMediaSource)
-public:
-    explicit RecordedSource(std::string recordID) : recordID_(std::move(recordID)) {}
+class RecordedSource : public IdentitySource {
+    RT_CLASS(RecordedSource, IdentitySource)
+    explicit RecordedSource(std::string recordID)
+        : IdentitySource(CPMediaSourceType::Recorded, recordID), recordID_(std::move(recordID)) {}
     static rt::Ref<RecordedSource> sourceWithRecordId(std::string recordID);
     const std::string& recordID() const { return recordID_; }
-
-    void realizeWithPlaybackID(const std::string& playbackID) override;
-    void dispose() override {}
-
-protected:
-    void didInitialize() override;
 
 private:
     std::string recordID_;
 };
 
 /// A highlight of a recorded video (source type 2): safe to continue.
-class HighlightSource : public CPAbstractMediaSource {
-    RT_CLASS(HighlightSource, CPAbstractMediaSource)
-public:
+class HighlightSource : public IdentitySource {
+    RT_CLASS(HighlightSource, IdentitySource)
     HighlightSource(std::string highlightID, std::string recordID)
-        : highlightID_(std::move(highlightID)), recordID_(std::move(recordID)) {}
+        : IdentitySource(CPMediaSourceType::Highlight, highlightID),
+          highlightID_(std::move(highlightID)),
+          recordID_(std::move(recordID)) {}
     static rt::Ref<HighlightSource> sourceWithHighlightId(std::string highlightID, std::string recordID);
     const std::string& highlightID() const { return highlightID_; }
     const std::string& recordID() const { return recordID_; }
-
-    void realizeWithPlaybackID(const std::string& playbackID) override;
-    void dispose() override {}
-
-protected:
-    void didInitialize() override;
 
 private:
     std::string highlightID_;

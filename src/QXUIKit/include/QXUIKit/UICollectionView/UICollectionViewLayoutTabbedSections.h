@@ -221,10 +221,14 @@ private:
     /// The delegate's column count, asked once per section until the next full layout.
     long columnCount(long section);
     double headerSectionHeight() { return sizeForSection(0).height; }
-    double toContentX(double x, Space from, long section);
-    double toContentY(double y, Space from, long section);
-    double fromContentX(double x, Space to, long section);
-    double fromContentY(double y, Space to, long section);
+    /// A space's coordinate on one axis as a content coordinate: sign * value + offset.
+    struct Axis {
+        double sign;
+        double offset;
+        double toContent(double value) const { return sign * value + offset; }
+        double fromContent(double content) const { return (content - offset) * sign; }
+    };
+    Axis axis(Space space, bool vertical, long section);
     bool insideCollectionView(ui::GestureRecognizer& other);
     rt::Ref<ui::CollectionViewLayoutAttributes> makeSupplementary(const char* kind, long section, const ui::Rect& sFrame);
 

@@ -6,6 +6,7 @@
 // current value. The object's dealloc signal closes all of them (and its custom
 // signals) when the object is destroyed, before its own destruction code runs.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,5 +27,8 @@ std::optional<std::vector<FKSignalRef>> keypathSignals(const rt::Object& object)
 void setCustomSignal(rt::Object& object, const FKSignalRef& signal, const rt::Value& key);
 /// The live signal stored under the key, or null; makes nothing.
 FKSignalRef customSignalForKey(const rt::Object& object, const rt::Value& key);
+/// The live signal stored under the key; when there is none, the one make() returns,
+/// stored under the key. The caller keeps it alive: the object holds it weakly.
+FKSignalRef customSignal(rt::Object& object, const rt::Value& key, const std::function<FKSignalRef()>& make);
 
 }  // namespace zid

@@ -4,20 +4,21 @@
 
 namespace zid {
 
+namespace {
+const CPLabelKind<CPContentDurationToolbarItem> kContentDuration{
+    CPConfigureCenteredTimeLabel,
+    {"mediaPlayer.timeInfo"},
+    [](const CPContentDurationToolbarItem& item) {
+        return CPDurationText(item.mediaPlayer() ? item.mediaPlayer()->timeInfo() : nullptr);
+    },
+};
+}  // namespace
+
+CPContentDurationToolbarItem::CPContentDurationToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaPlayer> mediaPlayer)
+    : CPPlayerLabelToolbarItem(frame, std::move(mediaPlayer), kContentDuration) {}
+
 std::string CPContentDurationToolbarItem::timeTextFromTiming(const rt::Ref<ICPMediaTiming>& timing) {
     return CPDurationText(timing);
-}
-
-void CPContentDurationToolbarItem::configureLabel() {
-    label()->setAdjustsFontSizeToFitWidth(true);
-    label()->setFont(CPTimeFont());
-    label()->setTextAlignment(ui::TextAlignment::Center);
-}
-
-std::vector<const char*> CPContentDurationToolbarItem::observedKeypaths() const { return {"mediaPlayer.timeInfo"}; }
-
-std::string CPContentDurationToolbarItem::currentText() const {
-    return CPDurationText(mediaPlayer() ? mediaPlayer()->timeInfo() : nullptr);
 }
 
 }  // namespace zid

@@ -4,14 +4,19 @@
 
 namespace zid {
 
-void CPContentTitleToolbarItem::configureLabel() {
-    CPConfigureSourceLabel(*label(), 18, false);
-    label()->setTextAlignment(ui::TextAlignment::Center);
-    label()->setMinimumScaleFactor(1.0);
-}
+namespace {
+const CPLabelKind<CPContentTitleToolbarItem> kContentTitle{
+    [](ui::Label& label) {
+        CPConfigureSourceLabel(label, 18, false);
+        label.setTextAlignment(ui::TextAlignment::Center);
+        label.setMinimumScaleFactor(1.0);
+    },
+    {"mediaSource.title"},
+    [](const CPContentTitleToolbarItem& item) { return item.mediaSource() ? item.mediaSource()->title() : ""; },
+};
+}  // namespace
 
-std::vector<const char*> CPContentTitleToolbarItem::observedKeypaths() const { return {"mediaSource.title"}; }
-
-std::string CPContentTitleToolbarItem::currentText() const { return mediaSource() ? mediaSource()->title() : ""; }
+CPContentTitleToolbarItem::CPContentTitleToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaSource> mediaSource)
+    : CPSourceLabelToolbarItem(frame, std::move(mediaSource), kContentTitle) {}
 
 }  // namespace zid

@@ -1,23 +1,27 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPCreationDateToolbarItem.h>
 
-#include "Core/Formatters/QXCreationDateFormatter.h"
-
 #include "CPSourceLabels.h"
+#include "Core/Formatters/QXCreationDateFormatter.h"
 
 namespace zid {
 
-void CPCreationDateToolbarItem::configureLabel() { CPConfigureSourceLabel(*label(), 11, true); }
+namespace {
+const CPLabelKind<CPCreationDateToolbarItem> kCreationDate{
+    CPConfigureDetailLabel,
+    {"mediaSource.creationDate", "mediaSource.channelTitle"},
+    [](const CPCreationDateToolbarItem& item) -> std::string {
+        const auto& source = item.mediaSource();
+        rt::Value date = source ? source->creationDate() : rt::Value();
+        if (!date.isDate()) return "";
+        std::string channel = source->channelTitle();
+        return QXCreationDateFormatter::creationDateToText(date.date(), &channel, CPLabelNow()).value_or("");
+    },
+    nullptr,
+    1.0,
+};
+}  // namespace
 
-std::vector<const char*> CPCreationDateToolbarItem::observedKeypaths() const {
-    return {"mediaSource.creationDate", "mediaSource.channelTitle"};
-}
-
-std::string CPCreationDateToolbarItem::currentText() const {
-    auto source = mediaSource();
-    rt::Value date = source ? source->creationDate() : rt::Value();
-    if (!date.isDate()) return "";
-    std::string channel = source->channelTitle();
-    return QXCreationDateFormatter::creationDateToText(date.date(), &channel, now()).value_or("");
-}
+CPCreationDateToolbarItem::CPCreationDateToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaSource> mediaSource)
+    : CPSourceLabelToolbarItem(frame, std::move(mediaSource), kCreationDate) {}
 
 }  // namespace zid

@@ -1,13 +1,12 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPLiveContentDetailsToolbarItem.h>
 
-#include "CPContentDetails.h"
-
 namespace zid {
 
-void CPLiveContentDetailsToolbarItem::didInitialize() {
-    CPToolbarItem::didInitialize();
-    titleItem_ = CPMakeDetailsTitle(*this, mediaSource_);
-    startedItem_ = CPMakeDetailsLine<CPStartedDateToolbarItem>(*this, mediaSource_);
-}
+CPLiveContentDetailsToolbarItem::CPLiveContentDetailsToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaSource> source)
+    : CPContentDetailsToolbarItem(
+          frame, std::move(source),
+          [](const ui::Rect& f, rt::Ref<ICPMediaSource> s) -> rt::Ref<CPSourceLabelToolbarItem> {
+              return rt::make<CPStartedDateToolbarItem>(f, std::move(s));
+          }) {}
 
 }  // namespace zid

@@ -12,7 +12,7 @@
 namespace zid {
 
 void CPPictureInPictureToolbarItem::didInitialize() {
-    CPToolbarItem::didInitialize();
+    CPPlayerToolbarItem::didInitialize();
     pictureInPictureButton_ = CPAddCentredButton(*this, initialFrame_);
     CPSetButtonImages(*pictureInPictureButton_, {"player_pip_normal.png", "player_pip_highlighted.png",
                                                  "player_exitpip_normal.png", "player_exitpip_highlighted.png"});
@@ -28,7 +28,7 @@ void CPPictureInPictureToolbarItem::didInitialize() {
 }
 
 void CPPictureInPictureToolbarItem::pressed() {
-    auto player = mediaPlayer_;
+    auto player = mediaPlayer();
     if (!player) return;
     if (player->pictureInPictureActive()) player->stopPictureInPicture();
     else player->startPictureInPicture();

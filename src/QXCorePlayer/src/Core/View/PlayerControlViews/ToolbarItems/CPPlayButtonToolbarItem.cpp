@@ -12,12 +12,11 @@
 namespace zid {
 
 void CPPlayButtonToolbarItem::describe(rt::ClassBuilder<CPPlayButtonToolbarItem>& c) {
-    c.property(mediaPlayerKey);
     c.readonly("playButton", &CPPlayButtonToolbarItem::playButton);
 }
 
 void CPPlayButtonToolbarItem::didInitialize() {
-    CPToolbarItem::didInitialize();
+    CPPlayerToolbarItem::didInitialize();
     playButton_ = CPAddCentredButton(*this, initialFrame_);
     configureButton();
     bound();
@@ -43,7 +42,7 @@ void CPPlayButtonToolbarItem::bound() {
 }
 
 void CPPlayButtonToolbarItem::playButtonPressed() {
-    auto player = mediaPlayer_;
+    auto player = mediaPlayer();
     if (!player) return;
     if (player->isPlaying()) player->pause();
     else player->start();

@@ -10,12 +10,11 @@
 namespace zid {
 
 void CPPlaybackSliderToolbarItem::describe(rt::ClassBuilder<CPPlaybackSliderToolbarItem>& c) {
-    c.property(mediaPlayerKey);
     c.readonly("slider", &CPPlaybackSliderToolbarItem::slider);
 }
 
 void CPPlaybackSliderToolbarItem::didInitialize() {
-    CPToolbarItem::didInitialize();
+    CPPlayerToolbarItem::didInitialize();
     slider_ = rt::make<ui::Slider>(bounds());
     slider_->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
     addSubview(slider_);
@@ -62,7 +61,7 @@ void CPPlaybackSliderToolbarItem::bound() {
 }
 
 void CPPlaybackSliderToolbarItem::followPlayer() {
-    auto player = mediaPlayer_;
+    auto player = mediaPlayer();
     auto timing = player ? player->timeInfo() : nullptr;
     slider_->setMinimumValue(timing ? float(timing->startTime()) : 0.0f);
     slider_->setMaximumValue(timing ? float(timing->endTime()) : 0.0f);
@@ -71,18 +70,18 @@ void CPPlaybackSliderToolbarItem::followPlayer() {
 
 void CPPlaybackSliderToolbarItem::beginSeek() {
     seeking_ = true;
-    playOnSeekEnd_ = mediaPlayer_ && mediaPlayer_->state() == CPPlayerState::Playing;
-    if (playOnSeekEnd_) mediaPlayer_->pause();
+    playOnSeekEnd_ = mediaPlayer() && mediaPlayer()->state() == CPPlayerState::Playing;
+    if (playOnSeekEnd_) mediaPlayer()->pause();
 }
 
 void CPPlaybackSliderToolbarItem::valueChanged() {
-    if (!seeking_ || !mediaPlayer_) return;
-    mediaPlayer_->setSeekPosition(rt::Value(slider_->value()));
+    if (!seeking_ || !mediaPlayer()) return;
+    mediaPlayer()->setSeekPosition(rt::Value(slider_->value()));
 }
 
 void CPPlaybackSliderToolbarItem::endSeek() {
     seeking_ = false;
-    auto player = mediaPlayer_;
+    auto player = mediaPlayer();
     if (!player) return;
     player->seekTo(slider_->value());
     player->setSeekPosition(rt::Value());
@@ -92,7 +91,7 @@ void CPPlaybackSliderToolbarItem::endSeek() {
 void CPPlaybackSliderToolbarItem::cancelSeek() {
     if (!seeking_) return;
     seeking_ = false;
-    auto player = mediaPlayer_;
+    auto player = mediaPlayer();
     if (!player) return;
     player->setSeekPosition(rt::Value());
     if (playOnSeekEnd_) player->start();

@@ -4,16 +4,16 @@
 
 namespace zid {
 
-void CPPlaybackTimeLabelToolbarItem::configureLabel() {
-    label()->setAdjustsFontSizeToFitWidth(true);
-    label()->setFont(CPTimeFont());
-    label()->setTextAlignment(ui::TextAlignment::Center);
-}
+namespace {
+const CPLabelKind<CPPlaybackTimeLabelToolbarItem> kPlaybackTime{
+    CPConfigureCenteredTimeLabel,
+    {"mediaPlayer.playbackTime", "mediaPlayer.timeInfo", "mediaPlayer.seekPosition"},
+    [](const CPPlaybackTimeLabelToolbarItem& item) { return CPElapsedTimeText(item.mediaPlayer(), true); },
+};
+}  // namespace
 
-std::vector<const char*> CPPlaybackTimeLabelToolbarItem::observedKeypaths() const {
-    return {"mediaPlayer.playbackTime", "mediaPlayer.timeInfo", "mediaPlayer.seekPosition"};
-}
-
-std::string CPPlaybackTimeLabelToolbarItem::currentText() const { return CPElapsedTimeText(mediaPlayer(), true); }
+CPPlaybackTimeLabelToolbarItem::CPPlaybackTimeLabelToolbarItem(const ui::Rect& frame,
+                                                               rt::Ref<ICPMediaPlayer> mediaPlayer)
+    : CPPlayerLabelToolbarItem(frame, std::move(mediaPlayer), kPlaybackTime) {}
 
 }  // namespace zid

@@ -27,4 +27,11 @@ inline std::string CPDurationText(const rt::Ref<ICPMediaTiming>& timing) {
 /// The time items' font: bold, 10 points scaled.
 inline rt::Ref<ui::Font> CPTimeFont() { return ui::Font::boldSystemFontOfSize(10 * CPToolbarItem::fontSizeScale()); }
 
+/// A time label that fits its width, centred.
+inline void CPConfigureCenteredTimeLabel(ui::Label& label) {
+    label.setAdjustsFontSizeToFitWidth(true);
+    label.setFont(CPTimeFont());
+    label.setTextAlignment(ui::TextAlignment::Center);
+}
+
 }  // namespace zid

@@ -1,13 +1,13 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPRecordedContentDetailsToolbarItem.h>
 
-#include "CPContentDetails.h"
-
 namespace zid {
 
-void CPRecordedContentDetailsToolbarItem::didInitialize() {
-    CPToolbarItem::didInitialize();
-    titleItem_ = CPMakeDetailsTitle(*this, mediaSource_);
-    creationItem_ = CPMakeDetailsLine<CPCreationDateToolbarItem>(*this, mediaSource_);
-}
+CPRecordedContentDetailsToolbarItem::CPRecordedContentDetailsToolbarItem(const ui::Rect& frame,
+                                                                         rt::Ref<ICPMediaSource> source)
+    : CPContentDetailsToolbarItem(
+          frame, std::move(source),
+          [](const ui::Rect& f, rt::Ref<ICPMediaSource> s) -> rt::Ref<CPSourceLabelToolbarItem> {
+              return rt::make<CPCreationDateToolbarItem>(f, std::move(s));
+          }) {}
 
 }  // namespace zid

@@ -6,12 +6,11 @@
 namespace zid {
 
 void CPSeekbarToolbarItem::describe(rt::ClassBuilder<CPSeekbarToolbarItem>& c) {
-    c.property(mediaPlayerKey);
     c.readonly("seekbar", &CPSeekbarToolbarItem::seekbar);
 }
 
 void CPSeekbarToolbarItem::didInitialize() {
-    CPToolbarItem::didInitialize();
+    CPPlayerToolbarItem::didInitialize();
     seekbar_ = rt::make<QXSeekbar>(bounds());
     seekbar_->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
     addSubview(seekbar_);

@@ -13,4 +13,7 @@ inline void CPConfigureSourceLabel(ui::Label& label, double size, bool detail) {
     if (detail) label.setAlpha(0.56);
 }
 
+/// A detail line: 11 points, dimmed.
+inline void CPConfigureDetailLabel(ui::Label& label) { CPConfigureSourceLabel(label, 11, true); }
+
 }  // namespace zid

@@ -1,19 +1,25 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPStartedDateToolbarItem.h>
 
-#include "Core/Formatters/QXCreationDateFormatter.h"
-
 #include "CPSourceLabels.h"
+#include "Core/Formatters/QXCreationDateFormatter.h"
 
 namespace zid {
 
-void CPStartedDateToolbarItem::configureLabel() { CPConfigureSourceLabel(*label(), 11, true); }
+namespace {
+const CPLabelKind<CPStartedDateToolbarItem> kStartedDate{
+    CPConfigureDetailLabel,
+    {"mediaSource.startDate"},
+    [](const CPStartedDateToolbarItem& item) -> std::string {
+        rt::Value date = item.mediaSource() ? item.mediaSource()->startDate() : rt::Value();
+        if (!date.isDate()) return "";
+        return QXStartedDateFormatter::startDateToText(date.date(), CPLabelNow()).value_or("");
+    },
+    nullptr,
+    1.0,
+};
+}  // namespace
 
-std::vector<const char*> CPStartedDateToolbarItem::observedKeypaths() const { return {"mediaSource.startDate"}; }
-
-std::string CPStartedDateToolbarItem::currentText() const {
-    rt::Value date = mediaSource() ? mediaSource()->startDate() : rt::Value();
-    if (!date.isDate()) return "";
-    return QXStartedDateFormatter::startDateToText(date.date(), now()).value_or("");
-}
+CPStartedDateToolbarItem::CPStartedDateToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaSource> mediaSource)
+    : CPSourceLabelToolbarItem(frame, std::move(mediaSource), kStartedDate) {}
 
 }  // namespace zid

@@ -4,25 +4,26 @@
 
 namespace zid {
 
-void CPTimePerDurationToolbarItem::configureLabel() {
-    label()->setAdjustsFontSizeToFitWidth(true);
-    label()->setFont(CPTimeFont());
-}
+const CPLabelKind<CPTimePerDurationToolbarItem> CPTimePerDurationToolbarItem::kind_{
+    [](ui::Label& label) {
+        label.setAdjustsFontSizeToFitWidth(true);
+        label.setFont(CPTimeFont());
+    },
+    {"mediaPlayer.playbackTime", "mediaPlayer.timeInfo"},
+    [](const CPTimePerDurationToolbarItem& item) -> std::string {
+        auto timing = item.mediaPlayer() ? item.mediaPlayer()->timeInfo() : nullptr;
+        if (!timing) return "--:-- / --:--";
+        double duration = timing->duration();
+        // NaN never equals itself: a duration that is no number is texted every time.
+        if (duration != item.textedDuration_ || item.durationText_.empty()) {
+            item.durationText_ = CPDurationText(timing);
+            item.textedDuration_ = duration;
+        }
+        return CPElapsedTimeText(item.mediaPlayer(), false) + " / " + item.durationText_;
+    },
+};
 
-std::vector<const char*> CPTimePerDurationToolbarItem::observedKeypaths() const {
-    return {"mediaPlayer.playbackTime", "mediaPlayer.timeInfo"};
-}
-
-std::string CPTimePerDurationToolbarItem::currentText() const {
-    auto timing = mediaPlayer() ? mediaPlayer()->timeInfo() : nullptr;
-    if (!timing) return "--:-- / --:--";
-    double duration = timing->duration();
-    // NaN never equals itself: a duration that is no number is texted every time.
-    if (duration != textedDuration_ || durationText_.empty()) {
-        durationText_ = CPDurationText(timing);
-        textedDuration_ = duration;
-    }
-    return CPElapsedTimeText(mediaPlayer(), false) + " / " + durationText_;
-}
+CPTimePerDurationToolbarItem::CPTimePerDurationToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaPlayer> mediaPlayer)
+    : CPPlayerLabelToolbarItem(frame, std::move(mediaPlayer), kind_) {}
 
 }  // namespace zid

@@ -4,32 +4,23 @@
 // position through the player's seek position, seeks on release and plays again when
 // the drag paused it; a drag the toolkit cancels ends the same way without the seek.
 
-#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
-#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPToolbarItem.h>
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayerToolbarItem.h>
 #include <ui/Slider.h>
 
 #include <vector>
 
 namespace zid {
 
-class CPPlaybackSliderToolbarItem : public CPToolbarItem {
-    RT_CLASS(CPPlaybackSliderToolbarItem, CPToolbarItem)
-private:
-    rt::Ref<ICPMediaPlayer> mediaPlayer_;
-
-public:
-    static constexpr rt::Key<CPPlaybackSliderToolbarItem, rt::Ref<ICPMediaPlayer>> mediaPlayerKey{
-        "mediaPlayer", &CPPlaybackSliderToolbarItem::mediaPlayer_};
+class CPPlaybackSliderToolbarItem : public CPPlayerToolbarItem {
+    RT_CLASS(CPPlaybackSliderToolbarItem, CPPlayerToolbarItem)
 
     CPPlaybackSliderToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaPlayer> player = nullptr)
-        : CPToolbarItem(frame), mediaPlayer_(std::move(player)) {}
+        : CPPlayerToolbarItem(frame, std::move(player)) {}
     static void describe(rt::ClassBuilder<CPPlaybackSliderToolbarItem>& c);
 
     const rt::Ref<ui::Slider>& slider() const { return slider_; }
     bool seeking() const { return seeking_; }
     bool playOnSeekEnd() const { return playOnSeekEnd_; }
-    const rt::Ref<ICPMediaPlayer>& mediaPlayer() const { return mediaPlayer_; }
-    void setMediaPlayer(rt::Ref<ICPMediaPlayer> player) { mediaPlayerKey.set(*this, std::move(player)); }
 
     void beginSeek();
     void valueChanged();

@@ -107,6 +107,17 @@ TEST_F(AudioSessionManagerTest, FailuresAreLoggedAndAFailedActivationCanBeRetrie
     EXPECT_EQ(log->messages.back().rfind("endSession failed error = ", 0), 0u);
 }
 
+TEST_F(AudioSessionManagerTest, EachFailedRecordingStepIsLoggedAndTheNextStillRuns) {
+    session->refuseNext(Op::SetMode, nullptr);
+    session->refuseNext(Op::OverrideOutput, nullptr);
+    manager->beginRecordSession();
+    EXPECT_EQ(manager->audioSessionType(), AudioSessionManager::Record);
+    EXPECT_EQ(session->category(), dev::AudioSessionCategoryPlayAndRecord);
+    EXPECT_TRUE(session->isActive());
+    ASSERT_EQ(log->messages.size(), 2u);
+    for (const auto& message : log->messages) EXPECT_EQ(message.rfind("beginRecordSession failed error = ", 0), 0u);
+}
+
 // A log handler that asks the manager for its state from another thread while it
 // handles the manager's failure line, as a handler that hands records to another
 // thread and waits for it would.

@@ -1,0 +1,28 @@
+#pragma once
+// The base of the items that show or drive a media player, held as their "mediaPlayer".
+
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPToolbarItem.h>
+
+namespace zid {
+
+class CPPlayerToolbarItem : public CPToolbarItem {
+    RT_CLASS(CPPlayerToolbarItem, CPToolbarItem)
+private:
+    rt::Ref<ICPMediaPlayer> mediaPlayer_;
+
+public:
+    using Subject = ICPMediaPlayer;
+    static constexpr rt::Key<CPPlayerToolbarItem, rt::Ref<ICPMediaPlayer>> mediaPlayerKey{
+        "mediaPlayer", &CPPlayerToolbarItem::mediaPlayer_};
+    static void describe(rt::ClassBuilder<CPPlayerToolbarItem>& c) { c.property(mediaPlayerKey); }
+
+    const rt::Ref<ICPMediaPlayer>& mediaPlayer() const { return mediaPlayer_; }
+    void setMediaPlayer(rt::Ref<ICPMediaPlayer> player) { mediaPlayerKey.set(*this, std::move(player)); }
+
+protected:
+    explicit CPPlayerToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaPlayer> player = nullptr)
+        : CPToolbarItem(frame), mediaPlayer_(std::move(player)) {}
+};
+
+}  // namespace zid

@@ -1,0 +1,28 @@
+#pragma once
+// The base of the items that show a media source, held as their "mediaSource".
+
+#include <QXCorePlayer/Core/Core/ICPMediaSource.h>
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPToolbarItem.h>
+
+namespace zid {
+
+class CPSourceToolbarItem : public CPToolbarItem {
+    RT_CLASS(CPSourceToolbarItem, CPToolbarItem)
+private:
+    rt::Ref<ICPMediaSource> mediaSource_;
+
+public:
+    using Subject = ICPMediaSource;
+    static constexpr rt::Key<CPSourceToolbarItem, rt::Ref<ICPMediaSource>> mediaSourceKey{
+        "mediaSource", &CPSourceToolbarItem::mediaSource_};
+    static void describe(rt::ClassBuilder<CPSourceToolbarItem>& c) { c.property(mediaSourceKey); }
+
+    const rt::Ref<ICPMediaSource>& mediaSource() const { return mediaSource_; }
+    void setMediaSource(rt::Ref<ICPMediaSource> source) { mediaSourceKey.set(*this, std::move(source)); }
+
+protected:
+    explicit CPSourceToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaSource> source = nullptr)
+        : CPToolbarItem(frame), mediaSource_(std::move(source)) {}
+};
+
+}  // namespace zid
