@@ -26,7 +26,10 @@ public:
     explicit RankTree(bool countsMarks = false) : countsMarks_(countsMarks) {}
 
     /// Empties the tree (ids stay allocated).
-    void clear() { root_ = kNil; }
+    void clear() {
+        root_ = kNil;
+        total_ = totalMarked_ = 0;
+    }
     bool empty() const { return root_ == kNil; }
     /// Makes room for ids below n.
     void reserveIds(std::size_t n);
@@ -34,8 +37,8 @@ public:
     void build(const std::vector<Id>& ids, const std::vector<bool>* marked = nullptr);
 
     /// Positions covered by all nodes, and by the marked ones.
-    std::uint64_t total() const { return root_ == kNil ? 0 : nodes_[root_].sum; }
-    std::uint64_t totalMarked() const { return root_ == kNil || !countsMarks_ ? 0 : marks_[root_].sum; }
+    std::uint64_t total() const { return total_; }
+    std::uint64_t totalMarked() const { return totalMarked_; }
 
     /// The node covering position pos (below total()); offset receives pos's distance
     /// from the node's first position.
@@ -72,8 +75,6 @@ public:
     Id root() const { return root_; }
     Id left(Id id) const { return nodes_[id].left; }
     Id right(Id id) const { return nodes_[id].right; }
-    /// Positions covered by a node and everything below it.
-    std::uint64_t subtreeTotal(Id id) const { return id == kNil ? 0 : nodes_[id].sum; }
     /// Positions covered by a node's left subtree.
     std::uint64_t leftTotal(Id id) const { return nodes_[id].leftSum; }
 
@@ -83,35 +84,35 @@ public:
     }
 
 private:
-    // A node keeps its left subtree's total beside its own: a search down the tree or a
-    // position up it reads the nodes on its path only, not their left children too.
-    struct Node {
+    // A node keeps its left subtree's total beside its own weight and no total of its
+    // own subtree: a search down the tree or a position up it reads the nodes on its path
+    // only, an edit changes the left totals on its path only, and a node takes 32 bytes,
+    // two to a cache line and never across two (a descent on a large tree costs a cache
+    // miss per level, so the size of a node is most of its cost).
+    struct alignas(32) Node {
         Id left = kNil, right = kNil, parent = kNil;
         std::uint32_t priority = 0;
-        std::uint64_t weight = 0, sum = 0, leftSum = 0;
+        std::uint64_t weight = 0, leftSum = 0;
     };
     struct Marks {
-        std::uint64_t sum = 0;      // marked positions in the subtree
-        std::uint64_t leftSum = 0;  // of them, in the left subtree
+        std::uint64_t leftSum = 0;  // marked positions in the left subtree
         bool marked = false;
     };
-    std::uint64_t marksOf(Id id) const { return id == kNil ? 0 : marks_[id].sum; }
     std::uint64_t ownMarks(Id id) const { return marks_[id].marked ? nodes_[id].weight : 0; }
     std::uint32_t nextPriority();
-    void update(Id id);
-    // Adds to the sums of x's ancestors (a change below them, x's own sums done).
+    // Adds to the left totals of x's ancestors that hold x in their left subtree.
     void addAbove(Id x, std::int64_t delta, std::int64_t marksDelta);
-    void split(Id t, std::uint64_t pos, Id& l, Id& r);
-    Id merge(Id a, Id b);
+    // Merges two trees, every node of a before every node of b; a's totals given.
+    Id merge(Id a, std::uint64_t sumA, std::uint64_t marksA, Id b);
     void initNode(Id id, std::uint64_t weight, bool marked);
     // Rotates a node just hung below a leaf up while its priority beats its parent's.
     void rotateUp(Id id);
-    void updateAll(Id id);
 
     bool countsMarks_;
     std::vector<Node> nodes_;
     std::vector<Marks> marks_;  // by id, when counting marks
     Id root_ = kNil;
+    std::uint64_t total_ = 0, totalMarked_ = 0;
     std::uint64_t seed_ = 0x9e3779b97f4a7c15ull;
 };
 
