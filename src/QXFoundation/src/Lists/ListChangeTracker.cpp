@@ -37,15 +37,14 @@ RankTree::Id ListChangeTracker::newPiece(PieceKind kind, std::int64_t value) {
     return static_cast<RankTree::Id>(pieceInfo_.size() - 1);
 }
 
-void ListChangeTracker::splitAt(std::int64_t pos) {
-    if (pos <= 0 || pos >= currentCount()) return;
+void ListChangeTracker::insertPiece(RankTree::Id id, std::int64_t pos, std::uint64_t length) {
+    auto rest = static_cast<RankTree::Id>(pieceInfo_.size());
     std::uint64_t offset = 0;
-    auto id = pieces_.find(static_cast<std::uint64_t>(pos), &offset);
-    if (offset == 0) return;
-    auto info = pieceInfo_[id];
+    auto cut = pieces_.insertCutting(id, static_cast<std::uint64_t>(pos), length, rest, offset);
+    if (cut == RankTree::kNil) return;
     // the second part of a run goes on with the old positions after the first part's
-    auto rest = newPiece(info.kind, info.kind == PieceKind::Run ? info.value + static_cast<std::int64_t>(offset) : 0);
-    pieces_.splitNode(id, offset, rest);
+    auto info = pieceInfo_[cut];
+    pieceInfo_.push_back(Piece{info.kind, info.kind == PieceKind::Run ? info.value + static_cast<std::int64_t>(offset) : 0});
 }
 
 RankTree::Id ListChangeTracker::holdPosition(std::int64_t index) {
@@ -89,8 +88,7 @@ void ListChangeTracker::shiftNewIndexesWith(std::int64_t delta, std::int64_t sta
     if (shadowOpen_) {
         start = std::max<std::int64_t>(start, 0);
         if (delta > 0 && start <= currentCount()) {
-            splitAt(start);
-            pieces_.insertAt(newPiece(PieceKind::Gaps, 0), static_cast<std::uint64_t>(start), static_cast<std::uint64_t>(delta));
+            insertPiece(newPiece(PieceKind::Gaps, 0), start, static_cast<std::uint64_t>(delta));
         } else if (delta < 0) {
             std::int64_t from = std::max<std::int64_t>(start + delta, 0), to = std::min(start, currentCount());
             for (std::int64_t i = from; i < to; ++i) closePosition(from, rt::Value());
@@ -139,9 +137,8 @@ bool ListChangeTracker::isNewElementAt(std::int64_t index) const {
 
 void ListChangeTracker::trackInserAt(std::int64_t index, const rt::Value& object) {
     if (!shadowOpen_ || index < 0 || index > currentCount()) return;
-    splitAt(index);
     entries_.push_back(ShadowEntry{-1, object, ++sequence_});
-    pieces_.insertAt(newPiece(PieceKind::Entry, static_cast<std::int64_t>(entries_.size() - 1)), static_cast<std::uint64_t>(index), 1);
+    insertPiece(newPiece(PieceKind::Entry, static_cast<std::int64_t>(entries_.size() - 1)), index, 1);
 }
 
 void ListChangeTracker::closePosition(std::int64_t index, const rt::Value& object) {
@@ -188,8 +185,7 @@ void ListChangeTracker::trackMoveFrom(std::int64_t from, std::int64_t to, const 
     auto id = holdPosition(from);
     if (id == RankTree::kNil) return;
     pieces_.erase(id);
-    splitAt(to);
-    pieces_.insertAt(id, static_cast<std::uint64_t>(to), 1);
+    insertPiece(id, to, 1);
     auto& entry = entries_[static_cast<std::size_t>(pieceInfo_[id].value)];
     if (entry.object.isNil()) entry.object = object;
     if (entry.oldIndex >= 0 && entry.movedAt == 0) entry.movedAt = ++sequence_;

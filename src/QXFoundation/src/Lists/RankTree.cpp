@@ -195,6 +195,38 @@ void RankTree::insertAt(Id id, std::uint64_t pos, std::uint64_t weight, bool mar
     rotateUp(id);
 }
 
+RankTree::Id RankTree::insertCutting(Id id, std::uint64_t pos, std::uint64_t weight, Id rest, std::uint64_t& cutOffset) {
+    cutOffset = 0;
+    Id at = pos < total_ ? find(pos, &cutOffset) : kNil;
+    if (at == kNil) {
+        insertAt(id, pos, weight);
+        return kNil;
+    }
+    // The descent found the node covering pos; the new node hangs right before it, or
+    // right after its first part when it is cut, and the left totals on the way back up
+    // (nodes the descent has just read) count it.
+    Id cut = kNil;
+    if (cutOffset > 0) {
+        splitNode(at, cutOffset, rest);
+        cut = at;
+    }
+    initNode(id, weight, false);
+    total_ += weight;
+    bool after = cut != kNil;
+    Id parent = at, t = after ? nodes_[at].right : nodes_[at].left;
+    bool asLeft = !after;
+    while (t != kNil) {
+        parent = t;
+        asLeft = after;
+        t = after ? nodes_[t].left : nodes_[t].right;
+    }
+    (asLeft ? nodes_[parent].left : nodes_[parent].right) = id;
+    nodes_[id].parent = parent;
+    addAbove(id, static_cast<std::int64_t>(weight), 0);
+    rotateUp(id);
+    return cut;
+}
+
 void RankTree::rotateUp(Id id) {
     // While its priority beats its parent's. A rotation moves one subtree from under one
     // of the two nodes to under the other: only their two left totals change.

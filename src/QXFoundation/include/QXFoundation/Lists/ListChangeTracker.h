@@ -96,8 +96,8 @@ private:
     void openBatch(std::int64_t count);
     std::int64_t currentCount() const { return static_cast<std::int64_t>(pieces_.total()); }
     RankTree::Id newPiece(PieceKind kind, std::int64_t value);
-    // Makes pos the first position of a piece (or the end).
-    void splitAt(std::int64_t pos);
+    // Inserts a piece starting at pos, cutting the run or gaps covering pos.
+    void insertPiece(RankTree::Id id, std::int64_t pos, std::uint64_t length);
     // The entry piece at a position of the list, made from a run or gap where needed;
     // kNil outside the list.
     RankTree::Id holdPosition(std::int64_t index);

@@ -54,6 +54,11 @@ public:
     /// Inserts a node so that it starts at pos, which must be 0, total() or a node's first
     /// position.
     void insertAt(Id id, std::uint64_t pos, std::uint64_t weight, bool marked = false);
+    /// Inserts a node of weight 1 or more so that it starts at pos (at most total()) in
+    /// one descent: when pos falls inside a node, that node is cut first (as by
+    /// splitNode, with `rest` taking its positions from pos on). Answers the node cut,
+    /// kNil when none, and where it was cut in cutOffset.
+    Id insertCutting(Id id, std::uint64_t pos, std::uint64_t weight, Id rest, std::uint64_t& cutOffset);
     /// Inserts a node right after (or, with after false, right before) a node in the tree.
     void insertNextTo(Id id, Id neighbour, bool after, std::uint64_t weight, bool marked = false);
     void erase(Id id);
