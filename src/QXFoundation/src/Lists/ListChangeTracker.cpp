@@ -18,17 +18,8 @@ void ListChangeTracker::beginTracking() {
 }
 
 void ListChangeTracker::openBatch(std::int64_t count) {
+    reset();
     tracking_ = shadowOpen_ = true;
-    inserts_.clear();
-    deletions_.clear();
-    moves_.clear();
-    changes_.clear();
-    entries_.clear();
-    changed_.clear();
-    pieces_.clear();
-    pieceInfo_.clear();
-    found_ = FoundBatch();
-    sequence_ = 0;
     if (count > 0) pieces_.insertAt(newPiece(PieceKind::Run, 0), 0, static_cast<std::uint64_t>(count));
 }
 
@@ -80,6 +71,7 @@ void ListChangeTracker::reset() {
     pieces_.clear();
     pieceInfo_.clear();
     found_ = FoundBatch();
+    sequence_ = 0;
 }
 
 // ---- record helpers ----------------------------------------------------------------------
@@ -191,7 +183,11 @@ void ListChangeTracker::trackMoveFrom(std::int64_t from, std::int64_t to, const 
     if (entry.oldIndex >= 0 && entry.movedAt == 0) entry.movedAt = ++sequence_;
 }
 
-void ListChangeTracker::trackChangeAt(std::int64_t index, const rt::Value& object) {
+void ListChangeTracker::trackChangeAt(std::int64_t index, const rt::Value& object) { noteChange(index, object, false); }
+
+void ListChangeTracker::trackTouchAt(std::int64_t index, const rt::Value& object) { noteChange(index, object, true); }
+
+void ListChangeTracker::noteChange(std::int64_t index, const rt::Value& object, bool touchOnly) {
     if (!shadowOpen_) return;
     auto id = holdPosition(index);
     if (id == RankTree::kNil) return;
@@ -199,19 +195,8 @@ void ListChangeTracker::trackChangeAt(std::int64_t index, const rt::Value& objec
     auto& entry = entries_[entryId];
     if (entry.oldIndex < 0) return;  // a new item is reported only as inserted
     if (entry.object.isNil()) entry.object = object;
-    entry.changed = true;
-    changed_.push_back({entryId, false});
-}
-
-void ListChangeTracker::trackTouchAt(std::int64_t index, const rt::Value& object) {
-    if (!shadowOpen_) return;
-    auto id = holdPosition(index);
-    if (id == RankTree::kNil) return;
-    auto entryId = static_cast<std::uint32_t>(pieceInfo_[id].value);
-    auto& entry = entries_[entryId];
-    if (entry.oldIndex < 0) return;
-    if (entry.object.isNil()) entry.object = object;
-    changed_.push_back({entryId, true});
+    if (!touchOnly) entry.changed = true;
+    changed_.push_back({entryId, touchOnly});
 }
 
 void ListChangeTracker::endTracking() {

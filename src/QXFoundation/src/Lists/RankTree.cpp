@@ -337,32 +337,24 @@ RankTree::Id RankTree::first() const {
     return t;
 }
 
-RankTree::Id RankTree::next(Id id) const {
-    if (nodes_[id].right != kNil) {
-        Id t = nodes_[id].right;
-        while (nodes_[t].left != kNil) t = nodes_[t].left;
+RankTree::Id RankTree::neighbour(Id id, Id Node::*towards, Id Node::*away) const {
+    // the nearest node of the subtree on that side, else the first ancestor reached
+    // from the other side
+    if (nodes_[id].*towards != kNil) {
+        Id t = nodes_[id].*towards;
+        while (nodes_[t].*away != kNil) t = nodes_[t].*away;
         return t;
     }
     Id x = id, p = nodes_[id].parent;
-    while (p != kNil && nodes_[p].right == x) {
+    while (p != kNil && nodes_[p].*towards == x) {
         x = p;
         p = nodes_[p].parent;
     }
     return p;
 }
 
-RankTree::Id RankTree::previous(Id id) const {
-    if (nodes_[id].left != kNil) {
-        Id t = nodes_[id].left;
-        while (nodes_[t].right != kNil) t = nodes_[t].right;
-        return t;
-    }
-    Id x = id, p = nodes_[id].parent;
-    while (p != kNil && nodes_[p].left == x) {
-        x = p;
-        p = nodes_[p].parent;
-    }
-    return p;
-}
+RankTree::Id RankTree::next(Id id) const { return neighbour(id, &Node::right, &Node::left); }
+
+RankTree::Id RankTree::previous(Id id) const { return neighbour(id, &Node::left, &Node::right); }
 
 }  // namespace zid

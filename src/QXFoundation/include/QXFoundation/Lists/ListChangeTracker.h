@@ -102,6 +102,8 @@ private:
     // kNil outside the list.
     RankTree::Id holdPosition(std::int64_t index);
     void closePosition(std::int64_t index, const rt::Value& object);
+    // A change call, or with touchOnly a touch call.
+    void noteChange(std::int64_t index, const rt::Value& object, bool touchOnly);
     // Works the batch out of the shadow into found_ and closes the shadow.
     void readBatch();
 

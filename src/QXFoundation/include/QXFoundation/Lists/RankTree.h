@@ -112,6 +112,8 @@ private:
     void initNode(Id id, std::uint64_t weight, bool marked);
     // Rotates a node just hung below a leaf up while its priority beats its parent's.
     void rotateUp(Id id);
+    // The node next to id on the side of the child `towards` (the other child `away`).
+    Id neighbour(Id id, Id Node::*towards, Id Node::*away) const;
 
     bool countsMarks_;
     std::vector<Node> nodes_;
