@@ -195,38 +195,6 @@ void RankTree::insertAt(Id id, std::uint64_t pos, std::uint64_t weight, bool mar
     rotateUp(id);
 }
 
-RankTree::Id RankTree::insertCutting(Id id, std::uint64_t pos, std::uint64_t weight, Id rest, std::uint64_t& cutOffset) {
-    cutOffset = 0;
-    Id at = pos < total_ ? find(pos, &cutOffset) : kNil;
-    if (at == kNil) {
-        insertAt(id, pos, weight);
-        return kNil;
-    }
-    // The descent found the node covering pos; the new node hangs right before it, or
-    // right after its first part when it is cut, and the left totals on the way back up
-    // (nodes the descent has just read) count it.
-    Id cut = kNil;
-    if (cutOffset > 0) {
-        splitNode(at, cutOffset, rest);
-        cut = at;
-    }
-    initNode(id, weight, false);
-    total_ += weight;
-    bool after = cut != kNil;
-    Id parent = at, t = after ? nodes_[at].right : nodes_[at].left;
-    bool asLeft = !after;
-    while (t != kNil) {
-        parent = t;
-        asLeft = after;
-        t = after ? nodes_[t].left : nodes_[t].right;
-    }
-    (asLeft ? nodes_[parent].left : nodes_[parent].right) = id;
-    nodes_[id].parent = parent;
-    addAbove(id, static_cast<std::int64_t>(weight), 0);
-    rotateUp(id);
-    return cut;
-}
-
 void RankTree::rotateUp(Id id) {
     // While its priority beats its parent's. A rotation moves one subtree from under one
     // of the two nodes to under the other: only their two left totals change.
@@ -257,35 +225,6 @@ void RankTree::rotateUp(Id id) {
     }
 }
 
-void RankTree::splitNode(Id id, std::uint64_t firstWeight, Id rest) {
-    bool marked = countsMarks_ && marks_[id].marked;
-    std::uint64_t restWeight = nodes_[id].weight - firstWeight;
-    std::uint64_t restMarks = marked ? restWeight : 0;
-    initNode(rest, restWeight, marked);
-    // The node gives its last positions to `rest`, which hangs as the first node of its
-    // right subtree: nothing above the node changes, the nodes on the way down to the
-    // place count `rest` in their left subtree.
-    auto& n = nodes_[id];
-    n.weight = firstWeight;
-    Id parent = id, t = n.right;
-    bool asLeft = false;
-    while (t != kNil) {
-        parent = t;
-        auto& c = nodes_[t];
-        c.leftSum += restWeight;
-        if (restMarks) marks_[t].leftSum += restMarks;
-        asLeft = true;
-        t = c.left;
-    }
-    (asLeft ? nodes_[parent].left : nodes_[parent].right) = rest;
-    nodes_[rest].parent = parent;
-    rotateUp(rest);
-}
-
-void RankTree::insertNextTo(Id id, Id neighbour, bool after, std::uint64_t weight, bool marked) {
-    insertAt(id, positionOf(neighbour) + (after ? nodes_[neighbour].weight : 0), weight, marked);
-}
-
 void RankTree::erase(Id id) {
     auto& n = nodes_[id];
     // the ancestors lose the node's own part; its children cover what they covered
@@ -300,16 +239,6 @@ void RankTree::erase(Id id) {
     else if (nodes_[parent].left == id) nodes_[parent].left = merged;
     else nodes_[parent].right = merged;
     n.left = n.right = n.parent = kNil;
-}
-
-void RankTree::setWeight(Id id, std::uint64_t weight) {
-    auto before = static_cast<std::int64_t>(nodes_[id].weight), marksBefore = static_cast<std::int64_t>(countsMarks_ ? ownMarks(id) : 0);
-    nodes_[id].weight = weight;
-    auto marksNow = static_cast<std::int64_t>(countsMarks_ ? ownMarks(id) : 0);
-    auto delta = static_cast<std::int64_t>(weight) - before;
-    total_ += static_cast<std::uint64_t>(delta);
-    totalMarked_ += static_cast<std::uint64_t>(marksNow - marksBefore);
-    addAbove(id, delta, marksNow - marksBefore);
 }
 
 void RankTree::setMarked(Id id, bool marked) {

@@ -2,11 +2,10 @@
 // A sequence of weighted nodes in a balanced search tree ordered by position (a treap
 // with random priorities): finding the node at a position, inserting and erasing a node,
 // and asking a node's position all cost O(log n) expected. The lists use it where a
-// vector would shift every later entry on each insert or removal: runs of untouched
-// positions in the change tracker, the items of a filtered or a sorted list.
+// vector would shift every later entry on each insert or removal and where a node must
+// keep its identity: the items of a filtered or a sorted list.
 //
-// A node's weight is the number of positions it covers (1 for an item, the length for a
-// run); a marked node also counts towards the marked positions, which the filtered list
+// A node's weight is the number of positions it covers (1 for an item); a marked node also counts towards the marked positions, which the filtered list
 // uses to count shown items. The owner hands out node ids (small integers, dense); a
 // node not in the tree is simply unused. Two trees may share ids to hold the same items
 // in two orders.
@@ -54,22 +53,8 @@ public:
     /// Inserts a node so that it starts at pos, which must be 0, total() or a node's first
     /// position.
     void insertAt(Id id, std::uint64_t pos, std::uint64_t weight, bool marked = false);
-    /// Inserts a node of weight 1 or more so that it starts at pos (at most total()) in
-    /// one descent: when pos falls inside a node, that node is cut first (as by
-    /// splitNode, with `rest` taking its positions from pos on). Answers the node cut,
-    /// kNil when none, and where it was cut in cutOffset.
-    Id insertCutting(Id id, std::uint64_t pos, std::uint64_t weight, Id rest, std::uint64_t& cutOffset);
-    /// Inserts a node right after (or, with after false, right before) a node in the tree.
-    void insertNextTo(Id id, Id neighbour, bool after, std::uint64_t weight, bool marked = false);
     void erase(Id id);
-    /// Cuts a node in two: it keeps its first `firstWeight` positions (at least 1, fewer
-    /// than its weight) and node `rest` covers the others, right after it, marked as the
-    /// node is. Nothing outside the node moves and the totals above it stay, so only the
-    /// node's neighbourhood is touched, not a path from the root.
-    void splitNode(Id id, std::uint64_t firstWeight, Id rest);
-    std::uint64_t weight(Id id) const { return nodes_[id].weight; }
     bool marked(Id id) const { return countsMarks_ && marks_[id].marked; }
-    void setWeight(Id id, std::uint64_t weight);
     void setMarked(Id id, bool marked);
 
     /// Neighbours in order; kNil past either end.
