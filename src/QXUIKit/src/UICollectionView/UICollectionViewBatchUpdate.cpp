@@ -12,7 +12,16 @@ namespace zid {
 
 namespace {
 
-// A view's batch state, one associated object: a routed change reads it with one look-up.
+// The associations that carry a view's batch state for a host to read.
+constexpr const char* kUpdateStackSize = "kUICollectionView_BatchUpdate_UpdateStackSize";
+constexpr const char* kBlockStackSize = "kUICollectionView_BatchUpdate_BlockStackSize";
+constexpr const char* kUpdateProxy = "kUICollectionView_BatchUpdate_UpdateProxy";
+constexpr const char* kUpdatesBlocked = "kUICollectionView_BatchUpdate_UpdatesBlocked";
+constexpr const char* kHasChanges = "kUICollectionView_BatchUpdate_HasChanges";
+/// The outermost end came while updates were blocked: the outermost enable commits.
+constexpr const char* kCommitPending = "kUICollectionView_BatchUpdate_CommitPending";
+// The same state in one object, which the code here reads: a routed change costs one
+// look-up instead of three. Every change of it is written through to the associations.
 constexpr const char* kBatchState = "kUICollectionView_BatchUpdate_State";
 
 class BatchState : public rt::Object {
@@ -21,7 +30,6 @@ public:
     long updateDepth = 0, blockDepth = 0;
     bool blocked = false;
     bool hasChanges = false;
-    /// The outermost end came while updates were blocked: the outermost enable commits.
     bool commitPending = false;
     rt::Ref<UICollectionViewUpdateProxy> proxy;
 };
@@ -33,6 +41,17 @@ rt::Ref<BatchState> stateOf(const ui::CollectionView& view) {
 }
 BatchState& stateFor(ui::CollectionView& view) {
     return *associatedObjectOrMake<BatchState>(view, kBatchState, [] { return rt::make<BatchState>(); });
+}
+
+void store(ui::CollectionView& view, const char* key, const rt::Value& value) { setAssociatedObject(view, value, key); }
+// Writes the state through to its associations (after each change of it).
+void publish(ui::CollectionView& view, const BatchState& state) {
+    store(view, kUpdateStackSize, state.updateDepth);
+    store(view, kBlockStackSize, state.blockDepth);
+    store(view, kUpdateProxy, state.proxy ? rt::Value(state.proxy) : rt::Value());
+    store(view, kUpdatesBlocked, state.blocked);
+    store(view, kHasChanges, state.hasChanges);
+    store(view, kCommitPending, state.commitPending);
 }
 
 struct Identifiers {
@@ -51,6 +70,7 @@ void route(ui::CollectionView& view, ToProxy&& toProxy, ToView&& toView) {
     auto state = stateOf(view);
     if (state && state->blocked) {
         state->hasChanges = true;
+        store(view, kHasChanges, true);
         return;
     }
     if (!state || state->updateDepth == 0) {
@@ -101,7 +121,11 @@ rt::Ref<UICollectionViewUpdateProxy> qxUpdateProxy(const ui::CollectionView& vie
     return state ? state->proxy : nullptr;
 }
 
-void setQxUpdateProxy(ui::CollectionView& view, const rt::Ref<UICollectionViewUpdateProxy>& proxy) { stateFor(view).proxy = proxy; }
+void setQxUpdateProxy(ui::CollectionView& view, const rt::Ref<UICollectionViewUpdateProxy>& proxy) {
+    auto& state = stateFor(view);
+    state.proxy = proxy;
+    store(view, kUpdateProxy, proxy ? rt::Value(proxy) : rt::Value());
+}
 
 UICollectionViewUpdateTarget qxUpdateTarget(ui::CollectionView& view) {
     auto state = stateOf(view);
@@ -114,6 +138,7 @@ void beginUpdates(ui::CollectionView& view) {
     QXMainThreadAssert();
     auto& state = stateFor(view);
     if (state.updateDepth++ == 0) state.proxy = UICollectionViewUpdateProxy::proxyWithCollectionView(view.selfAs<ui::CollectionView>());
+    publish(view, state);
 }
 
 void endUpdates(ui::CollectionView& view) {
@@ -123,11 +148,10 @@ void endUpdates(ui::CollectionView& view) {
         ignored("endUpdates");
         return;
     }
-    if (--state->updateDepth != 0) return;
-    if (state->blocked) {
-        state->commitPending = true;
-        return;
-    }
+    --state->updateDepth;
+    if (state->updateDepth == 0 && state->blocked) state->commitPending = true;
+    publish(view, *state);
+    if (state->updateDepth != 0 || state->blocked) return;
     if (auto proxy = state->proxy) proxy->commitUpdates();
 }
 
@@ -138,6 +162,7 @@ void blockUpdates(ui::CollectionView& view) {
         state.blocked = true;
         state.hasChanges = false;
     }
+    publish(view, state);
 }
 
 void enableUpdates(ui::CollectionView& view) {
@@ -147,13 +172,16 @@ void enableUpdates(ui::CollectionView& view) {
         ignored("enableUpdates");
         return;
     }
-    if (--state->blockDepth != 0) return;
-    state->blocked = false;
+    --state->blockDepth;
+    if (state->blockDepth == 0) state->blocked = false;
+    bool commit = state->blockDepth == 0 && state->commitPending;
+    if (commit) state->commitPending = false;
+    publish(view, *state);
+    if (state->blockDepth != 0) return;
     bool dropped = state->hasChanges;
     auto proxy = state->proxy;
-    if (state->commitPending) {
+    if (commit) {
         // The batch closed while blocked commits now: one reload when a change was dropped.
-        state->commitPending = false;
         if (proxy) {
             if (dropped) proxy->forceReloadAfterUpdate();
             proxy->commitUpdates();
