@@ -1,5 +1,8 @@
 #include <QXFoundation/Lists/RankTree.h>
 
+#include <algorithm>
+#include <bit>
+
 namespace zid {
 
 void RankTree::reserveIds(std::size_t n) {
@@ -7,12 +10,24 @@ void RankTree::reserveIds(std::size_t n) {
     if (countsMarks_ && marks_.size() < n) marks_.resize(n);
 }
 
-std::uint32_t RankTree::nextPriority() {
+std::uint64_t RankTree::nextRandom() {
     // xorshift64*: priorities only need to look random to keep the tree balanced
     seed_ ^= seed_ >> 12;
     seed_ ^= seed_ << 25;
     seed_ ^= seed_ >> 27;
-    return static_cast<std::uint32_t>((seed_ * 0x2545f4914f6cdd1dull) >> 32);
+    return seed_ * 0x2545f4914f6cdd1dull;
+}
+
+std::uint32_t RankTree::priorityAtHeight(unsigned height) {
+    // The height in the high bits, random bits below it to break ties.
+    return (static_cast<std::uint32_t>(std::min(height, 31u)) << 27) | static_cast<std::uint32_t>(nextRandom() >> 37);
+}
+
+std::uint32_t RankTree::nextPriority() {
+    // A random height as frequent as the heights of a perfectly balanced tree (half the
+    // nodes at 0, a quarter at 1, ...): a tree built balanced stays so where it is not
+    // edited, and inserted nodes fall in among its nodes as in any treap.
+    return priorityAtHeight(static_cast<unsigned>(std::countr_zero(nextRandom() | (std::uint64_t{1} << 63))));
 }
 
 void RankTree::initNode(Id id, std::uint64_t weight, bool marked) {
@@ -29,7 +44,7 @@ void RankTree::build(const std::vector<Id>& ids, const std::vector<bool>* marked
     root_ = kNil;
     total_ = ids.size();
     totalMarked_ = 0;
-    // A Cartesian tree of random priorities, built left to right in one pass. A node's
+    // A Cartesian tree of the priorities, built left to right in one pass. A node's
     // left subtree is fixed when the node joins the right spine: it covers the items from
     // the first one of the subtree it took over up to the node, all of weight 1.
     struct OnSpine {
@@ -45,6 +60,8 @@ void RankTree::build(const std::vector<Id>& ids, const std::vector<bool>* marked
         if (countsMarks_) markedUpTo.push_back(totalMarked_);
         if (countsMarks_ && isMarked) ++totalMarked_;
         initNode(id, 1, isMarked);
+        // Made perfectly balanced: item i + 1 stands at the height of its lowest set bit.
+        nodes_[id].priority = priorityAtHeight(static_cast<unsigned>(std::countr_zero(i + 1)));
         Id last = kNil;
         std::size_t first = i;
         while (!spine.empty() && nodes_[spine.back().id].priority < nodes_[id].priority) {
