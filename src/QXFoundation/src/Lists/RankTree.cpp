@@ -82,41 +82,32 @@ void RankTree::build(const std::vector<Id>& ids, const std::vector<bool>* marked
     if (!spine.empty()) root_ = spine.front().id;
 }
 
-RankTree::Id RankTree::find(std::uint64_t pos, std::uint64_t* offset) const {
-    Id t = root_;
-    while (t != kNil) {
-        const auto& n = nodes_[t];
-        std::uint64_t leftSum = n.leftSum;
-        if (pos < leftSum) {
-            t = n.left;
-        } else if (pos < leftSum + n.weight) {
-            if (offset) *offset = pos - leftSum;
-            return t;
-        } else {
-            pos -= leftSum + n.weight;
-            t = n.right;
-        }
-    }
-    return kNil;
-}
-
-RankTree::Id RankTree::findCountingMarks(std::uint64_t pos, std::uint64_t& markedBefore) const {
-    markedBefore = 0;
-    Id t = root_;
-    while (t != kNil) {
+RankTree::Id RankTree::descend(std::uint64_t pos, std::uint64_t* offset, std::uint64_t* markedBefore) const {
+    bool counting = markedBefore && countsMarks_;
+    if (markedBefore) *markedBefore = 0;
+    for (Id t = root_; t != kNil;) {
         const auto& n = nodes_[t];
         std::uint64_t leftSum = n.leftSum;
         if (pos < leftSum) {
             t = n.left;
             continue;
         }
-        if (countsMarks_) markedBefore += marks_[t].leftSum;
-        if (pos < leftSum + n.weight) return t;
+        if (counting) *markedBefore += marks_[t].leftSum;
+        if (pos < leftSum + n.weight) {
+            if (offset) *offset = pos - leftSum;
+            return t;
+        }
         pos -= leftSum + n.weight;
-        if (countsMarks_) markedBefore += ownMarks(t);
+        if (counting) *markedBefore += ownMarks(t);
         t = n.right;
     }
     return kNil;
+}
+
+RankTree::Id RankTree::find(std::uint64_t pos, std::uint64_t* offset) const { return descend(pos, offset, nullptr); }
+
+RankTree::Id RankTree::findCountingMarks(std::uint64_t pos, std::uint64_t& markedBefore) const {
+    return descend(pos, nullptr, &markedBefore);
 }
 
 RankTree::Id RankTree::findMarked(std::uint64_t k) const {

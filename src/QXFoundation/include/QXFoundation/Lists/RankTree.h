@@ -92,6 +92,9 @@ private:
         bool marked = false;
     };
     std::uint64_t ownMarks(Id id) const { return marks_[id].marked ? nodes_[id].weight : 0; }
+    // Down to the node covering pos; offset and markedBefore (each optional) as find and
+    // findCountingMarks answer them.
+    Id descend(std::uint64_t pos, std::uint64_t* offset, std::uint64_t* markedBefore) const;
     std::uint64_t nextRandom();
     std::uint32_t priorityAtHeight(unsigned height);
     std::uint32_t nextPriority();
