@@ -163,7 +163,7 @@ void BM_BatchUpdate_RecordedVsDirect(benchmark::State& state) {
         return threadCpuSeconds() - started;
     };
     zidbench::runAlternatingPairs(
-        state, 41, "ms", 1e3,
+        state, 101, "ms", 1e3,
         [&] {
             return timed(recorded, [](GrowingView& v) {
                 zid::beginUpdates(*v.cv);

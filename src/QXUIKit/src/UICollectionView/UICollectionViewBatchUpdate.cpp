@@ -22,7 +22,8 @@ constexpr const char* kHasChanges = "kUICollectionView_BatchUpdate_HasChanges";
 constexpr const char* kCommitPending = "kUICollectionView_BatchUpdate_CommitPending";
 // The same state in one object, which the code here reads: a routed change costs one
 // look-up instead of three. Every change of it is written through to the associations.
-constexpr const char* kBatchState = "kUICollectionView_BatchUpdate_State";
+// (A key that differs from theirs in its first letters: a look-up compares it with them.)
+constexpr const char* kBatchState = "BatchUpdate.State";
 
 class BatchState : public rt::Object {
     RT_CLASS(BatchState, rt::Object)
@@ -77,7 +78,8 @@ void route(ui::CollectionView& view, ToProxy&& toProxy, ToView&& toView) {
         toView(view);
         return;
     }
-    if (auto proxy = state->proxy) toProxy(*proxy);
+    // recording does not touch the state, which holds the proxy meanwhile
+    if (auto* proxy = state->proxy.get()) toProxy(*proxy);
 }
 
 void ignored(const char* what) {
