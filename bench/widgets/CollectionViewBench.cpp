@@ -2,13 +2,18 @@
 // header section and five tab sections of 1,000 items each, against copying the
 // attributes of the elements the pass shows (what any pass costs at least); and
 // 10,000 item insertions recorded in one batch and replayed, against the same
-// insertions made directly inside one performBatchUpdates.
+// insertions made directly inside one performBatchUpdates, as two benchmarks and as
+// alternating pairs.
 
 #include <benchmark/benchmark.h>
 
 #include <QXUIKit/UICollectionView/UICollectionViewBatchUpdate.h>
 #include <QXUIKit/UICollectionView/UICollectionViewLayoutTabbedSections.h>
 #include <fnd/RunLoop.h>
+
+#include <ctime>
+
+#include "AlternatingPairs.h"
 
 #include "UICollectionView/TabbedSectionsData.h"
 
@@ -137,5 +142,43 @@ void BM_BatchUpdate_Direct(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_BatchUpdate_Direct)->Unit(benchmark::kMillisecond);
+
+double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+/// The two above as alternating pairs, each side on a view of its own: a side answers
+/// the CPU seconds of one round of kChanges inserts (the view's reset not counted). Two
+/// separate benchmarks fall on different moments of a shared machine's load; pairs
+/// compare each round with its neighbour.
+void BM_BatchUpdate_RecordedVsDirect(benchmark::State& state) {
+    GrowingView recorded, direct;
+    auto timed = [](GrowingView& v, auto&& round) {
+        v.reset();
+        double started = threadCpuSeconds();
+        v.data.n = kChanges;
+        round(v);
+        return threadCpuSeconds() - started;
+    };
+    zidbench::runAlternatingPairs(
+        state, 101, "ms", 1e3,
+        [&] {
+            return timed(recorded, [](GrowingView& v) {
+                zid::beginUpdates(*v.cv);
+                for (long i = 0; i < kChanges; ++i) zid::qxInsertItemsAtIndexPaths(*v.cv, {ui::IndexPath{0, i}});
+                zid::endUpdates(*v.cv);
+            });
+        },
+        [&] {
+            return timed(direct, [](GrowingView& v) {
+                v.cv->performBatchUpdates([&] {
+                    for (long i = 0; i < kChanges; ++i) v.cv->insertItemsAtIndexPaths({ui::IndexPath{0, i}});
+                });
+            });
+        });
+}
+BENCHMARK(BM_BatchUpdate_RecordedVsDirect)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QXFoundation/Diagnostics/Diagnostics.h>
+#include <QXFoundation/ObjectAssociation/ObjectAssociation.h>
 #include <VirtualTime.h>
 #include <rt/Exception.h>
 
@@ -150,6 +151,27 @@ TEST_F(BatchUpdate, ChangesWhileBlockedAreDroppedAndTheOutermostEnableReloadsOnc
     blockUpdates(*view);
     enableUpdates(*view);
     EXPECT_TRUE(view->log.empty()) << "nothing dropped, nothing reloaded";
+}
+
+// A host reads the state through the view's associations under their documented keys.
+TEST_F(BatchUpdate, TheStateReadsUnderItsAssociationKeys) {
+    auto read = [&](const char* key) { return associatedObjectForKey(*view, key); };
+    EXPECT_TRUE(read("kUICollectionView_BatchUpdate_UpdateStackSize").isNil()) << "missing before any call";
+    beginUpdates(*view);
+    beginUpdates(*view);
+    blockUpdates(*view);
+    qxInsertItemsAtIndexPaths(*view, {{0, 0}});
+    EXPECT_EQ(read("kUICollectionView_BatchUpdate_UpdateStackSize").longLongValue(), 2);
+    EXPECT_EQ(read("kUICollectionView_BatchUpdate_BlockStackSize").longLongValue(), 1);
+    EXPECT_TRUE(read("kUICollectionView_BatchUpdate_UpdatesBlocked").boolValue());
+    EXPECT_TRUE(read("kUICollectionView_BatchUpdate_HasChanges").boolValue());
+    EXPECT_EQ(read("kUICollectionView_BatchUpdate_UpdateProxy").object(), qxUpdateProxy(*view));
+    enableUpdates(*view);
+    endUpdates(*view);
+    endUpdates(*view);
+    EXPECT_EQ(read("kUICollectionView_BatchUpdate_UpdateStackSize").longLongValue(), 0);
+    EXPECT_FALSE(read("kUICollectionView_BatchUpdate_UpdatesBlocked").boolValue());
+    EXPECT_TRUE(read("kUICollectionView_BatchUpdate_UpdateProxy").isNil()) << "the batch is over";
 }
 
 TEST_F(BatchUpdate, ABatchClosedWhileBlockedCommitsOnceAtTheEnable) {

@@ -69,6 +69,14 @@ DerivedBatch DerivedBatch::compute(std::vector<Removal> removals, const std::vec
     return batch;
 }
 
+void DerivedBatch::reportReplacement(IList& list, const rt::Value::Array& before) {
+    std::vector<Removal> removals;
+    removals.reserve(before.size());
+    for (std::size_t i = 0; i < before.size(); ++i) removals.push_back({i, before[i]});
+    std::vector<Entry> after(list.count(), Entry{-1});
+    compute(std::move(removals), after).report(list);
+}
+
 void DerivedBatch::report(IList& list) const {
     for (const auto& d : deletions)
         notifyListenersIn<IListListener>(list.listenerTable(), [&](IListListener& l) { l.listDidDeleteItem(list, d.item, d.oldPosition); });

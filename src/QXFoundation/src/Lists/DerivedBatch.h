@@ -37,6 +37,10 @@ public:
     /// Works out the batch; removals may come in any order.
     static DerivedBatch compute(std::vector<Removal> removals, const std::vector<Entry>& after);
 
+    /// Reports that every item shown before (given in order) went and every item the
+    /// list shows now came.
+    static void reportReplacement(IList& list, const rt::Value::Array& before);
+
     /// Sends the item calls to the list's listeners (deletions, inserts, moves,
     /// changes), reading moved, inserted and changed items from the list as it is now.
     void report(IList& list) const;

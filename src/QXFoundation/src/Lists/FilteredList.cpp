@@ -5,6 +5,7 @@
 #include <QXFoundation/Listening/IListenable.h>
 #include "Lists/DerivedBatch.h"
 #include "Lists/ParkingLot.h"
+#include "Lists/ReplayOrder.h"
 #include <rt/Exception.h>
 #include <rt/Format.h>
 
@@ -14,13 +15,6 @@ FilteredList::FilteredList(rt::Ref<IList> source, Filter filter) : DerivedList(s
 
 rt::Ref<FilteredList> FilteredList::listWithSource(rt::Ref<IList> source, Filter filter) {
     return rt::make<FilteredList>(std::move(source), std::move(filter));
-}
-
-RankTree::Id FilteredList::takeId() {
-    if (freeIds_.empty()) return nextId_++;
-    auto id = freeIds_.back();
-    freeIds_.pop_back();
-    return id;
 }
 
 // ---- reading --------------------------------------------------------------------------
@@ -83,23 +77,12 @@ std::vector<rt::Value> FilteredList::rebuild(const rt::Value::Array* itemsThen) 
         ids[i] = static_cast<RankTree::Id>(i);
         shown[i] = passes(sourceList()->objectAtIndex(i));
     }
-    freeIds_.clear();
-    nextId_ = static_cast<RankTree::Id>(n);
+    ids_.resetTo(static_cast<RankTree::Id>(n));
     nodes_.build(ids, &shown);
     return shownBefore;
 }
 
 void FilteredList::buildFromSource() { rebuild(nullptr); }
-
-namespace {
-// All the items shown before go, all the items shown now come.
-void reportReplacement(IList& list, const std::vector<rt::Value>& before) {
-    std::vector<DerivedBatch::Removal> removals;
-    for (std::size_t i = 0; i < before.size(); ++i) removals.push_back({i, before[i]});
-    std::vector<DerivedBatch::Entry> after(list.count(), DerivedBatch::Entry{-1});
-    DerivedBatch::compute(std::move(removals), after).report(list);
-}
-}  // namespace
 
 void FilteredList::setSourceList(rt::Ref<IList> source) {
     announceWillChangeContent(DidOrder::EmptyFirst);  // a whole new evaluation closes with emptiness first
@@ -108,11 +91,11 @@ void FilteredList::setSourceList(rt::Ref<IList> source) {
     followSource(std::move(source));
     nodes_.clear();
     rebuild(nullptr);
-    reportReplacement(*this, before);
+    DerivedBatch::reportReplacement(*this, before);
     announceDidChangeContent();
 }
 
-void FilteredList::resynchronize(const rt::Value::Array& itemsThen) { reportReplacement(*this, rebuild(&itemsThen)); }
+void FilteredList::resynchronize(const rt::Value::Array& itemsThen) { DerivedBatch::reportReplacement(*this, rebuild(&itemsThen)); }
 
 void FilteredList::reevaluateContent() {
     announceWillChangeContent(DidOrder::EmptyFirst);  // a whole new evaluation closes with emptiness first
@@ -136,10 +119,15 @@ void FilteredList::reevaluateContent() {
 
 // ---- following the source ------------------------------------------------------------------
 
+struct FilteredList::Parked {
+    RankTree::Id id;
+    bool shown;
+    std::size_t slot;
+};
+
 void FilteredList::applySourceBatch(const SourceBatch& batch) {
     if (batch.empty()) return;
-    std::uint64_t oldCount = nodes_.total(), newCount = sourceList()->count();
-    if (!batch.fits(oldCount, newCount)) {
+    if (!batch.fits(nodes_.total(), sourceList()->count())) {
         // A source breaking the change contract: start again from its contents.
         nodes_.clear();
         rebuild(nullptr);
@@ -150,7 +138,14 @@ void FilteredList::applySourceBatch(const SourceBatch& batch) {
     // removals from the last old position down, then placements from the first new
     // position up. Moved items are parked after the list meanwhile.
     tracker_->beginTracking(count());
+    applyChanges(batch);
+    ParkingLot lot;
+    auto parked = replayRemovals(batch, lot);
+    replayPlacements(batch, parked, lot);
+    tracker_->endTrackingAndReport(*this);
+}
 
+void FilteredList::applyChanges(const SourceBatch& batch) {
     for (const auto& c : batch.changes) {
         std::uint64_t shownBefore = 0;
         auto id = nodes_.findCountingMarks(c.index, shownBefore);
@@ -161,56 +156,36 @@ void FilteredList::applySourceBatch(const SourceBatch& batch) {
         else if (now) tracker_->trackInserAt(at, c.item);
         nodes_.setMarked(id, now);
     }
+}
 
-    struct Removal {
-        std::uint64_t index;
-        std::size_t call;  // deletion number, or move number + deletions
-    };
-    std::vector<Removal> removals;
-    for (std::size_t i = 0; i < batch.deletions.size(); ++i) removals.push_back({batch.deletions[i].index, i});
-    for (std::size_t i = 0; i < batch.moves.size(); ++i) removals.push_back({batch.moves[i].from, batch.deletions.size() + i});
-    std::sort(removals.begin(), removals.end(), [](const auto& a, const auto& b) { return a.index > b.index; });
-    struct Parked {
-        RankTree::Id id;
-        bool shown;
-        std::size_t slot;
-    };
+std::vector<FilteredList::Parked> FilteredList::replayRemovals(const SourceBatch& batch, ParkingLot& lot) {
     std::vector<Parked> parked(batch.moves.size());
-    ParkingLot lot;
     lot.reset(batch.moves.size());
-    for (const auto& r : removals) {
+    for (const auto& r : removalsLastFirst(batch)) {
         std::uint64_t shownBefore = 0;
         auto id = nodes_.findCountingMarks(r.index, shownBefore);
         bool shown = nodes_.marked(id);
         auto at = static_cast<std::int64_t>(shownBefore);
-        auto end = static_cast<std::int64_t>(nodes_.totalMarked() + lot.count());  // positions in the tracker's view
-        nodes_.erase(id);
         if (r.call < batch.deletions.size()) {
+            nodes_.erase(id);
             if (shown) tracker_->trackDeletionFrom(at, batch.deletions[r.call].item);
-            freeIds_.push_back(id);
+            ids_.give(id);
             continue;
         }
         auto move = r.call - batch.deletions.size();
         parked[move] = Parked{id, shown, 0};
-        if (shown) {
-            tracker_->trackMoveFrom(at, end - 1, batch.moves[move].item);
-            parked[move].slot = lot.park();
-        }
+        if (shown) parked[move].slot = lot.parkTracked(*tracker_, at, nodes_.totalMarked(), batch.moves[move].item);
+        nodes_.erase(id);
     }
+    return parked;
+}
 
-    struct Placement {
-        std::uint64_t index;
-        std::size_t call;  // insert number, or move number + inserts
-    };
-    std::vector<Placement> placements;
-    for (std::size_t i = 0; i < batch.inserts.size(); ++i) placements.push_back({batch.inserts[i].index, i});
-    for (std::size_t i = 0; i < batch.moves.size(); ++i) placements.push_back({batch.moves[i].to, batch.inserts.size() + i});
-    std::sort(placements.begin(), placements.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
-    for (const auto& p : placements) {
+void FilteredList::replayPlacements(const SourceBatch& batch, const std::vector<Parked>& parked, ParkingLot& lot) {
+    for (const auto& p : placementsFirstUp(batch)) {
         if (p.call < batch.inserts.size()) {
             const auto& item = batch.inserts[p.call].item;
             bool now = passes(item);
-            auto id = takeId();
+            auto id = ids_.take();
             nodes_.insertAt(id, p.index, 1, now);
             if (now) tracker_->trackInserAt(static_cast<std::int64_t>(nodes_.markedBefore(id)), item);
             continue;
@@ -219,11 +194,7 @@ void FilteredList::applySourceBatch(const SourceBatch& batch) {
         const auto& item = batch.moves[move].item;
         const auto& was = parked[move];
         bool now = passes(item);
-        std::int64_t from = -1;
-        if (was.shown) {
-            from = static_cast<std::int64_t>(nodes_.totalMarked() + lot.placeOf(was.slot));
-            lot.leave(was.slot);
-        }
+        std::int64_t from = was.shown ? lot.leaveTracked(was.slot, nodes_.totalMarked()) : -1;
         nodes_.insertAt(was.id, p.index, 1, now);
         auto to = static_cast<std::int64_t>(nodes_.markedBefore(was.id));
         if (was.shown && now) {
@@ -236,7 +207,6 @@ void FilteredList::applySourceBatch(const SourceBatch& batch) {
             tracker_->trackInserAt(to, item);
         }
     }
-    tracker_->endTrackingAndReport(*this);
 }
 
 }  // namespace zid

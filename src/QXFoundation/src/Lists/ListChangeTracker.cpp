@@ -18,56 +18,22 @@ void ListChangeTracker::beginTracking() {
 }
 
 void ListChangeTracker::openBatch(std::int64_t count) {
+    reset();
     tracking_ = shadowOpen_ = true;
-    inserts_.clear();
-    deletions_.clear();
-    moves_.clear();
-    changes_.clear();
-    entries_.clear();
-    changed_.clear();
-    pieces_.clear();
-    pieceInfo_.clear();
-    found_ = FoundBatch();
-    sequence_ = 0;
-    if (count > 0) pieces_.insertAt(newPiece(PieceKind::Run, 0), 0, static_cast<std::uint64_t>(count));
+    if (count > 0) pieces_.insert(0, {static_cast<std::uint64_t>(count), 0, PieceKind::Run});
 }
 
-RankTree::Id ListChangeTracker::newPiece(PieceKind kind, std::int64_t value) {
-    pieceInfo_.push_back(Piece{kind, value});
-    return static_cast<RankTree::Id>(pieceInfo_.size() - 1);
-}
-
-void ListChangeTracker::splitAt(std::int64_t pos) {
-    if (pos <= 0 || pos >= currentCount()) return;
-    std::uint64_t offset = 0;
-    auto id = pieces_.find(static_cast<std::uint64_t>(pos), &offset);
-    if (offset == 0) return;
-    auto info = pieceInfo_[id];
-    // the second part of a run goes on with the old positions after the first part's
-    auto rest = newPiece(info.kind, info.kind == PieceKind::Run ? info.value + static_cast<std::int64_t>(offset) : 0);
-    pieces_.splitNode(id, offset, rest);
-}
-
-RankTree::Id ListChangeTracker::holdPosition(std::int64_t index) {
-    if (index < 0 || index >= currentCount()) return RankTree::kNil;
-    std::uint64_t offset = 0;
-    auto id = pieces_.find(static_cast<std::uint64_t>(index), &offset);
-    if (pieceInfo_[id].kind == PieceKind::Entry) return id;
+std::uint32_t ListChangeTracker::holdPosition(std::int64_t index) {
+    if (index < 0 || index >= currentCount()) return kNoEntry;
+    auto place = pieces_.find(static_cast<std::uint64_t>(index));
+    const auto& piece = pieces_.at(place);
+    if (piece.kind == PieceKind::Entry) return static_cast<std::uint32_t>(piece.value);
     // carve the one position out of its run (or gaps)
-    auto length = pieces_.weight(id);
-    auto kind = pieceInfo_[id].kind;
-    auto first = pieceInfo_[id].value + static_cast<std::int64_t>(offset);  // the run's old position here
-    auto after = length - offset - 1;  // positions of the piece after this one
-    // the piece is cut where it stands: nothing above it changes
-    if (offset > 0) {
-        auto cut = newPiece(kind, first);
-        pieces_.splitNode(id, offset, cut);
-        id = cut;
-    }
-    if (after > 0) pieces_.splitNode(id, 1, newPiece(kind, first + 1));
-    entries_.push_back(ShadowEntry{kind == PieceKind::Run ? first : kGap, rt::Value()});
-    pieceInfo_[id] = Piece{PieceKind::Entry, static_cast<std::int64_t>(entries_.size() - 1)};
-    return id;
+    auto old = piece.kind == PieceKind::Run ? piece.value + static_cast<std::int64_t>(place.offset) : kGap;
+    auto entry = static_cast<std::uint32_t>(entries_.size());
+    entries_.push_back(ShadowEntry{old, rt::Value()});
+    pieces_.isolate(place, PieceKind::Entry, entry);
+    return entry;
 }
 
 void ListChangeTracker::reset() {
@@ -79,8 +45,8 @@ void ListChangeTracker::reset() {
     entries_.clear();
     changed_.clear();
     pieces_.clear();
-    pieceInfo_.clear();
     found_ = FoundBatch();
+    sequence_ = 0;
 }
 
 // ---- record helpers ----------------------------------------------------------------------
@@ -89,8 +55,7 @@ void ListChangeTracker::shiftNewIndexesWith(std::int64_t delta, std::int64_t sta
     if (shadowOpen_) {
         start = std::max<std::int64_t>(start, 0);
         if (delta > 0 && start <= currentCount()) {
-            splitAt(start);
-            pieces_.insertAt(newPiece(PieceKind::Gaps, 0), static_cast<std::uint64_t>(start), static_cast<std::uint64_t>(delta));
+            pieces_.insert(static_cast<std::uint64_t>(start), {static_cast<std::uint64_t>(delta), 0, PieceKind::Gaps});
         } else if (delta < 0) {
             std::int64_t from = std::max<std::int64_t>(start + delta, 0), to = std::min(start, currentCount());
             for (std::int64_t i = from; i < to; ++i) closePosition(from, rt::Value());
@@ -109,10 +74,9 @@ void ListChangeTracker::shiftNewIndexesWith(std::int64_t delta, std::int64_t sta
 std::int64_t ListChangeTracker::oldIndexFromNewIndex(std::int64_t n) const {
     if (shadowOpen_) {
         if (n < 0 || n >= currentCount()) return NotFound;
-        std::uint64_t offset = 0;
-        auto id = pieces_.find(static_cast<std::uint64_t>(n), &offset);
-        const auto& info = pieceInfo_[id];
-        if (info.kind == PieceKind::Run) return info.value + static_cast<std::int64_t>(offset);
+        auto place = pieces_.find(static_cast<std::uint64_t>(n));
+        const auto& info = pieces_.at(place);
+        if (info.kind == PieceKind::Run) return info.value + static_cast<std::int64_t>(place.offset);
         if (info.kind == PieceKind::Gaps) return NotFound;
         auto old = entries_[static_cast<std::size_t>(info.value)].oldIndex;
         return old >= 0 ? old : NotFound;
@@ -129,7 +93,7 @@ std::int64_t ListChangeTracker::oldIndexFromNewIndex(std::int64_t n) const {
 bool ListChangeTracker::isNewElementAt(std::int64_t index) const {
     if (shadowOpen_) {
         if (index < 0 || index >= currentCount()) return false;
-        const auto& info = pieceInfo_[pieces_.find(static_cast<std::uint64_t>(index))];
+        const auto& info = pieces_.at(pieces_.find(static_cast<std::uint64_t>(index)));
         return info.kind == PieceKind::Entry && entries_[static_cast<std::size_t>(info.value)].oldIndex == -1;
     }
     return std::any_of(inserts_.begin(), inserts_.end(), [&](const auto& r) { return r->newToIndex() == index; });
@@ -139,39 +103,23 @@ bool ListChangeTracker::isNewElementAt(std::int64_t index) const {
 
 void ListChangeTracker::trackInserAt(std::int64_t index, const rt::Value& object) {
     if (!shadowOpen_ || index < 0 || index > currentCount()) return;
-    splitAt(index);
     entries_.push_back(ShadowEntry{-1, object, ++sequence_});
-    pieces_.insertAt(newPiece(PieceKind::Entry, static_cast<std::int64_t>(entries_.size() - 1)), static_cast<std::uint64_t>(index), 1);
+    pieces_.insert(static_cast<std::uint64_t>(index), {1, static_cast<std::int64_t>(entries_.size() - 1), PieceKind::Entry});
 }
 
 void ListChangeTracker::closePosition(std::int64_t index, const rt::Value& object) {
     if (index < 0 || index >= currentCount()) return;
-    std::uint64_t offset = 0;
-    auto piece = pieces_.find(static_cast<std::uint64_t>(index), &offset);
-    if (pieceInfo_[piece].kind != PieceKind::Entry) {
-        // A position of a run (or of gaps) closes without an entry of its own: the piece
-        // loses it, and the rest after it goes on as a piece of its own.
-        auto kind = pieceInfo_[piece].kind;
-        auto first = pieceInfo_[piece].value;
-        auto length = pieces_.weight(piece);
-        if (offset == 0 && length == 1) {
-            pieces_.erase(piece);
-        } else if (offset == 0) {
-            pieceInfo_[piece].value = kind == PieceKind::Run ? first + 1 : first;
-            pieces_.setWeight(piece, length - 1);
-        } else {
-            if (offset + 1 < length) {
-                auto restFirst = kind == PieceKind::Run ? first + static_cast<std::int64_t>(offset) + 1 : first;
-                pieces_.splitNode(piece, offset + 1, newPiece(kind, restFirst));
-            }
-            pieces_.setWeight(piece, offset);
-        }
-        if (kind == PieceKind::Run) found_.deletions.push_back({first + static_cast<std::int64_t>(offset), NotFound, index, object});
+    auto place = pieces_.find(static_cast<std::uint64_t>(index));
+    auto piece = pieces_.at(place);
+    // A position of a run (or of gaps) closes without an entry of its own: the piece
+    // loses it.
+    pieces_.removePosition(place);
+    if (piece.kind == PieceKind::Run) {
+        found_.deletions.push_back({piece.value + static_cast<std::int64_t>(place.offset), NotFound, index, object});
         return;
     }
-    auto id = piece;  // an entry already
-    pieces_.erase(id);
-    auto& entry = entries_[static_cast<std::size_t>(pieceInfo_[id].value)];
+    if (piece.kind == PieceKind::Gaps) return;
+    auto& entry = entries_[static_cast<std::size_t>(piece.value)];
     entry.alive = false;
     // An item inserted and removed in one batch leaves no trace; one that was there
     // before is reported removed from where it stood, whatever moved it meanwhile.
@@ -185,37 +133,28 @@ void ListChangeTracker::trackDeletionFrom(std::int64_t index, const rt::Value& o
 
 void ListChangeTracker::trackMoveFrom(std::int64_t from, std::int64_t to, const rt::Value& object) {
     if (!shadowOpen_ || from == to || to < 0 || to >= currentCount()) return;
-    auto id = holdPosition(from);
-    if (id == RankTree::kNil) return;
-    pieces_.erase(id);
-    splitAt(to);
-    pieces_.insertAt(id, static_cast<std::uint64_t>(to), 1);
-    auto& entry = entries_[static_cast<std::size_t>(pieceInfo_[id].value)];
+    auto entryId = holdPosition(from);
+    if (entryId == kNoEntry) return;
+    pieces_.removePosition(pieces_.find(static_cast<std::uint64_t>(from)));
+    pieces_.insert(static_cast<std::uint64_t>(to), {1, static_cast<std::int64_t>(entryId), PieceKind::Entry});
+    auto& entry = entries_[entryId];
     if (entry.object.isNil()) entry.object = object;
     if (entry.oldIndex >= 0 && entry.movedAt == 0) entry.movedAt = ++sequence_;
 }
 
-void ListChangeTracker::trackChangeAt(std::int64_t index, const rt::Value& object) {
+void ListChangeTracker::trackChangeAt(std::int64_t index, const rt::Value& object) { noteChange(index, object, false); }
+
+void ListChangeTracker::trackTouchAt(std::int64_t index, const rt::Value& object) { noteChange(index, object, true); }
+
+void ListChangeTracker::noteChange(std::int64_t index, const rt::Value& object, bool touchOnly) {
     if (!shadowOpen_) return;
-    auto id = holdPosition(index);
-    if (id == RankTree::kNil) return;
-    auto entryId = static_cast<std::uint32_t>(pieceInfo_[id].value);
+    auto entryId = holdPosition(index);
+    if (entryId == kNoEntry) return;
     auto& entry = entries_[entryId];
     if (entry.oldIndex < 0) return;  // a new item is reported only as inserted
     if (entry.object.isNil()) entry.object = object;
-    entry.changed = true;
-    changed_.push_back({entryId, false});
-}
-
-void ListChangeTracker::trackTouchAt(std::int64_t index, const rt::Value& object) {
-    if (!shadowOpen_) return;
-    auto id = holdPosition(index);
-    if (id == RankTree::kNil) return;
-    auto entryId = static_cast<std::uint32_t>(pieceInfo_[id].value);
-    auto& entry = entries_[entryId];
-    if (entry.oldIndex < 0) return;
-    if (entry.object.isNil()) entry.object = object;
-    changed_.push_back({entryId, true});
+    if (!touchOnly) entry.changed = true;
+    changed_.push_back({entryId, touchOnly});
 }
 
 void ListChangeTracker::endTracking() {
@@ -263,9 +202,8 @@ void ListChangeTracker::readBatch() {
     };
     std::vector<Span> spans;
     std::int64_t position = 0;
-    pieces_.forEach([&](RankTree::Id id) {
-        const auto& info = pieceInfo_[id];
-        auto length = static_cast<std::int64_t>(pieces_.weight(id));
+    pieces_.forEach([&](const PieceSequence::Piece& info) {
+        auto length = static_cast<std::int64_t>(info.length);
         if (info.kind == PieceKind::Run) {
             spans.push_back({info.value, info.value + length - 1, -1});
         } else if (info.kind == PieceKind::Entry) {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <QXFoundation/Lists/ListChangeTracker.h>
+
 namespace zid {
 
 class ParkingLot {
@@ -35,6 +37,20 @@ public:
         --parked_;
     }
     std::uint64_t count() const { return parked_; }
+
+    /// Parks the item shown at `at` of a list showing `shown` items, the item among them:
+    /// the tracker sees it move after them and after the items parked before it.
+    std::size_t parkTracked(ListChangeTracker& tracker, std::int64_t at, std::uint64_t shown, const rt::Value& item) {
+        tracker.trackMoveFrom(at, static_cast<std::int64_t>(shown + parked_) - 1, item);
+        return park();
+    }
+    /// Takes a parked item out of the lot: answers its position in the tracker's view of
+    /// a list showing `shown` items besides the parked ones.
+    std::int64_t leaveTracked(std::size_t slot, std::uint64_t shown) {
+        auto from = static_cast<std::int64_t>(shown + placeOf(slot));
+        leave(slot);
+        return from;
+    }
 
 private:
     std::vector<std::int64_t> tree_;

@@ -6,6 +6,7 @@
 #include <QXFoundation/Listening/IListenable.h>
 #include "Lists/DerivedBatch.h"
 #include "Lists/ParkingLot.h"
+#include "Lists/ReplayOrder.h"
 #include <rt/Exception.h>
 #include <rt/Format.h>
 
@@ -20,13 +21,6 @@ rt::Ref<SortedList> SortedList::listWithSource(rt::Ref<IList> source, Comparator
     return rt::make<SortedList>(std::move(source), std::move(comparator));
 }
 
-RankTree::Id SortedList::takeId() {
-    if (freeIds_.empty()) return nextId_++;
-    auto id = freeIds_.back();
-    freeIds_.pop_back();
-    return id;
-}
-
 void SortedList::sortAll() {
     std::uint64_t n = sourceList() ? sourceList()->count() : 0;
     rt::Value::Array items;
@@ -39,8 +33,7 @@ void SortedList::sortAll() {
     bySource_.build(inSource);
     sorted_.build(order);
     items_ = std::move(items);
-    freeIds_.clear();
-    nextId_ = static_cast<RankTree::Id>(n);
+    ids_.resetTo(static_cast<RankTree::Id>(n));
 }
 
 void SortedList::buildFromSource() { sortAll(); }
@@ -54,29 +47,19 @@ rt::Value::Array SortedList::shownItems(const rt::Value::Array* itemsThen) const
     return shown;
 }
 
-namespace {
-// All the items shown before go, all the items shown now come.
-void reportReplacement(IList& list, const rt::Value::Array& before) {
-    std::vector<DerivedBatch::Removal> removals;
-    for (std::size_t i = 0; i < before.size(); ++i) removals.push_back({i, before[i]});
-    std::vector<DerivedBatch::Entry> after(list.count(), DerivedBatch::Entry{-1});
-    DerivedBatch::compute(std::move(removals), after).report(list);
-}
-}  // namespace
-
 void SortedList::setSourceList(rt::Ref<IList> source) {
     announceWillChangeContent();
     auto before = shownItems(nullptr);
     followSource(std::move(source));
     sortAll();
-    reportReplacement(*this, before);
+    DerivedBatch::reportReplacement(*this, before);
     announceDidChangeContent();
 }
 
 void SortedList::resynchronize(const rt::Value::Array& itemsThen) {
     auto before = shownItems(&itemsThen);
     sortAll();
-    reportReplacement(*this, before);
+    DerivedBatch::reportReplacement(*this, before);
 }
 
 void SortedList::setComparator(Comparator comparator) {
@@ -144,6 +127,24 @@ namespace {
 enum Kind : char { Keep, Changed, Moved, New };
 }
 
+// What one source batch has touched, from step to step.
+struct SortedList::Replay {
+    std::vector<RankTree::Id> touched;   // every item touched (their kind and placement go back at the end)
+    std::vector<RankTree::Id> changed;   // items the source changed
+    std::vector<RankTree::Id> movedIds;  // by move number
+    std::vector<RankTree::Id> inserted;
+    struct ToPlace {
+        RankTree::Id id;
+        const rt::Value* item;  // in items_, which keeps its size from the placements on
+        std::uint64_t source;
+        std::size_t slot;
+        bool parked, moved;
+        std::uint64_t keptBefore = 0;  // the items staying that it goes after
+    };
+    std::vector<ToPlace> toPlace;
+    ParkingLot lot;
+};
+
 void SortedList::applySourceBatch(const SourceBatch& batch) {
     if (batch.empty()) return;
     if (!batch.fits(bySource_.total(), sourceList()->count())) {
@@ -154,95 +155,93 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
     // it touched are then placed again in the sorted tree; every step goes to the tracker
     // in the positions of its moment. Items taken out wait, parked, after the list.
     tracker_->beginTracking(count());
-    kind_.resize(nextId_ + batch.inserts.size(), Keep);
+    kind_.resize(ids_.end() + batch.inserts.size(), Keep);
     placedAt_.resize(kind_.size(), 0);
-    std::vector<RankTree::Id> touched;
-    // an item the source reports again is mostly the very object kept already
-    auto keep = [&](RankTree::Id id, const rt::Value& item) {
-        if (!(item.isObject() && items_[id].isIdentical(item))) items_[id] = item;
-    };
+    Replay replay;
+    takeChanges(batch, replay);
+    replayRemovals(batch, replay);
+    replayPlacements(batch, replay);
+    keepOrPark(replay);
+    placeAll(replay);
+    for (auto id : replay.touched) {
+        kind_[id] = Keep;
+        placedAt_[id] = 0;
+    }
+    tracker_->endTrackingAndReport(*this);
+}
 
+void SortedList::keepItem(RankTree::Id id, const rt::Value& item) {
+    // an item the source reports again is mostly the very object kept already
+    if (!(item.isObject() && items_[id].isIdentical(item))) items_[id] = item;
+}
+
+std::uint64_t SortedList::sourcePositionOf(RankTree::Id id) const {
+    // Placed in ascending order, every item placed keeps the position it was placed at.
+    return placedAt_[id] ? placedAt_[id] - 1 : bySource_.positionOf(id);
+}
+
+void SortedList::takeChanges(const SourceBatch& batch, Replay& replay) {
     // changes name old positions: find their items before anything moves
-    std::vector<RankTree::Id> changed;
     for (const auto& c : batch.changes) {
         auto id = bySource_.find(c.index);
-        keep(id, c.item);
+        keepItem(id, c.item);
         if (kind_[id] != Keep) continue;
         kind_[id] = Changed;
-        changed.push_back(id);
-        touched.push_back(id);
+        replay.changed.push_back(id);
+        replay.touched.push_back(id);
     }
+}
 
-    struct Call {
-        std::uint64_t index;
-        std::size_t number;  // a deletion's or an insert's; moves follow them
-    };
-    std::vector<Call> removals;
-    for (std::size_t i = 0; i < batch.deletions.size(); ++i) removals.push_back({batch.deletions[i].index, i});
-    for (std::size_t i = 0; i < batch.moves.size(); ++i) removals.push_back({batch.moves[i].from, batch.deletions.size() + i});
-    std::sort(removals.begin(), removals.end(), [](const auto& a, const auto& b) { return a.index > b.index; });
-    std::vector<RankTree::Id> movedIds(batch.moves.size());
-    for (const auto& r : removals) {
+void SortedList::replayRemovals(const SourceBatch& batch, Replay& replay) {
+    replay.movedIds.resize(batch.moves.size());
+    for (const auto& r : removalsLastFirst(batch)) {
         auto id = bySource_.find(r.index);
         bySource_.erase(id);
-        if (r.number < batch.deletions.size()) {
-            tracker_->trackDeletionFrom(static_cast<std::int64_t>(sorted_.positionOf(id)), batch.deletions[r.number].item);
+        if (r.call < batch.deletions.size()) {
+            tracker_->trackDeletionFrom(static_cast<std::int64_t>(sorted_.positionOf(id)), batch.deletions[r.call].item);
             sorted_.erase(id);
             items_[id] = rt::Value();
-            freeIds_.push_back(id);
+            ids_.give(id);
             continue;
         }
-        movedIds[r.number - batch.deletions.size()] = id;
-        keep(id, batch.moves[r.number - batch.deletions.size()].item);
+        auto move = r.call - batch.deletions.size();
+        replay.movedIds[move] = id;
+        keepItem(id, batch.moves[move].item);
         if (kind_[id] == Keep) {
             kind_[id] = Moved;
-            touched.push_back(id);
+            replay.touched.push_back(id);
         }
     }
-    std::vector<Call> placements;
-    for (std::size_t i = 0; i < batch.inserts.size(); ++i) placements.push_back({batch.inserts[i].index, i});
-    for (std::size_t i = 0; i < batch.moves.size(); ++i) placements.push_back({batch.moves[i].to, batch.inserts.size() + i});
-    std::sort(placements.begin(), placements.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
-    std::vector<RankTree::Id> inserted;
-    for (const auto& p : placements) {
-        if (p.number < batch.inserts.size()) {
-            auto id = takeId();
+}
+
+void SortedList::replayPlacements(const SourceBatch& batch, Replay& replay) {
+    for (const auto& p : placementsFirstUp(batch)) {
+        RankTree::Id id;
+        if (p.call < batch.inserts.size()) {
+            id = ids_.take();
             if (kind_.size() <= id) kind_.resize(id + 1, Keep);
             if (placedAt_.size() <= id) placedAt_.resize(id + 1, 0);
             if (items_.size() <= id) items_.resize(id + 1);
-            items_[id] = batch.inserts[p.number].item;
+            items_[id] = batch.inserts[p.call].item;
             kind_[id] = New;
-            touched.push_back(id);
-            inserted.push_back(id);
-            bySource_.insertAt(id, p.index, 1);
-            placedAt_[id] = p.index + 1;
+            replay.touched.push_back(id);
+            replay.inserted.push_back(id);
         } else {
-            auto id = movedIds[p.number - batch.inserts.size()];
-            bySource_.insertAt(id, p.index, 1);
-            placedAt_[id] = p.index + 1;
+            id = replay.movedIds[p.call - batch.inserts.size()];
         }
+        bySource_.insertAt(id, p.index, 1);
+        placedAt_[id] = p.index + 1;
     }
-    // Placed in ascending order, every item placed keeps the position it was placed at.
-    auto sourcePosition = [&](RankTree::Id id) { return placedAt_[id] ? placedAt_[id] - 1 : bySource_.positionOf(id); };
+}
 
-    struct ToPlace {
-        RankTree::Id id;
-        const rt::Value* item;  // in items_, which keeps its size from here on
-        std::uint64_t source;
-        std::size_t slot;
-        bool parked, moved;
-        std::uint64_t keptBefore = 0;  // the items staying that it goes after
-    };
-    std::vector<ToPlace> toPlace;
-    ParkingLot lot;
-    lot.reset(changed.size() + batch.moves.size());
-    auto park = [&](RankTree::Id id, const rt::Value& item, bool moved) {
-        auto at = static_cast<std::int64_t>(sorted_.positionOf(id));
-        auto end = static_cast<std::int64_t>(sorted_.total() + lot.count());
-        tracker_->trackMoveFrom(at, end - 1, item);
-        sorted_.erase(id);
-        toPlace.push_back({id, &item, sourcePosition(id), lot.park(), true, moved});
-    };
+void SortedList::park(Replay& replay, RankTree::Id id, const rt::Value& item, bool moved) {
+    auto at = static_cast<std::int64_t>(sorted_.positionOf(id));
+    auto slot = replay.lot.parkTracked(*tracker_, at, sorted_.total(), item);
+    sorted_.erase(id);
+    replay.toPlace.push_back({id, &item, sourcePositionOf(id), slot, true, moved});
+}
+
+void SortedList::keepOrPark(Replay& replay) {
     // Changed and moved items, in sorted order, stay where they still sort: between the
     // items before them that stay and the next item the source did not touch. A moved
     // item stays among items it ties with (a source move leaves the order alone); a
@@ -256,8 +255,8 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
         bool changed;
     };
     std::vector<Touched> inPlace;
-    for (auto id : changed) inPlace.push_back({sorted_.positionOf(id), id, true});
-    for (auto id : movedIds)
+    for (auto id : replay.changed) inPlace.push_back({sorted_.positionOf(id), id, true});
+    for (auto id : replay.movedIds)
         if (kind_[id] == Moved) {
             kind_[id] = Changed;  // listed once, even when moved by several calls
             inPlace.push_back({sorted_.positionOf(id), id, false});
@@ -268,6 +267,7 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
         bool nextIsTouched = i + 1 < inPlace.size() && inPlace[i + 1].position == inPlace[i].position + 1;
         nextKept[i] = nextIsTouched ? nextKept[i + 1] : sorted_.next(inPlace[i].id);
     }
+    replay.lot.reset(inPlace.size());
     for (std::size_t i = 0; i < inPlace.size(); ++i) {
         auto [position, id, isChanged] = inPlace[i];
         const auto& item = itemOf(id);
@@ -277,15 +277,18 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
             fits = isChanged ? before(item, itemOf(nextKept[i])) : !before(itemOf(nextKept[i]), item);
         auto at = static_cast<std::int64_t>(sorted_.positionOf(id));
         if (isChanged) tracker_->trackChangeAt(at, item);
-        if (!fits) park(id, item, !isChanged);
+        if (!fits) park(replay, id, item, !isChanged);
         else if (!isChanged) tracker_->trackTouchAt(at, item);
     }
-    for (auto id : inserted) toPlace.push_back({id, &itemOf(id), sourcePosition(id), 0, false, false});
+    for (auto id : replay.inserted) replay.toPlace.push_back({id, &itemOf(id), sourcePositionOf(id), 0, false, false});
+}
 
+void SortedList::placeAll(Replay& replay) {
     // The items go in sorted order, equal items in their source order, each after the
     // ones placed before it. Where an item goes among the items that stay is found first:
     // an item going after more of them sorts after one going after fewer, so only the
     // items going between the same two staying items are compared with each other.
+    auto& toPlace = replay.toPlace;
     for (auto& p : toPlace) p.keptBefore = placementOf(*p.item);
     std::sort(toPlace.begin(), toPlace.end(), [](const auto& a, const auto& b) {
         return a.keptBefore != b.keptBefore ? a.keptBefore < b.keptBefore : a.source < b.source;
@@ -303,17 +306,11 @@ void SortedList::applySourceBatch(const SourceBatch& batch) {
             tracker_->trackInserAt(static_cast<std::int64_t>(at), *p.item);
             continue;
         }
-        auto from = static_cast<std::int64_t>(sorted_.total() + lot.placeOf(p.slot));
-        lot.leave(p.slot);
+        auto from = replay.lot.leaveTracked(p.slot, sorted_.total());
         sorted_.insertAt(p.id, at, 1);
         tracker_->trackMoveFrom(from, static_cast<std::int64_t>(at), *p.item);
         if (p.moved) tracker_->trackTouchAt(static_cast<std::int64_t>(at), *p.item);
     }
-    for (auto id : touched) {
-        kind_[id] = Keep;
-        placedAt_[id] = 0;
-    }
-    tracker_->endTrackingAndReport(*this);
 }
 
 }  // namespace zid

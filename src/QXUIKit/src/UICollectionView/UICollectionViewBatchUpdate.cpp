@@ -12,6 +12,7 @@ namespace zid {
 
 namespace {
 
+// The associations that carry a view's batch state for a host to read.
 constexpr const char* kUpdateStackSize = "kUICollectionView_BatchUpdate_UpdateStackSize";
 constexpr const char* kBlockStackSize = "kUICollectionView_BatchUpdate_BlockStackSize";
 constexpr const char* kUpdateProxy = "kUICollectionView_BatchUpdate_UpdateProxy";
@@ -19,12 +20,40 @@ constexpr const char* kUpdatesBlocked = "kUICollectionView_BatchUpdate_UpdatesBl
 constexpr const char* kHasChanges = "kUICollectionView_BatchUpdate_HasChanges";
 /// The outermost end came while updates were blocked: the outermost enable commits.
 constexpr const char* kCommitPending = "kUICollectionView_BatchUpdate_CommitPending";
+// The same state in one object, which the code here reads: a routed change costs one
+// look-up instead of three. Every change of it is written through to the associations.
+// (A key that differs from theirs in its first letters: a look-up compares it with them.)
+constexpr const char* kBatchState = "BatchUpdate.State";
 
-long readLong(const ui::CollectionView& view, const char* key) {
-    return static_cast<long>(associatedObjectForKey(view, key).longLongValue());
+class BatchState : public rt::Object {
+    RT_CLASS(BatchState, rt::Object)
+public:
+    long updateDepth = 0, blockDepth = 0;
+    bool blocked = false;
+    bool hasChanges = false;
+    bool commitPending = false;
+    rt::Ref<UICollectionViewUpdateProxy> proxy;
+};
+
+// The view's state, or null before anything was stored (all counts 0, nothing set).
+// (Only this file stores under the key: what it holds is a BatchState.)
+rt::Ref<BatchState> stateOf(const ui::CollectionView& view) {
+    return std::static_pointer_cast<BatchState>(associatedObjectForKey(view, kBatchState).object());
 }
-bool readBool(const ui::CollectionView& view, const char* key) { return associatedObjectForKey(view, key).boolValue(); }
+BatchState& stateFor(ui::CollectionView& view) {
+    return *associatedObjectOrMake<BatchState>(view, kBatchState, [] { return rt::make<BatchState>(); });
+}
+
 void store(ui::CollectionView& view, const char* key, const rt::Value& value) { setAssociatedObject(view, value, key); }
+// Writes the state through to its associations (after each change of it).
+void publish(ui::CollectionView& view, const BatchState& state) {
+    store(view, kUpdateStackSize, state.updateDepth);
+    store(view, kBlockStackSize, state.blockDepth);
+    store(view, kUpdateProxy, state.proxy ? rt::Value(state.proxy) : rt::Value());
+    store(view, kUpdatesBlocked, state.blocked);
+    store(view, kHasChanges, state.hasChanges);
+    store(view, kCommitPending, state.commitPending);
+}
 
 struct Identifiers {
     std::mutex mutex;
@@ -39,15 +68,18 @@ Identifiers& identifiers() {
 /// recorded inside a batch, straight to the view outside one.
 template <class ToProxy, class ToView>
 void route(ui::CollectionView& view, ToProxy&& toProxy, ToView&& toView) {
-    if (qxUpdatesBlocked(view)) {
+    auto state = stateOf(view);
+    if (state && state->blocked) {
+        state->hasChanges = true;
         store(view, kHasChanges, true);
         return;
     }
-    if (qxUpdateStackSize(view) == 0) {
+    if (!state || state->updateDepth == 0) {
         toView(view);
         return;
     }
-    if (auto proxy = qxUpdateProxy(view)) toProxy(*proxy);
+    // recording does not touch the state, which holds the proxy meanwhile
+    if (auto* proxy = state->proxy.get()) toProxy(*proxy);
 }
 
 void ignored(const char* what) {
@@ -69,80 +101,96 @@ void setBatchUpdateBundleIdentifiers(std::optional<std::string> host, std::optio
     ids.skipFor = std::move(skipFor);
 }
 
-long qxUpdateStackSize(const ui::CollectionView& view) { return readLong(view, kUpdateStackSize); }
-long qxBlockStackSize(const ui::CollectionView& view) { return readLong(view, kBlockStackSize); }
-bool qxUpdatesBlocked(const ui::CollectionView& view) { return readBool(view, kUpdatesBlocked); }
-bool qxHasChanges(const ui::CollectionView& view) { return readBool(view, kHasChanges); }
+long qxUpdateStackSize(const ui::CollectionView& view) {
+    auto state = stateOf(view);
+    return state ? state->updateDepth : 0;
+}
+long qxBlockStackSize(const ui::CollectionView& view) {
+    auto state = stateOf(view);
+    return state ? state->blockDepth : 0;
+}
+bool qxUpdatesBlocked(const ui::CollectionView& view) {
+    auto state = stateOf(view);
+    return state && state->blocked;
+}
+bool qxHasChanges(const ui::CollectionView& view) {
+    auto state = stateOf(view);
+    return state && state->hasChanges;
+}
 
 rt::Ref<UICollectionViewUpdateProxy> qxUpdateProxy(const ui::CollectionView& view) {
-    return associatedObjectForKey(view, kUpdateProxy).as<UICollectionViewUpdateProxy>();
+    auto state = stateOf(view);
+    return state ? state->proxy : nullptr;
 }
 
 void setQxUpdateProxy(ui::CollectionView& view, const rt::Ref<UICollectionViewUpdateProxy>& proxy) {
+    auto& state = stateFor(view);
+    state.proxy = proxy;
     store(view, kUpdateProxy, proxy ? rt::Value(proxy) : rt::Value());
 }
 
 UICollectionViewUpdateTarget qxUpdateTarget(ui::CollectionView& view) {
-    if (qxUpdatesBlocked(view)) return {};
-    if (qxUpdateStackSize(view) != 0) return {qxUpdateProxy(view), nullptr};
+    auto state = stateOf(view);
+    if (state && state->blocked) return {};
+    if (state && state->updateDepth != 0) return {state->proxy, nullptr};
     return {nullptr, view.selfAs<ui::CollectionView>()};
 }
 
 void beginUpdates(ui::CollectionView& view) {
     QXMainThreadAssert();
-    long depth = qxUpdateStackSize(view);
-    store(view, kUpdateStackSize, depth + 1);
-    if (depth == 0) setQxUpdateProxy(view, UICollectionViewUpdateProxy::proxyWithCollectionView(view.selfAs<ui::CollectionView>()));
+    auto& state = stateFor(view);
+    if (state.updateDepth++ == 0) state.proxy = UICollectionViewUpdateProxy::proxyWithCollectionView(view.selfAs<ui::CollectionView>());
+    publish(view, state);
 }
 
 void endUpdates(ui::CollectionView& view) {
     QXMainThreadAssert();
-    long depth = qxUpdateStackSize(view);
-    if (depth <= 0) {
+    auto state = stateOf(view);
+    if (!state || state->updateDepth <= 0) {
         ignored("endUpdates");
         return;
     }
-    store(view, kUpdateStackSize, depth - 1);
-    if (depth - 1 != 0) return;
-    if (qxUpdatesBlocked(view)) {
-        store(view, kCommitPending, true);
-        return;
-    }
-    if (auto proxy = qxUpdateProxy(view)) proxy->commitUpdates();
+    --state->updateDepth;
+    if (state->updateDepth == 0 && state->blocked) state->commitPending = true;
+    publish(view, *state);
+    if (state->updateDepth != 0 || state->blocked) return;
+    if (auto proxy = state->proxy) proxy->commitUpdates();
 }
 
 void blockUpdates(ui::CollectionView& view) {
     QXMainThreadAssert();
-    long depth = qxBlockStackSize(view);
-    store(view, kBlockStackSize, depth + 1);
-    if (depth == 0) {
-        store(view, kUpdatesBlocked, true);
-        store(view, kHasChanges, false);
+    auto& state = stateFor(view);
+    if (state.blockDepth++ == 0) {
+        state.blocked = true;
+        state.hasChanges = false;
     }
+    publish(view, state);
 }
 
 void enableUpdates(ui::CollectionView& view) {
     QXMainThreadAssert();
-    long depth = qxBlockStackSize(view);
-    if (depth <= 0) {
+    auto state = stateOf(view);
+    if (!state || state->blockDepth <= 0) {
         ignored("enableUpdates");
         return;
     }
-    store(view, kBlockStackSize, depth - 1);
-    if (depth - 1 != 0) return;
-    store(view, kUpdatesBlocked, false);
-    bool dropped = qxHasChanges(view);
-    auto proxy = qxUpdateProxy(view);
-    if (readBool(view, kCommitPending)) {
+    --state->blockDepth;
+    if (state->blockDepth == 0) state->blocked = false;
+    bool commit = state->blockDepth == 0 && state->commitPending;
+    if (commit) state->commitPending = false;
+    publish(view, *state);
+    if (state->blockDepth != 0) return;
+    bool dropped = state->hasChanges;
+    auto proxy = state->proxy;
+    if (commit) {
         // The batch closed while blocked commits now: one reload when a change was dropped.
-        store(view, kCommitPending, false);
         if (proxy) {
             if (dropped) proxy->forceReloadAfterUpdate();
             proxy->commitUpdates();
         } else if (dropped) {
             qxReloadData(view);
         }
-    } else if (dropped && qxUpdateStackSize(view) != 0 && proxy) {
+    } else if (dropped && state->updateDepth != 0 && proxy) {
         // Inside an open batch a reload now would be followed by the replay of changes
         // the reload already shows: the batch becomes the one reload instead.
         proxy->forceReloadAfterUpdate();

@@ -22,10 +22,12 @@ void UICollectionViewUpdateProxy::moveSection(long, long) { shouldReload_ = true
 void UICollectionViewUpdateProxy::forceReloadAfterUpdate() { shouldReload_ = true; }
 
 void UICollectionViewUpdateProxy::record(Kind kind, const std::vector<ui::IndexPath>& indexPaths) {
-    if (indexPaths.size() == 1)
-        changes_.push_back(Change{kind, true, indexPaths[0], {}, {}});
-    else
-        changes_.push_back(Change{kind, false, {}, {}, indexPaths});
+    if (indexPaths.size() == 1) {
+        changes_.push_back(Change{kind, -1, indexPaths[0], {}});
+        return;
+    }
+    lists_.push_back(indexPaths);
+    changes_.push_back(Change{kind, static_cast<std::int32_t>(lists_.size() - 1), {}, {}});
 }
 void UICollectionViewUpdateProxy::insertItemsAtIndexPaths(const std::vector<ui::IndexPath>& indexPaths) {
     record(Kind::Insert, indexPaths);
@@ -37,7 +39,7 @@ void UICollectionViewUpdateProxy::reloadItemsAtIndexPaths(const std::vector<ui::
     record(Kind::Reload, indexPaths);
 }
 void UICollectionViewUpdateProxy::moveItemAtIndexPath(const ui::IndexPath& from, const ui::IndexPath& to) {
-    changes_.push_back(Change{Kind::Move, true, from, to, {}});
+    changes_.push_back(Change{Kind::Move, -1, from, to});
 }
 
 void UICollectionViewUpdateProxy::addPostUpdateBlock(std::function<void()> block) {
@@ -56,6 +58,7 @@ void UICollectionViewUpdateProxy::finish(ui::CollectionView* view) {
         });
     }
     changes_.clear();
+    lists_.clear();
 }
 
 void UICollectionViewUpdateProxy::commitUpdates() {
@@ -96,7 +99,7 @@ void UICollectionViewUpdateProxy::replay(ui::CollectionView& view) {
                     continue;
                 }
                 one[0] = c.first;
-                const auto& paths = c.single ? one : c.many;
+                const auto& paths = c.many < 0 ? one : lists_[static_cast<std::size_t>(c.many)];
                 switch (c.kind) {
                 case Kind::Insert: view.insertItemsAtIndexPaths(paths); break;
                 case Kind::Delete: view.deleteItemsAtIndexPaths(paths); break;

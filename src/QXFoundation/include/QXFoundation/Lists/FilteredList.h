@@ -13,11 +13,14 @@
 #include <functional>
 
 #include <QXFoundation/Lists/DerivedList.h>
+#include <QXFoundation/Lists/IdPool.h>
 #include <QXFoundation/Lists/IndexSet.h>
 #include <QXFoundation/Lists/ListChangeTracker.h>
 #include <QXFoundation/Lists/RankTree.h>
 
 namespace zid {
+
+class ParkingLot;
 
 class FilteredList : public DerivedList {
     RT_CLASS(FilteredList, DerivedList)
@@ -58,12 +61,16 @@ private:
     // Evaluates every source item afresh; answers the shown items of before, in order,
     // read from items (the source's contents the current state describes).
     std::vector<rt::Value> rebuild(const rt::Value::Array* itemsThen);
-    RankTree::Id takeId();
+    // The steps of a source batch, in this order: changes (marks set again), removals
+    // (moved items parked), placements (moved items back).
+    struct Parked;
+    void applyChanges(const SourceBatch& batch);
+    std::vector<Parked> replayRemovals(const SourceBatch& batch, ParkingLot& lot);
+    void replayPlacements(const SourceBatch& batch, const std::vector<Parked>& parked, ParkingLot& lot);
 
     Filter filter_;
     RankTree nodes_{true};  // one per source item, in source order; marked: shown
-    std::vector<RankTree::Id> freeIds_;
-    RankTree::Id nextId_ = 0;
+    IdPool ids_;
     rt::Ref<ListChangeTracker> tracker_ = rt::make<ListChangeTracker>();
 };
 

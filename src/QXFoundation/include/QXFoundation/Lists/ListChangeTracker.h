@@ -8,9 +8,10 @@
 // The tracker follows the batch on a shadow of the list: the positions the batch touched
 // hold entries that know where their item stood before the batch (or that it is new);
 // the untouched positions in between are runs of consecutive old positions. The shadow
-// sits in a balanced tree ordered by position, so each track call costs O(log n) and a
-// batch of k calls O(k log n) however far apart its positions lie. endTracking reads
-// the description off the shadow, so every reported batch replays exactly: removing the
+// is a sequence of pieces kept in chunks (PieceSequence): each track call costs a search
+// of a small index and an edit of one chunk, however far apart its positions lie, and a
+// batch of k calls O(k log k) at most. endTracking reads the description off the
+// shadow, so every reported batch replays exactly: removing the
 // deletions and move sources at their old positions and placing the inserts and move
 // destinations at their new positions turns the old contents into the new ones, whatever
 // the sequence of mutations (duplicates, moves of moved items, changes of moved items).
@@ -29,7 +30,7 @@
 #include <vector>
 
 #include <QXFoundation/Lists/ListChangeRecord.h>
-#include <QXFoundation/Lists/RankTree.h>
+#include <QXFoundation/Lists/PieceSequence.h>
 
 namespace zid {
 
@@ -88,28 +89,22 @@ private:
         bool alive = true;
         bool changed = false;
     };
-    enum class PieceKind : char { Run, Entry, Gaps };
-    struct Piece {
-        PieceKind kind;
-        std::int64_t value;  // a run's first old position; an entry's id
-    };
+    using PieceKind = PieceSequence::Kind;
     void openBatch(std::int64_t count);
     std::int64_t currentCount() const { return static_cast<std::int64_t>(pieces_.total()); }
-    RankTree::Id newPiece(PieceKind kind, std::int64_t value);
-    // Makes pos the first position of a piece (or the end).
-    void splitAt(std::int64_t pos);
-    // The entry piece at a position of the list, made from a run or gap where needed;
-    // kNil outside the list.
-    RankTree::Id holdPosition(std::int64_t index);
+    // The number of the shadow entry at a position of the list, made from a run or gap
+    // where needed; kNoEntry outside the list.
+    std::uint32_t holdPosition(std::int64_t index);
     void closePosition(std::int64_t index, const rt::Value& object);
+    // A change call, or with touchOnly a touch call.
+    void noteChange(std::int64_t index, const rt::Value& object, bool touchOnly);
     // Works the batch out of the shadow into found_ and closes the shadow.
     void readBatch();
 
     bool tracking_ = false;
     bool shadowOpen_ = false;  // between beginTracking and endTracking: the helpers read the shadow
     Records inserts_, deletions_, moves_, changes_;
-    RankTree pieces_;
-    std::vector<Piece> pieceInfo_;  // by piece id
+    PieceSequence pieces_;
     std::vector<ShadowEntry> entries_;
     struct ChangeCall {
         std::uint32_t entry;

@@ -2,12 +2,14 @@
 // A sequence of weighted nodes in a balanced search tree ordered by position (a treap
 // with random priorities): finding the node at a position, inserting and erasing a node,
 // and asking a node's position all cost O(log n) expected. The lists use it where a
-// vector would shift every later entry on each insert or removal: runs of untouched
-// positions in the change tracker, the items of a filtered or a sorted list.
+// vector would shift every later entry on each insert or removal and where a node must
+// keep its identity: the items of a filtered or a sorted list.
 //
-// A node's weight is the number of positions it covers (1 for an item, the length for a
-// run); a marked node also counts towards the marked positions, which the filtered list
-// uses to count shown items. The owner hands out node ids (small integers, dense); a
+// A node's weight is the number of positions it covers (1 for an item); a marked node
+// also counts towards the marked positions, which the filtered list uses to count shown
+// items. A tree built from a whole list is perfectly balanced (a search reads about
+// log2 n nodes, not the 1.4 log2 n of a random treap), and stays so where it is not
+// edited. The owner hands out node ids (small integers, dense); a
 // node not in the tree is simply unused. Two trees may share ids to hold the same items
 // in two orders.
 
@@ -26,7 +28,10 @@ public:
     explicit RankTree(bool countsMarks = false) : countsMarks_(countsMarks) {}
 
     /// Empties the tree (ids stay allocated).
-    void clear() { root_ = kNil; }
+    void clear() {
+        root_ = kNil;
+        total_ = totalMarked_ = 0;
+    }
     bool empty() const { return root_ == kNil; }
     /// Makes room for ids below n.
     void reserveIds(std::size_t n);
@@ -34,8 +39,8 @@ public:
     void build(const std::vector<Id>& ids, const std::vector<bool>* marked = nullptr);
 
     /// Positions covered by all nodes, and by the marked ones.
-    std::uint64_t total() const { return root_ == kNil ? 0 : nodes_[root_].sum; }
-    std::uint64_t totalMarked() const { return root_ == kNil || !countsMarks_ ? 0 : marks_[root_].sum; }
+    std::uint64_t total() const { return total_; }
+    std::uint64_t totalMarked() const { return totalMarked_; }
 
     /// The node covering position pos (below total()); offset receives pos's distance
     /// from the node's first position.
@@ -51,17 +56,8 @@ public:
     /// Inserts a node so that it starts at pos, which must be 0, total() or a node's first
     /// position.
     void insertAt(Id id, std::uint64_t pos, std::uint64_t weight, bool marked = false);
-    /// Inserts a node right after (or, with after false, right before) a node in the tree.
-    void insertNextTo(Id id, Id neighbour, bool after, std::uint64_t weight, bool marked = false);
     void erase(Id id);
-    /// Cuts a node in two: it keeps its first `firstWeight` positions (at least 1, fewer
-    /// than its weight) and node `rest` covers the others, right after it, marked as the
-    /// node is. Nothing outside the node moves and the totals above it stay, so only the
-    /// node's neighbourhood is touched, not a path from the root.
-    void splitNode(Id id, std::uint64_t firstWeight, Id rest);
-    std::uint64_t weight(Id id) const { return nodes_[id].weight; }
     bool marked(Id id) const { return countsMarks_ && marks_[id].marked; }
-    void setWeight(Id id, std::uint64_t weight);
     void setMarked(Id id, bool marked);
 
     /// Neighbours in order; kNil past either end.
@@ -72,8 +68,6 @@ public:
     Id root() const { return root_; }
     Id left(Id id) const { return nodes_[id].left; }
     Id right(Id id) const { return nodes_[id].right; }
-    /// Positions covered by a node and everything below it.
-    std::uint64_t subtreeTotal(Id id) const { return id == kNil ? 0 : nodes_[id].sum; }
     /// Positions covered by a node's left subtree.
     std::uint64_t leftTotal(Id id) const { return nodes_[id].leftSum; }
 
@@ -83,35 +77,42 @@ public:
     }
 
 private:
-    // A node keeps its left subtree's total beside its own: a search down the tree or a
-    // position up it reads the nodes on its path only, not their left children too.
-    struct Node {
+    // A node keeps its left subtree's total beside its own weight and no total of its
+    // own subtree: a search down the tree or a position up it reads the nodes on its path
+    // only, an edit changes the left totals on its path only, and a node takes 32 bytes,
+    // two to a cache line and never across two (a descent on a large tree costs a cache
+    // miss per level, so the size of a node is most of its cost).
+    struct alignas(32) Node {
         Id left = kNil, right = kNil, parent = kNil;
         std::uint32_t priority = 0;
-        std::uint64_t weight = 0, sum = 0, leftSum = 0;
+        std::uint64_t weight = 0, leftSum = 0;
     };
     struct Marks {
-        std::uint64_t sum = 0;      // marked positions in the subtree
-        std::uint64_t leftSum = 0;  // of them, in the left subtree
+        std::uint64_t leftSum = 0;  // marked positions in the left subtree
         bool marked = false;
     };
-    std::uint64_t marksOf(Id id) const { return id == kNil ? 0 : marks_[id].sum; }
     std::uint64_t ownMarks(Id id) const { return marks_[id].marked ? nodes_[id].weight : 0; }
+    // Down to the node covering pos; offset and markedBefore (each optional) as find and
+    // findCountingMarks answer them.
+    Id descend(std::uint64_t pos, std::uint64_t* offset, std::uint64_t* markedBefore) const;
+    std::uint64_t nextRandom();
+    std::uint32_t priorityAtHeight(unsigned height);
     std::uint32_t nextPriority();
-    void update(Id id);
-    // Adds to the sums of x's ancestors (a change below them, x's own sums done).
+    // Adds to the left totals of x's ancestors that hold x in their left subtree.
     void addAbove(Id x, std::int64_t delta, std::int64_t marksDelta);
-    void split(Id t, std::uint64_t pos, Id& l, Id& r);
-    Id merge(Id a, Id b);
+    // Merges two trees, every node of a before every node of b; a's totals given.
+    Id merge(Id a, std::uint64_t sumA, std::uint64_t marksA, Id b);
     void initNode(Id id, std::uint64_t weight, bool marked);
     // Rotates a node just hung below a leaf up while its priority beats its parent's.
     void rotateUp(Id id);
-    void updateAll(Id id);
+    // The node next to id on the side of the child `towards` (the other child `away`).
+    Id neighbour(Id id, Id Node::*towards, Id Node::*away) const;
 
     bool countsMarks_;
     std::vector<Node> nodes_;
     std::vector<Marks> marks_;  // by id, when counting marks
     Id root_ = kNil;
+    std::uint64_t total_ = 0, totalMarked_ = 0;
     std::uint64_t seed_ = 0x9e3779b97f4a7c15ull;
 };
 

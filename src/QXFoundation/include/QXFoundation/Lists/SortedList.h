@@ -19,6 +19,7 @@
 #include <vector>
 
 #include <QXFoundation/Lists/DerivedList.h>
+#include <QXFoundation/Lists/IdPool.h>
 #include <QXFoundation/Lists/ListChangeTracker.h>
 #include <QXFoundation/Lists/RankTree.h>
 
@@ -63,12 +64,23 @@ private:
     rt::Value::Array shownItems(const rt::Value::Array* itemsThen) const;
     // The position at which an item goes: after every item it does not sort before.
     std::uint64_t placementOf(const rt::Value& item) const;
-    RankTree::Id takeId();
+    // The steps of a source batch, in this order: the changed items found, removals and
+    // placements replayed in source order, changed and moved items kept where they still
+    // sort or parked, then the parked and inserted items placed.
+    struct Replay;
+    void takeChanges(const SourceBatch& batch, Replay& replay);
+    void replayRemovals(const SourceBatch& batch, Replay& replay);
+    void replayPlacements(const SourceBatch& batch, Replay& replay);
+    void keepOrPark(Replay& replay);
+    void park(Replay& replay, RankTree::Id id, const rt::Value& item, bool moved);
+    void placeAll(Replay& replay);
+    void keepItem(RankTree::Id id, const rt::Value& item);
+    // During a batch: an item's source position (known without a tree walk once placed).
+    std::uint64_t sourcePositionOf(RankTree::Id id) const;
 
     Comparator comparator_;
     RankTree bySource_, sorted_;  // the same ids in both
-    std::vector<RankTree::Id> freeIds_;
-    RankTree::Id nextId_ = 0;
+    IdPool ids_;
     std::vector<rt::Value> items_;  // by id
     std::vector<char> kind_;  // by id, during a batch: how the source touched the item
     std::vector<std::uint64_t> placedAt_;  // by id, during a batch: 1 + source position of an item placed in it

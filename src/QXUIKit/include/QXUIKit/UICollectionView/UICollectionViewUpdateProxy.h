@@ -3,6 +3,7 @@
 // order they came and replayed in one performBatchUpdates at the commit; a section
 // change, or a request for it, turns the commit into one full reload instead.
 
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <vector>
@@ -46,19 +47,19 @@ public:
 
 private:
     enum class Kind { Insert, Delete, Reload, Move };
-    /// One recorded call; a single index path (the common case) and a move are kept
-    /// without a list of their own.
+    /// One recorded call, a small plain record: a single index path (the common case)
+    /// and a move are kept in it, a call with none or several index paths names its list.
     struct Change {
         Kind kind;
-        bool single;
+        std::int32_t many;  // index in lists_, or -1 for a single path or a move
         ui::IndexPath first, second;
-        std::vector<ui::IndexPath> many;  // a call with none or several index paths
     };
     void record(Kind kind, const std::vector<ui::IndexPath>& indexPaths);
     void replay(ui::CollectionView& view);
     void finish(ui::CollectionView* view);
     rt::Weak<ui::CollectionView> collectionView_;
     std::vector<Change> changes_;
+    std::vector<std::vector<ui::IndexPath>> lists_;
     std::vector<std::function<void()>> postUpdateBlocks_;
     bool shouldReload_ = false;
     bool committed_ = false;
