@@ -130,139 +130,148 @@ private:
         Reader r(bytes, size);
         auto kind = static_cast<Command>(r.u8());
         switch (kind) {
-        case Command::Load: {
-            std::string url = r.string();
-            auto options = readOptions(r);
-            if (!r.finished() || engine_) return protocolFault();
-            engine_ = rt::make<GstEngine>(options);
-            asset_ = rt::make<Asset>(url, engine_);
-            engine_->loadAsset(asset_, [this, generation = generation_](rt::Ref<rt::Error> error, AssetInfo info) {
-                // Any thread: answered on the main loop, in order with everything else;
-                // not at all once the host has moved on to another item.
-                fnd::RunLoop::main()->post([this, error, info, generation] {
-                    if (generation != generation_) return;
-                    groups_ = info.groups;
-                    Writer w(static_cast<std::uint8_t>(Report::Loaded));
-                    w.boolean(error != nullptr);
-                    if (error) w.error(error);
-                    else w.info(info);
-                    send(w);
-                });
-            });
-            return;
-        }
-        case Command::Attach: {
-            std::string url = r.string();
-            auto options = readOptions(r);
-            if (!r.finished() || item_) return protocolFault();
-            if (!engine_) {
-                engine_ = rt::make<GstEngine>(options);
-                asset_ = rt::make<Asset>(url, engine_);
-            }
-            item_ = rt::make<RelayItem>(asset_, this);
-            playback_ = engine_->makePlayback(item_);
-            // The position and the access log travel on their own while the item plays
-            // (pictures carry the position too); a process without an item stays asleep.
-            if (!ticker_) ticker_ = fnd::RunLoop::main()->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
-            if (options_.misbehaviour == ServerOptions::Misbehaviour::Garbage) {
-                flush();
-                sendDatagram(socket_, {0xde, 0xad, 0xbe, 0xef, 0x01}, -1);
-            }
-            return;
-        }
-        case Command::SetRate: {
-            double rate = r.f64();
-            if (!r.finished()) return protocolFault();
-            if (playback_) playback_->setRate(static_cast<float>(rate));
-            sendAccessLog();
-            return;
-        }
-        case Command::Seek: {
-            std::uint64_t id = r.u64();
-            Time time = r.time(), before = r.time(), after = r.time();
-            if (!r.finished()) return protocolFault();
-            ++seeks_;
-            if (options_.misbehaviour == ServerOptions::Misbehaviour::SilentSeeks) return;
-            if (options_.abortOnSeek > 0 && seeks_ == options_.abortOnSeek) {
-                std::fprintf(stderr, "zid_media_engine: aborting on seek %ld, as the fault injection asks\n", seeks_);
-                std::fflush(stderr);
-                std::abort();
-            }
-            seekPicture_ = Time::invalid();
-            auto finish = [this, id, generation = generation_](bool finished) {
-                if (generation != generation_) return;  // an item the host has forgotten
-                // Where the seek landed is the time of its picture: the pipeline's position
-                // query, asked at once, may still answer the old position under load.
-                Time landed = finished && seekPicture_.isNumeric() ? seekPicture_ : position();
-                Writer w(static_cast<std::uint8_t>(Report::SeekDone));
-                w.u64(id).boolean(finished).time(landed);
-                send(w);
-            };
-            // A picture still waiting for a slot is from before the seek: its time would
-            // take the position back once the seek has landed.
-            pendingFrame_ = nullptr;
-            if (playback_) playback_->seek(time, before, after, finish);
-            else fnd::RunLoop::main()->post([finish] { finish(false); });
-            return;
-        }
-        case Command::SetMuted: {
-            bool muted = r.boolean();
-            if (!r.finished()) return protocolFault();
-            if (playback_) playback_->setMuted(muted);
-            return;
-        }
-        case Command::SetVolume: {
-            double volume = r.f64();
-            if (!r.finished()) return protocolFault();
-            if (playback_) playback_->setVolume(static_cast<float>(volume));
-            return;
-        }
-        case Command::Select: {
-            std::string characteristic = r.string();
-            bool some = r.boolean();
-            std::string id = r.string();
-            if (!r.finished()) return protocolFault();
-            if (!playback_) return;
-            rt::Ref<MediaSelectionGroup> group;
-            for (const auto& g : groups_)
-                if (g->characteristic() == characteristic) group = g;
-            if (!group) return;
-            auto option = some ? group->optionWithStreamID(id) : nullptr;
-            if (some && !option) return;  // an option this stream no longer has
-            playback_->select(group, option);
-            return;
-        }
-        case Command::ReleaseSlot: {
-            std::uint32_t slot = r.u32();
-            if (!r.finished() || slot >= kSlotCount) return protocolFault();
-            pumpFrame();  // the slot states say which slots are free
-            return;
-        }
-        case Command::Close: {
-            bool keep = r.boolean();
-            if (!r.finished()) return protocolFault();
-            if (!keep) {
-                done_ = true;
-                return;
-            }
-            if (options_.misbehaviour == ServerOptions::Misbehaviour::HangOnClose)
-                for (;;) ::pause();
-            std::size_t pictureBytes = slots_[0] ? slots_[0]->size() : 0;
-            forgetItem();
-            send(Writer(static_cast<std::uint8_t>(Report::Idle)));
-            // The next item's first picture would otherwise be copied into memory touched
-            // for the first time, a fault per page while the viewer waits for it: one slot
-            // of the last item's size is made ready while nothing plays.
-            if (pictureBytes > 0)
-                fnd::RunLoop::main()->post([this, pictureBytes, generation = generation_] {
-                    if (generation != generation_ || done_ || readySlot_) return;
-                    readySlot_ = SlotMapping::create(pictureBytes);
-                    if (readySlot_) std::memset(readySlot_->data(), 0, readySlot_->size());
-                });
-            return;
-        }
+        case Command::Load: return onLoad(r);
+        case Command::Attach: return onAttach(r);
+        case Command::SetRate: return onSetRate(r);
+        case Command::Seek: return onSeek(r);
+        case Command::SetMuted: return onSetMuted(r);
+        case Command::SetVolume: return onSetVolume(r);
+        case Command::Select: return onSelect(r);
+        case Command::ReleaseSlot: return onReleaseSlot(r);
+        case Command::Close: return onClose(r);
         }
         protocolFault();
+    }
+
+    void onLoad(Reader& r) {
+        std::string url = r.string();
+        auto options = readOptions(r);
+        if (!r.finished() || engine_) return protocolFault();
+        engine_ = rt::make<GstEngine>(options);
+        asset_ = rt::make<Asset>(url, engine_);
+        engine_->loadAsset(asset_, [this, generation = generation_](rt::Ref<rt::Error> error, AssetInfo info) {
+            // Any thread: answered on the main loop, in order with everything else;
+            // not at all once the host has moved on to another item.
+            fnd::RunLoop::main()->post([this, error, info, generation] {
+                if (generation != generation_) return;
+                groups_ = info.groups;
+                Writer w(static_cast<std::uint8_t>(Report::Loaded));
+                w.boolean(error != nullptr);
+                if (error) w.error(error);
+                else w.info(info);
+                send(w);
+            });
+        });
+    }
+
+    void onAttach(Reader& r) {
+        std::string url = r.string();
+        auto options = readOptions(r);
+        if (!r.finished() || item_) return protocolFault();
+        if (!engine_) {
+            engine_ = rt::make<GstEngine>(options);
+            asset_ = rt::make<Asset>(url, engine_);
+        }
+        item_ = rt::make<RelayItem>(asset_, this);
+        playback_ = engine_->makePlayback(item_);
+        // The position and the access log travel on their own while the item plays
+        // (pictures carry the position too); a process without an item stays asleep.
+        if (!ticker_) ticker_ = fnd::RunLoop::main()->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
+        if (options_.misbehaviour == ServerOptions::Misbehaviour::Garbage) {
+            flush();
+            sendDatagram(socket_, {0xde, 0xad, 0xbe, 0xef, 0x01}, -1);
+        }
+    }
+
+    void onSetRate(Reader& r) {
+        double rate = r.f64();
+        if (!r.finished()) return protocolFault();
+        if (playback_) playback_->setRate(static_cast<float>(rate));
+        sendAccessLog();
+    }
+
+    void onSeek(Reader& r) {
+        std::uint64_t id = r.u64();
+        Time time = r.time(), before = r.time(), after = r.time();
+        if (!r.finished()) return protocolFault();
+        ++seeks_;
+        if (options_.misbehaviour == ServerOptions::Misbehaviour::SilentSeeks) return;
+        if (options_.abortOnSeek > 0 && seeks_ == options_.abortOnSeek) {
+            std::fprintf(stderr, "zid_media_engine: aborting on seek %ld, as the fault injection asks\n", seeks_);
+            std::fflush(stderr);
+            std::abort();
+        }
+        seekPicture_ = Time::invalid();
+        auto finish = [this, id, generation = generation_](bool finished) {
+            if (generation != generation_) return;  // an item the host has forgotten
+            // Where the seek landed is the time of its picture: the pipeline's position
+            // query, asked at once, may still answer the old position under load.
+            Time landed = finished && seekPicture_.isNumeric() ? seekPicture_ : position();
+            Writer w(static_cast<std::uint8_t>(Report::SeekDone));
+            w.u64(id).boolean(finished).time(landed);
+            send(w);
+        };
+        // A picture still waiting for a slot is from before the seek: its time would
+        // take the position back once the seek has landed.
+        pendingFrame_ = nullptr;
+        if (playback_) playback_->seek(time, before, after, finish);
+        else fnd::RunLoop::main()->post([finish] { finish(false); });
+    }
+
+    void onSetMuted(Reader& r) {
+        bool muted = r.boolean();
+        if (!r.finished()) return protocolFault();
+        if (playback_) playback_->setMuted(muted);
+    }
+
+    void onSetVolume(Reader& r) {
+        double volume = r.f64();
+        if (!r.finished()) return protocolFault();
+        if (playback_) playback_->setVolume(static_cast<float>(volume));
+    }
+
+    void onSelect(Reader& r) {
+        std::string characteristic = r.string();
+        bool some = r.boolean();
+        std::string id = r.string();
+        if (!r.finished()) return protocolFault();
+        if (!playback_) return;
+        rt::Ref<MediaSelectionGroup> group;
+        for (const auto& g : groups_)
+            if (g->characteristic() == characteristic) group = g;
+        if (!group) return;
+        auto option = some ? group->optionWithStreamID(id) : nullptr;
+        if (some && !option) return;  // an option this stream no longer has
+        playback_->select(group, option);
+    }
+
+    void onReleaseSlot(Reader& r) {
+        std::uint32_t slot = r.u32();
+        if (!r.finished() || slot >= kSlotCount) return protocolFault();
+        pumpFrame();  // the slot states say which slots are free
+    }
+
+    void onClose(Reader& r) {
+        bool keep = r.boolean();
+        if (!r.finished()) return protocolFault();
+        if (!keep) {
+            done_ = true;
+            return;
+        }
+        if (options_.misbehaviour == ServerOptions::Misbehaviour::HangOnClose)
+            for (;;) ::pause();
+        std::size_t pictureBytes = slots_[0] ? slots_[0]->size() : 0;
+        forgetItem();
+        send(Writer(static_cast<std::uint8_t>(Report::Idle)));
+        // The next item's first picture would otherwise be copied into memory touched
+        // for the first time, a fault per page while the viewer waits for it: one slot
+        // of the last item's size is made ready while nothing plays.
+        if (pictureBytes > 0)
+            fnd::RunLoop::main()->post([this, pictureBytes, generation = generation_] {
+                if (generation != generation_ || done_ || readySlot_) return;
+                readySlot_ = SlotMapping::create(pictureBytes);
+                if (readySlot_) std::memset(readySlot_->data(), 0, readySlot_->size());
+            });
     }
 
     /// Back to the state of a fresh process, GStreamer and its plugins still loaded. The

@@ -147,84 +147,142 @@ private:
             ::close(fd);
             return refuse("sent a descriptor with a message that carries none");
         }
+        bool understood = false;
+        switch (kind) {
+        case Report::SlotBuffer:
+        case Report::SlotStates:
+        case Report::Frame:
+            understood = takePictureReport(kind, body, fd, item);
+            break;
+        case Report::AccessLog:
+        case Report::Position:
+        case Report::SeekDone:
+            understood = takePlaybackReport(kind, body, item);
+            break;
+        case Report::Loaded:
+        case Report::Idle:
+            break;  // only ever the answers to a load and to a recycling
+        case Report::Ready:
+        case Report::Failed:
+        case Report::Buffering:
+        case Report::Stalled:
+        case Report::LoadedRanges:
+        case Report::PresentationSize:
+        case Report::Duration:
+        case Report::Groups:
+        case Report::Selected:
+        case Report::PlayedToEnd:
+        case Report::Cue:
+        case Report::ErrorLog:
+            understood = relayToItem(kind, body, item);
+            break;
+        }
+        if (!understood) refuse("sent a report this host does not understand or that breaks its limits");
+    }
+
+    /// What the engine tells the item, passed on as it is; false for a report that breaks the rules.
+    bool relayToItem(Report kind, Reader& body, const rt::Ref<PlayerItem>& item) {
         switch (kind) {
         case Report::Ready: {
             AssetInfo info = body.info();
             Size size = body.size();
-            if (!body.finished()) break;
+            if (!body.finished()) return false;
             if (item) item->engineDidBecomeReady(info, size);
-            return;
+            return true;
         }
         case Report::Failed: {
             auto error = body.error();
-            if (!body.finished() || !error) break;
+            if (!body.finished() || !error) return false;
             if (item) item->engineDidFail(error);
-            return;
+            return true;
         }
         case Report::Buffering: {
             bool keepUp = body.boolean(), empty = body.boolean(), full = body.boolean();
-            if (!body.finished()) break;
+            if (!body.finished()) return false;
             if (item) item->engineBufferingChanged(keepUp, empty, full);
-            return;
+            return true;
         }
         case Report::Stalled:
-            if (!body.finished()) break;
+            if (!body.finished()) return false;
             if (item) item->engineDidStall();
-            return;
+            return true;
         case Report::LoadedRanges: {
             auto ranges = body.ranges();
-            if (!body.finished()) break;
+            if (!body.finished()) return false;
             if (item) item->engineLoadedTimeRanges(std::move(ranges));
-            return;
+            return true;
         }
         case Report::PresentationSize: {
             Size size = body.size();
-            if (!body.finished()) break;
+            if (!body.finished()) return false;
             if (item) item->enginePresentationSize(size);
-            return;
+            return true;
         }
         case Report::Duration: {
             Time duration = body.time();
-            if (!body.finished()) break;
+            if (!body.finished()) return false;
             if (item) item->engineDuration(duration);
-            return;
+            return true;
         }
         case Report::Groups: {
             auto groups = body.groups();
-            if (!body.finished()) break;
+            if (!body.finished()) return false;
             if (item) item->engineSelectionGroups(std::move(groups));
-            return;
+            return true;
         }
         case Report::Selected: {
             std::string characteristic = body.string();
             rt::Ref<MediaSelectionOption> option = body.boolean() ? body.option() : nullptr;
-            if (!body.finished()) break;
+            if (!body.finished()) return false;
             if (item) item->engineSelected(characteristic, option);
-            return;
+            return true;
         }
         case Report::PlayedToEnd:
-            if (!body.finished()) break;
+            if (!body.finished()) return false;
             if (item) item->engineDidPlayToEnd();
-            return;
+            return true;
+        case Report::Cue: {
+            LegibleCue cue;
+            cue.start = body.time();
+            cue.duration = body.time();
+            cue.text = body.string();
+            if (!body.finished()) return false;
+            if (item) item->engineLegibleCue(cue);
+            return true;
+        }
+        case Report::ErrorLog: {
+            auto event = body.errorLogEvent();
+            if (!body.finished() || !event) return false;
+            if (item) item->engineErrorLogEvent(event);
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+
+    /// The shared picture memory and the pictures in it; false for a report that breaks the rules.
+    bool takePictureReport(Report kind, Reader& body, int fd, const rt::Ref<PlayerItem>& item) {
+        switch (kind) {
         case Report::SlotBuffer: {
             std::uint32_t slot = body.u32();
             std::uint64_t size = body.u64();
             if (!body.finished() || slot >= kSlotCount || fd < 0 || size > std::uint64_t(kMaxDimension) * kMaxDimension * 4) {
                 if (fd >= 0) ::close(fd);
-                break;
+                return false;
             }
             slots_[slot] = SlotMapping::map(fd, static_cast<std::size_t>(size), false);
-            if (!slots_[slot]) return refuse("sent a picture buffer that cannot be mapped or whose size is not sealed");
-            return;
+            if (!slots_[slot]) refuse("sent a picture buffer that cannot be mapped or whose size is not sealed");
+            return true;
         }
         case Report::SlotStates: {
             if (!body.finished() || fd < 0 || states_) {
                 if (fd >= 0) ::close(fd);
-                break;
+                return false;
             }
             states_ = SlotMapping::mapShared(fd, sizeof(SlotStates));
-            if (!states_) return refuse("sent slot states that cannot be mapped or whose size is not sealed");
-            return;
+            if (!states_) refuse("sent slot states that cannot be mapped or whose size is not sealed");
+            return true;
         }
         case Report::Frame: {
             std::uint32_t slot = body.u32();
@@ -234,56 +292,47 @@ private:
             if (!body.finished() || slot >= kSlotCount || !slots_[slot] || !states_ || width <= 0 || height <= 0 ||
                 width > kMaxDimension || height > kMaxDimension || stride < width * 4 ||
                 static_cast<std::size_t>(stride) * static_cast<std::size_t>(height) > slots_[slot]->size())
-                break;
+                return false;
             position_ = position;
             deliverFrame(item, slot, width, height, stride, pts);
-            return;
+            return true;
         }
-        case Report::Cue: {
-            LegibleCue cue;
-            cue.start = body.time();
-            cue.duration = body.time();
-            cue.text = body.string();
-            if (!body.finished()) break;
-            if (item) item->engineLegibleCue(cue);
-            return;
+        default:
+            return false;
         }
+    }
+
+    /// The playback's own state: its access log, its position and its seeks; false for a report that breaks the rules.
+    bool takePlaybackReport(Report kind, Reader& body, const rt::Ref<PlayerItem>& item) {
+        switch (kind) {
         case Report::AccessLog: {
             auto event = rt::make<AccessLogEvent>();
             body.accessLogEvent(*event);
-            if (!body.finished()) break;
+            if (!body.finished()) return false;
             copyLog(*event, *log_);
             haveLog_ = true;
             if (item)
                 if (auto running = item->engineAccessLogEvent()) refreshAccessLog(*running);
-            return;
-        }
-        case Report::ErrorLog: {
-            auto event = body.errorLogEvent();
-            if (!body.finished() || !event) break;
-            if (item) item->engineErrorLogEvent(event);
-            return;
+            return true;
         }
         case Report::Position: {
             Time position = body.time();
-            if (!body.finished()) break;
+            if (!body.finished()) return false;
             position_ = position;
-            return;
+            return true;
         }
         case Report::SeekDone: {
             std::uint64_t id = body.u64();
             bool finished = body.boolean();
             Time position = body.time();
-            if (!body.finished() || id == 0 || id > lastSeek_) break;
+            if (!body.finished() || id == 0 || id > lastSeek_) return false;
             if (id == lastSeek_) position_ = position;
             finishSeek(id, finished);
-            return;
+            return true;
         }
-        case Report::Loaded:
-        case Report::Idle:
-            break;  // only ever the answers to a load and to a recycling
+        default:
+            return false;
         }
-        refuse("sent a report this host does not understand or that breaks its limits");
     }
 
     void deliverFrame(const rt::Ref<PlayerItem>& item, std::uint32_t slot, int width, int height, int stride, Time pts) {
