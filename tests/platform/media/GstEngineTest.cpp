@@ -551,10 +551,13 @@ TEST_F(GstMediaTest, AChoiceInOneGroupKeepsWhatPlaysInTheOthersAndAChoiceMadeLat
     EXPECT_TRUE(item->selectedMediaOptionInMediaSelectionGroup(audible)->isEqual(*audible->options()[1]));
 }
 
-// Stream choices, a seek and state changes made together: in every order the pipeline
+// Stream choices, a seek and state changes made together: in any order the pipeline
 // takes them one at a time, so none is lost and nothing freezes (a seek that went in
 // while a choice was being applied used to leave a still picture for good). One test per
-// first step, each running the 24 orders of the other four on one item.
+// first step, each running six orders of the other four on one item: every order of any
+// three of them appears among the six, so together the five tests cover every order of
+// any four of the five steps. Each order costs seconds of real playback (an audio
+// choice holds the next command for its whole bound), which all 120 would multiply.
 enum class Step { Audio, Subtitles, Seek, Pause, Play };
 
 class OneTurnTest : public GstMediaTest, public ::testing::WithParamInterface<Step> {};
@@ -578,10 +581,12 @@ TEST_P(OneTurnTest, ChoicesASeekAPauseAndAPlayEndAtTheTargetWithTheChosenStreams
     std::vector<Step> rest;
     for (Step step : {Step::Audio, Step::Subtitles, Step::Seek, Step::Pause, Step::Play})
         if (step != GetParam()) rest.push_back(step);
+    // The fewest orders of four in which every order of any three of them appears.
+    const int orders[][4] = {{0, 1, 2, 3}, {0, 3, 2, 1}, {1, 3, 0, 2}, {2, 1, 0, 3}, {2, 3, 0, 1}, {3, 1, 2, 0}};
     int run = 0;
-    do {
+    for (const auto& next : orders) {
         std::vector<Step> order{GetParam()};
-        order.insert(order.end(), rest.begin(), rest.end());
+        for (int i : next) order.push_back(rest[static_cast<std::size_t>(i)]);
         std::string steps;
         for (Step step : order) steps += std::string(steps.empty() ? "" : ", ") + names[static_cast<int>(step)];
         SCOPED_TRACE(steps);
@@ -630,8 +635,9 @@ TEST_P(OneTurnTest, ChoicesASeekAPauseAndAPlayEndAtTheTargetWithTheChosenStreams
             << "subtitle cues from the target on";
         EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
         ++run;
-    } while (std::next_permutation(rest.begin(), rest.end()) && !HasFatalFailure());
-    EXPECT_EQ(run, 24);
+        if (HasFatalFailure()) break;
+    }
+    EXPECT_EQ(run, 6);
 }
 
 std::string firstStepName(const ::testing::TestParamInfo<Step>& info) {
