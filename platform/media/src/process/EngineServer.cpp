@@ -16,39 +16,14 @@
 #include <media/PlayerItem.h>
 
 #include "FrameSlots.h"
+#include "RelayItem.h"
 #include "Wire.h"
 
 namespace media::process {
 
 namespace {
 
-class Server;
-
-/// The item the engine reports to in this process: each report goes to the host as it
-/// comes, and the item keeps its own state too (the running access-log event).
-class RelayItem : public PlayerItem {
-    RT_CLASS(RelayItem, PlayerItem)
-public:
-    RelayItem(rt::Ref<Asset> asset, Server* server) : PlayerItem(std::move(asset)), server_(server) {}
-    void engineDidBecomeReady(const AssetInfo& info, Size size) override;
-    void engineDidFail(const rt::Ref<rt::Error>& error) override;
-    void engineBufferingChanged(bool likelyToKeepUp, bool bufferEmpty, bool bufferFull) override;
-    void engineDidStall() override;
-    void engineLoadedTimeRanges(std::vector<TimeRange> ranges) override;
-    void enginePresentationSize(Size size) override;
-    void engineDuration(Time duration) override;
-    void engineSelectionGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups) override;
-    void engineSelected(const std::string& characteristic, const rt::Ref<MediaSelectionOption>& option) override;
-    void engineDidPlayToEnd() override;
-    void engineVideoFrame(rt::Ref<VideoFrame> frame) override;
-    void engineLegibleCue(const LegibleCue& cue) override;
-    void engineErrorLogEvent(rt::Ref<ErrorLogEvent> event) override;
-
-private:
-    Server* server_;
-};
-
-class Server {
+class Server : public ReportSink {
 public:
     Server(int socket, ServerOptions options) : socket_(socket), options_(options) {}
 
@@ -74,7 +49,7 @@ public:
     /// ends, so the host takes them in one turn too, as an item in the host's own process
     /// would (ready, then its buffering state, then its first picture). One that carries a
     /// descriptor goes alone.
-    void send(const Writer& w, int fd = -1) {
+    void send(const Writer& w, int fd = -1) override {
         if (done_) return;
         const auto& bytes = w.bytes();
         if (fd >= 0 || batch_.size() + bytes.size() + 4 > kMaxMessage) flush();
@@ -93,15 +68,15 @@ public:
         batch_.clear();
     }
 
-    void offerFrame(rt::Ref<VideoFrame> frame) {
+    void offerFrame(rt::Ref<VideoFrame> frame) override {
         seekPicture_ = frame->presentationTime();
         pendingFrame_ = std::move(frame);
         pumpFrame();
     }
 
-    void sendPositionSoon() { positionDirty_ = true; }
-    void setGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups) { groups_ = std::move(groups); }
-    Time position() const { return playback_ ? playback_->currentTime() : Time::zero(); }
+    void sendPositionSoon() override { positionDirty_ = true; }
+    void setGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups) override { groups_ = std::move(groups); }
+    Time position() const override { return playback_ ? playback_->currentTime() : Time::zero(); }
 
 private:
     void onReadable(short revents) {
@@ -379,7 +354,7 @@ private:
     }
 
 public:
-    void sendAccessLog() {
+    void sendAccessLog() override {
         if (!playback_ || !item_) return;
         // Only once the engine has started the log (when the item became ready).
         if (!item_->accessLog()) return;
@@ -420,82 +395,6 @@ private:
     /// The time of the newest picture since the last seek was asked for.
     Time seekPicture_ = Time::invalid();
 };
-
-Writer report(Report kind) { return Writer(static_cast<std::uint8_t>(kind)); }
-
-void RelayItem::engineDidBecomeReady(const AssetInfo& info, Size size) {
-    PlayerItem::engineDidBecomeReady(info, size);
-    if (!info.groups.empty()) server_->setGroups(info.groups);
-    server_->send(report(Report::Ready).info(info).size(size));
-    // The host's item announces its access log with its first event, as here.
-    server_->sendAccessLog();
-}
-
-void RelayItem::engineDidFail(const rt::Ref<rt::Error>& error) {
-    PlayerItem::engineDidFail(error);
-    server_->send(report(Report::Failed).error(error));
-}
-
-void RelayItem::engineBufferingChanged(bool likelyToKeepUp, bool bufferEmpty, bool bufferFull) {
-    PlayerItem::engineBufferingChanged(likelyToKeepUp, bufferEmpty, bufferFull);
-    server_->send(report(Report::Buffering).boolean(likelyToKeepUp).boolean(bufferEmpty).boolean(bufferFull));
-}
-
-void RelayItem::engineDidStall() {
-    PlayerItem::engineDidStall();
-    server_->sendAccessLog();
-    server_->send(report(Report::Stalled));
-}
-
-void RelayItem::engineLoadedTimeRanges(std::vector<TimeRange> ranges) {
-    server_->send(report(Report::LoadedRanges).ranges(ranges));
-    PlayerItem::engineLoadedTimeRanges(std::move(ranges));
-}
-
-void RelayItem::enginePresentationSize(Size size) {
-    PlayerItem::enginePresentationSize(size);
-    server_->send(report(Report::PresentationSize).size(size));
-}
-
-void RelayItem::engineDuration(Time duration) {
-    PlayerItem::engineDuration(duration);
-    server_->send(report(Report::Duration).time(duration));
-}
-
-void RelayItem::engineSelectionGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups) {
-    server_->send(report(Report::Groups).groups(groups));
-    server_->setGroups(groups);
-    PlayerItem::engineSelectionGroups(std::move(groups));
-}
-
-void RelayItem::engineSelected(const std::string& characteristic, const rt::Ref<MediaSelectionOption>& option) {
-    PlayerItem::engineSelected(characteristic, option);
-    auto w = report(Report::Selected);
-    w.string(characteristic).boolean(option != nullptr);
-    if (option) w.option(option);
-    server_->send(w);
-}
-
-void RelayItem::engineDidPlayToEnd() {
-    server_->sendPositionSoon();
-    server_->send(report(Report::Position).time(server_->position()));
-    server_->sendAccessLog();
-    server_->send(report(Report::PlayedToEnd));
-}
-
-void RelayItem::engineVideoFrame(rt::Ref<VideoFrame> frame) {
-    // Only the host shows pictures: this process keeps none beyond the one on its way.
-    server_->offerFrame(std::move(frame));
-}
-
-void RelayItem::engineLegibleCue(const LegibleCue& cue) {
-    server_->send(report(Report::Cue).time(cue.start).time(cue.duration).string(cue.text));
-}
-
-void RelayItem::engineErrorLogEvent(rt::Ref<ErrorLogEvent> event) {
-    server_->send(report(Report::ErrorLog).errorLogEvent(*event));
-    PlayerItem::engineErrorLogEvent(std::move(event));
-}
 
 /// Loads what nearly every stream needs before the first command comes, so a process
 /// started ahead of its item (ProcessEngine keeps one spare) starts playing as fast as a
