@@ -16,6 +16,8 @@
 
 namespace zidtest {
 
+inline bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+
 class GstMediaTest : public GstOriginTest {
 protected:
     void SetUp() override {
