@@ -1,38 +1,27 @@
 #pragma once
-// Shared set-up of the tests that run the GStreamer engine against the loopback origin:
-// one origin over the generated fixtures for the whole binary, null audio and video
-// outputs, and bounded waits on the real clock. With ZID_TEST_MEDIA_ENGINE=process in the
-// environment, the items of itemFor() play through the engine in a child process instead,
-// so the same tests hold for both.
-
-#include <gtest/gtest.h>
+// Shared set-up of the tests that run the GStreamer engine against the loopback origin of
+// GstOriginTest. With ZID_TEST_MEDIA_ENGINE=process in the environment, the items of
+// itemFor() play through the engine in a child process instead, so the same tests hold
+// for both.
 
 #include <cstdlib>
 #include <memory>
 #include <string>
 
-#include <fnd/RunLoop.h>
 #include <media/Asset.h>
-#include <media/GstEngine.h>
 #include <media/Player.h>
 #include <media/ProcessEngine.h>
-#include <peers/HlsFixtures.h>
-#include <peers/HlsOrigin.h>
+
+#include "GstOriginTest.h"
 
 namespace zidtest {
 
-class GstMediaTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (!origin_) {
-            origin_ = new peers::HlsOrigin(peers::HlsFixtures::ensureDefault());
-            origin_->start();
-        }
-    }
+inline bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
 
+class GstMediaTest : public GstOriginTest {
+protected:
     void SetUp() override {
-        media::GstEngine::Options options;
-        options.nullOutput = true;
+        media::GstEngine::Options options = nullOutputOptions();
         engine = rt::make<media::GstEngine>(options);
         itemEngine = engine;
         if (const char* which = std::getenv("ZID_TEST_MEDIA_ENGINE"); which && std::string(which) == "process") {
@@ -48,15 +37,8 @@ protected:
         media::GstEngine::finishTeardowns(5);
     }
 
-    static peers::HlsOrigin& origin() { return *origin_; }
-
     rt::Ref<media::PlayerItem> itemFor(const std::string& path) {
         return media::PlayerItem::playerItemWithAsset(rt::make<media::Asset>(origin().url(path), itemEngine));
-    }
-
-    /// Runs the main loop until done() or the timeout (real seconds) passes.
-    static bool waitUntil(const std::function<bool()>& done, double seconds = 15) {
-        return fnd::RunLoop::main()->runUntil(done, seconds);
     }
 
     /// The master playlist's item under `tag`, its player, and its audio and subtitle
@@ -81,10 +63,6 @@ protected:
     rt::Ref<media::GstEngine> engine;
     /// The engine of itemFor()'s items: `engine`, or the same in a child process.
     rt::Ref<media::Engine> itemEngine;
-
-private:
-    // Shared by every test of the binary and never stopped: the process ends with it.
-    static inline peers::HlsOrigin* origin_ = nullptr;
 };
 
 }  // namespace zidtest

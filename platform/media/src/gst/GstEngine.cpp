@@ -2,13 +2,13 @@
 #include <media/GstEngine.h>
 #include <media/PlayerItem.h>
 
-#include <map>
 #include <mutex>
 
 #include <fnd/Queue.h>
 
 #include "GstSession.h"
 #include "GstTeardown.h"
+#include "PendingLoads.h"
 
 namespace media {
 
@@ -48,13 +48,8 @@ private:
     std::shared_ptr<gstimpl::GstSession> session_;
 };
 
-struct PendingLoads {
-    std::mutex mutex;
-    std::map<const Asset*, std::shared_ptr<gstimpl::GstSession>> sessions;
-};
-
-PendingLoads& pendingLoads() {
-    static auto* loads = new PendingLoads;
+PendingLoads<gstimpl::GstSession>& pendingLoads() {
+    static auto* loads = new PendingLoads<gstimpl::GstSession>;
     return *loads;
 }
 
@@ -79,21 +74,11 @@ void GstEngine::loadAsset(const rt::Ref<Asset>& asset, AssetCompletion done) {
         if (!asset) return;
         auto session = std::make_shared<gstimpl::GstSession>(url, options);
         const Asset* key = asset.get();
-        {
-            std::lock_guard lock(pendingLoads().mutex);
-            pendingLoads().sessions[key] = session;
-        }
+        pendingLoads().put(key, session);
         std::weak_ptr<gstimpl::GstSession> weakSession = session;
         session->setLoadCompletion([weakAsset, weakSession, key, done](rt::Ref<rt::Error> error, AssetInfo info) {
             std::shared_ptr<gstimpl::GstSession> session;
-            {
-                std::lock_guard lock(pendingLoads().mutex);
-                auto it = pendingLoads().sessions.find(key);
-                if (it != pendingLoads().sessions.end() && it->second == weakSession.lock()) {
-                    session = it->second;
-                    pendingLoads().sessions.erase(it);
-                }
-            }
+            if (auto mine = weakSession.lock()) session = pendingLoads().take(key, mine);
             auto asset = weakAsset.lock();
             if (!error && asset && session) asset->setPreparedState(session);
             done(std::move(error), std::move(info));
@@ -101,26 +86,16 @@ void GstEngine::loadAsset(const rt::Ref<Asset>& asset, AssetCompletion done) {
             if (session && error) fnd::Queue::main()->async([session] { session->shutdown(); });
         });
         if (auto error = session->start()) {
-            {
-                std::lock_guard lock(pendingLoads().mutex);
-                pendingLoads().sessions.erase(key);
-            }
+            pendingLoads().take(key);
             done(error, {});
         }
     };
-    if (fnd::RunLoop::main()->isCurrent()) start();
-    else fnd::Queue::main()->async(start);
+    startOnMainThread(start);
 }
 
 void GstEngine::cancelAssetLoad(const rt::Ref<Asset>& asset) {
-    std::shared_ptr<gstimpl::GstSession> session;
-    {
-        std::lock_guard lock(pendingLoads().mutex);
-        auto it = pendingLoads().sessions.find(asset.get());
-        if (it == pendingLoads().sessions.end()) return;
-        session = it->second;
-        pendingLoads().sessions.erase(it);
-    }
+    auto session = pendingLoads().take(asset.get());
+    if (!session) return;
     fnd::Queue::main()->async([session] { session->shutdown(); });
 }
 

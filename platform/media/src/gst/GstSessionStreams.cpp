@@ -77,6 +77,17 @@ void GstSession::readCollection(GstStreamCollection* collection, bool quiet) {
         d.trackID = id;
         d.codec = codecOf(caps);
         d.languageCode = lang;
+        // An audio or subtitle stream is an option of its group; the first one flagged
+        // for selection is the group's default.
+        auto addOption = [&](const char* mediaType, std::vector<rt::Ref<MediaSelectionOption>>& options,
+                             rt::Ref<MediaSelectionOption>& groupDefault) {
+            d.mediaType = mediaType;
+            std::vector<MetadataItem> meta;
+            if (title) meta.push_back({MetadataKeySpaceCommon, MetadataCommonKeyTitle, title});
+            auto option = rt::make<MediaSelectionOption>(id, mediaType, lang, name, meta);
+            options.push_back(option);
+            if (isDefault && !groupDefault) groupDefault = option;
+        };
         if (type & GST_STREAM_TYPE_VIDEO) {
             d.mediaType = MediaTypeVideo;
             if (caps && gst_caps_get_size(caps) > 0) {
@@ -89,19 +100,9 @@ void GstSession::readCollection(GstStreamCollection* collection, bool quiet) {
             }
             if (videoStream_.empty()) videoStream_ = id;
         } else if (type & GST_STREAM_TYPE_AUDIO) {
-            d.mediaType = MediaTypeAudio;
-            std::vector<MetadataItem> meta;
-            if (title) meta.push_back({MetadataKeySpaceCommon, MetadataCommonKeyTitle, title});
-            auto option = rt::make<MediaSelectionOption>(id, MediaTypeAudio, lang, name, meta);
-            audio.push_back(option);
-            if (isDefault && !audioDefault) audioDefault = option;
+            addOption(MediaTypeAudio, audio, audioDefault);
         } else if (type & GST_STREAM_TYPE_TEXT) {
-            d.mediaType = MediaTypeSubtitle;
-            std::vector<MetadataItem> meta;
-            if (title) meta.push_back({MetadataKeySpaceCommon, MetadataCommonKeyTitle, title});
-            auto option = rt::make<MediaSelectionOption>(id, MediaTypeSubtitle, lang, name, meta);
-            text.push_back(option);
-            if (isDefault && !textDefault) textDefault = option;
+            addOption(MediaTypeSubtitle, text, textDefault);
         }
         if (!d.mediaType.empty()) tracks_.push_back(rt::make<AssetTrack>(d));
         g_free(language);

@@ -16,39 +16,14 @@
 #include <media/PlayerItem.h>
 
 #include "FrameSlots.h"
+#include "RelayItem.h"
 #include "Wire.h"
 
 namespace media::process {
 
 namespace {
 
-class Server;
-
-/// The item the engine reports to in this process: each report goes to the host as it
-/// comes, and the item keeps its own state too (the running access-log event).
-class RelayItem : public PlayerItem {
-    RT_CLASS(RelayItem, PlayerItem)
-public:
-    RelayItem(rt::Ref<Asset> asset, Server* server) : PlayerItem(std::move(asset)), server_(server) {}
-    void engineDidBecomeReady(const AssetInfo& info, Size size) override;
-    void engineDidFail(const rt::Ref<rt::Error>& error) override;
-    void engineBufferingChanged(bool likelyToKeepUp, bool bufferEmpty, bool bufferFull) override;
-    void engineDidStall() override;
-    void engineLoadedTimeRanges(std::vector<TimeRange> ranges) override;
-    void enginePresentationSize(Size size) override;
-    void engineDuration(Time duration) override;
-    void engineSelectionGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups) override;
-    void engineSelected(const std::string& characteristic, const rt::Ref<MediaSelectionOption>& option) override;
-    void engineDidPlayToEnd() override;
-    void engineVideoFrame(rt::Ref<VideoFrame> frame) override;
-    void engineLegibleCue(const LegibleCue& cue) override;
-    void engineErrorLogEvent(rt::Ref<ErrorLogEvent> event) override;
-
-private:
-    Server* server_;
-};
-
-class Server {
+class Server : public ReportSink {
 public:
     Server(int socket, ServerOptions options) : socket_(socket), options_(options) {}
 
@@ -74,7 +49,7 @@ public:
     /// ends, so the host takes them in one turn too, as an item in the host's own process
     /// would (ready, then its buffering state, then its first picture). One that carries a
     /// descriptor goes alone.
-    void send(const Writer& w, int fd = -1) {
+    void send(const Writer& w, int fd = -1) override {
         if (done_) return;
         const auto& bytes = w.bytes();
         if (fd >= 0 || batch_.size() + bytes.size() + 4 > kMaxMessage) flush();
@@ -93,15 +68,15 @@ public:
         batch_.clear();
     }
 
-    void offerFrame(rt::Ref<VideoFrame> frame) {
+    void offerFrame(rt::Ref<VideoFrame> frame) override {
         seekPicture_ = frame->presentationTime();
         pendingFrame_ = std::move(frame);
         pumpFrame();
     }
 
-    void sendPositionSoon() { positionDirty_ = true; }
-    void setGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups) { groups_ = std::move(groups); }
-    Time position() const { return playback_ ? playback_->currentTime() : Time::zero(); }
+    void sendPositionSoon() override { positionDirty_ = true; }
+    void setGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups) override { groups_ = std::move(groups); }
+    Time position() const override { return playback_ ? playback_->currentTime() : Time::zero(); }
 
 private:
     void onReadable(short revents) {
@@ -130,139 +105,148 @@ private:
         Reader r(bytes, size);
         auto kind = static_cast<Command>(r.u8());
         switch (kind) {
-        case Command::Load: {
-            std::string url = r.string();
-            auto options = readOptions(r);
-            if (!r.finished() || engine_) return protocolFault();
-            engine_ = rt::make<GstEngine>(options);
-            asset_ = rt::make<Asset>(url, engine_);
-            engine_->loadAsset(asset_, [this, generation = generation_](rt::Ref<rt::Error> error, AssetInfo info) {
-                // Any thread: answered on the main loop, in order with everything else;
-                // not at all once the host has moved on to another item.
-                fnd::RunLoop::main()->post([this, error, info, generation] {
-                    if (generation != generation_) return;
-                    groups_ = info.groups;
-                    Writer w(static_cast<std::uint8_t>(Report::Loaded));
-                    w.boolean(error != nullptr);
-                    if (error) w.error(error);
-                    else w.info(info);
-                    send(w);
-                });
-            });
-            return;
-        }
-        case Command::Attach: {
-            std::string url = r.string();
-            auto options = readOptions(r);
-            if (!r.finished() || item_) return protocolFault();
-            if (!engine_) {
-                engine_ = rt::make<GstEngine>(options);
-                asset_ = rt::make<Asset>(url, engine_);
-            }
-            item_ = rt::make<RelayItem>(asset_, this);
-            playback_ = engine_->makePlayback(item_);
-            // The position and the access log travel on their own while the item plays
-            // (pictures carry the position too); a process without an item stays asleep.
-            if (!ticker_) ticker_ = fnd::RunLoop::main()->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
-            if (options_.misbehaviour == ServerOptions::Misbehaviour::Garbage) {
-                flush();
-                sendDatagram(socket_, {0xde, 0xad, 0xbe, 0xef, 0x01}, -1);
-            }
-            return;
-        }
-        case Command::SetRate: {
-            double rate = r.f64();
-            if (!r.finished()) return protocolFault();
-            if (playback_) playback_->setRate(static_cast<float>(rate));
-            sendAccessLog();
-            return;
-        }
-        case Command::Seek: {
-            std::uint64_t id = r.u64();
-            Time time = r.time(), before = r.time(), after = r.time();
-            if (!r.finished()) return protocolFault();
-            ++seeks_;
-            if (options_.misbehaviour == ServerOptions::Misbehaviour::SilentSeeks) return;
-            if (options_.abortOnSeek > 0 && seeks_ == options_.abortOnSeek) {
-                std::fprintf(stderr, "zid_media_engine: aborting on seek %ld, as the fault injection asks\n", seeks_);
-                std::fflush(stderr);
-                std::abort();
-            }
-            seekPicture_ = Time::invalid();
-            auto finish = [this, id, generation = generation_](bool finished) {
-                if (generation != generation_) return;  // an item the host has forgotten
-                // Where the seek landed is the time of its picture: the pipeline's position
-                // query, asked at once, may still answer the old position under load.
-                Time landed = finished && seekPicture_.isNumeric() ? seekPicture_ : position();
-                Writer w(static_cast<std::uint8_t>(Report::SeekDone));
-                w.u64(id).boolean(finished).time(landed);
-                send(w);
-            };
-            // A picture still waiting for a slot is from before the seek: its time would
-            // take the position back once the seek has landed.
-            pendingFrame_ = nullptr;
-            if (playback_) playback_->seek(time, before, after, finish);
-            else fnd::RunLoop::main()->post([finish] { finish(false); });
-            return;
-        }
-        case Command::SetMuted: {
-            bool muted = r.boolean();
-            if (!r.finished()) return protocolFault();
-            if (playback_) playback_->setMuted(muted);
-            return;
-        }
-        case Command::SetVolume: {
-            double volume = r.f64();
-            if (!r.finished()) return protocolFault();
-            if (playback_) playback_->setVolume(static_cast<float>(volume));
-            return;
-        }
-        case Command::Select: {
-            std::string characteristic = r.string();
-            bool some = r.boolean();
-            std::string id = r.string();
-            if (!r.finished()) return protocolFault();
-            if (!playback_) return;
-            rt::Ref<MediaSelectionGroup> group;
-            for (const auto& g : groups_)
-                if (g->characteristic() == characteristic) group = g;
-            if (!group) return;
-            auto option = some ? group->optionWithStreamID(id) : nullptr;
-            if (some && !option) return;  // an option this stream no longer has
-            playback_->select(group, option);
-            return;
-        }
-        case Command::ReleaseSlot: {
-            std::uint32_t slot = r.u32();
-            if (!r.finished() || slot >= kSlotCount) return protocolFault();
-            pumpFrame();  // the slot states say which slots are free
-            return;
-        }
-        case Command::Close: {
-            bool keep = r.boolean();
-            if (!r.finished()) return protocolFault();
-            if (!keep) {
-                done_ = true;
-                return;
-            }
-            if (options_.misbehaviour == ServerOptions::Misbehaviour::HangOnClose)
-                for (;;) ::pause();
-            std::size_t pictureBytes = slots_[0] ? slots_[0]->size() : 0;
-            forgetItem();
-            send(Writer(static_cast<std::uint8_t>(Report::Idle)));
-            // The next item's first picture would otherwise be copied into memory touched
-            // for the first time, a fault per page while the viewer waits for it: one slot
-            // of the last item's size is made ready while nothing plays.
-            if (pictureBytes > 0)
-                fnd::RunLoop::main()->post([this, pictureBytes, generation = generation_] {
-                    if (generation != generation_ || done_ || readySlot_) return;
-                    readySlot_ = SlotMapping::create(pictureBytes);
-                    if (readySlot_) std::memset(readySlot_->data(), 0, readySlot_->size());
-                });
-            return;
-        }
+        case Command::Load: return onLoad(r);
+        case Command::Attach: return onAttach(r);
+        case Command::SetRate: return onSetRate(r);
+        case Command::Seek: return onSeek(r);
+        case Command::SetMuted: return onSetMuted(r);
+        case Command::SetVolume: return onSetVolume(r);
+        case Command::Select: return onSelect(r);
+        case Command::ReleaseSlot: return onReleaseSlot(r);
+        case Command::Close: return onClose(r);
         }
         protocolFault();
+    }
+
+    void onLoad(Reader& r) {
+        std::string url = r.string();
+        auto options = readOptions(r);
+        if (!r.finished() || engine_) return protocolFault();
+        engine_ = rt::make<GstEngine>(options);
+        asset_ = rt::make<Asset>(url, engine_);
+        engine_->loadAsset(asset_, [this, generation = generation_](rt::Ref<rt::Error> error, AssetInfo info) {
+            // Any thread: answered on the main loop, in order with everything else;
+            // not at all once the host has moved on to another item.
+            fnd::RunLoop::main()->post([this, error, info, generation] {
+                if (generation != generation_) return;
+                groups_ = info.groups;
+                Writer w(static_cast<std::uint8_t>(Report::Loaded));
+                w.boolean(error != nullptr);
+                if (error) w.error(error);
+                else w.info(info);
+                send(w);
+            });
+        });
+    }
+
+    void onAttach(Reader& r) {
+        std::string url = r.string();
+        auto options = readOptions(r);
+        if (!r.finished() || item_) return protocolFault();
+        if (!engine_) {
+            engine_ = rt::make<GstEngine>(options);
+            asset_ = rt::make<Asset>(url, engine_);
+        }
+        item_ = rt::make<RelayItem>(asset_, this);
+        playback_ = engine_->makePlayback(item_);
+        // The position and the access log travel on their own while the item plays
+        // (pictures carry the position too); a process without an item stays asleep.
+        if (!ticker_) ticker_ = fnd::RunLoop::main()->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
+        if (options_.misbehaviour == ServerOptions::Misbehaviour::Garbage) {
+            flush();
+            sendDatagram(socket_, {0xde, 0xad, 0xbe, 0xef, 0x01}, -1);
+        }
+    }
+
+    void onSetRate(Reader& r) {
+        double rate = r.f64();
+        if (!r.finished()) return protocolFault();
+        if (playback_) playback_->setRate(static_cast<float>(rate));
+        sendAccessLog();
+    }
+
+    void onSeek(Reader& r) {
+        std::uint64_t id = r.u64();
+        Time time = r.time(), before = r.time(), after = r.time();
+        if (!r.finished()) return protocolFault();
+        ++seeks_;
+        if (options_.misbehaviour == ServerOptions::Misbehaviour::SilentSeeks) return;
+        if (options_.abortOnSeek > 0 && seeks_ == options_.abortOnSeek) {
+            std::fprintf(stderr, "zid_media_engine: aborting on seek %ld, as the fault injection asks\n", seeks_);
+            std::fflush(stderr);
+            std::abort();
+        }
+        seekPicture_ = Time::invalid();
+        auto finish = [this, id, generation = generation_](bool finished) {
+            if (generation != generation_) return;  // an item the host has forgotten
+            // Where the seek landed is the time of its picture: the pipeline's position
+            // query, asked at once, may still answer the old position under load.
+            Time landed = finished && seekPicture_.isNumeric() ? seekPicture_ : position();
+            Writer w(static_cast<std::uint8_t>(Report::SeekDone));
+            w.u64(id).boolean(finished).time(landed);
+            send(w);
+        };
+        // A picture still waiting for a slot is from before the seek: its time would
+        // take the position back once the seek has landed.
+        pendingFrame_ = nullptr;
+        if (playback_) playback_->seek(time, before, after, finish);
+        else fnd::RunLoop::main()->post([finish] { finish(false); });
+    }
+
+    void onSetMuted(Reader& r) {
+        bool muted = r.boolean();
+        if (!r.finished()) return protocolFault();
+        if (playback_) playback_->setMuted(muted);
+    }
+
+    void onSetVolume(Reader& r) {
+        double volume = r.f64();
+        if (!r.finished()) return protocolFault();
+        if (playback_) playback_->setVolume(static_cast<float>(volume));
+    }
+
+    void onSelect(Reader& r) {
+        std::string characteristic = r.string();
+        bool some = r.boolean();
+        std::string id = r.string();
+        if (!r.finished()) return protocolFault();
+        if (!playback_) return;
+        rt::Ref<MediaSelectionGroup> group;
+        for (const auto& g : groups_)
+            if (g->characteristic() == characteristic) group = g;
+        if (!group) return;
+        auto option = some ? group->optionWithStreamID(id) : nullptr;
+        if (some && !option) return;  // an option this stream no longer has
+        playback_->select(group, option);
+    }
+
+    void onReleaseSlot(Reader& r) {
+        std::uint32_t slot = r.u32();
+        if (!r.finished() || slot >= kSlotCount) return protocolFault();
+        pumpFrame();  // the slot states say which slots are free
+    }
+
+    void onClose(Reader& r) {
+        bool keep = r.boolean();
+        if (!r.finished()) return protocolFault();
+        if (!keep) {
+            done_ = true;
+            return;
+        }
+        if (options_.misbehaviour == ServerOptions::Misbehaviour::HangOnClose)
+            for (;;) ::pause();
+        std::size_t pictureBytes = slots_[0] ? slots_[0]->size() : 0;
+        forgetItem();
+        send(Writer(static_cast<std::uint8_t>(Report::Idle)));
+        // The next item's first picture would otherwise be copied into memory touched
+        // for the first time, a fault per page while the viewer waits for it: one slot
+        // of the last item's size is made ready while nothing plays.
+        if (pictureBytes > 0)
+            fnd::RunLoop::main()->post([this, pictureBytes, generation = generation_] {
+                if (generation != generation_ || done_ || readySlot_) return;
+                readySlot_ = SlotMapping::create(pictureBytes);
+                if (readySlot_) std::memset(readySlot_->data(), 0, readySlot_->size());
+            });
     }
 
     /// Back to the state of a fresh process, GStreamer and its plugins still loaded. The
@@ -370,7 +354,7 @@ private:
     }
 
 public:
-    void sendAccessLog() {
+    void sendAccessLog() override {
         if (!playback_ || !item_) return;
         // Only once the engine has started the log (when the item became ready).
         if (!item_->accessLog()) return;
@@ -411,82 +395,6 @@ private:
     /// The time of the newest picture since the last seek was asked for.
     Time seekPicture_ = Time::invalid();
 };
-
-Writer report(Report kind) { return Writer(static_cast<std::uint8_t>(kind)); }
-
-void RelayItem::engineDidBecomeReady(const AssetInfo& info, Size size) {
-    PlayerItem::engineDidBecomeReady(info, size);
-    if (!info.groups.empty()) server_->setGroups(info.groups);
-    server_->send(report(Report::Ready).info(info).size(size));
-    // The host's item announces its access log with its first event, as here.
-    server_->sendAccessLog();
-}
-
-void RelayItem::engineDidFail(const rt::Ref<rt::Error>& error) {
-    PlayerItem::engineDidFail(error);
-    server_->send(report(Report::Failed).error(error));
-}
-
-void RelayItem::engineBufferingChanged(bool likelyToKeepUp, bool bufferEmpty, bool bufferFull) {
-    PlayerItem::engineBufferingChanged(likelyToKeepUp, bufferEmpty, bufferFull);
-    server_->send(report(Report::Buffering).boolean(likelyToKeepUp).boolean(bufferEmpty).boolean(bufferFull));
-}
-
-void RelayItem::engineDidStall() {
-    PlayerItem::engineDidStall();
-    server_->sendAccessLog();
-    server_->send(report(Report::Stalled));
-}
-
-void RelayItem::engineLoadedTimeRanges(std::vector<TimeRange> ranges) {
-    server_->send(report(Report::LoadedRanges).ranges(ranges));
-    PlayerItem::engineLoadedTimeRanges(std::move(ranges));
-}
-
-void RelayItem::enginePresentationSize(Size size) {
-    PlayerItem::enginePresentationSize(size);
-    server_->send(report(Report::PresentationSize).size(size));
-}
-
-void RelayItem::engineDuration(Time duration) {
-    PlayerItem::engineDuration(duration);
-    server_->send(report(Report::Duration).time(duration));
-}
-
-void RelayItem::engineSelectionGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups) {
-    server_->send(report(Report::Groups).groups(groups));
-    server_->setGroups(groups);
-    PlayerItem::engineSelectionGroups(std::move(groups));
-}
-
-void RelayItem::engineSelected(const std::string& characteristic, const rt::Ref<MediaSelectionOption>& option) {
-    PlayerItem::engineSelected(characteristic, option);
-    auto w = report(Report::Selected);
-    w.string(characteristic).boolean(option != nullptr);
-    if (option) w.option(option);
-    server_->send(w);
-}
-
-void RelayItem::engineDidPlayToEnd() {
-    server_->sendPositionSoon();
-    server_->send(report(Report::Position).time(server_->position()));
-    server_->sendAccessLog();
-    server_->send(report(Report::PlayedToEnd));
-}
-
-void RelayItem::engineVideoFrame(rt::Ref<VideoFrame> frame) {
-    // Only the host shows pictures: this process keeps none beyond the one on its way.
-    server_->offerFrame(std::move(frame));
-}
-
-void RelayItem::engineLegibleCue(const LegibleCue& cue) {
-    server_->send(report(Report::Cue).time(cue.start).time(cue.duration).string(cue.text));
-}
-
-void RelayItem::engineErrorLogEvent(rt::Ref<ErrorLogEvent> event) {
-    server_->send(report(Report::ErrorLog).errorLogEvent(*event));
-    PlayerItem::engineErrorLogEvent(std::move(event));
-}
 
 /// Loads what nearly every stream needs before the first command comes, so a process
 /// started ahead of its item (ProcessEngine keeps one spare) starts playing as fast as a

@@ -19,11 +19,10 @@ private:
     std::string hashCode_;  // empty: none
 
 public:
-    using D_ = QXMediaDescriptor;
-    static constexpr rt::Key<D_, std::string> mediaIDKey{"mediaID", &D_::mediaID_};
-    static constexpr rt::Key<D_, bool> isChannelKey{"isChannel", &D_::isChannel_};
-    static constexpr rt::Key<D_, std::string> passwordKey{"password", &D_::password_};
-    static constexpr rt::Key<D_, std::string> hashCodeKey{"hashCode", &D_::hashCode_};
+    static constexpr rt::Key<QXMediaDescriptor, std::string> mediaIDKey{"mediaID", &QXMediaDescriptor::mediaID_};
+    static constexpr rt::Key<QXMediaDescriptor, bool> isChannelKey{"isChannel", &QXMediaDescriptor::isChannel_};
+    static constexpr rt::Key<QXMediaDescriptor, std::string> passwordKey{"password", &QXMediaDescriptor::password_};
+    static constexpr rt::Key<QXMediaDescriptor, std::string> hashCodeKey{"hashCode", &QXMediaDescriptor::hashCode_};
 
     QXMediaDescriptor(std::string mediaID, bool isChannel) : mediaID_(std::move(mediaID)), isChannel_(isChannel) {}
     static rt::Ref<QXMediaDescriptor> liveDescriptorWithID(std::string mediaID);

@@ -53,11 +53,12 @@ public:
     static constexpr double kFirstRetryDelay = 5.0;
     static constexpr double kMaxRetryDelay = 300.0;
 
-    using C_ = QXPrebufferingController;
-    static constexpr rt::Key<C_, long> maxSourcesKey{"maxSources", &C_::maxSources_};
-    static constexpr rt::Key<C_, QXPlayerControlStyle> playerControlStyleKey{"playerControlStyle", &C_::playerControlStyle_};
-    static constexpr rt::Key<C_, std::vector<rt::Ref<QXMediaDescriptor>>> enqueuedMediaKey{"enqueuedMedia",
-                                                                                           &C_::enqueuedMedia_};
+    static constexpr rt::Key<QXPrebufferingController, long> maxSourcesKey{"maxSources",
+                                                                           &QXPrebufferingController::maxSources_};
+    static constexpr rt::Key<QXPrebufferingController, QXPlayerControlStyle> playerControlStyleKey{
+        "playerControlStyle", &QXPrebufferingController::playerControlStyle_};
+    static constexpr rt::Key<QXPrebufferingController, std::vector<rt::Ref<QXMediaDescriptor>>> enqueuedMediaKey{
+        "enqueuedMedia", &QXPrebufferingController::enqueuedMedia_};
 
     /// Raises QXQuorvexPlayerConfigurationError, as a facade does, in a process where
     /// QXQuorvexPlayer::configureWithApiKey was never called: nothing is made then.

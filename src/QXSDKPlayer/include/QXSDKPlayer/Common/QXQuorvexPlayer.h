@@ -132,74 +132,82 @@ private:
     std::vector<rt::Ref<QXMediaSelectionOption>> audibleMediaSelectionOptions_;
     rt::Ref<QXMediaSelectionOption> defaultAudibleMediaSelectionOption_, selectedAudibleMediaSelectionOption_;
 
-    using P_ = QXQuorvexPlayer;
     // The writing keys of the stored properties a host only reads.
-    static constexpr rt::Key<P_, rt::Ref<CPPlaybackSession>> sessionStore{"session", &P_::session_};
-    static constexpr rt::Key<P_, rt::Ref<CPPlayerFactory>> playerFactoryStore{"playerFactory", &P_::playerFactory_};
-    static constexpr rt::Key<P_, rt::Ref<rt::Error>> errorStore{"error", &P_::error_};
-    static constexpr rt::Key<P_, bool> playingAdStore{"playingAd", &P_::playingAd_};
-    static constexpr rt::Key<P_, std::string> contentTitleStore{"contentTitle", &P_::contentTitle_};
-    static constexpr rt::Key<P_, bool> isLiveStore{"isLive", &P_::isLive_};
-    static constexpr rt::Key<P_, bool> readyForDisplayStore{"readyForDisplay", &P_::readyForDisplay_};
-    static constexpr rt::Key<P_, rt::Ref<ICPPlaybackControlFactory>> playbackControlFactoryStore{
-        "playbackControlFactory", &P_::playbackControlFactory_};
-    static constexpr rt::Key<P_, rt::Ref<CPToolbarPlaybackControl>> customToolbarPlaybackControlStore{
-        "customToolbarPlaybackControl", &P_::customToolbarPlaybackControl_};
-    static constexpr rt::Key<P_, rt::Ref<QXMediaDescriptor>> mediaDescriptorStore{"mediaDescriptor",
-                                                                                  &P_::mediaDescriptor_};
-    static constexpr rt::Key<P_, std::vector<rt::Ref<QXSubtitle>>> subtitlesStore{"subtitles", &P_::subtitles_};
-    static constexpr rt::Key<P_, rt::Ref<QXSubtitle>> defaultSubtitleStore{"defaultSubtitle", &P_::defaultSubtitle_};
-    static constexpr rt::Key<P_, rt::Ref<QXSubtitle>> selectedSubtitleStore{"selectedSubtitle",
-                                                                            &P_::selectedSubtitle_};
-    static constexpr rt::Key<P_, std::vector<rt::Ref<QXMediaSelectionOption>>> legibleMediaSelectionOptionsStore{
-        "legibleMediaSelectionOptions", &P_::legibleMediaSelectionOptions_};
-    static constexpr rt::Key<P_, rt::Ref<QXMediaSelectionOption>> defaultLegibleMediaSelectionOptionStore{
-        "defaultLegibleMediaSelectionOption", &P_::defaultLegibleMediaSelectionOption_};
-    static constexpr rt::Key<P_, rt::Ref<QXMediaSelectionOption>> selectedLegibleMediaSelectionOptionStore{
-        "selectedLegibleMediaSelectionOption", &P_::selectedLegibleMediaSelectionOption_};
-    static constexpr rt::Key<P_, std::vector<rt::Ref<QXMediaSelectionOption>>> audibleMediaSelectionOptionsStore{
-        "audibleMediaSelectionOptions", &P_::audibleMediaSelectionOptions_};
-    static constexpr rt::Key<P_, rt::Ref<QXMediaSelectionOption>> defaultAudibleMediaSelectionOptionStore{
-        "defaultAudibleMediaSelectionOption", &P_::defaultAudibleMediaSelectionOption_};
-    static constexpr rt::Key<P_, rt::Ref<QXMediaSelectionOption>> selectedAudibleMediaSelectionOptionStore{
-        "selectedAudibleMediaSelectionOption", &P_::selectedAudibleMediaSelectionOption_};
+    static constexpr rt::Key<QXQuorvexPlayer, rt::Ref<CPPlaybackSession>> sessionStore{"session",
+                                                                                       &QXQuorvexPlayer::session_};
+    static constexpr rt::Key<QXQuorvexPlayer, rt::Ref<CPPlayerFactory>> playerFactoryStore{
+        "playerFactory", &QXQuorvexPlayer::playerFactory_};
+    static constexpr rt::Key<QXQuorvexPlayer, rt::Ref<rt::Error>> errorStore{"error", &QXQuorvexPlayer::error_};
+    static constexpr rt::Key<QXQuorvexPlayer, bool> playingAdStore{"playingAd", &QXQuorvexPlayer::playingAd_};
+    static constexpr rt::Key<QXQuorvexPlayer, std::string> contentTitleStore{"contentTitle",
+                                                                             &QXQuorvexPlayer::contentTitle_};
+    static constexpr rt::Key<QXQuorvexPlayer, bool> isLiveStore{"isLive", &QXQuorvexPlayer::isLive_};
+    static constexpr rt::Key<QXQuorvexPlayer, bool> readyForDisplayStore{"readyForDisplay",
+                                                                         &QXQuorvexPlayer::readyForDisplay_};
+    static constexpr rt::Key<QXQuorvexPlayer, rt::Ref<ICPPlaybackControlFactory>> playbackControlFactoryStore{
+        "playbackControlFactory", &QXQuorvexPlayer::playbackControlFactory_};
+    static constexpr rt::Key<QXQuorvexPlayer, rt::Ref<CPToolbarPlaybackControl>> customToolbarPlaybackControlStore{
+        "customToolbarPlaybackControl", &QXQuorvexPlayer::customToolbarPlaybackControl_};
+    static constexpr rt::Key<QXQuorvexPlayer, rt::Ref<QXMediaDescriptor>> mediaDescriptorStore{
+        "mediaDescriptor", &QXQuorvexPlayer::mediaDescriptor_};
+    static constexpr rt::Key<QXQuorvexPlayer, std::vector<rt::Ref<QXSubtitle>>> subtitlesStore{
+        "subtitles", &QXQuorvexPlayer::subtitles_};
+    static constexpr rt::Key<QXQuorvexPlayer, rt::Ref<QXSubtitle>> defaultSubtitleStore{
+        "defaultSubtitle", &QXQuorvexPlayer::defaultSubtitle_};
+    static constexpr rt::Key<QXQuorvexPlayer, rt::Ref<QXSubtitle>> selectedSubtitleStore{
+        "selectedSubtitle", &QXQuorvexPlayer::selectedSubtitle_};
+    static constexpr rt::Key<QXQuorvexPlayer, std::vector<rt::Ref<QXMediaSelectionOption>>>
+        legibleMediaSelectionOptionsStore{"legibleMediaSelectionOptions",
+                                          &QXQuorvexPlayer::legibleMediaSelectionOptions_};
+    static constexpr rt::Key<QXQuorvexPlayer, rt::Ref<QXMediaSelectionOption>> defaultLegibleMediaSelectionOptionStore{
+        "defaultLegibleMediaSelectionOption", &QXQuorvexPlayer::defaultLegibleMediaSelectionOption_};
+    static constexpr rt::Key<QXQuorvexPlayer, rt::Ref<QXMediaSelectionOption>> selectedLegibleMediaSelectionOptionStore{
+        "selectedLegibleMediaSelectionOption", &QXQuorvexPlayer::selectedLegibleMediaSelectionOption_};
+    static constexpr rt::Key<QXQuorvexPlayer, std::vector<rt::Ref<QXMediaSelectionOption>>>
+        audibleMediaSelectionOptionsStore{"audibleMediaSelectionOptions",
+                                          &QXQuorvexPlayer::audibleMediaSelectionOptions_};
+    static constexpr rt::Key<QXQuorvexPlayer, rt::Ref<QXMediaSelectionOption>> defaultAudibleMediaSelectionOptionStore{
+        "defaultAudibleMediaSelectionOption", &QXQuorvexPlayer::defaultAudibleMediaSelectionOption_};
+    static constexpr rt::Key<QXQuorvexPlayer, rt::Ref<QXMediaSelectionOption>> selectedAudibleMediaSelectionOptionStore{
+        "selectedAudibleMediaSelectionOption", &QXQuorvexPlayer::selectedAudibleMediaSelectionOption_};
 
 public:
     // ---- typed keys ----------------------------------------------------------------------
     // Observe with rt::observe(player, QXQuorvexPlayer::playerStateKey, owner,
     //                          [](Owner& o, QXPlayerState old, QXPlayerState now) { ... });
     // Keys a host may write:
-    static constexpr rt::Key<P_, double> loadingTimeoutKey{"loadingTimeout", &P_::loadingTimeout_};
-    static constexpr rt::Key<P_, QXPlayerControlStyle> playerControlStyleKey{"playerControlStyle",
-                                                                             &P_::playerControlStyle_};
-    static constexpr rt::Key<P_, bool> mutedKey{"muted", &P_::muted_};
-    static constexpr rt::Key<P_, bool> continuePlaybackInBackgroundKey{"continuePlaybackInBackground",
-                                                                       &P_::continuePlaybackInBackground_};
-    static constexpr rt::Key<P_, bool> adsDisabledKey{"adsDisabled", &P_::adsDisabled_};
-    static constexpr rt::Key<P_, bool> enableLoggingKey{"enableLogging", &P_::enableLogging_};
+    static constexpr rt::Key<QXQuorvexPlayer, double> loadingTimeoutKey{"loadingTimeout",
+                                                                        &QXQuorvexPlayer::loadingTimeout_};
+    static constexpr rt::Key<QXQuorvexPlayer, QXPlayerControlStyle> playerControlStyleKey{
+        "playerControlStyle", &QXQuorvexPlayer::playerControlStyle_};
+    static constexpr rt::Key<QXQuorvexPlayer, bool> mutedKey{"muted", &QXQuorvexPlayer::muted_};
+    static constexpr rt::Key<QXQuorvexPlayer, bool> continuePlaybackInBackgroundKey{
+        "continuePlaybackInBackground", &QXQuorvexPlayer::continuePlaybackInBackground_};
+    static constexpr rt::Key<QXQuorvexPlayer, bool> adsDisabledKey{"adsDisabled", &QXQuorvexPlayer::adsDisabled_};
+    static constexpr rt::Key<QXQuorvexPlayer, bool> enableLoggingKey{"enableLogging", &QXQuorvexPlayer::enableLogging_};
     // Read-only keys, stored by the facade:
-    static constexpr rt::ReadKey<P_, rt::Ref<rt::Error>> errorKey{errorStore};
-    static constexpr rt::ReadKey<P_, bool> playingAdKey{playingAdStore};
-    static constexpr rt::ReadKey<P_, std::string> contentTitleKey{contentTitleStore};
-    static constexpr rt::ReadKey<P_, bool> isLiveKey{isLiveStore};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, rt::Ref<rt::Error>> errorKey{errorStore};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, bool> playingAdKey{playingAdStore};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, std::string> contentTitleKey{contentTitleStore};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, bool> isLiveKey{isLiveStore};
     /// YES once the current session's first picture is on screen (NO again for a new session).
-    static constexpr rt::ReadKey<P_, bool> readyForDisplayKey{readyForDisplayStore};
-    static constexpr rt::ReadKey<P_, rt::Ref<QXMediaDescriptor>> mediaDescriptorKey{mediaDescriptorStore};
-    static constexpr rt::ReadKey<P_, std::vector<rt::Ref<QXSubtitle>>> subtitlesKey{subtitlesStore};
-    static constexpr rt::ReadKey<P_, rt::Ref<QXSubtitle>> defaultSubtitleKey{defaultSubtitleStore};
-    static constexpr rt::ReadKey<P_, rt::Ref<QXSubtitle>> selectedSubtitleKey{selectedSubtitleStore};
-    static constexpr rt::ReadKey<P_, std::vector<rt::Ref<QXMediaSelectionOption>>> legibleMediaSelectionOptionsKey{
-        legibleMediaSelectionOptionsStore};
-    static constexpr rt::ReadKey<P_, rt::Ref<QXMediaSelectionOption>> defaultLegibleMediaSelectionOptionKey{
-        defaultLegibleMediaSelectionOptionStore};
-    static constexpr rt::ReadKey<P_, rt::Ref<QXMediaSelectionOption>> selectedLegibleMediaSelectionOptionKey{
-        selectedLegibleMediaSelectionOptionStore};
-    static constexpr rt::ReadKey<P_, std::vector<rt::Ref<QXMediaSelectionOption>>> audibleMediaSelectionOptionsKey{
-        audibleMediaSelectionOptionsStore};
-    static constexpr rt::ReadKey<P_, rt::Ref<QXMediaSelectionOption>> defaultAudibleMediaSelectionOptionKey{
-        defaultAudibleMediaSelectionOptionStore};
-    static constexpr rt::ReadKey<P_, rt::Ref<QXMediaSelectionOption>> selectedAudibleMediaSelectionOptionKey{
-        selectedAudibleMediaSelectionOptionStore};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, bool> readyForDisplayKey{readyForDisplayStore};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, rt::Ref<QXMediaDescriptor>> mediaDescriptorKey{mediaDescriptorStore};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, std::vector<rt::Ref<QXSubtitle>>> subtitlesKey{subtitlesStore};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, rt::Ref<QXSubtitle>> defaultSubtitleKey{defaultSubtitleStore};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, rt::Ref<QXSubtitle>> selectedSubtitleKey{selectedSubtitleStore};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, std::vector<rt::Ref<QXMediaSelectionOption>>>
+        legibleMediaSelectionOptionsKey{legibleMediaSelectionOptionsStore};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, rt::Ref<QXMediaSelectionOption>>
+        defaultLegibleMediaSelectionOptionKey{defaultLegibleMediaSelectionOptionStore};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, rt::Ref<QXMediaSelectionOption>>
+        selectedLegibleMediaSelectionOptionKey{selectedLegibleMediaSelectionOptionStore};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, std::vector<rt::Ref<QXMediaSelectionOption>>>
+        audibleMediaSelectionOptionsKey{audibleMediaSelectionOptionsStore};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, rt::Ref<QXMediaSelectionOption>>
+        defaultAudibleMediaSelectionOptionKey{defaultAudibleMediaSelectionOptionStore};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, rt::Ref<QXMediaSelectionOption>>
+        selectedAudibleMediaSelectionOptionKey{selectedAudibleMediaSelectionOptionStore};
 
     // ---- configuration and creation ----------------------------------------------------
     /// Stores the key for every facade made from now on; none raises
@@ -304,18 +312,23 @@ public:
     std::string contentId() const;
     bool controlsVisible() const;
 
-    static constexpr rt::ReadKey<P_, QXPlayerState> playerStateKey{"playerState", &P_::playerState};
-    static constexpr rt::ReadKey<P_, double> durationKey{"duration", &P_::duration};
-    static constexpr rt::ReadKey<P_, double> playbackTimeKey{"playbackTime", &P_::playbackTime};
-    static constexpr rt::ReadKey<P_, long> viewerCountKey{"viewerCount", &P_::viewerCount};
-    static constexpr rt::ReadKey<P_, rt::Value> broadcastStartDateKey{"broadcastStartDate", &P_::broadcastStartDate};
-    static constexpr rt::ReadKey<P_, bool> pictureInPictureAvailableKey{"pictureInPictureAvailable",
-                                                                        &P_::pictureInPictureAvailable};
-    static constexpr rt::ReadKey<P_, bool> pictureInPictureActiveKey{"pictureInPictureActive",
-                                                                     &P_::pictureInPictureActive};
-    static constexpr rt::ReadKey<P_, bool> isPlayingLiveStreamKey{"isPlayingLiveStream", &P_::isPlayingLiveStream};
-    static constexpr rt::ReadKey<P_, std::string> contentIdKey{"contentId", &P_::contentId};
-    static constexpr rt::ReadKey<P_, bool> controlsVisibleKey{"controlsVisible", &P_::controlsVisible};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, QXPlayerState> playerStateKey{"playerState",
+                                                                                &QXQuorvexPlayer::playerState};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, double> durationKey{"duration", &QXQuorvexPlayer::duration};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, double> playbackTimeKey{"playbackTime",
+                                                                          &QXQuorvexPlayer::playbackTime};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, long> viewerCountKey{"viewerCount", &QXQuorvexPlayer::viewerCount};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, rt::Value> broadcastStartDateKey{
+        "broadcastStartDate", &QXQuorvexPlayer::broadcastStartDate};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, bool> pictureInPictureAvailableKey{
+        "pictureInPictureAvailable", &QXQuorvexPlayer::pictureInPictureAvailable};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, bool> pictureInPictureActiveKey{
+        "pictureInPictureActive", &QXQuorvexPlayer::pictureInPictureActive};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, bool> isPlayingLiveStreamKey{"isPlayingLiveStream",
+                                                                               &QXQuorvexPlayer::isPlayingLiveStream};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, std::string> contentIdKey{"contentId", &QXQuorvexPlayer::contentId};
+    static constexpr rt::ReadKey<QXQuorvexPlayer, bool> controlsVisibleKey{"controlsVisible",
+                                                                           &QXQuorvexPlayer::controlsVisible};
 
     // ---- subtitles and audio tracks ------------------------------------------------------
     /// Made anew whenever the session's list changes, in its order; the default and

@@ -2,6 +2,7 @@
 // The player interface of the playback engine and the factory that makes one per source.
 #include <QXCorePlayer/Core/Core/CPVideoSize.h>
 #include <QXCorePlayer/Core/Core/ICPMediaSource.h>
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayback.h>
 #include <rt/Error.h>
 #include <rt/KVC.h>
 #include <rt/Object.h>
@@ -38,8 +39,8 @@ constexpr bool CPPlayerStateIsPlaying(CPPlayerState s) {
 /// The last request of the user.
 enum class CPPlayerUserState : long { Stop = 0, Start = 1, Pause = 2 };
 
-class ICPMediaPlayer : public rt::Object {
-    RT_CLASS(ICPMediaPlayer, rt::Object)
+class ICPMediaPlayer : public ICPMediaPlayback {
+    RT_CLASS(ICPMediaPlayer, ICPMediaPlayback)
 public:
     // ICPMediaHandler
     virtual void setSource(const rt::Ref<ICPMediaSource>& source) = 0;
@@ -54,40 +55,22 @@ public:
     /// The position a seek control shows while it is dragged; nil when none.
     virtual rt::Value seekPosition() const = 0;
     virtual void setSeekPosition(rt::Value position) = 0;
-    // ICPMediaPlayer
-    virtual void startPictureInPicture() = 0;
-    virtual void stopPictureInPicture() = 0;
-    virtual void selectSubtitle(const rt::Ref<rt::Object>& option) = 0;
-    virtual void selectAudioTrack(const rt::Ref<rt::Object>& option) = 0;
+    // ICPMediaPlayer (with what ICPMediaPlayback declares)
     virtual void beginSeeking() = 0;
     virtual void endSeeking() = 0;
     virtual void cancelSeeking() = 0;
     virtual void changeSeeking(float delta) = 0;
     virtual rt::Ref<rt::Object> presentationLayer() const = 0;
     virtual CPPlayerState state() const = 0;
-    virtual bool isAudioOnly() const = 0;
     virtual bool isAirplayActive() const = 0;
     virtual bool isPlaying() const { return CPPlayerStateIsPlaying(state()); }
-    virtual CPVideoSize videoSize() const = 0;
     virtual bool contentModeScaleAspectFill() const = 0;
     virtual void setContentModeScaleAspectFill(bool fill) = 0;
-    virtual bool muted() const = 0;
-    virtual void setMuted(bool muted) = 0;
-    virtual bool continuePlaybackInBackground() const = 0;
-    virtual void setContinuePlaybackInBackground(bool flag) = 0;
     virtual bool pictureInPictureAvailable() const = 0;
     virtual bool pictureInPictureActive() const = 0;
-    virtual rt::Ref<rt::Object> subtitles() const = 0;
-    virtual rt::Ref<rt::Object> defaultSubtitle() const = 0;
-    virtual rt::Ref<rt::Object> selectedSubtitle() const = 0;
-    virtual rt::Ref<rt::Object> audioTracks() const = 0;
-    virtual rt::Ref<rt::Object> defaultAudioTrack() const = 0;
-    virtual rt::Ref<rt::Object> selectedAudioTrack() const = 0;
     virtual double playbackTime() const = 0;
     virtual rt::Ref<ICPMediaTiming> timeInfo() const = 0;
     virtual rt::Ref<rt::Error> error() const = 0;
-    virtual double observedBitrate() const = 0;
-    virtual std::int64_t numberOfBytesTransferred() const = 0;
     virtual bool seeking() const = 0;
     virtual double seekValue() const = 0;
     virtual bool showDebugConsole() const { return false; }
@@ -100,28 +83,15 @@ public:
         c.readonly("presentationLayer", &P::presentationLayer);
         c.readonly("state", &P::state);
         c.readonly("isAudioOnly", &P::isAudioOnly);
-        c.readonly("audioOnly", &P::isAudioOnly);
         c.readonly("isAirplayActive", &P::isAirplayActive);
         c.readonly("isPlaying", &P::isPlaying);
         c.dependent("isPlaying", {"state"});
-        c.readonly("videoSize", &P::videoSize);
         c.property("contentModeScaleAspectFill", &P::contentModeScaleAspectFill, &P::setContentModeScaleAspectFill);
-        c.property("muted", &P::muted, &P::setMuted);
-        c.property("continuePlaybackInBackground", &P::continuePlaybackInBackground,
-                   &P::setContinuePlaybackInBackground);
         c.readonly("pictureInPictureAvailable", &P::pictureInPictureAvailable);
         c.readonly("pictureInPictureActive", &P::pictureInPictureActive);
-        c.readonly("subtitles", &P::subtitles);
-        c.readonly("defaultSubtitle", &P::defaultSubtitle);
-        c.readonly("selectedSubtitle", &P::selectedSubtitle);
-        c.readonly("audioTracks", &P::audioTracks);
-        c.readonly("defaultAudioTrack", &P::defaultAudioTrack);
-        c.readonly("selectedAudioTrack", &P::selectedAudioTrack);
         c.readonly("playbackTime", &P::playbackTime);
         c.readonly("timeInfo", &P::timeInfo);
         c.readonly("error", &P::error);
-        c.readonly("observedBitrate", &P::observedBitrate);
-        c.readonly("numberOfBytesTransferred", &P::numberOfBytesTransferred);
         c.readonly("seeking", &P::seeking);
         c.readonly("seekValue", &P::seekValue);
     }

@@ -5,6 +5,7 @@
 // default notification centre with itself as the object and no user information
 // (a finish may carry "error").
 #include <QXCorePlayer/Core/Core/CPVideoSize.h>
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayback.h>
 #include <rt/Error.h>
 #include <rt/KVC.h>
 #include <rt/Object.h>
@@ -40,8 +41,8 @@ inline constexpr const char* QXMovieDurationAvailableNotification = "QXMovieDura
 inline constexpr const char* QXMediaPlaybackIsPreparedToPlayDidChangeNotification =
     "QXMediaPlaybackIsPreparedToPlayDidChangeNotification";
 
-class IQXMoviePlayerController : public rt::Object {
-    RT_CLASS(IQXMoviePlayerController, rt::Object)
+class IQXMoviePlayerController : public ICPMediaPlayback {
+    RT_CLASS(IQXMoviePlayerController, ICPMediaPlayback)
 public:
     virtual void setContentURL(const std::string& url) = 0;
     virtual std::string contentURL() const = 0;
@@ -68,30 +69,12 @@ public:
     virtual void setScalingMode(long mode) = 0;
     virtual void setAllowsAirPlay(bool allows) = 0;
     virtual bool isAirPlayVideoActive() const = 0;
-    virtual bool muted() const = 0;
-    virtual void setMuted(bool muted) = 0;
     virtual double loadingTimeout() const = 0;
     virtual void setLoadingTimeout(double seconds) = 0;
-    virtual bool continuePlaybackInBackground() const = 0;
-    virtual void setContinuePlaybackInBackground(bool flag) = 0;
     virtual void setActive(bool active) = 0;
 
-    virtual bool isAudioOnly() const = 0;
-    virtual double observedBitrate() const = 0;
-    virtual std::int64_t numberOfBytesTransferred() const = 0;
-    virtual CPVideoSize videoSize() const = 0;
     virtual bool isPictureInPictureAvailable() const = 0;
     virtual bool isPictureInPictureActive() const = 0;
-    virtual void startPictureInPicture() = 0;
-    virtual void stopPictureInPicture() = 0;
-    virtual rt::Ref<rt::Object> subtitles() const = 0;
-    virtual rt::Ref<rt::Object> defaultSubtitle() const = 0;
-    virtual rt::Ref<rt::Object> selectedSubtitle() const = 0;
-    virtual rt::Ref<rt::Object> audioTracks() const = 0;
-    virtual rt::Ref<rt::Object> defaultAudioTrack() const = 0;
-    virtual rt::Ref<rt::Object> selectedAudioTrack() const = 0;
-    virtual void selectSubtitle(const rt::Ref<rt::Object>& option) = 0;
-    virtual void selectAudioTrack(const rt::Ref<rt::Object>& option) = 0;
     /// The view showing the video.
     virtual rt::Ref<rt::Object> view() const = 0;
     virtual void showDebugConsole() = 0;
@@ -100,22 +83,9 @@ public:
     static void describe(rt::ClassBuilder<IQXMoviePlayerController>& c) {
         using Controller = IQXMoviePlayerController;
         c.readonly("playbackState", &Controller::playbackState);
-        c.readonly("audioOnly", &Controller::isAudioOnly);
-        c.readonly("observedBitrate", &Controller::observedBitrate);
-        c.readonly("numberOfBytesTransferred", &Controller::numberOfBytesTransferred);
-        c.property("muted", &Controller::muted, &Controller::setMuted);
         c.property("loadingTimeout", &Controller::loadingTimeout, &Controller::setLoadingTimeout);
-        c.readonly("videoSize", &Controller::videoSize);
         c.readonly("pictureInPictureAvailable", &Controller::isPictureInPictureAvailable);
         c.readonly("pictureInPictureActive", &Controller::isPictureInPictureActive);
-        c.property("continuePlaybackInBackground", &Controller::continuePlaybackInBackground,
-                   &Controller::setContinuePlaybackInBackground);
-        c.readonly("subtitles", &Controller::subtitles);
-        c.readonly("defaultSubtitle", &Controller::defaultSubtitle);
-        c.readonly("selectedSubtitle", &Controller::selectedSubtitle);
-        c.readonly("audioTracks", &Controller::audioTracks);
-        c.readonly("defaultAudioTrack", &Controller::defaultAudioTrack);
-        c.readonly("selectedAudioTrack", &Controller::selectedAudioTrack);
     }
 };
 
