@@ -9,7 +9,22 @@ set(ZID_WARNINGS -Wall -Wextra -Werror -Wno-missing-field-initializers)
 option(ZID_PCH "Precompile the standard headers every source includes" ON)
 set(ZID_PCH_HEADERS <algorithm> <atomic> <chrono> <cstdint> <functional> <map> <memory> <mutex>
     <optional> <set> <string> <string_view> <unordered_map> <utility> <variant> <vector>)
+# A build from nothing (CI on a new machine) spends most of its time compiling the same
+# headers' inline code once per source: ZID_UNITY compiles each target's sources in
+# batches instead. Off for everyday work, where one edit should recompile one file.
+# Sources are written to stand in a batch: no two files of one target give file-local
+# helpers the same name.
+option(ZID_UNITY "Compile each target's sources in batches of eight" OFF)
+
 function(zid_precompile target)
+  if(ZID_UNITY)
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+      # A class deriving from a file-local type (a test's fixture) is reported once
+      # the file is part of a batch; the batch is still one translation unit.
+      target_compile_options(${target} PRIVATE -Wno-subobject-linkage)
+    endif()
+  endif()
   if(ZID_PCH)
     target_precompile_headers(${target} PRIVATE ${ZID_PCH_HEADERS} ${ARGN})
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
@@ -69,6 +84,11 @@ function(zid_module target)
   set_property(TARGET ${target} PROPERTY ZID_PRIVATE_DEPS ${M_PRIVATE_DEPS})
 endfunction()
 
+# The test sources themselves need little optimization (the libraries they test are built
+# as the preset says): in the optimized build they compile at a level of their own, which
+# takes a third less compiler time than -O2.
+set(ZID_TEST_OPTIMIZE "" CACHE STRING "Optimization option of test sources (empty: the build type's)")
+
 # zid_test(<target> LABEL <label> LIBS <targets...> [MEDIA_ENGINE] [RESOURCE_LOCK <name>])
 # One test binary per module; every .cpp below the current dir is part of it.
 # MEDIA_ENGINE: the binary drives the real media engine, so each test runs through
@@ -82,7 +102,7 @@ function(zid_test target)
     return()  # a module whose tests are still to come
   endif()
   add_executable(${target} ${srcs})
-  target_compile_options(${target} PRIVATE ${ZID_WARNINGS})
+  target_compile_options(${target} PRIVATE ${ZID_WARNINGS} ${ZID_TEST_OPTIMIZE})
   target_link_libraries(${target} PRIVATE ${T_LIBS} zid_test_main GTest::gtest GTest::gmock)
   zid_precompile(${target} <gtest/gtest.h> <gmock/gmock.h>)
   # A module's tests see what its sources see: its private headers and the system

@@ -8,7 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake --preset tsan >/dev/null
+source scripts/ccache-env.sh
+cmake --preset tsan -DZID_UNITY="${ZID_UNITY:-OFF}" >/dev/null
 cmake --build build/tsan -j "$(nproc)" --target fnd_tests RudoreVaz_tests
 
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"

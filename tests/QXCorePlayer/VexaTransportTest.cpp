@@ -17,7 +17,7 @@ rt::Ref<ErrorRecorder>& errorRecorder() {
     return *recorder;
 }
 
-rt::Ref<QXVexaConfig> config() {
+rt::Ref<QXVexaConfig> transportConfig() {
     QXVexaConfig::Environment e;
     e.deviceModel = "x86_64";
     e.systemVersion = "6.1";
@@ -43,7 +43,7 @@ protected:
 TEST_F(VexaTransportTest, SubscribeOpensTheClusterSocketAndTheReplyMakesTheSubscriptionLive) {
     EventLog events;
     auto sub = makeSubscription("123", events);
-    sub->setConfig(config());
+    sub->setConfig(transportConfig());
     service->subscribe(sub);
     EXPECT_EQ(sub->cluster(), "eu1") << "the default cluster is written in";
     EXPECT_EQ(sub->requestID(), 0);
@@ -84,7 +84,7 @@ TEST_F(VexaTransportTest, SubscribeOpensTheClusterSocketAndTheReplyMakesTheSubsc
 TEST_F(VexaTransportTest, TheViewersSecretsGoOutButNeverReachTheLog) {
     EventLog events;
     auto sub = makeSubscription("123", events);
-    auto c = config();
+    auto c = transportConfig();
     c->setApiKey("api-secret");
     c->setRpin("pin-secret");
     c->setChannelPassword("password-secret");

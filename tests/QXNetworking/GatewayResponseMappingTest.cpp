@@ -18,7 +18,7 @@ using namespace zid;
 
 namespace {
 
-rt::Value json(const std::string& text) {
+rt::Value gatewayJSON(const std::string& text) {
     auto value = JSONObjectWithData(text, true);
     EXPECT_TRUE(value) << text;
     return value.value_or(rt::Value());
@@ -27,13 +27,13 @@ rt::Value json(const std::string& text) {
 std::string shown(const rt::Value& value) { return JSONDataWithObject(value).value_or(value.description()); }
 
 rt::Value mapped(const std::string& method, const std::string& payload, rt::Ref<rt::Error>* error = nullptr) {
-    return QXGatewayResponseMapper::mappedResponse(json(payload), method, error);
+    return QXGatewayResponseMapper::mappedResponse(gatewayJSON(payload), method, error);
 }
 
 #define EXPECT_MAPS_TO(method, payload, expected)                                        \
     do {                                                                                 \
         const rt::Value result = mapped(method, payload);                                \
-        EXPECT_TRUE(result.isEqual(json(expected))) << method << ": " << shown(result); \
+        EXPECT_TRUE(result.isEqual(gatewayJSON(expected))) << method << ": " << shown(result); \
     } while (0)
 
 rt::Date utc(int y, int mo, int d, int h, int mi, int s) {
@@ -65,7 +65,7 @@ TEST(GatewayResponseMapping, SearchUpcomingWithItsConvertersAndAnItemMissingItsI
     EXPECT_EQ(first.get(rt::Value("date")).date(), utc(2024, 7, 4, 17, 30, 0));  // Pacific daylight time
     rt::Dictionary rest = first;
     rest.remove(rt::Value("date"));
-    EXPECT_TRUE(rt::Value(rest).isEqual(json(R"({
+    EXPECT_TRUE(rt::Value(rest).isEqual(gatewayJSON(R"({
       "eventID": 11, "parentChannel": {"channelID": 5, "isLive": true, "title": "News",
         "channelThumbnails": [{"URL": "t.jpg", "width": 64, "height": 48, "kind": "small"}]},
       "thumbnailURL": "p.jpg", "summary": "d", "attenderNumber": 9, "title": "T", "eventAttending": false,
@@ -73,7 +73,7 @@ TEST(GatewayResponseMapping, SearchUpcomingWithItsConvertersAndAnItemMissingItsI
         << shown(rt::Value(rest));
     // Text that does not parse leaves "date" out; a number where the schedule text belongs
     // is no schedule; a null list of days is no days; a null title is not written.
-    EXPECT_TRUE(result.array()[1].isEqual(json(R"({"eventID": 12, "parentChannel": {}, "repeatType": 0, "repeatData": 0})")))
+    EXPECT_TRUE(result.array()[1].isEqual(gatewayJSON(R"({"eventID": 12, "parentChannel": {}, "repeatType": 0, "repeatData": 0})")))
         << shown(result.array()[1]);
 }
 
@@ -130,7 +130,7 @@ TEST(GatewayResponseMapping, AddressesInOtherSchemesThanHttpAreDroppedWithOneLog
     QXLogger::defaultLogger()->deregistreHandler(logs);
     ASSERT_TRUE(result.isArray());
     ASSERT_EQ(result.array().size(), 4u);
-    EXPECT_TRUE(result.array()[0].isEqual(json(R"({"eventID": 1, "tinyURL": "file:///shown/only",
+    EXPECT_TRUE(result.array()[0].isEqual(gatewayJSON(R"({"eventID": 1, "tinyURL": "file:///shown/only",
       "parentChannel": {"channelThumbnails": [{"width": 1}, {"URL": "HTTPS://cdn.example/t.jpg"}]}})")))
         << shown(result.array()[0]);
     EXPECT_EQ(result.array()[1].dictionary().get(rt::Value("thumbnailURL")).string(), "https://cdn.example/p.jpg");
@@ -142,7 +142,7 @@ TEST(GatewayResponseMapping, AddressesInOtherSchemesThanHttpAreDroppedWithOneLog
 
     // A single object is checked the same way.
     const rt::Value video = mapped("Quorvex.getVideoInfo", R"({"videoId": 9, "thumbnailUrl": "file:///x"})");
-    EXPECT_TRUE(video.isEqual(json(R"({"recordID": 9, "parentChannel": {}})"))) << shown(video);
+    EXPECT_TRUE(video.isEqual(gatewayJSON(R"({"recordID": 9, "parentChannel": {}})"))) << shown(video);
 }
 
 TEST(GatewayResponseMapping, SearchBroadcastSearchRecordedAndGetUserVideos) {
@@ -223,7 +223,7 @@ TEST(GatewayResponseMapping, LoginMapsChannelsAndDecodesTheEmail) {
 TEST(GatewayResponseMapping, UnfilledThumbnailsAreAnEmptyListLikeFilledOnes) {
     // A host reads "channelThumbnails" as a list whether the gateway sent any or not.
     const rt::Value profile = mapped("Quorvex.getShowProfile", R"({"channelId": 1})");
-    EXPECT_TRUE(profile.isEqual(json(R"({"channelID": 1, "owner": {}, "channelThumbnails": []})"))) << shown(profile);
+    EXPECT_TRUE(profile.isEqual(gatewayJSON(R"({"channelID": 1, "owner": {}, "channelThumbnails": []})"))) << shown(profile);
     const rt::Value broadcasts = mapped("Quorvex.searchBroadcast", R"([{"channelId": 1}, {"channelId": 2, "channelThumbnails": [{"url": "u"}]}])");
     ASSERT_EQ(broadcasts.array().size(), 2u);
     for (const auto& item : broadcasts.array()) EXPECT_TRUE(item.dictionary().get(rt::Value("channelThumbnails")).isArray());
@@ -261,7 +261,7 @@ TEST(GatewayResponseMapping, ASingleObjectMissingARequiredMemberFailsTheCall) {
     ASSERT_TRUE(error);
     EXPECT_EQ(error->domain(), QXGatewayClientErrorDomain);
     EXPECT_EQ(error->code(), static_cast<long long>(QXGatewayClientError::Mapping));
-    EXPECT_TRUE(gatewayResponse(error).isEqual(json(R"({"success": true, "userId": 9})")));
+    EXPECT_TRUE(gatewayResponse(error).isEqual(gatewayJSON(R"({"success": true, "userId": 9})")));
     // A list where an object belongs, and an object where a list belongs, fail too.
     error = nullptr;
     EXPECT_TRUE(mapped("Quorvex.getShowProfile", "[1]", &error).isNil());
@@ -362,7 +362,7 @@ TEST(GatewayConverters, EnumerationsAreCaseBlindAndZeroForAnythingElse) {
     EXPECT_EQ(repeatTypeFromString(rt::Value::null()).longLongValue(), 0);
     EXPECT_EQ(enabledStateFromString(rt::Value("ENABLED")).longLongValue(), 1);
     EXPECT_EQ(enabledStateFromString(rt::Value(true)).longLongValue(), 0);
-    EXPECT_EQ(repeatDataFromDayNames(json(R"(["Sunday", "monday", 3, "Saturday"])")).longLongValue(), 65);
+    EXPECT_EQ(repeatDataFromDayNames(gatewayJSON(R"(["Sunday", "monday", 3, "Saturday"])")).longLongValue(), 65);
     EXPECT_EQ(repeatDataFromDayNames(rt::Value("Sunday")).longLongValue(), 0);
 }
 
@@ -374,7 +374,7 @@ TEST(GatewayConverters, TextConvertersIgnoreValuesThatAreNoText) {
     EXPECT_TRUE(channelThumbnailsFromArray(rt::Value("x")).array().empty());
     EXPECT_TRUE(channelThumbnailsFromArray(rt::Value()).array().empty());
     EXPECT_TRUE(channelsFromArray(rt::Value()).array().empty());
-    EXPECT_TRUE(channelThumbnailsFromArray(json(R"([{"url": null}, "x", {"url": "u"}])"))
-                    .isEqual(json(R"([{"URL": "u"}])")));
-    EXPECT_TRUE(mediaIDForType(rt::Value(1), json(R"({"mediaType": 5})"), "video").isNil());
+    EXPECT_TRUE(channelThumbnailsFromArray(gatewayJSON(R"([{"url": null}, "x", {"url": "u"}])"))
+                    .isEqual(gatewayJSON(R"([{"URL": "u"}])")));
+    EXPECT_TRUE(mediaIDForType(rt::Value(1), gatewayJSON(R"({"mediaType": 5})"), "video").isNil());
 }

@@ -10,7 +10,7 @@ using namespace zid;
 
 namespace {
 
-rt::Value dict(std::initializer_list<std::pair<rt::Value, rt::Value>> entries) { return rt::Value(rt::Dictionary(entries)); }
+rt::Value dictionary(std::initializer_list<std::pair<rt::Value, rt::Value>> entries) { return rt::Value(rt::Dictionary(entries)); }
 
 class Show : public rt::Object {
     RT_CLASS(Show, rt::Object)
@@ -54,27 +54,27 @@ protected:
 
 TEST_F(MapperTest, MapsNamedEntriesAndCopiesTheRestUnderTheirOwnNames) {
     rt::Dictionary target;
-    EXPECT_TRUE(KZPropertyMapper::mapValuesFrom(dict({{"a", 1}, {"b", 2}}), target, dict({{"a", "x"}})));
+    EXPECT_TRUE(KZPropertyMapper::mapValuesFrom(dictionary({{"a", 1}, {"b", 2}}), target, dictionary({{"a", "x"}})));
     EXPECT_TRUE(target.isEqual(rt::Dictionary{{rt::Value("x"), rt::Value(1)}, {rt::Value("b"), rt::Value(2)}}));
 }
 
 TEST_F(MapperTest, NullCountsAsNoValueAndRemovesWhatTheTargetHeld) {
     rt::Dictionary target{{rt::Value("x"), rt::Value("old")}, {rt::Value("c"), rt::Value("old")}};
-    KZPropertyMapper::mapValuesFrom(dict({{"a", rt::Value::null()}, {"c", rt::Value::null()}}), target, dict({{"a", "x"}}));
+    KZPropertyMapper::mapValuesFrom(dictionary({{"a", rt::Value::null()}, {"c", rt::Value::null()}}), target, dictionary({{"a", "x"}}));
     EXPECT_TRUE(target.empty());
 }
 
 TEST_F(MapperTest, UnnamedKeysWithDotsStayLiteralKeysWhileMappedPathsGoIntoNestedDictionaries) {
     rt::Dictionary target{{rt::Value("parent"), rt::Value(rt::Dictionary())}};
-    KZPropertyMapper::mapValuesFrom(dict({{"a.b", 1}, {"id", 2}}), target, dict({{"id", "parent.channelID"}}));
+    KZPropertyMapper::mapValuesFrom(dictionary({{"a.b", 1}, {"id", 2}}), target, dictionary({{"id", "parent.channelID"}}));
     EXPECT_EQ(target.get(rt::Value("a.b")).longLongValue(), 1);
     EXPECT_EQ(target.get(rt::Value("parent")).dictionary().get(rt::Value("channelID")).longLongValue(), 2);
 }
 
 TEST_F(MapperTest, SeveralTargetsAndNestedMappings) {
     rt::Dictionary target;
-    EXPECT_TRUE(KZPropertyMapper::mapValuesFrom(dict({{"v", 7}, {"inner", dict({{"k", 3}, {"other", 4}})}}), target,
-                                                dict({{"v", "y & z"}, {"inner", dict({{"k", "kk"}})}})));
+    EXPECT_TRUE(KZPropertyMapper::mapValuesFrom(dictionary({{"v", 7}, {"inner", dictionary({{"k", 3}, {"other", 4}})}}), target,
+                                                dictionary({{"v", "y & z"}, {"inner", dictionary({{"k", "kk"}})}})));
     EXPECT_EQ(target.get(rt::Value("y")).longLongValue(), 7);
     EXPECT_EQ(target.get(rt::Value("z")).longLongValue(), 7);
     // A nested mapping writes into the same target, unnamed nested entries included.
@@ -91,7 +91,7 @@ TEST_F(MapperTest, ArraySourcesMapByIndexAndNameUnmappedElementsByIndex) {
     EXPECT_EQ(target.get(rt::Value("Index 1")).string(), "second");
 
     std::vector<rt::Ref<rt::Error>> errors;
-    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(rt::Value::Array{rt::Value(1)}, target, dict({{"name", "x"}}), &errors));
+    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(rt::Value::Array{rt::Value(1)}, target, dictionary({{"name", "x"}}), &errors));
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0]->localizedDescription(), "Expected key to be number, but got name");
 }
@@ -99,41 +99,41 @@ TEST_F(MapperTest, ArraySourcesMapByIndexAndNameUnmappedElementsByIndex) {
 TEST_F(MapperTest, ARequiredMemberMissingFailsBeforeAnythingIsWritten) {
     rt::Dictionary target{{rt::Value("keep"), rt::Value(1)}};
     std::vector<rt::Ref<rt::Error>> errors;
-    const auto mapping = dict({{"a", rt::Value(KZPropertyDescriptor::descriptorWithPropertyName("x")->isRequired())}});
-    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dict({{"b", 2}}), target, mapping, &errors));
+    const auto mapping = dictionary({{"a", rt::Value(KZPropertyDescriptor::descriptorWithPropertyName("x")->isRequired())}});
+    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dictionary({{"b", 2}}), target, mapping, &errors));
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0]->localizedDescription(), "x: validation failed on isRequired");
     EXPECT_EQ(errors[0]->code(), KZPropertyMapperErrorCode);
     EXPECT_EQ(errors[0]->domain(), KZPropertyMapperErrorDomain);
     EXPECT_TRUE(target.isEqual(rt::Dictionary{{rt::Value("keep"), rt::Value(1)}}));
     // A null member fails the same way.
-    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dict({{"a", rt::Value::null()}}), target, mapping, &errors));
+    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dictionary({{"a", rt::Value::null()}}), target, mapping, &errors));
 }
 
 TEST_F(MapperTest, DateAndURLBoxings) {
     rt::Dictionary target;
-    EXPECT_TRUE(KZPropertyMapper::mapValuesFrom(dict({{"w", "2024-03-01T12:30:05Z"}, {"u", "https://x.test/a?b=1"}}), target,
-                                                dict({{"w", "@Date(when)"}, {"u", "@URL(link)"}})));
+    EXPECT_TRUE(KZPropertyMapper::mapValuesFrom(dictionary({{"w", "2024-03-01T12:30:05Z"}, {"u", "https://x.test/a?b=1"}}), target,
+                                                dictionary({{"w", "@Date(when)"}, {"u", "@URL(link)"}})));
     EXPECT_EQ(target.get(rt::Value("when")).date().secondsSince1970, 1709296205);
     EXPECT_EQ(target.get(rt::Value("link")).string(), "https://x.test/a?b=1");
 
     rt::Dictionary second;
-    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dict({{"w", "1 March"}, {"u", "not a url"}}), second,
-                                                 dict({{"w", "@Date(when)"}, {"u", "@URL(link)"}})));
+    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dictionary({{"w", "1 March"}, {"u", "not a url"}}), second,
+                                                 dictionary({{"w", "@Date(when)"}, {"u", "@URL(link)"}})));
     EXPECT_TRUE(second.empty());
 }
 
 TEST_F(MapperTest, MalformedMappingsAnswerNoAndLogTheirCondition) {
     rt::Dictionary target;
-    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dict({{"a", 1}}), target, dict({{"a", "@Date(x"}})));
+    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dictionary({{"a", 1}}), target, dictionary({{"a", "@Date(x"}})));
     EXPECT_TRUE(logged("KZPropertyMapper Error: Invalid condition not satisfying: components.count == 4"));
-    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dict({{"a", 1}}), target, dict({{"a", "@Nope(x)"}})));
+    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dictionary({{"a", 1}}), target, dictionary({{"a", "@Nope(x)"}})));
     EXPECT_TRUE(logged("KZPropertyMapper Error: Invalid condition not satisfying: [self respondsToSelector:mappingSelector]"));
-    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dict({{"a", 1}}), target, dict({{"a", "@Selector(unknownConverter:, x)"}})));
+    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dictionary({{"a", 1}}), target, dictionary({{"a", "@Selector(unknownConverter:, x)"}})));
     EXPECT_TRUE(logged("KZPropertyMapper Error: Invalid condition not satisfying: [target respondsToSelector:selector]"));
-    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dict({{"a", 1}}), target, dict({{"a", "@Date(x)"}})));
+    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dictionary({{"a", 1}}), target, dictionary({{"a", "@Date(x)"}})));
     EXPECT_TRUE(logged("KZPropertyMapper Error: Invalid condition not satisfying: [value isKindOfClass:NSString.class]"));
-    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dict({{"a", 1}}), target, rt::Value("not a mapping")));
+    EXPECT_FALSE(KZPropertyMapper::mapValuesFrom(dictionary({{"a", 1}}), target, rt::Value("not a mapping")));
     EXPECT_TRUE(target.empty());
 }
 
@@ -144,23 +144,23 @@ TEST_F(MapperTest, ConvertersSeeTheirTargetKeyPathAndTheWholeSourceItem) {
     });
     rt::Dictionary target;
     // The converter reads "tag" although it comes after the converted member.
-    EXPECT_TRUE(KZPropertyMapper::mapValuesFrom(dict({{"v", "x"}, {"tag", "t"}}), target,
-                                                dict({{"v", "@Selector(testTagged:, out)"}})));
+    EXPECT_TRUE(KZPropertyMapper::mapValuesFrom(dictionary({{"v", "x"}, {"tag", "t"}}), target,
+                                                dictionary({{"v", "@Selector(testTagged:, out)"}})));
     EXPECT_EQ(target.get(rt::Value("out")).string(), "out=x/t");
 }
 
 TEST_F(MapperTest, ObjectTargetsTakeOnlyTheirOwnKeysAndNeverRaise) {
     auto show = rt::make<Show>();
     bool answered = true;
-    EXPECT_NO_THROW(answered = KZPropertyMapper::mapValuesFrom(dict({{"name", "News"}, {"extra", 1}, {"n", 3}}), *show,
-                                                               dict({{"name", "title"}, {"n", "count"}})));
+    EXPECT_NO_THROW(answered = KZPropertyMapper::mapValuesFrom(dictionary({{"name", "News"}, {"extra", 1}, {"n", 3}}), *show,
+                                                               dictionary({{"name", "title"}, {"n", "count"}})));
     EXPECT_TRUE(answered);  // the unnamed "extra" is not the object's: skipped
     EXPECT_EQ(show->title(), "News");
     EXPECT_EQ(show->count(), 3);
 
-    EXPECT_NO_THROW(answered = KZPropertyMapper::mapValuesFrom(dict({{"a", 1}}), *show, dict({{"a", "noSuchKey"}})));
+    EXPECT_NO_THROW(answered = KZPropertyMapper::mapValuesFrom(dictionary({{"a", 1}}), *show, dictionary({{"a", "noSuchKey"}})));
     EXPECT_FALSE(answered);
-    EXPECT_NO_THROW(answered = KZPropertyMapper::mapValuesFrom(dict({{"n", "three"}}), *show, dict({{"n", "count"}})));
+    EXPECT_NO_THROW(answered = KZPropertyMapper::mapValuesFrom(dictionary({{"n", "three"}}), *show, dictionary({{"n", "count"}})));
     EXPECT_FALSE(answered);
     EXPECT_EQ(show->count(), 3);
     EXPECT_TRUE(logged("KZPropertyMapper Error: Invalid condition not satisfying: isSameTypeObject"));
@@ -168,8 +168,8 @@ TEST_F(MapperTest, ObjectTargetsTakeOnlyTheirOwnKeysAndNeverRaise) {
 
 TEST_F(MapperTest, ATypeMismatchNamesTheValuesClassAndTheDeclaredOne) {
     auto show = rt::make<Show>();
-    KZPropertyMapper::mapValuesFrom(dict({{"n", "three"}, {"t", 4}}), *show, dict({{"n", "count"}, {"t", "title"}}));
-    KZPropertyMapper::mapValuesFrom(dict({{"c", rt::Value(rt::make<Clip>())}}), *show, dict({{"c", "next"}}));
+    KZPropertyMapper::mapValuesFrom(dictionary({{"n", "three"}, {"t", 4}}), *show, dictionary({{"n", "count"}, {"t", "title"}}));
+    KZPropertyMapper::mapValuesFrom(dictionary({{"c", rt::Value(rt::make<Clip>())}}), *show, dictionary({{"c", "next"}}));
     EXPECT_TRUE(logged("KZPropertyMapper: Ignoring mapping from n to count because type String does NOT match Number"));
     EXPECT_TRUE(logged("KZPropertyMapper: Ignoring mapping from t to title because type Number does NOT match String"));
     EXPECT_TRUE(logged("KZPropertyMapper: Ignoring mapping from c to next because type Clip does NOT match Show"))

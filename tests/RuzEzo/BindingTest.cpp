@@ -8,8 +8,10 @@
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 
 #include "support/SignalTestModel.h"
+#include "support/ValuedSignal.h"
 
 using namespace zid;
+using zidtest::valued;
 using zidtest::Model;
 
 namespace {
@@ -23,12 +25,6 @@ public:
 
 void bindTo(const rt::Ref<Model>& target, const std::string& keypath, const FKSignalRef& signal) {
     FKSignalBinder::sharedInstance()[FKKeypathBindingInfo::infoWithTarget(target, keypath)] = signal;
-}
-
-FKSignalRef valued(const rt::Value& v) {
-    auto s = rt::make<FKSignal>();
-    s->setValue(v);
-    return s;
 }
 
 const std::string kCountKey = "__FKB_KP::count";

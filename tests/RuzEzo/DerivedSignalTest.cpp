@@ -11,16 +11,12 @@
 #include "Signal/Skip/FKSkippableProxySignal.h"
 #include "Signal/Switch/FKSwitchSignal.h"
 #include "Signal/When/FKWhenSignal.h"
+#include "support/ValuedSignal.h"
 
 using namespace zid;
+using zidtest::valued;
 
 namespace {
-
-FKSignalRef valued(const rt::Value& v) {
-    auto s = rt::make<FKSignal>();
-    s->setValue(v);
-    return s;
-}
 
 void collect(const FKSignalRef& signal, std::vector<std::shared_ptr<IDisposable>>& keep, std::vector<rt::Value>& into) {
     keep.push_back(signal->addValueHandler([&into](const rt::Value& v) { into.push_back(v); }));

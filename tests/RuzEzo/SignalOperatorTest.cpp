@@ -7,17 +7,13 @@
 #include <limits>
 
 #include <RuzEzo/Signal/FKSignal.h>
+#include "support/ValuedSignal.h"
 
 using namespace zid;
+using zidtest::valued;
 using Kind = rt::Number::Kind;
 
 namespace {
-
-FKSignalRef valued(const rt::Value& v) {
-    auto s = rt::make<FKSignal>();
-    s->setValue(v);
-    return s;
-}
 
 ::testing::AssertionResult numberOf(const rt::Value& v, Kind kind, double expected) {
     if (!v.isNumber()) return ::testing::AssertionFailure() << v.description() << " is not a number";

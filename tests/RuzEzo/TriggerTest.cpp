@@ -8,20 +8,16 @@
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Signal/FKSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
+#include "support/ValuedSignal.h"
 
 using namespace zid;
+using zidtest::valued;
 
 namespace {
 
 class Owner : public rt::Object {
     RT_CLASS(Owner, rt::Object)
 };
-
-FKSignalRef valued(const rt::Value& v) {
-    auto s = rt::make<FKSignal>();
-    s->setValue(v);
-    return s;
-}
 
 }  // namespace
 

@@ -190,7 +190,7 @@ TEST_F(MoviePlayerTest, AnItemThatFailsWhilePlayingOrPausedFailsTheControllerWit
 }
 
 TEST_F(MoviePlayerTest, OneChangeOfItemOrSizeIsToldOnce) {
-    auto logs = LogCapture::install();
+    auto logs = zidtest::LogCapture::install();
     auto videoSizeLines = [&] {
         std::vector<std::string> lines;
         for (const auto& m : logs->messages)

@@ -16,7 +16,7 @@ namespace {
 
 using zid::QXSimplePing;
 
-struct Recorder : zid::QXSimplePingDelegate {
+struct PingRecorder : zid::QXSimplePingDelegate {
     rt::Data startAddress;
     bool started = false;
     rt::Ref<rt::Error> failure;
@@ -156,7 +156,7 @@ TEST(QXSimplePing, AcceptsOnlyItsOwnRepliesOverRawSockets) {
 
 TEST(QXSimplePing, SequenceNumbersWrapAndKeepAWindow) {
     auto pinger = rt::make<QXSimplePing>("127.0.0.1");
-    auto recorder = std::make_shared<Recorder>();
+    auto recorder = std::make_shared<PingRecorder>();
     pinger->setDelegate(recorder);
     EXPECT_THROW(pinger->sendPingWithData(), rt::Exception);  // no address yet
 
@@ -184,7 +184,7 @@ TEST(QXSimplePing, SequenceNumbersWrapAndKeepAWindow) {
 TEST(QXSimplePing, ReportsResolutionFailures) {
     auto loop = fnd::RunLoop::main();
     auto pinger = rt::make<QXSimplePing>("::1");
-    auto recorder = std::make_shared<Recorder>();
+    auto recorder = std::make_shared<PingRecorder>();
     pinger->setDelegate(recorder);
     pinger->setAddressStyle(zid::QXSimplePingAddressStyle::ICMPv4);
     pinger->start();
@@ -198,7 +198,7 @@ TEST(QXSimplePing, ReportsResolutionFailures) {
 
     // A name the resolver rejects without asking anyone: an over-long label.
     auto unknown = rt::make<QXSimplePing>(std::string(70, 'a') + ".invalid");
-    auto unknownRecorder = std::make_shared<Recorder>();
+    auto unknownRecorder = std::make_shared<PingRecorder>();
     unknown->setDelegate(unknownRecorder);
     unknownRecorder->dropOnFailure = unknown;
     rt::Weak<QXSimplePing> weakUnknown = unknown;
@@ -215,7 +215,7 @@ TEST(QXSimplePing, ReportsResolutionFailures) {
 bool pingLoopbackThreeTimes(net::IcmpSocket::Kind* kind) {
     auto loop = fnd::RunLoop::main();
     auto pinger = rt::make<QXSimplePing>("127.0.0.1");
-    auto recorder = std::make_shared<Recorder>();
+    auto recorder = std::make_shared<PingRecorder>();
     pinger->setDelegate(recorder);
     pinger->start();
     EXPECT_TRUE(loop->runUntil([&] { return recorder->started || recorder->failure; }, 5));
@@ -281,7 +281,7 @@ namespace {
 TEST(QXSimplePing, PingsIPv6Loopback) {
     auto loop = fnd::RunLoop::main();
     auto pinger = rt::make<QXSimplePing>("::1");
-    auto recorder = std::make_shared<Recorder>();
+    auto recorder = std::make_shared<PingRecorder>();
     pinger->setDelegate(recorder);
     pinger->setAddressStyle(zid::QXSimplePingAddressStyle::ICMPv6);
     pinger->start();

@@ -18,7 +18,7 @@ namespace {
 
 using namespace media;
 
-constexpr const char* kURL = "https://origin.test/vod/index.m3u8";
+constexpr const char* kScriptedURL = "https://origin.test/vod/index.m3u8";
 
 rt::Ref<MediaSelectionGroup> audioGroup() {
     auto en = rt::make<MediaSelectionOption>("audio-en", MediaTypeAudio, "en", "ENG",
@@ -39,7 +39,7 @@ protected:
         engine = rt::make<ScriptedEngine>();
     }
 
-    rt::Ref<PlayerItem> item(const std::string& url = kURL) {
+    rt::Ref<PlayerItem> item(const std::string& url = kScriptedURL) {
         return PlayerItem::playerItemWithAsset(rt::make<Asset>(url, engine));
     }
 
@@ -77,8 +77,8 @@ TEST(MediaTimeTest, SecondsIndefiniteAndEquality) {
 TEST_F(ScriptedMediaTest, AssetKeysLoadWhenTheScriptSaysWithOneCompletion) {
     ScriptedMedia script;
     script.groups = {audioGroup(), subtitleGroup()};
-    engine->setScript(kURL, script);
-    auto asset = rt::make<Asset>(kURL, engine);
+    engine->setScript(kScriptedURL, script);
+    auto asset = rt::make<Asset>(kScriptedURL, engine);
     int completions = 0;
     asset->loadValuesAsynchronouslyForKeys({AssetKeyTracks, AssetKeyPlayable, AssetKeyDuration, AssetKeyMediaCharacteristics},
                                            [&] { ++completions; });
@@ -89,7 +89,7 @@ TEST_F(ScriptedMediaTest, AssetKeysLoadWhenTheScriptSaysWithOneCompletion) {
     EXPECT_FALSE(asset->duration().isValid()) << "a loading key reads as not loaded";
     advance(0.001);
     EXPECT_EQ(completions, 2);
-    EXPECT_EQ(engine->loadCount(kURL), 1) << "one load serves every request";
+    EXPECT_EQ(engine->loadCount(kScriptedURL), 1) << "one load serves every request";
     EXPECT_EQ(asset->statusOfValueForKey(AssetKeyTracks), KeyValueStatus::Loaded);
     EXPECT_TRUE(asset->isPlayable());
     EXPECT_DOUBLE_EQ(asset->duration().toSeconds(), 30.0);
@@ -131,8 +131,8 @@ TEST_F(ScriptedMediaTest, OnlyHttpAndHttpsURLsReachTheEngine) {
 }
 
 TEST_F(ScriptedMediaTest, ACancelledOrLoadingKeyNeverCountsAsLoaded) {
-    engine->setScript(kURL, {});
-    auto asset = rt::make<Asset>(kURL, engine);
+    engine->setScript(kScriptedURL, {});
+    auto asset = rt::make<Asset>(kScriptedURL, engine);
     int completions = 0;
     asset->loadValuesAsynchronouslyForKeys({AssetKeyDuration, AssetKeyPlayable}, [&] { ++completions; });
     advance(0.1);
@@ -151,13 +151,13 @@ TEST_F(ScriptedMediaTest, ACancelledOrLoadingKeyNeverCountsAsLoaded) {
     advance(0.3);
     EXPECT_EQ(completions, 2);
     EXPECT_EQ(asset->statusOfValueForKey(AssetKeyDuration), KeyValueStatus::Loaded);
-    EXPECT_EQ(engine->loadCount(kURL), 2);
+    EXPECT_EQ(engine->loadCount(kScriptedURL), 2);
 }
 
 TEST_F(ScriptedMediaTest, ItemFollowsLoadStallAndEndOfItsScript) {
     ScriptedMedia script;
     script.stalls = {{5, 12}};
-    engine->setScript(kURL, script);
+    engine->setScript(kScriptedURL, script);
     auto it = item();
     record(it);
     std::vector<std::pair<long long, double>> statuses;
@@ -219,7 +219,7 @@ TEST_F(ScriptedMediaTest, FailuresReachTheItemAtOnce) {
     engine->setScript("https://origin.test/denied.m3u8", failingLoad);
     ScriptedMedia failingLater;
     failingLater.failure = ScriptedMedia::Failure{3, makeMediaError(MediaErrorCode::DecodeFailed, "h264parse0: broken")};
-    engine->setScript(kURL, failingLater);
+    engine->setScript(kScriptedURL, failingLater);
 
     auto denied = item("https://origin.test/denied.m3u8");
     auto p1 = Player::playerWithPlayerItem(denied);
@@ -260,7 +260,7 @@ TEST_F(ScriptedMediaTest, FailuresReachTheItemAtOnce) {
 }
 
 TEST_F(ScriptedMediaTest, SeeksCompleteOnTheScriptsTimeAndANewerSeekEndsTheOlder) {
-    engine->setScript(kURL, {});
+    engine->setScript(kScriptedURL, {});
     auto it = item();
     auto player = Player::playerWithPlayerItem(it);
     std::vector<std::pair<int, bool>> done;
@@ -286,7 +286,7 @@ TEST_F(ScriptedMediaTest, SeeksCompleteOnTheScriptsTimeAndANewerSeekEndsTheOlder
 }
 
 TEST_F(ScriptedMediaTest, PeriodicAndBoundaryObserversRunOnTheLoopsClock) {
-    engine->setScript(kURL, {});
+    engine->setScript(kScriptedURL, {});
     auto player = Player::playerWithPlayerItem(item());
     std::vector<double> ticks;
     auto periodic = player->addPeriodicTimeObserverForInterval(Time::seconds(1), [&](Time t) { ticks.push_back(t.toSeconds()); });
@@ -333,7 +333,7 @@ TEST_F(ScriptedMediaTest, PeriodicAndBoundaryObserversRunOnTheLoopsClock) {
 TEST_F(ScriptedMediaTest, SelectionReadsBackWhatTheItemChose) {
     ScriptedMedia script;
     script.groups = {audioGroup(), subtitleGroup()};
-    engine->setScript(kURL, script);
+    engine->setScript(kScriptedURL, script);
     auto it = item();
     auto player = Player::playerWithPlayerItem(it);
     advance(0.3);
@@ -365,7 +365,7 @@ TEST_F(ScriptedMediaTest, SelectionReadsBackWhatTheItemChose) {
 }
 
 TEST_F(ScriptedMediaTest, PlayerForwardsMuteVolumeAndKeepsItsQueue) {
-    engine->setScript(kURL, {});
+    engine->setScript(kScriptedURL, {});
     auto first = item();
     auto second = item();
     auto player = Player::queuePlayerWithItems({first, second});
@@ -398,7 +398,7 @@ TEST_F(ScriptedMediaTest, PlayerForwardsMuteVolumeAndKeepsItsQueue) {
 }
 
 TEST_F(ScriptedMediaTest, PlayerLayerShowsTheCurrentPicture) {
-    engine->setScript(kURL, {});
+    engine->setScript(kScriptedURL, {});
     auto player = Player::playerWithPlayerItem(item());
     auto layer = PlayerLayer::playerLayerWithPlayer(player);
     int changes = 0;
@@ -437,7 +437,7 @@ TEST(PlayerLayerGeometryTest, GravityFitsFillsOrStretches) {
 TEST_F(ScriptedMediaTest, LiveScriptHasNoEndAndAnIndefiniteDuration) {
     ScriptedMedia live;
     live.duration = INFINITY;
-    engine->setScript(kURL, live);
+    engine->setScript(kScriptedURL, live);
     auto it = item();
     record(it);
     auto player = Player::playerWithPlayerItem(it);
@@ -452,7 +452,7 @@ TEST_F(ScriptedMediaTest, LiveScriptHasNoEndAndAnIndefiniteDuration) {
 TEST_F(ScriptedMediaTest, AudioOnlyScriptHasNoPicture) {
     ScriptedMedia radio;
     radio.presentationSize = {0, 0};
-    engine->setScript(kURL, radio);
+    engine->setScript(kScriptedURL, radio);
     auto it = item();
     auto player = Player::playerWithPlayerItem(it);
     advance(0.3);

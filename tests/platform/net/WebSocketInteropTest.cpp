@@ -116,7 +116,7 @@ private:
     int port_ = 0;
 };
 
-struct Recorder : net::WebSocketDelegate {
+struct InteropRecorder : net::WebSocketDelegate {
     bool opened = false;
     std::vector<net::WebSocketMessage> messages;
     int closeCode = 0;
@@ -147,7 +147,7 @@ protected:
     }
     bool waitFor(const std::function<bool()>& done) { return fnd::RunLoop::main()->runUntil(done, 15); }
     std::string python;
-    std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+    std::shared_ptr<InteropRecorder> recorder = std::make_shared<InteropRecorder>();
 };
 
 TEST_F(WebSocketInteropTest, TextBinaryAndLargeMessagesComeBackUnchanged) {
@@ -195,7 +195,7 @@ TEST_F(WebSocketInteropTest, ThePeersCloseCodeAndReasonArrive) {
 
     PythonPeer closer(python, kCloseCodeServer, {"1008", "policy"});
     ASSERT_GT(closer.port(), 0);
-    recorder = std::make_shared<Recorder>();
+    recorder = std::make_shared<InteropRecorder>();
     auto second = connect(closer.port());
     ASSERT_TRUE(waitFor([&] { return recorder->closeCode != 0 || recorder->error; }));
     EXPECT_TRUE(recorder->opened);

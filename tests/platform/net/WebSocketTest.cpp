@@ -36,7 +36,7 @@ peers::TestCertificateAuthority::ServerCertificateOptions mediaTestCertificateOp
 using net::WebSocket;
 using net::WebSocketError;
 
-struct Recorder : net::WebSocketDelegate {
+struct SocketRecorder : net::WebSocketDelegate {
     std::vector<std::string> events;
     std::vector<net::WebSocketMessage> messages;
     rt::Ref<rt::Error> error;
@@ -77,7 +77,7 @@ void spin(double seconds) {
     while (std::chrono::steady_clock::now() < end) fnd::RunLoop::main()->runOnce(0.01);
 }
 
-bool failedWith(const Recorder& recorder, WebSocketError code) {
+bool failedWith(const SocketRecorder& recorder, WebSocketError code) {
     return recorder.error && recorder.error->domain() == net::kNetworkErrorDomain &&
            recorder.error->code() == static_cast<long long>(code);
 }
@@ -140,7 +140,7 @@ protected:
         return socket;
     }
     peers::MediaServerPeer peer;
-    std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+    std::shared_ptr<SocketRecorder> recorder = std::make_shared<SocketRecorder>();
 };
 
 TEST_F(WebSocketPlainTest, OpensWithHeadersAndExchangesTextBothWays) {
@@ -196,7 +196,7 @@ TEST_F(WebSocketPlainTest, ServerCloseCarriesCodeAndReasonDropIsAFailureNothingF
     EXPECT_EQ(recorder->closeReason, "going");
     EXPECT_TRUE(recorder->wasClean);
 
-    auto dropped = std::make_shared<Recorder>();
+    auto dropped = std::make_shared<SocketRecorder>();
     auto second = rt::make<WebSocket>(url());
     second->setDelegate(dropped);
     second->open();
@@ -222,14 +222,14 @@ TEST_F(WebSocketPlainTest, RefusedUpgradeAndClosedPortFail) {
         port = gone.port();
         gone.goAway();
     }
-    auto refused = std::make_shared<Recorder>();
+    auto refused = std::make_shared<SocketRecorder>();
     auto other = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(port) + "/");
     other->setDelegate(refused);
     other->open();
     ASSERT_TRUE(waitFor([&] { return refused->ended(); }));
     EXPECT_TRUE(failedWith(*refused, WebSocketError::CannotConnect));
 
-    auto bad = std::make_shared<Recorder>();
+    auto bad = std::make_shared<SocketRecorder>();
     auto badSocket = rt::make<WebSocket>("http://127.0.0.1/");
     badSocket->setDelegate(bad);
     badSocket->open();
@@ -252,7 +252,7 @@ TEST_F(WebSocketPlainTest, AMessageAboveTheLimitFailsTheSocket) {
 
 TEST_F(WebSocketPlainTest, CloseCodesAboveTheRangeOfTheProtocolAreAProtocolError) {
     for (int code : {5000, 59392}) {
-        auto recorded = std::make_shared<Recorder>();
+        auto recorded = std::make_shared<SocketRecorder>();
         auto socket = rt::make<WebSocket>(url());
         socket->setDelegate(recorded);
         socket->open();
@@ -359,11 +359,11 @@ TEST_F(WebSocketPlainTest, BackToBackMessagesDoNotWaitForADelayedAcknowledgement
     twice.send = {{0, "one"}, {0, "two"}};
     peer.addRule(twice);
     std::vector<std::chrono::steady_clock::time_point> arrivals;
-    struct Timer : Recorder {
+    struct Timer : SocketRecorder {
         std::vector<std::chrono::steady_clock::time_point>* arrivals = nullptr;
         void webSocketDidReceiveMessage(WebSocket& s, const net::WebSocketMessage& m) override {
             arrivals->push_back(std::chrono::steady_clock::now());
-            Recorder::webSocketDidReceiveMessage(s, m);
+            SocketRecorder::webSocketDidReceiveMessage(s, m);
         }
     };
     auto timer = std::make_shared<Timer>();
@@ -435,7 +435,7 @@ protected:
         ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
     }
 
-    std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+    std::shared_ptr<SocketRecorder> recorder = std::make_shared<SocketRecorder>();
     rt::Ref<WebSocket> socket;
 };
 
@@ -580,7 +580,7 @@ protected:
     }
     static peers::TestCertificate* certificate;
     std::unique_ptr<peers::MediaServerPeer> peer;
-    std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+    std::shared_ptr<SocketRecorder> recorder = std::make_shared<SocketRecorder>();
 };
 peers::TestCertificate* WebSocketTlsTest::certificate = nullptr;
 
@@ -613,7 +613,7 @@ TEST_F(WebSocketTlsTest, AHostNameTheCertificateDoesNotNameIsRefused) {
     EXPECT_TRUE(failedWith(*recorder, WebSocketError::ServerCertificateUntrusted))
         << recorder->error->localizedDescription();
     // A wildcard covers one label only.
-    auto deeper = std::make_shared<Recorder>();
+    auto deeper = std::make_shared<SocketRecorder>();
     recorder = deeper;
     auto second = openSocket("a.r1.media.test", true);
     ASSERT_TRUE(waitFor([&] { return deeper->ended(); }));
@@ -622,7 +622,7 @@ TEST_F(WebSocketTlsTest, AHostNameTheCertificateDoesNotNameIsRefused) {
 
 TEST_F(WebSocketTlsTest, AMessageFarAboveTheLimitIsTooBigOverTlsToo) {
     for (std::size_t size : {std::size_t(70) << 10, std::size_t(8) << 20}) {
-        auto recorded = std::make_shared<Recorder>();
+        auto recorded = std::make_shared<SocketRecorder>();
         recorder = recorded;
         net::WebSocketOptions options;
         options.resolveHostTo = "127.0.0.1";

@@ -259,7 +259,7 @@ TEST(TypedKey, AtomicAndGuardedKeysTakeWritesFromManyThreads) {
 
 // ---- change scopes ---------------------------------------------------------------------
 
-struct Recorder {
+struct KeyRecorder {
     std::vector<std::string> events;
     std::vector<rt::Ref<rt::Observation>> tokens;
     void watch(const rt::Ref<rt::Object>& target, const std::string& key) {
@@ -271,7 +271,7 @@ struct Recorder {
 
 TEST(ChangeScope, AnnouncesWillsInOrderAndDidsInReverse) {
     auto player = rt::make<Player>();
-    Recorder r;
+    KeyRecorder r;
     r.watch(player, "status");
     r.watch(player, "title");
     r.watch(player, "position");
@@ -288,7 +288,7 @@ TEST(ChangeScope, AnnouncesWillsInOrderAndDidsInReverse) {
 
 TEST(ChangeScope, AThrowingChangeStillAnnouncesDid) {
     auto player = rt::make<Player>();
-    Recorder r;
+    KeyRecorder r;
     r.watch(player, "status");
     r.watch(player, "title");
     EXPECT_THROW(
@@ -302,7 +302,7 @@ TEST(ChangeScope, AThrowingChangeStillAnnouncesDid) {
 
 TEST(ChangeScope, AnObserverThrowingInAWillStillBalancesTheKeysAnnounced) {
     auto player = rt::make<Player>();
-    Recorder r;
+    KeyRecorder r;
     r.watch(player, "status");
     auto thrower = rt::observe(player, "title", rt::KVOPrior, [](const rt::KVOChange& c) {
         if (c.isPrior) throw std::runtime_error("observer failed");
@@ -313,7 +313,7 @@ TEST(ChangeScope, AnObserverThrowingInAWillStillBalancesTheKeysAnnounced) {
 
 TEST(ChangeScope, AnObserverThrowingInADidLetsTheOtherDidsOutFirst) {
     auto player = rt::make<Player>();
-    Recorder r;
+    KeyRecorder r;
     r.watch(player, "status");
     auto thrower = rt::observe(player, "title", rt::KVONew, [](const rt::KVOChange&) { throw std::runtime_error("did failed"); });
     EXPECT_THROW({ rt::ChangeScope scope(*player, {"status", "title"}); }, std::runtime_error);

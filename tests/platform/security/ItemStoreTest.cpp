@@ -21,7 +21,7 @@ using sec::Item;
 using sec::ItemQuery;
 using sec::ItemStatus;
 
-rt::Data bytes(std::string_view s) { return rt::Data(s.begin(), s.end()); }
+rt::Data dataOf(std::string_view s) { return rt::Data(s.begin(), s.end()); }
 
 class ItemStoreTest : public ::testing::Test {
 protected:
@@ -56,20 +56,20 @@ TEST_F(ItemStoreTest, AddCopyUpdateRemoveAndSurviveANewStoreObject) {
     EXPECT_EQ(store->copy({"svc", "alice"}, out).status, ItemStatus::ItemNotFound);
     EXPECT_FALSE(fs::exists(dir)) << "reading must not create anything";
 
-    ASSERT_TRUE(store->add({"svc", "alice", "alice", bytes("one")}).ok());
-    EXPECT_EQ(store->add({"svc", "alice", "alice", bytes("two")}).status, ItemStatus::DuplicateItem);
+    ASSERT_TRUE(store->add({"svc", "alice", "alice", dataOf("one")}).ok());
+    EXPECT_EQ(store->add({"svc", "alice", "alice", dataOf("two")}).status, ItemStatus::DuplicateItem);
     ASSERT_TRUE(store->copy({"svc", "alice"}, out).ok());
-    EXPECT_EQ(out.data, bytes("one"));
+    EXPECT_EQ(out.data, dataOf("one"));
     EXPECT_EQ(out.generic, "alice");
 
-    ASSERT_TRUE(store->update({"svc", "alice", std::string("alice")}, bytes("three")).ok());
-    EXPECT_EQ(store->update({"svc", "bob"}, bytes("x")).status, ItemStatus::ItemNotFound);
+    ASSERT_TRUE(store->update({"svc", "alice", std::string("alice")}, dataOf("three")).ok());
+    EXPECT_EQ(store->update({"svc", "bob"}, dataOf("x")).status, ItemStatus::ItemNotFound);
     EXPECT_EQ(itemFiles().size(), 1u) << "an update replaces the one item";
 
     // A restart: a new store object over the same directory reads what was written.
     auto reopened = rt::make<sec::ItemStore>(dir);
     ASSERT_TRUE(reopened->copy({"svc", "alice"}, out).ok());
-    EXPECT_EQ(out.data, bytes("three"));
+    EXPECT_EQ(out.data, dataOf("three"));
 
     // The generic attribute takes part in matching when given.
     EXPECT_EQ(reopened->copy({"svc", "alice", std::string("other")}, out).status, ItemStatus::ItemNotFound);
@@ -82,16 +82,16 @@ TEST_F(ItemStoreTest, AddCopyUpdateRemoveAndSurviveANewStoreObject) {
 }
 
 TEST_F(ItemStoreTest, ServicesAreSeparateAndListingSeesOnlyItsOwn) {
-    ASSERT_TRUE(store->add({"one", "key", "key", bytes("A")}).ok());
-    ASSERT_TRUE(store->add({"two", "key", "key", bytes("B")}).ok());
-    ASSERT_TRUE(store->add({"one", "other", "other", bytes("C")}).ok());
+    ASSERT_TRUE(store->add({"one", "key", "key", dataOf("A")}).ok());
+    ASSERT_TRUE(store->add({"two", "key", "key", dataOf("B")}).ok());
+    ASSERT_TRUE(store->add({"one", "other", "other", dataOf("C")}).ok());
     // Service and account are kept apart, so ("a", "bc") and ("ab", "c") are two items.
-    ASSERT_TRUE(store->add({"a", "bc", "", bytes("1")}).ok());
-    ASSERT_TRUE(store->add({"ab", "c", "", bytes("2")}).ok());
+    ASSERT_TRUE(store->add({"a", "bc", "", dataOf("1")}).ok());
+    ASSERT_TRUE(store->add({"ab", "c", "", dataOf("2")}).ok());
 
     Item out;
     ASSERT_TRUE(store->copy({"two", "key"}, out).ok());
-    EXPECT_EQ(out.data, bytes("B"));
+    EXPECT_EQ(out.data, dataOf("B"));
 
     std::vector<Item> all;
     ASSERT_TRUE(store->copyAll("one", all).ok());
@@ -103,7 +103,7 @@ TEST_F(ItemStoreTest, ServicesAreSeparateAndListingSeesOnlyItsOwn) {
 
 TEST_F(ItemStoreTest, FilesArePrivateAndHoldNoPlainText) {
     ::umask(022);
-    ASSERT_TRUE(store->add({"svc", "account-name", "account-name", bytes("very-secret-value")}).ok());
+    ASSERT_TRUE(store->add({"svc", "account-name", "account-name", dataOf("very-secret-value")}).ok());
     EXPECT_EQ(mode(dir), 0700u);
     for (auto& e : fs::directory_iterator(dir)) {
         EXPECT_EQ(mode(e.path()), 0600u) << e.path();
@@ -115,13 +115,13 @@ TEST_F(ItemStoreTest, FilesArePrivateAndHoldNoPlainText) {
     }
     // A directory that was left open to others is closed again on the next write.
     fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
-    ASSERT_TRUE(store->update({"svc", "account-name"}, bytes("v2")).ok());
+    ASSERT_TRUE(store->update({"svc", "account-name"}, dataOf("v2")).ok());
     EXPECT_EQ(mode(dir), 0700u);
 }
 
 TEST_F(ItemStoreTest, DamagedFilesReadAsCorruptNeverAsData) {
-    ASSERT_TRUE(store->add({"svc", "a", "a", bytes("first")}).ok());
-    ASSERT_TRUE(store->add({"svc", "b", "b", bytes("second")}).ok());
+    ASSERT_TRUE(store->add({"svc", "a", "a", dataOf("first")}).ok());
+    ASSERT_TRUE(store->add({"svc", "b", "b", dataOf("second")}).ok());
     auto files = itemFiles();
     ASSERT_EQ(files.size(), 2u);
     Item out;
@@ -159,8 +159,8 @@ TEST_F(ItemStoreTest, DamagedFilesReadAsCorruptNeverAsData) {
     EXPECT_NE(listed.message.find(victim.filename().string()), std::string::npos);
 
     // Swapping two item files (each valid on its own) is caught: items are bound to their names.
-    ASSERT_TRUE(store->update({"svc", "a"}, bytes("first")).ok());
-    ASSERT_TRUE(store->update({"svc", "b"}, bytes("second")).ok());
+    ASSERT_TRUE(store->update({"svc", "a"}, dataOf("first")).ok());
+    ASSERT_TRUE(store->update({"svc", "b"}, dataOf("second")).ok());
     fs::rename(files[0], root / "tmp");
     fs::rename(files[1], files[0]);
     fs::rename(root / "tmp", files[1]);
@@ -168,14 +168,14 @@ TEST_F(ItemStoreTest, DamagedFilesReadAsCorruptNeverAsData) {
     EXPECT_EQ(store->copy({"svc", "b"}, out).status, ItemStatus::Corrupt);
 
     // A corrupt item can still be replaced and removed.
-    ASSERT_TRUE(store->update({"svc", "a"}, bytes("fresh")).ok());
+    ASSERT_TRUE(store->update({"svc", "a"}, dataOf("fresh")).ok());
     ASSERT_TRUE(store->copy({"svc", "a"}, out).ok());
-    EXPECT_EQ(out.data, bytes("fresh"));
+    EXPECT_EQ(out.data, dataOf("fresh"));
     EXPECT_TRUE(store->remove({"svc", "b"}).ok());
 }
 
 TEST_F(ItemStoreTest, KeyFileProblemsAreFailuresNotAbsence) {
-    ASSERT_TRUE(store->add({"svc", "a", "a", bytes("x")}).ok());
+    ASSERT_TRUE(store->add({"svc", "a", "a", dataOf("x")}).ok());
     const fs::path key = dir / "store.key";
     ASSERT_TRUE(fs::exists(key));
     Item out;
@@ -185,7 +185,7 @@ TEST_F(ItemStoreTest, KeyFileProblemsAreFailuresNotAbsence) {
     auto r = store->copy({"svc", "a"}, out);
     EXPECT_EQ(r.status, ItemStatus::Corrupt);
     EXPECT_NE(r.message.find("store.key"), std::string::npos);
-    EXPECT_FALSE(store->add({"svc", "b", "b", bytes("y")}).ok());
+    EXPECT_FALSE(store->add({"svc", "b", "b", dataOf("y")}).ok());
     EXPECT_EQ(fs::file_size(key), 10u);
 
     // A missing key makes existing items unreadable, but not absent.
@@ -194,7 +194,7 @@ TEST_F(ItemStoreTest, KeyFileProblemsAreFailuresNotAbsence) {
 }
 
 TEST_F(ItemStoreTest, UnreadableKeyIsAnIOErrorNotAbsence) {
-    ASSERT_TRUE(store->add({"svc", "a", "a", bytes("x")}).ok());
+    ASSERT_TRUE(store->add({"svc", "a", "a", dataOf("x")}).ok());
     // Something that cannot be read as a file where the key belongs (permission bits
     // would not stop a test run as the superuser).
     fs::remove(dir / "store.key");
@@ -203,7 +203,7 @@ TEST_F(ItemStoreTest, UnreadableKeyIsAnIOErrorNotAbsence) {
     auto r = store->copy({"svc", "a"}, out);
     EXPECT_EQ(r.status, ItemStatus::IOError);
     EXPECT_NE(r.message.find("store.key"), std::string::npos) << r.message;
-    EXPECT_EQ(store->add({"svc", "b", "b", bytes("y")}).status, ItemStatus::IOError);
+    EXPECT_EQ(store->add({"svc", "b", "b", dataOf("y")}).status, ItemStatus::IOError);
 }
 
 TEST_F(ItemStoreTest, ConcurrentFirstWritesAgreeOnOneKeyAndOneItem) {
@@ -212,7 +212,7 @@ TEST_F(ItemStoreTest, ConcurrentFirstWritesAgreeOnOneKeyAndOneItem) {
     for (int i = 0; i < 8; ++i) {
         threads.emplace_back([&, i] {
             auto own = rt::make<sec::ItemStore>(dir);  // separate objects: no shared lock
-            auto r = own->add({"svc", "same", "same", bytes("v" + std::to_string(i))});
+            auto r = own->add({"svc", "same", "same", dataOf("v" + std::to_string(i))});
             if (r.ok()) ++added;
             else if (r.status == ItemStatus::DuplicateItem) ++duplicates;
         });

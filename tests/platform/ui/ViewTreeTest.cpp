@@ -16,7 +16,7 @@ using namespace ui;
 
 namespace {
 
-std::vector<std::string>* journal = nullptr;
+std::vector<std::string>* treeJournal = nullptr;
 
 class Probe : public View {
     RT_CLASS(Probe, View)
@@ -38,16 +38,16 @@ public:
 
 private:
     void log(const std::string& what) {
-        if (journal) journal->push_back(name_ + " " + what);
+        if (treeJournal) treeJournal->push_back(name_ + " " + what);
     }
     std::string name_;
 };
 
 class ViewTree : public ::testing::Test {
 protected:
-    void SetUp() override { journal = &log; }
+    void SetUp() override { treeJournal = &log; }
     void TearDown() override {
-        journal = nullptr;
+        treeJournal = nullptr;
         Application::sharedApplication()->reset();
     }
     std::vector<std::string> log;

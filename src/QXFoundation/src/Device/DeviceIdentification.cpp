@@ -11,12 +11,12 @@ constexpr const char* kIdentityAssociation = "QXDeviceIdentity";
 std::mutex saltMutex;
 rt::Data salt;
 
-std::mutex associationMutex;
+std::mutex identificationMutex;
 
 }  // namespace
 
 rt::Ref<QXDeviceIdentity> QXDeviceIdentity::forDevice(const rt::Ref<dev::Device>& device) {
-    std::lock_guard lock(associationMutex);
+    std::lock_guard lock(identificationMutex);
     if (auto identity = device->associatedObject(kIdentityAssociation).as<QXDeviceIdentity>()) return identity;
     auto identity = rt::make<QXDeviceIdentity>(device, QXKeychain::defaultKeychain(), fnd::UserDefaults::standard());
     device->setAssociatedObject(rt::Value(identity), kIdentityAssociation);

@@ -8,7 +8,7 @@
 namespace zid {
 
 namespace {
-const rt::Value kFocusKey(std::string("QXTextView::focusSignal"));
+const rt::Value kTextViewFocusKey(std::string("QXTextView::focusSignal"));
 }
 
 QXTextView::QXTextView(const ui::Rect& frame) : ui::TextView(frame) {}
@@ -56,7 +56,7 @@ void QXTextView::setAttributedText(std::optional<ui::AttributedString> text) {
 bool QXTextView::becomeFirstResponder() {
     bool ok = ui::TextView::becomeFirstResponder();
     if (ok) {
-        if (auto s = customSignalForKey(*this, kFocusKey)) s->setValue(rt::Value(true));
+        if (auto s = customSignalForKey(*this, kTextViewFocusKey)) s->setValue(rt::Value(true));
     }
     return ok;
 }
@@ -65,13 +65,13 @@ bool QXTextView::resignFirstResponder() {
     bool wasFirst = isFirstResponder();
     bool ok = ui::TextView::resignFirstResponder();
     if (ok && wasFirst) {
-        if (auto s = customSignalForKey(*this, kFocusKey)) s->setValue(rt::Value(false));
+        if (auto s = customSignalForKey(*this, kTextViewFocusKey)) s->setValue(rt::Value(false));
     }
     return ok;
 }
 
 FKSignalRef QXTextView::focusSignal() {
-    return customSignal(*this, kFocusKey, [] { return rt::make<FKSignal>(); });
+    return customSignal(*this, kTextViewFocusKey, [] { return rt::make<FKSignal>(); });
 }
 
 }  // namespace zid

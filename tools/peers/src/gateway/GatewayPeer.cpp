@@ -7,7 +7,7 @@ namespace peers {
 
 namespace {
 
-std::string percentDecoded(const std::string& text) {
+std::string gatewayPercentDecoded(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
@@ -134,14 +134,14 @@ void GatewayPeer::handle(const std::string& verb, const std::string& body, std::
     record.body = body;
     const std::string rawPath = request.target.substr(0, request.target.find('?'));
     const auto pieces = splitPath(rawPath);  // "", "json.php", method, [parameters...]
-    if (pieces.size() > 2) record.gatewayMethod = percentDecoded(pieces[2]);
+    if (pieces.size() > 2) record.gatewayMethod = gatewayPercentDecoded(pieces[2]);
     if (pieces.size() > 3) {
         // A "/" inside the JSON text stays a slash on the wire, so the text is everything
         // after the method.
         std::string joined = pieces[3];
         for (std::size_t i = 4; i < pieces.size(); ++i) joined += "/" + pieces[i];
         record.hasParametersComponent = true;
-        record.parametersJSON = percentDecoded(joined);
+        record.parametersJSON = gatewayPercentDecoded(joined);
     }
     record.parts = std::move(parts);
 

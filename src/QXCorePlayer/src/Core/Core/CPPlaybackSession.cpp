@@ -1,5 +1,6 @@
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
 #include "Core/Core/CPPlaybackSessionTrackingAdapter.h"
+#include "Core/CoreLogModule.h"
 #include <QXFoundation/Audio/AudioSessionManager.h>
 #include <QXFoundation/Crypto/QXCrypto.h>
 #include <QXFoundation/Listening/IListenable.h>
@@ -17,8 +18,6 @@
 namespace zid {
 
 namespace {
-constexpr const char* kModule = "ZIDoredider/QXCorePlayer/Core";
-
 std::string makePlaybackID() {
     static std::random_device device;
     std::uint32_t number = device();
@@ -120,7 +119,7 @@ void CPPlaybackSession::willDestroy() {
     rt::Object::willDestroy();
 }
 
-void CPPlaybackSession::log(const char* message) { QXLog(kModule, staticClass(), 5, message, rt::Value(self())); }
+void CPPlaybackSession::log(const char* message) { QXLog(kCoreLogModule, staticClass(), 5, message, rt::Value(self())); }
 
 // ---- transport ----------------------------------------------------------------------
 

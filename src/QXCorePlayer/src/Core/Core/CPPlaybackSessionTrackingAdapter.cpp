@@ -1,5 +1,6 @@
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
 #include "Core/Core/CPPlaybackSessionTrackingAdapter.h"
+#include "Core/CoreLogModule.h"
 #include <QXFoundation/Log/QXLogger.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
@@ -8,10 +9,6 @@
 #include <cmath>
 
 namespace zid {
-
-namespace {
-constexpr const char* kModule = "ZIDoredider/QXCorePlayer/Core";
-}
 
 CPPlaybackSessionTrackingAdapter::CPPlaybackSessionTrackingAdapter(const rt::Ref<CPPlaybackSession>& session)
     : session_(session), tracker_(session ? session->tracker() : nullptr) {}
@@ -112,7 +109,7 @@ void CPPlaybackSessionTrackingAdapter::onPlayerState(long state) {
 }
 
 void CPPlaybackSessionTrackingAdapter::onPlaybackTime(double t) {
-    QXLog(kModule, staticClass(), 5, "[TRACKING] playback time: %g", t);
+    QXLog(kCoreLogModule, staticClass(), 5, "[TRACKING] playback time: %g", t);
     if (std::fabs(t - lastPlaybackPosition_) > 1.0) onSeekFrom(lastPlaybackPosition_, t);
     if (lastPlaybackPosition_ > t)
         onRewind();
@@ -122,7 +119,7 @@ void CPPlaybackSessionTrackingAdapter::onPlaybackTime(double t) {
 }
 
 void CPPlaybackSessionTrackingAdapter::log(const char* selector) {
-    QXLog(kModule, staticClass(), 5, "[TRACKING] %@", rt::Value(selector));
+    QXLog(kCoreLogModule, staticClass(), 5, "[TRACKING] %@", rt::Value(selector));
 }
 
 #define CP_TRACK(sel, call) \

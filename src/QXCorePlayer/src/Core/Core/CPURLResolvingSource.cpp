@@ -5,12 +5,9 @@
 #include <RuzEzo/Signal/Multi/FKMultiSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
 #include <rt/Exception.h>
+#include "Core/CoreLogModule.h"
 
 namespace zid {
-
-namespace {
-constexpr const char* kModule = "ZIDoredider/QXCorePlayer/Core";
-}
 
 CPURLResolvingSource::CPURLResolvingSource(rt::Ref<ICPMediaSource> baseSource, rt::Ref<ICPSourceResolver> resolver)
     : baseSource_(std::move(baseSource)), resolver_(std::move(resolver)) {
@@ -86,7 +83,7 @@ void CPURLResolvingSource::resolve() {
         [weak](const rt::Ref<rt::Error>& error) {
             auto s = weak.lock();
             if (!s) return;
-            QXLog(kModule, staticClass(), 2, "resolving error: %@", rt::Value(error));
+            QXLog(kCoreLogModule, staticClass(), 2, "resolving error: %@", rt::Value(error));
             if (error && error->domain() == kMediaSourceErrorDomain &&
                 error->code() == static_cast<long long>(CPMediaSourceErrorCode::Offline)) {
                 // Kept, so the status view can say the broadcast is offline; the

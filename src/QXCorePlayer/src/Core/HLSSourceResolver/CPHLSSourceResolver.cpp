@@ -7,12 +7,11 @@
 #include <fnd/UTF16.h>
 
 #include <cctype>
+#include "Core/CoreLogModule.h"
 
 namespace zid {
 
 namespace {
-constexpr const char* kModule = "ZIDoredider/QXCorePlayer/Core";
-
 bool isHttpURL(const std::string& url) {
     auto lower = url.substr(0, 8);
     for (auto& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
@@ -50,7 +49,7 @@ void CPHLSSourceResolver::resolveURL(const std::string& url, SuccessBlock succes
     failBlock_ = std::move(failBlock);
     offlineReported_ = false;
     if (!isHttpURL(url)) {
-        QXLog(kModule, staticClass(), 2, "Unsupported stream URL: %@", rt::Value(url));
+        QXLog(kCoreLogModule, staticClass(), 2, "Unsupported stream URL: %@", rt::Value(url));
         auto fail = std::move(failBlock_);
         endResolution();
         if (fail) fail(mediaSourceError(CPMediaSourceErrorCode::Unsupported));
@@ -129,7 +128,7 @@ void CPHLSSourceResolver::handleResult(unsigned long generation, const net::Http
             if (!body.empty()) setProgress(parseProgressFromString(body));
             return;
         case 204:
-            QXLog(kModule, staticClass(), 2, "No content on: %@", rt::Value(remoteSource_));
+            QXLog(kCoreLogModule, staticClass(), 2, "No content on: %@", rt::Value(remoteSource_));
             // Offline is not the end: polling goes on and a stream that comes online is
             // picked up. The waiting caller hears of it once per offline period.
             if (!offlineReported_) {
@@ -139,15 +138,15 @@ void CPHLSSourceResolver::handleResult(unsigned long generation, const net::Http
             }
             return;
         case 403:
-            QXLog(kModule, staticClass(), 2, "Forbidden: %@", rt::Value(remoteSource_));
+            QXLog(kCoreLogModule, staticClass(), 2, "Forbidden: %@", rt::Value(remoteSource_));
             fail(CPMediaSourceErrorCode::Forbidden);
             return;
         case 404:
-            QXLog(kModule, staticClass(), 2, "Not found: %@", rt::Value(remoteSource_));
+            QXLog(kCoreLogModule, staticClass(), 2, "Not found: %@", rt::Value(remoteSource_));
             fail(CPMediaSourceErrorCode::Inexistent);
             return;
         default:
-            QXLog(kModule, staticClass(), 3, "Unhandled status code received: %ld", status);
+            QXLog(kCoreLogModule, staticClass(), 3, "Unhandled status code received: %ld", status);
             fail(CPMediaSourceErrorCode::Unknown);
             return;
     }

@@ -14,11 +14,11 @@
 
 #include <cmath>
 #include <mutex>
+#include "Core/CoreLogModule.h"
 
 namespace zid {
 
 namespace {
-constexpr const char* kModule = "ZIDoredider/QXCorePlayer/Core";
 constexpr double kProgressInterval = 0.1;
 
 std::mutex makerMutex;
@@ -139,7 +139,7 @@ void CPMediaPlayer::prepareToPlay() {
     if (auto refusal = media::Asset::refusalOfURL(url)) {
         // Only http and https streams are played; anything else fails as a load would,
         // with the media layer's refusal beneath saying why.
-        QXLog(kModule, staticClass(), 2, "Unsupported media URL: %@", rt::Value(url));
+        QXLog(kCoreLogModule, staticClass(), 2, "Unsupported media URL: %@", rt::Value(url));
         rt::Dictionary info;
         info.set(rt::Value(rt::Error::LocalizedDescriptionKey), rt::Value("The media URL is not an http or https URL"));
         info.set(rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(refusal));
@@ -266,36 +266,36 @@ void CPMediaPlayer::notification(const rt::Ref<fnd::Notification>& note) {
         auto movieState = moviePlayer_->playbackState();
         switch (movieState) {
             case QXMoviePlaybackState::Stopped:
-                QXLog(kModule, staticClass(), 5, "playback:stopped");
+                QXLog(kCoreLogModule, staticClass(), 5, "playback:stopped");
                 changeState(CPPlayerState::Stopped, nullptr);
                 break;
             case QXMoviePlaybackState::Buffering:
-                QXLog(kModule, staticClass(), 5, "playback:buffering");
+                QXLog(kCoreLogModule, staticClass(), 5, "playback:buffering");
                 changeState(CPPlayerState::Buffering, nullptr);
                 break;
             case QXMoviePlaybackState::Ready:
-                QXLog(kModule, staticClass(), 5, "playback:ready");
+                QXLog(kCoreLogModule, staticClass(), 5, "playback:ready");
                 changeState(CPPlayerState::Ready, nullptr);
                 break;
             case QXMoviePlaybackState::Playing:
-                QXLog(kModule, staticClass(), 5, "playback:playing");
+                QXLog(kCoreLogModule, staticClass(), 5, "playback:playing");
                 changeState(CPPlayerState::Playing, nullptr);
                 break;
             case QXMoviePlaybackState::Paused:
-                QXLog(kModule, staticClass(), 5, "playback:paused");
+                QXLog(kCoreLogModule, staticClass(), 5, "playback:paused");
                 changeState(CPPlayerState::Paused, nullptr);
                 break;
             case QXMoviePlaybackState::Interrupted:
-                QXLog(kModule, staticClass(), 2, "playback:interrupted");
+                QXLog(kCoreLogModule, staticClass(), 2, "playback:interrupted");
                 changeState(CPPlayerState::Error,
                             playerError(CPMediaPlayerErrorCode::Other, "The playback was interrupted"));
                 break;
             case QXMoviePlaybackState::Error:
-                QXLog(kModule, staticClass(), 2, "playback:error");
+                QXLog(kCoreLogModule, staticClass(), 2, "playback:error");
                 changeState(CPPlayerState::Error, moviePlayer_->error());
                 break;
             case QXMoviePlaybackState::Stalled:
-                QXLog(kModule, staticClass(), 5, "playback:stalled");
+                QXLog(kCoreLogModule, staticClass(), 5, "playback:stalled");
                 changeState(CPPlayerState::Stalled, moviePlayer_->error());
                 break;
             default:
@@ -326,7 +326,7 @@ void CPMediaPlayer::changeState(CPPlayerState state, const rt::Ref<rt::Error>& e
         state = CPPlayerState::Stopped;
     }
     if (state == state_) return;
-    QXLog(kModule, staticClass(), 5, "CAPlayer state: %d error:%@", static_cast<int>(state), rt::Value(error));
+    QXLog(kCoreLogModule, staticClass(), 5, "CAPlayer state: %d error:%@", static_cast<int>(state), rt::Value(error));
     if (isLive()) {
         if (state == CPPlayerState::Playing) {
             lastPlaybackPeriodStart_ = now();
@@ -382,7 +382,7 @@ void CPMediaPlayer::startLoadingTimer() {
             auto p = weak.lock();
             if (!p) return;
             p->stop();
-            QXLog(kModule, staticClass(), 2, "Player timeouted");
+            QXLog(kCoreLogModule, staticClass(), 2, "Player timeouted");
             p->changeState(CPPlayerState::Error,
                            playerError(CPMediaPlayerErrorCode::LoadingFailed, "Loading timed out"));
         });

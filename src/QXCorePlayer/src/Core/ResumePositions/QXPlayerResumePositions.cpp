@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <mutex>
 #include <vector>
+#include "Core/CoreLogModule.h"
 
 namespace zid {
 
 namespace {
-constexpr const char* kModule = "ZIDoredider/QXCorePlayer/Core";
 std::mutex sharedMutex;
 rt::Ref<QXPlayerResumePositions>& shared() {
     static rt::Ref<QXPlayerResumePositions> positions;
@@ -123,7 +123,7 @@ void QXPlayerResumePositions::write() {
     ++writes_;
     // UserDefaults replaces its file atomically; a failed write stays pending there.
     if (!defaults_->setObject(all, kDefaultsKey))
-        QXLog(kModule, staticClass(), 3, "Resume positions not written: %@", defaults_->lastError());
+        QXLog(kCoreLogModule, staticClass(), 3, "Resume positions not written: %@", defaults_->lastError());
 }
 
 }  // namespace zid

@@ -1,13 +1,10 @@
 #include "Core/Trackers/CPLogPlaybackTracker.h"
+#include "Core/CoreLogModule.h"
 #include <QXFoundation/Log/QXLogger.h>
 
 namespace zid {
 
-namespace {
-constexpr const char* kModule = "ZIDoredider/QXCorePlayer/Core";
-}
-
-#define CP_LOG(...) QXLog(kModule, staticClass(), 5, __VA_ARGS__)
+#define CP_LOG(...) QXLog(kCoreLogModule, staticClass(), 5, __VA_ARGS__)
 
 void CPLogPlaybackTracker::onStart() { CP_LOG("onStart [%@]", rt::Value(source())); }
 void CPLogPlaybackTracker::onFinish() { CP_LOG("onFinish [%@]", rt::Value(source())); }

@@ -3,10 +3,9 @@
 
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
 
-namespace zid {
+#include "Core/CoreLogModule.h"
 
-/// The log module of the playback engine, which the CDN selection logs under.
-inline constexpr const char* kCoreLogModule = "ZIDoredider/QXCorePlayer/Core";
+namespace zid {
 
 /// A queue of the shared task manager named as given, at most 4 tasks at once.
 rt::Ref<AKOperationTaskQueue> cdnTaskQueue(const char* name);

@@ -8,12 +8,11 @@
 
 #include <algorithm>
 #include <vector>
+#include "Core/CoreLogModule.h"
 
 namespace zid {
 
 namespace {
-constexpr const char* kModule = "ZIDoredider/QXCorePlayer/Core";
-
 std::string eventText(const media::RemoteControlEvent& e) {
     return "<RemoteControlEvent type: " + std::to_string(static_cast<long long>(e.type)) +
            " subtype: " + std::to_string(static_cast<long long>(e.subtype)) + ">";
@@ -74,7 +73,7 @@ void QXPlayerView::setPlayer(const rt::Ref<media::Player>& player) {
 }
 
 void QXPlayerView::remoteControlReceivedWithEvent(const media::RemoteControlEvent& event) {
-    QXLog(kModule, staticClass(), 6, "Remote control event: %@", eventText(event));
+    QXLog(kCoreLogModule, staticClass(), 6, "Remote control event: %@", eventText(event));
     auto owner = delegate_.lock();
     if (auto* delegate = dynamic_cast<QXPlayerViewRemoteControlDelegate*>(owner.get()))
         delegate->playerViewDidReceiveRemoteControlEvent(*this, event);

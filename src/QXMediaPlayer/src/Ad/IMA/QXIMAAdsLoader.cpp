@@ -1,11 +1,10 @@
 #include <QXFoundation/Log/QXLogger.h>
 #include <QXMediaPlayer/Ad/IMA/QXIMAAdsLoader.h>
+#include "Ad/AdLogModule.h"
 
 namespace zid {
 
 namespace {
-constexpr const char* kModule = "ZIDoredider/QXMediaPlayer/Ad";
-
 rt::Ref<QXIMAAdsLoader>& sharedSlot() {
     static rt::Ref<QXIMAAdsLoader> shared;
     return shared;
@@ -82,7 +81,7 @@ void QXIMAAdsLoader::adsLoaderAdsLoadedWithData(ima::AdsLoader& loader, const rt
     if (!answersCurrent(loader, data->adsRequest())) {
         // Its requester heard of a time-out long ago (or asked a loader no longer in use):
         // nobody will ever start these ads.
-        QXLog(kModule, staticClass(), 3, "Dropping ads loaded for a request no longer waiting: %@",
+        QXLog(kAdLogModule, staticClass(), 3, "Dropping ads loaded for a request no longer waiting: %@",
               rt::Value(data->adsRequest()->adTagUrl()));
         if (data->adsManager()) data->adsManager()->destroy();
         return;
@@ -96,7 +95,7 @@ void QXIMAAdsLoader::adsLoaderAdsLoadedWithData(ima::AdsLoader& loader, const rt
 void QXIMAAdsLoader::adsLoaderFailedWithErrorData(ima::AdsLoader& loader,
                                                   const rt::Ref<ima::AdLoadingErrorData>& data) {
     if (!answersCurrent(loader, data->adsRequest())) {
-        QXLog(kModule, staticClass(), 3, "Dropping a late ad error for a request no longer waiting: %@",
+        QXLog(kAdLogModule, staticClass(), 3, "Dropping a late ad error for a request no longer waiting: %@",
               rt::Value(data->adsRequest()->adTagUrl()));
         return;
     }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include "Ad/AdLogModule.h"
 
 namespace zid {
 
@@ -13,7 +14,6 @@ const char* const QXIMAAdPlayingErrorDomain = "IMA_AdPlayingErrorDomain";
 const char* const QXIMAErrorDomain = "IMA_ErrorDomain";
 
 namespace {
-constexpr const char* kModule = "ZIDoredider/QXMediaPlayer/Ad";
 constexpr unsigned kFlexibleWidthAndHeight = ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight;
 
 std::string parameterText(const rt::Value& value) { return value.isString() ? value.string() : value.description(); }
@@ -151,7 +151,7 @@ void QXIMAPlayer::suspend() {
 
 void QXIMAPlayer::resume() {
     if (suspendStates_.empty()) {
-        QXLog(kModule, staticClass(), 3, "resume without a matching suspend: ignored");
+        QXLog(kAdLogModule, staticClass(), 3, "resume without a matching suspend: ignored");
         return;
     }
     if (popState()->played() && adsManager_) adsManager_->resume();

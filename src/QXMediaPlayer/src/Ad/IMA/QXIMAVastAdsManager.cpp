@@ -10,7 +10,7 @@
 namespace zid {
 
 namespace {
-constexpr unsigned kFlexibleWidthAndHeight = ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight;
+constexpr unsigned kAdsManagerFlexibleSize = ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight;
 constexpr double kProgressInterval = 0.25;
 // An ad standing this close to its end for kEndGrace seconds has ended.
 constexpr double kEndTolerance = 0.25;
@@ -99,7 +99,7 @@ void QXIMAVastAdsManager::start() {
     prepare();
     auto container = container_.lock();
     playerView_ = rt::make<QXPlayerView>(container ? container->bounds() : ui::Rect());
-    playerView_->setAutoresizingMask(kFlexibleWidthAndHeight);
+    playerView_->setAutoresizingMask(kAdsManagerFlexibleSize);
     playerView_->setPlayer(player_);
     if (container) container->addSubview(playerView_);
 

@@ -3,14 +3,13 @@
 #include "Ad/VAST/VASTUrlPolicy.h"
 #include "Ad/VAST/VASTVersionParser.h"
 #include "Ad/VAST/VASTXmlDocument.h"
+#include "Ad/AdLogModule.h"
 
 #include <QXFoundation/Log/QXLogger.h>
 
 namespace zid {
 
 namespace {
-
-constexpr const char* kModule = "ZIDoredider/QXMediaPlayer/Ad";
 
 std::optional<VASTAdList> readDocument(std::string_view document, const std::vector<const rt::Class*>& parsers) {
     VASTXmlDocument xml;
@@ -51,7 +50,7 @@ void VASTParser::keepRequestableUrls(VASTAdList& ads) const {
     VASTUrlPolicy policy(maxUrlsPerEvent);
     policy.apply(ads);
     std::string report = policy.report();
-    if (!report.empty()) QXLog(kModule, staticClass(), 3, "VAST document: %@", report);
+    if (!report.empty()) QXLog(kAdLogModule, staticClass(), 3, "VAST document: %@", report);
 }
 
 }  // namespace zid

@@ -11,7 +11,7 @@ std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
-std::string trimmed(std::string_view text) {
+std::string trimmedField(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) return {};
     const auto last = text.find_last_not_of(" \t");
@@ -35,7 +35,7 @@ std::string HTTPURLResponse::header(std::string_view name) const {
 
 std::string HTTPURLResponse::MIMEType() const {
     const std::string type = header("Content-Type");
-    return lower(trimmed(std::string_view(type).substr(0, type.find(';'))));
+    return lower(trimmedField(std::string_view(type).substr(0, type.find(';'))));
 }
 
 std::string HTTPURLResponse::textEncodingName() const {
@@ -45,10 +45,10 @@ std::string HTTPURLResponse::textEncodingName() const {
         const auto semicolon = rest.find(';');
         if (semicolon == std::string_view::npos) return {};
         rest.remove_prefix(semicolon + 1);
-        std::string parameter = trimmed(rest.substr(0, rest.find(';')));
+        std::string parameter = trimmedField(rest.substr(0, rest.find(';')));
         const auto equals = parameter.find('=');
-        if (equals != std::string::npos && lower(trimmed(std::string_view(parameter).substr(0, equals))) == "charset") {
-            std::string value = trimmed(std::string_view(parameter).substr(equals + 1));
+        if (equals != std::string::npos && lower(trimmedField(std::string_view(parameter).substr(0, equals))) == "charset") {
+            std::string value = trimmedField(std::string_view(parameter).substr(equals + 1));
             if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
             return lower(value);
         }

@@ -4,6 +4,7 @@
 #include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
 #include "Core/MediaPlayer/MoviePlayerController/QXMediaLayerSelectionOption.h"
 #include "Core/MediaPlayer/MoviePlayerController/QXProgressWatchdog.h"
+#include "Core/CoreLogModule.h"
 #include <QXCorePlayer/Core/ResumePositions/QXPlayerResumePositions.h>
 #include <QXCorePlayer/Core/View/QXPlayerDebugConsoleView.h>
 #include <QXFoundation/Lists/ArrayList.h>
@@ -24,8 +25,6 @@
 namespace zid {
 
 namespace {
-constexpr const char* kModule = "ZIDoredider/QXCorePlayer/Core";
-
 rt::Ref<rt::Error> controllerError(QXMoviePlayerControllerErrorCode code, const std::string& description,
                                    const rt::Ref<rt::Error>& underlying = nullptr) {
     rt::Dictionary info;
@@ -97,7 +96,7 @@ const std::vector<std::string>& QXMoviePlayerController::asynchronousLoadingKeys
 }
 
 void QXMoviePlayerController::didInitialize() {
-    QXLog(kModule, staticClass(), 5, "initWithContentURL:%@", contentURL_);
+    QXLog(kCoreLogModule, staticClass(), 5, "initWithContentURL:%@", contentURL_);
     // The creation values go through their setters so the now-playing information sees them.
     auto title = std::exchange(title_, {});
     auto artist = std::exchange(artist_, {});
@@ -237,7 +236,7 @@ void QXMoviePlayerController::presentationSizeChanged() {
     sizeTold_ = size;
     rt::kvoSet(this, "videoSize", videoSize_, CPVideoSize{size.width, size.height});
     setAudioOnly(currentStreamIsAudioOnly());
-    QXLog(kModule, staticClass(), 5, "videosize: %@", std::to_string(size.width) + " x " + std::to_string(size.height));
+    QXLog(kCoreLogModule, staticClass(), 5, "videosize: %@", std::to_string(size.width) + " x " + std::to_string(size.height));
 }
 
 // ---- states ------------------------------------------------------------------------
@@ -291,7 +290,7 @@ void QXMoviePlayerController::watchProgress(bool playing) {
     progressWatchdog_ = std::make_unique<QXProgressWatchdog>(limit, std::move(probe), [weak, limit](double position) {
         auto self = weak.lock();
         if (!self) return;
-        QXLog(kModule, staticClass(), 2, "the picture stood still at %@ s while playing", std::to_string(position));
+        QXLog(kCoreLogModule, staticClass(), 2, "the picture stood still at %@ s while playing", std::to_string(position));
         auto cause = media::makeMediaError(
             media::MediaErrorCode::EngineFailed,
             rt::format("The picture stood still at %.2f s for %.0f s while playing.", position, limit));
@@ -302,7 +301,7 @@ void QXMoviePlayerController::watchProgress(bool playing) {
 
 void QXMoviePlayerController::setLoadState(long state) {
     if (state == loadState_) return;
-    QXLog(kModule, staticClass(), 5, " QXMoviePlayerController load state: %d", state);
+    QXLog(kCoreLogModule, staticClass(), 5, " QXMoviePlayerController load state: %d", state);
     rt::kvoSet(this, "loadState", loadState_, state);
     post(QXMoviePlayerLoadStateDidChangeNotification);
 }
@@ -324,7 +323,7 @@ void QXMoviePlayerController::setResumeFromLastPosition(bool v) {
 // ---- preparation -------------------------------------------------------------------
 
 void QXMoviePlayerController::prepareToPlay() {
-    QXLog(kModule, staticClass(), 5, "%@", "prepareToPlay");
+    QXLog(kCoreLogModule, staticClass(), 5, "%@", "prepareToPlay");
     if (preparing_) return;
     rt::kvoSet(this, "error", error_, rt::Ref<rt::Error>());
     setPlaybackState(QXMoviePlaybackState::Buffering);
@@ -349,12 +348,12 @@ void QXMoviePlayerController::cancelLoading() {
 void QXMoviePlayerController::prepareToPlayAsset(const rt::Ref<media::Asset>& asset, unsigned generation) {
     if (generation != loadGeneration_ || asset != loadingAsset_) return;  // stopped, failed or re-pointed since
     loadingAsset_ = nullptr;
-    QXLog(kModule, staticClass(), 5, "%@", "prepareToPlayAsset:");
+    QXLog(kCoreLogModule, staticClass(), 5, "%@", "prepareToPlayAsset:");
     for (const auto& key : asynchronousLoadingKeys()) {
         rt::Ref<rt::Error> keyError;
         auto status = asset->statusOfValueForKey(key, &keyError);
         if (status == media::KeyValueStatus::Loaded) continue;
-        if (status == media::KeyValueStatus::Failed) QXLog(kModule, staticClass(), 5, "AVKeyValueStatusFailed");
+        if (status == media::KeyValueStatus::Failed) QXLog(kCoreLogModule, staticClass(), 5, "AVKeyValueStatusFailed");
         failedWithError(controllerError(QXMoviePlayerControllerErrorCode::LoadingFailed,
                                         "The media's \"" + key + "\" could not be loaded", keyError));
         return;
@@ -512,7 +511,7 @@ void QXMoviePlayerController::setInitialPlaybackTime(double s) { rt::kvoSet(this
 void QXMoviePlayerController::setEndPlaybackTime(double s) { rt::kvoSet(this, "endPlaybackTime", endPlaybackTime_, s); }
 
 void QXMoviePlayerController::setCurrentPlaybackTime(double seconds) {
-    QXLog(kModule, staticClass(), 5, "%@", "setCurrentPlaybackTime:");
+    QXLog(kCoreLogModule, staticClass(), 5, "%@", "setCurrentPlaybackTime:");
     if (playbackState_ == QXMoviePlaybackState::Stopped || playbackState_ == QXMoviePlaybackState::Buffering ||
         !player_) {
         setInitialPlaybackTime(seconds);
@@ -729,7 +728,7 @@ void QXMoviePlayerController::playerViewDidReceiveRemoteControlEvent(QXPlayerVie
 // ---- debug console -----------------------------------------------------------------
 
 void QXMoviePlayerController::showDebugConsole() {
-    QXLog(kModule, staticClass(), 5, "%@", "showDebugConsole");
+    QXLog(kCoreLogModule, staticClass(), 5, "%@", "showDebugConsole");
     if (debugConsole_) return;
     auto console = rt::make<QXPlayerDebugConsoleView>(selfAs<QXMoviePlayerController>());
     console->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
@@ -743,7 +742,7 @@ void QXMoviePlayerController::showDebugConsole() {
 }
 
 void QXMoviePlayerController::hideDebugConsole() {
-    QXLog(kModule, staticClass(), 5, "%@", "hideDebugConsole");
+    QXLog(kCoreLogModule, staticClass(), 5, "%@", "hideDebugConsole");
     auto console = debugConsole_;
     if (!console) return;
     auto b = playerView_->bounds();

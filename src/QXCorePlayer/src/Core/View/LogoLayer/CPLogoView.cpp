@@ -1,4 +1,5 @@
 #include "CPLogoView.h"
+#include "Core/CoreLogModule.h"
 
 #include <QXCorePlayer/Core/View/LogoLayer/CPLogoLayer.h>
 #include <QXFoundation/Listening/IListenable.h>
@@ -16,8 +17,6 @@
 namespace zid {
 
 namespace {
-
-constexpr const char* kModule = "ZIDoredider/QXCorePlayer/Core";
 
 std::string lowercaseScheme(const std::string& url) {
     auto colon = url.find(':');
@@ -94,7 +93,7 @@ void CPLogoView::updateLogoWithUrl(const std::optional<std::string>& url) {
 
 void CPLogoView::loadImageFromUrl(const std::string& url) {
     if (!isFetchableImageURL(url)) {
-        QXLog(kModule, CPLogoView::staticClass(), 3, "Logo image not loaded: only http and https addresses are fetched, not %@",
+        QXLog(kCoreLogModule, CPLogoView::staticClass(), 3, "Logo image not loaded: only http and https addresses are fetched, not %@",
               url);
         return;
     }
@@ -109,7 +108,7 @@ void CPLogoView::loadImageFromUrl(const std::string& url) {
             if (auto self = weak.lock()) self->setImage(image);
         },
         [weak, url](const rt::Ref<fnd::URLRequest>&, const rt::Ref<rt::Error>& error) {
-            QXLog(kModule, CPLogoView::staticClass(), 2, "Logo image at %@ not loaded: %@", url,
+            QXLog(kCoreLogModule, CPLogoView::staticClass(), 2, "Logo image at %@ not loaded: %@", url,
                   error ? error->localizedDescription() : std::string("no reason given"));
             if (auto self = weak.lock()) self->setImage(nullptr);
         });

@@ -19,7 +19,7 @@ namespace zid {
 
 namespace {
 
-const ui::Rect kMadeFrame(0, 0, 100, 100);
+const ui::Rect kAdViewMadeFrame(0, 0, 100, 100);
 
 
 void styleLabel(ui::Label& label) {
@@ -45,7 +45,7 @@ struct CPPlayerAdView::Design {
 
 rt::Ref<CPPlayerAdView> CPPlayerAdView::controlForMediaSource(const rt::Ref<ICPMediaSource>& source,
                                                               const rt::Ref<ICPMediaPlayer>& player) {
-    return rt::make<CPPlayerAdView>(source, player, kMadeFrame);
+    return rt::make<CPPlayerAdView>(source, player, kAdViewMadeFrame);
 }
 
 CPPlayerAdView::~CPPlayerAdView() {
