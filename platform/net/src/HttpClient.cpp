@@ -385,16 +385,14 @@ struct HttpClient::Impl : std::enable_shared_from_this<HttpClient::Impl> {
     }
 
     // An answer handed to a loop is often followed within microseconds by the request it
-    // leads to (a wrapper's document, the next tracking hit): look for it, and for the
-    // sockets, a little while before sleeping, since waking a sleeping thread costs more.
+    // leads to (a wrapper's document, the next tracking hit): look for it a little while
+    // before sleeping, since waking a sleeping thread costs more. Only the queue is looked
+    // at: polling the multi handle here would take a wake-up (a cancel, the shutdown)
+    // that the sleep after it must see.
     void awaitFollowUp() {
         auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(kFollowUpSpinMicroseconds);
-        while (!hasIncoming.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < until) {
-            int ready = 0;
-            curl_multi_poll(multi, nullptr, 0, 0, &ready);
-            if (ready > 0) return;
+        while (!hasIncoming.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < until)
             std::this_thread::yield();
-        }
     }
     static constexpr int kFollowUpSpinMicroseconds = 50;
 
