@@ -68,8 +68,9 @@ protected:
         ad.mediaFiles = {{"video/x-flv", peer.url("/media/ad.flv")}, {"video/mp4", mediaUrl}};
         peer.script("/tag", {AdServerPeer::Answer::vast(AdServerPeer::inlineVast(ad))});
     }
-    void play(rt::Dictionary metadata = {}) {
-        player = rt::make<QXIMAPlayer>(ui::Rect{0, 0, 320, 180}, peer.url("/tag"), std::move(metadata));
+    void play(rt::Dictionary metadata = {}) { playTag(peer.url("/tag"), std::move(metadata)); }
+    void playTag(const std::string& tag, rt::Dictionary metadata = {}) {
+        player = rt::make<QXIMAPlayer>(ui::Rect{0, 0, 320, 180}, tag, std::move(metadata));
         player->setDelegate(delegate);
         player->start();
     }
@@ -136,6 +137,25 @@ TEST_F(IMAVastBackendTest, LoadFailuresAreLoadingErrors) {
         EXPECT_FALSE(delegate->errors[0]->localizedDescription().empty());
     }
     EXPECT_EQ(std::count(delegate->log.begin(), delegate->log.end(), "pause content"), 0);
+}
+
+TEST_F(IMAVastBackendTest, TagsThatCannotBeFetchedAreServerFailures) {
+    // Nothing listens on port 1; a tag in another scheme is never requested; a wrapper
+    // whose wrapped document is missing fails like its own fetch would.
+    peer.script("/wrapper", {AdServerPeer::Answer::vast(AdServerPeer::wrapperVast(peer.url("/gone"), {}, {}))});
+    peer.script("/gone", {AdServerPeer::Answer::withStatus(404)});
+    for (const std::string& tag : {std::string("http://127.0.0.1:1/tag"), std::string("ftp://127.0.0.1/tag"),
+                                   peer.url("/wrapper")}) {
+        delegate->errors.clear();
+        playTag(tag);
+        ASSERT_TRUE(waitUntil([&] { return !delegate->errors.empty(); }, 15)) << tag;
+        EXPECT_EQ(delegate->errors[0]->domain(), "IMA_AdLoadingErrorDomain") << tag;
+        EXPECT_EQ(delegate->errors[0]->code(), ima::kAdErrorServerFailed) << delegate->errors[0]->localizedDescription();
+        EXPECT_FALSE(delegate->errors[0]->localizedDescription().empty());
+    }
+    EXPECT_EQ(peer.requestCount("/gone"), 1);
+    EXPECT_EQ(std::count(delegate->log.begin(), delegate->log.end(), "pause content"), 0);
+    EXPECT_FALSE(player->adsManager());
 }
 
 TEST_F(IMAVastBackendTest, AMediaFailureIsAPlayingErrorAndTheContentResumes) {

@@ -178,6 +178,13 @@ TEST(VASTXmlPolicy, RefusesWhatIsNotWellFormed) {
         "<VAST version=\"2.0\"><Ad></VAST>",                          // mismatched
         "<VAST version=\"2.0\"><Ad a=\"<\"/></VAST>",                 // "<" in a value
         "<VAST version=\"2.0\"><Ad>&#0;</Ad></VAST>",                 // a reference to NUL
+        // What markup passes over whole is checked like text, and long runs like short ones.
+        "<VAST version=\"2.0\"><Ad><![CDATA[\x01]]></Ad></VAST>",
+        "<VAST version=\"2.0\"><Ad a=\"\x7F\x1B\"/></VAST>",
+        "<VAST version=\"2.0\"><!-- \xC3\x28 --></VAST>",
+        "<VAST version=\"2.0\"><Ad a=\"http://a.example/long/path?b=1<\"/></VAST>",
+        "<VAST version=\"2.0\"><Ad>http://a.example/long/path?b=1&c=2</Ad></VAST>",
+        "<VAST version=\"2.0\"><Ad>http://a.example/long/path?b=\xED\xA0\x80</Ad></VAST>",  // a surrogate
         "",
     };
     for (const char* text : refused) {
@@ -191,6 +198,10 @@ TEST(VASTXmlPolicy, RefusesWhatIsNotWellFormed) {
         << fine.error();
     EXPECT_EQ(std::string(fine.root().attribute("a").value()), "&AA");
     EXPECT_EQ(VASTXmlDocument::textOf(fine.root()), "<x>&");
+    EXPECT_TRUE(fine.load("<r a=\"http://a.example/long/\xC3\xA9?b=1&amp;c='2'\"><![CDATA[\xE2\x82\xAC & <]]>"
+                          "\t\xF0\x9F\x98\x80 http://a.example/long/path?b=1&amp;c=2</r>"))
+        << fine.error();
+    EXPECT_EQ(std::string(fine.root().attribute("a").value()), "http://a.example/long/\xC3\xA9?b=1&c='2'");
 }
 
 TEST(VASTXmlPolicy, JoinsTextAroundCDATAAndComments) {

@@ -144,6 +144,72 @@ TEST_F(ScriptedBackendTest, ALoadedManagerNobodyReceivesIsDestroyed) {
     EXPECT_TRUE(backend->requests()[0]->manager->isDestroyed());
 }
 
+TEST_F(ScriptedBackendTest, ScriptedErrorsAreReportedInTheirPlaceAndTheScriptGoesOn) {
+    ScriptedAnswer answer = ScriptedAnswer::ad(0.1, 4);
+    answer.onInitialize.push_back(ScriptedStep::errorAt(0.5, AdErrorType::Loading, 1009, "late preload"));
+    answer.onStart.push_back(ScriptedStep::errorAt(1, AdErrorType::Playing, 405, "stalled"));
+    auto manager = loadOne(answer);
+    advance(0.5);
+    EXPECT_EQ(listener->log, (std::vector<std::string>{"error 1009"}));
+    manager->start();
+    advance(4);
+    EXPECT_EQ(listener->log,
+              (std::vector<std::string>{"error 1009", "pause content", "STARTED", "FIRST_QUARTILE", "error 405",
+                                        "MIDPOINT", "THIRD_QUARTILE", "COMPLETE", "resume content",
+                                        "ALL_ADS_COMPLETED"}));
+}
+
+TEST_F(ScriptedBackendTest, CallsOutOfTurnReportNothing) {
+    auto manager = loadOne(ScriptedAnswer::ad(0.1, 8));
+    manager->pause();   // not started
+    manager->resume();  // not paused
+    manager->skip();    // not started
+    advance(1);
+    EXPECT_TRUE(listener->log.empty());
+    manager->start();
+    advance(1);
+    manager->resume();  // playing, not paused
+    advance(0);
+    EXPECT_EQ(listener->log, (std::vector<std::string>{"pause content", "STARTED"}));
+    manager->destroy();
+
+    // Destroyed before its initialise steps are due, a manager never reports them, and a
+    // destroyed manager neither starts nor reports.
+    ScriptedAnswer late = ScriptedAnswer::ad(0.1, 8);
+    late.onInitialize = {ScriptedStep::eventAt(2, AdEventType::Loaded)};
+    auto other = loadOne(late);
+    other->destroy();
+    other->start();
+    other->skip();
+    advance(20);
+    EXPECT_TRUE(listener->log.empty());
+    EXPECT_FALSE(other->adPlaybackInfo()->isPlaying());
+    EXPECT_EQ(std::dynamic_pointer_cast<ScriptedAdsManager>(other)->calls(),
+              (std::vector<std::string>{"initialize", "destroy", "start", "skip"}));
+}
+
+TEST_F(ScriptedBackendTest, TheDefaultAnswerServesEveryRequestNoneWasQueuedFor) {
+    backend->setDefaultAnswer(ScriptedAnswer::failure(0.2, AdErrorType::Loading, 1003, "timed out"));
+    backend->queueAnswer(ScriptedAnswer::ad(0.1));
+    for (int i = 0; i < 3; ++i) loader->requestAdsWithRequest(request());
+    advance(0.2);
+    EXPECT_EQ(listener->loaded.size(), 1u);
+    EXPECT_EQ(listener->log, (std::vector<std::string>{"loaded", "failed 1003", "failed 1003"}));
+    ASSERT_EQ(backend->requests().size(), 3u);
+    EXPECT_TRUE(backend->requests()[0]->manager);
+    EXPECT_FALSE(backend->requests()[1]->manager) << "a failed request gets no manager";
+    EXPECT_TRUE(backend->requests()[2]->answered);
+}
+
+TEST_F(ScriptedBackendTest, AFailureNobodyReceivesIsDropped) {
+    backend->queueAnswer(ScriptedAnswer::failure(1, AdErrorType::Loading, 1002, std::nullopt));
+    loader->requestAdsWithRequest(request());
+    listener = nullptr;
+    advance(1);
+    EXPECT_TRUE(backend->requests()[0]->answered);
+    EXPECT_FALSE(backend->requests()[0]->manager);
+}
+
 TEST(AdsLayerWithoutBackend, RequestsFailAndNoClassIsFound) {
     ima::installBackend(nullptr);
     EXPECT_EQ(ima::sdkClassNamed("AdsManager"), nullptr);

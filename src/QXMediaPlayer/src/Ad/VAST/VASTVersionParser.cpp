@@ -24,10 +24,6 @@ std::int32_t VASTVersionParser::leadingInt32(std::string_view text) {
     return static_cast<std::int32_t>(std::min<std::int64_t>(value, limit - 1));
 }
 
-bool VASTVersionParser::isNamed(pugi::xml_node node, const char* name) {
-    return node.type() == pugi::node_element && std::strcmp(node.name(), name) == 0;
-}
-
 pugi::xml_node VASTVersionParser::firstElementChild(pugi::xml_node node) {
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
         if (child.type() == pugi::node_element) return child;
@@ -67,7 +63,11 @@ void VASTVersionParser::evaluateTrackingEvent(pugi::xml_node element, VASTUrlMap
 }
 
 VASTUrlMap VASTVersionParser::emptyVideoClicks() {
-    return {{kVastClient_ClickThroughTag, {}}, {kVastClient_ClickTrackingTag, {}}, {kVastClient_CustomClicksTag, {}}};
+    // Emplaced in key order: an initializer list would copy each entry once more.
+    VASTUrlMap clicks;
+    for (const std::string* key : {&kVastClient_ClickThroughTag, &kVastClient_ClickTrackingTag, &kVastClient_CustomClicksTag})
+        clicks.emplace_hint(clicks.end(), *key, VASTUrlSet());
+    return clicks;
 }
 
 std::vector<rt::Ref<VASTMediaFile>> VASTVersionParser::evaluateMediaFiles(pugi::xml_node element) const {
@@ -78,31 +78,31 @@ std::vector<rt::Ref<VASTMediaFile>> VASTVersionParser::evaluateMediaFiles(pugi::
         auto file = rt::make<VASTMediaFile>();
         file->url = mediaFileUrl(child);
         auto flag = [](const char* value, bool& into) {
-            if (std::strcmp(value, "true") == 0) into = true;
-            else if (std::strcmp(value, "false") == 0) into = false;
+            if (sameText(value, "true")) into = true;
+            else if (sameText(value, "false")) into = false;
         };
         // One walk over the attributes; a repeated name cannot occur (the XML policy).
         for (pugi::xml_attribute a = child.first_attribute(); a; a = a.next_attribute()) {
             const char* name = a.name();
             const char* value = a.value();
-            if (std::strcmp(name, "id") == 0) {
+            if (sameText(name, "id")) {
                 file->identification = value;
-            } else if (std::strcmp(name, "delivery") == 0) {
-                if (std::strcmp(value, "streaming") == 0) file->delivery = VASTDelivery::Streaming;
-                else if (std::strcmp(value, "progressive") == 0) file->delivery = VASTDelivery::Progressive;
-            } else if (std::strcmp(name, "type") == 0) {
+            } else if (sameText(name, "delivery")) {
+                if (sameText(value, "streaming")) file->delivery = VASTDelivery::Streaming;
+                else if (sameText(value, "progressive")) file->delivery = VASTDelivery::Progressive;
+            } else if (sameText(name, "type")) {
                 file->type = value;
-            } else if (std::strcmp(name, "bitrate") == 0) {
+            } else if (sameText(name, "bitrate")) {
                 file->bitrate = leadingInt32(value);
-            } else if (std::strcmp(name, "width") == 0) {
+            } else if (sameText(name, "width")) {
                 file->width = leadingInt32(value);
-            } else if (std::strcmp(name, "height") == 0) {
+            } else if (sameText(name, "height")) {
                 file->height = leadingInt32(value);
-            } else if (std::strcmp(name, "apiFramework") == 0) {
+            } else if (sameText(name, "apiFramework")) {
                 file->apiFramework = value;
-            } else if (std::strcmp(name, "scalable") == 0) {
+            } else if (sameText(name, "scalable")) {
                 flag(value, file->scalable);
-            } else if (std::strcmp(name, "maintainAspectRatio") == 0) {
+            } else if (sameText(name, "maintainAspectRatio")) {
                 flag(value, file->maintainAspectRatio);
             }
         }

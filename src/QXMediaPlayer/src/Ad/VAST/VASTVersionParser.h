@@ -22,7 +22,15 @@ public:
     /// The leading decimal integer of the text (after blanks and a sign), saturated to
     /// 32 bits; 0 when the text does not start with a number.
     static std::int32_t leadingInt32(std::string_view text);
-    static bool isNamed(pugi::xml_node node, const char* name);
+    /// True when the node is an element of that name. Called for every child the
+    /// readers look at, so inline and without a call out to strcmp.
+    static bool isNamed(pugi::xml_node node, const char* name) {
+        return node.type() == pugi::node_element && sameText(node.name(), name);
+    }
+    static bool sameText(const char* a, const char* b) {
+        while (*a && *a == *b) ++a, ++b;
+        return *a == *b;
+    }
     /// The first child that is an element, whatever its name.
     static pugi::xml_node firstElementChild(pugi::xml_node node);
 

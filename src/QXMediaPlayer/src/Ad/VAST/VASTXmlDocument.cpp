@@ -30,8 +30,10 @@ bool isXmlChar(unsigned long c) {
 // The length of the reference starting at text[at] == '&' (through its ';'), or 0 when
 // it is not one of the predefined entities or a reference to a legal character.
 std::size_t referenceLength(std::string_view text, std::size_t at) {
-    std::size_t semi = text.find(';', at + 1);
-    if (semi == std::string_view::npos || semi - at > 12) return 0;
+    // A reference is short: look for its ";" in the next twelve bytes only.
+    std::size_t semi = at + 1, last = std::min(text.size(), at + 13);
+    while (semi < last && text[semi] != ';') ++semi;
+    if (semi >= last) return 0;
     std::string_view name = text.substr(at + 1, semi - at - 1);
     if (name == "amp" || name == "lt" || name == "gt" || name == "quot" || name == "apos") return semi - at + 1;
     if (name.size() < 2 || name[0] != '#') return 0;
@@ -74,8 +76,9 @@ bool VASTXmlDocument::load(std::string_view text) {
 
 namespace {
 
-// Byte classes of the scan: plain bytes pass in text, the rest need a look.
-enum : unsigned char { kPlain = 0, kControl, kLess, kAmp, kHigh };
+// Byte classes of the byte check: control bytes are refused, bytes of 0x80 and above
+// start a UTF-8 sequence.
+enum : unsigned char { kPlain = 0, kControl, kHigh };
 
 struct ByteClasses {
     unsigned char of[256];
@@ -83,8 +86,6 @@ struct ByteClasses {
         for (int c = 0; c < 256; ++c) of[c] = kPlain;
         for (int c = 0; c < 0x20; ++c) of[c] = kControl;
         of[static_cast<unsigned char>('\t')] = of[static_cast<unsigned char>('\n')] = of[static_cast<unsigned char>('\r')] = kPlain;
-        of[static_cast<unsigned char>('<')] = kLess;
-        of[static_cast<unsigned char>('&')] = kAmp;
         for (int c = 0x80; c < 256; ++c) of[c] = kHigh;
     }
 };
@@ -117,35 +118,44 @@ struct NameBytes {
     }
 };
 const NameBytes kNameBytes;
-// The index of the first byte at or after i that text content cannot pass as it is
-// (below 0x20 other than tab, line feed and carriage return; "<"; "&"; 0x80 and above),
-// sixteen bytes at a time.
-template <bool stopAtMarkup> std::size_t skipBytes(const unsigned char* bytes, std::size_t i, std::size_t n) {
+
+// The index of the first byte at or after i that is a control byte (below 0x20 other
+// than tab, line feed and carriage return) or 0x80 and above, sixteen bytes at a time.
+std::size_t skipAscii(const unsigned char* bytes, std::size_t i, std::size_t n) {
 #if defined(__SSE2__)
-    const __m128i space = _mm_set1_epi8(0x20), lt = _mm_set1_epi8('<'), amp = _mm_set1_epi8('&');
+    const __m128i space = _mm_set1_epi8(0x20);
     const __m128i tab = _mm_set1_epi8('\t'), lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
     while (i + 16 <= n) {
         __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
         // Signed: bytes of 0x80 and above read as negative, so they are "below" 0x20 too.
         __m128i low = _mm_cmplt_epi8(b, space);
         __m128i blank = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, tab), _mm_cmpeq_epi8(b, lf)), _mm_cmpeq_epi8(b, cr));
-        __m128i stop = _mm_andnot_si128(blank, low);
-        if constexpr (stopAtMarkup) stop = _mm_or_si128(stop, _mm_or_si128(_mm_cmpeq_epi8(b, lt), _mm_cmpeq_epi8(b, amp)));
-        int mask = _mm_movemask_epi8(stop);
+        int mask = _mm_movemask_epi8(_mm_andnot_si128(blank, low));
         if (mask) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
         i += 16;
     }
 #endif
-    if constexpr (stopAtMarkup) {
-        while (i < n && kClasses.of[bytes[i]] == kPlain) ++i;
-    } else {
-        while (i < n && (kClasses.of[bytes[i]] == kPlain || kClasses.of[bytes[i]] == kLess || kClasses.of[bytes[i]] == kAmp)) ++i;
-    }
+    while (i < n && kClasses.of[bytes[i]] != kControl && kClasses.of[bytes[i]] != kHigh) ++i;
     return i;
 }
-std::size_t skipPlain(const unsigned char* bytes, std::size_t i, std::size_t n) { return skipBytes<true>(bytes, i, n); }
-// Stops only at control bytes and bytes of 0x80 and above.
-std::size_t skipRaw(const unsigned char* bytes, std::size_t i, std::size_t n) { return skipBytes<false>(bytes, i, n); }
+
+// The index of the first of the bytes a, b or c at or after i (n when none is).
+std::size_t findAny(const unsigned char* bytes, std::size_t i, std::size_t n, char a, char b, char c) {
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c);
+    while (i + 16 <= n) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)), _mm_cmpeq_epi8(v, vc));
+        int mask = _mm_movemask_epi8(hit);
+        if (mask) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        i += 16;
+    }
+#endif
+    while (i < n && bytes[i] != static_cast<unsigned char>(a) && bytes[i] != static_cast<unsigned char>(b) &&
+           bytes[i] != static_cast<unsigned char>(c))
+        ++i;
+    return i;
+}
 
 bool isNameByte(char c) { return kNameBytes.of[static_cast<unsigned char>(c)]; }
 
@@ -176,11 +186,25 @@ private:
     std::unique_ptr<std::unordered_set<std::string_view>> many_;
 };
 
-// One pass over the raw text for what pugixml lets through: encoding, control
-// characters, DOCTYPE, references, text or a second element beside the root, "<" in
-// attribute values, repeated attributes and the nesting depth (counted here, so a
-// hostile document is refused before any tree is built). Each step returns false with
-// the reason in error.
+// The bytes alone: no control character and valid UTF-8, the ASCII runs sixteen bytes
+// at a time. Every byte the markup scan below passes over has been through this.
+const char* byteError(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = bytes + text.size();
+    for (std::size_t i = 0; (i = skipAscii(bytes, i, text.size())) < text.size();) {
+        if (kClasses.of[bytes[i]] == kControl) return "the document holds a control character";
+        std::size_t length = utf8SequenceLength(bytes + i, end);
+        if (!length) return "the document is not valid UTF-8";
+        i += length;
+    }
+    return nullptr;
+}
+
+// The markup of the text, once its bytes are known good: DOCTYPE, references, text or
+// a second element beside the root, "<" in attribute values, repeated attributes and
+// the nesting depth (counted here, so a hostile document is refused before any tree is
+// built). Text runs and attribute values are crossed to their next "<" or "&" sixteen
+// bytes at a time. Each step returns false with the reason in error.
 class PolicyScan {
 public:
     explicit PolicyScan(std::string_view text)
@@ -194,10 +218,7 @@ private:
         error = std::move(why);
         return false;
     }
-    // A byte of text content that is not plain ASCII: a control byte, a UTF-8
-    // sequence or a reference; i_ moves past it.
-    bool textByte(unsigned char cls);
-    bool utf8At(std::size_t& at);
+    bool reference(std::size_t& at);
     bool markup();
     // Markup that is skipped whole up to its terminator: a comment, CDATA, a
     // processing instruction.
@@ -206,8 +227,6 @@ private:
     bool startTag();
     bool attribute(std::size_t& j, AttributeNames& names);
     bool attributeValue(std::size_t& j);
-    // The bytes markup passes over whole: no control byte, valid UTF-8.
-    bool checkRaw(std::size_t from, std::size_t to);
 
     std::string_view text_;
     const unsigned char* bytes_;
@@ -219,17 +238,15 @@ private:
 
 bool PolicyScan::run() {
     while (i_ < n_) {
-        unsigned char cls = kClasses.of[bytes_[i_]];
-        if (cls == kPlain) {
-            if (depth_ > 0) {
-                i_ = skipPlain(bytes_, i_, n_);
-            } else {
-                if (!isBlank(text_[i_])) return refuse("text outside the root element");
-                ++i_;
-            }
-        } else if (cls == kLess) {
-            if (!markup()) return false;
-        } else if (!textByte(cls)) {
+        if (depth_ > 0) {
+            i_ = findAny(bytes_, i_, n_, '<', '&', '<');
+            if (i_ >= n_) break;
+            if (text_[i_] == '&' ? !reference(i_) : !markup()) return false;
+        } else if (isBlank(text_[i_])) {
+            ++i_;
+        } else if (text_[i_] != '<') {
+            return refuse("text outside the root element");
+        } else if (!markup()) {
             return false;
         }
     }
@@ -237,49 +254,16 @@ bool PolicyScan::run() {
     return true;
 }
 
-bool PolicyScan::utf8At(std::size_t& at) {
-    std::size_t length = utf8SequenceLength(bytes_ + at, bytes_ + n_);
-    if (!length) return refuse("the document is not valid UTF-8");
-    at += length;
-    return true;
-}
-
-bool PolicyScan::textByte(unsigned char cls) {
-    if (cls == kControl) return refuse("the document holds a control character");
-    if (cls == kHigh) {
-        std::size_t at = i_;
-        if (!utf8At(at)) return false;
-        if (depth_ == 0) return refuse("text outside the root element");
-        i_ = at;
-        return true;
-    }
-    // '&'
-    if (depth_ == 0) return refuse("text outside the root element");
-    std::size_t length = referenceLength(text_, i_);
+bool PolicyScan::reference(std::size_t& at) {
+    std::size_t length = referenceLength(text_, at);
     if (!length) return refuse("an undeclared or bare \"&\" reference");
-    i_ += length;
-    return true;
-}
-
-bool PolicyScan::checkRaw(std::size_t from, std::size_t to) {
-    for (std::size_t k = from; k < to;) {
-        k = skipRaw(bytes_, k, to);
-        if (k >= to) break;
-        unsigned char cls = kClasses.of[bytes_[k]];
-        if (cls == kControl) return refuse("the document holds a control character");
-        if (cls == kHigh) {
-            if (!utf8At(k)) return false;
-        } else {
-            ++k;
-        }
-    }
+    at += length;
     return true;
 }
 
 bool PolicyScan::skippedSection(std::size_t contentFrom, std::string_view terminator, const char* unterminated) {
     std::size_t close = text_.find(terminator, contentFrom);
     if (close == std::string_view::npos) return refuse(unterminated);
-    if (!checkRaw(contentFrom, close)) return false;
     i_ = close + terminator.size();
     return true;
 }
@@ -302,9 +286,10 @@ bool PolicyScan::markup() {
 }
 
 bool PolicyScan::endTag() {
-    std::size_t close = text_.find('>', i_ + 2);
-    if (close == std::string_view::npos || depth_ == 0) return refuse("an unmatched end tag");
-    if (!checkRaw(i_ + 2, close)) return false;
+    // An end tag is short: a byte loop finds its ">" sooner than a call out.
+    std::size_t close = i_ + 2;
+    while (close < n_ && text_[close] != '>') ++close;
+    if (close >= n_ || depth_ == 0) return refuse("an unmatched end tag");
     --depth_;
     i_ = close + 1;
     return true;
@@ -316,7 +301,6 @@ bool PolicyScan::startTag() {
     std::size_t j = i_ + 1;
     while (j < n_ && isNameByte(text_[j])) ++j;  // the element's name
     if (j == i_ + 1) return refuse("a malformed start tag");
-    if (!checkRaw(i_ + 1, j)) return false;
     AttributeNames names;
     bool selfClosing = false;
     for (;;) {
@@ -343,7 +327,6 @@ bool PolicyScan::attribute(std::size_t& j, AttributeNames& names) {
     std::size_t nameStart = j;
     while (j < n_ && isNameByte(text_[j])) ++j;
     if (j == nameStart) return refuse("a malformed start tag");
-    if (!checkRaw(nameStart, j)) return false;
     if (!names.add(text_.substr(nameStart, j - nameStart))) return refuse("a repeated attribute on an element");
     while (j < n_ && isBlank(text_[j])) ++j;
     if (j >= n_ || text_[j] != '=') return refuse("an attribute without a value");
@@ -355,24 +338,13 @@ bool PolicyScan::attribute(std::size_t& j, AttributeNames& names) {
 
 bool PolicyScan::attributeValue(std::size_t& j) {
     char quote = text_[j++];
-    while (j < n_ && text_[j] != quote) {
-        unsigned char cls = kClasses.of[bytes_[j]];
-        if (cls == kPlain) {
-            ++j;
-            while (j < n_ && text_[j] != quote && kClasses.of[bytes_[j]] == kPlain) ++j;
-        } else if (cls == kLess) {
-            return refuse("\"<\" inside an attribute value");
-        } else if (cls == kAmp) {
-            std::size_t length = referenceLength(text_, j);
-            if (!length) return refuse("an undeclared or bare \"&\" reference");
-            j += length;
-        } else if (cls == kControl) {
-            return refuse("the document holds a control character");
-        } else if (!utf8At(j)) {
-            return false;
-        }
+    for (;;) {
+        j = findAny(bytes_, j, n_, quote, '<', '&');
+        if (j >= n_) return refuse("an unterminated attribute value");
+        if (text_[j] == quote) break;
+        if (text_[j] == '<') return refuse("\"<\" inside an attribute value");
+        if (!reference(j)) return false;
     }
-    if (j >= n_) return refuse("an unterminated attribute value");
     ++j;
     return true;
 }
@@ -382,6 +354,7 @@ bool PolicyScan::attributeValue(std::size_t& j) {
 bool VASTXmlDocument::checkText(std::string_view text) {
     if (text.size() > kMaxBytes)
         return fail("the document is larger than " + std::to_string(kMaxBytes) + " bytes");
+    if (const char* why = byteError(text)) return fail(why);
     PolicyScan scan(text);
     if (!scan.run()) return fail(std::move(scan.error));
     return true;
