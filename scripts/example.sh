@@ -2,8 +2,11 @@
 # The host's view, as CI checks it: installs the already-built default build tree into a
 # scratch prefix, builds examples/player and examples/host-tour against that prefix alone
 # (find_package and the public headers, no path into the build tree), installs them
-# there, plays the loopback HLS origin's recording to its end with the player and takes
-# the host tour over the origin's live stream and its recording with renditions.
+# there, checks that the package asks a host for no private development package and that
+# nothing installed names the checkout, moves the prefix, and with the checkout hidden
+# plays the loopback HLS origin's recording to its end with the player (its texts, icons
+# and engine traced to the moved prefix) and takes the host tour over the origin's live
+# stream and its recording with renditions.
 #   scripts/example.sh [build-dir]     (default: build/default, built beforehand)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,6 +38,62 @@ cmake -S examples/host-tour -B "$work/build-tour" -G Ninja -DCMAKE_BUILD_TYPE=Re
 cmake --build "$work/build-tour"
 cmake --install "$work/build-tour" >/dev/null
 
+# A player host is asked for no development package: the package's files name no system
+# library's package or CMake target (runtime library names only), and the host's compile
+# line holds the package's include folder and nothing else.
+# CMake: no find_package of another package (Threads is CMake's own), no pkg-config, no
+# target of another package (a private library is a runtime library's name).
+config="$prefix/lib/cmake/Zidoredider"
+code="$(cat "$config"/*.cmake | sed 's/#.*//')"
+if echo "$code" | grep -E 'find_package|pkg_check_modules|find_dependency\((\s*[^T ]|\s*T[^h])' ||
+   echo "$code" | grep -oE '[A-Za-z_0-9]+::' | grep -v -E '(^|_)(Zidoredider|Threads)::$'; then
+  echo "example: the package configuration asks a host for another package (above)" >&2
+  exit 1
+fi
+# pkg-config: the only package a component requires is the package itself.
+if grep -E -n '^Requires(\.private)?:' "$prefix"/lib/pkgconfig/*.pc | grep -v -E 'Requires: zidoredider = [0-9.]+$'; then
+  echo "example: the package's .pc files require another package (above)" >&2
+  exit 1
+fi
+includes="$(ninja -C "$work/build-tour" -t commands zid_host_tour | grep -m1 -- ' -c ' | grep -oE -- ' -(I|isystem) ?[^ ]+' || true)"
+if [[ "$(echo "$includes" | grep -c .)" -ne 1 ]]; then
+  echo "example: a host's compile line should name the package's include folder only; it names:" >&2
+  echo "$includes" >&2
+  exit 1
+fi
+pc_includes="$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags zidoredider-window | grep -oE -- '-I[^ ]+' | sort -u)"
+if [[ "$(echo "$pc_includes" | grep -c .)" -ne 1 ]]; then
+  echo "example: pkg-config gives a host more than the package's include folder: $pc_includes" >&2
+  exit 1
+fi
+echo "example: a host compiles with one include folder: $(echo $includes)"
+
+# The installed build names no checkout: no path of this checkout or of its build folder in
+# the installed libraries or the engine's program.
+checkout="$(pwd -P)"
+build_abs="$(cd "$build" && pwd -P)"
+for file in "$prefix"/lib/*.a "$prefix"/libexec/zidoredider/*; do
+  if strings -a "$file" | grep -F -e "$checkout" -e "$build_abs"; then
+    echo "example: $file names the checkout or the build folder (above)" >&2
+    exit 1
+  fi
+done
+
+# Relocatable: the prefix moves, and every host below runs from its new place with the
+# checkout out of sight (a mount namespace lays an empty folder over it).
+moved="$work/moved"
+mv "$prefix" "$moved"
+prefix="$moved"
+if ! unshare -m --propagation private true 2>/dev/null; then
+  echo "example: cannot make a mount namespace here (unshare -m) to hide the checkout" >&2
+  exit 1
+fi
+hidden() {
+  # The build folder first: it may lie inside the checkout.
+  unshare -m --propagation private sh -c 'mount -t tmpfs none "$1" && mount -t tmpfs none "$2" && cd "$3" && shift 3 && exec "$@"' \
+    hidden "$build_abs" "$checkout" "$work" "$@"
+}
+
 "$origin_tool" >"$work/origin.txt" &
 origin_pid=$!
 url=""
@@ -46,11 +105,37 @@ for _ in $(seq 1 600); do
 done
 [[ -n "$url" ]] || { echo "example: the HLS origin did not say its URL" >&2; exit 1; }
 
-# Null outputs, and the player's stored state in the scratch folder.
-ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" "$prefix/bin/zid_example_player" "$url" --timeout 120
+# Traced runs of the installed player: what it read under the moved prefix, and that it
+# looked for nothing in the checkout.
+resources="$prefix/share/zidoredider"
+traced() {
+  local trace="$1"; shift
+  hidden strace -f -qq -e trace=%file -o "$trace" "$@"
+}
+check_trace() {
+  local trace="$1"; shift
+  if grep -F -e "$checkout" -e "$build_abs" "$trace" | head -5 | grep .; then
+    echo "example: the installed player looked into the checkout (above)" >&2
+    exit 1
+  fi
+  for what in "$@"; do
+    if ! grep -E "\"$resources/[^\"]*$what\"" "$trace" | grep -v -q ENOENT; then
+      echo "example: the installed player read no $what from $resources" >&2
+      exit 1
+    fi
+  done
+}
+# Null outputs, and the player's stored state in the scratch folder: its texts, icons and
+# engine come from the moved prefix.
+ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" \
+  traced "$work/files.txt" "$prefix/bin/zid_example_player" "$url" --timeout 120
+check_trace "$work/files.txt" 'Localizable\.strings' '\.png'
+grep -q "execve(\"$prefix/libexec/zidoredider/zid_media_engine\"" "$work/files.txt" ||
+  { echo "example: the installed player did not start the engine under $prefix/libexec" >&2; exit 1; }
+echo "example: the moved install read $(grep -cE "\"$resources/.*(strings|png)\"" "$work/files.txt") resource files from $resources, none from the checkout"
 # The tour: the live stream, then the recording's master playlist (alternative audio and
 # subtitles), headless.
-ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" "$prefix/bin/zid_host_tour" \
+ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" hidden "$prefix/bin/zid_host_tour" \
   --live "$(awk '$1 == "live" { print $2 }' "$work/origin.txt")" --recording "${url%muxed/index.m3u8}master.m3u8"
 
 # In a desktop window: the live channel to its first picture, read back from the X
@@ -66,8 +151,10 @@ if [[ -z "${DISPLAY:-}" ]]; then
 fi
 live="$(awk '$1 == "live" { print $2 }' "$work/origin.txt")"
 shot="$work/first-picture.png"
-ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" "$prefix/bin/zid_example_player" "$live" --timeout 60 \
-  --window --screenshot "$shot"
+# Its text is laid out in the pinned fonts of the moved prefix.
+ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" traced "$work/window-files.txt" \
+  "$prefix/bin/zid_example_player" "$live" --timeout 60 --window --screenshot "$shot"
+check_trace "$work/window-files.txt" 'fonts/fonts\.conf'
 # The picture shows the frame: the test pattern's colours, not an empty black window.
 stats="$(ffprobe -v error -f lavfi -i "movie=$shot,signalstats" \
          -show_entries frame_tags=lavfi.signalstats.YAVG,lavfi.signalstats.YMAX -of default=nw=1:nk=1)"
