@@ -68,6 +68,35 @@ if [[ "$(echo "$pc_includes" | grep -c .)" -ne 1 ]]; then
 fi
 echo "example: a host compiles with one include folder: $(echo $includes)"
 
+# The web engine is a component a host asks for: a host that links Zidoredider::Web has
+# it, one that links the player alone has none (and no GTK on its link line). A package
+# built without WebKitGTK has no Web component, and nothing to check here.
+if [[ -f "$prefix/lib/pkgconfig/zidoredider-web.pc" ]]; then
+mkdir -p "$work/web-check"
+cat >"$work/web-check/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.25)
+project(ZidorediderWebCheck LANGUAGES CXX)
+find_package(Zidoredider 0.1 REQUIRED COMPONENTS Player Web)
+file(WRITE ${CMAKE_BINARY_DIR}/check.cpp "#include <web/WebEngine.h>\nint main() { return web::isRealEngineAvailable() ? 0 : 1; }\n")
+add_executable(with_web ${CMAKE_BINARY_DIR}/check.cpp)
+target_link_libraries(with_web PRIVATE Zidoredider::Web)
+add_executable(without_web ${CMAKE_BINARY_DIR}/check.cpp)
+target_link_libraries(without_web PRIVATE Zidoredider::Player)
+CMAKE
+cmake -S "$work/web-check" -B "$work/web-check/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/web-check/build" >/dev/null
+"$work/web-check/build/with_web" || { echo "example: a host linking Zidoredider::Web has no web engine" >&2; exit 1; }
+if "$work/web-check/build/without_web"; then
+  echo "example: a host linking Zidoredider::Player alone has the web engine" >&2
+  exit 1
+fi
+if ldd "$work/web-check/build/without_web" | grep -E 'libwebkit|libgtk'; then
+  echo "example: a host without the Web component links GTK (above)" >&2
+  exit 1
+fi
+echo "example: the web engine comes with the Web component only"
+fi
+
 # The installed build names no checkout: no path of this checkout or of its build folder in
 # the installed libraries or the engine's program.
 checkout="$(pwd -P)"
@@ -125,18 +154,19 @@ check_trace() {
     fi
   done
 }
-# Null outputs, and the player's stored state in the scratch folder: its texts, icons and
-# engine come from the moved prefix.
+# Null outputs, and the player's stored state in the scratch folder: its texts and engine
+# come from the moved prefix.
 ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" \
   traced "$work/files.txt" "$prefix/bin/zid_example_player" "$url" --timeout 120
-check_trace "$work/files.txt" 'Localizable\.strings' '\.png'
+check_trace "$work/files.txt" 'Localizable\.strings'
 grep -q "execve(\"$prefix/libexec/zidoredider/zid_media_engine\"" "$work/files.txt" ||
   { echo "example: the installed player did not start the engine under $prefix/libexec" >&2; exit 1; }
-echo "example: the moved install read $(grep -cE "\"$resources/.*(strings|png)\"" "$work/files.txt") resource files from $resources, none from the checkout"
 # The tour: the live stream, then the recording's master playlist (alternative audio and
-# subtitles), headless.
-ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" hidden "$prefix/bin/zid_host_tour" \
+# subtitles), headless. The toolbar items it makes draw the icons of the moved prefix.
+ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" traced "$work/tour-files.txt" "$prefix/bin/zid_host_tour" \
   --live "$(awk '$1 == "live" { print $2 }' "$work/origin.txt")" --recording "${url%muxed/index.m3u8}master.m3u8"
+check_trace "$work/tour-files.txt" '\.png' 'Localizable\.strings'
+echo "example: the moved install read $(cat "$work/files.txt" "$work/tour-files.txt" | grep -cE "\"$resources/.*(strings|png)\"") resource files from $resources, none from the checkout"
 
 # In a desktop window: the live channel to its first picture, read back from the X
 # server. Without a display this part is left out, unless ZID_REQUIRE_DISPLAY=1 (CI,
