@@ -5,8 +5,8 @@
 # there, checks that the package asks a host for no private development package and that
 # nothing installed names the checkout, moves the prefix, and with the checkout hidden
 # plays the loopback HLS origin's recording to its end with the player (its texts, icons
-# and engine traced to the moved prefix) and takes the host tour over the origin's live
-# stream and its recording with renditions.
+# and engine traced to the moved prefix) and takes the host tour over a channel and a
+# recording with renditions that a loopback media server announces by identifier.
 #   scripts/example.sh [build-dir]     (default: build/default, built beforehand)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -141,14 +141,19 @@ traced() {
   local trace="$1"; shift
   hidden strace -f -qq -e trace=%file -o "$trace" "$@"
 }
+# Whole-file greps: a reader that stops at its first match (grep -q, head) would end the
+# grep before it with SIGPIPE, which pipefail reads as a failed check.
 check_trace() {
   local trace="$1"; shift
-  if grep -F -e "$checkout" -e "$build_abs" "$trace" | head -5 | grep .; then
+  local looked
+  looked="$(grep -F -e "$checkout" -e "$build_abs" "$trace" || true)"
+  if [[ -n "$looked" ]]; then
+    echo "$looked" | sed -n 1,5p
     echo "example: the installed player looked into the checkout (above)" >&2
     exit 1
   fi
   for what in "$@"; do
-    if ! grep -E "\"$resources/[^\"]*$what\"" "$trace" | grep -v -q ENOENT; then
+    if [[ "$(grep -E "\"$resources/[^\"]*$what\"" "$trace" | grep -vc ENOENT || true)" -eq 0 ]]; then
       echo "example: the installed player read no $what from $resources" >&2
       exit 1
     fi
@@ -161,10 +166,53 @@ ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" \
 check_trace "$work/files.txt" 'Localizable\.strings'
 grep -q "execve(\"$prefix/libexec/zidoredider/zid_media_engine\"" "$work/files.txt" ||
   { echo "example: the installed player did not start the engine under $prefix/libexec" >&2; exit 1; }
-# The tour: the live stream, then the recording's master playlist (alternative audio and
-# subtitles), headless. The toolbar items it makes draw the icons of the moved prefix.
-ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" traced "$work/tour-files.txt" "$prefix/bin/zid_host_tour" \
-  --live "$(awk '$1 == "live" { print $2 }' "$work/origin.txt")" --recording "${url%muxed/index.m3u8}master.m3u8"
+# The tour, as a host of its own media server runs it: a channel and a recorded video by
+# identifier (the recording's master playlist, with alternative audio and subtitles),
+# headless. The players dial wss://r<n>-<cluster>.media.test:443 with n drawn at random,
+# so the tour runs in a network namespace of its own where the media server listens on
+# 127.0.0.1:443 and answers DNS for media.test (a private resolv.conf names 127.0.0.1);
+# the tour trusts the server's test authority through its --trust file, as a host
+# trusts its own authority. The HLS origin runs in the namespace too. The toolbar items
+# the tour makes draw the icons of the moved prefix.
+media_server_tool="$build/tools/media_server/zid_media_server"
+[[ -x "$media_server_tool" ]] || { echo "example: $media_server_tool is missing; build the tree first" >&2; exit 1; }
+tour_by_identifier() {
+  local servers=()
+  trap 'for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done' EXIT
+  ip link set lo up
+  echo "nameserver 127.0.0.1" >"$work/resolv.conf"
+  mount --bind "$work/resolv.conf" /etc/resolv.conf
+  "$origin_tool" >"$work/tour-origin.txt" &
+  servers+=($!)
+  local live="" master=""
+  for _ in $(seq 1 600); do
+    live="$(awk '$1 == "live" { print $2 }' "$work/tour-origin.txt")"
+    [[ -n "$live" ]] && break
+    sleep 0.1
+  done
+  [[ -n "$live" ]] || { echo "example: the tour's HLS origin did not say its URLs" >&2; return 1; }
+  master="$(awk '$1 == "recording" { print $2 }' "$work/tour-origin.txt")"
+  master="${master%muxed/index.m3u8}master.m3u8"
+  "$media_server_tool" --port 443 --name-server --trust-out "$work/media-server-authority.pem" \
+    --announce tour-channel "$live" --announce tour-video "$master" >"$work/media-server.txt" &
+  servers+=($!)
+  for _ in $(seq 1 100); do
+    grep -q '^media-server 443$' "$work/media-server.txt" && break
+    kill -0 "${servers[1]}" 2>/dev/null || { echo "example: the media server did not start" >&2; return 1; }
+    sleep 0.1
+  done
+  grep -q '^media-server 443$' "$work/media-server.txt" || { echo "example: the media server did not start" >&2; return 1; }
+  ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" traced "$work/tour-files.txt" "$prefix/bin/zid_host_tour" \
+    --media-server media.test --trust "$work/media-server-authority.pem" --channel tour-channel --video tour-video \
+    | tee "$work/tour.txt"
+}
+export -f tour_by_identifier hidden traced
+export work prefix origin_tool media_server_tool build_abs checkout
+unshare -n -m --propagation private bash -c 'set -euo pipefail; tour_by_identifier' ||
+  { echo "example: the host tour by identifier failed" >&2; exit 1; }
+for played in 'live channel tour-channel of media.test' 'recording video tour-video of media.test' 'tour: every step passed'; do
+  grep -qx "$played" "$work/tour.txt" || { echo "example: the tour did not say \"$played\"" >&2; exit 1; }
+done
 check_trace "$work/tour-files.txt" '\.png' 'Localizable\.strings'
 echo "example: the moved install read $(cat "$work/files.txt" "$work/tour-files.txt" | grep -cE "\"$resources/.*(strings|png)\"") resource files from $resources, none from the checkout"
 
