@@ -11,7 +11,6 @@
 // It writes the test authority's certificate to the --trust-out file, prints
 // "media-server <port>", then serves until SIGINT or SIGTERM.
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -24,6 +23,7 @@
 
 #include <peers/LoopbackNameServer.h>
 #include <peers/MediaServerPeer.h>
+#include <peers/StopSignals.h>
 
 namespace {
 
@@ -58,12 +58,7 @@ int main(int argc, char** argv) {
                              "[--announce <id> <stream url>]...\n", argv[0]);
         return 2;
     }
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    // Blocked before the servers' threads start, so only sigwait below receives them.
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    peers::StopSignals stopSignals;  // before the servers' threads start
     try {
         if (!options->trustOut.empty()) {
             std::ofstream pem(options->trustOut);
@@ -78,8 +73,7 @@ int main(int argc, char** argv) {
         if (options->nameServer) names.start();
         std::printf("media-server %u\n", server.port());
         std::fflush(stdout);
-        int received = 0;
-        sigwait(&stopSignals, &received);
+        stopSignals.wait();
         names.stop();
         server.stop();
     } catch (const std::exception& e) {

@@ -36,7 +36,6 @@ struct MediaServerFrame {
 struct MediaServerRule {
     std::string cmd;
     std::string messageCmd;
-    std::string media;
     /// Frames sent back on the same connection, each `after` seconds after the client's
     /// frame. "$requestId" and "$subchannelId" in a frame are replaced by the values of
     /// the client's frame (or, for a subscribe, by the subchannel the server assigned).
@@ -45,6 +44,7 @@ struct MediaServerRule {
     bool alsoDefault = false;
     /// Used once, then forgotten.
     bool once = false;
+    std::string media;
 };
 
 /// The service domain the loopback media server answers for: clients reach
