@@ -6,7 +6,8 @@
 # nothing installed names the checkout, moves the prefix, and with the checkout hidden
 # plays the loopback HLS origin's recording to its end with the player (its texts, icons
 # and engine traced to the moved prefix) and takes the host tour over a channel and a
-# recording with renditions that a loopback media server announces by identifier.
+# recording with renditions that a loopback media server announces by identifier, then
+# over the origin's URLs.
 #   scripts/example.sh [build-dir]     (default: build/default, built beforehand)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -214,6 +215,11 @@ for played in 'live channel tour-channel of media.test' 'recording video tour-vi
   grep -qx "$played" "$work/tour.txt" || { echo "example: the tour did not say \"$played\"" >&2; exit 1; }
 done
 check_trace "$work/tour-files.txt" '\.png' 'Localizable\.strings'
+# The same tour by URL (the host naming a live stream's kind), over the origin outside.
+ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" hidden "$prefix/bin/zid_host_tour" \
+  --live "$(awk '$1 == "live" { print $2 }' "$work/origin.txt")" --recording "${url%muxed/index.m3u8}master.m3u8" \
+  >"$work/tour-urls.txt" || { cat "$work/tour-urls.txt"; echo "example: the host tour by URL failed" >&2; exit 1; }
+echo "example: the tour by URL: $(tail -1 "$work/tour-urls.txt")"
 echo "example: the moved install read $(cat "$work/files.txt" "$work/tour-files.txt" | grep -cE "\"$resources/.*(strings|png)\"") resource files from $resources, none from the checkout"
 
 # In a desktop window: the live channel to its first picture, read back from the X
