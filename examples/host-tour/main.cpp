@@ -140,9 +140,13 @@ private:
     }
 
     void playLive() {
-        std::printf("live\n");
-        if (options_.mediaServer.empty()) player_->playURL(options_.live, zid::QXStreamKind::Live);
-        else player_->playChannel(options_.channel);
+        if (options_.mediaServer.empty()) {
+            std::printf("live %s\n", options_.live.c_str());
+            player_->playURL(options_.live, zid::QXStreamKind::Live);
+        } else {
+            std::printf("live channel %s of %s\n", options_.channel.c_str(), options_.mediaServer.c_str());
+            player_->playChannel(options_.channel);
+        }
         check(waitFor([&] { return player_->playerState() == QXPlayerState::Playing && player_->readyForDisplay(); }),
               "the live stream plays and shows its first picture");
         check(player_->isPlayingLiveStream(), "it is a live stream");
@@ -150,9 +154,13 @@ private:
     }
 
     void playRecording() {
-        std::printf("recording\n");
-        if (options_.mediaServer.empty()) player_->playURL(options_.recording);
-        else player_->playRecorded(options_.video);
+        if (options_.mediaServer.empty()) {
+            std::printf("recording %s\n", options_.recording.c_str());
+            player_->playURL(options_.recording);
+        } else {
+            std::printf("recording video %s of %s\n", options_.video.c_str(), options_.mediaServer.c_str());
+            player_->playRecorded(options_.video);
+        }
         check(waitFor([&] { return player_->playerState() == QXPlayerState::Playing && player_->duration() > 0; }),
               "the recording plays");
         check(!player_->isPlayingLiveStream(), "it is not live");

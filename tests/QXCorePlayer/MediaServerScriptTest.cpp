@@ -45,6 +45,32 @@ TEST_F(MediaServerScriptTest, AScenarioWrittenAsDataDrivesTheSubchannel) {
     EXPECT_EQ(frames[2].connection, 1u);
 }
 
+TEST_F(MediaServerScriptTest, AnnouncementsAnswerTheSubscribeOfTheirOwnMediaOnly) {
+    // One server announcing a channel and a recording, as a host's own server does: each
+    // subscribe hears its own stream, whichever comes first.
+    peer->loadScript(peers::mediaServerAnnouncement("http://127.0.0.1:1/live.m3u8", "channel-1"));
+    peer->loadScript(peers::mediaServerAnnouncement("http://127.0.0.1:1/vod.m3u8", "video-1"));
+    auto service = makeService();
+    EventLog video, channel, other;
+    service->subscribe(makeSubscription("video-1", video, "video"));
+    service->subscribe(makeSubscription("channel-1", channel));
+    service->subscribe(makeSubscription("channel-2", other));
+    ASSERT_TRUE(waitFor([&] {
+        return video.count(QXVexaSubscriptionEvent::Message) == 2 && channel.count(QXVexaSubscriptionEvent::Message) == 2 &&
+               other.count(QXVexaSubscriptionEvent::Subscribed) == 1;
+    }));
+    auto streamOf = [](const EventLog& log) {
+        for (const auto& e : log.events)
+            if (e.event == QXVexaSubscriptionEvent::Message && e.message["args"][0].contains("stream"))
+                return e.message["args"][0]["stream"][0]["url"].get<std::string>();
+        return std::string();
+    };
+    EXPECT_EQ(streamOf(video), "http://127.0.0.1:1/vod.m3u8");
+    EXPECT_EQ(streamOf(channel), "http://127.0.0.1:1/live.m3u8");
+    settle();
+    EXPECT_EQ(other.count(QXVexaSubscriptionEvent::Message), 0u) << "no announcement for a media nobody announced";
+}
+
 TEST_F(MediaServerScriptTest, ScriptsThatCannotBeReadAreRefused) {
     EXPECT_THROW(peer->loadScript("{}"), std::invalid_argument);
     EXPECT_THROW(peer->loadScript(R"([{"send": []}])"), std::invalid_argument);

@@ -11,7 +11,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -350,19 +349,6 @@ std::string playAd(QXQuorvexPlayer& player, const Options& options, peers::AdSer
     return failure;
 }
 
-std::string announceScript(const std::string& url) {
-    // The broadcast began ten minutes ago.
-    std::string wentOnline = std::to_string(static_cast<long long>(std::time(nullptr)) - 600);
-    auto frame = [](const std::string& modules) {
-        return R"({"cmd":"subscribeMessage","args":[{"subchannelId":"$subchannelId","messageData":{"cmd":"moduleInfo","args":[)" +
-               modules + "]}}]}";
-    };
-    return R"([{"when":{"cmd":"subscribe"},"alsoDefault":true,"send":[{"frame":)" +
-           frame(R"({"stream":[{"name":"uhls","url":")" + url + R"("}]})") + R"(},{"frame":)" +
-           frame(R"({"meta":{"title":"Demo","wentOnlineInUnixTs":)" + wentOnline +
-                 R"(},"viewers":3,"clientRateLimit":{"deferred":2,"immediate":1}})") + "}]}]";
-}
-
 /// The snapshots' folder: the one asked for, or a new one under /tmp.
 bool makeOutputFolder(Options& options) {
     if (options.output.empty()) {
@@ -468,7 +454,7 @@ int main(int argc, char** argv) {
     }
     if (options->channel && !desktopWindowClosed()) {
         server.clearRules();
-        server.loadScript(announceScript(origin.url("/live/index.m3u8")));
+        server.loadScript(peers::mediaServerAnnouncement(origin.url("/live/index.m3u8")));
         server.clearFrames();
         say("playing channel demo-live");
         player->playChannel(std::string("demo-live"));
@@ -478,7 +464,7 @@ int main(int argc, char** argv) {
         // The channel's announcement would otherwise answer the recording's subscribe
         // first, and the recording would play the live stream.
         server.clearRules();
-        server.loadScript(announceScript(origin.url("/vod/muxed/index.m3u8")));
+        server.loadScript(peers::mediaServerAnnouncement(origin.url("/vod/muxed/index.m3u8")));
         server.clearFrames();
         say("playing recording demo-vod");
         player->playRecorded(std::string("demo-vod"));

@@ -4,28 +4,22 @@
 //
 //   zid_hls_origin            prints "recording <url>" and "live <url>", then serves
 
-#include <csignal>
 #include <cstdio>
 #include <exception>
 
 #include <peers/HlsFixtures.h>
 #include <peers/HlsOrigin.h>
+#include <peers/StopSignals.h>
 
 int main() {
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    // Blocked before the origin's threads start, so only sigwait below receives them.
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    peers::StopSignals stopSignals;  // before the servers' threads start
     try {
         peers::HlsOrigin origin(peers::HlsFixtures::ensureDefault());
         origin.start();
         std::printf("recording %s\nlive %s\n", origin.url("/vod/muxed/index.m3u8").c_str(),
                     origin.url("/live/index.m3u8").c_str());
         std::fflush(stdout);
-        int received = 0;
-        sigwait(&stopSignals, &received);
+        stopSignals.wait();
         origin.stop();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zid_hls_origin: %s\n", e.what());

@@ -10,17 +10,17 @@
 #include <fnd/Locale.h>
 #include <fnd/Paths.h>
 
-// Where the project's resource bundles live. The build passes both; the fallbacks keep
-// the platform layer usable when it is compiled on its own.
+// Where the resources sit under an installation prefix (the build passes the configured
+// data folder; the fallback keeps the platform layer usable when compiled on its own).
 #ifndef ZID_RESOURCE_INSTALL_SUBDIR
 #define ZID_RESOURCE_INSTALL_SUBDIR "share/zidoredider"
 #endif
-#ifndef ZID_RESOURCE_INSTALL_DIR
-#define ZID_RESOURCE_INSTALL_DIR "/usr/local/" ZID_RESOURCE_INSTALL_SUBDIR
-#endif
-#ifndef ZID_RESOURCE_SOURCE_DIR
-#define ZID_RESOURCE_SOURCE_DIR ""
-#endif
+
+namespace fnd {
+// Defined only in the build tree's own programs (tests, tools, the demo), which read the
+// checkout's resources without an install; nothing installed names the checkout.
+const char* buildTreeResourceDirectory() __attribute__((weak));
+}  // namespace fnd
 
 namespace fs = std::filesystem;
 
@@ -100,23 +100,18 @@ void Bundle::setMainBundlePath(std::string path) {
     mainPath() = std::move(path);
 }
 
-std::vector<std::string> Bundle::frameworkSearchDirectories() {
-    std::vector<std::string> dirs;
-    // The one setting that points a host at resources installed elsewhere.
-    if (const char* own = std::getenv("ZID_RESOURCE_DIR"); own && *own) dirs.emplace_back(own);
-    if (std::string exe = executableDirectory(); !exe.empty())
-        dirs.push_back(joinPath(joinPath(exe, ".."), ZID_RESOURCE_INSTALL_SUBDIR));
-    dirs.emplace_back(ZID_RESOURCE_INSTALL_DIR);
-    if (std::string_view(ZID_RESOURCE_SOURCE_DIR).size()) dirs.emplace_back(ZID_RESOURCE_SOURCE_DIR);
-    return dirs;
+std::string Bundle::resourceDirectory() {
+    // The one setting that points a program at resources installed elsewhere; when set,
+    // nothing else is looked at, so a wrong setting shows instead of being papered over.
+    if (const char* own = std::getenv("ZID_RESOURCE_DIR"); own && *own) return own;
+    if (buildTreeResourceDirectory) return buildTreeResourceDirectory();
+    std::string prefix = installationPrefix();
+    return prefix.empty() ? std::string() : joinPath(prefix, ZID_RESOURCE_INSTALL_SUBDIR);
 }
 
 std::vector<rt::Ref<Bundle>> Bundle::allFrameworks() {
     std::vector<rt::Ref<Bundle>> out;
-    for (const auto& dir : frameworkSearchDirectories()) {
-        auto bundle = bundleWithPath(dir);
-        if (bundle && std::find(out.begin(), out.end(), bundle) == out.end()) out.push_back(bundle);
-    }
+    if (auto bundle = bundleWithPath(resourceDirectory())) out.push_back(bundle);
     return out;
 }
 

@@ -1,6 +1,8 @@
 #include <fnd/Paths.h>
 
 #include <cstdlib>
+#include <dlfcn.h>
+#include <link.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -35,6 +37,24 @@ std::string executableDirectory() {
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return {};
     return exe.parent_path().string();
+}
+
+std::string installationPrefix() {
+    // The shared object this function was loaded from; the main program's entry has no
+    // name, and then the code was linked into the executable.
+    Dl_info info{};
+    link_map* object = nullptr;
+    std::string directory;
+    if (::dladdr1(reinterpret_cast<void*>(&installationPrefix), &info, reinterpret_cast<void**>(&object),
+                  RTLD_DL_LINKMAP) != 0 &&
+        object && object->l_name && *object->l_name) {
+        std::error_code ec;
+        auto library = std::filesystem::canonical(object->l_name, ec);
+        if (!ec) directory = library.parent_path().string();
+    }
+    if (directory.empty()) directory = executableDirectory();
+    if (directory.empty()) return {};
+    return std::filesystem::path(directory).parent_path().string();
 }
 
 std::string joinPath(std::string_view directory, std::string_view name) {

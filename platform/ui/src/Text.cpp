@@ -10,6 +10,7 @@
 #include <fontconfig/fontconfig.h>
 #include <pango/pangofc-fontmap.h>
 
+#include <fnd/Bundle.h>
 #include <fnd/Paths.h>
 
 #include "KeptText.h"
@@ -25,15 +26,9 @@ std::string findConfigurationFile() {
     namespace fs = std::filesystem;
     std::vector<std::string> candidates;
     if (const char* own = std::getenv("ZID_UI_FONTCONFIG_FILE")) candidates.emplace_back(own);
-    if (const char* resources = std::getenv("ZID_RESOURCE_DIR"); resources && *resources)
+    // The project's resource folder, wherever it is (fnd::Bundle decides for every resource).
+    if (std::string resources = fnd::Bundle::resourceDirectory(); !resources.empty())
         candidates.push_back(fnd::joinPath(resources, "fonts/fonts.conf"));
-    candidates.push_back(fnd::joinPath(fnd::executableDirectory(), "../share/zidoredider/fonts/fonts.conf"));
-#ifdef ZID_UI_FONTS_INSTALL_DIR
-    candidates.push_back(std::string(ZID_UI_FONTS_INSTALL_DIR) + "/fonts.conf");
-#endif
-#ifdef ZID_UI_FONTS_SOURCE_DIR
-    candidates.push_back(std::string(ZID_UI_FONTS_SOURCE_DIR) + "/fonts.conf");
-#endif
     for (const auto& c : candidates) {
         std::error_code ec;
         if (!c.empty() && fs::is_regular_file(c, ec)) return fs::weakly_canonical(c, ec).string();

@@ -5,7 +5,11 @@
 
 #include <web/RealWebEngine.h>
 
+#include "RealEngineEntry.h"
 #include "UnavailableWebEngine.h"
+
+// Present when the program links the real engine's library.
+extern "C" const web::detail::RealEngineEntry* zid_web_real_engine() __attribute__((weak));
 
 namespace web {
 
@@ -20,25 +24,27 @@ std::atomic<unsigned long> clearCount{0};
 
 }  // namespace
 
-#ifdef ZID_WEB_REAL_ENGINE
-namespace detail {
-void clearRealWebsiteData();
-}
-#else
 bool canStartRealEngine(rt::Ref<rt::Error>* error) {
+    if (zid_web_real_engine) return zid_web_real_engine()->canStart(error);
     if (error)
         *error = rt::Error::withDescription(kWebEngineErrorDomain, 2,
-                                            "This build has no web engine: install libwebkit2gtk-4.1-dev and "
-                                            "configure again.");
+                                            "This program has no web engine: link Zidoredider::Web "
+                                            "(find_package(Zidoredider COMPONENTS Web)), which a build "
+                                            "with libwebkit2gtk-4.1-dev installs.");
     return false;
 }
+
 std::unique_ptr<WebEngine> makeRealWebEngine(rt::Ref<rt::Error>* error) {
+    if (zid_web_real_engine) return zid_web_real_engine()->make(error);
     canStartRealEngine(error);
     return nullptr;
 }
-int pendingWebsiteDataClears() { return 0; }
-void setScriptTimeout(double) {}
-#endif
+
+int pendingWebsiteDataClears() { return zid_web_real_engine ? zid_web_real_engine()->pendingWebsiteDataClears() : 0; }
+
+void setScriptTimeout(double seconds) {
+    if (zid_web_real_engine) zid_web_real_engine()->setScriptTimeout(seconds);
+}
 
 WebEngineFactory setWebEngineFactory(WebEngineFactory factory) {
     std::lock_guard<std::mutex> lock(factoryMutex);
@@ -64,19 +70,11 @@ std::unique_ptr<WebEngine> makeWebEngine() {
                                                         : std::string("The web engine did not start."));
 }
 
-bool isRealEngineAvailable() {
-#ifdef ZID_WEB_REAL_ENGINE
-    return true;
-#else
-    return false;
-#endif
-}
+bool isRealEngineAvailable() { return zid_web_real_engine != nullptr; }
 
 void clearAllWebsiteData() {
     ++clearCount;
-#ifdef ZID_WEB_REAL_ENGINE
-    detail::clearRealWebsiteData();
-#endif
+    if (zid_web_real_engine) zid_web_real_engine()->clearWebsiteData();
 }
 
 unsigned long websiteDataClearCount() { return clearCount.load(); }

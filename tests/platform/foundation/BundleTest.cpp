@@ -140,6 +140,20 @@ TEST(BundleFrameworksTest, TheProjectsResourceDirectoryIsAFramework) {
     EXPECT_TRUE(found);
 }
 
+// A program pointed at its resources reads those and no others: a folder without the
+// bundles leaves the texts missing instead of quietly taking them from somewhere else.
+TEST(BundleFrameworksTest, TheResourceSettingIsTheOnlyPlaceLookedAt) {
+    zidtest::ScratchDirectory scratch;
+    ScopedEnv env;
+    env.set("ZID_RESOURCE_DIR", scratch.string().c_str());
+    EXPECT_EQ(fnd::Bundle::resourceDirectory(), scratch.string());
+    auto frameworks = fnd::Bundle::allFrameworks();
+    ASSERT_EQ(frameworks.size(), 1u);
+    EXPECT_FALSE(frameworks.front()->pathForResource("QXFoundation", "bundle"));
+    env.set("ZID_RESOURCE_DIR", "");
+    EXPECT_TRUE(fnd::Bundle::allFrameworks().front()->pathForResource("QXFoundation", "bundle"));
+}
+
 TEST(LocaleTest, PreferredLanguagesComeFromTheEnvironmentInOrder) {
     ScopedEnv env;
     env.set("LANGUAGE", "fr_CA:de::fr_CA");

@@ -35,14 +35,15 @@ public:
     /// executable's directory.
     static void setMainBundlePath(std::string path);
 
-    /// The directories holding this project's resource bundles, as bundles, in search
-    /// order: the directory named by ZID_RESOURCE_DIR when set (a host whose resources
-    /// live elsewhere), the installed data directory beside the executable (<exe>/../share/...),
-    /// the configured install prefix, then the source tree's resources (builds that run
-    /// from the build tree). Only directories that exist are listed.
+    /// The directory holding this project's resource bundles, as a bundle (none when it
+    /// does not exist): see resourceDirectory().
     static std::vector<rt::Ref<Bundle>> allFrameworks();
-    /// The candidate directories allFrameworks() looks at, existing or not.
-    static std::vector<std::string> frameworkSearchDirectories();
+    /// The directory of this project's resources (bundles, the pinned fonts), existing or
+    /// not: the one ZID_RESOURCE_DIR names when set, and then no other; else, in a
+    /// program of the build tree, the checkout's resources; else <prefix>/share/zidoredider
+    /// under the prefix the code is installed under (fnd::installationPrefix), so an
+    /// installed build reads its own resources wherever the prefix is moved.
+    static std::string resourceDirectory();
 
     const std::string& bundlePath() const { return path_; }
 

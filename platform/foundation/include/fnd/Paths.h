@@ -14,6 +14,12 @@ std::string temporaryDirectory();
 std::string documentsDirectory();
 /// The directory holding the running executable (empty when it cannot be told).
 std::string executableDirectory();
+/// The prefix this code is installed under, so an installed build finds what was
+/// installed beside it wherever the prefix was moved: the folder above the one holding
+/// the shared library the code is part of, or above the executable's folder when it is
+/// linked in statically (<prefix>/lib/libx.so and <prefix>/bin/host both give <prefix>).
+/// Empty when it cannot be told.
+std::string installationPrefix();
 
 /// Joins a directory and a name with exactly one "/" between them, whatever
 /// separators either side already carries. An empty name gives the directory with

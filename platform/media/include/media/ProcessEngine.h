@@ -17,9 +17,9 @@
 // anything else is stopped and its item failed.
 //
 // The process is the program zid_media_engine, found in this order: Options::enginePath;
-// the ZID_MEDIA_ENGINE environment variable; <executable's folder>/../libexec/zidoredider/
-// (an installed host in <prefix>/bin); beside the executable; the configured install
-// prefix's libexec/zidoredider/; the build tree's.
+// the ZID_MEDIA_ENGINE environment variable; in the build tree's own programs, the one
+// this build made; else <prefix>/libexec/zidoredider/ under the prefix the code is
+// installed under (fnd::installationPrefix), then beside the executable.
 
 #include <media/Engine.h>
 #include <media/GstEngine.h>

@@ -16,6 +16,10 @@
 
 namespace media {
 
+// Defined only in the build tree's own programs (tests, tools, the demo); nothing
+// installed names the build tree.
+const char* buildTreeEnginePath() __attribute__((weak));
+
 using namespace process;
 
 namespace {
@@ -90,13 +94,16 @@ std::string ProcessEngine::locateEngine(const Options& options) {
     if (!options.enginePath.empty()) return isExecutable(options.enginePath) ? options.enginePath : std::string();
     if (const char* named = std::getenv("ZID_MEDIA_ENGINE"); named && *named)
         return isExecutable(named) ? std::string(named) : std::string();
-    std::vector<std::string> candidates;
-    if (std::string exe = fnd::executableDirectory(); !exe.empty()) {
-        candidates.push_back(fnd::joinPath(fnd::joinPath(exe, "../" ZID_MEDIA_ENGINE_INSTALL_SUBDIR), kEngineProgram));
-        candidates.push_back(fnd::joinPath(exe, kEngineProgram));
+    // The build tree's own programs play with the engine this build made; installed ones
+    // find it under their installation prefix, wherever it was moved, or beside them.
+    if (buildTreeEnginePath) {
+        std::string built = buildTreeEnginePath();
+        return isExecutable(built) ? built : std::string();
     }
-    candidates.push_back(fnd::joinPath(ZID_MEDIA_ENGINE_INSTALL_DIR, kEngineProgram));
-    candidates.push_back(ZID_MEDIA_ENGINE_BUILD_PATH);
+    std::vector<std::string> candidates;
+    if (std::string prefix = fnd::installationPrefix(); !prefix.empty())
+        candidates.push_back(fnd::joinPath(fnd::joinPath(prefix, ZID_MEDIA_ENGINE_INSTALL_SUBDIR), kEngineProgram));
+    if (std::string exe = fnd::executableDirectory(); !exe.empty()) candidates.push_back(fnd::joinPath(exe, kEngineProgram));
     for (const auto& path : candidates)
         if (isExecutable(path)) return path;
     return {};

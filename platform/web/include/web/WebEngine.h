@@ -58,7 +58,7 @@ WebEngineFactory setWebEngineFactory(WebEngineFactory factory);
 /// A new engine from the present factory. When no real engine can start, the default
 /// factory makes one whose every load fails with the reason (and logs it once).
 std::unique_ptr<WebEngine> makeWebEngine();
-/// Whether this build has a real engine.
+/// Whether this program has the real engine (it links the package's Web component).
 bool isRealEngineAvailable();
 /// Clears every engine's stored website data (cookies, caches, storage); the hook
 /// registered by the real engine runs it, and scripted engines count the calls.

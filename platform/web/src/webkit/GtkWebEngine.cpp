@@ -15,6 +15,7 @@
 
 #include <fnd/RunLoop.h>
 
+#include "../RealEngineEntry.h"
 #include "../ScriptURL.h"
 
 namespace web {
@@ -406,24 +407,25 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
-}  // namespace
-
-bool canStartRealEngine(rt::Ref<rt::Error>* error) { return startGtk(error); }
-
-std::unique_ptr<WebEngine> makeRealWebEngine(rt::Ref<rt::Error>* error) {
+std::unique_ptr<WebEngine> makeGtkEngine(rt::Ref<rt::Error>* error) {
     if (!startGtk(error)) return nullptr;
     return std::make_unique<GtkWebEngine>();
 }
 
-int pendingWebsiteDataClears() { return pendingClears; }
+void setGtkScriptTimeout(double seconds) { scriptTimeout = seconds > 0 ? seconds : 10; }
 
-void setScriptTimeout(double seconds) { scriptTimeout = seconds > 0 ? seconds : 10; }
-
-namespace detail {
-void clearRealWebsiteData() {
+void clearGtkWebsiteData() {
     if (gtkState <= 0) return;
     for (GtkWebEngine* engine : liveEngines()) engine->clearWebsiteData();
 }
-}  // namespace detail
+
+}  // namespace
 
 }  // namespace web
+
+extern "C" const web::detail::RealEngineEntry* zid_web_real_engine() {
+    static const web::detail::RealEngineEntry entry{
+        web::startGtk, web::makeGtkEngine, [] { return web::pendingClears; }, web::clearGtkWebsiteData,
+        web::setGtkScriptTimeout};
+    return &entry;
+}

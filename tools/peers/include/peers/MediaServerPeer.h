@@ -30,8 +30,9 @@ struct MediaServerFrame {
     std::string text;
 };
 
-/// A scripted reaction. It matches a client frame whose "cmd" is `cmd` and, when
-/// `messageCmd` is set, whose args[0].messageData.cmd is `messageCmd`.
+/// A scripted reaction. It matches a client frame whose "cmd" is `cmd`, when
+/// `messageCmd` is set whose args[0].messageData.cmd is `messageCmd`, and when `media` is
+/// set whose args[0].parameters.media (the channel or video a subscribe asks for) is `media`.
 struct MediaServerRule {
     std::string cmd;
     std::string messageCmd;
@@ -43,6 +44,7 @@ struct MediaServerRule {
     bool alsoDefault = false;
     /// Used once, then forgotten.
     bool once = false;
+    std::string media;
 };
 
 /// The service domain the loopback media server answers for: clients reach
@@ -52,6 +54,11 @@ inline constexpr const char* kMediaServerTestDomain = "media.test";
 /// A server certificate of the shared test authority (sharedTestAuthority()) for
 /// 127.0.0.1, ::1, localhost and every host of kMediaServerTestDomain, made once.
 const TestCertificate& sharedMediaServerCertificate();
+
+/// A script that answers a subscribe (of `media` alone, when given) with the stream at
+/// `url` and the content's title, start and viewer count, as the service announces a
+/// channel or a recording.
+std::string mediaServerAnnouncement(const std::string& url, const std::string& media = {});
 
 class MediaServerPeer {
 public:
@@ -63,8 +70,8 @@ public:
     MediaServerPeer(const MediaServerPeer&) = delete;
     MediaServerPeer& operator=(const MediaServerPeer&) = delete;
 
-    /// Binds 127.0.0.1 on a free port and serves; throws when it cannot.
-    void start();
+    /// Binds 127.0.0.1 on the port given (0: a free one) and serves; throws when it cannot.
+    void start(std::uint16_t port = 0);
     void stop();
     std::uint16_t port() const;
     bool isSecure() const;
@@ -79,7 +86,7 @@ public:
     /// Adds a scripted rule; rules are tried in the order they were added.
     void addRule(MediaServerRule rule);
     /// Adds the rules of a JSON script: an array of objects
-    ///   {"when": {"cmd": "subscribe", "messageCmd": "stats"},
+    ///   {"when": {"cmd": "subscribe", "messageCmd": "stats", "media": "channel-7"},
     ///    "send": [{"after": 0.5, "frame": {...}}, ...], "alsoDefault": true, "once": true}
     /// A frame may be given as an object or as a string (sent as it stands, so malformed
     /// frames can be scripted). Throws std::invalid_argument for a script it cannot read.

@@ -68,8 +68,8 @@ struct MediaServerPeer::Impl : std::enable_shared_from_this<MediaServerPeer::Imp
 
     ~Impl() { stop(); }
 
-    void start() {
-        tcp::endpoint endpoint(asio::ip::make_address("127.0.0.1"), 0);
+    void start(std::uint16_t wanted) {
+        tcp::endpoint endpoint(asio::ip::make_address("127.0.0.1"), wanted);
         acceptor.open(endpoint.protocol());
         acceptor.set_option(asio::socket_base::reuse_address(true));
         acceptor.bind(endpoint);
@@ -313,7 +313,7 @@ void MediaServerPeer::Impl::handleFrame(const std::shared_ptr<SessionBase>& sess
     double time = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::optional<MediaServerRule> rule;
     Json frame = Json::parse(text, nullptr, false);
-    std::string cmd, messageCmd;
+    std::string cmd, messageCmd, media;
     Json args0 = Json::object();
     if (frame.is_object()) {
         if (frame.contains("cmd") && frame["cmd"].is_string()) cmd = frame["cmd"].get<std::string>();
@@ -322,6 +322,9 @@ void MediaServerPeer::Impl::handleFrame(const std::shared_ptr<SessionBase>& sess
         if (args0.contains("messageData") && args0["messageData"].is_object() && args0["messageData"].contains("cmd") &&
             args0["messageData"]["cmd"].is_string())
             messageCmd = args0["messageData"]["cmd"].get<std::string>();
+        if (args0.contains("parameters") && args0["parameters"].is_object() &&
+            args0["parameters"].contains("media") && args0["parameters"]["media"].is_string())
+            media = args0["parameters"]["media"].get<std::string>();
     }
     bool answerSubscribes_, answer = true;
     std::string refusal;
@@ -329,7 +332,9 @@ void MediaServerPeer::Impl::handleFrame(const std::shared_ptr<SessionBase>& sess
         std::lock_guard lock(mutex);
         frames.push_back(MediaServerFrame{time, session->id, text});
         for (auto it = rules.begin(); it != rules.end(); ++it) {
-            if (it->cmd != cmd || (!it->messageCmd.empty() && it->messageCmd != messageCmd)) continue;
+            if (it->cmd != cmd || (!it->messageCmd.empty() && it->messageCmd != messageCmd) ||
+                (!it->media.empty() && it->media != media))
+                continue;
             rule = *it;
             if (it->once) rules.erase(it);
             break;
@@ -400,7 +405,7 @@ MediaServerPeer::MediaServerPeer(const TestCertificate& certificate) : impl_(std
 MediaServerPeer::MediaServerPeer() : impl_(std::make_shared<Impl>(nullptr)) {}
 MediaServerPeer::~MediaServerPeer() { impl_->stop(); }
 
-void MediaServerPeer::start() { impl_->start(); }
+void MediaServerPeer::start(std::uint16_t port) { impl_->start(port); }
 void MediaServerPeer::stop() { impl_->stop(); }
 std::uint16_t MediaServerPeer::port() const { return impl_->port; }
 bool MediaServerPeer::isSecure() const { return impl_->sslContext.has_value(); }
@@ -432,6 +437,7 @@ void MediaServerPeer::loadScript(const std::string& text) {
         MediaServerRule rule;
         rule.cmd = entry["when"].value("cmd", "");
         rule.messageCmd = entry["when"].value("messageCmd", "");
+        rule.media = entry["when"].value("media", "");
         rule.alsoDefault = entry.value("alsoDefault", false);
         rule.once = entry.value("once", false);
         if (entry.contains("send")) {
