@@ -16,18 +16,21 @@ commands="$build/compile_commands.json"
 # The -I and -isystem folders of one of the facade's sources.
 mapfile -t flags < <(python3 - "$commands" <<'PY'
 import json, shlex, sys
-for entry in json.load(open(sys.argv[1])):
-    if entry["file"].endswith("QXSDKPlayer/src/Common/QXQuorvexPlayer.cpp"):
-        args = entry.get("arguments") or shlex.split(entry["command"])
-        i = 0
-        while i < len(args):
-            a = args[i]
-            if a in ("-I", "-isystem"):
-                print(a); print(args[i + 1]); i += 2; continue
-            if a.startswith("-I") or a.startswith("-isystem"):
-                print(a)
-            i += 1
-        break
+entries = json.load(open(sys.argv[1]))
+# The facade's own source, or (in a build that compiles sources in batches) a batch of
+# its library: both see the same include folders.
+own = [e for e in entries if e["file"].endswith("QXSDKPlayer/src/Common/QXQuorvexPlayer.cpp")]
+batch = [e for e in entries if "/QXSDKPlayer.dir/" in e.get("output", e.get("command", ""))]
+for entry in (own or batch)[:1]:
+    args = entry.get("arguments") or shlex.split(entry["command"])
+    i = 0
+    while i < len(args):
+        a = args[i]
+        if a in ("-I", "-isystem"):
+            print(a); print(args[i + 1]); i += 2; continue
+        if a.startswith("-I") or a.startswith("-isystem"):
+            print(a)
+        i += 1
 PY
 )
 [[ ${#flags[@]} -gt 0 ]] || { echo "header-parse-time: no compile command of the facade in $commands" >&2; exit 2; }
