@@ -3,7 +3,6 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xutil.h>
-#include <cairo.h>
 #include <poll.h>
 
 #include <cmath>
@@ -15,6 +14,7 @@
 #include <ui/Application.h>
 #include <ui/Renderer.h>
 
+#include "WindowCompositor.h"
 #include "WindowInput.h"
 
 namespace ui {
@@ -76,8 +76,7 @@ struct WindowHost::Impl {
     Options options;
     SDL_Window* sdlWindow = nullptr;
     SDL_Renderer* renderer = nullptr;
-    SDL_Texture* texture = nullptr;
-    int textureWidth = 0, textureHeight = 0;
+    std::unique_ptr<WindowCompositor> compositor;
     rt::Ref<fnd::Timer> frames;
     std::unique_ptr<WindowInput> input;
     bool closeRequested = false;
@@ -128,16 +127,16 @@ bool WindowHost::Impl::make(rt::Ref<rt::Error>* error) {
     if (SDL_GetWindowWMInfo(sdlWindow, &info) && info.subsystem == SDL_SYSWM_X11)
         nativeWindow = static_cast<unsigned long>(info.info.x11.window);
     input = std::make_unique<WindowInput>(window);
+    compositor = std::make_unique<WindowCompositor>(renderer);
     return true;
 }
 
 void WindowHost::Impl::destroy() {
     if (frames) frames->invalidate();
     frames = nullptr;
-    if (texture) SDL_DestroyTexture(texture);
+    compositor.reset();
     if (renderer) SDL_DestroyRenderer(renderer);
     if (sdlWindow) SDL_DestroyWindow(sdlWindow);
-    texture = nullptr;
     renderer = nullptr;
     sdlWindow = nullptr;
     input.reset();
@@ -287,36 +286,7 @@ void WindowHost::Impl::draw() {
     eventsSinceDrawn = false;
     requestsDrawn = ui::displayRequests();
     window->layoutIfNeeded();
-    int pw = 0, ph = 0;
-    if (SDL_GetRendererOutputSize(renderer, &pw, &ph) != 0 || pw <= 0 || ph <= 0) return;
-    if (!texture || pw != textureWidth || ph != textureHeight) {
-        if (texture) SDL_DestroyTexture(texture);
-        // ARGB8888 is Cairo's ARGB32 on every byte order SDL names it for.
-        texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, pw, ph);
-        textureWidth = texture ? pw : 0;
-        textureHeight = texture ? ph : 0;
-        if (!texture) return;
-        SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
-    }
-    void* pixels = nullptr;
-    int pitch = 0;
-    if (SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0) return;
-    // The tree is drawn straight into the texture's memory: one upload, no copy.
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(static_cast<unsigned char*>(pixels),
-                                                                   CAIRO_FORMAT_ARGB32, pw, ph, pitch);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_paint(cr);
-    Size size = window->bounds().size;
-    double scale = size.width > 0 ? pw / size.width : 1;
-    cairo_scale(cr, scale, size.height > 0 ? ph / size.height : 1);
-    renderView(*window, cr, scale);
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    cairo_surface_destroy(surface);
-    SDL_UnlockTexture(texture);
-    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-    SDL_RenderPresent(renderer);
+    if (!compositor->present(*window)) return;
     ++presented;
     activityDrawn = loop->activity();
 }
