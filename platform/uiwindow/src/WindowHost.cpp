@@ -65,6 +65,9 @@ bool startVideo(rt::Ref<rt::Error>* error) {
 
 }  // namespace
 
+/// Where the first picture's drawing runs in the end-of-turn phase: after the layout.
+constexpr int kFirstPictureOrder = 1000;
+
 struct WindowHost::Impl {
     /// The longest a window goes without a frame drawn, changed or not (seconds).
     static constexpr double kStillFrameInterval = 0.25;
@@ -91,6 +94,8 @@ struct WindowHost::Impl {
     // The display requests when the last frame was drawn, and when a picture last came.
     ui::DisplayRequests requestsDrawn;
     double pictureAt = -1;
+    // Draws the first picture of a run of pictures at the end of the turn that brought it.
+    rt::Ref<fnd::TurnObserver> firstPicture;
 
     bool make(rt::Ref<rt::Error>* error);
     void destroy();
@@ -134,6 +139,8 @@ bool WindowHost::Impl::make(rt::Ref<rt::Error>* error) {
 void WindowHost::Impl::destroy() {
     if (frames) frames->invalidate();
     frames = nullptr;
+    if (firstPicture) firstPicture->invalidate();
+    firstPicture = nullptr;
     compositor.reset();
     if (renderer) SDL_DestroyRenderer(renderer);
     if (sdlWindow) SDL_DestroyWindow(sdlWindow);
@@ -248,7 +255,14 @@ void WindowHost::Impl::pumpEvents() {
 void WindowHost::Impl::displayRequested(bool picture) {
     if (!picture) return;
     double now = fnd::RunLoop::main()->clock().now();
-    for (auto& [id, host] : desktop().hosts) host->pictureAt = now;
+    for (auto& [id, host] : desktop().hosts) {
+        // The first picture after none for a while (a start, a seek, a resume) does not
+        // wait for the next frame: it is drawn when the turn that brought it ends, with
+        // what else that turn changed.
+        if ((host->pictureAt < 0 || now - host->pictureAt >= kPictureGap) && host->firstPicture)
+            host->firstPicture->setNeedsRun();
+        host->pictureAt = now;
+    }
 }
 
 // While pictures come, a frame is drawn for each new picture (and at once for input);
@@ -337,6 +351,10 @@ rt::Ref<WindowHost> WindowHost::open(const rt::Ref<Window>& window, const Option
     impl.frames = loop->scheduleFrames(options.frameRate, [weak](fnd::Timer&) {
         Impl::pumpEvents();
         if (auto h = weak.lock(); h && h->impl_->sdlWindow) h->impl_->frame();
+    });
+    // After the layout pass (the end of the turn runs layout first).
+    impl.firstPicture = loop->addTurnObserver(kFirstPictureOrder, [weak] {
+        if (auto h = weak.lock(); h && h->impl_->sdlWindow) h->impl_->draw();
     });
     impl.draw();
     return host;

@@ -409,6 +409,26 @@ TEST_F(WindowHostTest, WhilePicturesComeEachIsDrawnOnceAndOtherChangesRideAlong)
     ticks->invalidate();
 }
 
+TEST_F(WindowHostTest, TheFirstPictureOfARunIsDrawnInTheTurnThatBroughtIt) {
+    auto picture = rt::make<ui::View>(ui::Rect(0, 0, 320, 180));
+    window->addSubview(picture);
+    rt::Ref<rt::Error> error;
+    // One frame a second: a picture waiting for the frame timer would wait long.
+    host = ui::WindowHost::open(window, {.frameRate = 1}, &error);
+    ASSERT_TRUE(host);
+    auto loop = fnd::RunLoop::main();
+    pass(1.2);
+    auto before = host->framesPresented();
+    loop->post([&] { picture->setNeedsDisplayForNewPicture(); });
+    loop->drain();
+    EXPECT_EQ(host->framesPresented(), before + 1) << "drawn as the turn ended";
+    // The next picture comes while pictures flow: it waits for its frame.
+    loop->post([&] { picture->setNeedsDisplayForNewPicture(); });
+    loop->drain();
+    EXPECT_EQ(host->framesPresented(), before + 1);
+    ASSERT_TRUE(waitFor([&] { return host->framesPresented() == before + 2; }));
+}
+
 namespace {
 
 /// Stands in for a video view: draws its picture with drawPicture, letterboxed.
