@@ -288,7 +288,7 @@ double gPlaySeconds = -1;
 int gPlaybackPairs = 3;
 
 struct ChildReport {
-    double cpu = -1, peakKB = 0, rss2 = -1, rss120 = -1, rssLast = -1, fps = 0;
+    double cpu = -1, ownCpu = -1, peakKB = 0, rss2 = -1, rss120 = -1, rssLast = -1, fps = 0;
 };
 
 /// Runs this binary as a child that plays; reads back the playback's CPU seconds, its peak
@@ -300,7 +300,8 @@ ChildReport playInChild(const char* mode) {
                           std::to_string(gPlaySeconds);
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe) {
-        if (std::fscanf(pipe, "%lf %lf %lf %lf %lf %lf", &r.cpu, &r.peakKB, &r.rss2, &r.rss120, &r.rssLast, &r.fps) != 6)
+        if (std::fscanf(pipe, "%lf %lf %lf %lf %lf %lf %lf", &r.cpu, &r.ownCpu, &r.peakKB, &r.rss2, &r.rss120, &r.rssLast,
+                        &r.fps) != 7)
             r.cpu = -1;
         ::pclose(pipe);
     }
@@ -322,6 +323,8 @@ void BM_Playback(benchmark::State& state) {
         if (r->rss120 >= 0) state.counters[name + "_rss_2min_MB"] = r->rss120;
         state.counters[name + "_rss_end_MB"] = r->rssLast;
         state.counters[name + "_frames_per_s"] = r->fps;
+        // The process's own share (the rest is the engine processes', for the host).
+        state.counters[name + "_own_cpu_s"] = r->ownCpu;
     }
 }
 BENCHMARK(BM_Playback)->Name("Playback/HostVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
@@ -337,19 +340,21 @@ int playbackChild(const std::string& mode, const std::string& warmURL, const std
     bool host = mode == "host";
     if (host) playInHost(warmURL, kSpareSettle);
     else playBare(warmURL, 0);
-    double before = zidbench::cpuSeconds();
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    double before = zidbench::cpuSeconds(), ownBefore = zidbench::cpuOf(usage);
     Run run = host ? playInHost(url, duration) : playBare(url, duration);
     if (run.firstFrame < 0) return 1;
     double cpu = zidbench::cpuSeconds() - before;
-    rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
+    double own = zidbench::cpuOf(usage) - ownBefore;
     // The host's peak plus the peak of the engine process that played.
     long engineKB = 0;
     for (pid_t pid : zidbench::livingChildren()) engineKB = std::max(engineKB, zidbench::childKB(pid));
     double rss2 = run.rssEachSecond.size() >= 2 ? run.rssEachSecond[1] : -1;
     double rss120 = run.rssEachSecond.size() >= 120 ? run.rssEachSecond[119] : -1;
     double rssLast = run.rssEachSecond.empty() ? -1 : run.rssEachSecond.back();
-    std::printf("%.3f %ld %.1f %.1f %.1f %.1f\n", cpu, usage.ru_maxrss + engineKB, rss2, rss120, rssLast,
+    std::printf("%.3f %.3f %ld %.1f %.1f %.1f %.1f\n", cpu, own, usage.ru_maxrss + engineKB, rss2, rss120, rssLast,
                 run.framesPerSecond);
     return 0;
 }
