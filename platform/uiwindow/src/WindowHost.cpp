@@ -354,7 +354,10 @@ rt::Ref<WindowHost> WindowHost::open(const rt::Ref<Window>& window, const Option
     });
     // After the layout pass (the end of the turn runs layout first).
     impl.firstPicture = loop->addTurnObserver(kFirstPictureOrder, [weak] {
-        if (auto h = weak.lock(); h && h->impl_->sdlWindow) h->impl_->draw();
+        auto h = weak.lock();
+        // Not again when a frame of the same turn has drawn the picture already.
+        if (h && h->impl_->sdlWindow && ui::displayRequests().pictures != h->impl_->requestsDrawn.pictures)
+            h->impl_->draw();
     });
     impl.draw();
     return host;
