@@ -23,6 +23,7 @@
 
 #include "AlternatingPairs.h"
 #include "BarePipeline.h"
+#include "ProcessCpu.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -52,6 +53,10 @@
 #include <peers/HlsOrigin.h>
 
 namespace {
+
+using zidbench::childKB;
+using zidbench::cpuSeconds;
+using zidbench::livingChildren;
 
 peers::HlsOrigin* gOrigin = nullptr;
 std::string gSelf;
@@ -190,73 +195,6 @@ void BM_PlaybackProcessVsLayer(benchmark::State& state) {
     state.counters["layer_peak_rss_MB"] = layerPeak / 1024.0;
 }
 BENCHMARK(BM_PlaybackProcessVsLayer)->Name("Playback10s/ProcessVsLayer")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
-
-double cpuOf(const rusage& u) {
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
-}
-
-/// This process's children that still run (the engine processes), by pid.
-std::vector<pid_t> livingChildren() {
-    std::vector<pid_t> pids;
-    pid_t self = ::getpid();
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::string name = entry.path().filename();
-        if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
-        std::ifstream stat(entry.path() / "stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-        std::size_t close = text.rfind(')');
-        if (close == std::string::npos) continue;
-        std::istringstream fields(text.substr(close + 2));
-        char state;
-        pid_t parent = 0;
-        fields >> state >> parent;
-        if (parent == self) pids.push_back(static_cast<pid_t>(std::stol(name)));
-    }
-    return pids;
-}
-
-/// CPU seconds a running child has used so far (its threads, not its reaped children).
-double childCpu(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::size_t close = text.rfind(')');
-    if (close == std::string::npos) return 0;
-    std::istringstream fields(text.substr(close + 2));
-    std::string field;
-    double user = 0, system = 0;
-    for (int i = 3; fields >> field; ++i) {
-        if (i == 14) user = std::stod(field);
-        if (i == 15) {
-            system = std::stod(field);
-            break;
-        }
-    }
-    return (user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
-/// A running child's peak resident kilobytes (VmHWM) or, with `current`, its resident ones now.
-long childKB(pid_t pid, bool current = false) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    const std::string key = current ? "VmRSS:" : "VmHWM:";
-    while (std::getline(status, line))
-        if (line.rfind(key, 0) == 0) return std::stol(line.substr(key.size()));
-    return 0;
-}
-
-/// CPU seconds of this process, its reaped children and its running children.
-double cpuSeconds(std::map<pid_t, double>* perChild = nullptr) {
-    rusage usage{}, children{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    ::getrusage(RUSAGE_CHILDREN, &children);
-    double total = cpuOf(usage) + cpuOf(children);
-    for (pid_t pid : livingChildren()) {
-        double cpu = childCpu(pid);
-        if (perChild) (*perChild)[pid] = cpu;
-        total += cpu;
-    }
-    return total;
-}
 
 int playbackChildMain(const std::string& mode, const std::string& warmURL, const std::string& url) {
     fnd::RunLoop::main();

@@ -6,11 +6,13 @@
 //   FirstFrame/*   from opening the window and asking to play to the first picture
 //                  presented in it, host and bare in alternating pairs
 //   Playback/*     CPU time and peak resident memory of a fresh process playing the VOD
-//                  for the given seconds (default: to its end), the resident memory also
-//                  sampled every second (the binary runs itself as a child for each)
+//                  for the given seconds (default: to its end), host and bare in
+//                  alternating pairs; the engine's processes count with the host (the
+//                  binary runs itself as a child for each)
 // Needs a display: run it under scripts/with-display.sh. The host plays through the
-// engine ZID_MEDIA_ENGINE_MODE selects (in process unless it says "process"). Ratios
-// are the reader's; docs/PERFORMANCE.md keeps them.
+// engine the environment selects (the default: in a child process; ZID_MEDIA_ENGINE_MODE
+// =inprocess for the host's own process). Ratios are the reader's; docs/PERFORMANCE.md
+// keeps them.
 
 #include <benchmark/benchmark.h>
 
@@ -20,12 +22,14 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
@@ -42,6 +46,7 @@
 #include <uiwindow/WindowHost.h>
 
 #include "AlternatingPairs.h"
+#include "ProcessCpu.h"
 
 namespace {
 
@@ -65,12 +70,15 @@ std::string playedURL() {
     return gOrigin->url("/tag/wl" + std::to_string(++gRound) + "/live/index.m3u8");
 }
 
+/// Resident megabytes of this process and the engine processes it runs.
 double residentMB() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-    return -1;
+    long kb = zidbench::childKB(::getpid(), true);
+    for (pid_t pid : zidbench::livingChildren()) kb += zidbench::childKB(pid, true);
+    return kb / 1024.0;
 }
+
+/// Seconds an item plays before the engine in a child process has started its spare.
+constexpr double kSpareSettle = 3.5;
 
 struct Run {
     double firstFrame = -1;
@@ -131,9 +139,15 @@ Run playInHost(const std::string& url, double duration) {
     }
     if (ready) ready->remove();
     host->close();
+    // Ended as a host ends a playback; a session merely let go keeps its player (and its
+    // engine process) alive.
+    session->reset();
     view = nullptr;
     session = nullptr;
     loop->drain();
+    // The item's pipeline is torn down before the next round on every side: the bare
+    // pipeline's when it returns, an engine process's after being given back.
+    loop->runFor(0.05);
     return run;
 }
 
@@ -167,7 +181,7 @@ public:
         if (texture_) SDL_DestroyTexture(texture_);
         if (renderer_) SDL_DestroyRenderer(renderer_);
         if (window_) SDL_DestroyWindow(window_);
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        // The video subsystem stays up for the process's life, as the window host keeps it.
     }
     BareWindowPlayer(const BareWindowPlayer&) = delete;
     BareWindowPlayer& operator=(const BareWindowPlayer&) = delete;
@@ -271,63 +285,95 @@ void BM_FirstFrame(benchmark::State& state) {
 BENCHMARK(BM_FirstFrame)->Name("FirstFrame/HostVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 double gPlaySeconds = -1;
+int gPlaybackPairs = 3;
 
-/// Runs this binary as a child that plays; reads back its CPU seconds, peak resident
-/// memory, resident memory at 2 s, at 2 min (long runs) and at the end, and the frames
-/// it presented a second.
-void measureChild(benchmark::State& state, const char* mode) {
-    for (auto _ : state) {
-        auto started = std::chrono::steady_clock::now();
-        std::string command = "'" + gSelf + "' --playback-child " + mode + " '" + playedURL() + "' " +
-                              std::to_string(gPlaySeconds);
-        FILE* pipe = ::popen(command.c_str(), "r");
-        double cpu = -1, rssKB = -1, rss2 = -1, rss120 = -1, rssLast = -1, fps = 0;
-        if (pipe) {
-            if (std::fscanf(pipe, "%lf %lf %lf %lf %lf %lf", &cpu, &rssKB, &rss2, &rss120, &rssLast, &fps) != 6) cpu = -1;
-            ::pclose(pipe);
-        }
-        if (cpu < 0) state.SkipWithError("the child did not report");
-        state.SetIterationTime(seconds(started));
-        state.counters["cpu_s"] = cpu;
-        state.counters["peak_rss_MB"] = rssKB / 1024.0;
-        state.counters["rss_2s_MB"] = rss2;
-        if (rss120 >= 0) state.counters["rss_2min_MB"] = rss120;
-        state.counters["rss_end_MB"] = rssLast;
-        if (fps > 0) state.counters["frames_per_s"] = fps;
+struct ChildReport {
+    double cpu = -1, ownCpu = -1, peakKB = 0, rss2 = -1, rss120 = -1, rssLast = -1, fps = 0;
+};
+
+/// Runs this binary as a child that plays; reads back the playback's CPU seconds, its peak
+/// resident memory, resident memory at 2 s, at 2 min (long runs) and at the end, and the
+/// frames it presented a second.
+ChildReport playInChild(const char* mode) {
+    ChildReport r;
+    std::string command = "'" + gSelf + "' --playback-child " + mode + " '" + vodURL() + "' '" + playedURL() + "' " +
+                          std::to_string(gPlaySeconds);
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe) {
+        if (std::fscanf(pipe, "%lf %lf %lf %lf %lf %lf %lf", &r.cpu, &r.ownCpu, &r.peakKB, &r.rss2, &r.rss120, &r.rssLast,
+                        &r.fps) != 7)
+            r.cpu = -1;
+        ::pclose(pipe);
     }
+    return r;
 }
 
-void BM_Playback_Host(benchmark::State& state) { measureChild(state, "host"); }
-BENCHMARK(BM_Playback_Host)->Name("Playback/WindowHost")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
-void BM_Playback_Bare(benchmark::State& state) { measureChild(state, "bare"); }
-BENCHMARK(BM_Playback_Bare)->Name("Playback/BarePlaybin3InSDL")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+void BM_Playback(benchmark::State& state) {
+    ChildReport host, bare;
+    auto side = [](const char* mode, ChildReport& last) {
+        ChildReport r = playInChild(mode);
+        if (r.cpu >= 0) last = r;
+        return r.cpu;
+    };
+    zidbench::runAlternatingPairs(
+        state, gPlaybackPairs, "cpu_s", 1, [&] { return side("host", host); }, [&] { return side("bare", bare); });
+    for (auto [name, r] : {std::pair<std::string, ChildReport*>{"framework", &host}, {"bare", &bare}}) {
+        state.counters[name + "_peak_rss_MB"] = r->peakKB / 1024.0;
+        state.counters[name + "_rss_2s_MB"] = r->rss2;
+        if (r->rss120 >= 0) state.counters[name + "_rss_2min_MB"] = r->rss120;
+        state.counters[name + "_rss_end_MB"] = r->rssLast;
+        state.counters[name + "_frames_per_s"] = r->fps;
+        // The process's own share (the rest is the engine processes', for the host).
+        state.counters[name + "_own_cpu_s"] = r->ownCpu;
+    }
+}
+BENCHMARK(BM_Playback)->Name("Playback/HostVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
-int playbackChild(const std::string& mode, const std::string& url, double duration) {
+/// A playback child: plays a first picture of another URL untimed (process start-up,
+/// plugin loading, the first connection; through the engine in a child process long
+/// enough for its spare to be started, as in a host that has played for a while), then
+/// measures the playback of `url` from opening its window to its end (or `duration`
+/// seconds): the CPU of this process and of the engine processes it runs.
+int playbackChild(const std::string& mode, const std::string& warmURL, const std::string& url, double duration) {
     fnd::RunLoop::main();
     useEngineWithNullOutputs();
-    Run run = mode == "host" ? playInHost(url, duration) : playBare(url, duration);
-    if (run.firstFrame < 0) return 1;
+    bool host = mode == "host";
+    if (host) playInHost(warmURL, kSpareSettle);
+    else playBare(warmURL, 0);
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    double cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+    double before = zidbench::cpuSeconds(), ownBefore = zidbench::cpuOf(usage);
+    Run run = host ? playInHost(url, duration) : playBare(url, duration);
+    if (run.firstFrame < 0) return 1;
+    double cpu = zidbench::cpuSeconds() - before;
+    ::getrusage(RUSAGE_SELF, &usage);
+    double own = zidbench::cpuOf(usage) - ownBefore;
+    // The host's peak plus the peak of the engine process that played.
+    long engineKB = 0;
+    for (pid_t pid : zidbench::livingChildren()) engineKB = std::max(engineKB, zidbench::childKB(pid));
     double rss2 = run.rssEachSecond.size() >= 2 ? run.rssEachSecond[1] : -1;
     double rss120 = run.rssEachSecond.size() >= 120 ? run.rssEachSecond[119] : -1;
     double rssLast = run.rssEachSecond.empty() ? -1 : run.rssEachSecond.back();
-    std::printf("%.3f %ld %.1f %.1f %.1f %.1f\n", cpu, usage.ru_maxrss, rss2, rss120, rssLast, run.framesPerSecond);
+    std::printf("%.3f %.3f %ld %.1f %.1f %.1f %.1f\n", cpu, own, usage.ru_maxrss + engineKB, rss2, rss120, rssLast,
+                run.framesPerSecond);
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 5 && std::strcmp(argv[1], "--playback-child") == 0)
-        return playbackChild(argv[2], argv[3], std::atof(argv[4]));
+    if (argc == 6 && std::strcmp(argv[1], "--playback-child") == 0)
+        return playbackChild(argv[2], argv[3], argv[4], std::atof(argv[5]));
     // --play-seconds N: how long each playback child plays (default: the VOD to its end);
-    // --live: the children play the live window instead of the VOD.
+    // --live: the children play the live window instead of the VOD; --pairs N: playback
+    // pairs (default 3).
     for (int i = 1; i < argc;) {
         int taken = 0;
         if (std::strcmp(argv[i], "--play-seconds") == 0 && i + 1 < argc) {
             gPlaySeconds = std::atof(argv[i + 1]);
+            taken = 2;
+        } else if (std::strcmp(argv[i], "--pairs") == 0 && i + 1 < argc) {
+            gPlaybackPairs = std::max(1, std::atoi(argv[i + 1]));
             taken = 2;
         } else if (std::strcmp(argv[i], "--live") == 0) {
             gLive = true;
@@ -348,7 +394,9 @@ int main(int argc, char** argv) {
     // One untimed round of each first: plugin loading and the first connections are
     // paid before either side is measured.
     playBare(vodURL(), 0);
-    playInHost(vodURL(), 0);
+    // Long enough for the engine in a child process to start its spare: nothing is
+    // started while anything is timed, as in a host that has played for a while.
+    playInHost(vodURL(), kSpareSettle);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

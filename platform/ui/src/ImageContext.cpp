@@ -137,6 +137,48 @@ void ImageContext::clipToMask(const Rect& r, const Image& mask) {
 void ImageContext::drawImage(const Image& image, const Rect& rect, const Color* tint) {
     ui::drawImage(cr_, image, rect, tint, alpha_);
 }
+void ImageContext::drawPicture(const Image& image, const Rect& rect) {
+    cairo_surface_t* pixels = image.surface();
+    rt::Ref<Image> held = pictures_ ? rt::cast<Image>(const_cast<Image&>(image).self()) : nullptr;
+    bool placeable = held && alpha_ >= 1 && masks_.empty() && pixels &&
+                     cairo_surface_get_type(pixels) == CAIRO_SURFACE_TYPE_IMAGE &&
+                     cairo_get_group_target(cr_) == cairo_get_target(cr_);
+    cairo_matrix_t m;
+    cairo_get_matrix(cr_, &m);
+    placeable = placeable && m.xy == 0 && m.yx == 0 && m.xx > 0 && m.yy > 0;
+    cairo_rectangle_list_t* clips = placeable ? cairo_copy_clip_rectangle_list(cr_) : nullptr;
+    placeable = clips && clips->status == CAIRO_STATUS_SUCCESS && clips->num_rectangles <= 1;
+    if (!placeable) {
+        if (clips) cairo_rectangle_list_destroy(clips);
+        drawImage(image, rect);
+        return;
+    }
+    // In the target's whole pixels: where the picture goes and what of it the clip shows.
+    auto toPixels = [&m](double x0, double y0, double x1, double y1) {
+        cairo_matrix_transform_point(&m, &x0, &y0);
+        cairo_matrix_transform_point(&m, &x1, &y1);
+        return Rect(std::round(x0), std::round(y0), std::round(x1) - std::round(x0), std::round(y1) - std::round(y0));
+    };
+    Rect at = toPixels(minX(rect), minY(rect), maxX(rect), maxY(rect));
+    Rect visible = at;
+    if (clips->num_rectangles == 1) {
+        const auto& c = clips->rectangles[0];
+        visible = rectIntersection(at, toPixels(c.x, c.y, c.x + c.width, c.y + c.height));
+    } else if (clips->num_rectangles == 0) {
+        visible = Rect();  // clipped away
+    }
+    cairo_rectangle_list_destroy(clips);
+    if (rectIsNull(visible) || rectIsEmpty(visible) || rectIsEmpty(at)) return;
+    pictures_->push_back(PlacedPicture{held, at, visible});
+    cairo_save(cr_);
+    cairo_identity_matrix(cr_);
+    cairo_reset_clip(cr_);
+    cairo_set_operator(cr_, CAIRO_OPERATOR_CLEAR);
+    cairo_rectangle(cr_, minX(visible), minY(visible), width(visible), height(visible));
+    cairo_fill(cr_);
+    cairo_restore(cr_);
+}
+
 Size ImageContext::drawText(const AttributedString& text, const Rect& rect, const TextLayout& layout) {
     return ui::drawText(cr_, text, rect, layout);
 }

@@ -26,8 +26,11 @@ namespace ui {
 struct RenderPass {
     double scale = 1;
     rt::Ref<ImageContext> context;
+    /// Where pictures drawn with drawPicture go when the host composites them itself.
+    std::vector<PlacedPicture>* pictures = nullptr;
     ImageContext& contextFor(cairo_t* cr, Size size) {
         if (!context) context = rt::make<ImageContext>(cr, size, scale);
+        context->pictures_ = pictures;
         context->cr_ = cr;
         context->size_ = size;
         context->scale_ = scale;
@@ -285,10 +288,15 @@ void drawTree(View& view, cairo_t* cr, RenderPass& pass, bool ownGeometry) {
 }  // namespace
 
 void renderView(View& view, cairo_t* cr, double scale) {
+    std::vector<PlacedPicture>* none = nullptr;
+    renderViewLeavingPictures(view, cr, scale, none);
+}
+
+void renderViewLeavingPictures(View& view, cairo_t* cr, double scale, std::vector<PlacedPicture>* pictures) {
     Rect b = view.presentedBounds();
     cairo_save(cr);
     cairo_translate(cr, -b.origin.x, -b.origin.y);
-    RenderPass pass{scale, nullptr};
+    RenderPass pass{scale, nullptr, pictures};
     drawTree(view, cr, pass, false);
     cairo_restore(cr);
 }

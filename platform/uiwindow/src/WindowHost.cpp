@@ -3,7 +3,6 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xutil.h>
-#include <cairo.h>
 #include <poll.h>
 
 #include <cmath>
@@ -15,6 +14,7 @@
 #include <ui/Application.h>
 #include <ui/Renderer.h>
 
+#include "WindowCompositor.h"
 #include "WindowInput.h"
 
 namespace ui {
@@ -65,6 +65,9 @@ bool startVideo(rt::Ref<rt::Error>* error) {
 
 }  // namespace
 
+/// Where the first picture's drawing runs in the end-of-turn phase: after the layout.
+constexpr int kFirstPictureOrder = 1000;
+
 struct WindowHost::Impl {
     /// The longest a window goes without a frame drawn, changed or not (seconds).
     static constexpr double kStillFrameInterval = 0.25;
@@ -76,8 +79,7 @@ struct WindowHost::Impl {
     Options options;
     SDL_Window* sdlWindow = nullptr;
     SDL_Renderer* renderer = nullptr;
-    SDL_Texture* texture = nullptr;
-    int textureWidth = 0, textureHeight = 0;
+    std::unique_ptr<WindowCompositor> compositor;
     rt::Ref<fnd::Timer> frames;
     std::unique_ptr<WindowInput> input;
     bool closeRequested = false;
@@ -92,6 +94,8 @@ struct WindowHost::Impl {
     // The display requests when the last frame was drawn, and when a picture last came.
     ui::DisplayRequests requestsDrawn;
     double pictureAt = -1;
+    // Draws the first picture of a run of pictures at the end of the turn that brought it.
+    rt::Ref<fnd::TurnObserver> firstPicture;
 
     bool make(rt::Ref<rt::Error>* error);
     void destroy();
@@ -128,16 +132,18 @@ bool WindowHost::Impl::make(rt::Ref<rt::Error>* error) {
     if (SDL_GetWindowWMInfo(sdlWindow, &info) && info.subsystem == SDL_SYSWM_X11)
         nativeWindow = static_cast<unsigned long>(info.info.x11.window);
     input = std::make_unique<WindowInput>(window);
+    compositor = std::make_unique<WindowCompositor>(renderer);
     return true;
 }
 
 void WindowHost::Impl::destroy() {
     if (frames) frames->invalidate();
     frames = nullptr;
-    if (texture) SDL_DestroyTexture(texture);
+    if (firstPicture) firstPicture->invalidate();
+    firstPicture = nullptr;
+    compositor.reset();
     if (renderer) SDL_DestroyRenderer(renderer);
     if (sdlWindow) SDL_DestroyWindow(sdlWindow);
-    texture = nullptr;
     renderer = nullptr;
     sdlWindow = nullptr;
     input.reset();
@@ -249,7 +255,14 @@ void WindowHost::Impl::pumpEvents() {
 void WindowHost::Impl::displayRequested(bool picture) {
     if (!picture) return;
     double now = fnd::RunLoop::main()->clock().now();
-    for (auto& [id, host] : desktop().hosts) host->pictureAt = now;
+    for (auto& [id, host] : desktop().hosts) {
+        // The first picture after none for a while (a start, a seek, a resume) does not
+        // wait for the next frame: it is drawn when the turn that brought it ends, with
+        // what else that turn changed.
+        if ((host->pictureAt < 0 || now - host->pictureAt >= kPictureGap) && host->firstPicture)
+            host->firstPicture->setNeedsRun();
+        host->pictureAt = now;
+    }
 }
 
 // While pictures come, a frame is drawn for each new picture (and at once for input);
@@ -287,36 +300,7 @@ void WindowHost::Impl::draw() {
     eventsSinceDrawn = false;
     requestsDrawn = ui::displayRequests();
     window->layoutIfNeeded();
-    int pw = 0, ph = 0;
-    if (SDL_GetRendererOutputSize(renderer, &pw, &ph) != 0 || pw <= 0 || ph <= 0) return;
-    if (!texture || pw != textureWidth || ph != textureHeight) {
-        if (texture) SDL_DestroyTexture(texture);
-        // ARGB8888 is Cairo's ARGB32 on every byte order SDL names it for.
-        texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, pw, ph);
-        textureWidth = texture ? pw : 0;
-        textureHeight = texture ? ph : 0;
-        if (!texture) return;
-        SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
-    }
-    void* pixels = nullptr;
-    int pitch = 0;
-    if (SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0) return;
-    // The tree is drawn straight into the texture's memory: one upload, no copy.
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(static_cast<unsigned char*>(pixels),
-                                                                   CAIRO_FORMAT_ARGB32, pw, ph, pitch);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_paint(cr);
-    Size size = window->bounds().size;
-    double scale = size.width > 0 ? pw / size.width : 1;
-    cairo_scale(cr, scale, size.height > 0 ? ph / size.height : 1);
-    renderView(*window, cr, scale);
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    cairo_surface_destroy(surface);
-    SDL_UnlockTexture(texture);
-    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-    SDL_RenderPresent(renderer);
+    if (!compositor->present(*window)) return;
     ++presented;
     activityDrawn = loop->activity();
 }
@@ -367,6 +351,13 @@ rt::Ref<WindowHost> WindowHost::open(const rt::Ref<Window>& window, const Option
     impl.frames = loop->scheduleFrames(options.frameRate, [weak](fnd::Timer&) {
         Impl::pumpEvents();
         if (auto h = weak.lock(); h && h->impl_->sdlWindow) h->impl_->frame();
+    });
+    // After the layout pass (the end of the turn runs layout first).
+    impl.firstPicture = loop->addTurnObserver(kFirstPictureOrder, [weak] {
+        auto h = weak.lock();
+        // Not again when a frame of the same turn has drawn the picture already.
+        if (h && h->impl_->sdlWindow && ui::displayRequests().pictures != h->impl_->requestsDrawn.pictures)
+            h->impl_->draw();
     });
     impl.draw();
     return host;

@@ -289,3 +289,72 @@ TEST_F(RenderingAnimations, CrossDissolveBlendsTheOldPictureIntoTheNew) {
     advance(0.5);
     EXPECT_EQ(renderToImage(*v)->pixelAt(5, 5), 0xFFFFFFFFu);
 }
+
+// ---- pictures left for the host ------------------------------------------------------------
+
+namespace {
+
+/// Draws a picture the way a video view does, filling its bounds.
+class PictureView : public View {
+public:
+    using View::View;
+    rt::Ref<Image> picture = checkerImage();
+    bool drawsContent() const override { return true; }
+    void draw(ImageContext& context, const Rect&) override {
+        context.saveState();
+        context.clipToRect(Rect(0, 0, bounds().size.width, bounds().size.height));
+        context.drawPicture(*picture, Rect(-10, 0, bounds().size.width + 20, bounds().size.height));
+        context.restoreState();
+    }
+};
+
+struct PictureScene {
+    rt::Ref<View> root = rt::make<View>(Rect(0, 0, 100, 80));
+    rt::Ref<PictureView> video = rt::make<PictureView>(Rect(20, 10, 60, 40));
+    rt::Ref<View> bar = rt::make<View>(Rect(0, 20, 100, 10));
+    PictureScene() {
+        root->setBackgroundColor(Color::rgba(0, 0, 0, 1));
+        root->addSubview(video);
+        video->addSubview(bar);
+        bar->setBackgroundColor(Color::rgba(1, 1, 1, 0.5));
+    }
+    /// Draws at twice the size, leaving pictures; answers the picture.
+    rt::Ref<Image> draw(std::vector<PlacedPicture>& pictures) {
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 200, 160);
+        cairo_t* cr = cairo_create(s);
+        cairo_scale(cr, 2, 2);
+        renderViewLeavingPictures(*root, cr, 2, &pictures);
+        cairo_destroy(cr);
+        cairo_surface_flush(s);
+        return rt::make<Image>(s, 2.0);
+    }
+};
+
+}  // namespace
+
+TEST(Rendering, APictureLeftForTheHostIsPlacedInPixelsAndItsVisiblePartLeftTransparent) {
+    PictureScene scene;
+    std::vector<PlacedPicture> pictures;
+    auto drawn = scene.draw(pictures);
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(pictures[0].image, scene.video->picture);
+    // The picture overhangs the view by 10 points each side; the view's clip cuts it.
+    EXPECT_EQ(pictures[0].rect, Rect(20, 20, 160, 80));
+    EXPECT_EQ(pictures[0].visible, Rect(40, 20, 120, 80));
+    EXPECT_EQ(drawn->pixelAt(100, 40), 0u) << "the picture's area is left transparent";
+    EXPECT_EQ(drawn->pixelAt(10, 10), 0xFF000000u) << "the rest of the tree is drawn";
+    EXPECT_NEAR(double(drawn->pixelAt(100, 70) >> 24), 128, 1) << "a half-transparent subview stays over the hole";
+    EXPECT_EQ(drawn->pixelAt(30, 30), 0xFF000000u) << "the overhang outside the clip is not left";
+}
+
+TEST(Rendering, PicturesThatCannotBePlacedAreDrawnInTheTree) {
+    for (int variant = 0; variant < 3; ++variant) {
+        PictureScene scene;
+        if (variant == 0) scene.video->setAlpha(0.5);
+        if (variant == 1) scene.video->setTransform(transformMakeRotation(0.3));
+        std::vector<PlacedPicture> pictures;
+        auto drawn = variant == 2 ? renderToImage(*scene.root, 2) : scene.draw(pictures);
+        EXPECT_TRUE(pictures.empty()) << "variant " << variant;
+        EXPECT_NE(drawn->pixelAt(100, 30) >> 24, 0u) << "variant " << variant << ": the picture is drawn";
+    }
+}

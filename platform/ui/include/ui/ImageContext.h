@@ -3,6 +3,8 @@
 // to rounded rectangles, ovals, paths or an image mask, draw images with blend modes,
 // text, and take the result as an image. Views' own drawing receives one of these.
 
+#include <vector>
+
 #include <ui/CairoTypes.h>
 
 #include <rt/Object.h>
@@ -13,6 +15,16 @@
 #include <ui/Text.h>
 
 namespace ui {
+
+/// A moving picture a view showed, left for the host to composite on its own (a video
+/// frame scaled by the display's compositor instead of being drawn into the tree): the
+/// image, the rectangle it fills and the part of that rectangle that shows, both in the
+/// target's whole pixels.
+struct PlacedPicture {
+    rt::Ref<Image> image;
+    Rect rect;
+    Rect visible;
+};
 
 enum class BlendMode { Normal = 0, Multiply, Screen, Overlay, Darken, Lighten, Clear, Copy, SourceIn, SourceAtop, DestinationIn, DestinationOut };
 
@@ -49,6 +61,11 @@ public:
     /// where the mask is opaque.
     void clipToMask(const Rect& r, const Image& mask);
     void drawImage(const Image& image, const Rect& rect, const Color* tint = nullptr);
+    /// Draws an opaque moving picture (a video frame) filling rect. When the tree is drawn
+    /// for a host that composites pictures itself and the picture lands upright, unmasked
+    /// and fully opaque, the host takes it and the area is left transparent; otherwise it
+    /// is drawn like drawImage.
+    void drawPicture(const Image& image, const Rect& rect);
     Size drawText(const AttributedString& text, const Rect& rect, const TextLayout& layout);
 
     /// The bitmap's current content as an image (a copy). Nil for a wrapped context.
@@ -66,6 +83,7 @@ private:
     double scale_ = 1;
     double alpha_ = 1;
     std::vector<std::pair<int, cairo_pattern_t*>> masks_;  // (save depth, mask) pairs
+    std::vector<PlacedPicture>* pictures_ = nullptr;        // set by a pass leaving pictures
     int depth_ = 0;
 };
 

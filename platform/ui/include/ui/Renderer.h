@@ -10,6 +10,7 @@
 
 #include <rt/Object.h>
 #include <ui/Image.h>
+#include <ui/ImageContext.h>
 
 namespace ui {
 
@@ -23,6 +24,11 @@ bool renderToPNG(View& view, const std::string& path, double scale = 1.0);
 /// Draws the view's subtree on a Cairo context whose user space is the view's bounds
 /// coordinates (the view's own transform and position are not applied).
 void renderView(View& view, cairo_t* cr, double scale = 1.0);
+/// The same for a host that composites moving pictures itself: each picture a view draws
+/// with ImageContext::drawPicture that it can place is added to `pictures` (in the
+/// target's pixels) and its area left transparent, the rest of the tree drawn over it as
+/// usual. With no vector this is renderView.
+void renderViewLeavingPictures(View& view, cairo_t* cr, double scale, std::vector<PlacedPicture>* pictures);
 /// Draws the view as its superview would, with its center, transform and alpha.
 void renderViewInSuperview(View& view, cairo_t* cr, double scale = 1.0);
 

@@ -102,7 +102,7 @@ void QXPlayerView::draw(ui::ImageContext& context, const ui::Rect& /*rect*/) {
     const auto& image = shownImage_;
     context.saveState();
     context.clipToRect(ui::Rect(0, 0, bounds().size.width, bounds().size.height));
-    context.drawImage(*image, ui::Rect(bounds().origin.x + r.x, bounds().origin.y + r.y, r.width, r.height));
+    context.drawPicture(*image, ui::Rect(bounds().origin.x + r.x, bounds().origin.y + r.y, r.width, r.height));
     context.restoreState();
 }
 

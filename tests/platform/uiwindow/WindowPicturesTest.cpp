@@ -1,0 +1,151 @@
+// Moving pictures in a desktop window on a real X server: each drawn once while they
+// come, the first of a run at once, and composited apart from the tree to look as the
+// renderer draws the same tree.
+
+#include "WindowHostFixture.h"
+
+namespace zidtest {
+namespace {
+
+/// The desktop window fixture, as a suite of its own in this file.
+class WindowPicturesTest : public WindowHostTest {};
+
+TEST_F(WindowPicturesTest, WhilePicturesComeEachIsDrawnOnceAndOtherChangesRideAlong) {
+    auto picture = rt::make<ui::View>(ui::Rect(0, 0, 320, 180));
+    auto label = rt::make<ui::Label>(ui::Rect(0, 200, 200, 30));
+    window->addSubview(picture);
+    window->addSubview(label);
+    open();
+    auto loop = fnd::RunLoop::main();
+    int pictures = 0, texts = 0;
+    // 25 pictures a second, and a label and other loop work changing in between.
+    auto video = loop->schedule(0.04, true, [&](fnd::Timer&) {
+        ++pictures;
+        picture->setNeedsDisplayForNewPicture();
+    });
+    auto ticks = loop->schedule(0.013, true, [&](fnd::Timer&) { label->setText(std::to_string(++texts)); });
+    pass(0.3);
+    auto frames = host->framesPresented();
+    int picturesBefore = pictures;
+    pass(1.0);
+    auto drawn = host->framesPresented() - frames;
+    int shown = pictures - picturesBefore;
+    EXPECT_LE(drawn, std::uint64_t(shown + 1)) << "at most one frame per picture";
+    EXPECT_GE(drawn, std::uint64_t(shown * 3 / 4)) << "every picture is drawn";
+    // Pictures stop: the label's changes are drawn again on their own.
+    video->invalidate();
+    pass(0.3);
+    frames = host->framesPresented();
+    pass(0.5);
+    EXPECT_GE(host->framesPresented() - frames, 15u);
+    ticks->invalidate();
+}
+
+TEST_F(WindowPicturesTest, TheFirstPictureOfARunIsDrawnInTheTurnThatBroughtIt) {
+    auto picture = rt::make<ui::View>(ui::Rect(0, 0, 320, 180));
+    window->addSubview(picture);
+    rt::Ref<rt::Error> error;
+    // One frame a second: a picture waiting for the frame timer would wait long.
+    host = ui::WindowHost::open(window, {.frameRate = 1}, &error);
+    ASSERT_TRUE(host);
+    auto loop = fnd::RunLoop::main();
+    pass(1.2);
+    auto before = host->framesPresented();
+    loop->post([&] { picture->setNeedsDisplayForNewPicture(); });
+    loop->drain();
+    EXPECT_EQ(host->framesPresented(), before + 1) << "drawn as the turn ended";
+    // The next picture comes while pictures flow: it waits for its frame.
+    loop->post([&] { picture->setNeedsDisplayForNewPicture(); });
+    loop->drain();
+    EXPECT_EQ(host->framesPresented(), before + 1);
+    ASSERT_TRUE(waitFor([&] { return host->framesPresented() == before + 2; }));
+}
+
+namespace {
+
+/// Stands in for a video view: draws its picture with drawPicture, letterboxed.
+class PictureView : public ui::View {
+public:
+    using ui::View::View;
+    rt::Ref<ui::Image> picture;
+    bool drawsContent() const override { return true; }
+    void draw(ui::ImageContext& context, const ui::Rect&) override {
+        if (picture) context.drawPicture(*picture, ui::Rect(80, 0, 480, 360));
+    }
+};
+
+/// A 160 x 120 picture of four coloured quarters.
+rt::Ref<ui::Image> quarters(const ui::Color& first) {
+    auto ctx = rt::make<ui::ImageContext>(ui::Size{160, 120}, true, 1.0);
+    ctx->fillRect(ui::Rect(0, 0, 80, 60), first);
+    ctx->fillRect(ui::Rect(80, 0, 80, 60), *ui::Color::rgba(0.1, 0.7, 0.2, 1));
+    ctx->fillRect(ui::Rect(0, 60, 80, 60), *ui::Color::rgba(0.9, 0.8, 0.1, 1));
+    ctx->fillRect(ui::Rect(80, 60, 80, 60), *ui::Color::rgba(0.2, 0.3, 0.9, 1));
+    return ctx->image();
+}
+
+/// Pixels of two pictures of the same size whose channels differ by more than 24.
+int differingPixels(const ui::Image& a, const ui::Image& b) {
+    int count = 0;
+    for (int y = 0; y < a.pixelHeight(); ++y)
+        for (int x = 0; x < a.pixelWidth(); ++x) {
+            std::uint32_t p = a.pixelAt(x, y), q = b.pixelAt(x, y);
+            for (int shift = 0; shift < 24; shift += 8)
+                if (std::abs(int((p >> shift) & 0xFF) - int((q >> shift) & 0xFF)) > 24) {
+                    ++count;
+                    break;
+                }
+        }
+    return count;
+}
+
+}  // namespace
+
+// The renderer scales pictures smoothly, the display's renderer by its own scale quality
+// (the nearest pixel by default): they differ along the quarters' edges only.
+constexpr int kPictureTolerance = 640 * 360 / 80;
+
+TEST_F(WindowPicturesTest, APictureCompositedApartLooksAsTheRendererDrawsItAndANewOneShows) {
+    auto video = rt::make<PictureView>(window->bounds());
+    video->setBackgroundColor(ui::Color::blackColor());
+    video->picture = quarters(*ui::Color::rgba(0.9, 0.1, 0.1, 1));
+    // Controls over the picture: a half-transparent bar with a label, and one beside it.
+    auto bar = rt::make<ui::View>(ui::Rect(0, 300, 640, 60));
+    bar->setBackgroundColor(ui::Color::rgba(0.1, 0.1, 0.1, 0.6));
+    auto label = rt::make<ui::Label>(ui::Rect(100, 310, 300, 40));
+    label->setText("Morning show");
+    label->setTextColor(ui::Color::whiteColor());
+    bar->addSubview(label);
+    auto badge = rt::make<ui::View>(ui::Rect(10, 10, 50, 50));
+    badge->setBackgroundColor(ui::Color::rgba(1, 1, 1, 1));
+    window->addSubview(video);
+    video->addSubview(bar);
+    video->addSubview(badge);
+    open();
+    auto drawn = [&] {
+        window->layoutIfNeeded();
+        return ui::renderToImage(*window);
+    };
+    auto shot = x->screenshot(xwindow());
+    ASSERT_TRUE(shot);
+    EXPECT_LE(differingPixels(*shot, *drawn()), kPictureTolerance) << "the picture, the bar over it and the badge";
+    EXPECT_EQ(shot->pixelAt(300, 100) & 0xFFFFFF, drawn()->pixelAt(300, 100) & 0xFFFFFF);
+    // A new picture, and nothing else: the window shows it.
+    video->picture = quarters(*ui::Color::rgba(0.1, 0.9, 0.9, 1));
+    video->setNeedsDisplayForNewPicture();
+    settle();
+    shot = x->screenshot(xwindow());
+    ASSERT_TRUE(shot);
+    EXPECT_LE(differingPixels(*shot, *drawn()), kPictureTolerance) << "the new picture";
+    // Faded, the view's picture is drawn in the tree: the same on screen.
+    video->setAlpha(0.5);
+    settle();
+    shot = x->screenshot(xwindow());
+    ASSERT_TRUE(shot);
+    EXPECT_LE(differingPixels(*shot, *drawn()), kPictureTolerance) << "the faded picture";
+}
+
+// Runs without a display too. In a fresh process: the display library, once started,
+// stays started for the process's life.
+}  // namespace
+}  // namespace zidtest
