@@ -29,6 +29,13 @@ public:
     void layoutSubviews() override;
 
 protected:
+    /// A view of that kind made at that frame and showing that message.
+    template <class View>
+    static rt::Ref<View> makeShowing(const ui::Rect& frame, const std::string& message) {
+        auto view = rt::make<View>(frame);
+        view->setMessage(message);
+        return view;
+    }
     /// The root's look; its frame becomes the design size whatever it was made with.
     void setupRoot(ui::Size designSize, bool clearBackground = false);
     /// The full-width, vertically centred, touch-transparent holder of the labels.

@@ -2,13 +2,6 @@
 
 namespace zid {
 
-rt::Ref<CPMediaStatusViewAudioOnly> CPMediaStatusViewAudioOnly::statusViewWithFrame(const ui::Rect& frame,
-                                                                                   const std::string& message) {
-    auto view = rt::make<CPMediaStatusViewAudioOnly>(frame);
-    view->setMessage(message);
-    return view;
-}
-
 void CPMediaStatusViewAudioOnly::didInitialize() {
     CPMediaStatusView::didInitialize();
     setupRoot(ui::Size{401, 153});

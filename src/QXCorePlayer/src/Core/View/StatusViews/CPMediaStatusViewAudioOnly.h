@@ -9,7 +9,9 @@ class CPMediaStatusViewAudioOnly : public CPMediaStatusView {
     RT_CLASS(CPMediaStatusViewAudioOnly, CPMediaStatusView)
 public:
     explicit CPMediaStatusViewAudioOnly(const ui::Rect& frame = ui::Rect()) : CPMediaStatusView(frame) {}
-    static rt::Ref<CPMediaStatusViewAudioOnly> statusViewWithFrame(const ui::Rect& frame, const std::string& message);
+    static rt::Ref<CPMediaStatusViewAudioOnly> statusViewWithFrame(const ui::Rect& frame, const std::string& message) {
+        return makeShowing<CPMediaStatusViewAudioOnly>(frame, message);
+    }
 
     const rt::Ref<ui::Label>& audioOnlyMessage() const { return audioOnlyMessage_; }
     rt::Ref<ui::Label> mainLabel() const override { return audioOnlyMessage_; }

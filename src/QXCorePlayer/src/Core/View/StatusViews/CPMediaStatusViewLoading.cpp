@@ -7,13 +7,6 @@
 
 namespace zid {
 
-rt::Ref<CPMediaStatusViewLoading> CPMediaStatusViewLoading::statusViewWithFrame(const ui::Rect& frame,
-                                                                               const std::string& message) {
-    auto view = rt::make<CPMediaStatusViewLoading>(frame);
-    view->setMessage(message);
-    return view;
-}
-
 void CPMediaStatusViewLoading::didInitialize() {
     CPMediaStatusView::didInitialize();
     setupRoot(ui::Size{401, 401}, /*clearBackground*/ true);

@@ -12,7 +12,9 @@ class CPMediaStatusViewLoading : public CPMediaStatusView {
     RT_CLASS(CPMediaStatusViewLoading, CPMediaStatusView)
 public:
     explicit CPMediaStatusViewLoading(const ui::Rect& frame = ui::Rect()) : CPMediaStatusView(frame) {}
-    static rt::Ref<CPMediaStatusViewLoading> statusViewWithFrame(const ui::Rect& frame, const std::string& message);
+    static rt::Ref<CPMediaStatusViewLoading> statusViewWithFrame(const ui::Rect& frame, const std::string& message) {
+        return makeShowing<CPMediaStatusViewLoading>(frame, message);
+    }
 
     const rt::Ref<ui::Label>& loadingLabel() const { return loadingLabel_; }
     const rt::Ref<QXEventTransparentView>& loadingItemsHolderView() const { return loadingItemsHolderView_; }

@@ -1,0 +1,25 @@
+#pragma once
+// The one-message screen: the message on black, its font following the view's width.
+// The lock and message screens are this design under their own names.
+
+#include "CPMediaStatusView.h"
+
+namespace zid {
+
+class CPMediaStatusViewSingleMessage : public CPMediaStatusView {
+    RT_CLASS(CPMediaStatusViewSingleMessage, CPMediaStatusView)
+public:
+    using CPMediaStatusView::CPMediaStatusView;
+
+    const rt::Ref<ui::Label>& message() const { return message_; }
+    rt::Ref<ui::Label> mainLabel() const override { return message_; }
+
+protected:
+    void didInitialize() override;
+
+private:
+    rt::Ref<QXEventTransparentView> container_;
+    rt::Ref<ui::Label> message_;
+};
+
+}  // namespace zid
