@@ -102,7 +102,7 @@ void QXVexaWebSocketConnection::webSocketDidOpen(net::WebSocket& socket) {
     lossCause_.reset();
     reconnectAttemptCount_ = 0;
     { rt::ChangeScope opened(*this, "connected"); }  // the socket's state already changed
-    if (auto delegate = delegate_.lock()) delegate->vexaConnectionDidConnect(*this);
+    if (auto delegate = this->delegate()) delegate->vexaConnectionDidConnect(*this);
 }
 
 void QXVexaWebSocketConnection::webSocketDidReceiveMessage(net::WebSocket& socket, const net::WebSocketMessage& message) {
@@ -118,7 +118,7 @@ void QXVexaWebSocketConnection::webSocketDidReceiveMessage(net::WebSocket& socke
         vexaLog(staticClass(), 3, "Unexpected message: %@", parsed.dump());
         return;
     }
-    if (auto delegate = delegate_.lock()) delegate->vexaConnectionDidReceiveMessage(*this, parsed);
+    if (auto delegate = this->delegate()) delegate->vexaConnectionDidReceiveMessage(*this, parsed);
 }
 
 void QXVexaWebSocketConnection::webSocketDidClose(net::WebSocket& socket, int code, const std::string& reason, bool) {
@@ -153,7 +153,7 @@ void QXVexaWebSocketConnection::reconnect() {
     }
     vexaLog(staticClass(), 3, "Connection lost to: %@", url());
     rt::Ref<rt::Error> cause = std::move(lossCause_);
-    if (auto delegate = delegate_.lock()) {
+    if (auto delegate = this->delegate()) {
         if (cause) {
             delegate->vexaConnectionDidLose(*this, cause);
         } else {
