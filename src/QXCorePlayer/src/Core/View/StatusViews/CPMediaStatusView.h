@@ -4,6 +4,7 @@
 // full-width and vertically centred, white bold labels and icons that take no touches,
 // and one font rule for the main label. Touches pass through to the views beneath.
 
+#include <initializer_list>
 #include <string>
 
 #include <QXUIKit/Views/QXEventTransparentView.h>
@@ -43,9 +44,14 @@ protected:
     static rt::Ref<ui::Label> makeLabel(const ui::Rect& frame, int lines = 2);
     /// The 96-point icon centred at the top of the design, from the player bundle.
     static rt::Ref<ui::ImageView> makeIcon(const std::string& fileName, ui::ContentMode mode);
-    /// The 401 x 91 design of a one-message screen: the container, and in it the label
-    /// at (20, 23, 361, 45).
-    void buildMessageDesign(rt::Ref<QXEventTransparentView>& container, rt::Ref<ui::Label>& label);
+    /// The root's look at the container's size, and the container of that frame holding
+    /// the views given, in order; returns the container.
+    rt::Ref<QXEventTransparentView> buildDesign(const ui::Rect& containerFrame,
+                                                std::initializer_list<rt::Ref<ui::View>> contents,
+                                                bool clearBackground = false);
+    /// The 401 x 91 design of a one-message screen: the label at (20, 23, 361, 45) in
+    /// the container; returns the container.
+    rt::Ref<QXEventTransparentView> buildMessageDesign(rt::Ref<ui::Label>& label);
 };
 
 }  // namespace zid

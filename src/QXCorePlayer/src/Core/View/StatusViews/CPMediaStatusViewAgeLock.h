@@ -8,7 +8,7 @@ namespace zid {
 class CPMediaStatusViewAgeLock : public CPMediaStatusViewSingleMessage {
     RT_CLASS(CPMediaStatusViewAgeLock, CPMediaStatusViewSingleMessage)
 public:
-    explicit CPMediaStatusViewAgeLock(const ui::Rect& frame = ui::Rect()) : CPMediaStatusViewSingleMessage(frame) {}
+    using CPMediaStatusViewSingleMessage::CPMediaStatusViewSingleMessage;
     static rt::Ref<CPMediaStatusViewAgeLock> statusViewWithFrame(const ui::Rect& frame, const std::string& message) {
         return makeShowing<CPMediaStatusViewAgeLock>(frame, message);
     }

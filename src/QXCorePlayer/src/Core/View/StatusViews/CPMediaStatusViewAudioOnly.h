@@ -8,7 +8,7 @@ namespace zid {
 class CPMediaStatusViewAudioOnly : public CPMediaStatusView {
     RT_CLASS(CPMediaStatusViewAudioOnly, CPMediaStatusView)
 public:
-    explicit CPMediaStatusViewAudioOnly(const ui::Rect& frame = ui::Rect()) : CPMediaStatusView(frame) {}
+    using CPMediaStatusView::CPMediaStatusView;
     static rt::Ref<CPMediaStatusViewAudioOnly> statusViewWithFrame(const ui::Rect& frame, const std::string& message) {
         return makeShowing<CPMediaStatusViewAudioOnly>(frame, message);
     }
@@ -20,7 +20,6 @@ protected:
     void didInitialize() override;
 
 private:
-    rt::Ref<QXEventTransparentView> container_;
     rt::Ref<ui::ImageView> icon_;
     rt::Ref<ui::Label> audioOnlyMessage_;
 };

@@ -9,9 +9,6 @@ namespace zid {
 
 void CPMediaStatusViewLoading::didInitialize() {
     CPMediaStatusView::didInitialize();
-    setupRoot(ui::Size{401, 401}, /*clearBackground*/ true);
-    container_ = makeContainer(ui::Rect(1, 0, 401, 401));
-
     loadingItemsHolderView_ = rt::make<QXEventTransparentView>(ui::Rect(161, 189, 120, 23));
     loadingItemsHolderView_->setAutoresizingMask(ui::Autoresizing::FlexibleLeftMargin |
                                                  ui::Autoresizing::FlexibleRightMargin |
@@ -33,8 +30,7 @@ void CPMediaStatusViewLoading::didInitialize() {
 
     loadingItemsHolderView_->addSubview(activityIndicator_);
     loadingItemsHolderView_->addSubview(loadingLabel_);
-    container_->addSubview(loadingItemsHolderView_);
-    addSubview(container_);
+    buildDesign(ui::Rect(1, 0, 401, 401), {loadingItemsHolderView_}, /*clearBackground*/ true);
 }
 
 void CPMediaStatusViewLoading::layoutSubviews() {

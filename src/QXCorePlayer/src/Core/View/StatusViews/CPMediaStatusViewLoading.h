@@ -11,7 +11,7 @@ namespace zid {
 class CPMediaStatusViewLoading : public CPMediaStatusView {
     RT_CLASS(CPMediaStatusViewLoading, CPMediaStatusView)
 public:
-    explicit CPMediaStatusViewLoading(const ui::Rect& frame = ui::Rect()) : CPMediaStatusView(frame) {}
+    using CPMediaStatusView::CPMediaStatusView;
     static rt::Ref<CPMediaStatusViewLoading> statusViewWithFrame(const ui::Rect& frame, const std::string& message) {
         return makeShowing<CPMediaStatusViewLoading>(frame, message);
     }
@@ -29,7 +29,6 @@ protected:
     void didInitialize() override;
 
 private:
-    rt::Ref<QXEventTransparentView> container_;
     rt::Ref<QXEventTransparentView> loadingItemsHolderView_;
     rt::Ref<ui::ActivityIndicatorView> activityIndicator_;
     rt::Ref<ui::Label> loadingLabel_;

@@ -8,7 +8,7 @@ namespace zid {
 class CPMediaStatusViewMessage : public CPMediaStatusViewSingleMessage {
     RT_CLASS(CPMediaStatusViewMessage, CPMediaStatusViewSingleMessage)
 public:
-    explicit CPMediaStatusViewMessage(const ui::Rect& frame = ui::Rect()) : CPMediaStatusViewSingleMessage(frame) {}
+    using CPMediaStatusViewSingleMessage::CPMediaStatusViewSingleMessage;
     static rt::Ref<CPMediaStatusViewMessage> statusViewWithFrame(const ui::Rect& frame, const std::string& message) {
         return makeShowing<CPMediaStatusViewMessage>(frame, message);
     }

@@ -11,9 +11,11 @@ namespace zid {
 class CPMediaStatusViewPasswordLock : public CPMediaStatusView {
     RT_CLASS(CPMediaStatusViewPasswordLock, CPMediaStatusView)
 public:
-    explicit CPMediaStatusViewPasswordLock(const ui::Rect& frame = ui::Rect()) : CPMediaStatusView(frame) {}
+    using CPMediaStatusView::CPMediaStatusView;
     static rt::Ref<CPMediaStatusViewPasswordLock> statusViewWithFrame(const ui::Rect& frame,
-                                                                      const std::string& message);
+                                                                      const std::string& message) {
+        return makeShowing<CPMediaStatusViewPasswordLock>(frame, message);
+    }
 
     const rt::Ref<ui::Label>& message() const { return message_; }
     rt::Ref<ui::Label> mainLabel() const override { return message_; }

@@ -4,7 +4,7 @@ namespace zid {
 
 void CPMediaStatusViewSingleMessage::didInitialize() {
     CPMediaStatusView::didInitialize();
-    buildMessageDesign(container_, message_);
+    buildMessageDesign(message_);
 }
 
 }  // namespace zid

@@ -18,7 +18,6 @@ protected:
     void didInitialize() override;
 
 private:
-    rt::Ref<QXEventTransparentView> container_;
     rt::Ref<ui::Label> message_;
 };
 
