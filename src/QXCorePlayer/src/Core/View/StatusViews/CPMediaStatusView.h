@@ -30,13 +30,6 @@ public:
     void layoutSubviews() override;
 
 protected:
-    /// A view of that kind made at that frame and showing that message.
-    template <class View>
-    static rt::Ref<View> makeShowing(const ui::Rect& frame, const std::string& message) {
-        auto view = rt::make<View>(frame);
-        view->setMessage(message);
-        return view;
-    }
     /// The root's look; its frame becomes the design size whatever it was made with.
     void setupRoot(ui::Size designSize, bool clearBackground = false);
     /// The full-width, vertically centred, touch-transparent holder of the labels.
@@ -52,6 +45,19 @@ protected:
     /// The 401 x 91 design of a one-message screen: the label at (20, 23, 361, 45) in
     /// the container; returns the container.
     rt::Ref<QXEventTransparentView> buildMessageDesign(rt::Ref<ui::Label>& label);
+};
+
+/// A status view class (View, derived from Base) with the maker of a view showing a
+/// message. It adds no class of its own: View declares Base as its superclass.
+template <class View, class Base = CPMediaStatusView>
+class CPMessageStatusView : public Base {
+public:
+    using Base::Base;
+    static rt::Ref<View> statusViewWithFrame(const ui::Rect& frame, const std::string& message) {
+        auto view = rt::make<View>(frame);
+        view->setMessage(message);
+        return view;
+    }
 };
 
 }  // namespace zid

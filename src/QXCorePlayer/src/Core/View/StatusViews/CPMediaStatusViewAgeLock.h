@@ -5,13 +5,10 @@
 
 namespace zid {
 
-class CPMediaStatusViewAgeLock : public CPMediaStatusViewSingleMessage {
+class CPMediaStatusViewAgeLock : public CPMessageStatusView<CPMediaStatusViewAgeLock, CPMediaStatusViewSingleMessage> {
     RT_CLASS(CPMediaStatusViewAgeLock, CPMediaStatusViewSingleMessage)
 public:
-    using CPMediaStatusViewSingleMessage::CPMediaStatusViewSingleMessage;
-    static rt::Ref<CPMediaStatusViewAgeLock> statusViewWithFrame(const ui::Rect& frame, const std::string& message) {
-        return makeShowing<CPMediaStatusViewAgeLock>(frame, message);
-    }
+    using CPMessageStatusView::CPMessageStatusView;
 };
 
 }  // namespace zid

@@ -5,13 +5,10 @@
 
 namespace zid {
 
-class CPMediaStatusViewAudioOnly : public CPMediaStatusView {
+class CPMediaStatusViewAudioOnly : public CPMessageStatusView<CPMediaStatusViewAudioOnly> {
     RT_CLASS(CPMediaStatusViewAudioOnly, CPMediaStatusView)
 public:
-    using CPMediaStatusView::CPMediaStatusView;
-    static rt::Ref<CPMediaStatusViewAudioOnly> statusViewWithFrame(const ui::Rect& frame, const std::string& message) {
-        return makeShowing<CPMediaStatusViewAudioOnly>(frame, message);
-    }
+    using CPMessageStatusView::CPMessageStatusView;
 
     const rt::Ref<ui::Label>& audioOnlyMessage() const { return audioOnlyMessage_; }
     rt::Ref<ui::Label> mainLabel() const override { return audioOnlyMessage_; }

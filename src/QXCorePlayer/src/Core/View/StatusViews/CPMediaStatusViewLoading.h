@@ -8,13 +8,10 @@
 
 namespace zid {
 
-class CPMediaStatusViewLoading : public CPMediaStatusView {
+class CPMediaStatusViewLoading : public CPMessageStatusView<CPMediaStatusViewLoading> {
     RT_CLASS(CPMediaStatusViewLoading, CPMediaStatusView)
 public:
-    using CPMediaStatusView::CPMediaStatusView;
-    static rt::Ref<CPMediaStatusViewLoading> statusViewWithFrame(const ui::Rect& frame, const std::string& message) {
-        return makeShowing<CPMediaStatusViewLoading>(frame, message);
-    }
+    using CPMessageStatusView::CPMessageStatusView;
 
     const rt::Ref<ui::Label>& loadingLabel() const { return loadingLabel_; }
     const rt::Ref<QXEventTransparentView>& loadingItemsHolderView() const { return loadingItemsHolderView_; }

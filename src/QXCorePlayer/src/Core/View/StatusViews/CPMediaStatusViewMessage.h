@@ -5,13 +5,10 @@
 
 namespace zid {
 
-class CPMediaStatusViewMessage : public CPMediaStatusViewSingleMessage {
+class CPMediaStatusViewMessage : public CPMessageStatusView<CPMediaStatusViewMessage, CPMediaStatusViewSingleMessage> {
     RT_CLASS(CPMediaStatusViewMessage, CPMediaStatusViewSingleMessage)
 public:
-    using CPMediaStatusViewSingleMessage::CPMediaStatusViewSingleMessage;
-    static rt::Ref<CPMediaStatusViewMessage> statusViewWithFrame(const ui::Rect& frame, const std::string& message) {
-        return makeShowing<CPMediaStatusViewMessage>(frame, message);
-    }
+    using CPMessageStatusView::CPMessageStatusView;
 
     std::string description() const override {
         return CPMediaStatusView::description() + " MSG: " + message()->text();

@@ -8,14 +8,10 @@
 
 namespace zid {
 
-class CPMediaStatusViewPasswordLock : public CPMediaStatusView {
+class CPMediaStatusViewPasswordLock : public CPMessageStatusView<CPMediaStatusViewPasswordLock> {
     RT_CLASS(CPMediaStatusViewPasswordLock, CPMediaStatusView)
 public:
-    using CPMediaStatusView::CPMediaStatusView;
-    static rt::Ref<CPMediaStatusViewPasswordLock> statusViewWithFrame(const ui::Rect& frame,
-                                                                      const std::string& message) {
-        return makeShowing<CPMediaStatusViewPasswordLock>(frame, message);
-    }
+    using CPMessageStatusView::CPMessageStatusView;
 
     const rt::Ref<ui::Label>& message() const { return message_; }
     rt::Ref<ui::Label> mainLabel() const override { return message_; }
