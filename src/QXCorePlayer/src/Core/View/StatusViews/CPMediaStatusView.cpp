@@ -97,9 +97,9 @@ rt::Ref<QXEventTransparentView> CPMediaStatusView::buildDesign(const ui::Rect& c
     return container;
 }
 
-rt::Ref<QXEventTransparentView> CPMediaStatusView::buildMessageDesign(rt::Ref<ui::Label>& label) {
-    label = makeLabel(ui::Rect(20, 23, 361, 45));
-    return buildDesign(ui::Rect(0, 0, 401, 91), {label});
+rt::Ref<QXEventTransparentView> CPMediaStatusView::buildMessageDesign() {
+    setMainLabel(makeLabel(ui::Rect(20, 23, 361, 45)));
+    return buildDesign(ui::Rect(0, 0, 401, 91), {mainLabel()});
 }
 
 }  // namespace zid

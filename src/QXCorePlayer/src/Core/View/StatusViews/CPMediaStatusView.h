@@ -23,13 +23,14 @@ public:
     static double fontSizeForWidth(double width);
 
     /// The label whose font follows the view's width; none for a view with fixed fonts.
-    virtual rt::Ref<ui::Label> mainLabel() const { return nullptr; }
+    const rt::Ref<ui::Label>& mainLabel() const { return mainLabel_; }
     /// Sets the main label's text ("" clears the design's initial text).
     void setMessage(const std::string& message);
 
     void layoutSubviews() override;
 
 protected:
+    void setMainLabel(rt::Ref<ui::Label> label) { mainLabel_ = std::move(label); }
     /// The root's look; its frame becomes the design size whatever it was made with.
     void setupRoot(ui::Size designSize, bool clearBackground = false);
     /// The full-width, vertically centred, touch-transparent holder of the labels.
@@ -42,9 +43,12 @@ protected:
     rt::Ref<QXEventTransparentView> buildDesign(const ui::Rect& containerFrame,
                                                 std::initializer_list<rt::Ref<ui::View>> contents,
                                                 bool clearBackground = false);
-    /// The 401 x 91 design of a one-message screen: the label at (20, 23, 361, 45) in
-    /// the container; returns the container.
-    rt::Ref<QXEventTransparentView> buildMessageDesign(rt::Ref<ui::Label>& label);
+    /// The 401 x 91 design of a one-message screen: the main label at (20, 23, 361, 45)
+    /// in the container; returns the container.
+    rt::Ref<QXEventTransparentView> buildMessageDesign();
+
+private:
+    rt::Ref<ui::Label> mainLabel_;
 };
 
 /// A status view class (View, derived from Base) with the maker of a view showing a

@@ -10,15 +10,13 @@ class CPMediaStatusViewAudioOnly : public CPMessageStatusView<CPMediaStatusViewA
 public:
     using CPMessageStatusView::CPMessageStatusView;
 
-    const rt::Ref<ui::Label>& audioOnlyMessage() const { return audioOnlyMessage_; }
-    rt::Ref<ui::Label> mainLabel() const override { return audioOnlyMessage_; }
+    const rt::Ref<ui::Label>& audioOnlyMessage() const { return mainLabel(); }
 
 protected:
     void didInitialize() override;
 
 private:
     rt::Ref<ui::ImageView> icon_;
-    rt::Ref<ui::Label> audioOnlyMessage_;
 };
 
 }  // namespace zid

@@ -13,10 +13,9 @@ class CPMediaStatusViewLoading : public CPMessageStatusView<CPMediaStatusViewLoa
 public:
     using CPMessageStatusView::CPMessageStatusView;
 
-    const rt::Ref<ui::Label>& loadingLabel() const { return loadingLabel_; }
+    const rt::Ref<ui::Label>& loadingLabel() const { return mainLabel(); }
     const rt::Ref<QXEventTransparentView>& loadingItemsHolderView() const { return loadingItemsHolderView_; }
     const rt::Ref<ui::ActivityIndicatorView>& activityIndicator() const { return activityIndicator_; }
-    rt::Ref<ui::Label> mainLabel() const override { return loadingLabel_; }
 
     /// After the font step, the holder takes the width of spinner and text and is
     /// centred horizontally.
@@ -28,7 +27,6 @@ protected:
 private:
     rt::Ref<QXEventTransparentView> loadingItemsHolderView_;
     rt::Ref<ui::ActivityIndicatorView> activityIndicator_;
-    rt::Ref<ui::Label> loadingLabel_;
 };
 
 }  // namespace zid

@@ -16,7 +16,7 @@ void CPMediaStatusViewPasswordLock::didInitialize() {
 }
 
 void CPMediaStatusViewPasswordLock::setup() {
-    contentView_ = buildMessageDesign(message_);
+    contentView_ = buildMessageDesign();
     // Keyboard notifications from any sender, for as long as the view lives.
     rt::Weak<CPMediaStatusViewPasswordLock> weak = selfAs<CPMediaStatusViewPasswordLock>();
     auto dealloc = deallocSignal(*this);

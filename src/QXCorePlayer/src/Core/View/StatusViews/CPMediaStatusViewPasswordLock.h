@@ -13,8 +13,7 @@ class CPMediaStatusViewPasswordLock : public CPMessageStatusView<CPMediaStatusVi
 public:
     using CPMessageStatusView::CPMessageStatusView;
 
-    const rt::Ref<ui::Label>& message() const { return message_; }
-    rt::Ref<ui::Label> mainLabel() const override { return message_; }
+    const rt::Ref<ui::Label>& message() const { return mainLabel(); }
     const rt::Ref<QXEventTransparentView>& contentView() const { return contentView_; }
     void setContentView(rt::Ref<QXEventTransparentView> view) { contentView_ = std::move(view); }
     ui::Rect originContentFrame() const { return originContentFrame_; }
@@ -37,7 +36,6 @@ private:
     void keyboardWillHide(const fnd::Notification& notification);
 
     ui::Rect originContentFrame_;
-    rt::Ref<ui::Label> message_;
     rt::Ref<QXEventTransparentView> contentView_;
 };
 

@@ -4,7 +4,7 @@ namespace zid {
 
 void CPMediaStatusViewSingleMessage::didInitialize() {
     CPMediaStatusView::didInitialize();
-    buildMessageDesign(message_);
+    buildMessageDesign();
 }
 
 }  // namespace zid

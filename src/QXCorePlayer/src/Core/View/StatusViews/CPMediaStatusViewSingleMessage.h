@@ -11,14 +11,10 @@ class CPMediaStatusViewSingleMessage : public CPMediaStatusView {
 public:
     using CPMediaStatusView::CPMediaStatusView;
 
-    const rt::Ref<ui::Label>& message() const { return message_; }
-    rt::Ref<ui::Label> mainLabel() const override { return message_; }
+    const rt::Ref<ui::Label>& message() const { return mainLabel(); }
 
 protected:
     void didInitialize() override;
-
-private:
-    rt::Ref<ui::Label> message_;
 };
 
 }  // namespace zid
