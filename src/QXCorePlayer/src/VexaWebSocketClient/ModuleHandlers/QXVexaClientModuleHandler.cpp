@@ -8,6 +8,14 @@ namespace zid {
 
 QXVexaClientModuleHandler::QXVexaClientModuleHandler(const rt::Ref<QXVexaClient>& client) : client_(client) {}
 
+QXVexaClientModuleHandler::ClientForMessage QXVexaClientModuleHandler::clientForMessage() const {
+    ClientForMessage held;
+    held.keepAlive = vexaClient();
+    held.client = held.keepAlive.get();
+    if (held.client && held.client->isHandlingMessage()) held.keepAlive.reset();
+    return held;
+}
+
 void QXVexaClientModuleHandler::addHandler(const rt::Ref<QXVexaClientModuleHandler>& handler) {
     if (handler && std::find(children_.begin(), children_.end(), handler) == children_.end())
         children_.push_back(handler);

@@ -33,6 +33,16 @@ public:
     virtual const char* moduleKey() const { return nullptr; }
 
 protected:
+    /// The client a root handler works on for one message, and what keeps it alive
+    /// meanwhile: nothing while the client is handling a message, since it keeps itself
+    /// alive then and a reference held here would hide an owner's release from it.
+    /// `client` is null once the client is gone.
+    struct ClientForMessage {
+        rt::Ref<QXVexaClient> keepAlive;
+        QXVexaClient* client = nullptr;
+    };
+    ClientForMessage clientForMessage() const;
+
     /// The handler's own module; the answer is whether it was taken.
     virtual bool handleData(QXVexaClient& client, const QXVexaMessage& data);
     bool askChildren(const std::string& name, const QXVexaMessage& data);
