@@ -225,23 +225,8 @@ bool QXVexaClientGeoLockModuleHandler::handleData(QXVexaClient& client, const QX
     return true;
 }
 
-bool QXVexaClientIPLockModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage&) {
-    reportReject(client, 9);
-    return true;
-}
-
-bool QXVexaClientPasswordLockModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage&) {
-    reportReject(client, 10);
-    return true;
-}
-
-bool QXVexaClientReferrerLockModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage&) {
-    reportReject(client, 11);
-    return true;
-}
-
-bool QXVexaClientPlayerSDKModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage&) {
-    reportReject(client, 13);
+bool QXVexaClientReasonLockModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage&) {
+    reportReject(client, reason_);
     return true;
 }
 

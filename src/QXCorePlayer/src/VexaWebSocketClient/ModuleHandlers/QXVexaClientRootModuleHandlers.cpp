@@ -19,10 +19,10 @@ QXVexaClientRejectModuleHandler::QXVexaClientRejectModuleHandler(const rt::Ref<Q
     addHandler(rt::make<QXVexaClientHashLockModuleHandler>(client));
     addHandler(rt::make<QXVexaClientAgeLockModuleHandler>(client));
     addHandler(rt::make<QXVexaClientGeoLockModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientIPLockModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientPasswordLockModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientReferrerLockModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientPlayerSDKModuleHandler>(client));
+    addHandler(rt::make<QXVexaClientReasonLockModuleHandler>(client, "ipLock", 9));
+    addHandler(rt::make<QXVexaClientReasonLockModuleHandler>(client, "passwordLock", 10));
+    addHandler(rt::make<QXVexaClientReasonLockModuleHandler>(client, "referrerLock", 11));
+    addHandler(rt::make<QXVexaClientReasonLockModuleHandler>(client, "playerSdkLock", 13));
 }
 
 bool QXVexaClientRejectModuleHandler::handleModule(const std::string& name, const QXVexaMessage& args) {
