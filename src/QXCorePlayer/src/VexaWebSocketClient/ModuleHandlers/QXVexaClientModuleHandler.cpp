@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "VexaWebSocketClient/Client/QXVexaClient.h"
+#include "VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandlers.h"
 
 namespace zid {
 
@@ -46,6 +47,12 @@ bool QXVexaClientModuleHandler::askChildren(const std::string& name, const QXVex
 void QXVexaClientModuleHandler::ignored(const QXVexaMessage& data, const char* why) const {
     vexaLog(objectClass(), 3, "Module \"%@\" ignored (%@): %@", moduleKey() ? moduleKey() : "", why,
             vexaSerialize(data).value_or("(not JSON)"));
+}
+
+std::optional<std::int64_t> QXVexaClientModuleHandler::wholeNumberOrIgnored(const QXVexaMessage& data) const {
+    auto number = vexaWholeNumber(data);
+    if (!number) ignored(data, "not a number");
+    return number;
 }
 
 }  // namespace zid

@@ -5,6 +5,8 @@
 // checks the JSON types of its data and drops, with a log line, what it cannot use.
 // Handlers hold the client weakly: once it is gone they do nothing.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,8 @@ protected:
     bool askChildren(const std::string& name, const QXVexaMessage& data);
     /// Logs, at level 3, a module dropped because its data cannot be used.
     void ignored(const QXVexaMessage& data, const char* why) const;
+    /// The data as a whole number; none, logged as ignored, when it is not one.
+    std::optional<std::int64_t> wholeNumberOrIgnored(const QXVexaMessage& data) const;
 
 private:
     std::weak_ptr<QXVexaClient> client_;

@@ -394,22 +394,16 @@ bool QXVexaClientLogosModuleHandler::handleData(QXVexaClient& client, const QXVe
 }
 
 bool QXVexaClientViewerCountModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage& data) {
-    auto count = vexaWholeNumber(data);
-    if (!count) {
-        ignored(data, "not a number");
-        return false;
-    }
+    auto count = wholeNumberOrIgnored(data);
+    if (!count) return false;
     bool enabled = data.is_boolean() ? data.get<bool>() : true;
     client.notify([&](VexaClientListener& listener) { listener.vexaClientViewerCountChanged(client, *count, enabled); });
     return true;
 }
 
 bool QXVexaClientTotalViewerCountModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage& data) {
-    auto count = vexaWholeNumber(data);
-    if (!count) {
-        ignored(data, "not a number");
-        return false;
-    }
+    auto count = wholeNumberOrIgnored(data);
+    if (!count) return false;
     client.notify([&](VexaClientListener& listener) { listener.vexaClientTotalViewerCountChanged(client, *count); });
     return true;
 }
