@@ -1,4 +1,5 @@
 #include "VexaWebSocketClient/QXVexaClusterConnection.h"
+#include "VexaWebSocketClient/QXVexaRetry.h"
 
 #include "VexaWebSocketClient/Model/QXVexaApplicationInfo.h"
 #include <QXFoundation/Diagnostics/Diagnostics.h>
@@ -262,16 +263,9 @@ void QXVexaClusterConnection::lost() {
 }
 
 void QXVexaClusterConnection::reconnect() {
-    if (shouldReconnect_ && reconnectAttemptCount_ <= 0) {
+    if (vexa::scheduleRetry(*this, shouldReconnect_, reconnectAttemptCount_, &QXVexaClusterConnection::reconnectTimer_,
+                            &QXVexaClusterConnection::connect, kReconnectDelay)) {
         VEXA_TRACE("Reconnecting");
-        ++reconnectAttemptCount_;
-        rt::Weak<QXVexaClusterConnection> weak = selfAs<QXVexaClusterConnection>();
-        reconnectTimer_ = fnd::RunLoop::current()->after(kReconnectDelay, [weak] {
-            if (auto connection = weak.lock()) {
-                connection->reconnectTimer_.reset();
-                connection->connect();
-            }
-        });
         return;
     }
     VEXA_TRACE("Reconnection attempts failed");

@@ -1,4 +1,5 @@
 #include "VexaWebSocketClient/QXVexaWebSocketConnection.h"
+#include "VexaWebSocketClient/QXVexaRetry.h"
 
 #include <rt/Format.h>
 #include <rt/ChangeScope.h>
@@ -139,16 +140,9 @@ void QXVexaWebSocketConnection::webSocketDidFail(net::WebSocket& socket, const r
 }
 
 void QXVexaWebSocketConnection::reconnect() {
-    if (shouldReconnect_ && reconnectAttemptCount_ <= 0) {
+    if (vexa::scheduleRetry(*this, shouldReconnect_, reconnectAttemptCount_, &QXVexaWebSocketConnection::retryTimer_,
+                            &QXVexaWebSocketConnection::connect, kReconnectDelay)) {
         vexaLog(staticClass(), 3, "Reconnecting to: %@", url());
-        ++reconnectAttemptCount_;
-        rt::Weak<QXVexaWebSocketConnection> weak = selfAs<QXVexaWebSocketConnection>();
-        retryTimer_ = fnd::RunLoop::current()->after(kReconnectDelay, [weak] {
-            if (auto connection = weak.lock()) {
-                connection->retryTimer_.reset();
-                connection->connect();
-            }
-        });
         return;
     }
     vexaLog(staticClass(), 3, "Connection lost to: %@", url());
