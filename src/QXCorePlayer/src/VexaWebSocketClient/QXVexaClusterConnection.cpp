@@ -161,13 +161,17 @@ void QXVexaClusterConnection::start() {
 }
 
 void QXVexaClusterConnection::stop() {
+    cancelRetryAndCloseSocket();
+    connecting_ = false;
+    connected_ = false;
+    shouldReconnect_ = false;
+}
+
+void QXVexaClusterConnection::cancelRetryAndCloseSocket() {
     if (reconnectTimer_) {
         reconnectTimer_->invalidate();
         reconnectTimer_.reset();
     }
-    connecting_ = false;
-    connected_ = false;
-    shouldReconnect_ = false;
     if (webSocket_) {
         webSocket_->setDelegate(nullptr);
         webSocket_->close();
@@ -181,10 +185,7 @@ std::string QXVexaClusterConnection::buildURL() {
 }
 
 void QXVexaClusterConnection::connect() {
-    if (reconnectTimer_) {
-        reconnectTimer_->invalidate();
-        reconnectTimer_.reset();
-    }
+    cancelRetryAndCloseSocket();
     connecting_ = true;
     connected_ = false;
     std::string url = buildURL();
@@ -192,10 +193,6 @@ void QXVexaClusterConnection::connect() {
     net::WebSocketOptions options = settings_.socket;
     options.headers.emplace_back("Origin", settings_.origin);
     options.headers.emplace_back("User-Agent", settings_.userAgent.empty() ? defaultUserAgent() : settings_.userAgent);
-    if (webSocket_) {
-        webSocket_->setDelegate(nullptr);
-        webSocket_->close();
-    }
     webSocket_ = rt::make<net::WebSocket>(url, options);
     webSocket_->setDelegate(selfAs<QXVexaClusterConnection>());
     webSocket_->open();
