@@ -31,8 +31,6 @@ struct FakeConnection : QXVexaConnection {
         calls.push_back("send " + message.dump());
         messages.push_back(message);
     }
-    std::shared_ptr<QXVexaConnectionDelegate> delegate() const override { return delegate_.lock(); }
-    void setDelegate(const std::shared_ptr<QXVexaConnectionDelegate>& d) override { delegate_ = d; }
     bool connected() const override { return isConnected; }
     std::optional<std::string> cluster() const override { return std::nullopt; }
 
@@ -56,7 +54,6 @@ struct FakeConnection : QXVexaConnection {
         return out;
     }
 
-    std::weak_ptr<QXVexaConnectionDelegate> delegate_;
     bool isConnected = false;
     std::vector<std::string> calls;
     std::vector<QXVexaMessage> messages;

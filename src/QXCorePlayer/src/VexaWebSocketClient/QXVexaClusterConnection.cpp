@@ -1,4 +1,5 @@
 #include "VexaWebSocketClient/QXVexaClusterConnection.h"
+#include "VexaWebSocketClient/QXVexaRetry.h"
 
 #include "VexaWebSocketClient/Model/QXVexaApplicationInfo.h"
 #include <QXFoundation/Diagnostics/Diagnostics.h>
@@ -160,13 +161,17 @@ void QXVexaClusterConnection::start() {
 }
 
 void QXVexaClusterConnection::stop() {
+    cancelRetryAndCloseSocket();
+    connecting_ = false;
+    connected_ = false;
+    shouldReconnect_ = false;
+}
+
+void QXVexaClusterConnection::cancelRetryAndCloseSocket() {
     if (reconnectTimer_) {
         reconnectTimer_->invalidate();
         reconnectTimer_.reset();
     }
-    connecting_ = false;
-    connected_ = false;
-    shouldReconnect_ = false;
     if (webSocket_) {
         webSocket_->setDelegate(nullptr);
         webSocket_->close();
@@ -180,10 +185,7 @@ std::string QXVexaClusterConnection::buildURL() {
 }
 
 void QXVexaClusterConnection::connect() {
-    if (reconnectTimer_) {
-        reconnectTimer_->invalidate();
-        reconnectTimer_.reset();
-    }
+    cancelRetryAndCloseSocket();
     connecting_ = true;
     connected_ = false;
     std::string url = buildURL();
@@ -191,10 +193,6 @@ void QXVexaClusterConnection::connect() {
     net::WebSocketOptions options = settings_.socket;
     options.headers.emplace_back("Origin", settings_.origin);
     options.headers.emplace_back("User-Agent", settings_.userAgent.empty() ? defaultUserAgent() : settings_.userAgent);
-    if (webSocket_) {
-        webSocket_->setDelegate(nullptr);
-        webSocket_->close();
-    }
     webSocket_ = rt::make<net::WebSocket>(url, options);
     webSocket_->setDelegate(selfAs<QXVexaClusterConnection>());
     webSocket_->open();
@@ -262,16 +260,9 @@ void QXVexaClusterConnection::lost() {
 }
 
 void QXVexaClusterConnection::reconnect() {
-    if (shouldReconnect_ && reconnectAttemptCount_ <= 0) {
+    if (vexa::scheduleRetry(*this, shouldReconnect_, reconnectAttemptCount_, &QXVexaClusterConnection::reconnectTimer_,
+                            &QXVexaClusterConnection::connect, kReconnectDelay)) {
         VEXA_TRACE("Reconnecting");
-        ++reconnectAttemptCount_;
-        rt::Weak<QXVexaClusterConnection> weak = selfAs<QXVexaClusterConnection>();
-        reconnectTimer_ = fnd::RunLoop::current()->after(kReconnectDelay, [weak] {
-            if (auto connection = weak.lock()) {
-                connection->reconnectTimer_.reset();
-                connection->connect();
-            }
-        });
         return;
     }
     VEXA_TRACE("Reconnection attempts failed");

@@ -88,6 +88,8 @@ private:
     rt::Ref<rt::Error> refusal(const std::optional<std::string>& reason) const;
     std::int64_t nextRequestID() { return requestID_++; }
     std::string pendingDescription() const;
+    /// Cancels a pending retry, and closes and lets go of the socket, which tells nothing more.
+    void cancelRetryAndCloseSocket();
     std::string subscriptionsDescription() const;
 
     std::string cluster_, host_;

@@ -47,11 +47,14 @@ public:
     virtual void reconnectToHost(const std::string& host, const std::string& cluster) = 0;
     /// Sends one client message ({"cmd", "args"}).
     virtual void sendMessage(const QXVexaMessage& message) = 0;
-    virtual std::shared_ptr<QXVexaConnectionDelegate> delegate() const = 0;
-    virtual void setDelegate(const std::shared_ptr<QXVexaConnectionDelegate>& delegate) = 0;
+    std::shared_ptr<QXVexaConnectionDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<QXVexaConnectionDelegate>& delegate) { delegate_ = delegate; }
     /// Whether messages can be sent.
     virtual bool connected() const = 0;
     virtual std::optional<std::string> cluster() const = 0;
+
+private:
+    std::weak_ptr<QXVexaConnectionDelegate> delegate_;
 };
 
 }  // namespace zid

@@ -111,7 +111,7 @@ void QXVexaSubscribeConnection::handleEvent(const QXVexaSubscription* subscripti
                                             const QXVexaMessage* message, const rt::Ref<rt::Error>& error) {
     if (subscription != subscription_.get()) return;
     auto keep = self();
-    auto delegate = delegate_.lock();
+    auto delegate = this->delegate();
     switch (event) {
         case QXVexaSubscriptionEvent::Subscribed:
             if (error) {

@@ -51,8 +51,6 @@ public:
     /// While connected: "connect" is dropped (the subscribe carried the configuration),
     /// anything else goes out on the subchannel. Not connected: dropped.
     void sendMessage(const QXVexaMessage& message) override;
-    std::shared_ptr<QXVexaConnectionDelegate> delegate() const override { return delegate_.lock(); }
-    void setDelegate(const std::shared_ptr<QXVexaConnectionDelegate>& delegate) override { delegate_ = delegate; }
     bool connected() const override { return state_ == State::Connected; }
     std::optional<std::string> cluster() const override { return subscription_->cluster(); }
 
@@ -67,7 +65,6 @@ private:
                      const rt::Ref<rt::Error>& error);
 
     rt::Weak<QXVexaService> service_;
-    std::weak_ptr<QXVexaConnectionDelegate> delegate_;
     State state_ = State::NotConnected;
 };
 

@@ -1,4 +1,5 @@
 #include "VexaWebSocketClient/QXVexaWebSocketConnection.h"
+#include "VexaWebSocketClient/QXVexaRetry.h"
 
 #include <rt/Format.h>
 #include <rt/ChangeScope.h>
@@ -102,7 +103,7 @@ void QXVexaWebSocketConnection::webSocketDidOpen(net::WebSocket& socket) {
     lossCause_.reset();
     reconnectAttemptCount_ = 0;
     { rt::ChangeScope opened(*this, "connected"); }  // the socket's state already changed
-    if (auto delegate = delegate_.lock()) delegate->vexaConnectionDidConnect(*this);
+    if (auto delegate = this->delegate()) delegate->vexaConnectionDidConnect(*this);
 }
 
 void QXVexaWebSocketConnection::webSocketDidReceiveMessage(net::WebSocket& socket, const net::WebSocketMessage& message) {
@@ -118,7 +119,7 @@ void QXVexaWebSocketConnection::webSocketDidReceiveMessage(net::WebSocket& socke
         vexaLog(staticClass(), 3, "Unexpected message: %@", parsed.dump());
         return;
     }
-    if (auto delegate = delegate_.lock()) delegate->vexaConnectionDidReceiveMessage(*this, parsed);
+    if (auto delegate = this->delegate()) delegate->vexaConnectionDidReceiveMessage(*this, parsed);
 }
 
 void QXVexaWebSocketConnection::webSocketDidClose(net::WebSocket& socket, int code, const std::string& reason, bool) {
@@ -139,21 +140,14 @@ void QXVexaWebSocketConnection::webSocketDidFail(net::WebSocket& socket, const r
 }
 
 void QXVexaWebSocketConnection::reconnect() {
-    if (shouldReconnect_ && reconnectAttemptCount_ <= 0) {
+    if (vexa::scheduleRetry(*this, shouldReconnect_, reconnectAttemptCount_, &QXVexaWebSocketConnection::retryTimer_,
+                            &QXVexaWebSocketConnection::connect, kReconnectDelay)) {
         vexaLog(staticClass(), 3, "Reconnecting to: %@", url());
-        ++reconnectAttemptCount_;
-        rt::Weak<QXVexaWebSocketConnection> weak = selfAs<QXVexaWebSocketConnection>();
-        retryTimer_ = fnd::RunLoop::current()->after(kReconnectDelay, [weak] {
-            if (auto connection = weak.lock()) {
-                connection->retryTimer_.reset();
-                connection->connect();
-            }
-        });
         return;
     }
     vexaLog(staticClass(), 3, "Connection lost to: %@", url());
     rt::Ref<rt::Error> cause = std::move(lossCause_);
-    if (auto delegate = delegate_.lock()) {
+    if (auto delegate = this->delegate()) {
         if (cause) {
             delegate->vexaConnectionDidLose(*this, cause);
         } else {

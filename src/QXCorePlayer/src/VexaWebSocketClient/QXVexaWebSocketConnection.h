@@ -52,8 +52,6 @@ public:
     /// Uses the host verbatim from now on.
     void reconnectToHost(const std::string& host, const std::string& cluster) override;
     void sendMessage(const QXVexaMessage& message) override;
-    std::shared_ptr<QXVexaConnectionDelegate> delegate() const override { return delegate_.lock(); }
-    void setDelegate(const std::shared_ptr<QXVexaConnectionDelegate>& delegate) override { delegate_ = delegate; }
     /// The socket is open.
     bool connected() const override;
     std::optional<std::string> cluster() const override { return cluster_; }
@@ -77,7 +75,6 @@ private:
     bool connectionRejected_ = false;
     rt::Ref<QXVexaConfig> config_;
     std::optional<std::string> mediaID_, mediaType_;
-    std::weak_ptr<QXVexaConnectionDelegate> delegate_;
     rt::Ref<fnd::Timer> retryTimer_;
     rt::Ref<rt::Error> lossCause_;  // the failure of the last socket, until one opens
     std::mt19937 random_{std::random_device{}()};

@@ -1,7 +1,5 @@
 #include "Core/Vexa/QXCDNLocationTester.h"
 
-#include <algorithm>
-
 #include "Core/Vexa/QXCDNTaskWaiting.h"
 
 namespace zid {
@@ -18,21 +16,14 @@ void QXCDNLocationTester::startOperation() {
         setFailedWithError(nullptr);
         return;
     }
-    auto self = selfAs<QXCDNLocationTester>();
-    for (const auto& site : location_->sites()) {
-        auto probe = site->testAvailability();
-        siteTesters_.push_back(probe);
-        waiting_.push_back(cdn::whenFinished<QXCDNLocationTester>(
-            self, probe, [site](QXCDNLocationTester& owner, const rt::Ref<AKOperationTask>& finished) {
-                owner.testFinished(finished, site);
-            }));
-    }
+    cdn::testEachAtOnce(selfAs<QXCDNLocationTester>(), location_->sites(), siteTesters_, waiting_,
+                        &QXCDNLocationTester::testFinished);
 }
 
 void QXCDNLocationTester::testFinished(const rt::Ref<AKOperationTask>& probe, const rt::Ref<QXCDNSite>& site) {
-    bool passed = !probe->isFailed() && !probe->isCancelled();
-    site->setIsAccessible(passed);
-    if (passed) {
+    bool accessible = cdn::passed(*probe);
+    site->setIsAccessible(accessible);
+    if (accessible) {
         privateAccessibleSites_.push_back(site);
         site->setLatency(probe->result().doubleValue());
     }
@@ -46,8 +37,7 @@ void QXCDNLocationTester::check() {
         setFailedWithError(nullptr);
         return;
     }
-    auto sorted = privateAccessibleSites_;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a->latency() < b->latency(); });
+    auto sorted = cdn::byLatency(privateAccessibleSites_, [](const QXCDNSite& site) { return site.latency(); });
     double sum = 0;
     for (const auto& site : sorted) sum += site->latency();
     auto tested = QXCDNLocation::locationWithName(location_->name(), location_->fallbackEnabled(), sorted);

@@ -1,8 +1,6 @@
 #include "Core/Vexa/QXCDNServiceTester.h"
 #include "Core/Vexa/QXCDNAvailability.h"
 
-#include <algorithm>
-
 #include "Core/Vexa/QXCDNTaskWaiting.h"
 #include <QXFoundation/Log/QXLogger.h>
 
@@ -25,20 +23,13 @@ void QXCDNServiceTester::startOperation() {
         setFailedWithError(nullptr);
         return;
     }
-    auto self = selfAs<QXCDNServiceTester>();
-    for (const auto& location : service_->locations()) {
-        auto tester = location->testAvailability();
-        locaionTesters_.push_back(tester);
-        waiting_.push_back(cdn::whenFinished<QXCDNServiceTester>(
-            self, tester, [](QXCDNServiceTester& owner, const rt::Ref<AKOperationTask>& finished) {
-                owner.testerFinished(finished);
-            }));
-    }
+    cdn::testEachAtOnce(selfAs<QXCDNServiceTester>(), service_->locations(), locaionTesters_, waiting_,
+                        &QXCDNServiceTester::testerFinished);
 }
 
-void QXCDNServiceTester::testerFinished(const rt::Ref<AKOperationTask>& tester) {
+void QXCDNServiceTester::testerFinished(const rt::Ref<AKOperationTask>& tester, const rt::Ref<QXCDNLocation>&) {
     QXLog(kCoreLogModule, objectClass(), 6, "tester finished: %@ with result: %@", rt::Value(tester), tester->result());
-    if (!tester->isFailed() && !tester->isCancelled())
+    if (cdn::passed(*tester))
         if (auto location = tester->result().as<QXCDNLocation>()) accessibleLocations_.push_back(location);
     std::erase(locaionTesters_, tester);
     check();
@@ -50,9 +41,8 @@ void QXCDNServiceTester::check() {
         setFailedWithError(nullptr);
         return;
     }
-    auto sorted = accessibleLocations_;
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const auto& a, const auto& b) { return a->avgLatency() < b->avgLatency(); });
+    auto sorted =
+        cdn::byLatency(accessibleLocations_, [](const QXCDNLocation& location) { return location.avgLatency(); });
     setResult(rt::Value(QXCDNService::serviceWithName(service_->name(), service_->useBestSite(), std::move(sorted))));
     setFinished();
 }

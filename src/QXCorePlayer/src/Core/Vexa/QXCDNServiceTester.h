@@ -25,7 +25,8 @@ public:
     void startOperation() override;
 
 private:
-    void testerFinished(const rt::Ref<AKOperationTask>& tester);
+    /// The location's test ended; a passed test gives the tested location as its result.
+    void testerFinished(const rt::Ref<AKOperationTask>& tester, const rt::Ref<QXCDNLocation>& location);
     void check();
 
     rt::Ref<QXCDNService> service_;

@@ -4,8 +4,10 @@
 // parent weakly and the child strongly. The parent keeps the observation; it ends with
 // the parent.
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <RudoreVaz/Task/OperationTasks/AKOperationTask.h>
 #include <rt/KVO.h>
@@ -25,6 +27,34 @@ rt::Ref<rt::Observation> whenFinished(const rt::Ref<Parent>& parent, const rt::R
                            *fired = true;
                            then(*owner, child);
                        });
+}
+
+/// Starts the availability test of every child at once, keeping each test in `pending`
+/// and its observation in `waiting`; `finished` runs on the parent as each test ends,
+/// with the test and the child it tests.
+template <class Parent, class Child>
+void testEachAtOnce(const rt::Ref<Parent>& parent, const std::vector<rt::Ref<Child>>& children,
+                    std::vector<rt::Ref<AKOperationTask>>& pending, std::vector<rt::Ref<rt::Observation>>& waiting,
+                    void (Parent::*finished)(const rt::Ref<AKOperationTask>&, const rt::Ref<Child>&)) {
+    for (const auto& child : children) {
+        auto test = child->testAvailability();
+        pending.push_back(test);
+        waiting.push_back(whenFinished<Parent>(
+            parent, test, [child, finished](Parent& owner, const rt::Ref<AKOperationTask>& done) {
+                (owner.*finished)(done, child);
+            }));
+    }
+}
+
+/// A test passed when it ended neither failed nor cancelled.
+inline bool passed(const AKOperationTask& test) { return !test.isFailed() && !test.isCancelled(); }
+
+/// The objects in ascending order of the latency given for each; equal ones keep their order.
+template <class T, class Latency>
+std::vector<rt::Ref<T>> byLatency(std::vector<rt::Ref<T>> objects, Latency latency) {
+    std::stable_sort(objects.begin(), objects.end(),
+                     [&latency](const auto& a, const auto& b) { return latency(*a) < latency(*b); });
+    return objects;
 }
 
 /// The services, locations or sites held in a task's result array.

@@ -53,8 +53,8 @@ rt::Ref<QXVexaConfig> QXVexaConfig::copy() const {
     std::lock_guard lock(mutex_);
     std::lock_guard otherLock(other->mutex_);
     other->values_ = values_;
-    other->clientType_ = clientType_;
-    other->connectionType_ = connectionType_;
+    other->clientType_ = clientType_.load();
+    other->connectionType_ = connectionType_.load();
     return other;
 }
 
@@ -83,26 +83,6 @@ void QXVexaConfig::setNumber(const char* name, const rt::Value& value) {
     if (!value.isNil() && !value.isNumber())
         throw rt::Exception("InvalidArgumentException", std::string("QXVexaConfig: ") + name + " takes a number");
     setValue(name, value);
-}
-
-std::int64_t QXVexaConfig::clientType() const {
-    std::lock_guard lock(mutex_);
-    return clientType_;
-}
-
-void QXVexaConfig::setClientType(std::int64_t type) {
-    std::lock_guard lock(mutex_);
-    clientType_ = type;
-}
-
-std::int64_t QXVexaConfig::connectionType() const {
-    std::lock_guard lock(mutex_);
-    return connectionType_;
-}
-
-void QXVexaConfig::setConnectionType(std::int64_t type) {
-    std::lock_guard lock(mutex_);
-    connectionType_ = type;
 }
 
 std::int64_t QXVexaConfig::connectionTypeFor(int networkStatus, const std::optional<std::string>& technology) {

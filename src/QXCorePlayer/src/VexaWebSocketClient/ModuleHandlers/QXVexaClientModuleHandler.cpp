@@ -3,10 +3,19 @@
 #include <algorithm>
 
 #include "VexaWebSocketClient/Client/QXVexaClient.h"
+#include "VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandlers.h"
 
 namespace zid {
 
 QXVexaClientModuleHandler::QXVexaClientModuleHandler(const rt::Ref<QXVexaClient>& client) : client_(client) {}
+
+QXVexaClientModuleHandler::ClientForMessage QXVexaClientModuleHandler::clientForMessage() const {
+    ClientForMessage held;
+    held.keepAlive = vexaClient();
+    held.client = held.keepAlive.get();
+    if (held.client && held.client->isHandlingMessage()) held.keepAlive.reset();
+    return held;
+}
 
 void QXVexaClientModuleHandler::addHandler(const rt::Ref<QXVexaClientModuleHandler>& handler) {
     if (handler && std::find(children_.begin(), children_.end(), handler) == children_.end())
@@ -38,6 +47,12 @@ bool QXVexaClientModuleHandler::askChildren(const std::string& name, const QXVex
 void QXVexaClientModuleHandler::ignored(const QXVexaMessage& data, const char* why) const {
     vexaLog(objectClass(), 3, "Module \"%@\" ignored (%@): %@", moduleKey() ? moduleKey() : "", why,
             vexaSerialize(data).value_or("(not JSON)"));
+}
+
+std::optional<std::int64_t> QXVexaClientModuleHandler::wholeNumberOrIgnored(const QXVexaMessage& data) const {
+    auto number = vexaWholeNumber(data);
+    if (!number) ignored(data, "not a number");
+    return number;
 }
 
 }  // namespace zid

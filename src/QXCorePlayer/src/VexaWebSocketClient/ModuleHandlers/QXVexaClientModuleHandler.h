@@ -5,6 +5,8 @@
 // checks the JSON types of its data and drops, with a log line, what it cannot use.
 // Handlers hold the client weakly: once it is gone they do nothing.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,11 +35,23 @@ public:
     virtual const char* moduleKey() const { return nullptr; }
 
 protected:
+    /// The client a root handler works on for one message, and what keeps it alive
+    /// meanwhile: nothing while the client is handling a message, since it keeps itself
+    /// alive then and a reference held here would hide an owner's release from it.
+    /// `client` is null once the client is gone.
+    struct ClientForMessage {
+        rt::Ref<QXVexaClient> keepAlive;
+        QXVexaClient* client = nullptr;
+    };
+    ClientForMessage clientForMessage() const;
+
     /// The handler's own module; the answer is whether it was taken.
     virtual bool handleData(QXVexaClient& client, const QXVexaMessage& data);
     bool askChildren(const std::string& name, const QXVexaMessage& data);
     /// Logs, at level 3, a module dropped because its data cannot be used.
     void ignored(const QXVexaMessage& data, const char* why) const;
+    /// The data as a whole number; none, logged as ignored, when it is not one.
+    std::optional<std::int64_t> wholeNumberOrIgnored(const QXVexaMessage& data) const;
 
 private:
     std::weak_ptr<QXVexaClient> client_;

@@ -225,23 +225,8 @@ bool QXVexaClientGeoLockModuleHandler::handleData(QXVexaClient& client, const QX
     return true;
 }
 
-bool QXVexaClientIPLockModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage&) {
-    reportReject(client, 9);
-    return true;
-}
-
-bool QXVexaClientPasswordLockModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage&) {
-    reportReject(client, 10);
-    return true;
-}
-
-bool QXVexaClientReferrerLockModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage&) {
-    reportReject(client, 11);
-    return true;
-}
-
-bool QXVexaClientPlayerSDKModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage&) {
-    reportReject(client, 13);
+bool QXVexaClientReasonLockModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage&) {
+    reportReject(client, reason_);
     return true;
 }
 
@@ -409,22 +394,16 @@ bool QXVexaClientLogosModuleHandler::handleData(QXVexaClient& client, const QXVe
 }
 
 bool QXVexaClientViewerCountModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage& data) {
-    auto count = vexaWholeNumber(data);
-    if (!count) {
-        ignored(data, "not a number");
-        return false;
-    }
+    auto count = wholeNumberOrIgnored(data);
+    if (!count) return false;
     bool enabled = data.is_boolean() ? data.get<bool>() : true;
     client.notify([&](VexaClientListener& listener) { listener.vexaClientViewerCountChanged(client, *count, enabled); });
     return true;
 }
 
 bool QXVexaClientTotalViewerCountModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage& data) {
-    auto count = vexaWholeNumber(data);
-    if (!count) {
-        ignored(data, "not a number");
-        return false;
-    }
+    auto count = wholeNumberOrIgnored(data);
+    if (!count) return false;
     client.notify([&](VexaClientListener& listener) { listener.vexaClientTotalViewerCountChanged(client, *count); });
     return true;
 }

@@ -8,6 +8,7 @@
 // A lock marks the client's connection rejected only when it reports something to the
 // listeners, so a disconnect after a lock that reported nothing still reaches them.
 
+#include <cstdint>
 #include <optional>
 
 #include "VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandler.h"
@@ -30,10 +31,6 @@ QX_VEXA_MODULE_HANDLER(QXVexaClientClusterRejectModuleHandler, "cluster")
 QX_VEXA_MODULE_HANDLER(QXVexaClientHashLockModuleHandler, "hashLock")
 QX_VEXA_MODULE_HANDLER(QXVexaClientAgeLockModuleHandler, "ageLock")
 QX_VEXA_MODULE_HANDLER(QXVexaClientGeoLockModuleHandler, "geoLock")
-QX_VEXA_MODULE_HANDLER(QXVexaClientIPLockModuleHandler, "ipLock")
-QX_VEXA_MODULE_HANDLER(QXVexaClientPasswordLockModuleHandler, "passwordLock")
-QX_VEXA_MODULE_HANDLER(QXVexaClientReferrerLockModuleHandler, "referrerLock")
-QX_VEXA_MODULE_HANDLER(QXVexaClientPlayerSDKModuleHandler, "playerSdkLock")
 QX_VEXA_MODULE_HANDLER(QXVexaClientStreamModuleHandlerV1, "stream")
 QX_VEXA_MODULE_HANDLER(QXVexaClientStreamModuleHandlerV2, "stream")
 QX_VEXA_MODULE_HANDLER(QXVexaClientCdnConfigModuleHandler, "cdnConfig")
@@ -47,6 +44,23 @@ QX_VEXA_MODULE_HANDLER(QXVexaClientBroadcasterModuleHandler, "broadcaster")
 QX_VEXA_MODULE_HANDLER(QXVexaClientBroadcastStartDateModuleHandler, "wentOnlineInUnixTs")
 
 #undef QX_VEXA_MODULE_HANDLER
+
+/// A lock whose presence alone rejects the connection for its reason, whatever its data:
+/// "ipLock" (9), "passwordLock" (10), "referrerLock" (11), "playerSdkLock" (13).
+class QXVexaClientReasonLockModuleHandler : public QXVexaClientModuleHandler {
+    RT_CLASS(QXVexaClientReasonLockModuleHandler, QXVexaClientModuleHandler)
+public:
+    QXVexaClientReasonLockModuleHandler(const rt::Ref<QXVexaClient>& client, const char* key, std::int64_t reason)
+        : QXVexaClientModuleHandler(client), key_(key), reason_(reason) {}
+    const char* moduleKey() const override { return key_; }
+
+protected:
+    bool handleData(QXVexaClient& client, const QXVexaMessage& data) override;
+
+private:
+    const char* key_;
+    std::int64_t reason_;
+};
 
 /// "meta": the start date (through its child), the title and the metadata.
 class QXVexaClientMetaInfoModuleHandler : public QXVexaClientModuleHandler {

@@ -19,20 +19,17 @@ QXVexaClientRejectModuleHandler::QXVexaClientRejectModuleHandler(const rt::Ref<Q
     addHandler(rt::make<QXVexaClientHashLockModuleHandler>(client));
     addHandler(rt::make<QXVexaClientAgeLockModuleHandler>(client));
     addHandler(rt::make<QXVexaClientGeoLockModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientIPLockModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientPasswordLockModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientReferrerLockModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientPlayerSDKModuleHandler>(client));
+    addHandler(rt::make<QXVexaClientReasonLockModuleHandler>(client, "ipLock", 9));
+    addHandler(rt::make<QXVexaClientReasonLockModuleHandler>(client, "passwordLock", 10));
+    addHandler(rt::make<QXVexaClientReasonLockModuleHandler>(client, "referrerLock", 11));
+    addHandler(rt::make<QXVexaClientReasonLockModuleHandler>(client, "playerSdkLock", 13));
 }
 
 bool QXVexaClientRejectModuleHandler::handleModule(const std::string& name, const QXVexaMessage& args) {
     if (name != "reject") return false;
-    auto strong = vexaClient();
-    if (!strong) return true;
-    QXVexaClient* client = strong.get();
-    // While the client handles a message it keeps itself alive; a reference held here
-    // would hide an owner's release from it.
-    if (client->isHandlingMessage()) strong.reset();
+    auto held = clientForMessage();
+    QXVexaClient* client = held.client;
+    if (!client) return true;
     const QXVexaMessage* reasons = firstObject(args);
     if (reasons && reasons->contains("cluster")) return clusterRejectHandler_->handleModule("cluster", (*reasons)["cluster"]);
     bool taken = false;
@@ -75,12 +72,9 @@ QXVexaClientInfoModuleHandler::QXVexaClientInfoModuleHandler(const rt::Ref<QXVex
 
 bool QXVexaClientInfoModuleHandler::handleModule(const std::string& name, const QXVexaMessage& args) {
     if (name != "moduleInfo") return false;
-    auto strong = vexaClient();
-    if (!strong) return true;
-    QXVexaClient* client = strong.get();
-    // While the client handles a message it keeps itself alive; a reference held here
-    // would hide an owner's release from it.
-    if (client->isHandlingMessage()) strong.reset();
+    auto held = clientForMessage();
+    QXVexaClient* client = held.client;
+    if (!client) return true;
     const QXVexaMessage* modules = firstObject(args);
     if (!modules) {
         vexaLog(objectClass(), 3, "Module info without an object of modules: %@", vexaSerialize(args).value_or("(not JSON)"));

@@ -3,6 +3,7 @@
 // network, credentials, unlock answers). It travels as the "parameters" of every
 // subscribe and in the client's "connect" message. Every accessor is thread-safe.
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -68,10 +69,10 @@ public:
 #undef QX_VEXA_STRING
 #undef QX_VEXA_NUMBER
 
-    std::int64_t clientType() const;
-    void setClientType(std::int64_t type);
-    std::int64_t connectionType() const;
-    void setConnectionType(std::int64_t type);
+    std::int64_t clientType() const { return clientType_; }
+    void setClientType(std::int64_t type) { clientType_ = type; }
+    std::int64_t connectionType() const { return connectionType_; }
+    void setConnectionType(std::int64_t type) { connectionType_ = type; }
 
     /// A copy with the same values.
     rt::Ref<QXVexaConfig> copy() const;
@@ -105,8 +106,9 @@ private:
 
     mutable std::mutex mutex_;
     std::map<std::string, rt::Value, std::less<>> values_;
-    std::int64_t clientType_ = 0;
-    std::int64_t connectionType_ = 0;
+    // Read and set from any thread on their own, outside the lock of the values.
+    std::atomic<std::int64_t> clientType_ = 0;
+    std::atomic<std::int64_t> connectionType_ = 0;
 };
 
 }  // namespace zid

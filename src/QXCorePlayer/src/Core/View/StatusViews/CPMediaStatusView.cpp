@@ -87,12 +87,19 @@ rt::Ref<ui::ImageView> CPMediaStatusView::makeIcon(const std::string& fileName, 
     return icon;
 }
 
-void CPMediaStatusView::buildMessageDesign(rt::Ref<QXEventTransparentView>& container, rt::Ref<ui::Label>& label) {
-    setupRoot(ui::Size{401, 91});
-    container = makeContainer(ui::Rect(0, 0, 401, 91));
-    label = makeLabel(ui::Rect(20, 23, 361, 45));
-    container->addSubview(label);
+rt::Ref<QXEventTransparentView> CPMediaStatusView::buildDesign(const ui::Rect& containerFrame,
+                                                               std::initializer_list<rt::Ref<ui::View>> contents,
+                                                               bool clearBackground) {
+    setupRoot(containerFrame.size, clearBackground);
+    auto container = makeContainer(containerFrame);
+    for (const auto& view : contents) container->addSubview(view);
     addSubview(container);
+    return container;
+}
+
+rt::Ref<QXEventTransparentView> CPMediaStatusView::buildMessageDesign() {
+    setMainLabel(makeLabel(ui::Rect(20, 23, 361, 45)));
+    return buildDesign(ui::Rect(0, 0, 401, 91), {mainLabel()});
 }
 
 }  // namespace zid

@@ -4,6 +4,7 @@
 // full-width and vertically centred, white bold labels and icons that take no touches,
 // and one font rule for the main label. Touches pass through to the views beneath.
 
+#include <initializer_list>
 #include <string>
 
 #include <QXUIKit/Views/QXEventTransparentView.h>
@@ -22,13 +23,14 @@ public:
     static double fontSizeForWidth(double width);
 
     /// The label whose font follows the view's width; none for a view with fixed fonts.
-    virtual rt::Ref<ui::Label> mainLabel() const { return nullptr; }
+    const rt::Ref<ui::Label>& mainLabel() const { return mainLabel_; }
     /// Sets the main label's text ("" clears the design's initial text).
     void setMessage(const std::string& message);
 
     void layoutSubviews() override;
 
 protected:
+    void setMainLabel(rt::Ref<ui::Label> label) { mainLabel_ = std::move(label); }
     /// The root's look; its frame becomes the design size whatever it was made with.
     void setupRoot(ui::Size designSize, bool clearBackground = false);
     /// The full-width, vertically centred, touch-transparent holder of the labels.
@@ -36,9 +38,30 @@ protected:
     static rt::Ref<ui::Label> makeLabel(const ui::Rect& frame, int lines = 2);
     /// The 96-point icon centred at the top of the design, from the player bundle.
     static rt::Ref<ui::ImageView> makeIcon(const std::string& fileName, ui::ContentMode mode);
-    /// The 401 x 91 design of a one-message screen: the container, and in it the label
-    /// at (20, 23, 361, 45).
-    void buildMessageDesign(rt::Ref<QXEventTransparentView>& container, rt::Ref<ui::Label>& label);
+    /// The root's look at the container's size, and the container of that frame holding
+    /// the views given, in order; returns the container.
+    rt::Ref<QXEventTransparentView> buildDesign(const ui::Rect& containerFrame,
+                                                std::initializer_list<rt::Ref<ui::View>> contents,
+                                                bool clearBackground = false);
+    /// The 401 x 91 design of a one-message screen: the main label at (20, 23, 361, 45)
+    /// in the container; returns the container.
+    rt::Ref<QXEventTransparentView> buildMessageDesign();
+
+private:
+    rt::Ref<ui::Label> mainLabel_;
+};
+
+/// A status view class (View, derived from Base) with the maker of a view showing a
+/// message. It adds no class of its own: View declares Base as its superclass.
+template <class View, class Base = CPMediaStatusView>
+class CPMessageStatusView : public Base {
+public:
+    using Base::Base;
+    static rt::Ref<View> statusViewWithFrame(const ui::Rect& frame, const std::string& message) {
+        auto view = rt::make<View>(frame);
+        view->setMessage(message);
+        return view;
+    }
 };
 
 }  // namespace zid

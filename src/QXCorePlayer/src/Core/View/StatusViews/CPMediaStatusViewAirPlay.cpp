@@ -16,18 +16,13 @@ rt::Ref<CPMediaStatusViewAirPlay> CPMediaStatusViewAirPlay::statusViewWithFrame(
 
 void CPMediaStatusViewAirPlay::didInitialize() {
     CPMediaStatusView::didInitialize();
-    setupRoot(ui::Size{401, 138});
-    container_ = makeContainer(ui::Rect(0, 0, 401, 138));
     icon_ = makeIcon("player_airplay_display_normal.png", ui::ContentMode::ScaleToFill);
     title_ = makeLabel(ui::Rect(0, 99, 401, 17));
     title_->setTextColor(ui::Color::white(0.333, 1));
     title_->setFont(qx_systemFontOfSize(13, 6));
     message_ = makeLabel(ui::Rect(0, 119, 401, 19));
     message_->setTextColor(ui::Color::white(0.667, 1));
-    container_->addSubview(icon_);
-    container_->addSubview(title_);
-    container_->addSubview(message_);
-    addSubview(container_);
+    buildDesign(ui::Rect(0, 0, 401, 138), {icon_, title_, message_});
 }
 
 }  // namespace zid

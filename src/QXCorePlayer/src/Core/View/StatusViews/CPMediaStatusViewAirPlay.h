@@ -9,7 +9,7 @@ namespace zid {
 class CPMediaStatusViewAirPlay : public CPMediaStatusView {
     RT_CLASS(CPMediaStatusViewAirPlay, CPMediaStatusView)
 public:
-    explicit CPMediaStatusViewAirPlay(const ui::Rect& frame = ui::Rect()) : CPMediaStatusView(frame) {}
+    using CPMediaStatusView::CPMediaStatusView;
     static rt::Ref<CPMediaStatusViewAirPlay> statusViewWithFrame(const ui::Rect& frame, const std::string& title,
                                                                  const std::string& message);
 
@@ -20,7 +20,6 @@ protected:
     void didInitialize() override;
 
 private:
-    rt::Ref<QXEventTransparentView> container_;
     rt::Ref<ui::ImageView> icon_;
     rt::Ref<ui::Label> title_;
     rt::Ref<ui::Label> message_;

@@ -2,23 +2,12 @@
 
 namespace zid {
 
-rt::Ref<CPMediaStatusViewAudioOnly> CPMediaStatusViewAudioOnly::statusViewWithFrame(const ui::Rect& frame,
-                                                                                   const std::string& message) {
-    auto view = rt::make<CPMediaStatusViewAudioOnly>(frame);
-    view->setMessage(message);
-    return view;
-}
-
 void CPMediaStatusViewAudioOnly::didInitialize() {
     CPMediaStatusView::didInitialize();
-    setupRoot(ui::Size{401, 153});
-    container_ = makeContainer(ui::Rect(0, 0, 401, 153));
     icon_ = makeIcon("player_audioonly_display_normal.png", ui::ContentMode::ScaleAspectFit);
-    audioOnlyMessage_ = makeLabel(ui::Rect(20, 108, 361, 45));
-    audioOnlyMessage_->setText("Audio Only");
-    container_->addSubview(icon_);
-    container_->addSubview(audioOnlyMessage_);
-    addSubview(container_);
+    setMainLabel(makeLabel(ui::Rect(20, 108, 361, 45)));
+    mainLabel()->setText("Audio Only");
+    buildDesign(ui::Rect(0, 0, 401, 153), {icon_, mainLabel()});
 }
 
 }  // namespace zid

@@ -5,22 +5,18 @@
 
 namespace zid {
 
-class CPMediaStatusViewAudioOnly : public CPMediaStatusView {
+class CPMediaStatusViewAudioOnly : public CPMessageStatusView<CPMediaStatusViewAudioOnly> {
     RT_CLASS(CPMediaStatusViewAudioOnly, CPMediaStatusView)
 public:
-    explicit CPMediaStatusViewAudioOnly(const ui::Rect& frame = ui::Rect()) : CPMediaStatusView(frame) {}
-    static rt::Ref<CPMediaStatusViewAudioOnly> statusViewWithFrame(const ui::Rect& frame, const std::string& message);
+    using CPMessageStatusView::CPMessageStatusView;
 
-    const rt::Ref<ui::Label>& audioOnlyMessage() const { return audioOnlyMessage_; }
-    rt::Ref<ui::Label> mainLabel() const override { return audioOnlyMessage_; }
+    const rt::Ref<ui::Label>& audioOnlyMessage() const { return mainLabel(); }
 
 protected:
     void didInitialize() override;
 
 private:
-    rt::Ref<QXEventTransparentView> container_;
     rt::Ref<ui::ImageView> icon_;
-    rt::Ref<ui::Label> audioOnlyMessage_;
 };
 
 }  // namespace zid

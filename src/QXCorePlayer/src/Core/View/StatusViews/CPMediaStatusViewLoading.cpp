@@ -7,18 +7,8 @@
 
 namespace zid {
 
-rt::Ref<CPMediaStatusViewLoading> CPMediaStatusViewLoading::statusViewWithFrame(const ui::Rect& frame,
-                                                                               const std::string& message) {
-    auto view = rt::make<CPMediaStatusViewLoading>(frame);
-    view->setMessage(message);
-    return view;
-}
-
 void CPMediaStatusViewLoading::didInitialize() {
     CPMediaStatusView::didInitialize();
-    setupRoot(ui::Size{401, 401}, /*clearBackground*/ true);
-    container_ = makeContainer(ui::Rect(1, 0, 401, 401));
-
     loadingItemsHolderView_ = rt::make<QXEventTransparentView>(ui::Rect(161, 189, 120, 23));
     loadingItemsHolderView_->setAutoresizingMask(ui::Autoresizing::FlexibleLeftMargin |
                                                  ui::Autoresizing::FlexibleRightMargin |
@@ -34,21 +24,20 @@ void CPMediaStatusViewLoading::didInitialize() {
     activityIndicator_->setColor(ui::Color::whiteColor());
     activityIndicator_->startAnimating();
 
-    loadingLabel_ = makeLabel(ui::Rect(26, 0, 94, 23), /*lines*/ 1);
-    loadingLabel_->setTextAlignment(ui::TextAlignment::Natural);
-    loadingLabel_->setText("Loading");
+    setMainLabel(makeLabel(ui::Rect(26, 0, 94, 23), /*lines*/ 1));
+    loadingLabel()->setTextAlignment(ui::TextAlignment::Natural);
+    loadingLabel()->setText("Loading");
 
     loadingItemsHolderView_->addSubview(activityIndicator_);
-    loadingItemsHolderView_->addSubview(loadingLabel_);
-    container_->addSubview(loadingItemsHolderView_);
-    addSubview(container_);
+    loadingItemsHolderView_->addSubview(loadingLabel());
+    buildDesign(ui::Rect(1, 0, 401, 401), {loadingItemsHolderView_}, /*clearBackground*/ true);
 }
 
 void CPMediaStatusViewLoading::layoutSubviews() {
     CPMediaStatusView::layoutSubviews();
     double width = frame().size.width;
-    double x0 = loadingLabel_->frame().origin.x;
-    double groupWidth = loadingLabel_->sizeThatFits(ui::Size{width - x0, FLT_MAX}).width + x0;
+    double x0 = loadingLabel()->frame().origin.x;
+    double groupWidth = loadingLabel()->sizeThatFits(ui::Size{width - x0, FLT_MAX}).width + x0;
     ui::Rect holder = loadingItemsHolderView_->frame();
     holder.origin.x = std::trunc((width - groupWidth) * 0.5);
     holder.size.width = groupWidth;

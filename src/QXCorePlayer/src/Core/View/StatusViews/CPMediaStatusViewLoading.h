@@ -8,16 +8,14 @@
 
 namespace zid {
 
-class CPMediaStatusViewLoading : public CPMediaStatusView {
+class CPMediaStatusViewLoading : public CPMessageStatusView<CPMediaStatusViewLoading> {
     RT_CLASS(CPMediaStatusViewLoading, CPMediaStatusView)
 public:
-    explicit CPMediaStatusViewLoading(const ui::Rect& frame = ui::Rect()) : CPMediaStatusView(frame) {}
-    static rt::Ref<CPMediaStatusViewLoading> statusViewWithFrame(const ui::Rect& frame, const std::string& message);
+    using CPMessageStatusView::CPMessageStatusView;
 
-    const rt::Ref<ui::Label>& loadingLabel() const { return loadingLabel_; }
+    const rt::Ref<ui::Label>& loadingLabel() const { return mainLabel(); }
     const rt::Ref<QXEventTransparentView>& loadingItemsHolderView() const { return loadingItemsHolderView_; }
     const rt::Ref<ui::ActivityIndicatorView>& activityIndicator() const { return activityIndicator_; }
-    rt::Ref<ui::Label> mainLabel() const override { return loadingLabel_; }
 
     /// After the font step, the holder takes the width of spinner and text and is
     /// centred horizontally.
@@ -27,10 +25,8 @@ protected:
     void didInitialize() override;
 
 private:
-    rt::Ref<QXEventTransparentView> container_;
     rt::Ref<QXEventTransparentView> loadingItemsHolderView_;
     rt::Ref<ui::ActivityIndicatorView> activityIndicator_;
-    rt::Ref<ui::Label> loadingLabel_;
 };
 
 }  // namespace zid

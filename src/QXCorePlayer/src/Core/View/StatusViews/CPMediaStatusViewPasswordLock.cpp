@@ -10,20 +10,13 @@
 
 namespace zid {
 
-rt::Ref<CPMediaStatusViewPasswordLock> CPMediaStatusViewPasswordLock::statusViewWithFrame(
-    const ui::Rect& frame, const std::string& message) {
-    auto view = rt::make<CPMediaStatusViewPasswordLock>(frame);
-    view->setMessage(message);
-    return view;
-}
-
 void CPMediaStatusViewPasswordLock::didInitialize() {
     CPMediaStatusView::didInitialize();
     setup();
 }
 
 void CPMediaStatusViewPasswordLock::setup() {
-    buildMessageDesign(contentView_, message_);
+    contentView_ = buildMessageDesign();
     // Keyboard notifications from any sender, for as long as the view lives.
     rt::Weak<CPMediaStatusViewPasswordLock> weak = selfAs<CPMediaStatusViewPasswordLock>();
     auto dealloc = deallocSignal(*this);

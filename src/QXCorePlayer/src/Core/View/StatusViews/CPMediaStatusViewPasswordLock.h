@@ -8,15 +8,12 @@
 
 namespace zid {
 
-class CPMediaStatusViewPasswordLock : public CPMediaStatusView {
+class CPMediaStatusViewPasswordLock : public CPMessageStatusView<CPMediaStatusViewPasswordLock> {
     RT_CLASS(CPMediaStatusViewPasswordLock, CPMediaStatusView)
 public:
-    explicit CPMediaStatusViewPasswordLock(const ui::Rect& frame = ui::Rect()) : CPMediaStatusView(frame) {}
-    static rt::Ref<CPMediaStatusViewPasswordLock> statusViewWithFrame(const ui::Rect& frame,
-                                                                      const std::string& message);
+    using CPMessageStatusView::CPMessageStatusView;
 
-    const rt::Ref<ui::Label>& message() const { return message_; }
-    rt::Ref<ui::Label> mainLabel() const override { return message_; }
+    const rt::Ref<ui::Label>& message() const { return mainLabel(); }
     const rt::Ref<QXEventTransparentView>& contentView() const { return contentView_; }
     void setContentView(rt::Ref<QXEventTransparentView> view) { contentView_ = std::move(view); }
     ui::Rect originContentFrame() const { return originContentFrame_; }
@@ -39,7 +36,6 @@ private:
     void keyboardWillHide(const fnd::Notification& notification);
 
     ui::Rect originContentFrame_;
-    rt::Ref<ui::Label> message_;
     rt::Ref<QXEventTransparentView> contentView_;
 };
 

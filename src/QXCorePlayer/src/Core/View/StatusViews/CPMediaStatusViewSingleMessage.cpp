@@ -1,0 +1,10 @@
+#include "CPMediaStatusViewSingleMessage.h"
+
+namespace zid {
+
+void CPMediaStatusViewSingleMessage::didInitialize() {
+    CPMediaStatusView::didInitialize();
+    buildMessageDesign();
+}
+
+}  // namespace zid
