@@ -138,10 +138,10 @@ Run playInHost(const std::string& url, double duration) {
         run.framesPerSecond = (host->framesPresented() - framesBefore) / seconds(playing);
     }
     if (ready) ready->remove();
+    // Ended as a host ends a playback: the window closed and everything let go, which
+    // ends the session's player and gives its engine process back.
     host->close();
-    // Ended as a host ends a playback; a session merely let go keeps its player (and its
-    // engine process) alive.
-    session->reset();
+    window = nullptr;
     view = nullptr;
     session = nullptr;
     loop->drain();

@@ -253,6 +253,19 @@ TEST_F(FacadeTest, ReleasingTheFacadeReleasesItsSessionAndView) {
     EXPECT_TRUE(playerView.expired());
 }
 
+TEST_F(FacadeTest, ReplacingTheSessionReleasesTheEarlierOneAndItsPlayerWithoutAReset) {
+    auto facade = scriptedFacade();
+    rt::Weak<CPPlaybackSession> first = QXQuorvexPlayerInternals::session(*facade);
+    rt::Weak<OptionPlayer> firstPlayer = players->last;
+    ASSERT_TRUE(firstPlayer.lock());
+    auto next = scriptedSession();
+    QXQuorvexPlayerInternals::setSession(*facade, next);
+    drain();
+    EXPECT_EQ(QXQuorvexPlayerInternals::session(*facade), next);
+    EXPECT_TRUE(first.expired());
+    EXPECT_TRUE(firstPlayer.expired()) << "a session let go takes its player with it";
+}
+
 TEST_F(FacadeTest, TransportCallsGoToTheSessionAndDoNothingWithoutOne) {
     auto facade = QXQuorvexPlayer::player();
     facade->play();

@@ -372,6 +372,10 @@ void WindowHost::close() {
     auto& d = desktop();
     d.hosts.erase(SDL_GetWindowID(impl_->sdlWindow));
     impl_->destroy();
+    // open() made the window key and visible, which puts it in the application's windows,
+    // and the application owns those: left there, a window let go by its host would live
+    // on with everything it shows (a player view's session, its player, its media engine).
+    Application::sharedApplication()->removeWindow(impl_->window);
     if (--d.windows == 0) {
         ui::setDisplayRequestHandler(nullptr);
         if (d.source) fnd::RunLoop::main()->removeSource(d.source);

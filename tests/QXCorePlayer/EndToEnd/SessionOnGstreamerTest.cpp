@@ -166,5 +166,36 @@ TEST_F(SessionOnGstreamerTest, ALiveWindowPlaysWithoutADurationAndReleasingItKil
     EXPECT_EQ((Strings{events.end() - 2, events.end()}), (Strings{"onKill", "close"})) << describe();
 }
 
+TEST_F(SessionOnGstreamerTest, ASessionLetGoWithoutResetReleasesItsPlayerAndTheEnginesPlayer) {
+    makeSession("/tag/session-drop/vod/muxed/index.m3u8", CPMediaSourceType::Recorded);
+    session->play();
+    ASSERT_TRUE(waitUntil([&] { return session->state() == CPSessionState::Playing; })) << describe();
+    auto player = rt::cast<CPMediaPlayer>(session->player());
+    ASSERT_TRUE(player);
+    auto movie = rt::cast<QXMoviePlayerController>(player->moviePlayer());
+    ASSERT_TRUE(movie && movie->player());
+    rt::Weak<CPMediaPlayer> weakPlayer = player;
+    rt::Weak<QXMoviePlayerController> weakMovie = movie;
+    rt::Weak<media::Player> weakEnginePlayer = movie->player();
+    rt::Weak<media::PlayerItem> weakItem = movie->playerItem();
+    player = nullptr;
+    movie = nullptr;
+
+    // The host lets go of everything it made, without resetting the session first: a
+    // session needs no reset to end, its player and the engine's go with it.
+    stateObservation = nullptr;
+    progressObservation = nullptr;
+    source = nullptr;
+    resolver = nullptr;
+    rt::Weak<CPPlaybackSession> weakSession = session;
+    session = nullptr;
+    fnd::RunLoop::main()->drain();
+    EXPECT_FALSE(weakSession.lock()) << "nothing keeps a released session";
+    EXPECT_FALSE(weakPlayer.lock()) << "the session's player goes with it";
+    EXPECT_FALSE(weakMovie.lock());
+    EXPECT_FALSE(weakEnginePlayer.lock()) << "and so does the engine's player";
+    EXPECT_FALSE(weakItem.lock()) << "with its item";
+}
+
 }  // namespace
 }  // namespace zidtest

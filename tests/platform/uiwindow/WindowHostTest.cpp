@@ -170,6 +170,28 @@ TEST_F(WindowHostTest, TheCloseButtonEndsTheRunLoop) {
     EXPECT_FALSE(host->isOpen());
 }
 
+TEST_F(WindowHostTest, AClosedWindowLetGoFreesThePlayerViewItsSessionAndItsPlayer) {
+    showPlayer(CPMediaSourceType::Recorded);
+    rt::Weak<ui::Window> weakWindow = window;
+    rt::Weak<CPPlaybackSession> weakSession = session;
+    rt::Weak<ICPMediaPlayer> weakPlayer = session->player();
+    ASSERT_TRUE(weakPlayer.lock());
+    host->close();
+    EXPECT_FALSE(window->isShown()) << "a closed window is no longer among the application's windows";
+
+    // The host lets go of all it made, without resetting the session first.
+    host = nullptr;
+    view = nullptr;
+    session = nullptr;
+    source = nullptr;
+    players = nullptr;
+    window = nullptr;
+    fnd::RunLoop::main()->drain();
+    EXPECT_FALSE(weakWindow.lock()) << "nothing keeps a closed window that was let go";
+    EXPECT_FALSE(weakSession.lock()) << "nor the session its player view showed";
+    EXPECT_FALSE(weakPlayer.lock()) << "nor the session's player (with a real engine: its engine process)";
+}
+
 TEST_F(WindowHostTest, FramesAreDrawnWhenSomethingChangesAtTheRunLoopsRate) {
     auto box = rt::make<ui::View>(ui::Rect(10, 10, 100, 100));
     box->setBackgroundColor(ui::Color::rgba(1, 0, 0, 1));

@@ -59,7 +59,9 @@ public:
 
     rt::Ref<Window> window() const;
     bool isOpen() const;
-    /// Closes the desktop window (the ui::Window stays as it is). Also on release.
+    /// Closes the desktop window and takes the ui::Window out of the application's windows
+    /// (its tree stays as it is), so a host letting go of the window frees it. Also on
+    /// release.
     void close();
 
     /// Whether the close button was pressed. The host's run loop is stopped at that

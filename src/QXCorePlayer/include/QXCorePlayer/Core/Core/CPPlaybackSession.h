@@ -90,6 +90,8 @@ public:
     void seekTo(double seconds);
     void suspend();
     void resume();
+    /// Lets the player go and stops; play() or prepareToPlay() make a new one. A session
+    /// needs no reset before it is let go: its player (and the engine's) go with it.
     void reset();
     void startPlayer();
     void onPrerollLoading();
