@@ -101,6 +101,9 @@ double facadeRound() {
     gPlayer->setGoogleIMATag(std::nullopt, {});
     QXQuorvexPlayerInternals::setSession(*gPlayer, nullptr);
     fnd::RunLoop::main()->runUntil([] { return gServer->subchannels().empty(); }, 5);
+    // The engine stops pipelines on threads of its own: the next round (the bare one) runs
+    // neither beside them nor while they tear down.
+    media::GstEngine::finishTeardowns(5);
     return first;
 }
 
@@ -112,8 +115,9 @@ double bareRound() {
     double first = -1;
     zidbench::BarePipeline bare(gAds->url(AdServerPeer::kMediaPath));
     if (bare.waitForFirstFrame(std::chrono::seconds(30))) first = since(started);
-    // Untimed, as for the facade: the pipeline plays to the ad's end before it stops.
-    fnd::RunLoop::main()->runUntil([] { return false; }, AdFixtures::duration + 0.3);
+    // Untimed, as for the facade: the pipeline plays to its end (its own end message, not
+    // a guess at the time, which a loaded machine overran) before it stops.
+    fnd::RunLoop::main()->runUntil([&] { return bare.ended(); }, AdFixtures::duration + 5);
     return first;
 }
 

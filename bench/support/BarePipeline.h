@@ -54,6 +54,20 @@ public:
         return firstAt_;
     }
     GstElement* element() const { return pipeline_; }
+    /// Whether the pipeline has reached its end (or failed); does not block, so a caller
+    /// can poll it from a run loop. GStreamer 1.22's playbin3 has crashed when an MP4 over
+    /// HTTP is stopped while it plays, so a pipeline played to its end should be destroyed
+    /// only once this answers true.
+    bool ended() {
+        if (ended_) return true;
+        GstBus* bus = gst_element_get_bus(pipeline_);
+        if (GstMessage* m = gst_bus_pop_filtered(bus, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))) {
+            gst_message_unref(m);
+            ended_ = true;
+        }
+        gst_object_unref(bus);
+        return ended_;
+    }
 
 private:
     GstFlowReturn sample(GstAppSink* sink, bool preroll) {
@@ -70,6 +84,7 @@ private:
     std::mutex mutex_;
     std::condition_variable cv_;
     bool frame_ = false;
+    bool ended_ = false;
     std::chrono::steady_clock::time_point firstAt_;
 };
 
