@@ -12,6 +12,7 @@
 #include <fstream>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 #include <glib.h>
 
@@ -192,6 +193,33 @@ TEST_F(GstMediaTest, SeeksAccuratelyAndANewerSeekEndsTheOlder) {
     EXPECT_TRUE(isCyan(frame->pixel(300, 225))) << std::hex << frame->pixel(300, 225);
     layer->setBounds({640, 360});
     EXPECT_EQ(layer->videoRect(), (Rect{80, 0, 480, 360}));
+}
+
+TEST_F(GstMediaTest, ASeekIsReportedDoneWithItsPictureAlreadyShown) {
+    // The pipeline's picture and its end of the seek reach the main loop by different
+    // roads. With the loop busy while the seek lands, both wait for the same turn: the
+    // end must still not be told before the picture (an engine process reports where the
+    // seek landed by the picture it has).
+    auto item = itemFor("/tag/seekpicture/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
+    for (double target : {2.0, 6.36, 4.52}) {
+        std::optional<bool> finished;
+        double shown = -1, position = -1;
+        player->seekToTime(Time::seconds(target), Time::zero(), Time::zero(), [&](bool f) {
+            finished = f;
+            auto frame = layer->currentFrame();
+            shown = frame ? frame->presentationTime().toSeconds() : -1;
+            position = player->currentTime().toSeconds();
+        });
+        fnd::RunLoop::main()->runOnce(0);  // the seek starts on the loop's next turn
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        ASSERT_TRUE(waitUntil([&] { return finished.has_value(); })) << target;
+        EXPECT_TRUE(*finished) << target;
+        EXPECT_NEAR(shown, target, 0.045) << "the picture when the seek to " << target << " was done";
+        EXPECT_NEAR(position, target, 0.045) << "the position when the seek to " << target << " was done";
+    }
 }
 
 TEST_F(GstMediaTest, ADefaultSeekLandsOnTheKeyFrameBeforeTheTimeAndAnExactOneOnTheTime) {

@@ -229,6 +229,11 @@ void GstSession::asyncDone() {
     // The preroll that ends a seek, or a state change that had to wait for one.
     if (seeking_) {
         seeking_ = false;
+        // The sink posts the seek's picture before the pipeline posts this, but the two
+        // reach the loop by different roads, and a busy loop may take this first: whoever
+        // hears the seek is done should already have its picture (an engine process
+        // reports where the seek landed by it).
+        deliverFrame();
         finishRunningSeek(true);
         // A flushing seek while playing prerolls at the target and then plays again
         // with a new base time. A pause that came before that would keep the old

@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+#include <utility>
+
 namespace media::gstimpl {
 
 namespace {
@@ -129,7 +131,8 @@ void GstSession::deliverFrame() {
     rt::Ref<VideoFrame> frame;
     {
         std::lock_guard lock(relay_->mutex);
-        relay_->framePosted = false;
+        // Taken once: the end of a seek may have handed it over before its signal came.
+        if (!std::exchange(relay_->framePosted, false)) return;
         frame = relay_->latestFrame;
     }
     if (!frame || closed_ || failed_) return;
