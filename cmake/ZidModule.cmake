@@ -88,7 +88,11 @@ function(zid_precompile target)
       target_compile_options(${target} PRIVATE -Wno-subobject-linkage)
     endif()
   endif()
-  if(ZID_PCH)
+  # Clang records the clone's absolute folder in its precompiled header, so a clone in
+  # another folder (CI's) would miss in the compiler cache on every source that uses one.
+  # In batches a header is read once per eight sources anyway: there clang goes without
+  # (3 % more compile time from nothing, every batch served from the cache thereafter).
+  if(ZID_PCH AND NOT (ZID_UNITY AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang"))
     target_precompile_headers(${target} PRIVATE ${ZID_PCH_HEADERS} ${ARGN})
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
       # GCC 12 reports its own standard library's inlined string code as out of bounds
