@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include <media/MediaErrors.h>
 #include <rt/Format.h>
@@ -226,8 +227,16 @@ void GstSession::asyncDone() {
         // Every stream's caps are known now.
         readCollection(GST_STREAM_COLLECTION(gst_object_ref(collection_)), true);
     }
+    // The first picture makes the item ready before the pipeline tells the end of its
+    // first preroll, so a seek asked at once can meet that end while it still flushes
+    // (the pipeline prerolling again, in PAUSED): not the seek's, whose own end follows.
+    bool first = !std::exchange(sawAsyncDone_, true);
+    GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
+    bool prerollingAgain = seeking_ && first &&
+                           gst_element_get_state(pipeline_, &state, &pending, 0) == GST_STATE_CHANGE_ASYNC &&
+                           pending == GST_STATE_PAUSED;
     // The preroll that ends a seek, or a state change that had to wait for one.
-    if (seeking_) {
+    if (seeking_ && !prerollingAgain) {
         seeking_ = false;
         // The sink posts the seek's picture before the pipeline posts this, but the two
         // reach the loop by different roads, and a busy loop may take this first: whoever
@@ -239,7 +248,6 @@ void GstSession::asyncDone() {
         // with a new base time. A pause that came before that would keep the old
         // one: the pictures would then be late and dropped, the position ahead of
         // them. So the command ends once the pipeline plays again.
-        GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
         gst_element_get_state(pipeline_, &state, &pending, 0);
         seekSettling_ = requested_ == GST_STATE_PLAYING && (state != GST_STATE_PLAYING || pending != GST_STATE_VOID_PENDING);
         if (!seekSettling_) commands_.completed(GstCommandQueue::Kind::Seek);
