@@ -161,7 +161,6 @@ private:
     bool attached_ = false;
 
     bool prerolled_ = false, failed_ = false, closed_ = false, ended_ = false;
-    bool sawAsyncDone_ = false;  // the pipeline has told the end of its first preroll
     bool wantPlaying_ = false, buffering_ = false, hasPlayed_ = false;
     int bufferPercent_ = 100;
     GstState requested_ = GST_STATE_PAUSED;

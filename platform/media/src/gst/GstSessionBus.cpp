@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 
 #include <media/MediaErrors.h>
 #include <rt/Format.h>
@@ -227,12 +226,12 @@ void GstSession::asyncDone() {
         // Every stream's caps are known now.
         readCollection(GST_STREAM_COLLECTION(gst_object_ref(collection_)), true);
     }
-    // The first picture makes the item ready before the pipeline tells the end of its
-    // first preroll, so a seek asked at once can meet that end while it still flushes
-    // (the pipeline prerolling again, in PAUSED): not the seek's, whose own end follows.
-    bool first = !std::exchange(sawAsyncDone_, true);
+    // An end that comes while a seek still has the pipeline prerolling again (in PAUSED)
+    // is an earlier one's, not the seek's, whose own end follows: the first preroll's
+    // (the first picture makes an item ready before the pipeline tells it), or the end
+    // of the seek before, told after this one had started.
     GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
-    bool prerollingAgain = seeking_ && first &&
+    bool prerollingAgain = seeking_ &&
                            gst_element_get_state(pipeline_, &state, &pending, 0) == GST_STATE_CHANGE_ASYNC &&
                            pending == GST_STATE_PAUSED;
     // The preroll that ends a seek, or a state change that had to wait for one.
