@@ -124,6 +124,9 @@ hidden() {
     hidden "$build_abs" "$checkout" "$work" "$@"
 }
 
+# Each server's output file exists before the server starts: a background job opens its
+# redirection only after the fork, so a read at once could find no file.
+: >"$work/origin.txt"
 "$origin_tool" >"$work/origin.txt" &
 origin_pid=$!
 url=""
@@ -177,14 +180,18 @@ grep -q "execve(\"$prefix/libexec/zidoredider/zid_media_engine\"" "$work/files.t
 # the tour makes draw the icons of the moved prefix.
 media_server_tool="$build/tools/media_server/zid_media_server"
 [[ -x "$media_server_tool" ]] || { echo "example: $media_server_tool is missing; build the tree first" >&2; exit 1; }
+# The servers' PIDs are global to the namespace's shell: its EXIT trap runs after the
+# function has returned, when a local array would be gone and the servers left running.
 tour_by_identifier() {
-  local servers=()
-  trap 'for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done' EXIT
+  tour_servers=()
+  trap 'for pid in "${tour_servers[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done' EXIT
   ip link set lo up
   echo "nameserver 127.0.0.1" >"$work/resolv.conf"
   mount --bind "$work/resolv.conf" /etc/resolv.conf
+  : >"$work/tour-origin.txt"
+  : >"$work/media-server.txt"
   "$origin_tool" >"$work/tour-origin.txt" &
-  servers+=($!)
+  tour_servers+=($!)
   local live="" master=""
   for _ in $(seq 1 600); do
     live="$(awk '$1 == "live" { print $2 }' "$work/tour-origin.txt")"
@@ -196,10 +203,10 @@ tour_by_identifier() {
   master="${master%muxed/index.m3u8}master.m3u8"
   "$media_server_tool" --port 443 --name-server --trust-out "$work/media-server-authority.pem" \
     --announce tour-channel "$live" --announce tour-video "$master" >"$work/media-server.txt" &
-  servers+=($!)
+  tour_servers+=($!)
   for _ in $(seq 1 100); do
     grep -q '^media-server 443$' "$work/media-server.txt" && break
-    kill -0 "${servers[1]}" 2>/dev/null || { echo "example: the media server did not start" >&2; return 1; }
+    kill -0 "${tour_servers[1]}" 2>/dev/null || { echo "example: the media server did not start" >&2; return 1; }
     sleep 0.1
   done
   grep -q '^media-server 443$' "$work/media-server.txt" || { echo "example: the media server did not start" >&2; return 1; }

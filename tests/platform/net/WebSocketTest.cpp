@@ -5,6 +5,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -289,6 +290,8 @@ public:
         if (::pipe(ports) != 0) return;
         pid_ = ::fork();
         if (pid_ == 0) {
+            // Ends with the test binary even when a crash skips the destructor below.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
             ::close(ports[0]);
             peers::MediaServerPeer peer;
             peer.start();
