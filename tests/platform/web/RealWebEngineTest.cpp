@@ -251,7 +251,7 @@ TEST_F(RealEngine, ALoadThatMakesNoProgressIsStoppedAndToldAndTheNextLoadWorks) 
     EXPECT_EQ(policy->finished, 1);
     EXPECT_NE(policy->failures[0].find("Domain=web.engine Code=4"), std::string::npos) << policy->failures[0];
     EXPECT_NE(policy->failures[0].find("made no progress for 1 s"), std::string::npos) << policy->failures[0];
-    EXPECT_LT(gaps.worst(), 0.5) << "the host's loop stood still while the load was stuck";
+    EXPECT_LT(gaps.worst(), 1.0) << "the host's loop stood still while the load was stuck";
     EXPECT_LT(secondsTaken([&] { view->stringByEvaluatingJavaScript("document.title"); }), 0.1)
         << "a stopped page is not waited for";
 
@@ -260,6 +260,18 @@ TEST_F(RealEngine, ALoadThatMakesNoProgressIsStoppedAndToldAndTheNextLoadWorks) 
     EXPECT_EQ(view->title(), "next");
     fnd::RunLoop::main()->runFor(0.3);
     EXPECT_EQ(policy->failures.size(), 1u) << policy->failures.back();
+
+    // Busy from the end of its load on, the page is most often busy before it is
+    // measured: the load still ends, measured or stopped.
+    {
+        LoadStallBound bound(1);
+        view->loadHTMLString(
+            "<html><head><title>busy after</title></head><body onload='setTimeout(function () { for (;;) {} }, 0)'>"
+            "text</body></html>");
+        EXPECT_TRUE(waitFor([&] { return policy->finished + policy->failures.size() == 4; }, 10))
+            << "the load busy once loaded never ended";
+    }
+    EXPECT_FALSE(view->isLoading());
 }
 
 }  // namespace real_web_engine_test
