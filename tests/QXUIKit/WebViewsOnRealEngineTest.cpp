@@ -141,4 +141,27 @@ TEST_F(RealEngine, WebViewControllerLoadsVetoesAndClearsWebsiteData) {
     EXPECT_EQ(controller->title(), "Loopback page") << "the first page's title stays";
 }
 
+TEST_F(RealEngine, WebViewControllerPageBusyInItsLoadIsStoppedAndTheNextPageLoads) {
+    pages.addPage("/busy", "<html><head><title>busy</title></head><body><script>for (;;) {}</script></body></html>");
+    pages.addPage("/page", "<html><head><title>Loopback page</title></head><body>hello</body></html>");
+    auto controller = rt::make<QXWebViewController>();
+    auto host = rt::make<Host>();
+    controller->setDelegate(host);
+    controller->view();
+    {
+        struct Bound {
+            Bound() { web::setLoadStallTimeout(3); }
+            ~Bound() { web::setLoadStallTimeout(0); }
+        } bound;
+        controller->loadRequest(pages.url("/busy"));
+        ASSERT_TRUE(waitFor([&] { return pages.requests("/busy") == 1; }));
+        ASSERT_TRUE(waitFor([&] { return !controller->webView()->isLoading(); }, 15)) << "the busy load never ended";
+    }
+    EXPECT_EQ(host->finished, 0);
+
+    controller->loadRequest(pages.url("/page"));
+    ASSERT_TRUE(waitFor([&] { return host->finished == 1; }));
+    EXPECT_EQ(controller->title(), "Loopback page");
+}
+
 }  // namespace real_web_engine_test

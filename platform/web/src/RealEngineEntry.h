@@ -16,6 +16,7 @@ struct RealEngineEntry {
     int (*pendingWebsiteDataClears)();
     void (*clearWebsiteData)();
     void (*setScriptTimeout)(double seconds);
+    void (*setLoadStallTimeout)(double seconds);
 };
 
 }  // namespace web::detail

@@ -46,6 +46,10 @@ void setScriptTimeout(double seconds) {
     if (zid_web_real_engine) zid_web_real_engine()->setScriptTimeout(seconds);
 }
 
+void setLoadStallTimeout(double seconds) {
+    if (zid_web_real_engine) zid_web_real_engine()->setLoadStallTimeout(seconds);
+}
+
 WebEngineFactory setWebEngineFactory(WebEngineFactory factory) {
     std::lock_guard<std::mutex> lock(factoryMutex);
     WebEngineFactory previous = std::move(currentFactory());

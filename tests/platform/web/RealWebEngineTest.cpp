@@ -1,6 +1,8 @@
 // The web view on the real web engine, in real time (see RealEngineTest.h for the
-// display it needs): script URLs and the navigation policy, a web process that ends.
+// display it needs): script URLs and the navigation policy, a web process that ends, a
+// page that keeps its process busy.
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -166,6 +168,110 @@ TEST_F(RealEngine, ABusyPageIsStoppedAtTheScriptTimeOutAndTheHostsLoopKeepsTurni
     EXPECT_TRUE(waitFor([&] { return policy->failures.size() == 2; }, 5));
     EXPECT_TRUE(loopTurns());
     ticker->invalidate();
+}
+
+/// The longest wait between two turns of the host's loop, seen by a 10-ms timer of it
+/// while it runs.
+class LoopGaps {
+public:
+    LoopGaps() {
+        auto last = last_;
+        auto worst = worst_;
+        *last = std::chrono::steady_clock::now();
+        ticker_ = fnd::RunLoop::main()->schedule(0.01, true, [last, worst](fnd::Timer&) {
+            auto now = std::chrono::steady_clock::now();
+            *worst = std::max(*worst, std::chrono::duration<double>(now - *last).count());
+            *last = now;
+        });
+    }
+    ~LoopGaps() { ticker_->invalidate(); }
+    double worst() const { return *worst_; }
+
+private:
+    std::shared_ptr<std::chrono::steady_clock::time_point> last_ =
+        std::make_shared<std::chrono::steady_clock::time_point>();
+    std::shared_ptr<double> worst_ = std::make_shared<double>(0);
+    rt::Ref<fnd::Timer> ticker_;
+};
+
+TEST_F(RealEngine, ScriptCallsOnABusyPageHoldTheHostsLoopBrieflyAndOnlyOnceUntilItLoadsAgain) {
+    auto policy = std::make_shared<Policy>();
+    auto view = viewShowing(policy, "busy");
+    ASSERT_TRUE(view);
+    keepThePageBusy(*view);
+    LoopGaps gaps;
+    fnd::RunLoop::main()->runFor(0.1);
+
+    // The default wait: the first call waits for the page a little, then the page is
+    // stopped and told as a failed load; every later call answers at once.
+    std::vector<double> taken;
+    std::string answer = "not asked";
+    taken.push_back(secondsTaken([&] { answer = view->stringByEvaluatingJavaScript("document.title"); }));
+    EXPECT_EQ(answer, "");
+    fnd::RunLoop::main()->runFor(0.1);
+    taken.push_back(secondsTaken([&] { view->contentHeight(); }));
+    fnd::RunLoop::main()->runFor(0.1);
+    taken.push_back(secondsTaken([&] { answer = view->stringByEvaluatingJavaScript("1 + 1"); }));
+    EXPECT_EQ(answer, "");
+    fnd::RunLoop::main()->runFor(0.5);
+    EXPECT_LE(taken[0], 2.5) << "the default wait for a page's answer is too long";
+    EXPECT_LT(taken[1], 0.1) << "a page already stopped was waited for again";
+    EXPECT_LT(taken[2], 0.1) << "a page already stopped was waited for again";
+    EXPECT_LE(gaps.worst(), 2.6) << "the host's loop stood still that long";
+    ASSERT_EQ(policy->failures.size(), 1u) << "the stopped page is told once";
+    EXPECT_NE(policy->failures[0].find("Domain=web.engine Code=3"), std::string::npos) << policy->failures[0];
+
+    // Loaded again, the page answers again.
+    view->loadHTMLString("<html><head><title>again</title></head><body>text</body></html>");
+    ASSERT_TRUE(waitFor([&] { return policy->finished == 2; }));
+    EXPECT_EQ(view->stringByEvaluatingJavaScript("1 + 1"), "2");
+    EXPECT_EQ(view->title(), "again");
+}
+
+/// Sets how long a load may make no progress, for one test.
+struct LoadStallBound {
+    explicit LoadStallBound(double seconds) { web::setLoadStallTimeout(seconds); }
+    ~LoadStallBound() { web::setLoadStallTimeout(0); }
+};
+
+TEST_F(RealEngine, ALoadThatMakesNoProgressIsStoppedAndToldAndTheNextLoadWorks) {
+    auto policy = std::make_shared<Policy>();
+    auto view = viewShowing(policy, "first");
+    ASSERT_TRUE(view);
+    LoopGaps gaps;
+    {
+        LoadStallBound bound(1);
+        // The page's own script keeps its process busy in the middle of the load.
+        view->loadHTMLString(
+            "<html><head><title>stuck</title></head><body>before<script>for (;;) {}</script>"
+            "after</body></html>");
+        ASSERT_TRUE(waitFor([&] { return !policy->failures.empty(); }, 10)) << "the stuck load was never told";
+    }
+    EXPECT_FALSE(view->isLoading());
+    EXPECT_EQ(policy->finished, 1);
+    EXPECT_NE(policy->failures[0].find("Domain=web.engine Code=4"), std::string::npos) << policy->failures[0];
+    EXPECT_NE(policy->failures[0].find("made no progress for 1 s"), std::string::npos) << policy->failures[0];
+    EXPECT_LT(gaps.worst(), 1.0) << "the host's loop stood still while the load was stuck";
+    EXPECT_LT(secondsTaken([&] { view->stringByEvaluatingJavaScript("document.title"); }), 0.1)
+        << "a stopped page is not waited for";
+
+    view->loadHTMLString("<html><head><title>next</title></head><body>text</body></html>");
+    ASSERT_TRUE(waitFor([&] { return policy->finished == 2; }));
+    EXPECT_EQ(view->title(), "next");
+    fnd::RunLoop::main()->runFor(0.3);
+    EXPECT_EQ(policy->failures.size(), 1u) << policy->failures.back();
+
+    // Busy from the end of its load on, the page is most often busy before it is
+    // measured: the load still ends, measured or stopped.
+    {
+        LoadStallBound bound(1);
+        view->loadHTMLString(
+            "<html><head><title>busy after</title></head><body onload='setTimeout(function () { for (;;) {} }, 0)'>"
+            "text</body></html>");
+        EXPECT_TRUE(waitFor([&] { return policy->finished + policy->failures.size() == 4; }, 10))
+            << "the load busy once loaded never ended";
+    }
+    EXPECT_FALSE(view->isLoading());
 }
 
 }  // namespace real_web_engine_test

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <ScriptedEngines.h>
@@ -70,6 +71,34 @@ TEST_F(FakeEngines, WithoutADisplayAWebViewFailsItsLoadsAndSaysWhy) {
             std::exit(told ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "web: a web view cannot show pages: .*web engine");
+}
+
+/// How many times the text occurs in the output.
+std::size_t occurrences(const std::string& output, const std::string& text) {
+    std::size_t n = 0;
+    for (auto at = output.find(text); at != std::string::npos; at = output.find(text, at + text.size())) ++n;
+    return n;
+}
+
+TEST_F(FakeEngines, WithoutADisplayTheReasonIsLoggedOnceForManyWebViews) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            web::setWebEngineFactory(nullptr);
+            auto failures = std::make_shared<Failures>();
+            std::vector<rt::Ref<web::WebView>> views;
+            for (int i = 0; i < 3; ++i) {
+                views.push_back(rt::make<web::WebView>(Rect(0, 0, 300, 200)));
+                views.back()->setDelegate(failures);
+                views.back()->loadHTMLString("<p>text</p>");
+            }
+            std::exit(failures->errors.size() == 3 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0),
+        ::testing::Matcher<const std::string&>(::testing::Truly(
+            [](const std::string& out) { return occurrences(out, "web: a web view cannot show pages") == 1; })));
 }
 
 }  // namespace web_views_test

@@ -24,9 +24,15 @@ bool canStartRealEngine(rt::Ref<rt::Error>* error = nullptr);
 std::unique_ptr<WebEngine> makeRealWebEngine(rt::Ref<rt::Error>* error = nullptr);
 /// Clear calls of the website data still running in the engines.
 int pendingWebsiteDataClears();
-/// How long a host's script evaluation (and a height reading) waits for a page, 10 s
-/// unless set (0 or less restores it). A page that answers nothing in that time is
-/// stopped, and its view's delegate hears of a failed load.
+/// How long a host's script evaluation (and a height reading) waits for a page, 2 s
+/// unless set (0 or less restores it); the host's loop stands still meanwhile. A page
+/// that answers nothing in that time is stopped, and its view's delegate hears of a
+/// failed load; until it is loaded again, calls on it answer at once with nothing.
 void setScriptTimeout(double seconds);
+/// How long a load may go without progress, 20 s unless set (0 or less restores it): a
+/// load that makes none in that time (its page's scripts keep the web process busy, or
+/// its server stopped sending) has its web process stopped, and its view's delegate
+/// hears of a failed load. Timed on the main run loop's clock.
+void setLoadStallTimeout(double seconds);
 
 }  // namespace web

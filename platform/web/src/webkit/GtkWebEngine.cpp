@@ -28,10 +28,18 @@ namespace {
 // loop's other work waits that long at most.
 constexpr double kIdlePumpInterval = 0.005;
 constexpr double kBusyPumpInterval = 0;
-/// The longest a host's script waits for the page, in seconds (a setting).
-double scriptTimeout = 10;
+/// The longest a host's script waits for the page, in seconds (a setting). The host's
+/// loop stands still while it waits, so the wait is short: a page's script that needs
+/// longer is taken for a page that keeps its process busy.
+constexpr double kDefaultScriptTimeout = 2;
+double scriptTimeout = kDefaultScriptTimeout;
+/// The longest a load may go without progress, in seconds (a setting).
+constexpr double kDefaultLoadStallTimeout = 20;
+double loadStallTimeout = kDefaultLoadStallTimeout;
 /// The engine's error for a page that kept its process busy past the script time-out.
 constexpr long long kPageUnresponsiveCode = 3;
+/// The engine's error for a load that made no progress within its bound.
+constexpr long long kLoadStalledCode = 4;
 /// Each load of a host's gets a number no other load of any engine has, so the end of
 /// a replaced load is told to nobody.
 std::uint64_t lastLoadSerial = 0;
@@ -117,6 +125,7 @@ public:
         g_signal_connect(view_, "load-changed", G_CALLBACK(&GtkWebEngine::onLoadChanged), this);
         g_signal_connect(view_, "load-failed", G_CALLBACK(&GtkWebEngine::onLoadFailed), this);
         g_signal_connect(view_, "web-process-terminated", G_CALLBACK(&GtkWebEngine::onWebProcessTerminated), this);
+        g_signal_connect(view_, "notify::estimated-load-progress", G_CALLBACK(&GtkWebEngine::onLoadProgress), this);
         liveEngines().insert(this);
         keepPumping();
     }
@@ -152,7 +161,7 @@ public:
         measuring_ = false;
         setBusy(false);
     }
-    bool isLoading() const override { return webkit_web_view_is_loading(view_) || measuring_; }
+    bool isLoading() const override { return !stopped_ && (webkit_web_view_is_loading(view_) || measuring_); }
     std::string title() const override {
         // The title read with the page's height, once the page is measured; the view's
         // own notion of it may trail the end of the load.
@@ -162,6 +171,9 @@ public:
     }
 
     std::string evaluateScript(const std::string& script) override {
+        // A page stopped for keeping its process busy has nothing to answer with, and the
+        // host has heard why; it is not waited for again until it is loaded again.
+        if (stopped_) return "";
         // The answer lands in a copy on the heap: after a time-out nobody waits for it.
         auto wait = std::make_shared<ScriptWait>();
         webkit_web_view_evaluate_javascript(view_, script.c_str(), -1, nullptr, nullptr, nullptr,
@@ -172,7 +184,10 @@ public:
         while (!wait->done) {
             const gint64 left = end - g_get_monotonic_time();
             if (left <= 0) {
-                stopUnresponsivePage();
+                stopPage(kPageUnresponsiveCode,
+                         "The page did not answer a script within " + secondsText(scriptTimeout) +
+                             " s, so its web process was stopped: load the page again, and if it keeps its "
+                             "scripts busy, show it with its scripts off.");
                 return "";
             }
             waitForGLib(static_cast<int>(std::min<gint64>(left / 1000 + 1, 50)));
@@ -181,7 +196,7 @@ public:
     }
 
     double contentHeight() const override {
-        if (webkit_web_view_is_loading(view_) || measuring_) return height_;
+        if (webkit_web_view_is_loading(view_) || measuring_ || stopped_) return height_;
         auto* self = const_cast<GtkWebEngine*>(this);
         std::string h = self->evaluateScript(kHeightScript);
         return h.empty() ? height_ : std::atof(h.c_str());
@@ -226,7 +241,9 @@ private:
     void beginHostLoad() {
         loadSerial_ = ++lastLoadSerial;
         measuring_ = false;
+        stopped_ = false;
         setBusy(true);
+        noteProgress();
     }
 
     static void onScriptAnswer(GObject* source, GAsyncResult* result, gpointer data) {
@@ -245,23 +262,23 @@ private:
         (*wait)->done = true;
     }
 
-    /// The page keeps its process busy and answers nothing: the process is stopped (the
-    /// next load starts a new one), and the host hears of it as a failed load, on the
-    /// next turn of its loop rather than inside its own call for an answer.
-    void stopUnresponsivePage() {
+    static std::string secondsText(double seconds) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", seconds);
+        return text;
+    }
+
+    /// The page keeps its process busy (or its load stands still): the process is
+    /// stopped (the next load starts a new one), and the host hears of it as a failed
+    /// load, on the next turn of its loop rather than inside its own call for an answer.
+    void stopPage(long long code, const std::string& why) {
         measuring_ = false;
         failed_ = false;
+        stopped_ = true;
         stoppingUnresponsivePage_ = true;
         setBusy(false);
         webkit_web_view_terminate_web_process(view_);
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%g", scriptTimeout);
-        const std::string error =
-            rt::Error::withDescription(kWebEngineErrorDomain, kPageUnresponsiveCode,
-                                       std::string("The page did not answer a script within ") + seconds +
-                                           " s, so its web process was stopped: load the page again, and if it "
-                                           "keeps its scripts busy, show it with its scripts off.")
-                ->description();
+        const std::string error = rt::Error::withDescription(kWebEngineErrorDomain, code, why)->description();
         std::weak_ptr<bool> alive = alive_;
         fnd::RunLoop::main()->post([this, alive, error] {
             if (alive.lock() && didFailLoad) didFailLoad(error);
@@ -273,6 +290,40 @@ private:
         busy_ = busy;
         busyEngines += busy ? 1 : -1;
         if (liveEngines().count(this)) keepPumping();
+        if (busy) {
+            noteProgress();
+        } else if (stallCheck_) {
+            stallCheck_->invalidate();
+            stallCheck_ = nullptr;
+        }
+    }
+
+    /// While a load is under way (until it is measured, fails or is stopped), a timer of
+    /// the main run loop checks that it moves: a page whose own script keeps its process
+    /// busy in the middle of the load would otherwise leave it loading for ever, and its
+    /// host would hear nothing.
+    void noteProgress() {
+        if (!busy_) return;
+        lastProgress_ = fnd::RunLoop::main()->clock().now();
+        if (!stallCheck_) checkProgressAfter(loadStallTimeout);
+    }
+
+    void checkProgressAfter(double delay) {
+        std::weak_ptr<bool> alive = alive_;
+        stallCheck_ = fnd::RunLoop::main()->after(delay, [this, alive] {
+            if (!alive.lock()) return;
+            stallCheck_ = nullptr;
+            if (!busy_) return;
+            const double still = fnd::RunLoop::main()->clock().now() - lastProgress_;
+            if (still < loadStallTimeout) {
+                checkProgressAfter(loadStallTimeout - still);
+                return;
+            }
+            stopPage(kLoadStalledCode, "The page's load made no progress for " + secondsText(loadStallTimeout) +
+                                           " s, so its web process was stopped: load the page again; if its "
+                                           "scripts keep it busy, show it with its scripts off, and if its "
+                                           "server stopped sending, try again later.");
+        });
     }
 
     static constexpr const char* kHeightScript =
@@ -311,8 +362,15 @@ private:
         return TRUE;
     }
 
+    static void onLoadProgress(WebKitWebView*, GParamSpec*, gpointer data) {
+        static_cast<GtkWebEngine*>(data)->noteProgress();
+    }
+
     static void onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
         auto* self = static_cast<GtkWebEngine*>(data);
+        // What the stopped page's process still told is no news: the host heard why.
+        if (self->stopped_) return;
+        self->noteProgress();
         if (event == WEBKIT_LOAD_STARTED) {
             self->setBusy(true);
             self->pageTitle_.clear();
@@ -367,6 +425,7 @@ private:
 
     static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer data) {
         auto* self = static_cast<GtkWebEngine*>(data);
+        if (self->stopped_) return FALSE;
         self->failed_ = true;
         // A load stopped by the host or replaced by a refused navigation is no failure.
         if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
@@ -401,6 +460,12 @@ private:
     bool failed_ = false;
     bool busy_ = false;
     bool stoppingUnresponsivePage_ = false;
+    /// The page's process was stopped for keeping it busy; until the host loads again,
+    /// nothing is waited for.
+    bool stopped_ = false;
+    /// When the load under way last moved, on the main run loop's clock.
+    double lastProgress_ = 0;
+    rt::Ref<fnd::Timer> stallCheck_;
     std::uint64_t loadSerial_ = 0;
     std::string pageTitle_;
     /// Lives as long as the engine: a failure posted to the run loop checks it.
@@ -412,7 +477,8 @@ std::unique_ptr<WebEngine> makeGtkEngine(rt::Ref<rt::Error>* error) {
     return std::make_unique<GtkWebEngine>();
 }
 
-void setGtkScriptTimeout(double seconds) { scriptTimeout = seconds > 0 ? seconds : 10; }
+void setGtkScriptTimeout(double seconds) { scriptTimeout = seconds > 0 ? seconds : kDefaultScriptTimeout; }
+void setGtkLoadStallTimeout(double seconds) { loadStallTimeout = seconds > 0 ? seconds : kDefaultLoadStallTimeout; }
 
 void clearGtkWebsiteData() {
     if (gtkState <= 0) return;
@@ -424,8 +490,11 @@ void clearGtkWebsiteData() {
 }  // namespace web
 
 extern "C" const web::detail::RealEngineEntry* zid_web_real_engine() {
-    static const web::detail::RealEngineEntry entry{
-        web::startGtk, web::makeGtkEngine, [] { return web::pendingClears; }, web::clearGtkWebsiteData,
-        web::setGtkScriptTimeout};
+    static const web::detail::RealEngineEntry entry{web::startGtk,
+                                                    web::makeGtkEngine,
+                                                    [] { return web::pendingClears; },
+                                                    web::clearGtkWebsiteData,
+                                                    web::setGtkScriptTimeout,
+                                                    web::setGtkLoadStallTimeout};
     return &entry;
 }
