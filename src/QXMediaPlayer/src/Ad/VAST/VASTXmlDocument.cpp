@@ -391,12 +391,12 @@ std::string VASTXmlDocument::joinedText(pugi::xml_node element) {
     return text;
 }
 
-std::string VASTXmlDocument::trimmed(std::string_view text) {
+std::string_view VASTXmlDocument::trimmedView(std::string_view text) {
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; };
     std::size_t b = 0, e = text.size();
     while (b < e && blank(text[b])) ++b;
     while (e > b && blank(text[e - 1])) --e;
-    return std::string(text.substr(b, e - b));
+    return text.substr(b, e - b);
 }
 
 bool isValidUTF8(std::string_view text) {

@@ -13,6 +13,8 @@
 //  - comments and processing instructions are not kept; CDATA reads as text and blank
 //    text between elements is dropped, so an element's first child is its first element
 //    or non-blank text.
+#include <QXMediaPlayer/Ad/VAST/VASTElement.h>
+
 #include <pugixml.hpp>
 
 #include <cstddef>
@@ -29,6 +31,8 @@ public:
     /// Parses the text under the policy; false (and why in error()) when it is refused.
     bool load(std::string_view text);
     pugi::xml_node root() const { return document_.document_element(); }
+    /// The root as the dialect readers see it.
+    VASTElement rootElement() const { return VASTElement::of(document_.document_element().internal_object()); }
     const std::string& error() const { return error_; }
 
     /// The whole text content of the element: every text and CDATA piece below it, in
@@ -37,7 +41,8 @@ public:
     /// textOf without whitespace and line breaks at either end.
     static std::string trimmedTextOf(pugi::xml_node element);
     /// The text without whitespace and line breaks at either end.
-    static std::string trimmed(std::string_view text);
+    static std::string trimmed(std::string_view text) { return std::string(trimmedView(text)); }
+    static std::string_view trimmedView(std::string_view text);
 
 private:
     static std::string joinedText(pugi::xml_node element);
