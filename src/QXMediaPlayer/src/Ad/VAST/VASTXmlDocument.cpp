@@ -360,19 +360,22 @@ bool VASTXmlDocument::checkText(std::string_view text) {
     return true;
 }
 
-std::string VASTXmlDocument::textOf(pugi::xml_node element) {
+// The text of an element that holds one text node and nothing else (the usual case: a
+// URL, a duration), or nothing when it holds more or other nodes.
+const char* VASTXmlDocument::soleText(pugi::xml_node element) {
     pugi::xml_node first = element.first_child();
-    if (!first) return {};
-    if (!first.next_sibling() && (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
-        return first.value();
+    if (isNull(first) || !isNull(first.next_sibling())) return nullptr;
+    pugi::xml_node_type type = first.type();
+    return type == pugi::node_pcdata || type == pugi::node_cdata ? first.value() : nullptr;
+}
+
+std::string VASTXmlDocument::textOf(pugi::xml_node element) {
+    if (const char* text = soleText(element)) return text;
     return joinedText(element);
 }
 
 std::string VASTXmlDocument::trimmedTextOf(pugi::xml_node element) {
-    pugi::xml_node first = element.first_child();
-    if (!first) return {};
-    if (!first.next_sibling() && (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
-        return trimmed(first.value());
+    if (const char* text = soleText(element)) return trimmed(text);
     return trimmed(joinedText(element));
 }
 

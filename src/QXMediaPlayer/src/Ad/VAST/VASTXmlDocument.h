@@ -17,6 +17,7 @@
 
 #include <pugixml.hpp>
 
+#include <bit>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -44,7 +45,13 @@ public:
     static std::string trimmed(std::string_view text) { return std::string(trimmedView(text)); }
     static std::string_view trimmedView(std::string_view text);
 
+    /// True for a handle to no node. pugixml's handles are one pointer each, and all
+    /// their members, the test for null too, are calls into the shared library; this
+    /// one costs nothing.
+    static bool isNull(pugi::xml_node node) { return std::bit_cast<void*>(node) == nullptr; }
+
 private:
+    static const char* soleText(pugi::xml_node element);
     static std::string joinedText(pugi::xml_node element);
     bool fail(std::string why);
     bool checkText(std::string_view text);
