@@ -11,9 +11,9 @@
 
 namespace zid {
 
-/// One attribute of an element: its name and its value, entities already replaced.
 class VASTChildren;
 
+/// One attribute of an element: its name and its value, entities already replaced.
 struct VASTAttribute {
     std::string_view name;
     std::string_view value;
