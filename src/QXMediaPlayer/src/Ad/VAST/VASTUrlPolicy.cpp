@@ -3,25 +3,16 @@
 #include "Ad/VAST/VASTUrlText.h"
 #include "Ad/VAST/VASTXmlDocument.h"
 
+#include <QXFoundation/Extensions/WebURL.h>
+
 #include <algorithm>
 
 namespace zid {
 
 namespace {
 
-bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-// The scheme of the URL ("" when the text does not start with one), in lower case.
-std::string schemeOf(std::string_view url) {
-    std::size_t colon = url.find(':');
-    if (colon == std::string_view::npos || colon == 0 || !isAlpha(url[0])) return {};
-    std::string scheme;
-    for (char c : url.substr(0, colon)) {
-        if (!isAlpha(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') return {};
-        scheme += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    return scheme;
-}
+// The scheme of the URL in lower case, "" when the text does not start with one.
+std::string schemeOf(std::string_view url) { return urlScheme(url).value_or(std::string()); }
 
 bool isWebScheme(const std::string& scheme) { return scheme == "http" || scheme == "https"; }
 
