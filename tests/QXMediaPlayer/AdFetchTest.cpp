@@ -259,6 +259,28 @@ TEST_F(AdFetch, SchemesOtherThanHttpFailTheTry) {
     EXPECT_EQ(error->underlyingError()->code(), kADFetchNoPlayableFile);
 }
 
+TEST_F(AdFetch, RelativeUrlsResolveAgainstTheAddressOfTheirDocument) {
+    // The wrapper names the next document and its own impression relative to itself; the
+    // inline ad names its media scheme-relative and its tracking relative to itself.
+    std::string hostAndPort = server.url("").substr(server.url("").find("//"));
+    server.script("/ads/wrapper", {AdServerPeer::Answer::vast(AdServerPeer::wrapperVast("../inline/doc", {"imp/w"}))});
+    AdServerPeer::InlineAd ad;
+    ad.impressions = {"/imp/in"};
+    ad.tracking = {{"start", "start?e=1"}};
+    ad.mediaFiles = {{"video/mp4", hostAndPort + "/media/ad.mp4"}};
+    server.script("/inline/doc", {AdServerPeer::Answer::vast(AdServerPeer::inlineVast(ad))});
+    service->setZeveVOBaseURL(server.url("/ads/wrapper"));
+    auto request = makeRequest();
+    request->start();
+    ASSERT_TRUE(runUntilDone());
+    ASSERT_EQ(successes, 1) << (error ? error->localizedDescription() : "");
+    EXPECT_EQ(server.requestCount("/inline/doc"), 1);
+    EXPECT_EQ(response->impressions, (std::vector<std::string>{server.url("/imp/in"), server.url("/ads/imp/w")}));
+    EXPECT_EQ(response->trackingEvents.at("start").urls(), (std::vector<std::string>{server.url("/inline/start?e=1")}));
+    ASSERT_EQ(response->videoFiles.size(), 1u);
+    EXPECT_EQ(response->videoFiles[0]->url(), mediaUrl());
+}
+
 TEST_F(AdFetch, AMissingAccountIdFailsAtOnceWithoutARequest) {
     service->setZeveVOBaseURL(server.url("/acct/$ACCOUNTID/ad"));
     auto request = makeRequest();

@@ -10,6 +10,7 @@
 #include "Ad/VAST/VASTUrlText.h"
 #include "Ad/VAST/VASTXmlDocument.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include <type_traits>
@@ -98,7 +99,7 @@ TEST(VASTParser, ReadsTwoLinearCreativesEachWithAllImpressions) {
       <Creatives>
         <Creative><Linear><Duration>00:00:10</Duration>
           <TrackingEvents><Tracking event="start"> http://t/a </Tracking><Tracking event="start"></Tracking></TrackingEvents>
-          <VideoClicks><ClickThrough> http://c/1 </ClickThrough><ClickThrough>http://c/2</ClickThrough><CustomClicks> x </CustomClicks></VideoClicks>
+          <VideoClicks><ClickThrough> http://c/1 </ClickThrough><ClickThrough>http://c/2</ClickThrough><CustomClicks> http://x/c </CustomClicks></VideoClicks>
           <MediaFiles><MediaFile type="video/mp4"> http://m/a.mp4 </MediaFile><MediaFile type="video/mp4"></MediaFile></MediaFiles>
           <Duration>00:00:20</Duration>
         </Linear></Creative>
@@ -112,7 +113,7 @@ TEST(VASTParser, ReadsTwoLinearCreativesEachWithAllImpressions) {
     EXPECT_EQ(ads[0]->duration, "00:00:20");  // the later duplicate wins
     EXPECT_EQ(urls(ads[0]->trackingEvents, "start"), (std::vector<std::string>{"http://t/a", ""}));
     EXPECT_EQ(urls(ads[0]->videoClicks, "ClickThrough"), (std::vector<std::string>{"http://c/1", "http://c/2"}));
-    EXPECT_EQ(urls(ads[0]->videoClicks, "CustomClicks"), (std::vector<std::string>{" x "}));
+    EXPECT_EQ(urls(ads[0]->videoClicks, "CustomClicks"), (std::vector<std::string>{" http://x/c "}));
     ASSERT_EQ(ads[0]->mediaFiles.size(), 2u);
     EXPECT_EQ(ads[0]->mediaFiles[0]->url, "http://m/a.mp4");
     EXPECT_EQ(ads[0]->mediaFiles[1]->url, "");  // an empty URL text stays an empty text
@@ -296,7 +297,7 @@ TEST(VASTParser, KeepsOnlyHttpUrlsAndLogsOnceWhatWent) {
         << lines[0];
 }
 
-TEST(VASTParser, BoundsTheUrlsOfEachEventAcrossWrappers) {
+TEST(VASTParser, BoundsTheUrlsOfEachEventOfADocument) {
     CapturedLog log;
     std::string impressions, starts;
     for (int i = 0; i < 70; ++i) {
@@ -319,16 +320,268 @@ TEST(VASTParser, BoundsTheUrlsOfEachEventAcrossWrappers) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("12 URL(s) over 64 per event (impressions, start)"), std::string::npos) << lines[0];
 
-    // A wrapper's impressions added to an ad that has the most already are dropped too.
+}
+
+// A document of that many impressions and "start" URLs, each URL naming its document.
+std::string manyUrls(const std::string& name, int count, bool wrapper) {
+    std::string impressions, starts;
+    for (int i = 0; i < count; ++i) {
+        impressions += "<Impression>http://" + name + "/i" + std::to_string(i) + "</Impression>";
+        starts += "<Tracking event=\"start\">http://" + name + "/s" + std::to_string(i) + "</Tracking>";
+    }
+    std::string linear = "<Creatives><Creative><Linear><TrackingEvents>" + starts +
+                         "</TrackingEvents></Linear></Creative></Creatives>";
+    if (wrapper)
+        return vast2("2.0", "<Ad><Wrapper><VASTAdTagURI>http://next/</VASTAdTagURI>" + impressions + linear +
+                                "</Wrapper></Ad>");
+    return vast2("2.0", "<Ad><InLine>" + impressions + linear + "</InLine></Ad>");
+}
+
+std::size_t countFrom(const std::vector<std::string>& urls, const std::string& name) {
+    return static_cast<std::size_t>(std::count_if(urls.begin(), urls.end(), [&](const std::string& url) {
+        return url.rfind("http://" + name + "/", 0) == 0;
+    }));
+}
+
+TEST(VASTParser, EachDocumentOfAChainKeepsItsOwnBound) {
+    CapturedLog log;
+    auto parser = rt::make<VASTParser>();
+    auto outer = parser->parse(manyUrls("outer", 100, true));
+    ASSERT_TRUE(outer);
+    ASSERT_EQ(outer->size(), 1u);
+    auto middle = parser->parse(manyUrls("middle", 20, true), *(*outer)[0]);
+    ASSERT_TRUE(middle);
+    auto ads = parser->parse(manyUrls("inline", 3000, false), *(*middle)[0]);
+    ASSERT_TRUE(ads);
+    ASSERT_EQ(ads->size(), 1u);
+    const auto& ad = *(*ads)[0];
+    // The ad's own first, then each wrapper's, nearest first; none crowded out.
+    EXPECT_EQ(countFrom(ad.impressions, "inline"), 64u);
+    EXPECT_EQ(countFrom(ad.impressions, "middle"), 20u);
+    EXPECT_EQ(countFrom(ad.impressions, "outer"), 64u);
+    ASSERT_EQ(ad.impressions.size(), 148u);
+    EXPECT_EQ(ad.impressions[63], "http://inline/i63");
+    EXPECT_EQ(ad.impressions[64], "http://middle/i0");
+    EXPECT_EQ(ad.impressions.back(), "http://outer/i63");
+    auto starts = urls(ad.trackingEvents, "start");
+    EXPECT_EQ(countFrom(starts, "inline"), 64u);
+    EXPECT_EQ(countFrom(starts, "middle"), 20u);
+    EXPECT_EQ(countFrom(starts, "outer"), 64u);
+    // Each document that lost URLs said so once, with its own count.
+    auto lines = log.lines("over 64 per event");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("72 URL(s) over 64 per event (impressions, start)"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("5872 URL(s) over 64 per event (impressions, start)"), std::string::npos) << lines[1];
+
+    // A smaller bound holds per document the same way.
     parser->maxUrlsPerEvent = 2;
     auto wrapper = rt::make<VASTAdElement>();
     wrapper->impressions = {"http://w/1", "http://w/2"};
     auto merged = parser->parse(
-        vast2("2.0", "<Ad><InLine><Impression>http://a/1</Impression><Creatives><Creative><Linear/></Creative>"
+        vast2("2.0", "<Ad><InLine><Impression>http://a/1</Impression><Impression>http://a/2</Impression>"
+                     "<Impression>http://a/3</Impression><Creatives><Creative><Linear/></Creative>"
                      "</Creatives></InLine></Ad>"),
         *wrapper);
     ASSERT_TRUE(merged);
-    EXPECT_EQ((*merged)[0]->impressions, (std::vector<std::string>{"http://a/1", "http://w/1"}));
+    EXPECT_EQ((*merged)[0]->impressions, (std::vector<std::string>{"http://a/1", "http://a/2", "http://w/1", "http://w/2"}));
+}
+
+TEST(VASTParser, ResolvesRelativeUrlsAgainstTheDocumentsAddress) {
+    const std::string document = vast2("2.0", R"(<Ad><InLine>
+      <Impression>/imp?a=1</Impression><Impression>  ../up/imp  </Impression><Impression>http://abs/i</Impression>
+      <Creatives><Creative><Linear>
+        <TrackingEvents><Tracking event="start">t/start?e=1</Tracking><Tracking event="start">./t/start?e=1</Tracking></TrackingEvents>
+        <VideoClicks><ClickThrough>//landing.example/x</ClickThrough><CustomClicks> javascript:open() </CustomClicks>
+          <CustomClicks> http://c/custom </CustomClicks></VideoClicks>
+        <MediaFiles><MediaFile type="video/mp4">//cdn.example/m.mp4</MediaFile><MediaFile type="video/webm">m.webm</MediaFile></MediaFiles>
+      </Linear></Creative></Creatives></InLine></Ad>)");
+    {
+        CapturedLog log;
+        auto ads = rt::make<VASTParser>()->parse(document, "https://ads.example/vast/doc.xml?zid=1");
+        ASSERT_TRUE(ads);
+        ASSERT_EQ(ads->size(), 1u);
+        const auto& ad = *(*ads)[0];
+        EXPECT_EQ(ad.impressions, (std::vector<std::string>{"https://ads.example/imp?a=1", "https://ads.example/up/imp",
+                                                            "http://abs/i"}));
+        // Two references to one address are one URL of the set.
+        EXPECT_EQ(urls(ad.trackingEvents, "start"), (std::vector<std::string>{"https://ads.example/vast/t/start?e=1"}));
+        EXPECT_EQ(urls(ad.videoClicks, "ClickThrough"), (std::vector<std::string>{"https://landing.example/x"}));
+        // Blanks around an absolute URL do not hide its scheme; a kept one stays as written.
+        EXPECT_EQ(urls(ad.videoClicks, "CustomClicks"), (std::vector<std::string>{" http://c/custom "}));
+        ASSERT_EQ(ad.mediaFiles.size(), 2u);
+        EXPECT_EQ(ad.mediaFiles[0]->url, "https://cdn.example/m.mp4");
+        EXPECT_EQ(ad.mediaFiles[1]->url, "https://ads.example/vast/m.webm");
+        EXPECT_NE(log.lines("VAST document").at(0).find("dropped 1 URL(s) in schemes other than http and https (javascript:)"),
+                  std::string::npos);
+    }
+    {
+        // Without the document's address a relative URL names nothing that may be requested.
+        CapturedLog log;
+        auto ads = rt::make<VASTParser>()->parse(document);
+        ASSERT_TRUE(ads);
+        const auto& ad = *(*ads)[0];
+        EXPECT_EQ(ad.impressions, (std::vector<std::string>{"http://abs/i"}));
+        EXPECT_TRUE(urls(ad.trackingEvents, "start").empty());
+        EXPECT_TRUE(urls(ad.videoClicks, "ClickThrough").empty());
+        EXPECT_TRUE(ad.mediaFiles.empty());
+        EXPECT_FALSE(ad.testIfPlayableMediaFileIsAvailable()) << "its only MP4 was scheme-relative";
+        auto lines = log.lines("VAST document");
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_NE(lines[0].find("dropped 1 URL(s) in schemes other than http and https (javascript:); and 7 relative "
+                                "URL(s), the document's address being unknown"),
+                  std::string::npos)
+            << lines[0];
+    }
+    {
+        // Resolved against a local file's address they are local files, and go.
+        auto ads = rt::make<VASTParser>()->parse(document, "file:///tmp/doc.xml");
+        ASSERT_TRUE(ads);
+        EXPECT_EQ((*ads)[0]->impressions, (std::vector<std::string>{"http://abs/i"}));
+        EXPECT_TRUE((*ads)[0]->mediaFiles.empty());
+    }
+    // A wrapper's tag is resolved too; the merge keeps each document's own resolution.
+    auto wrapper = rt::make<VASTParser>()->parse(
+        vast2("2.0", "<Ad><Wrapper><VASTAdTagURI>next doc.xml</VASTAdTagURI><Impression>w/imp</Impression></Wrapper></Ad>"),
+        "http://wrapper.example/a/b");
+    ASSERT_TRUE(wrapper);
+    EXPECT_EQ((*wrapper)[0]->wrapperUrl, "http://wrapper.example/a/next%20doc.xml");
+    auto inner = rt::make<VASTParser>()->parse(
+        vast2("2.0", "<Ad><InLine><Impression>imp</Impression><Creatives><Creative><Linear/></Creative></Creatives>"
+                     "</InLine></Ad>"),
+        *(*wrapper)[0], "https://inline.example/c/d");
+    ASSERT_TRUE(inner);
+    EXPECT_EQ((*inner)[0]->impressions,
+              (std::vector<std::string>{"https://inline.example/c/imp", "http://wrapper.example/a/w/imp"}));
+}
+
+TEST(UrlResolution, FollowsTheGenericSyntax) {
+    // The normal examples of the URI standard against its base.
+    const std::string base = "http://a/b/c/d;p?q";
+    const std::pair<const char*, const char*> cases[] = {
+        {"g", "http://a/b/c/g"},        {"./g", "http://a/b/c/g"},      {"g/", "http://a/b/c/g/"},
+        {"/g", "http://a/g"},           {"//g", "http://g"},            {"?y", "http://a/b/c/d;p?y"},
+        {"g?y", "http://a/b/c/g?y"},    {"#s", "http://a/b/c/d;p?q#s"}, {"g#s", "http://a/b/c/g#s"},
+        {";x", "http://a/b/c/;x"},      {"", "http://a/b/c/d;p?q"},     {".", "http://a/b/c/"},
+        {"./", "http://a/b/c/"},        {"..", "http://a/b/"},          {"../", "http://a/b/"},
+        {"../g", "http://a/b/g"},       {"../..", "http://a/"},         {"../../g", "http://a/g"},
+        {"../../../g", "http://a/g"},   {"/./g", "http://a/g"},         {"/../g", "http://a/g"},
+        {"g.", "http://a/b/c/g."},      {"..g", "http://a/b/c/..g"},    {"./../g", "http://a/b/g"},
+        {"g/./h", "http://a/b/c/g/h"},  {"g/../h", "http://a/b/c/h"},   {"//h:81/x/../y?z", "http://h:81/y?z"},
+    };
+    for (const auto& [reference, expected] : cases) EXPECT_EQ(resolvedUrl(reference, base), expected) << reference;
+    EXPECT_EQ(resolvedUrl("x", "https://host"), "https://host/x");
+    EXPECT_EQ(resolvedUrl("x", "https://host?q"), "https://host/x");
+}
+
+// A host's dialect: ads carried in an extension element that the built-in readers pass
+// over (the "Ad"'s first child is not "InLine" or "Wrapper").
+class HostExtensionParser : public VASTVersionParser {
+    RT_CLASS(HostExtensionParser, VASTVersionParser)
+public:
+    bool isParsable(const VASTElement& root) const override {
+        if (!root.hasName("VAST")) return false;
+        for (const VASTElement& ad : root.children())
+            if (ad.firstChild().hasName("Extension") && ad.firstChild().attribute("type") == "host-linear") return true;
+        return false;
+    }
+    VASTAdList parse(const VASTElement& root) const override {
+        VASTAdList ads;
+        for (VASTElement ad = root.firstChild(); ad; ad = ad.nextSibling()) {
+            VASTElement extension = ad.child("Extension");
+            if (!extension) continue;
+            auto element = rt::make<VASTAdElement>();
+            for (const VASTElement& part : extension.children()) {
+                if (part.name() == "Beacon") {
+                    element->trackingEvents[std::string(part.attribute("event").value_or(""))].insert(part.trimmedText());
+                } else if (part.hasName("Pixel")) {
+                    element->impressions.push_back(part.trimmedText());
+                } else if (part.hasName("Media")) {
+                    auto file = rt::make<VASTMediaFile>();
+                    for (VASTAttribute a : part.attributes()) {
+                        if (a.name == "type") file->type = std::string(a.value);
+                        else if (a.name == "width") file->width = std::stoi(std::string(a.value));
+                    }
+                    file->url = part.trimmedText();
+                    element->mediaFiles.push_back(file);
+                } else if (part.hasName("Length")) {
+                    element->duration = part.text();
+                }
+            }
+            ads.push_back(element);
+        }
+        ads.push_back(nullptr);  // a hole in a host's list is passed over
+        return ads;
+    }
+};
+
+TEST(VASTParser, AHostAddsADialectOfItsOwn) {
+    std::string pixels;
+    for (int i = 0; i < 70; ++i) pixels += "<Pixel>p" + std::to_string(i) + "</Pixel>";
+    const std::string document = vast2("2.0", R"(<Ad><Extension type="host-linear">
+        <Media width="640" type="video/mp4"><![CDATA[ //cdn.example/]]>ad.mp4</Media>
+        <Beacon event="start"> /b?e=start&amp;x=1 </Beacon><Beacon event="start">data:,x</Beacon>
+        <Length>00:00:15</Length>)" + pixels + R"(
+      </Extension></Ad>)");
+    auto parser = rt::make<VASTParser>();
+    EXPECT_TRUE(parser->parse(document)->empty()) << "the built-in dialects see no ad here";
+
+    parser->versionParsers.insert(parser->versionParsers.begin(), &HostExtensionParser::staticClass());
+    auto ads = parser->parse(document, "https://ads.example/tag");
+    ASSERT_TRUE(ads);
+    ASSERT_EQ(ads->size(), 1u);
+    const auto& ad = *(*ads)[0];
+    ASSERT_EQ(ad.mediaFiles.size(), 1u);
+    EXPECT_EQ(ad.mediaFiles[0]->url, "https://cdn.example/ad.mp4");
+    EXPECT_EQ(ad.mediaFiles[0]->width, 640);
+    EXPECT_TRUE(ad.testIfPlayableMediaFileIsAvailable());
+    EXPECT_EQ(ad.duration, "00:00:15");
+    // The same URL rules as the built-in dialects: resolved, http(s) only, bounded.
+    EXPECT_EQ(urls(ad.trackingEvents, "start"), (std::vector<std::string>{"https://ads.example/b?e=start&x=1"}));
+    ASSERT_EQ(ad.impressions.size(), 64u);
+    EXPECT_EQ(ad.impressions[0], "https://ads.example/p0");
+
+    // A document without the extension goes on to the built-in dialect.
+    auto plain = parser->parse(vast2("2.0", "<Ad><InLine><Creatives><Creative><Linear/></Creative></Creatives></InLine></Ad>"));
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->size(), 1u);
+}
+
+TEST(VASTElement, SeesTheDocumentAsTheReadersDo) {
+    VASTXmlDocument document;
+    ASSERT_TRUE(document.load(R"(<r a="1" b="x &amp; y">lead<!-- c --><c1 k="v"> t<![CDATA[ & ]]>u </c1>mid<?p i?><c2/>tail</r>)"));
+    VASTElement root = document.rootElement();
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root.name(), "r");
+    EXPECT_TRUE(root.hasName("r"));
+    EXPECT_FALSE(root.hasName("R"));
+    EXPECT_FALSE(root.hasName("r2"));
+    EXPECT_FALSE(root.hasName(""));
+    EXPECT_EQ(root.attribute("b"), "x & y");
+    EXPECT_FALSE(root.attribute("B"));
+    std::vector<std::string> attributes;
+    for (VASTAttribute a : root.attributes()) attributes.push_back(std::string(a.name) + "=" + std::string(a.value));
+    EXPECT_EQ(attributes, (std::vector<std::string>{"a=1", "b=x & y"}));
+    std::vector<std::string> children;
+    for (const VASTElement& child : root.children()) children.emplace_back(child.name());
+    EXPECT_EQ(children, (std::vector<std::string>{"c1", "c2"}));  // text between them is no child
+    VASTElement c1 = root.firstChild();
+    EXPECT_EQ(c1.text(), " t & u ");
+    EXPECT_EQ(c1.trimmedText(), "t & u");
+    EXPECT_EQ(root.text(), "lead t & u midtail");
+    EXPECT_EQ(c1.nextSibling(), root.child("c2"));
+    EXPECT_FALSE(root.child("c2").nextSibling());
+    EXPECT_FALSE(root.child("c3"));
+    EXPECT_FALSE(c1.firstChild());
+    // No element: every question has an empty answer.
+    VASTElement none;
+    EXPECT_EQ(none.name(), "");
+    EXPECT_FALSE(none.hasName(""));
+    EXPECT_FALSE(none.attribute("a"));
+    EXPECT_EQ(none.text(), "");
+    EXPECT_FALSE(none.firstChild());
+    EXPECT_FALSE(none.nextSibling());
+    EXPECT_TRUE(none.children().begin() == none.children().end());
+    EXPECT_TRUE(none.attributes().begin() == none.attributes().end());
 }
 
 TEST(VASTParser, VersionParsersAreTriedInTheirOrderEachMadeAfresh) {

@@ -1,24 +1,23 @@
 #include "Ad/VAST/VASTUrlPolicy.h"
 
+#include "Ad/VAST/VASTUrlText.h"
+#include "Ad/VAST/VASTXmlDocument.h"
+
+#include <QXFoundation/Extensions/WebURL.h>
+
 #include <algorithm>
 
 namespace zid {
 
 namespace {
 
-bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+// The scheme of the URL in lower case, "" when the text does not start with one.
+std::string schemeOf(std::string_view url) { return urlScheme(url).value_or(std::string()); }
 
-// The scheme of the URL ("" when the text does not start with one), in lower case.
-std::string schemeOf(std::string_view url) {
-    std::size_t colon = url.find(':');
-    if (colon == std::string_view::npos || colon == 0 || !isAlpha(url[0])) return {};
-    std::string scheme;
-    for (char c : url.substr(0, colon)) {
-        if (!isAlpha(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') return {};
-        scheme += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    return scheme;
-}
+bool isWebScheme(const std::string& scheme) { return scheme == "http" || scheme == "https"; }
+
+// The text without the blanks a URL parser ignores at either end.
+std::string_view trimmedView(std::string_view text) { return VASTXmlDocument::trimmedView(text); }
 
 std::string joined(const std::set<std::string>& names) {
     std::string text;
@@ -28,7 +27,10 @@ std::string joined(const std::set<std::string>& names) {
 
 }  // namespace
 
-bool VASTUrlPolicy::hasRefusedScheme(std::string_view url) {
+VASTUrlPolicy::VASTUrlPolicy(std::size_t maxUrlsPerEvent, std::string_view documentUrl)
+    : maxUrlsPerEvent_(maxUrlsPerEvent), documentUrl_(documentUrl), documentHasScheme_(!schemeOf(documentUrl).empty()) {}
+
+bool VASTUrlPolicy::keptAsWritten(std::string_view url) {
     // The usual case first, without making the scheme.
     auto startsWithWord = [url](std::string_view word) {
         if (url.size() <= word.size() || url[word.size()] != ':') return false;
@@ -36,21 +38,37 @@ bool VASTUrlPolicy::hasRefusedScheme(std::string_view url) {
             if ((url[k] | 0x20) != word[k]) return false;
         return true;
     };
-    if (startsWithWord("http") || startsWithWord("https")) return false;
-    return !schemeOf(url).empty();
+    return startsWithWord("http") || startsWithWord("https") || trimmedView(url).empty();
 }
 
-void VASTUrlPolicy::refuse(std::string_view url) {
+bool VASTUrlPolicy::admit(std::string& url) {
+    if (keptAsWritten(url)) return true;
+    std::string_view text = trimmedView(url);
+    std::string scheme = schemeOf(text);
+    if (scheme.empty()) {
+        if (!documentHasScheme_) {
+            ++unresolvedCount_;
+            return false;
+        }
+        url = resolvedUrl(text, documentUrl_);
+        scheme = schemeOf(url);
+    }
+    // Written with blanks around it, an http(s) URL is still one; it stays as written.
+    if (isWebScheme(scheme)) return true;
     ++refusedSchemeCount_;
-    refusedSchemes_.insert(schemeOf(url) + ":");
+    refusedSchemes_.insert(scheme + ":");
+    return false;
 }
 
 void VASTUrlPolicy::filterList(std::vector<std::string>& urls, const std::string& event) {
-    std::erase_if(urls, [this](const std::string& url) {
-        if (!hasRefusedScheme(url)) return false;
-        refuse(url);
-        return true;
-    });
+    // admit may rewrite the URL it keeps, which remove_if's predicate may not.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < urls.size(); ++i) {
+        if (!admit(urls[i])) continue;
+        if (i != kept) urls[kept] = std::move(urls[i]);
+        ++kept;
+    }
+    urls.resize(kept);
     if (urls.size() <= maxUrlsPerEvent_) return;
     overCapCount_ += urls.size() - maxUrlsPerEvent_;
     overCapEvents_.insert(event);
@@ -60,11 +78,10 @@ void VASTUrlPolicy::filterList(std::vector<std::string>& urls, const std::string
 void VASTUrlPolicy::filterMap(VASTUrlMap& map) {
     for (auto& [event, urls] : map) {
         const auto& held = urls.urls();
-        bool refused = std::any_of(held.begin(), held.end(), [](const std::string& url) { return hasRefusedScheme(url); });
-        if (!refused && held.size() <= maxUrlsPerEvent_) continue;
+        if (held.size() <= maxUrlsPerEvent_ && std::all_of(held.begin(), held.end(), keptAsWritten)) continue;
         std::vector<std::string> kept = held;
         filterList(kept, event);
-        VASTUrlSet filtered;
+        VASTUrlSet filtered;  // two references may resolve to one URL
         for (auto& url : kept) filtered.insert(std::move(url));
         urls = std::move(filtered);
     }
@@ -75,22 +92,25 @@ void VASTUrlPolicy::apply(VASTAdList& ads) {
         filterList(ad->impressions, "impressions");
         filterMap(ad->trackingEvents);
         filterMap(ad->videoClicks);
-        std::erase_if(ad->mediaFiles, [this](const rt::Ref<VASTMediaFile>& file) {
-            if (!file->url || !hasRefusedScheme(*file->url)) return false;
-            refuse(*file->url);
-            return true;
-        });
+        std::erase_if(ad->mediaFiles, [this](const rt::Ref<VASTMediaFile>& file) { return file->url && !admit(*file->url); });
+        if (ad->wrapperUrl && documentHasScheme_ && !keptAsWritten(*ad->wrapperUrl)) {
+            std::string_view text = trimmedView(*ad->wrapperUrl);
+            if (schemeOf(text).empty()) ad->wrapperUrl = resolvedUrl(text, documentUrl_);
+        }
     }
 }
 
 std::string VASTUrlPolicy::report() const {
     std::string text;
+    auto add = [&text](const std::string& part) { text += (text.empty() ? "dropped " : "; and ") + part; };
     if (refusedSchemeCount_)
-        text = "dropped " + std::to_string(refusedSchemeCount_) + " URL(s) in schemes other than http and https (" +
-               joined(refusedSchemes_) + ")";
+        add(std::to_string(refusedSchemeCount_) + " URL(s) in schemes other than http and https (" +
+            joined(refusedSchemes_) + ")");
+    if (unresolvedCount_)
+        add(std::to_string(unresolvedCount_) + " relative URL(s), the document's address being unknown");
     if (overCapCount_)
-        text += (text.empty() ? "dropped " : "; and ") + std::to_string(overCapCount_) + " URL(s) over " +
-                std::to_string(maxUrlsPerEvent_) + " per event (" + joined(overCapEvents_) + ")";
+        add(std::to_string(overCapCount_) + " URL(s) over " + std::to_string(maxUrlsPerEvent_) + " per event (" +
+            joined(overCapEvents_) + ")");
     return text;
 }
 

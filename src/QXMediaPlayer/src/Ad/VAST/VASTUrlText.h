@@ -23,6 +23,12 @@ std::string mediaUrlEscaped(std::string_view text);
 /// "," -> %2C).
 std::string queryValueEscaped(std::string_view text);
 
+/// The reference (a URL without a scheme: "//host/p", "/p", "p", "../p", "?q") resolved
+/// against the absolute base URL, as a link in a document fetched from the base is:
+/// "//host/p" takes the base's scheme, "/p" its host, "p" its folder, with "." and ".."
+/// segments removed. No character is escaped or checked.
+std::string resolvedUrl(std::string_view reference, std::string_view base);
+
 /// True for an http or https URL with a host that isValidUrlText accepts.
 bool isFetchableUrl(std::string_view url);
 

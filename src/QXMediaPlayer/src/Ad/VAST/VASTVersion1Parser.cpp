@@ -1,32 +1,31 @@
-#include "Ad/VAST/VASTVersionParser.h"
-#include "Ad/VAST/VASTXmlDocument.h"
+#include "Ad/VAST/VASTDialectParser.h"
 
 namespace zid {
 
-bool VASTVersion1Parser::isParsable(pugi::xml_node root) const { return isNamed(root, "VideoAdServingTemplate"); }
+bool VASTVersion1Parser::isParsable(const VASTElement& root) const { return root.hasName("VideoAdServingTemplate"); }
 
-VASTAdList VASTVersion1Parser::parse(pugi::xml_node root) const {
+VASTAdList VASTVersion1Parser::parse(const VASTElement& root) const {
     return evaluateVastElement(root, "VideoAdServingTemplate");
 }
 
-std::vector<std::string> VASTVersion1Parser::urlChildren(pugi::xml_node element) {
+std::vector<std::string> VASTVersion1Parser::urlChildren(const VASTElement& element) {
     std::vector<std::string> urls;
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
-        if (isNamed(child, "URL")) urls.push_back(VASTXmlDocument::trimmedTextOf((child)));
+    for (const VASTElement& child : element.children())
+        if (child.hasName("URL")) urls.push_back(child.trimmedText());
     return urls;
 }
 
-std::vector<std::string> VASTVersion1Parser::evaluateImpression(pugi::xml_node element) const {
-    if (!isNamed(element, "Impression")) return {};
+std::vector<std::string> VASTVersion1Parser::evaluateImpression(const VASTElement& element) const {
+    if (!element.hasName("Impression")) return {};
     return urlChildren(element);
 }
 
-bool VASTVersion1Parser::evaluateAdChild(pugi::xml_node child, VASTAdElement& ad) const {
-    if (isNamed(child, "Impression")) {
+bool VASTVersion1Parser::evaluateAdChild(const VASTElement& child, VASTAdElement& ad) const {
+    if (child.hasName("Impression")) {
         for (auto& url : evaluateImpression(child)) ad.impressions.push_back(std::move(url));
-    } else if (isNamed(child, "TrackingEvents")) {
+    } else if (child.hasName("TrackingEvents")) {
         ad.trackingEvents = evaluateTrackingEvents(child);
-    } else if (isNamed(child, "Video")) {
+    } else if (child.hasName("Video")) {
         evaluateVideoElement(child, ad);
     } else {
         return false;
@@ -34,52 +33,53 @@ bool VASTVersion1Parser::evaluateAdChild(pugi::xml_node child, VASTAdElement& ad
     return true;
 }
 
-VASTAdList VASTVersion1Parser::evaluateInLineElement(pugi::xml_node element) const {
-    if (!isNamed(element, "InLine")) return {};
+VASTAdList VASTVersion1Parser::evaluateInLineElement(const VASTElement& element) const {
+    if (!element.hasName("InLine")) return {};
     auto ad = rt::make<VASTAdElement>();
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) evaluateAdChild(child, *ad);
+    for (const VASTElement& child : element.children()) evaluateAdChild(child, *ad);
     return {ad};
 }
 
-VASTAdList VASTVersion1Parser::evaluateWrapperElement(pugi::xml_node element) const {
-    if (!isNamed(element, "Wrapper")) return {};
+VASTAdList VASTVersion1Parser::evaluateWrapperElement(const VASTElement& element) const {
+    if (!element.hasName("Wrapper")) return {};
     auto ad = rt::make<VASTAdElement>();
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (evaluateAdChild(child, *ad) || !isNamed(child, "VASTAdTagURL")) continue;
-        if (pugi::xml_node url = child.child("URL")) ad->wrapperUrl = VASTXmlDocument::trimmedTextOf((url));
+    for (const VASTElement& child : element.children()) {
+        if (evaluateAdChild(child, *ad) || !child.hasName("VASTAdTagURL")) continue;
+        if (VASTElement url = child.child("URL")) ad->wrapperUrl = url.trimmedText();
     }
     return {ad};
 }
 
-void VASTVersion1Parser::evaluateVideoElement(pugi::xml_node element, VASTAdElement& ad) const {
-    if (!isNamed(element, "Video")) return;
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (isNamed(child, "Duration")) ad.duration = VASTXmlDocument::textOf(child);
-        else if (isNamed(child, "VideoClicks")) ad.videoClicks = evaluateVideoClicks(child);
-        else if (isNamed(child, "MediaFiles")) ad.mediaFiles = evaluateMediaFiles(child);
+void VASTVersion1Parser::evaluateVideoElement(const VASTElement& element, VASTAdElement& ad) const {
+    if (!element.hasName("Video")) return;
+    for (const VASTElement& child : element.children()) {
+        if (child.hasName("Duration")) ad.duration = child.text();
+        else if (child.hasName("VideoClicks")) ad.videoClicks = evaluateVideoClicks(child);
+        else if (child.hasName("MediaFiles")) ad.mediaFiles = evaluateMediaFiles(child);
     }
 }
 
-VASTUrlMap VASTVersion1Parser::evaluateVideoClicks(pugi::xml_node element) const {
-    if (!isNamed(element, "VideoClicks")) return {};
+VASTUrlMap VASTVersion1Parser::evaluateVideoClicks(const VASTElement& element) const {
+    if (!element.hasName("VideoClicks")) return {};
     VASTUrlMap clicks = emptyVideoClicks();
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element) continue;
-        auto it = clicks.find(child.name());
-        if (it == clicks.end()) continue;
-        for (auto& url : urlChildren(child)) it->second.insert(std::move(url));
+    for (const VASTElement& child : element.children()) {
+        for (auto& [kind, urls] : clicks) {
+            if (!child.hasName(kind)) continue;
+            for (auto& url : urlChildren(child)) urls.insert(std::move(url));
+            break;
+        }
     }
     return clicks;
 }
 
-void VASTVersion1Parser::addTrackingUrls(pugi::xml_node tracking, VASTUrlSet& urls) const {
+void VASTVersion1Parser::addTrackingUrls(const VASTElement& tracking, VASTUrlSet& urls) const {
     for (auto& url : urlChildren(tracking)) urls.insert(std::move(url));
 }
 
-std::optional<std::string> VASTVersion1Parser::mediaFileUrl(pugi::xml_node mediaFile) const {
-    pugi::xml_node url = mediaFile.child("URL");
+std::optional<std::string> VASTVersion1Parser::mediaFileUrl(const VASTElement& mediaFile) const {
+    VASTElement url = mediaFile.child("URL");
     if (!url) return std::nullopt;
-    return VASTXmlDocument::trimmedTextOf((url));
+    return url.trimmedText();
 }
 
 }  // namespace zid

@@ -1,17 +1,16 @@
-#include "Ad/VAST/VASTVersionParser.h"
-#include "Ad/VAST/VASTXmlDocument.h"
+#include "Ad/VAST/VASTDialectParser.h"
 
 #include <cstdlib>
 
 namespace zid {
 
-bool VASTVersion2Parser::isParsable(pugi::xml_node root) const {
-    if (!isNamed(root, "VAST")) return false;
-    pugi::xml_attribute version = root.attribute("version");
-    return version && std::strtod(version.value(), nullptr) > 1.9999;
+bool VASTVersion2Parser::isParsable(const VASTElement& root) const {
+    if (!root.hasName("VAST")) return false;
+    std::optional<std::string_view> version = root.attribute("version");
+    return version && std::strtod(std::string(*version).c_str(), nullptr) > 1.9999;
 }
 
-VASTAdList VASTVersion2Parser::parse(pugi::xml_node root) const { return evaluateVastElement(root, "VAST"); }
+VASTAdList VASTVersion2Parser::parse(const VASTElement& root) const { return evaluateVastElement(root, "VAST"); }
 
 std::string VASTVersion2Parser::fixUrlString(std::string_view text) {
     std::string fixed;
@@ -23,14 +22,14 @@ std::string VASTVersion2Parser::fixUrlString(std::string_view text) {
     return fixed;
 }
 
-VASTAdList VASTVersion2Parser::evaluateInLineElement(pugi::xml_node element) const {
-    if (!isNamed(element, "InLine")) return {};
+VASTAdList VASTVersion2Parser::evaluateInLineElement(const VASTElement& element) const {
+    if (!element.hasName("InLine")) return {};
     std::vector<std::string> impressions;
     VASTAdList ads;
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (isNamed(child, "Impression")) {
-            impressions.push_back(VASTXmlDocument::trimmedTextOf((child)));
-        } else if (isNamed(child, "Creatives")) {
+    for (const VASTElement& child : element.children()) {
+        if (child.hasName("Impression")) {
+            impressions.push_back(child.trimmedText());
+        } else if (child.hasName("Creatives")) {
             VASTAdList more = evaluateCreatives(child);
             ads.insert(ads.end(), more.begin(), more.end());
         }
@@ -39,42 +38,42 @@ VASTAdList VASTVersion2Parser::evaluateInLineElement(pugi::xml_node element) con
     return ads;
 }
 
-VASTAdList VASTVersion2Parser::evaluateCreatives(pugi::xml_node element) const {
+VASTAdList VASTVersion2Parser::evaluateCreatives(const VASTElement& element) const {
     VASTAdList ads;
-    if (!isNamed(element, "Creatives")) return ads;
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
+    if (!element.hasName("Creatives")) return ads;
+    for (const VASTElement& child : element.children())
         if (auto ad = evaluateCreative(child)) ads.push_back(std::move(ad));
     return ads;
 }
 
-rt::Ref<VASTAdElement> VASTVersion2Parser::evaluateCreative(pugi::xml_node element) const {
-    if (!isNamed(element, "Creative")) return nullptr;
-    pugi::xml_node linear = element.child("Linear");
+rt::Ref<VASTAdElement> VASTVersion2Parser::evaluateCreative(const VASTElement& element) const {
+    if (!element.hasName("Creative")) return nullptr;
+    VASTElement linear = element.child("Linear");
     return linear ? evaluateLinear(linear) : nullptr;
 }
 
-rt::Ref<VASTAdElement> VASTVersion2Parser::evaluateLinear(pugi::xml_node element) const {
-    if (!isNamed(element, "Linear")) return nullptr;
+rt::Ref<VASTAdElement> VASTVersion2Parser::evaluateLinear(const VASTElement& element) const {
+    if (!element.hasName("Linear")) return nullptr;
     auto ad = rt::make<VASTAdElement>();
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (isNamed(child, "TrackingEvents")) ad->trackingEvents = evaluateTrackingEvents(child);
-        else if (isNamed(child, "VideoClicks")) ad->videoClicks = evaluateVideoClicks(child);
-        else if (isNamed(child, "MediaFiles")) ad->mediaFiles = evaluateMediaFiles(child);
-        else if (isNamed(child, "Duration")) ad->duration = VASTXmlDocument::textOf(child);
+    for (const VASTElement& child : element.children()) {
+        if (child.hasName("TrackingEvents")) ad->trackingEvents = evaluateTrackingEvents(child);
+        else if (child.hasName("VideoClicks")) ad->videoClicks = evaluateVideoClicks(child);
+        else if (child.hasName("MediaFiles")) ad->mediaFiles = evaluateMediaFiles(child);
+        else if (child.hasName("Duration")) ad->duration = child.text();
     }
     return ad;
 }
 
-VASTAdList VASTVersion2Parser::evaluateWrapperElement(pugi::xml_node element) const {
-    if (!isNamed(element, "Wrapper")) return {};
+VASTAdList VASTVersion2Parser::evaluateWrapperElement(const VASTElement& element) const {
+    if (!element.hasName("Wrapper")) return {};
     auto wrapper = rt::make<VASTAdElement>();
     std::vector<std::string> impressions;
     VASTAdList creatives;
     std::optional<std::string> tag;
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (isNamed(child, "Impression")) impressions.push_back(VASTXmlDocument::trimmedTextOf((child)));
-        else if (isNamed(child, "Creatives")) creatives = evaluateCreatives(child);
-        else if (isNamed(child, "VASTAdTagURI")) tag = VASTXmlDocument::textOf(child);
+    for (const VASTElement& child : element.children()) {
+        if (child.hasName("Impression")) impressions.push_back(child.trimmedText());
+        else if (child.hasName("Creatives")) creatives = evaluateCreatives(child);
+        else if (child.hasName("VASTAdTagURI")) tag = child.text();
     }
     // Ad servers write the tag over several lines inside CDATA: the line breaks around
     // it are layout, not address.
@@ -87,24 +86,24 @@ VASTAdList VASTVersion2Parser::evaluateWrapperElement(pugi::xml_node element) co
     return {wrapper};
 }
 
-VASTUrlMap VASTVersion2Parser::evaluateVideoClicks(pugi::xml_node element) const {
-    if (!isNamed(element, "VideoClicks")) return {};
+VASTUrlMap VASTVersion2Parser::evaluateVideoClicks(const VASTElement& element) const {
+    if (!element.hasName("VideoClicks")) return {};
     VASTUrlMap clicks = emptyVideoClicks();
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (isNamed(child, "ClickThrough") || isNamed(child, "ClickTracking"))
-            clicks[child.name()].insert(VASTXmlDocument::trimmedTextOf((child)));
-        else if (isNamed(child, "CustomClicks"))
-            clicks[kVastClient_CustomClicksTag].insert(VASTXmlDocument::textOf(child));
+    for (const VASTElement& child : element.children()) {
+        if (child.hasName("ClickThrough") || child.hasName("ClickTracking"))
+            clicks[child.hasName(kVastClient_ClickThroughTag) ? kVastClient_ClickThroughTag : kVastClient_ClickTrackingTag].insert(child.trimmedText());
+        else if (child.hasName("CustomClicks"))
+            clicks[kVastClient_CustomClicksTag].insert(child.text());
     }
     return clicks;
 }
 
-void VASTVersion2Parser::addTrackingUrls(pugi::xml_node tracking, VASTUrlSet& urls) const {
-    urls.insert(VASTXmlDocument::trimmedTextOf(tracking));
+void VASTVersion2Parser::addTrackingUrls(const VASTElement& tracking, VASTUrlSet& urls) const {
+    urls.insert(tracking.trimmedText());
 }
 
-std::optional<std::string> VASTVersion2Parser::mediaFileUrl(pugi::xml_node mediaFile) const {
-    return VASTXmlDocument::trimmedTextOf((mediaFile));
+std::optional<std::string> VASTVersion2Parser::mediaFileUrl(const VASTElement& mediaFile) const {
+    return mediaFile.trimmedText();
 }
 
 }  // namespace zid

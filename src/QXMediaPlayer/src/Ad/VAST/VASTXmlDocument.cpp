@@ -360,19 +360,22 @@ bool VASTXmlDocument::checkText(std::string_view text) {
     return true;
 }
 
-std::string VASTXmlDocument::textOf(pugi::xml_node element) {
+// The text of an element that holds one text node and nothing else (the usual case: a
+// URL, a duration), or nothing when it holds more or other nodes.
+const char* VASTXmlDocument::soleText(pugi::xml_node element) {
     pugi::xml_node first = element.first_child();
-    if (!first) return {};
-    if (!first.next_sibling() && (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
-        return first.value();
+    if (isNull(first) || !isNull(first.next_sibling())) return nullptr;
+    pugi::xml_node_type type = first.type();
+    return type == pugi::node_pcdata || type == pugi::node_cdata ? first.value() : nullptr;
+}
+
+std::string VASTXmlDocument::textOf(pugi::xml_node element) {
+    if (const char* text = soleText(element)) return text;
     return joinedText(element);
 }
 
 std::string VASTXmlDocument::trimmedTextOf(pugi::xml_node element) {
-    pugi::xml_node first = element.first_child();
-    if (!first) return {};
-    if (!first.next_sibling() && (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
-        return trimmed(first.value());
+    if (const char* text = soleText(element)) return trimmed(text);
     return trimmed(joinedText(element));
 }
 
@@ -391,12 +394,12 @@ std::string VASTXmlDocument::joinedText(pugi::xml_node element) {
     return text;
 }
 
-std::string VASTXmlDocument::trimmed(std::string_view text) {
+std::string_view VASTXmlDocument::trimmedView(std::string_view text) {
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; };
     std::size_t b = 0, e = text.size();
     while (b < e && blank(text[b])) ++b;
     while (e > b && blank(text[e - 1])) --e;
-    return std::string(text.substr(b, e - b));
+    return text.substr(b, e - b);
 }
 
 bool isValidUTF8(std::string_view text) {

@@ -13,8 +13,11 @@
 //  - comments and processing instructions are not kept; CDATA reads as text and blank
 //    text between elements is dropped, so an element's first child is its first element
 //    or non-blank text.
+#include <QXMediaPlayer/Ad/VAST/VASTElement.h>
+
 #include <pugixml.hpp>
 
+#include <bit>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -29,6 +32,8 @@ public:
     /// Parses the text under the policy; false (and why in error()) when it is refused.
     bool load(std::string_view text);
     pugi::xml_node root() const { return document_.document_element(); }
+    /// The root as the dialect readers see it.
+    VASTElement rootElement() const { return VASTElement::of(document_.document_element().internal_object()); }
     const std::string& error() const { return error_; }
 
     /// The whole text content of the element: every text and CDATA piece below it, in
@@ -37,9 +42,16 @@ public:
     /// textOf without whitespace and line breaks at either end.
     static std::string trimmedTextOf(pugi::xml_node element);
     /// The text without whitespace and line breaks at either end.
-    static std::string trimmed(std::string_view text);
+    static std::string trimmed(std::string_view text) { return std::string(trimmedView(text)); }
+    static std::string_view trimmedView(std::string_view text);
+
+    /// True for a handle to no node. pugixml's handles are one pointer each, and all
+    /// their members, the test for null too, are calls into the shared library; this
+    /// one costs nothing.
+    static bool isNull(pugi::xml_node node) { return std::bit_cast<void*>(node) == nullptr; }
 
 private:
+    static const char* soleText(pugi::xml_node element);
     static std::string joinedText(pugi::xml_node element);
     bool fail(std::string why);
     bool checkText(std::string_view text);

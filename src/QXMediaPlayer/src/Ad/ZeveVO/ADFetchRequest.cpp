@@ -201,12 +201,12 @@ void ADFetchRequest::requestFinished(std::uint64_t generation, const net::HttpRe
                              "The ad server answered " + response.url + " with HTTP status " + std::to_string(response.status)));
         return;
     }
-    successWithResult(response.body);
+    successWithResult(response.body, response.url);
 }
 
-void ADFetchRequest::successWithResult(const std::string& body) {
+void ADFetchRequest::successWithResult(const std::string& body, const std::string& documentUrl) {
     auto parser = rt::make<VASTParser>();
-    auto ads = temporaryAdElement_ ? parser->parse(body, *temporaryAdElement_) : parser->parse(body);
+    auto ads = temporaryAdElement_ ? parser->parse(body, *temporaryAdElement_, documentUrl) : parser->parse(body, documentUrl);
     if (!ads) {
         failTry(adFetchError(kADFetchNotVAST, "The ad server's answer is not a VAST document this reader accepts"));
         return;

@@ -80,7 +80,9 @@ private:
     std::optional<std::string> baseAddress() const;
     void startRequestWithUrl(const std::string& url);
     void requestFinished(std::uint64_t generation, const net::HttpResult& result);
-    void successWithResult(const std::string& body);
+    /// documentUrl: the address that answered, against which the document's relative
+    /// URLs resolve.
+    void successWithResult(const std::string& body, const std::string& documentUrl);
     void failTry(rt::Ref<rt::Error> cause);
     void rollbackOnNextTry();
     void stopTransfer();
