@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -35,6 +36,7 @@ using Strings = std::vector<std::string>;
 class MoviePlayerGstTest : public zidtest::GstPlayerTest {
 protected:
     void TearDown() override {
+        ::unsetenv("ZID_FAULTY_ENGINE");
         if (token) fnd::NotificationCenter::defaultCenter()->removeObserver(token);
         if (controller) controller->stop();
         controller = nullptr;
@@ -125,8 +127,9 @@ TEST_F(MoviePlayerGstTest, ARefusedCertificateEndsTheControllerWithTheRefusalAtT
 }
 
 TEST_F(MoviePlayerGstTest, AnEngineProcessAbortingOnASeekFailsTheControllerWithItsCauseAndPlayingAgainResumes) {
-    // The engine in a child process, made to abort on its first seek as GStreamer's
-    // demuxer can: the host lives on, and the failure is the controller's like any other.
+    // The engine in a child process (the tests' stand-in for the engine program), made to
+    // abort on its first seek as GStreamer's demuxer can: the host lives on, and the
+    // failure is the controller's like any other.
 #if defined(__SANITIZE_ADDRESS__)
     // The engine process dies in the middle of a request to the loopback origin; the
     // origin's HTTP library (cpp-httplib 0.11, not instrumented) then compares past the
@@ -137,7 +140,9 @@ TEST_F(MoviePlayerGstTest, AnEngineProcessAbortingOnASeekFailsTheControllerWithI
 #endif
     media::ProcessEngine::Options options;
     options.engine.nullOutput = true;
-    options.abortOnSeek = 1;
+    options.enginePath = ZID_FAULTY_ENGINE_PATH;
+    options.keepSpare = false;
+    ::setenv("ZID_FAULTY_ENGINE", "abort-on-seek=1", 1);
     media::Engine::setShared(rt::make<media::ProcessEngine>(options));
     make("/tag/controller-abort/vod/muxed/index.m3u8");
     controller->prepareToPlay();
@@ -158,7 +163,9 @@ TEST_F(MoviePlayerGstTest, AnEngineProcessAbortingOnASeekFailsTheControllerWithI
 
     // Played again (engine processes that do not abort), it continues from the position
     // stored before the failure.
-    options.abortOnSeek = 0;
+    ::unsetenv("ZID_FAULTY_ENGINE");
+    options.enginePath.clear();
+    options.keepSpare = true;
     media::Engine::setShared(rt::make<media::ProcessEngine>(options));
     controller->play();
     ASSERT_TRUE(waitUntil([&] { return controller->playbackState() == QXMoviePlaybackState::Playing; }));
