@@ -74,7 +74,9 @@ std::shared_ptr<EngineProcess> obtainProcess(const ProcessEngine::Options& optio
         if (!process && serves(*ready, options)) process = std::exchange(*ready, nullptr);
     if (process) {
         process->setOptions(options);
-        process->check(kCheckLimit);
+        // One still tearing its last item down answers once that is done, which has a
+        // limit of its own.
+        process->check(kCheckLimit + (process->isTearingDown() ? options.teardownLimit : 0));
     } else {
         process = EngineProcess::start(options, error);
     }
