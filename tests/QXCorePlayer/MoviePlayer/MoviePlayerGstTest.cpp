@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMoviePlayerController.h>
@@ -222,6 +223,74 @@ TEST_F(MoviePlayerGstTest, AnEngineThatHangsWhilePlayingFailsTheControllerAtTheS
     auto cause = error->underlyingError();
     ASSERT_TRUE(cause);
     EXPECT_NE(cause->localizedDescription().find("stood still"), std::string::npos) << cause->localizedDescription();
+}
+
+// A segment that never comes leaves the picture still under a player told to play: its
+// second segment is a URI the downloader refuses, or its server takes the request and
+// never answers. The still picture is bounded by the stall limit, counted from the moment
+// the player was told to play; nothing reads "playing" past it.
+TEST_F(MoviePlayerGstTest, ASegmentThatNeverComesEndsThePlayingControllerWithinTheStallLimit) {
+    // An origin of its own: the unanswered requests hold its threads until it stops.
+    peers::HlsOrigin origin(peers::HlsFixtures::ensureDefault());
+    origin.start();
+    const double limit = 3;
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"refused", "file:///etc/passwd"},
+        {"endless", "file:///dev/zero"},
+        {"unanswered", origin.url("/tag/never/vod/muxed/seg1.ts")}};
+    origin.script("/tag/never/vod/muxed/seg1.ts", {peers::HlsOrigin::Answer::neverAnswered()});
+    for (const auto& [name, second] : cases) {
+        SCOPED_TRACE(name);
+        const std::string base = "/tag/never-" + name + "/";
+        origin.script(base + "master.m3u8",
+                      {{200,
+                        "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=500000,CODECS=\"avc1.42c00d,mp4a.40.2\",RESOLUTION=320x240\n"
+                        "variant.m3u8\n",
+                        "application/vnd.apple.mpegurl"}});
+        std::string variant = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:0\n"
+                              "#EXT-X-PLAYLIST-TYPE:VOD\n#EXTINF:2.0,\n" +
+                              origin.url(base + "vod/muxed/seg0.ts") + "\n#EXTINF:2.0,\n" + second + "\n";
+        for (int i = 2; i < peers::HlsFixtures::segmentCount; ++i)
+            variant += "#EXTINF:2.0,\n" + origin.url(base + "vod/muxed/seg" + std::to_string(i) + ".ts") + "\n";
+        origin.script(base + "variant.m3u8", {{200, variant + "#EXT-X-ENDLIST\n", "application/vnd.apple.mpegurl"}});
+
+        if (token) fnd::NotificationCenter::defaultCenter()->removeObserver(token);
+        sequence.clear();
+        controller = rt::make<zid::QXMoviePlayerController>(origin.url(base + "master.m3u8"));
+        controller->setStalledTimeout(limit);
+        // When the picture last moved while the player was told to play.
+        using Clock = std::chrono::steady_clock;
+        std::optional<Clock::time_point> movedAt;
+        double position = -1;
+        std::vector<long> states;
+        auto watch = fnd::RunLoop::main()->schedule(0.05, true, [&](fnd::Timer&) {
+            auto state = controller->playbackState();
+            if (state != QXMoviePlaybackState::Playing && state != QXMoviePlaybackState::Stalled) return;
+            double now = controller->currentPlaybackTime();
+            if (!movedAt || now != position) movedAt = Clock::now();
+            position = now;
+        });
+        token = fnd::NotificationCenter::defaultCenter()->addObserver(
+            zid::QXMoviePlayerPlaybackStateDidChangeNotification, controller, nullptr,
+            [&](const rt::Ref<fnd::Notification>&) { states.push_back(static_cast<long>(controller->playbackState())); });
+        controller->prepareToPlay();
+        bool ended = waitUntil([&] { return controller->playbackState() == QXMoviePlaybackState::Error; }, 20);
+        auto endedAt = Clock::now();
+        watch->invalidate();
+        ASSERT_TRUE(ended) << "still " << static_cast<long>(controller->playbackState()) << " at "
+                           << controller->currentPlaybackTime() << " s, states " << ::testing::PrintToString(states);
+        ASSERT_TRUE(controller->error());
+        EXPECT_LT(controller->currentPlaybackTime(), 2.5) << "nothing played past the first segment";
+        if (movedAt) {
+            EXPECT_LT(std::chrono::duration<double>(endedAt - *movedAt).count(), limit + 1.5)
+                << ::testing::PrintToString(states);
+        }
+        // The stall limit (code 2) ends it, unless the item failed first (code 1).
+        EXPECT_TRUE(controller->error()->code() == 2 || controller->error()->code() == 1)
+            << controller->error()->localizedDescription();
+        controller->stop();
+    }
+    origin.stop();
 }
 
 // What a user sees: the player view rendered to a picture after a seek shows the frame

@@ -8,6 +8,7 @@
 #include <media/MediaErrors.h>
 #include <ui/Window.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -380,6 +381,30 @@ TEST_F(MoviePlayerTest, AnItemThatStopsKeepingUpUntoldIsStalledAndFailsAtTheStal
     EXPECT_EQ(state(), QXMoviePlaybackState::Paused);
     EXPECT_FALSE(controller->error());
     fnd::NotificationCenter::defaultCenter()->removeObserver(stallToken);
+}
+
+TEST_F(MoviePlayerTest, RefillingWhatASeekEmptiedIsTheSeeksWaitNotAStallButNotKeepingUpAfterItIs) {
+    media::ScriptedMedia slow;
+    slow.seekTime = 3;
+    engine->setScript(kVodURL, slow);
+    make();
+    controller->prepareToPlay();
+    advance(2);
+    ASSERT_EQ(state(), QXMoviePlaybackState::Playing);
+    auto item = controller->playerItem();
+    controller->setCurrentPlaybackTime(12);
+    item->engineBufferingChanged(false, true, false);  // the engine refills from the target
+    advance(1);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing) << "the seek's own wait";
+    advance(2.5);
+    item->engineBufferingChanged(true, false, true);
+    advance(1);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing);
+    EXPECT_GT(controller->currentPlaybackTime(), 12);
+    EXPECT_EQ(std::count(posted.begin(), posted.end(), "state:7"), 0);
+
+    item->engineBufferingChanged(false, true, false);  // no seek now: a stall, told or not
+    EXPECT_EQ(state(), QXMoviePlaybackState::Stalled);
 }
 
 TEST_F(MoviePlayerTest, AnItemThatKeepsUpAndStopsOverAndOverWhileThePictureStandsStillFailsAtTheStallLimit) {

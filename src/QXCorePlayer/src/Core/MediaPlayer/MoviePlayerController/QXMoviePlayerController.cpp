@@ -36,9 +36,13 @@ rt::Ref<rt::Error> controllerError(QXMoviePlayerControllerErrorCode code, const 
 bool isNumber(double v) { return !std::isnan(v); }
 
 /// Whether the player's ready item says it keeps up (an item not yet ready says nothing).
+/// While a seek is in flight the item refills what the seek emptied: that wait is the
+/// seek's, not a stall (a seek that never ends leaves the picture still, which the
+/// progress watch bounds).
 bool keepsUp(const rt::Ref<media::Player>& player) {
     auto item = player ? player->currentItem() : nullptr;
-    return !item || item->status() != media::PlayerItemStatus::ReadyToPlay || item->isPlaybackLikelyToKeepUp();
+    return !item || item->status() != media::PlayerItemStatus::ReadyToPlay || item->isPlaybackLikelyToKeepUp() ||
+           player->hasSeekInFlight();
 }
 
 /// The media layer's option behind a wrapped option (nullptr for none or another kind).
@@ -221,7 +225,7 @@ void QXMoviePlayerController::itemLikelyToKeepUpChanged(bool likely) {
         // Not keeping up while playing is a stall, told or not: a segment that never
         // comes stops the picture without any notification, and only the stalled state
         // bounds how long that may last.
-        if (playbackState_ == QXMoviePlaybackState::Playing && player_ && player_->rate() != 0)
+        if (playbackState_ == QXMoviePlaybackState::Playing && player_ && player_->rate() != 0 && !keepsUp(player_))
             setPlaybackState(QXMoviePlaybackState::Stalled);
         return;
     }
@@ -316,10 +320,10 @@ void QXMoviePlayerController::watchProgress(bool shouldPlay) {
     progressWatchdog_ = std::make_unique<QXProgressWatchdog>(limit, std::move(probe), [weak, limit](double position) {
         auto self = weak.lock();
         if (!self) return;
-        QXLog(kCoreLogModule, staticClass(), 2, "the picture stood still at %@ s while playing", std::to_string(position));
+        QXLog(kCoreLogModule, staticClass(), 2, "the picture stood still at %@ s while the player should play", std::to_string(position));
         auto cause = media::makeMediaError(
             media::MediaErrorCode::EngineFailed,
-            rt::format("The picture stood still at %.2f s for %.0f s while playing.", position, limit));
+            rt::format("The picture stood still at %.2f s for %.0f s while the player should play.", position, limit));
         self->failedWithError(
             controllerError(QXMoviePlayerControllerErrorCode::StalledTooLong, "The playback stalled for too long", cause));
     });
