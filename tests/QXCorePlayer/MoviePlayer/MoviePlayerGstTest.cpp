@@ -280,7 +280,7 @@ TEST_F(MoviePlayerGstTest, ASegmentThatNeverComesEndsThePlayingControllerWithinT
         ASSERT_TRUE(ended) << "still " << static_cast<long>(controller->playbackState()) << " at "
                            << controller->currentPlaybackTime() << " s, states " << ::testing::PrintToString(states);
         ASSERT_TRUE(controller->error());
-        EXPECT_LT(controller->currentPlaybackTime(), 2.5) << "nothing played past the first segment";
+        EXPECT_LT(position, 2.5) << "nothing played past the first segment";
         if (movedAt) {
             EXPECT_LT(std::chrono::duration<double>(endedAt - *movedAt).count(), limit + 1.5)
                 << ::testing::PrintToString(states);
