@@ -1,7 +1,9 @@
 // zid_faulty_engine: a stand-in for the media engine program that breaks the rules on
 // purpose, for the tests that show a host survives its engine process. It plays like the
 // real one until the moment its misbehaviour is due, chosen by ZID_FAULTY_ENGINE in its
-// environment: "shrink-slots", "silent-seeks", "hang-on-close" or "garbage".
+// environment: "shrink-slots", "silent-seeks", "hang-on-close", "garbage", or
+// "abort-on-seek=<n>" (aborts on the n-th seek of its item, as GStreamer's demuxer can).
+// The engine program a host installs has no such switch.
 
 #include <sys/prctl.h>
 #include <signal.h>
@@ -25,7 +27,8 @@ int main(int argc, char** argv) {
     else if (which == "silent-seeks") options.misbehaviour = Misbehaviour::SilentSeeks;
     else if (which == "hang-on-close") options.misbehaviour = Misbehaviour::HangOnClose;
     else if (which == "garbage") options.misbehaviour = Misbehaviour::Garbage;
-    if (socket < 0 || options.misbehaviour == Misbehaviour::None) {
+    else if (which.rfind("abort-on-seek=", 0) == 0) options.abortOnSeek = std::atol(which.c_str() + 14);
+    if (socket < 0 || (options.misbehaviour == Misbehaviour::None && options.abortOnSeek <= 0)) {
         std::fprintf(stderr, "zid_faulty_engine: needs --socket=<fd> and ZID_FAULTY_ENGINE naming a misbehaviour\n");
         return 2;
     }

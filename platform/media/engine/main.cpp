@@ -22,15 +22,12 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg.rfind("--socket=", 0) == 0) socket = std::atoi(arg.c_str() + 9);
-        else if (arg.rfind("--abort-on-seek=", 0) == 0) options.abortOnSeek = std::atol(arg.c_str() + 16);
         else if (arg == "--warm-up") options.warmUp = true;
         else {
             std::fprintf(stderr, "zid_media_engine: unknown argument \"%s\"\n", argv[i]);
             return 2;
         }
     }
-    if (const char* fault = std::getenv("ZID_MEDIA_ENGINE_ABORT_ON_SEEK"); fault && *fault && !options.abortOnSeek)
-        options.abortOnSeek = std::atol(fault);
     if (socket < 0) {
         std::fprintf(stderr, "zid_media_engine: started without --socket=<fd>; a host's media layer starts this program\n");
         return 2;

@@ -169,6 +169,7 @@ void Player::seekToTime(Time time, std::function<void(bool)> completion) {
 
 void Player::finishPendingSeek(bool finished) {
     ++seekGeneration_;
+    seekInFlight_ = false;
     if (!pendingSeek_) return;
     auto completion = std::exchange(pendingSeek_, nullptr);
     fnd::Queue::main()->async([completion, finished] { completion(finished); });
@@ -182,10 +183,12 @@ void Player::seekToTime(Time time, Time toleranceBefore, Time toleranceAfter, st
     }
     auto generation = seekGeneration_;
     pendingSeek_ = std::move(completion);
+    seekInFlight_ = true;
     rt::Weak<Player> weakSelf = selfAs<Player>();
     current_->playback()->seek(time, toleranceBefore, toleranceAfter, [weakSelf, generation](bool finished) {
         auto self = weakSelf.lock();
         if (!self || generation != self->seekGeneration_) return;
+        self->seekInFlight_ = false;
         auto done = std::exchange(self->pendingSeek_, nullptr);
         if (done) done(finished);
     });

@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMoviePlayerController.h>
@@ -35,6 +37,7 @@ using Strings = std::vector<std::string>;
 class MoviePlayerGstTest : public zidtest::GstPlayerTest {
 protected:
     void TearDown() override {
+        ::unsetenv("ZID_FAULTY_ENGINE");
         if (token) fnd::NotificationCenter::defaultCenter()->removeObserver(token);
         if (controller) controller->stop();
         controller = nullptr;
@@ -125,8 +128,9 @@ TEST_F(MoviePlayerGstTest, ARefusedCertificateEndsTheControllerWithTheRefusalAtT
 }
 
 TEST_F(MoviePlayerGstTest, AnEngineProcessAbortingOnASeekFailsTheControllerWithItsCauseAndPlayingAgainResumes) {
-    // The engine in a child process, made to abort on its first seek as GStreamer's
-    // demuxer can: the host lives on, and the failure is the controller's like any other.
+    // The engine in a child process (the tests' stand-in for the engine program), made to
+    // abort on its first seek as GStreamer's demuxer can: the host lives on, and the
+    // failure is the controller's like any other.
 #if defined(__SANITIZE_ADDRESS__)
     // The engine process dies in the middle of a request to the loopback origin; the
     // origin's HTTP library (cpp-httplib 0.11, not instrumented) then compares past the
@@ -137,7 +141,9 @@ TEST_F(MoviePlayerGstTest, AnEngineProcessAbortingOnASeekFailsTheControllerWithI
 #endif
     media::ProcessEngine::Options options;
     options.engine.nullOutput = true;
-    options.abortOnSeek = 1;
+    options.enginePath = ZID_FAULTY_ENGINE_PATH;
+    options.keepSpare = false;
+    ::setenv("ZID_FAULTY_ENGINE", "abort-on-seek=1", 1);
     media::Engine::setShared(rt::make<media::ProcessEngine>(options));
     make("/tag/controller-abort/vod/muxed/index.m3u8");
     controller->prepareToPlay();
@@ -158,7 +164,9 @@ TEST_F(MoviePlayerGstTest, AnEngineProcessAbortingOnASeekFailsTheControllerWithI
 
     // Played again (engine processes that do not abort), it continues from the position
     // stored before the failure.
-    options.abortOnSeek = 0;
+    ::unsetenv("ZID_FAULTY_ENGINE");
+    options.enginePath.clear();
+    options.keepSpare = true;
     media::Engine::setShared(rt::make<media::ProcessEngine>(options));
     controller->play();
     ASSERT_TRUE(waitUntil([&] { return controller->playbackState() == QXMoviePlaybackState::Playing; }));
@@ -215,6 +223,74 @@ TEST_F(MoviePlayerGstTest, AnEngineThatHangsWhilePlayingFailsTheControllerAtTheS
     auto cause = error->underlyingError();
     ASSERT_TRUE(cause);
     EXPECT_NE(cause->localizedDescription().find("stood still"), std::string::npos) << cause->localizedDescription();
+}
+
+// A segment that never comes leaves the picture still under a player told to play: its
+// second segment is a URI the downloader refuses, or its server takes the request and
+// never answers. The still picture is bounded by the stall limit, counted from the moment
+// the player was told to play; nothing reads "playing" past it.
+TEST_F(MoviePlayerGstTest, ASegmentThatNeverComesEndsThePlayingControllerWithinTheStallLimit) {
+    // An origin of its own: the unanswered requests hold its threads until it stops.
+    peers::HlsOrigin origin(peers::HlsFixtures::ensureDefault());
+    origin.start();
+    const double limit = 3;
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"refused", "file:///etc/passwd"},
+        {"endless", "file:///dev/zero"},
+        {"unanswered", origin.url("/tag/never/vod/muxed/seg1.ts")}};
+    origin.script("/tag/never/vod/muxed/seg1.ts", {peers::HlsOrigin::Answer::neverAnswered()});
+    for (const auto& [name, second] : cases) {
+        SCOPED_TRACE(name);
+        const std::string base = "/tag/never-" + name + "/";
+        origin.script(base + "master.m3u8",
+                      {{200,
+                        "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=500000,CODECS=\"avc1.42c00d,mp4a.40.2\",RESOLUTION=320x240\n"
+                        "variant.m3u8\n",
+                        "application/vnd.apple.mpegurl"}});
+        std::string variant = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:0\n"
+                              "#EXT-X-PLAYLIST-TYPE:VOD\n#EXTINF:2.0,\n" +
+                              origin.url(base + "vod/muxed/seg0.ts") + "\n#EXTINF:2.0,\n" + second + "\n";
+        for (int i = 2; i < peers::HlsFixtures::segmentCount; ++i)
+            variant += "#EXTINF:2.0,\n" + origin.url(base + "vod/muxed/seg" + std::to_string(i) + ".ts") + "\n";
+        origin.script(base + "variant.m3u8", {{200, variant + "#EXT-X-ENDLIST\n", "application/vnd.apple.mpegurl"}});
+
+        if (token) fnd::NotificationCenter::defaultCenter()->removeObserver(token);
+        sequence.clear();
+        controller = rt::make<zid::QXMoviePlayerController>(origin.url(base + "master.m3u8"));
+        controller->setStalledTimeout(limit);
+        // When the picture last moved while the player was told to play.
+        using Clock = std::chrono::steady_clock;
+        std::optional<Clock::time_point> movedAt;
+        double position = -1;
+        std::vector<long> states;
+        auto watch = fnd::RunLoop::main()->schedule(0.05, true, [&](fnd::Timer&) {
+            auto state = controller->playbackState();
+            if (state != QXMoviePlaybackState::Playing && state != QXMoviePlaybackState::Stalled) return;
+            double now = controller->currentPlaybackTime();
+            if (!movedAt || now != position) movedAt = Clock::now();
+            position = now;
+        });
+        token = fnd::NotificationCenter::defaultCenter()->addObserver(
+            zid::QXMoviePlayerPlaybackStateDidChangeNotification, controller, nullptr,
+            [&](const rt::Ref<fnd::Notification>&) { states.push_back(static_cast<long>(controller->playbackState())); });
+        controller->prepareToPlay();
+        bool ended = waitUntil([&] { return controller->playbackState() == QXMoviePlaybackState::Error; }, 20);
+        auto endedAt = Clock::now();
+        watch->invalidate();
+        ASSERT_TRUE(ended) << "still " << static_cast<long>(controller->playbackState()) << " at "
+                           << controller->currentPlaybackTime() << " s, states " << ::testing::PrintToString(states);
+        ASSERT_TRUE(controller->error());
+        EXPECT_LT(position, 2.5) << "nothing played past the first segment";
+        if (movedAt) {
+            EXPECT_LT(std::chrono::duration<double>(endedAt - *movedAt).count(), limit + 1.5)
+                << ::testing::PrintToString(states);
+        }
+        // The stall limit (code 2) ends it, unless the item failed first (code 1).
+        EXPECT_TRUE(controller->error()->code() == 2 || controller->error()->code() == 1)
+            << controller->error()->localizedDescription();
+        controller->stop();
+    }
+    origin.stop();
 }
 
 // What a user sees: the player view rendered to a picture after a seek shows the frame

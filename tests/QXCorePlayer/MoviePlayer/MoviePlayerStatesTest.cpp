@@ -8,6 +8,7 @@
 #include <media/MediaErrors.h>
 #include <ui/Window.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -334,6 +335,104 @@ TEST_F(MoviePlayerTest, ASeekThatNeverEndsWhilePlayingIsAStallAtTheStallLimit) {
     advance(2);
     EXPECT_EQ(state(), QXMoviePlaybackState::Error);
     expectControllerError(controller->error(), 2);
+}
+
+// A segment that never comes (refused, or from a server that never answers) leaves the
+// item saying only that it no longer keeps up: no stall notification. While playing, that
+// is a stall all the same, bounded by the stall limit; so is an item ready at its first
+// picture that never keeps up.
+TEST_F(MoviePlayerTest, AnItemThatStopsKeepingUpUntoldIsStalledAndFailsAtTheStallLimit) {
+    int told = 0;
+    auto stallToken = fnd::NotificationCenter::defaultCenter()->addObserver(
+        media::PlayerItemPlaybackStalledNotification, nullptr, nullptr, [&](const rt::Ref<fnd::Notification>&) { ++told; });
+    for (double at : {4.0, 0.0}) {
+        SCOPED_TRACE(at);
+        fnd::NotificationCenter::defaultCenter()->removeObserver(token);
+        posted.clear();
+        times.clear();
+        media::ScriptedMedia never;
+        never.stalls = {{at, INFINITY, false}};
+        engine->setScript(kVodURL, never);
+        make();
+        controller->prepareToPlay();
+        advance(at + 0.5);
+        ASSERT_EQ(state(), QXMoviePlaybackState::Stalled) << ::testing::PrintToString(posted);
+        EXPECT_EQ(states(), (Strings{"state:1", "state:2", "state:3", "state:7"}));
+        EXPECT_NEAR(controller->currentPlaybackTime(), at, 1e-3);
+        double stalledAt = times.at(std::find(posted.begin(), posted.end(), "state:7") - posted.begin());
+        advance(stalledAt + 20 - 0.01 - clock->now());
+        EXPECT_EQ(state(), QXMoviePlaybackState::Stalled) << "within the stall limit";
+        EXPECT_FALSE(controller->error());
+        advance(0.02);
+        ASSERT_EQ(state(), QXMoviePlaybackState::Error);
+        expectControllerError(controller->error(), 2);
+    }
+    EXPECT_EQ(told, 0) << "the engine announced no stall";
+
+    // Paused, the same item rests: nothing stalls and nothing fails.
+    fnd::NotificationCenter::defaultCenter()->removeObserver(token);
+    engine->setScript(kVodURL, {});
+    make();
+    controller->prepareToPlay();
+    advance(2);
+    controller->pause();
+    playback()->stallNow(INFINITY, false);
+    advance(60);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Paused);
+    EXPECT_FALSE(controller->error());
+    fnd::NotificationCenter::defaultCenter()->removeObserver(stallToken);
+}
+
+TEST_F(MoviePlayerTest, RefillingWhatASeekEmptiedIsTheSeeksWaitNotAStallButNotKeepingUpAfterItIs) {
+    media::ScriptedMedia slow;
+    slow.seekTime = 3;
+    engine->setScript(kVodURL, slow);
+    make();
+    controller->prepareToPlay();
+    advance(2);
+    ASSERT_EQ(state(), QXMoviePlaybackState::Playing);
+    auto item = controller->playerItem();
+    controller->setCurrentPlaybackTime(12);
+    item->engineBufferingChanged(false, true, false);  // the engine refills from the target
+    advance(1);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing) << "the seek's own wait";
+    advance(2.5);
+    item->engineBufferingChanged(true, false, true);
+    advance(1);
+    EXPECT_EQ(state(), QXMoviePlaybackState::Playing);
+    EXPECT_GT(controller->currentPlaybackTime(), 12);
+    EXPECT_EQ(std::count(posted.begin(), posted.end(), "state:7"), 0);
+
+    item->engineBufferingChanged(false, true, false);  // no seek now: a stall, told or not
+    EXPECT_EQ(state(), QXMoviePlaybackState::Stalled);
+}
+
+TEST_F(MoviePlayerTest, AnItemThatKeepsUpAndStopsOverAndOverWhileThePictureStandsStillFailsAtTheStallLimit) {
+    make();
+    controller->prepareToPlay();
+    advance(3);
+    ASSERT_EQ(state(), QXMoviePlaybackState::Playing);
+    playback()->freezeNow();
+    double frozenAt = clock->now();
+    // Every two seconds the item says it stops keeping up, then that it keeps up again:
+    // each stall is short, but the picture never moves.
+    auto item = controller->playerItem();
+    bool keeping = true;
+    while (state() != QXMoviePlaybackState::Error && clock->now() < frozenAt + 40) {
+        advance(2);
+        keeping = !keeping;
+        item->engineBufferingChanged(keeping, !keeping, keeping);
+        if (state() != QXMoviePlaybackState::Error) {
+            EXPECT_EQ(state() == QXMoviePlaybackState::Stalled, !keeping);
+        }
+    }
+    ASSERT_EQ(state(), QXMoviePlaybackState::Error);
+    EXPECT_GE(clock->now(), frozenAt + 20);
+    EXPECT_LE(clock->now(), frozenAt + 23);
+    expectControllerError(controller->error(), 2);
+    auto cause = controller->error()->underlyingError();
+    ASSERT_TRUE(cause);
+    EXPECT_NE(cause->localizedDescription().find("stood still"), std::string::npos) << cause->localizedDescription();
 }
 
 TEST_F(MoviePlayerTest, RateZeroWhilePlayingPausesAndPauseWhileBufferingKeepsBuffering) {

@@ -120,6 +120,21 @@ TEST_F(HlsOriginTest, HeldBackAnswersWaitAndStopReleasesThem) {
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 10.0);
 }
 
+TEST_F(HlsOriginTest, AnAnswerNeverGivenKeepsTheRequestOpenUntilTheOriginStops) {
+    origin->script("/tag/never/vod/muxed/seg1.ts", {HlsOrigin::Answer::neverAnswered()});
+    httplib::Client impatient("127.0.0.1", origin->port());
+    impatient.set_read_timeout(0, 300'000);
+    EXPECT_FALSE(impatient.Get("/tag/never/vod/muxed/seg1.ts")) << "taken, and nothing answered";
+    EXPECT_EQ(origin->requestCount("/tag/never/vod/muxed/seg1.ts"), 1);
+    ASSERT_TRUE(client->Get("/tag/never/vod/muxed/seg2.ts")) << "the other paths answer meanwhile";
+    std::thread waiting([&] { client->Get("/tag/never/vod/muxed/seg1.ts"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    auto started = std::chrono::steady_clock::now();
+    origin->stop();
+    waiting.join();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 10.0);
+}
+
 TEST_F(HlsOriginTest, TheLiveWindowSlidesOnTheOriginsClock) {
     auto first = client->Get("/live/index.m3u8")->body;
     EXPECT_NE(first.find("#EXT-X-MEDIA-SEQUENCE:0\n"), std::string::npos);

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sstream>
 
 #include <media/MediaErrors.h>
 #include <media/PlayerLayer.h>
@@ -27,10 +28,21 @@ using zidtest::GstMediaTest;
 
 class ProcessEngineTest : public GstMediaTest {
 protected:
+    void TearDown() override {
+        ::unsetenv("ZID_FAULTY_ENGINE");
+        GstMediaTest::TearDown();
+    }
+
+    /// An item played in an engine process; with `abortOnSeek`, by the stand-in engine
+    /// program aborting on that seek of its item.
     rt::Ref<PlayerItem> processItemFor(const std::string& path, long abortOnSeek = 0) {
         ProcessEngine::Options options;
         options.engine.nullOutput = true;
-        options.abortOnSeek = abortOnSeek;
+        if (abortOnSeek > 0) {
+            ::setenv("ZID_FAULTY_ENGINE", ("abort-on-seek=" + std::to_string(abortOnSeek)).c_str(), 1);
+            options.enginePath = ZID_FAULTY_ENGINE_PATH;
+            options.keepSpare = false;
+        }
         auto processEngine = rt::make<ProcessEngine>(options);
         return PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url(path), processEngine));
     }
@@ -234,6 +246,69 @@ TEST_F(ProcessEngineTest, TheSpareStartsAfterTheFirstPictureAndItemsOneAfterAnot
         fnd::RunLoop::main()->runFor(2.5);  // past the moment a spare would be started
         EXPECT_EQ(engineProcesses(), running) << "item " << i;
     }
+}
+
+/// The one of `pids` started last (field 22 of /proc/<pid>/stat: its start time).
+pid_t startedLast(const std::set<pid_t>& pids) {
+    pid_t last = -1;
+    unsigned long long lastStart = 0;
+    for (pid_t pid : pids) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        std::size_t close = text.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream fields(text.substr(close + 2));
+        std::string field;
+        for (int i = 3; i < 22 && fields >> field; ++i) {
+        }
+        unsigned long long start = 0;
+        fields >> start;
+        if (last < 0 || start >= lastStart) {
+            last = pid;
+            lastStart = start;
+        }
+    }
+    return last;
+}
+
+TEST_F(ProcessEngineTest, AStoppedSpareIsNotGivenTheNextItemWhichLoadsInAFreshProcessAtOnce) {
+    // One item plays; the spare started after it is stopped (SIGSTOP) while it waits. The
+    // next item, played beside the first, would be handed the spare: it is checked
+    // first, found silent, killed, and the item loads in a new process.
+    auto first = processItemFor("/tag/procstopped0/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(first);
+    ASSERT_TRUE(waitUntil([&] { return first->status() == PlayerItemStatus::ReadyToPlay; }));
+    ASSERT_TRUE(waitUntil([&] { return engineProcesses().size() == 2; }, 10)) << "a spare is started";
+    pid_t spare = startedLast(engineProcesses());
+    ASSERT_GT(spare, 0);
+    ASSERT_EQ(::kill(spare, SIGSTOP), 0);
+    struct Resume {
+        pid_t pid;
+        ~Resume() { ::kill(pid, SIGCONT); }  // should the test end before it is killed
+    } resume{spare};
+
+    auto started = std::chrono::steady_clock::now();
+    auto second = processItemFor("/tag/procstopped1/vod/muxed/index.m3u8");
+    auto secondPlayer = Player::playerWithPlayerItem(second);
+    ASSERT_TRUE(waitUntil([&] { return second->status() != PlayerItemStatus::Unknown; }, 10));
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    ASSERT_EQ(second->status(), PlayerItemStatus::ReadyToPlay) << second->error()->localizedDescription();
+    EXPECT_LT(took, 8.0) << "the check is short: the item does not wait for its load's own limit (22 s)";
+    secondPlayer->play();
+    ASSERT_TRUE(waitUntil([&] { return secondPlayer->currentTime().toSeconds() > 0.5; }, 10)) << "and it plays";
+    EXPECT_EQ(engineProcesses().count(spare), 0u) << "the stopped spare is gone";
+    EXPECT_EQ(first->status(), PlayerItemStatus::ReadyToPlay) << "the first item plays on untouched";
+}
+
+TEST_F(ProcessEngineTest, TheEngineProgramHasNoFaultSwitch) {
+    // Fault injection lives in the tests' stand-in engine program only: the engine a host
+    // installs refuses the switch as it refuses any unknown argument.
+    std::string engine = ProcessEngine::locateEngine({});
+    ASSERT_FALSE(engine.empty());
+    auto refused = loadWith(standIn("with-switch.sh", "exec '" + engine + "' \"$@\" --abort-on-seek=1"), 5);
+    ASSERT_TRUE(refused && refused->underlyingError());
+    EXPECT_EQ(refused->underlyingError()->code(), 2);
+    EXPECT_NE(causeOf(refused).find("unknown argument \"--abort-on-seek=1\""), std::string::npos) << causeOf(refused);
 }
 
 TEST_F(ProcessEngineTest, TheDefaultEngineRunsInAChildProcessAndTheEnvironmentChoosesTheHostsOwn) {

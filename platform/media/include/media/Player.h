@@ -91,6 +91,9 @@ public:
     /// Tolerances: how far before and after the time the seek may land (invalid: the
     /// engine's default, which lands on a key frame near the time).
     void seekToTime(Time time, Time toleranceBefore, Time toleranceAfter, std::function<void(bool finished)> completion);
+    /// Whether a seek asked of the player has not ended yet (the item then refills what
+    /// the seek emptied, which is no stall).
+    bool hasSeekInFlight() const { return seekInFlight_; }
 
     /// Calls block with the current time every interval while the rate is not 0, and on
     /// the next tick after the time jumped (a seek) while paused; never while the player
@@ -124,6 +127,7 @@ private:
     std::vector<rt::Ref<PlayerItem>> items_;
     std::uint64_t seekGeneration_ = 0;
     std::function<void(bool)> pendingSeek_;
+    bool seekInFlight_ = false;
     std::vector<std::pair<std::uint64_t, std::function<void()>>> frameObservers_;
     std::uint64_t nextFrameObserver_ = 1;
 };

@@ -38,9 +38,6 @@ public:
         GstEngine::Options engine;
         /// The engine program; empty: looked up (see above).
         std::string enginePath;
-        /// For tests of recovery: each engine process aborts on this seek of its item
-        /// (counted from 1); 0 never.
-        long abortOnSeek = 0;
         /// Seconds a closed engine process may take to end before it is killed.
         double exitGrace = 2;
         /// Seconds (the main loop's clock) an engine process may take to answer a seek; one

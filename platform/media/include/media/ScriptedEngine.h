@@ -33,10 +33,13 @@ struct ScriptedMedia {
     /// (AAC), or only the audio track when the presentation size is 0 by 0.
     std::vector<AssetTrack::Description> tracks;
     std::vector<rt::Ref<MediaSelectionGroup>> groups;
-    /// Playback stops keeping up when the position reaches `at`, for `length` seconds.
+    /// Playback stops keeping up when the position reaches `at`, for `length` seconds
+    /// (infinity: for good). An unannounced one posts no stall notification: the item
+    /// only says it no longer keeps up, as a segment that never comes leaves it.
     struct Stall {
         double at;
         fnd::TimeInterval length;
+        bool announced = true;
     };
     std::vector<Stall> stalls;
     /// The item fails with the error when the position reaches `at`.
@@ -100,8 +103,9 @@ public:
     void close() override;
 
     // Unscripted events a test may raise at any moment.
-    /// Stops keeping up now for `length` virtual seconds.
-    void stallNow(fnd::TimeInterval length);
+    /// Stops keeping up now for `length` virtual seconds (infinity: for good), posting
+    /// the stall notification when `announced`.
+    void stallNow(fnd::TimeInterval length, bool announced = true);
     void failNow(const rt::Ref<rt::Error>& error);
     /// The position stands still from now on and nothing is reported: an engine that
     /// hangs while it says it plays and keeps up.

@@ -82,9 +82,7 @@ std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options
     // What the engine prints goes to the host's standard error, never into the host's
     // standard output (which may be a channel of the host's own).
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    std::string abortArg = rt::format("--abort-on-seek=%ld", options.abortOnSeek);
     std::vector<char*> argv{const_cast<char*>(path.c_str()), const_cast<char*>("--socket=3")};
-    if (options.abortOnSeek > 0) argv.push_back(abortArg.data());
     if (warm) argv.push_back(const_cast<char*>("--warm-up"));
     argv.push_back(nullptr);
     pid_t pid = -1;
@@ -177,6 +175,18 @@ void EngineProcess::recycle(double teardownLimit) {
     });
 }
 
+void EngineProcess::check(double limit) {
+    if (ended_ || closed_) return;
+    send(Writer(static_cast<std::uint8_t>(Command::Ping)));
+    std::weak_ptr<EngineProcess> weak = weak_from_this();
+    fnd::RunLoop::main()->after(limit, [weak, ping = ++pings_, limit] {
+        auto self = weak.lock();
+        if (!self || self->pongs_ >= ping || self->ended_ || self->closed_) return;
+        self->failedCheck_ = true;
+        self->refuse(rt::format("did not answer within %g s while it waited for an item", limit));
+    });
+}
+
 void EngineProcess::refuse(const std::string& what) {
     if (ended_ || closed_) return;
     refused_ = what;
@@ -207,6 +217,11 @@ void EngineProcess::onSocket(short revents) {
             if (ended_ || closed_) break;
             Reader body(bytes.data() + offset, size);
             auto kind = static_cast<Report>(body.u8());
+            if (kind == Report::Pong && body.finished() && fd < 0) {
+                if (pongs_ >= pings_) return refuse("answered a check nobody asked for");
+                ++pongs_;
+                continue;
+            }
             if (awaitingIdle_ > 0) {
                 // What the last item's pipeline still said: nobody listens to it any more.
                 if (fd >= 0) ::close(fd);

@@ -47,6 +47,13 @@ public:
     void recycle(double teardownLimit);
     /// Whether the process is still tearing its last item down (or ended while it was).
     bool isTearingDown() const { return awaitingIdle_ > 0; }
+    /// Asks a process that waited for an item (given back, or started ahead) whether it
+    /// still answers: one stopped or hung meanwhile would take the next item down with
+    /// it. A process that has not answered within `limit` seconds (the main loop's clock)
+    /// is stopped, reported as ended, and failedCheck() then says so. Commands sent after
+    /// this one wait behind it.
+    void check(double limit);
+    bool failedCheck() const { return failedCheck_; }
     /// Stops a process that did what it may not ("sent a ...") and reports it as ended.
     void refuse(const std::string& what);
     bool hasEnded() const { return ended_; }
@@ -79,6 +86,8 @@ private:
     bool closed_ = false;
     int awaitingIdle_ = 0;
     unsigned recycles_ = 0, idles_ = 0;
+    unsigned pings_ = 0, pongs_ = 0;
+    bool failedCheck_ = false;
     std::atomic<bool> stuck_{false};
     std::string tail_;     // the last bytes the process printed
     std::string refused_;  // what the process sent that it may not

@@ -114,6 +114,7 @@ private:
         case Command::Select: return onSelect(r);
         case Command::ReleaseSlot: return onReleaseSlot(r);
         case Command::Close: return onClose(r);
+        case Command::Ping: return onPing(r);
         }
         protocolFault();
     }
@@ -247,6 +248,11 @@ private:
                 readySlot_ = SlotMapping::create(pictureBytes);
                 if (readySlot_) std::memset(readySlot_->data(), 0, readySlot_->size());
             });
+    }
+
+    void onPing(Reader& r) {
+        if (!r.finished()) return protocolFault();
+        send(Writer(static_cast<std::uint8_t>(Report::Pong)));
     }
 
     /// Back to the state of a fresh process, GStreamer and its plugins still loaded. The

@@ -6,13 +6,13 @@
 namespace media::process {
 
 struct ServerOptions {
-    /// Fault injection for tests of the host's recovery: the process aborts on this seek
-    /// (counted from 1); 0 never.
-    long abortOnSeek = 0;
     /// Started ahead of its asset: loads GStreamer's common plugins while it waits.
     bool warmUp = false;
     /// Ways the tests' stand-in engine program breaks the rules on purpose, to show the
-    /// host survives them; the engine program itself never sets one.
+    /// host survives them; the engine program itself never sets one, nor abortOnSeek.
+    /// The process aborts on this seek of its item (counted from 1), as the media
+    /// framework's demuxer can; 0 never.
+    long abortOnSeek = 0;
     enum class Misbehaviour {
         None,
         ShrinkSlots,   // picture memory without seals, shrunk once the picture is named

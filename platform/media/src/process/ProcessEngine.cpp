@@ -35,6 +35,11 @@ PendingLoads<EngineProcess>& pendingLoads() {
 
 bool isExecutable(const std::string& path) { return !path.empty() && ::access(path.c_str(), X_OK) == 0; }
 
+/// Seconds a process that waited for an item (given back, or the spare) may take to
+/// answer the check made as it is handed out: one stopped or hung meanwhile is stopped,
+/// and the item loads in another.
+constexpr double kCheckLimit = 1;
+
 /// Seconds after a process is handed out before a spare is started: started at once, it
 /// would load its plugins on the same cores exactly while the asset's pipeline prerolls,
 /// delaying the first picture it is there to speed up.
@@ -56,19 +61,25 @@ std::shared_ptr<EngineProcess>& spareProcess() {
 }
 
 bool serves(const std::shared_ptr<EngineProcess>& process, const ProcessEngine::Options& options) {
-    return process && !process->hasEnded() && process->path() == ProcessEngine::locateEngine(options) &&
-           process->options().abortOnSeek == options.abortOnSeek;
+    return process && !process->hasEnded() && process->path() == ProcessEngine::locateEngine(options);
 }
 
 /// An engine process for an asset: the idle one, else the spare, when it runs the same
-/// program; else a new one. A little later, when no process is ready for the next asset
-/// (none given back meanwhile), a spare is started.
+/// program (checked: it answers the command before the asset's); else a new one. A
+/// little later, when no process is ready for the next asset (none given back
+/// meanwhile), a spare is started.
 std::shared_ptr<EngineProcess> obtainProcess(const ProcessEngine::Options& options, rt::Ref<rt::Error>* error) {
     std::shared_ptr<EngineProcess> process;
     for (auto* ready : {&idleProcess(), &spareProcess()})
         if (!process && serves(*ready, options)) process = std::exchange(*ready, nullptr);
-    if (process) process->setOptions(options);
-    else process = EngineProcess::start(options, error);
+    if (process) {
+        process->setOptions(options);
+        // One still tearing its last item down answers once that is done, which has a
+        // limit of its own.
+        process->check(kCheckLimit + (process->isTearingDown() ? options.teardownLimit : 0));
+    } else {
+        process = EngineProcess::start(options, error);
+    }
     if (process && options.keepSpare)
         fnd::RunLoop::main()->after(kSpareDelay, [options] {
             // Not when an item has given its process back meanwhile: that one is ready.
@@ -113,7 +124,8 @@ namespace {
 /// Loads an asset in an engine process (main thread). A process given back by the last
 /// item may still be tearing that item down when it is handed out; when that teardown
 /// hangs and the process is stopped for it, the load starts again once in another
-/// process: the fault was the last item's, not this asset's.
+/// process: the fault was the last item's, not this asset's. So it does when a process
+/// that waited for an item fails its check (stopped or hung while it waited).
 void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const ProcessEngine::Options& options,
                const Engine::AssetCompletion& done, bool again) {
     auto asset = weakAsset.lock();
@@ -152,7 +164,8 @@ void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const P
         },
         [finish, weakProcess, weakAsset, url, options, done, again, key](rt::Ref<rt::Error> cause) {
             auto process = weakProcess.lock();
-            if (!again && process && process->isTearingDown() && pendingLoads().take(key, process)) {
+            bool notThisAssets = process && (process->failedCheck() || (!again && process->isTearingDown()));
+            if (notThisAssets && pendingLoads().take(key, process)) {
                 process->close();
                 return startLoad(weakAsset, url, options, done, true);
             }
@@ -192,8 +205,10 @@ void ProcessEngine::cancelAssetLoad(const rt::Ref<Asset>& asset) {
 rt::Ref<Playback> ProcessEngine::makePlayback(const rt::Ref<PlayerItem>& item) {
     auto process = std::static_pointer_cast<EngineProcess>(item->asset()->takePreparedState());
     if (!process || process->hasEnded()) {
+        // A new process: the item is attached at once, with no second try in another
+        // process should a waiting one fail its check.
         rt::Ref<rt::Error> error;
-        process = obtainProcess(options_, &error);
+        process = EngineProcess::start(options_, &error);
         if (!process) {
             item->engineDidFail(error);
             return nullptr;

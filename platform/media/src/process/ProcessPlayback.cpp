@@ -131,7 +131,8 @@ void ProcessPlayback::onReport(Report kind, Reader& body, int fd) {
         break;
     case Report::Loaded:
     case Report::Idle:
-        break;  // only ever the answers to a load and to a recycling
+    case Report::Pong:
+        break;  // only ever the answers to a load, a recycling and a check
     case Report::Ready:
     case Report::Failed:
     case Report::Buffering:

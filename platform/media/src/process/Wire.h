@@ -32,6 +32,7 @@ enum class Command : std::uint8_t {
                      // states say the engine process waits for a free slot)
     Close,           // bool keep: stops the item; the process ends, or (keep) forgets
                      // everything of the item and answers Idle, ready for another
+    Ping,            // answered by Pong: asked of a waiting process before it is given an item
 };
 
 /// Engine process to host.
@@ -56,6 +57,7 @@ enum class Report : std::uint8_t {
     SeekDone,         // u64 id, bool finished, time position
     Idle,             // the answer to Close with keep: nothing of the last item is left
     SlotStates,       // carries the descriptor of the item's slot-state block (FrameSlots.h)
+    Pong,             // the answer to Ping
 };
 
 /// Limits on what a message may hold.

@@ -104,7 +104,15 @@ void ScriptedPlayback::start() {
         event->startupTime = self->script_.loadTime + self->script_.readyTime;
         event->indicatedBitrate = self->script_.bitrate;
         event->switchBitrate = self->script_.bitrate;
-        item->engineBufferingChanged(true, false, true);
+        // A stall at the very start: the item is ready without ever keeping up.
+        std::size_t first = 0;
+        while (first < self->script_.stalls.size() && self->script_.stalls[first].at > 0) ++first;
+        if (first < self->script_.stalls.size()) {
+            self->stallDone_[first] = true;
+            self->stallNow(self->script_.stalls[first].length, self->script_.stalls[first].announced);
+        } else {
+            item->engineBufferingChanged(true, false, true);
+        }
         self->updateLoadedRanges();
         self->showFrame();
         self->anchor();
@@ -176,7 +184,7 @@ void ScriptedPlayback::onEvent() {
     for (std::size_t i = 0; i < script_.stalls.size(); ++i) {
         if (!stallDone_[i] && p + eps >= script_.stalls[i].at) {
             stallDone_[i] = true;
-            stallNow(script_.stalls[i].length);
+            stallNow(script_.stalls[i].length, script_.stalls[i].announced);
             return;
         }
     }
@@ -196,15 +204,16 @@ void ScriptedPlayback::freezeNow() {
     reschedule();
 }
 
-void ScriptedPlayback::stallNow(fnd::TimeInterval length) {
+void ScriptedPlayback::stallNow(fnd::TimeInterval length, bool announced) {
     if (closed_ || failed_ || stalled_) return;
     anchor();
     stalled_ = true;
     reschedule();
     if (auto item = item_.lock()) {
         item->engineBufferingChanged(false, true, false);
-        item->engineDidStall();
+        if (announced) item->engineDidStall();
     }
+    if (std::isinf(length)) return;
     rt::Weak<ScriptedPlayback> weak = selfAs<ScriptedPlayback>();
     stallTimer_ = fnd::RunLoop::main()->after(length, [weak] {
         if (auto self = weak.lock()) self->endStall();

@@ -8,7 +8,8 @@
 //   /tag/<name>/<path>     the same as /<path>, with requests and bytes counted apart
 //                          (tests running side by side keep their counts separate)
 // Any path can be given a scripted sequence of answers (202 with "#PROGRESSED n%"
-// bodies, 200, 204, 403, 404, 500, a dropped connection), each optionally held back;
+// bodies, 200, 204, 403, 404, 500, a dropped connection, none at all), each optionally
+// held back (a playlist body may name any URI, a refused file:// one as well);
 // requests and bytes are counted per path.
 
 #include <atomic>
@@ -52,6 +53,12 @@ public:
         static Answer dropped() {
             Answer a;
             a.dropConnection = true;
+            return a;
+        }
+        /// The connection is taken and nothing is ever answered (until the origin stops).
+        static Answer neverAnswered() {
+            Answer a;
+            a.delay = 24 * 3600;
             return a;
         }
     };

@@ -35,6 +35,16 @@ rt::Ref<rt::Error> controllerError(QXMoviePlayerControllerErrorCode code, const 
 
 bool isNumber(double v) { return !std::isnan(v); }
 
+/// Whether the player's ready item says it keeps up (an item not yet ready says nothing).
+/// While a seek is in flight the item refills what the seek emptied: that wait is the
+/// seek's, not a stall (a seek that never ends leaves the picture still, which the
+/// progress watch bounds).
+bool keepsUp(const rt::Ref<media::Player>& player) {
+    auto item = player ? player->currentItem() : nullptr;
+    return !item || item->status() != media::PlayerItemStatus::ReadyToPlay || item->isPlaybackLikelyToKeepUp() ||
+           player->hasSeekInFlight();
+}
+
 /// The media layer's option behind a wrapped option (nullptr for none or another kind).
 rt::Ref<media::MediaSelectionOption> unwrap(const rt::Ref<rt::Object>& option) {
     if (auto wrapped = std::dynamic_pointer_cast<QXMediaLayerSelectionOption>(option)) return wrapped->option();
@@ -211,7 +221,14 @@ void QXMoviePlayerController::itemStatusChanged(media::PlayerItemStatus status) 
 }
 
 void QXMoviePlayerController::itemLikelyToKeepUpChanged(bool likely) {
-    if (!likely) return;
+    if (!likely) {
+        // Not keeping up while playing is a stall, told or not: a segment that never
+        // comes stops the picture without any notification, and only the stalled state
+        // bounds how long that may last.
+        if (playbackState_ == QXMoviePlaybackState::Playing && player_ && player_->rate() != 0 && !keepsUp(player_))
+            setPlaybackState(QXMoviePlaybackState::Stalled);
+        return;
+    }
     if (playbackState_ == QXMoviePlaybackState::Stalled) {
         setPlaybackState(QXMoviePlaybackState::Playing);
     } else if (playbackState_ == QXMoviePlaybackState::Buffering) {
@@ -226,6 +243,16 @@ void QXMoviePlayerController::rateChanged(float rate) {
         return;
     }
     setPlaybackState(QXMoviePlaybackState::Playing);
+    // Told to play while its item does not keep up, the player shows a still picture: it
+    // is stalled, within the stall limit, until the item keeps up. Looked at once the
+    // turn ends: an item that becomes ready says whether it keeps up right after.
+    if (keepsUp(player_)) return;
+    rt::Weak<QXMoviePlayerController> weak = selfAs<QXMoviePlayerController>();
+    fnd::RunLoop::main()->post([weak] {
+        auto self = weak.lock();
+        if (self && self->playbackState_ == QXMoviePlaybackState::Playing && !keepsUp(self->player_))
+            self->setPlaybackState(QXMoviePlaybackState::Stalled);
+    });
 }
 
 void QXMoviePlayerController::presentationSizeChanged() {
@@ -265,35 +292,38 @@ void QXMoviePlayerController::directSetPlaybackState(QXMoviePlaybackState state)
                                                       "The media did not load in time"));
         });
     }
-    watchProgress(state == QXMoviePlaybackState::Playing);
+    watchProgress(state == QXMoviePlaybackState::Playing || state == QXMoviePlaybackState::Stalled);
     rt::kvoSet(this, "playbackState", playbackState_, state);
     post(QXMoviePlayerPlaybackStateDidChangeNotification);
 }
 
-void QXMoviePlayerController::watchProgress(bool playing) {
+void QXMoviePlayerController::watchProgress(bool shouldPlay) {
+    // One watch over playing and stalled alike: an item that stops keeping up and keeps
+    // up again, over and over, without the position moving, is held to the limit too.
+    if (shouldPlay && stalledTimeout_ != 0 && progressWatchdog_) return;
     progressWatchdog_ = nullptr;
-    if (!playing || stalledTimeout_ == 0) return;
+    if (!shouldPlay || stalledTimeout_ == 0) return;
     rt::Weak<QXMoviePlayerController> weak = selfAs<QXMoviePlayerController>();
     QXProgressWatchdog::Probe probe;
     probe.position = [weak] {
         auto self = weak.lock();
         return self && self->player_ ? self->player_->currentTime().toSeconds() : kNaN;
     };
-    probe.mayStandStill = [weak] {
+    // Whatever the item says of keeping up: a picture that stands still while the player
+    // should play is a stall. A seek moves the position to its target; one that never
+    // ends leaves it there.
+    probe.resting = [weak] {
         auto self = weak.lock();
-        // A seek moves the position to its target; one that never ends leaves it there.
-        if (!self || !self->player_ || self->player_->rate() == 0) return true;
-        auto item = self->player_->currentItem();
-        return !item || !item->isPlaybackLikelyToKeepUp();
+        return !self || !self->player_ || self->player_->rate() == 0;
     };
     double limit = stalledTimeout_;
     progressWatchdog_ = std::make_unique<QXProgressWatchdog>(limit, std::move(probe), [weak, limit](double position) {
         auto self = weak.lock();
         if (!self) return;
-        QXLog(kCoreLogModule, staticClass(), 2, "the picture stood still at %@ s while playing", std::to_string(position));
+        QXLog(kCoreLogModule, staticClass(), 2, "the picture stood still at %@ s while the player should play", std::to_string(position));
         auto cause = media::makeMediaError(
             media::MediaErrorCode::EngineFailed,
-            rt::format("The picture stood still at %.2f s for %.0f s while playing.", position, limit));
+            rt::format("The picture stood still at %.2f s for %.0f s while the player should play.", position, limit));
         self->failedWithError(
             controllerError(QXMoviePlayerControllerErrorCode::StalledTooLong, "The playback stalled for too long", cause));
     });

@@ -25,7 +25,7 @@ void QXProgressWatchdog::stop() {
 
 void QXProgressWatchdog::check() {
     double position = probe_.position();
-    if (position != position_ || probe_.mayStandStill()) {
+    if (position != position_ || probe_.resting()) {
         position_ = position;
         movedAt_ = now();
         return;

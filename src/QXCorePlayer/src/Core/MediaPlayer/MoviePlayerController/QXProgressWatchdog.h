@@ -1,12 +1,13 @@
 #pragma once
-// Watches that the position moves while the controller says it plays. An engine that
-// hangs without going through buffering (a deadlocked pipeline, a decoder that stopped)
-// leaves a still picture under a "playing" state and reports nothing; the stall limit
-// the controller keeps for a reported stall applies to that as well. Time is the run
-// loop's clock. Any change of position counts as moving (a live window that slides or
-// restarts its time base moves too, and so does a seek, to its target); a moment in
-// which the position may stand still (the item not keeping up, the rate at 0) starts the
-// count afresh. A seek that never ends leaves the position standing still.
+// Watches that the position moves while the player should play (its rate is not 0),
+// whatever the item says of keeping up. An engine that hangs without going through
+// buffering (a deadlocked pipeline, a decoder that stopped), a segment that never comes
+// and an item that stops keeping up over and over all leave a still picture, reported or
+// not; the controller's stall limit applies to each. Time is the run loop's clock. Any
+// change of position counts as moving (a live window that slides or restarts its time
+// base moves too, and so does a seek, to its target); a moment in which the player
+// rests (a paused player) starts the count afresh. A seek that never ends leaves the
+// position standing still.
 
 #include <functional>
 
@@ -19,8 +20,8 @@ public:
     struct Probe {
         /// The position in seconds.
         std::function<double()> position;
-        /// Whether the position may stand still now without anything being wrong.
-        std::function<bool()> mayStandStill;
+        /// Whether the player rests now (should not play): its position may stand still.
+        std::function<bool()> resting;
     };
     /// Calls `stoodStill` once, with the position, when it has not moved for `limit`
     /// seconds; nothing after stop() or destruction.
