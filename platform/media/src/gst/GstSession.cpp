@@ -1,4 +1,5 @@
 #include "GstSession.h"
+#include "GstFetchGuard.h"
 #include "GstPlaylistCheck.h"
 #include "GstTeardown.h"
 #include "GstTrust.h"
@@ -86,6 +87,7 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
         return;
     }
     if (name != "parsebin" || !insideAdaptiveDemuxer(element)) return;
+    guardSegmentsEntering(element, relay);
     if (GstPad* pad = gst_element_get_static_pad(element, "sink")) {
         gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST), countBytes,
                           new std::shared_ptr<Relay>(*static_cast<std::shared_ptr<Relay>*>(data)), deleteRelayHandle);
@@ -97,11 +99,11 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
 
 void deleteRelayHandle(gpointer data) { delete static_cast<std::shared_ptr<Relay>*>(data); }
 
-void Relay::postRefusedURI(std::string uri) {
+void Relay::postRefusal(MediaErrorCode code, std::string description) {
     if (closed.load()) return;
     std::weak_ptr<GstSession> weak = session;
-    fnd::RunLoop::main()->post([weak, uri] {
-        if (auto s = weak.lock()) s->refuseURI(uri);
+    fnd::RunLoop::main()->post([weak, code, description] {
+        if (auto s = weak.lock()) s->refuse(makeMediaError(code, description));
     });
 }
 
@@ -241,10 +243,7 @@ void GstSession::failWith(rt::Ref<rt::Error> error, GstObject* brokenSource) {
     reportFailure(error);
 }
 
-void GstSession::refuseURI(const std::string& uri) {
-    failWith(makeMediaError(MediaErrorCode::UnsupportedURL,
-                            rt::format("The playlist names \"%s\": only http and https URLs are fetched.", uri)));
-}
+void GstSession::refuse(rt::Ref<rt::Error> error) { failWith(std::move(error)); }
 
 void GstSession::reportFailure(const rt::Ref<rt::Error>& error) {
     finishLoad(error);
