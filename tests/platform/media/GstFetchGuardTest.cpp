@@ -19,6 +19,7 @@
 
 #include "gst/GstFetchGuard.h"
 #include "gst/GstPlaylistCheck.h"
+#include "QuotedURI.h"
 #include "Sanitized.h"
 
 namespace {
@@ -80,12 +81,18 @@ bool inEngineProcess() {
 
 TEST(FetchGuardRules, URIsInErrorsAreCutAndSegmentBoundsFollowThePlaylists) {
     using namespace media::gstimpl;
+    using media::quotedURI;
     EXPECT_EQ(quotedURI("http://a/b.ts"), "http://a/b.ts");
     std::string data = "data:text/plain;base64," + std::string(65536, 'A');
     EXPECT_EQ(quotedURI(data), data.substr(0, 200) + "...");
     // Never inside a character: "é" is two bytes, the 200th of which would be cut.
     std::string accented = std::string(199, 'a') + "\xc3\xa9" + "tail";
     EXPECT_EQ(quotedURI(accented), std::string(199, 'a') + "...");
+    // A content URL the engine refuses is quoted the same way.
+    auto refusal = Asset::refusalOfURL(data);
+    ASSERT_TRUE(refusal);
+    EXPECT_NE(refusal->localizedDescription().find("\"" + data.substr(0, 200) + "...\""), std::string::npos);
+    EXPECT_LT(refusal->localizedDescription().size(), 300u);
 
     // Four times the variant's bytes per target duration...
     EXPECT_EQ(segmentBound(10'000'000, 4), 20'000'000u);

@@ -8,6 +8,7 @@
 #include <rt/Format.h>
 
 #include "GstSession.h"
+#include "QuotedURI.h"
 
 namespace media::gstimpl {
 
@@ -52,14 +53,6 @@ struct SegmentCounter {
 };
 
 }  // namespace
-
-std::string quotedURI(const std::string& uri) {
-    if (uri.size() <= kQuotedURILength) return uri;
-    // Never cut inside a UTF-8 sequence.
-    std::size_t cut = kQuotedURILength;
-    while (cut > 0 && (static_cast<unsigned char>(uri[cut]) & 0xC0) == 0x80) --cut;
-    return uri.substr(0, cut) + "...";
-}
 
 std::uint64_t segmentBound(std::uint64_t bandwidth, double targetDuration) {
     if (bandwidth == 0 || !(targetDuration > 0)) return kLargestSegment;

@@ -30,13 +30,6 @@ inline constexpr std::size_t kLongestPlaylist = 4u << 20;
 inline constexpr std::uint64_t kLargestSegment = 32ull << 20;
 /// Nor is a segment's bound below this: bandwidths in playlists are often too low.
 inline constexpr std::uint64_t kSmallestSegmentBound = 4ull << 20;
-/// Characters of a URI an error quotes.
-inline constexpr std::size_t kQuotedURILength = 200;
-
-/// The URI as an error quotes it: its first kQuotedURILength characters, "..." after a
-/// longer one (a data: URI can be megabytes).
-std::string quotedURI(const std::string& uri);
-
 /// Bytes one segment may have: four times what `bandwidth` (bits per second) carries in
 /// `targetDuration` seconds, within [kSmallestSegmentBound, kLargestSegment]; the ceiling
 /// when either is unknown (0).

@@ -12,6 +12,7 @@
 #include "GstFetchGuard.h"
 #include "GstPlaylistFetch.h"
 #include "GstSession.h"
+#include "QuotedURI.h"
 
 namespace media::gstimpl {
 

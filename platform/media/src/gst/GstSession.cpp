@@ -3,6 +3,7 @@
 #include "GstPlaylistCheck.h"
 #include "GstTeardown.h"
 #include "GstTrust.h"
+#include "QuotedURI.h"
 #include "TlsProbe.h"
 
 #include <gio/gio.h>
@@ -168,7 +169,7 @@ rt::Ref<rt::Error> GstSession::start() {
         auto s = weak.lock();
         if (!s || s->prerolled_ || s->failed_ || s->closed_) return;
         s->failWith(makeMediaError(MediaErrorCode::CannotConnect,
-                                   rt::format("\"%s\" did not answer within %.0f seconds.", s->url_, s->options_.loadTimeout)));
+                                   rt::format("\"%s\" did not answer within %.0f seconds.", quotedURI(s->url_), s->options_.loadTimeout)));
     });
 
     requested_ = GST_STATE_PAUSED;
