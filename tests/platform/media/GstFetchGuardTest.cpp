@@ -204,13 +204,14 @@ TEST_F(GstMediaTest, AFileSegmentOrKeyInAMediaPlaylistTheMasterNamesFailsTheItem
     struct Case {
         std::string name, media, named;
     };
+    // Each playlist's good segment is its own (vod/muxed/seg0.ts under its tag).
     const std::vector<Case> cases{
         {"segment",
-         "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\n/vod/muxed/seg0.ts\n#EXTINF:2.0,\n" + segment + "\n#EXT-X-ENDLIST\n",
+         "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\nvod/muxed/seg0.ts\n#EXTINF:2.0,\n" + segment + "\n#EXT-X-ENDLIST\n",
          segment},
         {"key",
          "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-KEY:METHOD=AES-128,URI=\"" + key +
-             "\"\n#EXTINF:2.0,\n/vod/muxed/seg0.ts\n#EXT-X-ENDLIST\n",
+             "\"\n#EXTINF:2.0,\nvod/muxed/seg0.ts\n#EXT-X-ENDLIST\n",
          key},
         {"data", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\n" + data + "\n#EXT-X-ENDLIST\n", data.substr(0, 200) + "..."},
     };
@@ -233,7 +234,37 @@ TEST_F(GstMediaTest, AFileSegmentOrKeyInAMediaPlaylistTheMasterNamesFailsTheItem
         EXPECT_NE(said.find("\"" + c.named + "\""), std::string::npos) << said.substr(0, 600);
         EXPECT_NE(said.find(origin().url(tag + "media.m3u8")), std::string::npos) << said.substr(0, 600);
         EXPECT_LT(said.size(), 600u) << "URIs in errors are cut";
-        EXPECT_EQ(origin().requestCount("/vod/muxed/seg0.ts"), 0) << "no segment of a refused playlist is fetched";
+        EXPECT_EQ(origin().requestCount(tag + "vod/muxed/seg0.ts"), 0) << "no segment of a refused playlist is fetched";
+    }
+}
+
+TEST_F(GstMediaTest, ALiveMediaPlaylistIsReadAgainEachTimeTheDemuxerFetchesIt) {
+    const std::string file = "file://" + peers::HlsFixtures::ensureDefault() + "/muxed/seg3.ts";
+    const std::string window =
+        "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:0\n"
+        "#EXTINF:2.0,\n/vod/muxed/seg0.ts\n#EXTINF:2.0,\n/vod/muxed/seg1.ts\n#EXTINF:2.0,\n/vod/muxed/seg2.ts\n";
+    // Clean for the first reads, then a segment of another scheme comes into the window.
+    std::vector<peers::HlsOrigin::Answer> answers(3, {200, window, "application/vnd.apple.mpegurl"});
+    answers.push_back({200, window + "#EXTINF:2.0,\n" + file + "\n", "application/vnd.apple.mpegurl"});
+    for (std::string content : {"master", "media"}) {
+        SCOPED_TRACE(content);
+        const std::string tag = "/tag/live-reread-" + content + "/";
+        origin().script(tag + "live.m3u8", answers);
+        origin().script(tag + "master.m3u8",
+                        {{200, "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000\nlive.m3u8\n", "application/vnd.apple.mpegurl"}});
+        auto item = itemFor(tag + (content == "master" ? "master.m3u8" : "live.m3u8"));
+        auto player = Player::playerWithPlayerItem(item);
+        player->play();
+        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 10));
+        ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+        auto ready = std::chrono::steady_clock::now();
+        // The demuxer asks for the window again about every target duration.
+        ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 10));
+        EXPECT_LT(secondsSince(ready), 6.0);
+        std::string said = item->error()->localizedDescription();
+        EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::UnsupportedURL)) << said;
+        EXPECT_NE(said.find("\"" + file + "\""), std::string::npos) << said;
+        EXPECT_NE(said.find(origin().url(tag + "live.m3u8")), std::string::npos) << said;
     }
 }
 

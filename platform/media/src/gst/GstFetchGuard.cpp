@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <thread>
 #include <vector>
 
 #include <media/MediaErrors.h>
@@ -15,6 +16,8 @@ namespace media::gstimpl {
 namespace {
 
 constexpr double kSegmentsPerBound = 4;
+/// Seconds a playlist fetched for its check may take.
+constexpr double kPlaylistFetchSeconds = 10;
 
 std::mutex& registryMutex() {
     static auto* m = new std::mutex;
@@ -25,6 +28,21 @@ std::mutex& registryMutex() {
 std::vector<std::weak_ptr<FetchGuard>>& registry() {
     static auto* guards = new std::vector<std::weak_ptr<FetchGuard>>;
     return *guards;
+}
+
+/// The guards' own fetches under way, by URL: the request hook sees their requests too
+/// and leaves them alone (under the registry's mutex).
+std::multiset<std::string>& ownFetches() {
+    static auto* fetches = new std::multiset<std::string>;
+    return *fetches;
+}
+
+bool takeOwnFetch(const std::string& uri) {
+    auto& fetches = ownFetches();
+    auto it = fetches.find(uri);
+    if (it == fetches.end()) return false;
+    fetches.erase(it);
+    return true;
 }
 
 GQuark guardQuark() {
@@ -98,7 +116,9 @@ std::shared_ptr<FetchGuard> FetchGuard::of(GstElement* demuxer, const std::share
     return guard;
 }
 
-FetchGuard::~FetchGuard() = default;
+FetchGuard::~FetchGuard() {
+    if (like_) gst_object_unref(like_);
+}
 
 void FetchGuard::learn(std::uint64_t bandwidth, double targetDuration, const std::set<std::string>& uris) {
     std::lock_guard lock(mutex_);
@@ -114,7 +134,43 @@ std::uint64_t FetchGuard::segmentBound() const {
 
 bool FetchGuard::claims(const std::string& uri) const {
     std::lock_guard lock(mutex_);
-    return uris_.count(uri) > 0;
+    return uris_.count(uri) > 0 || watched_.count(uri) > 0;
+}
+
+void FetchGuard::fetchLike(GstElement* source) {
+    std::lock_guard lock(mutex_);
+    if (!like_) like_ = source;
+    else if (source) gst_object_unref(source);
+}
+
+FetchedText FetchGuard::fetch(const std::string& url) {
+    GstElement* like = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        if (like_) like = GST_ELEMENT(gst_object_ref(like_));
+    }
+    {
+        std::lock_guard lock(registryMutex());
+        ownFetches().insert(url);
+    }
+    FetchedText fetched = fetchText(url, like, kLongestPlaylist, kPlaylistFetchSeconds);
+    {
+        // Its request may never have been made (a source that failed at once).
+        std::lock_guard lock(registryMutex());
+        takeOwnFetch(url);
+    }
+    if (like) gst_object_unref(like);
+    return fetched;
+}
+
+void FetchGuard::rereadWhenFetched(const std::string& url) {
+    std::lock_guard lock(mutex_);
+    watched_.insert(url);
+}
+
+void FetchGuard::onReread(std::function<void(const std::string& url)> reread) {
+    std::lock_guard lock(mutex_);
+    reread_ = std::move(reread);
 }
 
 std::uint64_t FetchGuard::requestsQueued() const {
@@ -127,6 +183,7 @@ void FetchGuard::onRequestQueued(GObject* message) {
     std::shared_ptr<FetchGuard> owner;
     {
         std::lock_guard lock(registryMutex());
+        if (takeOwnFetch(uri)) return;
         std::vector<std::shared_ptr<FetchGuard>> alive;
         for (const auto& weak : registry())
             if (auto guard = weak.lock()) alive.push_back(std::move(guard));
@@ -136,9 +193,23 @@ void FetchGuard::onRequestQueued(GObject* message) {
         if (!owner && alive.size() == 1) owner = alive.front();
     }
     if (!owner) return;
+    std::function<void(const std::string&)> reread;
     {
         std::lock_guard lock(owner->mutex_);
-        owner->running_[message] = {++owner->queued_, uri};
+        if (owner->watched_.count(uri)) {
+            // A live playlist fetched again: read again, apart, what it says now.
+            if (owner->reread_ && owner->rereading_.insert(uri).second) reread = owner->reread_;
+        } else {
+            owner->running_[message] = {++owner->queued_, uri};
+        }
+    }
+    if (reread) {
+        std::thread([owner, reread, uri] {
+            reread(uri);
+            std::lock_guard lock(owner->mutex_);
+            owner->rereading_.erase(uri);
+        }).detach();
+        return;
     }
     g_signal_connect_data(
         message, "finished",

@@ -8,10 +8,12 @@
 //
 // The URL comes from the downloader's request hook: every request the demuxer's HTTP
 // session queues is seen there (on the download thread) and, for as long as it runs,
-// counted as the guard's whose playlists named it.
+// counted as the guard's whose playlists named it. The same hook tells when the demuxer
+// fetches a live media playlist again, which is then read again (GstPlaylistCheck).
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -19,6 +21,8 @@
 #include <string>
 
 #include <gst/gst.h>
+
+#include "GstPlaylistFetch.h"
 
 namespace media::gstimpl {
 
@@ -63,6 +67,15 @@ public:
     /// Fails the item: a segment of `bytes` passed the bound.
     void refuseSegment(std::uint64_t bytes);
 
+    /// The pipeline's HTTP source (a reference, taken), whose trust and user agent the
+    /// guard's own fetches copy.
+    void fetchLike(GstElement* source);
+    /// A playlist fetched apart from the demuxer, as the pipeline's source would fetch it.
+    FetchedText fetch(const std::string& url);
+    /// Whenever the demuxer fetches `url` (a live media playlist), `reread_` reads it again.
+    void rereadWhenFetched(const std::string& url);
+    void onReread(std::function<void(const std::string& url)> reread);
+
     /// The downloader's request hook: a request the demuxer's HTTP session queued.
     static void onRequestQueued(GObject* message);
 
@@ -79,6 +92,11 @@ private:
     std::map<const void*, std::pair<std::uint64_t, std::string>> running_;
     std::uint64_t queued_ = 0;
     bool refused_ = false;
+    GstElement* like_ = nullptr;
+    std::set<std::string> watched_;
+    /// Watched playlists being read again now: one reading at a time for each.
+    std::set<std::string> rereading_;
+    std::function<void(const std::string&)> reread_;
 };
 
 }  // namespace media::gstimpl

@@ -18,8 +18,6 @@ namespace media::gstimpl {
 
 namespace {
 
-/// Seconds a media playlist fetched for its check may take.
-constexpr double kPlaylistFetchSeconds = 10;
 /// Media playlists fetched at once for their check.
 constexpr std::size_t kFetchesAtOnce = 8;
 
@@ -109,36 +107,41 @@ struct PlaylistReader {
     bool refusedOne = false;
 };
 
+/// Reads a media playlist fetched for its check: one that is too long or names a URI of
+/// another scheme fails the item (answers false); else what it says bounds the demuxer,
+/// and a live one is read again whenever the demuxer fetches it.
+bool readMediaPlaylist(const std::string& url, const FetchedText& media, Relay& relay, FetchGuard& guard) {
+    if (media.outcome == FetchedText::Outcome::TooLong) {
+        relay.postRefusal(MediaErrorCode::ServerFailed, tooLongMessage(url));
+        return false;
+    }
+    // One that could not be fetched is left to the demuxer, which reports its own failure.
+    if (media.outcome != FetchedText::Outcome::Fetched) return true;
+    if (std::string uri = firstRefusedURI(media.text); !uri.empty()) {
+        relay.postRefusal(MediaErrorCode::UnsupportedURL, refusedSchemeMessage(url, uri));
+        return false;
+    }
+    PlaylistFacts facts = readPlaylistFacts(media.text);
+    guard.learn(0, facts.targetDuration, absoluteURIs(facts, url));
+    if (!facts.ended) guard.rereadWhenFetched(url);
+    return true;
+}
+
 /// Fetches and reads the media playlists a master names, off the streaming thread; the
 /// master's end, held back till then, goes on to the demuxer only when none is refused.
-void checkMediaPlaylists(GstPad* pad, std::shared_ptr<Relay> relay, std::shared_ptr<FetchGuard> guard, GstElement* like,
+void checkMediaPlaylists(GstPad* pad, std::shared_ptr<Relay> relay, std::shared_ptr<FetchGuard> guard,
                          std::vector<std::string> playlists) {
     std::vector<FetchedText> fetched(playlists.size());
     for (std::size_t first = 0; first < playlists.size() && !relay->closed.load(); first += kFetchesAtOnce) {
         std::vector<std::thread> fetches;
         for (std::size_t i = first; i < std::min(playlists.size(), first + kFetchesAtOnce); ++i)
-            fetches.emplace_back([&, i] { fetched[i] = fetchText(playlists[i], like, kLongestPlaylist, kPlaylistFetchSeconds); });
+            fetches.emplace_back([&, i] { fetched[i] = guard->fetch(playlists[i]); });
         for (auto& fetch : fetches) fetch.join();
     }
     bool refused = false;
-    for (std::size_t i = 0; i < playlists.size() && !refused; ++i) {
-        const FetchedText& media = fetched[i];
-        if (media.outcome == FetchedText::Outcome::TooLong) {
-            relay->postRefusal(MediaErrorCode::ServerFailed, tooLongMessage(playlists[i]));
-            refused = true;
-        } else if (media.outcome == FetchedText::Outcome::Fetched) {
-            if (std::string uri = firstRefusedURI(media.text); !uri.empty()) {
-                relay->postRefusal(MediaErrorCode::UnsupportedURL, refusedSchemeMessage(playlists[i], uri));
-                refused = true;
-            } else {
-                PlaylistFacts facts = readPlaylistFacts(media.text);
-                guard->learn(0, facts.targetDuration, absoluteURIs(facts, playlists[i]));
-            }
-        }
-        // One that could not be fetched is left to the demuxer, which reports its own failure.
-    }
+    for (std::size_t i = 0; i < playlists.size() && !refused; ++i)
+        refused = !readMediaPlaylist(playlists[i], fetched[i], *relay, *guard);
     if (!refused && !relay->closed.load()) gst_pad_send_event(pad, gst_event_new_eos());
-    if (like) gst_object_unref(like);
     gst_object_unref(pad);
 }
 
@@ -193,12 +196,13 @@ GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data
                 return refuse(MediaErrorCode::UnsupportedURL, refusedSchemeMessage(base, uri));
             PlaylistFacts facts = readPlaylistFacts(text);
             reader->guard->learn(facts.bandwidth, facts.targetDuration, absoluteURIs(facts, base));
+            reader->guard->fetchLike(pipelineSourceOf(reader->demuxer));
+            if (!facts.master && !facts.ended && !base.empty()) reader->guard->rereadWhenFetched(base);
             if (!facts.master || facts.playlists.empty()) return GST_PAD_PROBE_OK;
             // The end of the master waits for its media playlists' check.
             std::vector<std::string> playlists;
             for (const auto& uri : facts.playlists) playlists.push_back(resolved(base, uri));
-            std::thread(checkMediaPlaylists, GST_PAD(gst_object_ref(pad)), reader->relay, reader->guard,
-                        pipelineSourceOf(reader->demuxer), std::move(playlists))
+            std::thread(checkMediaPlaylists, GST_PAD(gst_object_ref(pad)), reader->relay, reader->guard, std::move(playlists))
                 .detach();
             return GST_PAD_PROBE_DROP;
         }
@@ -277,6 +281,8 @@ PlaylistFacts readPlaylistFacts(const std::string& playlist) {
             if (!uri.empty()) facts.playlists.push_back(uri);
         } else if (startsWith(line, "#EXT-X-TARGETDURATION:")) {
             facts.targetDuration = std::strtod(line.c_str() + 22, nullptr);
+        } else if (line == "#EXT-X-ENDLIST") {
+            facts.ended = true;
         }
     }
     return facts;
@@ -287,7 +293,12 @@ void checkPlaylistsEntering(GstElement* demuxer, const std::shared_ptr<Relay>& r
     if (!pad) return;
     auto types = static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST |
                                               GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM);
-    auto* reader = new PlaylistReader{relay, FetchGuard::of(demuxer, relay), demuxer, {}, false, false};
+    auto guard = FetchGuard::of(demuxer, relay);
+    std::weak_ptr<FetchGuard> weak = guard;
+    guard->onReread([weak, relay](const std::string& url) {
+        if (auto g = weak.lock()) readMediaPlaylist(url, g->fetch(url), *relay, *g);
+    });
+    auto* reader = new PlaylistReader{relay, guard, demuxer, {}, false, false};
     gst_pad_add_probe(pad, types, readPlaylist, reader, [](gpointer data) { delete static_cast<PlaylistReader*>(data); });
     gst_object_unref(pad);
 }

@@ -8,8 +8,10 @@
 // session fails the item with the URI. A master playlist is held back until the media
 // playlists it names have been fetched and read the same way, so that no segment or key
 // of theirs goes unchecked either; what they say (bandwidths, target durations, the URIs
-// they name) bounds the demuxer's segments (GstFetchGuard). A playlist longer than any
-// stream needs is refused as soon as it is that long.
+// they name) bounds the demuxer's segments (GstFetchGuard). A live media playlist, which
+// the demuxer fetches again and again, is read again each time the demuxer asks for it
+// (its request is seen by the guard's request hook). A playlist longer than any stream
+// needs is refused as soon as it is that long.
 
 #include <cstdint>
 #include <memory>
@@ -38,6 +40,8 @@ struct PlaylistFacts {
     std::uint64_t bandwidth = 0;
     /// EXT-X-TARGETDURATION in seconds; 0 when absent.
     double targetDuration = 0;
+    /// It says EXT-X-ENDLIST: the demuxer never fetches it again.
+    bool ended = false;
 };
 PlaylistFacts readPlaylistFacts(const std::string& playlist);
 
