@@ -53,9 +53,9 @@ void reapLater(pid_t pid, double grace, int attempt = 0) {
     fnd::RunLoop::main()->after(kReapInterval, [pid, grace, attempt] { reapLater(pid, grace, attempt + 1); });
 }
 
-/// Bounds the data memory of an engine process just started (before it has loaded
-/// anything), so that whatever grows inside it, it alone ends rather than the machine
-/// running short. Sanitizers reserve terabytes of shadow memory as data: no bound there.
+/// Bounds the data memory of an engine process just spawned (before it has set
+/// GStreamer up), so that whatever grows inside it, it alone ends rather than the
+/// machine running short. Sanitizers reserve terabytes of shadow memory as data: no bound there.
 void limitMemory(pid_t pid, std::uint64_t bytes) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     bytes = 0;
