@@ -41,14 +41,18 @@ std::string trimmed(const std::string& s) {
     return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
+/// "The playlist", with its URL when known.
+std::string thePlaylist(const std::string& url) {
+    return url.empty() ? std::string("The playlist") : "The playlist \"" + quotedURI(url) + "\"";
+}
+
 std::string refusedSchemeMessage(const std::string& playlist, const std::string& uri) {
-    std::string named = playlist.empty() ? std::string("The playlist") : "The playlist \"" + quotedURI(playlist) + "\"";
-    return rt::format("%s names \"%s\": only http and https URLs are fetched.", named, quotedURI(uri));
+    return rt::format("%s names \"%s\": only http and https URLs are fetched.", thePlaylist(playlist), quotedURI(uri));
 }
 
 std::string tooLongMessage(const std::string& playlist) {
-    std::string named = playlist.empty() ? std::string("The playlist") : "The playlist \"" + quotedURI(playlist) + "\"";
-    return rt::format("%s is longer than %zu MiB, more than any stream needs: it was refused.", named, kLongestPlaylist >> 20);
+    return rt::format("%s is longer than %zu MiB, more than any stream needs: it was refused.", thePlaylist(playlist),
+                      kLongestPlaylist >> 20);
 }
 
 std::string resolved(const std::string& base, const std::string& uri) {
