@@ -1,9 +1,10 @@
 // zid_faulty_engine: a stand-in for the media engine program that breaks the rules on
 // purpose, for the tests that show a host survives its engine process. It plays like the
 // real one until the moment its misbehaviour is due, chosen by ZID_FAULTY_ENGINE in its
-// environment: "shrink-slots", "silent-seeks", "hang-on-close", "garbage", or
-// "abort-on-seek=<n>" (aborts on the n-th seek of its item, as GStreamer's demuxer can).
-// The engine program a host installs has no such switch.
+// environment: "shrink-slots", "silent-seeks", "hang-on-close", "garbage", "grow" (takes
+// memory until it has no more, up to 1 GiB, before it serves) or "abort-on-seek=<n>"
+// (aborts on the n-th seek of its item, as GStreamer's demuxer can). The engine program a
+// host installs has no such switch.
 
 #include <sys/prctl.h>
 #include <signal.h>
@@ -14,6 +15,28 @@
 #include <string>
 
 #include "process/EngineServer.h"
+
+namespace {
+
+/// Takes memory until there is no more (a bounded process ends here) or it holds 1 GiB,
+/// then serves as the real engine does.
+int grow(int socket) {
+    constexpr std::size_t kBlock = 16u << 20;
+    std::size_t held = 0;
+    while (held < (1u << 30)) {
+        void* block = std::malloc(kBlock);
+        if (!block) {
+            std::fprintf(stderr, "zid_faulty_engine: out of memory after %zu MiB\n", held >> 20);
+            std::abort();
+        }
+        std::memset(block, 1, kBlock);
+        held += kBlock;
+    }
+    std::fprintf(stderr, "zid_faulty_engine: holds %zu MiB, unbounded\n", held >> 20);
+    return media::process::serveEngine(socket, {});
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using Misbehaviour = media::process::ServerOptions::Misbehaviour;
@@ -27,6 +50,7 @@ int main(int argc, char** argv) {
     else if (which == "silent-seeks") options.misbehaviour = Misbehaviour::SilentSeeks;
     else if (which == "hang-on-close") options.misbehaviour = Misbehaviour::HangOnClose;
     else if (which == "garbage") options.misbehaviour = Misbehaviour::Garbage;
+    else if (which == "grow") return grow(socket);
     else if (which.rfind("abort-on-seek=", 0) == 0) options.abortOnSeek = std::atol(which.c_str() + 14);
     if (socket < 0 || (options.misbehaviour == Misbehaviour::None && options.abortOnSeek <= 0)) {
         std::fprintf(stderr, "zid_faulty_engine: needs --socket=<fd> and ZID_FAULTY_ENGINE naming a misbehaviour\n");

@@ -7,6 +7,8 @@
 #include <fnd/RunLoop.h>
 #include <rt/Format.h>
 
+#include "QuotedURI.h"
+
 namespace media {
 
 namespace {
@@ -20,7 +22,7 @@ Asset::Asset(std::string url, rt::Ref<Engine> engine) : url_(std::move(url)), en
 rt::Ref<rt::Error> Asset::refusalOfURL(const std::string& url) {
     if (isSupportedURL(url)) return nullptr;
     return makeMediaError(MediaErrorCode::UnsupportedURL,
-                          rt::format("Cannot open \"%s\": only http and https URLs can be played.", url));
+                          rt::format("Cannot open \"%s\": only http and https URLs can be played.", quotedURI(url)));
 }
 
 bool Asset::isSupportedURL(const std::string& url) {

@@ -101,6 +101,29 @@ TEST_F(HlsOriginTest, ScriptedAnswersPlayInOrderAndTheLastRepeats) {
     EXPECT_TRUE(!dropped || dropped->body.size() < 1024) << "the connection ends before a complete answer";
 }
 
+TEST_F(HlsOriginTest, AnEndlessAnswerRepeatsTheFileInChunksUntilTheClientLeaves) {
+    std::ifstream file(fixtures + "/muxed/seg0.ts", std::ios::binary);
+    std::string segment((std::istreambuf_iterator<char>(file)), {});
+    ASSERT_FALSE(segment.empty());
+    origin->script("/vod/muxed/seg0.ts", {HlsOrigin::Answer::endlessBody()});
+    std::string received;
+    auto res = client->Get("/vod/muxed/seg0.ts", [&](const char* data, std::size_t size) {
+        received.append(data, size);
+        return received.size() < 3 * segment.size();  // then leave
+    });
+    EXPECT_GE(received.size(), 3 * segment.size());
+    EXPECT_EQ(received.substr(0, segment.size()), segment);
+    EXPECT_EQ(received.substr(segment.size(), segment.size()), segment) << "the file again";
+    // A body given in the script is repeated in its place.
+    origin->script("/endless", {HlsOrigin::Answer::endlessBody("0123456789")});
+    received.clear();
+    client->Get("/endless", [&](const char* data, std::size_t size) {
+        received.append(data, size);
+        return received.size() < 100'000;
+    });
+    EXPECT_EQ(received.substr(0, 20), "01234567890123456789");
+}
+
 TEST_F(HlsOriginTest, HeldBackAnswersWaitAndStopReleasesThem) {
     origin->holdBack("/vod/muxed/seg1.ts", 0.4, 1);
     auto started = std::chrono::steady_clock::now();

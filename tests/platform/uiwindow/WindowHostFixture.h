@@ -21,25 +21,12 @@
 
 #include "GoldenImage.h"
 #include "PlaybackControlDoubles.h"
+#include "Sanitized.h"
 // Last: the X headers define macros (None, Status, True) the toolkit's headers use as names.
 #include "XDisplay.h"
 
 namespace zidtest {
 namespace {
-
-// The display and SDL libraries are not instrumented: the sanitizer builds leave these
-// tests to the plain one (which runs them under an X server of its own).
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
 
 bool displayRequired() {
     const char* v = std::getenv("ZID_REQUIRE_DISPLAY");
@@ -67,6 +54,8 @@ public:
 class WindowHostTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The display and SDL libraries are not instrumented: the sanitizer builds leave
+        // these tests to the plain one (which runs them under an X server of its own).
         if (kSanitized) GTEST_SKIP() << "left out under the sanitizers: the display libraries are not instrumented";
         rt::Ref<rt::Error> error;
         if (!ui::WindowHost::canOpenDisplay(&error)) {

@@ -24,6 +24,7 @@
 #include <media/Engine.h>
 #include <media/GstEngine.h>
 
+#include <cstdint>
 #include <string>
 
 namespace media {
@@ -52,6 +53,10 @@ public:
         /// host keeps one or two idle processes more. Shared by the engines of the same
         /// program.
         bool keepSpare = true;
+        /// Bytes of data memory (RLIMIT_DATA) an engine process may have; one that needs
+        /// more ends, alone, and its item fails as when it dies. 0: no limit. Not applied
+        /// in sanitizer builds, whose shadow memory alone is larger.
+        std::uint64_t memoryLimit = 2ull << 30;
     };
     explicit ProcessEngine(Options options);
     ProcessEngine() : ProcessEngine(Options{}) {}

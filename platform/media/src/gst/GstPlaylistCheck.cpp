@@ -1,18 +1,25 @@
 #include "GstPlaylistCheck.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <sstream>
+#include <thread>
 
 #include <media/Asset.h>
+#include <rt/Format.h>
 
+#include "GstFetchGuard.h"
+#include "GstPlaylistFetch.h"
 #include "GstSession.h"
+#include "QuotedURI.h"
 
 namespace media::gstimpl {
 
 namespace {
 
-/// A playlist longer than this is not a playlist; it is passed on unread.
-constexpr std::size_t kLongestPlaylist = 8u << 20;
+/// Media playlists fetched at once for their check.
+constexpr std::size_t kFetchesAtOnce = 8;
 
 bool hasScheme(const std::string& uri) {
     auto colon = uri.find(':');
@@ -34,12 +41,113 @@ std::string trimmed(const std::string& s) {
     return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
+/// "The playlist", with its URL when known.
+std::string thePlaylist(const std::string& url) {
+    return url.empty() ? std::string("The playlist") : "The playlist \"" + quotedURI(url) + "\"";
+}
+
+std::string refusedSchemeMessage(const std::string& playlist, const std::string& uri) {
+    return rt::format("%s names \"%s\": only http and https URLs are fetched.", thePlaylist(playlist), quotedURI(uri));
+}
+
+std::string tooLongMessage(const std::string& playlist) {
+    return rt::format("%s is longer than %zu MiB, more than any stream needs: it was refused.", thePlaylist(playlist),
+                      kLongestPlaylist >> 20);
+}
+
+std::string resolved(const std::string& base, const std::string& uri) {
+    if (base.empty()) return uri;
+    GError* error = nullptr;
+    gchar* absolute = g_uri_resolve_relative(base.c_str(), uri.c_str(), G_URI_FLAGS_NONE, &error);
+    g_clear_error(&error);
+    if (!absolute) return uri;
+    std::string out = absolute;
+    g_free(absolute);
+    return out;
+}
+
+/// The URL the playlist entering the pad was read from (where a redirect led), or "".
+std::string upstreamURI(GstPad* pad) {
+    GstQuery* query = gst_query_new_uri();
+    std::string uri;
+    if (gst_pad_peer_query(pad, query)) {
+        gchar* redirect = nullptr;
+        gchar* asked = nullptr;
+        gst_query_parse_uri_redirection(query, &redirect);
+        gst_query_parse_uri(query, &asked);
+        uri = redirect ? redirect : asked ? asked : "";
+        g_free(redirect);
+        g_free(asked);
+    }
+    gst_query_unref(query);
+    return uri;
+}
+
+/// The HTTP source of the source bin holding the demuxer (a reference), whose trust the
+/// checks' own fetches take; null when there is none.
+GstElement* pipelineSourceOf(GstElement* demuxer) {
+    for (GstObject* o = GST_OBJECT_PARENT(demuxer); o; o = GST_OBJECT_PARENT(o)) {
+        GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(o), "source");
+        if (!spec || !g_type_is_a(spec->value_type, GST_TYPE_ELEMENT)) continue;
+        GstElement* source = nullptr;
+        g_object_get(o, "source", &source, nullptr);
+        if (source) return source;
+    }
+    return nullptr;
+}
+
+std::set<std::string> absoluteURIs(const PlaylistFacts& facts, const std::string& base) {
+    std::set<std::string> out;
+    for (const auto& uri : facts.uris) out.insert(resolved(base, uri));
+    return out;
+}
+
 struct PlaylistReader {
     std::shared_ptr<Relay> relay;
+    std::shared_ptr<FetchGuard> guard;
+    GstElement* demuxer = nullptr;  // the probe lives no longer than the demuxer's pad
     std::string text;
     bool tooLong = false;
     bool refusedOne = false;
 };
+
+/// Reads a media playlist fetched for its check: one that is too long or names a URI of
+/// another scheme fails the item (answers false); else what it says bounds the demuxer,
+/// and a live one is read again whenever the demuxer fetches it.
+bool readMediaPlaylist(const std::string& url, const FetchedText& media, Relay& relay, FetchGuard& guard) {
+    if (media.outcome == FetchedText::Outcome::TooLong) {
+        relay.postRefusal(MediaErrorCode::ServerFailed, tooLongMessage(url));
+        return false;
+    }
+    // One that could not be fetched is left to the demuxer, which reports its own failure.
+    if (media.outcome != FetchedText::Outcome::Fetched) return true;
+    if (std::string uri = firstRefusedURI(media.text); !uri.empty()) {
+        relay.postRefusal(MediaErrorCode::UnsupportedURL, refusedSchemeMessage(url, uri));
+        return false;
+    }
+    PlaylistFacts facts = readPlaylistFacts(media.text);
+    guard.learn(0, facts.targetDuration, absoluteURIs(facts, url));
+    if (!facts.ended) guard.rereadWhenFetched(url);
+    return true;
+}
+
+/// Fetches and reads the media playlists a master names, off the streaming thread; the
+/// master's end, held back till then, goes on to the demuxer only when none is refused.
+void checkMediaPlaylists(GstPad* pad, std::shared_ptr<Relay> relay, std::shared_ptr<FetchGuard> guard,
+                         std::vector<std::string> playlists) {
+    std::vector<FetchedText> fetched(playlists.size());
+    for (std::size_t first = 0; first < playlists.size() && !relay->closed.load(); first += kFetchesAtOnce) {
+        std::vector<std::thread> fetches;
+        for (std::size_t i = first; i < std::min(playlists.size(), first + kFetchesAtOnce); ++i)
+            fetches.emplace_back([&, i] { fetched[i] = guard->fetch(playlists[i]); });
+        for (auto& fetch : fetches) fetch.join();
+    }
+    bool refused = false;
+    for (std::size_t i = 0; i < playlists.size() && !refused; ++i)
+        refused = !readMediaPlaylist(playlists[i], fetched[i], *relay, *guard);
+    if (!refused && !relay->closed.load()) gst_pad_send_event(pad, gst_event_new_eos());
+    gst_object_unref(pad);
+}
 
 void append(PlaylistReader& reader, GstBuffer* buffer) {
     if (reader.tooLong) return;
@@ -54,20 +162,30 @@ void append(PlaylistReader& reader, GstBuffer* buffer) {
     gst_buffer_unmap(buffer, &map);
 }
 
-GstPadProbeReturn readPlaylist(GstPad*, GstPadProbeInfo* info, gpointer data) {
+GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
     auto* reader = static_cast<PlaylistReader*>(data);
-    if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
+    auto refuse = [&](MediaErrorCode code, std::string description) {
+        // The demuxer never sees the end of this playlist, so never parses it.
+        reader->refusedOne = true;
+        reader->text.clear();
+        reader->relay->postRefusal(code, std::move(description));
+        return GST_PAD_PROBE_DROP;
+    };
+    if (info->type & (GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST)) {
         if (reader->refusedOne) return GST_PAD_PROBE_DROP;
-        append(*reader, GST_PAD_PROBE_INFO_BUFFER(info));
-    } else if (info->type & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
-        if (reader->refusedOne) return GST_PAD_PROBE_DROP;
-        gst_buffer_list_foreach(
-            GST_PAD_PROBE_INFO_BUFFER_LIST(info),
-            [](GstBuffer** buffer, guint, gpointer user) -> gboolean {
-                append(*static_cast<PlaylistReader*>(user), *buffer);
-                return TRUE;
-            },
-            reader);
+        if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
+            append(*reader, GST_PAD_PROBE_INFO_BUFFER(info));
+        } else {
+            gst_buffer_list_foreach(
+                GST_PAD_PROBE_INFO_BUFFER_LIST(info),
+                [](GstBuffer** buffer, guint, gpointer user) -> gboolean {
+                    append(*static_cast<PlaylistReader*>(user), *buffer);
+                    return TRUE;
+                },
+                reader);
+        }
+        // Refused at once: the rest is not waited for.
+        if (reader->tooLong) return refuse(MediaErrorCode::ServerFailed, tooLongMessage(upstreamURI(pad)));
     } else if (info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
         GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
         if (GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP || GST_EVENT_TYPE(event) == GST_EVENT_STREAM_START) {
@@ -75,14 +193,22 @@ GstPadProbeReturn readPlaylist(GstPad*, GstPadProbeInfo* info, gpointer data) {
             reader->tooLong = false;
         } else if (GST_EVENT_TYPE(event) == GST_EVENT_EOS) {
             if (reader->refusedOne) return GST_PAD_PROBE_DROP;
-            std::string uri = firstRefusedURI(reader->text);
+            std::string text = std::move(reader->text);
             reader->text.clear();
-            if (!uri.empty()) {
-                // The demuxer never sees the end of this playlist, so never parses it.
-                reader->refusedOne = true;
-                reader->relay->postRefusedURI(uri);
-                return GST_PAD_PROBE_DROP;
-            }
+            std::string base = upstreamURI(pad);
+            if (std::string uri = firstRefusedURI(text); !uri.empty())
+                return refuse(MediaErrorCode::UnsupportedURL, refusedSchemeMessage(base, uri));
+            PlaylistFacts facts = readPlaylistFacts(text);
+            reader->guard->learn(facts.bandwidth, facts.targetDuration, absoluteURIs(facts, base));
+            reader->guard->fetchLike(pipelineSourceOf(reader->demuxer));
+            if (!facts.master && !facts.ended && !base.empty()) reader->guard->rereadWhenFetched(base);
+            if (!facts.master || facts.playlists.empty()) return GST_PAD_PROBE_OK;
+            // The end of the master waits for its media playlists' check.
+            std::vector<std::string> playlists;
+            for (const auto& uri : facts.playlists) playlists.push_back(resolved(base, uri));
+            std::thread(checkMediaPlaylists, GST_PAD(gst_object_ref(pad)), reader->relay, reader->guard, std::move(playlists))
+                .detach();
+            return GST_PAD_PROBE_DROP;
         }
     }
     return GST_PAD_PROBE_OK;
@@ -113,13 +239,71 @@ std::string firstRefusedURI(const std::string& playlist) {
     return {};
 }
 
+namespace {
+
+/// The value of ATTRIBUTE= in a tag's attribute list, quoted or not, or "".
+std::string attribute(const std::string& line, const std::string& name) {
+    for (auto at = line.find(name + "="); at != std::string::npos; at = line.find(name + "=", at + 1)) {
+        if (at > 0 && line[at - 1] != ':' && line[at - 1] != ',') continue;
+        auto start = at + name.size() + 1;
+        if (start < line.size() && line[start] == '"') {
+            auto end = line.find('"', start + 1);
+            return line.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+        }
+        return line.substr(start, line.find(',', start) == std::string::npos ? std::string::npos : line.find(',', start) - start);
+    }
+    return {};
+}
+
+bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+}  // namespace
+
+PlaylistFacts readPlaylistFacts(const std::string& playlist) {
+    PlaylistFacts facts;
+    std::istringstream lines(playlist);
+    std::string line;
+    bool variantNext = false;
+    while (std::getline(lines, line)) {
+        line = trimmed(line);
+        if (line.empty()) continue;
+        if (line[0] != '#') {
+            facts.uris.push_back(line);
+            if (variantNext) facts.playlists.push_back(line);
+            variantNext = false;
+            continue;
+        }
+        std::string uri = attribute(line, "URI");
+        if (!uri.empty()) facts.uris.push_back(uri);
+        if (startsWith(line, "#EXT-X-STREAM-INF:") || startsWith(line, "#EXT-X-I-FRAME-STREAM-INF:")) {
+            facts.master = true;
+            facts.bandwidth = std::max<std::uint64_t>(facts.bandwidth, std::strtoull(attribute(line, "BANDWIDTH").c_str(), nullptr, 10));
+            if (startsWith(line, "#EXT-X-STREAM-INF:")) variantNext = true;
+            else if (!uri.empty()) facts.playlists.push_back(uri);
+        } else if (startsWith(line, "#EXT-X-MEDIA:")) {
+            facts.master = true;
+            if (!uri.empty()) facts.playlists.push_back(uri);
+        } else if (startsWith(line, "#EXT-X-TARGETDURATION:")) {
+            facts.targetDuration = std::strtod(line.c_str() + 22, nullptr);
+        } else if (line == "#EXT-X-ENDLIST") {
+            facts.ended = true;
+        }
+    }
+    return facts;
+}
+
 void checkPlaylistsEntering(GstElement* demuxer, const std::shared_ptr<Relay>& relay) {
     GstPad* pad = gst_element_get_static_pad(demuxer, "sink");
     if (!pad) return;
     auto types = static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST |
                                               GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM);
-    gst_pad_add_probe(pad, types, readPlaylist, new PlaylistReader{relay, {}, false, false},
-                      [](gpointer data) { delete static_cast<PlaylistReader*>(data); });
+    auto guard = FetchGuard::of(demuxer, relay);
+    std::weak_ptr<FetchGuard> weak = guard;
+    guard->onReread([weak, relay](const std::string& url) {
+        if (auto g = weak.lock()) readMediaPlaylist(url, g->fetch(url), *relay, *g);
+    });
+    auto* reader = new PlaylistReader{relay, guard, demuxer, {}, false, false};
+    gst_pad_add_probe(pad, types, readPlaylist, reader, [](gpointer data) { delete static_cast<PlaylistReader*>(data); });
     gst_object_unref(pad);
 }
 

@@ -5,10 +5,18 @@
 // could read local files or leave a download that never ends. So the playlist the demuxer
 // is given is read on its way in, before the demuxer parses it (which it does at the end
 // of the stream): one that names another scheme never reaches the demuxer, and the
-// session fails the item with the URI.
+// session fails the item with the URI. A master playlist is held back until the media
+// playlists it names have been fetched and read the same way, so that no segment or key
+// of theirs goes unchecked either; what they say (bandwidths, target durations, the URIs
+// they name) bounds the demuxer's segments (GstFetchGuard). A live media playlist, which
+// the demuxer fetches again and again, is read again each time the demuxer asks for it
+// (its request is seen by the guard's request hook). A playlist longer than any stream
+// needs is refused as soon as it is that long.
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <gst/gst.h>
 
@@ -20,8 +28,26 @@ struct Relay;
 /// or "" when there is none. Reads URI lines and every URI="..." attribute of a tag.
 std::string firstRefusedURI(const std::string& playlist);
 
+/// What a playlist says that bounds the demuxer's fetches.
+struct PlaylistFacts {
+    /// It names variants or renditions (a master playlist).
+    bool master = false;
+    /// The playlists a master names: variants, renditions, I-frame variants.
+    std::vector<std::string> playlists;
+    /// Every URI it names, as written (playlists, segments, keys, maps).
+    std::vector<std::string> uris;
+    /// The largest BANDWIDTH of its variants, bits per second; 0 when none says.
+    std::uint64_t bandwidth = 0;
+    /// EXT-X-TARGETDURATION in seconds; 0 when absent.
+    double targetDuration = 0;
+    /// It says EXT-X-ENDLIST: the demuxer never fetches it again.
+    bool ended = false;
+};
+PlaylistFacts readPlaylistFacts(const std::string& playlist);
+
 /// Reads every playlist that enters the demuxer's sink pad; one that names a refused URI
-/// is held back and reported through the relay.
+/// (itself, or in a media playlist a master names) or is too long is held back and
+/// reported through the relay.
 void checkPlaylistsEntering(GstElement* demuxer, const std::shared_ptr<Relay>& relay);
 
 }  // namespace media::gstimpl

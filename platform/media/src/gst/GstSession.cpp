@@ -1,7 +1,9 @@
 #include "GstSession.h"
+#include "GstFetchGuard.h"
 #include "GstPlaylistCheck.h"
 #include "GstTeardown.h"
 #include "GstTrust.h"
+#include "QuotedURI.h"
 #include "TlsProbe.h"
 
 #include <gio/gio.h>
@@ -86,6 +88,7 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
         return;
     }
     if (name != "parsebin" || !insideAdaptiveDemuxer(element)) return;
+    guardSegmentsEntering(element, relay);
     if (GstPad* pad = gst_element_get_static_pad(element, "sink")) {
         gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST), countBytes,
                           new std::shared_ptr<Relay>(*static_cast<std::shared_ptr<Relay>*>(data)), deleteRelayHandle);
@@ -97,11 +100,11 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
 
 void deleteRelayHandle(gpointer data) { delete static_cast<std::shared_ptr<Relay>*>(data); }
 
-void Relay::postRefusedURI(std::string uri) {
+void Relay::postRefusal(MediaErrorCode code, std::string description) {
     if (closed.load()) return;
     std::weak_ptr<GstSession> weak = session;
-    fnd::RunLoop::main()->post([weak, uri] {
-        if (auto s = weak.lock()) s->refuseURI(uri);
+    fnd::RunLoop::main()->post([weak, code, description] {
+        if (auto s = weak.lock()) s->refuse(makeMediaError(code, description));
     });
 }
 
@@ -166,7 +169,7 @@ rt::Ref<rt::Error> GstSession::start() {
         auto s = weak.lock();
         if (!s || s->prerolled_ || s->failed_ || s->closed_) return;
         s->failWith(makeMediaError(MediaErrorCode::CannotConnect,
-                                   rt::format("\"%s\" did not answer within %.0f seconds.", s->url_, s->options_.loadTimeout)));
+                                   rt::format("\"%s\" did not answer within %.0f seconds.", quotedURI(s->url_), s->options_.loadTimeout)));
     });
 
     requested_ = GST_STATE_PAUSED;
@@ -241,10 +244,7 @@ void GstSession::failWith(rt::Ref<rt::Error> error, GstObject* brokenSource) {
     reportFailure(error);
 }
 
-void GstSession::refuseURI(const std::string& uri) {
-    failWith(makeMediaError(MediaErrorCode::UnsupportedURL,
-                            rt::format("The playlist names \"%s\": only http and https URLs are fetched.", uri)));
-}
+void GstSession::refuse(rt::Ref<rt::Error> error) { failWith(std::move(error)); }
 
 void GstSession::reportFailure(const rt::Ref<rt::Error>& error) {
     finishLoad(error);

@@ -16,6 +16,7 @@
 #include <fnd/RunLoop.h>
 #include <media/AccessLog.h>
 #include <media/GstEngine.h>
+#include <media/MediaErrors.h>
 #include <media/PlayerItem.h>
 
 #include "GstCommandQueue.h"
@@ -72,8 +73,9 @@ struct Relay {
     void postMessage(GstMessage* message);
     void postFrame(rt::Ref<VideoFrame> frame);
     void postCue(LegibleCue cue);
-    /// A playlist named a URI the engine does not fetch (not http or https).
-    void postRefusedURI(std::string uri);
+    /// A guard of what the pipeline fetches refused something (a playlist naming a URI of
+    /// another scheme, one too long, a segment too large): the item fails with this.
+    void postRefusal(MediaErrorCode code, std::string description);
 };
 
 class GstSession : public std::enable_shared_from_this<GstSession> {
@@ -108,8 +110,8 @@ public:
     /// Hands the newest picture of the mailbox to the item.
     void deliverFrame();
     void deliverCue(const LegibleCue& cue);
-    /// Fails the item: a playlist named a URI of another scheme than http(s).
-    void refuseURI(const std::string& uri);
+    /// Fails the item with what a guard of the pipeline's fetches refused.
+    void refuse(rt::Ref<rt::Error> error);
 
 private:
     /// Stops the pipeline and reports the failure. When `brokenSource` is an https source

@@ -61,7 +61,8 @@ std::shared_ptr<EngineProcess>& spareProcess() {
 }
 
 bool serves(const std::shared_ptr<EngineProcess>& process, const ProcessEngine::Options& options) {
-    return process && !process->hasEnded() && process->path() == ProcessEngine::locateEngine(options);
+    return process && !process->hasEnded() && process->path() == ProcessEngine::locateEngine(options) &&
+           process->options().memoryLimit == options.memoryLimit;
 }
 
 /// An engine process for an asset: the idle one, else the spare, when it runs the same

@@ -13,19 +13,11 @@
 #include <fnd/RunLoop.h>
 #include <web/RealWebEngine.h>
 
+#include "Sanitized.h"
+
 namespace webtest {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-inline constexpr bool kSanitized = true;
-#else
-inline constexpr bool kSanitized = false;
-#endif
-#else
-inline constexpr bool kSanitized = false;
-#endif
+using zidtest::kSanitized;
 
 /// The longest a test waits for the engine, in seconds.
 inline constexpr double kTimeout = 30;

@@ -8,9 +8,9 @@
 //   /tag/<name>/<path>     the same as /<path>, with requests and bytes counted apart
 //                          (tests running side by side keep their counts separate)
 // Any path can be given a scripted sequence of answers (202 with "#PROGRESSED n%"
-// bodies, 200, 204, 403, 404, 500, a dropped connection, none at all), each optionally
-// held back (a playlist body may name any URI, a refused file:// one as well);
-// requests and bytes are counted per path.
+// bodies, 200, 204, 403, 404, 500, a dropped connection, none at all, a chunked body
+// that never ends), each optionally held back (a playlist body may name any URI, a
+// refused file:// one as well); requests and bytes are counted per path.
 
 #include <atomic>
 #include <condition_variable>
@@ -43,6 +43,9 @@ public:
         double delay = 0;
         /// Drop the connection instead of answering.
         bool dropConnection = false;
+        /// Send the body (or the file at the path) again and again in chunks, without an
+        /// end, until the client goes away or the origin stops.
+        bool endless = false;
 
         static Answer progressed(int percent) { return {202, "#PROGRESSED " + std::to_string(percent) + "%"}; }
         static Answer status200(std::string body = {}) { return {200, std::move(body)}; }
@@ -59,6 +62,11 @@ public:
         static Answer neverAnswered() {
             Answer a;
             a.delay = 24 * 3600;
+            return a;
+        }
+        static Answer endlessBody(std::string body = {}) {
+            Answer a{200, std::move(body), "video/mp2t"};
+            a.endless = true;
             return a;
         }
     };
@@ -108,7 +116,8 @@ private:
         double seconds;
         int times;
     };
-    void handle(const std::string& path, int& status, std::string& body, std::string& contentType, bool& drop);
+    void handle(const std::string& path, int& status, std::string& body, std::string& contentType, bool& drop,
+                bool& endless);
     void waitFor(double seconds);
     void account(const std::string& path, std::size_t bytes);
 

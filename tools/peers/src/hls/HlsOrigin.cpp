@@ -60,8 +60,17 @@ HlsOrigin::HlsOrigin(std::string fixtureDir, std::optional<TestCertificate> cert
     server_->Get(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
         int status = 200;
         std::string body, type;
-        bool drop = false;
-        handle(req.path, status, body, type, drop);
+        bool drop = false, endless = false;
+        handle(req.path, status, body, type, drop, endless);
+        if (endless && !body.empty()) {
+            // Chunked, so the client cannot know the end is never coming.
+            res.set_chunked_content_provider(type, [this, body, path = req.path](std::size_t, httplib::DataSink& sink) {
+                if (stopping_ || !sink.is_writable() || !sink.write(body.data(), body.size())) return false;
+                account(path, body.size());
+                return true;
+            });
+            return;
+        }
         if (drop) {
             // A provider that gives up mid-answer: the client sees the connection end.
             res.set_content_provider(1024, "application/octet-stream",
@@ -179,7 +188,8 @@ void HlsOrigin::account(const std::string& path, std::size_t bytes) {
     bytes_[path] += static_cast<long long>(bytes);
 }
 
-void HlsOrigin::handle(const std::string& path, int& status, std::string& body, std::string& contentType, bool& drop) {
+void HlsOrigin::handle(const std::string& path, int& status, std::string& body, std::string& contentType, bool& drop,
+                       bool& endless) {
     std::optional<Answer> scripted;
     double hold = 0;
     {
@@ -201,7 +211,15 @@ void HlsOrigin::handle(const std::string& path, int& status, std::string& body, 
         drop = true;
         return;
     }
-    if (scripted && (scripted->status != 200 || !scripted->body.empty())) {
+    if (scripted && scripted->endless) {
+        endless = true;
+        if (!scripted->body.empty()) {
+            body = scripted->body;
+            contentType = scripted->contentType;
+            return;
+        }
+    }
+    if (scripted && !scripted->endless && (scripted->status != 200 || !scripted->body.empty())) {
         status = scripted->status;
         body = scripted->body;
         contentType = scripted->contentType;
@@ -232,11 +250,12 @@ void HlsOrigin::handle(const std::string& path, int& status, std::string& body, 
         status = 404;
     }
     if (status == 404) {
+        endless = false;
         body = "Not Found";
         contentType = "text/plain";
         return;
     }
-    account(path, body.size());
+    if (!endless) account(path, body.size());
 }
 
 std::string HlsOrigin::closedPortURL(const std::string& path) {

@@ -1,0 +1,102 @@
+#pragma once
+// How much one pipeline's adaptive demuxer may take in. The demuxer downloads segments
+// itself and hands a segment's bytes on as they come, with nothing that bounds a segment:
+// one whose body never ends fills the process's memory at the speed of the network. So the
+// bytes of each segment are counted where they enter the demuxer's parse bins, against a
+// bound its playlists give (a few times what the variant's bandwidth carries in its target
+// duration, under a hard ceiling), and a segment over it fails the item, naming the URL.
+//
+// The URL comes from the downloader's request hook: every request the demuxer's HTTP
+// session queues is seen there (on the download thread) and, for as long as it runs,
+// counted as the guard's whose playlists named it. The same hook tells when the demuxer
+// fetches a live media playlist again, which is then read again (GstPlaylistCheck).
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include <gst/gst.h>
+
+#include "GstPlaylistFetch.h"
+
+namespace media::gstimpl {
+
+struct Relay;
+
+/// The longest playlist a stream needs; a longer one is refused as soon as it is that long.
+inline constexpr std::size_t kLongestPlaylist = 4u << 20;
+/// No segment is larger than this, whatever its playlists say.
+inline constexpr std::uint64_t kLargestSegment = 32ull << 20;
+/// Nor is a segment's bound below this: bandwidths in playlists are often too low.
+inline constexpr std::uint64_t kSmallestSegmentBound = 4ull << 20;
+/// Bytes one segment may have: four times what `bandwidth` (bits per second) carries in
+/// `targetDuration` seconds, within [kSmallestSegmentBound, kLargestSegment]; the ceiling
+/// when either is unknown (0).
+std::uint64_t segmentBound(std::uint64_t bandwidth, double targetDuration);
+
+/// Counts the segments entering a parse bin inside an adaptive demuxer, against the bound
+/// of that demuxer's guard.
+void guardSegmentsEntering(GstElement* parsebin, const std::shared_ptr<Relay>& relay);
+
+class FetchGuard : public std::enable_shared_from_this<FetchGuard> {
+public:
+    /// The guard of an adaptive demuxer, made on first use and kept with the element.
+    static std::shared_ptr<FetchGuard> of(GstElement* demuxer, const std::shared_ptr<Relay>& relay);
+    ~FetchGuard();
+
+    /// What the playlists said: the largest variant bandwidth and target duration (0
+    /// where they said nothing) and the absolute URIs they name (to know the demuxer's
+    /// requests as this guard's).
+    void learn(std::uint64_t bandwidth, double targetDuration, const std::set<std::string>& uris);
+    std::uint64_t segmentBound() const;
+
+    /// Counts the bytes of each segment entering a parse bin of the demuxer.
+    void watchSegments(GstElement* parsebin);
+
+    /// The request running longest for this guard, or "".
+    std::string oldestRequest() const;
+
+    /// Requests queued for this guard so far.
+    std::uint64_t requestsQueued() const;
+
+    /// Fails the item: a segment of `bytes` passed the bound.
+    void refuseSegment(std::uint64_t bytes);
+
+    /// The pipeline's HTTP source (a reference, taken), whose trust and user agent the
+    /// guard's own fetches copy.
+    void fetchLike(GstElement* source);
+    /// A playlist fetched apart from the demuxer, as the pipeline's source would fetch it.
+    FetchedText fetch(const std::string& url);
+    /// Whenever the demuxer fetches `url` (a live media playlist), `reread_` reads it again.
+    void rereadWhenFetched(const std::string& url);
+    void onReread(std::function<void(const std::string& url)> reread);
+
+    /// The downloader's request hook: a request the demuxer's HTTP session queued.
+    static void onRequestQueued(GObject* message);
+
+private:
+    explicit FetchGuard(std::shared_ptr<Relay> relay) : relay_(std::move(relay)) {}
+    bool claims(const std::string& uri) const;
+
+    std::shared_ptr<Relay> relay_;
+    mutable std::mutex mutex_;
+    std::uint64_t bandwidth_ = 0;
+    double targetDuration_ = 0;
+    std::set<std::string> uris_;
+    /// Requests running, by message, with the order they were queued in.
+    std::map<const void*, std::pair<std::uint64_t, std::string>> running_;
+    std::uint64_t queued_ = 0;
+    bool refused_ = false;
+    GstElement* like_ = nullptr;
+    std::set<std::string> watched_;
+    /// Watched playlists being read again now: one reading at a time for each.
+    std::set<std::string> rereading_;
+    std::function<void(const std::string&)> reread_;
+};
+
+}  // namespace media::gstimpl
