@@ -35,10 +35,14 @@ get_property(zid_web_libraries GLOBAL PROPERTY ZID_WEB_LIBRARIES)
 # return or take their types) and makes everything else local: the standard library's
 # and the header-only libraries' instantiations (JSON, Boost.Asio), so they cannot clash
 # with a host's own copies of other versions, and the file-local code. The sources are
-# compiled as the archives compile them (the objects are shared). Exported functions stay
-# interposable, as in a static link: an inline function of a public header that a host
-# also compiles has one address in the process, which the run-time's method tables and
-# keys may compare.
+# compiled as the archives compile them (the objects are shared). Calls inside a library
+# bind to its own functions (-Bsymbolic-functions) instead of going through the procedure
+# linkage table: without it the host process spent 15-17 % more CPU on a playback (see
+# docs/performance/package.md). The cost: an inline function of a public header that a
+# host also compiles has two addresses, the host's and the library's, and a host cannot
+# interpose the library's functions; nothing in the framework compares function addresses
+# (its keys, method tables and signals hold objects and data), and data (static locals,
+# type information, the classes' descriptions) stays one per process.
 set(ZID_EXPORTED_NAMESPACES zid rt fnd net sec dev ui web media ima)
 set(ZID_SOVERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
 
@@ -89,7 +93,7 @@ function(zid_shared_library target output export_name)
   target_include_directories(${target} INTERFACE ${includes})
   target_compile_features(${target} INTERFACE cxx_std_20)
   target_link_libraries(${target} PRIVATE ${private} ${S_LINK})
-  target_link_options(${target} PRIVATE "LINKER:--version-script=${script_file}")
+  target_link_options(${target} PRIVATE "LINKER:--version-script=${script_file}" "LINKER:-Bsymbolic-functions")
   # Every symbol the objects use is found in a library the shared library names, so a
   # host needs nothing else. The sanitizers' runtimes are the program's, not the library's.
   if(NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
