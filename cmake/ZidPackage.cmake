@@ -37,8 +37,8 @@ get_property(zid_web_libraries GLOBAL PROPERTY ZID_WEB_LIBRARIES)
 # with a host's own copies of other versions, and the file-local code. The sources are
 # compiled as the archives compile them (the objects are shared). Calls inside a library
 # bind to its own functions (-Bsymbolic-functions) instead of going through the procedure
-# linkage table: without it the host process spent 15-17 % more CPU on a playback (see
-# docs/performance/package.md). The cost: an inline function of a public header that a
+# linkage table: without it the host process spent up to 17 % more CPU on a playback
+# (docs/performance/package.md). The cost: an inline function of a public header that a
 # host also compiles has two addresses, the host's and the library's, and a host cannot
 # interpose the library's functions; nothing in the framework compares function addresses
 # (its keys, method tables and signals hold objects and data), and data (static locals,
