@@ -1,16 +1,15 @@
-# The installed package: every module library, the public headers, the resources and a
-# CMake package configuration, so a host writes
+# The installed package: the shared libraries, the public headers, the resources, the
+# examples and a CMake package configuration, so a host writes
 #
 #   find_package(Zidoredider REQUIRED [COMPONENTS Window Web])
 #   target_link_libraries(app PRIVATE Zidoredider::Player [Zidoredider::Window] [Zidoredider::Web])
 #
-# Components: Player (always: the facade and every library it needs), Window (the desktop
-# window host, over SDL2 and Xlib), Web (the real web engine, over WebKitGTK). Hosts that
-# do not use CMake read zidoredider.pc and zidoredider-window.pc / zidoredider-web.pc.
-# The public headers include no header of a system library, so the package asks a host for
-# no development package: the system libraries the sources use travel as the names of
-# their runtime libraries (-lgstreamer-1.0, not gstreamer-1.0.pc), header-only ones not
-# at all.
+# Components: Player (always: libzidoredider.so, the facade and every library it needs),
+# Window (libzidoredider-window.so, the desktop window host over SDL2 and Xlib), Web
+# (libzidoredider-web.so, the real web engine over WebKitGTK). Hosts that do not use CMake
+# read zidoredider.pc and zidoredider-window.pc / zidoredider-web.pc. The public headers
+# include no header of a system library and the shared libraries link the system
+# libraries themselves, so the package asks a host for no development package.
 
 include(CMakePackageConfigHelpers)
 
@@ -19,120 +18,117 @@ get_property(zid_libraries GLOBAL PROPERTY ZID_LIBRARIES)
 get_property(zid_window_libraries GLOBAL PROPERTY ZID_WINDOW_LIBRARIES)
 get_property(zid_web_libraries GLOBAL PROPERTY ZID_WEB_LIBRARIES)
 
-# zid_runtime_libraries(<out> <link items...>)
-# The runtime libraries behind link items, as names the linker searches for: an imported
-# library's file (/usr/lib/.../libcairo.so gives cairo) and what it links in turn;
-# header-only targets give nothing. Threads::Threads stays: the configuration finds it
-# again, and it needs no package.
-function(zid_runtime_libraries out)
-  set(result)
-  foreach(item ${ARGN})
-    if(item MATCHES "^\\$<LINK_ONLY:(.*)>$")
-      set(item "${CMAKE_MATCH_1}")
-    endif()
-    if(item STREQUAL "Threads::Threads")
-      list(APPEND result ${item})
-    elseif(TARGET ${item})
-      get_target_property(type ${item} TYPE)
-      if(NOT type STREQUAL "INTERFACE_LIBRARY")
-        get_target_property(configs ${item} IMPORTED_CONFIGURATIONS)
-        set(suffixes "")
-        foreach(config ${configs})
-          string(TOUPPER "_${config}" config)
-          list(APPEND suffixes ${config})
-        endforeach()
-        foreach(config "" ${suffixes})
-          get_target_property(location ${item} IMPORTED_LOCATION${config})
-          if(location)
-            zid_runtime_libraries(names ${location})
-            list(APPEND result ${names})
-            break()
-          endif()
-        endforeach()
-      endif()
-      get_target_property(deps ${item} INTERFACE_LINK_LIBRARIES)
-      if(deps)
-        zid_runtime_libraries(names ${deps})
-        list(APPEND result ${names})
-      endif()
-    elseif(item MATCHES "/lib([^/]+)\\.(so|a)(\\.[0-9.]+)?$")
-      list(APPEND result ${CMAKE_MATCH_1})
-    elseif(item MATCHES "^-" OR NOT item MATCHES "[$<>/:]")
-      list(APPEND result ${item})  # -pthread, dl
-    endif()
-  endforeach()
-  list(REMOVE_DUPLICATES result)
-  set(${out} ${result} PARENT_SCOPE)
-endfunction()
+# The libraries a host links: the module archives' objects as one shared library,
+# libzidoredider.so (Zidoredider::Player, pkg-config zidoredider), and the window host and
+# the web engine as shared libraries of their own above it (Zidoredider::Window and
+# Zidoredider::Web), so a host that draws into pictures loads no SDL and one that shows no
+# web page no GTK. Each links the system libraries it uses itself, by their sonames: a
+# host's link line names these libraries only, and a machine with the system libraries'
+# runtime packages alone links and runs it. The module archives stay the build tree's
+# own (tests, tools, benchmarks); nothing installs them.
+#
+# What a library exports is given by a version script rather than by visibility
+# attributes: the public API is every class and function of the installed headers (362
+# of them, many with inline and template code that instantiates the library's own), all
+# in a few top-level namespaces. The script exports those namespaces (with their type
+# information, vtables, guard variables and thunks, and template instantiations that
+# return or take their types) and makes everything else local: the standard library's
+# and the header-only libraries' instantiations (JSON, Boost.Asio), so they cannot clash
+# with a host's own copies of other versions, and the file-local code. The sources are
+# compiled as the archives compile them (the objects are shared). Calls inside a library
+# bind to its own functions (-Bsymbolic-functions) instead of going through the procedure
+# linkage table: without it the host process spent up to 17 % more CPU on a playback
+# (docs/performance/package.md). The cost: an inline function of a public header that a
+# host also compiles has two addresses, the host's and the library's, and a host cannot
+# interpose the library's functions; nothing in the framework compares function addresses
+# (its keys, method tables and signals hold objects and data), and data (static locals,
+# type information, the classes' descriptions) stays one per process.
+set(ZID_EXPORTED_NAMESPACES zid rt fnd net sec dev ui web media ima)
+set(ZID_SOVERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
 
-# zid_package_libraries(<pc-libs-out> <libraries...>)
-# Gives each library's exported link interface the runtime libraries of its private
-# dependencies, and the pkg-config Libs of the libraries: theirs from the top down, then
-# those runtime libraries.
-function(zid_package_libraries out)
-  set(own)
-  set(runtime)
-  foreach(lib ${ARGN})
-    get_target_property(deps ${lib} ZID_PRIVATE_DEPS)
-    if(deps)
-      zid_runtime_libraries(names ${deps})
-      target_link_libraries(${lib} INTERFACE $<INSTALL_INTERFACE:${names}>)
-      list(APPEND runtime ${names})
-    endif()
-    get_target_property(type ${lib} TYPE)
+# zid_shared_library(<target> <output-name> <export-name> PARTS <archives...> [LINK <libraries...>] [SYMBOLS <C symbols...>])
+# A shared library made of the objects of PARTS, linking their private dependencies and
+# LINK; it exports the namespaces above and the C SYMBOLS.
+function(zid_shared_library target output export_name)
+  cmake_parse_arguments(S "" "" "PARTS;LINK;SYMBOLS" ${ARGN})
+  set(objects)
+  set(private)
+  set(includes)
+  foreach(part ${S_PARTS})
+    get_target_property(type ${part} TYPE)
     if(type STREQUAL "STATIC_LIBRARY")
-      get_target_property(name ${lib} OUTPUT_NAME)
-      list(PREPEND own "-l${name}")
+      list(APPEND objects $<TARGET_OBJECTS:${part}>)
+    endif()
+    get_target_property(deps ${part} ZID_PRIVATE_DEPS)
+    if(deps)
+      list(APPEND private ${deps})
+    endif()
+    get_target_property(dirs ${part} INTERFACE_INCLUDE_DIRECTORIES)
+    if(dirs)
+      list(APPEND includes ${dirs})
     endif()
   endforeach()
-  list(REMOVE_DUPLICATES runtime)
-  list(TRANSFORM runtime REPLACE "^Threads::Threads$" "-pthread")
-  list(TRANSFORM runtime PREPEND "-l" REGEX "^[^-]")
-  list(JOIN own " " own)
-  list(JOIN runtime " " runtime)
-  set(${out} "${own} ${runtime}" PARENT_SCOPE)
+  list(REMOVE_DUPLICATES private)
+  list(REMOVE_DUPLICATES includes)
+  set(script "{\n  global:\n    extern \"C++\" {\n")
+  foreach(ns ${ZID_EXPORTED_NAMESPACES})
+    # Glob patterns cannot hold a space: a name in the namespace, and one where the
+    # namespace follows any character that cannot end an identifier ("typeinfo for ns::",
+    # "void ns::f<int>(int)").
+    string(APPEND script "      ${ns}::*;\n      *[!_a-zA-Z0-9]${ns}::*;\n")
+  endforeach()
+  string(APPEND script "    };\n")
+  foreach(symbol ${S_SYMBOLS})
+    string(APPEND script "    ${symbol};\n")
+  endforeach()
+  string(APPEND script "  local: *;\n};\n")
+  set(script_file ${CMAKE_BINARY_DIR}/package/${output}.map)
+  file(CONFIGURE OUTPUT ${script_file} CONTENT "${script}")
+  add_library(${target} SHARED ${objects})
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output} EXPORT_NAME ${export_name}
+                        VERSION ${PROJECT_VERSION} SOVERSION ${ZID_SOVERSION}
+                        LINK_DEPENDS ${script_file}
+                        # The window and web libraries find the player's beside themselves.
+                        INSTALL_RPATH "$ORIGIN")
+  target_include_directories(${target} INTERFACE ${includes})
+  target_compile_features(${target} INTERFACE cxx_std_20)
+  target_link_libraries(${target} PRIVATE ${private} ${S_LINK})
+  target_link_options(${target} PRIVATE "LINKER:--version-script=${script_file}" "LINKER:-Bsymbolic-functions")
+  # Every symbol the objects use is found in a library the shared library names, so a
+  # host needs nothing else. The sanitizers' runtimes are the program's, not the library's.
+  if(NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+    target_link_options(${target} PRIVATE "LINKER:--no-undefined")
+  endif()
+  add_library(Zidoredider::${export_name} ALIAS ${target})
 endfunction()
 
-zid_package_libraries(ZID_PC_LIBS ${zid_libraries})
-zid_package_libraries(ZID_PC_WINDOW_LIBS ${zid_window_libraries})
-zid_package_libraries(ZID_PC_WEB_LIBS ${zid_web_libraries})
-
-# The component targets a host links. Player: every module library.
-add_library(zid_player INTERFACE)
-set_target_properties(zid_player PROPERTIES EXPORT_NAME Player)
-target_link_libraries(zid_player INTERFACE ${zid_libraries})
-target_compile_features(zid_player INTERFACE cxx_std_20)
-add_library(Zidoredider::Player ALIAS zid_player)
-# Window: the desktop window host, beside the player's; a host that draws into pictures
-# links no SDL.
-add_library(zid_window INTERFACE)
-set_target_properties(zid_window PROPERTIES EXPORT_NAME Window)
-target_link_libraries(zid_window INTERFACE ${zid_window_libraries} zid_player)
-add_library(Zidoredider::Window ALIAS zid_window)
-set(zid_component_targets zid_player zid_window)
+zid_shared_library(zidoredider zidoredider Player PARTS ${zid_libraries} LINK Threads::Threads)
+set(zid_component_targets zidoredider)
+zid_shared_library(zidoredider_window zidoredider-window Window PARTS ${zid_window_libraries})
+target_link_libraries(zidoredider_window PUBLIC zidoredider)
+list(APPEND zid_component_targets zidoredider_window)
 # Web: the real web engine, where the build has one; without it a web view tells its host
-# at each load that the program has no web engine.
+# at each load that the program has no web engine. The player's web layer reaches the
+# engine through a weak reference, which a host that calls nothing in the web library
+# does not make its linker keep: the package turns --as-needed off for a host that asks
+# for it (pkg-config: around the one library).
 if(zid_web_libraries)
-  add_library(zid_web INTERFACE)
-  set_target_properties(zid_web PROPERTIES EXPORT_NAME Web)
-  target_link_libraries(zid_web INTERFACE ${zid_web_libraries} zid_player)
-  add_library(Zidoredider::Web ALIAS zid_web)
-  list(APPEND zid_component_targets zid_web)
+  zid_shared_library(zidoredider_web zidoredider-web Web PARTS ${zid_web_libraries} SYMBOLS zid_web_real_engine)
+  target_link_libraries(zidoredider_web PUBLIC zidoredider)
+  target_link_options(zidoredider_web INTERFACE "LINKER:--no-as-needed")
+  list(APPEND zid_component_targets zidoredider_web)
 endif()
 
-install(TARGETS ${zid_libraries} ${zid_window_libraries} ${zid_web_libraries} ${zid_component_targets}
-        EXPORT ZidorediderTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT zid_libraries)
+install(TARGETS ${zid_component_targets} EXPORT ZidorediderTargets
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT zid_libraries NAMELINK_COMPONENT zid_libraries)
 install(EXPORT ZidorediderTargets NAMESPACE Zidoredider:: DESTINATION ${ZID_PACKAGE_CMAKE_DIR}
         COMPONENT zid_libraries)
-# The installed archives and the engine program carry no debug information: it would name
-# the folders they were compiled in (this checkout, or another one the compiler cache
+# The installed libraries and the engine program carry no debug information: it would
+# name the folders they were compiled in (this checkout, or another one the compiler cache
 # took an object from), and an installed build names no checkout.
 set(zid_installed_files)
-foreach(lib ${zid_libraries} ${zid_window_libraries} ${zid_web_libraries})
-  get_target_property(type ${lib} TYPE)
-  if(type STREQUAL "STATIC_LIBRARY")
-    list(APPEND zid_installed_files "${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:${lib}>")
-  endif()
+foreach(lib ${zid_component_targets})
+  list(APPEND zid_installed_files "${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:${lib}>")
 endforeach()
 list(APPEND zid_installed_files "${ZID_MEDIA_ENGINE_INSTALL_SUBDIR}/$<TARGET_FILE_NAME:zid_media_engine>")
 install(CODE "
@@ -164,7 +160,7 @@ endforeach()
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/package/ZidorediderConfig.cmake.in
                               ${CMAKE_BINARY_DIR}/package/ZidorediderConfig.cmake
                               INSTALL_DESTINATION ${ZID_PACKAGE_CMAKE_DIR}
-                              PATH_VARS CMAKE_INSTALL_DATADIR ZID_MEDIA_ENGINE_INSTALL_SUBDIR)
+                              PATH_VARS CMAKE_INSTALL_DATADIR CMAKE_INSTALL_LIBDIR ZID_MEDIA_ENGINE_INSTALL_SUBDIR)
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/package/ZidorediderConfigVersion.cmake
                                  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMinorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/package/ZidorediderConfig.cmake

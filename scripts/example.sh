@@ -102,7 +102,7 @@ fi
 # the installed libraries or the engine's program.
 checkout="$(pwd -P)"
 build_abs="$(cd "$build" && pwd -P)"
-for file in "$prefix"/lib/*.a "$prefix"/libexec/zidoredider/*; do
+for file in "$prefix"/lib/libzidoredider*.so.*.*.* "$prefix"/libexec/zidoredider/*; do
   if strings -a "$file" | grep -F -e "$checkout" -e "$build_abs"; then
     echo "example: $file names the checkout or the build folder (above)" >&2
     exit 1
@@ -137,6 +137,94 @@ for _ in $(seq 1 600); do
   sleep 0.1
 done
 [[ -n "$url" ]] || { echo "example: the HLS origin did not say its URL" >&2; exit 1; }
+
+# A machine with only runtime packages links and runs a host. The files of every
+# development package the build brings (those of scripts/packages.txt and the ones they
+# pull in, the compiler's own apart) are hidden by an overlay over /usr in a mount
+# namespace, the checkout and the build folder too; there a host made from the installed
+# examples (the player with CMake, the tour with pkg-config and a compiler) builds, links
+# and plays, and readelf shows that it needs the package's libraries and the C and C++
+# runtimes only, and ldd that every library below it is found.
+host_without_development_packages() {
+  local packages toolchain dev
+  packages="$(grep -vE '^[[:space:]]*(#|$)' scripts/packages.txt)"
+  depends() {
+    apt-cache depends --recurse --installed --no-recommends --no-suggests --no-conflicts --no-breaks \
+      --no-replaces --no-enhances "$@" 2>/dev/null | grep -E '^[a-z0-9]' | sed 's/:.*//' | sort -u
+  }
+  toolchain="$(depends build-essential)"
+  dev="$(comm -23 <(depends $packages) <(echo "$toolchain") | grep -E -- '-dev$' || true)"
+  [[ -n "$dev" ]] || { echo "example: no development package of scripts/packages.txt is installed" >&2; return 1; }
+  # Installed ones only (alternatives name some that are not).
+  { dpkg-query -W -f '${db:Status-Abbrev} ${Package}\n' $dev 2>/dev/null || true; } |
+    awk '$1 == "ii" { print $2 }' >"$work/dev-packages.txt"
+  dpkg -L $(cat "$work/dev-packages.txt") | sort -u >"$work/dev-files.txt"
+  echo "example: hiding $(wc -l <"$work/dev-files.txt") files of $(wc -l <"$work/dev-packages.txt") development packages"
+  mkdir -p "$work/nodev" "$work/nodev-overlay"
+  # Whiteouts in the overlay's upper layer, on a tmpfs of the namespace (an overlay cannot
+  # take its upper layer from every file system); folders stay, emptied.
+  cat >"$work/whiteouts.py" <<'PY'
+import os, stat, sys
+upper = sys.argv[1]
+for line in sys.stdin:
+    path = line.rstrip("\n")
+    if not path or (os.path.isdir(path) and not os.path.islink(path)):
+        continue
+    # /lib is /usr/lib on a merged-/usr system: hide the file where it really is.
+    path = os.path.join(os.path.realpath(os.path.dirname(path)), os.path.basename(path))
+    if not path.startswith("/usr/") or not os.path.lexists(path):
+        continue
+    target = os.path.join(upper, os.path.relpath(path, "/usr"))
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    if not os.path.lexists(target):
+        os.mknod(target, stat.S_IFCHR, os.makedev(0, 0))
+PY
+  cat >"$work/nodev/run.sh" <<'SH'
+set -euo pipefail
+overlay="$work/nodev-overlay"
+mount -t tmpfs none "$overlay"
+mkdir "$overlay/upper" "$overlay/work"
+python3 "$work/whiteouts.py" "$overlay/upper" <"$work/dev-files.txt"
+mount -t overlay overlay -o "lowerdir=/usr,upperdir=$overlay/upper,workdir=$overlay/work" /usr
+mount -t tmpfs none "$build_abs"
+mount -t tmpfs none "$checkout"
+cd "$work/nodev"
+if [[ -e /usr/include/gst/gst.h || -e /usr/lib/x86_64-linux-gnu/libcairo.so ]]; then
+  echo "example: the overlay hides no development file" >&2
+  exit 1
+fi
+examples="$prefix/share/zidoredider/examples"
+cmake -S "$examples/player" -B player -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
+cmake --build player >player-build.txt ||
+  { grep -E 'error|cannot find' player-build.txt | sed -n 1,30p; echo "example: the player does not build without development packages" >&2; exit 1; }
+export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
+c++ -O2 "$examples/host-tour/main.cpp" -o tour $(pkg-config --cflags --libs zidoredider-window) \
+    -Wl,-rpath,"$prefix/lib"
+for program in player/zid_example_player tour; do
+  needed="$(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')"
+  others="$(echo "$needed" | grep -v -E '^(libzidoredider(-window|-web)?\.so\.[0-9.]+|libstdc\+\+\.so\.6|libm\.so\.6|libgcc_s\.so\.1|libc\.so\.6)$' || true)"
+  if [[ -n "$others" || "$(echo "$needed" | grep -c '^libzidoredider')" -eq 0 ]]; then
+    echo "example: $program needs $(echo $needed); a host should need the package's libraries and the C and C++ runtimes only" >&2
+    exit 1
+  fi
+  if ldd "$program" | grep 'not found'; then
+    echo "example: a library below $program is not found without development packages (above)" >&2
+    exit 1
+  fi
+done
+echo "example: without development packages, a host needs $(readelf -d tour | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')"
+ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" player/zid_example_player "$url" --timeout 120 >player.txt ||
+  { cat player.txt; echo "example: the player built without development packages did not play" >&2; exit 1; }
+ZID_MEDIA_NULL_OUTPUT=1 XDG_DATA_HOME="$work/data" ./tour --live "$live" --recording "$master" >tour.txt ||
+  { cat tour.txt; echo "example: the tour built without development packages failed" >&2; exit 1; }
+SH
+  url="$url" live="$(awk '$1 == "live" { print $2 }' "$work/origin.txt")" master="${url%muxed/index.m3u8}master.m3u8" \
+    unshare -m --propagation private bash "$work/nodev/run.sh"
+}
+export work prefix build_abs checkout
+host_without_development_packages || { echo "example: a host does not link or run with runtime packages only" >&2; exit 1; }
+echo "example: a host built and played with runtime packages only"
 
 # Traced runs of the installed player: what it read under the moved prefix, and that it
 # looked for nothing in the checkout.
