@@ -9,6 +9,7 @@
 
 #include "Ad/VAST/VASTUrlText.h"
 #include "Ad/VAST/VASTXmlDocument.h"
+#include "FuzzInput.h"
 
 namespace {
 void check(const std::string& text) {
@@ -24,6 +25,7 @@ void check(const zid::VASTUrlMap& map) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
+    zidfuzz::reached();  // the whole input is the document
     auto parser = rt::make<zid::VASTParser>();
     auto ads = parser->parse(text);
     if (!ads) return 0;
