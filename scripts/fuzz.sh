@@ -28,6 +28,32 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
+# Every seed of a target gets past the target's own reading of its input to the code
+# under test: one written in another format than the target reads (a leading byte
+# missing, say) runs clean without testing what it was committed for. With
+# ZID_FUZZ_REACH set a target prints "zidfuzz: reached" for each input that got there,
+# after libFuzzer's "Running: <file>". Seeds named refused_* are inputs the code under
+# test is meant to turn away at its first look (a body that is no image at all) and are
+# not held to it.
+check_reach() {
+  local target=$1 seeds=$2 log=$3
+  local total ran short
+  total=$(find "$seeds" -maxdepth 1 -type f | wc -l)
+  ran=$(grep -c '^Running: ' "$log" || true)
+  if [ "$ran" -ne "$total" ]; then
+    echo "== $target: $ran of $total seeds were run; cannot tell which reached the code under test"
+    return 1
+  fi
+  short=$(awk '/^Running: / { if (seed != "" && !reached) print seed; seed = substr($0, 10); reached = 0 }
+               /^zidfuzz: reached$/ { reached = 1 }
+               END { if (seed != "" && !reached) print seed }' "$log" |
+          while read -r seed; do basename "$seed"; done | grep -v '^refused_' || true)
+  if [ -n "$short" ]; then
+    echo "== $target: seeds that never reach the code under test (not in the target's input format?):" $short
+    return 1
+  fi
+}
+
 # One target's seeds, then its fuzzing; prints what it found, returns non-zero on a fault.
 run_target() {
   local target=$1
@@ -36,12 +62,13 @@ run_target() {
   local work="$build/corpus/$target"
   local artifacts="$build/artifacts"
   mkdir -p "$work" "$artifacts"
-  if ! "$binary" -timeout=20 -rss_limit_mb=4096 -artifact_prefix="$artifacts/$target-" "$seeds"/* \
+  if ! ZID_FUZZ_REACH=1 "$binary" -timeout=20 -rss_limit_mb=4096 -artifact_prefix="$artifacts/$target-" "$seeds"/* \
        >"$build/$target.seeds.log" 2>&1; then
     echo "== $target: a seed failed"
     tail -40 "$build/$target.seeds.log"
     return 1
   fi
+  check_reach "$target" "$seeds" "$build/$target.seeds.log" || return 1
   if ! "$binary" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
        -print_final_stats=1 -artifact_prefix="$artifacts/$target-" "$work" "$seeds" \
        >"$build/$target.fuzz.log" 2>&1; then

@@ -19,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string pattern(input.field());
     const std::string text(input.rest());
     if (pattern.size() > 256 || text.size() > 1024) return 0;  // longer adds nothing but time
+    input.reached();
 
     auto locale = fnd::Locale::withIdentifier(locales[choice % 6]);
     auto formatter = rt::make<fnd::DateFormatter>(pattern, locale);

@@ -38,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<rt::Value> args;
     for (std::size_t i = 0; i < count; ++i) args.push_back(pool[input.byte() % kinds]);
     const std::string_view format = input.rest();
+    input.reached();
     const std::string out = rt::formatv(format, args);
     (void)out;
     return 0;

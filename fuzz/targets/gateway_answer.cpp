@@ -48,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t kind = input.byte();
     const std::string_view bodyView = input.rest();
     const std::string body(bodyView);
+    input.reached();
 
     zid::HTTPURLResponse response;
     response.url = "https://gateway.media.test/json.php/" + method;

@@ -39,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint16_t next = static_cast<std::uint16_t>(input.byte() << 8 | input.byte());
     const std::string_view bytes = input.rest();
     const rt::Data original(bytes.begin(), bytes.end());
+    input.reached();
 
     pinger->setHostAddress(addressOf(setup & 1));
     pinger->setNextSequenceNumberHasWrapped(setup & 2);

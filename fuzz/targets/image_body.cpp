@@ -1,5 +1,7 @@
 // Image bodies come from any server an image URL names. Input: one byte choosing the
-// scale (1, 2 or 3), then the body as the image loaders hand it to the decoder.
+// scale (1, 2 or 3), then the body as the image loaders hand it to the decoder. A seed
+// reaches the code under test when the decoder reads its body as an image; one meant
+// to be no image at all is named "refused_*" (see scripts/fuzz.sh).
 //
 // A decoded image is whole: its pixel buffer holds its declared size, its point size is
 // its pixel size over its scale, its pixels are premultiplied, and a small one survives
@@ -77,7 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view body = input.rest();
     const std::vector<std::uint8_t> bytes(body.begin(), body.end());
 
-    auto image = ui::Image::imageWithData(bytes, scale);
+    const ui::ImageDecodeResult result = ui::Image::decode(bytes.data(), bytes.size(), scale);
+    // Read as an image of some format (made, or refused for the size it declares): a
+    // body that lost its first byte to the scale is no image at all.
+    if (result.status != ui::ImageDecodeStatus::NotAnImage) zidfuzz::reached();
+    const auto& image = result.image;
     if (!image) return 0;
     checkWhole(*image, scale);
 

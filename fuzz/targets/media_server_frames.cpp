@@ -76,6 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         if (connection->connected() && !connection->subscription()->subscriptionID()) std::abort();
     }
+    input.reached();
 
     client->stop();
     client.reset();

@@ -116,6 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::deque<Answer> given = answers;
     server->load(std::move(answers));
+    input.reached();
 
     int successes = 0, offlineReports = 0;
     std::optional<long> failure;

@@ -25,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t options = input.byte();
     const std::string pattern(input.field());
     const std::string subject(input.rest());
+    input.reached();
 
     // Offsets are counted the way ICU converts the text.
     const auto units = icu::UnicodeString::fromUTF8(subject).length();

@@ -5,8 +5,11 @@
 
 #include <fnd/StringsFile.h>
 
+#include "FuzzInput.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
+    zidfuzz::reached();  // the whole input is the file
     fnd::StringsFileError error;
     auto table = fnd::parseStringsFile(text, &error);
     if (table) {

@@ -109,6 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path(input.field());
     const std::string directory(input.field());
     const std::string name(input.rest());
+    input.reached();
 
     checkURL(url);
     checkAccessPoints(url, parameter, host, path);

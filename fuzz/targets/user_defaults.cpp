@@ -5,8 +5,11 @@
 
 #include <fnd/UserDefaults.h>
 
+#include "FuzzInput.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view json(reinterpret_cast<const char*>(data), size);
+    zidfuzz::reached();  // the whole input is the document
     auto value = fnd::UserDefaults::decodePropertyList(json);
     if (!value) return 0;
     // A decoded value is a property list, and encoding it and decoding again gives it back.

@@ -11,6 +11,7 @@
 
 #include "Ad/VAST/VASTUrlText.h"
 #include "Ad/VAST/VASTXmlDocument.h"
+#include "FuzzInput.h"
 
 namespace {
 void check(const std::string& text) {
@@ -35,6 +36,7 @@ void check(const zid::VASTUrlMap& map) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
+    zidfuzz::reached();  // the whole input is the document
     auto parser = rt::make<zid::VASTParser>();
     // Relative URLs resolve against an address with a path, a query and a fragment.
     auto ads = parser->parse(text, "https://ads.example/a/b/doc.xml?x=1#f");

@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     values.keywords = std::string(input.field());
     values.description = zid::ZeveVoRequestFormat::cutDescription(input.field());
     std::string_view format = input.rest();
+    input.reached();
     std::string url = "http://h/a?";
     for (const auto& [key, value] : zid::ZeveVoRequestFormat::parse(format)) {
         if (key.find(',') != std::string::npos || value.find('=') != std::string::npos) std::abort();

@@ -25,6 +25,7 @@
 #include <net/WebSocket.h>
 
 #include "Loopback.h"
+#include "FuzzInput.h"
 
 namespace {
 
@@ -109,6 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The bytes and the end of the peer's side always end the socket, promptly.
     if (!loop->runUntil([&] { return recorder->ended; }, 8)) std::abort();
     if (!recorder->opened) std::abort();
+    zidfuzz::reached();  // the input went whole to the open socket
     socket.reset();
     ::close(peer);
     loop->discardPending();

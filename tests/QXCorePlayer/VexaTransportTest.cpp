@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <regex>
 
 #include "VexaTestSupport.h"
@@ -308,6 +310,69 @@ TEST_F(VexaTransportTest, MalformedFramesAreLoggedAndDroppedAndNothingElseChange
     EXPECT_EQ(live.events.size(), 1u);
     ASSERT_TRUE(peer->pushMessage(1, R"({"cmd":"moduleInfo","args":[{}]})"));
     ASSERT_TRUE(waitFor([&] { return live.count(QXVexaSubscriptionEvent::Message) == 1; }));
+    EXPECT_TRUE(cluster()->connected());
+}
+
+/// A frame for subchannel 1 of `bytes` bytes whose module lists empty logos: the
+/// cheapest text per value there is ({"logo":[{},{},...]}).
+std::string frameOfEmptyLogos(std::size_t bytes) {
+    const std::string head = R"({"cmd":"subscribeMessage","args":[{"subchannelId":1,"messageData":{"cmd":"moduleInfo","args":[{"logo":[{})";
+    const std::string tail = "]}]}}]}";
+    std::string frame;
+    frame.reserve(bytes);
+    frame += head;
+    while (frame.size() + 3 + tail.size() <= bytes) frame += ",{}";
+    frame += tail;
+    return frame;
+}
+
+long peakResidentKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// 16 MB of "{}," used to build a tree of about 640 MB, within the socket's message
+// bound. A frame holds at most so many values, so its parse stops long before.
+TEST(VexaMessageTest, AFrameOfManySmallValuesIsRefusedBeforeItsTreeOutgrowsItsText) {
+    const std::string frame = frameOfEmptyLogos((16u << 20) - 64);
+    const long before = peakResidentKiB();
+    std::string refusal;
+    EXPECT_TRUE(vexaParse(frame, &refusal).is_discarded());
+    const long grownKiB = peakResidentKiB() - before;
+    EXPECT_LT(grownKiB, static_cast<long>(frame.size() / 1024)) << "the parse took more than the frame's own size";
+    EXPECT_EQ(refusal, "a frame of " + std::to_string(frame.size()) + " bytes holds more than " +
+                           std::to_string(kVexaMaximumValues) + " values");
+
+    // Every value counts, at any depth: the array, its members and theirs.
+    auto arrayOf = [](std::size_t values) {
+        std::string text = "[{\"a\":[0]}";
+        for (std::size_t n = 4; n < values; ++n) text += ",0";
+        return text + "]";
+    };
+    EXPECT_FALSE(vexaParse(arrayOf(kVexaMaximumValues), &refusal).is_discarded()) << refusal;
+    EXPECT_TRUE(vexaParse(arrayOf(kVexaMaximumValues + 1)).is_discarded()) << "one value past the bound";
+    // The other refusals say what they are.
+    EXPECT_TRUE(vexaParse("{oops", &refusal).is_discarded());
+    EXPECT_EQ(refusal, "not JSON: {oops");
+    EXPECT_TRUE(vexaParse(std::string(kVexaMaximumNesting + 1, '['), &refusal).is_discarded());
+    EXPECT_EQ(refusal, "a frame of 513 bytes nests more than 512 arrays and objects");
+}
+
+TEST_F(VexaTransportTest, AFrameHoldingTooManyValuesIsRefusedWithItsReasonAndTheSubchannelGoesOn) {
+    EventLog live;
+    auto sub = makeSubscription("1", live);
+    service->subscribe(sub);
+    ASSERT_TRUE(waitFor([&] { return sub->subscriptionID() == 1; }));
+    const std::string frame = frameOfEmptyLogos((16u << 20) - 64);
+    ASSERT_LE(frame.size(), settings().socket.maxMessageSize) << "the socket takes it";
+    peer->sendRaw(frame);
+    ASSERT_TRUE(waitFor([&] { return log->contains("JSON deserialization error"); }, 30));
+    EXPECT_TRUE(log->contains("JSON deserialization error: a frame of " + std::to_string(frame.size()) +
+                              " bytes holds more than " + std::to_string(kVexaMaximumValues) + " values"));
+    ASSERT_TRUE(peer->pushMessage(1, R"({"cmd":"moduleInfo","args":[{"logo":[]}]})"));
+    ASSERT_TRUE(waitFor([&] { return live.count(QXVexaSubscriptionEvent::Message) == 1; }));
+    EXPECT_EQ(live.events.back().message["args"][0]["logo"], QXVexaMessage::array()) << "only the small frame arrived";
     EXPECT_TRUE(cluster()->connected());
 }
 

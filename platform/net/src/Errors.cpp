@@ -1,5 +1,7 @@
 #include <net/Errors.h>
 
+#include <net/WebSocket.h>
+
 #include <cstring>
 
 namespace net {
@@ -14,6 +16,25 @@ rt::Ref<rt::Error> posixError(int errnum, const std::string& operation) {
 rt::Ref<rt::Error> networkError(NetworkError code, std::string description, rt::Dictionary extra) {
     extra.set(rt::Error::LocalizedDescriptionKey, std::move(description));
     return rt::Error::make(kNetworkErrorDomain, static_cast<long long>(code), std::move(extra));
+}
+
+CertificateProblem certificateProblem(const rt::Ref<rt::Error>& error) {
+    if (!error || error->domain() != kNetworkErrorDomain) return CertificateProblem::None;
+    switch (error->code()) {
+        case static_cast<long long>(NetworkError::ServerCertificateUntrusted):
+        case static_cast<long long>(WebSocketError::ServerCertificateUntrusted):
+            return CertificateProblem::UntrustedAuthority;
+        case static_cast<long long>(NetworkError::ServerCertificateHostMismatch):
+        case static_cast<long long>(WebSocketError::ServerCertificateHostMismatch):
+            return CertificateProblem::HostMismatch;
+        case static_cast<long long>(NetworkError::ServerCertificateExpired):
+        case static_cast<long long>(WebSocketError::ServerCertificateExpired):
+            return CertificateProblem::OutsideValidity;
+        case static_cast<long long>(WebSocketError::ServerCertificateRejected):
+            return CertificateProblem::Other;
+        default:
+            return CertificateProblem::None;
+    }
 }
 
 }  // namespace net

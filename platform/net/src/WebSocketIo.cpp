@@ -219,23 +219,54 @@ private:
             stream_->next_layer().async_handshake(ssl::stream_base::client, [this](const error_code& ec) {
                 if (!ec) return upgrade();
                 long verify = SSL_get_verify_result(stream_->next_layer().native_handle());
-                if (verify != X509_V_OK) {
-                    // The reason travels with the error, so a host can tell a refused
-                    // certificate from an unreachable server.
-                    std::string reason = X509_verify_cert_error_string(verify);
-                    rt::Dictionary info;
-                    info.set(rt::Error::LocalizedDescriptionKey,
-                             "The certificate of " + url_.host + " is not trusted: " + reason +
-                                 "; a server signed by an authority of the host's own needs that authority in "
-                                 "WebSocketOptions::extraTrustAnchorsPem");
-                    info.set(rt::Error::LocalizedFailureReasonKey, reason);
-                    return fail(rt::Error::make(kNetworkErrorDomain,
-                                                static_cast<long long>(WebSocketError::ServerCertificateUntrusted), info));
-                }
+                if (verify != X509_V_OK) return fail(certificateRefusal(verify));
                 fail(WebSocketError::SecureConnectionFailed,
                      "The secure connection to " + url_.host + " failed: " + describe(ec));
             });
         }
+    }
+
+    // The reason travels with the error, so a host can tell a refused certificate from
+    // an unreachable server; each cause has its own code and only the advice that can
+    // mend it (an authority of the host's own mends no wrong name and no date).
+    rt::Ref<rt::Error> certificateRefusal(long verify) const {
+        const std::string reason = X509_verify_cert_error_string(verify);
+        const std::string subject = "The certificate of " + url_.host;
+        WebSocketError code;
+        std::string text;
+        switch (verify) {
+            case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+            case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+            case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+            case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+            case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+            case X509_V_ERR_CERT_UNTRUSTED:
+                code = WebSocketError::ServerCertificateUntrusted;
+                text = subject + " is not trusted: " + reason +
+                       "; a server signed by an authority of the host's own needs that authority in "
+                       "WebSocketOptions::extraTrustAnchorsPem";
+                break;
+            case X509_V_ERR_HOSTNAME_MISMATCH:
+            case X509_V_ERR_IP_ADDRESS_MISMATCH:
+                code = WebSocketError::ServerCertificateHostMismatch;
+                text = subject + " was issued for another host name: " + reason +
+                       "; the server must present a certificate that names " + url_.host;
+                break;
+            case X509_V_ERR_CERT_HAS_EXPIRED:
+            case X509_V_ERR_CERT_NOT_YET_VALID:
+                code = WebSocketError::ServerCertificateExpired;
+                text = subject + (verify == X509_V_ERR_CERT_HAS_EXPIRED ? " has expired" : " is not valid yet") +
+                       ": " + reason + "; check the server's certificate and this device's clock";
+                break;
+            default:
+                code = WebSocketError::ServerCertificateRejected;
+                text = subject + " was refused: " + reason;
+                break;
+        }
+        rt::Dictionary info;
+        info.set(rt::Error::LocalizedDescriptionKey, text);
+        info.set(rt::Error::LocalizedFailureReasonKey, reason);
+        return rt::Error::make(kNetworkErrorDomain, static_cast<long long>(code), info);
     }
 
     void upgrade() {

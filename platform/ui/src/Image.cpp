@@ -165,6 +165,17 @@ bool pngDeclaredSize(const std::uint8_t* bytes, std::size_t length, long long& w
     return true;
 }
 
+// Whether a BMP declares an info header longer than any the format defines (124 bytes
+// for the latest). The loader takes a buffer of the declared length before it looks at
+// it, so a body of a few bytes would make it ask for up to 4 GB.
+bool bmpDeclaresOversizedHeader(const std::uint8_t* bytes, std::size_t length) {
+    if (length < 18 || bytes[0] != 'B' || bytes[1] != 'M') return false;
+    const std::uint32_t headerSize = static_cast<std::uint32_t>(bytes[14]) | static_cast<std::uint32_t>(bytes[15]) << 8 |
+                                     static_cast<std::uint32_t>(bytes[16]) << 16 |
+                                     static_cast<std::uint32_t>(bytes[17]) << 24;
+    return headerSize > 124;
+}
+
 }  // namespace
 
 ImageDecodingLimits Image::decodingLimits() {
@@ -198,6 +209,7 @@ ImageDecodeResult Image::decode(const std::uint8_t* bytes, std::size_t length, d
         result.declaredHeight = static_cast<int>(std::min<long long>(declaredHeight, INT_MAX));
         return result;
     }
+    if (bmpDeclaresOversizedHeader(bytes, length)) return result;
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
     g_signal_connect(loader, "size-prepared", G_CALLBACK(sizePrepared), &check);
     GError* error = nullptr;

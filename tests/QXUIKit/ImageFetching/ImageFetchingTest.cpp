@@ -245,6 +245,7 @@ TEST_F(ImageFetching, ImagesDeclaringMoreThanTheDecodingLimitsFailWithTheFetchin
         if (entry.path().filename().string().find("_declares_") == std::string::npos) continue;
         SCOPED_TRACE(entry.path().filename().string());
         std::ifstream in(entry.path(), std::ios::binary);
+        in.ignore(1);  // the byte of the image fuzz target's input that picks the scale
         origin->setBody(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
         auto view = rt::make<ui::ImageView>();
         Outcome outcome;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -607,20 +608,83 @@ TEST_F(WebSocketTlsTest, WithoutTheInjectedAuthorityTheCertificateIsUntrusted) {
               "unable to get local issuer certificate");
     EXPECT_NE(recorder->error->localizedDescription().find("WebSocketOptions::extraTrustAnchorsPem"), std::string::npos)
         << "the message names the setting that trusts the host's own authority";
+    EXPECT_EQ(net::certificateProblem(recorder->error), net::CertificateProblem::UntrustedAuthority);
     EXPECT_FALSE(recorder->has("open"));
 }
 
-TEST_F(WebSocketTlsTest, AHostNameTheCertificateDoesNotNameIsRefused) {
+TEST_F(WebSocketTlsTest, AHostNameTheCertificateDoesNotNameIsRefusedAsAMismatchWithoutTheAnchorAdvice) {
     auto socket = openSocket("r1-eu1.other.test", true);
     ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
-    EXPECT_TRUE(failedWith(*recorder, WebSocketError::ServerCertificateUntrusted))
+    EXPECT_TRUE(failedWith(*recorder, WebSocketError::ServerCertificateHostMismatch))
         << recorder->error->localizedDescription();
+    EXPECT_EQ(recorder->error->userInfo().get(rt::Error::LocalizedFailureReasonKey).string(), "hostname mismatch");
+    EXPECT_EQ(recorder->error->localizedDescription(),
+              "The certificate of r1-eu1.other.test was issued for another host name: hostname mismatch; the server "
+              "must present a certificate that names r1-eu1.other.test")
+        << "another authority cannot mend a wrong name";
+    EXPECT_EQ(net::certificateProblem(recorder->error), net::CertificateProblem::HostMismatch);
     // A wildcard covers one label only.
     auto deeper = std::make_shared<SocketRecorder>();
     recorder = deeper;
     auto second = openSocket("a.r1.media.test", true);
     ASSERT_TRUE(waitFor([&] { return deeper->ended(); }));
-    EXPECT_TRUE(failedWith(*deeper, WebSocketError::ServerCertificateUntrusted));
+    EXPECT_TRUE(failedWith(*deeper, WebSocketError::ServerCertificateHostMismatch));
+}
+
+// Each cause of a refused certificate keeps its own code, reason and advice: only an
+// unknown authority is mended by trusting it.
+TEST(WebSocketCertificateTest, EachCauseOfARefusalHasItsOwnCodeAndOnlyTheAdviceThatCanMendIt) {
+    auto issue = [](long notBefore, long notAfter, const std::string& usage) {
+        auto options = mediaTestCertificateOptions();
+        options.notBefore = notBefore;
+        options.notAfter = notAfter;
+        options.extendedKeyUsage = usage;
+        return peers::sharedTestAuthority().issueServerCertificate(options);
+    };
+    struct Case {
+        const char* name;
+        peers::TestCertificate certificate;
+        WebSocketError code;
+        net::CertificateProblem problem;
+        const char* reason;
+        const char* advice;  // the tail of the message, or nothing
+    };
+    const Case cases[] = {
+        {"expired", issue(-2 * 86400, -86400, "serverAuth"), WebSocketError::ServerCertificateExpired,
+         net::CertificateProblem::OutsideValidity, "certificate has expired",
+         "check the server's certificate and this device's clock"},
+        {"not yet valid", issue(86400, 2 * 86400, "serverAuth"), WebSocketError::ServerCertificateExpired,
+         net::CertificateProblem::OutsideValidity, "certificate is not yet valid",
+         "check the server's certificate and this device's clock"},
+        {"for clients only", issue(-3600, 86400, "clientAuth"), WebSocketError::ServerCertificateRejected,
+         net::CertificateProblem::Other, "unsuitable certificate purpose", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        peers::MediaServerPeer peer(c.certificate);
+        peer.start();
+        net::WebSocketOptions options;
+        options.resolveHostTo = "127.0.0.1";
+        options.portOverride = peer.port();
+        options.extraTrustAnchorsPem = peers::sharedTestAuthority().certificatePem();
+        auto recorder = std::make_shared<SocketRecorder>();
+        auto socket = rt::make<WebSocket>("wss://r1-eu1.media.test/1/subscribe", options);
+        socket->setDelegate(recorder);
+        socket->open();
+        ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
+        ASSERT_TRUE(recorder->error);
+        EXPECT_TRUE(failedWith(*recorder, c.code)) << recorder->error->localizedDescription();
+        EXPECT_EQ(net::certificateProblem(recorder->error), c.problem);
+        EXPECT_EQ(recorder->error->userInfo().get(rt::Error::LocalizedFailureReasonKey).string(), c.reason);
+        const std::string text = recorder->error->localizedDescription();
+        EXPECT_EQ(text.find("extraTrustAnchorsPem"), std::string::npos) << text;
+        if (c.advice) {
+            EXPECT_EQ(text.substr(text.size() - std::strlen(c.advice)), c.advice) << text;
+        } else {
+            EXPECT_EQ(text, "The certificate of r1-eu1.media.test was refused: " + std::string(c.reason));
+        }
+        EXPECT_FALSE(recorder->has("open"));
+    }
 }
 
 TEST_F(WebSocketTlsTest, AMessageFarAboveTheLimitIsTooBigOverTlsToo) {

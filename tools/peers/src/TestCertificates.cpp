@@ -117,7 +117,7 @@ TestCertificate TestCertificateAuthority::issueServerCertificate(const ServerCer
     X509_set_issuer_name(cert.get(), X509_get_subject_name(issuer.get()));
     addExtension(cert.get(), issuer.get(), NID_basic_constraints, "critical,CA:FALSE");
     addExtension(cert.get(), issuer.get(), NID_key_usage, "critical,digitalSignature");
-    addExtension(cert.get(), issuer.get(), NID_ext_key_usage, "serverAuth");
+    addExtension(cert.get(), issuer.get(), NID_ext_key_usage, options.extendedKeyUsage.c_str());
     addExtension(cert.get(), issuer.get(), NID_subject_alt_name, options.subjectAltNames.c_str());
     addExtension(cert.get(), issuer.get(), NID_authority_key_identifier, "keyid");
     check(X509_sign(cert.get(), issuerKey.get(), EVP_sha256()) > 0, "signing a server certificate");

@@ -36,6 +36,18 @@ enum class NetworkError : long long {
     NotPermitted = 200,       // the system refused an ICMP socket of either kind
 };
 
+/// Why a server certificate was refused, whichever client refused it.
+enum class CertificateProblem {
+    None,                // not a certificate refusal
+    UntrustedAuthority,  // no trusted authority vouches for it
+    HostMismatch,        // issued for another host name or address
+    OutsideValidity,     // expired or not yet valid
+    Other,               // refused for another reason
+};
+/// The cause of a certificate refusal by the HTTP client or the WebSocket; None for any
+/// other error.
+CertificateProblem certificateProblem(const rt::Ref<rt::Error>& error);
+
 /// An error of kPOSIXErrorDomain for an errno value, described by strerror, with the
 /// failing operation in front ("socket: Operation not permitted").
 rt::Ref<rt::Error> posixError(int errnum, const std::string& operation = {});

@@ -47,12 +47,17 @@ enum class WebSocketError : long long {
     CannotFindHost = 301,
     CannotConnect = 302,
     SecureConnectionFailed = 303,
-    ServerCertificateUntrusted = 304,
+    // A refused server certificate, by its cause; the verifier's reason is under
+    // rt::Error::LocalizedFailureReasonKey.
+    ServerCertificateUntrusted = 304,     // no trusted authority vouches for it (unknown issuer, self-signed)
     HandshakeFailed = 305,    // the server did not upgrade the connection
     TimedOut = 306,           // opening took too long, or the peer stopped answering pings
     ConnectionLost = 307,     // the connection ended without a closing handshake
     MessageTooBig = 308,
     ProtocolError = 309,
+    ServerCertificateExpired = 310,       // outside its validity period (expired or not yet valid)
+    ServerCertificateHostMismatch = 311,  // issued for another host name or address
+    ServerCertificateRejected = 312,      // refused for another reason (its signature, its purpose, ...)
 };
 
 struct WebSocketMessage {

@@ -296,9 +296,10 @@ void QXVexaClusterConnection::unexpected(const QXVexaMessage& frame, const char*
 
 void QXVexaClusterConnection::handleText(const std::string& text) {
     vexaLog(staticClass(), 5, "Received message: %@", text);
-    QXVexaMessage frame = vexaParse(text);
+    std::string refusal;
+    QXVexaMessage frame = vexaParse(text, &refusal);
     if (frame.is_discarded()) {
-        vexaLog(staticClass(), 2, "JSON deserialization error: %@", "not JSON: " + text.substr(0, 200));
+        vexaLog(staticClass(), 2, "JSON deserialization error: %@", refusal);
         return;
     }
     if (!frame.is_object() || !frame.contains("cmd")) return unexpected(frame, "no \"cmd\"");

@@ -35,20 +35,37 @@ QXVexaMessage vexaJSONFromValue(const rt::Value& value) {
 }
 
 namespace {
-// The parser's own tree builder with a depth count: it stops the parse at the first
-// array or object opened beyond the limit, so the tree never grows deeper than that (a
-// deep tree exhausts the stack when an ordered object copies its members on growth),
-// without a pass over the text of its own before the parse.
-class DepthLimitedBuilder : public nlohmann::detail::json_sax_dom_parser<QXVexaMessage> {
+// The parser's own tree builder with two counts: it stops the parse at the first array
+// or object opened beyond the nesting limit, so the tree never grows deeper than that
+// (a deep tree exhausts the stack when an ordered object copies its members on growth),
+// and at the first value beyond the value limit, so a frame of many small values (two
+// bytes of text each, a hundred bytes or so each in the tree) cannot take memory many
+// times its size. Neither needs a pass over the text of its own before the parse.
+class BoundedBuilder : public nlohmann::detail::json_sax_dom_parser<QXVexaMessage> {
 public:
-    explicit DepthLimitedBuilder(QXVexaMessage& root) : json_sax_dom_parser(root, false) {}
-    bool start_object(std::size_t length) { return enter() && json_sax_dom_parser::start_object(length); }
-    bool start_array(std::size_t length) { return enter() && json_sax_dom_parser::start_array(length); }
+    explicit BoundedBuilder(QXVexaMessage& root) : json_sax_dom_parser(root, false) {}
+    bool null() { return count() && json_sax_dom_parser::null(); }
+    bool boolean(bool value) { return count() && json_sax_dom_parser::boolean(value); }
+    bool number_integer(number_integer_t value) { return count() && json_sax_dom_parser::number_integer(value); }
+    bool number_unsigned(number_unsigned_t value) { return count() && json_sax_dom_parser::number_unsigned(value); }
+    bool number_float(number_float_t value, const string_t& text) {
+        return count() && json_sax_dom_parser::number_float(value, text);
+    }
+    bool string(string_t& value) { return count() && json_sax_dom_parser::string(value); }
+    bool binary(binary_t& value) { return count() && json_sax_dom_parser::binary(value); }
+    bool start_object(std::size_t length) { return count() && enter() && json_sax_dom_parser::start_object(length); }
+    bool start_array(std::size_t length) { return count() && enter() && json_sax_dom_parser::start_array(length); }
     bool end_object() { return leave() && json_sax_dom_parser::end_object(); }
     bool end_array() { return leave() && json_sax_dom_parser::end_array(); }
     bool tooDeep() const { return tooDeep_; }
+    bool tooMany() const { return tooMany_; }
 
 private:
+    bool count() {
+        if (++values_ <= kVexaMaximumValues) return true;
+        tooMany_ = true;
+        return false;
+    }
     bool enter() {
         if (++depth_ <= kVexaMaximumNesting) return true;
         tooDeep_ = true;
@@ -59,18 +76,32 @@ private:
         return true;
     }
     int depth_ = 0;
+    std::size_t values_ = 0;
     bool tooDeep_ = false;
+    bool tooMany_ = false;
 };
 }  // namespace
 
-QXVexaMessage vexaParse(const std::string& text) {
-    // Frames come from the network: a hostile one nesting deep enough is refused like
-    // any other malformed frame.
+QXVexaMessage vexaParse(const std::string& text, std::string* refusal) {
+    // Frames come from the network: a hostile one nesting deep enough, or holding more
+    // values than any message needs, is refused like any other malformed frame.
     QXVexaMessage result;
-    DepthLimitedBuilder builder(result);
-    if (!QXVexaMessage::sax_parse(text, &builder) || builder.is_errored() || builder.tooDeep())
-        return QXVexaMessage(QXVexaMessage::value_t::discarded);
-    return result;
+    {
+        BoundedBuilder builder(result);
+        if (QXVexaMessage::sax_parse(text, &builder) && !builder.is_errored()) return result;
+        if (refusal) {
+            if (builder.tooDeep()) {
+                *refusal = "a frame of " + std::to_string(text.size()) + " bytes nests more than " +
+                           std::to_string(kVexaMaximumNesting) + " arrays and objects";
+            } else if (builder.tooMany()) {
+                *refusal = "a frame of " + std::to_string(text.size()) + " bytes holds more than " +
+                           std::to_string(kVexaMaximumValues) + " values";
+            } else {
+                *refusal = "not JSON: " + text.substr(0, 200);
+            }
+        }
+    }
+    return QXVexaMessage(QXVexaMessage::value_t::discarded);
 }
 
 std::optional<std::string> vexaSerialize(const QXVexaMessage& message) {

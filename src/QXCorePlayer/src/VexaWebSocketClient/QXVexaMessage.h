@@ -2,6 +2,7 @@
 // The media server's frames and messages are JSON objects. Incoming text is parsed
 // without exceptions; booleans stay booleans and numbers stay numbers.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,8 +28,14 @@ QXVexaMessage vexaJSONFromValue(const rt::Value& value);
 /// The parsed text, or a discarded value when it is not JSON.
 /// Arrays and objects a frame may open inside one another; deeper frames are refused.
 inline constexpr int kVexaMaximumNesting = 512;
-/// Parses a frame without throwing: a malformed or too deeply nested frame is discarded.
-QXVexaMessage vexaParse(const std::string& text);
+/// Values (objects, arrays, strings, numbers, booleans and nulls, at any depth) a frame
+/// may hold; frames with more are refused. The media server's frames hold a few hundred
+/// at most, and a tree of values costs up to about a hundred bytes each whatever their
+/// text, so the bound keeps the parse of any frame to a few megabytes.
+inline constexpr std::size_t kVexaMaximumValues = 16384;
+/// Parses a frame without throwing: a malformed frame, or one nested too deeply or
+/// holding too many values, is discarded, and `refusal` (when given) says why.
+QXVexaMessage vexaParse(const std::string& text, std::string* refusal = nullptr);
 /// Compact UTF-8 text; nothing when the message cannot be serialized (invalid UTF-8).
 std::optional<std::string> vexaSerialize(const QXVexaMessage& message);
 

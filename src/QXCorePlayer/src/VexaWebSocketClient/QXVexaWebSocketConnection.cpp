@@ -110,9 +110,10 @@ void QXVexaWebSocketConnection::webSocketDidReceiveMessage(net::WebSocket& socke
     if (&socket != webSocket_.get()) return;
     auto keep = self();
     vexaLog(staticClass(), 5, "Received message: %@ from: %@", message.payload, socket.url());
-    QXVexaMessage parsed = vexaParse(message.payload);
+    std::string refusal;
+    QXVexaMessage parsed = vexaParse(message.payload, &refusal);
     if (parsed.is_discarded()) {
-        vexaLog(staticClass(), 2, "JSON deserialization error: %@", "not JSON: " + message.payload.substr(0, 200));
+        vexaLog(staticClass(), 2, "JSON deserialization error: %@", refusal);
         return;
     }
     if (!parsed.is_object()) {

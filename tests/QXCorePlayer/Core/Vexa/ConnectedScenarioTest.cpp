@@ -363,6 +363,64 @@ TEST_F(ConnectedScenarioTest, ARefusedCertificateWaitsWithCode3CarryingTheReason
     }
 }
 
+// Trusting another authority mends an unknown issuer only: a certificate for another
+// host, one out of its dates or one for clients only is refused with its own cause, and
+// the source says what can mend each.
+TEST_F(ConnectedScenarioTest, ARefusedCertificateCarriesItsCauseAndOnlyTheAdviceThatCanMendIt) {
+    auto issue = [](const std::string& names, long notBefore, long notAfter, const std::string& usage) {
+        peers::TestCertificateAuthority::ServerCertificateOptions options;
+        options.subjectAltNames = names;
+        options.notBefore = notBefore;
+        options.notAfter = notAfter;
+        options.extendedKeyUsage = usage;
+        return peers::sharedTestAuthority().issueServerCertificate(options);
+    };
+    const std::string media = "IP:127.0.0.1,DNS:*.media.test";
+    struct Case {
+        const char* name;
+        peers::TestCertificate certificate;
+        bool trusted;
+        net::WebSocketError code;
+        std::string reason;
+        std::string advice;
+    };
+    const Case cases[] = {
+        {"unknown authority", vexatest::serverCertificate(), false, net::WebSocketError::ServerCertificateUntrusted,
+         "unable to get local issuer certificate",
+         "; a media server whose certificate comes from an authority of the host's own needs that authority among "
+         "the trusted anchors (extraTrustAnchorsPem)"},
+        {"another host", issue("IP:127.0.0.1,DNS:localhost", -3600, 86400, "serverAuth"), true,
+         net::WebSocketError::ServerCertificateHostMismatch, "hostname mismatch",
+         "; it does not name the host the player connects to: check the server's certificate and the media "
+         "server's host this player is set to"},
+        {"expired", issue(media, -2 * 86400, -86400, "serverAuth"), true, net::WebSocketError::ServerCertificateExpired,
+         "certificate has expired", "; check the server's certificate dates and this device's clock"},
+        {"for clients only", issue(media, -3600, 86400, "clientAuth"), true,
+         net::WebSocketError::ServerCertificateRejected, "unsuitable certificate purpose", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        peer = std::make_unique<peers::MediaServerPeer>(c.certificate);
+        peer->start();
+        auto socketSettings = settings();
+        if (!c.trusted) socketSettings.socket.extraTrustAnchorsPem.clear();
+        factory = rt::make<SDKVexaFactory>("eu1", "media.test", "test-key", socketSettings);
+        channelSource();
+        source->realizeWithPlaybackID("0123456789ABCDEF");
+        ASSERT_TRUE(waitState(State::Waiting));
+        auto error = source->error();
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), static_cast<long long>(CPMediaSourceErrorCode::Reconnecting));
+        auto cause = error->underlyingError();
+        ASSERT_TRUE(cause);
+        EXPECT_EQ(cause->domain(), net::kNetworkErrorDomain);
+        EXPECT_EQ(cause->code(), static_cast<long long>(c.code)) << cause->localizedDescription();
+        EXPECT_EQ(error->localizedDescription(), "The media server's certificate was refused: " + c.reason + c.advice);
+        source.reset();
+        settle(0.05);
+    }
+}
+
 TEST_F(ConnectedScenarioTest, AClusterMoveOutOfTheServicesDomainIsRefused) {
     peer->loadScript(script({rule("subscribe", {streamModule(kStream), metaModule(),
                                                 rejects(R"({"cluster":{"host":"x.evil.example","name":"x.evil.example:443/"}})")})}));

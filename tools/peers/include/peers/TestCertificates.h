@@ -26,6 +26,9 @@ public:
         /// Validity, in seconds from now.
         long notBefore = -3600;
         long notAfter = 24 * 3600;
+        /// The purposes the key may serve, in OpenSSL's configuration form; a
+        /// certificate for clients only ("clientAuth") is one no client takes from a server.
+        std::string extendedKeyUsage = "serverAuth";
     };
 
     /// A server certificate for 127.0.0.1, ::1 and localhost, valid from an hour ago

@@ -273,7 +273,8 @@ void CPVexaConnectedSource::onDisconnect(const rt::Ref<rt::Error>& cause) {
     disconnect();
     // Refusals count only while nothing else happens between them: a server that was
     // reached, or failed otherwise, starts the count again.
-    certificateRefusals_ = isCertificateRefusal(cause) ? certificateRefusals_ + 1 : 0;
+    certificateRefusals_ =
+        net::certificateProblem(cause) != net::CertificateProblem::None ? certificateRefusals_ + 1 : 0;
     if (!shouldReconnect_ || certificateRefusals_ >= kCertificateRefusalLimit) {
         // Retrying would meet the same certificate: the host is told why instead.
         auto error = connectionError(CPMediaSourceErrorCode::CannotConnect, cause);
@@ -294,31 +295,34 @@ void CPVexaConnectedSource::onDisconnect(const rt::Ref<rt::Error>& cause) {
     });
 }
 
-bool CPVexaConnectedSource::isCertificateRefusal(const rt::Ref<rt::Error>& cause) {
-    if (!cause || cause->domain() != net::kNetworkErrorDomain) return false;
-    switch (cause->code()) {
-        case static_cast<long long>(net::WebSocketError::ServerCertificateUntrusted):
-        case static_cast<long long>(net::NetworkError::ServerCertificateUntrusted):
-        case static_cast<long long>(net::NetworkError::ServerCertificateExpired):
-        case static_cast<long long>(net::NetworkError::ServerCertificateHostMismatch):
-            return true;
-        default:
-            return false;
-    }
-}
-
 rt::Ref<rt::Error> CPVexaConnectedSource::connectionError(CPMediaSourceErrorCode code, const rt::Ref<rt::Error>& cause) {
     if (!cause) return mediaSourceError(code);
     // The transport's failure stays beneath the source's own error and is said in its
     // message, so the status view and the host can tell a refused certificate from an
-    // unreachable server.
+    // unreachable server. Advice goes only with the cause it can mend: trusting another
+    // authority does nothing for a certificate of another host or out of its dates.
     std::string text;
-    if (isCertificateRefusal(cause)) {
+    const net::CertificateProblem problem = net::certificateProblem(cause);
+    if (problem != net::CertificateProblem::None) {
         rt::Value reason = cause->userInfo().get(rt::Error::LocalizedFailureReasonKey);
         text = "The media server's certificate was refused: " +
-               (reason.isString() ? reason.string() : cause->localizedDescription()) +
-               "; a media server whose certificate comes from an authority of the host's own needs that "
-               "authority among the trusted anchors (extraTrustAnchorsPem)";
+               (reason.isString() ? reason.string() : cause->localizedDescription());
+        switch (problem) {
+            case net::CertificateProblem::UntrustedAuthority:
+                text += "; a media server whose certificate comes from an authority of the host's own needs that "
+                        "authority among the trusted anchors (extraTrustAnchorsPem)";
+                break;
+            case net::CertificateProblem::HostMismatch:
+                text += "; it does not name the host the player connects to: check the server's certificate and "
+                        "the media server's host this player is set to";
+                break;
+            case net::CertificateProblem::OutsideValidity:
+                text += "; check the server's certificate dates and this device's clock";
+                break;
+            case net::CertificateProblem::Other:
+            case net::CertificateProblem::None:
+                break;
+        }
     } else {
         text = "The connection to the media server failed: " + cause->localizedDescription();
     }

@@ -162,7 +162,6 @@ private:
     /// cause: why the transport failed, carried under the source's error; may be null.
     void onDisconnect(const rt::Ref<rt::Error>& cause = nullptr);
     void onConnectionTimeout(std::uint64_t attempt);
-    static bool isCertificateRefusal(const rt::Ref<rt::Error>& cause);
     /// The source's error with that code, the transport's failure (when there is one)
     /// beneath it and said in its message.
     static rt::Ref<rt::Error> connectionError(CPMediaSourceErrorCode code, const rt::Ref<rt::Error>& cause);
