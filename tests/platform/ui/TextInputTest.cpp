@@ -198,6 +198,49 @@ TEST_F(TextInputTest, SearchBarReportsToItsDelegateAndTheHookTakesTheSetter) {
     bar->setDelegate(nullptr);
 }
 
+struct BarButtonLog : SearchBarDelegate {
+    std::vector<std::string> log;
+    void searchBarCancelButtonClicked(SearchBar&) override { log.push_back("cancel"); }
+    void searchBarBookmarkButtonClicked(SearchBar&) override { log.push_back("bookmarks"); }
+    void searchBarResultsListButtonClicked(SearchBar&) override { log.push_back("results"); }
+};
+
+TEST_F(TextInputTest, SearchBarButtonsAreMadeOnceAndEachTellsTheDelegateItsOwnTap) {
+    auto bar = rt::make<SearchBar>(Rect(0, 0, 320, 44));
+    EXPECT_FALSE(bar->cancelButton());
+    EXPECT_FALSE(bar->bookmarkButton());
+    EXPECT_FALSE(bar->resultsButton());
+    bar->setShowsBookmarkButton(false);
+    EXPECT_FALSE(bar->bookmarkButton()) << "hiding a button never shown makes none";
+
+    bar->setShowsCancelButton(true);
+    bar->setShowsBookmarkButton(true);
+    bar->setShowsSearchResultsButton(true);
+    BarButtonLog d;
+    bar->setDelegate(&d);
+    const std::vector<std::pair<rt::Ref<Button>, std::string>> buttons = {
+        {bar->cancelButton(), "Cancel"}, {bar->bookmarkButton(), "Bookmarks"}, {bar->resultsButton(), "Results"}};
+    for (const auto& [button, title] : buttons) {
+        ASSERT_TRUE(button);
+        EXPECT_EQ(button->superview().get(), bar.get());
+        EXPECT_EQ(button->titleForState(ControlState::Normal), title);
+        button->sendActionsForControlEvents(ControlEvents::TouchUpInside);
+    }
+    EXPECT_EQ(d.log, (std::vector<std::string>{"cancel", "bookmarks", "results"}));
+
+    auto cancel = bar->cancelButton();
+    bar->setShowsCancelButton(false);
+    EXPECT_FALSE(bar->showsCancelButton());
+    EXPECT_TRUE(cancel->isHidden());
+    bar->setShowsCancelButton(true);
+    EXPECT_EQ(bar->cancelButton(), cancel) << "shown again, the same button";
+    EXPECT_FALSE(cancel->isHidden());
+
+    bar->setDelegate(nullptr);
+    cancel->sendActionsForControlEvents(ControlEvents::TouchUpInside);
+    EXPECT_EQ(d.log.size(), 3u) << "without a delegate a tap tells no one";
+}
+
 struct ScrollLog : ScrollViewDelegate {
     std::vector<std::string> log;
     void scrollViewWillBeginDragging(ScrollView&) override { log.push_back("willDrag"); }
