@@ -102,6 +102,40 @@ TEST_F(TextInputTest, FieldRectanglesFollowTheBorderStyleAndPlaceholders) {
     EXPECT_FALSE(f->attributedPlaceholder());
 }
 
+// A field and a view show the attributed text they were given, or else their plain text
+// in their own font and colour, whichever was set last.
+template <class Text> void expectShownTextFollowsTheLastSetter(const rt::Ref<Text>& t) {
+    auto red = Color::rgba(1, 0, 0);
+    t->setTextColor(red);
+    t->setText("plain");
+    auto shown = t->attributedText();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->text, "plain");
+    EXPECT_EQ(shown->firstAttributes().font, t->font());
+    EXPECT_EQ(shown->firstAttributes().foregroundColor, red);
+
+    TextAttributes given;
+    given.foregroundColor = Color::whiteColor();
+    t->setAttributedText(AttributedString("styled", given));
+    EXPECT_EQ(t->text(), "styled");
+    EXPECT_EQ(t->attributedText()->firstAttributes().foregroundColor, given.foregroundColor);
+    EXPECT_FALSE(t->attributedText()->firstAttributes().font) << "given attributes are shown as given";
+
+    t->setText("again");
+    EXPECT_EQ(t->attributedText()->firstAttributes().foregroundColor, red) << "plain text drops the given attributes";
+}
+
+TEST_F(TextInputTest, FieldsAndViewsShowGivenAttributesOrTheirPlainTextInTheirFont) {
+    {
+        SCOPED_TRACE("text field");
+        expectShownTextFollowsTheLastSetter(rt::make<TextField>(Rect(0, 0, 100, 30)));
+    }
+    {
+        SCOPED_TRACE("text view");
+        expectShownTextFollowsTheLastSetter(rt::make<TextView>(Rect(0, 0, 100, 60)));
+    }
+}
+
 TEST_F(TextInputTest, TextViewTypingPostsAndPositionsMapToGranularities) {
     auto v = rt::make<TextView>(Rect(0, 0, 300, 200));
     window->addSubview(v);
