@@ -59,49 +59,35 @@ SearchBar::DelegateHook SearchBar::setDelegateHook(DelegateHook hook) {
     return old;
 }
 
-rt::Ref<Button> SearchBar::makeButton(const std::string& title, std::function<void(SearchBar&)> onTap) {
-    auto b = Button::buttonWithType(ButtonType::System);
-    b->setTitle(title, ControlState::Normal);
-    rt::Weak<SearchBar> weak = selfAs<SearchBar>();
-    b->addTarget(nullptr, "tap", ControlEvents::TouchUpInside, [weak, onTap](const rt::Ref<Control>&) {
-        if (auto bar = weak.lock()) onTap(*bar);
-    });
-    addSubview(b);
+void SearchBar::showButton(bool shown, rt::Ref<Button>& button, const char* title,
+                           void (SearchBarDelegate::*clicked)(SearchBar&)) {
+    if (shown && !button) {
+        button = Button::buttonWithType(ButtonType::System);
+        button->setTitle(title, ControlState::Normal);
+        rt::Weak<SearchBar> weak = selfAs<SearchBar>();
+        button->addTarget(nullptr, "tap", ControlEvents::TouchUpInside, [weak, clicked](const rt::Ref<Control>&) {
+            auto bar = weak.lock();
+            if (bar && bar->delegate_) (bar->delegate_->*clicked)(*bar);
+        });
+        addSubview(button);
+    }
+    if (button) button->setHidden(!shown);
     setNeedsLayout();
-    return b;
 }
 
 void SearchBar::setShowsCancelButton(bool s) {
     showsCancel_ = s;
-    if (s && !cancel_) {
-        cancel_ = makeButton("Cancel", [](SearchBar& bar) {
-            if (bar.delegate_) bar.delegate_->searchBarCancelButtonClicked(bar);
-        });
-    }
-    if (cancel_) cancel_->setHidden(!s);
-    setNeedsLayout();
+    showButton(s, cancel_, "Cancel", &SearchBarDelegate::searchBarCancelButtonClicked);
 }
 
 void SearchBar::setShowsBookmarkButton(bool s) {
     showsBookmark_ = s;
-    if (s && !bookmark_) {
-        bookmark_ = makeButton("Bookmarks", [](SearchBar& bar) {
-            if (bar.delegate_) bar.delegate_->searchBarBookmarkButtonClicked(bar);
-        });
-    }
-    if (bookmark_) bookmark_->setHidden(!s);
-    setNeedsLayout();
+    showButton(s, bookmark_, "Bookmarks", &SearchBarDelegate::searchBarBookmarkButtonClicked);
 }
 
 void SearchBar::setShowsSearchResultsButton(bool s) {
     showsResults_ = s;
-    if (s && !results_) {
-        results_ = makeButton("Results", [](SearchBar& bar) {
-            if (bar.delegate_) bar.delegate_->searchBarResultsListButtonClicked(bar);
-        });
-    }
-    if (results_) results_->setHidden(!s);
-    setNeedsLayout();
+    showButton(s, results_, "Results", &SearchBarDelegate::searchBarResultsListButtonClicked);
 }
 
 void SearchBar::setScopeButtonTitles(std::vector<std::string> titles) {

@@ -5,6 +5,8 @@
 #include <ui/ImageContext.h>
 #include <ui/Touch.h>
 
+#include "ShownText.h"
+
 namespace ui {
 
 TextField::TextField(const Rect& frame) : Control(frame) {
@@ -24,11 +26,7 @@ void TextField::setText(std::string text) {
 }
 
 std::optional<AttributedString> TextField::attributedText() const {
-    if (attributedText_) return attributedText_;
-    TextAttributes a;
-    a.font = font_;
-    a.foregroundColor = textColor_;
-    return AttributedString(text_, a);
+    return detail::shownText(attributedText_, text_, font_, textColor_);
 }
 
 void TextField::setAttributedText(std::optional<AttributedString> text) {

@@ -10,6 +10,7 @@
 #include <ui/Touch.h>
 
 #include "PangoContext.h"
+#include "ShownText.h"
 
 namespace ui {
 
@@ -29,11 +30,7 @@ void TextView::setText(std::string text) {
 }
 
 std::optional<AttributedString> TextView::attributedText() const {
-    if (attributed_) return attributed_;
-    TextAttributes a;
-    a.font = font_;
-    a.foregroundColor = textColor_;
-    return AttributedString(text_, a);
+    return detail::shownText(attributed_, text_, font_, textColor_);
 }
 
 void TextView::setAttributedText(std::optional<AttributedString> text) {

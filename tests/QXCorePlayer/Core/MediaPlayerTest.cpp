@@ -7,28 +7,22 @@
 
 #include <cmath>
 
-#include "PlaybackDoubles.h"
-#include "VirtualTime.h"
+#include "ScriptedMovieTest.h"
 
 namespace zidtest {
 namespace {
 
 using MS = QXMoviePlaybackState;
 
-class MediaPlayerTest : public VirtualTimeTest {
+class MediaPlayerTest : public ScriptedMovieTest {
 protected:
     void SetUp() override {
-        VirtualTimeTest::SetUp();
-        CPMediaPlayer::setMoviePlayerControllerMaker([this] {
-            movie = rt::make<ScriptedMoviePlayer>();
-            return movie;
-        });
+        ScriptedMovieTest::SetUp();
         source = rt::make<ScriptedSource>("https://127.0.0.1/live.m3u8");
     }
     void TearDown() override {
         player = nullptr;
-        CPMediaPlayer::setMoviePlayerControllerMaker(nullptr);
-        VirtualTimeTest::TearDown();
+        ScriptedMovieTest::TearDown();
     }
     rt::Ref<CPMediaPlayer> makePlayer() {
         auto factory = rt::make<CPPlayerFactory>();
@@ -42,7 +36,6 @@ protected:
         });
     }
 
-    rt::Ref<ScriptedMoviePlayer> movie;
     rt::Ref<ScriptedSource> source;
     rt::Ref<CPMediaPlayer> player;
     rt::Ref<rt::Observation> token;

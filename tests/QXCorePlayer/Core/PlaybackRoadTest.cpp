@@ -6,30 +6,17 @@
 #include <fnd/RunLoop.h>
 #include <gtest/gtest.h>
 
-#include "PlaybackDoubles.h"
+#include "ScriptedMovieTest.h"
 #include "ScriptedOrigin.h"
-#include "VirtualTime.h"
 
 namespace zidtest {
 namespace {
 
 // A live stream behind the readiness poll, played through the session and the media
 // player: the origin's I/O is real, every timer is on virtual time.
-class PlaybackRoadTest : public VirtualTimeTest {
+class PlaybackRoadTest : public ScriptedMovieTest {
 protected:
-    void SetUp() override {
-        VirtualTimeTest::SetUp();
-        CPMediaPlayer::setMoviePlayerControllerMaker([this] {
-            movie = rt::make<ScriptedMoviePlayer>();
-            return movie;
-        });
-    }
-    void TearDown() override {
-        CPMediaPlayer::setMoviePlayerControllerMaker(nullptr);
-        VirtualTimeTest::TearDown();
-    }
     bool waitFor(const std::function<bool()>& done) { return fnd::RunLoop::main()->runUntil(done, 5.0); }
-    rt::Ref<ScriptedMoviePlayer> movie;
 };
 
 TEST_F(PlaybackRoadTest, ALiveURLPlaysOnceTheOriginSaysTheStreamIsReady) {

@@ -59,6 +59,14 @@ TEST_F(AdViewTest, PlayerHeldWeaklyAndItsGoingClearsTheCountdown) {
     next->setTimeInfo(CPMediaTimingBase::timingWithDuration(10));
     ad->setMediaPlayer(next);
     EXPECT_EQ(ad->remainingLabel()->text(), resuming(10));
+
+    // A replaced player's going leaves the player that replaced it.
+    auto last = rt::make<ScriptedPlayer>();
+    last->setTimeInfo(CPMediaTimingBase::timingWithDuration(5));
+    ad->setMediaPlayer(last);
+    next.reset();
+    EXPECT_EQ(ad->mediaPlayer(), last);
+    EXPECT_EQ(ad->remainingLabel()->text(), resuming(5));
 }
 
 TEST_F(AdViewTest, ControlsVisibleSaysHowTheViewWasMadeAndNeverChanges) {

@@ -17,23 +17,12 @@
 
 #include "Core/View/LogoLayer/CPLogoView.h"
 #include "GoldenImage.h"
+#include "SolidImage.h"
 #include "../Core/PlaybackDoubles.h"
 #include "VirtualTime.h"
 
 namespace zidtest {
 namespace {
-
-std::string png(int w, int h, std::uint32_t argb) {
-    std::vector<std::uint8_t> px(static_cast<std::size_t>(w * h * 4));
-    for (std::size_t i = 0; i < px.size(); i += 4) {
-        px[i] = argb & 255;
-        px[i + 1] = argb >> 8 & 255;
-        px[i + 2] = argb >> 16 & 255;
-        px[i + 3] = argb >> 24 & 255;
-    }
-    auto data = ui::Image::imageWithPixels(px.data(), px.size(), w, h)->pngData();
-    return std::string(data.begin(), data.end());
-}
 
 /// A real picture whose PNG is larger than a logo may be: noise does not compress.
 std::string bigNoisePng(int side) {
@@ -46,8 +35,7 @@ std::string bigNoisePng(int side) {
         px[i + 2] = state >> 8 & 255;
         px[i + 3] = 255;
     }
-    auto data = ui::Image::imageWithPixels(px.data(), px.size(), side, side)->pngData();
-    return std::string(data.begin(), data.end());
+    return pngBytes(*ui::Image::imageWithPixels(px.data(), px.size(), side, side));
 }
 
 rt::Ref<VexaLogoInfo> logoInfo(long align, long margin, std::optional<std::string> url,
@@ -72,8 +60,8 @@ protected:
         VirtualTimeTest::SetUp();
         qxSharedImageCache()->removeAllObjects();
         server = std::make_unique<peers::ImageServerPeer>();
-        server->addImage("/logo-100x50.png", png(100, 50, 0xFFE04020u));
-        server->addImage("/logo-60x30.png", png(60, 30, 0xFF20A0E0u));
+        server->addImage("/logo-100x50.png", solidPng(100, 50, 0xFFE04020u));
+        server->addImage("/logo-60x30.png", solidPng(60, 30, 0xFF20A0E0u));
         auto client = rt::make<net::HttpClient>();
         client->setExtraTrustAnchors(peers::ImageServerPeer::trustAnchorPem());
         QXImageRequestOperation::setHTTPClient(client);
@@ -283,7 +271,7 @@ TEST_F(LogoLayerTest, OtherImageLoadsKeepTheClientsBound) {
 }
 
 TEST_F(LogoLayerTest, AStalledServerTimesOutOnTheLoopsClock) {
-    server->setHeldImage(png(100, 50, 0xFF00FF00u));
+    server->setHeldImage(solidPng(100, 50, 0xFF00FF00u));
     source->setLogoInfos(records({logoInfo(0, 10, url(peers::ImageServerPeer::kHeldPath))}));
     ASSERT_TRUE(server->waitForHeld(1));
     auto logo = layer->logoViews().at(0);
@@ -298,7 +286,7 @@ TEST_F(LogoLayerTest, AStalledServerTimesOutOnTheLoopsClock) {
 }
 
 TEST_F(LogoLayerTest, ALogoViewFreedDuringItsLoadCancelsIt) {
-    server->setHeldImage(png(100, 50, 0xFF00FF00u));
+    server->setHeldImage(solidPng(100, 50, 0xFF00FF00u));
     source->setLogoInfos(records({logoInfo(0, 10, url(peers::ImageServerPeer::kHeldPath))}));
     ASSERT_TRUE(server->waitForHeld(1));
     auto operation = qxImageRequestOperation(*layer->logoViews().at(0)->logoView());

@@ -16,6 +16,7 @@
 
 #include <QXFoundation/Cache/TimeoutCache.h>
 #include <RuzEzo/Signal/FKSignal.h>
+#include <SolidImage.h>
 #include <VirtualTime.h>
 #include <fnd/Bundle.h>
 #include <fnd/RunLoop.h>
@@ -28,24 +29,10 @@
 #include "QXUIKit/Resources/QXUIKitResources.h"
 
 using namespace zid;
+using zidtest::pngBytes;
+using zidtest::solidImage;
 
 namespace {
-
-rt::Ref<ui::Image> solidImage(int w, int h, std::uint32_t argb) {
-    std::vector<std::uint8_t> px(static_cast<std::size_t>(w * h * 4));
-    for (std::size_t i = 0; i < px.size(); i += 4) {
-        px[i] = argb & 255;
-        px[i + 1] = argb >> 8 & 255;
-        px[i + 2] = argb >> 16 & 255;
-        px[i + 3] = argb >> 24 & 255;
-    }
-    return ui::Image::imageWithPixels(px.data(), px.size(), w, h);
-}
-
-std::string pngBytes(const rt::Ref<ui::Image>& image) {
-    auto data = image->pngData();
-    return std::string(data.begin(), data.end());
-}
 
 struct Outcome {
     int successes = 0;
@@ -81,7 +68,7 @@ protected:
         TimeoutCache::defaultCache()->removeAllObjects();
         red = solidImage(4, 3, 0xFFFF0000u);
         placeholder = solidImage(2, 2, 0xFF0000FFu);
-        origin = std::make_unique<zidtest::ImageOrigin>(pngBytes(red));
+        origin = std::make_unique<zidtest::ImageOrigin>(pngBytes(*red));
     }
     void TearDown() override {
         origin.reset();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <GoldenImage.h>
+#include <SolidImage.h>
 #include <VirtualTime.h>
 #include <ui/Animation.h>
 #include <ui/Renderer.h>
@@ -22,6 +23,7 @@
 #include "QXUIKit/Toolbar/QXToolbar.h"
 
 using namespace zid;
+using zidtest::solidImage;
 using ui::Rect;
 using Items = QXToolbar::Items;
 
@@ -36,17 +38,6 @@ std::vector<Rect> frames(const Items& items) {
     std::vector<Rect> out;
     for (const auto& i : items) out.push_back(i->frame());
     return out;
-}
-
-rt::Ref<ui::Image> solid(int w, int h, std::uint32_t argb) {
-    std::vector<std::uint8_t> px(static_cast<std::size_t>(w * h * 4));
-    for (std::size_t i = 0; i < px.size(); i += 4) {
-        px[i] = argb & 255;
-        px[i + 1] = argb >> 8 & 255;
-        px[i + 2] = argb >> 16 & 255;
-        px[i + 3] = argb >> 24 & 255;
-    }
-    return ui::Image::imageWithPixels(px.data(), px.size(), w, h);
 }
 
 }  // namespace
@@ -231,7 +222,7 @@ TEST_F(Toolbar, TouchesPassThroughExceptOnVisibleInteractiveSubviews) {
 
     auto button = rt::make<QXButtonToolbarItem>(Rect(0, 0, 44, 44));
     auto label = rt::make<QXLabelToolbarItem>(Rect(0, 0, 60, 44));
-    auto image = rt::make<QXImageToolbarItem>(solid(20, 20, 0xFF00FF00u));
+    auto image = rt::make<QXImageToolbarItem>(solidImage(20, 20, 0xFF00FF00u));
     bar->setToolbarItems(Items{button, spring, label, image}, false);
     EXPECT_TRUE(bar->pointInside({22, 22}));
     EXPECT_TRUE(button->pointInside({22, 22}));
@@ -289,7 +280,7 @@ TEST_F(Toolbar, ReadyMadeItems) {
 
     EXPECT_EQ(button->button()->buttonType(), ui::ButtonType::Custom);
 
-    auto image = rt::make<QXImageToolbarItem>(solid(24, 16, 0xFFFF0000u));
+    auto image = rt::make<QXImageToolbarItem>(solidImage(24, 16, 0xFFFF0000u));
     EXPECT_EQ(image->frame(), Rect(0, 0, 24, 16));
     EXPECT_EQ(image->imageView()->frame(), Rect(0, 0, 24, 16));
     EXPECT_EQ(image->imageView()->contentMode(), ui::ContentMode::ScaleAspectFit);
@@ -306,12 +297,12 @@ TEST_F(Toolbar, ReadyMadeItems) {
 
 TEST_F(Toolbar, FadingImageViewAndTopOrBottomLabel) {
     auto view = rt::make<QXImageView>(Rect(0, 0, 10, 10));
-    auto red = solid(4, 4, 0xFFFF0000u);
+    auto red = solidImage(4, 4, 0xFFFF0000u);
     view->setImage(red);
     EXPECT_EQ(view->image(), red);
     EXPECT_FALSE(ui::isAnimating(*view)) << "a fade of 0 shows the image at once";
     view->setFadeAnimationDuration(0.5);
-    view->setImage(solid(4, 4, 0xFF0000FFu));
+    view->setImage(solidImage(4, 4, 0xFF0000FFu));
     EXPECT_TRUE(ui::isAnimating(*view));
     advance(0.6);
     EXPECT_FALSE(ui::isAnimating(*view));
@@ -334,7 +325,7 @@ TEST_F(Toolbar, FadingImageViewAndTopOrBottomLabel) {
 
 TEST_F(Toolbar, Picture) {
     auto bar = rt::make<QXToolbar>(Rect(0, 0, 320, 44));
-    bar->backgroundImageView()->setImage(solid(1, 1, 0xFF202830u));
+    bar->backgroundImageView()->setImage(solidImage(1, 1, 0xFF202830u));
     bar->setContentInsets(ui::EdgeInsets{4, 10, 4, 10});
     bar->setToolbarItemPadding(6);
     auto button = rt::make<QXButtonToolbarItem>(Rect(0, 0, 36, 36));

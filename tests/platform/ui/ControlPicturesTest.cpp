@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <GoldenImage.h>
+#include <SolidImage.h>
 #include <VirtualTime.h>
 #include <gtest/gtest.h>
 #include <ui/Button.h>
@@ -17,18 +18,7 @@
 namespace {
 
 using namespace ui;
-
-/// A solid premultiplied image of the size.
-rt::Ref<Image> solid(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-    std::vector<std::uint8_t> px(std::size_t(w) * std::size_t(h) * 4);
-    for (std::size_t i = 0; i < px.size(); i += 4) {
-        px[i] = b;
-        px[i + 1] = g;
-        px[i + 2] = r;
-        px[i + 3] = 255;
-    }
-    return Image::imageWithPixels(px.data(), px.size(), w, h);
-}
+using zidtest::solidImage;
 
 /// The pixel at a point of a picture as 0xRRGGBB.
 std::uint32_t rgb(const Image& image, int x, int y) { return image.pixelAt(x, y) & 0xFFFFFFu; }
@@ -52,10 +42,12 @@ protected:
 
 rt::Ref<Slider> pictureSlider() {
     auto s = rt::make<Slider>(Rect(0, 0, 228, 40));
-    s->setMinimumTrackImage(solid(15, 4, 255, 0, 0)->resizableImageWithCapInsets({0, 5, 0, 5}), ControlState::Normal);
-    s->setMaximumTrackImage(solid(15, 4, 0, 0, 255)->resizableImageWithCapInsets({0, 5, 0, 5}), ControlState::Normal);
-    s->setThumbImage(solid(16, 16, 255, 255, 255), ControlState::Normal);
-    s->setThumbImage(solid(16, 16, 0, 255, 0), ControlState::Highlighted);
+    s->setMinimumTrackImage(solidImage(15, 4, 0xFFFF0000u)->resizableImageWithCapInsets({0, 5, 0, 5}),
+                            ControlState::Normal);
+    s->setMaximumTrackImage(solidImage(15, 4, 0xFF0000FFu)->resizableImageWithCapInsets({0, 5, 0, 5}),
+                            ControlState::Normal);
+    s->setThumbImage(solidImage(16, 16, 0xFFFFFFFFu), ControlState::Normal);
+    s->setThumbImage(solidImage(16, 16, 0xFF00FF00u), ControlState::Highlighted);
     return s;
 }
 
@@ -96,10 +88,10 @@ TEST_F(ControlPicturesTest, SliderWithoutImagesDrawsNothing) {
 TEST_F(ControlPicturesTest, ButtonShowsTheImageOfTheStateATouchPutsItIn) {
     auto b = Button::buttonWithType(ButtonType::Custom);
     b->setFrame(Rect(10, 10, 40, 40));
-    b->setImage(solid(30, 30, 255, 0, 0), ControlState::Normal);
-    b->setImage(solid(30, 30, 0, 255, 0), ControlState::Highlighted);
-    b->setImage(solid(30, 30, 0, 0, 255), ControlState::Selected);
-    b->setImage(solid(30, 30, 255, 255, 0), ControlState::Selected | ControlState::Highlighted);
+    b->setImage(solidImage(30, 30, 0xFFFF0000u), ControlState::Normal);
+    b->setImage(solidImage(30, 30, 0xFF00FF00u), ControlState::Highlighted);
+    b->setImage(solidImage(30, 30, 0xFF0000FFu), ControlState::Selected);
+    b->setImage(solidImage(30, 30, 0xFFFFFF00u), ControlState::Selected | ControlState::Highlighted);
     window->addSubview(b);
     window->layoutIfNeeded();
     auto centre = [&] { return rgb(*renderToImage(*b), 20, 20); };
@@ -166,9 +158,9 @@ TEST_F(ControlPicturesTest, CapsCoveringTheWholeImageStillFillTheTrack) {
     // A 15-pixel track image with 15-point caps on both sides: the caps share the
     // image, and the track is filled from end to end without a gap.
     auto s = rt::make<Slider>(Rect(0, 0, 228, 40));
-    s->setMinimumTrackImage(solid(15, 4, 255, 0, 0)->resizableImageWithCapInsets({0, 15, 0, 15}),
+    s->setMinimumTrackImage(solidImage(15, 4, 0xFFFF0000u)->resizableImageWithCapInsets({0, 15, 0, 15}),
                             ControlState::Normal);
-    s->setMaximumTrackImage(solid(15, 4, 0, 0, 255)->resizableImageWithCapInsets({0, 15, 0, 15}),
+    s->setMaximumTrackImage(solidImage(15, 4, 0xFF0000FFu)->resizableImageWithCapInsets({0, 15, 0, 15}),
                             ControlState::Normal);
     s->setValue(0.5);
     auto picture = renderToImage(*s);

@@ -102,6 +102,40 @@ TEST_F(TextInputTest, FieldRectanglesFollowTheBorderStyleAndPlaceholders) {
     EXPECT_FALSE(f->attributedPlaceholder());
 }
 
+// A field and a view show the attributed text they were given, or else their plain text
+// in their own font and colour, whichever was set last.
+template <class Text> void expectShownTextFollowsTheLastSetter(const rt::Ref<Text>& t) {
+    auto red = Color::rgba(1, 0, 0);
+    t->setTextColor(red);
+    t->setText("plain");
+    auto shown = t->attributedText();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->text, "plain");
+    EXPECT_EQ(shown->firstAttributes().font, t->font());
+    EXPECT_EQ(shown->firstAttributes().foregroundColor, red);
+
+    TextAttributes given;
+    given.foregroundColor = Color::whiteColor();
+    t->setAttributedText(AttributedString("styled", given));
+    EXPECT_EQ(t->text(), "styled");
+    EXPECT_EQ(t->attributedText()->firstAttributes().foregroundColor, given.foregroundColor);
+    EXPECT_FALSE(t->attributedText()->firstAttributes().font) << "given attributes are shown as given";
+
+    t->setText("again");
+    EXPECT_EQ(t->attributedText()->firstAttributes().foregroundColor, red) << "plain text drops the given attributes";
+}
+
+TEST_F(TextInputTest, FieldsAndViewsShowGivenAttributesOrTheirPlainTextInTheirFont) {
+    {
+        SCOPED_TRACE("text field");
+        expectShownTextFollowsTheLastSetter(rt::make<TextField>(Rect(0, 0, 100, 30)));
+    }
+    {
+        SCOPED_TRACE("text view");
+        expectShownTextFollowsTheLastSetter(rt::make<TextView>(Rect(0, 0, 100, 60)));
+    }
+}
+
 TEST_F(TextInputTest, TextViewTypingPostsAndPositionsMapToGranularities) {
     auto v = rt::make<TextView>(Rect(0, 0, 300, 200));
     window->addSubview(v);
@@ -196,6 +230,49 @@ TEST_F(TextInputTest, SearchBarReportsToItsDelegateAndTheHookTakesTheSetter) {
     EXPECT_EQ(bar->delegate(), &d);
     bar->setDelegateHook({});
     bar->setDelegate(nullptr);
+}
+
+struct BarButtonLog : SearchBarDelegate {
+    std::vector<std::string> log;
+    void searchBarCancelButtonClicked(SearchBar&) override { log.push_back("cancel"); }
+    void searchBarBookmarkButtonClicked(SearchBar&) override { log.push_back("bookmarks"); }
+    void searchBarResultsListButtonClicked(SearchBar&) override { log.push_back("results"); }
+};
+
+TEST_F(TextInputTest, SearchBarButtonsAreMadeOnceAndEachTellsTheDelegateItsOwnTap) {
+    auto bar = rt::make<SearchBar>(Rect(0, 0, 320, 44));
+    EXPECT_FALSE(bar->cancelButton());
+    EXPECT_FALSE(bar->bookmarkButton());
+    EXPECT_FALSE(bar->resultsButton());
+    bar->setShowsBookmarkButton(false);
+    EXPECT_FALSE(bar->bookmarkButton()) << "hiding a button never shown makes none";
+
+    bar->setShowsCancelButton(true);
+    bar->setShowsBookmarkButton(true);
+    bar->setShowsSearchResultsButton(true);
+    BarButtonLog d;
+    bar->setDelegate(&d);
+    const std::vector<std::pair<rt::Ref<Button>, std::string>> buttons = {
+        {bar->cancelButton(), "Cancel"}, {bar->bookmarkButton(), "Bookmarks"}, {bar->resultsButton(), "Results"}};
+    for (const auto& [button, title] : buttons) {
+        ASSERT_TRUE(button);
+        EXPECT_EQ(button->superview().get(), bar.get());
+        EXPECT_EQ(button->titleForState(ControlState::Normal), title);
+        button->sendActionsForControlEvents(ControlEvents::TouchUpInside);
+    }
+    EXPECT_EQ(d.log, (std::vector<std::string>{"cancel", "bookmarks", "results"}));
+
+    auto cancel = bar->cancelButton();
+    bar->setShowsCancelButton(false);
+    EXPECT_FALSE(bar->showsCancelButton());
+    EXPECT_TRUE(cancel->isHidden());
+    bar->setShowsCancelButton(true);
+    EXPECT_EQ(bar->cancelButton(), cancel) << "shown again, the same button";
+    EXPECT_FALSE(cancel->isHidden());
+
+    bar->setDelegate(nullptr);
+    cancel->sendActionsForControlEvents(ControlEvents::TouchUpInside);
+    EXPECT_EQ(d.log.size(), 3u) << "without a delegate a tap tells no one";
 }
 
 struct ScrollLog : ScrollViewDelegate {

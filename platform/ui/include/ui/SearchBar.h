@@ -72,7 +72,9 @@ public:
 
 private:
     struct FieldRelay;
-    rt::Ref<Button> makeButton(const std::string& title, std::function<void(SearchBar&)> onTap);
+    /// Makes the button on first showing; one tap tells the delegate through `clicked`.
+    void showButton(bool shown, rt::Ref<Button>& button, const char* title,
+                    void (SearchBarDelegate::*clicked)(SearchBar&));
     rt::Ref<TextField> field_;
     std::unique_ptr<FieldRelay> relay_;
     SearchBarDelegate* delegate_ = nullptr;

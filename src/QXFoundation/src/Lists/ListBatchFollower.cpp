@@ -14,15 +14,17 @@ void ListBatchFollower::end() {
     inBatch_ = false;
     entries_.clear();
     removed_.clear();
-    deletions_.clear();
-    inserts_.clear();
-    moves_.clear();
-    changes_.clear();
+    clearBatch();
 }
 
 void ListBatchFollower::sourceWillChange() {
     inBatch_ = true;
+    clearBatch();
+}
+
+void ListBatchFollower::clearBatch() {
     deletions_.clear();
+    deletedItems_.clear();
     inserts_.clear();
     moves_.clear();
     changes_.clear();
@@ -32,10 +34,12 @@ void ListBatchFollower::sourceDidInsert(std::uint64_t index) {
     if (inBatch_) inserts_.push_back(index);
 }
 void ListBatchFollower::sourceDidDelete(std::uint64_t index, const rt::Value& item) {
-    if (inBatch_) deletions_.emplace_back(index, item);
+    if (!inBatch_) return;
+    deletions_.push_back(index);
+    deletedItems_.push_back(item);
 }
 void ListBatchFollower::sourceDidMove(std::uint64_t from, std::uint64_t to) {
-    if (inBatch_) moves_.push_back(Placed{from, to});
+    if (inBatch_) moves_.push_back(ListBatchMove{from, to});
 }
 void ListBatchFollower::sourceDidChange(std::uint64_t index) {
     if (inBatch_) changes_.push_back(index);
@@ -44,46 +48,29 @@ void ListBatchFollower::sourceDidChange(std::uint64_t index) {
 void ListBatchFollower::sourceDidChangeContent() {
     if (!inBatch_) return;
     inBatch_ = false;
-    const std::size_t before = entries_.size();
-    // Changes, deletions and move sources name positions before the batch.
+    // Changes name positions before the batch, as deletions and move sources do.
     for (auto index : changes_)
-        if (index < before) entries_[index].changed = true;
-    std::vector<char> taken(before, 0);
-    for (const auto& [index, item] : deletions_) {
-        if (index >= before || taken[index]) continue;  // a source breaking the contract
-        taken[index] = 1;
-        if (entries_[index].origin >= 0) removed_.push_back(Removed{entries_[index].origin, item});
+        if (index < entries_.size()) entries_[index].changed = true;
+    const auto replay = replayListBatch(entries_.size(), deletions_, inserts_, moves_);
+    for (auto n : replay.deleted) {
+        const auto& entry = entries_[deletions_[n]];
+        if (entry.origin >= 0) removed_.push_back(Removed{entry.origin, deletedItems_[n]});
     }
-    std::vector<Placed> moves;
-    moves.reserve(moves_.size());
-    for (const auto& move : moves_) {
-        if (move.from >= before || taken[move.from]) continue;
-        taken[move.from] = 2;
-        moves.push_back(move);
+    std::vector<Entry> next;
+    next.reserve(replay.slots.size());
+    for (const auto& slot : replay.slots) {
+        switch (slot.kind) {
+        case ListBatchSlot::Kind::Kept: next.push_back(entries_[slot.from]); break;
+        case ListBatchSlot::Kind::Moved:
+            next.push_back(entries_[slot.from]);
+            next.back().moved = true;
+            break;
+        case ListBatchSlot::Kind::Inserted:
+        case ListBatchSlot::Kind::Missing: next.push_back(Entry{-1}); break;
+        }
     }
-    std::vector<Entry> remaining;
-    remaining.reserve(before);
-    for (std::size_t i = 0; i < before; ++i)
-        if (!taken[i]) remaining.push_back(entries_[i]);
-    // Inserts and move destinations name positions after it; the rest fill in order.
-    const std::size_t after = remaining.size() + inserts_.size() + moves.size();
-    std::vector<Entry> next(after, Entry{-2});
-    for (auto index : inserts_)
-        if (index < after && next[index].origin == -2) next[index] = Entry{-1};
-    for (const auto& move : moves) {
-        if (move.to >= after || next[move.to].origin != -2) continue;
-        Entry moved = entries_[move.from];
-        moved.moved = true;
-        next[move.to] = moved;
-    }
-    std::size_t fill = 0;
-    for (auto& slot : next)
-        if (slot.origin == -2) slot = fill < remaining.size() ? remaining[fill++] : Entry{-1};
     entries_.swap(next);
-    deletions_.clear();
-    inserts_.clear();
-    moves_.clear();
-    changes_.clear();
+    clearBatch();
 }
 
 }  // namespace zid

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <QXFoundation/Lists/IList.h>
+#include <QXFoundation/Lists/ListBatchReplay.h>
 
 namespace zid {
 
@@ -50,17 +51,17 @@ public:
     const std::vector<Removed>& removed() const { return removed_; }
 
 private:
-    struct Placed {
-        std::uint64_t from, to;
-    };
+    void clearBatch();
+
     bool following_ = false;
     bool inBatch_ = false;
     std::vector<Entry> entries_;
     std::vector<Removed> removed_;
     // the open source batch
-    std::vector<std::pair<std::uint64_t, rt::Value>> deletions_;
+    std::vector<std::uint64_t> deletions_;
+    std::vector<rt::Value> deletedItems_;  // one per deletion
     std::vector<std::uint64_t> inserts_;
-    std::vector<Placed> moves_;
+    std::vector<ListBatchMove> moves_;
     std::vector<std::uint64_t> changes_;
 };
 

@@ -51,14 +51,13 @@ void ListSignal::resetChildSignal() {
 void ListSignal::listWillChangeContent(IList& list) {
     if (&list != list_.get()) return;
     inBatch_ = true;
-    deletions_.clear();
-    inserts_.clear();
-    moves_.clear();
+    clearBatch();
 }
 
 void ListSignal::listDidInsertItem(IList& list, const rt::Value& item, std::uint64_t index) {
     if (&list != list_.get()) return;
-    inserts_.emplace_back(index, item);
+    inserts_.push_back(index);
+    insertedItems_.push_back(item);
     if (!inBatch_) applyBatch();
 }
 
@@ -70,7 +69,7 @@ void ListSignal::listDidDeleteItem(IList& list, const rt::Value&, std::uint64_t 
 
 void ListSignal::listDidMoveItem(IList& list, const rt::Value&, std::uint64_t from, std::uint64_t to) {
     if (&list != list_.get()) return;
-    moves_.push_back(Placed{from, to});
+    moves_.push_back(ListBatchMove{from, to});
     if (!inBatch_) applyBatch();
 }
 
@@ -81,38 +80,28 @@ void ListSignal::listDidChangeContent(IList& list) {
 }
 
 void ListSignal::applyBatch() {
-    bool any = !deletions_.empty() || !inserts_.empty() || !moves_.empty();
-    if (!any) return;
-    const std::size_t before = keypathSignals_.size();
-    // Deletions and move sources leave from their positions before the batch.
-    std::vector<char> taken(before, 0);
-    for (auto index : deletions_)
-        if (index < before) taken[index] = 1;
-    std::vector<Placed> moves;
-    for (const auto& move : moves_)
-        if (move.from < before && !taken[move.from]) {
-            taken[move.from] = 1;
-            moves.push_back(move);
+    if (deletions_.empty() && inserts_.empty() && moves_.empty()) return;
+    const auto replay = replayListBatch(keypathSignals_.size(), deletions_, inserts_, moves_);
+    std::vector<FKSignalRef> next;
+    next.reserve(replay.slots.size());
+    for (const auto& slot : replay.slots) {
+        switch (slot.kind) {
+        case ListBatchSlot::Kind::Kept:
+        case ListBatchSlot::Kind::Moved: next.push_back(keypathSignals_[slot.from]); break;
+        case ListBatchSlot::Kind::Inserted: next.push_back(signalForItem(insertedItems_[slot.from])); break;
+        case ListBatchSlot::Kind::Missing: next.push_back(FKConstSignal::signalWithValue(rt::Value())); break;
         }
-    std::vector<FKSignalRef> remaining;
-    remaining.reserve(before);
-    for (std::size_t i = 0; i < before; ++i)
-        if (!taken[i]) remaining.push_back(keypathSignals_[i]);
-    // Inserts and move destinations take their positions after it; the rest fill in.
-    const std::size_t after = remaining.size() + inserts_.size() + moves.size();
-    std::vector<FKSignalRef> next(after);
-    for (const auto& [index, item] : inserts_)
-        if (index < after && !next[index]) next[index] = signalForItem(item);
-    for (const auto& move : moves)
-        if (move.to < after && !next[move.to]) next[move.to] = keypathSignals_[move.from];
-    std::size_t fill = 0;
-    for (auto& slot : next)
-        if (!slot) slot = fill < remaining.size() ? remaining[fill++] : FKConstSignal::signalWithValue(rt::Value());
+    }
     keypathSignals_.swap(next);
+    clearBatch();
+    resetChildSignal();
+}
+
+void ListSignal::clearBatch() {
     deletions_.clear();
     inserts_.clear();
+    insertedItems_.clear();
     moves_.clear();
-    resetChildSignal();
 }
 
 }  // namespace zid

@@ -57,8 +57,7 @@ void AKChainTask::setCurrentTask(const rt::Ref<AKOperationTask>& task) {
         if (!chain || !ended || !ended->isFinished() || fired->exchange(true)) return;
         chain->taskEnded(ended);
     });
-    std::lock_guard lock(chainMutex_);
-    triggers_.push_back(std::move(trigger));
+    triggers_.add(std::move(trigger));
 }
 
 void AKChainTask::taskEnded(const rt::Ref<AKOperationTask>& task) {
@@ -124,12 +123,7 @@ bool AKChainTask::isPaused() const {
 }
 
 void AKChainTask::willDestroy() {
-    std::vector<rt::Ref<rt::Observation>> triggers;
-    {
-        std::lock_guard lock(chainMutex_);
-        triggers.swap(triggers_);
-    }
-    for (auto& trigger : triggers) trigger->remove();
+    triggers_.removeAll();
     AKAsyncOperationTask::willDestroy();
 }
 

@@ -17,6 +17,8 @@
 #include <RudoreVaz/Task/OperationTasks/AKAsyncOperationTask.h>
 #include <rt/KVO.h>
 
+#include "Task/LogicalTasks/TaskEndTriggers.h"
+
 namespace zid {
 
 class AKChainTask : public AKAsyncOperationTask {
@@ -58,7 +60,7 @@ private:
     mutable std::mutex chainMutex_;
     std::vector<Producer> producers_;
     rt::Ref<AKOperationTask> current_;
-    std::vector<rt::Ref<rt::Observation>> triggers_;
+    TaskEndTriggers triggers_;
 };
 
 }  // namespace zid

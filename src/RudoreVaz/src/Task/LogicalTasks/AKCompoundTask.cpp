@@ -31,8 +31,7 @@ void AKCompoundTask::didInitialize() {
             if (!compound || !ended || !ended->isFinished() || fired->exchange(true)) return;
             compound->subtaskFinished(ended);
         });
-        std::lock_guard lock(triggersMutex_);
-        triggers_.push_back(std::move(trigger));
+        triggers_.add(std::move(trigger));
     }
     // Nothing to wait for (no subtasks, or all already ended): end now.
     if (everySubtaskFinished()) allFinished();
@@ -95,12 +94,7 @@ std::string AKCompoundTask::description() const {
 }
 
 void AKCompoundTask::willDestroy() {
-    std::vector<rt::Ref<rt::Observation>> triggers;
-    {
-        std::lock_guard lock(triggersMutex_);
-        triggers.swap(triggers_);
-    }
-    for (auto& trigger : triggers) trigger->remove();
+    triggers_.removeAll();
     AKAsyncOperationTask::willDestroy();
 }
 

@@ -13,6 +13,8 @@
 #include <RudoreVaz/Task/OperationTasks/AKAsyncOperationTask.h>
 #include <rt/KVO.h>
 
+#include "Task/LogicalTasks/TaskEndTriggers.h"
+
 namespace zid {
 
 class AKCompoundTask : public AKAsyncOperationTask {
@@ -46,8 +48,7 @@ private:
     bool everySubtaskFinished() const;
 
     std::vector<rt::Ref<AKOperationTask>> subtasks_;  // fixed at creation
-    std::mutex triggersMutex_;
-    std::vector<rt::Ref<rt::Observation>> triggers_;
+    TaskEndTriggers triggers_;
 };
 
 }  // namespace zid

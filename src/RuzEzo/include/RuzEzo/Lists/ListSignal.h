@@ -13,6 +13,7 @@
 
 #include <QXFoundation/Disposable/AutoDisposable.h>
 #include <QXFoundation/Lists/IList.h>
+#include <QXFoundation/Lists/ListBatchReplay.h>
 #include <RuzEzo/Signal/FKSignal.h>
 #include <RuzEzo/Signal/Multi/FKMultiSignal.h>
 
@@ -41,12 +42,10 @@ protected:
     void willDestroy() override;
 
 private:
-    struct Placed {
-        std::uint64_t from, to;
-    };
     FKSignalRef signalForItem(const rt::Value& item) const;
     void resetChildSignal();
     void applyBatch();
+    void clearBatch();
 
     rt::Ref<IList> list_;
     std::string keypath_;
@@ -56,8 +55,9 @@ private:
     // the open batch of the list
     bool inBatch_ = false;
     std::vector<std::uint64_t> deletions_;
-    std::vector<std::pair<std::uint64_t, rt::Value>> inserts_;
-    std::vector<Placed> moves_;
+    std::vector<std::uint64_t> inserts_;
+    std::vector<rt::Value> insertedItems_;  // one per insert
+    std::vector<ListBatchMove> moves_;
 };
 
 }  // namespace zid

@@ -14,6 +14,7 @@
 #include "CPMediaStatusViewLoading.h"
 #include "CPMediaStatusViewMessage.h"
 #include "CPMediaStatusViewPasswordLock.h"
+#include "Core/View/WatchWeakReference.h"
 
 namespace zid {
 
@@ -46,18 +47,10 @@ void CPPlaybackStatusController::didInitialize() {
 
 void CPPlaybackStatusController::setSession(const rt::Ref<CPPlaybackSession>& session) {
     if (session_.lock() == session) return;
-    if (sessionGone_) sessionGone_->dispose();
-    sessionGone_ = nullptr;
+    // The loading view shows when the session goes. The last session's watch ends before
+    // the change is announced: nothing its going sets off may empty the new reference.
+    watchWeakReference(*this, session, "session", &CPPlaybackStatusController::session_, sessionGone_);
     rt::kvoChange(this, "session", [&] { session_ = session; });
-    if (!session) return;
-    // A weak reference says nothing when it empties: announce it, so the key paths
-    // through the session read nil and the loading view shows.
-    rt::Weak<CPPlaybackStatusController> weak = selfAs<CPPlaybackStatusController>();
-    sessionGone_ = onSignal(deallocSignal(*session), deallocSignal(*this), [weak](const rt::Value&) {
-        auto self = weak.lock();
-        if (!self) return;
-        rt::kvoChange(self.get(), "session", [&] { self->session_.reset(); });
-    });
 }
 
 void CPPlaybackStatusController::updateStatusIndicator() {

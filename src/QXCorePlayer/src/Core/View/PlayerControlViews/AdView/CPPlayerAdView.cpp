@@ -13,6 +13,8 @@
 #include <ui/GestureRecognizer.h>
 #include <ui/ImageView.h>
 
+#include "Core/View/WatchWeakReference.h"
+
 #include <cmath>
 
 namespace zid {
@@ -88,18 +90,8 @@ void CPPlayerAdView::setMediaPlayer(const rt::Ref<ICPMediaPlayer>& player) {
 }
 
 void CPPlayerAdView::watchPlayer() {
-    if (playerGone_) playerGone_->dispose();
-    playerGone_ = nullptr;
-    auto player = mediaPlayer();
-    if (!player) return;
-    // A weak reference says nothing when it empties: announce it, so the key paths
-    // through the player read nil and the countdown clears.
-    rt::Weak<CPPlayerAdView> weak = selfAs<CPPlayerAdView>();
-    playerGone_ = onSignal(deallocSignal(*player), deallocSignal(*this), [weak](const rt::Value&) {
-        auto self = weak.lock();
-        if (!self) return;
-        rt::kvoChange(self.get(), "mediaPlayer", [&] { self->mediaPlayer_.reset(); });
-    });
+    // The countdown clears when the player goes.
+    watchWeakReference(*this, mediaPlayer(), "mediaPlayer", &CPPlayerAdView::mediaPlayer_, playerGone_);
 }
 
 void CPPlayerAdView::setupIPhoneLayout() {
