@@ -174,7 +174,7 @@ double prebufferedRound() {
     double first = -1;
     fnd::RunLoop::main()->runUntil(
         [&] {
-            auto view = rt::cast<QXPlayerView>(player->playerView()->presentationLayer());
+            auto view = rt::cast<QXPlayerView>(QXQuorvexPlayerInternals::playerView(*player)->presentationLayer());
             if (view && view->playerLayer()->isReadyForDisplay()) first = since(started);
             return first >= 0;
         },

@@ -1,5 +1,7 @@
 #include <QXFoundation/Extensions/BundleExtensions.h>
 
+#include <QXFoundation/Extensions/ResourceDirectoryCheck.h>
+
 #include <map>
 #include <mutex>
 
@@ -39,7 +41,11 @@ rt::Ref<fnd::Bundle> moduleBundleNamed(std::string_view name) {
     if (auto it = located.find(name); it != located.end()) return it->second;
     rt::Ref<fnd::Bundle> bundle;
     if (auto path = locateBundleWithName(name)) bundle = fnd::Bundle::bundleWithPath(*path);
-    if (!bundle) bundle = fnd::Bundle::main();
+    if (!bundle) {
+        // Say why once, instead of showing keys for texts and no icons without a word.
+        (void)resourceDirectoryProblem();
+        bundle = fnd::Bundle::main();
+    }
     located.emplace(std::string(name), bundle);
     return bundle;
 }
