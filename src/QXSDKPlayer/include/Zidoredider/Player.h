@@ -11,6 +11,7 @@
 #include <QXSDKPlayer/Common/QXMediaServerSettings.h>
 #include <QXSDKPlayer/Common/QXPlayerDelegate.h>
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
+#include <QXSDKPlayer/Common/QXQuorvexPlayerTypes.h>
 #include <QXSDKPlayer/Common/QXSubtitle.h>
 
 // The toolbars of style CustomToolbar and every item the facade hands out. The toolbar

@@ -84,6 +84,11 @@ void QXQuorvexPlayerImpl::raiseParameterError(const std::string& reason) {
 
 void QXQuorvexPlayerImpl::setApiKey(const std::optional<std::string>& key) { configuredApiKey = key; }
 
+void QXQuorvexPlayerImpl::checkMainThreadSlowly(const char* call) {
+    if (!fnd::RunLoop::isMainThread()) raiseThreadError(call);
+    mainThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+}
+
 void QXQuorvexPlayerImpl::raiseThreadError(const char* call) {
     std::string qualified = std::string_view(call).find("::") == std::string_view::npos
                                 ? std::string("QXQuorvexPlayer::") + call

@@ -16,6 +16,9 @@
 #include <QXMediaPlayer/Ad/IMA/QXQuorvexPlayerAdManager.h>
 #include <QXSDKPlayer/Common/SDKVexaFactory.h>
 #include <fnd/RunLoop.h>
+
+#include <atomic>
+#include <thread>
 #include <rt/KVO.h>
 
 namespace zid {
@@ -35,11 +38,15 @@ public:
     /// Raises QXQuorvexPlayerThreadError, naming the call and the thread, unless the
     /// caller runs on the main run loop's thread. One thread-id compare on the main thread.
     static void requireMainThread(const char* call) {
-        if (fnd::RunLoop::isMainThread()) [[likely]]
+        if (std::this_thread::get_id() == mainThread_.load(std::memory_order_relaxed)) [[likely]]
             return;
-        raiseThreadError(call);
+        checkMainThreadSlowly(call);
     }
+    /// The main run loop's answer, kept once it is yes; otherwise the error.
+    static void checkMainThreadSlowly(const char* call);
     [[noreturn]] static void raiseThreadError(const char* call);
+    /// The main run loop's thread, once a call ran there.
+    static inline std::atomic<std::thread::id> mainThread_{};
     /// Raises QXQuorvexPlayerConfigurationError, with the reason every play call gives,
     /// unless configureWithApiKey was called: for objects that need the key as a facade
     /// does.

@@ -51,6 +51,8 @@ public:
     static void requireConfigured() { QXQuorvexPlayerImpl::requireConfigured(); }
     static void requireMainThread(const char* call) { QXQuorvexPlayerImpl::requireMainThread(call); }
     static void assertIMAAvailable() { QXQuorvexPlayerImpl::assertIMAAvailable(); }
+    /// The facade's inside, whose calls skip the thread check (the benches compare).
+    static const QXQuorvexPlayerImpl& inside(const QXQuorvexPlayer& p) { return QXQuorvexPlayerImpl::of(p); }
     /// The configured key, replaced (none: as if the process had never been configured).
     static void setApiKey(const std::optional<std::string>& key) { QXQuorvexPlayerImpl::setApiKey(key); }
 
