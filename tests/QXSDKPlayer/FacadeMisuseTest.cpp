@@ -25,7 +25,7 @@ namespace {
 using Raised = std::pair<std::string, std::string>;
 
 /// The name and reason of what the call raised; empty when it raised nothing.
-template <class F> Raised raised(F&& call) {
+template <class F> Raised whatRaised(F&& call) {
     try {
         call();
     } catch (const rt::Exception& e) {
@@ -39,13 +39,13 @@ template <class F> Raised raisedOnAnotherThread(F&& call) {
     Raised result;
     std::thread worker([&] {
         pthread_setname_np(pthread_self(), "zid-host-worker");
-        result = raised(call);
+        result = whatRaised(call);
     });
     worker.join();
     return result;
 }
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // ---- the main thread -------------------------------------------------------------------------
 
@@ -55,9 +55,9 @@ TEST_F(FacadeTest, EveryKindOfCallFromAnotherThreadRaisesNamingTheCallAndTheThre
     auto callsBefore = player().calls;
     auto expectRefused = [](const Raised& r, const std::string& call) {
         EXPECT_EQ(r.first, QXQuorvexPlayerThreadError) << call;
-        EXPECT_TRUE(contains(r.second, call + " was called on thread ")) << r.second;
-        EXPECT_TRUE(contains(r.second, "(\"zid-host-worker\")")) << r.second;
-        EXPECT_TRUE(contains(r.second, "main thread")) << r.second;
+        EXPECT_TRUE(holds(r.second, call + " was called on thread ")) << r.second;
+        EXPECT_TRUE(holds(r.second, "(\"zid-host-worker\")")) << r.second;
+        EXPECT_TRUE(holds(r.second, "main thread")) << r.second;
     };
     // A transport call, a getter, a setter, a class call, construction, the view, a
     // toolbar item and a key read through the facade's getter.
@@ -87,7 +87,7 @@ TEST_F(FacadeTest, ThePrebufferingControllerAndTheFacadeItHandsOutRefuseOtherThr
     auto media = QXMediaDescriptor::recordedDescriptorWithID("r1");
     auto refused = raisedOnAnotherThread([&] { prebuffering->enqueueForPlaybackPreparation({media}); });
     EXPECT_EQ(refused.first, QXQuorvexPlayerThreadError);
-    EXPECT_TRUE(contains(refused.second, "QXPrebufferingController::enqueueForPlaybackPreparation was called on thread"))
+    EXPECT_TRUE(holds(refused.second, "QXPrebufferingController::enqueueForPlaybackPreparation was called on thread"))
         << refused.second;
     EXPECT_TRUE(prebuffering->enqueuedMedia().empty());
     EXPECT_EQ(raisedOnAnotherThread([&] { prebuffering->playerForMedia(media); }).first, QXQuorvexPlayerThreadError);
@@ -103,7 +103,7 @@ static_assert(std::is_const_v<std::remove_reference_t<decltype(QXQuorvexPlayerAp
               "a host reads the configured key but cannot change it");
 
 TEST_F(FacadeTest, AnEmptyKeyIsRefusedLikeNoKeyAndTheEarlierKeyStays) {
-    EXPECT_EQ(raised([] { QXQuorvexPlayer::configureWithApiKey(std::string()); }),
+    EXPECT_EQ(whatRaised([] { QXQuorvexPlayer::configureWithApiKey(std::string()); }),
               Raised(QXQuorvexPlayerParameterError, "QXQuorvexPlayer: must be configured with a non-empty api key!"));
     EXPECT_EQ(QXQuorvexPlayerApiKey, std::optional<std::string>("test-key"));
     EXPECT_EQ(QXQuorvexPlayerInternals::vexaFactory(*QXQuorvexPlayer::player())->apiKey(), "test-key");
@@ -118,9 +118,9 @@ TEST_F(FacadeTest, MediaServerSettingsWithoutAHostOrWithTrustAnchorsThatAreNoCer
 
     QXMediaServerSettings noHost = good;
     noHost.host.clear();
-    auto [name, reason] = raised([&] { QXQuorvexPlayer::configureMediaServer(noHost); });
+    auto [name, reason] = whatRaised([&] { QXQuorvexPlayer::configureMediaServer(noHost); });
     EXPECT_EQ(name, QXQuorvexPlayerParameterError);
-    EXPECT_TRUE(contains(reason, "non-empty media-server host")) << reason;
+    EXPECT_TRUE(holds(reason, "non-empty media-server host")) << reason;
 
     for (std::string pem : {std::string("-----BEGIN CERTIFICATE-----\nnot base64\n-----END CERTIFICATE-----\n"),
                             std::string("just some text"),
@@ -128,9 +128,9 @@ TEST_F(FacadeTest, MediaServerSettingsWithoutAHostOrWithTrustAnchorsThatAreNoCer
                             peers::sharedServerCertificate().privateKeyPem}) {
         QXMediaServerSettings badPem = good;
         badPem.extraTrustAnchorsPem = pem;
-        auto [n, r] = raised([&] { QXQuorvexPlayer::configureMediaServer(badPem); });
+        auto [n, r] = whatRaised([&] { QXQuorvexPlayer::configureMediaServer(badPem); });
         EXPECT_EQ(n, QXQuorvexPlayerParameterError) << pem;
-        EXPECT_TRUE(contains(r, "at least one PEM certificate")) << r;
+        EXPECT_TRUE(holds(r, "at least one PEM certificate")) << r;
     }
     EXPECT_EQ(QXQuorvexPlayer::mediaServerSettings(), good) << "a refused set-up keeps the earlier one";
     QXMediaServerSettings two = good;
@@ -143,12 +143,12 @@ TEST_F(FacadeTest, ANegativeOrNonFiniteLoadingTimeoutIsRefusedByEveryWayOfSettin
     auto facade = scriptedFacade();
     facade->setLoadingTimeout(4);
     for (double bad : {-1.0, -0.001, std::numeric_limits<double>::infinity(), std::nan("")}) {
-        auto [name, reason] = raised([&] { facade->setLoadingTimeout(bad); });
+        auto [name, reason] = whatRaised([&] { facade->setLoadingTimeout(bad); });
         EXPECT_EQ(name, QXQuorvexPlayerParameterError) << bad;
-        EXPECT_TRUE(contains(reason, "setLoadingTimeout")) << reason;
-        EXPECT_EQ(raised([&] { QXQuorvexPlayer::loadingTimeoutKey.set(*facade, bad); }).first,
+        EXPECT_TRUE(holds(reason, "setLoadingTimeout")) << reason;
+        EXPECT_EQ(whatRaised([&] { QXQuorvexPlayer::loadingTimeoutKey.set(*facade, bad); }).first,
                   QXQuorvexPlayerParameterError);
-        EXPECT_EQ(raised([&] { facade->setValueForKey(rt::Value(bad), "loadingTimeout"); }).first,
+        EXPECT_EQ(whatRaised([&] { facade->setValueForKey(rt::Value(bad), "loadingTimeout"); }).first,
                   QXQuorvexPlayerParameterError);
     }
     EXPECT_EQ(facade->loadingTimeout(), 4);
@@ -206,22 +206,22 @@ TEST_F(FacadeTest, AMissingOrEmptyResourceFolderIsLoggedOnceWithItsPathAndIsTheE
         auto facade = QXQuorvexPlayer::player();
         ASSERT_TRUE(facade->error());
         std::string text = facade->error()->localizedDescription();
-        EXPECT_TRUE(contains(text, missing + " does not exist")) << text;
-        EXPECT_TRUE(contains(text, "ZID_RESOURCE_DIR")) << text;
-        EXPECT_TRUE(contains(text, "Zidoredider_RESOURCE_DIR")) << text;
-        EXPECT_TRUE(contains(text, "--variable=resourcedir")) << text;
+        EXPECT_TRUE(holds(text, missing + " does not exist")) << text;
+        EXPECT_TRUE(holds(text, "ZID_RESOURCE_DIR")) << text;
+        EXPECT_TRUE(holds(text, "Zidoredider_RESOURCE_DIR")) << text;
+        EXPECT_TRUE(holds(text, "--variable=resourcedir")) << text;
         EXPECT_EQ(facade->errorCode(), QXQuorvexPlayerErrorCode::Unknown);
         EXPECT_EQ(facade->playerState(), QXPlayerState::Stopped) << "nothing failed to play";
         QXQuorvexPlayer::player();
         (void)resourceDirectoryProblem();
         long logged = 0;
-        for (const auto& m : log->messages) logged += contains(m, missing) ? 1 : 0;
+        for (const auto& m : log->messages) logged += holds(m, missing) ? 1 : 0;
         EXPECT_EQ(logged, 1) << "logged once for the folder";
     }
     std::filesystem::create_directories(base / "empty");
     {
         ResourceFolder folder((base / "empty").string());
-        EXPECT_TRUE(contains(resourceDirectoryProblem(), (base / "empty").string() + " is empty"));
+        EXPECT_TRUE(holds(resourceDirectoryProblem(), (base / "empty").string() + " is empty"));
         EXPECT_TRUE(log->contains((base / "empty").string() + " is empty"));
     }
     std::ofstream((base / "empty" / "QXCorePlayer.bundle")) << "";

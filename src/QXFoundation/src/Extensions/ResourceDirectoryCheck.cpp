@@ -1,8 +1,11 @@
 #include <QXFoundation/Extensions/ResourceDirectoryCheck.h>
 
-#include <filesystem>
 #include <mutex>
 #include <set>
+#include <string_view>
+
+#include <dirent.h>
+#include <sys/stat.h>
 
 #include <QXFoundation/Log/QXLogger.h>
 #include <fnd/Bundle.h>
@@ -15,16 +18,33 @@ constexpr const char* kWhatToSet =
     "Zidoredider_RESOURCE_DIR, `pkg-config --variable=resourcedir zidoredider`)";
 }  // namespace
 
+namespace {
+/// Whether the folder holds any entry besides "." and "..".
+bool holdsAnything(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return false;
+    bool any = false;
+    while (const dirent* entry = ::readdir(dir)) {
+        std::string_view name = entry->d_name;
+        if (name != "." && name != "..") {
+            any = true;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return any;
+}
+}  // namespace
+
 std::string resourceDirectoryProblem() {
-    namespace fs = std::filesystem;
     std::string folder = fnd::Bundle::resourceDirectory();
     std::string problem;
-    std::error_code ec;
+    struct stat info {};
     if (folder.empty())
         problem = "The framework's resources were not found: the library's installation folder is unknown";
-    else if (!fs::is_directory(folder, ec))
+    else if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         problem = "The framework's resources were not found: the folder " + folder + " does not exist";
-    else if (fs::directory_iterator(folder, ec) == fs::directory_iterator())
+    else if (!holdsAnything(folder))
         problem = "The framework's resources were not found: the folder " + folder + " is empty";
     if (problem.empty()) return problem;
     problem += kWhatToSet;
