@@ -154,7 +154,7 @@ int contentChildMain(bool withAds, const std::string& url, const std::string& ta
         auto source = CPURLMediaSource::sourceWithMediaURL(url);
         source->setSourceType(CPMediaSourceType::LiveChannel);
         auto session = CPPlaybackSession::sessionWithMediaSource(source, rt::make<CPPlayerFactory>());
-        auto player = QXQuorvexPlayer::playerWithSession(session);
+        auto player = QXQuorvexPlayerInternals::playerWithSession(session);
         if (withAds) player->configureAdServiceWithGoogleIMATag(tag, {}, std::vector<double>{3600}, false);
         session->play();
         if (fnd::RunLoop::main()->runUntil([&] { return session->state() == CPSessionState::Playing; }, 30)) {

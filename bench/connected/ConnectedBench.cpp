@@ -174,7 +174,7 @@ double prebufferedRound() {
     double first = -1;
     fnd::RunLoop::main()->runUntil(
         [&] {
-            auto view = rt::cast<QXPlayerView>(player->playerView()->presentationLayer());
+            auto view = rt::cast<QXPlayerView>(QXQuorvexPlayerInternals::playerView(*player)->presentationLayer());
             if (view && view->playerLayer()->isReadyForDisplay()) first = since(started);
             return first >= 0;
         },
@@ -234,6 +234,29 @@ BENCHMARK(BM_PrebufferedVsFacade)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// What the main-thread check of every host call costs: a facade getter as a host calls it
+// (the thread check, then the inside's answer) against the inside's answer alone, and the
+// check by itself. One thread-id compare: within the noise of a call.
+void BM_FacadeGetterChecked(benchmark::State& state) {
+    const QXQuorvexPlayer& facade = *gFacade;
+    for (auto _ : state) benchmark::DoNotOptimize(facade.playbackTime());
+}
+BENCHMARK(BM_FacadeGetterChecked)->Name("FacadeGetter/Checked");
+
+void BM_FacadeGetterUnchecked(benchmark::State& state) {
+    const auto& inside = QXQuorvexPlayerInternals::inside(*gFacade);
+    for (auto _ : state) benchmark::DoNotOptimize(inside.playbackTime());
+}
+BENCHMARK(BM_FacadeGetterUnchecked)->Name("FacadeGetter/Unchecked");
+
+void BM_MainThreadCheck(benchmark::State& state) {
+    for (auto _ : state) {
+        QXQuorvexPlayerInternals::requireMainThread("playbackTime");
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_MainThreadCheck)->Name("FacadeGetter/CheckAlone");
 
 int main(int argc, char** argv) {
     fnd::RunLoop::main();

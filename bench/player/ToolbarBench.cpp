@@ -22,6 +22,7 @@
 #include <fnd/RunLoop.h>
 #include <ui/Image.h>
 #include <ui/Renderer.h>
+#include <ui/Slider.h>
 #include <ui/Text.h>
 
 #include "AlternatingPairs.h"

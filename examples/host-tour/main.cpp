@@ -92,9 +92,21 @@ private:
         QXQuorvexPlayer::configureMediaServer(server);
     }
 
+    /// The error and its causes, each the underlying error of the one before.
+    static void printError(QXQuorvexPlayer& player, const rt::Ref<rt::Error>& error) {
+        if (!error) return;
+        std::printf("  error %ld: %s\n",
+                    static_cast<long>(player.errorCode().value_or(zid::QXQuorvexPlayerErrorCode::Unknown)),
+                    error->localizedDescription().c_str());
+        for (auto cause = error->underlyingError(); cause; cause = cause->underlyingError())
+            std::printf("    because %s %lld: %s\n", cause->domain().c_str(), cause->code(),
+                        cause->localizedDescription().c_str());
+    }
+
     void makePlayer() {
         player_ = QXQuorvexPlayer::player();
         player_->setDelegate(delegate_);  // held weakly: the tour keeps it
+        printError(*player_, player_->error());  // known before playing: resources not found
         window_ = rt::make<ui::Window>(ui::Rect(ui::Point(0, 0), ui::Size(640, 360)));
         player_->view()->setFrame(window_->bounds());
         player_->view()->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
@@ -132,10 +144,7 @@ private:
         });
         rt::observe(player_, QXQuorvexPlayer::errorKey, *player_,
                     [](QXQuorvexPlayer& player, const rt::Ref<rt::Error>&, const rt::Ref<rt::Error>& error) {
-                        if (error)
-                            std::printf("  error %ld: %s\n", static_cast<long>(player.errorCode().value_or(
-                                                                 zid::QXQuorvexPlayerErrorCode::Unknown)),
-                                        error->localizedDescription().c_str());
+                        printError(player, error);
                     });
     }
 

@@ -44,13 +44,18 @@ public:
         if (state == QXPlayerState::Playing) played = true;
         if (state == QXPlayerState::Failed) {
             failed = true;
-            if (auto error = player.error())
-                std::printf("%7.2f s  error %s %lld: %s\n", elapsed(), error->domain().c_str(), error->code(),
-                            error->localizedDescription().c_str());
+            printError(player.error());
         }
         // A finished recording reads "stopped" again.
         if (state == QXPlayerState::Stopped && played) finished = true;
         std::fflush(stdout);
+    }
+
+    /// The error and its whole chain: each error's cause is its underlying error.
+    static void printError(rt::Ref<rt::Error> error) {
+        for (const char* label = "error"; error; error = error->underlyingError(), label = "  because")
+            std::printf("%7.2f s  %s %s %lld: %s\n", elapsed(), label, error->domain().c_str(), error->code(),
+                        error->localizedDescription().c_str());
     }
 
     static double elapsed() { return fnd::RunLoop::main()->clock().now() - start; }
@@ -119,6 +124,8 @@ int main(int argc, char** argv) {
     auto player = zid::QXQuorvexPlayer::player();
     auto delegate = std::make_shared<Delegate>();
     player->setDelegate(delegate);  // held weakly: the host keeps it
+    // A player can know of a problem before it plays (its resources not found).
+    Delegate::printError(player->error());
     auto window = rt::make<ui::Window>(ui::Rect(ui::Point(0, 0), ui::Size(640, 360)));
     player->view()->setFrame(window->bounds());
     player->view()->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);

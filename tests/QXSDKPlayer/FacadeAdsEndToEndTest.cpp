@@ -83,7 +83,7 @@ protected:
         return std::find(delegate->calls.begin(), delegate->calls.end(), line) != delegate->calls.end();
     }
     rt::Ref<QXPlayerView> contentView() const {
-        return rt::cast<QXPlayerView>(facade->playerView()->presentationLayer());
+        return rt::cast<QXPlayerView>(QXQuorvexPlayerInternals::playerView(*facade)->presentationLayer());
     }
     bool contentPictureShown() const {
         auto view = contentView();

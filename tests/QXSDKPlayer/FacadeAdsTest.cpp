@@ -49,7 +49,7 @@ protected:
     void makeFacade() {
         session = scriptedSession();
         session->setAutoStart(true);
-        facade = QXQuorvexPlayer::playerWithSession(session);
+        facade = QXQuorvexPlayerInternals::playerWithSession(session);
         facade->setDelegate(ads);
     }
     /// Prepares the session: the source realizes at once and the player starts
@@ -98,7 +98,7 @@ TEST_F(FacadeTest, AdsConfiguredWithoutABackendInstallTheVastBackendThemselves) 
     // Without a backend the ads layer cannot play: the check says so.
     ima::installBackend(nullptr);
     try {
-        QXQuorvexPlayer::assertIMAAvailable();
+        QXQuorvexPlayerInternals::assertIMAAvailable();
         ADD_FAILURE() << "no exception";
     } catch (const rt::Exception& e) {
         EXPECT_EQ(e.name(), "QXQuorvexPlayerConfigurationError");

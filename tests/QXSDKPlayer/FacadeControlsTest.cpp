@@ -26,16 +26,16 @@ public:
 TEST_F(FacadeTest, EachControlStyleGivesThePlayerViewItsFactory) {
     auto facade = scriptedFacade(CPMediaSourceType::Recorded);
     EXPECT_EQ(facade->playerControlStyle(), QXPlayerControlStyle::Default);
-    EXPECT_TRUE(rt::cast<CPDefaultPlaybackControlFactory>(facade->playerView()->playbackControlFactory()));
-    auto defaultControl = facade->playerView()->playbackControl();
+    EXPECT_TRUE(rt::cast<CPDefaultPlaybackControlFactory>(QXQuorvexPlayerInternals::playerView(*facade)->playbackControlFactory()));
+    auto defaultControl = QXQuorvexPlayerInternals::playerView(*facade)->playbackControl();
     EXPECT_TRUE(defaultControl) << "the default recorded control for the session";
     EXPECT_NE(defaultControl, facade->customToolbarPlaybackControl());
 
     facade->setPlayerControlStyle(QXPlayerControlStyle::CustomToolbar);
-    auto constant = rt::cast<ConstPlaybackControlFactory>(facade->playerView()->playbackControlFactory());
+    auto constant = rt::cast<ConstPlaybackControlFactory>(QXQuorvexPlayerInternals::playerView(*facade)->playbackControlFactory());
     ASSERT_TRUE(constant);
     EXPECT_EQ(constant->playbackControl(), facade->customToolbarPlaybackControl());
-    EXPECT_EQ(facade->playerView()->playbackControl(), facade->customToolbarPlaybackControl());
+    EXPECT_EQ(QXQuorvexPlayerInternals::playerView(*facade)->playbackControl(), facade->customToolbarPlaybackControl());
     EXPECT_EQ(facade->customToolbarPlaybackControl()->mediaSource(), QXQuorvexPlayerInternals::session(*facade)->source());
     EXPECT_EQ(facade->customToolbarPlaybackControl()->mediaPlayer(), QXQuorvexPlayerInternals::session(*facade)->player());
 
@@ -43,17 +43,17 @@ TEST_F(FacadeTest, EachControlStyleGivesThePlayerViewItsFactory) {
     auto next = scriptedSession(CPMediaSourceType::LiveChannel);
     QXQuorvexPlayerInternals::setSession(*facade, next);
     next->prepareToPlay();
-    EXPECT_EQ(facade->playerView()->playbackControl(), facade->customToolbarPlaybackControl());
+    EXPECT_EQ(QXQuorvexPlayerInternals::playerView(*facade)->playbackControl(), facade->customToolbarPlaybackControl());
     EXPECT_EQ(facade->customToolbarPlaybackControl()->mediaSource(), next->source());
     EXPECT_EQ(facade->customToolbarPlaybackControl()->mediaPlayer(), next->player());
 
     facade->setPlayerControlStyle(QXPlayerControlStyle::None);
-    EXPECT_EQ(facade->playerView()->playbackControlFactory(), nullptr);
-    EXPECT_EQ(facade->playerView()->playbackControl(), nullptr);
+    EXPECT_EQ(QXQuorvexPlayerInternals::playerView(*facade)->playbackControlFactory(), nullptr);
+    EXPECT_EQ(QXQuorvexPlayerInternals::playerView(*facade)->playbackControl(), nullptr);
     facade->setPlayerControlStyle(static_cast<QXPlayerControlStyle>(7));  // no such style: no control
-    EXPECT_EQ(facade->playerView()->playbackControl(), nullptr);
+    EXPECT_EQ(QXQuorvexPlayerInternals::playerView(*facade)->playbackControl(), nullptr);
     facade->setPlayerControlStyle(QXPlayerControlStyle::Default);
-    EXPECT_TRUE(facade->playerView()->playbackControl());
+    EXPECT_TRUE(QXQuorvexPlayerInternals::playerView(*facade)->playbackControl());
 }
 
 TEST_F(FacadeTest, ToolbarAccessorsHandOutNewItemsOfTheCustomControl) {
@@ -72,7 +72,7 @@ TEST_F(FacadeTest, ToolbarAccessorsHandOutNewItemsOfTheCustomControl) {
                 facade->timePerDurationLabelItem() && facade->viewerCountLabelItem() && facade->startedDateLabelItem() &&
                 facade->titleLabelItem() && facade->airplayButtonItem() && facade->pictureInPictureButtonItem() &&
                 facade->subtitlesButtonItem() && facade->audioTracksButtonItem() && facade->liveBadgeItem());
-    EXPECT_NE(facade->customToolbarPlaybackControlFactory(), facade->customToolbarPlaybackControlFactory());
+    EXPECT_NE(QXQuorvexPlayerInternals::customToolbarPlaybackControlFactory(*facade), QXQuorvexPlayerInternals::customToolbarPlaybackControlFactory(*facade));
     // Key-value coding reaches the accessors too, each read a new item.
     EXPECT_NE(facade->valueForKey("playButtonItem").object(), facade->valueForKey("playButtonItem").object());
 }
@@ -97,7 +97,7 @@ TEST_F(FacadeTest, TheControlsCallsReachTheDelegateAndPresentationsFallBackToThe
     auto presenter = rt::make<PresentingController>();
     facade->setPresentingViewController(presenter);
     auto picker = rt::make<ui::ViewController>();
-    auto& view = *facade->playerView();
+    auto& view = *QXQuorvexPlayerInternals::playerView(*facade);
     QXQuorvexPlayerInternals::listener(*facade).playerViewRequestsPresentingViewController(view, picker);
     ASSERT_EQ(presenter->presented.size(), 1u);
     EXPECT_EQ(presenter->presented[0], picker);

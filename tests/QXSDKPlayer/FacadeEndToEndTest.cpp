@@ -7,6 +7,8 @@
 #include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
 #include <QXCorePlayer/Core/View/StatusViews/CPPlaybackStatusController.h>
+#include <media/MediaErrors.h>
+#include <media/ProcessEngine.h>
 #include <ui/Label.h>
 
 #include "FacadeTestSupport.h"
@@ -71,7 +73,7 @@ protected:
         GstPlayerTest::TearDown();
     }
     bool pictureShown() const {
-        auto view = rt::cast<QXPlayerView>(facade->playerView()->presentationLayer());
+        auto view = rt::cast<QXPlayerView>(QXQuorvexPlayerInternals::playerView(*facade)->presentationLayer());
         return view && view->playerLayer()->isReadyForDisplay() && view->playerLayer()->currentFrame();
     }
     Lines callsStartingWith(const std::string& prefix) const {
@@ -207,7 +209,7 @@ TEST_F(FacadeEndToEndTest, AnOfflineChannelWaitsWithoutAnError) {
     vexatest::settle(0.3);
     EXPECT_EQ(facade->playerState(), QXPlayerState::Waiting);
     EXPECT_EQ(facade->error(), nullptr) << "the session publishes no error while it waits";
-    auto status = facade->playerView()->statusIndicator();
+    auto status = QXQuorvexPlayerInternals::playerView(*facade)->statusIndicator();
     ASSERT_TRUE(status) << "the offline screen";
     auto texts = labelTexts(status, false);
     EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const std::string& t) {
@@ -223,6 +225,27 @@ TEST_F(FacadeEndToEndTest, ARejectedApiKeyFailsWithCode8) {
     EXPECT_EQ(facade->error()->domain(), QXQuorvexPlayerErrorDomain);
     EXPECT_EQ(facade->error()->code(), 8);
     EXPECT_EQ(callsStartingWith("state").back(), "state 6");
+}
+
+TEST_F(FacadeEndToEndTest, AMissingEngineProgramIsTheErrorTheHostSeesWithWhatToSet) {
+    media::ProcessEngine::Options options;
+    options.enginePath = "/nonexistent/zid_media_engine";
+    media::Engine::setShared(rt::make<media::ProcessEngine>(options));
+    facade->playURL(origin_->url("/vod/muxed/index.m3u8"));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Failed; }, 20));
+    ASSERT_TRUE(facade->error());
+    std::string text = facade->error()->localizedDescription();
+    for (const char* part : {"zid_media_engine was not found at /nonexistent/zid_media_engine", "ZID_MEDIA_ENGINE",
+                             "Zidoredider_MEDIA_ENGINE", "--variable=mediaengine"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << " in: " << text;
+    EXPECT_EQ(text.find("could not be loaded"), std::string::npos) << text;
+    // The load that failed is still beneath, down to the engine's own error.
+    bool engineBeneath = false;
+    for (auto e = facade->error()->underlyingError(); e; e = e->underlyingError())
+        engineBeneath = engineBeneath || (e->domain() == media::MediaErrorDomain &&
+                                          e->code() == static_cast<long long>(media::MediaErrorCode::EngineFailed));
+    EXPECT_TRUE(engineBeneath);
+    EXPECT_EQ(callsStartingWith("state").back(), "state 6") << "the delegate heard of the failure";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QXCorePlayer/Core/Vexa/CPVexaConnectedSource.h>
 #include <QXSDKPlayer/Common/QXIdentitySources.h>
 #include <QXSDKPlayer/Common/QXSourceChain.h>
+#include <peers/TestCertificates.h>
 
 #include "FacadeTestSupport.h"
 
@@ -30,15 +31,15 @@ using Raised = std::pair<std::string, std::string>;
 
 TEST_F(FacadeTest, AnUnconfiguredProcessRefusesFacadesAndPlayCallsBeforeLookingAtArguments) {
     auto facade = QXQuorvexPlayer::player();  // made while configured
-    QXQuorvexPlayerApiKey.reset();             // as if the process had never been configured
+    QXQuorvexPlayerInternals::setApiKey(std::nullopt);  // as if the process had never been configured
     EXPECT_EQ(raised([] { QXQuorvexPlayer::player(); }), Raised(QXQuorvexPlayerConfigurationError, kUnconfigured));
-    EXPECT_EQ(raised([&] { QXQuorvexPlayer::playerWithSession(scriptedSession()); }),
+    EXPECT_EQ(raised([&] { QXQuorvexPlayerInternals::playerWithSession(scriptedSession()); }),
               Raised(QXQuorvexPlayerConfigurationError, kUnconfigured));
     // The key test comes before the argument test.
     EXPECT_EQ(raised([&] { facade->playChannel(std::nullopt); }), Raised(QXQuorvexPlayerConfigurationError, kUnconfigured));
     EXPECT_EQ(raised([&] { facade->playRecorded(std::nullopt); }), Raised(QXQuorvexPlayerConfigurationError, kUnconfigured));
     EXPECT_EQ(raised([&] { facade->playMedia(nullptr); }), Raised(QXQuorvexPlayerConfigurationError, kUnconfigured));
-    EXPECT_EQ(raised([&] { facade->playSource(nullptr, true, false); }),
+    EXPECT_EQ(raised([&] { QXQuorvexPlayerInternals::playSource(*facade, nullptr, true, false); }),
               Raised(QXQuorvexPlayerConfigurationError, kUnconfigured));
     EXPECT_EQ(raised([&] { facade->playChannel(std::string("c1")); }),
               Raised(QXQuorvexPlayerConfigurationError, kUnconfigured));
@@ -67,7 +68,7 @@ TEST_F(FacadeTest, NoArgumentRaisesAParameterErrorNamingTheCall) {
     EXPECT_EQ(raised([&] { facade->playMedia(nullptr); }),
               Raised(QXQuorvexPlayerParameterError,
                      "QXQuorvexPlayer: playMedia:autoplay: must be called with a non-nil media descriptor!"));
-    auto [name, reason] = raised([&] { facade->playSource(nullptr, true, true); });
+    auto [name, reason] = raised([&] { QXQuorvexPlayerInternals::playSource(*facade, nullptr, true, true); });
     EXPECT_EQ(name, QXQuorvexPlayerParameterError);
     EXPECT_NE(reason.find("playSource:autoplay:rewindOnFinish:"), std::string::npos) << reason;
     EXPECT_EQ(QXQuorvexPlayerInternals::session(*facade), nullptr);
@@ -88,7 +89,7 @@ TEST_F(FacadeTest, AChannelPlaysThroughAResolvingAndAConnectedSourceWithoutRewin
     EXPECT_TRUE(session->autoStart());
     EXPECT_FALSE(session->rewindOnFinish());
     EXPECT_TRUE(facade->mediaDescriptor()->isChannel());
-    EXPECT_EQ(facade->playerView()->session(), session) << "the player view shows the new session";
+    EXPECT_EQ(QXQuorvexPlayerInternals::playerView(*facade)->session(), session) << "the player view shows the new session";
     EXPECT_NE(session->sourceState(), CPMediaSourceState::Unrealized) << "the session is prepared at once";
 }
 
@@ -123,7 +124,7 @@ TEST_F(FacadeTest, TheMediaServerSettingsReachTheFacadesMadeAfterThem) {
     settings.host = "media.example.com";
     settings.origin = "https://www.example.com";
     settings.userAgent = "Host/1.0";
-    settings.extraTrustAnchorsPem = "-----BEGIN CERTIFICATE-----";
+    settings.extraTrustAnchorsPem = peers::sharedTestAuthority().certificatePem();
     QXQuorvexPlayer::configureMediaServer(settings);
     auto after = QXQuorvexPlayer::player();
     QXQuorvexPlayer::configureMediaServer({});
@@ -133,7 +134,7 @@ TEST_F(FacadeTest, TheMediaServerSettingsReachTheFacadesMadeAfterThem) {
     const auto& socket = factory.vexaService()->socketSettings();
     EXPECT_EQ(socket.origin, "https://www.example.com");
     EXPECT_EQ(socket.userAgent, "Host/1.0");
-    EXPECT_EQ(socket.socket.extraTrustAnchorsPem, "-----BEGIN CERTIFICATE-----");
+    EXPECT_EQ(socket.socket.extraTrustAnchorsPem, peers::sharedTestAuthority().certificatePem());
     EXPECT_TRUE(socket.socket.resolveHostTo.empty()) << "a host's settings carry no test hook";
     EXPECT_EQ(socket.socket.portOverride, 0);
     EXPECT_EQ(QXQuorvexPlayer::mediaServerSettings(), QXMediaServerSettings{});
@@ -181,7 +182,7 @@ TEST_F(FacadeTest, WithoutAutoplayTheSessionWaitsForPlay) {
     auto facade = QXQuorvexPlayer::player();
     auto scripted = rt::make<zidtest::ScriptedSource>();
     scripted->onRealize = [](zidtest::ScriptedSource& s) { s.setRealized(); };
-    facade->playSource(scripted, false, false);
+    QXQuorvexPlayerInternals::playSource(*facade, scripted, false, false);
     auto media = rt::cast<CPMediaPlayer>(QXQuorvexPlayerInternals::session(*facade)->player());
     ASSERT_TRUE(media) << "the facade's player factory made the player once the source realized";
     auto movie = rt::cast<zidtest::ScriptedMoviePlayer>(media->moviePlayer());
@@ -201,12 +202,12 @@ TEST_F(FacadeTest, TheLoadingTimeoutReachesThePlayersMadeAfterTheChange) {
     facade->setLoadingTimeout(4.5);  // before a play
     auto scripted = rt::make<zidtest::ScriptedSource>();
     scripted->onRealize = [](zidtest::ScriptedSource& s) { s.setRealized(); };
-    facade->playSource(scripted, false, false);
+    QXQuorvexPlayerInternals::playSource(*facade, scripted, false, false);
     EXPECT_DOUBLE_EQ(rt::cast<CPMediaPlayer>(QXQuorvexPlayerInternals::session(*facade)->player())->loadingTimeout(), 4.5);
     facade->setLoadingTimeout(7);  // after a play: the next player
     auto again = rt::make<zidtest::ScriptedSource>();
     again->onRealize = [](zidtest::ScriptedSource& s) { s.setRealized(); };
-    facade->playSource(again, false, false);
+    QXQuorvexPlayerInternals::playSource(*facade, again, false, false);
     EXPECT_DOUBLE_EQ(rt::cast<CPMediaPlayer>(QXQuorvexPlayerInternals::session(*facade)->player())->loadingTimeout(), 7);
     CPMediaPlayer::setMoviePlayerControllerMaker(nullptr);
 }
@@ -214,14 +215,14 @@ TEST_F(FacadeTest, TheLoadingTimeoutReachesThePlayersMadeAfterTheChange) {
 TEST_F(FacadeTest, AFacadeMadeWithASessionAppliesItsLoadingTimeoutToThatSessionsFactory) {
     auto session = scriptedSession();
     EXPECT_DOUBLE_EQ(players->loadingTimeout(), 3);
-    auto facade = QXQuorvexPlayer::playerWithSession(session);
+    auto facade = QXQuorvexPlayerInternals::playerWithSession(session);
     EXPECT_EQ(QXQuorvexPlayerInternals::session(*facade), session);
     EXPECT_DOUBLE_EQ(players->loadingTimeout(), 10) << "the facade's timeout, at once";
     facade->setLoadingTimeout(2.5);
     EXPECT_DOUBLE_EQ(players->loadingTimeout(), 2.5);
     // A later session's factory follows instead of the earlier one.
     auto earlier = players;
-    facade->playSource(rt::make<zidtest::ScriptedSource>(), false, false);
+    QXQuorvexPlayerInternals::playSource(*facade, rt::make<zidtest::ScriptedSource>(), false, false);
     facade->setLoadingTimeout(6);
     EXPECT_DOUBLE_EQ(earlier->loadingTimeout(), 2.5);
     EXPECT_DOUBLE_EQ(QXQuorvexPlayerInternals::playerFactory(*facade)->loadingTimeout(), 6);
@@ -232,11 +233,11 @@ TEST_F(FacadeTest, TheViewIsOneContainerHoldingOnePlayerView) {
     auto view = facade->view();
     EXPECT_EQ(facade->view(), view);
     ASSERT_EQ(view->subviews().size(), 1u);
-    EXPECT_EQ(view->subviews().front(), facade->playerView());
-    EXPECT_EQ(facade->playerView()->autoresizingMask(), 18u);
+    EXPECT_EQ(view->subviews().front(), QXQuorvexPlayerInternals::playerView(*facade));
+    EXPECT_EQ(QXQuorvexPlayerInternals::playerView(*facade)->autoresizingMask(), 18u);
     view->setFrame(ui::Rect(0, 0, 640, 360));
     view->layoutIfNeeded();
-    EXPECT_EQ(facade->playerView()->frame().size.width, 640);
+    EXPECT_EQ(QXQuorvexPlayerInternals::playerView(*facade)->frame().size.width, 640);
     EXPECT_EQ(facade->playerState(), QXPlayerState::Stopped) << "no session reads 0";
     EXPECT_TRUE(facade->enableLogging());
 }
@@ -245,7 +246,7 @@ TEST_F(FacadeTest, ReleasingTheFacadeReleasesItsSessionAndView) {
     auto facade = scriptedFacade();
     rt::Weak<QXQuorvexPlayer> weakFacade = facade;
     rt::Weak<CPPlaybackSession> session = QXQuorvexPlayerInternals::session(*facade);
-    rt::Weak<CPPlayerView> playerView = facade->playerView();
+    rt::Weak<CPPlayerView> playerView = QXQuorvexPlayerInternals::playerView(*facade);
     facade = nullptr;
     drain();
     EXPECT_TRUE(weakFacade.expired());

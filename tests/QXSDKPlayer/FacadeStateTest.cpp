@@ -76,7 +76,7 @@ TEST_F(FacadeTest, UnlockRequestsReachTheDelegateAndAnswersTheSource) {
 
 TEST_F(FacadeTest, ErrorsMapIntoTheFacadesDomainKeepingTheirInformation) {
     auto code = [](const char* domain, long long c) {
-        return QXQuorvexPlayer::mapError(rt::Error::make(domain, c))->code();
+        return QXQuorvexPlayerInternals::mapError(rt::Error::make(domain, c))->code();
     };
     std::vector<long long> sourceCodes;
     for (long long c = 0; c <= 14; ++c) sourceCodes.push_back(code(kMediaSourceErrorDomain, c));
@@ -86,12 +86,12 @@ TEST_F(FacadeTest, ErrorsMapIntoTheFacadesDomainKeepingTheirInformation) {
     EXPECT_EQ(code(CPMediaPlayerErrorDomain, 5), 0);
     rt::Dictionary info;
     info.set(rt::Error::LocalizedDescriptionKey, std::string("The channel is offline."));
-    auto mapped = QXQuorvexPlayer::mapError(rt::Error::make(kMediaSourceErrorDomain, 4, info));
+    auto mapped = QXQuorvexPlayerInternals::mapError(rt::Error::make(kMediaSourceErrorDomain, 4, info));
     EXPECT_EQ(mapped->domain(), QXQuorvexPlayerErrorDomain);
     EXPECT_EQ(mapped->localizedDescription(), "The channel is offline.");
     auto foreign = rt::Error::make("NSURLErrorDomain", -1001);
-    EXPECT_EQ(QXQuorvexPlayer::mapError(foreign), foreign);
-    EXPECT_EQ(QXQuorvexPlayer::mapError(nullptr), nullptr);
+    EXPECT_EQ(QXQuorvexPlayerInternals::mapError(foreign), foreign);
+    EXPECT_EQ(QXQuorvexPlayerInternals::mapError(nullptr), nullptr);
 
     auto facade = scriptedFacade();
     source->setFailedWithError(rt::Error::make(kMediaSourceErrorDomain, 9));

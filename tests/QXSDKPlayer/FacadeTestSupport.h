@@ -165,7 +165,7 @@ protected:
     /// A facade over a scripted session, prepared, with its player.
     rt::Ref<QXQuorvexPlayer> scriptedFacade(CPMediaSourceType type = CPMediaSourceType::LiveChannel) {
         auto session = scriptedSession(type);
-        auto facade = QXQuorvexPlayer::playerWithSession(session);
+        auto facade = QXQuorvexPlayerInternals::playerWithSession(session);
         facade->setDelegate(delegate);
         session->prepareToPlay();
         return facade;

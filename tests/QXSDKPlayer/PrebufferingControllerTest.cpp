@@ -465,7 +465,7 @@ TEST_F(PrebufferingTest, TheParkingSlotIsOneHiddenWindow) {
 
 TEST(PrebufferingUnconfigured, MakingAControllerRaisesTheFacadesConfigurationError) {
     auto saved = QXQuorvexPlayerApiKey;
-    QXQuorvexPlayerApiKey.reset();
+    QXQuorvexPlayerInternals::setApiKey(std::nullopt);
     std::string facadeReason;
     try {
         QXQuorvexPlayer::player();
@@ -480,7 +480,7 @@ TEST(PrebufferingUnconfigured, MakingAControllerRaisesTheFacadesConfigurationErr
         EXPECT_EQ(e.reason(), facadeReason);
         EXPECT_NE(e.reason().find("configureWithApiKey"), std::string::npos);
     }
-    QXQuorvexPlayerApiKey = saved;
+    QXQuorvexPlayerInternals::setApiKey(saved);
 }
 
 }  // namespace

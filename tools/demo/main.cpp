@@ -272,7 +272,7 @@ std::string watch(const std::string& label, QXQuorvexPlayer& player, const Optio
             adOver = true;
             started = now();
         }
-        auto video = rt::cast<QXPlayerView>(player.playerView()->presentationLayer());
+        auto video = rt::cast<QXPlayerView>(QXQuorvexPlayerInternals::playerView(player)->presentationLayer());
         if (video && !sawPicture && video->playerLayer()->isReadyForDisplay()) {
             sawPicture = true;
             if (adOver) started = now();
@@ -338,7 +338,7 @@ std::string playAd(QXQuorvexPlayer& player, const Options& options, peers::AdSer
     auto source = rt::make<ZeveVoSource>(settings, service, "demo-zone");
     source->setPlaybackTracker(rt::make<CAZevevoPlaybackTracker>(source));
     say("playing the ad");
-    player.playSource(source, true, false);
+    QXQuorvexPlayerInternals::playSource(player, source, true, false);
     std::string failure = watch("ad", player, options);
     AKOperationTaskManager::sharedManager()
         ->taskQueueWithIdentifier(rt::Value(CAZevevoPlaybackTracker::kQueueIdentifier))

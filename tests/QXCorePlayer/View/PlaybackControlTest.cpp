@@ -2,6 +2,8 @@
 // slider keeping the controls up, the item makers and the subtitle and audio pickers.
 
 #include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
+#include <QXCorePlayer/Core/Core/ICPMediaSource.h>
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
 #include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayButtonToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlaybackSliderToolbarItem.h>
@@ -9,6 +11,7 @@
 #include <QXUIKit/Toolbar/QXButtonToolbarItem.h>
 #include <gtest/gtest.h>
 #include <ui/AlertController.h>
+#include <ui/Slider.h>
 #include <ui/TouchInjector.h>
 #include <ui/Window.h>
 

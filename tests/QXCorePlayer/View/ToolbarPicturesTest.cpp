@@ -2,6 +2,8 @@
 // that change during a drag.
 
 #include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
+#include <QXCorePlayer/Core/Core/ICPMediaSource.h>
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPContentDurationToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPFullscreenToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPLiveContentDetailsToolbarItem.h>
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <ui/Application.h>
 #include <ui/Renderer.h>
+#include <ui/Slider.h>
 #include <ui/TouchInjector.h>
 #include <ui/Window.h>
 

@@ -4,12 +4,15 @@
 #include <cmath>
 #include <limits>
 
+#include <QXCorePlayer/Core/Core/ICPMediaSource.h>
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayButtonToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlaybackSliderToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPSeekbarToolbarItem.h>
 #include <QXUIKit/Toolbar/QXToolbar.h>
 #include <gtest/gtest.h>
 #include <ui/Renderer.h>
+#include <ui/Slider.h>
 #include <ui/TouchInjector.h>
 #include <ui/Window.h>
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -84,7 +85,21 @@ std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options
         return nullptr;
     };
     std::string path = ProcessEngine::locateEngine(options);
-    if (path.empty()) return fail("the program zid_media_engine was not found");
+    if (path.empty()) {
+        // What a host must set, with the names the installed package gives the program.
+        const std::string named = !options.enginePath.empty() ? options.enginePath
+                                  : std::getenv("ZID_MEDIA_ENGINE")  ? std::string(std::getenv("ZID_MEDIA_ENGINE"))
+                                                                     : std::string();
+        if (error)
+            *error = makeMediaError(
+                MediaErrorCode::EngineFailed,
+                "The media engine could not be started: the program zid_media_engine was not found" +
+                    (named.empty() ? std::string() : " at " + named) +
+                    ". Set ZID_MEDIA_ENGINE to its path (the installed package names it: the CMake variable "
+                    "Zidoredider_MEDIA_ENGINE, `pkg-config --variable=mediaengine zidoredider`), or play in the host's "
+                    "own process (ZID_MEDIA_ENGINE_MODE=inprocess).");
+        return nullptr;
+    }
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0)
         return fail(rt::format("no socket (%s)", std::strerror(errno)));

@@ -1,5 +1,7 @@
 #include <QXFoundation/Extensions/BundleExtensions.h>
 
+#include <QXFoundation/Extensions/ResourceDirectoryCheck.h>
+
 #include <map>
 #include <mutex>
 
@@ -35,12 +37,21 @@ std::optional<std::string> locateBundleWithName(std::string_view name) {
 rt::Ref<fnd::Bundle> moduleBundleNamed(std::string_view name) {
     static std::mutex mutex;
     static std::map<std::string, rt::Ref<fnd::Bundle>, std::less<>> located;
-    std::lock_guard lock(mutex);
-    if (auto it = located.find(name); it != located.end()) return it->second;
     rt::Ref<fnd::Bundle> bundle;
-    if (auto path = locateBundleWithName(name)) bundle = fnd::Bundle::bundleWithPath(*path);
-    if (!bundle) bundle = fnd::Bundle::main();
-    located.emplace(std::string(name), bundle);
+    {
+        std::lock_guard lock(mutex);
+        if (auto it = located.find(name); it != located.end()) return it->second;
+        if (auto path = locateBundleWithName(name)) bundle = fnd::Bundle::bundleWithPath(*path);
+        if (bundle) {
+            located.emplace(std::string(name), bundle);
+            return bundle;
+        }
+        bundle = fnd::Bundle::main();
+        located.emplace(std::string(name), bundle);
+    }
+    // Say why once (outside the lock: the log's handlers may look texts up), instead of
+    // showing keys for texts and no icons without a word.
+    (void)resourceDirectoryProblem();
     return bundle;
 }
 

@@ -26,7 +26,8 @@ void QXPrebufferingController::describe(rt::ClassBuilder<QXPrebufferingControlle
 
 QXPrebufferingController::QXPrebufferingController() {
     // Checked first, as the facade does: an unconfigured process subscribes nothing.
-    QXQuorvexPlayer::requireConfigured();
+    QXQuorvexPlayerInternals::requireMainThread("QXPrebufferingController::QXPrebufferingController");
+    QXQuorvexPlayerInternals::requireConfigured();
     vexaFactory_ = rt::make<SDKVexaFactory>(QXQuorvexPlayerDefaultVexaCluster, SDKVexaFactory::mediaServerSettings().host,
                                             *QXQuorvexPlayerApiKey);
     auto players = rt::make<CPPlayerFactory>();
@@ -86,6 +87,7 @@ void QXPrebufferingController::forget(Entry& entry) {
 // ---- the queue ---------------------------------------------------------------------------------
 
 void QXPrebufferingController::enqueueForPlaybackPreparation(const std::vector<rt::Ref<QXMediaDescriptor>>& media) {
+    QXQuorvexPlayerInternals::requireMainThread("QXPrebufferingController::enqueueForPlaybackPreparation");
     replaceQueue(media, nullptr);
 }
 
@@ -138,6 +140,7 @@ void QXPrebufferingController::replaceQueue(const std::vector<rt::Ref<QXMediaDes
 }
 
 void QXPrebufferingController::cancelPlaybackPreparations() {
+    QXQuorvexPlayerInternals::requireMainThread("QXPrebufferingController::cancelPlaybackPreparations");
     auto keep = self();
     ++queueGeneration_;
     auto dropped = std::move(entries_);
@@ -148,6 +151,7 @@ void QXPrebufferingController::cancelPlaybackPreparations() {
 }
 
 rt::Ref<QXQuorvexPlayer> QXPrebufferingController::playerForMedia(const rt::Ref<QXMediaDescriptor>& media) {
+    QXQuorvexPlayerInternals::requireMainThread("QXPrebufferingController::playerForMedia");
     if (!media) return nullptr;
     auto keep = self();
     const auto& queue = enqueuedMedia_;
@@ -167,7 +171,7 @@ rt::Ref<QXQuorvexPlayer> QXPrebufferingController::playerForMedia(const rt::Ref<
         watchSession(media, session);
         made = true;
     }
-    auto player = QXQuorvexPlayer::playerWithSession(session);
+    auto player = QXQuorvexPlayerInternals::playerWithSession(session);
     player->setPlayerControlStyle(playerControlStyle_);
     QXQuorvexPlayerInternals::setMediaDescriptor(*player, media);
     if (Entry* entry = entryOf(media.get()); entry && entry->session == session) entry->player = player;
@@ -332,15 +336,18 @@ void QXPrebufferingController::sessionRequiresBirthdate(CPPlaybackSession& sessi
 
 void QXPrebufferingController::continueWithPassword(const std::string& password,
                                                     const rt::Ref<QXMediaDescriptor>& media) {
+    QXQuorvexPlayerInternals::requireMainThread("QXPrebufferingController::continueWithPassword");
     if (auto session = sessionOfMedia(media)) session->continueWithPassword(password);
 }
 
 void QXPrebufferingController::continueWithHash(const std::string& hash, const rt::Ref<QXMediaDescriptor>& media) {
+    QXQuorvexPlayerInternals::requireMainThread("QXPrebufferingController::continueWithHash");
     if (auto session = sessionOfMedia(media)) session->continueWithHash(hash);
 }
 
 void QXPrebufferingController::continueWithBirthdate(const rt::Date& birthdate,
                                                      const rt::Ref<QXMediaDescriptor>& media) {
+    QXQuorvexPlayerInternals::requireMainThread("QXPrebufferingController::continueWithBirthdate");
     if (auto session = sessionOfMedia(media)) session->continueWithBirthdate(birthdate);
 }
 

@@ -1,9 +1,15 @@
 // Configuration, construction and the playing road of the facade.
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 
-#include "Common/QXQuorvexPlayerInternals.h"
+#include "Common/QXQuorvexPlayerImpl.h"
+#include "Common/QXQuorvexPlayerListener.h"
 
+#include <cmath>
 #include <mutex>
+
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
 #include <QXCorePlayer/Core/View/PlaybackControl/CPDefaultPlaybackControlFactory.h>
@@ -11,56 +17,103 @@
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
 #include <QXFoundation/Audio/AudioSessionManager.h>
 #include <QXFoundation/Device/DeviceType.h>
+#include <QXFoundation/Extensions/ResourceDirectoryCheck.h>
 #include <QXFoundation/Listening/IListenable.h>
 #include <QXFoundation/Log/QXLogger.h>
 #include <QXSDKPlayer/Common/ConstPlaybackControlFactory.h>
 #include <QXSDKPlayer/Common/QXSourceChain.h>
 #include <QXUIKit/Presentation/QXPresentation.h>
 #include <dev/Device.h>
+#include <net/Pem.h>
 #include <rt/Format.h>
 
 namespace zid {
 
-std::optional<std::string> QXQuorvexPlayerApiKey;
-const char* const QXQuorvexPlayerConfigurationError = "QXQuorvexPlayerConfigurationError";
-const char* const QXQuorvexPlayerParameterError = "QXQuorvexPlayerParameterError";
-
 namespace {
 constexpr const char* kLogModule = "ZIDoredider/QXSDKPlayer/Common";
+std::optional<std::string> configuredApiKey;
 }  // namespace
 
+const std::optional<std::string>& QXQuorvexPlayerApiKey = configuredApiKey;
+const char* const QXQuorvexPlayerConfigurationError = "QXQuorvexPlayerConfigurationError";
+const char* const QXQuorvexPlayerParameterError = "QXQuorvexPlayerParameterError";
+const char* const QXQuorvexPlayerThreadError = "QXQuorvexPlayerThreadError";
+
 void QXQuorvexPlayer::configureWithApiKey(const std::optional<std::string>& apiKey) {
-    if (!apiKey) raiseParameterError("QXQuorvexPlayer: must be configured with a non-nil api key!");
-    QXQuorvexPlayerApiKey = apiKey;
+    QXQuorvexPlayerImpl::requireMainThread("configureWithApiKey");
+    if (!apiKey) QXQuorvexPlayerImpl::raiseParameterError("QXQuorvexPlayer: must be configured with a non-nil api key!");
+    if (apiKey->empty())
+        QXQuorvexPlayerImpl::raiseParameterError("QXQuorvexPlayer: must be configured with a non-empty api key!");
+    configuredApiKey = apiKey;
     // The facade's presentations follow the process-wide presentation rule; a host
     // makes no set-up call of its own.
     installQXPresentation();
 }
 
 void QXQuorvexPlayer::configureMediaServer(const QXMediaServerSettings& settings) {
+    QXQuorvexPlayerImpl::requireMainThread("configureMediaServer");
+    if (settings.host.empty())
+        QXQuorvexPlayerImpl::raiseParameterError(
+            "QXQuorvexPlayer: configureMediaServer must be called with a non-empty media-server host!");
+    if (!settings.extraTrustAnchorsPem.empty() && net::pemCertificateCount(settings.extraTrustAnchorsPem) == 0)
+        QXQuorvexPlayerImpl::raiseParameterError(
+            "QXQuorvexPlayer: configureMediaServer must be called with trust anchors that hold at least one PEM "
+            "certificate (\"-----BEGIN CERTIFICATE-----\"), or with none!");
     SDKVexaFactory::setMediaServerSettings(settings);
 }
 
-QXMediaServerSettings QXQuorvexPlayer::mediaServerSettings() { return SDKVexaFactory::mediaServerSettings(); }
-
-rt::Ref<QXQuorvexPlayer> QXQuorvexPlayer::playerWithSession(const rt::Ref<CPPlaybackSession>& session) {
-    auto player = QXQuorvexPlayer::player();
-    player->setSession(session);
-    return player;
+QXMediaServerSettings QXQuorvexPlayer::mediaServerSettings() {
+    QXQuorvexPlayerImpl::requireMainThread("mediaServerSettings");
+    return SDKVexaFactory::mediaServerSettings();
 }
 
-void QXQuorvexPlayer::requireConfigured() {
+rt::Ref<QXQuorvexPlayer> QXQuorvexPlayer::player() {
+    QXQuorvexPlayerImpl::requireMainThread("player");
+    return rt::make<QXQuorvexPlayer>();
+}
+
+void QXQuorvexPlayerImpl::requireConfigured() {
     if (!QXQuorvexPlayerApiKey)
         throw rt::Exception(QXQuorvexPlayerConfigurationError,
                             "QXQuorvexPlayer must be configured with `+[QXQuorvexPlayer configureWithApiKey:]` before use.");
 }
 
-void QXQuorvexPlayer::raiseParameterError(const std::string& reason) {
+void QXQuorvexPlayerImpl::raiseParameterError(const std::string& reason) {
     throw rt::Exception(QXQuorvexPlayerParameterError, reason);
 }
 
+void QXQuorvexPlayerImpl::setApiKey(const std::optional<std::string>& key) { configuredApiKey = key; }
+
+void QXQuorvexPlayerImpl::checkMainThreadSlowly(const char* call) {
+    if (!fnd::RunLoop::isMainThread()) raiseThreadError(call);
+    mainThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+}
+
+void QXQuorvexPlayerImpl::raiseThreadError(const char* call) {
+    std::string qualified = std::string_view(call).find("::") == std::string_view::npos
+                                ? std::string("QXQuorvexPlayer::") + call
+                                : std::string(call);
+    // The kernel's number of the thread and the name it was given, as a debugger and the
+    // process's task list show them.
+    char name[32] = "";
+    pthread_getname_np(pthread_self(), name, sizeof name);
+    auto thread = static_cast<long>(::syscall(SYS_gettid));
+    throw rt::Exception(QXQuorvexPlayerThreadError,
+                        rt::format("%@ was called on thread %@ (\"%@\"), not on the main thread (the thread of the main "
+                                   "run loop): the player runs on the main thread only; post the call to "
+                                   "fnd::RunLoop::main().",
+                                   qualified, thread, std::string(name)));
+}
+
 QXQuorvexPlayer::QXQuorvexPlayer() {
-    requireConfigured();
+    QXQuorvexPlayerImpl::requireMainThread("QXQuorvexPlayer()");
+    QXQuorvexPlayerImpl::requireConfigured();
+    impl_ = std::make_unique<QXQuorvexPlayerImpl>(*this);
+}
+
+QXQuorvexPlayer::~QXQuorvexPlayer() = default;
+
+QXQuorvexPlayerImpl::QXQuorvexPlayerImpl(QXQuorvexPlayer& owner) : owner_(owner) {
     installQXPresentation();
     listener_ = rt::make<QXQuorvexPlayerListener>(*this);
     customToolbarPlaybackControl_ = rt::make<CPToolbarPlaybackControl>();
@@ -69,11 +122,19 @@ QXQuorvexPlayer::QXQuorvexPlayer() {
     playerControlStyle_ = QXPlayerControlStyle::Default;
     loadingTimeout_ = 10.0;
     playerFactory_ = rt::make<CPPlayerFactory>();
+    resourceError_ = resourceError();
+    error_ = resourceError_;
 }
+
+QXQuorvexPlayerImpl::~QXQuorvexPlayerImpl() = default;
 
 void QXQuorvexPlayer::didInitialize() {
     rt::Object::didInitialize();
-    auto me = self();
+    impl_->didInitialize();
+}
+
+void QXQuorvexPlayerImpl::didInitialize() {
+    auto me = owner_.self();
     // The loading timeout reaches the facade's player factory and the factory of the
     // session it plays (another one for a session made elsewhere).
     observations_.push_back(rt::observe(me, "loadingTimeout", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) {
@@ -81,7 +142,7 @@ void QXQuorvexPlayer::didInitialize() {
         bindLoadingTimeout(session_);
     }));
     observations_.push_back(rt::observe(me, "session.title", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) {
-        contentTitleStore.set(*this, session_ ? session_->title() : std::string());
+        store("contentTitle", contentTitle_, session_ ? session_->title() : std::string());
     }));
     view();
     installTriggers();
@@ -95,7 +156,7 @@ void QXQuorvexPlayer::didInitialize() {
                 break;
             default: break;  // None and any style without a case: no control
         }
-        playbackControlFactoryStore.set(*this, factory);
+        store("playbackControlFactory", playbackControlFactory_, factory);
     }));
     for (const char* path : {"session.error", "session.source.error"})
         observations_.push_back(
@@ -108,13 +169,13 @@ void QXQuorvexPlayer::didInitialize() {
     setEnableLogging(true);
 }
 
-const rt::Ref<ui::View>& QXQuorvexPlayer::view() {
+const rt::Ref<ui::View>& QXQuorvexPlayerImpl::view() {
     if (!view_) view_ = rt::make<ui::View>(ui::Rect(0, 0, 100, 100));
     if (!playerView_) {
         playerView_ = rt::make<CPPlayerView>(ui::Rect(0, 0, 100, 100), playbackControlFactory_);
         playerView_->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
         addListener(*playerView_, listener_);
-        auto me = self();
+        auto me = owner_.self();
         observations_.push_back(rt::observe(me, "session", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) {
             playerView_->setSession(session_);
         }));
@@ -126,10 +187,10 @@ const rt::Ref<ui::View>& QXQuorvexPlayer::view() {
     return view_;
 }
 
-void QXQuorvexPlayer::setSession(const rt::Ref<CPPlaybackSession>& session) {
+void QXQuorvexPlayerImpl::setSession(const rt::Ref<CPPlaybackSession>& session) {
     if (session == session_) return;
     if (session_) removeListener(*session_, *listener_);
-    sessionStore.set(*this, session);
+    store("session", session_, session);
     if (session_) {
         addListener(*session_, listener_);
         bindLoadingTimeout(session_);
@@ -143,34 +204,34 @@ void QXQuorvexPlayer::setSession(const rt::Ref<CPPlaybackSession>& session) {
     }
 }
 
-void QXQuorvexPlayer::bindLoadingTimeout(const rt::Ref<CPPlaybackSession>& session) {
+void QXQuorvexPlayerImpl::bindLoadingTimeout(const rt::Ref<CPPlaybackSession>& session) {
     if (session && session->playerFactory()) session->playerFactory()->setLoadingTimeout(loadingTimeout_);
 }
 
 // ---- playing -----------------------------------------------------------------------------------
 
-void QXQuorvexPlayer::playChannel(const std::optional<std::string>& channelID) {
+void QXQuorvexPlayerImpl::playChannel(const std::optional<std::string>& channelID) {
     requireConfigured();
     if (!channelID) raiseParameterError("QXQuorvexPlayer: playChannel: must be called with a non-nil channel identifier!");
-    playMedia(QXMediaDescriptor::liveDescriptorWithID(*channelID));
+    playMedia(QXMediaDescriptor::liveDescriptorWithID(*channelID), true);
 }
 
-void QXQuorvexPlayer::playRecorded(const std::optional<std::string>& videoID) {
+void QXQuorvexPlayerImpl::playRecorded(const std::optional<std::string>& videoID) {
     requireConfigured();
     if (!videoID) raiseParameterError("QXQuorvexPlayer: playRecorded: must be called with a non-nil video identifier!");
-    playMedia(QXMediaDescriptor::recordedDescriptorWithID(*videoID));
+    playMedia(QXMediaDescriptor::recordedDescriptorWithID(*videoID), true);
 }
 
-void QXQuorvexPlayer::playMedia(const rt::Ref<QXMediaDescriptor>& descriptor, bool autoplay) {
+void QXQuorvexPlayerImpl::playMedia(const rt::Ref<QXMediaDescriptor>& descriptor, bool autoplay) {
     requireConfigured();
     if (!descriptor)
         raiseParameterError("QXQuorvexPlayer: playMedia:autoplay: must be called with a non-nil media descriptor!");
-    mediaDescriptorStore.set(*this, descriptor);
+    store("mediaDescriptor", mediaDescriptor_, descriptor);
     auto chain = QXSourceChain::forDescriptor(*descriptor, vexaFactory_);
     playSource(chain.source, autoplay, chain.rewindOnFinish);
 }
 
-void QXQuorvexPlayer::playURL(const std::optional<std::string>& url, QXStreamKind kind, bool autoplay) {
+void QXQuorvexPlayerImpl::playURL(const std::optional<std::string>& url, QXStreamKind kind, bool autoplay) {
     requireConfigured();
     if (!url) raiseParameterError("QXQuorvexPlayer: playURL: must be called with a non-nil URL!");
     auto source = CPURLMediaSource::sourceWithMediaURL(*url);
@@ -178,7 +239,7 @@ void QXQuorvexPlayer::playURL(const std::optional<std::string>& url, QXStreamKin
     playSource(source, autoplay, false);
 }
 
-void QXQuorvexPlayer::playSource(const rt::Ref<ICPMediaSource>& source, bool autoplay, bool rewindOnFinish) {
+void QXQuorvexPlayerImpl::playSource(const rt::Ref<ICPMediaSource>& source, bool autoplay, bool rewindOnFinish) {
     AudioSessionManager::instance()->beginPlaybackSession();
     requireConfigured();
     if (!source)
@@ -191,7 +252,7 @@ void QXQuorvexPlayer::playSource(const rt::Ref<ICPMediaSource>& source, bool aut
     session->prepareToPlay();
 }
 
-void QXQuorvexPlayer::play() {
+void QXQuorvexPlayerImpl::play() {
     AudioSessionManager::instance()->beginPlaybackSession();
     // The content an ad holds plays when the ad is over, never under it.
     if (playingAd_ && session_ && session_ == adSuspendedSession_) {
@@ -201,28 +262,28 @@ void QXQuorvexPlayer::play() {
     if (session_) session_->play();
 }
 
-void QXQuorvexPlayer::pause() {
+void QXQuorvexPlayerImpl::pause() {
     if (session_) session_->pause();
 }
 
-void QXQuorvexPlayer::seekTo(double seconds) {
+void QXQuorvexPlayerImpl::seekTo(double seconds) {
     if (session_) session_->seekTo(seconds);
 }
 
-void QXQuorvexPlayer::setMuted(bool muted) {
-    mutedKey.set(*this, muted);
+void QXQuorvexPlayerImpl::setMuted(bool muted) {
+    store("muted", muted_, muted);
     if (session_) session_->setMuted(muted);
 }
 
-void QXQuorvexPlayer::setContinuePlaybackInBackground(bool flag) {
-    continuePlaybackInBackgroundKey.set(*this, flag);
+void QXQuorvexPlayerImpl::setContinuePlaybackInBackground(bool flag) {
+    store("continuePlaybackInBackground", continuePlaybackInBackground_, flag);
     if (session_) session_->setContinuePlaybackInBackground(flag);
 }
 
 // While an ad plays, suspend and resume go to the ad player (a resume without a suspend
 // there only logs), otherwise to the session. No ad starts while a suspend of the host
 // stands (nobody would see it); one still due starts when the host resumes.
-void QXQuorvexPlayer::suspend() {
+void QXQuorvexPlayerImpl::suspend() {
     if (playingAd_ && adPlayer_) {
         adPlayer_->suspend();
         return;
@@ -231,7 +292,7 @@ void QXQuorvexPlayer::suspend() {
     if (session_) session_->suspend();
 }
 
-void QXQuorvexPlayer::resume() {
+void QXQuorvexPlayerImpl::resume() {
     AudioSessionManager::instance()->beginPlaybackSession();
     if (playingAd_ && adPlayer_) {
         adPlayer_->resume();
@@ -242,50 +303,43 @@ void QXQuorvexPlayer::resume() {
     if (hostSuspends_ == 0 && adPlayer_) playAdIfNeeded();
 }
 
-void QXQuorvexPlayer::continueWithPassword(const std::string& password) {
+void QXQuorvexPlayerImpl::continueWithPassword(const std::string& password) {
     if (session_) session_->continueWithPassword(password);
 }
 
-void QXQuorvexPlayer::continueWithHash(const std::string& hash) {
+void QXQuorvexPlayerImpl::continueWithHash(const std::string& hash) {
     if (session_) session_->continueWithHash(hash);
 }
 
-void QXQuorvexPlayer::continueWithBirthdate(const rt::Date& birthdate) {
+void QXQuorvexPlayerImpl::continueWithBirthdate(const rt::Date& birthdate) {
     if (session_) session_->continueWithBirthdate(birthdate);
 }
 
-void QXQuorvexPlayer::continueWithAgeConfirmed() {
+void QXQuorvexPlayerImpl::continueWithAgeConfirmed() {
     if (session_) session_->continueWithAgeConfirmed();
-}
-
-rt::Ref<ui::ViewController> QXQuorvexPlayer::presentingViewController() const {
-    return presentingViewController_.lock();
-}
-
-void QXQuorvexPlayer::setPresentingViewController(const rt::Ref<ui::ViewController>& controller) {
-    presentingViewController_ = controller;
 }
 
 // The first picture: the player layer of whatever the player view presents says when it
 // is ready for display; a new presentation (a new session's player) starts again at NO.
-void QXQuorvexPlayer::followFirstPicture() {
+void QXQuorvexPlayerImpl::followFirstPicture() {
     auto follow = [this] {
         firstPictureObservation_.remove();
         auto video = playerView_ ? rt::cast<QXPlayerView>(playerView_->presentationLayer()) : nullptr;
         auto layer = video ? video->playerLayer() : nullptr;
-        readyForDisplayStore.set(*this, layer && layer->isReadyForDisplay());
+        store("readyForDisplay", readyForDisplay_, layer && layer->isReadyForDisplay());
         if (layer)
-            firstPictureObservation_ = rt::observe(*layer, media::PlayerLayer::readyForDisplayKey, *this,
+            firstPictureObservation_ = rt::observe(*layer, media::PlayerLayer::readyForDisplayKey, owner_,
                                                    [](QXQuorvexPlayer& self, bool, bool ready) {
-                                                       readyForDisplayStore.set(self, ready);
+                                                       auto& impl = QXQuorvexPlayerImpl::of(self);
+                                                       impl.store("readyForDisplay", impl.readyForDisplay_, ready);
                                                    });
     };
-    observations_.push_back(rt::observe(self(), "playerView.presentationLayer", rt::KVONew | rt::KVOInitial,
+    observations_.push_back(rt::observe(owner_.self(), "playerView.presentationLayer", rt::KVONew | rt::KVOInitial,
                                         [follow](const rt::KVOChange&) { follow(); }));
 }
 
-void QXQuorvexPlayer::setEnableLogging(bool enable) {
-    enableLoggingKey.set(*this, enable);
+void QXQuorvexPlayerImpl::setEnableLogging(bool enable) {
+    store("enableLogging", enableLogging_, enable);
     if (!enable) return;
     static std::once_flag once;
     std::call_once(once, [] {
@@ -296,6 +350,218 @@ void QXQuorvexPlayer::setEnableLogging(bool enable) {
                        device->model(), device->name(), device->systemName(), device->systemVersion()),
             4));
     });
+}
+
+
+void QXQuorvexPlayerImpl::setLoadingTimeout(double seconds) {
+    if (!std::isfinite(seconds) || seconds < 0)
+        raiseParameterError(rt::format("QXQuorvexPlayer: setLoadingTimeout: must be called with 0 (no limit) or a "
+                                       "finite number of seconds above 0, not %@!",
+                                       seconds));
+    store("loadingTimeout", loadingTimeout_, seconds);
+}
+
+rt::Ref<rt::Error> QXQuorvexPlayerImpl::resourceError() {
+    std::string problem = resourceDirectoryProblem();
+    if (problem.empty()) return nullptr;
+    return rt::Error::withDescription(QXQuorvexPlayerErrorDomain, static_cast<long>(QXQuorvexPlayerErrorCode::Unknown),
+                                      problem);
+}
+
+// ---- the public calls: each checks the thread, then the inside does the work -----------------
+
+namespace {
+using Impl = QXQuorvexPlayerImpl;
+}  // namespace
+
+const rt::Ref<ui::View>& QXQuorvexPlayer::view() {
+    Impl::requireMainThread("view");
+    return impl_->view();
+}
+
+void QXQuorvexPlayer::playChannel(const std::optional<std::string>& channelID) {
+    Impl::requireMainThread("playChannel");
+    impl_->playChannel(channelID);
+}
+
+void QXQuorvexPlayer::playRecorded(const std::optional<std::string>& videoID) {
+    Impl::requireMainThread("playRecorded");
+    impl_->playRecorded(videoID);
+}
+
+void QXQuorvexPlayer::playMedia(const rt::Ref<QXMediaDescriptor>& descriptor) {
+    Impl::requireMainThread("playMedia");
+    impl_->playMedia(descriptor, true);
+}
+
+void QXQuorvexPlayer::playMedia(const rt::Ref<QXMediaDescriptor>& descriptor, bool autoplay) {
+    Impl::requireMainThread("playMedia");
+    impl_->playMedia(descriptor, autoplay);
+}
+
+void QXQuorvexPlayer::playURL(const std::optional<std::string>& url, QXStreamKind kind, bool autoplay) {
+    Impl::requireMainThread("playURL");
+    impl_->playURL(url, kind, autoplay);
+}
+
+void QXQuorvexPlayer::play() {
+    Impl::requireMainThread("play");
+    impl_->play();
+}
+
+void QXQuorvexPlayer::pause() {
+    Impl::requireMainThread("pause");
+    impl_->pause();
+}
+
+void QXQuorvexPlayer::seekTo(double seconds) {
+    Impl::requireMainThread("seekTo");
+    impl_->seekTo(seconds);
+}
+
+void QXQuorvexPlayer::suspend() {
+    Impl::requireMainThread("suspend");
+    impl_->suspend();
+}
+
+void QXQuorvexPlayer::resume() {
+    Impl::requireMainThread("resume");
+    impl_->resume();
+}
+
+void QXQuorvexPlayer::continueWithPassword(const std::string& password) {
+    Impl::requireMainThread("continueWithPassword");
+    impl_->continueWithPassword(password);
+}
+
+void QXQuorvexPlayer::continueWithHash(const std::string& hash) {
+    Impl::requireMainThread("continueWithHash");
+    impl_->continueWithHash(hash);
+}
+
+void QXQuorvexPlayer::continueWithBirthdate(const rt::Date& birthdate) {
+    Impl::requireMainThread("continueWithBirthdate");
+    impl_->continueWithBirthdate(birthdate);
+}
+
+void QXQuorvexPlayer::continueWithAgeConfirmed() {
+    Impl::requireMainThread("continueWithAgeConfirmed");
+    impl_->continueWithAgeConfirmed();
+}
+
+std::shared_ptr<QXPlayerDelegate> QXQuorvexPlayer::delegate() const {
+    Impl::requireMainThread("delegate");
+    return impl_->delegate_.lock();
+}
+
+void QXQuorvexPlayer::setDelegate(const std::shared_ptr<QXPlayerDelegate>& delegate) {
+    Impl::requireMainThread("setDelegate");
+    impl_->delegate_ = delegate;
+}
+
+rt::Ref<ui::ViewController> QXQuorvexPlayer::presentingViewController() const {
+    Impl::requireMainThread("presentingViewController");
+    return impl_->presentingViewController_.lock();
+}
+
+void QXQuorvexPlayer::setPresentingViewController(const rt::Ref<ui::ViewController>& controller) {
+    Impl::requireMainThread("setPresentingViewController");
+    impl_->presentingViewController_ = controller;
+}
+
+rt::Ref<rt::Error> QXQuorvexPlayer::error() const {
+    Impl::requireMainThread("error");
+    return impl_->error_;
+}
+
+std::optional<QXQuorvexPlayerErrorCode> QXQuorvexPlayer::errorCode() const {
+    Impl::requireMainThread("errorCode");
+    return impl_->errorCode();
+}
+
+double QXQuorvexPlayer::loadingTimeout() const {
+    Impl::requireMainThread("loadingTimeout");
+    return impl_->loadingTimeout_;
+}
+
+void QXQuorvexPlayer::setLoadingTimeout(double seconds) {
+    Impl::requireMainThread("setLoadingTimeout");
+    impl_->setLoadingTimeout(seconds);
+}
+
+QXPlayerControlStyle QXQuorvexPlayer::playerControlStyle() const {
+    Impl::requireMainThread("playerControlStyle");
+    return impl_->playerControlStyle_;
+}
+
+void QXQuorvexPlayer::setPlayerControlStyle(QXPlayerControlStyle style) {
+    Impl::requireMainThread("setPlayerControlStyle");
+    impl_->store("playerControlStyle", impl_->playerControlStyle_, style);
+}
+
+bool QXQuorvexPlayer::muted() const {
+    Impl::requireMainThread("muted");
+    return impl_->muted_;
+}
+
+void QXQuorvexPlayer::setMuted(bool muted) {
+    Impl::requireMainThread("setMuted");
+    impl_->setMuted(muted);
+}
+
+bool QXQuorvexPlayer::continuePlaybackInBackground() const {
+    Impl::requireMainThread("continuePlaybackInBackground");
+    return impl_->continuePlaybackInBackground_;
+}
+
+void QXQuorvexPlayer::setContinuePlaybackInBackground(bool flag) {
+    Impl::requireMainThread("setContinuePlaybackInBackground");
+    impl_->setContinuePlaybackInBackground(flag);
+}
+
+bool QXQuorvexPlayer::adsDisabled() const {
+    Impl::requireMainThread("adsDisabled");
+    return impl_->adsDisabled_;
+}
+
+void QXQuorvexPlayer::setAdsDisabled(bool disabled) {
+    Impl::requireMainThread("setAdsDisabled");
+    impl_->setAdsDisabled(disabled);
+}
+
+bool QXQuorvexPlayer::playingAd() const {
+    Impl::requireMainThread("playingAd");
+    return impl_->playingAd_;
+}
+
+std::string QXQuorvexPlayer::contentTitle() const {
+    Impl::requireMainThread("contentTitle");
+    return impl_->contentTitle_;
+}
+
+bool QXQuorvexPlayer::isLive() const {
+    Impl::requireMainThread("isLive");
+    return impl_->isLive_;
+}
+
+bool QXQuorvexPlayer::readyForDisplay() const {
+    Impl::requireMainThread("readyForDisplay");
+    return impl_->readyForDisplay_;
+}
+
+bool QXQuorvexPlayer::enableLogging() const {
+    Impl::requireMainThread("enableLogging");
+    return impl_->enableLogging_;
+}
+
+void QXQuorvexPlayer::setEnableLogging(bool enable) {
+    Impl::requireMainThread("setEnableLogging");
+    impl_->setEnableLogging(enable);
+}
+
+rt::Ref<QXMediaDescriptor> QXQuorvexPlayer::mediaDescriptor() const {
+    Impl::requireMainThread("mediaDescriptor");
+    return impl_->mediaDescriptor_;
 }
 
 }  // namespace zid

@@ -3,7 +3,8 @@
 // suspended while an ad plays and resumed after it.
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 
-#include "Common/QXQuorvexPlayerInternals.h"
+#include "Common/QXQuorvexPlayerImpl.h"
+#include "Common/QXQuorvexPlayerListener.h"
 #include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
 #include <fnd/RunLoop.h>
 #include <ima/Backend.h>
@@ -43,14 +44,14 @@ void installAdsBackendIfNeeded() {
 }
 }  // namespace
 
-void QXQuorvexPlayer::assertIMAAvailable() {
+void QXQuorvexPlayerImpl::assertIMAAvailable() {
     if (!ima::sdkClassNamed("AdsManager"))
         throw rt::Exception(QXQuorvexPlayerConfigurationError, "IMA SDK is not available.");
 }
 
 // Both configurations make the policy before the tag: setting the tag requests the first
 // ad at once, and its placement depends on the policy's preroll.
-void QXQuorvexPlayer::configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
+void QXQuorvexPlayerImpl::configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
                                                          double minAdFreeTimeInterval, bool allowPreroll) {
     installAdsBackendIfNeeded();
     assertIMAAvailable();
@@ -58,7 +59,7 @@ void QXQuorvexPlayer::configureAdServiceWithGoogleIMATag(const std::string& tag,
     setGoogleIMATag(tag, customMetadata);
 }
 
-void QXQuorvexPlayer::configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
+void QXQuorvexPlayerImpl::configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
                                                          const std::vector<double>& cuePoints, bool allowPreroll) {
     installAdsBackendIfNeeded();
     assertIMAAvailable();
@@ -66,7 +67,7 @@ void QXQuorvexPlayer::configureAdServiceWithGoogleIMATag(const std::string& tag,
     setGoogleIMATag(tag, customMetadata);
 }
 
-void QXQuorvexPlayer::setGoogleIMATag(const std::optional<std::string>& tag, const rt::Dictionary& customMetadata) {
+void QXQuorvexPlayerImpl::setGoogleIMATag(const std::optional<std::string>& tag, const rt::Dictionary& customMetadata) {
     googleIMATag_ = tag;
     removeAdPlayer();
     if (!tag) return;
@@ -78,16 +79,16 @@ void QXQuorvexPlayer::setGoogleIMATag(const std::optional<std::string>& tag, con
     container->sendSubviewToBack(adPlayer_);
     adPlayer_->setDelegate(listener_);
     adPlayer_->start();
-    rt::Weak<QXQuorvexPlayer> weak = selfAs<QXQuorvexPlayer>();
+    rt::Weak<QXQuorvexPlayer> weak = owner_.selfAs<QXQuorvexPlayer>();
     adTicker_ = fnd::RunLoop::main()->schedule(kAdTickInterval, true, [weak](fnd::Timer& timer) {
         if (auto self = weak.lock())
-            self->playAdIfNeeded();
+            QXQuorvexPlayerImpl::of(*self).playAdIfNeeded();
         else
             timer.invalidate();
     });
 }
 
-void QXQuorvexPlayer::removeAdPlayer() {
+void QXQuorvexPlayerImpl::removeAdPlayer() {
     if (adTicker_) adTicker_->invalidate();
     adTicker_ = nullptr;
     if (!adPlayer_) return;
@@ -101,25 +102,25 @@ void QXQuorvexPlayer::removeAdPlayer() {
     old = nullptr;
 }
 
-void QXQuorvexPlayer::endAdOfContent() {
+void QXQuorvexPlayerImpl::endAdOfContent() {
     bool wasPlaying = playingAd_;
     if (auto session = std::move(adSuspendedSession_)) resumeAfterAd(session);
     adSuspendedSession_ = nullptr;
-    playingAdStore.set(*this, false);
+    store("playingAd", playingAd_, false);
     if (!wasPlaying) return;
-    if (auto delegate = delegate_.lock()) delegate->playerDidFinishPlayingAd(*this);
+    if (auto delegate = delegate_.lock()) delegate->playerDidFinishPlayingAd(owner_);
 }
 
-void QXQuorvexPlayer::setAdsDisabled(bool disabled) {
-    adsDisabledKey.set(*this, disabled);
+void QXQuorvexPlayerImpl::setAdsDisabled(bool disabled) {
+    store("adsDisabled", adsDisabled_, disabled);
     if (disabled && adPlayer_ && adPlayer_->isPlaying()) adPlayer_->skip();
 }
 
-void QXQuorvexPlayer::playAdIfNeeded() {
+void QXQuorvexPlayerImpl::playAdIfNeeded() {
     if (allowAd()) adPlayer_->start();
 }
 
-bool QXQuorvexPlayer::allowAd() const {
+bool QXQuorvexPlayerImpl::allowAd() const {
     if (adsDisabled_ || !adManager_ || hostSuspends_ > 0) return false;
     if (!adPlayer_ || !adPlayer_->adPrepared()) return false;
     if (!session_) return false;
@@ -131,7 +132,7 @@ bool QXQuorvexPlayer::allowAd() const {
     return adManager_->allowAdAtMediaTime(time);
 }
 
-rt::Dictionary QXQuorvexPlayer::QXIMAPlayerWillLoadAdWithCustomParameters(QXIMAPlayer&,
+rt::Dictionary QXQuorvexPlayerImpl::QXIMAPlayerWillLoadAdWithCustomParameters(QXIMAPlayer&,
                                                                           const rt::Dictionary& parameters) {
     rt::Dictionary result = parameters;
     if (!result.contains(QXQuorvexPlayerAdPlacementKey)) {
@@ -141,47 +142,71 @@ rt::Dictionary QXQuorvexPlayer::QXIMAPlayerWillLoadAdWithCustomParameters(QXIMAP
         result.set(QXQuorvexPlayerAdPlacementKey,
                    preroll ? QXQuorvexPlayerAdPlacementValuePreroll : QXQuorvexPlayerAdPlacementValueMidroll);
     }
-    if (auto delegate = delegate_.lock()) return delegate->playerWillLoadAdWithCustomParameters(*this, result);
+    if (auto delegate = delegate_.lock()) return delegate->playerWillLoadAdWithCustomParameters(owner_, result);
     return result;
 }
 
-bool QXQuorvexPlayer::QXIMAPlayerReadyToPlayAd(QXIMAPlayer&) { return allowAd(); }
+bool QXQuorvexPlayerImpl::QXIMAPlayerReadyToPlayAd(QXIMAPlayer&) { return allowAd(); }
 
-void QXQuorvexPlayer::QXIMAPlayerRequestContentPause(QXIMAPlayer& adPlayer) {
+void QXQuorvexPlayerImpl::QXIMAPlayerRequestContentPause(QXIMAPlayer& adPlayer) {
     if (&adPlayer != adPlayer_.get()) return;
     // Once per ad: the session's suspend stack stays balanced whatever the ads report.
     if (!adSuspendedSession_ && session_) {
         adSuspendedSession_ = session_;
         session_->suspend();
     }
-    playingAdStore.set(*this, true);
+    store("playingAd", playingAd_, true);
     view()->bringSubviewToFront(adPlayer_);
     if (adManager_) adManager_->adStartedAtMediaTime(session_ ? session_->playbackTime() : 0.0);
-    if (auto delegate = delegate_.lock()) delegate->playerStartingAd(*this);
+    if (auto delegate = delegate_.lock()) delegate->playerStartingAd(owner_);
 }
 
-void QXQuorvexPlayer::QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer) {
+void QXQuorvexPlayerImpl::QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer) {
     if (&adPlayer != adPlayer_.get()) return;
     if (auto session = std::move(adSuspendedSession_)) resumeAfterAd(session);
     adSuspendedSession_ = nullptr;
     view()->sendSubviewToBack(adPlayer_);
     bool wasPlaying = playingAd_;
-    playingAdStore.set(*this, false);
+    store("playingAd", playingAd_, false);
     if (!wasPlaying) return;
-    if (auto delegate = delegate_.lock()) delegate->playerDidFinishPlayingAd(*this);
+    if (auto delegate = delegate_.lock()) delegate->playerDidFinishPlayingAd(owner_);
 }
 
-double QXQuorvexPlayer::QXIMAPlayerRequestContentTime(QXIMAPlayer&) {
+double QXQuorvexPlayerImpl::QXIMAPlayerRequestContentTime(QXIMAPlayer&) {
     return session_ ? session_->playbackTime() : 0.0;
 }
 
-void QXQuorvexPlayer::QXIMAPlayerDidFinishPlayingAds(QXIMAPlayer& adPlayer) {
+void QXQuorvexPlayerImpl::QXIMAPlayerDidFinishPlayingAds(QXIMAPlayer& adPlayer) {
     if (&adPlayer != adPlayer_.get()) return;
     if (adManager_ && adManager_->wantsMoreAd()) adPlayer_->start();
 }
 
-void QXQuorvexPlayer::QXIMAPlayerDidFailWithError(QXIMAPlayer&, const rt::Ref<rt::Error>& error) {
-    if (auto delegate = delegate_.lock()) delegate->playerReceivedAdError(*this, error);
+void QXQuorvexPlayerImpl::QXIMAPlayerDidFailWithError(QXIMAPlayer&, const rt::Ref<rt::Error>& error) {
+    if (auto delegate = delegate_.lock()) delegate->playerReceivedAdError(owner_, error);
+}
+
+// ---- the public calls ------------------------------------------------------------------------------
+
+void QXQuorvexPlayer::configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
+                                                         double minAdFreeTimeInterval, bool allowPreroll) {
+    QXQuorvexPlayerImpl::requireMainThread("configureAdServiceWithGoogleIMATag");
+    impl_->configureAdServiceWithGoogleIMATag(tag, customMetadata, minAdFreeTimeInterval, allowPreroll);
+}
+
+void QXQuorvexPlayer::configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
+                                                         const std::vector<double>& cuePoints, bool allowPreroll) {
+    QXQuorvexPlayerImpl::requireMainThread("configureAdServiceWithGoogleIMATag");
+    impl_->configureAdServiceWithGoogleIMATag(tag, customMetadata, cuePoints, allowPreroll);
+}
+
+void QXQuorvexPlayer::setGoogleIMATag(const std::optional<std::string>& tag, const rt::Dictionary& customMetadata) {
+    QXQuorvexPlayerImpl::requireMainThread("setGoogleIMATag");
+    impl_->setGoogleIMATag(tag, customMetadata);
+}
+
+std::optional<std::string> QXQuorvexPlayer::googleIMATag() const {
+    QXQuorvexPlayerImpl::requireMainThread("googleIMATag");
+    return impl_->googleIMATag_;
 }
 
 }  // namespace zid

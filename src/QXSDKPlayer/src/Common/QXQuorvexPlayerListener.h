@@ -1,14 +1,14 @@
 #pragma once
 // The facade's ear: the one object the facade's session, player view and ad player
-// call back, so that none of those calls is part of the facade's public face. It holds
-// the facade weakly and passes every call on to it.
+// call back, so that none of those calls is part of the facade's public face. It passes
+// every call on to the facade's inside.
 
 #include <string>
 
 #include <QXCorePlayer/Core/Core/CPPlaybackSessionListener.h>
 #include <QXCorePlayer/Core/View/PlayerView/CPPlayerView.h>
 #include <QXMediaPlayer/Ad/IMA/QXIMAPlayer.h>
-#include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
+#include "Common/QXQuorvexPlayerImpl.h"
 
 namespace zid {
 
@@ -18,7 +18,7 @@ class QXQuorvexPlayerListener : public rt::Object,
                                 public QXIMAPlayerDelegate {
     RT_CLASS(QXQuorvexPlayerListener, rt::Object)
 public:
-    explicit QXQuorvexPlayerListener(QXQuorvexPlayer& player) : player_(player) {}
+    explicit QXQuorvexPlayerListener(QXQuorvexPlayerImpl& player) : player_(player) {}
 
     void sessionRequiresPassword(CPPlaybackSession& session) override { player_.sessionRequiresPassword(session); }
     void sessionRequiresHash(CPPlaybackSession& session, const std::string& fromURL) override {
@@ -62,9 +62,9 @@ public:
     }
 
 private:
-    // The facade owns this object and outlives it: the calls come from objects that
-    // hold it weakly.
-    QXQuorvexPlayer& player_;
+    // The facade's inside owns this object and outlives it: the calls come from objects
+    // that hold it weakly.
+    QXQuorvexPlayerImpl& player_;
 };
 
 }  // namespace zid

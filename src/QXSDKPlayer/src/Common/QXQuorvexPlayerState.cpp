@@ -2,7 +2,7 @@
 // mapping and the subtitle and audio-track records with their selection.
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 
-#include "Common/QXQuorvexPlayerInternals.h"
+#include "Common/QXQuorvexPlayerImpl.h"
 
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayButtonToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlaybackSliderToolbarItem.h>
@@ -20,6 +20,7 @@
 
 #include <QXCorePlayer/Core/Core/ICPMediaTiming.h>
 #include <QXFoundation/Lists/IList.h>
+#include <media/MediaErrors.h>
 
 namespace zid {
 
@@ -27,108 +28,107 @@ const char* const QXQuorvexPlayerErrorDomain = "QXQuorvexPlayerErrorDomain";
 
 void QXQuorvexPlayer::describe(rt::ClassBuilder<QXQuorvexPlayer>& c) {
     using P = QXQuorvexPlayer;
-    c.readonly(sessionStore);
-    c.readonly(playerFactoryStore);
-    c.readonly(errorKey);
-    c.readonly(readyForDisplayKey);
-    c.property(loadingTimeoutKey);
-    c.property(playerControlStyleKey);
-    c.property(mutedKey, &P::setMuted);
-    c.property(continuePlaybackInBackgroundKey, &P::setContinuePlaybackInBackground);
-    c.property(adsDisabledKey);
-    c.readonly(playingAdKey);
-    c.readonly(contentTitleKey);
-    c.readonly(isLiveKey);
-    c.property(enableLoggingKey, &P::setEnableLogging);
-    c.readonly(playbackControlFactoryStore);
-    c.readonly(customToolbarPlaybackControlStore);
-    c.readonly(mediaDescriptorKey);
-    c.readonly(subtitlesKey);
-    c.readonly(defaultSubtitleKey);
-    c.readonly(selectedSubtitleKey);
-    c.readonly(legibleMediaSelectionOptionsKey);
-    c.readonly(defaultLegibleMediaSelectionOptionKey);
-    c.readonly(selectedLegibleMediaSelectionOptionKey);
-    c.readonly(audibleMediaSelectionOptionsKey);
-    c.readonly(defaultAudibleMediaSelectionOptionKey);
-    c.readonly(selectedAudibleMediaSelectionOptionKey);
-    c.readonly("playerView", &P::playerView);
-    c.readonly(playerStateKey).dependent("playerState", {"session.state"});
-    c.readonly(durationKey).dependent("duration", {"session.timeInfo.duration"});
-    c.readonly(playbackTimeKey).dependent("playbackTime", {"session.playbackTime"});
-    c.readonly(viewerCountKey).dependent("viewerCount", {"session.viewerCount"});
-    c.readonly(broadcastStartDateKey).dependent("broadcastStartDate", {"session.startDate"});
-    c.readonly(pictureInPictureAvailableKey)
-        .dependent("pictureInPictureAvailable", {"session.pictureInPictureAvailable"});
-    c.readonly(pictureInPictureActiveKey)
-        .dependent("pictureInPictureActive", {"session.pictureInPictureActive"});
-    c.readonly(isPlayingLiveStreamKey).dependent("isPlayingLiveStream", {"session.sourceType"});
-    c.readonly(contentIdKey).dependent("contentId", {"session.contentId"});
-    c.readonly(controlsVisibleKey).dependent("controlsVisible", {"playerView.controlsVisible"});
-    c.readonly("customToolbarPlaybackControlFactory", &P::customToolbarPlaybackControlFactory)
-        .dependent("customToolbarPlaybackControlFactory", {"customToolbarPlaybackControl"});
-    c.readonly("topToolbar", &P::topToolbar).dependent("topToolbar", {"customToolbarPlaybackControl.topToolbar"});
-    c.readonly("bottomToolbar", &P::bottomToolbar)
-        .dependent("bottomToolbar", {"customToolbarPlaybackControl.bottomToolbar"});
-    c.readonly("playButtonItem", &P::playButtonItem)
-        .dependent("playButtonItem", {"customToolbarPlaybackControl.playButtonItem"});
-    c.readonly("sliderItem", &P::sliderItem).dependent("sliderItem", {"customToolbarPlaybackControl.sliderItem"});
-    c.readonly("timeLabelItem", &P::timeLabelItem)
-        .dependent("timeLabelItem", {"customToolbarPlaybackControl.timeLabelItem"});
-    c.readonly("durationLabelItem", &P::durationLabelItem)
-        .dependent("durationLabelItem", {"customToolbarPlaybackControl.durationLabelItem"});
-    c.readonly("timePerDurationLabelItem", &P::timePerDurationLabelItem)
-        .dependent("timePerDurationLabelItem", {"customToolbarPlaybackControl.timePerDurationLabelItem"});
-    c.readonly("viewerCountLabelItem", &P::viewerCountLabelItem)
-        .dependent("viewerCountLabelItem", {"customToolbarPlaybackControl.viewerCountLabelItem"});
-    c.readonly("startedDateLabelItem", &P::startedDateLabelItem)
-        .dependent("startedDateLabelItem", {"customToolbarPlaybackControl.startedDateLabelItem"});
-    c.readonly("titleLabelItem", &P::titleLabelItem)
-        .dependent("titleLabelItem", {"customToolbarPlaybackControl.titleLabelItem"});
-    c.readonly("airplayButtonItem", &P::airplayButtonItem)
-        .dependent("airplayButtonItem", {"customToolbarPlaybackControl.airplayButtonItem"});
-    c.readonly("pictureInPictureButtonItem", &P::pictureInPictureButtonItem)
-        .dependent("pictureInPictureButtonItem", {"customToolbarPlaybackControl.pictureInPictureToolbarItem"});
-    c.readonly("subtitlesButtonItem", &P::subtitlesButtonItem)
-        .dependent("subtitlesButtonItem", {"customToolbarPlaybackControl.subtitlesButtonItem"});
-    c.readonly("audioTracksButtonItem", &P::audioTracksButtonItem)
-        .dependent("audioTracksButtonItem", {"customToolbarPlaybackControl.audioTracksButtonItem"});
-    c.readonly("liveBadgeItem", &P::liveBadgeItem)
-        .dependent("liveBadgeItem", {"customToolbarPlaybackControl.liveBadgeToolbarItem"});
+    using Impl = QXQuorvexPlayerImpl;
+    // The entries read the inside directly: key-value observation reads them on the
+    // thread that changes them, and only the host's own calls are checked.
+    auto stored = [&c](const char* key, auto field) {
+        c.readonly(key, [field](const P& p) { return Impl::of(p).*field; });
+    };
+    stored("session", &Impl::session_);
+    stored("playerFactory", &Impl::playerFactory_);
+    stored("error", &Impl::error_);
+    stored("readyForDisplay", &Impl::readyForDisplay_);
+    c.property("loadingTimeout", [](const P& p) { return Impl::of(p).loadingTimeout_; }, &P::setLoadingTimeout);
+    c.property("playerControlStyle", [](const P& p) { return Impl::of(p).playerControlStyle_; },
+               &P::setPlayerControlStyle);
+    c.property("muted", [](const P& p) { return Impl::of(p).muted_; }, &P::setMuted);
+    c.property("continuePlaybackInBackground", [](const P& p) { return Impl::of(p).continuePlaybackInBackground_; },
+               &P::setContinuePlaybackInBackground);
+    c.property("adsDisabled", [](const P& p) { return Impl::of(p).adsDisabled_; }, &P::setAdsDisabled);
+    stored("playingAd", &Impl::playingAd_);
+    stored("contentTitle", &Impl::contentTitle_);
+    stored("isLive", &Impl::isLive_);
+    c.property("enableLogging", [](const P& p) { return Impl::of(p).enableLogging_; }, &P::setEnableLogging);
+    stored("playbackControlFactory", &Impl::playbackControlFactory_);
+    stored("customToolbarPlaybackControl", &Impl::customToolbarPlaybackControl_);
+    stored("mediaDescriptor", &Impl::mediaDescriptor_);
+    stored("subtitles", &Impl::subtitles_);
+    stored("defaultSubtitle", &Impl::defaultSubtitle_);
+    stored("selectedSubtitle", &Impl::selectedSubtitle_);
+    stored("legibleMediaSelectionOptions", &Impl::legibleMediaSelectionOptions_);
+    stored("defaultLegibleMediaSelectionOption", &Impl::defaultLegibleMediaSelectionOption_);
+    stored("selectedLegibleMediaSelectionOption", &Impl::selectedLegibleMediaSelectionOption_);
+    stored("audibleMediaSelectionOptions", &Impl::audibleMediaSelectionOptions_);
+    stored("defaultAudibleMediaSelectionOption", &Impl::defaultAudibleMediaSelectionOption_);
+    stored("selectedAudibleMediaSelectionOption", &Impl::selectedAudibleMediaSelectionOption_);
+    stored("playerView", &Impl::playerView_);
+    auto derived = [&c](const char* key, auto getter, std::initializer_list<std::string> paths) {
+        c.readonly(key, [getter](const P& p) { return (Impl::of(p).*getter)(); });
+        c.dependent(key, paths);
+    };
+    derived("playerState", &Impl::playerState, {"session.state"});
+    derived("duration", &Impl::duration, {"session.timeInfo.duration"});
+    derived("playbackTime", &Impl::playbackTime, {"session.playbackTime"});
+    derived("viewerCount", &Impl::viewerCount, {"session.viewerCount"});
+    derived("broadcastStartDate", &Impl::broadcastStartDate, {"session.startDate"});
+    derived("pictureInPictureAvailable", &Impl::pictureInPictureAvailable, {"session.pictureInPictureAvailable"});
+    derived("pictureInPictureActive", &Impl::pictureInPictureActive, {"session.pictureInPictureActive"});
+    derived("isPlayingLiveStream", &Impl::isPlayingLiveStream, {"session.sourceType"});
+    derived("contentId", &Impl::contentId, {"session.contentId"});
+    derived("controlsVisible", &Impl::controlsVisible, {"playerView.controlsVisible"});
+    derived("customToolbarPlaybackControlFactory", &Impl::customToolbarPlaybackControlFactory,
+            {"customToolbarPlaybackControl"});
+    // The toolbar accessors of the custom control, each following the control's own.
+    auto item = [&c](const char* key, auto getter, const char* controlKey) {
+        c.readonly(key, [getter](const P& p) { return (*Impl::of(p).customToolbarPlaybackControl_.*getter)(); });
+        c.dependent(key, {std::string("customToolbarPlaybackControl.") + controlKey});
+    };
+    using Control = CPToolbarPlaybackControl;
+    item("topToolbar", &Control::topToolbar, "topToolbar");
+    item("bottomToolbar", &Control::bottomToolbar, "bottomToolbar");
+    item("playButtonItem", &Control::playButtonItem, "playButtonItem");
+    item("sliderItem", &Control::sliderItem, "sliderItem");
+    item("timeLabelItem", &Control::timeLabelItem, "timeLabelItem");
+    item("durationLabelItem", &Control::durationLabelItem, "durationLabelItem");
+    item("timePerDurationLabelItem", &Control::timePerDurationLabelItem, "timePerDurationLabelItem");
+    item("viewerCountLabelItem", &Control::viewerCountLabelItem, "viewerCountLabelItem");
+    item("startedDateLabelItem", &Control::startedDateLabelItem, "startedDateLabelItem");
+    item("titleLabelItem", &Control::titleLabelItem, "titleLabelItem");
+    item("airplayButtonItem", &Control::airplayButtonItem, "airplayButtonItem");
+    item("pictureInPictureButtonItem", &Control::pictureInPictureToolbarItem, "pictureInPictureToolbarItem");
+    item("subtitlesButtonItem", &Control::subtitlesButtonItem, "subtitlesButtonItem");
+    item("audioTracksButtonItem", &Control::audioTracksButtonItem, "audioTracksButtonItem");
+    item("liveBadgeItem", &Control::liveBadgeToolbarItem, "liveBadgeToolbarItem");
 }
 
 // ---- derived properties ------------------------------------------------------------------------
 
-QXPlayerState QXQuorvexPlayer::playerState() const {
+QXPlayerState QXQuorvexPlayerImpl::playerState() const {
     if (!session_) return QXPlayerState::Stopped;
     auto state = static_cast<long>(session_->state());
     return state >= 1 && state <= 6 ? static_cast<QXPlayerState>(state) : QXPlayerState::Stopped;
 }
 
-double QXQuorvexPlayer::duration() const {
+double QXQuorvexPlayerImpl::duration() const {
     auto timing = session_ ? session_->timeInfo() : nullptr;
     return timing ? timing->duration() : 0.0;
 }
 
-double QXQuorvexPlayer::playbackTime() const { return session_ ? session_->playbackTime() : 0.0; }
-long QXQuorvexPlayer::viewerCount() const { return session_ ? session_->viewerCount() : 0; }
-rt::Value QXQuorvexPlayer::broadcastStartDate() const { return session_ ? session_->startDate() : rt::Value(); }
-bool QXQuorvexPlayer::pictureInPictureAvailable() const { return session_ && session_->pictureInPictureAvailable(); }
-bool QXQuorvexPlayer::pictureInPictureActive() const { return session_ && session_->pictureInPictureActive(); }
-bool QXQuorvexPlayer::isPlayingLiveStream() const {
+double QXQuorvexPlayerImpl::playbackTime() const { return session_ ? session_->playbackTime() : 0.0; }
+long QXQuorvexPlayerImpl::viewerCount() const { return session_ ? session_->viewerCount() : 0; }
+rt::Value QXQuorvexPlayerImpl::broadcastStartDate() const { return session_ ? session_->startDate() : rt::Value(); }
+bool QXQuorvexPlayerImpl::pictureInPictureAvailable() const { return session_ && session_->pictureInPictureAvailable(); }
+bool QXQuorvexPlayerImpl::pictureInPictureActive() const { return session_ && session_->pictureInPictureActive(); }
+bool QXQuorvexPlayerImpl::isPlayingLiveStream() const {
     return session_ && session_->sourceType() == CPMediaSourceType::LiveChannel;
 }
-std::string QXQuorvexPlayer::contentId() const { return session_ ? session_->contentId() : std::string(); }
-bool QXQuorvexPlayer::controlsVisible() const { return playerView_ && playerView_->controlsVisible(); }
+std::string QXQuorvexPlayerImpl::contentId() const { return session_ ? session_->contentId() : std::string(); }
+bool QXQuorvexPlayerImpl::controlsVisible() const { return playerView_ && playerView_->controlsVisible(); }
 
 // ---- triggers and the delegate -------------------------------------------------------------------
 
-template <class F> void QXQuorvexPlayer::tellDelegate(F&& call) {
-    if (auto delegate = delegate_.lock()) call(*delegate);
-}
-
-void QXQuorvexPlayer::installTriggers() {
-    auto me = self();
+void QXQuorvexPlayerImpl::installTriggers() {
+    auto me = owner_.self();
     lastPlayerState_ = playerState();
     observations_.push_back(rt::observe(me, "playerState", rt::KVONew, [this](const rt::KVOChange&) {
         // The error first, so a delegate that reads it on the state call finds it.
@@ -136,7 +136,7 @@ void QXQuorvexPlayer::installTriggers() {
         auto state = playerState();
         if (state == lastPlayerState_) return;
         lastPlayerState_ = state;
-        tellDelegate([this](QXPlayerDelegate& d) { d.playerStateDidChange(*this); });
+        tellDelegate([this](QXPlayerDelegate& d) { d.playerStateDidChange(owner_); });
     }));
     // An ad may become due whenever the source's state changes (a preroll once it is realized).
     observations_.push_back(
@@ -147,48 +147,48 @@ void QXQuorvexPlayer::installTriggers() {
         if (date == lastStartDate_) return;
         lastStartDate_ = date;
         if (date.isNil()) return;
-        tellDelegate([this](QXPlayerDelegate& d) { d.playerBroadcastStartDateDidChange(*this); });
+        tellDelegate([this](QXPlayerDelegate& d) { d.playerBroadcastStartDateDidChange(owner_); });
     }));
 }
 
-void QXQuorvexPlayer::updateLive() {
+void QXQuorvexPlayerImpl::updateLive() {
     bool live = playerState() == QXPlayerState::Playing && session_ && session_->online();
     if (hasLive_ && live == isLive_) return;
     hasLive_ = true;
-    isLiveStore.set(*this, live);
-    tellDelegate([this](QXPlayerDelegate& d) { d.playerLiveStateDidChange(*this); });
+    store("isLive", isLive_, live);
+    tellDelegate([this](QXPlayerDelegate& d) { d.playerLiveStateDidChange(owner_); });
 }
 
-void QXQuorvexPlayer::sessionRequiresPassword(CPPlaybackSession&) {
-    tellDelegate([this](QXPlayerDelegate& d) { d.playerRequiresPassword(*this); });
+void QXQuorvexPlayerImpl::sessionRequiresPassword(CPPlaybackSession&) {
+    tellDelegate([this](QXPlayerDelegate& d) { d.playerRequiresPassword(owner_); });
 }
 
-void QXQuorvexPlayer::sessionRequiresHash(CPPlaybackSession&, const std::string&) {
-    tellDelegate([this](QXPlayerDelegate& d) { d.playerRequiresHash(*this); });
+void QXQuorvexPlayerImpl::sessionRequiresHash(CPPlaybackSession&, const std::string&) {
+    tellDelegate([this](QXPlayerDelegate& d) { d.playerRequiresHash(owner_); });
 }
 
-void QXQuorvexPlayer::sessionRequiresAgeConfirmation(CPPlaybackSession&, unsigned long ageRequired) {
-    tellDelegate([this, ageRequired](QXPlayerDelegate& d) { d.playerRequiresAgeConfirmation(*this, ageRequired); });
+void QXQuorvexPlayerImpl::sessionRequiresAgeConfirmation(CPPlaybackSession&, unsigned long ageRequired) {
+    tellDelegate([this, ageRequired](QXPlayerDelegate& d) { d.playerRequiresAgeConfirmation(owner_, ageRequired); });
 }
 
-void QXQuorvexPlayer::sessionRequiresBirthdate(CPPlaybackSession&) {
-    tellDelegate([this](QXPlayerDelegate& d) { d.playerRequiresBirthdate(*this); });
+void QXQuorvexPlayerImpl::sessionRequiresBirthdate(CPPlaybackSession&) {
+    tellDelegate([this](QXPlayerDelegate& d) { d.playerRequiresBirthdate(owner_); });
 }
 
-void QXQuorvexPlayer::playerViewWillPresentControls(CPPlayerView&, bool animated, double duration) {
-    tellDelegate([&](QXPlayerDelegate& d) { d.playerWillPresentControls(*this, animated, duration); });
+void QXQuorvexPlayerImpl::playerViewWillPresentControls(CPPlayerView&, bool animated, double duration) {
+    tellDelegate([&](QXPlayerDelegate& d) { d.playerWillPresentControls(owner_, animated, duration); });
 }
 
-void QXQuorvexPlayer::playerViewWillHideControls(CPPlayerView&, bool animated, double duration) {
-    tellDelegate([&](QXPlayerDelegate& d) { d.playerWillHideControls(*this, animated, duration); });
+void QXQuorvexPlayerImpl::playerViewWillHideControls(CPPlayerView&, bool animated, double duration) {
+    tellDelegate([&](QXPlayerDelegate& d) { d.playerWillHideControls(owner_, animated, duration); });
 }
 
-void QXQuorvexPlayer::playerViewRequestsPresentingViewController(CPPlayerView&,
+void QXQuorvexPlayerImpl::playerViewRequestsPresentingViewController(CPPlayerView&,
                                                                  const rt::Ref<ui::ViewController>& controller) {
     bool presented = false;
-    tellDelegate([&](QXPlayerDelegate& d) { presented = d.playerRequestsPresentingViewController(*this, controller); });
+    tellDelegate([&](QXPlayerDelegate& d) { presented = d.playerRequestsPresentingViewController(owner_, controller); });
     if (presented) return;
-    if (auto presenter = presentingViewController()) presenter->presentViewController(controller, true, nullptr);
+    if (auto presenter = presentingViewController_.lock()) presenter->presentViewController(controller, true, nullptr);
 }
 
 // ---- errors ----------------------------------------------------------------------------------------
@@ -213,12 +213,12 @@ Code facadeCodeForSourceCode(long long code) {
 }
 }  // namespace
 
-std::optional<QXQuorvexPlayerErrorCode> QXQuorvexPlayer::errorCode() const {
+std::optional<QXQuorvexPlayerErrorCode> QXQuorvexPlayerImpl::errorCode() const {
     if (!error_ || error_->domain() != QXQuorvexPlayerErrorDomain) return std::nullopt;
     return static_cast<QXQuorvexPlayerErrorCode>(error_->code());
 }
 
-void QXQuorvexPlayer::refreshError() {
+void QXQuorvexPlayerImpl::refreshError() {
     rt::Ref<rt::Error> error = session_ ? session_->error() : nullptr;
     // A source that waits to retry its connection is no failure of the session, but a
     // host whose player stays waiting must be able to read why (a refused certificate
@@ -230,10 +230,11 @@ void QXQuorvexPlayer::refreshError() {
     }
     if (error == unmappedError_) return;
     unmappedError_ = error;
-    errorStore.set(*this, mapError(error));
+    // Without a failure of its own, a player of a process without its resources says so.
+    store("error", error_, error ? mapError(error) : resourceError_);
 }
 
-rt::Ref<rt::Error> QXQuorvexPlayer::mapError(const rt::Ref<rt::Error>& error) {
+rt::Ref<rt::Error> QXQuorvexPlayerImpl::mapError(const rt::Ref<rt::Error>& error) {
     if (!error) return nullptr;
     Code code;
     if (error->domain() == CPMediaPlayerErrorDomain)
@@ -242,6 +243,18 @@ rt::Ref<rt::Error> QXQuorvexPlayer::mapError(const rt::Ref<rt::Error>& error) {
         code = facadeCodeForSourceCode(error->code());
     else
         return error;
+    // A media engine that could not run (its program not found, a part of it missing) is
+    // what the host has to act on, not the load it failed: its message, which says what
+    // to set, is the facade's, with the whole chain beneath it.
+    for (auto cause = error; cause; cause = cause->underlyingError()) {
+        if (cause->domain() != media::MediaErrorDomain ||
+            cause->code() != static_cast<long long>(media::MediaErrorCode::EngineFailed))
+            continue;
+        rt::Dictionary info;
+        info.set(rt::Error::LocalizedDescriptionKey, cause->localizedDescription());
+        info.set(rt::Error::UnderlyingErrorKey, error);
+        return rt::Error::make(QXQuorvexPlayerErrorDomain, static_cast<long>(code), info);
+    }
     return rt::Error::make(QXQuorvexPlayerErrorDomain, static_cast<long>(code), error->userInfo());
 }
 
@@ -283,8 +296,8 @@ template <class R> long indexOfRecord(const std::vector<rt::Ref<R>>& records, co
 }
 }  // namespace
 
-void QXQuorvexPlayer::installSelectionBindings() {
-    auto me = self();
+void QXQuorvexPlayerImpl::installSelectionBindings() {
+    auto me = owner_.self();
     // The records are made anew whenever the list changes, and the default and selected
     // records are found again whenever the list or the option changes, so they are
     // always members of the list the facade publishes.
@@ -298,7 +311,7 @@ void QXQuorvexPlayer::installSelectionBindings() {
     refreshAudioTracks();
 }
 
-void QXQuorvexPlayer::refreshSubtitles() {
+void QXQuorvexPlayerImpl::refreshSubtitles() {
     auto options = optionsOf(session_ ? session_->subtitles() : nullptr);
     bool sameList = options.size() == subtitles_.size() && options.size() == sessionSubtitles_.size();
     for (std::size_t i = 0; sameList && i < options.size(); ++i) sameList = options[i] == sessionSubtitles_[i];
@@ -313,18 +326,18 @@ void QXQuorvexPlayer::refreshSubtitles() {
             legible.push_back(QXMediaSelectionOption::mediaSelectionOptionWithLanguageTag(
                 d ? d->languageTag() : std::string(), d ? d->title() : std::string()));
         }
-        subtitlesStore.set(*this, subtitles);
-        legibleMediaSelectionOptionsStore.set(*this, legible);
+        store("subtitles", subtitles_, subtitles);
+        store("legibleMediaSelectionOptions", legibleMediaSelectionOptions_, legible);
     }
     long defaultIndex = indexOf(options, session_ ? session_->defaultSubtitle() : nullptr);
     long selectedIndex = indexOf(options, session_ ? session_->selectedSubtitle() : nullptr);
-    defaultSubtitleStore.set(*this, recordAt(subtitles_, defaultIndex));
-    defaultLegibleMediaSelectionOptionStore.set(*this, recordAt(legibleMediaSelectionOptions_, defaultIndex));
-    selectedSubtitleStore.set(*this, recordAt(subtitles_, selectedIndex));
-    selectedLegibleMediaSelectionOptionStore.set(*this, recordAt(legibleMediaSelectionOptions_, selectedIndex));
+    store("defaultSubtitle", defaultSubtitle_, recordAt(subtitles_, defaultIndex));
+    store("defaultLegibleMediaSelectionOption", defaultLegibleMediaSelectionOption_, recordAt(legibleMediaSelectionOptions_, defaultIndex));
+    store("selectedSubtitle", selectedSubtitle_, recordAt(subtitles_, selectedIndex));
+    store("selectedLegibleMediaSelectionOption", selectedLegibleMediaSelectionOption_, recordAt(legibleMediaSelectionOptions_, selectedIndex));
 }
 
-void QXQuorvexPlayer::refreshAudioTracks() {
+void QXQuorvexPlayerImpl::refreshAudioTracks() {
     auto options = optionsOf(session_ ? session_->audioTracks() : nullptr);
     bool sameList = options.size() == audibleMediaSelectionOptions_.size() && options.size() == sessionAudioTracks_.size();
     for (std::size_t i = 0; sameList && i < options.size(); ++i) sameList = options[i] == sessionAudioTracks_[i];
@@ -336,15 +349,15 @@ void QXQuorvexPlayer::refreshAudioTracks() {
             audible.push_back(QXMediaSelectionOption::mediaSelectionOptionWithLanguageTag(
                 d ? d->languageTag() : std::string(), d ? d->title() : std::string()));
         }
-        audibleMediaSelectionOptionsStore.set(*this, audible);
+        store("audibleMediaSelectionOptions", audibleMediaSelectionOptions_, audible);
     }
     long defaultIndex = indexOf(options, session_ ? session_->defaultAudioTrack() : nullptr);
     long selectedIndex = indexOf(options, session_ ? session_->selectedAudioTrack() : nullptr);
-    defaultAudibleMediaSelectionOptionStore.set(*this, recordAt(audibleMediaSelectionOptions_, defaultIndex));
-    selectedAudibleMediaSelectionOptionStore.set(*this, recordAt(audibleMediaSelectionOptions_, selectedIndex));
+    store("defaultAudibleMediaSelectionOption", defaultAudibleMediaSelectionOption_, recordAt(audibleMediaSelectionOptions_, defaultIndex));
+    store("selectedAudibleMediaSelectionOption", selectedAudibleMediaSelectionOption_, recordAt(audibleMediaSelectionOptions_, selectedIndex));
 }
 
-void QXQuorvexPlayer::selectSubtitle(const rt::Ref<QXSubtitle>& subtitle) {
+void QXQuorvexPlayerImpl::selectSubtitle(const rt::Ref<QXSubtitle>& subtitle) {
     if (!session_) return;
     long index = indexOfRecord(subtitles_, subtitle);
     auto options = optionsOf(session_->subtitles());
@@ -353,7 +366,7 @@ void QXQuorvexPlayer::selectSubtitle(const rt::Ref<QXSubtitle>& subtitle) {
                                  : nullptr);
 }
 
-void QXQuorvexPlayer::selectLegibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option) {
+void QXQuorvexPlayerImpl::selectLegibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option) {
     if (!session_) return;
     long index = indexOfRecord(legibleMediaSelectionOptions_, option);
     auto options = optionsOf(session_->subtitles());
@@ -362,7 +375,7 @@ void QXQuorvexPlayer::selectLegibleMediaSelectionOption(const rt::Ref<QXMediaSel
                                  : nullptr);
 }
 
-void QXQuorvexPlayer::selectAudibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option) {
+void QXQuorvexPlayerImpl::selectAudibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option) {
     if (!session_) return;
     long index = indexOfRecord(audibleMediaSelectionOptions_, option);
     auto options = optionsOf(session_->audioTracks());
@@ -374,18 +387,153 @@ void QXQuorvexPlayer::selectAudibleMediaSelectionOption(const rt::Ref<QXMediaSel
 
 // ---- picture in picture and controls ------------------------------------------------------------
 
-void QXQuorvexPlayer::startPictureInPicture() {
+void QXQuorvexPlayerImpl::startPictureInPicture() {
     if (session_) session_->startPictureInPicture();
 }
 
-void QXQuorvexPlayer::stopPictureInPicture() {
+void QXQuorvexPlayerImpl::stopPictureInPicture() {
     if (session_) session_->stopPictureInPicture();
 }
 
-void QXQuorvexPlayer::showControls(bool show, bool animated, double timeout) {
+void QXQuorvexPlayerImpl::showControls(bool show, bool animated, double timeout) {
     if (playerView_) playerView_->showControls(show, animated, timeout);
 }
 
-void QXQuorvexPlayer::showControls(bool show, bool animated) { showControls(show, animated, kDefaultControlHideDelay); }
+
+// ---- the public calls: each checks the thread, then the inside answers -------------------------
+
+namespace {
+using Impl = QXQuorvexPlayerImpl;
+}  // namespace
+
+QXPlayerState QXQuorvexPlayer::playerState() const {
+    Impl::requireMainThread("playerState");
+    return impl_->playerState();
+}
+
+double QXQuorvexPlayer::duration() const {
+    Impl::requireMainThread("duration");
+    return impl_->duration();
+}
+
+double QXQuorvexPlayer::playbackTime() const {
+    Impl::requireMainThread("playbackTime");
+    return impl_->playbackTime();
+}
+
+long QXQuorvexPlayer::viewerCount() const {
+    Impl::requireMainThread("viewerCount");
+    return impl_->viewerCount();
+}
+
+rt::Value QXQuorvexPlayer::broadcastStartDate() const {
+    Impl::requireMainThread("broadcastStartDate");
+    return impl_->broadcastStartDate();
+}
+
+bool QXQuorvexPlayer::pictureInPictureAvailable() const {
+    Impl::requireMainThread("pictureInPictureAvailable");
+    return impl_->pictureInPictureAvailable();
+}
+
+bool QXQuorvexPlayer::pictureInPictureActive() const {
+    Impl::requireMainThread("pictureInPictureActive");
+    return impl_->pictureInPictureActive();
+}
+
+bool QXQuorvexPlayer::isPlayingLiveStream() const {
+    Impl::requireMainThread("isPlayingLiveStream");
+    return impl_->isPlayingLiveStream();
+}
+
+std::string QXQuorvexPlayer::contentId() const {
+    Impl::requireMainThread("contentId");
+    return impl_->contentId();
+}
+
+bool QXQuorvexPlayer::controlsVisible() const {
+    Impl::requireMainThread("controlsVisible");
+    return impl_->controlsVisible();
+}
+
+std::vector<rt::Ref<QXSubtitle>> QXQuorvexPlayer::subtitles() const {
+    Impl::requireMainThread("subtitles");
+    return impl_->subtitles_;
+}
+
+rt::Ref<QXSubtitle> QXQuorvexPlayer::defaultSubtitle() const {
+    Impl::requireMainThread("defaultSubtitle");
+    return impl_->defaultSubtitle_;
+}
+
+rt::Ref<QXSubtitle> QXQuorvexPlayer::selectedSubtitle() const {
+    Impl::requireMainThread("selectedSubtitle");
+    return impl_->selectedSubtitle_;
+}
+
+std::vector<rt::Ref<QXMediaSelectionOption>> QXQuorvexPlayer::legibleMediaSelectionOptions() const {
+    Impl::requireMainThread("legibleMediaSelectionOptions");
+    return impl_->legibleMediaSelectionOptions_;
+}
+
+rt::Ref<QXMediaSelectionOption> QXQuorvexPlayer::defaultLegibleMediaSelectionOption() const {
+    Impl::requireMainThread("defaultLegibleMediaSelectionOption");
+    return impl_->defaultLegibleMediaSelectionOption_;
+}
+
+rt::Ref<QXMediaSelectionOption> QXQuorvexPlayer::selectedLegibleMediaSelectionOption() const {
+    Impl::requireMainThread("selectedLegibleMediaSelectionOption");
+    return impl_->selectedLegibleMediaSelectionOption_;
+}
+
+std::vector<rt::Ref<QXMediaSelectionOption>> QXQuorvexPlayer::audibleMediaSelectionOptions() const {
+    Impl::requireMainThread("audibleMediaSelectionOptions");
+    return impl_->audibleMediaSelectionOptions_;
+}
+
+rt::Ref<QXMediaSelectionOption> QXQuorvexPlayer::defaultAudibleMediaSelectionOption() const {
+    Impl::requireMainThread("defaultAudibleMediaSelectionOption");
+    return impl_->defaultAudibleMediaSelectionOption_;
+}
+
+rt::Ref<QXMediaSelectionOption> QXQuorvexPlayer::selectedAudibleMediaSelectionOption() const {
+    Impl::requireMainThread("selectedAudibleMediaSelectionOption");
+    return impl_->selectedAudibleMediaSelectionOption_;
+}
+
+void QXQuorvexPlayer::selectSubtitle(const rt::Ref<QXSubtitle>& subtitle) {
+    Impl::requireMainThread("selectSubtitle");
+    impl_->selectSubtitle(subtitle);
+}
+
+void QXQuorvexPlayer::selectLegibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option) {
+    Impl::requireMainThread("selectLegibleMediaSelectionOption");
+    impl_->selectLegibleMediaSelectionOption(option);
+}
+
+void QXQuorvexPlayer::selectAudibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option) {
+    Impl::requireMainThread("selectAudibleMediaSelectionOption");
+    impl_->selectAudibleMediaSelectionOption(option);
+}
+
+void QXQuorvexPlayer::startPictureInPicture() {
+    Impl::requireMainThread("startPictureInPicture");
+    impl_->startPictureInPicture();
+}
+
+void QXQuorvexPlayer::stopPictureInPicture() {
+    Impl::requireMainThread("stopPictureInPicture");
+    impl_->stopPictureInPicture();
+}
+
+void QXQuorvexPlayer::showControls(bool show, bool animated, double timeout) {
+    Impl::requireMainThread("showControls");
+    impl_->showControls(show, animated, timeout);
+}
+
+void QXQuorvexPlayer::showControls(bool show, bool animated) {
+    Impl::requireMainThread("showControls");
+    impl_->showControls(show, animated, kDefaultControlHideDelay);
+}
 
 }  // namespace zid

@@ -2,7 +2,7 @@
 // controls itself (control style 1).
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 
-#include "Common/QXQuorvexPlayerInternals.h"
+#include "Common/QXQuorvexPlayerImpl.h"
 
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayButtonToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlaybackSliderToolbarItem.h>
@@ -22,50 +22,74 @@
 
 namespace zid {
 
-rt::Ref<ICPPlaybackControlFactory> QXQuorvexPlayer::customToolbarPlaybackControlFactory() const {
+rt::Ref<ICPPlaybackControlFactory> QXQuorvexPlayerImpl::customToolbarPlaybackControlFactory() const {
     return rt::make<ConstPlaybackControlFactory>(customToolbarPlaybackControl_);
 }
 
-rt::Ref<QXToolbar> QXQuorvexPlayer::topToolbar() const { return customToolbarPlaybackControl_->topToolbar(); }
-rt::Ref<QXToolbar> QXQuorvexPlayer::bottomToolbar() const { return customToolbarPlaybackControl_->bottomToolbar(); }
+rt::Ref<CPToolbarPlaybackControl> QXQuorvexPlayer::customToolbarPlaybackControl() const {
+    QXQuorvexPlayerImpl::requireMainThread("customToolbarPlaybackControl");
+    return impl_->customToolbarPlaybackControl_;
+}
+
+rt::Ref<QXToolbar> QXQuorvexPlayer::topToolbar() const {
+    QXQuorvexPlayerImpl::requireMainThread("topToolbar");
+    return impl_->customToolbarPlaybackControl_->topToolbar();
+}
+rt::Ref<QXToolbar> QXQuorvexPlayer::bottomToolbar() const {
+    QXQuorvexPlayerImpl::requireMainThread("bottomToolbar");
+    return impl_->customToolbarPlaybackControl_->bottomToolbar();
+}
 rt::Ref<CPPlayButtonToolbarItem> QXQuorvexPlayer::playButtonItem() const {
-    return customToolbarPlaybackControl_->playButtonItem();
+    QXQuorvexPlayerImpl::requireMainThread("playButtonItem");
+    return impl_->customToolbarPlaybackControl_->playButtonItem();
 }
 rt::Ref<CPPlaybackSliderToolbarItem> QXQuorvexPlayer::sliderItem() const {
-    return customToolbarPlaybackControl_->sliderItem();
+    QXQuorvexPlayerImpl::requireMainThread("sliderItem");
+    return impl_->customToolbarPlaybackControl_->sliderItem();
 }
 rt::Ref<CPPlaybackTimeLabelToolbarItem> QXQuorvexPlayer::timeLabelItem() const {
-    return customToolbarPlaybackControl_->timeLabelItem();
+    QXQuorvexPlayerImpl::requireMainThread("timeLabelItem");
+    return impl_->customToolbarPlaybackControl_->timeLabelItem();
 }
 rt::Ref<CPContentDurationToolbarItem> QXQuorvexPlayer::durationLabelItem() const {
-    return customToolbarPlaybackControl_->durationLabelItem();
+    QXQuorvexPlayerImpl::requireMainThread("durationLabelItem");
+    return impl_->customToolbarPlaybackControl_->durationLabelItem();
 }
 rt::Ref<CPTimePerDurationToolbarItem> QXQuorvexPlayer::timePerDurationLabelItem() const {
-    return customToolbarPlaybackControl_->timePerDurationLabelItem();
+    QXQuorvexPlayerImpl::requireMainThread("timePerDurationLabelItem");
+    return impl_->customToolbarPlaybackControl_->timePerDurationLabelItem();
 }
 rt::Ref<CPViewerCountToolbarItem> QXQuorvexPlayer::viewerCountLabelItem() const {
-    return customToolbarPlaybackControl_->viewerCountLabelItem();
+    QXQuorvexPlayerImpl::requireMainThread("viewerCountLabelItem");
+    return impl_->customToolbarPlaybackControl_->viewerCountLabelItem();
 }
 rt::Ref<CPStartedDateToolbarItem> QXQuorvexPlayer::startedDateLabelItem() const {
-    return customToolbarPlaybackControl_->startedDateLabelItem();
+    QXQuorvexPlayerImpl::requireMainThread("startedDateLabelItem");
+    return impl_->customToolbarPlaybackControl_->startedDateLabelItem();
 }
 rt::Ref<CPContentTitleToolbarItem> QXQuorvexPlayer::titleLabelItem() const {
-    return customToolbarPlaybackControl_->titleLabelItem();
+    QXQuorvexPlayerImpl::requireMainThread("titleLabelItem");
+    return impl_->customToolbarPlaybackControl_->titleLabelItem();
 }
 rt::Ref<CPAirplayToolbarItem> QXQuorvexPlayer::airplayButtonItem() const {
-    return customToolbarPlaybackControl_->airplayButtonItem();
+    QXQuorvexPlayerImpl::requireMainThread("airplayButtonItem");
+    return impl_->customToolbarPlaybackControl_->airplayButtonItem();
 }
 rt::Ref<CPPictureInPictureToolbarItem> QXQuorvexPlayer::pictureInPictureButtonItem() const {
-    return customToolbarPlaybackControl_->pictureInPictureToolbarItem();
+    QXQuorvexPlayerImpl::requireMainThread("pictureInPictureButtonItem");
+    return impl_->customToolbarPlaybackControl_->pictureInPictureToolbarItem();
 }
 rt::Ref<QXButtonToolbarItem> QXQuorvexPlayer::subtitlesButtonItem() const {
-    return customToolbarPlaybackControl_->subtitlesButtonItem();
+    QXQuorvexPlayerImpl::requireMainThread("subtitlesButtonItem");
+    return impl_->customToolbarPlaybackControl_->subtitlesButtonItem();
 }
 rt::Ref<QXButtonToolbarItem> QXQuorvexPlayer::audioTracksButtonItem() const {
-    return customToolbarPlaybackControl_->audioTracksButtonItem();
+    QXQuorvexPlayerImpl::requireMainThread("audioTracksButtonItem");
+    return impl_->customToolbarPlaybackControl_->audioTracksButtonItem();
 }
 rt::Ref<QXImageToolbarItem> QXQuorvexPlayer::liveBadgeItem() const {
-    return customToolbarPlaybackControl_->liveBadgeToolbarItem();
+    QXQuorvexPlayerImpl::requireMainThread("liveBadgeItem");
+    return impl_->customToolbarPlaybackControl_->liveBadgeToolbarItem();
 }
 
 }  // namespace zid

@@ -29,6 +29,7 @@
 #include <rt/KVO.h>
 #include <ui/AlertController.h>
 #include <ui/Animation.h>
+#include <ui/Slider.h>
 
 namespace zid {
 

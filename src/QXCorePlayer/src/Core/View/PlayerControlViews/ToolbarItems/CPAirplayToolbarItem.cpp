@@ -1,6 +1,7 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPAirplayToolbarItem.h>
 
 #include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
+#include <QXUIKit/RouteView/QXAirplayView.h>
 #include <QXUIKit/Support/QXConsole.h>
 #include <ui/ScrollView.h>
 

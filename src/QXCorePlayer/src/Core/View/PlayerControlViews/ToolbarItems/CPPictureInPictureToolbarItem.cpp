@@ -1,5 +1,7 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPictureInPictureToolbarItem.h>
 
+#include <QXCorePlayer/Core/Core/ICPMediaSource.h>
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
 #include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
 #include <RuzEzo/Binding/FKBindingCategory.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>

@@ -1,5 +1,8 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPStartedDateToolbarItem.h>
 
+#include <QXCorePlayer/Core/Core/ICPMediaSource.h>
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
+
 #include "CPSourceLabels.h"
 #include "Core/Formatters/QXCreationDateFormatter.h"
 

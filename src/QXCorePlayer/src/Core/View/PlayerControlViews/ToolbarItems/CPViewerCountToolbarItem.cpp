@@ -1,4 +1,6 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPViewerCountToolbarItem.h>
+#include <QXCorePlayer/Core/Core/ICPMediaSource.h>
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
 #include <QXFoundation/Formatters/QXViewerCountFormatter.h>
 
 #include "CPSourceLabels.h"

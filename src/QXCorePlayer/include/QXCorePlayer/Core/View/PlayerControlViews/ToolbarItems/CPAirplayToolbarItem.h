@@ -2,9 +2,10 @@
 // The wireless route button; its route view hides itself while no route is available.
 
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPToolbarItem.h>
-#include <QXUIKit/RouteView/QXAirplayView.h>
 
 namespace zid {
+
+class QXAirplayView;  // <QXUIKit/RouteView/QXAirplayView.h>
 
 /// Written once per process, the first time an item lands inside a scroll view.
 inline constexpr const char* kCPAirplayInScrollViewWarning =

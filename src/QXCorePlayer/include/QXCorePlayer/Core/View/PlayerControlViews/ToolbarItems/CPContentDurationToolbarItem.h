@@ -5,6 +5,8 @@
 
 namespace zid {
 
+class ICPMediaTiming;
+
 class CPContentDurationToolbarItem : public CPPlayerLabelToolbarItem {
     RT_CLASS(CPContentDurationToolbarItem, CPPlayerLabelToolbarItem)
     CPContentDurationToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaPlayer> mediaPlayer = nullptr);

@@ -5,9 +5,12 @@
 // the drag paused it; a drag the toolkit cancels ends the same way without the seek.
 
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayerToolbarItem.h>
-#include <ui/Slider.h>
 
 #include <vector>
+
+namespace ui {
+class Slider;  // <ui/Slider.h>, for a host that styles the slider
+}
 
 namespace zid {
 

@@ -1,10 +1,12 @@
 #pragma once
 // The base of the items that show or drive a media player, held as their "mediaPlayer".
 
-#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPToolbarItem.h>
 
 namespace zid {
+
+// Declared only: a header that names an item need not parse the whole media player.
+class ICPMediaPlayer;
 
 class CPPlayerToolbarItem : public CPToolbarItem {
     RT_CLASS(CPPlayerToolbarItem, CPToolbarItem)
@@ -15,7 +17,7 @@ public:
     using Subject = ICPMediaPlayer;
     static constexpr rt::Key<CPPlayerToolbarItem, rt::Ref<ICPMediaPlayer>> mediaPlayerKey{
         "mediaPlayer", &CPPlayerToolbarItem::mediaPlayer_};
-    static void describe(rt::ClassBuilder<CPPlayerToolbarItem>& c) { c.property(mediaPlayerKey); }
+    static void describe(rt::ClassBuilder<CPPlayerToolbarItem>& c);
 
     const rt::Ref<ICPMediaPlayer>& mediaPlayer() const { return mediaPlayer_; }
     void setMediaPlayer(rt::Ref<ICPMediaPlayer> player) { mediaPlayerKey.set(*this, std::move(player)); }

@@ -1,10 +1,12 @@
 #pragma once
 // The base of the items that show a media source, held as their "mediaSource".
 
-#include <QXCorePlayer/Core/Core/ICPMediaSource.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPToolbarItem.h>
 
 namespace zid {
+
+// Declared only: a header that names an item need not parse the whole media source.
+class ICPMediaSource;
 
 class CPSourceToolbarItem : public CPToolbarItem {
     RT_CLASS(CPSourceToolbarItem, CPToolbarItem)
@@ -15,7 +17,7 @@ public:
     using Subject = ICPMediaSource;
     static constexpr rt::Key<CPSourceToolbarItem, rt::Ref<ICPMediaSource>> mediaSourceKey{
         "mediaSource", &CPSourceToolbarItem::mediaSource_};
-    static void describe(rt::ClassBuilder<CPSourceToolbarItem>& c) { c.property(mediaSourceKey); }
+    static void describe(rt::ClassBuilder<CPSourceToolbarItem>& c);
 
     const rt::Ref<ICPMediaSource>& mediaSource() const { return mediaSource_; }
     void setMediaSource(rt::Ref<ICPMediaSource> source) { mediaSourceKey.set(*this, std::move(source)); }

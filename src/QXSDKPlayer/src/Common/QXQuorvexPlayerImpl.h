@@ -1,0 +1,222 @@
+#pragma once
+// The facade's inside: everything a QXQuorvexPlayer keeps (its session, its factories,
+// its view, the records it publishes, its ad player) and every call of its own. The
+// public facade checks the thread and passes each call on; the stored properties are
+// written here and announced as the facade's (rt::kvoSet on the facade), so observers of
+// the facade see them. Not installed: a host never sees this class, and a change here
+// leaves a host's binary alone.
+
+#include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
+
+#include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
+#include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
+#include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
+#include <QXCorePlayer/Core/View/PlayerView/CPPlayerView.h>
+#include <QXMediaPlayer/Ad/IMA/QXIMAPlayer.h>
+#include <QXMediaPlayer/Ad/IMA/QXQuorvexPlayerAdManager.h>
+#include <QXSDKPlayer/Common/SDKVexaFactory.h>
+#include <fnd/RunLoop.h>
+
+#include <atomic>
+#include <thread>
+#include <rt/KVO.h>
+
+namespace zid {
+
+class QXQuorvexPlayerListener;
+
+class QXQuorvexPlayerImpl {
+public:
+    explicit QXQuorvexPlayerImpl(QXQuorvexPlayer& owner);
+    ~QXQuorvexPlayerImpl();
+    QXQuorvexPlayerImpl(const QXQuorvexPlayerImpl&) = delete;
+    QXQuorvexPlayerImpl& operator=(const QXQuorvexPlayerImpl&) = delete;
+
+    static QXQuorvexPlayerImpl& of(QXQuorvexPlayer& player) { return *player.impl_; }
+    static const QXQuorvexPlayerImpl& of(const QXQuorvexPlayer& player) { return *player.impl_; }
+
+    /// Raises QXQuorvexPlayerThreadError, naming the call and the thread, unless the
+    /// caller runs on the main run loop's thread. One thread-id compare on the main thread.
+    static void requireMainThread(const char* call) {
+        if (std::this_thread::get_id() == mainThread_.load(std::memory_order_relaxed)) [[likely]]
+            return;
+        checkMainThreadSlowly(call);
+    }
+    /// The main run loop's answer, kept once it is yes; otherwise the error.
+    static void checkMainThreadSlowly(const char* call);
+    [[noreturn]] static void raiseThreadError(const char* call);
+    /// The main run loop's thread, once a call ran there.
+    static inline std::atomic<std::thread::id> mainThread_{};
+    /// Raises QXQuorvexPlayerConfigurationError, with the reason every play call gives,
+    /// unless configureWithApiKey was called: for objects that need the key as a facade
+    /// does.
+    static void requireConfigured();
+    [[noreturn]] static void raiseParameterError(const std::string& reason);
+    /// Stores the key (tests of an unconfigured process set none).
+    static void setApiKey(const std::optional<std::string>& key);
+    /// Raises QXQuorvexPlayerConfigurationError "IMA SDK is not available." when no ads
+    /// backend can play in the process.
+    static void assertIMAAvailable();
+    /// The error in QXQuorvexPlayerErrorDomain (player and media-source errors), or the
+    /// error itself for any other domain; none gives none. When the media engine's
+    /// program could not be started anywhere in the chain, its message is the facade
+    /// error's, the chain beneath it.
+    static rt::Ref<rt::Error> mapError(const rt::Ref<rt::Error>& error);
+    /// The error of a process whose resource folder is missing or empty (logged once,
+    /// with its path); none when the folder holds resources.
+    static rt::Ref<rt::Error> resourceError();
+
+    /// Stores a property of the facade and announces it as the facade's.
+    template <class T, class U> bool store(std::string_view key, T& field, U&& value) {
+        return rt::kvoSet(&owner_, key, field, std::forward<U>(value));
+    }
+
+    // ---- construction and playing ------------------------------------------------------
+    void didInitialize();
+    const rt::Ref<ui::View>& view();
+    void setSession(const rt::Ref<CPPlaybackSession>& session);
+    void bindLoadingTimeout(const rt::Ref<CPPlaybackSession>& session);
+    void playChannel(const std::optional<std::string>& channelID);
+    void playRecorded(const std::optional<std::string>& videoID);
+    void playMedia(const rt::Ref<QXMediaDescriptor>& descriptor, bool autoplay);
+    void playURL(const std::optional<std::string>& url, QXStreamKind kind, bool autoplay);
+    /// A new session for any source, prepared at once; it replaces the current one.
+    void playSource(const rt::Ref<ICPMediaSource>& source, bool autoplay, bool rewindOnFinish);
+    void play();
+    void pause();
+    void seekTo(double seconds);
+    void setLoadingTimeout(double seconds);
+    void setMuted(bool muted);
+    void setContinuePlaybackInBackground(bool flag);
+    void suspend();
+    void resume();
+    void continueWithPassword(const std::string& password);
+    void continueWithHash(const std::string& hash);
+    void continueWithBirthdate(const rt::Date& birthdate);
+    void continueWithAgeConfirmed();
+    void followFirstPicture();
+    void setEnableLogging(bool enable);
+
+    // ---- state, delegate and errors (QXQuorvexPlayerState.cpp) ----------------------------
+    QXPlayerState playerState() const;
+    double duration() const;
+    double playbackTime() const;
+    long viewerCount() const;
+    rt::Value broadcastStartDate() const;
+    bool pictureInPictureAvailable() const;
+    bool pictureInPictureActive() const;
+    bool isPlayingLiveStream() const;
+    std::string contentId() const;
+    bool controlsVisible() const;
+    std::optional<QXQuorvexPlayerErrorCode> errorCode() const;
+    void installTriggers();
+    void installSelectionBindings();
+    void refreshSubtitles();
+    void refreshAudioTracks();
+    void updateLive();
+    /// Writes error from the session, or from its waiting source.
+    void refreshError();
+    template <class F> void tellDelegate(F&& call);
+    void selectSubtitle(const rt::Ref<QXSubtitle>& subtitle);
+    void selectLegibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option);
+    void selectAudibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option);
+    void startPictureInPicture();
+    void stopPictureInPicture();
+    void showControls(bool show, bool animated, double timeout);
+
+    // Calls of the session and of the player view (through the listener).
+    void sessionRequiresPassword(CPPlaybackSession& session);
+    void sessionRequiresHash(CPPlaybackSession& session, const std::string& fromURL);
+    void sessionRequiresAgeConfirmation(CPPlaybackSession& session, unsigned long ageRequired);
+    void sessionRequiresBirthdate(CPPlaybackSession& session);
+    void playerViewWillPresentControls(CPPlayerView& view, bool animated, double duration);
+    void playerViewWillHideControls(CPPlayerView& view, bool animated, double duration);
+    void playerViewRequestsPresentingViewController(CPPlayerView& view, const rt::Ref<ui::ViewController>& controller);
+
+    // ---- ads (QXQuorvexPlayerAds.cpp) ------------------------------------------------------
+    void configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
+                                            double minAdFreeTimeInterval, bool allowPreroll);
+    void configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
+                                            const std::vector<double>& cuePoints, bool allowPreroll);
+    void setGoogleIMATag(const std::optional<std::string>& tag, const rt::Dictionary& customMetadata);
+    void setAdsDisabled(bool disabled);
+    /// Starts the prepared ad when allowAd says YES (ten times a second and on every
+    /// change of the source's state).
+    void playAdIfNeeded();
+    /// Whether an ad may start now.
+    bool allowAd() const;
+    void removeAdPlayer();
+    void endAdOfContent();
+    // Calls of the ad player (through the listener).
+    rt::Dictionary QXIMAPlayerWillLoadAdWithCustomParameters(QXIMAPlayer& adPlayer, const rt::Dictionary& parameters);
+    bool QXIMAPlayerReadyToPlayAd(QXIMAPlayer& adPlayer);
+    void QXIMAPlayerRequestContentPause(QXIMAPlayer& adPlayer);
+    void QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer);
+    double QXIMAPlayerRequestContentTime(QXIMAPlayer& adPlayer);
+    void QXIMAPlayerDidFinishPlayingAds(QXIMAPlayer& adPlayer);
+    void QXIMAPlayerDidFailWithError(QXIMAPlayer& adPlayer, const rt::Ref<rt::Error>& error);
+
+    // ---- toolbar access (QXQuorvexPlayerToolbar.cpp) ----------------------------------------
+    /// A new factory answering customToolbarPlaybackControl, on every read.
+    rt::Ref<ICPPlaybackControlFactory> customToolbarPlaybackControlFactory() const;
+
+    QXQuorvexPlayer& owner_;
+
+    // Stored properties (announced as the facade's).
+    rt::Ref<CPPlaybackSession> session_;
+    rt::Ref<CPPlayerFactory> playerFactory_;
+    rt::Ref<rt::Error> error_;
+    double loadingTimeout_ = 10.0;
+    QXPlayerControlStyle playerControlStyle_ = QXPlayerControlStyle::Default;
+    bool muted_ = false;
+    bool continuePlaybackInBackground_ = false;
+    bool adsDisabled_ = false;
+    bool playingAd_ = false;
+    std::string contentTitle_;
+    bool isLive_ = false;
+    bool readyForDisplay_ = false;
+    bool enableLogging_ = false;
+    rt::Ref<ICPPlaybackControlFactory> playbackControlFactory_;
+    rt::Ref<CPToolbarPlaybackControl> customToolbarPlaybackControl_;
+    rt::Ref<QXMediaDescriptor> mediaDescriptor_;
+    std::vector<rt::Ref<QXSubtitle>> subtitles_;
+    rt::Ref<QXSubtitle> defaultSubtitle_, selectedSubtitle_;
+    std::vector<rt::Ref<QXMediaSelectionOption>> legibleMediaSelectionOptions_;
+    rt::Ref<QXMediaSelectionOption> defaultLegibleMediaSelectionOption_, selectedLegibleMediaSelectionOption_;
+    std::vector<rt::Ref<QXMediaSelectionOption>> audibleMediaSelectionOptions_;
+    rt::Ref<QXMediaSelectionOption> defaultAudibleMediaSelectionOption_, selectedAudibleMediaSelectionOption_;
+
+    std::weak_ptr<QXPlayerDelegate> delegate_;
+    rt::Weak<ui::ViewController> presentingViewController_;
+    rt::Ref<QXQuorvexPlayerListener> listener_;
+    rt::Ref<SDKVexaFactory> vexaFactory_;
+    rt::Ref<ui::View> view_;
+    rt::Ref<CPPlayerView> playerView_;
+    rt::Ref<ICPPlaybackControlFactory> defaultControlFactory_;
+    std::vector<rt::Ref<rt::Object>> observations_;
+    rt::ObservationHandle firstPictureObservation_;
+    // The session's option lists the records were made from.
+    std::vector<rt::Ref<rt::Object>> sessionSubtitles_, sessionAudioTracks_;
+    QXPlayerState lastPlayerState_ = QXPlayerState::Stopped;
+    rt::Ref<rt::Error> unmappedError_;  // what error was mapped from
+    rt::Ref<rt::Error> resourceError_;  // the process's resources are missing
+    rt::Value lastStartDate_;
+    bool hasLive_ = false;
+
+    // Ads.
+    std::optional<std::string> googleIMATag_;
+    rt::Ref<QXIMAPlayer> adPlayer_;
+    rt::Ref<QXQuorvexPlayerAdManager> adManager_;
+    rt::Ref<fnd::Timer> adTicker_;
+    /// The session the playing ad holds suspended (the facade's current one, also when
+    /// the host set it during the ad), resumed once when the ad ends.
+    rt::Ref<CPPlaybackSession> adSuspendedSession_;
+    /// The host's suspends not yet resumed (those that went to the session).
+    int hostSuspends_ = 0;
+};
+
+template <class F> void QXQuorvexPlayerImpl::tellDelegate(F&& call) {
+    if (auto delegate = delegate_.lock()) call(*delegate);
+}
+
+}  // namespace zid

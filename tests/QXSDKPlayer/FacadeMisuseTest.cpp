@@ -1,0 +1,252 @@
+// What a host's mistakes meet: calls from another thread than the main one, set-up
+// values that make no sense, and a process without its resources.
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <thread>
+#include <type_traits>
+
+#include <pthread.h>
+
+#include <QXFoundation/Extensions/ResourceDirectoryCheck.h>
+#include <QXSDKPlayer/Common/QXPrebufferingController.h>
+#include <fnd/RunLoop.h>
+#include <media/MediaErrors.h>
+#include <peers/TestCertificates.h>
+
+#include "FacadeTestSupport.h"
+
+namespace facadetest {
+namespace {
+
+using Raised = std::pair<std::string, std::string>;
+
+/// The name and reason of what the call raised; empty when it raised nothing.
+template <class F> Raised whatRaised(F&& call) {
+    try {
+        call();
+    } catch (const rt::Exception& e) {
+        return {e.name(), e.reason()};
+    }
+    return {};
+}
+
+/// What the call raised when made on a second thread named "zid-host-worker".
+template <class F> Raised raisedOnAnotherThread(F&& call) {
+    Raised result;
+    std::thread worker([&] {
+        pthread_setname_np(pthread_self(), "zid-host-worker");
+        result = whatRaised(call);
+    });
+    worker.join();
+    return result;
+}
+
+bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// ---- the main thread -------------------------------------------------------------------------
+
+TEST_F(FacadeTest, EveryKindOfCallFromAnotherThreadRaisesNamingTheCallAndTheThreadAndChangesNothing) {
+    auto facade = scriptedFacade(CPMediaSourceType::Recorded);
+    player().script(CPPlayerState::Playing);
+    auto callsBefore = player().calls;
+    auto expectRefused = [](const Raised& r, const std::string& call) {
+        EXPECT_EQ(r.first, QXQuorvexPlayerThreadError) << call;
+        EXPECT_TRUE(holds(r.second, call + " was called on thread ")) << r.second;
+        EXPECT_TRUE(holds(r.second, "(\"zid-host-worker\")")) << r.second;
+        EXPECT_TRUE(holds(r.second, "main thread")) << r.second;
+    };
+    // A transport call, a getter, a setter, a class call, construction, the view, a
+    // toolbar item and a key read through the facade's getter.
+    expectRefused(raisedOnAnotherThread([&] { facade->pause(); }), "QXQuorvexPlayer::pause");
+    expectRefused(raisedOnAnotherThread([&] { (void)facade->playerState(); }), "QXQuorvexPlayer::playerState");
+    expectRefused(raisedOnAnotherThread([&] { facade->setMuted(true); }), "QXQuorvexPlayer::setMuted");
+    expectRefused(raisedOnAnotherThread([] { QXQuorvexPlayer::player(); }), "QXQuorvexPlayer::player");
+    expectRefused(raisedOnAnotherThread([] { rt::make<QXQuorvexPlayer>(); }), "QXQuorvexPlayer::QXQuorvexPlayer()");
+    expectRefused(raisedOnAnotherThread([] { QXQuorvexPlayer::configureWithApiKey(std::string("other")); }),
+                  "QXQuorvexPlayer::configureWithApiKey");
+    expectRefused(raisedOnAnotherThread([&] { facade->view(); }), "QXQuorvexPlayer::view");
+    expectRefused(raisedOnAnotherThread([&] { facade->playButtonItem(); }), "QXQuorvexPlayer::playButtonItem");
+    expectRefused(raisedOnAnotherThread([&] { QXQuorvexPlayer::playbackTimeKey.get(*facade); }),
+                  "QXQuorvexPlayer::playbackTime");
+    expectRefused(raisedOnAnotherThread([&] { QXQuorvexPlayer::mutedKey.set(*facade, true); }),
+                  "QXQuorvexPlayer::setMuted");
+    EXPECT_EQ(player().calls, callsBefore) << "the refused pause did not reach the player";
+    EXPECT_FALSE(facade->muted());
+    EXPECT_EQ(QXQuorvexPlayerApiKey, std::optional<std::string>("test-key"));
+    // On the main thread the same calls go through.
+    facade->pause();
+    EXPECT_EQ(player().calls.back(), "pause");
+}
+
+TEST_F(FacadeTest, ThePrebufferingControllerAndTheFacadeItHandsOutRefuseOtherThreadsToo) {
+    auto prebuffering = rt::make<QXPrebufferingController>();
+    auto media = QXMediaDescriptor::recordedDescriptorWithID("r1");
+    auto refused = raisedOnAnotherThread([&] { prebuffering->enqueueForPlaybackPreparation({media}); });
+    EXPECT_EQ(refused.first, QXQuorvexPlayerThreadError);
+    EXPECT_TRUE(holds(refused.second, "QXPrebufferingController::enqueueForPlaybackPreparation was called on thread"))
+        << refused.second;
+    EXPECT_TRUE(prebuffering->enqueuedMedia().empty());
+    EXPECT_EQ(raisedOnAnotherThread([&] { prebuffering->playerForMedia(media); }).first, QXQuorvexPlayerThreadError);
+    EXPECT_EQ(raisedOnAnotherThread([] { rt::make<QXPrebufferingController>(); }).first, QXQuorvexPlayerThreadError);
+    auto handedOut = prebuffering->playerForMedia(media);
+    ASSERT_TRUE(handedOut);
+    EXPECT_EQ(raisedOnAnotherThread([&] { handedOut->play(); }).first, QXQuorvexPlayerThreadError);
+}
+
+// ---- set-up values -----------------------------------------------------------------------------
+
+static_assert(std::is_const_v<std::remove_reference_t<decltype(QXQuorvexPlayerApiKey)>>,
+              "a host reads the configured key but cannot change it");
+
+TEST_F(FacadeTest, AnEmptyKeyIsRefusedLikeNoKeyAndTheEarlierKeyStays) {
+    EXPECT_EQ(whatRaised([] { QXQuorvexPlayer::configureWithApiKey(std::string()); }),
+              Raised(QXQuorvexPlayerParameterError, "QXQuorvexPlayer: must be configured with a non-empty api key!"));
+    EXPECT_EQ(QXQuorvexPlayerApiKey, std::optional<std::string>("test-key"));
+    EXPECT_EQ(QXQuorvexPlayerInternals::vexaFactory(*QXQuorvexPlayer::player())->apiKey(), "test-key");
+}
+
+TEST_F(FacadeTest, MediaServerSettingsWithoutAHostOrWithTrustAnchorsThatAreNoCertificateAreRefused) {
+    setVexaSocketSettingsForTesting(std::nullopt);
+    QXMediaServerSettings good;
+    good.host = "media.example.com";
+    good.extraTrustAnchorsPem = peers::sharedTestAuthority().certificatePem();
+    QXQuorvexPlayer::configureMediaServer(good);
+
+    QXMediaServerSettings noHost = good;
+    noHost.host.clear();
+    auto [name, reason] = whatRaised([&] { QXQuorvexPlayer::configureMediaServer(noHost); });
+    EXPECT_EQ(name, QXQuorvexPlayerParameterError);
+    EXPECT_TRUE(holds(reason, "non-empty media-server host")) << reason;
+
+    for (std::string pem : {std::string("-----BEGIN CERTIFICATE-----\nnot base64\n-----END CERTIFICATE-----\n"),
+                            std::string("just some text"),
+                            // a key is PEM too, but no certificate
+                            peers::sharedServerCertificate().privateKeyPem}) {
+        QXMediaServerSettings badPem = good;
+        badPem.extraTrustAnchorsPem = pem;
+        auto [n, r] = whatRaised([&] { QXQuorvexPlayer::configureMediaServer(badPem); });
+        EXPECT_EQ(n, QXQuorvexPlayerParameterError) << pem;
+        EXPECT_TRUE(holds(r, "at least one PEM certificate")) << r;
+    }
+    EXPECT_EQ(QXQuorvexPlayer::mediaServerSettings(), good) << "a refused set-up keeps the earlier one";
+    QXMediaServerSettings two = good;
+    two.extraTrustAnchorsPem += peers::sharedServerCertificate().certificatePem;
+    EXPECT_NO_THROW(QXQuorvexPlayer::configureMediaServer(two));
+    QXQuorvexPlayer::configureMediaServer({});
+}
+
+TEST_F(FacadeTest, ANegativeOrNonFiniteLoadingTimeoutIsRefusedByEveryWayOfSettingIt) {
+    auto facade = scriptedFacade();
+    facade->setLoadingTimeout(4);
+    for (double bad : {-1.0, -0.001, std::numeric_limits<double>::infinity(), std::nan("")}) {
+        auto [name, reason] = whatRaised([&] { facade->setLoadingTimeout(bad); });
+        EXPECT_EQ(name, QXQuorvexPlayerParameterError) << bad;
+        EXPECT_TRUE(holds(reason, "setLoadingTimeout")) << reason;
+        EXPECT_EQ(whatRaised([&] { QXQuorvexPlayer::loadingTimeoutKey.set(*facade, bad); }).first,
+                  QXQuorvexPlayerParameterError);
+        EXPECT_EQ(whatRaised([&] { facade->setValueForKey(rt::Value(bad), "loadingTimeout"); }).first,
+                  QXQuorvexPlayerParameterError);
+    }
+    EXPECT_EQ(facade->loadingTimeout(), 4);
+    EXPECT_EQ(QXQuorvexPlayerInternals::playerFactory(*facade)->loadingTimeout(), 4) << "the factory kept it too";
+    facade->setLoadingTimeout(0);  // no limit
+    EXPECT_EQ(facade->loadingTimeout(), 0);
+}
+
+// ---- the causes a host can act on ------------------------------------------------------------
+
+TEST_F(FacadeTest, AnEngineThatCouldNotStartIsTheFacadesErrorWithTheLoadBeneathIt) {
+    auto engine = media::makeMediaError(media::MediaErrorCode::EngineFailed,
+                                        "The media engine could not be started: the program zid_media_engine was "
+                                        "not found. Set ZID_MEDIA_ENGINE to its path.");
+    rt::Dictionary loadInfo;
+    loadInfo.set(rt::Error::LocalizedDescriptionKey, std::string("The media's \"tracks\" could not be loaded"));
+    loadInfo.set(rt::Error::UnderlyingErrorKey, engine);
+    auto load = rt::Error::make(CPMediaPlayerErrorDomain, 1, loadInfo);
+    auto mapped = QXQuorvexPlayerInternals::mapError(load);
+    EXPECT_EQ(mapped->domain(), QXQuorvexPlayerErrorDomain);
+    EXPECT_EQ(mapped->code(), static_cast<long>(QXQuorvexPlayerErrorCode::LoadingFailed));
+    EXPECT_EQ(mapped->localizedDescription(), engine->localizedDescription());
+    ASSERT_EQ(mapped->underlyingError(), load) << "the whole chain stays beneath";
+    EXPECT_EQ(mapped->underlyingError()->underlyingError(), engine);
+    // Any other failure keeps its own description.
+    rt::Dictionary otherInfo;
+    otherInfo.set(rt::Error::LocalizedDescriptionKey, std::string("The media stopped playing"));
+    auto other = rt::Error::make(CPMediaPlayerErrorDomain, 2, otherInfo);
+    EXPECT_EQ(QXQuorvexPlayerInternals::mapError(other)->localizedDescription(), "The media stopped playing");
+}
+
+/// Points the process's resources at a folder for the test's length.
+class ResourceFolder {
+public:
+    explicit ResourceFolder(const std::string& path) {
+        if (const char* old = std::getenv("ZID_RESOURCE_DIR")) saved_ = old;
+        ::setenv("ZID_RESOURCE_DIR", path.c_str(), 1);
+    }
+    ~ResourceFolder() {
+        if (saved_) ::setenv("ZID_RESOURCE_DIR", saved_->c_str(), 1);
+        else ::unsetenv("ZID_RESOURCE_DIR");
+    }
+
+private:
+    std::optional<std::string> saved_;
+};
+
+TEST_F(FacadeTest, AMissingOrEmptyResourceFolderIsLoggedOnceWithItsPathAndIsTheErrorOfAPlayerWithoutOne) {
+    auto log = zidtest::LogCapture::install();
+    auto base = std::filesystem::temp_directory_path() / ("zid-resources-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(base);
+    std::string missing = (base / "missing").string();
+    {
+        ResourceFolder folder(missing);
+        auto facade = QXQuorvexPlayer::player();
+        ASSERT_TRUE(facade->error());
+        std::string text = facade->error()->localizedDescription();
+        EXPECT_TRUE(holds(text, missing + " does not exist")) << text;
+        EXPECT_TRUE(holds(text, "ZID_RESOURCE_DIR")) << text;
+        EXPECT_TRUE(holds(text, "Zidoredider_RESOURCE_DIR")) << text;
+        EXPECT_TRUE(holds(text, "--variable=resourcedir")) << text;
+        EXPECT_EQ(facade->errorCode(), QXQuorvexPlayerErrorCode::Unknown);
+        EXPECT_EQ(facade->playerState(), QXPlayerState::Stopped) << "nothing failed to play";
+        QXQuorvexPlayer::player();
+        (void)resourceDirectoryProblem();
+        long logged = 0;
+        for (const auto& m : log->messages) logged += holds(m, missing) ? 1 : 0;
+        EXPECT_EQ(logged, 1) << "logged once for the folder";
+    }
+    std::filesystem::create_directories(base / "empty");
+    {
+        ResourceFolder folder((base / "empty").string());
+        EXPECT_TRUE(holds(resourceDirectoryProblem(), (base / "empty").string() + " is empty"));
+        EXPECT_TRUE(log->contains((base / "empty").string() + " is empty"));
+    }
+    std::ofstream((base / "empty" / "QXCorePlayer.bundle")) << "";
+    {
+        ResourceFolder folder((base / "empty").string());
+        EXPECT_EQ(resourceDirectoryProblem(), "") << "a folder with resources is no problem";
+    }
+    // The build's own resources: a player without a failure has no error.
+    EXPECT_EQ(QXQuorvexPlayer::player()->error(), nullptr);
+    log->uninstall();
+    std::filesystem::remove_all(base);
+}
+
+TEST_F(FacadeTest, APlaybackFailureTakesPrecedenceOverTheMissingResourcesAndGivesThemBackAfterwards) {
+    auto base = std::filesystem::temp_directory_path() / ("zid-noresources-" + std::to_string(::getpid()));
+    ResourceFolder folder(base.string());
+    auto facade = scriptedFacade();
+    ASSERT_TRUE(facade->error());
+    auto resources = facade->error();
+    source->setFailedWithError(rt::Error::make(kMediaSourceErrorDomain, 7));
+    ASSERT_EQ(facade->playerState(), QXPlayerState::Failed);
+    EXPECT_EQ(facade->errorCode(), QXQuorvexPlayerErrorCode::Nonexistent);
+    QXQuorvexPlayerInternals::setSession(*facade, scriptedSession());
+    EXPECT_EQ(facade->error(), resources);
+}
+
+}  // namespace
+}  // namespace facadetest
