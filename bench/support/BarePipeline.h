@@ -36,7 +36,14 @@ public:
         gst_element_set_state(pipeline_, GST_STATE_PLAYING);
     }
     ~BarePipeline() {
+        // playbin3 has crashed in its teardown when stopped while its change to PLAYING
+        // was still going on (a round that failed, or ended right after its first
+        // picture): that change finishes (or fails) first, then the stop, and only then
+        // is the last reference dropped. Each wait is bounded, so a stuck pipeline holds
+        // the bench for a while rather than for ever.
+        gst_element_get_state(pipeline_, nullptr, nullptr, kStateChangeLimit);
         gst_element_set_state(pipeline_, GST_STATE_NULL);
+        gst_element_get_state(pipeline_, nullptr, nullptr, kStateChangeLimit);
         gst_object_unref(pipeline_);
     }
     BarePipeline(const BarePipeline&) = delete;
@@ -70,6 +77,8 @@ public:
     }
 
 private:
+    static constexpr GstClockTime kStateChangeLimit = 10 * GST_SECOND;
+
     GstFlowReturn sample(GstAppSink* sink, bool preroll) {
         GstSample* sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
         if (sample) gst_sample_unref(sample);
