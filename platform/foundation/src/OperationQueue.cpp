@@ -125,7 +125,7 @@ public:
     // callerTakesOne: the calling worker takes the first operation handed out.
     void scheduleLocked(bool callerTakesOne) {
         if (suspended_ || stopping_) return;
-        long limit = maxConcurrent_ < 0 ? OperationQueue::defaultConcurrency() : maxConcurrent_;
+        long limit = limitLocked();
         std::size_t handed = 0;
         for (auto it = operations_.begin(); it != operations_.end() && running_ < limit; ++it) {
             Operation& operation = **it;
@@ -140,32 +140,38 @@ public:
             worker.next = std::move(toStart_.front());
             toStart_.pop_front();
         }
-        std::size_t wanted = toStart_.size();
-        waiting_.store(wanted, std::memory_order_release);
-        // A worker looking for work takes it without being woken (it leaves the look
-        // under this lock and looks at the list before it sleeps), and a worker already
-        // woken or started and not yet back is counted once: waking a thread costs the
-        // waker a system call and the woken thread tens of microseconds, far more than
-        // the work.
-        std::size_t coming = (looking_ ? 1 : 0) + wakesPending_;
-        std::size_t toWake = wanted > coming ? wanted - coming : 0;
-        if (toWake > sleepers_.size() && workers_.size() < static_cast<std::size_t>(limit)) {
-            std::size_t more = std::min(toWake - sleepers_.size(), static_cast<std::size_t>(limit) - workers_.size());
-            // Each worker keeps the state alive: the operation it has just run may hold
-            // the last reference to the queue, and the worker still takes the lock after.
-            for (std::size_t i = 0; i < more; ++i) workers_.emplace_back([self = shared_from_this()] { self->work(); });
-            wakesPending_ += more;
-            toWake -= more;
-        }
-        // The most recent sleeper first: its memory is the warmest.
-        for (; toWake > 0 && !sleepers_.empty(); --toWake) {
+        waiting_.store(toStart_.size(), std::memory_order_release);
+        // One thread on its way is enough: a worker looking for work takes it without
+        // being woken (it leaves the look under this lock and looks at the list before it
+        // sleeps), and a worker woken or started and not yet back is counted. The worker
+        // that takes an operation wakes the next one when more are waiting (see work):
+        // the thread that hands out work (often the main one, freeing a task's slot) pays
+        // for one wake at most, and the wakes a burst of work needs are spread over the
+        // workers it wakes. Waking a thread costs the waker a system call and the woken
+        // thread tens of microseconds, far more than the work.
+        if (!toStart_.empty()) wakeOneLocked(limit);
+    }
+
+    // Wakes a sleeping worker, or starts one while there are fewer than `limit`, unless
+    // one is on its way already.
+    void wakeOneLocked(long limit) {
+        if (looking_ || wakesPending_ > 0) return;
+        if (!sleepers_.empty()) {
+            // The most recent sleeper first: its memory is the warmest.
             Sleeper* sleeper = sleepers_.back();
             sleepers_.pop_back();
             sleeper->woken = true;
             ++wakesPending_;
             sleeper->wake.notify_one();  // under the lock: the sleeper's record lives until it is back
+        } else if (workers_.size() < static_cast<std::size_t>(limit)) {
+            // Each worker keeps the state alive: the operation it has just run may hold
+            // the last reference to the queue, and the worker still takes the lock after.
+            workers_.emplace_back([self = shared_from_this()] { self->work(); });
+            ++wakesPending_;
         }
     }
+
+    long limitLocked() const { return maxConcurrent_ < 0 ? OperationQueue::defaultConcurrency() : maxConcurrent_; }
 
     void work() {
         std::unique_lock lock(mutex_);
@@ -183,9 +189,12 @@ public:
                 // work handed out meanwhile (and not woken for) is taken.
                 looking_ = true;
                 lock.unlock();
+                // The clock is read once every few pauses: reading it costs more than a
+                // pause, and a look that read it each time spent most of itself there.
                 auto until = std::chrono::steady_clock::now() + LookFor;
-                while (waiting_.load(std::memory_order_acquire) == 0 && std::chrono::steady_clock::now() < until) {
+                for (unsigned spins = 1; waiting_.load(std::memory_order_acquire) == 0; ++spins) {
                     relax();
+                    if (spins % 16 == 0 && std::chrono::steady_clock::now() >= until) break;
                 }
                 lock.lock();
                 looking_ = false;
@@ -202,6 +211,9 @@ public:
             rt::Ref<Operation> operation = std::move(toStart_.front());
             toStart_.pop_front();
             waiting_.store(toStart_.size(), std::memory_order_release);
+            // More handed out than this worker takes: the next worker is woken here, by
+            // the one that has just been (see scheduleLocked).
+            if (!toStart_.empty()) wakeOneLocked(limitLocked());
             lock.unlock();
             // Then every operation taken at the end of the one before, while the queue
             // runs: a queue being stopped starts nothing further (it drops the list of
@@ -375,6 +387,9 @@ Operation::~Operation() = default;
 
 bool Operation::isReady() const {
     if (cancellationMarked()) return true;
+    // Most operations have no dependency: they are ready without the lock, which the
+    // queue would otherwise take once per operation it looks at.
+    if (dependencyCount_.load(std::memory_order_acquire) == 0) return true;
     std::lock_guard lock(mutex_);
     return std::all_of(dependencies_.begin(), dependencies_.end(),
                        [](const rt::Ref<Operation>& dependency) { return dependency->isFinished(); });
@@ -463,6 +478,7 @@ void Operation::addDependency(const rt::Ref<Operation>& operation) {
         std::lock_guard lock(mutex_);
         if (std::find(dependencies_.begin(), dependencies_.end(), operation) != dependencies_.end()) return;
         dependencies_.push_back(operation);
+        dependencyCount_.store(dependencies_.size(), std::memory_order_release);
     }
     {
         std::lock_guard lock(operation->mutex_);
@@ -478,6 +494,7 @@ void Operation::removeDependency(const rt::Ref<Operation>& operation) {
         auto it = std::find(dependencies_.begin(), dependencies_.end(), operation);
         if (it == dependencies_.end()) return;
         dependencies_.erase(it);
+        dependencyCount_.store(dependencies_.size(), std::memory_order_release);
     }
     {
         std::lock_guard lock(operation->mutex_);

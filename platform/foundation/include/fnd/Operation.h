@@ -122,6 +122,7 @@ private:
 
     mutable std::mutex mutex_;
     std::vector<rt::Ref<Operation>> dependencies_;
+    std::atomic<std::size_t> dependencyCount_{0};  // dependencies_.size(), readable without the lock
     std::vector<rt::Weak<Operation>> dependants_;
     std::function<void()> completion_;
     std::weak_ptr<detail::OperationQueueCore> queue_;  // guarded by mutex_
