@@ -61,12 +61,20 @@ thread_local WorkerState worker;
 // that outlives its queue (or announces its end after the queue is gone) is harmless.
 class OperationQueueCore : public std::enable_shared_from_this<OperationQueueCore> {
 public:
+    // A worker asleep for want of work: woken on its own, so that the queue knows which
+    // threads are on their way back and wakes no more than the work needs.
+    struct Sleeper {
+        std::condition_variable_any wake;
+        bool woken = false;
+    };
+
     ~OperationQueueCore() { shutdown(); }
 
     void add(const rt::Ref<Operation>& operation, const std::shared_ptr<OperationQueueCore>& self) {
         // The list's node is made before the lock and spliced in under it: the lock is
         // the one every worker takes between two operations.
         std::list<rt::Ref<Operation>> node{operation};
+        Sleeper* toWake = nullptr;
         {
             // The end announcement and the enqueueing agree under the operation's lock
             // (taken inside the queue's, the engine's lock order): either the end was
@@ -91,8 +99,9 @@ public:
             operation->dispatched_ = false;
             operations_.splice(operations_.end(), node);
             operation->position_ = std::prev(operations_.end());
-            scheduleLocked(false);
+            toWake = scheduleLocked(false);
         }
+        wake(toWake);
     }
 
     // Called on the first "isFinished" announcement of an operation of this queue, or
@@ -101,6 +110,7 @@ public:
     // operation's end, with nothing left to run but the return from start()).
     void ended(Operation& operation, bool returning) {
         std::list<rt::Ref<Operation>> node;  // the operation's node, freed outside the lock
+        Sleeper* toWake = nullptr;
         {
             std::lock_guard lock(mutex_);
             if (!operation.enqueued_) return;
@@ -111,20 +121,26 @@ public:
             if (operations_.empty()) idle_.notify_all();
             // That worker takes the next operation itself, with no trip through the
             // list of work to start and no thread to wake.
-            scheduleLocked(returning && worker.queue == this && worker.running == &operation && !worker.next);
+            toWake = scheduleLocked(returning && worker.queue == this && worker.running == &operation && !worker.next);
         }
+        wake(toWake);
     }
 
     // Hands every operation that is ready, in order of addition, to the workers while
     // slots are free.
     void schedule() {
-        std::lock_guard lock(mutex_);
-        scheduleLocked(false);
+        Sleeper* toWake = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            toWake = scheduleLocked(false);
+        }
+        wake(toWake);
     }
 
-    // callerTakesOne: the calling worker takes the first operation handed out.
-    void scheduleLocked(bool callerTakesOne) {
-        if (suspended_ || stopping_) return;
+    // callerTakesOne: the calling worker takes the first operation handed out. Answers the
+    // sleeper the caller wakes once it has let go of the lock (see wakeOneLocked), if any.
+    [[nodiscard]] Sleeper* scheduleLocked(bool callerTakesOne) {
+        if (suspended_ || stopping_) return nullptr;
         long limit = limitLocked();
         std::size_t handed = 0;
         for (auto it = operations_.begin(); it != operations_.end() && running_ < limit; ++it) {
@@ -135,7 +151,7 @@ public:
             toStart_.push_back(*it);
             ++handed;
         }
-        if (handed == 0) return;
+        if (handed == 0) return nullptr;
         if (callerTakesOne) {
             worker.next = std::move(toStart_.front());
             toStart_.pop_front();
@@ -149,31 +165,42 @@ public:
         // for one wake at most, and the wakes a burst of work needs are spread over the
         // workers it wakes. Waking a thread costs the waker a system call and the woken
         // thread tens of microseconds, far more than the work.
-        if (!toStart_.empty()) wakeOneLocked(limit);
+        return toStart_.empty() ? nullptr : wakeOneLocked(limit);
     }
 
-    // Wakes a sleeping worker, or starts one while there are fewer than `limit`, unless
-    // one is on its way already.
-    void wakeOneLocked(long limit) {
-        if (looking_ || wakesPending_ > 0) return;
+    // Marks a sleeping worker woken, or starts one while there are fewer than `limit`,
+    // unless one is on its way already. Answers the sleeper to notify: the caller does
+    // that once it has let go of the lock, so that the woken thread does not wait for
+    // it, and the lock is not held through a system call (sleepers' records live as long
+    // as the queue's state, so a late notice reaches a record that still exists; a
+    // sleeper that finds itself woken before the notice goes on without it).
+    [[nodiscard]] Sleeper* wakeOneLocked(long limit) {
+        if (looking_ || wakesPending_ > 0) return nullptr;
         if (!sleepers_.empty()) {
             // The most recent sleeper first: its memory is the warmest.
             Sleeper* sleeper = sleepers_.back();
             sleepers_.pop_back();
             sleeper->woken = true;
             ++wakesPending_;
-            sleeper->wake.notify_one();  // under the lock: the sleeper's record lives until it is back
-        } else if (workers_.size() < static_cast<std::size_t>(limit)) {
+            return sleeper;
+        }
+        if (workers_.size() < static_cast<std::size_t>(limit)) {
             // Each worker keeps the state alive: the operation it has just run may hold
             // the last reference to the queue, and the worker still takes the lock after.
-            workers_.emplace_back([self = shared_from_this()] { self->work(); });
+            Sleeper* record = &sleeperRecords_.emplace_back();
+            workers_.emplace_back([self = shared_from_this(), record] { self->work(*record); });
             ++wakesPending_;
         }
+        return nullptr;
+    }
+
+    static void wake(Sleeper* sleeper) {
+        if (sleeper) sleeper->wake.notify_one();
     }
 
     long limitLocked() const { return maxConcurrent_ < 0 ? OperationQueue::defaultConcurrency() : maxConcurrent_; }
 
-    void work() {
+    void work(Sleeper& self) {
         std::unique_lock lock(mutex_);
         --wakesPending_;  // started
         for (;;) {
@@ -200,7 +227,7 @@ public:
                 looking_ = false;
             }
             if (toStart_.empty() && !stopping_) {
-                Sleeper self;
+                self.woken = false;
                 sleepers_.push_back(&self);
                 self.wake.wait(lock, [&] { return self.woken || stopping_; });
                 if (!self.woken) return;  // stopping: shutdown has cleared the list
@@ -213,8 +240,9 @@ public:
             waiting_.store(toStart_.size(), std::memory_order_release);
             // More handed out than this worker takes: the next worker is woken here, by
             // the one that has just been (see scheduleLocked).
-            if (!toStart_.empty()) wakeOneLocked(limitLocked());
+            Sleeper* next = toStart_.empty() ? nullptr : wakeOneLocked(limitLocked());
             lock.unlock();
+            wake(next);
             // Then every operation taken at the end of the one before, while the queue
             // runs: a queue being stopped starts nothing further (it drops the list of
             // work to start, and this one with it).
@@ -277,12 +305,6 @@ public:
         }
     }
 
-    // A worker asleep for want of work: woken on its own, so that the queue knows which
-    // threads are on their way back and wakes no more than the work needs.
-    struct Sleeper {
-        std::condition_variable_any wake;
-        bool woken = false;
-    };
 
     mutable QueueMutex mutex_;
     std::condition_variable_any idle_;
@@ -291,6 +313,7 @@ public:
     std::atomic<std::size_t> waiting_{0};  // toStart_.size(), readable without the lock
     std::vector<std::thread> workers_;
     std::vector<Sleeper*> sleepers_;  // asleep, the most recent last
+    std::deque<Sleeper> sleeperRecords_;  // one per worker started, for the state's life
     std::size_t wakesPending_ = 0;    // woken or started and not yet back for work
     bool looking_ = false;            // a worker looks for work before sleeping
     long running_ = 0;
