@@ -8,7 +8,6 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
-#include <list>
 #include <mutex>
 #include <thread>
 #include <unordered_set>
@@ -68,12 +67,44 @@ public:
         bool woken = false;
     };
 
-    ~OperationQueueCore() { shutdown(); }
+    ~OperationQueueCore() {
+        shutdown();
+        // Operations still listed hold themselves through the list: let them go.
+        while (first_) rt::Ref<Operation> released = unlinkLocked(*first_);
+    }
+
+    // The list of operations added and not yet ended, in order of addition, runs through
+    // the operations themselves (no node to make on adding and free on ending, both
+    // under this lock before); a listed operation holds itself through it.
+    void linkLocked(const rt::Ref<Operation>& operation) {
+        operation->queueHold_ = operation;
+        operation->queuePrevious_ = last_;
+        operation->queueNext_ = nullptr;
+        if (last_) last_->queueNext_ = operation.get();
+        else first_ = operation.get();
+        last_ = operation.get();
+        ++count_;
+    }
+
+    // Takes the operation off the list; answers the list's reference to it.
+    [[nodiscard]] rt::Ref<Operation> unlinkLocked(Operation& operation) {
+        if (operation.queuePrevious_) operation.queuePrevious_->queueNext_ = operation.queueNext_;
+        else first_ = operation.queueNext_;
+        if (operation.queueNext_) operation.queueNext_->queuePrevious_ = operation.queuePrevious_;
+        else last_ = operation.queuePrevious_;
+        operation.queuePrevious_ = operation.queueNext_ = nullptr;
+        --count_;
+        return std::move(operation.queueHold_);
+    }
+
+    std::vector<rt::Ref<Operation>> listedLocked() const {
+        std::vector<rt::Ref<Operation>> listed;
+        listed.reserve(count_);
+        for (Operation* operation = first_; operation; operation = operation->queueNext_) listed.push_back(operation->queueHold_);
+        return listed;
+    }
 
     void add(const rt::Ref<Operation>& operation, const std::shared_ptr<OperationQueueCore>& self) {
-        // The list's node is made before the lock and spliced in under it: the lock is
-        // the one every worker takes between two operations.
-        std::list<rt::Ref<Operation>> node{operation};
         Sleeper* toWake = nullptr;
         {
             // The end announcement and the enqueueing agree under the operation's lock
@@ -97,8 +128,7 @@ public:
             }
             operation->enqueued_ = true;
             operation->dispatched_ = false;
-            operations_.splice(operations_.end(), node);
-            operation->position_ = std::prev(operations_.end());
+            linkLocked(operation);
             toWake = scheduleLocked(false);
         }
         wake(toWake);
@@ -109,16 +139,15 @@ public:
     // returning: the calling worker returns to the queue right after this (its own
     // operation's end, with nothing left to run but the return from start()).
     void ended(Operation& operation, bool returning) {
-        std::list<rt::Ref<Operation>> node;  // the operation's node, freed outside the lock
+        rt::Ref<Operation> listed;  // the list's reference, let go of outside the lock
         Sleeper* toWake = nullptr;
         {
             std::lock_guard lock(mutex_);
             if (!operation.enqueued_) return;
             operation.enqueued_ = false;
             if (operation.dispatched_) --running_;
-            node.splice(node.end(), operations_, operation.position_);
-            operation.position_ = {};
-            if (operations_.empty()) idle_.notify_all();
+            listed = unlinkLocked(operation);
+            if (!first_) idle_.notify_all();
             // That worker takes the next operation itself, with no trip through the
             // list of work to start and no thread to wake.
             toWake = scheduleLocked(returning && worker.queue == this && worker.running == &operation && !worker.next);
@@ -143,12 +172,11 @@ public:
         if (suspended_ || stopping_) return nullptr;
         long limit = limitLocked();
         std::size_t handed = 0;
-        for (auto it = operations_.begin(); it != operations_.end() && running_ < limit; ++it) {
-            Operation& operation = **it;
-            if (operation.dispatched_ || !operation.isReady()) continue;
-            operation.dispatched_ = true;
+        for (Operation* operation = first_; operation && running_ < limit; operation = operation->queueNext_) {
+            if (operation->dispatched_ || !operation->isReady()) continue;
+            operation->dispatched_ = true;
             ++running_;
-            toStart_.push_back(*it);
+            toStart_.push_back(operation->queueHold_);
             ++handed;
         }
         if (handed == 0) return nullptr;
@@ -308,7 +336,9 @@ public:
 
     mutable QueueMutex mutex_;
     std::condition_variable_any idle_;
-    std::list<rt::Ref<Operation>> operations_;
+    Operation* first_ = nullptr;  // the list (see linkLocked)
+    Operation* last_ = nullptr;
+    std::size_t count_ = 0;
     std::deque<rt::Ref<Operation>> toStart_;
     std::atomic<std::size_t> waiting_{0};  // toStart_.size(), readable without the lock
     std::vector<std::thread> workers_;
@@ -341,12 +371,12 @@ void OperationQueue::addOperation(const rt::Ref<Operation>& operation) {
 
 std::vector<rt::Ref<Operation>> OperationQueue::operations() const {
     std::lock_guard lock(core_->mutex_);
-    return {core_->operations_.begin(), core_->operations_.end()};
+    return core_->listedLocked();
 }
 
 std::size_t OperationQueue::operationCount() const {
     std::lock_guard lock(core_->mutex_);
-    return core_->operations_.size();
+    return core_->count_;
 }
 
 std::size_t OperationQueue::runningCount() const {
@@ -390,7 +420,7 @@ void OperationQueue::cancelAllOperations() {
 
 void OperationQueue::waitUntilAllOperationsAreFinished() {
     std::unique_lock lock(core_->mutex_);
-    core_->idle_.wait(lock, [this] { return core_->operations_.empty(); });
+    core_->idle_.wait(lock, [this] { return core_->first_ == nullptr; });
 }
 
 void OperationQueue::setName(std::string name) {

@@ -21,7 +21,6 @@
 
 #include <atomic>
 #include <functional>
-#include <list>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -129,7 +128,9 @@ private:
     // The queue's bookkeeping, guarded by the queue's lock.
     bool enqueued_ = false;
     bool dispatched_ = false;
-    std::list<rt::Ref<Operation>>::iterator position_;
+    Operation* queuePrevious_ = nullptr;  // the queue's list, in order of addition
+    Operation* queueNext_ = nullptr;
+    rt::Ref<Operation> queueHold_;  // the list's reference, while listed
 };
 
 }  // namespace fnd
