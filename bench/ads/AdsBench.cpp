@@ -118,7 +118,7 @@ double bareRound() {
     auto answer = client->get(gAds->url("/tag"));
     if (!answer.ok()) return -1;
     double first = -1;
-    zidbench::BarePipeline bare(gAds->url(AdServerPeer::kMediaPath));
+    zidbench::BarePipeline bare(gAds->url(AdServerPeer::kMediaPath), zidbench::BarePipeline::Unended::Keep);
     if (bare.waitForFirstFrame(std::chrono::seconds(30))) first = since(started);
     // Untimed, as for the facade: the pipeline plays to its end (its own end message, not
     // a guess at the time, which a loaded machine overran) before it stops.
