@@ -250,6 +250,7 @@ double seeksWithLayer(bool exact, bool process) {
     auto loop = fnd::RunLoop::main();
     bool playing = loop->runUntil([&] { return player->currentTime().toSeconds() >= kPlayBeforeSeek; }, 30);
     double total = playing ? 0 : -1;
+    if (!playing) std::fprintf(stderr, "seeks: the item did not play %.2f s within 30 s\n", kPlayBeforeSeek);
     for (double target : kSeekTargets) {
         if (total < 0) break;
         bool done = false, finished = false;
@@ -264,6 +265,9 @@ double seeksWithLayer(bool exact, bool process) {
         else player->seekToTime(media::Time::seconds(target), completion);
         loop->runUntil([&] { return done; }, 30);
         if (!finished) {
+            // Said, so that a failed row shows why.
+            std::fprintf(stderr, "seeks: the seek to %.1f s %s\n", target,
+                         done ? "completed unfinished" : "did not complete within 30 s");
             total = -1;
             break;
         }
