@@ -10,6 +10,10 @@
 //   RunLoop/*         posting blocks to a run loop and running them: from its own
 //                     thread, and from four other threads while it runs
 //   AsioIoContext/*   boost::asio::io_context doing the same
+//   Throughput/*VsPool the task queue and the operation engine against the pool as
+//                     alternating pairs in one run (bench/support/AlternatingPairs.h):
+//                     wall and CPU time of each pass of 100,000, the ratios per pair;
+//                     run under `taskset -c` for a machine of few cores
 //
 // Every throughput row ends an iteration the same way: the enqueueing thread spins
 // (yielding) until the last piece of work has run. Throughput rows give wall time and
@@ -17,6 +21,8 @@
 // for work shows it there.
 
 #include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
 
 #include <atomic>
 #include <chrono>
@@ -32,6 +38,8 @@
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
 #include <fnd/OperationQueue.h>
 #include <fnd/RunLoop.h>
+
+#include "AlternatingPairs.h"
 
 namespace {
 
@@ -103,6 +111,79 @@ void AsioPoolThroughput(benchmark::State& state) {
     }
     pool.join();
     state.SetItemsProcessed(state.iterations() * count);
+}
+
+// ---- alternating pairs ----------------------------------------------------------------
+
+double processCpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+}
+
+// One pass of `count` pieces of work: {wall seconds, process CPU seconds}. Each side keeps
+// its queue or pool (and so its threads) for the whole row, as a host does.
+template <class Pass> std::vector<double> measuredPass(Pass&& pass) {
+    double cpu = processCpuSeconds();
+    auto before = Clock::now();
+    pass();
+    double wall = std::chrono::duration<double>(Clock::now() - before).count();
+    return {wall, processCpuSeconds() - cpu};
+}
+
+constexpr long PassCount = 100000;
+constexpr int Pairs = 10;
+
+std::vector<double> poolPass(boost::asio::thread_pool& pool) {
+    std::atomic<long> ran{0};
+    return measuredPass([&] {
+        for (long i = 0; i < PassCount; ++i) boost::asio::post(pool, [&ran] { ran.fetch_add(1, std::memory_order_relaxed); });
+        while (ran.load(std::memory_order_acquire) < PassCount) std::this_thread::yield();
+    });
+}
+
+void OperationQueueVsPool(benchmark::State& state) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    queue->setMaxConcurrentOperationCount(Workers);
+    boost::asio::thread_pool pool(Workers);
+    auto engine = [&] {
+        std::atomic<long> ran{0};
+        auto figures = measuredPass([&] {
+            for (long i = 0; i < PassCount; ++i) queue->addOperation(rt::make<CountingOperation>(&ran));
+            while (ran.load(std::memory_order_acquire) < PassCount) std::this_thread::yield();
+        });
+        // The last operations' ends are announced after their work ran: the counter they
+        // point to outlives them.
+        queue->waitUntilAllOperationsAreFinished();
+        return figures;
+    };
+    auto bare = [&] { return poolPass(pool); };
+    engine();  // untimed: the threads of both sides started
+    bare();
+    zidbench::runAlternatingPairsOf(state, Pairs, {"ms", "cpu_ms"}, 1e3, engine, bare);
+    pool.join();
+}
+
+void TaskQueueVsPool(benchmark::State& state) {
+    auto queue = zid::AKOperationTaskQueue::queueWithIdentifier("bench.pairs");
+    queue->setMaxConcurrentOperationCount(Workers);
+    boost::asio::thread_pool pool(Workers);
+    auto tasks = [&] {
+        std::atomic<long> ran{0};
+        return measuredPass([&] {
+            for (long i = 0; i < PassCount; ++i) {
+                queue->addTask(rt::make<zid::AKBlockTask>(rt::Value(), std::string(), [&ran](zid::AKBlockTask&) {
+                    ran.fetch_add(1, std::memory_order_relaxed);
+                }));
+            }
+            spinMainUntil([&] { return queue->isEmpty(); });
+        });
+    };
+    auto bare = [&] { return poolPass(pool); };
+    tasks();
+    bare();
+    zidbench::runAlternatingPairsOf(state, Pairs, {"ms", "cpu_ms"}, 1e3, tasks, bare);
+    pool.join();
 }
 
 // Latency: the time from the enqueueing call to the first line of the work, one piece of
@@ -231,6 +312,8 @@ void AsioIoContextCrossThread(benchmark::State& state) {
 BENCHMARK(TaskQueueThroughput)->Name("TaskQueue/throughput")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime()->MeasureProcessCPUTime();
 BENCHMARK(OperationQueueThroughput)->Name("OperationQueue/throughput")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime()->MeasureProcessCPUTime();
 BENCHMARK(AsioPoolThroughput)->Name("AsioPool/throughput")->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(OperationQueueVsPool)->Name("Throughput/OperationQueueVsPool")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(TaskQueueVsPool)->Name("Throughput/TaskQueueVsPool")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(TaskQueueLatency)->Name("TaskQueue/latency")->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(2000);
 BENCHMARK(OperationQueueLatency)->Name("OperationQueue/latency")->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(2000);
 BENCHMARK(AsioPoolLatency)->Name("AsioPool/latency")->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(2000);

@@ -5,7 +5,9 @@
 //              the real ads backend in the ad player's view, until its first picture
 //   bare       one GET of the same VAST answer, then a bare playbin3 pipeline with the
 //              player's sinks on the ad's MP4 URL, until its first picture
-// One untimed round of each runs first.
+// PrerollToFirstPicture plays with the engine a host gets (in a child process),
+// PrerollToFirstPictureInProcess with the engine in this process (bench/support/Engines.h).
+// One untimed round of each side and engine runs first.
 //
 // Sixty seconds of content with ads configured and no ad due, as alternating pairs of
 // child processes (the loopback peers stay in this process):
@@ -13,7 +15,8 @@
 //              facade configured with an ad tag, no preroll and a cue point far beyond
 //              the playback (the ad is requested; the ticker and the ad check run)
 //   bare       the same playback through the facade without ad configuration
-// Each child's CPU time (user + system) from its content playing to 60 s later.
+// Each child's CPU time (user + system), and its engine processes', from its content
+// playing to 60 s later; the children play with the default engine (in a child process).
 
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
 #include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
@@ -47,6 +50,8 @@
 
 #include "AlternatingPairs.h"
 #include "BarePipeline.h"
+#include "Engines.h"
+#include "ProcessCpu.h"
 
 namespace {
 
@@ -101,9 +106,9 @@ double facadeRound() {
     gPlayer->setGoogleIMATag(std::nullopt, {});
     QXQuorvexPlayerInternals::setSession(*gPlayer, nullptr);
     fnd::RunLoop::main()->runUntil([] { return gServer->subchannels().empty(); }, 5);
-    // The engine stops pipelines on threads of its own: the next round (the bare one) runs
-    // neither beside them nor while they tear down.
-    media::GstEngine::finishTeardowns(5);
+    // The engine stops pipelines on threads of its own, or in its process: the next round
+    // (the bare one) runs neither beside them nor while they tear down.
+    zidbench::settleEngines(5);
     return first;
 }
 
@@ -113,7 +118,7 @@ double bareRound() {
     auto answer = client->get(gAds->url("/tag"));
     if (!answer.ok()) return -1;
     double first = -1;
-    zidbench::BarePipeline bare(gAds->url(AdServerPeer::kMediaPath));
+    zidbench::BarePipeline bare(gAds->url(AdServerPeer::kMediaPath), zidbench::BarePipeline::Unended::Keep);
     if (bare.waitForFirstFrame(std::chrono::seconds(30))) first = since(started);
     // Untimed, as for the facade: the pipeline plays to its end (its own end message, not
     // a guess at the time, which a loaded machine overran) before it stops.
@@ -121,30 +126,26 @@ double bareRound() {
     return first;
 }
 
-void BM_Preroll(benchmark::State& state) {
+template <bool InProcess> void BM_Preroll(benchmark::State& state) {
+    if (InProcess) zidbench::useInProcessEngine();
+    else zidbench::useDefaultEngine();
     zidbench::runAlternatingPairs(state, 15, "ms", 1000, facadeRound, bareRound);
 }
-BENCHMARK(BM_Preroll)->Name("PrerollToFirstPicture")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Preroll<false>)->Name("PrerollToFirstPicture")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Preroll<true>)->Name("PrerollToFirstPictureInProcess")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // ---- sixty seconds with ads configured and no ad due -----------------------------------
 
 constexpr double kContentSeconds = 60;
 std::string gSelf;
 
-double cpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
-           usage.ru_stime.tv_usec / 1e6;
-}
+using zidbench::cpuSeconds;  // this process's and its engine processes'
 
 /// The child: plays the channel through the facade, with or without ads; prints the CPU
 /// seconds of kContentSeconds of playing, or -1.
 int contentChildMain(bool withAds, const std::string& url, const std::string& tag) {
     fnd::RunLoop::main();
-    media::GstEngine::Options options;
-    options.nullOutput = true;
-    media::Engine::setShared(rt::make<media::GstEngine>(options));
+    zidbench::useDefaultEngine();
     QXPlayerResumePositions::setDefaultPositions(rt::make<QXPlayerResumePositions>(
         rt::make<fnd::UserDefaults>("/tmp/zid-ads-bench-child-" + std::to_string(::getpid()) + ".json")));
     QXIMAVastBackend::install();
@@ -222,16 +223,18 @@ int main(int argc, char** argv) {
     setVexaSocketSettingsForTesting(settings);
     QXQuorvexPlayer::configureMediaServer({.host = "media.test"});
     QXQuorvexPlayer::configureWithApiKey(std::string("bench-key"));
-    media::GstEngine::Options options;
-    options.nullOutput = true;
-    media::Engine::setShared(rt::make<media::GstEngine>(options));
+    zidbench::useDefaultEngine();
     QXPlayerResumePositions::setDefaultPositions(
         rt::make<QXPlayerResumePositions>(rt::make<fnd::UserDefaults>("/tmp/zid-ads-bench-defaults.json")));
     QXIMAVastBackend::install();
     gPlayer = QXQuorvexPlayer::player();
 
-    // Untimed rounds first: plugin loading and the first connections are paid by neither.
+    // Untimed rounds first, on each engine: plugin loading, the engine process's start and
+    // the first connections are paid by no side.
     bareRound();
+    zidbench::useInProcessEngine();
+    facadeRound();
+    zidbench::useDefaultEngine();
     facadeRound();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

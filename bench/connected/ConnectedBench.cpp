@@ -12,8 +12,10 @@
 //                pipeline with the same sinks set to PLAYING on the stream URL, until its
 //                first picture
 // Compared sides run in turn, pair after pair (bench/support/AlternatingPairs.h):
-// ChannelToFirstFrame/ConnectedVsBare, /FacadeVsBare and /PrebufferedVsFacade. Each
-// round uses a fresh stream URL; one untimed round of each runs first.
+// ChannelToFirstFrame/ConnectedVsBare, /FacadeVsBare and /PrebufferedVsFacade play with
+// the engine a host gets (in a child process); the rows ending in InProcess play the
+// same with the engine in this process (bench/support/Engines.h). Each round uses a
+// fresh stream URL; one untimed round of each side and engine runs first.
 
 #include <benchmark/benchmark.h>
 
@@ -21,6 +23,7 @@
 
 #include "AlternatingPairs.h"
 #include "BarePipeline.h"
+#include "Engines.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -143,6 +146,7 @@ double connectedRound() {
     session = nullptr;
     source->dispose();
     fnd::RunLoop::main()->runUntil([] { return gServer->subchannels().empty(); }, 5);
+    zidbench::settleEngines();  // untimed: the next round does not run beside this one's teardown
     return first;
 }
 
@@ -154,6 +158,7 @@ double facadeRound() {
     double first = QXQuorvexPlayerInternals::session(*gFacade) ? untilFirstPicture(QXQuorvexPlayerInternals::session(*gFacade), started, [] {}) : -1;
     QXQuorvexPlayerInternals::setSession(*gFacade, nullptr);  // the host lets the playback go
     fnd::RunLoop::main()->runUntil([] { return gServer->subchannels().empty(); }, 5);
+    zidbench::settleEngines();  // untimed: the next round does not run beside this one's teardown
     return first;
 }
 
@@ -185,6 +190,7 @@ double prebufferedRound() {
     session = nullptr;
     gPrebuffering->cancelPlaybackPreparations();
     fnd::RunLoop::main()->runUntil([] { return gServer->subchannels().empty(); }, 5);
+    zidbench::settleEngines();  // untimed: the next round does not run beside this one's teardown
     return first;
 }
 
@@ -211,24 +217,41 @@ double bareRound() {
     }
     gService->unsubscribe(subscription);
     fnd::RunLoop::main()->runUntil([] { return gServer->subchannels().empty(); }, 5);
+    zidbench::settleEngines();  // untimed: the next round does not run beside this one's teardown
     return first;
 }
 
-void BM_ChannelToFirstFrame(benchmark::State& state) {
+// The engine is chosen before each row's first round: every asset made in it plays there.
+template <bool InProcess> void useEngine() {
+    if (InProcess) zidbench::useInProcessEngine();
+    else zidbench::useDefaultEngine();
+}
+
+template <bool InProcess> void BM_ChannelToFirstFrame(benchmark::State& state) {
+    useEngine<InProcess>();
     zidbench::runAlternatingPairs(state, 15, "ms", 1e3, connectedRound, bareRound);
 }
-BENCHMARK(BM_ChannelToFirstFrame)->Name("ChannelToFirstFrame/ConnectedVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChannelToFirstFrame<false>)->Name("ChannelToFirstFrame/ConnectedVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChannelToFirstFrame<true>)->Name("ChannelToFirstFrame/ConnectedVsBareInProcess")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void BM_FacadeVsBare(benchmark::State& state) {
+template <bool InProcess> void BM_FacadeVsBare(benchmark::State& state) {
+    useEngine<InProcess>();
     zidbench::runAlternatingPairs(state, 15, "ms", 1e3, facadeRound, bareRound);
 }
-BENCHMARK(BM_FacadeVsBare)->Name("ChannelToFirstFrame/FacadeVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FacadeVsBare<false>)->Name("ChannelToFirstFrame/FacadeVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FacadeVsBare<true>)->Name("ChannelToFirstFrame/FacadeVsBareInProcess")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void BM_PrebufferedVsFacade(benchmark::State& state) {
+template <bool InProcess> void BM_PrebufferedVsFacade(benchmark::State& state) {
+    useEngine<InProcess>();
     zidbench::runAlternatingPairs(state, 15, "ms", 1e3, prebufferedRound, facadeRound);
 }
-BENCHMARK(BM_PrebufferedVsFacade)
+BENCHMARK(BM_PrebufferedVsFacade<false>)
     ->Name("ChannelToFirstFrame/PrebufferedVsFacade")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PrebufferedVsFacade<true>)
+    ->Name("ChannelToFirstFrame/PrebufferedVsFacadeInProcess")
     ->UseManualTime()
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
@@ -275,9 +298,7 @@ int main(int argc, char** argv) {
     settings.socket.pingInterval = 0;
     gService = rt::make<QXVexaService>("eu1", "media.test", settings);
     gService->start();
-    media::GstEngine::Options options;
-    options.nullOutput = true;
-    media::Engine::setShared(rt::make<media::GstEngine>(options));
+    zidbench::useDefaultEngine();
     QXPlayerResumePositions::setDefaultPositions(
         rt::make<QXPlayerResumePositions>(rt::make<fnd::UserDefaults>("/tmp/zid-connected-bench-defaults.json")));
     QXMoviePlayerController::installAsMoviePlayerController();
@@ -288,11 +309,16 @@ int main(int argc, char** argv) {
     gFacade->view()->setFrame(ui::Rect(ui::Point(0, 0), ui::Size(640, 360)));
     gPrebuffering = rt::make<QXPrebufferingController>();
 
-    // Untimed rounds first: plugin loading and the cluster socket are paid by neither.
+    // Untimed rounds first, on each engine: plugin loading, the engine process's start
+    // and the cluster socket are paid by no side.
     bareRound();
-    connectedRound();
-    facadeRound();
-    prebufferedRound();
+    for (bool inProcess : {true, false}) {
+        if (inProcess) zidbench::useInProcessEngine();
+        else zidbench::useDefaultEngine();
+        connectedRound();
+        facadeRound();
+        prebufferedRound();
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

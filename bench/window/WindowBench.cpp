@@ -86,8 +86,8 @@ struct Run {
     std::vector<double> rssEachSecond;
 };
 
-/// The engine the environment picks (ZID_MEDIA_ENGINE_MODE=process: the child-process
-/// engine; otherwise the in-process one), with null audio.
+/// The engine the environment picks (the default: in a child process;
+/// ZID_MEDIA_ENGINE_MODE=inprocess: in this process), with null audio.
 void useEngineWithNullOutputs() { ::setenv("ZID_MEDIA_NULL_OUTPUT", "1", 1); }
 
 // ---- the window host --------------------------------------------------------------------------

@@ -8,7 +8,6 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
-#include <list>
 #include <mutex>
 #include <thread>
 #include <unordered_set>
@@ -61,12 +60,52 @@ thread_local WorkerState worker;
 // that outlives its queue (or announces its end after the queue is gone) is harmless.
 class OperationQueueCore : public std::enable_shared_from_this<OperationQueueCore> {
 public:
-    ~OperationQueueCore() { shutdown(); }
+    // A worker asleep for want of work: woken on its own, so that the queue knows which
+    // threads are on their way back and wakes no more than the work needs.
+    struct Sleeper {
+        std::condition_variable_any wake;
+        bool woken = false;
+    };
+
+    ~OperationQueueCore() {
+        shutdown();
+        // Operations still listed hold themselves through the list: let them go.
+        while (first_) rt::Ref<Operation> released = unlinkLocked(*first_);
+    }
+
+    // The list of operations added and not yet ended, in order of addition, runs through
+    // the operations themselves (no node to make on adding and free on ending, both
+    // under this lock before); a listed operation holds itself through it.
+    void linkLocked(const rt::Ref<Operation>& operation) {
+        operation->queueHold_ = operation;
+        operation->queuePrevious_ = last_;
+        operation->queueNext_ = nullptr;
+        if (last_) last_->queueNext_ = operation.get();
+        else first_ = operation.get();
+        last_ = operation.get();
+        ++count_;
+    }
+
+    // Takes the operation off the list; answers the list's reference to it.
+    [[nodiscard]] rt::Ref<Operation> unlinkLocked(Operation& operation) {
+        if (operation.queuePrevious_) operation.queuePrevious_->queueNext_ = operation.queueNext_;
+        else first_ = operation.queueNext_;
+        if (operation.queueNext_) operation.queueNext_->queuePrevious_ = operation.queuePrevious_;
+        else last_ = operation.queuePrevious_;
+        operation.queuePrevious_ = operation.queueNext_ = nullptr;
+        --count_;
+        return std::move(operation.queueHold_);
+    }
+
+    std::vector<rt::Ref<Operation>> listedLocked() const {
+        std::vector<rt::Ref<Operation>> listed;
+        listed.reserve(count_);
+        for (Operation* operation = first_; operation; operation = operation->queueNext_) listed.push_back(operation->queueHold_);
+        return listed;
+    }
 
     void add(const rt::Ref<Operation>& operation, const std::shared_ptr<OperationQueueCore>& self) {
-        // The list's node is made before the lock and spliced in under it: the lock is
-        // the one every worker takes between two operations.
-        std::list<rt::Ref<Operation>> node{operation};
+        Sleeper* toWake = nullptr;
         {
             // The end announcement and the enqueueing agree under the operation's lock
             // (taken inside the queue's, the engine's lock order): either the end was
@@ -89,10 +128,10 @@ public:
             }
             operation->enqueued_ = true;
             operation->dispatched_ = false;
-            operations_.splice(operations_.end(), node);
-            operation->position_ = std::prev(operations_.end());
-            scheduleLocked(false);
+            linkLocked(operation);
+            toWake = scheduleLocked(false);
         }
+        wake(toWake);
     }
 
     // Called on the first "isFinished" announcement of an operation of this queue, or
@@ -100,74 +139,96 @@ public:
     // returning: the calling worker returns to the queue right after this (its own
     // operation's end, with nothing left to run but the return from start()).
     void ended(Operation& operation, bool returning) {
-        std::list<rt::Ref<Operation>> node;  // the operation's node, freed outside the lock
+        rt::Ref<Operation> listed;  // the list's reference, let go of outside the lock
+        Sleeper* toWake = nullptr;
         {
             std::lock_guard lock(mutex_);
             if (!operation.enqueued_) return;
             operation.enqueued_ = false;
             if (operation.dispatched_) --running_;
-            node.splice(node.end(), operations_, operation.position_);
-            operation.position_ = {};
-            if (operations_.empty()) idle_.notify_all();
+            listed = unlinkLocked(operation);
+            if (!first_) idle_.notify_all();
             // That worker takes the next operation itself, with no trip through the
             // list of work to start and no thread to wake.
-            scheduleLocked(returning && worker.queue == this && worker.running == &operation && !worker.next);
+            toWake = scheduleLocked(returning && worker.queue == this && worker.running == &operation && !worker.next);
         }
+        wake(toWake);
     }
 
     // Hands every operation that is ready, in order of addition, to the workers while
     // slots are free.
     void schedule() {
-        std::lock_guard lock(mutex_);
-        scheduleLocked(false);
+        Sleeper* toWake = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            toWake = scheduleLocked(false);
+        }
+        wake(toWake);
     }
 
-    // callerTakesOne: the calling worker takes the first operation handed out.
-    void scheduleLocked(bool callerTakesOne) {
-        if (suspended_ || stopping_) return;
-        long limit = maxConcurrent_ < 0 ? OperationQueue::defaultConcurrency() : maxConcurrent_;
+    // callerTakesOne: the calling worker takes the first operation handed out. Answers the
+    // sleeper the caller wakes once it has let go of the lock (see wakeOneLocked), if any.
+    [[nodiscard]] Sleeper* scheduleLocked(bool callerTakesOne) {
+        if (suspended_ || stopping_) return nullptr;
+        long limit = limitLocked();
         std::size_t handed = 0;
-        for (auto it = operations_.begin(); it != operations_.end() && running_ < limit; ++it) {
-            Operation& operation = **it;
-            if (operation.dispatched_ || !operation.isReady()) continue;
-            operation.dispatched_ = true;
+        for (Operation* operation = first_; operation && running_ < limit; operation = operation->queueNext_) {
+            if (operation->dispatched_ || !operation->isReady()) continue;
+            operation->dispatched_ = true;
             ++running_;
-            toStart_.push_back(*it);
+            toStart_.push_back(operation->queueHold_);
             ++handed;
         }
-        if (handed == 0) return;
+        if (handed == 0) return nullptr;
         if (callerTakesOne) {
             worker.next = std::move(toStart_.front());
             toStart_.pop_front();
         }
-        std::size_t wanted = toStart_.size();
-        waiting_.store(wanted, std::memory_order_release);
-        // A worker looking for work takes it without being woken (it leaves the look
-        // under this lock and looks at the list before it sleeps), and a worker already
-        // woken or started and not yet back is counted once: waking a thread costs the
-        // waker a system call and the woken thread tens of microseconds, far more than
-        // the work.
-        std::size_t coming = (looking_ ? 1 : 0) + wakesPending_;
-        std::size_t toWake = wanted > coming ? wanted - coming : 0;
-        if (toWake > sleepers_.size() && workers_.size() < static_cast<std::size_t>(limit)) {
-            std::size_t more = std::min(toWake - sleepers_.size(), static_cast<std::size_t>(limit) - workers_.size());
-            // Each worker keeps the state alive: the operation it has just run may hold
-            // the last reference to the queue, and the worker still takes the lock after.
-            for (std::size_t i = 0; i < more; ++i) workers_.emplace_back([self = shared_from_this()] { self->work(); });
-            wakesPending_ += more;
-            toWake -= more;
-        }
-        // The most recent sleeper first: its memory is the warmest.
-        for (; toWake > 0 && !sleepers_.empty(); --toWake) {
+        waiting_.store(toStart_.size(), std::memory_order_release);
+        // One thread on its way is enough: a worker looking for work takes it without
+        // being woken (it leaves the look under this lock and looks at the list before it
+        // sleeps), and a worker woken or started and not yet back is counted. The worker
+        // that takes an operation wakes the next one when more are waiting (see work):
+        // the thread that hands out work (often the main one, freeing a task's slot) pays
+        // for one wake at most, and the wakes a burst of work needs are spread over the
+        // workers it wakes. Waking a thread costs the waker a system call and the woken
+        // thread tens of microseconds, far more than the work.
+        return toStart_.empty() ? nullptr : wakeOneLocked(limit);
+    }
+
+    // Marks a sleeping worker woken, or starts one while there are fewer than `limit`,
+    // unless one is on its way already. Answers the sleeper to notify: the caller does
+    // that once it has let go of the lock, so that the woken thread does not wait for
+    // it, and the lock is not held through a system call (sleepers' records live as long
+    // as the queue's state, so a late notice reaches a record that still exists; a
+    // sleeper that finds itself woken before the notice goes on without it).
+    [[nodiscard]] Sleeper* wakeOneLocked(long limit) {
+        if (looking_ || wakesPending_ > 0) return nullptr;
+        if (!sleepers_.empty()) {
+            // The most recent sleeper first: its memory is the warmest.
             Sleeper* sleeper = sleepers_.back();
             sleepers_.pop_back();
             sleeper->woken = true;
             ++wakesPending_;
-            sleeper->wake.notify_one();  // under the lock: the sleeper's record lives until it is back
+            return sleeper;
         }
+        if (workers_.size() < static_cast<std::size_t>(limit)) {
+            // Each worker keeps the state alive: the operation it has just run may hold
+            // the last reference to the queue, and the worker still takes the lock after.
+            Sleeper* record = &sleeperRecords_.emplace_back();
+            workers_.emplace_back([self = shared_from_this(), record] { self->work(*record); });
+            ++wakesPending_;
+        }
+        return nullptr;
     }
 
-    void work() {
+    static void wake(Sleeper* sleeper) {
+        if (sleeper) sleeper->wake.notify_one();
+    }
+
+    long limitLocked() const { return maxConcurrent_ < 0 ? OperationQueue::defaultConcurrency() : maxConcurrent_; }
+
+    void work(Sleeper& self) {
         std::unique_lock lock(mutex_);
         --wakesPending_;  // started
         for (;;) {
@@ -183,15 +244,18 @@ public:
                 // work handed out meanwhile (and not woken for) is taken.
                 looking_ = true;
                 lock.unlock();
+                // The clock is read once every few pauses: reading it costs more than a
+                // pause, and a look that read it each time spent most of itself there.
                 auto until = std::chrono::steady_clock::now() + LookFor;
-                while (waiting_.load(std::memory_order_acquire) == 0 && std::chrono::steady_clock::now() < until) {
+                for (unsigned spins = 1; waiting_.load(std::memory_order_acquire) == 0; ++spins) {
                     relax();
+                    if (spins % 16 == 0 && std::chrono::steady_clock::now() >= until) break;
                 }
                 lock.lock();
                 looking_ = false;
             }
             if (toStart_.empty() && !stopping_) {
-                Sleeper self;
+                self.woken = false;
                 sleepers_.push_back(&self);
                 self.wake.wait(lock, [&] { return self.woken || stopping_; });
                 if (!self.woken) return;  // stopping: shutdown has cleared the list
@@ -202,7 +266,11 @@ public:
             rt::Ref<Operation> operation = std::move(toStart_.front());
             toStart_.pop_front();
             waiting_.store(toStart_.size(), std::memory_order_release);
+            // More handed out than this worker takes: the next worker is woken here, by
+            // the one that has just been (see scheduleLocked).
+            Sleeper* next = toStart_.empty() ? nullptr : wakeOneLocked(limitLocked());
             lock.unlock();
+            wake(next);
             // Then every operation taken at the end of the one before, while the queue
             // runs: a queue being stopped starts nothing further (it drops the list of
             // work to start, and this one with it).
@@ -265,20 +333,17 @@ public:
         }
     }
 
-    // A worker asleep for want of work: woken on its own, so that the queue knows which
-    // threads are on their way back and wakes no more than the work needs.
-    struct Sleeper {
-        std::condition_variable_any wake;
-        bool woken = false;
-    };
 
     mutable QueueMutex mutex_;
     std::condition_variable_any idle_;
-    std::list<rt::Ref<Operation>> operations_;
+    Operation* first_ = nullptr;  // the list (see linkLocked)
+    Operation* last_ = nullptr;
+    std::size_t count_ = 0;
     std::deque<rt::Ref<Operation>> toStart_;
     std::atomic<std::size_t> waiting_{0};  // toStart_.size(), readable without the lock
     std::vector<std::thread> workers_;
     std::vector<Sleeper*> sleepers_;  // asleep, the most recent last
+    std::deque<Sleeper> sleeperRecords_;  // one per worker started, for the state's life
     std::size_t wakesPending_ = 0;    // woken or started and not yet back for work
     bool looking_ = false;            // a worker looks for work before sleeping
     long running_ = 0;
@@ -306,12 +371,12 @@ void OperationQueue::addOperation(const rt::Ref<Operation>& operation) {
 
 std::vector<rt::Ref<Operation>> OperationQueue::operations() const {
     std::lock_guard lock(core_->mutex_);
-    return {core_->operations_.begin(), core_->operations_.end()};
+    return core_->listedLocked();
 }
 
 std::size_t OperationQueue::operationCount() const {
     std::lock_guard lock(core_->mutex_);
-    return core_->operations_.size();
+    return core_->count_;
 }
 
 std::size_t OperationQueue::runningCount() const {
@@ -355,7 +420,7 @@ void OperationQueue::cancelAllOperations() {
 
 void OperationQueue::waitUntilAllOperationsAreFinished() {
     std::unique_lock lock(core_->mutex_);
-    core_->idle_.wait(lock, [this] { return core_->operations_.empty(); });
+    core_->idle_.wait(lock, [this] { return core_->first_ == nullptr; });
 }
 
 void OperationQueue::setName(std::string name) {
@@ -375,6 +440,9 @@ Operation::~Operation() = default;
 
 bool Operation::isReady() const {
     if (cancellationMarked()) return true;
+    // Most operations have no dependency: they are ready without the lock, which the
+    // queue would otherwise take once per operation it looks at.
+    if (dependencyCount_.load(std::memory_order_acquire) == 0) return true;
     std::lock_guard lock(mutex_);
     return std::all_of(dependencies_.begin(), dependencies_.end(),
                        [](const rt::Ref<Operation>& dependency) { return dependency->isFinished(); });
@@ -463,6 +531,7 @@ void Operation::addDependency(const rt::Ref<Operation>& operation) {
         std::lock_guard lock(mutex_);
         if (std::find(dependencies_.begin(), dependencies_.end(), operation) != dependencies_.end()) return;
         dependencies_.push_back(operation);
+        dependencyCount_.store(dependencies_.size(), std::memory_order_release);
     }
     {
         std::lock_guard lock(operation->mutex_);
@@ -478,6 +547,7 @@ void Operation::removeDependency(const rt::Ref<Operation>& operation) {
         auto it = std::find(dependencies_.begin(), dependencies_.end(), operation);
         if (it == dependencies_.end()) return;
         dependencies_.erase(it);
+        dependencyCount_.store(dependencies_.size(), std::memory_order_release);
     }
     {
         std::lock_guard lock(operation->mutex_);

@@ -373,6 +373,36 @@ TEST(Operations, AFreedQueueStartsNothingFurther) {
     EXPECT_LT(atEnd, 2000);
 }
 
+// The queue's list holds its operations until their end or the queue's: operations
+// that never started (held back by a suspension or a dependency) are let go with the
+// queue, and the list keeps the order of addition across ends in its middle.
+TEST(Operations, TheListKeepsOrderAcrossEndsAndLetsGoOfItsOperationsWithTheQueue) {
+    rt::Weak<fnd::Operation> heldBack, waiting;
+    {
+        auto queue = rt::make<fnd::OperationQueue>();
+        queue->setSuspended(true);
+        std::vector<rt::Ref<fnd::Operation>> added;
+        for (int i = 0; i < 5; ++i) {
+            added.push_back(rt::make<BlockOperation>([] {}));
+            queue->addOperation(added.back());
+        }
+        added[2]->cancel();  // ready, but the suspended queue starts nothing
+        added[0]->start();   // started by its owner: it ends and leaves the list
+        added[4]->start();
+        ASSERT_TRUE(eventually([&] { return queue->operationCount() == 3; }));
+        EXPECT_EQ(queue->operations(), (std::vector<rt::Ref<fnd::Operation>>{added[1], added[2], added[3]}));
+
+        auto dependency = rt::make<BlockOperation>([] {});
+        auto dependant = rt::make<BlockOperation>([] {});
+        dependant->addDependency(dependency);
+        queue->addOperation(dependant);
+        heldBack = added[1];
+        waiting = dependant;
+    }
+    EXPECT_TRUE(heldBack.expired());
+    EXPECT_TRUE(waiting.expired());
+}
+
 // ---- under load, many threads (also run under ThreadSanitizer) -----------------
 
 TEST(TaskConcurrencyEngine, MaximumIsHonouredWhileManyThreadsAddOperations) {

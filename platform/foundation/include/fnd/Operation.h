@@ -21,7 +21,6 @@
 
 #include <atomic>
 #include <functional>
-#include <list>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -122,13 +121,16 @@ private:
 
     mutable std::mutex mutex_;
     std::vector<rt::Ref<Operation>> dependencies_;
+    std::atomic<std::size_t> dependencyCount_{0};  // dependencies_.size(), readable without the lock
     std::vector<rt::Weak<Operation>> dependants_;
     std::function<void()> completion_;
     std::weak_ptr<detail::OperationQueueCore> queue_;  // guarded by mutex_
     // The queue's bookkeeping, guarded by the queue's lock.
     bool enqueued_ = false;
     bool dispatched_ = false;
-    std::list<rt::Ref<Operation>>::iterator position_;
+    Operation* queuePrevious_ = nullptr;  // the queue's list, in order of addition
+    Operation* queueNext_ = nullptr;
+    rt::Ref<Operation> queueHold_;  // the list's reference, while listed
 };
 
 }  // namespace fnd
