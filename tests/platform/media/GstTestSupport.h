@@ -4,6 +4,9 @@
 // itemFor() play through the engine in a child process instead, so the same tests hold
 // for both.
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -17,6 +20,18 @@
 namespace zidtest {
 
 inline bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+
+/// A file of /proc, read whole with system calls ("" when it cannot be): a process that
+/// ends during the read makes it fail with ESRCH, which a stream reports by throwing.
+inline std::string readProcFile(const std::string& path) {
+    std::string text;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
+    return text;
+}
 
 class GstMediaTest : public GstOriginTest {
 protected:

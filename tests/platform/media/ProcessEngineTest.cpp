@@ -209,8 +209,7 @@ std::set<pid_t> engineProcesses() {
         const auto& entry = *it;
         std::string name = entry.path().filename();
         if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
-        std::ifstream stat(entry.path() / "stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        std::string text = zidtest::readProcFile(entry.path() / "stat");
         std::size_t open = text.find('('), close = text.rfind(')');
         if (open == std::string::npos || close == std::string::npos || close + 4 > text.size()) continue;
         pid_t parent = static_cast<pid_t>(std::atol(text.c_str() + close + 4));
