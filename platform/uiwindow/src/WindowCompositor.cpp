@@ -85,7 +85,7 @@ bool WindowCompositor::drawTreePart(Window& window, const Rect& changed) {
     t.row0 = std::max(0, int(std::floor(minY(changed) / kTileHeight)));
     t.column1 = std::min(columns_, int(std::ceil(maxX(changed) / kTileWidth)));
     t.row1 = std::min(rows_, int(std::ceil(maxY(changed) / kTileHeight)));
-    if (t.column1 <= t.column0 || t.row1 <= t.row0) return redrawPictures(window);  // off the window
+    if (t.column1 <= t.column0 || t.row1 <= t.row0) return keepTree(window);  // off the window
     if ((t.column1 - t.column0) * (t.row1 - t.row0) * 2 > columns_ * rows_) return false;
     int x0 = t.column0 * kTileWidth, x1 = std::min(width_, t.column1 * kTileWidth);
     int y0 = t.row0 * kTileHeight, y1 = std::min(height_, t.row1 * kTileHeight);
@@ -119,7 +119,7 @@ bool WindowCompositor::drawTreePart(Window& window, const Rect& changed) {
 // drawing runs on a recording surface that keeps nothing, and each picture must land
 // where the last drawing placed it. False when the tree must be drawn instead.
 bool WindowCompositor::redrawPictures(Window& window) {
-    if (!apart_ || !treeValid_ || pictureDrawers_.empty()) return false;
+    if (!apart_ || !treeValid_) return false;
     cairo_rectangle_t extents{0, 0, double(width_), double(height_)};
     cairo_surface_t* nothing = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
     cairo_t* cr = cairo_create(nothing);
@@ -134,6 +134,13 @@ bool WindowCompositor::redrawPictures(Window& window) {
     if (!placed || !samePlaces(now, pictures_)) return false;
     pictures_ = std::move(now);
     return true;
+}
+
+// Nothing of the tree changed: it stays as drawn, with the pictures had again. Not when
+// the renderer does not blend (the pictures are in the tree's pixels).
+bool WindowCompositor::keepTree(Window& window) {
+    if (!treeValid_ || !apart_) return false;
+    return pictureDrawers_.empty() || redrawPictures(window);
 }
 
 // What of a tile of the tree shows once laid over the pictures and the black background:
@@ -263,7 +270,7 @@ bool WindowCompositor::present(Window& window, const Rect* changed) {
     int pw = 0, ph = 0;
     if (SDL_GetRendererOutputSize(renderer_, &pw, &ph) != 0 || pw <= 0 || ph <= 0) return false;
     if (!ensureTree(pw, ph)) return false;
-    bool kept = changed && (rectIsNull(*changed) ? redrawPictures(window) : drawTreePart(window, *changed));
+    bool kept = changed && (rectIsNull(*changed) ? keepTree(window) : drawTreePart(window, *changed));
     if (!kept) {
         drawTree(window);
         bool moved = !samePlaces(pictures_, shownPictures_);

@@ -14,6 +14,7 @@
 #include <SDL.h>
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -39,8 +40,13 @@ public:
     /// pictures); and how many of them drew all of it.
     std::uint64_t treesDrawn() const { return treesDrawn_; }
     std::uint64_t wholeTreesDrawn() const { return wholeTreesDrawn_; }
-    /// Whether pictures are composited apart from the tree (the renderer blends).
-    bool picturesApart() const { return apart_; }
+    /// Whether the last tree drawn placed pictures to composite apart from it (the
+    /// renderer blends, and views drew their pictures with drawPicture), all of them: a
+    /// new picture then needs none of the tree drawn.
+    bool placesPictures() const {
+        return apart_ && !pictureDrawers_.empty() &&
+               std::none_of(pictureDrawers_.begin(), pictureDrawers_.end(), [](const auto& v) { return v.expired(); });
+    }
 
     static constexpr int kTileWidth = 64, kTileHeight = 32;
 
@@ -59,6 +65,7 @@ private:
     void drawTree(Window& window);
     bool drawTreePart(Window& window, const Rect& changed);
     bool redrawPictures(Window& window);
+    bool keepTree(Window& window);
     void uploadChangedTiles(bool picturesMoved, Tiles tiles);
     /// The part of a tile (in its own pixels) that shows over the pictures.
     struct Shown {

@@ -308,12 +308,14 @@ void WindowHost::Impl::draw() {
     auto loop = fnd::RunLoop::main();
     drawnAt = loop->clock().now();
     eventsSinceDrawn = false;
+    bool newPicture = ui::displayRequests().pictures != requestsDrawn.pictures;
     requestsDrawn = ui::displayRequests();
     window->layoutIfNeeded();
     // Only what may look different is drawn again: the part of the tree where views'
     // drawn properties or content changed or views asked to be drawn. All of it when more
     // views asked than were named, an animation is in flight or the refresh comes due;
-    // none of it when only pictures are new.
+    // none of it when only pictures are new, unless a picture is drawn in the tree (a faded
+    // video, or one not drawn with drawPicture).
     int pw = 0, ph = 0;
     SDL_GetRendererOutputSize(renderer, &pw, &ph);
     Size size = window->bounds().size;
@@ -326,7 +328,7 @@ void WindowHost::Impl::draw() {
     // as one for the whole tree.
     bool othersAsked = desktop().hosts.size() > 1 && requestsDrawn.views != requestsAtTree;
     bool whole = !named || othersAsked || animationsInFlight() || treeDrawnAt < 0 ||
-                 drawnAt - treeDrawnAt >= kTreeRefreshInterval;
+                 drawnAt - treeDrawnAt >= kTreeRefreshInterval || (newPicture && !compositor->placesPictures());
     requestsAtTree = requestsDrawn.views;
     std::uint64_t wholeBefore = compositor->wholeTreesDrawn();
     if (!compositor->present(*window, whole ? nullptr : &changed)) {

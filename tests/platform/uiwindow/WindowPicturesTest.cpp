@@ -265,6 +265,29 @@ TEST_F(WindowPicturesTest, ChangesInTheControlsShowWithThePictures) {
     looksRendered("the swatch's unreported colour, after the refresh");
 }
 
+// A view that draws its moving picture as any image (not with drawPicture) has it in the
+// tree's pixels: each new picture it reports is drawn, tree and all.
+TEST_F(WindowPicturesTest, APictureDrawnInTheTreeIsDrawnAgainWhenNew) {
+    class ImagePictureView : public ui::View {
+    public:
+        using ui::View::View;
+        rt::Ref<ui::Image> picture;
+        bool drawsContent() const override { return true; }
+        void draw(ui::ImageContext& context, const ui::Rect&) override { context.drawImage(*picture, bounds()); }
+    };
+    auto video = rt::make<ImagePictureView>(window->bounds());
+    video->picture = quarters(*ui::Color::rgba(0.9, 0.1, 0.1, 1));
+    window->addSubview(video);
+    open();
+    video->picture = quarters(*ui::Color::rgba(0.1, 0.9, 0.9, 1));
+    video->setNeedsDisplayForNewPicture();
+    settle();
+    auto shot = x->screenshot(xwindow());
+    ASSERT_TRUE(shot);
+    window->layoutIfNeeded();
+    EXPECT_EQ(shot->pixelAt(100, 60) & 0xFFFFFF, ui::renderToImage(*window)->pixelAt(100, 60) & 0xFFFFFF);
+}
+
 // Runs without a display too. In a fresh process: the display library, once started,
 // stays started for the process's life.
 }  // namespace
