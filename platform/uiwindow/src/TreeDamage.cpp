@@ -169,6 +169,7 @@ void TreeDamage::content(View& v, Hash& h) {
     } else if (auto* field = dynamic_cast<TextField*>(&v)) {
         h.add(field->text());
         h.add(field->placeholder());
+        if (auto placeholder = field->attributedPlaceholder()) h.add(placeholder->text + "\x01");
         h.add(field->font().get());
         h.add(field->textColor().get());
         h.add(std::uint64_t(field->isEditing()) | std::uint64_t(field->isSecureTextEntry()) << 1);
@@ -178,6 +179,8 @@ void TreeDamage::content(View& v, Hash& h) {
         h.add(text->font().get());
         h.add(text->textColor().get());
         h.add(std::uint64_t(text->isEditing()) | std::uint64_t(text->textAlignment()) << 1);
+        EdgeInsets inset = text->textContainerInset();
+        for (double d : {inset.top, inset.left, inset.bottom, inset.right}) h.add(d);
     }
 }
 
