@@ -83,6 +83,8 @@ constexpr double kSpareSettle = 3.5;
 struct Run {
     double firstFrame = -1;
     double framesPerSecond = 0;
+    /// Of the frames a second, those that drew the window's tree (the host's).
+    double treesPerSecond = 0;
     std::vector<double> rssEachSecond;
 };
 
@@ -129,6 +131,7 @@ Run playInHost(const std::string& url, double duration) {
         double until = duration > 0 ? duration : 60;
         auto playing = std::chrono::steady_clock::now();
         auto framesBefore = host->framesPresented();
+        auto treesBefore = host->treesDrawn();
         for (int second = 1; second <= until; ++second) {
             bool ended = loop->runUntil([&] { return session->state() == zid::CPSessionState::Finished; },
                                         second - seconds(playing));
@@ -136,6 +139,7 @@ Run playInHost(const std::string& url, double duration) {
             if (ended) break;
         }
         run.framesPerSecond = (host->framesPresented() - framesBefore) / seconds(playing);
+        run.treesPerSecond = (host->treesDrawn() - treesBefore) / seconds(playing);
     }
     if (ready) ready->remove();
     // Ended as a host ends a playback: the window closed and everything let go, which
@@ -288,20 +292,20 @@ double gPlaySeconds = -1;
 int gPlaybackPairs = 3;
 
 struct ChildReport {
-    double cpu = -1, ownCpu = -1, peakKB = 0, rss2 = -1, rss120 = -1, rssLast = -1, fps = 0;
+    double cpu = -1, ownCpu = -1, peakKB = 0, rss2 = -1, rss120 = -1, rssLast = -1, fps = 0, trees = 0;
 };
 
 /// Runs this binary as a child that plays; reads back the playback's CPU seconds, its peak
-/// resident memory, resident memory at 2 s, at 2 min (long runs) and at the end, and the
-/// frames it presented a second.
+/// resident memory, resident memory at 2 s, at 2 min (long runs) and at the end, the
+/// frames it presented a second and how many of them drew the tree.
 ChildReport playInChild(const char* mode) {
     ChildReport r;
     std::string command = "'" + gSelf + "' --playback-child " + mode + " '" + vodURL() + "' '" + playedURL() + "' " +
                           std::to_string(gPlaySeconds);
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe) {
-        if (std::fscanf(pipe, "%lf %lf %lf %lf %lf %lf %lf", &r.cpu, &r.ownCpu, &r.peakKB, &r.rss2, &r.rss120, &r.rssLast,
-                        &r.fps) != 7)
+        if (std::fscanf(pipe, "%lf %lf %lf %lf %lf %lf %lf %lf", &r.cpu, &r.ownCpu, &r.peakKB, &r.rss2, &r.rss120,
+                        &r.rssLast, &r.fps, &r.trees) != 8)
             r.cpu = -1;
         ::pclose(pipe);
     }
@@ -323,6 +327,7 @@ void BM_Playback(benchmark::State& state) {
         if (r->rss120 >= 0) state.counters[name + "_rss_2min_MB"] = r->rss120;
         state.counters[name + "_rss_end_MB"] = r->rssLast;
         state.counters[name + "_frames_per_s"] = r->fps;
+        if (r == &host) state.counters["framework_trees_per_s"] = r->trees;
         // The process's own share (the rest is the engine processes', for the host).
         state.counters[name + "_own_cpu_s"] = r->ownCpu;
     }
@@ -354,8 +359,8 @@ int playbackChild(const std::string& mode, const std::string& warmURL, const std
     double rss2 = run.rssEachSecond.size() >= 2 ? run.rssEachSecond[1] : -1;
     double rss120 = run.rssEachSecond.size() >= 120 ? run.rssEachSecond[119] : -1;
     double rssLast = run.rssEachSecond.empty() ? -1 : run.rssEachSecond.back();
-    std::printf("%.3f %.3f %ld %.1f %.1f %.1f %.1f\n", cpu, own, usage.ru_maxrss + engineKB, rss2, rss120, rssLast,
-                run.framesPerSecond);
+    std::printf("%.3f %.3f %ld %.1f %.1f %.1f %.1f %.1f\n", cpu, own, usage.ru_maxrss + engineKB, rss2, rss120, rssLast,
+                run.framesPerSecond, run.treesPerSecond);
     return 0;
 }
 

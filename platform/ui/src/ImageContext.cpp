@@ -138,6 +138,7 @@ void ImageContext::drawImage(const Image& image, const Rect& rect, const Color* 
     ui::drawImage(cr_, image, rect, tint, alpha_);
 }
 void ImageContext::drawPicture(const Image& image, const Rect& rect) {
+    ++picturesDrawn_;
     cairo_surface_t* pixels = image.surface();
     rt::Ref<Image> held = pictures_ ? rt::cast<Image>(const_cast<Image&>(image).self()) : nullptr;
     bool placeable = held && alpha_ >= 1 && masks_.empty() && pixels &&
@@ -150,6 +151,7 @@ void ImageContext::drawPicture(const Image& image, const Rect& rect) {
     placeable = clips && clips->status == CAIRO_STATUS_SUCCESS && clips->num_rectangles <= 1;
     if (!placeable) {
         if (clips) cairo_rectangle_list_destroy(clips);
+        if (pictures_) ++picturesInTree_;
         drawImage(image, rect);
         return;
     }

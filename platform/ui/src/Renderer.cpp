@@ -28,6 +28,8 @@ struct RenderPass {
     rt::Ref<ImageContext> context;
     /// Where pictures drawn with drawPicture go when the host composites them itself.
     std::vector<PlacedPicture>* pictures = nullptr;
+    /// Where the views whose own drawing drew pictures are named (see redrawPictures).
+    std::vector<rt::Weak<View>>* drawers = nullptr;
     ImageContext& contextFor(cairo_t* cr, Size size) {
         if (!context) context = rt::make<ImageContext>(cr, size, scale);
         context->pictures_ = pictures;
@@ -36,7 +38,19 @@ struct RenderPass {
         context->scale_ = scale;
         context->alpha_ = 1;
         context->depth_ = 0;
+        context->picturesDrawn_ = 0;
+        context->picturesInTree_ = 0;
         return *context;
+    }
+    /// Runs the view's own drawing; answers how many pictures it drew and how many of
+    /// them went into the target's pixels instead of being placed.
+    std::pair<int, int> drawOwn(View& view, cairo_t* cr, const Rect& b) {
+        cairo_save(cr);
+        view.draw(contextFor(cr, b.size), b);
+        std::pair<int, int> counts{context->picturesDrawn_, context->picturesInTree_};
+        finish();
+        cairo_restore(cr);
+        return counts;
     }
     /// Closes what a view's drawing left open (mask groups, saved states), so the next
     /// view starts clean and the renderer's own save/restore pairs stay matched.
@@ -212,10 +226,11 @@ void drawBody(View& view, cairo_t* cr, const Rect& b, RenderPass& pass) {
         cairo_clip(cr);
     }
     if (view.drawsContent()) {
-        cairo_save(cr);
-        view.draw(pass.contextFor(cr, b.size), b);
-        pass.finish();
-        cairo_restore(cr);
+        auto [drawn, inTree] = pass.drawOwn(view, cr, b);
+        if (pass.drawers && drawn > 0) {
+            pass.drawers->push_back(view.selfAs<View>());
+            if (inTree > 0) pass.drawers->emplace_back();
+        }
     }
     for (const auto& sub : view.subviews()) {
         rt::Ref<View> keep = sub;
@@ -293,12 +308,61 @@ void renderView(View& view, cairo_t* cr, double scale) {
 }
 
 void renderViewLeavingPictures(View& view, cairo_t* cr, double scale, std::vector<PlacedPicture>* pictures) {
+    renderViewLeavingPictures(view, cr, scale, pictures, nullptr);
+}
+
+void renderViewLeavingPictures(View& view, cairo_t* cr, double scale, std::vector<PlacedPicture>* pictures,
+                               std::vector<rt::Weak<View>>* drawers) {
     Rect b = view.presentedBounds();
     cairo_save(cr);
     cairo_translate(cr, -b.origin.x, -b.origin.y);
-    RenderPass pass{scale, nullptr, pictures};
+    RenderPass pass{scale, nullptr, pictures, pictures ? drawers : nullptr};
     drawTree(view, cr, pass, false);
     cairo_restore(cr);
+}
+
+bool redrawPictures(View& root, cairo_t* cr, double scale, const std::vector<rt::Weak<View>>& drawers,
+                    std::vector<PlacedPicture>& pictures) {
+    RenderPass pass{scale, nullptr, &pictures};
+    Rect rootBounds = root.presentedBounds();
+    std::vector<View*> chain;
+    bool placedAll = true;
+    for (const auto& weak : drawers) {
+        rt::Ref<View> view = weak.lock();
+        if (!view) return false;
+        // The maps the full pass applied on the way down from the root.
+        chain.clear();
+        View* v = view.get();
+        while (v && v != &root) {
+            chain.push_back(v);
+            auto super = v->superview();
+            v = super.get();
+        }
+        if (!v) return false;
+        chain.push_back(&root);
+        // The maps and the clips (mask shapes, clipping to the bounds) drawTree and
+        // drawBody applied on the way down from the root.
+        cairo_save(cr);
+        cairo_translate(cr, -rootBounds.origin.x, -rootBounds.origin.y);
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            View& step = **it;
+            if (&step != &root) setMatrix(cr, step.presentedTransformToSuperview());
+            const Layer& layer = *step.layer();
+            if (layer.maskPath()) {
+                cairo_new_path(cr);
+                layer.maskPath()->addToCairo(cr);
+                cairo_clip(cr);
+            }
+            if (layer.masksToBounds()) {
+                roundedPath(cr, step.presentedBounds(), layer.cornerRadius());
+                cairo_clip(cr);
+            }
+        }
+        int inTree = pass.drawOwn(*view, cr, view->presentedBounds()).second;
+        cairo_restore(cr);
+        placedAll = placedAll && inTree == 0;
+    }
+    return placedAll;
 }
 
 void renderViewInSuperview(View& view, cairo_t* cr, double scale) {

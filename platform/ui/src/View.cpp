@@ -440,15 +440,48 @@ std::function<void(bool)>& displayRequestHandler() {
 }
 }  // namespace
 
+// The views that asked to be drawn since the host last took them, a few at most: a host
+// draws again where they are instead of everywhere.
+struct DisplayRequesters {
+    static constexpr std::size_t kNamed = 64;
+    std::vector<rt::Weak<View>> views;
+    bool overflowed = false;
+};
+DisplayRequesters& displayRequesters() {
+    static auto* requesters = new DisplayRequesters();  // never released
+    return *requesters;
+}
+
 DisplayRequests displayRequests() { return gDisplayRequests; }
 
 void setDisplayRequestHandler(std::function<void(bool picture)> handler) {
     displayRequestHandler() = std::move(handler);
+    displayRequesters() = DisplayRequesters();
+}
+
+bool takeViewsNeedingDisplay(std::vector<rt::Weak<View>>& views) {
+    auto& requesters = displayRequesters();
+    views = std::move(requesters.views);
+    requesters.views.clear();
+    bool named = !requesters.overflowed;
+    requesters.overflowed = false;
+    return named;
 }
 
 void View::setNeedsDisplay() {
     ++gDisplayRequests.views;
-    if (auto& handler = displayRequestHandler()) handler(false);
+    auto& handler = displayRequestHandler();
+    if (!handler) return;
+    auto& requesters = displayRequesters();
+    auto self = weak_from_this();
+    bool named = std::any_of(requesters.views.begin(), requesters.views.end(), [&](const rt::Weak<View>& v) {
+        return !v.owner_before(self) && !self.owner_before(v);
+    });
+    if (!named) {
+        if (self.expired() || requesters.views.size() >= DisplayRequesters::kNamed) requesters.overflowed = true;
+        else requesters.views.push_back(selfAs<View>());
+    }
+    handler(false);
 }
 
 void View::setNeedsDisplayForNewPicture() {

@@ -50,13 +50,17 @@ bool WindowCompositor::ensureTree(int width, int height) {
     rows_ = (height + kTileHeight - 1) / kTileHeight;
     // Nothing uploaded yet: every tile differs from what the texture is said to hold.
     shown_.assign(std::size_t(width) * height, 0x01010101u);
-    shows_.assign(std::size_t(columns_) * rows_, 1);
+    shows_.assign(std::size_t(columns_) * rows_, Shown{0, 0, kTileWidth, kTileHeight});
     shownPictures_.clear();
+    treeValid_ = false;
     return true;
 }
 
 void WindowCompositor::drawTree(Window& window) {
     pictures_.clear();
+    pictureDrawers_.clear();
+    ++treesDrawn_;
+    ++wholeTreesDrawn_;
     cairo_t* cr = cairo_create(drawn_);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     if (apart_) cairo_set_source_rgba(cr, 0, 0, 0, 0);
@@ -66,47 +70,125 @@ void WindowCompositor::drawTree(Window& window) {
     Size size = window.bounds().size;
     double scale = size.width > 0 ? width_ / size.width : 1;
     cairo_scale(cr, scale, size.height > 0 ? height_ / size.height : 1);
-    renderViewLeavingPictures(window, cr, scale, apart_ ? &pictures_ : nullptr);
+    renderViewLeavingPictures(window, cr, scale, apart_ ? &pictures_ : nullptr, &pictureDrawers_);
     cairo_destroy(cr);
     cairo_surface_flush(drawn_);
 }
 
-// Whether a tile of the tree shows anything once laid over the pictures and the black
-// background: inside a picture, any pixel not fully transparent; outside, any pixel
-// whose colour is not black (premultiplied black at any alpha leaves black as it is).
-bool WindowCompositor::tileShows(int column, int row) const {
-    if (!apart_) return true;
-    const auto* pixels = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(drawn_));
-    int stride = cairo_image_surface_get_stride(drawn_) / 4;
+// Draws again the whole tiles the change touches, the rest of the tree staying as drawn;
+// false when the whole tree must be drawn (a large change, the picture views changed).
+bool WindowCompositor::drawTreePart(Window& window, const Rect& changed) {
+    // Pictures drawn in the tree change without the host knowing where.
+    if (!treeValid_ || !apart_) return false;
+    Tiles t;
+    t.column0 = std::max(0, int(std::floor(minX(changed) / kTileWidth)));
+    t.row0 = std::max(0, int(std::floor(minY(changed) / kTileHeight)));
+    t.column1 = std::min(columns_, int(std::ceil(maxX(changed) / kTileWidth)));
+    t.row1 = std::min(rows_, int(std::ceil(maxY(changed) / kTileHeight)));
+    if (t.column1 <= t.column0 || t.row1 <= t.row0) return keepTree(window);  // off the window
+    if ((t.column1 - t.column0) * (t.row1 - t.row0) * 2 > columns_ * rows_) return false;
+    int x0 = t.column0 * kTileWidth, x1 = std::min(width_, t.column1 * kTileWidth);
+    int y0 = t.row0 * kTileHeight, y1 = std::min(height_, t.row1 * kTileHeight);
+    cairo_t* cr = cairo_create(drawn_);
+    cairo_rectangle(cr, x0, y0, x1 - x0, y1 - y0);
+    cairo_clip(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    if (apart_) cairo_set_source_rgba(cr, 0, 0, 0, 0);
+    else cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_paint(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    Size size = window.bounds().size;
+    double scale = size.width > 0 ? width_ / size.width : 1;
+    cairo_scale(cr, scale, size.height > 0 ? height_ / size.height : 1);
+    // The pictures placed under this clip show only their part in it: they are had again
+    // whole below; the views that drew them must be the ones the whole tree named.
+    std::vector<PlacedPicture> clipped;
+    std::vector<rt::Weak<View>> drawers;
+    renderViewLeavingPictures(window, cr, scale, apart_ ? &clipped : nullptr, &drawers);
+    cairo_destroy(cr);
+    cairo_surface_flush(drawn_);
+    ++treesDrawn_;
+    auto same = [](const rt::Weak<View>& a, const rt::Weak<View>& b) { return a.lock() == b.lock(); };
+    if (!std::equal(drawers.begin(), drawers.end(), pictureDrawers_.begin(), pictureDrawers_.end(), same)) return false;
+    if (!pictureDrawers_.empty() && !redrawPictures(window)) return false;
+    uploadChangedTiles(false, t);
+    return true;
+}
+
+// The tree as drawn last time, with the pictures its picture views show now: their own
+// drawing runs on a recording surface that keeps nothing, and each picture must land
+// where the last drawing placed it. False when the tree must be drawn instead.
+bool WindowCompositor::redrawPictures(Window& window) {
+    if (!apart_ || !treeValid_) return false;
+    cairo_rectangle_t extents{0, 0, double(width_), double(height_)};
+    cairo_surface_t* nothing = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
+    cairo_t* cr = cairo_create(nothing);
+    Size size = window.bounds().size;
+    double scale = size.width > 0 ? width_ / size.width : 1;
+    cairo_scale(cr, scale, size.height > 0 ? height_ / size.height : 1);
+    std::vector<PlacedPicture> now;
+    now.reserve(pictures_.size());
+    bool placed = ui::redrawPictures(window, cr, scale, pictureDrawers_, now);
+    cairo_destroy(cr);
+    cairo_surface_destroy(nothing);
+    if (!placed || !samePlaces(now, pictures_)) return false;
+    pictures_ = std::move(now);
+    return true;
+}
+
+// Nothing of the tree changed: it stays as drawn, with the pictures had again. Not when
+// the renderer does not blend (the pictures are in the tree's pixels).
+bool WindowCompositor::keepTree(Window& window) {
+    if (!treeValid_ || !apart_) return false;
+    return pictureDrawers_.empty() || redrawPictures(window);
+}
+
+// What of a tile of the tree shows once laid over the pictures and the black background:
+// inside a picture, any pixel not fully transparent; outside, any pixel whose colour is
+// not black (premultiplied black at any alpha leaves black as it is). Only that box is
+// blended on each frame: a toolbar's gradient rarely fills its tiles.
+WindowCompositor::Shown WindowCompositor::tileShows(int column, int row) const {
     int x0 = column * kTileWidth, x1 = std::min(width_, x0 + kTileWidth);
     int y0 = row * kTileHeight, y1 = std::min(height_, y0 + kTileHeight);
+    if (!apart_) return Shown{0, 0, std::uint8_t(x1 - x0), std::uint8_t(y1 - y0)};
+    const auto* pixels = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(drawn_));
+    int stride = cairo_image_surface_get_stride(drawn_) / 4;
+    auto overPicture = [&](int x, int y) {
+        for (const auto& picture : pictures_)
+            if (x >= minX(picture.visible) && x < maxX(picture.visible) && y >= minY(picture.visible) &&
+                y < maxY(picture.visible))
+                return true;
+        return false;
+    };
+    int left = x1, right = x0, top = y1, bottom = y0;
     for (int y = y0; y < y1; ++y) {
         const std::uint32_t* line = pixels + std::size_t(y) * stride;
         for (int x = x0; x < x1; ++x) {
             std::uint32_t p = line[x];
             if (p == 0) continue;
-            if (p & 0x00ffffffu) return true;
             // Black with some alpha: it shows only over a picture.
-            for (const auto& picture : pictures_)
-                if (x >= minX(picture.visible) && x < maxX(picture.visible) && y >= minY(picture.visible) &&
-                    y < maxY(picture.visible))
-                    return true;
+            if (!(p & 0x00ffffffu) && !overPicture(x, y)) continue;
+            left = std::min(left, x);
+            right = std::max(right, x + 1);
+            top = std::min(top, y);
+            bottom = y + 1;
         }
     }
-    return false;
+    if (right <= left) return Shown{};
+    return Shown{std::uint8_t(left - x0), std::uint8_t(top - y0), std::uint8_t(right - x0), std::uint8_t(bottom - y0)};
 }
 
-// Compares the tree drawn with what the texture holds, tile by tile, and uploads the
-// runs of changed tiles of each tile row.
-void WindowCompositor::uploadChangedTiles(bool picturesMoved) {
+// Compares the tree drawn with what the texture holds, tile by tile over the given
+// tiles, and uploads the runs of changed tiles of each tile row.
+void WindowCompositor::uploadChangedTiles(bool picturesMoved, Tiles tiles) {
     const auto* drawn = cairo_image_surface_get_data(drawn_);
     int stride = cairo_image_surface_get_stride(drawn_);
-    for (int row = 0; row < rows_; ++row) {
+    for (int row = tiles.row0; row < tiles.row1; ++row) {
         int y0 = row * kTileHeight, y1 = std::min(height_, y0 + kTileHeight);
         int runStart = -1;
-        for (int column = 0; column <= columns_; ++column) {
+        for (int column = tiles.column0; column <= tiles.column1; ++column) {
             bool changed = false;
-            if (column < columns_) {
+            if (column < tiles.column1) {
                 int x0 = column * kTileWidth, bytes = (std::min(width_, x0 + kTileWidth) - x0) * 4;
                 for (int y = y0; y < y1 && !changed; ++y)
                     changed = std::memcmp(drawn + std::size_t(y) * stride + x0 * 4,
@@ -157,31 +239,45 @@ bool WindowCompositor::showPicture(const PlacedPicture& picture, PictureTexture&
     return true;
 }
 
-// Lays the tree over the pictures: the runs of tiles that show, row by row.
+// Lays the tree over the pictures: the runs of tiles that show, row by row, each run as
+// the box of what shows in its tiles.
 void WindowCompositor::showTree() {
     for (int row = 0; row < rows_; ++row) {
-        int y0 = row * kTileHeight, y1 = std::min(height_, y0 + kTileHeight);
-        int runStart = -1;
+        int runStart = -1, top = kTileHeight, bottom = 0;
         for (int column = 0; column <= columns_; ++column) {
-            bool shows = column < columns_ && shows_[std::size_t(row) * columns_ + column];
-            if (shows && runStart < 0) runStart = column;
-            if (shows || runStart < 0) continue;
-            int x0 = runStart * kTileWidth, x1 = std::min(width_, column * kTileWidth);
-            SDL_Rect area{x0, y0, x1 - x0, y1 - y0};
+            const Shown* shown = column < columns_ ? &shows_[std::size_t(row) * columns_ + column] : nullptr;
+            bool shows = shown && shown->x1 > 0;
+            if (shows) {
+                if (runStart < 0) runStart = column;
+                top = std::min<int>(top, shown->y0);
+                bottom = std::max<int>(bottom, shown->y1);
+                continue;
+            }
+            if (runStart < 0) continue;
+            int x0 = runStart * kTileWidth + shows_[std::size_t(row) * columns_ + runStart].x0;
+            int x1 = (column - 1) * kTileWidth + shows_[std::size_t(row) * columns_ + column - 1].x1;
+            int y0 = row * kTileHeight;
+            SDL_Rect area{x0, y0 + top, x1 - x0, bottom - top};
             SDL_RenderCopy(renderer_, tree_, &area, &area);
             runStart = -1;
+            top = kTileHeight;
+            bottom = 0;
         }
     }
 }
 
-bool WindowCompositor::present(Window& window) {
+bool WindowCompositor::present(Window& window, const Rect* changed) {
     int pw = 0, ph = 0;
     if (SDL_GetRendererOutputSize(renderer_, &pw, &ph) != 0 || pw <= 0 || ph <= 0) return false;
     if (!ensureTree(pw, ph)) return false;
-    drawTree(window);
-    bool moved = !samePlaces(pictures_, shownPictures_);
-    uploadChangedTiles(moved);
-    shownPictures_ = pictures_;
+    bool kept = changed && (rectIsNull(*changed) ? keepTree(window) : drawTreePart(window, *changed));
+    if (!kept) {
+        drawTree(window);
+        bool moved = !samePlaces(pictures_, shownPictures_);
+        uploadChangedTiles(moved, Tiles{0, 0, columns_, rows_});
+        shownPictures_ = pictures_;
+        treeValid_ = true;
+    }
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
     if (pictureTextures_.size() < pictures_.size()) pictureTextures_.resize(pictures_.size());

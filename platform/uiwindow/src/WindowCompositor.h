@@ -7,11 +7,14 @@
 // over the black background are laid over, so a frame whose only change is a new video
 // picture costs the picture's upload and its scaled copy. A renderer that cannot lay a
 // premultiplied picture over another gets the whole tree, pictures included, as one
-// opaque picture. Main thread only.
+// opaque picture. When the host knows the tree did not change, a frame draws only the
+// own drawing of the views that show pictures, for their new pictures, and lays the
+// tree's texture over them as it is. Main thread only.
 
 #include <SDL.h>
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -28,10 +31,22 @@ public:
     WindowCompositor& operator=(const WindowCompositor&) = delete;
 
     /// Draws the window's tree and shows it with its pictures; false when the renderer
-    /// has no output or refused a texture.
-    bool present(Window& window);
-    /// Whether pictures are composited apart from the tree (the renderer blends).
-    bool picturesApart() const { return apart_; }
+    /// has no output or refused a texture. `changed`, when given, is what the host knows
+    /// changed since the last frame, in the target's pixels: only that part of the tree is
+    /// drawn again (all of it when the part is large), and with a null rectangle none of
+    /// it, the frame showing new pictures under the tree as it was.
+    bool present(Window& window, const Rect* changed = nullptr);
+    /// How many frames drew the tree, all of it or a part (the rest only showed new
+    /// pictures); and how many of them drew all of it.
+    std::uint64_t treesDrawn() const { return treesDrawn_; }
+    std::uint64_t wholeTreesDrawn() const { return wholeTreesDrawn_; }
+    /// Whether the last tree drawn placed pictures to composite apart from it (the
+    /// renderer blends, and views drew their pictures with drawPicture), all of them: a
+    /// new picture then needs none of the tree drawn.
+    bool placesPictures() const {
+        return apart_ && !pictureDrawers_.empty() &&
+               std::none_of(pictureDrawers_.begin(), pictureDrawers_.end(), [](const auto& v) { return v.expired(); });
+    }
 
     static constexpr int kTileWidth = 64, kTileHeight = 32;
 
@@ -42,10 +57,21 @@ private:
         rt::Ref<Image> uploaded;
     };
 
+    struct Tiles {
+        int column0 = 0, row0 = 0, column1 = 0, row1 = 0;  // [column0, column1) x [row0, row1)
+    };
+
     bool ensureTree(int width, int height);
     void drawTree(Window& window);
-    void uploadChangedTiles(bool picturesMoved);
-    bool tileShows(int column, int row) const;
+    bool drawTreePart(Window& window, const Rect& changed);
+    bool redrawPictures(Window& window);
+    bool keepTree(Window& window);
+    void uploadChangedTiles(bool picturesMoved, Tiles tiles);
+    /// The part of a tile (in its own pixels) that shows over the pictures.
+    struct Shown {
+        std::uint8_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // nothing when x1 == 0
+    };
+    Shown tileShows(int column, int row) const;
     bool showPicture(const PlacedPicture& picture, PictureTexture& slot);
     void showTree();
 
@@ -55,8 +81,11 @@ private:
     SDL_Texture* tree_ = nullptr;
     cairo_surface_t* drawn_ = nullptr;  // this frame's tree
     std::vector<std::uint32_t> shown_;  // what the tree's texture holds
-    std::vector<std::uint8_t> shows_;   // per tile: something to lay over the pictures
+    std::vector<Shown> shows_;          // per tile: what to lay over the pictures
     std::vector<PlacedPicture> pictures_, shownPictures_;
+    std::vector<rt::Weak<View>> pictureDrawers_;  // the views whose drawing drew pictures
+    bool treeValid_ = false;                      // the tree's texture holds a drawn tree
+    std::uint64_t treesDrawn_ = 0, wholeTreesDrawn_ = 0;
     std::vector<PictureTexture> pictureTextures_;
 };
 

@@ -14,6 +14,7 @@
 #include <ui/Application.h>
 #include <ui/Renderer.h>
 
+#include "TreeDamage.h"
 #include "WindowCompositor.h"
 #include "WindowInput.h"
 
@@ -74,6 +75,9 @@ struct WindowHost::Impl {
     /// While pictures came within this time (seconds), other changes wait for the next
     /// picture's frame: a playing video is drawn once per picture.
     static constexpr double kPictureGap = 0.1;
+    /// The longest the tree goes undrawn while frames are drawn (seconds): what a custom
+    /// view draws of its own state without saying so shows within this time.
+    static constexpr double kTreeRefreshInterval = 1.0;
 
     rt::Ref<Window> window;
     Options options;
@@ -96,6 +100,12 @@ struct WindowHost::Impl {
     double pictureAt = -1;
     // Draws the first picture of a run of pictures at the end of the turn that brought it.
     rt::Ref<fnd::TurnObserver> firstPicture;
+    // What of the tree changed since the last frame, the views that asked to be drawn, and
+    // when the whole tree was last drawn.
+    TreeDamage damage;
+    std::vector<rt::Weak<View>> asked;
+    std::uint64_t requestsAtTree = 0;
+    double treeDrawnAt = -1;
 
     bool make(rt::Ref<rt::Error>* error);
     void destroy();
@@ -298,9 +308,34 @@ void WindowHost::Impl::draw() {
     auto loop = fnd::RunLoop::main();
     drawnAt = loop->clock().now();
     eventsSinceDrawn = false;
+    bool newPicture = ui::displayRequests().pictures != requestsDrawn.pictures;
     requestsDrawn = ui::displayRequests();
     window->layoutIfNeeded();
-    if (!compositor->present(*window)) return;
+    // Only what may look different is drawn again: the part of the tree where views'
+    // drawn properties or content changed or views asked to be drawn. All of it when more
+    // views asked than were named, an animation is in flight or the refresh comes due;
+    // none of it when only pictures are new, unless a picture is drawn in the tree (a faded
+    // video, or one not drawn with drawPicture).
+    int pw = 0, ph = 0;
+    SDL_GetRendererOutputSize(renderer, &pw, &ph);
+    Size size = window->bounds().size;
+    Rect changed = damage.update(*window, size.width > 0 ? pw / size.width : 1, size.height > 0 ? ph / size.height : 1);
+    bool named = ui::takeViewsNeedingDisplay(asked);
+    for (const auto& weak : asked)
+        if (auto view = weak.lock()) changed = rectUnion(changed, damage.areaOf(view.get()));
+    asked.clear();
+    // With several windows the views named may be another window's: any request is taken
+    // as one for the whole tree.
+    bool othersAsked = desktop().hosts.size() > 1 && requestsDrawn.views != requestsAtTree;
+    bool whole = !named || othersAsked || animationsInFlight() || treeDrawnAt < 0 ||
+                 drawnAt - treeDrawnAt >= kTreeRefreshInterval || (newPicture && !compositor->placesPictures());
+    requestsAtTree = requestsDrawn.views;
+    std::uint64_t wholeBefore = compositor->wholeTreesDrawn();
+    if (!compositor->present(*window, whole ? nullptr : &changed)) {
+        damage.forget();
+        return;
+    }
+    if (compositor->wholeTreesDrawn() != wholeBefore) treeDrawnAt = drawnAt;
     ++presented;
     activityDrawn = loop->activity();
 }
@@ -398,6 +433,8 @@ void WindowHost::presentNow() {
 }
 
 std::uint64_t WindowHost::framesPresented() const { return impl_->presented; }
+
+std::uint64_t WindowHost::treesDrawn() const { return impl_->compositor ? impl_->compositor->treesDrawn() : 0; }
 
 unsigned long WindowHost::nativeWindow() const { return impl_->nativeWindow; }
 

@@ -358,3 +358,54 @@ TEST(Rendering, PicturesThatCannotBePlacedAreDrawnInTheTree) {
         EXPECT_NE(drawn->pixelAt(100, 30) >> 24, 0u) << "variant " << variant << ": the picture is drawn";
     }
 }
+
+// A host whose tree did not change gets a new picture by running only the picture view's
+// own drawing again, under the maps and clips the whole pass drew it with.
+TEST(Rendering, PictureViewsNamedByAPassDrawTheirNewPictureWhereThePassPlacedIt) {
+    PictureScene scene;
+    auto clipper = rt::make<View>(Rect(10, 5, 70, 60));
+    clipper->setClipsToBounds(true);
+    scene.video->removeFromSuperview();
+    scene.video->setFrame(Rect(20, 10, 60, 40));  // overhangs the clipper's right edge
+    scene.root->addSubview(clipper);
+    clipper->addSubview(scene.video);
+    std::vector<PlacedPicture> pictures;
+    std::vector<rt::Weak<View>> drawers;
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 200, 160);
+    cairo_t* cr = cairo_create(s);
+    cairo_scale(cr, 2, 2);
+    renderViewLeavingPictures(*scene.root, cr, 2, &pictures, &drawers);
+    ASSERT_EQ(drawers.size(), 1u);
+    EXPECT_EQ(drawers[0].lock(), scene.video);
+    ASSERT_EQ(pictures.size(), 1u);
+    // A new picture: only the view's drawing runs, on a surface that keeps nothing.
+    scene.video->picture = checkerImage();
+    cairo_surface_t* nothing = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+    cairo_t* again = cairo_create(nothing);
+    cairo_scale(again, 2, 2);
+    std::vector<PlacedPicture> now;
+    EXPECT_TRUE(redrawPictures(*scene.root, again, 2, drawers, now));
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_EQ(now[0].image, scene.video->picture);
+    EXPECT_EQ(now[0].rect, pictures[0].rect);
+    EXPECT_EQ(now[0].visible, pictures[0].visible) << "the clipper's clip applies as in the pass";
+    // Faded, the picture goes into the tree: the pass says so and a redraw cannot serve.
+    scene.video->setAlpha(0.5);
+    pictures.clear();
+    drawers.clear();
+    renderViewLeavingPictures(*scene.root, cr, 2, &pictures, &drawers);
+    EXPECT_TRUE(pictures.empty());
+    ASSERT_EQ(drawers.size(), 2u);
+    EXPECT_TRUE(drawers[1].expired());
+    now.clear();
+    EXPECT_FALSE(redrawPictures(*scene.root, again, 2, drawers, now));
+    // A view no longer under the root cannot be drawn where the pass drew it.
+    scene.video->setAlpha(1);
+    drawers = {scene.video};
+    scene.video->removeFromSuperview();
+    EXPECT_FALSE(redrawPictures(*scene.root, again, 2, drawers, now));
+    cairo_destroy(again);
+    cairo_surface_destroy(nothing);
+    cairo_destroy(cr);
+    cairo_surface_destroy(s);
+}

@@ -277,3 +277,35 @@ TEST_F(ViewTree, TypedObservationsOfViewKeysSeeOldAndNewValues) {
     v->setValueForKey(toValue(AffineTransform{2, 0, 0, 2, 0, 0}), "transform");
     EXPECT_EQ(v->frame(), Rect(-5, -5, 20, 20));
 }
+
+// While a host listens, the views asking to be drawn are named, each once, so it can draw
+// where they are; past the few it names it is told to take the whole tree. Without a
+// host nothing is kept.
+TEST_F(ViewTree, ViewsAskingToBeDrawnAreNamedToTheHostEachOnce) {
+    auto a = rt::make<View>(), b = rt::make<View>();
+    std::vector<rt::Weak<View>> named;
+    a->setNeedsDisplay();
+    int told = 0;
+    setDisplayRequestHandler([&](bool) { ++told; });
+    EXPECT_TRUE(takeViewsNeedingDisplay(named));
+    EXPECT_TRUE(named.empty()) << "asked before anyone listened";
+    a->setNeedsDisplay();
+    b->setNeedsDisplay();
+    a->setNeedsDisplay();
+    EXPECT_EQ(told, 3);
+    EXPECT_TRUE(takeViewsNeedingDisplay(named));
+    ASSERT_EQ(named.size(), 2u);
+    EXPECT_EQ(named[0].lock(), a);
+    EXPECT_EQ(named[1].lock(), b);
+    EXPECT_TRUE(takeViewsNeedingDisplay(named));
+    EXPECT_TRUE(named.empty()) << "taken once";
+    std::vector<rt::Ref<View>> many;
+    for (int i = 0; i < 100; ++i) many.push_back(rt::make<View>());
+    for (auto& v : many) v->setNeedsDisplay();
+    EXPECT_FALSE(takeViewsNeedingDisplay(named)) << "more than are named: the whole tree";
+    EXPECT_TRUE(takeViewsNeedingDisplay(named));
+    setDisplayRequestHandler(nullptr);
+    a->setNeedsDisplay();
+    EXPECT_TRUE(takeViewsNeedingDisplay(named));
+    EXPECT_TRUE(named.empty());
+}

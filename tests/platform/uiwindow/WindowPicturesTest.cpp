@@ -145,6 +145,149 @@ TEST_F(WindowPicturesTest, APictureCompositedApartLooksAsTheRendererDrawsItAndAN
     EXPECT_LE(differingPixels(*shot, *drawn()), kPictureTolerance) << "the faded picture";
 }
 
+namespace {
+
+/// A custom view that draws a colour of its own and says so when it changes (or not).
+class SwatchView : public ui::View {
+public:
+    using ui::View::View;
+    rt::Ref<ui::Color> colour = ui::Color::rgba(0.9, 0.1, 0.1, 1);
+    bool drawsContent() const override { return true; }
+    void draw(ui::ImageContext& context, const ui::Rect&) override { context.fillRect(bounds(), *colour); }
+};
+
+}  // namespace
+
+/// A video with controls over it: a half-transparent bar holding a label and a swatch.
+struct VideoWithControls {
+    rt::Ref<PictureView> video;
+    rt::Ref<ui::View> bar;
+    rt::Ref<ui::Label> label;
+    rt::Ref<SwatchView> swatch;
+    rt::Ref<ui::Image> pictures[2] = {quarters(*ui::Color::rgba(0.9, 0.1, 0.1, 1)),
+                                      quarters(*ui::Color::rgba(0.1, 0.9, 0.9, 1))};
+    int shown = 0;
+
+    explicit VideoWithControls(ui::Window& window) {
+        video = rt::make<PictureView>(window.bounds());
+        video->setBackgroundColor(ui::Color::blackColor());
+        video->picture = pictures[0];
+        bar = rt::make<ui::View>(ui::Rect(0, 280, 640, 80));
+        bar->setBackgroundColor(ui::Color::rgba(0, 0, 0, 0.5));
+        label = rt::make<ui::Label>(ui::Rect(100, 20, 300, 40));
+        label->setText("00:01");
+        label->setTextColor(ui::Color::whiteColor());
+        swatch = rt::make<SwatchView>(ui::Rect(20, 20, 40, 40));
+        bar->addSubview(label);
+        bar->addSubview(swatch);
+        window.addSubview(video);
+        video->addSubview(bar);
+    }
+    void nextPicture() {
+        video->picture = pictures[++shown % 2];
+        video->setNeedsDisplayForNewPicture();
+    }
+};
+
+// The controls' layer over a playing video is drawn only when something in it changes:
+// a frame whose only news is a picture uploads the picture and lays the tree drawn
+// before over it, and the window still shows exactly what the renderer draws.
+TEST_F(WindowPicturesTest, NewPicturesUnderControlsThatStayTheSameDrawNoTree) {
+    VideoWithControls scene(*window);
+    open();
+    auto loop = fnd::RunLoop::main();
+    auto video = loop->schedule(0.04, true, [&](fnd::Timer&) { scene.nextPicture(); });
+    pass(0.3);
+    auto trees = host->treesDrawn();
+    auto frames = host->framesPresented();
+    // Under the second after which the whole tree is drawn again regardless.
+    pass(0.8);
+    video->invalidate();
+    EXPECT_GE(host->framesPresented() - frames, 12u) << "the pictures were shown";
+    EXPECT_LE(host->treesDrawn() - trees, 1u) << "the unchanged controls were drawn again with the pictures";
+    // The last picture shows under the bar as the renderer draws them together.
+    scene.nextPicture();
+    settle();
+    window->layoutIfNeeded();
+    auto shot = x->screenshot(xwindow());
+    ASSERT_TRUE(shot);
+    EXPECT_LE(differingPixels(*shot, *ui::renderToImage(*window)), kPictureTolerance);
+}
+
+// What changes in the controls while pictures come is drawn (a part of the tree, not all
+// of it): a label's new text, read from the label, and a custom view's new colour, which
+// it reports with setNeedsDisplay. A change a custom view does not report still shows
+// within the second after which the whole tree is drawn again.
+TEST_F(WindowPicturesTest, ChangesInTheControlsShowWithThePictures) {
+    VideoWithControls scene(*window);
+    open();
+    auto loop = fnd::RunLoop::main();
+    auto video = loop->schedule(0.04, true, [&](fnd::Timer&) { scene.nextPicture(); });
+    pass(0.3);
+    // The label's part of the bar, off the picture's edges (where the two scalings
+    // differ), and the swatch.
+    auto looksRendered = [&](const char* what) {
+        window->layoutIfNeeded();
+        auto shot = x->screenshot(xwindow());
+        ASSERT_TRUE(shot);
+        auto drawn = ui::renderToImage(*window);
+        int differing = 0;
+        for (int y = 300; y < 340; ++y)
+            for (int px = 100; px < 300; ++px)
+                for (int shift = 0; shift < 24; shift += 8)
+                    if (std::abs(int((shot->pixelAt(px, y) >> shift) & 0xFF) - int((drawn->pixelAt(px, y) >> shift) & 0xFF)) > 24) {
+                        ++differing;
+                        break;
+                    }
+        EXPECT_EQ(differing, 0) << what;
+        EXPECT_EQ(shot->pixelAt(40, 320) & 0xFFFFFF, drawn->pixelAt(40, 320) & 0xFFFFFF) << what;
+    };
+    auto trees = host->treesDrawn();
+    scene.label->setText("00:02");
+    pass(0.15);
+    EXPECT_GT(host->treesDrawn(), trees) << "the label's new text";
+    video->invalidate();
+    settle();
+    looksRendered("the label's new text");
+    video = loop->schedule(0.04, true, [&](fnd::Timer&) { scene.nextPicture(); });
+    scene.swatch->colour = ui::Color::rgba(0.1, 0.8, 0.1, 1);
+    scene.swatch->setNeedsDisplay();
+    pass(0.15);
+    video->invalidate();
+    settle();
+    looksRendered("the swatch's reported colour");
+    // Not reported: shown by the next drawing of the whole tree, within a second.
+    video = loop->schedule(0.04, true, [&](fnd::Timer&) { scene.nextPicture(); });
+    scene.swatch->colour = ui::Color::rgba(0.1, 0.1, 0.9, 1);
+    pass(1.2);
+    video->invalidate();
+    settle();
+    looksRendered("the swatch's unreported colour, after the refresh");
+}
+
+// A view that draws its moving picture as any image (not with drawPicture) has it in the
+// tree's pixels: each new picture it reports is drawn, tree and all.
+TEST_F(WindowPicturesTest, APictureDrawnInTheTreeIsDrawnAgainWhenNew) {
+    class ImagePictureView : public ui::View {
+    public:
+        using ui::View::View;
+        rt::Ref<ui::Image> picture;
+        bool drawsContent() const override { return true; }
+        void draw(ui::ImageContext& context, const ui::Rect&) override { context.drawImage(*picture, bounds()); }
+    };
+    auto video = rt::make<ImagePictureView>(window->bounds());
+    video->picture = quarters(*ui::Color::rgba(0.9, 0.1, 0.1, 1));
+    window->addSubview(video);
+    open();
+    video->picture = quarters(*ui::Color::rgba(0.1, 0.9, 0.9, 1));
+    video->setNeedsDisplayForNewPicture();
+    settle();
+    auto shot = x->screenshot(xwindow());
+    ASSERT_TRUE(shot);
+    window->layoutIfNeeded();
+    EXPECT_EQ(shot->pixelAt(100, 60) & 0xFFFFFF, ui::renderToImage(*window)->pixelAt(100, 60) & 0xFFFFFF);
+}
+
 // Runs without a display too. In a fresh process: the display library, once started,
 // stays started for the process's life.
 }  // namespace

@@ -84,6 +84,8 @@ private:
     double alpha_ = 1;
     std::vector<std::pair<int, cairo_pattern_t*>> masks_;  // (save depth, mask) pairs
     std::vector<PlacedPicture>* pictures_ = nullptr;        // set by a pass leaving pictures
+    int picturesDrawn_ = 0;   // drawPicture calls since the pass handed the context over
+    int picturesInTree_ = 0;  // of those, pictures drawn into the target (not placed)
     int depth_ = 0;
 };
 

@@ -314,6 +314,10 @@ DisplayRequests displayRequests();
 /// Told of every request as it is made (`picture` for a new picture); one handler per
 /// process, the host's. An empty function removes it.
 void setDisplayRequestHandler(std::function<void(bool picture)> handler);
+/// While a handler is set, the views that asked to be drawn (setNeedsDisplay) are named
+/// too: moves them into `views` (each once) and answers true, or false when more asked
+/// than are named (take the whole tree as asked for). Main thread.
+bool takeViewsNeedingDisplay(std::vector<rt::Weak<View>>& views);
 
 /// The layout pass: lays out every marked view tree (parents first). The main loop
 /// runs it in its end-of-turn phase, once per turn after something was marked; tests

@@ -77,6 +77,9 @@ public:
     void presentNow();
     /// Frames drawn and presented since opening.
     std::uint64_t framesPresented() const;
+    /// Of those frames, the ones that drew the window's tree: a frame whose only change is
+    /// a new video picture shows the picture under the tree drawn before.
+    std::uint64_t treesDrawn() const;
     /// The desktop window's identifier on the X server (for screenshots and test input).
     unsigned long nativeWindow() const;
     /// The window's pixels as the X server holds them (what the user sees), opaque; nil
