@@ -62,6 +62,13 @@ struct Relay {
     /// The newest stream selection still to be sent, and whether a sender runs.
     GstEvent* pendingSelection = nullptr;
     bool selectionSenderRunning = false;
+    /// The seek whose first picture is looked for (its sequence number), the sequence
+    /// number of the last segment the video sink received, and the time of the awaited
+    /// seek's first picture once it came: where that seek landed, whatever the loop
+    /// hears first.
+    guint32 awaitedSeek = GST_SEQNUM_INVALID;
+    guint32 videoSegment = GST_SEQNUM_INVALID;
+    Time landing = Time::invalid();
 
     ~Relay() {
         if (frameSignal >= 0) ::close(frameSignal);
@@ -95,6 +102,8 @@ public:
 
     void setRate(float rate);
     void seek(Time time, Time toleranceBefore, Time toleranceAfter, std::function<void(bool)> done);
+    /// Where the picture is (the pipeline's position for media without pictures): a
+    /// finished seek reads where it landed.
     Time currentTime();
     void setMuted(bool muted);
     void setVolume(float volume);
@@ -112,6 +121,18 @@ public:
     void refuseURI(const std::string& uri);
 
 private:
+    /// Where the session is in its life. Playing, pausing and buffering are the
+    /// pipeline's state and the command queue's business, not phases.
+    enum class Phase {
+        Loading,    // prerolling for the first time
+        Prerolled,  // loaded: the item may play it
+        Ended,      // prerolled and played to the end (a seek leaves it)
+        Failed,     // failed; the pipeline is gone
+        Closed,     // shut down; the pipeline is gone
+    };
+    bool prerolled() const;
+    bool gone() const;
+
     /// Stops the pipeline and reports the failure. When `brokenSource` is an https source
     /// that broke before any answer, only once a handshake of the session's own has told
     /// whether (and why) the server's certificate was refused.
@@ -133,10 +154,11 @@ private:
     bool startSelection();
     /// The pipeline is in the state last asked for.
     void stateReached();
-    /// Reports the newest seek not yet started (replaced or abandoned).
-    void finishSeek(bool finished);
-    /// Reports the seek the pipeline runs.
-    void finishRunningSeek(bool finished);
+    /// Looks whether the running seek landed (its first picture, or for a stream
+    /// without pictures its preroll) and whether the pipeline has settled after it.
+    void followSeek();
+    /// No state change is under way and the pipeline is in the state last asked for.
+    bool settled();
     void queryDuration();
     void readCollection(GstStreamCollection* collection, bool quiet);
     void readSelected(GstMessage* message);
@@ -160,23 +182,20 @@ private:
     rt::Weak<PlayerItem> item_;
     bool attached_ = false;
 
-    bool prerolled_ = false, failed_ = false, closed_ = false, ended_ = false;
+    Phase phase_ = Phase::Loading;
     bool wantPlaying_ = false, buffering_ = false, hasPlayed_ = false;
     int bufferPercent_ = 100;
     GstState requested_ = GST_STATE_PAUSED;
     Time duration_ = Time::invalid();
     bool live_ = false;
+    /// The pipeline's last position, for media without pictures.
     double lastPosition_ = 0;
+    /// The time of the newest picture handed to the item (invalid before the first, and
+    /// after a seek that landed without one).
+    Time shownAt_ = Time::invalid();
 
-    /// Seeks, stream choices and state changes, one at a time.
+    /// Seeks, stream choices and state changes, one at a time; the seeks' record.
     GstCommandQueue commands_{[this](GstCommandQueue::Kind kind) { return startCommand(kind); }};
-    /// A seek the pipeline runs (seeking_) and the newest one still to run (seekPending_).
-    bool seeking_ = false, seekPending_ = false;
-    /// A seek has prerolled at its target; the pipeline is to play again before the next command.
-    bool seekSettling_ = false;
-    Time seekTarget_;
-    bool seekAccurate_ = true;
-    std::function<void(bool)> seekDone_, runningSeekDone_;
 
     // Streams.
     GstStreamCollection* collection_ = nullptr;

@@ -114,7 +114,7 @@ void GstSession::readCollection(GstStreamCollection* collection, bool quiet) {
     if (!audio.empty())
         groups_.push_back(rt::make<MediaSelectionGroup>(MediaCharacteristicAudible, audio, audioDefault ? audioDefault : audio.front(), false));
     if (!text.empty()) groups_.push_back(rt::make<MediaSelectionGroup>(MediaCharacteristicLegible, text, textDefault, true));
-    if (auto item = item_.lock(); item && prerolled_ && !quiet) item->engineSelectionGroups(groups_);
+    if (auto item = item_.lock(); item && prerolled() && !quiet) item->engineSelectionGroups(groups_);
 }
 
 void GstSession::readSelected(GstMessage* message) {
