@@ -81,12 +81,12 @@ double GstCommandQueue::bound(Kind kind) {
 }
 
 bool GstCommandQueue::waiting(Kind kind) const {
-    return std::find(waiting_.begin(), waiting_.end(), kind) != waiting_.end();
+    return std::any_of(waiting_.begin(), waiting_.end(), [kind](const Waiting& w) { return w.kind == kind; });
 }
 
 void GstCommandQueue::request(Kind kind) {
     if (closed_ || waiting(kind)) return;
-    waiting_.push_back(kind);
+    waiting_.push_back({kind, starts_});
     schedule();
 }
 
@@ -142,9 +142,12 @@ void GstCommandQueue::pump() {
         // stays: the adaptive demuxer starts a newly chosen rendition at the position it
         // plays, and a flushing seek while it does so can leave the new rendition at the
         // old position.
-        auto next = std::min_element(waiting_.begin(), waiting_.end());
-        Kind kind = *next;
+        auto next = std::min_element(waiting_.begin(), waiting_.end(), [](const Waiting& a, const Waiting& b) {
+            return a.since != b.since ? a.since < b.since : a.kind < b.kind;
+        });
+        Kind kind = next->kind;
         waiting_.erase(next);
+        ++starts_;
         running_ = kind;
         bool waits = start_(kind);
         // The starter may have closed the queue (the pipeline failed) or been told the

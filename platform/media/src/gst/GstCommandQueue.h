@@ -9,7 +9,8 @@
 // only then does the next start.
 //
 // Commands asked for in one turn of the loop start from the next turn on: a waiting seek
-// first, then a state change, then stream choices (the end is the same in any order); a
+// first, then a state change, then stream choices (the end is the same in any order);
+// commands asked for while another ran go before those asked for after it started; a
 // command of a kind already waiting absorbs a newer one (the session keeps the newest
 // wish - every stream choice so far, the state it wants - and reads it when the command
 // starts).
@@ -72,6 +73,8 @@ public:
     /// Asks for a seek: the newest replaces the waiting one and gives up the running one.
     void seek(GstSeek seek);
     SeekPhase seekPhase() const;
+    /// Where the seek the pipeline runs stands: Sent or Landed (None when none runs).
+    SeekPhase runningSeekPhase() const { return running_ == Kind::Seek ? runningSeekPhase_ : SeekPhase::None; }
     /// The seek the pipeline runs (a starter of a seek command takes the waiting one
     /// with startSeek()); nullptr when none runs.
     GstSeek* runningSeek() { return running_ == Kind::Seek && runningSeek_ ? &*runningSeek_ : nullptr; }
@@ -100,7 +103,15 @@ private:
     static void answer(GstSeek& seek, bool finished);
 
     Starter start_;
-    std::deque<Kind> waiting_;
+    /// Waiting commands, each with the number of the start it waited for first.
+    struct Waiting {
+        Kind kind;
+        std::uint64_t since;
+    };
+    std::deque<Waiting> waiting_;
+    /// Counts the commands started: what waited through a start goes before what came
+    /// after it, so a stream of seeks cannot hold a pause back for good.
+    std::uint64_t starts_ = 0;
     std::optional<Kind> running_;
     std::optional<GstSeek> waitingSeek_, runningSeek_;
     /// Sent or Landed while a seek runs.

@@ -159,6 +159,8 @@ private:
     void followSeek();
     /// No state change is under way and the pipeline is in the state last asked for.
     bool settled();
+    /// PLAYING when the rate asks for it and nothing holds playback back, else PAUSED.
+    GstState wantedState() const;
     void queryDuration();
     void readCollection(GstStreamCollection* collection, bool quiet);
     void readSelected(GstMessage* message);

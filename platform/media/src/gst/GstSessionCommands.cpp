@@ -31,8 +31,12 @@ bool GstSession::startCommand(GstCommandQueue::Kind kind) {
     return false;
 }
 
+GstState GstSession::wantedState() const {
+    return wantPlaying_ && !buffering_ && phase_ == Phase::Prerolled && attached_ ? GST_STATE_PLAYING : GST_STATE_PAUSED;
+}
+
 bool GstSession::startStateChange() {
-    GstState target = (wantPlaying_ && !buffering_ && phase_ == Phase::Prerolled && attached_) ? GST_STATE_PLAYING : GST_STATE_PAUSED;
+    GstState target = wantedState();
     if (target == requested_) return false;
     requested_ = target;
     if (target != GST_STATE_PLAYING) accountWatched();
@@ -161,18 +165,21 @@ bool GstSession::settled() {
     if (!pipeline_) return false;
     GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
     GstStateChangeReturn result = gst_element_get_state(pipeline_, &state, &pending, 0);
-    if (result == GST_STATE_CHANGE_ASYNC || result == GST_STATE_CHANGE_FAILURE) return false;
+    if (result == GST_STATE_CHANGE_FAILURE) return false;
     // A flushing seek while playing prerolls at the target and then plays again with a
     // new base time. A pause that came before that would keep the old one: the pictures
     // would then be late and dropped, the position ahead of them. So a seek asked while
-    // playing is settled once the pipeline plays again.
+    // playing is settled once the pipeline plays again - unless a pause waits behind it:
+    // then playing on first would only move the picture away from where the seek landed.
+    if (requested_ == GST_STATE_PLAYING && wantedState() != GST_STATE_PLAYING) return true;
+    if (result == GST_STATE_CHANGE_ASYNC) return false;
     return pending == GST_STATE_VOID_PENDING && (requested_ != GST_STATE_PLAYING || state == GST_STATE_PLAYING);
 }
 
 void GstSession::followSeek() {
     GstSeek* seek = commands_.runningSeek();
     if (!seek || !pipeline_ || gone()) return;
-    if (commands_.seekPhase() == GstCommandQueue::SeekPhase::Sent) {
+    if (commands_.runningSeekPhase() == GstCommandQueue::SeekPhase::Sent) {
         Time landing = Time::invalid();
         bool segmentReached = false;
         {
@@ -198,7 +205,8 @@ void GstSession::followSeek() {
         }
         commands_.seekLanded();
     }
-    if (commands_.seekPhase() == GstCommandQueue::SeekPhase::Landed && settled()) commands_.completed(GstCommandQueue::Kind::Seek);
+    if (commands_.runningSeekPhase() == GstCommandQueue::SeekPhase::Landed && settled())
+        commands_.completed(GstCommandQueue::Kind::Seek);
 }
 
 Time GstSession::currentTime() {
