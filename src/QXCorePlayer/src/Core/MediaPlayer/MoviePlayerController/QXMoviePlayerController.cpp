@@ -60,8 +60,6 @@ void QXMoviePlayerController::describe(rt::ClassBuilder<QXMoviePlayerController>
     c.readonly("error", &M::error);
     c.readonly("duration", &M::duration);
     c.readonly("loadedTimeRange", &M::loadedTimeRange);
-    c.readonly("seekEnabled", &M::isSeekEnabled);
-    c.readonly("nextSeekTime", &M::nextSeekTime);
     c.property("initialPlaybackTime", &M::initialPlaybackTime, &M::setInitialPlaybackTime);
     c.property("endPlaybackTime", &M::endPlaybackTime, &M::setEndPlaybackTime);
     c.property("currentPlaybackTime", &M::currentPlaybackTime, &M::setCurrentPlaybackTime);
@@ -490,7 +488,7 @@ void QXMoviePlayerController::setDuration(double seconds) {
 
 double QXMoviePlayerController::currentPlaybackTime() const {
     if (playbackState_ == QXMoviePlaybackState::Stopped) return initialPlaybackTime_;
-    double t = isNumber(nextSeekTime_) ? nextSeekTime_ : (player_ ? player_->currentTime().toSeconds() : kNaN);
+    double t = player_ ? player_->currentTime().toSeconds() : kNaN;
     return std::isnan(t) ? initialPlaybackTime_ : t;
 }
 
@@ -517,16 +515,14 @@ void QXMoviePlayerController::setCurrentPlaybackTime(double seconds) {
         setInitialPlaybackTime(seconds);
         return;
     }
-    if (!seekEnabled_) {
-        rt::kvoSet(this, "nextSeekTime", nextSeekTime_, seconds);
-        return;
-    }
-    rt::kvoSet(this, "seekEnabled", seekEnabled_, false);
-    rt::kvoSet(this, "nextSeekTime", nextSeekTime_, kNaN);
-    auto self = selfAs<QXMoviePlayerController>();  // held until the seek ends
-    player_->seekToTime(media::Time::seconds(seconds, 1024), [self](bool) {
-        rt::kvoSet(self.get(), "seekEnabled", self->seekEnabled_, true);
-        if (isNumber(self->nextSeekTime_)) self->setCurrentPlaybackTime(self->nextSeekTime_);
+    // The player keeps the newest seek and reads its target until it is answered; the
+    // answer, whatever it says, ends that: observers read the position again.
+    rt::Weak<QXMoviePlayerController> weak = selfAs<QXMoviePlayerController>();
+    player_->seekToTime(media::Time::seconds(seconds, 1024), [weak](bool) {
+        if (auto self = weak.lock()) {
+            self->willChangeValueForKey("currentPlaybackTime");
+            self->didChangeValueForKey("currentPlaybackTime");
+        }
     });
 }
 
