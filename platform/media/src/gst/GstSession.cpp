@@ -208,8 +208,7 @@ void GstSession::shutdown() {
     if (loadTimer_) loadTimer_->invalidate();
     // Answers every seek NO.
     releasePipeline();
-    if (collection_) gst_object_unref(collection_);
-    collection_ = nullptr;
+    streams_.close();
 }
 
 void GstSession::releasePipeline() {
@@ -307,7 +306,7 @@ void GstSession::markPrerolled() {
     phase_ = Phase::Prerolled;
     queryDuration();
     // The collection's streams carry the caps found so far.
-    if (collection_) readCollection(GST_STREAM_COLLECTION(gst_object_ref(collection_)), true);
+    streams_.readAgain();
     stats_->startupTime = nowSeconds() - createdAt_;
     commands_.open();
     finishLoad(nullptr);
@@ -339,7 +338,7 @@ void GstSession::onPrerolled() {
     stats_->playbackSessionID = rt::format("%08X-%08X", rd(), rd());
     stats_->playbackType = live_ ? "LIVE" : "VOD";
     refreshAccessLog(*event);
-    item->engineSelectionGroups(groups_);
+    item->engineSelectionGroups(streams_.groups());
     // The prerolled picture goes first: announcing readiness runs its observers at once
     // (a controller that autoplays starts playing from inside it), and the picture
     // should not wait for all of that to be shown. It is taken out of the mailbox
@@ -360,10 +359,10 @@ void GstSession::onPrerolled() {
 
 AssetInfo GstSession::info() const {
     AssetInfo info;
-    info.playable = !tracks_.empty() || prerolled();
+    info.playable = !streams_.tracks().empty() || prerolled();
     info.duration = duration_;
-    info.tracks = tracks_;
-    info.groups = groups_;
+    info.tracks = streams_.tracks();
+    info.groups = streams_.groups();
     return info;
 }
 

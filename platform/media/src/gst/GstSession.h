@@ -19,6 +19,7 @@
 #include <media/PlayerItem.h>
 
 #include "GstCommandQueue.h"
+#include "GstStreams.h"
 
 namespace media::gstimpl {
 
@@ -199,17 +200,8 @@ private:
     /// Seeks, stream choices and state changes, one at a time; the seeks' record.
     GstCommandQueue commands_{[this](GstCommandQueue::Kind kind) { return startCommand(kind); }};
 
-    // Streams.
-    GstStreamCollection* collection_ = nullptr;
-    std::vector<rt::Ref<MediaSelectionGroup>> groups_;
-    std::vector<rt::Ref<AssetTrack>> tracks_;
-    std::string videoStream_;
-    std::optional<std::string> wantedAudio_, wantedText_;
-    bool textOff_ = false;
-    /// The audio and subtitle streams playing now, as the pipeline last said.
-    std::string selectedAudio_, selectedText_;
-    /// A choice not yet sent.
-    bool selectionWanted_ = false;
+    /// The collection's tracks and groups, and the choices made in them.
+    GstStreams streams_;
     Size presentationSize_;
 
     // Statistics.

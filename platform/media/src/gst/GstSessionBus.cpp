@@ -225,9 +225,9 @@ void GstSession::stateChanged(GstMessage* message) {
 void GstSession::asyncDone() {
     if (phase_ == Phase::Loading) {
         markPrerolled();
-    } else if (collection_) {
+    } else {
         // Every stream's caps are known now.
-        readCollection(GST_STREAM_COLLECTION(gst_object_ref(collection_)), true);
+        streams_.readAgain();
     }
     // The sink posts a picture before the pipeline posts this, but the two reach the
     // loop by different roads, and a busy loop may take this first: the picture goes to

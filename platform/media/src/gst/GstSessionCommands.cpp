@@ -49,7 +49,7 @@ bool GstSession::startStateChange() {
 void GstSession::stateReached() {
     commands_.completed(GstCommandQueue::Kind::State);
     // A stream choice made while paused goes once the pipeline plays.
-    if (requested_ == GST_STATE_PLAYING && selectionWanted_) commands_.request(GstCommandQueue::Kind::Select);
+    if (requested_ == GST_STATE_PLAYING && streams_.choiceWaiting()) commands_.request(GstCommandQueue::Kind::Select);
 }
 
 void GstSession::applyBuffering(int percent) {
