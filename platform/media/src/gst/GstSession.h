@@ -64,10 +64,11 @@ struct Relay {
     GstEvent* pendingSelection = nullptr;
     bool selectionSenderRunning = false;
     /// The seek whose first picture is looked for (its sequence number), the sequence
-    /// number of the last segment the video sink received, and the time of the awaited
-    /// seek's first picture once it came: where that seek landed, whatever the loop
-    /// hears first.
+    /// numbers of the last flush and the last segment the video sink received, and the
+    /// time of the awaited seek's first picture once it came: where that seek landed,
+    /// whatever the loop hears first.
     guint32 awaitedSeek = GST_SEQNUM_INVALID;
+    guint32 videoFlush = GST_SEQNUM_INVALID;
     guint32 videoSegment = GST_SEQNUM_INVALID;
     Time landing = Time::invalid();
 

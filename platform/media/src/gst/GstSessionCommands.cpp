@@ -185,7 +185,7 @@ void GstSession::followSeek() {
         {
             std::lock_guard lock(relay_->mutex);
             if (relay_->awaitedSeek == seek->seqnum) landing = relay_->landing;
-            segmentReached = relay_->videoSegment == seek->seqnum;
+            segmentReached = relay_->videoSegment == seek->seqnum || relay_->videoFlush == seek->seqnum;
         }
         if (landing.isValid()) {
             // The picture went to the item before this (the mailbox is emptied first, and
@@ -193,10 +193,12 @@ void GstSession::followSeek() {
             // shown, and the position where it is.
             if (!shownAt_.isNumeric()) shownAt_ = landing;
         } else {
-            // Without a picture of its own: media without pictures, or a seek that met
-            // the end. The end of a preroll alone says nothing (an earlier one's may
-            // come after the seek was sent), but a pipeline settled after the seek's own
-            // segment reached the video sink, or without any picture at all, has landed.
+            // Without a picture of its own: media without pictures, a seek that met the
+            // end, or one whose pictures came under another number. The end of a
+            // preroll alone says nothing (an earlier one's may come after the seek was
+            // sent), but a pipeline settled after the seek's own flush or segment reached
+            // the video sink has prerolled where the seek went, and so has one without
+            // any picture at all.
             bool pictures = shownAt_.isValid();
             if ((pictures && !segmentReached) || !settled()) return;
             shownAt_ = Time::invalid();

@@ -89,15 +89,14 @@ GstFlowReturn onTextSample(GstAppSink* sink, gpointer data, bool preroll) {
 GstFlowReturn onTextNewSample(GstAppSink* sink, gpointer data) { return onTextSample(sink, data, false); }
 GstFlowReturn onTextNewPreroll(GstAppSink* sink, gpointer data) { return onTextSample(sink, data, true); }
 
-/// Notes which seek the video sink's segment came from (the streaming thread that
-/// delivers the segment delivers its pictures after it).
+/// Notes which seek flushed the video sink and which one its segment came from (the
+/// streaming thread that delivers the segment delivers its pictures after it).
 GstPadProbeReturn noteVideoSegment(GstPad*, GstPadProbeInfo* info, gpointer data) {
     GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-    if (event && GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) {
-        auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
-        std::lock_guard lock(relay->mutex);
-        relay->videoSegment = gst_event_get_seqnum(event);
-    }
+    if (!event || (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT && GST_EVENT_TYPE(event) != GST_EVENT_FLUSH_STOP)) return GST_PAD_PROBE_OK;
+    auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
+    std::lock_guard lock(relay->mutex);
+    (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT ? relay->videoSegment : relay->videoFlush) = gst_event_get_seqnum(event);
     return GST_PAD_PROBE_OK;
 }
 
