@@ -64,13 +64,20 @@ struct Relay {
     GstEvent* pendingSelection = nullptr;
     bool selectionSenderRunning = false;
     /// The seek whose first picture is looked for (its sequence number), the sequence
-    /// numbers of the last flush and the last segment the video sink received, and the
-    /// time of the awaited seek's first picture once it came: where that seek landed,
-    /// whatever the loop hears first.
+    /// numbers of the last flush and the last segment the video sink received, the
+    /// awaited seek once the video ended after it without a picture, and the time of the
+    /// awaited seek's first picture once it came: where that seek landed, whatever the
+    /// loop hears first.
     guint32 awaitedSeek = GST_SEQNUM_INVALID;
     guint32 videoFlush = GST_SEQNUM_INVALID;
     guint32 videoSegment = GST_SEQNUM_INVALID;
+    guint32 videoEnded = GST_SEQNUM_INVALID;
     Time landing = Time::invalid();
+    /// The video sink has had the awaited seek's flush or segment: what it gets from now
+    /// on comes from that seek (under the mutex).
+    bool afterAwaitedSeek() const {
+        return awaitedSeek != GST_SEQNUM_INVALID && (videoFlush == awaitedSeek || videoSegment == awaitedSeek);
+    }
 
     ~Relay() {
         if (frameSignal >= 0) ::close(frameSignal);

@@ -181,11 +181,11 @@ void GstSession::followSeek() {
     if (!seek || !pipeline_ || gone()) return;
     if (commands_.runningSeekPhase() == GstCommandQueue::SeekPhase::Sent) {
         Time landing = Time::invalid();
-        bool segmentReached = false;
+        bool endedWithoutPicture = false;
         {
             std::lock_guard lock(relay_->mutex);
             if (relay_->awaitedSeek == seek->seqnum) landing = relay_->landing;
-            segmentReached = relay_->videoSegment == seek->seqnum || relay_->videoFlush == seek->seqnum;
+            endedWithoutPicture = relay_->videoEnded == seek->seqnum;
         }
         if (landing.isValid()) {
             // The picture went to the item before this (the mailbox is emptied first, and
@@ -193,14 +193,13 @@ void GstSession::followSeek() {
             // shown, and the position where it is.
             if (!shownAt_.isNumeric()) shownAt_ = landing;
         } else {
-            // Without a picture of its own: media without pictures, a seek that met the
-            // end, or one whose pictures came under another number. The end of a
-            // preroll alone says nothing (an earlier one's may come after the seek was
-            // sent), but a pipeline settled after the seek's own flush or segment reached
-            // the video sink has prerolled where the seek went, and so has one without
-            // any picture at all.
+            // Without a picture of its own: media without pictures, or a seek after
+            // which the video ended at once. The end of a preroll alone says nothing (an
+            // earlier one's may come after the seek was sent, while the pipeline looks
+            // settled for a moment), so media with pictures lands without one only once
+            // the video sink has seen its end after the seek's flush.
             bool pictures = shownAt_.isValid();
-            if ((pictures && !segmentReached) || !settled()) return;
+            if ((pictures && !endedWithoutPicture) || !settled()) return;
             shownAt_ = Time::invalid();
             gint64 ns = -1;
             if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &ns) && ns >= 0) lastPosition_ = ns / 1e9;

@@ -89,14 +89,32 @@ GstFlowReturn onTextSample(GstAppSink* sink, gpointer data, bool preroll) {
 GstFlowReturn onTextNewSample(GstAppSink* sink, gpointer data) { return onTextSample(sink, data, false); }
 GstFlowReturn onTextNewPreroll(GstAppSink* sink, gpointer data) { return onTextSample(sink, data, true); }
 
-/// Notes which seek flushed the video sink and which one its segment came from (the
-/// streaming thread that delivers the segment delivers its pictures after it).
+/// Notes which seek flushed the video sink, which one its segment came from and whether
+/// the video ended after the awaited seek (the streaming thread that delivers these
+/// delivers the pictures after them, in order).
 GstPadProbeReturn noteVideoSegment(GstPad*, GstPadProbeInfo* info, gpointer data) {
     GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-    if (!event || (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT && GST_EVENT_TYPE(event) != GST_EVENT_FLUSH_STOP)) return GST_PAD_PROBE_OK;
+    if (!event) return GST_PAD_PROBE_OK;
     auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
-    std::lock_guard lock(relay->mutex);
-    (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT ? relay->videoSegment : relay->videoFlush) = gst_event_get_seqnum(event);
+    switch (GST_EVENT_TYPE(event)) {
+        case GST_EVENT_FLUSH_STOP: {
+            std::lock_guard lock(relay->mutex);
+            relay->videoFlush = gst_event_get_seqnum(event);
+            break;
+        }
+        case GST_EVENT_SEGMENT: {
+            std::lock_guard lock(relay->mutex);
+            relay->videoSegment = gst_event_get_seqnum(event);
+            break;
+        }
+        case GST_EVENT_EOS: {
+            std::lock_guard lock(relay->mutex);
+            if (relay->afterAwaitedSeek() && !relay->landing.isValid()) relay->videoEnded = relay->awaitedSeek;
+            break;
+        }
+        default:
+            break;
+    }
     return GST_PAD_PROBE_OK;
 }
 
@@ -127,9 +145,9 @@ void Relay::postFrame(rt::Ref<VideoFrame> frame) {
     if (closed.load()) return;
     {
         std::lock_guard lock(mutex);
-        // The first picture of the awaited seek's segment is where that seek landed.
-        if (awaitedSeek != GST_SEQNUM_INVALID && videoSegment == awaitedSeek && !landing.isValid())
-            landing = frame->presentationTime();
+        // The first picture after the awaited seek's flush (or of its segment) is where
+        // that seek landed: nothing from before the flush gets through it.
+        if (afterAwaitedSeek() && !landing.isValid()) landing = frame->presentationTime();
         latestFrame = std::move(frame);
         if (framePosted) return;  // the main loop, once woken, takes the newest picture
         framePosted = true;
