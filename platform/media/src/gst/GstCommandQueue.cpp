@@ -61,11 +61,6 @@ void GstCommandQueue::seekLanded() {
     answer(*runningSeek_, true);
 }
 
-void GstCommandQueue::seekNotSent() {
-    if (running_ != Kind::Seek || !runningSeek_) return;
-    answer(*runningSeek_, false);
-    completed(Kind::Seek);
-}
 
 double GstCommandQueue::bound(Kind kind) {
     switch (kind) {

@@ -82,8 +82,6 @@ public:
     GstSeek* startSeek();
     /// The running seek landed: answered YES. Its command runs on until completed().
     void seekLanded();
-    /// The running seek could not be sent: answered NO, and its command is done.
-    void seekNotSent();
     /// The pipeline reported what the running command of the kind waited for.
     void completed(Kind kind);
     bool running(Kind kind) const { return running_ == kind; }

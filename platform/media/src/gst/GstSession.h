@@ -159,6 +159,8 @@ private:
     bool bufferedEnough();
     bool startCommand(GstCommandQueue::Kind kind);
     bool startSeek();
+    /// Sends the running seek to the pipeline (again, when it was refused).
+    void sendSeek();
     bool startStateChange();
     bool startSelection();
     /// The pipeline is in the state last asked for.

@@ -4,6 +4,7 @@
 #include "GstSession.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include <fnd/Queue.h>
 
@@ -128,8 +129,15 @@ void GstSession::seek(Time time, Time toleranceBefore, Time toleranceAfter, std:
 }
 
 bool GstSession::startSeek() {
-    GstSeek* seek = commands_.startSeek();
-    if (!seek) return false;
+    if (!commands_.startSeek()) return false;
+    if (phase_ == Phase::Ended) phase_ = Phase::Prerolled;
+    sendSeek();
+    return true;
+}
+
+void GstSession::sendSeek() {
+    GstSeek* seek = commands_.runningSeek();
+    if (!seek || !pipeline_ || gone() || commands_.runningSeekPhase() != GstCommandQueue::SeekPhase::Sent) return;
     double target = std::max(0.0, seek->target.toSeconds());
     // The demuxer finds no segment at the very end and refuses a seek there (a key-frame
     // one leaves the item unable to seek again), so a seek to the end or past it aims a
@@ -152,13 +160,20 @@ bool GstSession::startSeek() {
         relay_->awaitedSeek = seek->seqnum;
         relay_->landing = Time::invalid();
     }
-    if (!gst_element_send_event(pipeline_, event)) {
-        commands_.seekNotSent();
-        return false;
+    if (gst_element_send_event(pipeline_, event)) {
+        lastPosition_ = target;
+        return;
     }
-    if (phase_ == Phase::Ended) phase_ = Phase::Prerolled;
-    lastPosition_ = target;
-    return true;
+    // Refused: the pipeline may still be finishing the seek before. Sent again shortly,
+    // within the command's bound, whose end answers NO.
+    std::fprintf(stderr, "zid media: the pipeline refused a seek to %.3f s; trying again\n", target);
+    std::weak_ptr<GstSession> weak = weak_from_this();
+    std::uint32_t refused = seek->seqnum;
+    fnd::RunLoop::main()->after(0.1, [weak, refused] {
+        auto s = weak.lock();
+        if (!s) return;
+        if (GstSeek* running = s->commands_.runningSeek(); running && running->seqnum == refused) s->sendSeek();
+    });
 }
 
 bool GstSession::settled() {
@@ -180,6 +195,10 @@ void GstSession::followSeek() {
     GstSeek* seek = commands_.runningSeek();
     if (!seek || !pipeline_ || gone()) return;
     if (commands_.runningSeekPhase() == GstCommandQueue::SeekPhase::Sent) {
+        // The picture waiting in the mailbox goes to the item first (a state change or
+        // an end of a preroll may reach the loop before it): whoever hears the seek is
+        // done finds its picture shown, and the position where that picture is.
+        deliverFrame();
         Time landing = Time::invalid();
         bool endedWithoutPicture = false;
         {
@@ -188,9 +207,7 @@ void GstSession::followSeek() {
             endedWithoutPicture = relay_->videoEnded == seek->seqnum;
         }
         if (landing.isValid()) {
-            // The picture went to the item before this (the mailbox is emptied first, and
-            // held that picture or a later one): whoever hears the seek is done finds it
-            // shown, and the position where it is.
+            // The mailbox held that picture or a later one, and has just been emptied.
             if (!shownAt_.isNumeric()) shownAt_ = landing;
         } else {
             // Without a picture of its own: media without pictures, or a seek after
