@@ -23,7 +23,7 @@ namespace {
 
 using namespace media;
 
-constexpr const char* kURL = "https://origin.test/vod/index.m3u8";
+constexpr const char* kOrderURL = "https://origin.test/vod/index.m3u8";
 // A default seek to 7.3 lands on the key frame at 6; an exact one to 12.5 on 12.5.
 constexpr double kFirstTarget = 7.3, kFirstLanding = 6.0, kSecondTarget = 12.5;
 
@@ -36,7 +36,7 @@ struct Answers {
     bool replacedLate;
 };
 
-rt::Ref<MediaSelectionGroup> audioGroup() {
+rt::Ref<MediaSelectionGroup> twoAudioRenditions() {
     auto en = rt::make<MediaSelectionOption>("audio-en", MediaTypeAudio, "en", "ENG");
     auto fr = rt::make<MediaSelectionOption>("audio-fr", MediaTypeAudio, "fr", "FRA");
     return rt::make<MediaSelectionGroup>(MediaCharacteristicAudible, std::vector<rt::Ref<MediaSelectionOption>>{en, fr}, en, false);
@@ -52,10 +52,10 @@ protected:
         script.keyFrameInterval = 2;
         script.seekTime = GetParam().seekTime;
         script.answersReplacedLate = GetParam().replacedLate;
-        auto group = audioGroup();
+        auto group = twoAudioRenditions();
         script.groups = {group};
-        engine->setScript(kURL, script);
-        auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(kURL, engine));
+        engine->setScript(kOrderURL, script);
+        auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(kOrderURL, engine));
         auto player = Player::playerWithPlayerItem(item);
         // Times told while a seek asked by the test was unanswered.
         std::vector<double> toldInFlight;
@@ -183,14 +183,14 @@ TEST_P(SeekOrderTest, ANewItemDropsTheMaskAndTheOldItemsSeekIsAnsweredNo) {
     script.keyFrameInterval = 2;
     script.seekTime = GetParam().seekTime;
     script.answersReplacedLate = GetParam().replacedLate;
-    engine->setScript(kURL, script);
-    auto first = PlayerItem::playerItemWithAsset(rt::make<Asset>(kURL, engine));
+    engine->setScript(kOrderURL, script);
+    auto first = PlayerItem::playerItemWithAsset(rt::make<Asset>(kOrderURL, engine));
     auto player = Player::playerWithPlayerItem(first);
     advance(0.3);
     std::vector<bool> answers;
     player->seekToTime(Time::seconds(kFirstTarget), [&](bool f) { answers.push_back(f); });
     EXPECT_DOUBLE_EQ(player->currentTime().toSeconds(), kFirstTarget);
-    auto second = PlayerItem::playerItemWithAsset(rt::make<Asset>(kURL, engine));
+    auto second = PlayerItem::playerItemWithAsset(rt::make<Asset>(kOrderURL, engine));
     player->replaceCurrentItemWithPlayerItem(second);
     EXPECT_FALSE(player->isSeeking());
     EXPECT_DOUBLE_EQ(player->currentTime().toSeconds(), 0) << "the new item's time, not the old item's target";

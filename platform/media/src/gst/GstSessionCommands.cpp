@@ -131,6 +131,13 @@ void GstSession::seek(Time time, Time toleranceBefore, Time toleranceAfter, std:
 bool GstSession::startSeek() {
     if (!commands_.startSeek()) return false;
     if (phase_ == Phase::Ended) phase_ = Phase::Prerolled;
+    // A pause asked with the seek (it waits behind it) takes effect first: a playing
+    // pipeline would otherwise play on from where the seek lands until the pause came.
+    if (requested_ == GST_STATE_PLAYING && wantedState() != GST_STATE_PLAYING) {
+        requested_ = GST_STATE_PAUSED;
+        accountWatched();
+        gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+    }
     sendSeek();
     return true;
 }
