@@ -54,11 +54,9 @@ rt::Ref<Player> Player::playerWithPlayerItem(rt::Ref<PlayerItem> item) {
 Player::~Player() = default;
 
 void Player::willDestroy() {
+    // The playback answers the seeks it still has (NO) as it closes.
     if (current_) current_->detach();
-    if (pendingSeek_) {
-        auto completion = std::exchange(pendingSeek_, nullptr);
-        fnd::Queue::main()->async([completion] { completion(false); });
-    }
+    dropSeekMask();
     rt::Object::willDestroy();
 }
 
@@ -93,7 +91,7 @@ void Player::removeAllItems() {
 
 void Player::setCurrent(const rt::Ref<PlayerItem>& item) {
     if (item == current_) return;
-    finishPendingSeek(false);
+    dropSeekMask();
     if (current_) current_->detach();
     currentItemKey.set(*this, item);
     startPlayback();
@@ -161,36 +159,36 @@ void Player::setVolume(float volume) {
 
 void Player::setAllowsExternalPlayback(bool allows) { allowsExternalPlaybackKey.set(*this, allows); }
 
-Time Player::currentTime() const { return current_ ? current_->currentTime() : Time::zero(); }
+Time Player::currentTime() const {
+    if (seekTarget_) return *seekTarget_;
+    return current_ ? current_->currentTime() : Time::zero();
+}
 
 void Player::seekToTime(Time time, std::function<void(bool)> completion) {
     seekToTime(time, Time::invalid(), Time::invalid(), std::move(completion));
 }
 
-void Player::finishPendingSeek(bool finished) {
-    ++seekGeneration_;
-    seekInFlight_ = false;
-    if (!pendingSeek_) return;
-    auto completion = std::exchange(pendingSeek_, nullptr);
-    fnd::Queue::main()->async([completion, finished] { completion(finished); });
+void Player::dropSeekMask() {
+    ++seeksAsked_;
+    seekTarget_.reset();
 }
 
 void Player::seekToTime(Time time, Time toleranceBefore, Time toleranceAfter, std::function<void(bool)> completion) {
-    finishPendingSeek(false);
     if (!current_ || !current_->playback() || !time.isNumeric()) {
         if (completion) fnd::Queue::main()->async([completion] { completion(false); });
         return;
     }
-    auto generation = seekGeneration_;
-    pendingSeek_ = std::move(completion);
-    seekInFlight_ = true;
+    auto asked = ++seeksAsked_;
+    // The target as the engine aims at it: not before the start, not past the end.
+    double target = std::max(0.0, time.toSeconds());
+    if (auto duration = current_->duration(); duration.isNumeric()) target = std::min(target, duration.toSeconds());
+    seekTarget_ = target == time.toSeconds() ? time : Time::seconds(target, 1'000'000);
     rt::Weak<Player> weakSelf = selfAs<Player>();
-    current_->playback()->seek(time, toleranceBefore, toleranceAfter, [weakSelf, generation](bool finished) {
-        auto self = weakSelf.lock();
-        if (!self || generation != self->seekGeneration_) return;
-        self->seekInFlight_ = false;
-        auto done = std::exchange(self->pendingSeek_, nullptr);
-        if (done) done(finished);
+    current_->playback()->seek(time, toleranceBefore, toleranceAfter, [weakSelf, asked, completion](bool finished) {
+        // The engine's answer stands as it is; the newest answer lifts the mask (an
+        // older one may come after it: it changes nothing).
+        if (auto self = weakSelf.lock(); self && asked == self->seeksAsked_) self->seekTarget_.reset();
+        if (completion) completion(finished);
     });
 }
 
@@ -206,8 +204,9 @@ rt::Ref<TimeObserverToken> Player::addPeriodicTimeObserverForInterval(Time inter
             timer.invalidate();
             return;
         }
-        // Without a current item there is no time to tell (it would read as 0).
-        if (!self->current_) return;
+        // Without a current item there is no time to tell (it would read as 0), and
+        // while a seek is unanswered the time is its target, not a place reached.
+        if (!self->current_ || self->seekTarget_) return;
         Time now = self->currentTime();
         if (self->rate_ == 0 && *last && **last == now) return;
         *last = now;
@@ -226,7 +225,8 @@ rt::Ref<TimeObserverToken> Player::addBoundaryTimeObserverForTimes(std::vector<T
             timer.invalidate();
             return;
         }
-        double now = self->currentTime().toSeconds();
+        // A seek is no crossing: the comparison starts again from where it lands.
+        double now = self->seekTarget_ ? std::nan("") : self->currentTime().toSeconds();
         double before = *last;
         *last = now;
         if (self->rate_ == 0 || std::isnan(before) || std::isnan(now) || now <= before) return;
@@ -272,7 +272,8 @@ void Player::itemDidPlayToEnd(PlayerItem& item) {
 
 void Player::itemDidFail(PlayerItem& item) {
     if (&item != current_.get()) return;
-    finishPendingSeek(false);
+    // The engine answers the seeks NO; the position is where the item stopped.
+    dropSeekMask();
     setRate(0);
 }
 

@@ -300,15 +300,15 @@ TEST_F(MoviePlayerTest, APausedPlayerSlowSeeksALongStallAndALiveWindowAreNotAPic
     EXPECT_EQ(state(), QXMoviePlaybackState::Paused) << "a paused picture stands still by right";
     controller->play();
     advance(1);
-    // Two seeks of 15 s each, the second asked for during the first: the position moves
-    // to each target in turn, under the stall limit apart.
+    // Two seeks of 15 s each, the second asked for during the first and replacing it:
+    // the position moves to each target in turn, under the stall limit apart.
     controller->setCurrentPlaybackTime(90);
     advance(8);
     controller->setCurrentPlaybackTime(95);
-    advance(40);
+    advance(20);
     EXPECT_EQ(state(), QXMoviePlaybackState::Playing);
     EXPECT_GT(controller->currentPlaybackTime(), 95);
-    advance(10);  // a reported stall of 15 s at 120: the stall's own limit, not exceeded
+    advance(25);  // a reported stall of 15 s at 120: the stall's own limit, not exceeded
     EXPECT_EQ(state(), QXMoviePlaybackState::Stalled);
     advance(15);
     EXPECT_EQ(state(), QXMoviePlaybackState::Playing);

@@ -1,4 +1,4 @@
-// The movie player controller's time: coalesced seeks, initial and end times, resume
+// The movie player controller's time: seeks, initial and end times, resume
 // positions, access-log statistics and media selection, on the scripted engine.
 
 #include "MoviePlayerFixture.h"
@@ -23,17 +23,48 @@ TEST_F(MoviePlayerTest, SeeksWhileOneIsInFlightKeepOnlyTheLatest) {
     ASSERT_EQ(state(), QXMoviePlaybackState::Playing);
     controller->player()->pause();
     controller->setCurrentPlaybackTime(10);
-    EXPECT_FALSE(controller->isSeekEnabled());
     controller->setCurrentPlaybackTime(20);
     EXPECT_DOUBLE_EQ(controller->currentPlaybackTime(), 20);
     controller->setCurrentPlaybackTime(30);
     EXPECT_DOUBLE_EQ(controller->currentPlaybackTime(), 30) << "a pending target is reported at once";
-    advance(0.1);  // the seek to 10 completes; the one to 30 starts
-    EXPECT_FALSE(controller->isSeekEnabled());
-    EXPECT_TRUE(std::isnan(controller->nextSeekTime()));
-    advance(0.1);
-    EXPECT_TRUE(controller->isSeekEnabled());
-    EXPECT_DOUBLE_EQ(position(*controller), 30) << "20 was dropped";
+    EXPECT_TRUE(controller->player()->isSeeking());
+    advance(0.1);  // the engine keeps the newest: 10 and 20 were replaced, 30 lands
+    EXPECT_FALSE(controller->player()->isSeeking());
+    EXPECT_DOUBLE_EQ(position(*controller), 30) << "10 and 20 were dropped";
+    EXPECT_DOUBLE_EQ(controller->currentPlaybackTime(), 30);
+}
+
+TEST_F(MoviePlayerTest, ADefaultSeekReadsTheKeyFrameItLandedOnAndThatIsTheResumePosition) {
+    media::ScriptedMedia keyFrames;
+    keyFrames.keyFrameInterval = 2;
+    keyFrames.seekTime = 0.3;
+    engine->setScript(kVodURL, keyFrames);
+    make();
+    std::vector<double> announced;
+    auto observation = rt::observe(controller, "currentPlaybackTime", rt::KVONew,
+                                   [&](const rt::KVOChange&) { announced.push_back(controller->currentPlaybackTime()); });
+    controller->prepareToPlay();
+    advance(1);
+    controller->pause();
+    advance(1);
+    controller->setCurrentPlaybackTime(7.5);
+    EXPECT_DOUBLE_EQ(controller->currentPlaybackTime(), 7.5) << "the target until the seek is answered";
+    advance(1.5);  // the answer after 0.3 s, the next tick of the time observer after 1.3 s
+    EXPECT_DOUBLE_EQ(controller->currentPlaybackTime(), 6.0) << "where the picture is: the key frame before 7.5";
+    EXPECT_EQ(announced, std::vector<double>{6.0}) << "the answer is announced with the landed position";
+    positions->flush();
+    EXPECT_NEAR(positions->resumePositionForURL(kVodURL).toSeconds(), 6.0, 0.001) << "stored from where it landed";
+    // A seek the engine never finishes stores nothing from its target.
+    controller->setCurrentPlaybackTime(12.5);
+    controller->setCurrentPlaybackTime(17.0);
+    advance(0.2);
+    positions->flush();
+    EXPECT_NEAR(positions->resumePositionForURL(kVodURL).toSeconds(), 6.0, 0.001) << "no target stored meanwhile";
+    advance(1.0);
+    EXPECT_DOUBLE_EQ(controller->currentPlaybackTime(), 16.0);
+    positions->flush();
+    EXPECT_NEAR(positions->resumePositionForURL(kVodURL).toSeconds(), 16.0, 0.001);
+    observation->remove();
 }
 
 TEST_F(MoviePlayerTest, ATimeSetWhileStoppedIsWhereTheNextPlaybackStarts) {

@@ -107,6 +107,25 @@ TEST_F(MoviePlayerUnderMediaPlayerTest, ASessionRetryAfterAStallTimeoutResumesWh
     observation = nullptr;
 }
 
+TEST_F(MoviePlayerUnderMediaPlayerTest, APausedPlayersTimeReadsTheTargetThenTheKeyFrameTheSeekLandedOn) {
+    media::ScriptedMedia keyFrames;
+    keyFrames.keyFrameInterval = 2;
+    keyFrames.seekTime = 0.3;
+    engine->setScript(kVodURL, keyFrames);
+    makePlayer(kVodURL);
+    advance(0.3);
+    player->start();
+    advance(1);
+    player->pause();
+    player->seekTo(7.5);
+    EXPECT_DOUBLE_EQ(player->playbackTime(), 7.5) << "observers see the target at once";
+    advance(1);
+    EXPECT_DOUBLE_EQ(player->playbackTime(), 6.0) << "then where the picture is, though no ticker runs while paused";
+    player->start();
+    advance(0.55);
+    EXPECT_NEAR(player->playbackTime(), 6.5, 0.06) << "and playing goes on from there";
+}
+
 TEST_F(MoviePlayerUnderMediaPlayerTest, AnItemFailingWhilePlayingFailsThePlayerAndTheSessionAndAsksTheSource) {
     media::ScriptedMedia failing;
     failing.failure = media::ScriptedMedia::Failure{4, media::makeMediaError(media::MediaErrorCode::DecodeFailed, "decoder: gave up")};

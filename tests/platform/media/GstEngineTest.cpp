@@ -259,6 +259,48 @@ TEST_F(GstMediaTest, ADefaultSeekLandsOnTheKeyFrameBeforeTheTimeAndAnExactOneOnT
     EXPECT_NEAR(player->currentTime().toSeconds(), 6.36, 0.045);
 }
 
+TEST_F(GstMediaTest, AfterADefaultSeekThePositionIsWhereThePictureIsPausedOrPlaying) {
+    // A default seek lands on a key frame before its target: once it is reported done,
+    // the position reads that picture's time, not the target, and goes on from there.
+    for (const char* playlist : {"muxed/index.m3u8", "master.m3u8"}) {
+        for (bool playing : {false, true}) {
+            SCOPED_TRACE(std::string(playlist) + (playing ? " playing" : " paused"));
+            auto item = itemFor(std::string("/tag/seeklanding-") + (playing ? "p" : "s") + "/vod/" + playlist);
+            auto player = Player::playerWithPlayerItem(item);
+            auto layer = PlayerLayer::playerLayerWithPlayer(player);
+            ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }))
+                << static_cast<int>(item->status()) << " " << (item->error() ? item->error()->localizedDescription() : "");
+            if (playing) {
+                player->play();
+                ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.5; }));
+            }
+            for (double target : {6.9, 3.5}) {
+                std::optional<bool> finished;
+                double shown = -1, position = -1;
+                player->seekToTime(Time::seconds(target), [&](bool f) {
+                    finished = f;
+                    auto frame = layer->currentFrame();
+                    shown = frame ? frame->presentationTime().toSeconds() : -1;
+                    position = player->currentTime().toSeconds();
+                });
+                EXPECT_DOUBLE_EQ(player->currentTime().toSeconds(), target) << "a seek in flight reads its target";
+                ASSERT_TRUE(waitUntil([&] { return finished.has_value(); })) << target;
+                EXPECT_TRUE(*finished) << target;
+                EXPECT_LT(shown, target - 0.3) << "the key frame before " << target;
+                EXPECT_NEAR(position, shown, 0.045) << "the position when the seek to " << target << " was done";
+                // And afterwards, while the picture stays or moves on.
+                for (int i = 0; i < 5; ++i) {
+                    fnd::RunLoop::main()->runFor(0.2);
+                    auto frame = layer->currentFrame();
+                    ASSERT_TRUE(frame);
+                    EXPECT_NEAR(player->currentTime().toSeconds(), frame->presentationTime().toSeconds(), 0.12)
+                        << "after the seek to " << target;
+                }
+            }
+        }
+    }
+}
+
 TEST_F(GstMediaTest, ASeekIntoTheLastKeyFrameIntervalOrToTheEndCompletesAndLaterSeeksStillWork) {
     // The last key frame is at 8 s; past 9 s the nearest one would be the end itself.
     auto item = itemFor("/tag/seekend/vod/muxed/index.m3u8");

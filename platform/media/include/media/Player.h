@@ -5,7 +5,12 @@
 // Main thread only; time observers are timers of the main run loop, so they run on its
 // clock (a virtual one in tests).
 //
-// Seeks: a newer seek ends the one in flight, whose completion then runs with NO.
+// Seeks go to the engine as they are asked; the engine decides which is current, when
+// each is done and where it landed, and answers each once: a newer seek replaces the one
+// in flight, whose completion then runs with NO. The player is the one place that masks
+// the position meanwhile: from a seek until the engine has answered the newest one, the
+// current time reads that seek's target; from its answer on, where the engine says the
+// picture is (a seek to a key frame before its target reads that key frame).
 // At the end of the item the rate falls to 0 and the item stays current.
 
 #include <functional>
@@ -86,18 +91,18 @@ public:
     bool isExternalPlaybackActive() const { return false; }
 
     Time currentTime() const;
+    /// A seek asked of the current item is still unanswered.
+    bool isSeeking() const { return seekTarget_.has_value(); }
     void seekToTime(Time time) { seekToTime(time, nullptr); }
     void seekToTime(Time time, std::function<void(bool finished)> completion);
     /// Tolerances: how far before and after the time the seek may land (invalid: the
     /// engine's default, which lands on a key frame near the time).
     void seekToTime(Time time, Time toleranceBefore, Time toleranceAfter, std::function<void(bool finished)> completion);
-    /// Whether a seek asked of the player has not ended yet (the item then refills what
-    /// the seek emptied, which is no stall).
-    bool hasSeekInFlight() const { return seekInFlight_; }
 
     /// Calls block with the current time every interval while the rate is not 0, and on
     /// the next tick after the time jumped (a seek) while paused; never while the player
-    /// has no current item.
+    /// has no current item, nor while a seek is unanswered (the time then is a target,
+    /// not a place playback has reached).
     rt::Ref<TimeObserverToken> addPeriodicTimeObserverForInterval(Time interval, std::function<void(Time)> block);
     /// Calls block when playback crosses one of the times.
     rt::Ref<TimeObserverToken> addBoundaryTimeObserverForTimes(std::vector<Time> times, std::function<void()> block);
@@ -122,12 +127,15 @@ private:
     void setCurrent(const rt::Ref<PlayerItem>& item);
     void startPlayback();
     void notifyFrameObservers();
-    void finishPendingSeek(bool finished);
+    /// The position no longer waits for a seek (the item changed or failed): answers
+    /// still to come are the engine's to give, and change the position no more.
+    void dropSeekMask();
 
     std::vector<rt::Ref<PlayerItem>> items_;
-    std::uint64_t seekGeneration_ = 0;
-    std::function<void(bool)> pendingSeek_;
-    bool seekInFlight_ = false;
+    /// Seeks asked of the current item; the newest, until the engine answers it, masks
+    /// the position with its target.
+    std::uint64_t seeksAsked_ = 0;
+    std::optional<Time> seekTarget_;
     std::vector<std::pair<std::uint64_t, std::function<void()>>> frameObservers_;
     std::uint64_t nextFrameObserver_ = 1;
 };

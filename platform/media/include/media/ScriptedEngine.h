@@ -48,8 +48,14 @@ struct ScriptedMedia {
         rt::Ref<rt::Error> error;
     };
     std::optional<Failure> failure;
-    /// Virtual seconds a seek takes.
+    /// Virtual seconds a seek takes (0: it lands on the next turn of the loop).
     fnd::TimeInterval seekTime = 0.1;
+    /// Seconds between key frames, from 0: a default seek (loose tolerances) lands on the
+    /// key frame at or before its time, an exact one on the time. 0: every time is one.
+    double keyFrameInterval = 0;
+    /// A seek replaced by a newer one is answered NO at once (on the next turn); with
+    /// this, only after the newer one has landed (the answers out of order).
+    bool answersReplacedLate = false;
     /// Seconds from the playback's start to the item being ready.
     fnd::TimeInterval readyTime = 0;
     double bitrate = 2'000'000;
@@ -121,6 +127,8 @@ private:
     bool isRunning() const;
     void anchor();
     void reschedule();
+    /// Answers the seek in flight and those replaced and not yet answered NO.
+    void abandonSeeks();
     void onEvent();
     void endStall();
     void updateLoadedRanges();
@@ -135,7 +143,8 @@ private:
     bool muted_ = false;
     float volume_ = 1, rate_ = 0;
     double position_ = 0;
-    double seekTarget_ = 0;
+    std::function<void(bool)> seekDone_;
+    std::vector<std::function<void(bool)>> replacedSeeks_;
     double anchorClock_ = 0;
     double watched_ = 0;
     std::vector<bool> stallDone_;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <fnd/Queue.h>
+
 namespace media::gstimpl {
 
 namespace {
@@ -20,7 +22,45 @@ GstCommandQueue::GstCommandQueue(Starter start) : start_(std::move(start)) {}
 
 GstCommandQueue::~GstCommandQueue() {
     if (boundTimer_) boundTimer_->invalidate();
+    if (waitingSeek_) answer(*waitingSeek_, false);
+    if (runningSeek_) answer(*runningSeek_, false);
 }
+
+void GstCommandQueue::answer(GstSeek& seek, bool finished) {
+    if (auto done = std::exchange(seek.done, nullptr)) fnd::Queue::main()->async([done, finished] { done(finished); });
+}
+
+void GstCommandQueue::seek(GstSeek seek) {
+    if (closed_) {
+        answer(seek, false);
+        return;
+    }
+    if (waitingSeek_) answer(*waitingSeek_, false);
+    // The pipeline still finishes the running one; only its answer goes now.
+    if (runningSeek_) answer(*runningSeek_, false);
+    waitingSeek_ = std::move(seek);
+    request(Kind::Seek);
+}
+
+GstCommandQueue::SeekPhase GstCommandQueue::seekPhase() const {
+    if (waitingSeek_) return SeekPhase::Waiting;
+    return running_ == Kind::Seek ? runningSeekPhase_ : SeekPhase::None;
+}
+
+GstSeek* GstCommandQueue::startSeek() {
+    if (running_ != Kind::Seek || !waitingSeek_) return nullptr;
+    runningSeek_ = std::move(waitingSeek_);
+    waitingSeek_.reset();
+    runningSeekPhase_ = SeekPhase::Sent;
+    return &*runningSeek_;
+}
+
+void GstCommandQueue::seekLanded() {
+    if (running_ != Kind::Seek || !runningSeek_ || runningSeekPhase_ != SeekPhase::Sent) return;
+    runningSeekPhase_ = SeekPhase::Landed;
+    answer(*runningSeek_, true);
+}
+
 
 double GstCommandQueue::bound(Kind kind) {
     switch (kind) {
@@ -36,17 +76,23 @@ double GstCommandQueue::bound(Kind kind) {
 }
 
 bool GstCommandQueue::waiting(Kind kind) const {
-    return std::find(waiting_.begin(), waiting_.end(), kind) != waiting_.end();
+    return std::any_of(waiting_.begin(), waiting_.end(), [kind](const Waiting& w) { return w.kind == kind; });
 }
 
 void GstCommandQueue::request(Kind kind) {
     if (closed_ || waiting(kind)) return;
-    waiting_.push_back(kind);
+    waiting_.push_back({kind, starts_});
     schedule();
 }
 
 void GstCommandQueue::completed(Kind kind) {
     if (running_ != kind) return;
+    if (kind == Kind::Seek) {
+        // A seek whose landing was never seen (the bound ran out) did not finish.
+        if (runningSeek_) answer(*runningSeek_, false);
+        runningSeek_.reset();
+        runningSeekPhase_ = SeekPhase::None;
+    }
     running_.reset();
     if (boundTimer_) boundTimer_->invalidate();
     boundTimer_ = nullptr;
@@ -61,6 +107,11 @@ void GstCommandQueue::open() {
 
 void GstCommandQueue::close() {
     closed_ = true;
+    if (waitingSeek_) answer(*waitingSeek_, false);
+    if (runningSeek_) answer(*runningSeek_, false);
+    waitingSeek_.reset();
+    runningSeek_.reset();
+    runningSeekPhase_ = SeekPhase::None;
     waiting_.clear();
     running_.reset();
     if (boundTimer_) boundTimer_->invalidate();
@@ -86,15 +137,23 @@ void GstCommandQueue::pump() {
         // stays: the adaptive demuxer starts a newly chosen rendition at the position it
         // plays, and a flushing seek while it does so can leave the new rendition at the
         // old position.
-        auto next = std::min_element(waiting_.begin(), waiting_.end());
-        Kind kind = *next;
+        auto next = std::min_element(waiting_.begin(), waiting_.end(), [](const Waiting& a, const Waiting& b) {
+            return a.since != b.since ? a.since < b.since : a.kind < b.kind;
+        });
+        Kind kind = next->kind;
         waiting_.erase(next);
+        ++starts_;
         running_ = kind;
         bool waits = start_(kind);
         // The starter may have closed the queue (the pipeline failed) or been told the
         // command is done already.
         if (closed_ || running_ != kind) continue;
         if (!waits) {
+            if (kind == Kind::Seek && runningSeek_) {
+                answer(*runningSeek_, false);
+                runningSeek_.reset();
+                runningSeekPhase_ = SeekPhase::None;
+            }
             running_.reset();
             continue;
         }

@@ -9,19 +9,43 @@
 // only then does the next start.
 //
 // Commands asked for in one turn of the loop start from the next turn on: a waiting seek
-// first, then a state change, then stream choices (the end is the same in any order); a
+// first, then a state change, then stream choices (the end is the same in any order);
+// commands asked for while another ran go before those asked for after it started; a
 // command of a kind already waiting absorbs a newer one (the session keeps the newest
-// wish - the newest seek target, every stream choice so far, the state it wants - and
-// reads it when the command starts). Main thread only.
+// wish - every stream choice so far, the state it wants - and reads it when the command
+// starts).
+//
+// Seeks are the queue's own record, the one place that decides which seek is current,
+// when it is done and whether it landed: the newest seek replaces the one still waiting
+// and gives up the one the pipeline runs (each answered NO; the pipeline still finishes
+// the running one before the next command starts); the running one is answered YES once
+// the session has seen where it landed, and NO when it never does within the bound.
+// Every answer comes on a later turn of the loop, never inside a call that caused it.
+// Main thread only.
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 
 #include <fnd/RunLoop.h>
+#include <media/Time.h>
 
 namespace media::gstimpl {
+
+/// A seek asked of the pipeline.
+struct GstSeek {
+    /// Where it may land: on the key frame at or before the target, or on the target.
+    enum class Tolerance { KeyFrame, Exact };
+    Time target;
+    Tolerance tolerance = Tolerance::KeyFrame;
+    /// Answered once: YES when it landed, NO when it was replaced or given up.
+    std::function<void(bool finished)> done;
+    /// The pipeline's sequence number of the seek once sent: the segment and the first
+    /// picture it produces carry it.
+    std::uint32_t seqnum = 0;
+};
 
 class GstCommandQueue {
 public:
@@ -38,6 +62,26 @@ public:
 
     /// Asks for a command of the kind, unless one of that kind is already waiting.
     void request(Kind kind);
+
+    /// Where the newest seek the queue knows of stands.
+    enum class SeekPhase {
+        None,     // no seek waits or runs
+        Waiting,  // asked for, not yet sent
+        Sent,     // the pipeline runs it; where it lands is not known yet
+        Landed,   // it landed (answered YES); the pipeline settles before the next command
+    };
+    /// Asks for a seek: the newest replaces the waiting one and gives up the running one.
+    void seek(GstSeek seek);
+    SeekPhase seekPhase() const;
+    /// Where the seek the pipeline runs stands: Sent or Landed (None when none runs).
+    SeekPhase runningSeekPhase() const { return running_ == Kind::Seek ? runningSeekPhase_ : SeekPhase::None; }
+    /// The seek the pipeline runs (a starter of a seek command takes the waiting one
+    /// with startSeek()); nullptr when none runs.
+    GstSeek* runningSeek() { return running_ == Kind::Seek && runningSeek_ ? &*runningSeek_ : nullptr; }
+    /// For the starter: the waiting seek becomes the running one (nullptr: none waits).
+    GstSeek* startSeek();
+    /// The running seek landed: answered YES. Its command runs on until completed().
+    void seekLanded();
     /// The pipeline reported what the running command of the kind waited for.
     void completed(Kind kind);
     bool running(Kind kind) const { return running_ == kind; }
@@ -53,10 +97,23 @@ public:
 private:
     void schedule();
     void pump();
+    /// Answers a seek on a later turn of the loop (nothing when it was answered already).
+    static void answer(GstSeek& seek, bool finished);
 
     Starter start_;
-    std::deque<Kind> waiting_;
+    /// Waiting commands, each with the number of the start it waited for first.
+    struct Waiting {
+        Kind kind;
+        std::uint64_t since;
+    };
+    std::deque<Waiting> waiting_;
+    /// Counts the commands started: what waited through a start goes before what came
+    /// after it, so a stream of seeks cannot hold a pause back for good.
+    std::uint64_t starts_ = 0;
     std::optional<Kind> running_;
+    std::optional<GstSeek> waitingSeek_, runningSeek_;
+    /// Sent or Landed while a seek runs.
+    SeekPhase runningSeekPhase_ = SeekPhase::None;
     bool open_ = false, closed_ = false, scheduled_ = false;
     rt::Ref<fnd::Timer> boundTimer_;
     /// Blocks posted to the loop find the queue through this, and nothing once it is gone.

@@ -113,6 +113,28 @@ GstSession::GstSession(std::string url, GstEngine::Options options)
 
 GstSession::~GstSession() { shutdown(); }
 
+bool GstSession::prerolled() const {
+    switch (phase_) {
+        case Phase::Prerolled:
+        case Phase::Ended: return true;
+        case Phase::Loading:
+        case Phase::Failed:
+        case Phase::Closed: return false;
+    }
+    return false;
+}
+
+bool GstSession::gone() const {
+    switch (phase_) {
+        case Phase::Failed:
+        case Phase::Closed: return true;
+        case Phase::Loading:
+        case Phase::Prerolled:
+        case Phase::Ended: return false;
+    }
+    return true;
+}
+
 rt::Ref<rt::Error> GstSession::start() {
     relay_->session = weak_from_this();
     createdAt_ = nowSeconds();
@@ -139,7 +161,10 @@ rt::Ref<rt::Error> GstSession::start() {
     frameSource_ = fnd::RunLoop::main()->addSource(relay_->frameSignal, POLLIN, [session, fd = relay_->frameSignal](short) {
         std::uint64_t count;
         [[maybe_unused]] auto taken = ::read(fd, &count, sizeof count);
-        if (auto s = session.lock()) s->deliverFrame();
+        if (auto s = session.lock()) {
+            s->deliverFrame();
+            s->followSeek();
+        }
     });
     gst_object_ref_sink(pipeline_);
     gst_object_ref(videoSink_);
@@ -167,7 +192,7 @@ rt::Ref<rt::Error> GstSession::start() {
     std::weak_ptr<GstSession> weak = weak_from_this();
     loadTimer_ = fnd::RunLoop::main()->after(options_.loadTimeout, [weak] {
         auto s = weak.lock();
-        if (!s || s->prerolled_ || s->failed_ || s->closed_) return;
+        if (!s || s->phase_ != Phase::Loading) return;
         s->failWith(makeMediaError(MediaErrorCode::CannotConnect,
                                    rt::format("\"%s\" did not answer within %.0f seconds.", quotedURI(s->url_), s->options_.loadTimeout)));
     });
@@ -179,16 +204,14 @@ rt::Ref<rt::Error> GstSession::start() {
 }
 
 void GstSession::shutdown() {
-    if (closed_) return;
-    closed_ = true;
+    if (phase_ == Phase::Closed) return;
+    phase_ = Phase::Closed;
     if (bufferingTimer_) bufferingTimer_->invalidate();
     accountWatched();
     if (loadTimer_) loadTimer_->invalidate();
+    // Answers every seek NO.
     releasePipeline();
-    if (collection_) gst_object_unref(collection_);
-    collection_ = nullptr;
-    finishRunningSeek(false);
-    finishSeek(false);
+    streams_.close();
 }
 
 void GstSession::releasePipeline() {
@@ -212,11 +235,11 @@ void GstSession::releasePipeline() {
 void GstSession::attach(const rt::Ref<PlayerItem>& item) {
     item_ = item;
     attached_ = true;
-    if (failed_ || !prerolled_) return;
+    if (!prerolled()) return;
     std::weak_ptr<GstSession> weak = weak_from_this();
     // Reported on the next turn, as a freshly made pipeline would.
     fnd::RunLoop::main()->post([weak] {
-        if (auto s = weak.lock(); s && !s->closed_) s->onPrerolled();
+        if (auto s = weak.lock(); s && !s->gone()) s->onPrerolled();
     });
 }
 
@@ -228,14 +251,13 @@ void GstSession::finishLoad(rt::Ref<rt::Error> error) {
 }
 
 void GstSession::failWith(rt::Ref<rt::Error> error, GstObject* brokenSource) {
-    if (failed_ || closed_) return;
-    failed_ = true;
+    if (gone()) return;
+    phase_ = Phase::Failed;
     // Read before the pipeline (which holds the source) goes.
     std::string secureURL = brokenSource ? httpsLocationOf(brokenSource) : std::string();
     std::string element = brokenSource ? GST_OBJECT_NAME(brokenSource) : "";
+    // Answers every seek NO.
     releasePipeline();
-    finishRunningSeek(false);
-    finishSeek(false);
     if (loadTimer_) loadTimer_->invalidate();
     if (!secureURL.empty()) {
         reportAfterCheckingTls(std::move(error), secureURL, element);
@@ -263,7 +285,7 @@ void GstSession::reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::str
         if (database) g_object_unref(database);
         fnd::RunLoop::main()->post([weak, error, element, probe] {
             auto s = weak.lock();
-            if (!s || s->closed_) return;
+            if (!s || s->phase_ == Phase::Closed) return;
             if (!probe.reached || probe.reason.empty()) {
                 s->reportFailure(error);
                 return;
@@ -281,10 +303,10 @@ void GstSession::reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::str
 }
 
 void GstSession::markPrerolled() {
-    prerolled_ = true;
+    phase_ = Phase::Prerolled;
     queryDuration();
     // The collection's streams carry the caps found so far.
-    if (collection_) readCollection(GST_STREAM_COLLECTION(gst_object_ref(collection_)), true);
+    streams_.readAgain();
     stats_->startupTime = nowSeconds() - createdAt_;
     commands_.open();
     finishLoad(nullptr);
@@ -316,7 +338,7 @@ void GstSession::onPrerolled() {
     stats_->playbackSessionID = rt::format("%08X-%08X", rd(), rd());
     stats_->playbackType = live_ ? "LIVE" : "VOD";
     refreshAccessLog(*event);
-    item->engineSelectionGroups(groups_);
+    item->engineSelectionGroups(streams_.groups());
     // The prerolled picture goes first: announcing readiness runs its observers at once
     // (a controller that autoplays starts playing from inside it), and the picture
     // should not wait for all of that to be shown. It is taken out of the mailbox
@@ -326,6 +348,7 @@ void GstSession::onPrerolled() {
         std::lock_guard lock(relay_->mutex);
         prerolled = relay_->latestFrame;
     }
+    if (prerolled && prerolled->presentationTime().isNumeric()) shownAt_ = prerolled->presentationTime();
     if (prerolled) item->engineVideoFrame(std::move(prerolled));
     item->engineDidBecomeReady(info(), presentationSize_);
     item->engineBufferingChanged(!buffering_, buffering_ && bufferPercent_ == 0, !buffering_);
@@ -336,10 +359,10 @@ void GstSession::onPrerolled() {
 
 AssetInfo GstSession::info() const {
     AssetInfo info;
-    info.playable = !tracks_.empty() || prerolled_;
+    info.playable = !streams_.tracks().empty() || prerolled();
     info.duration = duration_;
-    info.tracks = tracks_;
-    info.groups = groups_;
+    info.tracks = streams_.tracks();
+    info.groups = streams_.groups();
     return info;
 }
 

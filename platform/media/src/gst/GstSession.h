@@ -20,6 +20,7 @@
 #include <media/PlayerItem.h>
 
 #include "GstCommandQueue.h"
+#include "GstStreams.h"
 
 namespace media::gstimpl {
 
@@ -63,6 +64,21 @@ struct Relay {
     /// The newest stream selection still to be sent, and whether a sender runs.
     GstEvent* pendingSelection = nullptr;
     bool selectionSenderRunning = false;
+    /// The seek whose first picture is looked for (its sequence number), the sequence
+    /// numbers of the last flush and the last segment the video sink received, the
+    /// awaited seek once the video ended after it without a picture, and the time of the
+    /// awaited seek's first picture once it came: where that seek landed, whatever the
+    /// loop hears first.
+    guint32 awaitedSeek = GST_SEQNUM_INVALID;
+    guint32 videoFlush = GST_SEQNUM_INVALID;
+    guint32 videoSegment = GST_SEQNUM_INVALID;
+    guint32 videoEnded = GST_SEQNUM_INVALID;
+    Time landing = Time::invalid();
+    /// The video sink has had the awaited seek's flush or segment: what it gets from now
+    /// on comes from that seek (under the mutex).
+    bool afterAwaitedSeek() const {
+        return awaitedSeek != GST_SEQNUM_INVALID && (videoFlush == awaitedSeek || videoSegment == awaitedSeek);
+    }
 
     ~Relay() {
         if (frameSignal >= 0) ::close(frameSignal);
@@ -97,6 +113,8 @@ public:
 
     void setRate(float rate);
     void seek(Time time, Time toleranceBefore, Time toleranceAfter, std::function<void(bool)> done);
+    /// Where the picture is (the pipeline's position for media without pictures): a
+    /// finished seek reads where it landed.
     Time currentTime();
     void setMuted(bool muted);
     void setVolume(float volume);
@@ -114,6 +132,18 @@ public:
     void refuse(rt::Ref<rt::Error> error);
 
 private:
+    /// Where the session is in its life. Playing, pausing and buffering are the
+    /// pipeline's state and the command queue's business, not phases.
+    enum class Phase {
+        Loading,    // prerolling for the first time
+        Prerolled,  // loaded: the item may play it
+        Ended,      // prerolled and played to the end (a seek leaves it)
+        Failed,     // failed; the pipeline is gone
+        Closed,     // shut down; the pipeline is gone
+    };
+    bool prerolled() const;
+    bool gone() const;
+
     /// Stops the pipeline and reports the failure. When `brokenSource` is an https source
     /// that broke before any answer, only once a handshake of the session's own has told
     /// whether (and why) the server's certificate was refused.
@@ -131,14 +161,19 @@ private:
     bool bufferedEnough();
     bool startCommand(GstCommandQueue::Kind kind);
     bool startSeek();
+    /// Sends the running seek to the pipeline (again, when it was refused).
+    void sendSeek();
     bool startStateChange();
     bool startSelection();
     /// The pipeline is in the state last asked for.
     void stateReached();
-    /// Reports the newest seek not yet started (replaced or abandoned).
-    void finishSeek(bool finished);
-    /// Reports the seek the pipeline runs.
-    void finishRunningSeek(bool finished);
+    /// Looks whether the running seek landed (its first picture, or for a stream
+    /// without pictures its preroll) and whether the pipeline has settled after it.
+    void followSeek();
+    /// No state change is under way and the pipeline is in the state last asked for.
+    bool settled();
+    /// PLAYING when the rate asks for it and nothing holds playback back, else PAUSED.
+    GstState wantedState() const;
     void queryDuration();
     void readCollection(GstStreamCollection* collection, bool quiet);
     void readSelected(GstMessage* message);
@@ -162,35 +197,23 @@ private:
     rt::Weak<PlayerItem> item_;
     bool attached_ = false;
 
-    bool prerolled_ = false, failed_ = false, closed_ = false, ended_ = false;
+    Phase phase_ = Phase::Loading;
     bool wantPlaying_ = false, buffering_ = false, hasPlayed_ = false;
     int bufferPercent_ = 100;
     GstState requested_ = GST_STATE_PAUSED;
     Time duration_ = Time::invalid();
     bool live_ = false;
+    /// The pipeline's last position, for media without pictures.
     double lastPosition_ = 0;
+    /// The time of the newest picture handed to the item (invalid before the first, and
+    /// after a seek that landed without one).
+    Time shownAt_ = Time::invalid();
 
-    /// Seeks, stream choices and state changes, one at a time.
+    /// Seeks, stream choices and state changes, one at a time; the seeks' record.
     GstCommandQueue commands_{[this](GstCommandQueue::Kind kind) { return startCommand(kind); }};
-    /// A seek the pipeline runs (seeking_) and the newest one still to run (seekPending_).
-    bool seeking_ = false, seekPending_ = false;
-    /// A seek has prerolled at its target; the pipeline is to play again before the next command.
-    bool seekSettling_ = false;
-    Time seekTarget_;
-    bool seekAccurate_ = true;
-    std::function<void(bool)> seekDone_, runningSeekDone_;
 
-    // Streams.
-    GstStreamCollection* collection_ = nullptr;
-    std::vector<rt::Ref<MediaSelectionGroup>> groups_;
-    std::vector<rt::Ref<AssetTrack>> tracks_;
-    std::string videoStream_;
-    std::optional<std::string> wantedAudio_, wantedText_;
-    bool textOff_ = false;
-    /// The audio and subtitle streams playing now, as the pipeline last said.
-    std::string selectedAudio_, selectedText_;
-    /// A choice not yet sent.
-    bool selectionWanted_ = false;
+    /// The collection's tracks and groups, and the choices made in them.
+    GstStreams streams_;
     Size presentationSize_;
 
     // Statistics.

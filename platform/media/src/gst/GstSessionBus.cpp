@@ -114,7 +114,7 @@ rt::Ref<rt::Error> GstSession::errorFromMessage(GstMessage* message) const {
 }
 
 void GstSession::handleMessage(GstMessage* message) {
-    if (closed_ || failed_ || !pipeline_) return;
+    if (gone() || !pipeline_) return;
     switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_ERROR: {
             auto error = errorFromMessage(message);
@@ -153,7 +153,7 @@ void GstSession::handleMessage(GstMessage* message) {
             break;
         case GST_MESSAGE_DURATION_CHANGED:
             queryDuration();
-            if (auto item = item_.lock(); item && prerolled_) item->engineDuration(duration_);
+            if (auto item = item_.lock(); item && prerolled()) item->engineDuration(duration_);
             break;
         case GST_MESSAGE_QOS: {
             GstFormat format;
@@ -189,12 +189,18 @@ void GstSession::handleMessage(GstMessage* message) {
 
 void GstSession::reachedEnd() {
     // A pipeline fed by several inputs may post its end more than once; the item
-    // reaches its end once per play-through (a seek clears the flag). An end that
-    // comes while a seek is asked for or under way was reached before that seek
+    // reaches its end once per play-through (a seek leaves the phase). An end that
+    // comes while a seek waits or has not landed yet was reached before that seek
     // flushed: the seek's target, not the end, is where the item now is.
-    if (ended_ || seeking_ || seekPending_) return;
+    if (phase_ != Phase::Prerolled) return;
+    switch (commands_.seekPhase()) {
+        case GstCommandQueue::SeekPhase::Waiting:
+        case GstCommandQueue::SeekPhase::Sent: return;
+        case GstCommandQueue::SeekPhase::None:
+        case GstCommandQueue::SeekPhase::Landed: break;
+    }
     if (!duration_.isNumeric()) queryDuration();
-    ended_ = true;
+    phase_ = Phase::Ended;
     accountWatched();
     if (duration_.isNumeric()) lastPosition_ = duration_.toSeconds();
     applyState();
@@ -212,44 +218,24 @@ void GstSession::stateChanged(GstMessage* message) {
             accountWatched();
         }
         if (newState == requested_ && commands_.running(GstCommandQueue::Kind::State)) stateReached();
-        if (newState == GST_STATE_PLAYING && seekSettling_) {
-            seekSettling_ = false;
-            commands_.completed(GstCommandQueue::Kind::Seek);
-        }
+        followSeek();
     }
 }
 
 void GstSession::asyncDone() {
-    if (!prerolled_) {
+    if (phase_ == Phase::Loading) {
         markPrerolled();
-    } else if (collection_) {
+    } else {
         // Every stream's caps are known now.
-        readCollection(GST_STREAM_COLLECTION(gst_object_ref(collection_)), true);
+        streams_.readAgain();
     }
-    // An end that comes while a seek still has the pipeline prerolling again (in PAUSED)
-    // is an earlier one's, not the seek's, whose own end follows: the first preroll's
-    // (the first picture makes an item ready before the pipeline tells it), or the end
-    // of the seek before, told after this one had started.
-    GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
-    bool prerollingAgain = seeking_ &&
-                           gst_element_get_state(pipeline_, &state, &pending, 0) == GST_STATE_CHANGE_ASYNC &&
-                           pending == GST_STATE_PAUSED;
-    // The preroll that ends a seek, or a state change that had to wait for one.
-    if (seeking_ && !prerollingAgain) {
-        seeking_ = false;
-        // The sink posts the seek's picture before the pipeline posts this, but the two
-        // reach the loop by different roads, and a busy loop may take this first: whoever
-        // hears the seek is done should already have its picture (an engine process
-        // reports where the seek landed by it).
+    // The sink posts a picture before the pipeline posts this, but the two reach the
+    // loop by different roads, and a busy loop may take this first: the picture goes to
+    // the item first. Whose end of a preroll this is does not matter: a seek has landed
+    // when its own first picture came, or settled after its own segment.
+    if (commands_.runningSeek()) {
         deliverFrame();
-        finishRunningSeek(true);
-        // A flushing seek while playing prerolls at the target and then plays again
-        // with a new base time. A pause that came before that would keep the old
-        // one: the pictures would then be late and dropped, the position ahead of
-        // them. So the command ends once the pipeline plays again.
-        gst_element_get_state(pipeline_, &state, &pending, 0);
-        seekSettling_ = requested_ == GST_STATE_PLAYING && (state != GST_STATE_PLAYING || pending != GST_STATE_VOID_PENDING);
-        if (!seekSettling_) commands_.completed(GstCommandQueue::Kind::Seek);
+        followSeek();
     }
     if (commands_.running(GstCommandQueue::Kind::State)) stateReached();
     applyState();

@@ -4,6 +4,7 @@
 #include "GstSession.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include <fnd/Queue.h>
 
@@ -17,12 +18,12 @@ constexpr double kEnoughBuffered = 4.0;
 }  // namespace
 
 void GstSession::applyState() {
-    if (!pipeline_ || closed_ || failed_) return;
+    if (!pipeline_ || gone()) return;
     commands_.request(GstCommandQueue::Kind::State);
 }
 
 bool GstSession::startCommand(GstCommandQueue::Kind kind) {
-    if (!pipeline_ || closed_ || failed_) return false;
+    if (!pipeline_ || gone()) return false;
     switch (kind) {
         case GstCommandQueue::Kind::Seek: return startSeek();
         case GstCommandQueue::Kind::Select: return startSelection();
@@ -31,8 +32,12 @@ bool GstSession::startCommand(GstCommandQueue::Kind kind) {
     return false;
 }
 
+GstState GstSession::wantedState() const {
+    return wantPlaying_ && !buffering_ && phase_ == Phase::Prerolled && attached_ ? GST_STATE_PLAYING : GST_STATE_PAUSED;
+}
+
 bool GstSession::startStateChange() {
-    GstState target = (wantPlaying_ && !buffering_ && !ended_ && prerolled_ && attached_) ? GST_STATE_PLAYING : GST_STATE_PAUSED;
+    GstState target = wantedState();
     if (target == requested_) return false;
     requested_ = target;
     if (target != GST_STATE_PLAYING) accountWatched();
@@ -45,28 +50,28 @@ bool GstSession::startStateChange() {
 void GstSession::stateReached() {
     commands_.completed(GstCommandQueue::Kind::State);
     // A stream choice made while paused goes once the pipeline plays.
-    if (requested_ == GST_STATE_PLAYING && selectionWanted_) commands_.request(GstCommandQueue::Kind::Select);
+    if (requested_ == GST_STATE_PLAYING && streams_.choiceWaiting()) commands_.request(GstCommandQueue::Kind::Select);
 }
 
 void GstSession::applyBuffering(int percent) {
     bufferPercent_ = percent;
     auto item = item_.lock();
     if (percent < 100) {
-        if (buffering_ || (prerolled_ && bufferedEnough())) return;
+        if (buffering_ || (prerolled() && bufferedEnough())) return;
         buffering_ = true;
         watchBuffering();
         bool wasPlaying = requested_ == GST_STATE_PLAYING;
         applyState();
-        if (item && prerolled_ && attached_) {
+        if (item && prerolled() && attached_) {
             item->engineBufferingChanged(false, percent == 0 || wasPlaying, false);
             // A seek empties what was held and fills it again from the target: that is
             // the seek's own wait, not the playback stalling.
-            if (wasPlaying && hasPlayed_ && !seeking_ && !seekSettling_) item->engineDidStall();
+            if (wasPlaying && hasPlayed_ && !commands_.running(GstCommandQueue::Kind::Seek)) item->engineDidStall();
         }
     } else {
         if (!buffering_) return;
         buffering_ = false;
-        if (item && prerolled_ && attached_) item->engineBufferingChanged(true, false, true);
+        if (item && prerolled() && attached_) item->engineBufferingChanged(true, false, true);
         applyState();
     }
 }
@@ -95,7 +100,7 @@ void GstSession::watchBuffering() {
     std::weak_ptr<GstSession> weak = weak_from_this();
     bufferingTimer_ = fnd::RunLoop::main()->schedule(0.25, true, [weak](fnd::Timer& timer) {
         auto s = weak.lock();
-        if (!s || s->closed_ || s->failed_ || !s->buffering_) {
+        if (!s || s->gone() || !s->buffering_) {
             timer.invalidate();
             return;
         }
@@ -109,32 +114,38 @@ void GstSession::setRate(float rate) {
 }
 
 void GstSession::seek(Time time, Time toleranceBefore, Time toleranceAfter, std::function<void(bool)> done) {
-    if (closed_ || failed_) {
-        if (done) fnd::Queue::main()->async([done] { done(false); });
-        return;
-    }
-    // The newest target wins: a seek still waiting is replaced and one the pipeline runs
-    // is abandoned, each reported as not finished.
-    finishSeek(false);
-    finishRunningSeek(false);
-    seekDone_ = std::move(done);
-    seekTarget_ = time;
     // Invalid tolerances are the default: the key frame at or before the time, which needs no
     // decoding up to the target. Loose tolerances on both sides allow the same; a tight
     // one on either side (zero: exact) asks for an accurate seek.
     auto loose = [](Time tolerance) {
         return !tolerance.isValid() || !tolerance.isNumeric() || tolerance.toSeconds() >= 0.5;
     };
-    seekAccurate_ = !(loose(toleranceBefore) && loose(toleranceAfter));
-    seekPending_ = true;
-    commands_.request(GstCommandQueue::Kind::Seek);
+    GstSeek seek;
+    seek.target = time;
+    seek.tolerance = loose(toleranceBefore) && loose(toleranceAfter) ? GstSeek::Tolerance::KeyFrame : GstSeek::Tolerance::Exact;
+    seek.done = std::move(done);
+    // The queue answers: NO at once (on the next turn) once the pipeline is gone.
+    commands_.seek(std::move(seek));
 }
 
 bool GstSession::startSeek() {
-    if (!seekPending_) return false;
-    seekPending_ = false;
-    runningSeekDone_ = std::exchange(seekDone_, nullptr);
-    double target = std::max(0.0, seekTarget_.toSeconds());
+    if (!commands_.startSeek()) return false;
+    if (phase_ == Phase::Ended) phase_ = Phase::Prerolled;
+    // A pause asked with the seek (it waits behind it) takes effect first: a playing
+    // pipeline would otherwise play on from where the seek lands until the pause came.
+    if (requested_ == GST_STATE_PLAYING && wantedState() != GST_STATE_PLAYING) {
+        requested_ = GST_STATE_PAUSED;
+        accountWatched();
+        gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+    }
+    sendSeek();
+    return true;
+}
+
+void GstSession::sendSeek() {
+    GstSeek* seek = commands_.runningSeek();
+    if (!seek || !pipeline_ || gone() || commands_.runningSeekPhase() != GstCommandQueue::SeekPhase::Sent) return;
+    double target = std::max(0.0, seek->target.toSeconds());
     // The demuxer finds no segment at the very end and refuses a seek there (a key-frame
     // one leaves the item unable to seek again), so a seek to the end or past it aims a
     // millisecond before it: the last picture, and the end a moment after playing on.
@@ -144,36 +155,107 @@ bool GstSession::startSeek() {
     // stream, and the adaptive demuxer refuses that seek after it has flushed, leaving
     // the item unable to seek or play again.
     auto flags = static_cast<GstSeekFlags>(
-        GST_SEEK_FLAG_FLUSH |
-        (seekAccurate_ ? GST_SEEK_FLAG_ACCURATE : GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE));
-    if (!gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, flags, static_cast<gint64>(target * GST_SECOND))) {
-        // Reported on a later turn, never inside the caller's seek.
-        if (auto done = std::exchange(runningSeekDone_, nullptr)) fnd::Queue::main()->async([done] { done(false); });
-        return false;
+        GST_SEEK_FLAG_FLUSH | (seek->tolerance == GstSeek::Tolerance::Exact ? GST_SEEK_FLAG_ACCURATE
+                                                                             : GST_SEEK_FLAG_KEY_UNIT | GST_SEEK_FLAG_SNAP_BEFORE));
+    GstEvent* event = gst_event_new_seek(1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, static_cast<gint64>(target * GST_SECOND),
+                                         GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+    // The flush, the new segment and so the first picture after it carry the seek's
+    // number: that picture, and no other, is where the seek landed.
+    seek->seqnum = gst_event_get_seqnum(event);
+    {
+        std::lock_guard lock(relay_->mutex);
+        relay_->awaitedSeek = seek->seqnum;
+        relay_->landing = Time::invalid();
     }
-    seeking_ = true;
-    seekSettling_ = false;
-    ended_ = false;
-    lastPosition_ = target;
-    return true;
+    if (gst_element_send_event(pipeline_, event)) {
+        lastPosition_ = target;
+        return;
+    }
+    // Refused: the pipeline may still be finishing the seek before. Sent again shortly,
+    // within the command's bound, whose end answers NO.
+    std::fprintf(stderr, "zid media: the pipeline refused a seek to %.3f s; trying again\n", target);
+    std::weak_ptr<GstSession> weak = weak_from_this();
+    std::uint32_t refused = seek->seqnum;
+    fnd::RunLoop::main()->after(0.1, [weak, refused] {
+        auto s = weak.lock();
+        if (!s) return;
+        if (GstSeek* running = s->commands_.runningSeek(); running && running->seqnum == refused) s->sendSeek();
+    });
 }
 
-void GstSession::finishSeek(bool finished) {
-    if (auto done = std::exchange(seekDone_, nullptr)) done(finished);
+bool GstSession::settled() {
+    if (!pipeline_) return false;
+    GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
+    GstStateChangeReturn result = gst_element_get_state(pipeline_, &state, &pending, 0);
+    if (result == GST_STATE_CHANGE_FAILURE) return false;
+    // A flushing seek while playing prerolls at the target and then plays again with a
+    // new base time. A pause that came before that would keep the old one: the pictures
+    // would then be late and dropped, the position ahead of them. So a seek asked while
+    // playing is settled once the pipeline plays again - unless a pause waits behind it:
+    // then playing on first would only move the picture away from where the seek landed.
+    if (requested_ == GST_STATE_PLAYING && wantedState() != GST_STATE_PLAYING) return true;
+    if (result == GST_STATE_CHANGE_ASYNC) return false;
+    return pending == GST_STATE_VOID_PENDING && (requested_ != GST_STATE_PLAYING || state == GST_STATE_PLAYING);
 }
 
-void GstSession::finishRunningSeek(bool finished) {
-    if (auto done = std::exchange(runningSeekDone_, nullptr)) done(finished);
+void GstSession::followSeek() {
+    GstSeek* seek = commands_.runningSeek();
+    if (!seek || !pipeline_ || gone()) return;
+    if (commands_.runningSeekPhase() == GstCommandQueue::SeekPhase::Sent) {
+        // The picture waiting in the mailbox goes to the item first (a state change or
+        // an end of a preroll may reach the loop before it): whoever hears the seek is
+        // done finds its picture shown, and the position where that picture is.
+        deliverFrame();
+        Time landing = Time::invalid();
+        bool endedWithoutPicture = false;
+        {
+            std::lock_guard lock(relay_->mutex);
+            if (relay_->awaitedSeek == seek->seqnum) landing = relay_->landing;
+            endedWithoutPicture = relay_->videoEnded == seek->seqnum;
+        }
+        if (landing.isValid()) {
+            // The mailbox held that picture or a later one, and has just been emptied.
+            if (!shownAt_.isNumeric()) shownAt_ = landing;
+        } else {
+            // Without a picture of its own: media without pictures, or a seek after
+            // which the video ended at once. The end of a preroll alone says nothing (an
+            // earlier one's may come after the seek was sent, while the pipeline looks
+            // settled for a moment), so media with pictures lands without one only once
+            // the video sink has seen its end after the seek's flush.
+            bool pictures = shownAt_.isValid();
+            if ((pictures && !endedWithoutPicture) || !settled()) return;
+            shownAt_ = Time::invalid();
+            gint64 ns = -1;
+            if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &ns) && ns >= 0) lastPosition_ = ns / 1e9;
+        }
+        commands_.seekLanded();
+    }
+    if (commands_.runningSeekPhase() == GstCommandQueue::SeekPhase::Landed && settled())
+        commands_.completed(GstCommandQueue::Kind::Seek);
 }
 
 Time GstSession::currentTime() {
-    // A seek reports its target until the pipeline plays on from there.
-    if (seeking_ || seekPending_ || seekSettling_) return seekTarget_;
-    if (!ended_ && pipeline_ && !closed_ && !failed_ && prerolled_) {
-        gint64 ns = -1;
-        if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &ns) && ns >= 0) lastPosition_ = ns / 1e9;
-    }
     double p = lastPosition_;
+    switch (phase_) {
+        case Phase::Ended:
+            break;
+        case Phase::Prerolled:
+            // The picture's own time: what the viewer sees, and after a seek where it
+            // landed (a key frame before the target, say), whatever the position query
+            // of a pipeline still settling says.
+            if (shownAt_.isNumeric()) {
+                p = shownAt_.toSeconds();
+                break;
+            }
+            if (gint64 ns = -1; pipeline_ && gst_element_query_position(pipeline_, GST_FORMAT_TIME, &ns) && ns >= 0)
+                lastPosition_ = p = ns / 1e9;
+            break;
+        case Phase::Loading:
+        case Phase::Failed:
+        case Phase::Closed:
+            if (shownAt_.isNumeric()) p = shownAt_.toSeconds();
+            break;
+    }
     // Decoders may report a little past the end; the position never exceeds the duration.
     if (duration_.isNumeric()) p = std::min(p, duration_.toSeconds());
     return Time::seconds(std::max(0.0, p), 1'000'000);

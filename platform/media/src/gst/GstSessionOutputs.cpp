@@ -89,6 +89,35 @@ GstFlowReturn onTextSample(GstAppSink* sink, gpointer data, bool preroll) {
 GstFlowReturn onTextNewSample(GstAppSink* sink, gpointer data) { return onTextSample(sink, data, false); }
 GstFlowReturn onTextNewPreroll(GstAppSink* sink, gpointer data) { return onTextSample(sink, data, true); }
 
+/// Notes which seek flushed the video sink, which one its segment came from and whether
+/// the video ended after the awaited seek (the streaming thread that delivers these
+/// delivers the pictures after them, in order).
+GstPadProbeReturn noteVideoSegment(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (!event) return GST_PAD_PROBE_OK;
+    auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
+    switch (GST_EVENT_TYPE(event)) {
+        case GST_EVENT_FLUSH_STOP: {
+            std::lock_guard lock(relay->mutex);
+            relay->videoFlush = gst_event_get_seqnum(event);
+            break;
+        }
+        case GST_EVENT_SEGMENT: {
+            std::lock_guard lock(relay->mutex);
+            relay->videoSegment = gst_event_get_seqnum(event);
+            break;
+        }
+        case GST_EVENT_EOS: {
+            std::lock_guard lock(relay->mutex);
+            if (relay->afterAwaitedSeek() && !relay->landing.isValid()) relay->videoEnded = relay->awaitedSeek;
+            break;
+        }
+        default:
+            break;
+    }
+    return GST_PAD_PROBE_OK;
+}
+
 }  // namespace
 
 void connectOutputs(GstElement* videoSink, GstElement* textSink, const std::shared_ptr<Relay>& relay) {
@@ -101,6 +130,11 @@ void connectOutputs(GstElement* videoSink, GstElement* textSink, const std::shar
     videoCallbacks.new_sample = onVideoNewSample;
     videoCallbacks.new_preroll = onVideoNewPreroll;
     gst_app_sink_set_callbacks(GST_APP_SINK(videoSink), &videoCallbacks, new std::shared_ptr<Relay>(relay), deleteRelayHandle);
+    if (GstPad* pad = gst_element_get_static_pad(videoSink, "sink")) {
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, noteVideoSegment, new std::shared_ptr<Relay>(relay),
+                          deleteRelayHandle);
+        gst_object_unref(pad);
+    }
     GstAppSinkCallbacks textCallbacks{};
     textCallbacks.new_sample = onTextNewSample;
     textCallbacks.new_preroll = onTextNewPreroll;
@@ -111,6 +145,9 @@ void Relay::postFrame(rt::Ref<VideoFrame> frame) {
     if (closed.load()) return;
     {
         std::lock_guard lock(mutex);
+        // The first picture after the awaited seek's flush (or of its segment) is where
+        // that seek landed: nothing from before the flush gets through it.
+        if (afterAwaitedSeek() && !landing.isValid()) landing = frame->presentationTime();
         latestFrame = std::move(frame);
         if (framePosted) return;  // the main loop, once woken, takes the newest picture
         framePosted = true;
@@ -135,15 +172,16 @@ void GstSession::deliverFrame() {
         if (!std::exchange(relay_->framePosted, false)) return;
         frame = relay_->latestFrame;
     }
-    if (!frame || closed_ || failed_) return;
+    if (!frame || gone()) return;
+    if (frame->presentationTime().isNumeric()) shownAt_ = frame->presentationTime();
     // The first picture is as good as a finished preroll for whoever waits for one: the
     // audio sink may still be prerolling, but the picture is there to show.
-    if (!prerolled_) {
+    if (phase_ == Phase::Loading) {
         markPrerolled();
         return;  // onPrerolled hands the picture over
     }
     auto item = item_.lock();
-    if (!item || !prerolled_ || !attached_) return;
+    if (!item || !attached_) return;
     Size size{static_cast<double>(frame->width()), static_cast<double>(frame->height())};
     if (!(size == presentationSize_)) {
         presentationSize_ = size;
@@ -153,7 +191,7 @@ void GstSession::deliverFrame() {
 }
 
 void GstSession::deliverCue(const LegibleCue& cue) {
-    if (auto item = item_.lock(); item && !closed_) item->engineLegibleCue(cue);
+    if (auto item = item_.lock(); item && phase_ != Phase::Closed) item->engineLegibleCue(cue);
 }
 
 }  // namespace media::gstimpl

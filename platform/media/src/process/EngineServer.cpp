@@ -69,7 +69,6 @@ public:
     }
 
     void offerFrame(rt::Ref<VideoFrame> frame) override {
-        seekPicture_ = frame->presentationTime();
         pendingFrame_ = std::move(frame);
         pumpFrame();
     }
@@ -177,12 +176,11 @@ private:
             std::fflush(stderr);
             std::abort();
         }
-        seekPicture_ = Time::invalid();
         auto finish = [this, id, generation = generation_](bool finished) {
             if (generation != generation_) return;  // an item the host has forgotten
-            // Where the seek landed is the time of its picture: the pipeline's position
-            // query, asked at once, may still answer the old position under load.
-            Time landed = finished && seekPicture_.isNumeric() ? seekPicture_ : position();
+            // The engine's queue decided that the seek landed and where: the position
+            // of a finished seek reads the picture it landed on (or a later one).
+            Time landed = position();
             Writer w(static_cast<std::uint8_t>(Report::SeekDone));
             w.u64(id).boolean(finished).time(landed);
             send(w);
@@ -398,8 +396,6 @@ private:
     bool pictureSinceTick_ = false;
     unsigned ticks_ = 0;
     bool slotsShrunk_ = false;
-    /// The time of the newest picture since the last seek was asked for.
-    Time seekPicture_ = Time::invalid();
 };
 
 /// Loads what nearly every stream needs before the first command comes, so a process

@@ -24,8 +24,7 @@ void ProcessPlayback::start() {
 
 void ProcessPlayback::seek(Time time, Time before, Time after, std::function<void(bool)> done) {
     std::uint64_t id = ++lastSeek_;
-    seekTarget_ = time;
-    seeks_[id] = std::move(done);  // kept even without a completion: the target is the position until it lands
+    seeks_[id] = std::move(done);  // kept even without a completion: the answer is awaited within a bound
     if (!process_ || !send(Writer(u8(Command::Seek)).u64(id).time(time).time(before).time(after))) {
         fnd::Queue::main()->async([weak = weakSelf(), id] {
             if (auto self = weak.lock()) self->finishSeek(id, false);
@@ -295,7 +294,7 @@ bool ProcessPlayback::takePlaybackReport(Report kind, Reader& body, const rt::Re
         bool finished = body.boolean();
         Time position = body.time();
         if (!body.finished() || id == 0 || id > lastSeek_) return false;
-        if (id == lastSeek_) position_ = position;
+        if (finished) position_ = position;
         finishSeek(id, finished);
         return true;
     }

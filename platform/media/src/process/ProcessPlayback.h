@@ -37,7 +37,9 @@ public:
 
     void seek(Time time, Time before, Time after, std::function<void(bool)> done) override;
 
-    Time currentTime() const override { return seeks_.empty() || !process_ ? position_ : seekTarget_; }
+    /// What the engine last told: a picture's time, or where a finished seek landed.
+    /// (While a seek is in flight the player reads its target instead.)
+    Time currentTime() const override { return position_; }
     void setMuted(bool muted) override { send(Writer(u8(Command::SetMuted)).boolean(muted)); }
     void setVolume(float volume) override { send(Writer(u8(Command::SetVolume)).f64(volume)); }
 
@@ -79,7 +81,6 @@ private:
     std::shared_ptr<std::shared_ptr<EngineProcess>> releases_;
     std::map<std::uint64_t, std::function<void(bool)>> seeks_;
     std::uint64_t lastSeek_ = 0;
-    Time seekTarget_ = Time::zero();
     Time position_ = Time::zero();
     std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;
     /// The item's slot states, shared with the process.

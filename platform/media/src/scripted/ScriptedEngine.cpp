@@ -135,8 +135,9 @@ double ScriptedPlayback::position() const {
 }
 
 Time ScriptedPlayback::currentTime() const {
-    // A seek in flight reports where it goes.
-    return Time::seconds(seeking_ ? seekTarget_ : position(), 1000);
+    // A seek in flight leaves the position where it was until it lands (the player
+    // reads the seek's target meanwhile).
+    return Time::seconds(position(), 1000);
 }
 
 void ScriptedPlayback::anchor() {
@@ -232,20 +233,46 @@ void ScriptedPlayback::failNow(const rt::Ref<rt::Error>& error) {
     if (closed_ || failed_) return;
     anchor();
     failed_ = true;
+    seeking_ = false;
+    abandonSeeks();
     reschedule();
     if (auto item = item_.lock()) item->engineDidFail(error);
 }
 
-void ScriptedPlayback::seek(Time time, Time, Time, std::function<void(bool)> done) {
+void ScriptedPlayback::abandonSeeks() {
     if (seekTimer_) seekTimer_->invalidate();
+    seekTimer_ = nullptr;
+    auto answers = std::exchange(replacedSeeks_, {});
+    if (seekDone_) answers.push_back(std::exchange(seekDone_, nullptr));
+    if (!answers.empty())
+        fnd::RunLoop::main()->post([answers] {
+            for (const auto& done : answers) done(false);
+        });
+}
+
+void ScriptedPlayback::seek(Time time, Time toleranceBefore, Time toleranceAfter, std::function<void(bool)> done) {
+    if (!done) done = [](bool) {};
+    if (closed_ || failed_) {
+        fnd::RunLoop::main()->post([done] { done(false); });
+        return;
+    }
+    // The newest seek replaces the one in flight, which is answered NO.
+    if (seekTimer_) seekTimer_->invalidate();
+    if (auto replaced = std::exchange(seekDone_, nullptr)) {
+        if (script_.answersReplacedLate) replacedSeeks_.push_back(std::move(replaced));
+        else fnd::RunLoop::main()->post([replaced] { replaced(false); });
+    }
     anchor();
     seeking_ = true;
     reschedule();
     double target = std::max(0.0, time.toSeconds());
     if (!std::isinf(script_.duration)) target = std::min(target, script_.duration);
-    seekTarget_ = target;
+    auto loose = [](Time tolerance) { return !tolerance.isNumeric() || tolerance.toSeconds() >= 0.5; };
+    if (script_.keyFrameInterval > 0 && loose(toleranceBefore) && loose(toleranceAfter))
+        target = std::floor(target / script_.keyFrameInterval + 1e-9) * script_.keyFrameInterval;
+    seekDone_ = std::move(done);
     rt::Weak<ScriptedPlayback> weak = selfAs<ScriptedPlayback>();
-    seekTimer_ = fnd::RunLoop::main()->after(script_.seekTime, [weak, target, done] {
+    seekTimer_ = fnd::RunLoop::main()->after(script_.seekTime, [weak, target] {
         auto self = weak.lock();
         if (!self || self->closed_) return;
         self->seeking_ = false;
@@ -257,7 +284,10 @@ void ScriptedPlayback::seek(Time time, Time, Time, std::function<void(bool)> don
         self->updateLoadedRanges();
         self->showFrame();
         self->reschedule();
+        auto done = std::exchange(self->seekDone_, nullptr);
+        auto late = std::exchange(self->replacedSeeks_, {});
         if (done) done(true);
+        for (const auto& replaced : late) replaced(false);
     });
 }
 
@@ -315,6 +345,8 @@ void ScriptedPlayback::showFrame() {
 void ScriptedPlayback::close() {
     anchor();
     closed_ = true;
+    seeking_ = false;
+    abandonSeeks();
     for (auto* timer : {&eventTimer_, &seekTimer_, &stallTimer_, &readyTimer_, &progressTimer_})
         if (*timer) (*timer)->invalidate();
 }

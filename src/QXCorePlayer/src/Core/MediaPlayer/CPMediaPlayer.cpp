@@ -100,6 +100,12 @@ void CPMediaPlayer::didInitialize() {
                                                                           if (auto p = weak.lock())
                                                                               p->notification(note);
                                                                       });
+    // The movie player announces its time when a seek it started is answered: the
+    // position then is where the seek landed, which a paused player (no ticker) would
+    // otherwise not tell.
+    seekAnswers_ = rt::observe(moviePlayer_, "currentPlaybackTime", rt::KVONew, [weak](const rt::KVOChange&) {
+        if (auto p = weak.lock()) p->reportProgress();
+    });
     auto sourceTiming = signalForKeypath(*this, "source.timeInfo");
     FKSignalBinder::sharedInstance()[FKKeypathBindingInfo::infoWithTarget(selfAs<rt::Object>(), "timeInfo")] =
         sourceTiming->if_(sourceTiming->toBool(), signalForKeypath(*this, "extractedTimeInfo"));
@@ -108,6 +114,8 @@ void CPMediaPlayer::didInitialize() {
 void CPMediaPlayer::willDestroy() {
     if (observer_) fnd::NotificationCenter::defaultCenter()->removeObserver(observer_);
     observer_ = nullptr;
+    if (seekAnswers_) seekAnswers_->remove();
+    seekAnswers_ = nullptr;
     userState_ = CPPlayerUserState::Stop;
     stopLoadingTimer();
     stopProgressTicker();
@@ -187,8 +195,10 @@ void CPMediaPlayer::reset() {
 }
 
 void CPMediaPlayer::seekTo(double seconds) {
+    // The movie player reads the seek's target until the seek is answered (or, before
+    // playback, the time playback will start at): observers see it at once.
     moviePlayer_->setCurrentPlaybackTime(seconds);
-    setPlaybackTime(seconds);
+    reportProgress();
 }
 
 void CPMediaPlayer::setContentModeScaleAspectFill(bool fill) {

@@ -156,6 +156,7 @@ private:
     std::shared_ptr<IDisposable> timeoutTrigger_;
     std::shared_ptr<IDisposable> progressTrigger_;
     rt::Ref<fnd::NotificationObserver> observer_;
+    rt::Ref<rt::Observation> seekAnswers_;
 };
 
 /// Makes a CPMediaPlayer per source. The loading limit is 10 s unless set.

@@ -42,7 +42,7 @@ bool isNumber(double v) { return !std::isnan(v); }
 bool keepsUp(const rt::Ref<media::Player>& player) {
     auto item = player ? player->currentItem() : nullptr;
     return !item || item->status() != media::PlayerItemStatus::ReadyToPlay || item->isPlaybackLikelyToKeepUp() ||
-           player->hasSeekInFlight();
+           player->isSeeking();
 }
 
 /// The media layer's option behind a wrapped option (nullptr for none or another kind).
@@ -70,8 +70,6 @@ void QXMoviePlayerController::describe(rt::ClassBuilder<QXMoviePlayerController>
     c.readonly("error", &M::error);
     c.readonly("duration", &M::duration);
     c.readonly("loadedTimeRange", &M::loadedTimeRange);
-    c.readonly("seekEnabled", &M::isSeekEnabled);
-    c.readonly("nextSeekTime", &M::nextSeekTime);
     c.property("initialPlaybackTime", &M::initialPlaybackTime, &M::setInitialPlaybackTime);
     c.property("endPlaybackTime", &M::endPlaybackTime, &M::setEndPlaybackTime);
     c.property("currentPlaybackTime", &M::currentPlaybackTime, &M::setCurrentPlaybackTime);
@@ -520,7 +518,7 @@ void QXMoviePlayerController::setDuration(double seconds) {
 
 double QXMoviePlayerController::currentPlaybackTime() const {
     if (playbackState_ == QXMoviePlaybackState::Stopped) return initialPlaybackTime_;
-    double t = isNumber(nextSeekTime_) ? nextSeekTime_ : (player_ ? player_->currentTime().toSeconds() : kNaN);
+    double t = player_ ? player_->currentTime().toSeconds() : kNaN;
     return std::isnan(t) ? initialPlaybackTime_ : t;
 }
 
@@ -547,16 +545,14 @@ void QXMoviePlayerController::setCurrentPlaybackTime(double seconds) {
         setInitialPlaybackTime(seconds);
         return;
     }
-    if (!seekEnabled_) {
-        rt::kvoSet(this, "nextSeekTime", nextSeekTime_, seconds);
-        return;
-    }
-    rt::kvoSet(this, "seekEnabled", seekEnabled_, false);
-    rt::kvoSet(this, "nextSeekTime", nextSeekTime_, kNaN);
-    auto self = selfAs<QXMoviePlayerController>();  // held until the seek ends
-    player_->seekToTime(media::Time::seconds(seconds, 1024), [self](bool) {
-        rt::kvoSet(self.get(), "seekEnabled", self->seekEnabled_, true);
-        if (isNumber(self->nextSeekTime_)) self->setCurrentPlaybackTime(self->nextSeekTime_);
+    // The player keeps the newest seek and reads its target until it is answered; the
+    // answer, whatever it says, ends that: observers read the position again.
+    rt::Weak<QXMoviePlayerController> weak = selfAs<QXMoviePlayerController>();
+    player_->seekToTime(media::Time::seconds(seconds, 1024), [weak](bool) {
+        if (auto self = weak.lock()) {
+            self->willChangeValueForKey("currentPlaybackTime");
+            self->didChangeValueForKey("currentPlaybackTime");
+        }
     });
 }
 

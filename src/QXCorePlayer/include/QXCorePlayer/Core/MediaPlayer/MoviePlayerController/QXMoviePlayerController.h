@@ -97,14 +97,17 @@ public:
     double duration() const override { return duration_; }
     /// Stores and posts the duration notification, changed or not.
     void setDuration(double seconds);
+    /// The player's time (a seek's target until the seek is answered, then where it
+    /// landed); before playback, the initial playback time.
     double currentPlaybackTime() const override;
+    /// Seeks the player at once; a seek asked while another is in flight replaces it
+    /// (the player and its engine keep only the newest). Announces "currentPlaybackTime"
+    /// when the seek is answered, so observers read where it landed.
     void setCurrentPlaybackTime(double seconds) override;
     double initialPlaybackTime() const { return initialPlaybackTime_; }
     void setInitialPlaybackTime(double seconds) override;
     double endPlaybackTime() const { return endPlaybackTime_; }
     void setEndPlaybackTime(double seconds) override;
-    bool isSeekEnabled() const { return seekEnabled_; }
-    double nextSeekTime() const { return nextSeekTime_; }
     media::TimeRange loadedTimeRange() const { return loadedTimeRange_; }
     double loadedStartTime() const { return loadedTimeRange_.startSeconds(); }
     double loadedDuration() const { return loadedTimeRange_.durationSeconds(); }
@@ -214,8 +217,6 @@ private:
     media::TimeRange loadedTimeRange_{media::Time::zero(), media::Time::zero()};
     bool audioOnly_ = false;
     bool airPlayVideoActive_ = false;
-    bool seekEnabled_ = true;
-    double nextSeekTime_ = kNaN;
     double initialPlaybackTime_ = kNaN;
     double endPlaybackTime_ = kNaN;
     double loadingTimeout_ = 10.0;

@@ -1,0 +1,136 @@
+// The engine's command queue and its seek record, on virtual time: which seek is current,
+// when each is answered and what, and what a stream of seeks leaves for the other commands.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+#include "VirtualTime.h"
+#include "gst/GstCommandQueue.h"
+
+namespace {
+
+using media::Time;
+using media::gstimpl::GstCommandQueue;
+using media::gstimpl::GstSeek;
+using Kind = GstCommandQueue::Kind;
+using Phase = GstCommandQueue::SeekPhase;
+
+class GstCommandQueueTest : public zidtest::VirtualTimeTest {
+protected:
+    void SetUp() override {
+        VirtualTimeTest::SetUp();
+        queue.emplace([this](Kind kind) {
+            started.push_back(kind);
+            if (kind == Kind::Seek) {
+                GstSeek* seek = queue->startSeek();
+                if (!seek) return false;
+                targets.push_back(seek->target.toSeconds());
+            }
+            return true;  // every command waits for the pipeline
+        });
+        queue->open();
+    }
+    void TearDown() override {
+        queue.reset();
+        drain();
+        VirtualTimeTest::TearDown();
+    }
+    /// Asks for a seek whose answer lands in answers[index].
+    void seek(double target, std::size_t index) {
+        if (answers.size() <= index) answers.resize(index + 1);
+        GstSeek s;
+        s.target = Time::seconds(target);
+        s.done = [this, index](bool finished) { answers[index] = finished; };
+        queue->seek(std::move(s));
+    }
+
+    std::optional<GstCommandQueue> queue;
+    std::vector<Kind> started;
+    std::vector<double> targets;
+    std::vector<std::optional<bool>> answers;
+};
+
+TEST_F(GstCommandQueueTest, TheNewestSeekWinsAndEachIsAnsweredOnceOnALaterTurn) {
+    seek(2, 0);
+    seek(4, 1);
+    EXPECT_EQ(queue->seekPhase(), Phase::Waiting);
+    EXPECT_FALSE(answers[0]) << "never inside the call that replaced it";
+    drain();
+    EXPECT_EQ(answers[0], false) << "replaced while waiting";
+    EXPECT_EQ(targets, std::vector<double>{4}) << "only the newest is sent";
+    EXPECT_EQ(queue->runningSeekPhase(), Phase::Sent);
+
+    // A seek asked while one runs gives the running one up: NO at once, but the pipeline
+    // finishes it before the newer one is sent.
+    seek(6, 2);
+    drain();
+    EXPECT_EQ(answers[1], false);
+    queue->seekLanded();
+    drain();
+    EXPECT_EQ(answers[1], false) << "a seek given up is answered once";
+    EXPECT_EQ(targets.size(), 1u) << "the newer one waits for the pipeline";
+    queue->completed(Kind::Seek);
+    drain();
+    EXPECT_EQ(targets, (std::vector<double>{4, 6}));
+    queue->seekLanded();
+    EXPECT_FALSE(answers[2]);
+    drain();
+    EXPECT_EQ(answers[2], true) << "landed";
+    EXPECT_EQ(queue->runningSeekPhase(), Phase::Landed);
+    queue->completed(Kind::Seek);
+    EXPECT_EQ(queue->seekPhase(), Phase::None);
+    drain();
+    EXPECT_EQ(answers[2], true);
+}
+
+TEST_F(GstCommandQueueTest, ASeekThatNeverLandsIsAnsweredNoAtTheBoundAndTheNextCommandGoes) {
+    seek(3, 0);
+    drain();
+    queue->request(Kind::State);
+    advance(GstCommandQueue::bound(Kind::Seek) - 0.01);
+    EXPECT_FALSE(answers[0]);
+    advance(0.02);
+    drain();
+    EXPECT_EQ(answers[0], false);
+    EXPECT_EQ(started, (std::vector<Kind>{Kind::Seek, Kind::State}));
+}
+
+TEST_F(GstCommandQueueTest, ClosingAnswersTheWaitingAndTheRunningSeekNo) {
+    seek(3, 0);
+    drain();
+    seek(5, 1);
+    drain();
+    seek(7, 2);
+    queue->close();
+    drain();
+    EXPECT_EQ(answers, (std::vector<std::optional<bool>>{false, false, false}));
+    seek(9, 3);
+    drain();
+    EXPECT_EQ(answers[3], false) << "a closed queue answers at once";
+}
+
+TEST_F(GstCommandQueueTest, InOneTurnASeekGoesFirstButAStreamOfSeeksCannotHoldAPauseBack) {
+    queue->request(Kind::Select);
+    queue->request(Kind::State);
+    seek(1, 0);
+    drain();
+    EXPECT_EQ(started, std::vector<Kind>{Kind::Seek}) << "a seek first, whatever the order asked";
+    // While it runs, a pause is asked; then, once it landed, the next seek.
+    queue->request(Kind::State);
+    queue->seekLanded();
+    seek(2, 1);
+    queue->completed(Kind::Seek);
+    drain();
+    EXPECT_EQ(started, (std::vector<Kind>{Kind::Seek, Kind::State})) << "what waited longer goes first";
+    queue->completed(Kind::State);
+    drain();
+    EXPECT_EQ(started, (std::vector<Kind>{Kind::Seek, Kind::State, Kind::Select}));
+    queue->completed(Kind::Select);
+    drain();
+    EXPECT_EQ(started, (std::vector<Kind>{Kind::Seek, Kind::State, Kind::Select, Kind::Seek}));
+    EXPECT_EQ(targets, (std::vector<double>{1, 2}));
+}
+
+}  // namespace
