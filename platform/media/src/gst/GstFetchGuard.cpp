@@ -52,8 +52,8 @@ GQuark guardQuark() {
 
 std::string messageURI(GObject* message) {
     // The HTTP library of GStreamer 1.22 (libsoup 3) gives a GUri; an older one would not.
-    GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(message), "uri");
-    if (!spec || spec->value_type != G_TYPE_URI) return {};
+    GParamSpec* property = g_object_class_find_property(G_OBJECT_GET_CLASS(message), "uri");
+    if (!property || property->value_type != G_TYPE_URI) return {};
     GUri* uri = nullptr;
     g_object_get(message, "uri", &uri, nullptr);
     if (!uri) return {};

@@ -87,8 +87,8 @@ std::string upstreamURI(GstPad* pad) {
 /// checks' own fetches take; null when there is none.
 GstElement* pipelineSourceOf(GstElement* demuxer) {
     for (GstObject* o = GST_OBJECT_PARENT(demuxer); o; o = GST_OBJECT_PARENT(o)) {
-        GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(o), "source");
-        if (!spec || !g_type_is_a(spec->value_type, GST_TYPE_ELEMENT)) continue;
+        GParamSpec* property = g_object_class_find_property(G_OBJECT_GET_CLASS(o), "source");
+        if (!property || !g_type_is_a(property->value_type, GST_TYPE_ELEMENT)) continue;
         GstElement* source = nullptr;
         g_object_get(o, "source", &source, nullptr);
         if (source) return source;

@@ -11,10 +11,10 @@ namespace media::gstimpl {
 namespace {
 
 void copyProperty(GstElement* from, GstElement* to, const char* name) {
-    GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(from), name);
-    if (!spec || !g_object_class_find_property(G_OBJECT_GET_CLASS(to), name)) return;
+    GParamSpec* property = g_object_class_find_property(G_OBJECT_GET_CLASS(from), name);
+    if (!property || !g_object_class_find_property(G_OBJECT_GET_CLASS(to), name)) return;
     GValue value = G_VALUE_INIT;
-    g_value_init(&value, spec->value_type);
+    g_value_init(&value, property->value_type);
     g_object_get_property(G_OBJECT(from), name, &value);
     g_object_set_property(G_OBJECT(to), name, &value);
     g_value_unset(&value);
