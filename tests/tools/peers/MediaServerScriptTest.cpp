@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "VexaTestSupport.h"
+#include "VexaWebSocketClient/VexaTestSupport.h"
 
 namespace {
 
