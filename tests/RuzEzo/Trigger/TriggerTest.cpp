@@ -8,7 +8,7 @@
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Signal/FKSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
-#include "support/ValuedSignal.h"
+#include "../support/ValuedSignal.h"
 
 using namespace zid;
 using zidtest::valued;

@@ -7,8 +7,8 @@
 #include <RuzEzo/Binding/FKBindingInfo.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 
-#include "support/SignalTestModel.h"
-#include "support/ValuedSignal.h"
+#include "../support/SignalTestModel.h"
+#include "../support/ValuedSignal.h"
 
 using namespace zid;
 using zidtest::valued;

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include <RuzEzo/Signal/FKSignal.h>
-#include "support/ValuedSignal.h"
+#include "../support/ValuedSignal.h"
 
 using namespace zid;
 using zidtest::valued;

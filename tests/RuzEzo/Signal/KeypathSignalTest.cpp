@@ -10,7 +10,7 @@
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
 
-#include "support/SignalTestModel.h"
+#include "../support/SignalTestModel.h"
 
 using namespace zid;
 using zidtest::Model;

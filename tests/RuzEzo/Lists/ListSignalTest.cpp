@@ -7,8 +7,8 @@
 #include "Lists/SignalWrapperList.h"
 #include <RuzEzo/Signal/Keypath/FKKeypathSignal.h>
 
-#include "../QXFoundation/ListTestSupport.h"
-#include "support/SignalTestModel.h"
+#include "../../QXFoundation/Lists/ListTestSupport.h"
+#include "../support/SignalTestModel.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "Signal/Proxy/FKProxySignal.h"
 #include <RuzEzo/Trigger/OnSignalHelper.h>
 
-#include "support/SignalTestModel.h"
+#include "../support/SignalTestModel.h"
 
 using namespace zid;
 using zidtest::Model;

@@ -11,7 +11,7 @@
 #include <rt/KVC.h>
 #include <rt/KVO.h>
 
-#include "../support/VirtualTime.h"
+#include "VirtualTime.h"
 
 namespace {
 

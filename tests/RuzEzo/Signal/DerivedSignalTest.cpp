@@ -11,7 +11,7 @@
 #include "Signal/Skip/FKSkippableProxySignal.h"
 #include "Signal/Switch/FKSwitchSignal.h"
 #include "Signal/When/FKWhenSignal.h"
-#include "support/ValuedSignal.h"
+#include "../support/ValuedSignal.h"
 
 using namespace zid;
 using zidtest::valued;
