@@ -5,7 +5,7 @@
 #include "Task/LogicalTasks/AKCompoundTask.h"
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
 
-#include "TaskTestSupport.h"
+#include "../../TaskTestSupport.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 
 #include "ScratchDirectory.h"
 
-#include "TaskTestSupport.h"
+#include "../../TaskTestSupport.h"
 
 namespace {
 

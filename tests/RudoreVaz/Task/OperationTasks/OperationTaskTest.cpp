@@ -8,7 +8,7 @@
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
 #include <rt/Exception.h>
 
-#include "TaskTestSupport.h"
+#include "../../TaskTestSupport.h"
 
 namespace {
 

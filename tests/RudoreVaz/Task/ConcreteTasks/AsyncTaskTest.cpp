@@ -15,7 +15,7 @@
 #include <RudoreVaz/Task/OperationTasks/AKAsyncOperationTask.h>
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
 
-#include "TaskTestSupport.h"
+#include "../../TaskTestSupport.h"
 
 namespace {
 

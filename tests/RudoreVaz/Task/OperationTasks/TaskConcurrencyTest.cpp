@@ -10,7 +10,7 @@
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskManager.h>
 #include <RudoreVaz/Task/OperationTasks/AKOperationTaskQueue.h>
 
-#include "TaskTestSupport.h"
+#include "../../TaskTestSupport.h"
 
 namespace {
 
