@@ -2,7 +2,7 @@
 // process; an engine process that aborts on a seek fails only its item, with how it
 // ended underneath, and the host plays on; what the process sends is checked.
 
-#include "GstTestSupport.h"
+#include "../GstTestSupport.h"
 
 #include <signal.h>
 #include <sys/stat.h>

@@ -3,7 +3,7 @@
 // demuxer would fetch for itself, and long URIs in errors. The engine tests run in
 // process and again through the engine process (GstTestSupport.h).
 
-#include "GstTestSupport.h"
+#include "../GstTestSupport.h"
 
 #include <dirent.h>
 #include <unistd.h>

@@ -2,7 +2,7 @@
 // seeking, stalls, failures and the access log (stream choices: GstSelectionTest.cpp). Each test uses its own
 // tagged paths on the shared origin, so request and byte counts are its own.
 
-#include "GstTestSupport.h"
+#include "../GstTestSupport.h"
 
 #include <algorithm>
 #include <array>

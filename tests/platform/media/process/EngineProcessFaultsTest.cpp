@@ -3,7 +3,7 @@
 // never answers and garbage on its socket stop it, and a process hung in giving its item
 // back is stopped and never serves the next item.
 
-#include "GstTestSupport.h"
+#include "../GstTestSupport.h"
 
 #include <signal.h>
 

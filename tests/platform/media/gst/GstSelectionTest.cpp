@@ -2,7 +2,7 @@
 // downloads, choices made apart, and choices made with a seek and state changes in one
 // turn of the loop. Each test uses its own tagged paths on the shared origin.
 
-#include "GstTestSupport.h"
+#include "../GstTestSupport.h"
 
 #include <algorithm>
 #include <optional>
