@@ -18,7 +18,7 @@
 #include "Core/View/LogoLayer/CPLogoView.h"
 #include "GoldenImage.h"
 #include "SolidImage.h"
-#include "../Core/PlaybackDoubles.h"
+#include "Core/PlaybackDoubles.h"
 #include "VirtualTime.h"
 
 namespace zidtest {

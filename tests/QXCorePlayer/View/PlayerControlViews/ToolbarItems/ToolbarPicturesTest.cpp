@@ -21,7 +21,7 @@
 #include <ui/TouchInjector.h>
 #include <ui/Window.h>
 
-#include "../Core/PlaybackDoubles.h"
+#include "Core/PlaybackDoubles.h"
 #include "GoldenImage.h"
 #include "VirtualTime.h"
 

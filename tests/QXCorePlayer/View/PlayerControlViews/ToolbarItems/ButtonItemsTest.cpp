@@ -11,7 +11,7 @@
 #include <ui/TouchInjector.h>
 #include <ui/Window.h>
 
-#include "../Core/PlaybackDoubles.h"
+#include "Core/PlaybackDoubles.h"
 #include "VirtualTime.h"
 
 namespace zidtest {

@@ -9,7 +9,7 @@
 #include "Core/View/StatusViews/CPMediaStatusViewLoading.h"
 #include "Core/View/StatusViews/CPMediaStatusViewMessage.h"
 #include "Core/View/StatusViews/CPMediaStatusViewPasswordLock.h"
-#include "../Core/PlaybackDoubles.h"
+#include "Core/PlaybackDoubles.h"
 #include "VirtualTime.h"
 
 namespace zidtest {

@@ -11,7 +11,7 @@
 #include <ui/Window.h>
 
 #include "GoldenImage.h"
-#include "PlaybackControlDoubles.h"
+#include "View/PlaybackControlDoubles.h"
 #include "VirtualTime.h"
 
 namespace zidtest {

@@ -11,7 +11,7 @@
 #include <QXFoundation/Formatters/QXViewerCountFormatter.h>
 #include <gtest/gtest.h>
 
-#include "../Core/PlaybackDoubles.h"
+#include "Core/PlaybackDoubles.h"
 #include "VirtualTime.h"
 
 namespace zidtest {

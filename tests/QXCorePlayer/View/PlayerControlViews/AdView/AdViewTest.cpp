@@ -9,7 +9,7 @@
 #include <ui/GestureRecognizer.h>
 #include <ui/Renderer.h>
 
-#include "../Core/PlaybackDoubles.h"
+#include "Core/PlaybackDoubles.h"
 #include "GoldenImage.h"
 #include "VirtualTime.h"
 
