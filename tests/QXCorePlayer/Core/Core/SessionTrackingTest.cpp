@@ -2,7 +2,7 @@
 #include "Core/Core/CPPlaybackSessionTrackingAdapter.h"
 #include <gtest/gtest.h>
 
-#include "PlaybackDoubles.h"
+#include "Core/PlaybackDoubles.h"
 #include "VirtualTime.h"
 
 namespace zidtest {

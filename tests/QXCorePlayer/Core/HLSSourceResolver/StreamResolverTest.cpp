@@ -6,8 +6,8 @@
 #include <fnd/RunLoop.h>
 #include <gtest/gtest.h>
 
-#include "PlaybackDoubles.h"
-#include "ScriptedOrigin.h"
+#include "Core/PlaybackDoubles.h"
+#include "Core/ScriptedOrigin.h"
 #include "VirtualTime.h"
 
 namespace zidtest {

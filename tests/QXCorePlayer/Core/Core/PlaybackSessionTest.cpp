@@ -3,7 +3,7 @@
 #include <QXFoundation/Listening/IListenable.h>
 #include <gtest/gtest.h>
 
-#include "PlaybackDoubles.h"
+#include "Core/PlaybackDoubles.h"
 #include "VirtualTime.h"
 
 namespace zidtest {
