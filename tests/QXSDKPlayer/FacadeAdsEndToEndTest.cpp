@@ -15,7 +15,7 @@
 #include "FacadeTestSupport.h"
 #include "LoopbackMediaServer.h"
 #include "GoldenImage.h"
-#include "VexaTestSupport.h"
+#include "VexaWebSocketClient/VexaTestSupport.h"
 #include "support/GstPlayerTest.h"
 
 namespace facadetest {

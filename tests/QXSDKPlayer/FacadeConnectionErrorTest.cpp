@@ -11,7 +11,7 @@
 
 #include "FacadeTestSupport.h"
 #include "LoopbackMediaServer.h"
-#include "VexaTestSupport.h"
+#include "VexaWebSocketClient/VexaTestSupport.h"
 
 namespace facadetest {
 namespace {

@@ -13,7 +13,7 @@
 
 #include "FacadeTestSupport.h"
 #include "LoopbackMediaServer.h"
-#include "VexaTestSupport.h"
+#include "VexaWebSocketClient/VexaTestSupport.h"
 #include "support/GstPlayerTest.h"
 
 namespace facadetest {

@@ -13,7 +13,7 @@
 #include <QXSDKPlayer/Common/SDKVexaFactory.h>
 #include <peers/MediaServerPeer.h>
 
-#include "VexaTestSupport.h"
+#include "VexaWebSocketClient/VexaTestSupport.h"
 
 namespace facadetest {
 

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 #include <peers/HlsOrigin.h>
 
-#include "../QXCorePlayer/VexaTestSupport.h"
+#include "../QXCorePlayer/VexaWebSocketClient/VexaTestSupport.h"
 #include "../QXCorePlayer/support/GstPlayerTest.h"
 #include "LoopbackMediaServer.h"
 

@@ -1,4 +1,4 @@
-// Checks the tree's layering; the build runs it as a test (see tests/CMakeLists.txt).
+// Checks the tree's layering; the build runs it as a test (see tests/tools/layering/CMakeLists.txt).
 //
 //   zid_layer_check <root> --platform runtime foundation ... --src QXFoundation/Log QXFoundation ...
 //                   [--toolkit-free QXFoundation RuzEzo ...]

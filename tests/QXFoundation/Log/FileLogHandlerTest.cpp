@@ -29,7 +29,7 @@ std::string contents(const std::string& path) {
     return s.str();
 }
 
-rt::Ref<QXLogRecord> record(std::int64_t level, std::string message) {
+rt::Ref<QXLogRecord> fileRecord(std::int64_t level, std::string message) {
     auto r = rt::make<QXLogRecord>("ZIDoredider/QXFoundation", rt::Value(), 0, std::move(message), level);
     r->setDate(rt::Date{0});
     return r;
@@ -65,12 +65,12 @@ TEST_F(FileLogHandlerTest, DefaultHandlerCreatesTheLogFolderAndADateNamedFile) {
     auto name = fs::path(handler->path()).filename().string();
     EXPECT_TRUE(name == before + ".log" || name == after + ".log") << name;
 
-    handler->handleLogRecord(record(5, "dropped at level 0"));
+    handler->handleLogRecord(fileRecord(5, "dropped at level 0"));
     EXPECT_EQ(contents(handler->path()), "");
     handler->setLevel(5);
-    handler->handleLogRecord(record(5, "first"));
-    handler->handleLogRecord(record(6, "too detailed"));
-    handler->handleLogRecord(record(2, "second"));
+    handler->handleLogRecord(fileRecord(5, "first"));
+    handler->handleLogRecord(fileRecord(6, "too detailed"));
+    handler->handleLogRecord(fileRecord(2, "second"));
     // On disk as soon as the call returns, without an explicit flush.
     EXPECT_EQ(contents(handler->path()),
               "[i] [1970-01-01 00:00:00 +0000] first\n[E] [1970-01-01 00:00:00 +0000] second\n");
@@ -82,7 +82,7 @@ TEST_F(FileLogHandlerTest, HandlersOpenedInTheSameSecondKeepSeparateFiles) {
         auto h = QXFileLogHandler::init();
         ASSERT_TRUE(h);
         h->setLevel(5);
-        h->handleLogRecord(record(5, "from " + std::to_string(i)));
+        h->handleLogRecord(fileRecord(5, "from " + std::to_string(i)));
         handlers.push_back(h);
     }
     for (int i = 0; i < 3; ++i) {
@@ -97,13 +97,13 @@ TEST_F(FileLogHandlerTest, NamedFileIsTruncatedOnReopenAndUnopenablePathGivesNoH
     ASSERT_TRUE(first);
     EXPECT_EQ(first->path(), dir_ + "/logs/app.log");
     first->setLevel(6);
-    first->handleLogRecord(record(5, "old run"));
+    first->handleLogRecord(fileRecord(5, "old run"));
     first->close();
 
     auto second = QXFileLogHandler::initWithFileName("app.log");
     ASSERT_TRUE(second);
     second->setLevel(6);
-    second->handleLogRecord(record(3, "new run"));
+    second->handleLogRecord(fileRecord(3, "new run"));
     EXPECT_EQ(contents(dir_ + "/logs/app.log"), "[!] [1970-01-01 00:00:00 +0000] new run\n");
 
     EXPECT_FALSE(QXFileLogHandler::initWithPath(dir_ + "/missing/folder/x.log"));
@@ -113,10 +113,10 @@ TEST_F(FileLogHandlerTest, CloseEndsOutputAndIsIdempotent) {
     auto handler = QXFileLogHandler::initWithPath(dir_ + "/closing.log");
     ASSERT_TRUE(handler);
     handler->setLevel(5);
-    handler->handleLogRecord(record(5, "kept"));
+    handler->handleLogRecord(fileRecord(5, "kept"));
     handler->close();
     EXPECT_FALSE(handler->isOpen());
-    handler->handleLogRecord(record(5, "after close"));
+    handler->handleLogRecord(fileRecord(5, "after close"));
     handler->flush();
     handler->close();
     EXPECT_EQ(contents(dir_ + "/closing.log"), "[i] [1970-01-01 00:00:00 +0000] kept\n");
@@ -131,7 +131,7 @@ TEST_F(FileLogHandlerTest, ConcurrentRecordsAndACloseLeaveOnlyWholeLines) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 300; ++i) {
-                handler->handleLogRecord(record(5, std::string(100, char('a' + t))));
+                handler->handleLogRecord(fileRecord(5, std::string(100, char('a' + t))));
                 ++written;
             }
         });

@@ -18,7 +18,7 @@
 #include <peers/HlsFixtures.h>
 #include <peers/HlsOrigin.h>
 
-#include "../../VexaTestSupport.h"
+#include "../../VexaWebSocketClient/VexaTestSupport.h"
 #include "ConnectedDoubles.h"
 #include "../../support/GstPlayerTest.h"
 

@@ -13,7 +13,7 @@
 #include <net/HttpClient.h>
 
 #include "../PlaybackDoubles.h"
-#include "../../VexaTestSupport.h"
+#include "../../VexaWebSocketClient/VexaTestSupport.h"
 #include "ConnectedDoubles.h"
 #include "peers/HlsOrigin.h"
 #include "peers/ImageServerPeer.h"

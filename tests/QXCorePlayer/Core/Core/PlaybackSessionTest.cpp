@@ -1,0 +1,313 @@
+#include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
+#include "Core/Core/CPPlaybackSessionTrackingAdapter.h"
+#include <QXFoundation/Listening/IListenable.h>
+#include <gtest/gtest.h>
+
+#include "Core/PlaybackDoubles.h"
+#include "VirtualTime.h"
+
+namespace zidtest {
+namespace {
+
+rt::Ref<rt::Error> someError(long code = 42) { return rt::Error::make("TestDomain", code); }
+
+class PlaybackSessionTest : public VirtualTimeTest {
+protected:
+    void SetUp() override {
+        VirtualTimeTest::SetUp();
+        source = rt::make<ScriptedSource>();
+        tracker = rt::make<RecordingTracker>();
+        source->setPlaybackTracker(tracker);
+        factory = rt::make<ScriptedPlayerFactory>();
+    }
+    rt::Ref<CPPlaybackSession> makeSession() {
+        session = CPPlaybackSession::sessionWithMediaSource(source, factory);
+        return session;
+    }
+    ScriptedPlayer& player() { return *factory->last(); }
+    /// Realizes the source and brings the new player to READY.
+    void realizeAndReady() {
+        source->setRealizing();
+        source->setRealized();
+        player().script(CPPlayerState::Ready);
+    }
+
+    rt::Ref<ScriptedSource> source;
+    rt::Ref<RecordingTracker> tracker;
+    rt::Ref<ScriptedPlayerFactory> factory;
+    rt::Ref<CPPlaybackSession> session;
+};
+
+// ---- the state table ----------------------------------------------------------------
+
+TEST_F(PlaybackSessionTest, SessionStateFollowsEverySourceState) {
+    makeSession();
+    source->setRealizing();
+    EXPECT_EQ(session->state(), CPSessionState::Loading);
+    source->setLockedWithLock(CPMediaSourceLock::lockWithType(4));
+    EXPECT_EQ(session->state(), CPSessionState::Waiting);
+    EXPECT_FALSE(session->player());
+    source->setLock(nullptr);
+    source->setRealized();
+    ASSERT_TRUE(session->player());
+    EXPECT_EQ(session->state(), CPSessionState::Loading) << "the new player is buffering";
+    source->setWaiting();
+    EXPECT_EQ(session->state(), CPSessionState::Waiting);
+    EXPECT_TRUE(session->player()) << "a wait without a lock keeps the player";
+    source->setFailedWithError(someError());
+    EXPECT_EQ(session->state(), CPSessionState::Failed);
+    EXPECT_FALSE(session->player());
+    EXPECT_EQ(session->error()->code(), 42);
+    source->setFailedPermanentWithError(someError(43));
+    EXPECT_EQ(session->state(), CPSessionState::Failed);
+    EXPECT_EQ(session->error()->code(), 43);
+}
+
+TEST_F(PlaybackSessionTest, SessionStateFollowsEveryPlayerState) {
+    makeSession();
+    source->setRealizing();
+    source->setRealized();
+    struct Row {
+        CPPlayerState player;
+        CPSessionState before;
+        CPSessionState after;
+    };
+    const Row rows[] = {
+        {CPPlayerState::Buffering, CPSessionState::Ready, CPSessionState::Loading},
+        {CPPlayerState::Ready, CPSessionState::Loading, CPSessionState::Ready},
+        {CPPlayerState::Playing, CPSessionState::Ready, CPSessionState::Playing},
+        {CPPlayerState::Stalled, CPSessionState::Playing, CPSessionState::Playing},
+        {CPPlayerState::Paused, CPSessionState::Playing, CPSessionState::Paused},
+        {CPPlayerState::Stopped, CPSessionState::Paused, CPSessionState::Paused},
+    };
+    for (const auto& row : rows) {
+        // Reach the row's starting state through a player state that gives it.
+        switch (row.before) {
+            case CPSessionState::Ready:
+                player().script(CPPlayerState::Ready);
+                break;
+            case CPSessionState::Loading:
+                player().script(CPPlayerState::Buffering);
+                break;
+            case CPSessionState::Playing:
+                player().script(CPPlayerState::Playing);
+                break;
+            case CPSessionState::Paused:
+                player().script(CPPlayerState::Paused);
+                break;
+            default:
+                break;
+        }
+        ASSERT_EQ(session->state(), row.before);
+        player().script(row.player);
+        EXPECT_EQ(session->state(), row.after) << "player state " << static_cast<long>(row.player);
+    }
+    // FINISHED without rewinding drops the player and stays FINISHED.
+    player().script(CPPlayerState::Playing);
+    player().script(CPPlayerState::Finished);
+    EXPECT_EQ(session->state(), CPSessionState::Finished);
+    EXPECT_FALSE(session->player());
+}
+
+TEST_F(PlaybackSessionTest, PlayerErrorFailsTheSessionUnlessTheSourceTakesIt) {
+    makeSession();
+    realizeAndReady();
+    player().script(CPPlayerState::Error, someError(7));
+    EXPECT_EQ(session->state(), CPSessionState::Failed);
+    EXPECT_EQ(session->error()->code(), 7);
+    EXPECT_TRUE(session->player()) << "the failed player is kept to be prepared again";
+    session->prepareToPlay();
+    EXPECT_EQ(player().calls.back(), "prepareToPlay");
+
+    source->onPlaybackError = [](ScriptedSource&, const rt::Ref<rt::Error>&) { return true; };
+    player().script(CPPlayerState::Playing);
+    player().script(CPPlayerState::Error, someError(8));
+    EXPECT_EQ(session->state(), CPSessionState::Playing) << "the source goes on by itself";
+    EXPECT_EQ(source->handledErrors.back()->code(), 8);
+}
+
+TEST_F(PlaybackSessionTest, FullRoadFromPrepareToPlaying) {
+    source->onRealize = [](ScriptedSource& s) { s.setRealizing(); };
+    makeSession();
+    EXPECT_EQ(session->playbackID().size(), 32u);
+    session->setAutoStart(true);
+    session->setMuted(true);
+    session->prepareToPlay();
+    EXPECT_EQ(source->calls.back(), "realize:" + session->playbackID());
+    EXPECT_EQ(session->state(), CPSessionState::Loading);
+    source->setRealized();
+    ASSERT_TRUE(session->player());
+    EXPECT_TRUE(player().muted()) << "the session's mute flag reaches the new player";
+    player().script(CPPlayerState::Ready);
+    EXPECT_EQ(player().calls.back(), "start") << "auto-start starts the ready player";
+    player().script(CPPlayerState::Playing);
+    EXPECT_EQ(session->state(), CPSessionState::Playing);
+    // Later changes of the session's flags reach the player through the bindings.
+    session->setMuted(false);
+    EXPECT_FALSE(player().muted());
+    session->setContentModeScaleAspectFill(true);
+    EXPECT_TRUE(player().contentModeScaleAspectFill());
+}
+
+TEST_F(PlaybackSessionTest, AlreadyRealizedSourceGetsItsPlayerDuringCreation) {
+    source->setRealized();
+    makeSession();
+    ASSERT_TRUE(session->player());
+    EXPECT_EQ(session->state(), CPSessionState::Loading);
+    session->prepareToPlay();
+    EXPECT_EQ(factory->players.size(), 1u);
+    EXPECT_TRUE(player().calls.empty()) << "a buffering player is left alone";
+}
+
+TEST_F(PlaybackSessionTest, PlayWhileLoadingOnlySetsAutoStart) {
+    makeSession();
+    source->setRealizing();
+    session->play();
+    EXPECT_TRUE(session->autoStart());
+    EXPECT_TRUE(source->calls.empty()) << "no second realize while loading";
+    source->setRealized();
+    player().script(CPPlayerState::Ready);
+    EXPECT_EQ(player().calls, std::vector<std::string>{"start"});
+}
+
+struct StateLog : rt::Object {
+    RT_CLASS(StateLog, rt::Object)
+public:
+    std::vector<CPSessionState> seen;
+};
+
+TEST_F(PlaybackSessionTest, RewindOnFinishPassesFinishedLoadingStoppedAndDoesNotStartAgain) {
+    makeSession();
+    session->setRewindOnFinish(true);
+    session->setAutoStart(true);
+    realizeAndReady();
+    player().script(CPPlayerState::Playing);
+    auto log = rt::make<StateLog>();
+    rt::observe(session, CPPlaybackSession::stateKey, *log,
+                [](StateLog& self, CPSessionState, CPSessionState now) { self.seen.push_back(now); });
+    auto& seen = log->seen;
+    player().script(CPPlayerState::Finished);
+    player().script(CPPlayerState::Ready);
+    EXPECT_EQ(seen, (std::vector<CPSessionState>{CPSessionState::Finished, CPSessionState::Loading,
+                                                 CPSessionState::Stopped, CPSessionState::Ready}));
+    EXPECT_EQ(std::count(player().calls.begin(), player().calls.end(), "start"), 1) << "only the first start";
+}
+
+TEST_F(PlaybackSessionTest, LogsItsReactionsAndTheTrackingEvents) {
+    auto capture = LogCapture::install();
+    makeSession();
+    source->setRealizing();
+    source->setRealized();
+    player().script(CPPlayerState::Playing);
+    player().setPlaybackTime(0.5);
+    capture->uninstall();
+    char address[32];
+    std::snprintf(address, sizeof address, "[%p]", static_cast<void*>(session.get()));
+    EXPECT_TRUE(capture->contains(std::string(address) + "[PLAYER] Stopped")) << "logged at creation";
+    EXPECT_TRUE(capture->contains(std::string(address) + "[SOURCE] Realizing"));
+    EXPECT_TRUE(capture->contains(std::string(address) + "[PLAYER] Playing"));
+    EXPECT_TRUE(capture->contains("[TRACKING] onStart"));
+    EXPECT_TRUE(capture->contains("[TRACKING] playback time: 0.5"));
+}
+
+// ---- suspension -----------------------------------------------------------------------
+
+TEST_F(PlaybackSessionTest, NestedSuspensionsResumeInReverseOrder) {
+    makeSession();
+    realizeAndReady();
+    player().script(CPPlayerState::Playing);
+    session->suspend();  // played YES
+    player().script(CPPlayerState::Paused);
+    session->suspend();  // played NO
+    ASSERT_EQ(session->suspendStates().size(), 2u);
+    player().calls.clear();
+    session->resume();
+    EXPECT_TRUE(player().calls.empty()) << "the inner suspension was taken while paused";
+    session->resume();
+    EXPECT_EQ(player().calls, std::vector<std::string>{"start"});
+    session->resume();  // nothing left: nothing happens
+    EXPECT_EQ(player().calls.size(), 1u);
+}
+
+TEST_F(PlaybackSessionTest, PlayerReadyDuringSuspensionWaitsForResume) {
+    makeSession();
+    session->setAutoStart(true);
+    source->setRealizing();
+    source->setRealized();
+    session->suspend();  // the player is buffering: counts as playing
+    player().script(CPPlayerState::Ready);
+    EXPECT_EQ(std::count(player().calls.begin(), player().calls.end(), "start"), 0);
+    session->resume();
+    EXPECT_EQ(player().calls.back(), "start");
+}
+
+TEST_F(PlaybackSessionTest, ResumeOfUnsafeSourceRealizesItAgainThroughLoading) {
+    source->setSafe(false);
+    source->onRealize = [](ScriptedSource& s) { s.setRealizing(); };
+    makeSession();
+    realizeAndReady();
+    player().script(CPPlayerState::Playing);
+    session->suspend();
+    auto log = rt::make<StateLog>();
+    rt::observe(session, CPPlaybackSession::stateKey, *log,
+                [](StateLog& self, CPSessionState, CPSessionState now) { self.seen.push_back(now); });
+    auto& seen = log->seen;
+    session->resume();
+    EXPECT_EQ(source->calls[source->calls.size() - 2], "dispose");
+    EXPECT_TRUE(session->autoStart());
+    EXPECT_EQ(seen.front(), CPSessionState::Loading) << "a restart is loading, not stopped";
+    source->setRealized();
+    factory->last()->script(CPPlayerState::Ready);
+    EXPECT_EQ(factory->last()->calls.back(), "start");
+}
+
+// ---- faults mended ---------------------------------------------------------------------
+
+TEST_F(PlaybackSessionTest, UnrealizedSourceLeavesNoPlayingSessionWithoutPlayer) {
+    makeSession();
+    realizeAndReady();
+    player().script(CPPlayerState::Playing);
+    source->setUnrealized();
+    EXPECT_FALSE(session->player());
+    EXPECT_EQ(session->state(), CPSessionState::Stopped);
+}
+
+TEST_F(PlaybackSessionTest, PauseWhileBufferingCancelsTheAutoStart) {
+    makeSession();
+    session->setAutoStart(true);
+    source->setRealizing();
+    source->setRealized();
+    ASSERT_EQ(player().state(), CPPlayerState::Buffering);
+    session->pause();
+    EXPECT_FALSE(session->autoStart());
+    player().script(CPPlayerState::Ready);
+    EXPECT_EQ(std::count(player().calls.begin(), player().calls.end(), "start"), 0);
+    EXPECT_EQ(session->state(), CPSessionState::Ready);
+}
+
+TEST_F(PlaybackSessionTest, PauseBeforeThePlayerExistsStaysReady) {
+    makeSession();
+    session->play();  // no player: auto-start and realize
+    session->pause();
+    realizeAndReady();
+    EXPECT_EQ(session->state(), CPSessionState::Ready);
+    EXPECT_TRUE(player().calls.empty());
+}
+
+TEST_F(PlaybackSessionTest, SuspendAndResumeLeaveAnErroredPlayerAndSessionAlone) {
+    makeSession();
+    realizeAndReady();
+    player().script(CPPlayerState::Playing);
+    player().script(CPPlayerState::Error, someError());
+    tracker->events.clear();
+    player().calls.clear();
+    session->suspend();
+    EXPECT_TRUE(player().calls.empty()) << "no pause sent to an errored player";
+    session->resume();
+    EXPECT_TRUE(player().calls.empty());
+    EXPECT_EQ(session->state(), CPSessionState::Failed);
+    EXPECT_TRUE(tracker->transitions().empty());
+}
+
+}  // namespace
+}  // namespace zidtest

@@ -1,0 +1,313 @@
+// What the engine fetches is bounded and checked: a segment that never ends, a playlist
+// far longer than any stream needs, URIs of other schemes in the media playlists the
+// demuxer would fetch for itself, and long URIs in errors. The engine tests run in
+// process and again through the engine process (GstTestSupport.h).
+
+#include "../GstTestSupport.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <media/MediaErrors.h>
+#include <media/ProcessEngine.h>
+
+#include "gst/GstFetchGuard.h"
+#include "gst/GstPlaylistCheck.h"
+#include "QuotedURI.h"
+#include "Sanitized.h"
+
+namespace {
+
+using namespace media;
+using zidtest::GstMediaTest;
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+/// The engine processes this process started and their resident peaks (kB).
+std::vector<std::pair<std::string, long>> engineProcesses() {
+    std::vector<std::pair<std::string, long>> found;
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return found;
+    while (dirent* entry = ::readdir(proc)) {
+        std::string pid = entry->d_name;
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::istringstream status(zidtest::readProcFile("/proc/" + pid + "/status"));
+        std::string line, name;
+        long parent = -1, hwm = 0;
+        while (std::getline(status, line)) {
+            if (line.rfind("Name:", 0) == 0) name = line.substr(line.find_first_not_of(" \t", 5));
+            else if (line.rfind("PPid:", 0) == 0) parent = std::atol(line.c_str() + 5);
+            else if (line.rfind("VmHWM:", 0) == 0) hwm = std::atol(line.c_str() + 6);
+        }
+        if (parent == ::getpid() && name.rfind("zid_media_engin", 0) == 0) found.emplace_back(pid, hwm);
+    }
+    ::closedir(proc);
+    return found;
+}
+
+/// The highest resident peak (kB) among this process's engine processes, 0 when none.
+long enginePeakKB() {
+    long peak = 0;
+    for (const auto& [pid, hwm] : engineProcesses()) peak = std::max(peak, hwm);
+    return peak;
+}
+
+/// The data-size limit of a process, as /proc tells it ("unlimited" or bytes).
+std::string dataLimitOf(const std::string& pid) {
+    std::istringstream limits(zidtest::readProcFile("/proc/" + pid + "/limits"));
+    std::string line;
+    while (std::getline(limits, line))
+        if (line.rfind("Max data size", 0) == 0) {
+            std::istringstream fields(line.substr(13));
+            std::string soft;
+            fields >> soft;
+            return soft;
+        }
+    return {};
+}
+
+bool inEngineProcess() {
+    const char* which = std::getenv("ZID_TEST_MEDIA_ENGINE");
+    return which && std::string(which) == "process";
+}
+
+TEST(FetchGuardRules, URIsInErrorsAreCutAndSegmentBoundsFollowThePlaylists) {
+    using namespace media::gstimpl;
+    using media::quotedURI;
+    EXPECT_EQ(quotedURI("http://a/b.ts"), "http://a/b.ts");
+    std::string data = "data:text/plain;base64," + std::string(65536, 'A');
+    EXPECT_EQ(quotedURI(data), data.substr(0, 200) + "...");
+    // Never inside a character: "é" is two bytes, the 200th of which would be cut.
+    std::string accented = std::string(199, 'a') + "\xc3\xa9" + "tail";
+    EXPECT_EQ(quotedURI(accented), std::string(199, 'a') + "...");
+    // A content URL the engine refuses is quoted the same way.
+    auto refusal = Asset::refusalOfURL(data);
+    ASSERT_TRUE(refusal);
+    EXPECT_NE(refusal->localizedDescription().find("\"" + data.substr(0, 200) + "...\""), std::string::npos);
+    EXPECT_LT(refusal->localizedDescription().size(), 300u);
+
+    // Four times the variant's bytes per target duration...
+    EXPECT_EQ(segmentBound(10'000'000, 4), 20'000'000u);
+    // ...never below the floor (bandwidths are often understated)...
+    EXPECT_EQ(segmentBound(800'000, 2), kSmallestSegmentBound);
+    // ...never above the ceiling, which is also the bound of what the playlists leave unsaid.
+    EXPECT_EQ(segmentBound(200'000'000, 10), kLargestSegment);
+    EXPECT_EQ(segmentBound(0, 6), kLargestSegment);
+    EXPECT_EQ(segmentBound(5'000'000, 0), kLargestSegment);
+}
+
+TEST(FetchGuardRules, APlaylistsFactsAreItsVariantsRenditionsBandwidthTargetDurationAndURIs) {
+    using namespace media::gstimpl;
+    auto master = readPlaylistFacts(
+        "#EXTM3U\n"
+        "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"aud\",NAME=\"FRA\",URI=\"audio/fra.m3u8\"\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=800000,AVERAGE-BANDWIDTH=600000,AUDIO=\"aud\"\n"
+        "low/index.m3u8\n"
+        "#EXT-X-STREAM-INF:AVERAGE-BANDWIDTH=9000000,BANDWIDTH=2400000\n"
+        "  https://cdn.example/high/index.m3u8  \n"
+        "#EXT-X-I-FRAME-STREAM-INF:BANDWIDTH=100000,URI=\"iframes.m3u8\"\n");
+    EXPECT_TRUE(master.master);
+    EXPECT_EQ(master.playlists, (std::vector<std::string>{"audio/fra.m3u8", "low/index.m3u8",
+                                                          "https://cdn.example/high/index.m3u8", "iframes.m3u8"}));
+    EXPECT_EQ(master.bandwidth, 2'400'000u) << "BANDWIDTH, not AVERAGE-BANDWIDTH";
+    EXPECT_EQ(master.targetDuration, 0);
+
+    auto media = readPlaylistFacts(
+        "#EXTM3U\n#EXT-X-TARGETDURATION:6\n"
+        "#EXT-X-KEY:METHOD=AES-128,URI=\"key.bin\"\n#EXT-X-MAP:URI=\"init.mp4\"\n"
+        "#EXTINF:6.0,\nseg0.m4s\n#EXT-X-ENDLIST\n");
+    EXPECT_FALSE(media.master);
+    EXPECT_TRUE(media.playlists.empty());
+    EXPECT_EQ(media.targetDuration, 6);
+    EXPECT_EQ(media.uris, (std::vector<std::string>{"key.bin", "init.mp4", "seg0.m4s"}));
+}
+
+TEST_F(GstMediaTest, ASegmentThatNeverEndsFailsTheItemWithinSecondsNamingItsURLAndTheEngineStaysSmall) {
+    const std::string tag = "/tag/endless/vod/muxed/";
+    // The first segment, sent again and again, chunked: valid media that never ends.
+    origin().script(tag + "seg0.ts", {peers::HlsOrigin::Answer::endlessBody()});
+    auto started = std::chrono::steady_clock::now();
+    auto item = itemFor(tag + "index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 20))
+        << "status " << static_cast<int>(item->status());
+    double took = secondsSince(started);
+    EXPECT_LT(took, 5.0);
+    ASSERT_TRUE(item->error());
+    std::string said = item->error()->localizedDescription();
+    EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::ServerFailed)) << said;
+    EXPECT_NE(said.find(origin().url(tag + "seg0.ts")), std::string::npos) << said;
+    if (inEngineProcess()) {
+        long peak = enginePeakKB();
+        EXPECT_GT(peak, 0) << "an engine process ran";
+        // A sanitizer's shadow memory and its quarantine of freed blocks come on top.
+        const long bound = zidtest::kSanitized ? 1024 * 1024 : 300 * 1024;
+        EXPECT_LT(peak, bound) << "peak resident kB of the engine process";
+        std::printf("endless segment: failed after %.2f s, engine process peak %.0f MB\n", took, peak / 1024.0);
+    } else {
+        std::printf("endless segment: failed after %.2f s\n", took);
+    }
+}
+
+/// A media playlist of the fixture's segments, over and over, of at least `bytes`.
+std::string longPlaylist(std::size_t bytes) {
+    std::ostringstream text;
+    text << "#EXTM3U\n#EXT-X-TARGETDURATION:2\n";
+    for (int i = 0; static_cast<std::size_t>(text.tellp()) < bytes; ++i) text << "#EXTINF:2.0,\n/vod/muxed/seg" << i % 5 << ".ts\n";
+    text << "#EXT-X-ENDLIST\n";
+    return text.str();
+}
+
+TEST_F(GstMediaTest, APlaylistLongerThanAnyStreamNeedsIsRefusedAtOnceAndALongOneUnderTheBoundPlays) {
+    // 100,000 segments (55 hours): long, but a stream may be that long.
+    const std::string longPath = "/tag/long/index.m3u8";
+    // Under a sanitizer the checks run instrumented and take many times longer: a tenth of it.
+    std::string text = longPlaylist((zidtest::kSanitized ? 10'000 : 100'000) * 29);
+    ASSERT_LT(text.size(), media::gstimpl::kLongestPlaylist);
+    origin().script(longPath, {{200, text, "application/vnd.apple.mpegurl"}});
+    {
+        auto item = itemFor(longPath);
+        auto player = Player::playerWithPlayerItem(item);
+        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 20));
+        ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+        if (inEngineProcess()) std::printf("100k-segment playlist: engine process peak %.0f MB\n", enginePeakKB() / 1024.0);
+    }
+    // 50 MB of a media playlist that would play: a stream nobody needs.
+    const std::string path = "/tag/huge/index.m3u8";
+    origin().script(path, {{200, longPlaylist(50'000'000), "application/vnd.apple.mpegurl"}});
+    auto started = std::chrono::steady_clock::now();
+    auto item = itemFor(path);
+    auto player = Player::playerWithPlayerItem(item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 20));
+    double took = secondsSince(started);
+    EXPECT_LT(took, 2.0);
+    ASSERT_EQ(item->status(), PlayerItemStatus::Failed);
+    std::string said = item->error()->localizedDescription();
+    EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::ServerFailed)) << said;
+    EXPECT_NE(said.find(origin().url(path)), std::string::npos) << said;
+    EXPECT_NE(said.find("4 MiB"), std::string::npos) << said;
+    std::printf("50 MB playlist: refused after %.2f s\n", took);
+    if (inEngineProcess()) std::printf("50 MB playlist: engine process peak %.0f MB\n", enginePeakKB() / 1024.0);
+}
+
+TEST_F(GstMediaTest, AFileSegmentOrKeyInAMediaPlaylistTheMasterNamesFailsTheItemWithinASecondNamingIt) {
+    std::string fixtures = peers::HlsFixtures::ensureDefault();
+    const std::string segment = "file://" + fixtures + "/muxed/seg1.ts";
+    const std::string key = "file://" + fixtures + "/muxed/seg0.ts";
+    const std::string data = "data:video/mp2t;base64," + std::string(65536, 'R');
+    struct Case {
+        std::string name, media, named;
+    };
+    // Each playlist's good segment is its own (vod/muxed/seg0.ts under its tag).
+    const std::vector<Case> cases{
+        {"segment",
+         "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\nvod/muxed/seg0.ts\n#EXTINF:2.0,\n" + segment + "\n#EXT-X-ENDLIST\n",
+         segment},
+        {"key",
+         "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-KEY:METHOD=AES-128,URI=\"" + key +
+             "\"\n#EXTINF:2.0,\nvod/muxed/seg0.ts\n#EXT-X-ENDLIST\n",
+         key},
+        {"data", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\n" + data + "\n#EXT-X-ENDLIST\n", data.substr(0, 200) + "..."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string tag = "/tag/fetched-" + c.name + "/";
+        origin().script(tag + "media.m3u8", {{200, c.media, "application/vnd.apple.mpegurl"}});
+        origin().script(tag + "master.m3u8",
+                        {{200, "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000,RESOLUTION=320x240\nmedia.m3u8\n",
+                          "application/vnd.apple.mpegurl"}});
+        auto started = std::chrono::steady_clock::now();
+        auto item = itemFor(tag + "master.m3u8");
+        auto player = Player::playerWithPlayerItem(item);
+        player->play();
+        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 25));
+        EXPECT_LT(secondsSince(started), 1.0);
+        ASSERT_EQ(item->status(), PlayerItemStatus::Failed);
+        std::string said = item->error()->localizedDescription();
+        EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::UnsupportedURL)) << said;
+        EXPECT_NE(said.find("\"" + c.named + "\""), std::string::npos) << said.substr(0, 600);
+        EXPECT_NE(said.find(origin().url(tag + "media.m3u8")), std::string::npos) << said.substr(0, 600);
+        EXPECT_LT(said.size(), 600u) << "URIs in errors are cut";
+        EXPECT_EQ(origin().requestCount(tag + "vod/muxed/seg0.ts"), 0) << "no segment of a refused playlist is fetched";
+    }
+}
+
+TEST_F(GstMediaTest, ALiveMediaPlaylistIsReadAgainEachTimeTheDemuxerFetchesIt) {
+    const std::string file = "file://" + peers::HlsFixtures::ensureDefault() + "/muxed/seg3.ts";
+    const std::string window =
+        "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:0\n"
+        "#EXTINF:2.0,\n/vod/muxed/seg0.ts\n#EXTINF:2.0,\n/vod/muxed/seg1.ts\n#EXTINF:2.0,\n/vod/muxed/seg2.ts\n";
+    // Clean for the first reads, then a segment of another scheme comes into the window.
+    std::vector<peers::HlsOrigin::Answer> answers(3, {200, window, "application/vnd.apple.mpegurl"});
+    answers.push_back({200, window + "#EXTINF:2.0,\n" + file + "\n", "application/vnd.apple.mpegurl"});
+    for (std::string content : {"master", "media"}) {
+        SCOPED_TRACE(content);
+        const std::string tag = "/tag/live-reread-" + content + "/";
+        origin().script(tag + "live.m3u8", answers);
+        origin().script(tag + "master.m3u8",
+                        {{200, "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000\nlive.m3u8\n", "application/vnd.apple.mpegurl"}});
+        auto item = itemFor(tag + (content == "master" ? "master.m3u8" : "live.m3u8"));
+        auto player = Player::playerWithPlayerItem(item);
+        player->play();
+        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 10));
+        ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+        auto ready = std::chrono::steady_clock::now();
+        // The demuxer asks for the window again about every target duration.
+        ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 10));
+        EXPECT_LT(secondsSince(ready), 6.0);
+        std::string said = item->error()->localizedDescription();
+        EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::UnsupportedURL)) << said;
+        EXPECT_NE(said.find("\"" + file + "\""), std::string::npos) << said;
+        EXPECT_NE(said.find(origin().url(tag + "live.m3u8")), std::string::npos) << said;
+    }
+}
+
+// Its own engines, in child processes: run once, not again in the child-process shards.
+class EngineMemoryLimitTest : public GstMediaTest {};
+
+TEST_F(EngineMemoryLimitTest, AnEngineProcessRunsUnderItsMemoryLimitAndOneThatOutgrowsItFailsOnlyItsItem) {
+    if (zidtest::kSanitized) GTEST_SKIP() << "sanitizer builds run their engines without a memory limit";
+    auto play = [&](const ProcessEngine::Options& options, const std::string& tag) {
+        auto item = PlayerItem::playerItemWithAsset(
+            rt::make<Asset>(origin().url(tag + "index.m3u8"), rt::make<ProcessEngine>(options)));
+        auto player = Player::playerWithPlayerItem(item);
+        EXPECT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 20)) << tag;
+        return std::make_pair(item, player);
+    };
+    ProcessEngine::Options options;
+    options.engine = nullOutputOptions();
+    options.keepSpare = false;
+    options.memoryLimit = 1ull << 30;
+    {
+        auto [item, player] = play(options, "/tag/limited/vod/muxed/");
+        ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
+        std::set<std::string> limits;
+        for (const auto& [pid, hwm] : engineProcesses()) limits.insert(dataLimitOf(pid));
+        EXPECT_TRUE(limits.count("1073741824")) << "the engine process runs under its limit";
+    }
+    // An engine that takes memory without end: it dies of its limit, alone, and its item
+    // fails with it as with any engine that ends unasked.
+    ::setenv("ZID_FAULTY_ENGINE", "grow", 1);
+    options.enginePath = ZID_FAULTY_ENGINE_PATH;
+    options.memoryLimit = 256ull << 20;
+    auto [grown, player] = play(options, "/tag/grown/vod/muxed/");
+    ::unsetenv("ZID_FAULTY_ENGINE");
+    ASSERT_EQ(grown->status(), PlayerItemStatus::Failed);
+    EXPECT_EQ(grown->error()->code(), static_cast<long long>(MediaErrorCode::EngineFailed))
+        << grown->error()->localizedDescription();
+    ASSERT_TRUE(grown->error()->underlyingError()) << grown->error()->localizedDescription();
+    std::string cause = grown->error()->underlyingError()->localizedDescription();
+    EXPECT_EQ(grown->error()->underlyingError()->domain(), MediaEngineProcessErrorDomain) << cause;
+    EXPECT_NE(cause.find("out of memory after"), std::string::npos) << cause;
+}
+
+}  // namespace

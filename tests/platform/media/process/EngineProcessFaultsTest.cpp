@@ -1,0 +1,109 @@
+// An engine process that breaks the rules on purpose (the stand-in engine program) can
+// fail its item, never the host: picture memory it could shrink is refused, a seek it
+// never answers and garbage on its socket stop it, and a process hung in giving its item
+// back is stopped and never serves the next item.
+
+#include "../GstTestSupport.h"
+
+#include <signal.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include <media/MediaErrors.h>
+#include <media/PlayerLayer.h>
+#include <media/ProcessEngine.h>
+
+namespace {
+
+using namespace media;
+using zidtest::GstMediaTest;
+
+class EngineProcessFaultsTest : public GstMediaTest {
+protected:
+    void TearDown() override {
+        ::unsetenv("ZID_FAULTY_ENGINE");
+        GstMediaTest::TearDown();
+    }
+
+    /// An item played by the stand-in engine program, misbehaving as `how` says.
+    rt::Ref<PlayerItem> faultyItemFor(const std::string& path, const char* how, bool keepSpare = false) {
+        ::setenv("ZID_FAULTY_ENGINE", how, 1);
+        ProcessEngine::Options options;
+        options.enginePath = ZID_FAULTY_ENGINE_PATH;
+        options.engine.nullOutput = true;
+        options.keepSpare = keepSpare;
+        options.seekAnswerLimit = 1;
+        options.teardownLimit = 0.5;
+        return PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url(path), rt::make<ProcessEngine>(options)));
+    }
+
+    /// Expects the item failed because its engine process was stopped for `what`.
+    static void expectStoppedFor(const rt::Ref<PlayerItem>& item, const std::string& what) {
+        ASSERT_EQ(item->status(), PlayerItemStatus::Failed);
+        auto error = item->error();
+        ASSERT_TRUE(error && error->underlyingError());
+        EXPECT_EQ(error->code(), static_cast<long long>(MediaErrorCode::EngineFailed));
+        auto cause = error->underlyingError()->localizedDescription();
+        EXPECT_NE(cause.find(what), std::string::npos) << cause;
+        EXPECT_NE(cause.find("was stopped"), std::string::npos) << cause;
+    }
+};
+
+TEST_F(EngineProcessFaultsTest, PictureMemoryTheProcessCouldShrinkIsNeverMappedAndTheItemFails) {
+    auto item = faultyItemFor("/tag/fault-shrink/vod/muxed/index.m3u8", "shrink-slots");
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    player->play();
+    waitUntil([&] { return item->status() == PlayerItemStatus::Failed || layer->currentFrame(); }, 5);
+    // Were a shrunk picture mapped, reading it would end this process with SIGBUS.
+    if (auto frame = layer->currentFrame()) {
+        fnd::RunLoop::main()->runFor(0.2);
+        EXPECT_EQ(frame->pixel(frame->width() - 1, frame->height() - 1) >> 24, 0xffu) << "an opaque picture";
+    }
+    expectStoppedFor(item, "whose size is not sealed");
+}
+
+TEST_F(EngineProcessFaultsTest, ASeekTheProcessNeverAnswersStopsItAndFailsTheItem) {
+    auto item = faultyItemFor("/tag/fault-seek/vod/muxed/index.m3u8", "silent-seeks");
+    auto player = Player::playerWithPlayerItem(item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }));
+    player->play();
+    std::optional<bool> finished;
+    player->seekToTime(Time::seconds(4), Time::zero(), Time::zero(), [&](bool f) { finished = f; });
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 5));
+    expectStoppedFor(item, "did not answer a seek within 1 s");
+    ASSERT_TRUE(waitUntil([&] { return finished.has_value(); }, 1));
+    EXPECT_FALSE(*finished) << "the seek ends, abandoned";
+}
+
+TEST_F(EngineProcessFaultsTest, GarbageOnTheSocketWhilePlayingStopsTheProcessAndFailsTheItem) {
+    auto item = faultyItemFor("/tag/fault-garbage/vod/muxed/index.m3u8", "garbage");
+    auto player = Player::playerWithPlayerItem(item);
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 10));
+    expectStoppedFor(item, "sent a datagram that does not split into whole reports");
+}
+
+TEST_F(EngineProcessFaultsTest, AProcessHungInGivingItsItemBackIsStoppedAndTheNextItemPlaysElsewhere) {
+    auto first = faultyItemFor("/tag/fault-close1/vod/muxed/index.m3u8", "hang-on-close", true);
+    auto player = Player::playerWithPlayerItem(first);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
+
+    // The first process hangs in giving its item back, with the next asset already sent
+    // to it; it is stopped after the limit and the asset loads in another process.
+    player->replaceCurrentItemWithPlayerItem(nullptr);
+    fnd::RunLoop::main()->runFor(0.05);
+    auto started = std::chrono::steady_clock::now();
+    auto second = faultyItemFor("/tag/fault-close2/vod/muxed/index.m3u8", "hang-on-close", true);
+    player->replaceCurrentItemWithPlayerItem(second);
+    ASSERT_TRUE(waitUntil([&] { return second->status() != PlayerItemStatus::Unknown; }));
+    ASSERT_EQ(second->status(), PlayerItemStatus::ReadyToPlay) << second->error()->localizedDescription();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 5.0);
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.3; }, 10)) << "the next item plays";
+    EXPECT_EQ(first->status(), PlayerItemStatus::ReadyToPlay) << "the first item hears nothing of it";
+}
+
+}  // namespace

@@ -1,0 +1,451 @@
+// The engine in a child process: an item plays, seeks and shows its pictures as in
+// process; an engine process that aborts on a seek fails only its item, with how it
+// ended underneath, and the host plays on; what the process sends is checked.
+
+#include "../GstTestSupport.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <media/MediaErrors.h>
+#include <media/PlayerLayer.h>
+#include <media/ProcessEngine.h>
+
+#include "process/Wire.h"
+
+namespace {
+
+using namespace media;
+using zidtest::GstMediaTest;
+
+class ProcessEngineTest : public GstMediaTest {
+protected:
+    void TearDown() override {
+        ::unsetenv("ZID_FAULTY_ENGINE");
+        GstMediaTest::TearDown();
+    }
+
+    /// An item played in an engine process; with `abortOnSeek`, by the stand-in engine
+    /// program aborting on that seek of its item.
+    rt::Ref<PlayerItem> processItemFor(const std::string& path, long abortOnSeek = 0) {
+        ProcessEngine::Options options;
+        options.engine.nullOutput = true;
+        if (abortOnSeek > 0) {
+            ::setenv("ZID_FAULTY_ENGINE", ("abort-on-seek=" + std::to_string(abortOnSeek)).c_str(), 1);
+            options.enginePath = ZID_FAULTY_ENGINE_PATH;
+            options.keepSpare = false;
+        }
+        auto processEngine = rt::make<ProcessEngine>(options);
+        return PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url(path), processEngine));
+    }
+
+    /// A shell script standing in for the engine program.
+    static std::string standIn(const std::string& name, const std::string& body) {
+        std::string path = testing::TempDir() + "/" + name;
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        ::chmod(path.c_str(), 0755);
+        return path;
+    }
+
+    /// Loads an asset through an engine running `program`; answers the load's error.
+    rt::Ref<rt::Error> loadWith(const std::string& program, double loadTimeout = 20) {
+        ProcessEngine::Options options;
+        options.enginePath = program;
+        options.engine.loadTimeout = loadTimeout;
+        options.keepSpare = false;
+        auto asset = rt::make<Asset>(origin().url("/vod/muxed/index.m3u8"), rt::make<ProcessEngine>(options));
+        bool done = false;
+        asset->loadValuesAsynchronouslyForKeys({AssetKeyPlayable}, [&] { done = true; });
+        EXPECT_TRUE(waitUntil([&] { return done; }, 10)) << program;
+        rt::Ref<rt::Error> error;
+        EXPECT_EQ(asset->statusOfValueForKey(AssetKeyPlayable, &error), KeyValueStatus::Failed) << program;
+        return error;
+    }
+
+    static std::string causeOf(const rt::Ref<rt::Error>& error) {
+        return error && error->underlyingError() ? error->underlyingError()->localizedDescription() : std::string();
+    }
+};
+
+TEST_F(ProcessEngineTest, PlaysSeeksAndShowsThePicturesOfTheChildProcess) {
+    auto item = processItemFor("/tag/proc/vod/muxed/index.m3u8");
+    auto asset = item->asset();
+    bool loaded = false;
+    asset->loadValuesAsynchronouslyForKeys({AssetKeyPlayable, AssetKeyDuration, AssetKeyTracks}, [&] { loaded = true; });
+    ASSERT_TRUE(waitUntil([&] { return loaded; }));
+    ASSERT_TRUE(asset->isPlayable()) << (asset->loadError() ? asset->loadError()->localizedDescription() : "");
+    EXPECT_NEAR(asset->duration().toSeconds(), 10.0, 0.2);
+    ASSERT_EQ(asset->tracksWithMediaType(MediaTypeVideo).size(), 1u);
+    EXPECT_EQ(asset->tracksWithMediaType(MediaTypeVideo)[0]->naturalSize(), (Size{320, 240}));
+
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }));
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+    EXPECT_EQ(item->presentationSize(), (Size{320, 240}));
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
+    EXPECT_EQ(origin().requestCount("/tag/proc/vod/muxed/index.m3u8"), 1) << "the item plays the pipeline the load prerolled";
+
+    std::vector<std::pair<int, bool>> done;
+    player->seekToTime(Time::seconds(2.0), Time::zero(), Time::zero(), [&](bool f) { done.emplace_back(1, f); });
+    player->seekToTime(Time::seconds(6.36), Time::zero(), Time::zero(), [&](bool f) { done.emplace_back(2, f); });
+    EXPECT_NEAR(player->currentTime().toSeconds(), 6.36, 1e-6) << "a pending seek reports its target";
+    ASSERT_TRUE(waitUntil([&] { return done.size() == 2; }));
+    EXPECT_EQ(done[1], std::make_pair(2, true));
+    EXPECT_NEAR(player->currentTime().toSeconds(), 6.36, 0.045);
+    ASSERT_TRUE(waitUntil([&] {
+        auto f = layer->currentFrame();
+        return f && std::abs(f->presentationTime().toSeconds() - 6.36) < 0.05;
+    })) << "the picture at the target crosses from the child";
+    auto frame = layer->currentFrame();
+    EXPECT_EQ(frame->width(), 320);
+    std::uint32_t red = frame->pixel(25, 225);
+    EXPECT_GT((red >> 16) & 0xff, 180u) << std::hex << red;
+    EXPECT_LT(red & 0xff, 80u) << std::hex << red;
+
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 6.8; }, 10)) << "the position moves on";
+    auto event = item->accessLog() ? item->accessLog()->lastEvent() : nullptr;
+    ASSERT_TRUE(event);
+    EXPECT_EQ(event->playbackType, "VOD");
+    EXPECT_GT(event->numberOfBytesTransferred, 0);
+}
+
+TEST_F(ProcessEngineTest, AnEngineAbortOnASeekFailsTheItemWithItsCauseAndTheHostPlaysOn) {
+    auto item = processItemFor("/tag/procabort/vod/muxed/index.m3u8", 1);
+    auto player = Player::playerWithPlayerItem(item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }));
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.5; }));
+    std::optional<bool> seekFinished;
+    player->seekToTime(Time::seconds(4), Time::zero(), Time::zero(), [&](bool f) { seekFinished = f; });
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; })) << "the abort reaches the item";
+    ASSERT_TRUE(waitUntil([&] { return seekFinished.has_value(); }));
+    EXPECT_FALSE(*seekFinished) << "the seek in flight is abandoned, not left hanging";
+    auto error = item->error();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), MediaErrorDomain);
+    EXPECT_EQ(error->code(), static_cast<long long>(MediaErrorCode::EngineFailed));
+    EXPECT_NE(error->localizedDescription().find("plays again"), std::string::npos) << error->localizedDescription();
+    auto cause = error->underlyingError();
+    ASSERT_TRUE(cause);
+    EXPECT_EQ(cause->domain(), MediaEngineProcessErrorDomain);
+    EXPECT_EQ(cause->code(), SIGABRT);
+    EXPECT_NE(cause->localizedDescription().find("aborting on seek 1"), std::string::npos)
+        << "what the process last printed: " << cause->localizedDescription();
+    EXPECT_FALSE(item->errorLog()->events().empty());
+
+    // Recovery as for any failed item: a new item of the same URL, from the position kept.
+    Time resumeAt = Time::seconds(4);
+    auto again = processItemFor("/tag/procabort/vod/muxed/index.m3u8");
+    player->replaceCurrentItemWithPlayerItem(again);
+    ASSERT_TRUE(waitUntil([&] { return again->status() != PlayerItemStatus::Unknown; }));
+    ASSERT_EQ(again->status(), PlayerItemStatus::ReadyToPlay) << again->error()->localizedDescription();
+    bool resumed = false;
+    player->seekToTime(resumeAt, Time::zero(), Time::zero(), [&](bool f) { resumed = f; });
+    ASSERT_TRUE(waitUntil([&] { return resumed; }));
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 4.3; }, 10)) << "plays on from where it was";
+}
+
+TEST_F(ProcessEngineTest, TheNextItemPlaysInTheProcessTheLastOneLeftAndItsPicturesStayIntact) {
+    auto first = processItemFor("/tag/procreuse1/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(first);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
+    bool seeked = false;
+    player->seekToTime(Time::seconds(6.36), Time::zero(), Time::zero(), [&](bool f) { seeked = f; });
+    ASSERT_TRUE(waitUntil([&] { return seeked && layer->currentFrame() &&
+                                       std::abs(layer->currentFrame()->presentationTime().toSeconds() - 6.36) < 0.05; }));
+    auto kept = layer->currentFrame();
+    std::vector<std::uint8_t> before(kept->bytes(), kept->bytes() + kept->byteCount());
+
+    // The first item's process is given back and plays the next asset; what the first
+    // pipeline still says on its way out never reaches the new item.
+    auto second = processItemFor("/tag/procreuse2/vod/muxed/index.m3u8");
+    player->replaceCurrentItemWithPlayerItem(second);
+    ASSERT_TRUE(waitUntil([&] { return second->status() != PlayerItemStatus::Unknown; }));
+    ASSERT_EQ(second->status(), PlayerItemStatus::ReadyToPlay) << second->error()->localizedDescription();
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.6; }, 10));
+    EXPECT_LT(player->currentTime().toSeconds(), 5.0) << "the new item starts at its own beginning";
+    auto shown = layer->currentFrame();
+    ASSERT_TRUE(shown && shown != kept);
+    EXPECT_EQ(shown->pixel(25, 225) >> 24, 0xffu) << "the new item's pictures are copied into the slot made ready for them";
+    EXPECT_EQ(first->status(), PlayerItemStatus::ReadyToPlay) << "the first item hears nothing more";
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), kept->bytes())) << "a picture kept by the host is never overwritten";
+}
+
+TEST_F(ProcessEngineTest, APictureTheHostHoldsIsNeverOverwrittenWhileTheItemPlaysOn) {
+    auto item = processItemFor("/tag/prochold/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.5; }, 10));
+    auto kept = layer->currentFrame();
+    ASSERT_TRUE(kept);
+    std::vector<std::uint8_t> before(kept->bytes(), kept->bytes() + kept->byteCount());
+    double keptAt = kept->presentationTime().toSeconds();
+    ASSERT_TRUE(waitUntil([&] { return layer->currentFrame()->presentationTime().toSeconds() > keptAt + 1.0; }, 10))
+        << "pictures go on coming through the other slots";
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), kept->bytes())) << "the held picture is intact";
+}
+
+/// The engine processes this test's process runs now, by pid.
+std::set<pid_t> engineProcesses() {
+    std::set<pid_t> pids;
+    std::error_code error;  // processes come and go while /proc is read
+    for (auto it = std::filesystem::directory_iterator("/proc", error); !error && it != std::filesystem::directory_iterator();
+         it.increment(error)) {
+        const auto& entry = *it;
+        std::string name = entry.path().filename();
+        if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
+        std::string text = zidtest::readProcFile(entry.path() / "stat");
+        std::size_t open = text.find('('), close = text.rfind(')');
+        if (open == std::string::npos || close == std::string::npos || close + 4 > text.size()) continue;
+        pid_t parent = static_cast<pid_t>(std::atol(text.c_str() + close + 4));
+        // A comm is cut to 15 characters.
+        if (parent == ::getpid() && text.compare(open + 1, close - open - 1, "zid_media_engin") == 0)
+            pids.insert(static_cast<pid_t>(std::stol(name)));
+    }
+    return pids;
+}
+
+TEST_F(ProcessEngineTest, TheSpareStartsAfterTheFirstPictureAndItemsOneAfterAnotherStartNoProcess) {
+    auto started = std::chrono::steady_clock::now();
+    auto item = processItemFor("/tag/procspare0/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
+    // The spare would load its plugins on the same cores while the first pipeline
+    // prerolls: it waits. (Checked only when the picture came well before it is due.)
+    if (std::chrono::steady_clock::now() - started < std::chrono::milliseconds(1500)) {
+        EXPECT_EQ(engineProcesses().size(), 1u) << "no spare competes with the first picture";
+    }
+    ASSERT_TRUE(waitUntil([&] { return engineProcesses().size() == 2; }, 10)) << "a spare is started a little later";
+    auto running = engineProcesses();
+
+    // One item after another: the process given back and the spare take turns, and no
+    // process is started or ended for them.
+    for (int i = 1; i <= 3; ++i) {
+        auto next = processItemFor("/tag/procspare" + std::to_string(i) + "/vod/muxed/index.m3u8");
+        player->replaceCurrentItemWithPlayerItem(next);
+        ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay() && layer->currentFrame() &&
+                                           next->status() == PlayerItemStatus::ReadyToPlay; }))
+            << "item " << i;
+        fnd::RunLoop::main()->runFor(2.5);  // past the moment a spare would be started
+        EXPECT_EQ(engineProcesses(), running) << "item " << i;
+    }
+}
+
+/// The one of `pids` started last (field 22 of /proc/<pid>/stat: its start time).
+pid_t startedLast(const std::set<pid_t>& pids) {
+    pid_t last = -1;
+    unsigned long long lastStart = 0;
+    for (pid_t pid : pids) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        std::size_t close = text.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream fields(text.substr(close + 2));
+        std::string field;
+        for (int i = 3; i < 22 && fields >> field; ++i) {
+        }
+        unsigned long long start = 0;
+        fields >> start;
+        if (last < 0 || start >= lastStart) {
+            last = pid;
+            lastStart = start;
+        }
+    }
+    return last;
+}
+
+TEST_F(ProcessEngineTest, AStoppedSpareIsNotGivenTheNextItemWhichLoadsInAFreshProcessAtOnce) {
+    // One item plays; the spare started after it is stopped (SIGSTOP) while it waits. The
+    // next item, played beside the first, would be handed the spare: it is checked
+    // first, found silent, killed, and the item loads in a new process.
+    auto first = processItemFor("/tag/procstopped0/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(first);
+    ASSERT_TRUE(waitUntil([&] { return first->status() == PlayerItemStatus::ReadyToPlay; }));
+    ASSERT_TRUE(waitUntil([&] { return engineProcesses().size() == 2; }, 10)) << "a spare is started";
+    pid_t spare = startedLast(engineProcesses());
+    ASSERT_GT(spare, 0);
+    ASSERT_EQ(::kill(spare, SIGSTOP), 0);
+    struct Resume {
+        pid_t pid;
+        ~Resume() { ::kill(pid, SIGCONT); }  // should the test end before it is killed
+    } resume{spare};
+
+    auto started = std::chrono::steady_clock::now();
+    auto second = processItemFor("/tag/procstopped1/vod/muxed/index.m3u8");
+    auto secondPlayer = Player::playerWithPlayerItem(second);
+    ASSERT_TRUE(waitUntil([&] { return second->status() != PlayerItemStatus::Unknown; }, 10));
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    ASSERT_EQ(second->status(), PlayerItemStatus::ReadyToPlay) << second->error()->localizedDescription();
+    EXPECT_LT(took, 8.0) << "the check is short: the item does not wait for its load's own limit (22 s)";
+    secondPlayer->play();
+    ASSERT_TRUE(waitUntil([&] { return secondPlayer->currentTime().toSeconds() > 0.5; }, 10)) << "and it plays";
+    EXPECT_EQ(engineProcesses().count(spare), 0u) << "the stopped spare is gone";
+    EXPECT_EQ(first->status(), PlayerItemStatus::ReadyToPlay) << "the first item plays on untouched";
+}
+
+TEST_F(ProcessEngineTest, TheEngineProgramHasNoFaultSwitch) {
+    // Fault injection lives in the tests' stand-in engine program only: the engine a host
+    // installs refuses the switch as it refuses any unknown argument.
+    std::string engine = ProcessEngine::locateEngine({});
+    ASSERT_FALSE(engine.empty());
+    auto refused = loadWith(standIn("with-switch.sh", "exec '" + engine + "' \"$@\" --abort-on-seek=1"), 5);
+    ASSERT_TRUE(refused && refused->underlyingError());
+    EXPECT_EQ(refused->underlyingError()->code(), 2);
+    EXPECT_NE(causeOf(refused).find("unknown argument \"--abort-on-seek=1\""), std::string::npos) << causeOf(refused);
+}
+
+TEST_F(ProcessEngineTest, TheDefaultEngineRunsInAChildProcessAndTheEnvironmentChoosesTheHostsOwn) {
+    ::unsetenv("ZID_MEDIA_ENGINE_MODE");
+    Engine::setShared(nullptr);
+    EXPECT_TRUE(rt::cast<ProcessEngine>(Engine::shared()));
+    ::setenv("ZID_MEDIA_ENGINE_MODE", "inprocess", 1);
+    Engine::setShared(nullptr);
+    EXPECT_TRUE(rt::cast<GstEngine>(Engine::shared()));
+    ::unsetenv("ZID_MEDIA_ENGINE_MODE");
+    Engine::setShared(nullptr);
+}
+
+TEST_F(ProcessEngineTest, AMissingEngineProgramFailsTheLoadWithWhatToInstall) {
+    ProcessEngine::Options options;
+    options.enginePath = "/nonexistent/zid_media_engine";
+    auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url("/vod/muxed/index.m3u8"), rt::make<ProcessEngine>(options)));
+    auto player = Player::playerWithPlayerItem(item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }));
+    EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::EngineFailed));
+    EXPECT_NE(item->error()->localizedDescription().find("ZID_MEDIA_ENGINE"), std::string::npos)
+        << item->error()->localizedDescription();
+    EXPECT_FALSE(ProcessEngine::locateEngine({}).empty()) << "the build tree's engine program is found";
+}
+
+TEST_F(ProcessEngineTest, AnEngineProgramThatExitsOrHangsFailsTheLoadWithHowItEnded) {
+    // Stand-ins for a broken engine program: one that refuses its arguments and one that
+    // never reads its socket.
+    auto exited = loadWith(standIn("exits.sh", "echo 'no such option' >&2; exit 3"), 0.2);
+    ASSERT_TRUE(exited && exited->underlyingError());
+    EXPECT_EQ(exited->code(), static_cast<long long>(MediaErrorCode::EngineFailed));
+    EXPECT_EQ(exited->underlyingError()->code(), 3);
+    EXPECT_NE(causeOf(exited).find("exited with status 3, last saying: \"no such option\""), std::string::npos)
+        << causeOf(exited);
+
+    auto started = std::chrono::steady_clock::now();
+    auto hung = loadWith(standIn("hangs.sh", "exec sleep 30"), 0.2);
+    EXPECT_NE(causeOf(hung).find("did not answer the load in time"), std::string::npos) << causeOf(hung);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 5.0);
+}
+
+TEST_F(ProcessEngineTest, AnEngineProcessThatSendsWhatItMayNotIsStoppedAndTheLoadFailsSayingWhat) {
+    // Stand-ins that answer the load with bytes no engine sends: a datagram that is no
+    // framed report, and a load answer whose error's string claims 4 GB.
+    auto answering = [](const std::string& bytes) { return "printf '" + bytes + "' >&3\nexec sleep 30"; };
+    auto garbage = loadWith(standIn("garbage.sh", answering("xx")));
+    EXPECT_NE(causeOf(garbage).find("sent a datagram that does not split into whole reports and was stopped"),
+              std::string::npos) << causeOf(garbage);
+    // Length 7: Loaded, failed, an error follows, its domain 0xffffffff bytes long.
+    auto overrun = loadWith(standIn("overrun.sh", answering("\\007\\000\\000\\000\\001\\001\\001\\377\\377\\377\\377")));
+    EXPECT_NE(causeOf(overrun).find("sent a report other than the load's answer"), std::string::npos) << causeOf(overrun);
+}
+
+TEST(ProcessEngineWire, ErrorsGroupsAndInfoCrossWholeAndBrokenMessagesAreRefused) {
+    using namespace media::process;
+    auto cause = rt::Error::withDescription("Inner", 6, "inner text");
+    auto error = makeMediaError(MediaErrorCode::EngineFailed, "outer text", "why");
+    rt::Dictionary info = error->userInfo();
+    info.set(rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(cause));
+    error = rt::Error::make(error->domain(), error->code(), info);
+    auto en = rt::make<MediaSelectionOption>("a1", MediaTypeAudio, "en", "English",
+                                             std::vector<MetadataItem>{{MetadataKeySpaceCommon, MetadataCommonKeyTitle, "Eng"}});
+    auto fr = rt::make<MediaSelectionOption>("a2", MediaTypeAudio, "fr", "French");
+    AssetInfo asset;
+    asset.playable = true;
+    asset.duration = Time::seconds(10);
+    asset.tracks.push_back(rt::make<AssetTrack>(AssetTrack::Description{"v", MediaTypeVideo, true, "avc1", 25, {320, 240}, ""}));
+    asset.groups.push_back(rt::make<MediaSelectionGroup>(MediaCharacteristicAudible, std::vector{en, fr}, fr, false));
+
+    Writer w(1);
+    w.error(error).info(asset);
+    Reader r(w.bytes().data(), w.bytes().size());
+    EXPECT_EQ(r.u8(), 1);
+    auto back = r.error();
+    AssetInfo read = r.info();
+    ASSERT_TRUE(r.finished());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->localizedDescription(), "outer text");
+    EXPECT_EQ(back->userInfo().get(rt::Value(rt::Error::LocalizedFailureReasonKey)).string(), "why");
+    ASSERT_TRUE(back->underlyingError());
+    EXPECT_EQ(back->underlyingError()->code(), 6);
+    EXPECT_EQ(read.duration, asset.duration);
+    ASSERT_EQ(read.tracks.size(), 1u);
+    EXPECT_EQ(read.tracks[0]->naturalSize(), (Size{320, 240}));
+    ASSERT_EQ(read.groups.size(), 1u);
+    EXPECT_EQ(read.groups[0]->defaultOption()->streamID(), "a2");
+    EXPECT_EQ(read.groups[0]->options()[0]->title(), "Eng");
+
+    // Every cut of the message is refused, never read past.
+    for (std::size_t n = 1; n < w.bytes().size(); ++n) {
+        Reader cut(w.bytes().data(), n);
+        cut.u8();
+        cut.error();
+        cut.info();
+        EXPECT_FALSE(cut.finished()) << n;
+    }
+    // A list or string longer than its limit is refused before anything is made of it.
+    Writer big(2);
+    big.u32(static_cast<std::uint32_t>(kMaxList + 1));
+    Reader list(big.bytes().data(), big.bytes().size());
+    list.u8();
+    EXPECT_TRUE(list.ranges().empty());
+    EXPECT_FALSE(list.ok());
+    Writer huge(3);
+    huge.u32(0xffffffffu);
+    Reader text(huge.bytes().data(), huge.bytes().size());
+    text.u8();
+    EXPECT_EQ(text.string(), "");
+    EXPECT_FALSE(text.ok());
+    // A picture size no display has is refused.
+    Writer size(4);
+    size.size({1e9, 10});
+    Reader sized(size.bytes().data(), size.bytes().size());
+    sized.u8();
+    sized.size();
+    EXPECT_FALSE(sized.ok());
+}
+
+TEST(ProcessEngineWire, ReportsOfATurnTravelTogetherAndABrokenFrameRefusesTheDatagram) {
+    using namespace media::process;
+    std::vector<std::uint8_t> datagram;
+    appendFramed(datagram, Writer(static_cast<std::uint8_t>(Report::Stalled)).bytes());
+    appendFramed(datagram, Writer(static_cast<std::uint8_t>(Report::Position)).time(Time::seconds(3)).bytes());
+    std::vector<std::pair<std::size_t, std::size_t>> messages;
+    ASSERT_TRUE(splitFramed(datagram, messages));
+    ASSERT_EQ(messages.size(), 2u);
+    Reader second(datagram.data() + messages[1].first, messages[1].second);
+    EXPECT_EQ(second.u8(), static_cast<std::uint8_t>(Report::Position));
+    EXPECT_EQ(second.time(), Time::seconds(3));
+    EXPECT_TRUE(second.finished());
+    // A length that overruns the datagram, or bytes left over, refuse all of it.
+    auto overrun = datagram;
+    overrun[0] = 200;
+    EXPECT_FALSE(splitFramed(overrun, messages));
+    EXPECT_TRUE(messages.empty());
+    auto trailing = datagram;
+    trailing.push_back(1);
+    EXPECT_FALSE(splitFramed(trailing, messages));
+}
+
+}  // namespace
