@@ -109,6 +109,14 @@ public:
     virtual void engineSelected(const std::string& characteristic, const rt::Ref<MediaSelectionOption>& option);
     virtual void engineDidPlayToEnd();
     virtual void engineVideoFrame(rt::Ref<VideoFrame> frame);
+    /// Takes a picture on the engine's own thread instead of engineVideoFrame on the main
+    /// loop (an item that only passes pictures on, sparing the loop a wake per picture).
+    /// Must be safe on any thread; answers false for a picture it did not take. The engine
+    /// uses it only while nothing but the picture changes (no seek under way, the same
+    /// size), and never after it has closed the playback. Empty (the default): pictures
+    /// come on the main loop.
+    using FrameOutlet = std::function<bool(const rt::Ref<VideoFrame>& frame)>;
+    virtual FrameOutlet engineFrameOutlet() { return {}; }
     virtual void engineLegibleCue(const LegibleCue& cue);
     /// The running access-log event, made (and announced) on first use.
     virtual rt::Ref<AccessLogEvent> engineAccessLogEvent();

@@ -221,6 +221,8 @@ void GstSession::releasePipeline() {
     {
         std::lock_guard lock(relay_->mutex);
         relay_->latestFrame = nullptr;
+        absorbDirectPictures(true);
+        relay_->outlet = nullptr;
         if (relay_->demuxer) gst_object_unref(relay_->demuxer);
         relay_->demuxer = nullptr;
     }
@@ -235,6 +237,10 @@ void GstSession::releasePipeline() {
 void GstSession::attach(const rt::Ref<PlayerItem>& item) {
     item_ = item;
     attached_ = true;
+    {
+        std::lock_guard lock(relay_->mutex);
+        relay_->outlet = item->engineFrameOutlet();
+    }
     if (!prerolled()) return;
     std::weak_ptr<GstSession> weak = weak_from_this();
     // Reported on the next turn, as a freshly made pipeline would.

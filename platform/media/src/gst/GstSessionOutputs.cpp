@@ -148,6 +148,13 @@ void Relay::postFrame(rt::Ref<VideoFrame> frame) {
         // The first picture after the awaited seek's flush (or of its segment) is where
         // that seek landed: nothing from before the flush gets through it.
         if (afterAwaitedSeek() && !landing.isValid()) landing = frame->presentationTime();
+        // In the steady state the picture goes on from here and the main loop sleeps.
+        if (direct && !framePosted && frame->width() == directWidth && frame->height() == directHeight &&
+            outlet(frame)) {
+            if (frame->presentationTime().isNumeric()) directShownAt = frame->presentationTime();
+            latestFrame = nullptr;  // nothing older for the loop to hand over
+            return;
+        }
         latestFrame = std::move(frame);
         if (framePosted) return;  // the main loop, once woken, takes the newest picture
         framePosted = true;
@@ -187,7 +194,22 @@ void GstSession::deliverFrame() {
         presentationSize_ = size;
         item->enginePresentationSize(size);
     }
-    item->engineVideoFrame(std::move(frame));
+    item->engineVideoFrame(frame);
+    openDirectPath(*frame);
+}
+
+void GstSession::openDirectPath(const VideoFrame& frame) {
+    bool steady = phase_ == Phase::Prerolled && attached_ && !commands_.runningSeek();
+    std::lock_guard lock(relay_->mutex);
+    relay_->direct = steady && relay_->outlet && !relay_->framePosted && !relay_->closed.load();
+    relay_->directWidth = frame.width();
+    relay_->directHeight = frame.height();
+}
+
+void GstSession::absorbDirectPictures(bool close) {
+    if (relay_->directShownAt.isNumeric()) shownAt_ = relay_->directShownAt;
+    relay_->directShownAt = Time::invalid();
+    if (close) relay_->direct = false;
 }
 
 void GstSession::deliverCue(const LegibleCue& cue) {
