@@ -361,6 +361,38 @@ TEST_F(ProcessEngineTest, AnEngineProcessThatSendsWhatItMayNotIsStoppedAndTheLoa
     EXPECT_NE(causeOf(overrun).find("sent a report other than the load's answer"), std::string::npos) << causeOf(overrun);
 }
 
+/// How often the main threads of this test's engine processes have gone to sleep so far.
+long engineMainLoopSleeps() {
+    long sleeps = 0;
+    for (pid_t pid : engineProcesses()) {
+        std::string status = zidtest::readProcFile("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/status");
+        auto at = status.find("\nvoluntary_ctxt_switches:");
+        if (at != std::string::npos) sleeps += std::atol(status.c_str() + at + 26);
+    }
+    return sleeps;
+}
+
+TEST_F(ProcessEngineTest, WhilePicturesFlowTheEngineProcesssMainLoopSleeps) {
+    ProcessEngine::Options options;
+    options.engine.nullOutput = true;
+    options.keepSpare = false;  // only the process that plays
+    auto item = PlayerItem::playerItemWithAsset(
+        rt::make<Asset>(origin().url("/tag/procquiet/vod/muxed/index.m3u8"), rt::make<ProcessEngine>(options)));
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 1.0; }, 10));
+    double from = layer->currentFrame()->presentationTime().toSeconds();
+    long before = engineMainLoopSleeps();
+    fnd::RunLoop::main()->runFor(2.0);
+    long sleeps = engineMainLoopSleeps() - before;
+    double played = layer->currentFrame()->presentationTime().toSeconds() - from;
+    ASSERT_GT(played, 1.0) << "pictures flowed";
+    // 25 pictures a second: a loop woken for each would sleep at least as often.
+    EXPECT_LT(static_cast<double>(sleeps), 25 * played / 2) << played << " s of pictures";
+}
+
 TEST(ProcessEngineWire, ErrorsGroupsAndInfoCrossWholeAndBrokenMessagesAreRefused) {
     using namespace media::process;
     auto cause = rt::Error::withDescription("Inner", 6, "inner text");

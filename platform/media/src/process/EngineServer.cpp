@@ -177,7 +177,8 @@ private:
         playback_ = engine_->makePlayback(item_);
         // The position and the access log travel on their own while the item plays
         // (pictures carry the position too); a process without an item stays asleep.
-        if (!ticker_) ticker_ = fnd::RunLoop::main()->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
+        nextAccessLog_ = fnd::RunLoop::main()->clock().now() + 1.0;
+        if (!ticker_) startTicker(kTick);
         if (options_.misbehaviour == ServerOptions::Misbehaviour::Garbage) {
             flush();
             sendDatagram(socket_, {0xde, 0xad, 0xbe, 0xef, 0x01}, -1);
@@ -320,7 +321,23 @@ private:
             lastPosition_ = now;
             positionDirty_ = false;
         }
-        if (++ticks_ % 10 == 0) sendAccessLog();
+        double t = fnd::RunLoop::main()->clock().now();
+        if (t >= nextAccessLog_) {
+            sendAccessLog();
+            nextAccessLog_ = t + 1.0;
+        }
+        // While pictures carry the position the tick has only the access log to send:
+        // once a second then, and ten times a second again once they stop.
+        double interval = carried ? 1.0 : kTick;
+        if (interval != tickInterval_) startTicker(interval);
+    }
+
+    static constexpr double kTick = 0.1;
+
+    void startTicker(double interval) {
+        if (ticker_) ticker_->invalidate();
+        tickInterval_ = interval;
+        ticker_ = fnd::RunLoop::main()->schedule(interval, true, [this](fnd::Timer&) { tick(); });
     }
 
 public:
@@ -360,7 +377,8 @@ private:
     std::vector<rt::Ref<MediaSelectionGroup>> groups_;
     Time lastPosition_ = Time::invalid();
     bool positionDirty_ = false;
-    unsigned ticks_ = 0;
+    double tickInterval_ = kTick;
+    double nextAccessLog_ = 0;
 };
 
 /// Loads what nearly every stream needs before the first command comes, so a process
