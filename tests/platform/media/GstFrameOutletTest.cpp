@@ -4,6 +4,7 @@
 
 #include "GstTestSupport.h"
 
+#include <algorithm>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -105,6 +106,101 @@ TEST_F(GstFrameOutletTest, SteadyPicturesGoOnTheStreamingThreadAndASeeksComeThro
     fnd::RunLoop::main()->runFor(0.5);
     std::lock_guard lock(log->mutex);
     EXPECT_FALSE(log->afterClose) << "a picture reached the outlet of a closed playback";
+}
+
+/// Memory lent to the engine in `count` blocks, and an outlet that holds the newest
+/// `hold` pictures as a host showing them would, checking on each picture that the
+/// held ones were not written meanwhile.
+class LendingItem : public PlayerItem {
+    RT_CLASS(LendingItem, PlayerItem)
+public:
+    struct Memory : FrameMemory {
+        std::mutex mutex;
+        std::vector<std::vector<std::uint8_t>> blocks;
+        std::vector<bool> lent;
+        int lentNow = 0, lends = 0;
+        explicit Memory(std::size_t count) : blocks(count), lent(count, false) {}
+        Block lend(std::size_t bytes) override {
+            std::lock_guard lock(mutex);
+            for (std::size_t i = 0; i < blocks.size(); ++i) {
+                if (lent[i]) continue;
+                lent[i] = true;
+                ++lentNow;
+                ++lends;
+                blocks[i].resize(bytes);
+                // Given back whenever the engine lets go, the item gone or not.
+                return {blocks[i].data(), std::shared_ptr<void>(nullptr, [memory = selfRef.lock(), i](void*) {
+                            std::lock_guard lock(memory->mutex);
+                            memory->lent[i] = false;
+                            --memory->lentNow;
+                        })};
+            }
+            return {};
+        }
+        void reclaim() override {}
+        bool within(const std::uint8_t* p) {
+            std::lock_guard lock(mutex);
+            for (const auto& b : blocks)
+                if (!b.empty() && p >= b.data() && p < b.data() + b.size()) return true;
+            return false;
+        }
+        std::weak_ptr<Memory> selfRef;
+    };
+
+    struct Shown {
+        rt::Ref<VideoFrame> frame;
+        std::vector<std::uint8_t> copy;
+    };
+
+    LendingItem(rt::Ref<Asset> asset, std::size_t blocks, std::size_t hold)
+        : PlayerItem(std::move(asset)), memory_(std::make_shared<Memory>(blocks)), hold_(hold) {
+        memory_->selfRef = memory_;
+    }
+    FrameOutlet engineFrameOutlet() override {
+        return [this](const rt::Ref<VideoFrame>& frame) {
+            std::lock_guard lock(mutex);
+            for (const auto& shown : held)
+                if (!std::equal(shown.copy.begin(), shown.copy.end(), shown.frame->bytes())) ++overwritten;
+            (memory_->within(frame->bytes()) ? inLent : inPlain)++;
+            times.push_back(frame->presentationTime().toSeconds());
+            held.push_back({frame, std::vector<std::uint8_t>(frame->bytes(), frame->bytes() + frame->byteCount())});
+            if (held.size() > hold_) held.erase(held.begin());
+            return true;
+        };
+    }
+    std::shared_ptr<FrameMemory> engineFrameMemory() override { return memory_; }
+
+    std::mutex mutex;
+    std::vector<Shown> held;
+    std::vector<double> times;
+    int inLent = 0, inPlain = 0, overwritten = 0;
+    std::shared_ptr<Memory> memory_;
+
+private:
+    std::size_t hold_;
+};
+
+TEST_F(GstFrameOutletTest, PicturesAreConvertedIntoLentMemoryNeverIntoAPictureStillShown) {
+    // Two blocks lent, two pictures held: the converter finds every block shown now and
+    // then, and those pictures come in plain memory.
+    auto item = rt::make<LendingItem>(rt::make<Asset>(origin().url("/tag/lent/vod/muxed/index.m3u8"), engine), 2, 2);
+    auto player = Player::playerWithPlayerItem(item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }));
+    player->play();
+    auto count = [&] {
+        std::lock_guard lock(item->mutex);
+        return item->times.size();
+    };
+    ASSERT_TRUE(waitUntil([&] { return count() >= 30; }, 15)) << "pictures flow";
+    {
+        std::lock_guard lock(item->mutex);
+        EXPECT_GT(item->inLent, 10) << "most pictures are converted straight into the lent memory";
+        EXPECT_GT(item->inPlain, 0) << "with both blocks shown, pictures come in plain memory";
+        EXPECT_EQ(item->overwritten, 0) << "a picture still shown was written over";
+        for (std::size_t i = 1; i < item->times.size(); ++i) EXPECT_GT(item->times[i], item->times[i - 1]) << i;
+    }
+    std::lock_guard lock(item->memory_->mutex);
+    EXPECT_GE(item->memory_->lends, 2);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -198,6 +199,63 @@ TEST(PictureChannel, AReadySlotServesTheFirstPictureThatFitsIt) {
     ASSERT_TRUE(channel.offer(picture(7, 0.0), Time::invalid(), false));
     EXPECT_EQ(ready->data()[0], 7) << "the picture went into the slot made ahead";
     EXPECT_NE(readyFd, -1);
+}
+
+/// A picture over `block`'s memory that tells when the last holder lets it go.
+rt::Ref<VideoFrame> pictureIn(const PlayerItem::FrameMemory::Block& block, double seconds, std::shared_ptr<bool> alive) {
+    *alive = true;
+    std::shared_ptr<void> owner(nullptr, [alive, keep = block.keep](void*) { *alive = false; });
+    return rt::make<VideoFrame>(4, 2, 16, block.data, owner, Time::seconds(seconds, 1000));
+}
+
+TEST(PictureChannel, LentSlotsCarryPicturesInPlaceAndStayTheHostsWhileShown) {
+    Host host;
+    auto channel = std::make_shared<PictureChannel>(host.sender());
+    auto first = channel->lend(32), second = channel->lend(32);
+    ASSERT_TRUE(first.data && second.data);
+    EXPECT_FALSE(channel->lend(32).data) << "one slot stays for pictures in memory of their own";
+    auto all = host.all();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].kind, Report::SlotStates);
+    EXPECT_EQ(all[1].kind, Report::SlotBuffer);
+    EXPECT_TRUE(all[1].now) << "lent from the streaming thread";
+    std::uint32_t firstSlot = all[1].slot;
+
+    // Written by the engine, named without a copy, held while the host shows it.
+    std::memset(first.data, 0x5a, 32);
+    auto alive = std::make_shared<bool>(false);
+    ASSERT_TRUE(channel->offer(pictureIn(first, 1.0, alive), Time::invalid(), true));
+    auto frames = host.frames();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].slot, firstSlot);
+    EXPECT_EQ(host.slotBytes(firstSlot)[0], 0x5a);
+    EXPECT_EQ(host.all().size(), 4u) << "no slot sent again";
+    channel->reclaim();
+    EXPECT_TRUE(*alive) << "the host still shows it: the engine may not fill it again";
+
+    // A copy never goes into a lent slot, even one the host has let go.
+    host.release(firstSlot);
+    ASSERT_TRUE(channel->offer(picture(7, 1.04), Time::invalid(), true));
+    EXPECT_NE(host.frames().back().slot, firstSlot);
+    EXPECT_EQ(host.slotBytes(firstSlot)[0], 0x5a);
+    channel->reclaim();
+    EXPECT_FALSE(*alive) << "let go once the host has: the engine's buffer is free again";
+
+    // The sink renders the picture it prerolled with again: not named twice.
+    auto again = std::make_shared<bool>(false);
+    auto prerolled = pictureIn(second, 2.0, again);
+    ASSERT_TRUE(channel->offer(prerolled, Time::invalid(), true));
+    ASSERT_TRUE(channel->offer(prerolled, Time::invalid(), true));
+    EXPECT_EQ(host.frames().size(), 3u);
+
+    // Closed: the held picture goes, and blocks the engine gives back stay gone.
+    prerolled = nullptr;
+    EXPECT_TRUE(*again);
+    channel->close();
+    EXPECT_FALSE(*again);
+    first = {};
+    second = {};
+    EXPECT_FALSE(channel->lend(32).data);
 }
 
 }  // namespace

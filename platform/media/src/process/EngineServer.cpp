@@ -86,6 +86,11 @@ public:
         if (channel_) channel_->offer(std::move(frame), position(), false);
     }
 
+    std::shared_ptr<PlayerItem::FrameMemory> frameMemory() override {
+        if (options_.misbehaviour == ServerOptions::Misbehaviour::ShrinkSlots) return nullptr;
+        return channel_;
+    }
+
     PlayerItem::FrameOutlet frameOutlet() override {
         // The streaming thread's pictures go straight to the host. The stand-in engine
         // that shrinks its slots keeps to the main loop, where it times the shrinking.

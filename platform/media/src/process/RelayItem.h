@@ -22,6 +22,8 @@ public:
     virtual void offerFrame(rt::Ref<VideoFrame> frame) = 0;
     /// Where the engine's streaming thread may hand pictures itself.
     virtual PlayerItem::FrameOutlet frameOutlet() = 0;
+    /// The shared memory the engine may convert pictures straight into.
+    virtual std::shared_ptr<PlayerItem::FrameMemory> frameMemory() = 0;
     /// The position goes with the next tick even when it has not changed.
     virtual void sendPositionSoon() = 0;
     /// The groups whose options the host's choices name.
@@ -51,6 +53,7 @@ public:
     void engineDidPlayToEnd() override;
     void engineVideoFrame(rt::Ref<VideoFrame> frame) override;
     FrameOutlet engineFrameOutlet() override { return server_->frameOutlet(); }
+    std::shared_ptr<FrameMemory> engineFrameMemory() override { return server_->frameMemory(); }
     void engineLegibleCue(const LegibleCue& cue) override;
     void engineErrorLogEvent(rt::Ref<ErrorLogEvent> event) override;
 
