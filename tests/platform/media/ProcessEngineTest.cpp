@@ -200,34 +200,6 @@ TEST_F(ProcessEngineTest, APictureTheHostHoldsIsNeverOverwrittenWhileTheItemPlay
     EXPECT_TRUE(std::equal(before.begin(), before.end(), kept->bytes())) << "the held picture is intact";
 }
 
-TEST_F(ProcessEngineTest, ItemsGivenBackWhilePicturesFlowLeaveTheNextItemsPicturesItsOwn) {
-    // Each item is replaced while its pictures come from the streaming thread into lent
-    // slots: the next item, in the process given back, gets only pictures of its own.
-    auto player = Player::playerWithPlayerItem(nullptr);
-    auto layer = PlayerLayer::playerLayerWithPlayer(player);
-    std::vector<rt::Ref<PlayerItem>> items;
-    for (int round = 0; round < 4; ++round) {
-        auto item = processItemFor("/tag/procflow" + std::to_string(round) + "/vod/muxed/index.m3u8");
-        items.push_back(item);
-        player->replaceCurrentItemWithPlayerItem(item);
-        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; })) << round;
-        ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << round << ": " << item->error()->localizedDescription();
-        if (round % 2) {
-            bool seeked = false;
-            player->seekToTime(Time::seconds(6.0), Time::zero(), Time::zero(), [&](bool f) { seeked = f; });
-            ASSERT_TRUE(waitUntil([&] { return seeked; })) << round;
-        }
-        player->play();
-        double from = round % 2 ? 6.0 : 0.0;
-        ASSERT_TRUE(waitUntil([&] {
-            auto f = layer->currentFrame();
-            return f && f->presentationTime().toSeconds() > from + 0.6;
-        }, 10)) << round;
-        EXPECT_LT(layer->currentFrame()->presentationTime().toSeconds(), from + 4.0) << round;
-    }
-    for (const auto& item : items) EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << "no item failed";
-}
-
 /// The engine processes this test's process runs now, by pid.
 std::set<pid_t> engineProcesses() {
     std::set<pid_t> pids;
@@ -325,6 +297,34 @@ TEST_F(ProcessEngineTest, AStoppedSpareIsNotGivenTheNextItemWhichLoadsInAFreshPr
     ASSERT_TRUE(waitUntil([&] { return secondPlayer->currentTime().toSeconds() > 0.5; }, 10)) << "and it plays";
     EXPECT_EQ(engineProcesses().count(spare), 0u) << "the stopped spare is gone";
     EXPECT_EQ(first->status(), PlayerItemStatus::ReadyToPlay) << "the first item plays on untouched";
+}
+
+TEST_F(ProcessEngineTest, ItemsGivenBackWhilePicturesFlowLeaveTheNextItemsPicturesItsOwn) {
+    // Each item is replaced while its pictures come from the streaming thread into lent
+    // slots: the next item, in the process given back, gets only pictures of its own.
+    auto player = Player::playerWithPlayerItem(nullptr);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    std::vector<rt::Ref<PlayerItem>> items;
+    for (int round = 0; round < 4; ++round) {
+        auto item = processItemFor("/tag/procflow" + std::to_string(round) + "/vod/muxed/index.m3u8");
+        items.push_back(item);
+        player->replaceCurrentItemWithPlayerItem(item);
+        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; })) << round;
+        ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << round << ": " << item->error()->localizedDescription();
+        if (round % 2) {
+            bool seeked = false;
+            player->seekToTime(Time::seconds(6.0), Time::zero(), Time::zero(), [&](bool f) { seeked = f; });
+            ASSERT_TRUE(waitUntil([&] { return seeked; })) << round;
+        }
+        player->play();
+        double from = round % 2 ? 6.0 : 0.0;
+        ASSERT_TRUE(waitUntil([&] {
+            auto f = layer->currentFrame();
+            return f && f->presentationTime().toSeconds() > from + 0.6;
+        }, 10)) << round;
+        EXPECT_LT(layer->currentFrame()->presentationTime().toSeconds(), from + 4.0) << round;
+    }
+    for (const auto& item : items) EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << "no item failed";
 }
 
 TEST_F(ProcessEngineTest, TheEngineProgramHasNoFaultSwitch) {
