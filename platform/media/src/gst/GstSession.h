@@ -62,13 +62,13 @@ struct Relay {
     /// seek under way, the mailbox empty, the size below). The outlet runs under the
     /// mutex, so whoever turns this off under it finds no picture on its way.
     PlayerItem::FrameOutlet outlet;
-    /// Memory the item lends for pictures to be converted into, offered to the element
-    /// before the video sink.
-    std::shared_ptr<PlayerItem::FrameMemory> memory;
     bool direct = false;
     int directWidth = 0, directHeight = 0;
     /// The time of the newest picture that went by the outlet, not yet seen by the loop.
     Time directShownAt = Time::invalid();
+    /// Memory the item lends for pictures to be converted into, offered to the element
+    /// before the video sink.
+    std::shared_ptr<PlayerItem::FrameMemory> memory;
     /// Bytes of media the demuxer has downloaded.
     std::atomic<std::uint64_t> bytes{0};
     /// The adaptive demuxer, once made (under the mutex).
