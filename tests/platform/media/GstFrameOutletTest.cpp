@@ -5,6 +5,7 @@
 #include "GstTestSupport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -71,13 +72,19 @@ TEST_F(GstFrameOutletTest, SteadyPicturesGoOnTheStreamingThreadAndASeeksComeThro
     EXPECT_EQ(log->onMainThread, 0);
     std::size_t throughLoop = item->loopTimes.size();
     EXPECT_LT(throughLoop, log->copy().size() / 2) << "the loop is not woken for each picture";
-    double shown = log->copy().back();
-    EXPECT_NEAR(player->currentTime().toSeconds(), shown, 0.1) << "the position is the newest picture's";
+    // The position is the newest picture's: one the outlet had taken before it was read,
+    // or one taken while it was.
+    double shownBefore = log->copy().back();
+    double position = player->currentTime().toSeconds();
+    double shownAfter = log->copy().back();
+    EXPECT_GE(position, shownBefore - 0.001);
+    EXPECT_LE(position, shownAfter + 0.001);
 
     for (double target : {2.0, 7.0, 1.2}) {
         std::optional<bool> finished;
         std::size_t outletAtDone = 0;
         double positionAtDone = -1;
+        std::size_t loopBefore = item->loopTimes.size();
         player->seekToTime(Time::seconds(target), Time::zero(), Time::zero(), [&](bool f) {
             finished = f;
             outletAtDone = log->copy().size();
@@ -85,8 +92,10 @@ TEST_F(GstFrameOutletTest, SteadyPicturesGoOnTheStreamingThreadAndASeeksComeThro
         });
         ASSERT_TRUE(waitUntil([&] { return finished.has_value(); })) << target;
         ASSERT_TRUE(*finished) << target;
-        ASSERT_FALSE(item->loopTimes.empty());
-        EXPECT_NEAR(item->loopTimes.back(), target, 0.045) << "the landing picture came through the loop";
+        bool landedThroughLoop = false;
+        for (std::size_t i = loopBefore; i < item->loopTimes.size(); ++i)
+            landedThroughLoop = landedThroughLoop || std::abs(item->loopTimes[i] - target) < 0.045;
+        EXPECT_TRUE(landedThroughLoop) << "the landing picture came through the loop, seek to " << target;
         EXPECT_NEAR(positionAtDone, target, 0.2) << target;
         ASSERT_TRUE(waitUntil([&] { return log->copy().size() >= outletAtDone + 5; }, 10))
             << "the outlet takes the pictures again after the seek to " << target;
