@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -178,13 +180,19 @@ TEST(PictureChannel, AClosedChannelSendsNothingThoughStreamingThreadsStillOffer)
                     for (auto& busy : states->busy) busy.store(0);
             }
         });
-    while (host.frames().size() < 50) std::this_thread::yield();
+    auto within = [](const std::function<bool()>& done) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!done() && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+        return done();
+    };
+    bool flowed = within([&] { return host.frames().size() >= 50; });
     std::size_t bytes = channel->close();
     host.markClosed();
-    EXPECT_EQ(bytes, 32u) << "the size of a slot, for one made ready for the next item";
-    while (refused.load() < 10) std::this_thread::yield();
+    bool refusing = within([&] { return refused.load() >= 10; });
     stop = true;
     for (auto& t : threads) t.join();
+    ASSERT_TRUE(flowed && refusing);
+    EXPECT_EQ(bytes, 32u) << "the size of a slot, for one made ready for the next item";
     EXPECT_FALSE(host.sentAfterClose()) << "nothing leaves once close has answered";
     EXPECT_FALSE(channel->offer(picture(1, 9.0), Time::invalid(), false));
 }
