@@ -9,7 +9,10 @@
 // soon as the asset fails to load or the engine reports an error, whether or not
 // anybody waits for a timeout.
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -109,6 +112,34 @@ public:
     virtual void engineSelected(const std::string& characteristic, const rt::Ref<MediaSelectionOption>& option);
     virtual void engineDidPlayToEnd();
     virtual void engineVideoFrame(rt::Ref<VideoFrame> frame);
+    /// Takes a picture on the engine's own thread instead of engineVideoFrame on the main
+    /// loop (an item that only passes pictures on, sparing the loop a wake per picture).
+    /// Must be safe on any thread; answers false for a picture it did not take. The engine
+    /// uses it only while nothing but the picture changes (no seek under way, the same
+    /// size), and never after it has closed the playback. Empty (the default): pictures
+    /// come on the main loop.
+    using FrameOutlet = std::function<bool(const rt::Ref<VideoFrame>& frame)>;
+    virtual FrameOutlet engineFrameOutlet() { return {}; }
+    /// Memory an item with an outlet lends the engine to decode or convert its pictures
+    /// straight into (memory another process maps, say): the outlet then finds them there
+    /// and copies nothing. Safe on any thread.
+    class FrameMemory {
+    public:
+        virtual ~FrameMemory() = default;
+        /// A block for one picture buffer of `bytes`, which the engine keeps and fills
+        /// again and again: its pictures reach the outlet in it. The block is the
+        /// engine's until it lets go of `keep`. Empty when there is none to lend.
+        struct Block {
+            std::uint8_t* data = nullptr;
+            std::shared_ptr<void> keep;
+        };
+        virtual Block lend(std::size_t bytes) = 0;
+        /// Lets go of the pictures the outlet still holds whose memory is free again, so
+        /// their buffers can be filled anew; the engine calls it before it looks for one.
+        virtual void reclaim() = 0;
+    };
+    /// nullptr (the default): the engine's pictures are in memory of its own.
+    virtual std::shared_ptr<FrameMemory> engineFrameMemory() { return nullptr; }
     virtual void engineLegibleCue(const LegibleCue& cue);
     /// The running access-log event, made (and announced) on first use.
     virtual rt::Ref<AccessLogEvent> engineAccessLogEvent();

@@ -221,6 +221,9 @@ void GstSession::releasePipeline() {
     {
         std::lock_guard lock(relay_->mutex);
         relay_->latestFrame = nullptr;
+        absorbDirectPictures(true);
+        relay_->outlet = nullptr;
+        relay_->memory = nullptr;
         if (relay_->demuxer) gst_object_unref(relay_->demuxer);
         relay_->demuxer = nullptr;
     }
@@ -235,6 +238,17 @@ void GstSession::releasePipeline() {
 void GstSession::attach(const rt::Ref<PlayerItem>& item) {
     item_ = item;
     attached_ = true;
+    {
+        std::lock_guard lock(relay_->mutex);
+        relay_->outlet = item->engineFrameOutlet();
+        relay_->memory = relay_->outlet ? item->engineFrameMemory() : nullptr;
+    }
+    // The element before the sink asks for its buffers again, and gets the item's.
+    if (relay_->memory && videoSink_)
+        if (GstPad* pad = gst_element_get_static_pad(videoSink_, "sink")) {
+            gst_pad_push_event(pad, gst_event_new_reconfigure());
+            gst_object_unref(pad);
+        }
     if (!prerolled()) return;
     std::weak_ptr<GstSession> weak = weak_from_this();
     // Reported on the next turn, as a freshly made pipeline would.

@@ -57,6 +57,18 @@ struct Relay {
     /// 25 pictures a second is CPU spent for nothing. Closed with the relay, after the
     /// last streaming thread that could write it has let go.
     int frameSignal = -1;
+    /// Where pictures go on the streaming thread itself, when the item takes them there,
+    /// and whether they may (only while nothing but the picture changes: prerolled, no
+    /// seek under way, the mailbox empty, the size below). The outlet runs under the
+    /// mutex, so whoever turns this off under it finds no picture on its way.
+    PlayerItem::FrameOutlet outlet;
+    bool direct = false;
+    int directWidth = 0, directHeight = 0;
+    /// The time of the newest picture that went by the outlet, not yet seen by the loop.
+    Time directShownAt = Time::invalid();
+    /// Memory the item lends for pictures to be converted into, offered to the element
+    /// before the video sink.
+    std::shared_ptr<PlayerItem::FrameMemory> memory;
     /// Bytes of media the demuxer has downloaded.
     std::atomic<std::uint64_t> bytes{0};
     /// The adaptive demuxer, once made (under the mutex).
@@ -127,6 +139,12 @@ public:
     void asyncDone();                           // a preroll, a seek's or a state change's, is done
     /// Hands the newest picture of the mailbox to the item.
     void deliverFrame();
+    /// Lets the next pictures of `frame`'s size go by the item's outlet when nothing
+    /// else is under way (main loop).
+    void openDirectPath(const VideoFrame& frame);
+    /// Takes the time of the pictures that went by the outlet (main loop; the relay's
+    /// mutex held); `close` shuts the outlet for the pictures to come.
+    void absorbDirectPictures(bool close);
     void deliverCue(const LegibleCue& cue);
     /// Fails the item with what a guard of the pipeline's fetches refused.
     void refuse(rt::Ref<rt::Error> error);

@@ -166,6 +166,8 @@ void GstSession::sendSeek() {
         std::lock_guard lock(relay_->mutex);
         relay_->awaitedSeek = seek->seqnum;
         relay_->landing = Time::invalid();
+        // The seek's pictures come through the loop, which follows where it lands.
+        absorbDirectPictures(true);
     }
     if (gst_element_send_event(pipeline_, event)) {
         lastPosition_ = target;
@@ -235,6 +237,10 @@ void GstSession::followSeek() {
 }
 
 Time GstSession::currentTime() {
+    {
+        std::lock_guard lock(relay_->mutex);
+        absorbDirectPictures(false);
+    }
     double p = lastPosition_;
     switch (phase_) {
         case Phase::Ended:

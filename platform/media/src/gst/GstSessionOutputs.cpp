@@ -4,6 +4,8 @@
 
 #include "GstSession.h"
 
+#include "GstLentPool.h"
+
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
 
@@ -118,6 +120,29 @@ GstPadProbeReturn noteVideoSegment(GstPad*, GstPadProbeInfo* info, gpointer data
     return GST_PAD_PROBE_OK;
 }
 
+/// Offers the element before the video sink buffers over the memory the item lends, when
+/// it lends some: that element then converts each picture straight into it.
+GstPadProbeReturn answerAllocation(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
+    if (!query || GST_QUERY_TYPE(query) != GST_QUERY_ALLOCATION) return GST_PAD_PROBE_OK;
+    auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
+    std::shared_ptr<PlayerItem::FrameMemory> memory;
+    {
+        std::lock_guard lock(relay->mutex);
+        memory = relay->memory;
+    }
+    if (!memory) return GST_PAD_PROBE_OK;
+    GstCaps* caps = nullptr;
+    gboolean needPool = FALSE;
+    gst_query_parse_allocation(query, &caps, &needPool);
+    GstVideoInfo video;
+    if (!caps || !gst_video_info_from_caps(&video, caps)) return GST_PAD_PROBE_OK;
+    GstBufferPool* pool = makeLentPool(std::move(memory));
+    gst_query_add_allocation_pool(query, pool, static_cast<guint>(GST_VIDEO_INFO_SIZE(&video)), 0, 0);
+    gst_object_unref(pool);
+    return GST_PAD_PROBE_HANDLED;
+}
+
 }  // namespace
 
 void connectOutputs(GstElement* videoSink, GstElement* textSink, const std::shared_ptr<Relay>& relay) {
@@ -133,6 +158,8 @@ void connectOutputs(GstElement* videoSink, GstElement* textSink, const std::shar
     if (GstPad* pad = gst_element_get_static_pad(videoSink, "sink")) {
         gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, noteVideoSegment, new std::shared_ptr<Relay>(relay),
                           deleteRelayHandle);
+        gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM | GST_PAD_PROBE_TYPE_PUSH),
+                          answerAllocation, new std::shared_ptr<Relay>(relay), deleteRelayHandle);
         gst_object_unref(pad);
     }
     GstAppSinkCallbacks textCallbacks{};
@@ -148,6 +175,13 @@ void Relay::postFrame(rt::Ref<VideoFrame> frame) {
         // The first picture after the awaited seek's flush (or of its segment) is where
         // that seek landed: nothing from before the flush gets through it.
         if (afterAwaitedSeek() && !landing.isValid()) landing = frame->presentationTime();
+        // In the steady state the picture goes on from here and the main loop sleeps.
+        if (direct && !framePosted && frame->width() == directWidth && frame->height() == directHeight &&
+            outlet(frame)) {
+            if (frame->presentationTime().isNumeric()) directShownAt = frame->presentationTime();
+            latestFrame = nullptr;  // nothing older for the loop to hand over
+            return;
+        }
         latestFrame = std::move(frame);
         if (framePosted) return;  // the main loop, once woken, takes the newest picture
         framePosted = true;
@@ -187,7 +221,22 @@ void GstSession::deliverFrame() {
         presentationSize_ = size;
         item->enginePresentationSize(size);
     }
-    item->engineVideoFrame(std::move(frame));
+    item->engineVideoFrame(frame);
+    openDirectPath(*frame);
+}
+
+void GstSession::openDirectPath(const VideoFrame& frame) {
+    bool steady = phase_ == Phase::Prerolled && attached_ && !commands_.runningSeek();
+    std::lock_guard lock(relay_->mutex);
+    relay_->direct = steady && relay_->outlet && !relay_->framePosted && !relay_->closed.load();
+    relay_->directWidth = frame.width();
+    relay_->directHeight = frame.height();
+}
+
+void GstSession::absorbDirectPictures(bool close) {
+    if (relay_->directShownAt.isNumeric()) shownAt_ = relay_->directShownAt;
+    relay_->directShownAt = Time::invalid();
+    if (close) relay_->direct = false;
 }
 
 void GstSession::deliverCue(const LegibleCue& cue) {

@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include <gst/gst.h>
 
@@ -16,6 +18,7 @@
 #include <media/PlayerItem.h>
 
 #include "FrameSlots.h"
+#include "PictureChannel.h"
 #include "RelayItem.h"
 #include "Wire.h"
 
@@ -39,6 +42,7 @@ public:
         }
         if (ticker_) ticker_->invalidate();
         loop->removeSource(source_);
+        if (channel_) channel_->close();
         if (playback_) playback_->close();
         if (asset_ && engine_) engine_->cancelAssetLoad(asset_);
         loop->drain();
@@ -49,10 +53,14 @@ public:
     /// ends, so the host takes them in one turn too, as an item in the host's own process
     /// would (ready, then its buffering state, then its first picture). One that carries a
     /// descriptor goes alone.
-    void send(const Writer& w, int fd = -1) override {
+    void send(const Writer& w, int fd = -1) override { send(w, fd, false); }
+
+    /// `now`: from any thread, this report and those before it leave at once.
+    void send(const Writer& w, int fd, bool now) {
+        std::lock_guard lock(sendMutex_);
         if (done_) return;
         const auto& bytes = w.bytes();
-        if (fd >= 0 || batch_.size() + bytes.size() + 4 > kMaxMessage) flush();
+        if (fd >= 0 || batch_.size() + bytes.size() + 4 > kMaxMessage) flushLocked();
         if (fd >= 0) {
             std::vector<std::uint8_t> one;
             appendFramed(one, bytes);
@@ -60,17 +68,36 @@ public:
             return;
         }
         appendFramed(batch_, bytes);
+        if (now) flushLocked();
     }
 
     void flush() {
+        std::lock_guard lock(sendMutex_);
+        flushLocked();
+    }
+
+    void flushLocked() {
         if (batch_.empty() || done_) return;
         if (!sendDatagram(socket_, batch_, -1)) done_ = true;  // the host is gone
         batch_.clear();
     }
 
     void offerFrame(rt::Ref<VideoFrame> frame) override {
-        pendingFrame_ = std::move(frame);
-        pumpFrame();
+        if (channel_) channel_->offer(std::move(frame), position(), false);
+    }
+
+    std::shared_ptr<PlayerItem::FrameMemory> frameMemory() override {
+        if (options_.misbehaviour == ServerOptions::Misbehaviour::ShrinkSlots) return nullptr;
+        return channel_;
+    }
+
+    PlayerItem::FrameOutlet frameOutlet() override {
+        // The streaming thread's pictures go straight to the host. The stand-in engine
+        // that shrinks its slots keeps to the main loop, where it times the shrinking.
+        if (!channel_ || options_.misbehaviour == ServerOptions::Misbehaviour::ShrinkSlots) return {};
+        return [channel = channel_](const rt::Ref<VideoFrame>& frame) {
+            return channel->offer(frame, Time::invalid(), true);
+        };
     }
 
     void sendPositionSoon() override { positionDirty_ = true; }
@@ -147,11 +174,16 @@ private:
             engine_ = rt::make<GstEngine>(options);
             asset_ = rt::make<Asset>(url, engine_);
         }
+        bool shrink = options_.misbehaviour == ServerOptions::Misbehaviour::ShrinkSlots;
+        channel_ = std::make_shared<PictureChannel>(
+            [this](const Writer& w, int fd, bool now) { send(w, fd, now); }, shrink);
+        if (readySlot_) channel_->giveReadySlot(std::exchange(readySlot_, nullptr));
         item_ = rt::make<RelayItem>(asset_, this);
         playback_ = engine_->makePlayback(item_);
         // The position and the access log travel on their own while the item plays
         // (pictures carry the position too); a process without an item stays asleep.
-        if (!ticker_) ticker_ = fnd::RunLoop::main()->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
+        nextAccessLog_ = fnd::RunLoop::main()->clock().now() + 1.0;
+        if (!ticker_) startTicker(kTick);
         if (options_.misbehaviour == ServerOptions::Misbehaviour::Garbage) {
             flush();
             sendDatagram(socket_, {0xde, 0xad, 0xbe, 0xef, 0x01}, -1);
@@ -187,7 +219,7 @@ private:
         };
         // A picture still waiting for a slot is from before the seek: its time would
         // take the position back once the seek has landed.
-        pendingFrame_ = nullptr;
+        if (channel_) channel_->dropWaiting();
         if (playback_) playback_->seek(time, before, after, finish);
         else fnd::RunLoop::main()->post([finish] { finish(false); });
     }
@@ -222,7 +254,7 @@ private:
     void onReleaseSlot(Reader& r) {
         std::uint32_t slot = r.u32();
         if (!r.finished() || slot >= kSlotCount) return protocolFault();
-        pumpFrame();  // the slot states say which slots are free
+        if (channel_) channel_->slotReleased();  // the slot states say which slots are free
     }
 
     void onClose(Reader& r) {
@@ -234,7 +266,7 @@ private:
         }
         if (options_.misbehaviour == ServerOptions::Misbehaviour::HangOnClose)
             for (;;) ::pause();
-        std::size_t pictureBytes = slots_[0] ? slots_[0]->size() : 0;
+        std::size_t pictureBytes = channel_ ? channel_->close() : 0;
         forgetItem();
         send(Writer(static_cast<std::uint8_t>(Report::Idle)));
         // The next item's first picture would otherwise be copied into memory touched
@@ -243,8 +275,11 @@ private:
         if (pictureBytes > 0)
             fnd::RunLoop::main()->post([this, pictureBytes, generation = generation_] {
                 if (generation != generation_ || done_ || readySlot_) return;
-                readySlot_ = SlotMapping::create(pictureBytes);
-                if (readySlot_) std::memset(readySlot_->data(), 0, readySlot_->size());
+                auto ready = SlotMapping::create(pictureBytes);
+                if (!ready) return;
+                std::memset(ready->data(), 0, ready->size());
+                if (channel_) channel_->giveReadySlot(std::move(ready));
+                else readySlot_ = std::move(ready);
             });
     }
 
@@ -264,14 +299,11 @@ private:
         item_ = nullptr;
         asset_ = nullptr;
         engine_ = nullptr;
-        pendingFrame_ = nullptr;
+        if (auto channel = std::exchange(channel_, nullptr)) channel->close();
         groups_.clear();
-        slots_ = {};
-        states_ = nullptr;
         seeks_ = 0;
         lastPosition_ = Time::invalid();
         positionDirty_ = false;
-        pictureSinceTick_ = false;
     }
 
     void protocolFault() {
@@ -279,74 +311,14 @@ private:
         done_ = true;
     }
 
-    void pumpFrame() {
-        if (slotsShrunk_) pendingFrame_ = nullptr;
-        if (!pendingFrame_ || done_) return;
-        if (!states_) {
-            // The item's slot states, told to the host before its first picture.
-            states_ = SlotMapping::create(sizeof(SlotStates));
-            if (!states_) {
-                std::fprintf(stderr, "zid_media_engine: no shared memory for the slot states\n");
-                return;
-            }
-            send(Writer(static_cast<std::uint8_t>(Report::SlotStates)), states_->fd());
-        }
-        SlotStates* states = SlotStates::in(*states_);
-        auto freeSlot = [&] {
-            for (std::uint32_t i = 0; i < kSlotCount; ++i)
-                if (states->busy[i].load(std::memory_order_acquire) == 0) return i;
-            return kSlotCount;
-        };
-        std::uint32_t slot = freeSlot();
-        if (slot == kSlotCount) {
-            // The newest picture waits for a slot: the host's next release wakes this
-            // process. Looked again after saying so, for a release in between.
-            states->engineWaits.store(1, std::memory_order_seq_cst);
-            slot = freeSlot();
-            if (slot == kSlotCount) return;
-            states->engineWaits.store(0, std::memory_order_relaxed);
-        }
-        auto frame = std::exchange(pendingFrame_, nullptr);
-        std::size_t bytes = frame->byteCount();
-        if (!slots_[slot] || slots_[slot]->size() < bytes) {
-            bool sealed = options_.misbehaviour != ServerOptions::Misbehaviour::ShrinkSlots;
-            if (sealed && readySlot_ && readySlot_->size() >= bytes) slots_[slot] = std::exchange(readySlot_, nullptr);
-            else slots_[slot] = SlotMapping::create(bytes, sealed);
-            if (!slots_[slot]) {
-                std::fprintf(stderr, "zid_media_engine: no shared memory for a %zu-byte picture\n", bytes);
-                return;
-            }
-            Writer w(static_cast<std::uint8_t>(Report::SlotBuffer));
-            w.u32(slot).u64(bytes);
-            send(w, slots_[slot]->fd());
-        }
-        std::memcpy(slots_[slot]->data(), frame->bytes(), bytes);
-        states->busy[slot].store(1, std::memory_order_release);
-        Writer w(static_cast<std::uint8_t>(Report::Frame));
-        w.u32(slot).i32(frame->width()).i32(frame->height()).i32(frame->stride()).time(frame->presentationTime());
-        // The picture's own time is the position: no query of the pipeline per picture.
-        Time pts = frame->presentationTime();
-        lastPosition_ = pts.isNumeric() ? pts : position();
-        w.time(lastPosition_);
-        send(w);
-        positionDirty_ = false;
-        pictureSinceTick_ = true;
-        if (options_.misbehaviour == ServerOptions::Misbehaviour::ShrinkSlots) {
-            // Shrunk once the host had the time to map it, and never written again: only
-            // the host reads it then.
-            slotsShrunk_ = true;
-            fnd::RunLoop::main()->after(0.1, [memory = slots_[slot]] {
-                [[maybe_unused]] int shrunk = ::ftruncate(memory->fd(), 0);
-            });
-        }
-    }
-
     void tick() {
         if (!playback_ || !item_ || done_) return;
         Time now = position();
         // While pictures flow they carry the position: a report of its own would wake the
         // host ten times a second more for nothing.
-        bool carried = std::exchange(pictureSinceTick_, false);
+        Time carriedAt;
+        bool carried = channel_ && channel_->takeCarried(carriedAt);
+        if (carried) lastPosition_ = carriedAt;
         if (positionDirty_ || (!carried && !(now == lastPosition_))) {
             Writer w(static_cast<std::uint8_t>(Report::Position));
             w.time(now);
@@ -354,7 +326,23 @@ private:
             lastPosition_ = now;
             positionDirty_ = false;
         }
-        if (++ticks_ % 10 == 0) sendAccessLog();
+        double t = fnd::RunLoop::main()->clock().now();
+        if (t >= nextAccessLog_) {
+            sendAccessLog();
+            nextAccessLog_ = t + 1.0;
+        }
+        // While pictures carry the position the tick has only the access log to send:
+        // once a second then, and ten times a second again once they stop.
+        double interval = carried ? 1.0 : kTick;
+        if (interval != tickInterval_) startTicker(interval);
+    }
+
+    static constexpr double kTick = 0.1;
+
+    void startTicker(double interval) {
+        if (ticker_) ticker_->invalidate();
+        tickInterval_ = interval;
+        ticker_ = fnd::RunLoop::main()->schedule(interval, true, [this](fnd::Timer&) { tick(); });
     }
 
 public:
@@ -372,7 +360,8 @@ public:
 private:
     int socket_;
     ServerOptions options_;
-    bool done_ = false;
+    /// Also set by a streaming thread whose report finds the host gone.
+    std::atomic<bool> done_ = false;
     fnd::RunLoop::SourceId source_ = 0;
     rt::Ref<fnd::Timer> ticker_;
     rt::Ref<GstEngine> engine_;
@@ -382,20 +371,19 @@ private:
     long seeks_ = 0;
     /// Counts the items served; answers due to an earlier item are not sent.
     unsigned generation_ = 0;
-    std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;
-    /// The item's slot states, shared with the host.
-    std::shared_ptr<SlotMapping> states_;
-    /// A slot made and touched ahead, not yet shown to the host.
+    /// The item's pictures on their way to the host.
+    std::shared_ptr<PictureChannel> channel_;
+    /// A slot made and touched ahead while no item was there to take it.
     std::shared_ptr<SlotMapping> readySlot_;
-    rt::Ref<VideoFrame> pendingFrame_;
+    /// The reports of the loop's turn; the streaming thread sends its pictures' among them.
+    std::mutex sendMutex_;
     std::vector<std::uint8_t> batch_;
     ReceiveBuffer received_;
     std::vector<rt::Ref<MediaSelectionGroup>> groups_;
     Time lastPosition_ = Time::invalid();
     bool positionDirty_ = false;
-    bool pictureSinceTick_ = false;
-    unsigned ticks_ = 0;
-    bool slotsShrunk_ = false;
+    double tickInterval_ = kTick;
+    double nextAccessLog_ = 0;
 };
 
 /// Loads what nearly every stream needs before the first command comes, so a process

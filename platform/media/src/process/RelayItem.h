@@ -18,8 +18,12 @@ public:
     /// Sends a report (with a descriptor, or -1), in one datagram with the others of the
     /// loop's turn.
     virtual void send(const Writer& report, int fd = -1) = 0;
-    /// Hands the newest picture over for a free slot.
+    /// Hands the newest picture over for a free slot (main loop).
     virtual void offerFrame(rt::Ref<VideoFrame> frame) = 0;
+    /// Where the engine's streaming thread may hand pictures itself.
+    virtual PlayerItem::FrameOutlet frameOutlet() = 0;
+    /// The shared memory the engine may convert pictures straight into.
+    virtual std::shared_ptr<PlayerItem::FrameMemory> frameMemory() = 0;
     /// The position goes with the next tick even when it has not changed.
     virtual void sendPositionSoon() = 0;
     /// The groups whose options the host's choices name.
@@ -48,6 +52,8 @@ public:
     void engineSelected(const std::string& characteristic, const rt::Ref<MediaSelectionOption>& option) override;
     void engineDidPlayToEnd() override;
     void engineVideoFrame(rt::Ref<VideoFrame> frame) override;
+    FrameOutlet engineFrameOutlet() override { return server_->frameOutlet(); }
+    std::shared_ptr<FrameMemory> engineFrameMemory() override { return server_->frameMemory(); }
     void engineLegibleCue(const LegibleCue& cue) override;
     void engineErrorLogEvent(rt::Ref<ErrorLogEvent> event) override;
 

@@ -66,7 +66,9 @@ inline constexpr std::size_t kMaxString = 64 * 1024;
 inline constexpr std::size_t kMaxList = 512;
 inline constexpr int kMaxErrorDepth = 4;
 inline constexpr int kMaxDimension = 16384;
-inline constexpr std::uint32_t kSlotCount = 3;
+/// Picture slots of an item: one the host shows, one on its way to it, one the engine
+/// converts the next picture into, and one for pictures copied in.
+inline constexpr std::uint32_t kSlotCount = 4;
 
 class Writer {
 public:

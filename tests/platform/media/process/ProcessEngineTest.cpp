@@ -299,6 +299,34 @@ TEST_F(ProcessEngineTest, AStoppedSpareIsNotGivenTheNextItemWhichLoadsInAFreshPr
     EXPECT_EQ(first->status(), PlayerItemStatus::ReadyToPlay) << "the first item plays on untouched";
 }
 
+TEST_F(ProcessEngineTest, ItemsGivenBackWhilePicturesFlowLeaveTheNextItemsPicturesItsOwn) {
+    // Each item is replaced while its pictures come from the streaming thread into lent
+    // slots: the next item, in the process given back, gets only pictures of its own.
+    auto player = Player::playerWithPlayerItem(nullptr);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    std::vector<rt::Ref<PlayerItem>> items;
+    for (int round = 0; round < 4; ++round) {
+        auto item = processItemFor("/tag/procflow" + std::to_string(round) + "/vod/muxed/index.m3u8");
+        items.push_back(item);
+        player->replaceCurrentItemWithPlayerItem(item);
+        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; })) << round;
+        ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << round << ": " << item->error()->localizedDescription();
+        if (round % 2) {
+            bool seeked = false;
+            player->seekToTime(Time::seconds(6.0), Time::zero(), Time::zero(), [&](bool f) { seeked = f; });
+            ASSERT_TRUE(waitUntil([&] { return seeked; })) << round;
+        }
+        player->play();
+        double from = round % 2 ? 6.0 : 0.0;
+        ASSERT_TRUE(waitUntil([&] {
+            auto f = layer->currentFrame();
+            return f && f->presentationTime().toSeconds() > from + 0.6;
+        }, 10)) << round;
+        EXPECT_LT(layer->currentFrame()->presentationTime().toSeconds(), from + 4.0) << round;
+    }
+    for (const auto& item : items) EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << "no item failed";
+}
+
 TEST_F(ProcessEngineTest, TheEngineProgramHasNoFaultSwitch) {
     // Fault injection lives in the tests' stand-in engine program only: the engine a host
     // installs refuses the switch as it refuses any unknown argument.
@@ -359,6 +387,38 @@ TEST_F(ProcessEngineTest, AnEngineProcessThatSendsWhatItMayNotIsStoppedAndTheLoa
     // Length 7: Loaded, failed, an error follows, its domain 0xffffffff bytes long.
     auto overrun = loadWith(standIn("overrun.sh", answering("\\007\\000\\000\\000\\001\\001\\001\\377\\377\\377\\377")));
     EXPECT_NE(causeOf(overrun).find("sent a report other than the load's answer"), std::string::npos) << causeOf(overrun);
+}
+
+/// How often the main threads of this test's engine processes have gone to sleep so far.
+long engineMainLoopSleeps() {
+    long sleeps = 0;
+    for (pid_t pid : engineProcesses()) {
+        std::string status = zidtest::readProcFile("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/status");
+        auto at = status.find("\nvoluntary_ctxt_switches:");
+        if (at != std::string::npos) sleeps += std::atol(status.c_str() + at + 26);
+    }
+    return sleeps;
+}
+
+TEST_F(ProcessEngineTest, WhilePicturesFlowTheEngineProcesssMainLoopSleeps) {
+    ProcessEngine::Options options;
+    options.engine.nullOutput = true;
+    options.keepSpare = false;  // only the process that plays
+    auto item = PlayerItem::playerItemWithAsset(
+        rt::make<Asset>(origin().url("/tag/procquiet/vod/muxed/index.m3u8"), rt::make<ProcessEngine>(options)));
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 1.0; }, 10));
+    double from = layer->currentFrame()->presentationTime().toSeconds();
+    long before = engineMainLoopSleeps();
+    fnd::RunLoop::main()->runFor(2.0);
+    long sleeps = engineMainLoopSleeps() - before;
+    double played = layer->currentFrame()->presentationTime().toSeconds() - from;
+    ASSERT_GT(played, 1.0) << "pictures flowed";
+    // 25 pictures a second: a loop woken for each would sleep at least as often.
+    EXPECT_LT(static_cast<double>(sleeps), 25 * played / 2) << played << " s of pictures";
 }
 
 TEST(ProcessEngineWire, ErrorsGroupsAndInfoCrossWholeAndBrokenMessagesAreRefused) {

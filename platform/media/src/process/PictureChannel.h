@@ -1,0 +1,89 @@
+#pragma once
+// An item's pictures on their way to the host: each into a shared slot, named in a Frame
+// report. Safe on any thread, so that in the steady state the engine's streaming thread
+// sends its pictures itself and the process's main loop sleeps; the main loop still
+// hands over the first picture, those of a seek and those after a size change.
+//
+// The engine may also convert its pictures straight into slots the channel lends it
+// (all but one: pictures in memory of their own still need a slot to be copied into).
+// A lent slot is the engine's buffer: the channel holds a picture in it while the host
+// shows it, so the engine fills it again only once the host has let it go.
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include <media/PlayerItem.h>
+#include <media/VideoFrame.h>
+
+#include "FrameSlots.h"
+#include "Wire.h"
+
+namespace media::process {
+
+class PictureChannel : public PlayerItem::FrameMemory, public std::enable_shared_from_this<PictureChannel> {
+public:
+    /// Carries a report (with a descriptor, or -1) to the host in order with the
+    /// process's other reports: `now` sends it at once (any thread), else with the rest
+    /// of the main loop's turn.
+    using Send = std::function<void(const Writer& report, int fd, bool now)>;
+    /// `shrinkSlots`: the tests' stand-in engine shrinks each slot once the host has had
+    /// the time to map it (and then sends no picture more).
+    explicit PictureChannel(Send send, bool shrinkSlots = false) : send_(std::move(send)), shrinkSlots_(shrinkSlots) {}
+
+    /// The newest picture: at once when it is in a lent slot or a slot is free to copy
+    /// it into, else once the host lets one go (replacing an older one that waits).
+    /// `now`: from a thread other than the main loop's, the report leaves at once.
+    /// `position` goes with a picture of no time of its own. False once closed, or for a
+    /// picture of no time from another thread.
+    bool offer(rt::Ref<VideoFrame> frame, Time position, bool now);
+    /// Main loop: the host let a slot go while a picture waited.
+    void slotReleased();
+    /// A picture still waiting for a slot is from before a seek: it goes no more.
+    void dropWaiting();
+    /// The item is gone: nothing more goes out, nothing more is lent. Answers the byte
+    /// size of its pictures' slots (0 before the first), for a slot made ready for the
+    /// next item.
+    std::size_t close();
+    /// A slot made and touched ahead: used for the first picture that fits it.
+    void giveReadySlot(std::shared_ptr<SlotMapping> slot);
+    /// Whether a picture went since the last call, and the position it carried.
+    bool takeCarried(Time& position);
+
+    Block lend(std::size_t bytes) override;
+    void reclaim() override;
+
+private:
+    /// Sends the waiting picture when it can (the lock held); pictures let go of land
+    /// in `freed`, to go once the lock is released (their buffers may come back here).
+    void pump(bool now, std::vector<rt::Ref<VideoFrame>>& freed);
+    /// The held pictures whose slots the host let go, into `freed` (the lock held).
+    void collectFreed(std::vector<rt::Ref<VideoFrame>>& freed);
+    /// The item's slot states, made and told to the host first (the lock held).
+    SlotStates* states(bool now);
+    /// Slot `slot` holds `bytes` at least, made anew (and told to the host) if not.
+    bool makeSlot(std::uint32_t slot, std::size_t bytes, bool now);
+    /// The engine let go of a lent slot.
+    void giveBack(std::uint32_t slot, const std::shared_ptr<SlotMapping>& mapping);
+
+    Send send_;
+    bool shrinkSlots_;
+    std::mutex mutex_;
+    bool closed_ = false;
+    bool shrunk_ = false;
+    std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;
+    /// Slots lent to the engine, and the picture in each that the host shows.
+    std::array<bool, kSlotCount> lent_{};
+    std::array<rt::Ref<VideoFrame>, kSlotCount> held_;
+    /// The item's slot states, shared with the host.
+    std::shared_ptr<SlotMapping> states_;
+    std::shared_ptr<SlotMapping> readySlot_;
+    rt::Ref<VideoFrame> waiting_;
+    Time waitingPosition_ = Time::invalid();
+    bool carried_ = false;
+    Time carriedPosition_ = Time::invalid();
+};
+
+}  // namespace media::process

@@ -1,0 +1,271 @@
+// The engine process's pictures on their way to the host, without a host: the reports a
+// channel sends, slots the host holds left alone, the picture that waits for a slot,
+// and a channel closed while other threads still offer pictures.
+
+#include <gtest/gtest.h>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "process/PictureChannel.h"
+
+namespace {
+
+using namespace media;
+using namespace media::process;
+
+/// A report as the channel sent it.
+struct Sent {
+    Report kind;
+    std::uint32_t slot = 0;
+    Time pts = Time::invalid(), position = Time::invalid();
+    bool descriptor = false, now = false;
+};
+
+/// Collects the channel's reports and keeps the host's side of the shared memory: the
+/// slot states and each slot's mapping, as the host would map them.
+class Host {
+public:
+    PictureChannel::Send sender() {
+        return [this](const Writer& w, int fd, bool now) {
+            std::lock_guard lock(mutex_);
+            Reader r(w.bytes().data(), w.bytes().size());
+            Sent s{static_cast<Report>(r.u8())};
+            s.descriptor = fd >= 0;
+            s.now = now;
+            if (s.kind == Report::SlotStates) states_ = SlotMapping::mapShared(::dup(fd), sizeof(SlotStates));
+            if (s.kind == Report::SlotBuffer) {
+                s.slot = r.u32();
+                slots_[s.slot] = SlotMapping::map(::dup(fd), static_cast<std::size_t>(r.u64()), false);
+            }
+            if (s.kind == Report::Frame) {
+                s.slot = r.u32();
+                for (int i = 0; i < 3; ++i) (void)r.i32();
+                s.pts = r.time();
+                s.position = r.time();
+            }
+            if (closed_) afterClose_ = true;
+            sent_.push_back(s);
+        };
+    }
+    std::vector<Sent> frames() {
+        std::lock_guard lock(mutex_);
+        std::vector<Sent> frames;
+        for (const auto& s : sent_)
+            if (s.kind == Report::Frame) frames.push_back(s);
+        return frames;
+    }
+    std::vector<Sent> all() {
+        std::lock_guard lock(mutex_);
+        return sent_;
+    }
+    SlotStates* states() { return states_ ? SlotStates::in(*states_) : nullptr; }
+    const std::uint8_t* slotBytes(std::uint32_t slot) { return slots_[slot]->data(); }
+    void release(std::uint32_t slot) { states()->busy[slot].store(0); }
+    void markClosed() {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+    }
+    bool sentAfterClose() {
+        std::lock_guard lock(mutex_);
+        return afterClose_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<Sent> sent_;
+    std::shared_ptr<SlotMapping> states_;
+    std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;
+    bool closed_ = false, afterClose_ = false;
+};
+
+/// A 4-by-2 picture filled with `fill`, at `seconds` (a negative one: no time).
+rt::Ref<VideoFrame> picture(std::uint8_t fill, double seconds) {
+    return rt::make<VideoFrame>(4, 2, 16, std::vector<std::uint8_t>(32, fill),
+                                seconds < 0 ? Time::invalid() : Time::seconds(seconds, 1000));
+}
+
+TEST(PictureChannel, PicturesGoIntoFreeSlotsAndAHeldSlotIsNeverWritten) {
+    Host host;
+    PictureChannel channel(host.sender());
+    ASSERT_TRUE(channel.offer(picture(1, 0.0), Time::invalid(), false));
+    auto all = host.all();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].kind, Report::SlotStates) << "the host maps the slot states before any picture";
+    EXPECT_TRUE(all[0].descriptor);
+    EXPECT_EQ(all[1].kind, Report::SlotBuffer);
+    EXPECT_TRUE(all[1].descriptor);
+    EXPECT_EQ(all[2].kind, Report::Frame);
+    EXPECT_FALSE(all[2].now) << "from the main loop, with the rest of its turn";
+    EXPECT_EQ(all[2].position, Time::seconds(0.0, 1000)) << "the picture's time is the position";
+    EXPECT_EQ(host.slotBytes(all[2].slot)[0], 1);
+
+    // The host holds the first picture's slot: the next ones go elsewhere, now.
+    std::uint32_t held = all[2].slot;
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(channel.offer(picture(std::uint8_t(2 + i), 0.04 * (i + 1)), Time::invalid(), true));
+    auto frames = host.frames();
+    ASSERT_EQ(frames.size(), 3u);
+    for (int i = 1; i < 3; ++i) {
+        EXPECT_NE(frames[i].slot, held);
+        EXPECT_TRUE(frames[i].now) << "from a streaming thread, at once";
+    }
+    EXPECT_EQ(host.slotBytes(held)[0], 1) << "the held picture is intact";
+    Time carried;
+    EXPECT_TRUE(channel.takeCarried(carried));
+    EXPECT_EQ(carried, Time::seconds(0.08, 1000)) << "the tick learns the newest position carried";
+    EXPECT_FALSE(channel.takeCarried(carried)) << "once";
+
+    // A picture of no time: the main loop gives the position; another thread cannot.
+    EXPECT_FALSE(channel.offer(picture(9, -1), Time::invalid(), true));
+    host.release(frames[1].slot);
+    ASSERT_TRUE(channel.offer(picture(9, -1), Time::seconds(5), false));
+    EXPECT_EQ(host.frames().back().position, Time::seconds(5));
+}
+
+TEST(PictureChannel, ThePictureWaitingForASlotIsTheNewestAndASeekDropsIt) {
+    Host host;
+    PictureChannel channel(host.sender());
+    for (int i = 0; i < int(kSlotCount); ++i) ASSERT_TRUE(channel.offer(picture(std::uint8_t(i), i * 0.04), Time::invalid(), true));
+    ASSERT_EQ(host.frames().size(), kSlotCount);
+    EXPECT_EQ(host.states()->engineWaits.load(), 0u);
+
+    // Every slot held: pictures wait, the newest replacing the older, and the host is
+    // told to say when it lets one go.
+    ASSERT_TRUE(channel.offer(picture(20, 1.0), Time::invalid(), true));
+    ASSERT_TRUE(channel.offer(picture(21, 1.04), Time::invalid(), true));
+    EXPECT_EQ(host.frames().size(), kSlotCount);
+    EXPECT_EQ(host.states()->engineWaits.load(), 1u);
+    host.release(1);
+    channel.slotReleased();
+    auto frames = host.frames();
+    ASSERT_EQ(frames.size(), kSlotCount + 1);
+    EXPECT_EQ(frames.back().slot, 1u);
+    EXPECT_EQ(frames.back().pts, Time::seconds(1.04, 1000)) << "only the newest goes";
+    EXPECT_EQ(host.slotBytes(1)[0], 21);
+    channel.slotReleased();
+    EXPECT_EQ(host.frames().size(), kSlotCount + 1) << "the older waiting picture is gone for good";
+
+    // A picture from before a seek waits; the seek drops it, so the first picture after
+    // the seek is the next one sent.
+    ASSERT_TRUE(channel.offer(picture(30, 2.0), Time::invalid(), true));
+    channel.dropWaiting();
+    host.release(0);
+    channel.slotReleased();
+    EXPECT_EQ(host.frames().size(), kSlotCount + 1);
+    ASSERT_TRUE(channel.offer(picture(31, 7.0), Time::invalid(), true));
+    EXPECT_EQ(host.frames().back().pts, Time::seconds(7.0, 1000));
+}
+
+TEST(PictureChannel, AClosedChannelSendsNothingThoughStreamingThreadsStillOffer) {
+    Host host;
+    auto channel = std::make_shared<PictureChannel>(host.sender());
+    ASSERT_TRUE(channel->offer(picture(1, 0.0), Time::invalid(), false));
+    std::atomic<bool> stop{false};
+    std::atomic<int> refused{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; !stop.load(); ++i) {
+                if (!channel->offer(picture(std::uint8_t(t), i * 0.001), Time::invalid(), true)) ++refused;
+                // Frees what it named, as a host showing pictures would.
+                if (auto* states = host.states())
+                    for (auto& busy : states->busy) busy.store(0);
+            }
+        });
+    auto within = [](const std::function<bool()>& done) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!done() && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+        return done();
+    };
+    bool flowed = within([&] { return host.frames().size() >= 50; });
+    std::size_t bytes = channel->close();
+    host.markClosed();
+    bool refusing = within([&] { return refused.load() >= 10; });
+    stop = true;
+    for (auto& t : threads) t.join();
+    ASSERT_TRUE(flowed && refusing);
+    EXPECT_EQ(bytes, 32u) << "the size of a slot, for one made ready for the next item";
+    EXPECT_FALSE(host.sentAfterClose()) << "nothing leaves once close has answered";
+    EXPECT_FALSE(channel->offer(picture(1, 9.0), Time::invalid(), false));
+}
+
+TEST(PictureChannel, AReadySlotServesTheFirstPictureThatFitsIt) {
+    Host host;
+    PictureChannel channel(host.sender());
+    auto ready = SlotMapping::create(64);
+    ASSERT_TRUE(ready);
+    int readyFd = ready->fd();
+    channel.giveReadySlot(ready);
+    ASSERT_TRUE(channel.offer(picture(7, 0.0), Time::invalid(), false));
+    EXPECT_EQ(ready->data()[0], 7) << "the picture went into the slot made ahead";
+    EXPECT_NE(readyFd, -1);
+}
+
+/// A picture over `block`'s memory that tells when the last holder lets it go.
+rt::Ref<VideoFrame> pictureIn(const PlayerItem::FrameMemory::Block& block, double seconds, std::shared_ptr<bool> alive) {
+    *alive = true;
+    std::shared_ptr<void> owner(nullptr, [alive, keep = block.keep](void*) { *alive = false; });
+    return rt::make<VideoFrame>(4, 2, 16, block.data, owner, Time::seconds(seconds, 1000));
+}
+
+TEST(PictureChannel, LentSlotsCarryPicturesInPlaceAndStayTheHostsWhileShown) {
+    Host host;
+    auto channel = std::make_shared<PictureChannel>(host.sender());
+    auto first = channel->lend(32), second = channel->lend(32);
+    ASSERT_TRUE(first.data && second.data);
+    std::vector<PlayerItem::FrameMemory::Block> more;
+    for (std::uint32_t i = 2; i + 1 < kSlotCount; ++i) more.push_back(channel->lend(32));
+    EXPECT_FALSE(channel->lend(32).data) << "one slot stays for pictures in memory of their own";
+    auto all = host.all();
+    ASSERT_EQ(all.size(), 1 + kSlotCount - 1);
+    EXPECT_EQ(all[0].kind, Report::SlotStates);
+    EXPECT_EQ(all[1].kind, Report::SlotBuffer);
+    EXPECT_TRUE(all[1].now) << "lent from the streaming thread";
+    std::uint32_t firstSlot = all[1].slot;
+
+    // Written by the engine, named without a copy, held while the host shows it.
+    std::memset(first.data, 0x5a, 32);
+    auto alive = std::make_shared<bool>(false);
+    ASSERT_TRUE(channel->offer(pictureIn(first, 1.0, alive), Time::invalid(), true));
+    auto frames = host.frames();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].slot, firstSlot);
+    EXPECT_EQ(host.slotBytes(firstSlot)[0], 0x5a);
+    EXPECT_EQ(host.all().size(), 1 + kSlotCount) << "no slot sent again";
+    channel->reclaim();
+    EXPECT_TRUE(*alive) << "the host still shows it: the engine may not fill it again";
+
+    // A copy never goes into a lent slot, even one the host has let go.
+    host.release(firstSlot);
+    ASSERT_TRUE(channel->offer(picture(7, 1.04), Time::invalid(), true));
+    EXPECT_NE(host.frames().back().slot, firstSlot);
+    EXPECT_EQ(host.slotBytes(firstSlot)[0], 0x5a);
+    channel->reclaim();
+    EXPECT_FALSE(*alive) << "let go once the host has: the engine's buffer is free again";
+
+    // The sink renders the picture it prerolled with again: not named twice.
+    auto again = std::make_shared<bool>(false);
+    auto prerolled = pictureIn(second, 2.0, again);
+    ASSERT_TRUE(channel->offer(prerolled, Time::invalid(), true));
+    ASSERT_TRUE(channel->offer(prerolled, Time::invalid(), true));
+    EXPECT_EQ(host.frames().size(), 3u);
+
+    // Closed: the held picture goes, and blocks the engine gives back stay gone.
+    prerolled = nullptr;
+    EXPECT_TRUE(*again);
+    channel->close();
+    EXPECT_FALSE(*again);
+    first = {};
+    second = {};
+    EXPECT_FALSE(channel->lend(32).data);
+}
+
+}  // namespace
