@@ -2,7 +2,7 @@
 // pictures go there, never those of a seek before it has landed, never an older one
 // after a newer, and none once the playback is closed; the position still follows them.
 
-#include "GstTestSupport.h"
+#include "../GstTestSupport.h"
 
 #include <algorithm>
 #include <cmath>
