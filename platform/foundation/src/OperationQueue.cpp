@@ -84,10 +84,28 @@ public:
         else first_ = operation.get();
         last_ = operation.get();
         ++count_;
+        operation->pendingPrevious_ = lastPending_;
+        operation->pendingNext_ = nullptr;
+        if (lastPending_) lastPending_->pendingNext_ = operation.get();
+        else firstPending_ = operation.get();
+        lastPending_ = operation.get();
+    }
+
+    // Operations handed out leave the list of those still to hand out at once, while the
+    // list of all stays in order until their ends: a look for work walks past none of the
+    // operations that are running or whose work is over (many, when the ends are
+    // announced on a busy thread).
+    void unlinkPendingLocked(Operation& operation) {
+        if (operation.pendingPrevious_) operation.pendingPrevious_->pendingNext_ = operation.pendingNext_;
+        else firstPending_ = operation.pendingNext_;
+        if (operation.pendingNext_) operation.pendingNext_->pendingPrevious_ = operation.pendingPrevious_;
+        else lastPending_ = operation.pendingPrevious_;
+        operation.pendingPrevious_ = operation.pendingNext_ = nullptr;
     }
 
     // Takes the operation off the list; answers the list's reference to it.
     [[nodiscard]] rt::Ref<Operation> unlinkLocked(Operation& operation) {
+        if (!operation.dispatched_) unlinkPendingLocked(operation);
         if (operation.queuePrevious_) operation.queuePrevious_->queueNext_ = operation.queueNext_;
         else first_ = operation.queueNext_;
         if (operation.queueNext_) operation.queueNext_->queuePrevious_ = operation.queuePrevious_;
@@ -128,6 +146,7 @@ public:
             }
             operation->enqueued_ = true;
             operation->dispatched_ = false;
+            operation->slotFreed_ = false;
             linkLocked(operation);
             toWake = scheduleLocked(false);
         }
@@ -145,12 +164,27 @@ public:
             std::lock_guard lock(mutex_);
             if (!operation.enqueued_) return;
             operation.enqueued_ = false;
-            if (operation.dispatched_) --running_;
+            if (operation.dispatched_ && !operation.slotFreed_) --running_;
             listed = unlinkLocked(operation);
             if (!first_) idle_.notify_all();
             // That worker takes the next operation itself, with no trip through the
             // list of work to start and no thread to wake.
             toWake = scheduleLocked(returning && worker.queue == this && worker.running == &operation && !worker.next);
+        }
+        wake(toWake);
+    }
+
+    // Called by Operation::workEnded(): the slot is free ahead of the end announcement.
+    // The worker that ran the operation and calls this as start()'s last step takes the
+    // next operation itself, as after an end it saw (see ended).
+    void workEnded(Operation& operation) {
+        Sleeper* toWake = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            if (!operation.enqueued_ || !operation.dispatched_ || operation.slotFreed_) return;
+            operation.slotFreed_ = true;
+            --running_;
+            toWake = scheduleLocked(worker.queue == this && worker.running == &operation && !worker.next);
         }
         wake(toWake);
     }
@@ -172,8 +206,10 @@ public:
         if (suspended_ || stopping_) return nullptr;
         long limit = limitLocked();
         std::size_t handed = 0;
-        for (Operation* operation = first_; operation && running_ < limit; operation = operation->queueNext_) {
-            if (operation->dispatched_ || !operation->isReady()) continue;
+        for (Operation* operation = firstPending_, *next = nullptr; operation && running_ < limit; operation = next) {
+            next = operation->pendingNext_;
+            if (!operation->isReady()) continue;
+            unlinkPendingLocked(*operation);
             operation->dispatched_ = true;
             ++running_;
             toStart_.push_back(operation->queueHold_);
@@ -339,6 +375,8 @@ public:
     Operation* first_ = nullptr;  // the list (see linkLocked)
     Operation* last_ = nullptr;
     std::size_t count_ = 0;
+    Operation* firstPending_ = nullptr;  // those not yet handed out (see unlinkPendingLocked)
+    Operation* lastPending_ = nullptr;
     std::deque<rt::Ref<Operation>> toStart_;
     std::atomic<std::size_t> waiting_{0};  // toStart_.size(), readable without the lock
     std::vector<std::thread> workers_;
@@ -601,6 +639,15 @@ void Operation::readinessMayHaveChanged() {
         queue = queue_.lock();
     }
     if (queue) queue->schedule();
+}
+
+void Operation::workEnded() {
+    std::shared_ptr<detail::OperationQueueCore> queue;
+    {
+        std::lock_guard lock(mutex_);
+        queue = queue_.lock();
+    }
+    if (queue) queue->workEnded(*this);
 }
 
 void Operation::ended() {

@@ -92,9 +92,14 @@ void AKOperationTask::setError(rt::Ref<rt::Error> error) {
 void AKOperationTask::task() { rt::raiseMustOverride("task", *this); }
 
 void AKOperationTask::start() {
+    // The end is announced on the main thread, often long after the work: the slot is
+    // given back as soon as the end is posted, so that the next task starts on this
+    // thread at once. Its announcements are posted after this one's end, so observers
+    // on the main thread never see more tasks executing than the queue allows.
     if (cancellationMarked()) {
         // Cancelled before it began: it ends without ever executing.
         setFinished();
+        workEnded();
         return;
     }
     {
@@ -104,11 +109,13 @@ void AKOperationTask::start() {
     try {
         main();
     } catch (...) {
-        setFinished();  // the slot is freed; the exception goes on to the caller
+        setFinished();  // the exception goes on to the caller
+        workEnded();
         throw;
     }
     if (error() && !cancellationMarked()) fail();
     setFinished();
+    workEnded();
 }
 
 void AKOperationTask::main() {
