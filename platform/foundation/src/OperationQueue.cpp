@@ -642,6 +642,12 @@ void Operation::readinessMayHaveChanged() {
 }
 
 void Operation::workEnded() {
+    // On the worker running it (the usual case) the queue is at hand and kept alive by
+    // that worker: no lock, and no count of references shared by every worker to touch.
+    if (detail::worker.running == this && detail::worker.queue) {
+        detail::worker.queue->workEnded(*this);
+        return;
+    }
     std::shared_ptr<detail::OperationQueueCore> queue;
     {
         std::lock_guard lock(mutex_);

@@ -113,6 +113,8 @@ protected:
     bool markCancelled();
     /// The mark set by cancel() or markCancelled(), readable at once from any thread.
     bool cancellationMarked() const { return cancelled_.load(std::memory_order_acquire); }
+    /// Whether the operation has any dependency, without the lock dependencies() takes.
+    bool hasDependencies() const { return dependencyCount_.load(std::memory_order_acquire) != 0; }
     /// Tells the queue running the operation that its work is over though its end is
     /// not announced yet: the slot is freed now and the next operation may start. The
     /// operation stays among the queue's operations (and its dependants wait) until it

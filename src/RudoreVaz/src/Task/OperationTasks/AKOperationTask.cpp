@@ -138,6 +138,7 @@ void AKOperationTask::main() {
 }
 
 bool AKOperationTask::hasFailedOrCancelledDependency() const {
+    if (!hasDependencies()) return false;  // most tasks: no lock, no copy of the list
     for (const auto& dependency : dependencies()) {
         auto* task = dynamic_cast<const AKOperationTask*>(dependency.get());
         if (task && (task->isCancelled() || task->cancellationMarked() || task->error())) return true;
@@ -350,8 +351,10 @@ void AKOperationTask::announceFlag(std::string_view key, std::atomic<bool>& flag
 void AKOperationTask::log(const std::function<std::string()>& message) const {
     // The texts describe the task, which costs more than the rest of a small task's
     // bookkeeping: they are made only when a handler takes records of this level.
+    // The default logger lives for the process: no reference taken per task (every
+    // worker and the main thread would touch one shared count, twice per task).
     constexpr std::int64_t level = 5;
-    auto logger = QXLogger::defaultLogger();
+    static QXLogger* const logger = QXLogger::defaultLogger().get();
     if (!logger->takesLevel(level)) return;
     logger->logRecord(rt::make<QXLogRecord>(kAKTaskLogModule, rt::Value(&objectClass()), 0, message(), level));
 }
