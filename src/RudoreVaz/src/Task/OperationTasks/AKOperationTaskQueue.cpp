@@ -69,6 +69,7 @@ std::vector<rt::Ref<AKOperationTask>> AKOperationTaskQueue::tasks() const {
 void AKOperationTaskQueue::didInitialize() {
     rt::Object::didInitialize();
     weakSelf_ = selfAs<AKOperationTaskQueue>();
+    listeners_ = listeners(*this);
 }
 
 void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
@@ -199,7 +200,7 @@ void AKOperationTaskQueue::taskDidChange(ITask&) { setChanged(); }
 
 void AKOperationTaskQueue::setChanged() {
     mainQueue().sync([this] {
-        notifyListeners<ITaskQueueListener>(*this, [this](ITaskQueueListener& listener) { listener.taskQueueDidChange(*this); });
+        notifyListenersIn<ITaskQueueListener>(*listeners_, [this](ITaskQueueListener& listener) { listener.taskQueueDidChange(*this); });
     });
 }
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include <QXFoundation/Listening/ListenerTable.h>
 #include <RudoreVaz/Task/OperationTasks/AKOperationTask.h>
 #include <fnd/OperationQueue.h>
 #include <rt/KVO.h>
@@ -100,6 +101,9 @@ private:
     std::list<rt::Ref<AKOperationTask>> privateTasks_;
     std::unordered_map<const AKOperationTask*, std::list<rt::Ref<AKOperationTask>>::iterator> entries_;
     rt::Weak<AKOperationTaskQueue> weakSelf_;  // what each listed task's link holds
+    // The queue's listener table, looked up once: the list's notices, twice per task,
+    // would otherwise each look it up among the queue's associations.
+    rt::Ref<ListenerTable> listeners_;
     MainThreadValue<bool> isEmpty_{true};
     rt::Ref<fnd::OperationQueue> queue_;
 };
