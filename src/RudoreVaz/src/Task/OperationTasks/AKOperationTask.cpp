@@ -196,11 +196,26 @@ void AKOperationTask::leaveQueue() {
     if (queue) queue->unlist(*this, true);
 }
 
-bool AKOperationTask::linkQueue(const rt::Weak<AKOperationTaskQueue>& queue, const AKOperationTaskQueue* identity) {
+AKOperationTask::Listing AKOperationTask::linkAndList(const rt::Weak<AKOperationTaskQueue>& queue,
+                                                     const AKOperationTaskQueue* identity) {
     std::lock_guard lock(mutex_);
-    if (linkedIdentity_ && linkedIdentity_ != identity && !linkedQueue_.expired()) return false;
+    if (listedIn_ == identity) return Listing::AlreadyThere;
+    if (listedIn_ || (linkedIdentity_ && linkedIdentity_ != identity && !linkedQueue_.expired())) return Listing::Elsewhere;
     linkedQueue_ = queue;
     linkedIdentity_ = identity;
+    listedIn_ = identity;
+    return Listing::Listed;
+}
+
+bool AKOperationTask::isListedIn(const AKOperationTaskQueue* identity) const {
+    std::lock_guard lock(mutex_);
+    return listedIn_ == identity;
+}
+
+bool AKOperationTask::markUnlisted(const AKOperationTaskQueue* identity) {
+    std::lock_guard lock(mutex_);
+    if (listedIn_ != identity) return false;
+    listedIn_ = nullptr;
     return true;
 }
 

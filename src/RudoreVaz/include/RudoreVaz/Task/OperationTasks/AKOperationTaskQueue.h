@@ -20,6 +20,7 @@
 
 #include <QXFoundation/Listening/ListenerTable.h>
 #include <RudoreVaz/Task/OperationTasks/AKOperationTask.h>
+#include <fnd/IntrusiveList.h>
 #include <fnd/OperationQueue.h>
 #include <rt/KVO.h>
 #include <rt/Key.h>
@@ -93,13 +94,18 @@ private:
     /// as it is.
     void unlist(AKOperationTask& task, bool clearEnqueued);
     void updateEmptiness();
+    /// Appends the task to the list (it is on no list).
+    void appendLocked(const rt::Ref<AKOperationTask>& task);
+    /// Takes the task off the list; answers the list's reference to it.
+    [[nodiscard]] rt::Ref<AKOperationTask> removeLocked(AKOperationTask& task);
 
-    // The list in order of addition, and for each listed task its place in the list (so
-    // that removal costs the same for any length).
+    // The list in order of addition. It runs through the tasks themselves (see
+    // AKOperationTask::listedIn_): adding and removing cost the same for any length and
+    // make or free nothing.
     mutable std::mutex mutex_;
     rt::Value identifier_;
-    std::list<rt::Ref<AKOperationTask>> privateTasks_;
-    std::unordered_map<const AKOperationTask*, std::list<rt::Ref<AKOperationTask>>::iterator> entries_;
+    using List = fnd::IntrusiveList<AKOperationTask, &AKOperationTask::listPrevious_, &AKOperationTask::listNext_>;
+    List list_;
     rt::Weak<AKOperationTaskQueue> weakSelf_;  // what each listed task's link holds
     // The queue's listener table, looked up once: the list's notices, twice per task,
     // would otherwise each look it up among the queue's associations.
