@@ -6,7 +6,10 @@
 // seen that announcement), tells its ITaskQueueListeners about every change of that list
 // and about every setChanged() of a listed task (on the main thread; a caller on another
 // thread waits), can be paused and resumed as a whole, and limits how many tasks run at
-// once. The list is guarded by the queue's lock, and every walk over it works on a copy
+// once (a synchronous task's slot is given back when its work ends and its end is
+// posted, so the next task does not wait for the main thread; observers there never see
+// more tasks executing than the maximum). The list is guarded by the queue's lock, and
+// every walk over it works on a copy
 // taken under it. A listed task is linked to its queue (one link per task, see
 // AKOperationTask): a task is on at most one queue's list at a time.
 
