@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include <fnd/IntrusiveList.h>
 #include <fnd/RunLoop.h>
 #include <rt/Exception.h>
 
@@ -70,7 +71,7 @@ public:
     ~OperationQueueCore() {
         shutdown();
         // Operations still listed hold themselves through the list: let them go.
-        while (first_) rt::Ref<Operation> released = unlinkLocked(*first_);
+        while (!listed_.empty()) rt::Ref<Operation> released = unlinkLocked(*listed_.first());
     }
 
     // The list of operations added and not yet ended, in order of addition, runs through
@@ -78,29 +79,23 @@ public:
     // under this lock before); a listed operation holds itself through it.
     void linkLocked(const rt::Ref<Operation>& operation) {
         operation->queueHold_ = operation;
-        operation->queuePrevious_ = last_;
-        operation->queueNext_ = nullptr;
-        if (last_) last_->queueNext_ = operation.get();
-        else first_ = operation.get();
-        last_ = operation.get();
-        ++count_;
+        listed_.pushBack(*operation);
+        pending_.pushBack(*operation);
     }
 
     // Takes the operation off the list; answers the list's reference to it.
     [[nodiscard]] rt::Ref<Operation> unlinkLocked(Operation& operation) {
-        if (operation.queuePrevious_) operation.queuePrevious_->queueNext_ = operation.queueNext_;
-        else first_ = operation.queueNext_;
-        if (operation.queueNext_) operation.queueNext_->queuePrevious_ = operation.queuePrevious_;
-        else last_ = operation.queuePrevious_;
-        operation.queuePrevious_ = operation.queueNext_ = nullptr;
-        --count_;
+        if (!operation.dispatched_) pending_.remove(operation);
+        listed_.remove(operation);
         return std::move(operation.queueHold_);
     }
 
     std::vector<rt::Ref<Operation>> listedLocked() const {
         std::vector<rt::Ref<Operation>> listed;
-        listed.reserve(count_);
-        for (Operation* operation = first_; operation; operation = operation->queueNext_) listed.push_back(operation->queueHold_);
+        listed.reserve(listed_.size());
+        for (Operation* operation = listed_.first(); operation; operation = Listed::next(*operation)) {
+            listed.push_back(operation->queueHold_);
+        }
         return listed;
     }
 
@@ -128,6 +123,7 @@ public:
             }
             operation->enqueued_ = true;
             operation->dispatched_ = false;
+            operation->slotFreed_ = false;
             linkLocked(operation);
             toWake = scheduleLocked(false);
         }
@@ -145,12 +141,27 @@ public:
             std::lock_guard lock(mutex_);
             if (!operation.enqueued_) return;
             operation.enqueued_ = false;
-            if (operation.dispatched_) --running_;
+            if (operation.dispatched_ && !operation.slotFreed_) --running_;
             listed = unlinkLocked(operation);
-            if (!first_) idle_.notify_all();
+            if (listed_.empty()) idle_.notify_all();
             // That worker takes the next operation itself, with no trip through the
             // list of work to start and no thread to wake.
             toWake = scheduleLocked(returning && worker.queue == this && worker.running == &operation && !worker.next);
+        }
+        wake(toWake);
+    }
+
+    // Called by Operation::workEnded(): the slot is free ahead of the end announcement.
+    // The worker that ran the operation and calls this as start()'s last step takes the
+    // next operation itself, as after an end it saw (see ended).
+    void workEnded(Operation& operation) {
+        Sleeper* toWake = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            if (!operation.enqueued_ || !operation.dispatched_ || operation.slotFreed_) return;
+            operation.slotFreed_ = true;
+            --running_;
+            toWake = scheduleLocked(worker.queue == this && worker.running == &operation && !worker.next);
         }
         wake(toWake);
     }
@@ -172,8 +183,10 @@ public:
         if (suspended_ || stopping_) return nullptr;
         long limit = limitLocked();
         std::size_t handed = 0;
-        for (Operation* operation = first_; operation && running_ < limit; operation = operation->queueNext_) {
-            if (operation->dispatched_ || !operation->isReady()) continue;
+        for (Operation* operation = pending_.first(), *next = nullptr; operation && running_ < limit; operation = next) {
+            next = Pending::next(*operation);
+            if (!operation->isReady()) continue;
+            pending_.remove(*operation);
             operation->dispatched_ = true;
             ++running_;
             toStart_.push_back(operation->queueHold_);
@@ -336,9 +349,14 @@ public:
 
     mutable QueueMutex mutex_;
     std::condition_variable_any idle_;
-    Operation* first_ = nullptr;  // the list (see linkLocked)
-    Operation* last_ = nullptr;
-    std::size_t count_ = 0;
+    // Every operation added and not yet ended, and among them those not yet handed out:
+    // operations handed out leave the second list at once, so a look for work walks past
+    // none of those running or whose work is over (many, when their ends are announced
+    // on a busy thread).
+    using Listed = IntrusiveList<Operation, &Operation::queuePrevious_, &Operation::queueNext_>;
+    using Pending = IntrusiveList<Operation, &Operation::pendingPrevious_, &Operation::pendingNext_>;
+    Listed listed_;
+    Pending pending_;
     std::deque<rt::Ref<Operation>> toStart_;
     std::atomic<std::size_t> waiting_{0};  // toStart_.size(), readable without the lock
     std::vector<std::thread> workers_;
@@ -376,7 +394,7 @@ std::vector<rt::Ref<Operation>> OperationQueue::operations() const {
 
 std::size_t OperationQueue::operationCount() const {
     std::lock_guard lock(core_->mutex_);
-    return core_->count_;
+    return core_->listed_.size();
 }
 
 std::size_t OperationQueue::runningCount() const {
@@ -420,7 +438,7 @@ void OperationQueue::cancelAllOperations() {
 
 void OperationQueue::waitUntilAllOperationsAreFinished() {
     std::unique_lock lock(core_->mutex_);
-    core_->idle_.wait(lock, [this] { return core_->first_ == nullptr; });
+    core_->idle_.wait(lock, [this] { return core_->listed_.empty(); });
 }
 
 void OperationQueue::setName(std::string name) {
@@ -601,6 +619,21 @@ void Operation::readinessMayHaveChanged() {
         queue = queue_.lock();
     }
     if (queue) queue->schedule();
+}
+
+void Operation::workEnded() {
+    // On the worker running it (the usual case) the queue is at hand and kept alive by
+    // that worker: no lock, and no count of references shared by every worker to touch.
+    if (detail::worker.running == this && detail::worker.queue) {
+        detail::worker.queue->workEnded(*this);
+        return;
+    }
+    std::shared_ptr<detail::OperationQueueCore> queue;
+    {
+        std::lock_guard lock(mutex_);
+        queue = queue_.lock();
+    }
+    if (queue) queue->workEnded(*this);
 }
 
 void Operation::ended() {

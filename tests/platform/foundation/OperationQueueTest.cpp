@@ -96,6 +96,27 @@ private:
     std::atomic<bool> finished_{false};
 };
 
+// Does its work in start() and gives its slot back, but announces its end only when
+// told, as an operation whose end is announced on another, busy thread.
+class EndsLater : public fnd::Operation {
+    RT_CLASS(EndsLater, fnd::Operation)
+public:
+    explicit EndsLater(std::function<void()> work = {}) : work_(std::move(work)) {}
+    bool isFinished() const override { return finished_; }
+    void start() override {
+        if (work_) work_();
+        ran = true;
+        workEnded();
+    }
+    void finish() { announce("isFinished", [this] { finished_ = true; }); }
+    void endWorkAgain() { workEnded(); }
+    std::atomic<bool> ran{false};
+
+private:
+    std::function<void()> work_;
+    std::atomic<bool> finished_{false};
+};
+
 // Ready only once its gate is opened and "isReady" announced.
 class GatedOperation : public BlockOperation {
     RT_CLASS(GatedOperation, BlockOperation)
@@ -171,6 +192,57 @@ TEST(Operations, AConcurrentOperationHoldsItsSlotUntilItAnnouncesItsEnd) {
     EXPECT_EQ(queue->runningCount(), 1u);
     concurrent->finish();
     EXPECT_TRUE(eventually([&] { return nextRan.load(); }));
+}
+
+// The slot is given back when the work ends; the operation is still the queue's, and
+// its dependants still wait, until its end is announced. Giving the slot back again,
+// or after the end, frees no second slot.
+TEST(Operations, AnOperationWhoseWorkEndedFreesItsSlotButStaysUntilItsEnd) {
+    auto queue = rt::make<fnd::OperationQueue>();
+    queue->setMaxConcurrentOperationCount(1);
+    std::atomic<bool> dependantRan{false};
+    auto first = rt::make<EndsLater>();
+    auto second = rt::make<EndsLater>();
+    auto dependant = rt::make<BlockOperation>([&] { dependantRan = true; });
+    dependant->addDependency(first);
+    queue->addOperation(first);
+    queue->addOperation(dependant);
+    queue->addOperation(second);
+    ASSERT_TRUE(eventually([&] { return second->ran.load(); })) << "the first one's slot was not given back";
+    std::this_thread::sleep_for(20ms);
+    EXPECT_FALSE(dependantRan) << "a dependant started before its dependency's end";
+    EXPECT_EQ(queue->operationCount(), 3u);
+    EXPECT_EQ(queue->operations().front(), rt::Ref<fnd::Operation>(first));
+    EXPECT_EQ(queue->runningCount(), 0u);
+    first->endWorkAgain();
+    second->endWorkAgain();
+    EXPECT_EQ(queue->runningCount(), 0u);
+
+    // One slot still: two operations added now run one at a time.
+    std::atomic<int> running{0}, peak{0};
+    auto overlapping = [&] {
+        int now = ++running;
+        int seen = peak.load();
+        while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+        }
+        std::this_thread::sleep_for(10ms);
+        --running;
+    };
+    auto third = rt::make<BlockOperation>(overlapping);
+    auto fourth = rt::make<BlockOperation>(overlapping);
+    queue->addOperation(third);
+    queue->addOperation(fourth);
+    ASSERT_TRUE(eventually([&] { return fourth->isFinished(); }));
+    EXPECT_EQ(peak, 1);
+
+    first->finish();
+    ASSERT_TRUE(eventually([&] { return dependantRan.load(); }));
+    first->endWorkAgain();
+    second->finish();
+    second->endWorkAgain();
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(queue->operationCount(), 0u);
+    EXPECT_EQ(queue->runningCount(), 0u);
 }
 
 TEST(Operations, CompletionBlockRunsOnceThoughTheEndIsAnnouncedTwice) {

@@ -14,6 +14,10 @@
 //     queue re-check readiness.
 // Later "isFinished" announcements are tolerated and ignored by the engine.
 //
+// An operation whose end is announced later than its work ends (on another thread, say)
+// may call workEnded() when the work is over: the queue frees its slot then, so the
+// next operation need not wait for the announcement.
+//
 // A plain (non-concurrent) operation does its work in main(); the base start() runs it
 // between the executing and finished announcements. A concurrent operation overrides
 // start(), returns before its work ends and announces "isFinished" later from any
@@ -109,6 +113,15 @@ protected:
     bool markCancelled();
     /// The mark set by cancel() or markCancelled(), readable at once from any thread.
     bool cancellationMarked() const { return cancelled_.load(std::memory_order_acquire); }
+    /// Whether the operation has any dependency, without the lock dependencies() takes.
+    bool hasDependencies() const { return dependencyCount_.load(std::memory_order_acquire) != 0; }
+    /// Tells the queue running the operation that its work is over though its end is
+    /// not announced yet: the slot is freed now and the next operation may start. The
+    /// operation stays among the queue's operations (and its dependants wait) until it
+    /// announces "isFinished". Called as the last step of start() on the thread running
+    /// it, that thread starts the next operation itself. Does nothing for an operation
+    /// that no queue has started, and nothing after its end or a first call.
+    void workEnded();
 
 private:
     friend class detail::OperationQueueCore;
@@ -128,8 +141,11 @@ private:
     // The queue's bookkeeping, guarded by the queue's lock.
     bool enqueued_ = false;
     bool dispatched_ = false;
+    bool slotFreed_ = false;  // workEnded() gave the slot back ahead of the end
     Operation* queuePrevious_ = nullptr;  // the queue's list, in order of addition
     Operation* queueNext_ = nullptr;
+    Operation* pendingPrevious_ = nullptr;  // the queue's operations not yet handed out
+    Operation* pendingNext_ = nullptr;
     rt::Ref<Operation> queueHold_;  // the list's reference, while listed
 };
 

@@ -4,8 +4,9 @@
 // An operation added to the queue is started (its start() called on a worker thread)
 // when it is ready and a slot is free; it holds its slot until it announces
 // "isFinished" for the first time, not merely until start() returns, so a concurrent
-// operation keeps its slot while its work goes on elsewhere. Operations start in the
-// order they were added among those that are ready.
+// operation keeps its slot while its work goes on elsewhere; an operation whose end is
+// announced later than its work ends gives its slot back earlier with workEnded().
+// Operations start in the order they were added among those that are ready.
 //
 // The maximum number of operations at once defaults to -1 (the queue chooses:
 // defaultConcurrency()); 0 starts nothing. A suspended queue starts nothing further;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QXFoundation/Listening/IListenable.h>
 #include <RudoreVaz/Task/ConcreteTasks/AKBlockTask.h>
 #include "Task/ConcreteTasks/AKFacadeTask.h"
@@ -56,6 +58,54 @@ TEST(TaskConcurrencyQueue, MaximumOfFourIsHonouredWhileManyThreadsAddTasks) {
         EXPECT_FALSE(task->isEnqueued());
     }
     EXPECT_EQ(queue->queue()->runningCount(), 0u);
+}
+
+// A task's slot is given back when its body ends, not when the main thread announces
+// its end: every task runs while the main thread is busy elsewhere. The announcements
+// follow on the main thread, where no more tasks are seen executing than the maximum.
+TEST(TaskConcurrencyQueue, TasksRunWhileTheMainThreadIsBusyAndAreSeenThereWithinTheMaximum) {
+    auto queue = zid::AKOperationTaskQueue::queueWithIdentifier("busy-main");
+    queue->setMaxConcurrentOperationCount(2);
+    constexpr int Count = 40;
+    std::atomic<int> bodies{0}, running{0}, peak{0};
+    int executingOnMain = 0, peakOnMain = 0, announcedOffMain = 0;
+    std::vector<rt::Ref<zid::AKBlockTask>> tasks;
+    std::vector<rt::Ref<rt::Observation>> observations;
+    for (int i = 0; i < Count; ++i) {
+        auto task = zid::AKBlockTask::taskWithIdentifier(rt::Value(i), "busy", [&](zid::AKBlockTask&) {
+            int now = ++running;
+            int seen = peak.load();
+            while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+            --running;
+            ++bodies;
+        });
+        observations.push_back(rt::observe(task, "isExecuting", rt::KVONew, [&](const rt::KVOChange& change) {
+            if (!fnd::RunLoop::isMainThread()) ++announcedOffMain;
+            executingOnMain += change.newValue.boolValue() ? 1 : -1;
+            peakOnMain = std::max(peakOnMain, executingOnMain);
+        }));
+        tasks.push_back(task);
+    }
+    for (auto& task : tasks) queue->addTask(task);
+    // The main loop does not run meanwhile: no end is announced, yet every body runs.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (bodies < Count && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(bodies, Count) << "tasks waited for the main thread to announce the ends of those before";
+    EXPECT_EQ(queue->tasks().size(), static_cast<std::size_t>(Count));
+    EXPECT_FALSE(tasks.front()->isFinished());
+
+    ASSERT_TRUE(spinUntil([&] { return queue->isEmpty(); }, 30));
+    for (auto& observation : observations) observation->remove();
+    EXPECT_LE(peak, 2);
+    EXPECT_GE(peakOnMain, 1);
+    EXPECT_LE(peakOnMain, 2) << "the main thread saw more tasks executing than the maximum";
+    EXPECT_EQ(executingOnMain, 0);
+    EXPECT_EQ(announcedOffMain, 0);
+    for (auto& task : tasks) EXPECT_TRUE(task->isFinished());
+    EXPECT_EQ(queue->queue()->runningCount(), 0u);
+    EXPECT_EQ(queue->queue()->operationCount(), 0u);
 }
 
 TEST(TaskConcurrencyQueue, CancellingFromOtherThreadsEndsEveryTaskExactlyOnce) {

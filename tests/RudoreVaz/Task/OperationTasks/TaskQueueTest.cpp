@@ -118,6 +118,33 @@ TEST_F(TaskQueue, ATaskIsAddedOnceAndATaskOfAnotherQueueIsRefusedWithoutBeingLis
     EXPECT_FALSE(task->isEnqueued());
 }
 
+// The list holds its tasks until they leave it; a queue freed with tasks on its list
+// lets go of them, and a task taken off one queue's list can be listed by another.
+TEST_F(TaskQueue, AFreedQueueLetsGoOfItsTasksAndARemovedTaskCanBeListedElsewhere) {
+    rt::Weak<zid::AKFacadeTask> kept;
+    {
+        auto held = zid::AKOperationTaskQueue::queueWithIdentifier("held");
+        held->setMaxConcurrentOperationCount(0);
+        auto first = facade("first");
+        auto second = facade("second");
+        kept = second;
+        held->addTask(first);
+        held->addTask(second);
+        held->removeTask(first);
+        EXPECT_EQ(held->tasks(), (std::vector<rt::Ref<zid::AKOperationTask>>{second}));
+        EXPECT_FALSE(first->isEnqueued());
+        held->cancelAllTasks();
+        drain();
+        ASSERT_TRUE(first->isFinished());
+        queue->addTask(first);  // ended: it leaves this list at once
+        EXPECT_TRUE(queue->tasks().empty());
+        held->addTask(facade("third"));
+        EXPECT_EQ(held->tasks().size(), 1u);
+    }
+    drain();
+    EXPECT_TRUE(kept.expired()) << "a list kept its task alive";
+}
+
 // The task leaves the list right after its end announcement: every observer of
 // "isFinished", registered before or after the task was added, sees the end while the
 // task is still listed, and "isEnqueued" NO follows; the completion block comes after.

@@ -92,9 +92,14 @@ void AKOperationTask::setError(rt::Ref<rt::Error> error) {
 void AKOperationTask::task() { rt::raiseMustOverride("task", *this); }
 
 void AKOperationTask::start() {
+    // The end is announced on the main thread, often long after the work: the slot is
+    // given back as soon as the end is posted, so that the next task starts on this
+    // thread at once. Its announcements are posted after this one's end, so observers
+    // on the main thread never see more tasks executing than the queue allows.
     if (cancellationMarked()) {
         // Cancelled before it began: it ends without ever executing.
         setFinished();
+        workEnded();
         return;
     }
     {
@@ -104,11 +109,13 @@ void AKOperationTask::start() {
     try {
         main();
     } catch (...) {
-        setFinished();  // the slot is freed; the exception goes on to the caller
+        setFinished();  // the exception goes on to the caller
+        workEnded();
         throw;
     }
     if (error() && !cancellationMarked()) fail();
     setFinished();
+    workEnded();
 }
 
 void AKOperationTask::main() {
@@ -131,6 +138,7 @@ void AKOperationTask::main() {
 }
 
 bool AKOperationTask::hasFailedOrCancelledDependency() const {
+    if (!hasDependencies()) return false;  // most tasks: no lock, no copy of the list
     for (const auto& dependency : dependencies()) {
         auto* task = dynamic_cast<const AKOperationTask*>(dependency.get());
         if (task && (task->isCancelled() || task->cancellationMarked() || task->error())) return true;
@@ -188,11 +196,26 @@ void AKOperationTask::leaveQueue() {
     if (queue) queue->unlist(*this, true);
 }
 
-bool AKOperationTask::linkQueue(const rt::Weak<AKOperationTaskQueue>& queue, const AKOperationTaskQueue* identity) {
+AKOperationTask::Listing AKOperationTask::linkAndList(const rt::Weak<AKOperationTaskQueue>& queue,
+                                                     const AKOperationTaskQueue* identity) {
     std::lock_guard lock(mutex_);
-    if (linkedIdentity_ && linkedIdentity_ != identity && !linkedQueue_.expired()) return false;
+    if (listedIn_ == identity) return Listing::AlreadyThere;
+    if (listedIn_ || (linkedIdentity_ && linkedIdentity_ != identity && !linkedQueue_.expired())) return Listing::Elsewhere;
     linkedQueue_ = queue;
     linkedIdentity_ = identity;
+    listedIn_ = identity;
+    return Listing::Listed;
+}
+
+bool AKOperationTask::isListedIn(const AKOperationTaskQueue* identity) const {
+    std::lock_guard lock(mutex_);
+    return listedIn_ == identity;
+}
+
+bool AKOperationTask::markUnlisted(const AKOperationTaskQueue* identity) {
+    std::lock_guard lock(mutex_);
+    if (listedIn_ != identity) return false;
+    listedIn_ = nullptr;
     return true;
 }
 
@@ -343,8 +366,10 @@ void AKOperationTask::announceFlag(std::string_view key, std::atomic<bool>& flag
 void AKOperationTask::log(const std::function<std::string()>& message) const {
     // The texts describe the task, which costs more than the rest of a small task's
     // bookkeeping: they are made only when a handler takes records of this level.
+    // The default logger lives for the process: no reference taken per task (every
+    // worker and the main thread would touch one shared count, twice per task).
     constexpr std::int64_t level = 5;
-    auto logger = QXLogger::defaultLogger();
+    static QXLogger* const logger = QXLogger::defaultLogger().get();
     if (!logger->takesLevel(level)) return;
     logger->logRecord(rt::make<QXLogRecord>(kAKTaskLogModule, rt::Value(&objectClass()), 0, message(), level));
 }

@@ -47,7 +47,25 @@ rt::Ref<AKOperationTaskQueue> AKOperationTaskQueue::queueWithIdentifier(rt::Valu
     return rt::make<AKOperationTaskQueue>(std::move(identifier));
 }
 
-AKOperationTaskQueue::~AKOperationTaskQueue() = default;
+AKOperationTaskQueue::~AKOperationTaskQueue() {
+    // Tasks still listed hold themselves through the list: let them go.
+    std::vector<rt::Ref<AKOperationTask>> released;
+    std::lock_guard lock(mutex_);
+    while (AKOperationTask* task = list_.first()) {
+        (void)task->markUnlisted(this);
+        released.push_back(removeLocked(*task));
+    }
+}
+
+void AKOperationTaskQueue::appendLocked(const rt::Ref<AKOperationTask>& task) {
+    task->listHold_ = task;
+    list_.pushBack(*task);
+}
+
+rt::Ref<AKOperationTask> AKOperationTaskQueue::removeLocked(AKOperationTask& task) {
+    list_.remove(task);
+    return std::move(task.listHold_);
+}
 
 void AKOperationTaskQueue::describe(rt::ClassBuilder<AKOperationTaskQueue>& c) {
     c.readonly("identifier", &AKOperationTaskQueue::identifier)
@@ -62,13 +80,17 @@ rt::Value AKOperationTaskQueue::identifier() const {
 }
 
 std::vector<rt::Ref<AKOperationTask>> AKOperationTaskQueue::tasks() const {
+    std::vector<rt::Ref<AKOperationTask>> listed;
     std::lock_guard lock(mutex_);
-    return {privateTasks_.begin(), privateTasks_.end()};
+    listed.reserve(list_.size());
+    for (AKOperationTask* task = list_.first(); task; task = List::next(*task)) listed.push_back(task->listHold_);
+    return listed;
 }
 
 void AKOperationTaskQueue::didInitialize() {
     rt::Object::didInitialize();
     weakSelf_ = selfAs<AKOperationTaskQueue>();
+    listeners_ = listeners(*this);
 }
 
 void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
@@ -77,19 +99,19 @@ void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
         // The tests, the insertion and the link under one hold of the lock: two threads
         // adding the same task cannot both list it.
         std::unique_lock lock(mutex_);
-        if (entries_.count(task.get())) {
+        auto listing = task->linkAndList(weakSelf_, this);
+        if (listing == AKOperationTask::Listing::AlreadyThere) {
             std::string name = identifier_.description();
             lock.unlock();
             throw rt::Exception(rt::Exception::InvalidArgument, "addTask: the task is already on the queue " + name);
         }
-        if (!task->linkQueue(weakSelf_, this)) {
+        if (listing == AKOperationTask::Listing::Elsewhere) {
             std::string name = identifier_.description();
             lock.unlock();
             throw rt::Exception(rt::Exception::InvalidArgument,
                                 "addTask: the task is on another queue's list; not added to the queue " + name);
         }
-        privateTasks_.push_back(task);
-        entries_.emplace(task.get(), std::prev(privateTasks_.end()));
+        appendLocked(task);
     }
     task->setEnqueued(true);
     updateEmptiness();
@@ -111,12 +133,7 @@ void AKOperationTaskQueue::addTask(const rt::Ref<AKOperationTask>& task) {
         } else {
             // Its end announcement took it off; that removal may have come before the
             // flag was set above.
-            bool listed;
-            {
-                std::lock_guard lock(mutex_);
-                listed = entries_.count(task.get()) != 0;
-            }
-            if (!listed) task->setEnqueued(false);
+            if (!task->isListedIn(this)) task->setEnqueued(false);
         }
     }
 }
@@ -128,12 +145,10 @@ void AKOperationTaskQueue::removeTask(const rt::Ref<AKOperationTask>& task) {
 }
 
 void AKOperationTaskQueue::unlist(AKOperationTask& task, bool clearEnqueued) {
+    rt::Ref<AKOperationTask> released;  // the list's reference, let go of outside the lock
     {
         std::lock_guard lock(mutex_);
-        if (auto it = entries_.find(&task); it != entries_.end()) {
-            privateTasks_.erase(it->second);
-            entries_.erase(it);
-        }
+        if (task.markUnlisted(this)) released = removeLocked(task);
     }
     if (clearEnqueued) task.setEnqueued(false);
     updateEmptiness();
@@ -144,9 +159,11 @@ void AKOperationTaskQueue::cancelAllTasks() {
     std::vector<rt::Ref<AKOperationTask>> cleared;
     {
         std::lock_guard lock(mutex_);
-        cleared.assign(privateTasks_.begin(), privateTasks_.end());
-        privateTasks_.clear();
-        entries_.clear();
+        cleared.reserve(list_.size());
+        while (AKOperationTask* task = list_.first()) {
+            (void)task->markUnlisted(this);
+            cleared.push_back(removeLocked(*task));
+        }
     }
     for (auto& task : cleared) {
         task->unlinkQueue(this);
@@ -199,7 +216,7 @@ void AKOperationTaskQueue::taskDidChange(ITask&) { setChanged(); }
 
 void AKOperationTaskQueue::setChanged() {
     mainQueue().sync([this] {
-        notifyListeners<ITaskQueueListener>(*this, [this](ITaskQueueListener& listener) { listener.taskQueueDidChange(*this); });
+        notifyListenersIn<ITaskQueueListener>(*listeners_, [this](ITaskQueueListener& listener) { listener.taskQueueDidChange(*this); });
     });
 }
 
@@ -293,7 +310,7 @@ void AKOperationTaskQueue::updateEmptiness() {
         // Stored in the order of the list's changes; announced (on the main thread)
         // only when it differs.
         std::lock_guard lock(mutex_);
-        bool empty = privateTasks_.empty();
+        bool empty = list_.empty();
         if (isEmpty_.get() != empty) change = isEmpty_.store(empty);
     }
     if (!change) return;

@@ -162,9 +162,17 @@ private:
     // taken by the first end announcement (which then takes the task off that list) or
     // cleared by the queue when it drops the task otherwise. One link instead of a
     // key-value observation and a listener registration per listed task.
-    /// Links the task to queue unless it is linked to another queue that still exists;
-    /// answers whether it is now linked to queue.
-    bool linkQueue(const rt::Weak<AKOperationTaskQueue>& queue, const AKOperationTaskQueue* identity);
+    /// What listing the task on a queue's list found.
+    enum class Listing { Listed, AlreadyThere, Elsewhere };
+    /// Links the task to queue and marks it listed there, unless it is on a list already
+    /// (that one, or another queue's, which its end or removal is taking it off) or
+    /// linked to another queue that still exists. Called under queue's lock.
+    Listing linkAndList(const rt::Weak<AKOperationTaskQueue>& queue, const AKOperationTaskQueue* identity);
+    /// Whether the task is on the list of identity.
+    bool isListedIn(const AKOperationTaskQueue* identity) const;
+    /// Marks the task off the list of identity; answers whether it was on it. Called
+    /// under that queue's lock.
+    bool markUnlisted(const AKOperationTaskQueue* identity);
     /// Clears the link when it leads to identity; answers whether it did (of the end
     /// announcement and the queue's own removals, exactly one clears a given link).
     bool unlinkQueue(const AKOperationTaskQueue* identity);
@@ -174,6 +182,13 @@ private:
     std::string title_;
     rt::Weak<AKOperationTaskQueue> linkedQueue_;
     const AKOperationTaskQueue* linkedIdentity_ = nullptr;
+    // The place on the list of the queue listing the task (AKOperationTaskQueue), which
+    // runs through its tasks: which queue under mutex_, the neighbours and the list's
+    // reference (a listed task holds itself) under that queue's lock.
+    const AKOperationTaskQueue* listedIn_ = nullptr;
+    AKOperationTask* listPrevious_ = nullptr;
+    AKOperationTask* listNext_ = nullptr;
+    rt::Ref<AKOperationTask> listHold_;
     MainThreadValue<rt::Value> result_;
     MainThreadValue<rt::Ref<rt::Error>> error_;
     MainThreadValue<bool> enqueued_{false};

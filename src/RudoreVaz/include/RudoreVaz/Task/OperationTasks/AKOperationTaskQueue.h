@@ -6,7 +6,10 @@
 // seen that announcement), tells its ITaskQueueListeners about every change of that list
 // and about every setChanged() of a listed task (on the main thread; a caller on another
 // thread waits), can be paused and resumed as a whole, and limits how many tasks run at
-// once. The list is guarded by the queue's lock, and every walk over it works on a copy
+// once (a synchronous task's slot is given back when its work ends and its end is
+// posted, so the next task does not wait for the main thread; observers there never see
+// more tasks executing than the maximum). The list is guarded by the queue's lock, and
+// every walk over it works on a copy
 // taken under it. A listed task is linked to its queue (one link per task, see
 // AKOperationTask): a task is on at most one queue's list at a time.
 
@@ -18,7 +21,9 @@
 #include <string>
 #include <vector>
 
+#include <QXFoundation/Listening/ListenerTable.h>
 #include <RudoreVaz/Task/OperationTasks/AKOperationTask.h>
+#include <fnd/IntrusiveList.h>
 #include <fnd/OperationQueue.h>
 #include <rt/KVO.h>
 #include <rt/Key.h>
@@ -92,14 +97,22 @@ private:
     /// as it is.
     void unlist(AKOperationTask& task, bool clearEnqueued);
     void updateEmptiness();
+    /// Appends the task to the list (it is on no list).
+    void appendLocked(const rt::Ref<AKOperationTask>& task);
+    /// Takes the task off the list; answers the list's reference to it.
+    [[nodiscard]] rt::Ref<AKOperationTask> removeLocked(AKOperationTask& task);
 
-    // The list in order of addition, and for each listed task its place in the list (so
-    // that removal costs the same for any length).
+    // The list in order of addition. It runs through the tasks themselves (see
+    // AKOperationTask::listedIn_): adding and removing cost the same for any length and
+    // make or free nothing.
     mutable std::mutex mutex_;
     rt::Value identifier_;
-    std::list<rt::Ref<AKOperationTask>> privateTasks_;
-    std::unordered_map<const AKOperationTask*, std::list<rt::Ref<AKOperationTask>>::iterator> entries_;
+    using List = fnd::IntrusiveList<AKOperationTask, &AKOperationTask::listPrevious_, &AKOperationTask::listNext_>;
+    List list_;
     rt::Weak<AKOperationTaskQueue> weakSelf_;  // what each listed task's link holds
+    // The queue's listener table, looked up once: the list's notices, twice per task,
+    // would otherwise each look it up among the queue's associations.
+    rt::Ref<ListenerTable> listeners_;
     MainThreadValue<bool> isEmpty_{true};
     rt::Ref<fnd::OperationQueue> queue_;
 };
