@@ -184,6 +184,51 @@ TEST_F(ProcessEngineTest, TheNextItemPlaysInTheProcessTheLastOneLeftAndItsPictur
     EXPECT_TRUE(std::equal(before.begin(), before.end(), kept->bytes())) << "a picture kept by the host is never overwritten";
 }
 
+TEST_F(ProcessEngineTest, AnEarlierLoadsLimitNeverStopsALaterLoadOfTheSameAssetInTheSameProcess) {
+    // The host stops a process that has not answered a load within its limit. An asset
+    // loaded again (or a new asset where a freed one was) in the process its last item
+    // gave back is the same pair of asset and process as the earlier load: the earlier
+    // load's limit must not be taken for the later one's.
+    ProcessEngine::Options options;
+    options.engine.nullOutput = true;
+    options.engine.loadTimeout = 2;  // the host's limit: 2 s + 2 s of grace
+    auto engine = rt::make<ProcessEngine>(options);
+    const std::string path = "/tag/procrelimit/vod/muxed/index.m3u8";
+    auto asset = rt::make<Asset>(origin().url(path), engine);
+    auto firstStarted = std::chrono::steady_clock::now();
+    rt::Ref<rt::Error> firstError;
+    bool firstDone = false;
+    engine->loadAsset(asset, [&](rt::Ref<rt::Error> error, AssetInfo) {
+        firstError = error;
+        firstDone = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return firstDone; }, 10));
+    ASSERT_FALSE(firstError) << firstError->localizedDescription();
+    // Played and given back: the process waits for the next asset.
+    auto item = PlayerItem::playerItemWithAsset(asset);
+    auto playback = engine->makePlayback(item);
+    ASSERT_TRUE(playback);
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }, 10));
+    playback->close();
+
+    // The second load starts 2.5 s after the first and the origin holds it back: the
+    // engine gives up after its own 2 s, 0.5 s after the first load's limit has passed.
+    fnd::RunLoop::main()->runUntil([&] { return std::chrono::steady_clock::now() - firstStarted > std::chrono::milliseconds(2500); }, 5);
+    origin().holdBack(path, 10);
+    rt::Ref<rt::Error> secondError;
+    bool secondDone = false;
+    engine->loadAsset(asset, [&](rt::Ref<rt::Error> error, AssetInfo) {
+        secondError = error;
+        secondDone = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return secondDone; }, 10));
+    ASSERT_TRUE(secondError);
+    EXPECT_EQ(secondError->domain(), MediaErrorDomain);
+    EXPECT_EQ(secondError->code(), static_cast<long long>(MediaErrorCode::CannotConnect))
+        << "the engine's own answer, not the process stopped for the earlier load: "
+        << secondError->localizedDescription() << " / " << causeOf(secondError);
+}
+
 TEST_F(ProcessEngineTest, APictureTheHostHoldsIsNeverOverwrittenWhileTheItemPlaysOn) {
     auto item = processItemFor("/tag/prochold/vod/muxed/index.m3u8");
     auto player = Player::playerWithPlayerItem(item);

@@ -28,8 +28,15 @@ constexpr const char* kEngineProgram = "zid_media_engine";
 /// Seconds an engine process may take past its own load timeout to answer a load.
 constexpr double kLoadAnswerGrace = 2;
 
-PendingLoads<EngineProcess>& pendingLoads() {
-    static auto* loads = new PendingLoads<EngineProcess>;
+/// One load in an engine process. A record of its own per load: an asset's address and
+/// a process are both used again (a new asset where a freed one was, the process an item
+/// gave back), so only the record tells a load from an earlier one of the same pair.
+struct ProcessLoad {
+    std::shared_ptr<EngineProcess> process;
+};
+
+PendingLoads<ProcessLoad>& pendingLoads() {
+    static auto* loads = new PendingLoads<ProcessLoad>;
     return *loads;
 }
 
@@ -135,14 +142,17 @@ void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const P
     auto process = obtainProcess(options, &error);
     if (!process) return done(error, {});
     const Asset* key = asset.get();
-    pendingLoads().put(key, process);
+    auto load = std::make_shared<ProcessLoad>(ProcessLoad{process});
+    pendingLoads().put(key, load);
     std::weak_ptr<EngineProcess> weakProcess = process;
-    auto finish = [weakAsset, weakProcess, key, done](rt::Ref<rt::Error> error, AssetInfo info) {
+    std::weak_ptr<ProcessLoad> weakLoad = load;
+    auto finish = [weakAsset, weakLoad, key, done](rt::Ref<rt::Error> error, AssetInfo info) {
         // Copies: dropping the process's handlers below destroys this closure.
         auto complete = done;
         auto asset = weakAsset.lock();
-        auto process = pendingLoads().take(key, weakProcess.lock());
-        if (!process) return;  // cancelled
+        auto load = weakLoad.lock();
+        if (!load || !pendingLoads().take(key, load)) return;  // cancelled
+        auto process = load->process;
         if (!error && asset) {
             process->setHandlers(nullptr, nullptr);
             asset->setPreparedState(process);
@@ -163,10 +173,11 @@ void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const P
             }
             finish(error, std::move(info));
         },
-        [finish, weakProcess, weakAsset, url, options, done, again, key](rt::Ref<rt::Error> cause) {
+        [finish, weakProcess, weakLoad, weakAsset, url, options, done, again, key](rt::Ref<rt::Error> cause) {
             auto process = weakProcess.lock();
+            auto load = weakLoad.lock();
             bool notThisAssets = process && (process->failedCheck() || (!again && process->isTearingDown()));
-            if (notThisAssets && pendingLoads().take(key, process)) {
+            if (notThisAssets && load && pendingLoads().take(key, load)) {
                 process->close();
                 return startLoad(weakAsset, url, options, done, true);
             }
@@ -177,15 +188,15 @@ void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const P
                 {rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(cause)}};
             finish(rt::Error::make(MediaErrorDomain, static_cast<long long>(MediaErrorCode::EngineFailed), info), {});
         });
-    Writer load(static_cast<std::uint8_t>(Command::Load));
-    load.string(url);
-    process->writeOptions(load);
-    process->send(load);
+    Writer command(static_cast<std::uint8_t>(Command::Load));
+    command.string(url);
+    process->writeOptions(command);
+    process->send(command);
     // The engine gives up a load itself after loadTimeout; a process that has not
     // answered a little after that is hung, and stopped (the load then fails).
-    fnd::RunLoop::main()->after(options.engine.loadTimeout + kLoadAnswerGrace, [weakProcess, key] {
-        auto process = weakProcess.lock();
-        if (process && pendingLoads().holds(key, process)) process->refuse("did not answer the load in time");
+    fnd::RunLoop::main()->after(options.engine.loadTimeout + kLoadAnswerGrace, [weakLoad, key] {
+        auto load = weakLoad.lock();
+        if (load && pendingLoads().holds(key, load)) load->process->refuse("did not answer the load in time");
     });
 }
 }  // namespace
@@ -200,7 +211,8 @@ void ProcessEngine::loadAsset(const rt::Ref<Asset>& asset, AssetCompletion done)
 }
 
 void ProcessEngine::cancelAssetLoad(const rt::Ref<Asset>& asset) {
-    if (auto process = pendingLoads().take(asset.get())) fnd::Queue::main()->async([process] { process->close(); });
+    if (auto load = pendingLoads().take(asset.get()))
+        fnd::Queue::main()->async([process = load->process] { process->close(); });
 }
 
 rt::Ref<Playback> ProcessEngine::makePlayback(const rt::Ref<PlayerItem>& item) {
