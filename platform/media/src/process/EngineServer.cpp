@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <array>
+#include <map>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,112 +25,41 @@ namespace media::process {
 
 namespace {
 
-class Server : public ReportSink {
+class Server;
+
+/// One item the process plays: its engine and asset, its playback, and its own picture
+/// slots. Its reports reach the host through the server, naming the item.
+class ServedItem : public ReportSink {
 public:
-    Server(int socket, ServerOptions options) : socket_(socket), options_(options) {}
+    ServedItem(Server& server, std::uint32_t id, const ServerOptions& options, std::shared_ptr<SlotMapping>& readySlot,
+               const bool& done)
+        : server_(server), id_(id), options_(options), readySlot_(readySlot), done_(done) {}
+    ~ServedItem() { forget(); }
 
-    int run() {
-        auto loop = fnd::RunLoop::main();
-        source_ = loop->addSource(socket_, POLLIN, [this](short revents) { onReadable(revents); });
-        // Reports of a turn leave when the turn ends: sent from a posted block instead,
-        // every picture would also make the loop look for further posts a while before
-        // it sleeps, CPU spent 25 times a second for nothing.
-        while (!done_) {
-            loop->runOnce(1.0);
-            flush();
-        }
-        if (ticker_) ticker_->invalidate();
-        loop->removeSource(source_);
-        if (playback_) playback_->close();
-        if (asset_ && engine_) engine_->cancelAssetLoad(asset_);
-        loop->drain();
-        return 0;
-    }
-
-    /// Reports made in one turn of the loop go to the host in one datagram when the turn
-    /// ends, so the host takes them in one turn too, as an item in the host's own process
-    /// would (ready, then its buffering state, then its first picture). One that carries a
-    /// descriptor goes alone.
-    void send(const Writer& w, int fd = -1) override {
-        if (done_) return;
-        const auto& bytes = w.bytes();
-        if (fd >= 0 || batch_.size() + bytes.size() + 4 > kMaxMessage) flush();
-        if (fd >= 0) {
-            std::vector<std::uint8_t> one;
-            appendFramed(one, bytes);
-            if (!sendDatagram(socket_, one, fd)) done_ = true;
-            return;
-        }
-        appendFramed(batch_, bytes);
-    }
-
-    void flush() {
-        if (batch_.empty() || done_) return;
-        if (!sendDatagram(socket_, batch_, -1)) done_ = true;  // the host is gone
-        batch_.clear();
-    }
+    void send(const Writer& w, int fd = -1) override;
 
     void offerFrame(rt::Ref<VideoFrame> frame) override {
         pendingFrame_ = std::move(frame);
         pumpFrame();
     }
 
+
     void sendPositionSoon() override { positionDirty_ = true; }
     void setGroups(std::vector<rt::Ref<MediaSelectionGroup>> groups) override { groups_ = std::move(groups); }
     Time position() const override { return playback_ ? playback_->currentTime() : Time::zero(); }
 
-private:
-    void onReadable(short revents) {
-        for (int i = 0; i < 64 && !done_; ++i) {
-            int fd = -1;
-            if (!received_.receive(socket_, fd)) {
-                done_ = true;
-                return;
-            }
-            if (fd >= 0) ::close(fd);  // the host never sends descriptors
-            if (received_.size() == 0) break;
-            handle(received_.data(), received_.size());
-        }
-        if (revents & (POLLHUP | POLLERR)) done_ = true;
-    }
+    bool hasPlayback() const { return playback_ != nullptr; }
+    bool hasEngine() const { return engine_ != nullptr; }
+    std::size_t pictureBytes() const { return slots_[0] ? slots_[0]->size() : 0; }
 
-    static GstEngine::Options readOptions(Reader& r) {
-        GstEngine::Options o;
-        o.nullOutput = r.boolean();
-        o.loadTimeout = r.f64();
-        o.extraTrustAnchorsPem = r.string();
-        return o;
-    }
-
-    void handle(const std::uint8_t* bytes, std::size_t size) {
-        Reader r(bytes, size);
-        auto kind = static_cast<Command>(r.u8());
-        switch (kind) {
-        case Command::Load: return onLoad(r);
-        case Command::Attach: return onAttach(r);
-        case Command::SetRate: return onSetRate(r);
-        case Command::Seek: return onSeek(r);
-        case Command::SetMuted: return onSetMuted(r);
-        case Command::SetVolume: return onSetVolume(r);
-        case Command::Select: return onSelect(r);
-        case Command::ReleaseSlot: return onReleaseSlot(r);
-        case Command::Close: return onClose(r);
-        case Command::Ping: return onPing(r);
-        }
-        protocolFault();
-    }
-
-    void onLoad(Reader& r) {
-        std::string url = r.string();
-        auto options = readOptions(r);
-        if (!r.finished() || engine_) return protocolFault();
+    void load(const std::string& url, const GstEngine::Options& options) {
         engine_ = rt::make<GstEngine>(options);
         asset_ = rt::make<Asset>(url, engine_);
-        engine_->loadAsset(asset_, [this, generation = generation_](rt::Ref<rt::Error> error, AssetInfo info) {
+        engine_->loadAsset(asset_, [this, alive = std::weak_ptr<bool>(alive_)](rt::Ref<rt::Error> error, AssetInfo info) {
             // Any thread: answered on the main loop, in order with everything else;
-            // not at all once the host has moved on to another item.
-            fnd::RunLoop::main()->post([this, error, info, generation] {
-                if (generation != generation_) return;
+            // not at all once the host has closed the item.
+            fnd::RunLoop::main()->post([this, alive, error, info] {
+                if (alive.expired()) return;
                 groups_ = info.groups;
                 Writer w(static_cast<std::uint8_t>(Report::Loaded));
                 w.boolean(error != nullptr);
@@ -139,36 +70,23 @@ private:
         });
     }
 
-    void onAttach(Reader& r) {
-        std::string url = r.string();
-        auto options = readOptions(r);
-        if (!r.finished() || item_) return protocolFault();
+    void attach(const std::string& url, const GstEngine::Options& options) {
         if (!engine_) {
             engine_ = rt::make<GstEngine>(options);
             asset_ = rt::make<Asset>(url, engine_);
         }
         item_ = rt::make<RelayItem>(asset_, this);
         playback_ = engine_->makePlayback(item_);
-        // The position and the access log travel on their own while the item plays
-        // (pictures carry the position too); a process without an item stays asleep.
-        if (!ticker_) ticker_ = fnd::RunLoop::main()->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
-        if (options_.misbehaviour == ServerOptions::Misbehaviour::Garbage) {
-            flush();
-            sendDatagram(socket_, {0xde, 0xad, 0xbe, 0xef, 0x01}, -1);
-        }
     }
 
-    void onSetRate(Reader& r) {
-        double rate = r.f64();
-        if (!r.finished()) return protocolFault();
+    bool isAttached() const { return item_ != nullptr; }
+
+    void setRate(double rate) {
         if (playback_) playback_->setRate(static_cast<float>(rate));
         sendAccessLog();
     }
 
-    void onSeek(Reader& r) {
-        std::uint64_t id = r.u64();
-        Time time = r.time(), before = r.time(), after = r.time();
-        if (!r.finished()) return protocolFault();
+    void seek(std::uint64_t id, Time time, Time before, Time after) {
         ++seeks_;
         if (options_.misbehaviour == ServerOptions::Misbehaviour::SilentSeeks) return;
         if (options_.abortOnSeek > 0 && seeks_ == options_.abortOnSeek) {
@@ -176,8 +94,8 @@ private:
             std::fflush(stderr);
             std::abort();
         }
-        auto finish = [this, id, generation = generation_](bool finished) {
-            if (generation != generation_) return;  // an item the host has forgotten
+        auto finish = [this, id, alive = std::weak_ptr<bool>(alive_)](bool finished) {
+            if (alive.expired()) return;  // an item the host has closed
             // The engine's queue decided that the seek landed and where: the position
             // of a finished seek reads the picture it landed on (or a later one).
             Time landed = position();
@@ -192,23 +110,15 @@ private:
         else fnd::RunLoop::main()->post([finish] { finish(false); });
     }
 
-    void onSetMuted(Reader& r) {
-        bool muted = r.boolean();
-        if (!r.finished()) return protocolFault();
+    void setMuted(bool muted) {
         if (playback_) playback_->setMuted(muted);
     }
 
-    void onSetVolume(Reader& r) {
-        double volume = r.f64();
-        if (!r.finished()) return protocolFault();
+    void setVolume(double volume) {
         if (playback_) playback_->setVolume(static_cast<float>(volume));
     }
 
-    void onSelect(Reader& r) {
-        std::string characteristic = r.string();
-        bool some = r.boolean();
-        std::string id = r.string();
-        if (!r.finished()) return protocolFault();
+    void select(const std::string& characteristic, bool some, const std::string& id) {
         if (!playback_) return;
         rt::Ref<MediaSelectionGroup> group;
         for (const auto& g : groups_)
@@ -219,65 +129,7 @@ private:
         playback_->select(group, option);
     }
 
-    void onReleaseSlot(Reader& r) {
-        std::uint32_t slot = r.u32();
-        if (!r.finished() || slot >= kSlotCount) return protocolFault();
-        pumpFrame();  // the slot states say which slots are free
-    }
-
-    void onClose(Reader& r) {
-        bool keep = r.boolean();
-        if (!r.finished()) return protocolFault();
-        if (!keep) {
-            done_ = true;
-            return;
-        }
-        if (options_.misbehaviour == ServerOptions::Misbehaviour::HangOnClose)
-            for (;;) ::pause();
-        std::size_t pictureBytes = slots_[0] ? slots_[0]->size() : 0;
-        forgetItem();
-        send(Writer(static_cast<std::uint8_t>(Report::Idle)));
-        // The next item's first picture would otherwise be copied into memory touched
-        // for the first time, a fault per page while the viewer waits for it: one slot
-        // of the last item's size is made ready while nothing plays.
-        if (pictureBytes > 0)
-            fnd::RunLoop::main()->post([this, pictureBytes, generation = generation_] {
-                if (generation != generation_ || done_ || readySlot_) return;
-                readySlot_ = SlotMapping::create(pictureBytes);
-                if (readySlot_) std::memset(readySlot_->data(), 0, readySlot_->size());
-            });
-    }
-
-    void onPing(Reader& r) {
-        if (!r.finished()) return protocolFault();
-        send(Writer(static_cast<std::uint8_t>(Report::Pong)));
-    }
-
-    /// Back to the state of a fresh process, GStreamer and its plugins still loaded. The
-    /// picture slots are new: the host may still show pictures in the old ones.
-    void forgetItem() {
-        ++generation_;
-        if (auto ticker = std::exchange(ticker_, nullptr)) ticker->invalidate();
-        if (playback_) playback_->close();
-        if (asset_ && engine_) engine_->cancelAssetLoad(asset_);
-        playback_ = nullptr;
-        item_ = nullptr;
-        asset_ = nullptr;
-        engine_ = nullptr;
-        pendingFrame_ = nullptr;
-        groups_.clear();
-        slots_ = {};
-        states_ = nullptr;
-        seeks_ = 0;
-        lastPosition_ = Time::invalid();
-        positionDirty_ = false;
-        pictureSinceTick_ = false;
-    }
-
-    void protocolFault() {
-        std::fprintf(stderr, "zid_media_engine: the host sent a message this engine does not understand; stopping\n");
-        done_ = true;
-    }
+    void releaseSlot() { pumpFrame(); }  // the slot states say which slots are free
 
     void pumpFrame() {
         if (slotsShrunk_) pendingFrame_ = nullptr;
@@ -357,7 +209,6 @@ private:
         if (++ticks_ % 10 == 0) sendAccessLog();
     }
 
-public:
     void sendAccessLog() override {
         if (!playback_ || !item_) return;
         // Only once the engine has started the log (when the item became ready).
@@ -369,27 +220,36 @@ public:
         send(w);
     }
 
+    /// Stops the item's pipeline and load; nothing of it reaches the host afterwards.
+    void forget() {
+        alive_.reset();
+        if (playback_) playback_->close();
+        if (asset_ && engine_) engine_->cancelAssetLoad(asset_);
+        playback_ = nullptr;
+        item_ = nullptr;
+        asset_ = nullptr;
+        engine_ = nullptr;
+        pendingFrame_ = nullptr;
+    }
+
 private:
-    int socket_;
-    ServerOptions options_;
-    bool done_ = false;
-    fnd::RunLoop::SourceId source_ = 0;
-    rt::Ref<fnd::Timer> ticker_;
+    Server& server_;
+    std::uint32_t id_;
+    const ServerOptions& options_;
+    /// A slot made and touched ahead (the process's, for whichever item needs it first).
+    std::shared_ptr<SlotMapping>& readySlot_;
+    const bool& done_;
+    /// Expires when the item is forgotten: answers still on their way are not sent.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     rt::Ref<GstEngine> engine_;
     rt::Ref<Asset> asset_;
     rt::Ref<RelayItem> item_;
     rt::Ref<Playback> playback_;
     long seeks_ = 0;
-    /// Counts the items served; answers due to an earlier item are not sent.
-    unsigned generation_ = 0;
     std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;
     /// The item's slot states, shared with the host.
     std::shared_ptr<SlotMapping> states_;
-    /// A slot made and touched ahead, not yet shown to the host.
-    std::shared_ptr<SlotMapping> readySlot_;
     rt::Ref<VideoFrame> pendingFrame_;
-    std::vector<std::uint8_t> batch_;
-    ReceiveBuffer received_;
     std::vector<rt::Ref<MediaSelectionGroup>> groups_;
     Time lastPosition_ = Time::invalid();
     bool positionDirty_ = false;
@@ -397,6 +257,204 @@ private:
     unsigned ticks_ = 0;
     bool slotsShrunk_ = false;
 };
+
+/// Serves the host's items on one socket, each its own ServedItem.
+class Server {
+public:
+    Server(int socket, ServerOptions options) : socket_(socket), options_(options) {}
+
+    int run() {
+        auto loop = fnd::RunLoop::main();
+        source_ = loop->addSource(socket_, POLLIN, [this](short revents) { onReadable(revents); });
+        // Reports of a turn leave when the turn ends: sent from a posted block instead,
+        // every picture would also make the loop look for further posts a while before
+        // it sleeps, CPU spent 25 times a second for nothing.
+        while (!done_) {
+            loop->runOnce(1.0);
+            flush();
+        }
+        if (ticker_) ticker_->invalidate();
+        loop->removeSource(source_);
+        items_.clear();
+        loop->drain();
+        return 0;
+    }
+
+    /// Reports made in one turn of the loop go to the host in one datagram when the turn
+    /// ends, so the host takes them in one turn too, as an item in the host's own process
+    /// would (ready, then its buffering state, then its first picture). One that carries a
+    /// descriptor goes alone.
+    void send(const Writer& w, int fd = -1) {
+        if (done_) return;
+        const auto& bytes = w.bytes();
+        if (fd >= 0 || batch_.size() + bytes.size() + 4 > kMaxMessage) flush();
+        if (fd >= 0) {
+            std::vector<std::uint8_t> one;
+            appendFramed(one, bytes);
+            if (!sendDatagram(socket_, one, fd)) done_ = true;
+            return;
+        }
+        appendFramed(batch_, bytes);
+    }
+
+    void flush() {
+        if (batch_.empty() || done_) return;
+        if (!sendDatagram(socket_, batch_, -1)) done_ = true;  // the host is gone
+        batch_.clear();
+    }
+
+    /// A datagram of no framed report, as the tests' stand-in engine sends on purpose.
+    void sendGarbage() {
+        flush();
+        sendDatagram(socket_, {0xde, 0xad, 0xbe, 0xef, 0x01}, -1);
+    }
+
+private:
+    void onReadable(short revents) {
+        for (int i = 0; i < 64 && !done_; ++i) {
+            int fd = -1;
+            if (!received_.receive(socket_, fd)) {
+                done_ = true;
+                return;
+            }
+            if (fd >= 0) ::close(fd);  // the host never sends descriptors
+            if (received_.size() == 0) break;
+            handle(received_.data(), received_.size());
+        }
+        if (revents & (POLLHUP | POLLERR)) done_ = true;
+    }
+
+    static GstEngine::Options readOptions(Reader& r) {
+        GstEngine::Options o;
+        o.nullOutput = r.boolean();
+        o.loadTimeout = r.f64();
+        o.extraTrustAnchorsPem = r.string();
+        return o;
+    }
+
+    void handle(const std::uint8_t* bytes, std::size_t size) {
+        Reader r(bytes, size);
+        auto kind = static_cast<Command>(r.u8());
+        if (kind == Command::Ping) return onPing(r);
+        std::uint32_t id = r.u32();
+        if (!r.ok()) return protocolFault();
+        if (kind == Command::Load || kind == Command::Attach) return onLoadOrAttach(kind, id, r);
+        auto it = items_.find(id);
+        if (it == items_.end()) {
+            // A slot released as the host closed the item crosses its Close: nothing to do.
+            if (kind == Command::ReleaseSlot) return;
+            return protocolFault();
+        }
+        ServedItem& item = *it->second;
+        switch (kind) {
+        case Command::SetRate: {
+            double rate = r.f64();
+            if (!r.finished()) return protocolFault();
+            return item.setRate(rate);
+        }
+        case Command::Seek: {
+            std::uint64_t seek = r.u64();
+            Time time = r.time(), before = r.time(), after = r.time();
+            if (!r.finished()) return protocolFault();
+            return item.seek(seek, time, before, after);
+        }
+        case Command::SetMuted: {
+            bool muted = r.boolean();
+            if (!r.finished()) return protocolFault();
+            return item.setMuted(muted);
+        }
+        case Command::SetVolume: {
+            double volume = r.f64();
+            if (!r.finished()) return protocolFault();
+            return item.setVolume(volume);
+        }
+        case Command::Select: {
+            std::string characteristic = r.string();
+            bool some = r.boolean();
+            std::string stream = r.string();
+            if (!r.finished()) return protocolFault();
+            return item.select(characteristic, some, stream);
+        }
+        case Command::ReleaseSlot: {
+            std::uint32_t slot = r.u32();
+            if (!r.finished() || slot >= kSlotCount) return protocolFault();
+            return item.releaseSlot();
+        }
+        case Command::Close:
+            if (!r.finished()) return protocolFault();
+            return onClose(id);
+        default:
+            return protocolFault();
+        }
+    }
+
+    void onLoadOrAttach(Command kind, std::uint32_t id, Reader& r) {
+        std::string url = r.string();
+        auto options = readOptions(r);
+        bool attach = kind == Command::Attach || r.boolean();
+        if (!r.finished()) return protocolFault();
+        auto it = items_.find(id);
+        if (kind == Command::Load ? it != items_.end() : it != items_.end() && it->second->isAttached())
+            return protocolFault();
+        if (it == items_.end())
+            it = items_.emplace(id, std::make_unique<ServedItem>(*this, id, options_, readySlot_, done_)).first;
+        if (kind == Command::Load) it->second->load(url, options);
+        if (!attach) return;
+        it->second->attach(url, options);
+        // The position and the access log travel on their own while an item plays
+        // (pictures carry the position too); a process without one stays asleep.
+        if (!ticker_) ticker_ = fnd::RunLoop::main()->schedule(0.1, true, [this](fnd::Timer&) { tick(); });
+        if (options_.misbehaviour == ServerOptions::Misbehaviour::Garbage) sendGarbage();
+    }
+
+    void onClose(std::uint32_t id) {
+        if (options_.misbehaviour == ServerOptions::Misbehaviour::HangOnClose)
+            for (;;) ::pause();
+        auto it = items_.find(id);
+        std::size_t pictureBytes = it->second->pictureBytes();
+        items_.erase(it);
+        send(Writer(static_cast<std::uint8_t>(Report::Idle)).addressedTo(id));
+        bool playing = false;
+        for (const auto& [other, item] : items_) playing = playing || item->hasPlayback();
+        if (!playing && ticker_) std::exchange(ticker_, nullptr)->invalidate();
+        // The next item's first picture would otherwise be copied into memory touched
+        // for the first time, a fault per page while the viewer waits for it: one slot
+        // of the last item's size is made ready while nothing plays.
+        if (pictureBytes > 0)
+            fnd::RunLoop::main()->post([this, pictureBytes] {
+                if (done_ || readySlot_) return;
+                readySlot_ = SlotMapping::create(pictureBytes);
+                if (readySlot_) std::memset(readySlot_->data(), 0, readySlot_->size());
+            });
+    }
+
+    void onPing(Reader& r) {
+        if (!r.finished()) return protocolFault();
+        send(Writer(static_cast<std::uint8_t>(Report::Pong)));
+    }
+
+    void protocolFault() {
+        std::fprintf(stderr, "zid_media_engine: the host sent a message this engine does not understand; stopping\n");
+        done_ = true;
+    }
+
+    void tick() {
+        for (const auto& [id, item] : items_) item->tick();
+    }
+
+    int socket_;
+    ServerOptions options_;
+    bool done_ = false;
+    fnd::RunLoop::SourceId source_ = 0;
+    rt::Ref<fnd::Timer> ticker_;
+    std::map<std::uint32_t, std::unique_ptr<ServedItem>> items_;
+    /// A slot made and touched ahead, not yet shown to the host.
+    std::shared_ptr<SlotMapping> readySlot_;
+    std::vector<std::uint8_t> batch_;
+    ReceiveBuffer received_;
+};
+
+void ServedItem::send(const Writer& w, int fd) { server_.send(w.addressedTo(id_), fd); }
 
 /// Loads what nearly every stream needs before the first command comes, so a process
 /// started ahead of its item (ProcessEngine keeps one spare) starts playing as fast as a
