@@ -66,8 +66,17 @@ public:
                 if (error) w.error(error);
                 else w.info(info);
                 send(w);
+                // Attached on the pipeline the load prerolled.
+                if (!error && std::exchange(attachOnLoad_, false)) attach(url_, loadOptions_);
             });
         });
+    }
+
+    /// Attaches the item once its load has prerolled the pipeline, on that pipeline.
+    void attachWhenLoaded(const std::string& url, const GstEngine::Options& options) {
+        url_ = url;
+        loadOptions_ = options;
+        attachOnLoad_ = true;
     }
 
     void attach(const std::string& url, const GstEngine::Options& options) {
@@ -243,6 +252,9 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     rt::Ref<GstEngine> engine_;
     rt::Ref<Asset> asset_;
+    bool attachOnLoad_ = false;
+    std::string url_;
+    GstEngine::Options loadOptions_;
     rt::Ref<RelayItem> item_;
     rt::Ref<Playback> playback_;
     long seeks_ = 0;
@@ -398,9 +410,14 @@ private:
             return protocolFault();
         if (it == items_.end())
             it = items_.emplace(id, std::make_unique<ServedItem>(*this, id, options_, readySlot_, done_)).first;
-        if (kind == Command::Load) it->second->load(url, options);
-        if (!attach) return;
-        it->second->attach(url, options);
+        if (kind == Command::Load && attach) {
+            it->second->load(url, options);
+            it->second->attachWhenLoaded(url, options);
+        } else if (kind == Command::Load) {
+            return it->second->load(url, options);
+        } else {
+            it->second->attach(url, options);
+        }
         // The position and the access log travel on their own while an item plays
         // (pictures carry the position too); a process without one stays asleep.
         if (!ticker_) ticker_ = fnd::RunLoop::main()->schedule(0.1, true, [this](fnd::Timer&) { tick(); });

@@ -34,12 +34,15 @@ constexpr std::size_t kItemsPerProcess = 4;
 /// Seconds an engine process may take past its own load timeout to answer a load.
 constexpr double kLoadAnswerGrace = 2;
 
+class EarlyReports;
+
 /// One load in an engine process. A record of its own per load: an asset's address and
 /// a process are both used again (a new asset where a freed one was, the process an item
 /// gave back), so only the record tells a load from an earlier one of the same pair.
 struct ProcessLoad {
     std::shared_ptr<EngineProcess> process;
     std::uint32_t item = 0;
+    std::shared_ptr<EarlyReports> early;
 };
 
 PendingLoads<ProcessLoad>& pendingLoads() {
@@ -143,11 +146,43 @@ void closeKeptProcesses() {
         if (auto process = std::exchange(*kept, nullptr)) process->close();
 }
 
+/// What a process reported for an item the host has not made the playback of yet: the
+/// process attaches the item as it loads it, and its first reports and picture wait here.
+class EarlyReports {
+public:
+    EarlyReports() = default;
+    EarlyReports(const EarlyReports&) = delete;
+    EarlyReports& operator=(const EarlyReports&) = delete;
+    ~EarlyReports() {
+        for (auto& report : reports_)
+            if (report.fd >= 0) ::close(report.fd);
+    }
+    void keep(Report kind, const Reader& body, int fd) { reports_.push_back({kind, body.rest(), fd}); }
+    /// Hands each kept report to `handler`, in order, until none is left.
+    void replay(const EngineProcess::ReportHandler& handler) {
+        while (!reports_.empty()) {
+            auto report = std::move(reports_.front());
+            reports_.erase(reports_.begin());
+            Reader body(report.body.data(), report.body.size());
+            handler(report.kind, body, report.fd);
+        }
+    }
+
+private:
+    struct Kept {
+        Report kind;
+        std::vector<std::uint8_t> body;
+        int fd;
+    };
+    std::vector<Kept> reports_;
+};
+
 /// An item loaded in a process and not yet played: the asset's prepared state. An asset
 /// that goes without being played gives its item back.
 struct PreparedItem {
     std::shared_ptr<EngineProcess> process;
     std::uint32_t item = 0;
+    std::shared_ptr<EarlyReports> early;
     PreparedItem() = default;
     PreparedItem(const PreparedItem&) = delete;
     PreparedItem& operator=(const PreparedItem&) = delete;
@@ -225,7 +260,8 @@ void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const P
     if (!process) return done(error, {});
     const Asset* key = asset.get();
     std::uint32_t id = process->addItem();
-    auto load = std::make_shared<ProcessLoad>(ProcessLoad{process, id});
+    auto early = std::make_shared<EarlyReports>();
+    auto load = std::make_shared<ProcessLoad>(ProcessLoad{process, id, early});
     pendingLoads().put(key, load);
     std::weak_ptr<EngineProcess> weakProcess = process;
     std::weak_ptr<ProcessLoad> weakLoad = load;
@@ -236,11 +272,15 @@ void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const P
         auto load = weakLoad.lock();
         if (!load || !pendingLoads().take(key, load)) return;  // cancelled
         if (!error && asset) {
-            load->process->setItemHandlers(load->item, nullptr, nullptr);
+            // The item's reports wait for its playback; its end is the playback's to hear.
+            auto early = load->early;
+            load->process->setItemHandlers(
+                load->item, [early](Report kind, Reader& body, int fd) { early->keep(kind, body, fd); }, nullptr);
             // Made in place: a copied one would give the item back as the copy went.
             auto prepared = std::make_shared<PreparedItem>();
             prepared->process = load->process;
             prepared->item = load->item;
+            prepared->early = early;
             asset->setPreparedState(prepared);
         } else {
             giveBack(load->process, load->item);
@@ -248,7 +288,10 @@ void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const P
         complete(std::move(error), std::move(info));
     };
     process->setItemHandlers(
-        id, [finish, weakProcess](Report kind, Reader& body, int fd) {
+        id, [finish, weakProcess, early](Report kind, Reader& body, int fd) {
+            // The process attaches the item as it loads it: the playback's reports may
+            // come before the load's answer.
+            if (kind != Report::Loaded) return early->keep(kind, body, fd);
             if (fd >= 0) ::close(fd);
             bool failed = body.boolean();
             rt::Ref<rt::Error> error = failed ? body.error() : nullptr;
@@ -277,7 +320,9 @@ void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const P
     Writer command(static_cast<std::uint8_t>(Command::Load));
     command.string(url);
     EngineProcess::writeOptions(command, options);
-    command.boolean(false);
+    // Attached at once: an item is made for nearly every asset right after its load, and
+    // its first picture is then ready when the host makes its playback.
+    command.boolean(true);
     process->send(command.addressedTo(id));
     // The engine gives up a load itself after loadTimeout; a process that has not
     // answered a little after that is hung, and stopped (the load then fails).
@@ -307,8 +352,21 @@ rt::Ref<Playback> ProcessEngine::makePlayback(const rt::Ref<PlayerItem>& item) {
     std::shared_ptr<EngineProcess> process;
     std::uint32_t id = 0;
     if (prepared && prepared->process && !prepared->process->hasEnded()) {
+        // Attached as it loaded: what it reported meanwhile reaches the item on the next
+        // turn, as a playback's first reports would, once the player has attached it.
         process = std::exchange(prepared->process, nullptr);
         id = prepared->item;
+        auto playback = rt::make<ProcessPlayback>(process, id, options_.seekAnswerLimit, item);
+        auto early = prepared->early;
+        process->setItemHandlers(
+            id, [early](Report kind, Reader& body, int fd) { early->keep(kind, body, fd); }, playback->endHandler());
+        fnd::Queue::main()->async([weak = rt::Weak<ProcessPlayback>(playback), early] {
+            auto playback = weak.lock();
+            if (!playback) return;
+            early->replay(playback->reportHandler());
+            playback->start();
+        });
+        return playback;
     } else {
         // Made without a load (or its process ended since): the item is attached at once,
         // with no second try in another process should a waiting one fail its check.

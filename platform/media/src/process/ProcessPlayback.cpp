@@ -10,15 +10,20 @@ namespace media::process {
 
 
 void ProcessPlayback::start() {
-    rt::Weak<ProcessPlayback> weak = std::static_pointer_cast<ProcessPlayback>(self());
-    process_->setItemHandlers(
-        id_, [weak](Report kind, Reader& body, int fd) {
-            if (auto self = weak.lock()) self->onReport(kind, body, fd);
-            else if (fd >= 0) ::close(fd);
-        },
-        [weak](rt::Ref<rt::Error> cause) {
-            if (auto self = weak.lock()) self->onEnded(std::move(cause));
-        });
+    if (process_) process_->setItemHandlers(id_, reportHandler(), endHandler());
+}
+
+EngineProcess::ReportHandler ProcessPlayback::reportHandler() {
+    return [weak = weakSelf()](Report kind, Reader& body, int fd) {
+        if (auto self = weak.lock()) self->onReport(kind, body, fd);
+        else if (fd >= 0) ::close(fd);
+    };
+}
+
+EngineProcess::EndHandler ProcessPlayback::endHandler() {
+    return [weak = weakSelf()](rt::Ref<rt::Error> cause) {
+        if (auto self = weak.lock()) self->onEnded(std::move(cause));
+    };
 }
 
 

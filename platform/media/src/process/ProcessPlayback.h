@@ -36,7 +36,11 @@ public:
           releases_(std::make_shared<std::shared_ptr<EngineProcess>>(process_)) {}
     ~ProcessPlayback() override { close(); }
 
+    /// Hears the item's reports and the process's end from now on.
     void start();
+    /// What hears the item's reports, and the process's end (main thread).
+    EngineProcess::ReportHandler reportHandler();
+    EngineProcess::EndHandler endHandler();
 
     void setRate(float rate) override { send(Writer(u8(Command::SetRate)).f64(rate)); }
 

@@ -127,6 +127,8 @@ public:
     rt::Ref<ErrorLogEvent> errorLogEvent();
     /// Fails the reader (a value out of its range).
     void fail() { ok_ = false; }
+    /// The bytes not read yet.
+    std::vector<std::uint8_t> rest() const { return ok_ ? std::vector<std::uint8_t>(p_, end_) : std::vector<std::uint8_t>(); }
 
 private:
     bool take(void* out, std::size_t n);
