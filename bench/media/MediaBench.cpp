@@ -89,9 +89,14 @@ rt::Ref<media::Engine> nullEngine(bool process) {
     media::GstEngine::Options options;
     options.nullOutput = true;
     if (!process) return rt::make<media::GstEngine>(options);
-    media::ProcessEngine::Options processOptions;
-    processOptions.engine = options;
-    return rt::make<media::ProcessEngine>(processOptions);
+    // One for the run, as a host's shared engine: the processes it keeps for the next
+    // asset end with the last engine.
+    static rt::Ref<media::Engine> shared = [&] {
+        media::ProcessEngine::Options processOptions;
+        processOptions.engine = options;
+        return rt::Ref<media::Engine>(rt::make<media::ProcessEngine>(processOptions));
+    }();
+    return shared;
 }
 
 /// Seconds an item plays before the engine in a child process has started its spare.

@@ -9,9 +9,10 @@
 //
 // Starting a process and loading GStreamer's plugins takes about 0.1 s: an item goes to a
 // process that plays others and has room; a process left without items is kept for the
-// next asset; and when every process is full, a spare is started ahead
-// (Options::keepSpare), two seconds after the last was handed out, not while its first
-// pipeline prerolls on the same cores. prepare() starts one before any asset is known.
+// next asset; and when every process is full, a light spare (GStreamer set up, no plugin
+// loaded) is started ahead (Options::keepSpare), two seconds after the last was handed
+// out, not while its first pipeline prerolls on the same cores. prepare() starts one with
+// the common plugins loaded before any asset is known.
 // The processes kept for later end with the last ProcessEngine; the others with their
 // items.
 //

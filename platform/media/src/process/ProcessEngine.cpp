@@ -107,12 +107,16 @@ bool processReady(const ProcessEngine::Options& options) {
     return serverWithRoom(options) || serves(pool().idle, options) || serves(pool().spare, options);
 }
 
+/// When every process is full, a spare for the next asset. A light one: GStreamer set up
+/// but no plugin loaded, a few MB where a process that has played holds tens, as nobody
+/// knows whether a next asset comes; it still spares that asset the process's start.
+/// (prepare(), which says an asset comes soon, starts one with the plugins loaded.)
 void startSpareLater(const ProcessEngine::Options& options) {
     if (!options.keepSpare) return;
     fnd::RunLoop::main()->after(kSpareDelay, [options] {
         // Not when a process has room or was given back meanwhile, nor once the engines are gone.
         if (pool().engines == 0 || processReady(options)) return;
-        pool().spare = EngineProcess::start(options, nullptr, true);
+        pool().spare = EngineProcess::start(options, nullptr, false);
     });
 }
 
@@ -360,7 +364,7 @@ rt::Ref<Playback> ProcessEngine::makePlayback(const rt::Ref<PlayerItem>& item) {
         auto early = prepared->early;
         process->setItemHandlers(
             id, [early](Report kind, Reader& body, int fd) { early->keep(kind, body, fd); }, playback->endHandler());
-        fnd::Queue::main()->async([weak = rt::Weak<ProcessPlayback>(playback), early] {
+        fnd::RunLoop::main()->post([weak = rt::Weak<ProcessPlayback>(playback), early] {
             auto playback = weak.lock();
             if (!playback) return;
             early->replay(playback->reportHandler());
