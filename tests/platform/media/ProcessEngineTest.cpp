@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cctype>
 #include <cmath>
@@ -368,6 +369,36 @@ TEST_F(SharedProcessTest, TheEndOfASharedProcessFailsEachOfItsItemsWithTheCause)
     two.players[0]->replaceCurrentItemWithPlayerItem(again);
     ASSERT_TRUE(waitUntil([&] { return two.layers[0]->isReadyForDisplay() && again->status() == PlayerItemStatus::ReadyToPlay; }));
     EXPECT_EQ(engineProcesses().count(*pids.begin()), 0u);
+}
+
+TEST_F(SharedProcessTest, ASpareStartsOnlyOnceTheProcessIsFullAndTheNextItemPlaysInIt) {
+    ProcessEngine::Options options;
+    options.engine.nullOutput = true;
+    auto engine = rt::make<ProcessEngine>(options);
+    std::vector<rt::Ref<PlayerItem>> items;
+    std::vector<rt::Ref<Player>> players;
+    std::vector<rt::Ref<PlayerLayer>> layers;
+    auto play = [&](int i) {
+        auto url = origin().url("/tag/sharedfull" + std::to_string(i) + "/vod/muxed/index.m3u8");
+        items.push_back(PlayerItem::playerItemWithAsset(rt::make<Asset>(url, engine)));
+        players.push_back(Player::playerWithPlayerItem(items.back()));
+        layers.push_back(PlayerLayer::playerLayerWithPlayer(players.back()));
+    };
+    for (int i = 0; i < 3; ++i) play(i);
+    ASSERT_TRUE(waitUntil([&] { return std::all_of(layers.begin(), layers.end(), [](auto& l) { return l->isReadyForDisplay(); }); }));
+    fnd::RunLoop::main()->runFor(2.5);  // past the moment a spare would be started
+    EXPECT_EQ(engineProcesses().size(), 1u) << "three items leave room: no spare";
+
+    play(3);
+    ASSERT_TRUE(waitUntil([&] { return layers[3]->isReadyForDisplay(); }));
+    EXPECT_EQ(engineProcesses().size(), 1u) << "the fourth item fills the process";
+    ASSERT_TRUE(waitUntil([&] { return engineProcesses().size() == 2; }, 10)) << "then a spare is started";
+    auto running = engineProcesses();
+
+    play(4);
+    ASSERT_TRUE(waitUntil([&] { return layers[4]->isReadyForDisplay() && items[4]->status() == PlayerItemStatus::ReadyToPlay; }));
+    EXPECT_EQ(engineProcesses(), running) << "the fifth item plays in the spare, no process is started for it";
+    for (const auto& item : items) EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
 }
 
 TEST_F(SharedProcessTest, NoEngineProcessIsLeftOnceThePlayersAndTheirEngineAreGone) {

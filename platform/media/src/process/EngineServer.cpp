@@ -29,7 +29,7 @@ class Server;
 
 /// One item the process plays: its engine and asset, its playback, and its own picture
 /// slots. Its reports reach the host through the server, naming the item.
-class ServedItem : public ReportSink {
+class ServedItem final : public ReportSink {
 public:
     ServedItem(Server& server, std::uint32_t id, const ServerOptions& options, std::shared_ptr<SlotMapping>& readySlot,
                const bool& done)
