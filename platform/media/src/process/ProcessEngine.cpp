@@ -68,7 +68,8 @@ struct Pool {
     std::vector<std::weak_ptr<EngineProcess>> serving;
     /// A process without items, kept for the next asset (the last given back: the warmest).
     std::shared_ptr<EngineProcess> idle;
-    /// A process started ahead, its plugins loaded, for an asset that finds no room.
+    /// A process started ahead for an asset that finds no room (light, or with its
+    /// plugins loaded when prepare() started it).
     std::shared_ptr<EngineProcess> spare;
     /// ProcessEngines alive: when the last goes, so do the processes kept for later.
     int engines = 0;
@@ -161,7 +162,14 @@ public:
         for (auto& report : reports_)
             if (report.fd >= 0) ::close(report.fd);
     }
-    void keep(Report kind, const Reader& body, int fd) { reports_.push_back({kind, body.rest(), fd}); }
+    void keep(Report kind, const Reader& body, int fd) {
+        // An asset may wait long for its player while its item reports on: of the reports
+        // that say the state anew each time only the newest is kept.
+        if (kind == Report::Position || kind == Report::AccessLog || kind == Report::LoadedRanges)
+            reports_.erase(std::remove_if(reports_.begin(), reports_.end(), [kind](const Kept& k) { return k.kind == kind; }),
+                           reports_.end());
+        reports_.push_back({kind, body.rest(), fd});
+    }
     /// Hands each kept report to `handler`, in order, until none is left.
     void replay(const EngineProcess::ReportHandler& handler) {
         while (!reports_.empty()) {
