@@ -500,6 +500,9 @@ TEST_F(ProcessEngineTest, AnEngineProcessThatSendsWhatItMayNotIsStoppedAndTheLoa
     auto overrun = loadWith(standIn(
         "overrun.sh", answering("\\013\\000\\000\\000\\001\\001\\000\\000\\000\\001\\001\\377\\377\\377\\377")));
     EXPECT_NE(causeOf(overrun).find("sent a report other than the load's answer"), std::string::npos) << causeOf(overrun);
+    // Length 5: Loaded, for item 7, which the host never gave the process.
+    auto stranger = loadWith(standIn("stranger.sh", answering("\\005\\000\\000\\000\\001\\007\\000\\000\\000")));
+    EXPECT_NE(causeOf(stranger).find("sent a report of an item it does not play"), std::string::npos) << causeOf(stranger);
 }
 
 TEST(ProcessEngineWire, ErrorsGroupsAndInfoCrossWholeAndBrokenMessagesAreRefused) {
