@@ -19,6 +19,12 @@
 //                    default) and exact, six seeks per round; through the engine in a
 //                    child process (the default), and in this process in the rows ending
 //                    in InProcess
+//   PlayersMemory    the proportional set size (PSS) of a fresh process playing four
+//                    players against one playing one (each player its own URL, all
+//                    playing 2 s past their first pictures), per extra player in MB: this
+//                    process and every engine process it runs (a spare included) through
+//                    the default engine, against as many bare pipelines in one process;
+//                    `extra_above_bare_MB` is the median per pair of the difference
 // Ratios are in the counters; docs/PERFORMANCE.md keeps them.
 
 #include <benchmark/benchmark.h>
@@ -33,6 +39,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <cctype>
@@ -59,6 +66,7 @@ namespace {
 using zidbench::childKB;
 using zidbench::cpuSeconds;
 using zidbench::livingChildren;
+using zidbench::pssKB;
 
 peers::HlsOrigin* gOrigin = nullptr;
 std::string gSelf;
@@ -68,16 +76,27 @@ double seconds(std::chrono::steady_clock::time_point from) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
 }
 
+/// The origin's address in a child that plays from its parent's origin.
+std::string gParentOrigin;
+
 /// A fresh URL each round, so no cache anywhere serves a later round.
-std::string vodURL() { return gOrigin->url("/tag/r" + std::to_string(++gRound) + "/vod/muxed/index.m3u8"); }
+std::string vodURL() {
+    std::string path = "/tag/r" + std::to_string(++gRound) + "/vod/muxed/index.m3u8";
+    return gParentOrigin.empty() ? gOrigin->url(path) : gParentOrigin + path;
+}
 
 rt::Ref<media::Engine> nullEngine(bool process) {
     media::GstEngine::Options options;
     options.nullOutput = true;
     if (!process) return rt::make<media::GstEngine>(options);
-    media::ProcessEngine::Options processOptions;
-    processOptions.engine = options;
-    return rt::make<media::ProcessEngine>(processOptions);
+    // One for the run, as a host's shared engine: the processes it keeps for the next
+    // asset end with the last engine.
+    static rt::Ref<media::Engine> shared = [&] {
+        media::ProcessEngine::Options processOptions;
+        processOptions.engine = options;
+        return rt::Ref<media::Engine>(rt::make<media::ProcessEngine>(processOptions));
+    }();
+    return shared;
 }
 
 /// Seconds an item plays before the engine in a child process has started its spare.
@@ -232,6 +251,85 @@ int playbackChildMain(const std::string& mode, const std::string& warmURL, const
     return 0;
 }
 
+// ---- memory per player -----------------------------------------------------------------
+
+/// Seconds the players of a memory round play past their first pictures.
+constexpr double kPlayersSettle = 2.0;
+
+/// In a child: plays `count` players (or bare pipelines), then prints the PSS in kB of
+/// this process and of every engine process it runs.
+int playersChildMain(const std::string& mode, int count) {
+    fnd::RunLoop::main();
+    auto loop = fnd::RunLoop::main();
+    bool ok = true;
+    std::vector<std::unique_ptr<zidbench::BarePipeline>> bare;
+    std::vector<rt::Ref<media::Player>> players;
+    std::vector<rt::Ref<media::PlayerLayer>> layers;
+    if (mode == "bare") {
+        for (int i = 0; i < count; ++i) bare.push_back(std::make_unique<zidbench::BarePipeline>(vodURL()));
+        for (auto& pipeline : bare) ok = ok && pipeline->waitForFirstFrame(std::chrono::seconds(30));
+        std::this_thread::sleep_for(std::chrono::duration<double>(kPlayersSettle));
+    } else {
+        // One engine for every player, as a host's shared engine.
+        auto engine = nullEngine(true);
+        for (int i = 0; i < count; ++i) {
+            auto item = media::PlayerItem::playerItemWithAsset(rt::make<media::Asset>(vodURL(), engine));
+            players.push_back(media::Player::playerWithPlayerItem(item));
+            layers.push_back(media::PlayerLayer::playerLayerWithPlayer(players.back()));
+            players.back()->play();
+        }
+        ok = loop->runUntil([&] {
+            return std::all_of(layers.begin(), layers.end(), [](const auto& l) { return l->isReadyForDisplay(); });
+        }, 30);
+        loop->runFor(kPlayersSettle);
+    }
+    long kb = pssKB(::getpid());
+    for (pid_t pid : livingChildren()) kb += pssKB(pid);
+    std::printf("%ld\n", ok ? kb : -1L);
+    std::fflush(stdout);
+    return 0;
+}
+
+/// MB per extra player: a child with four players against one with one.
+double extraPlayerMB(const char* mode) {
+    auto run = [&](int count) {
+        std::string command = "'" + gSelf + "' --players-child " + mode + " " + std::to_string(count) + " " +
+                              gOrigin->baseURL() + " " + std::to_string(gRound);
+        gRound += count;
+        FILE* pipe = ::popen(command.c_str(), "r");
+        long kb = -1;
+        if (pipe) {
+            if (std::fscanf(pipe, "%ld", &kb) != 1) kb = -1;
+            ::pclose(pipe);
+        }
+        return kb;
+    };
+    long one = run(1), four = run(4);
+    if (one <= 0 || four <= 0) return -1;
+    return (four - one) / 3.0 / 1024.0;
+}
+
+void BM_PlayersMemory(benchmark::State& state) {
+    std::vector<double> framework, bare;
+    zidbench::runAlternatingPairs(
+        state, 6, "MB_per_extra_player", 1,
+        [&] {
+            double mb = extraPlayerMB("process");
+            framework.push_back(mb);
+            return mb;
+        },
+        [&] {
+            double mb = extraPlayerMB("bare");
+            bare.push_back(mb);
+            return mb;
+        });
+    std::vector<double> above;
+    for (std::size_t i = 0; i < std::min(framework.size(), bare.size()); ++i) above.push_back(framework[i] - bare[i]);
+    state.counters["extra_above_bare_MB"] = zidbench::medianOf(above);
+    state.counters["extra_above_bare_MB_max"] = above.empty() ? -1 : *std::max_element(above.begin(), above.end());
+}
+BENCHMARK(BM_PlayersMemory)->Name("PlayersMemory/ProcessVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+
 // ---- seeks while playing ---------------------------------------------------------------
 
 /// Where the six seeks of a round go, in seconds: back and forth over the VOD, never in
@@ -333,6 +431,12 @@ BENCHMARK(BM_Seek<true, false>)->Name("SeekWhilePlaying/ExactInProcess")->UseMan
 
 int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "--playback-child") == 0) return playbackChildMain(argv[2], argv[3], argv[4]);
+    if (argc == 6 && std::strcmp(argv[1], "--players-child") == 0) {
+        // The parent's origin serves; fresh URLs from the round number given.
+        gParentOrigin = argv[4];
+        gRound = std::atoi(argv[5]);
+        return playersChildMain(argv[2], std::atoi(argv[3]));
+    }
     gSelf = "/proc/" + std::to_string(::getpid()) + "/exe";
     fnd::RunLoop::main();
     gOrigin = new peers::HlsOrigin(peers::HlsFixtures::ensureDefault());

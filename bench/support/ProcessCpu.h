@@ -71,6 +71,16 @@ inline long childKB(pid_t pid, bool current = false) {
     return 0;
 }
 
+/// A process's proportional set size in kilobytes (shared pages divided among their
+/// users, so the figures of several processes add up); 0 when it cannot be read.
+inline long pssKB(pid_t pid) {
+    std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    std::string line;
+    while (std::getline(rollup, line))
+        if (line.rfind("Pss:", 0) == 0) return std::stol(line.substr(4));
+    return 0;
+}
+
 /// CPU seconds of this process, its reaped children and its running children.
 inline double cpuSeconds(std::map<pid_t, double>* perChild = nullptr) {
     rusage usage{}, children{};

@@ -69,6 +69,11 @@ public:
     /// `media::Engine::setShared(rt::make<media::GstEngine>(options))`.
     static void setShared(rt::Ref<Engine> engine);
 
+    /// Gets ready to play before any asset is known (main thread), so that the first one
+    /// plays sooner: an engine in a child process starts one, its plugins loaded. Nothing
+    /// by default.
+    virtual void prepare() {}
+
     using AssetCompletion = std::function<void(rt::Ref<rt::Error> error, AssetInfo info)>;
     /// Finds out what the asset at its URL holds. done runs once, on any thread. The URL
     /// has already been checked to be http or https.

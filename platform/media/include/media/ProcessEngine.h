@@ -1,16 +1,20 @@
 #pragma once
-// The GStreamer engine run in a child process of the host, one process per asset and its
-// item: whatever the media framework does wrong (an abort inside a demuxer on a seek, a
-// crash in a decoder) ends that process only. The item then fails with a MediaErrorDomain
-// EngineFailed error whose underlying error (MediaEngineProcessErrorDomain; code: the
-// signal or the exit status) says how the process ended and what it last printed, and
-// the host plays on: a new item of the same URL gets a new process.
+// The GStreamer engine run in child processes of the host, each playing up to four items
+// (their assets, prepared and playing ones alike): whatever the media framework does
+// wrong (an abort inside a demuxer on a seek, a crash in a decoder) ends that process
+// only. Each of its items then fails with a MediaErrorDomain EngineFailed error whose
+// underlying error (MediaEngineProcessErrorDomain; code: the signal or the exit status)
+// says how the process ended and what it last printed, and the host plays on: a new item
+// of the same URL plays in another process.
 //
-// Starting a process and loading GStreamer's plugins takes about 0.1 s: a process an item
-// gives back plays the next asset, and one spare process is kept started ahead
-// (Options::keepSpare) for an asset that comes while the others play. The spare is
-// started two seconds after a process is handed out, not while that process's first
-// pipeline prerolls on the same cores.
+// Starting a process and loading GStreamer's plugins takes about 0.1 s: an item goes to a
+// process that plays others and has room; a process left without items is kept for the
+// next asset; and when every process is full, a light spare (GStreamer set up, no plugin
+// loaded) is started ahead (Options::keepSpare), two seconds after the last was handed
+// out, not while its first pipeline prerolls on the same cores. prepare() starts one with
+// the common plugins loaded before any asset is known.
+// The processes kept for later end with the last ProcessEngine; the others with their
+// items.
 //
 // Pictures reach the host through shared memory, commands and reports through a local
 // socket; everything the process sends is bounded and checked, and a process that sends
@@ -60,11 +64,14 @@ public:
     };
     explicit ProcessEngine(Options options);
     ProcessEngine() : ProcessEngine(Options{}) {}
+    ~ProcessEngine() override;
 
     const Options& options() const { return options_; }
     /// The engine program these options run, or empty when none is found.
     static std::string locateEngine(const Options& options);
 
+    /// Starts an engine process ahead (its plugins loaded) unless one is ready.
+    void prepare() override;
     void loadAsset(const rt::Ref<Asset>& asset, AssetCompletion done) override;
     void cancelAssetLoad(const rt::Ref<Asset>& asset) override;
     rt::Ref<Playback> makePlayback(const rt::Ref<PlayerItem>& item) override;

@@ -150,13 +150,19 @@ std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options
 
 EngineProcess::~EngineProcess() { close(); }
 
-void EngineProcess::setHandlers(ReportHandler report, EndHandler end) {
-    report_ = std::move(report);
-    end_ = std::move(end);
+std::uint32_t EngineProcess::addItem(ReportHandler report, EndHandler end) {
+    std::uint32_t item = ++lastItem_;
+    items_[item] = Handlers{std::move(report), std::move(end)};
+    return item;
 }
 
-void EngineProcess::writeOptions(Writer& w) const {
-    w.boolean(options_.engine.nullOutput).f64(options_.engine.loadTimeout).string(options_.engine.extraTrustAnchorsPem);
+void EngineProcess::setItemHandlers(std::uint32_t item, ReportHandler report, EndHandler end) {
+    auto it = items_.find(item);
+    if (it != items_.end()) it->second = Handlers{std::move(report), std::move(end)};
+}
+
+void EngineProcess::writeOptions(Writer& w, const ProcessEngine::Options& options) {
+    w.boolean(options.engine.nullOutput).f64(options.engine.loadTimeout).string(options.engine.extraTrustAnchorsPem);
 }
 
 bool EngineProcess::send(const Writer& command) {
@@ -179,12 +185,13 @@ bool EngineProcess::send(const Writer& command) {
 void EngineProcess::close() {
     if (closed_) return;
     closed_ = true;
-    report_ = nullptr;
-    end_ = nullptr;
+    // Items being closed stay counted: whether the process ended in a teardown tells
+    // whose fault its end was.
+    items_.clear();
     auto loop = fnd::RunLoop::main();
     if (socketSource_) loop->removeSource(std::exchange(socketSource_, 0));
     if (outputSource_) loop->removeSource(std::exchange(outputSource_, 0));
-    if (!ended_) send(Writer(static_cast<std::uint8_t>(Command::Close)).boolean(false));
+    // The process ends when its socket closes.
     {
         std::lock_guard lock(socketMutex());
         if (socket_ >= 0) ::close(std::exchange(socket_, -1));
@@ -196,17 +203,15 @@ void EngineProcess::close() {
     if (!ended_) reapLater(pid_, options_.exitGrace);
 }
 
-void EngineProcess::recycle(double teardownLimit) {
-    if (ended_ || closed_) return;
-    report_ = nullptr;
-    end_ = nullptr;
-    ++awaitingIdle_;
-    send(Writer(static_cast<std::uint8_t>(Command::Close)).boolean(true));
+void EngineProcess::closeItem(std::uint32_t item, double teardownLimit) {
+    if (!items_.erase(item) || ended_ || closed_) return;
+    closing_[item] = true;
+    send(Writer(static_cast<std::uint8_t>(Command::Close)).addressedTo(item));
     std::weak_ptr<EngineProcess> weak = weak_from_this();
-    fnd::RunLoop::main()->after(teardownLimit, [weak, recycle = ++recycles_, teardownLimit] {
+    fnd::RunLoop::main()->after(teardownLimit, [weak, item, teardownLimit] {
         auto self = weak.lock();
-        if (self && self->idles_ < recycle)
-            self->refuse(rt::format("did not finish tearing its last item down within %g s", teardownLimit));
+        if (self && self->closing_.count(item))
+            self->refuse(rt::format("did not finish tearing an item down within %g s", teardownLimit));
     });
 }
 
@@ -257,17 +262,20 @@ void EngineProcess::onSocket(short revents) {
                 ++pongs_;
                 continue;
             }
-            if (awaitingIdle_ > 0) {
-                // What the last item's pipeline still said: nobody listens to it any more.
+            std::uint32_t item = body.u32();
+            if (auto closing = closing_.find(item); body.ok() && closing != closing_.end()) {
+                // What a closed item's pipeline still said: nobody listens to it any more.
                 if (fd >= 0) ::close(fd);
-                if (kind == Report::Idle && body.finished()) {
-                    --awaitingIdle_;
-                    ++idles_;
-                }
+                if (kind == Report::Idle && body.finished()) closing_.erase(closing);
                 continue;
             }
-            // A copy: the handler may replace itself.
-            if (auto handler = report_) handler(kind, body, fd);
+            auto it = items_.find(item);
+            if (!body.ok() || it == items_.end()) {
+                if (fd >= 0) ::close(fd);
+                return refuse("sent a report of an item it does not play");
+            }
+            // A copy: the handler may close the item.
+            if (auto handler = it->second.report) handler(kind, body, fd);
             else if (fd >= 0) ::close(fd);
         }
     }
@@ -318,10 +326,11 @@ void EngineProcess::reap(int attempt) {
     }
     drainOutput();
     auto cause = causeOf(status);
-    auto end = std::exchange(end_, nullptr);
-    report_ = nullptr;
+    // Every item of the process fails with the same cause, in the order they came.
+    auto items = std::exchange(items_, {});
     close();
-    if (end) end(cause);
+    for (auto& [item, handlers] : items)
+        if (handlers.end) handlers.end(cause);
 }
 
 rt::Ref<rt::Error> EngineProcess::causeOf(int status) const {

@@ -1,13 +1,14 @@
 #pragma once
-// The host's end of one engine process: starts the program, sends commands, hands the
-// reports to one handler on the main loop, forwards what the process prints to the
-// host's standard error (keeping the last lines), and tells how the process ended when
-// it ends without being asked. Main thread only, except send().
+// The host's end of one engine process: starts the program, sends commands, hands each
+// item's reports to that item's handler on the main loop, forwards what the process
+// prints to the host's standard error (keeping the last lines), and tells every item how
+// the process ended when it ends without being asked. Main thread only, except send().
 
 #include <sys/types.h>
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -34,19 +35,23 @@ public:
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;
 
-    void setHandlers(ReportHandler report, EndHandler end);
+    /// A new item of this process (a number never used before in it); its reports go to
+    /// `report` and the process's end to `end` (empty: dropped, not heard).
+    std::uint32_t addItem(ReportHandler report = nullptr, EndHandler end = nullptr);
+    void setItemHandlers(std::uint32_t item, ReportHandler report, EndHandler end);
     /// Sends a command; false once the process is gone. Any thread.
     bool send(const Writer& command);
     /// Stops the process (the handlers are not called any more). Idempotent.
     void close();
-    /// Asks the process to forget its item and be ready for another: the handlers go, and
-    /// the reports still on their way from the last item are dropped until the process
-    /// says it is idle. Commands sent from now on come after the forgetting. A process that
-    /// has not said so within `teardownLimit` seconds (the main loop's clock) is hung in
-    /// its teardown: it is stopped, like one that broke the rules.
-    void recycle(double teardownLimit);
-    /// Whether the process is still tearing its last item down (or ended while it was).
-    bool isTearingDown() const { return awaitingIdle_ > 0; }
+    /// Asks the process to forget the item: its handlers go, and its reports still on
+    /// their way are dropped until the process says it is idle. A process that has not
+    /// said so within `teardownLimit` seconds (the main loop's clock) is hung in that
+    /// teardown: it is stopped, like one that broke the rules, and its other items fail.
+    void closeItem(std::uint32_t item, double teardownLimit);
+    /// Items loading, prepared or playing in the process (not those being closed).
+    std::size_t itemCount() const { return items_.size(); }
+    /// Whether the process is still tearing an item down (or ended while it was).
+    bool isTearingDown() const { return !closing_.empty(); }
     /// Asks a process that waited for an item (given back, or started ahead) whether it
     /// still answers: one stopped or hung meanwhile would take the next item down with
     /// it. A process that has not answered within `limit` seconds (the main loop's clock)
@@ -58,8 +63,8 @@ public:
     void refuse(const std::string& what);
     bool hasEnded() const { return ended_; }
     pid_t pid() const { return pid_; }
-    /// How the engine is configured (sent with Load and Attach).
-    void writeOptions(Writer& w) const;
+    /// How the engine is configured for an item (sent with Load and Attach).
+    static void writeOptions(Writer& w, const ProcessEngine::Options& options);
     /// A spare process taken by an engine plays with that engine's options.
     void setOptions(const ProcessEngine::Options& options) { options_ = options; }
     const ProcessEngine::Options& options() const { return options_; }
@@ -80,12 +85,16 @@ private:
     int socket_ = -1;
     int output_ = -1;
     fnd::RunLoop::SourceId socketSource_ = 0, outputSource_ = 0;
-    ReportHandler report_;
-    EndHandler end_;
+    struct Handlers {
+        ReportHandler report;
+        EndHandler end;
+    };
+    std::map<std::uint32_t, Handlers> items_;
+    /// Items closed whose Idle has not come yet.
+    std::map<std::uint32_t, bool> closing_;
+    std::uint32_t lastItem_ = 0;
     std::atomic<bool> ended_{false};  // read by send() on any thread
     bool closed_ = false;
-    int awaitingIdle_ = 0;
-    unsigned recycles_ = 0, idles_ = 0;
     unsigned pings_ = 0, pongs_ = 0;
     bool failedCheck_ = false;
     std::atomic<bool> stuck_{false};

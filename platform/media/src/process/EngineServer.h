@@ -1,7 +1,7 @@
 #pragma once
-// The engine process's side: plays one asset with the GStreamer engine on this process's
-// main run loop, as the host's socket commands, and relays every report of the playback
-// to the host. Used by the zid_media_engine program only.
+// The engine process's side: plays the host's items, each with the GStreamer engine, on
+// this process's main run loop as the host's socket commands, and relays every report of
+// each playback to the host, naming its item. Used by the zid_media_engine program only.
 
 namespace media::process {
 

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <fnd/Paths.h>
@@ -25,11 +26,27 @@ using namespace process;
 namespace {
 
 constexpr const char* kEngineProgram = "zid_media_engine";
+/// Items one engine process plays at most. Each item beside the first costs the memory
+/// of its pipeline alone, instead of a process with GStreamer and its plugins of its own;
+/// what ends the process (a crash in a demuxer) fails at most this many items, each of
+/// which recovers as it would alone.
+constexpr std::size_t kItemsPerProcess = 4;
 /// Seconds an engine process may take past its own load timeout to answer a load.
 constexpr double kLoadAnswerGrace = 2;
 
-PendingLoads<EngineProcess>& pendingLoads() {
-    static auto* loads = new PendingLoads<EngineProcess>;
+class EarlyReports;
+
+/// One load in an engine process. A record of its own per load: an asset's address and
+/// a process are both used again (a new asset where a freed one was, the process an item
+/// gave back), so only the record tells a load from an earlier one of the same pair.
+struct ProcessLoad {
+    std::shared_ptr<EngineProcess> process;
+    std::uint32_t item = 0;
+    std::shared_ptr<EarlyReports> early;
+};
+
+PendingLoads<ProcessLoad>& pendingLoads() {
+    static auto* loads = new PendingLoads<ProcessLoad>;
     return *loads;
 }
 
@@ -45,19 +62,22 @@ constexpr double kCheckLimit = 1;
 /// delaying the first picture it is there to speed up.
 constexpr double kSpareDelay = 2;
 
-/// The last process an item gave back, the warmest (main thread only). Never released,
-/// like the engine.
-std::shared_ptr<EngineProcess>& idleProcess() {
-    static auto* idle = new std::shared_ptr<EngineProcess>;
-    return *idle;
-}
+/// The engine processes of the host (main thread only). Never released, like the engine.
+struct Pool {
+    /// Processes with items, which take more items up to kItemsPerProcess.
+    std::vector<std::weak_ptr<EngineProcess>> serving;
+    /// A process without items, kept for the next asset (the last given back: the warmest).
+    std::shared_ptr<EngineProcess> idle;
+    /// A process started ahead for an asset that finds no room (light, or with its
+    /// plugins loaded when prepare() started it).
+    std::shared_ptr<EngineProcess> spare;
+    /// ProcessEngines alive: when the last goes, so do the processes kept for later.
+    int engines = 0;
+};
 
-/// The process started ahead for an asset while the others are busy (main thread only).
-/// Kept when an item gives its process back: a host playing one item after another then
-/// starts no process at all.
-std::shared_ptr<EngineProcess>& spareProcess() {
-    static auto* spare = new std::shared_ptr<EngineProcess>;
-    return *spare;
+Pool& pool() {
+    static auto* p = new Pool;
+    return *p;
 }
 
 bool serves(const std::shared_ptr<EngineProcess>& process, const ProcessEngine::Options& options) {
@@ -65,42 +85,158 @@ bool serves(const std::shared_ptr<EngineProcess>& process, const ProcessEngine::
            process->options().memoryLimit == options.memoryLimit;
 }
 
-/// An engine process for an asset: the idle one, else the spare, when it runs the same
-/// program (checked: it answers the command before the asset's); else a new one. A
-/// little later, when no process is ready for the next asset (none given back
-/// meanwhile), a spare is started.
-std::shared_ptr<EngineProcess> obtainProcess(const ProcessEngine::Options& options, rt::Ref<rt::Error>* error) {
-    std::shared_ptr<EngineProcess> process;
-    for (auto* ready : {&idleProcess(), &spareProcess()})
-        if (!process && serves(*ready, options)) process = std::exchange(*ready, nullptr);
-    if (process) {
-        process->setOptions(options);
-        // One still tearing its last item down answers once that is done, which has a
-        // limit of its own.
-        process->check(kCheckLimit + (process->isTearingDown() ? options.teardownLimit : 0));
-    } else {
-        process = EngineProcess::start(options, error);
+/// A serving process of these options with room for one more item, the fullest first (so
+/// that processes empty and end); nullptr when none has room.
+std::shared_ptr<EngineProcess> serverWithRoom(const ProcessEngine::Options& options) {
+    std::shared_ptr<EngineProcess> best;
+    auto& serving = pool().serving;
+    serving.erase(std::remove_if(serving.begin(), serving.end(), [](const auto& weak) {
+                      auto p = weak.lock();
+                      return !p || p->hasEnded();
+                  }),
+                  serving.end());
+    for (const auto& weak : serving) {
+        auto p = weak.lock();
+        if (!serves(p, options) || p->failedCheck() || p->itemCount() >= kItemsPerProcess) continue;
+        if (!best || p->itemCount() > best->itemCount()) best = p;
     }
-    if (process && options.keepSpare)
-        fnd::RunLoop::main()->after(kSpareDelay, [options] {
-            // Not when an item has given its process back meanwhile: that one is ready.
-            for (auto* ready : {&idleProcess(), &spareProcess()})
-                if (serves(*ready, options)) return;
-            spareProcess() = EngineProcess::start(options, nullptr, true);
-        });
+    return best;
+}
+
+/// Whether an asset that comes now finds a process ready: one with room, or one kept.
+bool processReady(const ProcessEngine::Options& options) {
+    return serverWithRoom(options) || serves(pool().idle, options) || serves(pool().spare, options);
+}
+
+/// When every process is full, a spare for the next asset. A light one: GStreamer set up
+/// but no plugin loaded, a few MB where a process that has played holds tens, as nobody
+/// knows whether a next asset comes; it still spares that asset the process's start.
+/// (prepare(), which says an asset comes soon, starts one with the plugins loaded.)
+void startSpareLater(const ProcessEngine::Options& options) {
+    if (!options.keepSpare) return;
+    fnd::RunLoop::main()->after(kSpareDelay, [options] {
+        // Not when a process has room or was given back meanwhile, nor once the engines are gone.
+        if (pool().engines == 0 || processReady(options)) return;
+        pool().spare = EngineProcess::start(options, nullptr, false);
+    });
+}
+
+/// An engine process for an asset: one serving others with room for it; else the idle
+/// one, else the spare, when it runs the same program (checked: it answers the command
+/// before the asset's); else a new one. A little later, when no process is ready for the
+/// next asset, a spare is started.
+std::shared_ptr<EngineProcess> obtainProcess(const ProcessEngine::Options& options, rt::Ref<rt::Error>* error) {
+    auto process = serverWithRoom(options);
+    if (!process) {
+        for (auto* ready : {&pool().idle, &pool().spare})
+            if (!process && serves(*ready, options)) process = std::exchange(*ready, nullptr);
+        if (process) {
+            process->setOptions(options);
+            // One still tearing its last item down answers once that is done, which has a
+            // limit of its own.
+            process->check(kCheckLimit + (process->isTearingDown() ? options.teardownLimit : 0));
+        } else {
+            process = EngineProcess::start(options, error);
+        }
+        if (process) pool().serving.push_back(process);
+    }
+    if (process) startSpareLater(options);
     return process;
 }
-}  // namespace
 
-void process::recycleProcess(const std::shared_ptr<EngineProcess>& process) {
-    if (!process->options().keepSpare) return process->close();
-    process->recycle(process->options().teardownLimit);
-    // The warmest process is kept: the one that just played.
-    auto previous = std::exchange(idleProcess(), process);
-    if (previous && previous != process) previous->close();
+/// Stops the processes kept for later once no engine is left to play in them.
+void closeKeptProcesses() {
+    if (pool().engines > 0) return;
+    for (auto* kept : {&pool().idle, &pool().spare})
+        if (auto process = std::exchange(*kept, nullptr)) process->close();
 }
 
-ProcessEngine::ProcessEngine(Options options) : options_(std::move(options)) {}
+/// What a process reported for an item the host has not made the playback of yet: the
+/// process attaches the item as it loads it, and its first reports and picture wait here.
+class EarlyReports {
+public:
+    EarlyReports() = default;
+    EarlyReports(const EarlyReports&) = delete;
+    EarlyReports& operator=(const EarlyReports&) = delete;
+    ~EarlyReports() {
+        for (auto& report : reports_)
+            if (report.fd >= 0) ::close(report.fd);
+    }
+    void keep(Report kind, const Reader& body, int fd) {
+        // An asset may wait long for its player while its item reports on: of the reports
+        // that say the state anew each time only the newest is kept.
+        if (kind == Report::Position || kind == Report::AccessLog || kind == Report::LoadedRanges)
+            reports_.erase(std::remove_if(reports_.begin(), reports_.end(), [kind](const Kept& k) { return k.kind == kind; }),
+                           reports_.end());
+        reports_.push_back({kind, body.rest(), fd});
+    }
+    /// Hands each kept report to `handler`, in order, until none is left.
+    void replay(const EngineProcess::ReportHandler& handler) {
+        while (!reports_.empty()) {
+            auto report = std::move(reports_.front());
+            reports_.erase(reports_.begin());
+            Reader body(report.body.data(), report.body.size());
+            handler(report.kind, body, report.fd);
+        }
+    }
+
+private:
+    struct Kept {
+        Report kind;
+        std::vector<std::uint8_t> body;
+        int fd;
+    };
+    std::vector<Kept> reports_;
+};
+
+/// An item loaded in a process and not yet played: the asset's prepared state. An asset
+/// that goes without being played gives its item back.
+struct PreparedItem {
+    std::shared_ptr<EngineProcess> process;
+    std::uint32_t item = 0;
+    std::shared_ptr<EarlyReports> early;
+    PreparedItem() = default;
+    PreparedItem(const PreparedItem&) = delete;
+    PreparedItem& operator=(const PreparedItem&) = delete;
+    ~PreparedItem() {
+        if (!process) return;
+        // The asset may go on any thread; the process is driven from the main one.
+        fnd::Queue::main()->async([process = process, item = item] { giveBack(process, item); });
+    }
+};
+}  // namespace
+
+void process::giveBack(const std::shared_ptr<EngineProcess>& process, std::uint32_t item) {
+    process->closeItem(item, process->options().teardownLimit);
+    if (process->itemCount() > 0 || process->hasEnded()) return;
+    auto& serving = pool().serving;
+    serving.erase(std::remove_if(serving.begin(), serving.end(), [&](const auto& weak) { return weak.lock() == process; }),
+                  serving.end());
+    if (!process->options().keepSpare || pool().engines == 0) return process->close();
+    // One process is kept without items, the warmest: the one that just played.
+    auto previous = std::exchange(pool().idle, process);
+    if (previous && previous != process) previous->close();
+    if (auto spare = std::exchange(pool().spare, nullptr)) spare->close();
+}
+
+ProcessEngine::ProcessEngine(Options options) : options_(std::move(options)) {
+    startOnMainThread([] { ++pool().engines; });
+}
+
+ProcessEngine::~ProcessEngine() {
+    startOnMainThread([] {
+        --pool().engines;
+        closeKeptProcesses();
+    });
+}
+
+void ProcessEngine::prepare() {
+    Options options = options_;
+    startOnMainThread([options] {
+        if (!options.keepSpare || processReady(options)) return;
+        pool().spare = EngineProcess::start(options, nullptr, true);
+    });
+}
 
 std::string ProcessEngine::locateEngine(const Options& options) {
     if (!options.enginePath.empty()) return isExecutable(options.enginePath) ? options.enginePath : std::string();
@@ -135,24 +271,39 @@ void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const P
     auto process = obtainProcess(options, &error);
     if (!process) return done(error, {});
     const Asset* key = asset.get();
-    pendingLoads().put(key, process);
+    std::uint32_t id = process->addItem();
+    auto early = std::make_shared<EarlyReports>();
+    auto load = std::make_shared<ProcessLoad>(ProcessLoad{process, id, early});
+    pendingLoads().put(key, load);
     std::weak_ptr<EngineProcess> weakProcess = process;
-    auto finish = [weakAsset, weakProcess, key, done](rt::Ref<rt::Error> error, AssetInfo info) {
+    std::weak_ptr<ProcessLoad> weakLoad = load;
+    auto finish = [weakAsset, weakLoad, key, done](rt::Ref<rt::Error> error, AssetInfo info) {
         // Copies: dropping the process's handlers below destroys this closure.
         auto complete = done;
         auto asset = weakAsset.lock();
-        auto process = pendingLoads().take(key, weakProcess.lock());
-        if (!process) return;  // cancelled
+        auto load = weakLoad.lock();
+        if (!load || !pendingLoads().take(key, load)) return;  // cancelled
         if (!error && asset) {
-            process->setHandlers(nullptr, nullptr);
-            asset->setPreparedState(process);
+            // The item's reports wait for its playback; its end is the playback's to hear.
+            auto early = load->early;
+            load->process->setItemHandlers(
+                load->item, [early](Report kind, Reader& body, int fd) { early->keep(kind, body, fd); }, nullptr);
+            // Made in place: a copied one would give the item back as the copy went.
+            auto prepared = std::make_shared<PreparedItem>();
+            prepared->process = load->process;
+            prepared->item = load->item;
+            prepared->early = early;
+            asset->setPreparedState(prepared);
         } else {
-            process->close();
+            giveBack(load->process, load->item);
         }
         complete(std::move(error), std::move(info));
     };
-    process->setHandlers(
-        [finish, weakProcess](Report kind, Reader& body, int fd) {
+    process->setItemHandlers(
+        id, [finish, weakProcess, early](Report kind, Reader& body, int fd) {
+            // The process attaches the item as it loads it: the playback's reports may
+            // come before the load's answer.
+            if (kind != Report::Loaded) return early->keep(kind, body, fd);
             if (fd >= 0) ::close(fd);
             bool failed = body.boolean();
             rt::Ref<rt::Error> error = failed ? body.error() : nullptr;
@@ -163,11 +314,12 @@ void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const P
             }
             finish(error, std::move(info));
         },
-        [finish, weakProcess, weakAsset, url, options, done, again, key](rt::Ref<rt::Error> cause) {
+        [finish, weakProcess, weakLoad, weakAsset, url, options, done, again, key](rt::Ref<rt::Error> cause) {
             auto process = weakProcess.lock();
+            auto load = weakLoad.lock();
             bool notThisAssets = process && (process->failedCheck() || (!again && process->isTearingDown()));
-            if (notThisAssets && pendingLoads().take(key, process)) {
-                process->close();
+            if (notThisAssets && load && pendingLoads().take(key, load)) {
+                giveBack(process, load->item);
                 return startLoad(weakAsset, url, options, done, true);
             }
             rt::Dictionary info{
@@ -177,15 +329,18 @@ void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const P
                 {rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(cause)}};
             finish(rt::Error::make(MediaErrorDomain, static_cast<long long>(MediaErrorCode::EngineFailed), info), {});
         });
-    Writer load(static_cast<std::uint8_t>(Command::Load));
-    load.string(url);
-    process->writeOptions(load);
-    process->send(load);
+    Writer command(static_cast<std::uint8_t>(Command::Load));
+    command.string(url);
+    EngineProcess::writeOptions(command, options);
+    // Attached at once: an item is made for nearly every asset right after its load, and
+    // its first picture is then ready when the host makes its playback.
+    command.boolean(true);
+    process->send(command.addressedTo(id));
     // The engine gives up a load itself after loadTimeout; a process that has not
     // answered a little after that is hung, and stopped (the load then fails).
-    fnd::RunLoop::main()->after(options.engine.loadTimeout + kLoadAnswerGrace, [weakProcess, key] {
-        auto process = weakProcess.lock();
-        if (process && pendingLoads().holds(key, process)) process->refuse("did not answer the load in time");
+    fnd::RunLoop::main()->after(options.engine.loadTimeout + kLoadAnswerGrace, [weakLoad, key] {
+        auto load = weakLoad.lock();
+        if (load && pendingLoads().holds(key, load)) load->process->refuse("did not answer the load in time");
     });
 }
 }  // namespace
@@ -200,27 +355,47 @@ void ProcessEngine::loadAsset(const rt::Ref<Asset>& asset, AssetCompletion done)
 }
 
 void ProcessEngine::cancelAssetLoad(const rt::Ref<Asset>& asset) {
-    if (auto process = pendingLoads().take(asset.get())) fnd::Queue::main()->async([process] { process->close(); });
+    if (auto load = pendingLoads().take(asset.get()))
+        fnd::Queue::main()->async([load] { giveBack(load->process, load->item); });
 }
 
 rt::Ref<Playback> ProcessEngine::makePlayback(const rt::Ref<PlayerItem>& item) {
-    auto process = std::static_pointer_cast<EngineProcess>(item->asset()->takePreparedState());
-    if (!process || process->hasEnded()) {
-        // A new process: the item is attached at once, with no second try in another
-        // process should a waiting one fail its check.
+    auto prepared = std::static_pointer_cast<PreparedItem>(item->asset()->takePreparedState());
+    std::shared_ptr<EngineProcess> process;
+    std::uint32_t id = 0;
+    if (prepared && prepared->process && !prepared->process->hasEnded()) {
+        // Attached as it loaded: what it reported meanwhile reaches the item on the next
+        // turn, as a playback's first reports would, once the player has attached it.
+        process = std::exchange(prepared->process, nullptr);
+        id = prepared->item;
+        auto playback = rt::make<ProcessPlayback>(process, id, options_.seekAnswerLimit, item);
+        auto early = prepared->early;
+        process->setItemHandlers(
+            id, [early](Report kind, Reader& body, int fd) { early->keep(kind, body, fd); }, playback->endHandler());
+        fnd::RunLoop::main()->post([weak = rt::Weak<ProcessPlayback>(playback), early] {
+            auto playback = weak.lock();
+            if (!playback) return;
+            early->replay(playback->reportHandler());
+            playback->start();
+        });
+        return playback;
+    } else {
+        // Made without a load (or its process ended since): the item is attached at once,
+        // with no second try in another process should a waiting one fail its check.
         rt::Ref<rt::Error> error;
-        process = EngineProcess::start(options_, &error);
+        process = obtainProcess(options_, &error);
         if (!process) {
             item->engineDidFail(error);
             return nullptr;
         }
+        id = process->addItem();
     }
-    auto playback = rt::make<ProcessPlayback>(process, item);
+    auto playback = rt::make<ProcessPlayback>(process, id, options_.seekAnswerLimit, item);
     playback->start();
     Writer attach(static_cast<std::uint8_t>(Command::Attach));
     attach.string(item->asset()->url());
-    process->writeOptions(attach);
-    process->send(attach);
+    EngineProcess::writeOptions(attach, options_);
+    process->send(attach.addressedTo(id));
     return playback;
 }
 

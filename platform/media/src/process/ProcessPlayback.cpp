@@ -10,15 +10,20 @@ namespace media::process {
 
 
 void ProcessPlayback::start() {
-    rt::Weak<ProcessPlayback> weak = std::static_pointer_cast<ProcessPlayback>(self());
-    process_->setHandlers(
-        [weak](Report kind, Reader& body, int fd) {
-            if (auto self = weak.lock()) self->onReport(kind, body, fd);
-            else if (fd >= 0) ::close(fd);
-        },
-        [weak](rt::Ref<rt::Error> cause) {
-            if (auto self = weak.lock()) self->onEnded(std::move(cause));
-        });
+    if (process_) process_->setItemHandlers(id_, reportHandler(), endHandler());
+}
+
+EngineProcess::ReportHandler ProcessPlayback::reportHandler() {
+    return [weak = weakSelf()](Report kind, Reader& body, int fd) {
+        if (auto self = weak.lock()) self->onReport(kind, body, fd);
+        else if (fd >= 0) ::close(fd);
+    };
+}
+
+EngineProcess::EndHandler ProcessPlayback::endHandler() {
+    return [weak = weakSelf()](rt::Ref<rt::Error> cause) {
+        if (auto self = weak.lock()) self->onEnded(std::move(cause));
+    };
 }
 
 
@@ -33,7 +38,7 @@ void ProcessPlayback::seek(Time time, Time before, Time after, std::function<voi
     }
     // The newest seek ends the older ones at once, so each is answered within one
     // seek's time; a process silent for longer is hung inside the media framework.
-    double limit = process_->options().seekAnswerLimit;
+    double limit = seekAnswerLimit_;
     fnd::RunLoop::main()->after(limit, [weak = weakSelf(), id, limit] {
         auto self = weak.lock();
         if (self && self->seeks_.count(id)) self->refuse(rt::format("did not answer a seek within %g s", limit));
@@ -60,11 +65,11 @@ void ProcessPlayback::refreshAccessLog(AccessLogEvent& event) {
 
 
 void ProcessPlayback::close() {
-    // A process that is still sound plays the next asset (GStreamer and its plugins
-    // already loaded); one that ended or broke the rules does not come back.
+    // A process that is still sound plays on (its other items, the next asset: GStreamer
+    // and its plugins already loaded); one that ended or broke the rules does not come back.
     if (auto process = std::exchange(process_, nullptr)) {
         if (process->hasEnded()) process->close();
-        else recycleProcess(process);
+        else giveBack(process, id_);
     }
     releases_.reset();
     slots_ = {};
@@ -312,6 +317,7 @@ void ProcessPlayback::deliverFrame(const rt::Ref<PlayerItem>& item, std::uint32_
         std::shared_ptr<SlotMapping> mapping;
         std::shared_ptr<SlotMapping> states;
         std::weak_ptr<std::shared_ptr<EngineProcess>> owner;
+        std::uint32_t item = 0;
         std::uint32_t slot = 0;
         ~Lease() {
             // Marked free in the item's own slot states (a later item's are others);
@@ -320,7 +326,7 @@ void ProcessPlayback::deliverFrame(const rt::Ref<PlayerItem>& item, std::uint32_
             shared->busy[slot].store(0, std::memory_order_seq_cst);
             if (shared->engineWaits.exchange(0, std::memory_order_seq_cst) == 0) return;
             if (auto o = owner.lock())
-                if (*o) (*o)->send(Writer(u8(Command::ReleaseSlot)).u32(slot));
+                if (*o) (*o)->send(Writer(u8(Command::ReleaseSlot)).u32(slot).addressedTo(item));
         }
     };
     // Made in place: a lease copied from a temporary would free the slot as the
@@ -329,6 +335,7 @@ void ProcessPlayback::deliverFrame(const rt::Ref<PlayerItem>& item, std::uint32_
     lease->mapping = slots_[slot];
     lease->states = states_;
     lease->owner = releases_;
+    lease->item = id_;
     lease->slot = slot;
     auto frame = rt::make<VideoFrame>(width, height, stride, lease->mapping->data(), lease, pts);
     if (item) item->engineVideoFrame(std::move(frame));

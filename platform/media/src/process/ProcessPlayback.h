@@ -19,19 +19,28 @@
 
 namespace media::process {
 
-/// Gives a process its item has finished with back to the engine, to play the next asset.
-void recycleProcess(const std::shared_ptr<EngineProcess>& process);
+/// Closes an item of a process: a process left without items is kept for the next asset
+/// or stopped (ProcessEngine decides).
+void giveBack(const std::shared_ptr<EngineProcess>& process, std::uint32_t item);
 
 class ProcessPlayback : public Playback {
     RT_CLASS(ProcessPlayback, Playback)
 public:
-    ProcessPlayback(std::shared_ptr<EngineProcess> process, const rt::Ref<PlayerItem>& item)
+    /// The playback of `item`, the process's item number `id`.
+    ProcessPlayback(std::shared_ptr<EngineProcess> process, std::uint32_t id, double seekAnswerLimit,
+                    const rt::Ref<PlayerItem>& item)
         : process_(std::move(process)),
+          id_(id),
+          seekAnswerLimit_(seekAnswerLimit),
           item_(item),
           releases_(std::make_shared<std::shared_ptr<EngineProcess>>(process_)) {}
     ~ProcessPlayback() override { close(); }
 
+    /// Hears the item's reports and the process's end from now on.
     void start();
+    /// What hears the item's reports, and the process's end (main thread).
+    EngineProcess::ReportHandler reportHandler();
+    EngineProcess::EndHandler endHandler();
 
     void setRate(float rate) override { send(Writer(u8(Command::SetRate)).f64(rate)); }
 
@@ -52,7 +61,7 @@ public:
 private:
     static std::uint8_t u8(Command c) { return static_cast<std::uint8_t>(c); }
     rt::Weak<ProcessPlayback> weakSelf() { return std::static_pointer_cast<ProcessPlayback>(self()); }
-    bool send(const Writer& w) { return process_ && process_->send(w); }
+    bool send(const Writer& w) { return process_ && process_->send(w.addressedTo(id_)); }
 
     static void copyLog(const AccessLogEvent& from, AccessLogEvent& to);
 
@@ -76,6 +85,8 @@ private:
     void onEnded(rt::Ref<rt::Error> cause);
 
     std::shared_ptr<EngineProcess> process_;
+    std::uint32_t id_;
+    double seekAnswerLimit_;
     rt::Weak<PlayerItem> item_;
     /// What the pictures' leases release their slots through; reset when the item goes.
     std::shared_ptr<std::shared_ptr<EngineProcess>> releases_;

@@ -12,6 +12,13 @@
 
 namespace media::process {
 
+Writer Writer::addressedTo(std::uint32_t item) const {
+    Writer w(bytes_[0]);
+    w.u32(item);
+    w.bytes_.insert(w.bytes_.end(), bytes_.begin() + 1, bytes_.end());
+    return w;
+}
+
 Writer& Writer::u8(std::uint8_t v) {
     bytes_.push_back(v);
     return *this;

@@ -4,6 +4,9 @@
 // then its fields. Pictures do not travel in messages: they sit in shared-memory slots
 // whose descriptors are passed once each, and a message names the slot.
 //
+// One engine process plays several items: every command and report but Ping and Pong
+// names its item (a u32 the host chose) right after its kind.
+//
 // Everything read from the other side is bounded and checked: a short message, a string
 // or list longer than its limit or an unknown kind makes the reader fail, and the host
 // then treats the engine process as broken.
@@ -19,10 +22,12 @@
 
 namespace media::process {
 
-/// Host to engine process.
+/// Host to engine process; each but Ping then names its item.
 enum class Command : std::uint8_t {
-    Load = 1,        // url, options: prerolls the asset and answers Loaded
-    Attach,          // makes the item's playback (of the loaded pipeline, or a new one)
+    Load = 1,        // url, options, bool attach: prerolls the asset and answers Loaded;
+                     // with attach, the item's playback is made at once too
+    Attach,          // url, options: makes the item's playback (of the loaded pipeline, or
+                     // a new one)
     SetRate,         // f64
     Seek,            // u64 id, time, time before, time after: answered by SeekDone
     SetMuted,        // bool
@@ -30,12 +35,12 @@ enum class Command : std::uint8_t {
     Select,          // characteristic, bool some, stream id
     ReleaseSlot,     // u32 slot: the host no longer reads it (sent only when the slot
                      // states say the engine process waits for a free slot)
-    Close,           // bool keep: stops the item; the process ends, or (keep) forgets
-                     // everything of the item and answers Idle, ready for another
+    Close,           // forgets everything of the item and answers Idle (the process ends
+                     // when the host closes its socket)
     Ping,            // answered by Pong: asked of a waiting process before it is given an item
 };
 
-/// Engine process to host.
+/// Engine process to host; each but Pong then names its item.
 enum class Report : std::uint8_t {
     Loaded = 1,       // bool failed, error or asset info
     Ready,            // asset info, size
@@ -55,7 +60,7 @@ enum class Report : std::uint8_t {
     ErrorLog,         // an error-log event
     Position,         // time
     SeekDone,         // u64 id, bool finished, time position
-    Idle,             // the answer to Close with keep: nothing of the last item is left
+    Idle,             // the answer to Close: nothing of the item is left
     SlotStates,       // carries the descriptor of the item's slot-state block (FrameSlots.h)
     Pong,             // the answer to Ping
 };
@@ -91,6 +96,8 @@ public:
     Writer& accessLogEvent(const AccessLogEvent& e);
     Writer& errorLogEvent(const ErrorLogEvent& e);
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+    /// The same message naming `item` after its kind.
+    Writer addressedTo(std::uint32_t item) const;
 
 private:
     std::vector<std::uint8_t> bytes_;
@@ -122,6 +129,8 @@ public:
     rt::Ref<ErrorLogEvent> errorLogEvent();
     /// Fails the reader (a value out of its range).
     void fail() { ok_ = false; }
+    /// The bytes not read yet.
+    std::vector<std::uint8_t> rest() const { return ok_ ? std::vector<std::uint8_t>(p_, end_) : std::vector<std::uint8_t>(); }
 
 private:
     bool take(void* out, std::size_t n);

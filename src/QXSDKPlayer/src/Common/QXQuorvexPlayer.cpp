@@ -24,6 +24,7 @@
 #include <QXSDKPlayer/Common/QXSourceChain.h>
 #include <QXUIKit/Presentation/QXPresentation.h>
 #include <dev/Device.h>
+#include <media/Engine.h>
 #include <net/Pem.h>
 #include <rt/Format.h>
 
@@ -124,6 +125,9 @@ QXQuorvexPlayerImpl::QXQuorvexPlayerImpl(QXQuorvexPlayer& owner) : owner_(owner)
     playerFactory_ = rt::make<CPPlayerFactory>();
     resourceError_ = resourceError();
     error_ = resourceError_;
+    // The media engine gets ready while the host is still asking for a channel: its URL
+    // comes a round trip later, and the first picture need not wait for an engine to start.
+    media::Engine::shared()->prepare();
 }
 
 QXQuorvexPlayerImpl::~QXQuorvexPlayerImpl() = default;

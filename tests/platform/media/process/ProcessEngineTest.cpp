@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cctype>
 #include <cmath>
@@ -184,6 +185,51 @@ TEST_F(ProcessEngineTest, TheNextItemPlaysInTheProcessTheLastOneLeftAndItsPictur
     EXPECT_TRUE(std::equal(before.begin(), before.end(), kept->bytes())) << "a picture kept by the host is never overwritten";
 }
 
+TEST_F(ProcessEngineTest, AnEarlierLoadsLimitNeverStopsALaterLoadOfTheSameAssetInTheSameProcess) {
+    // The host stops a process that has not answered a load within its limit. An asset
+    // loaded again (or a new asset where a freed one was) in the process its last item
+    // gave back is the same pair of asset and process as the earlier load: the earlier
+    // load's limit must not be taken for the later one's.
+    ProcessEngine::Options options;
+    options.engine.nullOutput = true;
+    options.engine.loadTimeout = 2;  // the host's limit: 2 s + 2 s of grace
+    auto engine = rt::make<ProcessEngine>(options);
+    const std::string path = "/tag/procrelimit/vod/muxed/index.m3u8";
+    auto asset = rt::make<Asset>(origin().url(path), engine);
+    auto firstStarted = std::chrono::steady_clock::now();
+    rt::Ref<rt::Error> firstError;
+    bool firstDone = false;
+    engine->loadAsset(asset, [&](rt::Ref<rt::Error> error, AssetInfo) {
+        firstError = error;
+        firstDone = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return firstDone; }, 10));
+    ASSERT_FALSE(firstError) << firstError->localizedDescription();
+    // Played and given back: the process waits for the next asset.
+    auto item = PlayerItem::playerItemWithAsset(asset);
+    auto playback = engine->makePlayback(item);
+    ASSERT_TRUE(playback);
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }, 10));
+    playback->close();
+
+    // The second load starts 2.5 s after the first and the origin holds it back: the
+    // engine gives up after its own 2 s, 0.5 s after the first load's limit has passed.
+    fnd::RunLoop::main()->runUntil([&] { return std::chrono::steady_clock::now() - firstStarted > std::chrono::milliseconds(2500); }, 5);
+    origin().holdBack(path, 10);
+    rt::Ref<rt::Error> secondError;
+    bool secondDone = false;
+    engine->loadAsset(asset, [&](rt::Ref<rt::Error> error, AssetInfo) {
+        secondError = error;
+        secondDone = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return secondDone; }, 10));
+    ASSERT_TRUE(secondError);
+    EXPECT_EQ(secondError->domain(), MediaErrorDomain);
+    EXPECT_EQ(secondError->code(), static_cast<long long>(MediaErrorCode::CannotConnect))
+        << "the engine's own answer, not the process stopped for the earlier load: "
+        << secondError->localizedDescription() << " / " << causeOf(secondError);
+}
+
 TEST_F(ProcessEngineTest, APictureTheHostHoldsIsNeverOverwrittenWhileTheItemPlaysOn) {
     auto item = processItemFor("/tag/prochold/vod/muxed/index.m3u8");
     auto player = Player::playerWithPlayerItem(item);
@@ -220,66 +266,161 @@ std::set<pid_t> engineProcesses() {
     return pids;
 }
 
-TEST_F(ProcessEngineTest, TheSpareStartsAfterTheFirstPictureAndItemsOneAfterAnotherStartNoProcess) {
-    auto started = std::chrono::steady_clock::now();
+TEST_F(ProcessEngineTest, NoSpareStartsWhileTheProcessHasRoomAndItemsOneAfterAnotherStartNoProcess) {
     auto item = processItemFor("/tag/procspare0/vod/muxed/index.m3u8");
     auto player = Player::playerWithPlayerItem(item);
     auto layer = PlayerLayer::playerLayerWithPlayer(player);
     ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
-    // The spare would load its plugins on the same cores while the first pipeline
-    // prerolls: it waits. (Checked only when the picture came well before it is due.)
-    if (std::chrono::steady_clock::now() - started < std::chrono::milliseconds(1500)) {
-        EXPECT_EQ(engineProcesses().size(), 1u) << "no spare competes with the first picture";
-    }
-    ASSERT_TRUE(waitUntil([&] { return engineProcesses().size() == 2; }, 10)) << "a spare is started a little later";
+    fnd::RunLoop::main()->runFor(2.5);  // past the moment a spare would be started
+    EXPECT_EQ(engineProcesses().size(), 1u) << "the next asset finds room in the process that plays";
     auto running = engineProcesses();
 
-    // One item after another: the process given back and the spare take turns, and no
-    // process is started or ended for them.
+    // One item after another: the process plays each, and no process is started or
+    // ended for them.
     for (int i = 1; i <= 3; ++i) {
         auto next = processItemFor("/tag/procspare" + std::to_string(i) + "/vod/muxed/index.m3u8");
         player->replaceCurrentItemWithPlayerItem(next);
         ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay() && layer->currentFrame() &&
                                            next->status() == PlayerItemStatus::ReadyToPlay; }))
             << "item " << i;
-        fnd::RunLoop::main()->runFor(2.5);  // past the moment a spare would be started
+        fnd::RunLoop::main()->runFor(2.5);
         EXPECT_EQ(engineProcesses(), running) << "item " << i;
     }
 }
 
-/// The one of `pids` started last (field 22 of /proc/<pid>/stat: its start time).
-pid_t startedLast(const std::set<pid_t>& pids) {
-    pid_t last = -1;
-    unsigned long long lastStart = 0;
-    for (pid_t pid : pids) {
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-        std::size_t close = text.rfind(')');
-        if (close == std::string::npos) continue;
-        std::istringstream fields(text.substr(close + 2));
-        std::string field;
-        for (int i = 3; i < 22 && fields >> field; ++i) {
+// ---- items sharing one engine process --------------------------------------------------
+
+/// Two items of one engine, each with its player and layer, both showing a picture.
+struct TwoPlayers {
+    rt::Ref<Engine> engine;
+    rt::Ref<PlayerItem> items[2];
+    rt::Ref<Player> players[2];
+    rt::Ref<PlayerLayer> layers[2];
+};
+
+class SharedProcessTest : public ProcessEngineTest {
+protected:
+    void play(TwoPlayers& two, const std::string& tag) {
+        ProcessEngine::Options options;
+        options.engine.nullOutput = true;
+        two.engine = rt::make<ProcessEngine>(options);
+        for (int i = 0; i < 2; ++i) {
+            auto url = origin().url("/tag/" + tag + std::to_string(i) + "/vod/muxed/index.m3u8");
+            two.items[i] = PlayerItem::playerItemWithAsset(rt::make<Asset>(url, two.engine));
+            two.players[i] = Player::playerWithPlayerItem(two.items[i]);
+            two.layers[i] = PlayerLayer::playerLayerWithPlayer(two.players[i]);
         }
-        unsigned long long start = 0;
-        fields >> start;
-        if (last < 0 || start >= lastStart) {
-            last = pid;
-            lastStart = start;
-        }
+        for (int i = 0; i < 2; ++i)
+            ASSERT_TRUE(waitUntil([&] { return two.layers[i]->isReadyForDisplay(); })) << "item " << i;
     }
-    return last;
+
+    static bool showsAbout(const rt::Ref<PlayerLayer>& layer, double seconds) {
+        auto f = layer->currentFrame();
+        return f && std::abs(f->presentationTime().toSeconds() - seconds) < 0.05;
+    }
+};
+
+TEST_F(SharedProcessTest, TwoItemsPlayInOneProcessApartAndOneClosedLeavesTheOtherPlaying) {
+    TwoPlayers two;
+    ASSERT_NO_FATAL_FAILURE(play(two, "shared"));
+    EXPECT_EQ(engineProcesses().size(), 1u) << "the second item plays in the first one's process";
+
+    // Each item's seek lands in its own pictures.
+    int done = 0;
+    two.players[0]->seekToTime(Time::seconds(6.36), Time::zero(), Time::zero(), [&](bool f) { done += f; });
+    two.players[1]->seekToTime(Time::seconds(2.0), Time::zero(), Time::zero(), [&](bool f) { done += f; });
+    ASSERT_TRUE(waitUntil([&] { return done == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return showsAbout(two.layers[0], 6.36) && showsAbout(two.layers[1], 2.0); }));
+    auto kept = two.layers[1]->currentFrame();
+    std::vector<std::uint8_t> before(kept->bytes(), kept->bytes() + kept->byteCount());
+
+    // The first plays while the second stays paused: only the first one's pictures move.
+    two.players[0]->play();
+    ASSERT_TRUE(waitUntil([&] { return two.players[0]->currentTime().toSeconds() > 6.9; }, 10));
+    EXPECT_TRUE(showsAbout(two.layers[1], 2.0)) << "the paused item's picture stays";
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), kept->bytes())) << "and its slot is not written by the other item";
+
+    // The first item closed, the second plays on in the same process.
+    two.players[0]->removeAllItems();
+    two.players[1]->play();
+    ASSERT_TRUE(waitUntil([&] { return two.players[1]->currentTime().toSeconds() > 2.6; }, 10));
+    ASSERT_TRUE(waitUntil([&] { return two.layers[1]->currentFrame()->presentationTime().toSeconds() > 2.5; }, 10))
+        << "its pictures go on coming";
+    EXPECT_EQ(two.items[1]->status(), PlayerItemStatus::ReadyToPlay);
+    EXPECT_EQ(engineProcesses().size(), 1u);
+}
+
+TEST_F(SharedProcessTest, TheEndOfASharedProcessFailsEachOfItsItemsWithTheCause) {
+    TwoPlayers two;
+    ASSERT_NO_FATAL_FAILURE(play(two, "shareddeath"));
+    auto pids = engineProcesses();
+    ASSERT_EQ(pids.size(), 1u);
+    ASSERT_EQ(::kill(*pids.begin(), SIGKILL), 0);
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(waitUntil([&] { return two.items[i]->status() == PlayerItemStatus::Failed; }, 10)) << "item " << i;
+        auto error = two.items[i]->error();
+        EXPECT_EQ(error->code(), static_cast<long long>(MediaErrorCode::EngineFailed));
+        EXPECT_NE(error->localizedDescription().find("The media engine stopped while playing"), std::string::npos)
+            << error->localizedDescription();
+        EXPECT_NE(causeOf(error).find("signal 9"), std::string::npos) << causeOf(error);
+    }
+    // Each recovers as it would alone: a new item of the same URL plays, in a new process.
+    auto again = PlayerItem::playerItemWithAsset(rt::make<Asset>(two.items[0]->asset()->url(), two.engine));
+    two.players[0]->replaceCurrentItemWithPlayerItem(again);
+    ASSERT_TRUE(waitUntil([&] { return two.layers[0]->isReadyForDisplay() && again->status() == PlayerItemStatus::ReadyToPlay; }));
+    EXPECT_EQ(engineProcesses().count(*pids.begin()), 0u);
+}
+
+TEST_F(SharedProcessTest, ASpareStartsOnlyOnceTheProcessIsFullAndTheNextItemPlaysInIt) {
+    ProcessEngine::Options options;
+    options.engine.nullOutput = true;
+    auto engine = rt::make<ProcessEngine>(options);
+    std::vector<rt::Ref<PlayerItem>> items;
+    std::vector<rt::Ref<Player>> players;
+    std::vector<rt::Ref<PlayerLayer>> layers;
+    auto play = [&](int i) {
+        auto url = origin().url("/tag/sharedfull" + std::to_string(i) + "/vod/muxed/index.m3u8");
+        items.push_back(PlayerItem::playerItemWithAsset(rt::make<Asset>(url, engine)));
+        players.push_back(Player::playerWithPlayerItem(items.back()));
+        layers.push_back(PlayerLayer::playerLayerWithPlayer(players.back()));
+    };
+    for (int i = 0; i < 3; ++i) play(i);
+    ASSERT_TRUE(waitUntil([&] { return std::all_of(layers.begin(), layers.end(), [](auto& l) { return l->isReadyForDisplay(); }); }));
+    fnd::RunLoop::main()->runFor(2.5);  // past the moment a spare would be started
+    EXPECT_EQ(engineProcesses().size(), 1u) << "three items leave room: no spare";
+
+    play(3);
+    ASSERT_TRUE(waitUntil([&] { return layers[3]->isReadyForDisplay(); }));
+    EXPECT_EQ(engineProcesses().size(), 1u) << "the fourth item fills the process";
+    ASSERT_TRUE(waitUntil([&] { return engineProcesses().size() == 2; }, 10)) << "then a spare is started";
+    auto running = engineProcesses();
+
+    play(4);
+    ASSERT_TRUE(waitUntil([&] { return layers[4]->isReadyForDisplay() && items[4]->status() == PlayerItemStatus::ReadyToPlay; }));
+    EXPECT_EQ(engineProcesses(), running) << "the fifth item plays in the spare, no process is started for it";
+    for (const auto& item : items) EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
+}
+
+TEST_F(SharedProcessTest, NoEngineProcessIsLeftOnceThePlayersAndTheirEngineAreGone) {
+    {
+        TwoPlayers two;
+        ASSERT_NO_FATAL_FAILURE(play(two, "sharedgone"));
+        ASSERT_FALSE(engineProcesses().empty());
+    }
+    EXPECT_TRUE(waitUntil([&] { return engineProcesses().empty(); }, 10)) << engineProcesses().size() << " left";
 }
 
 TEST_F(ProcessEngineTest, AStoppedSpareIsNotGivenTheNextItemWhichLoadsInAFreshProcessAtOnce) {
-    // One item plays; the spare started after it is stopped (SIGSTOP) while it waits. The
-    // next item, played beside the first, would be handed the spare: it is checked
-    // first, found silent, killed, and the item loads in a new process.
-    auto first = processItemFor("/tag/procstopped0/vod/muxed/index.m3u8");
-    auto player = Player::playerWithPlayerItem(first);
-    ASSERT_TRUE(waitUntil([&] { return first->status() == PlayerItemStatus::ReadyToPlay; }));
-    ASSERT_TRUE(waitUntil([&] { return engineProcesses().size() == 2; }, 10)) << "a spare is started";
-    pid_t spare = startedLast(engineProcesses());
-    ASSERT_GT(spare, 0);
+    // The engine starts its spare ahead; the spare is stopped (SIGSTOP) while it waits.
+    // The next item would be handed the spare: it is checked first, found silent,
+    // killed, and the item loads in a new process.
+    ProcessEngine::Options options;
+    options.engine.nullOutput = true;
+    auto engine = rt::make<ProcessEngine>(options);
+    engine->prepare();
+    ASSERT_TRUE(waitUntil([&] { return engineProcesses().size() == 1; }, 10)) << "a spare is started";
+    pid_t spare = *engineProcesses().begin();
+    fnd::RunLoop::main()->runFor(0.5);  // its plugins loaded
     ASSERT_EQ(::kill(spare, SIGSTOP), 0);
     struct Resume {
         pid_t pid;
@@ -287,16 +428,15 @@ TEST_F(ProcessEngineTest, AStoppedSpareIsNotGivenTheNextItemWhichLoadsInAFreshPr
     } resume{spare};
 
     auto started = std::chrono::steady_clock::now();
-    auto second = processItemFor("/tag/procstopped1/vod/muxed/index.m3u8");
-    auto secondPlayer = Player::playerWithPlayerItem(second);
-    ASSERT_TRUE(waitUntil([&] { return second->status() != PlayerItemStatus::Unknown; }, 10));
+    auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url("/tag/procstopped/vod/muxed/index.m3u8"), engine));
+    auto player = Player::playerWithPlayerItem(item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 10));
     double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    ASSERT_EQ(second->status(), PlayerItemStatus::ReadyToPlay) << second->error()->localizedDescription();
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
     EXPECT_LT(took, 8.0) << "the check is short: the item does not wait for its load's own limit (22 s)";
-    secondPlayer->play();
-    ASSERT_TRUE(waitUntil([&] { return secondPlayer->currentTime().toSeconds() > 0.5; }, 10)) << "and it plays";
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.5; }, 10)) << "and it plays";
     EXPECT_EQ(engineProcesses().count(spare), 0u) << "the stopped spare is gone";
-    EXPECT_EQ(first->status(), PlayerItemStatus::ReadyToPlay) << "the first item plays on untouched";
 }
 
 TEST_F(ProcessEngineTest, ItemsGivenBackWhilePicturesFlowLeaveTheNextItemsPicturesItsOwn) {
@@ -384,9 +524,13 @@ TEST_F(ProcessEngineTest, AnEngineProcessThatSendsWhatItMayNotIsStoppedAndTheLoa
     auto garbage = loadWith(standIn("garbage.sh", answering("xx")));
     EXPECT_NE(causeOf(garbage).find("sent a datagram that does not split into whole reports and was stopped"),
               std::string::npos) << causeOf(garbage);
-    // Length 7: Loaded, failed, an error follows, its domain 0xffffffff bytes long.
-    auto overrun = loadWith(standIn("overrun.sh", answering("\\007\\000\\000\\000\\001\\001\\001\\377\\377\\377\\377")));
+    // Length 11: Loaded, item 1, failed, an error follows, its domain 0xffffffff bytes long.
+    auto overrun = loadWith(standIn(
+        "overrun.sh", answering("\\013\\000\\000\\000\\001\\001\\000\\000\\000\\001\\001\\377\\377\\377\\377")));
     EXPECT_NE(causeOf(overrun).find("sent a report other than the load's answer"), std::string::npos) << causeOf(overrun);
+    // Length 5: Loaded, for item 7, which the host never gave the process.
+    auto stranger = loadWith(standIn("stranger.sh", answering("\\005\\000\\000\\000\\001\\007\\000\\000\\000")));
+    EXPECT_NE(causeOf(stranger).find("sent a report of an item it does not play"), std::string::npos) << causeOf(stranger);
 }
 
 /// How often the main threads of this test's engine processes have gone to sleep so far.
