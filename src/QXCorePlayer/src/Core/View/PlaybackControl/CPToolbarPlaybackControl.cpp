@@ -173,9 +173,10 @@ double defaultControlHideDelay() { return hideDelay; }
 
 bool setDefaultControlHideDelay(double seconds) {
     if (!fnd::RunLoop::isMainThread()) {
-        // Shows read the delay on the main thread: a write from elsewhere would race them.
-        QXLog(kCoreLogModule, CPToolbarPlaybackControl::staticClass(), 2,
-              "The control hide delay stays %@ s: it is set on the main thread only", std::to_string(hideDelay));
+        // Shows read the delay on the main thread: a write from elsewhere would race them
+        // (and so would reading it here to say what it stays).
+        QXLog(kCoreLogModule, CPToolbarPlaybackControl::staticClass(), 2, "%@",
+              "The control hide delay stays as it was: it is set on the main thread only");
         return false;
     }
     if (!std::isfinite(seconds) || seconds < 0) {
