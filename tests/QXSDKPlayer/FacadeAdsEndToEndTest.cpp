@@ -13,7 +13,7 @@
 #include <cmath>
 
 #include "FacadeTestSupport.h"
-#include "LoopbackMediaServer.h"
+#include "FacadeOnLoopbackTest.h"
 #include "GoldenImage.h"
 #include "VexaWebSocketClient/VexaTestSupport.h"
 #include "support/GstPlayerTest.h"
@@ -41,35 +41,22 @@ public:
     }
 };
 
-class FacadeAdsEndToEndTest : public zidtest::GstPlayerTest {
+class FacadeAdsEndToEndTest : public facadetest::FacadeOnLoopbackTest<AdLines> {
 protected:
     static void SetUpTestSuite() {
         GstPlayerTest::SetUpTestSuite();
         if (!adMedia_) adMedia_ = new std::string(peers::AdFixtures::ensureDefault());
     }
-    void SetUp() override {
-        GstPlayerTest::SetUp();
-        media = std::make_unique<peers::MediaServerPeer>(vexatest::serverCertificate());
-        media->start();
-        loopback = std::make_unique<facadetest::LoopbackMediaServer>(media->port());
+    void beforeFacade() override {
         ads.setMediaFile(*adMedia_);
         ads.start();
         QXIMAAdsLoader::resetSharedAdsLoader();
         QXIMAVastBackend::install();
-        QXQuorvexPlayer::configureWithApiKey(std::string("e2e-key"));
-        facade = QXQuorvexPlayer::player();
-        facade->setDelegate(delegate);
-        facade->view()->setFrame(ui::Rect(ui::Point(0, 0), ui::Size(320, 180)));
     }
-    void TearDown() override {
-        facade = nullptr;
-        waitFor([] { return false; }, 0.1);
+    void afterFacade() override {
         QXIMAAdsLoader::resetSharedAdsLoader();
         ima::installBackend(nullptr);
         ads.stop();
-        loopback.reset();
-        media.reset();
-        GstPlayerTest::TearDown();
     }
     void scriptPreroll() {
         AdServerPeer::InlineAd ad;
@@ -97,16 +84,12 @@ protected:
     }
 
     static inline std::string* adMedia_ = nullptr;
-    std::unique_ptr<peers::MediaServerPeer> media;
     AdServerPeer ads;
-    std::unique_ptr<facadetest::LoopbackMediaServer> loopback;
-    rt::Ref<QXQuorvexPlayer> facade;
-    std::shared_ptr<AdLines> delegate = std::make_shared<AdLines>();
 };
 
 TEST_F(FacadeAdsEndToEndTest, APrerollPlaysBeforeTheLiveChannelWhichPlaysAfterIt) {
     scriptPreroll();
-    media->loadScript(readyScript(origin_->url("/tag/facade-ads-live/live/index.m3u8")));
+    peer->loadScript(readyScript(origin_->url("/tag/facade-ads-live/live/index.m3u8")));
     facade->configureAdServiceWithGoogleIMATag(ads.url("/tag"), {{"site", "e2e"}}, 60.0, true);
     facade->playChannel(std::string("live-1"));
     // While the ad plays the content stays paused and out of sight.
@@ -140,7 +123,7 @@ TEST_F(FacadeAdsEndToEndTest, APrerollPlaysBeforeTheLiveChannelWhichPlaysAfterIt
 
 TEST_F(FacadeAdsEndToEndTest, PicturesOfTheViewDuringThePrerollAndAfterIt) {
     scriptPreroll();
-    media->loadScript(readyScript(origin_->url("/tag/facade-ads-vod/vod/muxed/index.m3u8")));
+    peer->loadScript(readyScript(origin_->url("/tag/facade-ads-vod/vod/muxed/index.m3u8")));
     facade->configureAdServiceWithGoogleIMATag(ads.url("/tag"), {}, std::vector<double>{}, true);
     facade->playRecorded(std::string("rec-1"));
     ASSERT_TRUE(waitFor([&] { return facade->playingAd() && adPictureShown(); }, 30));
@@ -171,7 +154,7 @@ TEST_F(FacadeAdsEndToEndTest, PicturesOfTheViewDuringThePrerollAndAfterIt) {
 
 TEST_F(FacadeAdsEndToEndTest, AFailingAdServerBacksOffWhileTheContentPlays) {
     ads.script("/tag", {AdServerPeer::Answer::withStatus(503)});
-    media->loadScript(readyScript(origin_->url("/tag/facade-ads-fail/live/index.m3u8")));
+    peer->loadScript(readyScript(origin_->url("/tag/facade-ads-fail/live/index.m3u8")));
     facade->configureAdServiceWithGoogleIMATag(ads.url("/tag"), {}, 60.0, true);
     facade->playChannel(std::string("live-1"));
     ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Playing && contentPictureShown(); }, 30));

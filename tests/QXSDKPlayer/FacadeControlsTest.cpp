@@ -87,12 +87,11 @@ TEST_F(FacadeTest, TheControlsCallsReachTheDelegateAndPresentationsFallBackToThe
     EXPECT_FALSE(facade->controlsVisible());
     EXPECT_EQ(delegate->calls, (Lines{"present 0 0.3", "hide 1 0.3"}));
 
-    double saved = kDefaultControlHideDelay;
-    kDefaultControlHideDelay = 2;  // the delay current at the call
+    ASSERT_TRUE(setDefaultControlHideDelay(2));  // the delay current at the call
     facade->showControls(true, false);
+    setDefaultControlHideDelay(kDefaultControlHideDelay);
     advance(2.1);
     EXPECT_FALSE(facade->controlsVisible());
-    kDefaultControlHideDelay = saved;
 
     auto presenter = rt::make<PresentingController>();
     facade->setPresentingViewController(presenter);

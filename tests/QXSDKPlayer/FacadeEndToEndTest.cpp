@@ -12,7 +12,7 @@
 #include <ui/Label.h>
 
 #include "FacadeTestSupport.h"
-#include "LoopbackMediaServer.h"
+#include "FacadeOnLoopbackTest.h"
 #include "VexaWebSocketClient/VexaTestSupport.h"
 #include "support/GstPlayerTest.h"
 
@@ -53,25 +53,8 @@ std::vector<std::string> labelTexts(const rt::Ref<ui::View>& root, bool shownOnl
     return texts;
 }
 
-class FacadeEndToEndTest : public zidtest::GstPlayerTest {
+class FacadeEndToEndTest : public facadetest::FacadeOnLoopbackTest<RecordingDelegate> {
 protected:
-    void SetUp() override {
-        GstPlayerTest::SetUp();
-        peer = std::make_unique<peers::MediaServerPeer>(vexatest::serverCertificate());
-        peer->start();
-        loopback = std::make_unique<facadetest::LoopbackMediaServer>(peer->port());
-        QXQuorvexPlayer::configureWithApiKey(std::string("e2e-key"));
-        facade = QXQuorvexPlayer::player();
-        facade->setDelegate(delegate);
-        facade->view()->setFrame(ui::Rect(ui::Point(0, 0), ui::Size(320, 180)));
-    }
-    void TearDown() override {
-        facade = nullptr;
-        waitFor([] { return false; }, 0.1);
-        loopback.reset();
-        peer.reset();
-        GstPlayerTest::TearDown();
-    }
     bool pictureShown() const {
         auto view = rt::cast<QXPlayerView>(QXQuorvexPlayerInternals::playerView(*facade)->presentationLayer());
         return view && view->playerLayer()->isReadyForDisplay() && view->playerLayer()->currentFrame();
@@ -90,10 +73,6 @@ protected:
         return params.contains(key) && params[key].is_string() ? params[key].get<std::string>() : "";
     }
 
-    std::unique_ptr<peers::MediaServerPeer> peer;
-    std::unique_ptr<facadetest::LoopbackMediaServer> loopback;
-    rt::Ref<QXQuorvexPlayer> facade;
-    std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
 };
 
 TEST_F(FacadeEndToEndTest, AStreamURLsRenditionsCarryThePlaylistsNamesAndAreChosenThroughTheFacade) {

@@ -20,19 +20,14 @@ void TextField::describe(rt::ClassBuilder<TextField>& c) {
     c.readonly("editing", &TextField::isEditing);
 }
 
-void TextField::setText(std::string text) {
-    attributedText_.reset();
-    textKey.set(*this, std::move(text));
-}
+void TextField::setText(std::string text) { detail::setPlainText(*this, textKey, attributedText_, std::move(text)); }
 
 std::optional<AttributedString> TextField::attributedText() const {
     return detail::shownText(attributedText_, text_, font_, textColor_);
 }
 
 void TextField::setAttributedText(std::optional<AttributedString> text) {
-    std::string plain = text ? text->text : std::string();
-    textKey.set(*this, plain);
-    attributedText_ = std::move(text);
+    detail::setGivenText(*this, textKey, attributedText_, std::move(text));
 }
 
 void TextField::setPlaceholder(std::string p) {

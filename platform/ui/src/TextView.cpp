@@ -24,18 +24,14 @@ void TextView::describe(rt::ClassBuilder<TextView>& c) {
     c.readonly("editing", &TextView::isEditing);
 }
 
-void TextView::setText(std::string text) {
-    attributed_.reset();
-    textKey.set(*this, std::move(text));
-}
+void TextView::setText(std::string text) { detail::setPlainText(*this, textKey, attributed_, std::move(text)); }
 
 std::optional<AttributedString> TextView::attributedText() const {
     return detail::shownText(attributed_, text_, font_, textColor_);
 }
 
 void TextView::setAttributedText(std::optional<AttributedString> text) {
-    textKey.set(*this, text ? text->text : std::string());
-    attributed_ = std::move(text);
+    detail::setGivenText(*this, textKey, attributed_, std::move(text));
 }
 
 void TextView::setFont(rt::Ref<Font> f) { font_ = f ? std::move(f) : Font::systemFontOfSize(12); }

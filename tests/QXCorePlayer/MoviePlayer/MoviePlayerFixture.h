@@ -13,6 +13,7 @@
 #include <fnd/NotificationCenter.h>
 #include <media/ScriptedEngine.h>
 
+#include "../support/ControllerNotifications.h"
 #include "ScratchDirectory.h"
 #include "VirtualTime.h"
 
@@ -46,19 +47,14 @@ protected:
     /// Makes the controller and starts recording its notifications.
     rt::Ref<zid::QXMoviePlayerController> make(const std::string& url = kVodURL) {
         controller = rt::make<zid::QXMoviePlayerController>(url);
-        auto* c = controller.get();
-        token = fnd::NotificationCenter::defaultCenter()->addObserver(
-            std::nullopt, controller, nullptr, [this, c](const rt::Ref<fnd::Notification>& n) {
-                std::string name = n->name();
-                if (name == zid::QXMoviePlayerPlaybackStateDidChangeNotification)
-                    name = "state:" + std::to_string(static_cast<long>(c->playbackState()));
-                else if (name.rfind("QXMoviePlayer", 0) == 0)
-                    name = name.substr(13, name.size() - 13 - 12);  // "QXMoviePlayer...Notification"
-                else if (name.rfind("QXMovie", 0) == 0 || name.rfind("QXMedia", 0) == 0)
-                    name = name.substr(2, name.size() - 2 - 12);
-                posted.push_back(name);
-                times.push_back(clock->now());
-            });
+        token = recordNotifications(controller, [this](std::string name) {
+            if (name.rfind("QXMoviePlayer", 0) == 0)
+                name = name.substr(13, name.size() - 13 - 12);  // "QXMoviePlayer...Notification"
+            else if (name.rfind("QXMovie", 0) == 0 || name.rfind("QXMedia", 0) == 0)
+                name = name.substr(2, name.size() - 2 - 12);
+            posted.push_back(name);
+            times.push_back(clock->now());
+        });
         return controller;
     }
     /// Notifications from index `from` on.

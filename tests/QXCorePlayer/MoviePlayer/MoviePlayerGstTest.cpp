@@ -27,6 +27,7 @@
 #include <peers/HlsOrigin.h>
 #include <peers/TestCertificates.h>
 
+#include "../support/ControllerNotifications.h"
 #include "../support/GstPlayerTest.h"
 
 namespace {
@@ -46,18 +47,13 @@ protected:
 
     void make(const std::string& path) {
         controller = rt::make<zid::QXMoviePlayerController>(origin_->url(path));
-        auto* c = controller.get();
-        token = fnd::NotificationCenter::defaultCenter()->addObserver(
-            std::nullopt, controller, nullptr, [this, c](const rt::Ref<fnd::Notification>& n) {
-                std::string name = n->name();
-                if (name == zid::QXMoviePlayerPlaybackStateDidChangeNotification)
-                    name = "state:" + std::to_string(static_cast<long>(c->playbackState()));
-                all.push_back(name);
-                // Statistics follow the ticks of the time observer; the rest is the sequence.
-                if (name.find("Bitrate") == std::string::npos && name.find("BytesTransferred") == std::string::npos &&
-                    name.find("AccessURI") == std::string::npos)
-                    sequence.push_back(name);
-            });
+        token = zidtest::recordNotifications(controller, [this](const std::string& name) {
+            all.push_back(name);
+            // Statistics follow the ticks of the time observer; the rest is the sequence.
+            if (name.find("Bitrate") == std::string::npos && name.find("BytesTransferred") == std::string::npos &&
+                name.find("AccessURI") == std::string::npos)
+                sequence.push_back(name);
+        });
     }
 
     rt::Ref<zid::QXMoviePlayerController> controller;

@@ -12,13 +12,10 @@ using vexatest::FakeConnection;
 using vexatest::RecordingListener;
 using Lines = std::vector<std::string>;
 
-class VexaClientReports : public zidtest::VirtualTimeTest {
+class VexaClientReports : public vexatest::OpenClientTest {
 protected:
     void SetUp() override {
-        zidtest::VirtualTimeTest::SetUp();
-        client = QXVexaClient::clientWithChannelID("42", rt::make<QXVexaConfig>(QXVexaConfig::Environment{}), connection);
-        client->addListener(listener);
-        connection->open();
+        OpenClientTest::SetUp();
         connection->messages.clear();
         connection->calls.clear();
     }
@@ -31,10 +28,6 @@ protected:
             if (call.rfind("send ", 0) == 0) out.push_back(call.substr(5));
         return out;
     }
-
-    std::shared_ptr<FakeConnection> connection = std::make_shared<FakeConnection>();
-    rt::Ref<QXVexaClient> client;
-    rt::Ref<RecordingListener> listener = rt::make<RecordingListener>();
 };
 
 TEST(VexaClientMedia, IdsGiveMediaIdAndType) {

@@ -10,6 +10,8 @@
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaConfig.h>
 #include <rt/Format.h>
 
+#include "VirtualTime.h"
+
 namespace vexatest {
 
 using namespace zid;
@@ -130,6 +132,22 @@ public:
     rt::Value lastThumbnails;
     std::vector<rt::Ref<QXCDNService>> lastServices;
     std::vector<rt::Ref<QXVexaClientAccessInfo>> lastAccessInfos;
+};
+
+/// A channel client over an open fake connection, told to a recording listener, on
+/// virtual time.
+class OpenClientTest : public zidtest::VirtualTimeTest {
+protected:
+    void SetUp() override {
+        zidtest::VirtualTimeTest::SetUp();
+        client = QXVexaClient::clientWithChannelID("42", rt::make<QXVexaConfig>(QXVexaConfig::Environment{}), connection);
+        client->addListener(listener);
+        connection->open();
+    }
+
+    std::shared_ptr<FakeConnection> connection = std::make_shared<FakeConnection>();
+    rt::Ref<QXVexaClient> client;
+    rt::Ref<RecordingListener> listener = rt::make<RecordingListener>();
 };
 
 }  // namespace vexatest

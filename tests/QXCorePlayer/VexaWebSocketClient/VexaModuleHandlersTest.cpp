@@ -28,13 +28,10 @@ public:
     rt::Ref<QXVexaClient>* owner_;
 };
 
-class VexaModuleHandlers : public zidtest::VirtualTimeTest {
+class VexaModuleHandlers : public vexatest::OpenClientTest {
 protected:
     void SetUp() override {
-        zidtest::VirtualTimeTest::SetUp();
-        client = QXVexaClient::clientWithChannelID("42", rt::make<QXVexaConfig>(QXVexaConfig::Environment{}), connection);
-        client->addListener(listener);
-        connection->open();
+        OpenClientTest::SetUp();
         listener->calls.clear();
     }
     Lines info(const std::string& modules) {
@@ -53,9 +50,6 @@ protected:
         return static_cast<double>(std::mktime(&tm));
     }
 
-    std::shared_ptr<FakeConnection> connection = std::make_shared<FakeConnection>();
-    rt::Ref<QXVexaClient> client;
-    rt::Ref<RecordingListener> listener = rt::make<RecordingListener>();
 };
 
 TEST_F(VexaModuleHandlers, HandlerTreeIsBuiltInItsOrder) {

@@ -18,6 +18,8 @@
 #include <rt/Exception.h>
 #include <ui/ImageContext.h>
 
+#include <SolidImage.h>
+
 using namespace ui;
 
 TEST(Images, PixelBuffersOfTheWrongSizeAnswerNil) {
@@ -126,10 +128,8 @@ TEST(Images, CapInsetsKeepTheCornersWhenStretched) {
 
 namespace {
 
-std::vector<std::uint8_t> solidPNG(int w, int h) {
-    std::vector<std::uint8_t> px(std::size_t(w) * h * 4, 0xFF);
-    return Image::imageWithPixels(px.data(), px.size(), w, h)->pngData();
-}
+/// The PNG of a white image.
+std::vector<std::uint8_t> solidPNG(int w, int h) { return zidtest::solidImage(w, h, 0xFFFFFFFF)->pngData(); }
 
 long peakResidentKiB() {
     rusage usage{};

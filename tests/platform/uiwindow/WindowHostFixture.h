@@ -21,6 +21,7 @@
 
 #include "GoldenImage.h"
 #include "PlaybackControlDoubles.h"
+#include "StillPicture.h"
 #include "Sanitized.h"
 // Last: the X headers define macros (None, Status, True) the toolkit's headers use as names.
 #include "XDisplay.h"
@@ -77,15 +78,7 @@ protected:
 
     /// A still picture standing in for the video: sky, sun and ground.
     static rt::Ref<ui::View> still() {
-        auto sky = rt::make<ui::View>(ui::Rect(0, 0, 640, 360));
-        sky->setBackgroundColor(ui::Color::rgba(0.35, 0.55, 0.8, 1));
-        auto sun = rt::make<ui::View>(ui::Rect(450, 50, 80, 80));
-        sun->setBackgroundColor(ui::Color::rgba(0.98, 0.85, 0.3, 1));
-        auto ground = rt::make<ui::View>(ui::Rect(0, 230, 640, 130));
-        ground->setBackgroundColor(ui::Color::rgba(0.25, 0.5, 0.25, 1));
-        sky->addSubview(sun);
-        sky->addSubview(ground);
-        return sky;
+        return stillPicture(ui::Rect(0, 0, 640, 360), ui::Rect(450, 50, 80, 80), ui::Rect(0, 230, 640, 130));
     }
     /// The player view with its default controls, filling the window, playing a scripted
     /// source of the type at 2:05 of 10:00, shown in a desktop window.

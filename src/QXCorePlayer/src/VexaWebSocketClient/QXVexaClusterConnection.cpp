@@ -323,15 +323,21 @@ void QXVexaClusterConnection::handleText(const std::string& text) {
     }
 }
 
+rt::Ref<QXVexaSubscription> QXVexaClusterConnection::answeredSubscription(std::int64_t requestID, RequestKind kind,
+                                                                         const QXVexaMessage& frame) const {
+    auto pending = pendingRequests_.find(requestID);
+    if (pending == pendingRequests_.end() || pending->second.kind != kind) {
+        vexaLog(staticClass(), 3, "Ignoring reply to an unknown request: %@", frame.dump());
+        return nullptr;
+    }
+    return pending->second.subscription;
+}
+
 void QXVexaClusterConnection::handleSubscribe(QXVexaMessage& args, const QXVexaMessage& frame) {
     auto requestID = vexaInteger(args, "requestId");
     if (!requestID) return unexpected(frame, "\"requestId\" is not an integer");
-    auto pending = pendingRequests_.find(*requestID);
-    if (pending == pendingRequests_.end() || pending->second.kind != RequestKind::Subscribe) {
-        vexaLog(staticClass(), 3, "Ignoring reply to an unknown request: %@", frame.dump());
-        return;
-    }
-    rt::Ref<QXVexaSubscription> subscription = pending->second.subscription;
+    auto subscription = answeredSubscription(*requestID, RequestKind::Subscribe, frame);
+    if (!subscription) return;
     auto success = vexaBoolean(args, "success");
     const QXVexaMessage* data = vexaObject(args, "data");
     std::optional<std::int64_t> subchannel = data ? vexaInteger(*data, "subchannelId") : std::nullopt;
@@ -365,12 +371,8 @@ void QXVexaClusterConnection::handleUnsubscribe(QXVexaMessage& args, const QXVex
 
 void QXVexaClusterConnection::handleClientInitiatedUnsubscribe(std::int64_t requestID, QXVexaMessage& args,
                                                                const QXVexaMessage& frame) {
-    auto pending = pendingRequests_.find(requestID);
-    if (pending == pendingRequests_.end() || pending->second.kind != RequestKind::Unsubscribe) {
-        vexaLog(staticClass(), 3, "Ignoring reply to an unknown request: %@", frame.dump());
-        return;
-    }
-    rt::Ref<QXVexaSubscription> subscription = pending->second.subscription;
+    auto subscription = answeredSubscription(requestID, RequestKind::Unsubscribe, frame);
+    if (!subscription) return;
     auto success = vexaBoolean(args, "success");
     const QXVexaMessage* data = vexaObject(args, "data");
     rt::Ref<rt::Error> error;
@@ -379,7 +381,7 @@ void QXVexaClusterConnection::handleClientInitiatedUnsubscribe(std::int64_t requ
         if (!success) unexpected(frame, "\"success\" is not a boolean");
         if (code != "ERR_INVALID_ID") error = refusal(data ? vexaString(*data, "reason") : std::nullopt);
     }
-    pendingRequests_.erase(pending);
+    pendingRequests_.erase(requestID);
     VEXA_TRACE("[C: %@] Removed subscription from pending requests (reason: handle client initiated unsubscribe "
                "called): %@ - %@",
                cluster_, subscription, pendingDescription());

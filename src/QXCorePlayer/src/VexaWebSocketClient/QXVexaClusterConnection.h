@@ -79,6 +79,10 @@ private:
     void reconnect();
     void lost();
     void sendFrame(QXVexaMessage frame);
+    /// The subscription of the pending request a reply of `kind` answers; nullptr (and a
+    /// log line) for a reply to no such request.
+    rt::Ref<QXVexaSubscription> answeredSubscription(std::int64_t requestID, RequestKind kind,
+                                                     const QXVexaMessage& frame) const;
     void handleSubscribe(QXVexaMessage& args, const QXVexaMessage& frame);
     void handleUnsubscribe(QXVexaMessage& args, const QXVexaMessage& frame);
     void handleClientInitiatedUnsubscribe(std::int64_t requestID, QXVexaMessage& args, const QXVexaMessage& frame);

@@ -533,7 +533,7 @@ void QXQuorvexPlayer::showControls(bool show, bool animated, double timeout) {
 
 void QXQuorvexPlayer::showControls(bool show, bool animated) {
     Impl::requireMainThread("showControls");
-    impl_->showControls(show, animated, kDefaultControlHideDelay);
+    impl_->showControls(show, animated, defaultControlHideDelay());
 }
 
 }  // namespace zid

@@ -15,6 +15,11 @@
 #include <ui/TouchInjector.h>
 #include <ui/Window.h>
 
+#include <cmath>
+#include <limits>
+#include <thread>
+
+#include "Core/PlaybackDoubles.h"
 #include "View/PlaybackControlDoubles.h"
 #include "VirtualTime.h"
 
@@ -37,7 +42,7 @@ protected:
         touch = std::make_unique<ui::TouchInjector>(window);
     }
     void TearDown() override {
-        kDefaultControlHideDelay = 5.0;
+        setDefaultControlHideDelay(kDefaultControlHideDelay);
         VirtualTimeTest::TearDown();
     }
     /// Puts a slider in the bottom bar and answers a window point on its thumb.
@@ -126,7 +131,7 @@ TEST_F(PlaybackControlTest, ShowsAndHidesAsCalledWithAtMostOneTimer) {
 TEST_F(PlaybackControlTest, TheDefaultDelayIsReadAtEveryShow) {
     advance(5.1);
     ASSERT_FALSE(control->controlsVisible());
-    kDefaultControlHideDelay = 2;
+    ASSERT_TRUE(setDefaultControlHideDelay(2));
     touch->tap(middle);
     advance(0.5);
     ASSERT_TRUE(control->controlsVisible());
@@ -136,6 +141,32 @@ TEST_F(PlaybackControlTest, TheDefaultDelayIsReadAtEveryShow) {
     EXPECT_TRUE(control->controlsVisible());
     advance(0.7);
     EXPECT_FALSE(control->controlsVisible());
+}
+
+TEST_F(PlaybackControlTest, AHideDelayThatIsNoNumberOfSecondsIsRefusedAndTheDelayKept) {
+    static_assert(kDefaultControlHideDelay == 5.0);
+    EXPECT_DOUBLE_EQ(defaultControlHideDelay(), kDefaultControlHideDelay);
+    auto log = LogCapture::install();
+    ASSERT_TRUE(setDefaultControlHideDelay(4));
+    for (double refused : {-1.0, std::nan(""), std::numeric_limits<double>::infinity()})
+        EXPECT_FALSE(setDefaultControlHideDelay(refused)) << refused;
+    bool offMainTaken = true;
+    std::thread([&] { offMainTaken = setDefaultControlHideDelay(1); }).join();
+    EXPECT_FALSE(offMainTaken);
+    log->uninstall();
+    EXPECT_DOUBLE_EQ(defaultControlHideDelay(), 4);
+    ASSERT_EQ(log->messages.size(), 4u);
+    EXPECT_NE(log->messages[3].find("main thread"), std::string::npos) << log->messages[3];
+    EXPECT_NE(log->messages[0].find("stays 4"), std::string::npos) << log->messages[0];
+    EXPECT_NE(log->messages[0].find("-1"), std::string::npos) << log->messages[0];
+
+    // Never hiding is a delay like any other: a tap shows the controls for good.
+    ASSERT_TRUE(setDefaultControlHideDelay(kControlHideDelayNever));
+    advance(5.1);
+    ASSERT_FALSE(control->controlsVisible());
+    touch->tap(middle);
+    advance(60);
+    EXPECT_TRUE(control->controlsVisible());
 }
 
 TEST_F(PlaybackControlTest, ASliderDragKeepsTheControlsUpUntilReleasedOrCancelled) {
@@ -150,7 +181,7 @@ TEST_F(PlaybackControlTest, ASliderDragKeepsTheControlsUpUntilReleasedOrCancelle
     EXPECT_FALSE(control->controlsVisible());
 
     // After a show with the never timeout the release re-arms the last armed delay.
-    kDefaultControlHideDelay = 3;
+    ASSERT_TRUE(setDefaultControlHideDelay(3));
     touch->tap(middle);
     advance(0.5);
     control->show(true, false, kControlHideDelayNever);

@@ -11,6 +11,7 @@
 #include <ui/Window.h>
 
 #include "GoldenImage.h"
+#include "StillPicture.h"
 #include "View/PlaybackControlDoubles.h"
 #include "VirtualTime.h"
 
@@ -47,15 +48,7 @@ protected:
     }
     /// A still picture standing in for the video: sky, sun and ground.
     static rt::Ref<ui::View> frame() {
-        auto sky = rt::make<ui::View>(ui::Rect(0, 0, 480, 270));
-        sky->setBackgroundColor(ui::Color::rgba(0.35, 0.55, 0.8, 1));
-        auto sun = rt::make<ui::View>(ui::Rect(340, 40, 60, 60));
-        sun->setBackgroundColor(ui::Color::rgba(0.98, 0.85, 0.3, 1));
-        auto ground = rt::make<ui::View>(ui::Rect(0, 170, 480, 100));
-        ground->setBackgroundColor(ui::Color::rgba(0.25, 0.5, 0.25, 1));
-        sky->addSubview(sun);
-        sky->addSubview(ground);
-        return sky;
+        return stillPicture(ui::Rect(0, 0, 480, 270), ui::Rect(340, 40, 60, 60), ui::Rect(0, 170, 480, 100));
     }
     OptionsPlayer& play(CPMediaSourceType type) {
         source->setSourceType(type);

@@ -231,7 +231,7 @@ public:
     void startPictureInPicture();
     void stopPictureInPicture();
     void showControls(bool show, bool animated, double timeout);
-    /// With the default hide delay (kDefaultControlHideDelay).
+    /// With the hide delay of the moment (defaultControlHideDelay()).
     void showControls(bool show, bool animated);
 
     // ---- ads -------------------------------------------------------------------------------

@@ -66,23 +66,23 @@ public:
         c.readonly("resolver", &CPURLResolvingSource::resolver);
         c.readonly(mediaUrlKey);
         // The forwarded properties read the base through the getters, not the fields.
-        using S = CPURLResolvingSource;
-        c.readonly("sourceType", &S::sourceType);
-        c.readonly("adSettings", &S::adSettings);
-        c.readonly("title", &S::title);
-        c.readonly("contentDescription", &S::contentDescription);
-        c.readonly("contentId", &S::contentId);
-        c.readonly("logoInfos", &S::logoInfos);
-        c.readonly("lock", &S::lock);
-        c.readonly("playbackTracker", &S::playbackTracker);
-        c.readonly("timeInfo", &S::timeInfo);
-        c.readonly("startDate", &S::startDate);
-        c.readonly("viewerCount", &S::viewerCount);
-        c.readonly("viewerCountEnabled", &S::viewerCountEnabled);
-        c.readonly("clickTargetURL", &S::clickTargetURL);
-        c.readonly("safeToContinue", &S::safeToContinue);
-        c.readonly("online", &S::online);
-        c.readonly("user", &S::user);
+        using Source = CPURLResolvingSource;
+        c.readonly("sourceType", &Source::sourceType);
+        c.readonly("adSettings", &Source::adSettings);
+        c.readonly("title", &Source::title);
+        c.readonly("contentDescription", &Source::contentDescription);
+        c.readonly("contentId", &Source::contentId);
+        c.readonly("logoInfos", &Source::logoInfos);
+        c.readonly("lock", &Source::lock);
+        c.readonly("playbackTracker", &Source::playbackTracker);
+        c.readonly("timeInfo", &Source::timeInfo);
+        c.readonly("startDate", &Source::startDate);
+        c.readonly("viewerCount", &Source::viewerCount);
+        c.readonly("viewerCountEnabled", &Source::viewerCountEnabled);
+        c.readonly("clickTargetURL", &Source::clickTargetURL);
+        c.readonly("safeToContinue", &Source::safeToContinue);
+        c.readonly("online", &Source::online);
+        c.readonly("user", &Source::user);
         for (const char* key : {"sourceType", "adSettings", "title", "contentDescription", "contentId", "logoInfos",
                                 "lock", "playbackTracker", "timeInfo", "startDate", "viewerCount", "viewerCountEnabled",
                                 "clickTargetURL", "safeToContinue", "online"})

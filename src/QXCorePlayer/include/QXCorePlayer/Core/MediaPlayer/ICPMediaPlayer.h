@@ -77,23 +77,23 @@ public:
     virtual void setShowDebugConsole(bool show) { (void)show; }
 
     static void describe(rt::ClassBuilder<ICPMediaPlayer>& c) {
-        using P = ICPMediaPlayer;
-        c.readonly("source", &P::source);
-        c.property("seekPosition", &P::seekPosition, &P::setSeekPosition);
-        c.readonly("presentationLayer", &P::presentationLayer);
-        c.readonly("state", &P::state);
-        c.readonly("isAudioOnly", &P::isAudioOnly);
-        c.readonly("isAirplayActive", &P::isAirplayActive);
-        c.readonly("isPlaying", &P::isPlaying);
+        using Player = ICPMediaPlayer;
+        c.readonly("source", &Player::source);
+        c.property("seekPosition", &Player::seekPosition, &Player::setSeekPosition);
+        c.readonly("presentationLayer", &Player::presentationLayer);
+        c.readonly("state", &Player::state);
+        c.readonly("isAudioOnly", &Player::isAudioOnly);
+        c.readonly("isAirplayActive", &Player::isAirplayActive);
+        c.readonly("isPlaying", &Player::isPlaying);
         c.dependent("isPlaying", {"state"});
-        c.property("contentModeScaleAspectFill", &P::contentModeScaleAspectFill, &P::setContentModeScaleAspectFill);
-        c.readonly("pictureInPictureAvailable", &P::pictureInPictureAvailable);
-        c.readonly("pictureInPictureActive", &P::pictureInPictureActive);
-        c.readonly("playbackTime", &P::playbackTime);
-        c.readonly("timeInfo", &P::timeInfo);
-        c.readonly("error", &P::error);
-        c.readonly("seeking", &P::seeking);
-        c.readonly("seekValue", &P::seekValue);
+        c.property("contentModeScaleAspectFill", &Player::contentModeScaleAspectFill, &Player::setContentModeScaleAspectFill);
+        c.readonly("pictureInPictureAvailable", &Player::pictureInPictureAvailable);
+        c.readonly("pictureInPictureActive", &Player::pictureInPictureActive);
+        c.readonly("playbackTime", &Player::playbackTime);
+        c.readonly("timeInfo", &Player::timeInfo);
+        c.readonly("error", &Player::error);
+        c.readonly("seeking", &Player::seeking);
+        c.readonly("seekValue", &Player::seekValue);
     }
 };
 

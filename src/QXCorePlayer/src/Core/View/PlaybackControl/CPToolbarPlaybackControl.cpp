@@ -15,7 +15,9 @@
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPStartedDateToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPTimePerDurationToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPViewerCountToolbarItem.h>
+#include "Core/CoreLogModule.h"
 #include <QXFoundation/Lists/IList.h>
+#include <QXFoundation/Log/QXLogger.h>
 #include <QXFoundation/Listening/IListenable.h>
 #include <QXUIKit/Toolbar/QXButtonToolbarItem.h>
 #include <QXUIKit/Toolbar/QXImageToolbarItem.h>
@@ -26,16 +28,20 @@
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Signal/Timer/FKTimerSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
+#include <fnd/RunLoop.h>
 #include <rt/KVO.h>
 #include <ui/AlertController.h>
 #include <ui/Animation.h>
 #include <ui/Slider.h>
 
+#include <cmath>
+#include <string>
+
 namespace zid {
 
-double kDefaultControlHideDelay = 5.0;
-
 namespace {
+
+double hideDelay = kDefaultControlHideDelay;
 
 const ui::Rect kMadeFrame(0, 0, 100, 100);
 
@@ -94,7 +100,7 @@ void CPToolbarPlaybackControl::setup() {
     setupTopToolbar();
     setupBottomToolbar();
     configureGestures();
-    show(true, false, kDefaultControlHideDelay);
+    show(true, false, defaultControlHideDelay());
 }
 
 void CPToolbarPlaybackControl::setupTopToolbar() {
@@ -163,7 +169,27 @@ rt::Ref<ui::TapGestureRecognizer> CPToolbarPlaybackControl::addDoubleTapRecogniz
     return recognizer;
 }
 
-void CPToolbarPlaybackControl::handleTap() { show(contentView_->alpha() == 0, true, kDefaultControlHideDelay); }
+double defaultControlHideDelay() { return hideDelay; }
+
+bool setDefaultControlHideDelay(double seconds) {
+    if (!fnd::RunLoop::isMainThread()) {
+        // Shows read the delay on the main thread: a write from elsewhere would race them
+        // (and so would reading it here to say what it stays).
+        QXLog(kCoreLogModule, CPToolbarPlaybackControl::staticClass(), 2, "%@",
+              "The control hide delay stays as it was: it is set on the main thread only");
+        return false;
+    }
+    if (!std::isfinite(seconds) || seconds < 0) {
+        QXLog(kCoreLogModule, CPToolbarPlaybackControl::staticClass(), 2,
+              "The control hide delay stays %@ s: %@ s is not a number of seconds of 0 or more",
+              std::to_string(hideDelay), std::to_string(seconds));
+        return false;
+    }
+    hideDelay = seconds;
+    return true;
+}
+
+void CPToolbarPlaybackControl::handleTap() { show(contentView_->alpha() == 0, true, defaultControlHideDelay()); }
 
 void CPToolbarPlaybackControl::handleDoubleTapFrom(ui::GestureRecognizer&) {
     if (auto player = mediaPlayer()) player->setContentModeScaleAspectFill(!player->contentModeScaleAspectFill());

@@ -25,16 +25,23 @@
 
 namespace zid {
 
+class QXAssetLoader;
+class QXDebugConsolePresenter;
+class QXMediaSelectionList;
+class QXPlaybackLimits;
+class QXPlayerViewAttachment;
+class QXStreamStatistics;
 class QXPlayerDebugConsoleView;
-class QXProgressWatchdog;
 class OnSignalHelper;
 
-inline constexpr const char* QXMoviePlayerLoadStateDidChangeNotification = "QXMoviePlayerLoadStateDidChangeNotification";
+inline constexpr const char* QXMoviePlayerLoadStateDidChangeNotification =
+    "QXMoviePlayerLoadStateDidChangeNotification";
 inline constexpr const char* QXMoviePlayerNowPlayingMovieDidChangeNotification =
     "QXMoviePlayerNowPlayingMovieDidChangeNotification";
 inline constexpr const char* QXMoviePlayerAudioOnlyModeDidChangeNotification =
     "QXMoviePlayerAudioOnlyModeDidChangeNotification";
-inline constexpr const char* QXMoviePlayerAccessURIDidChangeNotification = "QXMoviePlayerAccessURIDidChangeNotification";
+inline constexpr const char* QXMoviePlayerAccessURIDidChangeNotification =
+    "QXMoviePlayerAccessURIDidChangeNotification";
 inline constexpr const char* QXMoviePlayerIndicatedBitrateDidChangeNotification =
     "QXMoviePlayerIndicatedBitrateDidChangeNotification";
 inline constexpr const char* QXMoviePlayerObservedBitrateDidChangeNotification =
@@ -67,34 +74,34 @@ public:
     void pause() override;
     void stop() override;
 
-    QXMoviePlaybackState playbackState() const override { return playbackState_; }
+    QXMoviePlaybackState playbackState() const override { return playback_.state; }
     /// Does nothing when the state is unchanged.
     void setPlaybackState(QXMoviePlaybackState state);
     /// Changes the state (timeouts, notification) even when it is unchanged.
     void directSetPlaybackState(QXMoviePlaybackState state);
-    long loadState() const { return loadState_; }
+    long loadState() const { return playback_.loadState; }
     void setLoadState(long state);
-    bool isPreparing() const { return preparing_; }
-    bool isPreparedToPlay() const override { return preparedToPlay_; }
+    bool isPreparing() const { return playback_.preparing; }
+    bool isPreparedToPlay() const override { return playback_.preparedToPlay; }
     void setPreparedToPlay(bool prepared);
-    rt::Ref<rt::Error> error() const override { return error_; }
+    rt::Ref<rt::Error> error() const override { return playback_.error; }
     void failedWithError(const rt::Ref<rt::Error>& error);
-    double loadingTimeout() const override { return loadingTimeout_; }
+    double loadingTimeout() const override { return settings_.loadingTimeout; }
     void setLoadingTimeout(double seconds) override;
-    double stalledTimeout() const { return stalledTimeout_; }
+    double stalledTimeout() const { return settings_.stalledTimeout; }
     void setStalledTimeout(double seconds);
-    bool shouldAutoplay() const override { return shouldAutoplay_; }
+    bool shouldAutoplay() const override { return settings_.shouldAutoplay; }
     void setShouldAutoplay(bool autoplay) override;
-    bool resumeFromLastPosition() const { return resumeFromLastPosition_; }
+    bool resumeFromLastPosition() const { return settings_.resumeFromLastPosition; }
     void setResumeFromLastPosition(bool resume);
-    const rt::Ref<media::Player>& player() const { return player_; }
-    const rt::Ref<media::PlayerItem>& playerItem() const { return playerItem_; }
-    const rt::Ref<media::Asset>& asset() const { return asset_; }
+    const rt::Ref<media::Player>& player() const { return media_.player; }
+    const rt::Ref<media::PlayerItem>& playerItem() const { return media_.item; }
+    const rt::Ref<media::Asset>& asset() const { return media_.asset; }
     /// The asset whose keys are loading for the running preparation, or nullptr.
-    const rt::Ref<media::Asset>& loadingAsset() const { return loadingAsset_; }
+    const rt::Ref<media::Asset>& loadingAsset() const;
 
     // ---- time, seeking and statistics ----------------------------------------------
-    double duration() const override { return duration_; }
+    double duration() const override { return times_.duration; }
     /// Stores and posts the duration notification, changed or not.
     void setDuration(double seconds);
     /// The player's time (a seek's target until the seek is answered, then where it
@@ -104,63 +111,63 @@ public:
     /// (the player and its engine keep only the newest). Announces "currentPlaybackTime"
     /// when the seek is answered, so observers read where it landed.
     void setCurrentPlaybackTime(double seconds) override;
-    double initialPlaybackTime() const { return initialPlaybackTime_; }
+    double initialPlaybackTime() const { return times_.initial; }
     void setInitialPlaybackTime(double seconds) override;
-    double endPlaybackTime() const { return endPlaybackTime_; }
+    double endPlaybackTime() const { return times_.end; }
     void setEndPlaybackTime(double seconds) override;
-    media::TimeRange loadedTimeRange() const { return loadedTimeRange_; }
-    double loadedStartTime() const { return loadedTimeRange_.startSeconds(); }
-    double loadedDuration() const { return loadedTimeRange_.durationSeconds(); }
+    media::TimeRange loadedTimeRange() const { return times_.loaded; }
+    double loadedStartTime() const { return times_.loaded.startSeconds(); }
+    double loadedDuration() const { return times_.loaded.durationSeconds(); }
     /// Seconds of media loaded ahead of the playing position: the end of the current item's
     /// loaded range that holds its current time, less that time. Both come from the item at
     /// the same moment, so they share its time base (stream times for a live stream, whose
     /// window does not start at zero). 0 without an item, or when no loaded range holds the
     /// position; never negative.
     double bufferedDuration() const;
-    const std::string& accessURI() const { return accessURI_; }
-    double indicatedBitrate() const { return indicatedBitrate_; }
-    double observedBitrate() const override { return observedBitrate_; }
-    std::int64_t numberOfDroppedVideoFrames() const { return droppedFrames_; }
-    std::int64_t numberOfBytesTransferred() const override { return bytesTransferred_; }
+    const std::string& accessURI() const;
+    double indicatedBitrate() const;
+    double observedBitrate() const override;
+    std::int64_t numberOfDroppedVideoFrames() const;
+    std::int64_t numberOfBytesTransferred() const override;
 
     // ---- view, media selection and presentation -------------------------------------
     const rt::Ref<QXPlayerView>& playerView() const { return playerView_; }
     rt::Ref<rt::Object> view() const override { return playerView_; }
-    const rt::Ref<QXPlayerDebugConsoleView>& debugConsoleView() const { return debugConsole_; }
-    const std::string& title() const { return title_; }
+    const rt::Ref<QXPlayerDebugConsoleView>& debugConsoleView() const;
+    const std::string& title() const { return presentation_.title; }
     void setTitle(const std::string& title) override;
-    const std::string& artist() const { return artist_; }
+    const std::string& artist() const { return presentation_.artist; }
     void setArtist(const std::string& artist);
-    const rt::Dictionary& playingInfo() const { return playingInfo_; }
-    long scalingMode() const override { return scalingMode_; }
+    const rt::Dictionary& playingInfo() const { return presentation_.playingInfo; }
+    long scalingMode() const override { return settings_.scalingMode; }
     void setScalingMode(long mode) override;
-    bool allowsAirPlay() const { return allowsAirPlay_; }
+    bool allowsAirPlay() const { return settings_.allowsAirPlay; }
     void setAllowsAirPlay(bool allows) override;
-    bool isAirPlayVideoActive() const override { return airPlayVideoActive_; }
+    bool isAirPlayVideoActive() const override { return presentation_.airPlayVideoActive; }
     void setAirPlayVideoActive(bool active);
-    bool muted() const override { return muted_; }
+    bool muted() const override { return settings_.muted; }
     void setMuted(bool muted) override;
-    bool continuePlaybackInBackground() const override { return background_; }
+    bool continuePlaybackInBackground() const override { return settings_.background; }
     void setContinuePlaybackInBackground(bool flag) override;
-    bool isActive() const { return active_; }
+    bool isActive() const { return settings_.active; }
     void setActive(bool active) override;
-    bool shouldAutoswitchToExternalScreen() const { return autoswitch_; }
+    bool shouldAutoswitchToExternalScreen() const { return settings_.autoswitch; }
     void setShouldAutoswitchToExternalScreen(bool flag);
-    bool isAudioOnly() const override { return audioOnly_; }
+    bool isAudioOnly() const override { return presentation_.audioOnly; }
     void setAudioOnly(bool audioOnly);
     bool currentStreamIsAudioOnly() const;
-    CPVideoSize videoSize() const override { return videoSize_; }
+    CPVideoSize videoSize() const override { return presentation_.videoSize; }
     bool isPictureInPictureAvailable() const override { return false; }
     bool isPictureInPictureActive() const override { return false; }
     void startPictureInPicture() override {}
     void stopPictureInPicture() override {}
 
-    rt::Ref<rt::Object> subtitles() const override { return subtitles_; }
-    rt::Ref<rt::Object> defaultSubtitle() const override { return defaultSubtitle_; }
-    rt::Ref<rt::Object> selectedSubtitle() const override { return selectedSubtitle_; }
-    rt::Ref<rt::Object> audioTracks() const override { return audioTracks_; }
-    rt::Ref<rt::Object> defaultAudioTrack() const override { return defaultAudioTrack_; }
-    rt::Ref<rt::Object> selectedAudioTrack() const override { return selectedAudioTrack_; }
+    rt::Ref<rt::Object> subtitles() const override;
+    rt::Ref<rt::Object> defaultSubtitle() const override;
+    rt::Ref<rt::Object> selectedSubtitle() const override;
+    rt::Ref<rt::Object> audioTracks() const override;
+    rt::Ref<rt::Object> defaultAudioTrack() const override;
+    rt::Ref<rt::Object> selectedAudioTrack() const override;
     void selectSubtitle(const rt::Ref<rt::Object>& option) override;
     void selectAudioTrack(const rt::Ref<rt::Object>& option) override;
     void listSubtitles();
@@ -178,81 +185,93 @@ protected:
     void willDestroy() override;
 
 private:
+    /// Where the controller stands in loading and playing.
+    struct Playback {
+        QXMoviePlaybackState state = QXMoviePlaybackState::Stopped;
+        long loadState = 0;
+        bool preparing = false;
+        bool preparedToPlay = false;
+        rt::Ref<rt::Error> error;
+    };
+    /// The content's times in seconds (NaN for none).
+    struct Times {
+        double duration = 0;
+        double initial = std::numeric_limits<double>::quiet_NaN();
+        double end = std::numeric_limits<double>::quiet_NaN();
+        media::TimeRange loaded{media::Time::zero(), media::Time::zero()};
+    };
+    /// What the host chooses.
+    struct Settings {
+        double loadingTimeout = 10.0;
+        double stalledTimeout = 20.0;
+        bool shouldAutoplay = true;
+        bool resumeFromLastPosition = false;
+        bool autoswitch = false;
+        bool allowsAirPlay = true;
+        bool background = false;
+        bool active = false;
+        bool muted = false;
+        long scalingMode = 0;
+    };
+    /// What is shown of the content: the now-playing facts and the picture.
+    struct Presentation {
+        std::string title, artist;
+        rt::Dictionary playingInfo;
+        CPVideoSize videoSize;
+        std::optional<media::Size> sizeTold;  ///< the last size told, none before the first
+        bool audioOnly = false;
+        bool airPlayVideoActive = false;
+    };
+    /// The media layer's objects of the current preparation.
+    struct MediaLayer {
+        rt::Ref<media::Player> player;
+        rt::Ref<media::PlayerItem> item;
+        rt::Ref<media::Asset> asset;
+        rt::Ref<media::TimeObserverToken> timeObserver;
+    };
+    /// What the controller listens to; all of it ends when the controller goes.
+    struct Listening {
+        std::vector<rt::Ref<rt::Observation>> observations;
+        std::vector<rt::Ref<OnSignalHelper>> triggers;
+        std::vector<rt::Ref<fnd::NotificationObserver>> itemTokens;
+        rt::Ref<fnd::NotificationObserver> selectionGroupsToken;
+    };
+
+    rt::Ref<media::PlayerItem> currentItem() const;
     void post(const char* name);
-    void prepareToPlayAsset(const rt::Ref<media::Asset>& asset, unsigned generation);
-    void cancelLoading();
+    /// Observes the notification from object for as long as the controller lives.
+    rt::Ref<fnd::NotificationObserver> listen(const char* name, const rt::Ref<rt::Object>& object,
+                                              void (*handler)(QXMoviePlayerController&));
+    void prepareToPlayAsset(const rt::Ref<media::Asset>& asset);
     void cleanupPlayer();
     void setPlayer(const rt::Ref<media::Player>& player);
     void setPlayerItem(const rt::Ref<media::PlayerItem>& item);
-    void watchProgress(bool playing);
     void startTimeObserver();
     void removeTimeObserver();
     void timeObserverTick(media::Time time);
     void setupBindings();
-    void bindPlayerView();
     void itemStatusChanged(media::PlayerItemStatus status);
     void itemLikelyToKeepUpChanged(bool likely);
     void rateChanged(float rate);
     void presentationSizeChanged();
     void storeResumePosition(media::Time time);
-    void setAccessURI(const std::string& uri);
-    void setIndicatedBitrate(double v);
-    void setObservedBitrate(double v);
-    void setNumberOfBytesTransferred(std::int64_t v);
-    void setSelection(const char* key, rt::Ref<rt::Object>& field, rt::Ref<rt::Object> value);
-
-    static constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    /// Seeks the player to the initial playback time, once: the time is cleared.
+    void seekToInitialPlaybackTime();
 
     std::string contentURL_;
-    std::string title_, artist_;
-    rt::Dictionary playingInfo_;
-    QXMoviePlaybackState playbackState_ = QXMoviePlaybackState::Stopped;
-    long loadState_ = 0;
-    bool preparing_ = false;
-    bool preparedToPlay_ = false;
-    rt::Ref<rt::Error> error_;
-    double duration_ = 0;
-    CPVideoSize videoSize_;
-    std::optional<media::Size> sizeTold_;
-    media::TimeRange loadedTimeRange_{media::Time::zero(), media::Time::zero()};
-    bool audioOnly_ = false;
-    bool airPlayVideoActive_ = false;
-    double initialPlaybackTime_ = kNaN;
-    double endPlaybackTime_ = kNaN;
-    double loadingTimeout_ = 10.0;
-    double stalledTimeout_ = 20.0;
-    bool shouldAutoplay_ = true;
-    bool autoswitch_ = false;
-    bool allowsAirPlay_ = true;
-    bool background_ = false;
-    bool resumeFromLastPosition_ = false;
-    bool active_ = false;
-    bool muted_ = false;
-    long scalingMode_ = 0;
-    std::string accessURI_;
-    bool accessURISet_ = false;
-    double indicatedBitrate_ = 0, observedBitrate_ = 0;
-    std::int64_t droppedFrames_ = 0, bytesTransferred_ = 0;
-    rt::Ref<rt::Object> subtitles_, defaultSubtitle_, selectedSubtitle_;
-    rt::Ref<rt::Object> audioTracks_, defaultAudioTrack_, selectedAudioTrack_;
-    rt::Ref<media::MediaSelectionGroup> subtitleGroup_, audioGroup_;
-
-    rt::Ref<media::Player> player_;
-    rt::Ref<media::PlayerItem> playerItem_;
-    rt::Ref<media::Asset> asset_;
-    rt::Ref<media::Asset> loadingAsset_;
-    unsigned loadGeneration_ = 0;
-    rt::Ref<media::TimeObserverToken> timeObserver_;
-    rt::Ref<fnd::Timer> bufferingTimer_, stalledTimer_;
-    std::unique_ptr<QXProgressWatchdog> progressWatchdog_;
+    Playback playback_;
+    Times times_;
+    Settings settings_;
+    Presentation presentation_;
+    std::unique_ptr<QXStreamStatistics> statistics_;
+    MediaLayer media_;
+    Listening listening_;
+    std::unique_ptr<QXPlaybackLimits> limits_;
+    std::unique_ptr<QXMediaSelectionList> subtitles_, audioTracks_;
+    std::unique_ptr<QXDebugConsolePresenter> debugConsole_;
+    std::unique_ptr<QXAssetLoader> loader_;
+    std::unique_ptr<QXPlayerViewAttachment> viewAttachment_;
     rt::Ref<QXPlayerView> playerView_;
-    rt::Ref<QXPlayerDebugConsoleView> debugConsole_;
-    std::vector<rt::Ref<rt::Observation>> observations_;
-    std::vector<rt::Ref<OnSignalHelper>> triggers_;
-    rt::Ref<rt::Observation> viewBinding_;
-    std::vector<rt::Ref<fnd::NotificationObserver>> notificationTokens_;
-    std::vector<rt::Ref<fnd::NotificationObserver>> itemTokens_;
-    rt::Ref<fnd::NotificationObserver> selectionGroupsToken_;
 };
 
 }  // namespace zid

@@ -29,9 +29,16 @@ class CPRecordedContentDetailsToolbarItem;
 class CPPictureInPictureToolbarItem;
 class QXButtonToolbarItem;
 
-/// Seconds after which shown controls hide again. A host may change it; every show
-/// reads it anew.
-extern double kDefaultControlHideDelay;
+/// Seconds after which shown controls hide again unless the host sets another delay.
+inline constexpr double kDefaultControlHideDelay = 5.0;
+/// The delay after which shown controls hide again: kDefaultControlHideDelay until the
+/// host sets another. Every show without its own timeout reads it anew, so a new value
+/// applies from the next show. Main thread only.
+double defaultControlHideDelay();
+/// Sets the delay in seconds (kControlHideDelayNever keeps shown controls). A negative,
+/// NaN or infinite value, or a call off the main thread, is refused with a log line and
+/// the delay is kept; answers whether the value was taken.
+bool setDefaultControlHideDelay(double seconds);
 /// The timeout meaning that the controls never hide by themselves.
 inline constexpr double kControlHideDelayNever = 0.0;
 
