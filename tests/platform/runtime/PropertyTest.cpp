@@ -118,6 +118,9 @@ concept WritableByKey = requires(const K& key, Cls& object, V value) { key.set(o
 static_assert(!WritableByKey<decltype(Deck::phaseKey), Deck, Phase>);
 static_assert(!WritableByKey<decltype(Deck::mutedKey), Deck, bool>);
 static_assert(WritableByKey<rt::Key<Deck, Phase>, Deck, Phase>);
+// An accessor's key writes through the class's setter; a derived key has no writer.
+static_assert(WritableByKey<decltype(Deck::volumeKey), Deck, int>);
+static_assert(!WritableByKey<decltype(Deck::isPlayingKey), Deck, bool>);
 
 }  // namespace proptest
 

@@ -12,9 +12,9 @@
 //         static constexpr rt::Stored<&Player::status_, "status"> statusKey{};           // read-only
 //         static constexpr rt::Stored<&Player::muted_, "muted", rt::writable> mutedKey{};  // written by key
 //         static constexpr rt::Stored<&Player::position_, "position"> positionKey{};     // atomic
-//         static constexpr rt::Derived<&Player::isPlaying, "isPlaying", "status"> isPlayingKey{};
 //         Status status() const { return status_; }
 //         bool isPlaying() const { return status_ == Status::Playing; }
+//         static constexpr rt::Derived<&Player::isPlaying, "isPlaying", "status"> isPlayingKey{};  // after its getter
 //     private:
 //         void setStatus(Status s) { statusKey.set(*this, s); }  // only Player writes
 //     };
@@ -92,8 +92,13 @@ template <class Entry> struct Enrolment {
     static inline const bool done = (Entry::enrol(), true);
 };
 
-template <class Cls, KeyName... Paths> void addDependencies(ClassBuilder<Cls>& c, const char* key) {
-    if constexpr (sizeof...(Paths) > 0) c.dependent(key, {std::string(Paths.text)...});
+/// The entry of a property read through getter: read-only, or written by name through
+/// Writer (a setter of Cls), announced also when one of the key paths changes.
+template <class Cls, KeyName Name, auto Writer, KeyName... Paths, class Getter> void enrolEntry(Getter getter) {
+    ClassBuilder<Cls> c(Cls::staticClass());
+    if constexpr (std::is_same_v<std::remove_cv_t<decltype(Writer)>, ReadOnly>) c.readonly(Name.text, getter);
+    else c.property(Name.text, getter, Writer);
+    if constexpr (sizeof...(Paths) > 0) c.dependent(Name.text, {std::string(Paths.text)...});
 }
 
 }  // namespace detail
@@ -132,45 +137,38 @@ private:
     }
 };
 
-/// A read-only property read through a getter of the class and announced whenever one of
-/// the key paths it depends on changes.
-template <auto Getter, KeyName Name, KeyName... Paths>
-class Derived : public ReadKey<typename detail::GetterOf<decltype(Getter)>::Holder,
-                               typename detail::GetterOf<decltype(Getter)>::Value> {
-    using Cls = typename detail::GetterOf<decltype(Getter)>::Holder;
-    using Base = ReadKey<Cls, typename detail::GetterOf<decltype(Getter)>::Value>;
-    friend struct detail::Enrolment<Derived>;
-
-public:
-    constexpr Derived() : Base(Name.text, Getter) { (void)&detail::Enrolment<Derived>::done; }
-
-private:
-    static void enrol() {
-        ClassBuilder<Cls> c(Cls::staticClass());
-        c.readonly(Name.text, Getter);
-        detail::addDependencies<Cls, Paths...>(c, Name.text);
-    }
+namespace detail {
+/// The typed key of a property read through Getter: read-only, or written through Setter
+/// when it takes the getter's type.
+template <auto Getter, auto Setter, class Cls = typename GetterOf<decltype(Getter)>::Holder,
+          class T = typename GetterOf<decltype(Getter)>::Value>
+struct GetterKey : ReadKey<Cls, T> {
+    constexpr explicit GetterKey(const char* name) : ReadKey<Cls, T>(name, Getter) {}
 };
+template <auto Getter, class C, class T, void (C::*Setter)(T)>
+struct GetterKey<Getter, Setter, C, T> : AccessorKey<C, T> {
+    constexpr explicit GetterKey(const char* name) : AccessorKey<C, T>(name, Getter, Setter) {}
+};
+}  // namespace detail
 
-/// A property read through a getter and written through a setter of the class (which
-/// stores and announces), announced also when one of the key paths it depends on changes.
+/// A property read through a getter and written by name through a setter of the class
+/// (which stores and announces), or not at all (rt::readOnly); announced also whenever one
+/// of the key paths it depends on changes.
 template <auto Getter, auto Setter, KeyName Name, KeyName... Paths>
-class Accessor : public AccessorKey<typename detail::GetterOf<decltype(Getter)>::Holder,
-                                    typename detail::GetterOf<decltype(Getter)>::Value> {
+class Accessor : public detail::GetterKey<Getter, Setter> {
     using Cls = typename detail::GetterOf<decltype(Getter)>::Holder;
-    using Base = AccessorKey<Cls, typename detail::GetterOf<decltype(Getter)>::Value>;
     friend struct detail::Enrolment<Accessor>;
 
 public:
-    constexpr Accessor() : Base(Name.text, Getter, Setter) { (void)&detail::Enrolment<Accessor>::done; }
+    constexpr Accessor() : detail::GetterKey<Getter, Setter>(Name.text) { (void)&detail::Enrolment<Accessor>::done; }
 
 private:
-    static void enrol() {
-        ClassBuilder<Cls> c(Cls::staticClass());
-        c.property(Name.text, Getter, Setter);
-        detail::addDependencies<Cls, Paths...>(c, Name.text);
-    }
+    static void enrol() { detail::enrolEntry<Cls, Name, Setter, Paths...>(Getter); }
 };
+
+/// A read-only property read through a getter of the class and announced whenever one of
+/// the key paths it depends on changes.
+template <auto Getter, KeyName Name, KeyName... Paths> using Derived = Accessor<Getter, readOnly, Name, Paths...>;
 
 /// A property of Owner kept in its private implementation (Impl, which answers
 /// `static const Impl& of(const Owner&)`): Member is a field of Impl or a const getter of
@@ -200,11 +198,7 @@ public:
 
 private:
     static void enrol() {
-        ClassBuilder<Owner> c(Owner::staticClass());
-        auto getter = [](const Owner& owner) { return get(Impl::of(owner)); };
-        if constexpr (std::is_same_v<std::remove_cv_t<decltype(Writer)>, ReadOnly>) c.readonly(Name.text, getter);
-        else c.property(Name.text, getter, Writer);
-        detail::addDependencies<Owner, Paths...>(c, Name.text);
+        detail::enrolEntry<Owner, Name, Writer, Paths...>([](const Owner& owner) { return get(Impl::of(owner)); });
     }
 };
 
