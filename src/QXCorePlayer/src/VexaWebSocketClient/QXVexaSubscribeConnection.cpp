@@ -7,7 +7,6 @@ namespace zid {
 
 void QXVexaSubscribeConnection::describe(rt::ClassBuilder<QXVexaSubscribeConnection>& c) {
     c.readonly("cluster", [](const QXVexaSubscribeConnection& s) { return vexaValue(s.cluster()); });
-    c.readonly(subscriptionKey);
     c.readonly("connected", [](const QXVexaSubscribeConnection& s) { return s.connected(); });
     c.dependent("cluster", {"subscription.cluster"});
     c.manualNotification("connected");

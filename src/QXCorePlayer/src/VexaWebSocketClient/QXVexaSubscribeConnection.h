@@ -18,7 +18,7 @@
 #include "VexaWebSocketClient/QXVexaService.h"
 #include "VexaWebSocketClient/QXVexaSubscription.h"
 #include <rt/KVC.h>
-#include <rt/Key.h>
+#include <rt/Property.h>
 #include <rt/Object.h>
 
 namespace zid {
@@ -29,8 +29,7 @@ class QXVexaSubscribeConnection : public rt::Object, public QXVexaConnection {
 
 public:
     /// The subscription of the current subchannel; replaced when an old subchannel is ended.
-    static constexpr rt::Key<QXVexaSubscribeConnection, rt::Ref<QXVexaSubscription>> subscriptionKey{
-        "subscription", &QXVexaSubscribeConnection::subscription_};
+    static constexpr rt::Stored<&QXVexaSubscribeConnection::subscription_, "subscription"> subscriptionKey{};
 
     enum class State { NotConnected, Subscribing, Connected, Unsubscribing };
 

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -13,6 +12,7 @@
 #include "VexaWebSocketClient/QXVexaMessage.h"
 #include <rt/Error.h>
 #include <rt/KVC.h>
+#include <rt/Locked.h>
 #include <rt/Object.h>
 
 namespace zid {
@@ -35,21 +35,21 @@ public:
 
     static void describe(rt::ClassBuilder<QXVexaSubscription>& c);
 
-    std::optional<std::int64_t> requestID() const;
-    void setRequestID(std::optional<std::int64_t> id);
-    std::optional<std::int64_t> subscriptionID() const;
-    void setSubscriptionID(std::optional<std::int64_t> id);
-    std::optional<std::string> mediaID() const;
-    void setMediaID(std::optional<std::string> id);
-    std::optional<std::string> mediaType() const;
-    void setMediaType(std::optional<std::string> type);
+    std::optional<std::int64_t> requestID() const { return requestID_.get(); }
+    void setRequestID(std::optional<std::int64_t> id) { requestID_.set(id); }
+    std::optional<std::int64_t> subscriptionID() const { return subscriptionID_.get(); }
+    void setSubscriptionID(std::optional<std::int64_t> id) { subscriptionID_.set(id); }
+    std::optional<std::string> mediaID() const { return mediaID_.get(); }
+    void setMediaID(std::optional<std::string> id) { mediaID_.set(std::move(id)); }
+    std::optional<std::string> mediaType() const { return mediaType_.get(); }
+    void setMediaType(std::optional<std::string> type) { mediaType_.set(std::move(type)); }
     /// Key-value observable ("cluster").
-    std::optional<std::string> cluster() const;
+    std::optional<std::string> cluster() const { return cluster_.get(); }
     void setCluster(std::optional<std::string> cluster);
-    rt::Ref<QXVexaConfig> config() const;
-    void setConfig(rt::Ref<QXVexaConfig> config);
-    Block block() const;
-    void setBlock(Block block);
+    rt::Ref<QXVexaConfig> config() const { return config_.get(); }
+    void setConfig(rt::Ref<QXVexaConfig> config) { config_.set(std::move(config)); }
+    Block block() const { return block_.get(); }
+    void setBlock(Block block) { block_.set(std::move(block)); }
 
     /// Calls the block, if any.
     void fire(QXVexaSubscriptionEvent event, const QXVexaMessage* message = nullptr,
@@ -59,11 +59,10 @@ public:
     std::string description() const override;
 
 private:
-    mutable std::mutex mutex_;
-    std::optional<std::int64_t> requestID_, subscriptionID_;
-    std::optional<std::string> mediaID_, mediaType_, cluster_;
-    rt::Ref<QXVexaConfig> config_;
-    Block block_;
+    rt::Locked<std::optional<std::int64_t>> requestID_, subscriptionID_;
+    rt::Locked<std::optional<std::string>> mediaID_, mediaType_, cluster_;
+    rt::Locked<rt::Ref<QXVexaConfig>> config_;
+    rt::Locked<Block> block_;
 };
 
 /// nil or the text, for formatting.

@@ -18,16 +18,6 @@ rt::Ref<QXLogFilterByBlock> QXLogFilterByBlock::filterWithBlock(Block block) {
     return rt::make<QXLogFilterByBlock>(std::move(block));
 }
 
-QXLogFilterByBlock::Block QXLogFilterByBlock::block() const {
-    std::lock_guard lock(mutex_);
-    return block_;
-}
-
-void QXLogFilterByBlock::setBlock(Block block) {
-    std::lock_guard lock(mutex_);
-    block_ = std::move(block);
-}
-
 bool QXLogFilterByBlock::filterLog(const QXLogRecord& record) const {
     Block current = block();
     return current ? current(record) : false;

@@ -26,24 +26,4 @@ void QXLogHandler::flush() {}
 
 void QXLogHandler::close() { flush(); }
 
-rt::Ref<QXLogFilter> QXLogHandler::filter() const {
-    std::lock_guard lock(mutex_);
-    return filter_;
-}
-
-void QXLogHandler::setFilter(rt::Ref<QXLogFilter> filter) {
-    std::lock_guard lock(mutex_);
-    filter_ = std::move(filter);
-}
-
-rt::Ref<QXLogFormatter> QXLogHandler::formatter() const {
-    std::lock_guard lock(mutex_);
-    return formatter_;
-}
-
-void QXLogHandler::setFormatter(rt::Ref<QXLogFormatter> formatter) {
-    std::lock_guard lock(mutex_);
-    formatter_ = std::move(formatter);
-}
-
 }  // namespace zid

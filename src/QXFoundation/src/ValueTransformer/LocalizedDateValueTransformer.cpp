@@ -35,16 +35,6 @@ rt::Ref<LocalizedDateValueTransformer> LocalizedDateValueTransformer::localizedD
     return rt::make<LocalizedDateValueTransformer>(std::move(locale), type);
 }
 
-rt::Ref<fnd::Locale> LocalizedDateValueTransformer::locale() const {
-    std::lock_guard lock(mutex_);
-    return locale_;
-}
-
-void LocalizedDateValueTransformer::setLocale(rt::Ref<fnd::Locale> locale) {
-    std::lock_guard lock(mutex_);
-    locale_ = std::move(locale);
-}
-
 rt::Value LocalizedDateValueTransformer::transformedValue(const rt::Value& value) const {
     if (value.isNil()) return {};
     auto type = localizedDateType_.load();

@@ -5,11 +5,11 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "ValueTransformer/ValueTransformer.h"
 #include <fnd/Calendar.h>
+#include <rt/Locked.h>
 #include <fnd/Locale.h>
 
 namespace zid {
@@ -30,8 +30,8 @@ public:
     std::uint64_t localizedDateType() const { return localizedDateType_; }
     void setLocalizedDateType(std::uint64_t type) { localizedDateType_ = type; }
     /// The locale the date texts are written in (nullptr: the current locale).
-    rt::Ref<fnd::Locale> locale() const;
-    void setLocale(rt::Ref<fnd::Locale> locale);
+    rt::Ref<fnd::Locale> locale() const { return locale_.get(); }
+    void setLocale(rt::Ref<fnd::Locale> locale) { locale_.set(std::move(locale)); }
 
     /// Text by type for a date; nil for nil; any other type returns the value itself.
     rt::Value transformedValue(const rt::Value& value) const override;
@@ -51,8 +51,7 @@ public:
 private:
     std::string formatDate(rt::Date date, const char* pattern) const;
 
-    mutable std::mutex mutex_;
-    rt::Ref<fnd::Locale> locale_;
+    rt::Locked<rt::Ref<fnd::Locale>> locale_;
     std::atomic<std::uint64_t> localizedDateType_;
 };
 

@@ -15,10 +15,6 @@ rt::Ref<QXMediaDescriptor> QXMediaDescriptor::recordedDescriptorWithID(std::stri
 }
 
 void QXMediaDescriptor::describe(rt::ClassBuilder<QXMediaDescriptor>& c) {
-    c.property(mediaIDKey);
-    c.property(isChannelKey);
-    c.property(passwordKey);
-    c.property(hashCodeKey);
     c.readonly("isLive", &QXMediaDescriptor::isLive);
     c.dependent("isLive", {"isChannel"});
 }

@@ -18,12 +18,6 @@ namespace zid {
 
 const char* const kAssociatedMedia = "associatedMedia";
 
-void QXPrebufferingController::describe(rt::ClassBuilder<QXPrebufferingController>& c) {
-    c.property(maxSourcesKey);
-    c.property(playerControlStyleKey);
-    c.readonly(enqueuedMediaKey);
-}
-
 QXPrebufferingController::QXPrebufferingController() {
     // Checked first, as the facade does: an unconfigured process subscribes nothing.
     QXQuorvexPlayerInternals::requireMainThread("QXPrebufferingController::QXPrebufferingController");

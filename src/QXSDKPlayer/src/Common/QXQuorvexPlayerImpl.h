@@ -20,6 +20,7 @@
 #include <atomic>
 #include <thread>
 #include <rt/KVO.h>
+#include <rt/Property.h>
 
 namespace zid {
 
@@ -213,6 +214,70 @@ public:
     rt::Ref<CPPlaybackSession> adSuspendedSession_;
     /// The host's suspends not yet resumed (those that went to the session).
     int hostSuspends_ = 0;
+
+    // The facade's entries of the stored properties and of the derived ones, read here
+    // directly: key-value observation reads them on the thread that changes them, and only
+    // the host's own calls are checked. Those a host may write go through its setters.
+    using P = QXQuorvexPlayer;
+    using I = QXQuorvexPlayerImpl;
+    template <auto Member, rt::KeyName Name, auto Writer = rt::readOnly, rt::KeyName... Paths>
+    using Entry = rt::Inside<P, Member, Name, Writer, Paths...>;
+    static constexpr Entry<&I::session_, "session"> sessionKey{};
+    static constexpr Entry<&I::playerFactory_, "playerFactory"> playerFactoryKey{};
+    static constexpr Entry<&I::error_, "error"> errorKey{};
+    static constexpr Entry<&I::readyForDisplay_, "readyForDisplay"> readyForDisplayKey{};
+    static constexpr Entry<&I::loadingTimeout_, "loadingTimeout", &P::setLoadingTimeout> loadingTimeoutKey{};
+    static constexpr Entry<&I::playerControlStyle_, "playerControlStyle", &P::setPlayerControlStyle>
+        playerControlStyleKey{};
+    static constexpr Entry<&I::muted_, "muted", &P::setMuted> mutedKey{};
+    static constexpr Entry<&I::continuePlaybackInBackground_, "continuePlaybackInBackground",
+                           &P::setContinuePlaybackInBackground>
+        continuePlaybackInBackgroundKey{};
+    static constexpr Entry<&I::adsDisabled_, "adsDisabled", &P::setAdsDisabled> adsDisabledKey{};
+    static constexpr Entry<&I::playingAd_, "playingAd"> playingAdKey{};
+    static constexpr Entry<&I::contentTitle_, "contentTitle"> contentTitleKey{};
+    static constexpr Entry<&I::isLive_, "isLive"> isLiveKey{};
+    static constexpr Entry<&I::enableLogging_, "enableLogging", &P::setEnableLogging> enableLoggingKey{};
+    static constexpr Entry<&I::playbackControlFactory_, "playbackControlFactory"> playbackControlFactoryKey{};
+    static constexpr Entry<&I::customToolbarPlaybackControl_, "customToolbarPlaybackControl">
+        customToolbarPlaybackControlKey{};
+    static constexpr Entry<&I::mediaDescriptor_, "mediaDescriptor"> mediaDescriptorKey{};
+    static constexpr Entry<&I::subtitles_, "subtitles"> subtitlesKey{};
+    static constexpr Entry<&I::defaultSubtitle_, "defaultSubtitle"> defaultSubtitleKey{};
+    static constexpr Entry<&I::selectedSubtitle_, "selectedSubtitle"> selectedSubtitleKey{};
+    static constexpr Entry<&I::legibleMediaSelectionOptions_, "legibleMediaSelectionOptions">
+        legibleMediaSelectionOptionsKey{};
+    static constexpr Entry<&I::defaultLegibleMediaSelectionOption_, "defaultLegibleMediaSelectionOption">
+        defaultLegibleMediaSelectionOptionKey{};
+    static constexpr Entry<&I::selectedLegibleMediaSelectionOption_, "selectedLegibleMediaSelectionOption">
+        selectedLegibleMediaSelectionOptionKey{};
+    static constexpr Entry<&I::audibleMediaSelectionOptions_, "audibleMediaSelectionOptions">
+        audibleMediaSelectionOptionsKey{};
+    static constexpr Entry<&I::defaultAudibleMediaSelectionOption_, "defaultAudibleMediaSelectionOption">
+        defaultAudibleMediaSelectionOptionKey{};
+    static constexpr Entry<&I::selectedAudibleMediaSelectionOption_, "selectedAudibleMediaSelectionOption">
+        selectedAudibleMediaSelectionOptionKey{};
+    static constexpr Entry<&I::playerView_, "playerView"> playerViewKey{};
+    static constexpr Entry<&I::playerState, "playerState", rt::readOnly, "session.state"> playerStateKey{};
+    static constexpr Entry<&I::duration, "duration", rt::readOnly, "session.timeInfo.duration"> durationKey{};
+    static constexpr Entry<&I::playbackTime, "playbackTime", rt::readOnly, "session.playbackTime"> playbackTimeKey{};
+    static constexpr Entry<&I::viewerCount, "viewerCount", rt::readOnly, "session.viewerCount"> viewerCountKey{};
+    static constexpr Entry<&I::broadcastStartDate, "broadcastStartDate", rt::readOnly, "session.startDate">
+        broadcastStartDateKey{};
+    static constexpr Entry<&I::pictureInPictureAvailable, "pictureInPictureAvailable", rt::readOnly,
+                           "session.pictureInPictureAvailable">
+        pictureInPictureAvailableKey{};
+    static constexpr Entry<&I::pictureInPictureActive, "pictureInPictureActive", rt::readOnly,
+                           "session.pictureInPictureActive">
+        pictureInPictureActiveKey{};
+    static constexpr Entry<&I::isPlayingLiveStream, "isPlayingLiveStream", rt::readOnly, "session.sourceType">
+        isPlayingLiveStreamKey{};
+    static constexpr Entry<&I::contentId, "contentId", rt::readOnly, "session.contentId"> contentIdKey{};
+    static constexpr Entry<&I::controlsVisible, "controlsVisible", rt::readOnly, "playerView.controlsVisible">
+        controlsVisibleKey{};
+    static constexpr Entry<&I::customToolbarPlaybackControlFactory, "customToolbarPlaybackControlFactory", rt::readOnly,
+                           "customToolbarPlaybackControl">
+        customToolbarPlaybackControlFactoryKey{};
 };
 
 template <class F> void QXQuorvexPlayerImpl::tellDelegate(F&& call) {

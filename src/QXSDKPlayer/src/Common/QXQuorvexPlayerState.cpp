@@ -27,57 +27,9 @@ namespace zid {
 const char* const QXQuorvexPlayerErrorDomain = "QXQuorvexPlayerErrorDomain";
 
 void QXQuorvexPlayer::describe(rt::ClassBuilder<QXQuorvexPlayer>& c) {
+    // The other entries are declared with the fields of the inside (QXQuorvexPlayerImpl).
     using P = QXQuorvexPlayer;
     using Impl = QXQuorvexPlayerImpl;
-    // The entries read the inside directly: key-value observation reads them on the
-    // thread that changes them, and only the host's own calls are checked.
-    auto stored = [&c](const char* key, auto field) {
-        c.readonly(key, [field](const P& p) { return Impl::of(p).*field; });
-    };
-    stored("session", &Impl::session_);
-    stored("playerFactory", &Impl::playerFactory_);
-    stored("error", &Impl::error_);
-    stored("readyForDisplay", &Impl::readyForDisplay_);
-    c.property("loadingTimeout", [](const P& p) { return Impl::of(p).loadingTimeout_; }, &P::setLoadingTimeout);
-    c.property("playerControlStyle", [](const P& p) { return Impl::of(p).playerControlStyle_; },
-               &P::setPlayerControlStyle);
-    c.property("muted", [](const P& p) { return Impl::of(p).muted_; }, &P::setMuted);
-    c.property("continuePlaybackInBackground", [](const P& p) { return Impl::of(p).continuePlaybackInBackground_; },
-               &P::setContinuePlaybackInBackground);
-    c.property("adsDisabled", [](const P& p) { return Impl::of(p).adsDisabled_; }, &P::setAdsDisabled);
-    stored("playingAd", &Impl::playingAd_);
-    stored("contentTitle", &Impl::contentTitle_);
-    stored("isLive", &Impl::isLive_);
-    c.property("enableLogging", [](const P& p) { return Impl::of(p).enableLogging_; }, &P::setEnableLogging);
-    stored("playbackControlFactory", &Impl::playbackControlFactory_);
-    stored("customToolbarPlaybackControl", &Impl::customToolbarPlaybackControl_);
-    stored("mediaDescriptor", &Impl::mediaDescriptor_);
-    stored("subtitles", &Impl::subtitles_);
-    stored("defaultSubtitle", &Impl::defaultSubtitle_);
-    stored("selectedSubtitle", &Impl::selectedSubtitle_);
-    stored("legibleMediaSelectionOptions", &Impl::legibleMediaSelectionOptions_);
-    stored("defaultLegibleMediaSelectionOption", &Impl::defaultLegibleMediaSelectionOption_);
-    stored("selectedLegibleMediaSelectionOption", &Impl::selectedLegibleMediaSelectionOption_);
-    stored("audibleMediaSelectionOptions", &Impl::audibleMediaSelectionOptions_);
-    stored("defaultAudibleMediaSelectionOption", &Impl::defaultAudibleMediaSelectionOption_);
-    stored("selectedAudibleMediaSelectionOption", &Impl::selectedAudibleMediaSelectionOption_);
-    stored("playerView", &Impl::playerView_);
-    auto derived = [&c](const char* key, auto getter, std::initializer_list<std::string> paths) {
-        c.readonly(key, [getter](const P& p) { return (Impl::of(p).*getter)(); });
-        c.dependent(key, paths);
-    };
-    derived("playerState", &Impl::playerState, {"session.state"});
-    derived("duration", &Impl::duration, {"session.timeInfo.duration"});
-    derived("playbackTime", &Impl::playbackTime, {"session.playbackTime"});
-    derived("viewerCount", &Impl::viewerCount, {"session.viewerCount"});
-    derived("broadcastStartDate", &Impl::broadcastStartDate, {"session.startDate"});
-    derived("pictureInPictureAvailable", &Impl::pictureInPictureAvailable, {"session.pictureInPictureAvailable"});
-    derived("pictureInPictureActive", &Impl::pictureInPictureActive, {"session.pictureInPictureActive"});
-    derived("isPlayingLiveStream", &Impl::isPlayingLiveStream, {"session.sourceType"});
-    derived("contentId", &Impl::contentId, {"session.contentId"});
-    derived("controlsVisible", &Impl::controlsVisible, {"playerView.controlsVisible"});
-    derived("customToolbarPlaybackControlFactory", &Impl::customToolbarPlaybackControlFactory,
-            {"customToolbarPlaybackControl"});
     // The toolbar accessors of the custom control, each following the control's own.
     auto item = [&c](const char* key, auto getter, const char* controlKey) {
         c.readonly(key, [getter](const P& p) { return (*Impl::of(p).customToolbarPlaybackControl_.*getter)(); });

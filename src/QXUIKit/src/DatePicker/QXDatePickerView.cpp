@@ -12,9 +12,6 @@ namespace zid {
 QXDatePickerView::QXDatePickerView(const ui::Rect& frame) : ui::View(frame) {}
 
 void QXDatePickerView::describe(rt::ClassBuilder<QXDatePickerView>& c) {
-    c.property(titleKey);
-    c.property(cancelTitleKey);
-    c.property(doneTitleKey);
     c.readonly("navigationItem", [](const QXDatePickerView& v) { return v.navigationItem_; });
     c.readonly("cancelBarButtonItem", [](const QXDatePickerView& v) { return v.cancelBarButtonItem_; });
     c.readonly("doneBarButtonItem", [](const QXDatePickerView& v) { return v.doneBarButtonItem_; });

@@ -43,14 +43,6 @@ void QXSeekbar::describe(rt::ClassBuilder<QXSeekbar>& c) {
     c.property(maxValueKey, &QXSeekbar::setMaxValue);
     c.property(progressValueKey, static_cast<void (QXSeekbar::*)(float)>(&QXSeekbar::setProgressValue));
     c.property(seekValueKey, static_cast<void (QXSeekbar::*)(float)>(&QXSeekbar::setSeekValue));
-    c.property(componentAlphaKey);
-    c.property(bgColorKey);
-    c.property(progressColorKey);
-    c.property(trackColorKey);
-    c.property(textColorKey);
-    c.property(textPaddingKey);
-    c.property(trackViewWidthKey);
-    c.property(seekViewWidthKey);
     c.readonly("backgroundView", [](const QXSeekbar& s) { return s.backgroundView_; });
     c.readonly("progressView", [](const QXSeekbar& s) { return s.progressView_; });
     c.readonly("trackView", [](const QXSeekbar& s) { return s.trackView_; });

@@ -17,8 +17,6 @@ namespace zid {
 
 using ui::Rect;
 
-void QXSegmentedController::describe(rt::ClassBuilder<QXSegmentedController>& c) { c.property(controlHeightKey); }
-
 QXSegmentedController::QXSegmentedController() { installQXPresentation(); }
 
 void QXSegmentedController::loadView() {

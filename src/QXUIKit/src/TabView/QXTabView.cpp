@@ -37,21 +37,7 @@ QXTabView::~QXTabView() {
 void QXTabView::describe(rt::ClassBuilder<QXTabView>& c) {
     using V = QXTabView;
     c.property(headerSizeKey, [](V& v, const rt::Value& x) { v.setHeaderSize(rt::ValueTraits<double>::fromValue(x)); });
-    c.property(headerInsetsKey);
-    c.property(headerItemGapKey);
-    c.property(headerBackgroundColorKey);
-    c.property(headerItemAlignmentKey);
-    c.property(headerItemFontKey);
-    c.property(headerItemTextColorKey);
-    c.property(headerItemBackgroundColorKey);
-    c.property(selectedHeaderItemBackgroundColorKey);
-    c.property(selectedHeaderItemTextColorKey);
-    c.property(separatorSizeKey);
-    c.property(separatorBackgroundColorKey);
     c.property(markerSizeKey, [](V& v, const rt::Value& x) { v.setMarkerSize(rt::ValueTraits<double>::fromValue(x)); });
-    c.property(markerColorKey);
-    c.property(markerBackgroundColorKey);
-    c.readonly(selectedIndexKey);
     c.readonly("tabBar", [](const V& v) { return v.tabBar_; });
     c.readonly("itemCount", [](const V& v) { return static_cast<long>(v.items_.size()); });
     c.readonly("selectedItem", [](const V& v) { return v.selectedItem(); });

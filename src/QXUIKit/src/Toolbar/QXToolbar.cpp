@@ -12,8 +12,6 @@ namespace zid {
 void QXToolbar::describe(rt::ClassBuilder<QXToolbar>& c) {
     c.property(toolbarItemPaddingKey, &QXToolbar::setToolbarItemPadding);
     c.property(contentInsetsKey, &QXToolbar::setContentInsets);
-    c.property(layoutAnimationTypeKey);
-    c.property(layoutAnimationDurationKey);
 }
 
 void QXToolbar::didInitialize() {

@@ -19,13 +19,6 @@ ICommand* asCommand(const rt::Ref<rt::Object>& object) { return dynamic_cast<ICo
 AKAbstractCommand::AKAbstractCommand(std::string title, std::string icon)
     : title_(std::move(title)), icon_(std::move(icon)) {}
 
-void AKAbstractCommand::describe(rt::ClassBuilder<AKAbstractCommand>& c) {
-    c.property(titleKey);
-    c.property(iconKey);
-    c.property(disabledKey);
-    c.property(commandTypeKey);
-}
-
 rt::Ref<AKOperationTask> AKAbstractCommand::execute(const rt::Ref<rt::Object>&) {
     throw rt::Exception(rt::Exception::InternalInconsistency,
                         "You must override execute: in a subclass of " + objectClass().name());

@@ -25,64 +25,6 @@ std::string makePlaybackID() {
 }
 }  // namespace
 
-void CPPlaybackSession::describe(rt::ClassBuilder<CPPlaybackSession>& c) {
-    using S = CPPlaybackSession;
-    c.readonly(sourceKey);
-    c.readonly(playerKey);
-    c.readonly(playerFactoryKey);
-    c.readonly(playbackIDKey);
-    c.readonly(stateKey);
-    c.readonly(errorKey);
-    c.readonly(trackerKey);
-    c.property(contentModeScaleAspectFillKey);
-    c.property(mutedKey);
-    c.property(autoStartKey);
-    c.property(rewindOnFinishKey);
-    c.property("continuePlaybackInBackground", &S::continuePlaybackInBackground, &S::setContinuePlaybackInBackground);
-    c.dependent("continuePlaybackInBackground", {"player.continuePlaybackInBackground"});
-    // Derived from the source.
-    c.readonly("sourceState", &S::sourceState).dependent("sourceState", {"source.state"});
-    c.readonly("title", &S::title).dependent("title", {"source.title"});
-    c.readonly("channelTitle", &S::channelTitle).dependent("channelTitle", {"source.channelTitle"});
-    c.readonly("channelThumbnails", &S::channelThumbnails).dependent("channelThumbnails", {"source.channelThumbnails"});
-    c.readonly("viewerCountEnabled", &S::viewerCountEnabled)
-        .dependent("viewerCountEnabled", {"source.viewerCountEnabled"});
-    c.readonly("viewerCount", &S::viewerCount).dependent("viewerCount", {"source.viewerCount"});
-    c.readonly("totalViewerCount", &S::totalViewerCount).dependent("totalViewerCount", {"source.totalViewerCount"});
-    c.readonly("contentId", &S::contentId).dependent("contentId", {"source.contentId"});
-    c.readonly("contentDescription", &S::contentDescription)
-        .dependent("contentDescription", {"source.contentDescription"});
-    c.readonly("lock", &S::lock).dependent("lock", {"source.lock"});
-    c.readonly("online", &S::online).dependent("online", {"source.online"});
-    c.readonly("startDate", &S::startDate).dependent("startDate", {"source.startDate"});
-    c.readonly("creationDate", &S::creationDate).dependent("creationDate", {"source.creationDate"});
-    c.readonly("sourceType", &S::sourceType).dependent("sourceType", {"source.sourceType"});
-    c.readonly("logoInfos", &S::logoInfos).dependent("logoInfos", {"source.logoInfos"});
-    // Derived from the player.
-    c.readonly("presentationLayer", &S::presentationLayer).dependent("presentationLayer", {"player.presentationLayer"});
-    c.readonly("isAudioOnly", &S::isAudioOnly).dependent("isAudioOnly", {"player.isAudioOnly"});
-    c.readonly("audioOnly", &S::isAudioOnly).dependent("audioOnly", {"player.audioOnly"});
-    c.readonly("isAirplayActive", &S::isAirplayActive).dependent("isAirplayActive", {"player.isAirplayActive"});
-    c.readonly("isPlaying", &S::isPlaying).dependent("isPlaying", {"player.isPlaying"});
-    c.readonly("videoSize", &S::videoSize).dependent("videoSize", {"player.videoSize"});
-    c.readonly("pictureInPictureAvailable", &S::pictureInPictureAvailable)
-        .dependent("pictureInPictureAvailable", {"player.pictureInPictureAvailable"});
-    c.readonly("pictureInPictureActive", &S::pictureInPictureActive)
-        .dependent("pictureInPictureActive", {"player.pictureInPictureActive"});
-    c.readonly("subtitles", &S::subtitles).dependent("subtitles", {"player.subtitles"});
-    c.readonly("selectedSubtitle", &S::selectedSubtitle).dependent("selectedSubtitle", {"player.selectedSubtitle"});
-    c.readonly("defaultSubtitle", &S::defaultSubtitle).dependent("defaultSubtitle", {"player.defaultSubtitle"});
-    c.readonly("audioTracks", &S::audioTracks).dependent("audioTracks", {"player.audioTracks"});
-    c.readonly("selectedAudioTrack", &S::selectedAudioTrack)
-        .dependent("selectedAudioTrack", {"player.selectedAudioTrack"});
-    c.readonly("defaultAudioTrack", &S::defaultAudioTrack).dependent("defaultAudioTrack", {"player.defaultAudioTrack"});
-    c.readonly("playbackTime", &S::playbackTime).dependent("playbackTime", {"player.playbackTime"});
-    c.readonly("timeInfo", &S::timeInfo).dependent("timeInfo", {"player.timeInfo"});
-    c.readonly("observedBitrate", &S::observedBitrate).dependent("observedBitrate", {"player.observedBitrate"});
-    c.readonly("numberOfBytesTransferred", &S::numberOfBytesTransferred)
-        .dependent("numberOfBytesTransferred", {"player.numberOfBytesTransferred"});
-}
-
 CPPlaybackSession::CPPlaybackSession(rt::Ref<ICPMediaSource> source, rt::Ref<ICPPlayerFactory> playerFactory)
     : source_(std::move(source)), playerFactory_(std::move(playerFactory)), playbackID_(makePlaybackID()) {
     tracker_ = source_ ? source_->playbackTracker() : nullptr;

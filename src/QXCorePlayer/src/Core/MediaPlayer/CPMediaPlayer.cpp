@@ -54,36 +54,14 @@ rt::Ref<IQXMoviePlayerController> CPMediaPlayer::makeMoviePlayerController() {
 }
 
 void CPMediaPlayer::describe(rt::ClassBuilder<CPMediaPlayer>& c) {
-    using P = CPMediaPlayer;
-    c.readonly(moviePlayerKey);
-    c.readonly(sourceKey);
-    c.readonly(stateKey);
-    c.readonly(userStateKey);
-    c.readonly(errorKey);
-    c.readonly(playbackTimeKey);
-    c.property(timeInfoKey);
-    c.readonly(extractedTimeInfoKey);
-    c.readonly(isAirplayActiveKey);
-    c.readonly(seekingKey);
-    c.readonly(seekValueKey);
-    c.property(seekPositionKey);
-    c.property("loadingTimeout", &P::loadingTimeout, &P::setLoadingTimeout);
+    // What the movie player announces, this player passes on under the same key.
     c.dependent("isAudioOnly", {"moviePlayer.audioOnly"});
-    c.dependent("audioOnly", {"moviePlayer.audioOnly"});
-    c.dependent("observedBitrate", {"moviePlayer.observedBitrate"});
-    c.dependent("numberOfBytesTransferred", {"moviePlayer.numberOfBytesTransferred"});
-    c.dependent("muted", {"moviePlayer.muted"});
-    c.dependent("loadingTimeout", {"moviePlayer.loadingTimeout"});
-    c.dependent("videoSize", {"moviePlayer.videoSize"});
-    c.dependent("pictureInPictureAvailable", {"moviePlayer.pictureInPictureAvailable"});
-    c.dependent("pictureInPictureActive", {"moviePlayer.pictureInPictureActive"});
-    c.dependent("continuePlaybackInBackground", {"moviePlayer.continuePlaybackInBackground"});
-    c.dependent("subtitles", {"moviePlayer.subtitles"});
-    c.dependent("defaultSubtitle", {"moviePlayer.defaultSubtitle"});
-    c.dependent("selectedSubtitle", {"moviePlayer.selectedSubtitle"});
-    c.dependent("audioTracks", {"moviePlayer.audioTracks"});
-    c.dependent("defaultAudioTrack", {"moviePlayer.defaultAudioTrack"});
-    c.dependent("selectedAudioTrack", {"moviePlayer.selectedAudioTrack"});
+    for (const char* key :
+         {"audioOnly", "observedBitrate", "numberOfBytesTransferred", "muted", "videoSize", "pictureInPictureAvailable",
+          "pictureInPictureActive", "continuePlaybackInBackground", "subtitles", "defaultSubtitle", "selectedSubtitle",
+          "audioTracks", "defaultAudioTrack", "selectedAudioTrack"}) {
+        c.dependent(key, {std::string("moviePlayer.") + key});
+    }
 }
 
 CPMediaPlayer::CPMediaPlayer(rt::Ref<IQXMoviePlayerController> moviePlayer) : moviePlayer_(std::move(moviePlayer)) {

@@ -31,8 +31,6 @@ constexpr const char* kForwardedKeys[] = {"sourceType",  "title",        "channe
 void CPVexaConnectedSource::describe(rt::ClassBuilder<CPVexaConnectedSource>& c) {
     using S = CPVexaConnectedSource;
     c.readonly("source", [](const S& s) { return s.source(); });
-    c.readonly(mediaUrlKey);
-    c.readonly(connectedKey);
     c.readonly("sourceType", &S::sourceType);
     c.readonly("title", &S::title);
     c.readonly("channelTitle", &S::channelTitle);

@@ -23,39 +23,9 @@ HTTPSessionManager::HTTPSessionManager(std::string baseURL)
 
 HTTPSessionManager::~HTTPSessionManager() = default;
 
-rt::Ref<HTTPRequestSerializer> HTTPSessionManager::requestSerializer() const {
-    std::lock_guard lock(mutex_);
-    return requestSerializer_;
-}
-
-void HTTPSessionManager::setRequestSerializer(rt::Ref<HTTPRequestSerializer> serializer) {
-    std::lock_guard lock(mutex_);
-    requestSerializer_ = std::move(serializer);
-}
-
-rt::Ref<HTTPResponseSerializer> HTTPSessionManager::responseSerializer() const {
-    std::lock_guard lock(mutex_);
-    return responseSerializer_;
-}
-
-void HTTPSessionManager::setResponseSerializer(rt::Ref<HTTPResponseSerializer> serializer) {
-    std::lock_guard lock(mutex_);
-    responseSerializer_ = std::move(serializer);
-}
-
 void HTTPSessionManager::setMaxConcurrentOperationCount(int count) {
     maxConcurrent_.store(std::max(1, count));
     startWaitingTasks();
-}
-
-rt::Ref<fnd::Queue> HTTPSessionManager::completionQueue() const {
-    std::lock_guard lock(mutex_);
-    return completionQueue_ ? completionQueue_ : fnd::Queue::main();
-}
-
-void HTTPSessionManager::setCompletionQueue(rt::Ref<fnd::Queue> queue) {
-    std::lock_guard lock(mutex_);
-    completionQueue_ = std::move(queue);
 }
 
 rt::Ref<SessionDataTask> HTTPSessionManager::dataTaskWithRequest(rt::Ref<fnd::URLRequest> request,

@@ -14,6 +14,7 @@
 #include <QXNetworking/Common/Session/HTTPResponseSerializer.h>
 #include <fnd/Queue.h>
 #include <net/HttpClient.h>
+#include <rt/Locked.h>
 
 namespace zid {
 
@@ -64,10 +65,14 @@ public:
 
     const std::string& baseURL() const { return baseURL_; }
 
-    rt::Ref<HTTPRequestSerializer> requestSerializer() const;
-    void setRequestSerializer(rt::Ref<HTTPRequestSerializer> serializer);
-    rt::Ref<HTTPResponseSerializer> responseSerializer() const;
-    void setResponseSerializer(rt::Ref<HTTPResponseSerializer> serializer);
+    rt::Ref<HTTPRequestSerializer> requestSerializer() const { return requestSerializer_.get(); }
+    void setRequestSerializer(rt::Ref<HTTPRequestSerializer> serializer) {
+        requestSerializer_.set(std::move(serializer));
+    }
+    rt::Ref<HTTPResponseSerializer> responseSerializer() const { return responseSerializer_.get(); }
+    void setResponseSerializer(rt::Ref<HTTPResponseSerializer> serializer) {
+        responseSerializer_.set(std::move(serializer));
+    }
 
     /// The client the transfers run on (trust anchors and time-outs are set there).
     const rt::Ref<net::HttpClient>& httpClient() const { return client_; }
@@ -76,9 +81,12 @@ public:
     /// At least one.
     void setMaxConcurrentOperationCount(int count);
 
-    rt::Ref<fnd::Queue> completionQueue() const;
+    rt::Ref<fnd::Queue> completionQueue() const {
+        auto queue = completionQueue_.get();
+        return queue ? queue : fnd::Queue::main();
+    }
     /// nullptr goes back to the main queue.
-    void setCompletionQueue(rt::Ref<fnd::Queue> queue);
+    void setCompletionQueue(rt::Ref<fnd::Queue> queue) { completionQueue_.set(std::move(queue)); }
 
     /// A suspended task for the request; resume() starts it.
     rt::Ref<SessionDataTask> dataTaskWithRequest(rt::Ref<fnd::URLRequest> request, DataTaskCompletion completion);
@@ -100,10 +108,10 @@ private:
     std::string baseURL_;
     rt::Ref<net::HttpClient> client_;
     rt::Ref<fnd::Queue> processing_;
-    mutable std::mutex mutex_;
-    rt::Ref<HTTPRequestSerializer> requestSerializer_;
-    rt::Ref<HTTPResponseSerializer> responseSerializer_;
-    rt::Ref<fnd::Queue> completionQueue_;
+    rt::Locked<rt::Ref<HTTPRequestSerializer>> requestSerializer_;
+    rt::Locked<rt::Ref<HTTPResponseSerializer>> responseSerializer_;
+    rt::Locked<rt::Ref<fnd::Queue>> completionQueue_;
+    mutable std::mutex mutex_;  // the running count and the waiting tasks
     std::atomic<int> maxConcurrent_{3};
     int running_ = 0;
     std::deque<rt::Ref<SessionDataTask>> waiting_;

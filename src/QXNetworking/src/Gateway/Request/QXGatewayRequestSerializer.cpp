@@ -14,52 +14,12 @@ QXGatewayRequestSerializer::QXGatewayRequestSerializer(std::optional<std::string
                                                        std::optional<std::string> baseHostCached)
     : baseHost_(std::move(baseHost)),
       baseHostCached_(std::move(baseHostCached)),
-      basePath_(QXGatewayDescription::kDefaultBasePath) {}
+      basePath_(std::string(QXGatewayDescription::kDefaultBasePath)) {}
 
 QXGatewayRequestSerializer::QXGatewayRequestSerializer() : QXGatewayRequestSerializer(QXGatewayHost, QXCacheGatewayHost) {}
 
 rt::Ref<QXGatewayRequestSerializer> QXGatewayRequestSerializer::withBaseHost(std::optional<std::string> baseHost) {
     return rt::make<QXGatewayRequestSerializer>(std::move(baseHost), QXCacheGatewayHost);
-}
-
-rt::Dictionary QXGatewayRequestSerializer::defaultParameters() const {
-    std::lock_guard lock(mutex_);
-    return defaultParameters_;
-}
-
-void QXGatewayRequestSerializer::setDefaultParameters(rt::Dictionary parameters) {
-    std::lock_guard lock(mutex_);
-    defaultParameters_ = std::move(parameters);
-}
-
-std::optional<std::string> QXGatewayRequestSerializer::baseHost() const {
-    std::lock_guard lock(mutex_);
-    return baseHost_;
-}
-
-void QXGatewayRequestSerializer::setBaseHost(std::optional<std::string> host) {
-    std::lock_guard lock(mutex_);
-    baseHost_ = std::move(host);
-}
-
-std::optional<std::string> QXGatewayRequestSerializer::baseHostCached() const {
-    std::lock_guard lock(mutex_);
-    return baseHostCached_;
-}
-
-void QXGatewayRequestSerializer::setBaseHostCached(std::optional<std::string> host) {
-    std::lock_guard lock(mutex_);
-    baseHostCached_ = std::move(host);
-}
-
-std::string QXGatewayRequestSerializer::basePath() const {
-    std::lock_guard lock(mutex_);
-    return basePath_;
-}
-
-void QXGatewayRequestSerializer::setBasePath(std::string path) {
-    std::lock_guard lock(mutex_);
-    basePath_ = std::move(path);
 }
 
 rt::Dictionary QXGatewayRequestSerializer::withDefaults(const rt::Value& parameters) const {

@@ -13,11 +13,11 @@
 // body holds the caller's fields with the defaults merged in, as given (no key mapping),
 // then the parts the caller appends.
 
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "Common/Session/HTTPRequestSerializer.h"
+#include <rt/Locked.h>
 
 namespace zid {
 
@@ -31,16 +31,16 @@ public:
     /// QXGatewayHost and QXCacheGatewayHost.
     QXGatewayRequestSerializer();
 
-    rt::Dictionary defaultParameters() const;
-    void setDefaultParameters(rt::Dictionary parameters);
-    std::optional<std::string> baseHost() const;
-    void setBaseHost(std::optional<std::string> host);
-    std::optional<std::string> baseHostCached() const;
-    void setBaseHostCached(std::optional<std::string> host);
+    rt::Dictionary defaultParameters() const { return defaultParameters_.get(); }
+    void setDefaultParameters(rt::Dictionary parameters) { defaultParameters_.set(std::move(parameters)); }
+    std::optional<std::string> baseHost() const { return baseHost_.get(); }
+    void setBaseHost(std::optional<std::string> host) { baseHost_.set(std::move(host)); }
+    std::optional<std::string> baseHostCached() const { return baseHostCached_.get(); }
+    void setBaseHostCached(std::optional<std::string> host) { baseHostCached_.set(std::move(host)); }
     /// The path of the client's base URL; the method is the path component after it
     /// ("/json.php" unless set).
-    std::string basePath() const;
-    void setBasePath(std::string path);
+    std::string basePath() const { return basePath_.get(); }
+    void setBasePath(std::string path) { basePath_.set(std::move(path)); }
 
     /// The finished request; nullptr and the error when the parameters cannot be
     /// written as JSON or the chosen host is missing.
@@ -62,11 +62,10 @@ private:
     rt::Ref<fnd::URLRequest> serialize(const fnd::URLRequest& request, const rt::Dictionary* parameters,
                                        const std::optional<std::string>& verb, rt::Ref<rt::Error>* error);
 
-    mutable std::mutex mutex_;
-    rt::Dictionary defaultParameters_;
-    std::optional<std::string> baseHost_;
-    std::optional<std::string> baseHostCached_;
-    std::string basePath_;
+    rt::Locked<rt::Dictionary> defaultParameters_;
+    rt::Locked<std::optional<std::string>> baseHost_;
+    rt::Locked<std::optional<std::string>> baseHostCached_;
+    rt::Locked<std::string> basePath_;
 };
 
 }  // namespace zid

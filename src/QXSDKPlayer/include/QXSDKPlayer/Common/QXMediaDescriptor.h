@@ -6,7 +6,7 @@
 #include <string>
 
 #include <rt/KVC.h>
-#include <rt/Key.h>
+#include <rt/Property.h>
 
 namespace zid {
 
@@ -19,10 +19,10 @@ private:
     std::string hashCode_;  // empty: none
 
 public:
-    static constexpr rt::Key<QXMediaDescriptor, std::string> mediaIDKey{"mediaID", &QXMediaDescriptor::mediaID_};
-    static constexpr rt::Key<QXMediaDescriptor, bool> isChannelKey{"isChannel", &QXMediaDescriptor::isChannel_};
-    static constexpr rt::Key<QXMediaDescriptor, std::string> passwordKey{"password", &QXMediaDescriptor::password_};
-    static constexpr rt::Key<QXMediaDescriptor, std::string> hashCodeKey{"hashCode", &QXMediaDescriptor::hashCode_};
+    static constexpr rt::Stored<&QXMediaDescriptor::mediaID_, "mediaID", rt::writable> mediaIDKey{};
+    static constexpr rt::Stored<&QXMediaDescriptor::isChannel_, "isChannel", rt::writable> isChannelKey{};
+    static constexpr rt::Stored<&QXMediaDescriptor::password_, "password", rt::writable> passwordKey{};
+    static constexpr rt::Stored<&QXMediaDescriptor::hashCode_, "hashCode", rt::writable> hashCodeKey{};
 
     QXMediaDescriptor(std::string mediaID, bool isChannel) : mediaID_(std::move(mediaID)), isChannel_(isChannel) {}
     static rt::Ref<QXMediaDescriptor> liveDescriptorWithID(std::string mediaID);

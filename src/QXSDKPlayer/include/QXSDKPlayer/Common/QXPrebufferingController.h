@@ -17,7 +17,7 @@
 #include <QXSDKPlayer/Common/QXPrebufferingDelegate.h>
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 #include <QXSDKPlayer/Common/SDKVexaFactory.h>
-#include <rt/Key.h>
+#include <rt/Property.h>
 
 #include <cstdint>
 #include <map>
@@ -53,17 +53,14 @@ public:
     static constexpr double kFirstRetryDelay = 5.0;
     static constexpr double kMaxRetryDelay = 300.0;
 
-    static constexpr rt::Key<QXPrebufferingController, long> maxSourcesKey{"maxSources",
-                                                                           &QXPrebufferingController::maxSources_};
-    static constexpr rt::Key<QXPrebufferingController, QXPlayerControlStyle> playerControlStyleKey{
-        "playerControlStyle", &QXPrebufferingController::playerControlStyle_};
-    static constexpr rt::Key<QXPrebufferingController, std::vector<rt::Ref<QXMediaDescriptor>>> enqueuedMediaKey{
-        "enqueuedMedia", &QXPrebufferingController::enqueuedMedia_};
+    static constexpr rt::Stored<&QXPrebufferingController::maxSources_, "maxSources", rt::writable> maxSourcesKey{};
+    static constexpr rt::Stored<&QXPrebufferingController::playerControlStyle_, "playerControlStyle", rt::writable>
+        playerControlStyleKey{};
+    static constexpr rt::Stored<&QXPrebufferingController::enqueuedMedia_, "enqueuedMedia"> enqueuedMediaKey{};
 
     /// Raises QXQuorvexPlayerConfigurationError, as a facade does, in a process where
     /// QXQuorvexPlayer::configureWithApiKey was never called: nothing is made then.
     QXPrebufferingController();
-    static void describe(rt::ClassBuilder<QXPrebufferingController>& c);
 
     // ---- the queue -------------------------------------------------------------------
     /// Replaces the queue with the media, first occurrences only and at most maxSources;

@@ -12,6 +12,7 @@
 #include <ui/BarItem.h>
 #include <ui/DatePicker.h>
 #include <ui/NavigationController.h>
+#include <rt/Property.h>
 #include <ui/View.h>
 
 namespace zid {
@@ -24,10 +25,9 @@ private:  // fields first: each key names its field
     std::string doneTitle_;
 
 public:
-    static constexpr rt::Key<QXDatePickerView, std::string> titleKey{"title", &QXDatePickerView::title_};
-    static constexpr rt::Key<QXDatePickerView, std::string> cancelTitleKey{"cancelTitle",
-                                                                          &QXDatePickerView::cancelTitle_};
-    static constexpr rt::Key<QXDatePickerView, std::string> doneTitleKey{"doneTitle", &QXDatePickerView::doneTitle_};
+    static constexpr rt::Stored<&QXDatePickerView::title_, "title", rt::writable> titleKey{};
+    static constexpr rt::Stored<&QXDatePickerView::cancelTitle_, "cancelTitle", rt::writable> cancelTitleKey{};
+    static constexpr rt::Stored<&QXDatePickerView::doneTitle_, "doneTitle", rt::writable> doneTitleKey{};
     static constexpr double kPanelWidth = 300;
     static constexpr double kPanelHeight = 260;
     /// The panel's scale when the show animation starts; dismissing shrinks it by the same.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include <ui/Label.h>
+#include <rt/Property.h>
 #include <ui/View.h>
 
 namespace zid {
@@ -38,15 +39,14 @@ public:
     static constexpr rt::Key<QXSeekbar, float> maxValueKey{"maxValue", &QXSeekbar::maxValue_};
     static constexpr rt::Key<QXSeekbar, float> progressValueKey{"progressValue", &QXSeekbar::progressValue_};
     static constexpr rt::Key<QXSeekbar, float> seekValueKey{"seekValue", &QXSeekbar::seekValue_};
-    static constexpr rt::Key<QXSeekbar, float> componentAlphaKey{"componentAlpha", &QXSeekbar::componentAlpha_};
-    static constexpr rt::Key<QXSeekbar, rt::Ref<ui::Color>> bgColorKey{"bgColor", &QXSeekbar::bgColor_};
-    static constexpr rt::Key<QXSeekbar, rt::Ref<ui::Color>> progressColorKey{"progressColor",
-                                                                             &QXSeekbar::progressColor_};
-    static constexpr rt::Key<QXSeekbar, rt::Ref<ui::Color>> trackColorKey{"trackColor", &QXSeekbar::trackColor_};
-    static constexpr rt::Key<QXSeekbar, rt::Ref<ui::Color>> textColorKey{"textColor", &QXSeekbar::textColor_};
-    static constexpr rt::Key<QXSeekbar, float> textPaddingKey{"textPadding", &QXSeekbar::textPadding_};
-    static constexpr rt::Key<QXSeekbar, float> trackViewWidthKey{"trackViewWidth", &QXSeekbar::trackViewWidth_};
-    static constexpr rt::Key<QXSeekbar, float> seekViewWidthKey{"seekViewWidth", &QXSeekbar::seekViewWidth_};
+    static constexpr rt::Stored<&QXSeekbar::componentAlpha_, "componentAlpha", rt::writable> componentAlphaKey{};
+    static constexpr rt::Stored<&QXSeekbar::bgColor_, "bgColor", rt::writable> bgColorKey{};
+    static constexpr rt::Stored<&QXSeekbar::progressColor_, "progressColor", rt::writable> progressColorKey{};
+    static constexpr rt::Stored<&QXSeekbar::trackColor_, "trackColor", rt::writable> trackColorKey{};
+    static constexpr rt::Stored<&QXSeekbar::textColor_, "textColor", rt::writable> textColorKey{};
+    static constexpr rt::Stored<&QXSeekbar::textPadding_, "textPadding", rt::writable> textPaddingKey{};
+    static constexpr rt::Stored<&QXSeekbar::trackViewWidth_, "trackViewWidth", rt::writable> trackViewWidthKey{};
+    static constexpr rt::Stored<&QXSeekbar::seekViewWidth_, "seekViewWidth", rt::writable> seekViewWidthKey{};
 
     /// The seek value that means "no seek under way".
     static constexpr float kNoSeek = -1;

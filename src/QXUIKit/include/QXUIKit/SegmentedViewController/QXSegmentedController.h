@@ -9,7 +9,7 @@
 #include <vector>
 
 #include <rt/KVO.h>
-#include <rt/Key.h>
+#include <rt/Property.h>
 #include <ui/Slider.h>
 #include <ui/ViewController.h>
 
@@ -42,9 +42,8 @@ private:
 
 public:
     static constexpr long kNoSelection = -1;
-    static constexpr rt::Key<QXSegmentedController, double> controlHeightKey{"controlHeight",
-                                                                             &QXSegmentedController::controlHeight_};
-    static void describe(rt::ClassBuilder<QXSegmentedController>& c);
+    static constexpr rt::Stored<&QXSegmentedController::controlHeight_, "controlHeight", rt::writable>
+        controlHeightKey{};
 
     QXSegmentedController();
 

@@ -9,6 +9,7 @@
 
 #include <QXUIKit/TabView/QXTabBar.h>
 #include <rt/KVO.h>
+#include <rt/Property.h>
 
 namespace zid {
 
@@ -34,30 +35,30 @@ private:
 
 public:
     static constexpr rt::Key<QXTabView, double> headerSizeKey{"headerSize", &QXTabView::headerSize_};
-    static constexpr rt::Key<QXTabView, ui::EdgeInsets> headerInsetsKey{"headerInsets", &QXTabView::headerInsets_};
-    static constexpr rt::Key<QXTabView, double> headerItemGapKey{"headerItemGap", &QXTabView::headerItemGap_};
-    static constexpr rt::Key<QXTabView, rt::Ref<ui::Color>> headerBackgroundColorKey{
-        "headerBackgroundColor", &QXTabView::headerBackgroundColor_};
-    static constexpr rt::Key<QXTabView, unsigned> headerItemAlignmentKey{"headerItemAlignment",
-                                                                        &QXTabView::headerItemAlignment_};
-    static constexpr rt::Key<QXTabView, rt::Ref<ui::Font>> headerItemFontKey{"headerItemFont",
-                                                                            &QXTabView::headerItemFont_};
-    static constexpr rt::Key<QXTabView, rt::Ref<ui::Color>> headerItemTextColorKey{"headerItemTextColor",
-                                                                                  &QXTabView::headerItemTextColor_};
-    static constexpr rt::Key<QXTabView, rt::Ref<ui::Color>> headerItemBackgroundColorKey{
-        "headerItemBackgroundColor", &QXTabView::headerItemBackgroundColor_};
-    static constexpr rt::Key<QXTabView, rt::Ref<ui::Color>> selectedHeaderItemBackgroundColorKey{
-        "selectedHeaderItemBackgroundColor", &QXTabView::selectedHeaderItemBackgroundColor_};
-    static constexpr rt::Key<QXTabView, rt::Ref<ui::Color>> selectedHeaderItemTextColorKey{
-        "selectedHeaderItemTextColor", &QXTabView::selectedHeaderItemTextColor_};
-    static constexpr rt::Key<QXTabView, double> separatorSizeKey{"separatorSize", &QXTabView::separatorSize_};
-    static constexpr rt::Key<QXTabView, rt::Ref<ui::Color>> separatorBackgroundColorKey{
-        "separatorBackgroundColor", &QXTabView::separatorBackgroundColor_};
+    static constexpr rt::Stored<&QXTabView::headerInsets_, "headerInsets", rt::writable> headerInsetsKey{};
+    static constexpr rt::Stored<&QXTabView::headerItemGap_, "headerItemGap", rt::writable> headerItemGapKey{};
+    static constexpr rt::Stored<&QXTabView::headerBackgroundColor_, "headerBackgroundColor", rt::writable>
+        headerBackgroundColorKey{};
+    static constexpr rt::Stored<&QXTabView::headerItemAlignment_, "headerItemAlignment", rt::writable>
+        headerItemAlignmentKey{};
+    static constexpr rt::Stored<&QXTabView::headerItemFont_, "headerItemFont", rt::writable> headerItemFontKey{};
+    static constexpr rt::Stored<&QXTabView::headerItemTextColor_, "headerItemTextColor", rt::writable>
+        headerItemTextColorKey{};
+    static constexpr rt::Stored<&QXTabView::headerItemBackgroundColor_, "headerItemBackgroundColor", rt::writable>
+        headerItemBackgroundColorKey{};
+    static constexpr rt::Stored<&QXTabView::selectedHeaderItemBackgroundColor_, "selectedHeaderItemBackgroundColor",
+                                rt::writable>
+        selectedHeaderItemBackgroundColorKey{};
+    static constexpr rt::Stored<&QXTabView::selectedHeaderItemTextColor_, "selectedHeaderItemTextColor", rt::writable>
+        selectedHeaderItemTextColorKey{};
+    static constexpr rt::Stored<&QXTabView::separatorSize_, "separatorSize", rt::writable> separatorSizeKey{};
+    static constexpr rt::Stored<&QXTabView::separatorBackgroundColor_, "separatorBackgroundColor", rt::writable>
+        separatorBackgroundColorKey{};
     static constexpr rt::Key<QXTabView, double> markerSizeKey{"markerSize", &QXTabView::markerSize_};
-    static constexpr rt::Key<QXTabView, rt::Ref<ui::Color>> markerColorKey{"markerColor", &QXTabView::markerColor_};
-    static constexpr rt::Key<QXTabView, rt::Ref<ui::Color>> markerBackgroundColorKey{
-        "markerBackgroundColor", &QXTabView::markerBackgroundColor_};
-    static constexpr rt::Key<QXTabView, long> selectedIndexKey{"selectedIndex", &QXTabView::selectedIndex_};
+    static constexpr rt::Stored<&QXTabView::markerColor_, "markerColor", rt::writable> markerColorKey{};
+    static constexpr rt::Stored<&QXTabView::markerBackgroundColor_, "markerBackgroundColor", rt::writable>
+        markerBackgroundColorKey{};
+    static constexpr rt::Stored<&QXTabView::selectedIndex_, "selectedIndex"> selectedIndexKey{};
 
     using Items = QXTabBar::Items;
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <ui/ImageView.h>
+#include <rt/Property.h>
 #include <ui/View.h>
 
 #include "QXUIKit/Toolbar/QXToolbarItem.h"
@@ -26,10 +27,8 @@ public:
     static constexpr rt::Key<QXToolbar, double> toolbarItemPaddingKey{"toolbarItemPadding",
                                                                       &QXToolbar::toolbarItemPadding_};
     static constexpr rt::Key<QXToolbar, ui::EdgeInsets> contentInsetsKey{"contentInsets", &QXToolbar::contentInsets_};
-    static constexpr rt::Key<QXToolbar, unsigned> layoutAnimationTypeKey{"layoutAnimationType",
-                                                                         &QXToolbar::layoutAnimationType_};
-    static constexpr rt::Key<QXToolbar, double> layoutAnimationDurationKey{"layoutAnimationDuration",
-                                                                           &QXToolbar::layoutAnimationDuration_};
+    static constexpr rt::Stored<&QXToolbar::layoutAnimationType_, "layoutAnimationType", rt::writable> layoutAnimationTypeKey{};
+    static constexpr rt::Stored<&QXToolbar::layoutAnimationDuration_, "layoutAnimationDuration", rt::writable> layoutAnimationDurationKey{};
 
     /// The duration of an animated removal's fade.
     static constexpr double kRemovalFadeDuration = 0.3;

@@ -8,7 +8,7 @@
 #include <RudoreVaz/Task/OperationTasks/AKOperationTask.h>
 #include <RuzEzo/Signal/FKSignal.h>
 #include <fnd/Bundle.h>
-#include <rt/Key.h>
+#include <rt/Property.h>
 
 namespace zid {
 
@@ -58,13 +58,12 @@ private:
     unsigned commandType_ = CommandType::Default;
 
 public:
-    static constexpr rt::Key<AKAbstractCommand, std::string> titleKey{"title", &AKAbstractCommand::title_};
-    static constexpr rt::Key<AKAbstractCommand, std::string> iconKey{"icon", &AKAbstractCommand::icon_};
-    static constexpr rt::Key<AKAbstractCommand, bool> disabledKey{"disabled", &AKAbstractCommand::disabled_};
-    static constexpr rt::Key<AKAbstractCommand, unsigned> commandTypeKey{"commandType", &AKAbstractCommand::commandType_};
+    static constexpr rt::Stored<&AKAbstractCommand::title_, "title", rt::writable> titleKey{};
+    static constexpr rt::Stored<&AKAbstractCommand::icon_, "icon", rt::writable> iconKey{};
+    static constexpr rt::Stored<&AKAbstractCommand::disabled_, "disabled", rt::writable> disabledKey{};
+    static constexpr rt::Stored<&AKAbstractCommand::commandType_, "commandType", rt::writable> commandTypeKey{};
 
     AKAbstractCommand(std::string title = {}, std::string icon = {});
-    static void describe(rt::ClassBuilder<AKAbstractCommand>& c);
 
     std::string title() const override { return title_; }
     void setTitle(std::string t) override { titleKey.set(*this, std::move(t)); }

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include <RudoreVaz/Task/ConcreteTasks/GuardedBlock.h>
+#include <rt/Locked.h>
 #include <RudoreVaz/Task/OperationTasks/AKAsyncOperationTask.h>
 
 namespace zid {
@@ -24,7 +24,7 @@ public:
     void setBlock(Block block) { block_.set(std::move(block)); }
 
 private:
-    GuardedBlock<Block> block_;
+    rt::Locked<Block> block_;
 };
 
 }  // namespace zid

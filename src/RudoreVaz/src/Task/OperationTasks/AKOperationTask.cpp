@@ -51,26 +51,6 @@ void AKOperationTask::describe(rt::ClassBuilder<AKOperationTask>& c) {
 
 // ---- properties -----------------------------------------------------------------
 
-rt::Value AKOperationTask::identifier() const {
-    std::lock_guard lock(mutex_);
-    return identifier_;
-}
-
-void AKOperationTask::setIdentifier(rt::Value identifier) {
-    std::lock_guard lock(mutex_);
-    identifier_ = std::move(identifier);
-}
-
-std::string AKOperationTask::title() const {
-    std::lock_guard lock(mutex_);
-    return title_;
-}
-
-void AKOperationTask::setTitle(std::string title) {
-    std::lock_guard lock(mutex_);
-    title_ = std::move(title);
-}
-
 void AKOperationTask::setProgress(double progress) {
     announce("progress", [&] { progress_.store(progress); });
 }

@@ -5,7 +5,7 @@
 // of "state" finds them in place.
 #include <QXCorePlayer/Core/Core/ICPMediaSource.h>
 #include <rt/KVO.h>
-#include <rt/Key.h>
+#include <rt/Property.h>
 
 namespace zid {
 
@@ -60,48 +60,36 @@ public:
     virtual void setLockedWithLock(const rt::Ref<CPMediaSourceLock>& lock);
 
     // ---- fields ----------------------------------------------------------------
-    static constexpr rt::Key<CPAbstractMediaSource, CPMediaSourceState> stateKey{"state",
-                                                                                 &CPAbstractMediaSource::state_};
-    static constexpr rt::Key<CPAbstractMediaSource, rt::Ref<ICPMediaTiming>> timeInfoKey{
-        "timeInfo", &CPAbstractMediaSource::timeInfo_};
-    static constexpr rt::Key<CPAbstractMediaSource, rt::Ref<ICPMediaAdSettings>> adSettingsKey{
-        "adSettings", &CPAbstractMediaSource::adSettings_};
-    static constexpr rt::Key<CPAbstractMediaSource, rt::Ref<rt::Error>> errorKey{"error",
-                                                                                 &CPAbstractMediaSource::error_};
-    static constexpr rt::Key<CPAbstractMediaSource, bool> safeToContinueKey{"safeToContinue",
-                                                                            &CPAbstractMediaSource::safeToContinue_};
-    static constexpr rt::Key<CPAbstractMediaSource, CPMediaSourceType> sourceTypeKey{
-        "sourceType", &CPAbstractMediaSource::sourceType_};
-    static constexpr rt::Key<CPAbstractMediaSource, rt::Value> logoInfosKey{"logoInfos",
-                                                                            &CPAbstractMediaSource::logoInfos_};
-    static constexpr rt::Key<CPAbstractMediaSource, std::string> titleKey{"title", &CPAbstractMediaSource::title_};
-    static constexpr rt::Key<CPAbstractMediaSource, std::string> channelTitleKey{"channelTitle",
-                                                                                 &CPAbstractMediaSource::channelTitle_};
-    static constexpr rt::Key<CPAbstractMediaSource, rt::Value> channelThumbnailsKey{
-        "channelThumbnails", &CPAbstractMediaSource::channelThumbnails_};
-    static constexpr rt::Key<CPAbstractMediaSource, bool> viewerCountEnabledKey{
-        "viewerCountEnabled", &CPAbstractMediaSource::viewerCountEnabled_};
-    static constexpr rt::Key<CPAbstractMediaSource, long> viewerCountKey{"viewerCount",
-                                                                         &CPAbstractMediaSource::viewerCount_};
-    static constexpr rt::Key<CPAbstractMediaSource, long> totalViewerCountKey{
-        "totalViewerCount", &CPAbstractMediaSource::totalViewerCount_};
-    static constexpr rt::Key<CPAbstractMediaSource, std::string> contentIdKey{"contentId",
-                                                                              &CPAbstractMediaSource::contentId_};
-    static constexpr rt::Key<CPAbstractMediaSource, std::string> contentDescriptionKey{
-        "contentDescription", &CPAbstractMediaSource::contentDescription_};
-    static constexpr rt::Key<CPAbstractMediaSource, rt::Ref<CPMediaSourceLock>> lockKey{"lock",
-                                                                                        &CPAbstractMediaSource::lock_};
-    static constexpr rt::Key<CPAbstractMediaSource, rt::Ref<ICPPlaybackTracker>> playbackTrackerKey{
-        "playbackTracker", &CPAbstractMediaSource::playbackTracker_};
-    static constexpr rt::Key<CPAbstractMediaSource, bool> onlineKey{"online", &CPAbstractMediaSource::online_};
-    static constexpr rt::Key<CPAbstractMediaSource, bool> contentAvailableKey{
-        "contentAvailable", &CPAbstractMediaSource::contentAvailable_};
-    static constexpr rt::Key<CPAbstractMediaSource, rt::Value> startDateKey{"startDate",
-                                                                            &CPAbstractMediaSource::startDate_};
-    static constexpr rt::Key<CPAbstractMediaSource, rt::Value> creationDateKey{"creationDate",
-                                                                               &CPAbstractMediaSource::creationDate_};
-    static constexpr rt::Key<CPAbstractMediaSource, std::string> clickTargetURLKey{
-        "clickTargetURL", &CPAbstractMediaSource::clickTargetURL_};
+    static constexpr rt::Stored<&CPAbstractMediaSource::state_, "state"> stateKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::timeInfo_, "timeInfo", rt::writable> timeInfoKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::adSettings_, "adSettings", rt::writable> adSettingsKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::error_, "error", rt::writable> errorKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::safeToContinue_, "safeToContinue", rt::writable>
+        safeToContinueKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::sourceType_, "sourceType", rt::writable> sourceTypeKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::logoInfos_, "logoInfos", rt::writable> logoInfosKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::title_, "title", rt::writable> titleKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::channelTitle_, "channelTitle", rt::writable> channelTitleKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::channelThumbnails_, "channelThumbnails", rt::writable>
+        channelThumbnailsKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::viewerCountEnabled_, "viewerCountEnabled", rt::writable>
+        viewerCountEnabledKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::viewerCount_, "viewerCount", rt::writable> viewerCountKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::totalViewerCount_, "totalViewerCount", rt::writable>
+        totalViewerCountKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::contentId_, "contentId", rt::writable> contentIdKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::contentDescription_, "contentDescription", rt::writable>
+        contentDescriptionKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::lock_, "lock", rt::writable> lockKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::playbackTracker_, "playbackTracker", rt::writable>
+        playbackTrackerKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::online_, "online", rt::writable> onlineKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::contentAvailable_, "contentAvailable", rt::writable>
+        contentAvailableKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::startDate_, "startDate", rt::writable> startDateKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::creationDate_, "creationDate", rt::writable> creationDateKey{};
+    static constexpr rt::Stored<&CPAbstractMediaSource::clickTargetURL_, "clickTargetURL", rt::writable>
+        clickTargetURLKey{};
 
     CPMediaSourceState state() const override { return stateKey.get(*this); }
     rt::Ref<ICPMediaTiming> timeInfo() const override { return timeInfoKey.get(*this); }
@@ -146,31 +134,6 @@ public:
     void setCreationDate(rt::Value v) { creationDateKey.set(*this, std::move(v)); }
     std::string clickTargetURL() const override { return clickTargetURLKey.get(*this); }
     void setClickTargetURL(std::string v) { clickTargetURLKey.set(*this, std::move(v)); }
-
-    static void describe(rt::ClassBuilder<CPAbstractMediaSource>& c) {
-        c.readonly(stateKey);
-        c.property(timeInfoKey);
-        c.property(adSettingsKey);
-        c.property(errorKey);
-        c.property(safeToContinueKey);
-        c.property(sourceTypeKey);
-        c.property(logoInfosKey);
-        c.property(titleKey);
-        c.property(channelTitleKey);
-        c.property(channelThumbnailsKey);
-        c.property(viewerCountEnabledKey);
-        c.property(viewerCountKey);
-        c.property(totalViewerCountKey);
-        c.property(contentIdKey);
-        c.property(contentDescriptionKey);
-        c.property(lockKey);
-        c.property(playbackTrackerKey);
-        c.property(onlineKey);
-        c.property(contentAvailableKey);
-        c.property(startDateKey);
-        c.property(creationDateKey);
-        c.property(clickTargetURLKey);
-    }
 
 protected:
     /// Writes the state; with force, announces it even when unchanged.

@@ -2,7 +2,7 @@
 // Ad targeting of a content item.
 #include <rt/KVC.h>
 #include <rt/KVO.h>
-#include <rt/Key.h>
+#include <rt/Property.h>
 #include <rt/Object.h>
 
 #include <cstdint>
@@ -30,8 +30,8 @@ class CPMediaAdSettings : public ICPMediaAdSettings {
     bool adFree_ = false;
 
 public:
-    static constexpr rt::Key<CPMediaAdSettings, std::vector<std::string>> tagsKey{"tags", &CPMediaAdSettings::tags_};
-    static constexpr rt::Key<CPMediaAdSettings, bool> adFreeKey{"adFree", &CPMediaAdSettings::adFree_};
+    static constexpr rt::Stored<&CPMediaAdSettings::tags_, "tags", rt::writable> tagsKey{};
+    static constexpr rt::Stored<&CPMediaAdSettings::adFree_, "adFree", rt::writable> adFreeKey{};
 
     explicit CPMediaAdSettings(std::vector<std::string> tags = {}) : tags_(std::move(tags)) {}
     static rt::Ref<CPMediaAdSettings> adSettingsWithTags(std::vector<std::string> tags);
@@ -42,11 +42,6 @@ public:
     void setAdFree(bool adFree) { adFreeKey.set(*this, adFree); }
     std::vector<std::string> tags() const override { return tagsKey.get(*this); }
     void setTags(std::vector<std::string> tags) { tagsKey.set(*this, std::move(tags)); }
-
-    static void describe(rt::ClassBuilder<CPMediaAdSettings>& c) {
-        c.property(adFreeKey);
-        c.property(tagsKey);
-    }
 };
 
 /// The full ad targeting the media-server source fills in.

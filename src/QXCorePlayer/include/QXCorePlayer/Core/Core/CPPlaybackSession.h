@@ -8,7 +8,7 @@
 #include <QXFoundation/Disposable/IDisposable.h>
 #include <rt/KVC.h>
 #include <rt/KVO.h>
-#include <rt/Key.h>
+#include <rt/Property.h>
 
 #include <cstdint>
 #include <memory>
@@ -60,24 +60,20 @@ class CPPlaybackSession : public rt::Object {
     rt::Ref<ICPPlaybackTracker> tracker_;
 
 public:
-    static constexpr rt::Key<CPPlaybackSession, rt::Ref<ICPMediaSource>> sourceKey{"source",
-                                                                                   &CPPlaybackSession::source_};
-    static constexpr rt::Key<CPPlaybackSession, rt::Ref<ICPMediaPlayer>> playerKey{"player",
-                                                                                   &CPPlaybackSession::player_};
-    static constexpr rt::Key<CPPlaybackSession, rt::Ref<ICPPlayerFactory>> playerFactoryKey{
-        "playerFactory", &CPPlaybackSession::playerFactory_};
-    static constexpr rt::Key<CPPlaybackSession, std::string> playbackIDKey{"playbackID",
-                                                                           &CPPlaybackSession::playbackID_};
-    static constexpr rt::Key<CPPlaybackSession, CPSessionState> stateKey{"state", &CPPlaybackSession::state_};
-    static constexpr rt::Key<CPPlaybackSession, rt::Ref<rt::Error>> errorKey{"error", &CPPlaybackSession::error_};
-    static constexpr rt::Key<CPPlaybackSession, bool> contentModeScaleAspectFillKey{
-        "contentModeScaleAspectFill", &CPPlaybackSession::contentModeScaleAspectFill_};
-    static constexpr rt::Key<CPPlaybackSession, bool> mutedKey{"muted", &CPPlaybackSession::muted_};
-    static constexpr rt::Key<CPPlaybackSession, bool> autoStartKey{"autoStart", &CPPlaybackSession::autoStart_};
-    static constexpr rt::Key<CPPlaybackSession, bool> rewindOnFinishKey{"rewindOnFinish",
-                                                                        &CPPlaybackSession::rewindOnFinish_};
-    static constexpr rt::Key<CPPlaybackSession, rt::Ref<ICPPlaybackTracker>> trackerKey{"tracker",
-                                                                                        &CPPlaybackSession::tracker_};
+    static constexpr rt::Stored<&CPPlaybackSession::source_, "source"> sourceKey{};
+    static constexpr rt::Stored<&CPPlaybackSession::player_, "player"> playerKey{};
+    static constexpr rt::Stored<&CPPlaybackSession::playerFactory_, "playerFactory"> playerFactoryKey{};
+    static constexpr rt::Stored<&CPPlaybackSession::playbackID_, "playbackID"> playbackIDKey{};
+    static constexpr rt::Stored<&CPPlaybackSession::state_, "state"> stateKey{};
+    static constexpr rt::Stored<&CPPlaybackSession::error_, "error"> errorKey{};
+    static constexpr rt::Stored<&CPPlaybackSession::contentModeScaleAspectFill_, "contentModeScaleAspectFill",
+                                rt::writable>
+        contentModeScaleAspectFillKey{};
+    static constexpr rt::Stored<&CPPlaybackSession::muted_, "muted", rt::writable> mutedKey{};
+    static constexpr rt::Stored<&CPPlaybackSession::autoStart_, "autoStart", rt::writable> autoStartKey{};
+    static constexpr rt::Stored<&CPPlaybackSession::rewindOnFinish_, "rewindOnFinish", rt::writable>
+        rewindOnFinishKey{};
+    static constexpr rt::Stored<&CPPlaybackSession::tracker_, "tracker"> trackerKey{};
 
     CPPlaybackSession(rt::Ref<ICPMediaSource> source, rt::Ref<ICPPlayerFactory> playerFactory);
     static rt::Ref<CPPlaybackSession> sessionWithMediaSource(rt::Ref<ICPMediaSource> source,
@@ -176,13 +172,66 @@ public:
     double observedBitrate() const { return player_ ? player_->observedBitrate() : 0.0; }
     std::int64_t numberOfBytesTransferred() const { return player_ ? player_->numberOfBytesTransferred() : 0; }
 
+private:
+    // The entries of the flag and of the derived properties, each announced with what it
+    // is read from.
+    using S = CPPlaybackSession;
+    static constexpr rt::Accessor<&S::continuePlaybackInBackground, &S::setContinuePlaybackInBackground,
+                                  "continuePlaybackInBackground", "player.continuePlaybackInBackground">
+        continuePlaybackInBackgroundKey{};
+    static constexpr rt::Derived<&S::sourceState, "sourceState", "source.state"> sourceStateKey{};
+    static constexpr rt::Derived<&S::title, "title", "source.title"> titleKey{};
+    static constexpr rt::Derived<&S::channelTitle, "channelTitle", "source.channelTitle"> channelTitleKey{};
+    static constexpr rt::Derived<&S::channelThumbnails, "channelThumbnails", "source.channelThumbnails">
+        channelThumbnailsKey{};
+    static constexpr rt::Derived<&S::viewerCountEnabled, "viewerCountEnabled", "source.viewerCountEnabled">
+        viewerCountEnabledKey{};
+    static constexpr rt::Derived<&S::viewerCount, "viewerCount", "source.viewerCount"> viewerCountKey{};
+    static constexpr rt::Derived<&S::totalViewerCount, "totalViewerCount", "source.totalViewerCount">
+        totalViewerCountKey{};
+    static constexpr rt::Derived<&S::contentId, "contentId", "source.contentId"> contentIdKey{};
+    static constexpr rt::Derived<&S::contentDescription, "contentDescription", "source.contentDescription">
+        contentDescriptionKey{};
+    static constexpr rt::Derived<&S::lock, "lock", "source.lock"> lockKey{};
+    static constexpr rt::Derived<&S::online, "online", "source.online"> onlineKey{};
+    static constexpr rt::Derived<&S::startDate, "startDate", "source.startDate"> startDateKey{};
+    static constexpr rt::Derived<&S::creationDate, "creationDate", "source.creationDate"> creationDateKey{};
+    static constexpr rt::Derived<&S::sourceType, "sourceType", "source.sourceType"> sourceTypeKey{};
+    static constexpr rt::Derived<&S::logoInfos, "logoInfos", "source.logoInfos"> logoInfosKey{};
+    static constexpr rt::Derived<&S::presentationLayer, "presentationLayer", "player.presentationLayer">
+        presentationLayerKey{};
+    static constexpr rt::Derived<&S::isAudioOnly, "isAudioOnly", "player.isAudioOnly"> isAudioOnlyKey{};
+    static constexpr rt::Derived<&S::isAudioOnly, "audioOnly", "player.audioOnly"> audioOnlyKey{};
+    static constexpr rt::Derived<&S::isAirplayActive, "isAirplayActive", "player.isAirplayActive"> isAirplayActiveKey{};
+    static constexpr rt::Derived<&S::isPlaying, "isPlaying", "player.isPlaying"> isPlayingKey{};
+    static constexpr rt::Derived<&S::videoSize, "videoSize", "player.videoSize"> videoSizeKey{};
+    static constexpr rt::Derived<&S::pictureInPictureAvailable, "pictureInPictureAvailable",
+                                 "player.pictureInPictureAvailable">
+        pictureInPictureAvailableKey{};
+    static constexpr rt::Derived<&S::pictureInPictureActive, "pictureInPictureActive", "player.pictureInPictureActive">
+        pictureInPictureActiveKey{};
+    static constexpr rt::Derived<&S::subtitles, "subtitles", "player.subtitles"> subtitlesKey{};
+    static constexpr rt::Derived<&S::selectedSubtitle, "selectedSubtitle", "player.selectedSubtitle">
+        selectedSubtitleKey{};
+    static constexpr rt::Derived<&S::defaultSubtitle, "defaultSubtitle", "player.defaultSubtitle"> defaultSubtitleKey{};
+    static constexpr rt::Derived<&S::audioTracks, "audioTracks", "player.audioTracks"> audioTracksKey{};
+    static constexpr rt::Derived<&S::selectedAudioTrack, "selectedAudioTrack", "player.selectedAudioTrack">
+        selectedAudioTrackKey{};
+    static constexpr rt::Derived<&S::defaultAudioTrack, "defaultAudioTrack", "player.defaultAudioTrack">
+        defaultAudioTrackKey{};
+    static constexpr rt::Derived<&S::playbackTime, "playbackTime", "player.playbackTime"> playbackTimeKey{};
+    static constexpr rt::Derived<&S::timeInfo, "timeInfo", "player.timeInfo"> timeInfoKey{};
+    static constexpr rt::Derived<&S::observedBitrate, "observedBitrate", "player.observedBitrate"> observedBitrateKey{};
+    static constexpr rt::Derived<&S::numberOfBytesTransferred, "numberOfBytesTransferred",
+                                 "player.numberOfBytesTransferred">
+        numberOfBytesTransferredKey{};
+
+public:
     // ---- diagnostics --------------------------------------------------------------
     std::string stateString() const;
     std::string sourceString() const;
     std::string playerString() const;
     std::string description() const override;
-
-    static void describe(rt::ClassBuilder<CPPlaybackSession>& c);
 
 protected:
     void didInitialize() override;

@@ -9,7 +9,7 @@ class CPURLMediaSource : public CPAbstractMediaSource, public ICPURLMediaSource 
     std::string mediaUrl_;
 
 public:
-    static constexpr rt::Key<CPURLMediaSource, std::string> mediaUrlKey{"mediaUrl", &CPURLMediaSource::mediaUrl_};
+    static constexpr rt::Stored<&CPURLMediaSource::mediaUrl_, "mediaUrl"> mediaUrlKey{};
 
     explicit CPURLMediaSource(std::string mediaUrl);
     static rt::Ref<CPURLMediaSource> sourceWithMediaURL(std::string mediaUrl) {
@@ -23,7 +23,6 @@ public:
     std::string description() const override;
 
     static void describe(rt::ClassBuilder<CPURLMediaSource>& c) {
-        c.readonly(mediaUrlKey);
         c.readonly("safeToContinue", &CPURLMediaSource::safeToContinue);
     }
 };

@@ -18,8 +18,7 @@ class CPURLResolvingSource : public CPAbstractMediaSource, public ICPURLMediaSou
     std::string mediaUrl_;
 
 public:
-    static constexpr rt::Key<CPURLResolvingSource, std::string> mediaUrlKey{"mediaUrl",
-                                                                            &CPURLResolvingSource::mediaUrl_};
+    static constexpr rt::Stored<&CPURLResolvingSource::mediaUrl_, "mediaUrl"> mediaUrlKey{};
 
     /// Raises "InvalidParameterError" unless the base carries a media URL.
     CPURLResolvingSource(rt::Ref<ICPMediaSource> baseSource, rt::Ref<ICPSourceResolver> resolver);
@@ -64,7 +63,6 @@ public:
     static void describe(rt::ClassBuilder<CPURLResolvingSource>& c) {
         c.readonly("baseSource", &CPURLResolvingSource::baseSource);
         c.readonly("resolver", &CPURLResolvingSource::resolver);
-        c.readonly(mediaUrlKey);
         // The forwarded properties read the base through the getters, not the fields.
         using Source = CPURLResolvingSource;
         c.readonly("sourceType", &Source::sourceType);

@@ -17,7 +17,7 @@
 #include <net/HttpClient.h>
 #include <rt/KVC.h>
 #include <rt/KVO.h>
-#include <rt/Key.h>
+#include <rt/Property.h>
 
 #include <atomic>
 #include <memory>
@@ -30,10 +30,9 @@ class CPHLSSourceResolver : public ICPSourceResolver {
     long progress_ = 0;
 
 public:
-    static constexpr rt::Key<CPHLSSourceResolver, std::string> remoteSourceKey{"remoteSource",
-                                                                               &CPHLSSourceResolver::remoteSource_};
+    static constexpr rt::Stored<&CPHLSSourceResolver::remoteSource_, "remoteSource"> remoteSourceKey{};
     /// Set and announced on the main thread.
-    static constexpr rt::Key<CPHLSSourceResolver, long> progressKey{"progress", &CPHLSSourceResolver::progress_};
+    static constexpr rt::Stored<&CPHLSSourceResolver::progress_, "progress"> progressKey{};
 
     static constexpr double kPollInterval = 1.0;
     static constexpr double kRequestTimeout = 10.0;
@@ -55,11 +54,6 @@ public:
 
     /// The first "#PROGRESSED <n>%" mark of the text (any letter case), -1 when none.
     static long parseProgressFromString(const std::string& text);
-
-    static void describe(rt::ClassBuilder<CPHLSSourceResolver>& c) {
-        c.readonly(remoteSourceKey);
-        c.readonly(progressKey);
-    }
 
 protected:
     void willDestroy() override;

@@ -10,7 +10,7 @@
 #include <QXFoundation/Disposable/IDisposable.h>
 #include <fnd/NotificationCenter.h>
 #include <rt/KVO.h>
-#include <rt/Key.h>
+#include <rt/Property.h>
 
 #include <functional>
 #include <memory>
@@ -34,20 +34,18 @@ class CPMediaPlayer : public ICPMediaPlayer {
     rt::Value seekPosition_;
 
 public:
-    static constexpr rt::Key<CPMediaPlayer, rt::Ref<IQXMoviePlayerController>> moviePlayerKey{
-        "moviePlayer", &CPMediaPlayer::moviePlayer_};
-    static constexpr rt::Key<CPMediaPlayer, rt::Ref<ICPMediaSource>> sourceKey{"source", &CPMediaPlayer::source_};
-    static constexpr rt::Key<CPMediaPlayer, CPPlayerState> stateKey{"state", &CPMediaPlayer::state_};
-    static constexpr rt::Key<CPMediaPlayer, CPPlayerUserState> userStateKey{"userState", &CPMediaPlayer::userState_};
-    static constexpr rt::Key<CPMediaPlayer, rt::Ref<rt::Error>> errorKey{"error", &CPMediaPlayer::error_};
-    static constexpr rt::Key<CPMediaPlayer, double> playbackTimeKey{"playbackTime", &CPMediaPlayer::playbackTime_};
-    static constexpr rt::Key<CPMediaPlayer, rt::Ref<ICPMediaTiming>> timeInfoKey{"timeInfo", &CPMediaPlayer::timeInfo_};
-    static constexpr rt::Key<CPMediaPlayer, rt::Ref<ICPMediaTiming>> extractedTimeInfoKey{
-        "extractedTimeInfo", &CPMediaPlayer::extractedTimeInfo_};
-    static constexpr rt::Key<CPMediaPlayer, bool> isAirplayActiveKey{"isAirplayActive", &CPMediaPlayer::airplayActive_};
-    static constexpr rt::Key<CPMediaPlayer, bool> seekingKey{"seeking", &CPMediaPlayer::seeking_};
-    static constexpr rt::Key<CPMediaPlayer, double> seekValueKey{"seekValue", &CPMediaPlayer::seekValue_};
-    static constexpr rt::Key<CPMediaPlayer, rt::Value> seekPositionKey{"seekPosition", &CPMediaPlayer::seekPosition_};
+    static constexpr rt::Stored<&CPMediaPlayer::moviePlayer_, "moviePlayer"> moviePlayerKey{};
+    static constexpr rt::Stored<&CPMediaPlayer::source_, "source"> sourceKey{};
+    static constexpr rt::Stored<&CPMediaPlayer::state_, "state"> stateKey{};
+    static constexpr rt::Stored<&CPMediaPlayer::userState_, "userState"> userStateKey{};
+    static constexpr rt::Stored<&CPMediaPlayer::error_, "error"> errorKey{};
+    static constexpr rt::Stored<&CPMediaPlayer::playbackTime_, "playbackTime"> playbackTimeKey{};
+    static constexpr rt::Stored<&CPMediaPlayer::timeInfo_, "timeInfo", rt::writable> timeInfoKey{};
+    static constexpr rt::Stored<&CPMediaPlayer::extractedTimeInfo_, "extractedTimeInfo"> extractedTimeInfoKey{};
+    static constexpr rt::Stored<&CPMediaPlayer::airplayActive_, "isAirplayActive"> isAirplayActiveKey{};
+    static constexpr rt::Stored<&CPMediaPlayer::seeking_, "seeking"> seekingKey{};
+    static constexpr rt::Stored<&CPMediaPlayer::seekValue_, "seekValue"> seekValueKey{};
+    static constexpr rt::Stored<&CPMediaPlayer::seekPosition_, "seekPosition", rt::writable> seekPositionKey{};
 
     using MoviePlayerMaker = std::function<rt::Ref<IQXMoviePlayerController>()>;
     /// How new players get their movie player controller. Without a maker (or after
@@ -149,6 +147,9 @@ private:
     void setSeeking(bool v) { seekingKey.set(*this, v); }
     void setSeekValue(double v) { seekValueKey.set(*this, v); }
     void setUserState(CPPlayerUserState s) { userStateKey.set(*this, s); }
+    static constexpr rt::Accessor<&CPMediaPlayer::loadingTimeout, &CPMediaPlayer::setLoadingTimeout, "loadingTimeout",
+                                  "moviePlayer.loadingTimeout">
+        loadingTimeoutKey{};
 
     std::optional<double> lastPlaybackPeriodStart_;
     double accumulatedPlaybackTime_ = 0;
@@ -169,9 +170,7 @@ private:
     double loadingTimeout_ = kDefaultLoadingTimeout;
 
 public:
-    static constexpr rt::Key<CPPlayerFactory, double> loadingTimeoutKey{"loadingTimeout",
-                                                                        &CPPlayerFactory::loadingTimeout_};
-    static void describe(rt::ClassBuilder<CPPlayerFactory>& c) { c.property(loadingTimeoutKey); }
+    static constexpr rt::Stored<&CPPlayerFactory::loadingTimeout_, "loadingTimeout", rt::writable> loadingTimeoutKey{};
     CPPlayerFactory() = default;
     rt::Ref<ICPMediaPlayer> playerForSource(const rt::Ref<ICPMediaSource>& source) override;
     double loadingTimeout() const override { return loadingTimeoutKey.get(*this); }

@@ -26,6 +26,7 @@
 #include <QXFoundation/Disposable/IDisposable.h>
 #include <fnd/RunLoop.h>
 #include <rt/KVO.h>
+#include <rt/Property.h>
 
 namespace zid {
 
@@ -46,10 +47,9 @@ public:
     static const std::vector<std::string>& preferredStreamFormats();
 
     /// The stream URL now chosen; empty while none is.
-    static constexpr rt::Key<CPVexaConnectedSource, std::string> mediaUrlKey{"mediaUrl",
-                                                                             &CPVexaConnectedSource::mediaUrl_};
+    static constexpr rt::Stored<&CPVexaConnectedSource::mediaUrl_, "mediaUrl"> mediaUrlKey{};
     /// The current client has reported an established connection.
-    static constexpr rt::Key<CPVexaConnectedSource, bool> connectedKey{"connected", &CPVexaConnectedSource::connected_};
+    static constexpr rt::Stored<&CPVexaConnectedSource::connected_, "connected"> connectedKey{};
 
     CPVexaConnectedSource(rt::Ref<ICPMediaSource> source, rt::Ref<ICPVexaFactory> vexaFactory);
     static rt::Ref<CPVexaConnectedSource> sourceWithSource(rt::Ref<ICPMediaSource> source,

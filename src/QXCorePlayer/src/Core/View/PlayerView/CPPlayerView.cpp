@@ -15,8 +15,6 @@ rt::Ref<rt::Object> presentationObject(const CPPlayerView& view) { return view.p
 }  // namespace
 
 void CPPlayerView::describe(rt::ClassBuilder<CPPlayerView>& c) {
-    c.property(sessionKey);
-    c.property(playbackControlFactoryKey);
     c.property("playbackControl", &CPPlayerView::playbackControl, &CPPlayerView::setPlaybackControl);
     c.property("presentationLayer", &presentationObject, &CPPlayerView::setPresentationLayer);
     c.property("statusIndicator", &CPPlayerView::statusIndicator, &CPPlayerView::setStatusIndicator);

@@ -28,7 +28,6 @@ std::string text(const char* key) { return qxCorePlayerLocalizedString(key); }
 }  // namespace
 
 void CPPlaybackStatusController::describe(rt::ClassBuilder<CPPlaybackStatusController>& c) {
-    c.readonly(statusIndicatorKey);
     c.property("session", &CPPlaybackStatusController::session, &CPPlaybackStatusController::setSession);
 }
 

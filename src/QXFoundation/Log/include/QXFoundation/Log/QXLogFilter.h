@@ -2,10 +2,10 @@
 // Extra acceptance tests a handler may apply after its level test.
 
 #include <functional>
-#include <mutex>
 #include <string>
 
 #include <QXFoundation/Log/QXLogRecord.h>
+#include <rt/Locked.h>
 
 namespace zid {
 
@@ -54,12 +54,11 @@ public:
     explicit QXLogFilterByBlock(Block block) : block_(std::move(block)) {}
     static rt::Ref<QXLogFilterByBlock> filterWithBlock(Block block);
     bool filterLog(const QXLogRecord& record) const override;
-    Block block() const;
-    void setBlock(Block block);
+    Block block() const { return block_.get(); }
+    void setBlock(Block block) { block_.set(std::move(block)); }
 
 private:
-    mutable std::mutex mutex_;  // the block is read and replaced atomically
-    Block block_;
+    rt::Locked<Block> block_;  // read and replaced atomically
 };
 
 /// The message contains the text, compared case-insensitively; an empty text or a

@@ -3,11 +3,11 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 
 #include <QXFoundation/Log/QXLogFilter.h>
 #include <QXFoundation/Log/QXLogFormatter.h>
 #include <QXFoundation/Log/QXLogRecord.h>
+#include <rt/Locked.h>
 
 namespace zid {
 
@@ -26,10 +26,10 @@ public:
     /// The base flushes.
     virtual void close();
 
-    rt::Ref<QXLogFilter> filter() const;
-    void setFilter(rt::Ref<QXLogFilter> filter);
-    rt::Ref<QXLogFormatter> formatter() const;
-    void setFormatter(rt::Ref<QXLogFormatter> formatter);
+    rt::Ref<QXLogFilter> filter() const { return filter_.get(); }
+    void setFilter(rt::Ref<QXLogFilter> filter) { filter_.set(std::move(filter)); }
+    rt::Ref<QXLogFormatter> formatter() const { return formatter_.get(); }
+    void setFormatter(rt::Ref<QXLogFormatter> formatter) { formatter_.set(std::move(formatter)); }
     std::int64_t level() const { return level_.load(std::memory_order_relaxed); }
     void setLevel(std::int64_t level);
 
@@ -40,9 +40,8 @@ public:
 
 private:
     // Handlers are called from any thread while the host may reconfigure them.
-    mutable std::mutex mutex_;
-    rt::Ref<QXLogFilter> filter_;
-    rt::Ref<QXLogFormatter> formatter_;
+    rt::Locked<rt::Ref<QXLogFilter>> filter_;
+    rt::Locked<rt::Ref<QXLogFormatter>> formatter_;
     std::atomic<std::int64_t> level_{0};
     static inline std::atomic<std::uint64_t> levelGeneration_{1};
 };

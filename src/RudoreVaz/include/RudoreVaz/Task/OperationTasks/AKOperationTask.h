@@ -29,6 +29,7 @@
 #include <fnd/KeyedArchive.h>
 #include <fnd/Operation.h>
 #include <rt/KVC.h>
+#include <rt/Locked.h>
 
 namespace zid {
 
@@ -98,10 +99,10 @@ public:
     void initWithCoder(fnd::KeyedUnarchiver& coder) override;
 
     // ---- properties ---------------------------------------------------------------
-    rt::Value identifier() const override;
-    void setIdentifier(rt::Value identifier);
-    std::string title() const override;
-    void setTitle(std::string title);
+    rt::Value identifier() const override { return identifier_.get(); }
+    void setIdentifier(rt::Value identifier) { identifier_.set(std::move(identifier)); }
+    std::string title() const override { return title_.get(); }
+    void setTitle(std::string title) { title_.set(std::move(title)); }
     double progress() const override { return progress_.load(); }
     void setProgress(double progress);
     bool isIndeterminate() const override { return indeterminate_.load(); }
@@ -177,9 +178,9 @@ private:
     /// announcement and the queue's own removals, exactly one clears a given link).
     bool unlinkQueue(const AKOperationTaskQueue* identity);
 
-    mutable std::mutex mutex_;  // identifier_, title_ and the queue link
-    rt::Value identifier_;
-    std::string title_;
+    rt::Locked<rt::Value> identifier_;
+    rt::Locked<std::string> title_;
+    mutable std::mutex mutex_;  // the queue link
     rt::Weak<AKOperationTaskQueue> linkedQueue_;
     const AKOperationTaskQueue* linkedIdentity_ = nullptr;
     // The place on the list of the queue listing the task (AKOperationTaskQueue), which

@@ -10,6 +10,7 @@
 #include <QXCorePlayer/Core/View/LogoLayer/CPLogoLayer.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ICPPlaybackControl.h>
 #include <QXCorePlayer/Core/View/StatusViews/CPPlaybackStatusController.h>
+#include <rt/Property.h>
 #include <ui/View.h>
 
 namespace zid {
@@ -39,9 +40,9 @@ private:
     rt::Ref<ICPPlaybackControlFactory> playbackControlFactory_;
 
 public:
-    static constexpr rt::Key<CPPlayerView, rt::Ref<CPPlaybackSession>> sessionKey{"session", &CPPlayerView::session_};
-    static constexpr rt::Key<CPPlayerView, rt::Ref<ICPPlaybackControlFactory>> playbackControlFactoryKey{
-        "playbackControlFactory", &CPPlayerView::playbackControlFactory_};
+    static constexpr rt::Stored<&CPPlayerView::session_, "session", rt::writable> sessionKey{};
+    static constexpr rt::Stored<&CPPlayerView::playbackControlFactory_, "playbackControlFactory", rt::writable>
+        playbackControlFactoryKey{};
 
     CPPlayerView(const ui::Rect& frame, rt::Ref<ICPPlaybackControlFactory> factory)
         : ui::View(frame), playbackControlFactory_(std::move(factory)) {}

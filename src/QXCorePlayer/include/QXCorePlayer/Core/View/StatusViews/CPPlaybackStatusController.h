@@ -7,7 +7,7 @@
 
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
 #include <rt/KVC.h>
-#include <rt/Key.h>
+#include <rt/Property.h>
 #include <ui/View.h>
 
 #include <string>
@@ -24,8 +24,7 @@ private:
     rt::Ref<OnSignalHelper> sessionGone_;
 
 public:
-    static constexpr rt::Key<CPPlaybackStatusController, rt::Ref<ui::View>> statusIndicatorKey{
-        "statusIndicator", &CPPlaybackStatusController::statusIndicator_};
+    static constexpr rt::Stored<&CPPlaybackStatusController::statusIndicator_, "statusIndicator"> statusIndicatorKey{};
 
     CPPlaybackStatusController() = default;
     static void describe(rt::ClassBuilder<CPPlaybackStatusController>& c);
