@@ -38,8 +38,10 @@ bool WindowCompositor::ensureTree(int width, int height) {
     if (tree_ && width == width_ && height == height_) return true;
     if (tree_) SDL_DestroyTexture(tree_);
     if (drawn_) cairo_surface_destroy(drawn_);
-    // ARGB8888 is Cairo's ARGB32 on every byte order SDL names it for.
-    tree_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    // ARGB8888 is Cairo's ARGB32 on every byte order SDL names it for. Static: the
+    // textures are only written with SDL_UpdateTexture, so the renderer keeps no pixel
+    // copy of its own for locking them (a window's worth of memory each).
+    tree_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, width, height);
     drawn_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     width_ = tree_ ? width : 0;
     height_ = tree_ ? height : 0;
@@ -216,7 +218,7 @@ bool WindowCompositor::showPicture(const PlacedPicture& picture, PictureTexture&
     if (w <= 0 || h <= 0) return true;
     if (!slot.texture || slot.width != w || slot.height != h) {
         if (slot.texture) SDL_DestroyTexture(slot.texture);
-        slot = PictureTexture{SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h),
+        slot = PictureTexture{SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, w, h),
                               w, h, nullptr};
         if (!slot.texture) return false;
         // Scaled as the renderer's scale quality says (SDL_HINT_RENDER_SCALE_QUALITY;
