@@ -8,7 +8,8 @@
 //   Playback/*     CPU time and peak resident memory of a fresh process playing the VOD
 //                  for the given seconds (default: to its end), host and bare in
 //                  alternating pairs; the engine's processes count with the host (the
-//                  binary runs itself as a child for each)
+//                  binary runs itself as a child for each), their memory also with each
+//                  page counted once (sampled from this process)
 // Needs a display: run it under scripts/with-display.sh. The host plays through the
 // engine the environment selects (the default: in a child process; ZID_MEDIA_ENGINE_MODE
 // =inprocess for the host's own process). Ratios are the reader's; docs/PERFORMANCE.md
