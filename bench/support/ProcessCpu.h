@@ -14,6 +14,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zidbench {
@@ -22,10 +23,9 @@ inline double cpuOf(const rusage& u) {
     return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
 }
 
-/// This process's children that still run (the engine processes), by pid.
-inline std::vector<pid_t> livingChildren() {
-    std::vector<pid_t> pids;
-    pid_t self = ::getpid();
+/// Every running process, by pid, with its parent's pid.
+inline std::vector<std::pair<pid_t, pid_t>> processesWithParents() {
+    std::vector<std::pair<pid_t, pid_t>> processes;
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
         std::string name = entry.path().filename();
         if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
@@ -37,8 +37,17 @@ inline std::vector<pid_t> livingChildren() {
         char state;
         pid_t parent = 0;
         fields >> state >> parent;
-        if (parent == self) pids.push_back(static_cast<pid_t>(std::stol(name)));
+        processes.emplace_back(static_cast<pid_t>(std::stol(name)), parent);
     }
+    return processes;
+}
+
+/// This process's children that still run (the engine processes), by pid.
+inline std::vector<pid_t> livingChildren() {
+    std::vector<pid_t> pids;
+    pid_t self = ::getpid();
+    for (auto [pid, parent] : processesWithParents())
+        if (parent == self) pids.push_back(pid);
     return pids;
 }
 

@@ -8,7 +8,8 @@
 //   Playback/*     CPU time and peak resident memory of a fresh process playing the VOD
 //                  for the given seconds (default: to its end), host and bare in
 //                  alternating pairs; the engine's processes count with the host (the
-//                  binary runs itself as a child for each)
+//                  binary runs itself as a child for each), their memory also with each
+//                  page counted once (sampled from this process)
 // Needs a display: run it under scripts/with-display.sh. The host plays through the
 // engine the environment selects (the default: in a child process; ZID_MEDIA_ENGINE_MODE
 // =inprocess for the host's own process). Ratios are the reader's; docs/PERFORMANCE.md
@@ -19,10 +20,13 @@
 #include <SDL.h>
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +51,7 @@
 
 #include "AlternatingPairs.h"
 #include "ProcessCpu.h"
+#include "ProcessSetMemory.h"
 
 namespace {
 
@@ -293,22 +298,76 @@ int gPlaybackPairs = 3;
 
 struct ChildReport {
     double cpu = -1, ownCpu = -1, peakKB = 0, rss2 = -1, rss120 = -1, rssLast = -1, fps = 0, trees = 0;
+    /// Peak resident megabytes of the child and its engine processes with each page
+    /// counted once, sampled by this process; and the same without the idle spare.
+    double onceMB = 0, onceWithoutSpareMB = 0;
 };
+
+/// Samples the resident memory of a playback child and its engine processes, each page
+/// once, from this process (so the child's CPU does not pay for the reading). The spare
+/// engine process, when there is one, is the smaller of the child's two engine processes.
+void sampleOnce(pid_t child, ChildReport& r) {
+    std::vector<pid_t> tree = zidbench::processTree(child);
+    double all = zidbench::residentOnceKB(tree) / 1024.0;
+    std::vector<pid_t> engines(tree.begin() + 1, tree.end());
+    if (engines.size() >= 2) {
+        auto smallest = std::min_element(engines.begin(), engines.end(), [](pid_t a, pid_t b) {
+            return zidbench::childKB(a, true) < zidbench::childKB(b, true);
+        });
+        engines.erase(smallest);
+    }
+    engines.insert(engines.begin(), child);
+    double withoutSpare = zidbench::residentOnceKB(engines) / 1024.0;
+    r.onceMB = std::max(r.onceMB, all);
+    r.onceWithoutSpareMB = std::max(r.onceWithoutSpareMB, withoutSpare);
+}
 
 /// Runs this binary as a child that plays; reads back the playback's CPU seconds, its peak
 /// resident memory, resident memory at 2 s, at 2 min (long runs) and at the end, the
-/// frames it presented a second and how many of them drew the tree.
+/// frames it presented a second and how many of them drew the tree; samples its memory
+/// with each page counted once while it runs.
 ChildReport playInChild(const char* mode) {
     ChildReport r;
-    std::string command = "'" + gSelf + "' --playback-child " + mode + " '" + vodURL() + "' '" + playedURL() + "' " +
-                          std::to_string(gPlaySeconds);
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe) {
-        if (std::fscanf(pipe, "%lf %lf %lf %lf %lf %lf %lf %lf", &r.cpu, &r.ownCpu, &r.peakKB, &r.rss2, &r.rss120,
-                        &r.rssLast, &r.fps, &r.trees) != 8)
-            r.cpu = -1;
-        ::pclose(pipe);
+    std::string warm = vodURL(), played = playedURL(), duration = std::to_string(gPlaySeconds);
+    int out[2];
+    if (::pipe(out) != 0) return r;
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        ::close(out[1]);
+        ::execl(gSelf.c_str(), gSelf.c_str(), "--playback-child", mode, warm.c_str(), played.c_str(), duration.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
     }
+    ::close(out[1]);
+    if (pid < 0) {
+        ::close(out[0]);
+        return r;
+    }
+    std::string answer;
+    for (;;) {
+        pollfd readable{out[0], POLLIN, 0};
+        int ready = ::poll(&readable, 1, 500);
+        if (ready == 0) {
+            sampleOnce(pid, r);
+            continue;
+        }
+        char buffer[256];
+        ssize_t n = ready > 0 ? ::read(out[0], buffer, sizeof buffer) : -1;
+        if (n > 0) {
+            answer.append(buffer, std::size_t(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        break;
+    }
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (std::sscanf(answer.c_str(), "%lf %lf %lf %lf %lf %lf %lf %lf", &r.cpu, &r.ownCpu, &r.peakKB, &r.rss2,
+                    &r.rss120, &r.rssLast, &r.fps, &r.trees) != 8)
+        r.cpu = -1;
     return r;
 }
 
@@ -323,6 +382,8 @@ void BM_Playback(benchmark::State& state) {
         state, gPlaybackPairs, "cpu_s", 1, [&] { return side("host", host); }, [&] { return side("bare", bare); });
     for (auto [name, r] : {std::pair<std::string, ChildReport*>{"framework", &host}, {"bare", &bare}}) {
         state.counters[name + "_peak_rss_MB"] = r->peakKB / 1024.0;
+        state.counters[name + "_peak_once_MB"] = r->onceMB;
+        if (r == &host) state.counters["framework_peak_once_nospare_MB"] = r->onceWithoutSpareMB;
         state.counters[name + "_rss_2s_MB"] = r->rss2;
         if (r->rss120 >= 0) state.counters[name + "_rss_2min_MB"] = r->rss120;
         state.counters[name + "_rss_end_MB"] = r->rssLast;

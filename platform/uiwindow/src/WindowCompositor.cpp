@@ -23,6 +23,12 @@ bool samePlaces(const std::vector<PlacedPicture>& a, const std::vector<PlacedPic
     return true;
 }
 
+/// Where a picture lands, in whole pixels of the target, as the renderer is given it.
+SDL_Rect landing(const PlacedPicture& picture) {
+    const Rect& v = picture.visible;
+    return SDL_Rect{int(minX(v)), int(minY(v)), int(width(v)), int(height(v))};
+}
+
 }  // namespace
 
 WindowCompositor::WindowCompositor(SDL_Renderer* renderer) : renderer_(renderer) {}
@@ -38,8 +44,10 @@ bool WindowCompositor::ensureTree(int width, int height) {
     if (tree_ && width == width_ && height == height_) return true;
     if (tree_) SDL_DestroyTexture(tree_);
     if (drawn_) cairo_surface_destroy(drawn_);
-    // ARGB8888 is Cairo's ARGB32 on every byte order SDL names it for.
-    tree_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    // ARGB8888 is Cairo's ARGB32 on every byte order SDL names it for. Static: the
+    // textures are only written with SDL_UpdateTexture, so the renderer keeps no pixel
+    // copy of its own for locking them (a window's worth of memory each).
+    tree_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, width, height);
     drawn_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     width_ = tree_ ? width : 0;
     height_ = tree_ ? height : 0;
@@ -51,6 +59,7 @@ bool WindowCompositor::ensureTree(int width, int height) {
     // Nothing uploaded yet: every tile differs from what the texture is said to hold.
     shown_.assign(std::size_t(width) * height, 0x01010101u);
     shows_.assign(std::size_t(columns_) * rows_, Shown{0, 0, kTileWidth, kTileHeight});
+    veils_.reset(columns_, rows_);
     shownPictures_.clear();
     treeValid_ = false;
     return true;
@@ -183,6 +192,8 @@ WindowCompositor::Shown WindowCompositor::tileShows(int column, int row) const {
 void WindowCompositor::uploadChangedTiles(bool picturesMoved, Tiles tiles) {
     const auto* drawn = cairo_image_surface_get_data(drawn_);
     int stride = cairo_image_surface_get_stride(drawn_);
+    std::vector<SDL_Rect> under;
+    for (const auto& picture : pictures_) under.push_back(landing(picture));
     for (int row = tiles.row0; row < tiles.row1; ++row) {
         int y0 = row * kTileHeight, y1 = std::min(height_, y0 + kTileHeight);
         int runStart = -1;
@@ -193,7 +204,12 @@ void WindowCompositor::uploadChangedTiles(bool picturesMoved, Tiles tiles) {
                 for (int y = y0; y < y1 && !changed; ++y)
                     changed = std::memcmp(drawn + std::size_t(y) * stride + x0 * 4,
                                           &shown_[std::size_t(y) * width_ + x0], bytes) != 0;
-                if (changed || picturesMoved) shows_[std::size_t(row) * columns_ + column] = tileShows(column, row);
+                if (changed || picturesMoved) {
+                    // A veil is drawn with the pictures: nothing of it is blended.
+                    const auto* tile = reinterpret_cast<const std::uint32_t*>(drawn + std::size_t(y0) * stride) + x0;
+                    bool veil = apart_ && veils_.classify(column, row, tile, stride / 4, bytes / 4, y1 - y0, under);
+                    shows_[std::size_t(row) * columns_ + column] = veil ? Shown{} : tileShows(column, row);
+                }
             }
             if (changed && runStart < 0) runStart = column;
             if (changed || runStart < 0) continue;
@@ -209,14 +225,14 @@ void WindowCompositor::uploadChangedTiles(bool picturesMoved, Tiles tiles) {
 }
 
 // Uploads the picture when it is a new one and copies what of it shows, scaled by the
-// renderer.
+// renderer, darkened where veils of the tree lie over it.
 bool WindowCompositor::showPicture(const PlacedPicture& picture, PictureTexture& slot) {
     cairo_surface_t* pixels = picture.image->surface();
     int w = cairo_image_surface_get_width(pixels), h = cairo_image_surface_get_height(pixels);
     if (w <= 0 || h <= 0) return true;
     if (!slot.texture || slot.width != w || slot.height != h) {
         if (slot.texture) SDL_DestroyTexture(slot.texture);
-        slot = PictureTexture{SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h),
+        slot = PictureTexture{SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, w, h),
                               w, h, nullptr};
         if (!slot.texture) return false;
         // Scaled as the renderer's scale quality says (SDL_HINT_RENDER_SCALE_QUALITY;
@@ -234,8 +250,16 @@ bool WindowCompositor::showPicture(const PlacedPicture& picture, PictureTexture&
     double sx = w / width(at), sy = h / height(at);
     SDL_Rect from{int(std::lround((minX(v) - minX(at)) * sx)), int(std::lround((minY(v) - minY(at)) * sy)),
                   int(std::lround(width(v) * sx)), int(std::lround(height(v) * sy))};
-    SDL_Rect to{int(minX(v)), int(minY(v)), int(width(v)), int(height(v))};
-    SDL_RenderCopy(renderer_, slot.texture, &from, &to);
+    SDL_Rect to = landing(picture);
+    if (!apart_ || !veils_.darkens(to)) {
+        SDL_RenderCopy(renderer_, slot.texture, &from, &to);
+        return true;
+    }
+    vertices_.clear();
+    indices_.clear();
+    veils_.appendPicture(from, to, w, h, vertices_, indices_);
+    SDL_RenderGeometry(renderer_, slot.texture, vertices_.data(), int(vertices_.size()), indices_.data(),
+                       int(indices_.size()));
     return true;
 }
 

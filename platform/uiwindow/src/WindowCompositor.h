@@ -7,8 +7,10 @@
 // over the black background are laid over, so a frame whose only change is a new video
 // picture costs the picture's upload and its scaled copy. A renderer that cannot lay a
 // premultiplied picture over another gets the whole tree, pictures included, as one
-// opaque picture. When the host knows the tree did not change, a frame draws only the
-// own drawing of the views that show pictures, for their new pictures, and lays the
+// opaque picture. Tiles of the tree that are only a black veil over the pictures (a
+// player's toolbar gradients) are not blended: the pictures are copied darkened under
+// them (PictureVeils). When the host knows the tree did not change, a frame draws only
+// the own drawing of the views that show pictures, for their new pictures, and lays the
 // tree's texture over them as it is. Main thread only.
 
 #include <SDL.h>
@@ -20,6 +22,8 @@
 
 #include <ui/ImageContext.h>
 #include <ui/Window.h>
+
+#include "PictureVeils.h"
 
 namespace ui {
 
@@ -82,6 +86,9 @@ private:
     cairo_surface_t* drawn_ = nullptr;  // this frame's tree
     std::vector<std::uint32_t> shown_;  // what the tree's texture holds
     std::vector<Shown> shows_;          // per tile: what to lay over the pictures
+    PictureVeils veils_{kTileWidth, kTileHeight};
+    std::vector<SDL_Vertex> vertices_;  // a veiled picture's quads
+    std::vector<int> indices_;
     std::vector<PlacedPicture> pictures_, shownPictures_;
     std::vector<rt::Weak<View>> pictureDrawers_;  // the views whose drawing drew pictures
     bool treeValid_ = false;                      // the tree's texture holds a drawn tree

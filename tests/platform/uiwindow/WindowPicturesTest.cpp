@@ -2,6 +2,12 @@
 // come, the first of a run at once, and composited apart from the tree to look as the
 // renderer draws the same tree.
 
+#include <SDL.h>
+
+#include <algorithm>
+
+#include <ui/ImageView.h>
+
 #include "WindowHostFixture.h"
 
 namespace zidtest {
@@ -263,6 +269,65 @@ TEST_F(WindowPicturesTest, ChangesInTheControlsShowWithThePictures) {
     video->invalidate();
     settle();
     looksRendered("the swatch's unreported colour, after the refresh");
+}
+
+namespace {
+
+/// A black gradient from alpha `top` to alpha `bottom`, 1 x 40 pixels: a toolbar's background.
+rt::Ref<ui::Image> blackGradient(double top, double bottom) {
+    auto ctx = rt::make<ui::ImageContext>(ui::Size{1, 40}, false, 1.0);
+    for (int y = 0; y < 40; ++y) ctx->fillRect(ui::Rect(0, y, 1, 1), *ui::Color::rgba(0, 0, 0, top + (bottom - top) * y / 39));
+    return ctx->image();
+}
+
+/// The largest difference of a channel between the two pictures' pixels over the area,
+/// every third pixel.
+int largestDifference(const ui::Image& a, const ui::Image& b, ui::Rect area) {
+    int largest = 0;
+    for (int y = int(ui::minY(area)); y < int(ui::maxY(area)); y += 3)
+        for (int x = int(ui::minX(area)); x < int(ui::maxX(area)); x += 3)
+            for (int shift = 0; shift < 24; shift += 8)
+                largest = std::max(largest, std::abs(int((a.pixelAt(x, y) >> shift) & 0xFF) - int((b.pixelAt(x, y) >> shift) & 0xFF)));
+    return largest;
+}
+
+}  // namespace
+
+// A player's toolbars darken the picture with black veils: a gradient stretched over the
+// top, a translucent bar at the bottom. The picture is copied darkened under them rather
+// than having them blended over it, at either scale quality, and the window shows what
+// the renderer draws: the picture under the gradient and the bar, the bar's label.
+TEST_F(WindowPicturesTest, VeilsOverPicturesLookAsTheRendererDrawsThemAtEitherScaleQuality) {
+    struct ScaleQuality {
+        explicit ScaleQuality(const char* quality) { SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, quality); }
+        ~ScaleQuality() { SDL_ResetHint(SDL_HINT_RENDER_SCALE_QUALITY); }
+    };
+    for (const char* quality : {"nearest", "linear"}) {
+        SCOPED_TRACE(quality);
+        ScaleQuality scaling(quality);
+        window = rt::make<ui::Window>(ui::Rect(0, 0, 640, 360));
+        VideoWithControls scene(*window);
+        auto shade = rt::make<ui::ImageView>(ui::Rect(0, 0, 640, 110));
+        shade->setImage(blackGradient(0.8, 0));
+        scene.video->addSubview(shade);
+        open();
+        scene.nextPicture();
+        settle();
+        window->layoutIfNeeded();
+        auto shot = x->screenshot(xwindow());
+        ASSERT_TRUE(shot);
+        auto drawn = ui::renderToImage(*window);
+        EXPECT_LE(differingPixels(*shot, *drawn), kPictureTolerance);
+        // Inside the picture's quarters (off their edges, where the two scalings differ):
+        // the gradient's darkening within a few levels, the bar's, and the label.
+        EXPECT_LE(largestDifference(*shot, *drawn, ui::Rect(100, 0, 200, 170)), 4) << "under the gradient, left";
+        EXPECT_LE(largestDifference(*shot, *drawn, ui::Rect(340, 0, 200, 170)), 4) << "under the gradient, right";
+        EXPECT_LE(largestDifference(*shot, *drawn, ui::Rect(340, 282, 200, 76)), 4) << "under the bar";
+        EXPECT_LE(largestDifference(*shot, *drawn, ui::Rect(100, 290, 200, 60)), 24) << "the bar's label";
+        EXPECT_EQ(shot->pixelAt(40, 320) & 0xFFFFFF, drawn->pixelAt(40, 320) & 0xFFFFFF) << "the swatch off the picture";
+        host->close();
+        host = nullptr;
+    }
 }
 
 // A view that draws its moving picture as any image (not with drawPicture) has it in the
