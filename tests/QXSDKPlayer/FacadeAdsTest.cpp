@@ -494,16 +494,16 @@ TEST_F(FacadePrerollFirstTest, TheContentsPlayerComesAfterTheAdsPictureAndPlaysW
     startPreroll(pictureAt(0.5));
     EXPECT_FALSE(players->last) << "no content player before the ad's first picture";
     EXPECT_TRUE(session->playerDeferred());
-    advance(0.49);
-    EXPECT_FALSE(players->last);
-    advance(0.01);  // the ad's first picture
-    ASSERT_TRUE(players->last) << "made as the ad shows";
+    advance(0.5);  // the ad's first picture
+    EXPECT_FALSE(players->last) << "not in the picture's own moment";
+    advance(0.1);
+    ASSERT_TRUE(players->last) << "made once the ad shows";
     rt::Ref<OptionPlayer> content = players->last;
     scriptContent();
     player().script(State::Ready);  // it prerolls under the ad and waits
     EXPECT_EQ(session->state(), CPSessionState::Ready);
     EXPECT_EQ(count("start"), 0) << "not under the ad";
-    advance(9.5);  // the ad's end
+    advance(9.4);  // the ad's end
     EXPECT_FALSE(facade->playingAd());
     EXPECT_EQ(players->last, content) << "the prepared player, not a new one";
     EXPECT_EQ(content->calls, (std::vector<std::string>{"start"})) << "started in the ad's last pass";

@@ -20,6 +20,8 @@ const char* const QXQuorvexPlayerAdPlacementValueMidroll = "midroll";
 
 namespace {
 constexpr double kAdTickInterval = 0.1;
+// How long after a preroll's first picture the content's player waits to be made.
+constexpr double kContentAfterAdPicture = 0.1;
 constexpr unsigned kFlexibleWidthAndHeight = ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight;
 
 // Gives the content back after an ad. The session's resume plays it again when it was
@@ -136,6 +138,8 @@ void QXQuorvexPlayerImpl::sessionWillMakePlayer(CPPlaybackSession& session) {
 }
 
 void QXQuorvexPlayerImpl::releaseContentFromAd() {
+    if (contentAfterAdPicture_) contentAfterAdPicture_->invalidate();
+    contentAfterAdPicture_ = nullptr;
     if (auto session = std::move(adDeferredSession_)) session->setPlayerDeferred(false);
     adDeferredSession_ = nullptr;
 }
@@ -214,14 +218,16 @@ void QXQuorvexPlayerImpl::QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer)
     if (auto delegate = delegate_.lock()) delegate->playerDidFinishPlayingAd(owner_);
 }
 
-// The content's player is made in the pass after the ad's first picture: the views that
-// show that picture hear of it after the ad player does.
+// The content's player is made a moment after the ad's first picture, not in its pass:
+// the views that show that picture hear of it after the ad player does, and the ad's
+// first frames go first.
 void QXQuorvexPlayerImpl::QXIMAPlayerDidStartAd(QXIMAPlayer& adPlayer) {
     if (&adPlayer != adPlayer_.get()) return;
     adLetContentGo_ = true;
     if (!adDeferredSession_) return;
     rt::Weak<QXQuorvexPlayer> weak = owner_.selfAs<QXQuorvexPlayer>();
-    fnd::RunLoop::main()->post([weak] {
+    if (contentAfterAdPicture_) contentAfterAdPicture_->invalidate();
+    contentAfterAdPicture_ = fnd::RunLoop::main()->after(kContentAfterAdPicture, [weak] {
         if (auto self = weak.lock()) QXQuorvexPlayerImpl::of(*self).letContentGo();
     });
 }

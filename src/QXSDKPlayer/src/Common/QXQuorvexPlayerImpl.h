@@ -228,6 +228,7 @@ public:
     /// A start of the loaded ad neither paused the content nor played: the content does
     /// not wait for it again.
     bool adStartIgnored_ = false;
+    rt::Ref<fnd::Timer> contentAfterAdPicture_;
     /// The host's suspends not yet resumed (those that went to the session).
     int hostSuspends_ = 0;
 };
