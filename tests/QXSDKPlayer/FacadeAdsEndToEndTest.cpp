@@ -11,6 +11,7 @@
 #include <ui/Renderer.h>
 
 #include <cmath>
+#include <optional>
 
 #include "FacadeTestSupport.h"
 #include "FacadeOnLoopbackTest.h"
@@ -90,6 +91,18 @@ protected:
 TEST_F(FacadeAdsEndToEndTest, APrerollPlaysBeforeTheLiveChannelWhichPlaysAfterIt) {
     scriptPreroll();
     peer->loadScript(readyScript(origin_->url("/tag/facade-ads-live/live/index.m3u8")));
+    // A preroll that starts before the content has a player (the usual order: the ad is
+    // in long before the channel is realized) shows its first picture before the
+    // content's player is made; that player prerolls during the ad, ready at its end.
+    bool contentPlayerAtAdStart = false, contentPlayerBeforeAdPicture = false;
+    std::optional<CPPlayerState> contentAtAdEnd;
+    auto contentPlayer = [&] {
+        auto session = QXQuorvexPlayerInternals::session(*facade);
+        return session ? session->player() : nullptr;
+    };
+    delegate->onCall = [&](const std::string& line) {
+        if (line == "ad starts") contentPlayerAtAdStart = contentPlayer() != nullptr;
+    };
     facade->configureAdServiceWithGoogleIMATag(ads.url("/tag"), {{"site", "e2e"}}, 60.0, true);
     facade->playChannel(std::string("live-1"));
     // While the ad plays the content stays paused and out of sight.
@@ -98,12 +111,21 @@ TEST_F(FacadeAdsEndToEndTest, APrerollPlaysBeforeTheLiveChannelWhichPlaysAfterIt
         [&] {
             if (facade->playingAd() && QXQuorvexPlayerInternals::session(*facade) && QXQuorvexPlayerInternals::session(*facade)->state() == CPSessionState::Playing)
                 contentPlayedUnderTheAd = true;
+            if (facade->playingAd() && !adPictureShown() && contentPlayer()) contentPlayerBeforeAdPicture = true;
+            if (facade->playingAd() && contentPlayer()) contentAtAdEnd = contentPlayer()->state();
             return has("ad ends");
         },
         40))
         << ::testing::PrintToString(delegate->calls);
+    delegate->onCall = nullptr;
     EXPECT_FALSE(contentPlayedUnderTheAd);
     ASSERT_TRUE(has("ad starts"));
+    if (!contentPlayerAtAdStart) {
+        EXPECT_FALSE(contentPlayerBeforeAdPicture) << "the content's player waits for the ad's first picture";
+        ASSERT_TRUE(contentAtAdEnd) << "made during the ad";
+        EXPECT_TRUE(*contentAtAdEnd == CPPlayerState::Ready || *contentAtAdEnd == CPPlayerState::Playing)
+            << "prepared when the ad ends, state " << static_cast<long>(*contentAtAdEnd);
+    }
     ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Playing && contentPictureShown(); }, 30))
         << "state " << static_cast<unsigned long>(facade->playerState());
     EXPECT_FALSE(facade->playingAd());

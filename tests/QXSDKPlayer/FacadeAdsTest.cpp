@@ -448,6 +448,134 @@ TEST_F(FacadeAdsNewContentTest, APlayDuringTheAdStartsTheContentWhenTheAdEnds) {
     EXPECT_EQ(first->calls, (std::vector<std::string>{"start", "pause"}));
 }
 
+// A preroll loaded before the content's source is realized starts with the realize; the
+// content's player is made only once the ad shows its first picture (its pipeline would
+// build beside the ad's), prerolls during the ad and plays the moment the ad ends. An ad
+// that ends or fails before its picture lets the content go at once.
+class FacadePrerollFirstTest : public FacadeAdsTest {
+protected:
+    /// The ad's script: the content pause at once, the first picture at `picture`, the
+    /// end at 10 s.
+    static std::vector<ScriptedStep> pictureAt(double picture) {
+        return {ScriptedStep::contentPauseAt(0), ScriptedStep::eventAt(picture, ima::AdEventType::Started),
+                ScriptedStep::eventAt(10, ima::AdEventType::Complete), ScriptedStep::contentResumeAt(10),
+                ScriptedStep::eventAt(10, ima::AdEventType::AllAdsCompleted)};
+    }
+    /// Loads the preroll, then realizes the content's source: the ad starts.
+    void startPreroll(std::vector<ScriptedStep> onStart) {
+        ScriptedAnswer answer = ScriptedAnswer::ad(0.1, 10);
+        answer.onStart = std::move(onStart);
+        backend->queueAnswer(answer);
+        makeFacade();
+        facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, 60.0, true);
+        advance(0.15);
+        ASSERT_TRUE(QXQuorvexPlayerInternals::adPlayer(*facade)->adPrepared());
+        ASSERT_FALSE(players->last) << "nothing realized yet";
+        session->prepareToPlay();
+        advance(0);
+        ASSERT_TRUE(facade->playingAd());
+    }
+    /// A new facade, loader and backend for the next case.
+    void nextCase() {
+        facade = nullptr;
+        QXIMAAdsLoader::resetSharedAdsLoader();
+        backend = std::make_shared<ima::ScriptedBackend>();
+        ima::installBackend(backend);
+        ads->calls.clear();
+    }
+    /// The content's player, once made, plays when started and pauses when paused.
+    void scriptContent() {
+        player().onStart = [](zidtest::ScriptedPlayer& p) { p.script(State::Playing); };
+        player().onPause = [](zidtest::ScriptedPlayer& p) { p.script(State::Paused); };
+    }
+};
+
+TEST_F(FacadePrerollFirstTest, TheContentsPlayerComesAfterTheAdsPictureAndPlaysWhenTheAdEnds) {
+    startPreroll(pictureAt(0.5));
+    EXPECT_FALSE(players->last) << "no content player before the ad's first picture";
+    EXPECT_TRUE(session->playerDeferred());
+    advance(0.5);  // the ad's first picture
+    EXPECT_FALSE(players->last) << "not in the picture's own moment";
+    advance(0.1);
+    ASSERT_TRUE(players->last) << "made once the ad shows";
+    rt::Ref<OptionPlayer> content = players->last;
+    scriptContent();
+    player().script(State::Ready);  // it prerolls under the ad and waits
+    EXPECT_EQ(session->state(), CPSessionState::Ready);
+    EXPECT_EQ(count("start"), 0) << "not under the ad";
+    advance(9.4);  // the ad's end
+    EXPECT_FALSE(facade->playingAd());
+    EXPECT_EQ(players->last, content) << "the prepared player, not a new one";
+    EXPECT_EQ(content->calls, (std::vector<std::string>{"start"})) << "started in the ad's last pass";
+    EXPECT_EQ(session->state(), CPSessionState::Playing);
+    EXPECT_EQ(adLines(), (Lines{"ad starts", "ad ends"}));
+    EXPECT_TRUE(QXQuorvexPlayerInternals::adManager(*facade)->prerollHandled());
+}
+
+TEST_F(FacadePrerollFirstTest, AnAdThatEndsOrFailsBeforeItsPictureLetsTheContentGoAtOnce) {
+    struct Case {
+        const char* name;
+        std::vector<ScriptedStep> steps;
+        std::function<void()> end;
+        Lines lines;
+        bool adPlaysOn;
+    };
+    std::vector<ScriptedStep> failing = {ScriptedStep::contentPauseAt(0),
+                                         ScriptedStep::errorAt(0.3, AdErrorType::Playing, 405, "decoder"),
+                                         ScriptedStep::contentResumeAt(0.3),
+                                         ScriptedStep::eventAt(0.3, ima::AdEventType::AllAdsCompleted)};
+    std::vector<ScriptedStep> failingOn = pictureAt(0.5);
+    failingOn.push_back(ScriptedStep::errorAt(0.3, AdErrorType::Playing, 400, "one tracking hit"));
+    std::vector<Case> cases = {
+        {"a failure that ends the ad", failing, [this] { advance(0.3); },
+         {"ad starts", "ad error IMA_AdPlayingErrorDomain", "ad ends"}, false},
+        {"a failure the ad plays on after", failingOn, [this] { advance(0.3); },
+         {"ad starts", "ad error IMA_AdPlayingErrorDomain"}, true},
+        {"ads disabled: the ad is skipped", pictureAt(0.5),
+         [this] { facade->setAdsDisabled(true); }, {"ad starts", "ad ends"}, false},
+        {"the tag removed", pictureAt(0.5),
+         [this] { facade->setGoogleIMATag(std::nullopt, {}); }, {"ad starts", "ad ends"},
+         false},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startPreroll(c.steps);
+        ASSERT_FALSE(players->last);
+        c.end();
+        ASSERT_TRUE(players->last) << "made at once";
+        EXPECT_FALSE(session->playerDeferred());
+        scriptContent();
+        player().script(State::Ready);
+        EXPECT_EQ(facade->playingAd(), c.adPlaysOn);
+        EXPECT_EQ(count("start"), c.adPlaysOn ? 0 : 1);
+        EXPECT_EQ(adLines(), c.lines);
+        if (c.adPlaysOn) {
+            advance(10);
+            EXPECT_EQ(count("start"), 1) << "after the ad";
+        }
+        EXPECT_EQ(session->state(), CPSessionState::Playing);
+        nextCase();
+    }
+
+    // An ad that was started but never pauses the content holds nothing back past the
+    // next check.
+    nextCase();
+    ScriptedAnswer silent = ScriptedAnswer::ad(0.1, 10);
+    silent.onStart = {};
+    backend->queueAnswer(silent);
+    makeFacade();
+    facade->configureAdServiceWithGoogleIMATag("http://ads.test/tag", {}, 60.0, true);
+    advance(0.15);
+    session->prepareToPlay();
+    EXPECT_FALSE(players->last) << "held while the ad's start is under way";
+    advance(0.1);
+    ASSERT_TRUE(players->last);
+    EXPECT_FALSE(facade->playingAd());
+    scriptContent();
+    player().script(State::Ready);
+    EXPECT_EQ(session->state(), CPSessionState::Playing);
+}
+
 TEST_F(FacadeAdsTest, AdErrorsReachTheDelegateAndTheContentPlaysOn) {
     makeFacade();
     prepare();

@@ -193,6 +193,8 @@ const rt::Ref<ui::View>& QXQuorvexPlayerImpl::view() {
 
 void QXQuorvexPlayerImpl::setSession(const rt::Ref<CPPlaybackSession>& session) {
     if (session == session_) return;
+    // A content that is no longer the facade's is not held back for its ad.
+    releaseContentFromAd();
     if (session_) removeListener(*session_, *listener_);
     store("session", session_, session);
     if (session_) {

@@ -1,6 +1,9 @@
 // The facade's ads: the ad player laid behind the player view, the ad-timing policy asked
 // ten times a second and on every change of the source's state, the content session
-// suspended while an ad plays and resumed after it.
+// suspended while an ad plays and resumed after it. A preroll that starts before the
+// content has a player shows its first picture before the content's player is made: the
+// content's pipeline would otherwise build and preroll beside the ad's on the same cores
+// and hold that picture back. Made during the ad, the content is ready when the ad ends.
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 
 #include "Common/QXQuorvexPlayerImpl.h"
@@ -17,6 +20,8 @@ const char* const QXQuorvexPlayerAdPlacementValueMidroll = "midroll";
 
 namespace {
 constexpr double kAdTickInterval = 0.1;
+// How long after a preroll's first picture the content's player waits to be made.
+constexpr double kContentAfterAdPicture = 0.1;
 constexpr unsigned kFlexibleWidthAndHeight = ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight;
 
 // Gives the content back after an ad. The session's resume plays it again when it was
@@ -106,6 +111,7 @@ void QXQuorvexPlayerImpl::endAdOfContent() {
     bool wasPlaying = playingAd_;
     if (auto session = std::move(adSuspendedSession_)) resumeAfterAd(session);
     adSuspendedSession_ = nullptr;
+    letContentGo();
     store("playingAd", playingAd_, false);
     if (!wasPlaying) return;
     if (auto delegate = delegate_.lock()) delegate->playerDidFinishPlayingAd(owner_);
@@ -116,8 +122,41 @@ void QXQuorvexPlayerImpl::setAdsDisabled(bool disabled) {
     if (disabled && adPlayer_ && adPlayer_->isPlaying()) adPlayer_->skip();
 }
 
+bool QXQuorvexPlayerImpl::adHoldsContent() const {
+    return playingAd_ || (adPlayer_ && adPlayer_->isPlaying());
+}
+
+// The session makes its player as its source is realized, in the same pass as the
+// facade's check of that change starts the preroll, before or after it: the player waits
+// for an ad that has paused the content and not yet let it go, or one about to start.
+void QXQuorvexPlayerImpl::sessionWillMakePlayer(CPPlaybackSession& session) {
+    if (&session != session_.get() || adDeferredSession_ || session.playerDeferred()) return;
+    bool adStarting = adHoldsContent() ? !adLetContentGo_ : (!adStartIgnored_ && allowAd());
+    if (!adStarting) return;
+    adDeferredSession_ = session_;
+    session.setPlayerDeferred(true);
+}
+
+void QXQuorvexPlayerImpl::releaseContentFromAd() {
+    if (contentAfterAdPicture_) contentAfterAdPicture_->invalidate();
+    contentAfterAdPicture_ = nullptr;
+    if (auto session = std::move(adDeferredSession_)) session->setPlayerDeferred(false);
+    adDeferredSession_ = nullptr;
+}
+
+void QXQuorvexPlayerImpl::letContentGo() {
+    adLetContentGo_ = true;
+    releaseContentFromAd();
+}
+
 void QXQuorvexPlayerImpl::playAdIfNeeded() {
     if (allowAd()) adPlayer_->start();
+    // The content waits only for an ad that pauses it or plays: one whose start did
+    // neither is not waited for again.
+    if (adDeferredSession_ && !adHoldsContent()) {
+        adStartIgnored_ = true;
+        releaseContentFromAd();
+    }
 }
 
 bool QXQuorvexPlayerImpl::allowAd() const {
@@ -146,7 +185,10 @@ rt::Dictionary QXQuorvexPlayerImpl::QXIMAPlayerWillLoadAdWithCustomParameters(QX
     return result;
 }
 
-bool QXQuorvexPlayerImpl::QXIMAPlayerReadyToPlayAd(QXIMAPlayer&) { return allowAd(); }
+bool QXQuorvexPlayerImpl::QXIMAPlayerReadyToPlayAd(QXIMAPlayer&) {
+    adStartIgnored_ = false;
+    return allowAd();
+}
 
 void QXQuorvexPlayerImpl::QXIMAPlayerRequestContentPause(QXIMAPlayer& adPlayer) {
     if (&adPlayer != adPlayer_.get()) return;
@@ -155,6 +197,8 @@ void QXQuorvexPlayerImpl::QXIMAPlayerRequestContentPause(QXIMAPlayer& adPlayer) 
         adSuspendedSession_ = session_;
         session_->suspend();
     }
+    adLetContentGo_ = false;
+    adStartIgnored_ = false;
     store("playingAd", playingAd_, true);
     view()->bringSubviewToFront(adPlayer_);
     if (adManager_) adManager_->adStartedAtMediaTime(session_ ? session_->playbackTime() : 0.0);
@@ -165,11 +209,27 @@ void QXQuorvexPlayerImpl::QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer)
     if (&adPlayer != adPlayer_.get()) return;
     if (auto session = std::move(adSuspendedSession_)) resumeAfterAd(session);
     adSuspendedSession_ = nullptr;
+    // After the resume: a source the resume restarts gets its player once realized again.
+    letContentGo();
     view()->sendSubviewToBack(adPlayer_);
     bool wasPlaying = playingAd_;
     store("playingAd", playingAd_, false);
     if (!wasPlaying) return;
     if (auto delegate = delegate_.lock()) delegate->playerDidFinishPlayingAd(owner_);
+}
+
+// The content's player is made a moment after the ad's first picture, not in its pass:
+// the views that show that picture hear of it after the ad player does, and the ad's
+// first frames go first.
+void QXQuorvexPlayerImpl::QXIMAPlayerDidStartAd(QXIMAPlayer& adPlayer) {
+    if (&adPlayer != adPlayer_.get()) return;
+    adLetContentGo_ = true;
+    if (!adDeferredSession_) return;
+    rt::Weak<QXQuorvexPlayer> weak = owner_.selfAs<QXQuorvexPlayer>();
+    if (contentAfterAdPicture_) contentAfterAdPicture_->invalidate();
+    contentAfterAdPicture_ = fnd::RunLoop::main()->after(kContentAfterAdPicture, [weak] {
+        if (auto self = weak.lock()) QXQuorvexPlayerImpl::of(*self).letContentGo();
+    });
 }
 
 double QXQuorvexPlayerImpl::QXIMAPlayerRequestContentTime(QXIMAPlayer&) {
@@ -181,7 +241,9 @@ void QXQuorvexPlayerImpl::QXIMAPlayerDidFinishPlayingAds(QXIMAPlayer& adPlayer) 
     if (adManager_ && adManager_->wantsMoreAd()) adPlayer_->start();
 }
 
-void QXQuorvexPlayerImpl::QXIMAPlayerDidFailWithError(QXIMAPlayer&, const rt::Ref<rt::Error>& error) {
+void QXQuorvexPlayerImpl::QXIMAPlayerDidFailWithError(QXIMAPlayer& adPlayer, const rt::Ref<rt::Error>& error) {
+    // A failing ad holds the content back no longer, whether or not it ends at once.
+    if (&adPlayer == adPlayer_.get()) letContentGo();
     if (auto delegate = delegate_.lock()) delegate->playerReceivedAdError(owner_, error);
 }
 

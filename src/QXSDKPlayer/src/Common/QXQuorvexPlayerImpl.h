@@ -130,6 +130,8 @@ public:
     void sessionRequiresHash(CPPlaybackSession& session, const std::string& fromURL);
     void sessionRequiresAgeConfirmation(CPPlaybackSession& session, unsigned long ageRequired);
     void sessionRequiresBirthdate(CPPlaybackSession& session);
+    /// Defers the player of a session whose preroll is about to start (QXQuorvexPlayerAds.cpp).
+    void sessionWillMakePlayer(CPPlaybackSession& session);
     void playerViewWillPresentControls(CPPlayerView& view, bool animated, double duration);
     void playerViewWillHideControls(CPPlayerView& view, bool animated, double duration);
     void playerViewRequestsPresentingViewController(CPPlayerView& view, const rt::Ref<ui::ViewController>& controller);
@@ -148,11 +150,18 @@ public:
     bool allowAd() const;
     void removeAdPlayer();
     void endAdOfContent();
+    /// Ends that wait: the content's player is made once its source is realized.
+    void releaseContentFromAd();
+    /// Ends it for the rest of the ad (its first picture, a failure, its end).
+    void letContentGo();
+    /// An ad pauses the content or plays.
+    bool adHoldsContent() const;
     // Calls of the ad player (through the listener).
     rt::Dictionary QXIMAPlayerWillLoadAdWithCustomParameters(QXIMAPlayer& adPlayer, const rt::Dictionary& parameters);
     bool QXIMAPlayerReadyToPlayAd(QXIMAPlayer& adPlayer);
     void QXIMAPlayerRequestContentPause(QXIMAPlayer& adPlayer);
     void QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer);
+    void QXIMAPlayerDidStartAd(QXIMAPlayer& adPlayer);
     double QXIMAPlayerRequestContentTime(QXIMAPlayer& adPlayer);
     void QXIMAPlayerDidFinishPlayingAds(QXIMAPlayer& adPlayer);
     void QXIMAPlayerDidFailWithError(QXIMAPlayer& adPlayer, const rt::Ref<rt::Error>& error);
@@ -212,6 +221,15 @@ public:
     /// The session the playing ad holds suspended (the facade's current one, also when
     /// the host set it during the ad), resumed once when the ad ends.
     rt::Ref<CPPlaybackSession> adSuspendedSession_;
+    /// The session whose player waits for the starting ad's first picture.
+    rt::Ref<CPPlaybackSession> adDeferredSession_;
+    /// The ad that paused the content has let it go: it showed its first picture,
+    /// failed or ended.
+    bool adLetContentGo_ = false;
+    /// A start of the loaded ad neither paused the content nor played: the content does
+    /// not wait for it again.
+    bool adStartIgnored_ = false;
+    rt::Ref<fnd::Timer> contentAfterAdPicture_;
     /// The host's suspends not yet resumed (those that went to the session).
     int hostSuspends_ = 0;
 

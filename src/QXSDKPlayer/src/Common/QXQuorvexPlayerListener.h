@@ -28,6 +28,7 @@ public:
         player_.sessionRequiresAgeConfirmation(session, ageRequired);
     }
     void sessionRequiresBirthdate(CPPlaybackSession& session) override { player_.sessionRequiresBirthdate(session); }
+    void sessionWillMakePlayer(CPPlaybackSession& session) override { player_.sessionWillMakePlayer(session); }
 
     void playerViewWillPresentControls(CPPlayerView& view, bool animated, double duration) override {
         player_.playerViewWillPresentControls(view, animated, duration);
@@ -51,6 +52,7 @@ public:
     void QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer) override {
         player_.QXIMAPlayerRequestContentResume(adPlayer);
     }
+    void QXIMAPlayerDidStartAd(QXIMAPlayer& adPlayer) override { player_.QXIMAPlayerDidStartAd(adPlayer); }
     double QXIMAPlayerRequestContentTime(QXIMAPlayer& adPlayer) override {
         return player_.QXIMAPlayerRequestContentTime(adPlayer);
     }

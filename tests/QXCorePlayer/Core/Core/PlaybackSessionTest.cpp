@@ -241,6 +241,45 @@ TEST_F(PlaybackSessionTest, PlayerReadyDuringSuspensionWaitsForResume) {
     EXPECT_EQ(player().calls.back(), "start");
 }
 
+// The session an ad holds makes its player only when the deferral ends, then waits ready
+// under the ad's suspension and starts on its resume.
+TEST_F(PlaybackSessionTest, ADeferredPlayerIsMadeWhenTheDeferralEnds) {
+    makeSession();
+    session->setAutoStart(true);
+    session->setContinuePlaybackInBackground(true);
+    session->setPlayerDeferred(true);
+    session->suspend();
+    source->setRealizing();
+    source->setRealized();
+    EXPECT_FALSE(session->player()) << "a realized source waits for the deferral's end";
+    EXPECT_EQ(session->state(), CPSessionState::Loading);
+    session->prepareToPlay();
+    session->play();
+    EXPECT_TRUE(factory->players.empty()) << "neither prepare nor play makes one meanwhile";
+    session->setPlayerDeferred(false);
+    ASSERT_EQ(factory->players.size(), 1u);
+    EXPECT_TRUE(player().continuePlaybackInBackground()) << "the stored flag reaches the late player";
+    player().script(CPPlayerState::Ready);
+    EXPECT_EQ(session->state(), CPSessionState::Ready);
+    EXPECT_TRUE(player().calls.empty()) << "ready under the suspension, not started";
+    session->resume();
+    EXPECT_EQ(player().calls, std::vector<std::string>{"start"});
+    session->setPlayerDeferred(false);
+    EXPECT_EQ(factory->players.size(), 1u) << "ending it again makes no second player";
+
+    // A deferral that ends before the source is realized makes nothing then; the
+    // realize makes the player as always.
+    source = rt::make<ScriptedSource>();
+    factory = rt::make<ScriptedPlayerFactory>();
+    makeSession();
+    session->setPlayerDeferred(true);
+    source->setRealizing();
+    session->setPlayerDeferred(false);
+    EXPECT_TRUE(factory->players.empty());
+    source->setRealized();
+    EXPECT_EQ(factory->players.size(), 1u);
+}
+
 TEST_F(PlaybackSessionTest, ResumeOfUnsafeSourceRealizesItAgainThroughLoading) {
     source->setSafe(false);
     source->onRealize = [](ScriptedSource& s) { s.setRealizing(); };

@@ -34,6 +34,7 @@ public:
     }
     void QXIMAPlayerRequestContentPause(QXIMAPlayer&) override { log.push_back("pause content"); }
     void QXIMAPlayerRequestContentResume(QXIMAPlayer&) override { log.push_back("resume content"); }
+    void QXIMAPlayerDidStartAd(QXIMAPlayer&) override { log.push_back("ad shows"); }
     double QXIMAPlayerRequestContentTime(QXIMAPlayer&) override { return contentTime; }
     void QXIMAPlayerDidFinishPlayingAds(QXIMAPlayer& player) override {
         log.push_back("finished");
@@ -139,7 +140,8 @@ TEST_F(IMAPlayerTest, OneAdFromLoadToCompletion) {
     EXPECT_TRUE(player->isPlaying());
     advance(8);
     EXPECT_EQ(delegate->log,
-              (std::vector<std::string>{"parameters", "ready?", "pause content", "resume content", "finished"}));
+              (std::vector<std::string>{"parameters", "ready?", "pause content", "ad shows", "resume content",
+                                        "finished"}));
     EXPECT_FALSE(player->adsManager());
     EXPECT_EQ(manager(0)->calls().back(), "destroy");
 }

@@ -76,7 +76,22 @@ void CPPlaybackSession::prepareToPlay() {
         if (s == CPPlayerState::Stopped || s == CPPlayerState::Error) player_->prepareToPlay();
         return;
     }
-    if (playerFactory_) setPlayer(playerFactory_->playerForSource(source_));
+    makePlayer();
+}
+
+void CPPlaybackSession::makePlayer() {
+    if (playerDeferred_ || !playerFactory_) return;
+    notifyListeners<CPPlaybackSessionListener>(*this,
+                                               [&](CPPlaybackSessionListener& l) { l.sessionWillMakePlayer(*this); });
+    if (playerDeferred_ || player_) return;
+    setPlayer(playerFactory_->playerForSource(source_));
+    if (player_) player_->setContinuePlaybackInBackground(continuePlaybackInBackground_);
+}
+
+void CPPlaybackSession::setPlayerDeferred(bool deferred) {
+    if (deferred == playerDeferred_) return;
+    playerDeferred_ = deferred;
+    if (!deferred && !player_ && sourceState() == CPMediaSourceState::Realized) makePlayer();
 }
 
 void CPPlaybackSession::play() {
@@ -209,8 +224,7 @@ void CPPlaybackSession::sourceStateChanged(long state) {
             break;
         case CPMediaSourceState::Realized:
             log("[%p][SOURCE] Realized");
-            if (playerFactory_) setPlayer(playerFactory_->playerForSource(source_));
-            if (player_) player_->setContinuePlaybackInBackground(continuePlaybackInBackground_);
+            makePlayer();
             break;
         case CPMediaSourceState::Failed:
         case CPMediaSourceState::FailedPermanent:

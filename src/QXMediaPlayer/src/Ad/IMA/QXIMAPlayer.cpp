@@ -213,6 +213,9 @@ void QXIMAPlayer::adsManagerDidReceiveAdEvent(ima::AdsManager& manager, const rt
         case ima::AdEventType::Loaded:
             adLoaded();
             break;
+        case ima::AdEventType::Started:
+            if (auto* d = delegate()) d->QXIMAPlayerDidStartAd(*this);
+            break;
         default:
             break;
     }

@@ -90,6 +90,11 @@ public:
     /// needs no reset before it is let go: its player (and the engine's) go with it.
     void reset();
     void startPlayer();
+    /// While deferred, a realized source gets no player yet (a new one's pipeline would
+    /// compete for the machine with something that must come first, a preroll ad's first
+    /// picture); ending the deferral makes the player a realized source waits for.
+    void setPlayerDeferred(bool deferred);
+    bool playerDeferred() const { return playerDeferred_; }
     void onPrerollLoading();
     void onPrerolling();
     void onMidrolling();
@@ -239,6 +244,9 @@ protected:
 
 private:
     void setPlayer(rt::Ref<ICPMediaPlayer> player);
+    /// The factory's player for the source, unless deferred (also by a listener told
+    /// that it is about to be made).
+    void makePlayer();
     void setState(CPSessionState state) { stateKey.set(*this, state); }
     void setError(rt::Ref<rt::Error> error) { errorKey.set(*this, std::move(error)); }
     void sourceStateChanged(long state);
@@ -256,6 +264,7 @@ private:
     rt::Ref<rt::Error> lastPlaybackError_;
     bool initializing_ = true;
     bool restartingSource_ = false;
+    bool playerDeferred_ = false;
     std::vector<std::shared_ptr<IDisposable>> triggers_;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
-// The unlock requests of a playback session; every method optional.
+// The unlock requests of a playback session, and the moment before it makes its player;
+// every method optional.
 #include <string>
 
 namespace zid {
@@ -17,6 +18,9 @@ public:
         (void)session, (void)ageRequired;
     }
     virtual void sessionRequiresBirthdate(CPPlaybackSession& session) { (void)session; }
+    /// The session is about to make its player; a listener may defer it from here
+    /// (CPPlaybackSession::setPlayerDeferred).
+    virtual void sessionWillMakePlayer(CPPlaybackSession& session) { (void)session; }
 };
 
 }  // namespace zid

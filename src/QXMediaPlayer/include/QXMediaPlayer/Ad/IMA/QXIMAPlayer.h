@@ -47,6 +47,8 @@ public:
     virtual bool QXIMAPlayerReadyToPlayAd(QXIMAPlayer&) { return true; }
     virtual void QXIMAPlayerRequestContentPause(QXIMAPlayer&) {}
     virtual void QXIMAPlayerRequestContentResume(QXIMAPlayer&) {}
+    /// The ad shows its first picture (the SDK's started event).
+    virtual void QXIMAPlayerDidStartAd(QXIMAPlayer&) {}
     /// The content's time in seconds. Answers 0.
     virtual double QXIMAPlayerRequestContentTime(QXIMAPlayer&) { return 0.0; }
     /// All ads of the answer completed, or a load failed a while ago (see QXIMAPlayer).
