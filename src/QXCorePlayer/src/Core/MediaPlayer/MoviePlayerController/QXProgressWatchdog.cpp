@@ -5,12 +5,12 @@
 namespace zid {
 
 namespace {
-double now() { return fnd::RunLoop::main()->clock().now(); }
+double watchClockNow() { return fnd::RunLoop::main()->clock().now(); }
 }  // namespace
 
 QXProgressWatchdog::QXProgressWatchdog(double limit, Probe probe, std::function<void(double)> stoodStill)
     : limit_(limit), probe_(std::move(probe)), stoodStill_(std::move(stoodStill)), position_(probe_.position()),
-      movedAt_(now()) {
+      movedAt_(watchClockNow()) {
     // Looked at often enough that the limit is overrun by a fraction of itself at most.
     double interval = std::clamp(limit_ / 20, 0.05, 1.0);
     timer_ = fnd::RunLoop::main()->schedule(interval, true, [this](fnd::Timer&) { check(); });
@@ -27,10 +27,10 @@ void QXProgressWatchdog::check() {
     double position = probe_.position();
     if (position != position_ || probe_.resting()) {
         position_ = position;
-        movedAt_ = now();
+        movedAt_ = watchClockNow();
         return;
     }
-    if (now() - movedAt_ < limit_) return;
+    if (watchClockNow() - movedAt_ < limit_) return;
     stop();
     // The callback may destroy this watchdog: nothing of it is used afterwards.
     auto report = stoodStill_;
