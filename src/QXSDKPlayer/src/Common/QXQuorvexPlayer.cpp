@@ -146,7 +146,7 @@ void QXQuorvexPlayerImpl::didInitialize() {
         bindLoadingTimeout(session_);
     }));
     observations_.push_back(rt::observe(me, "session.title", rt::KVONew | rt::KVOInitial, [this](const rt::KVOChange&) {
-        store("contentTitle", contentTitle_, session_ ? session_->title() : std::string());
+        contentTitleKey.set(owner_, *this, session_ ? session_->title() : std::string());
     }));
     view();
     installTriggers();
@@ -160,7 +160,7 @@ void QXQuorvexPlayerImpl::didInitialize() {
                 break;
             default: break;  // None and any style without a case: no control
         }
-        store("playbackControlFactory", playbackControlFactory_, factory);
+        playbackControlFactoryKey.set(owner_, *this, factory);
     }));
     for (const char* path : {"session.error", "session.source.error"})
         observations_.push_back(
@@ -196,7 +196,7 @@ void QXQuorvexPlayerImpl::setSession(const rt::Ref<CPPlaybackSession>& session) 
     // A content that is no longer the facade's is not held back for its ad.
     releaseContentFromAd();
     if (session_) removeListener(*session_, *listener_);
-    store("session", session_, session);
+    sessionKey.set(owner_, *this, session);
     if (session_) {
         addListener(*session_, listener_);
         bindLoadingTimeout(session_);
@@ -232,7 +232,7 @@ void QXQuorvexPlayerImpl::playMedia(const rt::Ref<QXMediaDescriptor>& descriptor
     requireConfigured();
     if (!descriptor)
         raiseParameterError("QXQuorvexPlayer: playMedia:autoplay: must be called with a non-nil media descriptor!");
-    store("mediaDescriptor", mediaDescriptor_, descriptor);
+    mediaDescriptorKey.set(owner_, *this, descriptor);
     auto chain = QXSourceChain::forDescriptor(*descriptor, vexaFactory_);
     playSource(chain.source, autoplay, chain.rewindOnFinish);
 }
@@ -277,12 +277,12 @@ void QXQuorvexPlayerImpl::seekTo(double seconds) {
 }
 
 void QXQuorvexPlayerImpl::setMuted(bool muted) {
-    store("muted", muted_, muted);
+    mutedKey.set(owner_, *this, muted);
     if (session_) session_->setMuted(muted);
 }
 
 void QXQuorvexPlayerImpl::setContinuePlaybackInBackground(bool flag) {
-    store("continuePlaybackInBackground", continuePlaybackInBackground_, flag);
+    continuePlaybackInBackgroundKey.set(owner_, *this, flag);
     if (session_) session_->setContinuePlaybackInBackground(flag);
 }
 
@@ -332,12 +332,12 @@ void QXQuorvexPlayerImpl::followFirstPicture() {
         firstPictureObservation_.remove();
         auto video = playerView_ ? rt::cast<QXPlayerView>(playerView_->presentationLayer()) : nullptr;
         auto layer = video ? video->playerLayer() : nullptr;
-        store("readyForDisplay", readyForDisplay_, layer && layer->isReadyForDisplay());
+        readyForDisplayKey.set(owner_, *this, layer && layer->isReadyForDisplay());
         if (layer)
             firstPictureObservation_ = rt::observe(*layer, media::PlayerLayer::readyForDisplayKey, owner_,
                                                    [](QXQuorvexPlayer& self, bool, bool ready) {
                                                        auto& impl = QXQuorvexPlayerImpl::of(self);
-                                                       impl.store("readyForDisplay", impl.readyForDisplay_, ready);
+                                                       readyForDisplayKey.set(self, impl, ready);
                                                    });
     };
     observations_.push_back(rt::observe(owner_.self(), "playerView.presentationLayer", rt::KVONew | rt::KVOInitial,
@@ -345,7 +345,7 @@ void QXQuorvexPlayerImpl::followFirstPicture() {
 }
 
 void QXQuorvexPlayerImpl::setEnableLogging(bool enable) {
-    store("enableLogging", enableLogging_, enable);
+    enableLoggingKey.set(owner_, *this, enable);
     if (!enable) return;
     static std::once_flag once;
     std::call_once(once, [] {
@@ -364,7 +364,7 @@ void QXQuorvexPlayerImpl::setLoadingTimeout(double seconds) {
         raiseParameterError(rt::format("QXQuorvexPlayer: setLoadingTimeout: must be called with 0 (no limit) or a "
                                        "finite number of seconds above 0, not %@!",
                                        seconds));
-    store("loadingTimeout", loadingTimeout_, seconds);
+    loadingTimeoutKey.set(owner_, *this, seconds);
 }
 
 rt::Ref<rt::Error> QXQuorvexPlayerImpl::resourceError() {
@@ -475,20 +475,14 @@ void QXQuorvexPlayer::setPresentingViewController(const rt::Ref<ui::ViewControll
     impl_->presentingViewController_ = controller;
 }
 
-rt::Ref<rt::Error> QXQuorvexPlayer::error() const {
-    Impl::requireMainThread("error");
-    return impl_->error_;
-}
+rt::Ref<rt::Error> QXQuorvexPlayer::error() const { return Impl::hostRead(*this, Impl::errorKey); }
 
 std::optional<QXQuorvexPlayerErrorCode> QXQuorvexPlayer::errorCode() const {
     Impl::requireMainThread("errorCode");
     return impl_->errorCode();
 }
 
-double QXQuorvexPlayer::loadingTimeout() const {
-    Impl::requireMainThread("loadingTimeout");
-    return impl_->loadingTimeout_;
-}
+double QXQuorvexPlayer::loadingTimeout() const { return Impl::hostRead(*this, Impl::loadingTimeoutKey); }
 
 void QXQuorvexPlayer::setLoadingTimeout(double seconds) {
     Impl::requireMainThread("setLoadingTimeout");
@@ -496,19 +490,15 @@ void QXQuorvexPlayer::setLoadingTimeout(double seconds) {
 }
 
 QXPlayerControlStyle QXQuorvexPlayer::playerControlStyle() const {
-    Impl::requireMainThread("playerControlStyle");
-    return impl_->playerControlStyle_;
+    return Impl::hostRead(*this, Impl::playerControlStyleKey);
 }
 
 void QXQuorvexPlayer::setPlayerControlStyle(QXPlayerControlStyle style) {
     Impl::requireMainThread("setPlayerControlStyle");
-    impl_->store("playerControlStyle", impl_->playerControlStyle_, style);
+    Impl::playerControlStyleKey.set(*this, *impl_, style);
 }
 
-bool QXQuorvexPlayer::muted() const {
-    Impl::requireMainThread("muted");
-    return impl_->muted_;
-}
+bool QXQuorvexPlayer::muted() const { return Impl::hostRead(*this, Impl::mutedKey); }
 
 void QXQuorvexPlayer::setMuted(bool muted) {
     Impl::requireMainThread("setMuted");
@@ -516,8 +506,7 @@ void QXQuorvexPlayer::setMuted(bool muted) {
 }
 
 bool QXQuorvexPlayer::continuePlaybackInBackground() const {
-    Impl::requireMainThread("continuePlaybackInBackground");
-    return impl_->continuePlaybackInBackground_;
+    return Impl::hostRead(*this, Impl::continuePlaybackInBackgroundKey);
 }
 
 void QXQuorvexPlayer::setContinuePlaybackInBackground(bool flag) {
@@ -525,40 +514,22 @@ void QXQuorvexPlayer::setContinuePlaybackInBackground(bool flag) {
     impl_->setContinuePlaybackInBackground(flag);
 }
 
-bool QXQuorvexPlayer::adsDisabled() const {
-    Impl::requireMainThread("adsDisabled");
-    return impl_->adsDisabled_;
-}
+bool QXQuorvexPlayer::adsDisabled() const { return Impl::hostRead(*this, Impl::adsDisabledKey); }
 
 void QXQuorvexPlayer::setAdsDisabled(bool disabled) {
     Impl::requireMainThread("setAdsDisabled");
     impl_->setAdsDisabled(disabled);
 }
 
-bool QXQuorvexPlayer::playingAd() const {
-    Impl::requireMainThread("playingAd");
-    return impl_->playingAd_;
-}
+bool QXQuorvexPlayer::playingAd() const { return Impl::hostRead(*this, Impl::playingAdKey); }
 
-std::string QXQuorvexPlayer::contentTitle() const {
-    Impl::requireMainThread("contentTitle");
-    return impl_->contentTitle_;
-}
+std::string QXQuorvexPlayer::contentTitle() const { return Impl::hostRead(*this, Impl::contentTitleKey); }
 
-bool QXQuorvexPlayer::isLive() const {
-    Impl::requireMainThread("isLive");
-    return impl_->isLive_;
-}
+bool QXQuorvexPlayer::isLive() const { return Impl::hostRead(*this, Impl::isLiveKey); }
 
-bool QXQuorvexPlayer::readyForDisplay() const {
-    Impl::requireMainThread("readyForDisplay");
-    return impl_->readyForDisplay_;
-}
+bool QXQuorvexPlayer::readyForDisplay() const { return Impl::hostRead(*this, Impl::readyForDisplayKey); }
 
-bool QXQuorvexPlayer::enableLogging() const {
-    Impl::requireMainThread("enableLogging");
-    return impl_->enableLogging_;
-}
+bool QXQuorvexPlayer::enableLogging() const { return Impl::hostRead(*this, Impl::enableLoggingKey); }
 
 void QXQuorvexPlayer::setEnableLogging(bool enable) {
     Impl::requireMainThread("setEnableLogging");
@@ -566,8 +537,7 @@ void QXQuorvexPlayer::setEnableLogging(bool enable) {
 }
 
 rt::Ref<QXMediaDescriptor> QXQuorvexPlayer::mediaDescriptor() const {
-    Impl::requireMainThread("mediaDescriptor");
-    return impl_->mediaDescriptor_;
+    return Impl::hostRead(*this, Impl::mediaDescriptorKey);
 }
 
 }  // namespace zid

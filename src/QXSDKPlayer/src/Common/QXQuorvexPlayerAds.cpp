@@ -112,13 +112,13 @@ void QXQuorvexPlayerImpl::endAdOfContent() {
     if (auto session = std::move(adSuspendedSession_)) resumeAfterAd(session);
     adSuspendedSession_ = nullptr;
     letContentGo();
-    store("playingAd", playingAd_, false);
+    playingAdKey.set(owner_, *this, false);
     if (!wasPlaying) return;
     if (auto delegate = delegate_.lock()) delegate->playerDidFinishPlayingAd(owner_);
 }
 
 void QXQuorvexPlayerImpl::setAdsDisabled(bool disabled) {
-    store("adsDisabled", adsDisabled_, disabled);
+    adsDisabledKey.set(owner_, *this, disabled);
     if (disabled && adPlayer_ && adPlayer_->isPlaying()) adPlayer_->skip();
 }
 
@@ -199,7 +199,7 @@ void QXQuorvexPlayerImpl::QXIMAPlayerRequestContentPause(QXIMAPlayer& adPlayer) 
     }
     adLetContentGo_ = false;
     adStartIgnored_ = false;
-    store("playingAd", playingAd_, true);
+    playingAdKey.set(owner_, *this, true);
     view()->bringSubviewToFront(adPlayer_);
     if (adManager_) adManager_->adStartedAtMediaTime(session_ ? session_->playbackTime() : 0.0);
     if (auto delegate = delegate_.lock()) delegate->playerStartingAd(owner_);
@@ -213,7 +213,7 @@ void QXQuorvexPlayerImpl::QXIMAPlayerRequestContentResume(QXIMAPlayer& adPlayer)
     letContentGo();
     view()->sendSubviewToBack(adPlayer_);
     bool wasPlaying = playingAd_;
-    store("playingAd", playingAd_, false);
+    playingAdKey.set(owner_, *this, false);
     if (!wasPlaying) return;
     if (auto delegate = delegate_.lock()) delegate->playerDidFinishPlayingAd(owner_);
 }

@@ -67,9 +67,12 @@ public:
     /// with its path); none when the folder holds resources.
     static rt::Ref<rt::Error> resourceError();
 
-    /// Stores a property of the facade and announces it as the facade's.
-    template <class T, class U> bool store(std::string_view key, T& field, U&& value) {
-        return rt::kvoSet(&owner_, key, field, std::forward<U>(value));
+    /// A property of the facade read for its host: on the main thread only (the check
+    /// names the property), answered by its entry.
+    template <class Entry>
+    static auto hostRead(const QXQuorvexPlayer& player, const Entry&) {
+        requireMainThread(Entry::name().data());
+        return Entry::get(of(player));
     }
 
     // ---- construction and playing ------------------------------------------------------

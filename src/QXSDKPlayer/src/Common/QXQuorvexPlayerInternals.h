@@ -28,7 +28,7 @@ public:
         return impl(p).customToolbarPlaybackControlFactory();
     }
     static void setMediaDescriptor(QXQuorvexPlayer& p, const rt::Ref<QXMediaDescriptor>& d) {
-        impl(p).store("mediaDescriptor", impl(p).mediaDescriptor_, d);
+        QXQuorvexPlayerImpl::mediaDescriptorKey.set(p, impl(p), d);
     }
     /// A new session for any source, prepared at once; it replaces the current one.
     static void playSource(QXQuorvexPlayer& p, const rt::Ref<ICPMediaSource>& source, bool autoplay,

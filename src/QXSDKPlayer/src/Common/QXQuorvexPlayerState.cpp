@@ -107,7 +107,7 @@ void QXQuorvexPlayerImpl::updateLive() {
     bool live = playerState() == QXPlayerState::Playing && session_ && session_->online();
     if (hasLive_ && live == isLive_) return;
     hasLive_ = true;
-    store("isLive", isLive_, live);
+    isLiveKey.set(owner_, *this, live);
     tellDelegate([this](QXPlayerDelegate& d) { d.playerLiveStateDidChange(owner_); });
 }
 
@@ -183,7 +183,7 @@ void QXQuorvexPlayerImpl::refreshError() {
     if (error == unmappedError_) return;
     unmappedError_ = error;
     // Without a failure of its own, a player of a process without its resources says so.
-    store("error", error_, error ? mapError(error) : resourceError_);
+    errorKey.set(owner_, *this, error ? mapError(error) : resourceError_);
 }
 
 rt::Ref<rt::Error> QXQuorvexPlayerImpl::mapError(const rt::Ref<rt::Error>& error) {
@@ -278,15 +278,15 @@ void QXQuorvexPlayerImpl::refreshSubtitles() {
             legible.push_back(QXMediaSelectionOption::mediaSelectionOptionWithLanguageTag(
                 d ? d->languageTag() : std::string(), d ? d->title() : std::string()));
         }
-        store("subtitles", subtitles_, subtitles);
-        store("legibleMediaSelectionOptions", legibleMediaSelectionOptions_, legible);
+        subtitlesKey.set(owner_, *this, subtitles);
+        legibleMediaSelectionOptionsKey.set(owner_, *this, legible);
     }
     long defaultIndex = indexOf(options, session_ ? session_->defaultSubtitle() : nullptr);
     long selectedIndex = indexOf(options, session_ ? session_->selectedSubtitle() : nullptr);
-    store("defaultSubtitle", defaultSubtitle_, recordAt(subtitles_, defaultIndex));
-    store("defaultLegibleMediaSelectionOption", defaultLegibleMediaSelectionOption_, recordAt(legibleMediaSelectionOptions_, defaultIndex));
-    store("selectedSubtitle", selectedSubtitle_, recordAt(subtitles_, selectedIndex));
-    store("selectedLegibleMediaSelectionOption", selectedLegibleMediaSelectionOption_, recordAt(legibleMediaSelectionOptions_, selectedIndex));
+    defaultSubtitleKey.set(owner_, *this, recordAt(subtitles_, defaultIndex));
+    defaultLegibleMediaSelectionOptionKey.set(owner_, *this, recordAt(legibleMediaSelectionOptions_, defaultIndex));
+    selectedSubtitleKey.set(owner_, *this, recordAt(subtitles_, selectedIndex));
+    selectedLegibleMediaSelectionOptionKey.set(owner_, *this, recordAt(legibleMediaSelectionOptions_, selectedIndex));
 }
 
 void QXQuorvexPlayerImpl::refreshAudioTracks() {
@@ -301,12 +301,12 @@ void QXQuorvexPlayerImpl::refreshAudioTracks() {
             audible.push_back(QXMediaSelectionOption::mediaSelectionOptionWithLanguageTag(
                 d ? d->languageTag() : std::string(), d ? d->title() : std::string()));
         }
-        store("audibleMediaSelectionOptions", audibleMediaSelectionOptions_, audible);
+        audibleMediaSelectionOptionsKey.set(owner_, *this, audible);
     }
     long defaultIndex = indexOf(options, session_ ? session_->defaultAudioTrack() : nullptr);
     long selectedIndex = indexOf(options, session_ ? session_->selectedAudioTrack() : nullptr);
-    store("defaultAudibleMediaSelectionOption", defaultAudibleMediaSelectionOption_, recordAt(audibleMediaSelectionOptions_, defaultIndex));
-    store("selectedAudibleMediaSelectionOption", selectedAudibleMediaSelectionOption_, recordAt(audibleMediaSelectionOptions_, selectedIndex));
+    defaultAudibleMediaSelectionOptionKey.set(owner_, *this, recordAt(audibleMediaSelectionOptions_, defaultIndex));
+    selectedAudibleMediaSelectionOptionKey.set(owner_, *this, recordAt(audibleMediaSelectionOptions_, selectedIndex));
 }
 
 void QXQuorvexPlayerImpl::selectSubtitle(const rt::Ref<QXSubtitle>& subtitle) {
@@ -358,99 +358,60 @@ namespace {
 using Impl = QXQuorvexPlayerImpl;
 }  // namespace
 
-QXPlayerState QXQuorvexPlayer::playerState() const {
-    Impl::requireMainThread("playerState");
-    return impl_->playerState();
-}
+QXPlayerState QXQuorvexPlayer::playerState() const { return Impl::hostRead(*this, Impl::playerStateKey); }
 
-double QXQuorvexPlayer::duration() const {
-    Impl::requireMainThread("duration");
-    return impl_->duration();
-}
+double QXQuorvexPlayer::duration() const { return Impl::hostRead(*this, Impl::durationKey); }
 
-double QXQuorvexPlayer::playbackTime() const {
-    Impl::requireMainThread("playbackTime");
-    return impl_->playbackTime();
-}
+double QXQuorvexPlayer::playbackTime() const { return Impl::hostRead(*this, Impl::playbackTimeKey); }
 
-long QXQuorvexPlayer::viewerCount() const {
-    Impl::requireMainThread("viewerCount");
-    return impl_->viewerCount();
-}
+long QXQuorvexPlayer::viewerCount() const { return Impl::hostRead(*this, Impl::viewerCountKey); }
 
-rt::Value QXQuorvexPlayer::broadcastStartDate() const {
-    Impl::requireMainThread("broadcastStartDate");
-    return impl_->broadcastStartDate();
-}
+rt::Value QXQuorvexPlayer::broadcastStartDate() const { return Impl::hostRead(*this, Impl::broadcastStartDateKey); }
 
 bool QXQuorvexPlayer::pictureInPictureAvailable() const {
-    Impl::requireMainThread("pictureInPictureAvailable");
-    return impl_->pictureInPictureAvailable();
+    return Impl::hostRead(*this, Impl::pictureInPictureAvailableKey);
 }
 
-bool QXQuorvexPlayer::pictureInPictureActive() const {
-    Impl::requireMainThread("pictureInPictureActive");
-    return impl_->pictureInPictureActive();
-}
+bool QXQuorvexPlayer::pictureInPictureActive() const { return Impl::hostRead(*this, Impl::pictureInPictureActiveKey); }
 
-bool QXQuorvexPlayer::isPlayingLiveStream() const {
-    Impl::requireMainThread("isPlayingLiveStream");
-    return impl_->isPlayingLiveStream();
-}
+bool QXQuorvexPlayer::isPlayingLiveStream() const { return Impl::hostRead(*this, Impl::isPlayingLiveStreamKey); }
 
-std::string QXQuorvexPlayer::contentId() const {
-    Impl::requireMainThread("contentId");
-    return impl_->contentId();
-}
+std::string QXQuorvexPlayer::contentId() const { return Impl::hostRead(*this, Impl::contentIdKey); }
 
-bool QXQuorvexPlayer::controlsVisible() const {
-    Impl::requireMainThread("controlsVisible");
-    return impl_->controlsVisible();
-}
+bool QXQuorvexPlayer::controlsVisible() const { return Impl::hostRead(*this, Impl::controlsVisibleKey); }
 
 std::vector<rt::Ref<QXSubtitle>> QXQuorvexPlayer::subtitles() const {
-    Impl::requireMainThread("subtitles");
-    return impl_->subtitles_;
+    return Impl::hostRead(*this, Impl::subtitlesKey);
 }
 
-rt::Ref<QXSubtitle> QXQuorvexPlayer::defaultSubtitle() const {
-    Impl::requireMainThread("defaultSubtitle");
-    return impl_->defaultSubtitle_;
-}
+rt::Ref<QXSubtitle> QXQuorvexPlayer::defaultSubtitle() const { return Impl::hostRead(*this, Impl::defaultSubtitleKey); }
 
 rt::Ref<QXSubtitle> QXQuorvexPlayer::selectedSubtitle() const {
-    Impl::requireMainThread("selectedSubtitle");
-    return impl_->selectedSubtitle_;
+    return Impl::hostRead(*this, Impl::selectedSubtitleKey);
 }
 
 std::vector<rt::Ref<QXMediaSelectionOption>> QXQuorvexPlayer::legibleMediaSelectionOptions() const {
-    Impl::requireMainThread("legibleMediaSelectionOptions");
-    return impl_->legibleMediaSelectionOptions_;
+    return Impl::hostRead(*this, Impl::legibleMediaSelectionOptionsKey);
 }
 
 rt::Ref<QXMediaSelectionOption> QXQuorvexPlayer::defaultLegibleMediaSelectionOption() const {
-    Impl::requireMainThread("defaultLegibleMediaSelectionOption");
-    return impl_->defaultLegibleMediaSelectionOption_;
+    return Impl::hostRead(*this, Impl::defaultLegibleMediaSelectionOptionKey);
 }
 
 rt::Ref<QXMediaSelectionOption> QXQuorvexPlayer::selectedLegibleMediaSelectionOption() const {
-    Impl::requireMainThread("selectedLegibleMediaSelectionOption");
-    return impl_->selectedLegibleMediaSelectionOption_;
+    return Impl::hostRead(*this, Impl::selectedLegibleMediaSelectionOptionKey);
 }
 
 std::vector<rt::Ref<QXMediaSelectionOption>> QXQuorvexPlayer::audibleMediaSelectionOptions() const {
-    Impl::requireMainThread("audibleMediaSelectionOptions");
-    return impl_->audibleMediaSelectionOptions_;
+    return Impl::hostRead(*this, Impl::audibleMediaSelectionOptionsKey);
 }
 
 rt::Ref<QXMediaSelectionOption> QXQuorvexPlayer::defaultAudibleMediaSelectionOption() const {
-    Impl::requireMainThread("defaultAudibleMediaSelectionOption");
-    return impl_->defaultAudibleMediaSelectionOption_;
+    return Impl::hostRead(*this, Impl::defaultAudibleMediaSelectionOptionKey);
 }
 
 rt::Ref<QXMediaSelectionOption> QXQuorvexPlayer::selectedAudibleMediaSelectionOption() const {
-    Impl::requireMainThread("selectedAudibleMediaSelectionOption");
-    return impl_->selectedAudibleMediaSelectionOption_;
+    return Impl::hostRead(*this, Impl::selectedAudibleMediaSelectionOptionKey);
 }
 
 void QXQuorvexPlayer::selectSubtitle(const rt::Ref<QXSubtitle>& subtitle) {

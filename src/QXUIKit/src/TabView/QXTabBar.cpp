@@ -30,42 +30,6 @@ QXTabBar::~QXTabBar() {
 
 void QXTabBar::describe(rt::ClassBuilder<QXTabBar>& c) {
     using B = QXTabBar;
-    c.property(headerInsetsKey, [](B& b, const rt::Value& v) { b.setHeaderInsets(rt::ValueTraits<ui::EdgeInsets>::fromValue(v)); });
-    c.property(headerItemGapKey, [](B& b, const rt::Value& v) { b.setHeaderItemGap(rt::ValueTraits<double>::fromValue(v)); });
-    c.property(headerBackgroundColorKey, [](B& b, const rt::Value& v) {
-        b.setHeaderBackgroundColor(rt::ValueTraits<rt::Ref<ui::Color>>::fromValue(v));
-    });
-    c.property(headerItemAlignmentKey, [](B& b, const rt::Value& v) {
-        b.setHeaderItemAlignment(rt::ValueTraits<unsigned>::fromValue(v));
-    });
-    c.property(headerItemFontKey, [](B& b, const rt::Value& v) {
-        b.setHeaderItemFont(rt::ValueTraits<rt::Ref<ui::Font>>::fromValue(v));
-    });
-    c.property(headerItemTextColorKey, [](B& b, const rt::Value& v) {
-        b.setHeaderItemTextColor(rt::ValueTraits<rt::Ref<ui::Color>>::fromValue(v));
-    });
-    c.property(headerItemBackgroundColorKey, [](B& b, const rt::Value& v) {
-        b.setHeaderItemBackgroundColor(rt::ValueTraits<rt::Ref<ui::Color>>::fromValue(v));
-    });
-    c.property(selectedHeaderItemBackgroundColorKey, [](B& b, const rt::Value& v) {
-        b.setSelectedHeaderItemBackgroundColor(rt::ValueTraits<rt::Ref<ui::Color>>::fromValue(v));
-    });
-    c.property(selectedHeaderItemTextColorKey, [](B& b, const rt::Value& v) {
-        b.setSelectedHeaderItemTextColor(rt::ValueTraits<rt::Ref<ui::Color>>::fromValue(v));
-    });
-    c.property(markerSizeKey, [](B& b, const rt::Value& v) { b.setMarkerSize(rt::ValueTraits<double>::fromValue(v)); });
-    c.property(markerColorKey, [](B& b, const rt::Value& v) {
-        b.setMarkerColor(rt::ValueTraits<rt::Ref<ui::Color>>::fromValue(v));
-    });
-    c.property(markerBackgroundColorKey, [](B& b, const rt::Value& v) {
-        b.setMarkerBackgroundColor(rt::ValueTraits<rt::Ref<ui::Color>>::fromValue(v));
-    });
-    c.property(markerOffsetKey, [](B& b, const rt::Value& v) { b.setMarkerOffset(rt::ValueTraits<double>::fromValue(v)); });
-    c.property(separatorSizeKey, [](B& b, const rt::Value& v) { b.setSeparatorSize(rt::ValueTraits<double>::fromValue(v)); });
-    c.property(separatorBackgroundColorKey, [](B& b, const rt::Value& v) {
-        b.setSeparatorBackgroundColor(rt::ValueTraits<rt::Ref<ui::Color>>::fromValue(v));
-    });
-    c.property(selectedIndexKey, [](B& b, const rt::Value& v) { b.setSelectedIndex(rt::ValueTraits<long>::fromValue(v)); });
     c.readonly("itemCount", [](const B& b) { return static_cast<long>(b.items_.size()); });
     c.readonly("selectedItem", [](const B& b) { return b.selectedItem(); });
     c.dependent("selectedItem", {"selectedIndex", "itemCount"});

@@ -20,10 +20,17 @@ rt::Ref<AKOperationTaskQueue> cdnTaskQueue(const char* name) {
     return queue;
 }
 
+namespace {
+/// Starts the test on the queue of its kind of object and answers it.
+template <class Kind>
+rt::Ref<AKOperationTask> started(rt::Ref<AKOperationTask> test) {
+    Kind::taskQueue()->addTask(test);
+    return test;
+}
+}  // namespace
+
 rt::Ref<AKOperationTask> QXCDNSite::testAvailability() {
-    auto measurer = QXPingMeasurer::pingMeasurerWithHost(host_);
-    taskQueue()->addTask(measurer);
-    return measurer;
+    return started<QXCDNSite>(QXPingMeasurer::pingMeasurerWithHost(host_));
 }
 
 rt::Ref<AKOperationTaskQueue> QXCDNSite::taskQueue() {
@@ -32,9 +39,7 @@ rt::Ref<AKOperationTaskQueue> QXCDNSite::taskQueue() {
 }
 
 rt::Ref<AKOperationTask> ECDNBox::testAvailability() {
-    auto measurer = QXLatencyMeasurer::measurerWithURLRequest(net::HttpRequest::get(probeURL()));
-    taskQueue()->addTask(measurer);
-    return measurer;
+    return started<ECDNBox>(QXLatencyMeasurer::measurerWithURLRequest(net::HttpRequest::get(probeURL())));
 }
 
 rt::Ref<AKOperationTaskQueue> ECDNBox::taskQueue() {
@@ -43,9 +48,7 @@ rt::Ref<AKOperationTaskQueue> ECDNBox::taskQueue() {
 }
 
 rt::Ref<AKOperationTask> QXCDNLocation::testAvailability() {
-    auto tester = QXCDNLocationTester::locationTesterWithLocation(selfAs<QXCDNLocation>());
-    taskQueue()->addTask(tester);
-    return tester;
+    return started<QXCDNLocation>(QXCDNLocationTester::locationTesterWithLocation(selfAs<QXCDNLocation>()));
 }
 
 rt::Ref<AKOperationTaskQueue> QXCDNLocation::taskQueue() {
@@ -54,9 +57,7 @@ rt::Ref<AKOperationTaskQueue> QXCDNLocation::taskQueue() {
 }
 
 rt::Ref<AKOperationTask> QXCDNService::testAvailability() {
-    auto tester = QXCDNServiceTester::testerWithCDNService(selfAs<QXCDNService>());
-    taskQueue()->addTask(tester);
-    return tester;
+    return started<QXCDNService>(QXCDNServiceTester::testerWithCDNService(selfAs<QXCDNService>()));
 }
 
 rt::Ref<AKOperationTaskQueue> QXCDNService::taskQueue() {

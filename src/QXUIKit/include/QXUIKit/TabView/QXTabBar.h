@@ -4,13 +4,13 @@
 // stand between two tabs by a fractional offset that a paging view drives. Changes
 // are gathered into one update per turn of the main queue.
 
-#include <vector>
-
 #include <QXUIKit/TabView/QXTabItem.h>
-#include <rt/Key.h>
+#include <rt/Property.h>
 #include <ui/Font.h>
 #include <ui/ScrollView.h>
 #include <ui/View.h>
+
+#include <vector>
 
 namespace zid {
 
@@ -55,32 +55,6 @@ private:
     long selectedIndex_ = QXTabNotFound;
 
 public:
-    static constexpr rt::Key<QXTabBar, ui::EdgeInsets> headerInsetsKey{"headerInsets", &QXTabBar::headerInsets_};
-    static constexpr rt::Key<QXTabBar, double> headerItemGapKey{"headerItemGap", &QXTabBar::headerItemGap_};
-    static constexpr rt::Key<QXTabBar, rt::Ref<ui::Color>> headerBackgroundColorKey{
-        "headerBackgroundColor", &QXTabBar::headerBackgroundColor_};
-    static constexpr rt::Key<QXTabBar, unsigned> headerItemAlignmentKey{"headerItemAlignment",
-                                                                       &QXTabBar::headerItemAlignment_};
-    static constexpr rt::Key<QXTabBar, rt::Ref<ui::Font>> headerItemFontKey{"headerItemFont",
-                                                                           &QXTabBar::headerItemFont_};
-    static constexpr rt::Key<QXTabBar, rt::Ref<ui::Color>> headerItemTextColorKey{"headerItemTextColor",
-                                                                                 &QXTabBar::headerItemTextColor_};
-    static constexpr rt::Key<QXTabBar, rt::Ref<ui::Color>> headerItemBackgroundColorKey{
-        "headerItemBackgroundColor", &QXTabBar::headerItemBackgroundColor_};
-    static constexpr rt::Key<QXTabBar, rt::Ref<ui::Color>> selectedHeaderItemBackgroundColorKey{
-        "selectedHeaderItemBackgroundColor", &QXTabBar::selectedHeaderItemBackgroundColor_};
-    static constexpr rt::Key<QXTabBar, rt::Ref<ui::Color>> selectedHeaderItemTextColorKey{
-        "selectedHeaderItemTextColor", &QXTabBar::selectedHeaderItemTextColor_};
-    static constexpr rt::Key<QXTabBar, double> markerSizeKey{"markerSize", &QXTabBar::markerSize_};
-    static constexpr rt::Key<QXTabBar, rt::Ref<ui::Color>> markerColorKey{"markerColor", &QXTabBar::markerColor_};
-    static constexpr rt::Key<QXTabBar, rt::Ref<ui::Color>> markerBackgroundColorKey{"markerBackgroundColor",
-                                                                                   &QXTabBar::markerBackgroundColor_};
-    static constexpr rt::Key<QXTabBar, double> markerOffsetKey{"markerOffset", &QXTabBar::markerOffset_};
-    static constexpr rt::Key<QXTabBar, double> separatorSizeKey{"separatorSize", &QXTabBar::separatorSize_};
-    static constexpr rt::Key<QXTabBar, rt::Ref<ui::Color>> separatorBackgroundColorKey{
-        "separatorBackgroundColor", &QXTabBar::separatorBackgroundColor_};
-    static constexpr rt::Key<QXTabBar, long> selectedIndexKey{"selectedIndex", &QXTabBar::selectedIndex_};
-
     using Items = std::vector<rt::Ref<QXTabItem>>;
 
     explicit QXTabBar(const ui::Rect& frame = ui::Rect());
@@ -146,6 +120,45 @@ public:
     void setSeparatorSize(double size);
     rt::Ref<ui::Color> separatorBackgroundColor() const { return separatorBackgroundColor_; }
     void setSeparatorBackgroundColor(rt::Ref<ui::Color> color);
+
+    // Each written by name through its setter, which stores, announces and updates the bar.
+    static constexpr rt::Stored<&QXTabBar::headerInsets_, "headerInsets", &QXTabBar::setHeaderInsets> headerInsetsKey{};
+    static constexpr rt::Stored<&QXTabBar::headerItemGap_, "headerItemGap", &QXTabBar::setHeaderItemGap>
+        headerItemGapKey{};
+    static constexpr rt::Stored<&QXTabBar::headerBackgroundColor_, "headerBackgroundColor",
+                                &QXTabBar::setHeaderBackgroundColor>
+        headerBackgroundColorKey{};
+    static constexpr rt::Stored<&QXTabBar::headerItemAlignment_, "headerItemAlignment",
+                                &QXTabBar::setHeaderItemAlignment>
+        headerItemAlignmentKey{};
+    static constexpr rt::Stored<&QXTabBar::headerItemFont_, "headerItemFont", &QXTabBar::setHeaderItemFont>
+        headerItemFontKey{};
+    static constexpr rt::Stored<&QXTabBar::headerItemTextColor_, "headerItemTextColor",
+                                &QXTabBar::setHeaderItemTextColor>
+        headerItemTextColorKey{};
+    static constexpr rt::Stored<&QXTabBar::headerItemBackgroundColor_, "headerItemBackgroundColor",
+                                &QXTabBar::setHeaderItemBackgroundColor>
+        headerItemBackgroundColorKey{};
+    static constexpr rt::Stored<&QXTabBar::selectedHeaderItemBackgroundColor_, "selectedHeaderItemBackgroundColor",
+                                &QXTabBar::setSelectedHeaderItemBackgroundColor>
+        selectedHeaderItemBackgroundColorKey{};
+    static constexpr rt::Stored<&QXTabBar::selectedHeaderItemTextColor_, "selectedHeaderItemTextColor",
+                                &QXTabBar::setSelectedHeaderItemTextColor>
+        selectedHeaderItemTextColorKey{};
+    static constexpr rt::Stored<&QXTabBar::markerSize_, "markerSize", &QXTabBar::setMarkerSize> markerSizeKey{};
+    static constexpr rt::Stored<&QXTabBar::markerColor_, "markerColor", &QXTabBar::setMarkerColor> markerColorKey{};
+    static constexpr rt::Stored<&QXTabBar::markerBackgroundColor_, "markerBackgroundColor",
+                                &QXTabBar::setMarkerBackgroundColor>
+        markerBackgroundColorKey{};
+    static constexpr rt::Stored<&QXTabBar::markerOffset_, "markerOffset", &QXTabBar::setMarkerOffset> markerOffsetKey{};
+    static constexpr rt::Stored<&QXTabBar::separatorSize_, "separatorSize", &QXTabBar::setSeparatorSize>
+        separatorSizeKey{};
+    static constexpr rt::Stored<&QXTabBar::separatorBackgroundColor_, "separatorBackgroundColor",
+                                &QXTabBar::setSeparatorBackgroundColor>
+        separatorBackgroundColorKey{};
+    static constexpr rt::Stored<&QXTabBar::selectedIndex_, "selectedIndex",
+                                static_cast<void (QXTabBar::*)(long)>(&QXTabBar::setSelectedIndex)>
+        selectedIndexKey{};
 
     // ---- geometry and parts -------------------------------------------------------------
     ui::Rect headerRect() const;

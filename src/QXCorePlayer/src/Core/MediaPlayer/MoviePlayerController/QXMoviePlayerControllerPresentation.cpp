@@ -16,7 +16,7 @@
 
 namespace zid {
 
-const std::string& QXMoviePlayerController::accessURI() const { return statistics_->accessURI(); }
+std::string QXMoviePlayerController::accessURI() const { return statistics_->accessURI(); }
 double QXMoviePlayerController::indicatedBitrate() const { return statistics_->indicatedBitrate(); }
 double QXMoviePlayerController::observedBitrate() const { return statistics_->observedBitrate(); }
 std::int64_t QXMoviePlayerController::numberOfDroppedVideoFrames() const { return statistics_->droppedFrames(); }

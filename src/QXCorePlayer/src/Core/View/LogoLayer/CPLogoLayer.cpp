@@ -14,8 +14,6 @@ namespace zid {
 
 CPLogoLayer::CPLogoLayer(const ui::Rect& frame) : QXEventTransparentView(frame) {}
 
-void CPLogoLayer::describe(rt::ClassBuilder<CPLogoLayer>& c) { c.property(sessionKey); }
-
 void CPLogoLayer::didInitialize() {
     QXEventTransparentView::didInitialize();
     logoScaleReference_ = dev::Device::current()->userInterfaceIdiom() == dev::UserInterfaceIdiom::Pad

@@ -244,15 +244,24 @@ void CPToolbarPlaybackControl::bindItem(rt::Object& item, const char* key) {
     bindingWithKeypath(item, key)->setSignal(signalForKeypath(*this, key));
 }
 
-rt::Ref<CPPlayButtonToolbarItem> CPToolbarPlaybackControl::playButtonItem() {
-    auto item = rt::make<CPPlayButtonToolbarItem>(ui::Rect(0, 0, 44, 44));
-    bindItem(*item, "mediaPlayer");
+template <class Item>
+rt::Ref<Item> CPToolbarPlaybackControl::boundItem(double width, double height) {
+    auto item = rt::make<Item>(ui::Rect(0, 0, width, height));
+    if constexpr (std::is_base_of_v<CPPlayerToolbarItem, Item>)
+        bindItem(*item, CPPlayerToolbarItem::mediaPlayerKey.name().data());
+    else {
+        static_assert(std::is_base_of_v<CPSourceToolbarItem, Item>, "an item shows a media player or a media source");
+        bindItem(*item, CPSourceToolbarItem::mediaSourceKey.name().data());
+    }
     return item;
 }
 
+rt::Ref<CPPlayButtonToolbarItem> CPToolbarPlaybackControl::playButtonItem() {
+    return boundItem<CPPlayButtonToolbarItem>(44, 44);
+}
+
 rt::Ref<CPPlaybackSliderToolbarItem> CPToolbarPlaybackControl::sliderItem() {
-    auto item = rt::make<CPPlaybackSliderToolbarItem>(ui::Rect(0, 0, 100, 44));
-    bindItem(*item, "mediaPlayer");
+    auto item = boundItem<CPPlaybackSliderToolbarItem>(100, 44);
     rt::Weak<CPToolbarPlaybackControl> weak = selfAs<CPToolbarPlaybackControl>();
     using namespace ui::ControlEvents;
     auto dealloc = deallocSignal(*this);
@@ -271,39 +280,27 @@ rt::Ref<CPPlaybackSliderToolbarItem> CPToolbarPlaybackControl::sliderItem() {
 }
 
 rt::Ref<CPPlaybackTimeLabelToolbarItem> CPToolbarPlaybackControl::timeLabelItem() {
-    auto item = rt::make<CPPlaybackTimeLabelToolbarItem>(ui::Rect(0, 0, 48, 44));
-    bindItem(*item, "mediaPlayer");
-    return item;
+    return boundItem<CPPlaybackTimeLabelToolbarItem>(48, 44);
 }
 
 rt::Ref<CPContentDurationToolbarItem> CPToolbarPlaybackControl::durationLabelItem() {
-    auto item = rt::make<CPContentDurationToolbarItem>(ui::Rect(0, 0, 48, 44));
-    bindItem(*item, "mediaPlayer");
-    return item;
+    return boundItem<CPContentDurationToolbarItem>(48, 44);
 }
 
 rt::Ref<CPTimePerDurationToolbarItem> CPToolbarPlaybackControl::timePerDurationLabelItem() {
-    auto item = rt::make<CPTimePerDurationToolbarItem>(ui::Rect(0, 0, 100, 44));
-    bindItem(*item, "mediaPlayer");
-    return item;
+    return boundItem<CPTimePerDurationToolbarItem>(100, 44);
 }
 
 rt::Ref<CPViewerCountToolbarItem> CPToolbarPlaybackControl::viewerCountLabelItem() {
-    auto item = rt::make<CPViewerCountToolbarItem>(ui::Rect(0, 0, 100, 44));
-    bindItem(*item, "mediaSource");
-    return item;
+    return boundItem<CPViewerCountToolbarItem>(100, 44);
 }
 
 rt::Ref<CPStartedDateToolbarItem> CPToolbarPlaybackControl::startedDateLabelItem() {
-    auto item = rt::make<CPStartedDateToolbarItem>(ui::Rect(0, 0, 100, 44));
-    bindItem(*item, "mediaSource");
-    return item;
+    return boundItem<CPStartedDateToolbarItem>(100, 44);
 }
 
 rt::Ref<CPContentTitleToolbarItem> CPToolbarPlaybackControl::titleLabelItem() {
-    auto item = rt::make<CPContentTitleToolbarItem>(ui::Rect(0, 0, 100, 44));
-    bindItem(*item, "mediaSource");
-    return item;
+    return boundItem<CPContentTitleToolbarItem>(100, 44);
 }
 
 rt::Ref<CPAirplayToolbarItem> CPToolbarPlaybackControl::airplayButtonItem() {
@@ -315,27 +312,19 @@ rt::Ref<QXImageToolbarItem> CPToolbarPlaybackControl::liveBadgeToolbarItem() {
 }
 
 rt::Ref<CPCreationDateToolbarItem> CPToolbarPlaybackControl::creationDateToolbarItem() {
-    auto item = rt::make<CPCreationDateToolbarItem>(ui::Rect(0, 0, 100, 88));
-    bindItem(*item, "mediaSource");
-    return item;
+    return boundItem<CPCreationDateToolbarItem>(100, 88);
 }
 
 rt::Ref<CPLiveContentDetailsToolbarItem> CPToolbarPlaybackControl::liveContentDetailsToolbarItem() {
-    auto item = rt::make<CPLiveContentDetailsToolbarItem>(ui::Rect(0, 0, 100, 88));
-    bindItem(*item, "mediaSource");
-    return item;
+    return boundItem<CPLiveContentDetailsToolbarItem>(100, 88);
 }
 
 rt::Ref<CPRecordedContentDetailsToolbarItem> CPToolbarPlaybackControl::recordedContentDetailsToolbarItem() {
-    auto item = rt::make<CPRecordedContentDetailsToolbarItem>(ui::Rect(0, 0, 100, 88));
-    bindItem(*item, "mediaSource");
-    return item;
+    return boundItem<CPRecordedContentDetailsToolbarItem>(100, 88);
 }
 
 rt::Ref<CPPictureInPictureToolbarItem> CPToolbarPlaybackControl::pictureInPictureToolbarItem() {
-    auto item = rt::make<CPPictureInPictureToolbarItem>(ui::Rect(0, 0, 44, 44));
-    bindItem(*item, "mediaPlayer");
-    return item;
+    return boundItem<CPPictureInPictureToolbarItem>(44, 44);
 }
 
 rt::Ref<QXButtonToolbarItem> CPToolbarPlaybackControl::pickerButtonItem(

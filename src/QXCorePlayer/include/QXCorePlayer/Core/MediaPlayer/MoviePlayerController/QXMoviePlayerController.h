@@ -16,6 +16,7 @@
 #include <fnd/RunLoop.h>
 #include <media/Player.h>
 #include <rt/KVO.h>
+#include <rt/Property.h>
 
 #include <cmath>
 #include <limits>
@@ -94,9 +95,9 @@ public:
     void setShouldAutoplay(bool autoplay) override;
     bool resumeFromLastPosition() const { return settings_.resumeFromLastPosition; }
     void setResumeFromLastPosition(bool resume);
-    const rt::Ref<media::Player>& player() const { return media_.player; }
-    const rt::Ref<media::PlayerItem>& playerItem() const { return media_.item; }
-    const rt::Ref<media::Asset>& asset() const { return media_.asset; }
+    rt::Ref<media::Player> player() const { return media_.player; }
+    rt::Ref<media::PlayerItem> playerItem() const { return media_.item; }
+    rt::Ref<media::Asset> asset() const { return media_.asset; }
     /// The asset whose keys are loading for the running preparation, or nullptr.
     const rt::Ref<media::Asset>& loadingAsset() const;
 
@@ -124,19 +125,19 @@ public:
     /// window does not start at zero). 0 without an item, or when no loaded range holds the
     /// position; never negative.
     double bufferedDuration() const;
-    const std::string& accessURI() const;
+    std::string accessURI() const;
     double indicatedBitrate() const;
     double observedBitrate() const override;
     std::int64_t numberOfDroppedVideoFrames() const;
     std::int64_t numberOfBytesTransferred() const override;
 
     // ---- view, media selection and presentation -------------------------------------
-    const rt::Ref<QXPlayerView>& playerView() const { return playerView_; }
+    rt::Ref<QXPlayerView> playerView() const { return playerView_; }
     rt::Ref<rt::Object> view() const override { return playerView_; }
     const rt::Ref<QXPlayerDebugConsoleView>& debugConsoleView() const;
-    const std::string& title() const { return presentation_.title; }
+    std::string title() const { return presentation_.title; }
     void setTitle(const std::string& title) override;
-    const std::string& artist() const { return presentation_.artist; }
+    std::string artist() const { return presentation_.artist; }
     void setArtist(const std::string& artist);
     const rt::Dictionary& playingInfo() const { return presentation_.playingInfo; }
     long scalingMode() const override { return settings_.scalingMode; }
@@ -179,6 +180,46 @@ public:
     void setDebugConsoleValue(const rt::Value& value, const std::string& key);
 
     void playerViewDidReceiveRemoteControlEvent(QXPlayerView& view, const media::RemoteControlEvent& event) override;
+
+    // ---- properties by name (read here; those a host writes, through their setters) -----
+    using Self = QXMoviePlayerController;
+    static constexpr rt::Derived<&Self::player, "player"> playerKey{};
+    static constexpr rt::Derived<&Self::playerItem, "playerItem"> playerItemKey{};
+    static constexpr rt::Derived<&Self::asset, "asset"> assetKey{};
+    static constexpr rt::Derived<&Self::playerView, "playerView"> playerViewKey{};
+    static constexpr rt::Derived<&Self::accessURI, "accessURI"> accessURIKey{};
+    static constexpr rt::Accessor<&Self::title, &Self::setTitle, "title"> titleKey{};
+    static constexpr rt::Accessor<&Self::artist, &Self::setArtist, "artist"> artistKey{};
+    static constexpr rt::Derived<&Self::contentURL, "contentURL"> contentURLKey{};
+    static constexpr rt::Derived<&Self::loadState, "loadState"> loadStateKey{};
+    static constexpr rt::Derived<&Self::isPreparing, "preparing"> preparingKey{};
+    static constexpr rt::Derived<&Self::isPreparedToPlay, "preparedToPlay"> preparedToPlayKey{};
+    static constexpr rt::Derived<&Self::error, "error"> errorKey{};
+    static constexpr rt::Derived<&Self::duration, "duration"> durationKey{};
+    static constexpr rt::Derived<&Self::loadedTimeRange, "loadedTimeRange"> loadedTimeRangeKey{};
+    static constexpr rt::Derived<&Self::indicatedBitrate, "indicatedBitrate"> indicatedBitrateKey{};
+    static constexpr rt::Derived<&Self::numberOfDroppedVideoFrames, "numberOfDroppedVideoFrames">
+        numberOfDroppedVideoFramesKey{};
+    static constexpr rt::Derived<&Self::isAirPlayVideoActive, "airPlayVideoActive"> airPlayVideoActiveKey{};
+    static constexpr rt::Accessor<&Self::initialPlaybackTime, &Self::setInitialPlaybackTime, "initialPlaybackTime">
+        initialPlaybackTimeKey{};
+    static constexpr rt::Accessor<&Self::endPlaybackTime, &Self::setEndPlaybackTime, "endPlaybackTime">
+        endPlaybackTimeKey{};
+    static constexpr rt::Accessor<&Self::currentPlaybackTime, &Self::setCurrentPlaybackTime, "currentPlaybackTime">
+        currentPlaybackTimeKey{};
+    static constexpr rt::Accessor<&Self::stalledTimeout, &Self::setStalledTimeout, "stalledTimeout">
+        stalledTimeoutKey{};
+    static constexpr rt::Accessor<&Self::shouldAutoplay, &Self::setShouldAutoplay, "shouldAutoplay">
+        shouldAutoplayKey{};
+    static constexpr rt::Accessor<&Self::resumeFromLastPosition, &Self::setResumeFromLastPosition,
+                                  "resumeFromLastPosition">
+        resumeFromLastPositionKey{};
+    static constexpr rt::Accessor<&Self::scalingMode, &Self::setScalingMode, "scalingMode"> scalingModeKey{};
+    static constexpr rt::Accessor<&Self::allowsAirPlay, &Self::setAllowsAirPlay, "allowsAirPlay"> allowsAirPlayKey{};
+    static constexpr rt::Accessor<&Self::isActive, &Self::setActive, "active"> activeKey{};
+    static constexpr rt::Accessor<&Self::shouldAutoswitchToExternalScreen, &Self::setShouldAutoswitchToExternalScreen,
+                                  "shouldAutoswitchToExternalScreen">
+        shouldAutoswitchToExternalScreenKey{};
 
 protected:
     void didInitialize() override;

@@ -6,8 +6,7 @@
 
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
 #include <QXUIKit/Views/QXEventTransparentView.h>
-#include <rt/KVC.h>
-#include <rt/Key.h>
+#include <rt/Property.h>
 
 #include <vector>
 
@@ -28,7 +27,7 @@ private:
     rt::Ref<CPPlaybackSession> session_;
 
 public:
-    static constexpr rt::Key<CPLogoLayer, rt::Ref<CPPlaybackSession>> sessionKey{"session", &CPLogoLayer::session_};
+    static constexpr rt::Stored<&CPLogoLayer::session_, "session", rt::writable> sessionKey{};
 
     /// The player height at which a logo shows at its natural size on a tablet, and
     /// on anything else.
@@ -36,7 +35,6 @@ public:
     static constexpr int kLogoScaleReference = 320;
 
     explicit CPLogoLayer(const ui::Rect& frame = ui::Rect());
-    static void describe(rt::ClassBuilder<CPLogoLayer>& c);
 
     const rt::Ref<CPPlaybackSession>& session() const { return session_; }
     void setSession(rt::Ref<CPPlaybackSession> session) { sessionKey.set(*this, std::move(session)); }

@@ -139,6 +139,10 @@ protected:
     void bindItem(rt::Object& item, const char* key);
 
 private:
+    /// A new item of the size, bound to this control's media player or media source,
+    /// whichever kind of item it is.
+    template <class Item>
+    rt::Ref<Item> boundItem(double width, double height);
     void setup();
     void notifyVisibility(bool show, bool animated);
     rt::Ref<QXButtonToolbarItem> pickerButtonItem(const char* image, const char* countPath, int shownFrom,
