@@ -65,12 +65,10 @@ bool WindowCompositor::ensureTree(int width, int height) {
     return true;
 }
 
-void WindowCompositor::drawTree(Window& window) {
-    pictures_.clear();
-    pictureDrawers_.clear();
-    ++treesDrawn_;
-    ++wholeTreesDrawn_;
-    cairo_t* cr = cairo_create(drawn_);
+// Clears what `cr` is clipped to (transparent where pictures show apart, black where
+// they are drawn in the tree) and scales it from the window's points to pixels; answers
+// the horizontal scale.
+double WindowCompositor::clearForTree(cairo_t* cr, Window& window) const {
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     if (apart_) cairo_set_source_rgba(cr, 0, 0, 0, 0);
     else cairo_set_source_rgb(cr, 0, 0, 0);
@@ -79,6 +77,16 @@ void WindowCompositor::drawTree(Window& window) {
     Size size = window.bounds().size;
     double scale = size.width > 0 ? width_ / size.width : 1;
     cairo_scale(cr, scale, size.height > 0 ? height_ / size.height : 1);
+    return scale;
+}
+
+void WindowCompositor::drawTree(Window& window) {
+    pictures_.clear();
+    pictureDrawers_.clear();
+    ++treesDrawn_;
+    ++wholeTreesDrawn_;
+    cairo_t* cr = cairo_create(drawn_);
+    double scale = clearForTree(cr, window);
     renderViewLeavingPictures(window, cr, scale, apart_ ? &pictures_ : nullptr, &pictureDrawers_);
     cairo_destroy(cr);
     cairo_surface_flush(drawn_);
@@ -101,14 +109,7 @@ bool WindowCompositor::drawTreePart(Window& window, const Rect& changed) {
     cairo_t* cr = cairo_create(drawn_);
     cairo_rectangle(cr, x0, y0, x1 - x0, y1 - y0);
     cairo_clip(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    if (apart_) cairo_set_source_rgba(cr, 0, 0, 0, 0);
-    else cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_paint(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-    Size size = window.bounds().size;
-    double scale = size.width > 0 ? width_ / size.width : 1;
-    cairo_scale(cr, scale, size.height > 0 ? height_ / size.height : 1);
+    double scale = clearForTree(cr, window);
     // The pictures placed under this clip show only their part in it: they are had again
     // whole below; the views that drew them must be the ones the whole tree named.
     std::vector<PlacedPicture> clipped;

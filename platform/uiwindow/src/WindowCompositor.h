@@ -68,6 +68,7 @@ private:
     bool ensureTree(int width, int height);
     void drawTree(Window& window);
     bool drawTreePart(Window& window, const Rect& changed);
+    double clearForTree(cairo_t* cr, Window& window) const;
     bool redrawPictures(Window& window);
     bool keepTree(Window& window);
     void uploadChangedTiles(bool picturesMoved, Tiles tiles);
