@@ -100,11 +100,14 @@ TEST_F(GstFrameOutletTest, SteadyPicturesGoOnTheStreamingThreadAndASeeksComeThro
         ASSERT_TRUE(waitUntil([&] { return log->copy().size() >= outletAtDone + 5; }, 10))
             << "the outlet takes the pictures again after the seek to " << target;
         auto times = log->copy();
-        // Every picture the outlet took after the seek was done is from the seek on, in order.
+        // Every picture the outlet took after the seek was done is from the seek on, and
+        // none older than the one before it. One may come twice: the sink hands the
+        // picture it prerolled on again once it plays, which on a slow machine (a
+        // sanitizer build) can fall after the seek was answered.
         for (std::size_t i = outletAtDone; i < times.size(); ++i) {
             EXPECT_GE(times[i], target - 0.001) << "picture " << i << " after the seek to " << target;
             if (i > outletAtDone) {
-                EXPECT_GT(times[i], times[i - 1]) << i;
+                EXPECT_GE(times[i], times[i - 1]) << i;
             }
         }
     }
