@@ -25,6 +25,13 @@ protected:
         window->addSubview(cv);
         show({2, 20, 20, 20});
     }
+    // The application keeps its key window after the test: the collection view leaves it
+    // before the data source it reads goes with the fixture.
+    void TearDown() override {
+        cv->removeFromSuperview();
+        window->setHidden(true);
+        TabbedSectionsTest::TearDown();
+    }
     /// A slow drag from one point of the window to another, then the paging settles.
     void drag(Point from, Point to) {
         ui::TouchInjector(window).drag(from, to, 0.3, 10);
