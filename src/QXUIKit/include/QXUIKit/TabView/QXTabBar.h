@@ -82,10 +82,6 @@ public:
 
 protected:
     void didInitialize() override;
-    void appearanceDidChange(QXTabLook what, bool changed) override;
-    void removeItemAt(std::size_t index, bool animated) override;
-    void clearSelection() override;
-    void applyUpdate(bool animated) override;
     /// The tab for an item: a system button titled with the item's title.
     virtual rt::Ref<ui::View> headerItemForQXTabItem(const rt::Ref<QXTabItem>& item);
 
@@ -97,6 +93,11 @@ private:
     void updateHeaderItemsColors();
     void updateHeaderItemsFonts();
     void scrollSelectedIntoView(bool animated);
+    // What the host asks of the bar.
+    void appearanceDidChange(QXTabLook what, bool changed) override;
+    void removeItemAt(std::size_t index, bool animated) override;
+    void clearSelection() override;
+    void applyUpdate(bool animated) override;
 
     rt::Ref<ui::ScrollView> headerScrollView_;
     std::vector<rt::Ref<ui::View>> headerViews_;

@@ -63,15 +63,16 @@ public:
 
 protected:
     void didInitialize() override;
-    void appearanceDidChange(QXTabLook what, bool changed) override;
-    void removeItemAt(std::size_t index, bool animated) override;
-    void clearSelection() override;
-    void applyUpdate(bool animated) override;
 
 private:
     void setup();
     void setSelection(long index);
     void jumpToIndex(long to, long from);
+    // What the host asks of the view.
+    void appearanceDidChange(QXTabLook what, bool changed) override;
+    void removeItemAt(std::size_t index, bool animated) override;
+    void clearSelection() override;
+    void applyUpdate(bool animated) override;
 
     std::vector<rt::Ref<ui::View>> contentViews_;
     rt::Ref<QXTabBar> tabBar_;
