@@ -307,3 +307,22 @@ TEST_F(TabBar, TheRowLetsGoOfItsScrollViewWhenTheBarGoes) {
     EXPECT_EQ(row->delegate(), nullptr);
     row->setContentOffset(ui::Point{5, 0});  // no call into the gone bar
 }
+
+TEST_F(TabBar, ColoursWrittenByNameReachTheirParts) {
+    auto bar = rt::make<QXTabBar>(Rect(0, 0, 300, 47));
+    bar->setItems({item("News"), item("Sports")}, false);
+    bar->setSelectedIndex(0, false);
+    drain();
+    auto red = ui::Color::redColor();
+    bar->setMarkerColor(red);
+    bar->markerView()->setBackgroundColor(ui::Color::greenColor());
+    bar->setValueForKey(rt::ValueTraits<rt::Ref<ui::Color>>::toValue(red), "markerColor");
+    EXPECT_TRUE(bar->markerView()->backgroundColor()->isEqual(*red)) << "the same colour again is put back";
+
+    auto second = std::dynamic_pointer_cast<ui::Button>(bar->headerViews()[1]);
+    ASSERT_TRUE(second);
+    bar->setValueForKey(rt::ValueTraits<rt::Ref<ui::Color>>::toValue(red), "headerItemTextColor");
+    EXPECT_TRUE(second->currentTitleColor()->isEqual(*red));
+    auto selected = std::dynamic_pointer_cast<ui::Button>(bar->headerViews()[0]);
+    EXPECT_TRUE(selected->currentTitleColor()->isEqual(*bar->selectedHeaderItemTextColor())) << "the selection keeps its own";
+}

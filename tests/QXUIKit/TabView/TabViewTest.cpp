@@ -197,3 +197,21 @@ TEST_F(TabView, ThePagesLetGoOfTheirScrollViewWhenTheTabViewGoes) {
     view.reset();
     EXPECT_EQ(pagesView->delegate(), nullptr);
 }
+
+TEST_F(TabView, TheLookWrittenByNameReachesTheBarAndTheMarkerSizeMovesThePages) {
+    fill(2);
+    auto red = ui::Color::redColor();
+    view->setValueForKey(rt::ValueTraits<rt::Ref<ui::Color>>::toValue(red), "separatorBackgroundColor");
+    EXPECT_TRUE(view->separatorBackgroundColor()->isEqual(*red));
+    EXPECT_TRUE(view->tabBar()->separatorView()->backgroundColor()->isEqual(*red));
+    view->setValueForKey(rt::ValueTraits<double>::toValue(0.0), "separatorSize");
+    EXPECT_TRUE(view->tabBar()->separatorView()->isHidden());
+
+    view->setValueForKey(rt::ValueTraits<double>::toValue(6.0), "markerSize");
+    EXPECT_EQ(view->tabBar()->markerSize(), 6);
+    drain();
+    ui::runLayoutPass();
+    drain();
+    EXPECT_EQ(view->contentScrollView()->frame(), Rect(0, 50, 320, 430)) << "header 44, marker 6, no separator";
+    EXPECT_EQ(pages[1]->frame(), Rect(320, 0, 320, 430));
+}

@@ -115,3 +115,21 @@ TEST_F(TextInputViewsTest, TextViewPlaceholderFollowsTheTextAndOffsetsAnimate) {
 }
 
 }  // namespace
+
+TEST_F(TextInputViewsTest, TheTextViewAnnouncesItsFocusLikeTheField) {
+    auto window = rt::make<Window>(Rect(0, 0, 320, 480));
+    auto v = rt::make<QXTextView>(Rect(0, 0, 200, 100));
+    auto f = rt::make<QXTextField>(Rect(0, 120, 200, 30));
+    window->addSubview(v);
+    window->addSubview(f);
+    auto focus = v->focusSignal();
+    EXPECT_EQ(v->focusSignal(), focus) << "one signal while it is held";
+    EXPECT_NE(f->focusSignal(), focus);
+    std::vector<bool> seen;
+    focus->addValueHandler([&](const rt::Value& value) { seen.push_back(value.boolValue()); });
+    v->resignFirstResponder();
+    EXPECT_TRUE(seen.empty()) << "not first responder: nothing to announce";
+    ASSERT_TRUE(v->becomeFirstResponder());
+    f->becomeFirstResponder();  // takes the focus away
+    EXPECT_EQ(seen, (std::vector<bool>{true, false}));
+}

@@ -20,38 +20,9 @@ std::optional<std::string> userInfoText(const rt::Error& error, const char* key)
 
 }  // namespace
 
-void QXAlertView::didInitialize() {
-    ui::AlertView::didInitialize();
-    ui::AlertView::setDelegate(selfAs<QXAlertView>());
-}
-
-long QXAlertView::addButtonWithTitle(const std::string& title, Action action) {
-    long index = ui::AlertView::addButtonWithTitle(title);
-    if (static_cast<long>(actionBlocks_.size()) <= index) actionBlocks_.resize(static_cast<std::size_t>(index) + 1);
-    actionBlocks_[static_cast<std::size_t>(index)] = std::move(action);
-    return index;
-}
-
-long QXAlertView::addCancelButtonWithTitle(const std::string& title, Action action) {
-    long index = addButtonWithTitle(title, std::move(action));
-    setCancelButtonIndex(index);
-    return index;
-}
-
-void QXAlertView::setDelegate(const std::shared_ptr<ui::AlertViewDelegate>& d) {
-    if (d.get() == static_cast<ui::AlertViewDelegate*>(this)) realDelegate_.reset();
-    else realDelegate_ = d;
-    ui::AlertView::setDelegate(nullptr);
-    ui::AlertView::setDelegate(selfAs<QXAlertView>());
-}
-
 void QXAlertView::alertViewClickedButtonAtIndex(ui::AlertView& alertView, long buttonIndex) {
-    // A button added without an action (through the toolkit's plain call) runs none;
-    // the click still reaches the host.
-    if (buttonIndex >= 0 && buttonIndex < static_cast<long>(actionBlocks_.size())) {
-        Action action = actionBlocks_[static_cast<std::size_t>(buttonIndex)];
-        if (action) action();
-    }
+    // A button without an action still reaches the host.
+    runActionAtIndex(buttonIndex);
     if (auto d = realDelegate()) d->alertViewClickedButtonAtIndex(alertView, buttonIndex);
 }
 

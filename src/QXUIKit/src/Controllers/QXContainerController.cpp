@@ -2,15 +2,13 @@
 
 #include <algorithm>
 
+#include "Extensions/ViewControllerDetach.h"
+
 namespace zid {
 
 void QXContainerController::embedViewController(const rt::Ref<ui::ViewController>& child, QXSubviewAnimation animation) {
     if (!child) return;
-    // Leaving a former parent is announced only when there is one; the removal sends
-    // its did-move itself.
-    if (child->parentViewController()) child->willMoveToParentViewController(nullptr);
-    if (child->isViewLoaded()) child->view()->removeFromSuperview();
-    child->removeFromParentViewController();
+    detachFromParentViewController(*child);
     addChildViewController(child);
     addSubview(view(), child->view(), animation);
     child->didMoveToParentViewController(selfAs<ui::ViewController>());

@@ -85,58 +85,51 @@ void QXSeekbar::didInitialize() {
     };
     auto textColor = signalForKeypath(*this, "textColor");
 
-    maxValueLabel_ = rt::make<ui::Label>(frame);
-    maxValueLabel_->setBackgroundColor(ui::Color::clearColor());
-    addSubview(maxValueLabel_);
-    bindKeypath(*this, "maxValueLabel.alpha", alpha);
-    bindKeypath(*this, "maxValueLabel.textColor", textColor);
-    bindKeypath(*this, "maxValueLabel.text", mapped("maxValue", *this));
-
-    progressValueLabel_ = rt::make<ui::Label>(frame);
-    progressValueLabel_->setBackgroundColor(ui::Color::clearColor());
-    addSubview(progressValueLabel_);
-    bindKeypath(*this, "progressValueLabel.alpha", alpha);
-    bindKeypath(*this, "progressValueLabel.textColor", textColor);
-    bindKeypath(*this, "progressValueLabel.text", mapped("progressValue", *this));
-
-    seekValueLabel_ = rt::make<ui::Label>(frame);
-    seekValueLabel_->setBackgroundColor(ui::Color::clearColor());
-    seekValueLabel_->setFont(ui::Font::boldSystemFontOfSize(17));
-    addSubview(seekValueLabel_);
-    bindKeypath(*this, "seekValueLabel.textColor", textColor);
-    bindKeypath(*this, "seekValueLabel.text", mapped("seekValue", *this));
+    // One label a value, see-through, in the text colour; the seek value's stands out in
+    // bold and stays opaque while the other parts fade.
+    struct ValueLabel {
+        rt::Ref<ui::Label>* label;
+        std::string name;
+        const char* value;
+        bool fades;
+    };
+    const ValueLabel labels[] = {{&maxValueLabel_, "maxValueLabel", "maxValue", true},
+                                 {&progressValueLabel_, "progressValueLabel", "progressValue", true},
+                                 {&seekValueLabel_, "seekValueLabel", "seekValue", false}};
+    for (const auto& l : labels) {
+        auto& label = *l.label;
+        label = rt::make<ui::Label>(frame);
+        label->setBackgroundColor(ui::Color::clearColor());
+        if (!l.fades) label->setFont(ui::Font::boldSystemFontOfSize(17));
+        addSubview(label);
+        if (l.fades) bindKeypath(*this, l.name + ".alpha", alpha);
+        bindKeypath(*this, l.name + ".textColor", textColor);
+        bindKeypath(*this, l.name + ".text", mapped(l.value, *this));
+    }
     // The initial values count as set: the first pass places every part.
     setNeedsLayout();
 }
 
-void QXSeekbar::setMinValue(float v) {
-    minValueKey.set(*this, v);
-    setNeedsLayout();
-}
+void QXSeekbar::setMinValue(float v) { storeAndLayOut(minValueKey, v); }
 
-void QXSeekbar::setMaxValue(float v) {
-    maxValueKey.set(*this, v);
-    setNeedsLayout();
-}
+void QXSeekbar::setMaxValue(float v) { storeAndLayOut(maxValueKey, v); }
 
-void QXSeekbar::setProgressValue(float v) {
-    progressValueKey.set(*this, v);
-    setNeedsLayout();
-}
+void QXSeekbar::setProgressValue(float v) { storeAndLayOut(progressValueKey, v); }
 
 void QXSeekbar::setProgressValue(float v, bool animated) {
     setProgressValue(v);
-    if (animated) ui::animate(0.3, [this] { layoutElements(); });
+    if (animated) layOutAnimated();
 }
 
-void QXSeekbar::setSeekValue(float v) {
-    seekValueKey.set(*this, v);
-    setNeedsLayout();
-}
+void QXSeekbar::setSeekValue(float v) { storeAndLayOut(seekValueKey, v); }
 
 void QXSeekbar::setSeekValue(float v, bool animated) {
     setSeekValue(v);
-    if (animated) ui::animate(0.3, [this] { layoutElements(); });
+    if (animated) layOutAnimated();
+}
+
+void QXSeekbar::layOutAnimated() {
+    ui::animate(0.3, [this] { layoutElements(); });
 }
 
 std::string QXSeekbar::defaultMapping(double value) {

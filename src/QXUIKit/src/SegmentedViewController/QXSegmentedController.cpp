@@ -12,6 +12,7 @@
 #include <ui/Window.h>
 
 #include "QXUIKit/Presentation/QXPresentation.h"
+#include "Extensions/ViewControllerDetach.h"
 
 namespace zid {
 
@@ -127,11 +128,7 @@ void QXSegmentedController::insertViewController(const rt::Ref<ui::ViewControlle
                                                            std::to_string(children_.size()) + " view controllers");
     }
     view();  // the strip and its control first
-    if (controller->parentViewController()) {
-        controller->willMoveToParentViewController(nullptr);
-        if (controller->isViewLoaded()) controller->view()->removeFromSuperview();
-        controller->removeFromParentViewController();
-    }
+    if (controller->parentViewController()) detachFromParentViewController(*controller);
     addChildViewController(controller);
     children_.insert(children_.begin() + index, controller);
     auto v = controller->view();
@@ -175,9 +172,7 @@ void QXSegmentedController::removeViewController(const rt::Ref<ui::ViewControlle
         else setSelectedViewController(nullptr);
     }
     control_->removeSegmentAtIndex(std::size_t(i));
-    controller->willMoveToParentViewController(nullptr);
-    if (controller->isViewLoaded()) controller->view()->removeFromSuperview();
-    controller->removeFromParentViewController();
+    detachFromParentViewController(*controller);
     children_.erase(children_.begin() + i);
     std::erase_if(titleObservations_, [&](auto& entry) {
         auto child = entry.first.lock();

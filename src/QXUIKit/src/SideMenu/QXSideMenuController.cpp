@@ -14,6 +14,7 @@
 
 #include "../Presentation/PresentationInternal.h"
 #include "QXUIKit/Resources/QXUIKitResources.h"
+#include "Extensions/ViewControllerDetach.h"
 
 namespace zid {
 
@@ -66,11 +67,7 @@ void QXSideMenuController::viewDidLoad() {
 
 void QXSideMenuController::setMenuViewController(const rt::Ref<ui::ViewController>& controller) {
     auto self = selfAs<ui::ViewController>();
-    if (menu_) {
-        menu_->willMoveToParentViewController(nullptr);
-        if (menu_->isViewLoaded()) menu_->view()->removeFromSuperview();
-        menu_->removeFromParentViewController();
-    }
+    if (menu_) detachFromParentViewController(*menu_);
     menu_ = controller;
     if (!menu_) return;
     addChildViewController(menu_);
@@ -124,11 +121,7 @@ void QXSideMenuController::setContentViewController(const rt::Ref<ui::ViewContro
 void QXSideMenuController::replaceContent(const rt::Ref<ui::ViewController>& controller,
                                           const std::function<void()>& completion) {
     auto self = selfAs<ui::ViewController>();
-    if (content_) {
-        content_->willMoveToParentViewController(nullptr);
-        if (content_->isViewLoaded()) content_->view()->removeFromSuperview();
-        content_->removeFromParentViewController();
-    }
+    if (content_) detachFromParentViewController(*content_);
     content_ = controller;
     if (content_) {
         addChildViewController(content_);

@@ -5,7 +5,6 @@
 
 #include <QXFoundation/Listening/IListenable.h>
 #include "Extensions/ViewAnimatedSubviews.h"
-#include <fnd/Queue.h>
 #include <rt/ChangeScope.h>
 #include <ui/Animation.h>
 
@@ -21,22 +20,15 @@ namespace {
 constexpr double kMarkerAnimation = 0.3;
 }  // namespace
 
-QXTabBar::QXTabBar(const ui::Rect& frame) : ui::View(frame) {}
+QXTabBar::QXTabBar(const ui::Rect& frame) : QXTabHost(frame) {}
 
 QXTabBar::~QXTabBar() {
     // The scroll view may outlive the bar (an animation or a caller holding it).
     if (headerScrollView_) headerScrollView_->setDelegate(nullptr);
 }
 
-void QXTabBar::describe(rt::ClassBuilder<QXTabBar>& c) {
-    using B = QXTabBar;
-    c.readonly("itemCount", [](const B& b) { return static_cast<long>(b.items_.size()); });
-    c.readonly("selectedItem", [](const B& b) { return b.selectedItem(); });
-    c.dependent("selectedItem", {"selectedIndex", "itemCount"});
-}
-
 void QXTabBar::didInitialize() {
-    ui::View::didInitialize();
+    QXTabHost::didInitialize();
     setup();
 }
 
@@ -138,14 +130,6 @@ ui::Rect QXTabBar::markerRect() const {
 
 // ---- items -----------------------------------------------------------------------------------
 
-rt::Ref<QXTabItem> QXTabBar::selectedItem() const {
-    return validIndex(selectedIndex_, items_.size()) ? items_[static_cast<std::size_t>(selectedIndex_)] : nullptr;
-}
-
-void QXTabBar::addItem(const rt::Ref<QXTabItem>& item, bool animated) {
-    insertItem(item, static_cast<long>(items_.size()), animated);
-}
-
 void QXTabBar::insertItem(const rt::Ref<QXTabItem>& item, long index, bool animated) {
     if (!item) return;
     auto at = static_cast<std::size_t>(std::clamp<long>(index, 0, static_cast<long>(items_.size())));
@@ -171,14 +155,6 @@ void QXTabBar::insertItem(const rt::Ref<QXTabItem>& item, long index, bool anima
     else layoutHeaderViews();
 }
 
-void QXTabBar::removeItem(const rt::Ref<QXTabItem>& item, bool animated) {
-    for (;;) {
-        auto it = std::find(items_.begin(), items_.end(), item);
-        if (it == items_.end()) return;
-        removeItemAt(static_cast<std::size_t>(it - items_.begin()), animated);
-    }
-}
-
 void QXTabBar::removeItemAt(std::size_t i, bool animated) {
     {
         rt::ChangeScope scope(*this, "itemCount");
@@ -193,20 +169,7 @@ void QXTabBar::removeItemAt(std::size_t i, bool animated) {
     setNeedsUpdate(animated);
 }
 
-void QXTabBar::moveItem(const rt::Ref<QXTabItem>& item, long index, bool animated) {
-    removeItem(item, animated);
-    insertItem(item, index, animated);
-}
-
-void QXTabBar::removeAllItems(bool animated) {
-    setSelectedIndex(QXTabNotFound);
-    while (!items_.empty()) removeItemAt(items_.size() - 1, animated);
-}
-
-void QXTabBar::setItems(const Items& items, bool animated) {
-    removeAllItems(animated);
-    for (const auto& item : items) addItem(item, animated);
-}
+void QXTabBar::clearSelection() { setSelectedIndex(QXTabNotFound); }
 
 rt::Ref<ui::View> QXTabBar::headerItemForQXTabItem(const rt::Ref<QXTabItem>& item) {
     auto button = ui::Button::buttonWithType(ui::ButtonType::System);
@@ -290,19 +253,8 @@ void QXTabBar::layoutNow() {
     markerView_->setFrame(markerRect());
 }
 
-void QXTabBar::setNeedsUpdate(bool animated) {
-    updateShouldBeAnimated_ = updateShouldBeAnimated_ || animated;
-    if (needsUpdate_) return;
-    needsUpdate_ = true;
-    rt::Weak<QXTabBar> weak = selfAs<QXTabBar>();
-    fnd::Queue::main()->async([weak] {
-        if (auto bar = weak.lock()) bar->performUpdate();
-    });
-}
-
-void QXTabBar::performUpdate() {
-    needsUpdate_ = false;
-    ui::animate(updateShouldBeAnimated_ ? kMarkerAnimation : 0, [&] {
+void QXTabBar::applyUpdate(bool animated) {
+    ui::animate(animated ? kMarkerAnimation : 0, [&] {
         headerScrollView_->setFrame(headerRect());
         markerBackgroundView_->setFrame(markerBackgroundRect());
         layoutHeaderViews();
@@ -310,7 +262,6 @@ void QXTabBar::performUpdate() {
         markerView_->setFrame(markerRect());
         separatorView_->setFrame(separatorRect());
     });
-    updateShouldBeAnimated_ = false;
 }
 
 // ---- selection --------------------------------------------------------------------------------
@@ -327,11 +278,6 @@ void QXTabBar::setSelectedIndex(long index, bool animated) {
     setSelectedIndex(index);
     ui::animate(animated ? kMarkerAnimation : 0, [&] { markerView_->setFrame(markerRect()); });
     scrollSelectedIntoView(animated);
-}
-
-void QXTabBar::setSelectedItem(const rt::Ref<QXTabItem>& item, bool animated) {
-    auto it = std::find(items_.begin(), items_.end(), item);
-    setSelectedIndex(it == items_.end() ? QXTabNotFound : static_cast<long>(it - items_.begin()), animated);
 }
 
 void QXTabBar::didSelectItem(const ui::View* sender) {
@@ -371,72 +317,27 @@ void QXTabBar::updateHeaderItemsFonts() {
 
 // ---- appearance ---------------------------------------------------------------------------------
 
-void QXTabBar::setHeaderInsets(ui::EdgeInsets insets) {
-    if (headerInsetsKey.set(*this, insets)) setNeedsUpdate(false);
-}
-
-void QXTabBar::setHeaderItemGap(double gap) {
-    if (headerItemGapKey.set(*this, gap)) setNeedsUpdate(false);
-}
-
-void QXTabBar::setHeaderBackgroundColor(rt::Ref<ui::Color> color) {
-    headerBackgroundColorKey.set(*this, color);
-    setBackgroundColor(std::move(color));
-}
-
-void QXTabBar::setHeaderItemAlignment(unsigned alignment) {
-    if (headerItemAlignmentKey.set(*this, alignment)) setNeedsUpdate(false);
-}
-
-void QXTabBar::setHeaderItemFont(rt::Ref<ui::Font> font) {
-    if (!headerItemFontKey.set(*this, std::move(font))) return;
-    updateHeaderItemsFonts();
+void QXTabBar::appearanceDidChange(QXTabLook what, bool changed) {
+    // Colours of the bar's own parts are applied on every write, the rest only when they changed.
+    switch (what) {
+    case QXTabLook::HeaderBackgroundColor: setBackgroundColor(headerBackgroundColor_); return;
+    case QXTabLook::MarkerColor: markerView_->setBackgroundColor(markerColor_); return;
+    case QXTabLook::MarkerBackgroundColor: markerBackgroundView_->setBackgroundColor(markerBackgroundColor_); return;
+    case QXTabLook::SeparatorBackgroundColor: separatorView_->setBackgroundColor(separatorBackgroundColor_); return;
+    default: break;
+    }
+    if (!changed) return;
+    switch (what) {
+    case QXTabLook::TabColors: updateHeaderItemsColors(); return;
+    case QXTabLook::Font: updateHeaderItemsFonts(); break;
+    case QXTabLook::SeparatorSize: separatorView_->setHidden(separatorSize_ == 0); break;
+    default: break;
+    }
     setNeedsUpdate(false);
-}
-
-void QXTabBar::setHeaderItemTextColor(rt::Ref<ui::Color> color) {
-    if (headerItemTextColorKey.set(*this, std::move(color))) updateHeaderItemsColors();
-}
-
-void QXTabBar::setHeaderItemBackgroundColor(rt::Ref<ui::Color> color) {
-    if (headerItemBackgroundColorKey.set(*this, std::move(color))) updateHeaderItemsColors();
-}
-
-void QXTabBar::setSelectedHeaderItemBackgroundColor(rt::Ref<ui::Color> color) {
-    if (selectedHeaderItemBackgroundColorKey.set(*this, std::move(color))) updateHeaderItemsColors();
-}
-
-void QXTabBar::setSelectedHeaderItemTextColor(rt::Ref<ui::Color> color) {
-    if (selectedHeaderItemTextColorKey.set(*this, std::move(color))) updateHeaderItemsColors();
-}
-
-void QXTabBar::setMarkerSize(double size) {
-    if (markerSizeKey.set(*this, size)) setNeedsUpdate(false);
-}
-
-void QXTabBar::setMarkerColor(rt::Ref<ui::Color> color) {
-    markerColorKey.set(*this, color);
-    markerView_->setBackgroundColor(std::move(color));
-}
-
-void QXTabBar::setMarkerBackgroundColor(rt::Ref<ui::Color> color) {
-    markerBackgroundColorKey.set(*this, color);
-    markerBackgroundView_->setBackgroundColor(std::move(color));
 }
 
 void QXTabBar::setMarkerOffset(double offset) {
     if (markerOffsetKey.set(*this, offset)) setNeedsUpdate(false);
-}
-
-void QXTabBar::setSeparatorSize(double size) {
-    if (!separatorSizeKey.set(*this, size)) return;
-    separatorView_->setHidden(size == 0);
-    setNeedsUpdate(false);
-}
-
-void QXTabBar::setSeparatorBackgroundColor(rt::Ref<ui::Color> color) {
-    separatorBackgroundColorKey.set(*this, color);
-    separatorView_->setBackgroundColor(std::move(color));
 }
 
 // ---- scrolling --------------------------------------------------------------------------------

@@ -6,7 +6,6 @@
 #include <QXFoundation/Listening/IListenable.h>
 #include <RuzEzo/Binding/FKBindingInfo.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
-#include <fnd/Queue.h>
 #include <rt/ChangeScope.h>
 #include <ui/Animation.h>
 
@@ -27,7 +26,7 @@ constexpr const char* kBoundToBar[] = {
     "separatorBackgroundColor", "selectedIndex"};
 }  // namespace
 
-QXTabView::QXTabView(const ui::Rect& frame) : ui::View(frame) {}
+QXTabView::QXTabView(const ui::Rect& frame) : QXTabHost(frame) {}
 
 QXTabView::~QXTabView() {
     if (contentScrollView_) contentScrollView_->setDelegate(nullptr);
@@ -37,15 +36,11 @@ QXTabView::~QXTabView() {
 void QXTabView::describe(rt::ClassBuilder<QXTabView>& c) {
     using V = QXTabView;
     c.property(headerSizeKey, [](V& v, const rt::Value& x) { v.setHeaderSize(rt::ValueTraits<double>::fromValue(x)); });
-    c.property(markerSizeKey, [](V& v, const rt::Value& x) { v.setMarkerSize(rt::ValueTraits<double>::fromValue(x)); });
     c.readonly("tabBar", [](const V& v) { return v.tabBar_; });
-    c.readonly("itemCount", [](const V& v) { return static_cast<long>(v.items_.size()); });
-    c.readonly("selectedItem", [](const V& v) { return v.selectedItem(); });
-    c.dependent("selectedItem", {"selectedIndex", "itemCount"});
 }
 
 void QXTabView::didInitialize() {
-    ui::View::didInitialize();
+    QXTabHost::didInitialize();
     setup();
 }
 
@@ -122,15 +117,7 @@ long QXTabView::pageIndexBasedOnScrollPosition() const {
 
 // ---- items -----------------------------------------------------------------------------------
 
-rt::Ref<QXTabItem> QXTabView::selectedItem() const {
-    return validIndex(selectedIndex_, items_.size()) ? items_[static_cast<std::size_t>(selectedIndex_)] : nullptr;
-}
-
 void QXTabView::setSelection(long index) { selectedIndexKey.set(*this, index); }
-
-void QXTabView::addItem(const rt::Ref<QXTabItem>& item, bool animated) {
-    insertItem(item, static_cast<long>(items_.size()), animated);
-}
 
 void QXTabView::insertItem(const rt::Ref<QXTabItem>& item, long index, bool animated) {
     if (!item) return;
@@ -149,14 +136,6 @@ void QXTabView::insertItem(const rt::Ref<QXTabItem>& item, long index, bool anim
     setNeedsUpdate(animated);
 }
 
-void QXTabView::removeItem(const rt::Ref<QXTabItem>& item, bool animated) {
-    for (;;) {
-        auto it = std::find(items_.begin(), items_.end(), item);
-        if (it == items_.end()) return;
-        removeItemAt(static_cast<std::size_t>(it - items_.begin()), animated);
-    }
-}
-
 void QXTabView::removeItemAt(std::size_t i, bool animated) {
     auto item = items_[i];
     {
@@ -173,20 +152,7 @@ void QXTabView::removeItemAt(std::size_t i, bool animated) {
     setNeedsUpdate(animated);
 }
 
-void QXTabView::moveItem(const rt::Ref<QXTabItem>& item, long index, bool animated) {
-    removeItem(item, animated);
-    insertItem(item, index, animated);
-}
-
-void QXTabView::removeAllItems(bool animated) {
-    setSelection(QXTabNotFound);
-    while (!items_.empty()) removeItemAt(items_.size() - 1, animated);
-}
-
-void QXTabView::setItems(const Items& items, bool animated) {
-    removeAllItems(animated);
-    for (const auto& item : items) addItem(item, animated);
-}
+void QXTabView::clearSelection() { setSelection(QXTabNotFound); }
 
 // ---- updates ---------------------------------------------------------------------------------
 
@@ -197,19 +163,8 @@ void QXTabView::layoutContentViews() {
     if (contentScrollView_->contentSize() != size) contentScrollView_->setContentSize(size);
 }
 
-void QXTabView::setNeedsUpdate(bool animated) {
-    updateShouldBeAnimated_ = updateShouldBeAnimated_ || animated;
-    if (needsUpdate_) return;
-    needsUpdate_ = true;
-    rt::Weak<QXTabView> weak = selfAs<QXTabView>();
-    fnd::Queue::main()->async([weak] {
-        if (auto v = weak.lock()) v->performUpdate();
-    });
-}
-
-void QXTabView::performUpdate() {
-    needsUpdate_ = false;
-    ui::animate(updateShouldBeAnimated_ ? kUpdateAnimation : 0, [&] {
+void QXTabView::applyUpdate(bool animated) {
+    ui::animate(animated ? kUpdateAnimation : 0, [&] {
         tabBar_->setFrame(headerRect());
         contentScrollView_->setFrame(contentRect());
         layoutContentViews();
@@ -217,7 +172,6 @@ void QXTabView::performUpdate() {
     if (validIndex(selectedIndex_, items_.size())) {
         contentScrollView_->scrollRectToVisible(pageRectForIndex(selectedIndex_), false);
     }
-    updateShouldBeAnimated_ = false;
 }
 
 void QXTabView::layoutSubviews() {
@@ -229,8 +183,9 @@ void QXTabView::setHeaderSize(double size) {
     if (headerSizeKey.set(*this, size)) setNeedsLayout();
 }
 
-void QXTabView::setMarkerSize(double size) {
-    if (markerSizeKey.set(*this, size)) setNeedsLayout();
+void QXTabView::appearanceDidChange(QXTabLook what, bool changed) {
+    // The rest reaches the bar by binding; the marker's size also moves the pages.
+    if (what == QXTabLook::MarkerSize && changed) setNeedsLayout();
 }
 
 // ---- selection ---------------------------------------------------------------------------------
@@ -239,11 +194,6 @@ void QXTabView::setSelectedIndex(long index, bool animated) {
     if (index == selectedIndex_ || !validIndex(index, items_.size())) return;
     contentScrollView_->scrollRectToVisible(pageRectForIndex(index), animated);
     tabBar_->setSelectedIndex(index, animated);
-}
-
-void QXTabView::setSelectedItem(const rt::Ref<QXTabItem>& item, bool animated) {
-    auto it = std::find(items_.begin(), items_.end(), item);
-    if (it != items_.end()) setSelectedIndex(static_cast<long>(it - items_.begin()), animated);
 }
 
 void QXTabView::scrollViewDidScroll(ui::ScrollView& scrollView) {

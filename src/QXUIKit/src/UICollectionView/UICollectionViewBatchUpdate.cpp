@@ -136,6 +136,21 @@ UICollectionViewUpdateTarget qxUpdateTarget(ui::CollectionView& view) {
     return {nullptr, view.selfAs<ui::CollectionView>()};
 }
 
+namespace {
+/// Closes one level of the depth and answers the state; an unbalanced call (no level
+/// open) is reported and answers null.
+rt::Ref<BatchState> leaveLevel(ui::CollectionView& view, long BatchState::*depth, const char* call) {
+    QXMainThreadAssert();
+    auto state = stateOf(view);
+    if (!state || (*state).*depth <= 0) {
+        ignored(call);
+        return nullptr;
+    }
+    --((*state).*depth);
+    return state;
+}
+}  // namespace
+
 void beginUpdates(ui::CollectionView& view) {
     QXMainThreadAssert();
     auto& state = stateFor(view);
@@ -144,13 +159,8 @@ void beginUpdates(ui::CollectionView& view) {
 }
 
 void endUpdates(ui::CollectionView& view) {
-    QXMainThreadAssert();
-    auto state = stateOf(view);
-    if (!state || state->updateDepth <= 0) {
-        ignored("endUpdates");
-        return;
-    }
-    --state->updateDepth;
+    auto state = leaveLevel(view, &BatchState::updateDepth, "endUpdates");
+    if (!state) return;
     if (state->updateDepth == 0 && state->blocked) state->commitPending = true;
     publish(view, *state);
     if (state->updateDepth != 0 || state->blocked) return;
@@ -168,13 +178,8 @@ void blockUpdates(ui::CollectionView& view) {
 }
 
 void enableUpdates(ui::CollectionView& view) {
-    QXMainThreadAssert();
-    auto state = stateOf(view);
-    if (!state || state->blockDepth <= 0) {
-        ignored("enableUpdates");
-        return;
-    }
-    --state->blockDepth;
+    auto state = leaveLevel(view, &BatchState::blockDepth, "enableUpdates");
+    if (!state) return;
     if (state->blockDepth == 0) state->blocked = false;
     bool commit = state->blockDepth == 0 && state->commitPending;
     if (commit) state->commitPending = false;

@@ -12,40 +12,6 @@
 
 namespace zid {
 
-// ---- attributes -----------------------------------------------------------------------------
-
-bool UICollectionViewTabbedSectionsLayoutAttributes::isEqual(const ui::CollectionViewLayoutAttributes& other) const {
-    auto* o = dynamic_cast<const UICollectionViewTabbedSectionsLayoutAttributes*>(&other);
-    return o && o->sFrame == sFrame && o->visibleRect == visibleRect && o->contentInsets == contentInsets &&
-           CollectionViewLayoutAttributes::isEqual(other);
-}
-
-rt::Ref<ui::CollectionViewLayoutAttributes> UICollectionViewTabbedSectionsLayoutAttributes::makeEmpty() const {
-    return rt::make<UICollectionViewTabbedSectionsLayoutAttributes>();
-}
-
-void UICollectionViewTabbedSectionsLayoutAttributes::copyFieldsTo(ui::CollectionViewLayoutAttributes& to) const {
-    CollectionViewLayoutAttributes::copyFieldsTo(to);
-    auto& t = static_cast<UICollectionViewTabbedSectionsLayoutAttributes&>(to);
-    t.sFrame = sFrame;
-    t.contentInsets = contentInsets;
-    t.visibleRect = visibleRect;
-}
-
-bool UICollectionViewLayoutTabbedSectionsTabHeaderLayoutAttributes::isEqual(const ui::CollectionViewLayoutAttributes& other) const {
-    auto* o = dynamic_cast<const UICollectionViewLayoutTabbedSectionsTabHeaderLayoutAttributes*>(&other);
-    return o && o->layout.lock() == layout.lock() && CollectionViewLayoutAttributes::isEqual(other);
-}
-
-rt::Ref<ui::CollectionViewLayoutAttributes> UICollectionViewLayoutTabbedSectionsTabHeaderLayoutAttributes::makeEmpty() const {
-    return rt::make<UICollectionViewLayoutTabbedSectionsTabHeaderLayoutAttributes>();
-}
-
-void UICollectionViewLayoutTabbedSectionsTabHeaderLayoutAttributes::copyFieldsTo(ui::CollectionViewLayoutAttributes& to) const {
-    CollectionViewLayoutAttributes::copyFieldsTo(to);
-    static_cast<UICollectionViewLayoutTabbedSectionsTabHeaderLayoutAttributes&>(to).layout = layout;
-}
-
 std::string UICollectionViewLayoutTabbedSectionsDelegate::titleForSection(long section) {
     return rt::format("Section %ld", section);
 }

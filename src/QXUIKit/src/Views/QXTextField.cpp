@@ -8,15 +8,13 @@
 namespace zid {
 
 namespace {
-const rt::Value kFocusKey(std::string("QXTextField::focusSignal"));
-
 ui::Rect inset(const ui::Rect& r, const ui::EdgeInsets& e) {
     return ui::Rect(r.origin.x + e.left, r.origin.y + e.top, r.size.width - (e.left + e.right),
                     r.size.height - (e.top + e.bottom));
 }
 }  // namespace
 
-QXTextField::QXTextField(const ui::Rect& frame) : ui::TextField(frame) { setDefaultPlaceholderAttributes(); }
+QXTextField::QXTextField(const ui::Rect& frame) : QXFocusSignalling(frame) { setDefaultPlaceholderAttributes(); }
 
 void QXTextField::setDefaultPlaceholderAttributes() {
     placeholderFont_ = font();
@@ -75,27 +73,9 @@ void QXTextField::drawPlaceholderInRect(ui::ImageContext& context, const ui::Rec
     context.drawText(text, ui::Rect(rect.origin.x, y, rect.size.width, textHeight), layout);
 }
 
-bool QXTextField::becomeFirstResponder() {
-    bool ok = ui::TextField::becomeFirstResponder();
-    if (ok) {
-        if (auto s = customSignalForKey(*this, kFocusKey)) s->setValue(rt::Value(true));
-    }
-    return ok;
-}
-
-bool QXTextField::resignFirstResponder() {
-    bool wasFirst = isFirstResponder();
-    bool ok = ui::TextField::resignFirstResponder();
-    if (ok && wasFirst) {
-        setNeedsLayout();
-        layoutIfNeeded();
-        if (auto s = customSignalForKey(*this, kFocusKey)) s->setValue(rt::Value(false));
-    }
-    return ok;
-}
-
-FKSignalRef QXTextField::focusSignal() {
-    return customSignal(*this, kFocusKey, [] { return rt::make<FKSignal>(); });
+void QXTextField::didResignFocus() {
+    setNeedsLayout();
+    layoutIfNeeded();
 }
 
 }  // namespace zid

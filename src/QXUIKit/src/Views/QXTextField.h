@@ -3,12 +3,13 @@
 // field, centred in the inset placeholder rectangle), an optional thin line under the
 // text, and a focus signal (YES on becoming first responder, NO on resigning).
 
-#include <RuzEzo/Signal/FKSignal.h>
 #include <ui/TextField.h>
+
+#include "Views/QXFocusSignalling.h"
 
 namespace zid {
 
-class QXTextField : public ui::TextField {
+class QXTextField : public QXFocusSignalling<ui::TextField, "QXTextField::focusSignal"> {
     RT_CLASS(QXTextField, ui::TextField)
 public:
     explicit QXTextField(const ui::Rect& frame = ui::Rect());
@@ -31,10 +32,9 @@ public:
     ui::Rect placeholderRectForBounds(const ui::Rect& bounds) const override;
     void drawPlaceholderInRect(ui::ImageContext& context, const ui::Rect& rect) override;
 
-    bool becomeFirstResponder() override;
-    bool resignFirstResponder() override;
-    /// The focus signal, made when none is held (held weakly by the field).
-    FKSignalRef focusSignal();
+protected:
+    /// The text goes back to its resting place before the resignation is announced.
+    void didResignFocus() override;
 
 private:
     rt::Ref<ui::Color> placeholderColor_;

@@ -7,11 +7,7 @@
 
 namespace zid {
 
-namespace {
-const rt::Value kTextViewFocusKey(std::string("QXTextView::focusSignal"));
-}
-
-QXTextView::QXTextView(const ui::Rect& frame) : ui::TextView(frame) {}
+QXTextView::QXTextView(const ui::Rect& frame) : QXFocusSignalling(frame) {}
 
 void QXTextView::didInitialize() {
     ui::TextView::didInitialize();
@@ -51,27 +47,6 @@ void QXTextView::setText(std::string text) {
 void QXTextView::setAttributedText(std::optional<ui::AttributedString> text) {
     ui::TextView::setAttributedText(std::move(text));
     updatePlaceholderText();
-}
-
-bool QXTextView::becomeFirstResponder() {
-    bool ok = ui::TextView::becomeFirstResponder();
-    if (ok) {
-        if (auto s = customSignalForKey(*this, kTextViewFocusKey)) s->setValue(rt::Value(true));
-    }
-    return ok;
-}
-
-bool QXTextView::resignFirstResponder() {
-    bool wasFirst = isFirstResponder();
-    bool ok = ui::TextView::resignFirstResponder();
-    if (ok && wasFirst) {
-        if (auto s = customSignalForKey(*this, kTextViewFocusKey)) s->setValue(rt::Value(false));
-    }
-    return ok;
-}
-
-FKSignalRef QXTextView::focusSignal() {
-    return customSignal(*this, kTextViewFocusKey, [] { return rt::make<FKSignal>(); });
 }
 
 }  // namespace zid

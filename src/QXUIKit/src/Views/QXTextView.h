@@ -2,12 +2,13 @@
 // A text view with a placeholder text shown in a non-interactive text view laid over
 // it while it is empty, and a focus signal.
 
-#include <RuzEzo/Signal/FKSignal.h>
 #include <ui/TextView.h>
+
+#include "Views/QXFocusSignalling.h"
 
 namespace zid {
 
-class QXTextView : public ui::TextView {
+class QXTextView : public QXFocusSignalling<ui::TextView, "QXTextView::focusSignal"> {
     RT_CLASS(QXTextView, ui::TextView)
 public:
     explicit QXTextView(const ui::Rect& frame = ui::Rect());
@@ -24,10 +25,6 @@ public:
     void updatePlaceholderText();
     void setText(std::string text) override;
     void setAttributedText(std::optional<ui::AttributedString> text) override;
-
-    bool becomeFirstResponder() override;
-    bool resignFirstResponder() override;
-    FKSignalRef focusSignal();
 
 protected:
     void didInitialize() override;

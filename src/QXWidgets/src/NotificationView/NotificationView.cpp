@@ -39,25 +39,13 @@ void NotificationView::didInitialize() {
     setStyleClass(className());
 }
 
-void NotificationView::setNotificationMessage(std::optional<std::string> message) {
-    notificationMessage_ = std::move(message);
-    setNeedsLayout();
-}
+void NotificationView::setNotificationMessage(std::optional<std::string> message) { storeAndLayOut(notificationMessage_, std::move(message)); }
 
-void NotificationView::setRefreshActionText(std::optional<std::string> text) {
-    refreshActionText_ = std::move(text);
-    setNeedsLayout();
-}
+void NotificationView::setRefreshActionText(std::optional<std::string> text) { storeAndLayOut(refreshActionText_, std::move(text)); }
 
-void NotificationView::setNotificationMessageTextAttributes(std::optional<ui::TextAttributes> attributes) {
-    messageAttributes_ = std::move(attributes);
-    setNeedsLayout();
-}
+void NotificationView::setNotificationMessageTextAttributes(std::optional<ui::TextAttributes> attributes) { storeAndLayOut(messageAttributes_, std::move(attributes)); }
 
-void NotificationView::setRefreshActionTextAttributes(std::optional<ui::TextAttributes> attributes) {
-    actionAttributes_ = std::move(attributes);
-    setNeedsLayout();
-}
+void NotificationView::setRefreshActionTextAttributes(std::optional<ui::TextAttributes> attributes) { storeAndLayOut(actionAttributes_, std::move(attributes)); }
 
 void NotificationView::setNotificationImage(rt::Ref<ui::Image> image) {
     notificationImage_ = image;
@@ -65,10 +53,7 @@ void NotificationView::setNotificationImage(rt::Ref<ui::Image> image) {
     setNeedsLayout();
 }
 
-void NotificationView::setBorderInset(ui::EdgeInsets inset) {
-    borderInset_ = inset;
-    setNeedsLayout();
-}
+void NotificationView::setBorderInset(ui::EdgeInsets inset) { storeAndLayOut(borderInset_, inset); }
 
 ui::Rect NotificationView::contentRect() const {
     ui::Size s = bounds().size;

@@ -10,31 +10,20 @@
 #include <string>
 #include <vector>
 
+#include <QXUIKit/AlertView/QXActionButtons.h>
 #include <rt/Error.h>
 #include <ui/AlertView.h>
 
 namespace zid {
 
-class QXAlertView : public ui::AlertView, public ui::AlertViewDelegate {
+class QXAlertView : public QXActionButtons<ui::AlertView, ui::AlertViewDelegate> {
     RT_CLASS(QXAlertView, ui::AlertView)
 public:
-    using Action = std::function<void()>;
     /// The user-info key of an error's recovery suggestion.
     static constexpr const char* kLocalizedRecoverySuggestionKey = "LocalizedRecoverySuggestion";
     static constexpr const char* kWrongStyleReason = "This property should only be used with the appropriate text input style!";
 
     QXAlertView() = default;
-
-    /// Adds a button with its action (empty for none); answers the button's index.
-    long addButtonWithTitle(const std::string& title, Action action);
-    /// The same, and the button becomes the cancel button.
-    long addCancelButtonWithTitle(const std::string& title, Action action);
-    /// Entry i is the action of button i (empty for a button without one).
-    const std::vector<Action>& actionBlocks() const { return actionBlocks_; }
-
-    /// The host's delegate, behind the alert; the alert itself leaves none.
-    void setDelegate(const std::shared_ptr<ui::AlertViewDelegate>& d) override;
-    std::shared_ptr<ui::AlertViewDelegate> realDelegate() const { return realDelegate_.lock(); }
 
     /// Field 0 of the secure and plain input styles; any other style raises.
     std::string inputText() const;
@@ -61,14 +50,8 @@ public:
     void alertViewWillDismissWithButtonIndex(ui::AlertView& alertView, long buttonIndex) override;
     void alertViewDidDismissWithButtonIndex(ui::AlertView& alertView, long buttonIndex) override;
 
-protected:
-    void didInitialize() override;
-
 private:
     rt::Ref<ui::TextField> fieldForStyles(long index, std::initializer_list<ui::AlertViewStyle> styles) const;
-
-    std::vector<Action> actionBlocks_;
-    std::weak_ptr<ui::AlertViewDelegate> realDelegate_;
 };
 
 }  // namespace zid

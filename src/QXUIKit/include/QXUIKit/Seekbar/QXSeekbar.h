@@ -115,6 +115,13 @@ protected:
 
 private:
     ui::Rect fittedLabelFrame(ui::Label& label, double x) const;
+    /// Stores a value and asks for a layout pass (one for every write, changed or not).
+    template <class K> void storeAndLayOut(const K& key, float v) {
+        key.set(*this, v);
+        setNeedsLayout();
+    }
+    /// Lays the bar out at once inside a 0.3-second animation.
+    void layOutAnimated();
 
     ValueMapping valueMapping_;
     ui::Rect initialFrame_;

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include <QXUIKit/UICollectionView/QXLayoutAttributesWith.h>
 #include <ui/CollectionView.h>
 #include <ui/GestureRecognizer.h>
 
@@ -24,32 +25,35 @@ namespace zid {
 
 class UICollectionViewLayoutTabbedSections;
 
-/// Attributes of cells, section headers and footers: the frame in section space, how
-/// far the content reaches beyond a clipped frame, and the visible part in the
-/// element's own coordinates.
-class UICollectionViewTabbedSectionsLayoutAttributes : public ui::CollectionViewLayoutAttributes {
-    RT_CLASS(UICollectionViewTabbedSectionsLayoutAttributes, ui::CollectionViewLayoutAttributes)
-public:
+/// The frame in section space, how far the content reaches beyond a clipped frame, and
+/// the visible part in the element's own coordinates.
+struct UICollectionViewTabbedSectionsLayoutFields {
     ui::Rect sFrame;
     ui::EdgeInsets contentInsets;
     ui::Rect visibleRect;
-    bool isEqual(const ui::CollectionViewLayoutAttributes& other) const override;
+    bool operator==(const UICollectionViewTabbedSectionsLayoutFields&) const = default;
+};
 
-protected:
-    rt::Ref<ui::CollectionViewLayoutAttributes> makeEmpty() const override;
-    void copyFieldsTo(ui::CollectionViewLayoutAttributes& to) const override;
+/// Attributes of cells, section headers and footers.
+class UICollectionViewTabbedSectionsLayoutAttributes
+    : public QXLayoutAttributesWith<UICollectionViewTabbedSectionsLayoutAttributes,
+                                    UICollectionViewTabbedSectionsLayoutFields> {
+    RT_CLASS(UICollectionViewTabbedSectionsLayoutAttributes, ui::CollectionViewLayoutAttributes)
+};
+
+/// The layout a tab header reflects; equal when both name the same layout (or none).
+struct UICollectionViewLayoutTabbedSectionsTabHeaderFields {
+    rt::Weak<UICollectionViewLayoutTabbedSections> layout;
+    bool operator==(const UICollectionViewLayoutTabbedSectionsTabHeaderFields& o) const {
+        return o.layout.lock() == layout.lock();
+    }
 };
 
 /// The tab header's attributes carry the layout the header reflects.
-class UICollectionViewLayoutTabbedSectionsTabHeaderLayoutAttributes : public ui::CollectionViewLayoutAttributes {
+class UICollectionViewLayoutTabbedSectionsTabHeaderLayoutAttributes
+    : public QXLayoutAttributesWith<UICollectionViewLayoutTabbedSectionsTabHeaderLayoutAttributes,
+                                    UICollectionViewLayoutTabbedSectionsTabHeaderFields> {
     RT_CLASS(UICollectionViewLayoutTabbedSectionsTabHeaderLayoutAttributes, ui::CollectionViewLayoutAttributes)
-public:
-    rt::Weak<UICollectionViewLayoutTabbedSections> layout;
-    bool isEqual(const ui::CollectionViewLayoutAttributes& other) const override;
-
-protected:
-    rt::Ref<ui::CollectionViewLayoutAttributes> makeEmpty() const override;
-    void copyFieldsTo(ui::CollectionViewLayoutAttributes& to) const override;
 };
 
 class UICollectionViewTabbedSectionsLayoutInvalidationContext : public ui::CollectionViewLayoutInvalidationContext {

@@ -64,6 +64,12 @@ protected:
     void didInitialize() override;
 
 private:
+    /// Every part of the text and the inset is placed by the next layout pass.
+    template <class T> void storeAndLayOut(T& field, T value) {
+        field = std::move(value);
+        setNeedsLayout();
+    }
+
     rt::Ref<ui::Label> titleLabel_;
     rt::Ref<ui::ImageView> notificationImageView_;
     rt::Ref<ui::Button> actionButton_;
