@@ -348,18 +348,14 @@ void CPVexaConnectedSource::onConnectionTimeout(std::uint64_t attempt) {
 
 // ---- unlock answers ----------------------------------------------------------------------
 
-void CPVexaConnectedSource::continueWithPassword(const std::string& password) {
-    ++unlockAnswers_;
-    setLock(nullptr);
-    password_ = password;
-    setRealizing();
-    connect();
-}
+void CPVexaConnectedSource::continueWithPassword(const std::string& password) { continueUnlocked(password_, password); }
 
-void CPVexaConnectedSource::continueWithHash(const std::string& hash) {
+void CPVexaConnectedSource::continueWithHash(const std::string& hash) { continueUnlocked(hashLockHash_, hash); }
+
+void CPVexaConnectedSource::continueUnlocked(std::optional<std::string>& kept, const std::string& answer) {
     ++unlockAnswers_;
     setLock(nullptr);
-    hashLockHash_ = hash;
+    kept = answer;
     setRealizing();
     connect();
 }
