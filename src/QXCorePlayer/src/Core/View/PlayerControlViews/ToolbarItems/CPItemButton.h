@@ -3,6 +3,9 @@
 // the item and kept vertically centred when the bar changes the item's height.
 
 #include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
+#include <RuzEzo/Interface/FKActionSignal.h>
+#include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
+#include <RuzEzo/Trigger/OnSignalHelper.h>
 #include <ui/Button.h>
 
 #include <array>
@@ -25,6 +28,17 @@ inline void CPSetButtonImages(ui::Button& button, const std::array<const char*, 
     using namespace ui::ControlState;
     const unsigned states[] = {Normal, Highlighted, Selected, Selected | Highlighted};
     for (std::size_t i = 0; i < 4; ++i) button.setImage(qxCorePlayerImageNamed(names[i]), states[i]);
+}
+
+/// Runs the item's press handler on each tap of its button (a touch that ends inside),
+/// for as long as the item lives; the button does not keep the item alive.
+template <class Item>
+void CPOnButtonTap(Item& item, const rt::Ref<ui::Button>& button, void (Item::*pressed)()) {
+    rt::Weak<Item> weak = item.template selfAs<Item>();
+    onSignal(FKActionSignal::signalWithTarget(button, ui::ControlEvents::TouchUpInside), deallocSignal(item),
+             [weak, pressed](const rt::Value&) {
+                 if (auto self = weak.lock()) ((*self).*pressed)();
+             });
 }
 
 }  // namespace zid
