@@ -15,6 +15,7 @@
 #include <cmath>
 #include <mutex>
 #include "Core/CoreLogModule.h"
+#include "Core/CPEndAndRelease.h"
 
 namespace zid {
 
@@ -376,15 +377,9 @@ void CPMediaPlayer::startLoadingTimer() {
         });
 }
 
-void CPMediaPlayer::stopLoadingTimer() {
-    if (timeoutTrigger_) timeoutTrigger_->dispose();
-    timeoutTrigger_.reset();
-}
+void CPMediaPlayer::stopLoadingTimer() { CPEndAndRelease(timeoutTrigger_, &IDisposable::dispose); }
 
-void CPMediaPlayer::stopProgressTicker() {
-    if (progressTrigger_) progressTrigger_->dispose();
-    progressTrigger_.reset();
-}
+void CPMediaPlayer::stopProgressTicker() { CPEndAndRelease(progressTrigger_, &IDisposable::dispose); }
 
 rt::Ref<rt::Error> CPMediaPlayer::mapError(const rt::Ref<rt::Error>& error) {
     if (!error) return nullptr;

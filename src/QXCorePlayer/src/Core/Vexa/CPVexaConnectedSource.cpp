@@ -7,6 +7,7 @@
 
 #include <random>
 
+#include "Core/CPEndAndRelease.h"
 #include "Core/Vexa/CPVexaPlaybackTracker.h"
 #include <QXFoundation/Crypto/QXCrypto.h>
 #include <QXFoundation/Log/QXLogger.h>
@@ -237,14 +238,10 @@ void CPVexaConnectedSource::disconnect() {
 }
 
 void CPVexaConnectedSource::cancelConnectionTimeout() {
-    if (connectionTimeoutTimer_) connectionTimeoutTimer_->invalidate();
-    connectionTimeoutTimer_.reset();
+    CPEndAndRelease(connectionTimeoutTimer_, &fnd::Timer::invalidate);
 }
 
-void CPVexaConnectedSource::cancelReconnect() {
-    if (reconnectTimer_) reconnectTimer_->invalidate();
-    reconnectTimer_.reset();
-}
+void CPVexaConnectedSource::cancelReconnect() { CPEndAndRelease(reconnectTimer_, &fnd::Timer::invalidate); }
 
 void CPVexaConnectedSource::vexaClientDidEstablishConnection(IVexaClient&, bool established) {
     QXLog(kCoreLogModule, objectClass(), 5, "Vexa connection: %d", established ? 1 : 0);
