@@ -17,16 +17,20 @@ public:
     /// The members that passed so far, in the order their tests finished.
     const std::vector<rt::Ref<Member>>& passedMembers() const { return passed_; }
 
-protected:
     /// Starts the test of every member; with no member the task fails at once.
-    void testEach(const std::vector<rt::Ref<Member>>& members) {
-        if (members.empty()) {
+    void startOperation() override {
+        AKAsyncOperationTask::startOperation();
+        auto group = members();
+        if (group.empty()) {
             setFailedWithError(nullptr);
             return;
         }
-        cdn::testEachAtOnce(selfAs<QXCDNGroupTester>(), members, pending_, waiting_, &QXCDNGroupTester::memberTested);
+        cdn::testEachAtOnce(selfAs<QXCDNGroupTester>(), group, pending_, waiting_, &QXCDNGroupTester::memberTested);
     }
 
+protected:
+    /// The members to test.
+    virtual std::vector<rt::Ref<Member>> members() const = 0;
     /// A member's test ended: what joins the passed members, or nothing.
     virtual rt::Ref<Member> passedMember(const rt::Ref<AKOperationTask>& test, const rt::Ref<Member>& member) = 0;
     /// The result made of the passed members, of which there is at least one.

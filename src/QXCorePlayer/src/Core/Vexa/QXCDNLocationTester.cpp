@@ -8,11 +8,6 @@ rt::Ref<QXCDNLocationTester> QXCDNLocationTester::locationTesterWithLocation(rt:
     return rt::make<QXCDNLocationTester>(std::move(location));
 }
 
-void QXCDNLocationTester::startOperation() {
-    AKAsyncOperationTask::startOperation();
-    testEach(location_->sites());
-}
-
 rt::Ref<QXCDNSite> QXCDNLocationTester::passedMember(const rt::Ref<AKOperationTask>& probe,
                                                      const rt::Ref<QXCDNSite>& site) {
     bool accessible = cdn::passed(*probe);

@@ -21,9 +21,8 @@ public:
     /// The sites found accessible so far, in the order their probes finished.
     std::vector<rt::Ref<QXCDNSite>> accessibleSites() const { return passedMembers(); }
 
-    void startOperation() override;
-
 protected:
+    std::vector<rt::Ref<QXCDNSite>> members() const override { return location_->sites(); }
     rt::Ref<QXCDNSite> passedMember(const rt::Ref<AKOperationTask>& probe, const rt::Ref<QXCDNSite>& site) override;
     rt::Value resultOf(const std::vector<rt::Ref<QXCDNSite>>& accessible) const override;
 

@@ -12,13 +12,13 @@ rt::Ref<QXCDNServiceTester> QXCDNServiceTester::testerWithCDNService(rt::Ref<QXC
 }
 
 void QXCDNServiceTester::startOperation() {
-    AKAsyncOperationTask::startOperation();
-    if (!service_->useBestSite()) {
-        setResult(rt::Value(service_));
-        setFinished();
+    if (service_->useBestSite()) {
+        QXCDNGroupTester::startOperation();
         return;
     }
-    testEach(service_->locations());
+    AKAsyncOperationTask::startOperation();
+    setResult(rt::Value(service_));
+    setFinished();
 }
 
 rt::Ref<QXCDNLocation> QXCDNServiceTester::passedMember(const rt::Ref<AKOperationTask>& tester,

@@ -21,9 +21,11 @@ public:
     /// The tested locations that passed, in the order they finished.
     const std::vector<rt::Ref<QXCDNLocation>>& accessibleLocations() const { return passedMembers(); }
 
+    /// Without useBestSite the service is the result at once.
     void startOperation() override;
 
 protected:
+    std::vector<rt::Ref<QXCDNLocation>> members() const override { return service_->locations(); }
     /// A passed test gives the tested location as its result.
     rt::Ref<QXCDNLocation> passedMember(const rt::Ref<AKOperationTask>& tester,
                                         const rt::Ref<QXCDNLocation>& location) override;

@@ -2,6 +2,7 @@
 // The picture button of a button item: made at the item's initial frame, centred on
 // the item and kept vertically centred when the bar changes the item's height.
 
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
 #include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
 #include <RuzEzo/Interface/FKActionSignal.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
@@ -39,6 +40,15 @@ void CPOnButtonTap(Item& item, const rt::Ref<ui::Button>& button, void (Item::*p
              [weak, pressed](const rt::Value&) {
                  if (auto self = weak.lock()) ((*self).*pressed)();
              });
+}
+
+/// The press of a button that switches something of the player: the player's off action
+/// while its flag is on, its on action otherwise; nothing without a player.
+inline void CPTogglePlayer(const rt::Ref<ICPMediaPlayer>& player, bool (ICPMediaPlayer::*isOn)() const,
+                           void (ICPMediaPlayer::*turnOff)(), void (ICPMediaPlayer::*turnOn)()) {
+    if (!player) return;
+    if (((*player).*isOn)()) ((*player).*turnOff)();
+    else ((*player).*turnOn)();
 }
 
 }  // namespace zid

@@ -23,10 +23,8 @@ void CPPictureInPictureToolbarItem::didInitialize() {
 }
 
 void CPPictureInPictureToolbarItem::pressed() {
-    auto player = mediaPlayer();
-    if (!player) return;
-    if (player->pictureInPictureActive()) player->stopPictureInPicture();
-    else player->startPictureInPicture();
+    CPTogglePlayer(mediaPlayer(), &ICPMediaPlayer::pictureInPictureActive, &ICPMediaPlayer::stopPictureInPicture,
+                   &ICPMediaPlayer::startPictureInPicture);
 }
 
 }  // namespace zid

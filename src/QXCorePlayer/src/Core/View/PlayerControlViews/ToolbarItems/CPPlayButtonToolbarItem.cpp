@@ -37,10 +37,7 @@ void CPPlayButtonToolbarItem::bound() {
 }
 
 void CPPlayButtonToolbarItem::playButtonPressed() {
-    auto player = mediaPlayer();
-    if (!player) return;
-    if (player->isPlaying()) player->pause();
-    else player->start();
+    CPTogglePlayer(mediaPlayer(), &ICPMediaPlayer::isPlaying, &ICPMediaPlayer::pause, &ICPMediaPlayer::start);
 }
 
 }  // namespace zid
