@@ -11,18 +11,18 @@
 
 namespace {
 
-struct Handle {
+struct CountedHandle {
     int ended = 0;
     void end() { ++ended; }
 };
 
 TEST(EndAndRelease, EndsAHeldHandleOnceAndLetsGoOfIt) {
-    auto handle = std::make_shared<Handle>();
+    auto handle = std::make_shared<CountedHandle>();
     auto kept = handle;
-    zid::CPEndAndRelease(handle, &Handle::end);
+    zid::CPEndAndRelease(handle, &CountedHandle::end);
     EXPECT_EQ(kept->ended, 1);
     EXPECT_FALSE(handle);
-    zid::CPEndAndRelease(handle, &Handle::end);  // let go of already: nothing more is ended
+    zid::CPEndAndRelease(handle, &CountedHandle::end);  // let go of already: nothing more is ended
     EXPECT_EQ(kept->ended, 1);
 }
 
