@@ -231,6 +231,37 @@ TEST(VexaCDNSelection, SitesAndLocationsAreOrderedByLatency) {
     EXPECT_EQ(service->locations().size(), 3u);
 }
 
+TEST(VexaCDNSelection, GroupTestsMarkEachMemberAndKeepOnlyThoseThatPassed) {
+    LoopbackOrigin origin;
+    auto missing = origin.site("/missing/"), ok = origin.site("/ok0/");
+    missing->setIsAccessible(true);  // a stale mark the test must overwrite
+    auto location = QXCDNLocation::locationWithName("x", true, {missing, ok});
+    auto locationTest = rt::cast<QXCDNLocationTester>(location->testAvailability());
+    ASSERT_TRUE(locationTest);
+    ASSERT_TRUE(waitForEnd(locationTest));
+    ASSERT_FALSE(locationTest->isFailed());
+    EXPECT_FALSE(missing->isAccessible());
+    EXPECT_TRUE(ok->isAccessible());
+    EXPECT_EQ(locationTest->accessibleSites(), Sites{ok});
+    auto tested = locationTest->result().as<QXCDNLocation>();
+    ASSERT_TRUE(tested);
+    EXPECT_EQ(tested->sites(), Sites{ok});
+    EXPECT_TRUE(tested->fallbackEnabled());
+    EXPECT_DOUBLE_EQ(tested->avgLatency(), ok->latency());
+
+    // A service keeps the tested form of each location that passed, never one that failed.
+    auto dead = QXCDNLocation::locationWithName("dead", false, {origin.site("/missing/")});
+    auto live = QXCDNLocation::locationWithName("live", false, {origin.site("/ok0/")});
+    auto service = QXCDNService::serviceWithName("s", true, {dead, live});
+    auto serviceTest = rt::cast<QXCDNServiceTester>(service->testAvailability());
+    ASSERT_TRUE(serviceTest);
+    ASSERT_TRUE(waitForEnd(serviceTest));
+    ASSERT_FALSE(serviceTest->isFailed());
+    ASSERT_EQ(serviceTest->accessibleLocations().size(), 1u);
+    EXPECT_EQ(serviceTest->accessibleLocations()[0]->name(), "live");
+    EXPECT_NE(serviceTest->accessibleLocations()[0], live);
+}
+
 TEST(VexaCDNSelection, ServiceWithoutBestSiteIsTakenUnprobedWithItsFallbacks) {
     auto a = QXCDNService::serviceWithName("A", false, {});
     auto b = QXCDNService::serviceWithName("B", true, {});

@@ -13,6 +13,7 @@
 #include <rt/ChangeScope.h>
 #include <rt/Format.h>
 
+#include <optional>
 #include <random>
 
 namespace zid {
@@ -22,6 +23,31 @@ std::string makePlaybackID() {
     static std::random_device device;
     std::uint32_t number = device();
     return QXCrypto::MD5ForString(std::to_string(number)).value_or(std::string());
+}
+
+/// The state a session takes for each state of its player (none: it keeps its own), with
+/// the log line that notes the change.
+struct PlayerStateStep {
+    CPPlayerState playerState;
+    std::optional<CPSessionState> sessionState;
+    const char* logLine;
+};
+
+constexpr PlayerStateStep kPlayerStateSteps[] = {
+    {CPPlayerState::Stopped, std::nullopt, "[%p][PLAYER] Stopped"},
+    {CPPlayerState::Buffering, CPSessionState::Loading, "[%p][PLAYER] Buffering"},
+    {CPPlayerState::Ready, CPSessionState::Ready, "[%p][PLAYER] Ready"},
+    {CPPlayerState::Playing, CPSessionState::Playing, "[%p][PLAYER] Playing"},
+    {CPPlayerState::Stalled, std::nullopt, "[%p][PLAYER] Stalled"},
+    {CPPlayerState::Paused, CPSessionState::Paused, "[%p][PLAYER] Paused"},
+    {CPPlayerState::Finished, std::nullopt, "[%p][PLAYER] Finished"},
+    {CPPlayerState::Error, std::nullopt, "[%p][PLAYER] Error"},
+};
+
+const PlayerStateStep* playerStateStep(CPPlayerState playerState) {
+    for (const auto& step : kPlayerStateSteps)
+        if (step.playerState == playerState) return &step;
+    return nullptr;
 }
 }  // namespace
 
@@ -239,41 +265,15 @@ void CPPlaybackSession::sourceStateChanged(long state) {
 }
 
 void CPPlaybackSession::playerStateChanged(long state) {
-    switch (static_cast<CPPlayerState>(state)) {
-        case CPPlayerState::Stopped:
-            log("[%p][PLAYER] Stopped");
-            break;
-        case CPPlayerState::Buffering:
-            log("[%p][PLAYER] Buffering");
-            setState(CPSessionState::Loading);
-            break;
-        case CPPlayerState::Ready:
-            log("[%p][PLAYER] Ready");
-            setState(CPSessionState::Ready);
-            playerReady();
-            break;
-        case CPPlayerState::Playing:
-            log("[%p][PLAYER] Playing");
-            setState(CPSessionState::Playing);
-            break;
-        case CPPlayerState::Stalled:
-            log("[%p][PLAYER] Stalled");
-            break;
-        case CPPlayerState::Paused:
-            log("[%p][PLAYER] Paused");
-            setState(CPSessionState::Paused);
-            break;
-        case CPPlayerState::Finished:
-            log("[%p][PLAYER] Finished");
-            playerFinished();
-            break;
-        case CPPlayerState::Error:
-            log("[%p][PLAYER] Error");
-            onPlaybackError();
-            break;
-        default:
-            break;
-    }
+    const auto playerState = static_cast<CPPlayerState>(state);
+    const auto* step = playerStateStep(playerState);
+    if (!step) return;
+    log(step->logLine);
+    if (step->sessionState) setState(*step->sessionState);
+    // What the state sets off beyond the session's own state.
+    if (playerState == CPPlayerState::Ready) playerReady();
+    if (playerState == CPPlayerState::Finished) playerFinished();
+    if (playerState == CPPlayerState::Error) onPlaybackError();
 }
 
 void CPPlaybackSession::playerReady() {

@@ -7,6 +7,7 @@
 #include <fnd/UTF16.h>
 
 #include <cctype>
+#include "Core/CPEndAndRelease.h"
 #include "Core/CoreLogModule.h"
 
 namespace zid {
@@ -65,8 +66,7 @@ void CPHLSSourceResolver::resolveURL(const std::string& url, SuccessBlock succes
 void CPHLSSourceResolver::cancel() {
     ++generation_;  // a request still in flight reports to nobody
     polling_.store(false);
-    if (pollTicker_) pollTicker_->dispose();
-    pollTicker_.reset();
+    CPEndAndRelease(pollTicker_, &IDisposable::dispose);
 }
 
 void CPHLSSourceResolver::endResolution() {

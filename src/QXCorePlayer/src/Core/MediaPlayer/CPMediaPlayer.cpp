@@ -15,6 +15,7 @@
 #include <cmath>
 #include <mutex>
 #include "Core/CoreLogModule.h"
+#include "Core/CPEndAndRelease.h"
 
 namespace zid {
 
@@ -29,6 +30,36 @@ CPMediaPlayer::MoviePlayerMaker& maker() {
 
 rt::Ref<rt::Error> playerError(CPMediaPlayerErrorCode code, const std::string& description) {
     return rt::Error::withDescription(CPMediaPlayerErrorDomain, static_cast<long long>(code), description);
+}
+
+/// Where the error of a state the player takes from its movie player comes from.
+enum class StateCause { None, MoviePlayer, Interruption };
+
+/// The state the player takes for each state of its movie player, with the log line
+/// (and its level) that notes the change.
+struct MovieStateStep {
+    QXMoviePlaybackState movieState;
+    CPPlayerState state;
+    StateCause cause;
+    int logLevel;
+    const char* logLine;
+};
+
+constexpr MovieStateStep kMovieStateSteps[] = {
+    {QXMoviePlaybackState::Stopped, CPPlayerState::Stopped, StateCause::None, 5, "playback:stopped"},
+    {QXMoviePlaybackState::Buffering, CPPlayerState::Buffering, StateCause::None, 5, "playback:buffering"},
+    {QXMoviePlaybackState::Ready, CPPlayerState::Ready, StateCause::None, 5, "playback:ready"},
+    {QXMoviePlaybackState::Playing, CPPlayerState::Playing, StateCause::None, 5, "playback:playing"},
+    {QXMoviePlaybackState::Paused, CPPlayerState::Paused, StateCause::None, 5, "playback:paused"},
+    {QXMoviePlaybackState::Interrupted, CPPlayerState::Error, StateCause::Interruption, 2, "playback:interrupted"},
+    {QXMoviePlaybackState::Error, CPPlayerState::Error, StateCause::MoviePlayer, 2, "playback:error"},
+    {QXMoviePlaybackState::Stalled, CPPlayerState::Stalled, StateCause::MoviePlayer, 5, "playback:stalled"},
+};
+
+const MovieStateStep* movieStateStep(QXMoviePlaybackState movieState) {
+    for (const auto& step : kMovieStateSteps)
+        if (step.movieState == movieState) return &step;
+    return nullptr;
 }
 }  // namespace
 
@@ -251,43 +282,13 @@ void CPMediaPlayer::notification(const rt::Ref<fnd::Notification>& note) {
         return;
     }
     if (name == QXMoviePlayerPlaybackStateDidChangeNotification) {
-        auto movieState = moviePlayer_->playbackState();
-        switch (movieState) {
-            case QXMoviePlaybackState::Stopped:
-                QXLog(kCoreLogModule, staticClass(), 5, "playback:stopped");
-                changeState(CPPlayerState::Stopped, nullptr);
-                break;
-            case QXMoviePlaybackState::Buffering:
-                QXLog(kCoreLogModule, staticClass(), 5, "playback:buffering");
-                changeState(CPPlayerState::Buffering, nullptr);
-                break;
-            case QXMoviePlaybackState::Ready:
-                QXLog(kCoreLogModule, staticClass(), 5, "playback:ready");
-                changeState(CPPlayerState::Ready, nullptr);
-                break;
-            case QXMoviePlaybackState::Playing:
-                QXLog(kCoreLogModule, staticClass(), 5, "playback:playing");
-                changeState(CPPlayerState::Playing, nullptr);
-                break;
-            case QXMoviePlaybackState::Paused:
-                QXLog(kCoreLogModule, staticClass(), 5, "playback:paused");
-                changeState(CPPlayerState::Paused, nullptr);
-                break;
-            case QXMoviePlaybackState::Interrupted:
-                QXLog(kCoreLogModule, staticClass(), 2, "playback:interrupted");
-                changeState(CPPlayerState::Error,
-                            playerError(CPMediaPlayerErrorCode::Other, "The playback was interrupted"));
-                break;
-            case QXMoviePlaybackState::Error:
-                QXLog(kCoreLogModule, staticClass(), 2, "playback:error");
-                changeState(CPPlayerState::Error, moviePlayer_->error());
-                break;
-            case QXMoviePlaybackState::Stalled:
-                QXLog(kCoreLogModule, staticClass(), 5, "playback:stalled");
-                changeState(CPPlayerState::Stalled, moviePlayer_->error());
-                break;
-            default:
-                break;
+        if (const auto* step = movieStateStep(moviePlayer_->playbackState())) {
+            QXLog(kCoreLogModule, staticClass(), step->logLevel, step->logLine);
+            rt::Ref<rt::Error> error;
+            if (step->cause == StateCause::MoviePlayer) error = moviePlayer_->error();
+            if (step->cause == StateCause::Interruption)
+                error = playerError(CPMediaPlayerErrorCode::Other, "The playback was interrupted");
+            changeState(step->state, error);
         }
         return;
     }
@@ -376,15 +377,9 @@ void CPMediaPlayer::startLoadingTimer() {
         });
 }
 
-void CPMediaPlayer::stopLoadingTimer() {
-    if (timeoutTrigger_) timeoutTrigger_->dispose();
-    timeoutTrigger_.reset();
-}
+void CPMediaPlayer::stopLoadingTimer() { CPEndAndRelease(timeoutTrigger_, &IDisposable::dispose); }
 
-void CPMediaPlayer::stopProgressTicker() {
-    if (progressTrigger_) progressTrigger_->dispose();
-    progressTrigger_.reset();
-}
+void CPMediaPlayer::stopProgressTicker() { CPEndAndRelease(progressTrigger_, &IDisposable::dispose); }
 
 rt::Ref<rt::Error> CPMediaPlayer::mapError(const rt::Ref<rt::Error>& error) {
     if (!error) return nullptr;

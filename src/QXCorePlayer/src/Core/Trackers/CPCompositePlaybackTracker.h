@@ -20,33 +20,35 @@ public:
     void removeTracker(const rt::Ref<rt::Object>& tracker);
     std::vector<rt::Ref<ICPPlaybackTracker>> components() const { return components_; }
 
-    void close() override;
-    void onPreparing() override;
-    void onBuffering() override;
-    void onPrerollLoading() override;
-    void onPrerolling() override;
-    void onMidrolling() override;
-    void onStart() override;
-    void onFinish() override;
-    void onKill() override;
-    void onError(const rt::Ref<rt::Error>& error) override;
-    void onResume() override;
-    void onPause() override;
-    void onRewind() override;
-    void onSeekFrom(double from, double to) override;
-    void onClick() override;
-    void onMute(bool muted) override;
-    void onFullscreen(bool fullscreen) override;
-    void onProgress(double seconds) override;
-    void onBytesTransferred(std::int64_t bytes) override;
-    void onBitrate(double bitrate) override;
-    void onVideoSize(CPVideoSize size) override;
+    void close() override { fanOut<&ICPPlaybackTracker::close>(); }
+    void onPreparing() override { fanOut<&ICPPlaybackTracker::onPreparing>(); }
+    void onBuffering() override { fanOut<&ICPPlaybackTracker::onBuffering>(); }
+    void onPrerollLoading() override { fanOut<&ICPPlaybackTracker::onPrerollLoading>(); }
+    void onPrerolling() override { fanOut<&ICPPlaybackTracker::onPrerolling>(); }
+    void onMidrolling() override { fanOut<&ICPPlaybackTracker::onMidrolling>(); }
+    void onStart() override { fanOut<&ICPPlaybackTracker::onStart>(); }
+    void onFinish() override { fanOut<&ICPPlaybackTracker::onFinish>(); }
+    void onKill() override { fanOut<&ICPPlaybackTracker::onKill>(); }
+    void onError(const rt::Ref<rt::Error>& error) override { fanOut<&ICPPlaybackTracker::onError>(error); }
+    void onResume() override { fanOut<&ICPPlaybackTracker::onResume>(); }
+    void onPause() override { fanOut<&ICPPlaybackTracker::onPause>(); }
+    void onRewind() override { fanOut<&ICPPlaybackTracker::onRewind>(); }
+    void onSeekFrom(double from, double to) override { fanOut<&ICPPlaybackTracker::onSeekFrom>(from, to); }
+    void onClick() override { fanOut<&ICPPlaybackTracker::onClick>(); }
+    void onMute(bool muted) override { fanOut<&ICPPlaybackTracker::onMute>(muted); }
+    void onFullscreen(bool fullscreen) override { fanOut<&ICPPlaybackTracker::onFullscreen>(fullscreen); }
+    void onProgress(double seconds) override { fanOut<&ICPPlaybackTracker::onProgress>(seconds); }
+    void onBytesTransferred(std::int64_t bytes) override { fanOut<&ICPPlaybackTracker::onBytesTransferred>(bytes); }
+    void onBitrate(double bitrate) override { fanOut<&ICPPlaybackTracker::onBitrate>(bitrate); }
+    void onVideoSize(CPVideoSize size) override { fanOut<&ICPPlaybackTracker::onVideoSize>(size); }
 
 private:
-    template <class F>
-    void forEach(F&& f) const {
+    /// Hands one event to every component; the list may change while it runs (a component
+    /// that removes itself), so the event goes to the components there were when it began.
+    template <auto Event, class... Args>
+    void fanOut(const Args&... args) const {
         auto snapshot = components_;
-        for (auto& c : snapshot) f(*c);
+        for (auto& c : snapshot) ((*c).*Event)(args...);
     }
     std::vector<rt::Ref<ICPPlaybackTracker>> components_;
 };

@@ -7,6 +7,7 @@
 
 #include <random>
 
+#include "Core/CPEndAndRelease.h"
 #include "Core/Vexa/CPVexaPlaybackTracker.h"
 #include <QXFoundation/Crypto/QXCrypto.h>
 #include <QXFoundation/Log/QXLogger.h>
@@ -237,14 +238,10 @@ void CPVexaConnectedSource::disconnect() {
 }
 
 void CPVexaConnectedSource::cancelConnectionTimeout() {
-    if (connectionTimeoutTimer_) connectionTimeoutTimer_->invalidate();
-    connectionTimeoutTimer_.reset();
+    CPEndAndRelease(connectionTimeoutTimer_, &fnd::Timer::invalidate);
 }
 
-void CPVexaConnectedSource::cancelReconnect() {
-    if (reconnectTimer_) reconnectTimer_->invalidate();
-    reconnectTimer_.reset();
-}
+void CPVexaConnectedSource::cancelReconnect() { CPEndAndRelease(reconnectTimer_, &fnd::Timer::invalidate); }
 
 void CPVexaConnectedSource::vexaClientDidEstablishConnection(IVexaClient&, bool established) {
     QXLog(kCoreLogModule, objectClass(), 5, "Vexa connection: %d", established ? 1 : 0);
@@ -348,18 +345,14 @@ void CPVexaConnectedSource::onConnectionTimeout(std::uint64_t attempt) {
 
 // ---- unlock answers ----------------------------------------------------------------------
 
-void CPVexaConnectedSource::continueWithPassword(const std::string& password) {
-    ++unlockAnswers_;
-    setLock(nullptr);
-    password_ = password;
-    setRealizing();
-    connect();
-}
+void CPVexaConnectedSource::continueWithPassword(const std::string& password) { continueUnlocked(password_, password); }
 
-void CPVexaConnectedSource::continueWithHash(const std::string& hash) {
+void CPVexaConnectedSource::continueWithHash(const std::string& hash) { continueUnlocked(hashLockHash_, hash); }
+
+void CPVexaConnectedSource::continueUnlocked(std::optional<std::string>& kept, const std::string& answer) {
     ++unlockAnswers_;
     setLock(nullptr);
-    hashLockHash_ = hash;
+    kept = answer;
     setRealizing();
     connect();
 }

@@ -22,40 +22,27 @@ std::shared_ptr<IVexaClient> CPVexaPlaybackTracker::client() {
 
 void CPVexaPlaybackTracker::clientChanged() { client(); }
 
-void CPVexaPlaybackTracker::onBuffering() {
-    if (auto c = client()) c->onBuffering();
+template <auto Event, class... Args>
+void CPVexaPlaybackTracker::handOn(Playing playing, const Args&... args) {
+    if (playing == Playing::Stops) playing_ = false;
+    if (auto c = client()) ((*c).*Event)(args...);
+    if (playing == Playing::Goes) playing_ = true;
 }
-void CPVexaPlaybackTracker::onStart() {
-    // Set after: a client fed here hears this call, not a resume before it.
-    if (auto c = client()) c->onStart();
-    playing_ = true;
-}
-void CPVexaPlaybackTracker::onFinish() {
-    playing_ = false;
-    if (auto c = client()) c->onFinish();
-}
-void CPVexaPlaybackTracker::onKill() {
-    playing_ = false;
-    if (auto c = client()) c->onKill();
-}
+
+void CPVexaPlaybackTracker::onBuffering() { handOn<&IVexaTracking::onBuffering>(Playing::Unchanged); }
+void CPVexaPlaybackTracker::onStart() { handOn<&IVexaTracking::onStart>(Playing::Goes); }
+void CPVexaPlaybackTracker::onFinish() { handOn<&IVexaTracking::onFinish>(Playing::Stops); }
+void CPVexaPlaybackTracker::onKill() { handOn<&IVexaTracking::onKill>(Playing::Stops); }
 void CPVexaPlaybackTracker::onError(const rt::Ref<rt::Error>& error) {
-    playing_ = false;
-    if (auto c = client()) c->onError(error);
+    handOn<&IVexaTracking::onError>(Playing::Stops, error);
 }
-void CPVexaPlaybackTracker::onResume() {
-    // Set after: a client fed here hears this call, not a resume before it.
-    if (auto c = client()) c->onResume();
-    playing_ = true;
-}
-void CPVexaPlaybackTracker::onPause() {
-    playing_ = false;
-    if (auto c = client()) c->onPause();
-}
+void CPVexaPlaybackTracker::onResume() { handOn<&IVexaTracking::onResume>(Playing::Goes); }
+void CPVexaPlaybackTracker::onPause() { handOn<&IVexaTracking::onPause>(Playing::Stops); }
 void CPVexaPlaybackTracker::onSeekFrom(double from, double to) {
-    if (auto c = client()) c->onSeekFrom(from, to);
+    handOn<&IVexaTracking::onSeekFrom>(Playing::Unchanged, from, to);
 }
 void CPVexaPlaybackTracker::onVideoSize(CPVideoSize size) {
-    if (auto c = client()) c->setVideoSize(VexaVideoSize{size.width, size.height});
+    handOn<&IVexaTracking::setVideoSize>(Playing::Unchanged, VexaVideoSize{size.width, size.height});
 }
 
 void CPVexaPlaybackTracker::onBytesTransferred(std::int64_t bytes) {

@@ -53,6 +53,14 @@ public:
     void onVideoSize(CPVideoSize size) override;
 
 private:
+    /// What an event does to the playing: a client fed while the event is handed on must
+    /// hear the event itself, never a resume before it, so the playing ends before the
+    /// client is asked for and begins after it heard the event.
+    enum class Playing { Unchanged, Goes, Stops };
+    /// Hands an event to the source's client of the moment, if there is one.
+    template <auto Event, class... Args>
+    void handOn(Playing playing, const Args&... args);
+
     /// The source's client now, told its baseline first when it is new to this tracker.
     std::shared_ptr<IVexaClient> client();
 

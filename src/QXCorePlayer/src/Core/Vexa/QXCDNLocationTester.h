@@ -6,32 +6,28 @@
 
 #include <vector>
 
+#include "Core/Vexa/QXCDNGroupTester.h"
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXCDNModel.h>
-#include <RudoreVaz/Task/OperationTasks/AKAsyncOperationTask.h>
-#include <rt/KVO.h>
 
 namespace zid {
 
-class QXCDNLocationTester : public AKAsyncOperationTask {
-    RT_CLASS(QXCDNLocationTester, AKAsyncOperationTask)
+class QXCDNLocationTester : public QXCDNGroupTester<QXCDNSite> {
+    RT_CLASS(QXCDNLocationTester, QXCDNGroupTester<QXCDNSite>)
 public:
     explicit QXCDNLocationTester(rt::Ref<QXCDNLocation> location);
     static rt::Ref<QXCDNLocationTester> locationTesterWithLocation(rt::Ref<QXCDNLocation> location);
 
     const rt::Ref<QXCDNLocation>& location() const { return location_; }
     /// The sites found accessible so far, in the order their probes finished.
-    std::vector<rt::Ref<QXCDNSite>> accessibleSites() const { return privateAccessibleSites_; }
+    std::vector<rt::Ref<QXCDNSite>> accessibleSites() const { return passedMembers(); }
 
-    void startOperation() override;
+protected:
+    std::vector<rt::Ref<QXCDNSite>> members() const override { return location_->sites(); }
+    rt::Ref<QXCDNSite> passedMember(const rt::Ref<AKOperationTask>& probe, const rt::Ref<QXCDNSite>& site) override;
+    rt::Value resultOf(const std::vector<rt::Ref<QXCDNSite>>& accessible) const override;
 
 private:
-    void testFinished(const rt::Ref<AKOperationTask>& probe, const rt::Ref<QXCDNSite>& site);
-    void check();
-
     rt::Ref<QXCDNLocation> location_;
-    std::vector<rt::Ref<AKOperationTask>> siteTesters_;
-    std::vector<rt::Ref<QXCDNSite>> privateAccessibleSites_;
-    std::vector<rt::Ref<rt::Observation>> waiting_;
 };
 
 }  // namespace zid

@@ -1,4 +1,5 @@
 #include <QXCorePlayer/Core/Vexa/QXCDNServiceSelector.h>
+#include "Core/CPEndAndRelease.h"
 #include "Core/Vexa/QXCDNAvailability.h"
 
 #include "Core/Vexa/QXCDNTaskWaiting.h"
@@ -40,8 +41,7 @@ void QXCDNServiceSelector::willDestroy() {
 
 void QXCDNServiceSelector::end() {
     ended_ = true;
-    if (deadlineTimer_) deadlineTimer_->invalidate();
-    deadlineTimer_.reset();
+    CPEndAndRelease(deadlineTimer_, &fnd::Timer::invalidate);
     if (waiting_) waiting_->remove();
     waiting_.reset();
 }

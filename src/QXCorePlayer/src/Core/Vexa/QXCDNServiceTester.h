@@ -6,33 +6,33 @@
 
 #include <vector>
 
+#include "Core/Vexa/QXCDNGroupTester.h"
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXCDNModel.h>
-#include <RudoreVaz/Task/OperationTasks/AKAsyncOperationTask.h>
-#include <rt/KVO.h>
 
 namespace zid {
 
-class QXCDNServiceTester : public AKAsyncOperationTask {
-    RT_CLASS(QXCDNServiceTester, AKAsyncOperationTask)
+class QXCDNServiceTester : public QXCDNGroupTester<QXCDNLocation> {
+    RT_CLASS(QXCDNServiceTester, QXCDNGroupTester<QXCDNLocation>)
 public:
     explicit QXCDNServiceTester(rt::Ref<QXCDNService> service);
     static rt::Ref<QXCDNServiceTester> testerWithCDNService(rt::Ref<QXCDNService> service);
 
     const rt::Ref<QXCDNService>& service() const { return service_; }
     /// The tested locations that passed, in the order they finished.
-    const std::vector<rt::Ref<QXCDNLocation>>& accessibleLocations() const { return accessibleLocations_; }
+    const std::vector<rt::Ref<QXCDNLocation>>& accessibleLocations() const { return passedMembers(); }
 
+    /// Without useBestSite the service is the result at once.
     void startOperation() override;
 
-private:
-    /// The location's test ended; a passed test gives the tested location as its result.
-    void testerFinished(const rt::Ref<AKOperationTask>& tester, const rt::Ref<QXCDNLocation>& location);
-    void check();
+protected:
+    std::vector<rt::Ref<QXCDNLocation>> members() const override { return service_->locations(); }
+    /// A passed test gives the tested location as its result.
+    rt::Ref<QXCDNLocation> passedMember(const rt::Ref<AKOperationTask>& tester,
+                                        const rt::Ref<QXCDNLocation>& location) override;
+    rt::Value resultOf(const std::vector<rt::Ref<QXCDNLocation>>& passed) const override;
 
+private:
     rt::Ref<QXCDNService> service_;
-    std::vector<rt::Ref<AKOperationTask>> locaionTesters_;
-    std::vector<rt::Ref<QXCDNLocation>> accessibleLocations_;
-    std::vector<rt::Ref<rt::Observation>> waiting_;
 };
 
 }  // namespace zid

@@ -183,6 +183,9 @@ private:
     void cdnSelectorFinished(const rt::Ref<QXCDNServiceSelector>& selector);
     void CDNServiceSelected(const rt::Ref<QXCDNService>& service);
     CPAbstractMediaSource* wrapped() const;
+    /// An unlock answer the server checks: the lock goes, the answer is kept for the
+    /// connections to come, and the source connects again.
+    void continueUnlocked(std::optional<std::string>& kept, const std::string& answer);
 
     rt::Ref<ICPMediaSource> source_;
     rt::Ref<ICPVexaFactory> vexaFactory_;

@@ -9,19 +9,14 @@
 namespace zid {
 
 namespace {
-const CPLabelKind<CPCreationDateToolbarItem> kCreationDate{
-    CPConfigureDetailLabel,
-    {"mediaSource.creationDate", "mediaSource.channelTitle"},
-    [](const CPCreationDateToolbarItem& item) -> std::string {
+const auto kCreationDate = CPAgingDetailKind<CPCreationDateToolbarItem>(
+    {"mediaSource.creationDate", "mediaSource.channelTitle"}, [](const CPCreationDateToolbarItem& item) -> std::string {
         const auto& source = item.mediaSource();
         rt::Value date = source ? source->creationDate() : rt::Value();
         if (!date.isDate()) return "";
         std::string channel = source->channelTitle();
         return QXCreationDateFormatter::creationDateToText(date.date(), &channel, CPLabelNow()).value_or("");
-    },
-    nullptr,
-    1.0,
-};
+    });
 }  // namespace
 
 CPCreationDateToolbarItem::CPCreationDateToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaSource> mediaSource)

@@ -2,7 +2,11 @@
 // The picture button of a button item: made at the item's initial frame, centred on
 // the item and kept vertically centred when the bar changes the item's height.
 
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaPlayer.h>
 #include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
+#include <RuzEzo/Interface/FKActionSignal.h>
+#include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
+#include <RuzEzo/Trigger/OnSignalHelper.h>
 #include <ui/Button.h>
 
 #include <array>
@@ -25,6 +29,26 @@ inline void CPSetButtonImages(ui::Button& button, const std::array<const char*, 
     using namespace ui::ControlState;
     const unsigned states[] = {Normal, Highlighted, Selected, Selected | Highlighted};
     for (std::size_t i = 0; i < 4; ++i) button.setImage(qxCorePlayerImageNamed(names[i]), states[i]);
+}
+
+/// Runs the item's press handler on each tap of its button (a touch that ends inside),
+/// for as long as the item lives; the button does not keep the item alive.
+template <class Item>
+void CPOnButtonTap(Item& item, const rt::Ref<ui::Button>& button, void (Item::*pressed)()) {
+    rt::Weak<Item> weak = item.template selfAs<Item>();
+    onSignal(FKActionSignal::signalWithTarget(button, ui::ControlEvents::TouchUpInside), deallocSignal(item),
+             [weak, pressed](const rt::Value&) {
+                 if (auto self = weak.lock()) ((*self).*pressed)();
+             });
+}
+
+/// The press of a button that switches something of the player: the player's off action
+/// while its flag is on, its on action otherwise; nothing without a player.
+inline void CPTogglePlayer(const rt::Ref<ICPMediaPlayer>& player, bool (ICPMediaPlayer::*isOn)() const,
+                           void (ICPMediaPlayer::*turnOff)(), void (ICPMediaPlayer::*turnOn)()) {
+    if (!player) return;
+    if (((*player).*isOn)()) ((*player).*turnOff)();
+    else ((*player).*turnOn)();
 }
 
 }  // namespace zid

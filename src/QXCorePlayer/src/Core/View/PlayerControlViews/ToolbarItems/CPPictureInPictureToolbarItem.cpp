@@ -5,9 +5,6 @@
 #include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
 #include <RuzEzo/Binding/FKBindingCategory.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
-#include <RuzEzo/Interface/FKActionSignal.h>
-#include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
-#include <RuzEzo/Trigger/OnSignalHelper.h>
 
 #include "CPItemButton.h"
 
@@ -22,18 +19,12 @@ void CPPictureInPictureToolbarItem::didInitialize() {
         ->setSignal(signalForKeypath(*this, "mediaPlayer.pictureInPictureAvailable")->not_());
     bindingWithKeypath(*pictureInPictureButton_, "selected")
         ->setSignal(signalForKeypath(*this, "mediaPlayer.pictureInPictureActive")->toBool());
-    rt::Weak<CPPictureInPictureToolbarItem> weak = selfAs<CPPictureInPictureToolbarItem>();
-    onSignal(FKActionSignal::signalWithTarget(pictureInPictureButton_, ui::ControlEvents::TouchUpInside),
-             deallocSignal(*this), [weak](const rt::Value&) {
-                 if (auto self = weak.lock()) self->pressed();
-             });
+    CPOnButtonTap(*this, pictureInPictureButton_, &CPPictureInPictureToolbarItem::pressed);
 }
 
 void CPPictureInPictureToolbarItem::pressed() {
-    auto player = mediaPlayer();
-    if (!player) return;
-    if (player->pictureInPictureActive()) player->stopPictureInPicture();
-    else player->startPictureInPicture();
+    CPTogglePlayer(mediaPlayer(), &ICPMediaPlayer::pictureInPictureActive, &ICPMediaPlayer::stopPictureInPicture,
+                   &ICPMediaPlayer::startPictureInPicture);
 }
 
 }  // namespace zid

@@ -5,9 +5,6 @@
 #include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
 #include <RuzEzo/Binding/FKBindingCategory.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
-#include <RuzEzo/Interface/FKActionSignal.h>
-#include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
-#include <RuzEzo/Trigger/OnSignalHelper.h>
 
 #include "CPItemButton.h"
 
@@ -36,18 +33,11 @@ void CPPlayButtonToolbarItem::bound() {
         auto state = v.isNumber() ? static_cast<CPPlayerState>(v.longLongValue()) : CPPlayerState::Stopped;
         return rt::Value(CPPlayerStateIsPlaying(state));
     }));
-    rt::Weak<CPPlayButtonToolbarItem> weak = selfAs<CPPlayButtonToolbarItem>();
-    onSignal(FKActionSignal::signalWithTarget(playButton_, ui::ControlEvents::TouchUpInside), deallocSignal(*this),
-             [weak](const rt::Value&) {
-                 if (auto self = weak.lock()) self->playButtonPressed();
-             });
+    CPOnButtonTap(*this, playButton_, &CPPlayButtonToolbarItem::playButtonPressed);
 }
 
 void CPPlayButtonToolbarItem::playButtonPressed() {
-    auto player = mediaPlayer();
-    if (!player) return;
-    if (player->isPlaying()) player->pause();
-    else player->start();
+    CPTogglePlayer(mediaPlayer(), &ICPMediaPlayer::isPlaying, &ICPMediaPlayer::pause, &ICPMediaPlayer::start);
 }
 
 }  // namespace zid

@@ -4,10 +4,6 @@ namespace zid {
 
 CPRecordedContentDetailsToolbarItem::CPRecordedContentDetailsToolbarItem(const ui::Rect& frame,
                                                                          rt::Ref<ICPMediaSource> source)
-    : CPContentDetailsToolbarItem(
-          frame, std::move(source),
-          [](const ui::Rect& f, rt::Ref<ICPMediaSource> s) -> rt::Ref<CPSourceLabelToolbarItem> {
-              return rt::make<CPCreationDateToolbarItem>(f, std::move(s));
-          }) {}
+    : CPContentDetailsToolbarItem(frame, std::move(source), std::type_identity<CPCreationDateToolbarItem>{}) {}
 
 }  // namespace zid

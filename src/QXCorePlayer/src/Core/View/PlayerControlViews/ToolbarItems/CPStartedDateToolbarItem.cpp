@@ -9,17 +9,12 @@
 namespace zid {
 
 namespace {
-const CPLabelKind<CPStartedDateToolbarItem> kStartedDate{
-    CPConfigureDetailLabel,
-    {"mediaSource.startDate"},
-    [](const CPStartedDateToolbarItem& item) -> std::string {
+const auto kStartedDate = CPAgingDetailKind<CPStartedDateToolbarItem>(
+    {"mediaSource.startDate"}, [](const CPStartedDateToolbarItem& item) -> std::string {
         rt::Value date = item.mediaSource() ? item.mediaSource()->startDate() : rt::Value();
         if (!date.isDate()) return "";
         return QXStartedDateFormatter::startDateToText(date.date(), CPLabelNow()).value_or("");
-    },
-    nullptr,
-    1.0,
-};
+    });
 }  // namespace
 
 CPStartedDateToolbarItem::CPStartedDateToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaSource> mediaSource)

@@ -4,6 +4,8 @@
 
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPContentTitleToolbarItem.h>
 
+#include <type_traits>
+
 namespace zid {
 
 class CPContentDetailsToolbarItem : public CPSourceToolbarItem {
@@ -15,8 +17,21 @@ protected:
     using LineMaker = rt::Ref<CPSourceLabelToolbarItem> (*)(const ui::Rect& frame, rt::Ref<ICPMediaSource> source);
     CPContentDetailsToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaSource> source, LineMaker makeLine)
         : CPSourceToolbarItem(frame, std::move(source)), makeLine_(makeLine) {}
+    /// The lower half is an item of class Line.
+    template <class Line>
+    CPContentDetailsToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaSource> source, std::type_identity<Line>)
+        : CPContentDetailsToolbarItem(
+              frame, std::move(source),
+              [](const ui::Rect& f, rt::Ref<ICPMediaSource> s) -> rt::Ref<CPSourceLabelToolbarItem> {
+                  return rt::make<Line>(f, std::move(s));
+              }) {}
     void didInitialize() override;
     const rt::Ref<CPSourceLabelToolbarItem>& lineItem() const { return lineItem_; }
+    /// The lower half's item as the class it was made with.
+    template <class Line>
+    rt::Ref<Line> lineItemAs() const {
+        return std::static_pointer_cast<Line>(lineItem_);
+    }
 
 private:
     LineMaker makeLine_;

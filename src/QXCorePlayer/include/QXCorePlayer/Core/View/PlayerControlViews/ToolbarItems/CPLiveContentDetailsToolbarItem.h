@@ -9,9 +9,7 @@ namespace zid {
 class CPLiveContentDetailsToolbarItem : public CPContentDetailsToolbarItem {
     RT_CLASS(CPLiveContentDetailsToolbarItem, CPContentDetailsToolbarItem)
     CPLiveContentDetailsToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaSource> source = nullptr);
-    rt::Ref<CPStartedDateToolbarItem> startedItem() const {
-        return std::static_pointer_cast<CPStartedDateToolbarItem>(lineItem());
-    }
+    rt::Ref<CPStartedDateToolbarItem> startedItem() const { return lineItemAs<CPStartedDateToolbarItem>(); }
 };
 
 }  // namespace zid

@@ -9,9 +9,7 @@ namespace zid {
 class CPRecordedContentDetailsToolbarItem : public CPContentDetailsToolbarItem {
     RT_CLASS(CPRecordedContentDetailsToolbarItem, CPContentDetailsToolbarItem)
     CPRecordedContentDetailsToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaSource> source = nullptr);
-    rt::Ref<CPCreationDateToolbarItem> creationItem() const {
-        return std::static_pointer_cast<CPCreationDateToolbarItem>(lineItem());
-    }
+    rt::Ref<CPCreationDateToolbarItem> creationItem() const { return lineItemAs<CPCreationDateToolbarItem>(); }
 };
 
 }  // namespace zid
