@@ -3,9 +3,7 @@
 namespace zid {
 
 rt::Ref<FKProxySignal> FKProxySignal::signalWithSignal(const FKSignalRef& source) {
-    auto proxy = rt::make<FKProxySignal>();
-    proxy->setSourceSignal(source);
-    return proxy;
+    return following<FKProxySignal>(source);
 }
 
 void FKProxySignal::setSourceSignal(FKSignalRef source) {
