@@ -221,6 +221,34 @@ TEST_F(CommandTest, ReturnCommandOfATextField) {
     EXPECT_FALSE(field->isEnabled());
 }
 
+TEST_F(CommandTest, AReplacedCommandNoLongerRunsAndTheNewOneGetsItsOwnerAsSender) {
+    auto view = rt::make<View>(Rect(0, 200, 100, 60));
+    auto field = rt::make<TextField>(Rect(10, 100, 200, 30));
+    window->addSubview(view);
+    window->addSubview(field);
+    int old = 0;
+    std::vector<rt::Ref<rt::Object>> senders;
+    auto stale = AKBlockCommand::commandWithTitle("Old", [&](const rt::Ref<rt::Object>&) { ++old; return rt::Ref<AKOperationTask>(); });
+    auto latest = AKBlockCommand::commandWithTitle("New", [&](const rt::Ref<rt::Object>& sender) {
+        senders.push_back(sender);
+        return rt::Ref<AKOperationTask>();
+    });
+    setSingleTapCommand(*view, stale);
+    setSingleTapCommand(*view, latest);
+    setReturnCommand(*field, stale);
+    setReturnCommand(*field, latest);
+    TouchInjector(window).tap(Point{50, 230});
+    TouchInjector(window).tap(Point{50, 115});
+    field->returnKey();
+    EXPECT_EQ(old, 0);
+    ASSERT_EQ(senders.size(), 2u);
+    EXPECT_EQ(senders[0], std::static_pointer_cast<rt::Object>(view));
+    EXPECT_EQ(senders[1], std::static_pointer_cast<rt::Object>(field));
+    setSingleTapCommand(*view, nullptr);  // no command: a tap runs nothing
+    TouchInjector(window).tap(Point{50, 230});
+    EXPECT_EQ(senders.size(), 2u);
+}
+
 TEST_F(CommandTest, SingleTapCommandAndTheTaskIndicatorOfAView) {
     auto view = rt::make<View>(Rect(0, 200, 100, 60));
     window->addSubview(view);
