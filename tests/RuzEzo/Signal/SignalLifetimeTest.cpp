@@ -11,12 +11,48 @@
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Signal/Multi/FKMultiSignal.h>
 #include "Signal/Proxy/FKProxySignal.h"
+#include "Signal/WeakHandlers.h"
 #include <RuzEzo/Trigger/OnSignalHelper.h>
 
 #include "../support/SignalTestModel.h"
 
 using namespace zid;
 using zidtest::Model;
+
+namespace {
+struct Recorder : rt::Object {
+    RT_CLASS(Recorder, rt::Object)
+    std::vector<rt::Value> values;
+    int closes = 0;
+    void onValue(const rt::Value& v) { values.push_back(v); }
+    void onClose() { ++closes; }
+};
+}  // namespace
+
+TEST(SignalLifetime, WeakHandlersReachTheOwnerWhileItLivesAndNeverKeepItAlive) {
+    auto source = rt::make<FKSignal>();
+    source->setValue(rt::Value(1));
+    auto owner = rt::make<Recorder>();
+    auto subscription = addWeakHandlers(source, owner, &Recorder::onValue, &Recorder::onClose);
+    ASSERT_EQ(owner->values.size(), 1u);  // the replay of the current value
+    source->setValue(rt::Value(2));
+    EXPECT_EQ(owner->values.back(), rt::Value(2));
+    rt::Weak<Recorder> gone = owner;
+    owner.reset();
+    EXPECT_TRUE(gone.expired()) << "the subscription must not hold its owner";
+    source->setValue(rt::Value(3));  // reaches nobody, and does not crash
+    source->close();
+
+    auto second = rt::make<Recorder>();
+    auto other = rt::make<FKSignal>();
+    auto ended = addWeakHandlers(other, second, &Recorder::onValue, &Recorder::onClose);
+    ended->dispose();
+    other->setValue(rt::Value(4));
+    EXPECT_TRUE(second->values.empty());
+    auto kept = addWeakHandlers(other, second, &Recorder::onValue, &Recorder::onClose);
+    other->close();
+    EXPECT_EQ(second->closes, 1);
+}
 
 TEST(SignalLifetime, KeypathSignalFreedByItsOwnHandlerDuringAReport) {
     auto model = rt::make<Model>();

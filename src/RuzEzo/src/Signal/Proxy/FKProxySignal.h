@@ -47,6 +47,9 @@ protected:
     void willDestroy() override;
 
 private:
+    /// The source closed: drop it and close too.
+    void sourceClosed();
+
     FKSignalRef sourceSignal_;
     std::atomic<std::shared_ptr<IDisposable>> signalHandler_;
 };
