@@ -20,8 +20,8 @@ using namespace zid;
 using zidtest::Model;
 
 namespace {
-struct Recorder : rt::Object {
-    RT_CLASS(Recorder, rt::Object)
+struct WeakOwner : rt::Object {
+    RT_CLASS(WeakOwner, rt::Object)
     std::vector<rt::Value> values;
     int closes = 0;
     void onValue(const rt::Value& v) { values.push_back(v); }
@@ -32,24 +32,24 @@ struct Recorder : rt::Object {
 TEST(SignalLifetime, WeakHandlersReachTheOwnerWhileItLivesAndNeverKeepItAlive) {
     auto source = rt::make<FKSignal>();
     source->setValue(rt::Value(1));
-    auto owner = rt::make<Recorder>();
-    auto subscription = addWeakHandlers(source, owner, &Recorder::onValue, &Recorder::onClose);
+    auto owner = rt::make<WeakOwner>();
+    auto subscription = addWeakHandlers(source, owner, &WeakOwner::onValue, &WeakOwner::onClose);
     ASSERT_EQ(owner->values.size(), 1u);  // the replay of the current value
     source->setValue(rt::Value(2));
     EXPECT_EQ(owner->values.back(), rt::Value(2));
-    rt::Weak<Recorder> gone = owner;
+    rt::Weak<WeakOwner> gone = owner;
     owner.reset();
     EXPECT_TRUE(gone.expired()) << "the subscription must not hold its owner";
     source->setValue(rt::Value(3));  // reaches nobody, and does not crash
     source->close();
 
-    auto second = rt::make<Recorder>();
+    auto second = rt::make<WeakOwner>();
     auto other = rt::make<FKSignal>();
-    auto ended = addWeakHandlers(other, second, &Recorder::onValue, &Recorder::onClose);
+    auto ended = addWeakHandlers(other, second, &WeakOwner::onValue, &WeakOwner::onClose);
     ended->dispose();
     other->setValue(rt::Value(4));
     EXPECT_TRUE(second->values.empty());
-    auto kept = addWeakHandlers(other, second, &Recorder::onValue, &Recorder::onClose);
+    auto kept = addWeakHandlers(other, second, &WeakOwner::onValue, &WeakOwner::onClose);
     other->close();
     EXPECT_EQ(second->closes, 1);
 }
