@@ -68,6 +68,25 @@ TEST_F(CommandTest, BlockCommandEdgeCases) {
     drain();
     EXPECT_TRUE(work->isFinished());
     EXPECT_EQ(AKBlockCommand::cancelCommandWithTitle("c", newTask())->commandType(), CommandType::Cancel);
+    // The cancelling form ends its task as cancelled, not finished; the typed forms keep
+    // title, icon and block.
+    auto dropped = newTask();
+    auto cancelling = AKBlockCommand::cancelCommandWithTitle("Stop", "stop-icon", dropped);
+    EXPECT_EQ(cancelling->icon(), "stop-icon");
+    EXPECT_FALSE(cancelling->execute(nullptr));
+    drain();
+    EXPECT_TRUE(dropped->isCancelled());
+    int runs = 0;
+    auto destructive = AKBlockCommand::destructiveCommandWithTitle("Delete", "bin", [&](const rt::Ref<rt::Object>&) {
+        ++runs;
+        return rt::Ref<AKOperationTask>();
+    });
+    EXPECT_EQ(destructive->commandType(), CommandType::Destructive);
+    EXPECT_EQ(destructive->title(), "Delete");
+    EXPECT_EQ(destructive->icon(), "bin");
+    destructive->execute(nullptr);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(AKBlockCommand::doneCommandWithTitle("d", newTask())->commandType(), CommandType::Default);
     auto abstract = rt::make<AKAbstractCommand>("a");
     EXPECT_THROW(abstract->execute(nullptr), rt::Exception);
 }
