@@ -146,6 +146,15 @@ TEST(CollectionTest, DictionariesAndSets) {
     EXPECT_EQ(collapsed.size(), 2u);
     EXPECT_EQ(zid::filter(set, isEven), (zid::ValueSet{Value(2)}));
     EXPECT_EQ(zid::dictionaryWithKeyGenerator(set, [](const Value& v) { return Value(v.intValue() * 2); }).size(), 3u);
+    // A set's nil block result is refused like an array's, named by the operation.
+    auto nilForOne = [](const Value& v) { return v.intValue() == 1 ? Value() : v; };
+    EXPECT_EQ(reasonOf([&] { zid::map(zid::ValueSet{Value(1)}, nilForOne); }),
+              "map: the block returned nil for the element at index 0");
+    EXPECT_EQ(reasonOf([&] { zid::dictionaryWithKeyGenerator(zid::ValueSet{Value(1)}, nilForOne); }),
+              "dictionaryWithKeyGenerator: the block returned nil for the element at index 0");
+    EXPECT_TRUE(zid::all(set, [](const Value& v) { return v.intValue() > 0; }));
+    EXPECT_FALSE(zid::all(set, isEven));
+    EXPECT_TRUE(zid::any(set, isEven));
 
     EXPECT_EQ(zid::arrayWithEnumerable(Value(words)), words);
     EXPECT_EQ(zid::arrayWithEnumerable(Value(rt::Dictionary{{Value("k"), Value(1)}})), Array{Value("k")});

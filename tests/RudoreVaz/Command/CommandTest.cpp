@@ -68,6 +68,25 @@ TEST_F(CommandTest, BlockCommandEdgeCases) {
     drain();
     EXPECT_TRUE(work->isFinished());
     EXPECT_EQ(AKBlockCommand::cancelCommandWithTitle("c", newTask())->commandType(), CommandType::Cancel);
+    // The cancelling form ends its task as cancelled, not finished; the typed forms keep
+    // title, icon and block.
+    auto dropped = newTask();
+    auto cancelling = AKBlockCommand::cancelCommandWithTitle("Stop", "stop-icon", dropped);
+    EXPECT_EQ(cancelling->icon(), "stop-icon");
+    EXPECT_FALSE(cancelling->execute(nullptr));
+    drain();
+    EXPECT_TRUE(dropped->isCancelled());
+    int runs = 0;
+    auto destructive = AKBlockCommand::destructiveCommandWithTitle("Delete", "bin", [&](const rt::Ref<rt::Object>&) {
+        ++runs;
+        return rt::Ref<AKOperationTask>();
+    });
+    EXPECT_EQ(destructive->commandType(), CommandType::Destructive);
+    EXPECT_EQ(destructive->title(), "Delete");
+    EXPECT_EQ(destructive->icon(), "bin");
+    destructive->execute(nullptr);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(AKBlockCommand::doneCommandWithTitle("d", newTask())->commandType(), CommandType::Default);
     auto abstract = rt::make<AKAbstractCommand>("a");
     EXPECT_THROW(abstract->execute(nullptr), rt::Exception);
 }
@@ -219,6 +238,34 @@ TEST_F(CommandTest, ReturnCommandOfATextField) {
     EXPECT_EQ(runs, 1);
     c->setDisabled(true);
     EXPECT_FALSE(field->isEnabled());
+}
+
+TEST_F(CommandTest, AReplacedCommandNoLongerRunsAndTheNewOneGetsItsOwnerAsSender) {
+    auto view = rt::make<View>(Rect(0, 200, 100, 60));
+    auto field = rt::make<TextField>(Rect(10, 100, 200, 30));
+    window->addSubview(view);
+    window->addSubview(field);
+    int old = 0;
+    std::vector<rt::Ref<rt::Object>> senders;
+    auto stale = AKBlockCommand::commandWithTitle("Old", [&](const rt::Ref<rt::Object>&) { ++old; return rt::Ref<AKOperationTask>(); });
+    auto latest = AKBlockCommand::commandWithTitle("New", [&](const rt::Ref<rt::Object>& sender) {
+        senders.push_back(sender);
+        return rt::Ref<AKOperationTask>();
+    });
+    setSingleTapCommand(*view, stale);
+    setSingleTapCommand(*view, latest);
+    setReturnCommand(*field, stale);
+    setReturnCommand(*field, latest);
+    TouchInjector(window).tap(Point{50, 230});
+    TouchInjector(window).tap(Point{50, 115});
+    field->returnKey();
+    EXPECT_EQ(old, 0);
+    ASSERT_EQ(senders.size(), 2u);
+    EXPECT_EQ(senders[0], std::static_pointer_cast<rt::Object>(view));
+    EXPECT_EQ(senders[1], std::static_pointer_cast<rt::Object>(field));
+    setSingleTapCommand(*view, nullptr);  // no command: a tap runs nothing
+    TouchInjector(window).tap(Point{50, 230});
+    EXPECT_EQ(senders.size(), 2u);
 }
 
 TEST_F(CommandTest, SingleTapCommandAndTheTaskIndicatorOfAView) {

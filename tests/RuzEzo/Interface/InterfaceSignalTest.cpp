@@ -108,6 +108,33 @@ TEST_F(InterfaceSignalTest, DoubleTapPanAndSwipeSignalsFollowTheirGestures) {
     EXPECT_EQ(swipes, 1);
 }
 
+TEST_F(InterfaceSignalTest, GestureSignalsAreKeptPerKindAndSettingsWithTheirRecognizerSetUp) {
+    auto recognizerOf = [](const FKSignalRef& s) {
+        auto gesture = std::dynamic_pointer_cast<FKGestureSignal>(s);
+        return gesture ? gesture->gestureRecognizer() : nullptr;
+    };
+    auto twoFingers = tapSignal(*view, 3, 2);
+    EXPECT_EQ(tapSignal(*view, 3, 2), twoFingers);
+    EXPECT_NE(singleTapSignal(*view), twoFingers);
+    auto tap = std::dynamic_pointer_cast<TapGestureRecognizer>(recognizerOf(twoFingers));
+    ASSERT_TRUE(tap);
+    EXPECT_EQ(tap->numberOfTapsRequired(), 3);
+    EXPECT_EQ(tap->numberOfTouchesRequired(), 2);
+
+    auto pan = std::dynamic_pointer_cast<PanGestureRecognizer>(recognizerOf(panGestureSignal(*view, 2, 4)));
+    ASSERT_TRUE(pan);
+    EXPECT_EQ(pan->minimumNumberOfTouches(), 2);
+    EXPECT_EQ(pan->maximumNumberOfTouches(), 4);
+
+    auto up = upSwipeSignal(*view);
+    EXPECT_NE(downSwipeSignal(*view), up);
+    auto swipe = std::dynamic_pointer_cast<SwipeGestureRecognizer>(recognizerOf(swipeSignal(*view, SwipeDirection::Up, 3)));
+    ASSERT_TRUE(swipe);
+    EXPECT_EQ(swipe->direction(), SwipeDirection::Up);
+    EXPECT_EQ(swipe->numberOfTouchesRequired(), 3);
+    EXPECT_EQ(recognizerOf(up)->view(), view);
+}
+
 TEST_F(InterfaceSignalTest, RecognizerDateSignalSendsEveryRecognition) {
     auto r = rt::make<TapGestureRecognizer>();
     view->addGestureRecognizer(r);

@@ -11,12 +11,48 @@
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Signal/Multi/FKMultiSignal.h>
 #include "Signal/Proxy/FKProxySignal.h"
+#include "Signal/WeakHandlers.h"
 #include <RuzEzo/Trigger/OnSignalHelper.h>
 
 #include "../support/SignalTestModel.h"
 
 using namespace zid;
 using zidtest::Model;
+
+namespace {
+struct WeakOwner : rt::Object {
+    RT_CLASS(WeakOwner, rt::Object)
+    std::vector<rt::Value> values;
+    int closes = 0;
+    void onValue(const rt::Value& v) { values.push_back(v); }
+    void onClose() { ++closes; }
+};
+}  // namespace
+
+TEST(SignalLifetime, WeakHandlersReachTheOwnerWhileItLivesAndNeverKeepItAlive) {
+    auto source = rt::make<FKSignal>();
+    source->setValue(rt::Value(1));
+    auto owner = rt::make<WeakOwner>();
+    auto subscription = addWeakHandlers(source, owner, &WeakOwner::onValue, &WeakOwner::onClose);
+    ASSERT_EQ(owner->values.size(), 1u);  // the replay of the current value
+    source->setValue(rt::Value(2));
+    EXPECT_EQ(owner->values.back(), rt::Value(2));
+    rt::Weak<WeakOwner> gone = owner;
+    owner.reset();
+    EXPECT_TRUE(gone.expired()) << "the subscription must not hold its owner";
+    source->setValue(rt::Value(3));  // reaches nobody, and does not crash
+    source->close();
+
+    auto second = rt::make<WeakOwner>();
+    auto other = rt::make<FKSignal>();
+    auto ended = addWeakHandlers(other, second, &WeakOwner::onValue, &WeakOwner::onClose);
+    ended->dispose();
+    other->setValue(rt::Value(4));
+    EXPECT_TRUE(second->values.empty());
+    auto kept = addWeakHandlers(other, second, &WeakOwner::onValue, &WeakOwner::onClose);
+    other->close();
+    EXPECT_EQ(second->closes, 1);
+}
 
 TEST(SignalLifetime, KeypathSignalFreedByItsOwnHandlerDuringAReport) {
     auto model = rt::make<Model>();

@@ -4,16 +4,6 @@ namespace zid {
 
 AnalyticsEvent::AnalyticsEvent(std::uint64_t type) : type_(type) {}
 
-std::uint64_t AnalyticsEvent::type() const {
-    std::lock_guard lock(mutex_);
-    return type_;
-}
-
-void AnalyticsEvent::setType(std::uint64_t type) {
-    std::lock_guard lock(mutex_);
-    type_ = type;
-}
-
 std::optional<rt::Dictionary> AnalyticsEvent::params() const {
     std::lock_guard lock(mutex_);
     return params_;

@@ -37,37 +37,31 @@ rt::Data QXDeviceIdentity::rpinSalt() {
     return salt;
 }
 
-QXDeviceIdentity::Lookup QXDeviceIdentity::lookUp(const char* key, std::optional<std::string>& value) {
+std::optional<std::string> QXDeviceIdentity::storedOr(const char* key, const Completion& complete) {
     QXKeychainReadStatus status{};
     rt::Value stored = keychain_->objectForKey(key, &status);
     if (status == QXKeychainReadStatus::Failed) {
         // The keychain could not be read. Making a new value now would overwrite the
         // real one as soon as the keychain works again.
         QXLog(QXKeychain::LogModule, staticClass(), 2, "%@ not available: the keychain cannot be read now", key);
-        return Lookup::Failed;
+        return std::nullopt;
     }
-    if (stored.isString()) {
-        value = stored.string();
-        return Lookup::Found;
-    }
+    if (stored.isString()) return stored.string();
+    std::optional<std::string> value;
     rt::Value legacy = defaults_->objectForKey(key);
     if (legacy.isString()) value = legacy.string();
-    return Lookup::Missing;
+    complete(value);
+    return value;
 }
 
 std::optional<std::string> QXDeviceIdentity::deviceIdentifier() {
     std::lock_guard lock(identifierMutex_);
-    std::optional<std::string> value;
-    switch (lookUp(IdentifierKey, value)) {
-        case Lookup::Found: return value;
-        case Lookup::Failed: return std::nullopt;
-        case Lookup::Missing: break;
-    }
-    if (!value) {
-        if (auto device = device_.lock()) value = device->identifierForVendor();
-    }
-    setDeviceIdentifier(value);
-    return value;
+    return storedOr(IdentifierKey, [this](std::optional<std::string>& value) {
+        if (!value) {
+            if (auto device = device_.lock()) value = device->identifierForVendor();
+        }
+        setDeviceIdentifier(value);
+    });
 }
 
 bool QXDeviceIdentity::setDeviceIdentifier(const std::optional<std::string>& identifier) {
@@ -77,15 +71,10 @@ bool QXDeviceIdentity::setDeviceIdentifier(const std::optional<std::string>& ide
 
 std::optional<std::string> QXDeviceIdentity::rpin() {
     std::lock_guard lock(rpinMutex_);
-    std::optional<std::string> value;
-    switch (lookUp(RpinKey, value)) {
-        case Lookup::Found: return value;
-        case Lookup::Failed: return std::nullopt;
-        case Lookup::Missing: break;
-    }
-    if (!value) value = generateRpin();
-    if (value) setRpin(value);
-    return value;
+    return storedOr(RpinKey, [this](std::optional<std::string>& value) {
+        if (!value) value = generateRpin();
+        if (value) setRpin(value);
+    });
 }
 
 bool QXDeviceIdentity::setRpin(const std::optional<std::string>& pin) {

@@ -36,6 +36,44 @@ double doubleOf(const rt::Value& element) {
     return 0;
 }
 
+// The operations that read an array and a set alike; the result is of the receiver's kind,
+// in its order, and a block's nil is reported with the position where it was met.
+
+template <class Collection>
+Collection mappedCollection(const Collection& in, const Transform& transform) {
+    Collection out;
+    out.reserve(in.size());
+    std::size_t i = 0;
+    for (const auto& element : in) out.insert(out.end(), required(transform(element), "map", i++));
+    return out;
+}
+
+template <class Collection>
+Collection filteredCollection(const Collection& in, const Predicate& predicate) {
+    Collection out;
+    for (const auto& element : in)
+        if (predicate(element)) out.insert(out.end(), element);
+    return out;
+}
+
+template <class Collection>
+bool anyInCollection(const Collection& in, const Predicate& predicate) {
+    return std::any_of(in.begin(), in.end(), predicate);
+}
+
+template <class Collection>
+bool allInCollection(const Collection& in, const Predicate& predicate) {
+    return !in.empty() && std::all_of(in.begin(), in.end(), predicate);
+}
+
+template <class Collection>
+rt::Dictionary keyedCollection(const Collection& in, const KeyGenerator& generator) {
+    rt::Dictionary out;
+    std::size_t i = 0;
+    for (const auto& element : in) out.set(required(generator(element), "dictionaryWithKeyGenerator", i++), element);
+    return out;
+}
+
 }  // namespace
 
 Array arrayWithEnumerable(const rt::Value& enumerable) {
@@ -46,19 +84,9 @@ Array arrayWithEnumerable(const rt::Value& enumerable) {
 
 Array arrayWithEnumerable(const ValueSet& set) { return Array(set.begin(), set.end()); }
 
-Array map(const Array& array, const Transform& transform) {
-    Array out;
-    out.reserve(array.size());
-    for (std::size_t i = 0; i < array.size(); ++i) out.push_back(required(transform(array[i]), "map", i));
-    return out;
-}
+Array map(const Array& array, const Transform& transform) { return mappedCollection(array, transform); }
 
-Array filter(const Array& array, const Predicate& predicate) {
-    Array out;
-    for (const auto& element : array)
-        if (predicate(element)) out.push_back(element);
-    return out;
-}
+Array filter(const Array& array, const Predicate& predicate) { return filteredCollection(array, predicate); }
 
 Array sort(const Array& array, const Comparator& comparator) {
     Array out = array;
@@ -128,17 +156,12 @@ rt::Value reduce(const Array& array, const Reducer& reducer, const rt::Value& st
     return accumulator;
 }
 
-bool any(const Array& array, const Predicate& predicate) { return std::any_of(array.begin(), array.end(), predicate); }
+bool any(const Array& array, const Predicate& predicate) { return anyInCollection(array, predicate); }
 
-bool all(const Array& array, const Predicate& predicate) {
-    return !array.empty() && std::all_of(array.begin(), array.end(), predicate);
-}
+bool all(const Array& array, const Predicate& predicate) { return allInCollection(array, predicate); }
 
 rt::Dictionary dictionaryWithKeyGenerator(const Array& array, const KeyGenerator& generator) {
-    rt::Dictionary out;
-    for (std::size_t i = 0; i < array.size(); ++i)
-        out.set(required(generator(array[i]), "dictionaryWithKeyGenerator", i), array[i]);
-    return out;
+    return keyedCollection(array, generator);
 }
 
 rt::Value firstMatching(const Array& array, const Predicate& predicate) {
@@ -186,31 +209,16 @@ Array arrayByInsertingObject(const Array& array, const rt::Value& object, std::s
     return out;
 }
 
-ValueSet map(const ValueSet& set, const Transform& transform) {
-    ValueSet out;
-    std::size_t i = 0;
-    for (const auto& member : set) out.insert(required(transform(member), "map", i++));
-    return out;
-}
+ValueSet map(const ValueSet& set, const Transform& transform) { return mappedCollection(set, transform); }
 
-ValueSet filter(const ValueSet& set, const Predicate& predicate) {
-    ValueSet out;
-    for (const auto& member : set)
-        if (predicate(member)) out.insert(member);
-    return out;
-}
+ValueSet filter(const ValueSet& set, const Predicate& predicate) { return filteredCollection(set, predicate); }
 
-bool any(const ValueSet& set, const Predicate& predicate) { return std::any_of(set.begin(), set.end(), predicate); }
+bool any(const ValueSet& set, const Predicate& predicate) { return anyInCollection(set, predicate); }
 
-bool all(const ValueSet& set, const Predicate& predicate) {
-    return !set.empty() && std::all_of(set.begin(), set.end(), predicate);
-}
+bool all(const ValueSet& set, const Predicate& predicate) { return allInCollection(set, predicate); }
 
 rt::Dictionary dictionaryWithKeyGenerator(const ValueSet& set, const KeyGenerator& generator) {
-    rt::Dictionary out;
-    std::size_t i = 0;
-    for (const auto& member : set) out.set(required(generator(member), "dictionaryWithKeyGenerator", i++), member);
-    return out;
+    return keyedCollection(set, generator);
 }
 
 std::int64_t indexFromKey(std::string_view key) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <type_traits>
 
 #include <rt/ChangeScope.h>
 #include <RuzEzo/Binding/FKBindingCategory.h>
@@ -64,6 +65,21 @@ FKSignalRef runningTasks(ui::Button& button) {
 void disposeHandler(rt::Object& owner, const char* key) {
     if (auto h = owner.associatedObject(key).as<OnSignalHelper>()) h->dispose();
     owner.setAssociatedObject(rt::Value(), key);
+}
+
+// Executes the owner's command, as commandOf reads it then, with the owner as sender each
+// time trigger sends, for as long as the owner lives. The handler is kept under
+// handlerKey, where the next command's setter ends it.
+template <class Owner>
+void executeOnSignal(Owner& owner, const FKSignalRef& trigger,
+                     rt::Ref<rt::Object> (*commandOf)(const std::type_identity_t<Owner>&), const char* handlerKey) {
+    rt::Weak<Owner> weak = owner.template selfAs<Owner>();
+    auto handler = onSignal(trigger, deallocSignal(owner), [weak, commandOf](const rt::Value&) {
+        auto strong = weak.lock();
+        if (!strong) return;
+        if (auto* cmd = asCommand(commandOf(*strong))) cmd->execute(strong);
+    });
+    owner.setAssociatedObject(rt::Value(std::static_pointer_cast<rt::Object>(handler)), handlerKey);
 }
 
 IconResolver& iconResolver() {
@@ -157,13 +173,7 @@ void setCommand(ui::BarButtonItem& item, const rt::Ref<rt::Object>& c) {
         item.setEnabled(true);
         item.setTitle("");
     }
-    rt::Weak<ui::BarButtonItem> weak = item.selfAs<ui::BarButtonItem>();
-    auto handler = onSignal(actionSignal(item), deallocSignal(item), [weak](const rt::Value&) {
-        auto i = weak.lock();
-        if (!i) return;
-        if (auto* cmd = asCommand(command(*i))) cmd->execute(i);
-    });
-    item.setAssociatedObject(rt::Value(std::static_pointer_cast<rt::Object>(handler)), kItemCommandHandler);
+    executeOnSignal(item, actionSignal(item), command, kItemCommandHandler);
 }
 
 rt::Ref<rt::Object> command(const ui::BarButtonItem& item) { return item.associatedObject(kItemCommand).object(); }
@@ -175,13 +185,7 @@ void setReturnCommand(ui::TextField& field, const rt::Ref<rt::Object>& c) {
     store(field, kFieldReturnCommand, c);
     bindingWithKeypath(field, "enabled")->setSignal(signalForKeypath(field, "returnCommand.disabled")->not_());
     bindingWithKeypath(field, "placeholder")->setSignal(signalForKeypath(field, "returnCommand.title"));
-    rt::Weak<ui::TextField> weak = field.selfAs<ui::TextField>();
-    auto handler = onSignal(returnSignal(field), deallocSignal(field), [weak](const rt::Value&) {
-        auto f = weak.lock();
-        if (!f) return;
-        if (auto* cmd = asCommand(returnCommand(*f))) cmd->execute(f);
-    });
-    field.setAssociatedObject(rt::Value(std::static_pointer_cast<rt::Object>(handler)), kFieldReturnCommandHandler);
+    executeOnSignal(field, returnSignal(field), returnCommand, kFieldReturnCommandHandler);
 }
 
 rt::Ref<rt::Object> returnCommand(const ui::TextField& field) {
@@ -195,13 +199,7 @@ void setSingleTapCommand(ui::View& view, const rt::Ref<rt::Object>& c) {
     store(view, kViewSingleTapCommand, c);
     bindingWithKeypath(view, "userInteractionEnabled")
         ->setSignal(signalForKeypath(view, "singleTapCommand.disabled")->not_());
-    rt::Weak<ui::View> weak = view.selfAs<ui::View>();
-    auto handler = onSignal(singleTapSignal(view), deallocSignal(view), [weak](const rt::Value&) {
-        auto v = weak.lock();
-        if (!v) return;
-        if (auto* cmd = asCommand(singleTapCommand(*v))) cmd->execute(v);
-    });
-    view.setAssociatedObject(rt::Value(std::static_pointer_cast<rt::Object>(handler)), kViewSingleTapCommandHandler);
+    executeOnSignal(view, singleTapSignal(view), singleTapCommand, kViewSingleTapCommandHandler);
 }
 
 rt::Ref<rt::Object> singleTapCommand(const ui::View& view) {

@@ -36,6 +36,24 @@ std::string AKAbstractCommand::description() const { return rt::Object::descript
 
 // ---- block command ------------------------------------------------------------------------------
 
+namespace {
+
+rt::Ref<AKBlockCommand> withType(rt::Ref<AKBlockCommand> command, unsigned type) {
+    command->setCommandType(type);
+    return command;
+}
+
+// The block of a command that ends work started elsewhere: it ends the task its way
+// (finished, cancelled) and starts no task of its own.
+AKBlockCommand::Block endingTask(rt::Ref<AKOperationTask> task, void (AKOperationTask::*end)()) {
+    return [task = std::move(task), end](const rt::Ref<rt::Object>&) {
+        ((*task).*end)();
+        return rt::Ref<AKOperationTask>();
+    };
+}
+
+}  // namespace
+
 rt::Ref<AKBlockCommand> AKBlockCommand::commandWithTitle(std::string title, std::string icon, Block block) {
     return rt::make<AKBlockCommand>(std::move(title), std::move(icon), std::move(block));
 }
@@ -43,37 +61,27 @@ rt::Ref<AKBlockCommand> AKBlockCommand::commandWithTitle(std::string title, Bloc
     return commandWithTitle(std::move(title), {}, std::move(block));
 }
 rt::Ref<AKBlockCommand> AKBlockCommand::cancelCommandWithTitle(std::string title, std::string icon, Block block) {
-    auto c = commandWithTitle(std::move(title), std::move(icon), std::move(block));
-    c->setCommandType(CommandType::Cancel);
-    return c;
+    return withType(commandWithTitle(std::move(title), std::move(icon), std::move(block)), CommandType::Cancel);
 }
 rt::Ref<AKBlockCommand> AKBlockCommand::cancelCommandWithTitle(std::string title, Block block) {
     return cancelCommandWithTitle(std::move(title), {}, std::move(block));
 }
 rt::Ref<AKBlockCommand> AKBlockCommand::destructiveCommandWithTitle(std::string title, std::string icon, Block block) {
-    auto c = commandWithTitle(std::move(title), std::move(icon), std::move(block));
-    c->setCommandType(CommandType::Destructive);
-    return c;
+    return withType(commandWithTitle(std::move(title), std::move(icon), std::move(block)), CommandType::Destructive);
 }
 rt::Ref<AKBlockCommand> AKBlockCommand::destructiveCommandWithTitle(std::string title, Block block) {
     return destructiveCommandWithTitle(std::move(title), {}, std::move(block));
 }
 rt::Ref<AKBlockCommand> AKBlockCommand::doneCommandWithTitle(std::string title, std::string icon,
                                                              rt::Ref<AKOperationTask> task) {
-    return commandWithTitle(std::move(title), std::move(icon), [task](const rt::Ref<rt::Object>&) {
-        task->setFinished();
-        return rt::Ref<AKOperationTask>();
-    });
+    return commandWithTitle(std::move(title), std::move(icon), endingTask(std::move(task), &AKOperationTask::setFinished));
 }
 rt::Ref<AKBlockCommand> AKBlockCommand::doneCommandWithTitle(std::string title, rt::Ref<AKOperationTask> task) {
     return doneCommandWithTitle(std::move(title), {}, std::move(task));
 }
 rt::Ref<AKBlockCommand> AKBlockCommand::cancelCommandWithTitle(std::string title, std::string icon,
                                                                rt::Ref<AKOperationTask> task) {
-    return cancelCommandWithTitle(std::move(title), std::move(icon), Block([task](const rt::Ref<rt::Object>&) {
-                                      task->setCancelled();
-                                      return rt::Ref<AKOperationTask>();
-                                  }));
+    return cancelCommandWithTitle(std::move(title), std::move(icon), endingTask(std::move(task), &AKOperationTask::setCancelled));
 }
 rt::Ref<AKBlockCommand> AKBlockCommand::cancelCommandWithTitle(std::string title, rt::Ref<AKOperationTask> task) {
     return cancelCommandWithTitle(std::move(title), {}, std::move(task));

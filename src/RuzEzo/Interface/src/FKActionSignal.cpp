@@ -1,6 +1,7 @@
 #include <RuzEzo/Interface/FKActionSignal.h>
 
 #include <cstdio>
+#include <type_traits>
 
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
@@ -137,16 +138,17 @@ rt::Ref<FKSignalHolder> holderOf(rt::Object& owner, std::string_view key) {
     return holder;
 }
 
-std::string format(const char* pattern, int a, int b) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, pattern, a, b);
-    return buf;
-}
-
-FKSignalRef gestureSignal(ui::View& view, const std::string& key,
-                          const std::function<rt::Ref<ui::GestureRecognizer>()>& make) {
-    return customSignal(view, rt::Value(key), [&]() -> FKSignalRef {
-        auto recognizer = make();
+/// The signal of a recognizer of type R set up by two setters and added to the view;
+/// one per kind and pair of settings, kept under a key naming the three.
+template <class R, class First>
+FKSignalRef gestureSignal(ui::View& view, const char* kind, void (R::*setFirst)(First),
+                          std::type_identity_t<First> first, void (R::*setSecond)(long), int second) {
+    char key[64];
+    std::snprintf(key, sizeof key, "__%sGestureSignal[%d,%d]", kind, int(first), second);
+    return customSignal(view, rt::Value(std::string(key)), [&]() -> FKSignalRef {
+        auto recognizer = rt::make<R>();
+        (*recognizer.*setFirst)(first);
+        (*recognizer.*setSecond)(second);
         view.addGestureRecognizer(recognizer);
         return FKGestureSignal::signalWithGestureRecognizer(recognizer);
     });
@@ -185,33 +187,21 @@ FKSignalRef actionSignal(ui::GestureRecognizer& recognizer) {
 }
 
 FKSignalRef tapSignal(ui::View& view, int taps, int touches) {
-    return gestureSignal(view, format("__TapGestureSignal[%d,%d]", taps, touches), [&] {
-        auto r = rt::make<ui::TapGestureRecognizer>();
-        r->setNumberOfTapsRequired(taps);
-        r->setNumberOfTouchesRequired(touches);
-        return r;
-    });
+    return gestureSignal(view, "Tap", &ui::TapGestureRecognizer::setNumberOfTapsRequired, taps,
+                         &ui::TapGestureRecognizer::setNumberOfTouchesRequired, touches);
 }
 FKSignalRef singleTapSignal(ui::View& view) { return tapSignal(view, 1, 1); }
 FKSignalRef doubleTapSignal(ui::View& view) { return tapSignal(view, 2, 1); }
 
 FKSignalRef panGestureSignal(ui::View& view, int minimum, int maximum) {
-    return gestureSignal(view, format("__PanGestureSignal[%d,%d]", minimum, maximum), [&] {
-        auto r = rt::make<ui::PanGestureRecognizer>();
-        r->setMinimumNumberOfTouches(minimum);
-        r->setMaximumNumberOfTouches(maximum);
-        return r;
-    });
+    return gestureSignal(view, "Pan", &ui::PanGestureRecognizer::setMinimumNumberOfTouches, minimum,
+                         &ui::PanGestureRecognizer::setMaximumNumberOfTouches, maximum);
 }
 FKSignalRef panGestureSignal(ui::View& view) { return panGestureSignal(view, 1, 1); }
 
 FKSignalRef swipeSignal(ui::View& view, unsigned direction, int touches) {
-    return gestureSignal(view, format("__SwipeGestureSignal[%d,%d]", int(direction), touches), [&] {
-        auto r = rt::make<ui::SwipeGestureRecognizer>();
-        r->setDirection(direction);
-        r->setNumberOfTouchesRequired(touches);
-        return r;
-    });
+    return gestureSignal(view, "Swipe", &ui::SwipeGestureRecognizer::setDirection, direction,
+                         &ui::SwipeGestureRecognizer::setNumberOfTouchesRequired, touches);
 }
 FKSignalRef rightSwipeSignal(ui::View& view) { return swipeSignal(view, ui::SwipeDirection::Right, 1); }
 FKSignalRef leftSwipeSignal(ui::View& view) { return swipeSignal(view, ui::SwipeDirection::Left, 1); }

@@ -1,6 +1,7 @@
 #include <RuzEzo/Binding/FKBinding.h>
 
 #include <RuzEzo/Binding/FKBindingCategory.h>
+#include "Signal/WeakHandlers.h"
 
 namespace zid {
 
@@ -11,15 +12,9 @@ void FKBinding::setSignal(FKSignalRef signal) {
     if (auto handler = std::move(signalHandler_)) handler->dispose();
     signal_ = std::move(signal);
     if (!signal_) return;
-    rt::Weak<FKBinding> weakSelf = std::static_pointer_cast<FKBinding>(keepAlive);
     FKSignalRef source = signal_;
-    auto subscription = source->addValueHandler(
-        [weakSelf](const rt::Value& value) {
-            if (auto binding = weakSelf.lock()) binding->onValue(value);
-        },
-        [weakSelf] {
-            if (auto binding = weakSelf.lock()) binding->onClose();
-        });
+    auto subscription = addWeakHandlers(source, std::static_pointer_cast<FKBinding>(keepAlive), &FKBinding::onValue,
+                                        &FKBinding::onClose);
     if (signal_ == source) {
         signalHandler_ = AutoDisposable::disposableWithDisposable(std::move(subscription));
     } else {

@@ -1,6 +1,8 @@
 // The property mapper: copying, key paths, several targets, boxings, converters,
 // validators, and what happens to entries the mapping does not name.
 
+#include <limits>
+
 #include <gtest/gtest.h>
 
 #include "Common/PropertyMapper/KZPropertyMapper.h"
@@ -189,6 +191,35 @@ TEST(PropertyDescriptor, StringMappings) {
     ASSERT_TRUE(joined);
     EXPECT_EQ(joined->mapping(), "a & b & @URL(w)");
     EXPECT_EQ(KZPropertyDescriptor::descriptorWithPropertyNameAndMappings("p", {}), nullptr);
+}
+
+TEST(PropertyDescriptor, OneSidedAndExactBoundsHoldAtTheirEdgesAndNameTheFailingValidator) {
+    constexpr long long lowest = std::numeric_limits<long long>::min();
+    constexpr long long highest = std::numeric_limits<long long>::max();
+    auto atLeast = KZPropertyDescriptor::descriptorWithPropertyName("n")->min(3);
+    EXPECT_TRUE(atLeast->validateValue(rt::Value(3)).empty());
+    EXPECT_TRUE(atLeast->validateValue(rt::Value(highest)).empty());
+    EXPECT_TRUE(atLeast->validateValue(rt::Value("7 days")).empty());  // text by its leading integer
+    const auto below = atLeast->validateValue(rt::Value(2));
+    ASSERT_EQ(below.size(), 1u);
+    EXPECT_EQ(below[0]->localizedDescription(), "n: validation failed on min");
+    EXPECT_FALSE(atLeast->validateValue(rt::Value(rt::Value::Array{})).empty());  // no integer at all
+
+    auto atMost = KZPropertyDescriptor::descriptorWithPropertyName("n")->max(-3);
+    EXPECT_TRUE(atMost->validateValue(rt::Value(lowest)).empty());
+    EXPECT_TRUE(atMost->validateValue(rt::Value(-3)).empty());
+    EXPECT_EQ(atMost->validateValue(rt::Value(-2)).at(0)->localizedDescription(), "n: validation failed on max");
+
+    auto exact = KZPropertyDescriptor::descriptorWithPropertyName("s")->length(2);
+    EXPECT_TRUE(exact->validateValue(rt::Value("ab")).empty());
+    EXPECT_FALSE(exact->validateValue(rt::Value("a")).empty());
+    EXPECT_FALSE(exact->validateValue(rt::Value("abc")).empty());
+    EXPECT_EQ(exact->validateValue(rt::Value(12)).at(0)->localizedDescription(),
+              "s: validation failed on length");  // a number has no length
+
+    auto shortest = KZPropertyDescriptor::descriptorWithPropertyName("s")->minLength(0);
+    EXPECT_TRUE(shortest->validateValue(rt::Value("")).empty());
+    EXPECT_FALSE(KZPropertyDescriptor::descriptorWithPropertyName("s")->maxLength(0)->validateValue(rt::Value("a")).empty());
 }
 
 TEST(PropertyDescriptor, ValidatorsAcceptTheirRangeWhicheverWayItIsGivenAndRejectNothing) {

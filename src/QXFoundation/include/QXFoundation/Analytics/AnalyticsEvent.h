@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include <rt/Locked.h>
 #include <rt/Object.h>
 #include <rt/Value.h>
 
@@ -26,8 +27,8 @@ public:
     /// An event of that type without parameters.
     explicit AnalyticsEvent(std::uint64_t type = 0);
 
-    std::uint64_t type() const;
-    void setType(std::uint64_t type);
+    std::uint64_t type() const { return type_.get(); }
+    void setType(std::uint64_t type) { type_.set(type); }
     /// Parameter name to value; none until the first parameter is set.
     std::optional<rt::Dictionary> params() const;
     void setParams(std::optional<rt::Dictionary> params);
@@ -107,8 +108,8 @@ private:
     static rt::Ref<AnalyticsEvent> withErrorCode(std::uint64_t type, std::int32_t errorCode);
 
     // Shared instances may be touched from several threads.
-    mutable std::mutex mutex_;
-    std::uint64_t type_;
+    rt::Locked<std::uint64_t> type_;
+    mutable std::mutex mutex_;  // guards params_
     std::optional<rt::Dictionary> params_;
 };
 

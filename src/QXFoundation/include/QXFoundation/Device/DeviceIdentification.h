@@ -7,6 +7,7 @@
 // same for the installation. A keychain that cannot be read is not taken for an empty
 // one: the answer is then nothing, and the stored values are left alone.
 
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -45,8 +46,11 @@ public:
     std::optional<std::string> generateRpin();
 
 private:
-    enum class Lookup { Found, Missing, Failed };
-    Lookup lookUp(const char* key, std::optional<std::string>& value);
+    using Completion = std::function<void(std::optional<std::string>& value)>;
+    /// The text stored under key in the keychain; when there is none, the legacy copy in
+    /// the user defaults (or nothing) as complete leaves it, complete making and storing
+    /// what is missing. Nothing, and complete not called, while the keychain cannot be read.
+    std::optional<std::string> storedOr(const char* key, const Completion& complete);
 
     rt::Weak<dev::Device> device_;  // the device keeps its identity, not the other way round
     rt::Ref<QXKeychain> keychain_;

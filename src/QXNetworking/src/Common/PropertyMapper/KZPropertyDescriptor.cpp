@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
+#include <optional>
 
 #include "Common/PropertyMapper/KZPropertyMapper.h"
 #include <fnd/UTF16.h>
@@ -23,6 +25,20 @@ std::optional<long long> integerOf(const rt::Value& value) {
     if (value.isNumber()) return value.longLongValue();
     if (value.isString()) return std::strtoll(value.string().c_str(), nullptr, 10);
     return std::nullopt;
+}
+
+constexpr long long kNoLowerBound = std::numeric_limits<long long>::min();
+constexpr long long kNoUpperBound = std::numeric_limits<long long>::max();
+
+// Adds the validator named name: the value has a measure, and it lies in [low, high].
+rt::Ref<KZPropertyDescriptor> measuredWithin(KZPropertyDescriptor& descriptor, std::string name,
+                                             std::optional<long long> (*measure)(const rt::Value&), long long low,
+                                             long long high) {
+    descriptor.addValidatorWithName(std::move(name), [measure, low, high](const rt::Value& v) {
+        const auto m = measure(v);
+        return m && *m >= low && *m <= high;
+    });
+    return descriptor.selfAs<KZPropertyDescriptor>();
 }
 
 }  // namespace
@@ -96,12 +112,7 @@ rt::Ref<KZPropertyDescriptor> KZPropertyDescriptor::isRequired() {
 }
 
 rt::Ref<KZPropertyDescriptor> KZPropertyDescriptor::lengthRange(long long a, long long b) {
-    const long long low = std::min(a, b), high = std::max(a, b);
-    addValidatorWithName("lengthRange", [low, high](const rt::Value& v) {
-        const auto n = lengthOf(v);
-        return n && *n >= low && *n <= high;
-    });
-    return selfAs<KZPropertyDescriptor>();
+    return measuredWithin(*this, "lengthRange", lengthOf, std::min(a, b), std::max(a, b));
 }
 
 rt::Ref<KZPropertyDescriptor> KZPropertyDescriptor::matchesRegEx(rt::Ref<fnd::RegularExpression> expression) {
@@ -112,27 +123,15 @@ rt::Ref<KZPropertyDescriptor> KZPropertyDescriptor::matchesRegEx(rt::Ref<fnd::Re
 }
 
 rt::Ref<KZPropertyDescriptor> KZPropertyDescriptor::length(long long n) {
-    addValidatorWithName("length", [n](const rt::Value& v) {
-        const auto l = lengthOf(v);
-        return l && *l == n;
-    });
-    return selfAs<KZPropertyDescriptor>();
+    return measuredWithin(*this, "length", lengthOf, n, n);
 }
 
 rt::Ref<KZPropertyDescriptor> KZPropertyDescriptor::minLength(long long n) {
-    addValidatorWithName("minLength", [n](const rt::Value& v) {
-        const auto l = lengthOf(v);
-        return l && *l >= n;
-    });
-    return selfAs<KZPropertyDescriptor>();
+    return measuredWithin(*this, "minLength", lengthOf, n, kNoUpperBound);
 }
 
 rt::Ref<KZPropertyDescriptor> KZPropertyDescriptor::maxLength(long long n) {
-    addValidatorWithName("maxLength", [n](const rt::Value& v) {
-        const auto l = lengthOf(v);
-        return l && *l <= n;
-    });
-    return selfAs<KZPropertyDescriptor>();
+    return measuredWithin(*this, "maxLength", lengthOf, kNoLowerBound, n);
 }
 
 rt::Ref<KZPropertyDescriptor> KZPropertyDescriptor::oneOf(rt::Value::Array values) {
@@ -148,28 +147,15 @@ rt::Ref<KZPropertyDescriptor> KZPropertyDescriptor::equalTo(std::string text) {
 }
 
 rt::Ref<KZPropertyDescriptor> KZPropertyDescriptor::min(long long n) {
-    addValidatorWithName("min", [n](const rt::Value& v) {
-        const auto i = integerOf(v);
-        return i && *i >= n;
-    });
-    return selfAs<KZPropertyDescriptor>();
+    return measuredWithin(*this, "min", integerOf, n, kNoUpperBound);
 }
 
 rt::Ref<KZPropertyDescriptor> KZPropertyDescriptor::max(long long n) {
-    addValidatorWithName("max", [n](const rt::Value& v) {
-        const auto i = integerOf(v);
-        return i && *i <= n;
-    });
-    return selfAs<KZPropertyDescriptor>();
+    return measuredWithin(*this, "max", integerOf, kNoLowerBound, n);
 }
 
 rt::Ref<KZPropertyDescriptor> KZPropertyDescriptor::range(long long a, long long b) {
-    const long long low = std::min(a, b), high = std::max(a, b);
-    addValidatorWithName("range", [low, high](const rt::Value& v) {
-        const auto i = integerOf(v);
-        return i && *i >= low && *i <= high;
-    });
-    return selfAs<KZPropertyDescriptor>();
+    return measuredWithin(*this, "range", integerOf, std::min(a, b), std::max(a, b));
 }
 
 }  // namespace zid

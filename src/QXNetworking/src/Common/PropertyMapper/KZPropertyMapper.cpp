@@ -42,6 +42,18 @@ void internalError(const char* condition) {
     varno_NSErrorMake(rt::format("Invalid condition not satisfying: %s", condition), KZPropertyMapperErrorCode, {});
 }
 
+// Boxes text with box; nil stays nil, and any other value is an internal error that
+// boxes to nil.
+template <class Box>
+rt::Value boxText(const rt::Value& value, const Box& box) {
+    if (value.isNil()) return {};
+    if (!value.isString()) {
+        internalError("[value isKindOfClass:NSString.class]");
+        return {};
+    }
+    return box(value.string());
+}
+
 void logIgnored(const std::string& line) {
     if (gLogIgnored.load()) KZPropertyMapper::writeConsole(line);
 }
@@ -175,27 +187,21 @@ rt::Ref<fnd::DateFormatter> KZPropertyMapper::dateFormatter() {
 }
 
 rt::Value KZPropertyMapper::boxValueAsURL(const rt::Value& value) {
-    if (value.isNil()) return {};
-    if (!value.isString()) {
-        internalError("[value isKindOfClass:NSString.class]");
-        return {};
-    }
-    static constexpr std::string_view allowed = "-._~:/?#[]@!$&'()*+,;=%";
-    for (unsigned char c : value.string()) {
-        const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (!alnum && (c >= 0x80 || allowed.find(char(c)) == std::string_view::npos)) return {};
-    }
-    return value;
+    return boxText(value, [&value](const std::string& text) {
+        static constexpr std::string_view allowed = "-._~:/?#[]@!$&'()*+,;=%";
+        for (unsigned char c : text) {
+            const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+            if (!alnum && (c >= 0x80 || allowed.find(char(c)) == std::string_view::npos)) return rt::Value();
+        }
+        return value;
+    });
 }
 
 rt::Value KZPropertyMapper::boxValueAsDate(const rt::Value& value) {
-    if (value.isNil()) return {};
-    if (!value.isString()) {
-        internalError("[value isKindOfClass:NSString.class]");
-        return {};
-    }
-    const auto date = dateFormatter()->dateFromString(value.string());
-    return date ? rt::Value(*date) : rt::Value();
+    return boxText(value, [](const std::string& text) {
+        const auto date = dateFormatter()->dateFromString(text);
+        return date ? rt::Value(*date) : rt::Value();
+    });
 }
 
 // ---- validation ---------------------------------------------------------------------

@@ -3,9 +3,7 @@
 namespace zid {
 
 rt::Ref<FKFilterSignal> FKFilterSignal::signalWithSignal(const FKSignalRef& source, FilterBlock filter) {
-    auto signal = rt::make<FKFilterSignal>(std::move(filter));
-    signal->setSourceSignal(source);
-    return signal;
+    return following<FKFilterSignal>(source, std::move(filter));
 }
 
 void FKFilterSignal::valueReceived(const rt::Value& value) {

@@ -5,10 +5,7 @@
 namespace zid {
 
 rt::Ref<FKMapSignal> FKMapSignal::signalWithSignal(const FKSignalRef& source, MapBlock map) {
-    // The block is in place before the source replays its value.
-    auto signal = rt::make<FKMapSignal>(std::move(map));
-    signal->setSourceSignal(source);
-    return signal;
+    return following<FKMapSignal>(source, std::move(map));
 }
 
 void FKMapSignal::valueReceived(const rt::Value& value) {

@@ -2,6 +2,7 @@
 
 #include <QXFoundation/Extensions/NilHandling.h>
 #include <rt/Format.h>
+#include "Signal/WeakHandlers.h"
 
 namespace zid {
 
@@ -14,18 +15,12 @@ rt::Ref<FKMultiSignal> FKMultiSignal::signalWithSignals(std::vector<FKSignalRef>
 void FKMultiSignal::setSignals(std::vector<FKSignalRef> signals) {
     auto keepAlive = selfSignal();
     signals_ = std::move(signals);
-    rt::Weak<FKMultiSignal> weakSelf = std::static_pointer_cast<FKMultiSignal>(keepAlive);
     // Iterate over a copy: a replay may close this signal and drop the list.
     std::vector<FKSignalRef> sources = signals_;
     for (const FKSignalRef& source : sources) {
         if (!source) continue;
-        auto subscription = source->addValueHandler(
-            [weakSelf](const rt::Value& value) {
-                if (auto self = weakSelf.lock()) self->onValue(value);
-            },
-            [weakSelf] {
-                if (auto self = weakSelf.lock()) self->onClose();
-            });
+        auto subscription = addWeakHandlers(source, std::static_pointer_cast<FKMultiSignal>(keepAlive),
+                                            &FKMultiSignal::onValue, &FKMultiSignal::onClose);
         handlers_.push_back(AutoDisposable::disposableWithDisposable(std::move(subscription)));
     }
     updateValue();

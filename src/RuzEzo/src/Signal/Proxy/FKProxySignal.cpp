@@ -1,11 +1,11 @@
 #include "Signal/Proxy/FKProxySignal.h"
 
+#include "Signal/WeakHandlers.h"
+
 namespace zid {
 
 rt::Ref<FKProxySignal> FKProxySignal::signalWithSignal(const FKSignalRef& source) {
-    auto proxy = rt::make<FKProxySignal>();
-    proxy->setSourceSignal(source);
-    return proxy;
+    return following<FKProxySignal>(source);
 }
 
 void FKProxySignal::setSourceSignal(FKSignalRef source) {
@@ -13,19 +13,10 @@ void FKProxySignal::setSourceSignal(FKSignalRef source) {
     if (auto previous = signalHandler_.exchange(nullptr)) previous->dispose();
     sourceSignal_ = std::move(source);
     if (!sourceSignal_) return;
-    rt::Weak<FKProxySignal> weakSelf = std::static_pointer_cast<FKProxySignal>(keepAlive);
     // Hold the source locally: the replay inside the subscription may replace it.
     FKSignalRef source_ = sourceSignal_;
-    auto subscription = source_->addValueHandler(
-        [weakSelf](const rt::Value& value) {
-            if (auto proxy = weakSelf.lock()) proxy->valueReceived(value);
-        },
-        [weakSelf] {
-            if (auto proxy = weakSelf.lock()) {
-                proxy->setSourceSignal(nullptr);
-                proxy->close();
-            }
-        });
+    auto subscription = addWeakHandlers(source_, std::static_pointer_cast<FKProxySignal>(keepAlive),
+                                        &FKProxySignal::valueReceived, &FKProxySignal::sourceClosed);
     // A value handler that re-pointed the proxy during the replay has made this
     // subscription stale (and may have stored its own): end it instead of keeping it.
     std::shared_ptr<IDisposable> empty;
@@ -36,6 +27,11 @@ void FKProxySignal::setSourceSignal(FKSignalRef source) {
 void FKProxySignal::valueReceived(const rt::Value& value) { setValue(value); }
 
 bool FKProxySignal::repetitive() const { return sourceSignal_ ? sourceSignal_->repetitive() : false; }
+
+void FKProxySignal::sourceClosed() {
+    setSourceSignal(nullptr);
+    close();
+}
 
 void FKProxySignal::willDestroy() {
     if (auto handler = signalHandler_.exchange(nullptr)) handler->dispose();

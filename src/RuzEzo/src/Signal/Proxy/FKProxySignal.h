@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <memory>
+#include <utility>
 
 #include <RuzEzo/Signal/FKSignal.h>
 
@@ -34,9 +35,21 @@ public:
     void setSignalHandler(std::shared_ptr<IDisposable> handler) { signalHandler_.store(std::move(handler)); }
 
 protected:
+    /// A new proxy of type P made from the arguments, following the source. What the
+    /// arguments set (a block, a count) is in place before the source replays its value.
+    template <class P, class... Args>
+    static rt::Ref<P> following(const FKSignalRef& source, Args&&... args) {
+        auto proxy = rt::make<P>(std::forward<Args>(args)...);
+        proxy->setSourceSignal(source);
+        return proxy;
+    }
+
     void willDestroy() override;
 
 private:
+    /// The source closed: drop it and close too.
+    void sourceClosed();
+
     FKSignalRef sourceSignal_;
     std::atomic<std::shared_ptr<IDisposable>> signalHandler_;
 };

@@ -4,9 +4,7 @@ namespace zid {
 
 rt::Ref<FKSkippableProxySignal> FKSkippableProxySignal::signalWithSignal(const FKSignalRef& source,
                                                                          unsigned long long skip) {
-    auto signal = rt::make<FKSkippableProxySignal>(skip);
-    signal->setSourceSignal(source);
-    return signal;
+    return following<FKSkippableProxySignal>(source, skip);
 }
 
 void FKSkippableProxySignal::valueReceived(const rt::Value& value) {

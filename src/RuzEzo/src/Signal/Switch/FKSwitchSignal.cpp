@@ -1,5 +1,7 @@
 #include "Signal/Switch/FKSwitchSignal.h"
 
+#include "Signal/WeakHandlers.h"
+
 namespace zid {
 
 rt::Ref<FKSwitchSignal> FKSwitchSignal::signalWithCondition(const FKSignalRef& condition, const rt::Dictionary& cases) {
@@ -12,14 +14,8 @@ rt::Ref<FKSwitchSignal> FKSwitchSignal::signalWithCondition(const FKSignalRef& c
 
 void FKSwitchSignal::subscribe(const FKSignalRef& source) {
     if (!source) return;
-    rt::Weak<FKSwitchSignal> weakSelf = std::static_pointer_cast<FKSwitchSignal>(selfSignal());
-    handlers_.push_back(AutoDisposable::disposableWithDisposable(source->addValueHandler(
-        [weakSelf](const rt::Value& value) {
-            if (auto self = weakSelf.lock()) self->onValue(value);
-        },
-        [weakSelf] {
-            if (auto self = weakSelf.lock()) self->onClose();
-        })));
+    handlers_.push_back(AutoDisposable::disposableWithDisposable(addWeakHandlers(
+        source, std::static_pointer_cast<FKSwitchSignal>(selfSignal()), &FKSwitchSignal::onValue, &FKSwitchSignal::onClose)));
 }
 
 void FKSwitchSignal::setCases(rt::Dictionary cases) {
