@@ -154,6 +154,27 @@ TEST(VexaConfigTest, LocksCarryOnlyTheirOwnPropertiesAndCompareAcrossSubclasses)
     EXPECT_NE(geo->description().find("\nhasLimit: 1"), std::string::npos) << geo->description();
 }
 
+TEST(VexaConfigTest, ALocksOwnPropertyIsItsOnlyEntryAndDecidesEquality) {
+    auto hash = rt::make<QXVexaHashLock>(std::string("hashLock"));
+    EXPECT_EQ(hash->lockName(), "hashLock") << "the name reaches the lock through the inherited constructor";
+    EXPECT_TRUE(hash->dictionaryRepresentation().empty()) << "an unset property is left out";
+    hash->setAuthenticationURL("https://example.com/auth");
+    auto d = hash->dictionaryRepresentation();
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d.get("authenticationURL").string(), "https://example.com/auth");
+    EXPECT_EQ(hash->modelValue("lockName").string(), "hashLock") << "the base's property is still read by name";
+    EXPECT_TRUE(hash->modelValue("maximumBirthDate").isNil());
+
+    auto other = rt::make<QXVexaHashLock>(std::string("another name"));
+    EXPECT_FALSE(hash->isEqual(*other));
+    other->setAuthenticationURL("https://example.com/auth");
+    EXPECT_TRUE(hash->isEqual(*other)) << "the lock compares on its own property, not on the name";
+    auto age = rt::make<QXVexaAgeLock>();
+    EXPECT_FALSE(age->maximumBirthDate());
+    EXPECT_FALSE(age->lockName());
+    EXPECT_FALSE(hash->isEqual(*age)) << "another kind of lock";
+}
+
 }  // namespace
 
 // Frames are outside input: one nesting a hundred thousand arrays used to recurse
