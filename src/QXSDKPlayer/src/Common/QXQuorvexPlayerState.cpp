@@ -339,14 +339,6 @@ void QXQuorvexPlayerImpl::selectAudibleMediaSelectionOption(const rt::Ref<QXMedi
 
 // ---- picture in picture and controls ------------------------------------------------------------
 
-void QXQuorvexPlayerImpl::startPictureInPicture() {
-    if (session_) session_->startPictureInPicture();
-}
-
-void QXQuorvexPlayerImpl::stopPictureInPicture() {
-    if (session_) session_->stopPictureInPicture();
-}
-
 void QXQuorvexPlayerImpl::showControls(bool show, bool animated, double timeout) {
     if (playerView_) playerView_->showControls(show, animated, timeout);
 }
@@ -415,36 +407,31 @@ rt::Ref<QXMediaSelectionOption> QXQuorvexPlayer::selectedAudibleMediaSelectionOp
 }
 
 void QXQuorvexPlayer::selectSubtitle(const rt::Ref<QXSubtitle>& subtitle) {
-    Impl::requireMainThread("selectSubtitle");
-    impl_->selectSubtitle(subtitle);
+    Impl::hostCall<&Impl::selectSubtitle>(*this, "selectSubtitle", subtitle);
 }
 
 void QXQuorvexPlayer::selectLegibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option) {
-    Impl::requireMainThread("selectLegibleMediaSelectionOption");
-    impl_->selectLegibleMediaSelectionOption(option);
+    Impl::hostCall<&Impl::selectLegibleMediaSelectionOption>(*this, "selectLegibleMediaSelectionOption", option);
 }
 
 void QXQuorvexPlayer::selectAudibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option) {
-    Impl::requireMainThread("selectAudibleMediaSelectionOption");
-    impl_->selectAudibleMediaSelectionOption(option);
+    Impl::hostCall<&Impl::selectAudibleMediaSelectionOption>(*this, "selectAudibleMediaSelectionOption", option);
 }
 
 void QXQuorvexPlayer::startPictureInPicture() {
-    Impl::requireMainThread("startPictureInPicture");
-    impl_->startPictureInPicture();
+    Impl::hostCall<&CPPlaybackSession::startPictureInPicture>(*this, "startPictureInPicture");
 }
 
 void QXQuorvexPlayer::stopPictureInPicture() {
-    Impl::requireMainThread("stopPictureInPicture");
-    impl_->stopPictureInPicture();
+    Impl::hostCall<&CPPlaybackSession::stopPictureInPicture>(*this, "stopPictureInPicture");
 }
 
 void QXQuorvexPlayer::showControls(bool show, bool animated, double timeout) {
-    Impl::requireMainThread("showControls");
-    impl_->showControls(show, animated, timeout);
+    Impl::hostCall<&Impl::showControls>(*this, "showControls", show, animated, timeout);
 }
 
 void QXQuorvexPlayer::showControls(bool show, bool animated) {
+    // The hide delay is read once the thread is known to be the main one.
     Impl::requireMainThread("showControls");
     impl_->showControls(show, animated, defaultControlHideDelay());
 }
