@@ -125,12 +125,14 @@ public:
     QXPlayerState playerState() const;
     double duration() const;
     double playbackTime() const;
-    long viewerCount() const;
-    rt::Value broadcastStartDate() const;
-    bool pictureInPictureAvailable() const;
-    bool pictureInPictureActive() const;
+    /// What the session answers to Read, or the empty value of its type (0, NO, none)
+    /// while the facade has none.
+    template <auto Read>
+    std::decay_t<std::invoke_result_t<decltype(Read), const CPPlaybackSession&>> fromSession() const {
+        if (!session_) return {};
+        return ((*session_).*Read)();
+    }
     bool isPlayingLiveStream() const;
-    std::string contentId() const;
     bool controlsVisible() const;
     std::optional<QXQuorvexPlayerErrorCode> errorCode() const;
     void installTriggers();
@@ -300,18 +302,23 @@ public:
     static constexpr Entry<&I::playerState, "playerState", rt::readOnly, "session.state"> playerStateKey{};
     static constexpr Entry<&I::duration, "duration", rt::readOnly, "session.timeInfo.duration"> durationKey{};
     static constexpr Entry<&I::playbackTime, "playbackTime", rt::readOnly, "session.playbackTime"> playbackTimeKey{};
-    static constexpr Entry<&I::viewerCount, "viewerCount", rt::readOnly, "session.viewerCount"> viewerCountKey{};
-    static constexpr Entry<&I::broadcastStartDate, "broadcastStartDate", rt::readOnly, "session.startDate">
+    static constexpr Entry<&I::fromSession<&CPPlaybackSession::viewerCount>, "viewerCount", rt::readOnly,
+                           "session.viewerCount">
+        viewerCountKey{};
+    static constexpr Entry<&I::fromSession<&CPPlaybackSession::startDate>, "broadcastStartDate", rt::readOnly,
+                           "session.startDate">
         broadcastStartDateKey{};
-    static constexpr Entry<&I::pictureInPictureAvailable, "pictureInPictureAvailable", rt::readOnly,
-                           "session.pictureInPictureAvailable">
+    static constexpr Entry<&I::fromSession<&CPPlaybackSession::pictureInPictureAvailable>, "pictureInPictureAvailable",
+                           rt::readOnly, "session.pictureInPictureAvailable">
         pictureInPictureAvailableKey{};
-    static constexpr Entry<&I::pictureInPictureActive, "pictureInPictureActive", rt::readOnly,
-                           "session.pictureInPictureActive">
+    static constexpr Entry<&I::fromSession<&CPPlaybackSession::pictureInPictureActive>, "pictureInPictureActive",
+                           rt::readOnly, "session.pictureInPictureActive">
         pictureInPictureActiveKey{};
     static constexpr Entry<&I::isPlayingLiveStream, "isPlayingLiveStream", rt::readOnly, "session.sourceType">
         isPlayingLiveStreamKey{};
-    static constexpr Entry<&I::contentId, "contentId", rt::readOnly, "session.contentId"> contentIdKey{};
+    static constexpr Entry<&I::fromSession<&CPPlaybackSession::contentId>, "contentId", rt::readOnly,
+                           "session.contentId">
+        contentIdKey{};
     static constexpr Entry<&I::controlsVisible, "controlsVisible", rt::readOnly, "playerView.controlsVisible">
         controlsVisibleKey{};
     static constexpr Entry<&I::customToolbarPlaybackControlFactory, "customToolbarPlaybackControlFactory", rt::readOnly,

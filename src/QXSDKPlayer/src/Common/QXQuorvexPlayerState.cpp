@@ -67,14 +67,9 @@ double QXQuorvexPlayerImpl::duration() const {
 }
 
 double QXQuorvexPlayerImpl::playbackTime() const { return session_ ? session_->playbackTime() : 0.0; }
-long QXQuorvexPlayerImpl::viewerCount() const { return session_ ? session_->viewerCount() : 0; }
-rt::Value QXQuorvexPlayerImpl::broadcastStartDate() const { return session_ ? session_->startDate() : rt::Value(); }
-bool QXQuorvexPlayerImpl::pictureInPictureAvailable() const { return session_ && session_->pictureInPictureAvailable(); }
-bool QXQuorvexPlayerImpl::pictureInPictureActive() const { return session_ && session_->pictureInPictureActive(); }
 bool QXQuorvexPlayerImpl::isPlayingLiveStream() const {
     return session_ && session_->sourceType() == CPMediaSourceType::LiveChannel;
 }
-std::string QXQuorvexPlayerImpl::contentId() const { return session_ ? session_->contentId() : std::string(); }
 bool QXQuorvexPlayerImpl::controlsVisible() const { return playerView_ && playerView_->controlsVisible(); }
 
 // ---- triggers and the delegate -------------------------------------------------------------------
@@ -93,9 +88,9 @@ void QXQuorvexPlayerImpl::installTriggers() {
     // An ad may become due whenever the source's state changes (a preroll once it is realized).
     observations_.push_back(
         rt::observe(me, "session.sourceState", rt::KVONew, [this](const rt::KVOChange&) { playAdIfNeeded(); }));
-    lastStartDate_ = broadcastStartDate();
+    lastStartDate_ = broadcastStartDateKey.get(*this);
     observations_.push_back(rt::observe(me, "broadcastStartDate", rt::KVONew, [this](const rt::KVOChange&) {
-        auto date = broadcastStartDate();
+        auto date = broadcastStartDateKey.get(*this);
         if (date == lastStartDate_) return;
         lastStartDate_ = date;
         if (date.isNil()) return;
