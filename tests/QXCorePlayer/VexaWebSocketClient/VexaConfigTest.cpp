@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaConfig.h>
+#include "VexaWebSocketClient/Model/QXVexaApplicationInfo.h"
 #include "VexaWebSocketClient/Model/QXVexaLock.h"
 #include "VexaWebSocketClient/QXVexaMessage.h"
 #include <dev/TelephonyNetworkInfo.h>
@@ -152,6 +155,22 @@ TEST(VexaConfigTest, LocksCarryOnlyTheirOwnPropertiesAndCompareAcrossSubclasses)
     auto geo = rt::make<QXVexaGeoLock>(std::string("geoLock"));
     geo->setHasLimit(1);
     EXPECT_NE(geo->description().find("\nhasLimit: 1"), std::string::npos) << geo->description();
+}
+
+TEST(VexaConfigTest, TheApplicationInfoIsTheHostsOnceSetAndReadFromAnyThread) {
+    const QXVexaApplicationInfo before = QXVexaApplicationInfo::current();
+    EXPECT_FALSE(before.executableName.empty()) << "the process's own name stands in";
+    QXVexaApplicationInfo host = before;
+    host.bundleIdentifier = "com.example.host";
+    host.version = "9.1";
+    QXVexaApplicationInfo::setCurrent(host);
+    QXVexaApplicationInfo seen;
+    std::thread([&] { seen = QXVexaApplicationInfo::current(); }).join();
+    EXPECT_EQ(seen.bundleIdentifier, std::optional<std::string>("com.example.host"));
+    EXPECT_EQ(seen.version, "9.1");
+    EXPECT_EQ(seen.executableName, before.executableName);
+    QXVexaApplicationInfo::setCurrent(before);
+    EXPECT_EQ(QXVexaApplicationInfo::current().bundleIdentifier, before.bundleIdentifier);
 }
 
 TEST(VexaConfigTest, ALocksOwnPropertyIsItsOnlyEntryAndDecidesEquality) {
