@@ -82,6 +82,23 @@ TEST_F(FacadeTest, EveryKindOfCallFromAnotherThreadRaisesNamingTheCallAndTheThre
     EXPECT_EQ(player().calls.back(), "pause");
 }
 
+TEST_F(FacadeTest, PictureInPictureAndAgeAnswersReachTheSessionAndWithoutOneDoNothing) {
+    auto idle = QXQuorvexPlayer::player();
+    idle->continueWithBirthdate(rt::Date{0});
+    idle->continueWithAgeConfirmed();
+    idle->startPictureInPicture();
+    idle->stopPictureInPicture();
+    EXPECT_FALSE(QXQuorvexPlayerInternals::session(*idle));
+    EXPECT_FALSE(idle->errorCode());
+
+    auto facade = scriptedFacade(CPMediaSourceType::Recorded);
+    player().script(CPPlayerState::Playing);
+    player().calls.clear();
+    facade->startPictureInPicture();
+    facade->stopPictureInPicture();
+    EXPECT_EQ(player().calls, (Lines{"startPictureInPicture", "stopPictureInPicture"}));
+}
+
 TEST_F(FacadeTest, ThePrebufferingControllerAndTheFacadeItHandsOutRefuseOtherThreadsToo) {
     auto prebuffering = rt::make<QXPrebufferingController>();
     auto media = QXMediaDescriptor::recordedDescriptorWithID("r1");

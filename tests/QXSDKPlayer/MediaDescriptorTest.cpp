@@ -86,5 +86,21 @@ TEST(SelectionRecords, HaveOnlyWhatTheyWereMadeFromAndEqualOnlyThemselves) {
     EXPECT_TRUE(option->isEqual(*option));
 }
 
+TEST(SelectionRecords, EachNameIsSetOnItsOwnAndReadThroughTheOptionInterface) {
+    auto subtitle = QXSubtitle::subtitleWithLanguageTag("en", "English");
+    subtitle->setTitle("Commentary");
+    subtitle->setLanguageTag("en-GB");
+    const ICPMediaSelectionOption& described = *subtitle;
+    EXPECT_EQ(described.languageTag(), "en-GB");
+    EXPECT_EQ(described.title(), "Commentary");
+    EXPECT_EQ(described.displayName(), "English") << "setting the title leaves the display name";
+    auto option = QXMediaSelectionOption::mediaSelectionOptionWithLanguageTag("de", "Deutsch");
+    option->setDisplayName("German");
+    EXPECT_EQ(option->title(), "Deutsch");
+    EXPECT_EQ(option->displayName(), "German");
+    EXPECT_TRUE(subtitle->isKindOf(QXMediaSelectionRecord::staticClass()));
+    EXPECT_FALSE(subtitle->isKindOf(QXMediaSelectionOption::staticClass())) << "a subtitle is no legible option";
+}
+
 }  // namespace
 }  // namespace zid

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaConfig.h>
+#include "VexaWebSocketClient/Model/QXVexaApplicationInfo.h"
 #include "VexaWebSocketClient/Model/QXVexaLock.h"
 #include "VexaWebSocketClient/QXVexaMessage.h"
 #include <dev/TelephonyNetworkInfo.h>
@@ -152,6 +155,43 @@ TEST(VexaConfigTest, LocksCarryOnlyTheirOwnPropertiesAndCompareAcrossSubclasses)
     auto geo = rt::make<QXVexaGeoLock>(std::string("geoLock"));
     geo->setHasLimit(1);
     EXPECT_NE(geo->description().find("\nhasLimit: 1"), std::string::npos) << geo->description();
+}
+
+TEST(VexaConfigTest, TheApplicationInfoIsTheHostsOnceSetAndReadFromAnyThread) {
+    const QXVexaApplicationInfo before = QXVexaApplicationInfo::current();
+    EXPECT_FALSE(before.executableName.empty()) << "the process's own name stands in";
+    QXVexaApplicationInfo host = before;
+    host.bundleIdentifier = "com.example.host";
+    host.version = "9.1";
+    QXVexaApplicationInfo::setCurrent(host);
+    QXVexaApplicationInfo seen;
+    std::thread([&] { seen = QXVexaApplicationInfo::current(); }).join();
+    EXPECT_EQ(seen.bundleIdentifier, std::optional<std::string>("com.example.host"));
+    EXPECT_EQ(seen.version, "9.1");
+    EXPECT_EQ(seen.executableName, before.executableName);
+    QXVexaApplicationInfo::setCurrent(before);
+    EXPECT_EQ(QXVexaApplicationInfo::current().bundleIdentifier, before.bundleIdentifier);
+}
+
+TEST(VexaConfigTest, ALocksOwnPropertyIsItsOnlyEntryAndDecidesEquality) {
+    auto hash = rt::make<QXVexaHashLock>(std::string("hashLock"));
+    EXPECT_EQ(hash->lockName(), "hashLock") << "the name reaches the lock through the inherited constructor";
+    EXPECT_TRUE(hash->dictionaryRepresentation().empty()) << "an unset property is left out";
+    hash->setAuthenticationURL("https://example.com/auth");
+    auto d = hash->dictionaryRepresentation();
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d.get("authenticationURL").string(), "https://example.com/auth");
+    EXPECT_EQ(hash->modelValue("lockName").string(), "hashLock") << "the base's property is still read by name";
+    EXPECT_TRUE(hash->modelValue("maximumBirthDate").isNil());
+
+    auto other = rt::make<QXVexaHashLock>(std::string("another name"));
+    EXPECT_FALSE(hash->isEqual(*other));
+    other->setAuthenticationURL("https://example.com/auth");
+    EXPECT_TRUE(hash->isEqual(*other)) << "the lock compares on its own property, not on the name";
+    auto age = rt::make<QXVexaAgeLock>();
+    EXPECT_FALSE(age->maximumBirthDate());
+    EXPECT_FALSE(age->lockName());
+    EXPECT_FALSE(hash->isEqual(*age)) << "another kind of lock";
 }
 
 }  // namespace

@@ -66,6 +66,30 @@ TEST_F(VexaModuleHandlers, HandlerTreeIsBuiltInItsOrder) {
     EXPECT_EQ(keys, (Lines{"hashLock", "ageLock", "geoLock", "ipLock", "passwordLock", "referrerLock", "playerSdkLock"}));
 }
 
+TEST_F(VexaModuleHandlers, EachRootTakesOnlyItsOwnMessagesAndNeedsAnObjectToOfferKeys) {
+    const auto& roots = client->moduleHandlers();
+    ASSERT_EQ(roots.size(), 2u);
+    EXPECT_FALSE(roots[0]->handleModule("moduleInfo", vexaParse(R"([{"geoLock":true}])")));
+    EXPECT_FALSE(roots[1]->handleModule("reject", vexaParse(R"([{"stream":false}])")));
+    EXPECT_TRUE(listener->calls.empty()) << "a root declines another root's message without looking at it";
+    EXPECT_FALSE(client->connectionRejected());
+    EXPECT_EQ(info(R"("text")"), Lines{}) << "module info without an object offers nothing";
+    EXPECT_EQ(info(R"([{"stream":false}])"), Lines{}) << "the object must be the first argument";
+    EXPECT_EQ(info(R"({"stream":false})"), (Lines{"offline"}));
+    EXPECT_EQ(reject(R"(["x",{"ipLock":true}])"), (Lines{"reject 0"})) << "a reject without an object still rejects";
+}
+
+TEST_F(VexaModuleHandlers, CdnConfigPassesOverEntriesThatAreNotObjects) {
+    info(R"({"cdnConfig":{"protocol":"https","data":[1,"x",)"
+         R"({"name":"akam","data":[null,{"location":"ams","sites":[[],{"host":"a.test","path":"/p"}]}]}]}})");
+    const auto& services = listener->lastServices;
+    ASSERT_EQ(services.size(), 1u);
+    ASSERT_EQ(services[0]->locations().size(), 1u);
+    ASSERT_EQ(services[0]->locations()[0]->sites().size(), 1u);
+    EXPECT_EQ(services[0]->locations()[0]->sites()[0]->host(), "a.test");
+    EXPECT_EQ(dynamic_cast<ECDNBox*>(services[0]->locations()[0]->sites()[0].get()), nullptr);
+}
+
 TEST_F(VexaModuleHandlers, StreamModuleReportsOnlineBeforeItsUrl) {
     EXPECT_EQ(info(R"({"stream":false})"), (Lines{"offline"}));
     EXPECT_EQ(info(R"({"stream":null})"), (Lines{"offline"}));

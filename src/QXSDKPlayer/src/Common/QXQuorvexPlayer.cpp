@@ -268,14 +268,6 @@ void QXQuorvexPlayerImpl::play() {
     if (session_) session_->play();
 }
 
-void QXQuorvexPlayerImpl::pause() {
-    if (session_) session_->pause();
-}
-
-void QXQuorvexPlayerImpl::seekTo(double seconds) {
-    if (session_) session_->seekTo(seconds);
-}
-
 void QXQuorvexPlayerImpl::setMuted(bool muted) {
     mutedKey.set(owner_, *this, muted);
     if (session_) session_->setMuted(muted);
@@ -307,22 +299,6 @@ void QXQuorvexPlayerImpl::resume() {
     if (hostSuspends_ > 0) --hostSuspends_;
     if (session_) session_->resume();
     if (hostSuspends_ == 0 && adPlayer_) playAdIfNeeded();
-}
-
-void QXQuorvexPlayerImpl::continueWithPassword(const std::string& password) {
-    if (session_) session_->continueWithPassword(password);
-}
-
-void QXQuorvexPlayerImpl::continueWithHash(const std::string& hash) {
-    if (session_) session_->continueWithHash(hash);
-}
-
-void QXQuorvexPlayerImpl::continueWithBirthdate(const rt::Date& birthdate) {
-    if (session_) session_->continueWithBirthdate(birthdate);
-}
-
-void QXQuorvexPlayerImpl::continueWithAgeConfirmed() {
-    if (session_) session_->continueWithAgeConfirmed();
 }
 
 // The first picture: the player layer of whatever the player view presents says when it
@@ -380,79 +356,52 @@ namespace {
 using Impl = QXQuorvexPlayerImpl;
 }  // namespace
 
-const rt::Ref<ui::View>& QXQuorvexPlayer::view() {
-    Impl::requireMainThread("view");
-    return impl_->view();
-}
+const rt::Ref<ui::View>& QXQuorvexPlayer::view() { return Impl::hostCall<&Impl::view>(*this, "view"); }
 
 void QXQuorvexPlayer::playChannel(const std::optional<std::string>& channelID) {
-    Impl::requireMainThread("playChannel");
-    impl_->playChannel(channelID);
+    Impl::hostCall<&Impl::playChannel>(*this, "playChannel", channelID);
 }
 
 void QXQuorvexPlayer::playRecorded(const std::optional<std::string>& videoID) {
-    Impl::requireMainThread("playRecorded");
-    impl_->playRecorded(videoID);
+    Impl::hostCall<&Impl::playRecorded>(*this, "playRecorded", videoID);
 }
 
 void QXQuorvexPlayer::playMedia(const rt::Ref<QXMediaDescriptor>& descriptor) {
-    Impl::requireMainThread("playMedia");
-    impl_->playMedia(descriptor, true);
+    Impl::hostCall<&Impl::playMedia>(*this, "playMedia", descriptor, true);
 }
 
 void QXQuorvexPlayer::playMedia(const rt::Ref<QXMediaDescriptor>& descriptor, bool autoplay) {
-    Impl::requireMainThread("playMedia");
-    impl_->playMedia(descriptor, autoplay);
+    Impl::hostCall<&Impl::playMedia>(*this, "playMedia", descriptor, autoplay);
 }
 
 void QXQuorvexPlayer::playURL(const std::optional<std::string>& url, QXStreamKind kind, bool autoplay) {
-    Impl::requireMainThread("playURL");
-    impl_->playURL(url, kind, autoplay);
+    Impl::hostCall<&Impl::playURL>(*this, "playURL", url, kind, autoplay);
 }
 
-void QXQuorvexPlayer::play() {
-    Impl::requireMainThread("play");
-    impl_->play();
-}
+void QXQuorvexPlayer::play() { Impl::hostCall<&Impl::play>(*this, "play"); }
 
-void QXQuorvexPlayer::pause() {
-    Impl::requireMainThread("pause");
-    impl_->pause();
-}
+void QXQuorvexPlayer::pause() { Impl::hostCall<&CPPlaybackSession::pause>(*this, "pause"); }
 
-void QXQuorvexPlayer::seekTo(double seconds) {
-    Impl::requireMainThread("seekTo");
-    impl_->seekTo(seconds);
-}
+void QXQuorvexPlayer::seekTo(double seconds) { Impl::hostCall<&CPPlaybackSession::seekTo>(*this, "seekTo", seconds); }
 
-void QXQuorvexPlayer::suspend() {
-    Impl::requireMainThread("suspend");
-    impl_->suspend();
-}
+void QXQuorvexPlayer::suspend() { Impl::hostCall<&Impl::suspend>(*this, "suspend"); }
 
-void QXQuorvexPlayer::resume() {
-    Impl::requireMainThread("resume");
-    impl_->resume();
-}
+void QXQuorvexPlayer::resume() { Impl::hostCall<&Impl::resume>(*this, "resume"); }
 
 void QXQuorvexPlayer::continueWithPassword(const std::string& password) {
-    Impl::requireMainThread("continueWithPassword");
-    impl_->continueWithPassword(password);
+    Impl::hostCall<&CPPlaybackSession::continueWithPassword>(*this, "continueWithPassword", password);
 }
 
 void QXQuorvexPlayer::continueWithHash(const std::string& hash) {
-    Impl::requireMainThread("continueWithHash");
-    impl_->continueWithHash(hash);
+    Impl::hostCall<&CPPlaybackSession::continueWithHash>(*this, "continueWithHash", hash);
 }
 
 void QXQuorvexPlayer::continueWithBirthdate(const rt::Date& birthdate) {
-    Impl::requireMainThread("continueWithBirthdate");
-    impl_->continueWithBirthdate(birthdate);
+    Impl::hostCall<&CPPlaybackSession::continueWithBirthdate>(*this, "continueWithBirthdate", birthdate);
 }
 
 void QXQuorvexPlayer::continueWithAgeConfirmed() {
-    Impl::requireMainThread("continueWithAgeConfirmed");
-    impl_->continueWithAgeConfirmed();
+    Impl::hostCall<&CPPlaybackSession::continueWithAgeConfirmed>(*this, "continueWithAgeConfirmed");
 }
 
 std::shared_ptr<QXPlayerDelegate> QXQuorvexPlayer::delegate() const {
@@ -478,15 +427,13 @@ void QXQuorvexPlayer::setPresentingViewController(const rt::Ref<ui::ViewControll
 rt::Ref<rt::Error> QXQuorvexPlayer::error() const { return Impl::hostRead(*this, Impl::errorKey); }
 
 std::optional<QXQuorvexPlayerErrorCode> QXQuorvexPlayer::errorCode() const {
-    Impl::requireMainThread("errorCode");
-    return impl_->errorCode();
+    return Impl::hostCall<&Impl::errorCode>(*this, "errorCode");
 }
 
 double QXQuorvexPlayer::loadingTimeout() const { return Impl::hostRead(*this, Impl::loadingTimeoutKey); }
 
 void QXQuorvexPlayer::setLoadingTimeout(double seconds) {
-    Impl::requireMainThread("setLoadingTimeout");
-    impl_->setLoadingTimeout(seconds);
+    Impl::hostCall<&Impl::setLoadingTimeout>(*this, "setLoadingTimeout", seconds);
 }
 
 QXPlayerControlStyle QXQuorvexPlayer::playerControlStyle() const {
@@ -500,25 +447,20 @@ void QXQuorvexPlayer::setPlayerControlStyle(QXPlayerControlStyle style) {
 
 bool QXQuorvexPlayer::muted() const { return Impl::hostRead(*this, Impl::mutedKey); }
 
-void QXQuorvexPlayer::setMuted(bool muted) {
-    Impl::requireMainThread("setMuted");
-    impl_->setMuted(muted);
-}
+void QXQuorvexPlayer::setMuted(bool muted) { Impl::hostCall<&Impl::setMuted>(*this, "setMuted", muted); }
 
 bool QXQuorvexPlayer::continuePlaybackInBackground() const {
     return Impl::hostRead(*this, Impl::continuePlaybackInBackgroundKey);
 }
 
 void QXQuorvexPlayer::setContinuePlaybackInBackground(bool flag) {
-    Impl::requireMainThread("setContinuePlaybackInBackground");
-    impl_->setContinuePlaybackInBackground(flag);
+    Impl::hostCall<&Impl::setContinuePlaybackInBackground>(*this, "setContinuePlaybackInBackground", flag);
 }
 
 bool QXQuorvexPlayer::adsDisabled() const { return Impl::hostRead(*this, Impl::adsDisabledKey); }
 
 void QXQuorvexPlayer::setAdsDisabled(bool disabled) {
-    Impl::requireMainThread("setAdsDisabled");
-    impl_->setAdsDisabled(disabled);
+    Impl::hostCall<&Impl::setAdsDisabled>(*this, "setAdsDisabled", disabled);
 }
 
 bool QXQuorvexPlayer::playingAd() const { return Impl::hostRead(*this, Impl::playingAdKey); }
@@ -532,8 +474,7 @@ bool QXQuorvexPlayer::readyForDisplay() const { return Impl::hostRead(*this, Imp
 bool QXQuorvexPlayer::enableLogging() const { return Impl::hostRead(*this, Impl::enableLoggingKey); }
 
 void QXQuorvexPlayer::setEnableLogging(bool enable) {
-    Impl::requireMainThread("setEnableLogging");
-    impl_->setEnableLogging(enable);
+    Impl::hostCall<&Impl::setEnableLogging>(*this, "setEnableLogging", enable);
 }
 
 rt::Ref<QXMediaDescriptor> QXQuorvexPlayer::mediaDescriptor() const {

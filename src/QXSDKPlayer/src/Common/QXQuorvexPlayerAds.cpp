@@ -262,8 +262,7 @@ void QXQuorvexPlayer::configureAdServiceWithGoogleIMATag(const std::string& tag,
 }
 
 void QXQuorvexPlayer::setGoogleIMATag(const std::optional<std::string>& tag, const rt::Dictionary& customMetadata) {
-    QXQuorvexPlayerImpl::requireMainThread("setGoogleIMATag");
-    impl_->setGoogleIMATag(tag, customMetadata);
+    QXQuorvexPlayerImpl::hostCall<&QXQuorvexPlayerImpl::setGoogleIMATag>(*this, "setGoogleIMATag", tag, customMetadata);
 }
 
 std::optional<std::string> QXQuorvexPlayer::googleIMATag() const {

@@ -19,12 +19,20 @@
 
 #include <atomic>
 #include <thread>
+#include <type_traits>
+#include <utility>
 #include <rt/KVO.h>
 #include <rt/Property.h>
 
 namespace zid {
 
 class QXQuorvexPlayerListener;
+
+/// The class a member function belongs to.
+template <class M> struct CallOf;
+template <class C, class F> struct CallOf<F C::*> {
+    using Target = C;
+};
 
 class QXQuorvexPlayerImpl {
 public:
@@ -75,6 +83,24 @@ public:
         return Entry::get(of(player));
     }
 
+    /// A call of the host passed on to what it belongs to: a call of the session goes to
+    /// the facade's session when there is one (else it does nothing), a call of the custom
+    /// toolbar control to that control, any other to the inside. On the main thread only
+    /// (the check names the call).
+    template <auto Call, class Player, class... Args>
+    static decltype(auto) hostCall(Player& player, const char* call, Args&&... args) {
+        requireMainThread(call);
+        auto& impl = of(player);
+        using Target = typename CallOf<decltype(Call)>::Target;
+        if constexpr (std::is_same_v<Target, CPPlaybackSession>) {
+            if (impl.session_) ((*impl.session_).*Call)(std::forward<Args>(args)...);
+        } else if constexpr (std::is_same_v<Target, CPToolbarPlaybackControl>) {
+            return ((*impl.customToolbarPlaybackControl_).*Call)(std::forward<Args>(args)...);
+        } else {
+            return (impl.*Call)(std::forward<Args>(args)...);
+        }
+    }
+
     // ---- construction and playing ------------------------------------------------------
     void didInitialize();
     const rt::Ref<ui::View>& view();
@@ -87,17 +113,11 @@ public:
     /// A new session for any source, prepared at once; it replaces the current one.
     void playSource(const rt::Ref<ICPMediaSource>& source, bool autoplay, bool rewindOnFinish);
     void play();
-    void pause();
-    void seekTo(double seconds);
     void setLoadingTimeout(double seconds);
     void setMuted(bool muted);
     void setContinuePlaybackInBackground(bool flag);
     void suspend();
     void resume();
-    void continueWithPassword(const std::string& password);
-    void continueWithHash(const std::string& hash);
-    void continueWithBirthdate(const rt::Date& birthdate);
-    void continueWithAgeConfirmed();
     void followFirstPicture();
     void setEnableLogging(bool enable);
 
@@ -105,12 +125,14 @@ public:
     QXPlayerState playerState() const;
     double duration() const;
     double playbackTime() const;
-    long viewerCount() const;
-    rt::Value broadcastStartDate() const;
-    bool pictureInPictureAvailable() const;
-    bool pictureInPictureActive() const;
+    /// What the session answers to Read, or the empty value of its type (0, NO, none)
+    /// while the facade has none.
+    template <auto Read>
+    std::decay_t<std::invoke_result_t<decltype(Read), const CPPlaybackSession&>> fromSession() const {
+        if (!session_) return {};
+        return ((*session_).*Read)();
+    }
     bool isPlayingLiveStream() const;
-    std::string contentId() const;
     bool controlsVisible() const;
     std::optional<QXQuorvexPlayerErrorCode> errorCode() const;
     void installTriggers();
@@ -124,8 +146,6 @@ public:
     void selectSubtitle(const rt::Ref<QXSubtitle>& subtitle);
     void selectLegibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option);
     void selectAudibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option);
-    void startPictureInPicture();
-    void stopPictureInPicture();
     void showControls(bool show, bool animated, double timeout);
 
     // Calls of the session and of the player view (through the listener).
@@ -282,18 +302,23 @@ public:
     static constexpr Entry<&I::playerState, "playerState", rt::readOnly, "session.state"> playerStateKey{};
     static constexpr Entry<&I::duration, "duration", rt::readOnly, "session.timeInfo.duration"> durationKey{};
     static constexpr Entry<&I::playbackTime, "playbackTime", rt::readOnly, "session.playbackTime"> playbackTimeKey{};
-    static constexpr Entry<&I::viewerCount, "viewerCount", rt::readOnly, "session.viewerCount"> viewerCountKey{};
-    static constexpr Entry<&I::broadcastStartDate, "broadcastStartDate", rt::readOnly, "session.startDate">
+    static constexpr Entry<&I::fromSession<&CPPlaybackSession::viewerCount>, "viewerCount", rt::readOnly,
+                           "session.viewerCount">
+        viewerCountKey{};
+    static constexpr Entry<&I::fromSession<&CPPlaybackSession::startDate>, "broadcastStartDate", rt::readOnly,
+                           "session.startDate">
         broadcastStartDateKey{};
-    static constexpr Entry<&I::pictureInPictureAvailable, "pictureInPictureAvailable", rt::readOnly,
-                           "session.pictureInPictureAvailable">
+    static constexpr Entry<&I::fromSession<&CPPlaybackSession::pictureInPictureAvailable>, "pictureInPictureAvailable",
+                           rt::readOnly, "session.pictureInPictureAvailable">
         pictureInPictureAvailableKey{};
-    static constexpr Entry<&I::pictureInPictureActive, "pictureInPictureActive", rt::readOnly,
-                           "session.pictureInPictureActive">
+    static constexpr Entry<&I::fromSession<&CPPlaybackSession::pictureInPictureActive>, "pictureInPictureActive",
+                           rt::readOnly, "session.pictureInPictureActive">
         pictureInPictureActiveKey{};
     static constexpr Entry<&I::isPlayingLiveStream, "isPlayingLiveStream", rt::readOnly, "session.sourceType">
         isPlayingLiveStreamKey{};
-    static constexpr Entry<&I::contentId, "contentId", rt::readOnly, "session.contentId"> contentIdKey{};
+    static constexpr Entry<&I::fromSession<&CPPlaybackSession::contentId>, "contentId", rt::readOnly,
+                           "session.contentId">
+        contentIdKey{};
     static constexpr Entry<&I::controlsVisible, "controlsVisible", rt::readOnly, "playerView.controlsVisible">
         controlsVisibleKey{};
     static constexpr Entry<&I::customToolbarPlaybackControlFactory, "customToolbarPlaybackControlFactory", rt::readOnly,

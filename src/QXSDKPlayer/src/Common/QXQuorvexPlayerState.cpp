@@ -67,14 +67,9 @@ double QXQuorvexPlayerImpl::duration() const {
 }
 
 double QXQuorvexPlayerImpl::playbackTime() const { return session_ ? session_->playbackTime() : 0.0; }
-long QXQuorvexPlayerImpl::viewerCount() const { return session_ ? session_->viewerCount() : 0; }
-rt::Value QXQuorvexPlayerImpl::broadcastStartDate() const { return session_ ? session_->startDate() : rt::Value(); }
-bool QXQuorvexPlayerImpl::pictureInPictureAvailable() const { return session_ && session_->pictureInPictureAvailable(); }
-bool QXQuorvexPlayerImpl::pictureInPictureActive() const { return session_ && session_->pictureInPictureActive(); }
 bool QXQuorvexPlayerImpl::isPlayingLiveStream() const {
     return session_ && session_->sourceType() == CPMediaSourceType::LiveChannel;
 }
-std::string QXQuorvexPlayerImpl::contentId() const { return session_ ? session_->contentId() : std::string(); }
 bool QXQuorvexPlayerImpl::controlsVisible() const { return playerView_ && playerView_->controlsVisible(); }
 
 // ---- triggers and the delegate -------------------------------------------------------------------
@@ -93,9 +88,9 @@ void QXQuorvexPlayerImpl::installTriggers() {
     // An ad may become due whenever the source's state changes (a preroll once it is realized).
     observations_.push_back(
         rt::observe(me, "session.sourceState", rt::KVONew, [this](const rt::KVOChange&) { playAdIfNeeded(); }));
-    lastStartDate_ = broadcastStartDate();
+    lastStartDate_ = broadcastStartDateKey.get(*this);
     observations_.push_back(rt::observe(me, "broadcastStartDate", rt::KVONew, [this](const rt::KVOChange&) {
-        auto date = broadcastStartDate();
+        auto date = broadcastStartDateKey.get(*this);
         if (date == lastStartDate_) return;
         lastStartDate_ = date;
         if (date.isNil()) return;
@@ -339,14 +334,6 @@ void QXQuorvexPlayerImpl::selectAudibleMediaSelectionOption(const rt::Ref<QXMedi
 
 // ---- picture in picture and controls ------------------------------------------------------------
 
-void QXQuorvexPlayerImpl::startPictureInPicture() {
-    if (session_) session_->startPictureInPicture();
-}
-
-void QXQuorvexPlayerImpl::stopPictureInPicture() {
-    if (session_) session_->stopPictureInPicture();
-}
-
 void QXQuorvexPlayerImpl::showControls(bool show, bool animated, double timeout) {
     if (playerView_) playerView_->showControls(show, animated, timeout);
 }
@@ -415,36 +402,31 @@ rt::Ref<QXMediaSelectionOption> QXQuorvexPlayer::selectedAudibleMediaSelectionOp
 }
 
 void QXQuorvexPlayer::selectSubtitle(const rt::Ref<QXSubtitle>& subtitle) {
-    Impl::requireMainThread("selectSubtitle");
-    impl_->selectSubtitle(subtitle);
+    Impl::hostCall<&Impl::selectSubtitle>(*this, "selectSubtitle", subtitle);
 }
 
 void QXQuorvexPlayer::selectLegibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option) {
-    Impl::requireMainThread("selectLegibleMediaSelectionOption");
-    impl_->selectLegibleMediaSelectionOption(option);
+    Impl::hostCall<&Impl::selectLegibleMediaSelectionOption>(*this, "selectLegibleMediaSelectionOption", option);
 }
 
 void QXQuorvexPlayer::selectAudibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option) {
-    Impl::requireMainThread("selectAudibleMediaSelectionOption");
-    impl_->selectAudibleMediaSelectionOption(option);
+    Impl::hostCall<&Impl::selectAudibleMediaSelectionOption>(*this, "selectAudibleMediaSelectionOption", option);
 }
 
 void QXQuorvexPlayer::startPictureInPicture() {
-    Impl::requireMainThread("startPictureInPicture");
-    impl_->startPictureInPicture();
+    Impl::hostCall<&CPPlaybackSession::startPictureInPicture>(*this, "startPictureInPicture");
 }
 
 void QXQuorvexPlayer::stopPictureInPicture() {
-    Impl::requireMainThread("stopPictureInPicture");
-    impl_->stopPictureInPicture();
+    Impl::hostCall<&CPPlaybackSession::stopPictureInPicture>(*this, "stopPictureInPicture");
 }
 
 void QXQuorvexPlayer::showControls(bool show, bool animated, double timeout) {
-    Impl::requireMainThread("showControls");
-    impl_->showControls(show, animated, timeout);
+    Impl::hostCall<&Impl::showControls>(*this, "showControls", show, animated, timeout);
 }
 
 void QXQuorvexPlayer::showControls(bool show, bool animated) {
+    // The hide delay is read once the thread is known to be the main one.
     Impl::requireMainThread("showControls");
     impl_->showControls(show, animated, defaultControlHideDelay());
 }

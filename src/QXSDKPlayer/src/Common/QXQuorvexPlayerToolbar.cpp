@@ -26,70 +26,58 @@ rt::Ref<ICPPlaybackControlFactory> QXQuorvexPlayerImpl::customToolbarPlaybackCon
     return rt::make<ConstPlaybackControlFactory>(customToolbarPlaybackControl_);
 }
 
+namespace {
+using Impl = QXQuorvexPlayerImpl;
+}  // namespace
+
 rt::Ref<CPToolbarPlaybackControl> QXQuorvexPlayer::customToolbarPlaybackControl() const {
-    QXQuorvexPlayerImpl::requireMainThread("customToolbarPlaybackControl");
-    return impl_->customToolbarPlaybackControl_;
+    return Impl::hostRead(*this, Impl::customToolbarPlaybackControlKey);
 }
 
 rt::Ref<QXToolbar> QXQuorvexPlayer::topToolbar() const {
-    QXQuorvexPlayerImpl::requireMainThread("topToolbar");
-    return impl_->customToolbarPlaybackControl_->topToolbar();
+    return Impl::hostCall<&CPToolbarPlaybackControl::topToolbar>(*this, "topToolbar");
 }
 rt::Ref<QXToolbar> QXQuorvexPlayer::bottomToolbar() const {
-    QXQuorvexPlayerImpl::requireMainThread("bottomToolbar");
-    return impl_->customToolbarPlaybackControl_->bottomToolbar();
+    return Impl::hostCall<&CPToolbarPlaybackControl::bottomToolbar>(*this, "bottomToolbar");
 }
 rt::Ref<CPPlayButtonToolbarItem> QXQuorvexPlayer::playButtonItem() const {
-    QXQuorvexPlayerImpl::requireMainThread("playButtonItem");
-    return impl_->customToolbarPlaybackControl_->playButtonItem();
+    return Impl::hostCall<&CPToolbarPlaybackControl::playButtonItem>(*this, "playButtonItem");
 }
 rt::Ref<CPPlaybackSliderToolbarItem> QXQuorvexPlayer::sliderItem() const {
-    QXQuorvexPlayerImpl::requireMainThread("sliderItem");
-    return impl_->customToolbarPlaybackControl_->sliderItem();
+    return Impl::hostCall<&CPToolbarPlaybackControl::sliderItem>(*this, "sliderItem");
 }
 rt::Ref<CPPlaybackTimeLabelToolbarItem> QXQuorvexPlayer::timeLabelItem() const {
-    QXQuorvexPlayerImpl::requireMainThread("timeLabelItem");
-    return impl_->customToolbarPlaybackControl_->timeLabelItem();
+    return Impl::hostCall<&CPToolbarPlaybackControl::timeLabelItem>(*this, "timeLabelItem");
 }
 rt::Ref<CPContentDurationToolbarItem> QXQuorvexPlayer::durationLabelItem() const {
-    QXQuorvexPlayerImpl::requireMainThread("durationLabelItem");
-    return impl_->customToolbarPlaybackControl_->durationLabelItem();
+    return Impl::hostCall<&CPToolbarPlaybackControl::durationLabelItem>(*this, "durationLabelItem");
 }
 rt::Ref<CPTimePerDurationToolbarItem> QXQuorvexPlayer::timePerDurationLabelItem() const {
-    QXQuorvexPlayerImpl::requireMainThread("timePerDurationLabelItem");
-    return impl_->customToolbarPlaybackControl_->timePerDurationLabelItem();
+    return Impl::hostCall<&CPToolbarPlaybackControl::timePerDurationLabelItem>(*this, "timePerDurationLabelItem");
 }
 rt::Ref<CPViewerCountToolbarItem> QXQuorvexPlayer::viewerCountLabelItem() const {
-    QXQuorvexPlayerImpl::requireMainThread("viewerCountLabelItem");
-    return impl_->customToolbarPlaybackControl_->viewerCountLabelItem();
+    return Impl::hostCall<&CPToolbarPlaybackControl::viewerCountLabelItem>(*this, "viewerCountLabelItem");
 }
 rt::Ref<CPStartedDateToolbarItem> QXQuorvexPlayer::startedDateLabelItem() const {
-    QXQuorvexPlayerImpl::requireMainThread("startedDateLabelItem");
-    return impl_->customToolbarPlaybackControl_->startedDateLabelItem();
+    return Impl::hostCall<&CPToolbarPlaybackControl::startedDateLabelItem>(*this, "startedDateLabelItem");
 }
 rt::Ref<CPContentTitleToolbarItem> QXQuorvexPlayer::titleLabelItem() const {
-    QXQuorvexPlayerImpl::requireMainThread("titleLabelItem");
-    return impl_->customToolbarPlaybackControl_->titleLabelItem();
+    return Impl::hostCall<&CPToolbarPlaybackControl::titleLabelItem>(*this, "titleLabelItem");
 }
 rt::Ref<CPAirplayToolbarItem> QXQuorvexPlayer::airplayButtonItem() const {
-    QXQuorvexPlayerImpl::requireMainThread("airplayButtonItem");
-    return impl_->customToolbarPlaybackControl_->airplayButtonItem();
+    return Impl::hostCall<&CPToolbarPlaybackControl::airplayButtonItem>(*this, "airplayButtonItem");
 }
 rt::Ref<CPPictureInPictureToolbarItem> QXQuorvexPlayer::pictureInPictureButtonItem() const {
-    QXQuorvexPlayerImpl::requireMainThread("pictureInPictureButtonItem");
-    return impl_->customToolbarPlaybackControl_->pictureInPictureToolbarItem();
+    return Impl::hostCall<&CPToolbarPlaybackControl::pictureInPictureToolbarItem>(*this, "pictureInPictureButtonItem");
 }
 rt::Ref<QXButtonToolbarItem> QXQuorvexPlayer::subtitlesButtonItem() const {
-    QXQuorvexPlayerImpl::requireMainThread("subtitlesButtonItem");
-    return impl_->customToolbarPlaybackControl_->subtitlesButtonItem();
+    return Impl::hostCall<&CPToolbarPlaybackControl::subtitlesButtonItem>(*this, "subtitlesButtonItem");
 }
 rt::Ref<QXButtonToolbarItem> QXQuorvexPlayer::audioTracksButtonItem() const {
-    QXQuorvexPlayerImpl::requireMainThread("audioTracksButtonItem");
-    return impl_->customToolbarPlaybackControl_->audioTracksButtonItem();
+    return Impl::hostCall<&CPToolbarPlaybackControl::audioTracksButtonItem>(*this, "audioTracksButtonItem");
 }
 rt::Ref<QXImageToolbarItem> QXQuorvexPlayer::liveBadgeItem() const {
-    QXQuorvexPlayerImpl::requireMainThread("liveBadgeItem");
-    return impl_->customToolbarPlaybackControl_->liveBadgeToolbarItem();
+    return Impl::hostCall<&CPToolbarPlaybackControl::liveBadgeToolbarItem>(*this, "liveBadgeItem");
 }
 
 }  // namespace zid

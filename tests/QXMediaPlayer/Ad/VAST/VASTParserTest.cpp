@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 
 #include <type_traits>
 
@@ -544,6 +545,27 @@ TEST(VASTParser, AHostAddsADialectOfItsOwn) {
     auto plain = parser->parse(vast2("2.0", "<Ad><InLine><Creatives><Creative><Linear/></Creative></Creatives></InLine></Ad>"));
     ASSERT_TRUE(plain);
     EXPECT_EQ(plain->size(), 1u);
+}
+
+static_assert(std::forward_iterator<VASTChildIterator>);
+static_assert(std::forward_iterator<VASTElement::AttributeIterator>);
+
+TEST(VASTElement, IteratorsStepOnAfterHandingOutWhereTheyStood) {
+    VASTXmlDocument document;
+    ASSERT_TRUE(document.load(R"(<r a="1" b="2"><c1/><c2/></r>)"));
+    VASTElement root = document.rootElement();
+    auto children = root.children();
+    VASTChildIterator child = children.begin();
+    VASTChildIterator before = child++;
+    EXPECT_EQ(before->name(), "c1");
+    EXPECT_EQ(child->name(), "c2");
+    EXPECT_EQ((child++)->name(), "c2");
+    EXPECT_TRUE(child == children.end());
+    auto attribute = root.attributes().begin();
+    EXPECT_EQ((*attribute++).name, "a");
+    EXPECT_EQ((*attribute).value, "2");
+    EXPECT_TRUE(++attribute == root.attributes().end());
+    EXPECT_EQ(std::distance(root.children().begin(), root.children().end()), 2);
 }
 
 TEST(VASTElement, SeesTheDocumentAsTheReadersDo) {

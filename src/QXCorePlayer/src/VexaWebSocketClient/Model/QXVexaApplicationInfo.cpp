@@ -1,35 +1,29 @@
 #include "VexaWebSocketClient/Model/QXVexaApplicationInfo.h"
 
 #include <cerrno>
-#include <mutex>
+
+#include <rt/Locked.h>
 
 namespace zid {
 
 namespace {
 
-std::mutex& infoMutex() {
-    static auto* mutex = new std::mutex;
-    return *mutex;
-}
-
-std::optional<QXVexaApplicationInfo>& stored() {
-    static auto* info = new std::optional<QXVexaApplicationInfo>;
+/// What the host set, read from any thread; never destroyed, so a reader during exit
+/// still finds it.
+rt::Locked<std::optional<QXVexaApplicationInfo>>& stored() {
+    static auto* info = new rt::Locked<std::optional<QXVexaApplicationInfo>>;
     return *info;
 }
 
 }  // namespace
 
 QXVexaApplicationInfo QXVexaApplicationInfo::current() {
-    std::lock_guard lock(infoMutex());
-    if (stored()) return *stored();
+    if (auto info = stored().get()) return *info;
     QXVexaApplicationInfo info;
     info.executableName = program_invocation_short_name;
     return info;
 }
 
-void QXVexaApplicationInfo::setCurrent(QXVexaApplicationInfo info) {
-    std::lock_guard lock(infoMutex());
-    stored() = std::move(info);
-}
+void QXVexaApplicationInfo::setCurrent(QXVexaApplicationInfo info) { stored().set(std::move(info)); }
 
 }  // namespace zid

@@ -6,64 +6,72 @@
 #include <string>
 
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaModel.h>
+#include <rt/Property.h>
 
 namespace zid {
 
-class QXVexaLock : public QXVexaModel {
+/// A model class that adds one property of its own to Base: its value, kept here, and
+/// its entry in the model (its name, and the value as a model value, nil while unset).
+/// The class built on it names the accessors and declares RT_CLASS over Base.
+template <class Base, class T, rt::KeyName Name> class QXVexaOwnProperty : public Base {
+public:
+    using Base::Base;
+    std::vector<std::string> propertyNames() const override { return {Name.text}; }
+    rt::Value modelValue(const std::string& name) const override {
+        if (name == Name.text) return asModelValue(value_);
+        return Base::modelValue(name);
+    }
+
+protected:
+    const T& ownValue() const { return value_; }
+    void setOwnValue(T value) { value_ = std::move(value); }
+
+private:
+    template <class U> static rt::Value asModelValue(const std::optional<U>& value) {
+        return value ? rt::Value(*value) : rt::Value();
+    }
+    static rt::Value asModelValue(const rt::Value& value) { return value; }
+
+    T value_{};
+};
+
+class QXVexaLock : public QXVexaOwnProperty<QXVexaModel, std::optional<std::string>, "lockName"> {
     RT_CLASS(QXVexaLock, QXVexaModel)
 public:
     QXVexaLock() = default;
-    explicit QXVexaLock(std::optional<std::string> name) : lockName_(std::move(name)) {}
+    explicit QXVexaLock(std::optional<std::string> name) { setOwnValue(std::move(name)); }
     static rt::Ref<QXVexaLock> lockWithName(std::optional<std::string> name);
 
-    const std::optional<std::string>& lockName() const { return lockName_; }
-    void setLockName(std::optional<std::string> name) { lockName_ = std::move(name); }
-
-    std::vector<std::string> propertyNames() const override { return {"lockName"}; }
-    rt::Value modelValue(const std::string& name) const override;
-
-private:
-    std::optional<std::string> lockName_;
+    const std::optional<std::string>& lockName() const { return ownValue(); }
+    void setLockName(std::optional<std::string> name) { setOwnValue(std::move(name)); }
 };
 
-class QXVexaAgeLock : public QXVexaLock {
+/// A lock with one property of its own besides the lock's name.
+template <class T, rt::KeyName Name> using QXVexaLockWith = QXVexaOwnProperty<QXVexaLock, T, Name>;
+
+class QXVexaAgeLock : public QXVexaLockWith<std::optional<rt::Date>, "maximumBirthDate"> {
     RT_CLASS(QXVexaAgeLock, QXVexaLock)
 public:
-    using QXVexaLock::QXVexaLock;
-    std::optional<rt::Date> maximumBirthDate() const { return maximumBirthDate_; }
-    void setMaximumBirthDate(std::optional<rt::Date> date) { maximumBirthDate_ = date; }
-    std::vector<std::string> propertyNames() const override { return {"maximumBirthDate"}; }
-    rt::Value modelValue(const std::string& name) const override;
-
-private:
-    std::optional<rt::Date> maximumBirthDate_;
+    using QXVexaOwnProperty::QXVexaOwnProperty;
+    std::optional<rt::Date> maximumBirthDate() const { return ownValue(); }
+    void setMaximumBirthDate(std::optional<rt::Date> date) { setOwnValue(date); }
 };
 
-class QXVexaHashLock : public QXVexaLock {
+class QXVexaHashLock : public QXVexaLockWith<std::optional<std::string>, "authenticationURL"> {
     RT_CLASS(QXVexaHashLock, QXVexaLock)
 public:
-    using QXVexaLock::QXVexaLock;
-    const std::optional<std::string>& authenticationURL() const { return authenticationURL_; }
-    void setAuthenticationURL(std::optional<std::string> url) { authenticationURL_ = std::move(url); }
-    std::vector<std::string> propertyNames() const override { return {"authenticationURL"}; }
-    rt::Value modelValue(const std::string& name) const override;
-
-private:
-    std::optional<std::string> authenticationURL_;
+    using QXVexaOwnProperty::QXVexaOwnProperty;
+    const std::optional<std::string>& authenticationURL() const { return ownValue(); }
+    void setAuthenticationURL(std::optional<std::string> url) { setOwnValue(std::move(url)); }
 };
 
-class QXVexaGeoLock : public QXVexaLock {
+class QXVexaGeoLock : public QXVexaLockWith<rt::Value, "hasLimit"> {
     RT_CLASS(QXVexaGeoLock, QXVexaLock)
 public:
-    using QXVexaLock::QXVexaLock;
+    using QXVexaOwnProperty::QXVexaOwnProperty;
     /// 1 when the lock carries a limit of at least 1, else 0; nil until set.
-    const rt::Value& hasLimit() const { return hasLimit_; }
-    void setHasLimit(rt::Value value) { hasLimit_ = std::move(value); }
-    std::vector<std::string> propertyNames() const override { return {"hasLimit"}; }
-    rt::Value modelValue(const std::string& name) const override;
-
-private:
-    rt::Value hasLimit_;
+    const rt::Value& hasLimit() const { return ownValue(); }
+    void setHasLimit(rt::Value value) { setOwnValue(std::move(value)); }
 };
 
 #define QX_VEXA_PLAIN_LOCK(Name)                                             \

@@ -27,6 +27,10 @@ public:
     /// Appends the handler unless it is null or already there.
     void addHandler(const rt::Ref<QXVexaClientModuleHandler>& handler);
     void removeHandler(const rt::Ref<QXVexaClientModuleHandler>& handler);
+    /// Appends a new handler of each class, in the order given, each on the client.
+    template <class... Handlers> void addHandlersOf(const rt::Ref<QXVexaClient>& client) {
+        (addHandler(rt::make<Handlers>(client)), ...);
+    }
 
     /// Whether the module was taken: by this handler when the name is its key, else by
     /// the first child that takes it.

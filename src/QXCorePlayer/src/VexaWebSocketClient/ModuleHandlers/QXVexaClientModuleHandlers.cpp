@@ -77,6 +77,14 @@ std::int64_t integerPrefix(const std::string& text) {
     return negative ? -value : value;
 }
 
+/// Calls each with every object of the array under key (other elements are passed over;
+/// nothing when there is no such array).
+template <class Each> void forEachObjectIn(const QXVexaMessage& object, const char* key, Each&& each) {
+    if (!object.contains(key) || !object[key].is_array()) return;
+    for (const auto& element : object[key])
+        if (element.is_object()) each(element);
+}
+
 bool isLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 int daysIn(int year, int month) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -285,20 +293,17 @@ bool QXVexaClientStreamModuleHandlerV2::handleData(QXVexaClient& client, const Q
             auto mode = vexaString(*access, "accessMode").value_or("");
             std::transform(mode.begin(), mode.end(), mode.begin(), [](unsigned char c) { return std::toupper(c); });
             std::vector<rt::Ref<QXVexaClientContentAccessPoint>> points;
-            if (access->contains("accessList") && (*access)["accessList"].is_array()) {
-                for (const auto& element : (*access)["accessList"]) {
-                    const auto* pointData = element.is_object() ? vexaObject(element, "data") : nullptr;
-                    if (!pointData) continue;
-                    auto url = vexaString(*pointData, "url");
-                    if (!url) continue;
-                    if (mode == "DIRECT")
-                        points.push_back(QXVexaClientDirectContentAccessPoint::accessPointWithProvider(
-                            vexaString(*pointData, "provider").value_or(""), *url));
-                    else if (mode == "APPEND")
-                        points.push_back(QXVexaClientAppendContentAccessPoint::accessPointWithParameterName(
-                            vexaString(*pointData, "parameter").value_or(""), *url));
-                }
-            }
+            forEachObjectIn(*access, "accessList", [&](const QXVexaMessage& element) {
+                const auto* pointData = vexaObject(element, "data");
+                auto url = pointData ? vexaString(*pointData, "url") : std::nullopt;
+                if (!url) return;
+                if (mode == "DIRECT")
+                    points.push_back(QXVexaClientDirectContentAccessPoint::accessPointWithProvider(
+                        vexaString(*pointData, "provider").value_or(""), *url));
+                else if (mode == "APPEND")
+                    points.push_back(QXVexaClientAppendContentAccessPoint::accessPointWithParameterName(
+                        vexaString(*pointData, "parameter").value_or(""), *url));
+            });
             infos.push_back(QXVexaClientAccessInfo::accessInfoWithStreamFormat(format, std::move(points)));
         }
     }
@@ -313,42 +318,29 @@ bool QXVexaClientCdnConfigModuleHandler::handleData(QXVexaClient& client, const 
     const QXVexaMessage& config = data.is_object() ? data : empty;
     if (!data.is_object()) ignored(data, "not an object; no services");
     std::string protocol = vexaString(config, "protocol").value_or("");
-    auto arrayOf = [](const QXVexaMessage& object, const char* key) -> const QXVexaMessage* {
-        return object.contains(key) && object[key].is_array() ? &object[key] : nullptr;
-    };
     std::vector<rt::Ref<QXCDNService>> services;
-    if (const auto* serviceList = arrayOf(config, "data")) {
-        for (const auto& service : *serviceList) {
-            if (!service.is_object()) continue;
-            std::string name = vexaString(service, "name").value_or("");
-            bool useBestSite = vexaBoolean(service, "useBestSite").value_or(false);
-            vexaLog(objectClass(), 6, "cdnService name=%@ useBestSite:%d", name, useBestSite ? 1 : 0);
-            auto probe = QXCDNService::serviceWithName(name, useBestSite, {});
-            bool ecdn = probe->isECDN();
-            std::vector<rt::Ref<QXCDNLocation>> locations;
-            if (const auto* locationList = arrayOf(service, "data")) {
-                for (const auto& location : *locationList) {
-                    if (!location.is_object()) continue;
-                    std::string locationName = vexaString(location, "location").value_or("");
-                    bool fallback = vexaBoolean(location, "cdnFallbackEnabled").value_or(false);
-                    vexaLog(objectClass(), 6, "\tlocation %@ [fallback: %d]", locationName, fallback ? 1 : 0);
-                    std::vector<rt::Ref<QXCDNSite>> sites;
-                    if (const auto* siteList = arrayOf(location, "sites")) {
-                        for (const auto& site : *siteList) {
-                            if (!site.is_object()) continue;
-                            std::string host = vexaString(site, "host").value_or("");
-                            std::string path = vexaString(site, "path").value_or("");
-                            vexaLog(objectClass(), 6, "\t\tsite %@%@", host, path);
-                            sites.push_back(ecdn ? ECDNBox::siteWithProtocol(protocol, host, path)
-                                                 : QXCDNSite::siteWithProtocol(protocol, host, path));
-                        }
-                    }
-                    locations.push_back(QXCDNLocation::locationWithName(locationName, fallback, std::move(sites)));
-                }
-            }
-            services.push_back(QXCDNService::serviceWithName(name, useBestSite, std::move(locations)));
-        }
-    }
+    forEachObjectIn(config, "data", [&](const QXVexaMessage& service) {
+        std::string name = vexaString(service, "name").value_or("");
+        bool useBestSite = vexaBoolean(service, "useBestSite").value_or(false);
+        vexaLog(objectClass(), 6, "cdnService name=%@ useBestSite:%d", name, useBestSite ? 1 : 0);
+        bool ecdn = QXCDNService::serviceWithName(name, useBestSite, {})->isECDN();
+        std::vector<rt::Ref<QXCDNLocation>> locations;
+        forEachObjectIn(service, "data", [&](const QXVexaMessage& location) {
+            std::string locationName = vexaString(location, "location").value_or("");
+            bool fallback = vexaBoolean(location, "cdnFallbackEnabled").value_or(false);
+            vexaLog(objectClass(), 6, "\tlocation %@ [fallback: %d]", locationName, fallback ? 1 : 0);
+            std::vector<rt::Ref<QXCDNSite>> sites;
+            forEachObjectIn(location, "sites", [&](const QXVexaMessage& site) {
+                std::string host = vexaString(site, "host").value_or("");
+                std::string path = vexaString(site, "path").value_or("");
+                vexaLog(objectClass(), 6, "\t\tsite %@%@", host, path);
+                sites.push_back(ecdn ? ECDNBox::siteWithProtocol(protocol, host, path)
+                                     : QXCDNSite::siteWithProtocol(protocol, host, path));
+            });
+            locations.push_back(QXCDNLocation::locationWithName(locationName, fallback, std::move(sites)));
+        });
+        services.push_back(QXCDNService::serviceWithName(name, useBestSite, std::move(locations)));
+    });
     client.setCDNServices(services);
     return true;
 }

@@ -73,27 +73,51 @@ protected:
     bool handleData(QXVexaClient& client, const QXVexaMessage& data) override;
 };
 
-/// The root of "reject" messages.
-class QXVexaClientRejectModuleHandler : public QXVexaClientModuleHandler {
-    RT_CLASS(QXVexaClientRejectModuleHandler, QXVexaClientModuleHandler)
+/// A root of the tree: it takes the messages of its key, works on the client held for
+/// the message (nothing once the client is gone) and reads the object the message's
+/// arguments start with; arguments that start with none are logged with the root's
+/// complaint and handled without an object.
+class QXVexaClientRootModuleHandler : public QXVexaClientModuleHandler {
+    RT_CLASS(QXVexaClientRootModuleHandler, QXVexaClientModuleHandler)
+public:
+    QXVexaClientRootModuleHandler(const rt::Ref<QXVexaClient>& client, const char* key, const char* withoutObject)
+        : QXVexaClientModuleHandler(client), key_(key), withoutObject_(withoutObject) {}
+    const char* moduleKey() const override { return key_; }
+    bool handleModule(const std::string& name, const QXVexaMessage& args) final;
+
+protected:
+    /// The message of the root's key; object is null when the arguments start with none.
+    virtual bool handleRoot(QXVexaClient& client, const QXVexaMessage* object) = 0;
+
+private:
+    const char* key_;
+    const char* withoutObject_;
+};
+
+/// The root of "reject" messages. A "cluster" entry moves the client and nothing else is
+/// looked at. Otherwise the keys are offered in order until one is taken; when none is,
+/// the listeners hear reason 0 once (also for an empty or unusable reject).
+class QXVexaClientRejectModuleHandler : public QXVexaClientRootModuleHandler {
+    RT_CLASS(QXVexaClientRejectModuleHandler, QXVexaClientRootModuleHandler)
 public:
     explicit QXVexaClientRejectModuleHandler(const rt::Ref<QXVexaClient>& client);
     const rt::Ref<QXVexaClientClusterRejectModuleHandler>& clusterRejectHandler() const { return clusterRejectHandler_; }
-    /// A "cluster" entry moves the client and nothing else is looked at. Otherwise the
-    /// keys are offered in order until one is taken; when none is, the listeners hear
-    /// reason 0 once (also for an empty or unusable reject).
-    bool handleModule(const std::string& name, const QXVexaMessage& data) override;
+
+protected:
+    bool handleRoot(QXVexaClient& client, const QXVexaMessage* reasons) override;
 
 private:
     rt::Ref<QXVexaClientClusterRejectModuleHandler> clusterRejectHandler_;
 };
 
 /// The root of "moduleInfo" messages: every key is offered to the children in order.
-class QXVexaClientInfoModuleHandler : public QXVexaClientModuleHandler {
-    RT_CLASS(QXVexaClientInfoModuleHandler, QXVexaClientModuleHandler)
+class QXVexaClientInfoModuleHandler : public QXVexaClientRootModuleHandler {
+    RT_CLASS(QXVexaClientInfoModuleHandler, QXVexaClientRootModuleHandler)
 public:
     explicit QXVexaClientInfoModuleHandler(const rt::Ref<QXVexaClient>& client);
-    bool handleModule(const std::string& name, const QXVexaMessage& data) override;
+
+protected:
+    bool handleRoot(QXVexaClient& client, const QXVexaMessage* modules) override;
 };
 
 // ---- shared readings --------------------------------------------------------------------

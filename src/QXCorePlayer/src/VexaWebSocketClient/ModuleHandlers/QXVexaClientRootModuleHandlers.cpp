@@ -3,50 +3,47 @@
 
 namespace zid {
 
-namespace {
-/// The first element of a message's argument array when it is an object.
-const QXVexaMessage* firstObject(const QXVexaMessage& args) {
-    if (!args.is_array() || args.empty() || !args[0].is_object()) return nullptr;
-    return &args[0];
+// ---- the roots' share -----------------------------------------------------------------
+
+bool QXVexaClientRootModuleHandler::handleModule(const std::string& name, const QXVexaMessage& args) {
+    if (name != key_) return false;
+    auto held = clientForMessage();
+    if (!held.client) return true;
+    // The arguments are an array whose first element is the object of the message.
+    const QXVexaMessage* object = args.is_array() && !args.empty() && args[0].is_object() ? &args[0] : nullptr;
+    if (!object)
+        vexaLog(objectClass(), 3, "%@: %@", withoutObject_, vexaSerialize(args).value_or("(not JSON)"));
+    return handleRoot(*held.client, object);
 }
-}  // namespace
 
 // ---- reject ---------------------------------------------------------------------------
 
 QXVexaClientRejectModuleHandler::QXVexaClientRejectModuleHandler(const rt::Ref<QXVexaClient>& client)
-    : QXVexaClientModuleHandler(client),
+    : QXVexaClientRootModuleHandler(client, "reject", "Reject without an object of reasons"),
       clusterRejectHandler_(rt::make<QXVexaClientClusterRejectModuleHandler>(client)) {
-    addHandler(rt::make<QXVexaClientHashLockModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientAgeLockModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientGeoLockModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientReasonLockModuleHandler>(client, "ipLock", 9));
-    addHandler(rt::make<QXVexaClientReasonLockModuleHandler>(client, "passwordLock", 10));
-    addHandler(rt::make<QXVexaClientReasonLockModuleHandler>(client, "referrerLock", 11));
-    addHandler(rt::make<QXVexaClientReasonLockModuleHandler>(client, "playerSdkLock", 13));
+    addHandlersOf<QXVexaClientHashLockModuleHandler, QXVexaClientAgeLockModuleHandler,
+                  QXVexaClientGeoLockModuleHandler>(client);
+    static constexpr std::pair<const char*, std::int64_t> reasonLocks[] = {
+        {"ipLock", 9}, {"passwordLock", 10}, {"referrerLock", 11}, {"playerSdkLock", 13}};
+    for (const auto& [key, reason] : reasonLocks)
+        addHandler(rt::make<QXVexaClientReasonLockModuleHandler>(client, key, reason));
 }
 
-bool QXVexaClientRejectModuleHandler::handleModule(const std::string& name, const QXVexaMessage& args) {
-    if (name != "reject") return false;
-    auto held = clientForMessage();
-    QXVexaClient* client = held.client;
-    if (!client) return true;
-    const QXVexaMessage* reasons = firstObject(args);
+bool QXVexaClientRejectModuleHandler::handleRoot(QXVexaClient& client, const QXVexaMessage* reasons) {
     if (reasons && reasons->contains("cluster")) return clusterRejectHandler_->handleModule("cluster", (*reasons)["cluster"]);
     bool taken = false;
     if (reasons) {
         for (const auto& [key, value] : reasons->items()) {
-            if (!client->mayHandleMessages()) return true;
+            if (!client.mayHandleMessages()) return true;
             if (askChildren(key, value)) {
                 taken = true;
                 break;
             }
         }
-    } else {
-        vexaLog(objectClass(), 3, "Reject without an object of reasons: %@", vexaSerialize(args).value_or("(not JSON)"));
     }
-    if (!taken && client->mayHandleMessages()) {
-        client->setConnectionRejected(true);
-        client->notify([&](VexaClientListener& listener) { listener.vexaClientDidRejectWithReason(*client, 0); });
+    if (!taken && client.mayHandleMessages()) {
+        client.setConnectionRejected(true);
+        client.notify([&](VexaClientListener& listener) { listener.vexaClientDidRejectWithReason(client, 0); });
     }
     return true;
 }
@@ -54,34 +51,18 @@ bool QXVexaClientRejectModuleHandler::handleModule(const std::string& name, cons
 // ---- moduleInfo -----------------------------------------------------------------------
 
 QXVexaClientInfoModuleHandler::QXVexaClientInfoModuleHandler(const rt::Ref<QXVexaClient>& client)
-    : QXVexaClientModuleHandler(client) {
-    addHandler(rt::make<QXVexaClientStreamModuleHandlerV1>(client));
-    addHandler(rt::make<QXVexaClientCdnConfigModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientHashLockModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientAgeLockModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientHighlightModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientLogosModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientViewerCountModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientTotalViewerCountModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientMetaInfoModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientThumbnailModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientRateLimitModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientBroadcasterModuleHandler>(client));
-    addHandler(rt::make<QXVexaClientBroadcastStartDateModuleHandler>(client));
+    : QXVexaClientRootModuleHandler(client, "moduleInfo", "Module info without an object of modules") {
+    addHandlersOf<QXVexaClientStreamModuleHandlerV1, QXVexaClientCdnConfigModuleHandler, QXVexaClientHashLockModuleHandler,
+                  QXVexaClientAgeLockModuleHandler, QXVexaClientHighlightModuleHandler, QXVexaClientLogosModuleHandler,
+                  QXVexaClientViewerCountModuleHandler, QXVexaClientTotalViewerCountModuleHandler,
+                  QXVexaClientMetaInfoModuleHandler, QXVexaClientThumbnailModuleHandler, QXVexaClientRateLimitModuleHandler,
+                  QXVexaClientBroadcasterModuleHandler, QXVexaClientBroadcastStartDateModuleHandler>(client);
 }
 
-bool QXVexaClientInfoModuleHandler::handleModule(const std::string& name, const QXVexaMessage& args) {
-    if (name != "moduleInfo") return false;
-    auto held = clientForMessage();
-    QXVexaClient* client = held.client;
-    if (!client) return true;
-    const QXVexaMessage* modules = firstObject(args);
-    if (!modules) {
-        vexaLog(objectClass(), 3, "Module info without an object of modules: %@", vexaSerialize(args).value_or("(not JSON)"));
-        return true;
-    }
+bool QXVexaClientInfoModuleHandler::handleRoot(QXVexaClient& client, const QXVexaMessage* modules) {
+    if (!modules) return true;
     for (const auto& [key, value] : modules->items()) {
-        if (!client->mayHandleMessages()) break;  // released or stopped by a listener
+        if (!client.mayHandleMessages()) break;  // released or stopped by a listener
         askChildren(key, value);
     }
     return true;

@@ -23,9 +23,11 @@ std::int32_t VASTDialectParser::leadingInt32(std::string_view text) {
     return static_cast<std::int32_t>(std::min<std::int64_t>(value, limit - 1));
 }
 
-VASTAdList VASTDialectParser::evaluateVastElement(const VASTElement& root, std::string_view rootName) const {
+bool VASTDialectParser::isParsable(const VASTElement& root) const { return root.hasName(rootName_); }
+
+VASTAdList VASTDialectParser::parse(const VASTElement& root) const {
     VASTAdList ads;
-    if (!root.hasName(rootName)) return ads;
+    if (!root.hasName(rootName_)) return ads;
     for (const VASTElement& child : root.children()) {
         VASTAdList more = evaluateAdElement(child);
         ads.insert(ads.end(), more.begin(), more.end());
@@ -52,7 +54,23 @@ VASTUrlMap VASTDialectParser::evaluateTrackingEvents(const VASTElement& element)
 void VASTDialectParser::evaluateTrackingEvent(const VASTElement& element, VASTUrlMap& dictionary) const {
     std::optional<std::string_view> event = element.attribute("event");
     if (!event) return;
-    addTrackingUrls(element, dictionary[trimUrlString(*event)]);
+    addElementUrls(element, dictionary[trimUrlString(*event)]);
+}
+
+void VASTDialectParser::addElementUrls(const VASTElement& element, VASTUrlSet& urls) const {
+    if (urls_ == UrlPlace::OwnText) {
+        urls.insert(element.trimmedText());
+        return;
+    }
+    for (const VASTElement& child : element.children())
+        if (child.hasName("URL")) urls.insert(child.trimmedText());
+}
+
+std::optional<std::string> VASTDialectParser::mediaFileUrl(const VASTElement& mediaFile) const {
+    if (urls_ == UrlPlace::OwnText) return mediaFile.trimmedText();
+    VASTElement url = mediaFile.child("URL");
+    if (!url) return std::nullopt;
+    return url.trimmedText();
 }
 
 VASTUrlMap VASTDialectParser::emptyVideoClicks() {

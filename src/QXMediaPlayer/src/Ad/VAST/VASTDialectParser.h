@@ -22,9 +22,17 @@ public:
     /// 32 bits; 0 when the text does not start with a number.
     static std::int32_t leadingInt32(std::string_view text);
 
-protected:
+    /// True when the root element has the dialect's root name.
+    bool isParsable(const VASTElement& root) const override;
     /// The ads of every child of the root, in order.
-    VASTAdList evaluateVastElement(const VASTElement& root, std::string_view rootName) const;
+    VASTAdList parse(const VASTElement& root) const override;
+
+protected:
+    /// Where the dialect's elements keep their URLs: in their "URL" children (each
+    /// trimmed), or in their own text.
+    enum class UrlPlace { URLChildren, OwnText };
+    VASTDialectParser(const char* rootName, UrlPlace urls) : rootName_(rootName), urls_(urls) {}
+
     /// An "Ad" gives what its first element child gives when that is "InLine" or
     /// "Wrapper"; anything else gives no ad.
     VASTAdList evaluateAdElement(const VASTElement& element) const;
@@ -36,26 +44,27 @@ protected:
     virtual VASTUrlMap evaluateVideoClicks(const VASTElement& element) const = 0;
     std::vector<rt::Ref<VASTMediaFile>> evaluateMediaFiles(const VASTElement& element) const;
 
-    /// Adds the URLs of a "Tracking" element to the set.
-    virtual void addTrackingUrls(const VASTElement& tracking, VASTUrlSet& urls) const = 0;
+    /// Adds the URLs the element keeps (a "Tracking" element's, a click's) to the set.
+    void addElementUrls(const VASTElement& element, VASTUrlSet& urls) const;
     /// The address of a "MediaFile" element, absent when it has none.
-    virtual std::optional<std::string> mediaFileUrl(const VASTElement& mediaFile) const = 0;
+    std::optional<std::string> mediaFileUrl(const VASTElement& mediaFile) const;
 
     static VASTUrlMap emptyVideoClicks();
+
+private:
+    const char* rootName_;
+    UrlPlace urls_;
 };
 
 class VASTVersion1Parser : public VASTDialectParser {
     RT_CLASS(VASTVersion1Parser, VASTDialectParser)
 public:
-    bool isParsable(const VASTElement& root) const override;
-    VASTAdList parse(const VASTElement& root) const override;
+    VASTVersion1Parser() : VASTDialectParser("VideoAdServingTemplate", UrlPlace::URLChildren) {}
 
 protected:
     VASTAdList evaluateInLineElement(const VASTElement& element) const override;
     VASTAdList evaluateWrapperElement(const VASTElement& element) const override;
     VASTUrlMap evaluateVideoClicks(const VASTElement& element) const override;
-    void addTrackingUrls(const VASTElement& tracking, VASTUrlSet& urls) const override;
-    std::optional<std::string> mediaFileUrl(const VASTElement& mediaFile) const override;
 
     std::vector<std::string> evaluateImpression(const VASTElement& element) const;
     void evaluateVideoElement(const VASTElement& element, VASTAdElement& ad) const;
@@ -68,8 +77,9 @@ protected:
 class VASTVersion2Parser : public VASTDialectParser {
     RT_CLASS(VASTVersion2Parser, VASTDialectParser)
 public:
+    VASTVersion2Parser() : VASTDialectParser("VAST", UrlPlace::OwnText) {}
+    /// A "VAST" root of version 2 or later.
     bool isParsable(const VASTElement& root) const override;
-    VASTAdList parse(const VASTElement& root) const override;
 
     /// Every " " replaced by "%20".
     static std::string fixUrlString(std::string_view text);
@@ -78,8 +88,6 @@ protected:
     VASTAdList evaluateInLineElement(const VASTElement& element) const override;
     VASTAdList evaluateWrapperElement(const VASTElement& element) const override;
     VASTUrlMap evaluateVideoClicks(const VASTElement& element) const override;
-    void addTrackingUrls(const VASTElement& tracking, VASTUrlSet& urls) const override;
-    std::optional<std::string> mediaFileUrl(const VASTElement& mediaFile) const override;
 
     VASTAdList evaluateCreatives(const VASTElement& element) const;
     rt::Ref<VASTAdElement> evaluateCreative(const VASTElement& element) const;

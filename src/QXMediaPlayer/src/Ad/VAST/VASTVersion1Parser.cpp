@@ -2,12 +2,6 @@
 
 namespace zid {
 
-bool VASTVersion1Parser::isParsable(const VASTElement& root) const { return root.hasName("VideoAdServingTemplate"); }
-
-VASTAdList VASTVersion1Parser::parse(const VASTElement& root) const {
-    return evaluateVastElement(root, "VideoAdServingTemplate");
-}
-
 std::vector<std::string> VASTVersion1Parser::urlChildren(const VASTElement& element) {
     std::vector<std::string> urls;
     for (const VASTElement& child : element.children())
@@ -65,21 +59,11 @@ VASTUrlMap VASTVersion1Parser::evaluateVideoClicks(const VASTElement& element) c
     for (const VASTElement& child : element.children()) {
         for (auto& [kind, urls] : clicks) {
             if (!child.hasName(kind)) continue;
-            for (auto& url : urlChildren(child)) urls.insert(std::move(url));
+            addElementUrls(child, urls);
             break;
         }
     }
     return clicks;
-}
-
-void VASTVersion1Parser::addTrackingUrls(const VASTElement& tracking, VASTUrlSet& urls) const {
-    for (auto& url : urlChildren(tracking)) urls.insert(std::move(url));
-}
-
-std::optional<std::string> VASTVersion1Parser::mediaFileUrl(const VASTElement& mediaFile) const {
-    VASTElement url = mediaFile.child("URL");
-    if (!url) return std::nullopt;
-    return url.trimmedText();
 }
 
 }  // namespace zid

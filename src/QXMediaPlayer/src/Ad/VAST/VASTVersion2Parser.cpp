@@ -10,8 +10,6 @@ bool VASTVersion2Parser::isParsable(const VASTElement& root) const {
     return version && std::strtod(std::string(*version).c_str(), nullptr) > 1.9999;
 }
 
-VASTAdList VASTVersion2Parser::parse(const VASTElement& root) const { return evaluateVastElement(root, "VAST"); }
-
 std::string VASTVersion2Parser::fixUrlString(std::string_view text) {
     std::string fixed;
     fixed.reserve(text.size());
@@ -91,19 +89,12 @@ VASTUrlMap VASTVersion2Parser::evaluateVideoClicks(const VASTElement& element) c
     VASTUrlMap clicks = emptyVideoClicks();
     for (const VASTElement& child : element.children()) {
         if (child.hasName("ClickThrough") || child.hasName("ClickTracking"))
-            clicks[child.hasName(kVastClient_ClickThroughTag) ? kVastClient_ClickThroughTag : kVastClient_ClickTrackingTag].insert(child.trimmedText());
+            addElementUrls(child, clicks[child.hasName(kVastClient_ClickThroughTag) ? kVastClient_ClickThroughTag
+                                                                                     : kVastClient_ClickTrackingTag]);
         else if (child.hasName("CustomClicks"))
             clicks[kVastClient_CustomClicksTag].insert(child.text());
     }
     return clicks;
-}
-
-void VASTVersion2Parser::addTrackingUrls(const VASTElement& tracking, VASTUrlSet& urls) const {
-    urls.insert(tracking.trimmedText());
-}
-
-std::optional<std::string> VASTVersion2Parser::mediaFileUrl(const VASTElement& mediaFile) const {
-    return mediaFile.trimmedText();
 }
 
 }  // namespace zid

@@ -4,12 +4,7 @@ namespace zid {
 
 ZeveVoResponse::ZeveVoResponse(const rt::Ref<VASTAdElement>& element) {
     if (!element) return;
-    impressions = element->impressions;
-    trackingEvents = element->trackingEvents;
-    videoClicks = element->videoClicks;
-    mediaFiles = element->mediaFiles;
-    duration = element->duration;
-    wrapperUrl = element->wrapperUrl;
+    static_cast<VASTLinearAdFields&>(*this) = *element;
     for (const auto& file : mediaFiles) {
         std::int64_t delivery = static_cast<std::int64_t>(file->delivery);
         if (delivery != 1 && delivery != 2) delivery = 0;

@@ -19,6 +19,8 @@ class IdentitySource : public CPAbstractMediaSource {
 protected:
     IdentitySource(CPMediaSourceType type, std::string contentID) : type_(type), contentID_(std::move(contentID)) {}
     void didInitialize() override;
+    /// The identifier the source was made with (what each kind names its own).
+    const std::string& identifier() const { return contentID_; }
 
 private:
     CPMediaSourceType type_;
@@ -29,40 +31,30 @@ private:
 class ChannelSource : public IdentitySource {
     RT_CLASS(ChannelSource, IdentitySource)
     explicit ChannelSource(std::string channelID)
-        : IdentitySource(CPMediaSourceType::LiveChannel, channelID), channelID_(std::move(channelID)) {}
+        : IdentitySource(CPMediaSourceType::LiveChannel, std::move(channelID)) {}
     static rt::Ref<ChannelSource> sourceWithChannelId(std::string channelID);
-    const std::string& channelID() const { return channelID_; }
-
-private:
-    std::string channelID_;
+    const std::string& channelID() const { return identifier(); }
 };
 
 /// A recorded video (source type 1): safe to continue, and it enables viewer counts
 /// once realized.
 class RecordedSource : public IdentitySource {
     RT_CLASS(RecordedSource, IdentitySource)
-    explicit RecordedSource(std::string recordID)
-        : IdentitySource(CPMediaSourceType::Recorded, recordID), recordID_(std::move(recordID)) {}
+    explicit RecordedSource(std::string recordID) : IdentitySource(CPMediaSourceType::Recorded, std::move(recordID)) {}
     static rt::Ref<RecordedSource> sourceWithRecordId(std::string recordID);
-    const std::string& recordID() const { return recordID_; }
-
-private:
-    std::string recordID_;
+    const std::string& recordID() const { return identifier(); }
 };
 
 /// A highlight of a recorded video (source type 2): safe to continue.
 class HighlightSource : public IdentitySource {
     RT_CLASS(HighlightSource, IdentitySource)
     HighlightSource(std::string highlightID, std::string recordID)
-        : IdentitySource(CPMediaSourceType::Highlight, highlightID),
-          highlightID_(std::move(highlightID)),
-          recordID_(std::move(recordID)) {}
+        : IdentitySource(CPMediaSourceType::Highlight, std::move(highlightID)), recordID_(std::move(recordID)) {}
     static rt::Ref<HighlightSource> sourceWithHighlightId(std::string highlightID, std::string recordID);
-    const std::string& highlightID() const { return highlightID_; }
+    const std::string& highlightID() const { return identifier(); }
     const std::string& recordID() const { return recordID_; }
 
 private:
-    std::string highlightID_;
     std::string recordID_;
 };
 

@@ -21,11 +21,9 @@ using VASTUrlMap = std::map<std::string, VASTUrlSet>;
 /// Brace token ("{cb}") to its replacement.
 using VASTParameterValues = std::map<std::string, std::string>;
 
-class VASTAdElement : public rt::Object {
-    RT_CLASS(VASTAdElement, rt::Object)
-public:
-    VASTAdElement() = default;
-
+/// What one linear ad carries, as read from its document; an ad fetch's response keeps
+/// a copy of it.
+struct VASTLinearAdFields {
     /// Impression URLs in document order (a wrapper's after the ad's own).
     std::vector<std::string> impressions;
     /// Tracking URLs by the "event" attribute ("start", "firstQuartile", ...).
@@ -37,6 +35,12 @@ public:
     std::optional<std::string> duration;
     /// For a wrapper, the address of the document to fetch next.
     std::optional<std::string> wrapperUrl;
+};
+
+class VASTAdElement : public rt::Object, public VASTLinearAdFields {
+    RT_CLASS(VASTAdElement, rt::Object)
+public:
+    VASTAdElement() = default;
 
     /// True when a media file has an address and the MIME type "video/mp4", compared
     /// without regard to case (one rule for the fetch and the source).

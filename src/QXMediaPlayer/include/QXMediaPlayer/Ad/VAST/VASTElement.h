@@ -13,6 +13,22 @@ namespace zid {
 
 class VASTChildren;
 
+/// What the iterators over an element's attributes and children share: the traits of a
+/// forward iterator and the postfix step, made from the iterator's own prefix step.
+template <class Iterator, class Value, class Reference, class Pointer> class VASTForwardIterator {
+public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = Value;
+    using difference_type = std::ptrdiff_t;
+    using pointer = Pointer;
+    using reference = Reference;
+    Iterator operator++(int) {
+        Iterator before = static_cast<Iterator&>(*this);
+        ++static_cast<Iterator&>(*this);
+        return before;
+    }
+};
+
 /// One attribute of an element: its name and its value, entities already replaced.
 struct VASTAttribute {
     std::string_view name;
@@ -58,21 +74,12 @@ public:
     VASTChildren children() const;
 
     /// The attributes in document order: for (VASTAttribute a : e.attributes()).
-    class AttributeIterator {
+    class AttributeIterator : public VASTForwardIterator<AttributeIterator, VASTAttribute, VASTAttribute, void> {
     public:
-        using iterator_category = std::forward_iterator_tag;
-        using value_type = VASTAttribute;
-        using difference_type = std::ptrdiff_t;
-        using pointer = void;
-        using reference = VASTAttribute;
         AttributeIterator() = default;
         VASTAttribute operator*() const;
         AttributeIterator& operator++();
-        AttributeIterator operator++(int) {
-            AttributeIterator before = *this;
-            ++*this;
-            return before;
-        }
+        using VASTForwardIterator::operator++;
         bool operator==(const AttributeIterator& other) const { return at_ == other.at_; }
 
     private:
@@ -98,13 +105,9 @@ private:
     const char* name_ = nullptr;  // the DOM's own text, read once per view
 };
 
-class VASTChildIterator {
+class VASTChildIterator
+    : public VASTForwardIterator<VASTChildIterator, VASTElement, const VASTElement&, const VASTElement*> {
 public:
-    using iterator_category = std::forward_iterator_tag;
-    using value_type = VASTElement;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const VASTElement*;
-    using reference = const VASTElement&;
     VASTChildIterator() = default;
     explicit VASTChildIterator(VASTElement at) : at_(at) {}
     const VASTElement& operator*() const { return at_; }
@@ -113,11 +116,7 @@ public:
         at_ = at_.nextSibling();
         return *this;
     }
-    VASTChildIterator operator++(int) {
-        VASTChildIterator before = *this;
-        ++*this;
-        return before;
-    }
+    using VASTForwardIterator::operator++;
     bool operator==(const VASTChildIterator& other) const { return at_ == other.at_; }
 
 private:

@@ -5,18 +5,12 @@
 
 namespace zid {
 
-class ZeveVoResponse : public rt::Object {
+class ZeveVoResponse : public rt::Object, public VASTLinearAdFields {
     RT_CLASS(ZeveVoResponse, rt::Object)
 public:
     /// The ad's properties; an absent element gives an empty response.
     explicit ZeveVoResponse(const rt::Ref<VASTAdElement>& element);
 
-    std::vector<std::string> impressions;
-    VASTUrlMap trackingEvents;
-    VASTUrlMap videoClicks;
-    std::vector<rt::Ref<VASTMediaFile>> mediaFiles;
-    std::optional<std::string> duration;
-    std::optional<std::string> wrapperUrl;
     /// One value per media file, in order; deliveries other than 1 and 2 become 0.
     std::vector<rt::Ref<CPFetchRequestMediaFile>> videoFiles;
 };

@@ -1,0 +1,32 @@
+#pragma once
+// What the facade's records of a subtitle and of a legible or audible choice share: the
+// language tag, title and display name a host's own menu shows, each settable by the
+// host. A record is made with its language tag and one of the two names; the other stays
+// empty unless the host sets one. Equal only to itself.
+
+#include <string>
+
+#include <QXCorePlayer/Core/MediaPlayer/ICPMediaSelectionOption.h>
+#include <rt/Object.h>
+
+namespace zid {
+
+class QXMediaSelectionRecord : public rt::Object, public ICPMediaSelectionOption {
+    RT_CLASS(QXMediaSelectionRecord, rt::Object)
+public:
+    std::string languageTag() const override { return languageTag_; }
+    void setLanguageTag(std::string v) { languageTag_ = std::move(v); }
+    std::string title() const override { return title_; }
+    void setTitle(std::string v) { title_ = std::move(v); }
+    std::string displayName() const override { return displayName_; }
+    void setDisplayName(std::string v) { displayName_ = std::move(v); }
+
+protected:
+    QXMediaSelectionRecord(std::string languageTag, std::string title, std::string displayName)
+        : languageTag_(std::move(languageTag)), title_(std::move(title)), displayName_(std::move(displayName)) {}
+
+private:
+    std::string languageTag_, title_, displayName_;
+};
+
+}  // namespace zid
