@@ -6,11 +6,13 @@
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include <fnd/RunLoop.h>
@@ -44,7 +46,7 @@ constexpr long long kLoadStalledCode = 4;
 /// a replaced load is told to nobody.
 std::uint64_t lastLoadSerial = 0;
 
-int gtkState = 0;  // 0 not tried, 1 started, -1 failed
+bool gtkStarted = false;
 int pendingClears = 0;
 int busyEngines = 0;
 rt::Ref<fnd::Timer> pump;
@@ -56,16 +58,21 @@ std::set<GtkWebEngine*>& liveEngines() {
 }
 
 bool startGtk(rt::Ref<rt::Error>* error) {
-    if (gtkState == 0) {
-        const char* display = std::getenv("DISPLAY");
-        const char* wayland = std::getenv("WAYLAND_DISPLAY");
-        gtkState = ((display && *display) || (wayland && *wayland)) && gtk_init_check(nullptr, nullptr) ? 1 : -1;
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    bool named = (display && *display) || (wayland && *wayland);
+    // A display server that is there may still turn a connection away for a moment (a
+    // busy one, its queue of connections full): a few tries before giving up, and a
+    // failure is not kept, so a later engine tries again.
+    for (int attempt = 0; named && !gtkStarted && attempt < 3; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        gtkStarted = gtk_init_check(nullptr, nullptr);
     }
-    if (gtkState < 0 && error)
+    if (!gtkStarted && error)
         *error = rt::Error::withDescription(kWebEngineErrorDomain, 1,
                                             "No display for the web engine: set DISPLAY to a running X server "
                                             "(for tests, start one with xvfb-run -a).");
-    return gtkState > 0;
+    return gtkStarted;
 }
 
 constexpr int kBusyWaitMilliseconds = 4;
@@ -481,7 +488,7 @@ void setGtkScriptTimeout(double seconds) { scriptTimeout = seconds > 0 ? seconds
 void setGtkLoadStallTimeout(double seconds) { loadStallTimeout = seconds > 0 ? seconds : kDefaultLoadStallTimeout; }
 
 void clearGtkWebsiteData() {
-    if (gtkState <= 0) return;
+    if (!gtkStarted) return;
     for (GtkWebEngine* engine : liveEngines()) engine->clearWebsiteData();
 }
 
