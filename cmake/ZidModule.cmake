@@ -21,7 +21,9 @@ option(ZID_UNITY "Compile each target's sources in batches of eight" OFF)
 # another folder (CI's) would miss on every batch. A batch names its sources relative to
 # itself, and the cache rewrites the batch's own path, so every clone hashes the same text.
 # Written once every target has all its sources and their properties (a deferred call at
-# the end of the top folder); a source with flags of its own compiles alone.
+# the end of the top folder); a source with flags of its own compiles alone, and so does one
+# marked ZID_COMPILE_ALONE (a heavy source few programs use: in a batch it would be linked
+# into every program that uses any of its neighbours).
 function(zid_write_batches)
   get_property(targets GLOBAL PROPERTY ZID_BATCHED_TARGETS)
   foreach(target IN LISTS targets)
@@ -39,7 +41,8 @@ function(zid_write_batches)
       endif()
       cmake_path(ABSOLUTE_PATH src BASE_DIRECTORY ${source_dir} NORMALIZE OUTPUT_VARIABLE path)
       set(own_flags FALSE)
-      foreach(property COMPILE_OPTIONS COMPILE_DEFINITIONS COMPILE_FLAGS INCLUDE_DIRECTORIES GENERATED HEADER_FILE_ONLY)
+      foreach(property COMPILE_OPTIONS COMPILE_DEFINITIONS COMPILE_FLAGS INCLUDE_DIRECTORIES GENERATED HEADER_FILE_ONLY
+                       ZID_COMPILE_ALONE)
         get_source_file_property(value ${path} TARGET_DIRECTORY ${target} ${property})
         if(value)
           set(own_flags TRUE)
@@ -161,6 +164,9 @@ endfunction()
 # as the preset says): in the optimized build they compile at a level of their own, which
 # takes a third less compiler time than -O2.
 set(ZID_TEST_OPTIMIZE "" CACHE STRING "Optimization option of test sources (empty: the build type's)")
+# The loopback peers are test servers too: the sanitizer build compiles them unoptimized,
+# which takes less than half the compiler time of -O1 on their WebSocket and HTTP code.
+set(ZID_PEERS_OPTIMIZE "" CACHE STRING "Optimization option of the loopback peers' sources (empty: the build type's)")
 
 # zid_test(<target> LABEL <label> LIBS <targets...> [MEDIA_ENGINE] [RESOURCE_LOCK <name>])
 # One test binary per module; every .cpp below the current dir is part of it.
