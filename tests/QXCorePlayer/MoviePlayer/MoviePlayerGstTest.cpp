@@ -61,6 +61,15 @@ protected:
     Strings sequence, all;
 };
 
+// Every level of an error, outermost first: what a failed wait prints, so a run that
+// ended in an error says why.
+std::string errorChain(rt::Ref<rt::Error> error) {
+    std::string text;
+    for (; error; error = error->underlyingError())
+        text += "\n  " + error->domain() + " " + std::to_string(error->code()) + ": " + error->localizedDescription();
+    return text;
+}
+
 TEST_F(MoviePlayerGstTest, ARecordingPlaysFromPreparationToItsEndWithTheExactSequence) {
     make("/tag/controller/vod/muxed/index.m3u8");
     controller->setInitialPlaybackTime(8.0);  // keep the run short: the last two seconds
@@ -68,7 +77,7 @@ TEST_F(MoviePlayerGstTest, ARecordingPlaysFromPreparationToItsEndWithTheExactSeq
     ASSERT_TRUE(waitUntil([&] {
         return std::find(sequence.begin(), sequence.end(), zid::QXMoviePlayerPlaybackDidFinishNotification) != sequence.end() &&
                controller->playbackState() == QXMoviePlaybackState::Paused;
-    })) << ::testing::PrintToString(sequence);
+    })) << ::testing::PrintToString(sequence) << errorChain(controller->error());
     EXPECT_EQ(sequence, (Strings{"state:1", zid::QXMovieDurationAvailableNotification,
                                  zid::QXMoviePlayerNowPlayingMovieDidChangeNotification, "state:2",
                                  zid::QXMediaPlaybackIsPreparedToPlayDidChangeNotification, "state:3",
