@@ -9,6 +9,7 @@
 
 #include <GoldenImage.h>
 #include <QXFoundation/Listening/IListenable.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <ui/Button.h>
 #include <ui/Renderer.h>
@@ -274,10 +275,10 @@ TEST_F(TabBar, Picture) {
     bar->setItems({item("News"), item("Sports"), item("Music"), item("Weather")}, false);
     bar->setSelectedIndex(1, false);
     drain();
-    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*bar, 2), ZID_GOLDEN_DIR, "tab_bar");
+    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*bar, 2), zidtest::testPath("golden"), "tab_bar");
     bar->setMarkerOffset(0.5);
     drain();
-    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*bar, 2), ZID_GOLDEN_DIR, "tab_bar_marker_half");
+    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*bar, 2), zidtest::testPath("golden"), "tab_bar_marker_half");
 }
 
 TEST_F(TabBar, ItemsOfViewsAndTheSelectedItemsNotices) {
