@@ -253,3 +253,25 @@ function(zid_source_definitions target)
     endforeach()
   endforeach()
 endfunction()
+
+# zid_test_paths(<target> <key>=<value>...)
+# Paths of this checkout or build that a test reads (golden pictures, a corpus folder, a
+# helper program: a value may be a generator expression such as $<TARGET_FILE:...>) are
+# written beside the test binary, "<binary>.paths", one key=value a line, and read at run
+# time (zidtest::testPath in tests/support). Compiled in as definitions they would make
+# every source that reads one miss the compiler cache in a clone in another folder.
+# May be called more than once for a target; a key named twice keeps its last value.
+function(zid_test_paths target)
+  get_target_property(written ${target} ZID_TEST_PATHS_WRITTEN)
+  if(NOT written)
+    set_target_properties(${target} PROPERTIES ZID_TEST_PATHS_WRITTEN ON)
+    set(entries "$<TARGET_GENEX_EVAL:${target},$<TARGET_PROPERTY:${target},ZID_TEST_PATHS>>")
+    file(GENERATE OUTPUT "$<TARGET_FILE:${target}>.paths" CONTENT "$<JOIN:${entries},\n>\n" TARGET ${target})
+  endif()
+  foreach(entry ${ARGN})
+    if(NOT entry MATCHES "^[A-Za-z0-9_]+=.")
+      message(FATAL_ERROR "zid_test_paths(${target}): \"${entry}\" is not <key>=<value>")
+    endif()
+    set_property(TARGET ${target} APPEND PROPERTY ZID_TEST_PATHS "${entry}")
+  endforeach()
+endfunction()

@@ -16,6 +16,7 @@
 #include "FacadeTestSupport.h"
 #include "FacadeOnLoopbackTest.h"
 #include "GoldenImage.h"
+#include "TestPaths.h"
 #include "VexaWebSocketClient/VexaTestSupport.h"
 #include "support/GstPlayerTest.h"
 
@@ -151,7 +152,7 @@ TEST_F(FacadeAdsEndToEndTest, PicturesOfTheViewDuringThePrerollAndAfterIt) {
     ASSERT_TRUE(waitFor([&] { return facade->playingAd() && adPictureShown(); }, 30));
     // The ad's colour bars are the same in every picture of it.
     facade->view()->layoutIfNeeded();
-    auto during = compareWithGolden(*ui::renderToImage(*facade->view()), ZID_FACADE_GOLDEN_DIR, "facade_during_preroll",
+    auto during = compareWithGolden(*ui::renderToImage(*facade->view()), zidtest::testPath("golden"), "facade_during_preroll",
                                     24, 320 * 180 / 100);
     EXPECT_TRUE(during.matched) << during.message;
 
@@ -169,7 +170,7 @@ TEST_F(FacadeAdsEndToEndTest, PicturesOfTheViewDuringThePrerollAndAfterIt) {
         20));
     facade->showControls(false, false, kControlHideDelayNever);
     facade->view()->layoutIfNeeded();
-    auto after = compareWithGolden(*ui::renderToImage(*facade->view()), ZID_FACADE_GOLDEN_DIR, "facade_after_preroll",
+    auto after = compareWithGolden(*ui::renderToImage(*facade->view()), zidtest::testPath("golden"), "facade_after_preroll",
                                    24, 320 * 180 / 100);
     EXPECT_TRUE(after.matched) << after.message;
 }

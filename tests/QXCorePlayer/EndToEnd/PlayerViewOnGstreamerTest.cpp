@@ -24,6 +24,7 @@
 #include "../View/PlaybackControlDoubles.h"
 #include "../support/GstPlayerTest.h"
 #include "GoldenImage.h"
+#include "TestPaths.h"
 
 namespace zidtest {
 namespace {
@@ -130,10 +131,10 @@ TEST_F(PlayerViewOnGstreamerTest, PicturesOfARealFrameUnderTheRecordedControlsSh
     const long slack = 480 * 270 / 100;
     view->showControls(true, false, kControlHideDelayNever);
     view->layoutIfNeeded();
-    auto shown = compareWithGolden(*ui::renderToImage(*view), ZID_VIEW_GOLDEN_DIR, "player_view_real_frame_shown", 24, slack);
+    auto shown = compareWithGolden(*ui::renderToImage(*view), zidtest::testPath("view_golden"), "player_view_real_frame_shown", 24, slack);
     EXPECT_TRUE(shown.matched) << shown.message;
     view->showControls(false, false, kControlHideDelayNever);
-    auto hidden = compareWithGolden(*ui::renderToImage(*view), ZID_VIEW_GOLDEN_DIR, "player_view_real_frame_hidden", 24, slack);
+    auto hidden = compareWithGolden(*ui::renderToImage(*view), zidtest::testPath("view_golden"), "player_view_real_frame_hidden", 24, slack);
     EXPECT_TRUE(hidden.matched) << hidden.message;
 }
 

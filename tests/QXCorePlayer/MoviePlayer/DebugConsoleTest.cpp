@@ -12,6 +12,7 @@
 #include <ui/Renderer.h>
 
 #include "GoldenImage.h"
+#include "TestPaths.h"
 
 namespace {
 
@@ -150,7 +151,7 @@ TEST_F(MoviePlayerTest, ThePlayerViewWithTheConsoleMatchesItsPicture) {
     drain();
     auto image = ui::renderToImage(*controller->playerView());
     ASSERT_TRUE(image);
-    auto result = compareWithGolden(*image, ZID_GOLDEN_DIR, "player_view_debug_console", 24, 400);
+    auto result = compareWithGolden(*image, zidtest::testPath("golden"), "player_view_debug_console", 24, 400);
     EXPECT_TRUE(result.matched) << result.message;
 }
 

@@ -30,6 +30,8 @@
 #include "../support/ControllerNotifications.h"
 #include "../support/GstPlayerTest.h"
 
+#include <TestPaths.h>
+
 namespace {
 
 using zid::QXMoviePlaybackState;
@@ -146,7 +148,7 @@ TEST_F(MoviePlayerGstTest, AnEngineProcessAbortingOnASeekFailsTheControllerWithI
 #endif
     media::ProcessEngine::Options options;
     options.engine.nullOutput = true;
-    options.enginePath = ZID_FAULTY_ENGINE_PATH;
+    options.enginePath = zidtest::testPath("faulty_engine");
     options.keepSpare = false;
     ::setenv("ZID_FAULTY_ENGINE", "abort-on-seek=1", 1);
     media::Engine::setShared(rt::make<media::ProcessEngine>(options));

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <GoldenImage.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <rt/Exception.h>
 #include <ui/Application.h>
@@ -238,7 +239,7 @@ TEST_F(Alerts, AlertWithATextFieldPicture) {
     alert->addButtonWithTitle("Continue", nullptr);
     alert->show();
     settle();
-    EXPECT_MATCHES_GOLDEN(*renderToImage(*window, 1), ZID_GOLDEN_DIR, "alert_view_text_field");
+    EXPECT_MATCHES_GOLDEN(*renderToImage(*window, 1), zidtest::testPath("golden"), "alert_view_text_field");
 }
 
 TEST_F(Alerts, ActionSheetPicture) {
@@ -252,7 +253,7 @@ TEST_F(Alerts, ActionSheetPicture) {
     sheet->addCancelButtonWithTitle("Cancel", nullptr);
     sheet->showFromView(anchor, true);
     settle();
-    EXPECT_MATCHES_GOLDEN(*renderToImage(*window, 1), ZID_GOLDEN_DIR, "action_sheet");
+    EXPECT_MATCHES_GOLDEN(*renderToImage(*window, 1), zidtest::testPath("golden"), "action_sheet");
 }
 
 }  // namespace alert_view_test

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <GoldenImage.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <ui/Application.h>
 #include <ui/Control.h>
@@ -211,7 +212,7 @@ TEST_F(Choice, OpenListPicture) {
     choice->setSelectedIndex(0);
     tapHeader();
     auto picture = renderToImage(*window, 1);
-    EXPECT_MATCHES_GOLDEN(*picture, ZID_GOLDEN_DIR, "choice_view_open");
+    EXPECT_MATCHES_GOLDEN(*picture, zidtest::testPath("golden"), "choice_view_open");
 }
 
 class Rows : public TableViewDataSource, public TableViewDelegate {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <GoldenImage.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <ui/Application.h>
 #include <ui/Renderer.h>
@@ -204,7 +205,7 @@ TEST_F(DatePickerPanel, ShownPanelPicture) {
     panel->setDate(kMorning);
     showAndSettle();
     auto picture = renderToImage(*host, 1);
-    EXPECT_MATCHES_GOLDEN(*picture, ZID_GOLDEN_DIR, "date_picker_panel");
+    EXPECT_MATCHES_GOLDEN(*picture, zidtest::testPath("golden"), "date_picker_panel");
 }
 
 }  // namespace date_picker_test

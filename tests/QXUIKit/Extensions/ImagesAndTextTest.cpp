@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <GoldenImage.h>
+#include <TestPaths.h>
 #include <ui/ImageContext.h>
 #include <ui/PixelOps.h>
 #include <ui/Screen.h>
@@ -107,7 +108,7 @@ TEST_F(ScreenScale, EffectsBlurAndMask) {
     picture->drawImage(*applyDarkEffect(*small), Rect(240, 0, 80, 40));
     picture->drawImage(*applyTintEffectWithColor(*small, Color::greenColor()), Rect(320, 0, 80, 40));
     picture->drawImage(*applyBlurWithRadius(*small, 4, nullptr, 0.0, leftHalf->image()), Rect(400, 0, 80, 40));
-    EXPECT_MATCHES_GOLDEN(*picture->image(), ZID_GOLDEN_DIR, "image_effects");
+    EXPECT_MATCHES_GOLDEN(*picture->image(), zidtest::testPath("golden"), "image_effects");
 }
 
 TEST_F(ScreenScale, PixelBuffersAndClippedCopies) {

@@ -17,6 +17,7 @@
 #include <QXFoundation/Cache/TimeoutCache.h>
 #include <RuzEzo/Signal/FKSignal.h>
 #include <SolidImage.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <fnd/Bundle.h>
 #include <fnd/RunLoop.h>
@@ -226,7 +227,7 @@ TEST_F(ImageFetching, FileURLsReadOnlyRegularFilesUpToTheHTTPBound) {
 }
 
 TEST_F(ImageFetching, ImagesDeclaringMoreThanTheDecodingLimitsFailWithTheFetchingError) {
-    for (const auto& entry : std::filesystem::directory_iterator(ZID_IMAGE_CORPUS_DIR)) {
+    for (const auto& entry : std::filesystem::directory_iterator(zidtest::testPath("image_corpus"))) {
         // The corpus also holds ordinary images the fuzzer starts from; the hostile bodies
         // say what they declare in their names.
         if (entry.path().filename().string().find("_declares_") == std::string::npos) continue;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <GoldenImage.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <ui/Animation.h>
 #include <ui/Renderer.h>
@@ -206,6 +207,6 @@ TEST_F(PullToRefresh, Picture) {
     }
     drain();
     EXPECT_EQ(small->contentOffset().y, -32);
-    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*small, 2), ZID_GOLDEN_DIR, "pull_to_refresh_half");
+    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*small, 2), zidtest::testPath("golden"), "pull_to_refresh_half");
     touches.cancel(finger);
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <GoldenImage.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <ui/Renderer.h>
 
@@ -266,5 +267,5 @@ TEST_F(Seekbar, Picture) {
     b->setSeekValue(420);
     b->layoutIfNeeded();
     auto image = ui::renderToImage(*b, 2);
-    EXPECT_MATCHES_GOLDEN(*image, ZID_GOLDEN_DIR, "seekbar");
+    EXPECT_MATCHES_GOLDEN(*image, zidtest::testPath("golden"), "seekbar");
 }

@@ -10,6 +10,7 @@
 
 #include <GoldenImage.h>
 #include <QXFoundation/Listening/IListenable.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <fnd/NotificationCenter.h>
 #include <rt/Exception.h>
@@ -305,7 +306,7 @@ TEST_F(Segmented, Picture) {
     small->layoutIfNeeded();
     container->view()->layoutIfNeeded();
     auto picture = renderToImage(*small, 1);
-    EXPECT_MATCHES_GOLDEN(*picture, ZID_GOLDEN_DIR, "segmented_controller");
+    EXPECT_MATCHES_GOLDEN(*picture, zidtest::testPath("golden"), "segmented_controller");
 }
 
 }  // namespace segmented_test

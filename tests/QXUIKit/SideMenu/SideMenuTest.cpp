@@ -10,6 +10,7 @@
 
 #include <GoldenImage.h>
 #include <QXFoundation/Extensions/BundleExtensions.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <dev/Device.h>
 #include <rt/Exception.h>
@@ -310,7 +311,7 @@ TEST_F(SideMenu, RevealedPicture) {
     s->setContentViewController(c, false);
     s->revealSideMenuAnimated(false);
     auto picture = renderToImage(*small, 1);
-    EXPECT_MATCHES_GOLDEN(*picture, ZID_GOLDEN_DIR, "side_menu_revealed");
+    EXPECT_MATCHES_GOLDEN(*picture, zidtest::testPath("golden"), "side_menu_revealed");
 }
 
 }  // namespace side_menu_test

@@ -9,6 +9,7 @@
 
 #include <GoldenImage.h>
 #include <QXFoundation/Listening/IListenable.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <ui/Button.h>
 #include <ui/Renderer.h>
@@ -61,7 +62,7 @@ public:
 
 rt::Ref<QXTabItem> item(const std::string& title) { return QXTabItem::itemWithView(nullptr, title); }
 
-class TabBar : public zidtest::VirtualTimeTest {
+class TabBarTest : public zidtest::VirtualTimeTest {
 protected:
     /// A 300-point row: the bar is 44 + marker 2 + separator 1 high.
     rt::Ref<FixedBar> fixedBar(const std::vector<std::string>& widths) {
@@ -84,7 +85,7 @@ protected:
 
 }  // namespace
 
-TEST_F(TabBar, ANewBarIsEmptyWithAThinSeparatorAndANarrowMarkerStrip) {
+TEST_F(TabBarTest, ANewBarIsEmptyWithAThinSeparatorAndANarrowMarkerStrip) {
     auto bar = rt::make<QXTabBar>(Rect(0, 0, 320, 47));
     EXPECT_TRUE(bar->items().empty());
     EXPECT_EQ(bar->selectedIndex(), QXTabNotFound);
@@ -107,7 +108,7 @@ TEST_F(TabBar, ANewBarIsEmptyWithAThinSeparatorAndANarrowMarkerStrip) {
     EXPECT_TRUE(bar->separatorView()->isHidden());
 }
 
-TEST_F(TabBar, AlignmentsPlaceTheRowInsideTheArea) {
+TEST_F(TabBarTest, AlignmentsPlaceTheRowInsideTheArea) {
     auto bar = fixedBar({"50", "70"});
     EXPECT_EQ(xs(*bar), (std::vector<double>{0, 70}));
     bar->setHeaderItemAlignment(QXTabBarAlignment::Center);
@@ -126,7 +127,7 @@ TEST_F(TabBar, AlignmentsPlaceTheRowInsideTheArea) {
     EXPECT_EQ(bar->headerScrollView()->contentSize(), ui::Size(300, 44));
 }
 
-TEST_F(TabBar, ARowWiderThanTheAreaStartsAtTheLeftAndScrollsToTheSelection) {
+TEST_F(TabBarTest, ARowWiderThanTheAreaStartsAtTheLeftAndScrollsToTheSelection) {
     auto bar = fixedBar({"150", "150", "150"});
     bar->setHeaderItemAlignment(QXTabBarAlignment::Right);
     drain();
@@ -138,7 +139,7 @@ TEST_F(TabBar, ARowWiderThanTheAreaStartsAtTheLeftAndScrollsToTheSelection) {
     EXPECT_EQ(bar->markerView()->frame(), Rect(340 - 190 - 10, 0, 170, 2));
 }
 
-TEST_F(TabBar, ProportionalFillLeavesUntitledTabsEmptyAndFillsEquallyWhenAllAre) {
+TEST_F(TabBarTest, ProportionalFillLeavesUntitledTabsEmptyAndFillsEquallyWhenAllAre) {
     auto bar = fixedBar({"0", "50", "70"});
     bar->setHeaderItemAlignment(QXTabBarAlignment::FillProportional);
     drain();
@@ -159,7 +160,7 @@ TEST_F(TabBar, ProportionalFillLeavesUntitledTabsEmptyAndFillsEquallyWhenAllAre)
     EXPECT_EQ(real->headerViews()[1]->frame().size.width, 280);
 }
 
-TEST_F(TabBar, TheMarkerSlidesTowardANeighbourOrPastTheEnd) {
+TEST_F(TabBarTest, TheMarkerSlidesTowardANeighbourOrPastTheEnd) {
     auto bar = fixedBar({"50", "70", "60"});  // at 0, 70 and 160
     bar->setSelectedIndex(1, false);
     EXPECT_EQ(bar->markerRect(), Rect(60, 0, 90, 2));
@@ -174,7 +175,7 @@ TEST_F(TabBar, TheMarkerSlidesTowardANeighbourOrPastTheEnd) {
     EXPECT_EQ(bar->markerView()->frame(), Rect(180, 0, 80, 2)) << "the queued update moves the marker";
 }
 
-TEST_F(TabBar, RemovingAnItemKeepsTheSelectedItemSelected) {
+TEST_F(TabBarTest, RemovingAnItemKeepsTheSelectedItemSelected) {
     auto a = item("50"), b = item("60"), c = item("70");
     auto bar = rt::make<QXTabBar>(Rect(0, 0, 300, 47));
     bar->setItems({a, b, c}, false);
@@ -210,7 +211,7 @@ TEST_F(TabBar, RemovingAnItemKeepsTheSelectedItemSelected) {
     drain();
 }
 
-TEST_F(TabBar, SelectingAnItemNotInTheBarChangesNothing) {
+TEST_F(TabBarTest, SelectingAnItemNotInTheBarChangesNothing) {
     auto bar = fixedBar({"50", "70"});
     bar->setSelectedIndex(1, false);
     ui::Rect marker = bar->markerView()->frame();
@@ -221,7 +222,7 @@ TEST_F(TabBar, SelectingAnItemNotInTheBarChangesNothing) {
     EXPECT_EQ(bar->markerView()->frame(), marker);
 }
 
-TEST_F(TabBar, ATapTellsTheListenersFirstAndSelectsAfterTheMarkerSlide) {
+TEST_F(TabBarTest, ATapTellsTheListenersFirstAndSelectsAfterTheMarkerSlide) {
     auto window = rt::make<ui::Window>(Rect(0, 0, 320, 100));
     window->makeKeyAndVisible();
     auto bar = rt::make<QXTabBar>(Rect(0, 0, 320, 47));
@@ -251,7 +252,7 @@ TEST_F(TabBar, ATapTellsTheListenersFirstAndSelectsAfterTheMarkerSlide) {
     EXPECT_EQ(listener->told[1], (std::pair<long, long>{2, 2}));
 }
 
-TEST_F(TabBar, ManyChangesInOneTurnLayOutOnce) {
+TEST_F(TabBarTest, ManyChangesInOneTurnLayOutOnce) {
     auto bar = fixedBar({"50", "70", "60"});
     bar->layouts = 0;
     for (int i = 0; i < 20; ++i) {
@@ -268,19 +269,19 @@ TEST_F(TabBar, ManyChangesInOneTurnLayOutOnce) {
     EXPECT_EQ(bar->layouts, 1);
 }
 
-TEST_F(TabBar, Picture) {
+TEST_F(TabBarTest, Picture) {
     auto bar = rt::make<QXTabBar>(Rect(0, 0, 320, 47));
     bar->setHeaderBackgroundColor(ui::Color::whiteColor());
     bar->setItems({item("News"), item("Sports"), item("Music"), item("Weather")}, false);
     bar->setSelectedIndex(1, false);
     drain();
-    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*bar, 2), ZID_GOLDEN_DIR, "tab_bar");
+    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*bar, 2), zidtest::testPath("golden"), "tab_bar");
     bar->setMarkerOffset(0.5);
     drain();
-    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*bar, 2), ZID_GOLDEN_DIR, "tab_bar_marker_half");
+    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*bar, 2), zidtest::testPath("golden"), "tab_bar_marker_half");
 }
 
-TEST_F(TabBar, ItemsOfViewsAndTheSelectedItemsNotices) {
+TEST_F(TabBarTest, ItemsOfViewsAndTheSelectedItemsNotices) {
     auto page = rt::make<ui::View>();
     auto own = qxTabItem(page);
     EXPECT_EQ(qxTabItem(page), own) << "one item per view";
@@ -297,7 +298,7 @@ TEST_F(TabBar, ItemsOfViewsAndTheSelectedItemsNotices) {
     observation->remove();
 }
 
-TEST_F(TabBar, TheRowLetsGoOfItsScrollViewWhenTheBarGoes) {
+TEST_F(TabBarTest, TheRowLetsGoOfItsScrollViewWhenTheBarGoes) {
     rt::Ref<ui::ScrollView> row;
     {
         auto bar = fixedBar({"50"});
@@ -308,7 +309,7 @@ TEST_F(TabBar, TheRowLetsGoOfItsScrollViewWhenTheBarGoes) {
     row->setContentOffset(ui::Point{5, 0});  // no call into the gone bar
 }
 
-TEST_F(TabBar, ColoursWrittenByNameReachTheirParts) {
+TEST_F(TabBarTest, ColoursWrittenByNameReachTheirParts) {
     auto bar = rt::make<QXTabBar>(Rect(0, 0, 300, 47));
     bar->setItems({item("News"), item("Sports")}, false);
     bar->setSelectedIndex(0, false);

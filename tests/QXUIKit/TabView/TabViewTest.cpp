@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <GoldenImage.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <ui/Label.h>
 #include <ui/Renderer.h>
@@ -110,7 +111,7 @@ TEST_F(TabView, SwipingSelectsTheNextPagePastHalfWayWhileTheMarkerFollows) {
     EXPECT_NEAR(lastBefore, 0.5, 0.05);
 
     drain();
-    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*view, 1), ZID_GOLDEN_DIR, "tab_view_mid_swipe");
+    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*view, 1), zidtest::testPath("golden"), "tab_view_mid_swipe");
 
     touches.up(finger);
     advance(0.31);

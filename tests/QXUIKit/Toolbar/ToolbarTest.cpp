@@ -9,6 +9,7 @@
 
 #include <GoldenImage.h>
 #include <SolidImage.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <ui/Animation.h>
 #include <ui/Renderer.h>
@@ -342,5 +343,5 @@ TEST_F(Toolbar, Picture) {
     bar->setToolbarItems(Items{button, label, QXToolbarItem::flexibleSpaceItem(), image, end}, false);
     bar->layoutIfNeeded();
     auto picture = ui::renderToImage(*bar, 2);
-    EXPECT_MATCHES_GOLDEN(*picture, ZID_GOLDEN_DIR, "toolbar");
+    EXPECT_MATCHES_GOLDEN(*picture, zidtest::testPath("golden"), "toolbar");
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <GoldenImage.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <ui/Application.h>
 #include <ui/ImageContext.h>
@@ -232,7 +233,7 @@ TEST_F(Transitions, RoundedImageViewMasksToTheInscribedEllipse) {
         canvas->addSubview(v);
     }
     auto picture = renderToImage(*canvas, 2);
-    EXPECT_MATCHES_GOLDEN(*picture, ZID_GOLDEN_DIR, "rounded_image_views");
+    EXPECT_MATCHES_GOLDEN(*picture, zidtest::testPath("golden"), "rounded_image_views");
 }
 
 }  // namespace transitions_test

@@ -14,6 +14,7 @@
 #include "QXUIKit/TabView/QXTabItem.h"
 #include "QXUIKit/UICollectionView/UICollectionViewLayoutTabbedSectionsTabHeader.h"
 #include "TabbedSectionsSupport.h"
+#include "TestPaths.h"
 
 using namespace tabbedtest;
 using Header = zid::UICollectionViewLayoutTabbedSectionsTabHeader;
@@ -139,7 +140,7 @@ TEST_F(TabHeader, TheMarkerFollowsThePanAndRestsAtZero) {
 
 TEST_F(TabHeader, PicturesAtRestMidPanAndWithTheHeaderScrolledAway) {
     showColoured({2, 12, 12});
-    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*window, 1), ZID_GOLDEN_DIR, "tabbed_sections_rest");
+    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*window, 1), zidtest::testPath("golden"), "tabbed_sections_rest");
 
     ui::TouchInjector touches(window);
     int finger = touches.down(Point{250, 300});
@@ -148,14 +149,14 @@ TEST_F(TabHeader, PicturesAtRestMidPanAndWithTheHeaderScrolledAway) {
         touches.move(finger, Point{250.0 - 12 * i, 300});
     }
     cv->layoutIfNeeded();
-    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*window, 1), ZID_GOLDEN_DIR, "tabbed_sections_mid_pan");
+    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*window, 1), zidtest::testPath("golden"), "tabbed_sections_mid_pan");
     touches.up(finger);
     settle();
 
     cv->setContentOffset(Point{0, 300});
     settle();
     EXPECT_EQ(layout->vYForHeader(), -200);
-    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*window, 1), ZID_GOLDEN_DIR, "tabbed_sections_header_away");
+    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*window, 1), zidtest::testPath("golden"), "tabbed_sections_header_away");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <GoldenImage.h>
 #include "Views/QXTextField.h"
 #include "Views/QXTextView.h"
+#include "TestPaths.h"
 #include <VirtualTime.h>
 #include <ui/Renderer.h>
 #include <ui/TouchInjector.h>
@@ -57,7 +58,7 @@ TEST_F(TextInputViewsTest, PlaceholderIsCentredInTheInsetRectangle) {
     EXPECT_GE(top, 30);  // below the top inset
     double centre = (top + bottom) / 2.0;
     EXPECT_NEAR(centre, 45, 4);  // about the middle of the inset rectangle
-    auto r = zidtest::compareWithGolden(*image, ZID_GOLDEN_DIR, "text_field_placeholder");
+    auto r = zidtest::compareWithGolden(*image, zidtest::testPath("golden"), "text_field_placeholder");
     EXPECT_TRUE(r.matched) << r.message;
 }
 

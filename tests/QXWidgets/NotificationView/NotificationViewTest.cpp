@@ -13,6 +13,7 @@
 #include <QXStyling/QXStyler.h>
 #include <RudoreVaz/Command/ICommand.h>
 #include <RudoreVaz/Controls/ControlCommands.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <ui/Renderer.h>
 #include <ui/TouchInjector.h>
@@ -170,8 +171,8 @@ TEST_F(NotificationViewTest, Pictures) {
     v->setRefreshActionTextAttributes(action);
     v->setFrame(Rect(0, 0, 320, 240));
     v->layoutIfNeeded();
-    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*v, 1), ZID_GOLDEN_DIR, "notification_view");
+    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*v, 1), zidtest::testPath("golden"), "notification_view");
     v->setNotificationImage(nullptr);
     v->layoutIfNeeded();
-    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*v, 1), ZID_GOLDEN_DIR, "notification_view_no_icon");
+    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*v, 1), zidtest::testPath("golden"), "notification_view_no_icon");
 }

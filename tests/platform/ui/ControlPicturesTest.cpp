@@ -6,6 +6,7 @@
 
 #include <GoldenImage.h>
 #include <SolidImage.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <gtest/gtest.h>
 #include <ui/Button.h>
@@ -63,7 +64,7 @@ TEST_F(ControlPicturesTest, SliderSplitsItsTrackAtTheThumbAndShowsTheThumbOfItsS
     EXPECT_EQ(rgb(*picture, 180, 20), 0x0000FFu) << "the rest right of it";
     EXPECT_EQ(rgb(*picture, 114, 13), 0xFFFFFFu) << "the thumb, 16 points high, centred";
     EXPECT_EQ(rgb(*picture, 60, 10), 0x000000u) << "the track keeps its own height";
-    EXPECT_MATCHES_GOLDEN(*picture, ZID_GOLDEN_DIR, "slider_images_idle");
+    EXPECT_MATCHES_GOLDEN(*picture, zidtest::testPath("golden"), "slider_images_idle");
 
     // While a finger holds the thumb it is highlighted and follows the finger.
     TouchInjector in(window);
@@ -73,7 +74,7 @@ TEST_F(ControlPicturesTest, SliderSplitsItsTrackAtTheThumbAndShowsTheThumbOfItsS
     picture = renderToImage(*s);
     EXPECT_EQ(rgb(*picture, 164, 20), 0x00FF00u) << "the highlighted thumb under the finger";
     EXPECT_EQ(rgb(*picture, 150, 20), 0xFF0000u);
-    EXPECT_MATCHES_GOLDEN(*picture, ZID_GOLDEN_DIR, "slider_images_dragging");
+    EXPECT_MATCHES_GOLDEN(*picture, zidtest::testPath("golden"), "slider_images_dragging");
     in.cancel(f);
     EXPECT_EQ(rgb(*renderToImage(*s), 164, 13), 0xFFFFFFu) << "a cancelled drag drops the highlight";
 }

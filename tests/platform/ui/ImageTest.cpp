@@ -19,6 +19,7 @@
 #include <ui/ImageContext.h>
 
 #include <SolidImage.h>
+#include <TestPaths.h>
 
 using namespace ui;
 
@@ -159,7 +160,7 @@ TEST(ImageDecoding, HostileBodiesAreRefusedOnTheSizeTheyDeclareBeforeAnyPixelIsM
     int files = 0;
     long peakBefore = peakResidentKiB();
     auto started = std::chrono::steady_clock::now();
-    for (const auto& entry : fs::directory_iterator(ZID_IMAGE_CORPUS_DIR)) {
+    for (const auto& entry : fs::directory_iterator(zidtest::testPath("image_corpus"))) {
         // The corpus also holds ordinary images the fuzzer starts from; the hostile bodies
         // say what they declare in their names.
         if (entry.path().filename().string().find("_declares_") == std::string::npos) continue;
@@ -230,7 +231,7 @@ TEST(ImageDecoding, AnOversizedDeclarationIsRefusedFromTheHeaderAlone) {
     EXPECT_EQ(result.declaredHeight, 700000);
     EXPECT_LT(seconds, 0.2) << png.size() << " bytes";
 
-    for (const auto& entry : std::filesystem::directory_iterator(ZID_IMAGE_CORPUS_DIR)) {
+    for (const auto& entry : std::filesystem::directory_iterator(zidtest::testPath("image_corpus"))) {
         if (entry.path().filename().string().find("_declares_") == std::string::npos) continue;
         SCOPED_TRACE(entry.path().filename().string());
         const std::vector<std::uint8_t> body = corpusBody(entry.path());

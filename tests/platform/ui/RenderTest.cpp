@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <GoldenImage.h>
+#include <TestPaths.h>
 #include <VirtualTime.h>
 #include <ui/Animation.h>
 #include <ui/BezierPath.h>
@@ -87,7 +88,7 @@ TEST(Rendering, SampleTreeMatchesItsReferencePicture) {
     auto picture = renderToImage(*tree, 2.0);
     EXPECT_EQ(picture->pixelWidth(), 400);
     EXPECT_EQ(picture->pixelHeight(), 300);
-    EXPECT_MATCHES_GOLDEN(*picture, ZID_GOLDEN_DIR, "sample_tree_2x");
+    EXPECT_MATCHES_GOLDEN(*picture, zidtest::testPath("golden"), "sample_tree_2x");
 }
 
 TEST(Rendering, OutputIsByteStable) {
@@ -220,7 +221,7 @@ rt::Ref<View> labelsAndImages() {
 }  // namespace
 
 TEST(Rendering, LabelsImagesAndOwnDrawingMatchTheirReferencePicture) {
-    EXPECT_MATCHES_GOLDEN(*renderToImage(*labelsAndImages(), 2.0), ZID_GOLDEN_DIR, "labels_and_images_2x");
+    EXPECT_MATCHES_GOLDEN(*renderToImage(*labelsAndImages(), 2.0), zidtest::testPath("golden"), "labels_and_images_2x");
 }
 
 TEST(Rendering, ImageViewsPlaceTheirImageByContentMode) {

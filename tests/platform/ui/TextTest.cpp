@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <GoldenImage.h>
+#include <TestPaths.h>
 #include <ui/Label.h>
 #include <ui/Renderer.h>
 #include <ui/Text.h>
@@ -164,7 +165,7 @@ TEST(Text, ALabelWrappingTheConsolesTextByCharacterMatchesItsPicture) {
     TextLayout layout = consoleLayout();
     Size measured = measureText(AttributedString(label->text()), {150, kInfinity}, layout);
     EXPECT_EQ(fits.height, std::ceil(measured.height)) << "the label sizes itself from the same layout";
-    EXPECT_MATCHES_GOLDEN(*renderToImage(*root, 2.0), ZID_GOLDEN_DIR, "char_wrapped_label_2x");
+    EXPECT_MATCHES_GOLDEN(*renderToImage(*root, 2.0), zidtest::testPath("golden"), "char_wrapped_label_2x");
 }
 
 // A label keeps its laid-out text from one draw to the next; after any change that

@@ -3,6 +3,7 @@
 // double clicks, drags, keys and the close button (XTest, real X events) reach the
 // toolkit as touches, typing and the end of the run loop.
 
+#include <TestPaths.h>
 #include "WindowHostFixture.h"
 
 namespace zidtest {
@@ -14,7 +15,7 @@ TEST_F(WindowHostTest, TheServerShowsWhatTheRendererDraws) {
     showPlayer(CPMediaSourceType::Recorded);
     // The tree as the renderer draws it, kept as the reference...
     window->layoutIfNeeded();
-    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*window), ZID_GOLDEN_DIR, "player_in_window");
+    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*window), zidtest::testPath("golden"), "player_in_window");
     // ...and the window's pixels read back from the server.
     auto shot = x->screenshot(xwindow());
     ASSERT_TRUE(shot);
@@ -22,7 +23,7 @@ TEST_F(WindowHostTest, TheServerShowsWhatTheRendererDraws) {
     EXPECT_EQ(shot->pixelHeight(), 360);
     const char* update = std::getenv("ZID_UPDATE_GOLDEN");
     if (!update || std::string(update) != "1") {
-        auto result = compareWithGolden(*shot, ZID_GOLDEN_DIR, "player_in_window", 24, 640 * 360 / 500);
+        auto result = compareWithGolden(*shot, zidtest::testPath("golden"), "player_in_window", 24, 640 * 360 / 500);
         EXPECT_TRUE(result.matched) << "the server's picture: " << result.message;
     }
     // The host reads the same picture back for its own host (the example's screenshot).

@@ -19,6 +19,7 @@
 #include "GoldenImage.h"
 #include "SolidImage.h"
 #include "Core/PlaybackDoubles.h"
+#include "TestPaths.h"
 #include "VirtualTime.h"
 
 namespace zidtest {
@@ -327,7 +328,7 @@ TEST_F(LogoLayerTest, PlayerSizedLayerWithLogosAtEveryAnchor) {
     player->setBackgroundColor(ui::Color::rgba(0.15, 0.3, 0.45, 1));
     player->addSubview(layer);
     player->layoutIfNeeded();
-    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*player), ZID_VIEW_GOLDEN_DIR, "logo_layer_nine_anchors");
+    EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*player), zidtest::testPath("view_golden"), "logo_layer_nine_anchors");
 }
 
 }  // namespace

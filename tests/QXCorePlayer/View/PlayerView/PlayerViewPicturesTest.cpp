@@ -13,6 +13,7 @@
 #include "GoldenImage.h"
 #include "StillPicture.h"
 #include "View/PlaybackControlDoubles.h"
+#include "TestPaths.h"
 #include "VirtualTime.h"
 
 namespace zidtest {
@@ -93,11 +94,11 @@ TEST_F(PlayerViewPicturesTest, DefaultControlsShownAndHidden) {
     for (bool live : {true, false}) {
         play(live ? CPMediaSourceType::LiveChannel : CPMediaSourceType::Recorded);
         ASSERT_TRUE(view->controlsVisible());
-        EXPECT_MATCHES_GOLDEN(*picture(), ZID_VIEW_GOLDEN_DIR, live ? "player_view_live_shown" : "player_view_recorded_shown");
+        EXPECT_MATCHES_GOLDEN(*picture(), zidtest::testPath("view_golden"), live ? "player_view_live_shown" : "player_view_recorded_shown");
         advance(5.5);
         ASSERT_FALSE(view->controlsVisible());
         // Hidden, both show the bare video.
-        EXPECT_MATCHES_GOLDEN(*picture(), ZID_VIEW_GOLDEN_DIR, "player_view_hidden");
+        EXPECT_MATCHES_GOLDEN(*picture(), zidtest::testPath("view_golden"), "player_view_hidden");
         view->removeFromSuperview();
     }
 }
@@ -112,7 +113,7 @@ TEST_F(PlayerViewPicturesTest, SubtitleActionSheet) {
     control->presentSubtitleSelectorWithSource(control);
     ASSERT_TRUE(rt::cast<ui::AlertController>(root->presentedViewController()));
     advance(1);
-    EXPECT_MATCHES_GOLDEN(*picture(), ZID_VIEW_GOLDEN_DIR, "player_view_subtitle_sheet");
+    EXPECT_MATCHES_GOLDEN(*picture(), zidtest::testPath("view_golden"), "player_view_subtitle_sheet");
 }
 
 }  // namespace

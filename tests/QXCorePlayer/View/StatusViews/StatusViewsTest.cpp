@@ -17,6 +17,7 @@
 #include "Core/View/StatusViews/CPMediaStatusViewMessage.h"
 #include "Core/View/StatusViews/CPMediaStatusViewPasswordLock.h"
 #include "GoldenImage.h"
+#include "TestPaths.h"
 #include "VirtualTime.h"
 
 namespace zidtest {
@@ -256,33 +257,33 @@ TEST_F(StatusViewsGoldenTest, EveryScreenOnPhoneAndTablet) {
         dev::Device::current()->setUserInterfaceIdiom(screen.idiom);
         std::string suffix = std::string("_") + screen.name;
         EXPECT_MATCHES_GOLDEN(*render(CPMediaStatusViewLoading::statusViewWithFrame(kMade, ""), screen.size),
-                              ZID_VIEW_GOLDEN_DIR, "status_loading" + suffix);
+                              zidtest::testPath("view_golden"), "status_loading" + suffix);
         EXPECT_MATCHES_GOLDEN(*render(CPMediaStatusViewLoading::statusViewWithFrame(kMade, "Connecting to the stream"),
                                       screen.size),
-                              ZID_VIEW_GOLDEN_DIR, "status_loading_text" + suffix);
+                              zidtest::testPath("view_golden"), "status_loading_text" + suffix);
         EXPECT_MATCHES_GOLDEN(
             *render(CPMediaStatusViewMessage::statusViewWithFrame(kMade, "This broadcast is offline right now."),
                     screen.size),
-            ZID_VIEW_GOLDEN_DIR, "status_offline" + suffix);
+            zidtest::testPath("view_golden"), "status_offline" + suffix);
         EXPECT_MATCHES_GOLDEN(
             *render(CPMediaStatusViewMessage::statusViewWithFrame(kMade, "Something went wrong. Please try again."),
                     screen.size),
-            ZID_VIEW_GOLDEN_DIR, "status_error" + suffix);
+            zidtest::testPath("view_golden"), "status_error" + suffix);
         EXPECT_MATCHES_GOLDEN(
             *render(CPMediaStatusViewPasswordLock::statusViewWithFrame(kMade, "This content is protected by a password."),
                     screen.size),
-            ZID_VIEW_GOLDEN_DIR, "status_password_lock" + suffix);
+            zidtest::testPath("view_golden"), "status_password_lock" + suffix);
         EXPECT_MATCHES_GOLDEN(
             *render(CPMediaStatusViewAgeLock::statusViewWithFrame(kMade, "This content is restricted by age."),
                     screen.size),
-            ZID_VIEW_GOLDEN_DIR, "status_age_lock" + suffix);
+            zidtest::testPath("view_golden"), "status_age_lock" + suffix);
         EXPECT_MATCHES_GOLDEN(*render(CPMediaStatusViewAirPlay::statusViewWithFrame(
                                           kMade, "Playing on an external display",
                                           "The video is shown on the connected screen."),
                                       screen.size),
-                              ZID_VIEW_GOLDEN_DIR, "status_airplay" + suffix);
+                              zidtest::testPath("view_golden"), "status_airplay" + suffix);
         EXPECT_MATCHES_GOLDEN(*render(CPMediaStatusViewAudioOnly::statusViewWithFrame(kMade, "Audio only"), screen.size),
-                              ZID_VIEW_GOLDEN_DIR, "status_audio_only" + suffix);
+                              zidtest::testPath("view_golden"), "status_audio_only" + suffix);
     }
 }
 
@@ -305,7 +306,7 @@ TEST_F(StatusViewsGoldenTest, PasswordLockWithTheKeyboardShown) {
         window->setBackgroundColor(ui::Color::rgba(0.15, 0.3, 0.45, 1));
         window->addSubview(keys);
         window->layoutIfNeeded();
-        EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*window), ZID_VIEW_GOLDEN_DIR,
+        EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*window), zidtest::testPath("view_golden"),
                               std::string("status_password_keyboard_") + screen.name);
         ui::Application::sharedApplication()->reset();
     }

@@ -21,6 +21,7 @@
 #include "gst/GstPlaylistCheck.h"
 #include "QuotedURI.h"
 #include "Sanitized.h"
+#include "TestPaths.h"
 
 namespace {
 
@@ -297,7 +298,7 @@ TEST_F(EngineMemoryLimitTest, AnEngineProcessRunsUnderItsMemoryLimitAndOneThatOu
     // An engine that takes memory without end: it dies of its limit, alone, and its item
     // fails with it as with any engine that ends unasked.
     ::setenv("ZID_FAULTY_ENGINE", "grow", 1);
-    options.enginePath = ZID_FAULTY_ENGINE_PATH;
+    options.enginePath = zidtest::testPath("faulty_engine");
     options.memoryLimit = 256ull << 20;
     auto [grown, player] = play(options, "/tag/grown/vod/muxed/");
     ::unsetenv("ZID_FAULTY_ENGINE");

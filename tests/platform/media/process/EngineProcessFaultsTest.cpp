@@ -14,6 +14,8 @@
 #include <media/PlayerLayer.h>
 #include <media/ProcessEngine.h>
 
+#include <TestPaths.h>
+
 namespace {
 
 using namespace media;
@@ -30,7 +32,7 @@ protected:
     rt::Ref<PlayerItem> faultyItemFor(const std::string& path, const char* how, bool keepSpare = false) {
         ::setenv("ZID_FAULTY_ENGINE", how, 1);
         ProcessEngine::Options options;
-        options.enginePath = ZID_FAULTY_ENGINE_PATH;
+        options.enginePath = zidtest::testPath("faulty_engine");
         options.engine.nullOutput = true;
         options.keepSpare = keepSpare;
         options.seekAnswerLimit = 1;

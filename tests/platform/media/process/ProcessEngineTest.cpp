@@ -22,6 +22,8 @@
 
 #include "process/Wire.h"
 
+#include <TestPaths.h>
+
 namespace {
 
 using namespace media;
@@ -41,7 +43,7 @@ protected:
         options.engine.nullOutput = true;
         if (abortOnSeek > 0) {
             ::setenv("ZID_FAULTY_ENGINE", ("abort-on-seek=" + std::to_string(abortOnSeek)).c_str(), 1);
-            options.enginePath = ZID_FAULTY_ENGINE_PATH;
+            options.enginePath = zidtest::testPath("faulty_engine");
             options.keepSpare = false;
         }
         auto processEngine = rt::make<ProcessEngine>(options);

@@ -11,6 +11,7 @@
 
 #include "Core/PlaybackDoubles.h"
 #include "GoldenImage.h"
+#include "TestPaths.h"
 #include "VirtualTime.h"
 
 namespace zidtest {
@@ -119,7 +120,7 @@ TEST_F(AdViewTest, PicturesOnPhoneAndTablet) {
         ad->setFrame(host->bounds());
         host->addSubview(ad);
         host->layoutIfNeeded();
-        EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*host), ZID_VIEW_GOLDEN_DIR, std::string("ad_view_") + s.name);
+        EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*host), zidtest::testPath("view_golden"), std::string("ad_view_") + s.name);
     }
 }
 

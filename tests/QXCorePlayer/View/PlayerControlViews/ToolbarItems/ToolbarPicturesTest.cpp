@@ -23,6 +23,7 @@
 
 #include "Core/PlaybackDoubles.h"
 #include "GoldenImage.h"
+#include "TestPaths.h"
 #include "VirtualTime.h"
 
 namespace zidtest {
@@ -108,7 +109,7 @@ TEST_F(ToolbarPicturesTest, RecordedBarInEachState) {
     Bar bar(recordedItems());
     for (auto [state, name] : kStates) {
         player->script(state);
-        EXPECT_MATCHES_GOLDEN(*bar.picture(), ZID_VIEW_GOLDEN_DIR, std::string("bar_recorded_") + name);
+        EXPECT_MATCHES_GOLDEN(*bar.picture(), zidtest::testPath("view_golden"), std::string("bar_recorded_") + name);
     }
 }
 
@@ -116,7 +117,7 @@ TEST_F(ToolbarPicturesTest, LiveBarInEachState) {
     Bar bar(liveItems());
     for (auto [state, name] : kStates) {
         player->script(state);
-        EXPECT_MATCHES_GOLDEN(*bar.picture(), ZID_VIEW_GOLDEN_DIR, std::string("bar_live_") + name);
+        EXPECT_MATCHES_GOLDEN(*bar.picture(), zidtest::testPath("view_golden"), std::string("bar_live_") + name);
     }
 }
 
@@ -138,7 +139,7 @@ TEST_F(ToolbarPicturesTest, SliderMidDragShowsTheDraggedPosition) {
     int f = touch.down(at(605));
     touch.move(f, at(1350));
     EXPECT_TRUE(slider->isHighlighted());
-    EXPECT_MATCHES_GOLDEN(*bar.picture(), ZID_VIEW_GOLDEN_DIR, "bar_recorded_dragging");
+    EXPECT_MATCHES_GOLDEN(*bar.picture(), zidtest::testPath("view_golden"), "bar_recorded_dragging");
     touch.up(f);
 }
 
@@ -154,7 +155,7 @@ TEST_F(ToolbarPicturesTest, ContentDetailsItems) {
         else item = rt::make<CPRecordedContentDetailsToolbarItem>(ui::Rect(0, 0, 300, 60), source);
         host->addSubview(item);
         host->layoutIfNeeded();
-        EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*host), ZID_VIEW_GOLDEN_DIR,
+        EXPECT_MATCHES_GOLDEN(*ui::renderToImage(*host), zidtest::testPath("view_golden"),
                               live ? "details_live" : "details_recorded");
     }
 }
