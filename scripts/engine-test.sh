@@ -10,17 +10,27 @@
 # the engine program or the sanitizer) runs again, at most twice; every other failure is
 # reported as it is, at once.
 #
-# Only a death of the test process itself counts: a test that plays through the engine in
-# a child process (every host's default) sees the same faults as an item error, and the
-# engine process's report in the output then never makes it run again.
+# A test that plays through the engine in a child process (every host's default) sees the
+# same faults as an item error, and fails where it expected its seek to complete: it runs
+# again too when it failed and the engine program's own crash report (its "fatal signal"
+# line or its sanitizer's SEGV report) comes with the assertion or names both libraries. A test that plays on after
+# such a death passes and never runs again; a failure with no such report in the output
+# is reported at once.
 set -uo pipefail
 signature='download_request_set_uri: assertion failed'
+soup_crash() {
+  grep -q 'libsoup-3\.0\.so' "$@" && grep -q 'libgstadaptivedemux2\.so' "$@"
+}
 known_fault() {
-  # The test process ended by a signal, or its own sanitizer report says SEGV.
-  [ "$status" -ge 128 ] || grep -q "^==$pid==ERROR: AddressSanitizer: SEGV" "$@" || return 1
-  grep -q "$signature" "$@" && return 0
-  grep -qE '^test binary: fatal signal [0-9]+ \(the crashing thread|AddressSanitizer: SEGV' "$@" &&
-    grep -q 'libsoup-3\.0\.so' "$@" && grep -q 'libgstadaptivedemux2\.so' "$@"
+  if [ "$status" -ge 128 ] || grep -q "^==$pid==ERROR: AddressSanitizer: SEGV" "$@"; then
+    # The test process itself died.
+    grep -q "$signature" "$@" && return 0
+    grep -qE '^test binary: fatal signal [0-9]+ \(the crashing thread|AddressSanitizer: SEGV' "$@" && soup_crash "$@"
+    return
+  fi
+  # The test failed, and the engine program died of either fault.
+  grep -qE '^zid_media_engine: fatal signal [0-9]+ \(the crashing thread|AddressSanitizer: SEGV' "$@" &&
+    { grep -q "$signature" "$@" || soup_crash "$@"; }
 }
 out=$(mktemp) err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
