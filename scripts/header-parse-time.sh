@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # How long the facade's header takes to parse, against <bits/stdc++.h> in the same run:
 # g++ -std=c++20 -fsyntax-only, the compiler's CPU time, best of five each, taken turn
-# about so that a busy machine slows both alike. Fails when the header takes more than the allowed share.
+# about so that a busy machine slows both alike. Fails when the header takes more than the
+# allowed share in three measurements running.
 #   scripts/header-parse-time.sh <build-dir> [header] [max-ratio]
 # The include folders are those the build gives the facade's own sources
 # (compile_commands.json of the build).
@@ -63,15 +64,23 @@ seconds() {  # the compiler's CPU time (user + system) for one parse, in seconds
     times=$( { time "$cxx" -std=c++20 -fsyntax-only "${flags[@]}" "$1" >/dev/null 2>&1; } 2>&1 )
     echo "${times% *} + ${times#* }" | bc -l
 }
-best_std=1000 best_header=1000
-for _ in 1 2 3 4 5; do
-    t=$(seconds "$work/std.cpp"); best_std=$(echo "if ($t < $best_std) $t else $best_std" | bc -l)
-    t=$(seconds "$work/header.cpp"); best_header=$(echo "if ($t < $best_header) $t else $best_header" | bc -l)
-done
-ratio=$(echo "$best_header / $best_std" | bc -l)
-printf 'header-parse-time: <%s> %.2f s, <bits/stdc++.h> %.2f s, ratio %.2f (at most %s)\n' \
-       "$header" "$best_header" "$best_std" "$ratio" "$max"
-awk -v r="$ratio" -v m="$max" 'BEGIN { exit !(r <= m) }' || {
-    echo "header-parse-time: <$header> parses too slowly; keep engine headers out of it" >&2
-    exit 1
+# One measurement: best of five each, taken turn about. A machine busy with other work
+# (CI runs the tests side by side) can still slow the header's parse more than the
+# standard library's in one measurement, so a ratio over the bound is measured again, up
+# to three times in all: a header that really grew is over in every one.
+measure() {
+    local best_std=1000 best_header=1000 t
+    for _ in 1 2 3 4 5; do
+        t=$(seconds "$work/std.cpp"); best_std=$(echo "if ($t < $best_std) $t else $best_std" | bc -l)
+        t=$(seconds "$work/header.cpp"); best_header=$(echo "if ($t < $best_header) $t else $best_header" | bc -l)
+    done
+    ratio=$(echo "$best_header / $best_std" | bc -l)
+    printf 'header-parse-time: <%s> %.2f s, <bits/stdc++.h> %.2f s, ratio %.2f (at most %s)\n' \
+           "$header" "$best_header" "$best_std" "$ratio" "$max"
 }
+for attempt in 1 2 3; do
+    measure
+    awk -v r="$ratio" -v m="$max" 'BEGIN { exit !(r <= m) }' && exit 0
+done
+echo "header-parse-time: <$header> parses too slowly in three measurements; keep engine headers out of it" >&2
+exit 1
