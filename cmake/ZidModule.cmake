@@ -22,8 +22,8 @@ option(ZID_UNITY "Compile each target's sources in batches of eight" OFF)
 # itself, and the cache rewrites the batch's own path, so every clone hashes the same text.
 # Written once every target has all its sources and their properties (a deferred call at
 # the end of the top folder); a source with flags of its own compiles alone, and so does one
-# marked ZID_COMPILE_ALONE (a heavy source few programs use: in a batch it would be linked
-# into every program that uses any of its neighbours).
+# marked ZID_COMPILE_ALONE (a source that takes minutes: alone, the rest of its batch
+# compiles beside it instead of after it).
 function(zid_write_batches)
   get_property(targets GLOBAL PROPERTY ZID_BATCHED_TARGETS)
   foreach(target IN LISTS targets)

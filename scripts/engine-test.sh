@@ -13,9 +13,9 @@
 # A test that plays through the engine in a child process (every host's default) sees the
 # same faults as an item error, and fails where it expected its seek to complete: it runs
 # again too when it failed and the engine program's own crash report (its "fatal signal"
-# line or its sanitizer's SEGV report) comes with the assertion or names both libraries. A test that plays on after
-# such a death passes and never runs again; a failure with no such report in the output
-# is reported at once.
+# line or its sanitizer's SEGV report) comes with the assertion or names both libraries.
+# A test that plays on after such a death passes and never runs again; a failure with no
+# such report in the output is reported at once.
 set -uo pipefail
 signature='download_request_set_uri: assertion failed'
 soup_crash() {
