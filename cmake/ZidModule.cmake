@@ -21,9 +21,7 @@ option(ZID_UNITY "Compile each target's sources in batches of eight" OFF)
 # another folder (CI's) would miss on every batch. A batch names its sources relative to
 # itself, and the cache rewrites the batch's own path, so every clone hashes the same text.
 # Written once every target has all its sources and their properties (a deferred call at
-# the end of the top folder); a source with flags of its own compiles alone, and so does one
-# marked ZID_COMPILE_ALONE (a source that takes minutes: alone, the rest of its batch
-# compiles beside it instead of after it).
+# the end of the top folder); a source with flags of its own compiles alone.
 function(zid_write_batches)
   get_property(targets GLOBAL PROPERTY ZID_BATCHED_TARGETS)
   foreach(target IN LISTS targets)
@@ -41,8 +39,7 @@ function(zid_write_batches)
       endif()
       cmake_path(ABSOLUTE_PATH src BASE_DIRECTORY ${source_dir} NORMALIZE OUTPUT_VARIABLE path)
       set(own_flags FALSE)
-      foreach(property COMPILE_OPTIONS COMPILE_DEFINITIONS COMPILE_FLAGS INCLUDE_DIRECTORIES GENERATED HEADER_FILE_ONLY
-                       ZID_COMPILE_ALONE)
+      foreach(property COMPILE_OPTIONS COMPILE_DEFINITIONS COMPILE_FLAGS INCLUDE_DIRECTORIES GENERATED HEADER_FILE_ONLY)
         get_source_file_property(value ${path} TARGET_DIRECTORY ${target} ${property})
         if(value)
           set(own_flags TRUE)
@@ -91,11 +88,12 @@ function(zid_precompile target)
       target_compile_options(${target} PRIVATE -Wno-subobject-linkage)
     endif()
   endif()
-  # Clang records the clone's absolute folder in its precompiled header, so a clone in
-  # another folder (CI's) would miss in the compiler cache on every source that uses one.
-  # In batches a header is read once per eight sources anyway: there clang goes without
-  # (3 % more compile time from nothing, every batch served from the cache thereafter).
-  if(ZID_PCH AND NOT (ZID_UNITY AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang"))
+  # In batches a header is read once per eight sources anyway, and precompiling it once
+  # per target (nearly fifty targets) cost more than it saved: a default build from
+  # nothing took 15 % less compiler time without. Clang records the clone's absolute
+  # folder in its precompiled header besides, so a clone in another folder (CI's) would
+  # miss in the compiler cache on every source that used one.
+  if(ZID_PCH AND NOT ZID_UNITY)
     target_precompile_headers(${target} PRIVATE ${ZID_PCH_HEADERS} ${ARGN})
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
       # GCC 12 reports its own standard library's inlined string code as out of bounds
@@ -167,6 +165,11 @@ set(ZID_TEST_OPTIMIZE "" CACHE STRING "Optimization option of test sources (empt
 # The loopback peers are test servers too: the sanitizer build compiles them unoptimized,
 # which takes less than half the compiler time of -O1 on their WebSocket and HTTP code.
 set(ZID_PEERS_OPTIMIZE "" CACHE STRING "Optimization option of the loopback peers' sources (empty: the build type's)")
+# The WebSocket client's I/O instantiates the WebSocket library's asynchronous operations
+# over a plain and an encrypted stream: clang with the sanitizers spends four minutes on
+# it at -O1 and one at -O0. The sanitizer build compiles that one source unoptimized; the
+# little traffic the tests send through it does not notice.
+set(ZID_WEBSOCKET_IO_OPTIMIZE "" CACHE STRING "Optimization option of the WebSocket client's I/O source (empty: the build type's)")
 
 # zid_test(<target> LABEL <label> LIBS <targets...> [MEDIA_ENGINE] [RESOURCE_LOCK <name>])
 # One test binary per module; every .cpp below the current dir is part of it.
@@ -190,9 +193,13 @@ function(zid_test target)
   if(T_MEDIA_ENGINE)
     set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/engine-test.sh)
   endif()
-  # Real playback goes through the engine program by default: every test binary finds
-  # this build's.
-  add_dependencies(${target} zid_media_engine)
+  # Real playback goes through the engine program by default: a test binary that links
+  # the media layer finds this build's. One that does not (the run loop's, the tasks')
+  # does not wait for it, nor does a build of only such tests (the ThreadSanitizer run).
+  zid_links_to(${target} media plays)
+  if(plays)
+    add_dependencies(${target} zid_media_engine)
+  endif()
   set(lock)
   if(T_RESOURCE_LOCK)
     set(lock RESOURCE_LOCK ${T_RESOURCE_LOCK})
@@ -200,6 +207,32 @@ function(zid_test target)
   gtest_discover_tests(${target}
     PROPERTIES LABELS ${T_LABEL} ${lock}
     DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# zid_links_to(<target> <library> <result>)
+# Sets <result> to TRUE when <target> links <library>, itself or through the libraries it
+# links (as far as they are defined so far), FALSE otherwise.
+function(zid_links_to target library result)
+  set(queue ${target})
+  set(seen)
+  while(queue)
+    list(POP_FRONT queue current)
+    string(REGEX REPLACE "^\\$<(LINK_ONLY|BUILD_INTERFACE):(.*)>$" "\\2" current "${current}")
+    if(current STREQUAL library)
+      set(${result} TRUE PARENT_SCOPE)
+      return()
+    endif()
+    if(current IN_LIST seen OR NOT TARGET ${current})
+      continue()
+    endif()
+    list(APPEND seen ${current})
+    get_target_property(imported ${current} IMPORTED)
+    get_target_property(links ${current} LINK_LIBRARIES)
+    if(NOT imported AND links)
+      list(APPEND queue ${links})
+    endif()
+  endwhile()
+  set(${result} FALSE PARENT_SCOPE)
 endfunction()
 
 # zid_private_headers(<target> <modules...>)
