@@ -9,15 +9,15 @@ namespace rt {
 
 namespace {
 
-struct Registry {
+struct ProtocolRegistry {
     std::mutex mutex;
     std::unordered_map<std::string, std::unique_ptr<Protocol>> byName;
     // selector -> bridges of every described abstract class declaring it
     std::unordered_map<Selector, std::vector<std::unique_ptr<Protocol::Bridge>>, SelectorHash> bridges;
 };
 
-Registry& registry() {
-    static auto* r = new Registry();  // descriptions live for the process
+ProtocolRegistry& protocolRegistry() {
+    static auto* r = new ProtocolRegistry();  // descriptions live for the process
     return *r;
 }
 
@@ -31,7 +31,7 @@ bool adoptionQuery(std::string_view protocol, std::string_view adopted) {
 Protocol::Protocol(std::string name) : name_(std::move(name)) {}
 
 Protocol& Protocol::describe(std::string_view name) {
-    auto& r = registry();
+    auto& r = protocolRegistry();
     std::lock_guard lock(r.mutex);
     static const bool installed = (Class::setProtocolAdoptionQuery(&adoptionQuery), true);
     (void)installed;
@@ -41,7 +41,7 @@ Protocol& Protocol::describe(std::string_view name) {
 }
 
 const Protocol* Protocol::named(std::string_view name) {
-    auto& r = registry();
+    auto& r = protocolRegistry();
     std::lock_guard lock(r.mutex);
     auto it = r.byName.find(std::string(name));
     return it == r.byName.end() ? nullptr : it->second.get();
@@ -105,13 +105,13 @@ void Protocol::addBridge(Selector selector, Bridge bridge) {
         std::lock_guard lock(mutex_);
         acceptsAbstract_ = bridge.accepts;
     }
-    auto& r = registry();
+    auto& r = protocolRegistry();
     std::lock_guard lock(r.mutex);
     r.bridges[selector].push_back(std::make_unique<Bridge>(std::move(bridge)));
 }
 
 const Protocol::Bridge* Protocol::bridgeFor(const Object& obj, Selector selector) {
-    auto& r = registry();
+    auto& r = protocolRegistry();
     std::vector<const Bridge*> candidates;
     {
         std::lock_guard lock(r.mutex);

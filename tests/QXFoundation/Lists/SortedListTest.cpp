@@ -25,7 +25,7 @@ public:
 
 rt::Value card(int rank, std::string tag) { return rt::make<Card>(rank, std::move(tag)); }
 int rankOf(const rt::Value& v) { return v.as<Card>()->rank; }
-int ascending(const rt::Value& a, const rt::Value& b) { return rankOf(a) < rankOf(b) ? -1 : (rankOf(a) > rankOf(b) ? 1 : 0); }
+int byRank(const rt::Value& a, const rt::Value& b) { return rankOf(a) < rankOf(b) ? -1 : (rankOf(a) > rankOf(b) ? 1 : 0); }
 
 std::string tags(const IList& list) {
     std::string out;
@@ -36,7 +36,7 @@ std::string tags(const IList& list) {
 struct SortedListTest : ::testing::Test {
     rt::Ref<MutableArrayList> source =
         MutableArrayList::listWithArray({card(3, "c"), card(1, "a"), card(2, "b"), card(1, "A")});
-    rt::Ref<SortedList> sorted = SortedList::listWithSource(source, ascending);
+    rt::Ref<SortedList> sorted = SortedList::listWithSource(source, byRank);
     rt::Ref<ListRecorder> recorder = rt::make<ListRecorder>();
     void SetUp() override { addListener(*sorted, recorder); }
 };
@@ -49,7 +49,7 @@ TEST_F(SortedListTest, SortsWithEqualItemsInOrderOfArrival) {
     EXPECT_EQ(tags(*sorted), "aAzbc");
     EXPECT_EQ(recorder->calls, (Calls{"will", "insert z at 2", "did"}));
     EXPECT_THROW(sorted->objectAtIndex(5), rt::Exception);
-    auto empty = SortedList::listWithSource(MutableArrayList::emptyList(), ascending);
+    auto empty = SortedList::listWithSource(MutableArrayList::emptyList(), byRank);
     EXPECT_EQ(empty->count(), 0u);
 }
 
@@ -126,7 +126,7 @@ TEST_F(SortedListTest, BatchesOfSeveralCallsStayExact) {
 
 TEST_F(SortedListTest, ANewComparatorOrSourceSortsAgainInOneBatch) {
     auto before = sorted->allObjects();
-    sorted->setComparator([](const rt::Value& a, const rt::Value& b) { return -ascending(a, b); });
+    sorted->setComparator([](const rt::Value& a, const rt::Value& b) { return -byRank(a, b); });
     EXPECT_EQ(tags(*sorted), "cbaA");
     ASSERT_EQ(recorder->batches.size(), 1u);
     EXPECT_TRUE(zidtest::sameItems(zidtest::replayBatch(before, recorder->batches[0]), sorted->allObjects()));
@@ -145,7 +145,7 @@ TEST(SortedListFollowingTest, AViewMadeInsideASourceBatchStartsFromTheContentsWh
     auto source = MutableArrayList::listWithArray({card(3, "c"), card(1, "a"), card(2, "b")});
     source->beginUpdates();
     source->removeObjectAtIndex(0);  // c
-    auto sorted = SortedList::listWithSource(source, ascending);
+    auto sorted = SortedList::listWithSource(source, byRank);
     auto filtered = FilteredList::listWithSource(source, [](const rt::Value& v) { return rankOf(v) != 2; });
     EXPECT_TRUE(source->isChangingContent());
     EXPECT_EQ(tags(*sorted), "ab");  // the contents of the moment

@@ -11,16 +11,16 @@
 
 namespace {
 
-class Player : public rt::Object {
-    RT_CLASS(Player, rt::Object)
+class ProxiedPlayer : public rt::Object {
+    RT_CLASS(ProxiedPlayer, rt::Object)
 };
 
 // A typed protocol: an abstract class with default bodies.
 class IPlayerDelegate {
 public:
     virtual ~IPlayerDelegate() = default;
-    virtual void playerDidStart(Player& player) { (void)player; }
-    virtual bool playerShouldSeek(Player& player, double to) {
+    virtual void playerDidStart(ProxiedPlayer& player) { (void)player; }
+    virtual bool playerShouldSeek(ProxiedPlayer& player, double to) {
         (void)player, (void)to;
         return true;  // documented fallback
     }
@@ -41,13 +41,13 @@ class Delegate : public rt::Object, public IPlayerDelegate {
     RT_CLASS(Delegate, rt::Object)
 public:
     std::vector<std::string> calls;
-    void playerDidStart(Player&) override { calls.push_back("start"); }
+    void playerDidStart(ProxiedPlayer&) override { calls.push_back("start"); }
     int rating() override { return 5; }
 };
 
 // Records every forwarded call and answers results itself.
-class Recorder : public rt::Proxy {
-    RT_CLASS(Recorder, rt::Proxy)
+class ForwardingRecorder : public rt::Proxy {
+    RT_CLASS(ForwardingRecorder, rt::Proxy)
 public:
     std::vector<std::string> forwarded;
     rt::Value lastFirstArgument;
@@ -69,8 +69,8 @@ public:
 class DelegateStandIn : public rt::StandIn<IPlayerDelegate> {
     RT_CLASS(DelegateStandIn, rt::Proxy)
 public:
-    void playerDidStart(Player& p) override { forward<void>(rt::sel("playerDidStart:"), p); }
-    bool playerShouldSeek(Player& p, double to) override { return forward<bool>(rt::sel("playerShouldSeek:to:"), p, to); }
+    void playerDidStart(ProxiedPlayer& p) override { forward<void>(rt::sel("playerDidStart:"), p); }
+    bool playerShouldSeek(ProxiedPlayer& p, double to) override { return forward<bool>(rt::sel("playerShouldSeek:to:"), p, to); }
     int rating() override { return forward<int>(rt::sel("rating")); }
 };
 
@@ -89,9 +89,9 @@ TEST(ProtocolTest, DescriptionsAdoptionAndDeclaredSelectors) {
     EXPECT_FALSE(rt::protocolDeclaresSelector(p, rt::sel("baseCall")));  // declared by the adopted one
 
     // A class adopting the protocol by name conforms to what it adopts too.
-    auto player = rt::make<Player>();
+    auto player = rt::make<ProxiedPlayer>();
     EXPECT_FALSE(player->conformsTo("IProxyTestBase"));
-    Player::staticClass().addProtocol("IPlayerDelegate");
+    ProxiedPlayer::staticClass().addProtocol("IPlayerDelegate");
     EXPECT_TRUE(player->conformsTo("IProxyTestBase"));
     EXPECT_TRUE(p.isAdoptedBy(*rt::make<Delegate>()));
 }
@@ -99,7 +99,7 @@ TEST(ProtocolTest, DescriptionsAdoptionAndDeclaredSelectors) {
 TEST(ProtocolTest, TypedObjectsAnswerTheirProtocolsMessagesDynamically) {
     describePlayerDelegate();
     auto delegate = rt::make<Delegate>();
-    auto player = rt::make<Player>();
+    auto player = rt::make<ProxiedPlayer>();
     EXPECT_TRUE(rt::respondsToSelector(*delegate, rt::sel("playerDidStart:")));
     rt::send(*delegate, rt::sel("playerDidStart:"), player);
     EXPECT_EQ(delegate->calls, std::vector<std::string>{"start"});
@@ -111,8 +111,8 @@ TEST(ProtocolTest, TypedObjectsAnswerTheirProtocolsMessagesDynamically) {
 }
 
 TEST(ProxyTest, ForwardsWhatItsClassLacks) {
-    auto recorder = rt::make<Recorder>();
-    auto player = rt::make<Player>();
+    auto recorder = rt::make<ForwardingRecorder>();
+    auto player = rt::make<ProxiedPlayer>();
     EXPECT_TRUE(recorder->isProxy());
     EXPECT_EQ(rt::send<int>(*recorder, rt::sel("rating")), 7);
     EXPECT_FALSE(rt::send<bool>(*recorder, rt::sel("playerShouldSeek:to:"), player, 12.0));
@@ -126,8 +126,8 @@ TEST(ProxyTest, ForwardsWhatItsClassLacks) {
 TEST(ProxyTest, StandInCarriesCallsOfAnAbstractClassProtocol) {
     describePlayerDelegate();
     rt::registerStandIn<IPlayerDelegate, DelegateStandIn>("IPlayerDelegate");
-    auto recorder = rt::make<Recorder>();
-    auto player = rt::make<Player>();
+    auto recorder = rt::make<ForwardingRecorder>();
+    auto player = rt::make<ProxiedPlayer>();
     rt::Ref<rt::Object> holder;
     IPlayerDelegate* delegate = rt::asProtocol<IPlayerDelegate>(*recorder, holder);
     ASSERT_NE(delegate, nullptr);

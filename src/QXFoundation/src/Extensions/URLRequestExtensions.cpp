@@ -8,7 +8,7 @@ namespace zid {
 
 namespace {
 
-std::string quoted(std::string_view text) {
+std::string shellQuoted(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
         if (c == '"' || c == '\\' || c == '$' || c == '`') out += '\\';
@@ -33,12 +33,12 @@ bool isUtf8(const rt::Data& data) {
 
 std::string cURLString(const fnd::URLRequest& request) {
     std::string out = "curl -X " + request.httpMethod();
-    for (const auto& [name, value] : request.allHTTPHeaderFields()) out += " -H " + quoted(name + ": " + value);
+    for (const auto& [name, value] : request.allHTTPHeaderFields()) out += " -H " + shellQuoted(name + ": " + value);
     if (const auto& body = request.httpBody()) {
         std::string text = isUtf8(*body) ? std::string(body->begin(), body->end()) : std::string("(null)");
-        out += " -d " + quoted(text);
+        out += " -d " + shellQuoted(text);
     }
-    out += " " + quoted(request.url());
+    out += " " + shellQuoted(request.url());
     return out;
 }
 

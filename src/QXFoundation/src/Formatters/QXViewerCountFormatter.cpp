@@ -9,11 +9,11 @@ namespace zid {
 
 namespace {
 
-std::mutex& cacheMutex() {
+std::mutex& sharedFormattersMutex() {
     static std::mutex m;
     return m;
 }
-std::map<std::string, rt::Ref<QXViewerCountFormatter>>& cache() {
+std::map<std::string, rt::Ref<QXViewerCountFormatter>>& sharedFormatters() {
     static std::map<std::string, rt::Ref<QXViewerCountFormatter>> formatters;
     return formatters;
 }
@@ -25,15 +25,15 @@ std::string QXViewerCountFormatter::cacheKeyForType(std::uint64_t type, std::uin
 }
 
 rt::Ref<QXViewerCountFormatter> QXViewerCountFormatter::formatterFor(std::uint64_t type, std::uint64_t style) {
-    std::lock_guard lock(cacheMutex());
-    auto& slot = cache()[cacheKeyForType(type, style)];
+    std::lock_guard lock(sharedFormattersMutex());
+    auto& slot = sharedFormatters()[cacheKeyForType(type, style)];
     if (!slot) slot = rt::make<QXViewerCountFormatter>(type, style);
     return slot;
 }
 
 std::map<std::string, rt::Ref<QXViewerCountFormatter>> QXViewerCountFormatter::formatterCache() {
-    std::lock_guard lock(cacheMutex());
-    return cache();
+    std::lock_guard lock(sharedFormattersMutex());
+    return sharedFormatters();
 }
 
 std::optional<std::string> QXViewerCountFormatter::stringFromViewerCount(const rt::Value& count, std::uint64_t type,

@@ -9,13 +9,13 @@
 namespace zid {
 namespace {
 
-constexpr std::int64_t kLogLevel = 3;
+constexpr std::int64_t kKeychainLogLevel = 3;
 constexpr std::int64_t kDetailLevel = 4;
 
 /// Logs the failure with its fixed message, which log readers match exactly, and the
 /// store's own explanation in a record of its own right after it.
 void logFailure(const rt::Class& source, const std::string& message, const sec::ItemResult& result) {
-    QXLog(QXKeychain::LogModule, source, kLogLevel, "%@", message);
+    QXLog(QXKeychain::LogModule, source, kKeychainLogLevel, "%@", message);
     std::string detail = !result.message.empty() ? result.message
                          : !result.ok()          ? std::string(sec::describe(result.status))
                                                  : std::string();
@@ -26,7 +26,7 @@ void logFailure(const rt::Class& source, const std::string& message, const sec::
 /// parameter", which would read as a failed look-up. Says what is wrong instead.
 bool refuseEmptyKey(const rt::Class& source, std::string_view key, const char* operation) {
     if (!key.empty()) return false;
-    QXLog(QXKeychain::LogModule, source, kLogLevel, "%@ refused: a key is needed!", operation);
+    QXLog(QXKeychain::LogModule, source, kKeychainLogLevel, "%@ refused: a key is needed!", operation);
     return true;
 }
 
@@ -99,7 +99,7 @@ rt::Value QXKeychain::unarchive(const rt::Data& data, std::string_view key) {
     if (error || value.isNil()) {
         // A damaged item must not take the caller down; it reads as absent and a later
         // write replaces it.
-        QXLog(LogModule, staticClass(), kLogLevel, "Stored data does not represent a valid object!");
+        QXLog(LogModule, staticClass(), kKeychainLogLevel, "Stored data does not represent a valid object!");
         QXLog(LogModule, staticClass(), kDetailLevel, "Keychain store: key %@%@", key,
               error ? ": " + error->localizedDescription() : std::string());
         return {};

@@ -15,7 +15,7 @@ constexpr unsigned kAllUnits = fnd::CalendarUnitYear | fnd::CalendarUnitMonth | 
                                fnd::CalendarUnitDay | fnd::CalendarUnitHour | fnd::CalendarUnitMinute |
                                fnd::CalendarUnitSecond;
 
-rt::Date now() { return fnd::RunLoop::main()->clock().date(); }
+rt::Date mainClockDate() { return fnd::RunLoop::main()->clock().date(); }
 
 std::string text(const char* key) { return localizedStringForKey(key, QXFoundationBundle()); }
 
@@ -52,7 +52,7 @@ fnd::DateComponents LocalizedDateValueTransformer::dateComponentsFromDate(rt::Da
 }
 
 fnd::DateComponents LocalizedDateValueTransformer::dateComponentsFromDate(rt::Date from) {
-    return dateComponentsFromDate(from, now());
+    return dateComponentsFromDate(from, mainClockDate());
 }
 
 std::string LocalizedDateValueTransformer::formatDate(rt::Date date, const char* pattern) const {
@@ -60,12 +60,12 @@ std::string LocalizedDateValueTransformer::formatDate(rt::Date date, const char*
 }
 
 std::string LocalizedDateValueTransformer::relativeDateString(rt::Date date) const {
-    if (date.timeIntervalSince(now()) < 0) return relativePastDateStringFromDate(date);
+    if (date.timeIntervalSince(mainClockDate()) < 0) return relativePastDateStringFromDate(date);
     return relativeFutureDateStringFromDate(date);
 }
 
 std::string LocalizedDateValueTransformer::relativePastDateStringFromDate(rt::Date date) const {
-    auto c = dateComponentsFromDate(date, now());
+    auto c = dateComponentsFromDate(date, mainClockDate());
     if (c.year.value_or(0) >= 1) return counted("app.date.relative.year", "app.date.relative.years", *c.year);
     if (c.month.value_or(0) >= 1) return counted("app.date.relative.month", "app.date.relative.months", *c.month);
     if (c.weekOfYear.value_or(0) >= 1)
@@ -77,7 +77,7 @@ std::string LocalizedDateValueTransformer::relativePastDateStringFromDate(rt::Da
 }
 
 std::string LocalizedDateValueTransformer::relativeFutureDateStringFromDate(rt::Date date) const {
-    auto c = dateComponentsFromDate(now(), date);
+    auto c = dateComponentsFromDate(mainClockDate(), date);
     // Within the next two days the weekday says enough; a date a year (or a month, or a
     // week) and a day ahead is not "Friday".
     if (c.year.value_or(0) <= 0 && c.month.value_or(0) <= 0 && c.weekOfYear.value_or(0) <= 0 && c.day.value_or(0) <= 2)
@@ -88,14 +88,14 @@ std::string LocalizedDateValueTransformer::relativeFutureDateStringFromDate(rt::
 std::string LocalizedDateValueTransformer::absoluteDateString(rt::Date date) const {
     auto calendar = fnd::Calendar::current();
     auto year = calendar->components(fnd::CalendarUnitYear, date).year;
-    auto thisYear = calendar->components(fnd::CalendarUnitYear, now()).year;
+    auto thisYear = calendar->components(fnd::CalendarUnitYear, mainClockDate()).year;
     return formatDate(date, year == thisYear ? "MMM d 'at' h:mma" : "MMM d, yyyy 'at' h:mma");
 }
 
 std::string LocalizedDateValueTransformer::tinyRelativeDateStringFromDate(rt::Date date) const {
     constexpr unsigned units = fnd::CalendarUnitYear | fnd::CalendarUnitWeekOfYear | fnd::CalendarUnitDay |
                                fnd::CalendarUnitHour | fnd::CalendarUnitMinute | fnd::CalendarUnitSecond;
-    auto c = fnd::Calendar::current()->components(units, date, now());
+    auto c = fnd::Calendar::current()->components(units, date, mainClockDate());
     const std::pair<std::optional<long>, const char*> order[] = {
         {c.year, "%dy"}, {c.weekOfYear, "%dw"}, {c.day, "%dd"}, {c.hour, "%dh"}, {c.minute, "%dm"}};
     for (const auto& [value, format] : order) {

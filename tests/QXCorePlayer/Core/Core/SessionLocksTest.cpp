@@ -8,8 +8,8 @@
 namespace zidtest {
 namespace {
 
-class RecordingListener : public rt::Object, public CPPlaybackSessionListener {
-    RT_CLASS(RecordingListener, rt::Object)
+class RecordingSessionListener : public rt::Object, public CPPlaybackSessionListener {
+    RT_CLASS(RecordingSessionListener, rt::Object)
 public:
     void sessionRequiresPassword(CPPlaybackSession&) override { requests.push_back("password"); }
     void sessionRequiresHash(CPPlaybackSession&, const std::string& url) override { requests.push_back("hash:" + url); }
@@ -26,7 +26,7 @@ protected:
         VirtualTimeTest::SetUp();
         source = rt::make<ScriptedSource>();
         factory = rt::make<ScriptedPlayerFactory>();
-        listener = rt::make<RecordingListener>();
+        listener = rt::make<RecordingSessionListener>();
     }
     void makeSession() {
         session = CPPlaybackSession::sessionWithMediaSource(source, factory);
@@ -34,7 +34,7 @@ protected:
     }
     rt::Ref<ScriptedSource> source;
     rt::Ref<ScriptedPlayerFactory> factory;
-    rt::Ref<RecordingListener> listener;
+    rt::Ref<RecordingSessionListener> listener;
     rt::Ref<CPPlaybackSession> session;
 };
 

@@ -33,7 +33,7 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 /// The engine processes this process started and their resident peaks (kB).
-std::vector<std::pair<std::string, long>> engineProcesses() {
+std::vector<std::pair<std::string, long>> engineProcessPeaks() {
     std::vector<std::pair<std::string, long>> found;
     DIR* proc = ::opendir("/proc");
     if (!proc) return found;
@@ -57,7 +57,7 @@ std::vector<std::pair<std::string, long>> engineProcesses() {
 /// The highest resident peak (kB) among this process's engine processes, 0 when none.
 long enginePeakKB() {
     long peak = 0;
-    for (const auto& [pid, hwm] : engineProcesses()) peak = std::max(peak, hwm);
+    for (const auto& [pid, hwm] : engineProcessPeaks()) peak = std::max(peak, hwm);
     return peak;
 }
 
@@ -292,7 +292,7 @@ TEST_F(EngineMemoryLimitTest, AnEngineProcessRunsUnderItsMemoryLimitAndOneThatOu
         auto [item, player] = play(options, "/tag/limited/vod/muxed/");
         ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
         std::set<std::string> limits;
-        for (const auto& [pid, hwm] : engineProcesses()) limits.insert(dataLimitOf(pid));
+        for (const auto& [pid, hwm] : engineProcessPeaks()) limits.insert(dataLimitOf(pid));
         EXPECT_TRUE(limits.count("1073741824")) << "the engine process runs under its limit";
     }
     // An engine that takes memory without end: it dies of its limit, alone, and its item

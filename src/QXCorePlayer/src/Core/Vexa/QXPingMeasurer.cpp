@@ -3,7 +3,7 @@
 namespace zid {
 
 namespace {
-double now() { return fnd::RunLoop::current()->clock().now(); }
+double loopNow() { return fnd::RunLoop::current()->clock().now(); }
 }  // namespace
 
 QXPingMeasurer::QXPingMeasurer(std::string host)
@@ -65,11 +65,11 @@ void QXPingMeasurer::simplePingDidFailWithError(QXSimplePing&, const rt::Ref<rt:
 }
 
 void QXPingMeasurer::simplePingDidSendPacket(QXSimplePing&, const rt::Data&, std::uint16_t sequenceNumber) {
-    pings_[sequenceNumber] = now();
+    pings_[sequenceNumber] = loopNow();
 }
 
 void QXPingMeasurer::simplePingDidReceivePingResponsePacket(QXSimplePing&, const rt::Data&, std::uint16_t sequenceNumber) {
-    if (!done_ && !pongs_.contains(sequenceNumber)) pongs_[sequenceNumber] = now();
+    if (!done_ && !pongs_.contains(sequenceNumber)) pongs_[sequenceNumber] = loopNow();
 }
 
 void QXPingMeasurer::evaluate() {
