@@ -7,5 +7,5 @@ preset="${1:-default}"
 source scripts/ccache-env.sh
 # ZID_UNITY=ON (CI sets it) compiles each target's sources in batches: a build from
 # nothing takes far less compiler time, an edit recompiles its whole batch.
-cmake --preset "$preset" -DZID_UNITY="${ZID_UNITY:-OFF}" >/dev/null
+cmake --preset "$preset" -DZID_UNITY="${ZID_UNITY:-OFF}" -DZID_BENCH_OPTIMIZE="${ZID_BENCH_OPTIMIZE:-}" >/dev/null
 cmake --build "build/$preset" -j "$(nproc)"
