@@ -23,6 +23,13 @@ protected:
             origin_->start();
         }
     }
+    // Stopped before the process exits: left running, it served a request the engine
+    // still made while the process's statics were being destroyed, and its worker thread
+    // crashed on the server library's destroyed tables.
+    static void TearDownTestSuite() {
+        delete origin_;
+        origin_ = nullptr;
+    }
 
     static peers::HlsOrigin& origin() { return *origin_; }
 
@@ -38,7 +45,7 @@ protected:
         return fnd::RunLoop::main()->runUntil(done, seconds);
     }
 
-    // Shared by every test of the binary and never stopped: the process ends with it.
+    // Shared by the tests of a suite.
     static inline peers::HlsOrigin* origin_ = nullptr;
 };
 
