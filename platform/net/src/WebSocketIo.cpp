@@ -161,12 +161,12 @@ public:
             reported_ = true;
             resolver_.cancel();
             error_code ec;
-            beast::get_lowest_layer(*stream_).socket().close(ec);
+            beast::get_lowest_layer(*stream_).close(ec);
         });
     }
 
 private:
-    static constexpr bool kSecure = !std::is_same_v<NextLayer, beast::tcp_stream>;
+    static constexpr bool kSecure = !std::is_same_v<NextLayer, tcp::socket>;
 
     std::uint16_t connectPort() const { return options_.portOverride != 0 ? options_.portOverride : url_.port; }
 
@@ -191,12 +191,12 @@ private:
     }
 
     void connect(const std::vector<tcp::endpoint>& endpoints) {
-        beast::get_lowest_layer(*stream_).async_connect(endpoints, [this](const error_code& ec, const tcp::endpoint&) {
+        asio::async_connect(beast::get_lowest_layer(*stream_), endpoints, [this](const error_code& ec, const tcp::endpoint&) {
             if (ec) return fail(WebSocketError::CannotConnect, "Cannot connect to " + url_.host + ": " + describe(ec));
             // The messages are small and each waits for an answer: a delayed
             // acknowledgement must not hold one back.
             error_code ignored;
-            beast::get_lowest_layer(*stream_).socket().set_option(tcp::no_delay(true), ignored);
+            beast::get_lowest_layer(*stream_).set_option(tcp::no_delay(true), ignored);
             if constexpr (kSecure) {
                 tlsHandshake();
             } else {
@@ -374,11 +374,11 @@ private:
 
 std::unique_ptr<WebSocket::Io> WebSocket::Io::start(const WebSocketURL& url, const WebSocketOptions& options, Sink sink) {
     if (url.secure) {
-        auto io = std::make_unique<IoSession<beast::ssl_stream<beast::tcp_stream>>>(url, options, std::move(sink));
+        auto io = std::make_unique<IoSession<beast::ssl_stream<tcp::socket>>>(url, options, std::move(sink));
         io->begin();
         return io;
     }
-    auto io = std::make_unique<IoSession<beast::tcp_stream>>(url, options, std::move(sink));
+    auto io = std::make_unique<IoSession<tcp::socket>>(url, options, std::move(sink));
     io->begin();
     return io;
 }

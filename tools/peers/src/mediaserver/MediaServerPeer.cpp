@@ -173,8 +173,8 @@ public:
         open = false;
         dropped_ = true;
         error_code ec;
-        beast::get_lowest_layer(ws_).socket().shutdown(tcp::socket::shutdown_both, ec);
-        beast::get_lowest_layer(ws_).socket().close(ec);
+        beast::get_lowest_layer(ws_).shutdown(tcp::socket::shutdown_both, ec);
+        beast::get_lowest_layer(ws_).close(ec);
     }
 
     void closeWith(int code, const std::string& reason) override {
@@ -190,7 +190,7 @@ public:
     }
 
 private:
-    static constexpr bool kSecure = !std::is_same_v<Stream, beast::tcp_stream>;
+    static constexpr bool kSecure = !std::is_same_v<Stream, tcp::socket>;
 
     void readRequest() {
         auto self = this->shared_from_this();
@@ -287,9 +287,9 @@ void MediaServerPeer::Impl::accept() {
         error_code ignored;
         socket.set_option(tcp::no_delay(true), ignored);
         if (sslContext) {
-            startSession<beast::ssl_stream<beast::tcp_stream>>(std::move(socket));
+            startSession<beast::ssl_stream<tcp::socket>>(std::move(socket));
         } else {
-            startSession<beast::tcp_stream>(std::move(socket));
+            startSession<tcp::socket>(std::move(socket));
         }
         accept();
     });
@@ -297,7 +297,7 @@ void MediaServerPeer::Impl::accept() {
 
 template <class Stream> void MediaServerPeer::Impl::startSession(tcp::socket socket) {
     std::shared_ptr<Session<Stream>> session;
-    if constexpr (std::is_same_v<Stream, beast::tcp_stream>) {
+    if constexpr (std::is_same_v<Stream, tcp::socket>) {
         session = std::make_shared<Session<Stream>>(*this, std::move(socket));
     } else {
         session = std::make_shared<Session<Stream>>(*this, std::move(socket), *sslContext);
