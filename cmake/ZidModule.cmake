@@ -167,7 +167,7 @@ endfunction()
 
 # The fuzz targets' coverage instrumentation (the sanitizer build sets it): only the
 # libraries carry it, as only their code is fuzzed. On the tests' unoptimized sources it
-# took a fifth of their compile time.
+# took a quarter of their compile time.
 set(ZID_LIBRARY_COVERAGE "" CACHE STRING "Coverage instrumentation of the libraries' sources, for the fuzz targets")
 
 # The test sources themselves need little optimization (the libraries they test are built
