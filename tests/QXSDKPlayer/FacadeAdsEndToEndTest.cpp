@@ -85,6 +85,29 @@ protected:
         return view && view->playerLayer()->currentFrame();
     }
 
+    /// Tells the channel it is back with the stream at `path`, and waits for the facade
+    /// to play it live on a player other than `before`, with no ad left playing.
+    void expectPlaysAgainAfterComingBack(const rt::Ref<ICPMediaPlayer>& before, const std::string& path) {
+        ASSERT_TRUE(pushChannelModules(onlineModules(origin_->url(path))));
+        ASSERT_TRUE(waitFor(
+            [&] {
+                return !facade->playingAd() && facade->playerState() == QXPlayerState::Playing && facade->isLive() &&
+                       contentPictureShown();
+            },
+            40))
+            << "state " << static_cast<unsigned long>(facade->playerState()) << ", calls "
+            << ::testing::PrintToString(delegate->calls);
+        auto session = QXQuorvexPlayerInternals::session(*facade);
+        EXPECT_NE(session->player(), before) << "the new stream plays on a new player";
+        EXPECT_FALSE(session->playerDeferred());
+        EXPECT_GE(origin_->requestCount(path), 1);
+        EXPECT_EQ(facade->error(), nullptr);
+    }
+    rt::Ref<ICPMediaPlayer> contentPlayer() const {
+        auto session = QXQuorvexPlayerInternals::session(*facade);
+        return session ? session->player() : nullptr;
+    }
+
     static inline std::string* adMedia_ = nullptr;
     AdServerPeer ads;
 };
@@ -173,6 +196,38 @@ TEST_F(FacadeAdsEndToEndTest, PicturesOfTheViewDuringThePrerollAndAfterIt) {
     auto after = compareWithGolden(*ui::renderToImage(*facade->view()), zidtest::testPath("golden"), "facade_after_preroll",
                                    24, 320 * 180 / 100);
     EXPECT_TRUE(after.matched) << after.message;
+}
+
+// With an ad tag configured, a channel that goes offline after its preroll and comes back
+// plays again; so does one that goes offline and comes back while its preroll plays, once
+// the ad is over.
+TEST_F(FacadeAdsEndToEndTest, ALiveChannelBackFromOfflinePlaysAgainAfterItsPreroll) {
+    scriptPreroll();
+    peer->loadScript(readyScript(origin_->url("/tag/facade-ads-gone/live/index.m3u8")));
+    facade->configureAdServiceWithGoogleIMATag(ads.url("/tag"), {}, 60.0, true);
+    facade->playChannel(std::string("live-1"));
+    ASSERT_TRUE(waitFor([&] { return has("ad ends") && facade->playerState() == QXPlayerState::Playing && facade->isLive(); }, 40))
+        << ::testing::PrintToString(delegate->calls);
+    auto first = contentPlayer();
+    ASSERT_TRUE(pushChannelModules(kOfflineModules));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Waiting; }, 10));
+    vexatest::settle(0.5);
+    expectPlaysAgainAfterComingBack(first, "/tag/facade-ads-back/live/index.m3u8");
+}
+
+TEST_F(FacadeAdsEndToEndTest, ALiveChannelThatGoesOfflineDuringItsPrerollPlaysItsNewStreamAfterTheAd) {
+    scriptPreroll();
+    peer->loadScript(readyScript(origin_->url("/tag/facade-ads-early/live/index.m3u8")));
+    facade->configureAdServiceWithGoogleIMATag(ads.url("/tag"), {}, 60.0, true);
+    facade->playChannel(std::string("live-1"));
+    // The content's player is made under the ad once its picture shows.
+    ASSERT_TRUE(waitFor([&] { return facade->playingAd() && adPictureShown() && contentPlayer(); }, 30))
+        << ::testing::PrintToString(delegate->calls);
+    auto first = contentPlayer();
+    ASSERT_TRUE(pushChannelModules(kOfflineModules));
+    ASSERT_TRUE(waitFor([&] { return QXQuorvexPlayerInternals::session(*facade)->state() == CPSessionState::Waiting; }, 10));
+    expectPlaysAgainAfterComingBack(first, "/tag/facade-ads-early-back/live/index.m3u8");
+    EXPECT_TRUE(has("ad ends"));
 }
 
 TEST_F(FacadeAdsEndToEndTest, AFailingAdServerBacksOffWhileTheContentPlays) {

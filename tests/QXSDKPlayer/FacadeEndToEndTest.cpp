@@ -196,6 +196,38 @@ TEST_F(FacadeEndToEndTest, AnOfflineChannelWaitsWithoutAnError) {
     })) << ::testing::PrintToString(texts);
 }
 
+// The media server says the channel went offline, and later that it is back with a new
+// stream: the facade waits, then plays the new stream on a new player, live again.
+TEST_F(FacadeEndToEndTest, ALiveChannelThatGoesOfflineAndComesBackPlaysAgain) {
+    peer->loadScript(script({ready(origin_->url("/tag/facade-gone/live/index.m3u8"))}));
+    facade->playChannel(std::string("live-1"));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Playing && facade->isLive(); }, 30))
+        << "state " << static_cast<unsigned long>(facade->playerState());
+    auto first = QXQuorvexPlayerInternals::session(*facade)->player();
+
+    ASSERT_TRUE(pushChannelModules(kOfflineModules));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Waiting; }, 10))
+        << "state " << static_cast<unsigned long>(facade->playerState());
+    EXPECT_FALSE(facade->isLive());
+    EXPECT_EQ(QXQuorvexPlayerInternals::session(*facade)->player(), first) << "a wait without a lock keeps the player";
+    vexatest::settle(0.5);
+    delegate->calls.clear();
+
+    const std::string back = "/tag/facade-back/live/index.m3u8";
+    ASSERT_TRUE(pushChannelModules(onlineModules(origin_->url(back))));
+    ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Playing && facade->isLive(); }, 30))
+        << "state " << static_cast<unsigned long>(facade->playerState()) << ", calls "
+        << ::testing::PrintToString(delegate->calls);
+    auto again = QXQuorvexPlayerInternals::session(*facade)->player();
+    EXPECT_NE(again, first) << "the new stream plays on a new player";
+    EXPECT_GE(origin_->requestCount(back), 1);
+    ASSERT_TRUE(waitFor([&] { return pictureShown(); }, 10));
+    ASSERT_FALSE(callsStartingWith("state").empty());
+    EXPECT_EQ(callsStartingWith("state").back(), "state 4");
+    EXPECT_EQ(callsStartingWith("live"), Lines{"live YES"});
+    EXPECT_EQ(facade->error(), nullptr);
+}
+
 TEST_F(FacadeEndToEndTest, ARejectedApiKeyFailsWithCode8) {
     peer->loadScript(script({rejects(R"({"playerSdkLock":true})")}));
     facade->playChannel(std::string("any-1"));

@@ -39,6 +39,19 @@ protected:
     virtual void beforeFacade() {}
     virtual void afterFacade() {}
 
+    /// What the media server says of a channel that is online with its stream at `url`.
+    static std::string onlineModules(const std::string& url) {
+        return R"({"stream":[{"name":"uhls","url":")" + url +
+               R"("}],"meta":{"title":"Loopback"},"clientRateLimit":{"deferred":1,"immediate":1}})";
+    }
+    static constexpr const char* kOfflineModules = R"({"stream":false})";
+    /// Tells the channel being watched what the media server says of it now (its newest
+    /// subchannel); false when nothing is subscribed.
+    bool pushChannelModules(const std::string& modules) {
+        auto held = peer->subchannels();
+        return !held.empty() && peer->pushModuleInfo(held.back(), modules);
+    }
+
     std::unique_ptr<peers::MediaServerPeer> peer;
     std::unique_ptr<LoopbackMediaServer> loopback;
     rt::Ref<zid::QXQuorvexPlayer> facade;

@@ -280,6 +280,61 @@ TEST_F(PlaybackSessionTest, ADeferredPlayerIsMadeWhenTheDeferralEnds) {
     EXPECT_EQ(factory->players.size(), 1u);
 }
 
+// A channel that goes offline waits (keeping its player unless a lock takes it) and, back
+// with a new URL, is realized again: whatever the order of the wait, a lock and a preroll's
+// deferral, it ends with one new player for the new URL, started, the old one let go.
+TEST_F(PlaybackSessionTest, ASourceRealizedAgainPlaysItsNewURLOnANewPlayer) {
+    enum class Deferral { None, DuringTheWaitOnly, ThroughTheRealize, FromTheRealize };
+    for (bool locked : {false, true}) {
+        for (auto deferral :
+             {Deferral::None, Deferral::DuringTheWaitOnly, Deferral::ThroughTheRealize, Deferral::FromTheRealize}) {
+            SCOPED_TRACE(::testing::Message() << "locked " << locked << ", deferral " << static_cast<int>(deferral));
+            source = rt::make<ScriptedSource>("http://127.0.0.1/first.m3u8");
+            factory = rt::make<ScriptedPlayerFactory>();
+            makeSession();
+            session->setAutoStart(true);
+            realizeAndReady();
+            auto first = factory->last();
+            first->script(CPPlayerState::Playing);
+
+            if (locked)
+                source->setLockedWithLock(CPMediaSourceLock::lockWithType(4));
+            else
+                source->setWaiting();
+            EXPECT_EQ(session->state(), CPSessionState::Waiting);
+            EXPECT_EQ(session->player() == first, !locked) << "only a lock takes the player in the wait";
+            if (deferral == Deferral::DuringTheWaitOnly || deferral == Deferral::ThroughTheRealize)
+                session->setPlayerDeferred(true);
+            if (deferral == Deferral::DuringTheWaitOnly) session->setPlayerDeferred(false);
+            EXPECT_EQ(factory->players.size(), 1u) << "nothing is made while the source waits";
+
+            if (locked) source->setLock(nullptr);
+            source->setMediaUrl("http://127.0.0.1/again.m3u8");
+            // A listener told of the player about to be made defers it (a preroll).
+            if (deferral == Deferral::FromTheRealize) session->setPlayerDeferred(true);
+            source->setRealized();
+            if (deferral == Deferral::ThroughTheRealize || deferral == Deferral::FromTheRealize) {
+                EXPECT_EQ(session->player(), nullptr) << "the old URL's player gives way to the deferral";
+                EXPECT_EQ(factory->players.size(), 1u);
+                session->setPlayerDeferred(false);
+            }
+            ASSERT_EQ(factory->players.size(), 2u);
+            auto second = factory->last();
+            EXPECT_EQ(session->player(), second);
+            EXPECT_EQ(session->state(), CPSessionState::Loading) << "the new player buffers";
+            second->script(CPPlayerState::Ready);
+            EXPECT_EQ(second->calls, std::vector<std::string>{"start"});
+            second->script(CPPlayerState::Playing);
+            EXPECT_EQ(session->state(), CPSessionState::Playing);
+            first->script(CPPlayerState::Error);
+            EXPECT_EQ(session->state(), CPSessionState::Playing) << "the old player no longer speaks for the session";
+            session->prepareToPlay();
+            session->setPlayerDeferred(false);
+            EXPECT_EQ(factory->players.size(), 2u) << "neither a prepare nor a deferral's end makes a third";
+        }
+    }
+}
+
 TEST_F(PlaybackSessionTest, ResumeOfUnsafeSourceRealizesItAgainThroughLoading) {
     source->setSafe(false);
     source->onRealize = [](ScriptedSource& s) { s.setRealizing(); };

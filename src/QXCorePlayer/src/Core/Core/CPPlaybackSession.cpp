@@ -105,11 +105,19 @@ void CPPlaybackSession::prepareToPlay() {
     makePlayer();
 }
 
-void CPPlaybackSession::makePlayer() {
-    if (playerDeferred_ || !playerFactory_) return;
-    notifyListeners<CPPlaybackSessionListener>(*this,
-                                               [&](CPPlaybackSessionListener& l) { l.sessionWillMakePlayer(*this); });
-    if (playerDeferred_ || player_) return;
+void CPPlaybackSession::makePlayer(PlayerOfEarlierRealize earlier) {
+    if (!playerFactory_) return;
+    if (!playerDeferred_)
+        notifyListeners<CPPlaybackSessionListener>(
+            *this, [&](CPPlaybackSessionListener& l) { l.sessionWillMakePlayer(*this); });
+    const bool replace = earlier == PlayerOfEarlierRealize::Replace;
+    if (playerDeferred_) {
+        // The deferral's end makes the player for the source as it is then; a player of
+        // an earlier realize would stand in its way, playing a URL that is gone.
+        if (replace) setPlayer(nullptr);
+        return;
+    }
+    if (player_ && !replace) return;
     setPlayer(playerFactory_->playerForSource(source_));
     if (player_) player_->setContinuePlaybackInBackground(continuePlaybackInBackground_);
 }
@@ -250,7 +258,9 @@ void CPPlaybackSession::sourceStateChanged(long state) {
             break;
         case CPMediaSourceState::Realized:
             log("[%p][SOURCE] Realized");
-            makePlayer();
+            // A realize is for the source as it is now: a channel that went offline and
+            // came back has a new URL, and the player kept through the wait plays the old.
+            makePlayer(PlayerOfEarlierRealize::Replace);
             break;
         case CPMediaSourceState::Failed:
         case CPMediaSourceState::FailedPermanent:

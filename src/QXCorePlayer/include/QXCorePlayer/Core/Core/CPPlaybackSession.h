@@ -244,9 +244,12 @@ protected:
 
 private:
     void setPlayer(rt::Ref<ICPMediaPlayer> player);
+    /// Whether a player the session still holds from an earlier realize of its source
+    /// stays (a prepare, the end of a deferral) or gives way (the source realized again).
+    enum class PlayerOfEarlierRealize { Keep, Replace };
     /// The factory's player for the source, unless deferred (also by a listener told
     /// that it is about to be made).
-    void makePlayer();
+    void makePlayer(PlayerOfEarlierRealize earlier = PlayerOfEarlierRealize::Keep);
     void setState(CPSessionState state) { stateKey.set(*this, state); }
     void setError(rt::Ref<rt::Error> error) { errorKey.set(*this, std::move(error)); }
     void sourceStateChanged(long state);
