@@ -1,5 +1,10 @@
 #include "VexaWebSocketClient/QXVexaMessage.h"
 
+#include <map>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
 namespace zid {
 
 QXVexaMessage vexaJSONFromValue(const rt::Value& value) {
@@ -35,48 +40,128 @@ QXVexaMessage vexaJSONFromValue(const rt::Value& value) {
 }
 
 namespace {
-// The parser's own tree builder with two counts: it stops the parse at the first array
-// or object opened beyond the nesting limit, so the tree never grows deeper than that
-// (a deep tree exhausts the stack when an ordered object copies its members on growth),
-// and at the first value beyond the value limit, so a frame of many small values (two
-// bytes of text each, a hundred bytes or so each in the tree) cannot take memory many
-// times its size. Neither needs a pass over the text of its own before the parse.
-class BoundedBuilder : public nlohmann::detail::json_sax_dom_parser<QXVexaMessage> {
+// The parser's own tree builder, which builds the tree bottom up: an array or object is
+// made whole once it closes and moved into its parent then, so no member is ever copied
+// (an ordered object copies its members, whole subtrees, each time it grows), and an
+// object's keys are looked up in a sorted index while it is open, so an object of n
+// members costs n log n comparisons rather than the n squared of looking each key up in
+// the members before it. Every frame costs time in proportion to its text.
+//
+// Two counts stop the parse: the first array or object opened beyond the nesting limit,
+// and the first value beyond the value limit, so a frame of many small values (two bytes
+// of text each, a hundred bytes or so each in the tree) cannot take memory many times
+// its size. Neither needs a pass over the text of its own before the parse.
+//
+// A key that comes again in one object keeps its first place and takes the last value.
+class BoundedBuilder {
 public:
-    explicit BoundedBuilder(QXVexaMessage& root) : json_sax_dom_parser(root, false) {}
-    bool null() { return count() && json_sax_dom_parser::null(); }
-    bool boolean(bool value) { return count() && json_sax_dom_parser::boolean(value); }
-    bool number_integer(number_integer_t value) { return count() && json_sax_dom_parser::number_integer(value); }
-    bool number_unsigned(number_unsigned_t value) { return count() && json_sax_dom_parser::number_unsigned(value); }
-    bool number_float(number_float_t value, const string_t& text) {
-        return count() && json_sax_dom_parser::number_float(value, text);
+    using number_integer_t = QXVexaMessage::number_integer_t;
+    using number_unsigned_t = QXVexaMessage::number_unsigned_t;
+    using number_float_t = QXVexaMessage::number_float_t;
+    using string_t = QXVexaMessage::string_t;
+    using binary_t = QXVexaMessage::binary_t;
+
+    explicit BoundedBuilder(QXVexaMessage& root) : root_(root) {}
+
+    bool null() { return value(nullptr); }
+    bool boolean(bool v) { return value(v); }
+    bool number_integer(number_integer_t v) { return value(v); }
+    bool number_unsigned(number_unsigned_t v) { return value(v); }
+    bool number_float(number_float_t v, const string_t&) { return value(v); }
+    bool string(string_t& v) { return value(std::move(v)); }
+    bool binary(binary_t& v) { return value(QXVexaMessage::binary(std::move(v))); }
+    bool start_object(std::size_t) { return count() && enter(true); }
+    bool start_array(std::size_t) { return count() && enter(false); }
+    bool key(string_t& name) {
+        Open& object = open_.back();
+        auto [at, added] = object.index.try_emplace(std::move(name), object.values.size());
+        object.slot = at->second;
+        if (added) {
+            object.order.push_back(at);
+            object.values.emplace_back();
+        }
+        return true;
     }
-    bool string(string_t& value) { return count() && json_sax_dom_parser::string(value); }
-    bool binary(binary_t& value) { return count() && json_sax_dom_parser::binary(value); }
-    bool start_object(std::size_t length) { return count() && enter() && json_sax_dom_parser::start_object(length); }
-    bool start_array(std::size_t length) { return count() && enter() && json_sax_dom_parser::start_array(length); }
-    bool end_object() { return leave() && json_sax_dom_parser::end_object(); }
-    bool end_array() { return leave() && json_sax_dom_parser::end_array(); }
+    bool end_object() {
+        Open done = std::move(open_.back());
+        open_.pop_back();
+        QXVexaMessage object(QXVexaMessage::value_t::object);
+        auto& members = object.get_ref<QXVexaMessage::object_t&>();
+        members.reserve(done.order.size());
+        for (std::size_t i = 0; i < done.order.size(); ++i) {
+            auto node = done.index.extract(done.order[i]);
+            members.emplace_back(std::move(node.key()), std::move(done.values[i]));
+        }
+        place(std::move(object));
+        return true;
+    }
+    bool end_array() {
+        Open done = std::move(open_.back());
+        open_.pop_back();
+        QXVexaMessage array(QXVexaMessage::value_t::array);
+        array.get_ref<QXVexaMessage::array_t&>() = std::move(done.values);
+        place(std::move(array));
+        return true;
+    }
+    template <class Exception>
+    bool parse_error(std::size_t, const std::string&, const Exception&) {
+        errored_ = true;
+        return false;
+    }
+
+    bool errored() const { return errored_; }
     bool tooDeep() const { return tooDeep_; }
     bool tooMany() const { return tooMany_; }
 
 private:
+    /// An array or object still open: its values so far, and an object's keys.
+    struct Open {
+        using Index = std::map<std::string, std::size_t>;
+        bool object = false;
+        std::vector<QXVexaMessage> values;
+        /// An object's keys, each with the place of its value.
+        Index index;
+        /// The keys in the order they first came.
+        std::vector<Index::iterator> order;
+        /// Where the value after the last key goes.
+        std::size_t slot = 0;
+    };
+    // The order refers into the index: an open object is moved, never copied.
+    static_assert(std::is_nothrow_move_constructible_v<Open>);
+
+    template <class V>
+    bool value(V&& v) {
+        if (!count()) return false;
+        place(QXVexaMessage(std::forward<V>(v)));
+        return true;
+    }
+    void place(QXVexaMessage&& v) {
+        if (open_.empty()) {
+            root_ = std::move(v);
+        } else if (Open& parent = open_.back(); parent.object) {
+            parent.values[parent.slot] = std::move(v);
+        } else {
+            parent.values.push_back(std::move(v));
+        }
+    }
     bool count() {
         if (++values_ <= kVexaMaximumValues) return true;
         tooMany_ = true;
         return false;
     }
-    bool enter() {
-        if (++depth_ <= kVexaMaximumNesting) return true;
-        tooDeep_ = true;
-        return false;
-    }
-    bool leave() {
-        --depth_;
+    bool enter(bool object) {
+        if (open_.size() >= static_cast<std::size_t>(kVexaMaximumNesting)) {
+            tooDeep_ = true;
+            return false;
+        }
+        open_.emplace_back().object = object;
         return true;
     }
-    int depth_ = 0;
+
+    QXVexaMessage& root_;
+    std::vector<Open> open_;
     std::size_t values_ = 0;
+    bool errored_ = false;
     bool tooDeep_ = false;
     bool tooMany_ = false;
 };
@@ -88,7 +173,7 @@ QXVexaMessage vexaParse(const std::string& text, std::string* refusal) {
     QXVexaMessage result;
     {
         BoundedBuilder builder(result);
-        if (QXVexaMessage::sax_parse(text, &builder) && !builder.is_errored()) return result;
+        if (QXVexaMessage::sax_parse(text, &builder) && !builder.errored()) return result;
         if (refusal) {
             if (builder.tooDeep()) {
                 *refusal = "a frame of " + std::to_string(text.size()) + " bytes nests more than " +
