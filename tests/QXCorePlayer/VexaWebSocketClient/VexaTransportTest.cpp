@@ -11,6 +11,7 @@
 
 #include "Sanitized.h"
 #include "VexaTestSupport.h"
+#include "VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandlers.h"
 
 namespace {
 
@@ -434,6 +435,14 @@ TEST(VexaMessageTest, AFrameOfAnyShapeParsesInTimeInProportionToItsSize) {
     ASSERT_EQ(keyed.size(), members);
     EXPECT_EQ(keyed.begin().key(), numbered(keyPrefix, 0)) << "the members keep their order";
     EXPECT_EQ((--keyed.end()).key(), numbered(keyPrefix, members - 1));
+    // What a handler hands on of it costs no more.
+    const double start = threadCPUSeconds();
+    const rt::Value delivered = vexaValueFromJSON(keyed);
+    const double taken = threadCPUSeconds() - start;
+    EXPECT_LT(taken, bound) << "the handed-on object of many keys took " << taken << " s";
+    ASSERT_TRUE(delivered.isDictionary());
+    ASSERT_EQ(delivered.dictionary().size(), members);
+    EXPECT_EQ(delivered.dictionary().entries().back().first.string(), numbered(keyPrefix, members - 1));
     QXVexaMessage deep = vexaParse(frames[1].second);
     std::size_t depth = 0;
     for (const QXVexaMessage* level = &deep; level->contains("c"); level = &(*level)["c"]) {

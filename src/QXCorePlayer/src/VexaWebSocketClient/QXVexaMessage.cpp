@@ -1,7 +1,8 @@
 #include "VexaWebSocketClient/QXVexaMessage.h"
 
+#include <deque>
 #include <map>
-#include <type_traits>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -42,10 +43,10 @@ QXVexaMessage vexaJSONFromValue(const rt::Value& value) {
 namespace {
 // The parser's own tree builder, which builds the tree bottom up: an array or object is
 // made whole once it closes and moved into its parent then, so no member is ever copied
-// (an ordered object copies its members, whole subtrees, each time it grows), and an
-// object's keys are looked up in a sorted index while it is open, so an object of n
-// members costs n log n comparisons rather than the n squared of looking each key up in
-// the members before it. Every frame costs time in proportion to its text.
+// (an ordered object copies its members, whole subtrees, each time it grows). A key is
+// looked for among the few before it, and in a large object in a sorted index of them,
+// so an object of n members costs n log n comparisons rather than the n squared of an
+// ordered object's own look-up. Every frame costs time in proportion to its text.
 //
 // Two counts stop the parse: the first array or object opened beyond the nesting limit,
 // and the first value beyond the value limit, so a frame of many small values (two bytes
@@ -73,33 +74,27 @@ public:
     bool start_object(std::size_t) { return count() && enter(true); }
     bool start_array(std::size_t) { return count() && enter(false); }
     bool key(string_t& name) {
-        Open& object = open_.back();
-        auto [at, added] = object.index.try_emplace(std::move(name), object.values.size());
-        object.slot = at->second;
-        if (added) {
-            object.order.push_back(at);
-            object.values.emplace_back();
-        }
+        Open& object = open_[depth_ - 1];
+        object.slot = object.find(name);
+        if (object.slot == object.keys.size()) object.add(std::move(name));
         return true;
     }
     bool end_object() {
-        Open done = std::move(open_.back());
-        open_.pop_back();
+        Open& done = open_[--depth_];
         QXVexaMessage object(QXVexaMessage::value_t::object);
         auto& members = object.get_ref<QXVexaMessage::object_t&>();
-        members.reserve(done.order.size());
-        for (std::size_t i = 0; i < done.order.size(); ++i) {
-            auto node = done.index.extract(done.order[i]);
-            members.emplace_back(std::move(node.key()), std::move(done.values[i]));
-        }
+        members.reserve(done.keys.size());
+        for (std::size_t i = 0; i < done.keys.size(); ++i)
+            members.emplace_back(std::move(done.keys[i]), std::move(done.values[i]));
+        done.clear();
         place(std::move(object));
         return true;
     }
     bool end_array() {
-        Open done = std::move(open_.back());
-        open_.pop_back();
+        Open& done = open_[--depth_];
         QXVexaMessage array(QXVexaMessage::value_t::array);
         array.get_ref<QXVexaMessage::array_t&>() = std::move(done.values);
+        done.clear();
         place(std::move(array));
         return true;
     }
@@ -114,20 +109,47 @@ public:
     bool tooMany() const { return tooMany_; }
 
 private:
-    /// An array or object still open: its values so far, and an object's keys.
+    /// An array or object still open: its values so far, and an object's keys. The
+    /// builder keeps one for each depth it has reached and uses it again.
     struct Open {
-        using Index = std::map<std::string, std::size_t>;
+        /// Keys an object looks for one by one, before it indexes them.
+        static constexpr std::size_t kIndexFrom = 16;
+
         bool object = false;
         std::vector<QXVexaMessage> values;
-        /// An object's keys, each with the place of its value.
-        Index index;
-        /// The keys in the order they first came.
-        std::vector<Index::iterator> order;
+        /// An object's keys in the order they first came, each with its value at the same
+        /// place (a deque, so the index may refer to them as it grows).
+        std::deque<std::string> keys;
+        /// A large object's keys, each with its place.
+        std::map<std::string_view, std::size_t> index;
         /// Where the value after the last key goes.
         std::size_t slot = 0;
+
+        /// The place of the key, or the number of keys when it is new.
+        std::size_t find(const std::string& name) const {
+            if (!index.empty()) {
+                auto at = index.find(name);
+                return at == index.end() ? keys.size() : at->second;
+            }
+            for (std::size_t i = 0; i < keys.size(); ++i)
+                if (keys[i] == name) return i;
+            return keys.size();
+        }
+        void add(std::string&& name) {
+            keys.push_back(std::move(name));
+            values.emplace_back();
+            if (!index.empty()) {
+                index.emplace(keys.back(), keys.size() - 1);
+            } else if (keys.size() == kIndexFrom) {
+                for (std::size_t i = 0; i < keys.size(); ++i) index.emplace(keys[i], i);
+            }
+        }
+        void clear() {
+            values.clear();
+            keys.clear();
+            index.clear();
+        }
     };
-    // The order refers into the index: an open object is moved, never copied.
-    static_assert(std::is_nothrow_move_constructible_v<Open>);
 
     template <class V>
     bool value(V&& v) {
@@ -136,9 +158,9 @@ private:
         return true;
     }
     void place(QXVexaMessage&& v) {
-        if (open_.empty()) {
+        if (depth_ == 0) {
             root_ = std::move(v);
-        } else if (Open& parent = open_.back(); parent.object) {
+        } else if (Open& parent = open_[depth_ - 1]; parent.object) {
             parent.values[parent.slot] = std::move(v);
         } else {
             parent.values.push_back(std::move(v));
@@ -150,16 +172,19 @@ private:
         return false;
     }
     bool enter(bool object) {
-        if (open_.size() >= static_cast<std::size_t>(kVexaMaximumNesting)) {
+        if (depth_ >= static_cast<std::size_t>(kVexaMaximumNesting)) {
             tooDeep_ = true;
             return false;
         }
-        open_.emplace_back().object = object;
+        if (depth_ == open_.size()) open_.emplace_back();
+        open_[depth_++].object = object;
         return true;
     }
 
     QXVexaMessage& root_;
-    std::vector<Open> open_;
+    /// The arrays and objects open, outermost first, in the first `depth_` places.
+    std::deque<Open> open_;
+    std::size_t depth_ = 0;
     std::size_t values_ = 0;
     bool errored_ = false;
     bool tooDeep_ = false;
