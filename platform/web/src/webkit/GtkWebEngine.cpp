@@ -243,16 +243,17 @@ private:
         bool done = false;
         std::string answer;
     };
-    /// What the end-of-load measurement needs to know when it answers.
-    struct Measurement {
-        GtkWebEngine* engine;
-        std::uint64_t load;
-    };
     /// What the page-state script answers.
     struct PageState {
         double height = 0;
         std::string title;
         std::string readyState;
+    };
+    /// A question to the page about its state, and whom its answer is for.
+    struct PageQuestion {
+        GtkWebEngine* engine;
+        std::uint64_t load;
+        void (GtkWebEngine::*answered)(const PageState&);
     };
 
     void beginHostLoad() {
@@ -367,34 +368,18 @@ private:
                                            " s, so its web process was stopped: load the page again; if its "
                                            "scripts keep it busy, show it with its scripts off.");
         });
-        webkit_web_view_evaluate_javascript(view_, kPageStateScript, -1, nullptr, nullptr, nullptr,
-                                            &GtkWebEngine::onStalledPageAnswer, new Measurement{this, loadSerial_});
+        askPageState(&GtkWebEngine::stalledPageAnswered);
     }
 
-    static void onStalledPageAnswer(GObject* source, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<Measurement> asked(static_cast<Measurement*>(data));
-        GError* error = nullptr;
-        JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
-        if (error) {
-            g_error_free(error);
-            return;  // the engine went away with its view, or its process ended
-        }
-        auto* self = asked->engine;
-        // An answer after the time-out, or for a load since replaced, comes too late.
-        const bool waited = liveEngines().count(self) && self->loadSerial_ == asked->load && self->stallQuestion_;
-        PageState state;
-        if (value) {
-            readPageState(value, state);
-            g_object_unref(value);
-        }
-        if (!waited) return;
-        self->stallQuestion_->invalidate();
-        self->stallQuestion_ = nullptr;
-        if (self->lastProgress_ != self->askedAt_) {
-            self->watchProgress();
+    void stalledPageAnswered(const PageState& state) {
+        if (!stallQuestion_) return;  // after the time-out: the page was stopped
+        stallQuestion_->invalidate();
+        stallQuestion_ = nullptr;
+        if (lastProgress_ != askedAt_) {
+            watchProgress();
             return;
         }
-        self->endSlowLoad(state);
+        endSlowLoad(state);
     }
 
     /// Stops the load of a page that answers. Once its document is in (only what it
@@ -430,6 +415,32 @@ private:
     static constexpr const char* kPageStateScript =
         "({h: Math.max(document.documentElement ? document.documentElement.scrollHeight : 0,"
         " document.body ? document.body.scrollHeight : 0), t: document.title, r: document.readyState})";
+
+    /// Asks the page for its state, for the load under way: the answer goes to the
+    /// member given, unless the engine went away, the page's process ended or the host
+    /// replaced the load since (its end is told to nobody: the host hears the end of its
+    /// latest load only).
+    void askPageState(void (GtkWebEngine::*answered)(const PageState&)) {
+        webkit_web_view_evaluate_javascript(
+            view_, kPageStateScript, -1, nullptr, nullptr, nullptr,
+            [](GObject* source, GAsyncResult* result, gpointer data) {
+                std::unique_ptr<PageQuestion> asked(static_cast<PageQuestion*>(data));
+                GError* error = nullptr;
+                JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+                if (error) {
+                    g_error_free(error);
+                    return;
+                }
+                PageState state;
+                if (value) {
+                    readPageState(value, state);
+                    g_object_unref(value);
+                }
+                auto* self = asked->engine;
+                if (liveEngines().count(self) && self->loadSerial_ == asked->load) (self->*asked->answered)(state);
+            },
+            new PageQuestion{this, loadSerial_, answered});
+    }
 
     /// Reads the answer of the page-state script.
     static void readPageState(JSCValue* value, PageState& state) {
@@ -480,7 +491,7 @@ private:
         static_cast<GtkWebEngine*>(data)->noteProgress();
     }
 
-    static void onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
+    static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
         auto* self = static_cast<GtkWebEngine*>(data);
         // What the stopped page's process still told is no news: the host heard why.
         if (self->stopped_) return;
@@ -510,35 +521,15 @@ private:
         // Finished means measured: the height (and the title) are read before the host
         // hears of the end.
         self->measuring_ = true;
-        webkit_web_view_evaluate_javascript(
-            view, kPageStateScript, -1, nullptr, nullptr, nullptr,
-            [](GObject* source, GAsyncResult* result, gpointer data) {
-                std::unique_ptr<Measurement> measured(static_cast<Measurement*>(data));
-                GError* error = nullptr;
-                JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
-                if (error) {
-                    g_error_free(error);
-                    return;  // the engine went away with its view, or its process ended
-                }
-                auto* self = measured->engine;
-                // A load the host has replaced since ends for nobody: the host hears
-                // the end of its latest load only.
-                if (!liveEngines().count(self) || self->loadSerial_ != measured->load) {
-                    if (value) g_object_unref(value);
-                    return;
-                }
-                PageState state;
-                if (value) {
-                    readPageState(value, state);
-                    g_object_unref(value);
-                }
-                self->height_ = state.height;
-                self->pageTitle_ = state.title;
-                self->measuring_ = false;
-                self->setBusy(false);
-                if (self->didFinishLoad) self->didFinishLoad();
-            },
-            new Measurement{self, self->loadSerial_});
+        self->askPageState(&GtkWebEngine::measured);
+    }
+
+    void measured(const PageState& state) {
+        height_ = state.height;
+        pageTitle_ = state.title;
+        measuring_ = false;
+        setBusy(false);
+        if (didFinishLoad) didFinishLoad();
     }
 
     static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer data) {
