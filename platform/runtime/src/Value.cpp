@@ -456,6 +456,12 @@ Dictionary::Dictionary(std::initializer_list<std::pair<Value, Value>> entries) {
     for (const auto& [k, v] : entries) set(k, v);
 }
 
+Dictionary Dictionary::withDistinctKeys(std::vector<std::pair<Value, Value>> entries) {
+    Dictionary dictionary;
+    dictionary.entries_ = std::move(entries);
+    return dictionary;
+}
+
 std::ptrdiff_t Dictionary::indexOf(const Value& key) const {
     for (std::size_t i = 0; i < entries_.size(); ++i)
         if (entries_[i].first.isEqual(key)) return static_cast<std::ptrdiff_t>(i);

@@ -2,9 +2,16 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <ctime>
+#include <limits>
 #include <regex>
+#include <utility>
+#include <vector>
 
+#include "Sanitized.h"
 #include "VexaTestSupport.h"
+#include "VexaWebSocketClient/ModuleHandlers/QXVexaClientModuleHandlers.h"
 
 namespace {
 
@@ -357,6 +364,97 @@ TEST(VexaMessageTest, AFrameOfManySmallValuesIsRefusedBeforeItsTreeOutgrowsItsTe
     EXPECT_EQ(refusal, "not JSON: {oops");
     EXPECT_TRUE(vexaParse(std::string(kVexaMaximumNesting + 1, '['), &refusal).is_discarded());
     EXPECT_EQ(refusal, "a frame of 513 bytes nests more than 512 arrays and objects");
+}
+
+/// The calling thread's CPU time, in seconds: beside other tests on a loaded machine the
+/// wall time says more about the machine than about the parse.
+double threadCPUSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+/// A zero-padded number, so that keys made of it sort as they were made.
+std::string numbered(const std::string& prefix, std::size_t n) {
+    std::string digits = std::to_string(n);
+    return prefix + std::string(digits.size() < 5 ? 5 - digits.size() : 0, '0') + digits;
+}
+
+// Frames of up to the socket's bound, of every shape within the value and nesting
+// bounds, parse in time in proportion to their text: an object's members are not looked
+// up one by one among those before them, nor copied whole as it grows.
+TEST(VexaMessageTest, AFrameOfAnyShapeParsesInTimeInProportionToItsSize) {
+    constexpr std::size_t kBytes = (16u << 20) - 64;
+    std::vector<std::pair<std::string, std::string>> frames;
+
+    // One object of as many members as a frame may hold, keys of about 1 KiB that differ
+    // only at their ends (each comparison of two reads them whole).
+    const std::size_t members = kVexaMaximumValues - 1;
+    const std::string keyPrefix(kBytes / members - 10, 'k');
+    std::string text = "{";
+    for (std::size_t i = 0; i < members; ++i) text += (i ? ",\"" : "\"") + numbered(keyPrefix, i) + "\":0";
+    frames.emplace_back("one object of many keys", text + "}");
+
+    // Objects nested 500 deep, each one's first member the next, then 31 long strings.
+    constexpr std::size_t kDepth = 500;
+    const std::string deepString(kBytes / (kDepth * 31) - 10, 's');
+    text.clear();
+    for (std::size_t i = 0; i < kDepth; ++i) text += "{\"c\":";
+    text += "{}";
+    for (std::size_t i = 0; i < kDepth; ++i) {
+        for (int s = 0; s < 31; ++s) text += ",\"s" + std::to_string(s) + "\":\"" + deepString + "\"";
+        text += "}";
+    }
+    frames.emplace_back("objects nested deep", text);
+
+    frames.emplace_back("one long string", "{\"s\":\"" + std::string(kBytes - 8, 'x') + "\"}");
+
+    // Many small objects of one string each.
+    constexpr std::size_t kObjects = 8000;
+    const std::string smallString(kBytes / kObjects - 10, 'o');
+    text = "[";
+    for (std::size_t i = 0; i < kObjects; ++i) text += (i ? ",{\"a\":\"" : "{\"a\":\"") + smallString + "\"}";
+    frames.emplace_back("many small objects", text + "]");
+
+    // The least of three tries, so that a busy machine's noise is not taken for the
+    // parse's cost (about 0.1 s each here); the sanitizers make each step dearer.
+    const double bound = zidtest::kSanitized ? 4.0 : 0.2;
+    for (const auto& [shape, frame] : frames) {
+        ASSERT_LE(frame.size(), kBytes) << shape;
+        double taken = std::numeric_limits<double>::infinity();
+        for (int attempt = 0; attempt < 3 && taken >= bound; ++attempt) {
+            std::string refusal;
+            const double start = threadCPUSeconds();
+            QXVexaMessage parsed = vexaParse(frame, &refusal);
+            taken = std::min(taken, threadCPUSeconds() - start);
+            ASSERT_FALSE(parsed.is_discarded()) << shape << ": " << refusal;
+        }
+        EXPECT_LT(taken, bound) << shape << ": " << frame.size() << " bytes took " << taken << " s";
+    }
+    QXVexaMessage keyed = vexaParse(frames[0].second);
+    ASSERT_EQ(keyed.size(), members);
+    EXPECT_EQ(keyed.begin().key(), numbered(keyPrefix, 0)) << "the members keep their order";
+    EXPECT_EQ((--keyed.end()).key(), numbered(keyPrefix, members - 1));
+    // What a handler hands on of it costs no more.
+    const double start = threadCPUSeconds();
+    const rt::Value delivered = vexaValueFromJSON(keyed);
+    const double taken = threadCPUSeconds() - start;
+    EXPECT_LT(taken, bound) << "the handed-on object of many keys took " << taken << " s";
+    ASSERT_TRUE(delivered.isDictionary());
+    ASSERT_EQ(delivered.dictionary().size(), members);
+    EXPECT_EQ(delivered.dictionary().entries().back().first.string(), numbered(keyPrefix, members - 1));
+    QXVexaMessage deep = vexaParse(frames[1].second);
+    std::size_t depth = 0;
+    for (const QXVexaMessage* level = &deep; level->contains("c"); level = &(*level)["c"]) {
+        ++depth;
+        ASSERT_EQ(level->size(), 32u);
+        EXPECT_EQ(level->begin().key(), "c");
+    }
+    EXPECT_EQ(depth, kDepth);
+
+    // A key that comes again keeps its first place and takes the last value.
+    EXPECT_EQ(vexaParse(R"({"a":1,"b":2,"a":3})").dump(), R"({"a":3,"b":2})");
+    EXPECT_EQ(vexaParse(R"({"a":{"x":[1]},"b":{"a":0,"a":[]},"a":{"y":2}})").dump(), R"({"a":{"y":2},"b":{"a":[]}})");
 }
 
 TEST_F(VexaTransportTest, AFrameHoldingTooManyValuesIsRefusedWithItsReasonAndTheSubchannelGoesOn) {

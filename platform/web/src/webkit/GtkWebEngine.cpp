@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <memory>
 #include <set>
+#include <string>
+#include <utility>
 #include <thread>
 #include <vector>
 
@@ -168,7 +170,9 @@ public:
         measuring_ = false;
         setBusy(false);
     }
-    bool isLoading() const override { return !stopped_ && (webkit_web_view_is_loading(view_) || measuring_); }
+    bool isLoading() const override {
+        return !stopped_ && !endingSlowLoad_ && (webkit_web_view_is_loading(view_) || measuring_);
+    }
     std::string title() const override {
         // The title read with the page's height, once the page is measured; the view's
         // own notion of it may trail the end of the load.
@@ -239,16 +243,25 @@ private:
         bool done = false;
         std::string answer;
     };
-    /// What the end-of-load measurement needs to know when it answers.
-    struct Measurement {
+    /// What the page-state script answers.
+    struct PageState {
+        double height = 0;
+        std::string title;
+        std::string readyState;
+    };
+    /// A question to the page about its state, and whom its answer is for.
+    struct PageQuestion {
         GtkWebEngine* engine;
         std::uint64_t load;
+        void (GtkWebEngine::*answered)(const PageState&);
     };
 
     void beginHostLoad() {
         loadSerial_ = ++lastLoadSerial;
         measuring_ = false;
         stopped_ = false;
+        committed_ = false;
+        endingSlowLoad_ = false;
         setBusy(true);
         noteProgress();
     }
@@ -299,9 +312,11 @@ private:
         if (liveEngines().count(this)) keepPumping();
         if (busy) {
             noteProgress();
-        } else if (stallCheck_) {
-            stallCheck_->invalidate();
-            stallCheck_ = nullptr;
+            return;
+        }
+        for (rt::Ref<fnd::Timer>* timer : {&stallCheck_, &stallQuestion_}) {
+            if (*timer) (*timer)->invalidate();
+            *timer = nullptr;
         }
     }
 
@@ -312,33 +327,136 @@ private:
     void noteProgress() {
         if (!busy_) return;
         lastProgress_ = fnd::RunLoop::main()->clock().now();
-        if (!stallCheck_) checkProgressAfter(loadStallTimeout);
+        watchProgress();
     }
 
-    void checkProgressAfter(double delay) {
+    /// Checks the load again when it will have stood still for the bound, unless a check
+    /// or a question to the page is already under way.
+    void watchProgress() {
+        if (stallCheck_ || stallQuestion_) return;
+        const double still = fnd::RunLoop::main()->clock().now() - lastProgress_;
         std::weak_ptr<bool> alive = alive_;
-        stallCheck_ = fnd::RunLoop::main()->after(delay, [this, alive] {
+        stallCheck_ = fnd::RunLoop::main()->after(std::max(0.0, loadStallTimeout - still), [this, alive] {
             if (!alive.lock()) return;
             stallCheck_ = nullptr;
             if (!busy_) return;
-            const double still = fnd::RunLoop::main()->clock().now() - lastProgress_;
-            if (still < loadStallTimeout) {
-                checkProgressAfter(loadStallTimeout - still);
+            if (fnd::RunLoop::main()->clock().now() - lastProgress_ < loadStallTimeout) {
+                watchProgress();
+                return;
+            }
+            askStalledPage();
+        });
+    }
+
+    /// The load stood still for its bound. A page whose process answers a script within
+    /// the script time-out is slow, not busy (an image or a script it waits for never
+    /// comes): its load is stopped and what it shows stays. A process that does not answer
+    /// is stopped.
+    void askStalledPage() {
+        askedAt_ = lastProgress_;
+        std::weak_ptr<bool> alive = alive_;
+        stallQuestion_ = fnd::RunLoop::main()->after(scriptTimeout, [this, alive] {
+            if (!alive.lock()) return;
+            stallQuestion_ = nullptr;
+            if (!busy_) return;
+            if (lastProgress_ != askedAt_) {
+                watchProgress();
                 return;
             }
             stopPage(kLoadStalledCode, "The page's load made no progress for " + secondsText(loadStallTimeout) +
+                                           " s and the page did not answer within " + secondsText(scriptTimeout) +
                                            " s, so its web process was stopped: load the page again; if its "
-                                           "scripts keep it busy, show it with its scripts off, and if its "
-                                           "server stopped sending, try again later.");
+                                           "scripts keep it busy, show it with its scripts off.");
         });
+        askPageState(&GtkWebEngine::stalledPageAnswered);
+    }
+
+    void stalledPageAnswered(const PageState& state) {
+        if (!stallQuestion_) return;  // after the time-out: the page was stopped
+        stallQuestion_->invalidate();
+        stallQuestion_ = nullptr;
+        if (lastProgress_ != askedAt_) {
+            watchProgress();
+            return;
+        }
+        endSlowLoad(state);
+    }
+
+    /// Stops the load of a page that answers. Once its document is in (only what it
+    /// refers to is missing), the load is told as finished with what has come; otherwise
+    /// as failed, and the page shown before stays.
+    void endSlowLoad(const PageState& state) {
+        const bool documentIn = committed_ && state.readyState != "loading";
+        // What the engine tells of the stop is no news: the host hears it here.
+        endingSlowLoad_ = true;
+        webkit_web_view_stop_loading(view_);
+        // A measurement still asked for ends for nobody.
+        loadSerial_ = ++lastLoadSerial;
+        measuring_ = false;
+        setBusy(false);
+        if (documentIn) {
+            height_ = state.height;
+            pageTitle_ = state.title;
+            if (didFinishLoad) didFinishLoad();
+        } else if (didFailLoad) {
+            didFailLoad(rt::Error::withDescription(
+                            kWebEngineErrorDomain, kLoadStalledCode,
+                            "The page's load made no progress for " + secondsText(loadStallTimeout) +
+                                " s, so it was stopped before its document came; the page shown before stays: "
+                                "load the page again, and if its server stopped sending, try again later.")
+                            ->description());
+        }
     }
 
     static constexpr const char* kHeightScript =
         "Math.max(document.documentElement ? document.documentElement.scrollHeight : 0,"
         " document.body ? document.body.scrollHeight : 0)";
-    static constexpr const char* kFinishScript =
+    /// The page's height, title and how far its document came.
+    static constexpr const char* kPageStateScript =
         "({h: Math.max(document.documentElement ? document.documentElement.scrollHeight : 0,"
-        " document.body ? document.body.scrollHeight : 0), t: document.title})";
+        " document.body ? document.body.scrollHeight : 0), t: document.title, r: document.readyState})";
+
+    /// Asks the page for its state, for the load under way: the answer goes to the
+    /// member given, unless the engine went away, the page's process ended or the host
+    /// replaced the load since (its end is told to nobody: the host hears the end of its
+    /// latest load only).
+    void askPageState(void (GtkWebEngine::*answered)(const PageState&)) {
+        webkit_web_view_evaluate_javascript(
+            view_, kPageStateScript, -1, nullptr, nullptr, nullptr,
+            [](GObject* source, GAsyncResult* result, gpointer data) {
+                std::unique_ptr<PageQuestion> asked(static_cast<PageQuestion*>(data));
+                GError* error = nullptr;
+                JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+                if (error) {
+                    g_error_free(error);
+                    return;
+                }
+                PageState state;
+                if (value) {
+                    readPageState(value, state);
+                    g_object_unref(value);
+                }
+                auto* self = asked->engine;
+                if (liveEngines().count(self) && self->loadSerial_ == asked->load) (self->*asked->answered)(state);
+            },
+            new PageQuestion{this, loadSerial_, answered});
+    }
+
+    /// Reads the answer of the page-state script.
+    static void readPageState(JSCValue* value, PageState& state) {
+        if (!jsc_value_is_object(value)) return;
+        JSCValue* h = jsc_value_object_get_property(value, "h");
+        JSCValue* t = jsc_value_object_get_property(value, "t");
+        JSCValue* r = jsc_value_object_get_property(value, "r");
+        state.height = jsc_value_to_double(h);
+        for (auto [from, to] : {std::pair{t, &state.title}, std::pair{r, &state.readyState}}) {
+            char* text = jsc_value_to_string(from);
+            *to = text ? text : "";
+            g_free(text);
+            g_object_unref(from);
+        }
+        g_object_unref(h);
+    }
 
     static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                    gpointer data) {
@@ -373,12 +491,22 @@ private:
         static_cast<GtkWebEngine*>(data)->noteProgress();
     }
 
-    static void onLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
+    static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
         auto* self = static_cast<GtkWebEngine*>(data);
         // What the stopped page's process still told is no news: the host heard why.
         if (self->stopped_) return;
+        if (self->endingSlowLoad_) {
+            // The stopped slow load ends here; a load the page starts later is news.
+            if (event != WEBKIT_LOAD_STARTED) {
+                if (event == WEBKIT_LOAD_FINISHED) self->endingSlowLoad_ = false;
+                return;
+            }
+            self->endingSlowLoad_ = false;
+        }
         self->noteProgress();
+        if (event == WEBKIT_LOAD_COMMITTED) self->committed_ = true;
         if (event == WEBKIT_LOAD_STARTED) {
+            self->committed_ = false;
             self->setBusy(true);
             self->pageTitle_.clear();
             if (self->didStartLoad) self->didStartLoad();
@@ -393,46 +521,20 @@ private:
         // Finished means measured: the height (and the title) are read before the host
         // hears of the end.
         self->measuring_ = true;
-        webkit_web_view_evaluate_javascript(
-            view, kFinishScript, -1, nullptr, nullptr, nullptr,
-            [](GObject* source, GAsyncResult* result, gpointer data) {
-                std::unique_ptr<Measurement> measured(static_cast<Measurement*>(data));
-                GError* error = nullptr;
-                JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
-                if (error) {
-                    g_error_free(error);
-                    return;  // the engine went away with its view, or its process ended
-                }
-                auto* self = measured->engine;
-                // A load the host has replaced since ends for nobody: the host hears
-                // the end of its latest load only.
-                if (!liveEngines().count(self) || self->loadSerial_ != measured->load) {
-                    if (value) g_object_unref(value);
-                    return;
-                }
-                self->height_ = 0;
-                self->pageTitle_.clear();
-                if (value && jsc_value_is_object(value)) {
-                    JSCValue* h = jsc_value_object_get_property(value, "h");
-                    JSCValue* t = jsc_value_object_get_property(value, "t");
-                    self->height_ = jsc_value_to_double(h);
-                    char* text = jsc_value_to_string(t);
-                    self->pageTitle_ = text ? text : "";
-                    g_free(text);
-                    g_object_unref(h);
-                    g_object_unref(t);
-                }
-                if (value) g_object_unref(value);
-                self->measuring_ = false;
-                self->setBusy(false);
-                if (self->didFinishLoad) self->didFinishLoad();
-            },
-            new Measurement{self, self->loadSerial_});
+        self->askPageState(&GtkWebEngine::measured);
+    }
+
+    void measured(const PageState& state) {
+        height_ = state.height;
+        pageTitle_ = state.title;
+        measuring_ = false;
+        setBusy(false);
+        if (didFinishLoad) didFinishLoad();
     }
 
     static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer data) {
         auto* self = static_cast<GtkWebEngine*>(data);
-        if (self->stopped_) return FALSE;
+        if (self->stopped_ || self->endingSlowLoad_) return FALSE;
         self->failed_ = true;
         // A load stopped by the host or replaced by a refused navigation is no failure.
         if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
@@ -470,9 +572,17 @@ private:
     /// The page's process was stopped for keeping it busy; until the host loads again,
     /// nothing is waited for.
     bool stopped_ = false;
+    /// The load under way has a document of its own (the page before is gone).
+    bool committed_ = false;
+    /// A slow load was stopped and told; what the engine tells of its end is not news.
+    bool endingSlowLoad_ = false;
     /// When the load under way last moved, on the main run loop's clock.
     double lastProgress_ = 0;
     rt::Ref<fnd::Timer> stallCheck_;
+    /// Bounds the wait for the answer of a page whose load stood still.
+    rt::Ref<fnd::Timer> stallQuestion_;
+    /// When the load had last moved as the page was asked.
+    double askedAt_ = 0;
     std::uint64_t loadSerial_ = 0;
     std::string pageTitle_;
     /// Lives as long as the engine: a failure posted to the run loop checks it.

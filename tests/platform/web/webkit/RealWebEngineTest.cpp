@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <LoopbackTcpServer.h>
 #include <RealEngineTest.h>
 #include <fnd/RunLoop.h>
 #include <web/WebView.h>
@@ -272,6 +273,53 @@ TEST_F(RealEngine, ALoadThatMakesNoProgressIsStoppedAndToldAndTheNextLoadWorks) 
             << "the load busy once loaded never ended";
     }
     EXPECT_FALSE(view->isLoading());
+}
+
+TEST_F(RealEngine, ASlowLoadThatStillAnswersIsStoppedAndWhatItShowsStays) {
+    // Takes every request and never answers one.
+    zidtest::LoopbackTcpServer silent;
+    const std::string origin = "http://127.0.0.1:" + std::to_string(silent.port());
+    auto policy = std::make_shared<Policy>();
+    auto view = viewShowing(policy, "first");
+    ASSERT_TRUE(view);
+    {
+        // The page's text is in; its one image never comes.
+        LoadStallBound bound(1);
+        view->loadHTMLString("<html><head><title>slow</title></head><body><p>the text</p>"
+                             "<img src='/picture.png'></body></html>",
+                             origin + "/");
+        ASSERT_TRUE(waitFor([&] { return policy->finished + policy->failures.size() > 1; }, 10))
+            << "the load waiting on the image was never told";
+    }
+    EXPECT_GT(silent.connectionsAccepted(), 0) << "the image was never asked for";
+    EXPECT_EQ(policy->finished, 2) << "the page with its text in is told as loaded";
+    EXPECT_TRUE(policy->failures.empty()) << policy->failures.front();
+    EXPECT_FALSE(view->isLoading());
+    EXPECT_EQ(view->stringByEvaluatingJavaScript("document.body.innerText.trim()"), "the text")
+        << "what the page showed is gone";
+    EXPECT_EQ(view->title(), "slow");
+    EXPECT_GT(view->contentHeight(), 0);
+    fnd::RunLoop::main()->runFor(1.5);
+    EXPECT_EQ(policy->finished, 2) << "the stopped load was told again";
+    EXPECT_TRUE(policy->failures.empty());
+
+    // A document that never comes: the load fails, and the page shown before stays.
+    {
+        LoadStallBound bound(1);
+        view->loadRequest(origin + "/never");
+        ASSERT_TRUE(waitFor([&] { return !policy->failures.empty(); }, 10)) << "the stuck load was never told";
+    }
+    EXPECT_NE(policy->failures[0].find("Domain=web.engine Code=4"), std::string::npos) << policy->failures[0];
+    EXPECT_NE(policy->failures[0].find("before its document came"), std::string::npos) << policy->failures[0];
+    EXPECT_FALSE(view->isLoading());
+    EXPECT_EQ(view->stringByEvaluatingJavaScript("document.title"), "slow");
+    fnd::RunLoop::main()->runFor(1.5);
+    EXPECT_EQ(policy->failures.size(), 1u) << policy->failures.back();
+    EXPECT_EQ(policy->finished, 2);
+
+    view->loadHTMLString("<html><head><title>next</title></head><body>text</body></html>");
+    ASSERT_TRUE(waitFor([&] { return policy->finished == 3; }));
+    EXPECT_EQ(view->title(), "next");
 }
 
 }  // namespace real_web_engine_test

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <ctime>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "VexaWebSocketClient/Client/QXVexaClient.h"
 #include <QXFoundation/Extensions/WebURL.h>
@@ -29,9 +31,16 @@ rt::Value vexaValueFromJSON(const QXVexaMessage& json) {
             return rt::Value(std::move(array));
         }
         case QXVexaMessage::value_t::object: {
-            rt::Dictionary dictionary;
-            for (const auto& [key, value] : json.items()) dictionary.set(rt::Value(key), vexaValueFromJSON(value));
-            return rt::Value(dictionary);
+            // An object's keys differ (its parse kept one value per key), so none is
+            // looked for among the others: an object of many members costs no more
+            // than its members.
+            std::vector<std::pair<rt::Value, rt::Value>> entries;
+            entries.reserve(json.size());
+            for (const auto& [key, value] : json.items()) {
+                rt::Value converted = vexaValueFromJSON(value);
+                if (!converted.isNil()) entries.emplace_back(rt::Value(key), std::move(converted));
+            }
+            return rt::Value(rt::Dictionary::withDistinctKeys(std::move(entries)));
         }
         default: return rt::Value();
     }
