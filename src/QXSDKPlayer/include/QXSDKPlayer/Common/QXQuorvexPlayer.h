@@ -58,13 +58,14 @@ class QXQuorvexPlayer : public rt::Object {
     RT_CLASS(QXQuorvexPlayer, rt::Object)
 public:
     // ---- configuration and creation ----------------------------------------------------
-    /// Stores the key for every facade made from now on; none or an empty key raises
-    /// QXQuorvexPlayerParameterError and keeps the earlier key. Also does the process's
+    /// Stores the key for every facade made from now on; none, an empty key or one of
+    /// white space alone raises QXQuorvexPlayerParameterError and keeps the earlier key. Also does the process's
     /// one-time set-up (the presentation rule of view controllers), so a host needs no
     /// other call.
     static void configureWithApiKey(const std::optional<std::string>& apiKey);
     /// Where the facades made from now on reach the media server (the service's own by
-    /// default). An empty host, or trust anchors that hold no PEM certificate, raise
+    /// default). A blank host, one that is more than a host name (a scheme, a port, a
+    /// path), or trust anchors that hold no PEM certificate, raise
     /// QXQuorvexPlayerParameterError and keep the earlier settings.
     static void configureMediaServer(const QXMediaServerSettings& settings);
     static QXMediaServerSettings mediaServerSettings();
@@ -117,7 +118,8 @@ public:
     double loadingTimeout() const;
     void setLoadingTimeout(double seconds);
     /// Default (the default) shows the default controls, CustomToolbar the facade's own
-    /// toolbar control with the items the host places, None no control.
+    /// toolbar control with the items the host places, None no control. Any other value
+    /// raises QXQuorvexPlayerParameterError and keeps the style.
     QXPlayerControlStyle playerControlStyle() const;
     void setPlayerControlStyle(QXPlayerControlStyle style);
     bool muted() const;
