@@ -107,7 +107,11 @@ public:
     /// on a source whose connection failed and is retried, that failure: code 0, its
     /// message saying why (a refused certificate, an unreachable server), the transport's
     /// error beneath it. When the media engine's program could not be started, its
-    /// message is that cause and what to set. Without a session error, a process whose
+    /// message is that cause and what to set, with every path the program was looked for
+    /// at. A key the service refuses: ApiKeyRejected, its message saying so with what the
+    /// service sent, the service's refusal (domain "QXVexaRejectErrorDomain") beneath. A
+    /// stream that fails to load: the media layer's error beneath names its URL. Without a
+    /// session error, a process whose
     /// resource folder is missing or empty reads that cause here. None otherwise.
     rt::Ref<rt::Error> error() const;
     /// The code of error() when it is in QXQuorvexPlayerErrorDomain; none otherwise.
