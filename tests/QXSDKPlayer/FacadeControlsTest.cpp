@@ -50,7 +50,9 @@ TEST_F(FacadeTest, EachControlStyleGivesThePlayerViewItsFactory) {
     facade->setPlayerControlStyle(QXPlayerControlStyle::None);
     EXPECT_EQ(QXQuorvexPlayerInternals::playerView(*facade)->playbackControlFactory(), nullptr);
     EXPECT_EQ(QXQuorvexPlayerInternals::playerView(*facade)->playbackControl(), nullptr);
-    facade->setPlayerControlStyle(static_cast<QXPlayerControlStyle>(7));  // no such style: no control
+    // No such style: refused, and the style (no control) stays.
+    EXPECT_THROW(facade->setPlayerControlStyle(static_cast<QXPlayerControlStyle>(7)), rt::Exception);
+    EXPECT_EQ(facade->playerControlStyle(), QXPlayerControlStyle::None);
     EXPECT_EQ(QXQuorvexPlayerInternals::playerView(*facade)->playbackControl(), nullptr);
     facade->setPlayerControlStyle(QXPlayerControlStyle::Default);
     EXPECT_TRUE(QXQuorvexPlayerInternals::playerView(*facade)->playbackControl());

@@ -7,6 +7,7 @@
 #include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
 #include <QXCorePlayer/Core/View/StatusViews/CPPlaybackStatusController.h>
+#include <QXCorePlayer/VexaWebSocketClient/Client/IVexaClient.h>
 #include <media/MediaErrors.h>
 #include <media/ProcessEngine.h>
 #include <ui/Label.h>
@@ -228,14 +229,63 @@ TEST_F(FacadeEndToEndTest, ALiveChannelThatGoesOfflineAndComesBackPlaysAgain) {
     EXPECT_EQ(facade->error(), nullptr);
 }
 
-TEST_F(FacadeEndToEndTest, ARejectedApiKeyFailsWithCode8) {
-    peer->loadScript(script({rejects(R"({"playerSdkLock":true})")}));
+TEST_F(FacadeEndToEndTest, ARejectedApiKeyFailsWithCode8AndWhatTheServiceSaidBeneath) {
+    peer->loadScript(script({rejects(R"({"playerSdkLock":{"reason":"key revoked"}})")}));
     facade->playChannel(std::string("any-1"));
     ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Failed; }, 20)) << "state " << static_cast<unsigned long>(facade->playerState());
     ASSERT_TRUE(facade->error());
     EXPECT_EQ(facade->error()->domain(), QXQuorvexPlayerErrorDomain);
     EXPECT_EQ(facade->error()->code(), 8);
     EXPECT_EQ(callsStartingWith("state").back(), "state 6");
+    // The host reads that the key was refused, and one level down the service's refusal.
+    const std::string said = R"("playerSdkLock":{"reason":"key revoked"})";
+    std::string text = facade->error()->localizedDescription();
+    EXPECT_NE(text.find("refused the player's API key"), std::string::npos) << text;
+    EXPECT_NE(text.find(said), std::string::npos) << text;
+    auto refusal = facade->error()->underlyingError();
+    ASSERT_TRUE(refusal) << "the service's refusal is beneath";
+    EXPECT_EQ(refusal->domain(), QXVexaRejectErrorDomain);
+    EXPECT_EQ(refusal->code(), 13);
+    EXPECT_EQ(refusal->localizedDescription(), "The media server rejected the connection, sending " + said);
+}
+
+TEST_F(FacadeEndToEndTest, AStreamURLTheOriginRefusesOrLacksIsNamedInTheErrorAndNoEngineElementIs) {
+    // The engine a host gets by default: a process of its own.
+    media::ProcessEngine::Options options;
+    options.engine.nullOutput = true;
+    media::Engine::setShared(rt::make<media::ProcessEngine>(options));
+    const std::string refused = origin_->url("/tag/facade-403/vod/muxed/index.m3u8");
+    origin_->script("/tag/facade-403/vod/muxed/index.m3u8", {peers::HlsOrigin::Answer::forbidden()});
+    // A URL longer than an error quotes: its first 200 characters stand for it.
+    const std::string missing = origin_->url("/tag/facade-404/" + std::string(300, 'x') + "/index.m3u8");
+    struct Case {
+        std::string url;
+        long long code;
+        const char* answer;
+    };
+    for (const auto& c : {Case{refused, static_cast<long long>(media::MediaErrorCode::AccessDenied), "HTTP 403"},
+                          Case{missing, static_cast<long long>(media::MediaErrorCode::ResourceNotFound), "HTTP 404"}}) {
+        facade->playURL(c.url);
+        ASSERT_TRUE(waitFor([&] { return facade->playerState() == QXPlayerState::Failed; }, 20)) << c.url;
+        EXPECT_EQ(facade->errorCode(), QXQuorvexPlayerErrorCode::LoadingFailed);
+        std::string chain;
+        rt::Ref<rt::Error> media;
+        for (auto e = facade->error(); e; e = e->underlyingError()) {
+            rt::Value reason = e->userInfo().get(rt::Error::LocalizedFailureReasonKey);
+            chain += e->localizedDescription() + (reason.isString() ? " / " + reason.string() : "") + "\n";
+            if (e->domain() == media::MediaErrorDomain && !media) media = e;
+        }
+        ASSERT_TRUE(media) << chain;
+        EXPECT_EQ(media->code(), c.code) << chain;
+        const std::string quoted = c.url.size() > 200 ? c.url.substr(0, 200) + "..." : c.url;
+        EXPECT_NE(media->localizedDescription().find(quoted), std::string::npos) << chain;
+        EXPECT_NE(media->localizedDescription().find(c.answer), std::string::npos) << chain;
+        if (c.url.size() > 200) {
+            EXPECT_EQ(chain.find(c.url.substr(0, 201)), std::string::npos) << "cut: " << chain;
+        }
+        for (const char* element : {"souphttpsrc", "hlsdemux", "urisourcebin", "playbin", "pipeline", "Gst"})
+            EXPECT_EQ(chain.find(element), std::string::npos) << element << " in:\n" << chain;
+    }
 }
 
 TEST_F(FacadeEndToEndTest, AMissingEngineProgramIsTheErrorTheHostSeesWithWhatToSet) {

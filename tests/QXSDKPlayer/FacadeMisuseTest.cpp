@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <thread>
 #include <type_traits>
@@ -12,6 +13,7 @@
 #include <pthread.h>
 
 #include <QXFoundation/Extensions/ResourceDirectoryCheck.h>
+#include <QXSDKPlayer/Common/ConstPlaybackControlFactory.h>
 #include <QXSDKPlayer/Common/QXPrebufferingController.h>
 #include <fnd/RunLoop.h>
 #include <media/MediaErrors.h>
@@ -153,6 +155,58 @@ TEST_F(FacadeTest, MediaServerSettingsWithoutAHostOrWithTrustAnchorsThatAreNoCer
     QXMediaServerSettings two = good;
     two.extraTrustAnchorsPem += peers::sharedServerCertificate().certificatePem;
     EXPECT_NO_THROW(QXQuorvexPlayer::configureMediaServer(two));
+    QXQuorvexPlayer::configureMediaServer({});
+}
+
+TEST_F(FacadeTest, BlankKeysHostsThatAreMoreThanANameAndUnknownControlStylesAreRefusedKeepingTheEarlierValue) {
+    setVexaSocketSettingsForTesting(std::nullopt);
+    QXMediaServerSettings good;
+    good.host = "media.example.com";
+    QXQuorvexPlayer::configureMediaServer(good);
+    auto facade = scriptedFacade();
+    facade->setPlayerControlStyle(QXPlayerControlStyle::CustomToolbar);
+    auto withHost = [good](const char* host) {
+        return [host, good] {
+            QXMediaServerSettings settings = good;
+            settings.host = host;
+            QXQuorvexPlayer::configureMediaServer(settings);
+        };
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> call;
+        const char* said;  // a part of the reason
+    };
+    const std::vector<Case> cases = {
+        {"key of spaces", [] { QXQuorvexPlayer::configureWithApiKey(std::string("   ")); }, "not with white space alone"},
+        {"key of a tab and a newline", [] { QXQuorvexPlayer::configureWithApiKey(std::string("\t\n")); },
+         "not with white space alone"},
+        {"host of spaces", withHost("   "), "non-empty media-server host"},
+        {"host as a URL", withHost("https://media.example.com"), "not a URL with a scheme: \"https://media.example.com\""},
+        {"host with a scheme and a port", withHost("wss://media.example.com:443"), "not a URL with a scheme"},
+        {"host with a port", withHost("media.example.com:8443"), "not a host with a port: \"media.example.com:8443\""},
+        {"host with a path", withHost("media.example.com/ws"), "not a host with a path"},
+        {"host with a space inside", withHost("media example.com"), "characters other than"},
+        {"control style 99", [&] { facade->setPlayerControlStyle(static_cast<QXPlayerControlStyle>(99)); },
+         "setPlayerControlStyle: must be called with None (0), CustomToolbar (1) or Default (2), not 99!"},
+        {"control style 3 through its key", [&] { QXQuorvexPlayer::playerControlStyleKey.set(*facade, static_cast<QXPlayerControlStyle>(3)); },
+         "not 3!"},
+    };
+    for (const auto& c : cases) {
+        auto [name, reason] = whatRaised(c.call);
+        EXPECT_EQ(name, QXQuorvexPlayerParameterError) << c.what;
+        EXPECT_TRUE(holds(reason, c.said)) << c.what << ": " << reason;
+    }
+    EXPECT_EQ(QXQuorvexPlayerApiKey, std::optional<std::string>("test-key"));
+    EXPECT_EQ(QXQuorvexPlayer::mediaServerSettings(), good);
+    EXPECT_EQ(facade->playerControlStyle(), QXPlayerControlStyle::CustomToolbar);
+    EXPECT_TRUE(rt::cast<ConstPlaybackControlFactory>(QXQuorvexPlayerInternals::playbackControlFactory(*facade)))
+        << "the control shown is still the style's";
+    // Names the players can reach still go through, a key with spaces around it too.
+    for (const char* host : {"media.example.com", "localhost", "r1-omega.media-test.example", "10.0.0.1"})
+        EXPECT_NO_THROW(withHost(host)()) << host;
+    EXPECT_NO_THROW(QXQuorvexPlayer::configureWithApiKey(std::string(" test-key ")));
+    QXQuorvexPlayer::configureWithApiKey(std::string("test-key"));
     QXQuorvexPlayer::configureMediaServer({});
 }
 

@@ -21,7 +21,7 @@
 
 #include <cmath>
 
-#include "../View/PlaybackControlDoubles.h"
+#include "Core/View/PlaybackControlDoubles.h"
 #include "../support/GstPlayerTest.h"
 #include "GoldenImage.h"
 #include "TestPaths.h"

@@ -1,7 +1,8 @@
 #pragma once
 // The media layer's error domain. Every failure an engine reports becomes an rt::Error
 // of this domain with one of these codes and a message a person can act on (for engine
-// failures: the failing element's name and its own message); the engine's raw error,
+// failures: the URL that failed to load, cut at 200 characters, and the engine's own
+// message, never the name of an element inside the engine); the engine's raw error,
 // where there is one, travels as the localized failure reason.
 
 #include <string>

@@ -23,13 +23,15 @@
 // The process is the program zid_media_engine, found in this order: Options::enginePath;
 // the ZID_MEDIA_ENGINE environment variable; in the build tree's own programs, the one
 // this build made; else <prefix>/libexec/zidoredider/ under the prefix the code is
-// installed under (fnd::installationPrefix), then beside the executable.
+// installed under (fnd::installationPrefix) or Options::installationPrefix, then beside
+// the executable. When it is found nowhere, the error names every path tried.
 
 #include <media/Engine.h>
 #include <media/GstEngine.h>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace media {
 
@@ -61,6 +63,9 @@ public:
         /// more ends, alone, and its item fails as when it dies. 0: no limit. Not applied
         /// in sanitizer builds, whose shadow memory alone is larger.
         std::uint64_t memoryLimit = 2ull << 30;
+        /// The prefix the program is looked for under; empty: the one the code is
+        /// installed under (in the build tree's own programs: the engine this build made).
+        std::string installationPrefix;
     };
     explicit ProcessEngine(Options options);
     ProcessEngine() : ProcessEngine(Options{}) {}
@@ -69,6 +74,8 @@ public:
     const Options& options() const { return options_; }
     /// The engine program these options run, or empty when none is found.
     static std::string locateEngine(const Options& options);
+    /// Where locateEngine looks for the program, in order.
+    static std::vector<std::string> enginePaths(const Options& options);
 
     /// Starts an engine process ahead (its plugins loaded) unless one is ready.
     void prepare() override;

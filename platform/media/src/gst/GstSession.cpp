@@ -55,12 +55,7 @@ GstPadProbeReturn countBytes(GstPad*, GstPadProbeInfo* info, gpointer data) {
 
 /// The https URL an HTTP source element reads, or "" for anything else.
 std::string httpsLocationOf(GstObject* element) {
-    if (!element || !G_IS_OBJECT(element) || !g_object_class_find_property(G_OBJECT_GET_CLASS(element), "location"))
-        return {};
-    gchar* location = nullptr;
-    g_object_get(element, "location", &location, nullptr);
-    std::string url = location ? location : "";
-    g_free(location);
+    std::string url = locationOf(element);
     return g_ascii_strncasecmp(url.c_str(), "https://", 8) == 0 ? url : std::string();
 }
 
@@ -99,6 +94,17 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
 }  // namespace
 
 void deleteRelayHandle(gpointer data) { delete static_cast<std::shared_ptr<Relay>*>(data); }
+
+std::string locationOf(GstObject* element) {
+    if (!element || !G_IS_OBJECT(element)) return {};
+    GParamSpec* property = g_object_class_find_property(G_OBJECT_GET_CLASS(element), "location");
+    if (!property || property->value_type != G_TYPE_STRING) return {};
+    gchar* location = nullptr;
+    g_object_get(element, "location", &location, nullptr);
+    std::string url = location ? location : "";
+    g_free(location);
+    return url;
+}
 
 void Relay::postRefusal(MediaErrorCode code, std::string description) {
     if (closed.load()) return;
@@ -269,12 +275,11 @@ void GstSession::failWith(rt::Ref<rt::Error> error, GstObject* brokenSource) {
     phase_ = Phase::Failed;
     // Read before the pipeline (which holds the source) goes.
     std::string secureURL = brokenSource ? httpsLocationOf(brokenSource) : std::string();
-    std::string element = brokenSource ? GST_OBJECT_NAME(brokenSource) : "";
     // Answers every seek NO.
     releasePipeline();
     if (loadTimer_) loadTimer_->invalidate();
     if (!secureURL.empty()) {
-        reportAfterCheckingTls(std::move(error), secureURL, element);
+        reportAfterCheckingTls(std::move(error), secureURL);
         return;
     }
     reportFailure(error);
@@ -287,17 +292,17 @@ void GstSession::reportFailure(const rt::Ref<rt::Error>& error) {
     if (auto item = item_.lock()) item->engineDidFail(error);
 }
 
-void GstSession::reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url, const std::string& element) {
+void GstSession::reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url) {
     // The HTTP source says only that its stream broke. Shaking hands with the server
     // again, with the same trust, tells a refused certificate (and why) apart from a
     // server that cannot be reached; the failure is reported once that is known.
     GTlsDatabase* database = trust_ ? trust_ : systemTrust();
     if (database) g_object_ref(database);
     std::weak_ptr<GstSession> weak = weak_from_this();
-    std::thread([weak, error, url, element, database] {
+    std::thread([weak, error, url, database] {
         TlsProbeResult probe = probeTls(url, database, kTlsProbeTimeout);
         if (database) g_object_unref(database);
-        fnd::RunLoop::main()->post([weak, error, element, probe] {
+        fnd::RunLoop::main()->post([weak, error, url, probe] {
             auto s = weak.lock();
             if (!s || s->phase_ == Phase::Closed) return;
             if (!probe.reached || probe.reason.empty()) {
@@ -309,7 +314,7 @@ void GstSession::reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::str
             auto cause = makeMediaError(MediaErrorCode::SecureConnectionFailed, reason + ".");
             rt::Dictionary info = error->userInfo();
             info.set(rt::Value(rt::Error::LocalizedDescriptionKey),
-                     rt::Value(element + ": cannot connect securely to the server (" + probe.reason + ")"));
+                     rt::Value("\"" + quotedURI(url) + "\": cannot connect securely to the server (" + probe.reason + ")"));
             info.set(rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(cause));
             s->reportFailure(rt::Error::make(error->domain(), error->code(), info));
         });

@@ -39,6 +39,8 @@ inline Time fromClockTime(gint64 ns) {
 void deleteRelayHandle(gpointer data);
 /// The bus's synchronous handler: posts what the main loop acts on through the relay.
 GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer relayHandle);
+/// The URL a source element reads (its "location"), or "" for an element without one.
+std::string locationOf(GstObject* element);
 /// Sets the sinks' formats and hands their pictures and cues to the relay.
 void connectOutputs(GstElement* videoSink, GstElement* textSink, const std::shared_ptr<Relay>& relay);
 
@@ -169,7 +171,7 @@ private:
     /// Hands the pipeline to a teardown thread; the session never touches it again.
     void releasePipeline();
     void reportFailure(const rt::Ref<rt::Error>& error);
-    void reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url, const std::string& element);
+    void reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url);
     void finishLoad(rt::Ref<rt::Error> error);
     void markPrerolled();
     void onPrerolled();

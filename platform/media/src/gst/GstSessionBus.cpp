@@ -2,6 +2,7 @@
 // handled in order on the main loop, and the errors made from them.
 
 #include "GstSession.h"
+#include "QuotedURI.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,6 +15,16 @@ namespace media::gstimpl {
 namespace {
 
 bool contains(const std::string& text, const char* needle) { return text.find(needle) != std::string::npos; }
+
+/// The engine's detail of an error without where in the engine it arose: its debug text
+/// starts with a source file, a function and the path of the pipeline's elements, which
+/// mean nothing to whoever reads the error.
+std::string detailWithoutOrigin(const std::string& debug) {
+    auto path = debug.find("): /");
+    if (path == std::string::npos) return debug;
+    auto newline = debug.find('\n', path);
+    return newline == std::string::npos ? std::string() : debug.substr(newline + 1);
+}
 
 bool isDecodingBin(GstObject* object) {
     if (!GST_IS_ELEMENT(object)) return false;
@@ -99,15 +110,22 @@ rt::Ref<rt::Error> GstSession::errorFromMessage(GstMessage* message) const {
         code = MediaErrorCode::ResourceNotFound;
     // The HTTP source reports a refused connection only as a failed stream: what the
     // server answered, if anything, tells the cases apart.
-    if (contains(element, "souphttpsrc") && error && error->domain == GST_STREAM_ERROR) {
+    bool httpSource = contains(element, "souphttpsrc");
+    if (httpSource && error && error->domain == GST_STREAM_ERROR) {
         if (httpStatus_ == 0) code = MediaErrorCode::CannotConnect;
         else if (httpStatus_ == 404 || httpStatus_ == 410) code = MediaErrorCode::ResourceNotFound;
         else if (httpStatus_ == 401 || httpStatus_ == 403) code = MediaErrorCode::AccessDenied;
         else if (httpStatus_ >= 500) code = MediaErrorCode::ServerFailed;
         if (httpStatus_ == 0) text = "cannot connect to the server (" + text + ")";
-        else if (httpStatus_ >= 400) text = "the server answered HTTP " + std::to_string(httpStatus_) + " (" + text + ")";
     }
-    auto result = makeMediaError(code, rt::format("%s: %s", element, text), details);
+    if (httpSource && httpStatus_ >= 400)
+        text = "the server answered HTTP " + std::to_string(httpStatus_) + " (" + text + ")";
+    // The error names what failed to load (the source's own URL, a segment's say, else
+    // the media's), never the engine's element: that is what a person can act on. An
+    // HTTP source's detail only repeats the answer and the whole URL.
+    std::string location = locationOf(GST_MESSAGE_SRC(message));
+    auto result = makeMediaError(code, rt::format("\"%s\": %s", quotedURI(location.empty() ? url_ : location), text),
+                                 httpSource ? std::string() : detailWithoutOrigin(details));
     if (error) g_error_free(error);
     g_free(debug);
     return result;

@@ -86,15 +86,16 @@ std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options
     };
     std::string path = ProcessEngine::locateEngine(options);
     if (path.empty()) {
-        // What a host must set, with the names the installed package gives the program.
-        const std::string named = !options.enginePath.empty() ? options.enginePath
-                                  : std::getenv("ZID_MEDIA_ENGINE")  ? std::string(std::getenv("ZID_MEDIA_ENGINE"))
-                                                                     : std::string();
+        // Every place it was looked for, and what a host must set, with the names the
+        // installed package gives the program.
+        std::string tried;
+        const auto paths = ProcessEngine::enginePaths(options);
+        for (std::size_t i = 0; i < paths.size(); ++i)
+            tried += (i == 0 ? " at " : i + 1 == paths.size() ? " or " : ", ") + paths[i];
         if (error)
             *error = makeMediaError(
                 MediaErrorCode::EngineFailed,
-                "The media engine could not be started: the program zid_media_engine was not found" +
-                    (named.empty() ? std::string() : " at " + named) +
+                "The media engine could not be started: the program zid_media_engine was not found" + tried +
                     ". Set ZID_MEDIA_ENGINE to its path (the installed package names it: the CMake variable "
                     "Zidoredider_MEDIA_ENGINE, `pkg-config --variable=mediaengine zidoredider`), or play in the host's "
                     "own process (ZID_MEDIA_ENGINE_MODE=inprocess).");

@@ -238,21 +238,22 @@ void ProcessEngine::prepare() {
     });
 }
 
-std::string ProcessEngine::locateEngine(const Options& options) {
-    if (!options.enginePath.empty()) return isExecutable(options.enginePath) ? options.enginePath : std::string();
-    if (const char* named = std::getenv("ZID_MEDIA_ENGINE"); named && *named)
-        return isExecutable(named) ? std::string(named) : std::string();
+std::vector<std::string> ProcessEngine::enginePaths(const Options& options) {
+    if (!options.enginePath.empty()) return {options.enginePath};
+    if (const char* named = std::getenv("ZID_MEDIA_ENGINE"); named && *named) return {named};
     // The build tree's own programs play with the engine this build made; installed ones
     // find it under their installation prefix, wherever it was moved, or beside them.
-    if (buildTreeEnginePath) {
-        std::string built = buildTreeEnginePath();
-        return isExecutable(built) ? built : std::string();
-    }
+    if (buildTreeEnginePath && options.installationPrefix.empty()) return {buildTreeEnginePath()};
     std::vector<std::string> candidates;
-    if (std::string prefix = fnd::installationPrefix(); !prefix.empty())
+    std::string prefix = options.installationPrefix.empty() ? fnd::installationPrefix() : options.installationPrefix;
+    if (!prefix.empty())
         candidates.push_back(fnd::joinPath(fnd::joinPath(prefix, ZID_MEDIA_ENGINE_INSTALL_SUBDIR), kEngineProgram));
     if (std::string exe = fnd::executableDirectory(); !exe.empty()) candidates.push_back(fnd::joinPath(exe, kEngineProgram));
-    for (const auto& path : candidates)
+    return candidates;
+}
+
+std::string ProcessEngine::locateEngine(const Options& options) {
+    for (const auto& path : enginePaths(options))
         if (isExecutable(path)) return path;
     return {};
 }

@@ -4,8 +4,11 @@
 #include "Common/QXQuorvexPlayerImpl.h"
 #include "Common/QXQuorvexPlayerListener.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <mutex>
+#include <string_view>
 
 #include <pthread.h>
 #include <sys/syscall.h>
@@ -33,6 +36,28 @@ namespace zid {
 namespace {
 constexpr const char* kLogModule = "ZIDoredider/QXSDKPlayer/Common";
 std::optional<std::string> configuredApiKey;
+
+bool isBlank(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isspace(c) != 0; });
+}
+
+/// What is wrong with a media-server host, said as the rest of "must be called with ...";
+/// empty when it is a bare host name. The players put it into "wss://r<n>-<cluster>.<host>/",
+/// so a URL, a port or a path given here would make a name nobody can reach.
+std::string hostNameProblem(const std::string& host) {
+    if (isBlank(host)) return "a non-empty media-server host!";
+    auto refused = [&](const std::string& what) {
+        return "a bare media-server host name (such as \"media.example.com\"), not " + what + ": \"" + host + "\"!";
+    };
+    if (host.find("://") != std::string::npos) return refused("a URL with a scheme");
+    if (host.find('/') != std::string::npos) return refused("a host with a path");
+    if (host.find(':') != std::string::npos) return refused("a host with a port");
+    bool nameOnly = std::all_of(host.begin(), host.end(), [](unsigned char c) {
+        return std::isalnum(c) || c == '-' || c == '.' || c == '_';
+    });
+    if (!nameOnly) return refused("a name with characters other than letters, digits, '-', '_' and '.'");
+    return {};
+}
 }  // namespace
 
 const std::optional<std::string>& QXQuorvexPlayerApiKey = configuredApiKey;
@@ -45,6 +70,9 @@ void QXQuorvexPlayer::configureWithApiKey(const std::optional<std::string>& apiK
     if (!apiKey) QXQuorvexPlayerImpl::raiseParameterError("QXQuorvexPlayer: must be configured with a non-nil api key!");
     if (apiKey->empty())
         QXQuorvexPlayerImpl::raiseParameterError("QXQuorvexPlayer: must be configured with a non-empty api key!");
+    if (isBlank(*apiKey))
+        QXQuorvexPlayerImpl::raiseParameterError(
+            "QXQuorvexPlayer: must be configured with an api key, not with white space alone!");
     configuredApiKey = apiKey;
     // The facade's presentations follow the process-wide presentation rule; a host
     // makes no set-up call of its own.
@@ -53,9 +81,8 @@ void QXQuorvexPlayer::configureWithApiKey(const std::optional<std::string>& apiK
 
 void QXQuorvexPlayer::configureMediaServer(const QXMediaServerSettings& settings) {
     QXQuorvexPlayerImpl::requireMainThread("configureMediaServer");
-    if (settings.host.empty())
-        QXQuorvexPlayerImpl::raiseParameterError(
-            "QXQuorvexPlayer: configureMediaServer must be called with a non-empty media-server host!");
+    if (std::string problem = hostNameProblem(settings.host); !problem.empty())
+        QXQuorvexPlayerImpl::raiseParameterError("QXQuorvexPlayer: configureMediaServer must be called with " + problem);
     if (!settings.extraTrustAnchorsPem.empty() && net::pemCertificateCount(settings.extraTrustAnchorsPem) == 0)
         QXQuorvexPlayerImpl::raiseParameterError(
             "QXQuorvexPlayer: configureMediaServer must be called with trust anchors that hold at least one PEM "
@@ -442,6 +469,11 @@ QXPlayerControlStyle QXQuorvexPlayer::playerControlStyle() const {
 
 void QXQuorvexPlayer::setPlayerControlStyle(QXPlayerControlStyle style) {
     Impl::requireMainThread("setPlayerControlStyle");
+    if (style != QXPlayerControlStyle::None && style != QXPlayerControlStyle::CustomToolbar &&
+        style != QXPlayerControlStyle::Default)
+        Impl::raiseParameterError(rt::format("QXQuorvexPlayer: setPlayerControlStyle: must be called with None (0), "
+                                             "CustomToolbar (1) or Default (2), not %@!",
+                                             static_cast<unsigned long>(style)));
     Impl::playerControlStyleKey.set(*this, *impl_, style);
 }
 

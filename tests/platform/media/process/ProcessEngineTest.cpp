@@ -13,12 +13,14 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 
 #include <media/MediaErrors.h>
 #include <media/PlayerLayer.h>
 #include <media/ProcessEngine.h>
+#include <fnd/Paths.h>
 
 #include "process/Wire.h"
 
@@ -501,6 +503,31 @@ TEST_F(ProcessEngineTest, AMissingEngineProgramFailsTheLoadWithWhatToInstall) {
     EXPECT_NE(item->error()->localizedDescription().find("ZID_MEDIA_ENGINE"), std::string::npos)
         << item->error()->localizedDescription();
     EXPECT_FALSE(ProcessEngine::locateEngine({}).empty()) << "the build tree's engine program is found";
+}
+
+TEST_F(ProcessEngineTest, AnEngineProgramFoundNowhereFailsTheLoadNamingEveryPathTried) {
+    // An installed host whose prefix lacks the program, and none beside the executable.
+    const char* named = std::getenv("ZID_MEDIA_ENGINE");
+    std::optional<std::string> saved = named ? std::optional<std::string>(named) : std::nullopt;
+    ::unsetenv("ZID_MEDIA_ENGINE");
+    auto prefix = std::filesystem::path(testing::TempDir()) / "zid-empty-prefix";
+    std::filesystem::create_directories(prefix);
+    ProcessEngine::Options options;
+    options.installationPrefix = prefix.string();
+    options.keepSpare = false;
+    auto asset = rt::make<Asset>(origin().url("/vod/muxed/index.m3u8"), rt::make<ProcessEngine>(options));
+    bool done = false;
+    asset->loadValuesAsynchronouslyForKeys({AssetKeyPlayable}, [&] { done = true; });
+    EXPECT_TRUE(waitUntil([&] { return done; }, 10));
+    if (saved) ::setenv("ZID_MEDIA_ENGINE", saved->c_str(), 1);
+    rt::Ref<rt::Error> error;
+    ASSERT_EQ(asset->statusOfValueForKey(AssetKeyPlayable, &error), KeyValueStatus::Failed);
+    EXPECT_EQ(error->code(), static_cast<long long>(MediaErrorCode::EngineFailed));
+    const std::string text = error->localizedDescription();
+    const std::string inPrefix = (prefix / "libexec/zidoredider/zid_media_engine").string();
+    const std::string besideExecutable = fnd::joinPath(fnd::executableDirectory(), "zid_media_engine");
+    EXPECT_NE(text.find("was not found at " + inPrefix + " or " + besideExecutable + "."), std::string::npos) << text;
+    EXPECT_NE(text.find("ZID_MEDIA_ENGINE"), std::string::npos) << text;
 }
 
 TEST_F(ProcessEngineTest, AnEngineProgramThatExitsOrHangsFailsTheLoadWithHowItEnded) {

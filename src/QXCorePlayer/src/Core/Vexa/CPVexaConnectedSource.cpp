@@ -172,14 +172,16 @@ void CPVexaConnectedSource::setLockedWithLock(const rt::Ref<CPMediaSourceLock>& 
     if (unlockAnswers_ == answers) setWaiting();
 }
 
-void CPVexaConnectedSource::failWithCode(CPMediaSourceErrorCode code, const std::string& reason) {
+void CPVexaConnectedSource::failWithCode(CPMediaSourceErrorCode code, const std::string& reason,
+                                         const rt::Ref<rt::Error>& cause) {
     // A failed source keeps no subscription and sends no more reports.
     disconnect();
-    if (reason.empty()) {
+    if (reason.empty() && !cause) {
         setFailedWithError(mediaSourceError(code));
     } else {
         rt::Dictionary info;
-        info.set(rt::Error::LocalizedDescriptionKey, rt::Value(reason));
+        if (!reason.empty()) info.set(rt::Error::LocalizedDescriptionKey, rt::Value(reason));
+        if (cause) info.set(rt::Error::UnderlyingErrorKey, rt::Value(cause));
         setFailedWithError(rt::Error::make(kMediaSourceErrorDomain, static_cast<long long>(code), info));
     }
 }

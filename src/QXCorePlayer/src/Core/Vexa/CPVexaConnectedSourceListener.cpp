@@ -11,6 +11,7 @@
 #include <QXFoundation/Analytics/AnalyticsEvent.h>
 #include <QXFoundation/Log/QXLogger.h>
 #include <QXNetworking/Common/Session/URLComponents.h>
+#include <fnd/Excerpt.h>
 #include <rt/Format.h>
 
 namespace zid {
@@ -320,7 +321,21 @@ void CPVexaConnectedSource::vexaClientDidReceiveHashLock(IVexaClient&, const std
     setLockedWithLock(CPMediaSourceHashLock::lockWithURL(url.value_or("")));
 }
 
-void CPVexaConnectedSource::vexaClientDidRejectWithReason(IVexaClient&, std::int64_t reason) {
+void CPVexaConnectedSource::failWithApiKeyRefused(const std::string& said) {
+    // The server's own words go beneath, so a host tells a mistyped key from one the
+    // service has revoked or one it gives for other products only.
+    std::string words = fnd::excerpt(said, 200);
+    auto refusal = rt::Error::withDescription(
+        QXVexaRejectErrorDomain, 13,
+        "The media server rejected the connection" + (words.empty() ? std::string(".") : ", sending " + words));
+    failWithCode(CPMediaSourceErrorCode::ApiKeyRefused,
+                 "The media server refused the player's API key" +
+                     (words.empty() ? std::string() : " (it sent " + words + ")") +
+                     ": check the key the player is configured with.",
+                 refusal);
+}
+
+void CPVexaConnectedSource::vexaClientDidRejectWithReason(IVexaClient& client, std::int64_t reason) {
     QXLog(kCoreLogModule, objectClass(), 5, "Rejected by Vexa: %ld", static_cast<long>(reason));
     auto locked = [this](const rt::Ref<AnalyticsEvent>& event, long type) {
         if (event) AnalyticsClient::reportEvent(event);
@@ -336,7 +351,7 @@ void CPVexaConnectedSource::vexaClientDidRejectWithReason(IVexaClient&, std::int
         case 10: locked(AnalyticsEvent::EventPasswordLock(), 1); break;
         case 11: locked(AnalyticsEvent::EventEmbedLock(), 8); break;
         case 12: locked(AnalyticsEvent::EventGeoLock(), 5); break;
-        case 13: failWithCode(Code::ApiKeyRefused); break;
+        case 13: failWithApiKeyRefused(client.rejection()); break;
         case 16: locked(AnalyticsEvent::EventViewerHourLock(), 9); break;
         default: failWithCode(Code::Unknown); break;  // 3, 4 and every reason not listed
     }

@@ -276,6 +276,7 @@ void QXVexaClient::reportVideoSizeIfNeeded() {
 
 void QXVexaClient::vexaConnectionDidConnect(QXVexaConnection&) {
     connectionRejected_ = false;
+    rejection_.clear();
     notify([&](VexaClientListener& listener) { listener.vexaClientDidEstablishConnection(*this, true); });
     QXVexaMessage parameters = config_ ? vexaJSONFromValue(rt::Value(config_->dictionaryRepresentation()))
                                        : QXVexaMessage::object();

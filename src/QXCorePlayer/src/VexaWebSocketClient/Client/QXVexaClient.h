@@ -86,6 +86,8 @@ public:
     // ---- what the module handlers set ---------------------------------------------
     bool connectionRejected() const { return connectionRejected_; }
     void setConnectionRejected(bool rejected) { connectionRejected_ = rejected; }
+    std::string rejection() const override { return rejection_; }
+    void setRejection(std::string said) { rejection_ = std::move(said); }
     const std::optional<std::string>& playlistURL() const { return playlistURL_; }
     void setPlaylistURL(std::optional<std::string> url) { playlistURL_ = std::move(url); }
     void setCDNServices(const std::vector<rt::Ref<QXCDNService>>& services);
@@ -166,6 +168,7 @@ private:
     bool playing_ = false;
     bool ecdn_ = false;
     bool connectionRejected_ = false;
+    std::string rejection_;
     std::optional<std::string> playlistURL_;
     bool online_ = false;
     std::int64_t viewerCount_ = 0;

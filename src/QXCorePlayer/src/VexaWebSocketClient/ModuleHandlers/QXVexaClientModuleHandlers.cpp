@@ -132,9 +132,11 @@ std::optional<rt::Date> yearsBefore(rt::Date now, std::int64_t years) {
     return localMidnight(year, month, std::min(tm.tm_mday, daysIn(year, month)));
 }
 
-/// Marks the connection rejected for a lock the listeners are told of.
-void reportReject(QXVexaClient& client, std::int64_t reason) {
+/// Marks the connection rejected for a lock the listeners are told of; `key` and `data`
+/// are what the server sent, kept for the listeners to say.
+void reportReject(QXVexaClient& client, std::int64_t reason, const char* key, const QXVexaMessage& data) {
     client.setConnectionRejected(true);
+    client.setRejection("\"" + std::string(key) + "\":" + vexaSerialize(data).value_or("(not JSON)"));
     client.notify([&](VexaClientListener& listener) { listener.vexaClientDidRejectWithReason(client, reason); });
 }
 
@@ -238,12 +240,12 @@ bool QXVexaClientAgeLockModuleHandler::handleData(QXVexaClient& client, const QX
 
 bool QXVexaClientGeoLockModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage& data) {
     bool off = (data.is_boolean() && !data.get<bool>()) || (data.is_number() && data.get<double>() == 0);
-    if (!off) reportReject(client, 7);
+    if (!off) reportReject(client, 7, moduleKey(), data);
     return true;
 }
 
-bool QXVexaClientReasonLockModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage&) {
-    reportReject(client, reason_);
+bool QXVexaClientReasonLockModuleHandler::handleData(QXVexaClient& client, const QXVexaMessage& data) {
+    reportReject(client, reason_, key_, data);
     return true;
 }
 

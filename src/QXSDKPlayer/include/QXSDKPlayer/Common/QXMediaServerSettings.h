@@ -13,7 +13,7 @@ extern const char* const QXQuorvexPlayerDefaultVexaCluster;
 
 struct QXMediaServerSettings {
     /// The media server's host name: the players open "wss://r<n>-<cluster>.<host>/...",
-    /// and that name is what TLS verifies.
+    /// and that name is what TLS verifies. A bare name: no scheme, port or path.
     std::string host = QXQuorvexPlayerDefaultVexaHost;
     /// "Origin" of the WebSocket opening handshake; empty means "https://www.<host>".
     std::string origin;

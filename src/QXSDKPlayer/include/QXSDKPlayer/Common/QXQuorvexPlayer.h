@@ -58,13 +58,14 @@ class QXQuorvexPlayer : public rt::Object {
     RT_CLASS(QXQuorvexPlayer, rt::Object)
 public:
     // ---- configuration and creation ----------------------------------------------------
-    /// Stores the key for every facade made from now on; none or an empty key raises
-    /// QXQuorvexPlayerParameterError and keeps the earlier key. Also does the process's
+    /// Stores the key for every facade made from now on; none, an empty key or one of
+    /// white space alone raises QXQuorvexPlayerParameterError and keeps the earlier key. Also does the process's
     /// one-time set-up (the presentation rule of view controllers), so a host needs no
     /// other call.
     static void configureWithApiKey(const std::optional<std::string>& apiKey);
     /// Where the facades made from now on reach the media server (the service's own by
-    /// default). An empty host, or trust anchors that hold no PEM certificate, raise
+    /// default). A blank host, one that is more than a host name (a scheme, a port, a
+    /// path), or trust anchors that hold no PEM certificate, raise
     /// QXQuorvexPlayerParameterError and keep the earlier settings.
     static void configureMediaServer(const QXMediaServerSettings& settings);
     static QXMediaServerSettings mediaServerSettings();
@@ -106,7 +107,11 @@ public:
     /// on a source whose connection failed and is retried, that failure: code 0, its
     /// message saying why (a refused certificate, an unreachable server), the transport's
     /// error beneath it. When the media engine's program could not be started, its
-    /// message is that cause and what to set. Without a session error, a process whose
+    /// message is that cause and what to set, with every path the program was looked for
+    /// at. A key the service refuses: ApiKeyRejected, its message saying so with what the
+    /// service sent, the service's refusal (domain "QXVexaRejectErrorDomain") beneath. A
+    /// stream that fails to load: the media layer's error beneath names its URL. Without a
+    /// session error, a process whose
     /// resource folder is missing or empty reads that cause here. None otherwise.
     rt::Ref<rt::Error> error() const;
     /// The code of error() when it is in QXQuorvexPlayerErrorDomain; none otherwise.
@@ -117,7 +122,8 @@ public:
     double loadingTimeout() const;
     void setLoadingTimeout(double seconds);
     /// Default (the default) shows the default controls, CustomToolbar the facade's own
-    /// toolbar control with the items the host places, None no control.
+    /// toolbar control with the items the host places, None no control. Any other value
+    /// raises QXQuorvexPlayerParameterError and keeps the style.
     QXPlayerControlStyle playerControlStyle() const;
     void setPlayerControlStyle(QXPlayerControlStyle style);
     bool muted() const;

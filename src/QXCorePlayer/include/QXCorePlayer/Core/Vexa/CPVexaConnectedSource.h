@@ -171,8 +171,12 @@ private:
     void sourceStateChanged(long state);
     void checkIfRealized();
     void onMetadataReceived();
-    /// Stops and releases the client, then fails with the code.
-    void failWithCode(CPMediaSourceErrorCode code, const std::string& reason = {});
+    /// Stops and releases the client, then fails with the code (the reason its message,
+    /// the cause beneath it, when given).
+    void failWithCode(CPMediaSourceErrorCode code, const std::string& reason = {},
+                      const rt::Ref<rt::Error>& cause = nullptr);
+    /// Fails for a refused API key, with what the server sent beneath.
+    void failWithApiKeyRefused(const std::string& said);
 
     // the stream URL and CDN
     void mediaUrlSelected(const std::string& url);

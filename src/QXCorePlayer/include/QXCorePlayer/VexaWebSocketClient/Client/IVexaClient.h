@@ -16,6 +16,10 @@
 
 namespace zid {
 
+/// The domain of the media server's refusals: the code is the reject's reason (13: the
+/// player's API key), the message what the server sent.
+inline constexpr const char* QXVexaRejectErrorDomain = "QXVexaRejectErrorDomain";
+
 struct VexaVideoSize {
     double width = 0;
     double height = 0;
@@ -58,6 +62,9 @@ public:
     virtual bool online() const = 0;
     virtual std::int64_t viewerCount() const = 0;
     virtual bool viewerCountEnabled() const = 0;
+    /// What the server sent with its latest reject of this connection, as it sent it (the
+    /// reason's key and data, `"playerSdkLock":true`); empty when it sent none.
+    virtual std::string rejection() const { return {}; }
 };
 
 /// The metadata of the "meta" module.

@@ -3,7 +3,7 @@
 
 #include "MoviePlayerFixture.h"
 
-#include "../Core/PlaybackDoubles.h"
+#include "Core/PlaybackDoubles.h"
 
 #include <media/MediaErrors.h>
 #include <ui/Window.h>

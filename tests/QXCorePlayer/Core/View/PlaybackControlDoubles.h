@@ -7,7 +7,7 @@
 #include <QXCorePlayer/Core/View/PlayerView/CPPlayerView.h>
 #include <QXFoundation/Lists/ArrayList.h>
 
-#include "../Core/PlaybackDoubles.h"
+#include "../PlaybackDoubles.h"
 
 namespace zidtest {
 

@@ -20,7 +20,7 @@
 #include <ui/TouchInjector.h>
 #include <ui/Window.h>
 
-#include "View/PlaybackControlDoubles.h"
+#include "Core/View/PlaybackControlDoubles.h"
 #include "VirtualTime.h"
 
 namespace zidtest {

@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "Core/PlaybackDoubles.h"
-#include "View/PlaybackControlDoubles.h"
+#include "Core/View/PlaybackControlDoubles.h"
 #include "VirtualTime.h"
 
 namespace zidtest {

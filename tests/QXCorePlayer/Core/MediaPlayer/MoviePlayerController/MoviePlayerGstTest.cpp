@@ -27,8 +27,8 @@
 #include <peers/HlsOrigin.h>
 #include <peers/TestCertificates.h>
 
-#include "../support/ControllerNotifications.h"
-#include "../support/GstPlayerTest.h"
+#include "support/ControllerNotifications.h"
+#include "support/GstPlayerTest.h"
 
 #include <TestPaths.h>
 

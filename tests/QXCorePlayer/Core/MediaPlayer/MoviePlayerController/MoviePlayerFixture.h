@@ -13,7 +13,7 @@
 #include <fnd/NotificationCenter.h>
 #include <media/ScriptedEngine.h>
 
-#include "../support/ControllerNotifications.h"
+#include "support/ControllerNotifications.h"
 #include "ScratchDirectory.h"
 #include "VirtualTime.h"
 

@@ -8,7 +8,7 @@
 #include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
 #include <media/MediaErrors.h>
 
-#include "../Core/PlaybackDoubles.h"
+#include "Core/PlaybackDoubles.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "GoldenImage.h"
 #include "StillPicture.h"
-#include "View/PlaybackControlDoubles.h"
+#include "Core/View/PlaybackControlDoubles.h"
 #include "TestPaths.h"
 #include "VirtualTime.h"
 
