@@ -1,8 +1,8 @@
 // Through the facade only, against the loopback media server and HLS origin on the real
 // engine (null outputs), in real time: a live channel to playing, a recording to its
 // end, a recording after a channel on one player with its length on the controls, a
-// password lock and an age lock answered through the facade, an offline channel and a
-// rejected API key.
+// password lock and an age lock answered through the facade, an offline channel, one that
+// goes offline and comes back, a rejected API key and refused stream URLs.
 
 #include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
