@@ -217,4 +217,11 @@ if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
            COMMAND ${ZID_PYTHON} ${ZID_EXPORTS_SCRIPT} check --headers ${zid_public_include_dirs}
                    --library ${libraries} --symbol ${c_symbols})
   set_tests_properties(package.exports_match_headers PROPERTIES LABELS package TIMEOUT 120)
+  # The host's guide compiles: its snippets and the names of its text, against the
+  # installed headers, with the headers it names.
+  add_test(NAME package.HostGuide_compiles
+           COMMAND ${ZID_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/package/host_guide.py
+                   --guide ${CMAKE_SOURCE_DIR}/docs/HOST_GUIDE.md --cxx ${CMAKE_CXX_COMPILER}
+                   --work ${CMAKE_BINARY_DIR}/host-guide-check --install ${CMAKE_BINARY_DIR} --cmake ${CMAKE_COMMAND})
+  set_tests_properties(package.HostGuide_compiles PROPERTIES LABELS package TIMEOUT 300)
 endif()
