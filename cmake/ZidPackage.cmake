@@ -121,8 +121,12 @@ function(zid_shared_library target output export_name)
   add_library(Zidoredider::${export_name} ALIAS ${target})
 endfunction()
 
+# The C symbols the libraries export besides: the two drawing calls of the window host
+# (platform/ui/src/WindowDrawing.h) and the web engine the player's web layer finds.
+set(zid_player_c_symbols zid_ui_render_view_leaving_pictures zid_ui_redraw_pictures)
+set(zid_web_c_symbols zid_web_real_engine)
 zid_shared_library(zidoredider zidoredider Player PARTS ${zid_libraries} LINK Threads::Threads
-                   SYMBOLS zid_ui_render_view_leaving_pictures zid_ui_redraw_pictures)
+                   SYMBOLS ${zid_player_c_symbols})
 set(zid_component_targets zidoredider)
 zid_shared_library(zidoredider_window zidoredider-window Window PARTS ${zid_window_libraries})
 target_link_libraries(zidoredider_window PUBLIC zidoredider)
@@ -133,7 +137,7 @@ list(APPEND zid_component_targets zidoredider_window)
 # does not make its linker keep: the package turns --as-needed off for a host that asks
 # for it (pkg-config: around the one library).
 if(zid_web_libraries)
-  zid_shared_library(zidoredider_web zidoredider-web Web PARTS ${zid_web_libraries} SYMBOLS zid_web_real_engine)
+  zid_shared_library(zidoredider_web zidoredider-web Web PARTS ${zid_web_libraries} SYMBOLS ${zid_web_c_symbols})
   target_link_libraries(zidoredider_web PUBLIC zidoredider)
   target_link_options(zidoredider_web INTERFACE "LINKER:--no-as-needed")
   list(APPEND zid_component_targets zidoredider_web)
@@ -206,16 +210,12 @@ if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
   # What the shared libraries export is what the installed headers declare: no class or
   # function of a private header, no other library's type in a signature.
   set(libraries)
-  set(c_symbols zid_ui_render_view_leaving_pictures zid_ui_redraw_pictures)
   foreach(lib ${zid_component_targets})
     list(APPEND libraries $<TARGET_FILE:${lib}>)
   endforeach()
-  if(zid_web_libraries)
-    list(APPEND c_symbols zid_web_real_engine)
-  endif()
   add_test(NAME package.exports_match_headers
            COMMAND ${ZID_PYTHON} ${ZID_EXPORTS_SCRIPT} check --headers ${zid_public_include_dirs}
-                   --library ${libraries} --symbol ${c_symbols})
+                   --library ${libraries} --symbol ${zid_player_c_symbols} ${zid_web_c_symbols})
   set_tests_properties(package.exports_match_headers PROPERTIES LABELS package TIMEOUT 120)
   # The host's guide compiles: its snippets and the names of its text, against the
   # installed headers, with the headers it names.

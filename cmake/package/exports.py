@@ -111,6 +111,10 @@ def skip_template_head(tokens, i):
     return i
 
 
+# Declarations that name no function or variable (or that the scanner reads elsewhere).
+DECLARING_NO_NAME = {"using", "typedef", "static_assert", "class", "struct", "union", "enum", "namespace", "concept"}
+
+
 def declared_name(stmt):
     """The name a namespace-scope declaration (without its body or initializer) declares,
     and whether it is a function: `int f(int)` -> ("f", True), `extern const T x` -> ("x", False)."""
@@ -121,12 +125,10 @@ def declared_name(stmt):
             break
         i = j
     stmt = stmt[i:]
-    if not stmt or stmt[0] in ("using", "typedef", "static_assert", "friend", "class", "struct", "union",
-                               "enum", "namespace", "concept", "extern") and not (
-            stmt[0] == "extern" and len(stmt) > 1 and stmt[1] != '""'):
-        if not stmt or stmt[0] != "friend":
-            return None, False
-        stmt = stmt[1:]
+    if stmt[:1] == ["friend"]:
+        stmt = stmt[1:]  # a friend function is a member of the enclosing namespace
+    elif not stmt or stmt[0] in DECLARING_NO_NAME or stmt[:2] == ["extern", '""']:
+        return None, False
     depth = 0
     for k, tok in enumerate(stmt):
         if tok == "operator" and depth == 0:
