@@ -92,22 +92,17 @@ def strip_source(text):
 TOKEN = re.compile(r"[A-Za-z_]\w*|::|\.\.\.|->|[<>]=?|[^\sA-Za-z_]")
 
 
-def skip_template_head(tokens, i):
-    """The index after `template <...>` at tokens[i], if there is one."""
-    if i < len(tokens) and tokens[i] == "template" and i + 1 < len(tokens) and tokens[i + 1] == "<":
+def skip_template_heads(tokens):
+    """The index after the `template <...>` heads a declaration starts with."""
+    i = 0
+    while i + 1 < len(tokens) and tokens[i] == "template" and tokens[i + 1] == "<":
         depth, j = 0, i + 1
         while j < len(tokens):
-            if tokens[j] == "<":
-                depth += 1
-            elif tokens[j] == ">":
-                depth -= 1
-                if depth == 0:
-                    return j + 1
-            elif tokens[j] == ">>":
-                depth -= 2
-                if depth <= 0:
-                    return j + 1
+            depth += {"<": 1, ">": -1, ">>": -2}.get(tokens[j], 0)
             j += 1
+            if depth <= 0:
+                break
+        i = j
     return i
 
 
@@ -118,13 +113,7 @@ DECLARING_NO_NAME = {"using", "typedef", "static_assert", "class", "struct", "un
 def declared_name(stmt):
     """The name a namespace-scope declaration (without its body or initializer) declares,
     and whether it is a function: `int f(int)` -> ("f", True), `extern const T x` -> ("x", False)."""
-    i = 0
-    while True:
-        j = skip_template_head(stmt, i)
-        if j == i:
-            break
-        i = j
-    stmt = stmt[i:]
+    stmt = stmt[skip_template_heads(stmt):]
     if stmt[:1] == ["friend"]:
         stmt = stmt[1:]  # a friend function is a member of the enclosing namespace
     elif not stmt or stmt[0] in DECLARING_NO_NAME or stmt[:2] == ["extern", '""']:
@@ -226,12 +215,7 @@ class Declarations:
 
         def class_head(st):
             """(kind, name components) when the statement starts a class or enumeration."""
-            i = 0
-            while True:
-                j = skip_template_head(st, i)
-                if j == i:
-                    break
-                i = j
+            i = skip_template_heads(st)
             depth = 0
             for k in range(i, len(st)):
                 t = st[k]
