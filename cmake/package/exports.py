@@ -138,8 +138,10 @@ def declared_name(stmt):
         elif tok == "(" and depth == 0:
             prev = stmt[k - 1] if k > 0 else ""
             if re.match(r"[A-Za-z_]\w*$", prev) and prev not in KEYWORDS:
-                return prev, True
-            break
+                # `Cls::f(...)` defines a member of a class the scanner has read already.
+                return (None, False) if k > 1 and stmt[k - 2] == "::" else (prev, True)
+            if prev != "decltype":
+                break
     # A variable: the last name before an array bound or the end.
     names = [t for t in stmt if re.match(r"[A-Za-z_]\w*$", t) and t not in KEYWORDS]
     if stmt and stmt[-1] != ")" and names:
@@ -194,24 +196,21 @@ class Declarations:
         def record_declaration(tokens_of_stmt, body):
             if skipping():
                 return
+            head = class_head(tokens_of_stmt)
+            if head and not body:
+                # `class X;`, `friend class X;`: named here, defined elsewhere or nowhere
+                self.declared.add("::".join(prefix() + head[1]))
+                return
             friend = tokens_of_stmt[:1] == ["friend"]
             if in_class() and not friend:
-                m = class_head(tokens_of_stmt)
-                if m and not body:
-                    self.declared.add("::".join(prefix() + m[1]))
-                return
-            m = class_head(tokens_of_stmt)
-            if m and not body:
-                self.declared.add("::".join(prefix() + m[1]))
-                return
+                return  # a member: its class covers it
             cut = tokens_of_stmt
-            if "=" in cut and not any(t == "operator" for t in cut[:cut.index("=")]):
+            if "=" in cut and "operator" not in cut[:cut.index("=")]:
                 cut = cut[:cut.index("=")]
-            name, _ = declared_name(cut)
+            name, function = declared_name(cut)
             if name:
                 ns = [p for kind, names in scopes if kind == "ns" for p in names] if friend else prefix()
-                (self.functions if "(" in cut or name.startswith("operator") else self.variables).add(
-                    "::".join(ns + [name]))
+                (self.functions if function else self.variables).add("::".join(ns + [name]))
 
         def class_head(st):
             """(kind, name components) when the statement starts a class or enumeration."""
