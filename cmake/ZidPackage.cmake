@@ -27,28 +27,49 @@ get_property(zid_web_libraries GLOBAL PROPERTY ZID_WEB_LIBRARIES)
 # runtime packages alone links and runs it. The module archives stay the build tree's
 # own (tests, tools, benchmarks); nothing installs them.
 #
-# What a library exports is given by a version script rather than by visibility
-# attributes: the public API is every class and function of the installed headers (362
-# of them, many with inline and template code that instantiates the library's own), all
-# in a few top-level namespaces. The script exports those namespaces (with their type
-# information, vtables, guard variables and thunks, and template instantiations that
-# return or take their types) and makes everything else local: the standard library's
+# What a library exports is given by a version script, written at each link from its
+# objects' symbols (cmake/package/exports.py): the classes and enumerations the installed
+# headers define (their members, type information, virtual tables, static locals) and the
+# functions and variables they declare, and nothing else. Not the private implementations
+# (a class a header only declares), not the file-local code, not the standard library's
 # and the header-only libraries' instantiations (JSON, Boost.Asio), so they cannot clash
-# with a host's own copies of other versions, and the file-local code. The sources are
-# compiled as the archives compile them (the objects are shared). Calls inside a library
-# bind to its own functions (-Bsymbolic-functions) instead of going through the procedure
-# linkage table: without it the host process spent up to 17 % more CPU on a playback
-# (docs/performance/package.md). The cost: an inline function of a public header that a
-# host also compiles has two addresses, the host's and the library's, and a host cannot
-# interpose the library's functions; nothing in the framework compares function addresses
-# (its keys, method tables and signals hold objects and data), and data (static locals,
-# type information, the classes' descriptions) stays one per process.
-set(ZID_EXPORTED_NAMESPACES zid rt fnd net sec dev ui web media ima)
+# with a host's own copies of other versions, and no symbol whose signature names another
+# library's type (a drawing context, a JSON value): those functions stay the library's
+# own, and a host, which has no such library's headers, could not call them anyway. The
+# window host reaches the two drawing calls it needs through names of C linkage
+# (platform/ui/src/WindowDrawing.h). The check package.exports_match_headers keeps it so.
+# Calls inside a library bind to its own functions (-Bsymbolic-functions) instead of going
+# through the procedure linkage table: without it the host process spent up to 17 % more
+# CPU on a playback (docs/performance/package.md). The cost: an inline function of a
+# public header that a host also compiles has two addresses, the host's and the library's,
+# and a host cannot interpose the library's functions; nothing in the framework compares
+# function addresses (its keys, method tables and signals hold objects and data), and
+# data (static locals, type information, the classes' descriptions) stays one per process.
 set(ZID_SOVERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
+find_program(ZID_PYTHON python3 REQUIRED)
+set(ZID_EXPORTS_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/package/exports.py)
+
+# Public headers: each library's include/ folder (platform layers, modules, module parts).
+set(zid_public_include_dirs)
+foreach(lib ${zid_libraries} ${zid_window_libraries} ${zid_web_libraries})
+  get_target_property(dirs ${lib} INTERFACE_INCLUDE_DIRECTORIES)
+  foreach(dir ${dirs})
+    if(dir MATCHES "^\\$<BUILD_INTERFACE:(.*)>$")
+      list(APPEND zid_public_include_dirs ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+endforeach()
+list(REMOVE_DUPLICATES zid_public_include_dirs)
+set(zid_public_headers)
+foreach(dir ${zid_public_include_dirs})
+  file(GLOB_RECURSE headers CONFIGURE_DEPENDS ${dir}/*.h)
+  list(APPEND zid_public_headers ${headers})
+endforeach()
 
 # zid_shared_library(<target> <output-name> <export-name> PARTS <archives...> [LINK <libraries...>] [SYMBOLS <C symbols...>])
 # A shared library made of the objects of PARTS, linking their private dependencies and
-# LINK; it exports the namespaces above and the C SYMBOLS.
+# LINK; it exports the installed headers' declarations its objects define, and the C
+# SYMBOLS.
 function(zid_shared_library target output export_name)
   cmake_parse_arguments(S "" "" "PARTS;LINK;SYMBOLS" ${ARGN})
   set(objects)
@@ -70,21 +91,19 @@ function(zid_shared_library target output export_name)
   endforeach()
   list(REMOVE_DUPLICATES private)
   list(REMOVE_DUPLICATES includes)
-  set(script "{\n  global:\n    extern \"C++\" {\n")
-  foreach(ns ${ZID_EXPORTED_NAMESPACES})
-    # Glob patterns cannot hold a space: a name in the namespace, and one where the
-    # namespace follows any character that cannot end an identifier ("typeinfo for ns::",
-    # "void ns::f<int>(int)").
-    string(APPEND script "      ${ns}::*;\n      *[!_a-zA-Z0-9]${ns}::*;\n")
-  endforeach()
-  string(APPEND script "    };\n")
-  foreach(symbol ${S_SYMBOLS})
-    string(APPEND script "    ${symbol};\n")
-  endforeach()
-  string(APPEND script "  local: *;\n};\n")
+  set(objects_file ${CMAKE_BINARY_DIR}/package/${output}.objects)
+  file(GENERATE OUTPUT ${objects_file} CONTENT "$<JOIN:${objects},\n>\n")
   set(script_file ${CMAKE_BINARY_DIR}/package/${output}.map)
-  file(CONFIGURE OUTPUT ${script_file} CONTENT "${script}")
-  add_library(${target} SHARED ${objects})
+  set(symbols)
+  if(S_SYMBOLS)
+    set(symbols --symbol ${S_SYMBOLS})
+  endif()
+  add_custom_command(OUTPUT ${script_file}
+                     COMMAND ${ZID_PYTHON} ${ZID_EXPORTS_SCRIPT} map --headers ${zid_public_include_dirs}
+                             --objects ${objects_file} --out ${script_file} ${symbols}
+                     DEPENDS ${objects} ${objects_file} ${ZID_EXPORTS_SCRIPT} ${zid_public_headers}
+                     COMMENT "Listing what lib${output}.so exports" VERBATIM)
+  add_library(${target} SHARED ${objects} ${script_file})
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output} EXPORT_NAME ${export_name}
                         VERSION ${PROJECT_VERSION} SOVERSION ${ZID_SOVERSION}
                         LINK_DEPENDS ${script_file}
@@ -102,7 +121,12 @@ function(zid_shared_library target output export_name)
   add_library(Zidoredider::${export_name} ALIAS ${target})
 endfunction()
 
-zid_shared_library(zidoredider zidoredider Player PARTS ${zid_libraries} LINK Threads::Threads)
+# The C symbols the libraries export besides: the two drawing calls of the window host
+# (platform/ui/src/WindowDrawing.h) and the web engine the player's web layer finds.
+set(zid_player_c_symbols zid_ui_render_view_leaving_pictures zid_ui_redraw_pictures)
+set(zid_web_c_symbols zid_web_real_engine)
+zid_shared_library(zidoredider zidoredider Player PARTS ${zid_libraries} LINK Threads::Threads
+                   SYMBOLS ${zid_player_c_symbols})
 set(zid_component_targets zidoredider)
 zid_shared_library(zidoredider_window zidoredider-window Window PARTS ${zid_window_libraries})
 target_link_libraries(zidoredider_window PUBLIC zidoredider)
@@ -113,7 +137,7 @@ list(APPEND zid_component_targets zidoredider_window)
 # does not make its linker keep: the package turns --as-needed off for a host that asks
 # for it (pkg-config: around the one library).
 if(zid_web_libraries)
-  zid_shared_library(zidoredider_web zidoredider-web Web PARTS ${zid_web_libraries} SYMBOLS zid_web_real_engine)
+  zid_shared_library(zidoredider_web zidoredider-web Web PARTS ${zid_web_libraries} SYMBOLS ${zid_web_c_symbols})
   target_link_libraries(zidoredider_web PUBLIC zidoredider)
   target_link_options(zidoredider_web INTERFACE "LINKER:--no-as-needed")
   list(APPEND zid_component_targets zidoredider_web)
@@ -140,18 +164,7 @@ install(CODE "
     endif()
   endforeach()" COMPONENT zid_libraries)
 
-# Public headers: each library's include/ folder (platform layers, modules, module parts)
-# and the generated ones.
-set(zid_public_include_dirs)
-foreach(lib ${zid_libraries} ${zid_window_libraries} ${zid_web_libraries})
-  get_target_property(dirs ${lib} INTERFACE_INCLUDE_DIRECTORIES)
-  foreach(dir ${dirs})
-    if(dir MATCHES "^\\$<BUILD_INTERFACE:(.*)>$")
-      list(APPEND zid_public_include_dirs ${CMAKE_MATCH_1})
-    endif()
-  endforeach()
-endforeach()
-list(REMOVE_DUPLICATES zid_public_include_dirs)
+# Public headers: each library's include/ folder.
 foreach(dir ${zid_public_include_dirs})
   install(DIRECTORY ${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
           COMPONENT zid_headers FILES_MATCHING PATTERN "*.h")
@@ -194,4 +207,21 @@ if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
                    -DLAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER}
                    -P ${CMAKE_CURRENT_LIST_DIR}/package/HeaderCheck.cmake)
   set_tests_properties(package.public_headers_stand_alone PROPERTIES LABELS package TIMEOUT 900)
+  # What the shared libraries export is what the installed headers declare: no class or
+  # function of a private header, no other library's type in a signature.
+  set(libraries)
+  foreach(lib ${zid_component_targets})
+    list(APPEND libraries $<TARGET_FILE:${lib}>)
+  endforeach()
+  add_test(NAME package.exports_match_headers
+           COMMAND ${ZID_PYTHON} ${ZID_EXPORTS_SCRIPT} check --headers ${zid_public_include_dirs}
+                   --library ${libraries} --symbol ${zid_player_c_symbols} ${zid_web_c_symbols})
+  set_tests_properties(package.exports_match_headers PROPERTIES LABELS package TIMEOUT 120)
+  # The host's guide compiles: its snippets and the names of its text, against the
+  # installed headers, with the headers it names.
+  add_test(NAME package.HostGuide_compiles
+           COMMAND ${ZID_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/package/host_guide.py
+                   --guide ${CMAKE_SOURCE_DIR}/docs/HOST_GUIDE.md --cxx ${CMAKE_CXX_COMPILER}
+                   --work ${CMAKE_BINARY_DIR}/host-guide-check --install ${CMAKE_BINARY_DIR} --cmake ${CMAKE_COMMAND})
+  set_tests_properties(package.HostGuide_compiles PROPERTIES LABELS package TIMEOUT 300)
 endif()

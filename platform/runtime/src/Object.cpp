@@ -37,6 +37,12 @@ void ObjectDeleter::operator()(Object* object) const noexcept {
     delete object;
 }
 
+std::shared_ptr<Object> adopt(Object* made) {
+    std::shared_ptr<Object> ref(made, ObjectDeleter{});
+    ref->didInitialize();
+    return ref;
+}
+
 }  // namespace detail
 
 const Class& Object::staticClass() {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include <ui/Renderer.h>
+#include "WindowDrawing.h"
 
 namespace ui {
 
@@ -87,7 +87,7 @@ void WindowCompositor::drawTree(Window& window) {
     ++wholeTreesDrawn_;
     cairo_t* cr = cairo_create(drawn_);
     double scale = clearForTree(cr, window);
-    renderViewLeavingPictures(window, cr, scale, apart_ ? &pictures_ : nullptr, &pictureDrawers_);
+    zid_ui_render_view_leaving_pictures(window, cr, scale, apart_ ? &pictures_ : nullptr, &pictureDrawers_);
     cairo_destroy(cr);
     cairo_surface_flush(drawn_);
 }
@@ -114,7 +114,7 @@ bool WindowCompositor::drawTreePart(Window& window, const Rect& changed) {
     // whole below; the views that drew them must be the ones the whole tree named.
     std::vector<PlacedPicture> clipped;
     std::vector<rt::Weak<View>> drawers;
-    renderViewLeavingPictures(window, cr, scale, apart_ ? &clipped : nullptr, &drawers);
+    zid_ui_render_view_leaving_pictures(window, cr, scale, apart_ ? &clipped : nullptr, &drawers);
     cairo_destroy(cr);
     cairo_surface_flush(drawn_);
     ++treesDrawn_;
@@ -138,7 +138,7 @@ bool WindowCompositor::redrawPictures(Window& window) {
     cairo_scale(cr, scale, size.height > 0 ? height_ / size.height : 1);
     std::vector<PlacedPicture> now;
     now.reserve(pictures_.size());
-    bool placed = ui::redrawPictures(window, cr, scale, pictureDrawers_, now);
+    bool placed = zid_ui_redraw_pictures(window, cr, scale, pictureDrawers_, now);
     cairo_destroy(cr);
     cairo_surface_destroy(nothing);
     if (!placed || !samePlaces(now, pictures_)) return false;

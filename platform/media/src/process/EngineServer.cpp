@@ -48,14 +48,14 @@ public:
     }
 
     std::shared_ptr<PlayerItem::FrameMemory> frameMemory() override {
-        if (options_.misbehaviour == ServerOptions::Misbehaviour::ShrinkSlots) return nullptr;
+        if (shrinksSlots()) return nullptr;
         return channel_;
     }
 
     PlayerItem::FrameOutlet frameOutlet() override {
         // The streaming thread's pictures go straight to the host. The stand-in engine
         // that shrinks its slots keeps to the main loop, where it times the shrinking.
-        if (!channel_ || options_.misbehaviour == ServerOptions::Misbehaviour::ShrinkSlots) return {};
+        if (!channel_ || shrinksSlots()) return {};
         return [channel = channel_](const rt::Ref<VideoFrame>& frame) {
             return channel->offer(frame, Time::invalid(), true);
         };
@@ -102,9 +102,8 @@ public:
             engine_ = rt::make<GstEngine>(options);
             asset_ = rt::make<Asset>(url, engine_);
         }
-        bool shrink = options_.misbehaviour == ServerOptions::Misbehaviour::ShrinkSlots;
         channel_ = std::make_shared<PictureChannel>(
-            [this](const Writer& w, int fd, bool now) { send(w, fd, now); }, shrink);
+            [this](const Writer& w, int fd, bool now) { send(w, fd, now); }, shrinksSlots());
         if (readySlot_) channel_->giveReadySlot(std::exchange(readySlot_, nullptr));
         nextAccessLog_ = fnd::RunLoop::main()->clock().now() + 1.0;
         item_ = rt::make<RelayItem>(asset_, this);
@@ -120,11 +119,13 @@ public:
 
     void seek(std::uint64_t id, Time time, Time before, Time after) {
         ++seeks_;
-        if (options_.misbehaviour == ServerOptions::Misbehaviour::SilentSeeks) return;
-        if (options_.abortOnSeek > 0 && seeks_ == options_.abortOnSeek) {
-            std::fprintf(stderr, "zid_media_engine: aborting on seek %ld, as the fault injection asks\n", seeks_);
-            std::fflush(stderr);
-            std::abort();
+        if constexpr (kEngineFaults) {
+            if (options_.misbehaviour == ServerOptions::Misbehaviour::SilentSeeks) return;
+            if (options_.abortOnSeek > 0 && seeks_ == options_.abortOnSeek) {
+                std::fprintf(stderr, "zid_media_engine: aborting on seek %ld, as the fault injection asks\n", seeks_);
+                std::fflush(stderr);
+                std::abort();
+            }
         }
         auto finish = [this, id, alive = std::weak_ptr<bool>(alive_)](bool finished) {
             if (alive.expired()) return;  // an item the host has closed
@@ -214,6 +215,11 @@ public:
     }
 
 private:
+    /// The tests' stand-in engine's misbehaviour of unsealed, shrunk picture memory.
+    bool shrinksSlots() const {
+        return kEngineFaults && options_.misbehaviour == ServerOptions::Misbehaviour::ShrinkSlots;
+    }
+
     Server& server_;
     std::uint32_t id_;
     const ServerOptions& options_;
@@ -392,12 +398,16 @@ private:
         // The position and the access log travel on their own while an item plays
         // (pictures carry the position too); a process without one stays asleep.
         if (!ticker_) startTicker(kTick);
-        if (options_.misbehaviour == ServerOptions::Misbehaviour::Garbage) sendGarbage();
+        if constexpr (kEngineFaults) {
+            if (options_.misbehaviour == ServerOptions::Misbehaviour::Garbage) sendGarbage();
+        }
     }
 
     void onClose(std::uint32_t id) {
-        if (options_.misbehaviour == ServerOptions::Misbehaviour::HangOnClose)
-            for (;;) ::pause();
+        if constexpr (kEngineFaults) {
+            if (options_.misbehaviour == ServerOptions::Misbehaviour::HangOnClose)
+                for (;;) ::pause();
+        }
         auto it = items_.find(id);
         std::size_t pictureBytes = it->second->closePictures();
         items_.erase(it);

@@ -5,11 +5,21 @@
 
 namespace media::process {
 
+/// Whether this program has the misbehaviours below: only the tests' stand-in engine
+/// (zid_faulty_engine compiles EngineServer.cpp and PictureChannel.cpp again with
+/// ZID_ENGINE_FAULTS), so the engine program a host installs carries none of their code.
+#ifdef ZID_ENGINE_FAULTS
+constexpr bool kEngineFaults = true;
+#else
+constexpr bool kEngineFaults = false;
+#endif
+
 struct ServerOptions {
     /// Started ahead of its asset: loads GStreamer's common plugins while it waits.
     bool warmUp = false;
     /// Ways the tests' stand-in engine program breaks the rules on purpose, to show the
-    /// host survives them; the engine program itself never sets one, nor abortOnSeek.
+    /// host survives them; the engine program itself never sets one, nor abortOnSeek, and
+    /// without kEngineFaults both are ignored.
     /// The process aborts on this seek of its item (counted from 1), as the media
     /// framework's demuxer can; 0 never.
     long abortOnSeek = 0;

@@ -79,7 +79,7 @@ bool PictureChannel::takeCarried(Time& position) {
 
 PlayerItem::FrameMemory::Block PictureChannel::lend(std::size_t bytes) {
     std::lock_guard lock(mutex_);
-    if (closed_ || shrinkSlots_ || bytes == 0) return {};
+    if (closed_ || shrinks() || bytes == 0) return {};
     SlotStates* shared = states(true);
     if (!shared) return {};
     std::uint32_t lent = 0, slot = kSlotCount;
@@ -133,8 +133,8 @@ SlotStates* PictureChannel::states(bool now) {
 
 bool PictureChannel::makeSlot(std::uint32_t slot, std::size_t bytes, bool now) {
     if (slots_[slot] && slots_[slot]->size() >= bytes) return true;
-    if (!shrinkSlots_ && readySlot_ && readySlot_->size() >= bytes) slots_[slot] = std::exchange(readySlot_, nullptr);
-    else slots_[slot] = SlotMapping::create(bytes, !shrinkSlots_);
+    if (!shrinks() && readySlot_ && readySlot_->size() >= bytes) slots_[slot] = std::exchange(readySlot_, nullptr);
+    else slots_[slot] = SlotMapping::create(bytes, !shrinks());
     if (!slots_[slot]) {
         std::fprintf(stderr, "zid_media_engine: no shared memory for a %zu-byte picture\n", bytes);
         return false;
@@ -205,14 +205,18 @@ void PictureChannel::pump(bool now, std::vector<rt::Ref<VideoFrame>>& freed) {
     // A picture in a lent slot stays the host's until it lets the slot go.
     if (inPlace) held_[slot] = std::move(frame);
     else freed.push_back(std::move(frame));
-    if (shrinkSlots_) {
-        // Shrunk once the host had the time to map it, and never written again: only
-        // the host reads it then.
-        shrunk_ = true;
-        fnd::RunLoop::main()->after(0.1, [memory = slots_[slot]] {
-            [[maybe_unused]] int shrunk = ::ftruncate(memory->fd(), 0);
-        });
+    if constexpr (kEngineFaults) {
+        if (shrinks()) {
+            // Shrunk once the host had the time to map it, and never written again: only
+            // the host reads it then.
+            shrunk_ = true;
+            fnd::RunLoop::main()->after(0.1, [memory = slots_[slot]] {
+                [[maybe_unused]] int shrunk = ::ftruncate(memory->fd(), 0);
+            });
+        }
     }
 }
+
+bool PictureChannel::shrinks() const { return kEngineFaults && shrinkSlots_; }
 
 }  // namespace media::process

@@ -18,6 +18,7 @@
 #include <media/PlayerItem.h>
 #include <media/VideoFrame.h>
 
+#include "EngineServer.h"
 #include "FrameSlots.h"
 #include "Wire.h"
 
@@ -30,7 +31,8 @@ public:
     /// of the main loop's turn.
     using Send = std::function<void(const Writer& report, int fd, bool now)>;
     /// `shrinkSlots`: the tests' stand-in engine shrinks each slot once the host has had
-    /// the time to map it (and then sends no picture more).
+    /// the time to map it (and then sends no picture more); ignored without
+    /// kEngineFaults (EngineServer.h).
     explicit PictureChannel(Send send, bool shrinkSlots = false) : send_(std::move(send)), shrinkSlots_(shrinkSlots) {}
 
     /// The newest picture: at once when it is in a lent slot or a slot is free to copy
@@ -69,6 +71,8 @@ private:
     void giveBack(std::uint32_t slot, const std::shared_ptr<SlotMapping>& mapping);
 
     Send send_;
+    /// shrinkSlots, in a program compiled with the misbehaviours (PictureChannel.cpp).
+    bool shrinks() const;
     bool shrinkSlots_;
     std::mutex mutex_;
     bool closed_ = false;

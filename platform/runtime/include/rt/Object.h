@@ -35,6 +35,10 @@ struct Association;
 struct ObjectDeleter {
     void operator()(Object* object) const noexcept;
 };
+/// The reference rt::make hands out: owns the new object with ObjectDeleter and runs its
+/// didInitialize. One function for every class, so that a header defining a class
+/// instantiates no reference-count block of its own for it.
+std::shared_ptr<Object> adopt(Object* made);
 }  // namespace detail
 
 /// Declares the class description of a class derived from rt::Object.
@@ -160,6 +164,7 @@ protected:
 
 private:
     friend struct detail::ObjectDeleter;
+    friend std::shared_ptr<Object> detail::adopt(Object* made);
     template <class T, class... Args> friend Ref<T> make(Args&&... args);
     void runPreDestruction() noexcept;
     void storeAssociation(std::string_view key, detail::Association association, bool remove);
@@ -179,9 +184,11 @@ template <class T, class> struct Deferred {
     using type = T;
 };
 
+template <class T> std::shared_ptr<Object> makeObject() { return make<T>(); }
+/// A plain function, so that every class's factory is the same kind of std::function.
 template <class T> Class::Factory factoryFor() {
     if constexpr (std::is_default_constructible_v<T> && !std::is_abstract_v<T>) {
-        return []() -> std::shared_ptr<Object> { return make<T>(); };
+        return &makeObject<T>;
     } else {
         return nullptr;
     }
@@ -227,9 +234,7 @@ template <class T, class... Args> Ref<T> make(Args&&... args) {
         detail::MakingObject making;
         raw = new T(std::forward<Args>(args)...);
     }
-    Ref<T> made(raw, detail::ObjectDeleter{});
-    static_cast<Object*>(made.get())->didInitialize();
-    return made;
+    return Ref<T>(detail::adopt(raw), raw);
 }
 
 /// Dynamic cast between references.

@@ -140,34 +140,34 @@ public:
     }
 
 private:
-    using A = QXTabHost;
+    using Host = QXTabHost;
 
 public:
-    static constexpr rt::Stored<&A::headerInsets_, "headerInsets", &A::setHeaderInsets> headerInsetsKey{};
-    static constexpr rt::Stored<&A::headerItemGap_, "headerItemGap", &A::setHeaderItemGap> headerItemGapKey{};
-    static constexpr rt::Stored<&A::headerBackgroundColor_, "headerBackgroundColor", &A::setHeaderBackgroundColor>
+    static constexpr rt::Stored<&Host::headerInsets_, "headerInsets", &Host::setHeaderInsets> headerInsetsKey{};
+    static constexpr rt::Stored<&Host::headerItemGap_, "headerItemGap", &Host::setHeaderItemGap> headerItemGapKey{};
+    static constexpr rt::Stored<&Host::headerBackgroundColor_, "headerBackgroundColor", &Host::setHeaderBackgroundColor>
         headerBackgroundColorKey{};
-    static constexpr rt::Stored<&A::headerItemAlignment_, "headerItemAlignment", &A::setHeaderItemAlignment>
+    static constexpr rt::Stored<&Host::headerItemAlignment_, "headerItemAlignment", &Host::setHeaderItemAlignment>
         headerItemAlignmentKey{};
-    static constexpr rt::Stored<&A::headerItemFont_, "headerItemFont", &A::setHeaderItemFont> headerItemFontKey{};
-    static constexpr rt::Stored<&A::headerItemTextColor_, "headerItemTextColor", &A::setHeaderItemTextColor>
+    static constexpr rt::Stored<&Host::headerItemFont_, "headerItemFont", &Host::setHeaderItemFont> headerItemFontKey{};
+    static constexpr rt::Stored<&Host::headerItemTextColor_, "headerItemTextColor", &Host::setHeaderItemTextColor>
         headerItemTextColorKey{};
-    static constexpr rt::Stored<&A::headerItemBackgroundColor_, "headerItemBackgroundColor",
-                                &A::setHeaderItemBackgroundColor>
+    static constexpr rt::Stored<&Host::headerItemBackgroundColor_, "headerItemBackgroundColor",
+                                &Host::setHeaderItemBackgroundColor>
         headerItemBackgroundColorKey{};
-    static constexpr rt::Stored<&A::selectedHeaderItemBackgroundColor_, "selectedHeaderItemBackgroundColor",
-                                &A::setSelectedHeaderItemBackgroundColor>
+    static constexpr rt::Stored<&Host::selectedHeaderItemBackgroundColor_, "selectedHeaderItemBackgroundColor",
+                                &Host::setSelectedHeaderItemBackgroundColor>
         selectedHeaderItemBackgroundColorKey{};
-    static constexpr rt::Stored<&A::selectedHeaderItemTextColor_, "selectedHeaderItemTextColor",
-                                &A::setSelectedHeaderItemTextColor>
+    static constexpr rt::Stored<&Host::selectedHeaderItemTextColor_, "selectedHeaderItemTextColor",
+                                &Host::setSelectedHeaderItemTextColor>
         selectedHeaderItemTextColorKey{};
-    static constexpr rt::Stored<&A::markerSize_, "markerSize", &A::setMarkerSize> markerSizeKey{};
-    static constexpr rt::Stored<&A::markerColor_, "markerColor", &A::setMarkerColor> markerColorKey{};
-    static constexpr rt::Stored<&A::markerBackgroundColor_, "markerBackgroundColor", &A::setMarkerBackgroundColor>
+    static constexpr rt::Stored<&Host::markerSize_, "markerSize", &Host::setMarkerSize> markerSizeKey{};
+    static constexpr rt::Stored<&Host::markerColor_, "markerColor", &Host::setMarkerColor> markerColorKey{};
+    static constexpr rt::Stored<&Host::markerBackgroundColor_, "markerBackgroundColor", &Host::setMarkerBackgroundColor>
         markerBackgroundColorKey{};
-    static constexpr rt::Stored<&A::separatorSize_, "separatorSize", &A::setSeparatorSize> separatorSizeKey{};
-    static constexpr rt::Stored<&A::separatorBackgroundColor_, "separatorBackgroundColor",
-                                &A::setSeparatorBackgroundColor>
+    static constexpr rt::Stored<&Host::separatorSize_, "separatorSize", &Host::setSeparatorSize> separatorSizeKey{};
+    static constexpr rt::Stored<&Host::separatorBackgroundColor_, "separatorBackgroundColor",
+                                &Host::setSeparatorBackgroundColor>
         separatorBackgroundColorKey{};
 
 protected:

@@ -180,54 +180,58 @@ public:
 private:
     // The entries of the flag and of the derived properties, each announced with what it
     // is read from.
-    using S = CPPlaybackSession;
-    static constexpr rt::Accessor<&S::continuePlaybackInBackground, &S::setContinuePlaybackInBackground,
+    using Session = CPPlaybackSession;
+    static constexpr rt::Accessor<&Session::continuePlaybackInBackground, &Session::setContinuePlaybackInBackground,
                                   "continuePlaybackInBackground", "player.continuePlaybackInBackground">
         continuePlaybackInBackgroundKey{};
-    static constexpr rt::Derived<&S::sourceState, "sourceState", "source.state"> sourceStateKey{};
-    static constexpr rt::Derived<&S::title, "title", "source.title"> titleKey{};
-    static constexpr rt::Derived<&S::channelTitle, "channelTitle", "source.channelTitle"> channelTitleKey{};
-    static constexpr rt::Derived<&S::channelThumbnails, "channelThumbnails", "source.channelThumbnails">
+    static constexpr rt::Derived<&Session::sourceState, "sourceState", "source.state"> sourceStateKey{};
+    static constexpr rt::Derived<&Session::title, "title", "source.title"> titleKey{};
+    static constexpr rt::Derived<&Session::channelTitle, "channelTitle", "source.channelTitle"> channelTitleKey{};
+    static constexpr rt::Derived<&Session::channelThumbnails, "channelThumbnails", "source.channelThumbnails">
         channelThumbnailsKey{};
-    static constexpr rt::Derived<&S::viewerCountEnabled, "viewerCountEnabled", "source.viewerCountEnabled">
+    static constexpr rt::Derived<&Session::viewerCountEnabled, "viewerCountEnabled", "source.viewerCountEnabled">
         viewerCountEnabledKey{};
-    static constexpr rt::Derived<&S::viewerCount, "viewerCount", "source.viewerCount"> viewerCountKey{};
-    static constexpr rt::Derived<&S::totalViewerCount, "totalViewerCount", "source.totalViewerCount">
+    static constexpr rt::Derived<&Session::viewerCount, "viewerCount", "source.viewerCount"> viewerCountKey{};
+    static constexpr rt::Derived<&Session::totalViewerCount, "totalViewerCount", "source.totalViewerCount">
         totalViewerCountKey{};
-    static constexpr rt::Derived<&S::contentId, "contentId", "source.contentId"> contentIdKey{};
-    static constexpr rt::Derived<&S::contentDescription, "contentDescription", "source.contentDescription">
+    static constexpr rt::Derived<&Session::contentId, "contentId", "source.contentId"> contentIdKey{};
+    static constexpr rt::Derived<&Session::contentDescription, "contentDescription", "source.contentDescription">
         contentDescriptionKey{};
-    static constexpr rt::Derived<&S::lock, "lock", "source.lock"> lockKey{};
-    static constexpr rt::Derived<&S::online, "online", "source.online"> onlineKey{};
-    static constexpr rt::Derived<&S::startDate, "startDate", "source.startDate"> startDateKey{};
-    static constexpr rt::Derived<&S::creationDate, "creationDate", "source.creationDate"> creationDateKey{};
-    static constexpr rt::Derived<&S::sourceType, "sourceType", "source.sourceType"> sourceTypeKey{};
-    static constexpr rt::Derived<&S::logoInfos, "logoInfos", "source.logoInfos"> logoInfosKey{};
-    static constexpr rt::Derived<&S::presentationLayer, "presentationLayer", "player.presentationLayer">
+    static constexpr rt::Derived<&Session::lock, "lock", "source.lock"> lockKey{};
+    static constexpr rt::Derived<&Session::online, "online", "source.online"> onlineKey{};
+    static constexpr rt::Derived<&Session::startDate, "startDate", "source.startDate"> startDateKey{};
+    static constexpr rt::Derived<&Session::creationDate, "creationDate", "source.creationDate"> creationDateKey{};
+    static constexpr rt::Derived<&Session::sourceType, "sourceType", "source.sourceType"> sourceTypeKey{};
+    static constexpr rt::Derived<&Session::logoInfos, "logoInfos", "source.logoInfos"> logoInfosKey{};
+    static constexpr rt::Derived<&Session::presentationLayer, "presentationLayer", "player.presentationLayer">
         presentationLayerKey{};
-    static constexpr rt::Derived<&S::isAudioOnly, "isAudioOnly", "player.isAudioOnly"> isAudioOnlyKey{};
-    static constexpr rt::Derived<&S::isAudioOnly, "audioOnly", "player.audioOnly"> audioOnlyKey{};
-    static constexpr rt::Derived<&S::isAirplayActive, "isAirplayActive", "player.isAirplayActive"> isAirplayActiveKey{};
-    static constexpr rt::Derived<&S::isPlaying, "isPlaying", "player.isPlaying"> isPlayingKey{};
-    static constexpr rt::Derived<&S::videoSize, "videoSize", "player.videoSize"> videoSizeKey{};
-    static constexpr rt::Derived<&S::pictureInPictureAvailable, "pictureInPictureAvailable",
+    static constexpr rt::Derived<&Session::isAudioOnly, "isAudioOnly", "player.isAudioOnly"> isAudioOnlyKey{};
+    static constexpr rt::Derived<&Session::isAudioOnly, "audioOnly", "player.audioOnly"> audioOnlyKey{};
+    static constexpr rt::Derived<&Session::isAirplayActive, "isAirplayActive", "player.isAirplayActive">
+        isAirplayActiveKey{};
+    static constexpr rt::Derived<&Session::isPlaying, "isPlaying", "player.isPlaying"> isPlayingKey{};
+    static constexpr rt::Derived<&Session::videoSize, "videoSize", "player.videoSize"> videoSizeKey{};
+    static constexpr rt::Derived<&Session::pictureInPictureAvailable, "pictureInPictureAvailable",
                                  "player.pictureInPictureAvailable">
         pictureInPictureAvailableKey{};
-    static constexpr rt::Derived<&S::pictureInPictureActive, "pictureInPictureActive", "player.pictureInPictureActive">
+    static constexpr rt::Derived<&Session::pictureInPictureActive, "pictureInPictureActive",
+                                 "player.pictureInPictureActive">
         pictureInPictureActiveKey{};
-    static constexpr rt::Derived<&S::subtitles, "subtitles", "player.subtitles"> subtitlesKey{};
-    static constexpr rt::Derived<&S::selectedSubtitle, "selectedSubtitle", "player.selectedSubtitle">
+    static constexpr rt::Derived<&Session::subtitles, "subtitles", "player.subtitles"> subtitlesKey{};
+    static constexpr rt::Derived<&Session::selectedSubtitle, "selectedSubtitle", "player.selectedSubtitle">
         selectedSubtitleKey{};
-    static constexpr rt::Derived<&S::defaultSubtitle, "defaultSubtitle", "player.defaultSubtitle"> defaultSubtitleKey{};
-    static constexpr rt::Derived<&S::audioTracks, "audioTracks", "player.audioTracks"> audioTracksKey{};
-    static constexpr rt::Derived<&S::selectedAudioTrack, "selectedAudioTrack", "player.selectedAudioTrack">
+    static constexpr rt::Derived<&Session::defaultSubtitle, "defaultSubtitle", "player.defaultSubtitle">
+        defaultSubtitleKey{};
+    static constexpr rt::Derived<&Session::audioTracks, "audioTracks", "player.audioTracks"> audioTracksKey{};
+    static constexpr rt::Derived<&Session::selectedAudioTrack, "selectedAudioTrack", "player.selectedAudioTrack">
         selectedAudioTrackKey{};
-    static constexpr rt::Derived<&S::defaultAudioTrack, "defaultAudioTrack", "player.defaultAudioTrack">
+    static constexpr rt::Derived<&Session::defaultAudioTrack, "defaultAudioTrack", "player.defaultAudioTrack">
         defaultAudioTrackKey{};
-    static constexpr rt::Derived<&S::playbackTime, "playbackTime", "player.playbackTime"> playbackTimeKey{};
-    static constexpr rt::Derived<&S::timeInfo, "timeInfo", "player.timeInfo"> timeInfoKey{};
-    static constexpr rt::Derived<&S::observedBitrate, "observedBitrate", "player.observedBitrate"> observedBitrateKey{};
-    static constexpr rt::Derived<&S::numberOfBytesTransferred, "numberOfBytesTransferred",
+    static constexpr rt::Derived<&Session::playbackTime, "playbackTime", "player.playbackTime"> playbackTimeKey{};
+    static constexpr rt::Derived<&Session::timeInfo, "timeInfo", "player.timeInfo"> timeInfoKey{};
+    static constexpr rt::Derived<&Session::observedBitrate, "observedBitrate", "player.observedBitrate">
+        observedBitrateKey{};
+    static constexpr rt::Derived<&Session::numberOfBytesTransferred, "numberOfBytesTransferred",
                                  "player.numberOfBytesTransferred">
         numberOfBytesTransferredKey{};
 
