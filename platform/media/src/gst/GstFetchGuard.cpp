@@ -1,5 +1,7 @@
 #include "GstFetchGuard.h"
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -50,6 +52,37 @@ GQuark guardQuark() {
     return quark;
 }
 
+/// On a session: the guard whose it is (a weak_ptr), once known.
+GQuark sessionQuark() {
+    static GQuark quark = g_quark_from_static_string("zid-fetch-guard-session");
+    return quark;
+}
+
+/// The HTTP library's abort of every request of a session, from the library the
+/// downloader loaded (null when it is not loaded).
+using AbortSession = void (*)(gpointer session);
+AbortSession abortSessionFunction() {
+    static AbortSession abort = [] {
+        void* library = ::dlopen("libsoup-3.0.so.0", RTLD_LAZY | RTLD_NOLOAD);
+        return library ? reinterpret_cast<AbortSession>(::dlsym(library, "soup_session_abort")) : nullptr;
+    }();
+    return abort;
+}
+
+gboolean abortSession(gpointer data) {
+    if (GObject* session = G_OBJECT(g_weak_ref_get(static_cast<GWeakRef*>(data)))) {
+        if (AbortSession abort = abortSessionFunction()) abort(session);
+        g_object_unref(session);
+    }
+    return G_SOURCE_REMOVE;
+}
+
+void freeWeakRef(gpointer data) {
+    auto* ref = static_cast<GWeakRef*>(data);
+    g_weak_ref_clear(ref);
+    delete ref;
+}
+
 std::string messageURI(GObject* message) {
     // The HTTP library of GStreamer 1.22 (libsoup 3) gives a GUri; an older one would not.
     GParamSpec* property = g_object_class_find_property(G_OBJECT_GET_CLASS(message), "uri");
@@ -88,7 +121,7 @@ static std::atomic<bool> hookInstalled{false};
 
 static gboolean onRequestQueuedHook(GSignalInvocationHint*, guint count, const GValue* params, gpointer) {
     if (count >= 2 && G_VALUE_HOLDS_OBJECT(&params[0]) && G_VALUE_HOLDS_OBJECT(&params[1]))
-        FetchGuard::onRequestQueued(G_OBJECT(g_value_get_object(&params[1])));
+        FetchGuard::onRequestQueued(G_OBJECT(g_value_get_object(&params[0])), G_OBJECT(g_value_get_object(&params[1])));
     return TRUE;
 }
 
@@ -121,6 +154,53 @@ std::shared_ptr<FetchGuard> FetchGuard::of(GstElement* demuxer, const std::share
 
 FetchGuard::~FetchGuard() {
     if (like_) gst_object_unref(like_);
+    for (auto& s : sessions_) {
+        g_weak_ref_clear(&s->session);
+        g_main_context_unref(s->context);
+    }
+}
+
+void FetchGuard::adopt(GObject* session) {
+    g_object_set_qdata_full(session, sessionQuark(), new std::weak_ptr<FetchGuard>(weak_from_this()),
+                            [](gpointer data) { delete static_cast<std::weak_ptr<FetchGuard>*>(data); });
+    auto s = std::make_unique<Session>();
+    g_weak_ref_init(&s->session, session);
+    s->context = g_main_context_ref_thread_default();
+    std::lock_guard lock(mutex_);
+    sessions_.push_back(std::move(s));
+}
+
+bool FetchGuard::hasSessions() const {
+    std::lock_guard lock(mutex_);
+    return !sessions_.empty();
+}
+
+void FetchGuard::stopSessions() {
+    std::vector<std::pair<GObject*, GMainContext*>> sessions;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& s : sessions_)
+            if (GObject* session = G_OBJECT(g_weak_ref_get(&s->session)))
+                sessions.emplace_back(session, g_main_context_ref(s->context));
+    }
+    for (auto [session, context] : sessions) {
+        auto* ref = new GWeakRef;
+        g_weak_ref_init(ref, session);
+        g_object_unref(session);
+        // Each session is driven by its own thread's context: aborted there.
+        g_main_context_invoke_full(context, G_PRIORITY_HIGH, abortSession, ref, freeWeakRef);
+        g_main_context_unref(context);
+    }
+}
+
+void FetchGuard::stopDownloads(GstElement* demuxer) {
+    std::shared_ptr<FetchGuard> guard;
+    {
+        std::lock_guard lock(registryMutex());
+        if (auto* held = static_cast<std::shared_ptr<FetchGuard>*>(g_object_get_qdata(G_OBJECT(demuxer), guardQuark())))
+            guard = *held;
+    }
+    if (guard) guard->stopSessions();
 }
 
 void FetchGuard::learn(std::uint64_t bandwidth, double targetDuration, const std::set<std::string>& uris) {
@@ -156,7 +236,7 @@ FetchedText FetchGuard::fetch(const std::string& url) {
         std::lock_guard lock(registryMutex());
         ownFetches().insert(url);
     }
-    FetchedText fetched = fetchText(url, like, kLongestPlaylist, kPlaylistFetchSeconds);
+    FetchedText fetched = fetchText(url, like, kLongestPlaylist, kPlaylistFetchSeconds, &relay_->closed);
     {
         // Its request may never have been made (a source that failed at once).
         std::lock_guard lock(registryMutex());
@@ -181,19 +261,27 @@ std::uint64_t FetchGuard::requestsQueued() const {
     return queued_;
 }
 
-void FetchGuard::onRequestQueued(GObject* message) {
+void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
     std::string uri = messageURI(message);
     std::shared_ptr<FetchGuard> owner;
-    {
-        std::lock_guard lock(registryMutex());
-        if (takeOwnFetch(uri)) return;
-        std::vector<std::shared_ptr<FetchGuard>> alive;
-        for (const auto& weak : registry())
-            if (auto guard = weak.lock()) alive.push_back(std::move(guard));
-        for (const auto& guard : alive)
-            if (guard->claims(uri)) owner = guard;
-        // A segment a live playlist named after it was read: the only guard's, if one.
-        if (!owner && alive.size() == 1) owner = alive.front();
+    if (auto* held = static_cast<std::weak_ptr<FetchGuard>*>(g_object_get_qdata(session, sessionQuark())))
+        owner = held->lock();
+    if (!owner) {
+        bool adopted = false;
+        {
+            std::lock_guard lock(registryMutex());
+            if (takeOwnFetch(uri)) return;
+            std::vector<std::shared_ptr<FetchGuard>> alive;
+            for (const auto& weak : registry())
+                if (auto guard = weak.lock()) alive.push_back(std::move(guard));
+            // Two items may play the same stream: a guard without a session yet first.
+            for (const auto& guard : alive)
+                if (guard->claims(uri) && (!owner || !guard->hasSessions())) owner = guard;
+            adopted = owner != nullptr;
+            // A segment a live playlist named after it was read: the only guard's, if one.
+            if (!owner && alive.size() == 1) owner = alive.front();
+        }
+        if (adopted) owner->adopt(session);
     }
     if (!owner) return;
     std::function<void(const std::string&)> reread;
@@ -219,7 +307,10 @@ void FetchGuard::onRequestQueued(GObject* message) {
         G_CALLBACK(+[](GObject* finished, gpointer data) {
             if (auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock()) {
                 std::lock_guard lock(guard->mutex_);
-                guard->running_.erase(finished);
+                if (auto it = guard->running_.find(finished); it != guard->running_.end()) {
+                    guard->lastFinished_ = std::move(it->second.second);
+                    guard->running_.erase(it);
+                }
             }
         }),
         new std::weak_ptr<FetchGuard>(owner),
@@ -241,6 +332,10 @@ void FetchGuard::refuseSegment(std::uint64_t bytes) {
         refused_ = true;
     }
     std::string uri = oldestRequest();
+    if (uri.empty()) {
+        std::lock_guard lock(mutex_);
+        uri = lastFinished_;
+    }
     std::string what = uri.empty() ? std::string("A segment") : "The segment \"" + quotedURI(uri) + "\"";
     relay_->postRefusal(MediaErrorCode::ServerFailed,
                         rt::format("%s sent more than %.1f MB (%.1f MB so far), more than its playlists allow a segment: "

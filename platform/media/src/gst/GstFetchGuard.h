@@ -7,9 +7,11 @@
 // duration, under a hard ceiling), and a segment over it fails the item, naming the URL.
 //
 // The URL comes from the downloader's request hook: every request the demuxer's HTTP
-// session queues is seen there (on the download thread) and, for as long as it runs,
-// counted as the guard's whose playlists named it. The same hook tells when the demuxer
-// fetches a live media playlist again, which is then read again (GstPlaylistCheck).
+// session queues is seen there (on the download thread). The session's first request is
+// for a URI the guard's playlists named; from then on the session is the guard's, and so
+// is every request it makes. The same hook tells when the demuxer fetches a playlist
+// (first fetch or refresh), which is then read and checked again (GstPlaylistCheck); and
+// the guard can abort all of the demuxer's downloads at once, for an item that ends.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +21,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <gst/gst.h>
 
@@ -72,16 +75,31 @@ public:
     void fetchLike(GstElement* source);
     /// A playlist fetched apart from the demuxer, as the pipeline's source would fetch it.
     FetchedText fetch(const std::string& url);
-    /// Whenever the demuxer fetches `url` (a live media playlist), `reread_` reads it again.
+    /// Whenever the demuxer fetches `url` (a playlist), `reread_` reads it again.
     void rereadWhenFetched(const std::string& url);
     void onReread(std::function<void(const std::string& url)> reread);
 
-    /// The downloader's request hook: a request the demuxer's HTTP session queued.
-    static void onRequestQueued(GObject* message);
+    /// Aborts every download of the demuxer's HTTP sessions, on their own threads; the
+    /// guard's own fetches end with the relay. For an item that ends: what its demuxer was
+    /// downloading (a playlist that never ends, say) stops with it.
+    static void stopDownloads(GstElement* demuxer);
+
+    /// The downloader's request hook: a request an HTTP session queued.
+    static void onRequestQueued(GObject* session, GObject* message);
 
 private:
     explicit FetchGuard(std::shared_ptr<Relay> relay) : relay_(std::move(relay)) {}
     bool claims(const std::string& uri) const;
+    /// Takes `session` (whose request this guard claimed) as the demuxer's: every request
+    /// it makes is this guard's. On the session's own thread.
+    void adopt(GObject* session);
+    bool hasSessions() const;
+    void stopSessions();
+
+    struct Session {
+        GWeakRef session;
+        GMainContext* context;
+    };
 
     std::shared_ptr<Relay> relay_;
     mutable std::mutex mutex_;
@@ -91,6 +109,10 @@ private:
     /// Requests running, by message, with the order they were queued in.
     std::map<const void*, std::pair<std::uint64_t, std::string>> running_;
     std::uint64_t queued_ = 0;
+    /// The request that finished last: a segment's bytes may pass its bound after its
+    /// download ended.
+    std::string lastFinished_;
+    std::vector<std::unique_ptr<Session>> sessions_;
     bool refused_ = false;
     GstElement* like_ = nullptr;
     std::set<std::string> watched_;

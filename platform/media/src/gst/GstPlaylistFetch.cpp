@@ -22,7 +22,8 @@ void copyProperty(GstElement* from, GstElement* to, const char* name) {
 
 }  // namespace
 
-FetchedText fetchText(const std::string& url, GstElement* like, std::size_t limit, double seconds) {
+FetchedText fetchText(const std::string& url, GstElement* like, std::size_t limit, double seconds,
+                      const std::atomic<bool>* stop) {
     FetchedText out;
     GstElement* source = gst_element_factory_make("souphttpsrc", nullptr);
     GstElement* sink = gst_element_factory_make("appsink", nullptr);
@@ -36,13 +37,14 @@ FetchedText fetchText(const std::string& url, GstElement* like, std::size_t limi
     onSourceSetup(nullptr, source, nullptr);
     if (like)
         for (const char* name : {"tls-database", "ssl-strict", "user-agent"}) copyProperty(like, source, name);
-    g_object_set(sink, "sync", FALSE, nullptr);
+    // What the source has read waits in a short queue: the bound holds for what is held.
+    g_object_set(sink, "sync", FALSE, "max-buffers", 16u, nullptr);
     gst_bin_add_many(GST_BIN(pipeline), source, sink, nullptr);
     gst_element_link(source, sink);
     GstBus* bus = gst_element_get_bus(pipeline);
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    for (;;) {
+    while (!stop || !stop->load()) {
         if (GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 50 * GST_MSECOND)) {
             GstBuffer* buffer = gst_sample_get_buffer(sample);
             GstMapInfo map;
