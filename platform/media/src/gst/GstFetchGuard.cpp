@@ -325,19 +325,24 @@ std::string FetchGuard::oldestRequest() const {
     return oldest ? oldest->second : std::string();
 }
 
-void FetchGuard::refuseSegment(std::uint64_t bytes) {
+void FetchGuard::refuse(MediaErrorCode code, std::string description) {
     {
         std::lock_guard lock(mutex_);
         if (refused_) return;
         refused_ = true;
     }
+    relay_->postRefusal(code, std::move(description));
+    stopSessions();
+}
+
+void FetchGuard::refuseSegment(std::uint64_t bytes) {
     std::string uri = oldestRequest();
     if (uri.empty()) {
         std::lock_guard lock(mutex_);
         uri = lastFinished_;
     }
     std::string what = uri.empty() ? std::string("A segment") : "The segment \"" + quotedURI(uri) + "\"";
-    relay_->postRefusal(MediaErrorCode::ServerFailed,
+    refuse(MediaErrorCode::ServerFailed,
                         rt::format("%s sent more than %.1f MB (%.1f MB so far), more than its playlists allow a segment: "
                                    "it was refused.",
                                    what, static_cast<double>(segmentBound()) / 1e6, static_cast<double>(bytes) / 1e6));

@@ -25,6 +25,8 @@
 
 #include <gst/gst.h>
 
+#include <media/MediaErrors.h>
+
 #include "GstPlaylistFetch.h"
 
 namespace media::gstimpl {
@@ -69,6 +71,10 @@ public:
 
     /// Fails the item: a segment of `bytes` passed the bound.
     void refuseSegment(std::uint64_t bytes);
+    /// Fails the item (the first refusal only) and aborts the demuxer's downloads at once,
+    /// from whichever thread refuses: a download that never ends can hold the demuxer, and
+    /// with it whatever waits on the demuxer, until it is aborted.
+    void refuse(MediaErrorCode code, std::string description);
 
     /// The pipeline's HTTP source (a reference, taken), whose trust and user agent the
     /// guard's own fetches copy.

@@ -166,8 +166,10 @@ void checkMediaPlaylists(GstPad* pad, std::shared_ptr<Relay> relay, std::shared_
     std::atomic<bool> refused{false};
     auto check = [&] {
         for (std::size_t i; !refused.load() && !relay->closed.load() && (i = next++) < playlists.size();)
-            if (auto refusal = readFetchedPlaylist(playlists[i], guard->fetch(playlists[i]), *guard))
-                if (!refused.exchange(true)) relay->postRefusal(refusal->code, std::move(refusal->description));
+            if (auto refusal = readFetchedPlaylist(playlists[i], guard->fetch(playlists[i]), *guard)) {
+                refused = true;
+                guard->refuse(refusal->code, std::move(refusal->description));
+            }
     };
     std::vector<std::thread> fetches;
     for (std::size_t i = 0; i < std::min(playlists.size(), kFetchesAtOnce); ++i) fetches.emplace_back(check);
@@ -195,7 +197,7 @@ GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data
         // The demuxer never sees the end of this playlist, so never parses it.
         reader->refusedOne = true;
         reader->text.clear();
-        reader->relay->postRefusal(code, std::move(description));
+        reader->guard->refuse(code, std::move(description));
         return GST_PAD_PROBE_DROP;
     };
     if (info->type & (GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST)) {
@@ -328,9 +330,9 @@ void checkPlaylistsEntering(GstElement* demuxer, const std::shared_ptr<Relay>& r
                                               GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM);
     auto guard = FetchGuard::of(demuxer, relay);
     std::weak_ptr<FetchGuard> weak = guard;
-    guard->onReread([weak, relay](const std::string& url) {
+    guard->onReread([weak](const std::string& url) {
         if (auto g = weak.lock())
-            if (auto refusal = readFetchedPlaylist(url, g->fetch(url), *g)) relay->postRefusal(refusal->code, refusal->description);
+            if (auto refusal = readFetchedPlaylist(url, g->fetch(url), *g)) g->refuse(refusal->code, std::move(refusal->description));
     });
     auto* reader = new PlaylistReader{relay, guard, demuxer, {}, false, false};
     gst_pad_add_probe(pad, types, readPlaylist, reader, [](gpointer data) { delete static_cast<PlaylistReader*>(data); });
