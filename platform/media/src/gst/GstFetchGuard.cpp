@@ -1,11 +1,11 @@
 #include "GstFetchGuard.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
+
+#include <gio/gio.h>
 
 #include <media/MediaErrors.h>
 #include <rt/Format.h>
@@ -58,30 +58,7 @@ GQuark sessionQuark() {
     return quark;
 }
 
-/// The HTTP library's abort of every request of a session, from the library the
-/// downloader loaded (null when it is not loaded).
-using AbortSession = void (*)(gpointer session);
-AbortSession abortSessionFunction() {
-    static AbortSession abort = [] {
-        void* library = ::dlopen("libsoup-3.0.so.0", RTLD_LAZY | RTLD_NOLOAD);
-        return library ? reinterpret_cast<AbortSession>(::dlsym(library, "soup_session_abort")) : nullptr;
-    }();
-    return abort;
-}
-
-gboolean abortSession(gpointer data) {
-    if (GObject* session = G_OBJECT(g_weak_ref_get(static_cast<GWeakRef*>(data)))) {
-        if (AbortSession abort = abortSessionFunction()) abort(session);
-        g_object_unref(session);
-    }
-    return G_SOURCE_REMOVE;
-}
-
-void freeWeakRef(gpointer data) {
-    auto* ref = static_cast<GWeakRef*>(data);
-    g_weak_ref_clear(ref);
-    delete ref;
-}
+void freeWeakGuard(gpointer data, GClosure*) { delete static_cast<std::weak_ptr<FetchGuard>*>(data); }
 
 std::string messageURI(GObject* message) {
     // The HTTP library of GStreamer 1.22 (libsoup 3) gives a GUri; an older one would not.
@@ -154,43 +131,59 @@ std::shared_ptr<FetchGuard> FetchGuard::of(GstElement* demuxer, const std::share
 
 FetchGuard::~FetchGuard() {
     if (like_) gst_object_unref(like_);
-    for (auto& s : sessions_) {
-        g_weak_ref_clear(&s->session);
-        g_main_context_unref(s->context);
-    }
+    for (auto& connection : connections_) g_weak_ref_clear(connection.get());
 }
 
 void FetchGuard::adopt(GObject* session) {
     g_object_set_qdata_full(session, sessionQuark(), new std::weak_ptr<FetchGuard>(weak_from_this()),
                             [](gpointer data) { delete static_cast<std::weak_ptr<FetchGuard>*>(data); });
-    auto s = std::make_unique<Session>();
-    g_weak_ref_init(&s->session, session);
-    s->context = g_main_context_ref_thread_default();
     std::lock_guard lock(mutex_);
-    sessions_.push_back(std::move(s));
+    adopted_ = true;
 }
 
-bool FetchGuard::hasSessions() const {
+bool FetchGuard::hasSession() const {
     std::lock_guard lock(mutex_);
-    return !sessions_.empty();
+    return adopted_;
 }
 
-void FetchGuard::stopSessions() {
-    std::vector<std::pair<GObject*, GMainContext*>> sessions;
-    {
-        std::lock_guard lock(mutex_);
-        for (auto& s : sessions_)
-            if (GObject* session = G_OBJECT(g_weak_ref_get(&s->session)))
-                sessions.emplace_back(session, g_main_context_ref(s->context));
+namespace {
+
+/// Ends a connection where the kernel holds it: its reads and writes fail at once, on
+/// whichever thread they run (the downloader's, here), which take it as a network error.
+void shutDown(GSocketConnection* connection) {
+    if (GSocket* socket = g_socket_connection_get_socket(connection)) g_socket_shutdown(socket, TRUE, TRUE, nullptr);
+}
+
+}  // namespace
+
+void FetchGuard::track(GSocketConnection* connection) {
+    std::lock_guard lock(mutex_);
+    if (stopped_) {
+        shutDown(connection);
+        return;
     }
-    for (auto [session, context] : sessions) {
-        auto* ref = new GWeakRef;
-        g_weak_ref_init(ref, session);
-        g_object_unref(session);
-        // Each session is driven by its own thread's context: aborted there.
-        g_main_context_invoke_full(context, G_PRIORITY_HIGH, abortSession, ref, freeWeakRef);
-        g_main_context_unref(context);
-    }
+    // Connections gone since are forgotten.
+    connections_.erase(std::remove_if(connections_.begin(), connections_.end(),
+                                      [](const auto& ref) {
+                                          GObject* held = G_OBJECT(g_weak_ref_get(ref.get()));
+                                          if (held) g_object_unref(held);
+                                          else g_weak_ref_clear(ref.get());
+                                          return held == nullptr;
+                                      }),
+                       connections_.end());
+    auto ref = std::make_unique<GWeakRef>();
+    g_weak_ref_init(ref.get(), connection);
+    connections_.push_back(std::move(ref));
+}
+
+void FetchGuard::stopConnections() {
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+    for (auto& ref : connections_)
+        if (GObject* connection = G_OBJECT(g_weak_ref_get(ref.get()))) {
+            shutDown(G_SOCKET_CONNECTION(connection));
+            g_object_unref(connection);
+        }
 }
 
 void FetchGuard::stopDownloads(GstElement* demuxer) {
@@ -200,7 +193,7 @@ void FetchGuard::stopDownloads(GstElement* demuxer) {
         if (auto* held = static_cast<std::shared_ptr<FetchGuard>*>(g_object_get_qdata(G_OBJECT(demuxer), guardQuark())))
             guard = *held;
     }
-    if (guard) guard->stopSessions();
+    if (guard) guard->stopConnections();
 }
 
 void FetchGuard::learn(std::uint64_t bandwidth, double targetDuration, const std::set<std::string>& uris) {
@@ -276,7 +269,7 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
                 if (auto guard = weak.lock()) alive.push_back(std::move(guard));
             // Two items may play the same stream: a guard without a session yet first.
             for (const auto& guard : alive)
-                if (guard->claims(uri) && (!owner || !guard->hasSessions())) owner = guard;
+                if (guard->claims(uri) && (!owner || !guard->hasSession())) owner = guard;
             adopted = owner != nullptr;
             // A segment a live playlist named after it was read: the only guard's, if one.
             if (!owner && alive.size() == 1) owner = alive.front();
@@ -284,6 +277,14 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
         if (adopted) owner->adopt(session);
     }
     if (!owner) return;
+    // The connections the demuxer's requests open, to end them when the item ends.
+    g_signal_connect_data(
+        message, "network-event",
+        G_CALLBACK(+[](GObject*, GSocketClientEvent event, GIOStream* connection, gpointer data) {
+            if (event != G_SOCKET_CLIENT_CONNECTED || !G_IS_SOCKET_CONNECTION(connection)) return;
+            if (auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock()) guard->track(G_SOCKET_CONNECTION(connection));
+        }),
+        new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
     std::function<void(const std::string&)> reread;
     {
         std::lock_guard lock(owner->mutex_);
@@ -313,8 +314,7 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
                 }
             }
         }),
-        new std::weak_ptr<FetchGuard>(owner),
-        [](gpointer data, GClosure*) { delete static_cast<std::weak_ptr<FetchGuard>*>(data); }, GConnectFlags(0));
+        new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
 }
 
 std::string FetchGuard::oldestRequest() const {
@@ -332,7 +332,7 @@ void FetchGuard::refuse(MediaErrorCode code, std::string description) {
         refused_ = true;
     }
     relay_->postRefusal(code, std::move(description));
-    stopSessions();
+    stopConnections();
 }
 
 void FetchGuard::refuseSegment(std::uint64_t bytes) {

@@ -11,7 +11,7 @@
 // for a URI the guard's playlists named; from then on the session is the guard's, and so
 // is every request it makes. The same hook tells when the demuxer fetches a playlist
 // (first fetch or refresh), which is then read and checked again (GstPlaylistCheck); and
-// the guard can abort all of the demuxer's downloads at once, for an item that ends.
+// the connections the session's requests open, which the guard ends when the item ends.
 
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include <gio/gio.h>
 #include <gst/gst.h>
 
 #include <media/MediaErrors.h>
@@ -85,9 +86,10 @@ public:
     void rereadWhenFetched(const std::string& url);
     void onReread(std::function<void(const std::string& url)> reread);
 
-    /// Aborts every download of the demuxer's HTTP sessions, on their own threads; the
-    /// guard's own fetches end with the relay. For an item that ends: what its demuxer was
-    /// downloading (a playlist that never ends, say) stops with it.
+    /// Ends every connection of the demuxer's and any it opens later, so its downloads
+    /// fail as on a network error; the guard's own fetches end with the relay. For an item
+    /// that ends: what its demuxer was downloading (a playlist that never ends, say) stops
+    /// with it, and a retry downloads nothing.
     static void stopDownloads(GstElement* demuxer);
 
     /// The downloader's request hook: a request an HTTP session queued.
@@ -97,15 +99,12 @@ private:
     explicit FetchGuard(std::shared_ptr<Relay> relay) : relay_(std::move(relay)) {}
     bool claims(const std::string& uri) const;
     /// Takes `session` (whose request this guard claimed) as the demuxer's: every request
-    /// it makes is this guard's. On the session's own thread.
+    /// it makes is this guard's.
     void adopt(GObject* session);
-    bool hasSessions() const;
-    void stopSessions();
-
-    struct Session {
-        GWeakRef session;
-        GMainContext* context;
-    };
+    bool hasSession() const;
+    /// A connection a request of the demuxer's opened; ended at once once stopped.
+    void track(GSocketConnection* connection);
+    void stopConnections();
 
     std::shared_ptr<Relay> relay_;
     mutable std::mutex mutex_;
@@ -118,7 +117,10 @@ private:
     /// The request that finished last: a segment's bytes may pass its bound after its
     /// download ended.
     std::string lastFinished_;
-    std::vector<std::unique_ptr<Session>> sessions_;
+    bool adopted_ = false;
+    /// The demuxer's connections (weak references), and whether they are all to end.
+    std::vector<std::unique_ptr<GWeakRef>> connections_;
+    bool stopped_ = false;
     bool refused_ = false;
     GstElement* like_ = nullptr;
     std::set<std::string> watched_;

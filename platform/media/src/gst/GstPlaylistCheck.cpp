@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include <media/Asset.h>
 #include <rt/Format.h>
@@ -137,22 +138,29 @@ std::vector<std::string> namedPlaylists(const PlaylistFacts& master, const std::
     return out;
 }
 
+/// Why the text of the playlist at `url` is refused (a URI of another scheme, more
+/// playlists than any stream needs), or nothing, with what it says in `facts`.
+std::optional<Refusal> refusalOf(const std::string& url, const std::string& text, PlaylistFacts& facts) {
+    if (std::string uri = firstRefusedURI(text); !uri.empty())
+        return Refusal{MediaErrorCode::UnsupportedURL, refusedSchemeMessage(url, uri)};
+    facts = readPlaylistFacts(text);
+    if (facts.playlists.size() > kMostPlaylists)
+        return Refusal{MediaErrorCode::ServerFailed, tooManyMessage(url, facts.playlists.size())};
+    return std::nullopt;
+}
+
 /// Reads a playlist fetched apart from the demuxer (for its check, or because the demuxer
-/// is fetching it now): one that is too long or names a URI of another scheme is refused;
-/// else what it says bounds the demuxer, and it is read again whenever the demuxer fetches
-/// it (as are the playlists it names, when it is a master). Only its facts are kept.
+/// is fetching it now, which makes it watched): one that is too long or refused fails the
+/// item; else what it says bounds the demuxer's segments, and the playlists it names (a
+/// master's) are read again whenever the demuxer fetches them. Its text is let go once
+/// read, and so are the URIs it names: the demuxer's session is known by then.
 std::optional<Refusal> readFetchedPlaylist(const std::string& url, FetchedText fetched, FetchGuard& guard) {
     if (fetched.outcome == FetchedText::Outcome::TooLong) return Refusal{MediaErrorCode::ServerFailed, tooLongMessage(url)};
     // One that could not be fetched is left to the demuxer, which reports its own failure.
     if (fetched.outcome != FetchedText::Outcome::Fetched) return std::nullopt;
-    if (std::string uri = firstRefusedURI(fetched.text); !uri.empty())
-        return Refusal{MediaErrorCode::UnsupportedURL, refusedSchemeMessage(url, uri)};
-    PlaylistFacts facts = readPlaylistFacts(fetched.text);
-    fetched.text = {};
-    if (facts.playlists.size() > kMostPlaylists)
-        return Refusal{MediaErrorCode::ServerFailed, tooManyMessage(url, facts.playlists.size())};
-    guard.learn(facts.bandwidth, facts.targetDuration, absoluteURIs(facts, url));
-    guard.rereadWhenFetched(url);
+    PlaylistFacts facts;
+    if (auto refusal = refusalOf(url, std::exchange(fetched.text, {}), facts)) return refusal;
+    guard.learn(facts.bandwidth, facts.targetDuration, {});
     for (const auto& playlist : namedPlaylists(facts, url)) guard.rereadWhenFetched(playlist);
     return std::nullopt;
 }
@@ -225,19 +233,19 @@ GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data
             std::string text = std::move(reader->text);
             reader->text.clear();
             std::string base = upstreamURI(pad);
-            if (std::string uri = firstRefusedURI(text); !uri.empty())
-                return refuse(MediaErrorCode::UnsupportedURL, refusedSchemeMessage(base, uri));
-            PlaylistFacts facts = readPlaylistFacts(text);
-            if (facts.playlists.size() > kMostPlaylists)
-                return refuse(MediaErrorCode::ServerFailed, tooManyMessage(base, facts.playlists.size()));
+            PlaylistFacts facts;
+            if (auto refusal = refusalOf(base, text, facts)) return refuse(refusal->code, std::move(refusal->description));
+            // Its URIs tell the demuxer's first request, and with it the demuxer's session.
             reader->guard->learn(facts.bandwidth, facts.targetDuration, absoluteURIs(facts, base));
             reader->guard->fetchLike(pipelineSourceOf(reader->demuxer));
-            // Should the demuxer fetch it again, what it reads then is checked then.
+            // Every playlist the demuxer fetches itself is checked as it fetches it: this one
+            // again (a live one's refreshes) and those a master names.
             if (!base.empty()) reader->guard->rereadWhenFetched(base);
-            if (!facts.master || facts.playlists.empty()) return GST_PAD_PROBE_OK;
+            std::vector<std::string> playlists = namedPlaylists(facts, base);
+            for (const auto& playlist : playlists) reader->guard->rereadWhenFetched(playlist);
+            if (playlists.empty()) return GST_PAD_PROBE_OK;
             // The end of the master waits for its media playlists' check.
-            std::thread(checkMediaPlaylists, GST_PAD(gst_object_ref(pad)), reader->relay, reader->guard,
-                        namedPlaylists(facts, base))
+            std::thread(checkMediaPlaylists, GST_PAD(gst_object_ref(pad)), reader->relay, reader->guard, std::move(playlists))
                 .detach();
             return GST_PAD_PROBE_DROP;
         }
