@@ -210,7 +210,9 @@ std::uint64_t FetchGuard::segmentBound() const {
 
 bool FetchGuard::claims(const std::string& uri) const {
     std::lock_guard lock(mutex_);
-    return uris_.count(uri) > 0 || watched_.count(uri) > 0;
+    // Not the URLs it was given itself (another item's source may fetch the same), nor
+    // after its item ended.
+    return !stopped_ && uris_.count(uri) > 0;
 }
 
 void FetchGuard::fetchLike(GstElement* source) {
@@ -260,23 +262,18 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
     if (auto* held = static_cast<std::weak_ptr<FetchGuard>*>(g_object_get_qdata(session, sessionQuark())))
         owner = held->lock();
     if (!owner) {
-        bool adopted = false;
         {
             std::lock_guard lock(registryMutex());
             if (takeOwnFetch(uri)) return;
-            std::vector<std::shared_ptr<FetchGuard>> alive;
-            for (const auto& weak : registry())
-                if (auto guard = weak.lock()) alive.push_back(std::move(guard));
             // Two items may play the same stream: a guard without a session yet first.
-            for (const auto& guard : alive)
-                if (guard->claims(uri) && (!owner || !guard->hasSession())) owner = guard;
-            adopted = owner != nullptr;
-            // A segment a live playlist named after it was read: the only guard's, if one.
-            if (!owner && alive.size() == 1) owner = alive.front();
+            for (const auto& weak : registry())
+                if (auto guard = weak.lock(); guard && guard->claims(uri) && (!owner || !guard->hasSession()))
+                    owner = std::move(guard);
         }
-        if (adopted) owner->adopt(session);
+        // Not a demuxer's (the pipeline's own source, say).
+        if (!owner) return;
+        owner->adopt(session);
     }
-    if (!owner) return;
     // The connections the demuxer's requests open, to end them when the item ends.
     g_signal_connect_data(
         message, "network-event",

@@ -97,6 +97,7 @@ public:
 
 private:
     explicit FetchGuard(std::shared_ptr<Relay> relay) : relay_(std::move(relay)) {}
+    /// Whether its playlists named `uri`: the first request of its demuxer's session.
     bool claims(const std::string& uri) const;
     /// Takes `session` (whose request this guard claimed) as the demuxer's: every request
     /// it makes is this guard's.
