@@ -1,6 +1,8 @@
-// What the engine fetches is bounded and checked: a segment that never ends, a playlist
-// far longer than any stream needs, URIs of other schemes in the media playlists the
-// demuxer would fetch for itself, and long URIs in errors. The engine tests run in
+// What the engine fetches is bounded and checked: a segment that never ends or passes its
+// bound, a playlist far longer than any stream needs, URIs of other schemes in the media
+// playlists the demuxer would fetch for itself, what the demuxer reads when the origin's
+// later answers differ from the checked one, a master naming a playlist hundreds of
+// times, and long URIs in errors. The engine tests run in
 // process and again through the engine process (GstTestSupport.h).
 
 #include "../GstTestSupport.h"
