@@ -356,7 +356,8 @@ TEST_F(PlaylistCheckInEngineProcessTest, WhatTheDemuxerReadsOfAMediaPlaylistIsCh
         MediaErrorCode code;
         double within;
     };
-    auto endless = peers::HlsOrigin::Answer::endlessBody(clean);
+    // A playlist of 400 segments again and again, in chunks of its size.
+    auto endless = peers::HlsOrigin::Answer::endlessBody(mediaPlaylist(400));
     endless.contentType = "application/vnd.apple.mpegurl";
     const std::vector<Case> cases{
         {"file", {200, mediaPlaylist(1) + "#EXTINF:2.0,\n" + file + "\n", "application/vnd.apple.mpegurl"},
