@@ -286,7 +286,8 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
     {
         std::lock_guard lock(owner->mutex_);
         if (owner->watched_.count(uri)) {
-            // A live playlist fetched again: read again, apart, what it says now.
+            // A playlist the demuxer fetches (first fetch or refresh): read again, apart, as
+            // the demuxer reads it.
             if (owner->reread_ && owner->rereading_.insert(uri).second) reread = owner->reread_;
         } else {
             owner->running_[message] = {++owner->queued_, uri};
