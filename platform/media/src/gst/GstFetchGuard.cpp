@@ -10,6 +10,7 @@
 #include <media/MediaErrors.h>
 #include <rt/Format.h>
 
+#include "GstPlaylistServer.h"
 #include "GstSession.h"
 #include "QuotedURI.h"
 
@@ -246,9 +247,18 @@ void FetchGuard::rereadWhenFetched(const std::string& url) {
     watched_.insert(url);
 }
 
-void FetchGuard::onReread(std::function<void(const std::string& url)> reread) {
+void FetchGuard::onReread(std::function<std::optional<std::string>(const std::string& url)> reread) {
     std::lock_guard lock(mutex_);
     reread_ = std::move(reread);
+}
+
+std::optional<std::string> FetchGuard::checkedText(const std::string& url) {
+    std::function<std::optional<std::string>(const std::string&)> reread;
+    {
+        std::lock_guard lock(mutex_);
+        reread = reread_;
+    }
+    return reread ? reread(url) : std::nullopt;
 }
 
 std::uint64_t FetchGuard::requestsQueued() const {
@@ -282,23 +292,26 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
             if (auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock()) guard->track(G_SOCKET_CONNECTION(connection));
         }),
         new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
-    std::function<void(const std::string&)> reread;
+    PlaylistServer* server = PlaylistServer::shared();
+    // The demuxer fetching again at the address it was given (a live playlist's refresh).
+    if (server && server->serves(uri)) return;
+    bool playlist = false;
     {
         std::lock_guard lock(owner->mutex_);
-        if (owner->watched_.count(uri)) {
-            // A playlist the demuxer fetches (first fetch or refresh): read again, apart, as
-            // the demuxer reads it.
-            if (owner->reread_ && owner->rereading_.insert(uri).second) reread = owner->reread_;
-        } else {
-            owner->running_[message] = {++owner->queued_, uri};
-        }
+        playlist = owner->watched_.count(uri) > 0;
+        if (!playlist) owner->running_[message] = {++owner->queued_, uri};
     }
-    if (reread) {
-        std::thread([owner, reread, uri] {
-            reread(uri);
-            std::lock_guard lock(owner->mutex_);
-            owner->rereading_.erase(uri);
-        }).detach();
+    if (playlist) {
+        // A playlist the demuxer fetches (first fetch or refresh): it reads what the check
+        // reads, fetched and checked when it asks, never an answer of its own.
+        GUri* checked = server ? g_uri_parse(server->alias(owner, uri).c_str(), G_URI_FLAGS_NONE, nullptr) : nullptr;
+        if (checked) {
+            g_object_set(message, "uri", checked, nullptr);
+            g_uri_unref(checked);
+        } else {
+            // No loopback to serve it from: its own fetch is checked beside it, at least.
+            std::thread([owner, uri] { owner->checkedText(uri); }).detach();
+        }
         return;
     }
     g_signal_connect_data(

@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -82,9 +83,14 @@ public:
     void fetchLike(GstElement* source);
     /// A playlist fetched apart from the demuxer, as the pipeline's source would fetch it.
     FetchedText fetch(const std::string& url);
-    /// Whenever the demuxer fetches `url` (a playlist), `reread_` reads it again.
+    /// Whenever the demuxer fetches `url` (a playlist), what it reads is `reread_`'s: the
+    /// playlist fetched again and checked, served to it from this process's loopback
+    /// (GstPlaylistServer).
     void rereadWhenFetched(const std::string& url);
-    void onReread(std::function<void(const std::string& url)> reread);
+    /// `reread` fetches a playlist again and answers its text when the check passes, else
+    /// nothing (having refused the item when the check failed).
+    void onReread(std::function<std::optional<std::string>(const std::string& url)> reread);
+    std::optional<std::string> checkedText(const std::string& url);
 
     /// Ends every connection of the demuxer's and any it opens later, so its downloads
     /// fail as on a network error; the guard's own fetches end with the relay. For an item
@@ -125,9 +131,7 @@ private:
     bool refused_ = false;
     GstElement* like_ = nullptr;
     std::set<std::string> watched_;
-    /// Watched playlists being read again now: one reading at a time for each.
-    std::set<std::string> rereading_;
-    std::function<void(const std::string&)> reread_;
+    std::function<std::optional<std::string>(const std::string&)> reread_;
 };
 
 }  // namespace media::gstimpl

@@ -149,17 +149,17 @@ std::optional<Refusal> refusalOf(const std::string& url, const std::string& text
     return std::nullopt;
 }
 
-/// Reads a playlist fetched apart from the demuxer (for its check, or because the demuxer
-/// is fetching it now, which makes it watched): one that is too long or refused fails the
-/// item; else what it says bounds the demuxer's segments, and the playlists it names (a
-/// master's) are read again whenever the demuxer fetches them. Its text is let go once
-/// read, and so are the URIs it names: the demuxer's session is known by then.
-std::optional<Refusal> readFetchedPlaylist(const std::string& url, FetchedText fetched, FetchGuard& guard) {
+/// Reads a playlist fetched apart from the demuxer (for its check, or for the demuxer, which
+/// is fetching it now): one that is too long or refused fails the item; else what it says
+/// bounds the demuxer's segments, and the playlists it names (a master's) are read again
+/// whenever the demuxer fetches them. The URIs it names are not kept: the demuxer's
+/// session is known by then.
+std::optional<Refusal> readFetchedPlaylist(const std::string& url, const FetchedText& fetched, FetchGuard& guard) {
     if (fetched.outcome == FetchedText::Outcome::TooLong) return Refusal{MediaErrorCode::ServerFailed, tooLongMessage(url)};
     // One that could not be fetched is left to the demuxer, which reports its own failure.
     if (fetched.outcome != FetchedText::Outcome::Fetched) return std::nullopt;
     PlaylistFacts facts;
-    if (auto refusal = refusalOf(url, std::exchange(fetched.text, {}), facts)) return refusal;
+    if (auto refusal = refusalOf(url, fetched.text, facts)) return refusal;
     guard.learn(facts.bandwidth, facts.targetDuration, {});
     for (const auto& playlist : namedPlaylists(facts, url)) guard.rereadWhenFetched(playlist);
     return std::nullopt;
@@ -338,9 +338,16 @@ void checkPlaylistsEntering(GstElement* demuxer, const std::shared_ptr<Relay>& r
                                               GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM);
     auto guard = FetchGuard::of(demuxer, relay);
     std::weak_ptr<FetchGuard> weak = guard;
-    guard->onReread([weak](const std::string& url) {
-        if (auto g = weak.lock())
-            if (auto refusal = readFetchedPlaylist(url, g->fetch(url), *g)) g->refuse(refusal->code, std::move(refusal->description));
+    guard->onReread([weak](const std::string& url) -> std::optional<std::string> {
+        auto g = weak.lock();
+        if (!g) return std::nullopt;
+        FetchedText fetched = g->fetch(url);
+        if (auto refusal = readFetchedPlaylist(url, fetched, *g)) {
+            g->refuse(refusal->code, std::move(refusal->description));
+            return std::nullopt;
+        }
+        if (fetched.outcome != FetchedText::Outcome::Fetched) return std::nullopt;
+        return std::move(fetched.text);
     });
     auto* reader = new PlaylistReader{relay, guard, demuxer, {}, false, false};
     gst_pad_add_probe(pad, types, readPlaylist, reader, [](gpointer data) { delete static_cast<PlaylistReader*>(data); });
