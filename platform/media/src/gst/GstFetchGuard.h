@@ -9,9 +9,10 @@
 // The URL comes from the downloader's request hook: every request the demuxer's HTTP
 // session queues is seen there (on the download thread). The session's first request is
 // for a URI the guard's playlists named; from then on the session is the guard's, and so
-// is every request it makes. The same hook tells when the demuxer fetches a playlist
-// (first fetch or refresh), which is then read and checked again (GstPlaylistCheck); and
-// the connections the session's requests open, which the guard ends when the item ends.
+// is every request it makes. The same hook turns the demuxer's request for a playlist
+// (first fetch or refresh) to the loopback server that fetches and checks it for the
+// demuxer (GstPlaylistServer), and sees the connections the session's requests open,
+// which the guard ends when the item ends.
 
 #include <cstddef>
 #include <cstdint>

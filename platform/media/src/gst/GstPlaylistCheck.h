@@ -12,7 +12,8 @@
 // demuxer's segments (GstFetchGuard). A check of one fetch says nothing of the next, and
 // the demuxer fetches those playlists itself, and a live one again and again: each time
 // it does (its request is seen by the guard's request hook), the playlist is fetched and
-// read again, and a refusal then fails the item and ends the demuxer's connections. A
+// read again, and what the demuxer reads is that text (GstPlaylistServer); a refusal then
+// fails the item and ends the demuxer's connections. A
 // playlist longer than any stream needs is refused as soon as it is that long, a master
 // naming more playlists than any stream needs at once.
 
