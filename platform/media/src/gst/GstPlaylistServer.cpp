@@ -66,7 +66,9 @@ std::string PlaylistServer::alias(const std::shared_ptr<FetchGuard>& guard, cons
     }
     auto key = std::make_pair(guard.get(), url);
     if (auto it = names_.find(key); it != names_.end()) return base_ + it->second;
-    std::string name = "playlist/" + std::to_string(++next_);
+    // Names nobody else on the machine can guess: the server answers any local client.
+    std::string name = rt::format("playlist/%016llx%016llx", static_cast<unsigned long long>(random_()),
+                                  static_cast<unsigned long long>(random_()));
     names_[key] = name;
     entries_[name] = Entry{guard, url};
     return base_ + name;

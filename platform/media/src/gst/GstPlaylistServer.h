@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <string>
 #include <utility>
 
@@ -28,7 +29,8 @@ public:
     bool serves(const std::string& uri) const;
 
 private:
-    explicit PlaylistServer(int listener, std::string base) : listener_(listener), base_(std::move(base)) {}
+    explicit PlaylistServer(int listener, std::string base)
+        : listener_(listener), base_(std::move(base)), random_(std::random_device{}()) {}
     void acceptLoop();
     void answer(int connection);
 
@@ -41,7 +43,7 @@ private:
     mutable std::mutex mutex_;
     std::map<std::string, Entry> entries_;
     std::map<std::pair<const FetchGuard*, std::string>, std::string> names_;
-    unsigned long long next_ = 0;
+    std::mt19937_64 random_;
 };
 
 }  // namespace media::gstimpl
