@@ -5,9 +5,12 @@
 #include <thread>
 #include <vector>
 
+#include <gio/gio.h>
+
 #include <media/MediaErrors.h>
 #include <rt/Format.h>
 
+#include "GstPlaylistServer.h"
 #include "GstSession.h"
 #include "QuotedURI.h"
 
@@ -50,6 +53,14 @@ GQuark guardQuark() {
     return quark;
 }
 
+/// On a session: the guard whose it is (a weak_ptr), once known.
+GQuark sessionQuark() {
+    static GQuark quark = g_quark_from_static_string("zid-fetch-guard-session");
+    return quark;
+}
+
+void freeWeakGuard(gpointer data, GClosure*) { delete static_cast<std::weak_ptr<FetchGuard>*>(data); }
+
 std::string messageURI(GObject* message) {
     // The HTTP library of GStreamer 1.22 (libsoup 3) gives a GUri; an older one would not.
     GParamSpec* property = g_object_class_find_property(G_OBJECT_GET_CLASS(message), "uri");
@@ -88,7 +99,7 @@ static std::atomic<bool> hookInstalled{false};
 
 static gboolean onRequestQueuedHook(GSignalInvocationHint*, guint count, const GValue* params, gpointer) {
     if (count >= 2 && G_VALUE_HOLDS_OBJECT(&params[0]) && G_VALUE_HOLDS_OBJECT(&params[1]))
-        FetchGuard::onRequestQueued(G_OBJECT(g_value_get_object(&params[1])));
+        FetchGuard::onRequestQueued(G_OBJECT(g_value_get_object(&params[0])), G_OBJECT(g_value_get_object(&params[1])));
     return TRUE;
 }
 
@@ -121,6 +132,69 @@ std::shared_ptr<FetchGuard> FetchGuard::of(GstElement* demuxer, const std::share
 
 FetchGuard::~FetchGuard() {
     if (like_) gst_object_unref(like_);
+    for (auto& connection : connections_) g_weak_ref_clear(connection.get());
+}
+
+void FetchGuard::adopt(GObject* session) {
+    g_object_set_qdata_full(session, sessionQuark(), new std::weak_ptr<FetchGuard>(weak_from_this()),
+                            [](gpointer data) { delete static_cast<std::weak_ptr<FetchGuard>*>(data); });
+    std::lock_guard lock(mutex_);
+    adopted_ = true;
+}
+
+bool FetchGuard::hasSession() const {
+    std::lock_guard lock(mutex_);
+    return adopted_;
+}
+
+namespace {
+
+/// Ends a connection where the kernel holds it: its reads and writes fail at once, on
+/// whichever thread they run (the downloader's, here), which take it as a network error.
+void shutDown(GSocketConnection* connection) {
+    if (GSocket* socket = g_socket_connection_get_socket(connection)) g_socket_shutdown(socket, TRUE, TRUE, nullptr);
+}
+
+}  // namespace
+
+void FetchGuard::track(GSocketConnection* connection) {
+    std::lock_guard lock(mutex_);
+    if (stopped_) {
+        shutDown(connection);
+        return;
+    }
+    // Connections gone since are forgotten.
+    connections_.erase(std::remove_if(connections_.begin(), connections_.end(),
+                                      [](const auto& ref) {
+                                          GObject* held = G_OBJECT(g_weak_ref_get(ref.get()));
+                                          if (held) g_object_unref(held);
+                                          else g_weak_ref_clear(ref.get());
+                                          return held == nullptr;
+                                      }),
+                       connections_.end());
+    auto ref = std::make_unique<GWeakRef>();
+    g_weak_ref_init(ref.get(), connection);
+    connections_.push_back(std::move(ref));
+}
+
+void FetchGuard::stopConnections() {
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+    for (auto& ref : connections_)
+        if (GObject* connection = G_OBJECT(g_weak_ref_get(ref.get()))) {
+            shutDown(G_SOCKET_CONNECTION(connection));
+            g_object_unref(connection);
+        }
+}
+
+void FetchGuard::stopDownloads(GstElement* demuxer) {
+    std::shared_ptr<FetchGuard> guard;
+    {
+        std::lock_guard lock(registryMutex());
+        if (auto* held = static_cast<std::shared_ptr<FetchGuard>*>(g_object_get_qdata(G_OBJECT(demuxer), guardQuark())))
+            guard = *held;
+    }
+    if (guard) guard->stopConnections();
 }
 
 void FetchGuard::learn(std::uint64_t bandwidth, double targetDuration, const std::set<std::string>& uris) {
@@ -137,7 +211,9 @@ std::uint64_t FetchGuard::segmentBound() const {
 
 bool FetchGuard::claims(const std::string& uri) const {
     std::lock_guard lock(mutex_);
-    return uris_.count(uri) > 0 || watched_.count(uri) > 0;
+    // Not the URLs it was given itself (another item's source may fetch the same), nor
+    // after its item ended.
+    return !stopped_ && uris_.count(uri) > 0;
 }
 
 void FetchGuard::fetchLike(GstElement* source) {
@@ -156,7 +232,7 @@ FetchedText FetchGuard::fetch(const std::string& url) {
         std::lock_guard lock(registryMutex());
         ownFetches().insert(url);
     }
-    FetchedText fetched = fetchText(url, like, kLongestPlaylist, kPlaylistFetchSeconds);
+    FetchedText fetched = fetchText(url, like, kLongestPlaylist, kPlaylistFetchSeconds, &relay_->closed);
     {
         // Its request may never have been made (a source that failed at once).
         std::lock_guard lock(registryMutex());
@@ -171,9 +247,18 @@ void FetchGuard::rereadWhenFetched(const std::string& url) {
     watched_.insert(url);
 }
 
-void FetchGuard::onReread(std::function<void(const std::string& url)> reread) {
+void FetchGuard::onReread(std::function<std::optional<std::string>(const std::string& url)> reread) {
     std::lock_guard lock(mutex_);
     reread_ = std::move(reread);
+}
+
+std::optional<std::string> FetchGuard::checkedText(const std::string& url) {
+    std::function<std::optional<std::string>(const std::string&)> reread;
+    {
+        std::lock_guard lock(mutex_);
+        reread = reread_;
+    }
+    return reread ? reread(url) : std::nullopt;
 }
 
 std::uint64_t FetchGuard::requestsQueued() const {
@@ -181,37 +266,52 @@ std::uint64_t FetchGuard::requestsQueued() const {
     return queued_;
 }
 
-void FetchGuard::onRequestQueued(GObject* message) {
+void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
     std::string uri = messageURI(message);
     std::shared_ptr<FetchGuard> owner;
-    {
-        std::lock_guard lock(registryMutex());
-        if (takeOwnFetch(uri)) return;
-        std::vector<std::shared_ptr<FetchGuard>> alive;
-        for (const auto& weak : registry())
-            if (auto guard = weak.lock()) alive.push_back(std::move(guard));
-        for (const auto& guard : alive)
-            if (guard->claims(uri)) owner = guard;
-        // A segment a live playlist named after it was read: the only guard's, if one.
-        if (!owner && alive.size() == 1) owner = alive.front();
+    if (auto* held = static_cast<std::weak_ptr<FetchGuard>*>(g_object_get_qdata(session, sessionQuark())))
+        owner = held->lock();
+    if (!owner) {
+        {
+            std::lock_guard lock(registryMutex());
+            if (takeOwnFetch(uri)) return;
+            // Two items may play the same stream: a guard without a session yet first.
+            for (const auto& weak : registry())
+                if (auto guard = weak.lock(); guard && guard->claims(uri) && (!owner || !guard->hasSession()))
+                    owner = std::move(guard);
+        }
+        // Not a demuxer's (the pipeline's own source, say).
+        if (!owner) return;
+        owner->adopt(session);
     }
-    if (!owner) return;
-    std::function<void(const std::string&)> reread;
+    // The connections the demuxer's requests open, to end them when the item ends.
+    g_signal_connect_data(
+        message, "network-event",
+        G_CALLBACK(+[](GObject*, GSocketClientEvent event, GIOStream* connection, gpointer data) {
+            if (event != G_SOCKET_CLIENT_CONNECTED || !G_IS_SOCKET_CONNECTION(connection)) return;
+            if (auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock()) guard->track(G_SOCKET_CONNECTION(connection));
+        }),
+        new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
+    PlaylistServer* server = PlaylistServer::shared();
+    // The demuxer fetching again at the address it was given (a live playlist's refresh).
+    if (server && server->serves(uri)) return;
+    bool playlist = false;
     {
         std::lock_guard lock(owner->mutex_);
-        if (owner->watched_.count(uri)) {
-            // A live playlist fetched again: read again, apart, what it says now.
-            if (owner->reread_ && owner->rereading_.insert(uri).second) reread = owner->reread_;
-        } else {
-            owner->running_[message] = {++owner->queued_, uri};
-        }
+        playlist = owner->watched_.count(uri) > 0;
+        if (!playlist) owner->running_[message] = {++owner->queued_, uri};
     }
-    if (reread) {
-        std::thread([owner, reread, uri] {
-            reread(uri);
-            std::lock_guard lock(owner->mutex_);
-            owner->rereading_.erase(uri);
-        }).detach();
+    if (playlist) {
+        // A playlist the demuxer fetches (first fetch or refresh): it reads what the check
+        // reads, fetched and checked when it asks, never an answer of its own.
+        GUri* checked = server ? g_uri_parse(server->alias(owner, uri).c_str(), G_URI_FLAGS_NONE, nullptr) : nullptr;
+        if (checked) {
+            g_object_set(message, "uri", checked, nullptr);
+            g_uri_unref(checked);
+        } else {
+            // No loopback to serve it from: its own fetch is checked beside it, at least.
+            std::thread([owner, uri] { owner->checkedText(uri); }).detach();
+        }
         return;
     }
     g_signal_connect_data(
@@ -219,11 +319,13 @@ void FetchGuard::onRequestQueued(GObject* message) {
         G_CALLBACK(+[](GObject* finished, gpointer data) {
             if (auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock()) {
                 std::lock_guard lock(guard->mutex_);
-                guard->running_.erase(finished);
+                if (auto it = guard->running_.find(finished); it != guard->running_.end()) {
+                    guard->lastFinished_ = std::move(it->second.second);
+                    guard->running_.erase(it);
+                }
             }
         }),
-        new std::weak_ptr<FetchGuard>(owner),
-        [](gpointer data, GClosure*) { delete static_cast<std::weak_ptr<FetchGuard>*>(data); }, GConnectFlags(0));
+        new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
 }
 
 std::string FetchGuard::oldestRequest() const {
@@ -234,15 +336,24 @@ std::string FetchGuard::oldestRequest() const {
     return oldest ? oldest->second : std::string();
 }
 
-void FetchGuard::refuseSegment(std::uint64_t bytes) {
+void FetchGuard::refuse(MediaErrorCode code, std::string description) {
     {
         std::lock_guard lock(mutex_);
         if (refused_) return;
         refused_ = true;
     }
+    relay_->postRefusal(code, std::move(description));
+    stopConnections();
+}
+
+void FetchGuard::refuseSegment(std::uint64_t bytes) {
     std::string uri = oldestRequest();
+    if (uri.empty()) {
+        std::lock_guard lock(mutex_);
+        uri = lastFinished_;
+    }
     std::string what = uri.empty() ? std::string("A segment") : "The segment \"" + quotedURI(uri) + "\"";
-    relay_->postRefusal(MediaErrorCode::ServerFailed,
+    refuse(MediaErrorCode::ServerFailed,
                         rt::format("%s sent more than %.1f MB (%.1f MB so far), more than its playlists allow a segment: "
                                    "it was refused.",
                                    what, static_cast<double>(segmentBound()) / 1e6, static_cast<double>(bytes) / 1e6));

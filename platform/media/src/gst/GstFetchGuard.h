@@ -7,9 +7,12 @@
 // duration, under a hard ceiling), and a segment over it fails the item, naming the URL.
 //
 // The URL comes from the downloader's request hook: every request the demuxer's HTTP
-// session queues is seen there (on the download thread) and, for as long as it runs,
-// counted as the guard's whose playlists named it. The same hook tells when the demuxer
-// fetches a live media playlist again, which is then read again (GstPlaylistCheck).
+// session queues is seen there (on the download thread). The session's first request is
+// for a URI the guard's playlists named; from then on the session is the guard's, and so
+// is every request it makes. The same hook turns the demuxer's request for a playlist
+// (first fetch or refresh) to the loopback server that fetches and checks it for the
+// demuxer (GstPlaylistServer), and sees the connections the session's requests open,
+// which the guard ends when the item ends.
 
 #include <cstddef>
 #include <cstdint>
@@ -17,10 +20,15 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
+#include <gio/gio.h>
 #include <gst/gst.h>
+
+#include <media/MediaErrors.h>
 
 #include "GstPlaylistFetch.h"
 
@@ -66,22 +74,45 @@ public:
 
     /// Fails the item: a segment of `bytes` passed the bound.
     void refuseSegment(std::uint64_t bytes);
+    /// Fails the item (the first refusal only) and aborts the demuxer's downloads at once,
+    /// from whichever thread refuses: a download that never ends can hold the demuxer, and
+    /// with it whatever waits on the demuxer, until it is aborted.
+    void refuse(MediaErrorCode code, std::string description);
 
     /// The pipeline's HTTP source (a reference, taken), whose trust and user agent the
     /// guard's own fetches copy.
     void fetchLike(GstElement* source);
     /// A playlist fetched apart from the demuxer, as the pipeline's source would fetch it.
     FetchedText fetch(const std::string& url);
-    /// Whenever the demuxer fetches `url` (a live media playlist), `reread_` reads it again.
+    /// Whenever the demuxer fetches `url` (a playlist), what it reads is `reread_`'s: the
+    /// playlist fetched again and checked, served to it from this process's loopback
+    /// (GstPlaylistServer).
     void rereadWhenFetched(const std::string& url);
-    void onReread(std::function<void(const std::string& url)> reread);
+    /// `reread` fetches a playlist again and answers its text when the check passes, else
+    /// nothing (having refused the item when the check failed).
+    void onReread(std::function<std::optional<std::string>(const std::string& url)> reread);
+    std::optional<std::string> checkedText(const std::string& url);
 
-    /// The downloader's request hook: a request the demuxer's HTTP session queued.
-    static void onRequestQueued(GObject* message);
+    /// Ends every connection of the demuxer's and any it opens later, so its downloads
+    /// fail as on a network error; the guard's own fetches end with the relay. For an item
+    /// that ends: what its demuxer was downloading (a playlist that never ends, say) stops
+    /// with it, and a retry downloads nothing.
+    static void stopDownloads(GstElement* demuxer);
+
+    /// The downloader's request hook: a request an HTTP session queued.
+    static void onRequestQueued(GObject* session, GObject* message);
 
 private:
     explicit FetchGuard(std::shared_ptr<Relay> relay) : relay_(std::move(relay)) {}
+    /// Whether its playlists named `uri`: the first request of its demuxer's session.
     bool claims(const std::string& uri) const;
+    /// Takes `session` (whose request this guard claimed) as the demuxer's: every request
+    /// it makes is this guard's.
+    void adopt(GObject* session);
+    bool hasSession() const;
+    /// A connection a request of the demuxer's opened; ended at once once stopped.
+    void track(GSocketConnection* connection);
+    void stopConnections();
 
     std::shared_ptr<Relay> relay_;
     mutable std::mutex mutex_;
@@ -91,12 +122,17 @@ private:
     /// Requests running, by message, with the order they were queued in.
     std::map<const void*, std::pair<std::uint64_t, std::string>> running_;
     std::uint64_t queued_ = 0;
+    /// The request that finished last: a segment's bytes may pass its bound after its
+    /// download ended.
+    std::string lastFinished_;
+    bool adopted_ = false;
+    /// The demuxer's connections (weak references), and whether they are all to end.
+    std::vector<std::unique_ptr<GWeakRef>> connections_;
+    bool stopped_ = false;
     bool refused_ = false;
     GstElement* like_ = nullptr;
     std::set<std::string> watched_;
-    /// Watched playlists being read again now: one reading at a time for each.
-    std::set<std::string> rereading_;
-    std::function<void(const std::string&)> reread_;
+    std::function<std::optional<std::string>(const std::string&)> reread_;
 };
 
 }  // namespace media::gstimpl

@@ -1,10 +1,14 @@
 #include "GstPlaylistCheck.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
+#include <optional>
+#include <set>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include <media/Asset.h>
 #include <rt/Format.h>
@@ -20,6 +24,15 @@ namespace {
 
 /// Media playlists fetched at once for their check.
 constexpr std::size_t kFetchesAtOnce = 8;
+
+/// Playlists a master may name (variants, renditions, I-frame variants, each time it
+/// names one): a large ladder with many languages names about a hundred.
+constexpr std::size_t kMostPlaylists = 300;
+
+struct Refusal {
+    MediaErrorCode code;
+    std::string description;
+};
 
 bool hasScheme(const std::string& uri) {
     auto colon = uri.find(':');
@@ -48,6 +61,11 @@ std::string thePlaylist(const std::string& url) {
 
 std::string refusedSchemeMessage(const std::string& playlist, const std::string& uri) {
     return rt::format("%s names \"%s\": only http and https URLs are fetched.", thePlaylist(playlist), quotedURI(uri));
+}
+
+std::string tooManyMessage(const std::string& master, std::size_t named) {
+    return rt::format("%s names %zu playlists, more than any stream needs (at most %zu): it was refused.",
+                      thePlaylist(master), named, kMostPlaylists);
 }
 
 std::string tooLongMessage(const std::string& playlist) {
@@ -111,41 +129,60 @@ struct PlaylistReader {
     bool refusedOne = false;
 };
 
-/// Reads a media playlist fetched for its check: one that is too long or names a URI of
-/// another scheme fails the item (answers false); else what it says bounds the demuxer,
-/// and a live one is read again whenever the demuxer fetches it.
-bool readMediaPlaylist(const std::string& url, const FetchedText& media, Relay& relay, FetchGuard& guard) {
-    if (media.outcome == FetchedText::Outcome::TooLong) {
-        relay.postRefusal(MediaErrorCode::ServerFailed, tooLongMessage(url));
-        return false;
-    }
-    // One that could not be fetched is left to the demuxer, which reports its own failure.
-    if (media.outcome != FetchedText::Outcome::Fetched) return true;
-    if (std::string uri = firstRefusedURI(media.text); !uri.empty()) {
-        relay.postRefusal(MediaErrorCode::UnsupportedURL, refusedSchemeMessage(url, uri));
-        return false;
-    }
-    PlaylistFacts facts = readPlaylistFacts(media.text);
-    guard.learn(0, facts.targetDuration, absoluteURIs(facts, url));
-    if (!facts.ended) guard.rereadWhenFetched(url);
-    return true;
+/// The playlists a master names, resolved, each once.
+std::vector<std::string> namedPlaylists(const PlaylistFacts& master, const std::string& base) {
+    std::vector<std::string> out;
+    std::set<std::string> seen;
+    for (const auto& uri : master.playlists)
+        if (std::string url = resolved(base, uri); seen.insert(url).second) out.push_back(std::move(url));
+    return out;
 }
 
-/// Fetches and reads the media playlists a master names, off the streaming thread; the
-/// master's end, held back till then, goes on to the demuxer only when none is refused.
+/// Why the text of the playlist at `url` is refused (a URI of another scheme, more
+/// playlists than any stream needs), or nothing, with what it says in `facts`.
+std::optional<Refusal> refusalOf(const std::string& url, const std::string& text, PlaylistFacts& facts) {
+    if (std::string uri = firstRefusedURI(text); !uri.empty())
+        return Refusal{MediaErrorCode::UnsupportedURL, refusedSchemeMessage(url, uri)};
+    facts = readPlaylistFacts(text);
+    if (facts.playlists.size() > kMostPlaylists)
+        return Refusal{MediaErrorCode::ServerFailed, tooManyMessage(url, facts.playlists.size())};
+    return std::nullopt;
+}
+
+/// Reads a playlist fetched apart from the demuxer (for its check, or for the demuxer, which
+/// is fetching it now): one that is too long or refused fails the item; else what it says
+/// bounds the demuxer's segments, and the playlists it names (a master's) are read again
+/// whenever the demuxer fetches them. The URIs it names are not kept: the demuxer's
+/// session is known by then.
+std::optional<Refusal> readFetchedPlaylist(const std::string& url, const FetchedText& fetched, FetchGuard& guard) {
+    if (fetched.outcome == FetchedText::Outcome::TooLong) return Refusal{MediaErrorCode::ServerFailed, tooLongMessage(url)};
+    // One that could not be fetched is left to the demuxer, which reports its own failure.
+    if (fetched.outcome != FetchedText::Outcome::Fetched) return std::nullopt;
+    PlaylistFacts facts;
+    if (auto refusal = refusalOf(url, fetched.text, facts)) return refusal;
+    guard.learn(facts.bandwidth, facts.targetDuration, {});
+    for (const auto& playlist : namedPlaylists(facts, url)) guard.rereadWhenFetched(playlist);
+    return std::nullopt;
+}
+
+/// Fetches and reads the media playlists a master names, a few at once, off the streaming
+/// thread; the master's end, held back till then, goes on to the demuxer only when none
+/// is refused.
 void checkMediaPlaylists(GstPad* pad, std::shared_ptr<Relay> relay, std::shared_ptr<FetchGuard> guard,
                          std::vector<std::string> playlists) {
-    std::vector<FetchedText> fetched(playlists.size());
-    for (std::size_t first = 0; first < playlists.size() && !relay->closed.load(); first += kFetchesAtOnce) {
-        std::vector<std::thread> fetches;
-        for (std::size_t i = first; i < std::min(playlists.size(), first + kFetchesAtOnce); ++i)
-            fetches.emplace_back([&, i] { fetched[i] = guard->fetch(playlists[i]); });
-        for (auto& fetch : fetches) fetch.join();
-    }
-    bool refused = false;
-    for (std::size_t i = 0; i < playlists.size() && !refused; ++i)
-        refused = !readMediaPlaylist(playlists[i], fetched[i], *relay, *guard);
-    if (!refused && !relay->closed.load()) gst_pad_send_event(pad, gst_event_new_eos());
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> refused{false};
+    auto check = [&] {
+        for (std::size_t i; !refused.load() && !relay->closed.load() && (i = next++) < playlists.size();)
+            if (auto refusal = readFetchedPlaylist(playlists[i], guard->fetch(playlists[i]), *guard)) {
+                refused = true;
+                guard->refuse(refusal->code, std::move(refusal->description));
+            }
+    };
+    std::vector<std::thread> fetches;
+    for (std::size_t i = 0; i < std::min(playlists.size(), kFetchesAtOnce); ++i) fetches.emplace_back(check);
+    for (auto& fetch : fetches) fetch.join();
+    if (!refused.load() && !relay->closed.load()) gst_pad_send_event(pad, gst_event_new_eos());
     gst_object_unref(pad);
 }
 
@@ -168,7 +205,7 @@ GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data
         // The demuxer never sees the end of this playlist, so never parses it.
         reader->refusedOne = true;
         reader->text.clear();
-        reader->relay->postRefusal(code, std::move(description));
+        reader->guard->refuse(code, std::move(description));
         return GST_PAD_PROBE_DROP;
     };
     if (info->type & (GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST)) {
@@ -196,16 +233,18 @@ GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data
             std::string text = std::move(reader->text);
             reader->text.clear();
             std::string base = upstreamURI(pad);
-            if (std::string uri = firstRefusedURI(text); !uri.empty())
-                return refuse(MediaErrorCode::UnsupportedURL, refusedSchemeMessage(base, uri));
-            PlaylistFacts facts = readPlaylistFacts(text);
+            PlaylistFacts facts;
+            if (auto refusal = refusalOf(base, text, facts)) return refuse(refusal->code, std::move(refusal->description));
+            // Its URIs tell the demuxer's first request, and with it the demuxer's session.
             reader->guard->learn(facts.bandwidth, facts.targetDuration, absoluteURIs(facts, base));
             reader->guard->fetchLike(pipelineSourceOf(reader->demuxer));
-            if (!facts.master && !facts.ended && !base.empty()) reader->guard->rereadWhenFetched(base);
-            if (!facts.master || facts.playlists.empty()) return GST_PAD_PROBE_OK;
+            // Every playlist the demuxer fetches itself is checked as it fetches it: this one
+            // again (a live one's refreshes) and those a master names.
+            if (!base.empty()) reader->guard->rereadWhenFetched(base);
+            std::vector<std::string> playlists = namedPlaylists(facts, base);
+            for (const auto& playlist : playlists) reader->guard->rereadWhenFetched(playlist);
+            if (playlists.empty()) return GST_PAD_PROBE_OK;
             // The end of the master waits for its media playlists' check.
-            std::vector<std::string> playlists;
-            for (const auto& uri : facts.playlists) playlists.push_back(resolved(base, uri));
             std::thread(checkMediaPlaylists, GST_PAD(gst_object_ref(pad)), reader->relay, reader->guard, std::move(playlists))
                 .detach();
             return GST_PAD_PROBE_DROP;
@@ -299,8 +338,16 @@ void checkPlaylistsEntering(GstElement* demuxer, const std::shared_ptr<Relay>& r
                                               GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM);
     auto guard = FetchGuard::of(demuxer, relay);
     std::weak_ptr<FetchGuard> weak = guard;
-    guard->onReread([weak, relay](const std::string& url) {
-        if (auto g = weak.lock()) readMediaPlaylist(url, g->fetch(url), *relay, *g);
+    guard->onReread([weak](const std::string& url) -> std::optional<std::string> {
+        auto g = weak.lock();
+        if (!g) return std::nullopt;
+        FetchedText fetched = g->fetch(url);
+        if (auto refusal = readFetchedPlaylist(url, fetched, *g)) {
+            g->refuse(refusal->code, std::move(refusal->description));
+            return std::nullopt;
+        }
+        if (fetched.outcome != FetchedText::Outcome::Fetched) return std::nullopt;
+        return std::move(fetched.text);
     });
     auto* reader = new PlaylistReader{relay, guard, demuxer, {}, false, false};
     gst_pad_add_probe(pad, types, readPlaylist, reader, [](gpointer data) { delete static_cast<PlaylistReader*>(data); });

@@ -6,12 +6,16 @@
 // is given is read on its way in, before the demuxer parses it (which it does at the end
 // of the stream): one that names another scheme never reaches the demuxer, and the
 // session fails the item with the URI. A master playlist is held back until the media
-// playlists it names have been fetched and read the same way, so that no segment or key
-// of theirs goes unchecked either; what they say (bandwidths, target durations, the URIs
-// they name) bounds the demuxer's segments (GstFetchGuard). A live media playlist, which
-// the demuxer fetches again and again, is read again each time the demuxer asks for it
-// (its request is seen by the guard's request hook). A playlist longer than any stream
-// needs is refused as soon as it is that long.
+// playlists it names have been fetched and read the same way (each URL once, a few at a
+// time, only what each says kept, never its text), so that no segment or key of theirs
+// goes unchecked either; what they say (bandwidths, target durations) bounds the
+// demuxer's segments (GstFetchGuard). A check of one fetch says nothing of the next, and
+// the demuxer fetches those playlists itself, and a live one again and again: each time
+// it does (its request is seen by the guard's request hook), the playlist is fetched and
+// read again, and what the demuxer reads is that text (GstPlaylistServer); a refusal then
+// fails the item and ends the demuxer's connections. A
+// playlist longer than any stream needs is refused as soon as it is that long, a master
+// naming more playlists than any stream needs at once.
 
 #include <cstdint>
 #include <memory>

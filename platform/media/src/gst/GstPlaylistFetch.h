@@ -4,6 +4,7 @@
 // fetch runs on the calling thread through an HTTP source made like the pipeline's own
 // (same trust, same user agent), bounded in bytes and time.
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 
@@ -19,7 +20,8 @@ struct FetchedText {
 
 /// The body at `url`, up to `limit` bytes (TooLong as soon as there are more), within
 /// `seconds` (Failed after). `like`: an HTTP source whose trust and user agent to copy,
-/// or null.
-FetchedText fetchText(const std::string& url, GstElement* like, std::size_t limit, double seconds);
+/// or null. Given up (Failed) as soon as `stop` is set.
+FetchedText fetchText(const std::string& url, GstElement* like, std::size_t limit, double seconds,
+                      const std::atomic<bool>* stop = nullptr);
 
 }  // namespace media::gstimpl

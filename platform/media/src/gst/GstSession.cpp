@@ -230,7 +230,11 @@ void GstSession::releasePipeline() {
         absorbDirectPictures(true);
         relay_->outlet = nullptr;
         relay_->memory = nullptr;
-        if (relay_->demuxer) gst_object_unref(relay_->demuxer);
+        if (relay_->demuxer) {
+            // Nothing the item's demuxer was downloading goes on without the item.
+            FetchGuard::stopDownloads(relay_->demuxer);
+            gst_object_unref(relay_->demuxer);
+        }
         relay_->demuxer = nullptr;
     }
     // The pipeline holds the sinks: dropping these references first leaves the last one,

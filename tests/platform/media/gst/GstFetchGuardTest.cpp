@@ -1,6 +1,8 @@
-// What the engine fetches is bounded and checked: a segment that never ends, a playlist
-// far longer than any stream needs, URIs of other schemes in the media playlists the
-// demuxer would fetch for itself, and long URIs in errors. The engine tests run in
+// What the engine fetches is bounded and checked: a segment that never ends or passes its
+// bound, a playlist far longer than any stream needs, URIs of other schemes in the media
+// playlists the demuxer would fetch for itself, what the demuxer reads when the origin's
+// later answers differ from the checked one, a master naming a playlist hundreds of
+// times, and long URIs in errors. The engine tests run in
 // process and again through the engine process (GstTestSupport.h).
 
 #include "../GstTestSupport.h"
@@ -11,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -270,6 +273,163 @@ TEST_F(GstMediaTest, ALiveMediaPlaylistIsReadAgainEachTimeTheDemuxerFetchesIt) {
         EXPECT_NE(said.find("\"" + file + "\""), std::string::npos) << said;
         EXPECT_NE(said.find(origin().url(tag + "live.m3u8")), std::string::npos) << said;
     }
+}
+
+TEST_F(GstMediaTest, ASegmentOverItsBoundIsNamedEvenWhenItsDownloadHasFinished) {
+    // The variant's bandwidth bounds a segment at the floor (4 MiB); this one, valid media
+    // a little longer, passes the bound with its last bytes, after its download ended.
+    std::string segment;
+    {
+        std::ifstream in(peers::HlsFixtures::ensureDefault() + "/muxed/seg0.ts", std::ios::binary);
+        std::string one((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_FALSE(one.empty());
+        std::size_t size = media::gstimpl::kSmallestSegmentBound + 1000;
+        while (segment.size() < size) segment += one;
+        segment.resize(size);
+    }
+    const std::string tag = "/tag/over-bound/";
+    origin().script(tag + "big.ts", {{200, segment, "video/mp2t"}});
+    origin().script(tag + "media.m3u8", {{200, "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2.0,\nbig.ts\n#EXT-X-ENDLIST\n",
+                                          "application/vnd.apple.mpegurl"}});
+    origin().script(tag + "master.m3u8",
+                    {{200, "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000\nmedia.m3u8\n", "application/vnd.apple.mpegurl"}});
+    auto item = itemFor(tag + "master.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 10));
+    std::string said = item->error()->localizedDescription();
+    EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::ServerFailed)) << said;
+    EXPECT_NE(said.find("\"" + origin().url(tag + "big.ts") + "\""), std::string::npos) << said;
+}
+
+/// A media playlist of `segments` fixture segments (under the tag, relative), ended.
+std::string mediaPlaylist(int segments) {
+    std::string text = "#EXTM3U\n#EXT-X-TARGETDURATION:2\n";
+    for (int i = 0; i < segments; ++i) text += "#EXTINF:2.0,\nvod/muxed/seg" + std::to_string(i % 5) + ".ts\n";
+    return text + "#EXT-X-ENDLIST\n";
+}
+
+/// A master playlist naming `uri` `times` times.
+std::string masterNaming(const std::string& uri, int times) {
+    std::string text = "#EXTM3U\n";
+    for (int i = 0; i < times; ++i) text += "#EXT-X-STREAM-INF:BANDWIDTH=" + std::to_string(800000 + i) + "\n" + uri + "\n";
+    return text;
+}
+
+// Hostile items beside an ordinary one in one engine process of their own: run once, not
+// again in the child-process shards.
+class PlaylistCheckInEngineProcessTest : public GstMediaTest {
+protected:
+    void SetUp() override {
+        GstMediaTest::SetUp();
+        ProcessEngine::Options options;
+        options.engine = nullOutputOptions();
+        options.keepSpare = false;
+        shared = rt::make<ProcessEngine>(options);
+        neighbour = PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url("/tag/neighbour/vod/muxed/index.m3u8"), shared));
+        neighbourPlayer = Player::playerWithPlayerItem(neighbour);
+        neighbourPlayer->play();
+        ASSERT_TRUE(waitUntil([&] { return neighbour->status() != PlayerItemStatus::Unknown; }, 20));
+        ASSERT_EQ(neighbour->status(), PlayerItemStatus::ReadyToPlay) << neighbour->error()->localizedDescription();
+    }
+
+    rt::Ref<PlayerItem> itemOnSharedEngine(const std::string& path) {
+        return PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url(path), shared));
+    }
+
+    void expectNeighbourPlaysOn() {
+        EXPECT_EQ(neighbour->status(), PlayerItemStatus::ReadyToPlay)
+            << (neighbour->error() ? neighbour->error()->localizedDescription() : std::string());
+    }
+
+    rt::Ref<Engine> shared;
+    rt::Ref<PlayerItem> neighbour;
+    rt::Ref<Player> neighbourPlayer;
+};
+
+TEST_F(PlaylistCheckInEngineProcessTest, WhatTheDemuxerReadsOfAMediaPlaylistIsCheckedNotOnlyTheFirstAnswer) {
+    const std::string file = "file://" + peers::HlsFixtures::ensureDefault() + "/muxed/seg1.ts";
+    const std::string clean = mediaPlaylist(5);
+    struct Case {
+        std::string name;
+        peers::HlsOrigin::Answer second;
+        MediaErrorCode code;
+        double within;
+    };
+    // A playlist of 400 segments again and again, in chunks of its size.
+    auto endless = peers::HlsOrigin::Answer::endlessBody(mediaPlaylist(400));
+    endless.contentType = "application/vnd.apple.mpegurl";
+    const std::vector<Case> cases{
+        {"file", {200, mediaPlaylist(1) + "#EXTINF:2.0,\n" + file + "\n", "application/vnd.apple.mpegurl"},
+         MediaErrorCode::UnsupportedURL, 1.0},
+        {"endless", endless, MediaErrorCode::ServerFailed, 4.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string tag = "/tag/second-answer-" + c.name + "/";
+        // The first answer is clean, the second not, every later one clean again: only a
+        // check of what the demuxer reads sees the second.
+        const peers::HlsOrigin::Answer good{200, clean, "application/vnd.apple.mpegurl"};
+        origin().script(tag + "media.m3u8", {good, c.second, good});
+        origin().script(tag + "master.m3u8", {{200, masterNaming("media.m3u8", 1), "application/vnd.apple.mpegurl"}});
+        auto started = std::chrono::steady_clock::now();
+        auto item = itemOnSharedEngine(tag + "master.m3u8");
+        auto player = Player::playerWithPlayerItem(item);
+        player->play();
+        ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 2 * c.within + 4))
+            << "status " << static_cast<int>(item->status());
+        double took = secondsSince(started);
+        EXPECT_LT(took, c.within);
+        std::string said = item->error()->localizedDescription();
+        EXPECT_EQ(item->error()->code(), static_cast<long long>(c.code)) << said;
+        EXPECT_NE(said.find("\"" + origin().url(tag + "media.m3u8") + "\""), std::string::npos) << said;
+        if (c.name == "file") {
+            EXPECT_NE(said.find("\"" + file + "\""), std::string::npos) << said;
+        }
+        // Nothing of the item downloads on once it failed.
+        waitUntil([] { return false; }, 0.5);
+        long long served = origin().bytesServed(tag + "media.m3u8");
+        waitUntil([] { return false; }, 1.0);
+        EXPECT_EQ(origin().bytesServed(tag + "media.m3u8"), served) << "bytes still sent after the item failed";
+        expectNeighbourPlaysOn();
+        std::printf("second answer (%s): failed after %.2f s\n", c.name.c_str(), took);
+    }
+}
+
+TEST_F(PlaylistCheckInEngineProcessTest, AMasterNamingAPlaylistManyTimesFetchesItOnceAndOneNamingHundredsIsRefused) {
+    {
+        // Named 200 times, fetched once for the check (and once more for what the demuxer
+        // reads, checked again).
+        const std::string tag = "/tag/many-copies-small/";
+        origin().script(tag + "media.m3u8", {{200, mediaPlaylist(5), "application/vnd.apple.mpegurl"}});
+        origin().script(tag + "master.m3u8", {{200, masterNaming("media.m3u8", 200), "application/vnd.apple.mpegurl"}});
+        auto item = itemOnSharedEngine(tag + "master.m3u8");
+        auto player = Player::playerWithPlayerItem(item);
+        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 20));
+        ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+        EXPECT_LE(origin().requestCount(tag + "media.m3u8"), 2);
+    }
+    // One playlist of nearly 4 MiB named 560 times: more playlists than any stream has.
+    const std::string tag = "/tag/many-copies-long/";
+    std::string text = longPlaylist(media::gstimpl::kLongestPlaylist - 1000);
+    ASSERT_LT(text.size(), media::gstimpl::kLongestPlaylist);
+    origin().script(tag + "media.m3u8", {{200, text, "application/vnd.apple.mpegurl"}});
+    origin().script(tag + "master.m3u8", {{200, masterNaming("media.m3u8", 560), "application/vnd.apple.mpegurl"}});
+    auto started = std::chrono::steady_clock::now();
+    auto item = itemOnSharedEngine(tag + "master.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 20));
+    double took = secondsSince(started);
+    ASSERT_EQ(item->status(), PlayerItemStatus::Failed);
+    std::string said = item->error()->localizedDescription();
+    EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::ServerFailed)) << said;
+    EXPECT_NE(said.find("\"" + origin().url(tag + "master.m3u8") + "\""), std::string::npos) << said;
+    EXPECT_LT(took, 2.0);
+    long peak = enginePeakKB();
+    EXPECT_LT(peak, zidtest::kSanitized ? 1024 * 1024 : 300 * 1024) << "peak resident kB of the engine process";
+    expectNeighbourPlaysOn();
+    std::printf("master naming a 4 MiB playlist 560 times: refused after %.2f s, engine process peak %.0f MB\n", took,
+                peak / 1024.0);
 }
 
 // Its own engines, in child processes: run once, not again in the child-process shards.
