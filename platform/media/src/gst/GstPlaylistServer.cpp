@@ -20,6 +20,8 @@ namespace {
 /// Bytes of a request head read at most, and seconds it may take to come.
 constexpr std::size_t kLongestRequest = 8192;
 constexpr int kRequestSeconds = 5;
+/// Answers under way at once (each on a thread of its own).
+constexpr int kMostAnswersAtOnce = 32;
 
 bool sendAll(int fd, const std::string& bytes) {
     for (std::size_t sent = 0; sent < bytes.size();) {
@@ -83,9 +85,19 @@ void PlaylistServer::acceptLoop() {
             if (errno == EINTR || errno == ECONNABORTED) continue;
             return;
         }
+        // Each answer may wait on an origin for its bound; the demuxers of the process's
+        // few items need a handful at once, and any local client beyond that is turned away
+        // rather than given a thread.
+        if (answering_.fetch_add(1) >= kMostAnswersAtOnce) {
+            answering_.fetch_sub(1);
+            sendAll(connection, "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+            ::close(connection);
+            continue;
+        }
         std::thread([this, connection] {
             answer(connection);
             ::close(connection);
+            answering_.fetch_sub(1);
         }).detach();
     }
 }

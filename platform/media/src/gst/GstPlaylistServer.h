@@ -6,6 +6,7 @@
 // which an origin could answer differently, never happens; and what the demuxer takes in
 // of a playlist is bounded as the check's own fetch is.
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -44,6 +45,7 @@ private:
     std::map<std::string, Entry> entries_;
     std::map<std::pair<const FetchGuard*, std::string>, std::string> names_;
     std::mt19937_64 random_;
+    std::atomic<int> answering_{0};
 };
 
 }  // namespace media::gstimpl
