@@ -121,6 +121,8 @@ public:
     void seek(std::uint64_t id, Time time, Time before, Time after) {
         ++seeks_;
         if (options_.misbehaviour == ServerOptions::Misbehaviour::SilentSeeks) return;
+        if (options_.misbehaviour == ServerOptions::Misbehaviour::HangOnSeek)
+            for (;;) ::pause();
         if (options_.abortOnSeek > 0 && seeks_ == options_.abortOnSeek) {
             std::fprintf(stderr, "zid_media_engine: aborting on seek %ld, as the fault injection asks\n", seeks_);
             std::fflush(stderr);

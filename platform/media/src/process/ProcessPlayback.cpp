@@ -2,12 +2,18 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+
 #include <fnd/Queue.h>
 #include <media/MediaErrors.h>
 #include <rt/Format.h>
 
 namespace media::process {
 
+namespace {
+/// Seconds a process whose seek answer is late may take to answer a check.
+constexpr double kSeekPingLimit = 2;
+}  // namespace
 
 void ProcessPlayback::start() {
     if (process_) process_->setItemHandlers(id_, reportHandler(), endHandler());
@@ -36,12 +42,19 @@ void ProcessPlayback::seek(Time time, Time before, Time after, std::function<voi
         });
         return;
     }
-    // The newest seek ends the older ones at once, so each is answered within one
-    // seek's time; a process silent for longer is hung inside the media framework.
+    // The engine answers every seek within its own bounds, well inside the limit. One
+    // that takes longer is answered NO for this item alone, whatever the process does
+    // for its other items: a process is hung when it no longer answers at all, not when
+    // one item's network is slow, so it is asked, and stopped only if it stays silent.
     double limit = seekAnswerLimit_;
     fnd::RunLoop::main()->after(limit, [weak = weakSelf(), id, limit] {
         auto self = weak.lock();
-        if (self && self->seeks_.count(id)) self->refuse(rt::format("did not answer a seek within %g s", limit));
+        if (!self || !self->seeks_.count(id)) return;
+        std::fprintf(stderr, "zid media: the engine process did not answer a seek within %g s; the seek is given up\n", limit);
+        self->finishSeek(id, false);
+        if (self->process_)
+            self->process_->ping(kSeekPingLimit, rt::format("did not answer a seek within %g s, nor a check %g s after", limit,
+                                                            kSeekPingLimit));
     });
 }
 

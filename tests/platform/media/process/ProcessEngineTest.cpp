@@ -373,6 +373,45 @@ TEST_F(SharedProcessTest, TheEndOfASharedProcessFailsEachOfItsItemsWithTheCause)
     EXPECT_EQ(engineProcesses().count(*pids.begin()), 0u);
 }
 
+TEST_F(SharedProcessTest, ANewerSeekOnASlowNetworkIsAnsweredPromptlyAndNothingElseFailsForIt) {
+    TwoPlayers two;
+    ASSERT_NO_FATAL_FAILURE(play(two, "slowseek"));
+    auto pids = engineProcesses();
+    ASSERT_EQ(pids.size(), 1u);
+    two.players[1]->play();
+    ASSERT_TRUE(waitUntil([&] { return two.players[1]->currentTime().toSeconds() > 0.3; }, 10));
+
+    // The first item's origin holds every segment back: a seek waits for its download.
+    constexpr double kHeld = 4;
+    for (int n = 0; n < 5; ++n) origin().holdBack("/tag/slowseek0/vod/muxed/seg" + std::to_string(n) + ".ts", kHeld, 2);
+    std::optional<bool> first, second;
+    two.players[0]->seekToTime(Time::seconds(2.0), Time::zero(), Time::zero(), [&](bool f) { first = f; });
+    fnd::RunLoop::main()->runFor(0.001);
+    auto asked = std::chrono::steady_clock::now();
+    two.players[0]->seekToTime(Time::seconds(6.36), Time::zero(), Time::zero(), [&](bool f) { second = f; });
+    double neighbourAt = two.players[1]->currentTime().toSeconds();
+    ASSERT_TRUE(waitUntil([&] { return second.has_value(); }, 20));
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
+    // Its own download and at most the engine's bound on one seek (5 s): never the older
+    // seek's download first.
+    EXPECT_LT(took, kHeld + 2.5) << "the newest seek does not wait for the older one";
+    EXPECT_EQ(first, std::optional<bool>(false));
+    EXPECT_EQ(two.items[0]->status(), PlayerItemStatus::ReadyToPlay)
+        << (two.items[0]->error() ? two.items[0]->error()->localizedDescription() : "");
+    EXPECT_EQ(two.items[1]->status(), PlayerItemStatus::ReadyToPlay) << "the other item never fails for it";
+    EXPECT_GT(two.players[1]->currentTime().toSeconds(), neighbourAt + 0.5 * took) << "and plays on meanwhile";
+    EXPECT_EQ(engineProcesses(), pids) << "the process is not stopped";
+
+    // The slow item is whole: once its segments come, it seeks and plays.
+    fnd::RunLoop::main()->runFor(kHeld);
+    std::optional<bool> third;
+    two.players[0]->seekToTime(Time::seconds(4.52), Time::zero(), Time::zero(), [&](bool f) { third = f; });
+    ASSERT_TRUE(waitUntil([&] { return third.has_value(); }, 20));
+    EXPECT_TRUE(*third);
+    ASSERT_TRUE(waitUntil([&] { return showsAbout(two.layers[0], 4.52); }));
+    EXPECT_EQ(two.items[1]->status(), PlayerItemStatus::ReadyToPlay);
+}
+
 TEST_F(SharedProcessTest, ASpareStartsOnlyOnceTheProcessIsFullAndTheNextItemPlaysInIt) {
     ProcessEngine::Options options;
     options.engine.nullOutput = true;
