@@ -63,6 +63,9 @@ enum class Report : std::uint8_t {
     Idle,             // the answer to Close: nothing of the item is left
     SlotStates,       // carries the descriptor of the item's slot-state block (FrameSlots.h)
     Pong,             // the answer to Ping
+    OwnFrame,         // i32 width, height, stride, time pts, time position; carries the
+                      // descriptor of a memory file holding this picture alone (sent while
+                      // the host holds every slot)
 };
 
 /// Limits on what a message may hold.
@@ -72,7 +75,8 @@ inline constexpr std::size_t kMaxList = 512;
 inline constexpr int kMaxErrorDepth = 4;
 inline constexpr int kMaxDimension = 16384;
 /// Picture slots of an item: one the host shows, one on its way to it, one the engine
-/// converts the next picture into, and one for pictures copied in.
+/// converts the next picture into, and one for pictures copied in. A host that holds
+/// them all gets each further picture in memory of its own (OwnFrame).
 inline constexpr std::uint32_t kSlotCount = 4;
 
 class Writer {

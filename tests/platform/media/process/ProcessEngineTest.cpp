@@ -248,6 +248,52 @@ TEST_F(ProcessEngineTest, APictureTheHostHoldsIsNeverOverwrittenWhileTheItemPlay
     EXPECT_TRUE(std::equal(before.begin(), before.end(), kept->bytes())) << "the held picture is intact";
 }
 
+/// An item that keeps the newest `hold` pictures it is given, as a host drawing a trail
+/// or encoding them would, and checks that none it holds is written meanwhile.
+class HoldingItem : public PlayerItem {
+    RT_CLASS(HoldingItem, PlayerItem)
+public:
+    HoldingItem(rt::Ref<Asset> asset, std::size_t hold) : PlayerItem(std::move(asset)), hold_(hold) {}
+    void engineVideoFrame(rt::Ref<VideoFrame> frame) override {
+        for (const auto& [kept, copy] : held)
+            if (!std::equal(copy.begin(), copy.end(), kept->bytes())) ++overwritten;
+        arrivals.push_back(std::chrono::steady_clock::now());
+        held.emplace_back(frame, std::vector<std::uint8_t>(frame->bytes(), frame->bytes() + frame->byteCount()));
+        if (held.size() > hold_) held.erase(held.begin());
+        PlayerItem::engineVideoFrame(std::move(frame));
+    }
+    /// Pictures that came within the last `seconds`.
+    int cameWithin(double seconds) const {
+        auto since = std::chrono::steady_clock::now() - std::chrono::duration<double>(seconds);
+        return static_cast<int>(std::count_if(arrivals.begin(), arrivals.end(), [&](auto t) { return t >= since; }));
+    }
+    std::vector<std::pair<rt::Ref<VideoFrame>, std::vector<std::uint8_t>>> held;
+    std::vector<std::chrono::steady_clock::time_point> arrivals;
+    int overwritten = 0;
+
+private:
+    std::size_t hold_;
+};
+
+TEST_F(ProcessEngineTest, AHostHoldingEverySlotsPictureStillGetsPicturesAtTheirRate) {
+    // Holding more pictures than the process has slots: every slot stays the host's.
+    ProcessEngine::Options options;
+    options.engine.nullOutput = true;
+    auto asset = rt::make<Asset>(origin().url("/tag/prochoard/vod/muxed/index.m3u8"), rt::make<ProcessEngine>(options));
+    auto item = rt::make<HoldingItem>(asset, process::kSlotCount + 2);
+    auto player = Player::playerWithPlayerItem(item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }));
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 1.0; }, 10));
+    fnd::RunLoop::main()->runFor(2);
+    // The fixtures have 25 pictures a second.
+    EXPECT_GE(item->cameWithin(2), 40) << "pictures flow on at the normal rate while every slot is held";
+    EXPECT_EQ(item->overwritten, 0) << "a held picture was written over";
+    ASSERT_FALSE(item->held.empty());
+    EXPECT_GT(item->held.back().first->presentationTime().toSeconds(), 2.5) << "the newest picture follows the position";
+    EXPECT_EQ(item->held.back().first->pixel(25, 225) >> 24, 0xffu) << "an opaque picture";
+}
+
 /// The engine processes this test's process runs now, by pid.
 std::set<pid_t> engineProcesses() {
     std::set<pid_t> pids;
