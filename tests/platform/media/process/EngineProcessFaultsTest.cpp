@@ -1,8 +1,8 @@
 // An engine process that breaks the rules on purpose (the stand-in engine program) can
 // fail its item, never the host: picture memory it could shrink is refused, a seek it
 // never answers is given up (and a process hung on it stopped), garbage on its socket
-// stops it, and a process hung in giving its item
-// back is stopped and never serves the next item.
+// stops it, and a process hung in giving its item back is stopped and never serves the
+// next item.
 
 #include "../GstTestSupport.h"
 
