@@ -2,7 +2,8 @@
 // The messages between a host and its media-engine process: one datagram per message on
 // a local sequenced-packet socket (so a message never arrives in pieces), a one-byte kind
 // then its fields. Pictures do not travel in messages: they sit in shared-memory slots
-// whose descriptors are passed once each, and a message names the slot.
+// whose descriptors are passed once each, and a message names the slot (while the host
+// holds every slot, a picture's own memory file goes with its message instead).
 //
 // One engine process plays several items: every command and report but Ping and Pong
 // names its item (a u32 the host chose) right after its kind.
