@@ -36,7 +36,8 @@ void GstCommandQueue::seek(GstSeek seek) {
         return;
     }
     if (waitingSeek_) answer(*waitingSeek_, false);
-    // Given up: answered now, and replaced on the pipeline on the next turn (pump()).
+    // Given up: answered now, and replaced on the pipeline on the next turn unless it
+    // has landed (pump()).
     if (runningSeek_) answer(*runningSeek_, false);
     waitingSeek_ = std::move(seek);
     request(Kind::Seek);
@@ -120,7 +121,7 @@ void GstCommandQueue::close() {
 
 void GstCommandQueue::schedule() {
     if (scheduled_ || !open_ || closed_ || waiting_.empty()) return;
-    if (running_ && !(running_ == Kind::Seek && waitingSeek_)) return;
+    if (running_ && !replacesRunningSeek()) return;
     scheduled_ = true;
     std::weak_ptr<GstCommandQueue*> weak = self_;
     fnd::RunLoop::main()->post([weak] {
@@ -128,13 +129,18 @@ void GstCommandQueue::schedule() {
     });
 }
 
+bool GstCommandQueue::replacesRunningSeek() const {
+    // A seek asked while one has not landed replaces it on the pipeline at once: a
+    // flushing seek ends the one before it, so the newest never waits out the older one's
+    // download (up to its bound) before its own starts. Only another seek overlaps a seek
+    // this way; one that landed settles first (a moment: the pipeline has its picture),
+    // and stream choices and state changes still wait for a seek to end.
+    return running_ == Kind::Seek && runningSeekPhase_ == SeekPhase::Sent && waitingSeek_;
+}
+
 void GstCommandQueue::pump() {
     scheduled_ = false;
-    // A seek asked while one runs replaces it on the pipeline at once: a flushing seek
-    // ends the one before it, so the newest never waits out the older one's download
-    // (up to its bound) before its own starts. Only another seek overlaps a seek this
-    // way; stream choices and state changes still wait for it to end.
-    if (open_ && !closed_ && running_ == Kind::Seek && waitingSeek_) {
+    if (open_ && !closed_ && replacesRunningSeek()) {
         waiting_.erase(std::remove_if(waiting_.begin(), waiting_.end(), [](const Waiting& w) { return w.kind == Kind::Seek; }),
                        waiting_.end());
         runningSeek_.reset();

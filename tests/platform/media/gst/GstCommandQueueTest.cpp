@@ -78,6 +78,18 @@ TEST_F(GstCommandQueueTest, TheNewestSeekWinsAndEachIsAnsweredOnceOnALaterTurn) 
     EXPECT_EQ(queue->seekPhase(), Phase::None);
     drain();
     EXPECT_EQ(answers[2], true);
+
+    // One that landed settles before the next is sent.
+    seek(8, 3);
+    drain();
+    queue->seekLanded();
+    seek(9, 4);
+    drain();
+    EXPECT_EQ(targets, (std::vector<double>{4, 6, 8}));
+    queue->completed(Kind::Seek);
+    drain();
+    EXPECT_EQ(targets, (std::vector<double>{4, 6, 8, 9}));
+    EXPECT_EQ(answers[3], true);
 }
 
 TEST_F(GstCommandQueueTest, ASeekThatNeverLandsIsAnsweredNoAtTheBoundAndTheNextCommandGoes) {
