@@ -141,8 +141,8 @@ bool GstCommandQueue::replacesRunningSeek() const {
 void GstCommandQueue::pump() {
     scheduled_ = false;
     if (open_ && !closed_ && replacesRunningSeek()) {
-        waiting_.erase(std::remove_if(waiting_.begin(), waiting_.end(), [](const Waiting& w) { return w.kind == Kind::Seek; }),
-                       waiting_.end());
+        auto isSeek = [](const Waiting& w) { return w.kind == Kind::Seek; };
+        waiting_.erase(std::remove_if(waiting_.begin(), waiting_.end(), isSeek), waiting_.end());
         runningSeek_.reset();
         runningSeekPhase_ = SeekPhase::None;
         begin(Kind::Seek);

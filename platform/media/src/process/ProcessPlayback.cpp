@@ -59,11 +59,12 @@ void ProcessPlayback::seek(Time time, Time before, Time after, std::function<voi
     fnd::RunLoop::main()->after(limit, [weak = weakSelf(), id, limit] {
         auto self = weak.lock();
         if (!self || !self->seeks_.count(id)) return;
-        std::fprintf(stderr, "zid media: the engine process did not answer a seek within %g s; the seek is given up\n", limit);
+        std::fprintf(stderr, "zid media: the engine process did not answer a seek within %g s; the seek is given up\n",
+                     limit);
         self->finishSeek(id, false);
         if (self->process_)
-            self->process_->ping(kSeekPingLimit, rt::format("did not answer a seek within %g s, nor a check %g s after", limit,
-                                                            kSeekPingLimit));
+            self->process_->ping(kSeekPingLimit, rt::format("did not answer a seek within %g s, nor a check %g s after",
+                                                            limit, kSeekPingLimit));
     });
 }
 

@@ -146,7 +146,8 @@ TEST(PictureChannel, WhileTheHostHoldsEverySlotEachPictureGoesAtOnceInMemoryOfIt
     ASSERT_EQ(host.frames().size(), kSlotCount);
 
     // Every slot held: no picture waits for the host to let one go.
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(channel.offer(picture(std::uint8_t(20 + i), 1.0 + i * 0.04), Time::invalid(), true));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(channel.offer(picture(std::uint8_t(20 + i), 1.0 + i * 0.04), Time::invalid(), true));
     auto frames = host.frames();
     ASSERT_EQ(frames.size(), kSlotCount + 3);
     for (int i = 0; i < 3; ++i) {
@@ -157,7 +158,8 @@ TEST(PictureChannel, WhileTheHostHoldsEverySlotEachPictureGoesAtOnceInMemoryOfIt
         EXPECT_EQ(own.pts, Time::seconds(1.0 + i * 0.04, 1000));
     }
     EXPECT_EQ(host.states()->engineWaits.load(), 0u) << "nothing waits to be woken";
-    for (std::uint32_t slot = 0; slot < kSlotCount; ++slot) EXPECT_EQ(host.slotBytes(slot)[0], slot) << "held slots intact";
+    for (std::uint32_t slot = 0; slot < kSlotCount; ++slot)
+        EXPECT_EQ(host.slotBytes(slot)[0], slot) << "held slots intact";
     Time carried;
     EXPECT_TRUE(channel.takeCarried(carried));
     EXPECT_EQ(carried, Time::seconds(1.08, 1000)) << "they carry the position too";

@@ -290,7 +290,8 @@ TEST_F(ProcessEngineTest, AHostHoldingEverySlotsPictureStillGetsPicturesAtTheirR
     EXPECT_GE(item->cameWithin(2), 35) << "pictures flow on at the normal rate while every slot is held";
     EXPECT_EQ(item->overwritten, 0) << "a held picture was written over";
     ASSERT_FALSE(item->held.empty());
-    EXPECT_GT(item->held.back().first->presentationTime().toSeconds(), 2.0) << "the newest picture follows the position";
+    EXPECT_GT(item->held.back().first->presentationTime().toSeconds(), 2.0)
+        << "the newest picture follows the position";
     EXPECT_EQ(item->held.back().first->pixel(25, 225) >> 24, 0xffu) << "an opaque picture";
 }
 
