@@ -78,7 +78,7 @@ for mode in $modes; do
         END { if (block) classify(); print (no ? 0 : wrong + 0), unanswered + 0, no + 0 }
         function classify() {
           if (text ~ /has_value/) unanswered++
-          else if (text ~ /Value of: \*finished/) no++
+          else if (text ~ /Value of: (\*finished|finished\.value_or\(false\))/) no++
           else if (text ~ /currentTime|position|landed|shown|frameNear|positionNear|picture/) wrong++
           block = 0
         }' "$out")

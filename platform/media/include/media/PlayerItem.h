@@ -137,6 +137,10 @@ public:
         /// Lets go of the pictures the outlet still holds whose memory is free again, so
         /// their buffers can be filled anew; the engine calls it before it looks for one.
         virtual void reclaim() = 0;
+        /// Whether a block whose pictures the outlet let go may be filled again: false
+        /// once the item has closed its pictures, when the outlet lets go of pictures a
+        /// host may still show. The engine then frees each block as it comes back.
+        virtual bool refillable() const { return true; }
     };
     /// nullptr (the default): the engine's pictures are in memory of its own.
     virtual std::shared_ptr<FrameMemory> engineFrameMemory() { return nullptr; }

@@ -3,6 +3,15 @@
 // R, A - Cairo's ARGB32 on little-endian machines), row stride in bytes, and its
 // presentation time. Frames are immutable and shared; the bytes stay valid as long as
 // the frame lives (an engine may keep its own buffer alive instead of copying).
+//
+// What holding frames costs: a frame holds its picture's memory, and with the engine in
+// a child process (the default) that memory is one of four shared buffers per item,
+// which the engine fills again only once the host has let go of every frame over it.
+// A host that lets each frame go once the next is shown costs nothing more. One that
+// keeps more (the last few pictures, say) never stops the pictures: while it holds all
+// four buffers, each new picture comes in shared memory made for it alone, which costs
+// the engine process a fresh memory file and a copy, and the host a mapping, per
+// picture (a few milliseconds and the picture's bytes for as long as the frame is kept).
 
 #include <cstdint>
 #include <memory>

@@ -36,7 +36,8 @@ void GstCommandQueue::seek(GstSeek seek) {
         return;
     }
     if (waitingSeek_) answer(*waitingSeek_, false);
-    // The pipeline still finishes the running one; only its answer goes now.
+    // Given up: answered now, and replaced on the pipeline on the next turn unless it
+    // has landed (pump()).
     if (runningSeek_) answer(*runningSeek_, false);
     waitingSeek_ = std::move(seek);
     request(Kind::Seek);
@@ -119,7 +120,8 @@ void GstCommandQueue::close() {
 }
 
 void GstCommandQueue::schedule() {
-    if (scheduled_ || !open_ || closed_ || running_ || waiting_.empty()) return;
+    if (scheduled_ || !open_ || closed_ || waiting_.empty()) return;
+    if (running_ && !replacesRunningSeek()) return;
     scheduled_ = true;
     std::weak_ptr<GstCommandQueue*> weak = self_;
     fnd::RunLoop::main()->post([weak] {
@@ -127,9 +129,24 @@ void GstCommandQueue::schedule() {
     });
 }
 
+bool GstCommandQueue::replacesRunningSeek() const {
+    // A seek asked while one has not landed replaces it on the pipeline at once: a
+    // flushing seek ends the one before it, so the newest never waits out the older one's
+    // download (up to its bound) before its own starts. Only another seek overlaps a seek
+    // this way; one that landed settles first (a moment: the pipeline has its picture),
+    // and stream choices and state changes still wait for a seek to end.
+    return running_ == Kind::Seek && runningSeekPhase_ == SeekPhase::Sent && waitingSeek_;
+}
+
 void GstCommandQueue::pump() {
     scheduled_ = false;
-    std::weak_ptr<GstCommandQueue*> weak = self_;
+    if (open_ && !closed_ && replacesRunningSeek()) {
+        auto isSeek = [](const Waiting& w) { return w.kind == Kind::Seek; };
+        waiting_.erase(std::remove_if(waiting_.begin(), waiting_.end(), isSeek), waiting_.end());
+        runningSeek_.reset();
+        runningSeekPhase_ = SeekPhase::None;
+        begin(Kind::Seek);
+    }
     while (open_ && !closed_ && !running_ && !waiting_.empty()) {
         // A seek goes first, then a state change, then stream choices: whatever the order
         // asked, the end is the same (the target reached, the state asked for, the streams
@@ -143,32 +160,39 @@ void GstCommandQueue::pump() {
         Kind kind = next->kind;
         waiting_.erase(next);
         ++starts_;
-        running_ = kind;
-        bool waits = start_(kind);
-        // The starter may have closed the queue (the pipeline failed) or been told the
-        // command is done already.
-        if (closed_ || running_ != kind) continue;
-        if (!waits) {
-            if (kind == Kind::Seek && runningSeek_) {
-                answer(*runningSeek_, false);
-                runningSeek_.reset();
-                runningSeekPhase_ = SeekPhase::None;
-            }
-            running_.reset();
-            continue;
-        }
-        boundTimer_ = fnd::RunLoop::main()->after(bound(kind), [weak, kind] {
-            auto self = weak.lock();
-            if (!self || (*self)->running_ != kind) return;
-            // The decoder bin confirms a choice only when its own streams change: a switch
-            // of rendition inside the demuxer ends at the bound, as a matter of course.
-            if (kind != Kind::Select)
-                std::fprintf(stderr, "zid media: the pipeline did not confirm a %s within %.0f s; the next command goes ahead\n",
-                             nameOf(kind), bound(kind));
-            (*self)->boundTimer_ = nullptr;
-            (*self)->completed(kind);
-        });
+        begin(kind);
     }
+}
+
+void GstCommandQueue::begin(Kind kind) {
+    running_ = kind;
+    if (boundTimer_) boundTimer_->invalidate();
+    boundTimer_ = nullptr;
+    bool waits = start_(kind);
+    // The starter may have closed the queue (the pipeline failed) or been told the
+    // command is done already.
+    if (closed_ || running_ != kind) return;
+    if (!waits) {
+        if (kind == Kind::Seek && runningSeek_) {
+            answer(*runningSeek_, false);
+            runningSeek_.reset();
+            runningSeekPhase_ = SeekPhase::None;
+        }
+        running_.reset();
+        return;
+    }
+    std::weak_ptr<GstCommandQueue*> weak = self_;
+    boundTimer_ = fnd::RunLoop::main()->after(bound(kind), [weak, kind] {
+        auto self = weak.lock();
+        if (!self || (*self)->running_ != kind) return;
+        // The decoder bin confirms a choice only when its own streams change: a switch
+        // of rendition inside the demuxer ends at the bound, as a matter of course.
+        if (kind != Kind::Select)
+            std::fprintf(stderr, "zid media: the pipeline did not confirm a %s within %.0f s; the next command goes ahead\n",
+                         nameOf(kind), bound(kind));
+        (*self)->boundTimer_ = nullptr;
+        (*self)->completed(kind);
+    });
 }
 
 }  // namespace media::gstimpl

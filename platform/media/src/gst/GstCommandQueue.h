@@ -17,9 +17,14 @@
 //
 // Seeks are the queue's own record, the one place that decides which seek is current,
 // when it is done and whether it landed: the newest seek replaces the one still waiting
-// and gives up the one the pipeline runs (each answered NO; the pipeline still finishes
-// the running one before the next command starts); the running one is answered YES once
-// the session has seen where it landed, and NO when it never does within the bound.
+// and gives up the one the pipeline runs (each answered NO). A seek that replaces a
+// running one not yet landed is sent on the next turn, with a bound of its own: a
+// flushing seek ends the one before it, and the newest never waits out an older one's
+// slow download (a seek that landed settles first). The
+// running one is answered YES once the session has seen where it landed, and NO when it
+// never does within the bound. So once the pipeline has prerolled a seek is answered
+// within 9 s: a stream choice running (2 s), a state change that waited longer (2 s), then
+// its own bound (5 s).
 // Every answer comes on a later turn of the loop, never inside a call that caused it.
 // Main thread only.
 
@@ -97,6 +102,10 @@ public:
 private:
     void schedule();
     void pump();
+    /// Runs a command of the kind, until completed() or its bound.
+    void begin(Kind kind);
+    /// Whether the waiting seek replaces the running one now.
+    bool replacesRunningSeek() const;
     /// Answers a seek on a later turn of the loop (nothing when it was answered already).
     static void answer(GstSeek& seek, bool finished);
 

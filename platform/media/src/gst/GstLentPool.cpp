@@ -67,6 +67,10 @@ void releaseBuffer(GstBufferPool* pool, GstBuffer* buffer) {
         gst_buffer_unref(buffer);
         return;
     }
+    // Once the item has closed its pictures, a lent buffer may come back while the host
+    // still shows its picture, and a streaming thread not yet stopped would convert the
+    // next one into it: the pool frees it instead (memory so tagged is never reused).
+    if (!(*lentPool(pool)->memory)->refillable()) GST_BUFFER_FLAG_SET(buffer, GST_BUFFER_FLAG_TAG_MEMORY);
     parentClass->release_buffer(pool, buffer);
 }
 

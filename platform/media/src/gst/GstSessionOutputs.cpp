@@ -110,8 +110,16 @@ GstPadProbeReturn noteVideoSegment(GstPad*, GstPadProbeInfo* info, gpointer data
             break;
         }
         case GST_EVENT_EOS: {
-            std::lock_guard lock(relay->mutex);
-            if (relay->afterAwaitedSeek() && !relay->landing.isValid()) relay->videoEnded = relay->awaitedSeek;
+            {
+                std::lock_guard lock(relay->mutex);
+                if (!relay->afterAwaitedSeek() || relay->landing.isValid()) break;
+                relay->videoEnded = relay->awaitedSeek;
+            }
+            // The seek has landed without a picture (an exact one to the end). The loop
+            // may have seen the pipeline settle before this: it looks again now, instead
+            // of only at the next message, which a paused pipeline may never post.
+            std::uint64_t one = 1;
+            [[maybe_unused]] auto written = ::write(relay->frameSignal, &one, sizeof one);
             break;
         }
         default:

@@ -228,6 +228,15 @@ void EngineProcess::check(double limit) {
     });
 }
 
+void EngineProcess::ping(double limit, const std::string& silence) {
+    if (ended_ || closed_) return;
+    send(Writer(static_cast<std::uint8_t>(Command::Ping)));
+    std::weak_ptr<EngineProcess> weak = weak_from_this();
+    fnd::RunLoop::main()->after(limit, [weak, ping = ++pings_, silence] {
+        if (auto self = weak.lock(); self && self->pongs_ < ping) self->refuse(silence);
+    });
+}
+
 void EngineProcess::refuse(const std::string& what) {
     if (ended_ || closed_) return;
     refused_ = what;

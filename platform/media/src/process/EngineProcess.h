@@ -59,6 +59,10 @@ public:
     /// this one wait behind it.
     void check(double limit);
     bool failedCheck() const { return failedCheck_; }
+    /// Asks a process that is slow with an item's work whether it still answers at all:
+    /// one that has not answered within `limit` seconds (the main loop's clock) is hung,
+    /// and stopped like one that broke the rules, `silence` saying what it left unanswered.
+    void ping(double limit, const std::string& silence);
     /// Stops a process that did what it may not ("sent a ...") and reports it as ended.
     void refuse(const std::string& what);
     bool hasEnded() const { return ended_; }

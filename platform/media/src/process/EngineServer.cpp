@@ -67,8 +67,6 @@ public:
 
     bool hasPlayback() const { return playback_ != nullptr; }
     bool hasEngine() const { return engine_ != nullptr; }
-    /// Ends the item's pictures; answers their slots' byte size (0 before the first).
-    std::size_t closePictures() { return channel_ ? channel_->close() : 0; }
 
     void load(const std::string& url, const GstEngine::Options& options) {
         engine_ = rt::make<GstEngine>(options);
@@ -121,6 +119,8 @@ public:
         ++seeks_;
         if constexpr (kEngineFaults) {
             if (options_.misbehaviour == ServerOptions::Misbehaviour::SilentSeeks) return;
+            if (options_.misbehaviour == ServerOptions::Misbehaviour::HangOnSeek)
+                for (;;) ::pause();
             if (options_.abortOnSeek > 0 && seeks_ == options_.abortOnSeek) {
                 std::fprintf(stderr, "zid_media_engine: aborting on seek %ld, as the fault injection asks\n", seeks_);
                 std::fflush(stderr);
@@ -203,15 +203,22 @@ public:
     }
 
     /// Stops the item's pipeline and load; nothing of it reaches the host afterwards.
-    void forget() {
+    /// Answers the byte size of its pictures' slots (0 before the first).
+    std::size_t forget() {
         alive_.reset();
+        // The pipeline first: its sinks pass no picture more. Then its pictures: those
+        // held go back to the engine, which frees their lent buffers rather than filling
+        // them again while the pipeline stops on a thread of its own (the host may still
+        // show them).
         if (playback_) playback_->close();
         if (asset_ && engine_) engine_->cancelAssetLoad(asset_);
-        if (auto channel = std::exchange(channel_, nullptr)) channel->close();
+        std::size_t pictureBytes = 0;
+        if (auto channel = std::exchange(channel_, nullptr)) pictureBytes = channel->close();
         playback_ = nullptr;
         item_ = nullptr;
         asset_ = nullptr;
         engine_ = nullptr;
+        return pictureBytes;
     }
 
 private:
@@ -409,7 +416,7 @@ private:
                 for (;;) ::pause();
         }
         auto it = items_.find(id);
-        std::size_t pictureBytes = it->second->closePictures();
+        std::size_t pictureBytes = it->second->forget();
         items_.erase(it);
         send(Writer(static_cast<std::uint8_t>(Report::Idle)).addressedTo(id));
         bool playing = false;

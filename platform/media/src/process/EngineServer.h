@@ -26,7 +26,8 @@ struct ServerOptions {
     enum class Misbehaviour {
         None,
         ShrinkSlots,   // picture memory without seals, shrunk once the picture is named
-        SilentSeeks,   // seeks are never answered
+        SilentSeeks,   // seeks are never answered (all else is)
+        HangOnSeek,    // a seek hangs the main loop: nothing is answered any more
         HangOnClose,   // giving the item back never finishes
         Garbage,       // a datagram of no framed report once the item is attached
     };

@@ -48,10 +48,17 @@ void PictureChannel::dropWaiting() {
     dropped = std::exchange(waiting_, nullptr);
 }
 
+bool PictureChannel::refillable() const {
+    std::lock_guard lock(mutex_);
+    return !closed_;
+}
+
 std::size_t PictureChannel::close() {
     std::vector<rt::Ref<VideoFrame>> freed;
     rt::Ref<VideoFrame> dropped;
     std::lock_guard lock(mutex_);
+    // Closed before the held pictures go: their lent buffers, which the host may still
+    // show, are then never filled again.
     closed_ = true;
     dropped = std::exchange(waiting_, nullptr);
     for (auto& held : held_) freed.push_back(std::exchange(held, nullptr));
@@ -145,6 +152,26 @@ bool PictureChannel::makeSlot(std::uint32_t slot, std::size_t bytes, bool now) {
     return true;
 }
 
+bool PictureChannel::sendInOwnMemory(bool now, std::vector<rt::Ref<VideoFrame>>& freed) {
+    auto memory = SlotMapping::create(waiting_->byteCount());
+    if (!memory) return false;
+    auto frame = std::exchange(waiting_, nullptr);
+    std::memcpy(memory->data(), frame->bytes(), frame->byteCount());
+    // The host maps its own copy of the descriptor: this side's goes with `memory`.
+    sendFrame(Writer(static_cast<std::uint8_t>(Report::OwnFrame)), *frame, memory->fd(), now);
+    freed.push_back(std::move(frame));
+    return true;
+}
+
+void PictureChannel::sendFrame(Writer w, const VideoFrame& frame, int fd, bool now) {
+    w.i32(frame.width()).i32(frame.height()).i32(frame.stride()).time(frame.presentationTime());
+    // The picture's own time is the position: no query of the pipeline per picture.
+    w.time(waitingPosition_);
+    send_(w, fd, now);
+    carried_ = true;
+    carriedPosition_ = waitingPosition_;
+}
+
 void PictureChannel::pump(bool now, std::vector<rt::Ref<VideoFrame>>& freed) {
     if (shrunk_) freed.push_back(std::exchange(waiting_, nullptr));
     if (!waiting_ || closed_) return;
@@ -178,9 +205,13 @@ void PictureChannel::pump(bool now, std::vector<rt::Ref<VideoFrame>>& freed) {
     };
     if (!inPlace) {
         slot = freeSlot();
+        // The host holds every slot (it keeps pictures): this one goes in memory of its
+        // own, so that pictures flow whatever the host keeps.
+        if (slot == kSlotCount && sendInOwnMemory(now, freed)) return;
         if (slot == kSlotCount) {
-            // The newest picture waits for a slot: the host's next release wakes the main
-            // loop. Looked again after saying so, for a release in between.
+            // No memory for it: the newest picture waits for a slot, and the host's next
+            // release wakes the main loop. Looked again after saying so, for a release in
+            // between.
             shared->engineWaits.store(1, std::memory_order_seq_cst);
             slot = freeSlot();
             if (slot == kSlotCount) return;
@@ -196,12 +227,8 @@ void PictureChannel::pump(bool now, std::vector<rt::Ref<VideoFrame>>& freed) {
     if (!inPlace) std::memcpy(slots_[slot]->data(), frame->bytes(), bytes);
     shared->busy[slot].store(1, std::memory_order_release);
     Writer w(static_cast<std::uint8_t>(Report::Frame));
-    w.u32(slot).i32(frame->width()).i32(frame->height()).i32(frame->stride()).time(frame->presentationTime());
-    // The picture's own time is the position: no query of the pipeline per picture.
-    w.time(waitingPosition_);
-    send_(w, -1, now);
-    carried_ = true;
-    carriedPosition_ = waitingPosition_;
+    w.u32(slot);
+    sendFrame(w, *frame, -1, now);
     // A picture in a lent slot stays the host's until it lets the slot go.
     if (inPlace) held_[slot] = std::move(frame);
     else freed.push_back(std::move(frame));

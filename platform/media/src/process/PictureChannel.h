@@ -7,7 +7,11 @@
 // The engine may also convert its pictures straight into slots the channel lends it
 // (all but one: pictures in memory of their own still need a slot to be copied into).
 // A lent slot is the engine's buffer: the channel holds a picture in it while the host
-// shows it, so the engine fills it again only once the host has let it go.
+// shows it, so the engine fills it again only once the host has let it go, and never
+// once the channel is closed.
+//
+// No picture waits for the host: while the host holds every slot, each picture goes in
+// a memory file of its own, made for it and mapped by the host for it alone.
 
 #include <array>
 #include <functional>
@@ -35,8 +39,9 @@ public:
     /// kEngineFaults (EngineServer.h).
     explicit PictureChannel(Send send, bool shrinkSlots = false) : send_(std::move(send)), shrinkSlots_(shrinkSlots) {}
 
-    /// The newest picture: at once when it is in a lent slot or a slot is free to copy
-    /// it into, else once the host lets one go (replacing an older one that waits).
+    /// The newest picture, at once: in its lent slot, or copied into a free slot, or -
+    /// the host holding every slot - into memory of its own. (Only when no such memory
+    /// can be had does it wait for the host to let a slot go, replacing an older one.)
     /// `now`: from a thread other than the main loop's, the report leaves at once.
     /// `position` goes with a picture of no time of its own. False once closed, or for a
     /// picture of no time from another thread.
@@ -45,9 +50,9 @@ public:
     void slotReleased();
     /// A picture still waiting for a slot is from before a seek: it goes no more.
     void dropWaiting();
-    /// The item is gone: nothing more goes out, nothing more is lent. Answers the byte
-    /// size of its pictures' slots (0 before the first), for a slot made ready for the
-    /// next item.
+    /// The item is gone: nothing more goes out, nothing more is lent, no lent slot is
+    /// filled again. Answers the byte size of its pictures' slots (0 before the first),
+    /// for a slot made ready for the next item.
     std::size_t close();
     /// A slot made and touched ahead: used for the first picture that fits it.
     void giveReadySlot(std::shared_ptr<SlotMapping> slot);
@@ -56,11 +61,17 @@ public:
 
     Block lend(std::size_t bytes) override;
     void reclaim() override;
+    bool refillable() const override;
 
 private:
     /// Sends the waiting picture when it can (the lock held); pictures let go of land
     /// in `freed`, to go once the lock is released (their buffers may come back here).
     void pump(bool now, std::vector<rt::Ref<VideoFrame>>& freed);
+    /// Sends the waiting picture in a memory file of its own (the lock held); false when
+    /// none can be made.
+    bool sendInOwnMemory(bool now, std::vector<rt::Ref<VideoFrame>>& freed);
+    /// Completes a Frame or OwnFrame report of `frame` and sends it (the lock held).
+    void sendFrame(Writer w, const VideoFrame& frame, int fd, bool now);
     /// The held pictures whose slots the host let go, into `freed` (the lock held).
     void collectFreed(std::vector<rt::Ref<VideoFrame>>& freed);
     /// The item's slot states, made and told to the host first (the lock held).
@@ -74,7 +85,7 @@ private:
     /// shrinkSlots, in a program compiled with the misbehaviours (PictureChannel.cpp).
     bool shrinks() const;
     bool shrinkSlots_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     bool closed_ = false;
     bool shrunk_ = false;
     std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;

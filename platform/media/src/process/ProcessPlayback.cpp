@@ -2,12 +2,27 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+
 #include <fnd/Queue.h>
 #include <media/MediaErrors.h>
 #include <rt/Format.h>
 
 namespace media::process {
 
+namespace {
+/// Seconds a process whose seek answer is late may take to answer a check.
+constexpr double kSeekPingLimit = 2;
+
+/// The bytes of the largest picture the wire allows.
+constexpr std::uint64_t kMaxPictureBytes = std::uint64_t(kMaxDimension) * kMaxDimension * 4;
+
+/// Whether a picture of these dimensions is within the wire's limits and `capacity` bytes.
+bool fitsPicture(int width, int height, int stride, std::uint64_t capacity) {
+    return width > 0 && height > 0 && width <= kMaxDimension && height <= kMaxDimension && stride >= width * 4 &&
+           stride <= kMaxDimension * 4 && std::uint64_t(stride) * std::uint64_t(height) <= capacity;
+}
+}  // namespace
 
 void ProcessPlayback::start() {
     if (process_) process_->setItemHandlers(id_, reportHandler(), endHandler());
@@ -36,12 +51,20 @@ void ProcessPlayback::seek(Time time, Time before, Time after, std::function<voi
         });
         return;
     }
-    // The newest seek ends the older ones at once, so each is answered within one
-    // seek's time; a process silent for longer is hung inside the media framework.
+    // The engine answers every seek within its own bounds, well inside the limit. One
+    // that takes longer is answered NO for this item alone, whatever the process does
+    // for its other items: a process is hung when it no longer answers at all, not when
+    // one item's network is slow, so it is asked, and stopped only if it stays silent.
     double limit = seekAnswerLimit_;
     fnd::RunLoop::main()->after(limit, [weak = weakSelf(), id, limit] {
         auto self = weak.lock();
-        if (self && self->seeks_.count(id)) self->refuse(rt::format("did not answer a seek within %g s", limit));
+        if (!self || !self->seeks_.count(id)) return;
+        std::fprintf(stderr, "zid media: the engine process did not answer a seek within %g s; the seek is given up\n",
+                     limit);
+        self->finishSeek(id, false);
+        if (self->process_)
+            self->process_->ping(kSeekPingLimit, rt::format("did not answer a seek within %g s, nor a check %g s after",
+                                                            limit, kSeekPingLimit));
     });
 }
 
@@ -117,7 +140,7 @@ void ProcessPlayback::finishSeek(std::uint64_t id, bool finished) {
 
 void ProcessPlayback::onReport(Report kind, Reader& body, int fd) {
     auto item = item_.lock();
-    if (kind != Report::SlotBuffer && kind != Report::SlotStates && fd >= 0) {
+    if (kind != Report::SlotBuffer && kind != Report::SlotStates && kind != Report::OwnFrame && fd >= 0) {
         ::close(fd);
         return refuse("sent a descriptor with a message that carries none");
     }
@@ -126,6 +149,7 @@ void ProcessPlayback::onReport(Report kind, Reader& body, int fd) {
     case Report::SlotBuffer:
     case Report::SlotStates:
     case Report::Frame:
+    case Report::OwnFrame:
         understood = takePictureReport(kind, body, fd, item);
         break;
     case Report::AccessLog:
@@ -241,7 +265,7 @@ bool ProcessPlayback::takePictureReport(Report kind, Reader& body, int fd, const
         std::uint32_t slot = body.u32();
         std::uint64_t size = body.u64();
         if (!body.finished() || slot >= kSlotCount || fd < 0 ||
-            size > std::uint64_t(kMaxDimension) * kMaxDimension * 4) {
+            size > kMaxPictureBytes) {
             if (fd >= 0) ::close(fd);
             return false;
         }
@@ -263,12 +287,29 @@ bool ProcessPlayback::takePictureReport(Report kind, Reader& body, int fd, const
         int width = body.i32(), height = body.i32(), stride = body.i32();
         Time pts = body.time();
         Time position = body.time();
-        if (!body.finished() || slot >= kSlotCount || !slots_[slot] || !states_ || width <= 0 || height <= 0 ||
-            width > kMaxDimension || height > kMaxDimension || stride < width * 4 ||
-            static_cast<std::size_t>(stride) * static_cast<std::size_t>(height) > slots_[slot]->size())
+        if (!body.finished() || slot >= kSlotCount || !slots_[slot] || !states_ ||
+            !fitsPicture(width, height, stride, slots_[slot]->size()))
             return false;
         position_ = position;
         deliverFrame(item, slot, width, height, stride, pts);
+        return true;
+    }
+    case Report::OwnFrame: {
+        int width = body.i32(), height = body.i32(), stride = body.i32();
+        Time pts = body.time();
+        Time position = body.time();
+        if (!body.finished() || fd < 0 || !fitsPicture(width, height, stride, kMaxPictureBytes)) {
+            if (fd >= 0) ::close(fd);
+            return false;
+        }
+        // Its memory is its own: unmapped (and freed) as the last frame over it goes.
+        auto memory = SlotMapping::map(fd, static_cast<std::size_t>(stride) * static_cast<std::size_t>(height), false);
+        if (!memory) {
+            refuse("sent a picture whose memory cannot be mapped or whose size is not sealed");
+            return true;
+        }
+        position_ = position;
+        if (item) item->engineVideoFrame(rt::make<VideoFrame>(width, height, stride, memory->data(), memory, pts));
         return true;
     }
     default:

@@ -2,7 +2,8 @@
 // The messages between a host and its media-engine process: one datagram per message on
 // a local sequenced-packet socket (so a message never arrives in pieces), a one-byte kind
 // then its fields. Pictures do not travel in messages: they sit in shared-memory slots
-// whose descriptors are passed once each, and a message names the slot.
+// whose descriptors are passed once each, and a message names the slot (while the host
+// holds every slot, a picture's own memory file goes with its message instead).
 //
 // One engine process plays several items: every command and report but Ping and Pong
 // names its item (a u32 the host chose) right after its kind.
@@ -63,6 +64,9 @@ enum class Report : std::uint8_t {
     Idle,             // the answer to Close: nothing of the item is left
     SlotStates,       // carries the descriptor of the item's slot-state block (FrameSlots.h)
     Pong,             // the answer to Ping
+    OwnFrame,         // i32 width, height, stride, time pts, time position; carries the
+                      // descriptor of a memory file holding this picture alone (sent while
+                      // the host holds every slot)
 };
 
 /// Limits on what a message may hold.
@@ -72,7 +76,8 @@ inline constexpr std::size_t kMaxList = 512;
 inline constexpr int kMaxErrorDepth = 4;
 inline constexpr int kMaxDimension = 16384;
 /// Picture slots of an item: one the host shows, one on its way to it, one the engine
-/// converts the next picture into, and one for pictures copied in.
+/// converts the next picture into, and one for pictures copied in. A host that holds
+/// them all gets each further picture in memory of its own (OwnFrame).
 inline constexpr std::uint32_t kSlotCount = 4;
 
 class Writer {

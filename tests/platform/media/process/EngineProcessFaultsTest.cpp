@@ -1,7 +1,8 @@
 // An engine process that breaks the rules on purpose (the stand-in engine program) can
 // fail its item, never the host: picture memory it could shrink is refused, a seek it
-// never answers and garbage on its socket stop it, and a process hung in giving its item
-// back is stopped and never serves the next item.
+// never answers is given up (and a process hung on it stopped), garbage on its socket
+// stops it, and a process hung in giving its item back is stopped and never serves the
+// next item.
 
 #include "../GstTestSupport.h"
 
@@ -67,7 +68,27 @@ TEST_F(EngineProcessFaultsTest, PictureMemoryTheProcessCouldShrinkIsNeverMappedA
 }
 
 TEST_F(EngineProcessFaultsTest, ASeekTheProcessNeverAnswersStopsItAndFailsTheItem) {
-    auto item = faultyItemFor("/tag/fault-seek/vod/muxed/index.m3u8", "silent-seeks");
+    // A process that answers all but the seek is slow, not hung: the seek is answered NO
+    // at the limit and the item plays on.
+    auto slow = faultyItemFor("/tag/fault-slowseek/vod/muxed/index.m3u8", "silent-seeks");
+    auto slowPlayer = Player::playerWithPlayerItem(slow);
+    ASSERT_TRUE(waitUntil([&] { return slow->status() == PlayerItemStatus::ReadyToPlay; }));
+    std::optional<bool> given;
+    slowPlayer->seekToTime(Time::seconds(4), Time::zero(), Time::zero(), [&](bool f) { given = f; });
+    ASSERT_TRUE(waitUntil([&] { return given.has_value(); }, 3));
+    EXPECT_FALSE(*given);
+    slowPlayer->play();
+    double at = slowPlayer->currentTime().toSeconds();
+    fnd::RunLoop::main()->runFor(3);
+    EXPECT_EQ(slow->status(), PlayerItemStatus::ReadyToPlay) << "a process that answers is not stopped";
+    EXPECT_GT(slowPlayer->currentTime().toSeconds(), at + 1) << "and its item plays on";
+
+    // One hung on the seek answers nothing: it is stopped once it has not answered the
+    // check either. (A process of its own: the slow one, given back, ends.)
+    slowPlayer = nullptr;
+    slow = nullptr;
+    fnd::RunLoop::main()->runFor(0.1);
+    auto item = faultyItemFor("/tag/fault-seek/vod/muxed/index.m3u8", "hang-on-seek");
     auto player = Player::playerWithPlayerItem(item);
     ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }));
     player->play();

@@ -1,6 +1,7 @@
 // The engine process's pictures on their way to the host, without a host: the reports a
-// channel sends, slots the host holds left alone, the picture that waits for a slot,
-// and a channel closed while other threads still offer pictures.
+// channel sends, slots the host holds left alone, pictures in memory of their own while
+// the host holds every slot, and a channel closed while other threads still offer
+// pictures or while the engine's pool still holds its lent buffers.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include <media/GstEngine.h>
+
+#include "gst/GstLentPool.h"
 #include "process/PictureChannel.h"
 
 namespace {
@@ -28,6 +32,8 @@ struct Sent {
     std::uint32_t slot = 0;
     Time pts = Time::invalid(), position = Time::invalid();
     bool descriptor = false, now = false;
+    /// The first byte of a picture in memory of its own, as the host maps it (-1: none).
+    int ownFirstByte = -1;
 };
 
 /// Collects the channel's reports and keeps the host's side of the shared memory: the
@@ -46,11 +52,14 @@ public:
                 s.slot = r.u32();
                 slots_[s.slot] = SlotMapping::map(::dup(fd), static_cast<std::size_t>(r.u64()), false);
             }
-            if (s.kind == Report::Frame) {
-                s.slot = r.u32();
-                for (int i = 0; i < 3; ++i) (void)r.i32();
+            if (s.kind == Report::Frame || s.kind == Report::OwnFrame) {
+                if (s.kind == Report::Frame) s.slot = r.u32();
+                int width = r.i32(), height = r.i32(), stride = r.i32();
                 s.pts = r.time();
                 s.position = r.time();
+                if (s.kind == Report::OwnFrame)
+                    if (auto own = SlotMapping::map(::dup(fd), std::size_t(stride) * height, false); own && width > 0)
+                        s.ownFirstByte = own->data()[0];
             }
             if (closed_) afterClose_ = true;
             sent_.push_back(s);
@@ -60,7 +69,7 @@ public:
         std::lock_guard lock(mutex_);
         std::vector<Sent> frames;
         for (const auto& s : sent_)
-            if (s.kind == Report::Frame) frames.push_back(s);
+            if (s.kind == Report::Frame || s.kind == Report::OwnFrame) frames.push_back(s);
         return frames;
     }
     std::vector<Sent> all() {
@@ -130,38 +139,37 @@ TEST(PictureChannel, PicturesGoIntoFreeSlotsAndAHeldSlotIsNeverWritten) {
     EXPECT_EQ(host.frames().back().position, Time::seconds(5));
 }
 
-TEST(PictureChannel, ThePictureWaitingForASlotIsTheNewestAndASeekDropsIt) {
+TEST(PictureChannel, WhileTheHostHoldsEverySlotEachPictureGoesAtOnceInMemoryOfItsOwn) {
     Host host;
     PictureChannel channel(host.sender());
     for (int i = 0; i < int(kSlotCount); ++i) ASSERT_TRUE(channel.offer(picture(std::uint8_t(i), i * 0.04), Time::invalid(), true));
     ASSERT_EQ(host.frames().size(), kSlotCount);
-    EXPECT_EQ(host.states()->engineWaits.load(), 0u);
 
-    // Every slot held: pictures wait, the newest replacing the older, and the host is
-    // told to say when it lets one go.
-    ASSERT_TRUE(channel.offer(picture(20, 1.0), Time::invalid(), true));
-    ASSERT_TRUE(channel.offer(picture(21, 1.04), Time::invalid(), true));
-    EXPECT_EQ(host.frames().size(), kSlotCount);
-    EXPECT_EQ(host.states()->engineWaits.load(), 1u);
-    host.release(1);
-    channel.slotReleased();
+    // Every slot held: no picture waits for the host to let one go.
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(channel.offer(picture(std::uint8_t(20 + i), 1.0 + i * 0.04), Time::invalid(), true));
     auto frames = host.frames();
-    ASSERT_EQ(frames.size(), kSlotCount + 1);
-    EXPECT_EQ(frames.back().slot, 1u);
-    EXPECT_EQ(frames.back().pts, Time::seconds(1.04, 1000)) << "only the newest goes";
-    EXPECT_EQ(host.slotBytes(1)[0], 21);
-    channel.slotReleased();
-    EXPECT_EQ(host.frames().size(), kSlotCount + 1) << "the older waiting picture is gone for good";
+    ASSERT_EQ(frames.size(), kSlotCount + 3);
+    for (int i = 0; i < 3; ++i) {
+        const Sent& own = frames[kSlotCount + i];
+        EXPECT_EQ(own.kind, Report::OwnFrame) << i;
+        EXPECT_TRUE(own.descriptor && own.now) << i;
+        EXPECT_EQ(own.ownFirstByte, 20 + i) << "the picture itself, in its memory";
+        EXPECT_EQ(own.pts, Time::seconds(1.0 + i * 0.04, 1000));
+    }
+    EXPECT_EQ(host.states()->engineWaits.load(), 0u) << "nothing waits to be woken";
+    for (std::uint32_t slot = 0; slot < kSlotCount; ++slot)
+        EXPECT_EQ(host.slotBytes(slot)[0], slot) << "held slots intact";
+    Time carried;
+    EXPECT_TRUE(channel.takeCarried(carried));
+    EXPECT_EQ(carried, Time::seconds(1.08, 1000)) << "they carry the position too";
 
-    // A picture from before a seek waits; the seek drops it, so the first picture after
-    // the seek is the next one sent.
+    // A slot let go serves the next picture again.
+    host.release(1);
     ASSERT_TRUE(channel.offer(picture(30, 2.0), Time::invalid(), true));
-    channel.dropWaiting();
-    host.release(0);
-    channel.slotReleased();
-    EXPECT_EQ(host.frames().size(), kSlotCount + 1);
-    ASSERT_TRUE(channel.offer(picture(31, 7.0), Time::invalid(), true));
-    EXPECT_EQ(host.frames().back().pts, Time::seconds(7.0, 1000));
+    EXPECT_EQ(host.frames().back().kind, Report::Frame);
+    EXPECT_EQ(host.frames().back().slot, 1u);
+    EXPECT_EQ(host.slotBytes(1)[0], 30);
 }
 
 TEST(PictureChannel, AClosedChannelSendsNothingThoughStreamingThreadsStillOffer) {
@@ -266,6 +274,48 @@ TEST(PictureChannel, LentSlotsCarryPicturesInPlaceAndStayTheHostsWhileShown) {
     first = {};
     second = {};
     EXPECT_FALSE(channel->lend(32).data);
+}
+
+TEST(PictureChannel, OnceClosedNoLentBufferTheHostMayShowIsFilledAgain) {
+    GstEngine::ensureInitialized();
+    Host host;
+    auto channel = std::make_shared<PictureChannel>(host.sender());
+    GstBufferPool* pool = gstimpl::makeLentPool(channel);
+    GstStructure* config = gst_buffer_pool_get_config(pool);
+    GstCaps* caps = gst_caps_from_string("video/x-raw,format=BGRA,width=4,height=2");
+    gst_buffer_pool_config_set_params(config, caps, 32, 0, 0);
+    gst_caps_unref(caps);
+    ASSERT_TRUE(gst_buffer_pool_set_config(pool, config));
+    ASSERT_TRUE(gst_buffer_pool_set_active(pool, TRUE));
+
+    // A picture converted into a lent slot, shown by the host and held by the channel.
+    GstBuffer* buffer = nullptr;
+    ASSERT_EQ(gst_buffer_pool_acquire_buffer(pool, &buffer, nullptr), GST_FLOW_OK);
+    GstMapInfo map;
+    ASSERT_TRUE(gst_buffer_map(buffer, &map, GST_MAP_WRITE));
+    std::memset(map.data, 0x5a, 32);
+    const std::uint8_t* shown = map.data;
+    gst_buffer_unmap(buffer, &map);
+    std::shared_ptr<void> owner(buffer, [](void* b) { gst_buffer_unref(static_cast<GstBuffer*>(b)); });
+    ASSERT_TRUE(channel->offer(rt::make<VideoFrame>(4, 2, 16, shown, owner, Time::seconds(1)), Time::invalid(), true));
+    owner = nullptr;
+    ASSERT_EQ(host.frames().size(), 1u);
+    ASSERT_EQ(host.frames()[0].kind, Report::Frame);
+    std::uint32_t slot = host.frames()[0].slot;
+
+    // Closed while the pipeline still runs: the held picture goes back to the pool, and
+    // the next buffer the converter gets is never the one the host still shows.
+    channel->close();
+    GstBuffer* next = nullptr;
+    ASSERT_EQ(gst_buffer_pool_acquire_buffer(pool, &next, nullptr), GST_FLOW_OK);
+    ASSERT_TRUE(gst_buffer_map(next, &map, GST_MAP_WRITE));
+    EXPECT_NE(map.data, shown) << "a buffer over memory the host shows was given out again";
+    std::memset(map.data, 0x11, 32);
+    gst_buffer_unmap(next, &map);
+    gst_buffer_unref(next);
+    EXPECT_EQ(host.slotBytes(slot)[0], 0x5a) << "the picture the host shows is intact";
+    gst_buffer_pool_set_active(pool, FALSE);
+    gst_object_unref(pool);
 }
 
 }  // namespace

@@ -250,6 +250,53 @@ TEST_F(ProcessEngineTest, APictureTheHostHoldsIsNeverOverwrittenWhileTheItemPlay
     EXPECT_TRUE(std::equal(before.begin(), before.end(), kept->bytes())) << "the held picture is intact";
 }
 
+/// An item that keeps the newest `hold` pictures it is given, as a host drawing a trail
+/// or encoding them would, and checks that none it holds is written meanwhile.
+class HoldingItem : public PlayerItem {
+    RT_CLASS(HoldingItem, PlayerItem)
+public:
+    HoldingItem(rt::Ref<Asset> asset, std::size_t hold) : PlayerItem(std::move(asset)), hold_(hold) {}
+    void engineVideoFrame(rt::Ref<VideoFrame> frame) override {
+        for (const auto& [kept, copy] : held)
+            if (!std::equal(copy.begin(), copy.end(), kept->bytes())) ++overwritten;
+        arrivals.push_back(std::chrono::steady_clock::now());
+        held.emplace_back(frame, std::vector<std::uint8_t>(frame->bytes(), frame->bytes() + frame->byteCount()));
+        if (held.size() > hold_) held.erase(held.begin());
+        PlayerItem::engineVideoFrame(std::move(frame));
+    }
+    /// Pictures that came within the last `seconds`.
+    int cameWithin(double seconds) const {
+        auto since = std::chrono::steady_clock::now() - std::chrono::duration<double>(seconds);
+        return static_cast<int>(std::count_if(arrivals.begin(), arrivals.end(), [&](auto t) { return t >= since; }));
+    }
+    std::vector<std::pair<rt::Ref<VideoFrame>, std::vector<std::uint8_t>>> held;
+    std::vector<std::chrono::steady_clock::time_point> arrivals;
+    int overwritten = 0;
+
+private:
+    std::size_t hold_;
+};
+
+TEST_F(ProcessEngineTest, AHostHoldingEverySlotsPictureStillGetsPicturesAtTheirRate) {
+    // Holding more pictures than the process has slots: every slot stays the host's.
+    ProcessEngine::Options options;
+    options.engine.nullOutput = true;
+    auto asset = rt::make<Asset>(origin().url("/tag/prochoard/vod/muxed/index.m3u8"), rt::make<ProcessEngine>(options));
+    auto item = rt::make<HoldingItem>(asset, process::kSlotCount + 2);
+    auto player = Player::playerWithPlayerItem(item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }));
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 1.0; }, 10));
+    fnd::RunLoop::main()->runFor(2);
+    // The fixtures have 25 pictures a second: 50 in 2 s, less a few a loaded machine drops.
+    EXPECT_GE(item->cameWithin(2), 35) << "pictures flow on at the normal rate while every slot is held";
+    EXPECT_EQ(item->overwritten, 0) << "a held picture was written over";
+    ASSERT_FALSE(item->held.empty());
+    EXPECT_GT(item->held.back().first->presentationTime().toSeconds(), 2.0)
+        << "the newest picture follows the position";
+    EXPECT_EQ(item->held.back().first->pixel(25, 225) >> 24, 0xffu) << "an opaque picture";
+}
+
 /// The engine processes this test's process runs now, by pid.
 std::set<pid_t> engineProcesses() {
     std::set<pid_t> pids;
@@ -373,6 +420,45 @@ TEST_F(SharedProcessTest, TheEndOfASharedProcessFailsEachOfItsItemsWithTheCause)
     two.players[0]->replaceCurrentItemWithPlayerItem(again);
     ASSERT_TRUE(waitUntil([&] { return two.layers[0]->isReadyForDisplay() && again->status() == PlayerItemStatus::ReadyToPlay; }));
     EXPECT_EQ(engineProcesses().count(*pids.begin()), 0u);
+}
+
+TEST_F(SharedProcessTest, ANewerSeekOnASlowNetworkIsAnsweredPromptlyAndNothingElseFailsForIt) {
+    TwoPlayers two;
+    ASSERT_NO_FATAL_FAILURE(play(two, "slowseek"));
+    auto pids = engineProcesses();
+    ASSERT_EQ(pids.size(), 1u);
+    two.players[1]->play();
+    ASSERT_TRUE(waitUntil([&] { return two.players[1]->currentTime().toSeconds() > 0.3; }, 10));
+
+    // The first item's origin holds its segments back (all but the last): a seek waits
+    // for its download.
+    constexpr double kHeld = 4;
+    for (int n = 0; n < 4; ++n) origin().holdBack("/tag/slowseek0/vod/muxed/seg" + std::to_string(n) + ".ts", kHeld, 2);
+    std::optional<bool> first, second;
+    two.players[0]->seekToTime(Time::seconds(2.0), Time::zero(), Time::zero(), [&](bool f) { first = f; });
+    fnd::RunLoop::main()->runFor(0.001);
+    auto asked = std::chrono::steady_clock::now();
+    two.players[0]->seekToTime(Time::seconds(6.36), Time::zero(), Time::zero(), [&](bool f) { second = f; });
+    double neighbourAt = two.players[1]->currentTime().toSeconds();
+    ASSERT_TRUE(waitUntil([&] { return second.has_value(); }, 20));
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
+    // Its own download and at most the engine's bound on one seek (5 s): never the older
+    // seek's download first.
+    EXPECT_LT(took, kHeld + 2.5) << "the newest seek does not wait for the older one";
+    EXPECT_EQ(first, std::optional<bool>(false));
+    EXPECT_EQ(two.items[0]->status(), PlayerItemStatus::ReadyToPlay)
+        << (two.items[0]->error() ? two.items[0]->error()->localizedDescription() : "");
+    EXPECT_EQ(two.items[1]->status(), PlayerItemStatus::ReadyToPlay) << "the other item never fails for it";
+    EXPECT_GT(two.players[1]->currentTime().toSeconds(), neighbourAt + 0.5 * took) << "and plays on meanwhile";
+    EXPECT_EQ(engineProcesses(), pids) << "the process is not stopped";
+
+    // The slow item is whole: where its segments come at once, it seeks as ever.
+    std::optional<bool> third;
+    two.players[0]->seekToTime(Time::seconds(8.4), Time::zero(), Time::zero(), [&](bool f) { third = f; });
+    ASSERT_TRUE(waitUntil([&] { return third.has_value(); }, 20));
+    EXPECT_TRUE(*third);
+    ASSERT_TRUE(waitUntil([&] { return showsAbout(two.layers[0], 8.4); }));
+    EXPECT_EQ(two.items[1]->status(), PlayerItemStatus::ReadyToPlay);
 }
 
 TEST_F(SharedProcessTest, ASpareStartsOnlyOnceTheProcessIsFullAndTheNextItemPlaysInIt) {
