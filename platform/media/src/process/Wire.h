@@ -40,7 +40,7 @@ enum class Command : std::uint8_t {
     Ping,            // answered by Pong: asked of a waiting process before it is given an item
 };
 
-/// Engine process to host; each but Pong then names its item.
+/// Engine process to host; each but Pong and Unfit then names its item.
 enum class Report : std::uint8_t {
     Loaded = 1,       // bool failed, error or asset info
     Ready,            // asset info, size
@@ -63,6 +63,8 @@ enum class Report : std::uint8_t {
     Idle,             // the answer to Close: nothing of the item is left
     SlotStates,       // carries the descriptor of the item's slot-state block (FrameSlots.h)
     Pong,             // the answer to Ping
+    Unfit,            // names no item: what a closed item left outlives its bound (a teardown
+                      // stuck in the media framework); the process takes no new item
 };
 
 /// Limits on what a message may hold.

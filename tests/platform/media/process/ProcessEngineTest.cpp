@@ -2,7 +2,7 @@
 // process; an engine process that aborts on a seek fails only its item, with how it
 // ended underneath, and the host plays on; what the process sends is checked.
 
-#include "../GstTestSupport.h"
+#include "EngineProcesses.h"
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -28,6 +28,7 @@ namespace {
 
 using namespace media;
 using zidtest::GstMediaTest;
+using zidtest::engineProcesses;
 
 class ProcessEngineTest : public GstMediaTest {
 protected:
@@ -246,26 +247,6 @@ TEST_F(ProcessEngineTest, APictureTheHostHoldsIsNeverOverwrittenWhileTheItemPlay
     ASSERT_TRUE(waitUntil([&] { return layer->currentFrame()->presentationTime().toSeconds() > keptAt + 1.0; }, 10))
         << "pictures go on coming through the other slots";
     EXPECT_TRUE(std::equal(before.begin(), before.end(), kept->bytes())) << "the held picture is intact";
-}
-
-/// The engine processes this test's process runs now, by pid.
-std::set<pid_t> engineProcesses() {
-    std::set<pid_t> pids;
-    std::error_code error;  // processes come and go while /proc is read
-    for (auto it = std::filesystem::directory_iterator("/proc", error); !error && it != std::filesystem::directory_iterator();
-         it.increment(error)) {
-        const auto& entry = *it;
-        std::string name = entry.path().filename();
-        if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
-        std::string text = zidtest::readProcFile(entry.path() / "stat");
-        std::size_t open = text.find('('), close = text.rfind(')');
-        if (open == std::string::npos || close == std::string::npos || close + 4 > text.size()) continue;
-        pid_t parent = static_cast<pid_t>(std::atol(text.c_str() + close + 4));
-        // A comm is cut to 15 characters.
-        if (parent == ::getpid() && text.compare(open + 1, close - open - 1, "zid_media_engin") == 0)
-            pids.insert(static_cast<pid_t>(std::stol(name)));
-    }
-    return pids;
 }
 
 TEST_F(ProcessEngineTest, NoSpareStartsWhileTheProcessHasRoomAndItemsOneAfterAnotherStartNoProcess) {
