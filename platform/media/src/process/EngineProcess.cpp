@@ -30,6 +30,10 @@ constexpr double kReapInterval = 0.01;
 /// above what a process that reads its socket takes, even a busy one in a sanitizer build.
 constexpr double kHeartbeatInterval = 2;
 constexpr double kHeartbeatLimit = 4;
+/// Seconds a process just started has to answer its first check: setting GStreamer up
+/// (its plugin registry rebuilt, on a busy machine) may take seconds. Until it has, no
+/// shorter check is made of it.
+constexpr double kStartLimit = 20;
 
 // Sends from other threads (a picture released anywhere) race with close() on the main
 // thread; one lock for every engine process is plenty for a handful of messages.
@@ -158,6 +162,7 @@ std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options
     p->outputSource_ = loop->addSource(p->output_, POLLIN, [weak](short revents) {
         if (auto self = weak.lock()) self->onOutput(revents);
     });
+    p->check(kStartLimit);
     return p;
 }
 
@@ -267,7 +272,8 @@ void EngineProcess::closeItem(std::uint32_t item, double teardownLimit) {
 }
 
 void EngineProcess::check(double limit) {
-    if (ended_ || closed_) return;
+    // One still starting is covered by its first check, whose limit is longer.
+    if (ended_ || closed_ || (pings_ > 0 && pongs_ == 0)) return;
     send(Writer(static_cast<std::uint8_t>(Command::Ping)));
     std::weak_ptr<EngineProcess> weak = weak_from_this();
     fnd::RunLoop::main()->after(limit, [weak, ping = ++pings_, limit] {

@@ -60,7 +60,8 @@ public:
     /// items (so that theirs do not freeze unheard). A process that has not answered
     /// within `limit` seconds (the main loop's clock) has stopped answering: it is
     /// stopped, its items hear so, and failedCheck() then says so. Commands sent after
-    /// this one wait behind it.
+    /// this one wait behind it. A process is checked as it starts, with a longer limit
+    /// (GStreamer's set-up); until it has answered that, no other check is made.
     void check(double limit);
     bool failedCheck() const { return failedCheck_; }
     /// Whether the process takes no new item: it has been given its number of items

@@ -20,6 +20,7 @@
 #include <media/PlayerLayer.h>
 #include <media/ProcessEngine.h>
 
+#include "gst/GstTeardown.h"
 #include "process/EngineProcess.h"
 #include "process/ProcessPlayback.h"
 
@@ -130,21 +131,23 @@ TEST_F(EngineProcessLifeTest, AClosedItemLeavesNoThreadAndAProcessPastItsItemCou
   }
     ASSERT_TRUE(waitUntil([] { return liveEngineProcesses().empty(); }, 10));
 
-    // A process past its data-memory mark takes no new item either: the second item,
-    // made while the first plays, goes to another process.
+    // A process past its data-memory mark takes no new item either: the second asset,
+    // loaded while the first one's item waits in its process, goes to another process.
     auto marked = nullOutput();
     marked.retireAboveMemory = 1;
     marked.keepSpare = false;
     auto markedEngine = rt::make<ProcessEngine>(marked);
-    auto a = itemOf(markedEngine, "lifemark1");
-    auto aPlayer = Player::playerWithPlayerItem(a);
-    ASSERT_TRUE(waitUntil([&] { return a->status() != PlayerItemStatus::Unknown; }));
+    auto load = [&](const std::string& tag) {
+        auto asset = rt::make<Asset>(origin().url("/tag/" + tag + "/vod/muxed/index.m3u8"), markedEngine);
+        bool done = false;
+        asset->loadValuesAsynchronouslyForKeys({AssetKeyPlayable}, [&] { done = true; });
+        EXPECT_TRUE(waitUntil([&] { return done; })) << tag;
+        EXPECT_TRUE(asset->isPlayable()) << tag;
+        return asset;
+    };
+    auto a = load("lifemark1");
     ASSERT_EQ(liveEngineProcesses().size(), 1u);
-    auto b = itemOf(markedEngine, "lifemark2");
-    auto bPlayer = Player::playerWithPlayerItem(b);
-    ASSERT_TRUE(waitUntil([&] { return b->status() != PlayerItemStatus::Unknown; }));
-    EXPECT_EQ(a->status(), PlayerItemStatus::ReadyToPlay);
-    EXPECT_EQ(b->status(), PlayerItemStatus::ReadyToPlay);
+    auto b = load("lifemark2");
     EXPECT_EQ(liveEngineProcesses().size(), 2u) << "each item in a process of its own";
 }
 
@@ -221,6 +224,44 @@ TEST_F(EngineProcessLifeTest, ClosingAnItemOfAProcessThatEndedStillTellsTheOther
     EXPECT_NE(told->find(std::to_string(pid)), std::string::npos) << *told;
     int status = 0;
     EXPECT_EQ(::waitpid(pid, &status, WNOHANG), -1) << "the process was waited for: no zombie is left";
+}
+
+TEST_F(EngineProcessLifeTest, ATeardownPastItsBoundRetiresItsProcessWhichEndsWithItsLastItem) {
+    // In the engine process: a pipeline whose streaming thread is busy for 3 s stops
+    // only then; its teardown outlives its bound, and the process hears it once.
+    GError* failure = nullptr;
+    GstElement* pipeline = gst_parse_launch("fakesrc ! identity sleep-time=3000000 ! fakesink", &failure);
+    ASSERT_TRUE(pipeline) << (failure ? failure->message : "");
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    fnd::RunLoop::main()->runFor(0.3);  // the streaming thread sleeps in the identity
+    int overdue = 0;
+    gstimpl::setTeardownOverdueHandler([&] { ++overdue; });
+    auto started = std::chrono::steady_clock::now();
+    gstimpl::tearDownInBackground(pipeline);
+    EXPECT_TRUE(waitUntil([&] { return overdue > 0; }, 5));
+    EXPECT_GE(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), gstimpl::kTeardownBound - 0.1);
+    EXPECT_TRUE(gstimpl::waitForTeardowns(5));
+    gstimpl::setTeardownOverdueHandler(nullptr);
+    EXPECT_EQ(overdue, 1);
+
+    // In the host: a process that says so takes no new item, plays its items on and ends
+    // with its last one. (A stand-in that says it a moment after it starts.)
+    std::string program = testing::TempDir() + "/says-unfit.sh";
+    std::ofstream(program) << "#!/bin/sh\nsleep 0.3\nprintf '\\001\\000\\000\\000\\026' >&3\nexec sleep 30\n";
+    ::chmod(program.c_str(), 0755);
+    ProcessEngine::Options options;
+    options.enginePath = program;
+    options.exitGrace = 0.5;
+    auto process = process::EngineProcess::start(options, nullptr);
+    ASSERT_TRUE(process);
+    std::uint32_t item = process->addItem();
+    ASSERT_FALSE(process->isRetired());
+    ASSERT_TRUE(waitUntil([&] { return process->isRetired(); }, 5));
+    EXPECT_FALSE(process->hasEnded()) << "its item plays on";
+    process::giveBack(process, item);
+    int status = 0;
+    EXPECT_TRUE(waitUntil([&] { return ::waitpid(process->pid(), &status, WNOHANG) == -1; }, 5))
+        << "it ends with its last item";
 }
 
 TEST_F(EngineProcessLifeTest, DISABLED_ItemsOneRoundAfterAnotherLeaveNothingInTheEngineProcesses) {
