@@ -6,13 +6,11 @@
 #include "EngineProcesses.h"
 
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <vector>
 
@@ -77,6 +75,16 @@ protected:
             fnd::RunLoop::main()->runFor(0.05);
         }
         return last;
+    }
+
+    /// The host's end of a process running a stand-in engine program; it is killed
+    /// `exitGrace` seconds after it ends or is closed, if it has not ended by then.
+    static std::shared_ptr<process::EngineProcess> standIn(const std::string& name, const std::string& body,
+                                                           double exitGrace) {
+        ProcessEngine::Options options;
+        options.enginePath = zidtest::standInProgram(name, body);
+        options.exitGrace = exitGrace;
+        return process::EngineProcess::start(options, nullptr);
     }
 
     static std::string causeOf(const rt::Ref<PlayerItem>& item) {
@@ -202,15 +210,8 @@ TEST_F(EngineProcessLifeTest, AStoppedProcessIsFoundOutWhetherOrNotAnItemComesAn
 TEST_F(EngineProcessLifeTest, ClosingAnItemOfAProcessThatEndedStillTellsTheOthersAndLeavesNoZombie) {
     // A stand-in engine program that closes its socket and runs on: the process has ended
     // for the host, which waits for it (and kills it after the grace) while an item closes.
-    std::string program = testing::TempDir() + "/closes-socket.sh";
-    std::ofstream(program) << "#!/bin/sh\nexec 3>&-\nexec sleep 30\n";
-    ::chmod(program.c_str(), 0755);
-    ProcessEngine::Options options;
-    options.enginePath = program;
-    options.exitGrace = 1;
-    rt::Ref<rt::Error> error;
-    auto process = process::EngineProcess::start(options, &error);
-    ASSERT_TRUE(process) << error->localizedDescription();
+    auto process = standIn("closes-socket.sh", "exec 3>&-\nexec sleep 30", 1);
+    ASSERT_TRUE(process);
     pid_t pid = process->pid();
     std::uint32_t closing = process->addItem();
     std::optional<std::string> told;
@@ -246,13 +247,7 @@ TEST_F(EngineProcessLifeTest, ATeardownPastItsBoundRetiresItsProcessWhichEndsWit
 
     // In the host: a process that says so takes no new item, plays its items on and ends
     // with its last one. (A stand-in that says it a moment after it starts.)
-    std::string program = testing::TempDir() + "/says-unfit.sh";
-    std::ofstream(program) << "#!/bin/sh\nsleep 0.3\nprintf '\\001\\000\\000\\000\\026' >&3\nexec sleep 30\n";
-    ::chmod(program.c_str(), 0755);
-    ProcessEngine::Options options;
-    options.enginePath = program;
-    options.exitGrace = 0.5;
-    auto process = process::EngineProcess::start(options, nullptr);
+    auto process = standIn("says-unfit.sh", "sleep 0.3\nprintf '\\001\\000\\000\\000\\026' >&3\nexec sleep 30", 0.5);
     ASSERT_TRUE(process);
     std::uint32_t item = process->addItem();
     ASSERT_FALSE(process->isRetired());

@@ -2,14 +2,18 @@
 // The engine processes a test's process runs, found by their parent's pid, and what
 // /proc says of each.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "../GstTestSupport.h"
 
@@ -42,6 +46,14 @@ inline long procStatus(pid_t pid, const std::string& field) {
     std::size_t at = text.find("\n" + field + ":");
     if (at == std::string::npos) return -1;
     return std::atol(text.c_str() + at + field.size() + 2);
+}
+
+/// A shell script standing in for the engine program (in the test's scratch folder).
+inline std::string standInProgram(const std::string& name, const std::string& body) {
+    std::string path = testing::TempDir() + "/" + name;
+    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+    ::chmod(path.c_str(), 0755);
+    return path;
 }
 
 }  // namespace zidtest

@@ -5,15 +5,10 @@
 #include "EngineProcesses.h"
 
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cctype>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <set>
 #include <sstream>
 
 #include <media/MediaErrors.h>
@@ -51,12 +46,8 @@ protected:
         return PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url(path), processEngine));
     }
 
-    /// A shell script standing in for the engine program.
     static std::string standIn(const std::string& name, const std::string& body) {
-        std::string path = testing::TempDir() + "/" + name;
-        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
-        ::chmod(path.c_str(), 0755);
-        return path;
+        return zidtest::standInProgram(name, body);
     }
 
     /// Loads an asset through an engine running `program`; answers the load's error.
