@@ -41,7 +41,8 @@ protected:
     static std::set<pid_t> liveEngineProcesses() {
         std::set<pid_t> live;
         for (pid_t pid : engineProcesses())
-            if (procStatus(pid, "Threads") > 0 && zidtest::readProcFile("/proc/" + std::to_string(pid) + "/stat").find(") Z ") == std::string::npos)
+            if (procStatus(pid, "Threads") > 0 &&
+                zidtest::readProcFile("/proc/" + std::to_string(pid) + "/stat").find(") Z ") == std::string::npos)
                 live.insert(pid);
         return live;
     }
@@ -100,43 +101,43 @@ struct Resume {
 };
 
 TEST_F(EngineProcessLifeTest, AClosedItemLeavesNoThreadAndAProcessPastItsItemCountEndsWithItsLastItem) {
-  {
-    auto options = nullOutput();
-    options.retireAfterItems = 3;
-    auto engine = rt::make<ProcessEngine>(options);
-    auto player = Player::playerWithPlayerItem(nullptr);
-    auto layer = PlayerLayer::playerLayerWithPlayer(player);
-    auto playBriefly = [&](const std::string& tag) {
-        auto item = itemOf(engine, tag);
-        player->replaceCurrentItemWithPlayerItem(item);
-        player->play();
-        EXPECT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.3; }, 10)) << tag;
-        EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << tag;
-        player->replaceCurrentItemWithPlayerItem(nullptr);
-    };
+    {
+        auto options = nullOutput();
+        options.retireAfterItems = 3;
+        auto engine = rt::make<ProcessEngine>(options);
+        auto player = Player::playerWithPlayerItem(nullptr);
+        auto layer = PlayerLayer::playerLayerWithPlayer(player);
+        auto playBriefly = [&](const std::string& tag) {
+            auto item = itemOf(engine, tag);
+            player->replaceCurrentItemWithPlayerItem(item);
+            player->play();
+            EXPECT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.3; }, 10)) << tag;
+            EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << tag;
+            player->replaceCurrentItemWithPlayerItem(nullptr);
+        };
 
-    playBriefly("life1");
-    auto first = liveEngineProcesses();
-    ASSERT_EQ(first.size(), 1u);
-    pid_t pid = *first.begin();
-    long base = settledThreads();
-    ASSERT_GT(base, 0);
-    playBriefly("life2");
-    EXPECT_EQ(liveEngineProcesses(), first) << "the process given back plays the next item";
-    EXPECT_LE(settledThreads(), base) << "the item closed leaves no thread in its process";
+        playBriefly("life1");
+        auto first = liveEngineProcesses();
+        ASSERT_EQ(first.size(), 1u);
+        pid_t pid = *first.begin();
+        long base = settledThreads();
+        ASSERT_GT(base, 0);
+        playBriefly("life2");
+        EXPECT_EQ(liveEngineProcesses(), first) << "the process given back plays the next item";
+        EXPECT_LE(settledThreads(), base) << "the item closed leaves no thread in its process";
 
-    // The third item is the process's last: it ends with it, and the next item plays in
-    // a new process.
-    playBriefly("life3");
-    EXPECT_TRUE(waitUntil([&] { return liveEngineProcesses().count(pid) == 0; }, 5)) << "the retired process ends";
-    auto next = itemOf(engine, "life4");
-    player->replaceCurrentItemWithPlayerItem(next);
-    ASSERT_TRUE(waitUntil([&] { return next->status() != PlayerItemStatus::Unknown; }));
-    EXPECT_EQ(next->status(), PlayerItemStatus::ReadyToPlay);
-    auto now = liveEngineProcesses();
-    EXPECT_EQ(now.size(), 1u);
-    EXPECT_EQ(now.count(pid), 0u);
-  }
+        // The third item is the process's last: it ends with it, and the next item plays in
+        // a new process.
+        playBriefly("life3");
+        EXPECT_TRUE(waitUntil([&] { return liveEngineProcesses().count(pid) == 0; }, 5)) << "the retired process ends";
+        auto next = itemOf(engine, "life4");
+        player->replaceCurrentItemWithPlayerItem(next);
+        ASSERT_TRUE(waitUntil([&] { return next->status() != PlayerItemStatus::Unknown; }));
+        EXPECT_EQ(next->status(), PlayerItemStatus::ReadyToPlay);
+        auto now = liveEngineProcesses();
+        EXPECT_EQ(now.size(), 1u);
+        EXPECT_EQ(now.count(pid), 0u);
+    }
     ASSERT_TRUE(waitUntil([] { return liveEngineProcesses().empty(); }, 10));
 
     // A process past its data-memory mark takes no new item either: the second asset,
@@ -170,8 +171,7 @@ TEST_F(EngineProcessLifeTest, AStoppedProcessIsFoundOutWhetherOrNotAnItemComesAn
         players.push_back(Player::playerWithPlayerItem(items.back()));
         players.back()->play();
     }
-    for (auto& player : players)
-        ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.3; }, 10));
+    for (auto& player : players) ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.3; }, 10));
     auto pids = liveEngineProcesses();
     ASSERT_EQ(pids.size(), 1u);
     pid_t stopped = *pids.begin();
@@ -240,7 +240,8 @@ TEST_F(EngineProcessLifeTest, ATeardownPastItsBoundRetiresItsProcessWhichEndsWit
     auto started = std::chrono::steady_clock::now();
     gstimpl::tearDownInBackground(pipeline);
     EXPECT_TRUE(waitUntil([&] { return overdue > 0; }, 5));
-    EXPECT_GE(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), gstimpl::kTeardownBound - 0.1);
+    EXPECT_GE(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(),
+              gstimpl::kTeardownBound - 0.1);
     EXPECT_TRUE(gstimpl::waitForTeardowns(5));
     gstimpl::setTeardownOverdueHandler(nullptr);
     EXPECT_EQ(overdue, 1);
@@ -285,7 +286,8 @@ TEST_F(EngineProcessLifeTest, DISABLED_ItemsOneRoundAfterAnotherLeaveNothingInTh
         for (auto& item : items)
             if (item->status() != PlayerItemStatus::ReadyToPlay) {
                 ++failed;
-                ADD_FAILURE() << "round " << round << ": " << (item->error() ? item->error()->localizedDescription() : "");
+                ADD_FAILURE() << "round " << round << ": "
+                              << (item->error() ? item->error()->localizedDescription() : "");
             }
         for (auto& player : players) player->removeAllItems();
         players.clear();
@@ -296,15 +298,16 @@ TEST_F(EngineProcessLifeTest, DISABLED_ItemsOneRoundAfterAnotherLeaveNothingInTh
         seen.insert(pids.begin(), pids.end());
         if (round == 0) firstThreads = threads, firstData = data;
         maxData = std::max(maxData, data);
-        std::printf("soak: round %3d  items %3d  processes %zu  threads %3ld  data %4ld MiB\n", round, made, pids.size(),
-                    threads, data / 1024);
+        std::printf("soak: round %3d  items %3d  processes %zu  threads %3ld  data %4ld MiB\n", round, made,
+                    pids.size(), threads, data / 1024);
     }
     long threads = settledThreads();
     long data = 0;
     for (pid_t pid : liveEngineProcesses()) data += std::max(0L, procStatus(pid, "VmData"));
-    std::printf("soak: %d items, %zu engine processes over the run; after the first round %ld threads, %ld MiB; "
-                "at the end %ld threads, %ld MiB; most %ld MiB\n",
-                total, seen.size(), firstThreads, firstData / 1024, threads, data / 1024, maxData / 1024);
+    std::printf(
+        "soak: %d items, %zu engine processes over the run; after the first round %ld threads, %ld MiB; "
+        "at the end %ld threads, %ld MiB; most %ld MiB\n",
+        total, seen.size(), firstThreads, firstData / 1024, threads, data / 1024, maxData / 1024);
     EXPECT_EQ(failed, 0);
     EXPECT_LE(threads, firstThreads + 2);
     EXPECT_LE(data, firstData + 8 * 1024) << "KiB";
