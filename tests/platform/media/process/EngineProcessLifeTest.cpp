@@ -101,6 +101,28 @@ struct Resume {
 };
 
 TEST_F(EngineProcessLifeTest, AClosedItemLeavesNoThreadAndAProcessPastItsItemCountEndsWithItsLastItem) {
+    // A process past its data-memory mark takes no new item: the second asset, loaded
+    // while the first one's item waits in its process, goes to another process.
+    {
+        auto marked = nullOutput();
+        marked.retireAboveMemory = 1;
+        marked.keepSpare = false;
+        auto markedEngine = rt::make<ProcessEngine>(marked);
+        auto load = [&](const std::string& tag) {
+            auto asset = rt::make<Asset>(origin().url("/tag/" + tag + "/vod/muxed/index.m3u8"), markedEngine);
+            bool done = false;
+            asset->loadValuesAsynchronouslyForKeys({AssetKeyPlayable}, [&] { done = true; });
+            EXPECT_TRUE(waitUntil([&] { return done; })) << tag;
+            EXPECT_TRUE(asset->isPlayable()) << tag;
+            return asset;
+        };
+        auto a = load("lifemark1");
+        ASSERT_EQ(liveEngineProcesses().size(), 1u);
+        auto b = load("lifemark2");
+        EXPECT_EQ(liveEngineProcesses().size(), 2u) << "each item in a process of its own";
+    }
+    ASSERT_TRUE(waitUntil([] { return liveEngineProcesses().empty(); }, 10));
+
     {
         auto options = nullOutput();
         options.retireAfterItems = 3;
@@ -138,26 +160,6 @@ TEST_F(EngineProcessLifeTest, AClosedItemLeavesNoThreadAndAProcessPastItsItemCou
         EXPECT_EQ(now.size(), 1u);
         EXPECT_EQ(now.count(pid), 0u);
     }
-    ASSERT_TRUE(waitUntil([] { return liveEngineProcesses().empty(); }, 10));
-
-    // A process past its data-memory mark takes no new item either: the second asset,
-    // loaded while the first one's item waits in its process, goes to another process.
-    auto marked = nullOutput();
-    marked.retireAboveMemory = 1;
-    marked.keepSpare = false;
-    auto markedEngine = rt::make<ProcessEngine>(marked);
-    auto load = [&](const std::string& tag) {
-        auto asset = rt::make<Asset>(origin().url("/tag/" + tag + "/vod/muxed/index.m3u8"), markedEngine);
-        bool done = false;
-        asset->loadValuesAsynchronouslyForKeys({AssetKeyPlayable}, [&] { done = true; });
-        EXPECT_TRUE(waitUntil([&] { return done; })) << tag;
-        EXPECT_TRUE(asset->isPlayable()) << tag;
-        return asset;
-    };
-    auto a = load("lifemark1");
-    ASSERT_EQ(liveEngineProcesses().size(), 1u);
-    auto b = load("lifemark2");
-    EXPECT_EQ(liveEngineProcesses().size(), 2u) << "each item in a process of its own";
 }
 
 TEST_F(EngineProcessLifeTest, AStoppedProcessIsFoundOutWhetherOrNotAnItemComesAndItsItemsHearIt) {
