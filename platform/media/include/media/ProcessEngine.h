@@ -14,7 +14,9 @@
 // out, not while its first pipeline prerolls on the same cores. prepare() starts one with
 // the common plugins loaded before any asset is known.
 // The processes kept for later end with the last ProcessEngine; the others with their
-// items.
+// items. A process is asked whether it still answers before each item it is given and
+// every few seconds while it has items; one that has served its number of items or
+// passed its memory mark takes no more and ends with its last.
 //
 // Pictures reach the host through shared memory, commands and reports through a local
 // socket; everything the process sends is bounded and checked, and a process that sends
@@ -29,6 +31,7 @@
 #include <media/Engine.h>
 #include <media/GstEngine.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -69,6 +72,15 @@ public:
         /// The prefix the program is looked for under; empty: the one the code is
         /// installed under (in the build tree's own programs: the engine this build made).
         std::string installationPrefix;
+        /// Items an engine process is given over its life. One that has had this many
+        /// takes no new item and ends with its last one, and so does one whose data
+        /// memory has passed retireAboveMemory (looked at as an item is handed out or
+        /// goes) or that keeps what a closed item left (a teardown stuck in the media
+        /// framework): whatever a library keeps of each item is so bounded. 0: no bound.
+        std::size_t retireAfterItems = 64;
+        /// Bytes of data memory past which an engine process takes no new item; below
+        /// memoryLimit, so a process retires before it is ended. 0: no mark.
+        std::uint64_t retireAboveMemory = 1ull << 30;
     };
     explicit ProcessEngine(Options options);
     ProcessEngine() : ProcessEngine(Options{}) {}

@@ -62,6 +62,10 @@ bool wanted(GstMessage* message) {
 
 GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data) {
     if (wanted(message)) static_cast<std::shared_ptr<Relay>*>(data)->get()->postMessage(message);
+    // A handler that drops a message owns it: kept, each message would hold its source
+    // element, and with the pipeline's own messages the whole pipeline (its threads, its
+    // buffers) would outlive the item.
+    gst_message_unref(message);
     return GST_BUS_DROP;
 }
 

@@ -23,7 +23,14 @@ Teardowns& teardowns() {
     static auto* all = new Teardowns;  // teardown threads may outlive static destruction
     return *all;
 }
+
+std::function<void()>& overdueHandler() {
+    static auto* handler = new std::function<void()>;
+    return *handler;
+}
 }  // namespace
+
+void setTeardownOverdueHandler(std::function<void()> handler) { overdueHandler() = std::move(handler); }
 
 void tearDownInBackground(GstElement* pipeline) {
     if (!pipeline) return;
@@ -45,9 +52,10 @@ void tearDownInBackground(GstElement* pipeline) {
     }).detach();
     if (!fnd::RunLoop::main()->isCurrent()) return;
     fnd::RunLoop::main()->after(kTeardownBound, [done] {
-        if (!done->load())
-            std::fprintf(stderr, "zid media: a pipeline did not stop within %.0f s; its teardown thread is left behind\n",
-                         kTeardownBound);
+        if (done->load()) return;
+        std::fprintf(stderr, "zid media: a pipeline did not stop within %.0f s; its teardown thread is left behind\n",
+                     kTeardownBound);
+        if (auto handler = overdueHandler()) handler();
     });
 }
 

@@ -7,14 +7,20 @@
 
 #include <gst/gst.h>
 
+#include <functional>
+
 namespace media::gstimpl {
 
 /// Sets the pipeline to NULL, removes its bus handler and drops the reference passed in,
-/// on a thread of its own. A teardown still running after kTeardownBound seconds is
-/// reported on the standard error (its thread is left behind; nothing waits for it).
+/// on a thread of its own. A teardown still running after kTeardownBound seconds (the
+/// main loop's clock) is reported on the standard error and to the overdue handler: its
+/// thread and its pipeline are left behind, and nothing waits for them.
 void tearDownInBackground(GstElement* pipeline);
 
 inline constexpr double kTeardownBound = 2.0;
+
+/// Called on the main loop for each teardown that outlives its bound (main thread).
+void setTeardownOverdueHandler(std::function<void()> handler);
 
 /// Teardowns started in this process and not finished.
 int teardownsInProgress();

@@ -25,6 +25,15 @@ namespace {
 
 constexpr std::size_t kTailBytes = 4096;
 constexpr double kReapInterval = 0.01;
+/// Seconds between the checks of a process that has items, and the seconds it has to
+/// answer one: its items hear within both together that it stopped answering. Far
+/// above what a process that reads its socket takes, even a busy one in a sanitizer build.
+constexpr double kHeartbeatInterval = 2;
+constexpr double kHeartbeatLimit = 4;
+/// Seconds a process just started has to answer its first check: setting GStreamer up
+/// (its plugin registry rebuilt, on a busy machine) may take seconds. Until it has, no
+/// shorter check is made of it.
+constexpr double kStartLimit = 20;
 
 // Sends from other threads (a picture released anywhere) race with close() on the main
 // thread; one lock for every engine process is plenty for a handful of messages.
@@ -54,18 +63,26 @@ void reapLater(pid_t pid, double grace, int attempt = 0) {
     fnd::RunLoop::main()->after(kReapInterval, [pid, grace, attempt] { reapLater(pid, grace, attempt + 1); });
 }
 
-/// Bounds the data memory of an engine process just spawned (before it has set
-/// GStreamer up), so that whatever grows inside it, it alone ends rather than the
-/// machine running short. Sanitizers reserve terabytes of shadow memory as data: no bound there.
-void limitMemory(pid_t pid, std::uint64_t bytes) {
+/// Sanitizers reserve terabytes of shadow memory as data: no data-memory bound or mark
+/// means anything there.
+constexpr bool kSanitized =
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    bytes = 0;
+    true;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
-    bytes = 0;
+    true;
+#else
+    false;
 #endif
+#else
+    false;
 #endif
-    if (bytes == 0) return;
+
+/// Bounds the data memory of an engine process just spawned (before it has set
+/// GStreamer up), so that whatever grows inside it, it alone ends rather than the
+/// machine running short.
+void limitMemory(pid_t pid, std::uint64_t bytes) {
+    if (kSanitized || bytes == 0) return;
     rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
     if (::prlimit(pid, RLIMIT_DATA, &limit, nullptr) != 0)
         std::fprintf(stderr, "The media engine process %d runs without a memory bound: %s\n", static_cast<int>(pid),
@@ -146,6 +163,7 @@ std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options
     p->outputSource_ = loop->addSource(p->output_, POLLIN, [weak](short revents) {
         if (auto self = weak.lock()) self->onOutput(revents);
     });
+    p->check(kStartLimit);
     return p;
 }
 
@@ -154,7 +172,43 @@ EngineProcess::~EngineProcess() { close(); }
 std::uint32_t EngineProcess::addItem(ReportHandler report, EndHandler end) {
     std::uint32_t item = ++lastItem_;
     items_[item] = Handlers{std::move(report), std::move(end)};
+    if (!heartbeat_ && !ended_ && !closed_) {
+        std::weak_ptr<EngineProcess> weak = weak_from_this();
+        heartbeat_ = fnd::RunLoop::main()->schedule(kHeartbeatInterval, true, [weak](fnd::Timer&) {
+            if (auto self = weak.lock()) self->beat();
+        });
+    }
     return item;
+}
+
+void EngineProcess::beat() {
+    if (items_.empty()) {
+        if (heartbeat_) std::exchange(heartbeat_, nullptr)->invalidate();
+        return;
+    }
+    if (pongs_ == pings_) check(kHeartbeatLimit);  // one check at a time is enough
+}
+
+bool EngineProcess::isRetired() {
+    if (!retired_ && options_.retireAfterItems > 0 && lastItem_ >= options_.retireAfterItems) retired_ = true;
+    if (!retired_ && !kSanitized && options_.retireAboveMemory > 0 && dataBytes() > options_.retireAboveMemory)
+        retired_ = true;
+    return retired_ || ended_ || closed_;
+}
+
+std::uint64_t EngineProcess::dataBytes() const {
+    if (ended_ || closed_) return 0;
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/status", static_cast<int>(pid_));
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char text[4096];
+    ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0) return 0;
+    text[n] = 0;
+    const char* field = std::strstr(text, "\nVmData:");
+    return field ? std::strtoull(field + 8, nullptr, 10) * 1024 : 0;
 }
 
 void EngineProcess::setItemHandlers(std::uint32_t item, ReportHandler report, EndHandler end) {
@@ -186,6 +240,7 @@ bool EngineProcess::send(const Writer& command) {
 void EngineProcess::close() {
     if (closed_) return;
     closed_ = true;
+    if (heartbeat_) std::exchange(heartbeat_, nullptr)->invalidate();
     // Items being closed stay counted: whether the process ended in a teardown tells
     // whose fault its end was.
     items_.clear();
@@ -201,7 +256,8 @@ void EngineProcess::close() {
         drainOutput();
         ::close(std::exchange(output_, -1));
     }
-    if (!ended_) reapLater(pid_, options_.exitGrace);
+    // One that ended is still waited for: its wait is no longer this object's to finish.
+    if (!reaped_) reapLater(pid_, options_.exitGrace);
 }
 
 void EngineProcess::closeItem(std::uint32_t item, double teardownLimit) {
@@ -217,15 +273,9 @@ void EngineProcess::closeItem(std::uint32_t item, double teardownLimit) {
 }
 
 void EngineProcess::check(double limit) {
-    if (ended_ || closed_) return;
-    send(Writer(static_cast<std::uint8_t>(Command::Ping)));
-    std::weak_ptr<EngineProcess> weak = weak_from_this();
-    fnd::RunLoop::main()->after(limit, [weak, ping = ++pings_, limit] {
-        auto self = weak.lock();
-        if (!self || self->pongs_ >= ping || self->ended_ || self->closed_) return;
-        self->failedCheck_ = true;
-        self->refuse(rt::format("did not answer within %g s while it waited for an item", limit));
-    });
+    // One still starting is covered by its first check, whose limit is longer.
+    if (pings_ > 0 && pongs_ == 0) return;
+    ping(limit, rt::format("stopped answering (no answer to a check within %g s)", limit));
 }
 
 void EngineProcess::ping(double limit, const std::string& silence) {
@@ -233,7 +283,10 @@ void EngineProcess::ping(double limit, const std::string& silence) {
     send(Writer(static_cast<std::uint8_t>(Command::Ping)));
     std::weak_ptr<EngineProcess> weak = weak_from_this();
     fnd::RunLoop::main()->after(limit, [weak, ping = ++pings_, silence] {
-        if (auto self = weak.lock(); self && self->pongs_ < ping) self->refuse(silence);
+        auto self = weak.lock();
+        if (!self || self->pongs_ >= ping || self->ended_ || self->closed_) return;
+        self->failedCheck_ = true;
+        self->refuse(silence);
     });
 }
 
@@ -270,6 +323,12 @@ void EngineProcess::onSocket(short revents) {
             if (kind == Report::Pong && body.finished() && fd < 0) {
                 if (pongs_ >= pings_) return refuse("answered a check nobody asked for");
                 ++pongs_;
+                continue;
+            }
+            if (kind == Report::Unfit && body.finished() && fd < 0) {
+                // It takes no new item, and one left without items ends now.
+                retired_ = true;
+                if (items_.empty()) return close();
                 continue;
             }
             std::uint32_t item = body.u32();
@@ -314,6 +373,7 @@ void EngineProcess::drainOutput() {
 void EngineProcess::endUnasked() {
     if (ended_ || closed_) return;
     ended_ = true;
+    if (heartbeat_) std::exchange(heartbeat_, nullptr)->invalidate();
     auto loop = fnd::RunLoop::main();
     if (socketSource_) loop->removeSource(std::exchange(socketSource_, 0));
     reap(0);
@@ -334,6 +394,7 @@ void EngineProcess::reap(int attempt) {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, &status, 0);
     }
+    reaped_ = true;
     drainOutput();
     auto cause = causeOf(status);
     // Every item of the process fails with the same cause, in the order they came.

@@ -36,33 +36,45 @@ public:
     EngineProcess& operator=(const EngineProcess&) = delete;
 
     /// A new item of this process (a number never used before in it); its reports go to
-    /// `report` and the process's end to `end` (empty: dropped, not heard).
+    /// `report` and the process's end to `end` (empty: dropped, not heard). While the
+    /// process has items it is checked every few seconds (see check()).
     std::uint32_t addItem(ReportHandler report = nullptr, EndHandler end = nullptr);
     void setItemHandlers(std::uint32_t item, ReportHandler report, EndHandler end);
     /// Sends a command; false once the process is gone. Any thread.
     bool send(const Writer& command);
-    /// Stops the process (the handlers are not called any more). Idempotent.
+    /// Stops the process (the handlers are not called any more; one that has ended is
+    /// still waited for). Idempotent.
     void close();
     /// Asks the process to forget the item: its handlers go, and its reports still on
     /// their way are dropped until the process says it is idle. A process that has not
     /// said so within `teardownLimit` seconds (the main loop's clock) is hung in that
     /// teardown: it is stopped, like one that broke the rules, and its other items fail.
+    /// Of a process that has ended, only the item's handlers go.
     void closeItem(std::uint32_t item, double teardownLimit);
     /// Items loading, prepared or playing in the process (not those being closed).
     std::size_t itemCount() const { return items_.size(); }
     /// Whether the process is still tearing an item down (or ended while it was).
     bool isTearingDown() const { return !closing_.empty(); }
-    /// Asks a process that waited for an item (given back, or started ahead) whether it
-    /// still answers: one stopped or hung meanwhile would take the next item down with
-    /// it. A process that has not answered within `limit` seconds (the main loop's clock)
-    /// is stopped, reported as ended, and failedCheck() then says so. Commands sent after
-    /// this one wait behind it.
+    /// Asks the process whether it still answers, before it is given an item (one stopped
+    /// or hung would take the item down with it) and every few seconds while it has
+    /// items (so that theirs do not freeze unheard). A process that has not answered
+    /// within `limit` seconds (the main loop's clock) has stopped answering: it is
+    /// stopped, its items hear so, and failedCheck() then says so. Commands sent after
+    /// this one wait behind it. A process is checked as it starts, with a longer limit
+    /// (GStreamer's set-up); until it has answered that, no other check is made.
     void check(double limit);
     bool failedCheck() const { return failedCheck_; }
     /// Asks a process that is slow with an item's work whether it still answers at all:
     /// one that has not answered within `limit` seconds (the main loop's clock) is hung,
     /// and stopped like one that broke the rules, `silence` saying what it left unanswered.
     void ping(double limit, const std::string& silence);
+    /// Whether the process takes no new item: it has been given its number of items
+    /// (Options::retireAfterItems), its data memory has passed Options::retireAboveMemory,
+    /// or it said it keeps what a closed item left (a teardown stuck past its bound).
+    /// Once retired it stays so; it ends with its last item (ProcessEngine).
+    bool isRetired();
+    /// The process's data memory in bytes (what RLIMIT_DATA bounds); 0 once it is gone.
+    std::uint64_t dataBytes() const;
     /// Stops a process that did what it may not ("sent a ...") and reports it as ended.
     void refuse(const std::string& what);
     bool hasEnded() const { return ended_; }
@@ -81,6 +93,7 @@ private:
     void drainOutput();
     void endUnasked();
     void reap(int attempt);
+    void beat();
     rt::Ref<rt::Error> causeOf(int status) const;
 
     ProcessEngine::Options options_;
@@ -99,8 +112,13 @@ private:
     std::uint32_t lastItem_ = 0;
     std::atomic<bool> ended_{false};  // read by send() on any thread
     bool closed_ = false;
+    /// Whether waitpid() has collected the process.
+    bool reaped_ = false;
     unsigned pings_ = 0, pongs_ = 0;
     bool failedCheck_ = false;
+    bool retired_ = false;
+    /// Checks the process while it has items.
+    rt::Ref<fnd::Timer> heartbeat_;
     std::atomic<bool> stuck_{false};
     std::string tail_;     // the last bytes the process printed
     std::string refused_;  // what the process sent that it may not

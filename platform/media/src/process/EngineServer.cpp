@@ -21,6 +21,7 @@
 
 #include "FrameSlots.h"
 #include "PictureChannel.h"
+#include "gst/GstTeardown.h"
 #include "RelayItem.h"
 #include "Wire.h"
 
@@ -259,6 +260,11 @@ public:
     int run() {
         auto loop = fnd::RunLoop::main();
         source_ = loop->addSource(socket_, POLLIN, [this](short revents) { onReadable(revents); });
+        // A pipeline that does not stop keeps its thread and its memory in this process
+        // for good: the host gives it no new item, and it ends with its last one.
+        gstimpl::setTeardownOverdueHandler([this] {
+            if (!std::exchange(saidUnfit_, true)) send(Writer(static_cast<std::uint8_t>(Report::Unfit)));
+        });
         // Reports of a turn leave when the turn ends: sent from a posted block instead,
         // every picture would also make the loop look for further posts a while before
         // it sleeps, CPU spent 25 times a second for nothing.
@@ -267,6 +273,7 @@ public:
             flush();
         }
         if (ticker_) ticker_->invalidate();
+        gstimpl::setTeardownOverdueHandler(nullptr);
         loop->removeSource(source_);
         items_.clear();
         loop->drain();
@@ -472,6 +479,7 @@ private:
     /// Also set by a streaming thread whose report finds the host gone.
     std::atomic<bool> done_ = false;
     double tickInterval_ = kTick;
+    bool saidUnfit_ = false;
     fnd::RunLoop::SourceId source_ = 0;
     rt::Ref<fnd::Timer> ticker_;
     std::map<std::uint32_t, std::unique_ptr<ServedItem>> items_;

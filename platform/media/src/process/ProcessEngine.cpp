@@ -52,9 +52,9 @@ PendingLoads<ProcessLoad>& pendingLoads() {
 
 bool isExecutable(const std::string& path) { return !path.empty() && ::access(path.c_str(), X_OK) == 0; }
 
-/// Seconds a process that waited for an item (given back, or the spare) may take to
-/// answer the check made as it is handed out: one stopped or hung meanwhile is stopped,
-/// and the item loads in another.
+/// Seconds a process may take to answer the check made as it is handed an item (whether
+/// it waited for one or serves others): one stopped or hung is stopped, its items hear
+/// that it stopped answering, and the item loads in another.
 constexpr double kCheckLimit = 1;
 
 /// Seconds after a process is handed out before a spare is started: started at once, it
@@ -80,9 +80,11 @@ Pool& pool() {
     return *p;
 }
 
+/// Whether a process may be handed an item of these options: running the same program
+/// under the same bound, and not retired.
 bool serves(const std::shared_ptr<EngineProcess>& process, const ProcessEngine::Options& options) {
     return process && !process->hasEnded() && process->path() == ProcessEngine::locateEngine(options) &&
-           process->options().memoryLimit == options.memoryLimit;
+           process->options().memoryLimit == options.memoryLimit && !process->isRetired();
 }
 
 /// A serving process of these options with room for one more item, the fullest first (so
@@ -122,23 +124,28 @@ void startSpareLater(const ProcessEngine::Options& options) {
 }
 
 /// An engine process for an asset: one serving others with room for it; else the idle
-/// one, else the spare, when it runs the same program (checked: it answers the command
-/// before the asset's); else a new one. A little later, when no process is ready for the
-/// next asset, a spare is started.
+/// one, else the spare, when it runs the same program; else a new one. One that was
+/// running is checked: it answers the command before the asset's. A little later, when
+/// no process is ready for the next asset, a spare is started.
 std::shared_ptr<EngineProcess> obtainProcess(const ProcessEngine::Options& options, rt::Ref<rt::Error>* error) {
     auto process = serverWithRoom(options);
     if (!process) {
-        for (auto* ready : {&pool().idle, &pool().spare})
+        for (auto* ready : {&pool().idle, &pool().spare}) {
+            // One retired while it waited (it said it keeps what its last item left) ends.
+            if (*ready && (*ready)->isRetired()) std::exchange(*ready, nullptr)->close();
             if (!process && serves(*ready, options)) process = std::exchange(*ready, nullptr);
+        }
         if (process) {
             process->setOptions(options);
-            // One still tearing its last item down answers once that is done, which has a
-            // limit of its own.
-            process->check(kCheckLimit + (process->isTearingDown() ? options.teardownLimit : 0));
-        } else {
-            process = EngineProcess::start(options, error);
+            pool().serving.push_back(process);
         }
-        if (process) pool().serving.push_back(process);
+    }
+    if (process) {
+        // One still tearing an item down answers once that is done, which has a limit of
+        // its own.
+        process->check(kCheckLimit + (process->isTearingDown() ? options.teardownLimit : 0));
+    } else if ((process = EngineProcess::start(options, error))) {
+        pool().serving.push_back(process);
     }
     if (process) startSpareLater(options);
     return process;
@@ -212,7 +219,8 @@ void process::giveBack(const std::shared_ptr<EngineProcess>& process, std::uint3
     auto& serving = pool().serving;
     serving.erase(std::remove_if(serving.begin(), serving.end(), [&](const auto& weak) { return weak.lock() == process; }),
                   serving.end());
-    if (!process->options().keepSpare || pool().engines == 0) return process->close();
+    // A retired process ends with its last item, and with it whatever its items left.
+    if (!process->options().keepSpare || pool().engines == 0 || process->isRetired()) return process->close();
     // One process is kept without items, the warmest: the one that just played.
     auto previous = std::exchange(pool().idle, process);
     if (previous && previous != process) previous->close();

@@ -90,10 +90,9 @@ void ProcessPlayback::refreshAccessLog(AccessLogEvent& event) {
 void ProcessPlayback::close() {
     // A process that is still sound plays on (its other items, the next asset: GStreamer
     // and its plugins already loaded); one that ended or broke the rules does not come back.
-    if (auto process = std::exchange(process_, nullptr)) {
-        if (process->hasEnded()) process->close();
-        else giveBack(process, id_);
-    }
+    // Of a process that ended, only this item goes: the process is still being waited
+    // for, and its other items still hear how it ended.
+    if (auto process = std::exchange(process_, nullptr)) giveBack(process, id_);
     releases_.reset();
     slots_ = {};
     states_ = nullptr;
@@ -160,7 +159,8 @@ void ProcessPlayback::onReport(Report kind, Reader& body, int fd) {
     case Report::Loaded:
     case Report::Idle:
     case Report::Pong:
-        break;  // only ever the answers to a load, a recycling and a check
+    case Report::Unfit:
+        break;  // only ever the answers to a load, a recycling and a check, and the process's own word
     case Report::Ready:
     case Report::Failed:
     case Report::Buffering:

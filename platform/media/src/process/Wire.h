@@ -41,7 +41,7 @@ enum class Command : std::uint8_t {
     Ping,            // answered by Pong: asked of a waiting process before it is given an item
 };
 
-/// Engine process to host; each but Pong then names its item.
+/// Engine process to host; each but Pong and Unfit then names its item.
 enum class Report : std::uint8_t {
     Loaded = 1,       // bool failed, error or asset info
     Ready,            // asset info, size
@@ -67,6 +67,8 @@ enum class Report : std::uint8_t {
     OwnFrame,         // i32 width, height, stride, time pts, time position; carries the
                       // descriptor of a memory file holding this picture alone (sent while
                       // the host holds every slot)
+    Unfit,            // names no item: what a closed item left outlives its bound (a teardown
+                      // stuck in the media framework); the process takes no new item
 };
 
 /// Limits on what a message may hold.

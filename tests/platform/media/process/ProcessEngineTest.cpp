@@ -2,19 +2,14 @@
 // process; an engine process that aborts on a seek fails only its item, with how it
 // ended underneath, and the host plays on; what the process sends is checked.
 
-#include "../GstTestSupport.h"
+#include "EngineProcesses.h"
 
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cctype>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <set>
 #include <sstream>
 
 #include <media/MediaErrors.h>
@@ -30,6 +25,7 @@ namespace {
 
 using namespace media;
 using zidtest::GstMediaTest;
+using zidtest::engineProcesses;
 
 class ProcessEngineTest : public GstMediaTest {
 protected:
@@ -52,12 +48,8 @@ protected:
         return PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url(path), processEngine));
     }
 
-    /// A shell script standing in for the engine program.
     static std::string standIn(const std::string& name, const std::string& body) {
-        std::string path = testing::TempDir() + "/" + name;
-        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
-        ::chmod(path.c_str(), 0755);
-        return path;
+        return zidtest::standInProgram(name, body);
     }
 
     /// Loads an asset through an engine running `program`; answers the load's error.
@@ -295,26 +287,6 @@ TEST_F(ProcessEngineTest, AHostHoldingEverySlotsPictureStillGetsPicturesAtTheirR
     EXPECT_GT(item->held.back().first->presentationTime().toSeconds(), 2.0)
         << "the newest picture follows the position";
     EXPECT_EQ(item->held.back().first->pixel(25, 225) >> 24, 0xffu) << "an opaque picture";
-}
-
-/// The engine processes this test's process runs now, by pid.
-std::set<pid_t> engineProcesses() {
-    std::set<pid_t> pids;
-    std::error_code error;  // processes come and go while /proc is read
-    for (auto it = std::filesystem::directory_iterator("/proc", error); !error && it != std::filesystem::directory_iterator();
-         it.increment(error)) {
-        const auto& entry = *it;
-        std::string name = entry.path().filename();
-        if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
-        std::string text = zidtest::readProcFile(entry.path() / "stat");
-        std::size_t open = text.find('('), close = text.rfind(')');
-        if (open == std::string::npos || close == std::string::npos || close + 4 > text.size()) continue;
-        pid_t parent = static_cast<pid_t>(std::atol(text.c_str() + close + 4));
-        // A comm is cut to 15 characters.
-        if (parent == ::getpid() && text.compare(open + 1, close - open - 1, "zid_media_engin") == 0)
-            pids.insert(static_cast<pid_t>(std::stol(name)));
-    }
-    return pids;
 }
 
 TEST_F(ProcessEngineTest, NoSpareStartsWhileTheProcessHasRoomAndItemsOneAfterAnotherStartNoProcess) {

@@ -1,0 +1,318 @@
+// How long an engine process lives and what its items leave in it: a closed item leaves
+// no thread behind, a process that has had its number of items ends with its last one,
+// a process that stops answering is found out whether or not an item comes, and the end
+// of a process reaches every item in it whatever closes meanwhile.
+
+#include "EngineProcesses.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <vector>
+
+#include <media/MediaErrors.h>
+#include <media/PlayerLayer.h>
+#include <media/ProcessEngine.h>
+
+#include "gst/GstTeardown.h"
+#include "process/EngineProcess.h"
+#include "process/ProcessPlayback.h"
+
+namespace {
+
+using namespace media;
+using zidtest::engineProcesses;
+using zidtest::GstMediaTest;
+using zidtest::procStatus;
+
+class EngineProcessLifeTest : public GstMediaTest {
+protected:
+    void SetUp() override {
+        GstMediaTest::SetUp();
+        // The processes of earlier tests' engines end once their items and engines are
+        // gone (those closed as a test ended stay unwaited for: its timers are dropped).
+        ASSERT_TRUE(waitUntil([] { return liveEngineProcesses().empty(); }, 10));
+    }
+
+    static std::set<pid_t> liveEngineProcesses() {
+        std::set<pid_t> live;
+        for (pid_t pid : engineProcesses())
+            if (procStatus(pid, "Threads") > 0 &&
+                zidtest::readProcFile("/proc/" + std::to_string(pid) + "/stat").find(") Z ") == std::string::npos)
+                live.insert(pid);
+        return live;
+    }
+
+    static ProcessEngine::Options nullOutput() {
+        ProcessEngine::Options options;
+        options.engine.nullOutput = true;
+        return options;
+    }
+
+    rt::Ref<PlayerItem> itemOf(const rt::Ref<Engine>& engine, const std::string& tag) {
+        return PlayerItem::playerItemWithAsset(
+            rt::make<Asset>(origin().url("/tag/" + tag + "/vod/muxed/index.m3u8"), engine));
+    }
+
+    /// Threads of every engine process together, once they have stopped changing (the
+    /// pipelines of items just closed stop on threads of their own).
+    static long settledThreads(double seconds = 5) {
+        long last = -1;
+        auto stableSince = std::chrono::steady_clock::now();
+        auto end = stableSince + std::chrono::duration<double>(seconds);
+        while (std::chrono::steady_clock::now() < end) {
+            long now = 0;
+            for (pid_t pid : liveEngineProcesses()) now += std::max(0L, procStatus(pid, "Threads"));
+            if (now != last) {
+                last = now;
+                stableSince = std::chrono::steady_clock::now();
+            } else if (std::chrono::steady_clock::now() - stableSince > std::chrono::milliseconds(600)) {
+                break;
+            }
+            fnd::RunLoop::main()->runFor(0.05);
+        }
+        return last;
+    }
+
+    /// The host's end of a process running a stand-in engine program; it is killed
+    /// `exitGrace` seconds after it ends or is closed, if it has not ended by then.
+    static std::shared_ptr<process::EngineProcess> standIn(const std::string& name, const std::string& body,
+                                                           double exitGrace) {
+        ProcessEngine::Options options;
+        options.enginePath = zidtest::standInProgram(name, body);
+        options.exitGrace = exitGrace;
+        return process::EngineProcess::start(options, nullptr);
+    }
+
+    static std::string causeOf(const rt::Ref<PlayerItem>& item) {
+        auto error = item->error();
+        return error && error->underlyingError() ? error->underlyingError()->localizedDescription() : std::string();
+    }
+};
+
+/// Resumes a stopped process should the test end before it is killed.
+struct Resume {
+    pid_t pid;
+    ~Resume() { ::kill(pid, SIGCONT); }
+};
+
+TEST_F(EngineProcessLifeTest, AClosedItemLeavesNoThreadAndAProcessPastItsItemCountEndsWithItsLastItem) {
+    // A process past its data-memory mark takes no new item: the second asset, loaded
+    // while the first one's item waits in its process, goes to another process.
+    {
+        auto marked = nullOutput();
+        marked.retireAboveMemory = 1;
+        marked.keepSpare = false;
+        auto markedEngine = rt::make<ProcessEngine>(marked);
+        auto load = [&](const std::string& tag) {
+            auto asset = rt::make<Asset>(origin().url("/tag/" + tag + "/vod/muxed/index.m3u8"), markedEngine);
+            bool done = false;
+            asset->loadValuesAsynchronouslyForKeys({AssetKeyPlayable}, [&] { done = true; });
+            EXPECT_TRUE(waitUntil([&] { return done; })) << tag;
+            EXPECT_TRUE(asset->isPlayable()) << tag;
+            return asset;
+        };
+        auto a = load("lifemark1");
+        ASSERT_EQ(liveEngineProcesses().size(), 1u);
+        auto b = load("lifemark2");
+        EXPECT_EQ(liveEngineProcesses().size(), 2u) << "each item in a process of its own";
+    }
+    ASSERT_TRUE(waitUntil([] { return liveEngineProcesses().empty(); }, 10));
+
+    {
+        auto options = nullOutput();
+        options.retireAfterItems = 3;
+        auto engine = rt::make<ProcessEngine>(options);
+        auto player = Player::playerWithPlayerItem(nullptr);
+        auto layer = PlayerLayer::playerLayerWithPlayer(player);
+        auto playBriefly = [&](const std::string& tag) {
+            auto item = itemOf(engine, tag);
+            player->replaceCurrentItemWithPlayerItem(item);
+            player->play();
+            EXPECT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.3; }, 10)) << tag;
+            EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << tag;
+            player->replaceCurrentItemWithPlayerItem(nullptr);
+        };
+
+        playBriefly("life1");
+        auto first = liveEngineProcesses();
+        ASSERT_EQ(first.size(), 1u);
+        pid_t pid = *first.begin();
+        long base = settledThreads();
+        ASSERT_GT(base, 0);
+        playBriefly("life2");
+        EXPECT_EQ(liveEngineProcesses(), first) << "the process given back plays the next item";
+        EXPECT_LE(settledThreads(), base) << "the item closed leaves no thread in its process";
+
+        // The third item is the process's last: it ends with it, and the next item plays in
+        // a new process.
+        playBriefly("life3");
+        EXPECT_TRUE(waitUntil([&] { return liveEngineProcesses().count(pid) == 0; }, 5)) << "the retired process ends";
+        auto next = itemOf(engine, "life4");
+        player->replaceCurrentItemWithPlayerItem(next);
+        ASSERT_TRUE(waitUntil([&] { return next->status() != PlayerItemStatus::Unknown; }));
+        EXPECT_EQ(next->status(), PlayerItemStatus::ReadyToPlay);
+        auto now = liveEngineProcesses();
+        EXPECT_EQ(now.size(), 1u);
+        EXPECT_EQ(now.count(pid), 0u);
+    }
+}
+
+TEST_F(EngineProcessLifeTest, AStoppedProcessIsFoundOutWhetherOrNotAnItemComesAndItsItemsHearIt) {
+    auto options = nullOutput();
+    options.keepSpare = false;
+    auto engine = rt::make<ProcessEngine>(options);
+    std::vector<rt::Ref<PlayerItem>> items;
+    std::vector<rt::Ref<Player>> players;
+    for (int i = 0; i < 2; ++i) {
+        items.push_back(itemOf(engine, "stopped" + std::to_string(i)));
+        players.push_back(Player::playerWithPlayerItem(items.back()));
+        players.back()->play();
+    }
+    for (auto& player : players) ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.3; }, 10));
+    auto pids = liveEngineProcesses();
+    ASSERT_EQ(pids.size(), 1u);
+    pid_t stopped = *pids.begin();
+    ASSERT_EQ(::kill(stopped, SIGSTOP), 0);
+    Resume resume{stopped};
+
+    // The next item would go to the process that serves the others: it is checked first,
+    // found silent and stopped, and the item loads in a new process at once.
+    auto started = std::chrono::steady_clock::now();
+    auto third = itemOf(engine, "stopped2");
+    auto thirdPlayer = Player::playerWithPlayerItem(third);
+    ASSERT_TRUE(waitUntil([&] { return third->status() != PlayerItemStatus::Unknown; }, 15));
+    EXPECT_EQ(third->status(), PlayerItemStatus::ReadyToPlay) << causeOf(third);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 6.0);
+    for (auto& item : items) {
+        ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 5));
+        EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::EngineFailed));
+        EXPECT_NE(causeOf(item).find("stopped answering"), std::string::npos) << causeOf(item);
+    }
+    EXPECT_EQ(liveEngineProcesses().count(stopped), 0u) << "the stopped process is gone";
+
+    // A process that stops while no item comes is found out too: its item hears within
+    // a few seconds, its picture does not just freeze.
+    thirdPlayer->play();
+    ASSERT_TRUE(waitUntil([&] { return thirdPlayer->currentTime().toSeconds() > 0.3; }, 10));
+    pids = liveEngineProcesses();
+    ASSERT_EQ(pids.size(), 1u);
+    ASSERT_EQ(::kill(*pids.begin(), SIGSTOP), 0);
+    Resume resumeToo{*pids.begin()};
+    started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitUntil([&] { return third->status() == PlayerItemStatus::Failed; }, 15));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 8.0);
+    EXPECT_NE(causeOf(third).find("stopped answering"), std::string::npos) << causeOf(third);
+}
+
+TEST_F(EngineProcessLifeTest, ClosingAnItemOfAProcessThatEndedStillTellsTheOthersAndLeavesNoZombie) {
+    // A stand-in engine program that closes its socket and runs on: the process has ended
+    // for the host, which waits for it (and kills it after the grace) while an item closes.
+    auto process = standIn("closes-socket.sh", "exec 3>&-\nexec sleep 30", 1);
+    ASSERT_TRUE(process);
+    pid_t pid = process->pid();
+    std::uint32_t closing = process->addItem();
+    std::optional<std::string> told;
+    process->addItem(nullptr, [&](rt::Ref<rt::Error> cause) { told = cause->localizedDescription(); });
+    auto playback = rt::make<process::ProcessPlayback>(process, closing, 10, nullptr);
+    playback->start();
+    ASSERT_TRUE(waitUntil([&] { return process->hasEnded(); }, 5));
+
+    playback->close();
+    ASSERT_TRUE(waitUntil([&] { return told.has_value(); }, 5)) << "the other item hears the end";
+    EXPECT_NE(told->find(std::to_string(pid)), std::string::npos) << *told;
+    int status = 0;
+    EXPECT_EQ(::waitpid(pid, &status, WNOHANG), -1) << "the process was waited for: no zombie is left";
+}
+
+TEST_F(EngineProcessLifeTest, ATeardownPastItsBoundRetiresItsProcessWhichEndsWithItsLastItem) {
+    // In the engine process: a pipeline whose streaming thread is busy for 3 s stops
+    // only then; its teardown outlives its bound, and the process hears it once.
+    GError* failure = nullptr;
+    GstElement* pipeline = gst_parse_launch("fakesrc ! identity sleep-time=3000000 ! fakesink", &failure);
+    ASSERT_TRUE(pipeline) << (failure ? failure->message : "");
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    fnd::RunLoop::main()->runFor(0.3);  // the streaming thread sleeps in the identity
+    int overdue = 0;
+    gstimpl::setTeardownOverdueHandler([&] { ++overdue; });
+    auto started = std::chrono::steady_clock::now();
+    gstimpl::tearDownInBackground(pipeline);
+    EXPECT_TRUE(waitUntil([&] { return overdue > 0; }, 5));
+    EXPECT_GE(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(),
+              gstimpl::kTeardownBound - 0.1);
+    EXPECT_TRUE(gstimpl::waitForTeardowns(5));
+    gstimpl::setTeardownOverdueHandler(nullptr);
+    EXPECT_EQ(overdue, 1);
+
+    // In the host: a process that says so takes no new item, plays its items on and ends
+    // with its last one. (A stand-in that says it a moment after it starts.)
+    auto process = standIn("says-unfit.sh", "sleep 0.3\nprintf '\\001\\000\\000\\000\\026' >&3\nexec sleep 30", 0.5);
+    ASSERT_TRUE(process);
+    std::uint32_t item = process->addItem();
+    ASSERT_FALSE(process->isRetired());
+    ASSERT_TRUE(waitUntil([&] { return process->isRetired(); }, 5));
+    EXPECT_FALSE(process->hasEnded()) << "its item plays on";
+    process::giveBack(process, item);
+    int status = 0;
+    EXPECT_TRUE(waitUntil([&] { return ::waitpid(process->pid(), &status, WNOHANG) == -1; }, 5))
+        << "it ends with its last item";
+}
+
+TEST_F(EngineProcessLifeTest, DISABLED_ItemsOneRoundAfterAnotherLeaveNothingInTheEngineProcesses) {
+    // Four items together, played briefly and closed, round after round, through one
+    // engine: what the engine processes hold once a round is closed stays where it was
+    // after the first. Run by scripts/engine-soak.sh; ZID_SOAK_ITEMS sets the number of
+    // items (100).
+    const char* named = std::getenv("ZID_SOAK_ITEMS");
+    int total = named ? std::atoi(named) : 100;
+    constexpr int kTogether = 4;
+    auto engine = rt::make<ProcessEngine>(nullOutput());
+    long firstThreads = 0, firstData = 0, maxData = 0;
+    int failed = 0;
+    std::set<pid_t> seen;
+    for (int made = 0, round = 0; made < total; ++round) {
+        std::vector<rt::Ref<PlayerItem>> items;
+        std::vector<rt::Ref<Player>> players;
+        for (int i = 0; i < kTogether && made < total; ++i, ++made) {
+            items.push_back(itemOf(engine, "soak" + std::to_string(made)));
+            players.push_back(Player::playerWithPlayerItem(items.back()));
+            players.back()->play();
+        }
+        for (auto& item : items)
+            ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; })) << round;
+        fnd::RunLoop::main()->runFor(0.3);
+        for (auto& item : items)
+            if (item->status() != PlayerItemStatus::ReadyToPlay) {
+                ++failed;
+                ADD_FAILURE() << "round " << round << ": "
+                              << (item->error() ? item->error()->localizedDescription() : "");
+            }
+        for (auto& player : players) player->removeAllItems();
+        players.clear();
+        items.clear();
+        long threads = settledThreads(), data = 0;
+        auto pids = liveEngineProcesses();
+        for (pid_t pid : pids) data += std::max(0L, procStatus(pid, "VmData"));
+        seen.insert(pids.begin(), pids.end());
+        if (round == 0) firstThreads = threads, firstData = data;
+        maxData = std::max(maxData, data);
+        std::printf("soak: round %3d  items %3d  processes %zu  threads %3ld  data %4ld MiB\n", round, made,
+                    pids.size(), threads, data / 1024);
+    }
+    long threads = settledThreads();
+    long data = 0;
+    for (pid_t pid : liveEngineProcesses()) data += std::max(0L, procStatus(pid, "VmData"));
+    std::printf(
+        "soak: %d items, %zu engine processes over the run; after the first round %ld threads, %ld MiB; "
+        "at the end %ld threads, %ld MiB; most %ld MiB\n",
+        total, seen.size(), firstThreads, firstData / 1024, threads, data / 1024, maxData / 1024);
+    EXPECT_EQ(failed, 0);
+    EXPECT_LE(threads, firstThreads + 2);
+    EXPECT_LE(data, firstData + 8 * 1024) << "KiB";
+}
+
+}  // namespace

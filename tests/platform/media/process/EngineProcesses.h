@@ -1,0 +1,59 @@
+#pragma once
+// The engine processes a test's process runs, found by their parent's pid, and what
+// /proc says of each.
+
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "../GstTestSupport.h"
+
+namespace zidtest {
+
+/// The engine processes this test's process runs now, by pid.
+inline std::set<pid_t> engineProcesses() {
+    std::set<pid_t> pids;
+    std::error_code error;  // processes come and go while /proc is read
+    for (auto it = std::filesystem::directory_iterator("/proc", error); !error && it != std::filesystem::directory_iterator();
+         it.increment(error)) {
+        const auto& entry = *it;
+        std::string name = entry.path().filename();
+        if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
+        std::string text = readProcFile(entry.path() / "stat");
+        std::size_t open = text.find('('), close = text.rfind(')');
+        if (open == std::string::npos || close == std::string::npos || close + 4 > text.size()) continue;
+        pid_t parent = static_cast<pid_t>(std::atol(text.c_str() + close + 4));
+        // A comm is cut to 15 characters.
+        if (parent == ::getpid() && text.compare(open + 1, close - open - 1, "zid_media_engin") == 0)
+            pids.insert(static_cast<pid_t>(std::stol(name)));
+    }
+    return pids;
+}
+
+/// A number field of /proc/<pid>/status ("Threads", "VmData" in KiB...); -1 when the
+/// process is gone.
+inline long procStatus(pid_t pid, const std::string& field) {
+    std::string text = readProcFile("/proc/" + std::to_string(pid) + "/status");
+    std::size_t at = text.find("\n" + field + ":");
+    if (at == std::string::npos) return -1;
+    return std::atol(text.c_str() + at + field.size() + 2);
+}
+
+/// A shell script standing in for the engine program (in the test's scratch folder).
+inline std::string standInProgram(const std::string& name, const std::string& body) {
+    std::string path = testing::TempDir() + "/" + name;
+    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+    ::chmod(path.c_str(), 0755);
+    return path;
+}
+
+}  // namespace zidtest
