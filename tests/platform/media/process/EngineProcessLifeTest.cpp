@@ -250,7 +250,9 @@ TEST_F(EngineProcessLifeTest, ATeardownPastItsBoundRetiresItsProcessWhichEndsWit
 
     // In the host: a process that says so takes no new item, plays its items on and ends
     // with its last one. (A stand-in that says it a moment after it starts.)
-    auto process = standIn("says-unfit.sh", "sleep 0.3\nprintf '\\001\\000\\000\\000\\026' >&3\nexec sleep 30", 0.5);
+    char unfit[8];
+    std::snprintf(unfit, sizeof unfit, "\\%03o", static_cast<unsigned>(process::Report::Unfit));
+    auto process = standIn("says-unfit.sh", "sleep 0.3\nprintf '\\001\\000\\000\\000" + std::string(unfit) + "' >&3\nexec sleep 30", 0.5);
     ASSERT_TRUE(process);
     std::uint32_t item = process->addItem();
     ASSERT_FALSE(process->isRetired());
