@@ -182,8 +182,9 @@ TEST_F(FacadeTest, ThePrebufferingControllersSettersRefuseAnotherThreadInsteadOf
     auto factory = prebuffering->playerFactory();
     expectRefused(raisedOnAnotherThread([&] { prebuffering->setMaxSources(3); }),
                   "QXPrebufferingController::setMaxSources");
-    expectRefused(raisedOnAnotherThread([&] { prebuffering->setPlayerControlStyle(QXPlayerControlStyle::CustomToolbar); }),
-                  "QXPrebufferingController::setPlayerControlStyle");
+    expectRefused(
+        raisedOnAnotherThread([&] { prebuffering->setPlayerControlStyle(QXPlayerControlStyle::CustomToolbar); }),
+        "QXPrebufferingController::setPlayerControlStyle");
     expectRefused(raisedOnAnotherThread([&] { prebuffering->setDelegate(delegate); }),
                   "QXPrebufferingController::setDelegate");
     expectRefused(raisedOnAnotherThread([&] { prebuffering->setPlayerFactory(nullptr); }),

@@ -220,7 +220,8 @@ private:
             std::string_view key = path.substr(segments_[i].start, segments_[i].length);
             const Property* property = propertyOf(i, &object->objectClass(), key);
             // The value read keeps the next object alive while it is read in turn.
-            value = property && property->getter ? property->getter(*object) : detail::valueForKeyOnAnyThread(*object, key);
+            value = property && property->getter ? property->getter(*object)
+                                                 : detail::valueForKeyOnAnyThread(*object, key);
             if (i + 1 == segments_.size()) return value;
             if (value.isNil()) return Value();
             if (!value.isObject()) return valueForKeyPath(value, path.substr(segments_[i + 1].start));

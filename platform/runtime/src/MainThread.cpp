@@ -14,12 +14,17 @@ namespace {
 std::atomic<MainThread::Refusal> installedRefusal{nullptr};
 }  // namespace
 
-void MainThread::bindToCurrentThread() { bound_.store(std::this_thread::get_id(), std::memory_order_relaxed); }
+void MainThread::bindToCurrentThread() { bound_.store(currentThread(), std::memory_order_relaxed); }
 
 bool MainThread::isCurrentSlowly() {
-    if (bound_.load(std::memory_order_relaxed) != std::thread::id()) return false;
-    // Not bound yet: the process's first thread, whose thread id is the process id.
-    return ::syscall(SYS_gettid) == ::getpid();
+    if (bound_.load(std::memory_order_relaxed) != 0) return false;
+    // Not bound yet: the process's first thread (whose thread id is the process id) is
+    // the main one, bound once found so that its later checks take the one compare.
+    static thread_local const bool first = ::syscall(SYS_gettid) == ::getpid();
+    if (!first) return false;
+    std::uintptr_t none = 0;
+    bound_.compare_exchange_strong(none, currentThread(), std::memory_order_relaxed);
+    return bound_.load(std::memory_order_relaxed) == currentThread();
 }
 
 bool MainThread::isMainThreadOnly(const Object& object) {

@@ -39,7 +39,8 @@ class Dial : public Gauge {
 };
 
 /// The name and reason of what call raised on a thread named "rt-worker".
-template <class F> std::pair<std::string, std::string> raisedOnWorker(F&& call) {
+template <class F>
+std::pair<std::string, std::string> raisedOnWorker(F&& call) {
     std::pair<std::string, std::string> raised;
     std::thread worker([&] {
         pthread_setname_np(pthread_self(), "rt-worker");
@@ -70,9 +71,8 @@ TEST(MainThreadTest, AMainThreadOnlyClassRefusesItsKeysElsewhereButKeyPathsThrou
     // Guarded and atomic keys are any thread's: their changes are announced, and the key
     // paths through them followed by name, on the writing thread.
     long long heard = 0;
-    auto observation = rt::observe(dial, "next.reading", rt::KVONew, [&](const rt::KVOChange& change) {
-        heard = change.newValue.longLongValue();
-    });
+    auto observation = rt::observe(dial, "next.reading", rt::KVONew,
+                                   [&](const rt::KVOChange& change) { heard = change.newValue.longLongValue(); });
     auto next = rt::make<Gauge>();
     EXPECT_EQ(raisedOnWorker([&] {
                   dial->setNext(next);

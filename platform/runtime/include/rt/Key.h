@@ -21,10 +21,11 @@
 //
 // Storage: Key<Cls, T> is a plain field, written on the main thread only (for a
 // main-thread-only class the setter raises the thread error elsewhere, rt/MainThread.h;
-// for any other class the write is checked in debug builds); AtomicKey<Cls, T> is a std::atomic<T> field, safe from any thread;
-// GuardedKey<Cls, T> is a plain field read and written under the object's property lock
-// (for values an atomic cannot hold, such as strings). Notices are never sent under a
-// lock: observers run on the writing thread, after the store.
+// for any other class the write is checked in debug builds); AtomicKey<Cls, T> is a
+// std::atomic<T> field, safe from any thread; GuardedKey<Cls, T> is a plain field read
+// and written under the object's property lock (for values an atomic cannot hold, such
+// as strings). Notices are never sent under a lock: observers run on the writing thread,
+// after the store.
 
 #include <atomic>
 #include <concepts>

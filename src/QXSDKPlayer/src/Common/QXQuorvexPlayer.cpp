@@ -97,7 +97,8 @@ void QXQuorvexPlayerImpl::raiseThreadError(std::string_view call) {
 namespace {
 // Installed when the library is loaded: a host meets the facade's thread error from any
 // object it reaches, before it made a player.
-[[maybe_unused]] const bool threadErrorInstalled = (rt::MainThread::setRefusal(&QXQuorvexPlayerImpl::raiseThreadError), true);
+[[maybe_unused]] const bool threadErrorInstalled =
+    (rt::MainThread::setRefusal(&QXQuorvexPlayerImpl::raiseThreadError), true);
 }  // namespace
 
 QXQuorvexPlayer::QXQuorvexPlayer() {
