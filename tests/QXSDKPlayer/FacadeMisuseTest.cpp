@@ -12,12 +12,15 @@
 
 #include <pthread.h>
 
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayButtonToolbarItem.h>
 #include <QXFoundation/Extensions/ResourceDirectoryCheck.h>
 #include <QXSDKPlayer/Common/ConstPlaybackControlFactory.h>
 #include <QXSDKPlayer/Common/QXPrebufferingController.h>
+#include <QXUIKit/Toolbar/QXToolbar.h>
 #include <fnd/RunLoop.h>
 #include <media/MediaErrors.h>
 #include <peers/TestCertificates.h>
+#include <ui/Window.h>
 
 #include "FacadeTestSupport.h"
 
@@ -49,18 +52,20 @@ template <class F> Raised raisedOnAnotherThread(F&& call) {
 
 bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+/// Expects the facade's thread error naming call and the worker thread.
+void expectRefused(const Raised& r, const std::string& call) {
+    EXPECT_EQ(r.first, QXQuorvexPlayerThreadError) << call;
+    EXPECT_TRUE(holds(r.second, call + " was called on thread ")) << r.second;
+    EXPECT_TRUE(holds(r.second, "(\"zid-host-worker\")")) << r.second;
+    EXPECT_TRUE(holds(r.second, "main thread")) << r.second;
+}
+
 // ---- the main thread -------------------------------------------------------------------------
 
 TEST_F(FacadeTest, EveryKindOfCallFromAnotherThreadRaisesNamingTheCallAndTheThreadAndChangesNothing) {
     auto facade = scriptedFacade(CPMediaSourceType::Recorded);
     player().script(CPPlayerState::Playing);
     auto callsBefore = player().calls;
-    auto expectRefused = [](const Raised& r, const std::string& call) {
-        EXPECT_EQ(r.first, QXQuorvexPlayerThreadError) << call;
-        EXPECT_TRUE(holds(r.second, call + " was called on thread ")) << r.second;
-        EXPECT_TRUE(holds(r.second, "(\"zid-host-worker\")")) << r.second;
-        EXPECT_TRUE(holds(r.second, "main thread")) << r.second;
-    };
     // A transport call, a getter, a setter, a class call, construction, the view, a
     // toolbar item and a key read through the facade's getter.
     expectRefused(raisedOnAnotherThread([&] { facade->pause(); }), "QXQuorvexPlayer::pause");
@@ -114,6 +119,86 @@ TEST_F(FacadeTest, ThePrebufferingControllerAndTheFacadeItHandsOutRefuseOtherThr
     auto handedOut = prebuffering->playerForMedia(media);
     ASSERT_TRUE(handedOut);
     EXPECT_EQ(raisedOnAnotherThread([&] { handedOut->play(); }).first, QXQuorvexPlayerThreadError);
+}
+
+TEST_F(FacadeTest, EveryObjectTheFacadeHandsOutRefusesAnotherThreadWithTheFacadesErrorAndStaysAsItWas) {
+    auto facade = scriptedFacade(CPMediaSourceType::Recorded);
+    player().script(CPPlayerState::Playing);
+    facade->customToolbarPlaybackControl()->setMediaPlayer(QXQuorvexPlayerInternals::session(*facade)->player());
+    auto callsBefore = player().calls;
+
+    // The view: its setters, by key or not, and a window taking it.
+    auto view = facade->view();
+    const ui::Rect frame = view->frame();
+    expectRefused(raisedOnAnotherThread([&] { view->setFrame(ui::Rect(1, 2, 30, 40)); }), "View::setFrame");
+    expectRefused(raisedOnAnotherThread([&] { view->setHidden(true); }), "View::setHidden");
+    expectRefused(raisedOnAnotherThread([&] { view->setAlpha(0.5); }), "View::setAlpha");
+    auto window = rt::make<ui::Window>(ui::Rect(0, 0, 320, 240));
+    expectRefused(raisedOnAnotherThread([&] { window->addSubview(view); }), "Window::addSubview");
+    EXPECT_EQ(view->frame(), frame);
+    EXPECT_FALSE(view->isHidden());
+    EXPECT_EQ(view->alpha(), 1.0);
+    EXPECT_FALSE(view->superview());
+    EXPECT_TRUE(window->subviews().empty());
+
+    // The toolbar and an item.
+    auto toolbar = facade->topToolbar();
+    auto item = facade->playButtonItem();
+    const auto itemsBefore = toolbar->toolbarItems();
+    expectRefused(raisedOnAnotherThread([&] { toolbar->setToolbarItems({item}); }), "QXToolbar::setToolbarItems");
+    expectRefused(raisedOnAnotherThread([&] { item->playButtonPressed(); }),
+                  "CPPlayButtonToolbarItem::playButtonPressed");
+    EXPECT_EQ(toolbar->toolbarItems(), itemsBefore);
+    EXPECT_FALSE(item->superview());
+    EXPECT_EQ(player().calls, callsBefore) << "the refused press did not pause the player";
+
+    // A descriptor: its setters and its keys by name.
+    auto media = QXMediaDescriptor::recordedDescriptorWithID("r1");
+    expectRefused(raisedOnAnotherThread([&] { media->setPassword("secret"); }), "QXMediaDescriptor::setPassword");
+    expectRefused(raisedOnAnotherThread([&] { media->setIsChannel(true); }), "QXMediaDescriptor::setIsChannel");
+    expectRefused(raisedOnAnotherThread([&] { media->setValueForKey(rt::Value(std::string("r2")), "mediaID"); }),
+                  "QXMediaDescriptor::setValueForKey(\"mediaID\")");
+    EXPECT_EQ(media->password(), "");
+    EXPECT_FALSE(media->isChannel());
+    EXPECT_EQ(media->mediaID(), "r1");
+
+    // The facade's keys by name, read and written.
+    expectRefused(raisedOnAnotherThread([&] { (void)facade->valueForKey("playerState"); }),
+                  "QXQuorvexPlayer::valueForKey(\"playerState\")");
+    expectRefused(raisedOnAnotherThread([&] { facade->setValueForKey(rt::Value(true), "muted"); }),
+                  "QXQuorvexPlayer::setValueForKey(\"muted\")");
+    EXPECT_FALSE(facade->muted());
+
+    // On the main thread the same calls go through.
+    window->addSubview(view);
+    EXPECT_EQ(view->superview(), window);
+    item->playButtonPressed();
+    EXPECT_EQ(player().calls.back(), "pause");
+    media->setPassword("secret");
+    EXPECT_EQ(media->password(), "secret");
+}
+
+TEST_F(FacadeTest, ThePrebufferingControllersSettersRefuseAnotherThreadInsteadOfEndingTheProcess) {
+    auto prebuffering = rt::make<QXPrebufferingController>();
+    auto delegate = std::make_shared<QXPrebufferingDelegate>();
+    auto factory = prebuffering->playerFactory();
+    expectRefused(raisedOnAnotherThread([&] { prebuffering->setMaxSources(3); }),
+                  "QXPrebufferingController::setMaxSources");
+    expectRefused(
+        raisedOnAnotherThread([&] { prebuffering->setPlayerControlStyle(QXPlayerControlStyle::CustomToolbar); }),
+        "QXPrebufferingController::setPlayerControlStyle");
+    expectRefused(raisedOnAnotherThread([&] { prebuffering->setDelegate(delegate); }),
+                  "QXPrebufferingController::setDelegate");
+    expectRefused(raisedOnAnotherThread([&] { prebuffering->setPlayerFactory(nullptr); }),
+                  "QXPrebufferingController::setPlayerFactory");
+    expectRefused(raisedOnAnotherThread([&] { prebuffering->setValueForKey(rt::Value(2L), "maxSources"); }),
+                  "QXPrebufferingController::setValueForKey(\"maxSources\")");
+    EXPECT_EQ(prebuffering->maxSources(), QXPrebufferingController::kDefaultMaxSources);
+    EXPECT_EQ(prebuffering->playerControlStyle(), QXPlayerControlStyle::None);
+    EXPECT_FALSE(prebuffering->delegate());
+    EXPECT_EQ(prebuffering->playerFactory(), factory);
+    prebuffering->setMaxSources(3);
+    EXPECT_EQ(prebuffering->maxSources(), 3);
 }
 
 // ---- set-up values -----------------------------------------------------------------------------

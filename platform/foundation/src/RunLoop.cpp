@@ -11,6 +11,7 @@
 #include <memory>
 
 #include <rt/Exception.h>
+#include <rt/MainThread.h>
 
 namespace fnd {
 
@@ -63,6 +64,8 @@ rt::Ref<RunLoop> RunLoop::main() {
     static rt::Ref<RunLoop>* loop = [] {
         auto* made = new rt::Ref<RunLoop>(rt::make<RunLoop>());
         mainThreadId.store(std::this_thread::get_id());
+        // The objects a host reaches keep to the same thread (rt/MainThread.h).
+        rt::MainThread::bindToCurrentThread();
         return made;
     }();
     return *loop;

@@ -3,6 +3,7 @@
 #include <rt/Exception.h>
 #include <rt/KVC.h>
 #include <rt/KVO.h>
+#include <rt/MainThread.h>
 #include <rt/Object.h>
 #include <rt/PropertyTable.h>
 #include <rt/ValueTraits.h>
@@ -63,8 +64,14 @@ Value valueForKeyOfValue(const Value& container, std::string_view key) {
 }  // namespace
 
 Value Object::valueForKey(std::string_view key) const {
-    if (const Property* p = findProperty(objectClass(), key); p && p->getter) return p->getter(*this);
-    return valueForUndefinedKey(key);
+    if (!MainThread::isCurrent() && MainThread::isMainThreadOnly(*this)) [[unlikely]]
+        MainThread::refuse(className() + "::valueForKey(\"" + std::string(key) + "\")");
+    return detail::valueForKeyOnAnyThread(*this, key);
+}
+
+Value detail::valueForKeyOnAnyThread(const Object& object, std::string_view key) {
+    if (const Property* p = findProperty(object.objectClass(), key); p && p->getter) return p->getter(object);
+    return object.valueForUndefinedKey(key);
 }
 
 Value Object::valueForKeyPath(std::string_view keyPath) const {
@@ -75,6 +82,8 @@ Value Object::valueForKeyPath(std::string_view keyPath) const {
 }
 
 void Object::setValueForKey(const Value& value, std::string_view key) {
+    if (!MainThread::isCurrent() && MainThread::isMainThreadOnly(*this)) [[unlikely]]
+        MainThread::refuse(className() + "::setValueForKey(\"" + std::string(key) + "\")");
     if (const Property* p = findProperty(objectClass(), key); p && p->setter) {
         p->setter(*this, value);
         return;

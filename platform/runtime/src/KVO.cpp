@@ -220,7 +220,8 @@ private:
             std::string_view key = path.substr(segments_[i].start, segments_[i].length);
             const Property* property = propertyOf(i, &object->objectClass(), key);
             // The value read keeps the next object alive while it is read in turn.
-            value = property && property->getter ? property->getter(*object) : object->valueForKey(key);
+            value = property && property->getter ? property->getter(*object)
+                                                 : detail::valueForKeyOnAnyThread(*object, key);
             if (i + 1 == segments_.size()) return value;
             if (value.isNil()) return Value();
             if (!value.isObject()) return valueForKeyPath(value, path.substr(segments_[i + 1].start));
@@ -332,7 +333,7 @@ void Watch::attach(const std::shared_ptr<Core>& core) {
         w->attach(core);
     }
     if (!rest_.empty()) {
-        auto next = makeNext(core, object->valueForKey(key_));
+        auto next = makeNext(core, detail::valueForKeyOnAnyThread(*object, key_));
         std::lock_guard lock(mutex_);
         next_ = std::move(next);
     }
@@ -354,7 +355,7 @@ std::shared_ptr<Watch> Watch::makeNext(const std::shared_ptr<Core>& core, const 
 
 void Watch::retarget(const std::shared_ptr<Core>& core) {
     if (rest_.empty()) return;
-    Value value = object_->valueForKey(key_);
+    Value value = detail::valueForKeyOnAnyThread(*object_, key_);
     {
         std::lock_guard lock(mutex_);
         if (next_ && value.isObject() && next_->object_ == value.object().get()) return;  // still the same object

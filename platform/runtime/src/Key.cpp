@@ -1,21 +1,25 @@
 #include <rt/Key.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
-#include <sys/syscall.h>
-#include <unistd.h>
-
 namespace rt::detail {
 
-void checkMainThread(const Object& object, std::string_view key) {
-    // The process's first thread has the process id as its thread id.
-    static thread_local const bool onMainThread = ::syscall(SYS_gettid) == ::getpid();
-    if (onMainThread) return;
+void storedOffMainThread(const Object& object, std::string_view key) {
+    if (MainThread::isMainThreadOnly(object)) {
+        // Named as the setter a host called: "maxSources" is set by setMaxSources.
+        std::string setter = object.className() + "::set" + std::string(key);
+        auto first = setter.size() - key.size();
+        if (!key.empty()) setter[first] = static_cast<char>(std::toupper(static_cast<unsigned char>(setter[first])));
+        MainThread::refuse(setter);
+    }
+#ifndef NDEBUG
     std::fprintf(stderr, "The key \"%.*s\" of %s is a main-thread key but was set on another thread; declare it an "
                  "rt::AtomicKey or rt::GuardedKey, or set it on the main thread.\n",
                  static_cast<int>(key.size()), key.data(), object.className().c_str());
     std::abort();
+#endif
 }
 
 }  // namespace rt::detail

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <rt/MainThread.h>
 #include <ui/Window.h>
 
 namespace ui {
@@ -9,6 +10,7 @@ namespace ui {
 // ---- the view's side ------------------------------------------------------------------
 
 void View::addGestureRecognizer(const rt::Ref<GestureRecognizer>& recognizer) {
+    rt::MainThread::require(*this, "addGestureRecognizer");
     if (!recognizer) return;
     if (auto old = recognizer->view()) {
         if (old.get() == this) return;
@@ -19,6 +21,7 @@ void View::addGestureRecognizer(const rt::Ref<GestureRecognizer>& recognizer) {
 }
 
 void View::removeGestureRecognizer(const rt::Ref<GestureRecognizer>& recognizer) {
+    rt::MainThread::require(*this, "removeGestureRecognizer");
     auto it = std::find(gestureRecognizers_.begin(), gestureRecognizers_.end(), recognizer);
     if (it == gestureRecognizers_.end()) return;
     auto keep = *it;

@@ -8,6 +8,7 @@
 #include <fnd/RunLoop.h>
 #include <rt/ChangeScope.h>
 #include <rt/Exception.h>
+#include <rt/MainThread.h>
 #include <ui/Animation.h>
 #include <ui/ImageContext.h>
 #include <ui/ViewController.h>
@@ -79,6 +80,9 @@ detail::ViewAnimations& View::ensureAnimations() {
 }
 
 void View::describe(rt::ClassBuilder<View>& c) {
+    // A host reaches views: their setters, key-value coding by name and the mutators
+    // below refuse other threads than the main one with the thread error.
+    c.mainThreadOnly();
     c.property("frame", &View::frame, &View::setFrame);
     // Writes by key go through the setters: they animate, resize and lay out.
     c.property(boundsKey, &View::setBounds);
@@ -141,6 +145,7 @@ Rect View::frame() const {
 }
 
 void View::setFrame(const Rect& frame0) {
+    rt::MainThread::require(*this, "setFrame");
     Rect f = rectStandardize(frame0);
     Size size = bounds_.size;
     if (transformIsIdentity(transform_)) {
@@ -239,11 +244,13 @@ void View::setAlpha(double alpha) {
 }
 
 void View::setHidden(bool hidden) {
+    rt::MainThread::require(*this, "setHidden");
     if (hidden && !hidden_ && isFirstResponder()) resignFirstResponder();
     hiddenKey.set(*this, hidden);
 }
 
 void View::setClipsToBounds(bool clips) {
+    rt::MainThread::require(*this, "setClipsToBounds");
     if (clips == layer_->masksToBounds()) return;
     rt::ChangeScope scope(*this, {"clipsToBounds"});
     layer_->setMasksToBounds(clips);
@@ -269,6 +276,7 @@ rt::Ref<Color> View::tintColor() const {
 }
 
 void View::setTintColor(rt::Ref<Color> color) {
+    rt::MainThread::require(*this, "setTintColor");
     if (!rt::kvoSet(this, "tintColor", tintColor_, std::move(color))) return;
     notifyTintChange();
 }
@@ -358,25 +366,32 @@ void View::insertSubview(const rt::Ref<View>& view, std::size_t index) {
     view->setNeedsLayout();
 }
 
-void View::addSubview(const rt::Ref<View>& view) { insertSubview(view, subviews_.size()); }
+void View::addSubview(const rt::Ref<View>& view) {
+    rt::MainThread::require(*this, "addSubview");
+    insertSubview(view, subviews_.size());
+}
 
 void View::insertSubviewAtIndex(const rt::Ref<View>& view, long index) {
+    rt::MainThread::require(*this, "insertSubviewAtIndex");
     insertSubview(view, std::size_t(std::clamp<long>(index, 0, long(subviews_.size()))));
 }
 
 void View::insertSubviewBelowSubview(const rt::Ref<View>& view, const rt::Ref<View>& sibling) {
+    rt::MainThread::require(*this, "insertSubviewBelowSubview");
     auto it = std::find(subviews_.begin(), subviews_.end(), sibling);
     if (it == subviews_.end()) return addSubview(view);
     insertSubview(view, std::size_t(it - subviews_.begin()));
 }
 
 void View::insertSubviewAboveSubview(const rt::Ref<View>& view, const rt::Ref<View>& sibling) {
+    rt::MainThread::require(*this, "insertSubviewAboveSubview");
     auto it = std::find(subviews_.begin(), subviews_.end(), sibling);
     if (it == subviews_.end()) return addSubview(view);
     insertSubview(view, std::size_t(it - subviews_.begin()) + 1);
 }
 
 void View::removeFromSuperview() {
+    rt::MainThread::require(*this, "removeFromSuperview");
     auto super = superview();
     if (!super) return;
     auto self = selfAs<View>();
@@ -395,18 +410,21 @@ void View::removeFromSuperview() {
 }
 
 void View::bringSubviewToFront(const rt::Ref<View>& view) {
+    rt::MainThread::require(*this, "bringSubviewToFront");
     auto it = std::find(subviews_.begin(), subviews_.end(), view);
     if (it == subviews_.end()) return;
     std::rotate(it, it + 1, subviews_.end());
 }
 
 void View::sendSubviewToBack(const rt::Ref<View>& view) {
+    rt::MainThread::require(*this, "sendSubviewToBack");
     auto it = std::find(subviews_.begin(), subviews_.end(), view);
     if (it == subviews_.end()) return;
     std::rotate(subviews_.begin(), it, it + 1);
 }
 
 void View::exchangeSubviewAtIndex(long i, long j) {
+    rt::MainThread::require(*this, "exchangeSubviewAtIndex");
     long n = long(subviews_.size());
     if (i < 0 || j < 0 || i >= n || j >= n) {
         throw rt::Exception(rt::Exception::RangeError, "subview index out of range");
@@ -490,11 +508,13 @@ void View::setNeedsDisplayForNewPicture() {
 }
 
 void View::setNeedsLayout() {
+    rt::MainThread::require(*this, "setNeedsLayout");
     needsLayout_ = true;
     markSubtreeNeedsLayout();
 }
 
 void View::layoutIfNeeded() {
+    rt::MainThread::require(*this, "layoutIfNeeded");
     if (!needsLayout_ && !subtreeNeedsLayout_) return;
     auto keep = selfAs<View>();
     layoutSubtree();

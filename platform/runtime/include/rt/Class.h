@@ -4,6 +4,7 @@
 // proxy subclasses). A description knows its name, its superclass chain, the protocols
 // it adopts, and carries the tables the dynamic layer and key-value coding add.
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -53,6 +54,14 @@ public:
     bool conformsTo(std::string_view protocolName) const;
     std::vector<std::string> protocols() const;  // own protocols only
 
+    /// Declares the class's objects usable on the main thread only (rt/MainThread.h):
+    /// its typed key setters and its key-value coding by name then refuse other
+    /// threads, for it and its subclasses.
+    void setMainThreadOnly() const { mainThreadOnly_.store(true, std::memory_order_relaxed); }
+    /// Whether this class itself was declared so (rt::MainThread::isMainThreadOnly
+    /// asks its superclasses too).
+    bool isMainThreadOnly() const { return mainThreadOnly_.load(std::memory_order_relaxed); }
+
     /// Creates an instance (nullptr when the class has no default factory).
     std::shared_ptr<Object> instantiate() const;
     void setFactory(Factory factory) { factory_ = std::move(factory); }
@@ -76,6 +85,7 @@ private:
     const Class* superclass_;
     Factory factory_;
     bool runtimeMade_;
+    mutable std::atomic<bool> mainThreadOnly_{false};
     mutable std::mutex mutex_;
     mutable std::vector<std::string> protocols_;
     mutable std::unique_ptr<PropertyTable> properties_;

@@ -43,6 +43,9 @@ template <class C, class R, class A> struct SetterArgument<R (C::*)(A)> {
 template <class C, class R, class A> struct SetterArgument<R (C::*)(A) noexcept> {
     using type = std::decay_t<A>;
 };
+/// What object.valueForKey(key) answers, without the thread check of a main-thread-only
+/// class: key-value observing reads on the thread that announced the change.
+Value valueForKeyOnAnyThread(const Object& object, std::string_view key);
 }  // namespace detail
 
 template <class Cls> class ClassBuilder {
@@ -93,6 +96,13 @@ public:
     /// silent for it.
     ClassBuilder& manualNotification(const std::string& key) {
         cls_.properties().setManual(key);
+        return *this;
+    }
+
+    /// The class's objects are used on the main thread only: its typed key setters and
+    /// its key-value coding by name raise the thread error elsewhere (rt/MainThread.h).
+    ClassBuilder& mainThreadOnly() {
+        cls_.setMainThreadOnly();
         return *this;
     }
 

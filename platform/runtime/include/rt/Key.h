@@ -19,11 +19,13 @@
 // the entry). A typed setter skips a value equal to the current one; `setAlways` stores
 // and announces even then, for setters whose contract is to act on every call.
 //
-// Storage: Key<Cls, T> is a plain field, written on the main thread only (checked in
-// debug builds); AtomicKey<Cls, T> is a std::atomic<T> field, safe from any thread;
-// GuardedKey<Cls, T> is a plain field read and written under the object's property lock
-// (for values an atomic cannot hold, such as strings). Notices are never sent under a
-// lock: observers run on the writing thread, after the store.
+// Storage: Key<Cls, T> is a plain field, written on the main thread only (for a
+// main-thread-only class the setter raises the thread error elsewhere, rt/MainThread.h;
+// for any other class the write is checked in debug builds); AtomicKey<Cls, T> is a
+// std::atomic<T> field, safe from any thread; GuardedKey<Cls, T> is a plain field read
+// and written under the object's property lock (for values an atomic cannot hold, such
+// as strings). Notices are never sent under a lock: observers run on the writing thread,
+// after the store.
 
 #include <atomic>
 #include <concepts>
@@ -41,6 +43,7 @@
 #include <rt/Exception.h>
 #include <rt/KVC.h>
 #include <rt/KVO.h>
+#include <rt/MainThread.h>
 #include <rt/Object.h>
 #include <rt/ValueTraits.h>
 
@@ -56,9 +59,10 @@ template <class T> struct KeyField<T, Storage::Atomic> {
     using type = std::atomic<T>;
 };
 
-/// Aborts with a message naming the key when a plain key is written off the main
-/// thread (debug builds only).
-void checkMainThread(const Object& object, std::string_view key);
+/// A plain key written off the main thread: the thread error naming the setter for an
+/// object of a main-thread-only class (one a host reaches); for any other, the
+/// framework's own mistake, an abort with a message naming the key (debug builds only).
+void storedOffMainThread(const Object& object, std::string_view key);
 
 /// Announces key around change() whatever the manual setting, like a will/did pair.
 void announceAlways(Object& object, std::string_view key, void (*change)(void*), void* context);
@@ -114,9 +118,8 @@ private:
 
     template <class U> bool store(Cls& object, U&& value, bool always) const {
         if constexpr (S == Storage::Plain) {
-#ifndef NDEBUG
-            detail::checkMainThread(object, name_);
-#endif
+            if (!MainThread::isCurrent()) [[unlikely]]
+                detail::storedOffMainThread(object, name_);
             T& field = object.*field_;
             if constexpr (std::equality_comparable_with<const T&, const U&>) {
                 if (!always && field == value) return false;

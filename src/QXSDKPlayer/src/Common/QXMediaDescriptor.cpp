@@ -15,6 +15,9 @@ rt::Ref<QXMediaDescriptor> QXMediaDescriptor::recordedDescriptorWithID(std::stri
 }
 
 void QXMediaDescriptor::describe(rt::ClassBuilder<QXMediaDescriptor>& c) {
+    // A host's object, given to the facade and the prebuffering controller: its setters
+    // keep their thread.
+    c.mainThreadOnly();
     c.readonly("isLive", &QXMediaDescriptor::isLive);
     c.dependent("isLive", {"isChannel"});
 }

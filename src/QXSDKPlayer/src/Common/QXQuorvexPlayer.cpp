@@ -10,10 +10,6 @@
 #include <mutex>
 #include <string_view>
 
-#include <pthread.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
 #include <QXCorePlayer/Core/View/PlaybackControl/CPDefaultPlaybackControlFactory.h>
 #include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
@@ -114,24 +110,23 @@ void QXQuorvexPlayerImpl::setApiKey(const std::optional<std::string>& key) { con
 
 void QXQuorvexPlayerImpl::checkMainThreadSlowly(const char* call) {
     if (!fnd::RunLoop::isMainThread()) raiseThreadError(call);
-    mainThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
 }
 
-void QXQuorvexPlayerImpl::raiseThreadError(const char* call) {
-    std::string qualified = std::string_view(call).find("::") == std::string_view::npos
-                                ? std::string("QXQuorvexPlayer::") + call
-                                : std::string(call);
-    // The kernel's number of the thread and the name it was given, as a debugger and the
-    // process's task list show them.
-    char name[32] = "";
-    pthread_getname_np(pthread_self(), name, sizeof name);
-    auto thread = static_cast<long>(::syscall(SYS_gettid));
+void QXQuorvexPlayerImpl::raiseThreadError(std::string_view call) {
+    std::string qualified = call.find("::") == std::string_view::npos ? "QXQuorvexPlayer::" + std::string(call)
+                                                                      : std::string(call);
     throw rt::Exception(QXQuorvexPlayerThreadError,
-                        rt::format("%@ was called on thread %@ (\"%@\"), not on the main thread (the thread of the main "
-                                   "run loop): the player runs on the main thread only; post the call to "
-                                   "fnd::RunLoop::main().",
-                                   qualified, thread, std::string(name)));
+                        rt::format("%@ was called on %@, not on the main thread (the thread of the main run loop): the "
+                                   "player runs on the main thread only; post the call to fnd::RunLoop::main().",
+                                   qualified, rt::MainThread::describeCurrentThread()));
 }
+
+namespace {
+// Installed when the library is loaded: a host meets the facade's thread error from any
+// object it reaches, before it made a player.
+[[maybe_unused]] const bool threadErrorInstalled =
+    (rt::MainThread::setRefusal(&QXQuorvexPlayerImpl::raiseThreadError), true);
+}  // namespace
 
 QXQuorvexPlayer::QXQuorvexPlayer() {
     QXQuorvexPlayerImpl::requireMainThread("QXQuorvexPlayer()");

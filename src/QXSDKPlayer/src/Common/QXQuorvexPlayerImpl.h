@@ -17,11 +17,11 @@
 #include <QXSDKPlayer/Common/SDKVexaFactory.h>
 #include <fnd/RunLoop.h>
 
-#include <atomic>
-#include <thread>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <rt/KVO.h>
+#include <rt/MainThread.h>
 #include <rt/Property.h>
 
 namespace zid {
@@ -45,17 +45,19 @@ public:
     static const QXQuorvexPlayerImpl& of(const QXQuorvexPlayer& player) { return *player.impl_; }
 
     /// Raises QXQuorvexPlayerThreadError, naming the call and the thread, unless the
-    /// caller runs on the main run loop's thread. One thread-id compare on the main thread.
+    /// caller runs on the main run loop's thread. One thread-id compare on the main thread
+    /// (the rule every object a host reaches keeps, rt/MainThread.h).
     static void requireMainThread(const char* call) {
-        if (std::this_thread::get_id() == mainThread_.load(std::memory_order_relaxed)) [[likely]]
+        if (rt::MainThread::isCurrent()) [[likely]]
             return;
         checkMainThreadSlowly(call);
     }
-    /// The main run loop's answer, kept once it is yes; otherwise the error.
+    /// The main run loop's answer (which binds the main thread); otherwise the error.
     static void checkMainThreadSlowly(const char* call);
-    [[noreturn]] static void raiseThreadError(const char* call);
-    /// The main run loop's thread, once a call ran there.
-    static inline std::atomic<std::thread::id> mainThread_{};
+    /// The thread error: installed as the refusal of every object a host reaches, so a
+    /// view, a descriptor or a key set by name raise it too. A call without a class is
+    /// the facade's.
+    [[noreturn]] static void raiseThreadError(std::string_view call);
     /// Raises QXQuorvexPlayerConfigurationError, with the reason every play call gives,
     /// unless configureWithApiKey was called: for objects that need the key as a facade
     /// does.

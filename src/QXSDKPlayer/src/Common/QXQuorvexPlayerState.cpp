@@ -27,6 +27,8 @@ namespace zid {
 const char* const QXQuorvexPlayerErrorDomain = "QXQuorvexPlayerErrorDomain";
 
 void QXQuorvexPlayer::describe(rt::ClassBuilder<QXQuorvexPlayer>& c) {
+    // Read and written by name on the main thread only, like every call of the facade.
+    c.mainThreadOnly();
     // The other entries are declared with the fields of the inside (QXQuorvexPlayerImpl).
     using P = QXQuorvexPlayer;
     using Impl = QXQuorvexPlayerImpl;

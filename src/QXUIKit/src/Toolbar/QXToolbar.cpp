@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <rt/MainThread.h>
 #include <ui/Animation.h>
 
 #include "Extensions/ViewAnimatedSubviews.h"
@@ -33,6 +34,7 @@ void QXToolbar::setContentInsets(const ui::EdgeInsets& insets) {
 }
 
 void QXToolbar::setToolbarItems(const Items& items, bool animated) {
+    rt::MainThread::require(*this, "setToolbarItems");
     auto self = selfAs<QXToolbar>();
     const Items current = toolbarItems_;
     for (const auto& item : current) {
@@ -50,6 +52,7 @@ void QXToolbar::setToolbarItems(const Items& items, bool animated) {
 }
 
 void QXToolbar::removeItem(const rt::Ref<QXToolbarItem>& item, bool animated) {
+    rt::MainThread::require(*this, "removeItem");
     if (!item) return;
     const double alpha = item->alpha();
     auto finish = [item, alpha] {

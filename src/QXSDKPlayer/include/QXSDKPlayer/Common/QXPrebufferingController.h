@@ -17,6 +17,7 @@
 #include <QXSDKPlayer/Common/QXPrebufferingDelegate.h>
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 #include <QXSDKPlayer/Common/SDKVexaFactory.h>
+#include <rt/MainThread.h>
 #include <rt/Property.h>
 
 #include <cstdint>
@@ -61,6 +62,8 @@ public:
     /// Raises QXQuorvexPlayerConfigurationError, as a facade does, in a process where
     /// QXQuorvexPlayer::configureWithApiKey was never called: nothing is made then.
     QXPrebufferingController();
+    /// Main thread only: its setters, by name too, raise the facade's thread error elsewhere.
+    static void describe(rt::ClassBuilder<QXPrebufferingController>& c) { c.mainThreadOnly(); }
 
     // ---- the queue -------------------------------------------------------------------
     /// Replaces the queue with the media, first occurrences only and at most maxSources;
@@ -90,14 +93,20 @@ public:
     /// A CPPlayerFactory with a loading timeout of 10 s unless replaced.
     const rt::Ref<ICPPlayerFactory>& playerFactory() const { return playerFactory_; }
     /// Used by the sessions made after the change.
-    void setPlayerFactory(rt::Ref<ICPPlayerFactory> factory) { playerFactory_ = std::move(factory); }
+    void setPlayerFactory(rt::Ref<ICPPlayerFactory> factory) {
+        rt::MainThread::require(*this, "setPlayerFactory");
+        playerFactory_ = std::move(factory);
+    }
     /// The most descriptors kept (12); 0 or less keeps none.
     long maxSources() const { return maxSources_; }
     void setMaxSources(long count) { maxSourcesKey.set(*this, count); }
     const std::vector<rt::Ref<QXMediaDescriptor>>& enqueuedMedia() const { return enqueuedMedia_; }
     std::shared_ptr<QXPrebufferingDelegate> delegate() const { return delegate_.lock(); }
     /// Held weakly.
-    void setDelegate(const std::shared_ptr<QXPrebufferingDelegate>& delegate) { delegate_ = delegate; }
+    void setDelegate(const std::shared_ptr<QXPrebufferingDelegate>& delegate) {
+        rt::MainThread::require(*this, "setDelegate");
+        delegate_ = delegate;
+    }
     /// The control style of the facades handed out (0, no control).
     QXPlayerControlStyle playerControlStyle() const { return playerControlStyle_; }
     void setPlayerControlStyle(QXPlayerControlStyle style) { playerControlStyleKey.set(*this, style); }

@@ -5,6 +5,7 @@
 #include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
 #include <RuzEzo/Binding/FKBindingCategory.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
+#include <rt/MainThread.h>
 
 #include "CPItemButton.h"
 
@@ -37,6 +38,7 @@ void CPPlayButtonToolbarItem::bound() {
 }
 
 void CPPlayButtonToolbarItem::playButtonPressed() {
+    rt::MainThread::require(*this, "playButtonPressed");
     CPTogglePlayer(mediaPlayer(), &ICPMediaPlayer::isPlaying, &ICPMediaPlayer::pause, &ICPMediaPlayer::start);
 }
 

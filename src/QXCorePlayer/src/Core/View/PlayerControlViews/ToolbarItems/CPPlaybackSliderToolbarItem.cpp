@@ -8,6 +8,7 @@
 #include <RuzEzo/Interface/FKActionSignal.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
+#include <rt/MainThread.h>
 #include <ui/Slider.h>
 
 namespace zid {
@@ -72,17 +73,20 @@ void CPPlaybackSliderToolbarItem::followPlayer() {
 }
 
 void CPPlaybackSliderToolbarItem::beginSeek() {
+    rt::MainThread::require(*this, "beginSeek");
     seeking_ = true;
     playOnSeekEnd_ = mediaPlayer() && mediaPlayer()->state() == CPPlayerState::Playing;
     if (playOnSeekEnd_) mediaPlayer()->pause();
 }
 
 void CPPlaybackSliderToolbarItem::valueChanged() {
+    rt::MainThread::require(*this, "valueChanged");
     if (!seeking_ || !mediaPlayer()) return;
     mediaPlayer()->setSeekPosition(rt::Value(slider_->value()));
 }
 
 void CPPlaybackSliderToolbarItem::endSeek() {
+    rt::MainThread::require(*this, "endSeek");
     seeking_ = false;
     auto player = mediaPlayer();
     if (!player) return;
@@ -92,6 +96,7 @@ void CPPlaybackSliderToolbarItem::endSeek() {
 }
 
 void CPPlaybackSliderToolbarItem::cancelSeek() {
+    rt::MainThread::require(*this, "cancelSeek");
     if (!seeking_) return;
     seeking_ = false;
     auto player = mediaPlayer();
