@@ -162,6 +162,11 @@ TEST_F(FacadeTest, EveryObjectTheFacadeHandsOutRefusesAnotherThreadWithTheFacade
     EXPECT_FALSE(media->isChannel());
     EXPECT_EQ(media->mediaID(), "r1");
 
+    // A subtitle record, as the facade hands out for a host's menu.
+    auto subtitle = QXSubtitle::subtitleWithLanguageTag("en", "English");
+    expectRefused(raisedOnAnotherThread([&] { subtitle->setTitle("ENG"); }), "QXSubtitle::setTitle");
+    EXPECT_EQ(subtitle->title(), "");
+
     // The facade's keys by name, read and written.
     expectRefused(raisedOnAnotherThread([&] { (void)facade->valueForKey("playerState"); }),
                   "QXQuorvexPlayer::valueForKey(\"playerState\")");
