@@ -132,7 +132,6 @@ std::shared_ptr<FetchGuard> FetchGuard::of(GstElement* demuxer, const std::share
 
 FetchGuard::~FetchGuard() {
     if (like_) gst_object_unref(like_);
-    for (auto& connection : connections_) g_weak_ref_clear(connection.get());
 }
 
 void FetchGuard::adopt(GObject* session) {
@@ -147,44 +146,9 @@ bool FetchGuard::hasSession() const {
     return adopted_;
 }
 
-namespace {
-
-/// Ends a connection where the kernel holds it: its reads and writes fail at once, on
-/// whichever thread they run (the downloader's, here), which take it as a network error.
-void shutDown(GSocketConnection* connection) {
-    if (GSocket* socket = g_socket_connection_get_socket(connection)) g_socket_shutdown(socket, TRUE, TRUE, nullptr);
-}
-
-}  // namespace
-
-void FetchGuard::track(GSocketConnection* connection) {
-    std::lock_guard lock(mutex_);
-    if (stopped_) {
-        shutDown(connection);
-        return;
-    }
-    // Connections gone since are forgotten.
-    connections_.erase(std::remove_if(connections_.begin(), connections_.end(),
-                                      [](const auto& ref) {
-                                          GObject* held = G_OBJECT(g_weak_ref_get(ref.get()));
-                                          if (held) g_object_unref(held);
-                                          else g_weak_ref_clear(ref.get());
-                                          return held == nullptr;
-                                      }),
-                       connections_.end());
-    auto ref = std::make_unique<GWeakRef>();
-    g_weak_ref_init(ref.get(), connection);
-    connections_.push_back(std::move(ref));
-}
-
-void FetchGuard::stopConnections() {
+void FetchGuard::stop() {
     std::lock_guard lock(mutex_);
     stopped_ = true;
-    for (auto& ref : connections_)
-        if (GObject* connection = G_OBJECT(g_weak_ref_get(ref.get()))) {
-            shutDown(G_SOCKET_CONNECTION(connection));
-            g_object_unref(connection);
-        }
 }
 
 void FetchGuard::stopDownloads(GstElement* demuxer) {
@@ -194,7 +158,7 @@ void FetchGuard::stopDownloads(GstElement* demuxer) {
         if (auto* held = static_cast<std::shared_ptr<FetchGuard>*>(g_object_get_qdata(G_OBJECT(demuxer), guardQuark())))
             guard = *held;
     }
-    if (guard) guard->stopConnections();
+    if (guard) guard->stop();
 }
 
 void FetchGuard::learn(std::uint64_t bandwidth, double targetDuration, const std::set<std::string>& uris) {
@@ -284,14 +248,6 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
         if (!owner) return;
         owner->adopt(session);
     }
-    // The connections the demuxer's requests open, to end them when the item ends.
-    g_signal_connect_data(
-        message, "network-event",
-        G_CALLBACK(+[](GObject*, GSocketClientEvent event, GIOStream* connection, gpointer data) {
-            if (event != G_SOCKET_CLIENT_CONNECTED || !G_IS_SOCKET_CONNECTION(connection)) return;
-            if (auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock()) guard->track(G_SOCKET_CONNECTION(connection));
-        }),
-        new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
     PlaylistServer* server = PlaylistServer::shared();
     // The demuxer fetching again at the address it was given (a live playlist's refresh).
     if (server && server->serves(uri)) return;
@@ -343,7 +299,7 @@ void FetchGuard::refuse(MediaErrorCode code, std::string description) {
         refused_ = true;
     }
     relay_->postRefusal(code, std::move(description));
-    stopConnections();
+    stop();
 }
 
 void FetchGuard::refuseSegment(std::uint64_t bytes) {

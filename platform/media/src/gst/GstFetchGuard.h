@@ -11,8 +11,7 @@
 // for a URI the guard's playlists named; from then on the session is the guard's, and so
 // is every request it makes. The same hook turns the demuxer's request for a playlist
 // (first fetch or refresh) to the loopback server that fetches and checks it for the
-// demuxer (GstPlaylistServer), and sees the connections the session's requests open,
-// which the guard ends when the item ends.
+// demuxer (GstPlaylistServer).
 
 #include <cstddef>
 #include <cstdint>
@@ -93,10 +92,11 @@ public:
     void onReread(std::function<std::optional<std::string>(const std::string& url)> reread);
     std::optional<std::string> checkedText(const std::string& url);
 
-    /// Ends every connection of the demuxer's and any it opens later, so its downloads
-    /// fail as on a network error; the guard's own fetches end with the relay. For an item
-    /// that ends: what its demuxer was downloading (a playlist that never ends, say) stops
-    /// with it, and a retry downloads nothing.
+    /// For an item that ends: its guard claims no request any more, and its own fetches
+    /// end with the relay. The demuxer's downloads end with the pipeline's teardown (its
+    /// playlists come from the loopback playlist server, whose fetches end with the relay);
+    /// its sockets are not shut under it, which the media framework's download threads
+    /// do not survive reliably.
     static void stopDownloads(GstElement* demuxer);
 
     /// The downloader's request hook: a request an HTTP session queued.
@@ -110,9 +110,7 @@ private:
     /// it makes is this guard's.
     void adopt(GObject* session);
     bool hasSession() const;
-    /// A connection a request of the demuxer's opened; ended at once once stopped.
-    void track(GSocketConnection* connection);
-    void stopConnections();
+    void stop();
 
     std::shared_ptr<Relay> relay_;
     mutable std::mutex mutex_;
@@ -126,8 +124,6 @@ private:
     /// download ended.
     std::string lastFinished_;
     bool adopted_ = false;
-    /// The demuxer's connections (weak references), and whether they are all to end.
-    std::vector<std::unique_ptr<GWeakRef>> connections_;
     bool stopped_ = false;
     bool refused_ = false;
     GstElement* like_ = nullptr;
