@@ -110,17 +110,22 @@ TEST_F(EngineProcessLifeTest, AClosedItemLeavesNoThreadAndAProcessPastItsItemCou
         marked.retireAboveMemory = 1;
         marked.keepSpare = false;
         auto markedEngine = rt::make<ProcessEngine>(marked);
-        auto load = [&](const std::string& tag) {
+        // A mark of one byte retires the new process too, as soon as it is measured: it
+        // may end before the second asset's load has answered, so only the first asset's
+        // load is required to succeed.
+        auto load = [&](const std::string& tag, bool mustPlay) {
             auto asset = rt::make<Asset>(origin().url("/tag/" + tag + "/vod/muxed/index.m3u8"), markedEngine);
             bool done = false;
             asset->loadValuesAsynchronouslyForKeys({AssetKeyPlayable}, [&] { done = true; });
             EXPECT_TRUE(waitUntil([&] { return done; })) << tag;
-            EXPECT_TRUE(asset->isPlayable()) << tag;
+            if (mustPlay) {
+                EXPECT_TRUE(asset->isPlayable()) << tag;
+            }
             return asset;
         };
-        auto a = load("lifemark1");
+        auto a = load("lifemark1", true);
         ASSERT_EQ(liveEngineProcesses().size(), 1u);
-        auto b = load("lifemark2");
+        auto b = load("lifemark2", false);
         EXPECT_EQ(liveEngineProcesses().size(), 2u) << "each item in a process of its own";
     }
     ASSERT_TRUE(waitUntil([] { return liveEngineProcesses().empty(); }, 10));
