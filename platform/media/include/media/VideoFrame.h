@@ -12,6 +12,11 @@
 // four buffers, each new picture comes in shared memory made for it alone, which costs
 // the engine process a fresh memory file and a copy, and the host a mapping, per
 // picture (a few milliseconds and the picture's bytes for as long as the frame is kept).
+// Frames cost the host no file descriptor, however many it keeps: each buffer is mapped
+// as it arrives and its descriptor closed at once (a mapping per buffer remains).
+// A host too busy to take pictures in does not make them pile up: past the four buffers
+// and one picture of its own on their way, the engine keeps only the newest until the
+// host reads again, and counts the others in the access log's dropped video frames.
 
 #include <cstdint>
 #include <memory>

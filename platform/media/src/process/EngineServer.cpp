@@ -163,8 +163,9 @@ public:
         playback_->select(group, option);
     }
 
-    void releaseSlot() {
-        if (channel_) channel_->slotReleased();  // the slot states say which slots are free
+    /// The host let a slot go or took a picture: a waiting picture may go.
+    void resumePictures() {
+        if (channel_) channel_->resume();  // the slot states say which slots are free
     }
 
     /// Sends the position when pictures did not carry it, and the access log once a
@@ -198,6 +199,9 @@ public:
         if (!item_->accessLog()) return;
         auto event = item_->engineAccessLogEvent();
         playback_->refreshAccessLog(*event);
+        // Beside those the pipeline dropped, those that waited for a host too busy to
+        // read until a newer one took their place.
+        if (channel_) event->numberOfDroppedVideoFrames += channel_->dropped();
         Writer w(static_cast<std::uint8_t>(Report::AccessLog));
         w.accessLogEvent(*event);
         send(w);
@@ -345,7 +349,7 @@ private:
         auto it = items_.find(id);
         if (it == items_.end()) {
             // A slot released as the host closed the item crosses its Close: nothing to do.
-            if (kind == Command::ReleaseSlot) return;
+            if (kind == Command::ReleaseSlot || kind == Command::PictureTaken) return;
             return protocolFault();
         }
         ServedItem& item = *it->second;
@@ -381,8 +385,11 @@ private:
         case Command::ReleaseSlot: {
             std::uint32_t slot = r.u32();
             if (!r.finished() || slot >= kSlotCount) return protocolFault();
-            return item.releaseSlot();
+            return item.resumePictures();
         }
+        case Command::PictureTaken:
+            if (!r.finished()) return protocolFault();
+            return item.resumePictures();
         case Command::Close:
             if (!r.finished()) return protocolFault();
             return onClose(id);

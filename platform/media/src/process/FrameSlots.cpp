@@ -14,15 +14,16 @@ constexpr int kSizeSeals = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL;
 }  // namespace
 
 std::shared_ptr<SlotMapping> SlotMapping::map(int fd, std::size_t size, bool writable) {
-    // A reader maps only memory whose size can no longer change.
+    // A reader is the host's.
     return map(fd, size, writable, !writable);
 }
 
 std::shared_ptr<SlotMapping> SlotMapping::mapShared(int fd, std::size_t size) { return map(fd, size, true, true); }
 
-std::shared_ptr<SlotMapping> SlotMapping::map(int fd, std::size_t size, bool writable, bool sealed) {
+std::shared_ptr<SlotMapping> SlotMapping::map(int fd, std::size_t size, bool writable, bool hosts) {
     if (fd < 0) return nullptr;
-    if (sealed) {
+    // The host maps only memory whose size can no longer change.
+    if (hosts) {
         int seals = ::fcntl(fd, F_GET_SEALS);
         if (seals < 0 || (seals & kSizeSeals) != kSizeSeals) {
             ::close(fd);
@@ -41,6 +42,13 @@ std::shared_ptr<SlotMapping> SlotMapping::map(int fd, std::size_t size, bool wri
         ::close(fd);
         return nullptr;
     }
+    // The mapping holds the memory: a host that keeps pictures would otherwise keep a
+    // descriptor for each and run out of them. The engine process keeps its own, to
+    // pass them on.
+    if (hosts) {
+        ::close(fd);
+        fd = -1;
+    }
     return std::shared_ptr<SlotMapping>(new SlotMapping(fd, static_cast<std::uint8_t*>(p), size));
 }
 
@@ -56,7 +64,7 @@ std::shared_ptr<SlotMapping> SlotMapping::create(std::size_t size, bool sealed) 
 
 SlotMapping::~SlotMapping() {
     ::munmap(data_, size_);
-    ::close(fd_);
+    if (fd_ >= 0) ::close(fd_);
 }
 
 }  // namespace media::process

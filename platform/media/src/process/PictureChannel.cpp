@@ -30,16 +30,22 @@ bool PictureChannel::offer(rt::Ref<VideoFrame> frame, Time position, bool now) {
     std::vector<rt::Ref<VideoFrame>> freed;
     std::lock_guard lock(mutex_);
     if (closed_) return false;
+    if (waiting_) ++dropped_;
     freed.push_back(std::exchange(waiting_, std::move(frame)));
     waitingPosition_ = pts.isNumeric() ? pts : position;
     pump(now, freed);
     return true;
 }
 
-void PictureChannel::slotReleased() {
+void PictureChannel::resume() {
     std::vector<rt::Ref<VideoFrame>> freed;
     std::lock_guard lock(mutex_);
     pump(false, freed);
+}
+
+long long PictureChannel::dropped() const {
+    std::lock_guard lock(mutex_);
+    return dropped_;
 }
 
 void PictureChannel::dropWaiting() {
@@ -152,6 +158,10 @@ bool PictureChannel::makeSlot(std::uint32_t slot, std::size_t bytes, bool now) {
     return true;
 }
 
+bool PictureChannel::hostTookAll(const SlotStates& shared) const {
+    return shared.taken.load(std::memory_order_seq_cst) == sent_;
+}
+
 bool PictureChannel::sendInOwnMemory(bool now, std::vector<rt::Ref<VideoFrame>>& freed) {
     auto memory = SlotMapping::create(waiting_->byteCount());
     if (!memory) return false;
@@ -168,6 +178,7 @@ void PictureChannel::sendFrame(Writer w, const VideoFrame& frame, int fd, bool n
     // The picture's own time is the position: no query of the pipeline per picture.
     w.time(waitingPosition_);
     send_(w, fd, now);
+    ++sent_;
     carried_ = true;
     carriedPosition_ = waitingPosition_;
 }
@@ -203,21 +214,23 @@ void PictureChannel::pump(bool now, std::vector<rt::Ref<VideoFrame>>& freed) {
             if (!lent_[i] && shared->busy[i].load(std::memory_order_acquire) == 0) return i;
         return kSlotCount;
     };
-    if (!inPlace) {
+    for (int look = 0; !inPlace; ++look) {
         slot = freeSlot();
-        // The host holds every slot (it keeps pictures): this one goes in memory of its
-        // own, so that pictures flow whatever the host keeps.
-        if (slot == kSlotCount && sendInOwnMemory(now, freed)) return;
-        if (slot == kSlotCount) {
-            // No memory for it: the newest picture waits for a slot, and the host's next
-            // release wakes the main loop. Looked again after saying so, for a release in
-            // between.
-            shared->engineWaits.store(1, std::memory_order_seq_cst);
-            slot = freeSlot();
-            if (slot == kSlotCount) return;
-            shared->engineWaits.store(0, std::memory_order_relaxed);
+        if (slot != kSlotCount) break;
+        // The host holds every slot and has taken every picture (it keeps pictures):
+        // this one goes in memory of its own, so that pictures flow whatever the host
+        // keeps. Pictures still on their way say the host is not reading: no memory is
+        // made for a host that may not read for seconds.
+        if (hostTookAll(*shared) && sendInOwnMemory(now, freed)) {
+            if (look > 0) shared->engineWaits.store(0, std::memory_order_relaxed);
+            return;
         }
+        // The newest picture waits, and the host's next release or picture taken wakes
+        // the main loop. Looked again after saying so, for either in between.
+        if (look > 0) return;
+        shared->engineWaits.store(1, std::memory_order_seq_cst);
     }
+    if (!inPlace) shared->engineWaits.store(0, std::memory_order_relaxed);
     auto frame = std::exchange(waiting_, nullptr);
     std::size_t bytes = frame->byteCount();
     if (!inPlace && !makeSlot(slot, bytes, now)) {

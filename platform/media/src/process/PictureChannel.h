@@ -10,8 +10,14 @@
 // shows it, so the engine fills it again only once the host has let it go, and never
 // once the channel is closed.
 //
-// No picture waits for the host: while the host holds every slot, each picture goes in
-// a memory file of its own, made for it and mapped by the host for it alone.
+// A host that keeps pictures does not stop them: while it holds every slot, each picture
+// goes in a memory file of its own, made for it and mapped by the host for it alone. A
+// slot counts as held only once the host has taken its picture off the socket, and a
+// picture goes in memory of its own only once the host has taken every picture sent
+// before: a host too busy to read has the slots and at most one such picture on their
+// way to it, whatever the pipeline makes meanwhile. The newest picture then waits, each
+// newer one taking its place (the one replaced is counted as dropped), and goes as soon
+// as the host takes a picture or lets a slot go.
 
 #include <array>
 #include <functional>
@@ -40,14 +46,16 @@ public:
     explicit PictureChannel(Send send, bool shrinkSlots = false) : send_(std::move(send)), shrinkSlots_(shrinkSlots) {}
 
     /// The newest picture, at once: in its lent slot, or copied into a free slot, or -
-    /// the host holding every slot - into memory of its own. (Only when no such memory
-    /// can be had does it wait for the host to let a slot go, replacing an older one.)
+    /// the host holding every slot and having taken every picture sent - into memory of
+    /// its own. Else it waits for the host, replacing (and dropping) an older one.
     /// `now`: from a thread other than the main loop's, the report leaves at once.
     /// `position` goes with a picture of no time of its own. False once closed, or for a
     /// picture of no time from another thread.
     bool offer(rt::Ref<VideoFrame> frame, Time position, bool now);
-    /// Main loop: the host let a slot go while a picture waited.
-    void slotReleased();
+    /// Main loop: the host let a slot go or took a picture while a picture waited.
+    void resume();
+    /// Pictures replaced while they waited for the host: they never reached it.
+    long long dropped() const;
     /// A picture still waiting for a slot is from before a seek: it goes no more.
     void dropWaiting();
     /// The item is gone: nothing more goes out, nothing more is lent, no lent slot is
@@ -70,6 +78,8 @@ private:
     /// Sends the waiting picture in a memory file of its own (the lock held); false when
     /// none can be made.
     bool sendInOwnMemory(bool now, std::vector<rt::Ref<VideoFrame>>& freed);
+    /// Whether the host has taken every picture sent (the lock held).
+    bool hostTookAll(const SlotStates& shared) const;
     /// Completes a Frame or OwnFrame report of `frame` and sends it (the lock held).
     void sendFrame(Writer w, const VideoFrame& frame, int fd, bool now);
     /// The held pictures whose slots the host let go, into `freed` (the lock held).
@@ -99,6 +109,9 @@ private:
     Time waitingPosition_ = Time::invalid();
     bool carried_ = false;
     Time carriedPosition_ = Time::invalid();
+    /// Pictures sent, counted as the host counts those it took (SlotStates::taken).
+    std::uint32_t sent_ = 0;
+    long long dropped_ = 0;
 };
 
 }  // namespace media::process

@@ -291,6 +291,7 @@ bool ProcessPlayback::takePictureReport(Report kind, Reader& body, int fd, const
             !fitsPicture(width, height, stride, slots_[slot]->size()))
             return false;
         position_ = position;
+        tookPicture();
         deliverFrame(item, slot, width, height, stride, pts);
         return true;
     }
@@ -302,13 +303,15 @@ bool ProcessPlayback::takePictureReport(Report kind, Reader& body, int fd, const
             if (fd >= 0) ::close(fd);
             return false;
         }
-        // Its memory is its own: unmapped (and freed) as the last frame over it goes.
+        // Its memory is its own: unmapped (and freed) as the last frame over it goes; its
+        // descriptor is closed at once.
         auto memory = SlotMapping::map(fd, static_cast<std::size_t>(stride) * static_cast<std::size_t>(height), false);
         if (!memory) {
             refuse("sent a picture whose memory cannot be mapped or whose size is not sealed");
             return true;
         }
         position_ = position;
+        tookPicture();
         if (item) item->engineVideoFrame(rt::make<VideoFrame>(width, height, stride, memory->data(), memory, pts));
         return true;
     }
@@ -380,6 +383,14 @@ void ProcessPlayback::deliverFrame(const rt::Ref<PlayerItem>& item, std::uint32_
     lease->slot = slot;
     auto frame = rt::make<VideoFrame>(width, height, stride, lease->mapping->data(), lease, pts);
     if (item) item->engineVideoFrame(std::move(frame));
+}
+
+void ProcessPlayback::tookPicture() {
+    // The process sends each picture after the slot states that count them.
+    if (!states_) return;
+    SlotStates* shared = SlotStates::in(*states_);
+    shared->taken.fetch_add(1, std::memory_order_seq_cst);
+    if (shared->engineWaits.exchange(0, std::memory_order_seq_cst) != 0) send(Writer(u8(Command::PictureTaken)));
 }
 
 void ProcessPlayback::refuse(const std::string& what) {

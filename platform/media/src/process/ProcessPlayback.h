@@ -80,6 +80,10 @@ private:
 
     void deliverFrame(const rt::Ref<PlayerItem>& item, std::uint32_t slot, int width, int height, int stride, Time pts);
 
+    /// Counts a picture taken off the socket in the slot states, waking the process if
+    /// it waits for the host to catch up.
+    void tookPicture();
+
     void refuse(const std::string& what);
 
     void onEnded(rt::Ref<rt::Error> cause);

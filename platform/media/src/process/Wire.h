@@ -3,7 +3,8 @@
 // a local sequenced-packet socket (so a message never arrives in pieces), a one-byte kind
 // then its fields. Pictures do not travel in messages: they sit in shared-memory slots
 // whose descriptors are passed once each, and a message names the slot (while the host
-// holds every slot, a picture's own memory file goes with its message instead).
+// holds every slot, a picture's own memory file goes with its message instead, never
+// more than one on its way).
 //
 // One engine process plays several items: every command and report but Ping and Pong
 // names its item (a u32 the host chose) right after its kind.
@@ -39,6 +40,8 @@ enum class Command : std::uint8_t {
     Close,           // forgets everything of the item and answers Idle (the process ends
                      // when the host closes its socket)
     Ping,            // answered by Pong: asked of a waiting process before it is given an item
+    PictureTaken,    // the host took a picture off its socket (sent only when the slot
+                     // states say the engine process waits for it to catch up)
 };
 
 /// Engine process to host; each but Pong and Unfit then names its item.
@@ -66,7 +69,7 @@ enum class Report : std::uint8_t {
     Pong,             // the answer to Ping
     OwnFrame,         // i32 width, height, stride, time pts, time position; carries the
                       // descriptor of a memory file holding this picture alone (sent while
-                      // the host holds every slot)
+                      // the host holds every slot, and has taken every picture sent)
     Unfit,            // names no item: what a closed item left outlives its bound (a teardown
                       // stuck in the media framework); the process takes no new item
 };
@@ -79,7 +82,7 @@ inline constexpr int kMaxErrorDepth = 4;
 inline constexpr int kMaxDimension = 16384;
 /// Picture slots of an item: one the host shows, one on its way to it, one the engine
 /// converts the next picture into, and one for pictures copied in. A host that holds
-/// them all gets each further picture in memory of its own (OwnFrame).
+/// them all gets each further picture in memory of its own (OwnFrame), one at a time.
 inline constexpr std::uint32_t kSlotCount = 4;
 
 class Writer {

@@ -1,7 +1,8 @@
 // The engine process's pictures on their way to the host, without a host: the reports a
 // channel sends, slots the host holds left alone, pictures in memory of their own while
-// the host holds every slot, and a channel closed while other threads still offer
-// pictures or while the engine's pool still holds its lent buffers.
+// the host holds every slot, none made for a host that does not read, and a channel
+// closed while other threads still offer pictures or while the engine's pool still holds
+// its lent buffers.
 
 #include <gtest/gtest.h>
 
@@ -37,7 +38,8 @@ struct Sent {
 };
 
 /// Collects the channel's reports and keeps the host's side of the shared memory: the
-/// slot states and each slot's mapping, as the host would map them.
+/// slot states and each slot's mapping, as the host would map them. Takes each picture
+/// off its socket as it comes, as a host reading promptly does, unless told to stop.
 class Host {
 public:
     PictureChannel::Send sender() {
@@ -60,6 +62,8 @@ public:
                 if (s.kind == Report::OwnFrame)
                     if (auto own = SlotMapping::map(::dup(fd), std::size_t(stride) * height, false); own && width > 0)
                         s.ownFirstByte = own->data()[0];
+                if (!reading_) ++unread_;
+                else if (states_) SlotStates::in(*states_)->taken.fetch_add(1);
             }
             if (closed_) afterClose_ = true;
             sent_.push_back(s);
@@ -87,6 +91,19 @@ public:
         std::lock_guard lock(mutex_);
         return afterClose_;
     }
+    /// The host's main thread is busy: pictures stay on its socket.
+    void stopReading() {
+        std::lock_guard lock(mutex_);
+        reading_ = false;
+    }
+    /// Takes the pictures on the socket and reads on; answers whether the engine waited
+    /// to be told (the host then sends PictureTaken).
+    bool readAgain() {
+        std::lock_guard lock(mutex_);
+        reading_ = true;
+        states()->taken.fetch_add(std::exchange(unread_, 0));
+        return states()->engineWaits.exchange(0) != 0;
+    }
 
 private:
     std::mutex mutex_;
@@ -94,6 +111,8 @@ private:
     std::shared_ptr<SlotMapping> states_;
     std::array<std::shared_ptr<SlotMapping>, kSlotCount> slots_;
     bool closed_ = false, afterClose_ = false;
+    bool reading_ = true;
+    std::uint32_t unread_ = 0;
 };
 
 /// A 4-by-2 picture filled with `fill`, at `seconds` (a negative one: no time).
@@ -170,6 +189,59 @@ TEST(PictureChannel, WhileTheHostHoldsEverySlotEachPictureGoesAtOnceInMemoryOfIt
     EXPECT_EQ(host.frames().back().kind, Report::Frame);
     EXPECT_EQ(host.frames().back().slot, 1u);
     EXPECT_EQ(host.slotBytes(1)[0], 30);
+}
+
+TEST(PictureChannel, AHostNotReadingGetsNoMemoryMadeForItAndTheNewestPictureOnceItReads) {
+    Host host;
+    PictureChannel channel(host.sender());
+    host.stopReading();
+    // The free slots fill (their memory is there anyway); their pictures on their way,
+    // the slots are not the host's yet: no picture goes in memory of its own.
+    for (int i = 0; i < int(kSlotCount) + 10; ++i)
+        ASSERT_TRUE(channel.offer(picture(std::uint8_t(i), i * 0.04), Time::invalid(), true));
+    auto frames = host.frames();
+    ASSERT_EQ(frames.size(), kSlotCount);
+    for (const auto& f : frames) EXPECT_EQ(f.kind, Report::Frame);
+    EXPECT_EQ(host.states()->engineWaits.load(), 1u) << "the engine waits to be told the host reads";
+    EXPECT_EQ(channel.dropped(), 9) << "each picture replaced while waiting is dropped";
+
+    // A slot the host lets go while it still does not read serves the newest picture.
+    host.release(2);
+    channel.resume();
+    ASSERT_EQ(host.frames().size(), kSlotCount + 1);
+    EXPECT_EQ(host.frames().back().slot, 2u);
+    EXPECT_EQ(host.slotBytes(2)[0], kSlotCount + 9) << "the newest, not the oldest waiting";
+    ASSERT_TRUE(channel.offer(picture(50, 1.0), Time::invalid(), true));
+    ASSERT_TRUE(channel.offer(picture(51, 1.04), Time::invalid(), true));
+    EXPECT_EQ(host.frames().size(), kSlotCount + 1) << "no memory of its own while pictures are on their way";
+    EXPECT_EQ(channel.dropped(), 10);
+
+    // The host reads again and keeps every slot: the newest picture goes, in memory of
+    // its own, and the ones after it flow as the host takes each.
+    ASSERT_TRUE(host.readAgain()) << "the host is asked to wake the engine";
+    channel.resume();
+    frames = host.frames();
+    ASSERT_EQ(frames.size(), kSlotCount + 2);
+    EXPECT_EQ(frames.back().kind, Report::OwnFrame);
+    EXPECT_EQ(frames.back().ownFirstByte, 51);
+    ASSERT_TRUE(channel.offer(picture(52, 1.08), Time::invalid(), true));
+    EXPECT_EQ(host.frames().back().ownFirstByte, 52);
+    EXPECT_EQ(host.states()->engineWaits.load(), 0u);
+    EXPECT_EQ(channel.dropped(), 10);
+
+    // Not reading again: one picture of its own at most is on its way.
+    host.stopReading();
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(channel.offer(picture(std::uint8_t(60 + i), 2.0 + i * 0.04), Time::invalid(), true));
+    frames = host.frames();
+    EXPECT_EQ(frames.size(), kSlotCount + 4);
+    EXPECT_EQ(frames.back().ownFirstByte, 60);
+    EXPECT_EQ(channel.dropped(), 13);
+    // A seek drops the waiting picture as stale, not as a picture the host missed.
+    channel.dropWaiting();
+    EXPECT_TRUE(host.readAgain());
+    channel.resume();
+    EXPECT_EQ(host.frames().size(), kSlotCount + 4) << "nothing waited";
+    EXPECT_EQ(channel.dropped(), 13);
 }
 
 TEST(PictureChannel, AClosedChannelSendsNothingThoughStreamingThreadsStillOffer) {
