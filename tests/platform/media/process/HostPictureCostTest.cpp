@@ -176,7 +176,7 @@ TEST_F(HostPictureCostTest, AHostBusyForSecondsGetsNoPileOfPicturesAndPlaysOnWit
             auto log = item->accessLog();
             auto event = log ? log->lastEvent() : nullptr;
             dropped = event ? event->numberOfDroppedVideoFrames : 0;
-            return dropped >= 30;
+            return dropped >= 20;
         },
         5))
         << "dropped video frames in the access log: " << dropped;
