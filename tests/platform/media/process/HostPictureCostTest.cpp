@@ -8,12 +8,16 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <media/ProcessEngine.h>
 
