@@ -275,6 +275,42 @@ TEST_F(RealEngine, ALoadThatMakesNoProgressIsStoppedAndToldAndTheNextLoadWorks) 
     EXPECT_FALSE(view->isLoading());
 }
 
+TEST_F(RealEngine, APageBusyFromTheEndOfItsLoadIsToldAsLoadedAtTheScriptTimeOut) {
+    struct ShortTimeOut {
+        ShortTimeOut() { web::setScriptTimeout(1); }
+        ~ShortTimeOut() { web::setScriptTimeout(0); }
+    } shortTimeOut;
+    auto policy = std::make_shared<Policy>();
+    auto view = viewShowing(policy, "first");
+    ASSERT_TRUE(view);
+    LoopGaps gaps;
+    // The page's loop starts as its load ends: most often before the engine measures
+    // it, sometimes after. Either way each load is told as loaded, well before the load
+    // stall bound (20 s), and the next load gets a page that answers.
+    for (int round = 1; round <= 3; ++round) {
+        const std::string title = "busy after " + std::to_string(round);
+        const double taken = secondsTaken([&] {
+            view->loadHTMLString("<html><head><title>" + title +
+                                 "</title></head><body onload='setTimeout(function () { for (;;) {} }, 0)'>"
+                                 "text</body></html>");
+            EXPECT_TRUE(waitFor([&] { return policy->finished == round + 1 || !policy->failures.empty(); }, 8))
+                << "round " << round << ": the load busy once loaded was not told in time";
+        });
+        ASSERT_TRUE(policy->failures.empty()) << policy->failures.front();
+        EXPECT_EQ(policy->finished, round + 1);
+        EXPECT_LT(taken, 4.0) << "round " << round;
+        EXPECT_FALSE(view->isLoading());
+        EXPECT_EQ(view->title(), title);
+    }
+    EXPECT_LT(gaps.worst(), 1.0) << "the host's loop stood still while the page was measured";
+
+    view->loadHTMLString("<html><head><title>next</title></head><body>text</body></html>");
+    ASSERT_TRUE(waitFor([&] { return policy->finished == 5; }, 10));
+    EXPECT_EQ(view->stringByEvaluatingJavaScript("document.title"), "next");
+    EXPECT_GT(view->contentHeight(), 0);
+    EXPECT_TRUE(policy->failures.empty()) << policy->failures.front();
+}
+
 TEST_F(RealEngine, ASlowLoadThatStillAnswersIsStoppedAndWhatItShowsStays) {
     // Takes every request and never answers one.
     zidtest::LoopbackTcpServer silent;
