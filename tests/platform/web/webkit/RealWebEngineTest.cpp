@@ -131,11 +131,14 @@ double secondsTaken(F&& f) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+/// Sets how long a script waits for the page, for one test.
+struct ScriptTimeOut {
+    explicit ScriptTimeOut(double seconds) { web::setScriptTimeout(seconds); }
+    ~ScriptTimeOut() { web::setScriptTimeout(0); }
+};
+
 TEST_F(RealEngine, ABusyPageIsStoppedAtTheScriptTimeOutAndTheHostsLoopKeepsTurning) {
-    struct ShortTimeOut {
-        ShortTimeOut() { web::setScriptTimeout(1); }
-        ~ShortTimeOut() { web::setScriptTimeout(0); }
-    } shortTimeOut;
+    ScriptTimeOut shortTimeOut(1);
     auto policy = std::make_shared<Policy>();
     auto view = viewShowing(policy, "busy");
     ASSERT_TRUE(view);
@@ -276,10 +279,7 @@ TEST_F(RealEngine, ALoadThatMakesNoProgressIsStoppedAndToldAndTheNextLoadWorks) 
 }
 
 TEST_F(RealEngine, APageBusyFromTheEndOfItsLoadIsToldAsLoadedAtTheScriptTimeOut) {
-    struct ShortTimeOut {
-        ShortTimeOut() { web::setScriptTimeout(1); }
-        ~ShortTimeOut() { web::setScriptTimeout(0); }
-    } shortTimeOut;
+    ScriptTimeOut shortTimeOut(1);
     auto policy = std::make_shared<Policy>();
     auto view = viewShowing(policy, "first");
     ASSERT_TRUE(view);
