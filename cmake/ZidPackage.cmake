@@ -217,6 +217,28 @@ if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
            COMMAND ${ZID_PYTHON} ${ZID_EXPORTS_SCRIPT} check --headers ${zid_public_include_dirs}
                    --library ${libraries} --symbol ${zid_player_c_symbols} ${zid_web_c_symbols})
   set_tests_properties(package.exports_match_headers PROPERTIES LABELS package TIMEOUT 120)
+  # Every function the installed headers declare links: a host program taking the
+  # address of each one only the libraries define, and of what their inline functions
+  # use, links against the installed package. The declarations are read by clang (its
+  # syntax tree), not by the scanner that writes the export list, so a rule of that
+  # scanner that misses a declaration fails here.
+  find_program(ZID_CLANGXX NAMES clang++ clang++-14)
+  if(ZID_CLANGXX)
+    add_test(NAME package.declarations_link
+             COMMAND ${CMAKE_COMMAND}
+                     -DBUILD_DIR=${CMAKE_BINARY_DIR}
+                     -DWORK_DIR=${CMAKE_BINARY_DIR}/link-check
+                     -DCHECK_SOURCE_DIR=${CMAKE_CURRENT_LIST_DIR}/package/linkcheck
+                     -DGENERATOR=${CMAKE_GENERATOR}
+                     -DCXX=${CMAKE_CXX_COMPILER}
+                     -DCLANG=${ZID_CLANGXX}
+                     -DPYTHON=${ZID_PYTHON}
+                     -DSCRIPT=${CMAKE_CURRENT_LIST_DIR}/package/declarations.py
+                     -P ${CMAKE_CURRENT_LIST_DIR}/package/LinkCheck.cmake)
+    set_tests_properties(package.declarations_link PROPERTIES LABELS package TIMEOUT 600)
+  else()
+    message(WARNING "clang++ not found: the check that every declaration of the installed headers links is left out")
+  endif()
   # The host's guide compiles: its snippets and the names of its text, against the
   # installed headers, with the headers it names.
   add_test(NAME package.HostGuide_compiles

@@ -20,6 +20,7 @@
 #include <ui/Text.h>
 
 #include "Core/PlaybackDoubles.h"
+#include "CairoDrawing.h"
 
 namespace {
 

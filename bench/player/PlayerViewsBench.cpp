@@ -29,6 +29,7 @@
 #include <ui/Text.h>
 
 #include "Core/View/LogoLayer/CPLogoView.h"
+#include "CairoDrawing.h"
 
 namespace {
 

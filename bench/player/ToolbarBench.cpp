@@ -27,6 +27,7 @@
 
 #include "AlternatingPairs.h"
 #include "Core/PlaybackDoubles.h"
+#include "CairoDrawing.h"
 
 namespace {
 

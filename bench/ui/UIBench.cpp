@@ -16,6 +16,7 @@
 #include <ui/View.h>
 
 #include "../support/GridTree.h"
+#include "CairoDrawing.h"
 
 namespace {
 

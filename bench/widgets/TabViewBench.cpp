@@ -16,6 +16,7 @@
 #include <ui/Label.h>
 #include <ui/Renderer.h>
 #include <ui/Text.h>
+#include "CairoDrawing.h"
 
 namespace {
 

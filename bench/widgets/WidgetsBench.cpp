@@ -14,6 +14,7 @@
 
 #include "../support/GridTree.h"
 #include "QXUIKit/SideMenu/QXSideMenuController.h"
+#include "CairoDrawing.h"
 
 namespace {
 

@@ -116,6 +116,14 @@ def declared_name(stmt):
     stmt = stmt[skip_template_heads(stmt):]
     if stmt[:1] == ["friend"]:
         stmt = stmt[1:]  # a friend function is a member of the enclosing namespace
+    if stmt[:1] and stmt[0] in ("struct", "class", "union", "enum") and "(" in stmt:
+        # An elaborated return type (`struct ::utsname utsname(...)`): the type's name
+        # is no declaration of its own.
+        k = 1
+        while k < len(stmt) and (stmt[k] == "::" or (re.match(r"[A-Za-z_]\w*$", stmt[k]) and stmt[k + 1:k + 2] == ["::"])):
+            k += 1
+        if k + 1 < len(stmt) and re.match(r"[A-Za-z_]\w*$", stmt[k]) and stmt[k + 1] != "(":
+            stmt = stmt[k + 1:]
     elif not stmt or stmt[0] in DECLARING_NO_NAME or stmt[:2] == ["extern", '""']:
         return None, False
     depth = 0
@@ -316,9 +324,11 @@ ALLOWED_UNQUALIFIED = KEYWORDS | {
     "std", "__gnu_cxx", "__cxxabiv1", "__gnu_debug", "__int128", "__float128", "__va_list_tag", "nullptr_t",
     "lambda", "anonymous", "namespace", "unnamed", "type", "abi", "cxx11", "true", "false", "decltype",
     "__ieee128", "_Float16", "_Float32", "_Float64", "_Float128", "__bf16", "sizeof", "clone", "isra",
-    "constprop", "cold", "part", "lto_priv", "local",
+    "constprop", "cold", "part", "lto_priv", "local", "nullptr",
 } | set(NAMESPACES)
-QUALIFIED = re.compile(r"(?<![\w:])((?:%s)(?:::(?:[A-Za-z_~]\w*|operator\S+?))+)" % "|".join(NAMESPACES))
+# An operator's name is its symbol too: `media::operator==` is not `media::operator`.
+QUALIFIED = re.compile(r"(?<![\w:])((?:%s)(?:::(?:operator(?:\(\)|\[\]|[^\s\w(]+)|[A-Za-z_~]\w*))+)"
+                       % "|".join(NAMESPACES))
 
 
 def components(qualified):

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include "CairoDrawing.h"
 
 namespace ui {
 
@@ -79,8 +80,9 @@ Rect BezierPath::bounds() const {
     return out;
 }
 
-void BezierPath::addToCairo(cairo_t* cr) const {
-    for (const auto& e : elements_) {
+void BezierPathCairo::add(const BezierPath& path, cairo_t* cr) {
+    using Op = BezierPath::Op;
+    for (const auto& e : path.elements_) {
         switch (e.op) {
         case Op::Move: cairo_move_to(cr, e.p[0].x, e.p[0].y); break;
         case Op::Line: cairo_line_to(cr, e.p[0].x, e.p[0].y); break;
@@ -93,7 +95,7 @@ void BezierPath::addToCairo(cairo_t* cr) const {
 bool BezierPath::containsPoint(Point p) const {
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
     cairo_t* cr = cairo_create(s);
-    addToCairo(cr);
+    addToCairo(*this, cr);
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
     bool inside = cairo_in_fill(cr, p.x, p.y);
     cairo_destroy(cr);

@@ -15,6 +15,7 @@
 #include <fnd/Directories.h>
 #include <rt/Exception.h>
 #include <ui/Color.h>
+#include "CairoDrawing.h"
 
 namespace ui {
 

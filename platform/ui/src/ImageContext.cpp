@@ -5,6 +5,7 @@
 #include "CairoOperator.h"
 
 #include <cmath>
+#include "CairoDrawing.h"
 
 namespace ui {
 
@@ -85,7 +86,7 @@ void ImageContext::fillRect(const Rect& r, const Color& c) {
 }
 void ImageContext::fillPath(const BezierPath& path, const Color& c) {
     cairo_new_path(cr_);
-    path.addToCairo(cr_);
+    addToCairo(path, cr_);
     cairo_set_source_rgba(cr_, c.red(), c.green(), c.blue(), c.alpha() * alpha_);
     cairo_fill(cr_);
 }
@@ -98,7 +99,7 @@ void ImageContext::strokeRect(const Rect& r, const Color& c, double lineWidth) {
 }
 void ImageContext::strokePath(const BezierPath& path, const Color& c, double lineWidth) {
     cairo_new_path(cr_);
-    path.addToCairo(cr_);
+    addToCairo(path, cr_);
     cairo_set_line_width(cr_, lineWidth);
     cairo_set_source_rgba(cr_, c.red(), c.green(), c.blue(), c.alpha() * alpha_);
     cairo_stroke(cr_);
@@ -116,7 +117,7 @@ void ImageContext::clipToRoundedRect(const Rect& r, double radius) {
 void ImageContext::clipToOval(const Rect& r) { clipToPath(*BezierPath::oval(r)); }
 void ImageContext::clipToPath(const BezierPath& path) {
     cairo_new_path(cr_);
-    path.addToCairo(cr_);
+    addToCairo(path, cr_);
     cairo_clip(cr_);
 }
 void ImageContext::clipToMask(const Rect& r, const Image& mask) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <ui/ImageContext.h>
+#include "CairoDrawing.h"
 
 namespace ui {
 

@@ -18,6 +18,7 @@
 #include <ui/View.h>
 
 #include "AnimationInternal.h"
+#include "CairoDrawing.h"
 
 namespace ui {
 
@@ -126,7 +127,7 @@ cairo_surface_t* makeShadowMask(const Layer& layer, const Rect& b, const Rect& a
     cairo_scale(mc, scale, scale);
     cairo_translate(mc, -area.origin.x, -area.origin.y);
     if (layer.shadowPath()) {
-        layer.shadowPath()->addToCairo(mc);
+        addToCairo(*layer.shadowPath(), mc);
     } else {
         roundedPath(mc, b, layer.cornerRadius());
     }
@@ -260,7 +261,7 @@ void drawTree(View& view, cairo_t* cr, RenderPass& pass, bool ownGeometry) {
     if (group) cairo_push_group(cr);
     if (layer.maskPath()) {
         cairo_new_path(cr);
-        layer.maskPath()->addToCairo(cr);
+        addToCairo(*layer.maskPath(), cr);
         cairo_clip(cr);
     }
     double progress = detail::transitionProgress(view);
@@ -350,7 +351,7 @@ bool redrawPictures(View& root, cairo_t* cr, double scale, const std::vector<rt:
             const Layer& layer = *step.layer();
             if (layer.maskPath()) {
                 cairo_new_path(cr);
-                layer.maskPath()->addToCairo(cr);
+                addToCairo(*layer.maskPath(), cr);
                 cairo_clip(cr);
             }
             if (layer.masksToBounds()) {

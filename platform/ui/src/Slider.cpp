@@ -13,6 +13,7 @@
 #include <ui/ImageContext.h>
 #include <ui/Text.h>
 #include <ui/Touch.h>
+#include "CairoDrawing.h"
 
 namespace ui {
 

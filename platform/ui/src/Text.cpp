@@ -15,6 +15,7 @@
 
 #include "KeptText.h"
 #include "PangoContext.h"
+#include "CairoDrawing.h"
 
 namespace ui {
 

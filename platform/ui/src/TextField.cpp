@@ -6,6 +6,7 @@
 #include <ui/Touch.h>
 
 #include "ShownText.h"
+#include "CairoDrawing.h"
 
 namespace ui {
 

@@ -11,6 +11,7 @@
 
 #include "PangoContext.h"
 #include "ShownText.h"
+#include "CairoDrawing.h"
 
 namespace ui {
 

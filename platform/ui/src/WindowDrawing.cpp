@@ -1,6 +1,7 @@
 #include "WindowDrawing.h"
 
 #include <ui/Renderer.h>
+#include "CairoDrawing.h"
 
 namespace ui {
 

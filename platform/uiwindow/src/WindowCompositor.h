@@ -24,6 +24,7 @@
 #include <ui/Window.h>
 
 #include "PictureVeils.h"
+#include "CairoDrawing.h"
 
 namespace ui {
 

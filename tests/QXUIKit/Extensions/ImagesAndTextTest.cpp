@@ -17,6 +17,7 @@
 #include "Extensions/ImageLowLevel.h"
 #include "Extensions/StringMeasuring.h"
 #include "QXUIKit/Support/QXConsole.h"
+#include "CairoDrawing.h"
 
 using namespace zid;
 using namespace ui;

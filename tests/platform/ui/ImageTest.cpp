@@ -20,6 +20,7 @@
 
 #include <SolidImage.h>
 #include <TestPaths.h>
+#include "CairoDrawing.h"
 
 using namespace ui;
 

@@ -14,6 +14,7 @@
 #include <ui/Label.h>
 #include <ui/Renderer.h>
 #include <ui/Window.h>
+#include "CairoDrawing.h"
 
 using namespace ui;
 

@@ -13,6 +13,7 @@
 #include <ui/Label.h>
 #include <ui/Renderer.h>
 #include <ui/Text.h>
+#include "CairoDrawing.h"
 
 using namespace ui;
 

@@ -9,6 +9,7 @@
 #include <ui/ImageView.h>
 
 #include "WindowHostFixture.h"
+#include "CairoDrawing.h"
 
 namespace zidtest {
 namespace {

@@ -60,9 +60,11 @@ public:
     std::string replacingMatches(std::string_view text, std::string_view replacementTemplate,
                                  rt::Ref<rt::Error>* error = nullptr) const;
 
+private:
+    // Made by make() from ICU's compiled pattern, a type a host cannot name.
+    template <class T, class... Args> friend rt::Ref<T> rt::make(Args&&... args);
     explicit RegularExpression(std::string pattern, std::unique_ptr<icu::RegexPattern> compiled);
 
-private:
     std::vector<RegexMatch> find(std::string_view text, bool firstOnly, rt::Ref<rt::Error>* error) const;
     std::string pattern_;
     std::int32_t timeLimit_ = DefaultTimeLimit;

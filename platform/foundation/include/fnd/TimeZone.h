@@ -15,7 +15,6 @@ namespace fnd {
 class TimeZone : public rt::Object {
     RT_CLASS(TimeZone, rt::Object)
 public:
-    explicit TimeZone(std::unique_ptr<icu::TimeZone> zone);
     ~TimeZone() override;
 
     /// The zone with an identifier such as "Europe/Berlin" or "UTC"; nullptr when the
@@ -42,6 +41,10 @@ public:
     std::string description() const override { return identifier_; }
 
 private:
+    // Made by the library from an ICU zone, a type a host cannot name.
+    template <class T, class... Args> friend rt::Ref<T> rt::make(Args&&... args);
+    explicit TimeZone(std::unique_ptr<icu::TimeZone> zone);
+
     std::unique_ptr<icu::TimeZone> zone_;
     std::string identifier_;
 };

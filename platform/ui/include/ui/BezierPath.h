@@ -32,12 +32,12 @@ public:
     bool isEmpty() const { return elements_.empty(); }
     /// Whether the point lies inside the filled path (non-zero winding).
     bool containsPoint(Point p) const;
-    /// Replays the path onto a Cairo context as its current path.
-    void addToCairo(cairo_t* cr) const;
 
     bool isEqual(const rt::Object& other) const override;
 
 private:
+    // Replays the path onto a Cairo context (CairoDrawing.h, the toolkit's own).
+    friend struct BezierPathCairo;
     enum class Op { Move, Line, Curve, Close };
     struct Element {
         Op op;
@@ -48,9 +48,5 @@ private:
     };
     std::vector<Element> elements_;
 };
-
-/// Adds a rounded rectangle to the context's current path (radius clamped to half the
-/// shorter side).
-void addRoundedRectPath(cairo_t* cr, const Rect& r, double radius);
 
 }  // namespace ui

@@ -44,8 +44,6 @@ struct ImageDecodeResult {
 class Image : public rt::Object {
     RT_CLASS(Image, rt::Object)
 public:
-    /// Takes over a Cairo ARGB32 image surface (one reference).
-    Image(cairo_surface_t* surface, double scale);
     ~Image() override;
 
     /// Decodes a PNG or JPEG file; nil when it cannot be read or decoded. A file name
@@ -91,15 +89,15 @@ public:
     bool isEqual(const rt::Object& other) const override;
 
 private:
+    // The toolkit's own images take over a Cairo ARGB32 image surface (one reference):
+    // a host has no drawing library to make one with.
+    template <class T, class... Args> friend rt::Ref<T> rt::make(Args&&... args);
+    Image(cairo_surface_t* surface, double scale);
+
     cairo_surface_t* surface_;
     double scale_;
     ImageRenderingMode mode_ = ImageRenderingMode::Automatic;
     EdgeInsets capInsets_;
 };
-
-/// Draws an image into rect on a Cairo context (user space in points), stretching the
-/// middle only when it has cap insets; a template image is painted in `tint`.
-class Color;
-void drawImage(cairo_t* cr, const Image& image, const Rect& rect, const Color* tint = nullptr, double alpha = 1.0);
 
 }  // namespace ui

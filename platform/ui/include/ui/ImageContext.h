@@ -33,8 +33,6 @@ class ImageContext : public rt::Object {
 public:
     /// A new transparent (or, when opaque, black) bitmap context.
     ImageContext(Size size, bool opaque, double scale);
-    /// Wraps a Cairo context someone else owns (the renderer's), for a view's drawing.
-    ImageContext(cairo_t* cr, Size size, double scale);
     ~ImageContext() override;
 
     cairo_t* cairo() const { return cr_; }
@@ -75,6 +73,10 @@ public:
 
 private:
     friend struct RenderPass;
+    // Wraps a Cairo context someone else owns (the renderer's), for a view's drawing.
+    template <class T, class... Args> friend rt::Ref<T> rt::make(Args&&... args);
+    ImageContext(cairo_t* cr, Size size, double scale);
+
     void applyPendingMask();
     cairo_surface_t* surface_ = nullptr;
     cairo_t* cr_ = nullptr;

@@ -73,10 +73,6 @@ struct TextLayout {
 /// extent is unconstrained): lines wrap at the width; only lines that fit in the height
 /// count (the first always does). Fractional: callers round as they need.
 Size measureText(const AttributedString& text, Size constraint, const TextLayout& layout);
-/// Draws the text in `rect` (at its top, or centred when the layout says so) on a
-/// Cairo context whose user space is points, clipped to the rectangle. Answers the
-/// size of what was laid out.
-Size drawText(cairo_t* cr, const AttributedString& text, const Rect& rect, const TextLayout& layout);
 
 /// Ensures the library's pinned font configuration is in force. The file is looked for
 /// in ZID_UI_FONTCONFIG_FILE, beside the executable (../share/zidoredider/fonts), under

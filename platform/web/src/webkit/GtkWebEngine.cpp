@@ -257,6 +257,13 @@ private:
     };
 
     void beginHostLoad() {
+        // A page left busy at the end of its last load holds its process: the new load
+        // gets a process of its own, quietly (the host heard that load end).
+        if (busyAfterLoad_ && !stopped_) {
+            stoppingUnresponsivePage_ = true;
+            webkit_web_view_terminate_web_process(view_);
+        }
+        busyAfterLoad_ = false;
         loadSerial_ = ++lastLoadSerial;
         measuring_ = false;
         stopped_ = false;
@@ -314,7 +321,7 @@ private:
             noteProgress();
             return;
         }
-        for (rt::Ref<fnd::Timer>* timer : {&stallCheck_, &stallQuestion_}) {
+        for (rt::Ref<fnd::Timer>* timer : {&stallCheck_, &stallQuestion_, &measureLimit_}) {
             if (*timer) (*timer)->invalidate();
             *timer = nullptr;
         }
@@ -519,9 +526,28 @@ private:
             return;
         }
         // Finished means measured: the height (and the title) are read before the host
-        // hears of the end.
+        // hears of the end, within the script time-out.
         self->measuring_ = true;
         self->askPageState(&GtkWebEngine::measured);
+        self->limitMeasuring();
+    }
+
+    /// A page whose own script keeps its process busy from the end of its load on never
+    /// answers the question: its load is told as finished at the script time-out (on the
+    /// main run loop's clock), with the title the engine knows and no height.
+    void limitMeasuring() {
+        if (measureLimit_) measureLimit_->invalidate();
+        std::weak_ptr<bool> alive = alive_;
+        const std::uint64_t load = loadSerial_;
+        measureLimit_ = fnd::RunLoop::main()->after(scriptTimeout, [this, alive, load] {
+            if (!alive.lock()) return;
+            measureLimit_ = nullptr;
+            if (!measuring_ || loadSerial_ != load) return;
+            // A late answer is for nobody.
+            loadSerial_ = ++lastLoadSerial;
+            busyAfterLoad_ = true;
+            measured(PageState{});
+        });
     }
 
     void measured(const PageState& state) {
@@ -579,6 +605,10 @@ private:
     /// When the load under way last moved, on the main run loop's clock.
     double lastProgress_ = 0;
     rt::Ref<fnd::Timer> stallCheck_;
+    /// Bounds the wait for the measurement at the end of a load.
+    rt::Ref<fnd::Timer> measureLimit_;
+    /// The last load ended without its measurement: the page kept its process busy.
+    bool busyAfterLoad_ = false;
     /// Bounds the wait for the answer of a page whose load stood still.
     rt::Ref<fnd::Timer> stallQuestion_;
     /// When the load had last moved as the page was asked.

@@ -10,6 +10,7 @@
 #include <ui/Screen.h>
 
 #include "QXUIKit/Support/QXConsole.h"
+#include "CairoDrawing.h"
 
 namespace zid {
 

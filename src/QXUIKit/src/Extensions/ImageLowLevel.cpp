@@ -2,6 +2,7 @@
 
 #include <ui/ImageContext.h>
 #include <ui/Screen.h>
+#include "CairoDrawing.h"
 
 namespace zid {
 

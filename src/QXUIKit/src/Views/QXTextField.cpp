@@ -4,6 +4,7 @@
 
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <ui/ImageContext.h>
+#include "CairoDrawing.h"
 
 namespace zid {
 

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <string>
 
 #include "Common/JSON/DictionaryKeyPath.h"
 #include "Common/JSON/QXJSONSerialization.h"
@@ -118,4 +120,50 @@ TEST(JSONLimits, DeepTextBesideAnotherMemberIsRefusedWithoutExhaustingTheStack) 
     // The top level and 512 levels below it are read.
     EXPECT_TRUE(JSONObjectWithData(std::string(513, '[') + std::string(513, ']')));
     EXPECT_FALSE(JSONObjectWithData(std::string(514, '[') + std::string(514, ']')));
+}
+
+TEST(JSONReader, ALargeObjectOfManyKeysReadsInTimeInProportionToItsText) {
+    // 2 MiB of one object: about 150,000 members, each key new but for every tenth,
+    // which repeats the one before it (first place kept, last value taken). A reader that
+    // looks for each key among all before it takes minutes here.
+    constexpr int kMembers = 150000;
+    std::string text = "{";
+    for (int i = 0; i < kMembers; ++i) {
+        const int key = i % 10 == 9 ? i - 1 : i;
+        text += (i ? ",\"" : "\"") + std::string("member-") + std::to_string(key) + "\":" + std::to_string(i);
+    }
+    text += "}";
+    ASSERT_GT(text.size(), 2u << 20);
+    const auto start = std::chrono::steady_clock::now();
+    const auto value = JSONObjectWithData(text);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_TRUE(value && value->isDictionary());
+    // Generous for a loaded machine and the sanitizers; the quadratic reader took minutes.
+    EXPECT_LT(seconds, 10.0);
+    const auto& entries = value->dictionary().entries();
+    ASSERT_EQ(entries.size(), static_cast<std::size_t>(kMembers - kMembers / 10));
+    EXPECT_EQ(entries[0].first.string(), "member-0");
+    // member-8 came at 8 and again at 9: its first place, the value of 9.
+    EXPECT_EQ(entries[8].first.string(), "member-8");
+    EXPECT_EQ(entries[8].second.longLongValue(), 9);
+    EXPECT_EQ(entries[9].first.string(), "member-10");
+    EXPECT_EQ(value->dictionary().get(rt::Value("member-149998")).longLongValue(), 149999);
+}
+
+TEST(JSONReader, ARepeatedKeyKeepsItsFirstPlaceAndTakesTheLastValueInObjectsOfAnySize) {
+    // Small objects look keys up one by one, larger ones through an index: both the same.
+    EXPECT_EQ(written(*JSONObjectWithData(R"({"a":1,"b":{"x":[1]},"a":2,"b":{"y":null}})")),
+              R"({"a":2,"b":{"y":null}})");
+    std::string text = "{";
+    for (int i = 0; i < 40; ++i) text += "\"k" + std::to_string(i) + "\":" + std::to_string(i) + ",";
+    text += "\"k3\":\"again\",\"k39\":true}";
+    const auto value = JSONObjectWithData(text);
+    ASSERT_TRUE(value);
+    const auto& entries = value->dictionary().entries();
+    ASSERT_EQ(entries.size(), 40u);
+    EXPECT_EQ(entries[3].first.string(), "k3");
+    EXPECT_EQ(entries[3].second.string(), "again");
+    EXPECT_EQ(entries[39].second.numberValue().kind(), rt::Number::Kind::Bool);
+    // Keys inside nested objects and arrays are each object's own.
+    EXPECT_EQ(written(*JSONObjectWithData(R"([{"a":1},{"a":2,"a":3},[{"a":4}]])")), R"([{"a":1},{"a":3},[{"a":4}]])");
 }

@@ -41,10 +41,11 @@ public:
 
     void requestAds(const rt::Ref<ima::AdsLoader>& loader, const rt::Ref<ima::AdsRequest>& request) override;
 
-    // The fetches report here when done.
+private:
+    friend class QXIMAVastFetch;
+    // The fetches (the library's own class) report here when done.
     void fetchFinished(QXIMAVastFetch& fetch);
 
-private:
     rt::Ref<net::HttpClient> client_;
     std::set<rt::Ref<QXIMAVastFetch>> fetches_;
 };

@@ -50,11 +50,8 @@ public:
     void logosChanged(const rt::Value& logoInfos);
     void removeLogos();
     void layoutLogos();
-    void positionLogo(CPLogoView& logo);
     /// 2 for a recorded video or a highlight, 1 for a live channel, 0 otherwise.
     static long logoTypeForSource(const rt::Ref<ICPMediaSource>& source);
-
-    void logoViewDidChange(CPLogoView& logoView) override;
 
 protected:
     void didInitialize() override;
@@ -63,6 +60,10 @@ protected:
     void resizeSubviewsWithOldSize(ui::Size oldSize) override;
 
 private:
+    // A logo view's class is the library's own: these take what a host cannot name.
+    void positionLogo(CPLogoView& logo);
+    void logoViewDidChange(CPLogoView& logoView) override;
+
     std::vector<rt::Ref<CPLogoView>> logoViews_;
     int logoScaleReference_ = kLogoScaleReference;
 };
