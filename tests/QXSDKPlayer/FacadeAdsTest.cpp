@@ -2,6 +2,9 @@
 // the policy's ads, the content session suspended and resumed once per ad, the ad
 // player's place in the view, and every ad error leaving the content to play on.
 
+#include <cmath>
+#include <limits>
+
 #include <QXMediaPlayer/Ad/IMA/QXIMAAdsLoader.h>
 #include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
 #include <ima/ScriptedBackend.h>
@@ -128,6 +131,55 @@ TEST_F(FacadeTest, AdsConfiguredWithoutABackendInstallTheVastBackendThemselves) 
     scriptedFacade()->configureAdServiceWithGoogleIMATag("http://t", {}, 60.0, true);
     EXPECT_EQ(ima::installedBackend(), scripted);
     ima::installBackend(nullptr);
+}
+
+TEST_F(FacadeAdsTest, IntervalsCuePointsAndTagsThatCouldNeverWorkAreRefusedAtSetUpChangingNothing) {
+    makeFacade();
+    const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
+    auto periodic = [&](std::string tag, double interval) {
+        return [this, tag, interval] { facade->configureAdServiceWithGoogleIMATag(tag, {}, interval, true); };
+    };
+    auto cues = [&](std::string tag, std::vector<double> points) {
+        return [this, tag, points] { facade->configureAdServiceWithGoogleIMATag(tag, {}, points, false); };
+    };
+    struct Case {
+        std::string what;
+        std::function<void()> call;
+        std::string said;
+    };
+    const std::string good = "http://ads.test/tag";
+    const std::vector<Case> cases = {
+        {"NaN interval", periodic(good, nan), "a minimum ad-free interval that is a finite number of seconds above 0"},
+        {"negative interval", periodic(good, -300), "above 0, not -300!"},
+        {"zero interval", periodic(good, 0), "above 0, not 0!"},
+        {"infinite interval", periodic(good, inf), "above 0"},
+        {"negative cue point", cues(good, {30, -1}), "0 or more, not -1 (cue point 1)!"},
+        {"NaN cue point", cues(good, {nan}), "cue points that are finite numbers of seconds"},
+        {"infinite cue point", cues(good, {inf}), "(cue point 0)"},
+        {"empty tag", periodic("", 60), "an http or https ad tag URL with a host, not \"\"!"},
+        {"tag that is no URL", periodic("not a url", 60), "not \"not a url\"!"},
+        {"ftp tag", cues("ftp://ads.test/tag", {30}), "not \"ftp://ads.test/tag\"!"},
+        {"file tag", periodic("file:///etc/passwd", 60), "ad tag URL with a host"},
+        {"tag without a host", periodic("http://", 60), "ad tag URL with a host"},
+        {"tag set alone", [this] { facade->setGoogleIMATag(std::string("ftp://ads.test/tag"), {}); },
+         "setGoogleIMATag: must be called with no tag or an http or https ad tag URL with a host"},
+    };
+    for (const auto& c : cases) {
+        std::pair<std::string, std::string> raised;
+        try {
+            c.call();
+        } catch (const rt::Exception& e) {
+            raised = {e.name(), e.reason()};
+        }
+        EXPECT_EQ(raised.first, QXQuorvexPlayerParameterError) << c.what;
+        EXPECT_NE(raised.second.find(c.said), std::string::npos) << c.what << ": " << raised.second;
+    }
+    EXPECT_FALSE(QXQuorvexPlayerInternals::adPlayer(*facade)) << "nothing was set up";
+    EXPECT_FALSE(QXQuorvexPlayerInternals::adManager(*facade));
+    EXPECT_EQ(facade->googleIMATag(), std::nullopt);
+    // The smallest values that make sense still go through: a cue point at 0, https.
+    EXPECT_NO_THROW(cues("https://ads.test/tag", {0, 30})());
+    EXPECT_NO_THROW(periodic(good, 0.5)());
 }
 
 TEST_F(FacadeAdsTest, APrerollPlaysBeforeTheContentWhichStartsAfterIt) {

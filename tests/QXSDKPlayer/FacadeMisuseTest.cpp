@@ -293,10 +293,78 @@ TEST_F(FacadeTest, BlankKeysHostsThatAreMoreThanANameAndUnknownControlStylesAreR
     EXPECT_TRUE(rt::cast<ConstPlaybackControlFactory>(QXQuorvexPlayerInternals::playbackControlFactory(*facade)))
         << "the control shown is still the style's";
     // Names the players can reach still go through, a key with spaces around it too.
-    for (const char* host : {"media.example.com", "localhost", "r1-omega.media-test.example", "10.0.0.1"})
+    for (const char* host : {"media.example.com", "localhost", "r1-omega.media-test.example", "10.0.0.1.example"})
         EXPECT_NO_THROW(withHost(host)()) << host;
     EXPECT_NO_THROW(QXQuorvexPlayer::configureWithApiKey(std::string(" test-key ")));
     QXQuorvexPlayer::configureWithApiKey(std::string("test-key"));
+    QXQuorvexPlayer::configureMediaServer({});
+}
+
+TEST_F(FacadeTest, HeaderValuesThatWouldBreakTheHandshakeHostsDNSRefusesAndAddressesAreRefused) {
+    setVexaSocketSettingsForTesting(std::nullopt);
+    QXMediaServerSettings good;
+    good.host = "media.example.com";
+    good.origin = "https://www.example.com";
+    good.userAgent = "HostApp/1.0";
+    QXQuorvexPlayer::configureMediaServer(good);
+    auto facade = scriptedFacade();
+    auto with = [good](std::function<void(QXMediaServerSettings&)> change) {
+        return [good, change] {
+            QXMediaServerSettings settings = good;
+            change(settings);
+            QXQuorvexPlayer::configureMediaServer(settings);
+        };
+    };
+    auto host = [&](std::string name) { return with([name](QXMediaServerSettings& s) { s.host = name; }); };
+    const std::string label63(63, 'a');
+    const std::string name253 = label63 + "." + label63 + "." + label63 + "." + std::string(61, 'b');
+    struct Case {
+        std::string what;
+        std::function<void()> call;
+        std::string said;  // a part of the reason
+    };
+    const std::vector<Case> cases = {
+        {"origin with CR LF", with([](auto& s) { s.origin = "https://a.example\r\nX-Origin-Injected: 1"; }),
+         "an origin without carriage returns, line feeds or NUL characters!"},
+        {"origin with LF", with([](auto& s) { s.origin = "https://a.example\nX: 1"; }), "an origin without"},
+        {"user agent with CR", with([](auto& s) { s.userAgent = "App\rX: 1"; }), "a user agent without carriage"},
+        {"user agent with NUL", with([](auto& s) { s.userAgent = std::string("App\0X", 5); }), "a user agent without"},
+        {"user agent of 8 KiB and one", with([](auto& s) { s.userAgent = std::string(8193, 'u'); }),
+         "a user agent of at most 8192 bytes, not 8193!"},
+        {"key with CR LF", [] { QXQuorvexPlayer::configureWithApiKey(std::string("key\r\nX: 1")); },
+         "must be configured with an api key without carriage returns"},
+        {"key with NUL", [] { QXQuorvexPlayer::configureWithApiKey(std::string("key\0more", 8)); }, "without"},
+        {"key of 1 MiB", [] { QXQuorvexPlayer::configureWithApiKey(std::string(1 << 20, 'k')); },
+         "an api key of at most 8192 bytes, not 1048576!"},
+        {"leading hyphen", host("-media.example.com"), "a label that begins or ends with '-'"},
+        {"trailing hyphen", host("media-.example.com"), "a label that begins or ends with '-'"},
+        {"empty label", host("media..example.com"), "an empty label"},
+        {"trailing dot", host("media.example.com."), "an empty label"},
+        {"label of 64", host(std::string(64, 'a') + ".example.com"), "a label of 64 characters (at most 63)"},
+        {"name of 312", host(std::string(300, 'a').replace(60, 1, ".").replace(120, 1, ".").replace(180, 1, ".")
+                                 .replace(240, 1, ".") + ".example.com"),
+         "a name of 312 characters (at most 253)"},
+        {"name of 254", host(name253 + "c"), "a name of 254 characters"},
+        {"IPv4 address", host("127.0.0.1"), "not an IP address"},
+        {"IPv6 address", host("::1"), "not an IP address"},
+        {"bracketed IPv6 address", host("[::1]"), "not an IP address"},
+        {"all-digit last label", host("media.123"), "not an IP address"},
+        {"control style -1", [&] { facade->setPlayerControlStyle(static_cast<QXPlayerControlStyle>(-1)); },
+         "or Default (2), not -1!"},
+        {"loading timeout -300", [&] { facade->setLoadingTimeout(-300); }, "above 0, not -300!"},
+        {"loading timeout -0.25", [&] { facade->setLoadingTimeout(-0.25); }, "above 0, not -0.25!"},
+    };
+    for (const auto& c : cases) {
+        auto [name, reason] = whatRaised(c.call);
+        EXPECT_EQ(name, QXQuorvexPlayerParameterError) << c.what;
+        EXPECT_TRUE(holds(reason, c.said)) << c.what << ": " << reason;
+    }
+    EXPECT_EQ(QXQuorvexPlayerApiKey, std::optional<std::string>("test-key"));
+    EXPECT_EQ(QXQuorvexPlayer::mediaServerSettings(), good) << "a refused set-up keeps the earlier one";
+    // What DNS allows goes through: labels of 63, a name of 253, digits and hyphens inside.
+    for (const std::string& name : {label63 + ".example.com", name253, std::string("r1-omega.3com.example")})
+        EXPECT_NO_THROW(host(name)()) << name;
+    EXPECT_NO_THROW(with([](auto& s) { s.userAgent = std::string(8192, 'u'); })());
     QXQuorvexPlayer::configureMediaServer({});
 }
 

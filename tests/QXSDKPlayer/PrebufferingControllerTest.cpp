@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <ui/Window.h>
 
+#include <functional>
 #include <map>
 
 #include "../QXCorePlayer/Core/PlaybackDoubles.h"
@@ -453,6 +454,31 @@ TEST_F(PrebufferingTest, TheRealChainIsTheFacadesWithTheControllersFactories) {
         rt::cast<CPVexaConnectedSource>(real->sourceForMedia(QXMediaDescriptor::recordedDescriptorWithID("r")));
     ASSERT_TRUE(recorded);
     EXPECT_TRUE(rt::cast<RecordedSource>(recorded->source()));
+}
+
+TEST_F(PrebufferingTest, ANilMediaOrSessionIsRefusedWithTheFacadesParameterError) {
+    auto real = rt::make<QXPrebufferingController>();
+    const Media none;
+    const rt::Ref<CPPlaybackSession> noSession;
+    struct Case {
+        const char* call;
+        std::function<void()> make;
+        const char* what;
+    };
+    for (const auto& c : {Case{"sourceForMedia", [&] { real->sourceForMedia(none); }, "media descriptor"},
+                          Case{"sessionForMedia", [&] { real->sessionForMedia(none); }, "media descriptor"},
+                          Case{"prepareSession", [&] { real->prepareSession(noSession); }, "session"},
+                          Case{"sessionFailed", [&] { real->sessionFailed(noSession); }, "session"}}) {
+        std::string name, reason;
+        try {
+            c.make();
+        } catch (const rt::Exception& e) {
+            name = e.name(), reason = e.reason();
+        }
+        EXPECT_EQ(name, QXQuorvexPlayerParameterError) << c.call;
+        EXPECT_EQ(reason, std::string("QXPrebufferingController: ") + c.call + ": must be called with a non-nil " +
+                              c.what + "!");
+    }
 }
 
 TEST_F(PrebufferingTest, TheParkingSlotIsOneHiddenWindow) {

@@ -19,28 +19,34 @@ Asset::Asset(std::string url, rt::Ref<Engine> engine) : url_(std::move(url)), en
     if (!engine_) engine_ = Engine::shared();
 }
 
-rt::Ref<rt::Error> Asset::refusalOfURL(const std::string& url) {
-    if (isSupportedURL(url)) return nullptr;
-    return makeMediaError(MediaErrorCode::UnsupportedURL,
-                          rt::format("Cannot open \"%s\": only http and https URLs can be played.", quotedURI(url)));
-}
-
-bool Asset::isSupportedURL(const std::string& url) {
+namespace {
+/// Why a URL cannot be played, or "" when it can: http or https with a host, and no white
+/// space or control characters anywhere (the engine's URI parser would cut or reinterpret
+/// them).
+std::string urlProblem(const std::string& url) {
     auto colon = url.find("://");
-    if (colon == std::string::npos) return false;
-    std::string scheme = url.substr(0, colon);
+    std::string scheme = colon == std::string::npos ? std::string() : url.substr(0, colon);
     std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (scheme != "http" && scheme != "https") return false;
+    if (scheme != "http" && scheme != "https") return "only http and https URLs can be played.";
     auto hostStart = colon + 3;
     auto hostEnd = url.find_first_of("/?#", hostStart);
     std::string authority = url.substr(hostStart, hostEnd == std::string::npos ? std::string::npos : hostEnd - hostStart);
     auto at = authority.rfind('@');
     if (at != std::string::npos) authority = authority.substr(at + 1);
-    if (authority.empty() || authority[0] == ':') return false;
-    // No whitespace or control characters anywhere: they would be cut or reinterpreted
-    // by the engine's URI parser.
-    return std::none_of(url.begin(), url.end(), [](unsigned char c) { return c <= 0x20 || c == 0x7f; });
+    if (authority.empty() || authority[0] == ':') return "it is an " + scheme + " URL without a host.";
+    if (std::any_of(url.begin(), url.end(), [](unsigned char c) { return c <= 0x20 || c == 0x7f; }))
+        return "it holds white space or control characters.";
+    return {};
 }
+}  // namespace
+
+rt::Ref<rt::Error> Asset::refusalOfURL(const std::string& url) {
+    std::string problem = urlProblem(url);
+    if (problem.empty()) return nullptr;
+    return makeMediaError(MediaErrorCode::UnsupportedURL, rt::format("Cannot open \"%s\": %s", quotedURI(url), problem));
+}
+
+bool Asset::isSupportedURL(const std::string& url) { return urlProblem(url).empty(); }
 
 bool Asset::isKnownKey(const std::string& key) const {
     return std::any_of(std::begin(kKnownKeys), std::end(kKnownKeys), [&](const char* k) { return key == k; });

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <map>
 #include <sstream>
+#include <string_view>
 #include <thread>
 
 #include <fnd/Excerpt.h>
@@ -129,10 +130,17 @@ struct Transfer {
     rt::Ref<rt::Error> prepare() {
         const std::string& url = request.url;
         const std::string shown = excerpt(url);
-        bool schemeOk = url.size() > 8 && (equalsIgnoringCase(url.substr(0, 7), "http://") ||
-                                           equalsIgnoringCase(url.substr(0, 8), "https://"));
-        if (!schemeOk)
+        std::size_t schemeLength = equalsIgnoringCase(url.substr(0, 7), "http://")    ? 7
+                                   : equalsIgnoringCase(url.substr(0, 8), "https://") ? 8
+                                                                                      : 0;
+        if (schemeLength == 0)
             return networkError(NetworkError::BadURL, "\"" + shown + "\" is not an http or https URL.",
+                                rt::Dictionary{{kFailingURLKey, url}});
+        // "http://", "https:///path", "http://?q": the scheme is right, the host is missing.
+        if (url.size() == schemeLength || std::string_view("/?#").find(url[schemeLength]) != std::string_view::npos)
+            return networkError(NetworkError::BadURL,
+                                "\"" + shown + "\" is an " + (schemeLength == 7 ? "http" : "https") +
+                                    " URL without a host.",
                                 rt::Dictionary{{kFailingURLKey, url}});
         easy = curl_easy_init();
         if (!easy) return networkError(NetworkError::TransferFailed, "The HTTP transfer could not be set up.");

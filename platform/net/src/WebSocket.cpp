@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include <fnd/Excerpt.h>
+#include <rt/Exception.h>
 
 #include "WebSocketIo.h"
 
@@ -22,6 +23,14 @@ WebSocket::LogHandler& logHandler() {
 }
 
 bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+/// Whether an endpoint may send the code in a close frame: the registered ones, and the
+/// ranges left to libraries (3000-3999) and applications (4000-4999). 1004 is reserved,
+/// 1005, 1006 and 1015 only report what happened and a peer fails a connection that
+/// sends them, as it does for any code it cannot know.
+bool isSendableCloseCode(int code) {
+    return (code >= 1000 && code <= 1003) || (code >= 1007 && code <= 1014) || (code >= 3000 && code <= 4999);
+}
 
 }  // namespace
 
@@ -145,10 +154,11 @@ void WebSocket::open() {
 
 void WebSocket::close(int code, std::string reason) {
     if (state_ == ReadyState::Closed || state_ == ReadyState::Closing) return;
-    if (code != static_cast<int>(WebSocketCloseCode::Normal) && (code < 3000 || code > 4999) &&
-        (code < 1000 || code > 1015 || code == 1005 || code == 1006 || code == 1015)) {
-        code = static_cast<int>(WebSocketCloseCode::Normal);
-    }
+    if (!isSendableCloseCode(code))
+        throw rt::Exception(rt::Exception::InvalidArgument,
+                            "WebSocket close code " + std::to_string(code) +
+                                " cannot be sent: use 1000-1003, 1007-1014 or 3000-4999 (1004, 1005, 1006 and 1015 "
+                                "are reserved); the socket stays as it was");
     // A close frame's payload holds 125 bytes, the code included, and the reason must
     // stay UTF-8 or the peer refuses the frame.
     if (reason.size() > 123) reason = std::string(fnd::utf8Prefix(reason, 123));

@@ -44,6 +44,21 @@ bool isAddress(const std::string& host) {
 
 std::string describe(const error_code& ec) { return ec.message(); }
 
+/// Why an opening handshake failed. The library keeps a placeholder status (500) in the
+/// response until one is read, so a status is told only for an answer that was read and
+/// refused (the library's handshake errors); a connection that ended before an answer is
+/// told as such.
+std::string handshakeFailure(const error_code& ec, unsigned status) {
+    namespace http = beast::http;
+    if (ec == http::error::end_of_stream || ec == http::error::partial_message || ec == asio::error::eof ||
+        ec == asio::error::connection_reset || ec == ssl::error::stream_truncated)
+        return "The server closed the connection without answering the WebSocket upgrade";
+    std::string text = "The server did not accept the WebSocket upgrade: " + describe(ec);
+    if (&ec.category() == &websocket::make_error_code(websocket::error::upgrade_declined).category())
+        text += " (HTTP " + std::to_string(status) + ")";
+    return text;
+}
+
 class IoBase : public WebSocket::Io {
 public:
     IoBase(const WebSocketURL& url, const WebSocketOptions& options, Sink sink)
@@ -284,9 +299,7 @@ private:
         if (!defaultPort) hostHeader += ":" + std::to_string(url_.port);
         stream_->async_handshake(response_, hostHeader, url_.target, [this](const error_code& ec) {
             if (ec) {
-                std::string text = "The server did not accept the WebSocket upgrade: " + describe(ec);
-                if (response_.result_int() != 0) text += " (HTTP " + std::to_string(response_.result_int()) + ")";
-                return fail(WebSocketError::HandshakeFailed, text);
+                return fail(WebSocketError::HandshakeFailed, handshakeFailure(ec, response_.result_int()));
             }
             open_ = true;
             sink_.opened();

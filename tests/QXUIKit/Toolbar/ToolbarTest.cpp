@@ -12,6 +12,7 @@
 #include <TestPaths.h>
 #include <VirtualTime.h>
 #include <ui/Animation.h>
+#include <rt/Exception.h>
 #include <ui/Renderer.h>
 
 #include "QXUIKit/Resources/QXUIKitResources.h"
@@ -269,6 +270,14 @@ TEST_F(Toolbar, ReadyMadeItems) {
     EXPECT_EQ(custom->frame(), Rect(5, 6, 70, 30)) << "the custom view keeps its own frame";
     EXPECT_EQ(custom->autoresizingMask(), 18u);
     EXPECT_EQ(item->subviews().size(), 1u);
+    // No view: the facade's parameter error, not a dereferenced null.
+    try {
+        QXToolbarItem::itemWithCustomView(nullptr);
+        ADD_FAILURE() << "a nil custom view was taken";
+    } catch (const rt::Exception& e) {
+        EXPECT_EQ(std::string(e.name()), "QXQuorvexPlayerParameterError");
+        EXPECT_EQ(e.reason(), "QXToolbarItem: itemWithCustomView: must be called with a non-nil view!");
+    }
 
     // A button made at a non-zero origin sits in the middle of its item.
     auto button = rt::make<QXButtonToolbarItem>(Rect(100, 10, 44, 30));

@@ -19,6 +19,7 @@
 
 #include <fnd/RunLoop.h>
 #include <net/WebSocket.h>
+#include <rt/Exception.h>
 
 #include "LoopbackTcpServer.h"
 #include "Sanitized.h"
@@ -238,6 +239,43 @@ TEST_F(WebSocketPlainTest, RefusedUpgradeAndClosedPortFail) {
     badSocket->open();
     ASSERT_TRUE(waitFor([&] { return bad->ended(); }));
     EXPECT_TRUE(failedWith(*bad, WebSocketError::BadURL));
+}
+
+TEST_F(WebSocketPlainTest, AServerThatClosesWithoutAnsweringTheUpgradeIsToldSoWithNoStatus) {
+    zidtest::LoopbackTcpServer silent;
+    auto socket = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(silent.port()) + "/");
+    socket->setDelegate(recorder);
+    socket->open();
+    ASSERT_TRUE(waitFor([&] { return silent.received().find("\r\n\r\n") != std::string::npos; }));
+    silent.dropClients();
+    ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
+    ASSERT_TRUE(failedWith(*recorder, WebSocketError::HandshakeFailed));
+    const std::string text = recorder->error->localizedDescription();
+    EXPECT_EQ(text, "The server closed the connection without answering the WebSocket upgrade");
+    EXPECT_EQ(text.find("HTTP"), std::string::npos) << "no status was answered: " << text;
+}
+
+TEST_F(WebSocketPlainTest, CloseCodesThePeerWouldRefuseAreRefusedAndTheSocketStaysOpen) {
+    auto socket = openSocket();
+    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    for (int code : {1004, 1005, 1006, 1015, 999, 0, -1, 1016, 2999, 5000, 65535}) {
+        try {
+            socket->close(code, "bye");
+            ADD_FAILURE() << code << " was taken";
+        } catch (const rt::Exception& e) {
+            EXPECT_EQ(e.name(), rt::Exception::InvalidArgument) << code;
+            EXPECT_NE(e.reason().find("close code " + std::to_string(code) + " cannot be sent"), std::string::npos)
+                << e.reason();
+        }
+        EXPECT_EQ(socket->readyState(), WebSocket::ReadyState::Open) << code;
+    }
+    EXPECT_TRUE(socket->send("still open"));
+    ASSERT_TRUE(waitFor([&] { return !peer.frames().empty(); }));
+    // A registered code goes out as given, not as 1000.
+    socket->close(1012, "restarting");
+    ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
+    EXPECT_EQ(recorder->closeCode, 1012);
+    EXPECT_TRUE(recorder->wasClean);
 }
 
 TEST_F(WebSocketPlainTest, AMessageAboveTheLimitFailsTheSocket) {

@@ -24,7 +24,7 @@ public:
     double playbackStartOffset = 0;
     std::string playbackType;  // "VOD", "LIVE" or "FILE"
     double startupTime = 0;
-    long long numberOfMediaRequests = 0;  // segments downloaded
+    long long numberOfMediaRequests = 0;  // requests for the media: its URL, playlists and segments
     double segmentsDownloadedDuration = 0;
     double durationWatched = 0;
     long long numberOfStalls = 0;

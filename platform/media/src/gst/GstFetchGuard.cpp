@@ -248,6 +248,7 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
         if (!owner) return;
         owner->adopt(session);
     }
+    owner->relay_->mediaRequests.fetch_add(1);
     PlaylistServer* server = PlaylistServer::shared();
     // The demuxer fetching again at the address it was given (a live playlist's refresh).
     if (server && server->serves(uri)) return;

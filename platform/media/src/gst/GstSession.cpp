@@ -425,7 +425,8 @@ void GstSession::refreshAccessLog(AccessLogEvent& event) {
     event.playbackSessionID = stats_->playbackSessionID;
     event.playbackType = stats_->playbackType;
     event.startupTime = stats_->startupTime;
-    event.numberOfMediaRequests = stats_->numberOfMediaRequests;
+    // The pipeline's own request for the item's URL, and every request of its demuxer.
+    event.numberOfMediaRequests = static_cast<long long>(relay_->mediaRequests.load()) + (stats_->URI.empty() ? 0 : 1);
     event.durationWatched = stats_->durationWatched;
     event.numberOfStalls = stalls;
     event.numberOfBytesTransferred = static_cast<long long>(relay_->bytes.load());

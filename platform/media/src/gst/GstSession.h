@@ -73,6 +73,8 @@ struct Relay {
     std::shared_ptr<PlayerItem::FrameMemory> memory;
     /// Bytes of media the demuxer has downloaded.
     std::atomic<std::uint64_t> bytes{0};
+    /// Requests the demuxer made: playlists (first fetches and refreshes) and segments.
+    std::atomic<std::uint64_t> mediaRequests{0};
     /// The adaptive demuxer, once made (under the mutex).
     GstElement* demuxer = nullptr;
     /// The newest stream selection still to be sent, and whether a sender runs.

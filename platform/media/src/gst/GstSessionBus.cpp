@@ -26,6 +26,29 @@ std::string detailWithoutOrigin(const std::string& debug) {
     return newline == std::string::npos ? std::string() : debug.substr(newline + 1);
 }
 
+/// The element's own text of an error, or "" when it is only the engine's stock text for
+/// the error's kind ("Internal data stream error."), which tells nobody what failed.
+std::string elementText(const GError* error) {
+    if (!error || !error->message) return {};
+    gchar* stock = gst_error_get_message(error->domain, error->code);
+    bool isStock = stock && std::strcmp(stock, error->message) == 0;
+    g_free(stock);
+    return isStock ? std::string() : std::string(error->message);
+}
+
+/// What failed, in words, for an error whose element said nothing of its own.
+const char* plainText(MediaErrorCode code) {
+    switch (code) {
+        case MediaErrorCode::ResourceNotFound: return "not found";
+        case MediaErrorCode::AccessDenied: return "access denied";
+        case MediaErrorCode::ServerFailed: return "the server failed";
+        case MediaErrorCode::CannotConnect: return "cannot connect to the server";
+        case MediaErrorCode::NotPlayable: return "this media cannot be played";
+        case MediaErrorCode::DecodeFailed: return "the media could not be decoded";
+        default: return "the media could not be read";
+    }
+}
+
 bool isDecodingBin(GstObject* object) {
     if (!GST_IS_ELEMENT(object)) return false;
     GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(object));
@@ -84,7 +107,7 @@ rt::Ref<rt::Error> GstSession::errorFromMessage(GstMessage* message) const {
     gchar* debug = nullptr;
     gst_message_parse_error(message, &error, &debug);
     std::string element = GST_MESSAGE_SRC(message) ? GST_OBJECT_NAME(GST_MESSAGE_SRC(message)) : "pipeline";
-    std::string text = error ? error->message : "unknown error";
+    std::string text = elementText(error);
     std::string details = debug ? debug : "";
     std::string all = text + " " + details;
     MediaErrorCode code = MediaErrorCode::EngineFailed;
@@ -120,10 +143,11 @@ rt::Ref<rt::Error> GstSession::errorFromMessage(GstMessage* message) const {
         else if (httpStatus_ == 404 || httpStatus_ == 410) code = MediaErrorCode::ResourceNotFound;
         else if (httpStatus_ == 401 || httpStatus_ == 403) code = MediaErrorCode::AccessDenied;
         else if (httpStatus_ >= 500) code = MediaErrorCode::ServerFailed;
-        if (httpStatus_ == 0) text = "cannot connect to the server (" + text + ")";
+        if (httpStatus_ == 0) text = "cannot connect to the server" + (text.empty() ? "" : " (" + text + ")");
     }
     if (httpSource && httpStatus_ >= 400)
-        text = "the server answered HTTP " + std::to_string(httpStatus_) + " (" + text + ")";
+        text = "the server answered HTTP " + std::to_string(httpStatus_) + (text.empty() ? "" : " (" + text + ")");
+    if (text.empty()) text = plainText(code);
     // The error names what failed to load (the source's own URL, a segment's say, else
     // the media's), never the engine's element: that is what a person can act on. An
     // HTTP source's detail only repeats the answer and the whole URL.

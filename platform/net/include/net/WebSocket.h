@@ -130,8 +130,10 @@ public:
 
     /// Starts the opening handshake. A second call does nothing.
     void open();
-    /// Starts the closing handshake (code 1000 to 4999); while connecting, abandons
-    /// the connection and reports a close that was not clean. Closed: nothing.
+    /// Starts the closing handshake; while connecting, abandons the connection and
+    /// reports a close that was not clean. Closed: nothing. A code that may not be sent
+    /// (anything but 1000-1003, 1007-1014 and 3000-4999) raises rt::Exception
+    /// InvalidArgument and changes nothing.
     void close(int code = static_cast<int>(WebSocketCloseCode::Normal), std::string reason = {});
     /// Queues a text message. Before the socket opens it waits for the open; after the
     /// socket closed, or when it would pass maxBufferedOutput, it is dropped with a log

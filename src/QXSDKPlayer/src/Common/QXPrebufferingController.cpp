@@ -9,6 +9,8 @@
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
 #include <fnd/RunLoop.h>
+#include <rt/Exception.h>
+#include <rt/Format.h>
 #include <ui/Window.h>
 
 #include <algorithm>
@@ -17,6 +19,17 @@
 namespace zid {
 
 const char* const kAssociatedMedia = "associatedMedia";
+
+namespace {
+/// The argument, or the facade's parameter error when there is none: a missing media or
+/// session is the caller's mistake, never something to dereference.
+template <class T> const rt::Ref<T>& required(const rt::Ref<T>& argument, const char* call, const char* what) {
+    if (!argument)
+        throw rt::Exception(QXQuorvexPlayerParameterError,
+                            rt::format("QXPrebufferingController: %s: must be called with a non-nil %s!", call, what));
+    return argument;
+}
+}  // namespace
 
 QXPrebufferingController::QXPrebufferingController() {
     // Checked first, as the facade does: an unconfigured process subscribes nothing.
@@ -176,11 +189,12 @@ rt::Ref<QXQuorvexPlayer> QXPrebufferingController::playerForMedia(const rt::Ref<
 // ---- sessions ------------------------------------------------------------------------------------
 
 rt::Ref<ICPMediaSource> QXPrebufferingController::sourceForMedia(const rt::Ref<QXMediaDescriptor>& media) {
-    return QXSourceChain::forDescriptor(*media, vexaFactory_).source;
+    return QXSourceChain::forDescriptor(*required(media, "sourceForMedia", "media descriptor"), vexaFactory_).source;
 }
 
 rt::Ref<CPPlaybackSession> QXPrebufferingController::sessionForMedia(const rt::Ref<QXMediaDescriptor>& media) {
-    auto session = CPPlaybackSession::sessionWithMediaSource(sourceForMedia(media), playerFactory_);
+    auto session = CPPlaybackSession::sessionWithMediaSource(
+        sourceForMedia(required(media, "sessionForMedia", "media descriptor")), playerFactory_);
     session->setAssociatedObject(rt::Value(media), kAssociatedMedia);
     session->setRewindOnFinish(!media->isChannel());
     return session;
@@ -217,7 +231,7 @@ void QXPrebufferingController::sessionStateChanged(const rt::Ref<CPPlaybackSessi
 }
 
 void QXPrebufferingController::sessionFailed(const rt::Ref<CPPlaybackSession>& session) {
-    auto media = mediaOfSession(*session);
+    auto media = mediaOfSession(*required(session, "sessionFailed", "session"));
     auto delegate = delegate_.lock();
     if (!delegate || !media) return;
     auto keep = self();
@@ -297,7 +311,9 @@ void QXPrebufferingController::prepareNextPlayers(long count) {
     }
 }
 
-void QXPrebufferingController::prepareSession(const rt::Ref<CPPlaybackSession>& session) { session->prepareToPlay(); }
+void QXPrebufferingController::prepareSession(const rt::Ref<CPPlaybackSession>& session) {
+    required(session, "prepareSession", "session")->prepareToPlay();
+}
 
 // ---- locks -------------------------------------------------------------------------------------------
 

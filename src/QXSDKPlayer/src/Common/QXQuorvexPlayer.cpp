@@ -3,8 +3,10 @@
 
 #include "Common/QXQuorvexPlayerImpl.h"
 #include "Common/QXQuorvexPlayerListener.h"
+#include "Common/ShownNumber.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cctype>
 #include <cmath>
 #include <mutex>
@@ -37,9 +39,40 @@ bool isBlank(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isspace(c) != 0; });
 }
 
+/// The longest header value (origin, user agent) and API key taken: far above any real
+/// one, and well inside what a server accepts in one request line.
+constexpr std::size_t kMaxHeaderValueLength = 8 * 1024;
+/// What DNS allows a name and each of its labels.
+constexpr std::size_t kMaxHostNameLength = 253;
+constexpr std::size_t kMaxHostLabelLength = 63;
+
+/// What is wrong with a value sent in a header line of the media server's opening
+/// handshake (or in its first message), said as the rest of "must be called with ...";
+/// empty when nothing is. A line break would end the header and start another one of the
+/// caller's making, and a NUL ends the value early on many servers.
+std::string headerValueProblem(std::string_view value, const std::string& what) {
+    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        return what + " without carriage returns, line feeds or NUL characters!";
+    if (value.size() > kMaxHeaderValueLength)
+        return rt::format("%s of at most %lld bytes, not %lld!", what, static_cast<long long>(kMaxHeaderValueLength),
+                          static_cast<long long>(value.size()));
+    return {};
+}
+
+/// An IPv4 or IPv6 address written out ("127.0.0.1", "::1", "[::1]"), or a name whose
+/// last label is all digits, which DNS never hands out and resolvers read as an address.
+bool isAddressLiteral(const std::string& host) {
+    if (!host.empty() && host.front() == '[') return true;
+    unsigned char address[16];
+    if (inet_pton(AF_INET, host.c_str(), address) == 1 || inet_pton(AF_INET6, host.c_str(), address) == 1) return true;
+    std::string_view last = std::string_view(host).substr(host.rfind('.') == std::string::npos ? 0 : host.rfind('.') + 1);
+    return !last.empty() && std::all_of(last.begin(), last.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
 /// What is wrong with a media-server host, said as the rest of "must be called with ...";
-/// empty when it is a bare host name. The players put it into "wss://r<n>-<cluster>.<host>/",
-/// so a URL, a port or a path given here would make a name nobody can reach.
+/// empty when it is a host name DNS allows. The players put it into
+/// "wss://r<n>-<cluster>.<host>/", so a URL, a port, a path or an address given here would
+/// make a name nobody can reach.
 std::string hostNameProblem(const std::string& host) {
     if (isBlank(host)) return "a non-empty media-server host!";
     auto refused = [&](const std::string& what) {
@@ -47,11 +80,28 @@ std::string hostNameProblem(const std::string& host) {
     };
     if (host.find("://") != std::string::npos) return refused("a URL with a scheme");
     if (host.find('/') != std::string::npos) return refused("a host with a path");
+    if (isAddressLiteral(host))
+        return refused("an IP address (the players reach \"r<n>-<cluster>.<host>\", which needs a name)");
     if (host.find(':') != std::string::npos) return refused("a host with a port");
     bool nameOnly = std::all_of(host.begin(), host.end(), [](unsigned char c) {
         return std::isalnum(c) || c == '-' || c == '.' || c == '_';
     });
     if (!nameOnly) return refused("a name with characters other than letters, digits, '-', '_' and '.'");
+    if (host.size() > kMaxHostNameLength)
+        return refused(rt::format("a name of %lld characters (at most %lld)", static_cast<long long>(host.size()),
+                                  static_cast<long long>(kMaxHostNameLength)));
+    for (std::size_t start = 0;;) {
+        std::size_t end = std::min(host.find('.', start), host.size());
+        std::string_view label = std::string_view(host).substr(start, end - start);
+        if (label.empty()) return refused("a name with an empty label");
+        if (label.size() > kMaxHostLabelLength)
+            return refused(rt::format("a name with a label of %lld characters (at most %lld)",
+                                      static_cast<long long>(label.size()), static_cast<long long>(kMaxHostLabelLength)));
+        if (label.front() == '-' || label.back() == '-')
+            return refused("a name with a label that begins or ends with '-'");
+        if (end == host.size()) break;
+        start = end + 1;
+    }
     return {};
 }
 }  // namespace
@@ -69,6 +119,8 @@ void QXQuorvexPlayer::configureWithApiKey(const std::optional<std::string>& apiK
     if (isBlank(*apiKey))
         QXQuorvexPlayerImpl::raiseParameterError(
             "QXQuorvexPlayer: must be configured with an api key, not with white space alone!");
+    if (std::string problem = headerValueProblem(*apiKey, "an api key"); !problem.empty())
+        QXQuorvexPlayerImpl::raiseParameterError("QXQuorvexPlayer: must be configured with " + problem);
     configuredApiKey = apiKey;
     // The facade's presentations follow the process-wide presentation rule; a host
     // makes no set-up call of its own.
@@ -79,6 +131,10 @@ void QXQuorvexPlayer::configureMediaServer(const QXMediaServerSettings& settings
     QXQuorvexPlayerImpl::requireMainThread("configureMediaServer");
     if (std::string problem = hostNameProblem(settings.host); !problem.empty())
         QXQuorvexPlayerImpl::raiseParameterError("QXQuorvexPlayer: configureMediaServer must be called with " + problem);
+    for (const auto& [value, what] : {std::pair{&settings.origin, "an origin"}, {&settings.userAgent, "a user agent"}})
+        if (std::string problem = headerValueProblem(*value, what); !problem.empty())
+            QXQuorvexPlayerImpl::raiseParameterError("QXQuorvexPlayer: configureMediaServer must be called with " +
+                                                     problem);
     if (!settings.extraTrustAnchorsPem.empty() && net::pemCertificateCount(settings.extraTrustAnchorsPem) == 0)
         QXQuorvexPlayerImpl::raiseParameterError(
             "QXQuorvexPlayer: configureMediaServer must be called with trust anchors that hold at least one PEM "
@@ -360,8 +416,8 @@ void QXQuorvexPlayerImpl::setEnableLogging(bool enable) {
 void QXQuorvexPlayerImpl::setLoadingTimeout(double seconds) {
     if (!std::isfinite(seconds) || seconds < 0)
         raiseParameterError(rt::format("QXQuorvexPlayer: setLoadingTimeout: must be called with 0 (no limit) or a "
-                                       "finite number of seconds above 0, not %@!",
-                                       seconds));
+                                       "finite number of seconds above 0, not %s!",
+                                       shownNumber(seconds)));
     loadingTimeoutKey.set(owner_, *this, seconds);
 }
 
@@ -468,7 +524,8 @@ void QXQuorvexPlayer::setPlayerControlStyle(QXPlayerControlStyle style) {
         style != QXPlayerControlStyle::Default)
         Impl::raiseParameterError(rt::format("QXQuorvexPlayer: setPlayerControlStyle: must be called with None (0), "
                                              "CustomToolbar (1) or Default (2), not %@!",
-                                             static_cast<unsigned long>(style)));
+                                             // As the caller wrote it: -1, not 2^64 - 1.
+                                             static_cast<long long>(static_cast<unsigned long>(style))));
     Impl::playerControlStyleKey.set(*this, *impl_, style);
 }
 

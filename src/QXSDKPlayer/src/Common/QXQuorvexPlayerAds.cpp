@@ -8,9 +8,14 @@
 
 #include "Common/QXQuorvexPlayerImpl.h"
 #include "Common/QXQuorvexPlayerListener.h"
+#include "Common/ShownNumber.h"
 #include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
 #include <fnd/RunLoop.h>
 #include <ima/Backend.h>
+#include <media/Asset.h>
+#include <rt/Format.h>
+
+#include <cmath>
 
 namespace zid {
 
@@ -49,6 +54,17 @@ void installAdsBackendIfNeeded() {
 }
 }  // namespace
 
+namespace {
+constexpr const char* kConfigureAds = "QXQuorvexPlayer: configureAdServiceWithGoogleIMATag: must be called with ";
+
+/// Ads are fetched over HTTP: any other tag would fail each request, quietly, for ever.
+void requireAdTag(const std::string& tag, const char* call) {
+    if (!media::Asset::isSupportedURL(tag))
+        QXQuorvexPlayerImpl::raiseParameterError(
+            rt::format("%san http or https ad tag URL with a host, not \"%s\"!", call, tag));
+}
+}  // namespace
+
 void QXQuorvexPlayerImpl::assertIMAAvailable() {
     if (!ima::sdkClassNamed("AdsManager"))
         throw rt::Exception(QXQuorvexPlayerConfigurationError, "IMA SDK is not available.");
@@ -58,6 +74,12 @@ void QXQuorvexPlayerImpl::assertIMAAvailable() {
 // ad at once, and its placement depends on the policy's preroll.
 void QXQuorvexPlayerImpl::configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
                                                          double minAdFreeTimeInterval, bool allowPreroll) {
+    // Zero or less would allow an ad at every tick (one ad break after another), and NaN
+    // would never allow one.
+    if (!std::isfinite(minAdFreeTimeInterval) || minAdFreeTimeInterval <= 0)
+        raiseParameterError(rt::format("%sa minimum ad-free interval that is a finite number of seconds above 0, not %s!",
+                                       kConfigureAds, shownNumber(minAdFreeTimeInterval)));
+    requireAdTag(tag, kConfigureAds);
     installAdsBackendIfNeeded();
     assertIMAAvailable();
     adManager_ = QXQuorvexPlayerAdManager::managerWithMinAdFreeTimeInterval(minAdFreeTimeInterval, allowPreroll);
@@ -66,6 +88,11 @@ void QXQuorvexPlayerImpl::configureAdServiceWithGoogleIMATag(const std::string& 
 
 void QXQuorvexPlayerImpl::configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
                                                          const std::vector<double>& cuePoints, bool allowPreroll) {
+    for (std::size_t i = 0; i < cuePoints.size(); ++i)
+        if (!std::isfinite(cuePoints[i]) || cuePoints[i] < 0)
+            raiseParameterError(rt::format("%scue points that are finite numbers of seconds, 0 or more, not %s (cue point %lld)!",
+                                           kConfigureAds, shownNumber(cuePoints[i]), static_cast<long long>(i)));
+    requireAdTag(tag, kConfigureAds);
     installAdsBackendIfNeeded();
     assertIMAAvailable();
     adManager_ = QXQuorvexPlayerAdManager::managerWithCuePoints(cuePoints, allowPreroll);
@@ -73,6 +100,7 @@ void QXQuorvexPlayerImpl::configureAdServiceWithGoogleIMATag(const std::string& 
 }
 
 void QXQuorvexPlayerImpl::setGoogleIMATag(const std::optional<std::string>& tag, const rt::Dictionary& customMetadata) {
+    if (tag) requireAdTag(*tag, "QXQuorvexPlayer: setGoogleIMATag: must be called with no tag or ");
     googleIMATag_ = tag;
     removeAdPlayer();
     if (!tag) return;

@@ -3,6 +3,8 @@
 #include "QXUIKit/Toolbar/QXToolbar.h"
 #include "Toolbar/TouchPassThrough.h"
 
+#include <rt/Exception.h>
+
 namespace zid {
 
 void QXToolbarItem::describe(rt::ClassBuilder<QXToolbarItem>& c) {
@@ -20,6 +22,11 @@ rt::Ref<QXToolbarItem> QXToolbarItem::fixedSpaceItemWithWidth(double width) {
 }
 
 rt::Ref<QXToolbarItem> QXToolbarItem::itemWithCustomView(const rt::Ref<ui::View>& view) {
+    // The same refusal the player facade gives any missing argument: the toolbar is
+    // reached from the facade's toolbar access.
+    if (!view)
+        throw rt::Exception("QXQuorvexPlayerParameterError",
+                            "QXToolbarItem: itemWithCustomView: must be called with a non-nil view!");
     auto item = rt::make<QXToolbarItem>(view->frame());
     view->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
     item->addSubview(view);

@@ -158,7 +158,8 @@ void CPMediaPlayer::prepareToPlay() {
         // with the media layer's refusal beneath saying why.
         QXLog(kCoreLogModule, staticClass(), 2, "Unsupported media URL: %@", rt::Value(url));
         rt::Dictionary info;
-        info.set(rt::Value(rt::Error::LocalizedDescriptionKey), rt::Value("The media URL is not an http or https URL"));
+        // The refusal names the URL and what is wrong with it (another scheme, no host).
+        info.set(rt::Value(rt::Error::LocalizedDescriptionKey), rt::Value(refusal->localizedDescription()));
         info.set(rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(refusal));
         changeState(CPPlayerState::Error,
                     rt::Error::make(CPMediaPlayerErrorDomain, static_cast<long long>(CPMediaPlayerErrorCode::LoadingFailed), info));

@@ -66,8 +66,21 @@ rt::Ref<fnd::URLRequest> HTTPRequestSerializer::copyOf(const fnd::URLRequest& re
 rt::Ref<fnd::URLRequest> HTTPRequestSerializer::bareRequest(const std::string& method, const std::string& URLString,
                                                             rt::Ref<rt::Error>* error) {
     const auto parts = URLComponents::parse(URLString);
-    if (!parts || (parts->scheme != "http" && parts->scheme != "https")) {
+    // "http://" and "https:///x" have the right scheme and no host: said so, not that
+    // the scheme is wrong.
+    const std::string_view text(URLString);
+    const char* scheme = parts ? (parts->scheme == "http" || parts->scheme == "https" ? parts->scheme.c_str() : nullptr)
+                         : text.substr(0, 7) == "http://"   ? "http"
+                         : text.substr(0, 8) == "https://"  ? "https"
+                                                            : nullptr;
+    if (!scheme) {
         if (error) *error = serializationError(QXRequestSerializationError::BadURL, "The URL \"" + URLString + "\" is not an http or https URL.");
+        return nullptr;
+    }
+    if (!parts || parts->host.front() == ':') {
+        if (error)
+            *error = serializationError(QXRequestSerializationError::BadURL, "The URL \"" + URLString + "\" is an " +
+                                                                                  scheme + " URL without a host.");
         return nullptr;
     }
     auto request = rt::make<fnd::URLRequest>(URLString);

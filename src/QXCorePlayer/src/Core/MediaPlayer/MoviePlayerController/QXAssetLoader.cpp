@@ -37,9 +37,13 @@ void QXAssetLoader::loaded(const rt::Ref<media::Asset>& asset, const Completion&
         auto status = asset->statusOfValueForKey(key, &keyError);
         if (status == media::KeyValueStatus::Loaded) continue;
         if (status == media::KeyValueStatus::Failed) QXLog(kCoreLogModule, cls, 5, "AVKeyValueStatusFailed");
-        completion(nullptr,
-                   makeMoviePlayerControllerError(QXMoviePlayerControllerErrorCode::LoadingFailed,
-                                                  "The media's \"" + key + "\" could not be loaded", keyError));
+        // The top text names what failed (the URL and the server's answer, say), not the
+        // asset key that happened to be asked for first.
+        completion(nullptr, makeMoviePlayerControllerError(
+                                QXMoviePlayerControllerErrorCode::LoadingFailed,
+                                keyError ? "The media could not be loaded: " + keyError->localizedDescription()
+                                         : "The media's \"" + key + "\" could not be loaded",
+                                keyError));
         return;
     }
     completion(asset, nullptr);

@@ -160,9 +160,9 @@ void QXMoviePlayerController::itemStatusChanged(media::PlayerItemStatus status) 
         bool loading = playback_.state == QXMoviePlaybackState::Buffering;
         auto item = currentItem();
         rt::Ref<rt::Error> cause = item ? item->error() : nullptr;
-        failedWithError(makeMoviePlayerControllerError(
-            QXMoviePlayerControllerErrorCode::LoadingFailed,
-            loading ? "The media could not be loaded" : "The media stopped playing", cause));
+        std::string text = loading ? "The media could not be loaded" : "The media stopped playing";
+        if (cause) text += ": " + cause->localizedDescription();
+        failedWithError(makeMoviePlayerControllerError(QXMoviePlayerControllerErrorCode::LoadingFailed, text, cause));
         return;
     }
     if (playback_.state != QXMoviePlaybackState::Buffering) return;
