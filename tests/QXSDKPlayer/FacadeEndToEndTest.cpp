@@ -283,8 +283,13 @@ TEST_F(FacadeEndToEndTest, AStreamURLTheOriginRefusesOrLacksIsNamedInTheErrorAnd
         if (c.url.size() > 200) {
             EXPECT_EQ(chain.find(c.url.substr(0, 201)), std::string::npos) << "cut: " << chain;
         }
-        for (const char* element : {"souphttpsrc", "hlsdemux", "urisourcebin", "playbin", "pipeline", "Gst"})
+        for (const char* element : {"souphttpsrc", "hlsdemux", "urisourcebin", "playbin", "pipeline", "Gst",
+                                    "Internal data stream error", "\"tracks\""})
             EXPECT_EQ(chain.find(element), std::string::npos) << element << " in:\n" << chain;
+        // The top text names what failed and what the server answered.
+        const std::string top = facade->error()->localizedDescription();
+        EXPECT_NE(top.find(quoted), std::string::npos) << top;
+        EXPECT_NE(top.find(c.answer), std::string::npos) << top;
     }
 }
 

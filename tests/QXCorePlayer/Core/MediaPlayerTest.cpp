@@ -288,6 +288,12 @@ TEST_F(MediaPlayerTest, InvalidSourcesAreRefusedAndOnlyWebURLsPlay) {
     EXPECT_EQ(cause->code(), static_cast<long long>(media::MediaErrorCode::UnsupportedURL));
     EXPECT_NE(cause->localizedDescription().find("file:///etc/passwd"), std::string::npos) << cause->localizedDescription();
     EXPECT_NE(cause->localizedDescription().find("http and https"), std::string::npos) << cause->localizedDescription();
+    EXPECT_EQ(player->error()->localizedDescription(), cause->localizedDescription()) << "the top text says why";
+
+    // An http URL without a host is one, not "not an http or https URL".
+    player->setSource(CPURLMediaSource::sourceWithMediaURL("http://"));
+    ASSERT_EQ(player->state(), CPPlayerState::Error);
+    EXPECT_EQ(player->error()->localizedDescription(), "Cannot open \"http://\": it is an http URL without a host.");
 }
 
 TEST_F(MediaPlayerTest, ForwardsOptionsToTheMoviePlayer) {

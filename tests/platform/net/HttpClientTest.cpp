@@ -213,6 +213,16 @@ TEST_F(HttpClientTest, EveryRequestIsBoundedInTime) {
 TEST_F(HttpClientTest, RejectsWhatItMustNotFetch) {
     EXPECT_TRUE(hasCode(client->get("file:///etc/passwd"), NetworkError::BadURL));
     EXPECT_TRUE(hasCode(client->get("ftp://127.0.0.1/"), NetworkError::BadURL));
+    for (auto [bad, said] : std::vector<std::pair<std::string, std::string>>{
+             {"http://", "\"http://\" is an http URL without a host."},
+             {"https://", "\"https://\" is an https URL without a host."},
+             {"http:///path", "is an http URL without a host."},
+             {"ftp://127.0.0.1/", "is not an http or https URL."}}) {
+        HttpResult refused = client->get(bad);
+        ASSERT_TRUE(hasCode(refused, NetworkError::BadURL)) << bad;
+        EXPECT_NE(refused.error->localizedDescription().find(said), std::string::npos)
+            << refused.error->localizedDescription();
+    }
     // Messages quote a short piece of a long URL; the whole one is in the user info.
     const std::string longURL = "gopher://" + std::string(100000, 'u');
     HttpResult longRefused = client->get(longURL);

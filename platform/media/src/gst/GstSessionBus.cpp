@@ -26,10 +26,13 @@ std::string detailWithoutOrigin(const std::string& debug) {
     return newline == std::string::npos ? std::string() : debug.substr(newline + 1);
 }
 
-/// The element's own text of an error, or "" when it is only the engine's stock text for
-/// the error's kind ("Internal data stream error."), which tells nobody what failed.
+/// The element's own text of an error, or "" when it is only the engine's stock text: the
+/// default of the error's kind, or what any element says when its stream stopped
+/// ("Internal data stream error."). Neither tells anybody what failed.
 std::string elementText(const GError* error) {
     if (!error || !error->message) return {};
+    for (const char* said : {"Internal data stream error.", "Internal data flow error."})
+        if (std::strcmp(error->message, said) == 0) return {};
     gchar* stock = gst_error_get_message(error->domain, error->code);
     bool isStock = stock && std::strcmp(stock, error->message) == 0;
     g_free(stock);

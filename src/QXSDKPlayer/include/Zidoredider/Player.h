@@ -15,8 +15,8 @@
 #include <QXSDKPlayer/Common/QXSubtitle.h>
 
 // The toolbars of style CustomToolbar and every item the facade hands out. The toolbar
-// control itself and the items only it makes (creation date, content details, fullscreen)
-// are declared only: a host that names them includes their headers under
+// control itself is declared only, and the items only it makes (creation date, content
+// details, fullscreen) not at all: a host that names them includes their headers under
 // <QXCorePlayer/Core/View/...>.
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPAirplayToolbarItem.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPContentDurationToolbarItem.h>

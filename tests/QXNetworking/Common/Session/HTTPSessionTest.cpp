@@ -46,6 +46,17 @@ TEST(RequestSerializers, QueryStringsFormBodiesAndJSONBodies) {
     EXPECT_EQ(post->valueForHTTPHeaderField("Content-Type"), "application/x-www-form-urlencoded");
     EXPECT_FALSE(plain->requestWithMethod("GET", "ftp://h.test/p", parameters, &error));
     EXPECT_EQ(error->domain(), QXRequestSerializationErrorDomain);
+    // What is wrong is said: another scheme, or the right one without a host.
+    for (auto [url, said] : std::vector<std::pair<std::string, std::string>>{
+             {"ftp://h.test/p", "The URL \"ftp://h.test/p\" is not an http or https URL."},
+             {"http://", "The URL \"http://\" is an http URL without a host."},
+             {"https:///p", "The URL \"https:///p\" is an https URL without a host."},
+             {"http://:80/p", "The URL \"http://:80/p\" is an http URL without a host."}}) {
+        error = nullptr;
+        EXPECT_FALSE(plain->requestWithMethod("GET", url, parameters, &error)) << url;
+        ASSERT_TRUE(error) << url;
+        EXPECT_EQ(error->localizedDescription(), said);
+    }
 
     auto json = rt::make<JSONRequestSerializer>();
     auto body = json->requestWithMethod("PUT", "https://h.test/p", parameters, &error);

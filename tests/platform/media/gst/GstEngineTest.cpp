@@ -399,6 +399,13 @@ TEST_F(GstMediaTest, AHeldBackSegmentStallsAndPlaybackRecovers) {
     EXPECT_EQ(event->numberOfStalls, 1);
     EXPECT_GE(event->numberOfDroppedVideoFrames, 0);
     EXPECT_GE(origin().requestCount(tag + "seg2.ts"), 1);
+    // Requests are counted: at least the URL and the segment played, at most what the
+    // origin was asked for under the item's paths (which also holds the playlist checks).
+    const std::string base = "/tag/end/vod/muxed/";
+    int asked = origin().requestCount(base + "index.m3u8");
+    for (int i = 0; i < 5; ++i) asked += origin().requestCount(base + "seg" + std::to_string(i) + ".ts");
+    EXPECT_GE(event->numberOfMediaRequests, 1 + origin().requestCount(base + "seg4.ts"));
+    EXPECT_LE(event->numberOfMediaRequests, asked);
 }
 
 TEST_F(GstMediaTest, AMissingPlaylistAndARefusedPortFailAtOnceWithDistinctErrors) {
@@ -420,6 +427,16 @@ TEST_F(GstMediaTest, AMissingPlaylistAndARefusedPortFailAtOnceWithDistinctErrors
     EXPECT_EQ(refused->error()->code(), static_cast<long long>(MediaErrorCode::CannotConnect))
         << refused->error()->localizedDescription();
     EXPECT_NE(missing->error()->localizedDescription().find(':'), std::string::npos) << "names the failing element";
+    // What failed and what the server answered, never the engine's stock words.
+    for (const auto& item : {missing, refused}) {
+        const std::string text = item->error()->localizedDescription();
+        EXPECT_EQ(text.find("Internal data"), std::string::npos) << text;
+        EXPECT_EQ(text.find("()"), std::string::npos) << text;
+    }
+    EXPECT_NE(missing->error()->localizedDescription().find("the server answered HTTP 404"), std::string::npos)
+        << missing->error()->localizedDescription();
+    EXPECT_NE(refused->error()->localizedDescription().find("cannot connect to the server"), std::string::npos)
+        << refused->error()->localizedDescription();
     rt::Ref<rt::Error> keyError;
     EXPECT_EQ(missing->asset()->statusOfValueForKey(AssetKeyPlayable, &keyError), KeyValueStatus::Failed);
     EXPECT_TRUE(keyError && keyError->isEqual(*missing->error()));
@@ -560,6 +577,8 @@ TEST_F(GstMediaTest, AFailingSegmentFailsThePlayingItemWithTheElementsMessage) {
     ASSERT_TRUE(item->error());
     EXPECT_EQ(item->error()->domain(), MediaErrorDomain);
     EXPECT_NE(item->error()->localizedDescription().find(':'), std::string::npos) << item->error()->localizedDescription();
+    EXPECT_EQ(item->error()->localizedDescription().find("Internal data"), std::string::npos)
+        << item->error()->localizedDescription();
     EXPECT_EQ(failedToEnd.count, 1);
     EXPECT_EQ(player->rate(), 0.0f) << "a failure stops the player";
 }

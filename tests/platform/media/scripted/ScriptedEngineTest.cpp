@@ -128,6 +128,18 @@ TEST_F(ScriptedMediaTest, OnlyHttpAndHttpsURLsReachTheEngine) {
         EXPECT_EQ(engine->loadCount(url), 0) << url;
     }
     EXPECT_TRUE(Asset::isSupportedURL("HTTPS://user@origin.test:8443/x.m3u8?a=b"));
+    // Each refusal says what is wrong: an http URL without a host is not another scheme.
+    for (auto [url, said] : std::vector<std::pair<std::string, std::string>>{
+             {"http://", "\"http://\": it is an http URL without a host."},
+             {"https:///x.m3u8", "it is an https URL without a host."},
+             {"HTTP://:8080/x", "it is an http URL without a host."},
+             {"ftp://origin.test/x", "only http and https URLs can be played."},
+             {"http://origin.test/a b", "it holds white space or control characters."}}) {
+        auto refusal = Asset::refusalOfURL(url);
+        ASSERT_TRUE(refusal) << url;
+        EXPECT_NE(refusal->localizedDescription().find(said), std::string::npos) << refusal->localizedDescription();
+        EXPECT_FALSE(Asset::isSupportedURL(url)) << url;
+    }
 }
 
 TEST_F(ScriptedMediaTest, ACancelledOrLoadingKeyNeverCountsAsLoaded) {
