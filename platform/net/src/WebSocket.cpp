@@ -121,6 +121,18 @@ void WebSocket::open() {
         });
         return;
     }
+    // A line break in a header would end it and begin another of the caller's making.
+    for (const auto& [name, value] : options_.headers) {
+        if ((name + value).find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos && !name.empty()) continue;
+        loop_->post([weak, name = name] {
+            if (auto socket = weak.lock())
+                socket->handleFailed(webSocketError(
+                    WebSocketError::BadURL, "The opening request cannot be made: the header \"" +
+                                                fnd::excerpt(name, 40) +
+                                                "\" is empty or holds a carriage return, line feed or NUL character"));
+        });
+        return;
+    }
     rt::Ref<fnd::RunLoop> loop = loop_;
     auto deliver = [weak, loop](std::function<void(WebSocket&)> event) {
         loop->post([weak, event = std::move(event)] {

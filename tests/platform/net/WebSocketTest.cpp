@@ -255,6 +255,24 @@ TEST_F(WebSocketPlainTest, AServerThatClosesWithoutAnsweringTheUpgradeIsToldSoWi
     EXPECT_EQ(text.find("HTTP"), std::string::npos) << "no status was answered: " << text;
 }
 
+TEST_F(WebSocketPlainTest, AHeaderWithALineBreakOrNulFailsTheSocketBeforeAnythingIsSent) {
+    for (const auto& header : std::vector<std::pair<std::string, std::string>>{
+             {"Origin", "https://a.test\r\nX-Origin-Injected: 1"},
+             {"User-Agent", "App\nX: 1"},
+             {"User-Agent", std::string("App\0X", 5)},
+             {"", "value"}}) {
+        auto recorded = std::make_shared<SocketRecorder>();
+        net::WebSocketOptions options;
+        options.headers = {header};
+        auto socket = rt::make<WebSocket>(url(), options);
+        socket->setDelegate(recorded);
+        socket->open();
+        ASSERT_TRUE(waitFor([&] { return recorded->ended(); }));
+        EXPECT_TRUE(failedWith(*recorded, WebSocketError::BadURL)) << header.first;
+    }
+    EXPECT_EQ(peer.lastHeader("X-Origin-Injected"), std::nullopt) << "no request went out";
+}
+
 TEST_F(WebSocketPlainTest, CloseCodesThePeerWouldRefuseAreRefusedAndTheSocketStaysOpen) {
     auto socket = openSocket();
     ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
