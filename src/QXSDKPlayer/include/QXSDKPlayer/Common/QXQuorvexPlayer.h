@@ -58,15 +58,18 @@ class QXQuorvexPlayer : public rt::Object {
     RT_CLASS(QXQuorvexPlayer, rt::Object)
 public:
     // ---- configuration and creation ----------------------------------------------------
-    /// Stores the key for every facade made from now on; none, an empty key or one of
-    /// white space alone raises QXQuorvexPlayerParameterError and keeps the earlier key. Also does the process's
+    /// Stores the key for every facade made from now on; none, an empty key, one of white
+    /// space alone, or one holding a CR, LF or NUL or longer than 8192 bytes raises
+    /// QXQuorvexPlayerParameterError and keeps the earlier key. Also does the process's
     /// one-time set-up (the presentation rule of view controllers), so a host needs no
     /// other call.
     static void configureWithApiKey(const std::optional<std::string>& apiKey);
     /// Where the facades made from now on reach the media server (the service's own by
     /// default). A blank host, one that is more than a host name (a scheme, a port, a
-    /// path), or trust anchors that hold no PEM certificate, raise
-    /// QXQuorvexPlayerParameterError and keep the earlier settings.
+    /// path), an IP address, a name DNS does not allow (a label empty, over 63 characters
+    /// or beginning or ending with '-'; over 253 in all), an origin or user agent holding
+    /// a CR, LF or NUL or longer than 8192 bytes, or trust anchors that hold no PEM
+    /// certificate, raise QXQuorvexPlayerParameterError and keep the earlier settings.
     static void configureMediaServer(const QXMediaServerSettings& settings);
     static QXMediaServerSettings mediaServerSettings();
     /// A new facade; raises QXQuorvexPlayerConfigurationError before configureWithApiKey.
@@ -243,10 +246,14 @@ public:
     // ---- ads -------------------------------------------------------------------------------
     /// Ads of the tag at least `minAdFreeTimeInterval` seconds apart, with a preroll when
     /// allowed. Raises QXQuorvexPlayerConfigurationError "IMA SDK is not available.",
-    /// changing nothing, in a process where ads cannot play.
+    /// changing nothing, in a process where ads cannot play; and, changing nothing,
+    /// QXQuorvexPlayerParameterError for an interval that is not a finite number above 0
+    /// or a tag that is not an http or https URL with a host.
     void configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
                                             double minAdFreeTimeInterval, bool allowPreroll);
-    /// Ads of the tag at the cue points (seconds), with a preroll when allowed.
+    /// Ads of the tag at the cue points (seconds), with a preroll when allowed. A cue point
+    /// that is negative or not finite, or a tag as above, raises
+    /// QXQuorvexPlayerParameterError and changes nothing.
     void configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
                                             const std::vector<double>& cuePoints, bool allowPreroll);
     /// A tag replaces the ad player (the old one ends, its ad too); none removes it,
