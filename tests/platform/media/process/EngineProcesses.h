@@ -48,6 +48,16 @@ inline long procStatus(pid_t pid, const std::string& field) {
     return std::atol(text.c_str() + at + field.size() + 2);
 }
 
+/// The descriptors a process has open; -1 when it is gone.
+inline long openDescriptors(pid_t pid) {
+    std::error_code error;
+    long count = 0;
+    for (auto it = std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error))
+        ++count;
+    return error && count == 0 ? -1 : count;
+}
+
 /// A shell script standing in for the engine program (in the test's scratch folder).
 inline std::string standInProgram(const std::string& name, const std::string& body) {
     std::string path = testing::TempDir() + "/" + name;
