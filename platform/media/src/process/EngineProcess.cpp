@@ -272,7 +272,9 @@ void EngineProcess::closeItem(std::uint32_t item, double teardownLimit) {
     send(Writer(static_cast<std::uint8_t>(Command::Close)).addressedTo(item));
     awaitAnswer(
         teardownLimit, [this, item] { return closing_.count(item) == 0; },
-        [this, teardownLimit] { refuse(rt::format("did not finish tearing an item down within %g s", teardownLimit)); });
+        [this, teardownLimit] {
+            refuse(rt::format("did not finish tearing an item down within %g s", teardownLimit));
+        });
 }
 
 void EngineProcess::check(double limit) {

@@ -83,7 +83,8 @@ Pool& pool() {
 /// Whether a process may be handed an item of these options: running the same program
 /// under the same bound, and not retired.
 bool serves(const std::shared_ptr<EngineProcess>& process, const ProcessEngine::Options& options) {
-    return process && !process->hasEnded() && !process->hasHungUp() && process->path() == ProcessEngine::locateEngine(options) &&
+    return process && !process->hasEnded() && !process->hasHungUp() &&
+           process->path() == ProcessEngine::locateEngine(options) &&
            process->options().memoryLimit == options.memoryLimit && !process->isRetired();
 }
 
@@ -329,7 +330,8 @@ void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const P
             }
             finish(error, std::move(info));
         },
-        [finish, weakProcess, weakLoad, weakAsset, url, options, done, again, key, handedOut](rt::Ref<rt::Error> cause) {
+        [finish, weakProcess, weakLoad, weakAsset, url, options, done, again, key,
+         handedOut](rt::Ref<rt::Error> cause) {
             auto process = weakProcess.lock();
             auto load = weakLoad.lock();
             bool notThisAssets =

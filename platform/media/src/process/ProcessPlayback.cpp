@@ -69,11 +69,13 @@ void ProcessPlayback::seek(Time time, Time before, Time after, std::function<voi
             auto self = weak.lock();
             if (!self) return;
             std::fprintf(stderr,
-                         "zid media: the engine process did not answer a seek within %g s; the seek is given up\n", limit);
+                         "zid media: the engine process did not answer a seek within %g s; the seek is given up\n",
+                         limit);
             self->finishSeek(id, false);
             if (self->process_)
-                self->process_->ping(kSeekPingLimit, rt::format("did not answer a seek within %g s, nor a check %g s after",
-                                                                limit, kSeekPingLimit));
+                self->process_->ping(
+                    kSeekPingLimit,
+                    rt::format("did not answer a seek within %g s, nor a check %g s after", limit, kSeekPingLimit));
         });
 }
 

@@ -42,6 +42,14 @@ protected:
         ASSERT_TRUE(waitUntil([] { return liveEngineProcesses().empty(); }, 10));
     }
 
+    void TearDown() override {
+        // What the test's engines kept ends with them, and is waited for here, while the
+        // loop still runs: no process (nor zombie) is left to the next test's counts.
+        itemEngine = nullptr;
+        waitUntil([] { return engineProcesses().empty(); }, 10);
+        GstMediaTest::TearDown();
+    }
+
     static std::set<pid_t> liveEngineProcesses() {
         std::set<pid_t> live;
         for (pid_t pid : engineProcesses())

@@ -19,8 +19,9 @@
 
 namespace zidtest {
 
-/// The engine processes this test's process runs now, by pid.
-inline std::set<pid_t> engineProcesses() {
+/// The engine processes this test's process runs now, by pid (`program`: the first 15
+/// characters of the engine program's name).
+inline std::set<pid_t> engineProcesses(const std::string& program = "zid_media_engin") {
     std::set<pid_t> pids;
     std::error_code error;  // processes come and go while /proc is read
     for (auto it = std::filesystem::directory_iterator("/proc", error); !error && it != std::filesystem::directory_iterator();
@@ -33,7 +34,7 @@ inline std::set<pid_t> engineProcesses() {
         if (open == std::string::npos || close == std::string::npos || close + 4 > text.size()) continue;
         pid_t parent = static_cast<pid_t>(std::atol(text.c_str() + close + 4));
         // A comm is cut to 15 characters.
-        if (parent == ::getpid() && text.compare(open + 1, close - open - 1, "zid_media_engin") == 0)
+        if (parent == ::getpid() && text.compare(open + 1, close - open - 1, program) == 0)
             pids.insert(static_cast<pid_t>(std::stol(name)));
     }
     return pids;
