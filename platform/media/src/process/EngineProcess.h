@@ -47,8 +47,9 @@ public:
     void close();
     /// Asks the process to forget the item: its handlers go, and its reports still on
     /// their way are dropped until the process says it is idle. A process that has not
-    /// said so within `teardownLimit` seconds (the main loop's clock) is hung in that
-    /// teardown: it is stopped, like one that broke the rules, and its other items fail.
+    /// said so within `teardownLimit` seconds (of the host's listening: awaitAnswer) is
+    /// hung in that teardown: it is stopped, like one that broke the rules, and its other
+    /// items fail.
     /// Of a process that has ended, only the item's handlers go.
     void closeItem(std::uint32_t item, double teardownLimit);
     /// Items loading, prepared or playing in the process (not those being closed).
@@ -58,15 +59,17 @@ public:
     /// Asks the process whether it still answers, before it is given an item (one stopped
     /// or hung would take the item down with it) and every few seconds while it has
     /// items (so that theirs do not freeze unheard). A process that has not answered
-    /// within `limit` seconds (the main loop's clock) has stopped answering: it is
-    /// stopped, its items hear so, and failedCheck() then says so. Commands sent after
-    /// this one wait behind it. A process is checked as it starts, with a longer limit
-    /// (GStreamer's set-up); until it has answered that, no other check is made.
+    /// within `limit` seconds (of the host's listening: awaitAnswer) has stopped
+    /// answering: it is stopped, its items hear so, and failedCheck() then says so.
+    /// Commands sent after this one wait behind it. A process is checked as it starts,
+    /// with a longer limit (GStreamer's set-up); until it has answered that, no other
+    /// check is made.
     void check(double limit);
     bool failedCheck() const { return failedCheck_; }
     /// Asks a process that is slow with an item's work whether it still answers at all:
-    /// one that has not answered within `limit` seconds (the main loop's clock) is hung,
-    /// and stopped like one that broke the rules, `silence` saying what it left unanswered.
+    /// one that has not answered within `limit` seconds (of the host's listening:
+    /// awaitAnswer) is hung, and stopped like one that broke the rules, `silence` saying
+    /// what it left unanswered.
     void ping(double limit, const std::string& silence);
     /// Gives the process `limit` seconds of the host's listening to make `answered()` true
     /// (a pong, an Idle, a load's or a seek's answer): when the limit is due, what waits

@@ -25,7 +25,6 @@ namespace {
 using namespace media;
 using zidtest::engineProcesses;
 using zidtest::GstMediaTest;
-using zidtest::procStatus;
 
 /// Seconds the host's main thread stays busy: below and past each limit (1, 2, 4 s) and
 /// well past all of them together.
@@ -38,14 +37,7 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return liveEngineProcesses().empty(); }, 10));
     }
 
-    std::set<pid_t> liveEngineProcesses() const {
-        std::set<pid_t> live;
-        for (pid_t pid : engineProcesses(program))
-            if (procStatus(pid, "Threads") > 0 &&
-                zidtest::readProcFile("/proc/" + std::to_string(pid) + "/stat").find(") Z ") == std::string::npos)
-                live.insert(pid);
-        return live;
-    }
+    std::set<pid_t> liveEngineProcesses() const { return zidtest::liveEngineProcesses(program); }
 
     static ProcessEngine::Options options() {
         ProcessEngine::Options options;

@@ -42,6 +42,20 @@ inline std::set<pid_t> engineProcesses(const std::string& program = "zid_media_e
 
 /// A number field of /proc/<pid>/status ("Threads", "VmData" in KiB...); -1 when the
 /// process is gone.
+inline long procStatus(pid_t pid, const std::string& field);
+
+/// The engine processes that run now: neither gone nor zombies.
+inline std::set<pid_t> liveEngineProcesses(const std::string& program = "zid_media_engin") {
+    std::set<pid_t> live;
+    for (pid_t pid : engineProcesses(program))
+        if (procStatus(pid, "Threads") > 0 &&
+            readProcFile("/proc/" + std::to_string(pid) + "/stat").find(") Z ") == std::string::npos)
+            live.insert(pid);
+    return live;
+}
+
+/// A number field of /proc/<pid>/status ("Threads", "VmData" in KiB...); -1 when the
+/// process is gone.
 inline long procStatus(pid_t pid, const std::string& field) {
     std::string text = readProcFile("/proc/" + std::to_string(pid) + "/status");
     std::size_t at = text.find("\n" + field + ":");
