@@ -40,6 +40,7 @@ void TurnObserver::setNeedsRun() {
 }
 
 RunLoop::RunLoop() : clock_(RealClock::shared()) {
+    listenedBase_ = listenedMark_ = clock_->now();
     wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     thread_.store(std::this_thread::get_id());
 }
@@ -252,9 +253,23 @@ void RunLoop::setClock(rt::Ref<Clock> clock) {
         }
         timers_.swap(moved);
     }
+    if (isCurrent()) listenedBase_ = listenedMark_ = clock->now();
     old->detach(*this);
     clock->attach(*this);
     wakeUp();
+}
+
+TimeInterval RunLoop::listenedTime() const {
+    HeldClock now = clock();
+    if (now.isVirtual()) return now.now();
+    return listenedBase_ + std::clamp(now.now() - listenedMark_, 0.0, DeafAllowance);
+}
+
+void RunLoop::markListened(TimeInterval now, bool waited) {
+    // A wait counts whole; the stretch of work before it up to the allowance.
+    TimeInterval since = std::max(0.0, now - listenedMark_);
+    listenedBase_ += waited ? since : std::min(since, DeafAllowance);
+    listenedMark_ = now;
 }
 
 std::optional<TimeInterval> RunLoop::nextTimerDeadline() const {
@@ -436,8 +451,11 @@ bool RunLoop::runTurn(TimeInterval maxWait) {
         sleeping_.store(true, std::memory_order_seq_cst);
         if (incoming_.load(std::memory_order_seq_cst) != nullptr) timeoutMs = 0;
     }
+    HeldClock held = clock();
+    if (!held.isVirtual()) markListened(held.now(), false);
     int n = ::poll(fds.data(), fds.size(), timeoutMs);
     sleeping_.store(false, std::memory_order_relaxed);
+    if (!held.isVirtual()) markListened(held.now(), true);
     if (n > 0) {
         if (fds[0].revents & POLLIN) {
             // One read takes the whole count and resets it.

@@ -176,6 +176,14 @@ public:
     std::optional<TimeInterval> nextTimerDeadline() const;
     /// Whether the calling thread is this loop's thread.
     bool isCurrent() const;
+    /// The loop's listening time, on its clock: it runs with the clock while the loop
+    /// waits for its sources and through the short work of a turn, but a stretch
+    /// between two waits longer than DeafAllowance (a handler that blocked the thread,
+    /// a host busy between turns) counts as DeafAllowance only. What a peer is given to
+    /// answer is measured on it, so that nobody is blamed for time in which nobody read
+    /// the answer. On a virtual clock it is the clock's time. The loop's thread only.
+    TimeInterval listenedTime() const;
+    static constexpr TimeInterval DeafAllowance = 0.25;
     /// A count that grows whenever the loop runs something (a posted block, a timer, a
     /// source's handler, a turn observer) and whenever the loop's owner enters it anew
     /// (runOnce, runUntil, run, drain), since the owner may have changed things between
@@ -240,6 +248,11 @@ private:
     std::atomic<std::thread::id> thread_{};
     std::atomic<int> stopRequests_{0};
     std::uint64_t activity_ = 0;
+    // The listening time as of listenedMark_ (the clock's time of the last wait's start or
+    // end), and whether the loop is waiting now (the loop's thread only).
+    TimeInterval listenedBase_ = 0;
+    TimeInterval listenedMark_ = 0;
+    void markListened(TimeInterval now, bool waited);
 };
 
 }  // namespace fnd

@@ -34,6 +34,12 @@ constexpr double kHeartbeatLimit = 4;
 /// (its plugin registry rebuilt, on a busy machine) may take seconds. Until it has, no
 /// shorter check is made of it.
 constexpr double kStartLimit = 20;
+/// Datagrams read at most for an answer whose limit is due: a process that says this
+/// much is not silent, and the loop reads the rest on its next turns.
+constexpr int kMostReadForAnAnswer = 1024;
+/// Listening time below which a limit counts as reached (the loop's timers and its
+/// listening time are read apart).
+constexpr double kJudgingSlack = 0.005;
 
 // Sends from other threads (a picture released anywhere) race with close() on the main
 // thread; one lock for every engine process is plenty for a handful of messages.
@@ -264,12 +270,11 @@ void EngineProcess::closeItem(std::uint32_t item, double teardownLimit) {
     if (!items_.erase(item) || ended_ || closed_) return;
     closing_[item] = true;
     send(Writer(static_cast<std::uint8_t>(Command::Close)).addressedTo(item));
-    std::weak_ptr<EngineProcess> weak = weak_from_this();
-    fnd::RunLoop::main()->after(teardownLimit, [weak, item, teardownLimit] {
-        auto self = weak.lock();
-        if (self && self->closing_.count(item))
-            self->refuse(rt::format("did not finish tearing an item down within %g s", teardownLimit));
-    });
+    awaitAnswer(
+        teardownLimit, [this, item] { return closing_.count(item) == 0; },
+        [this, teardownLimit] {
+            refuse(rt::format("did not finish tearing an item down within %g s", teardownLimit));
+        });
 }
 
 void EngineProcess::check(double limit) {
@@ -281,13 +286,55 @@ void EngineProcess::check(double limit) {
 void EngineProcess::ping(double limit, const std::string& silence) {
     if (ended_ || closed_) return;
     send(Writer(static_cast<std::uint8_t>(Command::Ping)));
+    unsigned ping = ++pings_;
+    awaitAnswer(
+        limit, [this, ping] { return pongs_ >= ping; },
+        [this, silence] {
+            failedCheck_ = true;
+            refuse(silence);
+        });
+}
+
+struct EngineProcess::Awaited {
+    double limit;
+    /// The main loop's listening time when the process was asked.
+    fnd::TimeInterval since;
+    std::function<bool()> answered;
+    std::function<void()> overdue;
+};
+
+void EngineProcess::awaitAnswer(double limit, std::function<bool()> answered, std::function<void()> overdue) {
+    if (ended_ || closed_) return;
+    auto awaited = std::make_shared<Awaited>(
+        Awaited{limit, fnd::RunLoop::main()->listenedTime(), std::move(answered), std::move(overdue)});
+    judgeLater(awaited, limit);
+}
+
+void EngineProcess::judgeLater(const std::shared_ptr<Awaited>& awaited, double after) {
     std::weak_ptr<EngineProcess> weak = weak_from_this();
-    fnd::RunLoop::main()->after(limit, [weak, ping = ++pings_, silence] {
+    fnd::RunLoop::main()->after(after, [weak, awaited] {
         auto self = weak.lock();
-        if (!self || self->pongs_ >= ping || self->ended_ || self->closed_) return;
-        self->failedCheck_ = true;
-        self->refuse(silence);
+        if (!self || self->ended_ || self->closed_ || awaited->answered()) return;
+        // The answer may be waiting behind what the process said while nobody read.
+        bool emptied = false;
+        for (int i = 0; i < kMostReadForAnAnswer && !awaited->answered(); ++i) {
+            if (!self->receiveOne()) {
+                emptied = true;
+                break;
+            }
+        }
+        if (self->ended_ || self->closed_ || awaited->answered()) return;
+        double heard = fnd::RunLoop::main()->listenedTime() - awaited->since;
+        if (!emptied || heard < awaited->limit - kJudgingSlack)
+            return self->judgeLater(awaited, std::max(awaited->limit - heard, kJudgingSlack));
+        awaited->overdue();
     });
+}
+
+bool EngineProcess::hasHungUp() const {
+    if (ended_ || closed_ || socket_ < 0) return ended_;
+    pollfd fd{socket_, POLLIN, 0};
+    return ::poll(&fd, 1, 0) > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
 
 void EngineProcess::refuse(const std::string& what) {
@@ -299,56 +346,68 @@ void EngineProcess::refuse(const std::string& what) {
 
 void EngineProcess::onSocket(short revents) {
     // A handful of messages per turn, so pictures cannot starve the rest of the loop.
-    for (int i = 0; i < 64 && !ended_ && !closed_; ++i) {
-        int fd = -1;
-        if (!received_.receive(socket_, fd)) {
-            endUnasked();
-            return;
-        }
-        if (received_.size() == 0) break;
-        // The reports are read from a copy of the datagram (a few hundred bytes): a handler
-        // may turn the loop again, which receives into the buffer anew.
-        std::vector<std::uint8_t> bytes(received_.data(), received_.data() + received_.size());
-        std::vector<std::pair<std::size_t, std::size_t>> messages;
-        if (!splitFramed(bytes, messages) || messages.empty() || (fd >= 0 && messages.size() != 1)) {
-            if (fd >= 0) ::close(fd);
-            refuse("sent a datagram that does not split into whole reports");
-            return;
-        }
-        auto keep = shared_from_this();  // a handler may drop the last owner
-        for (const auto& [offset, size] : messages) {
-            if (ended_ || closed_) break;
-            Reader body(bytes.data() + offset, size);
-            auto kind = static_cast<Report>(body.u8());
-            if (kind == Report::Pong && body.finished() && fd < 0) {
-                if (pongs_ >= pings_) return refuse("answered a check nobody asked for");
-                ++pongs_;
-                continue;
-            }
-            if (kind == Report::Unfit && body.finished() && fd < 0) {
-                // It takes no new item, and one left without items ends now.
-                retired_ = true;
-                if (items_.empty()) return close();
-                continue;
-            }
-            std::uint32_t item = body.u32();
-            if (auto closing = closing_.find(item); body.ok() && closing != closing_.end()) {
-                // What a closed item's pipeline still said: nobody listens to it any more.
-                if (fd >= 0) ::close(fd);
-                if (kind == Report::Idle && body.finished()) closing_.erase(closing);
-                continue;
-            }
-            auto it = items_.find(item);
-            if (!body.ok() || it == items_.end()) {
-                if (fd >= 0) ::close(fd);
-                return refuse("sent a report of an item it does not play");
-            }
-            // A copy: the handler may close the item.
-            if (auto handler = it->second.report) handler(kind, body, fd);
-            else if (fd >= 0) ::close(fd);
-        }
+    for (int i = 0; i < 64 && receiveOne(); ++i) {
     }
     if (!ended_ && !closed_ && (revents & (POLLHUP | POLLERR)) && !(revents & POLLIN)) endUnasked();
+}
+
+bool EngineProcess::receiveOne() {
+    if (ended_ || closed_) return false;
+    int fd = -1;
+    if (!received_.receive(socket_, fd)) {
+        endUnasked();
+        return false;
+    }
+    if (received_.size() == 0) return false;
+    // The reports are read from a copy of the datagram (a few hundred bytes): a handler
+    // may turn the loop again, which receives into the buffer anew.
+    std::vector<std::uint8_t> bytes(received_.data(), received_.data() + received_.size());
+    std::vector<std::pair<std::size_t, std::size_t>> messages;
+    if (!splitFramed(bytes, messages) || messages.empty() || (fd >= 0 && messages.size() != 1)) {
+        if (fd >= 0) ::close(fd);
+        refuse("sent a datagram that does not split into whole reports");
+        return false;
+    }
+    auto keep = shared_from_this();  // a handler may drop the last owner
+    for (const auto& [offset, size] : messages) {
+        if (ended_ || closed_) break;
+        Reader body(bytes.data() + offset, size);
+        auto kind = static_cast<Report>(body.u8());
+        if (kind == Report::Pong && body.finished() && fd < 0) {
+            if (pongs_ >= pings_) {
+                refuse("answered a check nobody asked for");
+                return false;
+            }
+            ++pongs_;
+            continue;
+        }
+        if (kind == Report::Unfit && body.finished() && fd < 0) {
+            // It takes no new item, and one left without items ends now.
+            retired_ = true;
+            if (items_.empty()) {
+                close();
+                return false;
+            }
+            continue;
+        }
+        std::uint32_t item = body.u32();
+        if (auto closing = closing_.find(item); body.ok() && closing != closing_.end()) {
+            // What a closed item's pipeline still said: nobody listens to it any more.
+            if (fd >= 0) ::close(fd);
+            if (kind == Report::Idle && body.finished()) closing_.erase(closing);
+            continue;
+        }
+        auto it = items_.find(item);
+        if (!body.ok() || it == items_.end()) {
+            if (fd >= 0) ::close(fd);
+            refuse("sent a report of an item it does not play");
+            return false;
+        }
+        // A copy: the handler may close the item.
+        if (auto handler = it->second.report) handler(kind, body, fd);
+        else if (fd >= 0) ::close(fd);
+    }
+    return !ended_ && !closed_;
 }
 
 void EngineProcess::onOutput(short revents) {

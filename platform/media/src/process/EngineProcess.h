@@ -47,8 +47,9 @@ public:
     void close();
     /// Asks the process to forget the item: its handlers go, and its reports still on
     /// their way are dropped until the process says it is idle. A process that has not
-    /// said so within `teardownLimit` seconds (the main loop's clock) is hung in that
-    /// teardown: it is stopped, like one that broke the rules, and its other items fail.
+    /// said so within `teardownLimit` seconds (of the host's listening: awaitAnswer) is
+    /// hung in that teardown: it is stopped, like one that broke the rules, and its other
+    /// items fail.
     /// Of a process that has ended, only the item's handlers go.
     void closeItem(std::uint32_t item, double teardownLimit);
     /// Items loading, prepared or playing in the process (not those being closed).
@@ -58,16 +59,35 @@ public:
     /// Asks the process whether it still answers, before it is given an item (one stopped
     /// or hung would take the item down with it) and every few seconds while it has
     /// items (so that theirs do not freeze unheard). A process that has not answered
-    /// within `limit` seconds (the main loop's clock) has stopped answering: it is
-    /// stopped, its items hear so, and failedCheck() then says so. Commands sent after
-    /// this one wait behind it. A process is checked as it starts, with a longer limit
-    /// (GStreamer's set-up); until it has answered that, no other check is made.
+    /// within `limit` seconds (of the host's listening: awaitAnswer) has stopped
+    /// answering: it is stopped, its items hear so, and failedCheck() then says so.
+    /// Commands sent after this one wait behind it. A process is checked as it starts,
+    /// with a longer limit (GStreamer's set-up); until it has answered that, no other
+    /// check is made.
     void check(double limit);
     bool failedCheck() const { return failedCheck_; }
     /// Asks a process that is slow with an item's work whether it still answers at all:
-    /// one that has not answered within `limit` seconds (the main loop's clock) is hung,
-    /// and stopped like one that broke the rules, `silence` saying what it left unanswered.
+    /// one that has not answered within `limit` seconds (of the host's listening:
+    /// awaitAnswer) is hung, and stopped like one that broke the rules, `silence` saying
+    /// what it left unanswered.
     void ping(double limit, const std::string& silence);
+    /// Gives the process `limit` seconds of the host's listening to make `answered()` true
+    /// (a pong, an Idle, a load's or a seek's answer): when the limit is due, what waits
+    /// in the socket is read first (an answer waiting unread is an answer), and only the
+    /// main loop's listening time counts (RunLoop::listenedTime: a main thread busy in
+    /// one handler is not the process's silence), the limit being set again for what is
+    /// left. Only a process silent through `limit` seconds of listening gets `overdue()`;
+    /// nothing is called once it has ended or is closed. Every liveness limit of a
+    /// process goes through here.
+    void awaitAnswer(double limit, std::function<bool()> answered, std::function<void()> overdue);
+    /// The number of checks sent so far, and whether the process has answered the one
+    /// of that number (a process that has not yet answered the check made as it was
+    /// handed an item never saw the item's command).
+    unsigned checksSent() const { return pings_; }
+    bool hasAnswered(unsigned check) const { return pongs_ >= check; }
+    /// Whether the process's end of the socket is closed (it crashed or exited) though
+    /// its end has not been read yet: it takes no item.
+    bool hasHungUp() const;
     /// Whether the process takes no new item: it has been given its number of items
     /// (Options::retireAfterItems), its data memory has passed Options::retireAboveMemory,
     /// or it said it keeps what a closed item left (a teardown stuck past its bound).
@@ -89,6 +109,11 @@ public:
 private:
     EngineProcess() = default;
     void onSocket(short revents);
+    /// Reads one datagram and hands on its reports; false when none was waiting or the
+    /// process ended or was stopped meanwhile.
+    bool receiveOne();
+    struct Awaited;
+    void judgeLater(const std::shared_ptr<Awaited>& awaited, double after);
     void onOutput(short revents);
     void drainOutput();
     void endUnasked();

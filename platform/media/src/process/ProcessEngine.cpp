@@ -83,7 +83,8 @@ Pool& pool() {
 /// Whether a process may be handed an item of these options: running the same program
 /// under the same bound, and not retired.
 bool serves(const std::shared_ptr<EngineProcess>& process, const ProcessEngine::Options& options) {
-    return process && !process->hasEnded() && process->path() == ProcessEngine::locateEngine(options) &&
+    return process && !process->hasEnded() && !process->hasHungUp() &&
+           process->path() == ProcessEngine::locateEngine(options) &&
            process->options().memoryLimit == options.memoryLimit && !process->isRetired();
 }
 
@@ -99,6 +100,8 @@ std::shared_ptr<EngineProcess> serverWithRoom(const ProcessEngine::Options& opti
                   serving.end());
     for (const auto& weak : serving) {
         auto p = weak.lock();
+        // A process that crashed is passed over even before its end is read (its items
+        // hear of it on the loop's next turn).
         if (!serves(p, options) || p->failedCheck() || p->itemCount() >= kItemsPerProcess) continue;
         if (!best || p->itemCount() > best->itemCount()) best = p;
     }
@@ -221,10 +224,11 @@ void process::giveBack(const std::shared_ptr<EngineProcess>& process, std::uint3
                   serving.end());
     // A retired process ends with its last item, and with it whatever its items left.
     if (!process->options().keepSpare || pool().engines == 0 || process->isRetired()) return process->close();
-    // One process is kept without items, the warmest: the one that just played.
+    // One process is kept without items, the warmest: the one that just played. The
+    // spare stays too: closed here, it would be started again two seconds after the
+    // next round of items filled this one.
     auto previous = std::exchange(pool().idle, process);
     if (previous && previous != process) previous->close();
-    if (auto spare = std::exchange(pool().spare, nullptr)) spare->close();
 }
 
 ProcessEngine::ProcessEngine(Options options) : options_(std::move(options)) {
@@ -280,6 +284,9 @@ void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const P
     auto process = obtainProcess(options, &error);
     if (!process) return done(error, {});
     const Asset* key = asset.get();
+    // The check made as the process was handed the asset: one that ends before answering
+    // it never saw the asset's load.
+    unsigned handedOut = process->checksSent();
     std::uint32_t id = process->addItem();
     auto early = std::make_shared<EarlyReports>();
     auto load = std::make_shared<ProcessLoad>(ProcessLoad{process, id, early});
@@ -323,10 +330,13 @@ void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const P
             }
             finish(error, std::move(info));
         },
-        [finish, weakProcess, weakLoad, weakAsset, url, options, done, again, key](rt::Ref<rt::Error> cause) {
+        [finish, weakProcess, weakLoad, weakAsset, url, options, done, again, key,
+         handedOut](rt::Ref<rt::Error> cause) {
             auto process = weakProcess.lock();
             auto load = weakLoad.lock();
-            bool notThisAssets = process && (process->failedCheck() || (!again && process->isTearingDown()));
+            bool notThisAssets =
+                process && (process->failedCheck() ||
+                            (!again && (process->isTearingDown() || !process->hasAnswered(handedOut))));
             if (notThisAssets && load && pendingLoads().take(key, load)) {
                 giveBack(process, load->item);
                 return startLoad(weakAsset, url, options, done, true);
@@ -347,10 +357,15 @@ void startLoad(const rt::Weak<Asset>& weakAsset, const std::string& url, const P
     process->send(command.addressedTo(id));
     // The engine gives up a load itself after loadTimeout; a process that has not
     // answered a little after that is hung, and stopped (the load then fails).
-    fnd::RunLoop::main()->after(options.engine.loadTimeout + kLoadAnswerGrace, [weakLoad, key] {
-        auto load = weakLoad.lock();
-        if (load && pendingLoads().holds(key, load)) load->process->refuse("did not answer the load in time");
-    });
+    process->awaitAnswer(
+        options.engine.loadTimeout + kLoadAnswerGrace,
+        [weakLoad, key] {
+            auto load = weakLoad.lock();
+            return !load || !pendingLoads().holds(key, load);
+        },
+        [weakLoad] {
+            if (auto load = weakLoad.lock()) load->process->refuse("did not answer the load in time");
+        });
 }
 }  // namespace
 

@@ -55,17 +55,28 @@ void ProcessPlayback::seek(Time time, Time before, Time after, std::function<voi
     // that takes longer is answered NO for this item alone, whatever the process does
     // for its other items: a process is hung when it no longer answers at all, not when
     // one item's network is slow, so it is asked, and stopped only if it stays silent.
+    // Like the process's own limits, it is judged on the host's listening time, after
+    // reading what waits in the socket.
     double limit = seekAnswerLimit_;
-    fnd::RunLoop::main()->after(limit, [weak = weakSelf(), id, limit] {
-        auto self = weak.lock();
-        if (!self || !self->seeks_.count(id)) return;
-        std::fprintf(stderr, "zid media: the engine process did not answer a seek within %g s; the seek is given up\n",
-                     limit);
-        self->finishSeek(id, false);
-        if (self->process_)
-            self->process_->ping(kSeekPingLimit, rt::format("did not answer a seek within %g s, nor a check %g s after",
-                                                            limit, kSeekPingLimit));
-    });
+    auto weak = weakSelf();
+    process_->awaitAnswer(
+        limit,
+        [weak, id] {
+            auto self = weak.lock();
+            return !self || !self->seeks_.count(id);
+        },
+        [weak, id, limit] {
+            auto self = weak.lock();
+            if (!self) return;
+            std::fprintf(stderr,
+                         "zid media: the engine process did not answer a seek within %g s; the seek is given up\n",
+                         limit);
+            self->finishSeek(id, false);
+            if (self->process_)
+                self->process_->ping(
+                    kSeekPingLimit,
+                    rt::format("did not answer a seek within %g s, nor a check %g s after", limit, kSeekPingLimit));
+        });
 }
 
 

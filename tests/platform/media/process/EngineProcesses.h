@@ -19,8 +19,9 @@
 
 namespace zidtest {
 
-/// The engine processes this test's process runs now, by pid.
-inline std::set<pid_t> engineProcesses() {
+/// The engine processes this test's process runs now, by pid (`program`: the first 15
+/// characters of the engine program's name).
+inline std::set<pid_t> engineProcesses(const std::string& program = "zid_media_engin") {
     std::set<pid_t> pids;
     std::error_code error;  // processes come and go while /proc is read
     for (auto it = std::filesystem::directory_iterator("/proc", error); !error && it != std::filesystem::directory_iterator();
@@ -33,10 +34,24 @@ inline std::set<pid_t> engineProcesses() {
         if (open == std::string::npos || close == std::string::npos || close + 4 > text.size()) continue;
         pid_t parent = static_cast<pid_t>(std::atol(text.c_str() + close + 4));
         // A comm is cut to 15 characters.
-        if (parent == ::getpid() && text.compare(open + 1, close - open - 1, "zid_media_engin") == 0)
+        if (parent == ::getpid() && text.compare(open + 1, close - open - 1, program) == 0)
             pids.insert(static_cast<pid_t>(std::stol(name)));
     }
     return pids;
+}
+
+/// A number field of /proc/<pid>/status ("Threads", "VmData" in KiB...); -1 when the
+/// process is gone.
+inline long procStatus(pid_t pid, const std::string& field);
+
+/// The engine processes that run now: neither gone nor zombies.
+inline std::set<pid_t> liveEngineProcesses(const std::string& program = "zid_media_engin") {
+    std::set<pid_t> live;
+    for (pid_t pid : engineProcesses(program))
+        if (procStatus(pid, "Threads") > 0 &&
+            readProcFile("/proc/" + std::to_string(pid) + "/stat").find(") Z ") == std::string::npos)
+            live.insert(pid);
+    return live;
 }
 
 /// A number field of /proc/<pid>/status ("Threads", "VmData" in KiB...); -1 when the
@@ -46,6 +61,16 @@ inline long procStatus(pid_t pid, const std::string& field) {
     std::size_t at = text.find("\n" + field + ":");
     if (at == std::string::npos) return -1;
     return std::atol(text.c_str() + at + field.size() + 2);
+}
+
+/// The descriptors a process has open; -1 when it is gone.
+inline long openDescriptors(pid_t pid) {
+    std::error_code error;
+    long count = 0;
+    for (auto it = std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error))
+        ++count;
+    return error && count == 0 ? -1 : count;
 }
 
 /// A shell script standing in for the engine program (in the test's scratch folder).
