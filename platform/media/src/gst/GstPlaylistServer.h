@@ -55,6 +55,8 @@ public:
     std::string alias(const std::shared_ptr<FetchGuard>& guard, const std::string& url, FetchHeaders headers);
     /// Whether `uri` is one of the service's.
     bool serves(const std::string& uri) const;
+    /// "http://127.0.0.1:<port>/".
+    const std::string& base() const { return base_; }
     /// Connections closed at once because their client was not of this process.
     std::uint64_t foreignConnections() const { return foreign_.load(); }
 

@@ -7,6 +7,7 @@
 #include "../GstTestSupport.h"
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -25,6 +26,7 @@
 #include "gst/GstFetchGuard.h"
 #include "gst/GstPlaylistServer.h"
 #include "gst/GstSession.h"
+#include "Sanitized.h"
 
 namespace {
 
@@ -193,3 +195,206 @@ TEST_F(GstMediaTest, ASchemeRelativeVariantPlaysAndItsOwnSpellingIsChecked) {
 }
 
 }  // namespace
+
+namespace {
+
+bool inEngineProcess() {
+    const char* which = std::getenv("ZID_TEST_MEDIA_ENGINE");
+    return which && std::string(which) == "process";
+}
+
+/// A loopback connection to `port`, or -1.
+int connectTo(int port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+/// One GET on a kept connection; the body, or "" with `status` 0 when the connection broke.
+std::string get(int fd, const std::string& path, int& status) {
+    std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    status = 0;
+    if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) return {};
+    std::string in;
+    char buffer[8192];
+    std::size_t end;
+    while ((end = in.find("\r\n\r\n")) == std::string::npos) {
+        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) return {};
+        in.append(buffer, static_cast<std::size_t>(n));
+    }
+    std::size_t length = 0;
+    auto at = in.find("Content-Length: ");
+    if (at == std::string::npos) at = in.find("content-length: ");
+    if (at != std::string::npos && at < end) length = std::strtoul(in.c_str() + at + 16, nullptr, 10);
+    std::string body = in.substr(end + 4);
+    while (body.size() < length) {
+        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) return {};
+        body.append(buffer, static_cast<std::size_t>(n));
+    }
+    status = std::atoi(in.c_str() + 9);
+    return body;
+}
+
+int openDescriptors() {
+    int count = 0;
+    if (DIR* fds = ::opendir("/proc/self/fd")) {
+        while (dirent* entry = ::readdir(fds)) count += entry->d_name[0] != '.';
+        ::closedir(fds);
+    }
+    return count;
+}
+
+}  // namespace
+
+TEST_F(GstMediaTest, ThePlaylistServiceIsItsProcessesAloneAndAThousandForeignConnectionsDelayNoFetch) {
+    // The service of this process: the in-process engine's.
+    if (inEngineProcess()) GTEST_SKIP() << "the service of this test's own process is tried in process";
+    auto* service = media::gstimpl::PlaylistServer::shared();
+    ASSERT_TRUE(service);
+    const int port = std::atoi(service->base().c_str() + service->base().rfind(':') + 1);
+    std::uint64_t foreignBefore = service->foreignConnections();
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    // Another process: 1,000 connections, half of them idle, half sending a byte every
+    // half second; the first asks for an address and tells what it got back.
+    pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        ::close(report[0]);
+        int fds[1000];
+        for (int& fd : fds) fd = connectTo(port);
+        const char ask[] = "GET /0123456789abcdef0123456789abcdef HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+        char got = 0;
+        ssize_t answered = 0;
+        if (fds[0] >= 0 && ::send(fds[0], ask, sizeof ask - 1, MSG_NOSIGNAL) > 0) answered = ::recv(fds[0], &got, 1, 0);
+        char told = answered > 0 ? 'A' : 'N';
+        (void)!::write(report[1], &told, 1);
+        for (;;) {
+            for (int i = 1; i < 1000; i += 2)
+                if (fds[i] >= 0) ::send(fds[i], "G", 1, MSG_NOSIGNAL);
+            ::usleep(500000);
+        }
+    }
+    ::close(report[1]);
+    char told = 0;
+    ASSERT_EQ(::read(report[0], &told, 1), 1);
+    ::close(report[0]);
+    EXPECT_EQ(told, 'N') << "another process got an answer from the service";
+    EXPECT_TRUE(waitUntil([&] { return service->foreignConnections() >= foreignBefore + 1000; }, 10))
+        << service->foreignConnections() - foreignBefore << " foreign connections closed";
+    EXPECT_LT(openDescriptors(), 300) << "foreign connections hold descriptors of the process";
+    // Meanwhile an item plays live, its playlist refreshed through the service on time,
+    // and a new one is ready as soon as ever.
+    const std::string tag = "/tag/held-live/";
+    auto live = PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url(tag + "live/index.m3u8"), engine));
+    auto livePlayer = Player::playerWithPlayerItem(live);
+    livePlayer->play();
+    std::string said = settle(live, 20);
+    ASSERT_EQ(live->status(), PlayerItemStatus::ReadyToPlay) << said;
+    int refreshes = origin().requestCount(tag + "live/index.m3u8");
+    auto started = std::chrono::steady_clock::now();
+    auto vod = PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url("/tag/held-vod/vod/master.m3u8"), engine));
+    auto vodPlayer = Player::playerWithPlayerItem(vod);
+    said = settle(vod, 20);
+    double ready = secondsSince(started);
+    EXPECT_EQ(vod->status(), PlayerItemStatus::ReadyToPlay) << said;
+    EXPECT_LT(ready, 3.0);
+    waitUntil([] { return false; }, 5);
+    EXPECT_EQ(live->status(), PlayerItemStatus::ReadyToPlay)
+        << (live->error() ? live->error()->localizedDescription() : std::string());
+    EXPECT_GE(origin().requestCount(tag + "live/index.m3u8"), refreshes + 2) << "refreshes reached the origin";
+    ::kill(other, SIGKILL);
+    ::waitpid(other, nullptr, 0);
+    std::printf("1,000 foreign connections: all closed at once (%llu), a master ready after %.2f s, %d refreshes in 5 s\n",
+                static_cast<unsigned long long>(service->foreignConnections() - foreignBefore), ready,
+                origin().requestCount(tag + "live/index.m3u8") - refreshes);
+}
+
+TEST_F(GstMediaTest, PlaylistFetchesKeepTheirConnectionsAndAcceptCompression) {
+    HlsOrigin kept(peers::HlsFixtures::ensureDefault());
+    kept.keepConnections();
+    kept.start();
+    const std::string path = "/tag/kept/live/index.m3u8";
+    auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(kept.url("/tag/kept/vod/master.m3u8"), itemEngine));
+    auto player = Player::playerWithPlayerItem(item);
+    std::string said = settle(item, 20);
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << said;
+    // A master's media playlists: each fetched once, on connections kept for the next.
+    int playlists = 0, connections = 0;
+    for (const char* playlist : {"video_low/index.m3u8", "video_high/index.m3u8", "audio_eng/index.m3u8",
+                                 "audio_fra/index.m3u8", "subs_eng/index.m3u8"}) {
+        playlists += kept.requestCount(std::string("/tag/kept/vod/") + playlist);
+        connections += kept.connectionCount(std::string("/tag/kept/vod/") + playlist);
+    }
+    EXPECT_GE(playlists, 3);
+    EXPECT_NE(kept.lastHeader("/tag/kept/vod/audio_eng/index.m3u8", "Accept-Encoding").find("gzip"), std::string::npos)
+        << "Accept-Encoding: " << kept.lastHeader("/tag/kept/vod/audio_eng/index.m3u8", "Accept-Encoding");
+    // A live playlist's refreshes, on one connection.
+    auto live = PlayerItem::playerItemWithAsset(rt::make<Asset>(kept.url(path), itemEngine));
+    auto livePlayer = Player::playerWithPlayerItem(live);
+    livePlayer->play();
+    said = settle(live, 20);
+    ASSERT_EQ(live->status(), PlayerItemStatus::ReadyToPlay) << said;
+    waitUntil([] { return false; }, 8);
+    int refreshes = kept.requestCount(path);
+    EXPECT_GE(refreshes, 4);
+    EXPECT_LE(kept.connectionCount(path), 2) << refreshes << " requests";
+    EXPECT_NE(kept.lastHeader(path, "Accept-Encoding").find("gzip"), std::string::npos);
+    std::printf("kept connections: %d media playlists on %d connections; %d live requests on %d connections in 8 s\n",
+                playlists, connections, refreshes, kept.connectionCount(path));
+}
+
+TEST_F(GstMediaTest, AGuardedPlaylistFetchCostsAboutAsMuchAsAStraightOne) {
+    if (inEngineProcess()) GTEST_SKIP() << "measured in process";
+    HlsOrigin kept(peers::HlsFixtures::ensureDefault());
+    kept.keepConnections();
+    kept.start();
+    // A guard as a demuxer's has one (the demuxer brings the HTTP library in).
+    GstElement* demuxer = gst_element_factory_make("hlsdemux2", nullptr);
+    ASSERT_TRUE(demuxer);
+    gst_object_ref_sink(demuxer);
+    auto relay = std::make_shared<media::gstimpl::Relay>();
+    auto guard = media::gstimpl::FetchGuard::of(demuxer, relay);
+    auto* service = media::gstimpl::PlaylistServer::shared();
+    const std::string path = "/tag/cost/vod/muxed/index.m3u8";
+    const int servicePort = std::atoi(service->base().c_str() + service->base().rfind(':') + 1);
+    int straight = connectTo(kept.port()), guarded = connectTo(servicePort);
+    ASSERT_GE(straight, 0);
+    ASSERT_GE(guarded, 0);
+    std::vector<double> straightTimes, guardedTimes;
+    std::string expected;
+    for (int i = 0; i < 200; ++i) {
+        int status = 0;
+        auto t0 = std::chrono::steady_clock::now();
+        std::string body = get(straight, path, status);
+        straightTimes.push_back(secondsSince(t0) * 1000);
+        ASSERT_EQ(status, 200);
+        std::string alias = service->alias(guard, kept.url(path), {});
+        t0 = std::chrono::steady_clock::now();
+        std::string read = get(guarded, alias.substr(service->base().size() - 1), status);
+        guardedTimes.push_back(secondsSince(t0) * 1000);
+        ASSERT_EQ(status, 200);
+        ASSERT_EQ(read, body);
+    }
+    ::close(straight);
+    ::close(guarded);
+    guard.reset();
+    gst_object_unref(demuxer);
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    double cost = median(guardedTimes) - median(straightTimes);
+    std::printf("playlist fetch: straight %.3f ms, guarded %.3f ms (median of 200): %.3f ms more\n", median(straightTimes),
+                median(guardedTimes), cost);
+    EXPECT_LT(cost, zidtest::kSanitized ? 5.0 : 1.0);
+}
