@@ -23,6 +23,8 @@ namespace {
 constexpr double kSegmentsPerBound = 4;
 /// Seconds a playlist fetched for its check may take.
 constexpr double kPlaylistFetchSeconds = 10;
+/// Bytes of checked playlists kept for the demuxer's first reads.
+constexpr std::size_t kMostHandedOver = 16u << 20;
 
 std::mutex& registryMutex() {
     static auto* m = new std::mutex;
@@ -233,6 +235,11 @@ FetchedText FetchGuard::fetch(const std::string& url) {
 
 void FetchGuard::handOver(const std::string& url, FetchedText fetched) {
     std::lock_guard lock(mutex_);
+    // A master may name hundreds of long playlists the demuxer never reads: past a bound,
+    // their texts are not kept, and a read of one is fetched (and checked) when it comes.
+    if (handedOverBytes_ + fetched.text.size() > kMostHandedOver) return;
+    if (auto it = handedOver_.find(url); it != handedOver_.end()) handedOverBytes_ -= it->second.text.size();
+    handedOverBytes_ += fetched.text.size();
     handedOver_[url] = std::move(fetched);
 }
 
@@ -248,6 +255,7 @@ void FetchGuard::answerRead(const std::string& url, const FetchHeaders& headers,
         std::lock_guard lock(mutex_);
         if (stopped_ || refused_) return done(PlaylistAnswer{403, {}, {}});
         if (auto it = handedOver_.find(url); it != handedOver_.end()) {
+            handedOverBytes_ -= it->second.text.size();
             handed = std::move(it->second);
             handedOver_.erase(it);
         }
@@ -311,6 +319,7 @@ void FetchGuard::failedRead(const std::string& url, const FetchedText& fetched) 
         if (refused_) return;
         refused_ = true;
         handedOver_.clear();
+        handedOverBytes_ = 0;
     }
     relay_->postPlaylistFailure(code, std::move(description));
     stop();
@@ -411,6 +420,7 @@ void FetchGuard::refuse(MediaErrorCode code, std::string description) {
         if (refused_) return;
         refused_ = true;
         handedOver_.clear();
+        handedOverBytes_ = 0;
     }
     relay_->postRefusal(code, std::move(description));
     stop();

@@ -150,6 +150,7 @@ private:
     GCancellable* stop_ = nullptr;
     GObject* session_ = nullptr;
     std::map<std::string, FetchedText> handedOver_;
+    std::size_t handedOverBytes_ = 0;
     /// Playlists the demuxer has read at least once.
     std::set<std::string> read_;
     std::function<bool(const std::string&, const FetchedText&)> check_;

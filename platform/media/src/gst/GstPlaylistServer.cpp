@@ -100,15 +100,7 @@ PlaylistServer* PlaylistServer::shared() {
         bool up = false;
         std::thread([made, &started, &running, &up] {
             g_main_context_push_thread_default(made->context_);
-            GSource* accepting = g_unix_fd_source_new(made->listener_, G_IO_IN);
-            g_source_set_callback(
-                accepting,
-                G_SOURCE_FUNC(+[](gint, GIOCondition, gpointer data) -> gboolean {
-                    static_cast<PlaylistServer*>(data)->acceptAll();
-                    return G_SOURCE_CONTINUE;
-                }),
-                made, nullptr);
-            g_source_attach(accepting, made->context_);
+            made->listen();
             GMainLoop* loop = g_main_loop_new(made->context_, FALSE);
             {
                 std::lock_guard lock(started);
@@ -159,12 +151,40 @@ std::string PlaylistServer::alias(const std::shared_ptr<FetchGuard>& guard, cons
 
 bool PlaylistServer::serves(const std::string& uri) const { return uri.rfind(base_, 0) == 0; }
 
+void PlaylistServer::listen() {
+    accepting_ = g_unix_fd_source_new(listener_, G_IO_IN);
+    g_source_set_callback(
+        accepting_,
+        G_SOURCE_FUNC(+[](gint, GIOCondition, gpointer data) -> gboolean {
+            static_cast<PlaylistServer*>(data)->acceptAll();
+            return G_SOURCE_CONTINUE;
+        }),
+        this, nullptr);
+    g_source_attach(accepting_, context_);
+}
+
 void PlaylistServer::acceptAll() {
     for (;;) {
         int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
-            // EAGAIN: none left; EMFILE and the like: the next turn tries again.
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                // Out of descriptors (the process's or the system's): the waiting
+                // connection would wake the loop again at once; listening pauses a little.
+                g_source_destroy(accepting_);
+                g_source_unref(accepting_);
+                accepting_ = nullptr;
+                GSource* pause = g_timeout_source_new(100);
+                g_source_set_callback(
+                    pause,
+                    +[](gpointer data) -> gboolean {
+                        static_cast<PlaylistServer*>(data)->listen();
+                        return G_SOURCE_REMOVE;
+                    },
+                    this, nullptr);
+                g_source_attach(pause, context_);
+                g_source_unref(pause);
+            }
             return;
         }
         if (!clientIsOwnSocket(fd)) {

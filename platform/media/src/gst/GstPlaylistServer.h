@@ -69,6 +69,7 @@ private:
         gint64 made = 0;
     };
     PlaylistServer(int listener, std::string base);
+    void listen();
     void acceptAll();
     void readFrom(const std::shared_ptr<Client>& client);
     void answer(const std::shared_ptr<Client>& client, const std::string& head);
@@ -81,6 +82,7 @@ private:
     int listener_;
     std::string base_;
     GMainContext* context_;
+    GSource* accepting_ = nullptr;
     std::atomic<std::uint64_t> foreign_{0};
     std::thread::id thread_;
     mutable std::mutex mutex_;

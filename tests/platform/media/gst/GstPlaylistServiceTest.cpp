@@ -60,14 +60,17 @@ TEST_F(GstMediaTest, AMediaPlaylistBehindAnyRedirectPlaysWithItsURIsResolvedWher
     HlsOrigin other(peers::HlsFixtures::ensureDefault());
     other.start();
     for (int status : {301, 302, 303, 307, 308}) {
-        for (std::string where : {"path", "port"}) {
+        for (std::string where : {"path", "port", "host"}) {
             SCOPED_TRACE(std::to_string(status) + " to another " + where);
             const std::string tag = "/tag/redirect-" + std::to_string(status) + "-" + where + "/";
             // The fixture's media playlist names its segments relatively: they are found
             // only where the redirect led, never beside the URL the master names.
             const std::string moved = "/tag/redirect-" + std::to_string(status) + "-moved/";
-            const std::string target = where == "path" ? moved + "vod/muxed/index.m3u8"
-                                                       : other.url(tag + "vod/muxed/index.m3u8");
+            // Another host: the other origin by name rather than by address.
+            const std::string target = where == "path"   ? moved + "vod/muxed/index.m3u8"
+                                       : where == "port" ? other.url(tag + "vod/muxed/index.m3u8")
+                                                         : "http://localhost:" + std::to_string(other.port()) + tag +
+                                                               "vod/muxed/index.m3u8";
             origin().script(tag + "media.m3u8", {HlsOrigin::Answer::redirect(status, target)});
             origin().script(tag + "master.m3u8", {{200, masterNaming("media.m3u8"), kPlaylistType}});
             auto item = itemFor(tag + "master.m3u8");
