@@ -265,6 +265,7 @@ TEST_F(GstMediaTest, ThePlaylistServiceIsItsProcessesAloneAndAThousandForeignCon
     ASSERT_TRUE(service);
     const int port = std::atoi(service->base().c_str() + service->base().rfind(':') + 1);
     std::uint64_t foreignBefore = service->foreignConnections();
+    const int descriptorsBefore = openDescriptors();
     int report[2];
     ASSERT_EQ(::pipe(report), 0);
     // Another process: 1,000 connections, half of them idle, half sending a byte every
@@ -273,6 +274,8 @@ TEST_F(GstMediaTest, ThePlaylistServiceIsItsProcessesAloneAndAThousandForeignCon
     ASSERT_GE(other, 0);
     if (other == 0) {
         ::close(report[0]);
+        // Of another user too, where the test may become one.
+        if (::geteuid() == 0) (void)!::setuid(65534);
         int fds[1000];
         for (int& fd : fds) fd = connectTo(port);
         const char ask[] = "GET /0123456789abcdef0123456789abcdef HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
@@ -294,7 +297,7 @@ TEST_F(GstMediaTest, ThePlaylistServiceIsItsProcessesAloneAndAThousandForeignCon
     EXPECT_EQ(told, 'N') << "another process got an answer from the service";
     EXPECT_TRUE(waitUntil([&] { return service->foreignConnections() >= foreignBefore + 1000; }, 10))
         << service->foreignConnections() - foreignBefore << " foreign connections closed";
-    EXPECT_LT(openDescriptors(), 300) << "foreign connections hold descriptors of the process";
+    EXPECT_LT(openDescriptors() - descriptorsBefore, 20) << "foreign connections hold descriptors of the process";
     // Meanwhile an item plays live, its playlist refreshed through the service on time,
     // and a new one is ready as soon as ever.
     const std::string tag = "/tag/held-live/";
