@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <future>
-#include <thread>
 #include <vector>
 
 #include <gio/gio.h>

@@ -102,10 +102,9 @@ public:
     void answerRead(const std::string& url, const FetchHeaders& headers, std::function<void(PlaylistAnswer)> done);
 
     /// For an item that ends: its guard claims no request any more, and its own fetches
-    /// end with the relay. The demuxer's downloads end with the pipeline's teardown (its
-    /// playlists come from the loopback playlist server, whose fetches end with the relay);
-    /// its sockets are not shut under it, which the media framework's download threads
-    /// do not survive reliably.
+    /// (the check's, and those answering the demuxer's playlist reads) end at once. The
+    /// demuxer's downloads end with the pipeline's teardown; its sockets are not shut
+    /// under it, which the media framework's download threads do not survive reliably.
     static void stopDownloads(GstElement* demuxer);
 
     /// The downloader's request hook: a request an HTTP session queued.

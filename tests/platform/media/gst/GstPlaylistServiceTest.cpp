@@ -28,7 +28,7 @@
 #include "gst/GstSession.h"
 #include "Sanitized.h"
 
-namespace {
+namespace playlistservicetest {
 
 using namespace media;
 using peers::HlsOrigin;
@@ -197,9 +197,6 @@ TEST_F(GstMediaTest, ASchemeRelativeVariantPlaysAndItsOwnSpellingIsChecked) {
     EXPECT_EQ(origin().requestCount(named), 1) << "the demuxer's spelling, fetched once, through the check";
 }
 
-}  // namespace
-
-namespace {
 
 bool inEngineProcess() {
     const char* which = std::getenv("ZID_TEST_MEDIA_ENGINE");
@@ -256,7 +253,6 @@ int openDescriptors() {
     return count;
 }
 
-}  // namespace
 
 TEST_F(GstMediaTest, ThePlaylistServiceIsItsProcessesAloneAndAThousandForeignConnectionsDelayNoFetch) {
     // The service of this process: the in-process engine's.
@@ -404,3 +400,5 @@ TEST_F(GstMediaTest, AGuardedPlaylistFetchCostsAboutAsMuchAsAStraightOne) {
                 median(guardedTimes), cost);
     EXPECT_LT(cost, zidtest::kSanitized ? 5.0 : 1.0);
 }
+
+}  // namespace playlistservicetest
