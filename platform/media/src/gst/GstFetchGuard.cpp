@@ -1,14 +1,13 @@
 #include "GstFetchGuard.h"
 
+#include <gio/gio.h>
+#include <media/MediaErrors.h>
+#include <rt/Format.h>
+
 #include <algorithm>
 #include <atomic>
 #include <future>
 #include <vector>
-
-#include <gio/gio.h>
-
-#include <media/MediaErrors.h>
-#include <rt/Format.h>
 
 #include "GstPlaylistServer.h"
 #include "GstSession.h"
@@ -132,7 +131,8 @@ FetchGuard::~FetchGuard() {
     g_object_unref(stop_);
     // The session is the service thread's: it goes there.
     if (session_)
-        if (PlaylistServer* server = PlaylistServer::shared()) server->post([session = session_] { g_object_unref(session); });
+        if (PlaylistServer* server = PlaylistServer::shared())
+            server->post([session = session_] { g_object_unref(session); });
 }
 
 void FetchGuard::adopt(GObject* session) {
@@ -198,8 +198,10 @@ void FetchGuard::learnManifest(const std::string& url) {
 
 void FetchGuard::fetchLike(GstElement* source) {
     std::lock_guard lock(mutex_);
-    if (!like_) like_ = source;
-    else if (source) gst_object_unref(source);
+    if (!like_)
+        like_ = source;
+    else if (source)
+        gst_object_unref(source);
 }
 
 GObject* FetchGuard::session() {
@@ -247,7 +249,8 @@ void FetchGuard::onCheck(std::function<bool(const std::string&, const FetchedTex
     check_ = std::move(check);
 }
 
-void FetchGuard::answerRead(const std::string& url, const FetchHeaders& headers, std::function<void(PlaylistAnswer)> done) {
+void FetchGuard::answerRead(const std::string& url, const FetchHeaders& headers,
+                            std::function<void(PlaylistAnswer)> done) {
     std::optional<FetchedText> handed;
     std::function<bool(const std::string&, const FetchedText&)> check;
     {
@@ -271,10 +274,12 @@ void FetchGuard::answerRead(const std::string& url, const FetchHeaders& headers,
                   });
 }
 
-void FetchGuard::answerWith(const std::string& url, FetchedText fetched, const std::function<void(PlaylistAnswer)>& done) {
+void FetchGuard::answerWith(const std::string& url, FetchedText fetched,
+                            const std::function<void(PlaylistAnswer)>& done) {
     if (fetched.outcome != FetchedText::Outcome::Fetched) {
         failedRead(url, fetched);
-        if (fetched.cause.empty() || fetched.outcome == FetchedText::Outcome::TooLong) return done(PlaylistAnswer{403, {}, {}});
+        if (fetched.cause.empty() || fetched.outcome == FetchedText::Outcome::TooLong)
+            return done(PlaylistAnswer{403, {}, {}});
         int status = fetched.status >= 400 ? fetched.status : fetched.cause.rfind("did not answer", 0) == 0 ? 504 : 502;
         return done(PlaylistAnswer{status, {}, {}});
     }
@@ -300,9 +305,12 @@ void FetchGuard::failedRead(const std::string& url, const FetchedText& fetched) 
     // Stopped, or refused by the check (which failed the item itself).
     if (fetched.outcome != FetchedText::Outcome::Failed || fetched.cause.empty()) return;
     MediaErrorCode code = MediaErrorCode::ServerFailed;
-    if (fetched.status == 404 || fetched.status == 410) code = MediaErrorCode::ResourceNotFound;
-    else if (fetched.status == 401 || fetched.status == 403) code = MediaErrorCode::AccessDenied;
-    else if (fetched.status == 0 && fetched.cause.rfind("did not answer", 0) != 0) code = MediaErrorCode::CannotConnect;
+    if (fetched.status == 404 || fetched.status == 410)
+        code = MediaErrorCode::ResourceNotFound;
+    else if (fetched.status == 401 || fetched.status == 403)
+        code = MediaErrorCode::AccessDenied;
+    else if (fetched.status == 0 && fetched.cause.rfind("did not answer", 0) != 0)
+        code = MediaErrorCode::CannotConnect;
     std::string description = rt::format("The playlist \"%s\" %s.", quotedURI(url), fetched.cause);
     bool readBefore;
     {
@@ -342,7 +350,8 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
             std::lock_guard lock(registryMutex());
             // Two items may play the same stream: a guard without a session yet first.
             for (const auto& weak : registry())
-                if (auto guard = weak.lock(); guard && guard->claims(uri, referer ? referer : "") && (!owner || !guard->hasSession()))
+                if (auto guard = weak.lock();
+                    guard && guard->claims(uri, referer ? referer : "") && (!owner || !guard->hasSession()))
                     owner = std::move(guard);
         }
         // Not a demuxer's (the pipeline's own source, say).
@@ -357,18 +366,16 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
             std::lock_guard lock(owner->mutex_);
             owner->running_[message] = {++owner->queued_, uri};
         }
-        g_signal_connect_data(
-            message, "finished",
-            G_CALLBACK(+[](GObject* finished, gpointer data) {
-                if (auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock()) {
-                    std::lock_guard lock(guard->mutex_);
-                    if (auto it = guard->running_.find(finished); it != guard->running_.end()) {
-                        guard->lastFinished_ = std::move(it->second.second);
-                        guard->running_.erase(it);
-                    }
-                }
-            }),
-            new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
+        g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject* finished, gpointer data) {
+                                  if (auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock()) {
+                                      std::lock_guard lock(guard->mutex_);
+                                      if (auto it = guard->running_.find(finished); it != guard->running_.end()) {
+                                          guard->lastFinished_ = std::move(it->second.second);
+                                          guard->running_.erase(it);
+                                      }
+                                  }
+                              }),
+                              new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
         return;
     }
     FetchHeaders headers;
@@ -384,7 +391,9 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
         std::string alias = server && guard ? server->alias(guard, url, headers) : std::string();
         // Nowhere to be checked: refused, never fetched unchecked.
         GUri* to = g_uri_parse(alias.empty() ? "http://0.0.0.0:9/" : alias.c_str(), G_URI_FLAGS_NONE, nullptr);
-        if (guard && alias.empty()) guard->refuse(MediaErrorCode::EngineFailed, "The playlist \"" + quotedURI(url) + "\" could not be checked: it was refused.");
+        if (guard && alias.empty())
+            guard->refuse(MediaErrorCode::EngineFailed,
+                          "The playlist \"" + quotedURI(url) + "\" could not be checked: it was refused.");
         if (to) {
             g_object_set(m, "uri", to, nullptr);
             g_uri_unref(to);
@@ -396,8 +405,7 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
     // first), and the request goes to the service again, for that address.
     using Turn = decltype(turn);
     g_signal_connect_data(
-        message, "restarted",
-        G_CALLBACK(+[](GObject* restarted, gpointer data) {
+        message, "restarted", G_CALLBACK(+[](GObject* restarted, gpointer data) {
             std::string to = messageURI(restarted);
             PlaylistServer* service = PlaylistServer::shared();
             if (!to.empty() && service && !service->serves(to)) (*static_cast<Turn*>(data))(restarted, to);
@@ -433,9 +441,9 @@ void FetchGuard::refuseSegment(std::uint64_t bytes) {
     }
     std::string what = uri.empty() ? std::string("A segment") : "The segment \"" + quotedURI(uri) + "\"";
     refuse(MediaErrorCode::ServerFailed,
-                        rt::format("%s sent more than %.1f MB (%.1f MB so far), more than its playlists allow a segment: "
-                                   "it was refused.",
-                                   what, static_cast<double>(segmentBound()) / 1e6, static_cast<double>(bytes) / 1e6));
+           rt::format("%s sent more than %.1f MB (%.1f MB so far), more than its playlists allow a segment: "
+                      "it was refused.",
+                      what, static_cast<double>(segmentBound()) / 1e6, static_cast<double>(bytes) / 1e6));
 }
 
 static GstPadProbeReturn countSegment(GstPad*, GstPadProbeInfo* info, gpointer data) {
@@ -448,7 +456,8 @@ static GstPadProbeReturn countSegment(GstPad*, GstPadProbeInfo* info, gpointer d
         std::uint64_t offset = GST_BUFFER_OFFSET(buffer);
         // A new request, or bytes that do not continue the last ones, begin a segment.
         std::uint64_t requests = guard->requestsQueued();
-        if (requests != counter->requests || offset == GST_BUFFER_OFFSET_NONE || offset != counter->end) counter->bytes = 0;
+        if (requests != counter->requests || offset == GST_BUFFER_OFFSET_NONE || offset != counter->end)
+            counter->bytes = 0;
         counter->requests = requests;
         counter->bytes += size;
         counter->end = offset == GST_BUFFER_OFFSET_NONE ? GST_BUFFER_OFFSET_NONE : offset + size;

@@ -16,6 +16,10 @@
 // its check already read, or with the playlist fetched then and checked. A playlist that
 // fails to come is named with what happened, in the item's error.
 
+#include <gio/gio.h>
+#include <gst/gst.h>
+#include <media/MediaErrors.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -26,11 +30,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include <gio/gio.h>
-#include <gst/gst.h>
-
-#include <media/MediaErrors.h>
 
 #include "GstPlaylistFetch.h"
 #include "GstPlaylistServer.h"

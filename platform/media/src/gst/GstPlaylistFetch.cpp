@@ -1,8 +1,7 @@
 #include "GstPlaylistFetch.h"
 
-#include <strings.h>
-
 #include <rt/Format.h>
+#include <strings.h>
 
 #include "GstSoup.h"
 
@@ -141,7 +140,8 @@ GObject* newPlaylistSession(GstElement* like) {
     if (!soup) return nullptr;
     // Compressed answers are accepted (the session's content decoder is on by default);
     // idle connections are kept for a minute, which spans a live playlist's refreshes.
-    GObject* session = G_OBJECT(g_object_new(soup->sessionType(), "idle-timeout", 60, "max-conns-per-host", 4, nullptr));
+    GObject* session =
+        G_OBJECT(g_object_new(soup->sessionType(), "idle-timeout", 60, "max-conns-per-host", 4, nullptr));
     if (like) {
         copyProperty(like, session, "tls-database", "tls-database");
         copyProperty(like, session, "user-agent", "user-agent");
@@ -180,9 +180,10 @@ void fetchPlaylist(GObject* session, const std::string& url, const FetchHeaders&
                      fetch);
     if (stop) {
         fetch->stop = G_CANCELLABLE(g_object_ref(stop));
-        fetch->stopHandler = g_cancellable_connect(
-            stop, G_CALLBACK(+[](GCancellable*, gpointer data) { g_cancellable_cancel(static_cast<GCancellable*>(data)); }),
-            g_object_ref(fetch->cancellable), g_object_unref);
+        fetch->stopHandler = g_cancellable_connect(stop, G_CALLBACK(+[](GCancellable*, gpointer data) {
+                                                       g_cancellable_cancel(static_cast<GCancellable*>(data));
+                                                   }),
+                                                   g_object_ref(fetch->cancellable), g_object_unref);
     }
     // The whole fetch has its time, however slowly its bytes come.
     fetch->deadline = g_timeout_source_new(static_cast<guint>(seconds * 1000));

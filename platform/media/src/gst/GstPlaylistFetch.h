@@ -7,14 +7,14 @@
 // bytes and in time (the whole fetch, not each read), and it follows redirects, telling
 // where the answer came from.
 
+#include <gio/gio.h>
+#include <gst/gst.h>
+
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gio/gio.h>
-#include <gst/gst.h>
 
 namespace media::gstimpl {
 

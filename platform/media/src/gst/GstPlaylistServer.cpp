@@ -1,20 +1,18 @@
 #include "GstPlaylistServer.h"
 
 #include <arpa/inet.h>
+#include <glib-unix.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <rt/Format.h>
+#include <strings.h>
 #include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <glib-unix.h>
-
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
-#include <strings.h>
-
-#include <rt/Format.h>
 
 #include "GstFetchGuard.h"
 #include "GstOwnSocket.h"
@@ -33,17 +31,28 @@ constexpr gint64 kAddressLifeMicroseconds = 600 * G_USEC_PER_SEC;
 
 const char* reasonOf(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 303: return "See Other";
-        case 307: return "Temporary Redirect";
-        case 308: return "Permanent Redirect";
-        case 403: return "Forbidden";
-        case 404: return "Not Found";
-        case 502: return "Bad Gateway";
-        case 504: return "Gateway Timeout";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 301:
+            return "Moved Permanently";
+        case 302:
+            return "Found";
+        case 303:
+            return "See Other";
+        case 307:
+            return "Temporary Redirect";
+        case 308:
+            return "Permanent Redirect";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 502:
+            return "Bad Gateway";
+        case 504:
+            return "Gateway Timeout";
+        default:
+            return "Status";
     }
 }
 
@@ -126,7 +135,8 @@ void PlaylistServer::post(std::function<void()> work) {
             (*static_cast<std::function<void()>*>(data))();
             return G_SOURCE_REMOVE;
         },
-        new std::function<void()>(std::move(work)), +[](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+        new std::function<void()>(std::move(work)),
+        +[](gpointer data) { delete static_cast<std::function<void()>*>(data); });
     g_source_attach(idle, context_);
     g_source_unref(idle);
 }
@@ -136,14 +146,17 @@ bool PlaylistServer::onServiceThread() const {
     return std::this_thread::get_id() == thread_;
 }
 
-std::string PlaylistServer::alias(const std::shared_ptr<FetchGuard>& guard, const std::string& url, FetchHeaders headers) {
+std::string PlaylistServer::alias(const std::shared_ptr<FetchGuard>& guard, const std::string& url,
+                                  FetchHeaders headers) {
     std::string name = randomName();
     if (name.empty()) return {};
     gint64 now = g_get_monotonic_time();
     std::lock_guard lock(mutex_);
     for (auto it = entries_.begin(); it != entries_.end();) {
-        if (it->second.guard.expired() || now - it->second.made > kAddressLifeMicroseconds) it = entries_.erase(it);
-        else ++it;
+        if (it->second.guard.expired() || now - it->second.made > kAddressLifeMicroseconds)
+            it = entries_.erase(it);
+        else
+            ++it;
     }
     entries_[name] = Entry{guard, url, std::move(headers), now};
     return base_ + name;
@@ -153,13 +166,11 @@ bool PlaylistServer::serves(const std::string& uri) const { return uri.rfind(bas
 
 void PlaylistServer::listen() {
     accepting_ = g_unix_fd_source_new(listener_, G_IO_IN);
-    g_source_set_callback(
-        accepting_,
-        G_SOURCE_FUNC(+[](gint, GIOCondition, gpointer data) -> gboolean {
-            static_cast<PlaylistServer*>(data)->acceptAll();
-            return G_SOURCE_CONTINUE;
-        }),
-        this, nullptr);
+    g_source_set_callback(accepting_, G_SOURCE_FUNC(+[](gint, GIOCondition, gpointer data) -> gboolean {
+                              static_cast<PlaylistServer*>(data)->acceptAll();
+                              return G_SOURCE_CONTINUE;
+                          }),
+                          this, nullptr);
     g_source_attach(accepting_, context_);
 }
 
@@ -213,13 +224,14 @@ void PlaylistServer::watch(const std::shared_ptr<Client>& client, GIOCondition c
     client->watch = g_unix_fd_source_new(client->fd, static_cast<GIOCondition>(condition | G_IO_HUP | G_IO_ERR));
     auto* held = new std::weak_ptr<Client>(client);
     g_source_set_callback(
-        client->watch,
-        G_SOURCE_FUNC(+[](gint, GIOCondition, gpointer data) -> gboolean {
+        client->watch, G_SOURCE_FUNC(+[](gint, GIOCondition, gpointer data) -> gboolean {
             auto c = static_cast<std::weak_ptr<Client>*>(data)->lock();
             if (!c || c->closed) return G_SOURCE_REMOVE;
             PlaylistServer* self = PlaylistServer::shared();
-            if (c->out.empty()) self->readFrom(c);
-            else self->writeTo(c);
+            if (c->out.empty())
+                self->readFrom(c);
+            else
+                self->writeTo(c);
             return G_SOURCE_CONTINUE;
         }),
         held, +[](gpointer data) { delete static_cast<std::weak_ptr<Client>*>(data); });
@@ -238,7 +250,8 @@ void PlaylistServer::deadline(const std::shared_ptr<Client>& client, double seco
     g_source_set_callback(
         client->timer,
         +[](gpointer data) -> gboolean {
-            if (auto c = static_cast<std::weak_ptr<Client>*>(data)->lock(); c && !c->closed) PlaylistServer::shared()->close(c);
+            if (auto c = static_cast<std::weak_ptr<Client>*>(data)->lock(); c && !c->closed)
+                PlaylistServer::shared()->close(c);
             return G_SOURCE_REMOVE;
         },
         held, +[](gpointer data) { delete static_cast<std::weak_ptr<Client>*>(data); });
@@ -315,7 +328,8 @@ void PlaylistServer::send(const std::shared_ptr<Client>& client, const Answer& a
 
 void PlaylistServer::writeTo(const std::shared_ptr<Client>& client) {
     while (client->sent < client->out.size()) {
-        ssize_t n = ::send(client->fd, client->out.data() + client->sent, client->out.size() - client->sent, MSG_NOSIGNAL);
+        ssize_t n =
+            ::send(client->fd, client->out.data() + client->sent, client->out.size() - client->sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno == EAGAIN) {
             if (!client->watch) watch(client, G_IO_OUT);

@@ -16,6 +16,8 @@
 // connection and every fetch from one event loop: no client holds a thread, and a
 // request must come whole within its deadline.
 
+#include <glib.h>
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -24,8 +26,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-
-#include <glib.h>
 
 #include "GstPlaylistFetch.h"
 

@@ -4,10 +4,9 @@
 // the playlist service that answers the demuxer is its process's alone. The engine tests
 // run in process and again through the engine process (GstTestSupport.h).
 
-#include "../GstTestSupport.h"
-
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <media/MediaErrors.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -21,12 +20,11 @@
 #include <iterator>
 #include <vector>
 
-#include <media/MediaErrors.h>
-
+#include "../GstTestSupport.h"
+#include "Sanitized.h"
 #include "gst/GstFetchGuard.h"
 #include "gst/GstPlaylistServer.h"
 #include "gst/GstSession.h"
-#include "Sanitized.h"
 
 namespace playlistservicetest {
 
@@ -67,10 +65,10 @@ TEST_F(GstMediaTest, AMediaPlaylistBehindAnyRedirectPlaysWithItsURIsResolvedWher
             // only where the redirect led, never beside the URL the master names.
             const std::string moved = "/tag/redirect-" + std::to_string(status) + "-moved/";
             // Another host: the other origin by name rather than by address.
-            const std::string target = where == "path"   ? moved + "vod/muxed/index.m3u8"
-                                       : where == "port" ? other.url(tag + "vod/muxed/index.m3u8")
-                                                         : "http://localhost:" + std::to_string(other.port()) + tag +
-                                                               "vod/muxed/index.m3u8";
+            const std::string target =
+                where == "path"   ? moved + "vod/muxed/index.m3u8"
+                : where == "port" ? other.url(tag + "vod/muxed/index.m3u8")
+                                  : "http://localhost:" + std::to_string(other.port()) + tag + "vod/muxed/index.m3u8";
             origin().script(tag + "media.m3u8", {HlsOrigin::Answer::redirect(status, target)});
             origin().script(tag + "master.m3u8", {{200, masterNaming("media.m3u8"), kPlaylistType}});
             auto item = itemFor(tag + "master.m3u8");
@@ -146,8 +144,10 @@ TEST_F(GstMediaTest, AFailingPlaylistIsNamedWithTheOriginsAnswerInTheErrorAndIts
     const std::vector<Case> cases{
         {"502", {{502, "Bad Gateway"}}, "HTTP 502", MediaErrorCode::ServerFailed},
         // Answered for the first reads, then gone: the demuxer tries again, then gives up.
-        {"404-later", {{200, live, kPlaylistType}, {200, live, kPlaylistType}, HlsOrigin::Answer::notFound()},
-         "HTTP 404", MediaErrorCode::ResourceNotFound},
+        {"404-later",
+         {{200, live, kPlaylistType}, {200, live, kPlaylistType}, HlsOrigin::Answer::notFound()},
+         "HTTP 404",
+         MediaErrorCode::ResourceNotFound},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -196,7 +196,6 @@ TEST_F(GstMediaTest, ASchemeRelativeVariantPlaysAndItsOwnSpellingIsChecked) {
     ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << said;
     EXPECT_EQ(origin().requestCount(named), 1) << "the demuxer's spelling, fetched once, through the check";
 }
-
 
 bool inEngineProcess() {
     const char* which = std::getenv("ZID_TEST_MEDIA_ENGINE");
@@ -252,7 +251,6 @@ int openDescriptors() {
     }
     return count;
 }
-
 
 TEST_F(GstMediaTest, ThePlaylistServiceIsItsProcessesAloneAndAThousandForeignConnectionsDelayNoFetch) {
     // The service of this process: the in-process engine's.
@@ -316,9 +314,10 @@ TEST_F(GstMediaTest, ThePlaylistServiceIsItsProcessesAloneAndAThousandForeignCon
     EXPECT_GE(origin().requestCount(tag + "live/index.m3u8"), refreshes + 2) << "refreshes reached the origin";
     ::kill(other, SIGKILL);
     ::waitpid(other, nullptr, 0);
-    std::printf("1,000 foreign connections: all closed at once (%llu), a master ready after %.2f s, %d refreshes in 5 s\n",
-                static_cast<unsigned long long>(service->foreignConnections() - foreignBefore), ready,
-                origin().requestCount(tag + "live/index.m3u8") - refreshes);
+    std::printf(
+        "1,000 foreign connections: all closed at once (%llu), a master ready after %.2f s, %d refreshes in 5 s\n",
+        static_cast<unsigned long long>(service->foreignConnections() - foreignBefore), ready,
+        origin().requestCount(tag + "live/index.m3u8") - refreshes);
 }
 
 TEST_F(GstMediaTest, PlaylistFetchesKeepTheirConnectionsAndAcceptCompression) {
@@ -396,8 +395,8 @@ TEST_F(GstMediaTest, AGuardedPlaylistFetchCostsAboutAsMuchAsAStraightOne) {
         return v[v.size() / 2];
     };
     double cost = median(guardedTimes) - median(straightTimes);
-    std::printf("playlist fetch: straight %.3f ms, guarded %.3f ms (median of 200): %.3f ms more\n", median(straightTimes),
-                median(guardedTimes), cost);
+    std::printf("playlist fetch: straight %.3f ms, guarded %.3f ms (median of 200): %.3f ms more\n",
+                median(straightTimes), median(guardedTimes), cost);
     EXPECT_LT(cost, zidtest::kSanitized ? 5.0 : 1.0);
 }
 
