@@ -156,11 +156,6 @@ void FetchGuard::stop() {
     g_cancellable_cancel(stop_);
 }
 
-bool FetchGuard::stopped() const {
-    std::lock_guard lock(mutex_);
-    return stopped_;
-}
-
 void FetchGuard::stopDownloads(GstElement* demuxer) {
     std::shared_ptr<FetchGuard> guard;
     {

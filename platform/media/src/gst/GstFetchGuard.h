@@ -119,7 +119,6 @@ private:
     void adopt(GObject* session);
     bool hasSession() const;
     void stop();
-    bool stopped() const;
     /// The guard's HTTP session, made on first use (on the service's thread only).
     GObject* session();
     /// Answers a read of `url` with what was fetched for it.
