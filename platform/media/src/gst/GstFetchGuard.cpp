@@ -1,17 +1,17 @@
 #include "GstFetchGuard.h"
 
-#include <algorithm>
-#include <atomic>
-#include <thread>
-#include <vector>
-
 #include <gio/gio.h>
-
 #include <media/MediaErrors.h>
 #include <rt/Format.h>
 
+#include <algorithm>
+#include <atomic>
+#include <future>
+#include <vector>
+
 #include "GstPlaylistServer.h"
 #include "GstSession.h"
+#include "GstSoup.h"
 #include "QuotedURI.h"
 
 namespace media::gstimpl {
@@ -21,6 +21,8 @@ namespace {
 constexpr double kSegmentsPerBound = 4;
 /// Seconds a playlist fetched for its check may take.
 constexpr double kPlaylistFetchSeconds = 10;
+/// Bytes of checked playlists kept for the demuxer's first reads.
+constexpr std::size_t kMostHandedOver = 16u << 20;
 
 std::mutex& registryMutex() {
     static auto* m = new std::mutex;
@@ -33,19 +35,10 @@ std::vector<std::weak_ptr<FetchGuard>>& registry() {
     return *guards;
 }
 
-/// The guards' own fetches under way, by URL: the request hook sees their requests too
-/// and leaves them alone (under the registry's mutex).
-std::multiset<std::string>& ownFetches() {
-    static auto* fetches = new std::multiset<std::string>;
-    return *fetches;
-}
-
-bool takeOwnFetch(const std::string& uri) {
-    auto& fetches = ownFetches();
-    auto it = fetches.find(uri);
-    if (it == fetches.end()) return false;
-    fetches.erase(it);
-    return true;
+/// On the guards' own HTTP sessions: their requests are never a demuxer's.
+GQuark ownSessionQuark() {
+    static GQuark quark = g_quark_from_static_string("zid-fetch-guard-own");
+    return quark;
 }
 
 GQuark guardQuark() {
@@ -130,8 +123,16 @@ std::shared_ptr<FetchGuard> FetchGuard::of(GstElement* demuxer, const std::share
     return guard;
 }
 
+FetchGuard::FetchGuard(std::shared_ptr<Relay> relay) : relay_(std::move(relay)), stop_(g_cancellable_new()) {}
+
 FetchGuard::~FetchGuard() {
     if (like_) gst_object_unref(like_);
+    g_cancellable_cancel(stop_);
+    g_object_unref(stop_);
+    // The session is the service thread's: it goes there.
+    if (session_)
+        if (PlaylistServer* server = PlaylistServer::shared())
+            server->post([session = session_] { g_object_unref(session); });
 }
 
 void FetchGuard::adopt(GObject* session) {
@@ -147,8 +148,12 @@ bool FetchGuard::hasSession() const {
 }
 
 void FetchGuard::stop() {
-    std::lock_guard lock(mutex_);
-    stopped_ = true;
+    {
+        std::lock_guard lock(mutex_);
+        stopped_ = true;
+    }
+    // Every fetch of the item ends now: nothing more is downloaded for it.
+    g_cancellable_cancel(stop_);
 }
 
 void FetchGuard::stopDownloads(GstElement* demuxer) {
@@ -173,56 +178,153 @@ std::uint64_t FetchGuard::segmentBound() const {
     return gstimpl::segmentBound(bandwidth_, targetDuration_);
 }
 
-bool FetchGuard::claims(const std::string& uri) const {
+bool FetchGuard::claims(const std::string& uri, const std::string& referer) const {
     std::lock_guard lock(mutex_);
     // Not the URLs it was given itself (another item's source may fetch the same), nor
     // after its item ended.
-    return !stopped_ && uris_.count(uri) > 0;
+    return !stopped_ && (uris_.count(uri) > 0 || (!referer.empty() && manifests_.count(referer) > 0));
+}
+
+void FetchGuard::learnManifest(const std::string& url) {
+    if (url.empty()) return;
+    std::lock_guard lock(mutex_);
+    manifests_.insert(url);
 }
 
 void FetchGuard::fetchLike(GstElement* source) {
     std::lock_guard lock(mutex_);
-    if (!like_) like_ = source;
-    else if (source) gst_object_unref(source);
+    if (!like_)
+        like_ = source;
+    else if (source)
+        gst_object_unref(source);
+}
+
+GObject* FetchGuard::session() {
+    std::lock_guard lock(mutex_);
+    if (!session_) {
+        session_ = newPlaylistSession(like_);
+        if (session_) g_object_set_qdata(session_, ownSessionQuark(), GINT_TO_POINTER(1));
+    }
+    return session_;
 }
 
 FetchedText FetchGuard::fetch(const std::string& url) {
-    GstElement* like = nullptr;
+    PlaylistServer* server = PlaylistServer::shared();
+    if (!server || server->onServiceThread()) {
+        FetchedText failed;
+        failed.cause = "could not be fetched (no playlist service)";
+        return failed;
+    }
+    FetchHeaders headers{{"Cache-Control", "max-age=0"}};
     {
         std::lock_guard lock(mutex_);
-        if (like_) like = GST_ELEMENT(gst_object_ref(like_));
+        if (!manifests_.empty()) headers.emplace_back("Referer", *manifests_.begin());
     }
-    {
-        std::lock_guard lock(registryMutex());
-        ownFetches().insert(url);
-    }
-    FetchedText fetched = fetchText(url, like, kLongestPlaylist, kPlaylistFetchSeconds, &relay_->closed);
-    {
-        // Its request may never have been made (a source that failed at once).
-        std::lock_guard lock(registryMutex());
-        takeOwnFetch(url);
-    }
-    if (like) gst_object_unref(like);
-    return fetched;
+    auto promise = std::make_shared<std::promise<FetchedText>>();
+    auto answered = promise->get_future();
+    server->post([self = shared_from_this(), url, headers, promise] {
+        fetchPlaylist(self->session(), url, headers, kLongestPlaylist, kPlaylistFetchSeconds, self->stop_,
+                      [promise](FetchedText fetched) { promise->set_value(std::move(fetched)); });
+    });
+    return answered.get();
 }
 
-void FetchGuard::rereadWhenFetched(const std::string& url) {
+void FetchGuard::handOver(const std::string& url, FetchedText fetched) {
     std::lock_guard lock(mutex_);
-    watched_.insert(url);
+    // A master may name hundreds of long playlists the demuxer never reads: past a bound,
+    // their texts are not kept, and a read of one is fetched (and checked) when it comes.
+    if (handedOverBytes_ + fetched.text.size() > kMostHandedOver) return;
+    if (auto it = handedOver_.find(url); it != handedOver_.end()) handedOverBytes_ -= it->second.text.size();
+    handedOverBytes_ += fetched.text.size();
+    handedOver_[url] = std::move(fetched);
 }
 
-void FetchGuard::onReread(std::function<std::optional<std::string>(const std::string& url)> reread) {
+void FetchGuard::onCheck(std::function<bool(const std::string&, const FetchedText&)> check) {
     std::lock_guard lock(mutex_);
-    reread_ = std::move(reread);
+    check_ = std::move(check);
 }
 
-std::optional<std::string> FetchGuard::checkedText(const std::string& url) {
-    std::function<std::optional<std::string>(const std::string&)> reread;
+void FetchGuard::answerRead(const std::string& url, const FetchHeaders& headers,
+                            std::function<void(PlaylistAnswer)> done) {
+    std::optional<FetchedText> handed;
+    std::function<bool(const std::string&, const FetchedText&)> check;
     {
         std::lock_guard lock(mutex_);
-        reread = reread_;
+        if (stopped_ || refused_) return done(PlaylistAnswer{403, {}, {}});
+        if (auto it = handedOver_.find(url); it != handedOver_.end()) {
+            handedOverBytes_ -= it->second.text.size();
+            handed = std::move(it->second);
+            handedOver_.erase(it);
+        }
+        check = check_;
     }
-    return reread ? reread(url) : std::nullopt;
+    // What the check read is what the demuxer reads: no second fetch.
+    if (handed) return answerWith(url, std::move(*handed), done);
+    std::weak_ptr<FetchGuard> weak = weak_from_this();
+    fetchPlaylist(session(), url, headers, kLongestPlaylist, kPlaylistFetchSeconds, stop_,
+                  [weak, url, check, done](FetchedText fetched) {
+                      auto self = weak.lock();
+                      if (!self || (check && !check(url, fetched))) return done(PlaylistAnswer{403, {}, {}});
+                      self->answerWith(url, std::move(fetched), done);
+                  });
+}
+
+void FetchGuard::answerWith(const std::string& url, FetchedText fetched,
+                            const std::function<void(PlaylistAnswer)>& done) {
+    if (fetched.outcome != FetchedText::Outcome::Fetched) {
+        failedRead(url, fetched);
+        if (fetched.cause.empty() || fetched.outcome == FetchedText::Outcome::TooLong)
+            return done(PlaylistAnswer{403, {}, {}});
+        int status = fetched.status >= 400 ? fetched.status : fetched.cause.rfind("did not answer", 0) == 0 ? 504 : 502;
+        return done(PlaylistAnswer{status, {}, {}});
+    }
+    {
+        std::lock_guard lock(mutex_);
+        read_.insert(url);
+    }
+    // A failure the demuxer got over is no longer why it might fail.
+    relay_->notePlaylistFailure(MediaErrorCode::Unknown, {});
+    if (!fetched.finalURL.empty() && fetched.finalURL != url) {
+        // The origin answered from elsewhere: the demuxer is sent there, as the origin sent
+        // the check, and is answered there with the text (the URIs it names resolve
+        // against where it came from).
+        std::string final = fetched.finalURL;
+        int status = fetched.redirectStatus ? fetched.redirectStatus : 302;
+        handOver(final, std::move(fetched));
+        return done(PlaylistAnswer{status, final, {}});
+    }
+    done(PlaylistAnswer{200, {}, std::move(fetched.text)});
+}
+
+void FetchGuard::failedRead(const std::string& url, const FetchedText& fetched) {
+    // Stopped, or refused by the check (which failed the item itself).
+    if (fetched.outcome != FetchedText::Outcome::Failed || fetched.cause.empty()) return;
+    MediaErrorCode code = MediaErrorCode::ServerFailed;
+    if (fetched.status == 404 || fetched.status == 410)
+        code = MediaErrorCode::ResourceNotFound;
+    else if (fetched.status == 401 || fetched.status == 403)
+        code = MediaErrorCode::AccessDenied;
+    else if (fetched.status == 0 && fetched.cause.rfind("did not answer", 0) != 0)
+        code = MediaErrorCode::CannotConnect;
+    std::string description = rt::format("The playlist \"%s\" %s.", quotedURI(url), fetched.cause);
+    bool readBefore;
+    {
+        std::lock_guard lock(mutex_);
+        readBefore = read_.count(url) > 0;
+    }
+    // A live playlist's refresh may fail now and then; the demuxer tries again, and if it
+    // gives up, this is why.
+    relay_->notePlaylistFailure(code, description);
+    if (readBefore) return;
+    {
+        std::lock_guard lock(mutex_);
+        if (refused_) return;
+        refused_ = true;
+        handedOver_.clear();
+        handedOverBytes_ = 0;
+    }
+    relay_->postPlaylistFailure(code, std::move(description));
+    stop();
 }
 
 std::uint64_t FetchGuard::requestsQueued() const {
@@ -231,17 +333,20 @@ std::uint64_t FetchGuard::requestsQueued() const {
 }
 
 void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
+    if (g_object_get_qdata(session, ownSessionQuark())) return;
     std::string uri = messageURI(message);
+    const SoupCalls* soup = soupCalls();
     std::shared_ptr<FetchGuard> owner;
     if (auto* held = static_cast<std::weak_ptr<FetchGuard>*>(g_object_get_qdata(session, sessionQuark())))
         owner = held->lock();
     if (!owner) {
+        const char* referer = soup ? soup->headersGetOne(soup->requestHeaders(message), "Referer") : nullptr;
         {
             std::lock_guard lock(registryMutex());
-            if (takeOwnFetch(uri)) return;
             // Two items may play the same stream: a guard without a session yet first.
             for (const auto& weak : registry())
-                if (auto guard = weak.lock(); guard && guard->claims(uri) && (!owner || !guard->hasSession()))
+                if (auto guard = weak.lock();
+                    guard && guard->claims(uri, referer ? referer : "") && (!owner || !guard->hasSession()))
                     owner = std::move(guard);
         }
         // Not a demuxer's (the pipeline's own source, say).
@@ -250,39 +355,58 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
     }
     owner->relay_->mediaRequests.fetch_add(1);
     PlaylistServer* server = PlaylistServer::shared();
-    // The demuxer fetching again at the address it was given (a live playlist's refresh).
-    if (server && server->serves(uri)) return;
-    bool playlist = false;
-    {
-        std::lock_guard lock(owner->mutex_);
-        playlist = owner->watched_.count(uri) > 0;
-        if (!playlist) owner->running_[message] = {++owner->queued_, uri};
-    }
-    if (playlist) {
-        // A playlist the demuxer fetches (first fetch or refresh): it reads what the check
-        // reads, fetched and checked when it asks, never an answer of its own.
-        GUri* checked = server ? g_uri_parse(server->alias(owner, uri).c_str(), G_URI_FLAGS_NONE, nullptr) : nullptr;
-        if (checked) {
-            g_object_set(message, "uri", checked, nullptr);
-            g_uri_unref(checked);
-        } else {
-            // No loopback to serve it from: its own fetch is checked beside it, at least.
-            std::thread([owner, uri] { owner->checkedText(uri); }).detach();
+    // The demuxer asks for playlists, and only for them, with compressed answers allowed.
+    bool playlist = !soup || !soup->featureDisabled(message, soup->contentDecoderType());
+    if (!playlist) {
+        {
+            std::lock_guard lock(owner->mutex_);
+            owner->running_[message] = {++owner->queued_, uri};
         }
+        g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject* finished, gpointer data) {
+                                  if (auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock()) {
+                                      std::lock_guard lock(guard->mutex_);
+                                      if (auto it = guard->running_.find(finished); it != guard->running_.end()) {
+                                          guard->lastFinished_ = std::move(it->second.second);
+                                          guard->running_.erase(it);
+                                      }
+                                  }
+                              }),
+                              new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
         return;
     }
+    FetchHeaders headers;
+    if (soup)
+        soup->headersForeach(
+            soup->requestHeaders(message),
+            [](const char* name, const char* value, gpointer data) {
+                static_cast<FetchHeaders*>(data)->emplace_back(name, value);
+            },
+            &headers);
+    auto turn = [server, weak = std::weak_ptr<FetchGuard>(owner), headers](GObject* m, const std::string& url) {
+        auto guard = weak.lock();
+        std::string alias = server && guard ? server->alias(guard, url, headers) : std::string();
+        // Nowhere to be checked: refused, never fetched unchecked.
+        GUri* to = g_uri_parse(alias.empty() ? "http://0.0.0.0:9/" : alias.c_str(), G_URI_FLAGS_NONE, nullptr);
+        if (guard && alias.empty())
+            guard->refuse(MediaErrorCode::EngineFailed,
+                          "The playlist \"" + quotedURI(url) + "\" could not be checked: it was refused.");
+        if (to) {
+            g_object_set(m, "uri", to, nullptr);
+            g_uri_unref(to);
+        }
+    };
+    turn(message, uri);
+    // Sent on by a redirect (the service's, to where the origin answered from): the
+    // demuxer's downloader has taken the new address as the playlist's (its handler runs
+    // first), and the request goes to the service again, for that address.
+    using Turn = decltype(turn);
     g_signal_connect_data(
-        message, "finished",
-        G_CALLBACK(+[](GObject* finished, gpointer data) {
-            if (auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock()) {
-                std::lock_guard lock(guard->mutex_);
-                if (auto it = guard->running_.find(finished); it != guard->running_.end()) {
-                    guard->lastFinished_ = std::move(it->second.second);
-                    guard->running_.erase(it);
-                }
-            }
+        message, "restarted", G_CALLBACK(+[](GObject* restarted, gpointer data) {
+            std::string to = messageURI(restarted);
+            PlaylistServer* service = PlaylistServer::shared();
+            if (!to.empty() && service && !service->serves(to)) (*static_cast<Turn*>(data))(restarted, to);
         }),
-        new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
+        new Turn(turn), [](gpointer data, GClosure*) { delete static_cast<Turn*>(data); }, GConnectFlags(0));
 }
 
 std::string FetchGuard::oldestRequest() const {
@@ -298,6 +422,8 @@ void FetchGuard::refuse(MediaErrorCode code, std::string description) {
         std::lock_guard lock(mutex_);
         if (refused_) return;
         refused_ = true;
+        handedOver_.clear();
+        handedOverBytes_ = 0;
     }
     relay_->postRefusal(code, std::move(description));
     stop();
@@ -311,9 +437,9 @@ void FetchGuard::refuseSegment(std::uint64_t bytes) {
     }
     std::string what = uri.empty() ? std::string("A segment") : "The segment \"" + quotedURI(uri) + "\"";
     refuse(MediaErrorCode::ServerFailed,
-                        rt::format("%s sent more than %.1f MB (%.1f MB so far), more than its playlists allow a segment: "
-                                   "it was refused.",
-                                   what, static_cast<double>(segmentBound()) / 1e6, static_cast<double>(bytes) / 1e6));
+           rt::format("%s sent more than %.1f MB (%.1f MB so far), more than its playlists allow a segment: "
+                      "it was refused.",
+                      what, static_cast<double>(segmentBound()) / 1e6, static_cast<double>(bytes) / 1e6));
 }
 
 static GstPadProbeReturn countSegment(GstPad*, GstPadProbeInfo* info, gpointer data) {
@@ -326,7 +452,8 @@ static GstPadProbeReturn countSegment(GstPad*, GstPadProbeInfo* info, gpointer d
         std::uint64_t offset = GST_BUFFER_OFFSET(buffer);
         // A new request, or bytes that do not continue the last ones, begin a segment.
         std::uint64_t requests = guard->requestsQueued();
-        if (requests != counter->requests || offset == GST_BUFFER_OFFSET_NONE || offset != counter->end) counter->bytes = 0;
+        if (requests != counter->requests || offset == GST_BUFFER_OFFSET_NONE || offset != counter->end)
+            counter->bytes = 0;
         counter->requests = requests;
         counter->bytes += size;
         counter->end = offset == GST_BUFFER_OFFSET_NONE ? GST_BUFFER_OFFSET_NONE : offset + size;

@@ -7,11 +7,18 @@
 // duration, under a hard ceiling), and a segment over it fails the item, naming the URL.
 //
 // The URL comes from the downloader's request hook: every request the demuxer's HTTP
-// session queues is seen there (on the download thread). The session's first request is
-// for a URI the guard's playlists named; from then on the session is the guard's, and so
-// is every request it makes. The same hook turns the demuxer's request for a playlist
-// (first fetch or refresh) to the loopback server that fetches and checks it for the
-// demuxer (GstPlaylistServer).
+// session queues is seen there (on the download thread). The session's first request
+// names a URI the guard's playlists named, or the master the guard read as its referrer;
+// from then on the session is the guard's, and so is every request it makes. Of those,
+// the ones the demuxer makes for playlists (it asks for them, and only for them, with
+// compressed answers allowed) are turned, whatever their spelling, to the process's
+// playlist service (GstPlaylistServer), where this guard answers them: with the text
+// its check already read, or with the playlist fetched then and checked. A playlist that
+// fails to come is named with what happened, in the item's error.
+
+#include <gio/gio.h>
+#include <gst/gst.h>
+#include <media/MediaErrors.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -24,16 +31,13 @@
 #include <string>
 #include <vector>
 
-#include <gio/gio.h>
-#include <gst/gst.h>
-
-#include <media/MediaErrors.h>
-
 #include "GstPlaylistFetch.h"
+#include "GstPlaylistServer.h"
 
 namespace media::gstimpl {
 
 struct Relay;
+using PlaylistAnswer = PlaylistServer::Answer;
 
 /// The longest playlist a stream needs; a longer one is refused as soon as it is that long.
 inline constexpr std::size_t kLongestPlaylist = 4u << 20;
@@ -81,42 +85,54 @@ public:
     /// The pipeline's HTTP source (a reference, taken), whose trust and user agent the
     /// guard's own fetches copy.
     void fetchLike(GstElement* source);
-    /// A playlist fetched apart from the demuxer, as the pipeline's source would fetch it.
+    /// The URL the master (or the media playlist the item plays) was asked at or came
+    /// from: the demuxer's first request names it as its referrer.
+    void learnManifest(const std::string& url);
+    /// A playlist fetched apart from the demuxer (for its check), waited for; never on
+    /// the playlist service's thread.
     FetchedText fetch(const std::string& url);
-    /// Whenever the demuxer fetches `url` (a playlist), what it reads is `reread_`'s: the
-    /// playlist fetched again and checked, served to it from this process's loopback
-    /// (GstPlaylistServer).
-    void rereadWhenFetched(const std::string& url);
-    /// `reread` fetches a playlist again and answers its text when the check passes, else
-    /// nothing (having refused the item when the check failed).
-    void onReread(std::function<std::optional<std::string>(const std::string& url)> reread);
-    std::optional<std::string> checkedText(const std::string& url);
+    /// What the demuxer's next read of `url` is answered with: what a check fetched (and
+    /// passed) before, so that the playlist is not fetched twice.
+    void handOver(const std::string& url, FetchedText fetched);
+    /// `check` reads a fetched playlist; false when it refused the item.
+    void onCheck(std::function<bool(const std::string& url, const FetchedText& fetched)> check);
+    /// The demuxer's read of `url` (a playlist), on the playlist service's thread: answers
+    /// `done` there with the handed-over text, or the playlist fetched now and checked.
+    void answerRead(const std::string& url, const FetchHeaders& headers, std::function<void(PlaylistAnswer)> done);
 
     /// For an item that ends: its guard claims no request any more, and its own fetches
-    /// end with the relay. The demuxer's downloads end with the pipeline's teardown (its
-    /// playlists come from the loopback playlist server, whose fetches end with the relay);
-    /// its sockets are not shut under it, which the media framework's download threads
-    /// do not survive reliably.
+    /// (the check's, and those answering the demuxer's playlist reads) end at once. The
+    /// demuxer's downloads end with the pipeline's teardown; its sockets are not shut
+    /// under it, which the media framework's download threads do not survive reliably.
     static void stopDownloads(GstElement* demuxer);
 
     /// The downloader's request hook: a request an HTTP session queued.
     static void onRequestQueued(GObject* session, GObject* message);
 
 private:
-    explicit FetchGuard(std::shared_ptr<Relay> relay) : relay_(std::move(relay)) {}
-    /// Whether its playlists named `uri`: the first request of its demuxer's session.
-    bool claims(const std::string& uri) const;
+    explicit FetchGuard(std::shared_ptr<Relay> relay);
+    /// Whether its demuxer's session may have queued this request: its playlists named
+    /// `uri`, or `referer` is the master it read.
+    bool claims(const std::string& uri, const std::string& referer) const;
     /// Takes `session` (whose request this guard claimed) as the demuxer's: every request
     /// it makes is this guard's.
     void adopt(GObject* session);
     bool hasSession() const;
     void stop();
+    /// The guard's HTTP session, made on first use (on the service's thread only).
+    GObject* session();
+    /// Answers a read of `url` with what was fetched for it.
+    void answerWith(const std::string& url, FetchedText fetched, const std::function<void(PlaylistAnswer)>& done);
+    /// A fetch of `url` for a read failed: the item fails naming it and why, at once when
+    /// the demuxer never had it, else when the demuxer gives up on it.
+    void failedRead(const std::string& url, const FetchedText& fetched);
 
     std::shared_ptr<Relay> relay_;
     mutable std::mutex mutex_;
     std::uint64_t bandwidth_ = 0;
     double targetDuration_ = 0;
     std::set<std::string> uris_;
+    std::set<std::string> manifests_;
     /// Requests running, by message, with the order they were queued in.
     std::map<const void*, std::pair<std::uint64_t, std::string>> running_;
     std::uint64_t queued_ = 0;
@@ -127,8 +143,14 @@ private:
     bool stopped_ = false;
     bool refused_ = false;
     GstElement* like_ = nullptr;
-    std::set<std::string> watched_;
-    std::function<std::optional<std::string>(const std::string&)> reread_;
+    /// Cancelled when the item ends or fails: every fetch of the guard's ends with it.
+    GCancellable* stop_ = nullptr;
+    GObject* session_ = nullptr;
+    std::map<std::string, FetchedText> handedOver_;
+    std::size_t handedOverBytes_ = 0;
+    /// Playlists the demuxer has read at least once.
+    std::set<std::string> read_;
+    std::function<bool(const std::string&, const FetchedText&)> check_;
 };
 
 }  // namespace media::gstimpl

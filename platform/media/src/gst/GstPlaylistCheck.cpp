@@ -84,18 +84,20 @@ std::string resolved(const std::string& base, const std::string& uri) {
     return out;
 }
 
-/// The URL the playlist entering the pad was read from (where a redirect led), or "".
-std::string upstreamURI(GstPad* pad) {
+/// The URL the playlist entering the pad was read from (where a redirect led), or "";
+/// with `asked`, the URL it was asked at.
+std::string upstreamURI(GstPad* pad, std::string* asked = nullptr) {
     GstQuery* query = gst_query_new_uri();
     std::string uri;
     if (gst_pad_peer_query(pad, query)) {
         gchar* redirect = nullptr;
-        gchar* asked = nullptr;
+        gchar* first = nullptr;
         gst_query_parse_uri_redirection(query, &redirect);
-        gst_query_parse_uri(query, &asked);
-        uri = redirect ? redirect : asked ? asked : "";
+        gst_query_parse_uri(query, &first);
+        uri = redirect ? redirect : first ? first : "";
+        if (asked) *asked = first ? first : "";
         g_free(redirect);
-        g_free(asked);
+        g_free(first);
     }
     gst_query_unref(query);
     return uri;
@@ -149,19 +151,17 @@ std::optional<Refusal> refusalOf(const std::string& url, const std::string& text
     return std::nullopt;
 }
 
-/// Reads a playlist fetched apart from the demuxer (for its check, or for the demuxer, which
-/// is fetching it now): one that is too long or refused fails the item; else what it says
-/// bounds the demuxer's segments, and the playlists it names (a master's) are read again
-/// whenever the demuxer fetches them. The URIs it names are not kept: the demuxer's
-/// session is known by then.
+/// Reads a playlist fetched apart from the demuxer (for its check, or for the demuxer's
+/// read of it): one that is too long or refused fails the item; else what it says bounds
+/// the demuxer's segments. The URIs it names are not kept: the demuxer's session is known
+/// by then, and every playlist request of it comes here.
 std::optional<Refusal> readFetchedPlaylist(const std::string& url, const FetchedText& fetched, FetchGuard& guard) {
     if (fetched.outcome == FetchedText::Outcome::TooLong) return Refusal{MediaErrorCode::ServerFailed, tooLongMessage(url)};
-    // One that could not be fetched is left to the demuxer, which reports its own failure.
+    // One that could not be fetched is answered to the demuxer as it failed, and named.
     if (fetched.outcome != FetchedText::Outcome::Fetched) return std::nullopt;
     PlaylistFacts facts;
     if (auto refusal = refusalOf(url, fetched.text, facts)) return refusal;
     guard.learn(facts.bandwidth, facts.targetDuration, {});
-    for (const auto& playlist : namedPlaylists(facts, url)) guard.rereadWhenFetched(playlist);
     return std::nullopt;
 }
 
@@ -173,11 +173,17 @@ void checkMediaPlaylists(GstPad* pad, std::shared_ptr<Relay> relay, std::shared_
     std::atomic<std::size_t> next{0};
     std::atomic<bool> refused{false};
     auto check = [&] {
-        for (std::size_t i; !refused.load() && !relay->closed.load() && (i = next++) < playlists.size();)
-            if (auto refusal = readFetchedPlaylist(playlists[i], guard->fetch(playlists[i]), *guard)) {
+        for (std::size_t i; !refused.load() && !relay->closed.load() && (i = next++) < playlists.size();) {
+            FetchedText fetched = guard->fetch(playlists[i]);
+            if (auto refusal = readFetchedPlaylist(playlists[i], fetched, *guard)) {
                 refused = true;
                 guard->refuse(refusal->code, std::move(refusal->description));
+            } else {
+                // The demuxer's first read of it is this text (or this failure): the
+                // playlist is fetched once.
+                guard->handOver(playlists[i], std::move(fetched));
             }
+        }
     };
     std::vector<std::thread> fetches;
     for (std::size_t i = 0; i < std::min(playlists.size(), kFetchesAtOnce); ++i) fetches.emplace_back(check);
@@ -232,17 +238,17 @@ GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data
             if (reader->refusedOne) return GST_PAD_PROBE_DROP;
             std::string text = std::move(reader->text);
             reader->text.clear();
-            std::string base = upstreamURI(pad);
+            std::string asked;
+            std::string base = upstreamURI(pad, &asked);
             PlaylistFacts facts;
             if (auto refusal = refusalOf(base, text, facts)) return refuse(refusal->code, std::move(refusal->description));
             // Its URIs tell the demuxer's first request, and with it the demuxer's session.
             reader->guard->learn(facts.bandwidth, facts.targetDuration, absoluteURIs(facts, base));
             reader->guard->fetchLike(pipelineSourceOf(reader->demuxer));
-            // Every playlist the demuxer fetches itself is checked as it fetches it: this one
-            // again (a live one's refreshes) and those a master names.
-            if (!base.empty()) reader->guard->rereadWhenFetched(base);
+            // The demuxer names it as the referrer of its requests.
+            reader->guard->learnManifest(base);
+            reader->guard->learnManifest(asked);
             std::vector<std::string> playlists = namedPlaylists(facts, base);
-            for (const auto& playlist : playlists) reader->guard->rereadWhenFetched(playlist);
             if (playlists.empty()) return GST_PAD_PROBE_OK;
             // The end of the master waits for its media playlists' check.
             std::thread(checkMediaPlaylists, GST_PAD(gst_object_ref(pad)), reader->relay, reader->guard, std::move(playlists))
@@ -338,16 +344,14 @@ void checkPlaylistsEntering(GstElement* demuxer, const std::shared_ptr<Relay>& r
                                               GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM);
     auto guard = FetchGuard::of(demuxer, relay);
     std::weak_ptr<FetchGuard> weak = guard;
-    guard->onReread([weak](const std::string& url) -> std::optional<std::string> {
+    guard->onCheck([weak](const std::string& url, const FetchedText& fetched) {
         auto g = weak.lock();
-        if (!g) return std::nullopt;
-        FetchedText fetched = g->fetch(url);
+        if (!g) return false;
         if (auto refusal = readFetchedPlaylist(url, fetched, *g)) {
             g->refuse(refusal->code, std::move(refusal->description));
-            return std::nullopt;
+            return false;
         }
-        if (fetched.outcome != FetchedText::Outcome::Fetched) return std::nullopt;
-        return std::move(fetched.text);
+        return true;
     });
     auto* reader = new PlaylistReader{relay, guard, demuxer, {}, false, false};
     gst_pad_add_probe(pad, types, readPlaylist, reader, [](gpointer data) { delete static_cast<PlaylistReader*>(data); });

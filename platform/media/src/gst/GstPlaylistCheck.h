@@ -7,13 +7,13 @@
 // of the stream): one that names another scheme never reaches the demuxer, and the
 // session fails the item with the URI. A master playlist is held back until the media
 // playlists it names have been fetched and read the same way (each URL once, a few at a
-// time, only what each says kept, never its text), so that no segment or key of theirs
+// time), so that no segment or key of theirs
 // goes unchecked either; what they say (bandwidths, target durations) bounds the
-// demuxer's segments (GstFetchGuard). A check of one fetch says nothing of the next, and
-// the demuxer fetches those playlists itself, and a live one again and again: each time
-// it does (its request is seen by the guard's request hook), the playlist is fetched and
-// read again, and what the demuxer reads is that text (GstPlaylistServer); a refusal then
-// fails the item and ends the demuxer's connections. A
+// demuxer's segments (GstFetchGuard). The text a check read is what the demuxer reads
+// when it first asks for that playlist (handed over, not fetched again); each later read
+// (a live one's refreshes, or a URL the demuxer spells otherwise) is fetched when the
+// demuxer asks and read the same way before it is answered (GstPlaylistServer); a
+// refusal then fails the item and ends its fetches. A
 // playlist longer than any stream needs is refused as soon as it is that long, a master
 // naming more playlists than any stream needs at once.
 

@@ -1,95 +1,203 @@
 #include "GstPlaylistFetch.h"
 
-#include <atomic>
-#include <chrono>
+#include <rt/Format.h>
+#include <strings.h>
 
-#include <gst/app/gstappsink.h>
-
-#include "GstTrust.h"
+#include "GstSoup.h"
 
 namespace media::gstimpl {
 
 namespace {
 
-void copyProperty(GstElement* from, GstElement* to, const char* name) {
-    GParamSpec* property = g_object_class_find_property(G_OBJECT_GET_CLASS(from), name);
-    if (!property || !g_object_class_find_property(G_OBJECT_GET_CLASS(to), name)) return;
+constexpr std::size_t kReadChunk = 64 * 1024;
+
+struct Fetch {
+    const SoupCalls* soup = nullptr;
+    GObject* session = nullptr;
+    GObject* message = nullptr;
+    GInputStream* body = nullptr;
+    GCancellable* cancellable = nullptr;
+    GCancellable* stop = nullptr;
+    gulong stopHandler = 0;
+    GSource* deadline = nullptr;
+    bool timedOut = false;
+    std::size_t limit = 0;
+    double seconds = 0;
+    std::string url;
+    FetchedText result;
+    std::vector<char> chunk = std::vector<char>(kReadChunk);
+    std::function<void(FetchedText)> done;
+};
+
+void finish(Fetch* fetch) {
+    if (fetch->deadline) {
+        g_source_destroy(fetch->deadline);
+        g_source_unref(fetch->deadline);
+    }
+    if (fetch->stopHandler) g_cancellable_disconnect(fetch->stop, fetch->stopHandler);
+    if (fetch->body) {
+        g_input_stream_close(fetch->body, nullptr, nullptr);
+        g_object_unref(fetch->body);
+    }
+    if (fetch->message) {
+        g_signal_handlers_disconnect_by_data(fetch->message, fetch);
+        if (GUri* uri = fetch->soup->uri(fetch->message)) {
+            gchar* text = g_uri_to_string(uri);
+            fetch->result.finalURL = text ? text : "";
+            g_free(text);
+        }
+        g_object_unref(fetch->message);
+    }
+    if (fetch->stop) g_object_unref(fetch->stop);
+    g_object_unref(fetch->cancellable);
+    g_object_unref(fetch->session);
+    auto done = std::move(fetch->done);
+    FetchedText result = std::move(fetch->result);
+    if (result.outcome != FetchedText::Outcome::Fetched) result.text.clear();
+    delete fetch;
+    done(std::move(result));
+}
+
+/// Why an operation of the fetch failed, for a person; "" when it was stopped.
+void failWith(Fetch* fetch, GError* error) {
+    fetch->result.outcome = FetchedText::Outcome::Failed;
+    if (fetch->timedOut)
+        fetch->result.cause = rt::format("did not answer within %g seconds", fetch->seconds);
+    else if (fetch->stop && g_cancellable_is_cancelled(fetch->stop))
+        fetch->result.cause.clear();
+    else
+        fetch->result.cause = rt::format("could not be fetched (%s)", error ? error->message : "unknown failure");
+}
+
+void onRead(GObject* stream, GAsyncResult* result, gpointer data) {
+    auto* fetch = static_cast<Fetch*>(data);
+    GError* error = nullptr;
+    gssize n = g_input_stream_read_finish(G_INPUT_STREAM(stream), result, &error);
+    if (n < 0) {
+        failWith(fetch, error);
+        g_clear_error(&error);
+        return finish(fetch);
+    }
+    if (n == 0) {
+        fetch->result.outcome = FetchedText::Outcome::Fetched;
+        return finish(fetch);
+    }
+    if (fetch->result.text.size() + static_cast<std::size_t>(n) > fetch->limit) {
+        // Refused as soon as it is too long: the rest is never read.
+        fetch->result.outcome = FetchedText::Outcome::TooLong;
+        g_cancellable_cancel(fetch->cancellable);
+        return finish(fetch);
+    }
+    fetch->result.text.append(fetch->chunk.data(), static_cast<std::size_t>(n));
+    g_input_stream_read_async(fetch->body, fetch->chunk.data(), fetch->chunk.size(), G_PRIORITY_DEFAULT,
+                              fetch->cancellable, onRead, fetch);
+}
+
+void onSent(GObject*, GAsyncResult* result, gpointer data) {
+    auto* fetch = static_cast<Fetch*>(data);
+    GError* error = nullptr;
+    fetch->body = fetch->soup->sendFinish(fetch->session, result, &error);
+    fetch->result.status = static_cast<int>(fetch->soup->status(fetch->message));
+    if (!fetch->body) {
+        failWith(fetch, error);
+        g_clear_error(&error);
+        return finish(fetch);
+    }
+    int status = fetch->result.status;
+    if (status < 200 || status > 299) {
+        const char* reason = fetch->soup->reason(fetch->message);
+        fetch->result.outcome = FetchedText::Outcome::Failed;
+        fetch->result.cause = reason && *reason ? rt::format("was answered with HTTP %d (%s)", status, reason)
+                                                : rt::format("was answered with HTTP %d", status);
+        return finish(fetch);
+    }
+    g_input_stream_read_async(fetch->body, fetch->chunk.data(), fetch->chunk.size(), G_PRIORITY_DEFAULT,
+                              fetch->cancellable, onRead, fetch);
+}
+
+void copyProperty(GstElement* from, GObject* to, const char* fromName, const char* toName) {
+    GParamSpec* property = g_object_class_find_property(G_OBJECT_GET_CLASS(from), fromName);
+    GParamSpec* target = g_object_class_find_property(G_OBJECT_GET_CLASS(to), toName);
+    if (!property || !target || property->value_type != target->value_type) return;
     GValue value = G_VALUE_INIT;
     g_value_init(&value, property->value_type);
-    g_object_get_property(G_OBJECT(from), name, &value);
-    g_object_set_property(G_OBJECT(to), name, &value);
+    g_object_get_property(G_OBJECT(from), fromName, &value);
+    g_object_set_property(to, toName, &value);
     g_value_unset(&value);
 }
 
-struct Collected {
-    std::size_t limit;
-    std::string text;
-    std::atomic<bool> tooLong{false};
-};
-
-GstFlowReturn collect(GstAppSink* sink, gpointer data) {
-    auto* collected = static_cast<Collected*>(data);
-    if (collected->tooLong.load()) return GST_FLOW_EOS;
-    GstSample* sample = gst_app_sink_pull_sample(sink);
-    if (!sample) return GST_FLOW_EOS;
-    GstBuffer* buffer = gst_sample_get_buffer(sample);
-    GstFlowReturn flow = GST_FLOW_OK;
-    if (buffer && collected->text.size() + gst_buffer_get_size(buffer) > collected->limit) {
-        collected->text = {};
-        collected->tooLong = true;
-        flow = GST_FLOW_EOS;
-    } else if (GstMapInfo map; buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-        collected->text.append(reinterpret_cast<const char*>(map.data), map.size);
-        gst_buffer_unmap(buffer, &map);
-    }
-    gst_sample_unref(sample);
-    return flow;
+/// Headers the fetch's own connection decides.
+bool ownHeader(const std::string& name) {
+    for (const char* own : {"Host", "Connection", "Accept-Encoding", "Content-Length", "Keep-Alive", "TE", "Upgrade"})
+        if (strcasecmp(name.c_str(), own) == 0) return true;
+    return false;
 }
 
 }  // namespace
 
-FetchedText fetchText(const std::string& url, GstElement* like, std::size_t limit, double seconds,
-                      const std::atomic<bool>* stop) {
-    GstElement* source = gst_element_factory_make("souphttpsrc", nullptr);
-    GstElement* sink = gst_element_factory_make("appsink", nullptr);
-    GstElement* pipeline = gst_pipeline_new(nullptr);
-    if (!source || !sink || !pipeline) {
-        for (GstElement* e : {source, sink, pipeline})
-            if (e) gst_object_unref(e);
-        return {};
+GObject* newPlaylistSession(GstElement* like) {
+    const SoupCalls* soup = soupCalls();
+    if (!soup) return nullptr;
+    // Compressed answers are accepted (the session's content decoder is on by default);
+    // idle connections are kept for a minute, which spans a live playlist's refreshes.
+    GObject* session =
+        G_OBJECT(g_object_new(soup->sessionType(), "idle-timeout", 60, "max-conns-per-host", 4, nullptr));
+    if (like) {
+        copyProperty(like, session, "tls-database", "tls-database");
+        copyProperty(like, session, "user-agent", "user-agent");
     }
-    g_object_set(source, "location", url.c_str(), nullptr);
-    onSourceSetup(nullptr, source, nullptr);
-    if (like)
-        for (const char* name : {"tls-database", "ssl-strict", "user-agent"}) copyProperty(like, source, name);
-    g_object_set(sink, "sync", FALSE, nullptr);
-    // The body is taken on the streaming thread as it comes (a body of many small chunks
-    // reaches the bound quickly), and the source is stopped there at the bound.
-    Collected collected{limit};
-    GstAppSinkCallbacks callbacks{};
-    callbacks.new_sample = collect;
-    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, &collected, nullptr);
-    gst_bin_add_many(GST_BIN(pipeline), source, sink, nullptr);
-    gst_element_link(source, sink);
-    GstBus* bus = gst_element_get_bus(pipeline);
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    auto outcome = FetchedText::Outcome::Failed;
-    while ((!stop || !stop->load()) && std::chrono::steady_clock::now() < deadline) {
-        GstMessage* message = gst_bus_timed_pop_filtered(bus, 50 * GST_MSECOND,
-                                                         static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-        if (collected.tooLong.load()) outcome = FetchedText::Outcome::TooLong;
-        else if (message && GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) outcome = FetchedText::Outcome::Fetched;
-        if (message) gst_message_unref(message);
-        if (message || outcome != FetchedText::Outcome::Failed) break;
+    return session;
+}
+
+void fetchPlaylist(GObject* session, const std::string& url, const FetchHeaders& headers, std::size_t limit,
+                   double seconds, GCancellable* stop, std::function<void(FetchedText)> done) {
+    const SoupCalls* soup = soupCalls();
+    GObject* message = soup && session ? soup->messageNew("GET", url.c_str()) : nullptr;
+    if (!message) {
+        FetchedText failed;
+        failed.cause = soup && session ? "is not a URL that can be fetched" : "could not be fetched (no HTTP library)";
+        done(std::move(failed));
+        return;
     }
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(bus);
-    gst_object_unref(pipeline);
-    FetchedText out;
-    out.outcome = outcome;
-    if (outcome == FetchedText::Outcome::Fetched) out.text = std::move(collected.text);
-    return out;
+    auto* fetch = new Fetch;
+    fetch->soup = soup;
+    fetch->session = G_OBJECT(g_object_ref(session));
+    fetch->message = message;
+    fetch->cancellable = g_cancellable_new();
+    fetch->limit = limit;
+    fetch->seconds = seconds;
+    fetch->url = url;
+    fetch->done = std::move(done);
+    for (const auto& [name, value] : headers)
+        if (!ownHeader(name)) soup->headersReplace(soup->requestHeaders(message), name.c_str(), value.c_str());
+    // The last redirect's status tells whether the move is for good (301), as the
+    // demuxer reads it from its own request.
+    g_signal_connect(message, "restarted", G_CALLBACK(+[](GObject* restarted, gpointer data) {
+                         auto* f = static_cast<Fetch*>(data);
+                         int status = static_cast<int>(f->soup->status(restarted));
+                         if (status >= 300 && status < 400) f->result.redirectStatus = status;
+                     }),
+                     fetch);
+    if (stop) {
+        fetch->stop = G_CANCELLABLE(g_object_ref(stop));
+        fetch->stopHandler = g_cancellable_connect(stop, G_CALLBACK(+[](GCancellable*, gpointer data) {
+                                                       g_cancellable_cancel(static_cast<GCancellable*>(data));
+                                                   }),
+                                                   g_object_ref(fetch->cancellable), g_object_unref);
+    }
+    // The whole fetch has its time, however slowly its bytes come.
+    fetch->deadline = g_timeout_source_new(static_cast<guint>(seconds * 1000));
+    g_source_set_callback(
+        fetch->deadline,
+        +[](gpointer data) -> gboolean {
+            auto* f = static_cast<Fetch*>(data);
+            f->timedOut = true;
+            g_cancellable_cancel(f->cancellable);
+            return G_SOURCE_REMOVE;
+        },
+        fetch, nullptr);
+    g_source_attach(fetch->deadline, g_main_context_get_thread_default());
+    soup->sendAsync(session, message, G_PRIORITY_DEFAULT, fetch->cancellable, onSent, fetch);
 }
 
 }  // namespace media::gstimpl

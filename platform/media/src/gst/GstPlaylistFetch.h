@@ -1,14 +1,20 @@
 #pragma once
-// Fetching a playlist apart from the demuxer, so that what the demuxer would fetch for
-// itself (the media playlists a master playlist names) is read and checked first. The
-// fetch runs on the calling thread through an HTTP source made like the pipeline's own
-// (same trust, same user agent), bounded in bytes and time.
+// Fetching a playlist apart from the demuxer: for its check, and for what the demuxer
+// reads of it (GstPlaylistServer). A fetch runs on the playlist service's thread through
+// an HTTP session of the item's own, made like the pipeline's source (same trust, same
+// user agent), which keeps its connections to the origin open from one fetch to the next
+// and accepts compressed answers, as the demuxer's own session does; it is bounded in
+// bytes and in time (the whole fetch, not each read), and it follows redirects, telling
+// where the answer came from.
 
-#include <atomic>
-#include <cstddef>
-#include <string>
-
+#include <gio/gio.h>
 #include <gst/gst.h>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace media::gstimpl {
 
@@ -16,12 +22,29 @@ struct FetchedText {
     enum class Outcome { Fetched, TooLong, Failed };
     Outcome outcome = Outcome::Failed;
     std::string text;
+    /// The URL the answer came from once every redirect was followed ("" when none came).
+    std::string finalURL;
+    /// The status of the last redirect followed (301, 302, 303, 307, 308), 0 for none.
+    int redirectStatus = 0;
+    /// The origin's HTTP status, 0 when it never answered.
+    int status = 0;
+    /// What went wrong, for a person (Failed): "was answered with HTTP 404 (Not Found)",
+    /// "did not answer within 10 seconds", ...; "" when the fetch was stopped.
+    std::string cause;
 };
 
-/// The body at `url`, up to `limit` bytes (TooLong as soon as there are more), within
-/// `seconds` (Failed after). `like`: an HTTP source whose trust and user agent to copy,
-/// or null. Given up (Failed) as soon as `stop` is set.
-FetchedText fetchText(const std::string& url, GstElement* like, std::size_t limit, double seconds,
-                      const std::atomic<bool>* stop = nullptr);
+/// Request headers to send with a fetch (name, value).
+using FetchHeaders = std::vector<std::pair<std::string, std::string>>;
+
+/// An HTTP session for one item's playlist fetches, made on the calling thread (the
+/// service's: it is used there only), like `like` (an HTTP source, or null); null when the
+/// HTTP library is not in the process.
+GObject* newPlaylistSession(GstElement* like);
+
+/// Fetches `url` through `session` on the calling thread's context, up to `limit` bytes
+/// (TooLong as soon as there are more), within `seconds` in all; `done` runs on that
+/// context. Cancelling `stop` ends it at once, without a cause.
+void fetchPlaylist(GObject* session, const std::string& url, const FetchHeaders& headers, std::size_t limit,
+                   double seconds, GCancellable* stop, std::function<void(FetchedText)> done);
 
 }  // namespace media::gstimpl

@@ -1,139 +1,350 @@
 #include "GstPlaylistServer.h"
 
 #include <arpa/inet.h>
+#include <glib-unix.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <rt/Format.h>
+#include <strings.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <optional>
-#include <thread>
-
-#include <rt/Format.h>
+#include <condition_variable>
+#include <cstring>
 
 #include "GstFetchGuard.h"
+#include "GstOwnSocket.h"
 
 namespace media::gstimpl {
 
 namespace {
 
-/// Bytes of a request head read at most, and seconds it may take to come.
-constexpr std::size_t kLongestRequest = 8192;
-constexpr int kRequestSeconds = 5;
-/// Answers under way at once (each on a thread of its own).
-constexpr int kMostAnswersAtOnce = 32;
+/// Bytes of a request head read at most, and seconds the whole head may take to come.
+constexpr std::size_t kLongestRequest = 16384;
+constexpr double kRequestSeconds = 5;
+/// Seconds a kept connection may wait for its next request.
+constexpr double kIdleSeconds = 60;
+/// Addresses are forgotten this long after they were handed out.
+constexpr gint64 kAddressLifeMicroseconds = 600 * G_USEC_PER_SEC;
 
-bool sendAll(int fd, const std::string& bytes) {
-    for (std::size_t sent = 0; sent < bytes.size();) {
-        ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) return false;
-        sent += static_cast<std::size_t>(n);
+const char* reasonOf(int status) {
+    switch (status) {
+        case 200:
+            return "OK";
+        case 301:
+            return "Moved Permanently";
+        case 302:
+            return "Found";
+        case 303:
+            return "See Other";
+        case 307:
+            return "Temporary Redirect";
+        case 308:
+            return "Permanent Redirect";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 502:
+            return "Bad Gateway";
+        case 504:
+            return "Gateway Timeout";
+        default:
+            return "Status";
     }
-    return true;
+}
+
+/// 128 bits from the kernel's random source, in hex; "" when it has none to give.
+std::string randomName() {
+    unsigned char bytes[16];
+    for (std::size_t got = 0; got < sizeof bytes;) {
+        ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return {};
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    std::string name;
+    for (unsigned char b : bytes) name += rt::format("%02x", b);
+    return name;
 }
 
 }  // namespace
 
+struct PlaylistServer::Client {
+    int fd = -1;
+    GSource* watch = nullptr;
+    GSource* timer = nullptr;
+    std::string in;
+    std::string out;
+    std::size_t sent = 0;
+    bool keepAlive = true;
+    bool closed = false;
+};
+
+PlaylistServer::PlaylistServer(int listener, std::string base)
+    : listener_(listener), base_(std::move(base)), context_(g_main_context_new()) {}
+
 PlaylistServer* PlaylistServer::shared() {
     static PlaylistServer* server = []() -> PlaylistServer* {
-        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         if (fd < 0) return nullptr;
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 64) != 0 ||
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, SOMAXCONN) != 0 ||
             ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
             ::close(fd);
             return nullptr;
         }
         // Lives as long as the process, as its thread does.
         auto* made = new PlaylistServer(fd, rt::format("http://127.0.0.1:%d/", ntohs(address.sin_port)));
-        std::thread([made] { made->acceptLoop(); }).detach();
+        std::mutex started;
+        std::unique_lock wait(started);
+        std::condition_variable running;
+        bool up = false;
+        std::thread([made, &started, &running, &up] {
+            g_main_context_push_thread_default(made->context_);
+            made->listen();
+            GMainLoop* loop = g_main_loop_new(made->context_, FALSE);
+            {
+                std::lock_guard lock(started);
+                made->thread_ = std::this_thread::get_id();
+                up = true;
+            }
+            running.notify_all();
+            g_main_loop_run(loop);
+        }).detach();
+        running.wait(wait, [&] { return up; });
         return made;
     }();
     return server;
 }
 
-std::string PlaylistServer::alias(const std::shared_ptr<FetchGuard>& guard, const std::string& url) {
+void PlaylistServer::post(std::function<void()> work) {
+    // Always from the loop, never inside the caller's own turn (even on the service's
+    // thread): work may release what the caller is still using.
+    GSource* idle = g_idle_source_new();
+    g_source_set_callback(
+        idle,
+        +[](gpointer data) -> gboolean {
+            (*static_cast<std::function<void()>*>(data))();
+            return G_SOURCE_REMOVE;
+        },
+        new std::function<void()>(std::move(work)),
+        +[](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+    g_source_attach(idle, context_);
+    g_source_unref(idle);
+}
+
+bool PlaylistServer::onServiceThread() const {
     std::lock_guard lock(mutex_);
-    // The names of guards gone are forgotten.
-    for (auto it = names_.begin(); it != names_.end();) {
-        if (entries_[it->second].guard.expired()) {
-            entries_.erase(it->second);
-            it = names_.erase(it);
-        } else {
+    return std::this_thread::get_id() == thread_;
+}
+
+std::string PlaylistServer::alias(const std::shared_ptr<FetchGuard>& guard, const std::string& url,
+                                  FetchHeaders headers) {
+    std::string name = randomName();
+    if (name.empty()) return {};
+    gint64 now = g_get_monotonic_time();
+    std::lock_guard lock(mutex_);
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        if (it->second.guard.expired() || now - it->second.made > kAddressLifeMicroseconds)
+            it = entries_.erase(it);
+        else
             ++it;
-        }
     }
-    auto key = std::make_pair(guard.get(), url);
-    if (auto it = names_.find(key); it != names_.end()) return base_ + it->second;
-    // Names nobody else on the machine can guess: the server answers any local client.
-    std::string name = rt::format("playlist/%016llx%016llx", static_cast<unsigned long long>(random_()),
-                                  static_cast<unsigned long long>(random_()));
-    names_[key] = name;
-    entries_[name] = Entry{guard, url};
+    entries_[name] = Entry{guard, url, std::move(headers), now};
     return base_ + name;
 }
 
 bool PlaylistServer::serves(const std::string& uri) const { return uri.rfind(base_, 0) == 0; }
 
-void PlaylistServer::acceptLoop() {
+void PlaylistServer::listen() {
+    accepting_ = g_unix_fd_source_new(listener_, G_IO_IN);
+    g_source_set_callback(accepting_, G_SOURCE_FUNC(+[](gint, GIOCondition, gpointer data) -> gboolean {
+                              static_cast<PlaylistServer*>(data)->acceptAll();
+                              return G_SOURCE_CONTINUE;
+                          }),
+                          this, nullptr);
+    g_source_attach(accepting_, context_);
+}
+
+void PlaylistServer::acceptAll() {
     for (;;) {
-        int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0) {
+        int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                // Out of descriptors (the process's or the system's): the waiting
+                // connection would wake the loop again at once; listening pauses a little.
+                g_source_destroy(accepting_);
+                g_source_unref(accepting_);
+                accepting_ = nullptr;
+                GSource* pause = g_timeout_source_new(100);
+                g_source_set_callback(
+                    pause,
+                    +[](gpointer data) -> gboolean {
+                        static_cast<PlaylistServer*>(data)->listen();
+                        return G_SOURCE_REMOVE;
+                    },
+                    this, nullptr);
+                g_source_attach(pause, context_);
+                g_source_unref(pause);
+            }
             return;
         }
-        // Each answer may wait on an origin for its bound; the demuxers of the process's
-        // few items need a handful at once, and any local client beyond that is turned away
-        // rather than given a thread.
-        if (answering_.fetch_add(1) >= kMostAnswersAtOnce) {
-            answering_.fetch_sub(1);
-            sendAll(connection, "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-            ::close(connection);
+        if (!clientIsOwnSocket(fd)) {
+            // Another process's: it gets nothing, not even a descriptor held for it.
+            foreign_.fetch_add(1);
+            ::close(fd);
             continue;
         }
-        std::thread([this, connection] {
-            answer(connection);
-            ::close(connection);
-            answering_.fetch_sub(1);
-        }).detach();
+        int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        auto client = std::make_shared<Client>();
+        client->fd = fd;
+        clients_[fd] = client;
+        watch(client, G_IO_IN);
+        deadline(client, kRequestSeconds);
     }
 }
 
-void PlaylistServer::answer(int connection) {
-    timeval timeout{kRequestSeconds, 0};
-    ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    std::string head;
-    char buffer[1024];
-    while (head.find("\r\n\r\n") == std::string::npos && head.size() < kLongestRequest) {
-        ssize_t n = ::recv(connection, buffer, sizeof buffer, 0);
-        if (n <= 0) return;
-        head.append(buffer, static_cast<std::size_t>(n));
+void PlaylistServer::watch(const std::shared_ptr<Client>& client, GIOCondition condition) {
+    if (client->watch) {
+        g_source_destroy(client->watch);
+        g_source_unref(client->watch);
+        client->watch = nullptr;
     }
+    if (condition == 0) return;
+    client->watch = g_unix_fd_source_new(client->fd, static_cast<GIOCondition>(condition | G_IO_HUP | G_IO_ERR));
+    auto* held = new std::weak_ptr<Client>(client);
+    g_source_set_callback(
+        client->watch, G_SOURCE_FUNC(+[](gint, GIOCondition, gpointer data) -> gboolean {
+            auto c = static_cast<std::weak_ptr<Client>*>(data)->lock();
+            if (!c || c->closed) return G_SOURCE_REMOVE;
+            PlaylistServer* self = PlaylistServer::shared();
+            if (c->out.empty())
+                self->readFrom(c);
+            else
+                self->writeTo(c);
+            return G_SOURCE_CONTINUE;
+        }),
+        held, +[](gpointer data) { delete static_cast<std::weak_ptr<Client>*>(data); });
+    g_source_attach(client->watch, context_);
+}
+
+void PlaylistServer::deadline(const std::shared_ptr<Client>& client, double seconds) {
+    if (client->timer) {
+        g_source_destroy(client->timer);
+        g_source_unref(client->timer);
+        client->timer = nullptr;
+    }
+    if (seconds <= 0) return;
+    client->timer = g_timeout_source_new(static_cast<guint>(seconds * 1000));
+    auto* held = new std::weak_ptr<Client>(client);
+    g_source_set_callback(
+        client->timer,
+        +[](gpointer data) -> gboolean {
+            if (auto c = static_cast<std::weak_ptr<Client>*>(data)->lock(); c && !c->closed)
+                PlaylistServer::shared()->close(c);
+            return G_SOURCE_REMOVE;
+        },
+        held, +[](gpointer data) { delete static_cast<std::weak_ptr<Client>*>(data); });
+    g_source_attach(client->timer, context_);
+}
+
+void PlaylistServer::close(const std::shared_ptr<Client>& client) {
+    if (client->closed) return;
+    client->closed = true;
+    watch(client, static_cast<GIOCondition>(0));
+    deadline(client, 0);
+    ::close(client->fd);
+    clients_.erase(client->fd);
+}
+
+void PlaylistServer::readFrom(const std::shared_ptr<Client>& client) {
+    char buffer[4096];
+    ssize_t n = ::recv(client->fd, buffer, sizeof buffer, 0);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+    if (n <= 0) return close(client);
+    // The whole head has its time from its first byte, however slowly it comes.
+    if (client->in.empty()) deadline(client, kRequestSeconds);
+    client->in.append(buffer, static_cast<std::size_t>(n));
+    auto end = client->in.find("\r\n\r\n");
+    if (end == std::string::npos) {
+        if (client->in.size() > kLongestRequest) close(client);
+        return;
+    }
+    std::string head = client->in.substr(0, end + 4);
+    client->in.erase(0, end + 4);
+    // Nothing more is read until this one is answered.
+    watch(client, static_cast<GIOCondition>(0));
+    deadline(client, 0);
+    answer(client, head);
+}
+
+void PlaylistServer::answer(const std::shared_ptr<Client>& client, const std::string& head) {
     // "GET /<name> HTTP/1.1"
     std::string name;
-    if (head.rfind("GET /", 0) == 0) name = head.substr(5, head.find(' ', 5) == std::string::npos ? 0 : head.find(' ', 5) - 5);
+    if (head.rfind("GET /", 0) == 0) {
+        auto space = head.find(' ', 5);
+        if (space != std::string::npos) name = head.substr(5, space - 5);
+    }
+    for (std::size_t at = head.find("\r\n"); at != std::string::npos; at = head.find("\r\n", at + 2))
+        if (strncasecmp(head.c_str() + at + 2, "Connection: close", 17) == 0) client->keepAlive = false;
     std::shared_ptr<FetchGuard> guard;
     std::string url;
+    FetchHeaders headers;
     {
         std::lock_guard lock(mutex_);
         if (auto it = entries_.find(name); it != entries_.end()) {
             guard = it->second.guard.lock();
             url = it->second.url;
+            headers = it->second.headers;
         }
     }
-    std::optional<std::string> text;
-    if (guard) text = guard->checkedText(url);
-    if (!text) {
-        sendAll(connection, "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-        return;
+    if (!guard) return send(client, Answer{404, {}, {}});
+    guard->answerRead(url, headers, [client](Answer answer) {
+        if (!client->closed) PlaylistServer::shared()->send(client, answer);
+    });
+}
+
+void PlaylistServer::send(const std::shared_ptr<Client>& client, const Answer& answer) {
+    std::string out = rt::format("HTTP/1.1 %d %s\r\n", answer.status, reasonOf(answer.status));
+    if (!answer.location.empty()) out += "Location: " + answer.location + "\r\n";
+    if (answer.status == 200) out += "Content-Type: application/vnd.apple.mpegurl\r\n";
+    out += rt::format("Content-Length: %zu\r\nCache-Control: no-store\r\n", answer.body.size());
+    if (!client->keepAlive) out += "Connection: close\r\n";
+    out += "\r\n";
+    client->out = std::move(out) + answer.body;
+    client->sent = 0;
+    writeTo(client);
+}
+
+void PlaylistServer::writeTo(const std::shared_ptr<Client>& client) {
+    while (client->sent < client->out.size()) {
+        ssize_t n =
+            ::send(client->fd, client->out.data() + client->sent, client->out.size() - client->sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) {
+            if (!client->watch) watch(client, G_IO_OUT);
+            if (!client->timer) deadline(client, kIdleSeconds);
+            return;
+        }
+        if (n <= 0) return close(client);
+        client->sent += static_cast<std::size_t>(n);
     }
-    sendAll(connection, rt::format("HTTP/1.1 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\nContent-Length: %zu\r\n"
-                                   "Cache-Control: no-store\r\nConnection: close\r\n\r\n",
-                                   text->size()) +
-                            *text);
+    client->out.clear();
+    client->sent = 0;
+    if (!client->keepAlive) return close(client);
+    // Kept for the session's next request.
+    watch(client, G_IO_IN);
+    deadline(client, client->in.empty() ? kIdleSeconds : kRequestSeconds);
 }
 
 }  // namespace media::gstimpl

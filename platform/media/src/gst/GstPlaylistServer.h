@@ -1,18 +1,33 @@
 #pragma once
-// What the demuxer reads of a playlist it fetches itself is the text that was checked: its
-// request for a playlist is turned, as it is queued (GstFetchGuard's request hook), to a
-// loopback address of this process, where the playlist is fetched from its own URL, read
-// by the same check, and served only when the check passes. A second fetch by the demuxer,
-// which an origin could answer differently, never happens; and what the demuxer takes in
-// of a playlist is bounded as the check's own fetch is.
+// What the demuxer reads of a playlist it fetches itself is what was checked, fetched
+// once: its request for a playlist is turned, as it is queued (GstFetchGuard's request
+// hook), to a loopback address of this process, where the item's guard answers it with
+// the text its check read (a master's media playlists, read before the master went on),
+// or fetches the playlist then, checks it, and answers only when the check passes. An
+// answer that came through redirects is answered with the last redirect, to where the
+// origin's answer came from, and that address is answered with the checked text: the
+// demuxer's HTTP session follows the redirect as it would from the origin, and the URIs
+// the playlist names resolve against the address the origin answered from.
+//
+// The service is this process's alone: a connection is served only when its client end
+// is one of this process's own sockets (GstOwnSocket); any other is closed as soon as it
+// is accepted, so it holds neither a descriptor nor any time of the service. Its addresses
+// are drawn from the kernel's random source (128 bits). One thread serves every
+// connection and every fetch from one event loop: no client holds a thread, and a
+// request must come whole within its deadline.
+
+#include <glib.h>
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <string>
-#include <utility>
+#include <thread>
+
+#include "GstPlaylistFetch.h"
 
 namespace media::gstimpl {
 
@@ -20,32 +35,60 @@ class FetchGuard;
 
 class PlaylistServer {
 public:
-    /// The process's server, listening on 127.0.0.1 from its first use; null when it could
-    /// not listen.
+    struct Answer {
+        int status = 200;
+        std::string location;
+        std::string body;
+    };
+
+    /// The process's service, listening on 127.0.0.1 from its first use; null when it
+    /// could not listen.
     static PlaylistServer* shared();
 
-    /// The loopback URL whose every answer is `url`'s playlist as `guard` checks it then.
-    std::string alias(const std::shared_ptr<FetchGuard>& guard, const std::string& url);
-    /// Whether `uri` is one of this server's.
+    /// Runs `work` on the service's thread, where fetches and answers run.
+    void post(std::function<void()> work);
+    /// Whether the calling thread is the service's.
+    bool onServiceThread() const;
+
+    /// A loopback URL the service answers with `guard`'s read of `url` (answerRead);
+    /// `headers`: the demuxer's request headers, sent on to the origin.
+    std::string alias(const std::shared_ptr<FetchGuard>& guard, const std::string& url, FetchHeaders headers);
+    /// Whether `uri` is one of the service's.
     bool serves(const std::string& uri) const;
+    /// "http://127.0.0.1:<port>/".
+    const std::string& base() const { return base_; }
+    /// Connections closed at once because their client was not of this process.
+    std::uint64_t foreignConnections() const { return foreign_.load(); }
 
 private:
-    explicit PlaylistServer(int listener, std::string base)
-        : listener_(listener), base_(std::move(base)), random_(std::random_device{}()) {}
-    void acceptLoop();
-    void answer(int connection);
-
+    struct Client;
     struct Entry {
         std::weak_ptr<FetchGuard> guard;
         std::string url;
+        FetchHeaders headers;
+        gint64 made = 0;
     };
+    PlaylistServer(int listener, std::string base);
+    void listen();
+    void acceptAll();
+    void readFrom(const std::shared_ptr<Client>& client);
+    void answer(const std::shared_ptr<Client>& client, const std::string& head);
+    void send(const std::shared_ptr<Client>& client, const Answer& answer);
+    void writeTo(const std::shared_ptr<Client>& client);
+    void watch(const std::shared_ptr<Client>& client, GIOCondition condition);
+    void deadline(const std::shared_ptr<Client>& client, double seconds);
+    void close(const std::shared_ptr<Client>& client);
+
     int listener_;
     std::string base_;
+    GMainContext* context_;
+    GSource* accepting_ = nullptr;
+    std::atomic<std::uint64_t> foreign_{0};
+    std::thread::id thread_;
     mutable std::mutex mutex_;
     std::map<std::string, Entry> entries_;
-    std::map<std::pair<const FetchGuard*, std::string>, std::string> names_;
-    std::mt19937_64 random_;
-    std::atomic<int> answering_{0};
+    /// Connections being served (on the service's thread only).
+    std::map<int, std::shared_ptr<Client>> clients_;
 };
 
 }  // namespace media::gstimpl

@@ -114,6 +114,32 @@ void Relay::postRefusal(MediaErrorCode code, std::string description) {
     });
 }
 
+rt::Ref<rt::Error> playlistFailureError(MediaErrorCode code, const std::string& description) {
+    // The cause travels as the underlying error too, where a host looks for the origin's
+    // answer beneath the item's failure.
+    rt::Dictionary info{{rt::Value(rt::Error::LocalizedDescriptionKey), rt::Value(description)},
+                        {rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(makeMediaError(code, description))}};
+    return rt::Error::make(MediaErrorDomain, static_cast<long long>(code), info);
+}
+
+void Relay::postPlaylistFailure(MediaErrorCode code, std::string description) {
+    if (closed.load()) return;
+    std::weak_ptr<GstSession> weak = session;
+    fnd::RunLoop::main()->post([weak, code, description] {
+        if (auto s = weak.lock()) s->refuse(playlistFailureError(code, description));
+    });
+}
+
+void Relay::notePlaylistFailure(MediaErrorCode code, std::string description) {
+    std::lock_guard lock(mutex);
+    playlistFailure_ = {code, std::move(description)};
+}
+
+std::pair<MediaErrorCode, std::string> Relay::playlistFailure() {
+    std::lock_guard lock(mutex);
+    return playlistFailure_;
+}
+
 GstSession::GstSession(std::string url, GstEngine::Options options)
     : url_(std::move(url)), options_(options), relay_(std::make_shared<Relay>()) {}
 

@@ -37,6 +37,9 @@ inline Time fromClockTime(gint64 ns) {
 
 /// Frees a `new std::shared_ptr<Relay>` handed to GStreamer as callback data.
 void deleteRelayHandle(gpointer data);
+/// The error of an item that failed on a playlist: `description` names it and what
+/// happened, in the error and in its underlying error.
+rt::Ref<rt::Error> playlistFailureError(MediaErrorCode code, const std::string& description);
 /// The bus's synchronous handler: posts what the main loop acts on through the relay.
 GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer relayHandle);
 /// The URL a source element reads (its "location"), or "" for an element without one.
@@ -108,6 +111,16 @@ struct Relay {
     /// A guard of what the pipeline fetches refused something (a playlist naming a URI of
     /// another scheme, one too long, a segment too large): the item fails with this.
     void postRefusal(MediaErrorCode code, std::string description);
+    /// A playlist the demuxer asked for failed to come (its URL and what happened): if the
+    /// demuxer then fails, the item's error says this rather than the demuxer's words.
+    void notePlaylistFailure(MediaErrorCode code, std::string description);
+    /// A playlist failed to come and the item fails for it at once.
+    void postPlaylistFailure(MediaErrorCode code, std::string description);
+    /// The playlist failure noted last, if any (description "" when none).
+    std::pair<MediaErrorCode, std::string> playlistFailure();
+
+private:
+    std::pair<MediaErrorCode, std::string> playlistFailure_{MediaErrorCode::Unknown, {}};
 };
 
 class GstSession : public std::enable_shared_from_this<GstSession> {

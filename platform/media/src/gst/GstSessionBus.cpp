@@ -166,6 +166,12 @@ void GstSession::handleMessage(GstMessage* message) {
     if (gone() || !pipeline_) return;
     switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_ERROR: {
+            // The demuxer giving up on a playlist that failed to come says only that it
+            // failed: the guard knows which and why.
+            if (auto [code, cause] = relay_->playlistFailure(); !cause.empty()) {
+                failWith(playlistFailureError(code, cause));
+                break;
+            }
             auto error = errorFromMessage(message);
             // An HTTPS source that broke before any answer may have refused the server's
             // certificate: that is looked into before the failure is told.

@@ -10,7 +10,9 @@
 // Any path can be given a scripted sequence of answers (202 with "#PROGRESSED n%"
 // bodies, 200, 204, 403, 404, 500, a dropped connection, none at all, a chunked body
 // that never ends), each optionally held back (a playlist body may name any URI, a
-// refused file:// one as well); requests and bytes are counted per path.
+// refused file:// one as well), or a redirect (301, 302, 303, 307, 308) to another path
+// or another origin; every playlist can be made slow; requests and bytes are counted per
+// path, and so are the connections they came on (an origin may keep its connections).
 
 #include <atomic>
 #include <condition_variable>
@@ -20,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,6 +49,8 @@ public:
         /// Send the body (or the file at the path) again and again in chunks, without an
         /// end, until the client goes away or the origin stops.
         bool endless = false;
+        /// For a redirect: where to (an absolute URL, or a path on this origin).
+        std::string location;
 
         static Answer progressed(int percent) { return {202, "#PROGRESSED " + std::to_string(percent) + "%"}; }
         static Answer status200(std::string body = {}) { return {200, std::move(body)}; }
@@ -62,6 +67,12 @@ public:
         static Answer neverAnswered() {
             Answer a;
             a.delay = 24 * 3600;
+            return a;
+        }
+        /// A redirect (`status` 301, 302, 303, 307 or 308) to `location`.
+        static Answer redirect(int status, std::string location) {
+            Answer a{status, {}};
+            a.location = std::move(location);
             return a;
         }
         static Answer endlessBody(std::string body = {}) {
@@ -91,6 +102,11 @@ public:
     void script(const std::string& path, std::vector<Answer> answers);
     /// Holds back the next `times` answers of the path by `seconds` (times < 0: all).
     void holdBack(const std::string& path, double seconds, int times = 1);
+    /// Holds back every answer for a playlist (a path ending in ".m3u8") by `seconds`.
+    void slowPlaylists(double seconds);
+    /// Keeps connections open for further requests (before start; by default each
+    /// request has a connection of its own).
+    void keepConnections();
 
     int requestCount(const std::string& path) const;
     /// Bytes of bodies sent for the path (complete answers only).
@@ -99,6 +115,10 @@ public:
     long long bytesServed(const std::function<bool(const std::string&)>& accept) const;
     /// Paths in the order they were requested.
     std::vector<std::string> requestedPaths() const;
+    /// Connections the requests for the path came on.
+    int connectionCount(const std::string& path) const;
+    /// The value of a header of the last request for the path ("" when none).
+    std::string lastHeader(const std::string& path, const std::string& name) const;
 
     /// The live playlist's clock in seconds (default: a monotonic clock). The window
     /// starts at the clock's value when the origin starts (or when this is called).
@@ -117,7 +137,7 @@ private:
         int times;
     };
     void handle(const std::string& path, int& status, std::string& body, std::string& contentType, bool& drop,
-                bool& endless);
+                bool& endless, std::string& location);
     void waitFor(double seconds);
     void account(const std::string& path, std::size_t bytes);
 
@@ -133,6 +153,9 @@ private:
     std::map<std::string, std::deque<Answer>> scripts_;
     std::map<std::string, Hold> holds_;
     std::map<std::string, int> requests_;
+    std::map<std::string, std::set<int>> connections_;
+    std::map<std::string, std::map<std::string, std::string>> lastHeaders_;
+    double playlistDelay_ = 0;
     std::map<std::string, long long> bytes_;
     std::vector<std::string> log_;
     std::function<double()> liveClock_;

@@ -14,6 +14,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <strings.h>
+
 #include <httplib.h>
 
 #include "peers/HlsFixtures.h"
@@ -61,7 +63,21 @@ HlsOrigin::HlsOrigin(std::string fixtureDir, std::optional<TestCertificate> cert
         int status = 200;
         std::string body, type;
         bool drop = false, endless = false;
-        handle(req.path, status, body, type, drop, endless);
+        std::string location;
+        {
+            std::lock_guard lock(mutex_);
+            // A connection is known by the client's port while it lasts.
+            connections_[req.path].insert(req.remote_port);
+            auto& headers = lastHeaders_[req.path];
+            headers.clear();
+            for (const auto& [name, value] : req.headers) headers[name] = value;
+        }
+        handle(req.path, status, body, type, drop, endless, location);
+        if (!location.empty()) {
+            res.status = status;
+            res.set_header("Location", location.rfind('/', 0) == 0 ? url(location) : location);
+            return;
+        }
         if (endless && !body.empty()) {
             // Chunked, so the client cannot know the end is never coming.
             res.set_chunked_content_provider(type, [this, body, path = req.path](std::size_t, httplib::DataSink& sink) {
@@ -139,6 +155,31 @@ long long HlsOrigin::bytesServed(const std::function<bool(const std::string&)>& 
     return total;
 }
 
+void HlsOrigin::slowPlaylists(double seconds) {
+    std::lock_guard lock(mutex_);
+    playlistDelay_ = seconds;
+}
+
+void HlsOrigin::keepConnections() {
+    server_->set_keep_alive_max_count(1000);
+    server_->set_keep_alive_timeout(60);
+}
+
+int HlsOrigin::connectionCount(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    auto it = connections_.find(path);
+    return it == connections_.end() ? 0 : static_cast<int>(it->second.size());
+}
+
+std::string HlsOrigin::lastHeader(const std::string& path, const std::string& name) const {
+    std::lock_guard lock(mutex_);
+    auto it = lastHeaders_.find(path);
+    if (it == lastHeaders_.end()) return {};
+    for (const auto& [key, value] : it->second)
+        if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
+    return {};
+}
+
 std::vector<std::string> HlsOrigin::requestedPaths() const {
     std::lock_guard lock(mutex_);
     return log_;
@@ -189,7 +230,7 @@ void HlsOrigin::account(const std::string& path, std::size_t bytes) {
 }
 
 void HlsOrigin::handle(const std::string& path, int& status, std::string& body, std::string& contentType, bool& drop,
-                       bool& endless) {
+                       bool& endless, std::string& location) {
     std::optional<Answer> scripted;
     double hold = 0;
     {
@@ -204,9 +245,15 @@ void HlsOrigin::handle(const std::string& path, int& status, std::string& body, 
             hold = it->second.seconds;
             if (it->second.times > 0) --it->second.times;
         }
+        if (path.size() > 5 && path.compare(path.size() - 5, 5, ".m3u8") == 0) hold += playlistDelay_;
     }
     if (scripted) hold += scripted->delay;
     if (hold > 0) waitFor(hold);
+    if (scripted && !scripted->location.empty()) {
+        status = scripted->status;
+        location = scripted->location;
+        return;
+    }
     if (scripted && scripted->dropConnection) {
         drop = true;
         return;

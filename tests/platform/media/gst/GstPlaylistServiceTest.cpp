@@ -1,0 +1,403 @@
+// Playlists the demuxer fetches itself, as real origins serve them: behind redirects of
+// every kind (to another path or another origin), slow, spelled oddly, failing, kept on
+// open connections and compressed. Each playlist read is fetched once and checked, and
+// the playlist service that answers the demuxer is its process's alone. The engine tests
+// run in process and again through the engine process (GstTestSupport.h).
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <media/MediaErrors.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "../GstTestSupport.h"
+#include "Sanitized.h"
+#include "gst/GstFetchGuard.h"
+#include "gst/GstPlaylistServer.h"
+#include "gst/GstSession.h"
+
+namespace playlistservicetest {
+
+using namespace media;
+using peers::HlsOrigin;
+using zidtest::GstMediaTest;
+
+const char* kPlaylistType = "application/vnd.apple.mpegurl";
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::string masterNaming(const std::string& uri) {
+    return "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000,RESOLUTION=320x240\n" + uri + "\n";
+}
+
+struct Loop : zidtest::GstOriginTest {
+    using GstOriginTest::waitUntil;
+};
+
+bool waitUntil(const std::function<bool()>& done, double seconds) { return Loop::waitUntil(done, seconds); }
+
+/// The item's status once it left Unknown (within `seconds`), and its error's text.
+std::string settle(const rt::Ref<PlayerItem>& item, double seconds) {
+    EXPECT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, seconds));
+    return item->error() ? item->error()->localizedDescription() : std::string();
+}
+
+TEST_F(GstMediaTest, AMediaPlaylistBehindAnyRedirectPlaysWithItsURIsResolvedWhereTheOriginAnswered) {
+    HlsOrigin other(peers::HlsFixtures::ensureDefault());
+    other.start();
+    for (int status : {301, 302, 303, 307, 308}) {
+        for (std::string where : {"path", "port", "host"}) {
+            SCOPED_TRACE(std::to_string(status) + " to another " + where);
+            const std::string tag = "/tag/redirect-" + std::to_string(status) + "-" + where + "/";
+            // The fixture's media playlist names its segments relatively: they are found
+            // only where the redirect led, never beside the URL the master names.
+            const std::string moved = "/tag/redirect-" + std::to_string(status) + "-moved/";
+            // Another host: the other origin by name rather than by address.
+            const std::string target =
+                where == "path"   ? moved + "vod/muxed/index.m3u8"
+                : where == "port" ? other.url(tag + "vod/muxed/index.m3u8")
+                                  : "http://localhost:" + std::to_string(other.port()) + tag + "vod/muxed/index.m3u8";
+            origin().script(tag + "media.m3u8", {HlsOrigin::Answer::redirect(status, target)});
+            origin().script(tag + "master.m3u8", {{200, masterNaming("media.m3u8"), kPlaylistType}});
+            auto item = itemFor(tag + "master.m3u8");
+            auto player = Player::playerWithPlayerItem(item);
+            std::string said = settle(item, 20);
+            ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << said;
+            EXPECT_EQ(origin().requestCount(tag + "seg0.ts"), 0) << "a segment asked beside the redirected URL";
+            EXPECT_EQ(origin().requestCount(tag + "media.m3u8"), 1);
+        }
+    }
+}
+
+TEST_F(GstMediaTest, ALivePlaylistBehindARedirectPlaysOnThroughItsRefreshes) {
+    HlsOrigin other(peers::HlsFixtures::ensureDefault());
+    other.start();
+    const std::string tag = "/tag/live-redirect/";
+    origin().script(tag + "live.m3u8", {HlsOrigin::Answer::redirect(302, other.url(tag + "live/index.m3u8"))});
+    origin().script(tag + "master.m3u8", {{200, masterNaming("live.m3u8"), kPlaylistType}});
+    auto item = itemFor(tag + "master.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    player->play();
+    std::string said = settle(item, 20);
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << said;
+    int refreshes = other.requestCount(tag + "live/index.m3u8");
+    waitUntil([] { return false; }, 6);
+    EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay)
+        << (item->error() ? item->error()->localizedDescription() : std::string());
+    EXPECT_GE(other.requestCount(tag + "live/index.m3u8"), refreshes + 2) << "refreshed through the redirect";
+    EXPECT_GE(origin().requestCount(tag + "live.m3u8"), 3) << "each refresh asks where the master pointed (302)";
+    EXPECT_EQ(origin().requestCount(tag + "seg0.ts") + origin().requestCount(tag + "seg1.ts"), 0);
+}
+
+TEST_F(GstMediaTest, EachPlaylistIsFetchedOnceAndASlowOriginIsReadyAboutWhenItsPlaylistsAllowIt) {
+    // Every playlist takes 3 s to answer: the master and its media playlist, 6 s in all,
+    // then the segments.
+    HlsOrigin slow(peers::HlsFixtures::ensureDefault());
+    slow.start();
+    slow.slowPlaylists(3);
+    auto started = std::chrono::steady_clock::now();
+    auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(slow.url("/tag/slow/vod/master.m3u8"), itemEngine));
+    auto player = Player::playerWithPlayerItem(item);
+    std::string said = settle(item, 30);
+    double took = secondsSince(started);
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << said;
+    EXPECT_LT(took, 8.5) << "ready after " << took << " s";
+    for (const char* playlist : {"video_low/index.m3u8", "audio_eng/index.m3u8"})
+        EXPECT_LE(slow.requestCount(std::string("/tag/slow/vod/") + playlist), 1) << playlist;
+    std::printf("3-s playlists: ready after %.2f s\n", took);
+}
+
+TEST_F(GstMediaTest, APlaylistThatDoesNotAnswerInTimeIsNamedWithTheCause) {
+    const std::string tag = "/tag/unanswered/";
+    origin().script(tag + "media.m3u8", {HlsOrigin::Answer::neverAnswered()});
+    origin().script(tag + "master.m3u8", {{200, masterNaming("media.m3u8"), kPlaylistType}});
+    auto item = itemFor(tag + "master.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    std::string said = settle(item, 30);
+    ASSERT_EQ(item->status(), PlayerItemStatus::Failed);
+    EXPECT_NE(said.find("\"" + origin().url(tag + "media.m3u8") + "\""), std::string::npos) << said;
+    EXPECT_NE(said.find("did not answer within"), std::string::npos) << said;
+}
+
+TEST_F(GstMediaTest, AFailingPlaylistIsNamedWithTheOriginsAnswerInTheErrorAndItsUnderlyingError) {
+    struct Case {
+        std::string name;
+        std::vector<HlsOrigin::Answer> answers;
+        std::string said;
+        MediaErrorCode code;
+    };
+    const std::string live =
+        "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:0\n"
+        "#EXTINF:2.0,\n/vod/muxed/seg0.ts\n#EXTINF:2.0,\n/vod/muxed/seg1.ts\n#EXTINF:2.0,\n/vod/muxed/seg2.ts\n";
+    const std::vector<Case> cases{
+        {"502", {{502, "Bad Gateway"}}, "HTTP 502", MediaErrorCode::ServerFailed},
+        // Answered for the first reads, then gone: the demuxer tries again, then gives up.
+        {"404-later",
+         {{200, live, kPlaylistType}, {200, live, kPlaylistType}, HlsOrigin::Answer::notFound()},
+         "HTTP 404",
+         MediaErrorCode::ResourceNotFound},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string tag = "/tag/failing-" + c.name + "/";
+        origin().script(tag + "media.m3u8", c.answers);
+        origin().script(tag + "master.m3u8", {{200, masterNaming("media.m3u8"), kPlaylistType}});
+        auto item = itemFor(tag + "master.m3u8");
+        auto player = Player::playerWithPlayerItem(item);
+        player->play();
+        ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 30));
+        std::string said = item->error()->localizedDescription();
+        EXPECT_EQ(item->error()->code(), static_cast<long long>(c.code)) << said;
+        EXPECT_NE(said.find("\"" + origin().url(tag + "media.m3u8") + "\""), std::string::npos) << said;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        auto cause = item->error()->underlyingError();
+        ASSERT_TRUE(cause) << said;
+        EXPECT_NE(cause->localizedDescription().find(origin().url(tag + "media.m3u8")), std::string::npos)
+            << cause->localizedDescription();
+        EXPECT_NE(cause->localizedDescription().find(c.said), std::string::npos) << cause->localizedDescription();
+    }
+}
+
+TEST_F(GstMediaTest, ASchemeRelativeVariantPlaysAndItsOwnSpellingIsChecked) {
+    // The demuxer resolves "//host:port/path" against the master as a path of the
+    // master's own origin ("http://host:port//host:port/path"): that is what it reads.
+    const std::string tag = "/tag/scheme-relative/";
+    const std::string named = "//127.0.0.1:" + std::to_string(origin().port()) + tag + "vod/muxed/index.m3u8";
+    std::string fixture;
+    {
+        std::ifstream in(peers::HlsFixtures::ensureDefault() + "/muxed/index.m3u8");
+        fixture.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // Its segments named from the root, as the demuxer's spelling cannot resolve them.
+    std::string absolute;
+    for (std::size_t at = 0, end; at < fixture.size(); at = end + 1) {
+        end = fixture.find('\n', at);
+        if (end == std::string::npos) end = fixture.size();
+        std::string line = fixture.substr(at, end - at);
+        absolute += (line.rfind("seg", 0) == 0 ? tag + "vod/muxed/" + line : line) + "\n";
+    }
+    origin().script(named, {{200, absolute, kPlaylistType}});
+    origin().script(tag + "master.m3u8", {{200, masterNaming(named), kPlaylistType}});
+    auto item = itemFor(tag + "master.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    std::string said = settle(item, 20);
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << said;
+    EXPECT_EQ(origin().requestCount(named), 1) << "the demuxer's spelling, fetched once, through the check";
+}
+
+bool inEngineProcess() {
+    const char* which = std::getenv("ZID_TEST_MEDIA_ENGINE");
+    return which && std::string(which) == "process";
+}
+
+/// A loopback connection to `port`, or -1.
+int connectTo(int port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+/// One GET on a kept connection; the body, or "" with `status` 0 when the connection broke.
+std::string get(int fd, const std::string& path, int& status) {
+    std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    status = 0;
+    if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) return {};
+    std::string in;
+    char buffer[8192];
+    std::size_t end;
+    while ((end = in.find("\r\n\r\n")) == std::string::npos) {
+        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) return {};
+        in.append(buffer, static_cast<std::size_t>(n));
+    }
+    std::size_t length = 0;
+    auto at = in.find("Content-Length: ");
+    if (at == std::string::npos) at = in.find("content-length: ");
+    if (at != std::string::npos && at < end) length = std::strtoul(in.c_str() + at + 16, nullptr, 10);
+    std::string body = in.substr(end + 4);
+    while (body.size() < length) {
+        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) return {};
+        body.append(buffer, static_cast<std::size_t>(n));
+    }
+    status = std::atoi(in.c_str() + 9);
+    return body;
+}
+
+int openDescriptors() {
+    int count = 0;
+    if (DIR* fds = ::opendir("/proc/self/fd")) {
+        while (dirent* entry = ::readdir(fds)) count += entry->d_name[0] != '.';
+        ::closedir(fds);
+    }
+    return count;
+}
+
+TEST_F(GstMediaTest, ThePlaylistServiceIsItsProcessesAloneAndAThousandForeignConnectionsDelayNoFetch) {
+    // The service of this process: the in-process engine's.
+    if (inEngineProcess()) GTEST_SKIP() << "the service of this test's own process is tried in process";
+    auto* service = media::gstimpl::PlaylistServer::shared();
+    ASSERT_TRUE(service);
+    const int port = std::atoi(service->base().c_str() + service->base().rfind(':') + 1);
+    std::uint64_t foreignBefore = service->foreignConnections();
+    const int descriptorsBefore = openDescriptors();
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    // Another process: 1,000 connections, half of them idle, half sending a byte every
+    // half second; the first asks for an address and tells what it got back.
+    pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        ::close(report[0]);
+        // Of another user too, where the test may become one.
+        if (::geteuid() == 0) (void)!::setuid(65534);
+        int fds[1000];
+        for (int& fd : fds) fd = connectTo(port);
+        const char ask[] = "GET /0123456789abcdef0123456789abcdef HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+        char got = 0;
+        ssize_t answered = 0;
+        if (fds[0] >= 0 && ::send(fds[0], ask, sizeof ask - 1, MSG_NOSIGNAL) > 0) answered = ::recv(fds[0], &got, 1, 0);
+        char told = answered > 0 ? 'A' : 'N';
+        (void)!::write(report[1], &told, 1);
+        for (;;) {
+            for (int i = 1; i < 1000; i += 2)
+                if (fds[i] >= 0) ::send(fds[i], "G", 1, MSG_NOSIGNAL);
+            ::usleep(500000);
+        }
+    }
+    ::close(report[1]);
+    char told = 0;
+    ASSERT_EQ(::read(report[0], &told, 1), 1);
+    ::close(report[0]);
+    EXPECT_EQ(told, 'N') << "another process got an answer from the service";
+    EXPECT_TRUE(waitUntil([&] { return service->foreignConnections() >= foreignBefore + 1000; }, 10))
+        << service->foreignConnections() - foreignBefore << " foreign connections closed";
+    EXPECT_LT(openDescriptors() - descriptorsBefore, 20) << "foreign connections hold descriptors of the process";
+    // Meanwhile an item plays live, its playlist refreshed through the service on time,
+    // and a new one is ready as soon as ever.
+    const std::string tag = "/tag/held-live/";
+    auto live = PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url(tag + "live/index.m3u8"), engine));
+    auto livePlayer = Player::playerWithPlayerItem(live);
+    livePlayer->play();
+    std::string said = settle(live, 20);
+    ASSERT_EQ(live->status(), PlayerItemStatus::ReadyToPlay) << said;
+    int refreshes = origin().requestCount(tag + "live/index.m3u8");
+    auto started = std::chrono::steady_clock::now();
+    auto vod = PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url("/tag/held-vod/vod/master.m3u8"), engine));
+    auto vodPlayer = Player::playerWithPlayerItem(vod);
+    said = settle(vod, 20);
+    double ready = secondsSince(started);
+    EXPECT_EQ(vod->status(), PlayerItemStatus::ReadyToPlay) << said;
+    EXPECT_LT(ready, 3.0);
+    waitUntil([] { return false; }, 5);
+    EXPECT_EQ(live->status(), PlayerItemStatus::ReadyToPlay)
+        << (live->error() ? live->error()->localizedDescription() : std::string());
+    EXPECT_GE(origin().requestCount(tag + "live/index.m3u8"), refreshes + 2) << "refreshes reached the origin";
+    ::kill(other, SIGKILL);
+    ::waitpid(other, nullptr, 0);
+    std::printf(
+        "1,000 foreign connections: all closed at once (%llu), a master ready after %.2f s, %d refreshes in 5 s\n",
+        static_cast<unsigned long long>(service->foreignConnections() - foreignBefore), ready,
+        origin().requestCount(tag + "live/index.m3u8") - refreshes);
+}
+
+TEST_F(GstMediaTest, PlaylistFetchesKeepTheirConnectionsAndAcceptCompression) {
+    HlsOrigin kept(peers::HlsFixtures::ensureDefault());
+    kept.keepConnections();
+    kept.start();
+    const std::string path = "/tag/kept/live/index.m3u8";
+    auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(kept.url("/tag/kept/vod/master.m3u8"), itemEngine));
+    auto player = Player::playerWithPlayerItem(item);
+    std::string said = settle(item, 20);
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << said;
+    // A master's media playlists: each fetched once, on connections kept for the next.
+    int playlists = 0, connections = 0;
+    for (const char* playlist : {"video_low/index.m3u8", "video_high/index.m3u8", "audio_eng/index.m3u8",
+                                 "audio_fra/index.m3u8", "subs_eng/index.m3u8"}) {
+        playlists += kept.requestCount(std::string("/tag/kept/vod/") + playlist);
+        connections += kept.connectionCount(std::string("/tag/kept/vod/") + playlist);
+    }
+    EXPECT_GE(playlists, 3);
+    EXPECT_NE(kept.lastHeader("/tag/kept/vod/audio_eng/index.m3u8", "Accept-Encoding").find("gzip"), std::string::npos)
+        << "Accept-Encoding: " << kept.lastHeader("/tag/kept/vod/audio_eng/index.m3u8", "Accept-Encoding");
+    // A live playlist's refreshes, on one connection.
+    auto live = PlayerItem::playerItemWithAsset(rt::make<Asset>(kept.url(path), itemEngine));
+    auto livePlayer = Player::playerWithPlayerItem(live);
+    livePlayer->play();
+    said = settle(live, 20);
+    ASSERT_EQ(live->status(), PlayerItemStatus::ReadyToPlay) << said;
+    waitUntil([] { return false; }, 8);
+    int refreshes = kept.requestCount(path);
+    EXPECT_GE(refreshes, 4);
+    EXPECT_LE(kept.connectionCount(path), 2) << refreshes << " requests";
+    EXPECT_NE(kept.lastHeader(path, "Accept-Encoding").find("gzip"), std::string::npos);
+    std::printf("kept connections: %d media playlists on %d connections; %d live requests on %d connections in 8 s\n",
+                playlists, connections, refreshes, kept.connectionCount(path));
+}
+
+TEST_F(GstMediaTest, AGuardedPlaylistFetchCostsAboutAsMuchAsAStraightOne) {
+    if (inEngineProcess()) GTEST_SKIP() << "measured in process";
+    HlsOrigin kept(peers::HlsFixtures::ensureDefault());
+    kept.keepConnections();
+    kept.start();
+    // A guard as a demuxer's has one (the demuxer brings the HTTP library in).
+    GstElement* demuxer = gst_element_factory_make("hlsdemux2", nullptr);
+    ASSERT_TRUE(demuxer);
+    gst_object_ref_sink(demuxer);
+    auto relay = std::make_shared<media::gstimpl::Relay>();
+    auto guard = media::gstimpl::FetchGuard::of(demuxer, relay);
+    auto* service = media::gstimpl::PlaylistServer::shared();
+    const std::string path = "/tag/cost/vod/muxed/index.m3u8";
+    const int servicePort = std::atoi(service->base().c_str() + service->base().rfind(':') + 1);
+    int straight = connectTo(kept.port()), guarded = connectTo(servicePort);
+    ASSERT_GE(straight, 0);
+    ASSERT_GE(guarded, 0);
+    std::vector<double> straightTimes, guardedTimes;
+    std::string expected;
+    for (int i = 0; i < 200; ++i) {
+        int status = 0;
+        auto t0 = std::chrono::steady_clock::now();
+        std::string body = get(straight, path, status);
+        straightTimes.push_back(secondsSince(t0) * 1000);
+        ASSERT_EQ(status, 200);
+        std::string alias = service->alias(guard, kept.url(path), {});
+        t0 = std::chrono::steady_clock::now();
+        std::string read = get(guarded, alias.substr(service->base().size() - 1), status);
+        guardedTimes.push_back(secondsSince(t0) * 1000);
+        ASSERT_EQ(status, 200);
+        ASSERT_EQ(read, body);
+    }
+    ::close(straight);
+    ::close(guarded);
+    guard.reset();
+    gst_object_unref(demuxer);
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    double cost = median(guardedTimes) - median(straightTimes);
+    std::printf("playlist fetch: straight %.3f ms, guarded %.3f ms (median of 200): %.3f ms more\n",
+                median(straightTimes), median(guardedTimes), cost);
+    EXPECT_LT(cost, zidtest::kSanitized ? 5.0 : 1.0);
+}
+
+}  // namespace playlistservicetest
