@@ -160,6 +160,9 @@ void NginxOrigin::start(const std::string& locations) {
             }
             int null = ::open("/dev/null", O_RDONLY);
             if (null >= 0) ::dup2(null, STDIN_FILENO);
+            // Nothing of the test process (an engine's channel, a peer's socket) stays
+            // open in the server.
+            ::close_range(3, ~0U, 0);
             ::execl(program.c_str(), program.c_str(), "-p", dir_.c_str(), "-c", confPath.c_str(), "-e", errorLog.c_str(),
                     static_cast<char*>(nullptr));
             ::_exit(127);
