@@ -20,6 +20,7 @@
 #include <fstream>
 #include <mutex>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -405,6 +406,12 @@ TEST_F(NginxInterop, GzippedPlaylistsPlayAndAreAskedForCompressedAsBareGStreamer
     };
     std::printf("gzip: playlists sent compressed: %d to bare playbin3, %d to the engine\n", compressed("bare"),
                 compressed("engine"));
+    auto connections = [](const std::string& side) {
+        std::set<std::string> serials;
+        for (const auto& line : requests(" /gz/" + side + "/")) serials.insert(line.substr(line.find("connection=")));
+        return serials.size();
+    };
+    std::printf("connections: %zu of bare playbin3, %zu of the engine\n", connections("bare"), connections("engine"));
     if (compressed("bare") > 0) {
         EXPECT_GT(compressed("engine"), 0) << origin().accessLog();
     }

@@ -40,7 +40,7 @@ public:
     /// The document root (in the temporary folder): files written here are served.
     const std::string& root() const { return root_; }
     /// The access log so far: one line per request, "<port> <status> <request URI>
-    /// gzip=<ratio or ->".
+    /// gzip=<ratio or -> connection=<the connection's serial number>".
     std::string accessLog() const;
 
 private:

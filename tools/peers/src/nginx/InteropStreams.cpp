@@ -12,6 +12,8 @@ namespace fs = std::filesystem;
 
 namespace peers {
 
+// Named apart: the peers' sources may be compiled as one batch.
+namespace interop_streams {
 namespace {
 
 const std::string kLabel = "interop streams";
@@ -149,6 +151,7 @@ void build(const fs::path& dir) {
 }
 
 }  // namespace
+}  // namespace interop_streams
 
 std::string InteropStreams::defaultDirectory() {
     if (const char* env = std::getenv("ZID_INTEROP_FIXTURE_DIR"); env && *env) return env;
@@ -159,6 +162,6 @@ std::string InteropStreams::defaultDirectory() {
 #endif
 }
 
-std::string InteropStreams::ensure(const std::string& dirName) { return fixtures::ensure(kLabel, dirName, build); }
+std::string InteropStreams::ensure(const std::string& dirName) { return fixtures::ensure(interop_streams::kLabel, dirName, interop_streams::build); }
 
 }  // namespace peers

@@ -21,6 +21,8 @@ namespace fs = std::filesystem;
 
 namespace peers {
 
+// Named apart: the peers' sources may be compiled as one batch.
+namespace nginx_origin {
 namespace {
 
 /// The nginx program: on the PATH, else where Debian puts it (a user's PATH often lacks
@@ -79,6 +81,8 @@ void replaceAll(std::string& text, const std::string& what, const std::string& w
 }
 
 }  // namespace
+}  // namespace nginx_origin
+
 
 NginxOrigin::NginxOrigin() {
     std::string pattern = (fs::temp_directory_path() / "zid-nginx-XXXXXX").string();
@@ -94,28 +98,28 @@ NginxOrigin::~NginxOrigin() {
     fs::remove_all(dir_, ec);
 }
 
-bool NginxOrigin::installed() { return !nginxProgram().empty(); }
+bool NginxOrigin::installed() { return !nginx_origin::nginxProgram().empty(); }
 
 std::string NginxOrigin::url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
 std::string NginxOrigin::otherURL(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(otherPort_) + path;
 }
 
-std::string NginxOrigin::accessLog() const { return readFile(fs::path(dir_) / "access.log"); }
+std::string NginxOrigin::accessLog() const { return nginx_origin::readFile(fs::path(dir_) / "access.log"); }
 
 void NginxOrigin::start(const std::string& locations) {
-    const std::string program = nginxProgram();
+    const std::string program = nginx_origin::nginxProgram();
     if (program.empty()) throw std::runtime_error("nginx origin: no nginx program (scripts/install-deps.sh installs nginx-light)");
     const fs::path dir(dir_);
     const std::string errorLog = (dir / "error.log").string();
     // Another process may take a port between freePort() and nginx's bind: a few tries.
     for (int attempt = 1;; ++attempt) {
-        port_ = freePort();
-        do otherPort_ = freePort();
+        port_ = nginx_origin::freePort();
+        do otherPort_ = nginx_origin::freePort();
         while (otherPort_ == port_);
         std::string body = locations;
-        replaceAll(body, "{PORT}", std::to_string(port_));
-        replaceAll(body, "{OTHER_PORT}", std::to_string(otherPort_));
+        nginx_origin::replaceAll(body, "{PORT}", std::to_string(port_));
+        nginx_origin::replaceAll(body, "{OTHER_PORT}", std::to_string(otherPort_));
         std::ostringstream conf;
         // One process, in the foreground, as the user that runs the tests: no user
         // switch, so the root may be any folder that user reads.
@@ -124,7 +128,7 @@ void NginxOrigin::start(const std::string& locations) {
              << "error_log " << errorLog << " warn;\n"
              << "events { worker_connections 512; }\n"
              << "http {\n"
-             << "  log_format interop '$server_port $status $request_uri gzip=$gzip_ratio';\n"
+             << "  log_format interop '$server_port $status $request_uri gzip=$gzip_ratio connection=$connection';\n"
              << "  access_log " << (dir / "access.log").string() << " interop;\n";
         for (const char* temp : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
             conf << "  " << temp << "_temp_path " << (dir / (std::string("temp_") + temp)).string() << ";\n";
@@ -178,10 +182,10 @@ void NginxOrigin::start(const std::string& locations) {
                 pid_ = -1;
                 break;
             }
-            if (accepts(port_) && accepts(otherPort_)) return;
+            if (nginx_origin::accepts(port_) && nginx_origin::accepts(otherPort_)) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        std::string said = readFile(errorLog);
+        std::string said = nginx_origin::readFile(errorLog);
         if (!exited) stop();
         bool portTaken = said.find("Address already in use") != std::string::npos;
         if (!portTaken || attempt == 3)
