@@ -277,8 +277,8 @@ struct Case {
     const char* name;
     const char* path;
     bool bareFails = false;
-    /// Seconds of the item's time it must play past its first picture (a live window
-    /// plays on only through refreshes).
+    /// Seconds of the item's time it must play past its first picture: more than the
+    /// live window holds, so that it plays on only through refreshes.
     double playOn = 0;
 };
 
@@ -326,7 +326,7 @@ INSTANTIATE_TEST_SUITE_P(Nginx, Streams,
                                            Case{"Aes128WithARelativeKey", "/s/aes/master.m3u8"},
                                            Case{"Discontinuity", "/s/disc/master.m3u8"},
                                            Case{"TokensOnEveryRequest", "/tok/tokens/master.m3u8?token=t0k3n-a1b2"},
-                                           Case{"LiveWindow", "/live/master.m3u8", false, 3}),
+                                           Case{"LiveWindow", "/live/master.m3u8", false, 5}),
                          caseName);
 
 // ---- masters behind redirects ---------------------------------------------------------
@@ -370,7 +370,7 @@ INSTANTIATE_TEST_SUITE_P(Nginx, MediaPlaylistRedirects,
                                            Case{"Found302ToAnotherPort", "/mr/port/master.m3u8"},
                                            Case{"Moved301Fmp4WithMap", "/mr/fmp4/master.m3u8"},
                                            Case{"Found302Aes128RelativeKey", "/mr/aes/master.m3u8"},
-                                           Case{"Found302LiveWindow", "/mr/live/master.m3u8", false, 3}),
+                                           Case{"Found302LiveWindow", "/mr/live/master.m3u8", false, 5}),
                          caseName);
 
 // ---- odd spellings --------------------------------------------------------------------
