@@ -13,15 +13,6 @@
 // Ratios are in the counters; docs/PERFORMANCE.md keeps them.
 
 #include <benchmark/benchmark.h>
-
-#include "AlternatingPairs.h"
-#include "BarePipeline.h"
-
-#include <chrono>
-#include <cstdio>
-#include <filesystem>
-#include <string>
-
 #include <fnd/RunLoop.h>
 #include <media/Asset.h>
 #include <media/GstEngine.h>
@@ -32,6 +23,14 @@
 #include <peers/HlsFixtures.h>
 #include <peers/InteropStreams.h>
 #include <peers/NginxOrigin.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "AlternatingPairs.h"
+#include "BarePipeline.h"
 
 namespace {
 
@@ -77,7 +76,8 @@ double firstPicture(const std::string& url, bool process, double playOn = 0) {
     });
     player->play();
     fnd::RunLoop::main()->runUntil([&] { return first >= 0 || item->status() == media::PlayerItemStatus::Failed; }, 30);
-    if (first < 0 && item->error()) std::fprintf(stderr, "%s: %s\n", url.c_str(), item->error()->localizedDescription().c_str());
+    if (first < 0 && item->error())
+        std::fprintf(stderr, "%s: %s\n", url.c_str(), item->error()->localizedDescription().c_str());
     if (playOn > 0) fnd::RunLoop::main()->runFor(playOn);
     player->removeAllItems();
     // The item's pipeline is torn down before the next round (an engine process does it
@@ -94,15 +94,32 @@ double bareFirstPicture(const std::string& url) {
                : -1;
 }
 
-template <Master M, bool Process> void BM_FirstPicture(benchmark::State& state) {
+template <Master M, bool Process>
+void BM_FirstPicture(benchmark::State& state) {
     zidbench::runAlternatingPairs(
         state, 15, "ms", 1e3, [] { return firstPicture(masterURL(M), Process); },
         [] { return bareFirstPicture(masterURL(M)); });
 }
-BENCHMARK(BM_FirstPicture<Master::Muxed, true>)->Name("FirstPicture/MasterProcessVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FirstPicture<Master::Muxed, false>)->Name("FirstPicture/MasterInProcessVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FirstPicture<Master::Renditions, true>)->Name("FirstPicture/RenditionsProcessVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FirstPicture<Master::Renditions, false>)->Name("FirstPicture/RenditionsInProcessVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstPicture<Master::Muxed, true>)
+    ->Name("FirstPicture/MasterProcessVsBare")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstPicture<Master::Muxed, false>)
+    ->Name("FirstPicture/MasterInProcessVsBare")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstPicture<Master::Renditions, true>)
+    ->Name("FirstPicture/RenditionsProcessVsBare")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstPicture<Master::Renditions, false>)
+    ->Name("FirstPicture/RenditionsInProcessVsBare")
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -7,9 +7,17 @@
 // GStreamer fails it as well, the case says so and the engine must fail it cleanly: in
 // time, naming a URL of the origin.
 
-#include <gtest/gtest.h>
-
+#include <fnd/RunLoop.h>
 #include <gst/gst.h>
+#include <gtest/gtest.h>
+#include <media/Asset.h>
+#include <media/Engine.h>
+#include <media/GstEngine.h>
+#include <media/Player.h>
+#include <media/PlayerItem.h>
+#include <media/PlayerLayer.h>
+#include <peers/InteropStreams.h>
+#include <peers/NginxOrigin.h>
 
 #include <atomic>
 #include <chrono>
@@ -24,16 +32,6 @@
 #include <sstream>
 #include <string>
 #include <thread>
-
-#include <fnd/RunLoop.h>
-#include <media/Asset.h>
-#include <media/Engine.h>
-#include <media/GstEngine.h>
-#include <media/Player.h>
-#include <media/PlayerItem.h>
-#include <media/PlayerLayer.h>
-#include <peers/InteropStreams.h>
-#include <peers/NginxOrigin.h>
 
 namespace {
 
@@ -77,8 +75,8 @@ Outcome playBare(const std::string& url) {
     Outcome outcome;
     auto started = Clock::now();
     GstElement* pipeline = gst_element_factory_make("playbin3", nullptr);
-    g_object_set(pipeline, "uri", url.c_str(), "video-sink", gst_element_factory_make("fakesink", nullptr), "audio-sink",
-                 gst_element_factory_make("fakesink", nullptr), nullptr);
+    g_object_set(pipeline, "uri", url.c_str(), "video-sink", gst_element_factory_make("fakesink", nullptr),
+                 "audio-sink", gst_element_factory_make("fakesink", nullptr), nullptr);
     gst_element_set_state(pipeline, GST_STATE_PAUSED);
     GstBus* bus = gst_element_get_bus(pipeline);
     GstMessage* m = gst_bus_timed_pop_filtered(bus, static_cast<GstClockTime>(kPlayLimit * GST_SECOND),
@@ -115,14 +113,16 @@ Outcome playWithEngine(const std::string& url, double playOn = 0) {
     auto player = media::Player::playerWithPlayerItem(item);
     auto layer = media::PlayerLayer::playerLayerWithPlayer(player);
     player->play();
-    loop->runUntil([&] { return layer->isReadyForDisplay() || item->status() == media::PlayerItemStatus::Failed; }, kPlayLimit);
+    loop->runUntil([&] { return layer->isReadyForDisplay() || item->status() == media::PlayerItemStatus::Failed; },
+                   kPlayLimit);
     outcome.seconds = secondsSince(started);
     outcome.played = layer->isReadyForDisplay() && item->status() != media::PlayerItemStatus::Failed;
     if (outcome.played && playOn > 0) {
         double from = player->currentTime().toSeconds();
         bool moved = loop->runUntil(
             [&] {
-                return item->status() == media::PlayerItemStatus::Failed || player->currentTime().toSeconds() >= from + playOn;
+                return item->status() == media::PlayerItemStatus::Failed ||
+                       player->currentTime().toSeconds() >= from + playOn;
             },
             playOn + 5);
         if (!moved || item->status() == media::PlayerItemStatus::Failed) {
@@ -167,9 +167,11 @@ public:
 
 private:
     void write(int sequence) {
-        std::string text = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:1\n#EXT-X-MEDIA-SEQUENCE:" +
-                           std::to_string(sequence) + "\n";
-        for (int i = sequence; i < sequence + 4; ++i) text += "#EXTINF:1.000000,\n" + prefix_ + std::to_string(i) + ".ts\n";
+        std::string text =
+            "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:1\n#EXT-X-MEDIA-SEQUENCE:" + std::to_string(sequence) +
+            "\n";
+        for (int i = sequence; i < sequence + 4; ++i)
+            text += "#EXTINF:1.000000,\n" + prefix_ + std::to_string(i) + ".ts\n";
         writeFile(playlist_, text);
     }
 
@@ -234,7 +236,9 @@ protected:
         const std::string master = readFile(streams / "ts" / "master.m3u8");
         const std::string host = "127.0.0.1:" + std::to_string(origin_->port());
         fs::create_directories(root / "odd");
-        auto variant = [&](const std::string& uri) { return std::regex_replace(master, std::regex("\nindex\\.m3u8\n"), "\n" + uri + "\n"); };
+        auto variant = [&](const std::string& uri) {
+            return std::regex_replace(master, std::regex("\nindex\\.m3u8\n"), "\n" + uri + "\n");
+        };
         writeFile(root / "odd" / "schemerel.m3u8", variant("//" + host + "/s/ts/index.m3u8"));
         writeFile(root / "odd" / "otherport.m3u8", variant(origin_->otherURL("/s/ts/index.m3u8")));
         writeFile(root / "odd" / "schemerelseg.m3u8",
@@ -251,6 +255,8 @@ protected:
         delete origin_;
         origin_ = nullptr;
     }
+
+    void SetUp() override { ASSERT_TRUE(origin_) << "the suite's nginx did not start"; }
 
     void TearDown() override {
         fnd::RunLoop::main()->drain();
@@ -272,7 +278,8 @@ protected:
     static inline peers::NginxOrigin* origin_ = nullptr;
 };
 
-/// A case: the path on the server, and whether bare GStreamer 1.22 fails it.
+/// A case: the path on the server ("{TOKEN}" stands for the streams' token), and whether
+/// bare GStreamer 1.22 fails it.
 struct Case {
     const char* name;
     const char* path;
@@ -290,12 +297,16 @@ protected:
     void playBothWays() {
         const Case& c = GetParam();
         std::unique_ptr<LiveWindow> live;
-        if (c.playOn > 0) live = std::make_unique<LiveWindow>(fs::path(origin().root()) / "live" / "index.m3u8", "../s/live/seg");
-        const std::string url = origin().url(c.path);
+        if (c.playOn > 0)
+            live = std::make_unique<LiveWindow>(fs::path(origin().root()) / "live" / "index.m3u8", "../s/live/seg");
+        std::string path = c.path;
+        if (auto at = path.find("{TOKEN}"); at != std::string::npos) path.replace(at, 7, peers::InteropStreams::kToken);
+        const std::string url = origin().url(path);
         Outcome bare = playBare(url);
         Outcome engine = playWithEngine(url, c.playOn);
         std::printf("%s: bare playbin3 %s after %.2f s; the engine %s after %.2f s\n", c.name,
-                    bare.played ? "played" : "failed", bare.seconds, engine.played ? "played" : "failed", engine.seconds);
+                    bare.played ? "played" : "failed", bare.seconds, engine.played ? "played" : "failed",
+                    engine.seconds);
         if (c.bareFails) {
             EXPECT_FALSE(bare.played) << "bare playbin3 plays " << url << " now: the case is to expect it to";
             std::printf("%s: bare playbin3 fails this case too: %s\n", c.name, bare.error.c_str());
@@ -325,7 +336,7 @@ INSTANTIATE_TEST_SUITE_P(Nginx, Streams,
                                            Case{"ByteRangesOfOneFile", "/s/single/master.m3u8"},
                                            Case{"Aes128WithARelativeKey", "/s/aes/master.m3u8"},
                                            Case{"Discontinuity", "/s/disc/master.m3u8"},
-                                           Case{"TokensOnEveryRequest", "/tok/tokens/master.m3u8?token=t0k3n-a1b2"},
+                                           Case{"TokensOnEveryRequest", "/tok/tokens/master.m3u8?token={TOKEN}"},
                                            Case{"LiveWindow", "/live/master.m3u8", false, 5}),
                          caseName);
 
@@ -358,7 +369,8 @@ TEST_P(MediaPlaylistRedirects, ResolveTheirURIsWhereThePlaylistWasAnswered) {
     std::vector<std::string> wrong;
     for (const auto& line : before)
         if (line.find("/v/index.m3u8") == std::string::npos) wrong.push_back(line);
-    EXPECT_TRUE(wrong.empty()) << wrong.size() << " requests resolved against the redirected URL, the first: " << wrong.front();
+    EXPECT_TRUE(wrong.empty()) << wrong.size()
+                               << " requests resolved against the redirected URL, the first: " << wrong.front();
 }
 
 INSTANTIATE_TEST_SUITE_P(Nginx, MediaPlaylistRedirects,

@@ -1,12 +1,12 @@
 #include "peers/InteropStreams.h"
 
-#include "../FixtureDirectory.h"
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
+
+#include "../FixtureDirectory.h"
 
 namespace fs = std::filesystem;
 
@@ -74,7 +74,8 @@ std::vector<Segment> segmentsOf(const std::string& text, std::string* header = n
 template <typename Spell>
 std::string mediaPlaylist(const std::string& header, const std::vector<Segment>& segments, Spell spell) {
     std::string text = header;
-    for (std::size_t i = 0; i < segments.size(); ++i) text += segments[i].info + "\n" + spell(i, segments[i].uri) + "\n";
+    for (std::size_t i = 0; i < segments.size(); ++i)
+        text += segments[i].info + "\n" + spell(i, segments[i].uri) + "\n";
     return text + "#EXT-X-ENDLIST\n";
 }
 
@@ -91,13 +92,15 @@ void build(const fs::path& dir) {
     };
     auto hls = [&](const char* name, const std::string& segmentFile, const std::string& extra) {
         fs::create_directories(dir / name);
-        return " -f hls -hls_time 1 -hls_playlist_type vod -master_pl_name master.m3u8" + extra + " -hls_segment_filename " +
-               quote(dir / name / segmentFile) + " " + quote(dir / name / "index.m3u8");
+        return " -f hls -hls_time 1 -hls_playlist_type vod -master_pl_name master.m3u8" + extra +
+               " -hls_segment_filename " + quote(dir / name / segmentFile) + " " + quote(dir / name / "index.m3u8");
     };
     const std::string pattern = input("testsrc", 4, 440);
     run(ffmpeg + pattern + x264 + aac + hls("ts", "seg%d.ts", ""), log);
     run(ffmpeg + input("smptebars", 2, 880) + x264 + aac + hls("bars", "seg%d.ts", ""), log);
-    run(ffmpeg + pattern + x264 + aac + hls("fmp4", "seg%d.m4s", " -hls_segment_type fmp4 -hls_fmp4_init_filename init.mp4"), log);
+    run(ffmpeg + pattern + x264 + aac +
+            hls("fmp4", "seg%d.m4s", " -hls_segment_type fmp4 -hls_fmp4_init_filename init.mp4"),
+        log);
     run(ffmpeg + pattern + x264 + aac + hls("single", "all.ts", " -hls_flags single_file"), log);
     // The key is named relatively: the player resolves it against the playlist's URL.
     fs::create_directories(dir / "aes");
@@ -141,10 +144,14 @@ void build(const fs::path& dir) {
               mediaPlaylist(header, ts, [](std::size_t, const std::string& uri) { return "../t%73/" + uri; }));
     writeFile(dir / "odd" / "segments.m3u8", mediaPlaylist(header, ts, [](std::size_t i, const std::string& uri) {
                   switch (i % 4) {
-                      case 0: return "../ts/" + uri;
-                      case 1: return "/s/ts/" + uri;
-                      case 2: return "./../ts/./" + uri;
-                      default: return "../ts/%73" + uri.substr(1);  // "s" percent-encoded
+                      case 0:
+                          return "../ts/" + uri;
+                      case 1:
+                          return "/s/ts/" + uri;
+                      case 2:
+                          return "./../ts/./" + uri;
+                      default:
+                          return "../ts/%73" + uri.substr(1);  // "s" percent-encoded
                   }
               }));
     fs::remove(log);
@@ -162,6 +169,8 @@ std::string InteropStreams::defaultDirectory() {
 #endif
 }
 
-std::string InteropStreams::ensure(const std::string& dirName) { return fixtures::ensure(interop_streams::kLabel, dirName, interop_streams::build); }
+std::string InteropStreams::ensure(const std::string& dirName) {
+    return fixtures::ensure(interop_streams::kLabel, dirName, interop_streams::build);
+}
 
 }  // namespace peers

@@ -77,16 +77,17 @@ std::string readFile(const fs::path& path) {
 }
 
 void replaceAll(std::string& text, const std::string& what, const std::string& with) {
-    for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += with.size()) text.replace(at, what.size(), with);
+    for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += with.size())
+        text.replace(at, what.size(), with);
 }
 
 }  // namespace
 }  // namespace nginx_origin
 
-
 NginxOrigin::NginxOrigin() {
     std::string pattern = (fs::temp_directory_path() / "zid-nginx-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("nginx origin: cannot make a folder under " + fs::temp_directory_path().string());
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("nginx origin: cannot make a folder under " + fs::temp_directory_path().string());
     dir_ = pattern;
     root_ = (fs::path(dir_) / "html").string();
     fs::create_directories(root_);
@@ -100,7 +101,9 @@ NginxOrigin::~NginxOrigin() {
 
 bool NginxOrigin::installed() { return !nginx_origin::nginxProgram().empty(); }
 
-std::string NginxOrigin::url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+std::string NginxOrigin::url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
 std::string NginxOrigin::otherURL(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(otherPort_) + path;
 }
@@ -109,7 +112,8 @@ std::string NginxOrigin::accessLog() const { return nginx_origin::readFile(fs::p
 
 void NginxOrigin::start(const std::string& locations) {
     const std::string program = nginx_origin::nginxProgram();
-    if (program.empty()) throw std::runtime_error("nginx origin: no nginx program (scripts/install-deps.sh installs nginx-light)");
+    if (program.empty())
+        throw std::runtime_error("nginx origin: no nginx program (scripts/install-deps.sh installs nginx-light)");
     const fs::path dir(dir_);
     const std::string errorLog = (dir / "error.log").string();
     // Another process may take a port between freePort() and nginx's bind: a few tries.
@@ -138,7 +142,8 @@ void NginxOrigin::start(const std::string& locations) {
              << "  default_type application/octet-stream;\n"
              << "  sendfile on;\n  keepalive_timeout 30;\n";
         for (int port : {port_, otherPort_})
-            conf << "  server {\n    listen 127.0.0.1:" << port << ";\n    root " << root_ << ";\n" << body << "\n  }\n";
+            conf << "  server {\n    listen 127.0.0.1:" << port << ";\n    root " << root_ << ";\n"
+                 << body << "\n  }\n";
         conf << "}\n";
         const std::string confPath = (dir / "nginx.conf").string();
         {
@@ -167,8 +172,8 @@ void NginxOrigin::start(const std::string& locations) {
             // Nothing of the test process (an engine's channel, a peer's socket) stays
             // open in the server.
             ::close_range(3, ~0U, 0);
-            ::execl(program.c_str(), program.c_str(), "-p", dir_.c_str(), "-c", confPath.c_str(), "-e", errorLog.c_str(),
-                    static_cast<char*>(nullptr));
+            ::execl(program.c_str(), program.c_str(), "-p", dir_.c_str(), "-c", confPath.c_str(), "-e",
+                    errorLog.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
         if (log >= 0) ::close(log);
@@ -189,7 +194,8 @@ void NginxOrigin::start(const std::string& locations) {
         if (!exited) stop();
         bool portTaken = said.find("Address already in use") != std::string::npos;
         if (!portTaken || attempt == 3)
-            throw std::runtime_error("nginx origin: nginx did not start" + std::string(exited ? "" : " within 10 s") + ": " + said);
+            throw std::runtime_error("nginx origin: nginx did not start" + std::string(exited ? "" : " within 10 s") +
+                                     ": " + said);
     }
 }
 
