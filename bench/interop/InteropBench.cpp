@@ -76,8 +76,9 @@ double firstPicture(const std::string& url, bool process, double playOn = 0) {
     });
     player->play();
     fnd::RunLoop::main()->runUntil([&] { return first >= 0 || item->status() == media::PlayerItemStatus::Failed; }, 30);
-    if (first < 0 && item->error())
-        std::fprintf(stderr, "%s: %s\n", url.c_str(), item->error()->localizedDescription().c_str());
+    if (first < 0)
+        std::fprintf(stderr, "%s: the engine showed no picture: %s\n", url.c_str(),
+                     item->error() ? item->error()->localizedDescription().c_str() : "no error within 30 s");
     if (playOn > 0) fnd::RunLoop::main()->runFor(playOn);
     player->removeAllItems();
     // The item's pipeline is torn down before the next round (an engine process does it
@@ -89,9 +90,11 @@ double firstPicture(const std::string& url, bool process, double playOn = 0) {
 double bareFirstPicture(const std::string& url) {
     auto started = std::chrono::steady_clock::now();
     zidbench::BarePipeline bare(url);
-    return bare.waitForFirstFrame(std::chrono::seconds(30))
-               ? std::chrono::duration<double>(bare.firstFrameAt() - started).count()
-               : -1;
+    if (!bare.waitForFirstFrame(std::chrono::seconds(30))) {
+        std::fprintf(stderr, "%s: bare playbin3 showed no picture within 30 s\n", url.c_str());
+        return -1;
+    }
+    return std::chrono::duration<double>(bare.firstFrameAt() - started).count();
 }
 
 template <Master M, bool Process>
