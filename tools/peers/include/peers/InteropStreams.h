@@ -1,19 +1,20 @@
 #pragma once
 // Small HLS streams in the spellings real origins use, made by ffmpeg at test set-up and
 // kept in the build tree (later runs reuse them), for a real web server to serve. Every
-// picture is 160x90 (a test pattern), 25 frames a second with a key frame each second;
-// the muxed ones carry AAC too. One set holds:
-//   ts/index.m3u8        4 s, 1-s MPEG-TS segments seg0.ts .. seg3.ts (video and audio);
-//                        ts/master.m3u8 names it ("index.m3u8")
-//   bars/index.m3u8      2 s of another pattern, same form (a second source for
-//                        discontinuities)
-//   fmp4/                the first stream as fragmented MP4: EXT-X-MAP init.mp4, seg*.m4s
-//   single/              the first stream in one file, all.ts, its segments as byte ranges
-//   aes/                 the first stream encrypted with AES-128, the key named
-//                        relatively ("key.bin")
-//   live/seg<N>.ts       liveSegments seconds of video in 1-s segments with continuous
-//                        timestamps, for a live window the test writes
-//   disc/index.m3u8      ts's first two segments, a discontinuity, bars' two
+// picture is 160x90 (a test pattern), 25 frames a second with a key frame each second, with
+// AAC. The streams are 40 s long: GStreamer 1.22's adaptive demuxer fails a stream
+// ("Couldn't download fragments") when it has downloaded all of it before exposing its
+// pads, which a stream shorter than its 30 s of buffering invites on a fast origin. One set
+// holds:
+//   ts/index.m3u8        1-s MPEG-TS segments seg0.ts .. seg39.ts; ts/master.m3u8 names it
+//                        ("index.m3u8"); live windows name these segments too
+//   long/                the same in 10-s segments (short playlists)
+//   fmp4/                the same as fragmented MP4: EXT-X-MAP init.mp4, seg*.m4s
+//   single/              the same in one file, all.ts, its segments as byte ranges
+//   aes/                 the same encrypted with AES-128, the key named relatively
+//                        ("key.bin")
+//   bars/index.m3u8      2 s of another pattern in 1-s segments
+//   disc/index.m3u8      bars' two segments, a discontinuity, then ts's
 //   mr/master.m3u8       a master naming "v/index.m3u8" (the server answers it with a redirect)
 //   tokens/              a master and media playlist naming every URI with "?token=<kToken>"
 //   odd/                 masters and a media playlist naming the same streams oddly:
@@ -38,7 +39,8 @@ public:
     static std::string ensureDefault() { return ensure(defaultDirectory()); }
 
     static constexpr const char* kToken = "t0k3n-a1b2";
-    static constexpr int liveSegments = 40;
+    /// Seconds of each stream, and segments of ts/.
+    static constexpr int seconds = 40;
 };
 
 }  // namespace peers

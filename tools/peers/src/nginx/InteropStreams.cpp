@@ -90,38 +90,42 @@ void build(const fs::path& dir) {
         return std::string(" -f lavfi -i ") + pattern + "=size=160x90:rate=25:duration=" + d +
                " -f lavfi -i sine=frequency=" + std::to_string(tone) + ":sample_rate=48000:duration=" + d;
     };
-    auto hls = [&](const char* name, const std::string& segmentFile, const std::string& extra) {
+    auto hls = [&](const char* name, int segmentSeconds, const std::string& segmentFile, const std::string& extra) {
         fs::create_directories(dir / name);
-        return " -f hls -hls_time 1 -hls_playlist_type vod -master_pl_name master.m3u8" + extra +
-               " -hls_segment_filename " + quote(dir / name / segmentFile) + " " + quote(dir / name / "index.m3u8");
+        return " -f hls -hls_time " + std::to_string(segmentSeconds) +
+               " -hls_playlist_type vod -master_pl_name master.m3u8" + extra + " -hls_segment_filename " +
+               quote(dir / name / segmentFile) + " " + quote(dir / name / "index.m3u8");
     };
-    const std::string pattern = input("testsrc", 4, 440);
-    run(ffmpeg + pattern + x264 + aac + hls("ts", "seg%d.ts", ""), log);
-    run(ffmpeg + input("smptebars", 2, 880) + x264 + aac + hls("bars", "seg%d.ts", ""), log);
-    run(ffmpeg + pattern + x264 + aac +
-            hls("fmp4", "seg%d.m4s", " -hls_segment_type fmp4 -hls_fmp4_init_filename init.mp4"),
-        log);
-    run(ffmpeg + pattern + x264 + aac + hls("single", "all.ts", " -hls_flags single_file"), log);
+    // Encoded once, then cut into each form as it is (a key frame every second).
+    const fs::path source = dir / "source.mp4";
+    run(ffmpeg + input("testsrc", InteropStreams::seconds, 440) + x264 + aac + " " + quote(source), log);
+    const std::string copy = ffmpeg + " -i " + quote(source) + " -c copy";
+    run(copy + hls("ts", 1, "seg%d.ts", ""), log);
+    run(copy + hls("long", 10, "seg%d.ts", ""), log);
+    run(copy + hls("fmp4", 1, "seg%d.m4s", " -hls_segment_type fmp4 -hls_fmp4_init_filename init.mp4"), log);
+    run(copy + hls("single", 1, "all.ts", " -hls_flags single_file"), log);
     // The key is named relatively: the player resolves it against the playlist's URL.
     fs::create_directories(dir / "aes");
     writeFile(dir / "aes" / "key.bin", "0123456789abcdef");
     writeFile(dir / "keyinfo", "key.bin\n" + (dir / "aes" / "key.bin").string() + "\n");
-    run(ffmpeg + pattern + x264 + aac + hls("aes", "seg%d.ts", " -hls_key_info_file " + quote(dir / "keyinfo")), log);
+    run(copy + hls("aes", 1, "seg%d.ts", " -hls_key_info_file " + quote(dir / "keyinfo")), log);
     fs::remove(dir / "keyinfo");
-    run(ffmpeg + input("testsrc", InteropStreams::liveSegments, 660) + x264 + aac + hls("live", "seg%d.ts", ""), log);
+    fs::remove(source);
+    run(ffmpeg + input("smptebars", 2, 880) + x264 + aac + hls("bars", 1, "seg%d.ts", ""), log);
 
     const std::string master = readFile(dir / "ts" / "master.m3u8");
     std::string header;
     const auto ts = segmentsOf(readFile(dir / "ts" / "index.m3u8"), &header);
     const auto bars = segmentsOf(readFile(dir / "bars" / "index.m3u8"));
-    if (ts.size() < 4 || bars.size() < 2) throw std::runtime_error(kLabel + ": ffmpeg made fewer segments than asked");
+    if (ts.size() < static_cast<std::size_t>(InteropStreams::seconds) || bars.size() < 2)
+        throw std::runtime_error(kLabel + ": ffmpeg made fewer segments than asked");
 
-    // A discontinuity: the second source's timestamps start again.
+    // A discontinuity two seconds in: the second source's timestamps start again.
     fs::create_directories(dir / "disc");
     std::string disc = header;
-    for (std::size_t i = 0; i < 2; ++i) disc += ts[i].info + "\n../ts/" + ts[i].uri + "\n";
-    disc += "#EXT-X-DISCONTINUITY\n";
     for (std::size_t i = 0; i < 2; ++i) disc += bars[i].info + "\n../bars/" + bars[i].uri + "\n";
+    disc += "#EXT-X-DISCONTINUITY\n";
+    for (const auto& segment : ts) disc += segment.info + "\n../ts/" + segment.uri + "\n";
     writeFile(dir / "disc" / "index.m3u8", disc + "#EXT-X-ENDLIST\n");
     writeFile(dir / "disc" / "master.m3u8", master);
 
