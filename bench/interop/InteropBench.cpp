@@ -13,6 +13,7 @@
 // Ratios are in the counters; docs/PERFORMANCE.md keeps them.
 
 #include <benchmark/benchmark.h>
+#include <fnd/CrashReport.h>
 #include <fnd/RunLoop.h>
 #include <media/Asset.h>
 #include <media/GstEngine.h>
@@ -127,6 +128,9 @@ BENCHMARK(BM_FirstPicture<Master::Renditions, false>)
 }  // namespace
 
 int main(int argc, char** argv) {
+    // GStreamer plays in this process too (the bare side, the in-process engine): a crash
+    // inside it says where.
+    fnd::installCrashReport("interop_bench");
     fnd::RunLoop::main();
     gOrigin = new peers::NginxOrigin;
     fs::create_directory_symlink(peers::InteropStreams::ensureDefault(), fs::path(gOrigin->root()) / "s");
