@@ -401,10 +401,9 @@ TEST_F(GstMediaTest, AHeldBackSegmentStallsAndPlaybackRecovers) {
     EXPECT_GE(origin().requestCount(tag + "seg2.ts"), 1);
     // Requests are counted: at least the URL and the segment played, at most what the
     // origin was asked for under the item's paths (which also holds the playlist checks).
-    const std::string base = "/tag/end/vod/muxed/";
-    int asked = origin().requestCount(base + "index.m3u8");
-    for (int i = 0; i < 5; ++i) asked += origin().requestCount(base + "seg" + std::to_string(i) + ".ts");
-    EXPECT_GE(event->numberOfMediaRequests, 1 + origin().requestCount(base + "seg4.ts"));
+    int asked = origin().requestCount(tag + "index.m3u8");
+    for (int i = 0; i < 5; ++i) asked += origin().requestCount(tag + "seg" + std::to_string(i) + ".ts");
+    EXPECT_GE(event->numberOfMediaRequests, 1 + origin().requestCount(tag + "seg2.ts"));
     EXPECT_LE(event->numberOfMediaRequests, asked);
 }
 
