@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,6 +29,7 @@
 
 namespace httplib {
 class Server;
+struct Response;
 }
 
 namespace peers {
@@ -91,6 +93,9 @@ public:
     void script(const std::string& path, std::vector<Answer> answers);
     /// Holds back the next `times` answers of the path by `seconds` (times < 0: all).
     void holdBack(const std::string& path, double seconds, int times = 1);
+    /// Every answer of the path (a fixture file) announces the file's whole length, sends
+    /// the first half and closes the connection: an origin that breaks mid-segment.
+    void cutHalfway(const std::string& path);
 
     int requestCount(const std::string& path) const;
     /// Bytes of bodies sent for the path (complete answers only).
@@ -120,6 +125,8 @@ private:
                 bool& endless);
     void waitFor(double seconds);
     void account(const std::string& path, std::size_t bytes);
+    /// Answers a path cutHalfway() names (true), else leaves the answer to handle().
+    bool serveCut(const std::string& path, httplib::Response& res);
 
     std::string fixtureDir_;
     bool tls_ = false;
@@ -132,6 +139,7 @@ private:
     std::condition_variable wake_;
     std::map<std::string, std::deque<Answer>> scripts_;
     std::map<std::string, Hold> holds_;
+    std::set<std::string> cuts_;
     std::map<std::string, int> requests_;
     std::map<std::string, long long> bytes_;
     std::vector<std::string> log_;
