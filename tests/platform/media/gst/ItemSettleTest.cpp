@@ -4,6 +4,7 @@
 // the asset's keys first, then the item and its player.
 
 #include "../GstTestSupport.h"
+#include "../process/EngineProcesses.h"
 
 #include <chrono>
 #include <vector>
@@ -103,6 +104,10 @@ TEST_F(ItemSettleTest, ItemsWhoseSegmentsBreakAllSettleReadyOrFailedWithinTheLoa
                 took, ready, failed, namingSegment, slowest);
     EXPECT_EQ(failed, namingSegment) << "every failure names the segment that broke";
     EXPECT_LE(slowest, options.engine.loadTimeout + 1);
+    // Nothing of the failed items stays behind once the engine goes.
+    engine = nullptr;
+    EXPECT_TRUE(waitUntil([] { return zidtest::engineProcesses().empty(); }, 10))
+        << zidtest::engineProcesses().size() << " engine processes left";
 }
 
 TEST_F(ItemSettleTest, AnItemMadeAfterItsLoadedPipelineBrokeFailsWithTheCause) {
