@@ -26,6 +26,9 @@ TEST_F(ItemSettleTest, ItemsWhoseSegmentsBreakAllSettleReadyOrFailedWithinTheLoa
     ProcessEngine::Options options;
     options.engine = nullOutputOptions();
     options.engine.loadTimeout = 5;
+    // No process is kept for later: another test's engine (the shared one) may outlive
+    // this one, and with it whatever the pool keeps.
+    options.keepSpare = false;
     auto engine = rt::make<ProcessEngine>(options);
 
     struct Item {
