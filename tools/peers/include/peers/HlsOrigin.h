@@ -93,9 +93,6 @@ public:
     void script(const std::string& path, std::vector<Answer> answers);
     /// Holds back the next `times` answers of the path by `seconds` (times < 0: all).
     void holdBack(const std::string& path, double seconds, int times = 1);
-    /// Every answer of the path (a fixture file) announces the file's whole length, sends
-    /// the first half and closes the connection: an origin that breaks mid-segment.
-    void cutHalfway(const std::string& path);
 
     int requestCount(const std::string& path) const;
     /// Bytes of bodies sent for the path (complete answers only).
@@ -115,6 +112,10 @@ public:
 
     /// A URL on 127.0.0.1 whose port refuses connections.
     static std::string closedPortURL(const std::string& path = "/");
+
+    /// Every answer of the path (a fixture file) announces the file's whole length, sends
+    /// the first half and closes the connection: an origin that breaks mid-segment.
+    void cutHalfway(const std::string& path);
 
 private:
     struct Hold {
@@ -139,13 +140,13 @@ private:
     std::condition_variable wake_;
     std::map<std::string, std::deque<Answer>> scripts_;
     std::map<std::string, Hold> holds_;
-    std::set<std::string> cuts_;
     std::map<std::string, int> requests_;
     std::map<std::string, long long> bytes_;
     std::vector<std::string> log_;
     std::function<double()> liveClock_;
     double liveStart_ = 0;
     int liveWindow_ = 3;
+    std::set<std::string> cuts_;
 };
 
 }  // namespace peers
