@@ -241,6 +241,7 @@ void GstSession::shutdown() {
     if (bufferingTimer_) bufferingTimer_->invalidate();
     accountWatched();
     if (loadTimer_) loadTimer_->invalidate();
+    if (readyTimer_) readyTimer_->invalidate();
     // Answers every seek NO.
     releasePipeline();
     streams_.close();
@@ -285,11 +286,47 @@ void GstSession::attach(const rt::Ref<PlayerItem>& item) {
             gst_pad_push_event(pad, gst_event_new_reconfigure());
             gst_object_unref(pad);
         }
-    if (!prerolled()) return;
     std::weak_ptr<GstSession> weak = weak_from_this();
+    if (phase_ == Phase::Failed) {
+        // The pipeline broke after its load prerolled it and before the item came (a
+        // segment that broke off, say): the item is told what its load was not. A failure
+        // still being looked into reaches the item when it is reported.
+        if (failure_)
+            fnd::RunLoop::main()->post([weak] {
+                auto s = weak.lock();
+                if (auto item = s ? s->item_.lock() : nullptr) item->engineDidFail(s->failure_);
+            });
+        return;
+    }
+    boundWaitForReady();
+    if (!prerolled()) return;
     // Reported on the next turn, as a freshly made pipeline would.
     fnd::RunLoop::main()->post([weak] {
         if (auto s = weak.lock(); s && !s->gone()) s->onPrerolled();
+    });
+}
+
+void GstSession::boundWaitForReady() {
+    if (readyTimer_ || phase_ == Phase::Closed) return;
+    std::weak_ptr<GstSession> weak = weak_from_this();
+    readyTimer_ = fnd::RunLoop::main()->after(options_.loadTimeout, [weak] {
+        auto s = weak.lock();
+        if (!s || s->gone() || s->toldReady_) return;
+        // The download it waits for, when one runs: a segment that stopped coming, say.
+        std::string waiting;
+        GstElement* demuxer = nullptr;
+        {
+            std::lock_guard lock(s->relay_->mutex);
+            if (s->relay_->demuxer) demuxer = GST_ELEMENT(gst_object_ref(s->relay_->demuxer));
+        }
+        if (demuxer) {
+            waiting = FetchGuard::of(demuxer, s->relay_)->oldestRequest();
+            gst_object_unref(demuxer);
+        }
+        std::string text = rt::format("\"%s\" did not become ready to play within %.0f seconds", quotedURI(s->url_),
+                                      s->options_.loadTimeout);
+        if (!waiting.empty()) text += rt::format(" (waiting for \"%s\")", quotedURI(waiting));
+        s->failWith(makeMediaError(MediaErrorCode::CannotConnect, text + "."));
     });
 }
 
@@ -318,6 +355,8 @@ void GstSession::failWith(rt::Ref<rt::Error> error, GstObject* brokenSource) {
 void GstSession::refuse(rt::Ref<rt::Error> error) { failWith(std::move(error)); }
 
 void GstSession::reportFailure(const rt::Ref<rt::Error>& error) {
+    failure_ = error;
+    if (readyTimer_) readyTimer_->invalidate();
     finishLoad(error);
     if (auto item = item_.lock()) item->engineDidFail(error);
 }
@@ -399,6 +438,8 @@ void GstSession::onPrerolled() {
     }
     if (prerolled && prerolled->presentationTime().isNumeric()) shownAt_ = prerolled->presentationTime();
     if (prerolled) item->engineVideoFrame(std::move(prerolled));
+    toldReady_ = true;
+    if (readyTimer_) readyTimer_->invalidate();
     item->engineDidBecomeReady(info(), presentationSize_);
     item->engineBufferingChanged(!buffering_, buffering_ && bufferPercent_ == 0, !buffering_);
     if (duration_.isNumeric())

@@ -186,6 +186,8 @@ private:
     /// Hands the pipeline to a teardown thread; the session never touches it again.
     void releasePipeline();
     void reportFailure(const rt::Ref<rt::Error>& error);
+    /// Fails the attached item unless it is told ready (or failed) within the load's bound.
+    void boundWaitForReady();
     void reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url);
     void finishLoad(rt::Ref<rt::Error> error);
     void markPrerolled();
@@ -227,7 +229,13 @@ private:
     GTlsDatabase* trust_ = nullptr;
     std::shared_ptr<Relay> relay_;
     Engine::AssetCompletion loadDone_;
-    rt::Ref<fnd::Timer> loadTimer_, bufferingTimer_;
+    /// The load's bound, and then the bound of an attached item's wait to be told ready.
+    rt::Ref<fnd::Timer> loadTimer_, readyTimer_, bufferingTimer_;
+    /// What the session failed with, once reported: an item attached after the failure
+    /// (its asset loaded a moment before) is told it too.
+    rt::Ref<rt::Error> failure_;
+    /// The attached item has been told it is ready to play.
+    bool toldReady_ = false;
     fnd::RunLoop::SourceId frameSource_ = 0;
     rt::Weak<PlayerItem> item_;
     bool attached_ = false;

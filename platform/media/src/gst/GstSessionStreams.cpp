@@ -34,6 +34,7 @@ bool GstSession::startSelection() {
     // (the state change that gets there asks for this command again).
     if (!streams_.choiceWaiting() || requested_ != GST_STATE_PLAYING) return false;
     GstEvent* event = streams_.takeSelection();
+    if (!event) return false;  // nothing to change
     // The event still waits for locks the streaming threads take while they push: a
     // sender thread delivers it, so the main loop never waits with them. The command is
     // done once the decoder bin says which streams it selected.

@@ -146,6 +146,7 @@ GstStreams::Selected GstStreams::readSelected(GstMessage* message) {
     }
     selectedAudio_ = selected.audio ? selected.audio->streamID() : std::string();
     selectedText_ = selected.text ? selected.text->streamID() : std::string();
+    selectionRead_ = true;
     return selected;
 }
 
@@ -176,6 +177,13 @@ GstEvent* GstStreams::takeSelection() {
     // Subtitles turned off select no subtitle stream.
     std::string text = wantedText_ ? wantedText_->value_or(std::string()) : untouched(MediaCharacteristicLegible, selectedText_);
     if (!text.empty()) streams = g_list_append(streams, g_strdup(text.c_str()));
+    // What plays already is not asked for again: the decoder bin confirms only a change,
+    // and a choice it never confirms holds every command after it (a seek, say) for the
+    // choice's whole bound.
+    if (selectionRead_ && audio == selectedAudio_ && text == selectedText_) {
+        g_list_free_full(streams, g_free);
+        return nullptr;
+    }
     GstEvent* event = gst_event_new_select_streams(streams);
     g_list_free_full(streams, g_free);
     return event;

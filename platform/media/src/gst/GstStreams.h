@@ -46,7 +46,7 @@ public:
     bool choiceWaiting() const { return choiceWaiting_; }
     /// The streams to select, as a select-streams event: every choice made, and in a
     /// group nobody has chosen in what plays now (else its default). The choice is then
-    /// no longer waiting.
+    /// no longer waiting. nullptr when that is what plays already.
     GstEvent* takeSelection();
 
 private:
@@ -60,6 +60,7 @@ private:
     std::optional<std::optional<std::string>> wantedText_;
     /// The audio and subtitle streams playing now, as the pipeline last said.
     std::string selectedAudio_, selectedText_;
+    bool selectionRead_ = false;
     bool choiceWaiting_ = false;
 };
 

@@ -5,6 +5,8 @@
 #include "../GstTestSupport.h"
 
 #include <algorithm>
+#include <chrono>
+#include <vector>
 #include <optional>
 
 namespace {
@@ -67,6 +69,40 @@ TEST_F(GstMediaTest, AChoiceInOneGroupKeepsWhatPlaysInTheOthersAndAChoiceMadeLat
     ASSERT_TRUE(waitUntil([&] { return !cues.empty(); }, 8)) << "subtitle cues reach the legible output";
     EXPECT_GT(origin().bytesServed([&](const std::string& p) { return startsWith(p, tag + "audio_fra/seg"); }), 0u);
     EXPECT_TRUE(item->selectedMediaOptionInMediaSelectionGroup(audible)->isEqual(*audible->options()[1]));
+}
+
+TEST_F(GstMediaTest, ASeekRightAfterChoosingTheSubtitlesThatPlayIsAnsweredAsSoonAsOneWithout) {
+    // The master playlist's subtitles play from the start; a host (its menu, say) chooses
+    // them again just before each seek. Nothing changes, so nothing may hold the seek.
+    auto timeSeeks = [](MasterPlaylist& master, bool chooseSubtitles) {
+        auto& [item, player, audible, legible] = master;
+        player->play();
+        std::vector<double> took;
+        if (!fnd::RunLoop::main()->runUntil([&] { return player->currentTime().toSeconds() > 0.5; }, 10)) return took;
+        for (int i = 0; i < 4; ++i) {
+            if (chooseSubtitles) item->selectMediaOption(legible->options()[0], legible);
+            fnd::RunLoop::main()->runFor(0.1);
+            std::optional<bool> done;
+            auto started = std::chrono::steady_clock::now();
+            player->seekToTime(Time::seconds(1.0 + 2.0 * i), [&](bool finished) { done = finished; });
+            if (!fnd::RunLoop::main()->runUntil([&] { return done.has_value(); }, 10) || !*done) return std::vector<double>{};
+            took.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+            fnd::RunLoop::main()->runFor(0.3);
+        }
+        std::sort(took.begin(), took.end());
+        return took;
+    };
+    MasterPlaylist without, with;
+    ASSERT_NO_FATAL_FAILURE(loadMasterPlaylist("/tag/seek-nosubs/vod/", without));
+    auto plain = timeSeeks(without, false);
+    without.player->removeAllItems();
+    ASSERT_NO_FATAL_FAILURE(loadMasterPlaylist("/tag/seek-subs/vod/", with));
+    auto chosen = timeSeeks(with, true);
+    ASSERT_EQ(plain.size(), 4u);
+    ASSERT_EQ(chosen.size(), 4u);
+    std::printf("[ seeks    ] answered in %.3f-%.3f s, %.3f-%.3f s right after choosing the subtitles\n", plain.front(),
+                plain.back(), chosen.front(), chosen.back());
+    EXPECT_LT(chosen.back(), plain.back() + 0.5);
 }
 
 // Stream choices, a seek and state changes made together: in any order the pipeline

@@ -31,6 +31,7 @@
 
 namespace httplib {
 class Server;
+struct Response;
 }
 
 namespace peers {
@@ -131,6 +132,10 @@ public:
     /// A URL on 127.0.0.1 whose port refuses connections.
     static std::string closedPortURL(const std::string& path = "/");
 
+    /// Every answer of the path (a fixture file) announces the file's whole length, sends
+    /// the first half and closes the connection: an origin that breaks mid-segment.
+    void cutHalfway(const std::string& path);
+
 private:
     struct Hold {
         double seconds;
@@ -140,6 +145,8 @@ private:
                 bool& endless, std::string& location);
     void waitFor(double seconds);
     void account(const std::string& path, std::size_t bytes);
+    /// Answers a path cutHalfway() names (true), else leaves the answer to handle().
+    bool serveCut(const std::string& path, httplib::Response& res);
 
     std::string fixtureDir_;
     bool tls_ = false;
@@ -161,6 +168,7 @@ private:
     std::function<double()> liveClock_;
     double liveStart_ = 0;
     int liveWindow_ = 3;
+    std::set<std::string> cuts_;
 };
 
 }  // namespace peers

@@ -60,6 +60,7 @@ HlsOrigin::HlsOrigin(std::string fixtureDir, std::optional<TestCertificate> cert
     server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
     server_->set_keep_alive_max_count(1);
     server_->Get(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
+        if (serveCut(req.path, res)) return;
         int status = 200;
         std::string body, type;
         bool drop = false, endless = false;
@@ -133,6 +134,41 @@ void HlsOrigin::script(const std::string& path, std::vector<Answer> answers) {
 void HlsOrigin::holdBack(const std::string& path, double seconds, int times) {
     std::lock_guard lock(mutex_);
     holds_[path] = {seconds, times};
+}
+
+void HlsOrigin::cutHalfway(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    cuts_.insert(path);
+}
+
+bool HlsOrigin::serveCut(const std::string& path, httplib::Response& res) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!cuts_.count(path)) return false;
+        ++requests_[path];
+        log_.push_back(path);
+    }
+    std::string served = path;
+    if (served.rfind("/tag/", 0) == 0) {
+        auto slash = served.find('/', 5);
+        served = slash == std::string::npos ? "/" : served.substr(slash);
+    }
+    auto body = std::make_shared<std::string>();
+    if (served.rfind("/vod/", 0) != 0 || served.find("..") != std::string::npos ||
+        !readFile(fixtureDir_ + served.substr(4), *body)) {
+        res.status = 404;
+        res.set_content("Not Found", "text/plain");
+        return true;
+    }
+    // The whole length is announced; the provider gives up after the first half, which
+    // closes the connection.
+    res.set_content_provider(body->size(), contentTypeFor(path),
+                             [body](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                 std::size_t half = body->size() / 2;
+                                 if (offset >= half) return false;
+                                 return sink.write(body->data() + offset, half - offset);
+                             });
+    return true;
 }
 
 int HlsOrigin::requestCount(const std::string& path) const {
