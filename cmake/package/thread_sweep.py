@@ -81,6 +81,15 @@ class Records:
             if kind == "CXXRecordDecl" and access == "public":
                 self.walk(child, scope + (node["name"],))
                 continue
+            if kind == "CXXConstructorDecl" and access == "public" and not child.get("isImplicit") \
+                    and not child.get("explicitlyDeleted"):
+                params = [type_of(p) for p in child.get("inner", []) if p.get("kind") == "ParmVarDecl"]
+                entry.setdefault("makers", []).append({"factory": None, "params": params})
+                continue
+            if kind == "CXXMethodDecl" and access == "public" and child.get("storageClass") == "static" \
+                    and child["type"]["qualType"].startswith("rt::Ref<%s> (" % node["name"]):
+                params = [type_of(p) for p in child.get("inner", []) if p.get("kind") == "ParmVarDecl"]
+                entry.setdefault("makers", []).append({"factory": child["name"], "params": params})
             if kind != "CXXMethodDecl" or access != "public" or child.get("isImplicit"):
                 continue
             method = child.get("name", "")
@@ -134,6 +143,16 @@ def cxx_string(text):
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
+BUILTIN = {"const", "bool", "char", "short", "int", "long", "unsigned", "signed", "float", "double", "void"}
+
+
+def spelled_outside(params):
+    """Whether each type names itself fully (a builtin or a qualified name), so that it
+    is found outside the class's namespace."""
+    import re
+    return all(t in BUILTIN or "::" in t for p in params for t in re.findall(r"[A-Za-z_][\w:]*", p))
+
+
 UNSPELLABLE = ("(lambda", "(anonymous", "type-parameter", "(unnamed", "<dependent")
 
 
@@ -178,7 +197,28 @@ def main():
     lines = ["// Generated from the installed headers by thread_sweep.py: every public method of",
              "// every class derived from rt::Object, for the thread sweep to call from a host's thread.", ""]
     lines += ["#include <%s>" % h for h in headers]
-    lines += ['#include "Sweep.h"', ""]
+    lines += ['#include "Sweep.h"', "", "// How to make an object of a class that has no frame or default constructor:",
+              "// each public constructor and static factory whose parameter types the sweep can",
+              "// make, tried in order.", "namespace sweep {"]
+    for name in classes:
+        makers = [m for m in records.classes[name].get("makers", []) if m["params"] and spelled_outside(m["params"])]
+        for n, m in enumerate(makers[:4]):
+            args_d = ", ".join("arg<%s, D>()" % p for p in m["params"])
+            if m["factory"]:
+                lines.append("template <> struct Maker<::%s, %d> {" % (name, n))
+                lines.append("    template <class D = void> static auto make() -> decltype(rt::Ref<::%s>(::%s::%s(%s))) {"
+                             % (name, name, m["factory"], args_d))
+                lines.append("        return ::%s::%s(%s);" % (name, m["factory"], args_d))
+            else:
+                lines.append("template <> struct Maker<::%s, %d> {" % (name, n))
+                lines.append("    template <class D = void, class = std::enable_if_t<!std::is_abstract_v<::%s> && "
+                             "std::is_constructible_v<::%s, %s>>>" % (name, name, ", ".join(
+                                 "decltype(arg<%s, D>())" % p for p in m["params"])))
+                lines.append("    static rt::Ref<::%s> make() {" % name)
+                lines.append("        return rt::make<::%s>(%s);" % (name, args_d))
+            lines.append("    }")
+            lines.append("};")
+    lines += ["}  // namespace sweep", ""]
     methods = 0
     functions = []
     for number, name in enumerate(classes):

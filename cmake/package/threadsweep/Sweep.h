@@ -38,15 +38,32 @@ template <class T> struct IsOptional<std::optional<T>> : std::true_type {
     using element = T;
 };
 
-/// An object of class T made the way a host makes one: from a frame (views), or plainly.
+/// A public constructor or static factory of T taking what the sweep can make, the N-th
+/// of T's; specialised by the generated unit for classes that need one.
+template <class T, int N> struct Maker {};
+template <class T, int N> concept HasMaker = requires { Maker<T, N>::template make<>(); };
+
+/// An object of class T made the way a host makes one: from a frame (views), plainly, or
+/// through one of its constructors or factories.
 template <class T> constexpr bool objectMakeable() {
     if constexpr (std::is_abstract_v<T>) return false;
-    else return std::is_constructible_v<T, ui::Rect> || std::is_default_constructible_v<T>;
+    else
+        return std::is_constructible_v<T, ui::Rect> || std::is_default_constructible_v<T> || HasMaker<T, 0> ||
+               HasMaker<T, 1> || HasMaker<T, 2> || HasMaker<T, 3>;
 }
 template <class T> rt::Ref<T> makeObject() {
     if constexpr (std::is_constructible_v<T, ui::Rect>) return rt::make<T>(ui::Rect(0, 0, 320, 240));
-    else return rt::make<T>();
+    else if constexpr (std::is_default_constructible_v<T>) return rt::make<T>();
+    else if constexpr (HasMaker<T, 0>) return Maker<T, 0>::template make<>();
+    else if constexpr (HasMaker<T, 1>) return Maker<T, 1>::template make<>();
+    else if constexpr (HasMaker<T, 2>) return Maker<T, 2>::template make<>();
+    else return Maker<T, 3>::template make<>();
 }
+
+template <class U> constexpr bool valueMakeable();
+template <class T, class Dependent = void>
+    requires(valueMakeable<std::remove_cvref_t<T>>())
+decltype(auto) arg();
 
 template <class U> constexpr bool valueMakeable() {
     if constexpr (std::is_arithmetic_v<U> || std::is_enum_v<U> || std::is_pointer_v<U> ||
@@ -89,7 +106,7 @@ template <class U> U value() {
 /// The argument of a parameter of type T: a value, or an object kept for the process.
 /// Dependent names it after the object the call is made on, so that a parameter type the
 /// sweep cannot make leaves the call out instead of failing the unit.
-template <class T, class Dependent = void>
+template <class T, class Dependent>
     requires(valueMakeable<std::remove_cvref_t<T>>())
 decltype(auto) arg() {
     using U = std::remove_cvref_t<T>;
