@@ -26,7 +26,10 @@ void Button::setTitle(std::optional<std::string> title, unsigned state) {
     store(titles_, state, std::move(title), present);
     refresh();
 }
-std::optional<std::string> Button::titleForState(unsigned state) const { RT_MAIN_THREAD_ONLY(); return lookup(titles_, state); }
+std::optional<std::string> Button::titleForState(unsigned state) const {
+    RT_MAIN_THREAD_ONLY();
+    return lookup(titles_, state);
+}
 
 void Button::setTitleColor(rt::Ref<Color> color, unsigned state) {
     RT_MAIN_THREAD_ONLY();
@@ -59,7 +62,10 @@ void Button::setBackgroundImage(rt::Ref<Image> image, unsigned state) {
     store(backgrounds_, state, std::move(image), present);
     refresh();
 }
-rt::Ref<Image> Button::backgroundImageForState(unsigned state) const { RT_MAIN_THREAD_ONLY(); return lookup(backgrounds_, state); }
+rt::Ref<Image> Button::backgroundImageForState(unsigned state) const {
+    RT_MAIN_THREAD_ONLY();
+    return lookup(backgrounds_, state);
+}
 
 rt::Ref<Label> Button::titleLabel() {
     RT_MAIN_THREAD_ONLY();

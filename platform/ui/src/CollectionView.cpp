@@ -54,7 +54,9 @@ std::vector<long> mapPositions(long oldCount, long newCount, const std::set<long
 
 }  // namespace
 
-void CollectionReusableView::applyLayoutAttributes(const rt::Ref<CollectionViewLayoutAttributes>&) { RT_MAIN_THREAD_ONLY(); }
+void CollectionReusableView::applyLayoutAttributes(const rt::Ref<CollectionViewLayoutAttributes>&) {
+    RT_MAIN_THREAD_ONLY();
+}
 
 bool CollectionView::Changes::empty() const {
     return insertedSections.empty() && deletedSections.empty() && reloadedSections.empty() && movedSections.empty() &&

@@ -48,7 +48,10 @@ void ScrollView::setScrollEnabled(bool e) {
     pan_->setEnabled(e);
 }
 
-Point ScrollView::minimumContentOffset() const { RT_MAIN_THREAD_ONLY(); return Point{-contentInset_.left, -contentInset_.top}; }
+Point ScrollView::minimumContentOffset() const {
+    RT_MAIN_THREAD_ONLY();
+    return Point{-contentInset_.left, -contentInset_.top};
+}
 
 Point ScrollView::maximumContentOffset() const {
     RT_MAIN_THREAD_ONLY();

@@ -22,7 +22,10 @@ void TextField::describe(rt::ClassBuilder<TextField>& c) {
     c.readonly("editing", &TextField::isEditing);
 }
 
-void TextField::setText(std::string text) { RT_MAIN_THREAD_ONLY(); detail::setPlainText(*this, textKey, attributedText_, std::move(text)); }
+void TextField::setText(std::string text) {
+    RT_MAIN_THREAD_ONLY();
+    detail::setPlainText(*this, textKey, attributedText_, std::move(text));
+}
 
 std::optional<AttributedString> TextField::attributedText() const {
     RT_MAIN_THREAD_ONLY();
@@ -50,8 +53,14 @@ void TextField::setAttributedPlaceholder(std::optional<AttributedString> p) {
     attributedPlaceholder_ = std::move(p);
 }
 
-void TextField::setFont(rt::Ref<Font> f) { RT_MAIN_THREAD_ONLY(); font_ = f ? std::move(f) : Font::systemFontOfSize(17); }
-void TextField::setTextColor(rt::Ref<Color> c) { RT_MAIN_THREAD_ONLY(); textColor_ = c ? std::move(c) : Color::blackColor(); }
+void TextField::setFont(rt::Ref<Font> f) {
+    RT_MAIN_THREAD_ONLY();
+    font_ = f ? std::move(f) : Font::systemFontOfSize(17);
+}
+void TextField::setTextColor(rt::Ref<Color> c) {
+    RT_MAIN_THREAD_ONLY();
+    textColor_ = c ? std::move(c) : Color::blackColor();
+}
 void TextField::setBorderStyle(TextBorderStyle s) { RT_MAIN_THREAD_ONLY(); borderStyle_ = s; }
 
 Rect TextField::borderRectForBounds(const Rect& b) const { RT_MAIN_THREAD_ONLY(); return b; }
@@ -65,7 +74,10 @@ Rect paddedRect(const Rect& b, TextBorderStyle style) {
 }  // namespace
 
 Rect TextField::textRectForBounds(const Rect& b) const { RT_MAIN_THREAD_ONLY(); return paddedRect(b, borderStyle_); }
-Rect TextField::placeholderRectForBounds(const Rect& b) const { RT_MAIN_THREAD_ONLY(); return paddedRect(b, borderStyle_); }
+Rect TextField::placeholderRectForBounds(const Rect& b) const {
+    RT_MAIN_THREAD_ONLY();
+    return paddedRect(b, borderStyle_);
+}
 Rect TextField::editingRectForBounds(const Rect& b) const { RT_MAIN_THREAD_ONLY(); return paddedRect(b, borderStyle_); }
 
 void TextField::draw(ImageContext& context, const Rect&) {

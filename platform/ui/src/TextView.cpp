@@ -26,7 +26,10 @@ void TextView::describe(rt::ClassBuilder<TextView>& c) {
     c.readonly("editing", &TextView::isEditing);
 }
 
-void TextView::setText(std::string text) { RT_MAIN_THREAD_ONLY(); detail::setPlainText(*this, textKey, attributed_, std::move(text)); }
+void TextView::setText(std::string text) {
+    RT_MAIN_THREAD_ONLY();
+    detail::setPlainText(*this, textKey, attributed_, std::move(text));
+}
 
 std::optional<AttributedString> TextView::attributedText() const {
     RT_MAIN_THREAD_ONLY();
@@ -38,8 +41,14 @@ void TextView::setAttributedText(std::optional<AttributedString> text) {
     detail::setGivenText(*this, textKey, attributed_, std::move(text));
 }
 
-void TextView::setFont(rt::Ref<Font> f) { RT_MAIN_THREAD_ONLY(); font_ = f ? std::move(f) : Font::systemFontOfSize(12); }
-void TextView::setTextColor(rt::Ref<Color> c) { RT_MAIN_THREAD_ONLY(); textColor_ = c ? std::move(c) : Color::blackColor(); }
+void TextView::setFont(rt::Ref<Font> f) {
+    RT_MAIN_THREAD_ONLY();
+    font_ = f ? std::move(f) : Font::systemFontOfSize(12);
+}
+void TextView::setTextColor(rt::Ref<Color> c) {
+    RT_MAIN_THREAD_ONLY();
+    textColor_ = c ? std::move(c) : Color::blackColor();
+}
 
 Rect TextView::textContainerRect() const {
     RT_MAIN_THREAD_ONLY();
@@ -176,7 +185,10 @@ std::string TextView::textInRange(TextRange r) const {
 
 // ---- links ----------------------------------------------------------------------------------------
 
-void TextView::addLink(TextRange range, std::string url) { RT_MAIN_THREAD_ONLY(); links_.push_back(Link{range, std::move(url)}); }
+void TextView::addLink(TextRange range, std::string url) {
+    RT_MAIN_THREAD_ONLY();
+    links_.push_back(Link{range, std::move(url)});
+}
 
 bool TextView::interactWithLinkAt(std::size_t position) {
     RT_MAIN_THREAD_ONLY();

@@ -56,7 +56,13 @@ void Window::makeKeyAndVisible() {
     setHidden(false);
     makeKeyWindow();
 }
-void Window::makeKeyWindow() { RT_MAIN_THREAD_ONLY(); Application::sharedApplication()->setKeyWindow(selfAs<Window>()); }
-bool Window::isKeyWindow() const { RT_MAIN_THREAD_ONLY(); return Application::sharedApplication()->keyWindow().get() == this; }
+void Window::makeKeyWindow() {
+    RT_MAIN_THREAD_ONLY();
+    Application::sharedApplication()->setKeyWindow(selfAs<Window>());
+}
+bool Window::isKeyWindow() const {
+    RT_MAIN_THREAD_ONLY();
+    return Application::sharedApplication()->keyWindow().get() == this;
+}
 
 }  // namespace ui

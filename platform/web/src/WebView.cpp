@@ -47,7 +47,10 @@ void WebView::loadRequest(const std::string& url) { RT_MAIN_THREAD_ONLY(); engin
 void WebView::stopLoading() { RT_MAIN_THREAD_ONLY(); engine_->stopLoading(); }
 bool WebView::isLoading() const { RT_MAIN_THREAD_ONLY(); return engine_->isLoading(); }
 std::string WebView::title() const { RT_MAIN_THREAD_ONLY(); return engine_->title(); }
-std::string WebView::stringByEvaluatingJavaScript(const std::string& script) { RT_MAIN_THREAD_ONLY(); return engine_->evaluateScript(script); }
+std::string WebView::stringByEvaluatingJavaScript(const std::string& script) {
+    RT_MAIN_THREAD_ONLY();
+    return engine_->evaluateScript(script);
+}
 double WebView::contentHeight() const { RT_MAIN_THREAD_ONLY(); return engine_->contentHeight(); }
 
 void WebView::setPageScriptsEnabled(bool enabled) {

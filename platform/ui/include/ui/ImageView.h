@@ -29,7 +29,10 @@ public:
     rt::Ref<Image> image() const { RT_MAIN_THREAD_ONLY(); return image_; }
     void setImage(rt::Ref<Image> image) { RT_MAIN_THREAD_ONLY(); imageKey.set(*this, std::move(image)); }
     rt::Ref<Image> highlightedImage() const { RT_MAIN_THREAD_ONLY(); return highlightedImage_; }
-    void setHighlightedImage(rt::Ref<Image> image) { RT_MAIN_THREAD_ONLY(); highlightedImageKey.set(*this, std::move(image)); }
+    void setHighlightedImage(rt::Ref<Image> image) {
+        RT_MAIN_THREAD_ONLY();
+        highlightedImageKey.set(*this, std::move(image));
+    }
     bool isHighlighted() const { RT_MAIN_THREAD_ONLY(); return highlighted_; }
     void setHighlighted(bool v) { RT_MAIN_THREAD_ONLY(); highlightedKey.set(*this, v); }
 

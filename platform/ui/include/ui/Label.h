@@ -64,7 +64,10 @@ public:
     rt::Ref<Color> textColor() const { RT_MAIN_THREAD_ONLY(); return textColor_; }
     void setTextColor(rt::Ref<Color> color) { RT_MAIN_THREAD_ONLY(); textColorKey.set(*this, std::move(color)); }
     rt::Ref<Color> highlightedTextColor() const { RT_MAIN_THREAD_ONLY(); return highlightedTextColor_; }
-    void setHighlightedTextColor(rt::Ref<Color> c) { RT_MAIN_THREAD_ONLY(); highlightedTextColorKey.set(*this, std::move(c)); }
+    void setHighlightedTextColor(rt::Ref<Color> c) {
+        RT_MAIN_THREAD_ONLY();
+        highlightedTextColorKey.set(*this, std::move(c));
+    }
     bool isHighlighted() const { RT_MAIN_THREAD_ONLY(); return highlighted_; }
     void setHighlighted(bool v) { RT_MAIN_THREAD_ONLY(); highlightedKey.set(*this, v); }
     bool isEnabled() const { RT_MAIN_THREAD_ONLY(); return enabled_; }

@@ -22,7 +22,10 @@ public:
     const std::vector<rt::Ref<NavigationItem>>& items() const { RT_MAIN_THREAD_ONLY(); return items_; }
     void setItems(std::vector<rt::Ref<NavigationItem>> items);
     rt::Ref<NavigationItem> topItem() const { RT_MAIN_THREAD_ONLY(); return items_.empty() ? nullptr : items_.back(); }
-    rt::Ref<NavigationItem> backItem() const { RT_MAIN_THREAD_ONLY(); return items_.size() < 2 ? nullptr : items_[items_.size() - 2]; }
+    rt::Ref<NavigationItem> backItem() const {
+        RT_MAIN_THREAD_ONLY();
+        return items_.size() < 2 ? nullptr : items_[items_.size() - 2];
+    }
     /// The back button's view (nil when there is nothing to go back to).
     rt::Ref<Button> backButton() const { RT_MAIN_THREAD_ONLY(); return backButton_; }
     rt::Ref<Label> titleLabel() const { RT_MAIN_THREAD_ONLY(); return titleLabel_; }

@@ -62,7 +62,10 @@ public:
     void setShowsSearchResultsButton(bool s);
     std::vector<std::string> scopeButtonTitles() const { RT_MAIN_THREAD_ONLY(); return scopeTitles_; }
     void setScopeButtonTitles(std::vector<std::string> titles);
-    long selectedScopeButtonIndex() const { RT_MAIN_THREAD_ONLY(); return scopes_ ? scopes_->selectedSegmentIndex() : 0; }
+    long selectedScopeButtonIndex() const {
+        RT_MAIN_THREAD_ONLY();
+        return scopes_ ? scopes_->selectedSegmentIndex() : 0;
+    }
     void setSelectedScopeButtonIndex(long i);
 
     rt::Ref<Button> cancelButton() const { RT_MAIN_THREAD_ONLY(); return cancel_; }

@@ -39,10 +39,22 @@ public:
 
     void setThumbImage(rt::Ref<Image> image, unsigned state) { RT_MAIN_THREAD_ONLY(); put(thumbs_, image, state); }
     rt::Ref<Image> thumbImageForState(unsigned state) const { RT_MAIN_THREAD_ONLY(); return get(thumbs_, state); }
-    void setMinimumTrackImage(rt::Ref<Image> image, unsigned state) { RT_MAIN_THREAD_ONLY(); put(minTracks_, image, state); }
-    rt::Ref<Image> minimumTrackImageForState(unsigned state) const { RT_MAIN_THREAD_ONLY(); return get(minTracks_, state); }
-    void setMaximumTrackImage(rt::Ref<Image> image, unsigned state) { RT_MAIN_THREAD_ONLY(); put(maxTracks_, image, state); }
-    rt::Ref<Image> maximumTrackImageForState(unsigned state) const { RT_MAIN_THREAD_ONLY(); return get(maxTracks_, state); }
+    void setMinimumTrackImage(rt::Ref<Image> image, unsigned state) {
+        RT_MAIN_THREAD_ONLY();
+        put(minTracks_, image, state);
+    }
+    rt::Ref<Image> minimumTrackImageForState(unsigned state) const {
+        RT_MAIN_THREAD_ONLY();
+        return get(minTracks_, state);
+    }
+    void setMaximumTrackImage(rt::Ref<Image> image, unsigned state) {
+        RT_MAIN_THREAD_ONLY();
+        put(maxTracks_, image, state);
+    }
+    rt::Ref<Image> maximumTrackImageForState(unsigned state) const {
+        RT_MAIN_THREAD_ONLY();
+        return get(maxTracks_, state);
+    }
 
     Rect trackRectForBounds(const Rect& bounds) const;
     Rect thumbRectForBounds(const Rect& bounds, const Rect& track, double value) const;
@@ -115,7 +127,10 @@ public:
     static void describe(rt::ClassBuilder<SegmentedControl>& c);
 
     std::size_t numberOfSegments() const { RT_MAIN_THREAD_ONLY(); return titles_.size(); }
-    std::string titleForSegmentAtIndex(std::size_t i) const { RT_MAIN_THREAD_ONLY(); return i < titles_.size() ? titles_[i] : ""; }
+    std::string titleForSegmentAtIndex(std::size_t i) const {
+        RT_MAIN_THREAD_ONLY();
+        return i < titles_.size() ? titles_[i] : "";
+    }
     void setTitle(const std::string& title, std::size_t index);
     void insertSegmentWithTitle(const std::string& title, std::size_t index);
     void removeSegmentAtIndex(std::size_t index);

@@ -63,7 +63,10 @@ public:
     void setSecureTextEntry(bool secure) { RT_MAIN_THREAD_ONLY(); secureTextEntry_ = secure; }
     std::string placeholder() const { RT_MAIN_THREAD_ONLY(); return placeholder_; }
     void setPlaceholder(std::string p);
-    std::optional<AttributedString> attributedPlaceholder() const { RT_MAIN_THREAD_ONLY(); return attributedPlaceholder_; }
+    std::optional<AttributedString> attributedPlaceholder() const {
+        RT_MAIN_THREAD_ONLY();
+        return attributedPlaceholder_;
+    }
     virtual void setAttributedPlaceholder(std::optional<AttributedString> p);
     rt::Ref<Font> font() const { RT_MAIN_THREAD_ONLY(); return font_; }
     void setFont(rt::Ref<Font> f);

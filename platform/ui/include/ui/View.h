@@ -157,7 +157,10 @@ public:
 
     // ---- interaction and identity ------------------------------------------------------
     bool isUserInteractionEnabled() const { RT_MAIN_THREAD_ONLY(); return userInteractionEnabled_; }
-    virtual void setUserInteractionEnabled(bool enabled) { RT_MAIN_THREAD_ONLY(); userInteractionEnabledKey.set(*this, enabled); }
+    virtual void setUserInteractionEnabled(bool enabled) {
+        RT_MAIN_THREAD_ONLY();
+        userInteractionEnabledKey.set(*this, enabled);
+    }
     bool isExclusiveTouch() const { RT_MAIN_THREAD_ONLY(); return exclusiveTouch_; }
     void setExclusiveTouch(bool v) { RT_MAIN_THREAD_ONLY(); exclusiveTouchKey.set(*this, v); }
     long tag() const { RT_MAIN_THREAD_ONLY(); return tag_; }
@@ -208,7 +211,10 @@ public:
     /// queue (once per pass, with the view kept alive until it runs), so it sees the
     /// pass's final geometry. The view's class and its own layout stay as they are;
     /// an empty function removes the step.
-    void setAfterLayoutHook(std::function<void(View&)> hook) { RT_MAIN_THREAD_ONLY(); afterLayoutHook_ = std::move(hook); }
+    void setAfterLayoutHook(std::function<void(View&)> hook) {
+        RT_MAIN_THREAD_ONLY();
+        afterLayoutHook_ = std::move(hook);
+    }
     bool hasAfterLayoutHook() const { RT_MAIN_THREAD_ONLY(); return static_cast<bool>(afterLayoutHook_); }
     /// Asks the host that shows the tree to draw it again (see displayRequests()).
     void setNeedsDisplay();
@@ -245,7 +251,10 @@ public:
     /// The view keeps its recognizers; each points back at the view weakly.
     void addGestureRecognizer(const rt::Ref<GestureRecognizer>& recognizer);
     void removeGestureRecognizer(const rt::Ref<GestureRecognizer>& recognizer);
-    const std::vector<rt::Ref<GestureRecognizer>>& gestureRecognizers() const { RT_MAIN_THREAD_ONLY(); return gestureRecognizers_; }
+    const std::vector<rt::Ref<GestureRecognizer>>& gestureRecognizers() const {
+        RT_MAIN_THREAD_ONLY();
+        return gestureRecognizers_;
+    }
 
     // ---- responders ------------------------------------------------------------------
     rt::Ref<Responder> nextResponder() const override;
@@ -256,7 +265,10 @@ public:
     // ---- view controller slot ---------------------------------------------------------------
     /// The controller whose view this is (weak), for the responder chain.
     rt::Ref<ViewController> viewController() const { RT_MAIN_THREAD_ONLY(); return viewController_.lock(); }
-    void setViewController(const rt::Ref<ViewController>& controller) { RT_MAIN_THREAD_ONLY(); viewController_ = controller; }
+    void setViewController(const rt::Ref<ViewController>& controller) {
+        RT_MAIN_THREAD_ONLY();
+        viewController_ = controller;
+    }
 
     // ---- presented values (what the renderer draws while animations run) ---------------
     double presentedAlpha() const;

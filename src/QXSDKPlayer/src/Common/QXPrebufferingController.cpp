@@ -309,7 +309,10 @@ void QXPrebufferingController::prepareNextPlayers(long count) {
     }
 }
 
-void QXPrebufferingController::prepareSession(const rt::Ref<CPPlaybackSession>& session) { RT_MAIN_THREAD_ONLY(); session->prepareToPlay(); }
+void QXPrebufferingController::prepareSession(const rt::Ref<CPPlaybackSession>& session) {
+    RT_MAIN_THREAD_ONLY();
+    session->prepareToPlay();
+}
 
 // ---- locks -------------------------------------------------------------------------------------------
 
@@ -334,7 +337,9 @@ void QXPrebufferingController::sessionRequiresHash(CPPlaybackSession& session, c
     });
 }
 
-void QXPrebufferingController::sessionRequiresAgeConfirmation(CPPlaybackSession&, unsigned long) { RT_MAIN_THREAD_ONLY(); }
+void QXPrebufferingController::sessionRequiresAgeConfirmation(CPPlaybackSession&, unsigned long) {
+    RT_MAIN_THREAD_ONLY();
+}
 
 void QXPrebufferingController::sessionRequiresBirthdate(CPPlaybackSession& session) {
     RT_MAIN_THREAD_ONLY();

@@ -379,7 +379,10 @@ namespace {
 using Impl = QXQuorvexPlayerImpl;
 }  // namespace
 
-const rt::Ref<ui::View>& QXQuorvexPlayer::view() { RT_MAIN_THREAD_ONLY(); return Impl::hostCall<&Impl::view>(*this, "view"); }
+const rt::Ref<ui::View>& QXQuorvexPlayer::view() {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostCall<&Impl::view>(*this, "view");
+}
 
 void QXQuorvexPlayer::playChannel(const std::optional<std::string>& channelID) {
     RT_MAIN_THREAD_ONLY();
@@ -410,7 +413,10 @@ void QXQuorvexPlayer::play() { RT_MAIN_THREAD_ONLY(); Impl::hostCall<&Impl::play
 
 void QXQuorvexPlayer::pause() { RT_MAIN_THREAD_ONLY(); Impl::hostCall<&CPPlaybackSession::pause>(*this, "pause"); }
 
-void QXQuorvexPlayer::seekTo(double seconds) { RT_MAIN_THREAD_ONLY(); Impl::hostCall<&CPPlaybackSession::seekTo>(*this, "seekTo", seconds); }
+void QXQuorvexPlayer::seekTo(double seconds) {
+    RT_MAIN_THREAD_ONLY();
+    Impl::hostCall<&CPPlaybackSession::seekTo>(*this, "seekTo", seconds);
+}
 
 void QXQuorvexPlayer::suspend() { RT_MAIN_THREAD_ONLY(); Impl::hostCall<&Impl::suspend>(*this, "suspend"); }
 
@@ -460,14 +466,20 @@ void QXQuorvexPlayer::setPresentingViewController(const rt::Ref<ui::ViewControll
     impl_->presentingViewController_ = controller;
 }
 
-rt::Ref<rt::Error> QXQuorvexPlayer::error() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::errorKey); }
+rt::Ref<rt::Error> QXQuorvexPlayer::error() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::errorKey);
+}
 
 std::optional<QXQuorvexPlayerErrorCode> QXQuorvexPlayer::errorCode() const {
     RT_MAIN_THREAD_ONLY();
     return Impl::hostCall<&Impl::errorCode>(*this, "errorCode");
 }
 
-double QXQuorvexPlayer::loadingTimeout() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::loadingTimeoutKey); }
+double QXQuorvexPlayer::loadingTimeout() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::loadingTimeoutKey);
+}
 
 void QXQuorvexPlayer::setLoadingTimeout(double seconds) {
     RT_MAIN_THREAD_ONLY();
@@ -492,7 +504,10 @@ void QXQuorvexPlayer::setPlayerControlStyle(QXPlayerControlStyle style) {
 
 bool QXQuorvexPlayer::muted() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::mutedKey); }
 
-void QXQuorvexPlayer::setMuted(bool muted) { RT_MAIN_THREAD_ONLY(); Impl::hostCall<&Impl::setMuted>(*this, "setMuted", muted); }
+void QXQuorvexPlayer::setMuted(bool muted) {
+    RT_MAIN_THREAD_ONLY();
+    Impl::hostCall<&Impl::setMuted>(*this, "setMuted", muted);
+}
 
 bool QXQuorvexPlayer::continuePlaybackInBackground() const {
     RT_MAIN_THREAD_ONLY();
@@ -513,13 +528,22 @@ void QXQuorvexPlayer::setAdsDisabled(bool disabled) {
 
 bool QXQuorvexPlayer::playingAd() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::playingAdKey); }
 
-std::string QXQuorvexPlayer::contentTitle() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::contentTitleKey); }
+std::string QXQuorvexPlayer::contentTitle() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::contentTitleKey);
+}
 
 bool QXQuorvexPlayer::isLive() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::isLiveKey); }
 
-bool QXQuorvexPlayer::readyForDisplay() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::readyForDisplayKey); }
+bool QXQuorvexPlayer::readyForDisplay() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::readyForDisplayKey);
+}
 
-bool QXQuorvexPlayer::enableLogging() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::enableLoggingKey); }
+bool QXQuorvexPlayer::enableLogging() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::enableLoggingKey);
+}
 
 void QXQuorvexPlayer::setEnableLogging(bool enable) {
     RT_MAIN_THREAD_ONLY();

@@ -348,35 +348,59 @@ namespace {
 using Impl = QXQuorvexPlayerImpl;
 }  // namespace
 
-QXPlayerState QXQuorvexPlayer::playerState() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::playerStateKey); }
+QXPlayerState QXQuorvexPlayer::playerState() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::playerStateKey);
+}
 
 double QXQuorvexPlayer::duration() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::durationKey); }
 
-double QXQuorvexPlayer::playbackTime() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::playbackTimeKey); }
+double QXQuorvexPlayer::playbackTime() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::playbackTimeKey);
+}
 
 long QXQuorvexPlayer::viewerCount() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::viewerCountKey); }
 
-rt::Value QXQuorvexPlayer::broadcastStartDate() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::broadcastStartDateKey); }
+rt::Value QXQuorvexPlayer::broadcastStartDate() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::broadcastStartDateKey);
+}
 
 bool QXQuorvexPlayer::pictureInPictureAvailable() const {
     RT_MAIN_THREAD_ONLY();
     return Impl::hostRead(*this, Impl::pictureInPictureAvailableKey);
 }
 
-bool QXQuorvexPlayer::pictureInPictureActive() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::pictureInPictureActiveKey); }
+bool QXQuorvexPlayer::pictureInPictureActive() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::pictureInPictureActiveKey);
+}
 
-bool QXQuorvexPlayer::isPlayingLiveStream() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::isPlayingLiveStreamKey); }
+bool QXQuorvexPlayer::isPlayingLiveStream() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::isPlayingLiveStreamKey);
+}
 
-std::string QXQuorvexPlayer::contentId() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::contentIdKey); }
+std::string QXQuorvexPlayer::contentId() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::contentIdKey);
+}
 
-bool QXQuorvexPlayer::controlsVisible() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::controlsVisibleKey); }
+bool QXQuorvexPlayer::controlsVisible() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::controlsVisibleKey);
+}
 
 std::vector<rt::Ref<QXSubtitle>> QXQuorvexPlayer::subtitles() const {
     RT_MAIN_THREAD_ONLY();
     return Impl::hostRead(*this, Impl::subtitlesKey);
 }
 
-rt::Ref<QXSubtitle> QXQuorvexPlayer::defaultSubtitle() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::defaultSubtitleKey); }
+rt::Ref<QXSubtitle> QXQuorvexPlayer::defaultSubtitle() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::defaultSubtitleKey);
+}
 
 rt::Ref<QXSubtitle> QXQuorvexPlayer::selectedSubtitle() const {
     RT_MAIN_THREAD_ONLY();

@@ -356,6 +356,9 @@ void QXTabBar::setMarkerOffset(double offset) {
 
 void QXTabBar::scrollViewDidScroll(ui::ScrollView&) { RT_MAIN_THREAD_ONLY(); markerView_->setFrame(markerRect()); }
 
-void QXTabBar::scrollViewDidEndScrollingAnimation(ui::ScrollView&) { RT_MAIN_THREAD_ONLY(); markerView_->setFrame(markerRect()); }
+void QXTabBar::scrollViewDidEndScrollingAnimation(ui::ScrollView&) {
+    RT_MAIN_THREAD_ONLY();
+    markerView_->setFrame(markerRect());
+}
 
 }  // namespace zid

@@ -226,7 +226,10 @@ void QXTabView::scrollViewDidEndScrollingAnimation(ui::ScrollView& scrollView) {
     tabBar_->setMarkerOffset(0);
 }
 
-void QXTabView::tabBarDidSelectItemAtIndex(QXTabBar&, long index) { RT_MAIN_THREAD_ONLY(); jumpToIndex(index, selectedIndex_); }
+void QXTabView::tabBarDidSelectItemAtIndex(QXTabBar&, long index) {
+    RT_MAIN_THREAD_ONLY();
+    jumpToIndex(index, selectedIndex_);
+}
 
 void QXTabView::jumpToIndex(long to, long from) {
     // Without a current page there is nothing to slide from.

@@ -124,6 +124,9 @@ void QXToolbar::layoutItems(const Items& items) {
     }
 }
 
-bool QXToolbar::pointInside(ui::Point point) const { RT_MAIN_THREAD_ONLY(); return reachableSubviewContainsPoint(*this, point); }
+bool QXToolbar::pointInside(ui::Point point) const {
+    RT_MAIN_THREAD_ONLY();
+    return reachableSubviewContainsPoint(*this, point);
+}
 
 }  // namespace zid

@@ -33,6 +33,9 @@ void QXToolbarItem::setToolbarAutoresizingMask(unsigned mask) {
     if (auto bar = toolbar()) bar->setNeedsLayout();
 }
 
-bool QXToolbarItem::pointInside(ui::Point point) const { RT_MAIN_THREAD_ONLY(); return reachableSubviewContainsPoint(*this, point); }
+bool QXToolbarItem::pointInside(ui::Point point) const {
+    RT_MAIN_THREAD_ONLY();
+    return reachableSubviewContainsPoint(*this, point);
+}
 
 }  // namespace zid

@@ -40,13 +40,25 @@ void NotificationView::didInitialize() {
     setStyleClass(className());
 }
 
-void NotificationView::setNotificationMessage(std::optional<std::string> message) { RT_MAIN_THREAD_ONLY(); storeAndLayOut(notificationMessage_, std::move(message)); }
+void NotificationView::setNotificationMessage(std::optional<std::string> message) {
+    RT_MAIN_THREAD_ONLY();
+    storeAndLayOut(notificationMessage_, std::move(message));
+}
 
-void NotificationView::setRefreshActionText(std::optional<std::string> text) { RT_MAIN_THREAD_ONLY(); storeAndLayOut(refreshActionText_, std::move(text)); }
+void NotificationView::setRefreshActionText(std::optional<std::string> text) {
+    RT_MAIN_THREAD_ONLY();
+    storeAndLayOut(refreshActionText_, std::move(text));
+}
 
-void NotificationView::setNotificationMessageTextAttributes(std::optional<ui::TextAttributes> attributes) { RT_MAIN_THREAD_ONLY(); storeAndLayOut(messageAttributes_, std::move(attributes)); }
+void NotificationView::setNotificationMessageTextAttributes(std::optional<ui::TextAttributes> attributes) {
+    RT_MAIN_THREAD_ONLY();
+    storeAndLayOut(messageAttributes_, std::move(attributes));
+}
 
-void NotificationView::setRefreshActionTextAttributes(std::optional<ui::TextAttributes> attributes) { RT_MAIN_THREAD_ONLY(); storeAndLayOut(actionAttributes_, std::move(attributes)); }
+void NotificationView::setRefreshActionTextAttributes(std::optional<ui::TextAttributes> attributes) {
+    RT_MAIN_THREAD_ONLY();
+    storeAndLayOut(actionAttributes_, std::move(attributes));
+}
 
 void NotificationView::setNotificationImage(rt::Ref<ui::Image> image) {
     RT_MAIN_THREAD_ONLY();
@@ -55,7 +67,10 @@ void NotificationView::setNotificationImage(rt::Ref<ui::Image> image) {
     setNeedsLayout();
 }
 
-void NotificationView::setBorderInset(ui::EdgeInsets inset) { RT_MAIN_THREAD_ONLY(); storeAndLayOut(borderInset_, inset); }
+void NotificationView::setBorderInset(ui::EdgeInsets inset) {
+    RT_MAIN_THREAD_ONLY();
+    storeAndLayOut(borderInset_, inset);
+}
 
 ui::Rect NotificationView::contentRect() const {
     RT_MAIN_THREAD_ONLY();

@@ -46,9 +46,15 @@ void QXIMAPlayer::setDelegate(const rt::Ref<rt::Object>& delegate) {
     delegate_ = dynamic_cast<QXIMAPlayerDelegate*>(delegate.get());
 }
 
-QXIMAPlayerDelegate* QXIMAPlayer::delegate() const { RT_MAIN_THREAD_ONLY(); return delegateObject_.expired() ? nullptr : delegate_; }
+QXIMAPlayerDelegate* QXIMAPlayer::delegate() const {
+    RT_MAIN_THREAD_ONLY();
+    return delegateObject_.expired() ? nullptr : delegate_;
+}
 
-bool QXIMAPlayer::isPlaying() const { RT_MAIN_THREAD_ONLY(); return adsManager_ && adsManager_->adPlaybackInfo()->isPlaying(); }
+bool QXIMAPlayer::isPlaying() const {
+    RT_MAIN_THREAD_ONLY();
+    return adsManager_ && adsManager_->adPlaybackInfo()->isPlaying();
+}
 
 double QXIMAPlayer::currentTime() {
     RT_MAIN_THREAD_ONLY();

@@ -102,7 +102,10 @@ public:
     /// The most descriptors kept (12); 0 or less keeps none.
     long maxSources() const { RT_MAIN_THREAD_ONLY(); return maxSources_; }
     void setMaxSources(long count) { RT_MAIN_THREAD_ONLY(); maxSourcesKey.set(*this, count); }
-    const std::vector<rt::Ref<QXMediaDescriptor>>& enqueuedMedia() const { RT_MAIN_THREAD_ONLY(); return enqueuedMedia_; }
+    const std::vector<rt::Ref<QXMediaDescriptor>>& enqueuedMedia() const {
+        RT_MAIN_THREAD_ONLY();
+        return enqueuedMedia_;
+    }
     std::shared_ptr<QXPrebufferingDelegate> delegate() const { RT_MAIN_THREAD_ONLY(); return delegate_.lock(); }
     /// Held weakly.
     void setDelegate(const std::shared_ptr<QXPrebufferingDelegate>& delegate) {
@@ -112,7 +115,10 @@ public:
     }
     /// The control style of the facades handed out (0, no control).
     QXPlayerControlStyle playerControlStyle() const { RT_MAIN_THREAD_ONLY(); return playerControlStyle_; }
-    void setPlayerControlStyle(QXPlayerControlStyle style) { RT_MAIN_THREAD_ONLY(); playerControlStyleKey.set(*this, style); }
+    void setPlayerControlStyle(QXPlayerControlStyle style) {
+        RT_MAIN_THREAD_ONLY();
+        playerControlStyleKey.set(*this, style);
+    }
 
     /// The media's session, or none.
     rt::Ref<CPPlaybackSession> sessionOfMedia(const rt::Ref<QXMediaDescriptor>& media) const;

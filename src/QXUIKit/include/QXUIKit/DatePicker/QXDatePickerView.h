@@ -46,7 +46,10 @@ public:
     const rt::Ref<ui::DatePicker>& datePicker() const { RT_MAIN_THREAD_ONLY(); return datePicker_; }
     const rt::Ref<ui::NavigationBar>& navigationBar() const { RT_MAIN_THREAD_ONLY(); return navigationBar_; }
     const rt::Ref<ui::NavigationItem>& navigationItem() const { RT_MAIN_THREAD_ONLY(); return navigationItem_; }
-    const rt::Ref<ui::BarButtonItem>& cancelBarButtonItem() const { RT_MAIN_THREAD_ONLY(); return cancelBarButtonItem_; }
+    const rt::Ref<ui::BarButtonItem>& cancelBarButtonItem() const {
+        RT_MAIN_THREAD_ONLY();
+        return cancelBarButtonItem_;
+    }
     const rt::Ref<ui::BarButtonItem>& doneBarButtonItem() const { RT_MAIN_THREAD_ONLY(); return doneBarButtonItem_; }
 
     ui::DatePickerMode datePickerMode() const { RT_MAIN_THREAD_ONLY(); return datePickerMode_; }

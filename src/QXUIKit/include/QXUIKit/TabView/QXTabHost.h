@@ -97,7 +97,10 @@ public:
     // ---- appearance -----------------------------------------------------------------------
 
     ui::EdgeInsets headerInsets() const { RT_MAIN_THREAD_ONLY(); return headerInsets_; }
-    void setHeaderInsets(ui::EdgeInsets insets) { RT_MAIN_THREAD_ONLY(); store(headerInsetsKey, insets, QXTabLook::Row); }
+    void setHeaderInsets(ui::EdgeInsets insets) {
+        RT_MAIN_THREAD_ONLY();
+        store(headerInsetsKey, insets, QXTabLook::Row);
+    }
     double headerItemGap() const { RT_MAIN_THREAD_ONLY(); return headerItemGap_; }
     void setHeaderItemGap(double gap) { RT_MAIN_THREAD_ONLY(); store(headerItemGapKey, gap, QXTabLook::Row); }
     rt::Ref<ui::Color> headerBackgroundColor() const { RT_MAIN_THREAD_ONLY(); return headerBackgroundColor_; }
@@ -106,9 +109,15 @@ public:
         store(headerBackgroundColorKey, std::move(color), QXTabLook::HeaderBackgroundColor);
     }
     unsigned headerItemAlignment() const { RT_MAIN_THREAD_ONLY(); return headerItemAlignment_; }
-    void setHeaderItemAlignment(unsigned alignment) { RT_MAIN_THREAD_ONLY(); store(headerItemAlignmentKey, alignment, QXTabLook::Row); }
+    void setHeaderItemAlignment(unsigned alignment) {
+        RT_MAIN_THREAD_ONLY();
+        store(headerItemAlignmentKey, alignment, QXTabLook::Row);
+    }
     rt::Ref<ui::Font> headerItemFont() const { RT_MAIN_THREAD_ONLY(); return headerItemFont_; }
-    void setHeaderItemFont(rt::Ref<ui::Font> font) { RT_MAIN_THREAD_ONLY(); store(headerItemFontKey, std::move(font), QXTabLook::Font); }
+    void setHeaderItemFont(rt::Ref<ui::Font> font) {
+        RT_MAIN_THREAD_ONLY();
+        store(headerItemFontKey, std::move(font), QXTabLook::Font);
+    }
     rt::Ref<ui::Color> headerItemTextColor() const { RT_MAIN_THREAD_ONLY(); return headerItemTextColor_; }
     void setHeaderItemTextColor(rt::Ref<ui::Color> color) {
         RT_MAIN_THREAD_ONLY();
@@ -119,12 +128,18 @@ public:
         RT_MAIN_THREAD_ONLY();
         store(headerItemBackgroundColorKey, std::move(color), QXTabLook::TabColors);
     }
-    rt::Ref<ui::Color> selectedHeaderItemBackgroundColor() const { RT_MAIN_THREAD_ONLY(); return selectedHeaderItemBackgroundColor_; }
+    rt::Ref<ui::Color> selectedHeaderItemBackgroundColor() const {
+        RT_MAIN_THREAD_ONLY();
+        return selectedHeaderItemBackgroundColor_;
+    }
     void setSelectedHeaderItemBackgroundColor(rt::Ref<ui::Color> color) {
         RT_MAIN_THREAD_ONLY();
         store(selectedHeaderItemBackgroundColorKey, std::move(color), QXTabLook::TabColors);
     }
-    rt::Ref<ui::Color> selectedHeaderItemTextColor() const { RT_MAIN_THREAD_ONLY(); return selectedHeaderItemTextColor_; }
+    rt::Ref<ui::Color> selectedHeaderItemTextColor() const {
+        RT_MAIN_THREAD_ONLY();
+        return selectedHeaderItemTextColor_;
+    }
     void setSelectedHeaderItemTextColor(rt::Ref<ui::Color> color) {
         RT_MAIN_THREAD_ONLY();
         store(selectedHeaderItemTextColorKey, std::move(color), QXTabLook::TabColors);
@@ -132,7 +147,10 @@ public:
     double markerSize() const { RT_MAIN_THREAD_ONLY(); return markerSize_; }
     void setMarkerSize(double size) { RT_MAIN_THREAD_ONLY(); store(markerSizeKey, size, QXTabLook::MarkerSize); }
     rt::Ref<ui::Color> markerColor() const { RT_MAIN_THREAD_ONLY(); return markerColor_; }
-    void setMarkerColor(rt::Ref<ui::Color> color) { RT_MAIN_THREAD_ONLY(); store(markerColorKey, std::move(color), QXTabLook::MarkerColor); }
+    void setMarkerColor(rt::Ref<ui::Color> color) {
+        RT_MAIN_THREAD_ONLY();
+        store(markerColorKey, std::move(color), QXTabLook::MarkerColor);
+    }
     rt::Ref<ui::Color> markerBackgroundColor() const { RT_MAIN_THREAD_ONLY(); return markerBackgroundColor_; }
     void setMarkerBackgroundColor(rt::Ref<ui::Color> color) {
         RT_MAIN_THREAD_ONLY();
@@ -140,7 +158,10 @@ public:
     }
     double separatorSize() const { RT_MAIN_THREAD_ONLY(); return separatorSize_; }
     /// 0 hides the separator.
-    void setSeparatorSize(double size) { RT_MAIN_THREAD_ONLY(); store(separatorSizeKey, size, QXTabLook::SeparatorSize); }
+    void setSeparatorSize(double size) {
+        RT_MAIN_THREAD_ONLY();
+        store(separatorSizeKey, size, QXTabLook::SeparatorSize);
+    }
     rt::Ref<ui::Color> separatorBackgroundColor() const { RT_MAIN_THREAD_ONLY(); return separatorBackgroundColor_; }
     void setSeparatorBackgroundColor(rt::Ref<ui::Color> color) {
         RT_MAIN_THREAD_ONLY();

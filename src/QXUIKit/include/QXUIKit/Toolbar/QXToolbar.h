@@ -53,7 +53,10 @@ public:
     void removeItem(const rt::Ref<QXToolbarItem>& item, bool animated);
 
     const rt::Ref<ui::ImageView>& backgroundImageView() const { RT_MAIN_THREAD_ONLY(); return backgroundImageView_; }
-    void setBackgroundImageView(rt::Ref<ui::ImageView> view) { RT_MAIN_THREAD_ONLY(); backgroundImageView_ = std::move(view); }
+    void setBackgroundImageView(rt::Ref<ui::ImageView> view) {
+        RT_MAIN_THREAD_ONLY();
+        backgroundImageView_ = std::move(view);
+    }
 
     double toolbarItemPadding() const { RT_MAIN_THREAD_ONLY(); return toolbarItemPadding_; }
     void setToolbarItemPadding(double padding);
@@ -63,7 +66,10 @@ public:
     unsigned layoutAnimationType() const { RT_MAIN_THREAD_ONLY(); return layoutAnimationType_; }
     void setLayoutAnimationType(unsigned type) { RT_MAIN_THREAD_ONLY(); layoutAnimationTypeKey.set(*this, type); }
     double layoutAnimationDuration() const { RT_MAIN_THREAD_ONLY(); return layoutAnimationDuration_; }
-    void setLayoutAnimationDuration(double seconds) { RT_MAIN_THREAD_ONLY(); layoutAnimationDurationKey.set(*this, seconds); }
+    void setLayoutAnimationDuration(double seconds) {
+        RT_MAIN_THREAD_ONLY();
+        layoutAnimationDurationKey.set(*this, seconds);
+    }
 
     void layoutSubviews() override;
     /// Places the items in a row inside the insets (see the header comment).

@@ -42,7 +42,10 @@ public:
     unsigned toolbarAutoresizingMask() const { RT_MAIN_THREAD_ONLY(); return toolbarAutoresizingMask_; }
     /// Stores the mask and marks the item's bar for layout.
     void setToolbarAutoresizingMask(unsigned mask);
-    bool isFlexible() const { RT_MAIN_THREAD_ONLY(); return (toolbarAutoresizingMask_ & QXToolbarItemAutoresizing::FlexibleWidth) != 0; }
+    bool isFlexible() const {
+        RT_MAIN_THREAD_ONLY();
+        return (toolbarAutoresizingMask_ & QXToolbarItemAutoresizing::FlexibleWidth) != 0;
+    }
 
     bool pointInside(ui::Point point) const override;
 

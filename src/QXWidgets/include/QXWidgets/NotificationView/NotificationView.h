@@ -25,7 +25,10 @@ public:
     explicit NotificationView(const ui::Rect& frame = ui::Rect());
 
     const rt::Ref<ui::Label>& titleLabel() const { RT_MAIN_THREAD_ONLY(); return titleLabel_; }
-    const rt::Ref<ui::ImageView>& notificationImageView() const { RT_MAIN_THREAD_ONLY(); return notificationImageView_; }
+    const rt::Ref<ui::ImageView>& notificationImageView() const {
+        RT_MAIN_THREAD_ONLY();
+        return notificationImageView_;
+    }
     /// Covers the content area; give it a command (RudoreVaz setCommand) to make the
     /// notice tappable.
     const rt::Ref<ui::Button>& actionButton() const { RT_MAIN_THREAD_ONLY(); return actionButton_; }
@@ -34,9 +37,15 @@ public:
     void setNotificationMessage(std::optional<std::string> message);
     std::optional<std::string> refreshActionText() const { RT_MAIN_THREAD_ONLY(); return refreshActionText_; }
     void setRefreshActionText(std::optional<std::string> text);
-    std::optional<ui::TextAttributes> notificationMessageTextAttributes() const { RT_MAIN_THREAD_ONLY(); return messageAttributes_; }
+    std::optional<ui::TextAttributes> notificationMessageTextAttributes() const {
+        RT_MAIN_THREAD_ONLY();
+        return messageAttributes_;
+    }
     void setNotificationMessageTextAttributes(std::optional<ui::TextAttributes> attributes);
-    std::optional<ui::TextAttributes> refreshActionTextAttributes() const { RT_MAIN_THREAD_ONLY(); return actionAttributes_; }
+    std::optional<ui::TextAttributes> refreshActionTextAttributes() const {
+        RT_MAIN_THREAD_ONLY();
+        return actionAttributes_;
+    }
     void setRefreshActionTextAttributes(std::optional<ui::TextAttributes> attributes);
     /// The kit's alert icon by default; nil shows no icon.
     rt::Ref<ui::Image> notificationImage() const { RT_MAIN_THREAD_ONLY(); return notificationImage_; }

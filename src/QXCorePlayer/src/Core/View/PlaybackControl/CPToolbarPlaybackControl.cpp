@@ -187,7 +187,10 @@ bool setDefaultControlHideDelay(double seconds) {
     return true;
 }
 
-void CPToolbarPlaybackControl::handleTap() { RT_MAIN_THREAD_ONLY(); show(contentView_->alpha() == 0, true, defaultControlHideDelay()); }
+void CPToolbarPlaybackControl::handleTap() {
+    RT_MAIN_THREAD_ONLY();
+    show(contentView_->alpha() == 0, true, defaultControlHideDelay());
+}
 
 void CPToolbarPlaybackControl::handleDoubleTapFrom(ui::GestureRecognizer&) {
     RT_MAIN_THREAD_ONLY();

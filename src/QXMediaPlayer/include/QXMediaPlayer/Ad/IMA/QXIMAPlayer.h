@@ -72,7 +72,10 @@ public:
     const rt::Ref<ui::View>& adContainer() const { RT_MAIN_THREAD_ONLY(); return adContainer_; }
     /// The request in flight; nullptr otherwise.
     const rt::Ref<ima::AdsRequest>& request() const { RT_MAIN_THREAD_ONLY(); return request_; }
-    const std::vector<rt::Ref<QXIMAPlayerSuspendState>>& suspendStates() const { RT_MAIN_THREAD_ONLY(); return suspendStates_; }
+    const std::vector<rt::Ref<QXIMAPlayerSuspendState>>& suspendStates() const {
+        RT_MAIN_THREAD_ONLY();
+        return suspendStates_;
+    }
     const rt::Dictionary& customMetadata() const { RT_MAIN_THREAD_ONLY(); return customMetadata_; }
     void setCustomMetadata(rt::Dictionary metadata) { RT_MAIN_THREAD_ONLY(); customMetadata_ = std::move(metadata); }
 

@@ -38,7 +38,10 @@ public:
     explicit CPLogoLayer(const ui::Rect& frame = ui::Rect());
 
     const rt::Ref<CPPlaybackSession>& session() const { RT_MAIN_THREAD_ONLY(); return session_; }
-    void setSession(rt::Ref<CPPlaybackSession> session) { RT_MAIN_THREAD_ONLY(); sessionKey.set(*this, std::move(session)); }
+    void setSession(rt::Ref<CPPlaybackSession> session) {
+        RT_MAIN_THREAD_ONLY();
+        sessionKey.set(*this, std::move(session));
+    }
     /// The current logo views, in the order of the records (later ones on top).
     const std::vector<rt::Ref<CPLogoView>>& logoViews() const { RT_MAIN_THREAD_ONLY(); return logoViews_; }
     int logoScaleReference() const { RT_MAIN_THREAD_ONLY(); return logoScaleReference_; }

@@ -95,7 +95,10 @@ public:
     const rt::Ref<ui::View>& tapLayer() const { RT_MAIN_THREAD_ONLY(); return tapLayer_; }
     const rt::Ref<QXEventTransparentView>& contentView() const { RT_MAIN_THREAD_ONLY(); return contentView_; }
     /// The recognizer of double taps (aspect fill).
-    const rt::Ref<ui::TapGestureRecognizer>& doubleTapRecognizer() const { RT_MAIN_THREAD_ONLY(); return doubleTapRecognizer_; }
+    const rt::Ref<ui::TapGestureRecognizer>& doubleTapRecognizer() const {
+        RT_MAIN_THREAD_ONLY();
+        return doubleTapRecognizer_;
+    }
 
     bool canBecomeFirstResponder() const override { RT_MAIN_THREAD_ONLY(); return true; }
 

@@ -51,9 +51,15 @@ public:
     static void describe(rt::ClassBuilder<CPPlayerView>& c);
 
     const rt::Ref<CPPlaybackSession>& session() const { RT_MAIN_THREAD_ONLY(); return session_; }
-    void setSession(rt::Ref<CPPlaybackSession> session) { RT_MAIN_THREAD_ONLY(); sessionKey.set(*this, std::move(session)); }
+    void setSession(rt::Ref<CPPlaybackSession> session) {
+        RT_MAIN_THREAD_ONLY();
+        sessionKey.set(*this, std::move(session));
+    }
     /// A new factory is asked at once for a control for the current source and player.
-    const rt::Ref<ICPPlaybackControlFactory>& playbackControlFactory() const { RT_MAIN_THREAD_ONLY(); return playbackControlFactory_; }
+    const rt::Ref<ICPPlaybackControlFactory>& playbackControlFactory() const {
+        RT_MAIN_THREAD_ONLY();
+        return playbackControlFactory_;
+    }
     void setPlaybackControlFactory(rt::Ref<ICPPlaybackControlFactory> factory) {
         RT_MAIN_THREAD_ONLY();
         playbackControlFactoryKey.set(*this, std::move(factory));
@@ -62,12 +68,18 @@ public:
     const rt::Ref<ICPPlaybackControl>& playbackControl() const { RT_MAIN_THREAD_ONLY(); return playbackControl_; }
     /// The player's video view (nil while the session has no player).
     const rt::Ref<ui::View>& presentationLayer() const { RT_MAIN_THREAD_ONLY(); return presentationLayer_; }
-    const rt::Ref<CPPlaybackStatusController>& statusController() const { RT_MAIN_THREAD_ONLY(); return statusController_; }
+    const rt::Ref<CPPlaybackStatusController>& statusController() const {
+        RT_MAIN_THREAD_ONLY();
+        return statusController_;
+    }
     const rt::Ref<ui::View>& statusIndicator() const { RT_MAIN_THREAD_ONLY(); return statusIndicator_; }
     const rt::Ref<CPLogoLayer>& logoLayer() const { RT_MAIN_THREAD_ONLY(); return logoLayer_; }
 
     /// The control's; NO without one. Observable as "controlsVisible".
-    bool controlsVisible() const { RT_MAIN_THREAD_ONLY(); return playbackControl_ && playbackControl_->controlsVisible(); }
+    bool controlsVisible() const {
+        RT_MAIN_THREAD_ONLY();
+        return playbackControl_ && playbackControl_->controlsVisible();
+    }
     /// Forwarded to the control; nothing without one.
     void showControls(bool show, bool animated, double timeout);
 

@@ -10,7 +10,10 @@ namespace zid {
 class CPLiveContentDetailsToolbarItem : public CPContentDetailsToolbarItem {
     RT_CLASS(CPLiveContentDetailsToolbarItem, CPContentDetailsToolbarItem)
     CPLiveContentDetailsToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaSource> source = nullptr);
-    rt::Ref<CPStartedDateToolbarItem> startedItem() const { RT_MAIN_THREAD_ONLY(); return lineItemAs<CPStartedDateToolbarItem>(); }
+    rt::Ref<CPStartedDateToolbarItem> startedItem() const {
+        RT_MAIN_THREAD_ONLY();
+        return lineItemAs<CPStartedDateToolbarItem>();
+    }
 };
 
 }  // namespace zid

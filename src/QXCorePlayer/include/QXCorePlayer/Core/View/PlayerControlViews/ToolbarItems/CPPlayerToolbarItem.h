@@ -21,7 +21,10 @@ public:
     static void describe(rt::ClassBuilder<CPPlayerToolbarItem>& c);
 
     const rt::Ref<ICPMediaPlayer>& mediaPlayer() const { RT_MAIN_THREAD_ONLY(); return mediaPlayer_; }
-    void setMediaPlayer(rt::Ref<ICPMediaPlayer> player) { RT_MAIN_THREAD_ONLY(); mediaPlayerKey.set(*this, std::move(player)); }
+    void setMediaPlayer(rt::Ref<ICPMediaPlayer> player) {
+        RT_MAIN_THREAD_ONLY();
+        mediaPlayerKey.set(*this, std::move(player));
+    }
 
 protected:
     explicit CPPlayerToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaPlayer> player = nullptr)

@@ -10,7 +10,10 @@ namespace zid {
 class CPRecordedContentDetailsToolbarItem : public CPContentDetailsToolbarItem {
     RT_CLASS(CPRecordedContentDetailsToolbarItem, CPContentDetailsToolbarItem)
     CPRecordedContentDetailsToolbarItem(const ui::Rect& frame = ui::Rect(), rt::Ref<ICPMediaSource> source = nullptr);
-    rt::Ref<CPCreationDateToolbarItem> creationItem() const { RT_MAIN_THREAD_ONLY(); return lineItemAs<CPCreationDateToolbarItem>(); }
+    rt::Ref<CPCreationDateToolbarItem> creationItem() const {
+        RT_MAIN_THREAD_ONLY();
+        return lineItemAs<CPCreationDateToolbarItem>();
+    }
 };
 
 }  // namespace zid

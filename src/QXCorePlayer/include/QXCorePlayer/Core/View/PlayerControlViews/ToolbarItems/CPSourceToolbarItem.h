@@ -21,7 +21,10 @@ public:
     static void describe(rt::ClassBuilder<CPSourceToolbarItem>& c);
 
     const rt::Ref<ICPMediaSource>& mediaSource() const { RT_MAIN_THREAD_ONLY(); return mediaSource_; }
-    void setMediaSource(rt::Ref<ICPMediaSource> source) { RT_MAIN_THREAD_ONLY(); mediaSourceKey.set(*this, std::move(source)); }
+    void setMediaSource(rt::Ref<ICPMediaSource> source) {
+        RT_MAIN_THREAD_ONLY();
+        mediaSourceKey.set(*this, std::move(source));
+    }
 
 protected:
     explicit CPSourceToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaSource> source = nullptr)
