@@ -165,27 +165,10 @@ def main():
     args = parser.parse_args()
     os.makedirs(args.work, exist_ok=True)
 
-    headers = sorted(os.path.relpath(os.path.join(root, f), args.include)
-                     for root, _, files in os.walk(args.include) for f in files if f.endswith(".h"))
-    unit = os.path.join(args.work, "headers.cpp")
-    with open(unit, "w") as f:
-        f.write("".join("#include <%s>\n" % h for h in headers))
-
+    headers, unit = declarations.headers_unit(args.include, args.work)
     records = Records()
-    roots = []
-    pending = list(declarations.NAMESPACES)
-    running = []
-    while pending or running:
-        while pending and len(running) < args.jobs:
-            namespace = pending.pop(0)
-            out = os.path.join(args.work, "%s.json" % namespace)
-            running.append((declarations.dump(args.clang, args.include, unit, namespace, out), out))
-        process, out = running.pop(0)
-        _, err = process.communicate()
-        if process.returncode != 0:
-            sys.exit("thread_sweep: %s could not read the headers:\n%s" % (args.clang, err[-4000:]))
-        roots += [node for node in declarations.dumped_nodes(out) if node.get("kind") == "CXXRecordDecl"]
-        os.remove(out)
+    roots = [node for node in declarations.each_dumped_node(args.clang, args.include, unit, args.work, args.jobs,
+                                                             "thread_sweep") if node.get("kind") == "CXXRecordDecl"]
     # The dump names a class without its namespace; a method's symbol names both.
     for node, scope in zip(roots, scopes_of(roots)):
         if scope is not None:
