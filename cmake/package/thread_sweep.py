@@ -7,7 +7,7 @@ observer.
 
   thread_sweep.py --include <installed include dir> --clang <clang++> --work <dir>
 
-Writes <dir>/sweep.cpp. The methods are read from clang's syntax tree of a unit that
+Writes <dir>/sweep_<n>.cpp. The methods are read from clang's syntax tree of a unit that
 includes every installed header (like declarations.py), so a method added to a header is
 swept without anyone listing it. The sweep also checks that each object's class
 description says main-thread-only, as its header does.
@@ -153,6 +153,8 @@ def spelled_outside(params):
     return all(t in BUILTIN or "::" in t for p in params for t in re.findall(r"[A-Za-z_][\w:]*", p))
 
 
+PARTS = 4
+
 UNSPELLABLE = ("(lambda", "(anonymous", "type-parameter", "(unnamed", "<dependent")
 
 
@@ -202,16 +204,21 @@ def main():
             lines.append("    }")
             lines.append("};")
     lines += ["}  // namespace sweep", ""]
+    prelude = lines
+    # The calls are spread over units of their own, for the compiler to work on them side
+    # by side; each unit holds every class's way to be made.
+    parts = [[] for _ in range(PARTS)]
     methods = 0
     functions = []
     for number, name in enumerate(classes):
         info = records.classes[name]
         # The calls are written in the class's namespace, where the names of its types
         # that the syntax tree prints unqualified are found.
-        namespace = name.split("::")[0] if "::" in name else ""
-        functions.append("%s::sweep_%d" % (namespace, number) if namespace else "sweep_%d" % number)
-        lines.append("namespace %s {" % namespace if namespace else "namespace {")
-        lines.append("[[maybe_unused]] void sweep_%d(::sweep::Registry& r) {" % number)
+        namespace = name.split("::")[0] if "::" in name else "sweep"
+        functions.append((namespace, number))
+        lines = parts[number % PARTS]
+        lines.append("namespace %s {" % namespace)
+        lines.append("void sweep_%d(::sweep::Registry& r) {" % number)
         lines.append("    using ::sweep::arg;")
         # An object of the class, or failing that of the first class derived from it that
         # can be made: the method is the same.
@@ -239,11 +246,14 @@ def main():
             methods += 1
         lines.append("    }")
         lines += ["}", "}", ""]
+    lines = parts[0]
+    lines += ["namespace %s { void sweep_%d(::sweep::Registry& r); }" % f for f in functions]
     lines += ["namespace sweep {", "", "void addEveryMethod(Registry& r) {"]
-    lines += ["    %s(r);" % f for f in functions]
+    lines += ["    %s::sweep_%d(r);" % f for f in functions]
     lines += ["}", "", "}  // namespace sweep", ""]
-    with open(os.path.join(args.work, "sweep.cpp"), "w") as f:
-        f.write("\n".join(lines))
+    for n, part in enumerate(parts):
+        with open(os.path.join(args.work, "sweep_%d.cpp" % n), "w") as f:
+            f.write("\n".join(prelude + part))
     print("thread_sweep: %d public methods of %d main-thread-only classes in %d installed headers"
           % (methods, len(classes), len(headers)))
     return 0
