@@ -236,8 +236,24 @@ if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
                      -DSCRIPT=${CMAKE_CURRENT_LIST_DIR}/package/declarations.py
                      -P ${CMAKE_CURRENT_LIST_DIR}/package/LinkCheck.cmake)
     set_tests_properties(package.declarations_link PROPERTIES LABELS package TIMEOUT 600)
+    # Every public method of every main-thread-only class the installed headers declare,
+    # called from a thread of the host's, is refused with the thread error and changes
+    # nothing: the sweep is written from the headers, so a method added later is swept too.
+    add_test(NAME package.thread_rule_sweep
+             COMMAND ${CMAKE_COMMAND}
+                     -DBUILD_DIR=${CMAKE_BINARY_DIR}
+                     -DWORK_DIR=${CMAKE_BINARY_DIR}/thread-sweep
+                     -DCHECK_SOURCE_DIR=${CMAKE_CURRENT_LIST_DIR}/package/threadsweep
+                     -DGENERATOR=${CMAKE_GENERATOR}
+                     -DCXX=${CMAKE_CXX_COMPILER}
+                     -DLAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER}
+                     -DCLANG=${ZID_CLANGXX}
+                     -DPYTHON=${ZID_PYTHON}
+                     -DSCRIPT=${CMAKE_CURRENT_LIST_DIR}/package/thread_sweep.py
+                     -P ${CMAKE_CURRENT_LIST_DIR}/package/ThreadSweep.cmake)
+    set_tests_properties(package.thread_rule_sweep PROPERTIES LABELS package TIMEOUT 900)
   else()
-    message(WARNING "clang++ not found: the check that every declaration of the installed headers links is left out")
+    message(WARNING "clang++ not found: the check that every declaration of the installed headers links and the thread sweep are left out")
   endif()
   # The host's guide compiles: its snippets and the names of its text, against the
   # installed headers, with the headers it names.

@@ -155,6 +155,35 @@ def dumped_nodes(path):
         at = end
 
 
+def headers_unit(include, work):
+    """Writes <work>/headers.cpp including every header below include; answers the
+    headers and the unit."""
+    headers = sorted(os.path.relpath(os.path.join(root, f), include)
+                     for root, _, files in os.walk(include) for f in files if f.endswith(".h"))
+    unit = os.path.join(work, "headers.cpp")
+    with open(unit, "w") as f:
+        f.write("".join("#include <%s>\n" % h for h in headers))
+    return headers, unit
+
+
+def each_dumped_node(clang, include, unit, work, jobs, program):
+    """The nodes of the syntax tree's declarations in the framework's namespaces, one dump
+    per namespace, jobs at a time."""
+    pending = list(NAMESPACES)
+    running = []
+    while pending or running:
+        while pending and len(running) < jobs:
+            namespace = pending.pop(0)
+            out = os.path.join(work, "%s.json" % namespace)
+            running.append((dump(clang, include, unit, namespace, out), out))
+        process, out = running.pop(0)
+        _, err = process.communicate()
+        if process.returncode != 0:
+            sys.exit("%s: %s could not read the headers:\n%s" % (program, clang, err[-4000:]))
+        yield from dumped_nodes(out)
+        os.remove(out)
+
+
 FRAMEWORK_NAME = re.compile(r"(?<![\w:])(%s)::" % "|".join(NAMESPACES))
 
 
@@ -184,27 +213,10 @@ def main():
     args = parser.parse_args()
     os.makedirs(args.work, exist_ok=True)
 
-    headers = sorted(os.path.relpath(os.path.join(root, f), args.include)
-                     for root, _, files in os.walk(args.include) for f in files if f.endswith(".h"))
-    unit = os.path.join(args.work, "headers.cpp")
-    with open(unit, "w") as f:
-        f.write("".join("#include <%s>\n" % h for h in headers))
-
+    headers, unit = headers_unit(args.include, args.work)
     collector = Collector()
-    pending = list(NAMESPACES)
-    running = []
-    while pending or running:
-        while pending and len(running) < args.jobs:
-            namespace = pending.pop(0)
-            out = os.path.join(args.work, "%s.json" % namespace)
-            running.append((dump(args.clang, args.include, unit, namespace, out), out))
-        process, out = running.pop(0)
-        _, err = process.communicate()
-        if process.returncode != 0:
-            sys.exit("declarations: %s could not read the headers:\n%s" % (args.clang, err[-4000:]))
-        for node in dumped_nodes(out):
-            collector.walk(node, "public", ())
-        os.remove(out)
+    for node in each_dumped_node(args.clang, args.include, unit, args.work, args.jobs, "declarations"):
+        collector.walk(node, "public", ())
     declared = sorted(s for s, e in collector.entities.items() if not e["defined"])
     used = [s for s in inline_references(args.cxx, args.include, unit, args.work) if s not in set(declared)]
 

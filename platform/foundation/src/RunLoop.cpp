@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <string>
 
 #include <rt/Exception.h>
 #include <rt/MainThread.h>
@@ -17,6 +18,7 @@ namespace fnd {
 
 namespace {
 std::atomic<std::thread::id> mainThreadId{};
+std::atomic<const RunLoop*> mainLoop{nullptr};
 thread_local rt::Ref<RunLoop> threadLoop;
 }  // namespace
 
@@ -65,6 +67,7 @@ rt::Ref<RunLoop> RunLoop::main() {
     static rt::Ref<RunLoop>* loop = [] {
         auto* made = new rt::Ref<RunLoop>(rt::make<RunLoop>());
         mainThreadId.store(std::this_thread::get_id());
+        mainLoop.store(made->get(), std::memory_order_release);
         // The objects a host reaches keep to the same thread (rt/MainThread.h).
         rt::MainThread::bindToCurrentThread();
         return made;
@@ -90,6 +93,14 @@ bool RunLoop::isMainThread() {
 }
 
 bool RunLoop::isCurrent() const { return thread_.load() == std::this_thread::get_id(); }
+
+void RunLoop::requireOwnThread(const char* call) const {
+    // The main loop runs what the main thread's objects expect to run on it: entered from
+    // another thread it would run them there. Another loop may be handed to the thread
+    // that runs it.
+    if (this == mainLoop.load(std::memory_order_acquire) && !rt::MainThread::isCurrent()) [[unlikely]]
+        rt::MainThread::refuse(std::string("RunLoop::") + call);
+}
 
 void RunLoop::wakeUp() {
     std::uint64_t one = 1;
@@ -395,6 +406,7 @@ bool RunLoop::runTurnObservers() {
 }
 
 void RunLoop::drain() {
+    requireOwnThread("drain");
     ++activity_;
     bool any = true;
     while (any) {
@@ -405,6 +417,7 @@ void RunLoop::drain() {
 }
 
 bool RunLoop::runOnce(TimeInterval maxWait) {
+    requireOwnThread("runOnce");
     ++activity_;
     return runTurn(maxWait);
 }
@@ -484,6 +497,7 @@ bool RunLoop::runTurn(TimeInterval maxWait) {
 }
 
 void RunLoop::run() {
+    requireOwnThread("run");
     ++activity_;
     int stopAt = stopRequests_.load();
     while (stopRequests_.load() == stopAt) runTurn(3600);
@@ -495,6 +509,7 @@ void RunLoop::stop() {
 }
 
 bool RunLoop::runUntil(const std::function<bool()>& done, TimeInterval timeout) {
+    requireOwnThread("runUntil");
     ++activity_;
     auto realStart = std::chrono::steady_clock::now();
     TimeInterval start = clock().now();

@@ -11,6 +11,7 @@
 // Tables keep watches weakly, so a table never keeps an observation alive; notices
 // take a snapshot of the table under its lock and call out without it.
 
+#include <rt/MainThread.h>
 #include <rt/KVO.h>
 #include <rt/Key.h>
 
@@ -636,8 +637,16 @@ void OwnedObservation::end() {
 
 }  // namespace detail
 
-void Object::willChangeValueForKey(std::string_view key) { notify(*this, key, true); }
-void Object::didChangeValueForKey(std::string_view key) { notify(*this, key, false); }
+// An announcement of a main-thread-only object from another thread would call its
+// observers there: refused like its setters.
+void Object::willChangeValueForKey(std::string_view key) {
+    MainThread::require(*this, "willChangeValueForKey");
+    notify(*this, key, true);
+}
+void Object::didChangeValueForKey(std::string_view key) {
+    MainThread::require(*this, "didChangeValueForKey");
+    notify(*this, key, false);
+}
 
 Ref<Observation> observe(const Ref<Object>& target, std::string keyPath, unsigned options,
                          std::function<void(const KVOChange&)> observer) {

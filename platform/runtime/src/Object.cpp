@@ -1,5 +1,6 @@
 #include <rt/Object.h>
 
+#include <rt/MainThread.h>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -108,6 +109,7 @@ const Class& Object::objectClass() const {
 }
 
 void Object::setObjectClass(const Class& cls) {
+    MainThread::require(*this, "setObjectClass");
     extras().classOverride.store(&cls == &declaredClass() ? nullptr : &cls, std::memory_order_release);
 }
 

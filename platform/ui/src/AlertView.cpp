@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <rt/MainThread.h>
 #include <rt/Exception.h>
 #include <ui/Animation.h>
 #include <ui/Application.h>
@@ -46,35 +47,41 @@ void ButtonBoxView::didInitialize() {
 }
 
 void ButtonBoxView::setTitle(std::string t) {
+    RT_MAIN_THREAD_ONLY();
     title_ = std::move(t);
     titleLabel_->setText(title_);
     setNeedsLayout();
 }
 
 void ButtonBoxView::setMessage(std::string m) {
+    RT_MAIN_THREAD_ONLY();
     message_ = std::move(m);
     messageLabel_->setText(message_);
     setNeedsLayout();
 }
 
 long ButtonBoxView::addButtonWithTitle(const std::string& title) {
+    RT_MAIN_THREAD_ONLY();
     titles_.push_back(title);
     if (visible_) rebuildBox();
     return static_cast<long>(titles_.size()) - 1;
 }
 
 std::string ButtonBoxView::buttonTitleAtIndex(long index) const {
+    RT_MAIN_THREAD_ONLY();
     if (index < 0 || index >= numberOfButtons()) return "";
     return titles_[static_cast<std::size_t>(index)];
 }
 
 long ButtonBoxView::firstOtherButtonIndex() const {
+    RT_MAIN_THREAD_ONLY();
     for (long i = 0; i < numberOfButtons(); ++i)
         if (i != cancelButtonIndex_) return i;
     return -1;
 }
 
 rt::Ref<Button> ButtonBoxView::buttonAtIndex(long index) const {
+    RT_MAIN_THREAD_ONLY();
     if (index < 0 || index >= static_cast<long>(buttons_.size())) return nullptr;
     return buttons_[static_cast<std::size_t>(index)];
 }
@@ -101,6 +108,7 @@ void ButtonBoxView::rebuildBox() {
 }
 
 void ButtonBoxView::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     View::layoutSubviews();
     const double w = std::min(270.0, width(bounds()) - 20);
     double y = 12;
@@ -145,6 +153,7 @@ void ButtonBoxView::presentInWindow(rt::Ref<View> window, bool animated) {
 }
 
 void ButtonBoxView::clickButtonAtIndex(long index) {
+    RT_MAIN_THREAD_ONLY();
     if (!visible_ || dismissing_) return;
     auto keep = selfAs<ButtonBoxView>();
     tellClicked(index);
@@ -152,6 +161,7 @@ void ButtonBoxView::clickButtonAtIndex(long index) {
 }
 
 void ButtonBoxView::dismissWithClickedButtonIndex(long index, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     if (!visible_ || dismissing_) return;
     dismissing_ = true;
     tellWillDismiss(index);
@@ -174,6 +184,7 @@ void ButtonBoxView::dismissWithClickedButtonIndex(long index, bool animated) {
 AlertView::AlertView() : ButtonBoxView(Rect(0, 0, 320, 480)) {}
 
 void AlertView::setAlertViewStyle(AlertViewStyle style) {
+    RT_MAIN_THREAD_ONLY();
     for (const auto& f : fields_) f->removeFromSuperview();
     fields_.clear();
     style_ = style;
@@ -197,6 +208,7 @@ void AlertView::setAlertViewStyle(AlertViewStyle style) {
 }
 
 rt::Ref<TextField> AlertView::textFieldAtIndex(long index) const {
+    RT_MAIN_THREAD_ONLY();
     if (index < 0 || index >= static_cast<long>(fields_.size()))
         throw rt::Exception(rt::Exception::RangeError,
                             "text field index " + std::to_string(index) + " is beyond the " +
@@ -206,7 +218,7 @@ rt::Ref<TextField> AlertView::textFieldAtIndex(long index) const {
 
 std::vector<rt::Ref<View>> AlertView::accessoryViews() const { return {fields_.begin(), fields_.end()}; }
 
-void AlertView::show() { presentInWindow(nullptr, true); }
+void AlertView::show() { RT_MAIN_THREAD_ONLY(); presentInWindow(nullptr, true); }
 
 Rect AlertView::boxFrameForSize(Size s) const {
     Rect b = bounds();
@@ -234,6 +246,7 @@ void AlertView::tellDidDismiss(long i) {
 ActionSheet::ActionSheet() : ButtonBoxView(Rect(0, 0, 320, 480)) {}
 
 void ActionSheet::showFromRect(const Rect& rect, const rt::Ref<View>& view, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     if (!view || !view->window()) return;
     auto window = view->window();
     anchor_ = view->convertRectToView(rect, window.get());
@@ -241,6 +254,7 @@ void ActionSheet::showFromRect(const Rect& rect, const rt::Ref<View>& view, bool
 }
 
 void ActionSheet::showInView(const rt::Ref<View>& view) {
+    RT_MAIN_THREAD_ONLY();
     anchor_.reset();
     presentInWindow(view ? rt::Ref<View>(view->window()) : nullptr, true);
 }

@@ -1,3 +1,4 @@
+#include <rt/MainThread.h>
 #include <ui/Button.h>
 
 #include <algorithm>
@@ -20,18 +21,24 @@ template <class M, class V> void store(M& map, unsigned state, V value, bool pre
 }  // namespace
 
 void Button::setTitle(std::optional<std::string> title, unsigned state) {
+    RT_MAIN_THREAD_ONLY();
     bool present = title.has_value();
     store(titles_, state, std::move(title), present);
     refresh();
 }
-std::optional<std::string> Button::titleForState(unsigned state) const { return lookup(titles_, state); }
+std::optional<std::string> Button::titleForState(unsigned state) const {
+    RT_MAIN_THREAD_ONLY();
+    return lookup(titles_, state);
+}
 
 void Button::setTitleColor(rt::Ref<Color> color, unsigned state) {
+    RT_MAIN_THREAD_ONLY();
     bool present = bool(color);
     store(titleColors_, state, std::move(color), present);
     refresh();
 }
 rt::Ref<Color> Button::titleColorForState(unsigned state) const {
+    RT_MAIN_THREAD_ONLY();
     if (auto c = lookup(titleColors_, state)) return c;
     // A system button takes its tint; a custom one is white, as on the platform.
     if (type_ == ButtonType::System) {
@@ -42,20 +49,26 @@ rt::Ref<Color> Button::titleColorForState(unsigned state) const {
 }
 
 void Button::setImage(rt::Ref<Image> image, unsigned state) {
+    RT_MAIN_THREAD_ONLY();
     bool present = bool(image);
     store(images_, state, std::move(image), present);
     refresh();
 }
-rt::Ref<Image> Button::imageForState(unsigned state) const { return lookup(images_, state); }
+rt::Ref<Image> Button::imageForState(unsigned state) const { RT_MAIN_THREAD_ONLY(); return lookup(images_, state); }
 
 void Button::setBackgroundImage(rt::Ref<Image> image, unsigned state) {
+    RT_MAIN_THREAD_ONLY();
     bool present = bool(image);
     store(backgrounds_, state, std::move(image), present);
     refresh();
 }
-rt::Ref<Image> Button::backgroundImageForState(unsigned state) const { return lookup(backgrounds_, state); }
+rt::Ref<Image> Button::backgroundImageForState(unsigned state) const {
+    RT_MAIN_THREAD_ONLY();
+    return lookup(backgrounds_, state);
+}
 
 rt::Ref<Label> Button::titleLabel() {
+    RT_MAIN_THREAD_ONLY();
     if (!titleLabel_) {
         titleLabel_ = rt::make<Label>();
         titleLabel_->setTextAlignment(TextAlignment::Center);
@@ -69,6 +82,7 @@ rt::Ref<Label> Button::titleLabel() {
 }
 
 rt::Ref<ImageView> Button::imageView() {
+    RT_MAIN_THREAD_ONLY();
     if (!imageView_) {
         imageView_ = rt::make<ImageView>();
         imageView_->setUserInteractionEnabled(false);
@@ -80,19 +94,23 @@ rt::Ref<ImageView> Button::imageView() {
 }
 
 void Button::setContentEdgeInsets(EdgeInsets insets) {
+    RT_MAIN_THREAD_ONLY();
     contentInsets_ = insets;
     setNeedsLayout();
 }
 
 void Button::setEnabled(bool enabled) {
+    RT_MAIN_THREAD_ONLY();
     Control::setEnabled(enabled);
     refresh();
 }
 void Button::setSelected(bool selected) {
+    RT_MAIN_THREAD_ONLY();
     Control::setSelected(selected);
     refresh();
 }
 void Button::setHighlighted(bool highlighted) {
+    RT_MAIN_THREAD_ONLY();
     Control::setHighlighted(highlighted);
     refresh();
 }
@@ -125,6 +143,7 @@ void Button::refresh() {
 }
 
 Size Button::sizeThatFits(Size size) const {
+    RT_MAIN_THREAD_ONLY();
     Size image = currentImage() ? currentImage()->size() : Size{};
     Size title;
     if (titleLabel_ && currentTitle()) title = titleLabel_->sizeThatFits(size);
@@ -139,6 +158,7 @@ Size Button::sizeThatFits(Size size) const {
 }
 
 void Button::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     Rect content = insetRect(bounds(), contentInsets_);
     if (backgroundView_) backgroundView_->setFrame(bounds());
     Size image = (imageView_ && currentImage()) ? currentImage()->size() : Size{};

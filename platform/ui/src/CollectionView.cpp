@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <rt/MainThread.h>
 #include <rt/Exception.h>
 #include <rt/Format.h>
 #include <ui/Animation.h>
@@ -53,7 +54,9 @@ std::vector<long> mapPositions(long oldCount, long newCount, const std::set<long
 
 }  // namespace
 
-void CollectionReusableView::applyLayoutAttributes(const rt::Ref<CollectionViewLayoutAttributes>&) {}
+void CollectionReusableView::applyLayoutAttributes(const rt::Ref<CollectionViewLayoutAttributes>&) {
+    RT_MAIN_THREAD_ONLY();
+}
 
 bool CollectionView::Changes::empty() const {
     return insertedSections.empty() && deletedSections.empty() && reloadedSections.empty() && movedSections.empty() &&
@@ -69,6 +72,7 @@ void CollectionView::didInitialize() {
 }
 
 void CollectionView::setCollectionViewLayout(rt::Ref<CollectionViewLayout> layout) {
+    RT_MAIN_THREAD_ONLY();
     if (layout_ == layout) return;
     if (layout_) layout_->collectionView_.reset();
     layout_ = std::move(layout);
@@ -80,6 +84,7 @@ void CollectionView::setCollectionViewLayout(rt::Ref<CollectionViewLayout> layou
 }
 
 void CollectionView::setDataSource(CollectionViewDataSource* dataSource) {
+    RT_MAIN_THREAD_ONLY();
     dataSource_ = dataSource;
     reloadData();
 }
@@ -102,6 +107,7 @@ rt::Ref<CollectionReusableView> CollectionView::dequeue(const std::string& queue
 }
 
 rt::Ref<CollectionViewCell> CollectionView::dequeueReusableCell(const std::string& reuseIdentifier, IndexPath) {
+    RT_MAIN_THREAD_ONLY();
     auto f = cellFactories_.find(reuseIdentifier);
     if (f == cellFactories_.end())
         throw rt::Exception(rt::Exception::InvalidArgument,
@@ -114,6 +120,7 @@ rt::Ref<CollectionViewCell> CollectionView::dequeueReusableCell(const std::strin
 rt::Ref<CollectionReusableView> CollectionView::dequeueReusableSupplementaryView(const std::string& kind,
                                                                                  const std::string& reuseIdentifier,
                                                                                  IndexPath) {
+    RT_MAIN_THREAD_ONLY();
     auto f = supplementaryFactories_.find({kind, reuseIdentifier});
     if (f == supplementaryFactories_.end())
         throw rt::Exception(rt::Exception::InvalidArgument,
@@ -146,11 +153,13 @@ void CollectionView::ensureCounts() {
 }
 
 long CollectionView::numberOfSections() {
+    RT_MAIN_THREAD_ONLY();
     ensureCounts();
     return static_cast<long>(counts_.size());
 }
 
 long CollectionView::numberOfItemsInSection(long section) {
+    RT_MAIN_THREAD_ONLY();
     ensureCounts();
     if (section < 0 || section >= static_cast<long>(counts_.size())) return 0;
     return counts_[static_cast<std::size_t>(section)];
@@ -166,6 +175,7 @@ void CollectionView::invalidateForData() {
 }
 
 void CollectionView::reloadData() {
+    RT_MAIN_THREAD_ONLY();
     countsValid_ = false;
     auto shown = std::move(visible_);
     visible_.clear();
@@ -174,6 +184,7 @@ void CollectionView::reloadData() {
 }
 
 std::vector<rt::Ref<CollectionViewCell>> CollectionView::visibleCells() const {
+    RT_MAIN_THREAD_ONLY();
     std::vector<rt::Ref<CollectionViewCell>> cells;
     for (auto& [key, view] : visible_)
         if (key.category == CollectionElementCategory::Cell)
@@ -182,16 +193,19 @@ std::vector<rt::Ref<CollectionViewCell>> CollectionView::visibleCells() const {
 }
 
 rt::Ref<CollectionViewCell> CollectionView::cellForItemAtIndexPath(IndexPath indexPath) const {
+    RT_MAIN_THREAD_ONLY();
     auto it = visible_.find(ElementKey{CollectionElementCategory::Cell, "", indexPath});
     return it == visible_.end() ? nullptr : std::dynamic_pointer_cast<CollectionViewCell>(it->second);
 }
 
 rt::Ref<CollectionReusableView> CollectionView::visibleSupplementaryView(const std::string& kind, IndexPath indexPath) const {
+    RT_MAIN_THREAD_ONLY();
     auto it = visible_.find(ElementKey{CollectionElementCategory::SupplementaryView, kind, indexPath});
     return it == visible_.end() ? nullptr : it->second;
 }
 
 rt::Ref<CollectionReusableView> CollectionView::visibleDecorationView(const std::string& kind, IndexPath indexPath) const {
+    RT_MAIN_THREAD_ONLY();
     auto it = visible_.find(ElementKey{CollectionElementCategory::DecorationView, kind, indexPath});
     return it == visible_.end() ? nullptr : it->second;
 }
@@ -210,6 +224,7 @@ void CollectionView::askLayoutAboutBounds(const Rect& newBounds) {
 }
 
 void CollectionView::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     ScrollView::layoutSubviews();
     if (bounds().size != laidOutSize_) {
         laidOutSize_ = bounds().size;
@@ -349,31 +364,40 @@ void CollectionView::changed(const std::function<void(Changes&)>& record) {
 }
 
 void CollectionView::insertSections(const std::set<long>& sections) {
+    RT_MAIN_THREAD_ONLY();
     changed([&](Changes& c) { c.insertedSections.insert(sections.begin(), sections.end()); });
 }
 void CollectionView::deleteSections(const std::set<long>& sections) {
+    RT_MAIN_THREAD_ONLY();
     changed([&](Changes& c) { c.deletedSections.insert(sections.begin(), sections.end()); });
 }
 void CollectionView::reloadSections(const std::set<long>& sections) {
+    RT_MAIN_THREAD_ONLY();
     changed([&](Changes& c) { c.reloadedSections.insert(sections.begin(), sections.end()); });
 }
 void CollectionView::moveSection(long section, long newSection) {
+    RT_MAIN_THREAD_ONLY();
     changed([&](Changes& c) { c.movedSections.emplace_back(section, newSection); });
 }
 void CollectionView::insertItemsAtIndexPaths(const std::vector<IndexPath>& indexPaths) {
+    RT_MAIN_THREAD_ONLY();
     changed([&](Changes& c) { c.insertedItems.insert(indexPaths.begin(), indexPaths.end()); });
 }
 void CollectionView::deleteItemsAtIndexPaths(const std::vector<IndexPath>& indexPaths) {
+    RT_MAIN_THREAD_ONLY();
     changed([&](Changes& c) { c.deletedItems.insert(indexPaths.begin(), indexPaths.end()); });
 }
 void CollectionView::reloadItemsAtIndexPaths(const std::vector<IndexPath>& indexPaths) {
+    RT_MAIN_THREAD_ONLY();
     changed([&](Changes& c) { c.reloadedItems.insert(indexPaths.begin(), indexPaths.end()); });
 }
 void CollectionView::moveItemAtIndexPath(const IndexPath& from, const IndexPath& to) {
+    RT_MAIN_THREAD_ONLY();
     changed([&](Changes& c) { c.movedItems.emplace_back(from, to); });
 }
 
 void CollectionView::performBatchUpdates(const std::function<void()>& updates, std::function<void(bool)> completion) {
+    RT_MAIN_THREAD_ONLY();
     // The counts before the change, read now if the view has not read them yet.
     ensureCounts();
     if (completion) completions_.push_back(std::move(completion));

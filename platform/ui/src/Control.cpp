@@ -1,3 +1,4 @@
+#include <rt/MainThread.h>
 #include <ui/Control.h>
 
 #include <ui/GestureRecognizer.h>
@@ -14,13 +15,15 @@ void Control::describe(rt::ClassBuilder<Control>& c) {
 }
 
 void Control::setEnabled(bool enabled) {
+    RT_MAIN_THREAD_ONLY();
     enabledKey.set(*this, enabled);
     if (!enabled && highlighted_) setHighlighted(false);
 }
-void Control::setSelected(bool selected) { selectedKey.set(*this, selected); }
-void Control::setHighlighted(bool highlighted) { highlightedKey.set(*this, highlighted); }
+void Control::setSelected(bool selected) { RT_MAIN_THREAD_ONLY(); selectedKey.set(*this, selected); }
+void Control::setHighlighted(bool highlighted) { RT_MAIN_THREAD_ONLY(); highlightedKey.set(*this, highlighted); }
 
 unsigned Control::state() const {
+    RT_MAIN_THREAD_ONLY();
     unsigned s = ControlState::Normal;
     if (highlighted_) s |= ControlState::Highlighted;
     if (!enabled_) s |= ControlState::Disabled;
@@ -30,6 +33,7 @@ unsigned Control::state() const {
 
 void Control::addTarget(const rt::Ref<rt::Object>& target, const std::string& action, unsigned events,
                         Action perform) {
+    RT_MAIN_THREAD_ONLY();
     for (auto& e : actions_) {
         if (e.action.hasTarget == bool(target) && e.action.matches(target.get(), action) && e.action.action == action) {
             e.events |= events;
@@ -49,6 +53,7 @@ void Control::addTarget(const rt::Ref<rt::Object>& target, const std::string& ac
 }
 
 void Control::removeTarget(const rt::Object* target, const std::string& action, unsigned events) {
+    RT_MAIN_THREAD_ONLY();
     for (auto& e : actions_) {
         if (e.action.matches(target, action)) e.events &= ~events;
     }
@@ -56,12 +61,14 @@ void Control::removeTarget(const rt::Object* target, const std::string& action, 
 }
 
 unsigned Control::allControlEvents() const {
+    RT_MAIN_THREAD_ONLY();
     unsigned all = 0;
     for (const auto& e : actions_) all |= e.events;
     return all;
 }
 
 void Control::sendActionsForControlEvents(unsigned events) {
+    RT_MAIN_THREAD_ONLY();
     auto self = selfAs<Control>();
     for (unsigned bit = 0; bit < 32; ++bit) {
         unsigned event = 1u << bit;
@@ -78,17 +85,19 @@ bool Control::pointInsideTrackingArea(Point p) const {
     return rectContainsPoint(rectInset(bounds(), -kTrackingMargin, -kTrackingMargin), p);
 }
 
-bool Control::beginTrackingWithTouch(Touch&) { return true; }
-bool Control::continueTrackingWithTouch(Touch&) { return true; }
-void Control::endTrackingWithTouch(Touch*) {}
-void Control::cancelTrackingWithTouch(Touch*) {}
+bool Control::beginTrackingWithTouch(Touch&) { RT_MAIN_THREAD_ONLY(); return true; }
+bool Control::continueTrackingWithTouch(Touch&) { RT_MAIN_THREAD_ONLY(); return true; }
+void Control::endTrackingWithTouch(Touch*) { RT_MAIN_THREAD_ONLY(); }
+void Control::cancelTrackingWithTouch(Touch*) { RT_MAIN_THREAD_ONLY(); }
 
 bool Control::takesPrecedenceOver(const GestureRecognizer& recognizer) const {
+    RT_MAIN_THREAD_ONLY();
     auto tap = dynamic_cast<const TapGestureRecognizer*>(&recognizer);
     return tap && tap->numberOfTapsRequired() == 1 && tap->numberOfTouchesRequired() == 1;
 }
 
 void Control::touchesBegan(const TouchSet& touches) {
+    RT_MAIN_THREAD_ONLY();
     if (!enabled_ || tracking_ || touches.empty()) return;
     auto keep = selfAs<Control>();
     auto& touch = *touches.front();
@@ -102,6 +111,7 @@ void Control::touchesBegan(const TouchSet& touches) {
 }
 
 void Control::touchesMoved(const TouchSet& touches) {
+    RT_MAIN_THREAD_ONLY();
     auto touch = trackedTouch_.lock();
     if (!touch || std::find(touches.begin(), touches.end(), touch) == touches.end()) return;
     auto keep = selfAs<Control>();
@@ -120,6 +130,7 @@ void Control::touchesMoved(const TouchSet& touches) {
 }
 
 void Control::touchesEnded(const TouchSet& touches) {
+    RT_MAIN_THREAD_ONLY();
     auto touch = trackedTouch_.lock();
     if (!touch || std::find(touches.begin(), touches.end(), touch) == touches.end()) return;
     auto keep = selfAs<Control>();
@@ -133,6 +144,7 @@ void Control::touchesEnded(const TouchSet& touches) {
 }
 
 void Control::touchesCancelled(const TouchSet& touches) {
+    RT_MAIN_THREAD_ONLY();
     auto touch = trackedTouch_.lock();
     if (!touch || std::find(touches.begin(), touches.end(), touch) == touches.end()) return;
     auto keep = selfAs<Control>();

@@ -1,3 +1,4 @@
+#include <rt/MainThread.h>
 #include <ui/DatePicker.h>
 
 #include <cmath>
@@ -41,23 +42,27 @@ void DatePicker::didInitialize() {
 }
 
 void DatePicker::setDatePickerMode(DatePickerMode mode) {
+    RT_MAIN_THREAD_ONLY();
     mode_ = mode;
     refreshRows();
 }
 
 void DatePicker::setMinimumDate(std::optional<rt::Date> date) {
+    RT_MAIN_THREAD_ONLY();
     minimumDate_ = date;
     date_ = clamped(date_);
     refreshRows();
 }
 
 void DatePicker::setMaximumDate(std::optional<rt::Date> date) {
+    RT_MAIN_THREAD_ONLY();
     maximumDate_ = date;
     date_ = clamped(date_);
     refreshRows();
 }
 
 void DatePicker::setDate(rt::Date date, bool /*animated*/) {
+    RT_MAIN_THREAD_ONLY();
     ++dateSetCount_;
     date_ = clamped(date);
     refreshRows();
@@ -70,9 +75,10 @@ rt::Date DatePicker::clamped(rt::Date d) const {
     return d;
 }
 
-double DatePicker::stepSeconds() const { return mode_ == DatePickerMode::Date ? 86400.0 : 60.0; }
+double DatePicker::stepSeconds() const { RT_MAIN_THREAD_ONLY(); return mode_ == DatePickerMode::Date ? 86400.0 : 60.0; }
 
 std::string DatePicker::textForDate(rt::Date date) const {
+    RT_MAIN_THREAD_ONLY();
     std::time_t t = static_cast<std::time_t>(std::floor(date.secondsSince1970));
     std::tm tm{};
     gmtime_r(&t, &tm);
@@ -100,6 +106,7 @@ void DatePicker::refreshRows() {
 }
 
 void DatePicker::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     Control::layoutSubviews();
     Rect b = bounds();
     double mid = midY(b);
@@ -110,18 +117,21 @@ void DatePicker::layoutSubviews() {
 }
 
 bool DatePicker::beginTrackingWithTouch(Touch& touch) {
+    RT_MAIN_THREAD_ONLY();
     touchStartY_ = touch.locationInView(this).y;
     moved_ = false;
     return Control::beginTrackingWithTouch(touch);
 }
 
 bool DatePicker::continueTrackingWithTouch(Touch& touch) {
+    RT_MAIN_THREAD_ONLY();
     double dy = touch.locationInView(this).y - touchStartY_;
     if (std::fabs(dy) > kTapSlop) moved_ = true;
     return Control::continueTrackingWithTouch(touch);
 }
 
 void DatePicker::endTrackingWithTouch(Touch* touch) {
+    RT_MAIN_THREAD_ONLY();
     if (touch) {
         double y = touch->locationInView(this).y;
         double dy = y - touchStartY_;
@@ -144,6 +154,6 @@ void DatePicker::moveBySteps(long steps) {
     sendActionsForControlEvents(ControlEvents::ValueChanged);
 }
 
-bool DatePicker::takesPrecedenceOver(const GestureRecognizer&) const { return true; }
+bool DatePicker::takesPrecedenceOver(const GestureRecognizer&) const { RT_MAIN_THREAD_ONLY(); return true; }
 
 }  // namespace ui

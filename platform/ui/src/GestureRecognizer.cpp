@@ -10,6 +10,7 @@ namespace ui {
 // ---- the view's side ------------------------------------------------------------------
 
 void View::addGestureRecognizer(const rt::Ref<GestureRecognizer>& recognizer) {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "addGestureRecognizer");
     if (!recognizer) return;
     if (auto old = recognizer->view()) {
@@ -21,6 +22,7 @@ void View::addGestureRecognizer(const rt::Ref<GestureRecognizer>& recognizer) {
 }
 
 void View::removeGestureRecognizer(const rt::Ref<GestureRecognizer>& recognizer) {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "removeGestureRecognizer");
     auto it = std::find(gestureRecognizers_.begin(), gestureRecognizers_.end(), recognizer);
     if (it == gestureRecognizers_.end()) return;

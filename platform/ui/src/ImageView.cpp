@@ -1,3 +1,4 @@
+#include <rt/MainThread.h>
 #include <ui/ImageView.h>
 
 #include <algorithm>
@@ -24,11 +25,13 @@ void ImageView::describe(rt::ClassBuilder<ImageView>& c) {
 }
 
 Size ImageView::sizeThatFits(Size) const {
+    RT_MAIN_THREAD_ONLY();
     auto img = shown();
     return img ? img->size() : Size{};
 }
 
 Rect ImageView::imageRect() const {
+    RT_MAIN_THREAD_ONLY();
     Rect b = bounds();
     auto img = shown();
     if (!img) return b;
@@ -60,6 +63,7 @@ Rect ImageView::imageRect() const {
 }
 
 void ImageView::draw(ImageContext& context, const Rect&) {
+    RT_MAIN_THREAD_ONLY();
     auto img = shown();
     if (!img) return;
     auto tint = tintColor();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <rt/MainThread.h>
 #include <rt/ChangeScope.h>
 #include <ui/ImageContext.h>
 
@@ -33,6 +34,7 @@ void Label::describe(rt::ClassBuilder<Label>& c) {
 }
 
 void Label::setText(std::string text) {
+    RT_MAIN_THREAD_ONLY();
     if (!attributed_ && text == text_) return;
     {
         rt::ChangeScope scope(*this, {"text"});
@@ -43,6 +45,7 @@ void Label::setText(std::string text) {
 }
 
 void Label::setAttributedText(std::optional<AttributedString> text) {
+    RT_MAIN_THREAD_ONLY();
     {
         rt::ChangeScope scope(*this, {"text"});
         attributed_ = std::move(text);
@@ -52,6 +55,7 @@ void Label::setAttributedText(std::optional<AttributedString> text) {
 }
 
 void Label::setFont(rt::Ref<Font> font) {
+    RT_MAIN_THREAD_ONLY();
     if (!font) font = Font::systemFontOfSize(17);
     fontKey.set(*this, std::move(font));
 }
@@ -75,6 +79,7 @@ TextLayout Label::layoutFor(const rt::Ref<Font>& font) const {
 }
 
 Size Label::sizeThatFits(Size size) const {
+    RT_MAIN_THREAD_ONLY();
     if (text().empty()) return {0, 0};
     Size constraint{kInfinity, kInfinity};
     if (numberOfLines_ != 1 && size.width > 0) constraint.width = size.width;
@@ -83,6 +88,7 @@ Size Label::sizeThatFits(Size size) const {
 }
 
 rt::Ref<Font> Label::fittingFont() const {
+    RT_MAIN_THREAD_ONLY();
     if (!adjustsFontSize_ || numberOfLines_ != 1 || text().empty()) return font_;
     double available = bounds().size.width;
     TextLayout l = layoutFor(font_);
@@ -100,6 +106,7 @@ rt::Ref<Font> Label::fittingFont() const {
 }
 
 void Label::draw(ImageContext& context, const Rect& rect) {
+    RT_MAIN_THREAD_ONLY();
     if (text().empty()) return;
     TextLayout l = layoutFor(fittingFont());
     l.centerVertically = true;

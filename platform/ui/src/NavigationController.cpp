@@ -1,3 +1,4 @@
+#include <rt/MainThread.h>
 #include <ui/NavigationController.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@ NavigationBar::NavigationBar(const Rect& frame) : View(frame) {
 }
 
 void NavigationBar::setItems(std::vector<rt::Ref<NavigationItem>> items) {
+    RT_MAIN_THREAD_ONLY();
     items_ = std::move(items);
     rebuild();
 }
@@ -54,6 +56,7 @@ void NavigationBar::rebuild() {
 }
 
 void NavigationBar::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     Rect b = bounds();
     auto top = topItem();
     double left = minX(b) + 8;
@@ -275,6 +278,7 @@ void NavigationController::show(const rt::Ref<ViewController>& incoming, const r
 TabBar::TabBar(const Rect& frame) : View(frame) {}
 
 void TabBar::setItems(std::vector<rt::Ref<TabBarItem>> items) {
+    RT_MAIN_THREAD_ONLY();
     for (auto& b : buttons_) b->removeFromSuperview();
     buttons_.clear();
     items_ = std::move(items);
@@ -296,11 +300,13 @@ void TabBar::setItems(std::vector<rt::Ref<TabBarItem>> items) {
 }
 
 void TabBar::setSelectedItem(const rt::Ref<TabBarItem>& item) {
+    RT_MAIN_THREAD_ONLY();
     selected_ = item;
     for (std::size_t i = 0; i < items_.size(); ++i) buttons_[i]->setSelected(items_[i] == item);
 }
 
 void TabBar::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     if (buttons_.empty()) return;
     Rect b = bounds();
     double w = width(b) / double(buttons_.size());

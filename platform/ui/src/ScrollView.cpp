@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include <fnd/RunLoop.h>
+#include <rt/MainThread.h>
 #include <rt/ChangeScope.h>
 #include <ui/Animation.h>
 
@@ -31,22 +32,29 @@ void ScrollView::didInitialize() {
 }
 
 void ScrollView::setContentSize(Size s) {
+    RT_MAIN_THREAD_ONLY();
     rt::ChangeScope scope(*this, {"contentSize"});
     contentSize_ = s;
 }
 
 void ScrollView::setContentInset(EdgeInsets e) {
+    RT_MAIN_THREAD_ONLY();
     contentInset_ = e;
 }
 
 void ScrollView::setScrollEnabled(bool e) {
+    RT_MAIN_THREAD_ONLY();
     scrollEnabled_ = e;
     pan_->setEnabled(e);
 }
 
-Point ScrollView::minimumContentOffset() const { return Point{-contentInset_.left, -contentInset_.top}; }
+Point ScrollView::minimumContentOffset() const {
+    RT_MAIN_THREAD_ONLY();
+    return Point{-contentInset_.left, -contentInset_.top};
+}
 
 Point ScrollView::maximumContentOffset() const {
+    RT_MAIN_THREAD_ONLY();
     Point min = minimumContentOffset();
     Size b = bounds().size;
     return Point{std::max(min.x, contentSize_.width + contentInset_.right - b.width),
@@ -59,6 +67,7 @@ Point ScrollView::clamp(Point p) const {
 }
 
 void ScrollView::setContentOffset(Point offset) {
+    RT_MAIN_THREAD_ONLY();
     Rect b = bounds();
     if (b.origin == offset) return;
     b.origin = offset;
@@ -74,6 +83,7 @@ void ScrollView::contentOffsetDidChange() {
 }
 
 void ScrollView::setContentOffset(Point offset, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     if (!animated) {
         setContentOffset(offset);
         return;
@@ -88,6 +98,7 @@ void ScrollView::setContentOffset(Point offset, bool animated) {
 }
 
 void ScrollView::scrollRectToVisible(const Rect& rect, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     Rect visible = bounds();
     Point o = visible.origin;
     if (maxX(rect) > maxX(visible)) o.x = maxX(rect) - width(visible);

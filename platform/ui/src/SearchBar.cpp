@@ -1,3 +1,4 @@
+#include <rt/MainThread.h>
 #include <ui/SearchBar.h>
 
 #include <algorithm>
@@ -29,6 +30,7 @@ struct SearchBar::FieldRelay : TextFieldDelegate {
 SearchBar::SearchBar(const Rect& frame) : View(frame) {}
 
 void SearchBar::didInitialize() {
+    RT_MAIN_THREAD_ONLY();
     View::didInitialize();
     field_ = rt::make<TextField>();
     field_->setBorderStyle(TextBorderStyle::RoundedRect);
@@ -45,6 +47,7 @@ void SearchBar::didInitialize() {
 }
 
 void SearchBar::setDelegate(SearchBarDelegate* d) {
+    RT_MAIN_THREAD_ONLY();
     if (hook_) {
         auto hook = hook_;
         hook(*this, d);
@@ -54,6 +57,7 @@ void SearchBar::setDelegate(SearchBarDelegate* d) {
 }
 
 SearchBar::DelegateHook SearchBar::setDelegateHook(DelegateHook hook) {
+    RT_MAIN_THREAD_ONLY();
     auto old = std::move(hook_);
     hook_ = std::move(hook);
     return old;
@@ -76,21 +80,25 @@ void SearchBar::showButton(bool shown, rt::Ref<Button>& button, const char* titl
 }
 
 void SearchBar::setShowsCancelButton(bool s) {
+    RT_MAIN_THREAD_ONLY();
     showsCancel_ = s;
     showButton(s, cancel_, "Cancel", &SearchBarDelegate::searchBarCancelButtonClicked);
 }
 
 void SearchBar::setShowsBookmarkButton(bool s) {
+    RT_MAIN_THREAD_ONLY();
     showsBookmark_ = s;
     showButton(s, bookmark_, "Bookmarks", &SearchBarDelegate::searchBarBookmarkButtonClicked);
 }
 
 void SearchBar::setShowsSearchResultsButton(bool s) {
+    RT_MAIN_THREAD_ONLY();
     showsResults_ = s;
     showButton(s, results_, "Results", &SearchBarDelegate::searchBarResultsListButtonClicked);
 }
 
 void SearchBar::setScopeButtonTitles(std::vector<std::string> titles) {
+    RT_MAIN_THREAD_ONLY();
     scopeTitles_ = std::move(titles);
     if (scopes_) scopes_->removeFromSuperview();
     scopes_ = nullptr;
@@ -109,10 +117,12 @@ void SearchBar::setScopeButtonTitles(std::vector<std::string> titles) {
 }
 
 void SearchBar::setSelectedScopeButtonIndex(long i) {
+    RT_MAIN_THREAD_ONLY();
     if (scopes_) scopes_->setSelectedSegmentIndex(i);
 }
 
 void SearchBar::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     Rect b = bounds();
     double row = 44;
     double right = maxX(b) - 8;

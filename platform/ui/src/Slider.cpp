@@ -5,6 +5,7 @@
 
 #include <cairo.h>
 
+#include <rt/MainThread.h>
 #include <rt/ChangeScope.h>
 #include <ui/BezierPath.h>
 #include <ui/Color.h>
@@ -24,6 +25,7 @@ Slider::Slider(const Rect& frame) : Control(frame) {}
 void Slider::describe(rt::ClassBuilder<Slider>& c) { c.property(valueKey, &Slider::setValue); }
 
 void Slider::setValue(double value) {
+    RT_MAIN_THREAD_ONLY();
     value = std::clamp(value, minimumValue_, std::max(minimumValue_, maximumValue_));
     if (value == value_) return;
     valueKey.set(*this, value);
@@ -31,6 +33,7 @@ void Slider::setValue(double value) {
 }
 
 void Slider::setMinimumValue(double v) {
+    RT_MAIN_THREAD_ONLY();
     if (v != minimumValue_) setNeedsDisplay();
     minimumValue_ = v;
     if (maximumValue_ < v) maximumValue_ = v;
@@ -38,6 +41,7 @@ void Slider::setMinimumValue(double v) {
 }
 
 void Slider::setMaximumValue(double v) {
+    RT_MAIN_THREAD_ONLY();
     if (v != maximumValue_) setNeedsDisplay();
     maximumValue_ = v;
     if (minimumValue_ > v) minimumValue_ = v;
@@ -45,10 +49,12 @@ void Slider::setMaximumValue(double v) {
 }
 
 Rect Slider::trackRectForBounds(const Rect& b) const {
+    RT_MAIN_THREAD_ONLY();
     return Rect(minX(b), midY(b) - 1, width(b), 2);
 }
 
 Rect Slider::thumbRectForBounds(const Rect& b, const Rect& track, double value) const {
+    RT_MAIN_THREAD_ONLY();
     (void)b;
     double span = maximumValue_ - minimumValue_;
     double k = span > 0 ? (value - minimumValue_) / span : 0;
@@ -58,6 +64,7 @@ Rect Slider::thumbRectForBounds(const Rect& b, const Rect& track, double value) 
 }
 
 double Slider::valueAtPoint(Point p) const {
+    RT_MAIN_THREAD_ONLY();
     Rect track = trackRectForBounds(bounds());
     double travel = std::max(0.0, width(track) - kThumbSize);
     if (travel <= 0) return minimumValue_;
@@ -66,6 +73,7 @@ double Slider::valueAtPoint(Point p) const {
 }
 
 bool Slider::beginTrackingWithTouch(Touch& touch) {
+    RT_MAIN_THREAD_ONLY();
     Point p = touch.locationInView(this);
     Rect thumb = thumbRectForBounds(bounds(), trackRectForBounds(bounds()), value_);
     // Grabbing the thumb keeps the finger where it took hold; elsewhere the thumb jumps.
@@ -88,32 +96,38 @@ void Slider::track(Touch& touch) {
 }
 
 bool Slider::continueTrackingWithTouch(Touch& touch) {
+    RT_MAIN_THREAD_ONLY();
     track(touch);
     return true;
 }
 
 void Slider::endTrackingWithTouch(Touch*) {
+    RT_MAIN_THREAD_ONLY();
     // The touch-up event itself follows from the control.
     if (!continuous_ && dragging_) sendActionsForControlEvents(ControlEvents::ValueChanged);
     dragging_ = false;
 }
 
 void Slider::cancelTrackingWithTouch(Touch* touch) {
+    RT_MAIN_THREAD_ONLY();
     dragging_ = false;
     Control::cancelTrackingWithTouch(touch);
 }
 
 void Slider::setEnabled(bool enabled) {
+    RT_MAIN_THREAD_ONLY();
     Control::setEnabled(enabled);
     setNeedsDisplay();
 }
 
 void Slider::setHighlighted(bool highlighted) {
+    RT_MAIN_THREAD_ONLY();
     Control::setHighlighted(highlighted);
     setNeedsDisplay();
 }
 
 void Slider::draw(ImageContext& context, const Rect&) {
+    RT_MAIN_THREAD_ONLY();
     cairo_t* cr = context.cairo();
     unsigned s = state();
     Rect b = bounds();
@@ -134,6 +148,7 @@ void Slider::draw(ImageContext& context, const Rect&) {
 }
 
 bool Slider::takesPrecedenceOver(const GestureRecognizer& recognizer) const {
+    RT_MAIN_THREAD_ONLY();
     if (dynamic_cast<const PanGestureRecognizer*>(&recognizer)) return true;
     if (dynamic_cast<const SwipeGestureRecognizer*>(&recognizer)) return true;
     return Control::takesPrecedenceOver(recognizer);
@@ -147,9 +162,10 @@ void Switch::describe(rt::ClassBuilder<Switch>& c) {
     c.property(onKey, &Switch::setOnByKey);
 }
 
-void Switch::setOn(bool on, bool) { onKey.set(*this, on); }
+void Switch::setOn(bool on, bool) { RT_MAIN_THREAD_ONLY(); onKey.set(*this, on); }
 
 void Switch::endTrackingWithTouch(Touch* touch) {
+    RT_MAIN_THREAD_ONLY();
     if (!touch || !pointInsideTrackingArea(touch->locationInView(this))) return;
     setOn(!on_);
     sendActionsForControlEvents(ControlEvents::ValueChanged);
@@ -164,16 +180,19 @@ void SegmentedControl::describe(rt::ClassBuilder<SegmentedControl>& c) {
 }
 
 void SegmentedControl::setTitle(const std::string& title, std::size_t index) {
+    RT_MAIN_THREAD_ONLY();
     if (index < titles_.size()) titles_[index] = title;
 }
 
 void SegmentedControl::insertSegmentWithTitle(const std::string& title, std::size_t index) {
+    RT_MAIN_THREAD_ONLY();
     index = std::min(index, titles_.size());
     titles_.insert(titles_.begin() + long(index), title);
     if (selectedSegmentIndex_ >= long(index)) setSelectedSegmentIndex(selectedSegmentIndex_ + 1);
 }
 
 void SegmentedControl::removeSegmentAtIndex(std::size_t index) {
+    RT_MAIN_THREAD_ONLY();
     if (index >= titles_.size()) return;
     titles_.erase(titles_.begin() + long(index));
     if (selectedSegmentIndex_ == long(index)) setSelectedSegmentIndex(kNoSegment);
@@ -181,16 +200,19 @@ void SegmentedControl::removeSegmentAtIndex(std::size_t index) {
 }
 
 void SegmentedControl::removeAllSegments() {
+    RT_MAIN_THREAD_ONLY();
     titles_.clear();
     setSelectedSegmentIndex(kNoSegment);
 }
 
 void SegmentedControl::setSelectedSegmentIndex(long index) {
+    RT_MAIN_THREAD_ONLY();
     if (index < kNoSegment || index >= long(titles_.size())) index = kNoSegment;
     selectedSegmentIndexKey.set(*this, index);
 }
 
 long SegmentedControl::segmentAtPoint(Point p) const {
+    RT_MAIN_THREAD_ONLY();
     if (titles_.empty() || !rectContainsPoint(bounds(), p)) return kNoSegment;
     double w = width(bounds()) / double(titles_.size());
     long i = long((p.x - minX(bounds())) / w);
@@ -198,6 +220,7 @@ long SegmentedControl::segmentAtPoint(Point p) const {
 }
 
 bool SegmentedControl::beginTrackingWithTouch(Touch& touch) {
+    RT_MAIN_THREAD_ONLY();
     long i = segmentAtPoint(touch.locationInView(this));
     if (i != kNoSegment && i != selectedSegmentIndex_) {
         setSelectedSegmentIndex(i);
@@ -207,10 +230,12 @@ bool SegmentedControl::beginTrackingWithTouch(Touch& touch) {
 }
 
 void SegmentedControl::endTrackingWithTouch(Touch*) {
+    RT_MAIN_THREAD_ONLY();
     if (momentary_) setSelectedSegmentIndex(kNoSegment);
 }
 
 void SegmentedControl::draw(ImageContext& context, const Rect&) {
+    RT_MAIN_THREAD_ONLY();
     Rect b = rectInset(bounds(), 0.5, 0.5);
     if (titles_.empty() || width(b) <= 0 || height(b) <= 0) return;
     auto tint = tintColor() ? tintColor() : Color::rgba(0, 0.48, 1);
@@ -249,16 +274,19 @@ ActivityIndicatorView::ActivityIndicatorView(ActivityIndicatorViewStyle style) :
 }
 
 void ActivityIndicatorView::setActivityIndicatorViewStyle(ActivityIndicatorViewStyle style) {
+    RT_MAIN_THREAD_ONLY();
     style_ = style;
     Size s = sizeThatFits({});
     setBounds(Rect(bounds().origin, s));
 }
 
 Size ActivityIndicatorView::sizeThatFits(Size) const {
+    RT_MAIN_THREAD_ONLY();
     return style_ == ActivityIndicatorViewStyle::WhiteLarge ? Size{37, 37} : Size{20, 20};
 }
 
 void ActivityIndicatorView::setHidesWhenStopped(bool h) {
+    RT_MAIN_THREAD_ONLY();
     hidesWhenStopped_ = h;
     if (!animating_) setHidden(h);
 }
@@ -268,6 +296,7 @@ ActivityIndicatorView::~ActivityIndicatorView() {
 }
 
 void ActivityIndicatorView::startAnimating() {
+    RT_MAIN_THREAD_ONLY();
     if (animating_) return;
     rt::ChangeScope scope(*this, {"animating"});
     animating_ = true;
@@ -285,6 +314,7 @@ void ActivityIndicatorView::startAnimating() {
 }
 
 void ActivityIndicatorView::draw(ImageContext& context, const Rect&) {
+    RT_MAIN_THREAD_ONLY();
     rt::Ref<Color> color = color_ ? color_ : (style_ == ActivityIndicatorViewStyle::Gray ? Color::grayColor()
                                                                                            : Color::whiteColor());
     Rect b = bounds();
@@ -311,6 +341,7 @@ void ActivityIndicatorView::draw(ImageContext& context, const Rect&) {
 }
 
 void ActivityIndicatorView::stopAnimating() {
+    RT_MAIN_THREAD_ONLY();
     if (!animating_) return;
     rt::ChangeScope scope(*this, {"animating"});
     animating_ = false;

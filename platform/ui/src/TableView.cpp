@@ -1,3 +1,4 @@
+#include <rt/MainThread.h>
 #include <ui/TableView.h>
 
 #include <algorithm>
@@ -22,6 +23,7 @@ void TableViewCell::didInitialize() {
 }
 
 void TableViewCell::setSelected(bool selected, bool /*animated*/) {
+    RT_MAIN_THREAD_ONLY();
     selected_ = selected;
     setBackgroundColor(selected ? Color::white(0.85, 1) : Color::whiteColor());
 }
@@ -41,11 +43,13 @@ void TableView::didInitialize() {
 }
 
 void TableView::setRowHeight(double h) {
+    RT_MAIN_THREAD_ONLY();
     rowHeight_ = std::max(0.0, h);
     if (loaded_) reloadData();
 }
 
 long TableView::numberOfRowsInSection(long section) const {
+    RT_MAIN_THREAD_ONLY();
     if (section < 0 || section >= numberOfSections()) return 0;
     return rowsPerSection_[static_cast<std::size_t>(section)];
 }
@@ -73,6 +77,7 @@ long TableView::flatRow(const IndexPath& ip) const {
 }
 
 rt::Ref<TableViewCell> TableView::dequeueReusableCellWithIdentifier(const std::string& identifier) {
+    RT_MAIN_THREAD_ONLY();
     auto it = reuse_.find(identifier);
     if (it == reuse_.end() || it->second.empty()) return nullptr;
     auto cell = it->second.back();
@@ -87,6 +92,7 @@ void TableView::recycle(const rt::Ref<TableViewCell>& cell) {
 }
 
 void TableView::reloadData() {
+    RT_MAIN_THREAD_ONLY();
     loaded_ = true;
     for (auto& [row, cell] : visible_) recycle(cell);
     visible_.clear();
@@ -106,12 +112,14 @@ void TableView::reloadData() {
 }
 
 Rect TableView::rectForRowAtIndexPath(const IndexPath& ip) const {
+    RT_MAIN_THREAD_ONLY();
     long flat = flatRow(ip);
     if (flat < 0) return Rect();
     return Rect(0, static_cast<double>(flat) * rowHeight_, width(bounds()), rowHeight_);
 }
 
 std::optional<IndexPath> TableView::indexPathForRowAtPoint(Point p) const {
+    RT_MAIN_THREAD_ONLY();
     if (rowHeight_ <= 0 || p.y < 0) return std::nullopt;
     long flat = static_cast<long>(std::floor(p.y / rowHeight_));
     if (flat >= totalRows()) return std::nullopt;
@@ -119,11 +127,13 @@ std::optional<IndexPath> TableView::indexPathForRowAtPoint(Point p) const {
 }
 
 rt::Ref<TableViewCell> TableView::cellForRowAtIndexPath(const IndexPath& ip) const {
+    RT_MAIN_THREAD_ONLY();
     auto it = visible_.find(flatRow(ip));
     return it == visible_.end() ? nullptr : it->second;
 }
 
 Size TableView::sizeThatFits(Size size) const {
+    RT_MAIN_THREAD_ONLY();
     // The counts are those of the last reload; a table never loaded asks now.
     long rows = totalRows();
     if (!loaded_ && dataSource_) {
@@ -141,6 +151,7 @@ void TableView::contentOffsetDidChange() {
 }
 
 void TableView::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     ScrollView::layoutSubviews();
     if (!loaded_) reloadData();
     if (!dataSource_ || rowHeight_ <= 0) return;
@@ -173,6 +184,7 @@ void TableView::layoutSubviews() {
 }
 
 void TableView::selectRowAtIndexPath(const IndexPath& ip, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     if (flatRow(ip) < 0) return;
     if (selected_) deselectRowAtIndexPath(*selected_, animated);
     selected_ = ip;
@@ -180,6 +192,7 @@ void TableView::selectRowAtIndexPath(const IndexPath& ip, bool animated) {
 }
 
 void TableView::deselectRowAtIndexPath(const IndexPath& ip, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     if (auto cell = cellForRowAtIndexPath(ip)) cell->setSelected(false, animated);
     if (selected_ && *selected_ == ip) selected_.reset();
 }

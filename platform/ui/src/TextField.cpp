@@ -1,6 +1,7 @@
 #include <ui/TextField.h>
 
 #include <fnd/NotificationCenter.h>
+#include <rt/MainThread.h>
 #include <rt/ChangeScope.h>
 #include <ui/ImageContext.h>
 #include <ui/Touch.h>
@@ -21,17 +22,23 @@ void TextField::describe(rt::ClassBuilder<TextField>& c) {
     c.readonly("editing", &TextField::isEditing);
 }
 
-void TextField::setText(std::string text) { detail::setPlainText(*this, textKey, attributedText_, std::move(text)); }
+void TextField::setText(std::string text) {
+    RT_MAIN_THREAD_ONLY();
+    detail::setPlainText(*this, textKey, attributedText_, std::move(text));
+}
 
 std::optional<AttributedString> TextField::attributedText() const {
+    RT_MAIN_THREAD_ONLY();
     return detail::shownText(attributedText_, text_, font_, textColor_);
 }
 
 void TextField::setAttributedText(std::optional<AttributedString> text) {
+    RT_MAIN_THREAD_ONLY();
     detail::setGivenText(*this, textKey, attributedText_, std::move(text));
 }
 
 void TextField::setPlaceholder(std::string p) {
+    RT_MAIN_THREAD_ONLY();
     {
         rt::ChangeScope scope(*this, {"attributedPlaceholder"});
         attributedPlaceholder_.reset();
@@ -40,16 +47,23 @@ void TextField::setPlaceholder(std::string p) {
 }
 
 void TextField::setAttributedPlaceholder(std::optional<AttributedString> p) {
+    RT_MAIN_THREAD_ONLY();
     placeholderKey.set(*this, p ? p->text : std::string());
     rt::ChangeScope scope(*this, {"attributedPlaceholder"});
     attributedPlaceholder_ = std::move(p);
 }
 
-void TextField::setFont(rt::Ref<Font> f) { font_ = f ? std::move(f) : Font::systemFontOfSize(17); }
-void TextField::setTextColor(rt::Ref<Color> c) { textColor_ = c ? std::move(c) : Color::blackColor(); }
-void TextField::setBorderStyle(TextBorderStyle s) { borderStyle_ = s; }
+void TextField::setFont(rt::Ref<Font> f) {
+    RT_MAIN_THREAD_ONLY();
+    font_ = f ? std::move(f) : Font::systemFontOfSize(17);
+}
+void TextField::setTextColor(rt::Ref<Color> c) {
+    RT_MAIN_THREAD_ONLY();
+    textColor_ = c ? std::move(c) : Color::blackColor();
+}
+void TextField::setBorderStyle(TextBorderStyle s) { RT_MAIN_THREAD_ONLY(); borderStyle_ = s; }
 
-Rect TextField::borderRectForBounds(const Rect& b) const { return b; }
+Rect TextField::borderRectForBounds(const Rect& b) const { RT_MAIN_THREAD_ONLY(); return b; }
 
 namespace {
 /// The border style's own padding (each rectangle starts from it, not from an override).
@@ -59,11 +73,15 @@ Rect paddedRect(const Rect& b, TextBorderStyle style) {
 }
 }  // namespace
 
-Rect TextField::textRectForBounds(const Rect& b) const { return paddedRect(b, borderStyle_); }
-Rect TextField::placeholderRectForBounds(const Rect& b) const { return paddedRect(b, borderStyle_); }
-Rect TextField::editingRectForBounds(const Rect& b) const { return paddedRect(b, borderStyle_); }
+Rect TextField::textRectForBounds(const Rect& b) const { RT_MAIN_THREAD_ONLY(); return paddedRect(b, borderStyle_); }
+Rect TextField::placeholderRectForBounds(const Rect& b) const {
+    RT_MAIN_THREAD_ONLY();
+    return paddedRect(b, borderStyle_);
+}
+Rect TextField::editingRectForBounds(const Rect& b) const { RT_MAIN_THREAD_ONLY(); return paddedRect(b, borderStyle_); }
 
 void TextField::draw(ImageContext& context, const Rect&) {
+    RT_MAIN_THREAD_ONLY();
     Rect b = bounds();
     if (borderStyle_ == TextBorderStyle::Line || borderStyle_ == TextBorderStyle::Bezel) {
         context.strokeRect(rectInset(borderRectForBounds(b), 0.5, 0.5), *Color::blackColor(), 1);
@@ -78,6 +96,7 @@ void TextField::draw(ImageContext& context, const Rect&) {
 }
 
 void TextField::drawTextInRect(ImageContext& context, const Rect& rect) {
+    RT_MAIN_THREAD_ONLY();
     TextLayout layout;
     layout.font = font_;
     layout.color = textColor_;
@@ -96,6 +115,7 @@ void TextField::drawTextInRect(ImageContext& context, const Rect& rect) {
 }
 
 void TextField::drawPlaceholderInRect(ImageContext& context, const Rect& rect) {
+    RT_MAIN_THREAD_ONLY();
     TextLayout layout;
     layout.font = font_;
     layout.color = Color::white(0.7, 1);
@@ -107,6 +127,7 @@ void TextField::drawPlaceholderInRect(ImageContext& context, const Rect& rect) {
 }
 
 Size TextField::sizeThatFits(Size) const {
+    RT_MAIN_THREAD_ONLY();
     TextLayout layout;
     layout.font = font_;
     layout.numberOfLines = 1;
@@ -116,6 +137,7 @@ Size TextField::sizeThatFits(Size) const {
 }
 
 bool TextField::becomeFirstResponder() {
+    RT_MAIN_THREAD_ONLY();
     if (isFirstResponder()) return true;
     if (!canBecomeFirstResponder()) return false;
     if (delegate_ && !delegate_->textFieldShouldBeginEditing(*this)) return false;
@@ -132,6 +154,7 @@ bool TextField::becomeFirstResponder() {
 }
 
 bool TextField::resignFirstResponder() {
+    RT_MAIN_THREAD_ONLY();
     if (!isFirstResponder()) return true;
     if (delegate_ && !delegate_->textFieldShouldEndEditing(*this)) return false;
     if (!Control::resignFirstResponder()) return false;
@@ -160,9 +183,10 @@ bool TextField::replace(TextRange range, const std::string& with) {
     return true;
 }
 
-void TextField::insertText(const std::string& s) { replace(TextRange{text_.size(), 0}, s); }
+void TextField::insertText(const std::string& s) { RT_MAIN_THREAD_ONLY(); replace(TextRange{text_.size(), 0}, s); }
 
 void TextField::deleteBackward() {
+    RT_MAIN_THREAD_ONLY();
     if (text_.empty()) return;
     // Back over one whole UTF-8 character.
     std::size_t at = text_.size() - 1;
@@ -171,11 +195,13 @@ void TextField::deleteBackward() {
 }
 
 void TextField::clear() {
+    RT_MAIN_THREAD_ONLY();
     if (delegate_ && !delegate_->textFieldShouldClear(*this)) return;
     replace(TextRange{0, text_.size()}, "");
 }
 
 void TextField::returnKey() {
+    RT_MAIN_THREAD_ONLY();
     if (!editing_) return;
     auto keep = selfAs<TextField>();
     bool ok = !delegate_ || delegate_->textFieldShouldReturn(*this);
@@ -187,6 +213,7 @@ void TextField::returnKey() {
 }
 
 void TextField::endTrackingWithTouch(Touch* touch) {
+    RT_MAIN_THREAD_ONLY();
     if (touch && pointInsideTrackingArea(touch->locationInView(this))) becomeFirstResponder();
 }
 

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include <fnd/NotificationCenter.h>
+#include <rt/MainThread.h>
 #include <rt/ChangeScope.h>
 #include <ui/Application.h>
 #include <ui/ImageContext.h>
@@ -25,26 +26,39 @@ void TextView::describe(rt::ClassBuilder<TextView>& c) {
     c.readonly("editing", &TextView::isEditing);
 }
 
-void TextView::setText(std::string text) { detail::setPlainText(*this, textKey, attributed_, std::move(text)); }
+void TextView::setText(std::string text) {
+    RT_MAIN_THREAD_ONLY();
+    detail::setPlainText(*this, textKey, attributed_, std::move(text));
+}
 
 std::optional<AttributedString> TextView::attributedText() const {
+    RT_MAIN_THREAD_ONLY();
     return detail::shownText(attributed_, text_, font_, textColor_);
 }
 
 void TextView::setAttributedText(std::optional<AttributedString> text) {
+    RT_MAIN_THREAD_ONLY();
     detail::setGivenText(*this, textKey, attributed_, std::move(text));
 }
 
-void TextView::setFont(rt::Ref<Font> f) { font_ = f ? std::move(f) : Font::systemFontOfSize(12); }
-void TextView::setTextColor(rt::Ref<Color> c) { textColor_ = c ? std::move(c) : Color::blackColor(); }
+void TextView::setFont(rt::Ref<Font> f) {
+    RT_MAIN_THREAD_ONLY();
+    font_ = f ? std::move(f) : Font::systemFontOfSize(12);
+}
+void TextView::setTextColor(rt::Ref<Color> c) {
+    RT_MAIN_THREAD_ONLY();
+    textColor_ = c ? std::move(c) : Color::blackColor();
+}
 
 Rect TextView::textContainerRect() const {
+    RT_MAIN_THREAD_ONLY();
     Rect r(0, 0, width(bounds()), std::max(contentSize().height, height(bounds())));
     r = insetRect(r, containerInset_);
     return rectInset(r, kLineFragmentPadding, 0);
 }
 
 void TextView::draw(ImageContext& context, const Rect&) {
+    RT_MAIN_THREAD_ONLY();
     TextLayout layout;
     layout.font = font_;
     layout.color = textColor_;
@@ -53,6 +67,7 @@ void TextView::draw(ImageContext& context, const Rect&) {
 }
 
 Size TextView::sizeThatFits(Size size) const {
+    RT_MAIN_THREAD_ONLY();
     TextLayout layout;
     layout.font = font_;
     double w = size.width > 0 ? size.width : width(bounds());
@@ -99,6 +114,7 @@ std::size_t charEnd(const std::string& s, std::size_t i) {
 }  // namespace
 
 std::size_t TextView::closestPositionToPoint(Point p) const {
+    RT_MAIN_THREAD_ONLY();
     Rect r = textContainerRect();
     std::lock_guard<std::recursive_mutex> lock(detail::pangoLock());
     PangoLayout* layout = layoutFor(text_, *font_, width(r));
@@ -110,6 +126,7 @@ std::size_t TextView::closestPositionToPoint(Point p) const {
 }
 
 std::optional<TextRange> TextView::rangeEnclosingPosition(std::size_t pos, TextGranularity g) const {
+    RT_MAIN_THREAD_ONLY();
     const std::string& s = text_;
     if (s.empty()) return std::nullopt;
     pos = std::min(pos, s.size() - 1);
@@ -161,15 +178,20 @@ std::optional<TextRange> TextView::rangeEnclosingPosition(std::size_t pos, TextG
 }
 
 std::string TextView::textInRange(TextRange r) const {
+    RT_MAIN_THREAD_ONLY();
     if (r.location >= text_.size()) return "";
     return text_.substr(r.location, std::min(r.length, text_.size() - r.location));
 }
 
 // ---- links ----------------------------------------------------------------------------------------
 
-void TextView::addLink(TextRange range, std::string url) { links_.push_back(Link{range, std::move(url)}); }
+void TextView::addLink(TextRange range, std::string url) {
+    RT_MAIN_THREAD_ONLY();
+    links_.push_back(Link{range, std::move(url)});
+}
 
 bool TextView::interactWithLinkAt(std::size_t position) {
+    RT_MAIN_THREAD_ONLY();
     for (const auto& link : links_) {
         if (position < link.range.location || position >= link.range.location + link.range.length) continue;
         bool follow = !textDelegate_ || textDelegate_->textViewShouldInteractWithURL(*this, link.url, link.range);
@@ -182,6 +204,7 @@ bool TextView::interactWithLinkAt(std::size_t position) {
 // ---- editing ---------------------------------------------------------------------------------------
 
 bool TextView::becomeFirstResponder() {
+    RT_MAIN_THREAD_ONLY();
     if (isFirstResponder()) return true;
     if (!canBecomeFirstResponder()) return false;
     if (textDelegate_ && !textDelegate_->textViewShouldBeginEditing(*this)) return false;
@@ -197,6 +220,7 @@ bool TextView::becomeFirstResponder() {
 }
 
 bool TextView::resignFirstResponder() {
+    RT_MAIN_THREAD_ONLY();
     if (!isFirstResponder()) return true;
     if (textDelegate_ && !textDelegate_->textViewShouldEndEditing(*this)) return false;
     if (!ScrollView::resignFirstResponder()) return false;
@@ -223,15 +247,17 @@ void TextView::replace(TextRange range, const std::string& with) {
     fnd::NotificationCenter::defaultCenter()->post(TextViewTextDidChangeNotification, keep);
 }
 
-void TextView::insertText(const std::string& s) { replace(TextRange{text_.size(), 0}, s); }
+void TextView::insertText(const std::string& s) { RT_MAIN_THREAD_ONLY(); replace(TextRange{text_.size(), 0}, s); }
 
 void TextView::deleteBackward() {
+    RT_MAIN_THREAD_ONLY();
     if (text_.empty()) return;
     std::size_t at = charStart(text_, text_.size() - 1);
     replace(TextRange{at, text_.size() - at}, "");
 }
 
 void TextView::touchesEnded(const TouchSet& touches) {
+    RT_MAIN_THREAD_ONLY();
     if (touches.empty()) return;
     Point p = touches.front()->locationInView(this);
     if (!rectContainsPoint(bounds(), p)) return;

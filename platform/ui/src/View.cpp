@@ -75,6 +75,7 @@ void View::willDestroy() {
 }
 
 detail::ViewAnimations& View::ensureAnimations() {
+    RT_MAIN_THREAD_ONLY();
     if (!animations_) animations_ = std::make_unique<detail::ViewAnimations>();
     return *animations_;
 }
@@ -125,6 +126,7 @@ void View::registerExtensionProperty(const std::string& key, std::function<rt::V
 }
 
 rt::Value View::valueForUndefinedKey(std::string_view key) const {
+    RT_MAIN_THREAD_ONLY();
     auto& m = extensionProperties();
     if (auto it = m.find(key); it != m.end()) return it->second(*this);
     return Responder::valueForUndefinedKey(key);
@@ -133,18 +135,21 @@ rt::Value View::valueForUndefinedKey(std::string_view key) const {
 // ---- geometry ----------------------------------------------------------------------------------
 
 AffineTransform View::transformToSuperview() const {
+    RT_MAIN_THREAD_ONLY();
     double bcx = bounds_.origin.x + bounds_.size.width / 2, bcy = bounds_.origin.y + bounds_.size.height / 2;
     return transformConcat(transformConcat(transformMakeTranslation(-bcx, -bcy), transform_),
                            transformMakeTranslation(center_.x, center_.y));
 }
 
 Rect View::frame() const {
+    RT_MAIN_THREAD_ONLY();
     Rect local(-bounds_.size.width / 2, -bounds_.size.height / 2, bounds_.size.width, bounds_.size.height);
     Rect r = rectApplyTransform(local, transform_);
     return rectOffset(r, center_.x, center_.y);
 }
 
 void View::setFrame(const Rect& frame0) {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "setFrame");
     Rect f = rectStandardize(frame0);
     Size size = bounds_.size;
@@ -164,6 +169,7 @@ void View::setFrame(const Rect& frame0) {
 }
 
 void View::setBounds(const Rect& bounds) {
+    RT_MAIN_THREAD_ONLY();
     Rect old = bounds_;
     detail::AnimValue before;
     bool animating = detail::animationBlockOpen();
@@ -174,6 +180,7 @@ void View::setBounds(const Rect& bounds) {
 }
 
 void View::setCenter(Point center) {
+    RT_MAIN_THREAD_ONLY();
     Point old = center_;
     detail::AnimValue before;
     bool animating = detail::animationBlockOpen();
@@ -183,6 +190,7 @@ void View::setCenter(Point center) {
 }
 
 void View::setTransform(const AffineTransform& t) {
+    RT_MAIN_THREAD_ONLY();
     AffineTransform old = transform_;
     detail::AnimValue before;
     bool animating = detail::animationBlockOpen();
@@ -235,6 +243,7 @@ void View::autoresize(Size oldSuper, Size newSuper) {
 // ---- appearance ----------------------------------------------------------------------------------
 
 void View::setAlpha(double alpha) {
+    RT_MAIN_THREAD_ONLY();
     double old = alpha_;
     detail::AnimValue before;
     bool animating = detail::animationBlockOpen();
@@ -244,12 +253,14 @@ void View::setAlpha(double alpha) {
 }
 
 void View::setHidden(bool hidden) {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "setHidden");
     if (hidden && !hidden_ && isFirstResponder()) resignFirstResponder();
     hiddenKey.set(*this, hidden);
 }
 
 void View::setClipsToBounds(bool clips) {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "setClipsToBounds");
     if (clips == layer_->masksToBounds()) return;
     rt::ChangeScope scope(*this, {"clipsToBounds"});
@@ -257,6 +268,7 @@ void View::setClipsToBounds(bool clips) {
 }
 
 void View::setBackgroundColor(rt::Ref<Color> color) {
+    RT_MAIN_THREAD_ONLY();
     rt::Ref<Color> old = backgroundColor_;
     bool same = (old && color) ? old->isEqual(*color) : old == color;
     if (same) return;
@@ -268,6 +280,7 @@ void View::setBackgroundColor(rt::Ref<Color> color) {
 }
 
 rt::Ref<Color> View::tintColor() const {
+    RT_MAIN_THREAD_ONLY();
     for (const View* v = this; v; v = v->superview_.lock().get()) {
         if (v->tintColor_) return v->tintColor_;
     }
@@ -276,6 +289,7 @@ rt::Ref<Color> View::tintColor() const {
 }
 
 void View::setTintColor(rt::Ref<Color> color) {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "setTintColor");
     if (!rt::kvoSet(this, "tintColor", tintColor_, std::move(color))) return;
     notifyTintChange();
@@ -287,9 +301,10 @@ void View::notifyTintChange() {
         if (!s->tintColor_) s->notifyTintChange();
 }
 
-void View::setContentMode(ContentMode mode) { contentModeKey.set(*this, mode); }
+void View::setContentMode(ContentMode mode) { RT_MAIN_THREAD_ONLY(); contentModeKey.set(*this, mode); }
 
 rt::Ref<View> View::viewWithTag(long tag) {
+    RT_MAIN_THREAD_ONLY();
     if (tag_ == tag) return selfAs<View>();
     for (auto& s : subviews_)
         if (auto found = s->viewWithTag(tag)) return found;
@@ -299,6 +314,7 @@ rt::Ref<View> View::viewWithTag(long tag) {
 // ---- hierarchy ---------------------------------------------------------------------------------------
 
 rt::Ref<Window> View::window() const {
+    RT_MAIN_THREAD_ONLY();
     for (const View* v = this; v;) {
         if (auto* w = dynamic_cast<const Window*>(v)) return const_cast<Window*>(w)->selfAs<Window>();
         auto s = v->superview_.lock();
@@ -308,6 +324,7 @@ rt::Ref<Window> View::window() const {
 }
 
 bool View::isDescendantOfView(const View* view) const {
+    RT_MAIN_THREAD_ONLY();
     if (!view) return false;
     for (const View* v = this; v;) {
         if (v == view) return true;
@@ -367,16 +384,19 @@ void View::insertSubview(const rt::Ref<View>& view, std::size_t index) {
 }
 
 void View::addSubview(const rt::Ref<View>& view) {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "addSubview");
     insertSubview(view, subviews_.size());
 }
 
 void View::insertSubviewAtIndex(const rt::Ref<View>& view, long index) {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "insertSubviewAtIndex");
     insertSubview(view, std::size_t(std::clamp<long>(index, 0, long(subviews_.size()))));
 }
 
 void View::insertSubviewBelowSubview(const rt::Ref<View>& view, const rt::Ref<View>& sibling) {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "insertSubviewBelowSubview");
     auto it = std::find(subviews_.begin(), subviews_.end(), sibling);
     if (it == subviews_.end()) return addSubview(view);
@@ -384,6 +404,7 @@ void View::insertSubviewBelowSubview(const rt::Ref<View>& view, const rt::Ref<Vi
 }
 
 void View::insertSubviewAboveSubview(const rt::Ref<View>& view, const rt::Ref<View>& sibling) {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "insertSubviewAboveSubview");
     auto it = std::find(subviews_.begin(), subviews_.end(), sibling);
     if (it == subviews_.end()) return addSubview(view);
@@ -391,6 +412,7 @@ void View::insertSubviewAboveSubview(const rt::Ref<View>& view, const rt::Ref<Vi
 }
 
 void View::removeFromSuperview() {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "removeFromSuperview");
     auto super = superview();
     if (!super) return;
@@ -410,6 +432,7 @@ void View::removeFromSuperview() {
 }
 
 void View::bringSubviewToFront(const rt::Ref<View>& view) {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "bringSubviewToFront");
     auto it = std::find(subviews_.begin(), subviews_.end(), view);
     if (it == subviews_.end()) return;
@@ -417,6 +440,7 @@ void View::bringSubviewToFront(const rt::Ref<View>& view) {
 }
 
 void View::sendSubviewToBack(const rt::Ref<View>& view) {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "sendSubviewToBack");
     auto it = std::find(subviews_.begin(), subviews_.end(), view);
     if (it == subviews_.end()) return;
@@ -424,6 +448,7 @@ void View::sendSubviewToBack(const rt::Ref<View>& view) {
 }
 
 void View::exchangeSubviewAtIndex(long i, long j) {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "exchangeSubviewAtIndex");
     long n = long(subviews_.size());
     if (i < 0 || j < 0 || i >= n || j >= n) {
@@ -487,6 +512,7 @@ bool takeViewsNeedingDisplay(std::vector<rt::Weak<View>>& views) {
 }
 
 void View::setNeedsDisplay() {
+    RT_MAIN_THREAD_ONLY();
     ++gDisplayRequests.views;
     auto& handler = displayRequestHandler();
     if (!handler) return;
@@ -503,17 +529,20 @@ void View::setNeedsDisplay() {
 }
 
 void View::setNeedsDisplayForNewPicture() {
+    RT_MAIN_THREAD_ONLY();
     ++gDisplayRequests.pictures;
     if (auto& handler = displayRequestHandler()) handler(true);
 }
 
 void View::setNeedsLayout() {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "setNeedsLayout");
     needsLayout_ = true;
     markSubtreeNeedsLayout();
 }
 
 void View::layoutIfNeeded() {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "layoutIfNeeded");
     if (!needsLayout_ && !subtreeNeedsLayout_) return;
     auto keep = selfAs<View>();
@@ -542,18 +571,20 @@ void View::layoutSubtree() {
 }
 
 void View::sizeToFit() {
+    RT_MAIN_THREAD_ONLY();
     Size s = sizeThatFits(bounds_.size);
     Rect f = frame();
     setFrame(Rect(f.origin, s));
 }
 
-void View::draw(ImageContext&, const Rect&) {}
+void View::draw(ImageContext&, const Rect&) { RT_MAIN_THREAD_ONLY(); }
 
 // ---- hit testing and coordinates -------------------------------------------------------------------
 
-bool View::pointInside(Point point) const { return rectContainsPoint(bounds_, point); }
+bool View::pointInside(Point point) const { RT_MAIN_THREAD_ONLY(); return rectContainsPoint(bounds_, point); }
 
 bool View::isHitTestable() const {
+    RT_MAIN_THREAD_ONLY();
     if (hidden_ || !userInteractionEnabled_ || alpha_ <= 0.01) return false;
     if (animations_) {
         for (const auto& a : animations_->running) {
@@ -564,6 +595,7 @@ bool View::isHitTestable() const {
 }
 
 rt::Ref<View> View::hitTest(Point point) {
+    RT_MAIN_THREAD_ONLY();
     if (!isHitTestable() || !pointInside(point)) return nullptr;
     auto subs = subviews_;
     for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
@@ -606,16 +638,20 @@ AffineTransform mapBetween(const View* from, const View* to) {
 }  // namespace
 
 Point View::convertPointToView(Point p, const View* view) const {
+    RT_MAIN_THREAD_ONLY();
     return pointApplyTransform(p, mapBetween(this, view));
 }
 Point View::convertPointFromView(Point p, const View* view) const {
+    RT_MAIN_THREAD_ONLY();
     if (!view) return pointApplyTransform(p, transformInvert(mapBetween(this, nullptr)));
     return pointApplyTransform(p, mapBetween(view, this));
 }
 Rect View::convertRectToView(const Rect& r, const View* view) const {
+    RT_MAIN_THREAD_ONLY();
     return rectApplyTransform(r, mapBetween(this, view));
 }
 Rect View::convertRectFromView(const Rect& r, const View* view) const {
+    RT_MAIN_THREAD_ONLY();
     if (!view) return rectApplyTransform(r, transformInvert(mapBetween(this, nullptr)));
     return rectApplyTransform(r, mapBetween(view, this));
 }
@@ -623,16 +659,19 @@ Rect View::convertRectFromView(const Rect& r, const View* view) const {
 // ---- responders ------------------------------------------------------------------------------------
 
 rt::Ref<Responder> View::nextResponder() const {
+    RT_MAIN_THREAD_ONLY();
     if (auto vc = viewController()) return vc;
     return superview();
 }
 
 bool View::isFirstResponder() const {
+    RT_MAIN_THREAD_ONLY();
     auto w = window();
     return w && w->firstResponderView().get() == this;
 }
 
 bool View::becomeFirstResponder() {
+    RT_MAIN_THREAD_ONLY();
     if (!canBecomeFirstResponder()) return false;
     auto w = window();
     if (!w) return false;
@@ -644,6 +683,7 @@ bool View::becomeFirstResponder() {
 }
 
 bool View::resignFirstResponder() {
+    RT_MAIN_THREAD_ONLY();
     if (!isFirstResponder()) return true;
     if (!canResignFirstResponder()) return false;
     window()->setFirstResponderView(nullptr);
@@ -653,37 +693,44 @@ bool View::resignFirstResponder() {
 // ---- presented values --------------------------------------------------------------------------------
 
 double View::presentedAlpha() const {
+    RT_MAIN_THREAD_ONLY();
     detail::AnimValue v;
     return (animations_ && detail::presentedValue(*this, AnimKey::Alpha, v)) ? v.v[0] : alpha_;
 }
 Point View::presentedCenter() const {
+    RT_MAIN_THREAD_ONLY();
     detail::AnimValue v;
     return (animations_ && detail::presentedValue(*this, AnimKey::Center, v)) ? Point{v.v[0], v.v[1]} : center_;
 }
 Rect View::presentedBounds() const {
+    RT_MAIN_THREAD_ONLY();
     detail::AnimValue v;
     return (animations_ && detail::presentedValue(*this, AnimKey::Bounds, v)) ? Rect(v.v[0], v.v[1], v.v[2], v.v[3])
                                                                               : bounds_;
 }
 AffineTransform View::presentedTransform() const {
+    RT_MAIN_THREAD_ONLY();
     detail::AnimValue v;
     if (animations_ && detail::presentedValue(*this, AnimKey::Transform, v))
         return {v.v[0], v.v[1], v.v[2], v.v[3], v.v[4], v.v[5]};
     return transform_;
 }
 rt::Ref<Color> View::presentedBackgroundColor() const {
+    RT_MAIN_THREAD_ONLY();
     detail::AnimValue v;
     if (animations_ && detail::presentedValue(*this, AnimKey::BackgroundColor, v))
         return Color::rgba(v.v[0], v.v[1], v.v[2], v.v[3]);
     return backgroundColor_;
 }
 Rect View::presentedFrame() const {
+    RT_MAIN_THREAD_ONLY();
     Rect b = presentedBounds();
     Point c = presentedCenter();
     Rect local(-b.size.width / 2, -b.size.height / 2, b.size.width, b.size.height);
     return rectOffset(rectApplyTransform(local, presentedTransform()), c.x, c.y);
 }
 AffineTransform View::presentedTransformToSuperview() const {
+    RT_MAIN_THREAD_ONLY();
     if (!animations_) return transformToSuperview();
     Rect b = presentedBounds();
     Point c = presentedCenter();

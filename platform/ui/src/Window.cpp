@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <rt/MainThread.h>
 #include <rt/ChangeScope.h>
 #include <ui/Application.h>
 #include <ui/ViewController.h>
@@ -16,6 +17,7 @@ void Window::describe(rt::ClassBuilder<Window>& c) {
 }
 
 void Window::setRootViewController(const rt::Ref<ViewController>& controller) {
+    RT_MAIN_THREAD_ONLY();
     if (rootViewController_ == controller) return;
     // Only a window the application shows makes its root controllers appear and
     // disappear; a window built off screen leaves appearance to its owner.
@@ -43,16 +45,24 @@ void Window::setRootViewController(const rt::Ref<ViewController>& controller) {
 }
 
 bool Window::isShown() const {
+    RT_MAIN_THREAD_ONLY();
     if (isHidden()) return false;
     const auto& windows = Application::sharedApplication()->windows();
     return std::any_of(windows.begin(), windows.end(), [this](const auto& w) { return w.get() == this; });
 }
 
 void Window::makeKeyAndVisible() {
+    RT_MAIN_THREAD_ONLY();
     setHidden(false);
     makeKeyWindow();
 }
-void Window::makeKeyWindow() { Application::sharedApplication()->setKeyWindow(selfAs<Window>()); }
-bool Window::isKeyWindow() const { return Application::sharedApplication()->keyWindow().get() == this; }
+void Window::makeKeyWindow() {
+    RT_MAIN_THREAD_ONLY();
+    Application::sharedApplication()->setKeyWindow(selfAs<Window>());
+}
+bool Window::isKeyWindow() const {
+    RT_MAIN_THREAD_ONLY();
+    return Application::sharedApplication()->keyWindow().get() == this;
+}
 
 }  // namespace ui

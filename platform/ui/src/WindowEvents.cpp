@@ -1,5 +1,6 @@
 // Touch delivery: hit testing, recognizers first, then the view's own handling.
 
+#include <rt/MainThread.h>
 #include <algorithm>
 
 #include <ui/Control.h>
@@ -75,6 +76,7 @@ void deliverToViews(const TouchSet& touches, TouchPhase phase) {
 }  // namespace
 
 void Window::sendTouches(const TouchSet& touches) {
+    RT_MAIN_THREAD_ONLY();
     auto self = selfAs<Window>();
     for (auto phase : {TouchPhase::Began, TouchPhase::Moved, TouchPhase::Stationary, TouchPhase::Ended,
                        TouchPhase::Cancelled}) {

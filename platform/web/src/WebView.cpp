@@ -1,3 +1,4 @@
+#include <rt/MainThread.h>
 #include <web/WebView.h>
 
 #include "ScriptURL.h"
@@ -38,22 +39,28 @@ void WebView::didInitialize() {
 }
 
 void WebView::loadHTMLString(const std::string& html, const std::string& baseURL) {
+    RT_MAIN_THREAD_ONLY();
     engine_->loadHTMLString(html, baseURL);
 }
 
-void WebView::loadRequest(const std::string& url) { engine_->loadRequest(url); }
-void WebView::stopLoading() { engine_->stopLoading(); }
-bool WebView::isLoading() const { return engine_->isLoading(); }
-std::string WebView::title() const { return engine_->title(); }
-std::string WebView::stringByEvaluatingJavaScript(const std::string& script) { return engine_->evaluateScript(script); }
-double WebView::contentHeight() const { return engine_->contentHeight(); }
+void WebView::loadRequest(const std::string& url) { RT_MAIN_THREAD_ONLY(); engine_->loadRequest(url); }
+void WebView::stopLoading() { RT_MAIN_THREAD_ONLY(); engine_->stopLoading(); }
+bool WebView::isLoading() const { RT_MAIN_THREAD_ONLY(); return engine_->isLoading(); }
+std::string WebView::title() const { RT_MAIN_THREAD_ONLY(); return engine_->title(); }
+std::string WebView::stringByEvaluatingJavaScript(const std::string& script) {
+    RT_MAIN_THREAD_ONLY();
+    return engine_->evaluateScript(script);
+}
+double WebView::contentHeight() const { RT_MAIN_THREAD_ONLY(); return engine_->contentHeight(); }
 
 void WebView::setPageScriptsEnabled(bool enabled) {
+    RT_MAIN_THREAD_ONLY();
     pageScriptsEnabled_ = enabled;
     engine_->setPageScriptsEnabled(enabled);
 }
 
 void WebView::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     ui::View::layoutSubviews();
     engine_->setViewportSize(bounds().size);
 }

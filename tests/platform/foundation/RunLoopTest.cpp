@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -14,6 +15,7 @@
 #include <fnd/Queue.h>
 #include <fnd/RunLoop.h>
 #include <fnd/Thread.h>
+#include <rt/Exception.h>
 
 #include "VirtualTime.h"
 
@@ -241,4 +243,41 @@ TEST(QueueTest, QueueReleasedFromItsOwnBlockEndsItsThreadCleanly) {
     EXPECT_TRUE(released.load());
     std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the detached thread leaves its loop
 }
+}  // namespace
+
+namespace {
+
+// Entered from another thread, the main loop would run the main thread's work there: its
+// run entries refuse such a thread before running anything.
+TEST(MainLoop, EveryRunEntryRefusesAnotherThreadAndRunsNothingThere) {
+    auto loop = fnd::RunLoop::main();
+    std::atomic<bool> ranOnWorker{false};
+    loop->post([&] { ranOnWorker = !fnd::RunLoop::isMainThread(); });
+    std::vector<std::string> refusals;
+    std::thread worker([&] {
+        auto attempt = [&](const std::function<void()>& enter) {
+            try {
+                enter();
+                refusals.push_back("");
+            } catch (const rt::Exception& e) {
+                refusals.push_back(e.reason());
+            }
+        };
+        attempt([&] { loop->runOnce(0); });
+        attempt([&] { loop->drain(); });
+        attempt([&] { loop->runUntil([] { return true; }, 0.01); });
+        attempt([&] { loop->runFor(0.01); });
+    });
+    worker.join();
+    ASSERT_EQ(refusals.size(), 4u);
+    const char* calls[] = {"RunLoop::runOnce", "RunLoop::drain", "RunLoop::runUntil", "RunLoop::runUntil"};
+    for (std::size_t i = 0; i < refusals.size(); ++i)
+        EXPECT_NE(refusals[i].find(std::string(calls[i]) + " was called on thread"), std::string::npos) << refusals[i];
+    EXPECT_FALSE(ranOnWorker);
+    // The main thread still runs the block, and a loop of the worker's own runs there.
+    loop->drain();
+    std::thread([] { fnd::RunLoop::current()->runOnce(0); }).join();
+    EXPECT_FALSE(ranOnWorker);
+}
+
 }  // namespace

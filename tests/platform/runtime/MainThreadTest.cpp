@@ -84,4 +84,38 @@ TEST(MainThreadTest, AMainThreadOnlyClassRefusesItsKeysElsewhereButKeyPathsThrou
     EXPECT_EQ(dial->valueForKey("level").longLongValue(), 3);
 }
 
+/// A framework class of no thread of its own: its plain keys are the main thread's too.
+class Meter : public rt::Object {
+    RT_CLASS(Meter, rt::Object)
+    long level_ = 0;
+
+public:
+    static constexpr rt::Stored<&Meter::level_, "level", rt::writable> levelKey{};
+    void setLevel(long v) { levelKey.set(*this, v); }
+};
+
+// A silent store from another thread would race the main thread's readers: every build
+// (not debug builds only) ends the process naming the key.
+TEST(MainThreadDeathTest, APlainKeyOfTheFrameworkWrittenOnAnotherThreadEndsTheProcessInEveryBuild) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            auto meter = rt::make<Meter>();
+            std::thread([&] { meter->setLevel(3); }).join();
+        },
+        "The key \"level\" of Meter is a main-thread key but was set on another thread");
+}
+
+// The object's own runtime calls that announce or change what it is refuse too.
+TEST(MainThreadTest, AnnouncingAChangeOrSwitchingTheClassOfAMainThreadOnlyObjectElsewhereIsRefused) {
+    auto gauge = rt::make<Gauge>();
+    bool told = false;
+    auto token = rt::observe(gauge, "level", rt::KVONew, [&](const rt::KVOChange&) { told = true; });
+    EXPECT_NE(raisedOnWorker([&] { gauge->willChangeValueForKey("level"); }).second.find("Gauge::willChangeValueForKey was called on thread"), std::string::npos);
+    EXPECT_NE(raisedOnWorker([&] { gauge->didChangeValueForKey("level"); }).second.find("Gauge::didChangeValueForKey was called on thread"), std::string::npos);
+    EXPECT_NE(raisedOnWorker([&] { gauge->setObjectClass(Dial::staticClass()); }).second.find("Gauge::setObjectClass was called on thread"), std::string::npos);
+    EXPECT_FALSE(told);
+    EXPECT_EQ(&gauge->objectClass(), &Gauge::staticClass());
+}
+
 }  // namespace mainthreadtest

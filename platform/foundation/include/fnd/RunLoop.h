@@ -151,6 +151,9 @@ public:
     void updateSource(SourceId id, short events);
     void removeSource(SourceId id);
 
+    // The entries below (run, runUntil, runFor, runOnce, drain) of the main loop are
+    // the main thread's: another thread is refused with the thread error (rt/MainThread.h).
+
     /// Runs until stop() is called.
     void run();
     void stop();
@@ -203,6 +206,8 @@ private:
     bool fireDueTimers();
     bool runPosted();
     bool runTurnObservers();
+    /// Refuses a thread other than the main one entering the main loop.
+    void requireOwnThread(const char* call) const;
     /// One turn of runOnce, without counting an entry.
     bool runTurn(TimeInterval maxWait);
     /// Moves the lock-free list of new posts, in posting order, behind the posted list.

@@ -24,6 +24,17 @@
 #endif
 #endif
 
+/// The first statement of every public method of a main-thread-only class, getters and
+/// inline ones included: a call from another thread is refused before it reads or
+/// changes anything. Named after the object's class and the method ("Slider::setValue").
+#define RT_MAIN_THREAD_ONLY() ::rt::MainThread::require(*this, __func__)
+/// The same for a static method or a free function of a main-thread-only part, named by
+/// call ("QXQuorvexPlayer::player").
+#define RT_MAIN_THREAD_ONLY_CALL(call) ::rt::MainThread::require(call)
+/// In the body of a class whose description says mainThreadOnly(), so that what reads
+/// the headers (the thread sweep) knows it too; subclasses inherit it.
+#define RT_MAIN_THREAD_ONLY_CLASS static constexpr bool mainThreadOnlyClass = true
+
 namespace rt {
 
 class Object;

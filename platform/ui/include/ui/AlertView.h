@@ -5,6 +5,7 @@
 // sheet dismissed by a tap beside it reports index -1. The controller-based
 // AlertController is the newer way to the same end.
 
+#include <rt/MainThread.h>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,24 +26,24 @@ public:
     static constexpr double kFadeDuration = 0.2;
     static constexpr double kButtonHeight = 44;
 
-    const std::string& title() const { return title_; }
+    const std::string& title() const { RT_MAIN_THREAD_ONLY(); return title_; }
     void setTitle(std::string t);
-    const std::string& message() const { return message_; }
+    const std::string& message() const { RT_MAIN_THREAD_ONLY(); return message_; }
     void setMessage(std::string m);
 
     /// Adds a button; answers its index.
     long addButtonWithTitle(const std::string& title);
-    long numberOfButtons() const { return static_cast<long>(titles_.size()); }
+    long numberOfButtons() const { RT_MAIN_THREAD_ONLY(); return static_cast<long>(titles_.size()); }
     /// "" for an index without a button.
     std::string buttonTitleAtIndex(long index) const;
-    long cancelButtonIndex() const { return cancelButtonIndex_; }
-    void setCancelButtonIndex(long index) { cancelButtonIndex_ = index; }
+    long cancelButtonIndex() const { RT_MAIN_THREAD_ONLY(); return cancelButtonIndex_; }
+    void setCancelButtonIndex(long index) { RT_MAIN_THREAD_ONLY(); cancelButtonIndex_ = index; }
     long firstOtherButtonIndex() const;
 
-    bool isVisible() const { return visible_; }
+    bool isVisible() const { RT_MAIN_THREAD_ONLY(); return visible_; }
     /// The button's view while shown (nil otherwise or for an unknown index).
     rt::Ref<Button> buttonAtIndex(long index) const;
-    const rt::Ref<View>& boxView() const { return box_; }
+    const rt::Ref<View>& boxView() const { RT_MAIN_THREAD_ONLY(); return box_; }
 
     /// Reports the index to the delegate, then dismisses with it.
     void clickButtonAtIndex(long index);
@@ -102,10 +103,10 @@ public:
     AlertView();
 
     /// Held weakly.
-    std::shared_ptr<AlertViewDelegate> delegate() const { return delegate_.lock(); }
-    virtual void setDelegate(const std::shared_ptr<AlertViewDelegate>& d) { delegate_ = d; }
+    std::shared_ptr<AlertViewDelegate> delegate() const { RT_MAIN_THREAD_ONLY(); return delegate_.lock(); }
+    virtual void setDelegate(const std::shared_ptr<AlertViewDelegate>& d) { RT_MAIN_THREAD_ONLY(); delegate_ = d; }
 
-    AlertViewStyle alertViewStyle() const { return style_; }
+    AlertViewStyle alertViewStyle() const { RT_MAIN_THREAD_ONLY(); return style_; }
     /// Makes the text fields of the style: one (secure or plain) or login and password.
     void setAlertViewStyle(AlertViewStyle style);
     /// The style's field of the index; an index the style has none for raises a range error.
@@ -146,10 +147,10 @@ class ActionSheet : public ButtonBoxView {
 public:
     ActionSheet();
 
-    std::shared_ptr<ActionSheetDelegate> delegate() const { return delegate_.lock(); }
-    virtual void setDelegate(const std::shared_ptr<ActionSheetDelegate>& d) { delegate_ = d; }
-    long destructiveButtonIndex() const { return destructiveButtonIndex_; }
-    void setDestructiveButtonIndex(long index) { destructiveButtonIndex_ = index; }
+    std::shared_ptr<ActionSheetDelegate> delegate() const { RT_MAIN_THREAD_ONLY(); return delegate_.lock(); }
+    virtual void setDelegate(const std::shared_ptr<ActionSheetDelegate>& d) { RT_MAIN_THREAD_ONLY(); delegate_ = d; }
+    long destructiveButtonIndex() const { RT_MAIN_THREAD_ONLY(); return destructiveButtonIndex_; }
+    void setDestructiveButtonIndex(long index) { RT_MAIN_THREAD_ONLY(); destructiveButtonIndex_ = index; }
 
     /// Shows over the view's window, the box under the rectangle (the view's
     /// coordinates), or above it when there is no room below.
@@ -157,7 +158,7 @@ public:
     /// Shows at the bottom of the view's window.
     void showInView(const rt::Ref<View>& view);
     /// The rectangle shown from, in the overlay's coordinates (nullopt at the bottom).
-    std::optional<Rect> anchorRect() const { return anchor_; }
+    std::optional<Rect> anchorRect() const { RT_MAIN_THREAD_ONLY(); return anchor_; }
 
 protected:
     Rect boxFrameForSize(Size size) const override;

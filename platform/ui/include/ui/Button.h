@@ -3,6 +3,7 @@
 // state. A value set for a combination of states is used in exactly that state; a
 // state with no value of its own shows the normal state's.
 
+#include <rt/MainThread.h>
 #include <map>
 #include <optional>
 
@@ -21,7 +22,7 @@ public:
     explicit Button(const Rect& frame = Rect());
     static rt::Ref<Button> buttonWithType(ButtonType type);
 
-    ButtonType buttonType() const { return type_; }
+    ButtonType buttonType() const { RT_MAIN_THREAD_ONLY(); return type_; }
 
     void setTitle(std::optional<std::string> title, unsigned state);
     std::optional<std::string> titleForState(unsigned state) const;
@@ -33,15 +34,15 @@ public:
     rt::Ref<Image> backgroundImageForState(unsigned state) const;
 
     /// What the current state shows.
-    std::optional<std::string> currentTitle() const { return titleForState(state()); }
-    rt::Ref<Color> currentTitleColor() const { return titleColorForState(state()); }
-    rt::Ref<Image> currentImage() const { return imageForState(state()); }
-    rt::Ref<Image> currentBackgroundImage() const { return backgroundImageForState(state()); }
+    std::optional<std::string> currentTitle() const { RT_MAIN_THREAD_ONLY(); return titleForState(state()); }
+    rt::Ref<Color> currentTitleColor() const { RT_MAIN_THREAD_ONLY(); return titleColorForState(state()); }
+    rt::Ref<Image> currentImage() const { RT_MAIN_THREAD_ONLY(); return imageForState(state()); }
+    rt::Ref<Image> currentBackgroundImage() const { RT_MAIN_THREAD_ONLY(); return backgroundImageForState(state()); }
 
     rt::Ref<Label> titleLabel();
     rt::Ref<ImageView> imageView();
 
-    EdgeInsets contentEdgeInsets() const { return contentInsets_; }
+    EdgeInsets contentEdgeInsets() const { RT_MAIN_THREAD_ONLY(); return contentInsets_; }
     void setContentEdgeInsets(EdgeInsets insets);
 
     /// Image then title side by side, plus the content insets.

@@ -8,6 +8,7 @@
 // the data source's new counts, and the visible views move to their new places on the
 // animation engine.
 
+#include <rt/MainThread.h>
 #include <functional>
 #include <map>
 #include <set>
@@ -23,13 +24,13 @@ class CollectionReusableView : public View {
     RT_CLASS(CollectionReusableView, View)
 public:
     using View::View;
-    const std::string& reuseIdentifier() const { return reuseIdentifier_; }
+    const std::string& reuseIdentifier() const { RT_MAIN_THREAD_ONLY(); return reuseIdentifier_; }
     /// Called before the view leaves its reuse queue.
-    virtual void prepareForReuse() {}
+    virtual void prepareForReuse() { RT_MAIN_THREAD_ONLY(); }
     /// The attributes are the view's own copy; the collection view has set the frame,
     /// alpha and hidden flag before this call.
     virtual void applyLayoutAttributes(const rt::Ref<CollectionViewLayoutAttributes>& attributes);
-    rt::Ref<CollectionViewLayoutAttributes> layoutAttributes() const { return attributes_; }
+    rt::Ref<CollectionViewLayoutAttributes> layoutAttributes() const { RT_MAIN_THREAD_ONLY(); return attributes_; }
 
 private:
     friend class CollectionView;
@@ -68,9 +69,9 @@ public:
 
     CollectionView(const Rect& frame, rt::Ref<CollectionViewLayout> layout);
 
-    const rt::Ref<CollectionViewLayout>& collectionViewLayout() const { return layout_; }
+    const rt::Ref<CollectionViewLayout>& collectionViewLayout() const { RT_MAIN_THREAD_ONLY(); return layout_; }
     void setCollectionViewLayout(rt::Ref<CollectionViewLayout> layout);
-    CollectionViewDataSource* dataSource() const { return dataSource_; }
+    CollectionViewDataSource* dataSource() const { RT_MAIN_THREAD_ONLY(); return dataSource_; }
     void setDataSource(CollectionViewDataSource* dataSource);
 
     // ---- registration and reuse -------------------------------------------------------

@@ -4,6 +4,7 @@
 // margin around the bounds, so a finger drifting off the edge still counts as inside),
 // and the end inside or outside or a cancel.
 
+#include <rt/MainThread.h>
 #include <ui/TargetAction.h>
 #include <ui/View.h>
 
@@ -54,17 +55,17 @@ public:
     explicit Control(const Rect& frame = Rect());
     static void describe(rt::ClassBuilder<Control>& c);
 
-    bool isEnabled() const { return enabled_; }
+    bool isEnabled() const { RT_MAIN_THREAD_ONLY(); return enabled_; }
     virtual void setEnabled(bool enabled);
-    bool isSelected() const { return selected_; }
+    bool isSelected() const { RT_MAIN_THREAD_ONLY(); return selected_; }
     virtual void setSelected(bool selected);
-    bool isHighlighted() const { return highlighted_; }
+    bool isHighlighted() const { RT_MAIN_THREAD_ONLY(); return highlighted_; }
     virtual void setHighlighted(bool highlighted);
     /// The state bits of the three flags.
     unsigned state() const;
 
-    bool isTracking() const { return tracking_; }
-    bool isTouchInside() const { return touchInside_; }
+    bool isTracking() const { RT_MAIN_THREAD_ONLY(); return tracking_; }
+    bool isTouchInside() const { RT_MAIN_THREAD_ONLY(); return touchInside_; }
 
     using Action = std::function<void(const rt::Ref<Control>& sender)>;
     /// Adds the action for the events; the same target and name for the same events
@@ -74,7 +75,7 @@ public:
     void removeTarget(const rt::Object* target, const std::string& action, unsigned events);
     /// The events some action is registered for.
     unsigned allControlEvents() const;
-    std::size_t numberOfActions() const { return actions_.size(); }
+    std::size_t numberOfActions() const { RT_MAIN_THREAD_ONLY(); return actions_.size(); }
     /// Runs every action registered for any of the events, one event bit at a time in
     /// ascending order, actions in the order they were added.
     void sendActionsForControlEvents(unsigned events);

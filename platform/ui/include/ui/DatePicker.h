@@ -5,6 +5,7 @@
 // on a neighbouring row moves it by that row's distance; a change made by touch sends
 // value-changed, one set in code does not.
 
+#include <rt/MainThread.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,18 +26,18 @@ public:
 
     explicit DatePicker(const Rect& frame = Rect(0, 0, 320, 216));
 
-    DatePickerMode datePickerMode() const { return mode_; }
+    DatePickerMode datePickerMode() const { RT_MAIN_THREAD_ONLY(); return mode_; }
     void setDatePickerMode(DatePickerMode mode);
-    const std::optional<rt::Date>& minimumDate() const { return minimumDate_; }
+    const std::optional<rt::Date>& minimumDate() const { RT_MAIN_THREAD_ONLY(); return minimumDate_; }
     /// Sets the lower bound (nil for none); the date is clamped into the new range.
     void setMinimumDate(std::optional<rt::Date> date);
-    const std::optional<rt::Date>& maximumDate() const { return maximumDate_; }
+    const std::optional<rt::Date>& maximumDate() const { RT_MAIN_THREAD_ONLY(); return maximumDate_; }
     void setMaximumDate(std::optional<rt::Date> date);
-    rt::Date date() const { return date_; }
+    rt::Date date() const { RT_MAIN_THREAD_ONLY(); return date_; }
     /// Clamped into the range; sends nothing.
     void setDate(rt::Date date, bool animated = false);
     /// How many times the date was set in code (a test's way to see it left alone).
-    std::size_t dateSetCount() const { return dateSetCount_; }
+    std::size_t dateSetCount() const { RT_MAIN_THREAD_ONLY(); return dateSetCount_; }
 
     /// How far one row moves the date in the current mode, in seconds.
     double stepSeconds() const;
@@ -44,7 +45,7 @@ public:
     /// machine's zone).
     std::string textForDate(rt::Date date) const;
     /// The labels of the rows, top to bottom; the middle one is the selected date.
-    const std::vector<rt::Ref<Label>>& rowLabels() const { return rows_; }
+    const std::vector<rt::Ref<Label>>& rowLabels() const { RT_MAIN_THREAD_ONLY(); return rows_; }
 
     void layoutSubviews() override;
     bool beginTrackingWithTouch(Touch& touch) override;

@@ -2,6 +2,7 @@
 // A view that shows one or more lines of plain or attributed text, vertically centred
 // in its bounds, sized from real text metrics.
 
+#include <rt/MainThread.h>
 #include <memory>
 #include <optional>
 
@@ -52,36 +53,39 @@ public:
     explicit Label(const Rect& frame = Rect());
     static void describe(rt::ClassBuilder<Label>& c);
 
-    std::string text() const { return attributed_ ? attributed_->text : text_; }
+    std::string text() const { RT_MAIN_THREAD_ONLY(); return attributed_ ? attributed_->text : text_; }
     /// Plain text (drops the attributed text).
     void setText(std::string text);
-    std::optional<AttributedString> attributedText() const { return attributed_; }
+    std::optional<AttributedString> attributedText() const { RT_MAIN_THREAD_ONLY(); return attributed_; }
     void setAttributedText(std::optional<AttributedString> text);
 
-    rt::Ref<Font> font() const { return font_; }
+    rt::Ref<Font> font() const { RT_MAIN_THREAD_ONLY(); return font_; }
     void setFont(rt::Ref<Font> font);
-    rt::Ref<Color> textColor() const { return textColor_; }
-    void setTextColor(rt::Ref<Color> color) { textColorKey.set(*this, std::move(color)); }
-    rt::Ref<Color> highlightedTextColor() const { return highlightedTextColor_; }
-    void setHighlightedTextColor(rt::Ref<Color> c) { highlightedTextColorKey.set(*this, std::move(c)); }
-    bool isHighlighted() const { return highlighted_; }
-    void setHighlighted(bool v) { highlightedKey.set(*this, v); }
-    bool isEnabled() const { return enabled_; }
-    void setEnabled(bool v) { enabledKey.set(*this, v); }
-    TextAlignment textAlignment() const { return alignment_; }
-    void setTextAlignment(TextAlignment a) { textAlignmentKey.set(*this, a); }
-    int numberOfLines() const { return numberOfLines_; }
-    void setNumberOfLines(int n) { numberOfLinesKey.set(*this, n); }
-    LineBreakMode lineBreakMode() const { return lineBreakMode_; }
-    void setLineBreakMode(LineBreakMode m) { lineBreakModeKey.set(*this, m); }
-    bool adjustsFontSizeToFitWidth() const { return adjustsFontSize_; }
-    void setAdjustsFontSizeToFitWidth(bool v) { adjustsFontSizeToFitWidthKey.set(*this, v); }
-    double minimumScaleFactor() const { return minimumScaleFactor_; }
-    void setMinimumScaleFactor(double v) { minimumScaleFactorKey.set(*this, v); }
-    rt::Ref<Color> shadowColor() const { return shadowColor_; }
-    void setShadowColor(rt::Ref<Color> c) { shadowColorKey.set(*this, std::move(c)); }
-    Size shadowOffset() const { return shadowOffset_; }
-    void setShadowOffset(Size s) { shadowOffsetKey.set(*this, s); }
+    rt::Ref<Color> textColor() const { RT_MAIN_THREAD_ONLY(); return textColor_; }
+    void setTextColor(rt::Ref<Color> color) { RT_MAIN_THREAD_ONLY(); textColorKey.set(*this, std::move(color)); }
+    rt::Ref<Color> highlightedTextColor() const { RT_MAIN_THREAD_ONLY(); return highlightedTextColor_; }
+    void setHighlightedTextColor(rt::Ref<Color> c) {
+        RT_MAIN_THREAD_ONLY();
+        highlightedTextColorKey.set(*this, std::move(c));
+    }
+    bool isHighlighted() const { RT_MAIN_THREAD_ONLY(); return highlighted_; }
+    void setHighlighted(bool v) { RT_MAIN_THREAD_ONLY(); highlightedKey.set(*this, v); }
+    bool isEnabled() const { RT_MAIN_THREAD_ONLY(); return enabled_; }
+    void setEnabled(bool v) { RT_MAIN_THREAD_ONLY(); enabledKey.set(*this, v); }
+    TextAlignment textAlignment() const { RT_MAIN_THREAD_ONLY(); return alignment_; }
+    void setTextAlignment(TextAlignment a) { RT_MAIN_THREAD_ONLY(); textAlignmentKey.set(*this, a); }
+    int numberOfLines() const { RT_MAIN_THREAD_ONLY(); return numberOfLines_; }
+    void setNumberOfLines(int n) { RT_MAIN_THREAD_ONLY(); numberOfLinesKey.set(*this, n); }
+    LineBreakMode lineBreakMode() const { RT_MAIN_THREAD_ONLY(); return lineBreakMode_; }
+    void setLineBreakMode(LineBreakMode m) { RT_MAIN_THREAD_ONLY(); lineBreakModeKey.set(*this, m); }
+    bool adjustsFontSizeToFitWidth() const { RT_MAIN_THREAD_ONLY(); return adjustsFontSize_; }
+    void setAdjustsFontSizeToFitWidth(bool v) { RT_MAIN_THREAD_ONLY(); adjustsFontSizeToFitWidthKey.set(*this, v); }
+    double minimumScaleFactor() const { RT_MAIN_THREAD_ONLY(); return minimumScaleFactor_; }
+    void setMinimumScaleFactor(double v) { RT_MAIN_THREAD_ONLY(); minimumScaleFactorKey.set(*this, v); }
+    rt::Ref<Color> shadowColor() const { RT_MAIN_THREAD_ONLY(); return shadowColor_; }
+    void setShadowColor(rt::Ref<Color> c) { RT_MAIN_THREAD_ONLY(); shadowColorKey.set(*this, std::move(c)); }
+    Size shadowOffset() const { RT_MAIN_THREAD_ONLY(); return shadowOffset_; }
+    void setShadowOffset(Size s) { RT_MAIN_THREAD_ONLY(); shadowOffsetKey.set(*this, s); }
 
     /// The size of the text at the current font and line limit within `size` (its width
     /// wraps lines unless the label has one line), rounded up to whole points.
@@ -90,7 +94,7 @@ public:
     /// minimum scale factor) when the text must fit the width on one line.
     rt::Ref<Font> fittingFont() const;
 
-    bool drawsContent() const override { return true; }
+    bool drawsContent() const override { RT_MAIN_THREAD_ONLY(); return true; }
     void draw(ImageContext& context, const Rect& rect) override;
 
 private:

@@ -3,6 +3,7 @@
 // a tab bar controller (one selected child above a tab bar). Both keep their children
 // through containment, so appearance callbacks reach the child that comes and goes.
 
+#include <rt/MainThread.h>
 #include <optional>
 
 #include <ui/BarItem.h>
@@ -18,13 +19,16 @@ public:
     static constexpr double kHeight = 44;
     explicit NavigationBar(const Rect& frame = Rect());
 
-    const std::vector<rt::Ref<NavigationItem>>& items() const { return items_; }
+    const std::vector<rt::Ref<NavigationItem>>& items() const { RT_MAIN_THREAD_ONLY(); return items_; }
     void setItems(std::vector<rt::Ref<NavigationItem>> items);
-    rt::Ref<NavigationItem> topItem() const { return items_.empty() ? nullptr : items_.back(); }
-    rt::Ref<NavigationItem> backItem() const { return items_.size() < 2 ? nullptr : items_[items_.size() - 2]; }
+    rt::Ref<NavigationItem> topItem() const { RT_MAIN_THREAD_ONLY(); return items_.empty() ? nullptr : items_.back(); }
+    rt::Ref<NavigationItem> backItem() const {
+        RT_MAIN_THREAD_ONLY();
+        return items_.size() < 2 ? nullptr : items_[items_.size() - 2];
+    }
     /// The back button's view (nil when there is nothing to go back to).
-    rt::Ref<Button> backButton() const { return backButton_; }
-    rt::Ref<Label> titleLabel() const { return titleLabel_; }
+    rt::Ref<Button> backButton() const { RT_MAIN_THREAD_ONLY(); return backButton_; }
+    rt::Ref<Label> titleLabel() const { RT_MAIN_THREAD_ONLY(); return titleLabel_; }
     /// Runs when the back button is pressed.
     std::function<void()> onBack;
 
@@ -106,10 +110,10 @@ public:
     static constexpr double kHeight = 49;
     explicit TabBar(const Rect& frame = Rect());
     void setItems(std::vector<rt::Ref<TabBarItem>> items);
-    const std::vector<rt::Ref<TabBarItem>>& items() const { return items_; }
-    rt::Ref<TabBarItem> selectedItem() const { return selected_; }
+    const std::vector<rt::Ref<TabBarItem>>& items() const { RT_MAIN_THREAD_ONLY(); return items_; }
+    rt::Ref<TabBarItem> selectedItem() const { RT_MAIN_THREAD_ONLY(); return selected_; }
     void setSelectedItem(const rt::Ref<TabBarItem>& item);
-    const std::vector<rt::Ref<Button>>& buttons() const { return buttons_; }
+    const std::vector<rt::Ref<Button>>& buttons() const { RT_MAIN_THREAD_ONLY(); return buttons_; }
     /// Runs when a tab's button is tapped.
     std::function<void(std::size_t index)> onSelect;
     void layoutSubviews() override;

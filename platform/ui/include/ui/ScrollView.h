@@ -5,6 +5,7 @@
 // on. Animated offsets run on the animation engine and end with the delegate's
 // did-end-scrolling-animation.
 
+#include <rt/MainThread.h>
 #include <ui/GestureRecognizer.h>
 #include <ui/View.h>
 
@@ -36,41 +37,41 @@ public:
     explicit ScrollView(const Rect& frame = Rect());
     static void describe(rt::ClassBuilder<ScrollView>& c);
 
-    Size contentSize() const { return contentSize_; }
+    Size contentSize() const { RT_MAIN_THREAD_ONLY(); return contentSize_; }
     void setContentSize(Size s);
-    Point contentOffset() const { return bounds().origin; }
+    Point contentOffset() const { RT_MAIN_THREAD_ONLY(); return bounds().origin; }
     void setContentOffset(Point offset);
     /// Animated: the offset moves on the animation engine and the delegate hears
     /// did-end-scrolling-animation when it arrives.
     virtual void setContentOffset(Point offset, bool animated);
-    EdgeInsets contentInset() const { return contentInset_; }
+    EdgeInsets contentInset() const { RT_MAIN_THREAD_ONLY(); return contentInset_; }
     void setContentInset(EdgeInsets e);
     /// Scrolls just enough to show the rectangle (content coordinates).
     void scrollRectToVisible(const Rect& rect, bool animated);
 
-    bool isScrollEnabled() const { return scrollEnabled_; }
+    bool isScrollEnabled() const { RT_MAIN_THREAD_ONLY(); return scrollEnabled_; }
     void setScrollEnabled(bool e);
-    bool isPagingEnabled() const { return pagingEnabled_; }
-    void setPagingEnabled(bool p) { pagingEnabled_ = p; }
-    bool isDirectionalLockEnabled() const { return directionalLock_; }
-    void setDirectionalLockEnabled(bool d) { directionalLock_ = d; }
+    bool isPagingEnabled() const { RT_MAIN_THREAD_ONLY(); return pagingEnabled_; }
+    void setPagingEnabled(bool p) { RT_MAIN_THREAD_ONLY(); pagingEnabled_ = p; }
+    bool isDirectionalLockEnabled() const { RT_MAIN_THREAD_ONLY(); return directionalLock_; }
+    void setDirectionalLockEnabled(bool d) { RT_MAIN_THREAD_ONLY(); directionalLock_ = d; }
     /// Whether a tap on the status bar scrolls this view to the top (stored only: the
     /// host decides which of its scroll views answers).
-    bool scrollsToTop() const { return scrollsToTop_; }
-    void setScrollsToTop(bool s) { scrollsToTop_ = s; }
+    bool scrollsToTop() const { RT_MAIN_THREAD_ONLY(); return scrollsToTop_; }
+    void setScrollsToTop(bool s) { RT_MAIN_THREAD_ONLY(); scrollsToTop_ = s; }
     /// Lets a drag pull the content past its top and bottom edges; after the finger
     /// lifts the content eases back, frame by frame on the main loop's clock, to the
     /// nearest resting offset of the insets in force at each frame. Off by default.
-    bool alwaysBounceVertical() const { return alwaysBounceVertical_; }
-    void setAlwaysBounceVertical(bool bounce) { alwaysBounceVertical_ = bounce; }
-    bool isBouncing() const { return bounce_ != nullptr; }
-    bool isDragging() const { return dragging_; }
-    bool isDecelerating() const { return decelerating_; }
-    bool isTracking() const { return tracking_; }
+    bool alwaysBounceVertical() const { RT_MAIN_THREAD_ONLY(); return alwaysBounceVertical_; }
+    void setAlwaysBounceVertical(bool bounce) { RT_MAIN_THREAD_ONLY(); alwaysBounceVertical_ = bounce; }
+    bool isBouncing() const { RT_MAIN_THREAD_ONLY(); return bounce_ != nullptr; }
+    bool isDragging() const { RT_MAIN_THREAD_ONLY(); return dragging_; }
+    bool isDecelerating() const { RT_MAIN_THREAD_ONLY(); return decelerating_; }
+    bool isTracking() const { RT_MAIN_THREAD_ONLY(); return tracking_; }
 
-    ScrollViewDelegate* delegate() const { return delegate_; }
-    void setDelegate(ScrollViewDelegate* d) { delegate_ = d; }
-    rt::Ref<PanGestureRecognizer> panGestureRecognizer() const { return pan_; }
+    ScrollViewDelegate* delegate() const { RT_MAIN_THREAD_ONLY(); return delegate_; }
+    void setDelegate(ScrollViewDelegate* d) { RT_MAIN_THREAD_ONLY(); delegate_ = d; }
+    rt::Ref<PanGestureRecognizer> panGestureRecognizer() const { RT_MAIN_THREAD_ONLY(); return pan_; }
 
     /// The offsets the content may rest at.
     Point minimumContentOffset() const;

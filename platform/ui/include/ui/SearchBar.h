@@ -2,6 +2,7 @@
 // A search bar: a search field with optional cancel, bookmark and results-list buttons
 // and scope buttons; its events reach one delegate.
 
+#include <rt/MainThread.h>
 #include <memory>
 
 #include <ui/Button.h>
@@ -37,37 +38,40 @@ public:
     explicit SearchBar(const Rect& frame = Rect(0, 0, 320, 44));
     void didInitialize() override;
 
-    std::string text() const { return field_->text(); }
-    void setText(std::string t) { field_->setText(std::move(t)); }
-    std::string placeholder() const { return field_->placeholder(); }
-    void setPlaceholder(std::string p) { field_->setPlaceholder(std::move(p)); }
-    rt::Ref<TextField> searchField() const { return field_; }
+    std::string text() const { RT_MAIN_THREAD_ONLY(); return field_->text(); }
+    void setText(std::string t) { RT_MAIN_THREAD_ONLY(); field_->setText(std::move(t)); }
+    std::string placeholder() const { RT_MAIN_THREAD_ONLY(); return field_->placeholder(); }
+    void setPlaceholder(std::string p) { RT_MAIN_THREAD_ONLY(); field_->setPlaceholder(std::move(p)); }
+    rt::Ref<TextField> searchField() const { RT_MAIN_THREAD_ONLY(); return field_; }
 
-    SearchBarDelegate* delegate() const { return delegate_; }
+    SearchBarDelegate* delegate() const { RT_MAIN_THREAD_ONLY(); return delegate_; }
     /// Goes through the hook when one is installed.
     void setDelegate(SearchBarDelegate* d);
     /// Sets the delegate without the hook.
-    void setDelegateDirectly(SearchBarDelegate* d) { delegate_ = d; }
+    void setDelegateDirectly(SearchBarDelegate* d) { RT_MAIN_THREAD_ONLY(); delegate_ = d; }
     /// A hook that takes every later setDelegate (a stand-in delegate installs one so
     /// assigning a delegate changes what it wraps). Answers the previous hook.
     using DelegateHook = std::function<void(SearchBar&, SearchBarDelegate*)>;
     DelegateHook setDelegateHook(DelegateHook hook);
 
-    bool showsCancelButton() const { return showsCancel_; }
+    bool showsCancelButton() const { RT_MAIN_THREAD_ONLY(); return showsCancel_; }
     void setShowsCancelButton(bool s);
-    bool showsBookmarkButton() const { return showsBookmark_; }
+    bool showsBookmarkButton() const { RT_MAIN_THREAD_ONLY(); return showsBookmark_; }
     void setShowsBookmarkButton(bool s);
-    bool showsSearchResultsButton() const { return showsResults_; }
+    bool showsSearchResultsButton() const { RT_MAIN_THREAD_ONLY(); return showsResults_; }
     void setShowsSearchResultsButton(bool s);
-    std::vector<std::string> scopeButtonTitles() const { return scopeTitles_; }
+    std::vector<std::string> scopeButtonTitles() const { RT_MAIN_THREAD_ONLY(); return scopeTitles_; }
     void setScopeButtonTitles(std::vector<std::string> titles);
-    long selectedScopeButtonIndex() const { return scopes_ ? scopes_->selectedSegmentIndex() : 0; }
+    long selectedScopeButtonIndex() const {
+        RT_MAIN_THREAD_ONLY();
+        return scopes_ ? scopes_->selectedSegmentIndex() : 0;
+    }
     void setSelectedScopeButtonIndex(long i);
 
-    rt::Ref<Button> cancelButton() const { return cancel_; }
-    rt::Ref<Button> bookmarkButton() const { return bookmark_; }
-    rt::Ref<Button> resultsButton() const { return results_; }
-    rt::Ref<SegmentedControl> scopeBar() const { return scopes_; }
+    rt::Ref<Button> cancelButton() const { RT_MAIN_THREAD_ONLY(); return cancel_; }
+    rt::Ref<Button> bookmarkButton() const { RT_MAIN_THREAD_ONLY(); return bookmark_; }
+    rt::Ref<Button> resultsButton() const { RT_MAIN_THREAD_ONLY(); return results_; }
+    rt::Ref<SegmentedControl> scopeBar() const { RT_MAIN_THREAD_ONLY(); return scopes_; }
     void layoutSubviews() override;
 
 private:

@@ -3,6 +3,7 @@
 // track. A drag sends value-changed while it moves (or once at the end when not
 // continuous), then touch-up inside or outside; a cancelled drag keeps the value.
 
+#include <rt/MainThread.h>
 #include <map>
 
 #include <fnd/RunLoop.h>
@@ -26,22 +27,34 @@ public:
     explicit Slider(const Rect& frame = Rect());
     static void describe(rt::ClassBuilder<Slider>& c);
 
-    double value() const { return value_; }
+    double value() const { RT_MAIN_THREAD_ONLY(); return value_; }
     /// Clamped to the range.
     void setValue(double value);
-    double minimumValue() const { return minimumValue_; }
+    double minimumValue() const { RT_MAIN_THREAD_ONLY(); return minimumValue_; }
     void setMinimumValue(double v);
-    double maximumValue() const { return maximumValue_; }
+    double maximumValue() const { RT_MAIN_THREAD_ONLY(); return maximumValue_; }
     void setMaximumValue(double v);
-    bool isContinuous() const { return continuous_; }
-    void setContinuous(bool c) { continuous_ = c; }
+    bool isContinuous() const { RT_MAIN_THREAD_ONLY(); return continuous_; }
+    void setContinuous(bool c) { RT_MAIN_THREAD_ONLY(); continuous_ = c; }
 
-    void setThumbImage(rt::Ref<Image> image, unsigned state) { put(thumbs_, image, state); }
-    rt::Ref<Image> thumbImageForState(unsigned state) const { return get(thumbs_, state); }
-    void setMinimumTrackImage(rt::Ref<Image> image, unsigned state) { put(minTracks_, image, state); }
-    rt::Ref<Image> minimumTrackImageForState(unsigned state) const { return get(minTracks_, state); }
-    void setMaximumTrackImage(rt::Ref<Image> image, unsigned state) { put(maxTracks_, image, state); }
-    rt::Ref<Image> maximumTrackImageForState(unsigned state) const { return get(maxTracks_, state); }
+    void setThumbImage(rt::Ref<Image> image, unsigned state) { RT_MAIN_THREAD_ONLY(); put(thumbs_, image, state); }
+    rt::Ref<Image> thumbImageForState(unsigned state) const { RT_MAIN_THREAD_ONLY(); return get(thumbs_, state); }
+    void setMinimumTrackImage(rt::Ref<Image> image, unsigned state) {
+        RT_MAIN_THREAD_ONLY();
+        put(minTracks_, image, state);
+    }
+    rt::Ref<Image> minimumTrackImageForState(unsigned state) const {
+        RT_MAIN_THREAD_ONLY();
+        return get(minTracks_, state);
+    }
+    void setMaximumTrackImage(rt::Ref<Image> image, unsigned state) {
+        RT_MAIN_THREAD_ONLY();
+        put(maxTracks_, image, state);
+    }
+    rt::Ref<Image> maximumTrackImageForState(unsigned state) const {
+        RT_MAIN_THREAD_ONLY();
+        return get(maxTracks_, state);
+    }
 
     Rect trackRectForBounds(const Rect& bounds) const;
     Rect thumbRectForBounds(const Rect& bounds, const Rect& track, double value) const;
@@ -59,7 +72,7 @@ public:
     /// maximum track image from there to the end (both stretched by their caps, at
     /// their own height, centred), then the thumb image of the current state centred
     /// on the thumb rectangle. A slider without images draws nothing.
-    bool drawsContent() const override { return true; }
+    bool drawsContent() const override { RT_MAIN_THREAD_ONLY(); return true; }
     void draw(ImageContext& context, const Rect& rect) override;
     void setEnabled(bool enabled) override;
     void setHighlighted(bool highlighted) override;
@@ -93,11 +106,11 @@ public:
     static constexpr rt::Key<Switch, bool> onKey{"on", &Switch::on_};
     explicit Switch(const Rect& frame = Rect(0, 0, 51, 31));
     static void describe(rt::ClassBuilder<Switch>& c);
-    bool isOn() const { return on_; }
+    bool isOn() const { RT_MAIN_THREAD_ONLY(); return on_; }
     void setOn(bool on, bool animated = false);
-    void setOnByKey(bool on) { setOn(on); }
+    void setOnByKey(bool on) { RT_MAIN_THREAD_ONLY(); setOn(on); }
     void endTrackingWithTouch(Touch* touch) override;
-    Size sizeThatFits(Size) const override { return Size{51, 31}; }
+    Size sizeThatFits(Size) const override { RT_MAIN_THREAD_ONLY(); return Size{51, 31}; }
 };
 
 /// A row of segments; touching one selects it and sends value-changed.
@@ -113,17 +126,20 @@ public:
     explicit SegmentedControl(std::vector<std::string> items = {});
     static void describe(rt::ClassBuilder<SegmentedControl>& c);
 
-    std::size_t numberOfSegments() const { return titles_.size(); }
-    std::string titleForSegmentAtIndex(std::size_t i) const { return i < titles_.size() ? titles_[i] : ""; }
+    std::size_t numberOfSegments() const { RT_MAIN_THREAD_ONLY(); return titles_.size(); }
+    std::string titleForSegmentAtIndex(std::size_t i) const {
+        RT_MAIN_THREAD_ONLY();
+        return i < titles_.size() ? titles_[i] : "";
+    }
     void setTitle(const std::string& title, std::size_t index);
     void insertSegmentWithTitle(const std::string& title, std::size_t index);
     void removeSegmentAtIndex(std::size_t index);
     void removeAllSegments();
-    long selectedSegmentIndex() const { return selectedSegmentIndex_; }
+    long selectedSegmentIndex() const { RT_MAIN_THREAD_ONLY(); return selectedSegmentIndex_; }
     void setSelectedSegmentIndex(long index);
     /// Momentary controls do not keep the selection after the touch.
-    bool isMomentary() const { return momentary_; }
-    void setMomentary(bool m) { momentary_ = m; }
+    bool isMomentary() const { RT_MAIN_THREAD_ONLY(); return momentary_; }
+    void setMomentary(bool m) { RT_MAIN_THREAD_ONLY(); momentary_ = m; }
     /// The segment under a point of the bounds (kNoSegment outside).
     long segmentAtPoint(Point p) const;
 
@@ -132,7 +148,7 @@ public:
     /// Equal segments in the tint colour: an outlined rounded bar with dividers, the
     /// selected segment filled, titles centred.
     void draw(ImageContext& context, const Rect& rect) override;
-    bool drawsContent() const override { return true; }
+    bool drawsContent() const override { RT_MAIN_THREAD_ONLY(); return true; }
 
 private:
     std::vector<std::string> titles_;
@@ -146,18 +162,18 @@ class ActivityIndicatorView : public View {
     RT_CLASS(ActivityIndicatorView, View)
 public:
     explicit ActivityIndicatorView(ActivityIndicatorViewStyle style = ActivityIndicatorViewStyle::White);
-    ActivityIndicatorViewStyle activityIndicatorViewStyle() const { return style_; }
+    ActivityIndicatorViewStyle activityIndicatorViewStyle() const { RT_MAIN_THREAD_ONLY(); return style_; }
     void setActivityIndicatorViewStyle(ActivityIndicatorViewStyle style);
-    rt::Ref<Color> color() const { return color_; }
-    void setColor(rt::Ref<Color> c) { color_ = std::move(c); }
-    bool hidesWhenStopped() const { return hidesWhenStopped_; }
+    rt::Ref<Color> color() const { RT_MAIN_THREAD_ONLY(); return color_; }
+    void setColor(rt::Ref<Color> c) { RT_MAIN_THREAD_ONLY(); color_ = std::move(c); }
+    bool hidesWhenStopped() const { RT_MAIN_THREAD_ONLY(); return hidesWhenStopped_; }
     void setHidesWhenStopped(bool h);
     void startAnimating();
     void stopAnimating();
-    bool isAnimating() const { return animating_; }
+    bool isAnimating() const { RT_MAIN_THREAD_ONLY(); return animating_; }
     Size sizeThatFits(Size) const override;
     /// Twelve spokes fading round the circle, in the colour (the style's when none).
-    bool drawsContent() const override { return true; }
+    bool drawsContent() const override { RT_MAIN_THREAD_ONLY(); return true; }
     void draw(ImageContext& context, const Rect& rect) override;
 
 private:
@@ -173,7 +189,7 @@ private:
 public:
     ~ActivityIndicatorView() override;
     static constexpr double kStepInterval = 1.0 / 12;
-    int phase() const { return phase_; }
+    int phase() const { RT_MAIN_THREAD_ONLY(); return phase_; }
 };
 
 }  // namespace ui

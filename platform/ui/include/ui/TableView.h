@@ -4,6 +4,7 @@
 // their identifier and come back from it; a tap on a row selects it and tells the
 // delegate. It answers the height of all its rows as its fitting size.
 
+#include <rt/MainThread.h>
 #include <map>
 #include <optional>
 #include <string>
@@ -22,10 +23,10 @@ class TableViewCell : public View {
     RT_CLASS(TableViewCell, View)
 public:
     TableViewCell(TableViewCellStyle style, std::string reuseIdentifier);
-    const std::string& reuseIdentifier() const { return reuseIdentifier_; }
-    TableViewCellStyle style() const { return style_; }
-    const rt::Ref<View>& contentView() const { return contentView_; }
-    bool isSelected() const { return selected_; }
+    const std::string& reuseIdentifier() const { RT_MAIN_THREAD_ONLY(); return reuseIdentifier_; }
+    TableViewCellStyle style() const { RT_MAIN_THREAD_ONLY(); return style_; }
+    const rt::Ref<View>& contentView() const { RT_MAIN_THREAD_ONLY(); return contentView_; }
+    bool isSelected() const { RT_MAIN_THREAD_ONLY(); return selected_; }
     /// A selected cell shows a grey background.
     void setSelected(bool selected, bool animated = false);
 
@@ -64,23 +65,23 @@ public:
 
     explicit TableView(const Rect& frame = Rect(), TableViewStyle style = TableViewStyle::Plain);
 
-    TableViewStyle style() const { return style_; }
+    TableViewStyle style() const { RT_MAIN_THREAD_ONLY(); return style_; }
     /// Held as the scroll view holds its delegate: the owner keeps them alive.
-    TableViewDataSource* dataSource() const { return dataSource_; }
-    void setDataSource(TableViewDataSource* d) { dataSource_ = d; }
-    TableViewDelegate* tableDelegate() const { return tableDelegate_; }
-    void setTableDelegate(TableViewDelegate* d) { tableDelegate_ = d; }
-    double rowHeight() const { return rowHeight_; }
+    TableViewDataSource* dataSource() const { RT_MAIN_THREAD_ONLY(); return dataSource_; }
+    void setDataSource(TableViewDataSource* d) { RT_MAIN_THREAD_ONLY(); dataSource_ = d; }
+    TableViewDelegate* tableDelegate() const { RT_MAIN_THREAD_ONLY(); return tableDelegate_; }
+    void setTableDelegate(TableViewDelegate* d) { RT_MAIN_THREAD_ONLY(); tableDelegate_ = d; }
+    double rowHeight() const { RT_MAIN_THREAD_ONLY(); return rowHeight_; }
     void setRowHeight(double h);
     /// Stored; the offset never leaves the content either way.
-    bool bounces() const { return bounces_; }
-    void setBounces(bool b) { bounces_ = b; }
+    bool bounces() const { RT_MAIN_THREAD_ONLY(); return bounces_; }
+    void setBounces(bool b) { RT_MAIN_THREAD_ONLY(); bounces_ = b; }
 
     /// A cell from the reuse queue of the identifier, or nil.
     rt::Ref<TableViewCell> dequeueReusableCellWithIdentifier(const std::string& identifier);
     /// Asks the data source again for the counts and the visible cells.
     void reloadData();
-    long numberOfSections() const { return static_cast<long>(rowsPerSection_.size()); }
+    long numberOfSections() const { RT_MAIN_THREAD_ONLY(); return static_cast<long>(rowsPerSection_.size()); }
     long numberOfRowsInSection(long section) const;
     /// The cell shown for the row, nil when the row is not on screen.
     rt::Ref<TableViewCell> cellForRowAtIndexPath(const IndexPath& indexPath) const;
@@ -88,7 +89,7 @@ public:
     Rect rectForRowAtIndexPath(const IndexPath& indexPath) const;
     /// The row under a point of the content, or nullopt.
     std::optional<IndexPath> indexPathForRowAtPoint(Point p) const;
-    std::optional<IndexPath> indexPathForSelectedRow() const { return selected_; }
+    std::optional<IndexPath> indexPathForSelectedRow() const { RT_MAIN_THREAD_ONLY(); return selected_; }
     void selectRowAtIndexPath(const IndexPath& indexPath, bool animated);
     void deselectRowAtIndexPath(const IndexPath& indexPath, bool animated);
 

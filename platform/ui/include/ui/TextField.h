@@ -5,6 +5,7 @@
 // return key asks the delegate and sends editing-did-end-on-exit. Editing events go
 // to targets like any control event.
 
+#include <rt/MainThread.h>
 #include <optional>
 
 #include <ui/Control.h>
@@ -52,29 +53,32 @@ public:
     explicit TextField(const Rect& frame = Rect());
     static void describe(rt::ClassBuilder<TextField>& c);
 
-    std::string text() const { return text_; }
+    std::string text() const { RT_MAIN_THREAD_ONLY(); return text_; }
     /// Text set by code: no editing events, no notification.
     virtual void setText(std::string text);
     std::optional<AttributedString> attributedText() const;
     void setAttributedText(std::optional<AttributedString> text);
     /// A secure field draws a bullet for each character; text() still answers the text.
-    bool isSecureTextEntry() const { return secureTextEntry_; }
-    void setSecureTextEntry(bool secure) { secureTextEntry_ = secure; }
-    std::string placeholder() const { return placeholder_; }
+    bool isSecureTextEntry() const { RT_MAIN_THREAD_ONLY(); return secureTextEntry_; }
+    void setSecureTextEntry(bool secure) { RT_MAIN_THREAD_ONLY(); secureTextEntry_ = secure; }
+    std::string placeholder() const { RT_MAIN_THREAD_ONLY(); return placeholder_; }
     void setPlaceholder(std::string p);
-    std::optional<AttributedString> attributedPlaceholder() const { return attributedPlaceholder_; }
+    std::optional<AttributedString> attributedPlaceholder() const {
+        RT_MAIN_THREAD_ONLY();
+        return attributedPlaceholder_;
+    }
     virtual void setAttributedPlaceholder(std::optional<AttributedString> p);
-    rt::Ref<Font> font() const { return font_; }
+    rt::Ref<Font> font() const { RT_MAIN_THREAD_ONLY(); return font_; }
     void setFont(rt::Ref<Font> f);
-    rt::Ref<Color> textColor() const { return textColor_; }
+    rt::Ref<Color> textColor() const { RT_MAIN_THREAD_ONLY(); return textColor_; }
     void setTextColor(rt::Ref<Color> c);
-    TextAlignment textAlignment() const { return alignment_; }
-    void setTextAlignment(TextAlignment a) { alignment_ = a; }
-    TextBorderStyle borderStyle() const { return borderStyle_; }
+    TextAlignment textAlignment() const { RT_MAIN_THREAD_ONLY(); return alignment_; }
+    void setTextAlignment(TextAlignment a) { RT_MAIN_THREAD_ONLY(); alignment_ = a; }
+    TextBorderStyle borderStyle() const { RT_MAIN_THREAD_ONLY(); return borderStyle_; }
     void setBorderStyle(TextBorderStyle s);
-    TextFieldDelegate* delegate() const { return delegate_; }
-    void setDelegate(TextFieldDelegate* d) { delegate_ = d; }
-    bool isEditing() const { return editing_; }
+    TextFieldDelegate* delegate() const { RT_MAIN_THREAD_ONLY(); return delegate_; }
+    void setDelegate(TextFieldDelegate* d) { RT_MAIN_THREAD_ONLY(); delegate_ = d; }
+    bool isEditing() const { RT_MAIN_THREAD_ONLY(); return editing_; }
 
     // ---- geometry of the parts (subclasses refine) ---------------------------------------
     virtual Rect borderRectForBounds(const Rect& bounds) const;
@@ -83,13 +87,13 @@ public:
     virtual Rect editingRectForBounds(const Rect& bounds) const;
 
     // ---- drawing --------------------------------------------------------------------------
-    bool drawsContent() const override { return true; }
+    bool drawsContent() const override { RT_MAIN_THREAD_ONLY(); return true; }
     void draw(ImageContext& context, const Rect& rect) override;
     virtual void drawTextInRect(ImageContext& context, const Rect& rect);
     virtual void drawPlaceholderInRect(ImageContext& context, const Rect& rect);
 
     // ---- editing ----------------------------------------------------------------------------
-    bool canBecomeFirstResponder() const override { return isEnabled(); }
+    bool canBecomeFirstResponder() const override { RT_MAIN_THREAD_ONLY(); return isEnabled(); }
     bool becomeFirstResponder() override;
     bool resignFirstResponder() override;
     /// Typing: inserts at the end (the field keeps its caret there).

@@ -4,6 +4,7 @@
 // first responder when editable. Points map to text positions and positions to the
 // enclosing character, word, sentence, paragraph or line.
 
+#include <rt/MainThread.h>
 #include <optional>
 
 #include <ui/ScrollView.h>
@@ -46,23 +47,23 @@ public:
     explicit TextView(const Rect& frame = Rect());
     static void describe(rt::ClassBuilder<TextView>& c);
 
-    std::string text() const { return text_; }
+    std::string text() const { RT_MAIN_THREAD_ONLY(); return text_; }
     virtual void setText(std::string text);
     std::optional<AttributedString> attributedText() const;
     virtual void setAttributedText(std::optional<AttributedString> text);
-    rt::Ref<Font> font() const { return font_; }
+    rt::Ref<Font> font() const { RT_MAIN_THREAD_ONLY(); return font_; }
     virtual void setFont(rt::Ref<Font> f);
-    rt::Ref<Color> textColor() const { return textColor_; }
+    rt::Ref<Color> textColor() const { RT_MAIN_THREAD_ONLY(); return textColor_; }
     virtual void setTextColor(rt::Ref<Color> c);
-    TextAlignment textAlignment() const { return alignment_; }
-    void setTextAlignment(TextAlignment a) { alignment_ = a; }
-    bool isEditable() const { return editable_; }
-    void setEditable(bool e) { editable_ = e; }
-    EdgeInsets textContainerInset() const { return containerInset_; }
-    void setTextContainerInset(EdgeInsets e) { containerInset_ = e; }
-    TextViewDelegate* delegate() const { return textDelegate_; }
-    void setDelegate(TextViewDelegate* d) { textDelegate_ = d; }
-    bool isEditing() const { return editing_; }
+    TextAlignment textAlignment() const { RT_MAIN_THREAD_ONLY(); return alignment_; }
+    void setTextAlignment(TextAlignment a) { RT_MAIN_THREAD_ONLY(); alignment_ = a; }
+    bool isEditable() const { RT_MAIN_THREAD_ONLY(); return editable_; }
+    void setEditable(bool e) { RT_MAIN_THREAD_ONLY(); editable_ = e; }
+    EdgeInsets textContainerInset() const { RT_MAIN_THREAD_ONLY(); return containerInset_; }
+    void setTextContainerInset(EdgeInsets e) { RT_MAIN_THREAD_ONLY(); containerInset_ = e; }
+    TextViewDelegate* delegate() const { RT_MAIN_THREAD_ONLY(); return textDelegate_; }
+    void setDelegate(TextViewDelegate* d) { RT_MAIN_THREAD_ONLY(); textDelegate_ = d; }
+    bool isEditing() const { RT_MAIN_THREAD_ONLY(); return editing_; }
 
     // ---- links --------------------------------------------------------------------------------
     /// Marks a range of the text as a link to the URL.
@@ -79,18 +80,18 @@ public:
     std::string textInRange(TextRange r) const;
 
     // ---- editing ---------------------------------------------------------------------------------
-    bool canBecomeFirstResponder() const override { return editable_; }
+    bool canBecomeFirstResponder() const override { RT_MAIN_THREAD_ONLY(); return editable_; }
     bool becomeFirstResponder() override;
     bool resignFirstResponder() override;
     void insertText(const std::string& s);
     void deleteBackward();
 
     void touchesEnded(const TouchSet& touches) override;
-    void touchesBegan(const TouchSet&) override {}
-    void touchesMoved(const TouchSet&) override {}
-    void touchesCancelled(const TouchSet&) override {}
+    void touchesBegan(const TouchSet&) override { RT_MAIN_THREAD_ONLY(); }
+    void touchesMoved(const TouchSet&) override { RT_MAIN_THREAD_ONLY(); }
+    void touchesCancelled(const TouchSet&) override { RT_MAIN_THREAD_ONLY(); }
 
-    bool drawsContent() const override { return true; }
+    bool drawsContent() const override { RT_MAIN_THREAD_ONLY(); return true; }
     void draw(ImageContext& context, const Rect& rect) override;
     Size sizeThatFits(Size size) const override;
     /// Where the text is laid out, in the view's content coordinates.

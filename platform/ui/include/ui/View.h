@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <rt/KVC.h>
+#include <rt/MainThread.h>
 #include <rt/KVO.h>
 #include <rt/Key.h>
 #include <rt/Object.h>
@@ -84,6 +85,7 @@ public:
 
 class View : public Responder {
     RT_CLASS(View, Responder)
+    RT_MAIN_THREAD_ONLY_CLASS;
 private:  // fields first: each key names its field
     Point center_;
     Rect bounds_;
@@ -128,50 +130,53 @@ public:
     /// frame: exact under scales and quarter turns; other rotations keep the bounds size
     /// and only centre the view.
     void setFrame(const Rect& frame);
-    Rect bounds() const { return bounds_; }
+    Rect bounds() const { RT_MAIN_THREAD_ONLY(); return bounds_; }
     void setBounds(const Rect& bounds);
-    Point center() const { return center_; }
+    Point center() const { RT_MAIN_THREAD_ONLY(); return center_; }
     void setCenter(Point center);
-    AffineTransform transform() const { return transform_; }
+    AffineTransform transform() const { RT_MAIN_THREAD_ONLY(); return transform_; }
     void setTransform(const AffineTransform& transform);
 
     // ---- appearance ----------------------------------------------------------------
-    double alpha() const { return alpha_; }
+    double alpha() const { RT_MAIN_THREAD_ONLY(); return alpha_; }
     void setAlpha(double alpha);
-    bool isHidden() const { return hidden_; }
+    bool isHidden() const { RT_MAIN_THREAD_ONLY(); return hidden_; }
     void setHidden(bool hidden);
-    bool isOpaque() const { return opaque_; }
-    void setOpaque(bool opaque) { opaqueKey.set(*this, opaque); }
-    bool clipsToBounds() const { return layer_->masksToBounds(); }
+    bool isOpaque() const { RT_MAIN_THREAD_ONLY(); return opaque_; }
+    void setOpaque(bool opaque) { RT_MAIN_THREAD_ONLY(); opaqueKey.set(*this, opaque); }
+    bool clipsToBounds() const { RT_MAIN_THREAD_ONLY(); return layer_->masksToBounds(); }
     void setClipsToBounds(bool clips);
-    rt::Ref<Color> backgroundColor() const { return backgroundColor_; }
+    rt::Ref<Color> backgroundColor() const { RT_MAIN_THREAD_ONLY(); return backgroundColor_; }
     void setBackgroundColor(rt::Ref<Color> color);
     /// The own tint colour, else the superview's, else the default blue.
     rt::Ref<Color> tintColor() const;
     void setTintColor(rt::Ref<Color> color);
-    ContentMode contentMode() const { return contentMode_; }
+    ContentMode contentMode() const { RT_MAIN_THREAD_ONLY(); return contentMode_; }
     void setContentMode(ContentMode mode);
-    const rt::Ref<Layer>& layer() const { return layer_; }
+    const rt::Ref<Layer>& layer() const { RT_MAIN_THREAD_ONLY(); return layer_; }
 
     // ---- interaction and identity ------------------------------------------------------
-    bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
-    virtual void setUserInteractionEnabled(bool enabled) { userInteractionEnabledKey.set(*this, enabled); }
-    bool isExclusiveTouch() const { return exclusiveTouch_; }
-    void setExclusiveTouch(bool v) { exclusiveTouchKey.set(*this, v); }
-    long tag() const { return tag_; }
-    void setTag(long tag) { tagKey.set(*this, tag); }
-    std::string accessibilityLabel() const { return accessibilityLabel_; }
-    void setAccessibilityLabel(std::string v) { accessibilityLabelKey.set(*this, std::move(v)); }
-    unsigned autoresizingMask() const { return autoresizingMask_; }
-    void setAutoresizingMask(unsigned mask) { autoresizingMaskKey.set(*this, mask); }
-    bool autoresizesSubviews() const { return autoresizesSubviews_; }
-    void setAutoresizesSubviews(bool v) { autoresizesSubviewsKey.set(*this, v); }
+    bool isUserInteractionEnabled() const { RT_MAIN_THREAD_ONLY(); return userInteractionEnabled_; }
+    virtual void setUserInteractionEnabled(bool enabled) {
+        RT_MAIN_THREAD_ONLY();
+        userInteractionEnabledKey.set(*this, enabled);
+    }
+    bool isExclusiveTouch() const { RT_MAIN_THREAD_ONLY(); return exclusiveTouch_; }
+    void setExclusiveTouch(bool v) { RT_MAIN_THREAD_ONLY(); exclusiveTouchKey.set(*this, v); }
+    long tag() const { RT_MAIN_THREAD_ONLY(); return tag_; }
+    void setTag(long tag) { RT_MAIN_THREAD_ONLY(); tagKey.set(*this, tag); }
+    std::string accessibilityLabel() const { RT_MAIN_THREAD_ONLY(); return accessibilityLabel_; }
+    void setAccessibilityLabel(std::string v) { RT_MAIN_THREAD_ONLY(); accessibilityLabelKey.set(*this, std::move(v)); }
+    unsigned autoresizingMask() const { RT_MAIN_THREAD_ONLY(); return autoresizingMask_; }
+    void setAutoresizingMask(unsigned mask) { RT_MAIN_THREAD_ONLY(); autoresizingMaskKey.set(*this, mask); }
+    bool autoresizesSubviews() const { RT_MAIN_THREAD_ONLY(); return autoresizesSubviews_; }
+    void setAutoresizesSubviews(bool v) { RT_MAIN_THREAD_ONLY(); autoresizesSubviewsKey.set(*this, v); }
     /// The first view with this tag in the receiver's subtree (the receiver first).
     rt::Ref<View> viewWithTag(long tag);
 
     // ---- hierarchy -------------------------------------------------------------------
-    rt::Ref<View> superview() const { return superview_.lock(); }
-    const std::vector<rt::Ref<View>>& subviews() const { return subviews_; }
+    rt::Ref<View> superview() const { RT_MAIN_THREAD_ONLY(); return superview_.lock(); }
+    const std::vector<rt::Ref<View>>& subviews() const { RT_MAIN_THREAD_ONLY(); return subviews_; }
     /// The window the view is in (a window is its own window), or nil.
     rt::Ref<Window> window() const;
     void addSubview(const rt::Ref<View>& view);
@@ -185,29 +190,32 @@ public:
     bool isDescendantOfView(const View* view) const;
 
     // ---- hooks (subclasses override; the default bodies do nothing) ------------------------
-    virtual void willMoveToSuperview(const rt::Ref<View>& /*newSuperview*/) {}
-    virtual void didMoveToSuperview() {}
-    virtual void willMoveToWindow(const rt::Ref<Window>& /*newWindow*/) {}
-    virtual void didMoveToWindow() {}
-    virtual void didAddSubview(const rt::Ref<View>& /*subview*/) {}
-    virtual void willRemoveSubview(const rt::Ref<View>& /*subview*/) {}
-    virtual void tintColorDidChange() {}
+    virtual void willMoveToSuperview(const rt::Ref<View>& /*newSuperview*/) { RT_MAIN_THREAD_ONLY(); }
+    virtual void didMoveToSuperview() { RT_MAIN_THREAD_ONLY(); }
+    virtual void willMoveToWindow(const rt::Ref<Window>& /*newWindow*/) { RT_MAIN_THREAD_ONLY(); }
+    virtual void didMoveToWindow() { RT_MAIN_THREAD_ONLY(); }
+    virtual void didAddSubview(const rt::Ref<View>& /*subview*/) { RT_MAIN_THREAD_ONLY(); }
+    virtual void willRemoveSubview(const rt::Ref<View>& /*subview*/) { RT_MAIN_THREAD_ONLY(); }
+    virtual void tintColorDidChange() { RT_MAIN_THREAD_ONLY(); }
 
     // ---- layout ----------------------------------------------------------------------
     /// Marks the view for the next layout pass, which the main loop runs once per turn.
     void setNeedsLayout();
-    bool needsLayout() const { return needsLayout_; }
+    bool needsLayout() const { RT_MAIN_THREAD_ONLY(); return needsLayout_; }
     /// Lays out now what is marked in the subtree, parents before their subviews.
     void layoutIfNeeded();
-    virtual void layoutSubviews() {}
-    virtual Size sizeThatFits(Size size) const { (void)size; return bounds_.size; }
+    virtual void layoutSubviews() { RT_MAIN_THREAD_ONLY(); }
+    virtual Size sizeThatFits(Size size) const { RT_MAIN_THREAD_ONLY(); (void)size; return bounds_.size; }
     void sizeToFit();
     /// A step to run after each layout pass of this view, on a later turn of the main
     /// queue (once per pass, with the view kept alive until it runs), so it sees the
     /// pass's final geometry. The view's class and its own layout stay as they are;
     /// an empty function removes the step.
-    void setAfterLayoutHook(std::function<void(View&)> hook) { afterLayoutHook_ = std::move(hook); }
-    bool hasAfterLayoutHook() const { return static_cast<bool>(afterLayoutHook_); }
+    void setAfterLayoutHook(std::function<void(View&)> hook) {
+        RT_MAIN_THREAD_ONLY();
+        afterLayoutHook_ = std::move(hook);
+    }
+    bool hasAfterLayoutHook() const { RT_MAIN_THREAD_ONLY(); return static_cast<bool>(afterLayoutHook_); }
     /// Asks the host that shows the tree to draw it again (see displayRequests()).
     void setNeedsDisplay();
     /// The same, for a view showing a moving picture when a new picture is there: a
@@ -219,7 +227,7 @@ public:
     /// below its subviews. The default draws nothing.
     virtual void draw(ImageContext& context, const Rect& rect);
     /// Whether draw() does anything (the renderer skips the call otherwise).
-    virtual bool drawsContent() const { return false; }
+    virtual bool drawsContent() const { RT_MAIN_THREAD_ONLY(); return false; }
 
     // ---- hit testing and coordinates ---------------------------------------------------
     virtual bool pointInside(Point point) const;
@@ -243,7 +251,10 @@ public:
     /// The view keeps its recognizers; each points back at the view weakly.
     void addGestureRecognizer(const rt::Ref<GestureRecognizer>& recognizer);
     void removeGestureRecognizer(const rt::Ref<GestureRecognizer>& recognizer);
-    const std::vector<rt::Ref<GestureRecognizer>>& gestureRecognizers() const { return gestureRecognizers_; }
+    const std::vector<rt::Ref<GestureRecognizer>>& gestureRecognizers() const {
+        RT_MAIN_THREAD_ONLY();
+        return gestureRecognizers_;
+    }
 
     // ---- responders ------------------------------------------------------------------
     rt::Ref<Responder> nextResponder() const override;
@@ -253,8 +264,11 @@ public:
 
     // ---- view controller slot ---------------------------------------------------------------
     /// The controller whose view this is (weak), for the responder chain.
-    rt::Ref<ViewController> viewController() const { return viewController_.lock(); }
-    void setViewController(const rt::Ref<ViewController>& controller) { viewController_ = controller; }
+    rt::Ref<ViewController> viewController() const { RT_MAIN_THREAD_ONLY(); return viewController_.lock(); }
+    void setViewController(const rt::Ref<ViewController>& controller) {
+        RT_MAIN_THREAD_ONLY();
+        viewController_ = controller;
+    }
 
     // ---- presented values (what the renderer draws while animations run) ---------------
     double presentedAlpha() const;
@@ -273,7 +287,7 @@ public:
     static void registerExtensionProperty(const std::string& key, std::function<rt::Value(const View&)> getter);
     rt::Value valueForUndefinedKey(std::string_view key) const override;
 
-    detail::ViewAnimations* animations() const { return animations_.get(); }
+    detail::ViewAnimations* animations() const { RT_MAIN_THREAD_ONLY(); return animations_.get(); }
     detail::ViewAnimations& ensureAnimations();
 
 protected:

@@ -2,6 +2,7 @@
 // A window: the root of a view tree on a screen. It keeps the first responder of its
 // tree and a root view controller; the key window receives keyboard input.
 
+#include <rt/MainThread.h>
 #include <ui/Screen.h>
 #include <ui/View.h>
 
@@ -15,10 +16,10 @@ public:
     explicit Window(const Rect& frame = Rect());
     static void describe(rt::ClassBuilder<Window>& c);
 
-    rt::Ref<Screen> screen() const { return screen_ ? screen_ : Screen::mainScreen(); }
-    void setScreen(const rt::Ref<Screen>& screen) { screen_ = screen; }
+    rt::Ref<Screen> screen() const { RT_MAIN_THREAD_ONLY(); return screen_ ? screen_ : Screen::mainScreen(); }
+    void setScreen(const rt::Ref<Screen>& screen) { RT_MAIN_THREAD_ONLY(); screen_ = screen; }
 
-    rt::Ref<ViewController> rootViewController() const { return rootViewController_; }
+    rt::Ref<ViewController> rootViewController() const { RT_MAIN_THREAD_ONLY(); return rootViewController_; }
     /// Installs the controller's view as the window's only content, filling it. In a
     /// shown window the new root appears and the old one disappears (not animated).
     void setRootViewController(const rt::Ref<ViewController>& controller);
@@ -30,7 +31,7 @@ public:
     void makeKeyWindow();
     bool isKeyWindow() const;
 
-    rt::Ref<View> firstResponderView() const { return firstResponder_.lock(); }
+    rt::Ref<View> firstResponderView() const { RT_MAIN_THREAD_ONLY(); return firstResponder_.lock(); }
 
     /// Delivers one touch event: the touches that changed, each with its phase set.
     /// A beginning touch is hit tested and collects the recognizers of the hit view and

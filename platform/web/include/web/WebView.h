@@ -5,6 +5,7 @@
 // finish and fail. The view's own scroll position is kept here (contentOffset), so a
 // host that scrolls it by hand can place the page.
 
+#include <rt/MainThread.h>
 #include <memory>
 #include <string>
 
@@ -29,8 +30,8 @@ public:
     explicit WebView(const ui::Rect& frame = ui::Rect());
 
     /// Held weakly.
-    std::shared_ptr<ui::WebViewDelegate> delegate() const { return delegate_.lock(); }
-    void setDelegate(const std::shared_ptr<ui::WebViewDelegate>& d) { delegate_ = d; }
+    std::shared_ptr<ui::WebViewDelegate> delegate() const { RT_MAIN_THREAD_ONLY(); return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<ui::WebViewDelegate>& d) { RT_MAIN_THREAD_ONLY(); delegate_ = d; }
 
     void loadHTMLString(const std::string& html, const std::string& baseURL = "");
     void loadRequest(const std::string& url);
@@ -41,26 +42,26 @@ public:
     /// The rendered content's height at the present width.
     double contentHeight() const;
 
-    bool isScrollEnabled() const { return scrollEnabled_; }
-    void setScrollEnabled(bool e) { scrollEnabled_ = e; }
-    ui::Point contentOffset() const { return contentOffset_; }
-    void setContentOffset(ui::Point p) { contentOffset_ = p; }
-    unsigned dataDetectorTypes() const { return dataDetectorTypes_; }
-    void setDataDetectorTypes(unsigned t) { dataDetectorTypes_ = t; }
-    bool suppressesIncrementalRendering() const { return suppressesIncrementalRendering_; }
-    void setSuppressesIncrementalRendering(bool s) { suppressesIncrementalRendering_ = s; }
-    bool scalesPageToFit() const { return scalesPageToFit_; }
-    void setScalesPageToFit(bool s) { scalesPageToFit_ = s; }
+    bool isScrollEnabled() const { RT_MAIN_THREAD_ONLY(); return scrollEnabled_; }
+    void setScrollEnabled(bool e) { RT_MAIN_THREAD_ONLY(); scrollEnabled_ = e; }
+    ui::Point contentOffset() const { RT_MAIN_THREAD_ONLY(); return contentOffset_; }
+    void setContentOffset(ui::Point p) { RT_MAIN_THREAD_ONLY(); contentOffset_ = p; }
+    unsigned dataDetectorTypes() const { RT_MAIN_THREAD_ONLY(); return dataDetectorTypes_; }
+    void setDataDetectorTypes(unsigned t) { RT_MAIN_THREAD_ONLY(); dataDetectorTypes_ = t; }
+    bool suppressesIncrementalRendering() const { RT_MAIN_THREAD_ONLY(); return suppressesIncrementalRendering_; }
+    void setSuppressesIncrementalRendering(bool s) { RT_MAIN_THREAD_ONLY(); suppressesIncrementalRendering_ = s; }
+    bool scalesPageToFit() const { RT_MAIN_THREAD_ONLY(); return scalesPageToFit_; }
+    void setScalesPageToFit(bool s) { RT_MAIN_THREAD_ONLY(); scalesPageToFit_ = s; }
     /// Whether the page's own scripts run; the host's script evaluation always works.
-    bool pageScriptsEnabled() const { return pageScriptsEnabled_; }
+    bool pageScriptsEnabled() const { RT_MAIN_THREAD_ONLY(); return pageScriptsEnabled_; }
     void setPageScriptsEnabled(bool enabled);
 
     /// The navigation the delegate is being asked about (nil outside that question): it
     /// tells a main frame's navigation from a sub-frame's.
-    const NavigationAction* navigationInQuestion() const { return navigationInQuestion_; }
+    const NavigationAction* navigationInQuestion() const { RT_MAIN_THREAD_ONLY(); return navigationInQuestion_; }
 
     /// The engine behind the view (a test reaches its scripted engine through it).
-    WebEngine& engine() const { return *engine_; }
+    WebEngine& engine() const { RT_MAIN_THREAD_ONLY(); return *engine_; }
 
     void layoutSubviews() override;
 

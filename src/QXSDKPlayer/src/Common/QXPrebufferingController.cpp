@@ -1,5 +1,6 @@
 // The prebuffering controller: its queue, the sessions it watches, the preparation
 // passes and the back-off of a session the delegate asked to retry.
+#include <rt/MainThread.h>
 #include <QXFoundation/Listening/IListenable.h>
 #include <QXSDKPlayer/Common/QXPrebufferingController.h>
 
@@ -61,18 +62,21 @@ const QXPrebufferingController::Entry* QXPrebufferingController::entryOf(const Q
 }
 
 rt::Ref<CPPlaybackSession> QXPrebufferingController::sessionOfMedia(const rt::Ref<QXMediaDescriptor>& media) const {
+    RT_MAIN_THREAD_ONLY();
     const Entry* entry = entryOf(media.get());
     return entry ? entry->session : nullptr;
 }
 
 rt::Ref<QXQuorvexPlayer> QXPrebufferingController::playerOfMedia(const rt::Ref<QXMediaDescriptor>& media) const {
+    RT_MAIN_THREAD_ONLY();
     const Entry* entry = entryOf(media.get());
     return entry ? entry->player : nullptr;
 }
 
-std::size_t QXPrebufferingController::numberOfSessions() const { return entries_.size(); }
+std::size_t QXPrebufferingController::numberOfSessions() const { RT_MAIN_THREAD_ONLY(); return entries_.size(); }
 
 std::size_t QXPrebufferingController::numberOfPlayers() const {
+    RT_MAIN_THREAD_ONLY();
     return static_cast<std::size_t>(
         std::count_if(entries_.begin(), entries_.end(), [](const auto& e) { return e.second.player != nullptr; }));
 }
@@ -94,6 +98,7 @@ void QXPrebufferingController::forget(Entry& entry) {
 // ---- the queue ---------------------------------------------------------------------------------
 
 void QXPrebufferingController::enqueueForPlaybackPreparation(const std::vector<rt::Ref<QXMediaDescriptor>>& media) {
+    RT_MAIN_THREAD_ONLY();
     QXQuorvexPlayerInternals::requireMainThread("QXPrebufferingController::enqueueForPlaybackPreparation");
     replaceQueue(media, nullptr);
 }
@@ -147,6 +152,7 @@ void QXPrebufferingController::replaceQueue(const std::vector<rt::Ref<QXMediaDes
 }
 
 void QXPrebufferingController::cancelPlaybackPreparations() {
+    RT_MAIN_THREAD_ONLY();
     QXQuorvexPlayerInternals::requireMainThread("QXPrebufferingController::cancelPlaybackPreparations");
     auto keep = self();
     ++queueGeneration_;
@@ -158,6 +164,7 @@ void QXPrebufferingController::cancelPlaybackPreparations() {
 }
 
 rt::Ref<QXQuorvexPlayer> QXPrebufferingController::playerForMedia(const rt::Ref<QXMediaDescriptor>& media) {
+    RT_MAIN_THREAD_ONLY();
     QXQuorvexPlayerInternals::requireMainThread("QXPrebufferingController::playerForMedia");
     if (!media) return nullptr;
     auto keep = self();
@@ -189,10 +196,12 @@ rt::Ref<QXQuorvexPlayer> QXPrebufferingController::playerForMedia(const rt::Ref<
 // ---- sessions ------------------------------------------------------------------------------------
 
 rt::Ref<ICPMediaSource> QXPrebufferingController::sourceForMedia(const rt::Ref<QXMediaDescriptor>& media) {
+    RT_MAIN_THREAD_ONLY();
     return QXSourceChain::forDescriptor(*required(media, "sourceForMedia", "media descriptor"), vexaFactory_).source;
 }
 
 rt::Ref<CPPlaybackSession> QXPrebufferingController::sessionForMedia(const rt::Ref<QXMediaDescriptor>& media) {
+    RT_MAIN_THREAD_ONLY();
     auto session = CPPlaybackSession::sessionWithMediaSource(
         sourceForMedia(required(media, "sessionForMedia", "media descriptor")), playerFactory_);
     session->setAssociatedObject(rt::Value(media), kAssociatedMedia);
@@ -231,6 +240,7 @@ void QXPrebufferingController::sessionStateChanged(const rt::Ref<CPPlaybackSessi
 }
 
 void QXPrebufferingController::sessionFailed(const rt::Ref<CPPlaybackSession>& session) {
+    RT_MAIN_THREAD_ONLY();
     auto media = mediaOfSession(*required(session, "sessionFailed", "session"));
     auto delegate = delegate_.lock();
     if (!delegate || !media) return;
@@ -267,6 +277,7 @@ long QXPrebufferingController::numberOfPlayersToPrepareIfAlreadyPrepared(long re
 }
 
 void QXPrebufferingController::prepareSessions() {
+    RT_MAIN_THREAD_ONLY();
     if (preparing_ || holdPasses_ > 0) {
         prepareAgain_ = true;
         return;
@@ -295,6 +306,7 @@ void QXPrebufferingController::prepareSessions() {
 }
 
 void QXPrebufferingController::prepareNextPlayers(long count) {
+    RT_MAIN_THREAD_ONLY();
     // The walk is over a copy of the queue, and each session is looked up afresh: a
     // session's state changes inside prepareToPlay, and what that sets off may change the
     // queue and the tables. A walk whose queue was replaced stops; the pass that the
@@ -312,6 +324,7 @@ void QXPrebufferingController::prepareNextPlayers(long count) {
 }
 
 void QXPrebufferingController::prepareSession(const rt::Ref<CPPlaybackSession>& session) {
+    RT_MAIN_THREAD_ONLY();
     required(session, "prepareSession", "session")->prepareToPlay();
 }
 
@@ -325,20 +338,25 @@ void QXPrebufferingController::tellDelegate(CPPlaybackSession& session, F&& call
 }
 
 void QXPrebufferingController::sessionRequiresPassword(CPPlaybackSession& session) {
+    RT_MAIN_THREAD_ONLY();
     tellDelegate(session, [&](QXPrebufferingDelegate& d, const rt::Ref<QXMediaDescriptor>& m) {
         d.prebufferingControllerRequiresPasswordForMedia(*this, m);
     });
 }
 
 void QXPrebufferingController::sessionRequiresHash(CPPlaybackSession& session, const std::string&) {
+    RT_MAIN_THREAD_ONLY();
     tellDelegate(session, [&](QXPrebufferingDelegate& d, const rt::Ref<QXMediaDescriptor>& m) {
         d.prebufferingControllerRequiresHashForMedia(*this, m);
     });
 }
 
-void QXPrebufferingController::sessionRequiresAgeConfirmation(CPPlaybackSession&, unsigned long) {}
+void QXPrebufferingController::sessionRequiresAgeConfirmation(CPPlaybackSession&, unsigned long) {
+    RT_MAIN_THREAD_ONLY();
+}
 
 void QXPrebufferingController::sessionRequiresBirthdate(CPPlaybackSession& session) {
+    RT_MAIN_THREAD_ONLY();
     tellDelegate(session, [&](QXPrebufferingDelegate& d, const rt::Ref<QXMediaDescriptor>& m) {
         d.prebufferingControllerRequiresBirthdateForMedia(*this, m);
     });
@@ -346,17 +364,20 @@ void QXPrebufferingController::sessionRequiresBirthdate(CPPlaybackSession& sessi
 
 void QXPrebufferingController::continueWithPassword(const std::string& password,
                                                     const rt::Ref<QXMediaDescriptor>& media) {
+    RT_MAIN_THREAD_ONLY();
     QXQuorvexPlayerInternals::requireMainThread("QXPrebufferingController::continueWithPassword");
     if (auto session = sessionOfMedia(media)) session->continueWithPassword(password);
 }
 
 void QXPrebufferingController::continueWithHash(const std::string& hash, const rt::Ref<QXMediaDescriptor>& media) {
+    RT_MAIN_THREAD_ONLY();
     QXQuorvexPlayerInternals::requireMainThread("QXPrebufferingController::continueWithHash");
     if (auto session = sessionOfMedia(media)) session->continueWithHash(hash);
 }
 
 void QXPrebufferingController::continueWithBirthdate(const rt::Date& birthdate,
                                                      const rt::Ref<QXMediaDescriptor>& media) {
+    RT_MAIN_THREAD_ONLY();
     QXQuorvexPlayerInternals::requireMainThread("QXPrebufferingController::continueWithBirthdate");
     if (auto session = sessionOfMedia(media)) session->continueWithBirthdate(birthdate);
 }

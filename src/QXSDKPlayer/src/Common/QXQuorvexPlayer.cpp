@@ -27,6 +27,7 @@
 #include <dev/Device.h>
 #include <media/Engine.h>
 #include <net/Pem.h>
+#include <rt/MainThread.h>
 #include <rt/Format.h>
 
 namespace zid {
@@ -434,91 +435,120 @@ namespace {
 using Impl = QXQuorvexPlayerImpl;
 }  // namespace
 
-const rt::Ref<ui::View>& QXQuorvexPlayer::view() { return Impl::hostCall<&Impl::view>(*this, "view"); }
+const rt::Ref<ui::View>& QXQuorvexPlayer::view() {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostCall<&Impl::view>(*this, "view");
+}
 
 void QXQuorvexPlayer::playChannel(const std::optional<std::string>& channelID) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&Impl::playChannel>(*this, "playChannel", channelID);
 }
 
 void QXQuorvexPlayer::playRecorded(const std::optional<std::string>& videoID) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&Impl::playRecorded>(*this, "playRecorded", videoID);
 }
 
 void QXQuorvexPlayer::playMedia(const rt::Ref<QXMediaDescriptor>& descriptor) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&Impl::playMedia>(*this, "playMedia", descriptor, true);
 }
 
 void QXQuorvexPlayer::playMedia(const rt::Ref<QXMediaDescriptor>& descriptor, bool autoplay) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&Impl::playMedia>(*this, "playMedia", descriptor, autoplay);
 }
 
 void QXQuorvexPlayer::playURL(const std::optional<std::string>& url, QXStreamKind kind, bool autoplay) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&Impl::playURL>(*this, "playURL", url, kind, autoplay);
 }
 
-void QXQuorvexPlayer::play() { Impl::hostCall<&Impl::play>(*this, "play"); }
+void QXQuorvexPlayer::play() { RT_MAIN_THREAD_ONLY(); Impl::hostCall<&Impl::play>(*this, "play"); }
 
-void QXQuorvexPlayer::pause() { Impl::hostCall<&CPPlaybackSession::pause>(*this, "pause"); }
+void QXQuorvexPlayer::pause() { RT_MAIN_THREAD_ONLY(); Impl::hostCall<&CPPlaybackSession::pause>(*this, "pause"); }
 
-void QXQuorvexPlayer::seekTo(double seconds) { Impl::hostCall<&CPPlaybackSession::seekTo>(*this, "seekTo", seconds); }
+void QXQuorvexPlayer::seekTo(double seconds) {
+    RT_MAIN_THREAD_ONLY();
+    Impl::hostCall<&CPPlaybackSession::seekTo>(*this, "seekTo", seconds);
+}
 
-void QXQuorvexPlayer::suspend() { Impl::hostCall<&Impl::suspend>(*this, "suspend"); }
+void QXQuorvexPlayer::suspend() { RT_MAIN_THREAD_ONLY(); Impl::hostCall<&Impl::suspend>(*this, "suspend"); }
 
-void QXQuorvexPlayer::resume() { Impl::hostCall<&Impl::resume>(*this, "resume"); }
+void QXQuorvexPlayer::resume() { RT_MAIN_THREAD_ONLY(); Impl::hostCall<&Impl::resume>(*this, "resume"); }
 
 void QXQuorvexPlayer::continueWithPassword(const std::string& password) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&CPPlaybackSession::continueWithPassword>(*this, "continueWithPassword", password);
 }
 
 void QXQuorvexPlayer::continueWithHash(const std::string& hash) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&CPPlaybackSession::continueWithHash>(*this, "continueWithHash", hash);
 }
 
 void QXQuorvexPlayer::continueWithBirthdate(const rt::Date& birthdate) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&CPPlaybackSession::continueWithBirthdate>(*this, "continueWithBirthdate", birthdate);
 }
 
 void QXQuorvexPlayer::continueWithAgeConfirmed() {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&CPPlaybackSession::continueWithAgeConfirmed>(*this, "continueWithAgeConfirmed");
 }
 
 std::shared_ptr<QXPlayerDelegate> QXQuorvexPlayer::delegate() const {
+    RT_MAIN_THREAD_ONLY();
     Impl::requireMainThread("delegate");
     return impl_->delegate_.lock();
 }
 
 void QXQuorvexPlayer::setDelegate(const std::shared_ptr<QXPlayerDelegate>& delegate) {
+    RT_MAIN_THREAD_ONLY();
     Impl::requireMainThread("setDelegate");
     impl_->delegate_ = delegate;
 }
 
 rt::Ref<ui::ViewController> QXQuorvexPlayer::presentingViewController() const {
+    RT_MAIN_THREAD_ONLY();
     Impl::requireMainThread("presentingViewController");
     return impl_->presentingViewController_.lock();
 }
 
 void QXQuorvexPlayer::setPresentingViewController(const rt::Ref<ui::ViewController>& controller) {
+    RT_MAIN_THREAD_ONLY();
     Impl::requireMainThread("setPresentingViewController");
     impl_->presentingViewController_ = controller;
 }
 
-rt::Ref<rt::Error> QXQuorvexPlayer::error() const { return Impl::hostRead(*this, Impl::errorKey); }
+rt::Ref<rt::Error> QXQuorvexPlayer::error() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::errorKey);
+}
 
 std::optional<QXQuorvexPlayerErrorCode> QXQuorvexPlayer::errorCode() const {
+    RT_MAIN_THREAD_ONLY();
     return Impl::hostCall<&Impl::errorCode>(*this, "errorCode");
 }
 
-double QXQuorvexPlayer::loadingTimeout() const { return Impl::hostRead(*this, Impl::loadingTimeoutKey); }
+double QXQuorvexPlayer::loadingTimeout() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::loadingTimeoutKey);
+}
 
 void QXQuorvexPlayer::setLoadingTimeout(double seconds) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&Impl::setLoadingTimeout>(*this, "setLoadingTimeout", seconds);
 }
 
 QXPlayerControlStyle QXQuorvexPlayer::playerControlStyle() const {
+    RT_MAIN_THREAD_ONLY();
     return Impl::hostRead(*this, Impl::playerControlStyleKey);
 }
 
 void QXQuorvexPlayer::setPlayerControlStyle(QXPlayerControlStyle style) {
+    RT_MAIN_THREAD_ONLY();
     Impl::requireMainThread("setPlayerControlStyle");
     if (style != QXPlayerControlStyle::None && style != QXPlayerControlStyle::CustomToolbar &&
         style != QXPlayerControlStyle::Default)
@@ -529,39 +559,56 @@ void QXQuorvexPlayer::setPlayerControlStyle(QXPlayerControlStyle style) {
     Impl::playerControlStyleKey.set(*this, *impl_, style);
 }
 
-bool QXQuorvexPlayer::muted() const { return Impl::hostRead(*this, Impl::mutedKey); }
+bool QXQuorvexPlayer::muted() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::mutedKey); }
 
-void QXQuorvexPlayer::setMuted(bool muted) { Impl::hostCall<&Impl::setMuted>(*this, "setMuted", muted); }
+void QXQuorvexPlayer::setMuted(bool muted) {
+    RT_MAIN_THREAD_ONLY();
+    Impl::hostCall<&Impl::setMuted>(*this, "setMuted", muted);
+}
 
 bool QXQuorvexPlayer::continuePlaybackInBackground() const {
+    RT_MAIN_THREAD_ONLY();
     return Impl::hostRead(*this, Impl::continuePlaybackInBackgroundKey);
 }
 
 void QXQuorvexPlayer::setContinuePlaybackInBackground(bool flag) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&Impl::setContinuePlaybackInBackground>(*this, "setContinuePlaybackInBackground", flag);
 }
 
-bool QXQuorvexPlayer::adsDisabled() const { return Impl::hostRead(*this, Impl::adsDisabledKey); }
+bool QXQuorvexPlayer::adsDisabled() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::adsDisabledKey); }
 
 void QXQuorvexPlayer::setAdsDisabled(bool disabled) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&Impl::setAdsDisabled>(*this, "setAdsDisabled", disabled);
 }
 
-bool QXQuorvexPlayer::playingAd() const { return Impl::hostRead(*this, Impl::playingAdKey); }
+bool QXQuorvexPlayer::playingAd() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::playingAdKey); }
 
-std::string QXQuorvexPlayer::contentTitle() const { return Impl::hostRead(*this, Impl::contentTitleKey); }
+std::string QXQuorvexPlayer::contentTitle() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::contentTitleKey);
+}
 
-bool QXQuorvexPlayer::isLive() const { return Impl::hostRead(*this, Impl::isLiveKey); }
+bool QXQuorvexPlayer::isLive() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::isLiveKey); }
 
-bool QXQuorvexPlayer::readyForDisplay() const { return Impl::hostRead(*this, Impl::readyForDisplayKey); }
+bool QXQuorvexPlayer::readyForDisplay() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::readyForDisplayKey);
+}
 
-bool QXQuorvexPlayer::enableLogging() const { return Impl::hostRead(*this, Impl::enableLoggingKey); }
+bool QXQuorvexPlayer::enableLogging() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::enableLoggingKey);
+}
 
 void QXQuorvexPlayer::setEnableLogging(bool enable) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&Impl::setEnableLogging>(*this, "setEnableLogging", enable);
 }
 
 rt::Ref<QXMediaDescriptor> QXQuorvexPlayer::mediaDescriptor() const {
+    RT_MAIN_THREAD_ONLY();
     return Impl::hostRead(*this, Impl::mediaDescriptorKey);
 }
 

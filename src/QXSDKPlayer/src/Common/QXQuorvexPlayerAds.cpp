@@ -4,6 +4,7 @@
 // content has a player shows its first picture before the content's player is made: the
 // content's pipeline would otherwise build and preroll beside the ad's on the same cores
 // and hold that picture back. Made during the ad, the content is ready when the ad ends.
+#include <rt/MainThread.h>
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 
 #include "Common/QXQuorvexPlayerImpl.h"
@@ -279,21 +280,25 @@ void QXQuorvexPlayerImpl::QXIMAPlayerDidFailWithError(QXIMAPlayer& adPlayer, con
 
 void QXQuorvexPlayer::configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
                                                          double minAdFreeTimeInterval, bool allowPreroll) {
+    RT_MAIN_THREAD_ONLY();
     QXQuorvexPlayerImpl::requireMainThread("configureAdServiceWithGoogleIMATag");
     impl_->configureAdServiceWithGoogleIMATag(tag, customMetadata, minAdFreeTimeInterval, allowPreroll);
 }
 
 void QXQuorvexPlayer::configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
                                                          const std::vector<double>& cuePoints, bool allowPreroll) {
+    RT_MAIN_THREAD_ONLY();
     QXQuorvexPlayerImpl::requireMainThread("configureAdServiceWithGoogleIMATag");
     impl_->configureAdServiceWithGoogleIMATag(tag, customMetadata, cuePoints, allowPreroll);
 }
 
 void QXQuorvexPlayer::setGoogleIMATag(const std::optional<std::string>& tag, const rt::Dictionary& customMetadata) {
+    RT_MAIN_THREAD_ONLY();
     QXQuorvexPlayerImpl::hostCall<&QXQuorvexPlayerImpl::setGoogleIMATag>(*this, "setGoogleIMATag", tag, customMetadata);
 }
 
 std::optional<std::string> QXQuorvexPlayer::googleIMATag() const {
+    RT_MAIN_THREAD_ONLY();
     QXQuorvexPlayerImpl::requireMainThread("googleIMATag");
     return impl_->googleIMATag_;
 }

@@ -1,5 +1,6 @@
 // What the facade publishes: derived properties, triggers, the delegate calls, the error
 // mapping and the subtitle and audio-track records with their selection.
+#include <rt/MainThread.h>
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 
 #include "Common/QXQuorvexPlayerImpl.h"
@@ -347,87 +348,127 @@ namespace {
 using Impl = QXQuorvexPlayerImpl;
 }  // namespace
 
-QXPlayerState QXQuorvexPlayer::playerState() const { return Impl::hostRead(*this, Impl::playerStateKey); }
+QXPlayerState QXQuorvexPlayer::playerState() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::playerStateKey);
+}
 
-double QXQuorvexPlayer::duration() const { return Impl::hostRead(*this, Impl::durationKey); }
+double QXQuorvexPlayer::duration() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::durationKey); }
 
-double QXQuorvexPlayer::playbackTime() const { return Impl::hostRead(*this, Impl::playbackTimeKey); }
+double QXQuorvexPlayer::playbackTime() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::playbackTimeKey);
+}
 
-long QXQuorvexPlayer::viewerCount() const { return Impl::hostRead(*this, Impl::viewerCountKey); }
+long QXQuorvexPlayer::viewerCount() const { RT_MAIN_THREAD_ONLY(); return Impl::hostRead(*this, Impl::viewerCountKey); }
 
-rt::Value QXQuorvexPlayer::broadcastStartDate() const { return Impl::hostRead(*this, Impl::broadcastStartDateKey); }
+rt::Value QXQuorvexPlayer::broadcastStartDate() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::broadcastStartDateKey);
+}
 
 bool QXQuorvexPlayer::pictureInPictureAvailable() const {
+    RT_MAIN_THREAD_ONLY();
     return Impl::hostRead(*this, Impl::pictureInPictureAvailableKey);
 }
 
-bool QXQuorvexPlayer::pictureInPictureActive() const { return Impl::hostRead(*this, Impl::pictureInPictureActiveKey); }
+bool QXQuorvexPlayer::pictureInPictureActive() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::pictureInPictureActiveKey);
+}
 
-bool QXQuorvexPlayer::isPlayingLiveStream() const { return Impl::hostRead(*this, Impl::isPlayingLiveStreamKey); }
+bool QXQuorvexPlayer::isPlayingLiveStream() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::isPlayingLiveStreamKey);
+}
 
-std::string QXQuorvexPlayer::contentId() const { return Impl::hostRead(*this, Impl::contentIdKey); }
+std::string QXQuorvexPlayer::contentId() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::contentIdKey);
+}
 
-bool QXQuorvexPlayer::controlsVisible() const { return Impl::hostRead(*this, Impl::controlsVisibleKey); }
+bool QXQuorvexPlayer::controlsVisible() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::controlsVisibleKey);
+}
 
 std::vector<rt::Ref<QXSubtitle>> QXQuorvexPlayer::subtitles() const {
+    RT_MAIN_THREAD_ONLY();
     return Impl::hostRead(*this, Impl::subtitlesKey);
 }
 
-rt::Ref<QXSubtitle> QXQuorvexPlayer::defaultSubtitle() const { return Impl::hostRead(*this, Impl::defaultSubtitleKey); }
+rt::Ref<QXSubtitle> QXQuorvexPlayer::defaultSubtitle() const {
+    RT_MAIN_THREAD_ONLY();
+    return Impl::hostRead(*this, Impl::defaultSubtitleKey);
+}
 
 rt::Ref<QXSubtitle> QXQuorvexPlayer::selectedSubtitle() const {
+    RT_MAIN_THREAD_ONLY();
     return Impl::hostRead(*this, Impl::selectedSubtitleKey);
 }
 
 std::vector<rt::Ref<QXMediaSelectionOption>> QXQuorvexPlayer::legibleMediaSelectionOptions() const {
+    RT_MAIN_THREAD_ONLY();
     return Impl::hostRead(*this, Impl::legibleMediaSelectionOptionsKey);
 }
 
 rt::Ref<QXMediaSelectionOption> QXQuorvexPlayer::defaultLegibleMediaSelectionOption() const {
+    RT_MAIN_THREAD_ONLY();
     return Impl::hostRead(*this, Impl::defaultLegibleMediaSelectionOptionKey);
 }
 
 rt::Ref<QXMediaSelectionOption> QXQuorvexPlayer::selectedLegibleMediaSelectionOption() const {
+    RT_MAIN_THREAD_ONLY();
     return Impl::hostRead(*this, Impl::selectedLegibleMediaSelectionOptionKey);
 }
 
 std::vector<rt::Ref<QXMediaSelectionOption>> QXQuorvexPlayer::audibleMediaSelectionOptions() const {
+    RT_MAIN_THREAD_ONLY();
     return Impl::hostRead(*this, Impl::audibleMediaSelectionOptionsKey);
 }
 
 rt::Ref<QXMediaSelectionOption> QXQuorvexPlayer::defaultAudibleMediaSelectionOption() const {
+    RT_MAIN_THREAD_ONLY();
     return Impl::hostRead(*this, Impl::defaultAudibleMediaSelectionOptionKey);
 }
 
 rt::Ref<QXMediaSelectionOption> QXQuorvexPlayer::selectedAudibleMediaSelectionOption() const {
+    RT_MAIN_THREAD_ONLY();
     return Impl::hostRead(*this, Impl::selectedAudibleMediaSelectionOptionKey);
 }
 
 void QXQuorvexPlayer::selectSubtitle(const rt::Ref<QXSubtitle>& subtitle) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&Impl::selectSubtitle>(*this, "selectSubtitle", subtitle);
 }
 
 void QXQuorvexPlayer::selectLegibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&Impl::selectLegibleMediaSelectionOption>(*this, "selectLegibleMediaSelectionOption", option);
 }
 
 void QXQuorvexPlayer::selectAudibleMediaSelectionOption(const rt::Ref<QXMediaSelectionOption>& option) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&Impl::selectAudibleMediaSelectionOption>(*this, "selectAudibleMediaSelectionOption", option);
 }
 
 void QXQuorvexPlayer::startPictureInPicture() {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&CPPlaybackSession::startPictureInPicture>(*this, "startPictureInPicture");
 }
 
 void QXQuorvexPlayer::stopPictureInPicture() {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&CPPlaybackSession::stopPictureInPicture>(*this, "stopPictureInPicture");
 }
 
 void QXQuorvexPlayer::showControls(bool show, bool animated, double timeout) {
+    RT_MAIN_THREAD_ONLY();
     Impl::hostCall<&Impl::showControls>(*this, "showControls", show, animated, timeout);
 }
 
 void QXQuorvexPlayer::showControls(bool show, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     // The hide delay is read once the thread is known to be the main one.
     Impl::requireMainThread("showControls");
     impl_->showControls(show, animated, defaultControlHideDelay());

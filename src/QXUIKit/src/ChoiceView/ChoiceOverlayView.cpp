@@ -1,5 +1,6 @@
 #include "QXUIKit/ChoiceView/ChoiceView.h"
 
+#include <rt/MainThread.h>
 #include <fnd/NotificationCenter.h>
 #include <ui/Application.h>
 
@@ -25,11 +26,13 @@ void ChoiceOverlayView::willDestroy() {
 }
 
 void ChoiceOverlayView::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     WindowOverlayView::layoutSubviews();
     adjustPopupView();
 }
 
 void ChoiceOverlayView::adjustPopupView() {
+    RT_MAIN_THREAD_ONLY();
     auto control = choiceView_.lock();
     auto container = control ? control->superview() : nullptr;
     // A control out of the tree has no place to hang the popup from; it stays put.

@@ -1,5 +1,6 @@
 #include "QXUIKit/ChoiceView/ChoiceView.h"
 
+#include <rt/MainThread.h>
 #include <limits>
 
 #include <ui/Window.h>
@@ -83,6 +84,7 @@ void ChoiceView::showHeaderViewForIndex(long index, bool ask) {
 }
 
 void ChoiceView::setSelectedIndex(long index) {
+    RT_MAIN_THREAD_ONLY();
     if (index == selectedIndex_) return;
     selectedIndex_ = index;
     showHeaderViewForIndex(index, true);
@@ -90,14 +92,16 @@ void ChoiceView::setSelectedIndex(long index) {
 }
 
 void ChoiceView::reload() {
+    RT_MAIN_THREAD_ONLY();
     // With nothing chosen there is no item to ask about: the header is cleared.
     showHeaderViewForIndex(selectedIndex_, selectedIndex_ >= 0);
     listView_->reloadData();
 }
 
-bool ChoiceView::isListOpen() const { return choiceOverlayView_->superview() != nullptr; }
+bool ChoiceView::isListOpen() const { RT_MAIN_THREAD_ONLY(); return choiceOverlayView_->superview() != nullptr; }
 
 void ChoiceView::presentListView() {
+    RT_MAIN_THREAD_ONLY();
     if (isListOpen()) return;
     auto host = window();
     if (!host) return;
@@ -107,6 +111,7 @@ void ChoiceView::presentListView() {
 }
 
 void ChoiceView::hideListView() {
+    RT_MAIN_THREAD_ONLY();
     if (!isListOpen()) return;
     // Closed where it was opened: the control may have left that window since.
     rt::Ref<ui::View> host = overlayHost_.lock();
@@ -115,13 +120,15 @@ void ChoiceView::hideListView() {
 }
 
 void ChoiceView::handleTapOnHeader() {
+    RT_MAIN_THREAD_ONLY();
     auto source = dataSource_.lock();
     if (source && source->numberOfItemsInChoiceView(*this) >= 2) presentListView();
 }
 
-void ChoiceView::handleTapOutsideOfTheList() { hideListView(); }
+void ChoiceView::handleTapOutsideOfTheList() { RT_MAIN_THREAD_ONLY(); hideListView(); }
 
 void ChoiceView::upDatePopupSize() {
+    RT_MAIN_THREAD_ONLY();
     const ui::EdgeInsets in = popupContentInsets_;
     double w = bounds().size.width - in.left - in.right;
     listView_->reloadData();
@@ -136,12 +143,14 @@ void ChoiceView::upDatePopupSize() {
 }
 
 long ChoiceView::tableViewNumberOfRowsInSection(ui::TableView&, long) {
+    RT_MAIN_THREAD_ONLY();
     auto source = dataSource_.lock();
     return source ? source->numberOfItemsInChoiceView(*this) : 0;
 }
 
 rt::Ref<ui::TableViewCell> ChoiceView::tableViewCellForRowAtIndexPath(ui::TableView& tableView,
                                                                       const ui::IndexPath& indexPath) {
+    RT_MAIN_THREAD_ONLY();
     auto cell = tableView.dequeueReusableCellWithIdentifier(kCellIdentifier);
     if (!cell) cell = rt::make<ui::TableViewCell>(ui::TableViewCellStyle::Default, kCellIdentifier);
     cell->setFrame(ui::Rect(0, 0, tableView.bounds().size.width, tableView.rowHeight()));
@@ -159,6 +168,7 @@ rt::Ref<ui::TableViewCell> ChoiceView::tableViewCellForRowAtIndexPath(ui::TableV
 }
 
 void ChoiceView::tableViewDidSelectRowAtIndexPath(ui::TableView& tableView, const ui::IndexPath& indexPath) {
+    RT_MAIN_THREAD_ONLY();
     setSelectedIndex(indexPath.row());
     tableView.deselectRowAtIndexPath(indexPath, true);
     hideListView();

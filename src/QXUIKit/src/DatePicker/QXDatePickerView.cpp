@@ -1,5 +1,6 @@
 #include "QXUIKit/DatePicker/QXDatePickerView.h"
 
+#include <rt/MainThread.h>
 #include <QXFoundation/Extensions/BundleExtensions.h>
 #include <RuzEzo/Binding/FKBindingCategory.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
@@ -77,27 +78,32 @@ void QXDatePickerView::createSubviews() {
 }
 
 void QXDatePickerView::setDatePickerMode(ui::DatePickerMode mode) {
+    RT_MAIN_THREAD_ONLY();
     datePickerMode_ = mode;
     if (datePicker_) datePicker_->setDatePickerMode(mode);
 }
 
 void QXDatePickerView::setMinimumDate(std::optional<rt::Date> date) {
+    RT_MAIN_THREAD_ONLY();
     minimumDate_ = date;
     if (datePicker_) datePicker_->setMinimumDate(date);
 }
 
 void QXDatePickerView::setMaximumDate(std::optional<rt::Date> date) {
+    RT_MAIN_THREAD_ONLY();
     maximumDate_ = date;
     if (datePicker_) datePicker_->setMaximumDate(date);
 }
 
 void QXDatePickerView::setDate(std::optional<rt::Date> date) {
+    RT_MAIN_THREAD_ONLY();
     if (date == date_) return;
     date_ = date;
     if (datePicker_) datePicker_->setDate(date ? *date : rt::Date::now());
 }
 
 void QXDatePickerView::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     ui::View::layoutSubviews();
     // The middle of the view's own bounds, not its centre in the superview: a scroll
     // view's bounds start at its offset, and the panel must sit where the view shows.
@@ -111,6 +117,7 @@ void QXDatePickerView::applyCancelDisabled() {
 }
 
 void QXDatePickerView::showInView(const rt::Ref<ui::View>& view, Completion completion) {
+    RT_MAIN_THREAD_ONLY();
     if (!view) return;
     applyCancelDisabled();
     setFrame(view->bounds());
@@ -131,6 +138,7 @@ void QXDatePickerView::showInView(const rt::Ref<ui::View>& view, Completion comp
 }
 
 void QXDatePickerView::dismissWithCompletion(Completion completion) {
+    RT_MAIN_THREAD_ONLY();
     rt::Ref<QXDatePickerView> self = selfAs<QXDatePickerView>();
     ui::animate(
         animationDuration_,
@@ -145,6 +153,7 @@ void QXDatePickerView::dismissWithCompletion(Completion completion) {
 }
 
 void QXDatePickerView::done() {
+    RT_MAIN_THREAD_ONLY();
     rt::Ref<QXDatePickerView> self = selfAs<QXDatePickerView>();
     dismissWithCompletion([self] {
         if (self->callback_) self->callback_(self->datePicker_->date());
@@ -152,6 +161,7 @@ void QXDatePickerView::done() {
 }
 
 void QXDatePickerView::cancel() {
+    RT_MAIN_THREAD_ONLY();
     rt::Ref<QXDatePickerView> self = selfAs<QXDatePickerView>();
     dismissWithCompletion([self] {
         if (self->callback_) self->callback_(std::nullopt);

@@ -1,5 +1,6 @@
 #include "QXUIKit/PullToRefresh/PullToRefreshView.h"
 
+#include <rt/MainThread.h>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -27,6 +28,7 @@ rt::Ref<PullToRefreshView> PullToRefreshView::createDefaultPullToRefreshView() {
 }
 
 void PullToRefreshView::setActionImage(rt::Ref<ui::Image> image) {
+    RT_MAIN_THREAD_ONLY();
     actionImage_ = image;
     if (actionImageView_) actionImageView_->removeFromSuperview();
     actionImageView_ = rt::make<ui::ImageView>(std::move(image));
@@ -36,6 +38,7 @@ void PullToRefreshView::setActionImage(rt::Ref<ui::Image> image) {
 }
 
 void PullToRefreshView::setTintColor(rt::Ref<ui::Color> color) {
+    RT_MAIN_THREAD_ONLY();
     if (actionImage_) setActionImage(actionImage_->imageWithRenderingMode(ui::ImageRenderingMode::AlwaysTemplate));
     if (actionImageView_) actionImageView_->setTintColor(std::move(color));
 }
@@ -47,6 +50,7 @@ void PullToRefreshView::alignActionImageView() {
 }
 
 void PullToRefreshView::setRefreshing(bool refreshing) {
+    RT_MAIN_THREAD_ONLY();
     if (refreshing == refreshing_) return;
     refreshing_ = refreshing;
     if (!actionImageView_) return;
@@ -60,6 +64,7 @@ void PullToRefreshView::setRefreshing(bool refreshing) {
 }
 
 void PullToRefreshView::updateContentOffset(ui::Point offset) {
+    RT_MAIN_THREAD_ONLY();
     if (!actionImageView_) return;
     double h = bounds().size.height;
     actionImageView_->setAlpha(std::min(std::fabs(offset.y) / ((h + 5) * 0.8), 1.0));

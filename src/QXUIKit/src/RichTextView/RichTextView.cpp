@@ -1,5 +1,6 @@
 #include "QXUIKit/RichTextView/RichTextView.h"
 
+#include <rt/MainThread.h>
 #include <algorithm>
 #include <cstdio>
 #include <unordered_map>
@@ -61,6 +62,7 @@ std::string RichTextView::cacheKeyForPresentWidth() const {
 }
 
 void RichTextView::setHtml(std::optional<std::string> html) {
+    RT_MAIN_THREAD_ONLY();
     if (html != html_ || (loadFailed_ && !loading_)) {
         html_ = std::move(html);
         loading_ = true;
@@ -74,6 +76,7 @@ void RichTextView::setHtml(std::optional<std::string> html) {
 }
 
 void RichTextView::webViewDidFailLoad(rt::Object&, const std::string&) {
+    RT_MAIN_THREAD_ONLY();
     // Nothing to measure; the view waits no longer, and the same text may be given again.
     loading_ = false;
     loadFailed_ = true;
@@ -81,6 +84,7 @@ void RichTextView::webViewDidFailLoad(rt::Object&, const std::string&) {
 }
 
 void RichTextView::webViewDidFinishLoad(rt::Object&) {
+    RT_MAIN_THREAD_ONLY();
     // The engine tells the end of the latest load only: no load of the text is pending.
     loading_ = false;
     ownLoadsPending_ = 0;
@@ -92,6 +96,7 @@ void RichTextView::webViewDidFinishLoad(rt::Object&) {
 }
 
 bool RichTextView::webViewShouldStartLoad(rt::Object&, const std::string& request, ui::WebViewNavigationType type) {
+    RT_MAIN_THREAD_ONLY();
     if (type == ui::WebViewNavigationType::LinkClicked) {
         auto self = selfAs<RichTextView>();
         notifyListeners<RichTextViewListener>(*this, [&](RichTextViewListener& l) {
@@ -112,11 +117,13 @@ bool RichTextView::webViewShouldStartLoad(rt::Object&, const std::string& reques
 }
 
 void RichTextView::setRectVisible(const ui::Rect& r) {
+    RT_MAIN_THREAD_ONLY();
     rectVisible_ = r;
     adjustWebView();
 }
 
 void RichTextView::adjustWebView() {
+    RT_MAIN_THREAD_ONLY();
     const ui::Rect b = bounds();
     const double W = b.size.width, H = b.size.height;
     double h = std::max(std::min(H, kMaxWebViewHeight), 1.0);
@@ -128,12 +135,14 @@ void RichTextView::adjustWebView() {
 }
 
 void RichTextView::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     ui::View::layoutSubviews();
     adjustWebView();
     if (html_ && !loading_ && !cachedHeight(cacheKeyForPresentWidth())) notifyListenersAboutHeight(0);
 }
 
 void RichTextView::notifyListenersAboutHeight(double height) {
+    RT_MAIN_THREAD_ONLY();
     if (height == 0 && triggerEnqueued_) return;
     triggerHeight_ = height;
     if (triggerEnqueued_) return;

@@ -1,5 +1,6 @@
 #include "QXUIKit/RouteView/QXAirplayView.h"
 
+#include <rt/MainThread.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Signal/Notification/FKNotificationObserverSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
@@ -31,11 +32,13 @@ void QXAirplayView::setup() {
 }
 
 void QXAirplayView::setAirPlayIconImage(rt::Ref<ui::Image> image, unsigned state) {
+    RT_MAIN_THREAD_ONLY();
     volumeView_->setRouteButtonImage(std::move(image), state);
     alignVolumeView();
 }
 
 void QXAirplayView::alignVolumeView() {
+    RT_MAIN_THREAD_ONLY();
     volumeView_->setShowsVolumeSlider(false);
     volumeView_->sizeToFit();
     // The middle of the receiver's own bounds, wherever the receiver sits in its superview.

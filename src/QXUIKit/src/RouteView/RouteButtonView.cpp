@@ -1,4 +1,5 @@
 #include "QXUIKit/RouteView/RouteButtonView.h"
+#include <rt/MainThread.h>
 
 namespace zid {
 
@@ -11,19 +12,23 @@ void RouteButtonView::didInitialize() {
 }
 
 void RouteButtonView::setShowsRouteButton(bool v) {
+    RT_MAIN_THREAD_ONLY();
     showsRouteButton_ = v;
     button_->setHidden(!v);
 }
 
 void RouteButtonView::setRouteButtonImage(rt::Ref<ui::Image> image, unsigned state) {
+    RT_MAIN_THREAD_ONLY();
     button_->setImage(std::move(image), state);
 }
 
 rt::Ref<ui::Image> RouteButtonView::routeButtonImageForState(unsigned state) const {
+    RT_MAIN_THREAD_ONLY();
     return button_->imageForState(state);
 }
 
 ui::Size RouteButtonView::sizeThatFits(ui::Size) const {
+    RT_MAIN_THREAD_ONLY();
     auto image = routeButtonImageForState(ui::ControlState::Normal);
     return (showsRouteButton_ && image) ? image->size() : ui::Size();
 }

@@ -1,5 +1,6 @@
 #include "QXUIKit/Seekbar/QXSeekbar.h"
 
+#include <rt/MainThread.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -110,20 +111,22 @@ void QXSeekbar::didInitialize() {
     setNeedsLayout();
 }
 
-void QXSeekbar::setMinValue(float v) { storeAndLayOut(minValueKey, v); }
+void QXSeekbar::setMinValue(float v) { RT_MAIN_THREAD_ONLY(); storeAndLayOut(minValueKey, v); }
 
-void QXSeekbar::setMaxValue(float v) { storeAndLayOut(maxValueKey, v); }
+void QXSeekbar::setMaxValue(float v) { RT_MAIN_THREAD_ONLY(); storeAndLayOut(maxValueKey, v); }
 
-void QXSeekbar::setProgressValue(float v) { storeAndLayOut(progressValueKey, v); }
+void QXSeekbar::setProgressValue(float v) { RT_MAIN_THREAD_ONLY(); storeAndLayOut(progressValueKey, v); }
 
 void QXSeekbar::setProgressValue(float v, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     setProgressValue(v);
     if (animated) layOutAnimated();
 }
 
-void QXSeekbar::setSeekValue(float v) { storeAndLayOut(seekValueKey, v); }
+void QXSeekbar::setSeekValue(float v) { RT_MAIN_THREAD_ONLY(); storeAndLayOut(seekValueKey, v); }
 
 void QXSeekbar::setSeekValue(float v, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     setSeekValue(v);
     if (animated) layOutAnimated();
 }
@@ -139,10 +142,12 @@ std::string QXSeekbar::defaultMapping(double value) {
 }
 
 std::string QXSeekbar::textForValue(double value) const {
+    RT_MAIN_THREAD_ONLY();
     return valueMapping_ ? valueMapping_(value) : defaultMapping(value);
 }
 
 void QXSeekbar::setValueMapping(ValueMapping mapping) {
+    RT_MAIN_THREAD_ONLY();
     valueMapping_ = std::move(mapping);
     if (!progressValueLabel_) return;  // during construction nothing shows yet
     progressValueLabel_->setText(textForValue(progressValue_));
@@ -151,6 +156,7 @@ void QXSeekbar::setValueMapping(ValueMapping mapping) {
 }
 
 double QXSeekbar::positionForValue(double value) const {
+    RT_MAIN_THREAD_ONLY();
     double span = static_cast<double>(maxValue_) - static_cast<double>(minValue_);
     // Before the timing is known both ends read 0: an empty range puts everything at
     // the left edge instead of dividing by zero.
@@ -166,11 +172,13 @@ ui::Rect QXSeekbar::fittedLabelFrame(ui::Label& label, double x) const {
 }
 
 void QXSeekbar::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     ui::View::layoutSubviews();
     layoutElements();
 }
 
 void QXSeekbar::layoutElements() {
+    RT_MAIN_THREAD_ONLY();
     if (!backgroundView_) return;
     const double W = bounds().size.width;
     const double H = bounds().size.height;

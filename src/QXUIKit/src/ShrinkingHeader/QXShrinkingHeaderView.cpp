@@ -1,5 +1,6 @@
 #include "QXUIKit/ShrinkingHeader/QXShrinkingHeaderView.h"
 
+#include <rt/MainThread.h>
 #include <algorithm>
 
 #include <ui/Animation.h>
@@ -28,6 +29,7 @@ void QXShrinkingHeaderView::didInitialize() {
 }
 
 void QXShrinkingHeaderView::setHeaderView(const rt::Ref<ui::View>& view) {
+    RT_MAIN_THREAD_ONLY();
     if (headerView_) headerView_->removeFromSuperview();
     headerView_ = view;
     if (view) addSubview(view);
@@ -35,6 +37,7 @@ void QXShrinkingHeaderView::setHeaderView(const rt::Ref<ui::View>& view) {
 }
 
 void QXShrinkingHeaderView::setContentView(const rt::Ref<ui::View>& view) {
+    RT_MAIN_THREAD_ONLY();
     if (contentView_) contentView_->removeFromSuperview();
     contentView_ = view;
     if (view) addSubview(view);
@@ -42,25 +45,30 @@ void QXShrinkingHeaderView::setContentView(const rt::Ref<ui::View>& view) {
 }
 
 void QXShrinkingHeaderView::setMinHeaderSize(double size) {
+    RT_MAIN_THREAD_ONLY();
     minHeaderSize_ = size;
     setNeedsLayout();
 }
 
 void QXShrinkingHeaderView::setMaxHeaderSize(double size) {
+    RT_MAIN_THREAD_ONLY();
     maxHeaderSize_ = size;
     setNeedsLayout();
 }
 
 void QXShrinkingHeaderView::setProgress(double progress) {
+    RT_MAIN_THREAD_ONLY();
     progress_ = progress;
     updateFrames();
 }
 
 void QXShrinkingHeaderView::setProgress(double progress, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     ui::animate(animated ? kSnapDuration : 0, [&] { setProgress(progress); });
 }
 
 void QXShrinkingHeaderView::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     ui::View::layoutSubviews();
     updateFrames();
 }
@@ -76,6 +84,7 @@ void QXShrinkingHeaderView::updateFrames() {
 }
 
 rt::Ref<ui::ScrollView> QXShrinkingHeaderView::scrollViewAtPoint(ui::Point point) {
+    RT_MAIN_THREAD_ONLY();
     auto hit = hitTest(point);
     if (!hit || hit.get() == this) return nullptr;
     for (auto v = hit; v && v.get() != this; v = v->superview()) {
@@ -98,22 +107,25 @@ void QXShrinkingHeaderView::catchAt(ui::Point point) {
 }
 
 bool QXShrinkingHeaderView::gestureRecognizerShouldReceiveTouch(ui::GestureRecognizer& recognizer, ui::Touch& touch) {
+    RT_MAIN_THREAD_ONLY();
     // The scroll view's own pan may begin, and move the content, before this one does:
     // the pan starts from where things stood when the finger came down.
     if (recognizer.numberOfTouches() == 0) catchAt(touch.locationInView(this));
     return true;
 }
 
-bool QXShrinkingHeaderView::gestureRecognizerShouldBegin(ui::GestureRecognizer&) { return true; }
+bool QXShrinkingHeaderView::gestureRecognizerShouldBegin(ui::GestureRecognizer&) { RT_MAIN_THREAD_ONLY(); return true; }
 
 bool QXShrinkingHeaderView::gestureRecognizerShouldRecognizeSimultaneously(ui::GestureRecognizer&,
                                                                           ui::GestureRecognizer& other) {
+    RT_MAIN_THREAD_ONLY();
     auto scroll = catchedScrollView_.lock();
     return !scroll || scroll->panGestureRecognizer().get() == &other;
 }
 
 bool QXShrinkingHeaderView::gestureRecognizerShouldRequireFailureOf(ui::GestureRecognizer&,
                                                                    ui::GestureRecognizer& other) {
+    RT_MAIN_THREAD_ONLY();
     auto scroll = catchedScrollView_.lock();
     return scroll && scroll->panGestureRecognizer().get() != &other;
 }

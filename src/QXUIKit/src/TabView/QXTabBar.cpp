@@ -5,6 +5,7 @@
 
 #include <QXFoundation/Listening/IListenable.h>
 #include "Extensions/ViewAnimatedSubviews.h"
+#include <rt/MainThread.h>
 #include <rt/ChangeScope.h>
 #include <ui/Animation.h>
 
@@ -73,6 +74,7 @@ void QXTabBar::setup() {
 // ---- geometry -------------------------------------------------------------------------------
 
 ui::Rect QXTabBar::headerRect() const {
+    RT_MAIN_THREAD_ONLY();
     ui::Rect b = bounds();
     const auto& in = headerInsets_;
     return ui::Rect(b.origin.x + in.left, b.origin.y + in.top, b.size.width - in.left - in.right,
@@ -80,22 +82,26 @@ ui::Rect QXTabBar::headerRect() const {
 }
 
 ui::Rect QXTabBar::markerBackgroundRect() const {
+    RT_MAIN_THREAD_ONLY();
     ui::Rect b = bounds();
     return ui::Rect(b.origin.x, b.origin.y + b.size.height - markerSize_, b.size.width, markerSize_);
 }
 
 ui::Rect QXTabBar::separatorRect() const {
+    RT_MAIN_THREAD_ONLY();
     ui::Rect b = bounds();
     return ui::Rect(b.origin.x, b.origin.y + b.size.height - separatorSize_, b.size.width, separatorSize_);
 }
 
 ui::Size QXTabBar::headerContentSize() const {
+    RT_MAIN_THREAD_ONLY();
     ui::Size s = headerScrollView_->bounds().size;
     ui::EdgeInsets in = headerScrollView_->contentInset();
     return ui::Size{s.width - in.left - in.right, s.height - in.top - in.bottom};
 }
 
 ui::Rect QXTabBar::markerRectForIndex(long index) const {
+    RT_MAIN_THREAD_ONLY();
     if (!validIndex(index, headerViews_.size())) return ui::Rect();
     ui::Rect h = headerViews_[static_cast<std::size_t>(index)]->frame();
     double x = h.origin.x + headerScrollView_->frame().origin.x - headerScrollView_->contentOffset().x;
@@ -103,6 +109,7 @@ ui::Rect QXTabBar::markerRectForIndex(long index) const {
 }
 
 ui::Rect QXTabBar::markerRect() const {
+    RT_MAIN_THREAD_ONLY();
     if (!validIndex(selectedIndex_, headerViews_.size())) return ui::Rect();
     auto s = static_cast<std::size_t>(selectedIndex_);
     double o = static_cast<float>(markerOffset_);
@@ -131,6 +138,7 @@ ui::Rect QXTabBar::markerRect() const {
 // ---- items -----------------------------------------------------------------------------------
 
 void QXTabBar::insertItem(const rt::Ref<QXTabItem>& item, long index, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     if (!item) return;
     auto at = static_cast<std::size_t>(std::clamp<long>(index, 0, static_cast<long>(items_.size())));
     {
@@ -194,6 +202,7 @@ rt::Ref<ui::View> QXTabBar::headerItemForQXTabItem(const rt::Ref<QXTabItem>& ite
 // ---- layout ---------------------------------------------------------------------------------
 
 void QXTabBar::layoutHeaderViews() {
+    RT_MAIN_THREAD_ONLY();
     ui::Size content = headerContentSize();
     double fitted = 0;
     std::vector<double> widths;
@@ -267,12 +276,14 @@ void QXTabBar::applyUpdate(bool animated) {
 // ---- selection --------------------------------------------------------------------------------
 
 void QXTabBar::setSelectedIndex(long index) {
+    RT_MAIN_THREAD_ONLY();
     selectedIndexKey.set(*this, index);
     updateHeaderItemsColors();
     if (index != QXTabNotFound) setNeedsUpdate(false);
 }
 
 void QXTabBar::setSelectedIndex(long index, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     // No tab to move to (an item that is not in the bar): nothing changes.
     if (!validIndex(index, headerViews_.size())) return;
     setSelectedIndex(index);
@@ -337,13 +348,17 @@ void QXTabBar::appearanceDidChange(QXTabLook what, bool changed) {
 }
 
 void QXTabBar::setMarkerOffset(double offset) {
+    RT_MAIN_THREAD_ONLY();
     if (markerOffsetKey.set(*this, offset)) setNeedsUpdate(false);
 }
 
 // ---- scrolling --------------------------------------------------------------------------------
 
-void QXTabBar::scrollViewDidScroll(ui::ScrollView&) { markerView_->setFrame(markerRect()); }
+void QXTabBar::scrollViewDidScroll(ui::ScrollView&) { RT_MAIN_THREAD_ONLY(); markerView_->setFrame(markerRect()); }
 
-void QXTabBar::scrollViewDidEndScrollingAnimation(ui::ScrollView&) { markerView_->setFrame(markerRect()); }
+void QXTabBar::scrollViewDidEndScrollingAnimation(ui::ScrollView&) {
+    RT_MAIN_THREAD_ONLY();
+    markerView_->setFrame(markerRect());
+}
 
 }  // namespace zid

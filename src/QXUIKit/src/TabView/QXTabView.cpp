@@ -6,6 +6,7 @@
 #include <QXFoundation/Listening/IListenable.h>
 #include <RuzEzo/Binding/FKBindingInfo.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
+#include <rt/MainThread.h>
 #include <rt/ChangeScope.h>
 #include <ui/Animation.h>
 
@@ -92,22 +93,26 @@ void QXTabView::setup() {
 // ---- geometry -------------------------------------------------------------------------------
 
 ui::Rect QXTabView::headerRect() const {
+    RT_MAIN_THREAD_ONLY();
     ui::Rect b = bounds();
     return ui::Rect(b.origin.x, b.origin.y, b.size.width, headerSize_ + markerSize_ + separatorSize_);
 }
 
 ui::Rect QXTabView::contentRect() const {
+    RT_MAIN_THREAD_ONLY();
     ui::Rect b = bounds();
     double h = headerSize_ + markerSize_ + separatorSize_;
     return ui::Rect(b.origin.x, b.origin.y + h, b.size.width, b.size.height - h);
 }
 
 ui::Rect QXTabView::pageRectForIndex(long index) const {
+    RT_MAIN_THREAD_ONLY();
     ui::Rect c = contentRect();
     return ui::Rect(c.origin.x + c.size.width * static_cast<double>(index), 0, c.size.width, c.size.height);
 }
 
 long QXTabView::pageIndexBasedOnScrollPosition() const {
+    RT_MAIN_THREAD_ONLY();
     double width = contentRect().size.width;
     if (width <= 0) return QXTabNotFound;
     double p = std::trunc(contentScrollView_->contentOffset().x / width + 0.5);
@@ -120,6 +125,7 @@ long QXTabView::pageIndexBasedOnScrollPosition() const {
 void QXTabView::setSelection(long index) { selectedIndexKey.set(*this, index); }
 
 void QXTabView::insertItem(const rt::Ref<QXTabItem>& item, long index, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     if (!item) return;
     auto at = std::clamp<long>(index, 0, static_cast<long>(items_.size()));
     {
@@ -157,6 +163,7 @@ void QXTabView::clearSelection() { setSelection(QXTabNotFound); }
 // ---- updates ---------------------------------------------------------------------------------
 
 void QXTabView::layoutContentViews() {
+    RT_MAIN_THREAD_ONLY();
     for (std::size_t i = 0; i < contentViews_.size(); ++i) contentViews_[i]->setFrame(pageRectForIndex(static_cast<long>(i)));
     ui::Rect c = contentRect();
     ui::Size size{c.size.width * static_cast<double>(items_.size()), c.size.height};
@@ -175,11 +182,13 @@ void QXTabView::applyUpdate(bool animated) {
 }
 
 void QXTabView::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     ui::View::layoutSubviews();
     setNeedsUpdate(false);
 }
 
 void QXTabView::setHeaderSize(double size) {
+    RT_MAIN_THREAD_ONLY();
     if (headerSizeKey.set(*this, size)) setNeedsLayout();
 }
 
@@ -191,12 +200,14 @@ void QXTabView::appearanceDidChange(QXTabLook what, bool changed) {
 // ---- selection ---------------------------------------------------------------------------------
 
 void QXTabView::setSelectedIndex(long index, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     if (index == selectedIndex_ || !validIndex(index, items_.size())) return;
     contentScrollView_->scrollRectToVisible(pageRectForIndex(index), animated);
     tabBar_->setSelectedIndex(index, animated);
 }
 
 void QXTabView::scrollViewDidScroll(ui::ScrollView& scrollView) {
+    RT_MAIN_THREAD_ONLY();
     if (jumping_ || &scrollView != contentScrollView_.get()) return;
     setSelection(pageIndexBasedOnScrollPosition());
     if (selectedIndex_ == QXTabNotFound) return;
@@ -206,6 +217,7 @@ void QXTabView::scrollViewDidScroll(ui::ScrollView& scrollView) {
 }
 
 void QXTabView::scrollViewDidEndScrollingAnimation(ui::ScrollView& scrollView) {
+    RT_MAIN_THREAD_ONLY();
     if (&scrollView == contentScrollView_.get() && jumping_) {
         jumping_ = false;
         layoutContentViews();
@@ -214,7 +226,10 @@ void QXTabView::scrollViewDidEndScrollingAnimation(ui::ScrollView& scrollView) {
     tabBar_->setMarkerOffset(0);
 }
 
-void QXTabView::tabBarDidSelectItemAtIndex(QXTabBar&, long index) { jumpToIndex(index, selectedIndex_); }
+void QXTabView::tabBarDidSelectItemAtIndex(QXTabBar&, long index) {
+    RT_MAIN_THREAD_ONLY();
+    jumpToIndex(index, selectedIndex_);
+}
 
 void QXTabView::jumpToIndex(long to, long from) {
     // Without a current page there is nothing to slide from.

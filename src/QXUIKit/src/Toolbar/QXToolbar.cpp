@@ -24,16 +24,19 @@ void QXToolbar::didInitialize() {
 }
 
 void QXToolbar::setToolbarItemPadding(double padding) {
+    RT_MAIN_THREAD_ONLY();
     toolbarItemPaddingKey.set(*this, padding);
     setNeedsLayout();
 }
 
 void QXToolbar::setContentInsets(const ui::EdgeInsets& insets) {
+    RT_MAIN_THREAD_ONLY();
     contentInsetsKey.set(*this, insets);
     setNeedsLayout();
 }
 
 void QXToolbar::setToolbarItems(const Items& items, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "setToolbarItems");
     auto self = selfAs<QXToolbar>();
     const Items current = toolbarItems_;
@@ -52,6 +55,7 @@ void QXToolbar::setToolbarItems(const Items& items, bool animated) {
 }
 
 void QXToolbar::removeItem(const rt::Ref<QXToolbarItem>& item, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "removeItem");
     if (!item) return;
     const double alpha = item->alpha();
@@ -67,6 +71,7 @@ void QXToolbar::removeItem(const rt::Ref<QXToolbarItem>& item, bool animated) {
 }
 
 void QXToolbar::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     ui::View::layoutSubviews();
     if (layoutAnimationType_ == 1) {
         Items items = toolbarItems_;
@@ -97,6 +102,7 @@ void QXToolbar::resizeFlexibleItems(const Items& items, double spaceAvailable, d
 }
 
 void QXToolbar::layoutItems(const Items& items) {
+    RT_MAIN_THREAD_ONLY();
     if (items.empty()) return;
     const ui::Size size = bounds().size;
     const ui::EdgeInsets insets = contentInsets_;
@@ -118,6 +124,9 @@ void QXToolbar::layoutItems(const Items& items) {
     }
 }
 
-bool QXToolbar::pointInside(ui::Point point) const { return reachableSubviewContainsPoint(*this, point); }
+bool QXToolbar::pointInside(ui::Point point) const {
+    RT_MAIN_THREAD_ONLY();
+    return reachableSubviewContainsPoint(*this, point);
+}
 
 }  // namespace zid

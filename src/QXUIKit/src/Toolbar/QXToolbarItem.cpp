@@ -1,4 +1,5 @@
 #include "QXUIKit/Toolbar/QXToolbarItem.h"
+#include <rt/MainThread.h>
 
 #include "QXUIKit/Toolbar/QXToolbar.h"
 #include "Toolbar/TouchPassThrough.h"
@@ -34,10 +35,14 @@ rt::Ref<QXToolbarItem> QXToolbarItem::itemWithCustomView(const rt::Ref<ui::View>
 }
 
 void QXToolbarItem::setToolbarAutoresizingMask(unsigned mask) {
+    RT_MAIN_THREAD_ONLY();
     toolbarAutoresizingMaskKey.set(*this, mask);
     if (auto bar = toolbar()) bar->setNeedsLayout();
 }
 
-bool QXToolbarItem::pointInside(ui::Point point) const { return reachableSubviewContainsPoint(*this, point); }
+bool QXToolbarItem::pointInside(ui::Point point) const {
+    RT_MAIN_THREAD_ONLY();
+    return reachableSubviewContainsPoint(*this, point);
+}
 
 }  // namespace zid

@@ -6,6 +6,7 @@
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
+#include <rt/MainThread.h>
 #include <rt/ChangeScope.h>
 #include <rt/KVC.h>
 #include <ui/Color.h>
@@ -68,6 +69,7 @@ void UICollectionViewLayoutTabbedSectionsTabHeader::setLayout(const rt::Ref<UICo
 
 void UICollectionViewLayoutTabbedSectionsTabHeader::applyLayoutAttributes(
     const rt::Ref<ui::CollectionViewLayoutAttributes>& attributes) {
+    RT_MAIN_THREAD_ONLY();
     CollectionReusableView::applyLayoutAttributes(attributes);
     applySelectedSection(false);
     auto header = std::dynamic_pointer_cast<UICollectionViewLayoutTabbedSectionsTabHeaderLayoutAttributes>(attributes);
@@ -75,10 +77,12 @@ void UICollectionViewLayoutTabbedSectionsTabHeader::applyLayoutAttributes(
 }
 
 void UICollectionViewLayoutTabbedSectionsTabHeader::tabBarDidSelectItemAtIndex(QXTabBar&, long index) {
+    RT_MAIN_THREAD_ONLY();
     if (layout_) layout_->showSection(index + 1, true);
 }
 
 void UICollectionViewLayoutTabbedSectionsTabHeader::applySelectedSection(bool animated) {
+    RT_MAIN_THREAD_ONLY();
     rt::Weak<UICollectionViewLayoutTabbedSectionsTabHeader> weak = selfAs<UICollectionViewLayoutTabbedSectionsTabHeader>();
     rt::make<Dispatcher>(fnd::Queue::main(), false)->setBlock([weak, animated] {
         auto self = weak.lock();

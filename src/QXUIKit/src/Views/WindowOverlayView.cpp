@@ -1,3 +1,4 @@
+#include <rt/MainThread.h>
 #include <QXUIKit/Views/WindowOverlayView.h>
 
 #include <numbers>
@@ -17,6 +18,7 @@ void WindowOverlayView::didInitialize() {
 }
 
 void WindowOverlayView::setup() {
+    RT_MAIN_THREAD_ONLY();
     setAutoresizingMask(ui::Autoresizing::None);
     auto center = fnd::NotificationCenter::defaultCenter();
     std::weak_ptr<WindowOverlayView> weak = selfAs<WindowOverlayView>();
@@ -34,15 +36,17 @@ void WindowOverlayView::willDestroy() {
     ui::View::willDestroy();
 }
 
-void WindowOverlayView::statusBarChanged(const rt::Ref<fnd::Notification>&) { adjustLayout(); }
-void WindowOverlayView::didMoveToWindow() { adjustLayout(); }
+void WindowOverlayView::statusBarChanged(const rt::Ref<fnd::Notification>&) { RT_MAIN_THREAD_ONLY(); adjustLayout(); }
+void WindowOverlayView::didMoveToWindow() { RT_MAIN_THREAD_ONLY(); adjustLayout(); }
 
 void WindowOverlayView::setCoverStatusBar(bool cover) {
+    RT_MAIN_THREAD_ONLY();
     coverStatusBar_ = cover;
     adjustLayout();
 }
 
 double WindowOverlayView::rotationAngleForOrientation(long orientation) const {
+    RT_MAIN_THREAD_ONLY();
     switch (orientation) {
     case 2: return std::numbers::pi;
     case 3: return std::numbers::pi / 2;
@@ -52,6 +56,7 @@ double WindowOverlayView::rotationAngleForOrientation(long orientation) const {
 }
 
 double WindowOverlayView::statusBarHeight() const {
+    RT_MAIN_THREAD_ONLY();
     auto app = ui::Application::sharedApplication();
     long o = static_cast<long>(app->statusBarOrientation());
     ui::Rect f = app->statusBarFrame();
@@ -59,6 +64,7 @@ double WindowOverlayView::statusBarHeight() const {
 }
 
 ui::Rect WindowOverlayView::frameInWindow() const {
+    RT_MAIN_THREAD_ONLY();
     double t = statusBarHeight();
     auto window = this->window();
     ui::Rect f = window ? window->bounds() : ui::Rect();
@@ -80,6 +86,7 @@ ui::Rect WindowOverlayView::frameInWindow() const {
 }
 
 void WindowOverlayView::adjustLayout() {
+    RT_MAIN_THREAD_ONLY();
     long orientation = static_cast<long>(ui::Application::sharedApplication()->statusBarOrientation());
     ui::ViewController::attemptRotationToDeviceOrientation();
     ui::AffineTransform t = ui::transformMakeRotation(rotationAngleForOrientation(orientation));

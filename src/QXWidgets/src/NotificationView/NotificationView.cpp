@@ -1,5 +1,6 @@
 #include "QXWidgets/NotificationView/NotificationView.h"
 
+#include <rt/MainThread.h>
 #include <cmath>
 
 #include <QXStyling/QXStyler.h>
@@ -39,23 +40,40 @@ void NotificationView::didInitialize() {
     setStyleClass(className());
 }
 
-void NotificationView::setNotificationMessage(std::optional<std::string> message) { storeAndLayOut(notificationMessage_, std::move(message)); }
+void NotificationView::setNotificationMessage(std::optional<std::string> message) {
+    RT_MAIN_THREAD_ONLY();
+    storeAndLayOut(notificationMessage_, std::move(message));
+}
 
-void NotificationView::setRefreshActionText(std::optional<std::string> text) { storeAndLayOut(refreshActionText_, std::move(text)); }
+void NotificationView::setRefreshActionText(std::optional<std::string> text) {
+    RT_MAIN_THREAD_ONLY();
+    storeAndLayOut(refreshActionText_, std::move(text));
+}
 
-void NotificationView::setNotificationMessageTextAttributes(std::optional<ui::TextAttributes> attributes) { storeAndLayOut(messageAttributes_, std::move(attributes)); }
+void NotificationView::setNotificationMessageTextAttributes(std::optional<ui::TextAttributes> attributes) {
+    RT_MAIN_THREAD_ONLY();
+    storeAndLayOut(messageAttributes_, std::move(attributes));
+}
 
-void NotificationView::setRefreshActionTextAttributes(std::optional<ui::TextAttributes> attributes) { storeAndLayOut(actionAttributes_, std::move(attributes)); }
+void NotificationView::setRefreshActionTextAttributes(std::optional<ui::TextAttributes> attributes) {
+    RT_MAIN_THREAD_ONLY();
+    storeAndLayOut(actionAttributes_, std::move(attributes));
+}
 
 void NotificationView::setNotificationImage(rt::Ref<ui::Image> image) {
+    RT_MAIN_THREAD_ONLY();
     notificationImage_ = image;
     notificationImageView_->setImage(std::move(image));
     setNeedsLayout();
 }
 
-void NotificationView::setBorderInset(ui::EdgeInsets inset) { storeAndLayOut(borderInset_, inset); }
+void NotificationView::setBorderInset(ui::EdgeInsets inset) {
+    RT_MAIN_THREAD_ONLY();
+    storeAndLayOut(borderInset_, inset);
+}
 
 ui::Rect NotificationView::contentRect() const {
+    RT_MAIN_THREAD_ONLY();
     ui::Size s = bounds().size;
     const auto& in = borderInset_;
     return ui::Rect(in.left, in.top, s.width - (in.left + in.right), s.height - (in.top + in.bottom));
@@ -68,6 +86,7 @@ std::optional<ui::AttributedString> NotificationView::attributedText(const std::
 }
 
 std::optional<ui::AttributedString> NotificationView::attributedText() const {
+    RT_MAIN_THREAD_ONLY();
     auto message = attributedText(notificationMessage_, messageAttributes_);
     auto action = attributedText(refreshActionText_, actionAttributes_);
     if (!message) return action;
@@ -81,6 +100,7 @@ std::optional<ui::AttributedString> NotificationView::attributedText() const {
 }
 
 void NotificationView::showInView(const rt::Ref<ui::View>& view) {
+    RT_MAIN_THREAD_ONLY();
     removeFromSuperview();
     if (!view) return;
     view->addSubview(selfAs<ui::View>());
@@ -88,10 +108,12 @@ void NotificationView::showInView(const rt::Ref<ui::View>& view) {
 }
 
 void NotificationView::dismiss() {
+    RT_MAIN_THREAD_ONLY();
     if (superview()) removeFromSuperview();
 }
 
 void NotificationView::setStyleClass(const std::string& styleClass) {
+    RT_MAIN_THREAD_ONLY();
     zid::setStyleClass(selfAs<ui::View>(), styleClass);
     zid::setStyleClass(titleLabel_, styleClass + ".titleLabel");
     zid::setStyleClass(notificationImageView_, styleClass + ".notificationImageView");
@@ -99,6 +121,7 @@ void NotificationView::setStyleClass(const std::string& styleClass) {
 }
 
 void NotificationView::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     ui::ScrollView::layoutSubviews();
     ui::Rect content = contentRect();
     double iw = 0, ih = 0;

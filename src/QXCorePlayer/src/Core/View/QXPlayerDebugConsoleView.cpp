@@ -3,6 +3,7 @@
 #include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMoviePlayerController.h>
 #include <QXFoundation/CentralLog/QXCentralLoggerHandler.h>
 #include <QXFoundation/Log/QXLogger.h>
+#include <rt/MainThread.h>
 #include <rt/Format.h>
 #include <ui/Color.h>
 #include <ui/Font.h>
@@ -68,6 +69,7 @@ rt::Ref<ui::Label> QXPlayerDebugConsoleView::addLabel() {
 }
 
 void QXPlayerDebugConsoleView::setDebugValue(const rt::Value& value, const std::string& key) {
+    RT_MAIN_THREAD_ONLY();
     debugValues_.set(key, value.isNilOrNull() ? rt::Value("Unknown") : value);
     updateValues();
 }
@@ -77,12 +79,14 @@ void QXPlayerDebugConsoleView::setValueForUndefinedKey(const rt::Value& value, s
 }
 
 void QXPlayerDebugConsoleView::updateValues() {
+    RT_MAIN_THREAD_ONLY();
     std::string text;
     for (const auto& key : debugValues_.keys()) text += valueText(key) + ": " + valueText(debugValues_.get(key)) + "\n";
     if (debugLabel_) debugLabel_->setText(text);
 }
 
 void QXPlayerDebugConsoleView::poll() {
+    RT_MAIN_THREAD_ONLY();
     for (const auto& handler : QXLogger::defaultLogger()->handlers()) {
         auto central = std::dynamic_pointer_cast<QXCentralLoggerHandler>(handler);
         if (!central) continue;

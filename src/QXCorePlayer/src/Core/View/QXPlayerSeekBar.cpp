@@ -1,3 +1,4 @@
+#include <rt/MainThread.h>
 #include <QXCorePlayer/Core/View/QXPlayerSeekBar.h>
 
 #include <ui/Color.h>
@@ -31,6 +32,7 @@ double QXPlayerSeekBar::span() const {
 }
 
 double QXPlayerSeekBar::positionForTime(double seconds) const {
+    RT_MAIN_THREAD_ONLY();
     double s = span();
     double w = bounds().size.width;
     if (s == 0 || w <= 0 || !std::isfinite(seconds)) return 0;
@@ -38,6 +40,7 @@ double QXPlayerSeekBar::positionForTime(double seconds) const {
 }
 
 media::Time QXPlayerSeekBar::timeForTapAt(double x) const {
+    RT_MAIN_THREAD_ONLY();
     double w = bounds().size.width;
     double fraction = w > 0 ? x / w : 0;
     double start = minValue.isNumeric() ? minValue.toSeconds() : 0;
@@ -45,6 +48,7 @@ media::Time QXPlayerSeekBar::timeForTapAt(double x) const {
 }
 
 void QXPlayerSeekBar::handleTapAtPoint(ui::Point point) {
+    RT_MAIN_THREAD_ONLY();
     auto owner = delegate_.lock();
     auto* delegate = dynamic_cast<QXPlayerSeekBarDelegate*>(owner.get());
     if (!delegate) return;
@@ -52,11 +56,13 @@ void QXPlayerSeekBar::handleTapAtPoint(ui::Point point) {
 }
 
 void QXPlayerSeekBar::handleTapFrom(ui::GestureRecognizer& recognizer) {
+    RT_MAIN_THREAD_ONLY();
     if (recognizer.state() != ui::GestureRecognized) return;
     handleTapAtPoint(recognizer.locationInView(this));
 }
 
 void QXPlayerSeekBar::draw(ui::ImageContext& context, const ui::Rect& /*rect*/) {
+    RT_MAIN_THREAD_ONLY();
     const auto b = bounds();
     const double h = b.size.height;
     context.fillRect(b, *ui::Color::blackColor());

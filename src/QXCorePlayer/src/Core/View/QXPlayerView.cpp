@@ -1,3 +1,4 @@
+#include <rt/MainThread.h>
 #include <QXCorePlayer/Core/View/QXPlayerView.h>
 
 #include <QXFoundation/Log/QXLogger.h>
@@ -66,6 +67,7 @@ void QXPlayerView::didInitialize() {
 }
 
 void QXPlayerView::setPlayer(const rt::Ref<media::Player>& player) {
+    RT_MAIN_THREAD_ONLY();
     if (playerLayer_->player() == player) return;
     willChangeValueForKey("player");
     playerLayer_->setPlayer(player);
@@ -73,6 +75,7 @@ void QXPlayerView::setPlayer(const rt::Ref<media::Player>& player) {
 }
 
 void QXPlayerView::remoteControlReceivedWithEvent(const media::RemoteControlEvent& event) {
+    RT_MAIN_THREAD_ONLY();
     QXLog(kCoreLogModule, staticClass(), 6, "Remote control event: %@", eventText(event));
     auto owner = delegate_.lock();
     if (auto* delegate = dynamic_cast<QXPlayerViewRemoteControlDelegate*>(owner.get()))
@@ -80,16 +83,19 @@ void QXPlayerView::remoteControlReceivedWithEvent(const media::RemoteControlEven
 }
 
 void QXPlayerView::didMoveToWindow() {
+    RT_MAIN_THREAD_ONLY();
     auto center = media::RemoteControlCenter::shared();
     if (window()) center->beginReceivingRemoteControlEvents(self(), this);
     else center->endReceivingRemoteControlEvents(self());
 }
 
 void QXPlayerView::layoutSubviews() {
+    RT_MAIN_THREAD_ONLY();
     playerLayer_->setBounds({bounds().size.width, bounds().size.height});
 }
 
 void QXPlayerView::draw(ui::ImageContext& context, const ui::Rect& /*rect*/) {
+    RT_MAIN_THREAD_ONLY();
     playerLayer_->setBounds({bounds().size.width, bounds().size.height});
     auto frame = playerLayer_->currentFrame();
     if (!frame) return;

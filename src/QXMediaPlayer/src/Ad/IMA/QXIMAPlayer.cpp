@@ -1,6 +1,7 @@
 #include <QXFoundation/Extensions/StringExtensions.h>
 #include <QXFoundation/Log/QXLogger.h>
 #include <QXMediaPlayer/Ad/IMA/QXIMAPlayer.h>
+#include <rt/MainThread.h>
 #include <rt/Exception.h>
 
 #include <algorithm>
@@ -40,20 +41,29 @@ void QXIMAPlayer::willDestroy() {
 }
 
 void QXIMAPlayer::setDelegate(const rt::Ref<rt::Object>& delegate) {
+    RT_MAIN_THREAD_ONLY();
     delegateObject_ = delegate;
     delegate_ = dynamic_cast<QXIMAPlayerDelegate*>(delegate.get());
 }
 
-QXIMAPlayerDelegate* QXIMAPlayer::delegate() const { return delegateObject_.expired() ? nullptr : delegate_; }
+QXIMAPlayerDelegate* QXIMAPlayer::delegate() const {
+    RT_MAIN_THREAD_ONLY();
+    return delegateObject_.expired() ? nullptr : delegate_;
+}
 
-bool QXIMAPlayer::isPlaying() const { return adsManager_ && adsManager_->adPlaybackInfo()->isPlaying(); }
+bool QXIMAPlayer::isPlaying() const {
+    RT_MAIN_THREAD_ONLY();
+    return adsManager_ && adsManager_->adPlaybackInfo()->isPlaying();
+}
 
 double QXIMAPlayer::currentTime() {
+    RT_MAIN_THREAD_ONLY();
     if (auto* d = delegate()) return d->QXIMAPlayerRequestContentTime(*this);
     return 0.0;
 }
 
 void QXIMAPlayer::start() {
+    RT_MAIN_THREAD_ONLY();
     if (adsManager_) {
         adsManager_->start();
         return;
@@ -81,6 +91,7 @@ std::string QXIMAPlayer::appendCustomParametersToURLString(const std::string& ur
 }
 
 void QXIMAPlayer::requestAds() {
+    RT_MAIN_THREAD_ONLY();
     rt::Dictionary parameters = customMetadata_;
     if (auto* d = delegate()) parameters = d->QXIMAPlayerWillLoadAdWithCustomParameters(*this, customMetadata_);
     auto container = rt::make<ima::AdDisplayContainer>(adContainer_);
@@ -102,6 +113,7 @@ void QXIMAPlayer::requestAds() {
 
 void QXIMAPlayer::adRequestFinishedWithData(const rt::Ref<ima::AdsLoadedData>& data,
                                             const rt::Ref<ima::AdError>& error) {
+    RT_MAIN_THREAD_ONLY();
     request_ = nullptr;
     if (data && data->adsManager()) {
         consecutiveFailures_ = 0;
@@ -130,26 +142,32 @@ void QXIMAPlayer::adRequestFinishedWithData(const rt::Ref<ima::AdsLoadedData>& d
 }
 
 fnd::TimeInterval QXIMAPlayer::failureDelay() const {
+    RT_MAIN_THREAD_ONLY();
     return std::min(kMaxFailureDelay, kFailureDelay * std::pow(2.0, std::min(consecutiveFailures_, 16)));
 }
 
 void QXIMAPlayer::pause() {
+    RT_MAIN_THREAD_ONLY();
     if (adsManager_) adsManager_->pause();
 }
 
 void QXIMAPlayer::play() {
+    RT_MAIN_THREAD_ONLY();
     if (adsManager_) adsManager_->resume();
 }
 
 void QXIMAPlayer::skip() {
+    RT_MAIN_THREAD_ONLY();
     if (adsManager_) adsManager_->skip();
 }
 
 void QXIMAPlayer::suspend() {
+    RT_MAIN_THREAD_ONLY();
     if (pushState()->played()) pause();
 }
 
 void QXIMAPlayer::resume() {
+    RT_MAIN_THREAD_ONLY();
     if (suspendStates_.empty()) {
         QXLog(kAdLogModule, staticClass(), 3, "resume without a matching suspend: ignored");
         return;
@@ -158,12 +176,14 @@ void QXIMAPlayer::resume() {
 }
 
 rt::Ref<QXIMAPlayerSuspendState> QXIMAPlayer::pushState() {
+    RT_MAIN_THREAD_ONLY();
     auto state = rt::make<QXIMAPlayerSuspendState>(isPlaying());
     suspendStates_.push_back(state);
     return state;
 }
 
 rt::Ref<QXIMAPlayerSuspendState> QXIMAPlayer::popState() {
+    RT_MAIN_THREAD_ONLY();
     if (suspendStates_.empty()) throw rt::Exception("QXIMAPlayerException", "unballanced suspen/resumes");
     auto state = suspendStates_.back();
     suspendStates_.pop_back();
@@ -171,20 +191,24 @@ rt::Ref<QXIMAPlayerSuspendState> QXIMAPlayer::popState() {
 }
 
 rt::Ref<QXIMAPlayerSuspendState> QXIMAPlayer::topState() const {
+    RT_MAIN_THREAD_ONLY();
     return suspendStates_.empty() ? nullptr : suspendStates_.back();
 }
 
 void QXIMAPlayer::adLoaded() {
+    RT_MAIN_THREAD_ONLY();
     adPrepared_ = true;
     if (auto* d = delegate(); d && !d->QXIMAPlayerReadyToPlayAd(*this)) return;
     if (adsManager_) adsManager_->start();
 }
 
 void QXIMAPlayer::adsCompleted() {
+    RT_MAIN_THREAD_ONLY();
     if (auto* d = delegate()) d->QXIMAPlayerDidFinishPlayingAds(*this);
 }
 
 void QXIMAPlayer::failedWithError(const rt::Ref<ima::AdError>& error) {
+    RT_MAIN_THREAD_ONLY();
     const char* domain = QXIMAErrorDomain;
     const char* fallback = "Unknown error";
     if (error->type() == ima::AdErrorType::Loading) {
@@ -201,6 +225,7 @@ void QXIMAPlayer::failedWithError(const rt::Ref<ima::AdError>& error) {
 }
 
 void QXIMAPlayer::adsManagerDidReceiveAdEvent(ima::AdsManager& manager, const rt::Ref<ima::AdEvent>& event) {
+    RT_MAIN_THREAD_ONLY();
     if (!isCurrentManager(manager)) return;
     auto keep = self();
     switch (event->type()) {
@@ -222,12 +247,14 @@ void QXIMAPlayer::adsManagerDidReceiveAdEvent(ima::AdsManager& manager, const rt
 }
 
 void QXIMAPlayer::adsManagerDidReceiveAdError(ima::AdsManager& manager, const rt::Ref<ima::AdError>& error) {
+    RT_MAIN_THREAD_ONLY();
     if (!isCurrentManager(manager)) return;
     auto keep = self();
     failedWithError(error);
 }
 
 void QXIMAPlayer::adsManagerDidRequestContentPause(ima::AdsManager& manager) {
+    RT_MAIN_THREAD_ONLY();
     if (!isCurrentManager(manager)) return;
     auto keep = self();
     adPrepared_ = false;
@@ -235,6 +262,7 @@ void QXIMAPlayer::adsManagerDidRequestContentPause(ima::AdsManager& manager) {
 }
 
 void QXIMAPlayer::adsManagerDidRequestContentResume(ima::AdsManager& manager) {
+    RT_MAIN_THREAD_ONLY();
     if (!isCurrentManager(manager)) return;
     auto keep = self();
     if (auto* d = delegate()) d->QXIMAPlayerRequestContentResume(*this);

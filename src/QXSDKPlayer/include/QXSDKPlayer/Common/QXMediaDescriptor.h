@@ -6,12 +6,14 @@
 #include <string>
 
 #include <rt/KVC.h>
+#include <rt/MainThread.h>
 #include <rt/Property.h>
 
 namespace zid {
 
 class QXMediaDescriptor : public rt::Object {
     RT_CLASS(QXMediaDescriptor, rt::Object)
+    RT_MAIN_THREAD_ONLY_CLASS;
 private:
     std::string mediaID_;
     bool isChannel_ = false;
@@ -30,20 +32,20 @@ public:
     static rt::Ref<QXMediaDescriptor> channelDescriptorWithID(std::string mediaID);
     static rt::Ref<QXMediaDescriptor> recordedDescriptorWithID(std::string mediaID);
 
-    const std::string& mediaID() const { return mediaID_; }
-    void setMediaID(std::string v) { mediaIDKey.set(*this, std::move(v)); }
-    bool isChannel() const { return isChannel_; }
-    void setIsChannel(bool v) { isChannelKey.set(*this, v); }
+    const std::string& mediaID() const { RT_MAIN_THREAD_ONLY(); return mediaID_; }
+    void setMediaID(std::string v) { RT_MAIN_THREAD_ONLY(); mediaIDKey.set(*this, std::move(v)); }
+    bool isChannel() const { RT_MAIN_THREAD_ONLY(); return isChannel_; }
+    void setIsChannel(bool v) { RT_MAIN_THREAD_ONLY(); isChannelKey.set(*this, v); }
     /// Equals isChannel; observers of "isLive" hear changes of "isChannel".
-    bool isLive() const { return isChannel_; }
+    bool isLive() const { RT_MAIN_THREAD_ONLY(); return isChannel_; }
     /// Empty when there is none.
-    const std::string& password() const { return password_; }
-    void setPassword(std::string v) { passwordKey.set(*this, std::move(v)); }
-    const std::string& hashCode() const { return hashCode_; }
-    void setHashCode(std::string v) { hashCodeKey.set(*this, std::move(v)); }
+    const std::string& password() const { RT_MAIN_THREAD_ONLY(); return password_; }
+    void setPassword(std::string v) { RT_MAIN_THREAD_ONLY(); passwordKey.set(*this, std::move(v)); }
+    const std::string& hashCode() const { RT_MAIN_THREAD_ONLY(); return hashCode_; }
+    void setHashCode(std::string v) { RT_MAIN_THREAD_ONLY(); hashCodeKey.set(*this, std::move(v)); }
 
     /// The descriptor itself: a copy used as a table key finds the original's entry.
-    rt::Ref<QXMediaDescriptor> copy() { return selfAs<QXMediaDescriptor>(); }
+    rt::Ref<QXMediaDescriptor> copy() { RT_MAIN_THREAD_ONLY(); return selfAs<QXMediaDescriptor>(); }
 
     static void describe(rt::ClassBuilder<QXMediaDescriptor>& c);
 };

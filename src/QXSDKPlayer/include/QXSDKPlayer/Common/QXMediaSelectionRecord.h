@@ -16,19 +16,23 @@ namespace zid {
 
 class QXMediaSelectionRecord : public rt::Object, public ICPMediaSelectionOption {
     RT_CLASS(QXMediaSelectionRecord, rt::Object)
+    RT_MAIN_THREAD_ONLY_CLASS;
 public:
-    std::string languageTag() const override { return languageTag_; }
+    std::string languageTag() const override { RT_MAIN_THREAD_ONLY(); return languageTag_; }
     void setLanguageTag(std::string v) {
+        RT_MAIN_THREAD_ONLY();
         rt::MainThread::require(*this, "setLanguageTag");
         languageTag_ = std::move(v);
     }
-    std::string title() const override { return title_; }
+    std::string title() const override { RT_MAIN_THREAD_ONLY(); return title_; }
     void setTitle(std::string v) {
+        RT_MAIN_THREAD_ONLY();
         rt::MainThread::require(*this, "setTitle");
         title_ = std::move(v);
     }
-    std::string displayName() const override { return displayName_; }
+    std::string displayName() const override { RT_MAIN_THREAD_ONLY(); return displayName_; }
     void setDisplayName(std::string v) {
+        RT_MAIN_THREAD_ONLY();
         rt::MainThread::require(*this, "setDisplayName");
         displayName_ = std::move(v);
     }

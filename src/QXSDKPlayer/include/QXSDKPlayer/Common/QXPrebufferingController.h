@@ -42,6 +42,7 @@ extern const char* const kAssociatedMedia;
 
 class QXPrebufferingController : public rt::Object, public CPPlaybackSessionListener {
     RT_CLASS(QXPrebufferingController, rt::Object)
+    RT_MAIN_THREAD_ONLY_CLASS;
 private:
     long maxSources_ = kDefaultMaxSources;
     QXPlayerControlStyle playerControlStyle_ = QXPlayerControlStyle::None;
@@ -89,27 +90,35 @@ public:
 
     // ---- properties ------------------------------------------------------------------------
     /// Made at construction with the default cluster and host and the configured API key.
-    const rt::Ref<SDKVexaFactory>& vexaFactory() const { return vexaFactory_; }
+    const rt::Ref<SDKVexaFactory>& vexaFactory() const { RT_MAIN_THREAD_ONLY(); return vexaFactory_; }
     /// A CPPlayerFactory with a loading timeout of 10 s unless replaced.
-    const rt::Ref<ICPPlayerFactory>& playerFactory() const { return playerFactory_; }
+    const rt::Ref<ICPPlayerFactory>& playerFactory() const { RT_MAIN_THREAD_ONLY(); return playerFactory_; }
     /// Used by the sessions made after the change.
     void setPlayerFactory(rt::Ref<ICPPlayerFactory> factory) {
+        RT_MAIN_THREAD_ONLY();
         rt::MainThread::require(*this, "setPlayerFactory");
         playerFactory_ = std::move(factory);
     }
     /// The most descriptors kept (12); 0 or less keeps none.
-    long maxSources() const { return maxSources_; }
-    void setMaxSources(long count) { maxSourcesKey.set(*this, count); }
-    const std::vector<rt::Ref<QXMediaDescriptor>>& enqueuedMedia() const { return enqueuedMedia_; }
-    std::shared_ptr<QXPrebufferingDelegate> delegate() const { return delegate_.lock(); }
+    long maxSources() const { RT_MAIN_THREAD_ONLY(); return maxSources_; }
+    void setMaxSources(long count) { RT_MAIN_THREAD_ONLY(); maxSourcesKey.set(*this, count); }
+    const std::vector<rt::Ref<QXMediaDescriptor>>& enqueuedMedia() const {
+        RT_MAIN_THREAD_ONLY();
+        return enqueuedMedia_;
+    }
+    std::shared_ptr<QXPrebufferingDelegate> delegate() const { RT_MAIN_THREAD_ONLY(); return delegate_.lock(); }
     /// Held weakly.
     void setDelegate(const std::shared_ptr<QXPrebufferingDelegate>& delegate) {
+        RT_MAIN_THREAD_ONLY();
         rt::MainThread::require(*this, "setDelegate");
         delegate_ = delegate;
     }
     /// The control style of the facades handed out (0, no control).
-    QXPlayerControlStyle playerControlStyle() const { return playerControlStyle_; }
-    void setPlayerControlStyle(QXPlayerControlStyle style) { playerControlStyleKey.set(*this, style); }
+    QXPlayerControlStyle playerControlStyle() const { RT_MAIN_THREAD_ONLY(); return playerControlStyle_; }
+    void setPlayerControlStyle(QXPlayerControlStyle style) {
+        RT_MAIN_THREAD_ONLY();
+        playerControlStyleKey.set(*this, style);
+    }
 
     /// The media's session, or none.
     rt::Ref<CPPlaybackSession> sessionOfMedia(const rt::Ref<QXMediaDescriptor>& media) const;

@@ -29,6 +29,7 @@
 #include <rt/AccessorKey.h>
 #include <rt/Error.h>
 #include <rt/KVC.h>
+#include <rt/MainThread.h>
 #include <rt/Key.h>
 
 namespace ui {
@@ -56,6 +57,7 @@ class QXToolbar;
 
 class QXQuorvexPlayer : public rt::Object {
     RT_CLASS(QXQuorvexPlayer, rt::Object)
+    RT_MAIN_THREAD_ONLY_CLASS;
 public:
     // ---- configuration and creation ----------------------------------------------------
     /// Stores the key for every facade made from now on; none, an empty key, one of white

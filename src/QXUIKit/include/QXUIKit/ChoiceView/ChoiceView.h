@@ -5,6 +5,7 @@
 // closes it without a choice. Items come as views from a data source; the delegate
 // hears of every change of the chosen index, by the user or the host.
 
+#include <rt/MainThread.h>
 #include <memory>
 
 #include <ui/GestureRecognizer.h>
@@ -40,8 +41,8 @@ class ChoiceOverlayView : public WindowOverlayView {
 public:
     ChoiceOverlayView(const ui::Rect& frame, const rt::Ref<ChoiceView>& choiceView, rt::Ref<ui::View> popupView);
 
-    rt::Ref<ChoiceView> choiceView() const { return choiceView_.lock(); }
-    const rt::Ref<ui::View>& popupView() const { return popupView_; }
+    rt::Ref<ChoiceView> choiceView() const { RT_MAIN_THREAD_ONLY(); return choiceView_.lock(); }
+    const rt::Ref<ui::View>& popupView() const { RT_MAIN_THREAD_ONLY(); return popupView_; }
 
     void layoutSubviews() override;
     /// Puts the popup right under the control, as wide as it, keeping its height.
@@ -65,32 +66,32 @@ public:
 
     explicit ChoiceView(const ui::Rect& frame = ui::Rect());
 
-    const rt::Ref<ui::View>& headerView() const { return headerView_; }
-    const rt::Ref<ui::View>& headerContentView() const { return headerContentView_; }
-    const rt::Ref<ui::View>& headerCellView() const { return headerCellView_; }
-    const rt::Ref<ui::View>& popupView() const { return popupView_; }
-    const rt::Ref<ui::View>& popupContentView() const { return popupContentView_; }
-    const rt::Ref<ChoiceOverlayView>& choiceOverlayView() const { return choiceOverlayView_; }
-    const rt::Ref<ui::View>& shadowView() const { return shadowView_; }
-    const rt::Ref<ui::TableView>& listView() const { return listView_; }
+    const rt::Ref<ui::View>& headerView() const { RT_MAIN_THREAD_ONLY(); return headerView_; }
+    const rt::Ref<ui::View>& headerContentView() const { RT_MAIN_THREAD_ONLY(); return headerContentView_; }
+    const rt::Ref<ui::View>& headerCellView() const { RT_MAIN_THREAD_ONLY(); return headerCellView_; }
+    const rt::Ref<ui::View>& popupView() const { RT_MAIN_THREAD_ONLY(); return popupView_; }
+    const rt::Ref<ui::View>& popupContentView() const { RT_MAIN_THREAD_ONLY(); return popupContentView_; }
+    const rt::Ref<ChoiceOverlayView>& choiceOverlayView() const { RT_MAIN_THREAD_ONLY(); return choiceOverlayView_; }
+    const rt::Ref<ui::View>& shadowView() const { RT_MAIN_THREAD_ONLY(); return shadowView_; }
+    const rt::Ref<ui::TableView>& listView() const { RT_MAIN_THREAD_ONLY(); return listView_; }
 
-    ui::EdgeInsets headerContentInsets() const { return headerContentInsets_; }
-    void setHeaderContentInsets(ui::EdgeInsets e) { headerContentInsets_ = e; }
-    ui::EdgeInsets popupContentInsets() const { return popupContentInsets_; }
-    void setPopupContentInsets(ui::EdgeInsets e) { popupContentInsets_ = e; }
-    double maxPopupHeight() const { return maxPopupHeight_; }
-    void setMaxPopupHeight(double h) { maxPopupHeight_ = h; }
+    ui::EdgeInsets headerContentInsets() const { RT_MAIN_THREAD_ONLY(); return headerContentInsets_; }
+    void setHeaderContentInsets(ui::EdgeInsets e) { RT_MAIN_THREAD_ONLY(); headerContentInsets_ = e; }
+    ui::EdgeInsets popupContentInsets() const { RT_MAIN_THREAD_ONLY(); return popupContentInsets_; }
+    void setPopupContentInsets(ui::EdgeInsets e) { RT_MAIN_THREAD_ONLY(); popupContentInsets_ = e; }
+    double maxPopupHeight() const { RT_MAIN_THREAD_ONLY(); return maxPopupHeight_; }
+    void setMaxPopupHeight(double h) { RT_MAIN_THREAD_ONLY(); maxPopupHeight_ = h; }
 
-    long selectedIndex() const { return selectedIndex_; }
+    long selectedIndex() const { RT_MAIN_THREAD_ONLY(); return selectedIndex_; }
     /// Chooses an item: the header shows its view and the delegate hears of it; the
     /// same index again does nothing.
     void setSelectedIndex(long index);
 
     /// Held weakly.
-    std::shared_ptr<IChoiceViewDataSource> dataSource() const { return dataSource_.lock(); }
-    void setDataSource(const std::shared_ptr<IChoiceViewDataSource>& d) { dataSource_ = d; }
-    std::shared_ptr<IChoiceViewDelegate> delegate() const { return delegate_.lock(); }
-    void setDelegate(const std::shared_ptr<IChoiceViewDelegate>& d) { delegate_ = d; }
+    std::shared_ptr<IChoiceViewDataSource> dataSource() const { RT_MAIN_THREAD_ONLY(); return dataSource_.lock(); }
+    void setDataSource(const std::shared_ptr<IChoiceViewDataSource>& d) { RT_MAIN_THREAD_ONLY(); dataSource_ = d; }
+    std::shared_ptr<IChoiceViewDelegate> delegate() const { RT_MAIN_THREAD_ONLY(); return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<IChoiceViewDelegate>& d) { RT_MAIN_THREAD_ONLY(); delegate_ = d; }
 
     /// Re-reads the chosen item's header view (none with nothing chosen) and the list.
     void reload();

@@ -12,6 +12,7 @@
 #include <ui/BarItem.h>
 #include <ui/DatePicker.h>
 #include <ui/NavigationController.h>
+#include <rt/MainThread.h>
 #include <rt/Property.h>
 #include <ui/View.h>
 
@@ -39,38 +40,41 @@ public:
     explicit QXDatePickerView(const ui::Rect& frame = ui::Rect());
     static void describe(rt::ClassBuilder<QXDatePickerView>& c);
 
-    double animationDuration() const { return animationDuration_; }
-    void setAnimationDuration(double d) { animationDuration_ = d; }
-    const rt::Ref<ui::View>& contentView() const { return contentView_; }
-    const rt::Ref<ui::DatePicker>& datePicker() const { return datePicker_; }
-    const rt::Ref<ui::NavigationBar>& navigationBar() const { return navigationBar_; }
-    const rt::Ref<ui::NavigationItem>& navigationItem() const { return navigationItem_; }
-    const rt::Ref<ui::BarButtonItem>& cancelBarButtonItem() const { return cancelBarButtonItem_; }
-    const rt::Ref<ui::BarButtonItem>& doneBarButtonItem() const { return doneBarButtonItem_; }
+    double animationDuration() const { RT_MAIN_THREAD_ONLY(); return animationDuration_; }
+    void setAnimationDuration(double d) { RT_MAIN_THREAD_ONLY(); animationDuration_ = d; }
+    const rt::Ref<ui::View>& contentView() const { RT_MAIN_THREAD_ONLY(); return contentView_; }
+    const rt::Ref<ui::DatePicker>& datePicker() const { RT_MAIN_THREAD_ONLY(); return datePicker_; }
+    const rt::Ref<ui::NavigationBar>& navigationBar() const { RT_MAIN_THREAD_ONLY(); return navigationBar_; }
+    const rt::Ref<ui::NavigationItem>& navigationItem() const { RT_MAIN_THREAD_ONLY(); return navigationItem_; }
+    const rt::Ref<ui::BarButtonItem>& cancelBarButtonItem() const {
+        RT_MAIN_THREAD_ONLY();
+        return cancelBarButtonItem_;
+    }
+    const rt::Ref<ui::BarButtonItem>& doneBarButtonItem() const { RT_MAIN_THREAD_ONLY(); return doneBarButtonItem_; }
 
-    ui::DatePickerMode datePickerMode() const { return datePickerMode_; }
+    ui::DatePickerMode datePickerMode() const { RT_MAIN_THREAD_ONLY(); return datePickerMode_; }
     void setDatePickerMode(ui::DatePickerMode mode);
-    const std::optional<rt::Date>& minimumDate() const { return minimumDate_; }
+    const std::optional<rt::Date>& minimumDate() const { RT_MAIN_THREAD_ONLY(); return minimumDate_; }
     void setMinimumDate(std::optional<rt::Date> date);
-    const std::optional<rt::Date>& maximumDate() const { return maximumDate_; }
+    const std::optional<rt::Date>& maximumDate() const { RT_MAIN_THREAD_ONLY(); return maximumDate_; }
     void setMaximumDate(std::optional<rt::Date> date);
     /// Nullopt until set or until the picker is moved; follows the picker.
-    const std::optional<rt::Date>& date() const { return date_; }
+    const std::optional<rt::Date>& date() const { RT_MAIN_THREAD_ONLY(); return date_; }
     /// Leaves everything alone for an equal date; otherwise stores it and moves the picker.
     void setDate(std::optional<rt::Date> date);
 
-    const Callback& callback() const { return callback_; }
-    void setCallback(Callback cb) { callback_ = std::move(cb); }
+    const Callback& callback() const { RT_MAIN_THREAD_ONLY(); return callback_; }
+    void setCallback(Callback cb) { RT_MAIN_THREAD_ONLY(); callback_ = std::move(cb); }
     /// Hides the cancel button from the next showing on; the title and done stay.
-    bool isCancelDisabled() const { return cancelDisabled_; }
-    void setCancelDisabled(bool disabled) { cancelDisabled_ = disabled; }
+    bool isCancelDisabled() const { RT_MAIN_THREAD_ONLY(); return cancelDisabled_; }
+    void setCancelDisabled(bool disabled) { RT_MAIN_THREAD_ONLY(); cancelDisabled_ = disabled; }
 
-    const std::string& title() const { return title_; }
-    void setTitle(std::string t) { titleKey.set(*this, std::move(t)); }
-    const std::string& cancelTitle() const { return cancelTitle_; }
-    void setCancelTitle(std::string t) { cancelTitleKey.set(*this, std::move(t)); }
-    const std::string& doneTitle() const { return doneTitle_; }
-    void setDoneTitle(std::string t) { doneTitleKey.set(*this, std::move(t)); }
+    const std::string& title() const { RT_MAIN_THREAD_ONLY(); return title_; }
+    void setTitle(std::string t) { RT_MAIN_THREAD_ONLY(); titleKey.set(*this, std::move(t)); }
+    const std::string& cancelTitle() const { RT_MAIN_THREAD_ONLY(); return cancelTitle_; }
+    void setCancelTitle(std::string t) { RT_MAIN_THREAD_ONLY(); cancelTitleKey.set(*this, std::move(t)); }
+    const std::string& doneTitle() const { RT_MAIN_THREAD_ONLY(); return doneTitle_; }
+    void setDoneTitle(std::string t) { RT_MAIN_THREAD_ONLY(); doneTitleKey.set(*this, std::move(t)); }
 
     /// Fills the view's bounds, zooms the panel in from 1.26 and fades the backdrop in.
     void showInView(const rt::Ref<ui::View>& view, Completion completion = {});

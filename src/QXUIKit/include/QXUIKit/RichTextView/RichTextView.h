@@ -7,6 +7,7 @@
 // visible. The text is shown, never run: its scripts do not run, nothing navigates the
 // view away from it, and a tapped link goes to the listeners instead of loading.
 
+#include <rt/MainThread.h>
 #include <optional>
 #include <string>
 
@@ -35,12 +36,12 @@ public:
 
     explicit RichTextView(const ui::Rect& frame = ui::Rect());
 
-    const rt::Ref<web::WebView>& webView() const { return webView_; }
-    bool triggerEnqueued() const { return triggerEnqueued_; }
-    double triggerHeight() const { return triggerHeight_; }
-    bool isLoading() const { return loading_; }
+    const rt::Ref<web::WebView>& webView() const { RT_MAIN_THREAD_ONLY(); return webView_; }
+    bool triggerEnqueued() const { RT_MAIN_THREAD_ONLY(); return triggerEnqueued_; }
+    double triggerHeight() const { RT_MAIN_THREAD_ONLY(); return triggerHeight_; }
+    bool isLoading() const { RT_MAIN_THREAD_ONLY(); return loading_; }
 
-    const std::optional<std::string>& html() const { return html_; }
+    const std::optional<std::string>& html() const { RT_MAIN_THREAD_ONLY(); return html_; }
     /// A new text is loaded; the same text again is re-measured at the present width
     /// (when its load is over).
     void setHtml(std::optional<std::string> html);
@@ -50,7 +51,7 @@ public:
     /// The MD5 of the text (upper-case hexadecimal) and the width, joined by "-".
     static std::string cacheKeyForHTMLString(const std::string& html, double width);
 
-    ui::Rect rectVisible() const { return rectVisible_; }
+    ui::Rect rectVisible() const { RT_MAIN_THREAD_ONLY(); return rectVisible_; }
     void setRectVisible(const ui::Rect& r);
     /// Places the web view over the visible part, at most 768 high, and scrolls it there.
     void adjustWebView();

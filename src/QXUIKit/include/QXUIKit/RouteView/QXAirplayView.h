@@ -5,6 +5,7 @@
 // route button view says otherwise.
 
 #include "QXUIKit/RouteView/RouteButtonView.h"
+#include <rt/MainThread.h>
 
 namespace zid {
 
@@ -13,8 +14,11 @@ class QXAirplayView : public ui::View {
 public:
     explicit QXAirplayView(const ui::Rect& frame = ui::Rect()) : ui::View(frame) {}
 
-    const rt::Ref<RouteButtonView>& volumeViewForAirplay() const { return volumeView_; }
-    void setVolumeViewForAirplay(rt::Ref<RouteButtonView> view) { volumeView_ = std::move(view); }
+    const rt::Ref<RouteButtonView>& volumeViewForAirplay() const { RT_MAIN_THREAD_ONLY(); return volumeView_; }
+    void setVolumeViewForAirplay(rt::Ref<RouteButtonView> view) {
+        RT_MAIN_THREAD_ONLY();
+        volumeView_ = std::move(view);
+    }
 
     /// Gives the route button the image for the control state, then re-centres it.
     void setAirPlayIconImage(rt::Ref<ui::Image> image, unsigned state);

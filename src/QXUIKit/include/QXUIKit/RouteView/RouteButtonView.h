@@ -4,6 +4,7 @@
 // keeps the images of the route button per control state, sizes itself to the normal
 // image, and names the notification that announces a change of availability.
 
+#include <rt/MainThread.h>
 #include <ui/Button.h>
 #include <ui/View.h>
 
@@ -19,12 +20,12 @@ public:
     explicit RouteButtonView(const ui::Rect& frame = ui::Rect()) : ui::View(frame) {}
 
     /// Whether a wireless route could take the playback: never on Linux.
-    virtual bool areWirelessRoutesAvailable() const { return false; }
+    virtual bool areWirelessRoutesAvailable() const { RT_MAIN_THREAD_ONLY(); return false; }
 
-    bool showsRouteButton() const { return showsRouteButton_; }
+    bool showsRouteButton() const { RT_MAIN_THREAD_ONLY(); return showsRouteButton_; }
     void setShowsRouteButton(bool v);
-    bool showsVolumeSlider() const { return showsVolumeSlider_; }
-    void setShowsVolumeSlider(bool v) { showsVolumeSlider_ = v; }
+    bool showsVolumeSlider() const { RT_MAIN_THREAD_ONLY(); return showsVolumeSlider_; }
+    void setShowsVolumeSlider(bool v) { RT_MAIN_THREAD_ONLY(); showsVolumeSlider_ = v; }
 
     /// The route button's image for a control state (ui::ControlState bits; nil
     /// removes it).
@@ -32,7 +33,7 @@ public:
     /// The image for the state, else the normal one.
     rt::Ref<ui::Image> routeButtonImageForState(unsigned state) const;
     /// The route button itself.
-    const rt::Ref<ui::Button>& routeButton() const { return button_; }
+    const rt::Ref<ui::Button>& routeButton() const { RT_MAIN_THREAD_ONLY(); return button_; }
 
     /// The normal image's size while the route button shows, else zero.
     ui::Size sizeThatFits(ui::Size size) const override;

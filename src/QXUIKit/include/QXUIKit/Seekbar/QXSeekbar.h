@@ -10,6 +10,7 @@
 #include <string>
 
 #include <ui/Label.h>
+#include <rt/MainThread.h>
 #include <rt/Property.h>
 #include <ui/View.h>
 
@@ -54,38 +55,38 @@ public:
     explicit QXSeekbar(const ui::Rect& frame = ui::Rect());
     static void describe(rt::ClassBuilder<QXSeekbar>& c);
 
-    float minValue() const { return minValue_; }
+    float minValue() const { RT_MAIN_THREAD_ONLY(); return minValue_; }
     void setMinValue(float v);
-    float maxValue() const { return maxValue_; }
+    float maxValue() const { RT_MAIN_THREAD_ONLY(); return maxValue_; }
     void setMaxValue(float v);
-    float progressValue() const { return progressValue_; }
+    float progressValue() const { RT_MAIN_THREAD_ONLY(); return progressValue_; }
     void setProgressValue(float v);
     /// Sets the value; animated, lays the bar out at once inside a 0.3-second animation.
     void setProgressValue(float v, bool animated);
-    float seekValue() const { return seekValue_; }
+    float seekValue() const { RT_MAIN_THREAD_ONLY(); return seekValue_; }
     void setSeekValue(float v);
     void setSeekValue(float v, bool animated);
 
-    float componentAlpha() const { return componentAlpha_; }
-    void setComponentAlpha(float v) { componentAlphaKey.set(*this, v); }
-    rt::Ref<ui::Color> bgColor() const { return bgColor_; }
-    void setBgColor(rt::Ref<ui::Color> c) { bgColorKey.set(*this, std::move(c)); }
-    rt::Ref<ui::Color> progressColor() const { return progressColor_; }
-    void setProgressColor(rt::Ref<ui::Color> c) { progressColorKey.set(*this, std::move(c)); }
-    rt::Ref<ui::Color> trackColor() const { return trackColor_; }
-    void setTrackColor(rt::Ref<ui::Color> c) { trackColorKey.set(*this, std::move(c)); }
-    rt::Ref<ui::Color> textColor() const { return textColor_; }
-    void setTextColor(rt::Ref<ui::Color> c) { textColorKey.set(*this, std::move(c)); }
+    float componentAlpha() const { RT_MAIN_THREAD_ONLY(); return componentAlpha_; }
+    void setComponentAlpha(float v) { RT_MAIN_THREAD_ONLY(); componentAlphaKey.set(*this, v); }
+    rt::Ref<ui::Color> bgColor() const { RT_MAIN_THREAD_ONLY(); return bgColor_; }
+    void setBgColor(rt::Ref<ui::Color> c) { RT_MAIN_THREAD_ONLY(); bgColorKey.set(*this, std::move(c)); }
+    rt::Ref<ui::Color> progressColor() const { RT_MAIN_THREAD_ONLY(); return progressColor_; }
+    void setProgressColor(rt::Ref<ui::Color> c) { RT_MAIN_THREAD_ONLY(); progressColorKey.set(*this, std::move(c)); }
+    rt::Ref<ui::Color> trackColor() const { RT_MAIN_THREAD_ONLY(); return trackColor_; }
+    void setTrackColor(rt::Ref<ui::Color> c) { RT_MAIN_THREAD_ONLY(); trackColorKey.set(*this, std::move(c)); }
+    rt::Ref<ui::Color> textColor() const { RT_MAIN_THREAD_ONLY(); return textColor_; }
+    void setTextColor(rt::Ref<ui::Color> c) { RT_MAIN_THREAD_ONLY(); textColorKey.set(*this, std::move(c)); }
     /// The following three take effect at the next layout pass, which setting them does
     /// not request.
-    float textPadding() const { return textPadding_; }
-    void setTextPadding(float v) { textPaddingKey.set(*this, v); }
-    float trackViewWidth() const { return trackViewWidth_; }
-    void setTrackViewWidth(float v) { trackViewWidthKey.set(*this, v); }
-    float seekViewWidth() const { return seekViewWidth_; }
-    void setSeekViewWidth(float v) { seekViewWidthKey.set(*this, v); }
+    float textPadding() const { RT_MAIN_THREAD_ONLY(); return textPadding_; }
+    void setTextPadding(float v) { RT_MAIN_THREAD_ONLY(); textPaddingKey.set(*this, v); }
+    float trackViewWidth() const { RT_MAIN_THREAD_ONLY(); return trackViewWidth_; }
+    void setTrackViewWidth(float v) { RT_MAIN_THREAD_ONLY(); trackViewWidthKey.set(*this, v); }
+    float seekViewWidth() const { RT_MAIN_THREAD_ONLY(); return seekViewWidth_; }
+    void setSeekViewWidth(float v) { RT_MAIN_THREAD_ONLY(); seekViewWidthKey.set(*this, v); }
 
-    const ValueMapping& valueMapping() const { return valueMapping_; }
+    const ValueMapping& valueMapping() const { RT_MAIN_THREAD_ONLY(); return valueMapping_; }
     /// Stores the mapping and re-renders the three labels from the current values. An
     /// empty mapping reads as the default one ("%2.02f").
     void setValueMapping(ValueMapping mapping);
@@ -98,13 +99,13 @@ public:
     /// not a finite number.
     double positionForValue(double value) const;
 
-    const rt::Ref<ui::View>& backgroundView() const { return backgroundView_; }
-    const rt::Ref<ui::View>& progressView() const { return progressView_; }
-    const rt::Ref<ui::View>& trackView() const { return trackView_; }
-    const rt::Ref<ui::View>& seekView() const { return seekView_; }
-    const rt::Ref<ui::Label>& maxValueLabel() const { return maxValueLabel_; }
-    const rt::Ref<ui::Label>& progressValueLabel() const { return progressValueLabel_; }
-    const rt::Ref<ui::Label>& seekValueLabel() const { return seekValueLabel_; }
+    const rt::Ref<ui::View>& backgroundView() const { RT_MAIN_THREAD_ONLY(); return backgroundView_; }
+    const rt::Ref<ui::View>& progressView() const { RT_MAIN_THREAD_ONLY(); return progressView_; }
+    const rt::Ref<ui::View>& trackView() const { RT_MAIN_THREAD_ONLY(); return trackView_; }
+    const rt::Ref<ui::View>& seekView() const { RT_MAIN_THREAD_ONLY(); return seekView_; }
+    const rt::Ref<ui::Label>& maxValueLabel() const { RT_MAIN_THREAD_ONLY(); return maxValueLabel_; }
+    const rt::Ref<ui::Label>& progressValueLabel() const { RT_MAIN_THREAD_ONLY(); return progressValueLabel_; }
+    const rt::Ref<ui::Label>& seekValueLabel() const { RT_MAIN_THREAD_ONLY(); return seekValueLabel_; }
 
     void layoutSubviews() override;
     /// Places every part for the current values.

@@ -6,6 +6,7 @@
 // (when allowed) and then scrolls the content. At release the header snaps fully open
 // or closed.
 
+#include <rt/MainThread.h>
 #include <ui/GestureRecognizer.h>
 #include <ui/ScrollView.h>
 #include <ui/View.h>
@@ -20,32 +21,32 @@ public:
     explicit QXShrinkingHeaderView(const ui::Rect& frame = ui::Rect());
     ~QXShrinkingHeaderView() override;
 
-    const rt::Ref<ui::PanGestureRecognizer>& gestureRecognizer() const { return pan_; }
+    const rt::Ref<ui::PanGestureRecognizer>& gestureRecognizer() const { RT_MAIN_THREAD_ONLY(); return pan_; }
 
-    rt::Ref<ui::View> headerView() const { return headerView_; }
+    rt::Ref<ui::View> headerView() const { RT_MAIN_THREAD_ONLY(); return headerView_; }
     /// The previous header leaves; the new one is added and laid out on the next pass.
     void setHeaderView(const rt::Ref<ui::View>& view);
-    rt::Ref<ui::View> contentView() const { return contentView_; }
+    rt::Ref<ui::View> contentView() const { RT_MAIN_THREAD_ONLY(); return contentView_; }
     void setContentView(const rt::Ref<ui::View>& view);
 
-    double minHeaderSize() const { return minHeaderSize_; }
+    double minHeaderSize() const { RT_MAIN_THREAD_ONLY(); return minHeaderSize_; }
     void setMinHeaderSize(double size);
-    double maxHeaderSize() const { return maxHeaderSize_; }
+    double maxHeaderSize() const { RT_MAIN_THREAD_ONLY(); return maxHeaderSize_; }
     void setMaxHeaderSize(double size);
 
-    double progress() const { return progress_; }
+    double progress() const { RT_MAIN_THREAD_ONLY(); return progress_; }
     /// Applied as given (not clamped) and laid out at once.
     void setProgress(double progress);
     void setProgress(double progress, bool animated);
 
-    bool canShrink() const { return canShrink_; }
-    void setCanShrink(bool canShrink) { canShrink_ = canShrink; }
-    bool isDragging() const { return dragging_; }
+    bool canShrink() const { RT_MAIN_THREAD_ONLY(); return canShrink_; }
+    void setCanShrink(bool canShrink) { RT_MAIN_THREAD_ONLY(); canShrink_ = canShrink; }
+    bool isDragging() const { RT_MAIN_THREAD_ONLY(); return dragging_; }
 
     /// The scroll view a pan starting at the point (in this view) drives: the nearest
     /// one up from the touched view that can scroll vertically; nil when none.
     rt::Ref<ui::ScrollView> scrollViewAtPoint(ui::Point point);
-    rt::Ref<ui::ScrollView> catchedScrollView() const { return catchedScrollView_.lock(); }
+    rt::Ref<ui::ScrollView> catchedScrollView() const { RT_MAIN_THREAD_ONLY(); return catchedScrollView_.lock(); }
 
     void layoutSubviews() override;
 

@@ -6,6 +6,7 @@
 
 #include <QXUIKit/TabView/QXTabHost.h>
 #include <QXUIKit/TabView/QXTabItem.h>
+#include <rt/MainThread.h>
 #include <rt/Property.h>
 #include <ui/Font.h>
 #include <ui/ScrollView.h>
@@ -39,7 +40,7 @@ public:
     void insertItem(const rt::Ref<QXTabItem>& item, long index, bool animated) override;
 
     // ---- selection ----------------------------------------------------------------------
-    long selectedIndex() const override { return selectedIndex_; }
+    long selectedIndex() const override { RT_MAIN_THREAD_ONLY(); return selectedIndex_; }
     /// Stores the index and recolours the tabs; listeners are not told.
     void setSelectedIndex(long index);
     /// Also slides the marker (0.3 s when animated) and scrolls the tab into view. An
@@ -49,7 +50,7 @@ public:
     // ---- appearance (the rest in QXTabHost) -------------------------------------------
     /// The fraction of a step the marker stands toward the next tab (above 0) or the
     /// previous one (below 0).
-    double markerOffset() const { return markerOffset_; }
+    double markerOffset() const { RT_MAIN_THREAD_ONLY(); return markerOffset_; }
     void setMarkerOffset(double offset);
 
     static constexpr rt::Stored<&QXTabBar::markerOffset_, "markerOffset", &QXTabBar::setMarkerOffset> markerOffsetKey{};
@@ -67,11 +68,11 @@ public:
     ui::Rect markerRectForIndex(long index) const;
     /// The marker under the selection, moved by markerOffset.
     ui::Rect markerRect() const;
-    const rt::Ref<ui::ScrollView>& headerScrollView() const { return headerScrollView_; }
-    const std::vector<rt::Ref<ui::View>>& headerViews() const { return headerViews_; }
-    const rt::Ref<ui::View>& markerView() const { return markerView_; }
-    const rt::Ref<ui::View>& markerBackgroundView() const { return markerBackgroundView_; }
-    const rt::Ref<ui::View>& separatorView() const { return separatorView_; }
+    const rt::Ref<ui::ScrollView>& headerScrollView() const { RT_MAIN_THREAD_ONLY(); return headerScrollView_; }
+    const std::vector<rt::Ref<ui::View>>& headerViews() const { RT_MAIN_THREAD_ONLY(); return headerViews_; }
+    const rt::Ref<ui::View>& markerView() const { RT_MAIN_THREAD_ONLY(); return markerView_; }
+    const rt::Ref<ui::View>& markerBackgroundView() const { RT_MAIN_THREAD_ONLY(); return markerBackgroundView_; }
+    const rt::Ref<ui::View>& separatorView() const { RT_MAIN_THREAD_ONLY(); return separatorView_; }
 
     /// Fits the tabs and places them in the row by the alignment.
     virtual void layoutHeaderViews();

@@ -11,6 +11,7 @@
 
 #include <QXUIKit/TabView/QXTabItem.h>
 
+#include <rt/MainThread.h>
 #include <rt/Property.h>
 #include <ui/Font.h>
 #include <ui/View.h>
@@ -68,7 +69,7 @@ public:
     static void describe(rt::ClassBuilder<QXTabHost>& c);
 
     // ---- items ------------------------------------------------------------------------
-    Items items() const { return items_; }
+    Items items() const { RT_MAIN_THREAD_ONLY(); return items_; }
     virtual long selectedIndex() const = 0;
     /// The item at selectedIndex; nil without a selection.
     rt::Ref<QXTabItem> selectedItem() const;
@@ -95,47 +96,75 @@ public:
 
     // ---- appearance -----------------------------------------------------------------------
 
-    ui::EdgeInsets headerInsets() const { return headerInsets_; }
-    void setHeaderInsets(ui::EdgeInsets insets) { store(headerInsetsKey, insets, QXTabLook::Row); }
-    double headerItemGap() const { return headerItemGap_; }
-    void setHeaderItemGap(double gap) { store(headerItemGapKey, gap, QXTabLook::Row); }
-    rt::Ref<ui::Color> headerBackgroundColor() const { return headerBackgroundColor_; }
+    ui::EdgeInsets headerInsets() const { RT_MAIN_THREAD_ONLY(); return headerInsets_; }
+    void setHeaderInsets(ui::EdgeInsets insets) {
+        RT_MAIN_THREAD_ONLY();
+        store(headerInsetsKey, insets, QXTabLook::Row);
+    }
+    double headerItemGap() const { RT_MAIN_THREAD_ONLY(); return headerItemGap_; }
+    void setHeaderItemGap(double gap) { RT_MAIN_THREAD_ONLY(); store(headerItemGapKey, gap, QXTabLook::Row); }
+    rt::Ref<ui::Color> headerBackgroundColor() const { RT_MAIN_THREAD_ONLY(); return headerBackgroundColor_; }
     void setHeaderBackgroundColor(rt::Ref<ui::Color> color) {
+        RT_MAIN_THREAD_ONLY();
         store(headerBackgroundColorKey, std::move(color), QXTabLook::HeaderBackgroundColor);
     }
-    unsigned headerItemAlignment() const { return headerItemAlignment_; }
-    void setHeaderItemAlignment(unsigned alignment) { store(headerItemAlignmentKey, alignment, QXTabLook::Row); }
-    rt::Ref<ui::Font> headerItemFont() const { return headerItemFont_; }
-    void setHeaderItemFont(rt::Ref<ui::Font> font) { store(headerItemFontKey, std::move(font), QXTabLook::Font); }
-    rt::Ref<ui::Color> headerItemTextColor() const { return headerItemTextColor_; }
+    unsigned headerItemAlignment() const { RT_MAIN_THREAD_ONLY(); return headerItemAlignment_; }
+    void setHeaderItemAlignment(unsigned alignment) {
+        RT_MAIN_THREAD_ONLY();
+        store(headerItemAlignmentKey, alignment, QXTabLook::Row);
+    }
+    rt::Ref<ui::Font> headerItemFont() const { RT_MAIN_THREAD_ONLY(); return headerItemFont_; }
+    void setHeaderItemFont(rt::Ref<ui::Font> font) {
+        RT_MAIN_THREAD_ONLY();
+        store(headerItemFontKey, std::move(font), QXTabLook::Font);
+    }
+    rt::Ref<ui::Color> headerItemTextColor() const { RT_MAIN_THREAD_ONLY(); return headerItemTextColor_; }
     void setHeaderItemTextColor(rt::Ref<ui::Color> color) {
+        RT_MAIN_THREAD_ONLY();
         store(headerItemTextColorKey, std::move(color), QXTabLook::TabColors);
     }
-    rt::Ref<ui::Color> headerItemBackgroundColor() const { return headerItemBackgroundColor_; }
+    rt::Ref<ui::Color> headerItemBackgroundColor() const { RT_MAIN_THREAD_ONLY(); return headerItemBackgroundColor_; }
     void setHeaderItemBackgroundColor(rt::Ref<ui::Color> color) {
+        RT_MAIN_THREAD_ONLY();
         store(headerItemBackgroundColorKey, std::move(color), QXTabLook::TabColors);
     }
-    rt::Ref<ui::Color> selectedHeaderItemBackgroundColor() const { return selectedHeaderItemBackgroundColor_; }
+    rt::Ref<ui::Color> selectedHeaderItemBackgroundColor() const {
+        RT_MAIN_THREAD_ONLY();
+        return selectedHeaderItemBackgroundColor_;
+    }
     void setSelectedHeaderItemBackgroundColor(rt::Ref<ui::Color> color) {
+        RT_MAIN_THREAD_ONLY();
         store(selectedHeaderItemBackgroundColorKey, std::move(color), QXTabLook::TabColors);
     }
-    rt::Ref<ui::Color> selectedHeaderItemTextColor() const { return selectedHeaderItemTextColor_; }
+    rt::Ref<ui::Color> selectedHeaderItemTextColor() const {
+        RT_MAIN_THREAD_ONLY();
+        return selectedHeaderItemTextColor_;
+    }
     void setSelectedHeaderItemTextColor(rt::Ref<ui::Color> color) {
+        RT_MAIN_THREAD_ONLY();
         store(selectedHeaderItemTextColorKey, std::move(color), QXTabLook::TabColors);
     }
-    double markerSize() const { return markerSize_; }
-    void setMarkerSize(double size) { store(markerSizeKey, size, QXTabLook::MarkerSize); }
-    rt::Ref<ui::Color> markerColor() const { return markerColor_; }
-    void setMarkerColor(rt::Ref<ui::Color> color) { store(markerColorKey, std::move(color), QXTabLook::MarkerColor); }
-    rt::Ref<ui::Color> markerBackgroundColor() const { return markerBackgroundColor_; }
+    double markerSize() const { RT_MAIN_THREAD_ONLY(); return markerSize_; }
+    void setMarkerSize(double size) { RT_MAIN_THREAD_ONLY(); store(markerSizeKey, size, QXTabLook::MarkerSize); }
+    rt::Ref<ui::Color> markerColor() const { RT_MAIN_THREAD_ONLY(); return markerColor_; }
+    void setMarkerColor(rt::Ref<ui::Color> color) {
+        RT_MAIN_THREAD_ONLY();
+        store(markerColorKey, std::move(color), QXTabLook::MarkerColor);
+    }
+    rt::Ref<ui::Color> markerBackgroundColor() const { RT_MAIN_THREAD_ONLY(); return markerBackgroundColor_; }
     void setMarkerBackgroundColor(rt::Ref<ui::Color> color) {
+        RT_MAIN_THREAD_ONLY();
         store(markerBackgroundColorKey, std::move(color), QXTabLook::MarkerBackgroundColor);
     }
-    double separatorSize() const { return separatorSize_; }
+    double separatorSize() const { RT_MAIN_THREAD_ONLY(); return separatorSize_; }
     /// 0 hides the separator.
-    void setSeparatorSize(double size) { store(separatorSizeKey, size, QXTabLook::SeparatorSize); }
-    rt::Ref<ui::Color> separatorBackgroundColor() const { return separatorBackgroundColor_; }
+    void setSeparatorSize(double size) {
+        RT_MAIN_THREAD_ONLY();
+        store(separatorSizeKey, size, QXTabLook::SeparatorSize);
+    }
+    rt::Ref<ui::Color> separatorBackgroundColor() const { RT_MAIN_THREAD_ONLY(); return separatorBackgroundColor_; }
     void setSeparatorBackgroundColor(rt::Ref<ui::Color> color) {
+        RT_MAIN_THREAD_ONLY();
         store(separatorBackgroundColorKey, std::move(color), QXTabLook::SeparatorBackgroundColor);
     }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <QXUIKit/TabView/QXTabBar.h>
+#include <rt/MainThread.h>
 #include <rt/KVO.h>
 #include <rt/Property.h>
 
@@ -31,19 +32,19 @@ public:
     void insertItem(const rt::Ref<QXTabItem>& item, long index, bool animated) override;
 
     // ---- selection ---------------------------------------------------------------------------
-    long selectedIndex() const override { return selectedIndex_; }
+    long selectedIndex() const override { RT_MAIN_THREAD_ONLY(); return selectedIndex_; }
     /// Scrolls to the page (the selection follows the scrolling); an index of no page
     /// or the present one does nothing.
     void setSelectedIndex(long index, bool animated) override;
 
     // ---- appearance --------------------------------------------------------------------------
-    double headerSize() const { return headerSize_; }
+    double headerSize() const { RT_MAIN_THREAD_ONLY(); return headerSize_; }
     void setHeaderSize(double size);
 
-    const rt::Ref<QXTabBar>& tabBar() const { return tabBar_; }
-    const rt::Ref<ui::ScrollView>& contentScrollView() const { return contentScrollView_; }
+    const rt::Ref<QXTabBar>& tabBar() const { RT_MAIN_THREAD_ONLY(); return tabBar_; }
+    const rt::Ref<ui::ScrollView>& contentScrollView() const { RT_MAIN_THREAD_ONLY(); return contentScrollView_; }
     /// Set from a tab tap until its slide ends, and around frame changes.
-    bool isJumping() const { return jumping_; }
+    bool isJumping() const { RT_MAIN_THREAD_ONLY(); return jumping_; }
 
     // ---- geometry ------------------------------------------------------------------------------
     ui::Rect headerRect() const;

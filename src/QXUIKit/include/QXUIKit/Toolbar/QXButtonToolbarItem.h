@@ -2,6 +2,7 @@
 // A toolbar item holding one button (of the custom type), kept at its own size and
 // vertically centred when the bar changes the item's height.
 
+#include <rt/MainThread.h>
 #include <ui/Button.h>
 
 #include "QXUIKit/Toolbar/QXToolbarItem.h"
@@ -13,8 +14,8 @@ class QXButtonToolbarItem : public QXToolbarItem {
 public:
     explicit QXButtonToolbarItem(const ui::Rect& frame = ui::Rect()) : QXToolbarItem(frame), initialFrame_(frame) {}
 
-    const rt::Ref<ui::Button>& button() const { return button_; }
-    void setButton(rt::Ref<ui::Button> button) { button_ = std::move(button); }
+    const rt::Ref<ui::Button>& button() const { RT_MAIN_THREAD_ONLY(); return button_; }
+    void setButton(rt::Ref<ui::Button> button) { RT_MAIN_THREAD_ONLY(); button_ = std::move(button); }
 
 protected:
     void didInitialize() override;

@@ -1,6 +1,7 @@
 #pragma once
 // A toolbar item showing one image at the image's size; it never takes a touch.
 
+#include <rt/MainThread.h>
 #include <ui/ImageView.h>
 
 #include "QXUIKit/Toolbar/QXToolbarItem.h"
@@ -12,8 +13,8 @@ class QXImageToolbarItem : public QXToolbarItem {
 public:
     explicit QXImageToolbarItem(rt::Ref<ui::Image> image = nullptr) : image_(std::move(image)) {}
 
-    const rt::Ref<ui::ImageView>& imageView() const { return imageView_; }
-    void setImageView(rt::Ref<ui::ImageView> view) { imageView_ = std::move(view); }
+    const rt::Ref<ui::ImageView>& imageView() const { RT_MAIN_THREAD_ONLY(); return imageView_; }
+    void setImageView(rt::Ref<ui::ImageView> view) { RT_MAIN_THREAD_ONLY(); imageView_ = std::move(view); }
 
 protected:
     void didInitialize() override;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <ui/ImageView.h>
+#include <rt/MainThread.h>
 #include <rt/Property.h>
 #include <ui/View.h>
 
@@ -38,31 +39,37 @@ public:
 
     using Items = std::vector<rt::Ref<QXToolbarItem>>;
 
-    const Items& toolbarItems() const { return toolbarItems_; }
+    const Items& toolbarItems() const { RT_MAIN_THREAD_ONLY(); return toolbarItems_; }
     /// Only stores the list: nothing is attached or laid out (for a list that a later
     /// setToolbarItems shows).
-    void storeToolbarItems(Items items) { toolbarItems_ = std::move(items); }
+    void storeToolbarItems(Items items) { RT_MAIN_THREAD_ONLY(); toolbarItems_ = std::move(items); }
     /// Detaches the items the new list drops (fading them out when animated), lays the
     /// new list out, attaches its new items (fading them in when animated) and stores it.
     void setToolbarItems(const Items& items, bool animated);
     /// The same without animation: the items are on the bar when this returns.
-    void setToolbarItems(const Items& items) { setToolbarItems(items, false); }
+    void setToolbarItems(const Items& items) { RT_MAIN_THREAD_ONLY(); setToolbarItems(items, false); }
     /// Fades the item out (0.3 s when animated) and then takes it off the bar, unless it
     /// was attached again meanwhile; its alpha comes back to what it was either way.
     void removeItem(const rt::Ref<QXToolbarItem>& item, bool animated);
 
-    const rt::Ref<ui::ImageView>& backgroundImageView() const { return backgroundImageView_; }
-    void setBackgroundImageView(rt::Ref<ui::ImageView> view) { backgroundImageView_ = std::move(view); }
+    const rt::Ref<ui::ImageView>& backgroundImageView() const { RT_MAIN_THREAD_ONLY(); return backgroundImageView_; }
+    void setBackgroundImageView(rt::Ref<ui::ImageView> view) {
+        RT_MAIN_THREAD_ONLY();
+        backgroundImageView_ = std::move(view);
+    }
 
-    double toolbarItemPadding() const { return toolbarItemPadding_; }
+    double toolbarItemPadding() const { RT_MAIN_THREAD_ONLY(); return toolbarItemPadding_; }
     void setToolbarItemPadding(double padding);
-    ui::EdgeInsets contentInsets() const { return contentInsets_; }
+    ui::EdgeInsets contentInsets() const { RT_MAIN_THREAD_ONLY(); return contentInsets_; }
     void setContentInsets(const ui::EdgeInsets& insets);
     /// 1: layout passes move the items inside an animation; otherwise at once.
-    unsigned layoutAnimationType() const { return layoutAnimationType_; }
-    void setLayoutAnimationType(unsigned type) { layoutAnimationTypeKey.set(*this, type); }
-    double layoutAnimationDuration() const { return layoutAnimationDuration_; }
-    void setLayoutAnimationDuration(double seconds) { layoutAnimationDurationKey.set(*this, seconds); }
+    unsigned layoutAnimationType() const { RT_MAIN_THREAD_ONLY(); return layoutAnimationType_; }
+    void setLayoutAnimationType(unsigned type) { RT_MAIN_THREAD_ONLY(); layoutAnimationTypeKey.set(*this, type); }
+    double layoutAnimationDuration() const { RT_MAIN_THREAD_ONLY(); return layoutAnimationDuration_; }
+    void setLayoutAnimationDuration(double seconds) {
+        RT_MAIN_THREAD_ONLY();
+        layoutAnimationDurationKey.set(*this, seconds);
+    }
 
     void layoutSubviews() override;
     /// Places the items in a row inside the insets (see the header comment).

@@ -4,6 +4,7 @@
 // lays its content out by autoresizing masks or in its own layout pass. An item takes
 // a touch only where one of its visible, interactive subviews does.
 
+#include <rt/MainThread.h>
 #include <ui/View.h>
 
 namespace zid {
@@ -35,13 +36,16 @@ public:
     static rt::Ref<QXToolbarItem> itemWithCustomView(const rt::Ref<ui::View>& view);
 
     /// The bar the item is attached to; written by the bar only.
-    rt::Ref<QXToolbar> toolbar() const { return toolbar_.lock(); }
-    void setToolbar(const rt::Ref<QXToolbar>& toolbar) { toolbar_ = toolbar; }
+    rt::Ref<QXToolbar> toolbar() const { RT_MAIN_THREAD_ONLY(); return toolbar_.lock(); }
+    void setToolbar(const rt::Ref<QXToolbar>& toolbar) { RT_MAIN_THREAD_ONLY(); toolbar_ = toolbar; }
 
-    unsigned toolbarAutoresizingMask() const { return toolbarAutoresizingMask_; }
+    unsigned toolbarAutoresizingMask() const { RT_MAIN_THREAD_ONLY(); return toolbarAutoresizingMask_; }
     /// Stores the mask and marks the item's bar for layout.
     void setToolbarAutoresizingMask(unsigned mask);
-    bool isFlexible() const { return (toolbarAutoresizingMask_ & QXToolbarItemAutoresizing::FlexibleWidth) != 0; }
+    bool isFlexible() const {
+        RT_MAIN_THREAD_ONLY();
+        return (toolbarAutoresizingMask_ & QXToolbarItemAutoresizing::FlexibleWidth) != 0;
+    }
 
     bool pointInside(ui::Point point) const override;
 

@@ -5,6 +5,7 @@
 // item i stands for section i + 1. The view learns its layout from the attributes it
 // is given.
 
+#include <rt/MainThread.h>
 #include <QXUIKit/TabView/QXTabBar.h>
 #include <QXUIKit/UICollectionView/UICollectionViewLayoutTabbedSections.h>
 #include <ui/CollectionView.h>
@@ -18,8 +19,8 @@ public:
     /// "tabBar" and "layout" are observable.
     static void describe(rt::ClassBuilder<UICollectionViewLayoutTabbedSectionsTabHeader>& c);
 
-    const rt::Ref<QXTabBar>& tabBar() const { return tabBar_; }
-    const rt::Ref<UICollectionViewLayoutTabbedSections>& layout() const { return layout_; }
+    const rt::Ref<QXTabBar>& tabBar() const { RT_MAIN_THREAD_ONLY(); return tabBar_; }
+    const rt::Ref<UICollectionViewLayoutTabbedSections>& layout() const { RT_MAIN_THREAD_ONLY(); return layout_; }
 
     void applyLayoutAttributes(const rt::Ref<ui::CollectionViewLayoutAttributes>& attributes) override;
     void tabBarDidSelectItemAtIndex(QXTabBar& bar, long index) override;

@@ -2,6 +2,7 @@
 // A transparent view added straight to a window that covers it, turned with the
 // interface orientation, leaving the status bar uncovered unless told otherwise.
 
+#include <rt/MainThread.h>
 #include <fnd/NotificationCenter.h>
 #include <ui/View.h>
 
@@ -12,7 +13,7 @@ class WindowOverlayView : public ui::View {
 public:
     explicit WindowOverlayView(const ui::Rect& frame = ui::Rect());
 
-    bool coverStatusBar() const { return coverStatusBar_; }
+    bool coverStatusBar() const { RT_MAIN_THREAD_ONLY(); return coverStatusBar_; }
     /// Stores the value and lays the view out again at once.
     virtual void setCoverStatusBar(bool cover);
 

@@ -4,6 +4,7 @@
 // button has a command the whole content area is a button that runs it. Styled through
 // the shared styler's style classes.
 
+#include <rt/MainThread.h>
 #include <optional>
 #include <string>
 
@@ -23,24 +24,33 @@ public:
 
     explicit NotificationView(const ui::Rect& frame = ui::Rect());
 
-    const rt::Ref<ui::Label>& titleLabel() const { return titleLabel_; }
-    const rt::Ref<ui::ImageView>& notificationImageView() const { return notificationImageView_; }
+    const rt::Ref<ui::Label>& titleLabel() const { RT_MAIN_THREAD_ONLY(); return titleLabel_; }
+    const rt::Ref<ui::ImageView>& notificationImageView() const {
+        RT_MAIN_THREAD_ONLY();
+        return notificationImageView_;
+    }
     /// Covers the content area; give it a command (RudoreVaz setCommand) to make the
     /// notice tappable.
-    const rt::Ref<ui::Button>& actionButton() const { return actionButton_; }
+    const rt::Ref<ui::Button>& actionButton() const { RT_MAIN_THREAD_ONLY(); return actionButton_; }
 
-    std::optional<std::string> notificationMessage() const { return notificationMessage_; }
+    std::optional<std::string> notificationMessage() const { RT_MAIN_THREAD_ONLY(); return notificationMessage_; }
     void setNotificationMessage(std::optional<std::string> message);
-    std::optional<std::string> refreshActionText() const { return refreshActionText_; }
+    std::optional<std::string> refreshActionText() const { RT_MAIN_THREAD_ONLY(); return refreshActionText_; }
     void setRefreshActionText(std::optional<std::string> text);
-    std::optional<ui::TextAttributes> notificationMessageTextAttributes() const { return messageAttributes_; }
+    std::optional<ui::TextAttributes> notificationMessageTextAttributes() const {
+        RT_MAIN_THREAD_ONLY();
+        return messageAttributes_;
+    }
     void setNotificationMessageTextAttributes(std::optional<ui::TextAttributes> attributes);
-    std::optional<ui::TextAttributes> refreshActionTextAttributes() const { return actionAttributes_; }
+    std::optional<ui::TextAttributes> refreshActionTextAttributes() const {
+        RT_MAIN_THREAD_ONLY();
+        return actionAttributes_;
+    }
     void setRefreshActionTextAttributes(std::optional<ui::TextAttributes> attributes);
     /// The kit's alert icon by default; nil shows no icon.
-    rt::Ref<ui::Image> notificationImage() const { return notificationImage_; }
+    rt::Ref<ui::Image> notificationImage() const { RT_MAIN_THREAD_ONLY(); return notificationImage_; }
     void setNotificationImage(rt::Ref<ui::Image> image);
-    ui::EdgeInsets borderInset() const { return borderInset_; }
+    ui::EdgeInsets borderInset() const { RT_MAIN_THREAD_ONLY(); return borderInset_; }
     void setBorderInset(ui::EdgeInsets inset);
 
     /// The view's bounds less the border inset.

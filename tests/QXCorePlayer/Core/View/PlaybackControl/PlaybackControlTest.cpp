@@ -11,13 +11,19 @@
 #include <QXUIKit/Toolbar/QXButtonToolbarItem.h>
 #include <gtest/gtest.h>
 #include <ui/AlertController.h>
+#include <rt/Exception.h>
+#include <ui/Button.h>
 #include <ui/Slider.h>
 #include <ui/TouchInjector.h>
 #include <ui/Window.h>
 
 #include <cmath>
 #include <limits>
+#include <functional>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "Core/PlaybackDoubles.h"
 #include "Core/View/PlaybackControlDoubles.h"
@@ -143,6 +149,46 @@ TEST_F(PlaybackControlTest, TheDefaultDelayIsReadAtEveryShow) {
     EXPECT_FALSE(control->controlsVisible());
 }
 
+// A call from another thread is refused before it changes anything: the bars keep their
+// heights, the player stays, the controls stay shown and no listener hears of a hide.
+TEST_F(PlaybackControlTest, CallsFromAnotherThreadAreRefusedBeforeTheyChangeAnything) {
+    auto refused = [](const std::function<void()>& call) {
+        std::string reason;
+        std::thread([&] {
+            try {
+                call();
+            } catch (const rt::Exception& e) {
+                reason = e.reason();
+            }
+        }).join();
+        return reason;
+    };
+    const double top = control->topToolbarHeight(), bottom = control->bottomToolbarHeight();
+    ASSERT_TRUE(control->controlsVisible());
+    auto heard = recorder->calls.size();
+    auto slider = rt::make<ui::Slider>(ui::Rect(0, 0, 100, 20));
+    slider->setMaximumValue(10);
+    auto button = rt::make<ui::Button>(ui::Rect(0, 0, 40, 40));
+    for (auto& [name, call] : std::vector<std::pair<std::string, std::function<void()>>>{
+             {"CPToolbarPlaybackControl::setTopToolbarHeight", [&] { control->setTopToolbarHeight(7); }},
+             {"CPToolbarPlaybackControl::setBottomToolbarHeight", [&] { control->setBottomToolbarHeight(7); }},
+             {"CPToolbarPlaybackControl::setMediaPlayer", [&] { control->setMediaPlayer(nullptr); }},
+             {"CPToolbarPlaybackControl::show", [&] { control->show(false, false, 0); }},
+             {"CPToolbarPlaybackControl::topToolbarHeight", [&] { (void)control->topToolbarHeight(); }},
+             {"Slider::setMinimumValue", [&] { slider->setMinimumValue(20); }},
+             {"Slider::setMaximumValue", [&] { slider->setMaximumValue(-5); }},
+             {"Button::setTitle", [&] { button->setTitle(std::string("Play"), 0); }}})
+        EXPECT_NE(refused(call).find(name + " was called on thread"), std::string::npos) << name;
+    EXPECT_EQ(control->topToolbarHeight(), top);
+    EXPECT_EQ(control->bottomToolbarHeight(), bottom);
+    EXPECT_EQ(control->mediaPlayer(), player);
+    EXPECT_TRUE(control->controlsVisible());
+    EXPECT_EQ(recorder->calls.size(), heard);
+    EXPECT_EQ(slider->minimumValue(), 0);
+    EXPECT_EQ(slider->maximumValue(), 10);
+    EXPECT_FALSE(button->titleForState(0));
+}
+
 TEST_F(PlaybackControlTest, AHideDelayThatIsNoNumberOfSecondsIsRefusedAndTheDelayKept) {
     static_assert(kDefaultControlHideDelay == 5.0);
     EXPECT_DOUBLE_EQ(defaultControlHideDelay(), kDefaultControlHideDelay);
@@ -150,13 +196,19 @@ TEST_F(PlaybackControlTest, AHideDelayThatIsNoNumberOfSecondsIsRefusedAndTheDela
     ASSERT_TRUE(setDefaultControlHideDelay(4));
     for (double refused : {-1.0, std::nan(""), std::numeric_limits<double>::infinity()})
         EXPECT_FALSE(setDefaultControlHideDelay(refused)) << refused;
-    bool offMainTaken = true;
-    std::thread([&] { offMainTaken = setDefaultControlHideDelay(1); }).join();
-    EXPECT_FALSE(offMainTaken);
+    // Another thread is refused with the thread error, like every call of the controls.
+    std::string offMain;
+    std::thread([&] {
+        try {
+            setDefaultControlHideDelay(1);
+        } catch (const rt::Exception& e) {
+            offMain = e.reason();
+        }
+    }).join();
+    EXPECT_NE(offMain.find("setDefaultControlHideDelay was called on thread"), std::string::npos) << offMain;
     log->uninstall();
     EXPECT_DOUBLE_EQ(defaultControlHideDelay(), 4);
-    ASSERT_EQ(log->messages.size(), 4u);
-    EXPECT_NE(log->messages[3].find("main thread"), std::string::npos) << log->messages[3];
+    ASSERT_EQ(log->messages.size(), 3u);
     EXPECT_NE(log->messages[0].find("stays 4"), std::string::npos) << log->messages[0];
     EXPECT_NE(log->messages[0].find("-1"), std::string::npos) << log->messages[0];
 

@@ -4,6 +4,7 @@
 // the observed bitrate, dropped frames, frame rate, codecs and picture size. It polls
 // once a second on the main loop's clock. It refers to its controller weakly; once the
 // controller is gone the polled entries are left as they were.
+#include <rt/MainThread.h>
 #include <fnd/RunLoop.h>
 #include <ui/Label.h>
 #include <ui/View.h>
@@ -18,9 +19,9 @@ public:
     explicit QXPlayerDebugConsoleView(const rt::Ref<QXMoviePlayerController>& controller);
     ~QXPlayerDebugConsoleView() override;
 
-    rt::Ref<QXMoviePlayerController> moviePlayerController() const { return controller_.lock(); }
-    const rt::Dictionary& debugValues() const { return debugValues_; }
-    const rt::Ref<ui::Label>& debugLabel() const { return debugLabel_; }
+    rt::Ref<QXMoviePlayerController> moviePlayerController() const { RT_MAIN_THREAD_ONLY(); return controller_.lock(); }
+    const rt::Dictionary& debugValues() const { RT_MAIN_THREAD_ONLY(); return debugValues_; }
+    const rt::Ref<ui::Label>& debugLabel() const { RT_MAIN_THREAD_ONLY(); return debugLabel_; }
 
     /// Shows the value under the key ("Unknown" for nil) at once.
     void setDebugValue(const rt::Value& value, const std::string& key);

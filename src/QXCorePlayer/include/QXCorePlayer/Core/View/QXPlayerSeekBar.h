@@ -8,6 +8,7 @@
 // The bar carries one tap recognizer of its own (it is also that recognizer's
 // delegate); a recognized tap goes through handleTapFrom to handleTapAtPoint, which a
 // host forwarding its own input may also call with a point in the bar's coordinates.
+#include <rt/MainThread.h>
 #include <media/Time.h>
 #include <ui/GestureRecognizer.h>
 #include <ui/View.h>
@@ -29,8 +30,8 @@ public:
     ~QXPlayerSeekBar() override;
 
     /// An object that adopts QXPlayerSeekBarDelegate, held weakly.
-    void setDelegate(const rt::Ref<rt::Object>& delegate) { delegate_ = delegate; }
-    rt::Ref<rt::Object> delegate() const { return delegate_.lock(); }
+    void setDelegate(const rt::Ref<rt::Object>& delegate) { RT_MAIN_THREAD_ONLY(); delegate_ = delegate; }
+    rt::Ref<rt::Object> delegate() const { RT_MAIN_THREAD_ONLY(); return delegate_.lock(); }
 
     media::Time minValue;
     media::Time maxValue;
@@ -46,9 +47,9 @@ public:
     /// The tap recognizer's action: a recognized tap at its location in the bar.
     void handleTapFrom(ui::GestureRecognizer& recognizer);
     /// The recognizer installed when the bar was made.
-    const rt::Ref<ui::TapGestureRecognizer>& tapRecognizer() const { return tap_; }
+    const rt::Ref<ui::TapGestureRecognizer>& tapRecognizer() const { RT_MAIN_THREAD_ONLY(); return tap_; }
 
-    bool drawsContent() const override { return true; }
+    bool drawsContent() const override { RT_MAIN_THREAD_ONLY(); return true; }
     void draw(ui::ImageContext& context, const ui::Rect& rect) override;
 
 protected:

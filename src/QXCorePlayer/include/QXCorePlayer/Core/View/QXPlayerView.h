@@ -4,6 +4,7 @@
 // remote-control events that reach it to its delegate, which it does not own.
 #include <media/PlayerLayer.h>
 #include <media/Presentation.h>
+#include <rt/MainThread.h>
 #include <rt/KVC.h>
 #include <ui/Image.h>
 #include <ui/View.h>
@@ -24,21 +25,21 @@ public:
     static void describe(rt::ClassBuilder<QXPlayerView>& c);
     explicit QXPlayerView(const ui::Rect& frame = ui::Rect());
 
-    const rt::Ref<media::PlayerLayer>& playerLayer() const { return playerLayer_; }
-    rt::Ref<media::Player> player() const { return playerLayer_->player(); }
+    const rt::Ref<media::PlayerLayer>& playerLayer() const { RT_MAIN_THREAD_ONLY(); return playerLayer_; }
+    rt::Ref<media::Player> player() const { RT_MAIN_THREAD_ONLY(); return playerLayer_->player(); }
     void setPlayer(const rt::Ref<media::Player>& player);
 
     /// The delegate is an object that adopts QXPlayerViewRemoteControlDelegate; the view
     /// keeps a weak reference, so a delegate that goes away is simply no longer told.
-    void setRemoteControlDelegate(const rt::Ref<rt::Object>& delegate) { delegate_ = delegate; }
-    rt::Ref<rt::Object> remoteControlDelegate() const { return delegate_.lock(); }
+    void setRemoteControlDelegate(const rt::Ref<rt::Object>& delegate) { RT_MAIN_THREAD_ONLY(); delegate_ = delegate; }
+    rt::Ref<rt::Object> remoteControlDelegate() const { RT_MAIN_THREAD_ONLY(); return delegate_.lock(); }
 
-    bool canBecomeFirstResponder() const override { return true; }
+    bool canBecomeFirstResponder() const override { RT_MAIN_THREAD_ONLY(); return true; }
     /// While in a window the view takes the remote-control events the host injects.
     void didMoveToWindow() override;
     void remoteControlReceivedWithEvent(const media::RemoteControlEvent& event) override;
 
-    bool drawsContent() const override { return true; }
+    bool drawsContent() const override { RT_MAIN_THREAD_ONLY(); return true; }
     void draw(ui::ImageContext& context, const ui::Rect& rect) override;
     void layoutSubviews() override;
 

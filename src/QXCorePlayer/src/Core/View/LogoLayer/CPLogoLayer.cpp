@@ -1,3 +1,4 @@
+#include <rt/MainThread.h>
 #include <QXCorePlayer/Core/View/LogoLayer/CPLogoLayer.h>
 
 #include <QXFoundation/Listening/IListenable.h>
@@ -26,6 +27,7 @@ void CPLogoLayer::didInitialize() {
 }
 
 void CPLogoLayer::setFrame(const ui::Rect& frame) {
+    RT_MAIN_THREAD_ONLY();
     QXEventTransparentView::setFrame(frame);
     layoutLogos();
 }
@@ -36,6 +38,7 @@ void CPLogoLayer::resizeSubviewsWithOldSize(ui::Size oldSize) {
 }
 
 void CPLogoLayer::logosChanged(const rt::Value& logoInfos) {
+    RT_MAIN_THREAD_ONLY();
     removeLogos();
     long logoType = logoTypeForSource(session_ ? session_->source() : nullptr);
     auto self = selfAs<CPLogoLayer>();
@@ -53,6 +56,7 @@ void CPLogoLayer::logosChanged(const rt::Value& logoInfos) {
 }
 
 void CPLogoLayer::removeLogos() {
+    RT_MAIN_THREAD_ONLY();
     auto old = std::move(logoViews_);
     logoViews_.clear();
     for (const auto& logo : old) logo->removeFromSuperview();
@@ -69,6 +73,7 @@ long CPLogoLayer::logoTypeForSource(const rt::Ref<ICPMediaSource>& source) {
 }
 
 void CPLogoLayer::layoutLogos() {
+    RT_MAIN_THREAD_ONLY();
     for (const auto& logo : logoViews_) {
         logo->setHidden(!logo->isValid());
         if (logo->isValid()) positionLogo(*logo);

@@ -29,6 +29,7 @@
 #include <RuzEzo/Signal/Timer/FKTimerSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
 #include <fnd/RunLoop.h>
+#include <rt/MainThread.h>
 #include <rt/KVO.h>
 #include <ui/AlertController.h>
 #include <ui/Animation.h>
@@ -125,6 +126,7 @@ void CPToolbarPlaybackControl::setupBottomToolbar() {
 }
 
 void CPToolbarPlaybackControl::setTopToolbarHeight(double height) {
+    RT_MAIN_THREAD_ONLY();
     topToolbarHeight_ = height;
     if (!topToolbar_) return;
     ui::Rect b = bounds();
@@ -132,6 +134,7 @@ void CPToolbarPlaybackControl::setTopToolbarHeight(double height) {
 }
 
 void CPToolbarPlaybackControl::setBottomToolbarHeight(double height) {
+    RT_MAIN_THREAD_ONLY();
     bottomToolbarHeight_ = height;
     if (!bottomToolbar_) return;
     ui::Rect b = bounds();
@@ -172,13 +175,8 @@ rt::Ref<ui::TapGestureRecognizer> CPToolbarPlaybackControl::addDoubleTapRecogniz
 double defaultControlHideDelay() { return hideDelay; }
 
 bool setDefaultControlHideDelay(double seconds) {
-    if (!fnd::RunLoop::isMainThread()) {
-        // Shows read the delay on the main thread: a write from elsewhere would race them
-        // (and so would reading it here to say what it stays).
-        QXLog(kCoreLogModule, CPToolbarPlaybackControl::staticClass(), 2, "%@",
-              "The control hide delay stays as it was: it is set on the main thread only");
-        return false;
-    }
+    // Shows read the delay on the main thread: a write from elsewhere would race them.
+    RT_MAIN_THREAD_ONLY_CALL("setDefaultControlHideDelay");
     if (!std::isfinite(seconds) || seconds < 0) {
         QXLog(kCoreLogModule, CPToolbarPlaybackControl::staticClass(), 2,
               "The control hide delay stays %@ s: %@ s is not a number of seconds of 0 or more",
@@ -189,13 +187,18 @@ bool setDefaultControlHideDelay(double seconds) {
     return true;
 }
 
-void CPToolbarPlaybackControl::handleTap() { show(contentView_->alpha() == 0, true, defaultControlHideDelay()); }
+void CPToolbarPlaybackControl::handleTap() {
+    RT_MAIN_THREAD_ONLY();
+    show(contentView_->alpha() == 0, true, defaultControlHideDelay());
+}
 
 void CPToolbarPlaybackControl::handleDoubleTapFrom(ui::GestureRecognizer&) {
+    RT_MAIN_THREAD_ONLY();
     if (auto player = mediaPlayer()) player->setContentModeScaleAspectFill(!player->contentModeScaleAspectFill());
 }
 
 void CPToolbarPlaybackControl::show(bool show, bool animated, double timeout) {
+    RT_MAIN_THREAD_ONLY();
     disposeControlHideTrigger();
     if (show && timeout != kControlHideDelayNever) setControlHideTriggerForDelay(timeout);
     if (controlsVisible_ == show) return;
@@ -214,6 +217,7 @@ void CPToolbarPlaybackControl::notifyVisibility(bool show, bool animated) {
 }
 
 void CPToolbarPlaybackControl::setControlHideTriggerForDelay(double delay) {
+    RT_MAIN_THREAD_ONLY();
     // A timer still armed would be out of reach once replaced and could hide controls
     // shown later without a timeout: at most one exists.
     disposeControlHideTrigger();
@@ -225,16 +229,19 @@ void CPToolbarPlaybackControl::setControlHideTriggerForDelay(double delay) {
 }
 
 void CPToolbarPlaybackControl::disposeControlHideTrigger() {
+    RT_MAIN_THREAD_ONLY();
     auto trigger = std::move(controlHideTrigger_);
     controlHideTrigger_ = nullptr;
     if (trigger) trigger->dispose();
 }
 
 void CPToolbarPlaybackControl::setMediaSource(const rt::Ref<ICPMediaSource>& source) {
+    RT_MAIN_THREAD_ONLY();
     rt::kvoChange(this, "mediaSource", [&] { mediaSource_ = source; });
 }
 
 void CPToolbarPlaybackControl::setMediaPlayer(const rt::Ref<ICPMediaPlayer>& player) {
+    RT_MAIN_THREAD_ONLY();
     rt::kvoChange(this, "mediaPlayer", [&] { mediaPlayer_ = player; });
 }
 
@@ -257,10 +264,12 @@ rt::Ref<Item> CPToolbarPlaybackControl::boundItem(double width, double height) {
 }
 
 rt::Ref<CPPlayButtonToolbarItem> CPToolbarPlaybackControl::playButtonItem() {
+    RT_MAIN_THREAD_ONLY();
     return boundItem<CPPlayButtonToolbarItem>(44, 44);
 }
 
 rt::Ref<CPPlaybackSliderToolbarItem> CPToolbarPlaybackControl::sliderItem() {
+    RT_MAIN_THREAD_ONLY();
     auto item = boundItem<CPPlaybackSliderToolbarItem>(100, 44);
     rt::Weak<CPToolbarPlaybackControl> weak = selfAs<CPToolbarPlaybackControl>();
     using namespace ui::ControlEvents;
@@ -280,50 +289,62 @@ rt::Ref<CPPlaybackSliderToolbarItem> CPToolbarPlaybackControl::sliderItem() {
 }
 
 rt::Ref<CPPlaybackTimeLabelToolbarItem> CPToolbarPlaybackControl::timeLabelItem() {
+    RT_MAIN_THREAD_ONLY();
     return boundItem<CPPlaybackTimeLabelToolbarItem>(48, 44);
 }
 
 rt::Ref<CPContentDurationToolbarItem> CPToolbarPlaybackControl::durationLabelItem() {
+    RT_MAIN_THREAD_ONLY();
     return boundItem<CPContentDurationToolbarItem>(48, 44);
 }
 
 rt::Ref<CPTimePerDurationToolbarItem> CPToolbarPlaybackControl::timePerDurationLabelItem() {
+    RT_MAIN_THREAD_ONLY();
     return boundItem<CPTimePerDurationToolbarItem>(100, 44);
 }
 
 rt::Ref<CPViewerCountToolbarItem> CPToolbarPlaybackControl::viewerCountLabelItem() {
+    RT_MAIN_THREAD_ONLY();
     return boundItem<CPViewerCountToolbarItem>(100, 44);
 }
 
 rt::Ref<CPStartedDateToolbarItem> CPToolbarPlaybackControl::startedDateLabelItem() {
+    RT_MAIN_THREAD_ONLY();
     return boundItem<CPStartedDateToolbarItem>(100, 44);
 }
 
 rt::Ref<CPContentTitleToolbarItem> CPToolbarPlaybackControl::titleLabelItem() {
+    RT_MAIN_THREAD_ONLY();
     return boundItem<CPContentTitleToolbarItem>(100, 44);
 }
 
 rt::Ref<CPAirplayToolbarItem> CPToolbarPlaybackControl::airplayButtonItem() {
+    RT_MAIN_THREAD_ONLY();
     return rt::make<CPAirplayToolbarItem>(ui::Rect(0, 0, 44, 44));
 }
 
 rt::Ref<QXImageToolbarItem> CPToolbarPlaybackControl::liveBadgeToolbarItem() {
+    RT_MAIN_THREAD_ONLY();
     return rt::make<QXImageToolbarItem>(qxCorePlayerImageNamed("player_icon_live_normal.png"));
 }
 
 rt::Ref<CPCreationDateToolbarItem> CPToolbarPlaybackControl::creationDateToolbarItem() {
+    RT_MAIN_THREAD_ONLY();
     return boundItem<CPCreationDateToolbarItem>(100, 88);
 }
 
 rt::Ref<CPLiveContentDetailsToolbarItem> CPToolbarPlaybackControl::liveContentDetailsToolbarItem() {
+    RT_MAIN_THREAD_ONLY();
     return boundItem<CPLiveContentDetailsToolbarItem>(100, 88);
 }
 
 rt::Ref<CPRecordedContentDetailsToolbarItem> CPToolbarPlaybackControl::recordedContentDetailsToolbarItem() {
+    RT_MAIN_THREAD_ONLY();
     return boundItem<CPRecordedContentDetailsToolbarItem>(100, 88);
 }
 
 rt::Ref<CPPictureInPictureToolbarItem> CPToolbarPlaybackControl::pictureInPictureToolbarItem() {
+    RT_MAIN_THREAD_ONLY();
     return boundItem<CPPictureInPictureToolbarItem>(44, 44);
 }
 
@@ -348,11 +369,13 @@ rt::Ref<QXButtonToolbarItem> CPToolbarPlaybackControl::pickerButtonItem(
 }
 
 rt::Ref<QXButtonToolbarItem> CPToolbarPlaybackControl::subtitlesButtonItem() {
+    RT_MAIN_THREAD_ONLY();
     return pickerButtonItem("player_cc_button_normal.png", "mediaPlayer.subtitles.count", 1,
                             &CPToolbarPlaybackControl::presentSubtitleSelectorWithSource);
 }
 
 rt::Ref<QXButtonToolbarItem> CPToolbarPlaybackControl::audioTracksButtonItem() {
+    RT_MAIN_THREAD_ONLY();
     return pickerButtonItem("player_multiaudio_button_normal.png", "mediaPlayer.audioTracks.count", 2,
                             &CPToolbarPlaybackControl::presentAudioSelectorWithSource);
 }
@@ -360,6 +383,7 @@ rt::Ref<QXButtonToolbarItem> CPToolbarPlaybackControl::audioTracksButtonItem() {
 // ---- pickers ------------------------------------------------------------------------------
 
 void CPToolbarPlaybackControl::presentSubtitleSelectorWithSource(const rt::Ref<ui::View>& sourceView) {
+    RT_MAIN_THREAD_ONLY();
     using ui::AlertAction;
     using ui::AlertActionStyle;
     auto alert = ui::AlertController::alertControllerWithTitle("", "", ui::AlertControllerStyle::ActionSheet);
@@ -382,6 +406,7 @@ void CPToolbarPlaybackControl::presentSubtitleSelectorWithSource(const rt::Ref<u
 }
 
 void CPToolbarPlaybackControl::presentAudioSelectorWithSource(const rt::Ref<ui::View>& sourceView) {
+    RT_MAIN_THREAD_ONLY();
     using ui::AlertAction;
     using ui::AlertActionStyle;
     auto alert = ui::AlertController::alertControllerWithTitle("", "", ui::AlertControllerStyle::ActionSheet);

@@ -4,6 +4,7 @@
 #include <RuzEzo/Binding/FKBindingCategory.h>
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Signal/Multi/FKMultiSignal.h>
+#include <rt/MainThread.h>
 #include <rt/KVO.h>
 
 namespace zid {
@@ -71,15 +72,18 @@ void CPPlayerView::install(rt::Ref<ui::View>& field, const rt::Ref<ui::View>& vi
 }
 
 void CPPlayerView::setPresentationLayer(const rt::Ref<rt::Object>& layer) {
+    RT_MAIN_THREAD_ONLY();
     auto view = std::dynamic_pointer_cast<ui::View>(layer);
     rt::kvoChange(this, "presentationLayer", [&] { install(presentationLayer_, view); });
 }
 
 void CPPlayerView::setStatusIndicator(const rt::Ref<ui::View>& indicator) {
+    RT_MAIN_THREAD_ONLY();
     rt::kvoChange(this, "statusIndicator", [&] { install(statusIndicator_, indicator); });
 }
 
 void CPPlayerView::setPlaybackControl(const rt::Ref<ICPPlaybackControl>& control) {
+    RT_MAIN_THREAD_ONLY();
     rt::kvoChange(this, "playbackControl", [&] {
         if (playbackControl_) removeListener(*playbackControl_, *this);
         rt::Ref<ui::View> field = playbackControl_;
@@ -91,27 +95,32 @@ void CPPlayerView::setPlaybackControl(const rt::Ref<ICPPlaybackControl>& control
 }
 
 void CPPlayerView::layoutLayers() {
+    RT_MAIN_THREAD_ONLY();
     for (const rt::Ref<ui::View>& layer : {rt::Ref<ui::View>(playbackControl_), statusIndicator_,
                                            rt::Ref<ui::View>(logoLayer_), presentationLayer_})
         if (layer) sendSubviewToBack(layer);
 }
 
 void CPPlayerView::showControls(bool show, bool animated, double timeout) {
+    RT_MAIN_THREAD_ONLY();
     if (playbackControl_) playbackControl_->show(show, animated, timeout);
 }
 
 void CPPlayerView::playbackControlWillPresentControls(ICPPlaybackControl&, bool animated, double duration) {
+    RT_MAIN_THREAD_ONLY();
     notifyListeners<CPPlayerViewListener>(
         *this, [&](CPPlayerViewListener& l) { l.playerViewWillPresentControls(*this, animated, duration); });
 }
 
 void CPPlayerView::playbackControlWillHideControls(ICPPlaybackControl&, bool animated, double duration) {
+    RT_MAIN_THREAD_ONLY();
     notifyListeners<CPPlayerViewListener>(
         *this, [&](CPPlayerViewListener& l) { l.playerViewWillHideControls(*this, animated, duration); });
 }
 
 void CPPlayerView::playbackControlRequestsPresentingViewController(ICPPlaybackControl&,
                                                                    const rt::Ref<ui::ViewController>& controller) {
+    RT_MAIN_THREAD_ONLY();
     notifyListeners<CPPlayerViewListener>(
         *this, [&](CPPlayerViewListener& l) { l.playerViewRequestsPresentingViewController(*this, controller); });
 }

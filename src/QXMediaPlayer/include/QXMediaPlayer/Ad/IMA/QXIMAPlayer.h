@@ -7,6 +7,7 @@
 // Main thread only.
 #include <QXMediaPlayer/Ad/IMA/QXIMAAdsLoader.h>
 #include <ima/AdsManager.h>
+#include <rt/MainThread.h>
 #include <rt/Error.h>
 #include <ui/View.h>
 
@@ -66,22 +67,25 @@ public:
 
     QXIMAPlayer(const ui::Rect& frame, std::string tagURL, rt::Dictionary customMetadata);
 
-    const rt::Ref<ima::AdsManager>& adsManager() const { return adsManager_; }
-    const std::string& tagURL() const { return tagURL_; }
-    const rt::Ref<ui::View>& adContainer() const { return adContainer_; }
+    const rt::Ref<ima::AdsManager>& adsManager() const { RT_MAIN_THREAD_ONLY(); return adsManager_; }
+    const std::string& tagURL() const { RT_MAIN_THREAD_ONLY(); return tagURL_; }
+    const rt::Ref<ui::View>& adContainer() const { RT_MAIN_THREAD_ONLY(); return adContainer_; }
     /// The request in flight; nullptr otherwise.
-    const rt::Ref<ima::AdsRequest>& request() const { return request_; }
-    const std::vector<rt::Ref<QXIMAPlayerSuspendState>>& suspendStates() const { return suspendStates_; }
-    const rt::Dictionary& customMetadata() const { return customMetadata_; }
-    void setCustomMetadata(rt::Dictionary metadata) { customMetadata_ = std::move(metadata); }
+    const rt::Ref<ima::AdsRequest>& request() const { RT_MAIN_THREAD_ONLY(); return request_; }
+    const std::vector<rt::Ref<QXIMAPlayerSuspendState>>& suspendStates() const {
+        RT_MAIN_THREAD_ONLY();
+        return suspendStates_;
+    }
+    const rt::Dictionary& customMetadata() const { RT_MAIN_THREAD_ONLY(); return customMetadata_; }
+    void setCustomMetadata(rt::Dictionary metadata) { RT_MAIN_THREAD_ONLY(); customMetadata_ = std::move(metadata); }
 
     /// The delegate adopts QXIMAPlayerDelegate; it is held weakly.
     void setDelegate(const rt::Ref<rt::Object>& delegate);
     QXIMAPlayerDelegate* delegate() const;
 
     /// YES from an ad loaded until its content pause request.
-    bool adPrepared() const { return adPrepared_; }
-    void setAdPrepared(bool prepared) { adPrepared_ = prepared; }
+    bool adPrepared() const { RT_MAIN_THREAD_ONLY(); return adPrepared_; }
+    void setAdPrepared(bool prepared) { RT_MAIN_THREAD_ONLY(); adPrepared_ = prepared; }
     /// Whether the ads manager plays an ad (NO without one).
     bool isPlaying() const;
     /// The content's time for the ads layer: the delegate's answer, else 0.
@@ -111,13 +115,13 @@ public:
     rt::Ref<QXIMAPlayerSuspendState> topState() const;
 
     void adLoaded();
-    void adBreakReady() { adLoaded(); }
+    void adBreakReady() { RT_MAIN_THREAD_ONLY(); adLoaded(); }
     void adsCompleted();
     void failedWithError(const rt::Ref<ima::AdError>& error);
     /// The wait before the next "finished" report after a failed load.
     fnd::TimeInterval failureDelay() const;
 
-    double contentCurrentTime() override { return currentTime(); }
+    double contentCurrentTime() override { RT_MAIN_THREAD_ONLY(); return currentTime(); }
     void adsManagerDidReceiveAdEvent(ima::AdsManager& manager, const rt::Ref<ima::AdEvent>& event) override;
     void adsManagerDidReceiveAdError(ima::AdsManager& manager, const rt::Ref<ima::AdError>& error) override;
     void adsManagerDidRequestContentPause(ima::AdsManager& manager) override;

@@ -6,6 +6,7 @@
 
 #include <QXCorePlayer/Core/Core/CPPlaybackSession.h>
 #include <QXUIKit/Views/QXEventTransparentView.h>
+#include <rt/MainThread.h>
 #include <rt/Property.h>
 
 #include <vector>
@@ -36,11 +37,14 @@ public:
 
     explicit CPLogoLayer(const ui::Rect& frame = ui::Rect());
 
-    const rt::Ref<CPPlaybackSession>& session() const { return session_; }
-    void setSession(rt::Ref<CPPlaybackSession> session) { sessionKey.set(*this, std::move(session)); }
+    const rt::Ref<CPPlaybackSession>& session() const { RT_MAIN_THREAD_ONLY(); return session_; }
+    void setSession(rt::Ref<CPPlaybackSession> session) {
+        RT_MAIN_THREAD_ONLY();
+        sessionKey.set(*this, std::move(session));
+    }
     /// The current logo views, in the order of the records (later ones on top).
-    const std::vector<rt::Ref<CPLogoView>>& logoViews() const { return logoViews_; }
-    int logoScaleReference() const { return logoScaleReference_; }
+    const std::vector<rt::Ref<CPLogoView>>& logoViews() const { RT_MAIN_THREAD_ONLY(); return logoViews_; }
+    int logoScaleReference() const { RT_MAIN_THREAD_ONLY(); return logoScaleReference_; }
 
     /// Places the logos again after the frame is set.
     void setFrame(const ui::Rect& frame);

@@ -9,6 +9,7 @@
 #include <QXFoundation/Disposable/IDisposable.h>
 #include <QXUIKit/Toolbar/QXToolbar.h>
 #include <QXUIKit/Views/QXEventTransparentView.h>
+#include <rt/MainThread.h>
 #include <ui/GestureRecognizer.h>
 
 namespace zid {
@@ -36,8 +37,8 @@ inline constexpr double kDefaultControlHideDelay = 5.0;
 /// applies from the next show. Main thread only.
 double defaultControlHideDelay();
 /// Sets the delay in seconds (kControlHideDelayNever keeps shown controls). A negative,
-/// NaN or infinite value, or a call off the main thread, is refused with a log line and
-/// the delay is kept; answers whether the value was taken.
+/// NaN or infinite value is refused with a log line and the delay is kept; answers
+/// whether the value was taken. A call off the main thread raises the thread error.
 bool setDefaultControlHideDelay(double seconds);
 /// The timeout meaning that the controls never hide by themselves.
 inline constexpr double kControlHideDelayNever = 0.0;
@@ -64,13 +65,13 @@ public:
     /// other than kControlHideDelayNever, and, when the visibility changes, tells the
     /// listeners (duration 0.3 also when not animated) and fades the content view.
     void show(bool show, bool animated, double timeout) override;
-    bool controlsVisible() const override { return controlsVisible_; }
+    bool controlsVisible() const override { RT_MAIN_THREAD_ONLY(); return controlsVisible_; }
     /// Arms the hide timer, disposing of the one armed before: at most one exists.
     void setControlHideTriggerForDelay(double delay);
     void disposeControlHideTrigger();
     /// The delay of the most recently armed hide timer (0 until one is armed).
-    double controlHideDelay() const { return controlHideDelay_; }
-    const rt::Ref<IDisposable>& controlHideTrigger() const { return controlHideTrigger_; }
+    double controlHideDelay() const { RT_MAIN_THREAD_ONLY(); return controlHideDelay_; }
+    const rt::Ref<IDisposable>& controlHideTrigger() const { RT_MAIN_THREAD_ONLY(); return controlHideTrigger_; }
 
     /// Shows hidden controls, hides shown ones.
     void handleTap();
@@ -78,25 +79,28 @@ public:
     virtual void handleDoubleTapFrom(ui::GestureRecognizer& recognizer);
 
     // ---- source and player (held weakly) ------------------------------------------------
-    rt::Ref<ICPMediaSource> mediaSource() const override { return mediaSource_.lock(); }
+    rt::Ref<ICPMediaSource> mediaSource() const override { RT_MAIN_THREAD_ONLY(); return mediaSource_.lock(); }
     void setMediaSource(const rt::Ref<ICPMediaSource>& source) override;
-    rt::Ref<ICPMediaPlayer> mediaPlayer() const override { return mediaPlayer_.lock(); }
+    rt::Ref<ICPMediaPlayer> mediaPlayer() const override { RT_MAIN_THREAD_ONLY(); return mediaPlayer_.lock(); }
     void setMediaPlayer(const rt::Ref<ICPMediaPlayer>& player) override;
 
     // ---- parts ------------------------------------------------------------------------
-    const rt::Ref<QXToolbar>& topToolbar() const { return topToolbar_; }
-    const rt::Ref<QXToolbar>& bottomToolbar() const { return bottomToolbar_; }
-    double topToolbarHeight() const { return topToolbarHeight_; }
-    double bottomToolbarHeight() const { return bottomToolbarHeight_; }
+    const rt::Ref<QXToolbar>& topToolbar() const { RT_MAIN_THREAD_ONLY(); return topToolbar_; }
+    const rt::Ref<QXToolbar>& bottomToolbar() const { RT_MAIN_THREAD_ONLY(); return bottomToolbar_; }
+    double topToolbarHeight() const { RT_MAIN_THREAD_ONLY(); return topToolbarHeight_; }
+    double bottomToolbarHeight() const { RT_MAIN_THREAD_ONLY(); return bottomToolbarHeight_; }
     /// Store the height and re-frame the bar against the top or bottom edge.
     void setTopToolbarHeight(double height);
     void setBottomToolbarHeight(double height);
-    const rt::Ref<ui::View>& tapLayer() const { return tapLayer_; }
-    const rt::Ref<QXEventTransparentView>& contentView() const { return contentView_; }
+    const rt::Ref<ui::View>& tapLayer() const { RT_MAIN_THREAD_ONLY(); return tapLayer_; }
+    const rt::Ref<QXEventTransparentView>& contentView() const { RT_MAIN_THREAD_ONLY(); return contentView_; }
     /// The recognizer of double taps (aspect fill).
-    const rt::Ref<ui::TapGestureRecognizer>& doubleTapRecognizer() const { return doubleTapRecognizer_; }
+    const rt::Ref<ui::TapGestureRecognizer>& doubleTapRecognizer() const {
+        RT_MAIN_THREAD_ONLY();
+        return doubleTapRecognizer_;
+    }
 
-    bool canBecomeFirstResponder() const override { return true; }
+    bool canBecomeFirstResponder() const override { RT_MAIN_THREAD_ONLY(); return true; }
 
     // ---- item makers: each call makes a new item bound to this control ------------------
     rt::Ref<CPPlayButtonToolbarItem> playButtonItem();

@@ -10,6 +10,7 @@
 #include <QXCorePlayer/Core/View/LogoLayer/CPLogoLayer.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ICPPlaybackControl.h>
 #include <QXCorePlayer/Core/View/StatusViews/CPPlaybackStatusController.h>
+#include <rt/MainThread.h>
 #include <rt/Property.h>
 #include <ui/View.h>
 
@@ -49,23 +50,36 @@ public:
     explicit CPPlayerView(const ui::Rect& frame = ui::Rect()) : CPPlayerView(frame, nullptr) {}
     static void describe(rt::ClassBuilder<CPPlayerView>& c);
 
-    const rt::Ref<CPPlaybackSession>& session() const { return session_; }
-    void setSession(rt::Ref<CPPlaybackSession> session) { sessionKey.set(*this, std::move(session)); }
+    const rt::Ref<CPPlaybackSession>& session() const { RT_MAIN_THREAD_ONLY(); return session_; }
+    void setSession(rt::Ref<CPPlaybackSession> session) {
+        RT_MAIN_THREAD_ONLY();
+        sessionKey.set(*this, std::move(session));
+    }
     /// A new factory is asked at once for a control for the current source and player.
-    const rt::Ref<ICPPlaybackControlFactory>& playbackControlFactory() const { return playbackControlFactory_; }
+    const rt::Ref<ICPPlaybackControlFactory>& playbackControlFactory() const {
+        RT_MAIN_THREAD_ONLY();
+        return playbackControlFactory_;
+    }
     void setPlaybackControlFactory(rt::Ref<ICPPlaybackControlFactory> factory) {
+        RT_MAIN_THREAD_ONLY();
         playbackControlFactoryKey.set(*this, std::move(factory));
     }
 
-    const rt::Ref<ICPPlaybackControl>& playbackControl() const { return playbackControl_; }
+    const rt::Ref<ICPPlaybackControl>& playbackControl() const { RT_MAIN_THREAD_ONLY(); return playbackControl_; }
     /// The player's video view (nil while the session has no player).
-    const rt::Ref<ui::View>& presentationLayer() const { return presentationLayer_; }
-    const rt::Ref<CPPlaybackStatusController>& statusController() const { return statusController_; }
-    const rt::Ref<ui::View>& statusIndicator() const { return statusIndicator_; }
-    const rt::Ref<CPLogoLayer>& logoLayer() const { return logoLayer_; }
+    const rt::Ref<ui::View>& presentationLayer() const { RT_MAIN_THREAD_ONLY(); return presentationLayer_; }
+    const rt::Ref<CPPlaybackStatusController>& statusController() const {
+        RT_MAIN_THREAD_ONLY();
+        return statusController_;
+    }
+    const rt::Ref<ui::View>& statusIndicator() const { RT_MAIN_THREAD_ONLY(); return statusIndicator_; }
+    const rt::Ref<CPLogoLayer>& logoLayer() const { RT_MAIN_THREAD_ONLY(); return logoLayer_; }
 
     /// The control's; NO without one. Observable as "controlsVisible".
-    bool controlsVisible() const { return playbackControl_ && playbackControl_->controlsVisible(); }
+    bool controlsVisible() const {
+        RT_MAIN_THREAD_ONLY();
+        return playbackControl_ && playbackControl_->controlsVisible();
+    }
     /// Forwarded to the control; nothing without one.
     void showControls(bool show, bool animated, double timeout);
 

@@ -8,6 +8,7 @@
 #include <RuzEzo/Extensions/KeypathSignalCategory.h>
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <dev/Device.h>
+#include <rt/MainThread.h>
 #include <rt/Format.h>
 #include <rt/KVO.h>
 #include <ui/GestureRecognizer.h>
@@ -81,10 +82,12 @@ std::string CPPlayerAdView::remainingText(const rt::Ref<ICPMediaPlayer>& player)
 }
 
 void CPPlayerAdView::setMediaSource(const rt::Ref<ICPMediaSource>& source) {
+    RT_MAIN_THREAD_ONLY();
     rt::kvoChange(this, "mediaSource", [&] { mediaSource_ = source; });
 }
 
 void CPPlayerAdView::setMediaPlayer(const rt::Ref<ICPMediaPlayer>& player) {
+    RT_MAIN_THREAD_ONLY();
     rt::kvoChange(this, "mediaPlayer", [&] { mediaPlayer_ = player; });
     watchPlayer();
 }

@@ -1,3 +1,4 @@
+#include <rt/MainThread.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPAirplayToolbarItem.h>
 
 #include <QXCorePlayer/Core/Resources/QXCorePlayerResources.h>
@@ -23,6 +24,7 @@ void CPAirplayToolbarItem::didInitialize() {
 }
 
 void CPAirplayToolbarItem::didMoveToWindow() {
+    RT_MAIN_THREAD_ONLY();
     CPToolbarItem::didMoveToWindow();
     for (auto view = superview(); view; view = view->superview()) {
         if (!rt::cast<ui::ScrollView>(view)) continue;

@@ -38,6 +38,7 @@ void CPPlayButtonToolbarItem::bound() {
 }
 
 void CPPlayButtonToolbarItem::playButtonPressed() {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "playButtonPressed");
     CPTogglePlayer(mediaPlayer(), &ICPMediaPlayer::isPlaying, &ICPMediaPlayer::pause, &ICPMediaPlayer::start);
 }

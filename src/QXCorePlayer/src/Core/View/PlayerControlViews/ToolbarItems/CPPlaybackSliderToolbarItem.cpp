@@ -73,6 +73,7 @@ void CPPlaybackSliderToolbarItem::followPlayer() {
 }
 
 void CPPlaybackSliderToolbarItem::beginSeek() {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "beginSeek");
     seeking_ = true;
     playOnSeekEnd_ = mediaPlayer() && mediaPlayer()->state() == CPPlayerState::Playing;
@@ -80,12 +81,14 @@ void CPPlaybackSliderToolbarItem::beginSeek() {
 }
 
 void CPPlaybackSliderToolbarItem::valueChanged() {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "valueChanged");
     if (!seeking_ || !mediaPlayer()) return;
     mediaPlayer()->setSeekPosition(rt::Value(slider_->value()));
 }
 
 void CPPlaybackSliderToolbarItem::endSeek() {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "endSeek");
     seeking_ = false;
     auto player = mediaPlayer();
@@ -96,6 +99,7 @@ void CPPlaybackSliderToolbarItem::endSeek() {
 }
 
 void CPPlaybackSliderToolbarItem::cancelSeek() {
+    RT_MAIN_THREAD_ONLY();
     rt::MainThread::require(*this, "cancelSeek");
     if (!seeking_) return;
     seeking_ = false;

@@ -3,6 +3,7 @@
 // player counting down the seconds until the content resumes, over a short premium
 // message. It absorbs taps and presses, and its bar is always shown.
 
+#include <rt/MainThread.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ICPPlaybackControl.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
 #include <ui/Label.h>
@@ -22,15 +23,15 @@ public:
                                                          const rt::Ref<ICPMediaPlayer>& player);
     ~CPPlayerAdView() override;
 
-    const rt::Ref<ui::Label>& remainingLabel() const { return remainingLabel_; }
-    const rt::Ref<ui::Label>& enjoyLabel() const { return enjoyLabel_; }
+    const rt::Ref<ui::Label>& remainingLabel() const { RT_MAIN_THREAD_ONLY(); return remainingLabel_; }
+    const rt::Ref<ui::Label>& enjoyLabel() const { RT_MAIN_THREAD_ONLY(); return enjoyLabel_; }
 
     /// The bar is always shown: nothing to do.
-    void show(bool, bool, double) override {}
-    bool controlsVisible() const override { return controlsVisible_; }
-    rt::Ref<ICPMediaSource> mediaSource() const override { return mediaSource_.lock(); }
+    void show(bool, bool, double) override { RT_MAIN_THREAD_ONLY(); }
+    bool controlsVisible() const override { RT_MAIN_THREAD_ONLY(); return controlsVisible_; }
+    rt::Ref<ICPMediaSource> mediaSource() const override { RT_MAIN_THREAD_ONLY(); return mediaSource_.lock(); }
     void setMediaSource(const rt::Ref<ICPMediaSource>& source) override;
-    rt::Ref<ICPMediaPlayer> mediaPlayer() const override { return mediaPlayer_.lock(); }
+    rt::Ref<ICPMediaPlayer> mediaPlayer() const override { RT_MAIN_THREAD_ONLY(); return mediaPlayer_.lock(); }
     void setMediaPlayer(const rt::Ref<ICPMediaPlayer>& player) override;
 
     /// The countdown text: the whole seconds from the playback time to the end of the

@@ -1,6 +1,7 @@
 #pragma once
 // The wireless route button; its route view hides itself while no route is available.
 
+#include <rt/MainThread.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPToolbarItem.h>
 
 namespace zid {
@@ -15,7 +16,7 @@ class CPAirplayToolbarItem : public CPToolbarItem {
     RT_CLASS(CPAirplayToolbarItem, CPToolbarItem)
 public:
     explicit CPAirplayToolbarItem(const ui::Rect& frame = ui::Rect()) : CPToolbarItem(frame) {}
-    const rt::Ref<QXAirplayView>& airplayView() const { return airplayView_; }
+    const rt::Ref<QXAirplayView>& airplayView() const { RT_MAIN_THREAD_ONLY(); return airplayView_; }
     void didMoveToWindow() override;
 
 protected:

@@ -2,6 +2,7 @@
 // A source's title over a line about it (when it started, when it was made): the title
 // fills the upper half, the line the lower. Both halves follow a new source of the item.
 
+#include <rt/MainThread.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPContentTitleToolbarItem.h>
 
 #include <type_traits>
@@ -10,7 +11,7 @@ namespace zid {
 
 class CPContentDetailsToolbarItem : public CPSourceToolbarItem {
     RT_CLASS(CPContentDetailsToolbarItem, CPSourceToolbarItem)
-    const rt::Ref<CPContentTitleToolbarItem>& titleItem() const { return titleItem_; }
+    const rt::Ref<CPContentTitleToolbarItem>& titleItem() const { RT_MAIN_THREAD_ONLY(); return titleItem_; }
 
 protected:
     /// Makes the lower half's item in the frame given.

@@ -2,6 +2,7 @@
 // The play/pause button: it shows pause while the player counts as playing and play
 // otherwise; a press pauses a playing player and starts any other.
 
+#include <rt/MainThread.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayerToolbarItem.h>
 #include <ui/Button.h>
 
@@ -14,7 +15,7 @@ class CPPlayButtonToolbarItem : public CPPlayerToolbarItem {
         : CPPlayerToolbarItem(frame, std::move(player)), initialFrame_(frame) {}
     static void describe(rt::ClassBuilder<CPPlayButtonToolbarItem>& c);
 
-    const rt::Ref<ui::Button>& playButton() const { return playButton_; }
+    const rt::Ref<ui::Button>& playButton() const { RT_MAIN_THREAD_ONLY(); return playButton_; }
 
     void playButtonPressed();
 

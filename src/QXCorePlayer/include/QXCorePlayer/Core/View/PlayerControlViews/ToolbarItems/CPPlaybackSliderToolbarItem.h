@@ -4,6 +4,7 @@
 // position through the player's seek position, seeks on release and plays again when
 // the drag paused it; a drag the toolkit cancels ends the same way without the seek.
 
+#include <rt/MainThread.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayerToolbarItem.h>
 
 #include <vector>
@@ -21,9 +22,9 @@ class CPPlaybackSliderToolbarItem : public CPPlayerToolbarItem {
         : CPPlayerToolbarItem(frame, std::move(player)) {}
     static void describe(rt::ClassBuilder<CPPlaybackSliderToolbarItem>& c);
 
-    const rt::Ref<ui::Slider>& slider() const { return slider_; }
-    bool seeking() const { return seeking_; }
-    bool playOnSeekEnd() const { return playOnSeekEnd_; }
+    const rt::Ref<ui::Slider>& slider() const { RT_MAIN_THREAD_ONLY(); return slider_; }
+    bool seeking() const { RT_MAIN_THREAD_ONLY(); return seeking_; }
+    bool playOnSeekEnd() const { RT_MAIN_THREAD_ONLY(); return playOnSeekEnd_; }
 
     void beginSeek();
     void valueChanged();

@@ -1,6 +1,7 @@
 #pragma once
 // The base of the items that show or drive a media player, held as their "mediaPlayer".
 
+#include <rt/MainThread.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPToolbarItem.h>
 
 namespace zid {
@@ -19,8 +20,11 @@ public:
         "mediaPlayer", &CPPlayerToolbarItem::mediaPlayer_};
     static void describe(rt::ClassBuilder<CPPlayerToolbarItem>& c);
 
-    const rt::Ref<ICPMediaPlayer>& mediaPlayer() const { return mediaPlayer_; }
-    void setMediaPlayer(rt::Ref<ICPMediaPlayer> player) { mediaPlayerKey.set(*this, std::move(player)); }
+    const rt::Ref<ICPMediaPlayer>& mediaPlayer() const { RT_MAIN_THREAD_ONLY(); return mediaPlayer_; }
+    void setMediaPlayer(rt::Ref<ICPMediaPlayer> player) {
+        RT_MAIN_THREAD_ONLY();
+        mediaPlayerKey.set(*this, std::move(player));
+    }
 
 protected:
     explicit CPPlayerToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaPlayer> player = nullptr)

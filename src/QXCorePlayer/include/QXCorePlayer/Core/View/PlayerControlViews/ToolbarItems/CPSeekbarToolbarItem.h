@@ -1,6 +1,7 @@
 #pragma once
 // A passive seekbar showing the player's range, playback time and seek target.
 
+#include <rt/MainThread.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayerToolbarItem.h>
 #include <QXUIKit/Seekbar/QXSeekbar.h>
 
@@ -13,10 +14,10 @@ class CPSeekbarToolbarItem : public CPPlayerToolbarItem {
         : CPPlayerToolbarItem(frame, std::move(player)) {}
     static void describe(rt::ClassBuilder<CPSeekbarToolbarItem>& c);
 
-    const rt::Ref<QXSeekbar>& seekbar() const { return seekbar_; }
+    const rt::Ref<QXSeekbar>& seekbar() const { RT_MAIN_THREAD_ONLY(); return seekbar_; }
     /// Kept for callers; the item itself neither sets nor reads it.
-    bool seeking() const { return seeking_; }
-    void setSeeking(bool seeking) { seeking_ = seeking; }
+    bool seeking() const { RT_MAIN_THREAD_ONLY(); return seeking_; }
+    void setSeeking(bool seeking) { RT_MAIN_THREAD_ONLY(); seeking_ = seeking; }
 
     static std::string timeTextFromSeconds(long seconds) { return CPTimeTextFromSeconds(seconds); }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The base of the items that show a media source, held as their "mediaSource".
 
+#include <rt/MainThread.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPToolbarItem.h>
 
 namespace zid {
@@ -19,8 +20,11 @@ public:
         "mediaSource", &CPSourceToolbarItem::mediaSource_};
     static void describe(rt::ClassBuilder<CPSourceToolbarItem>& c);
 
-    const rt::Ref<ICPMediaSource>& mediaSource() const { return mediaSource_; }
-    void setMediaSource(rt::Ref<ICPMediaSource> source) { mediaSourceKey.set(*this, std::move(source)); }
+    const rt::Ref<ICPMediaSource>& mediaSource() const { RT_MAIN_THREAD_ONLY(); return mediaSource_; }
+    void setMediaSource(rt::Ref<ICPMediaSource> source) {
+        RT_MAIN_THREAD_ONLY();
+        mediaSourceKey.set(*this, std::move(source));
+    }
 
 protected:
     explicit CPSourceToolbarItem(const ui::Rect& frame, rt::Ref<ICPMediaSource> source = nullptr)

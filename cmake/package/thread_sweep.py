@@ -1,0 +1,281 @@
+#!/usr/bin/env python3
+"""Writes a host's unit that calls every public method of every main-thread-only class of
+the installed headers (one that declares RT_MAIN_THREAD_ONLY_CLASS, or derives from one),
+each from a thread of the host's, for the sweep (cmake/package/threadsweep) to run: each
+call must be refused with the thread error, leave the object as it was and call no
+observer.
+
+  thread_sweep.py --include <installed include dir> --clang <clang++> --work <dir>
+
+Writes <dir>/sweep_<n>.cpp. The methods are read from clang's syntax tree of a unit that
+includes every installed header (like declarations.py), so a method added to a header is
+swept without anyone listing it. The sweep also checks that each object's class
+description says main-thread-only, as its header does.
+
+Each call's arguments are made from the parameter types (cmake/package/threadsweep/Sweep.h);
+a call whose arguments cannot be made, or a class no object of which can be made, is
+reported by the sweep as left out, with the reason.
+"""
+import argparse
+import os
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import declarations  # noqa: E402
+
+# The runtime's own members of every object, safe from any thread by design: the class
+# and identity (the refusal itself names the class), associations (locked), the slots
+# and locks the typed keys and observation use, the pre-destruction step (an object may
+# be released on any thread), and what containers and logs ask on any thread.
+ANY_THREAD = {
+    "objectClass", "declaredClass", "className", "isKindOf", "isMemberOf", "conformsTo", "isEqual", "hash",
+    "description", "self", "selfAs", "setAssociatedObject", "setWeakAssociatedObject", "associatedObject",
+    "propertyLock", "addPreDestructionHandler", "removePreDestructionHandler", "isBeingDestroyed", "slot",
+    "observationSlot", "ensureObservationSlot", "ensureSlot", "staticClass", "describe",
+}
+
+
+def type_of(node):
+    t = node.get("type", {})
+    return t.get("desugaredQualType") or t.get("qualType", "")
+
+
+class Records:
+    def __init__(self):
+        # qualified name -> {"bases": [names], "methods": [...], "getters": [...]}
+        self.classes = {}
+
+    def walk(self, node, scope=()):
+        kind = node.get("kind")
+        if kind in declarations.SKIPPED or node.get("isImplicit"):
+            return
+        if kind == "NamespaceDecl":
+            if not node.get("name"):
+                return
+            for child in node.get("inner", []):
+                self.walk(child, scope + (node["name"],))
+        elif kind == "LinkageSpecDecl":
+            for child in node.get("inner", []):
+                self.walk(child, scope)
+        elif kind == "CXXRecordDecl" and node.get("completeDefinition") and node.get("name"):
+            self.record(node, scope)
+
+    def record(self, node, scope):
+        name = "::".join(scope + (node["name"],))
+        if name in self.classes:
+            return  # dumped both on its own and inside its enclosing class
+        entry = self.classes.setdefault(name, {"bases": [], "methods": [], "getters": [], "marked": False})
+        entry["bases"] = [b["type"].get("desugaredQualType") or b["type"]["qualType"] for b in node.get("bases", [])
+                          if b.get("access") == "public"]
+        access = "public" if node.get("tagUsed") in ("struct", "union") else "private"
+        seen = set()
+        for child in node.get("inner", []):
+            kind = child.get("kind")
+            if kind == "AccessSpecDecl":
+                access = child.get("access", access)
+                continue
+            if kind == "VarDecl" and child.get("name") == "mainThreadOnlyClass":
+                entry["marked"] = True
+                continue
+            if kind == "CXXRecordDecl" and access == "public":
+                self.walk(child, scope + (node["name"],))
+                continue
+            if kind == "CXXConstructorDecl" and access == "public" and not child.get("isImplicit") \
+                    and not child.get("explicitlyDeleted"):
+                params = [type_of(p) for p in child.get("inner", []) if p.get("kind") == "ParmVarDecl"]
+                entry.setdefault("makers", []).append({"factory": None, "params": params})
+                continue
+            if kind == "CXXMethodDecl" and access == "public" and child.get("storageClass") == "static" \
+                    and child["type"]["qualType"].startswith("rt::Ref<%s> (" % node["name"]):
+                params = [type_of(p) for p in child.get("inner", []) if p.get("kind") == "ParmVarDecl"]
+                entry.setdefault("makers", []).append({"factory": child["name"], "params": params})
+            if kind != "CXXMethodDecl" or access != "public" or child.get("isImplicit"):
+                continue
+            method = child.get("name", "")
+            if method.startswith("operator") or child.get("explicitlyDeleted"):
+                continue
+            params = [type_of(p) for p in child.get("inner", []) if p.get("kind") == "ParmVarDecl"]
+            signature = child["type"]["qualType"]
+            const = signature.rstrip().endswith(" const") or " const " in signature.rsplit(")", 1)[-1] + " "
+            key = (method, tuple(params), const)
+            if key in seen:
+                continue
+            seen.add(key)
+            entry["methods"].append({"name": method, "params": params, "const": const,
+                                     "static": child.get("storageClass") == "static", "signature": signature})
+            if not params and const and child.get("storageClass") != "static" and method not in ANY_THREAD \
+                    and not signature.startswith("void "):
+                entry["getters"].append(method)
+
+    def derives_from_object(self, name, seen=()):
+        if name == "rt::Object":
+            return True
+        if name in seen or name not in self.classes:
+            return False
+        return any(self.derives_from_object(b.lstrip(":"), seen + (name,)) for b in self.classes[name]["bases"])
+
+
+def scopes_of(roots):
+    """The enclosing scope of each dumped class, read from the demangled symbol of one of
+    its methods; None for a class without one (no method a host could call)."""
+    symbols = []
+    for node in roots:
+        symbol = next((c.get("mangledName") for c in node.get("inner", [])
+                       if c.get("kind") in declarations.FUNCTIONS and c.get("mangledName", "").startswith("_Z")), None)
+        symbols.append(symbol)
+    wanted = [s for s in symbols if s]
+    demangled = dict(zip(wanted, subprocess.run(["c++filt"], input="\n".join(wanted) + "\n", capture_output=True,
+                                                text=True, check=True).stdout.split("\n")))
+    scopes = []
+    for node, symbol in zip(roots, symbols):
+        if not symbol:
+            scopes.append(None)
+            continue
+        text = demangled[symbol]
+        marker = "::" + node["name"] + "::"
+        at = text.find(marker)
+        scopes.append(tuple(text[:at].split("::")) if at > 0 else () if text.startswith(node["name"] + "::") else None)
+    return scopes
+
+
+def cxx_string(text):
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+BUILTIN = {"const", "bool", "char", "short", "int", "long", "unsigned", "signed", "float", "double", "void"}
+
+
+def spelled_outside(params):
+    """Whether each type names itself fully (a builtin or a qualified name), so that it
+    is found outside the class's namespace."""
+    import re
+    return all(t in BUILTIN or "::" in t for p in params for t in re.findall(r"[A-Za-z_][\w:]*", p))
+
+
+PARTS = 4
+
+UNSPELLABLE = ("(lambda", "(anonymous", "type-parameter", "(unnamed", "<dependent")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--include", required=True)
+    parser.add_argument("--clang", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--jobs", type=int, default=3)
+    args = parser.parse_args()
+    os.makedirs(args.work, exist_ok=True)
+
+    headers, unit = declarations.headers_unit(args.include, args.work)
+    records = Records()
+    roots = [node for node in declarations.each_dumped_node(args.clang, args.include, unit, args.work, args.jobs,
+                                                             "thread_sweep") if node.get("kind") == "CXXRecordDecl"]
+    # The dump names a class without its namespace; a method's symbol names both.
+    for node, scope in zip(roots, scopes_of(roots)):
+        if scope is not None:
+            records.walk(node, scope)
+
+    classes = sorted(n for n in records.classes if records.derives_from_object(n) and
+                     (records.classes[n]["marked"] or any(records.classes.get(a, {}).get("marked")
+                                                          for a in ancestors(records, n))))
+    lines = ["// Generated from the installed headers by thread_sweep.py: every public method of",
+             "// every class derived from rt::Object, for the thread sweep to call from a host's thread.", ""]
+    lines += ["#include <%s>" % h for h in headers]
+    lines += ['#include "Sweep.h"', "", "// How to make an object of a class that has no frame or default constructor:",
+              "// each public constructor and static factory whose parameter types the sweep can",
+              "// make, tried in order.", "namespace sweep {"]
+    for name in classes:
+        makers = [m for m in records.classes[name].get("makers", []) if m["params"] and spelled_outside(m["params"])]
+        for n, m in enumerate(makers[:4]):
+            args_d = ", ".join("arg<%s, D>()" % p for p in m["params"])
+            if m["factory"]:
+                lines.append("template <> struct Maker<::%s, %d> {" % (name, n))
+                lines.append("    template <class D = void> static auto make() -> decltype(rt::Ref<::%s>(::%s::%s(%s))) {"
+                             % (name, name, m["factory"], args_d))
+                lines.append("        return ::%s::%s(%s);" % (name, m["factory"], args_d))
+            else:
+                lines.append("template <> struct Maker<::%s, %d> {" % (name, n))
+                lines.append("    template <class D = void, class = std::enable_if_t<!std::is_abstract_v<::%s> && "
+                             "std::is_constructible_v<::%s, %s>>>" % (name, name, ", ".join(
+                                 "decltype(arg<%s, D>())" % p for p in m["params"])))
+                lines.append("    static rt::Ref<::%s> make() {" % name)
+                lines.append("        return rt::make<::%s>(%s);" % (name, args_d))
+            lines.append("    }")
+            lines.append("};")
+    lines += ["}  // namespace sweep", ""]
+    prelude = lines
+    # The calls are spread over units of their own, for the compiler to work on them side
+    # by side; each unit holds every class's way to be made.
+    parts = [[] for _ in range(PARTS)]
+    methods = 0
+    functions = []
+    for number, name in enumerate(classes):
+        info = records.classes[name]
+        # The calls are written in the class's namespace, where the names of its types
+        # that the syntax tree prints unqualified are found.
+        namespace = name.split("::")[0] if "::" in name else "sweep"
+        functions.append((namespace, number))
+        lines = parts[number % PARTS]
+        lines.append("namespace %s {" % namespace)
+        lines.append("void sweep_%d(::sweep::Registry& r) {" % number)
+        lines.append("    using ::sweep::arg;")
+        # An object of the class, or failing that of the first class derived from it that
+        # can be made: the method is the same.
+        family = [name] + sorted(n for n in classes if n != name and name in ancestors(records, n))
+        lines.append("    {")
+        lines.append("        using Family = ::sweep::Types<%s>;" % ", ".join("::" + n for n in family))
+        lines.append("        auto snapshot = [](auto& o) { ::sweep::Snapshot s; %s; return s; };" % (
+            "; ".join("SWEEP_GETTER_IN(s, o, %s)" % g for g in sorted(set(all_getters(records, name)))) or "(void)o"))
+        for m in info["methods"]:
+            label = "%s::%s(%s)%s" % (name, m["name"], ", ".join(m["params"]), " const" if m["const"] else "")
+            reason = None
+            if m["static"]:
+                reason = "static: it reaches no object"
+            elif m["name"] in ANY_THREAD:
+                reason = "the runtime's own, safe on any thread"
+            elif any(u in p for p in m["params"] for u in UNSPELLABLE):
+                reason = "a parameter type a host cannot name"
+            if reason:
+                lines.append("        r.leftOut(%s, %s);" % (cxx_string(label), cxx_string(reason)))
+                continue
+            call_args = ", ".join("arg<%s, decltype(o)>()" % p for p in m["params"])
+            target = "std::as_const(o)" if m["const"] else "o"
+            lines.append("        r.method<Family>(%s, snapshot, [](auto& o) -> decltype((void)%s.%s(%s)) { (void)%s.%s(%s); });"
+                         % (cxx_string(label), target, m["name"], call_args, target, m["name"], call_args))
+            methods += 1
+        lines.append("    }")
+        lines += ["}", "}", ""]
+    lines = parts[0]
+    lines += ["namespace %s { void sweep_%d(::sweep::Registry& r); }" % f for f in functions]
+    lines += ["namespace sweep {", "", "void addEveryMethod(Registry& r) {"]
+    lines += ["    %s::sweep_%d(r);" % f for f in functions]
+    lines += ["}", "", "}  // namespace sweep", ""]
+    for n, part in enumerate(parts):
+        with open(os.path.join(args.work, "sweep_%d.cpp" % n), "w") as f:
+            f.write("\n".join(prelude + part))
+    print("thread_sweep: %d public methods of %d main-thread-only classes in %d installed headers"
+          % (methods, len(classes), len(headers)))
+    return 0
+
+
+def ancestors(records, name, seen=()):
+    result = set()
+    for base in records.classes.get(name, {}).get("bases", []):
+        base = base.lstrip(":")
+        if base in seen:
+            continue
+        result.add(base)
+        result |= ancestors(records, base, seen + (name,))
+    return result
+
+
+def all_getters(records, name):
+    result = list(records.classes[name]["getters"])
+    for base in ancestors(records, name):
+        result += records.classes.get(base, {}).get("getters", [])
+    return result
+
+
+if __name__ == "__main__":
+    sys.exit(main())

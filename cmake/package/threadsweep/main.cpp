@@ -1,0 +1,167 @@
+// The thread sweep: every public method of every main-thread-only class the installed
+// headers declare (the generated sweep.cpp lists them), called from a thread of the
+// host's on a fresh object in a child process of its own. Each must be refused with the
+// thread error, leave the object's getters answering as before and call no observer.
+#include "Sweep.h"
+
+#include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace sweep {
+
+void hostSetUp() { zid::QXQuorvexPlayer::configureWithApiKey(std::string("thread-sweep")); }
+
+std::string Registry::onHostThread(const std::function<void()>& call) {
+    std::string raised;
+    std::thread host([&] {
+        pthread_setname_np(pthread_self(), "zid-host-worker");
+        try {
+            call();
+        } catch (const rt::Exception& e) {
+            raised = e.name();
+        } catch (const std::exception& e) {
+            raised = std::string("a std::exception (") + e.what() + ")";
+        } catch (...) {
+            raised = "an unknown exception";
+        }
+    });
+    host.join();
+    return raised;
+}
+
+void Registry::runOn(Outcome& out, rt::Object& object, const std::function<Snapshot()>& snapshot,
+                     const std::function<void()>& call) {
+    out.mainThreadOnly = true;
+    if (!rt::MainThread::isMainThreadOnly(object)) {
+        out.detail = "its header says main-thread-only, its class description does not";
+        return;
+    }
+    Snapshot before = snapshot();
+    before.settle();
+    std::atomic<bool> observed{false};
+    std::vector<rt::Ref<rt::Observation>> observations;
+    auto names = before.names();
+    names.push_back("sweep");
+    for (auto& name : names) {
+        try {
+            observations.push_back(rt::observe(object.self(), name, 0, [&](const rt::KVOChange&) { observed = true; }));
+        } catch (...) {
+        }
+    }
+    std::string raised = onHostThread(call);
+    auto changed = before.changed();
+    out.refused = raised == "QXQuorvexPlayerThreadError" && changed.empty() && !observed && !callbackCalled;
+    auto add = [&](const std::string& what) { out.detail += (out.detail.empty() ? "" : "; ") + what; };
+    if (raised.empty()) add("ran");
+    else if (raised != "QXQuorvexPlayerThreadError") add("raised " + raised);
+    for (auto& name : changed) add("changed " + name + "()");
+    if (observed) add("an observer was called");
+    if (callbackCalled) add("a callback was called");
+}
+
+namespace {
+
+// One outcome through a pipe: flags, then the detail.
+void send(int fd, const Outcome& out) {
+    std::string line = std::string(out.mainThreadOnly ? "M" : "-") + (out.refused ? "R" : "-") +
+                       (out.leftOut ? "L" : "-") + out.detail;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    (void)!::write(fd, line.data(), line.size());
+}
+
+Outcome receive(int fd, pid_t child, const std::string& label) {
+    Outcome out;
+    out.label = label;
+    std::string text;
+    char buffer[4096];
+    // A call that is not refused may block the child: 20 s, then it is ended.
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        int ready = ::poll(&p, 1, 20000);
+        if (ready <= 0) {
+            ::kill(child, SIGKILL);
+            text = "M--hung: ended after 20 s";
+            break;
+        }
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (text.size() < 3) {
+        out.mainThreadOnly = true;
+        out.detail = WIFSIGNALED(status) ? "the process ended on signal " + std::to_string(WTERMSIG(status))
+                                         : "the process ended without an answer";
+        return out;
+    }
+    out.mainThreadOnly = text[0] == 'M';
+    out.refused = text[1] == 'R';
+    out.leftOut = text[2] == 'L';
+    out.detail = text.substr(3);
+    return out;
+}
+
+}  // namespace
+
+std::vector<Outcome> Registry::runAll() const {
+    std::vector<Outcome> outcomes;
+    for (auto& entry : entries_) {
+        int fds[2];
+        if (::pipe(fds) != 0) std::abort();
+        std::fflush(nullptr);
+        pid_t child = ::fork();
+        if (child == 0) {
+            ::close(fds[0]);
+            Outcome out;
+            try {
+                hostSetUp();
+                entry.run(out);
+            } catch (const rt::Exception& e) {
+                out.leftOut = true;
+                out.detail = "on the main thread, setting up raised " + e.name() + ": " + e.reason();
+            }
+            send(fds[1], out);
+            ::_exit(0);
+        }
+        ::close(fds[1]);
+        outcomes.push_back(receive(fds[0], child, entry.label));
+        ::close(fds[0]);
+    }
+    return outcomes;
+}
+
+}  // namespace sweep
+
+int main() {
+    sweep::Registry registry;
+    sweep::addEveryMethod(registry);
+    auto outcomes = registry.runAll();
+    std::size_t swept = 0, refused = 0, leftOut = 0;
+    for (auto& o : outcomes) {
+        if (o.leftOut) {
+            ++leftOut;
+            std::printf("left out: %s: %s\n", o.label.c_str(), o.detail.c_str());
+            continue;
+        }
+        if (!o.mainThreadOnly) continue;
+        ++swept;
+        if (o.refused) ++refused;
+        else std::printf("NOT REFUSED: %s: %s\n", o.label.c_str(), o.detail.c_str());
+    }
+    std::printf("thread sweep: %zu public methods of main-thread-only classes called from a host's thread, %zu "
+                "refused, %zu not; %zu left out (above); %zu methods of other classes passed over\n",
+                swept, refused, swept - refused, leftOut, outcomes.size() - swept - leftOut);
+    return swept > 0 && refused == swept ? 0 : 1;
+}
