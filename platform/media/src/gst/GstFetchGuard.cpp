@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <future>
 #include <vector>
 
 #include "GstPlaylistServer.h"
@@ -207,21 +208,25 @@ GObject* FetchGuard::session() {
     return session_;
 }
 
-void FetchGuard::fetch(const std::string& url, std::function<void(FetchedText)> done) {
+FetchedText FetchGuard::fetch(const std::string& url) {
     PlaylistServer* server = PlaylistServer::shared();
-    if (!server) {
+    if (!server || server->onServiceThread()) {
         FetchedText failed;
         failed.cause = "could not be fetched (no playlist service)";
-        return done(std::move(failed));
+        return failed;
     }
     FetchHeaders headers{{"Cache-Control", "max-age=0"}};
     {
         std::lock_guard lock(mutex_);
         if (!manifests_.empty()) headers.emplace_back("Referer", *manifests_.begin());
     }
-    server->post([self = shared_from_this(), url, headers, done = std::move(done)] {
-        fetchPlaylist(self->session(), url, headers, kLongestPlaylist, kPlaylistFetchSeconds, self->stop_, done);
+    auto promise = std::make_shared<std::promise<FetchedText>>();
+    auto answered = promise->get_future();
+    server->post([self = shared_from_this(), url, headers, promise] {
+        fetchPlaylist(self->session(), url, headers, kLongestPlaylist, kPlaylistFetchSeconds, self->stop_,
+                      [promise](FetchedText fetched) { promise->set_value(std::move(fetched)); });
     });
+    return answered.get();
 }
 
 void FetchGuard::expect(const std::vector<std::string>& urls) {
@@ -300,7 +305,6 @@ void FetchGuard::answerRead(const std::string& url, const FetchHeaders& headers,
         } else if (expected_.count(url) > 0) {
             // The check is fetching it now: its text (checked) answers this read.
             waiting_.push_back(WaitingRead{url, headers, std::move(done)});
-            noteIfStillWaiting(url);
             return;
         }
         check = check_;
@@ -314,38 +318,6 @@ void FetchGuard::answerRead(const std::string& url, const FetchHeaders& headers,
                       if (!self || (check && !check(url, fetched))) return done(PlaylistAnswer{403, {}, {}});
                       self->answerWith(url, std::move(fetched), done);
                   });
-}
-
-void FetchGuard::noteIfStillWaiting(const std::string& url) {
-    // The demuxer gives up on a request that waits about as long as the check's fetch may
-    // take, and may do so a moment before that fetch ends: a second before, a read still
-    // waiting is noted as what it is about to be, so that the item's failure names it.
-    GSource* timer = g_timeout_source_new(static_cast<guint>((kPlaylistFetchSeconds - 1) * 1000));
-    struct Pending {
-        std::weak_ptr<FetchGuard> guard;
-        std::string url;
-    };
-    g_source_set_callback(
-        timer,
-        +[](gpointer data) -> gboolean {
-            auto* pending = static_cast<Pending*>(data);
-            auto self = pending->guard.lock();
-            if (!self) return G_SOURCE_REMOVE;
-            bool waiting = false;
-            {
-                std::lock_guard lock(self->mutex_);
-                for (const auto& read : self->waiting_) waiting = waiting || read.url == pending->url;
-            }
-            if (waiting)
-                self->relay_->notePlaylistFailure(
-                    MediaErrorCode::ServerFailed,
-                    rt::format("The playlist \"%s\" did not answer within %g seconds.", quotedURI(pending->url),
-                               kPlaylistFetchSeconds));
-            return G_SOURCE_REMOVE;
-        },
-        new Pending{weak_from_this(), url}, +[](gpointer data) { delete static_cast<Pending*>(data); });
-    g_source_attach(timer, g_main_context_get_thread_default());
-    g_source_unref(timer);
 }
 
 void FetchGuard::answerWith(const std::string& url, FetchedText fetched,

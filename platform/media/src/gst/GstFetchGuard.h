@@ -88,9 +88,9 @@ public:
     /// The URL the master (or the media playlist the item plays) was asked at or came
     /// from: the demuxer's first request names it as its referrer.
     void learnManifest(const std::string& url);
-    /// A playlist fetched apart from the demuxer (for its check): `done` is called with
-    /// it on the playlist service's thread (at once when there is no service).
-    void fetch(const std::string& url, std::function<void(FetchedText)> done);
+    /// A playlist fetched apart from the demuxer (for its check), waited for; never on
+    /// the playlist service's thread.
+    FetchedText fetch(const std::string& url);
     /// Playlists a check is fetching now: a read of one waits for that fetch (and is
     /// answered with it) rather than fetching it again.
     void expect(const std::vector<std::string>& urls);
@@ -130,9 +130,6 @@ private:
     GObject* session();
     /// Answers a read of `url` with what was fetched for it.
     void answerWith(const std::string& url, FetchedText fetched, const std::function<void(PlaylistAnswer)>& done);
-    /// A read of `url` waits for the check's fetch of it: if it still waits shortly before
-    /// that fetch's time is up, that it did not answer is noted as why the demuxer fails.
-    void noteIfStillWaiting(const std::string& url);
     /// A fetch of `url` for a read failed: the item fails naming it and why, at once when
     /// the demuxer never had it, else when the demuxer gives up on it.
     void failedRead(const std::string& url, const FetchedText& fetched);

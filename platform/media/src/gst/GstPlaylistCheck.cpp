@@ -1,11 +1,13 @@
 #include "GstPlaylistCheck.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <optional>
 #include <set>
 #include <sstream>
+#include <thread>
 #include <utility>
 
 #include <media/Asset.h>
@@ -163,39 +165,30 @@ std::optional<Refusal> readFetchedPlaylist(const std::string& url, const Fetched
     return std::nullopt;
 }
 
-/// The check of the media playlists a master names: fetched and read a few at once, on
-/// the playlist service's thread, while the demuxer reads the master (its reads of them
-/// wait for these fetches).
-struct MediaPlaylistCheck : std::enable_shared_from_this<MediaPlaylistCheck> {
-    std::shared_ptr<Relay> relay;
-    std::shared_ptr<FetchGuard> guard;
-    std::vector<std::string> playlists;
-    std::size_t next = 0;
-    std::size_t running = 0;
-    bool refused = false;
-
-    /// Starts fetches up to the number at once; when none runs and none is left, reads
-    /// still waiting on the check are let go.
-    void fetchMore() {
-        while (!refused && !relay->closed.load() && running < kFetchesAtOnce && next < playlists.size()) {
-            std::string url = playlists[next++];
-            ++running;
-            guard->fetch(url, [self = shared_from_this(), url](FetchedText fetched) {
-                --self->running;
-                if (auto refusal = self->refused ? std::nullopt : readFetchedPlaylist(url, fetched, *self->guard)) {
-                    self->refused = true;
-                    self->guard->refuse(refusal->code, std::move(refusal->description));
-                } else if (!self->refused) {
-                    // The demuxer's first read of it is this text (or this failure): the
-                    // playlist is fetched once.
-                    self->guard->handOver(url, std::move(fetched));
-                }
-                self->fetchMore();
-            });
+/// Fetches and reads the media playlists a master names, a few at once, off the streaming
+/// thread, while the demuxer reads the master: its reads of them wait for these fetches.
+void checkMediaPlaylists(std::shared_ptr<Relay> relay, std::shared_ptr<FetchGuard> guard,
+                         std::vector<std::string> playlists) {
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> refused{false};
+    auto check = [&] {
+        for (std::size_t i; !refused.load() && !relay->closed.load() && (i = next++) < playlists.size();) {
+            FetchedText fetched = guard->fetch(playlists[i]);
+            if (auto refusal = readFetchedPlaylist(playlists[i], fetched, *guard)) {
+                refused = true;
+                guard->refuse(refusal->code, std::move(refusal->description));
+            } else {
+                // The demuxer's first read of it is this text (or this failure): the
+                // playlist is fetched once.
+                guard->handOver(playlists[i], std::move(fetched));
+            }
         }
-        if (running == 0) guard->expectNoMore();
-    }
-};
+    };
+    std::vector<std::thread> fetches;
+    for (std::size_t i = 0; i < std::min(playlists.size(), kFetchesAtOnce); ++i) fetches.emplace_back(check);
+    for (auto& fetch : fetches) fetch.join();
+    guard->expectNoMore();
+}
 
 void append(PlaylistReader& reader, GstBuffer* buffer) {
     if (reader.tooLong) return;
@@ -259,14 +252,7 @@ GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data
             // master; each read of one is answered with its checked text (GstFetchGuard), so
             // the demuxer never has a playlist the check has not read.
             reader->guard->expect(playlists);
-            auto check = std::make_shared<MediaPlaylistCheck>();
-            check->relay = reader->relay;
-            check->guard = reader->guard;
-            check->playlists = std::move(playlists);
-            if (PlaylistServer* server = PlaylistServer::shared())
-                server->post([check] { check->fetchMore(); });
-            else
-                check->fetchMore();
+            std::thread(checkMediaPlaylists, reader->relay, reader->guard, std::move(playlists)).detach();
             return GST_PAD_PROBE_OK;
         }
     }
