@@ -229,61 +229,14 @@ FetchedText FetchGuard::fetch(const std::string& url) {
     return answered.get();
 }
 
-void FetchGuard::expect(const std::vector<std::string>& urls) {
-    std::lock_guard lock(mutex_);
-    expected_.insert(urls.begin(), urls.end());
-}
-
-void FetchGuard::expectNoMore() {
-    std::vector<WaitingRead> waiting;
-    {
-        std::lock_guard lock(mutex_);
-        expected_.clear();
-        waiting.swap(waiting_);
-    }
-    PlaylistServer* server = PlaylistServer::shared();
-    if (!server) return;
-    for (auto& read : waiting)
-        server->post([self = shared_from_this(), read = std::move(read)] { self->answerRead(read.url, read.headers, read.done); });
-}
-
 void FetchGuard::handOver(const std::string& url, FetchedText fetched) {
-    std::vector<WaitingRead> answered;
-    {
-        std::lock_guard lock(mutex_);
-        expected_.erase(url);
-        for (auto it = waiting_.begin(); it != waiting_.end();)
-            if (it->url == url) {
-                answered.push_back(std::move(*it));
-                it = waiting_.erase(it);
-            } else {
-                ++it;
-            }
-        // A master may name hundreds of long playlists the demuxer never reads: past a
-        // bound, their texts are not kept, and a read of one is fetched (and checked) when
-        // it comes.
-        if (answered.empty()) {
-            if (handedOverBytes_ + fetched.text.size() > kMostHandedOver) return;
-            if (auto it = handedOver_.find(url); it != handedOver_.end()) handedOverBytes_ -= it->second.text.size();
-            handedOverBytes_ += fetched.text.size();
-            handedOver_[url] = std::move(fetched);
-            return;
-        }
-    }
-    // The demuxer asked while the check was fetching it: that fetch is its answer (unless
-    // the item failed meanwhile).
-    PlaylistServer* server = PlaylistServer::shared();
-    if (!server) return;
-    for (auto& read : answered)
-        server->post([self = shared_from_this(), fetched, read = std::move(read)]() mutable {
-            bool ended;
-            {
-                std::lock_guard lock(self->mutex_);
-                ended = self->stopped_ || self->refused_;
-            }
-            if (ended) return read.done(PlaylistAnswer{403, {}, {}});
-            self->answerWith(read.url, std::move(fetched), read.done);
-        });
+    std::lock_guard lock(mutex_);
+    // A master may name hundreds of long playlists the demuxer never reads: past a bound,
+    // their texts are not kept, and a read of one is fetched (and checked) when it comes.
+    if (handedOverBytes_ + fetched.text.size() > kMostHandedOver) return;
+    if (auto it = handedOver_.find(url); it != handedOver_.end()) handedOverBytes_ -= it->second.text.size();
+    handedOverBytes_ += fetched.text.size();
+    handedOver_[url] = std::move(fetched);
 }
 
 void FetchGuard::onCheck(std::function<bool(const std::string&, const FetchedText&)> check) {
@@ -302,10 +255,6 @@ void FetchGuard::answerRead(const std::string& url, const FetchHeaders& headers,
             handedOverBytes_ -= it->second.text.size();
             handed = std::move(it->second);
             handedOver_.erase(it);
-        } else if (expected_.count(url) > 0) {
-            // The check is fetching it now: its text (checked) answers this read.
-            waiting_.push_back(WaitingRead{url, headers, std::move(done)});
-            return;
         }
         check = check_;
     }

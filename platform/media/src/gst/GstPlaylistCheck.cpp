@@ -166,8 +166,9 @@ std::optional<Refusal> readFetchedPlaylist(const std::string& url, const Fetched
 }
 
 /// Fetches and reads the media playlists a master names, a few at once, off the streaming
-/// thread, while the demuxer reads the master: its reads of them wait for these fetches.
-void checkMediaPlaylists(std::shared_ptr<Relay> relay, std::shared_ptr<FetchGuard> guard,
+/// thread; the master's end, held back till then, goes on to the demuxer only when none
+/// is refused.
+void checkMediaPlaylists(GstPad* pad, std::shared_ptr<Relay> relay, std::shared_ptr<FetchGuard> guard,
                          std::vector<std::string> playlists) {
     std::atomic<std::size_t> next{0};
     std::atomic<bool> refused{false};
@@ -187,7 +188,8 @@ void checkMediaPlaylists(std::shared_ptr<Relay> relay, std::shared_ptr<FetchGuar
     std::vector<std::thread> fetches;
     for (std::size_t i = 0; i < std::min(playlists.size(), kFetchesAtOnce); ++i) fetches.emplace_back(check);
     for (auto& fetch : fetches) fetch.join();
-    guard->expectNoMore();
+    if (!refused.load() && !relay->closed.load()) gst_pad_send_event(pad, gst_event_new_eos());
+    gst_object_unref(pad);
 }
 
 void append(PlaylistReader& reader, GstBuffer* buffer) {
@@ -248,12 +250,10 @@ GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data
             reader->guard->learnManifest(asked);
             std::vector<std::string> playlists = namedPlaylists(facts, base);
             if (playlists.empty()) return GST_PAD_PROBE_OK;
-            // The media playlists are fetched for their check while the demuxer reads the
-            // master; each read of one is answered with its checked text (GstFetchGuard), so
-            // the demuxer never has a playlist the check has not read.
-            reader->guard->expect(playlists);
-            std::thread(checkMediaPlaylists, reader->relay, reader->guard, std::move(playlists)).detach();
-            return GST_PAD_PROBE_OK;
+            // The end of the master waits for its media playlists' check.
+            std::thread(checkMediaPlaylists, GST_PAD(gst_object_ref(pad)), reader->relay, reader->guard, std::move(playlists))
+                .detach();
+            return GST_PAD_PROBE_DROP;
         }
     }
     return GST_PAD_PROBE_OK;
