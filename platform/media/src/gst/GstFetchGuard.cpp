@@ -229,14 +229,63 @@ FetchedText FetchGuard::fetch(const std::string& url) {
     return answered.get();
 }
 
-void FetchGuard::handOver(const std::string& url, FetchedText fetched) {
+void FetchGuard::expect(const std::vector<std::string>& urls) {
     std::lock_guard lock(mutex_);
-    // A master may name hundreds of long playlists the demuxer never reads: past a bound,
-    // their texts are not kept, and a read of one is fetched (and checked) when it comes.
-    if (handedOverBytes_ + fetched.text.size() > kMostHandedOver) return;
-    if (auto it = handedOver_.find(url); it != handedOver_.end()) handedOverBytes_ -= it->second.text.size();
-    handedOverBytes_ += fetched.text.size();
-    handedOver_[url] = std::move(fetched);
+    expected_.insert(urls.begin(), urls.end());
+}
+
+void FetchGuard::expectNoMore() {
+    std::vector<WaitingRead> waiting;
+    {
+        std::lock_guard lock(mutex_);
+        expected_.clear();
+        waiting.swap(waiting_);
+    }
+    PlaylistServer* server = PlaylistServer::shared();
+    if (!server) return;
+    for (auto& read : waiting)
+        server->post([self = shared_from_this(), read = std::move(read)] {
+            self->answerRead(read.url, read.headers, read.done);
+        });
+}
+
+void FetchGuard::handOver(const std::string& url, FetchedText fetched) {
+    std::vector<WaitingRead> answered;
+    {
+        std::lock_guard lock(mutex_);
+        expected_.erase(url);
+        for (auto it = waiting_.begin(); it != waiting_.end();)
+            if (it->url == url) {
+                answered.push_back(std::move(*it));
+                it = waiting_.erase(it);
+            } else {
+                ++it;
+            }
+        // A master may name hundreds of long playlists the demuxer never reads: past a
+        // bound, their texts are not kept, and a read of one is fetched (and checked) when
+        // it comes.
+        if (answered.empty()) {
+            if (handedOverBytes_ + fetched.text.size() > kMostHandedOver) return;
+            if (auto it = handedOver_.find(url); it != handedOver_.end()) handedOverBytes_ -= it->second.text.size();
+            handedOverBytes_ += fetched.text.size();
+            handedOver_[url] = std::move(fetched);
+            return;
+        }
+    }
+    // The demuxer asked while the check was fetching it: that fetch is its answer (unless
+    // the item failed meanwhile).
+    PlaylistServer* server = PlaylistServer::shared();
+    if (!server) return;
+    for (auto& read : answered)
+        server->post([self = shared_from_this(), fetched, read = std::move(read)]() mutable {
+            bool ended;
+            {
+                std::lock_guard lock(self->mutex_);
+                ended = self->stopped_ || self->refused_;
+            }
+            if (ended) return read.done(PlaylistAnswer{403, {}, {}});
+            self->answerWith(read.url, std::move(fetched), read.done);
+        });
 }
 
 void FetchGuard::onCheck(std::function<bool(const std::string&, const FetchedText&)> check) {
@@ -255,6 +304,11 @@ void FetchGuard::answerRead(const std::string& url, const FetchHeaders& headers,
             handedOverBytes_ -= it->second.text.size();
             handed = std::move(it->second);
             handedOver_.erase(it);
+        } else if (expected_.count(url) > 0) {
+            // The check is fetching it now: its text (checked) answers this read.
+            waiting_.push_back(WaitingRead{url, headers, std::move(done)});
+            noteIfStillWaiting(url);
+            return;
         }
         check = check_;
     }
@@ -267,6 +321,37 @@ void FetchGuard::answerRead(const std::string& url, const FetchHeaders& headers,
                       if (!self || (check && !check(url, fetched))) return done(PlaylistAnswer{403, {}, {}});
                       self->answerWith(url, std::move(fetched), done);
                   });
+}
+
+void FetchGuard::noteIfStillWaiting(const std::string& url) {
+    // The demuxer gives up on a request that waits about as long as the check's fetch may
+    // take, and may do so a moment before that fetch ends: a second before, a read still
+    // waiting is noted as what it is about to be, so that the item's failure names it.
+    GSource* timer = g_timeout_source_new(static_cast<guint>((kPlaylistFetchSeconds - 1) * 1000));
+    struct Pending {
+        std::weak_ptr<FetchGuard> guard;
+        std::string url;
+    };
+    g_source_set_callback(
+        timer,
+        +[](gpointer data) -> gboolean {
+            auto* pending = static_cast<Pending*>(data);
+            auto self = pending->guard.lock();
+            if (!self) return G_SOURCE_REMOVE;
+            bool waiting = false;
+            {
+                std::lock_guard lock(self->mutex_);
+                for (const auto& read : self->waiting_) waiting = waiting || read.url == pending->url;
+            }
+            if (waiting)
+                self->relay_->notePlaylistFailure(MediaErrorCode::ServerFailed,
+                                                  rt::format("The playlist \"%s\" did not answer within %g seconds.",
+                                                             quotedURI(pending->url), kPlaylistFetchSeconds));
+            return G_SOURCE_REMOVE;
+        },
+        new Pending{weak_from_this(), url}, +[](gpointer data) { delete static_cast<Pending*>(data); });
+    g_source_attach(timer, g_main_context_get_thread_default());
+    g_source_unref(timer);
 }
 
 void FetchGuard::answerWith(const std::string& url, FetchedText fetched,

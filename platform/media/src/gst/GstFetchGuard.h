@@ -91,9 +91,16 @@ public:
     /// A playlist fetched apart from the demuxer (for its check), waited for; never on
     /// the playlist service's thread.
     FetchedText fetch(const std::string& url);
+    /// Playlists a check is fetching now: a read of one waits for that fetch (and is
+    /// answered with it) rather than fetching it again.
+    void expect(const std::vector<std::string>& urls);
     /// What the demuxer's next read of `url` is answered with: what a check fetched (and
-    /// passed) before, so that the playlist is not fetched twice.
+    /// passed) before, so that the playlist is not fetched twice. A read waiting for it
+    /// is answered now.
     void handOver(const std::string& url, FetchedText fetched);
+    /// The check fetches nothing more: reads still waiting on it are answered as if
+    /// it had never been expected (fetched then, or refused once the item failed).
+    void expectNoMore();
     /// `check` reads a fetched playlist; false when it refused the item.
     void onCheck(std::function<bool(const std::string& url, const FetchedText& fetched)> check);
     /// The demuxer's read of `url` (a playlist), on the playlist service's thread: answers
@@ -123,6 +130,9 @@ private:
     GObject* session();
     /// Answers a read of `url` with what was fetched for it.
     void answerWith(const std::string& url, FetchedText fetched, const std::function<void(PlaylistAnswer)>& done);
+    /// A read of `url` waits for the check's fetch of it: if it still waits shortly before
+    /// that fetch's time is up, that it did not answer is noted as why the demuxer fails.
+    void noteIfStillWaiting(const std::string& url);
     /// A fetch of `url` for a read failed: the item fails naming it and why, at once when
     /// the demuxer never had it, else when the demuxer gives up on it.
     void failedRead(const std::string& url, const FetchedText& fetched);
@@ -147,6 +157,14 @@ private:
     GCancellable* stop_ = nullptr;
     GObject* session_ = nullptr;
     std::map<std::string, FetchedText> handedOver_;
+    /// A read waiting for the check's fetch of its playlist.
+    struct WaitingRead {
+        std::string url;
+        FetchHeaders headers;
+        std::function<void(PlaylistAnswer)> done;
+    };
+    std::set<std::string> expected_;
+    std::vector<WaitingRead> waiting_;
     std::size_t handedOverBytes_ = 0;
     /// Playlists the demuxer has read at least once.
     std::set<std::string> read_;

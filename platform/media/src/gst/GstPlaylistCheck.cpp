@@ -1,5 +1,8 @@
 #include "GstPlaylistCheck.h"
 
+#include <media/Asset.h>
+#include <rt/Format.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -9,9 +12,6 @@
 #include <sstream>
 #include <thread>
 #include <utility>
-
-#include <media/Asset.h>
-#include <rt/Format.h>
 
 #include "GstFetchGuard.h"
 #include "GstPlaylistFetch.h"
@@ -156,7 +156,8 @@ std::optional<Refusal> refusalOf(const std::string& url, const std::string& text
 /// the demuxer's segments. The URIs it names are not kept: the demuxer's session is known
 /// by then, and every playlist request of it comes here.
 std::optional<Refusal> readFetchedPlaylist(const std::string& url, const FetchedText& fetched, FetchGuard& guard) {
-    if (fetched.outcome == FetchedText::Outcome::TooLong) return Refusal{MediaErrorCode::ServerFailed, tooLongMessage(url)};
+    if (fetched.outcome == FetchedText::Outcome::TooLong)
+        return Refusal{MediaErrorCode::ServerFailed, tooLongMessage(url)};
     // One that could not be fetched is answered to the demuxer as it failed, and named.
     if (fetched.outcome != FetchedText::Outcome::Fetched) return std::nullopt;
     PlaylistFacts facts;
@@ -166,9 +167,8 @@ std::optional<Refusal> readFetchedPlaylist(const std::string& url, const Fetched
 }
 
 /// Fetches and reads the media playlists a master names, a few at once, off the streaming
-/// thread; the master's end, held back till then, goes on to the demuxer only when none
-/// is refused.
-void checkMediaPlaylists(GstPad* pad, std::shared_ptr<Relay> relay, std::shared_ptr<FetchGuard> guard,
+/// thread, while the demuxer reads the master: its reads of them wait for these fetches.
+void checkMediaPlaylists(std::shared_ptr<Relay> relay, std::shared_ptr<FetchGuard> guard,
                          std::vector<std::string> playlists) {
     std::atomic<std::size_t> next{0};
     std::atomic<bool> refused{false};
@@ -188,8 +188,7 @@ void checkMediaPlaylists(GstPad* pad, std::shared_ptr<Relay> relay, std::shared_
     std::vector<std::thread> fetches;
     for (std::size_t i = 0; i < std::min(playlists.size(), kFetchesAtOnce); ++i) fetches.emplace_back(check);
     for (auto& fetch : fetches) fetch.join();
-    if (!refused.load() && !relay->closed.load()) gst_pad_send_event(pad, gst_event_new_eos());
-    gst_object_unref(pad);
+    guard->expectNoMore();
 }
 
 void append(PlaylistReader& reader, GstBuffer* buffer) {
@@ -241,7 +240,8 @@ GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data
             std::string asked;
             std::string base = upstreamURI(pad, &asked);
             PlaylistFacts facts;
-            if (auto refusal = refusalOf(base, text, facts)) return refuse(refusal->code, std::move(refusal->description));
+            if (auto refusal = refusalOf(base, text, facts))
+                return refuse(refusal->code, std::move(refusal->description));
             // Its URIs tell the demuxer's first request, and with it the demuxer's session.
             reader->guard->learn(facts.bandwidth, facts.targetDuration, absoluteURIs(facts, base));
             reader->guard->fetchLike(pipelineSourceOf(reader->demuxer));
@@ -250,10 +250,12 @@ GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data
             reader->guard->learnManifest(asked);
             std::vector<std::string> playlists = namedPlaylists(facts, base);
             if (playlists.empty()) return GST_PAD_PROBE_OK;
-            // The end of the master waits for its media playlists' check.
-            std::thread(checkMediaPlaylists, GST_PAD(gst_object_ref(pad)), reader->relay, reader->guard, std::move(playlists))
-                .detach();
-            return GST_PAD_PROBE_DROP;
+            // The media playlists are fetched for their check while the demuxer reads the
+            // master; each read of one is answered with its checked text (GstFetchGuard), so
+            // the demuxer never has a playlist the check has not read.
+            reader->guard->expect(playlists);
+            std::thread(checkMediaPlaylists, reader->relay, reader->guard, std::move(playlists)).detach();
+            return GST_PAD_PROBE_OK;
         }
     }
     return GST_PAD_PROBE_OK;
@@ -295,7 +297,8 @@ std::string attribute(const std::string& line, const std::string& name) {
             auto end = line.find('"', start + 1);
             return line.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
         }
-        return line.substr(start, line.find(',', start) == std::string::npos ? std::string::npos : line.find(',', start) - start);
+        return line.substr(
+            start, line.find(',', start) == std::string::npos ? std::string::npos : line.find(',', start) - start);
     }
     return {};
 }
@@ -322,9 +325,12 @@ PlaylistFacts readPlaylistFacts(const std::string& playlist) {
         if (!uri.empty()) facts.uris.push_back(uri);
         if (startsWith(line, "#EXT-X-STREAM-INF:") || startsWith(line, "#EXT-X-I-FRAME-STREAM-INF:")) {
             facts.master = true;
-            facts.bandwidth = std::max<std::uint64_t>(facts.bandwidth, std::strtoull(attribute(line, "BANDWIDTH").c_str(), nullptr, 10));
-            if (startsWith(line, "#EXT-X-STREAM-INF:")) variantNext = true;
-            else if (!uri.empty()) facts.playlists.push_back(uri);
+            facts.bandwidth = std::max<std::uint64_t>(facts.bandwidth,
+                                                      std::strtoull(attribute(line, "BANDWIDTH").c_str(), nullptr, 10));
+            if (startsWith(line, "#EXT-X-STREAM-INF:"))
+                variantNext = true;
+            else if (!uri.empty())
+                facts.playlists.push_back(uri);
         } else if (startsWith(line, "#EXT-X-MEDIA:")) {
             facts.master = true;
             if (!uri.empty()) facts.playlists.push_back(uri);
@@ -354,7 +360,8 @@ void checkPlaylistsEntering(GstElement* demuxer, const std::shared_ptr<Relay>& r
         return true;
     });
     auto* reader = new PlaylistReader{relay, guard, demuxer, {}, false, false};
-    gst_pad_add_probe(pad, types, readPlaylist, reader, [](gpointer data) { delete static_cast<PlaylistReader*>(data); });
+    gst_pad_add_probe(pad, types, readPlaylist, reader,
+                      [](gpointer data) { delete static_cast<PlaylistReader*>(data); });
     gst_object_unref(pad);
 }
 
