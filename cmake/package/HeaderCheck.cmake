@@ -6,13 +6,7 @@
 # Inputs: BUILD_DIR, WORK_DIR, CHECK_SOURCE_DIR, GENERATOR, CXX, LAUNCHER (the compiler
 # cache, if any: the headers rarely change between runs).
 
-file(REMOVE_RECURSE "${WORK_DIR}")
-set(prefix "${WORK_DIR}/prefix")
-execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}"
-                RESULT_VARIABLE rc OUTPUT_QUIET)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "installing into ${prefix} failed (${rc})")
-endif()
+include("${CMAKE_CURRENT_LIST_DIR}/ScratchPrefix.cmake")
 file(GLOB_RECURSE headers RELATIVE "${prefix}/include" "${prefix}/include/*.h")
 list(LENGTH headers count)
 message(STATUS "${count} public headers installed")
@@ -39,9 +33,6 @@ execute_process(COMMAND "${CMAKE_COMMAND}" -S "${CHECK_SOURCE_DIR}" -B "${WORK_D
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "configuring the header check against the installed package failed")
 endif()
-# The cores this process may run on (CMake's own count ignores the affinity mask, and
-# the check then ran eight compilers beside the other tests on a run held to two cores).
-execute_process(COMMAND nproc OUTPUT_VARIABLE cores OUTPUT_STRIP_TRAILING_WHITESPACE)
 execute_process(COMMAND "${CMAKE_COMMAND}" --build "${WORK_DIR}/build" -j ${cores} -- -k 0 RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "some installed public headers do not compile on their own (see above)")

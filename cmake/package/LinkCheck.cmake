@@ -5,18 +5,7 @@
 # declaration a library does not export fails the link, named by the linker.
 # Inputs: BUILD_DIR, WORK_DIR, CHECK_SOURCE_DIR, GENERATOR, CXX, CLANG, PYTHON, SCRIPT.
 
-file(REMOVE_RECURSE "${WORK_DIR}")
-set(prefix "${WORK_DIR}/prefix")
-execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}"
-                RESULT_VARIABLE rc OUTPUT_QUIET)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "installing into ${prefix} failed (${rc})")
-endif()
-# The cores this process may run on (CMake's own count ignores the affinity mask).
-execute_process(COMMAND nproc OUTPUT_VARIABLE cores OUTPUT_STRIP_TRAILING_WHITESPACE)
-if(cores GREATER 3)
-  set(cores 3)
-endif()
+include("${CMAKE_CURRENT_LIST_DIR}/ScratchPrefix.cmake")
 execute_process(COMMAND "${PYTHON}" "${SCRIPT}" --include "${prefix}/include" --clang "${CLANG}" --cxx "${CXX}"
                         --work "${WORK_DIR}/units" --jobs ${cores}
                 RESULT_VARIABLE rc)

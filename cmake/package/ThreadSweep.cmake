@@ -2,17 +2,7 @@
 # headers (thread_sweep.py), builds it against the installed package and runs it.
 # Inputs: BUILD_DIR, WORK_DIR, CHECK_SOURCE_DIR, GENERATOR, CXX, CLANG, PYTHON, SCRIPT, LAUNCHER.
 
-file(REMOVE_RECURSE "${WORK_DIR}")
-set(prefix "${WORK_DIR}/prefix")
-execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}"
-                RESULT_VARIABLE rc OUTPUT_QUIET)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "installing into ${prefix} failed (${rc})")
-endif()
-execute_process(COMMAND nproc OUTPUT_VARIABLE cores OUTPUT_STRIP_TRAILING_WHITESPACE)
-if(cores GREATER 3)
-  set(cores 3)
-endif()
+include("${CMAKE_CURRENT_LIST_DIR}/ScratchPrefix.cmake")
 execute_process(COMMAND "${PYTHON}" "${SCRIPT}" --include "${prefix}/include" --clang "${CLANG}"
                         --work "${WORK_DIR}/units" --jobs ${cores}
                 RESULT_VARIABLE rc)
