@@ -152,12 +152,22 @@ TEST_P(OneTurnTest, ChoicesASeekAPauseAndAPlayEndAtTheTargetWithTheChosenStreams
         int requestedBefore = origin().requestCount(segment);
         std::size_t cuesBefore = cues.size();
         std::optional<bool> seeked;
+        // When the seek was answered and what the item showed then: a picture standing
+        // past its window says whether the answer came late or the pictures ran ahead.
+        auto askedAt = std::chrono::steady_clock::now();
+        double answeredAfter = -1, pictureAtAnswer = -1, positionAtAnswer = -1;
         for (Step step : order) {
             switch (step) {
                 case Step::Audio: item->selectMediaOption(audio, audible); break;
                 case Step::Subtitles: item->selectMediaOption(legible->options()[0], legible); break;
                 case Step::Seek:
-                    player->seekToTime(Time::seconds(target), Time::zero(), Time::zero(), [&](bool f) { seeked = f; });
+                    player->seekToTime(Time::seconds(target), Time::zero(), Time::zero(), [&](bool f) {
+                        seeked = f;
+                        answeredAfter = std::chrono::duration<double>(std::chrono::steady_clock::now() - askedAt).count();
+                        auto frame = item->currentVideoFrame();
+                        pictureAtAnswer = frame ? frame->presentationTime().toSeconds() : -1.0;
+                        positionAtAnswer = player->currentTime().toSeconds();
+                    });
                     break;
                 case Step::Pause: player->pause(); break;
                 case Step::Play: player->play(); break;
@@ -178,7 +188,9 @@ TEST_P(OneTurnTest, ChoicesASeekAPauseAndAPlayEndAtTheTargetWithTheChosenStreams
         // done (its preroll picture may come a turn later): only one past the target, by
         // less than a second, is from after it.
         ASSERT_TRUE(waitUntil([&] { return pictureTime() > target + 0.4 && pictureTime() < target + 1.0; }, 6))
-            << "the picture stands at " << pictureTime() << ", the position at " << player->currentTime().toSeconds();
+            << "the picture stands at " << pictureTime() << ", the position at " << player->currentTime().toSeconds()
+            << "; the seek was answered " << answeredAfter << " s after the steps, the picture then at " << pictureAtAnswer
+            << ", the position at " << positionAtAnswer;
         EXPECT_LT(pictureTime(), target + 1.0) << "played on from the target";
         EXPECT_NEAR(player->currentTime().toSeconds(), pictureTime(), 0.1) << "the position is the picture's";
         EXPECT_TRUE(waitUntil([&] { return origin().requestCount(segment) > requestedBefore; }, 4))
