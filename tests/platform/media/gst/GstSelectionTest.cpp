@@ -75,7 +75,10 @@ TEST_F(GstMediaTest, ASeekRightAfterChoosingTheSubtitlesThatPlayIsAnsweredAsSoon
     // The master playlist's subtitles play from the start; a host (its menu, say) chooses
     // them again just before each seek. Nothing changes, so nothing may hold the seek.
     auto timeSeeks = [](MasterPlaylist& master, bool chooseSubtitles) {
-        auto& [item, player, audible, legible] = master;
+        // Named references rather than a structured binding: lambdas below capture them.
+        auto& item = master.item;
+        auto& player = master.player;
+        auto& legible = master.legible;
         player->play();
         std::vector<double> took;
         if (!fnd::RunLoop::main()->runUntil([&] { return player->currentTime().toSeconds() > 0.5; }, 10)) return took;
