@@ -91,18 +91,35 @@ TEST_F(Timers, FrameTimerStepsExactFramesOnTheVirtualClock) {
     EXPECT_THROW(loop->scheduleFrames(0, [](fnd::Timer&) {}), rt::Exception);
 }
 
+// A real (not virtual) clock that only moves when the test moves it: the loop waits
+// and fires as on the real clock, but a busy machine cannot slip a frame in between
+// the turn's two timer passes.
+class HeldStillClock : public fnd::Clock {
+public:
+    fnd::TimeInterval now() const override { return now_.load(); }
+    rt::Date date() const override { return rt::Date{1'800'000'000}; }
+    void set(fnd::TimeInterval t) { now_.store(t); }
+
+private:
+    std::atomic<fnd::TimeInterval> now_{100};
+};
+
 TEST(RunLoopTest, AFrameTimerOnALateLoopSkipsTheMissedFrames) {
     auto loop = fnd::RunLoop::main();
+    auto clock = rt::make<HeldStillClock>();
+    loop->setClock(clock);
     std::vector<std::uint64_t> frames;
     auto timer = loop->scheduleFrames(100, [&](fnd::Timer& t) { frames.push_back(t.frame()); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(55));  // the loop is busy elsewhere
+    clock->set(100.055);  // the loop was busy elsewhere for five and a half frames
     loop->runOnce(0);
-    ASSERT_EQ(frames.size(), 1u) << "one firing for the frames missed";
-    EXPECT_GE(frames[0], 5u);
-    loop->runUntil([&] { return frames.size() >= 2; }, 1);
+    ASSERT_EQ(frames, (std::vector<std::uint64_t>{5})) << "one firing, for the latest frame missed";
+    loop->runOnce(0);
+    EXPECT_EQ(frames.size(), 1u) << "frame 6 is not due yet";
+    clock->set(100.0601);
+    loop->runOnce(0);
+    EXPECT_EQ(frames, (std::vector<std::uint64_t>{5, 6}));
     timer->invalidate();
-    ASSERT_GE(frames.size(), 2u);
-    EXPECT_GT(frames[1], frames[0]);
+    loop->setClock(fnd::RealClock::shared());
 }
 
 // ---- the end-of-turn phase ------------------------------------------------------

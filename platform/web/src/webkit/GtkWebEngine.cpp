@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -140,6 +141,7 @@ public:
     }
 
     ~GtkWebEngine() override {
+        loadTaken();
         setBusy(false);
         liveEngines().erase(this);
         g_signal_handlers_disconnect_by_data(view_, this);
@@ -151,8 +153,9 @@ public:
     }
 
     void loadHTMLString(const std::string& html, const std::string& baseURL) override {
-        beginHostLoad();
-        webkit_web_view_load_html(view_, html.c_str(), baseURL.empty() ? nullptr : baseURL.c_str());
+        issueHostLoad([this, html, baseURL] {
+            webkit_web_view_load_html(view_, html.c_str(), baseURL.empty() ? nullptr : baseURL.c_str());
+        });
     }
     void loadRequest(const std::string& url) override {
         if (isScriptURL(url)) {
@@ -162,10 +165,10 @@ public:
             if (decidePolicy && decidePolicy(asked)) webkit_web_view_load_uri(view_, url.c_str());
             return;
         }
-        beginHostLoad();
-        webkit_web_view_load_uri(view_, url.c_str());
+        issueHostLoad([this, url] { webkit_web_view_load_uri(view_, url.c_str()); });
     }
     void stopLoading() override {
+        loadTaken();
         webkit_web_view_stop_loading(view_);
         measuring_ = false;
         setBusy(false);
@@ -256,13 +259,44 @@ private:
         void (GtkWebEngine::*answered)(const PageState&);
     };
 
+    /// Starts a load of the host's. A page left busy at the end of its last load holds
+    /// its process: the new load gets a process of its own, quietly (the host heard that
+    /// load end). A page that went busy after it was measured holds it just the same, and
+    /// nothing says so but the new load never starting: a process that held a page and
+    /// does not take the load within the script time-out is stopped, and the load is
+    /// given once more, to a new process.
+    void issueHostLoad(std::function<void()> load) {
+        const bool processHeld = processHoldsPage_ && !busyAfterLoad_ && !stopped_;
+        if (busyAfterLoad_ && !stopped_) stopProcessQuietly();
+        beginHostLoad();
+        load();
+        if (!processHeld) return;
+        std::weak_ptr<bool> alive = alive_;
+        const std::uint64_t serial = loadSerial_;
+        startLimit_ = fnd::RunLoop::main()->after(scriptTimeout, [this, alive, serial, load = std::move(load)] {
+            if (!alive.lock()) return;
+            startLimit_ = nullptr;
+            if (loadSerial_ != serial) return;
+            stopProcessQuietly();
+            beginHostLoad();
+            load();
+        });
+    }
+
+    /// The page's process answered about the load under way: it is not held by a page.
+    void loadTaken() {
+        if (startLimit_) startLimit_->invalidate();
+        startLimit_ = nullptr;
+    }
+
+    void stopProcessQuietly() {
+        loadTaken();
+        processHoldsPage_ = false;
+        stoppingUnresponsivePage_ = true;
+        webkit_web_view_terminate_web_process(view_);
+    }
+
     void beginHostLoad() {
-        // A page left busy at the end of its last load holds its process: the new load
-        // gets a process of its own, quietly (the host heard that load end).
-        if (busyAfterLoad_ && !stopped_) {
-            stoppingUnresponsivePage_ = true;
-            webkit_web_view_terminate_web_process(view_);
-        }
         busyAfterLoad_ = false;
         loadSerial_ = ++lastLoadSerial;
         measuring_ = false;
@@ -302,9 +336,8 @@ private:
         measuring_ = false;
         failed_ = false;
         stopped_ = true;
-        stoppingUnresponsivePage_ = true;
         setBusy(false);
-        webkit_web_view_terminate_web_process(view_);
+        stopProcessQuietly();
         const std::string error = rt::Error::withDescription(kWebEngineErrorDomain, code, why)->description();
         std::weak_ptr<bool> alive = alive_;
         fnd::RunLoop::main()->post([this, alive, error] {
@@ -468,6 +501,7 @@ private:
     static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                    gpointer data) {
         auto* self = static_cast<GtkWebEngine*>(data);
+        self->loadTaken();
         if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
         WebKitNavigationAction* action =
             webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
@@ -502,6 +536,8 @@ private:
         auto* self = static_cast<GtkWebEngine*>(data);
         // What the stopped page's process still told is no news: the host heard why.
         if (self->stopped_) return;
+        self->loadTaken();
+        self->processHoldsPage_ = true;
         if (self->endingSlowLoad_) {
             // The stopped slow load ends here; a load the page starts later is news.
             if (event != WEBKIT_LOAD_STARTED) {
@@ -561,6 +597,7 @@ private:
     static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer data) {
         auto* self = static_cast<GtkWebEngine*>(data);
         if (self->stopped_ || self->endingSlowLoad_) return FALSE;
+        self->loadTaken();
         self->failed_ = true;
         // A load stopped by the host or replaced by a refused navigation is no failure.
         if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
@@ -572,11 +609,13 @@ private:
 
     static void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
         auto* self = static_cast<GtkWebEngine*>(data);
+        self->processHoldsPage_ = false;
         if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API && self->stoppingUnresponsivePage_) {
             self->stoppingUnresponsivePage_ = false;
             return;  // stopped here, and told as the page that did not answer
         }
         // The page is gone with its process; the next load starts a new one.
+        self->loadTaken();
         self->measuring_ = false;
         self->failed_ = false;
         self->setBusy(false);
@@ -609,6 +648,10 @@ private:
     rt::Ref<fnd::Timer> measureLimit_;
     /// The last load ended without its measurement: the page kept its process busy.
     bool busyAfterLoad_ = false;
+    /// The view's web process has shown a page (and may be kept busy by it).
+    bool processHoldsPage_ = false;
+    /// Bounds the wait for a process that held a page to take the host's next load.
+    rt::Ref<fnd::Timer> startLimit_;
     /// Bounds the wait for the answer of a page whose load stood still.
     rt::Ref<fnd::Timer> stallQuestion_;
     /// When the load had last moved as the page was asked.

@@ -32,11 +32,13 @@ using RealEngine = webtest::RealEngineTest;
 class Policy : public ui::WebViewDelegate {
 public:
     bool allowScripts = false;
+    std::vector<std::string> refused;
     int finished = 0;
     std::vector<std::string> asked;
     std::vector<std::string> failures;
     bool webViewShouldStartLoad(rt::Object&, const std::string& url, ui::WebViewNavigationType) override {
         asked.push_back(url);
+        if (std::find(refused.begin(), refused.end(), url) != refused.end()) return false;
         return allowScripts || url.rfind("javascript:", 0) != 0;
     }
     void webViewDidFinishLoad(rt::Object&) override { ++finished; }
@@ -308,6 +310,33 @@ TEST_F(RealEngine, APageBusyFromTheEndOfItsLoadIsToldAsLoadedAtTheScriptTimeOut)
     ASSERT_TRUE(waitFor([&] { return policy->finished == 5; }, 10));
     EXPECT_EQ(view->stringByEvaluatingJavaScript("document.title"), "next");
     EXPECT_GT(view->contentHeight(), 0);
+    EXPECT_TRUE(policy->failures.empty()) << policy->failures.front();
+}
+
+TEST_F(RealEngine, APageBusyAfterItWasMeasuredGivesTheNextLoadANewProcessAndARefusedLoadKeepsThePage) {
+    ScriptTimeOut shortTimeOut(1);
+    auto policy = std::make_shared<Policy>();
+    auto view = viewShowing(policy, "measured");
+    ASSERT_TRUE(view);
+    // Busy from a timer of its own, long after it was measured: nothing tells the engine
+    // that the page holds its process until the next load does not start there.
+    keepThePageBusy(*view);
+    const double taken = secondsTaken([&] {
+        view->loadHTMLString("<html><head><title>next</title></head><body>text</body></html>");
+        EXPECT_TRUE(waitFor([&] { return policy->finished == 2 || !policy->failures.empty(); }, 8))
+            << "the load given to the busy page's process never ended";
+    });
+    ASSERT_TRUE(policy->failures.empty()) << policy->failures.front();
+    EXPECT_LT(taken, 4.0) << "the next load waited past the script time-out for the busy process";
+    EXPECT_EQ(view->stringByEvaluatingJavaScript("document.title"), "next");
+
+    // A load the host's policy refuses never starts, and that is no busy process: the
+    // page shown stays, and answers, past the script time-out.
+    policy->refused.push_back("http://127.0.0.1:9/refused");
+    view->loadRequest("http://127.0.0.1:9/refused");
+    fnd::RunLoop::main()->runFor(1.5);
+    EXPECT_EQ(policy->asked.back(), "http://127.0.0.1:9/refused");
+    EXPECT_EQ(view->stringByEvaluatingJavaScript("document.title"), "next") << "the shown page's process was stopped";
     EXPECT_TRUE(policy->failures.empty()) << policy->failures.front();
 }
 
