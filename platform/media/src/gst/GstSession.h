@@ -92,6 +92,10 @@ struct Relay {
     guint32 videoFlush = GST_SEQNUM_INVALID;
     guint32 videoSegment = GST_SEQNUM_INVALID;
     guint32 videoEnded = GST_SEQNUM_INVALID;
+    /// Pictures have reached the video sink, and whether its stream ended since its last
+    /// flush (what the loop says of an end it takes for the item's).
+    bool videoFlowing = false;
+    bool videoEndedSinceFlush = false;
     Time landing = Time::invalid();
     /// The video sink has had the awaited seek's flush or segment: what it gets from now
     /// on comes from that seek (under the mutex).

@@ -5,6 +5,7 @@
 #include "QuotedURI.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include <media/MediaErrors.h>
@@ -253,6 +254,17 @@ void GstSession::reachedEnd() {
         case GstCommandQueue::SeekPhase::Sent: return;
         case GstCommandQueue::SeekPhase::None:
         case GstCommandQueue::SeekPhase::Landed: break;
+    }
+    {
+        // An end the video sink has not had since its last flush may be one posted
+        // before a seek's flush (the pipeline keeps its sinks' ends across a flushing
+        // seek made while it plays). Said when it happens: a still picture at the end
+        // after a seek, once seen under load and not reproduced since, would have it as
+        // its cause.
+        std::lock_guard lock(relay_->mutex);
+        if (relay_->videoFlowing && !relay_->videoEndedSinceFlush)
+            std::fprintf(stderr, "zid media: the pipeline ended before its video did since the last flush (picture at %.3f s)\n",
+                         shownAt_.isNumeric() ? shownAt_.toSeconds() : -1.0);
     }
     if (!duration_.isNumeric()) queryDuration();
     phase_ = Phase::Ended;

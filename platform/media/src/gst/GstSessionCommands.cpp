@@ -226,6 +226,12 @@ void GstSession::followSeek() {
             // the video sink has seen its end after the seek's flush.
             bool pictures = shownAt_.isValid();
             if ((pictures && !endedWithoutPicture) || !settled()) return;
+            // Media with pictures whose video ends at once after a seek well before its
+            // end: the demuxer took the seek for the end. Said, so that a still picture
+            // that follows has its cause in the log.
+            if (endedWithoutPicture && duration_.isNumeric() && seek->target.toSeconds() < duration_.toSeconds() - 1.0)
+                std::fprintf(stderr, "zid media: a seek to %.3f s of %.3f s ended the video without a picture\n",
+                             seek->target.toSeconds(), duration_.toSeconds());
             shownAt_ = Time::invalid();
             gint64 ns = -1;
             if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &ns) && ns >= 0) lastPosition_ = ns / 1e9;

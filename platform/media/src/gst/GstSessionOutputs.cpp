@@ -102,16 +102,19 @@ GstPadProbeReturn noteVideoSegment(GstPad*, GstPadProbeInfo* info, gpointer data
         case GST_EVENT_FLUSH_STOP: {
             std::lock_guard lock(relay->mutex);
             relay->videoFlush = gst_event_get_seqnum(event);
+            relay->videoEndedSinceFlush = false;
             break;
         }
         case GST_EVENT_SEGMENT: {
             std::lock_guard lock(relay->mutex);
             relay->videoSegment = gst_event_get_seqnum(event);
+            relay->videoFlowing = true;
             break;
         }
         case GST_EVENT_EOS: {
             {
                 std::lock_guard lock(relay->mutex);
+                relay->videoEndedSinceFlush = true;
                 if (!relay->afterAwaitedSeek() || relay->landing.isValid()) break;
                 relay->videoEnded = relay->awaitedSeek;
             }
