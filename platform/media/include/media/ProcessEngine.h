@@ -50,14 +50,16 @@ public:
         std::string enginePath;
         /// Seconds a closed engine process may take to end before it is killed.
         double exitGrace = 2;
-        /// Seconds (the main loop's clock) an engine process may take to answer a seek: above
-        /// the engine's own bound on a seek (9 s), which answers a seek the network holds
-        /// back NO. A seek still unanswered then is answered NO for its item alone, and the
-        /// process is asked whether it answers at all; one silent 2 s more is hung, and
-        /// stopped: its items fail as when it dies.
+        /// Seconds an engine process may take to answer a seek, counted while the main loop
+        /// listens (fnd::RunLoop::listenedTime): above the engine's own bound on a seek
+        /// (9 s), which answers a seek the network holds back NO. A seek still unanswered
+        /// then is answered NO for its item alone, and the process is asked whether it
+        /// answers at all; one silent 2 s more is hung, and stopped: its items fail as
+        /// when it dies.
         double seekAnswerLimit = 15;
-        /// Seconds (the main loop's clock) a process an item gave back may take to tear that
-        /// item down; one that takes longer is hung, stopped and never given another item.
+        /// Seconds a process an item gave back may take to tear that item down, counted
+        /// while the main loop listens; one that takes longer is hung, stopped and never
+        /// given another item.
         double teardownLimit = 2;
         /// Keeps the process an item gives back for the next asset, and one engine process
         /// started ahead (GStreamer and its common plugins loaded) for an asset that comes
