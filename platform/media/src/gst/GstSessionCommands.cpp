@@ -218,6 +218,11 @@ void GstSession::followSeek() {
         if (landing.isValid()) {
             // The mailbox held that picture or a later one, and has just been emptied.
             if (!shownAt_.isNumeric()) shownAt_ = landing;
+            // A seek lands on its target or on the key frame before it, never a second
+            // past it: said when it does, as the demuxer's own mistake.
+            if (landing.isNumeric() && landing.toSeconds() > seek->target.toSeconds() + 1.0)
+                std::fprintf(stderr, "zid media: a seek to %.3f s landed at %.3f s\n", seek->target.toSeconds(),
+                             landing.toSeconds());
         } else {
             // Without a picture of its own: media without pictures, or a seek after
             // which the video ended at once. The end of a preroll alone says nothing (an
