@@ -18,13 +18,14 @@
 #include "process/EngineServer.h"
 
 int main(int argc, char** argv) {
-    // Each item's streaming, download and teardown threads come and go; glibc gives
-    // threads that contend for the heap an arena of their own, up to eight per core,
-    // and an arena never gives back the address space it once used: the process's data
-    // memory (what its RLIMIT_DATA bounds) grew by tens of MB over its items. With the
-    // one heap it levels off after the first item (the threads' own caches still serve
-    // their small allocations without the heap's lock).
+#if !defined(ZID_ENGINE_SHARED_PAGE_HEAP)
+    // Built without the thread-caching heap (a sanitizer's build): each item's streaming,
+    // download and teardown threads come and go, glibc gives threads that contend for the
+    // heap an arena of their own, up to eight per core, and an arena never gives back the
+    // address space it once used; with the one arena the process's data memory (what its
+    // RLIMIT_DATA bounds) levels off after the first item.
     ::mallopt(M_ARENA_MAX, 1);
+#endif
     int socket = -1;
     media::process::ServerOptions options;
     for (int i = 1; i < argc; ++i) {
