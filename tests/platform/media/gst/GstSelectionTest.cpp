@@ -153,6 +153,16 @@ TEST_P(OneTurnTest, ChoicesASeekAPauseAndAPlayEndAtTheTargetWithTheChosenStreams
         double target = 2.5 + 2.0 * (run % 3);
         std::string segment = tag + (french ? "audio_fra/seg" : "audio_eng/seg") + std::to_string(static_cast<int>(target / 2)) + ".ts";
         int requestedBefore = origin().requestCount(segment);
+        // Every audio segment's count before the steps: a failure says which were fetched.
+        auto audioRequests = [&] {
+            std::string counts;
+            for (const char* rendition : {"audio_eng", "audio_fra"})
+                for (int i = 0; i < 5; ++i)
+                    counts += std::string(counts.empty() ? "" : " ") + rendition + "/seg" + std::to_string(i) + "=" +
+                              std::to_string(origin().requestCount(tag + rendition + "/seg" + std::to_string(i) + ".ts"));
+            return counts;
+        };
+        const std::string audioBefore = audioRequests();
         std::size_t cuesBefore = cues.size();
         std::optional<bool> seeked;
         // When the seek was answered and what the item showed then: a picture standing
@@ -197,7 +207,12 @@ TEST_P(OneTurnTest, ChoicesASeekAPauseAndAPlayEndAtTheTargetWithTheChosenStreams
         EXPECT_LT(pictureTime(), target + 1.0) << "played on from the target";
         EXPECT_NEAR(player->currentTime().toSeconds(), pictureTime(), 0.1) << "the position is the picture's";
         EXPECT_TRUE(waitUntil([&] { return origin().requestCount(segment) > requestedBefore; }, 4))
-            << "the chosen rendition is fetched at the target: " << segment;
+            << "the chosen rendition is fetched at the target: " << segment << "; audio segments asked before the steps: "
+            << audioBefore << "; now: " << audioRequests() << "; the item's audio: "
+            << [&] {
+                   auto chosen = item->selectedMediaOptionInMediaSelectionGroup(audible);
+                   return chosen ? chosen->displayName() : std::string("none");
+               }();
         EXPECT_TRUE(waitUntil(
             [&] {
                 return std::any_of(cues.begin() + static_cast<long>(cuesBefore), cues.end(),
