@@ -153,8 +153,12 @@ TEST_F(GstMediaTest, ASegmentThatNeverEndsFailsTheItemWithinSecondsNamingItsURLA
     if (inEngineProcess()) {
         long peak = enginePeakKB();
         EXPECT_GT(peak, 0) << "an engine process ran";
-        // A sanitizer's shadow memory and its quarantine of freed blocks come on top.
-        const long bound = zidtest::kSanitized ? 1024 * 1024 : 300 * 1024;
+        // A sanitizer's shadow memory and its quarantine of freed blocks come on top. The
+        // engine's thread-caching heap keeps the pages it frees for reuse instead of giving
+        // them back at once: peaks of 160-330 MB here, where glibc's one arena stayed near
+        // 200 (giving them back at once costs every item's first picture). A segment
+        // nobody bounds grows at loopback speed, far past either.
+        const long bound = zidtest::kSanitized ? 1024 * 1024 : 512 * 1024;
         EXPECT_LT(peak, bound) << "peak resident kB of the engine process";
         std::printf("endless segment: failed after %.2f s, engine process peak %.0f MB\n", took, peak / 1024.0);
     } else {

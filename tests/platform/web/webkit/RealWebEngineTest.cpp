@@ -119,10 +119,12 @@ TEST_F(RealEngine, ACrashedWebProcessIsAFailedLoadAndTheNextLoadWorks) {
 }
 
 /// Puts the page's process to work for ever, from a timer of the page's, so the call
-/// that starts it still answers; the page's timer has gone off when this returns.
+/// that starts it still answers; the page's timer has gone off when this returns (a web
+/// process among a dozen test processes on a few cores may take most of a second to run
+/// it: a load given before it does replaces the page, timer and all).
 void keepThePageBusy(web::WebView& view) {
     view.stringByEvaluatingJavaScript("setTimeout(function () { for (;;) {} }, 0)");
-    fnd::RunLoop::main()->runFor(0.3);
+    fnd::RunLoop::main()->runFor(1.0);
 }
 
 /// The seconds a call takes.
