@@ -194,11 +194,16 @@ endforeach()
 # The header check is about what a host's compiler sees, not about run time: a sanitizer
 # build leaves it to the plain one.
 if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+  # These checks compile and link on every core for minutes, and nothing in them is timed;
+  # the tests beside them play media and answer peers in real time against bounds. At a
+  # lower priority the compilers take what those leave.
+  find_program(ZID_NICE nice REQUIRED)
+  set(zid_background ${ZID_NICE} -n 10)
   # Every installed public header compiles on its own with only the package's flags:
   # install into a scratch prefix, then configure and build a project that includes
   # each header in a translation unit of its own.
   add_test(NAME package.public_headers_stand_alone
-           COMMAND ${CMAKE_COMMAND}
+           COMMAND ${zid_background} ${CMAKE_COMMAND}
                    -DBUILD_DIR=${CMAKE_BINARY_DIR}
                    -DWORK_DIR=${CMAKE_BINARY_DIR}/package-check
                    -DCHECK_SOURCE_DIR=${CMAKE_CURRENT_LIST_DIR}/package/headercheck
@@ -214,7 +219,7 @@ if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
     list(APPEND libraries $<TARGET_FILE:${lib}>)
   endforeach()
   add_test(NAME package.exports_match_headers
-           COMMAND ${ZID_PYTHON} ${ZID_EXPORTS_SCRIPT} check --headers ${zid_public_include_dirs}
+           COMMAND ${zid_background} ${ZID_PYTHON} ${ZID_EXPORTS_SCRIPT} check --headers ${zid_public_include_dirs}
                    --library ${libraries} --symbol ${zid_player_c_symbols} ${zid_web_c_symbols})
   set_tests_properties(package.exports_match_headers PROPERTIES LABELS package TIMEOUT 120)
   # Every function the installed headers declare links: a host program taking the
@@ -225,7 +230,7 @@ if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
   find_program(ZID_CLANGXX NAMES clang++ clang++-14)
   if(ZID_CLANGXX)
     add_test(NAME package.declarations_link
-             COMMAND ${CMAKE_COMMAND}
+             COMMAND ${zid_background} ${CMAKE_COMMAND}
                      -DBUILD_DIR=${CMAKE_BINARY_DIR}
                      -DWORK_DIR=${CMAKE_BINARY_DIR}/link-check
                      -DCHECK_SOURCE_DIR=${CMAKE_CURRENT_LIST_DIR}/package/linkcheck
@@ -240,7 +245,7 @@ if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
     # called from a thread of the host's, is refused with the thread error and changes
     # nothing: the sweep is written from the headers, so a method added later is swept too.
     add_test(NAME package.thread_rule_sweep
-             COMMAND ${CMAKE_COMMAND}
+             COMMAND ${zid_background} ${CMAKE_COMMAND}
                      -DBUILD_DIR=${CMAKE_BINARY_DIR}
                      -DWORK_DIR=${CMAKE_BINARY_DIR}/thread-sweep
                      -DCHECK_SOURCE_DIR=${CMAKE_CURRENT_LIST_DIR}/package/threadsweep
@@ -258,7 +263,7 @@ if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
   # The host's guide compiles: its snippets and the names of its text, against the
   # installed headers, with the headers it names.
   add_test(NAME package.HostGuide_compiles
-           COMMAND ${ZID_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/package/host_guide.py
+           COMMAND ${zid_background} ${ZID_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/package/host_guide.py
                    --guide ${CMAKE_SOURCE_DIR}/docs/HOST_GUIDE.md --cxx ${CMAKE_CXX_COMPILER}
                    --work ${CMAKE_BINARY_DIR}/host-guide-check --install ${CMAKE_BINARY_DIR} --cmake ${CMAKE_COMMAND})
   set_tests_properties(package.HostGuide_compiles PROPERTIES LABELS package TIMEOUT 300)
