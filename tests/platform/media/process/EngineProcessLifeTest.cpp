@@ -343,12 +343,13 @@ TEST_F(EngineProcessLifeTest, DISABLED_ItemsOneRoundAfterAnotherLeaveNothingInTh
     // engine: what the engine processes hold once a round is closed stays where it was
     // after the first. Run by scripts/engine-soak.sh; ZID_SOAK_ITEMS sets the number of
     // items (100), ZID_SOAK_HOLD the seconds each round plays (0.3; 2.5 passes the
-    // spare's delay).
+    // spare's delay). The spare kept once a process is full counts from the round it
+    // joins.
     const char* named = std::getenv("ZID_SOAK_ITEMS");
     int total = named ? std::atoi(named) : 100;
     constexpr int kTogether = 4;
     auto engine = rt::make<ProcessEngine>(nullOutput());
-    long firstThreads = 0, firstData = 0, maxData = 0;
+    long levelThreads = 0, levelData = 0, maxData = 0;
     std::size_t levelProcesses = 0;
     int failed = 0;
     std::set<pid_t> seen;
@@ -382,7 +383,7 @@ TEST_F(EngineProcessLifeTest, DISABLED_ItemsOneRoundAfterAnotherLeaveNothingInTh
         // The spare the engine keeps once a process is full joins after the first round or
         // two: the level is taken again when a round has more processes than it had.
         if (round == 0 || pids.size() > levelProcesses) {
-            firstThreads = threads, firstData = data;
+            levelThreads = threads, levelData = data;
             levelProcesses = pids.size();
         }
         maxData = std::max(maxData, data);
@@ -395,10 +396,10 @@ TEST_F(EngineProcessLifeTest, DISABLED_ItemsOneRoundAfterAnotherLeaveNothingInTh
     std::printf(
         "soak: %d items, %zu engine processes over the run; at the level's start %ld threads, %ld MiB; "
         "at the end %ld threads, %ld MiB; most %ld MiB\n",
-        total, seen.size(), firstThreads, firstData / 1024, threads, data / 1024, maxData / 1024);
+        total, seen.size(), levelThreads, levelData / 1024, threads, data / 1024, maxData / 1024);
     EXPECT_EQ(failed, 0);
-    EXPECT_LE(threads, firstThreads + 2);
-    EXPECT_LE(data, firstData + 8 * 1024) << "KiB";
+    EXPECT_LE(threads, levelThreads + 2);
+    EXPECT_LE(data, levelData + 8 * 1024) << "KiB";
 }
 
 }  // namespace
