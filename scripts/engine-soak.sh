@@ -11,8 +11,8 @@
 # settled. The run
 # fails when an item fails, or when the engine processes end with more than two threads
 # or 8 MiB of data memory above what they held after the first round (or after the first
-# round that had more processes: the spare the engine keeps once a process is full). Not part of the
-# default test run (about 40 s); CI runs the short form,
+# round that had more processes: the spare the engine keeps once a process is full). Not
+# part of the default test run (about 40 s); CI runs the short form,
 # EngineProcessLifeTest.AClosedItemLeavesNoThread*.
 set -uo pipefail
 
