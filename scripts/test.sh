@@ -18,4 +18,18 @@ per_core=3
 if [ "$preset" != default ]; then per_core=2; fi
 jobs=${ZID_TEST_JOBS:-$(( $(nproc) * per_core ))}
 if [ -z "${ZID_TEST_JOBS:-}" ] && [ "$jobs" -gt 12 ]; then jobs=12; fi
-ctest --output-on-failure -j "$jobs" --timeout 300
+status=0
+ctest --output-on-failure -j "$jobs" --timeout 300 || status=$?
+if [ "$status" -ne 0 ] && [ -f Testing/Temporary/LastTestsFailed.log ]; then
+  # ctest printed each failure's output when that test ended, amid two thousand others;
+  # a reader of only the log's end (a CI summary) finds it said again here.
+  while IFS=: read -r _ name; do
+    [ -n "$name" ] || continue
+    echo "== the output of the failed test $name (its last 150 lines)"
+    awk -v name="$name" '
+      index($0, " Testing: " name) && substr($0, length($0) - length(name) + 1) == name { on = 1 }
+      on { print }
+      on && index($0, "\"" name "\" end time:") == 1 { on = 0 }' Testing/Temporary/LastTest.log | tail -n 150
+  done < Testing/Temporary/LastTestsFailed.log
+fi
+exit "$status"
