@@ -67,12 +67,36 @@ protected:
         out.item = itemFor(tag + "master.m3u8");
         out.player = media::Player::playerWithPlayerItem(out.item);
         auto& item = out.item;
-        ASSERT_TRUE(waitUntil([&] { return item->status() != media::PlayerItemStatus::Unknown; }));
-        ASSERT_EQ(item->status(), media::PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+        ASSERT_TRUE(waitUntil([&] { return item->status() != media::PlayerItemStatus::Unknown; }))
+            << "the origin was asked for:" << requestsUnder(tag);
+        ASSERT_EQ(item->status(), media::PlayerItemStatus::ReadyToPlay)
+            << item->error()->localizedDescription() << "; the origin was asked for:" << requestsUnder(tag);
         out.audible = item->asset()->mediaSelectionGroupForMediaCharacteristic(media::MediaCharacteristicAudible);
         out.legible = item->asset()->mediaSelectionGroupForMediaCharacteristic(media::MediaCharacteristicLegible);
         ASSERT_TRUE(out.audible);
         ASSERT_TRUE(out.legible);
+    }
+
+    /// The paths under `tag` the origin was asked for, in order, each with the times it
+    /// was asked in a row: what a load that never finished had got.
+    static std::string requestsUnder(const std::string& tag) {
+        std::string said, last;
+        int times = 0;
+        auto flush = [&] {
+            if (times) said += " " + last.substr(tag.size()) + (times > 1 ? " x" + std::to_string(times) : "");
+        };
+        for (const auto& path : origin().requestedPaths()) {
+            if (path.compare(0, tag.size(), tag) != 0) continue;
+            if (path == last) {
+                ++times;
+                continue;
+            }
+            flush();
+            last = path;
+            times = 1;
+        }
+        flush();
+        return said.empty() ? std::string(" nothing") : said;
     }
 
     rt::Ref<media::GstEngine> engine;

@@ -246,6 +246,9 @@ private:
 
     Phase phase_ = Phase::Loading;
     bool wantPlaying_ = false, buffering_ = false, hasPlayed_ = false;
+    /// A flushing seek was sent and the pipeline has not played since: its running time
+    /// starts again from 0 (see startStateChange()).
+    bool flushedSincePlaying_ = false;
     int bufferPercent_ = 100;
     GstState requested_ = GST_STATE_PAUSED;
     Time duration_ = Time::invalid();

@@ -280,6 +280,7 @@ void GstSession::stateChanged(GstMessage* message) {
         gst_message_parse_state_changed(message, &oldState, &newState, nullptr);
         if (newState == GST_STATE_PLAYING) {
             hasPlayed_ = true;
+            flushedSincePlaying_ = false;
             if (playingSince_ < 0) playingSince_ = nowSeconds();
         } else if (oldState == GST_STATE_PLAYING) {
             accountWatched();

@@ -41,6 +41,14 @@ bool GstSession::startStateChange() {
     if (target == requested_) return false;
     requested_ = target;
     if (target != GST_STATE_PLAYING) accountWatched();
+    // A flushing seek starts the running time again from 0, and the pipeline's start
+    // time with it. A pause taken while the pipeline was still on its way back to playing
+    // after the seek's flush (the host's, or one for buffering) stores the running time of
+    // the timeline before the seek instead - the seconds played since the last base time -
+    // and the play after it would put the clock that far ahead of every picture: the late
+    // ones dropped, the rest shown in a burst, the position running ahead. Played for the
+    // first time since a seek, the pipeline starts from the seek's running time, 0.
+    if (target == GST_STATE_PLAYING && flushedSincePlaying_) gst_element_set_start_time(pipeline_, 0);
     if (gst_element_set_state(pipeline_, target) == GST_STATE_CHANGE_ASYNC) return true;
     // Reached at once (or failed, which an error message reports).
     stateReached();
@@ -171,6 +179,7 @@ void GstSession::sendSeek() {
     }
     if (gst_element_send_event(pipeline_, event)) {
         lastPosition_ = target;
+        flushedSincePlaying_ = true;
         return;
     }
     // Refused: the pipeline may still be finishing the seek before. Sent again shortly,

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -297,6 +298,52 @@ TEST_F(GstMediaTest, AfterADefaultSeekThePositionIsWhereThePictureIsPausedOrPlay
                         << "after the seek to " << target;
                 }
             }
+        }
+    }
+}
+
+TEST_F(GstMediaTest, PlayingOnAfterASeekAndAPauseGoesOnFromTheTargetAtTheClocksPace) {
+    // Seconds of playing, then a seek with a pause around it: the pause the engine takes
+    // itself to fill its buffers again, one asked with the seek and a play a moment later
+    // (the engine process reads a host's messages as they come, so what a host asks in one
+    // turn may reach the pipeline over several), or one asked as the seek is answered (the
+    // pipeline still on its way back to playing). Playing on, the pictures go on from the
+    // target in time, none of them late.
+    auto item = itemFor("/tag/pause-seek-play/vod/master.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
+    auto pictureTime = [&] {
+        auto frame = layer->currentFrame();
+        return frame ? frame->presentationTime().toSeconds() : -1.0;
+    };
+    enum class Pause { ForBuffering, WithTheSeek, AtTheAnswer };
+    const char* names[] = {"the engine's own pause", "a pause with the seek", "a pause at the seek's answer"};
+    const double gaps[] = {0.001, 0.02, 0.1};
+    for (Pause pause : {Pause::ForBuffering, Pause::WithTheSeek, Pause::AtTheAnswer}) {
+        for (std::size_t i = 0; i < std::size(gaps); ++i) {
+            double target = i % 2 ? 5.5 : 1.5;
+            SCOPED_TRACE(std::string(names[static_cast<int>(pause)]) + ", the play " + std::to_string(gaps[i]) +
+                         " s later, to " + std::to_string(target));
+            player->play();
+            fnd::RunLoop::main()->runFor(1.5);
+            std::optional<bool> finished;
+            if (pause == Pause::WithTheSeek) player->pause();
+            player->seekToTime(Time::seconds(target), Time::zero(), Time::zero(), [&](bool f) {
+                finished = f;
+                if (pause == Pause::AtTheAnswer) player->pause();
+            });
+            if (pause == Pause::WithTheSeek) fnd::RunLoop::main()->runFor(gaps[i]);
+            ASSERT_TRUE(waitUntil([&] { return finished.has_value(); }, 10));
+            EXPECT_TRUE(*finished);
+            if (pause == Pause::AtTheAnswer) fnd::RunLoop::main()->runFor(gaps[i]);
+            player->play();
+            ASSERT_TRUE(waitUntil([&] { return pictureTime() >= target && pictureTime() < target + 0.2; }, 5)) << pictureTime();
+            auto from = std::chrono::steady_clock::now();
+            ASSERT_TRUE(waitUntil([&] { return pictureTime() > target + 0.4; }, 5)) << pictureTime();
+            double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+            EXPECT_GT(took, 0.25) << "0.4 s of pictures from the target came in " << took << " s";
+            EXPECT_NEAR(player->currentTime().toSeconds(), pictureTime(), 0.12);
         }
     }
 }
