@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -225,6 +226,11 @@ rt::Ref<rt::Error> GstSession::start() {
     loadTimer_ = fnd::RunLoop::main()->after(options_.loadTimeout, [weak] {
         auto s = weak.lock();
         if (!s || s->phase_ != Phase::Loading) return;
+        // Where the pipeline stood, for the log: a load that fetched its whole stream and
+        // still did not preroll is the adaptive demuxer's, one that fetched nothing the
+        // origin's.
+        std::fprintf(stderr, "zid media: %s did not preroll within %.0f s: %s\n", s->url_.c_str(), s->options_.loadTimeout,
+                     s->describePreroll().c_str());
         s->failWith(makeMediaError(MediaErrorCode::CannotConnect,
                                    rt::format("\"%s\" did not answer within %.0f seconds.", quotedURI(s->url_), s->options_.loadTimeout)));
     });
@@ -233,6 +239,37 @@ rt::Ref<rt::Error> GstSession::start() {
     // A failure to start is reported by an error message on the bus, with its details.
     gst_element_set_state(pipeline_, GST_STATE_PAUSED);
     return nullptr;
+}
+
+std::string GstSession::describePreroll() {
+    auto stateOf = [](GstElement* element) {
+        GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
+        GstStateChangeReturn result = gst_element_get_state(element, &state, &pending, 0);
+        std::string said = gst_element_state_get_name(state);
+        if (result == GST_STATE_CHANGE_ASYNC) said += std::string(" (on its way to ") + gst_element_state_get_name(pending) + ")";
+        return said;
+    };
+    std::string said = "the pipeline " + stateOf(pipeline_) + ", the video sink " + stateOf(videoSink_);
+    GstElement* demuxer = nullptr;
+    {
+        std::lock_guard lock(relay_->mutex);
+        if (relay_->demuxer) demuxer = GST_ELEMENT(gst_object_ref(relay_->demuxer));
+    }
+    if (!demuxer) return said + ", no adaptive demuxer";
+    said += ", the demuxer's streams:";
+    int streams = 0;
+    GstIterator* pads = gst_element_iterate_src_pads(demuxer);
+    GValue value = G_VALUE_INIT;
+    while (gst_iterator_next(pads, &value) == GST_ITERATOR_OK) {
+        auto* pad = GST_PAD(g_value_get_object(&value));
+        said += std::string(" ") + GST_OBJECT_NAME(pad) + (gst_pad_is_linked(pad) ? "" : " (unlinked)");
+        ++streams;
+        g_value_reset(&value);
+    }
+    g_value_unset(&value);
+    gst_iterator_free(pads);
+    gst_object_unref(demuxer);
+    return streams ? said : said + " none exposed";
 }
 
 void GstSession::shutdown() {

@@ -194,6 +194,9 @@ private:
     void boundWaitForReady();
     void reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url);
     void finishLoad(rt::Ref<rt::Error> error);
+    /// Where a pipeline that has not prerolled stands: its state, its video sink's, the
+    /// streams the demuxer exposed.
+    std::string describePreroll();
     void markPrerolled();
     void onPrerolled();
     void applyState();
