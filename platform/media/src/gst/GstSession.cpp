@@ -249,7 +249,8 @@ std::string GstSession::describePreroll() {
         if (result == GST_STATE_CHANGE_ASYNC) said += std::string(" (on its way to ") + gst_element_state_get_name(pending) + ")";
         return said;
     };
-    std::string said = "the pipeline " + stateOf(pipeline_) + ", the video sink " + stateOf(videoSink_);
+    std::string said = "the pipeline " + stateOf(pipeline_) + ", the video sink " + stateOf(videoSink_) + ", " +
+                       std::to_string(relay_->bytes.load()) + " bytes of segments fetched";
     GstElement* demuxer = nullptr;
     {
         std::lock_guard lock(relay_->mutex);

@@ -195,7 +195,7 @@ private:
     void reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url);
     void finishLoad(rt::Ref<rt::Error> error);
     /// Where a pipeline that has not prerolled stands: its state, its video sink's, the
-    /// streams the demuxer exposed.
+    /// bytes of segments fetched, the streams the demuxer exposed.
     std::string describePreroll();
     void markPrerolled();
     void onPrerolled();
