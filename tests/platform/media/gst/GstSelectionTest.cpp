@@ -111,13 +111,16 @@ TEST_F(GstMediaTest, ASeekRightAfterChoosingTheSubtitlesThatPlayIsAnsweredAsSoon
 
 TEST_F(GstMediaTest, ASeekAfterAnAudioChoiceWhoseRenditionIsSlowLandsAndPlaysOn) {
     // The chosen rendition's segments come 2 s late: the demuxer switches to it about
-    // when the seek goes, at the end of the time a choice is given to settle (a choice
-    // still being applied when a flushing seek came used to leave a still picture).
+    // when the seek goes, at the end of the time a choice is given to settle, where the
+    // command queue no longer keeps the two apart.
     const std::string tag = "/tag/slow-rendition/vod/";
     for (int i = 0; i < 5; ++i) origin().holdBack(tag + "audio_fra/seg" + std::to_string(i) + ".ts", 2.0, -1);
     MasterPlaylist master;
     ASSERT_NO_FATAL_FAILURE(loadMasterPlaylist(tag, master));
-    auto& [item, player, audible, legible] = master;
+    // Named references rather than a structured binding: lambdas below capture them.
+    auto& item = master.item;
+    auto& player = master.player;
+    auto& audible = master.audible;
     player->play();
     ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.3; }));
     item->selectMediaOption(audible->options()[1], audible);
