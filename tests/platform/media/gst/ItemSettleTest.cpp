@@ -5,6 +5,7 @@
 
 #include "../GstTestSupport.h"
 #include "../process/EngineProcesses.h"
+#include "Sanitized.h"
 
 #include <chrono>
 #include <vector>
@@ -25,7 +26,9 @@ TEST_F(ItemSettleTest, ItemsWhoseSegmentsBreakAllSettleReadyOrFailedWithinTheLoa
     // moment later, as a host preparing assets ahead makes them.
     ProcessEngine::Options options;
     options.engine = nullOutputOptions();
-    options.engine.loadTimeout = 5;
+    // Under a sanitizer the engine program runs several times slower: the first batch's
+    // pipelines were not prerolled after 5 s on two cores.
+    options.engine.loadTimeout = zidtest::kSanitized ? 10 : 5;
     // No process is kept for later: another test's engine (the shared one) may outlive
     // this one, and with it whatever the pool keeps.
     options.keepSpare = false;
