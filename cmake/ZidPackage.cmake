@@ -194,16 +194,17 @@ endforeach()
 # The header check is about what a host's compiler sees, not about run time: a sanitizer
 # build leaves it to the plain one.
 if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
-  # These checks compile and link on every core for minutes, and nothing in them is timed;
-  # the tests beside them play media and answer peers in real time against bounds. At a
-  # lower priority the compilers take what those leave.
-  find_program(ZID_NICE nice REQUIRED)
-  set(zid_background ${ZID_NICE} -n 10)
+  # The checks that compile (label compile_heavy) build on every core for minutes: beside
+  # the rest of the suite on two cores they got too little of the machine to end within
+  # their limits, and took from tests timed in real time. They run alone (RUN_SERIAL), and
+  # scripts/test.sh runs them after the suite, one at a time. Their limits are about three
+  # times what each took alone on two cores with an empty compiler cache.
+  set(zid_compile_heavy "package;compile_heavy")
   # Every installed public header compiles on its own with only the package's flags:
   # install into a scratch prefix, then configure and build a project that includes
   # each header in a translation unit of its own.
   add_test(NAME package.public_headers_stand_alone
-           COMMAND ${zid_background} ${CMAKE_COMMAND}
+           COMMAND ${CMAKE_COMMAND}
                    -DBUILD_DIR=${CMAKE_BINARY_DIR}
                    -DWORK_DIR=${CMAKE_BINARY_DIR}/package-check
                    -DCHECK_SOURCE_DIR=${CMAKE_CURRENT_LIST_DIR}/package/headercheck
@@ -211,7 +212,7 @@ if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
                    -DCXX=${CMAKE_CXX_COMPILER}
                    -DLAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER}
                    -P ${CMAKE_CURRENT_LIST_DIR}/package/HeaderCheck.cmake)
-  set_tests_properties(package.public_headers_stand_alone PROPERTIES LABELS package TIMEOUT 900)
+  set_tests_properties(package.public_headers_stand_alone PROPERTIES RUN_SERIAL TRUE LABELS "${zid_compile_heavy}" TIMEOUT 900)
   # What the shared libraries export is what the installed headers declare: no class or
   # function of a private header, no other library's type in a signature.
   set(libraries)
@@ -219,7 +220,7 @@ if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
     list(APPEND libraries $<TARGET_FILE:${lib}>)
   endforeach()
   add_test(NAME package.exports_match_headers
-           COMMAND ${zid_background} ${ZID_PYTHON} ${ZID_EXPORTS_SCRIPT} check --headers ${zid_public_include_dirs}
+           COMMAND ${ZID_PYTHON} ${ZID_EXPORTS_SCRIPT} check --headers ${zid_public_include_dirs}
                    --library ${libraries} --symbol ${zid_player_c_symbols} ${zid_web_c_symbols})
   set_tests_properties(package.exports_match_headers PROPERTIES LABELS package TIMEOUT 120)
   # Every function the installed headers declare links: a host program taking the
@@ -230,7 +231,7 @@ if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
   find_program(ZID_CLANGXX NAMES clang++ clang++-14)
   if(ZID_CLANGXX)
     add_test(NAME package.declarations_link
-             COMMAND ${zid_background} ${CMAKE_COMMAND}
+             COMMAND ${CMAKE_COMMAND}
                      -DBUILD_DIR=${CMAKE_BINARY_DIR}
                      -DWORK_DIR=${CMAKE_BINARY_DIR}/link-check
                      -DCHECK_SOURCE_DIR=${CMAKE_CURRENT_LIST_DIR}/package/linkcheck
@@ -240,12 +241,12 @@ if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
                      -DPYTHON=${ZID_PYTHON}
                      -DSCRIPT=${CMAKE_CURRENT_LIST_DIR}/package/declarations.py
                      -P ${CMAKE_CURRENT_LIST_DIR}/package/LinkCheck.cmake)
-    set_tests_properties(package.declarations_link PROPERTIES LABELS package TIMEOUT 600)
+    set_tests_properties(package.declarations_link PROPERTIES RUN_SERIAL TRUE LABELS "${zid_compile_heavy}" TIMEOUT 600)
     # Every public method of every main-thread-only class the installed headers declare,
     # called from a thread of the host's, is refused with the thread error and changes
     # nothing: the sweep is written from the headers, so a method added later is swept too.
     add_test(NAME package.thread_rule_sweep
-             COMMAND ${zid_background} ${CMAKE_COMMAND}
+             COMMAND ${CMAKE_COMMAND}
                      -DBUILD_DIR=${CMAKE_BINARY_DIR}
                      -DWORK_DIR=${CMAKE_BINARY_DIR}/thread-sweep
                      -DCHECK_SOURCE_DIR=${CMAKE_CURRENT_LIST_DIR}/package/threadsweep
@@ -256,15 +257,15 @@ if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
                      -DPYTHON=${ZID_PYTHON}
                      -DSCRIPT=${CMAKE_CURRENT_LIST_DIR}/package/thread_sweep.py
                      -P ${CMAKE_CURRENT_LIST_DIR}/package/ThreadSweep.cmake)
-    set_tests_properties(package.thread_rule_sweep PROPERTIES LABELS package TIMEOUT 900)
+    set_tests_properties(package.thread_rule_sweep PROPERTIES RUN_SERIAL TRUE LABELS "${zid_compile_heavy}" TIMEOUT 900)
   else()
     message(WARNING "clang++ not found: the check that every declaration of the installed headers links and the thread sweep are left out")
   endif()
   # The host's guide compiles: its snippets and the names of its text, against the
   # installed headers, with the headers it names.
   add_test(NAME package.HostGuide_compiles
-           COMMAND ${zid_background} ${ZID_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/package/host_guide.py
+           COMMAND ${ZID_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/package/host_guide.py
                    --guide ${CMAKE_SOURCE_DIR}/docs/HOST_GUIDE.md --cxx ${CMAKE_CXX_COMPILER}
                    --work ${CMAKE_BINARY_DIR}/host-guide-check --install ${CMAKE_BINARY_DIR} --cmake ${CMAKE_COMMAND})
-  set_tests_properties(package.HostGuide_compiles PROPERTIES LABELS package TIMEOUT 300)
+  set_tests_properties(package.HostGuide_compiles PROPERTIES RUN_SERIAL TRUE LABELS "${zid_compile_heavy}" TIMEOUT 300)
 endif()

@@ -1,9 +1,19 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, builds, runs every test.
-#   scripts/test.sh [preset]    (presets: default, asan, tsan)
+#   scripts/test.sh [preset] [part]    (presets: default, asan, tsan)
+# The checks that compile against the installed package (ctest label compile_heavy) build
+# on every core for minutes; beside the suite, on two cores, they got too little of the
+# machine to end in time and slowed tests timed in real time. So they run after the rest,
+# one at a time, with the whole machine. part: "suite" runs only the rest, "compile_heavy"
+# only those checks, "all" (the default) both in that order (CI runs them as two stages).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"
+part="${2:-all}"
+case "$part" in
+  all|suite|compile_heavy) ;;
+  *) echo "test.sh: part is all, suite or compile_heavy, not \"$part\"" >&2; exit 2 ;;
+esac
 scripts/install-deps.sh
 scripts/build.sh "$preset"
 # Tests that build (the installed headers' check) share the build's compiler cache.
@@ -18,18 +28,31 @@ per_core=3
 if [ "$preset" != default ]; then per_core=2; fi
 jobs=${ZID_TEST_JOBS:-$(( $(nproc) * per_core ))}
 if [ -z "${ZID_TEST_JOBS:-}" ] && [ "$jobs" -gt 12 ]; then jobs=12; fi
+# Runs ctest with the options given; when a test fails, prints its output once more.
+run_tests() {
+  local status=0
+  ctest --output-on-failure --timeout 300 "$@" || status=$?
+  if [ "$status" -ne 0 ] && [ -f Testing/Temporary/LastTestsFailed.log ]; then
+    # ctest printed each failure's output when that test ended, amid two thousand others;
+    # a reader of only the log's end (a CI summary) finds it said again here.
+    while IFS=: read -r _ name; do
+      [ -n "$name" ] || continue
+      echo "== the output of the failed test $name (its last 150 lines)"
+      awk -v name="$name" '
+        index($0, " Testing: " name) && substr($0, length($0) - length(name) + 1) == name { on = 1 }
+        on { print }
+        on && index($0, "\"" name "\" end time:") == 1 { on = 0 }' Testing/Temporary/LastTest.log | tail -n 150
+    done < Testing/Temporary/LastTestsFailed.log
+  fi
+  return "$status"
+}
 status=0
-ctest --output-on-failure -j "$jobs" --timeout 300 || status=$?
-if [ "$status" -ne 0 ] && [ -f Testing/Temporary/LastTestsFailed.log ]; then
-  # ctest printed each failure's output when that test ended, amid two thousand others;
-  # a reader of only the log's end (a CI summary) finds it said again here.
-  while IFS=: read -r _ name; do
-    [ -n "$name" ] || continue
-    echo "== the output of the failed test $name (its last 150 lines)"
-    awk -v name="$name" '
-      index($0, " Testing: " name) && substr($0, length($0) - length(name) + 1) == name { on = 1 }
-      on { print }
-      on && index($0, "\"" name "\" end time:") == 1 { on = 0 }' Testing/Temporary/LastTest.log | tail -n 150
-  done < Testing/Temporary/LastTestsFailed.log
+if [ "$part" != compile_heavy ]; then
+  run_tests -j "$jobs" -LE compile_heavy || status=$?
+fi
+# The sanitizer builds define none of them (what a host's compiler sees is the plain
+# build's to check).
+if [ "$part" != suite ] && [ "$preset" = default ]; then
+  run_tests -j 1 -L compile_heavy || status=$?
 fi
 exit "$status"
