@@ -9,6 +9,8 @@
 #include <net/WebSocket.h>
 #include <rt/Format.h>
 
+#include <peers/ClosedPort.h>
+
 #include "FacadeTestSupport.h"
 #include "LoopbackMediaServer.h"
 #include "VexaWebSocketClient/VexaTestSupport.h"
@@ -109,7 +111,10 @@ TEST_F(FacadeConnectionErrorTest, ARefusedCertificateIsReadableWhileWaitingAndTh
 }
 
 TEST_F(FacadeConnectionErrorTest, AnUnreachableServerKeepsRetryingWithItsCauseReadable) {
-    peer->stop();  // the port now refuses every connection
+    // A port held closed: the stopped peer's may be another process's a moment later.
+    peers::ClosedPort closed;
+    server.reset();
+    server = std::make_unique<LoopbackMediaServer>(closed.port());
     facade->playChannel(std::string("c7"));
     for (std::size_t attempt = 1; attempt <= 5; ++attempt) {
         ASSERT_TRUE(waitFor([&] { return causesShown == attempt; })) << "attempt " << attempt;

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include <peers/ClosedPort.h>
+
 namespace zidtest {
 
 class ScriptedOrigin {
@@ -55,20 +57,8 @@ public:
         return served_;
     }
 
-    /// A URL on a port nothing listens on (bound, read back and closed again).
-    static std::string refusedURL() {
-        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = 0;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        int port = ntohs(address.sin_port);
-        ::close(fd);  // never listened: connections are refused
-        return "http://127.0.0.1:" + std::to_string(port) + "/live/playlist.m3u8";
-    }
+    /// A URL on a port nothing listens on (held closed for the process's life).
+    static std::string refusedURL() { return peers::ClosedPort::shared().url("/live/playlist.m3u8"); }
 
 private:
     httplib::Server server_;

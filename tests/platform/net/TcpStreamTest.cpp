@@ -10,6 +10,7 @@
 #include <net/TcpStream.h>
 
 #include "LoopbackTcpServer.h"
+#include "peers/ClosedPort.h"
 
 namespace {
 
@@ -55,7 +56,8 @@ TEST(TcpStreamConnection, OpensAsynchronouslyThenReportsSpaceAndDeliversWrites) 
 
 TEST(TcpStreamConnection, RefusedConnectionIsAnErrorEventWithAReadableReason) {
     auto recorder = std::make_shared<Recorder>();
-    auto port = zidtest::unusedLoopbackPort();
+    peers::ClosedPort closed;
+    auto port = closed.port();
     auto stream = rt::make<TcpStream>("127.0.0.1", port);
     stream->setDelegate(recorder);
     stream->open();

@@ -24,6 +24,7 @@
 #include "LoopbackTcpServer.h"
 #include "Sanitized.h"
 #include "VirtualTime.h"
+#include "peers/ClosedPort.h"
 #include "peers/MediaServerPeer.h"
 #include "peers/TestCertificates.h"
 
@@ -220,14 +221,9 @@ TEST_F(WebSocketPlainTest, RefusedUpgradeAndClosedPortFail) {
     EXPECT_TRUE(failedWith(*recorder, WebSocketError::HandshakeFailed));
     EXPECT_NE(recorder->error->localizedDescription().find("403"), std::string::npos);
 
-    std::uint16_t port;
-    {
-        zidtest::LoopbackTcpServer gone;
-        port = gone.port();
-        gone.goAway();
-    }
+    peers::ClosedPort closed;
     auto refused = std::make_shared<SocketRecorder>();
-    auto other = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(port) + "/");
+    auto other = rt::make<WebSocket>("ws://127.0.0.1:" + std::to_string(closed.port()) + "/");
     other->setDelegate(refused);
     other->open();
     ASSERT_TRUE(waitFor([&] { return refused->ended(); }));

@@ -1,5 +1,7 @@
 #include "peers/HlsOrigin.h"
 
+#include "peers/ClosedPort.h"
+
 #include "../HttpServers.h"
 
 #include <arpa/inet.h>
@@ -257,7 +259,17 @@ std::string HlsOrigin::livePlaylist() const {
 
 void HlsOrigin::waitFor(double seconds) {
     std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return stopping_.load(); });
+    const auto released = releases_;
+    wake_.wait_for(lock, std::chrono::duration<double>(seconds),
+                   [&] { return stopping_.load() || releases_ != released; });
+}
+
+void HlsOrigin::releaseHeld() {
+    {
+        std::lock_guard lock(mutex_);
+        ++releases_;
+    }
+    wake_.notify_all();
 }
 
 void HlsOrigin::account(const std::string& path, std::size_t bytes) {
@@ -341,19 +353,6 @@ void HlsOrigin::handle(const std::string& path, int& status, std::string& body, 
     if (!endless) account(path, body.size());
 }
 
-std::string HlsOrigin::closedPortURL(const std::string& path) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    socklen_t len = sizeof addr;
-    int port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    if (fd >= 0) ::close(fd);  // closed at once: connections to the port are refused
-    return "http://127.0.0.1:" + std::to_string(port) + path;
-}
+std::string HlsOrigin::closedPortURL(const std::string& path) { return ClosedPort::shared().url(path); }
 
 }  // namespace peers
