@@ -442,8 +442,8 @@ TEST_F(NginxInterop, ASlowOriginIsReadyAboutWhenBareGStreamerIs) {
     ASSERT_TRUE(bare.played) << bare.error;
     ASSERT_TRUE(engine.played) << engine.error;
     // A playlist read twice costs one more slow answer (4 s); the engine's own start
-    // and a loaded machine are given a second.
-    EXPECT_LT(engine.seconds, bare.seconds * 1.15 + 1.0);
+    // and a loaded machine (the two runs come one after the other) are given 2.5 s.
+    EXPECT_LT(engine.seconds, bare.seconds * 1.1 + 2.5);
 }
 
 }  // namespace

@@ -136,7 +136,9 @@ TEST(StringExtTest, SocialStreamSuffixIsWhatItsPatternMatchesFoundInLinearTime) 
     EXPECT_EQ(stringByRemovingSocialStreamSuffix(opens), opens);
     EXPECT_EQ(stringByRemovingSocialStreamSuffix(opens + "x)"), "");
     EXPECT_EQ(stringByRemovingSocialStreamSuffix(")" + opens + ")"), ")");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    // Linear: a millisecond or so; retried from every position it took seconds. Room for
+    // a loaded machine.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     // Bytes that are not UTF-8 stay as they were.
     EXPECT_EQ(stringByRemovingSocialStreamSuffix("\xFF (\xFE)"), "\xFF ");
 }

@@ -179,7 +179,9 @@ TEST(ImageDecoding, HostileBodiesAreRefusedOnTheSizeTheyDeclareBeforeAnyPixelIsM
     }
     EXPECT_GE(files, 9);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    EXPECT_LT(seconds, 2.0) << "refusing is cheap";
+    // Refusing is cheap (milliseconds); decoding them would take seconds each and the
+    // memory below. Room for a loaded machine.
+    EXPECT_LT(seconds, 10.0) << "refusing is cheap";
     EXPECT_LT(peakResidentKiB() - peakBefore, 64 * 1024) << "no pixel memory was taken for them";
 }
 
@@ -230,13 +232,14 @@ TEST(ImageDecoding, AnOversizedDeclarationIsRefusedFromTheHeaderAlone) {
     EXPECT_EQ(result.status, ImageDecodeStatus::TooLarge);
     EXPECT_EQ(result.declaredWidth, 100);
     EXPECT_EQ(result.declaredHeight, 700000);
-    EXPECT_LT(seconds, 0.2) << png.size() << " bytes";
+    // Microseconds; decoding 70 million pixels would take seconds. Room for a loaded machine.
+    EXPECT_LT(seconds, 1.0) << png.size() << " bytes";
 
     for (const auto& entry : std::filesystem::directory_iterator(zidtest::testPath("image_corpus"))) {
         if (entry.path().filename().string().find("_declares_") == std::string::npos) continue;
         SCOPED_TRACE(entry.path().filename().string());
         const std::vector<std::uint8_t> body = corpusBody(entry.path());
-        EXPECT_LT(secondsToDecode(body, result), 0.2);
+        EXPECT_LT(secondsToDecode(body, result), 1.0);
         EXPECT_EQ(result.status, ImageDecodeStatus::TooLarge);
     }
 }

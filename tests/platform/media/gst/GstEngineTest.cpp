@@ -421,7 +421,9 @@ TEST_F(GstMediaTest, FiftySeeksWhilePlayingRaiseNoGStreamerCriticals) {
 
 TEST_F(GstMediaTest, AHeldBackSegmentStallsAndPlaybackRecovers) {
     const std::string tag = "/tag/stall/vod/muxed/";
-    origin().holdBack(tag + "seg2.ts", 4, 1);
+    // Held until the stall was seen, not for a time: on a loaded machine the player may
+    // reach the segment after any hold the test would pick.
+    origin().holdBack(tag + "seg2.ts", 60, 1);
     auto item = itemFor(tag + "index.m3u8");
     auto player = Player::playerWithPlayerItem(item);
     NotificationCount stalls(PlayerItemPlaybackStalledNotification, item);
@@ -436,6 +438,7 @@ TEST_F(GstMediaTest, AHeldBackSegmentStallsAndPlaybackRecovers) {
     double stalledAt = player->currentTime().toSeconds();
     EXPECT_LT(stalledAt, 4.0);
     EXPECT_EQ(player->rate(), 1.0f) << "a stall does not change the rate the player asks for";
+    origin().releaseHeld();
     ASSERT_TRUE(waitUntil([&] { return item->isPlaybackLikelyToKeepUp(); }, 15)) << "recovers when the segment arrives";
     ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 4.5; }, 10)) << "and plays on";
     EXPECT_EQ(stalls.count, 1);
@@ -463,7 +466,8 @@ TEST_F(GstMediaTest, AMissingPlaylistAndARefusedPortFailAtOnceWithDistinctErrors
     ASSERT_TRUE(waitUntil([&] {
         return missing->status() == PlayerItemStatus::Failed && refused->status() == PlayerItemStatus::Failed;
     }));
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 8.0)
+    // Well under the load's time-out (22 s), with room for a loaded machine.
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 15.0)
         << "failures are reported when they happen, not after a timeout";
     ASSERT_TRUE(missing->error());
     ASSERT_TRUE(refused->error());
@@ -501,7 +505,7 @@ TEST_F(GstMediaTest, HttpsMediaPlaysOnlyWithTheInjectedAuthorityAndCertificatesS
         auto player = Player::playerWithPlayerItem(item);
         ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; })) << when << ": hangs";
         ASSERT_EQ(item->status(), PlayerItemStatus::Failed) << when;
-        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 8.0) << when;
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 15.0) << when;
         EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::CannotConnect))
             << when << ": " << item->error()->localizedDescription();
         // The HTTP source tells a refused certificate apart from nothing: the origin saw a
@@ -652,8 +656,9 @@ TEST_F(GstMediaTest, APlaylistNamingAURIOfAnotherSchemeFailsTheItemAtOnceAndTheL
         auto item = itemFor(path);
         auto player = Player::playerWithPlayerItem(item);
         player->play();
-        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 5));
-        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 1.0);
+        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 10));
+        // Refused as the playlist is read, not by a time-out; room for a loaded machine.
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 5.0);
         ASSERT_EQ(item->status(), PlayerItemStatus::Failed);
         EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::UnsupportedURL))
             << item->error()->localizedDescription();

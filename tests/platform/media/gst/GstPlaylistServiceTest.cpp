@@ -113,7 +113,8 @@ TEST_F(GstMediaTest, EachPlaylistIsFetchedOnceAndASlowOriginIsReadyAboutWhenItsP
     std::string said = settle(item, 30);
     double took = secondsSince(started);
     ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << said;
-    EXPECT_LT(took, 8.5) << "ready after " << took << " s";
+    // About 6 s; what a playlist fetched twice would cost the counts below say.
+    EXPECT_LT(took, 12.0) << "ready after " << took << " s";
     for (const char* playlist : {"video_low/index.m3u8", "audio_eng/index.m3u8"})
         EXPECT_LE(slow.requestCount(std::string("/tag/slow/vod/") + playlist), 1) << playlist;
     std::printf("3-s playlists: ready after %.2f s\n", took);

@@ -26,9 +26,10 @@ TEST_F(ItemSettleTest, ItemsWhoseSegmentsBreakAllSettleReadyOrFailedWithinTheLoa
     // moment later, as a host preparing assets ahead makes them.
     ProcessEngine::Options options;
     options.engine = nullOutputOptions();
-    // Under a sanitizer the engine program runs several times slower: the first batch's
-    // pipelines were not prerolled after 5 s on two cores.
-    options.engine.loadTimeout = zidtest::kSanitized ? 10 : 5;
+    // The bound is what is checked, not its length: long enough that ten items prepared
+    // at once on one loaded core (or under a sanitizer, several times slower) preroll or
+    // break before it; at 5 s none was ready on one loaded core.
+    options.engine.loadTimeout = zidtest::kSanitized ? 20 : 15;
     // No process is kept for later: another test's engine (the shared one) may outlive
     // this one, and with it whatever the pool keeps.
     options.keepSpare = false;
@@ -85,7 +86,7 @@ TEST_F(ItemSettleTest, ItemsWhoseSegmentsBreakAllSettleReadyOrFailedWithinTheLoa
             }
             return all;
         };
-        waitUntil(settled, options.engine.loadTimeout + 3);
+        waitUntil(settled, options.engine.loadTimeout + 5);
         for (std::size_t i = 0; i < items.size(); ++i) {
             auto& entry = items[i];
             EXPECT_GE(entry.settledAfter, 0) << "item " << first + static_cast<int>(i) << " neither ready nor failed after "
@@ -109,7 +110,8 @@ TEST_F(ItemSettleTest, ItemsWhoseSegmentsBreakAllSettleReadyOrFailedWithinTheLoa
     std::printf("[ settle   ] %d items in %.1f s: %d ready, %d failed (%d naming the broken segment), slowest %.2f s\n", kItems,
                 took, ready, failed, namingSegment, slowest);
     EXPECT_EQ(failed, namingSegment) << "every failure names the segment that broke";
-    EXPECT_LE(slowest, options.engine.loadTimeout + 1);
+    // The bound's timer fires late on a loaded machine, and its answer crosses a process.
+    EXPECT_LE(slowest, options.engine.loadTimeout + 3);
     // Nothing of the failed items stays behind once the engine goes.
     engine = nullptr;
     EXPECT_TRUE(waitUntil([] { return zidtest::engineProcesses().empty(); }, 10))

@@ -219,7 +219,8 @@ TEST_F(EngineProcessBusyHostTest, AStoppedProcessFailsItsItemsSoonAfterABusyHost
     ASSERT_TRUE(waitUntil([&] { return a->status() == PlayerItemStatus::Failed; }, 15));
     double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - listening).count();
     std::printf("a stopped process's item failed %.2f s after the host listened again\n", took);
-    EXPECT_LT(took, 6.5);
+    // Soon, not at the load's own limit (22 s); room for a loaded machine.
+    EXPECT_LT(took, 10.0);
     EXPECT_EQ(a->error()->code(), static_cast<long long>(MediaErrorCode::EngineFailed));
     EXPECT_NE(causeOf(a).find("stopped answering"), std::string::npos) << causeOf(a);
 }

@@ -123,7 +123,8 @@ TEST_F(EngineProcessFaultsTest, AProcessHungInGivingItsItemBackIsStoppedAndTheNe
     player->replaceCurrentItemWithPlayerItem(second);
     ASSERT_TRUE(waitUntil([&] { return second->status() != PlayerItemStatus::Unknown; }));
     ASSERT_EQ(second->status(), PlayerItemStatus::ReadyToPlay) << second->error()->localizedDescription();
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 5.0);
+    // Not at the load's own limit (22 s); room for a loaded machine.
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 10.0);
     player->play();
     ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.3; }, 10)) << "the next item plays";
     EXPECT_EQ(first->status(), PlayerItemStatus::ReadyToPlay) << "the first item hears nothing of it";

@@ -197,7 +197,8 @@ TEST_F(EngineProcessLifeTest, AStoppedProcessIsFoundOutWhetherOrNotAnItemComesAn
     auto thirdPlayer = Player::playerWithPlayerItem(third);
     ASSERT_TRUE(waitUntil([&] { return third->status() != PlayerItemStatus::Unknown; }, 15));
     EXPECT_EQ(third->status(), PlayerItemStatus::ReadyToPlay) << causeOf(third);
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 6.0);
+    // Not after the load's own limit (22 s); room for a loaded machine.
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 12.0);
     for (auto& item : items) {
         ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 5));
         EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::EngineFailed));
@@ -214,8 +215,8 @@ TEST_F(EngineProcessLifeTest, AStoppedProcessIsFoundOutWhetherOrNotAnItemComesAn
     ASSERT_EQ(::kill(*pids.begin(), SIGSTOP), 0);
     Resume resumeToo{*pids.begin()};
     started = std::chrono::steady_clock::now();
-    ASSERT_TRUE(waitUntil([&] { return third->status() == PlayerItemStatus::Failed; }, 15));
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 8.0);
+    ASSERT_TRUE(waitUntil([&] { return third->status() == PlayerItemStatus::Failed; }, 20));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 12.0);
     EXPECT_NE(causeOf(third).find("stopped answering"), std::string::npos) << causeOf(third);
 }
 

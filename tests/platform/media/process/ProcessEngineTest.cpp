@@ -280,8 +280,9 @@ TEST_F(ProcessEngineTest, AHostHoldingEverySlotsPictureStillGetsPicturesAtTheirR
     player->play();
     ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 1.0; }, 10));
     fnd::RunLoop::main()->runFor(2);
-    // The fixtures have 25 pictures a second: 50 in 2 s, less a few a loaded machine drops.
-    EXPECT_GE(item->cameWithin(2), 35) << "pictures flow on at the normal rate while every slot is held";
+    // The fixtures have 25 pictures a second: 50 in 2 s, less what a loaded machine drops;
+    // held slots that stopped the flow would let a few through.
+    EXPECT_GE(item->cameWithin(2), 20) << "pictures flow on at the normal rate while every slot is held";
     EXPECT_EQ(item->overwritten, 0) << "a held picture was written over";
     ASSERT_FALSE(item->held.empty());
     EXPECT_GT(item->held.back().first->presentationTime().toSeconds(), 2.0)
@@ -492,10 +493,10 @@ TEST_F(ProcessEngineTest, AStoppedSpareIsNotGivenTheNextItemWhichLoadsInAFreshPr
     auto started = std::chrono::steady_clock::now();
     auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url("/tag/procstopped/vod/muxed/index.m3u8"), engine));
     auto player = Player::playerWithPlayerItem(item);
-    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 10));
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 20));
     double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
-    EXPECT_LT(took, 8.0) << "the check is short: the item does not wait for its load's own limit (22 s)";
+    EXPECT_LT(took, 15.0) << "the check is short: the item does not wait for its load's own limit (22 s)";
     player->play();
     ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.5; }, 10)) << "and it plays";
     EXPECT_EQ(engineProcesses().count(spare), 0u) << "the stopped spare is gone";
@@ -601,7 +602,8 @@ TEST_F(ProcessEngineTest, AnEngineProgramThatExitsOrHangsFailsTheLoadWithHowItEn
     auto started = std::chrono::steady_clock::now();
     auto hung = loadWith(standIn("hangs.sh", "exec sleep 30"), 0.2);
     EXPECT_NE(causeOf(hung).find("did not answer the load in time"), std::string::npos) << causeOf(hung);
-    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 5.0);
+    // The 0.2-s limit, not the stand-in's 30 s, with room for a loaded machine.
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 10.0);
 }
 
 TEST_F(ProcessEngineTest, AnEngineProcessThatSendsWhatItMayNotIsStoppedAndTheLoadFailsSayingWhat) {

@@ -222,10 +222,11 @@ TEST_F(RealEngine, ScriptCallsOnABusyPageHoldTheHostsLoopBrieflyAndOnlyOnceUntil
     taken.push_back(secondsTaken([&] { answer = view->stringByEvaluatingJavaScript("1 + 1"); }));
     EXPECT_EQ(answer, "");
     fnd::RunLoop::main()->runFor(0.5);
-    EXPECT_LE(taken[0], 2.5) << "the default wait for a page's answer is too long";
-    EXPECT_LT(taken[1], 0.1) << "a page already stopped was waited for again";
-    EXPECT_LT(taken[2], 0.1) << "a page already stopped was waited for again";
-    EXPECT_LE(gaps.worst(), 2.6) << "the host's loop stood still that long";
+    // The default wait is 2 s; waiting again would take as long. Room for a loaded machine.
+    EXPECT_LE(taken[0], 3.5) << "the default wait for a page's answer is too long";
+    EXPECT_LT(taken[1], 0.5) << "a page already stopped was waited for again";
+    EXPECT_LT(taken[2], 0.5) << "a page already stopped was waited for again";
+    EXPECT_LE(gaps.worst(), 3.6) << "the host's loop stood still that long";
     ASSERT_EQ(policy->failures.size(), 1u) << "the stopped page is told once";
     EXPECT_NE(policy->failures[0].find("Domain=web.engine Code=3"), std::string::npos) << policy->failures[0];
 
@@ -260,7 +261,7 @@ TEST_F(RealEngine, ALoadThatMakesNoProgressIsStoppedAndToldAndTheNextLoadWorks) 
     EXPECT_NE(policy->failures[0].find("Domain=web.engine Code=4"), std::string::npos) << policy->failures[0];
     EXPECT_NE(policy->failures[0].find("made no progress for 1 s"), std::string::npos) << policy->failures[0];
     EXPECT_LT(gaps.worst(), 1.0) << "the host's loop stood still while the load was stuck";
-    EXPECT_LT(secondsTaken([&] { view->stringByEvaluatingJavaScript("document.title"); }), 0.1)
+    EXPECT_LT(secondsTaken([&] { view->stringByEvaluatingJavaScript("document.title"); }), 0.5)
         << "a stopped page is not waited for";
 
     view->loadHTMLString("<html><head><title>next</title></head><body>text</body></html>");
@@ -289,20 +290,21 @@ TEST_F(RealEngine, APageBusyFromTheEndOfItsLoadIsToldAsLoadedAtTheScriptTimeOut)
     ASSERT_TRUE(view);
     LoopGaps gaps;
     // The page's loop starts as its load ends: most often before the engine measures
-    // it, sometimes after. Either way each load is told as loaded, well before the load
-    // stall bound (20 s), and the next load gets a page that answers.
+    // it, sometimes after. Either way each load is told as loaded, at the script time-out
+    // (1 s) and well before the load stall bound (20 s), and the next load gets a page
+    // that answers. The bound leaves a loaded machine room.
     for (int round = 1; round <= 3; ++round) {
         const std::string title = "busy after " + std::to_string(round);
         const double taken = secondsTaken([&] {
             view->loadHTMLString("<html><head><title>" + title +
                                  "</title></head><body onload='setTimeout(function () { for (;;) {} }, 0)'>"
                                  "text</body></html>");
-            EXPECT_TRUE(waitFor([&] { return policy->finished == round + 1 || !policy->failures.empty(); }, 8))
+            EXPECT_TRUE(waitFor([&] { return policy->finished == round + 1 || !policy->failures.empty(); }, 15))
                 << "round " << round << ": the load busy once loaded was not told in time";
         });
         ASSERT_TRUE(policy->failures.empty()) << policy->failures.front();
         EXPECT_EQ(policy->finished, round + 1);
-        EXPECT_LT(taken, 4.0) << "round " << round;
+        EXPECT_LT(taken, 10.0) << "round " << round;
         EXPECT_FALSE(view->isLoading());
         EXPECT_EQ(view->title(), title);
     }
@@ -325,11 +327,13 @@ TEST_F(RealEngine, APageBusyAfterItWasMeasuredGivesTheNextLoadANewProcessAndARef
     keepThePageBusy(*view);
     const double taken = secondsTaken([&] {
         view->loadHTMLString("<html><head><title>next</title></head><body>text</body></html>");
-        EXPECT_TRUE(waitFor([&] { return policy->finished == 2 || !policy->failures.empty(); }, 8))
+        EXPECT_TRUE(waitFor([&] { return policy->finished == 2 || !policy->failures.empty(); }, 15))
             << "the load given to the busy page's process never ended";
     });
     ASSERT_TRUE(policy->failures.empty()) << policy->failures.front();
-    EXPECT_LT(taken, 4.0) << "the next load waited past the script time-out for the busy process";
+    // About the script time-out (1 s); the load stall bound (20 s) if it waited for the
+    // busy process. Room for a loaded machine.
+    EXPECT_LT(taken, 10.0) << "the next load waited past the script time-out for the busy process";
     EXPECT_EQ(view->stringByEvaluatingJavaScript("document.title"), "next");
 
     // A load the host's policy refuses never starts, and that is no busy process: the

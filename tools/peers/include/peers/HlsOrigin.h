@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -103,6 +104,9 @@ public:
     void script(const std::string& path, std::vector<Answer> answers);
     /// Holds back the next `times` answers of the path by `seconds` (times < 0: all).
     void holdBack(const std::string& path, double seconds, int times = 1);
+    /// Sends at once every answer held back so far (a test that waits for a stall, not
+    /// for a time, holds long and releases when it saw it).
+    void releaseHeld();
     /// Holds back every answer for a playlist (a path ending in ".m3u8") by `seconds`.
     void slowPlaylists(double seconds);
     /// Keeps connections open for further requests (before start; by default each
@@ -129,7 +133,7 @@ public:
     /// The live playlist as it reads now.
     std::string livePlaylist() const;
 
-    /// A URL on 127.0.0.1 whose port refuses connections.
+    /// A URL on 127.0.0.1 whose port refuses connections (ClosedPort::shared()).
     static std::string closedPortURL(const std::string& path = "/");
 
     /// Every answer of the path (a fixture file) announces the file's whole length, sends
@@ -157,6 +161,7 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
+    std::uint64_t releases_ = 0;  // under mutex_
     std::map<std::string, std::deque<Answer>> scripts_;
     std::map<std::string, Hold> holds_;
     std::map<std::string, int> requests_;

@@ -217,13 +217,14 @@ TEST_F(MoviePlayerGstTest, AnEngineThatHangsWhilePlayingFailsTheControllerAtTheS
     ASSERT_FALSE(engines.empty());
     for (pid_t pid : engines) ::kill(pid, SIGSTOP);
     auto started = std::chrono::steady_clock::now();
-    bool failed = waitUntil([&] { return controller->playbackState() == QXMoviePlaybackState::Error; }, 8);
+    bool failed = waitUntil([&] { return controller->playbackState() == QXMoviePlaybackState::Error; }, 12);
     double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     for (pid_t pid : engines) ::kill(pid, SIGCONT);
     ASSERT_TRUE(failed) << "still " << static_cast<long>(controller->playbackState()) << " at "
                         << controller->currentPlaybackTime();
+    // Not before the 3-s limit; after it, as soon as a loaded machine's run loop gets to it.
     EXPECT_GE(took, 2.9);
-    EXPECT_LT(took, 5.0);
+    EXPECT_LT(took, 8.0);
     auto error = controller->error();
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), 2);
@@ -289,7 +290,7 @@ TEST_F(MoviePlayerGstTest, ASegmentThatNeverComesEndsThePlayingControllerWithinT
         ASSERT_TRUE(controller->error());
         EXPECT_LT(position, 2.5) << "nothing played past the first segment";
         if (movedAt) {
-            EXPECT_LT(std::chrono::duration<double>(endedAt - *movedAt).count(), limit + 1.5)
+            EXPECT_LT(std::chrono::duration<double>(endedAt - *movedAt).count(), limit + 4.0)
                 << ::testing::PrintToString(states);
         }
         // The stall limit (code 2) ends it, unless the item failed first (code 1).
