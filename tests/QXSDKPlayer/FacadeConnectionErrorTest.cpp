@@ -41,13 +41,7 @@ protected:
         peer->start();
         server = std::make_unique<LoopbackMediaServer>(peer->port());
         QXQuorvexPlayer::configureWithApiKey(std::string("test-key"));
-        facade = QXQuorvexPlayer::player();
-        facade->setDelegate(delegate);
-        // Each failed attempt shows its own cause.
-        errorToken = rt::observe(facade, QXQuorvexPlayer::errorKey, *facade,
-                                 [this](QXQuorvexPlayer&, const rt::Ref<rt::Error>&, const rt::Ref<rt::Error>& now) {
-                                     causesShown += now != nullptr;
-                                 });
+        makeFacade();
         // What a host reads in its state call.
         delegate->onCall = [this](const std::string& call) {
             auto error = facade->error();
@@ -55,6 +49,16 @@ protected:
                                                                   error->localizedDescription())
                                                      : std::string(" -")));
         };
+    }
+    /// A player of the server's settings as they are now (a player reads them as it is made).
+    void makeFacade() {
+        facade = QXQuorvexPlayer::player();
+        facade->setDelegate(delegate);
+        // Each failed attempt shows its own cause.
+        errorToken = rt::observe(facade, QXQuorvexPlayer::errorKey, *facade,
+                                 [this](QXQuorvexPlayer&, const rt::Ref<rt::Error>&, const rt::Ref<rt::Error>& now) {
+                                     causesShown += now != nullptr;
+                                 });
     }
     void TearDown() override {
         facade = nullptr;
@@ -115,6 +119,7 @@ TEST_F(FacadeConnectionErrorTest, AnUnreachableServerKeepsRetryingWithItsCauseRe
     peers::ClosedPort closed;
     server.reset();
     server = std::make_unique<LoopbackMediaServer>(closed.port());
+    makeFacade();
     facade->playChannel(std::string("c7"));
     for (std::size_t attempt = 1; attempt <= 5; ++attempt) {
         ASSERT_TRUE(waitFor([&] { return causesShown == attempt; })) << "attempt " << attempt;
