@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -61,6 +62,34 @@ inline long procStatus(pid_t pid, const std::string& field) {
     std::size_t at = text.find("\n" + field + ":");
     if (at == std::string::npos) return -1;
     return std::atol(text.c_str() + at + field.size() + 2);
+}
+
+/// The CPU time a process has used, in clock ticks; -1 when it is gone.
+inline long cpuTicks(pid_t pid) {
+    std::string text = readProcFile("/proc/" + std::to_string(pid) + "/stat");
+    std::size_t close = text.rfind(')');
+    if (close == std::string::npos) return -1;
+    // After the name: the state (field 3) ... user time (14) and system time (15).
+    std::istringstream fields(text.substr(close + 1));
+    std::string field;
+    long ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i >= 14) ticks += std::atol(field.c_str());
+    return ticks;
+}
+
+/// Whether a process has a child (an engine process's plugin scanner, while it starts).
+inline bool hasChildren(pid_t pid) {
+    std::error_code error;
+    for (auto it = std::filesystem::directory_iterator("/proc", error); !error && it != std::filesystem::directory_iterator();
+         it.increment(error)) {
+        std::string name = it->path().filename();
+        if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
+        std::string text = readProcFile(it->path() / "stat");
+        std::size_t close = text.rfind(')');
+        if (close != std::string::npos && close + 4 < text.size() && std::atol(text.c_str() + close + 4) == pid) return true;
+    }
+    return false;
 }
 
 /// The descriptors a process has open; -1 when it is gone.
