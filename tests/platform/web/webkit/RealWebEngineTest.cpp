@@ -292,19 +292,20 @@ TEST_F(RealEngine, APageBusyFromTheEndOfItsLoadIsToldAsLoadedAtTheScriptTimeOut)
     // The page's loop starts as its load ends: most often before the engine measures
     // it, sometimes after. Either way each load is told as loaded, at the script time-out
     // (1 s) and well before the load stall bound (20 s), and the next load gets a page
-    // that answers. The bound leaves a loaded machine room.
+    // that answers. The bound leaves a loaded machine room: a round beside other builds
+    // took 10 s (each busy page holds a core, and every round starts a web process).
     for (int round = 1; round <= 3; ++round) {
         const std::string title = "busy after " + std::to_string(round);
         const double taken = secondsTaken([&] {
             view->loadHTMLString("<html><head><title>" + title +
                                  "</title></head><body onload='setTimeout(function () { for (;;) {} }, 0)'>"
                                  "text</body></html>");
-            EXPECT_TRUE(waitFor([&] { return policy->finished == round + 1 || !policy->failures.empty(); }, 15))
+            EXPECT_TRUE(waitFor([&] { return policy->finished == round + 1 || !policy->failures.empty(); }, 18))
                 << "round " << round << ": the load busy once loaded was not told in time";
         });
         ASSERT_TRUE(policy->failures.empty()) << policy->failures.front();
         EXPECT_EQ(policy->finished, round + 1);
-        EXPECT_LT(taken, 10.0) << "round " << round;
+        EXPECT_LT(taken, 15.0) << "round " << round;
         EXPECT_FALSE(view->isLoading());
         EXPECT_EQ(view->title(), title);
     }
@@ -327,13 +328,13 @@ TEST_F(RealEngine, APageBusyAfterItWasMeasuredGivesTheNextLoadANewProcessAndARef
     keepThePageBusy(*view);
     const double taken = secondsTaken([&] {
         view->loadHTMLString("<html><head><title>next</title></head><body>text</body></html>");
-        EXPECT_TRUE(waitFor([&] { return policy->finished == 2 || !policy->failures.empty(); }, 15))
+        EXPECT_TRUE(waitFor([&] { return policy->finished == 2 || !policy->failures.empty(); }, 18))
             << "the load given to the busy page's process never ended";
     });
     ASSERT_TRUE(policy->failures.empty()) << policy->failures.front();
     // About the script time-out (1 s); the load stall bound (20 s) if it waited for the
     // busy process. Room for a loaded machine.
-    EXPECT_LT(taken, 10.0) << "the next load waited past the script time-out for the busy process";
+    EXPECT_LT(taken, 15.0) << "the next load waited past the script time-out for the busy process";
     EXPECT_EQ(view->stringByEvaluatingJavaScript("document.title"), "next");
 
     // A load the host's policy refuses never starts, and that is no busy process: the
