@@ -20,9 +20,9 @@
 
 namespace zidtest {
 
-/// The engine processes this test's process runs now, by pid (`program`: the first 15
-/// characters of the engine program's name).
-inline std::set<pid_t> engineProcesses(const std::string& program = "zid_media_engin") {
+/// The children of a process, by pid; with `program`, only those that run it (its first
+/// 15 characters).
+inline std::set<pid_t> childProcesses(pid_t parent, const std::string& program = "") {
     std::set<pid_t> pids;
     std::error_code error;  // processes come and go while /proc is read
     for (auto it = std::filesystem::directory_iterator("/proc", error); !error && it != std::filesystem::directory_iterator();
@@ -33,12 +33,18 @@ inline std::set<pid_t> engineProcesses(const std::string& program = "zid_media_e
         std::string text = readProcFile(entry.path() / "stat");
         std::size_t open = text.find('('), close = text.rfind(')');
         if (open == std::string::npos || close == std::string::npos || close + 4 > text.size()) continue;
-        pid_t parent = static_cast<pid_t>(std::atol(text.c_str() + close + 4));
         // A comm is cut to 15 characters.
-        if (parent == ::getpid() && text.compare(open + 1, close - open - 1, program) == 0)
+        if (static_cast<pid_t>(std::atol(text.c_str() + close + 4)) == parent &&
+            (program.empty() || text.compare(open + 1, close - open - 1, program) == 0))
             pids.insert(static_cast<pid_t>(std::stol(name)));
     }
     return pids;
+}
+
+/// The engine processes this test's process runs now, by pid (`program`: the first 15
+/// characters of the engine program's name).
+inline std::set<pid_t> engineProcesses(const std::string& program = "zid_media_engin") {
+    return childProcesses(::getpid(), program);
 }
 
 /// A number field of /proc/<pid>/status ("Threads", "VmData" in KiB...); -1 when the
@@ -76,20 +82,6 @@ inline long cpuTicks(pid_t pid) {
     for (int i = 3; i <= 15 && fields >> field; ++i)
         if (i >= 14) ticks += std::atol(field.c_str());
     return ticks;
-}
-
-/// Whether a process has a child (an engine process's plugin scanner, while it starts).
-inline bool hasChildren(pid_t pid) {
-    std::error_code error;
-    for (auto it = std::filesystem::directory_iterator("/proc", error); !error && it != std::filesystem::directory_iterator();
-         it.increment(error)) {
-        std::string name = it->path().filename();
-        if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) continue;
-        std::string text = readProcFile(it->path() / "stat");
-        std::size_t close = text.rfind(')');
-        if (close != std::string::npos && close + 4 < text.size() && std::atol(text.c_str() + close + 4) == pid) return true;
-    }
-    return false;
 }
 
 /// The descriptors a process has open; -1 when it is gone.
