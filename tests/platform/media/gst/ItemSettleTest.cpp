@@ -112,9 +112,10 @@ TEST_F(ItemSettleTest, ItemsWhoseSegmentsBreakAllSettleReadyOrFailedWithinTheLoa
     EXPECT_EQ(failed, namingSegment) << "every failure names the segment that broke";
     // The bound's timer fires late on a loaded machine, and its answer crosses a process.
     EXPECT_LE(slowest, options.engine.loadTimeout + 3);
-    // Nothing of the failed items stays behind once the engine goes.
+    // Nothing of the failed items stays behind once the engine goes. Fifty pipelines'
+    // teardowns on one loaded core took more than 10 s.
     engine = nullptr;
-    EXPECT_TRUE(waitUntil([] { return zidtest::engineProcesses().empty(); }, 10))
+    EXPECT_TRUE(waitUntil([] { return zidtest::engineProcesses().empty(); }, 30))
         << zidtest::engineProcesses().size() << " engine processes left";
 }
 
