@@ -282,10 +282,16 @@ def main():
     lines += ['#include "Sweep.h"', "", "// How to make an object of a class that has no frame or default constructor:",
               "// each public constructor and static factory whose parameter types the sweep can",
               "// make, tried in order.", "namespace sweep {"]
-    for name in classes:
+    # An object of a class the sweep reaches only through an interface is made as one of
+    # the classes derived from it.
+    families = {name: [name] + sorted(n for n in records.classes if n != name and name in ancestors(records, n)
+                                      and records.derives_from_object(n))
+                for name in classes}
+    made = sorted(set(n for family in families.values() for n in family))
+    for name in made:
         makers = [m for m in records.classes[name].get("makers", []) if m["params"] and spelled_outside(m["params"])]
         for n, m in enumerate(makers[:4]):
-            args_d = ", ".join("arg<%s, D>()" % p for p in m["params"])
+            args_d = ", ".join(made_by_class(records, name, p) or "arg<%s, D>()" % p for p in m["params"])
             if m["factory"]:
                 lines.append("template <> struct Maker<::%s, %d> {" % (name, n))
                 lines.append("    template <class D = void> static auto make() -> decltype(rt::Ref<::%s>(::%s::%s(%s))) {"
@@ -319,7 +325,7 @@ def main():
         lines.append("    using ::sweep::arg;")
         # An object of the class, or failing that of the first class derived from it that
         # can be made: the method is the same.
-        family = [name] + sorted(n for n in classes if n != name and name in ancestors(records, n))
+        family = families[name]
         lines.append("    {")
         lines.append("        using Family = ::sweep::Types<%s>;" % ", ".join("::" + n for n in family))
         lines.append("        auto snapshot = [](auto& o) { ::sweep::Snapshot s; %s; return s; };" % (
@@ -355,6 +361,21 @@ def main():
           "reached from the facade, %d of them without the mark)"
           % (methods, len(classes), len(headers), len(reached), len(set(reached) - set(marked))))
     return 0
+
+
+def made_by_class(records, name, param):
+    """A call of the class's own static factory answering what param takes (a media player
+    makes its movie player controller), or None."""
+    import re
+
+    def plain(t):  # rt::Ref<X> as written or as std::shared_ptr<ns::X> desugared: Ref<X>
+        t = t.replace("const ", "").replace("&", "").replace("std::shared_ptr<", "Ref<")
+        return re.sub(r"\b\w+::", "", t).replace(" ", "")
+
+    for m in records.classes[name]["methods"]:
+        if m["static"] and not m["params"] and plain(m["returns"]) == plain(param):
+            return "::%s::%s()" % (name, m["name"])
+    return None
 
 
 def ancestors(records, name, seen=()):
