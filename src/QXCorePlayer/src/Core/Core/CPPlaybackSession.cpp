@@ -53,11 +53,13 @@ const PlayerStateStep* playerStateStep(CPPlayerState playerState) {
 
 CPPlaybackSession::CPPlaybackSession(rt::Ref<ICPMediaSource> source, rt::Ref<ICPPlayerFactory> playerFactory)
     : source_(std::move(source)), playerFactory_(std::move(playerFactory)), playbackID_(makePlaybackID()) {
+    RT_MAIN_THREAD_ONLY_CALL("CPPlaybackSession::CPPlaybackSession");
     tracker_ = source_ ? source_->playbackTracker() : nullptr;
 }
 
 rt::Ref<CPPlaybackSession> CPPlaybackSession::sessionWithMediaSource(rt::Ref<ICPMediaSource> source,
                                                                      rt::Ref<ICPPlayerFactory> playerFactory) {
+    RT_MAIN_THREAD_ONLY_CALL("CPPlaybackSession::sessionWithMediaSource");
     return rt::make<CPPlaybackSession>(std::move(source), std::move(playerFactory));
 }
 
