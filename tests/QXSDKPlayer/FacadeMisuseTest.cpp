@@ -214,6 +214,8 @@ TEST_F(FacadeTest, WhatTheHandOutsAnswerRefusesAnotherThreadAtEntryInsteadOfEndi
     expectRefused(raisedOnAnotherThread([&] { session->setMuted(true); }), "CPPlaybackSession::setMuted");
     expectRefused(raisedOnAnotherThread([&] { session->setAutoStart(!autoStart); }), "CPPlaybackSession::setAutoStart");
     expectRefused(raisedOnAnotherThread([&] { (void)session->state(); }), "CPPlaybackSession::state");
+    expectRefused(raisedOnAnotherThread([&] { CPPlaybackSession::sessionWithMediaSource(source, nullptr); }),
+                  "CPPlaybackSession::sessionWithMediaSource");
     expectRefused(raisedOnAnotherThread([&] { mediaPlayer->start(); }), "CPMediaPlayer::start");
     expectRefused(raisedOnAnotherThread([&] { mediaPlayer->seekTo(5); }), "CPMediaPlayer::seekTo");
     expectRefused(raisedOnAnotherThread([&] { mediaPlayer->setSource(nullptr); }), "CPMediaPlayer::setSource");
