@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
 """Writes a host's unit that calls every public method of every main-thread-only class of
-the installed headers (one that declares RT_MAIN_THREAD_ONLY_CLASS, or derives from one),
-each from a thread of the host's, for the sweep (cmake/package/threadsweep) to run: each
+the installed headers, each from a thread of the host's, for the sweep (cmake/package/threadsweep) to run: each
 call must be refused with the thread error, leave the object as it was and call no
 observer.
 
@@ -10,7 +9,15 @@ observer.
 Writes <dir>/sweep_<n>.cpp. The methods are read from clang's syntax tree of a unit that
 includes every installed header (like declarations.py), so a method added to a header is
 swept without anyone listing it. The sweep also checks that each object's class
-description says main-thread-only, as its header does.
+description says main-thread-only.
+
+The classes are those a host can reach, found by walking from what it starts with (the
+facade, the prebuffering controller, a descriptor): the classes each public method
+answers (an rt::Ref, a pointer, a reference, a container of them) and their bases,
+transitively, so a class a new getter hands out is swept without anyone marking it; and
+those whose header declares RT_MAIN_THREAD_ONLY_CLASS (or derive from one). A reached
+class no public method can change (an error, a colour) reads the same on any thread and
+is passed over; so is what SHARED lists, with its reason.
 
 Each call's arguments are made from the parameter types (cmake/package/threadsweep/Sweep.h);
 a call whose arguments cannot be made, or a class no object of which can be made, is
@@ -103,7 +110,8 @@ class Records:
                 continue
             seen.add(key)
             entry["methods"].append({"name": method, "params": params, "const": const,
-                                     "static": child.get("storageClass") == "static", "signature": signature})
+                                     "static": child.get("storageClass") == "static", "signature": signature,
+                                     "returns": returned_type(signature)})
             if not params and const and child.get("storageClass") != "static" and method not in ANY_THREAD \
                     and not signature.startswith("void "):
                 entry["getters"].append(method)
@@ -114,6 +122,87 @@ class Records:
         if name in seen or name not in self.classes:
             return False
         return any(self.derives_from_object(b.lstrip(":"), seen + (name,)) for b in self.classes[name]["bases"])
+
+
+def returned_type(signature):
+    """The return type of a method's type as the syntax tree prints it ("R (P) const")."""
+    depth = 0
+    for at, c in enumerate(signature):
+        if c == "<":
+            depth += 1
+        elif c == ">":
+            depth -= 1
+        elif c == "(" and depth == 0:
+            return signature[:at].strip()
+    return signature
+
+
+# Where a host starts: the facade and what it makes itself.
+ROOTS = ("zid::QXQuorvexPlayer", "zid::QXPrebufferingController", "zid::QXMediaDescriptor")
+# Answered by many getters as "some object": what it is depends on the object, and is
+# reached (and swept) through the getters that name it.
+GENERIC = {"rt::Object"}
+# Reached, but made for the caller and shared with the framework's other threads by
+# design, so not held to the main thread (the reason is printed with the sweep).
+SHARED = {
+    "zid::QXVexaConfig": "a copy made for each caller (SDKVexaFactory::defaultConfig), then read under a lock by "
+                         "the transport's threads",
+}
+
+
+def resolve(records, written, scope):
+    """The qualified name of a class written in a declaration of scope, or None."""
+    written = written.lstrip(":")
+    for n in range(len(scope), -1, -1):
+        name = "::".join(scope[:n] + (written,))
+        if name in records.classes:
+            return name
+    return None
+
+
+def handed_out(records, name):
+    """The classes a public method of class name answers (as rt::Ref, pointer, reference
+    or in a container), derived from rt::Object."""
+    import re
+    scope = tuple(name.split("::"))
+    result = set()
+    for m in records.classes[name]["methods"]:
+        if m["name"] in ANY_THREAD:
+            continue
+        for written in re.findall(r"[A-Za-z_][\w:]*", m["returns"]):
+            found = resolve(records, written, scope)
+            if found and found not in GENERIC and records.derives_from_object(found):
+                result.add(found)
+    return result
+
+
+def changeable(records, name):
+    """Whether a public method of the class or of a base (other than rt::Object's own)
+    can change an object: one that is not const. An object no public method changes (an
+    error, a colour) reads the same on every thread."""
+    return any(not m["const"] and not m["static"] and m["name"] not in ANY_THREAD
+               for c in [name] + sorted(ancestors(records, name)) if c not in GENERIC
+               for m in records.classes.get(c, {}).get("methods", []))
+
+
+def reachable(records):
+    """Every class a host can reach from the roots: what their public methods answer,
+    and the classes those declare as their bases (other than rt::Object: a host calls a
+    base's methods on the object too), transitively. Answers name -> how it is reached."""
+    path = {name: name for name in ROOTS if name in records.classes}
+    pending = list(path)
+    while pending:
+        name = pending.pop(0)
+        if name in SHARED:
+            continue
+        steps = [(n, path[name] + " -> " + n) for n in sorted(handed_out(records, name))]
+        steps += [(n, path[name] + " :> " + n) for n in sorted(ancestors(records, name))
+                  if n not in GENERIC and n in records.classes]
+        for n, how in steps:
+            if n not in path and records.derives_from_object(n):
+                path[n] = how
+                pending.append(n)
+    return path
 
 
 def scopes_of(roots):
@@ -176,19 +265,33 @@ def main():
         if scope is not None:
             records.walk(node, scope)
 
-    classes = sorted(n for n in records.classes if records.derives_from_object(n) and
-                     (records.classes[n]["marked"] or any(records.classes.get(a, {}).get("marked")
-                                                          for a in ancestors(records, n))))
+    marked = [n for n in records.classes if records.derives_from_object(n) and
+              (records.classes[n]["marked"] or any(records.classes.get(a, {}).get("marked")
+                                                   for a in ancestors(records, n)))]
+    # What a host reaches is held to the main thread whether or not its header says so.
+    reached = {n: how for n, how in reachable(records).items() if changeable(records, n) and n not in SHARED}
+    for n in sorted(reached):
+        if n not in marked:
+            print("thread_sweep: reached without the mark: %s (%s)" % (n, reached[n]))
+    for n, why in sorted(SHARED.items()):
+        print("thread_sweep: reached but shared with other threads, not swept: %s (%s)" % (n, why))
+    classes = sorted(set(marked) | set(reached))
     lines = ["// Generated from the installed headers by thread_sweep.py: every public method of",
              "// every class derived from rt::Object, for the thread sweep to call from a host's thread.", ""]
     lines += ["#include <%s>" % h for h in headers]
     lines += ['#include "Sweep.h"', "", "// How to make an object of a class that has no frame or default constructor:",
               "// each public constructor and static factory whose parameter types the sweep can",
               "// make, tried in order.", "namespace sweep {"]
-    for name in classes:
+    # An object of a class the sweep reaches only through an interface is made as one of
+    # the classes derived from it.
+    families = {name: [name] + sorted(n for n in records.classes if n != name and name in ancestors(records, n)
+                                      and records.derives_from_object(n))
+                for name in classes}
+    made = sorted(set(n for family in families.values() for n in family))
+    for name in made:
         makers = [m for m in records.classes[name].get("makers", []) if m["params"] and spelled_outside(m["params"])]
         for n, m in enumerate(makers[:4]):
-            args_d = ", ".join("arg<%s, D>()" % p for p in m["params"])
+            args_d = ", ".join(made_by_class(records, name, p) or "arg<%s, D>()" % p for p in m["params"])
             if m["factory"]:
                 lines.append("template <> struct Maker<::%s, %d> {" % (name, n))
                 lines.append("    template <class D = void> static auto make() -> decltype(rt::Ref<::%s>(::%s::%s(%s))) {"
@@ -222,7 +325,7 @@ def main():
         lines.append("    using ::sweep::arg;")
         # An object of the class, or failing that of the first class derived from it that
         # can be made: the method is the same.
-        family = [name] + sorted(n for n in classes if n != name and name in ancestors(records, n))
+        family = families[name]
         lines.append("    {")
         lines.append("        using Family = ::sweep::Types<%s>;" % ", ".join("::" + n for n in family))
         lines.append("        auto snapshot = [](auto& o) { ::sweep::Snapshot s; %s; return s; };" % (
@@ -254,9 +357,25 @@ def main():
     for n, part in enumerate(parts):
         with open(os.path.join(args.work, "sweep_%d.cpp" % n), "w") as f:
             f.write("\n".join(prelude + part))
-    print("thread_sweep: %d public methods of %d main-thread-only classes in %d installed headers"
-          % (methods, len(classes), len(headers)))
+    print("thread_sweep: %d public methods of %d main-thread-only classes in %d installed headers (%d classes "
+          "reached from the facade, %d of them without the mark)"
+          % (methods, len(classes), len(headers), len(reached), len(set(reached) - set(marked))))
     return 0
+
+
+def made_by_class(records, name, param):
+    """A call of the class's own static factory answering what param takes (a media player
+    makes its movie player controller), or None."""
+    import re
+
+    def plain(t):  # rt::Ref<X> as written or as std::shared_ptr<ns::X> desugared: Ref<X>
+        t = t.replace("const ", "").replace("&", "").replace("std::shared_ptr<", "Ref<")
+        return re.sub(r"\b\w+::", "", t).replace(" ", "")
+
+    for m in records.classes[name]["methods"]:
+        if m["static"] and not m["params"] and plain(m["returns"]) == plain(param):
+            return "::%s::%s()" % (name, m["name"])
+    return None
 
 
 def ancestors(records, name, seen=()):

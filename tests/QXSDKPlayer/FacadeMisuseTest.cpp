@@ -12,14 +12,24 @@
 
 #include <pthread.h>
 
+#include <QXCorePlayer/Core/Core/CPURLMediaSource.h>
+#include <QXCorePlayer/Core/MediaPlayer/CPMediaPlayer.h>
+#include <QXCorePlayer/Core/View/PlaybackControl/CPToolbarPlaybackControl.h>
 #include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPPlayButtonToolbarItem.h>
 #include <QXFoundation/Extensions/ResourceDirectoryCheck.h>
+#include <QXCorePlayer/Core/View/PlayerControlViews/ToolbarItems/CPAirplayToolbarItem.h>
 #include <QXSDKPlayer/Common/ConstPlaybackControlFactory.h>
 #include <QXSDKPlayer/Common/QXPrebufferingController.h>
+#include <QXUIKit/RouteView/QXAirplayView.h>
+#include <QXUIKit/Toolbar/QXButtonToolbarItem.h>
+#include <QXUIKit/Toolbar/QXImageToolbarItem.h>
 #include <QXUIKit/Toolbar/QXToolbar.h>
 #include <fnd/RunLoop.h>
 #include <media/MediaErrors.h>
 #include <peers/TestCertificates.h>
+#include <ui/BarItem.h>
+#include <ui/GestureRecognizer.h>
+#include <ui/ViewController.h>
 #include <ui/Window.h>
 
 #include "FacadeTestSupport.h"
@@ -183,6 +193,81 @@ TEST_F(FacadeTest, EveryObjectTheFacadeHandsOutRefusesAnotherThreadWithTheFacade
     EXPECT_EQ(media->password(), "secret");
 }
 
+TEST_F(FacadeTest, WhatTheHandOutsAnswerRefusesAnotherThreadAtEntryInsteadOfEndingTheProcessOrChangingIt) {
+    // The session a prebuffering controller makes, its source and a media player over
+    // that source (the toolbar control's mediaPlayer() and mediaSource()).
+    auto prebuffering = rt::make<QXPrebufferingController>();
+    auto session = prebuffering->sessionForMedia(QXMediaDescriptor::recordedDescriptorWithID("r1"));
+    ASSERT_TRUE(session);
+    auto source = rt::make<CPURLMediaSource>("http://127.0.0.1/stream.m3u8");
+    auto mediaPlayer = rt::make<CPMediaPlayer>(rt::make<zidtest::ScriptedMoviePlayer>());
+    mediaPlayer->setSource(source);
+    auto control = rt::make<CPToolbarPlaybackControl>();
+    control->setMediaPlayer(mediaPlayer);
+    control->setMediaSource(source);
+    ASSERT_EQ(control->mediaPlayer(), mediaPlayer);
+    ASSERT_EQ(control->mediaSource(), source);
+    const bool autoStart = session->autoStart();
+    const auto state = session->state();
+    // Each of these wrote a key off the main thread: the framework's abort, not an error.
+    expectRefused(raisedOnAnotherThread([&] { session->play(); }), "CPPlaybackSession::play");
+    expectRefused(raisedOnAnotherThread([&] { session->setMuted(true); }), "CPPlaybackSession::setMuted");
+    expectRefused(raisedOnAnotherThread([&] { session->setAutoStart(!autoStart); }), "CPPlaybackSession::setAutoStart");
+    expectRefused(raisedOnAnotherThread([&] { (void)session->state(); }), "CPPlaybackSession::state");
+    expectRefused(raisedOnAnotherThread([&] { CPPlaybackSession::sessionWithMediaSource(source, nullptr); }),
+                  "CPPlaybackSession::sessionWithMediaSource");
+    expectRefused(raisedOnAnotherThread([&] { mediaPlayer->start(); }), "CPMediaPlayer::start");
+    expectRefused(raisedOnAnotherThread([&] { mediaPlayer->seekTo(5); }), "CPMediaPlayer::seekTo");
+    expectRefused(raisedOnAnotherThread([&] { mediaPlayer->setSource(nullptr); }), "CPMediaPlayer::setSource");
+    expectRefused(raisedOnAnotherThread([&] { mediaPlayer->setMuted(true); }), "CPMediaPlayer::setMuted");
+    expectRefused(raisedOnAnotherThread([&] { mediaPlayer->setContinuePlaybackInBackground(true); }),
+                  "CPMediaPlayer::setContinuePlaybackInBackground");
+    expectRefused(raisedOnAnotherThread([&] { source->realizeWithPlaybackID("p1"); }),
+                  "CPURLMediaSource::realizeWithPlaybackID");
+    expectRefused(raisedOnAnotherThread([&] { source->dispose(); }), "CPURLMediaSource::dispose");
+    EXPECT_EQ(session->autoStart(), autoStart);
+    EXPECT_EQ(session->state(), state);
+    EXPECT_FALSE(session->muted());
+    EXPECT_EQ(mediaPlayer->source(), source);
+    EXPECT_EQ(mediaPlayer->userState(), CPPlayerUserState::Stop);
+    EXPECT_FALSE(mediaPlayer->muted());
+    EXPECT_FALSE(mediaPlayer->continuePlaybackInBackground());
+    EXPECT_EQ(source->state(), CPMediaSourceState::Unrealized);
+
+    // The toolbar control's double-tap recognizer.
+    auto tap = control->doubleTapRecognizer();
+    ASSERT_TRUE(tap);
+    const long taps = tap->numberOfTapsRequired();
+    expectRefused(raisedOnAnotherThread([&] { tap->setNumberOfTapsRequired(7); }),
+                  "TapGestureRecognizer::setNumberOfTapsRequired");
+    expectRefused(raisedOnAnotherThread([&] { tap->setEnabled(false); }), "TapGestureRecognizer::setEnabled");
+    EXPECT_EQ(tap->numberOfTapsRequired(), taps);
+    EXPECT_TRUE(tap->isEnabled());
+
+    // The presenting view controller the facade hands back, and its tab bar item.
+    auto facade = scriptedFacade();
+    auto controller = rt::make<ui::ViewController>();  // held weakly by the facade
+    facade->setPresentingViewController(controller);
+    auto presenting = facade->presentingViewController();
+    ASSERT_EQ(presenting, controller);
+    auto tabItem = presenting->tabBarItem();
+    expectRefused(raisedOnAnotherThread([&] { presenting->setTitle("elsewhere"); }), "ViewController::setTitle");
+    expectRefused(raisedOnAnotherThread([&] { (void)presenting->tabBarItem(); }), "ViewController::tabBarItem");
+    expectRefused(raisedOnAnotherThread([&] { presenting->setTabBarItem(nullptr); }), "ViewController::setTabBarItem");
+    expectRefused(raisedOnAnotherThread([&] { tabItem->setTitle("elsewhere"); }), "TabBarItem::setTitle");
+    EXPECT_EQ(presenting->title(), "");
+    EXPECT_EQ(presenting->tabBarItem(), tabItem);
+    EXPECT_EQ(tabItem->title(), "");
+
+    // On the main thread the same calls go through.
+    tap->setNumberOfTapsRequired(3);
+    EXPECT_EQ(tap->numberOfTapsRequired(), 3);
+    session->setMuted(true);
+    EXPECT_TRUE(session->muted());
+    presenting->setTitle("here");
+    EXPECT_EQ(presenting->title(), "here");
+}
+
 TEST_F(FacadeTest, ThePrebufferingControllersSettersRefuseAnotherThreadInsteadOfEndingTheProcess) {
     auto prebuffering = rt::make<QXPrebufferingController>();
     auto delegate = std::make_shared<QXPrebufferingDelegate>();
@@ -207,6 +292,44 @@ TEST_F(FacadeTest, ThePrebufferingControllersSettersRefuseAnotherThreadInsteadOf
 }
 
 // ---- set-up values -----------------------------------------------------------------------------
+
+TEST_F(FacadeTest, ANilWhereAPartIsNeededIsRefusedAtTheSetterAndThePartStays) {
+    auto facade = scriptedFacade();
+    auto airplay = facade->airplayButtonItem()->airplayView();
+    auto routeButton = airplay->volumeViewForAirplay();
+    auto subtitles = facade->subtitlesButtonItem();
+    auto button = subtitles->button();
+    auto badge = facade->liveBadgeItem();
+    auto badgeImage = badge->imageView();
+    auto toolbar = facade->topToolbar();
+    auto background = toolbar->backgroundImageView();
+    struct Case {
+        const char* what;
+        std::function<void()> call;
+        const char* said;
+    };
+    const std::vector<Case> cases = {
+        {"route button view", [&] { airplay->setVolumeViewForAirplay(nullptr); },
+         "QXAirplayView: setVolumeViewForAirplay: must be called with a non-nil route button view!"},
+        {"toolbar button", [&] { subtitles->setButton(nullptr); },
+         "QXButtonToolbarItem: setButton: must be called with a non-nil button!"},
+        {"badge image view", [&] { badge->setImageView(nullptr); },
+         "QXImageToolbarItem: setImageView: must be called with a non-nil image view!"},
+        {"toolbar background", [&] { toolbar->setBackgroundImageView(nullptr); },
+         "QXToolbar: setBackgroundImageView: must be called with a non-nil image view!"},
+    };
+    for (const auto& c : cases) {
+        auto [name, reason] = whatRaised(c.call);
+        EXPECT_EQ(name, QXQuorvexPlayerParameterError) << c.what;
+        EXPECT_EQ(reason, c.said) << c.what;
+    }
+    EXPECT_EQ(airplay->volumeViewForAirplay(), routeButton);
+    EXPECT_EQ(subtitles->button(), button);
+    EXPECT_EQ(badge->imageView(), badgeImage);
+    EXPECT_EQ(toolbar->backgroundImageView(), background);
+    // What used to end the host: the next use of the nil part.
+    EXPECT_NO_THROW(airplay->setAirPlayIconImage(nullptr, 0));
+}
 
 static_assert(std::is_const_v<std::remove_reference_t<decltype(QXQuorvexPlayerApiKey)>>,
               "a host reads the configured key but cannot change it");
@@ -325,7 +448,7 @@ TEST_F(FacadeTest, HeaderValuesThatWouldBreakTheHandshakeHostsDNSRefusesAndAddre
     };
     const std::vector<Case> cases = {
         {"origin with CR LF", with([](auto& s) { s.origin = "https://a.example\r\nX-Origin-Injected: 1"; }),
-         "an origin without carriage returns, line feeds or NUL characters!"},
+         "an origin without carriage returns, line feeds, NUL or other control characters!"},
         {"origin with LF", with([](auto& s) { s.origin = "https://a.example\nX: 1"; }), "an origin without"},
         {"user agent with CR", with([](auto& s) { s.userAgent = "App\rX: 1"; }), "a user agent without carriage"},
         {"user agent with NUL", with([](auto& s) { s.userAgent = std::string("App\0X", 5); }), "a user agent without"},
@@ -336,6 +459,17 @@ TEST_F(FacadeTest, HeaderValuesThatWouldBreakTheHandshakeHostsDNSRefusesAndAddre
         {"key with NUL", [] { QXQuorvexPlayer::configureWithApiKey(std::string("key\0more", 8)); }, "without"},
         {"key of 1 MiB", [] { QXQuorvexPlayer::configureWithApiKey(std::string(1 << 20, 'k')); },
          "an api key of at most 8192 bytes, not 1048576!"},
+        // Any control character, not only the ones that end a line.
+        {"origin with SOH", with([](auto& s) { s.origin = "https://a.example\x01"; }), "other control characters!"},
+        {"user agent with DEL", with([](auto& s) { s.userAgent = "App\x7f"; }), "a user agent without carriage"},
+        {"user agent with a tab", with([](auto& s) { s.userAgent = "App\t1.0"; }), "a user agent without carriage"},
+        {"key with ESC", [] { QXQuorvexPlayer::configureWithApiKey(std::string("key\x1b[0m")); }, "an api key without"},
+        {"scoped IPv6 address", host("fe80::1%lo"), "not a scoped IPv6 address"},
+        {"name with CR LF", host("media.example.com\r\nX-Injected: 1"),
+         "not a name with a line break: \"media.example.com\\r\\nX-Injected: 1\"!"},
+        {"name with a bell", host("media\x07.example.com"), "not a name with a control character: \"media\\x07.example.com\"!"},
+        {"name with NUL", host(std::string("media\0.example.com", 18)),
+         "not a name with a control character: \"media\\0.example.com\"!"},
         {"leading hyphen", host("-media.example.com"), "a label that begins or ends with '-'"},
         {"trailing hyphen", host("media-.example.com"), "a label that begins or ends with '-'"},
         {"empty label", host("media..example.com"), "an empty label"},
@@ -384,6 +518,27 @@ TEST_F(FacadeTest, ANegativeOrNonFiniteLoadingTimeoutIsRefusedByEveryWayOfSettin
     EXPECT_EQ(QXQuorvexPlayerInternals::playerFactory(*facade)->loadingTimeout(), 4) << "the factory kept it too";
     facade->setLoadingTimeout(0);  // no limit
     EXPECT_EQ(facade->loadingTimeout(), 0);
+    facade->setLoadingTimeout(4);
+    facade->setLoadingTimeout(-0.0);  // no limit too, read back as written by anyone
+    EXPECT_EQ(facade->loadingTimeout(), 0);
+    EXPECT_FALSE(std::signbit(facade->loadingTimeout()));
+}
+
+TEST_F(FacadeTest, ASeekToATimeThatIsNotAFiniteNumberOfSecondsAtOrAbove0IsRefusedAndNothingSeeks) {
+    auto facade = scriptedFacade(CPMediaSourceType::Recorded);
+    player().script(CPPlayerState::Playing);
+    auto callsBefore = player().calls;
+    for (double bad : {std::nan(""), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                       -5.0, -0.001}) {
+        auto [name, reason] = whatRaised([&] { facade->seekTo(bad); });
+        EXPECT_EQ(name, QXQuorvexPlayerParameterError) << bad;
+        EXPECT_TRUE(holds(reason, "seekTo: must be called with a finite number of seconds at or above 0, not ")) << reason;
+    }
+    EXPECT_EQ(whatRaised([&] { facade->seekTo(-5); }).second,
+              "QXQuorvexPlayer: seekTo: must be called with a finite number of seconds at or above 0, not -5!");
+    EXPECT_EQ(player().calls, callsBefore) << "no refused seek reached the player";
+    EXPECT_NO_THROW(facade->seekTo(0));
+    EXPECT_NO_THROW(facade->seekTo(12.5));
 }
 
 // ---- the causes a host can act on ------------------------------------------------------------

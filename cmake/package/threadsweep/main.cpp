@@ -5,6 +5,7 @@
 #include "Sweep.h"
 
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
+#include <fnd/RunLoop.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -20,7 +21,12 @@
 
 namespace sweep {
 
-void hostSetUp() { zid::QXQuorvexPlayer::configureWithApiKey(std::string("thread-sweep")); }
+void hostSetUp() {
+    // As the guide has it: the main run loop first, so that this thread is the main one
+    // whatever the sweep's own thread then makes.
+    fnd::RunLoop::main();
+    zid::QXQuorvexPlayer::configureWithApiKey(std::string("thread-sweep"));
+}
 
 std::string Registry::onHostThread(const std::function<void()>& call) {
     std::string raised;

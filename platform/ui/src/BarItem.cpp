@@ -5,6 +5,7 @@
 namespace ui {
 
 void BarItem::describe(rt::ClassBuilder<BarItem>& c) {
+    c.mainThreadOnly();
     c.property(titleKey, &BarItem::setTitle);
     c.property(imageKey, &BarItem::setImage);
     c.property(enabledKey, &BarItem::setEnabled);
@@ -33,16 +34,19 @@ void BarButtonItem::describe(rt::ClassBuilder<BarButtonItem>& c) {
 }
 
 void BarButtonItem::setTarget(const rt::Ref<rt::Object>& target) {
+    RT_MAIN_THREAD_ONLY();
     target_ = target;
     hasTarget_ = bool(target);
 }
 
 void BarButtonItem::setAction(std::string name, Action action) {
+    RT_MAIN_THREAD_ONLY();
     actionName_ = std::move(name);
     action_ = std::move(action);
 }
 
 void BarButtonItem::press() {
+    RT_MAIN_THREAD_ONLY();
     if (!isEnabled() || !action_) return;
     if (hasTarget_ && target_.expired()) return;
     auto keep = selfAs<BarButtonItem>();
@@ -51,6 +55,7 @@ void BarButtonItem::press() {
 }
 
 rt::Ref<View> BarButtonItem::itemView() {
+    RT_MAIN_THREAD_ONLY();
     if (customView_) return customView_;
     if (!button_) {
         button_ = Button::buttonWithType(ButtonType::System);
@@ -72,26 +77,34 @@ void BarButtonItem::refreshButton() {
 }
 
 void BarButtonItem::setEnabled(bool e) {
+    RT_MAIN_THREAD_ONLY();
     BarItem::setEnabled(e);
     refreshButton();
 }
 void BarButtonItem::setTitle(std::string t) {
+    RT_MAIN_THREAD_ONLY();
     BarItem::setTitle(std::move(t));
     refreshButton();
 }
 void BarButtonItem::setImage(rt::Ref<Image> i) {
+    RT_MAIN_THREAD_ONLY();
     BarItem::setImage(std::move(i));
     refreshButton();
 }
 
-void NavigationItem::describe(rt::ClassBuilder<NavigationItem>& c) { c.property(titleKey); }
+void NavigationItem::describe(rt::ClassBuilder<NavigationItem>& c) {
+    c.mainThreadOnly();
+    c.property(titleKey);
+}
 
 void NavigationItem::setLeftBarButtonItem(rt::Ref<BarButtonItem> item) {
+    RT_MAIN_THREAD_ONLY();
     left_.clear();
     if (item) left_.push_back(std::move(item));
 }
 
 void NavigationItem::setRightBarButtonItem(rt::Ref<BarButtonItem> item) {
+    RT_MAIN_THREAD_ONLY();
     right_.clear();
     if (item) right_.push_back(std::move(item));
 }

@@ -59,19 +59,25 @@ rt::Ref<BezierPath> BezierPath::oval(const Rect& r0) {
     return p;
 }
 
-void BezierPath::moveTo(Point p) { elements_.push_back({Op::Move, {p, {}, {}}}); }
-void BezierPath::lineTo(Point p) { elements_.push_back({Op::Line, {p, {}, {}}}); }
-void BezierPath::curveTo(Point end, Point c1, Point c2) { elements_.push_back({Op::Curve, {c1, c2, end}}); }
-void BezierPath::close() { elements_.push_back({Op::Close, {}}); }
+void BezierPath::moveTo(Point p) { RT_MAIN_THREAD_ONLY(); elements_.push_back({Op::Move, {p, {}, {}}}); }
+void BezierPath::lineTo(Point p) { RT_MAIN_THREAD_ONLY(); elements_.push_back({Op::Line, {p, {}, {}}}); }
+void BezierPath::curveTo(Point end, Point c1, Point c2) {
+    RT_MAIN_THREAD_ONLY();
+    elements_.push_back({Op::Curve, {c1, c2, end}});
+}
+void BezierPath::close() { RT_MAIN_THREAD_ONLY(); elements_.push_back({Op::Close, {}}); }
 void BezierPath::append(const BezierPath& other) {
+    RT_MAIN_THREAD_ONLY();
     elements_.insert(elements_.end(), other.elements_.begin(), other.elements_.end());
 }
 void BezierPath::applyTransform(const AffineTransform& t) {
+    RT_MAIN_THREAD_ONLY();
     for (auto& e : elements_)
         for (auto& p : e.p) p = pointApplyTransform(p, t);
 }
 
 Rect BezierPath::bounds() const {
+    RT_MAIN_THREAD_ONLY();
     Rect out = rectNull();
     for (const auto& e : elements_) {
         int n = e.op == Op::Curve ? 3 : (e.op == Op::Close ? 0 : 1);
@@ -93,6 +99,7 @@ void BezierPathCairo::add(const BezierPath& path, cairo_t* cr) {
 }
 
 bool BezierPath::containsPoint(Point p) const {
+    RT_MAIN_THREAD_ONLY();
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
     cairo_t* cr = cairo_create(s);
     addToCairo(*this, cr);

@@ -47,6 +47,7 @@ bool isTerminal(GestureState s) {
 fnd::TimeInterval GestureRecognizer::now() const { return fnd::RunLoop::main()->clock().now(); }
 
 void GestureRecognizer::setEnabled(bool enabled) {
+    RT_MAIN_THREAD_ONLY();
     if (enabled_ == enabled) return;
     enabled_ = enabled;
     if (enabled) return;
@@ -60,6 +61,7 @@ void GestureRecognizer::setEnabled(bool enabled) {
 }
 
 void GestureRecognizer::addTarget(const rt::Ref<rt::Object>& target, const std::string& action, Action perform) {
+    RT_MAIN_THREAD_ONLY();
     for (const auto& a : actions_) {
         if (a.hasTarget == bool(target) && a.matches(target.get(), action) && a.action == action) return;
     }
@@ -75,10 +77,12 @@ void GestureRecognizer::addTarget(const rt::Ref<rt::Object>& target, const std::
 }
 
 void GestureRecognizer::removeTarget(const rt::Object* target, const std::string& action) {
+    RT_MAIN_THREAD_ONLY();
     std::erase_if(actions_, [&](const TargetAction& a) { return a.matches(target, action); });
 }
 
 void GestureRecognizer::requireGestureRecognizerToFail(const rt::Ref<GestureRecognizer>& other) {
+    RT_MAIN_THREAD_ONLY();
     if (!other || other.get() == this) return;
     requirements_.push_back(other);
     other->dependents_.push_back(selfAs<GestureRecognizer>());
@@ -102,6 +106,7 @@ Point GestureRecognizer::centroidInWindow() const {
 }
 
 Point GestureRecognizer::locationInView(const View* view) const {
+    RT_MAIN_THREAD_ONLY();
     Point p = centroidInWindow();
     if (!view) return p;
     auto w = window_.lock();
@@ -109,21 +114,25 @@ Point GestureRecognizer::locationInView(const View* view) const {
 }
 
 bool GestureRecognizer::shouldReceiveTouch(Touch& touch) {
+    RT_MAIN_THREAD_ONLY();
     if (!enabled_ || pending_) return false;
     return !delegate_ || delegate_->gestureRecognizerShouldReceiveTouch(*this, touch);
 }
 
 bool GestureRecognizer::isActive() const {
+    RT_MAIN_THREAD_ONLY();
     return state_ == GestureState::Possible && !touches_.empty();
 }
 
 bool GestureRecognizer::canRecognizeWith(GestureRecognizer& other) {
+    RT_MAIN_THREAD_ONLY();
     if (delegate_ && delegate_->gestureRecognizerShouldRecognizeSimultaneously(*this, other)) return true;
     if (other.delegate_ && other.delegate_->gestureRecognizerShouldRecognizeSimultaneously(other, *this)) return true;
     return false;
 }
 
 void GestureRecognizer::deliverBegan(const TouchSet& touches) {
+    RT_MAIN_THREAD_ONLY();
     if (!enabled_ || pending_ || isTerminal(state_)) return;
     std::erase_if(touches_, isOver);
     for (const auto& t : touches) {
@@ -135,12 +144,14 @@ void GestureRecognizer::deliverBegan(const TouchSet& touches) {
 }
 
 void GestureRecognizer::deliverMoved(const TouchSet& touches) {
+    RT_MAIN_THREAD_ONLY();
     if (!enabled_ || pending_ || isTerminal(state_)) return;
     touchesMoved(touches);
     lastCentroid_ = centroidInWindow();
 }
 
 void GestureRecognizer::deliverEnded(const TouchSet& touches) {
+    RT_MAIN_THREAD_ONLY();
     if (!enabled_ || pending_ || isTerminal(state_)) {
         resetIfDone();
         return;
@@ -151,6 +162,7 @@ void GestureRecognizer::deliverEnded(const TouchSet& touches) {
 }
 
 void GestureRecognizer::deliverCancelled(const TouchSet& touches) {
+    RT_MAIN_THREAD_ONLY();
     if (!enabled_ || isTerminal(state_)) {
         resetIfDone();
         return;

@@ -139,11 +139,13 @@ Vector PanGestureRecognizer::windowDelta(const View* view, Point fromWindow, Poi
 }
 
 Point PanGestureRecognizer::translationInView(const View* view) const {
+    RT_MAIN_THREAD_ONLY();
     Vector d = windowDelta(view, origin_, centroidInWindow());
     return {d.dx, d.dy};
 }
 
 void PanGestureRecognizer::setTranslation(Point translation, const View* view) {
+    RT_MAIN_THREAD_ONLY();
     // The origin moves so that the current translation reads as the given one.
     Point now = centroidInWindow();
     Vector unit = windowDelta(view, Point{0, 0}, Point{1, 0});
@@ -160,6 +162,7 @@ void PanGestureRecognizer::setTranslation(Point translation, const View* view) {
 }
 
 Point PanGestureRecognizer::velocityInView(const View* view) const {
+    RT_MAIN_THREAD_ONLY();
     Vector d = windowDelta(view, Point{0, 0}, Point{velocityWindow_.dx, velocityWindow_.dy});
     return {d.dx, d.dy};
 }

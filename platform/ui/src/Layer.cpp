@@ -3,6 +3,7 @@
 namespace ui {
 
 void Layer::describe(rt::ClassBuilder<Layer>& c) {
+    c.mainThreadOnly();
     c.property(borderWidthKey);
     c.property(borderColorKey);
     c.property(cornerRadiusKey);

@@ -92,12 +92,14 @@ void NavigationBar::layoutSubviews() {
 // ---- navigation controller -----------------------------------------------------------------------
 
 void NavigationController::loadView() {
+    RT_MAIN_THREAD_ONLY();
     auto v = rt::make<View>(Rect(0, 0, 320, 480));
     setView(v);
     v->addSubview(navigationBar());
 }
 
 void NavigationController::viewDidLoad() {
+    RT_MAIN_THREAD_ONLY();
     if (root_) {
         auto root = std::move(root_);
         setViewControllers({root}, false);
@@ -105,6 +107,7 @@ void NavigationController::viewDidLoad() {
 }
 
 unsigned NavigationController::supportedInterfaceOrientations() const {
+    RT_MAIN_THREAD_ONLY();
     if (delegate_) {
         if (auto mask = delegate_->navigationControllerSupportedInterfaceOrientations(
                 *const_cast<NavigationController*>(this))) {
@@ -115,6 +118,7 @@ unsigned NavigationController::supportedInterfaceOrientations() const {
 }
 
 rt::Ref<NavigationBar> NavigationController::navigationBar() {
+    RT_MAIN_THREAD_ONLY();
     if (!bar_) {
         bar_ = rt::make<NavigationBar>();
         bar_->setAutoresizingMask(Autoresizing::FlexibleWidth);
@@ -127,6 +131,7 @@ rt::Ref<NavigationBar> NavigationController::navigationBar() {
 }
 
 void NavigationController::setNavigationBarHidden(bool hidden) {
+    RT_MAIN_THREAD_ONLY();
     barHidden_ = hidden;
     navigationBar()->setHidden(hidden);
     if (auto top = topViewController(); top && top->isViewLoaded()) top->view()->setFrame(contentFrame());
@@ -139,6 +144,7 @@ Rect NavigationController::contentFrame() const {
 }
 
 rt::Ref<ViewController> NavigationController::visibleViewController() const {
+    RT_MAIN_THREAD_ONLY();
     if (auto p = presentedViewController()) return p;
     auto top = topViewController();
     if (top && top->presentedViewController()) return top->presentedViewController();
@@ -155,6 +161,7 @@ void NavigationController::refreshBar() {
 }
 
 void NavigationController::setViewControllers(std::vector<rt::Ref<ViewController>> controllers, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     auto old = topViewController();
     auto leaving = stack_;
     std::erase_if(leaving, [&](const auto& c) { return std::find(controllers.begin(), controllers.end(), c) != controllers.end(); });
@@ -175,6 +182,7 @@ void NavigationController::setViewControllers(std::vector<rt::Ref<ViewController
 }
 
 void NavigationController::pushViewController(const rt::Ref<ViewController>& controller, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     if (!controller || std::find(stack_.begin(), stack_.end(), controller) != stack_.end()) return;
     auto old = topViewController();
     addChildViewController(controller);
@@ -183,6 +191,7 @@ void NavigationController::pushViewController(const rt::Ref<ViewController>& con
 }
 
 void NavigationController::afterTransition(std::function<void()> block) {
+    RT_MAIN_THREAD_ONLY();
     if (!block) return;
     if (!transitioning_) {
         block();
@@ -192,6 +201,7 @@ void NavigationController::afterTransition(std::function<void()> block) {
 }
 
 rt::Ref<ViewController> NavigationController::popViewControllerAnimated(bool animated) {
+    RT_MAIN_THREAD_ONLY();
     if (stack_.size() < 2) return nullptr;
     auto popped = popToViewController(stack_[stack_.size() - 2], animated);
     return popped.empty() ? nullptr : popped.back();
@@ -199,6 +209,7 @@ rt::Ref<ViewController> NavigationController::popViewControllerAnimated(bool ani
 
 std::vector<rt::Ref<ViewController>> NavigationController::popToViewController(const rt::Ref<ViewController>& controller,
                                                                                bool animated) {
+    RT_MAIN_THREAD_ONLY();
     auto it = std::find(stack_.begin(), stack_.end(), controller);
     if (it == stack_.end() || it + 1 == stack_.end()) return {};
     std::vector<rt::Ref<ViewController>> popped(it + 1, stack_.end());
@@ -209,6 +220,7 @@ std::vector<rt::Ref<ViewController>> NavigationController::popToViewController(c
 }
 
 std::vector<rt::Ref<ViewController>> NavigationController::popToRootViewControllerAnimated(bool animated) {
+    RT_MAIN_THREAD_ONLY();
     if (stack_.empty()) return {};
     return popToViewController(stack_.front(), animated);
 }
@@ -318,6 +330,7 @@ void TabBar::layoutSubviews() {
 // ---- tab bar controller -----------------------------------------------------------------------
 
 void TabBarController::loadView() {
+    RT_MAIN_THREAD_ONLY();
     auto v = rt::make<View>(Rect(0, 0, 320, 480));
     setView(v);
     auto bar = tabBar();
@@ -327,6 +340,7 @@ void TabBarController::loadView() {
 }
 
 rt::Ref<TabBar> TabBarController::tabBar() {
+    RT_MAIN_THREAD_ONLY();
     if (!tabBar_) {
         tabBar_ = rt::make<TabBar>();
         tabBar_->setAutoresizingMask(Autoresizing::FlexibleWidth | Autoresizing::FlexibleTopMargin);
@@ -344,6 +358,7 @@ rt::Ref<TabBar> TabBarController::tabBar() {
 }
 
 void TabBarController::setViewControllers(std::vector<rt::Ref<ViewController>> controllers) {
+    RT_MAIN_THREAD_ONLY();
     auto old = selectedViewController();
     for (const auto& c : controllers_) {
         if (std::find(controllers.begin(), controllers.end(), c) != controllers.end()) continue;
@@ -371,15 +386,18 @@ void TabBarController::setViewControllers(std::vector<rt::Ref<ViewController>> c
 }
 
 rt::Ref<ViewController> TabBarController::selectedViewController() const {
+    RT_MAIN_THREAD_ONLY();
     return selected_ < controllers_.size() ? controllers_[selected_] : nullptr;
 }
 
 void TabBarController::setSelectedViewController(const rt::Ref<ViewController>& controller) {
+    RT_MAIN_THREAD_ONLY();
     auto it = std::find(controllers_.begin(), controllers_.end(), controller);
     if (it != controllers_.end()) select(std::size_t(it - controllers_.begin()));
 }
 
 void TabBarController::setSelectedIndex(std::size_t index) {
+    RT_MAIN_THREAD_ONLY();
     if (index < controllers_.size()) select(index);
 }
 

@@ -18,6 +18,7 @@ void ViewController::describe(rt::ClassBuilder<ViewController>& c) {
 }
 
 rt::Ref<View> ViewController::view() {
+    RT_MAIN_THREAD_ONLY();
     if (!view_) {
         loadView();
         if (!view_) setView(rt::make<View>(Screen::mainScreen()->bounds()));
@@ -27,16 +28,18 @@ rt::Ref<View> ViewController::view() {
 }
 
 void ViewController::setView(const rt::Ref<View>& view) {
+    RT_MAIN_THREAD_ONLY();
     if (view_ && view_->viewController().get() == this) view_->setViewController(nullptr);
     view_ = view;
     if (view_) view_->setViewController(selfAs<ViewController>());
 }
 
-void ViewController::loadView() { setView(rt::make<View>(Screen::mainScreen()->bounds())); }
+void ViewController::loadView() { RT_MAIN_THREAD_ONLY(); setView(rt::make<View>(Screen::mainScreen()->bounds())); }
 
 // ---- appearance -----------------------------------------------------------------------------
 
 void ViewController::beginAppearanceTransition(bool isAppearing, bool animated) {
+    RT_MAIN_THREAD_ONLY();
     auto keep = selfAs<ViewController>();
     if (isAppearing) {
         if (appearance_ == Appearance::Appeared || appearance_ == Appearance::Appearing) return;
@@ -53,6 +56,7 @@ void ViewController::beginAppearanceTransition(bool isAppearing, bool animated) 
 }
 
 void ViewController::endAppearanceTransition() {
+    RT_MAIN_THREAD_ONLY();
     auto keep = selfAs<ViewController>();
     if (appearance_ == Appearance::Appearing) {
         appearance_ = Appearance::Appeared;
@@ -77,6 +81,7 @@ void ViewController::forwardToChildren(bool appearing, bool animated, bool begin
 // ---- containment -----------------------------------------------------------------------------
 
 void ViewController::addChildViewController(const rt::Ref<ViewController>& child) {
+    RT_MAIN_THREAD_ONLY();
     if (!child || child.get() == this) return;
     auto self = selfAs<ViewController>();
     if (child->parentViewController() == self) return;
@@ -87,6 +92,7 @@ void ViewController::addChildViewController(const rt::Ref<ViewController>& child
 }
 
 void ViewController::removeFromParentViewController() {
+    RT_MAIN_THREAD_ONLY();
     auto parent = parent_.lock();
     if (!parent) return;
     auto keep = selfAs<ViewController>();
@@ -100,6 +106,7 @@ void ViewController::transitionFromViewController(const rt::Ref<ViewController>&
                                                   const rt::Ref<ViewController>& to, double duration,
                                                   unsigned options, const std::function<void()>& animations,
                                                   const std::function<void(bool)>& completion) {
+    RT_MAIN_THREAD_ONLY();
     auto self = selfAs<ViewController>();
     if (!from || !to || from->parentViewController() != self || to->parentViewController() != self) return;
     bool animated = duration > 0;
@@ -125,6 +132,7 @@ void ViewController::transitionFromViewController(const rt::Ref<ViewController>&
 // ---- presentation ---------------------------------------------------------------------------
 
 rt::Ref<ViewController> ViewController::presentingViewController() const {
+    RT_MAIN_THREAD_ONLY();
     if (auto p = presenting_.lock()) return p;
     if (auto parent = parentViewController()) return parent->presentingViewController();
     return nullptr;
@@ -147,6 +155,7 @@ bool ViewController::hasPresentationHook() { return bool(presentationHook()); }
 
 void ViewController::presentViewController(const rt::Ref<ViewController>& controller, bool animated,
                                            Completion completion) {
+    RT_MAIN_THREAD_ONLY();
     if (auto hook = presentationHook()) {
         hook(*this, controller, animated, std::move(completion));
         return;
@@ -156,6 +165,7 @@ void ViewController::presentViewController(const rt::Ref<ViewController>& contro
 
 void ViewController::platformPresentViewController(const rt::Ref<ViewController>& controller, bool animated,
                                                    Completion completion) {
+    RT_MAIN_THREAD_ONLY();
     auto self = selfAs<ViewController>();
     // A controller on its way out no longer counts: the next one may go up at once.
     if (!controller || (presented_ && !presented_->beingDismissed_) || controller->presenting_.lock()) return;
@@ -219,6 +229,7 @@ void ViewController::platformPresentViewController(const rt::Ref<ViewController>
 }
 
 void ViewController::dismissViewControllerAnimated(bool animated, Completion completion) {
+    RT_MAIN_THREAD_ONLY();
     auto self = selfAs<ViewController>();
     if (!presented_) {
         if (auto presenter = presentingViewController()) presenter->dismissViewControllerAnimated(animated, completion);
@@ -299,6 +310,7 @@ void ViewControllerContextTransitioning::completeTransition(bool didComplete) {
 // ---- status bar -----------------------------------------------------------------------------
 
 void ViewController::setNeedsStatusBarAppearanceUpdate() {
+    RT_MAIN_THREAD_ONLY();
     rt::Ref<ViewController> decider = selfAs<ViewController>();
     if (isViewLoaded()) {
         if (auto window = view_->window()) {
@@ -317,6 +329,7 @@ void ViewController::setNeedsStatusBarAppearanceUpdate() {
 // ---- bars -----------------------------------------------------------------------------------
 
 void ViewController::setTitle(std::string title) {
+    RT_MAIN_THREAD_ONLY();
     {
         rt::ChangeScope scope(*this, {"title"});
         title_ = title;
@@ -326,18 +339,21 @@ void ViewController::setTitle(std::string title) {
 }
 
 rt::Ref<NavigationItem> ViewController::navigationItem() {
+    RT_MAIN_THREAD_ONLY();
     if (!navigationItem_) navigationItem_ = rt::make<NavigationItem>(title_);
     return navigationItem_;
 }
 
 rt::Ref<TabBarItem> ViewController::tabBarItem() {
+    RT_MAIN_THREAD_ONLY();
     if (!tabBarItem_) tabBarItem_ = rt::make<TabBarItem>(title_, nullptr, 0);
     return tabBarItem_;
 }
 
-void ViewController::setTabBarItem(rt::Ref<TabBarItem> item) { tabBarItem_ = std::move(item); }
+void ViewController::setTabBarItem(rt::Ref<TabBarItem> item) { RT_MAIN_THREAD_ONLY(); tabBarItem_ = std::move(item); }
 
 rt::Ref<NavigationController> ViewController::navigationController() const {
+    RT_MAIN_THREAD_ONLY();
     for (auto p = parentViewController(); p; p = p->parentViewController()) {
         if (auto n = rt::cast<NavigationController>(p)) return n;
     }
@@ -345,6 +361,7 @@ rt::Ref<NavigationController> ViewController::navigationController() const {
 }
 
 rt::Ref<TabBarController> ViewController::tabBarController() const {
+    RT_MAIN_THREAD_ONLY();
     for (auto p = parentViewController(); p; p = p->parentViewController()) {
         if (auto t = rt::cast<TabBarController>(p)) return t;
     }
@@ -367,6 +384,7 @@ ViewController::RotationHook ViewController::setRotationHook(RotationHook hook) 
 }
 
 void ViewController::rotateToInterfaceOrientation(InterfaceOrientation orientation, double duration) {
+    RT_MAIN_THREAD_ONLY();
     auto keep = selfAs<ViewController>();
     InterfaceOrientation from = orientation_;
     willRotateToInterfaceOrientation(orientation, duration);
@@ -386,6 +404,7 @@ void ViewController::rotateToInterfaceOrientation(InterfaceOrientation orientati
 }
 
 rt::Ref<Responder> ViewController::nextResponder() const {
+    RT_MAIN_THREAD_ONLY();
     if (view_) {
         if (auto s = view_->superview()) return s;
     }

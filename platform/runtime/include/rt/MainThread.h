@@ -32,7 +32,8 @@
 /// call ("QXQuorvexPlayer::player").
 #define RT_MAIN_THREAD_ONLY_CALL(call) ::rt::MainThread::require(call)
 /// In the body of a class whose description says mainThreadOnly(), so that what reads
-/// the headers (the thread sweep) knows it too; subclasses inherit it.
+/// the headers (the thread sweep) knows it too; subclasses inherit it. The sweep also
+/// takes every class a host reaches from the player facade's hand-outs, marked or not.
 #define RT_MAIN_THREAD_ONLY_CLASS static constexpr bool mainThreadOnlyClass = true
 
 namespace rt {

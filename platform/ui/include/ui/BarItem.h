@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <ui/Button.h>
+#include <rt/MainThread.h>
 
 namespace ui {
 
@@ -26,14 +27,14 @@ public:
     static constexpr rt::Key<BarItem, bool> enabledKey{"enabled", &BarItem::enabled_};
     static void describe(rt::ClassBuilder<BarItem>& c);
 
-    std::string title() const { return title_; }
-    virtual void setTitle(std::string t) { titleKey.set(*this, std::move(t)); }
-    rt::Ref<Image> image() const { return image_; }
-    virtual void setImage(rt::Ref<Image> i) { imageKey.set(*this, std::move(i)); }
-    bool isEnabled() const { return enabled_; }
-    virtual void setEnabled(bool e) { enabledKey.set(*this, e); }
-    long tag() const { return tag_; }
-    void setTag(long t) { tag_ = t; }
+    std::string title() const { RT_MAIN_THREAD_ONLY(); return title_; }
+    virtual void setTitle(std::string t) { RT_MAIN_THREAD_ONLY(); titleKey.set(*this, std::move(t)); }
+    rt::Ref<Image> image() const { RT_MAIN_THREAD_ONLY(); return image_; }
+    virtual void setImage(rt::Ref<Image> i) { RT_MAIN_THREAD_ONLY(); imageKey.set(*this, std::move(i)); }
+    bool isEnabled() const { RT_MAIN_THREAD_ONLY(); return enabled_; }
+    virtual void setEnabled(bool e) { RT_MAIN_THREAD_ONLY(); enabledKey.set(*this, e); }
+    long tag() const { RT_MAIN_THREAD_ONLY(); return tag_; }
+    void setTag(long t) { RT_MAIN_THREAD_ONLY(); tag_ = t; }
 };
 
 enum class BarButtonItemStyle { Plain = 0, Bordered = 1, Done = 2 };
@@ -58,20 +59,20 @@ public:
     explicit BarButtonItem(BarButtonSystemItem item);
     static void describe(rt::ClassBuilder<BarButtonItem>& c);
 
-    BarButtonItemStyle style() const { return style_; }
+    BarButtonItemStyle style() const { RT_MAIN_THREAD_ONLY(); return style_; }
     /// The standard kind the item was made from, if it was.
-    std::optional<BarButtonSystemItem> systemItem() const { return systemItem_; }
-    void setStyle(BarButtonItemStyle s) { style_ = s; }
-    rt::Ref<View> customView() const { return customView_; }
-    void setCustomView(rt::Ref<View> v) { customView_ = std::move(v); }
+    std::optional<BarButtonSystemItem> systemItem() const { RT_MAIN_THREAD_ONLY(); return systemItem_; }
+    void setStyle(BarButtonItemStyle s) { RT_MAIN_THREAD_ONLY(); style_ = s; }
+    rt::Ref<View> customView() const { RT_MAIN_THREAD_ONLY(); return customView_; }
+    void setCustomView(rt::Ref<View> v) { RT_MAIN_THREAD_ONLY(); customView_ = std::move(v); }
 
     /// The target is weak; a press with a gone target does nothing. An item without a
     /// target still runs its action.
-    rt::Ref<rt::Object> target() const { return target_.lock(); }
+    rt::Ref<rt::Object> target() const { RT_MAIN_THREAD_ONLY(); return target_.lock(); }
     void setTarget(const rt::Ref<rt::Object>& target);
     /// The action's name ("" for none) and what it does.
-    const std::string& action() const { return actionName_; }
-    const Action& actionBlock() const { return action_; }
+    const std::string& action() const { RT_MAIN_THREAD_ONLY(); return actionName_; }
+    const Action& actionBlock() const { RT_MAIN_THREAD_ONLY(); return action_; }
     void setAction(std::string name, Action action);
 
     /// Sends the action, as a press on the item's view does (when enabled).
@@ -107,22 +108,34 @@ public:
     explicit NavigationItem(std::string title) : title_(std::move(title)) {}
     static void describe(rt::ClassBuilder<NavigationItem>& c);
 
-    std::string title() const { return title_; }
-    void setTitle(std::string t) { titleKey.set(*this, std::move(t)); }
-    rt::Ref<View> titleView() const { return titleView_; }
-    void setTitleView(rt::Ref<View> v) { titleView_ = std::move(v); }
-    rt::Ref<BarButtonItem> leftBarButtonItem() const { return left_.empty() ? nullptr : left_.front(); }
+    std::string title() const { RT_MAIN_THREAD_ONLY(); return title_; }
+    void setTitle(std::string t) { RT_MAIN_THREAD_ONLY(); titleKey.set(*this, std::move(t)); }
+    rt::Ref<View> titleView() const { RT_MAIN_THREAD_ONLY(); return titleView_; }
+    void setTitleView(rt::Ref<View> v) { RT_MAIN_THREAD_ONLY(); titleView_ = std::move(v); }
+    rt::Ref<BarButtonItem> leftBarButtonItem() const {
+        RT_MAIN_THREAD_ONLY();
+        return left_.empty() ? nullptr : left_.front();
+    }
     void setLeftBarButtonItem(rt::Ref<BarButtonItem> item);
-    rt::Ref<BarButtonItem> rightBarButtonItem() const { return right_.empty() ? nullptr : right_.front(); }
+    rt::Ref<BarButtonItem> rightBarButtonItem() const {
+        RT_MAIN_THREAD_ONLY();
+        return right_.empty() ? nullptr : right_.front();
+    }
     void setRightBarButtonItem(rt::Ref<BarButtonItem> item);
-    const std::vector<rt::Ref<BarButtonItem>>& leftBarButtonItems() const { return left_; }
-    void setLeftBarButtonItems(std::vector<rt::Ref<BarButtonItem>> items) { left_ = std::move(items); }
-    const std::vector<rt::Ref<BarButtonItem>>& rightBarButtonItems() const { return right_; }
-    void setRightBarButtonItems(std::vector<rt::Ref<BarButtonItem>> items) { right_ = std::move(items); }
-    rt::Ref<BarButtonItem> backBarButtonItem() const { return back_; }
-    void setBackBarButtonItem(rt::Ref<BarButtonItem> item) { back_ = std::move(item); }
-    bool hidesBackButton() const { return hidesBackButton_; }
-    void setHidesBackButton(bool h) { hidesBackButton_ = h; }
+    const std::vector<rt::Ref<BarButtonItem>>& leftBarButtonItems() const { RT_MAIN_THREAD_ONLY(); return left_; }
+    void setLeftBarButtonItems(std::vector<rt::Ref<BarButtonItem>> items) {
+        RT_MAIN_THREAD_ONLY();
+        left_ = std::move(items);
+    }
+    const std::vector<rt::Ref<BarButtonItem>>& rightBarButtonItems() const { RT_MAIN_THREAD_ONLY(); return right_; }
+    void setRightBarButtonItems(std::vector<rt::Ref<BarButtonItem>> items) {
+        RT_MAIN_THREAD_ONLY();
+        right_ = std::move(items);
+    }
+    rt::Ref<BarButtonItem> backBarButtonItem() const { RT_MAIN_THREAD_ONLY(); return back_; }
+    void setBackBarButtonItem(rt::Ref<BarButtonItem> item) { RT_MAIN_THREAD_ONLY(); back_ = std::move(item); }
+    bool hidesBackButton() const { RT_MAIN_THREAD_ONLY(); return hidesBackButton_; }
+    void setHidesBackButton(bool h) { RT_MAIN_THREAD_ONLY(); hidesBackButton_ = h; }
 
 private:
     rt::Ref<View> titleView_;
@@ -137,10 +150,10 @@ class TabBarItem : public BarItem {
 public:
     TabBarItem() = default;
     TabBarItem(std::string title, rt::Ref<Image> image, long tag);
-    rt::Ref<Image> selectedImage() const { return selectedImage_; }
-    void setSelectedImage(rt::Ref<Image> i) { selectedImage_ = std::move(i); }
-    std::optional<std::string> badgeValue() const { return badge_; }
-    void setBadgeValue(std::optional<std::string> b) { badge_ = std::move(b); }
+    rt::Ref<Image> selectedImage() const { RT_MAIN_THREAD_ONLY(); return selectedImage_; }
+    void setSelectedImage(rt::Ref<Image> i) { RT_MAIN_THREAD_ONLY(); selectedImage_ = std::move(i); }
+    std::optional<std::string> badgeValue() const { RT_MAIN_THREAD_ONLY(); return badge_; }
+    void setBadgeValue(std::optional<std::string> b) { RT_MAIN_THREAD_ONLY(); badge_ = std::move(b); }
 
 private:
     rt::Ref<Image> selectedImage_;

@@ -9,12 +9,15 @@
 
 #include <rt/Object.h>
 #include <ui/Geometry.h>
+#include <rt/MainThread.h>
+#include <rt/KVC.h>
 
 namespace ui {
 
 class BezierPath : public rt::Object {
     RT_CLASS(BezierPath, rt::Object)
 public:
+    static void describe(rt::ClassBuilder<BezierPath>& c) { c.mainThreadOnly(); }
     static rt::Ref<BezierPath> path();
     static rt::Ref<BezierPath> rect(const Rect& r);
     static rt::Ref<BezierPath> roundedRect(const Rect& r, double cornerRadius);
@@ -29,7 +32,7 @@ public:
 
     /// The bounding box of the points (control points included).
     Rect bounds() const;
-    bool isEmpty() const { return elements_.empty(); }
+    bool isEmpty() const { RT_MAIN_THREAD_ONLY(); return elements_.empty(); }
     /// Whether the point lies inside the filled path (non-zero winding).
     bool containsPoint(Point p) const;
 

@@ -12,6 +12,8 @@
 #include <fnd/RunLoop.h>
 #include <ui/TargetAction.h>
 #include <ui/Touch.h>
+#include <rt/MainThread.h>
+#include <rt/KVC.h>
 
 namespace ui {
 
@@ -34,43 +36,44 @@ public:
 class GestureRecognizer : public rt::Object {
     RT_CLASS(GestureRecognizer, rt::Object)
 public:
+    static void describe(rt::ClassBuilder<GestureRecognizer>& c) { c.mainThreadOnly(); }
     using Action = std::function<void(GestureRecognizer&)>;
 
     GestureRecognizer() = default;
     ~GestureRecognizer() override;
 
-    GestureState state() const { return state_; }
-    bool isEnabled() const { return enabled_; }
+    GestureState state() const { RT_MAIN_THREAD_ONLY(); return state_; }
+    bool isEnabled() const { RT_MAIN_THREAD_ONLY(); return enabled_; }
     /// Disabling a recognizer in the middle of a gesture cancels (or fails) it.
     void setEnabled(bool enabled);
-    bool cancelsTouchesInView() const { return cancelsTouchesInView_; }
-    void setCancelsTouchesInView(bool v) { cancelsTouchesInView_ = v; }
+    bool cancelsTouchesInView() const { RT_MAIN_THREAD_ONLY(); return cancelsTouchesInView_; }
+    void setCancelsTouchesInView(bool v) { RT_MAIN_THREAD_ONLY(); cancelsTouchesInView_ = v; }
 
     /// The kinds of touch and press (the platform's type numbers) the recognizer
     /// accepts, kept as given: every touch here is a direct one and nothing produces
     /// presses, so they change no recognition.
-    const std::vector<long>& allowedTouchTypes() const { return allowedTouchTypes_; }
-    void setAllowedTouchTypes(std::vector<long> types) { allowedTouchTypes_ = std::move(types); }
-    const std::vector<long>& allowedPressTypes() const { return allowedPressTypes_; }
-    void setAllowedPressTypes(std::vector<long> types) { allowedPressTypes_ = std::move(types); }
+    const std::vector<long>& allowedTouchTypes() const { RT_MAIN_THREAD_ONLY(); return allowedTouchTypes_; }
+    void setAllowedTouchTypes(std::vector<long> types) { RT_MAIN_THREAD_ONLY(); allowedTouchTypes_ = std::move(types); }
+    const std::vector<long>& allowedPressTypes() const { RT_MAIN_THREAD_ONLY(); return allowedPressTypes_; }
+    void setAllowedPressTypes(std::vector<long> types) { RT_MAIN_THREAD_ONLY(); allowedPressTypes_ = std::move(types); }
 
     /// Adds an action run on every state change that reports (began, changed, ended,
     /// cancelled). The target is held weakly; the same target and name are added once.
     void addTarget(const rt::Ref<rt::Object>& target, const std::string& action, Action perform);
     /// Removes the target's action of that name (every action of the target for "").
     void removeTarget(const rt::Object* target, const std::string& action);
-    std::size_t numberOfTargets() const { return actions_.size(); }
+    std::size_t numberOfTargets() const { RT_MAIN_THREAD_ONLY(); return actions_.size(); }
 
     /// The receiver recognizes only after the other one failed.
     void requireGestureRecognizerToFail(const rt::Ref<GestureRecognizer>& other);
-    GestureRecognizerDelegate* delegate() const { return delegate_; }
+    GestureRecognizerDelegate* delegate() const { RT_MAIN_THREAD_ONLY(); return delegate_; }
     /// Not owned; the owner clears it before it goes.
-    void setDelegate(GestureRecognizerDelegate* delegate) { delegate_ = delegate; }
+    void setDelegate(GestureRecognizerDelegate* delegate) { RT_MAIN_THREAD_ONLY(); delegate_ = delegate; }
 
-    rt::Ref<View> view() const { return view_.lock(); }
+    rt::Ref<View> view() const { RT_MAIN_THREAD_ONLY(); return view_.lock(); }
     /// The centroid of the touches being tracked (the last ones, once they ended).
     Point locationInView(const View* view) const;
-    std::size_t numberOfTouches() const { return touches_.size(); }
+    std::size_t numberOfTouches() const { RT_MAIN_THREAD_ONLY(); return touches_.size(); }
 
     // ---- fed by the window --------------------------------------------------------------
     bool shouldReceiveTouch(Touch& touch);
@@ -133,10 +136,10 @@ public:
     static constexpr double kTapInterval = 0.35;   ///< longest pause between taps
     static constexpr double kAllowableMovement = 10;
 
-    long numberOfTapsRequired() const { return taps_; }
-    void setNumberOfTapsRequired(long n) { taps_ = n < 1 ? 1 : n; }
-    long numberOfTouchesRequired() const { return touchesRequired_; }
-    void setNumberOfTouchesRequired(long n) { touchesRequired_ = n < 1 ? 1 : n; }
+    long numberOfTapsRequired() const { RT_MAIN_THREAD_ONLY(); return taps_; }
+    void setNumberOfTapsRequired(long n) { RT_MAIN_THREAD_ONLY(); taps_ = n < 1 ? 1 : n; }
+    long numberOfTouchesRequired() const { RT_MAIN_THREAD_ONLY(); return touchesRequired_; }
+    void setNumberOfTouchesRequired(long n) { RT_MAIN_THREAD_ONLY(); touchesRequired_ = n < 1 ? 1 : n; }
 
 protected:
     void touchesBegan(const TouchSet& touches) override;
@@ -161,12 +164,12 @@ private:
 class LongPressGestureRecognizer : public GestureRecognizer {
     RT_CLASS(LongPressGestureRecognizer, GestureRecognizer)
 public:
-    double minimumPressDuration() const { return duration_; }
-    void setMinimumPressDuration(double d) { duration_ = d; }
-    double allowableMovement() const { return movement_; }
-    void setAllowableMovement(double m) { movement_ = m; }
-    long numberOfTouchesRequired() const { return touchesRequired_; }
-    void setNumberOfTouchesRequired(long n) { touchesRequired_ = n < 1 ? 1 : n; }
+    double minimumPressDuration() const { RT_MAIN_THREAD_ONLY(); return duration_; }
+    void setMinimumPressDuration(double d) { RT_MAIN_THREAD_ONLY(); duration_ = d; }
+    double allowableMovement() const { RT_MAIN_THREAD_ONLY(); return movement_; }
+    void setAllowableMovement(double m) { RT_MAIN_THREAD_ONLY(); movement_ = m; }
+    long numberOfTouchesRequired() const { RT_MAIN_THREAD_ONLY(); return touchesRequired_; }
+    void setNumberOfTouchesRequired(long n) { RT_MAIN_THREAD_ONLY(); touchesRequired_ = n < 1 ? 1 : n; }
 
 protected:
     void touchesBegan(const TouchSet& touches) override;
@@ -188,10 +191,10 @@ class PanGestureRecognizer : public GestureRecognizer {
 public:
     static constexpr double kHysteresis = 10;
 
-    long minimumNumberOfTouches() const { return minTouches_; }
-    void setMinimumNumberOfTouches(long n) { minTouches_ = n < 1 ? 1 : n; }
-    long maximumNumberOfTouches() const { return maxTouches_; }
-    void setMaximumNumberOfTouches(long n) { maxTouches_ = n; }
+    long minimumNumberOfTouches() const { RT_MAIN_THREAD_ONLY(); return minTouches_; }
+    void setMinimumNumberOfTouches(long n) { RT_MAIN_THREAD_ONLY(); minTouches_ = n < 1 ? 1 : n; }
+    long maximumNumberOfTouches() const { RT_MAIN_THREAD_ONLY(); return maxTouches_; }
+    void setMaximumNumberOfTouches(long n) { RT_MAIN_THREAD_ONLY(); maxTouches_ = n; }
 
     /// How far the touches moved since the gesture began (or the last setTranslation),
     /// in the view's coordinates (nil: the window's).
@@ -234,10 +237,10 @@ public:
     static constexpr double kMinimumDistance = 50;
     static constexpr double kMaximumDuration = 0.5;
 
-    unsigned direction() const { return direction_; }
-    void setDirection(unsigned d) { direction_ = d; }
-    long numberOfTouchesRequired() const { return touchesRequired_; }
-    void setNumberOfTouchesRequired(long n) { touchesRequired_ = n < 1 ? 1 : n; }
+    unsigned direction() const { RT_MAIN_THREAD_ONLY(); return direction_; }
+    void setDirection(unsigned d) { RT_MAIN_THREAD_ONLY(); direction_ = d; }
+    long numberOfTouchesRequired() const { RT_MAIN_THREAD_ONLY(); return touchesRequired_; }
+    void setNumberOfTouchesRequired(long n) { RT_MAIN_THREAD_ONLY(); touchesRequired_ = n < 1 ? 1 : n; }
 
 protected:
     void touchesBegan(const TouchSet& touches) override;
@@ -266,8 +269,8 @@ class ScreenEdgePanGestureRecognizer : public PanGestureRecognizer {
     RT_CLASS(ScreenEdgePanGestureRecognizer, PanGestureRecognizer)
 public:
     static constexpr double kEdgeWidth = 20;
-    unsigned edges() const { return edges_; }
-    void setEdges(unsigned e) { edges_ = e; }
+    unsigned edges() const { RT_MAIN_THREAD_ONLY(); return edges_; }
+    void setEdges(unsigned e) { RT_MAIN_THREAD_ONLY(); edges_ = e; }
 
 protected:
     bool mayBeginAt(Point windowStart) const override;

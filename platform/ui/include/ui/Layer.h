@@ -11,6 +11,7 @@
 #include <ui/Color.h>
 #include <ui/Geometry.h>
 #include <ui/GeometryValues.h>
+#include <rt/MainThread.h>
 
 namespace ui {
 
@@ -44,30 +45,30 @@ public:
 
     static void describe(rt::ClassBuilder<Layer>& c);
 
-    double borderWidth() const { return borderWidth_; }
-    void setBorderWidth(double v) { borderWidthKey.set(*this, v); }
-    rt::Ref<Color> borderColor() const { return borderColor_; }
-    void setBorderColor(rt::Ref<Color> v) { borderColorKey.set(*this, std::move(v)); }
-    double cornerRadius() const { return cornerRadius_; }
-    void setCornerRadius(double v) { cornerRadiusKey.set(*this, v); }
-    bool masksToBounds() const { return masksToBounds_; }
-    void setMasksToBounds(bool v) { masksToBoundsKey.set(*this, v); }
+    double borderWidth() const { RT_MAIN_THREAD_ONLY(); return borderWidth_; }
+    void setBorderWidth(double v) { RT_MAIN_THREAD_ONLY(); borderWidthKey.set(*this, v); }
+    rt::Ref<Color> borderColor() const { RT_MAIN_THREAD_ONLY(); return borderColor_; }
+    void setBorderColor(rt::Ref<Color> v) { RT_MAIN_THREAD_ONLY(); borderColorKey.set(*this, std::move(v)); }
+    double cornerRadius() const { RT_MAIN_THREAD_ONLY(); return cornerRadius_; }
+    void setCornerRadius(double v) { RT_MAIN_THREAD_ONLY(); cornerRadiusKey.set(*this, v); }
+    bool masksToBounds() const { RT_MAIN_THREAD_ONLY(); return masksToBounds_; }
+    void setMasksToBounds(bool v) { RT_MAIN_THREAD_ONLY(); masksToBoundsKey.set(*this, v); }
 
-    rt::Ref<Color> shadowColor() const { return shadowColor_; }
-    void setShadowColor(rt::Ref<Color> v) { shadowColorKey.set(*this, std::move(v)); }
-    Size shadowOffset() const { return shadowOffset_; }
-    void setShadowOffset(Size v) { shadowOffsetKey.set(*this, v); }
-    double shadowOpacity() const { return shadowOpacity_; }
-    void setShadowOpacity(double v) { shadowOpacityKey.set(*this, v); }
-    double shadowRadius() const { return shadowRadius_; }
-    void setShadowRadius(double v) { shadowRadiusKey.set(*this, v); }
+    rt::Ref<Color> shadowColor() const { RT_MAIN_THREAD_ONLY(); return shadowColor_; }
+    void setShadowColor(rt::Ref<Color> v) { RT_MAIN_THREAD_ONLY(); shadowColorKey.set(*this, std::move(v)); }
+    Size shadowOffset() const { RT_MAIN_THREAD_ONLY(); return shadowOffset_; }
+    void setShadowOffset(Size v) { RT_MAIN_THREAD_ONLY(); shadowOffsetKey.set(*this, v); }
+    double shadowOpacity() const { RT_MAIN_THREAD_ONLY(); return shadowOpacity_; }
+    void setShadowOpacity(double v) { RT_MAIN_THREAD_ONLY(); shadowOpacityKey.set(*this, v); }
+    double shadowRadius() const { RT_MAIN_THREAD_ONLY(); return shadowRadius_; }
+    void setShadowRadius(double v) { RT_MAIN_THREAD_ONLY(); shadowRadiusKey.set(*this, v); }
     /// The shape that casts the shadow (in the view's bounds coordinates); nil: the
     /// bounds with the corner radius.
-    rt::Ref<BezierPath> shadowPath() const { return shadowPath_; }
-    void setShadowPath(rt::Ref<BezierPath> v) { shadowPathKey.set(*this, std::move(v)); }
+    rt::Ref<BezierPath> shadowPath() const { RT_MAIN_THREAD_ONLY(); return shadowPath_; }
+    void setShadowPath(rt::Ref<BezierPath> v) { RT_MAIN_THREAD_ONLY(); shadowPathKey.set(*this, std::move(v)); }
     /// A mask shape: the view and its subviews show only inside it.
-    rt::Ref<BezierPath> maskPath() const { return maskPath_; }
-    void setMaskPath(rt::Ref<BezierPath> v) { maskPathKey.set(*this, std::move(v)); }
+    rt::Ref<BezierPath> maskPath() const { RT_MAIN_THREAD_ONLY(); return maskPath_; }
+    void setMaskPath(rt::Ref<BezierPath> v) { RT_MAIN_THREAD_ONLY(); maskPathKey.set(*this, std::move(v)); }
 
 };
 

@@ -64,9 +64,12 @@ public:
     /// The delegate's answer when it gives one.
     unsigned supportedInterfaceOrientations() const override;
 
-    const std::vector<rt::Ref<ViewController>>& viewControllers() const { return stack_; }
+    const std::vector<rt::Ref<ViewController>>& viewControllers() const { RT_MAIN_THREAD_ONLY(); return stack_; }
     void setViewControllers(std::vector<rt::Ref<ViewController>> controllers, bool animated);
-    rt::Ref<ViewController> topViewController() const { return stack_.empty() ? nullptr : stack_.back(); }
+    rt::Ref<ViewController> topViewController() const {
+        RT_MAIN_THREAD_ONLY();
+        return stack_.empty() ? nullptr : stack_.back();
+    }
     /// The top controller, or what it presents.
     rt::Ref<ViewController> visibleViewController() const;
 
@@ -78,12 +81,12 @@ public:
     std::vector<rt::Ref<ViewController>> popToRootViewControllerAnimated(bool animated);
 
     rt::Ref<NavigationBar> navigationBar();
-    bool isNavigationBarHidden() const { return barHidden_; }
+    bool isNavigationBarHidden() const { RT_MAIN_THREAD_ONLY(); return barHidden_; }
     void setNavigationBarHidden(bool hidden);
-    NavigationControllerDelegate* delegate() const { return delegate_; }
-    void setDelegate(NavigationControllerDelegate* d) { delegate_ = d; }
+    NavigationControllerDelegate* delegate() const { RT_MAIN_THREAD_ONLY(); return delegate_; }
+    void setDelegate(NavigationControllerDelegate* d) { RT_MAIN_THREAD_ONLY(); delegate_ = d; }
     /// Whether a push or pop is running.
-    bool isTransitioning() const { return transitioning_; }
+    bool isTransitioning() const { RT_MAIN_THREAD_ONLY(); return transitioning_; }
     /// Runs the block once the push or pop that is running has finished (at once when
     /// none is running).
     void afterTransition(std::function<void()> block);
@@ -137,15 +140,15 @@ public:
     static constexpr std::size_t kNoSelection = std::size_t(-1);
     void loadView() override;
 
-    const std::vector<rt::Ref<ViewController>>& viewControllers() const { return controllers_; }
+    const std::vector<rt::Ref<ViewController>>& viewControllers() const { RT_MAIN_THREAD_ONLY(); return controllers_; }
     void setViewControllers(std::vector<rt::Ref<ViewController>> controllers);
     rt::Ref<ViewController> selectedViewController() const;
     void setSelectedViewController(const rt::Ref<ViewController>& controller);
-    std::size_t selectedIndex() const { return selected_; }
+    std::size_t selectedIndex() const { RT_MAIN_THREAD_ONLY(); return selected_; }
     void setSelectedIndex(std::size_t index);
     rt::Ref<TabBar> tabBar();
-    TabBarControllerDelegate* delegate() const { return delegate_; }
-    void setDelegate(TabBarControllerDelegate* d) { delegate_ = d; }
+    TabBarControllerDelegate* delegate() const { RT_MAIN_THREAD_ONLY(); return delegate_; }
+    void setDelegate(TabBarControllerDelegate* d) { RT_MAIN_THREAD_ONLY(); delegate_ = d; }
 
 private:
     void select(std::size_t index);

@@ -7,6 +7,8 @@
 
 #include <rt/Object.h>
 #include <ui/Geometry.h>
+#include <rt/MainThread.h>
+#include <rt/KVC.h>
 
 namespace ui {
 
@@ -16,6 +18,7 @@ inline constexpr const char* ScreenDidDisconnectNotification = "ScreenDidDisconn
 class Screen : public rt::Object {
     RT_CLASS(Screen, rt::Object)
 public:
+    static void describe(rt::ClassBuilder<Screen>& c) { c.mainThreadOnly(); }
     Screen(const Rect& bounds, double scale);
 
     /// The main screen: 1280 x 720 points at scale 1 until the host says otherwise.
@@ -27,10 +30,10 @@ public:
     /// Disconnects a screen other than the main one (posts ScreenDidDisconnectNotification).
     static void disconnect(const rt::Ref<Screen>& screen);
 
-    Rect bounds() const { return bounds_; }
-    void setBounds(const Rect& bounds) { bounds_ = bounds; }
-    double scale() const { return scale_; }
-    void setScale(double scale) { scale_ = scale > 0 ? scale : 1; }
+    Rect bounds() const { RT_MAIN_THREAD_ONLY(); return bounds_; }
+    void setBounds(const Rect& bounds) { RT_MAIN_THREAD_ONLY(); bounds_ = bounds; }
+    double scale() const { RT_MAIN_THREAD_ONLY(); return scale_; }
+    void setScale(double scale) { RT_MAIN_THREAD_ONLY(); scale_ = scale > 0 ? scale : 1; }
 
 private:
     Rect bounds_;

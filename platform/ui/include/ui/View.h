@@ -69,18 +69,29 @@ using TouchSet = std::vector<rt::Ref<Touch>>;
 class Responder : public rt::Object {
     RT_CLASS(Responder, rt::Object)
 public:
-    virtual rt::Ref<Responder> nextResponder() const { return nullptr; }
-    virtual void touchesBegan(const TouchSet& touches) { if (auto n = nextResponder()) n->touchesBegan(touches); }
-    virtual void touchesMoved(const TouchSet& touches) { if (auto n = nextResponder()) n->touchesMoved(touches); }
-    virtual void touchesEnded(const TouchSet& touches) { if (auto n = nextResponder()) n->touchesEnded(touches); }
+    static void describe(rt::ClassBuilder<Responder>& c) { c.mainThreadOnly(); }
+    virtual rt::Ref<Responder> nextResponder() const { RT_MAIN_THREAD_ONLY(); return nullptr; }
+    virtual void touchesBegan(const TouchSet& touches) {
+        RT_MAIN_THREAD_ONLY();
+        if (auto n = nextResponder()) n->touchesBegan(touches);
+    }
+    virtual void touchesMoved(const TouchSet& touches) {
+        RT_MAIN_THREAD_ONLY();
+        if (auto n = nextResponder()) n->touchesMoved(touches);
+    }
+    virtual void touchesEnded(const TouchSet& touches) {
+        RT_MAIN_THREAD_ONLY();
+        if (auto n = nextResponder()) n->touchesEnded(touches);
+    }
     virtual void touchesCancelled(const TouchSet& touches) {
+        RT_MAIN_THREAD_ONLY();
         if (auto n = nextResponder()) n->touchesCancelled(touches);
     }
-    virtual bool canBecomeFirstResponder() const { return false; }
-    virtual bool canResignFirstResponder() const { return true; }
-    virtual bool becomeFirstResponder() { return false; }
-    virtual bool resignFirstResponder() { return true; }
-    virtual bool isFirstResponder() const { return false; }
+    virtual bool canBecomeFirstResponder() const { RT_MAIN_THREAD_ONLY(); return false; }
+    virtual bool canResignFirstResponder() const { RT_MAIN_THREAD_ONLY(); return true; }
+    virtual bool becomeFirstResponder() { RT_MAIN_THREAD_ONLY(); return false; }
+    virtual bool resignFirstResponder() { RT_MAIN_THREAD_ONLY(); return true; }
+    virtual bool isFirstResponder() const { RT_MAIN_THREAD_ONLY(); return false; }
 };
 
 class View : public Responder {

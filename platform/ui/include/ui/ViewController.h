@@ -13,6 +13,7 @@
 #include <ui/Application.h>
 #include <ui/View.h>
 #include <ui/ViewControllerTransitioning.h>
+#include <rt/MainThread.h>
 
 namespace ui {
 
@@ -56,31 +57,34 @@ public:
     /// first use.
     rt::Ref<View> view();
     void setView(const rt::Ref<View>& view);
-    bool isViewLoaded() const { return bool(view_); }
+    bool isViewLoaded() const { RT_MAIN_THREAD_ONLY(); return bool(view_); }
     /// Makes the view; the default makes a plain view the size of the main screen.
     virtual void loadView();
-    virtual void viewDidLoad() {}
+    virtual void viewDidLoad() { RT_MAIN_THREAD_ONLY();}
 
     // ---- appearance ------------------------------------------------------------------------
-    virtual void viewWillAppear(bool /*animated*/) {}
-    virtual void viewDidAppear(bool /*animated*/) {}
-    virtual void viewWillDisappear(bool /*animated*/) {}
-    virtual void viewDidDisappear(bool /*animated*/) {}
-    virtual void viewWillLayoutSubviews() {}
-    virtual void viewDidLayoutSubviews() {}
+    virtual void viewWillAppear(bool /*animated*/) { RT_MAIN_THREAD_ONLY();}
+    virtual void viewDidAppear(bool /*animated*/) { RT_MAIN_THREAD_ONLY();}
+    virtual void viewWillDisappear(bool /*animated*/) { RT_MAIN_THREAD_ONLY();}
+    virtual void viewDidDisappear(bool /*animated*/) { RT_MAIN_THREAD_ONLY();}
+    virtual void viewWillLayoutSubviews() { RT_MAIN_THREAD_ONLY();}
+    virtual void viewDidLayoutSubviews() { RT_MAIN_THREAD_ONLY();}
     /// Starts an appearance change: will-appear or will-disappear (once per change).
     void beginAppearanceTransition(bool isAppearing, bool animated);
     /// Ends it: did-appear or did-disappear.
     void endAppearanceTransition();
     /// Whether appearance changes reach the children by themselves (YES by default).
-    virtual bool shouldAutomaticallyForwardAppearanceMethods() const { return true; }
+    virtual bool shouldAutomaticallyForwardAppearanceMethods() const { RT_MAIN_THREAD_ONLY(); return true; }
     /// Whether the view is on screen as far as appearance goes (did appear, no
     /// disappearance begun).
-    bool isAppeared() const { return appearance_ == Appearance::Appeared; }
+    bool isAppeared() const { RT_MAIN_THREAD_ONLY(); return appearance_ == Appearance::Appeared; }
 
     // ---- containment ---------------------------------------------------------------------------
-    rt::Ref<ViewController> parentViewController() const { return parent_.lock(); }
-    const std::vector<rt::Ref<ViewController>>& childViewControllers() const { return children_; }
+    rt::Ref<ViewController> parentViewController() const { RT_MAIN_THREAD_ONLY(); return parent_.lock(); }
+    const std::vector<rt::Ref<ViewController>>& childViewControllers() const {
+        RT_MAIN_THREAD_ONLY();
+        return children_;
+    }
     /// Adds a child (removing it from a former parent first) and tells it
     /// willMoveToParentViewController with the receiver. The caller adds the child's
     /// view and then calls didMoveToParentViewController on the child.
@@ -88,8 +92,8 @@ public:
     /// Leaves the parent and tells didMoveToParentViewController with nil. The caller
     /// calls willMoveToParentViewController(nil) first.
     void removeFromParentViewController();
-    virtual void willMoveToParentViewController(const rt::Ref<ViewController>& /*parent*/) {}
-    virtual void didMoveToParentViewController(const rt::Ref<ViewController>& /*parent*/) {}
+    virtual void willMoveToParentViewController(const rt::Ref<ViewController>& /*parent*/) { RT_MAIN_THREAD_ONLY();}
+    virtual void didMoveToParentViewController(const rt::Ref<ViewController>& /*parent*/) { RT_MAIN_THREAD_ONLY();}
     /// Swaps two children's views in the receiver's view: the new one appears while
     /// the old one disappears, `animations` runs on the animation engine, the old view
     /// leaves at the end, then the completion runs.
@@ -112,12 +116,12 @@ public:
     /// Dismisses what the receiver presented, or, when it presents nothing, the
     /// receiver itself (through its presenting controller).
     virtual void dismissViewControllerAnimated(bool animated, Completion completion = {});
-    rt::Ref<ViewController> presentedViewController() const { return presented_; }
+    rt::Ref<ViewController> presentedViewController() const { RT_MAIN_THREAD_ONLY(); return presented_; }
     rt::Ref<ViewController> presentingViewController() const;
-    bool isBeingPresented() const { return beingPresented_; }
-    bool isBeingDismissed() const { return beingDismissed_; }
-    ModalPresentationStyle modalPresentationStyle() const { return modalStyle_; }
-    void setModalPresentationStyle(ModalPresentationStyle style) { modalStyle_ = style; }
+    bool isBeingPresented() const { RT_MAIN_THREAD_ONLY(); return beingPresented_; }
+    bool isBeingDismissed() const { RT_MAIN_THREAD_ONLY(); return beingDismissed_; }
+    ModalPresentationStyle modalPresentationStyle() const { RT_MAIN_THREAD_ONLY(); return modalStyle_; }
+    void setModalPresentationStyle(ModalPresentationStyle style) { RT_MAIN_THREAD_ONLY(); modalStyle_ = style; }
     /// The process-wide presenter: every presentViewController of a controller that
     /// does not override it goes to the hook instead of the toolkit's presentation.
     /// Answers the hook it replaced; an empty hook restores the toolkit's presentation.
@@ -128,28 +132,36 @@ public:
     /// Supplies the animators of this controller's presentation and dismissal (held
     /// weakly; nil keeps the toolkit's slide).
     std::shared_ptr<ViewControllerTransitioningDelegate> transitioningDelegate() const {
+        RT_MAIN_THREAD_ONLY();
         return transitioningDelegate_.lock();
     }
     void setTransitioningDelegate(const std::shared_ptr<ViewControllerTransitioningDelegate>& delegate) {
+        RT_MAIN_THREAD_ONLY();
         transitioningDelegate_ = delegate;
     }
 
     // ---- status bar and layout ------------------------------------------------------------------
     /// Whether this controller wants the status bar hidden while it decides.
-    virtual bool prefersStatusBarHidden() const { return false; }
+    virtual bool prefersStatusBarHidden() const { RT_MAIN_THREAD_ONLY(); return false; }
     /// A child that decides the status bar's visibility or style in the receiver's place.
-    virtual rt::Ref<ViewController> childViewControllerForStatusBarHidden() const { return nullptr; }
-    virtual rt::Ref<ViewController> childViewControllerForStatusBarStyle() const { return nullptr; }
+    virtual rt::Ref<ViewController> childViewControllerForStatusBarHidden() const {
+        RT_MAIN_THREAD_ONLY();
+        return nullptr;
+    }
+    virtual rt::Ref<ViewController> childViewControllerForStatusBarStyle() const {
+        RT_MAIN_THREAD_ONLY();
+        return nullptr;
+    }
     /// Asks the application to follow the controller that decides the status bar now:
     /// from the window's root controller (the receiver without a window) down through
     /// childViewControllerForStatusBarHidden.
     void setNeedsStatusBarAppearanceUpdate();
     /// The edges (RectEdges) under which the view extends below bars; all by default.
-    unsigned edgesForExtendedLayout() const { return edgesForExtendedLayout_; }
-    void setEdgesForExtendedLayout(unsigned edges) { edgesForExtendedLayout_ = edges; }
+    unsigned edgesForExtendedLayout() const { RT_MAIN_THREAD_ONLY(); return edgesForExtendedLayout_; }
+    void setEdgesForExtendedLayout(unsigned edges) { RT_MAIN_THREAD_ONLY(); edgesForExtendedLayout_ = edges; }
 
     // ---- bars ---------------------------------------------------------------------------------
-    std::string title() const { return title_; }
+    std::string title() const { RT_MAIN_THREAD_ONLY(); return title_; }
     void setTitle(std::string title);
     rt::Ref<NavigationItem> navigationItem();
     rt::Ref<TabBarItem> tabBarItem();
@@ -159,15 +171,18 @@ public:
     rt::Ref<TabBarController> tabBarController() const;
 
     // ---- orientation ---------------------------------------------------------------------------
-    virtual unsigned supportedInterfaceOrientations() const { return InterfaceOrientationMask::AllButUpsideDown; }
-    virtual bool shouldAutorotate() const { return true; }
-    InterfaceOrientation interfaceOrientation() const { return orientation_; }
+    virtual unsigned supportedInterfaceOrientations() const {
+        RT_MAIN_THREAD_ONLY();
+        return InterfaceOrientationMask::AllButUpsideDown;
+    }
+    virtual bool shouldAutorotate() const { RT_MAIN_THREAD_ONLY(); return true; }
+    InterfaceOrientation interfaceOrientation() const { RT_MAIN_THREAD_ONLY(); return orientation_; }
     /// Turns the interface: will-rotate, then will-animate-rotation (through the
     /// rotation hook) inside the rotation's animation, then did-rotate.
     void rotateToInterfaceOrientation(InterfaceOrientation orientation, double duration);
-    virtual void willRotateToInterfaceOrientation(InterfaceOrientation, double) {}
-    virtual void willAnimateRotationToInterfaceOrientation(InterfaceOrientation, double) {}
-    virtual void didRotateFromInterfaceOrientation(InterfaceOrientation) {}
+    virtual void willRotateToInterfaceOrientation(InterfaceOrientation, double) { RT_MAIN_THREAD_ONLY();}
+    virtual void willAnimateRotationToInterfaceOrientation(InterfaceOrientation, double) { RT_MAIN_THREAD_ONLY();}
+    virtual void didRotateFromInterfaceOrientation(InterfaceOrientation) { RT_MAIN_THREAD_ONLY();}
     /// A process-wide hook around will-animate-rotation: it runs instead of the
     /// callback and is handed the callback to run. Answers the hook it replaced.
     using RotationHook = std::function<void(ViewController&, InterfaceOrientation, double,

@@ -4,6 +4,7 @@
 #include "Common/QXQuorvexPlayerImpl.h"
 #include "Common/QXQuorvexPlayerListener.h"
 #include "Common/ShownNumber.h"
+#include "Common/ShownText.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -47,13 +48,16 @@ constexpr std::size_t kMaxHeaderValueLength = 8 * 1024;
 constexpr std::size_t kMaxHostNameLength = 253;
 constexpr std::size_t kMaxHostLabelLength = 63;
 
+bool isControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
+
 /// What is wrong with a value sent in a header line of the media server's opening
 /// handshake (or in its first message), said as the rest of "must be called with ...";
 /// empty when nothing is. A line break would end the header and start another one of the
-/// caller's making, and a NUL ends the value early on many servers.
+/// caller's making, a NUL ends the value early on many servers, and a header value holds
+/// no other control character either (servers refuse the whole request for one).
 std::string headerValueProblem(std::string_view value, const std::string& what) {
-    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
-        return what + " without carriage returns, line feeds or NUL characters!";
+    if (std::any_of(value.begin(), value.end(), [](unsigned char c) { return isControl(c); }))
+        return what + " without carriage returns, line feeds, NUL or other control characters!";
     if (value.size() > kMaxHeaderValueLength)
         return rt::format("%s of at most %lld bytes, not %lld!", what, static_cast<long long>(kMaxHeaderValueLength),
                           static_cast<long long>(value.size()));
@@ -70,6 +74,14 @@ bool isAddressLiteral(const std::string& host) {
     return !last.empty() && std::all_of(last.begin(), last.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
+/// An IPv6 address with a zone ("fe80::1%lo"), which inet_pton does not read.
+bool isScopedIPv6Address(const std::string& host) {
+    std::size_t zone = host.find('%');
+    if (zone == std::string::npos || zone == 0 || zone + 1 == host.size()) return false;
+    unsigned char address[16];
+    return inet_pton(AF_INET6, host.substr(0, zone).c_str(), address) == 1;
+}
+
 /// What is wrong with a media-server host, said as the rest of "must be called with ...";
 /// empty when it is a host name DNS allows. The players put it into
 /// "wss://r<n>-<cluster>.<host>/", so a URL, a port, a path or an address given here would
@@ -77,12 +89,19 @@ bool isAddressLiteral(const std::string& host) {
 std::string hostNameProblem(const std::string& host) {
     if (isBlank(host)) return "a non-empty media-server host!";
     auto refused = [&](const std::string& what) {
-        return "a bare media-server host name (such as \"media.example.com\"), not " + what + ": \"" + host + "\"!";
+        return "a bare media-server host name (such as \"media.example.com\"), not " + what + ": \"" +
+               shownText(host) + "\"!";
     };
+    if (host.find_first_of("\r\n") != std::string::npos) return refused("a name with a line break");
+    if (std::any_of(host.begin(), host.end(), [](unsigned char c) { return isControl(c); }))
+        return refused("a name with a control character");
     if (host.find("://") != std::string::npos) return refused("a URL with a scheme");
     if (host.find('/') != std::string::npos) return refused("a host with a path");
     if (isAddressLiteral(host))
         return refused("an IP address (the players reach \"r<n>-<cluster>.<host>\", which needs a name)");
+    if (isScopedIPv6Address(host))
+        return refused("a scoped IPv6 address (an address with a zone such as \"%eth0\"; the players reach "
+                       "\"r<n>-<cluster>.<host>\", which needs a name)");
     if (host.find(':') != std::string::npos) return refused("a host with a port");
     bool nameOnly = std::all_of(host.begin(), host.end(), [](unsigned char c) {
         return std::isalnum(c) || c == '-' || c == '.' || c == '_';
@@ -419,7 +438,8 @@ void QXQuorvexPlayerImpl::setLoadingTimeout(double seconds) {
         raiseParameterError(rt::format("QXQuorvexPlayer: setLoadingTimeout: must be called with 0 (no limit) or a "
                                        "finite number of seconds above 0, not %s!",
                                        shownNumber(seconds)));
-    loadingTimeoutKey.set(owner_, *this, seconds);
+    // -0 reads back as the 0 it means.
+    loadingTimeoutKey.set(owner_, *this, seconds == 0 ? 0.0 : seconds);
 }
 
 rt::Ref<rt::Error> QXQuorvexPlayerImpl::resourceError() {
@@ -471,6 +491,10 @@ void QXQuorvexPlayer::pause() { RT_MAIN_THREAD_ONLY(); Impl::hostCall<&CPPlaybac
 
 void QXQuorvexPlayer::seekTo(double seconds) {
     RT_MAIN_THREAD_ONLY();
+    if (!std::isfinite(seconds) || seconds < 0)
+        Impl::raiseParameterError(rt::format(
+            "QXQuorvexPlayer: seekTo: must be called with a finite number of seconds at or above 0, not %s!",
+            shownNumber(seconds)));
     Impl::hostCall<&CPPlaybackSession::seekTo>(*this, "seekTo", seconds);
 }
 

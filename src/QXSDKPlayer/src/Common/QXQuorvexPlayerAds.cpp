@@ -10,6 +10,7 @@
 #include "Common/QXQuorvexPlayerImpl.h"
 #include "Common/QXQuorvexPlayerListener.h"
 #include "Common/ShownNumber.h"
+#include "Common/ShownText.h"
 #include <QXMediaPlayer/Ad/IMA/QXIMAVastBackend.h>
 #include <fnd/RunLoop.h>
 #include <ima/Backend.h>
@@ -62,7 +63,7 @@ constexpr const char* kConfigureAds = "QXQuorvexPlayer: configureAdServiceWithGo
 void requireAdTag(const std::string& tag, const char* call) {
     if (!media::Asset::isSupportedURL(tag))
         QXQuorvexPlayerImpl::raiseParameterError(
-            rt::format("%san http or https ad tag URL with a host, not \"%s\"!", call, tag));
+            rt::format("%san http or https ad tag URL with a host, not \"%s\"!", call, shownText(tag)));
 }
 }  // namespace
 

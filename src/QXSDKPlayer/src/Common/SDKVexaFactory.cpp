@@ -67,6 +67,7 @@ SDKVexaFactory::SDKVexaFactory(std::string defaultCluster, std::string host, std
 SDKVexaFactory::~SDKVexaFactory() = default;
 
 std::shared_ptr<IVexaClient> SDKVexaFactory::vexaClientForObject(const rt::Ref<ICPMediaSource>& source) {
+    RT_MAIN_THREAD_ONLY();
     if (auto channel = rt::cast<ChannelSource>(source)) return vexaClientForChannelID(channel->channelID());
     if (auto recorded = rt::cast<RecordedSource>(source)) return vexaClientForRecordID(recorded->recordID());
     if (auto highlight = rt::cast<HighlightSource>(source))
@@ -81,20 +82,24 @@ rt::Ref<QXVexaConnection> subscribeConnection(const rt::Ref<QXVexaService>& serv
 }  // namespace
 
 std::shared_ptr<IVexaClient> SDKVexaFactory::vexaClientForChannelID(const std::string& channelID) {
+    RT_MAIN_THREAD_ONLY();
     return QXVexaClient::clientWithChannelID(channelID, defaultConfig(), subscribeConnection(vexaService_));
 }
 
 std::shared_ptr<IVexaClient> SDKVexaFactory::vexaClientForRecordID(const std::string& recordID) {
+    RT_MAIN_THREAD_ONLY();
     return QXVexaClient::clientWithRecordID(recordID, defaultConfig(), subscribeConnection(vexaService_));
 }
 
 std::shared_ptr<IVexaClient> SDKVexaFactory::vexaClientForHighlightID(const std::string& highlightID,
                                                                       const std::string& recordID) {
+    RT_MAIN_THREAD_ONLY();
     return QXVexaClient::clientWithHighlightID(highlightID, recordID, defaultConfig(),
                                                subscribeConnection(vexaService_));
 }
 
 rt::Ref<QXVexaConfig> SDKVexaFactory::defaultConfig() const {
+    RT_MAIN_THREAD_ONLY();
     return defaultConfigForEnvironment(QXVexaConfig::Environment::current(), apiKey_);
 }
 

@@ -1,6 +1,7 @@
 #include "QXUIKit/RouteView/QXAirplayView.h"
 
 #include <rt/MainThread.h>
+#include "Support/MissingArgument.h"
 #include <RuzEzo/Signal/Dealloc/FKDeallocSignal.h>
 #include <RuzEzo/Signal/Notification/FKNotificationObserverSignal.h>
 #include <RuzEzo/Trigger/OnSignalHelper.h>
@@ -29,6 +30,12 @@ void QXAirplayView::setup() {
                  auto self = weak.lock();
                  if (self && self->volumeView_) self->setHidden(!self->volumeView_->areWirelessRoutesAvailable());
              });
+}
+
+void QXAirplayView::setVolumeViewForAirplay(rt::Ref<RouteButtonView> view) {
+    RT_MAIN_THREAD_ONLY();
+    if (!view) refuseMissingArgument("QXAirplayView: setVolumeViewForAirplay", "route button view");
+    volumeView_ = std::move(view);
 }
 
 void QXAirplayView::setAirPlayIconImage(rt::Ref<ui::Image> image, unsigned state) {

@@ -1,6 +1,16 @@
 #include "QXUIKit/Toolbar/QXButtonToolbarItem.h"
 
+#include <rt/MainThread.h>
+
+#include "Support/MissingArgument.h"
+
 namespace zid {
+
+void QXButtonToolbarItem::setButton(rt::Ref<ui::Button> button) {
+    RT_MAIN_THREAD_ONLY();
+    if (!button) refuseMissingArgument("QXButtonToolbarItem: setButton", "button");
+    button_ = std::move(button);
+}
 
 void QXButtonToolbarItem::didInitialize() {
     QXToolbarItem::didInitialize();

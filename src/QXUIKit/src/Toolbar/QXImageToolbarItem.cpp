@@ -1,6 +1,16 @@
 #include <QXUIKit/Toolbar/QXImageToolbarItem.h>
 
+#include <rt/MainThread.h>
+
+#include "Support/MissingArgument.h"
+
 namespace zid {
+
+void QXImageToolbarItem::setImageView(rt::Ref<ui::ImageView> view) {
+    RT_MAIN_THREAD_ONLY();
+    if (!view) refuseMissingArgument("QXImageToolbarItem: setImageView", "image view");
+    imageView_ = std::move(view);
+}
 
 void QXImageToolbarItem::didInitialize() {
     QXToolbarItem::didInitialize();

@@ -6,9 +6,16 @@
 #include <ui/Animation.h>
 
 #include "Extensions/ViewAnimatedSubviews.h"
+#include "Support/MissingArgument.h"
 #include "Toolbar/TouchPassThrough.h"
 
 namespace zid {
+
+void QXToolbar::setBackgroundImageView(rt::Ref<ui::ImageView> view) {
+    RT_MAIN_THREAD_ONLY();
+    if (!view) refuseMissingArgument("QXToolbar: setBackgroundImageView", "image view");
+    backgroundImageView_ = std::move(view);
+}
 
 void QXToolbar::describe(rt::ClassBuilder<QXToolbar>& c) {
     c.property(toolbarItemPaddingKey, &QXToolbar::setToolbarItemPadding);

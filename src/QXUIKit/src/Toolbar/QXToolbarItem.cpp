@@ -2,6 +2,7 @@
 #include <rt/MainThread.h>
 
 #include "QXUIKit/Toolbar/QXToolbar.h"
+#include "Support/MissingArgument.h"
 #include "Toolbar/TouchPassThrough.h"
 
 #include <rt/Exception.h>
@@ -25,9 +26,7 @@ rt::Ref<QXToolbarItem> QXToolbarItem::fixedSpaceItemWithWidth(double width) {
 rt::Ref<QXToolbarItem> QXToolbarItem::itemWithCustomView(const rt::Ref<ui::View>& view) {
     // The same refusal the player facade gives any missing argument: the toolbar is
     // reached from the facade's toolbar access.
-    if (!view)
-        throw rt::Exception("QXQuorvexPlayerParameterError",
-                            "QXToolbarItem: itemWithCustomView: must be called with a non-nil view!");
+    if (!view) refuseMissingArgument("QXToolbarItem: itemWithCustomView", "view");
     auto item = rt::make<QXToolbarItem>(view->frame());
     view->setAutoresizingMask(ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight);
     item->addSubview(view);

@@ -14,16 +14,17 @@ rt::Value userOfSource(const rt::Object& source) {
 }
 
 void CPAbstractMediaSource::realizeWithPlaybackID(const std::string&) {
+    RT_MAIN_THREAD_ONLY();
     rt::raiseMustOverride("realizeWithPlaybackID:", *this);
 }
 
-void CPAbstractMediaSource::dispose() { rt::raiseMustOverride("dispose", *this); }
+void CPAbstractMediaSource::dispose() { RT_MAIN_THREAD_ONLY(); rt::raiseMustOverride("dispose", *this); }
 
-bool CPAbstractMediaSource::handlePlaybackError(const rt::Ref<rt::Error>&) { return false; }
-void CPAbstractMediaSource::continueWithPassword(const std::string&) {}
-void CPAbstractMediaSource::continueWithHash(const std::string&) {}
-void CPAbstractMediaSource::continueWithAgeConfirmed(bool) {}
-void CPAbstractMediaSource::cancelAgeConfirmation() {}
+bool CPAbstractMediaSource::handlePlaybackError(const rt::Ref<rt::Error>&) { RT_MAIN_THREAD_ONLY(); return false; }
+void CPAbstractMediaSource::continueWithPassword(const std::string&) { RT_MAIN_THREAD_ONLY();}
+void CPAbstractMediaSource::continueWithHash(const std::string&) { RT_MAIN_THREAD_ONLY();}
+void CPAbstractMediaSource::continueWithAgeConfirmed(bool) { RT_MAIN_THREAD_ONLY();}
+void CPAbstractMediaSource::cancelAgeConfirmation() { RT_MAIN_THREAD_ONLY();}
 
 void CPAbstractMediaSource::writeState(CPMediaSourceState state, bool force) {
     if (force)
@@ -33,26 +34,33 @@ void CPAbstractMediaSource::writeState(CPMediaSourceState state, bool force) {
 }
 
 void CPAbstractMediaSource::setRealizing() {
+    RT_MAIN_THREAD_ONLY();
     if (state() == CPMediaSourceState::Realizing) return;
     setError(nullptr);
     writeState(CPMediaSourceState::Realizing, false);
 }
 
-void CPAbstractMediaSource::setRealized() { writeState(CPMediaSourceState::Realized, false); }
-void CPAbstractMediaSource::setUnrealized() { writeState(CPMediaSourceState::Unrealized, false); }
-void CPAbstractMediaSource::setWaiting() { writeState(CPMediaSourceState::Waiting, false); }
+void CPAbstractMediaSource::setRealized() { RT_MAIN_THREAD_ONLY(); writeState(CPMediaSourceState::Realized, false); }
+void CPAbstractMediaSource::setUnrealized() {
+    RT_MAIN_THREAD_ONLY();
+    writeState(CPMediaSourceState::Unrealized, false);
+}
+void CPAbstractMediaSource::setWaiting() { RT_MAIN_THREAD_ONLY(); writeState(CPMediaSourceState::Waiting, false); }
 
 void CPAbstractMediaSource::setFailedWithError(const rt::Ref<rt::Error>& error) {
+    RT_MAIN_THREAD_ONLY();
     setError(error);
     writeState(CPMediaSourceState::Failed, true);
 }
 
 void CPAbstractMediaSource::setFailedPermanentWithError(const rt::Ref<rt::Error>& error) {
+    RT_MAIN_THREAD_ONLY();
     setError(error);
     writeState(CPMediaSourceState::FailedPermanent, true);
 }
 
 void CPAbstractMediaSource::setLockedWithLock(const rt::Ref<CPMediaSourceLock>& lock) {
+    RT_MAIN_THREAD_ONLY();
     setLock(lock);
     setWaiting();
 }

@@ -53,11 +53,13 @@ const PlayerStateStep* playerStateStep(CPPlayerState playerState) {
 
 CPPlaybackSession::CPPlaybackSession(rt::Ref<ICPMediaSource> source, rt::Ref<ICPPlayerFactory> playerFactory)
     : source_(std::move(source)), playerFactory_(std::move(playerFactory)), playbackID_(makePlaybackID()) {
+    RT_MAIN_THREAD_ONLY_CALL("CPPlaybackSession::CPPlaybackSession");
     tracker_ = source_ ? source_->playbackTracker() : nullptr;
 }
 
 rt::Ref<CPPlaybackSession> CPPlaybackSession::sessionWithMediaSource(rt::Ref<ICPMediaSource> source,
                                                                      rt::Ref<ICPPlayerFactory> playerFactory) {
+    RT_MAIN_THREAD_ONLY_CALL("CPPlaybackSession::sessionWithMediaSource");
     return rt::make<CPPlaybackSession>(std::move(source), std::move(playerFactory));
 }
 
@@ -92,6 +94,7 @@ void CPPlaybackSession::log(const char* message) { QXLog(kCoreLogModule, staticC
 // ---- transport ----------------------------------------------------------------------
 
 void CPPlaybackSession::prepareToPlay() {
+    RT_MAIN_THREAD_ONLY();
     if (!source_) return;
     if (source_->state() != CPMediaSourceState::Realized) {
         source_->realizeWithPlaybackID(playbackID_);
@@ -123,12 +126,14 @@ void CPPlaybackSession::makePlayer(PlayerOfEarlierRealize earlier) {
 }
 
 void CPPlaybackSession::setPlayerDeferred(bool deferred) {
+    RT_MAIN_THREAD_ONLY();
     if (deferred == playerDeferred_) return;
     playerDeferred_ = deferred;
     if (!deferred && !player_ && sourceState() == CPMediaSourceState::Realized) makePlayer();
 }
 
 void CPPlaybackSession::play() {
+    RT_MAIN_THREAD_ONLY();
     if (!player_) {
         setAutoStart(true);
         if (state_ != CPSessionState::Loading) prepareToPlay();
@@ -138,11 +143,13 @@ void CPPlaybackSession::play() {
 }
 
 void CPPlaybackSession::startPlayer() {
+    RT_MAIN_THREAD_ONLY();
     AudioSessionManager::instance()->beginPlaybackSession();
     if (player_) player_->start();
 }
 
 void CPPlaybackSession::pause() {
+    RT_MAIN_THREAD_ONLY();
     if (player_ && player_->isPlaying()) player_->pause();
     // A pause before the start (the player still buffering, or not made yet) also
     // cancels the pending auto-start, so playback does not begin when it is ready.
@@ -150,10 +157,12 @@ void CPPlaybackSession::pause() {
 }
 
 void CPPlaybackSession::seekTo(double seconds) {
+    RT_MAIN_THREAD_ONLY();
     if (player_) player_->seekTo(seconds);
 }
 
 void CPPlaybackSession::suspend() {
+    RT_MAIN_THREAD_ONLY();
     bool playing = player_ && player_->isPlaying();
     suspendStates_.push_back(CPPlaybackSessionState::stateWithPlaying(playing));
     // An errored player stays in its error: pausing it would turn the failure into a pause.
@@ -161,6 +170,7 @@ void CPPlaybackSession::suspend() {
 }
 
 void CPPlaybackSession::resume() {
+    RT_MAIN_THREAD_ONLY();
     if (suspendStates_.empty()) return;
     auto record = suspendStates_.back();
     suspendStates_.pop_back();
@@ -178,23 +188,29 @@ void CPPlaybackSession::resume() {
 }
 
 void CPPlaybackSession::reset() {
+    RT_MAIN_THREAD_ONLY();
     setPlayer(nullptr);
     setState(CPSessionState::Stopped);
 }
 
 void CPPlaybackSession::onPrerollLoading() {
+    RT_MAIN_THREAD_ONLY();
     if (trackingAdapter_) trackingAdapter_->onPrerollLoading();
 }
 void CPPlaybackSession::onPrerolling() {
+    RT_MAIN_THREAD_ONLY();
     if (trackingAdapter_) trackingAdapter_->onPrerolling();
 }
 void CPPlaybackSession::onMidrolling() {
+    RT_MAIN_THREAD_ONLY();
     if (trackingAdapter_) trackingAdapter_->onMidrolling();
 }
 void CPPlaybackSession::onClick() {
+    RT_MAIN_THREAD_ONLY();
     if (trackingAdapter_) trackingAdapter_->onClick();
 }
 void CPPlaybackSession::onFullscreen(bool fullscreen) {
+    RT_MAIN_THREAD_ONLY();
     if (trackingAdapter_) trackingAdapter_->onFullscreen(fullscreen);
 }
 
@@ -213,25 +229,31 @@ void CPPlaybackSession::setPlayer(rt::Ref<ICPMediaPlayer> player) {
 }
 
 bool CPPlaybackSession::continuePlaybackInBackground() const {
+    RT_MAIN_THREAD_ONLY();
     return player_ ? player_->continuePlaybackInBackground() : continuePlaybackInBackground_;
 }
 
 void CPPlaybackSession::setContinuePlaybackInBackground(bool flag) {
+    RT_MAIN_THREAD_ONLY();
     rt::ChangeScope scope(*this, {"continuePlaybackInBackground"});
     continuePlaybackInBackground_ = flag;
     if (player_) player_->setContinuePlaybackInBackground(flag);
 }
 
 void CPPlaybackSession::startPictureInPicture() {
+    RT_MAIN_THREAD_ONLY();
     if (player_) player_->startPictureInPicture();
 }
 void CPPlaybackSession::stopPictureInPicture() {
+    RT_MAIN_THREAD_ONLY();
     if (player_) player_->stopPictureInPicture();
 }
 void CPPlaybackSession::selectSubtitle(const rt::Ref<rt::Object>& option) {
+    RT_MAIN_THREAD_ONLY();
     if (player_) player_->selectSubtitle(option);
 }
 void CPPlaybackSession::selectAudioTrack(const rt::Ref<rt::Object>& option) {
+    RT_MAIN_THREAD_ONLY();
     if (player_) player_->selectAudioTrack(option);
 }
 
@@ -350,41 +372,49 @@ void CPPlaybackSession::requestAnswerForLock(const rt::Ref<CPMediaSourceLock>& l
 }
 
 void CPPlaybackSession::continueWithPassword(const std::string& password) {
+    RT_MAIN_THREAD_ONLY();
     auto l = lock();
     if (l && l->lockType() == 1) source_->continueWithPassword(password);
 }
 
 void CPPlaybackSession::continueWithHash(const std::string& hash) {
+    RT_MAIN_THREAD_ONLY();
     auto l = lock();
     if (l && l->lockType() == 6) source_->continueWithHash(hash);
 }
 
 void CPPlaybackSession::continueWithAgeConfirmed() {
+    RT_MAIN_THREAD_ONLY();
     if (rt::cast<CPMediaSourceAgeLock>(lock())) source_->continueWithAgeConfirmed(true);
 }
 
 void CPPlaybackSession::cancelAgeConfirmation() {
+    RT_MAIN_THREAD_ONLY();
     if (rt::cast<CPMediaSourceAgeLock>(lock())) source_->cancelAgeConfirmation();
 }
 
 void CPPlaybackSession::continueWithBirthdate(const rt::Date& birthdate) {
+    RT_MAIN_THREAD_ONLY();
     if (auto l = rt::cast<CPMediaSourceBirthdayLock>(lock()))
         source_->continueWithAgeConfirmed(l->checkBirthdate(birthdate));
 }
 
 void CPPlaybackSession::cancelBirthdateValidation() {
+    RT_MAIN_THREAD_ONLY();
     if (rt::cast<CPMediaSourceBirthdayLock>(lock())) source_->cancelAgeConfirmation();
 }
 
 // ---- diagnostics --------------------------------------------------------------------
 
 std::string CPPlaybackSession::stateString() const {
+    RT_MAIN_THREAD_ONLY();
     static const char* names[] = {"STOPPED", "LOADING", "WAITING", "READY", "PLAYING", "PAUSED", "FAILED", "FINISHED"};
     auto i = static_cast<long>(state_);
     return i >= 0 && i < 8 ? names[i] : "";
 }
 
 std::string CPPlaybackSession::sourceString() const {
+    RT_MAIN_THREAD_ONLY();
     if (!source_) return "NO SOURCE";
     switch (source_->state()) {
         case CPMediaSourceState::Unrealized:
@@ -404,6 +434,7 @@ std::string CPPlaybackSession::sourceString() const {
 }
 
 std::string CPPlaybackSession::playerString() const {
+    RT_MAIN_THREAD_ONLY();
     if (!player_) return "NO PLAYER";
     static const char* names[] = {"STOPPED", "BUFFERING", "READY", "PLAYING", "STALLED", "PAUSED", "FINISHED"};
     auto i = static_cast<long>(player_->state());

@@ -7,9 +7,9 @@ CPURLMediaSource::CPURLMediaSource(std::string mediaUrl) : mediaUrl_(std::move(m
     setAdSettings(CPMediaAdSettings::adSettingsWithTags({}));
 }
 
-void CPURLMediaSource::realizeWithPlaybackID(const std::string&) { setRealized(); }
+void CPURLMediaSource::realizeWithPlaybackID(const std::string&) { RT_MAIN_THREAD_ONLY(); setRealized(); }
 
-void CPURLMediaSource::dispose() { setUnrealized(); }
+void CPURLMediaSource::dispose() { RT_MAIN_THREAD_ONLY(); setUnrealized(); }
 
 std::string CPURLMediaSource::description() const {
     return rt::format("%@ url = %@", rt::Value(rt::Object::description()), rt::Value(mediaUrl_));

@@ -26,6 +26,7 @@ void CPURLResolvingSource::didInitialize() {
 }
 
 void CPURLResolvingSource::realizeWithPlaybackID(const std::string& playbackID) {
+    RT_MAIN_THREAD_ONLY();
     setRealizing();
     if (baseSource_->state() != CPMediaSourceState::Realized)
         baseSource_->realizeWithPlaybackID(playbackID);
@@ -34,6 +35,7 @@ void CPURLResolvingSource::realizeWithPlaybackID(const std::string& playbackID) 
 }
 
 void CPURLResolvingSource::dispose() {
+    RT_MAIN_THREAD_ONLY();
     resolver_->cancel();
     baseSource_->dispose();
     setUnrealized();

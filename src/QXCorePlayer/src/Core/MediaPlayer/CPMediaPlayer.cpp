@@ -137,6 +137,7 @@ double CPMediaPlayer::now() const { return fnd::RunLoop::main()->clock().now(); 
 bool CPMediaPlayer::isLive() const { return source_ && source_->sourceType() == CPMediaSourceType::LiveChannel; }
 
 void CPMediaPlayer::setSource(const rt::Ref<ICPMediaSource>& source) {
+    RT_MAIN_THREAD_ONLY();
     if (source == source_) return;
     stop();
     if (!source || !dynamic_cast<ICPURLMediaSource*>(source.get())) {
@@ -151,6 +152,7 @@ void CPMediaPlayer::setSource(const rt::Ref<ICPMediaSource>& source) {
 }
 
 void CPMediaPlayer::prepareToPlay() {
+    RT_MAIN_THREAD_ONLY();
     if (!source_) return;
     std::string url = dynamic_cast<ICPURLMediaSource*>(source_.get())->mediaUrl();
     if (auto refusal = media::Asset::refusalOfURL(url)) {
@@ -176,18 +178,21 @@ void CPMediaPlayer::prepareToPlay() {
 }
 
 void CPMediaPlayer::start() {
+    RT_MAIN_THREAD_ONLY();
     setUserState(CPPlayerUserState::Start);
     moviePlayer_->setShouldAutoplay(true);
     moviePlayer_->play();
 }
 
 void CPMediaPlayer::stop() {
+    RT_MAIN_THREAD_ONLY();
     setUserState(CPPlayerUserState::Stop);
     stopLoadingTimer();
     moviePlayer_->stop();
 }
 
 void CPMediaPlayer::pause() {
+    RT_MAIN_THREAD_ONLY();
     // An errored player keeps its error: a pause (from a suspension, say) would turn
     // the failure into an ordinary pause.
     if (state_ == CPPlayerState::Error) return;
@@ -198,6 +203,7 @@ void CPMediaPlayer::pause() {
 }
 
 void CPMediaPlayer::reset() {
+    RT_MAIN_THREAD_ONLY();
     stop();
     changeState(CPPlayerState::Buffering, nullptr);
     prepareToPlay();
@@ -205,6 +211,7 @@ void CPMediaPlayer::reset() {
 }
 
 void CPMediaPlayer::seekTo(double seconds) {
+    RT_MAIN_THREAD_ONLY();
     // The movie player reads the seek's target until the seek is answered (or, before
     // playback, the time playback will start at): observers see it at once.
     moviePlayer_->setCurrentPlaybackTime(seconds);
@@ -212,11 +219,13 @@ void CPMediaPlayer::seekTo(double seconds) {
 }
 
 void CPMediaPlayer::setContentModeScaleAspectFill(bool fill) {
+    RT_MAIN_THREAD_ONLY();
     rt::ChangeScope scope(*this, {"contentModeScaleAspectFill"});
     moviePlayer_->setScalingMode(fill ? 2 : 1);
 }
 
 void CPMediaPlayer::setShowDebugConsole(bool show) {
+    RT_MAIN_THREAD_ONLY();
     if (show)
         moviePlayer_->showDebugConsole();
     else
@@ -224,12 +233,14 @@ void CPMediaPlayer::setShowDebugConsole(bool show) {
 }
 
 void CPMediaPlayer::selectSubtitle(const rt::Ref<rt::Object>& option) {
+    RT_MAIN_THREAD_ONLY();
     bool valid = !option || dynamic_cast<ICPMediaSelectionOption*>(option.get());
     QXAssert(valid, "Invalid subtitle instance: %@", rt::Value(option));
     moviePlayer_->selectSubtitle(valid ? option : nullptr);
 }
 
 void CPMediaPlayer::selectAudioTrack(const rt::Ref<rt::Object>& option) {
+    RT_MAIN_THREAD_ONLY();
     bool valid = option && dynamic_cast<ICPMediaSelectionOption*>(option.get());
     QXAssert(valid, "Invalid audio track instance: %@", rt::Value(option));
     moviePlayer_->selectAudioTrack(valid ? option : nullptr);
@@ -238,6 +249,7 @@ void CPMediaPlayer::selectAudioTrack(const rt::Ref<rt::Object>& option) {
 // ---- seeking by scrubbing -----------------------------------------------------------
 
 void CPMediaPlayer::beginSeeking() {
+    RT_MAIN_THREAD_ONLY();
     QXAssert(!seeking_, "!self.seeking");
     if (seeking_) return;
     setSeeking(true);
@@ -246,6 +258,7 @@ void CPMediaPlayer::beginSeeking() {
 }
 
 void CPMediaPlayer::changeSeeking(float delta) {
+    RT_MAIN_THREAD_ONLY();
     QXAssert(seeking_, "self.seeking");
     if (!seeking_) return;
     double value = static_cast<float>(seekValue_ + delta);
@@ -257,6 +270,7 @@ void CPMediaPlayer::changeSeeking(float delta) {
 }
 
 void CPMediaPlayer::endSeeking() {
+    RT_MAIN_THREAD_ONLY();
     QXAssert(seeking_, "self.seeking");
     if (!seeking_) return;
     seekTo(seekValue_);
@@ -266,6 +280,7 @@ void CPMediaPlayer::endSeeking() {
 }
 
 void CPMediaPlayer::cancelSeeking() {
+    RT_MAIN_THREAD_ONLY();
     QXAssert(seeking_, "self.seeking");
     if (!seeking_) return;
     setSeekValue(-1);
@@ -397,6 +412,7 @@ rt::Ref<rt::Error> CPMediaPlayer::mapError(const rt::Ref<rt::Error>& error) {
 // ---- factory ------------------------------------------------------------------------
 
 rt::Ref<ICPMediaPlayer> CPPlayerFactory::playerForSource(const rt::Ref<ICPMediaSource>& source) {
+    RT_MAIN_THREAD_ONLY();
     auto player = rt::make<CPMediaPlayer>(CPMediaPlayer::makeMoviePlayerController());
     player->setLoadingTimeout(loadingTimeout_);
     player->setSource(source);

@@ -16,6 +16,7 @@ rt::Ref<CPCompositePlaybackTracker> CPCompositePlaybackTracker::compositeWithCom
 }
 
 void CPCompositePlaybackTracker::addTracker(const rt::Ref<rt::Object>& object) {
+    RT_MAIN_THREAD_ONLY();
     auto tracker = rt::cast<ICPPlaybackTracker>(object);
     if (!tracker) throw rt::Exception("InvalidParameterError", "Invalid object!");
     for (const auto& c : components_)
@@ -24,6 +25,7 @@ void CPCompositePlaybackTracker::addTracker(const rt::Ref<rt::Object>& object) {
 }
 
 void CPCompositePlaybackTracker::removeTracker(const rt::Ref<rt::Object>& object) {
+    RT_MAIN_THREAD_ONLY();
     if (!object) return;
     std::erase_if(components_, [&](const rt::Ref<ICPPlaybackTracker>& c) { return c->isEqual(*object); });
 }

@@ -89,6 +89,7 @@ void CPVexaConnectedSource::willDestroy() {
 }
 
 rt::Ref<CPVexaPlaybackTracker> CPVexaConnectedSource::vexaPlaybackTracker() const {
+    RT_MAIN_THREAD_ONLY();
     return rt::cast<CPVexaPlaybackTracker>(playbackTracker());
 }
 
@@ -125,6 +126,7 @@ void CPVexaConnectedSource::sourceStateChanged(long state) {
 }
 
 void CPVexaConnectedSource::realizeWithPlaybackID(const std::string& playbackID) {
+    RT_MAIN_THREAD_ONLY();
     if (state() == CPMediaSourceState::Realizing || state() == CPMediaSourceState::Realized) return;
     playbackID_ = playbackID;
     setRealizing();
@@ -139,6 +141,7 @@ void CPVexaConnectedSource::realizeWithPlaybackID(const std::string& playbackID)
 }
 
 void CPVexaConnectedSource::dispose() {
+    RT_MAIN_THREAD_ONLY();
     cancelReconnect();
     cancelConnectionTimeout();
     setCdnSelector(nullptr);
@@ -163,6 +166,7 @@ void CPVexaConnectedSource::onMetadataReceived() {
 }
 
 void CPVexaConnectedSource::setLockedWithLock(const rt::Ref<CPMediaSourceLock>& lock) {
+    RT_MAIN_THREAD_ONLY();
     disconnect();
     // The lock goes in before the state, so observers of the state find it. An observer
     // of the lock (the session, through its listener) may answer it at once; the answer
@@ -246,6 +250,7 @@ void CPVexaConnectedSource::cancelConnectionTimeout() {
 void CPVexaConnectedSource::cancelReconnect() { CPEndAndRelease(reconnectTimer_, &fnd::Timer::invalidate); }
 
 void CPVexaConnectedSource::vexaClientDidEstablishConnection(IVexaClient&, bool established) {
+    RT_MAIN_THREAD_ONLY();
     QXLog(kCoreLogModule, objectClass(), 5, "Vexa connection: %d", established ? 1 : 0);
     if (established)
         onConnect();
@@ -254,6 +259,7 @@ void CPVexaConnectedSource::vexaClientDidEstablishConnection(IVexaClient&, bool 
 }
 
 void CPVexaConnectedSource::vexaClientDidLoseConnection(IVexaClient&, const rt::Ref<rt::Error>& cause) {
+    RT_MAIN_THREAD_ONLY();
     QXLog(kCoreLogModule, objectClass(), 5, "Vexa connection lost: %@", cause);
     onDisconnect(cause);
 }
@@ -347,9 +353,15 @@ void CPVexaConnectedSource::onConnectionTimeout(std::uint64_t attempt) {
 
 // ---- unlock answers ----------------------------------------------------------------------
 
-void CPVexaConnectedSource::continueWithPassword(const std::string& password) { continueUnlocked(password_, password); }
+void CPVexaConnectedSource::continueWithPassword(const std::string& password) {
+    RT_MAIN_THREAD_ONLY();
+    continueUnlocked(password_, password);
+}
 
-void CPVexaConnectedSource::continueWithHash(const std::string& hash) { continueUnlocked(hashLockHash_, hash); }
+void CPVexaConnectedSource::continueWithHash(const std::string& hash) {
+    RT_MAIN_THREAD_ONLY();
+    continueUnlocked(hashLockHash_, hash);
+}
 
 void CPVexaConnectedSource::continueUnlocked(std::optional<std::string>& kept, const std::string& answer) {
     ++unlockAnswers_;
@@ -360,6 +372,7 @@ void CPVexaConnectedSource::continueUnlocked(std::optional<std::string>& kept, c
 }
 
 void CPVexaConnectedSource::continueWithAgeConfirmed(bool confirmed) {
+    RT_MAIN_THREAD_ONLY();
     ++unlockAnswers_;
     if (!confirmed) {
         setFailedPermanentWithError(mediaSourceError(CPMediaSourceErrorCode::AgeRequirementNotMet));
@@ -372,6 +385,7 @@ void CPVexaConnectedSource::continueWithAgeConfirmed(bool confirmed) {
 }
 
 void CPVexaConnectedSource::cancelAgeConfirmation() {
+    RT_MAIN_THREAD_ONLY();
     ++unlockAnswers_;
     setFailedPermanentWithError(mediaSourceError(CPMediaSourceErrorCode::AgeConfirmationCancelled));
 }

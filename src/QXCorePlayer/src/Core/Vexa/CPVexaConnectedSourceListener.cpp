@@ -55,11 +55,13 @@ rt::Ref<AKOperationTaskQueue> CPVexaConnectedSource::taskQueue() {
 // ---- descriptive values ------------------------------------------------------------------
 
 void CPVexaConnectedSource::vexaClientTitleChanged(IVexaClient&, const std::string& title) {
+    RT_MAIN_THREAD_ONLY();
     setTitle(title);
     if (auto* w = wrapped()) w->setTitle(title);
 }
 
 void CPVexaConnectedSource::vexaClientViewerCountChanged(IVexaClient&, std::int64_t count, bool enabled) {
+    RT_MAIN_THREAD_ONLY();
     setViewerCountEnabled(enabled);
     setViewerCount(static_cast<long>(count));
     if (auto* w = wrapped()) {
@@ -69,29 +71,35 @@ void CPVexaConnectedSource::vexaClientViewerCountChanged(IVexaClient&, std::int6
 }
 
 void CPVexaConnectedSource::vexaClientTotalViewerCountChanged(IVexaClient&, std::int64_t count) {
+    RT_MAIN_THREAD_ONLY();
     if (auto* w = wrapped()) w->setTotalViewerCount(static_cast<long>(count));
 }
 
 void CPVexaConnectedSource::vexaClientDidReceiveThumbnails(IVexaClient&, const rt::Value& thumbnails) {
+    RT_MAIN_THREAD_ONLY();
     if (auto* w = wrapped()) w->setChannelThumbnails(thumbnails);
 }
 
 void CPVexaConnectedSource::vexaClientDidReceiveMulticamInfo(IVexaClient&,
                                                             const std::vector<rt::Ref<VexaMulticamInfo>>& infos,
                                                             bool hideOffline) {
+    RT_MAIN_THREAD_ONLY();
     multicamInfo_ = infos;
     multicamHideOffline_ = hideOffline;
 }
 
 void CPVexaConnectedSource::vexaClientDidReceiveBroadcastStartDate(IVexaClient&, rt::Date date) {
+    RT_MAIN_THREAD_ONLY();
     if (auto* w = wrapped()) w->setStartDate(rt::Value(date));
 }
 
 void CPVexaConnectedSource::vexaClientDidReceiveRecordCreationDate(IVexaClient&, rt::Date date) {
+    RT_MAIN_THREAD_ONLY();
     if (auto* w = wrapped()) w->setCreationDate(rt::Value(date));
 }
 
 void CPVexaConnectedSource::vexaClientAdFree(IVexaClient&, const VexaClientMetadata& metadata) {
+    RT_MAIN_THREAD_ONLY();
     auto settings = rt::make<CPAdSettings>();
     settings->title = title();
     settings->contentId = contentId();
@@ -139,12 +147,14 @@ std::vector<rt::Ref<VexaLogoInfo>> CPVexaConnectedSource::fixLogos(const std::ve
 }
 
 void CPVexaConnectedSource::vexaClientDidReceiveLogos(IVexaClient&, const std::vector<rt::Ref<VexaLogoInfo>>& logos) {
+    RT_MAIN_THREAD_ONLY();
     setLogoInfos(arrayOf(fixLogos(logos)));
 }
 
 // ---- online state and the stream URL -------------------------------------------------------
 
 void CPVexaConnectedSource::vexaClientOnlineStatusChanged(IVexaClient&, bool online) {
+    RT_MAIN_THREAD_ONLY();
     setContentAvailable(online);
     if (auto* w = wrapped()) w->setContentAvailable(online);
     QXLog(kCoreLogModule, objectClass(), 5, "online status changed: %d", online ? 1 : 0);
@@ -158,6 +168,7 @@ void CPVexaConnectedSource::vexaClientOnlineStatusChanged(IVexaClient&, bool onl
 }
 
 void CPVexaConnectedSource::vexaClientMediaUrlChanged(IVexaClient&, const std::string& url) {
+    RT_MAIN_THREAD_ONLY();
     if (!isPlayableURL(url)) {
         // Nothing could play it, and waiting would not bring a better one from this
         // client: say so rather than stay realizing.
@@ -198,6 +209,7 @@ std::vector<std::string> CPVexaConnectedSource::combinedMediaURLs() const {
 
 void CPVexaConnectedSource::vexaClientDidReceiveAccessInfos(IVexaClient&,
                                                            const std::vector<rt::Ref<QXVexaClientAccessInfo>>& infos) {
+    RT_MAIN_THREAD_ONLY();
     rt::Ref<QXVexaClientAccessInfo> chosen;
     for (const auto& format : preferredStreamFormats()) {
         for (const auto& info : infos)
@@ -226,6 +238,7 @@ void CPVexaConnectedSource::vexaClientDidReceiveAccessInfos(IVexaClient&,
 
 void CPVexaConnectedSource::vexaClientDidReceiveCDNServices(IVexaClient&,
                                                            const std::vector<rt::Ref<QXCDNService>>& services) {
+    RT_MAIN_THREAD_ONLY();
     offeredCDNServices_ = services;
     // Only a stream reached through a CDN site needs one chosen; the probes of a
     // selection must not hold up, or fail, a stream that does not use them.
@@ -290,6 +303,7 @@ void CPVexaConnectedSource::CDNServiceSelected(const rt::Ref<QXCDNService>& serv
 }
 
 bool CPVexaConnectedSource::handlePlaybackError(const rt::Ref<rt::Error>&) {
+    RT_MAIN_THREAD_ONLY();
     if (!mediaUrl().empty()) std::erase(mediaURLs_, mediaUrl());
     if (!mediaURLs_.empty()) {
         selectMediaUrl();
@@ -310,6 +324,7 @@ bool CPVexaConnectedSource::handlePlaybackError(const rt::Ref<rt::Error>&) {
 // ---- locks and rejects ---------------------------------------------------------------------
 
 bool CPVexaConnectedSource::vexaClientDidReceiveAgeLock(IVexaClient&, std::uint64_t, rt::Date maxBirthDay) {
+    RT_MAIN_THREAD_ONLY();
     if (ageConfirmed_) return false;  // answered already: the lock does not stand
     AnalyticsClient::reportEvent(AnalyticsEvent::EventAgeLock());
     setLockedWithLock(CPMediaSourceBirthdayLock::lockWithMaxBirthdate(maxBirthDay));
@@ -317,6 +332,7 @@ bool CPVexaConnectedSource::vexaClientDidReceiveAgeLock(IVexaClient&, std::uint6
 }
 
 void CPVexaConnectedSource::vexaClientDidReceiveHashLock(IVexaClient&, const std::optional<std::string>& url) {
+    RT_MAIN_THREAD_ONLY();
     AnalyticsClient::reportEvent(AnalyticsEvent::EventHashLock());
     setLockedWithLock(CPMediaSourceHashLock::lockWithURL(url.value_or("")));
 }
@@ -336,6 +352,7 @@ void CPVexaConnectedSource::failWithApiKeyRefused(const std::string& said) {
 }
 
 void CPVexaConnectedSource::vexaClientDidRejectWithReason(IVexaClient& client, std::int64_t reason) {
+    RT_MAIN_THREAD_ONLY();
     QXLog(kCoreLogModule, objectClass(), 5, "Rejected by Vexa: %ld", static_cast<long>(reason));
     auto locked = [this](const rt::Ref<AnalyticsEvent>& event, long type) {
         if (event) AnalyticsClient::reportEvent(event);

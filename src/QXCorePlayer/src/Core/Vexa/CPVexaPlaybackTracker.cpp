@@ -20,7 +20,7 @@ std::shared_ptr<IVexaClient> CPVexaPlaybackTracker::client() {
     return client;
 }
 
-void CPVexaPlaybackTracker::clientChanged() { client(); }
+void CPVexaPlaybackTracker::clientChanged() { RT_MAIN_THREAD_ONLY(); client(); }
 
 template <auto Event, class... Args>
 void CPVexaPlaybackTracker::handOn(Playing playing, const Args&... args) {
@@ -29,23 +29,30 @@ void CPVexaPlaybackTracker::handOn(Playing playing, const Args&... args) {
     if (playing == Playing::Goes) playing_ = true;
 }
 
-void CPVexaPlaybackTracker::onBuffering() { handOn<&IVexaTracking::onBuffering>(Playing::Unchanged); }
-void CPVexaPlaybackTracker::onStart() { handOn<&IVexaTracking::onStart>(Playing::Goes); }
-void CPVexaPlaybackTracker::onFinish() { handOn<&IVexaTracking::onFinish>(Playing::Stops); }
-void CPVexaPlaybackTracker::onKill() { handOn<&IVexaTracking::onKill>(Playing::Stops); }
+void CPVexaPlaybackTracker::onBuffering() {
+    RT_MAIN_THREAD_ONLY();
+    handOn<&IVexaTracking::onBuffering>(Playing::Unchanged);
+}
+void CPVexaPlaybackTracker::onStart() { RT_MAIN_THREAD_ONLY(); handOn<&IVexaTracking::onStart>(Playing::Goes); }
+void CPVexaPlaybackTracker::onFinish() { RT_MAIN_THREAD_ONLY(); handOn<&IVexaTracking::onFinish>(Playing::Stops); }
+void CPVexaPlaybackTracker::onKill() { RT_MAIN_THREAD_ONLY(); handOn<&IVexaTracking::onKill>(Playing::Stops); }
 void CPVexaPlaybackTracker::onError(const rt::Ref<rt::Error>& error) {
+    RT_MAIN_THREAD_ONLY();
     handOn<&IVexaTracking::onError>(Playing::Stops, error);
 }
-void CPVexaPlaybackTracker::onResume() { handOn<&IVexaTracking::onResume>(Playing::Goes); }
-void CPVexaPlaybackTracker::onPause() { handOn<&IVexaTracking::onPause>(Playing::Stops); }
+void CPVexaPlaybackTracker::onResume() { RT_MAIN_THREAD_ONLY(); handOn<&IVexaTracking::onResume>(Playing::Goes); }
+void CPVexaPlaybackTracker::onPause() { RT_MAIN_THREAD_ONLY(); handOn<&IVexaTracking::onPause>(Playing::Stops); }
 void CPVexaPlaybackTracker::onSeekFrom(double from, double to) {
+    RT_MAIN_THREAD_ONLY();
     handOn<&IVexaTracking::onSeekFrom>(Playing::Unchanged, from, to);
 }
 void CPVexaPlaybackTracker::onVideoSize(CPVideoSize size) {
+    RT_MAIN_THREAD_ONLY();
     handOn<&IVexaTracking::setVideoSize>(Playing::Unchanged, VexaVideoSize{size.width, size.height});
 }
 
 void CPVexaPlaybackTracker::onBytesTransferred(std::int64_t bytes) {
+    RT_MAIN_THREAD_ONLY();
     // A count below the last one is a counter that started again: what it had counted
     // stays in the total.
     if (lastNumberOfBytesTransferred_ > bytes) additionalBytesTransferred_ += lastNumberOfBytesTransferred_;

@@ -14,6 +14,7 @@
 
 #include <QXCorePlayer/Core/Core/ICPPlaybackTracker.h>
 #include <QXCorePlayer/VexaWebSocketClient/Client/IVexaClient.h>
+#include <rt/MainThread.h>
 
 namespace zid {
 
@@ -28,19 +29,22 @@ public:
         return rt::make<CPVexaPlaybackTracker>(source);
     }
 
-    rt::Ref<CPVexaConnectedSource> vexaConnectedSource() const { return source_.lock(); }
-    std::int64_t lastNumberOfBytesTransferred() const { return lastNumberOfBytesTransferred_; }
-    std::int64_t additionalBytesTransferred() const { return additionalBytesTransferred_; }
+    rt::Ref<CPVexaConnectedSource> vexaConnectedSource() const { RT_MAIN_THREAD_ONLY(); return source_.lock(); }
+    std::int64_t lastNumberOfBytesTransferred() const { RT_MAIN_THREAD_ONLY(); return lastNumberOfBytesTransferred_; }
+    std::int64_t additionalBytesTransferred() const { RT_MAIN_THREAD_ONLY(); return additionalBytesTransferred_; }
     /// The running total.
-    std::int64_t totalBytesTransferred() const { return additionalBytesTransferred_ + lastNumberOfBytesTransferred_; }
+    std::int64_t totalBytesTransferred() const {
+        RT_MAIN_THREAD_ONLY();
+        return additionalBytesTransferred_ + lastNumberOfBytesTransferred_;
+    }
 
     /// The source took a new client: it counts from what earlier clients were handed.
     void clientChanged();
 
-    void close() override {}
-    void onPreparing() override {}
-    void onPrerollLoading() override {}
-    void onPrerolling() override {}
+    void close() override { RT_MAIN_THREAD_ONLY();}
+    void onPreparing() override { RT_MAIN_THREAD_ONLY();}
+    void onPrerollLoading() override { RT_MAIN_THREAD_ONLY();}
+    void onPrerolling() override { RT_MAIN_THREAD_ONLY();}
     void onBuffering() override;
     void onStart() override;
     void onFinish() override;

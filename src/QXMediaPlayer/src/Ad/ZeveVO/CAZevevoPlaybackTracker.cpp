@@ -11,9 +11,13 @@ namespace zid {
 CAZevevoPlaybackTracker::CAZevevoPlaybackTracker(const rt::Ref<ZeveVoSource>& source)
     : CPSourcePlaybackTracker(source) {}
 
-rt::Ref<ZeveVoSource> CAZevevoPlaybackTracker::ad() const { return rt::cast<ZeveVoSource>(source()); }
+rt::Ref<ZeveVoSource> CAZevevoPlaybackTracker::ad() const {
+    RT_MAIN_THREAD_ONLY();
+    return rt::cast<ZeveVoSource>(source());
+}
 
 void CAZevevoPlaybackTracker::onStart() {
+    RT_MAIN_THREAD_ONLY();
     // A replay of the same ad is not a new impression.
     if (started_) return;
     started_ = true;
@@ -22,16 +26,23 @@ void CAZevevoPlaybackTracker::onStart() {
     sendTrackingEvent("creativeView");
 }
 
-void CAZevevoPlaybackTracker::onFinish() { sendTrackingEvent("complete"); }
-void CAZevevoPlaybackTracker::onKill() { sendTrackingEvent("close"); }
-void CAZevevoPlaybackTracker::onResume() { sendTrackingEvent("resume"); }
-void CAZevevoPlaybackTracker::onPause() { sendTrackingEvent("pause"); }
-void CAZevevoPlaybackTracker::onRewind() { sendTrackingEvent("rewind"); }
-void CAZevevoPlaybackTracker::onClick() { sendClick(); }
-void CAZevevoPlaybackTracker::onMute(bool muted) { sendTrackingEvent(muted ? "mute" : "unmute"); }
-void CAZevevoPlaybackTracker::onFullscreen(bool fullscreen) { sendTrackingEvent(fullscreen ? "fullscreen" : "collapse"); }
+void CAZevevoPlaybackTracker::onFinish() { RT_MAIN_THREAD_ONLY(); sendTrackingEvent("complete"); }
+void CAZevevoPlaybackTracker::onKill() { RT_MAIN_THREAD_ONLY(); sendTrackingEvent("close"); }
+void CAZevevoPlaybackTracker::onResume() { RT_MAIN_THREAD_ONLY(); sendTrackingEvent("resume"); }
+void CAZevevoPlaybackTracker::onPause() { RT_MAIN_THREAD_ONLY(); sendTrackingEvent("pause"); }
+void CAZevevoPlaybackTracker::onRewind() { RT_MAIN_THREAD_ONLY(); sendTrackingEvent("rewind"); }
+void CAZevevoPlaybackTracker::onClick() { RT_MAIN_THREAD_ONLY(); sendClick(); }
+void CAZevevoPlaybackTracker::onMute(bool muted) {
+    RT_MAIN_THREAD_ONLY();
+    sendTrackingEvent(muted ? "mute" : "unmute");
+}
+void CAZevevoPlaybackTracker::onFullscreen(bool fullscreen) {
+    RT_MAIN_THREAD_ONLY();
+    sendTrackingEvent(fullscreen ? "fullscreen" : "collapse");
+}
 
 void CAZevevoPlaybackTracker::onProgress(double t) {
+    RT_MAIN_THREAD_ONLY();
     auto source = ad();
     auto timing = source ? source->timeInfo() : nullptr;
     double d = timing ? timing->duration() : 0;
@@ -50,10 +61,12 @@ void CAZevevoPlaybackTracker::onProgress(double t) {
 }
 
 void CAZevevoPlaybackTracker::sendImpressions() {
+    RT_MAIN_THREAD_ONLY();
     if (auto source = ad()) sendAllEvents(source->impressions());
 }
 
 void CAZevevoPlaybackTracker::sendTrackingEvent(const std::string& name) {
+    RT_MAIN_THREAD_ONLY();
     auto source = ad();
     if (!source) return;
     auto it = source->trackingEvents().find(name);
@@ -61,16 +74,19 @@ void CAZevevoPlaybackTracker::sendTrackingEvent(const std::string& name) {
 }
 
 void CAZevevoPlaybackTracker::sendAllEvents(const std::vector<std::string>& urls) {
+    RT_MAIN_THREAD_ONLY();
     for (const auto& url : urls) sendEvent(url);
 }
 
-void CAZevevoPlaybackTracker::sendEvent(const std::string& url) { hitUrl(url); }
+void CAZevevoPlaybackTracker::sendEvent(const std::string& url) { RT_MAIN_THREAD_ONLY(); hitUrl(url); }
 
 void CAZevevoPlaybackTracker::sendClick() {
+    RT_MAIN_THREAD_ONLY();
     if (auto source = ad()) sendAllEvents(source->clickTrackingURLs());
 }
 
 void CAZevevoPlaybackTracker::hitUrl(const std::string& url) {
+    RT_MAIN_THREAD_ONLY();
     if (!isFetchableUrl(url)) return;
     auto source = ad();
     std::string identifier = rt::format("%@-%@", source ? source->description() : std::string("(null)"), url);
@@ -86,6 +102,7 @@ void CAZevevoPlaybackTracker::hitUrl(const std::string& url) {
 }
 
 void CAZevevoPlaybackTracker::whenHitsEnded(std::function<void()> block) {
+    RT_MAIN_THREAD_ONLY();
     if (!block) return;
     if (pendingHits_ == 0) {
         block();

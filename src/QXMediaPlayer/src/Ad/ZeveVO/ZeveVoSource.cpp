@@ -27,6 +27,7 @@ ZeveVoSource::ZeveVoSource(rt::Ref<CPAdSettings> adSetting, rt::Ref<ICPAdRequest
 }
 
 void ZeveVoSource::realizeWithPlaybackID(const std::string&) {
+    RT_MAIN_THREAD_ONLY();
     setRealizing();
     if (fetchRequest_) fetchRequest_->cancel();
     if (!adFetchRequestService_) {
@@ -46,6 +47,7 @@ void ZeveVoSource::realizeWithPlaybackID(const std::string&) {
 }
 
 void ZeveVoSource::dispose() {
+    RT_MAIN_THREAD_ONLY();
     if (fetchRequest_) fetchRequest_->cancel();
     fetchRequest_ = nullptr;
     setUnrealized();
@@ -112,6 +114,7 @@ void ZeveVoSource::failWithReason(const std::string& reason, const std::string& 
 }
 
 void ZeveVoSource::fetchRequestDidSucceedWitResult(const rt::Ref<ZeveVoResponse>& result) {
+    RT_MAIN_THREAD_ONLY();
     fetchRequest_ = nullptr;
     extractTimeInfo(*result);
     extractCallbackUrls(*result);
@@ -134,6 +137,9 @@ void ZeveVoSource::fetchRequestDidSucceedWitResult(const rt::Ref<ZeveVoResponse>
     setRealized();
 }
 
-void ZeveVoSource::fetchRequestDidFailWithError(const rt::Ref<rt::Error>& error) { setFailedWithError(error); }
+void ZeveVoSource::fetchRequestDidFailWithError(const rt::Ref<rt::Error>& error) {
+    RT_MAIN_THREAD_ONLY();
+    setFailedWithError(error);
+}
 
 }  // namespace zid

@@ -13,6 +13,7 @@
 #include <QXCorePlayer/VexaWebSocketClient/Model/QXVexaConfig.h>
 #include <QXCorePlayer/VexaWebSocketClient/QXVexaSocketSettings.h>
 #include <QXSDKPlayer/Common/QXMediaServerSettings.h>
+#include <rt/MainThread.h>
 
 namespace zid {
 
@@ -34,11 +35,11 @@ public:
     /// The socket settings of a factory made now.
     static QXVexaSocketSettings socketSettings();
 
-    const std::string& defaultCluster() const { return defaultCluster_; }
-    const std::string& host() const { return host_; }
-    const std::string& apiKey() const { return apiKey_; }
+    const std::string& defaultCluster() const { RT_MAIN_THREAD_ONLY(); return defaultCluster_; }
+    const std::string& host() const { RT_MAIN_THREAD_ONLY(); return host_; }
+    const std::string& apiKey() const { RT_MAIN_THREAD_ONLY(); return apiKey_; }
     /// The service every client of this factory shares.
-    const rt::Ref<QXVexaService>& vexaService() const { return vexaService_; }
+    const rt::Ref<QXVexaService>& vexaService() const { RT_MAIN_THREAD_ONLY(); return vexaService_; }
 
     /// A channel source gives a channel client, a recorded source a recorded-video client,
     /// a highlight source a highlight client; anything else nothing.

@@ -15,10 +15,8 @@ public:
     explicit QXAirplayView(const ui::Rect& frame = ui::Rect()) : ui::View(frame) {}
 
     const rt::Ref<RouteButtonView>& volumeViewForAirplay() const { RT_MAIN_THREAD_ONLY(); return volumeView_; }
-    void setVolumeViewForAirplay(rt::Ref<RouteButtonView> view) {
-        RT_MAIN_THREAD_ONLY();
-        volumeView_ = std::move(view);
-    }
+    /// Raises QXQuorvexPlayerParameterError for nil: the view always has a route button.
+    void setVolumeViewForAirplay(rt::Ref<RouteButtonView> view);
 
     /// Gives the route button the image for the control state, then re-centres it.
     void setAirPlayIconImage(rt::Ref<ui::Image> image, unsigned state);

@@ -15,7 +15,8 @@ public:
     explicit QXButtonToolbarItem(const ui::Rect& frame = ui::Rect()) : QXToolbarItem(frame), initialFrame_(frame) {}
 
     const rt::Ref<ui::Button>& button() const { RT_MAIN_THREAD_ONLY(); return button_; }
-    void setButton(rt::Ref<ui::Button> button) { RT_MAIN_THREAD_ONLY(); button_ = std::move(button); }
+    /// Raises QXQuorvexPlayerParameterError for nil: the item always has a button.
+    void setButton(rt::Ref<ui::Button> button);
 
 protected:
     void didInitialize() override;

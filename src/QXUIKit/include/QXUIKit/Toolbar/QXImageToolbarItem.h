@@ -14,7 +14,8 @@ public:
     explicit QXImageToolbarItem(rt::Ref<ui::Image> image = nullptr) : image_(std::move(image)) {}
 
     const rt::Ref<ui::ImageView>& imageView() const { RT_MAIN_THREAD_ONLY(); return imageView_; }
-    void setImageView(rt::Ref<ui::ImageView> view) { RT_MAIN_THREAD_ONLY(); imageView_ = std::move(view); }
+    /// Raises QXQuorvexPlayerParameterError for nil: the item always has an image view.
+    void setImageView(rt::Ref<ui::ImageView> view);
 
 protected:
     void didInitialize() override;

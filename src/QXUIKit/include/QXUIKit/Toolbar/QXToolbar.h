@@ -53,10 +53,8 @@ public:
     void removeItem(const rt::Ref<QXToolbarItem>& item, bool animated);
 
     const rt::Ref<ui::ImageView>& backgroundImageView() const { RT_MAIN_THREAD_ONLY(); return backgroundImageView_; }
-    void setBackgroundImageView(rt::Ref<ui::ImageView> view) {
-        RT_MAIN_THREAD_ONLY();
-        backgroundImageView_ = std::move(view);
-    }
+    /// Raises QXQuorvexPlayerParameterError for nil: the bar always has a background view.
+    void setBackgroundImageView(rt::Ref<ui::ImageView> view);
 
     double toolbarItemPadding() const { RT_MAIN_THREAD_ONLY(); return toolbarItemPadding_; }
     void setToolbarItemPadding(double padding);

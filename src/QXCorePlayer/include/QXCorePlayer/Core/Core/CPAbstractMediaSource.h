@@ -6,6 +6,7 @@
 #include <QXCorePlayer/Core/Core/ICPMediaSource.h>
 #include <rt/KVO.h>
 #include <rt/Property.h>
+#include <rt/MainThread.h>
 
 namespace zid {
 
@@ -91,49 +92,55 @@ public:
     static constexpr rt::Stored<&CPAbstractMediaSource::clickTargetURL_, "clickTargetURL", rt::writable>
         clickTargetURLKey{};
 
-    CPMediaSourceState state() const override { return stateKey.get(*this); }
-    rt::Ref<ICPMediaTiming> timeInfo() const override { return timeInfoKey.get(*this); }
-    void setTimeInfo(rt::Ref<ICPMediaTiming> v) { timeInfoKey.set(*this, std::move(v)); }
-    rt::Ref<ICPMediaAdSettings> adSettings() const override { return adSettingsKey.get(*this); }
-    void setAdSettings(rt::Ref<ICPMediaAdSettings> v) { adSettingsKey.set(*this, std::move(v)); }
-    rt::Ref<rt::Error> error() const override { return errorKey.get(*this); }
-    void setError(rt::Ref<rt::Error> v) { errorKey.set(*this, std::move(v)); }
-    bool safeToContinue() const override { return safeToContinueKey.get(*this); }
-    void setSafeToContinue(bool v) { safeToContinueKey.set(*this, std::move(v)); }
-    CPMediaSourceType sourceType() const override { return sourceTypeKey.get(*this); }
-    void setSourceType(CPMediaSourceType v) { sourceTypeKey.set(*this, std::move(v)); }
-    rt::Value logoInfos() const override { return logoInfosKey.get(*this); }
-    void setLogoInfos(rt::Value v) { logoInfosKey.set(*this, std::move(v)); }
-    std::string title() const override { return titleKey.get(*this); }
-    void setTitle(std::string v) { titleKey.set(*this, std::move(v)); }
-    std::string channelTitle() const override { return channelTitleKey.get(*this); }
-    void setChannelTitle(std::string v) { channelTitleKey.set(*this, std::move(v)); }
-    rt::Value channelThumbnails() const override { return channelThumbnailsKey.get(*this); }
-    void setChannelThumbnails(rt::Value v) { channelThumbnailsKey.set(*this, std::move(v)); }
-    bool viewerCountEnabled() const override { return viewerCountEnabledKey.get(*this); }
-    void setViewerCountEnabled(bool v) { viewerCountEnabledKey.set(*this, std::move(v)); }
-    long viewerCount() const override { return viewerCountKey.get(*this); }
-    void setViewerCount(long v) { viewerCountKey.set(*this, std::move(v)); }
-    long totalViewerCount() const override { return totalViewerCountKey.get(*this); }
-    void setTotalViewerCount(long v) { totalViewerCountKey.set(*this, std::move(v)); }
-    std::string contentId() const override { return contentIdKey.get(*this); }
-    void setContentId(std::string v) { contentIdKey.set(*this, std::move(v)); }
-    std::string contentDescription() const override { return contentDescriptionKey.get(*this); }
-    void setContentDescription(std::string v) { contentDescriptionKey.set(*this, std::move(v)); }
-    rt::Ref<CPMediaSourceLock> lock() const override { return lockKey.get(*this); }
-    void setLock(rt::Ref<CPMediaSourceLock> v) { lockKey.set(*this, std::move(v)); }
-    rt::Ref<ICPPlaybackTracker> playbackTracker() const override { return playbackTrackerKey.get(*this); }
-    void setPlaybackTracker(rt::Ref<ICPPlaybackTracker> v) { playbackTrackerKey.set(*this, std::move(v)); }
-    bool online() const override { return onlineKey.get(*this); }
-    void setOnline(bool v) { onlineKey.set(*this, std::move(v)); }
-    bool contentAvailable() const { return contentAvailableKey.get(*this); }
-    void setContentAvailable(bool v) { contentAvailableKey.set(*this, std::move(v)); }
-    rt::Value startDate() const override { return startDateKey.get(*this); }
-    void setStartDate(rt::Value v) { startDateKey.set(*this, std::move(v)); }
-    rt::Value creationDate() const override { return creationDateKey.get(*this); }
-    void setCreationDate(rt::Value v) { creationDateKey.set(*this, std::move(v)); }
-    std::string clickTargetURL() const override { return clickTargetURLKey.get(*this); }
-    void setClickTargetURL(std::string v) { clickTargetURLKey.set(*this, std::move(v)); }
+    CPMediaSourceState state() const override { RT_MAIN_THREAD_ONLY(); return stateKey.get(*this); }
+    rt::Ref<ICPMediaTiming> timeInfo() const override { RT_MAIN_THREAD_ONLY(); return timeInfoKey.get(*this); }
+    void setTimeInfo(rt::Ref<ICPMediaTiming> v) { RT_MAIN_THREAD_ONLY(); timeInfoKey.set(*this, std::move(v)); }
+    rt::Ref<ICPMediaAdSettings> adSettings() const override { RT_MAIN_THREAD_ONLY(); return adSettingsKey.get(*this); }
+    void setAdSettings(rt::Ref<ICPMediaAdSettings> v) { RT_MAIN_THREAD_ONLY(); adSettingsKey.set(*this, std::move(v)); }
+    rt::Ref<rt::Error> error() const override { RT_MAIN_THREAD_ONLY(); return errorKey.get(*this); }
+    void setError(rt::Ref<rt::Error> v) { RT_MAIN_THREAD_ONLY(); errorKey.set(*this, std::move(v)); }
+    bool safeToContinue() const override { RT_MAIN_THREAD_ONLY(); return safeToContinueKey.get(*this); }
+    void setSafeToContinue(bool v) { RT_MAIN_THREAD_ONLY(); safeToContinueKey.set(*this, std::move(v)); }
+    CPMediaSourceType sourceType() const override { RT_MAIN_THREAD_ONLY(); return sourceTypeKey.get(*this); }
+    void setSourceType(CPMediaSourceType v) { RT_MAIN_THREAD_ONLY(); sourceTypeKey.set(*this, std::move(v)); }
+    rt::Value logoInfos() const override { RT_MAIN_THREAD_ONLY(); return logoInfosKey.get(*this); }
+    void setLogoInfos(rt::Value v) { RT_MAIN_THREAD_ONLY(); logoInfosKey.set(*this, std::move(v)); }
+    std::string title() const override { RT_MAIN_THREAD_ONLY(); return titleKey.get(*this); }
+    void setTitle(std::string v) { RT_MAIN_THREAD_ONLY(); titleKey.set(*this, std::move(v)); }
+    std::string channelTitle() const override { RT_MAIN_THREAD_ONLY(); return channelTitleKey.get(*this); }
+    void setChannelTitle(std::string v) { RT_MAIN_THREAD_ONLY(); channelTitleKey.set(*this, std::move(v)); }
+    rt::Value channelThumbnails() const override { RT_MAIN_THREAD_ONLY(); return channelThumbnailsKey.get(*this); }
+    void setChannelThumbnails(rt::Value v) { RT_MAIN_THREAD_ONLY(); channelThumbnailsKey.set(*this, std::move(v)); }
+    bool viewerCountEnabled() const override { RT_MAIN_THREAD_ONLY(); return viewerCountEnabledKey.get(*this); }
+    void setViewerCountEnabled(bool v) { RT_MAIN_THREAD_ONLY(); viewerCountEnabledKey.set(*this, std::move(v)); }
+    long viewerCount() const override { RT_MAIN_THREAD_ONLY(); return viewerCountKey.get(*this); }
+    void setViewerCount(long v) { RT_MAIN_THREAD_ONLY(); viewerCountKey.set(*this, std::move(v)); }
+    long totalViewerCount() const override { RT_MAIN_THREAD_ONLY(); return totalViewerCountKey.get(*this); }
+    void setTotalViewerCount(long v) { RT_MAIN_THREAD_ONLY(); totalViewerCountKey.set(*this, std::move(v)); }
+    std::string contentId() const override { RT_MAIN_THREAD_ONLY(); return contentIdKey.get(*this); }
+    void setContentId(std::string v) { RT_MAIN_THREAD_ONLY(); contentIdKey.set(*this, std::move(v)); }
+    std::string contentDescription() const override { RT_MAIN_THREAD_ONLY(); return contentDescriptionKey.get(*this); }
+    void setContentDescription(std::string v) { RT_MAIN_THREAD_ONLY(); contentDescriptionKey.set(*this, std::move(v)); }
+    rt::Ref<CPMediaSourceLock> lock() const override { RT_MAIN_THREAD_ONLY(); return lockKey.get(*this); }
+    void setLock(rt::Ref<CPMediaSourceLock> v) { RT_MAIN_THREAD_ONLY(); lockKey.set(*this, std::move(v)); }
+    rt::Ref<ICPPlaybackTracker> playbackTracker() const override {
+        RT_MAIN_THREAD_ONLY();
+        return playbackTrackerKey.get(*this);
+    }
+    void setPlaybackTracker(rt::Ref<ICPPlaybackTracker> v) {
+        RT_MAIN_THREAD_ONLY();
+        playbackTrackerKey.set(*this, std::move(v));
+    }
+    bool online() const override { RT_MAIN_THREAD_ONLY(); return onlineKey.get(*this); }
+    void setOnline(bool v) { RT_MAIN_THREAD_ONLY(); onlineKey.set(*this, std::move(v)); }
+    bool contentAvailable() const { RT_MAIN_THREAD_ONLY(); return contentAvailableKey.get(*this); }
+    void setContentAvailable(bool v) { RT_MAIN_THREAD_ONLY(); contentAvailableKey.set(*this, std::move(v)); }
+    rt::Value startDate() const override { RT_MAIN_THREAD_ONLY(); return startDateKey.get(*this); }
+    void setStartDate(rt::Value v) { RT_MAIN_THREAD_ONLY(); startDateKey.set(*this, std::move(v)); }
+    rt::Value creationDate() const override { RT_MAIN_THREAD_ONLY(); return creationDateKey.get(*this); }
+    void setCreationDate(rt::Value v) { RT_MAIN_THREAD_ONLY(); creationDateKey.set(*this, std::move(v)); }
+    std::string clickTargetURL() const override { RT_MAIN_THREAD_ONLY(); return clickTargetURLKey.get(*this); }
+    void setClickTargetURL(std::string v) { RT_MAIN_THREAD_ONLY(); clickTargetURLKey.set(*this, std::move(v)); }
 
 protected:
     /// Writes the state; with force, announces it even when unchanged.

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include <rt/MainThread.h>
 
 namespace zid {
 
@@ -34,12 +35,13 @@ enum class CPSessionState : long {
 class CPPlaybackSessionState : public rt::Object {
     RT_CLASS(CPPlaybackSessionState, rt::Object)
 public:
+    static void describe(rt::ClassBuilder<CPPlaybackSessionState>& c) { c.mainThreadOnly(); }
     explicit CPPlaybackSessionState(bool played = false) : played_(played) {}
     static rt::Ref<CPPlaybackSessionState> stateWithPlaying(bool played) {
         return rt::make<CPPlaybackSessionState>(played);
     }
-    bool played() const { return played_; }
-    void setPlayed(bool played) { played_ = played; }
+    bool played() const { RT_MAIN_THREAD_ONLY(); return played_; }
+    void setPlayed(bool played) { RT_MAIN_THREAD_ONLY(); played_ = played; }
 
 private:
     bool played_;
@@ -60,6 +62,7 @@ class CPPlaybackSession : public rt::Object {
     rt::Ref<ICPPlaybackTracker> tracker_;
 
 public:
+    static void describe(rt::ClassBuilder<CPPlaybackSession>& c) { c.mainThreadOnly(); }
     static constexpr rt::Stored<&CPPlaybackSession::source_, "source"> sourceKey{};
     static constexpr rt::Stored<&CPPlaybackSession::player_, "player"> playerKey{};
     static constexpr rt::Stored<&CPPlaybackSession::playerFactory_, "playerFactory"> playerFactoryKey{};
@@ -94,7 +97,7 @@ public:
     /// compete for the machine with something that must come first, a preroll ad's first
     /// picture); ending the deferral makes the player a realized source waits for.
     void setPlayerDeferred(bool deferred);
-    bool playerDeferred() const { return playerDeferred_; }
+    bool playerDeferred() const { RT_MAIN_THREAD_ONLY(); return playerDeferred_; }
     void onPrerollLoading();
     void onPrerolling();
     void onMidrolling();
@@ -116,66 +119,111 @@ public:
     void selectAudioTrack(const rt::Ref<rt::Object>& option);
 
     // ---- fields -------------------------------------------------------------------
-    const rt::Ref<ICPMediaSource>& source() const { return source_; }
-    const rt::Ref<ICPMediaPlayer>& player() const { return player_; }
-    const rt::Ref<ICPPlayerFactory>& playerFactory() const { return playerFactory_; }
-    const std::string& playbackID() const { return playbackID_; }
-    CPSessionState state() const { return state_; }
-    const rt::Ref<rt::Error>& error() const { return error_; }
-    const std::vector<rt::Ref<CPPlaybackSessionState>>& suspendStates() const { return suspendStates_; }
-    const rt::Ref<CPPlaybackSessionTrackingAdapter>& trackingAdapter() const { return trackingAdapter_; }
-    bool contentModeScaleAspectFill() const { return contentModeScaleAspectFill_; }
-    void setContentModeScaleAspectFill(bool v) { contentModeScaleAspectFillKey.set(*this, v); }
-    bool muted() const { return muted_; }
-    void setMuted(bool v) { mutedKey.set(*this, v); }
-    bool autoStart() const { return autoStart_; }
-    void setAutoStart(bool v) { autoStartKey.set(*this, v); }
-    bool rewindOnFinish() const { return rewindOnFinish_; }
-    void setRewindOnFinish(bool v) { rewindOnFinishKey.set(*this, v); }
+    const rt::Ref<ICPMediaSource>& source() const { RT_MAIN_THREAD_ONLY(); return source_; }
+    const rt::Ref<ICPMediaPlayer>& player() const { RT_MAIN_THREAD_ONLY(); return player_; }
+    const rt::Ref<ICPPlayerFactory>& playerFactory() const { RT_MAIN_THREAD_ONLY(); return playerFactory_; }
+    const std::string& playbackID() const { RT_MAIN_THREAD_ONLY(); return playbackID_; }
+    CPSessionState state() const { RT_MAIN_THREAD_ONLY(); return state_; }
+    const rt::Ref<rt::Error>& error() const { RT_MAIN_THREAD_ONLY(); return error_; }
+    const std::vector<rt::Ref<CPPlaybackSessionState>>& suspendStates() const {
+        RT_MAIN_THREAD_ONLY();
+        return suspendStates_;
+    }
+    const rt::Ref<CPPlaybackSessionTrackingAdapter>& trackingAdapter() const {
+        RT_MAIN_THREAD_ONLY();
+        return trackingAdapter_;
+    }
+    bool contentModeScaleAspectFill() const { RT_MAIN_THREAD_ONLY(); return contentModeScaleAspectFill_; }
+    void setContentModeScaleAspectFill(bool v) { RT_MAIN_THREAD_ONLY(); contentModeScaleAspectFillKey.set(*this, v); }
+    bool muted() const { RT_MAIN_THREAD_ONLY(); return muted_; }
+    void setMuted(bool v) { RT_MAIN_THREAD_ONLY(); mutedKey.set(*this, v); }
+    bool autoStart() const { RT_MAIN_THREAD_ONLY(); return autoStart_; }
+    void setAutoStart(bool v) { RT_MAIN_THREAD_ONLY(); autoStartKey.set(*this, v); }
+    bool rewindOnFinish() const { RT_MAIN_THREAD_ONLY(); return rewindOnFinish_; }
+    void setRewindOnFinish(bool v) { RT_MAIN_THREAD_ONLY(); rewindOnFinishKey.set(*this, v); }
     /// The player's flag when there is a player, else the stored one.
     bool continuePlaybackInBackground() const;
     /// Stores the flag for the next player and passes it to the current one.
     void setContinuePlaybackInBackground(bool flag);
-    const rt::Ref<ICPPlaybackTracker>& tracker() const { return tracker_; }
+    const rt::Ref<ICPPlaybackTracker>& tracker() const { RT_MAIN_THREAD_ONLY(); return tracker_; }
     /// The player's error as it was when the player entered its error state, kept so
     /// the tracker hears it even when the source switches away at once.
-    const rt::Ref<rt::Error>& lastPlaybackError() const { return lastPlaybackError_; }
+    const rt::Ref<rt::Error>& lastPlaybackError() const { RT_MAIN_THREAD_ONLY(); return lastPlaybackError_; }
 
     // ---- derived from the source --------------------------------------------------
-    CPMediaSourceState sourceState() const { return source_ ? source_->state() : CPMediaSourceState::Unrealized; }
-    std::string title() const { return source_ ? source_->title() : std::string(); }
-    std::string channelTitle() const { return source_ ? source_->channelTitle() : std::string(); }
-    rt::Value channelThumbnails() const { return source_ ? source_->channelThumbnails() : rt::Value(); }
-    bool viewerCountEnabled() const { return source_ && source_->viewerCountEnabled(); }
-    long viewerCount() const { return source_ ? source_->viewerCount() : 0; }
-    long totalViewerCount() const { return source_ ? source_->totalViewerCount() : 0; }
-    std::string contentId() const { return source_ ? source_->contentId() : std::string(); }
-    std::string contentDescription() const { return source_ ? source_->contentDescription() : std::string(); }
-    rt::Ref<CPMediaSourceLock> lock() const { return source_ ? source_->lock() : nullptr; }
-    bool online() const { return source_ && source_->online(); }
-    rt::Value startDate() const { return source_ ? source_->startDate() : rt::Value(); }
-    rt::Value creationDate() const { return source_ ? source_->creationDate() : rt::Value(); }
-    CPMediaSourceType sourceType() const { return source_ ? source_->sourceType() : CPMediaSourceType::PlainURL; }
-    rt::Value logoInfos() const { return source_ ? source_->logoInfos() : rt::Value(); }
+    CPMediaSourceState sourceState() const {
+        RT_MAIN_THREAD_ONLY();
+        return source_ ? source_->state() : CPMediaSourceState::Unrealized;
+    }
+    std::string title() const { RT_MAIN_THREAD_ONLY(); return source_ ? source_->title() : std::string(); }
+    std::string channelTitle() const {
+        RT_MAIN_THREAD_ONLY();
+        return source_ ? source_->channelTitle() : std::string();
+    }
+    rt::Value channelThumbnails() const {
+        RT_MAIN_THREAD_ONLY();
+        return source_ ? source_->channelThumbnails() : rt::Value();
+    }
+    bool viewerCountEnabled() const { RT_MAIN_THREAD_ONLY(); return source_ && source_->viewerCountEnabled(); }
+    long viewerCount() const { RT_MAIN_THREAD_ONLY(); return source_ ? source_->viewerCount() : 0; }
+    long totalViewerCount() const { RT_MAIN_THREAD_ONLY(); return source_ ? source_->totalViewerCount() : 0; }
+    std::string contentId() const { RT_MAIN_THREAD_ONLY(); return source_ ? source_->contentId() : std::string(); }
+    std::string contentDescription() const {
+        RT_MAIN_THREAD_ONLY();
+        return source_ ? source_->contentDescription() : std::string();
+    }
+    rt::Ref<CPMediaSourceLock> lock() const { RT_MAIN_THREAD_ONLY(); return source_ ? source_->lock() : nullptr; }
+    bool online() const { RT_MAIN_THREAD_ONLY(); return source_ && source_->online(); }
+    rt::Value startDate() const { RT_MAIN_THREAD_ONLY(); return source_ ? source_->startDate() : rt::Value(); }
+    rt::Value creationDate() const { RT_MAIN_THREAD_ONLY(); return source_ ? source_->creationDate() : rt::Value(); }
+    CPMediaSourceType sourceType() const {
+        RT_MAIN_THREAD_ONLY();
+        return source_ ? source_->sourceType() : CPMediaSourceType::PlainURL;
+    }
+    rt::Value logoInfos() const { RT_MAIN_THREAD_ONLY(); return source_ ? source_->logoInfos() : rt::Value(); }
 
     // ---- derived from the player --------------------------------------------------
-    rt::Ref<rt::Object> presentationLayer() const { return player_ ? player_->presentationLayer() : nullptr; }
-    bool isAudioOnly() const { return player_ && player_->isAudioOnly(); }
-    bool isAirplayActive() const { return player_ && player_->isAirplayActive(); }
-    bool isPlaying() const { return player_ && player_->isPlaying(); }
-    CPVideoSize videoSize() const { return player_ ? player_->videoSize() : CPVideoSize{}; }
-    bool pictureInPictureAvailable() const { return player_ && player_->pictureInPictureAvailable(); }
-    bool pictureInPictureActive() const { return player_ && player_->pictureInPictureActive(); }
-    rt::Ref<rt::Object> subtitles() const { return player_ ? player_->subtitles() : nullptr; }
-    rt::Ref<rt::Object> selectedSubtitle() const { return player_ ? player_->selectedSubtitle() : nullptr; }
-    rt::Ref<rt::Object> defaultSubtitle() const { return player_ ? player_->defaultSubtitle() : nullptr; }
-    rt::Ref<rt::Object> audioTracks() const { return player_ ? player_->audioTracks() : nullptr; }
-    rt::Ref<rt::Object> selectedAudioTrack() const { return player_ ? player_->selectedAudioTrack() : nullptr; }
-    rt::Ref<rt::Object> defaultAudioTrack() const { return player_ ? player_->defaultAudioTrack() : nullptr; }
-    double playbackTime() const { return player_ ? player_->playbackTime() : 0.0; }
-    rt::Ref<ICPMediaTiming> timeInfo() const { return player_ ? player_->timeInfo() : nullptr; }
-    double observedBitrate() const { return player_ ? player_->observedBitrate() : 0.0; }
-    std::int64_t numberOfBytesTransferred() const { return player_ ? player_->numberOfBytesTransferred() : 0; }
+    rt::Ref<rt::Object> presentationLayer() const {
+        RT_MAIN_THREAD_ONLY();
+        return player_ ? player_->presentationLayer() : nullptr;
+    }
+    bool isAudioOnly() const { RT_MAIN_THREAD_ONLY(); return player_ && player_->isAudioOnly(); }
+    bool isAirplayActive() const { RT_MAIN_THREAD_ONLY(); return player_ && player_->isAirplayActive(); }
+    bool isPlaying() const { RT_MAIN_THREAD_ONLY(); return player_ && player_->isPlaying(); }
+    CPVideoSize videoSize() const { RT_MAIN_THREAD_ONLY(); return player_ ? player_->videoSize() : CPVideoSize{}; }
+    bool pictureInPictureAvailable() const {
+        RT_MAIN_THREAD_ONLY();
+        return player_ && player_->pictureInPictureAvailable();
+    }
+    bool pictureInPictureActive() const { RT_MAIN_THREAD_ONLY(); return player_ && player_->pictureInPictureActive(); }
+    rt::Ref<rt::Object> subtitles() const { RT_MAIN_THREAD_ONLY(); return player_ ? player_->subtitles() : nullptr; }
+    rt::Ref<rt::Object> selectedSubtitle() const {
+        RT_MAIN_THREAD_ONLY();
+        return player_ ? player_->selectedSubtitle() : nullptr;
+    }
+    rt::Ref<rt::Object> defaultSubtitle() const {
+        RT_MAIN_THREAD_ONLY();
+        return player_ ? player_->defaultSubtitle() : nullptr;
+    }
+    rt::Ref<rt::Object> audioTracks() const {
+        RT_MAIN_THREAD_ONLY();
+        return player_ ? player_->audioTracks() : nullptr;
+    }
+    rt::Ref<rt::Object> selectedAudioTrack() const {
+        RT_MAIN_THREAD_ONLY();
+        return player_ ? player_->selectedAudioTrack() : nullptr;
+    }
+    rt::Ref<rt::Object> defaultAudioTrack() const {
+        RT_MAIN_THREAD_ONLY();
+        return player_ ? player_->defaultAudioTrack() : nullptr;
+    }
+    double playbackTime() const { RT_MAIN_THREAD_ONLY(); return player_ ? player_->playbackTime() : 0.0; }
+    rt::Ref<ICPMediaTiming> timeInfo() const { RT_MAIN_THREAD_ONLY(); return player_ ? player_->timeInfo() : nullptr; }
+    double observedBitrate() const { RT_MAIN_THREAD_ONLY(); return player_ ? player_->observedBitrate() : 0.0; }
+    std::int64_t numberOfBytesTransferred() const {
+        RT_MAIN_THREAD_ONLY();
+        return player_ ? player_->numberOfBytesTransferred() : 0;
+    }
 
 private:
     // The entries of the flag and of the derived properties, each announced with what it

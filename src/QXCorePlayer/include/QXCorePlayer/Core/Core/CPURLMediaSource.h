@@ -1,6 +1,7 @@
 #pragma once
 // A media source for a fixed URL, realized as soon as it is asked to be.
 #include <QXCorePlayer/Core/Core/CPAbstractMediaSource.h>
+#include <rt/MainThread.h>
 
 namespace zid {
 
@@ -18,8 +19,8 @@ public:
 
     void realizeWithPlaybackID(const std::string& playbackID) override;
     void dispose() override;
-    bool safeToContinue() const override { return true; }
-    std::string mediaUrl() const override { return mediaUrlKey.get(*this); }
+    bool safeToContinue() const override { RT_MAIN_THREAD_ONLY(); return true; }
+    std::string mediaUrl() const override { RT_MAIN_THREAD_ONLY(); return mediaUrlKey.get(*this); }
     std::string description() const override;
 
     static void describe(rt::ClassBuilder<CPURLMediaSource>& c) {

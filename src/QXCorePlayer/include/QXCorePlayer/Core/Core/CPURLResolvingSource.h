@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <vector>
+#include <rt/MainThread.h>
 
 namespace zid {
 
@@ -30,35 +31,42 @@ public:
     void realizeWithPlaybackID(const std::string& playbackID) override;
     void dispose() override;
     bool handlePlaybackError(const rt::Ref<rt::Error>& error) override {
+        RT_MAIN_THREAD_ONLY();
         return baseSource_->handlePlaybackError(error);
     }
-    void continueWithPassword(const std::string& p) override { baseSource_->continueWithPassword(p); }
-    void continueWithHash(const std::string& h) override { baseSource_->continueWithHash(h); }
-    void continueWithAgeConfirmed(bool c) override { baseSource_->continueWithAgeConfirmed(c); }
-    void cancelAgeConfirmation() override { baseSource_->cancelAgeConfirmation(); }
+    void continueWithPassword(const std::string& p) override {
+        RT_MAIN_THREAD_ONLY();
+        baseSource_->continueWithPassword(p);
+    }
+    void continueWithHash(const std::string& h) override { RT_MAIN_THREAD_ONLY(); baseSource_->continueWithHash(h); }
+    void continueWithAgeConfirmed(bool c) override { RT_MAIN_THREAD_ONLY(); baseSource_->continueWithAgeConfirmed(c); }
+    void cancelAgeConfirmation() override { RT_MAIN_THREAD_ONLY(); baseSource_->cancelAgeConfirmation(); }
 
-    std::string mediaUrl() const override { return mediaUrlKey.get(*this); }
-    const rt::Ref<ICPMediaSource>& baseSource() const { return baseSource_; }
-    const rt::Ref<ICPSourceResolver>& resolver() const { return resolver_; }
+    std::string mediaUrl() const override { RT_MAIN_THREAD_ONLY(); return mediaUrlKey.get(*this); }
+    const rt::Ref<ICPMediaSource>& baseSource() const { RT_MAIN_THREAD_ONLY(); return baseSource_; }
+    const rt::Ref<ICPSourceResolver>& resolver() const { RT_MAIN_THREAD_ONLY(); return resolver_; }
     /// The base's "user"; nil when it has none.
-    rt::Value user() const { return userOfSource(*baseSource_); }
+    rt::Value user() const { RT_MAIN_THREAD_ONLY(); return userOfSource(*baseSource_); }
 
     // Forwarded to the base.
-    CPMediaSourceType sourceType() const override { return baseSource_->sourceType(); }
-    rt::Ref<ICPMediaAdSettings> adSettings() const override { return baseSource_->adSettings(); }
-    std::string title() const override { return baseSource_->title(); }
-    std::string contentDescription() const override { return baseSource_->contentDescription(); }
-    std::string contentId() const override { return baseSource_->contentId(); }
-    rt::Value logoInfos() const override { return baseSource_->logoInfos(); }
-    rt::Ref<CPMediaSourceLock> lock() const override { return baseSource_->lock(); }
-    rt::Ref<ICPPlaybackTracker> playbackTracker() const override { return baseSource_->playbackTracker(); }
-    rt::Ref<ICPMediaTiming> timeInfo() const override { return baseSource_->timeInfo(); }
-    rt::Value startDate() const override { return baseSource_->startDate(); }
-    long viewerCount() const override { return baseSource_->viewerCount(); }
-    bool viewerCountEnabled() const override { return baseSource_->viewerCountEnabled(); }
-    std::string clickTargetURL() const override { return baseSource_->clickTargetURL(); }
-    bool safeToContinue() const override { return baseSource_->safeToContinue(); }
-    bool online() const override { return baseSource_->online(); }
+    CPMediaSourceType sourceType() const override { RT_MAIN_THREAD_ONLY(); return baseSource_->sourceType(); }
+    rt::Ref<ICPMediaAdSettings> adSettings() const override { RT_MAIN_THREAD_ONLY(); return baseSource_->adSettings(); }
+    std::string title() const override { RT_MAIN_THREAD_ONLY(); return baseSource_->title(); }
+    std::string contentDescription() const override { RT_MAIN_THREAD_ONLY(); return baseSource_->contentDescription(); }
+    std::string contentId() const override { RT_MAIN_THREAD_ONLY(); return baseSource_->contentId(); }
+    rt::Value logoInfos() const override { RT_MAIN_THREAD_ONLY(); return baseSource_->logoInfos(); }
+    rt::Ref<CPMediaSourceLock> lock() const override { RT_MAIN_THREAD_ONLY(); return baseSource_->lock(); }
+    rt::Ref<ICPPlaybackTracker> playbackTracker() const override {
+        RT_MAIN_THREAD_ONLY();
+        return baseSource_->playbackTracker();
+    }
+    rt::Ref<ICPMediaTiming> timeInfo() const override { RT_MAIN_THREAD_ONLY(); return baseSource_->timeInfo(); }
+    rt::Value startDate() const override { RT_MAIN_THREAD_ONLY(); return baseSource_->startDate(); }
+    long viewerCount() const override { RT_MAIN_THREAD_ONLY(); return baseSource_->viewerCount(); }
+    bool viewerCountEnabled() const override { RT_MAIN_THREAD_ONLY(); return baseSource_->viewerCountEnabled(); }
+    std::string clickTargetURL() const override { RT_MAIN_THREAD_ONLY(); return baseSource_->clickTargetURL(); }
+    bool safeToContinue() const override { RT_MAIN_THREAD_ONLY(); return baseSource_->safeToContinue(); }
+    bool online() const override { RT_MAIN_THREAD_ONLY(); return baseSource_->online(); }
 
     static void describe(rt::ClassBuilder<CPURLResolvingSource>& c) {
         c.readonly("baseSource", &CPURLResolvingSource::baseSource);

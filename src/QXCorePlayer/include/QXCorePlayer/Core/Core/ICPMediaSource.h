@@ -11,6 +11,7 @@
 #include <rt/Value.h>
 
 #include <string>
+#include <rt/MainThread.h>
 
 namespace zid {
 
@@ -93,6 +94,7 @@ public:
     virtual std::string clickTargetURL() const = 0;
 
     static void describe(rt::ClassBuilder<ICPMediaSource>& c) {
+        c.mainThreadOnly();
         c.readonly("state", &ICPMediaSource::state);
         c.readonly("timeInfo", &ICPMediaSource::timeInfo);
         c.readonly("adSettings", &ICPMediaSource::adSettings);

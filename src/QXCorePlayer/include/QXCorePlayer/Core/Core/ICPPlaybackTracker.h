@@ -6,35 +6,38 @@
 #include <rt/Object.h>
 
 #include <cstdint>
+#include <rt/MainThread.h>
+#include <rt/KVC.h>
 
 namespace zid {
 
 class ICPPlaybackTracker : public rt::Object {
     RT_CLASS(ICPPlaybackTracker, rt::Object)
 public:
+    static void describe(rt::ClassBuilder<ICPPlaybackTracker>& c) { c.mainThreadOnly(); }
     /// Tracking is over; release what the tracker holds.
     virtual void close() = 0;
 
-    virtual void onPreparing() {}
-    virtual void onBuffering() {}
-    virtual void onPrerollLoading() {}
-    virtual void onPrerolling() {}
-    virtual void onMidrolling() {}
-    virtual void onStart() {}
-    virtual void onFinish() {}
-    virtual void onKill() {}
-    virtual void onError(const rt::Ref<rt::Error>& error) { (void)error; }
-    virtual void onResume() {}
-    virtual void onPause() {}
-    virtual void onRewind() {}
-    virtual void onSeekFrom(double from, double to) { (void)from, (void)to; }
-    virtual void onClick() {}
-    virtual void onMute(bool muted) { (void)muted; }
-    virtual void onFullscreen(bool fullscreen) { (void)fullscreen; }
-    virtual void onProgress(double seconds) { (void)seconds; }
-    virtual void onBytesTransferred(std::int64_t bytes) { (void)bytes; }
-    virtual void onBitrate(double bitrate) { (void)bitrate; }
-    virtual void onVideoSize(CPVideoSize size) { (void)size; }
+    virtual void onPreparing() { RT_MAIN_THREAD_ONLY();}
+    virtual void onBuffering() { RT_MAIN_THREAD_ONLY();}
+    virtual void onPrerollLoading() { RT_MAIN_THREAD_ONLY();}
+    virtual void onPrerolling() { RT_MAIN_THREAD_ONLY();}
+    virtual void onMidrolling() { RT_MAIN_THREAD_ONLY();}
+    virtual void onStart() { RT_MAIN_THREAD_ONLY();}
+    virtual void onFinish() { RT_MAIN_THREAD_ONLY();}
+    virtual void onKill() { RT_MAIN_THREAD_ONLY();}
+    virtual void onError(const rt::Ref<rt::Error>& error) { RT_MAIN_THREAD_ONLY(); (void)error; }
+    virtual void onResume() { RT_MAIN_THREAD_ONLY();}
+    virtual void onPause() { RT_MAIN_THREAD_ONLY();}
+    virtual void onRewind() { RT_MAIN_THREAD_ONLY();}
+    virtual void onSeekFrom(double from, double to) { RT_MAIN_THREAD_ONLY(); (void)from, (void)to; }
+    virtual void onClick() { RT_MAIN_THREAD_ONLY();}
+    virtual void onMute(bool muted) { RT_MAIN_THREAD_ONLY(); (void)muted; }
+    virtual void onFullscreen(bool fullscreen) { RT_MAIN_THREAD_ONLY(); (void)fullscreen; }
+    virtual void onProgress(double seconds) { RT_MAIN_THREAD_ONLY(); (void)seconds; }
+    virtual void onBytesTransferred(std::int64_t bytes) { RT_MAIN_THREAD_ONLY(); (void)bytes; }
+    virtual void onBitrate(double bitrate) { RT_MAIN_THREAD_ONLY(); (void)bitrate; }
+    virtual void onVideoSize(CPVideoSize size) { RT_MAIN_THREAD_ONLY(); (void)size; }
 };
 
 }  // namespace zid

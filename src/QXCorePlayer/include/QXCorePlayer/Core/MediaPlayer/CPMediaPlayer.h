@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <rt/MainThread.h>
 
 namespace zid {
 
@@ -61,19 +62,22 @@ public:
 
     // ICPMediaHandler, ICPPlayerController
     void setSource(const rt::Ref<ICPMediaSource>& source) override;
-    rt::Ref<ICPMediaSource> source() const override { return source_; }
+    rt::Ref<ICPMediaSource> source() const override { RT_MAIN_THREAD_ONLY(); return source_; }
     void prepareToPlay() override;
     void start() override;
     void stop() override;
     void pause() override;
     void reset() override;
     void seekTo(double seconds) override;
-    rt::Value seekPosition() const override { return seekPosition_; }
-    void setSeekPosition(rt::Value position) override { seekPositionKey.set(*this, std::move(position)); }
+    rt::Value seekPosition() const override { RT_MAIN_THREAD_ONLY(); return seekPosition_; }
+    void setSeekPosition(rt::Value position) override {
+        RT_MAIN_THREAD_ONLY();
+        seekPositionKey.set(*this, std::move(position));
+    }
 
     // ICPMediaPlayer
-    void startPictureInPicture() override { moviePlayer_->startPictureInPicture(); }
-    void stopPictureInPicture() override { moviePlayer_->stopPictureInPicture(); }
+    void startPictureInPicture() override { RT_MAIN_THREAD_ONLY(); moviePlayer_->startPictureInPicture(); }
+    void stopPictureInPicture() override { RT_MAIN_THREAD_ONLY(); moviePlayer_->stopPictureInPicture(); }
     /// Nil turns subtitles off; an object that is not a selection option is reported
     /// and replaced by nil.
     void selectSubtitle(const rt::Ref<rt::Object>& option) override;
@@ -84,46 +88,73 @@ public:
     void endSeeking() override;
     void cancelSeeking() override;
     void changeSeeking(float delta) override;
-    rt::Ref<rt::Object> presentationLayer() const override { return moviePlayer_->view(); }
-    CPPlayerState state() const override { return state_; }
-    bool isAudioOnly() const override { return moviePlayer_->isAudioOnly(); }
-    bool isAirplayActive() const override { return airplayActive_; }
-    CPVideoSize videoSize() const override { return moviePlayer_->videoSize(); }
-    bool contentModeScaleAspectFill() const override { return moviePlayer_->scalingMode() == 2; }
+    rt::Ref<rt::Object> presentationLayer() const override { RT_MAIN_THREAD_ONLY(); return moviePlayer_->view(); }
+    CPPlayerState state() const override { RT_MAIN_THREAD_ONLY(); return state_; }
+    bool isAudioOnly() const override { RT_MAIN_THREAD_ONLY(); return moviePlayer_->isAudioOnly(); }
+    bool isAirplayActive() const override { RT_MAIN_THREAD_ONLY(); return airplayActive_; }
+    CPVideoSize videoSize() const override { RT_MAIN_THREAD_ONLY(); return moviePlayer_->videoSize(); }
+    bool contentModeScaleAspectFill() const override { RT_MAIN_THREAD_ONLY(); return moviePlayer_->scalingMode() == 2; }
     void setContentModeScaleAspectFill(bool fill) override;
-    bool muted() const override { return moviePlayer_->muted(); }
-    void setMuted(bool muted) override { moviePlayer_->setMuted(muted); }
-    double loadingTimeout() const { return moviePlayer_->loadingTimeout(); }
-    void setLoadingTimeout(double seconds) { moviePlayer_->setLoadingTimeout(seconds); }
-    bool continuePlaybackInBackground() const override { return moviePlayer_->continuePlaybackInBackground(); }
-    void setContinuePlaybackInBackground(bool flag) override { moviePlayer_->setContinuePlaybackInBackground(flag); }
-    bool pictureInPictureAvailable() const override { return moviePlayer_->isPictureInPictureAvailable(); }
-    bool pictureInPictureActive() const override { return moviePlayer_->isPictureInPictureActive(); }
-    rt::Ref<rt::Object> subtitles() const override { return moviePlayer_->subtitles(); }
-    rt::Ref<rt::Object> defaultSubtitle() const override { return moviePlayer_->defaultSubtitle(); }
-    rt::Ref<rt::Object> selectedSubtitle() const override { return moviePlayer_->selectedSubtitle(); }
-    rt::Ref<rt::Object> audioTracks() const override { return moviePlayer_->audioTracks(); }
-    rt::Ref<rt::Object> defaultAudioTrack() const override { return moviePlayer_->defaultAudioTrack(); }
-    rt::Ref<rt::Object> selectedAudioTrack() const override { return moviePlayer_->selectedAudioTrack(); }
-    double playbackTime() const override { return playbackTime_; }
-    rt::Ref<ICPMediaTiming> timeInfo() const override { return timeInfo_; }
-    void setTimeInfo(rt::Ref<ICPMediaTiming> t) { timeInfoKey.set(*this, std::move(t)); }
-    rt::Ref<rt::Error> error() const override { return error_; }
-    double observedBitrate() const override { return moviePlayer_->observedBitrate(); }
-    std::int64_t numberOfBytesTransferred() const override { return moviePlayer_->numberOfBytesTransferred(); }
-    bool seeking() const override { return seeking_; }
-    double seekValue() const override { return seekValue_; }
-    bool showDebugConsole() const override { return false; }
+    bool muted() const override { RT_MAIN_THREAD_ONLY(); return moviePlayer_->muted(); }
+    void setMuted(bool muted) override { RT_MAIN_THREAD_ONLY(); moviePlayer_->setMuted(muted); }
+    double loadingTimeout() const { RT_MAIN_THREAD_ONLY(); return moviePlayer_->loadingTimeout(); }
+    void setLoadingTimeout(double seconds) { RT_MAIN_THREAD_ONLY(); moviePlayer_->setLoadingTimeout(seconds); }
+    bool continuePlaybackInBackground() const override {
+        RT_MAIN_THREAD_ONLY();
+        return moviePlayer_->continuePlaybackInBackground();
+    }
+    void setContinuePlaybackInBackground(bool flag) override {
+        RT_MAIN_THREAD_ONLY();
+        moviePlayer_->setContinuePlaybackInBackground(flag);
+    }
+    bool pictureInPictureAvailable() const override {
+        RT_MAIN_THREAD_ONLY();
+        return moviePlayer_->isPictureInPictureAvailable();
+    }
+    bool pictureInPictureActive() const override {
+        RT_MAIN_THREAD_ONLY();
+        return moviePlayer_->isPictureInPictureActive();
+    }
+    rt::Ref<rt::Object> subtitles() const override { RT_MAIN_THREAD_ONLY(); return moviePlayer_->subtitles(); }
+    rt::Ref<rt::Object> defaultSubtitle() const override {
+        RT_MAIN_THREAD_ONLY();
+        return moviePlayer_->defaultSubtitle();
+    }
+    rt::Ref<rt::Object> selectedSubtitle() const override {
+        RT_MAIN_THREAD_ONLY();
+        return moviePlayer_->selectedSubtitle();
+    }
+    rt::Ref<rt::Object> audioTracks() const override { RT_MAIN_THREAD_ONLY(); return moviePlayer_->audioTracks(); }
+    rt::Ref<rt::Object> defaultAudioTrack() const override {
+        RT_MAIN_THREAD_ONLY();
+        return moviePlayer_->defaultAudioTrack();
+    }
+    rt::Ref<rt::Object> selectedAudioTrack() const override {
+        RT_MAIN_THREAD_ONLY();
+        return moviePlayer_->selectedAudioTrack();
+    }
+    double playbackTime() const override { RT_MAIN_THREAD_ONLY(); return playbackTime_; }
+    rt::Ref<ICPMediaTiming> timeInfo() const override { RT_MAIN_THREAD_ONLY(); return timeInfo_; }
+    void setTimeInfo(rt::Ref<ICPMediaTiming> t) { RT_MAIN_THREAD_ONLY(); timeInfoKey.set(*this, std::move(t)); }
+    rt::Ref<rt::Error> error() const override { RT_MAIN_THREAD_ONLY(); return error_; }
+    double observedBitrate() const override { RT_MAIN_THREAD_ONLY(); return moviePlayer_->observedBitrate(); }
+    std::int64_t numberOfBytesTransferred() const override {
+        RT_MAIN_THREAD_ONLY();
+        return moviePlayer_->numberOfBytesTransferred();
+    }
+    bool seeking() const override { RT_MAIN_THREAD_ONLY(); return seeking_; }
+    double seekValue() const override { RT_MAIN_THREAD_ONLY(); return seekValue_; }
+    bool showDebugConsole() const override { RT_MAIN_THREAD_ONLY(); return false; }
     void setShowDebugConsole(bool show) override;
-    void setActive(bool active) { moviePlayer_->setActive(active); }
+    void setActive(bool active) { RT_MAIN_THREAD_ONLY(); moviePlayer_->setActive(active); }
 
-    const rt::Ref<IQXMoviePlayerController>& moviePlayer() const { return moviePlayer_; }
-    CPPlayerUserState userState() const { return userState_; }
-    rt::Ref<ICPMediaTiming> extractedTimeInfo() const { return extractedTimeInfo_; }
-    double accumulatedPlaybackTime() const { return accumulatedPlaybackTime_; }
+    const rt::Ref<IQXMoviePlayerController>& moviePlayer() const { RT_MAIN_THREAD_ONLY(); return moviePlayer_; }
+    CPPlayerUserState userState() const { RT_MAIN_THREAD_ONLY(); return userState_; }
+    rt::Ref<ICPMediaTiming> extractedTimeInfo() const { RT_MAIN_THREAD_ONLY(); return extractedTimeInfo_; }
+    double accumulatedPlaybackTime() const { RT_MAIN_THREAD_ONLY(); return accumulatedPlaybackTime_; }
     /// The player's own loading limit in seconds; 0 (the default) is off.
-    double timeoutInterval() const { return timeoutInterval_; }
-    void setTimeoutInterval(double seconds) { timeoutInterval_ = seconds; }
+    double timeoutInterval() const { RT_MAIN_THREAD_ONLY(); return timeoutInterval_; }
+    void setTimeoutInterval(double seconds) { RT_MAIN_THREAD_ONLY(); timeoutInterval_ = seconds; }
 
     /// Maps a movie player error into "CPMediaPlayerErrorDomain"; nil gives nil.
     static rt::Ref<rt::Error> mapError(const rt::Ref<rt::Error>& error);
@@ -173,8 +204,8 @@ public:
     static constexpr rt::Stored<&CPPlayerFactory::loadingTimeout_, "loadingTimeout", rt::writable> loadingTimeoutKey{};
     CPPlayerFactory() = default;
     rt::Ref<ICPMediaPlayer> playerForSource(const rt::Ref<ICPMediaSource>& source) override;
-    double loadingTimeout() const override { return loadingTimeoutKey.get(*this); }
-    void setLoadingTimeout(double seconds) override { loadingTimeoutKey.set(*this, seconds); }
+    double loadingTimeout() const override { RT_MAIN_THREAD_ONLY(); return loadingTimeoutKey.get(*this); }
+    void setLoadingTimeout(double seconds) override { RT_MAIN_THREAD_ONLY(); loadingTimeoutKey.set(*this, seconds); }
 };
 
 }  // namespace zid

@@ -8,6 +8,7 @@
 #include <rt/Object.h>
 
 #include <cstdint>
+#include <rt/MainThread.h>
 
 namespace zid {
 
@@ -35,6 +36,7 @@ public:
     virtual void selectAudioTrack(const rt::Ref<rt::Object>& option) = 0;
 
     static void describe(rt::ClassBuilder<ICPMediaPlayback>& c) {
+        c.mainThreadOnly();
         using Playback = ICPMediaPlayback;
         c.readonly("audioOnly", &Playback::isAudioOnly);
         c.readonly("videoSize", &Playback::videoSize);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <rt/MainThread.h>
 
 namespace zid {
 
@@ -63,7 +64,7 @@ public:
     virtual rt::Ref<rt::Object> presentationLayer() const = 0;
     virtual CPPlayerState state() const = 0;
     virtual bool isAirplayActive() const = 0;
-    virtual bool isPlaying() const { return CPPlayerStateIsPlaying(state()); }
+    virtual bool isPlaying() const { RT_MAIN_THREAD_ONLY(); return CPPlayerStateIsPlaying(state()); }
     virtual bool contentModeScaleAspectFill() const = 0;
     virtual void setContentModeScaleAspectFill(bool fill) = 0;
     virtual bool pictureInPictureAvailable() const = 0;
@@ -73,8 +74,8 @@ public:
     virtual rt::Ref<rt::Error> error() const = 0;
     virtual bool seeking() const = 0;
     virtual double seekValue() const = 0;
-    virtual bool showDebugConsole() const { return false; }
-    virtual void setShowDebugConsole(bool show) { (void)show; }
+    virtual bool showDebugConsole() const { RT_MAIN_THREAD_ONLY(); return false; }
+    virtual void setShowDebugConsole(bool show) { RT_MAIN_THREAD_ONLY(); (void)show; }
 
     static void describe(rt::ClassBuilder<ICPMediaPlayer>& c) {
         using Player = ICPMediaPlayer;
@@ -105,6 +106,7 @@ public:
     virtual void setLoadingTimeout(double seconds) = 0;
 
     static void describe(rt::ClassBuilder<ICPPlayerFactory>& c) {
+        c.mainThreadOnly();
         c.property("loadingTimeout", &ICPPlayerFactory::loadingTimeout, &ICPPlayerFactory::setLoadingTimeout);
     }
 };

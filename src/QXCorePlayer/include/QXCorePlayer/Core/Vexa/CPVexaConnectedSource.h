@@ -27,6 +27,7 @@
 #include <fnd/RunLoop.h>
 #include <rt/KVO.h>
 #include <rt/Property.h>
+#include <rt/MainThread.h>
 
 namespace zid {
 
@@ -73,47 +74,47 @@ public:
     /// the lock was answered while it was being set.
     void setLockedWithLock(const rt::Ref<CPMediaSourceLock>& lock) override;
 
-    std::string mediaUrl() const override { return mediaUrlKey.get(*this); }
-    bool safeToContinue() const override { return connected(); }
+    std::string mediaUrl() const override { RT_MAIN_THREAD_ONLY(); return mediaUrlKey.get(*this); }
+    bool safeToContinue() const override { RT_MAIN_THREAD_ONLY(); return connected(); }
 
     // Read through to the wrapped source.
-    CPMediaSourceType sourceType() const override { return source_->sourceType(); }
-    std::string title() const override { return source_->title(); }
-    std::string channelTitle() const override { return source_->channelTitle(); }
-    rt::Value channelThumbnails() const override { return source_->channelThumbnails(); }
-    std::string contentDescription() const override { return source_->contentDescription(); }
-    std::string contentId() const override { return source_->contentId(); }
-    rt::Ref<ICPMediaTiming> timeInfo() const override { return source_->timeInfo(); }
-    rt::Value startDate() const override { return source_->startDate(); }
-    rt::Value creationDate() const override { return source_->creationDate(); }
-    std::string clickTargetURL() const override { return source_->clickTargetURL(); }
-    long viewerCount() const override { return source_->viewerCount(); }
-    bool viewerCountEnabled() const override { return source_->viewerCountEnabled(); }
+    CPMediaSourceType sourceType() const override { RT_MAIN_THREAD_ONLY(); return source_->sourceType(); }
+    std::string title() const override { RT_MAIN_THREAD_ONLY(); return source_->title(); }
+    std::string channelTitle() const override { RT_MAIN_THREAD_ONLY(); return source_->channelTitle(); }
+    rt::Value channelThumbnails() const override { RT_MAIN_THREAD_ONLY(); return source_->channelThumbnails(); }
+    std::string contentDescription() const override { RT_MAIN_THREAD_ONLY(); return source_->contentDescription(); }
+    std::string contentId() const override { RT_MAIN_THREAD_ONLY(); return source_->contentId(); }
+    rt::Ref<ICPMediaTiming> timeInfo() const override { RT_MAIN_THREAD_ONLY(); return source_->timeInfo(); }
+    rt::Value startDate() const override { RT_MAIN_THREAD_ONLY(); return source_->startDate(); }
+    rt::Value creationDate() const override { RT_MAIN_THREAD_ONLY(); return source_->creationDate(); }
+    std::string clickTargetURL() const override { RT_MAIN_THREAD_ONLY(); return source_->clickTargetURL(); }
+    long viewerCount() const override { RT_MAIN_THREAD_ONLY(); return source_->viewerCount(); }
+    bool viewerCountEnabled() const override { RT_MAIN_THREAD_ONLY(); return source_->viewerCountEnabled(); }
 
     // ---- own properties -------------------------------------------------------------
-    const rt::Ref<ICPMediaSource>& source() const { return source_; }
+    const rt::Ref<ICPMediaSource>& source() const { RT_MAIN_THREAD_ONLY(); return source_; }
     /// The wrapped source's "user"; nil when it has none.
-    rt::Value user() const { return userOfSource(*source_); }
-    const rt::Ref<ICPVexaFactory>& vexaFactory() const { return vexaFactory_; }
-    const std::shared_ptr<IVexaClient>& vexaClient() const { return vexaClient_; }
-    bool connected() const { return connectedKey.get(*this); }
-    bool metadataReceived() const { return metadataReceived_; }
-    const std::vector<rt::Ref<VexaMulticamInfo>>& multicamInfo() const { return multicamInfo_; }
-    bool multicamHideOffline() const { return multicamHideOffline_; }
-    bool ageConfirmed() const { return ageConfirmed_; }
-    const rt::Ref<QXVexaClientContentAccessPoint>& accessPoint() const { return accessPoint_; }
-    const rt::Ref<QXCDNService>& selectedCDNService() const { return selectedCDNService_; }
-    const rt::Ref<QXCDNLocation>& selectedCDNLocation() const { return selectedCDNLocation_; }
-    const std::vector<std::string>& mediaURLs() const { return mediaURLs_; }
-    const std::vector<rt::Ref<QXCDNService>>& CDNServices() const { return CDNServices_; }
-    rt::Ref<QXCDNServiceSelector> cdnSelector() const { return cdnSelector_.lock(); }
-    const std::string& playbackID() const { return playbackID_; }
-    const std::optional<std::string>& password() const { return password_; }
-    void setPassword(std::optional<std::string> password) { password_ = std::move(password); }
-    const std::optional<std::string>& hashLockHash() const { return hashLockHash_; }
-    void setHashLockHash(std::optional<std::string> hash) { hashLockHash_ = std::move(hash); }
-    bool shouldReconnect() const { return shouldReconnect_; }
-    void setShouldReconnect(bool reconnect) { shouldReconnect_ = reconnect; }
+    rt::Value user() const { RT_MAIN_THREAD_ONLY(); return userOfSource(*source_); }
+    const rt::Ref<ICPVexaFactory>& vexaFactory() const { RT_MAIN_THREAD_ONLY(); return vexaFactory_; }
+    const std::shared_ptr<IVexaClient>& vexaClient() const { RT_MAIN_THREAD_ONLY(); return vexaClient_; }
+    bool connected() const { RT_MAIN_THREAD_ONLY(); return connectedKey.get(*this); }
+    bool metadataReceived() const { RT_MAIN_THREAD_ONLY(); return metadataReceived_; }
+    const std::vector<rt::Ref<VexaMulticamInfo>>& multicamInfo() const { RT_MAIN_THREAD_ONLY(); return multicamInfo_; }
+    bool multicamHideOffline() const { RT_MAIN_THREAD_ONLY(); return multicamHideOffline_; }
+    bool ageConfirmed() const { RT_MAIN_THREAD_ONLY(); return ageConfirmed_; }
+    const rt::Ref<QXVexaClientContentAccessPoint>& accessPoint() const { RT_MAIN_THREAD_ONLY(); return accessPoint_; }
+    const rt::Ref<QXCDNService>& selectedCDNService() const { RT_MAIN_THREAD_ONLY(); return selectedCDNService_; }
+    const rt::Ref<QXCDNLocation>& selectedCDNLocation() const { RT_MAIN_THREAD_ONLY(); return selectedCDNLocation_; }
+    const std::vector<std::string>& mediaURLs() const { RT_MAIN_THREAD_ONLY(); return mediaURLs_; }
+    const std::vector<rt::Ref<QXCDNService>>& CDNServices() const { RT_MAIN_THREAD_ONLY(); return CDNServices_; }
+    rt::Ref<QXCDNServiceSelector> cdnSelector() const { RT_MAIN_THREAD_ONLY(); return cdnSelector_.lock(); }
+    const std::string& playbackID() const { RT_MAIN_THREAD_ONLY(); return playbackID_; }
+    const std::optional<std::string>& password() const { RT_MAIN_THREAD_ONLY(); return password_; }
+    void setPassword(std::optional<std::string> password) { RT_MAIN_THREAD_ONLY(); password_ = std::move(password); }
+    const std::optional<std::string>& hashLockHash() const { RT_MAIN_THREAD_ONLY(); return hashLockHash_; }
+    void setHashLockHash(std::optional<std::string> hash) { RT_MAIN_THREAD_ONLY(); hashLockHash_ = std::move(hash); }
+    bool shouldReconnect() const { RT_MAIN_THREAD_ONLY(); return shouldReconnect_; }
+    void setShouldReconnect(bool reconnect) { RT_MAIN_THREAD_ONLY(); shouldReconnect_ = reconnect; }
     rt::Ref<CPVexaPlaybackTracker> vexaPlaybackTracker() const;
 
     /// "<first 8 characters of the playback id>:<8 upper-case hex digits drawn anew>".

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <vector>
+#include <rt/MainThread.h>
 
 namespace zid {
 
@@ -26,12 +27,12 @@ public:
     explicit CAZevevoPlaybackTracker(const rt::Ref<ZeveVoSource>& source);
 
     rt::Ref<ZeveVoSource> ad() const;
-    bool firstQuartile() const { return firstQuartile_; }
-    bool secondQuartile() const { return secondQuartile_; }
-    bool thirdQuartile() const { return thirdQuartile_; }
+    bool firstQuartile() const { RT_MAIN_THREAD_ONLY(); return firstQuartile_; }
+    bool secondQuartile() const { RT_MAIN_THREAD_ONLY(); return secondQuartile_; }
+    bool thirdQuartile() const { RT_MAIN_THREAD_ONLY(); return thirdQuartile_; }
     /// Seconds each hit may take.
-    fnd::TimeInterval hitTimeout() const { return hitTimeout_; }
-    void setHitTimeout(fnd::TimeInterval seconds) { hitTimeout_ = seconds; }
+    fnd::TimeInterval hitTimeout() const { RT_MAIN_THREAD_ONLY(); return hitTimeout_; }
+    void setHitTimeout(fnd::TimeInterval seconds) { RT_MAIN_THREAD_ONLY(); hitTimeout_ = seconds; }
 
     void onStart() override;
     void onFinish() override;
@@ -52,7 +53,7 @@ public:
     void hitUrl(const std::string& url);
 
     /// Whether a hit queued by this tracker has not ended yet.
-    bool hasPendingHits() const { return pendingHits_ > 0; }
+    bool hasPendingHits() const { RT_MAIN_THREAD_ONLY(); return pendingHits_ > 0; }
     /// Runs the block on the main thread once every hit queued so far has ended (answered,
     /// failed or cancelled); at once when none is pending. A hit held back (its queue
     /// paused, say) holds the block back too: a caller that cannot wait bounds the wait.

@@ -5,6 +5,7 @@
 #include <QXCorePlayer/Core/Core/CPAbstractMediaSource.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ICPAdRequestService.h>
 #include <QXMediaPlayer/Ad/ZeveVO/ZeveVoResponse.h>
+#include <rt/MainThread.h>
 
 namespace zid {
 
@@ -23,19 +24,22 @@ public:
 
     void realizeWithPlaybackID(const std::string& playbackID) override;
     void dispose() override;
-    bool safeToContinue() const override { return true; }
-    bool hasControls() const override { return false; }
+    bool safeToContinue() const override { RT_MAIN_THREAD_ONLY(); return true; }
+    bool hasControls() const override { RT_MAIN_THREAD_ONLY(); return false; }
 
-    std::string mediaUrl() const override { return mediaUrl_; }
-    const rt::Ref<ICPAdRequestService>& adFetchRequestService() const { return adFetchRequestService_; }
-    const rt::Ref<IRequest>& fetchRequest() const { return fetchRequest_; }
-    const std::string& zoneId() const { return zoneId_; }
-    const std::vector<std::string>& impressions() const { return impressions_; }
-    const VASTUrlMap& trackingEvents() const { return trackingEvents_; }
+    std::string mediaUrl() const override { RT_MAIN_THREAD_ONLY(); return mediaUrl_; }
+    const rt::Ref<ICPAdRequestService>& adFetchRequestService() const {
+        RT_MAIN_THREAD_ONLY();
+        return adFetchRequestService_;
+    }
+    const rt::Ref<IRequest>& fetchRequest() const { RT_MAIN_THREAD_ONLY(); return fetchRequest_; }
+    const std::string& zoneId() const { RT_MAIN_THREAD_ONLY(); return zoneId_; }
+    const std::vector<std::string>& impressions() const { RT_MAIN_THREAD_ONLY(); return impressions_; }
+    const VASTUrlMap& trackingEvents() const { RT_MAIN_THREAD_ONLY(); return trackingEvents_; }
     /// The last click-tracking entry; absent when the ad has none.
-    const std::optional<std::string>& clickTrackingURL() const { return clickTrackingURL_; }
+    const std::optional<std::string>& clickTrackingURL() const { RT_MAIN_THREAD_ONLY(); return clickTrackingURL_; }
     /// Every click-tracking entry in document order (a wrapper's after the ad's own).
-    const std::vector<std::string>& clickTrackingURLs() const { return clickTrackingURLs_; }
+    const std::vector<std::string>& clickTrackingURLs() const { RT_MAIN_THREAD_ONLY(); return clickTrackingURLs_; }
 
     void fetchRequestDidSucceedWitResult(const rt::Ref<ZeveVoResponse>& result);
     void fetchRequestDidFailWithError(const rt::Ref<rt::Error>& error);
