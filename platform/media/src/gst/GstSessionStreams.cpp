@@ -4,7 +4,10 @@
 
 #include "GstSession.h"
 
+#include <cstdio>
 #include <thread>
+
+#include <rt/Format.h>
 
 namespace media::gstimpl {
 
@@ -53,14 +56,30 @@ bool GstSession::startSelection() {
                 next = std::exchange(relay->pendingSelection, nullptr);
                 if (!next) {
                     relay->selectionSenderRunning = false;
+                    relay->senderDone.notify_all();
                     break;
                 }
             }
             gst_element_send_event(pipeline, next);
         }
         gst_object_unref(pipeline);
+        // A choice confirmed (or past its bound) while this thread was still in the
+        // pipeline held the next command: it may go now.
+        if (relay->closed.load()) return;
+        std::weak_ptr<GstSession> weak = relay->session;
+        fnd::RunLoop::main()->post([weak] {
+            auto s = weak.lock();
+            if (s && !s->relay_->sendingSelection()) s->commands_.released(GstCommandQueue::Kind::Select);
+        });
     }).detach();
     return true;
+}
+
+void GstSession::selectionStuck() {
+    double took = GstCommandQueue::bound(GstCommandQueue::Kind::Select) + GstCommandQueue::kStuckBound;
+    std::fprintf(stderr, "zid media: the pipeline did not take a stream choice within %.0f s; it is given up\n", took);
+    failWith(makeMediaError(MediaErrorCode::EngineFailed,
+                            rt::format("The media pipeline did not apply a change of audio or subtitles within %.0f seconds.", took)));
 }
 
 }  // namespace media::gstimpl

@@ -88,10 +88,11 @@ protected:
             return false;
         }
         if (since(stoodSince_) < kFreeze) return false;
-        ++tally.freezes;
-        tally.faults.push_back("operation " + std::to_string(operation) + ": frozen at " + std::to_string(position) +
-                               " s for " + std::to_string(kFreeze) + " s while playing (keeping up: " +
-                               (item->isPlaybackLikelyToKeepUp() ? "yes" : "no") + ")");
+        // Told: a stall the host fails the item for. Untold: a freeze.
+        bool told = !item->isPlaybackLikelyToKeepUp();
+        ++(told ? tally.failed : tally.freezes);
+        tally.faults.push_back("operation " + std::to_string(operation) + ": " + (told ? "stalled" : "frozen") + " at " +
+                               std::to_string(position) + " s for " + std::to_string(kFreeze) + " s while playing");
         return true;
     }
 
