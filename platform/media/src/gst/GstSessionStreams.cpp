@@ -36,6 +36,13 @@ bool GstSession::startSelection() {
     // while the pipeline is paused, so a choice made while paused waits until it plays
     // (the state change that gets there asks for this command again).
     if (!streams_.choiceWaiting() || requested_ != GST_STATE_PLAYING) return false;
+    // Asked to play is not playing: a state change past its bound may still be on its
+    // way on the pipeline's own threads, the streaming threads prerolled and holding
+    // those locks, and a choice sent then waits on them while the change waits on the
+    // choice. The choice goes once the pipeline has reached playing (stateChanged()).
+    GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
+    if (gst_element_get_state(pipeline_, &state, &pending, 0) != GST_STATE_CHANGE_SUCCESS || state != GST_STATE_PLAYING)
+        return false;
     GstEvent* event = streams_.takeSelection();
     if (!event) return false;  // nothing to change
     // The event still waits for locks the streaming threads take while they push: a
