@@ -11,8 +11,9 @@
 
 #include <chrono>
 #include <cstdio>
-#include <deque>
 #include <cstdlib>
+#include <deque>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -101,8 +102,10 @@ protected:
         ++tally.settles;
         auto& player = master_.player;
         player->play();
-        std::optional<bool> done;
-        player->seekToTime(Time::seconds(1.0), [&](bool finished) { done = finished; });
+        // Shared with the answer, which may come after this check gave up on the item.
+        auto answered = std::make_shared<std::optional<bool>>();
+        auto& done = *answered;
+        player->seekToTime(Time::seconds(1.0), [answered](bool finished) { *answered = finished; });
         ++tally.seeks;
         auto asked = Clock::now();
         bool fault = false;
