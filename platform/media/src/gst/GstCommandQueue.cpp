@@ -18,7 +18,8 @@ const char* nameOf(GstCommandQueue::Kind kind) {
 }
 }  // namespace
 
-GstCommandQueue::GstCommandQueue(Starter start) : start_(std::move(start)) {}
+GstCommandQueue::GstCommandQueue(Starter start, Busy busy, Stuck stuck)
+    : start_(std::move(start)), busy_(std::move(busy)), stuck_(std::move(stuck)) {}
 
 GstCommandQueue::~GstCommandQueue() {
     if (boundTimer_) boundTimer_->invalidate();
@@ -87,7 +88,37 @@ void GstCommandQueue::request(Kind kind) {
 }
 
 void GstCommandQueue::completed(Kind kind) {
-    if (running_ != kind) return;
+    if (running_ != kind || awaitingRelease_) return;
+    if (busy_ && busy_(kind)) {
+        holdForRelease(kind);
+        return;
+    }
+    finish();
+}
+
+void GstCommandQueue::released(Kind kind) {
+    if (running_ == kind && awaitingRelease_) finish();
+}
+
+void GstCommandQueue::holdForRelease(Kind kind) {
+    awaitingRelease_ = true;
+    std::fprintf(stderr, "zid media: a %s is still being applied by the pipeline; the next command waits for it\n", nameOf(kind));
+    if (boundTimer_) boundTimer_->invalidate();
+    std::weak_ptr<GstCommandQueue*> weak = self_;
+    boundTimer_ = fnd::RunLoop::main()->after(kStuckBound, [weak, kind] {
+        auto self = weak.lock();
+        if (!self || (*self)->running_ != kind || !(*self)->awaitingRelease_) return;
+        (*self)->boundTimer_ = nullptr;
+        // Nothing more is sent to the pipeline: the handler gives it up (and closes the
+        // queue), or the command stays, holding the rest.
+        if ((*self)->stuck_) (*self)->stuck_(kind);
+    });
+}
+
+void GstCommandQueue::finish() {
+    if (!running_) return;
+    Kind kind = *running_;
+    awaitingRelease_ = false;
     if (kind == Kind::Seek) {
         // A seek whose landing was never seen (the bound ran out) did not finish.
         if (runningSeek_) answer(*runningSeek_, false);
@@ -115,6 +146,7 @@ void GstCommandQueue::close() {
     runningSeekPhase_ = SeekPhase::None;
     waiting_.clear();
     running_.reset();
+    awaitingRelease_ = false;
     if (boundTimer_) boundTimer_->invalidate();
     boundTimer_ = nullptr;
 }
@@ -166,6 +198,7 @@ void GstCommandQueue::pump() {
 
 void GstCommandQueue::begin(Kind kind) {
     running_ = kind;
+    awaitingRelease_ = false;
     if (boundTimer_) boundTimer_->invalidate();
     boundTimer_ = nullptr;
     bool waits = start_(kind);
@@ -184,13 +217,14 @@ void GstCommandQueue::begin(Kind kind) {
     std::weak_ptr<GstCommandQueue*> weak = self_;
     boundTimer_ = fnd::RunLoop::main()->after(bound(kind), [weak, kind] {
         auto self = weak.lock();
-        if (!self || (*self)->running_ != kind) return;
+        if (!self || (*self)->running_ != kind || (*self)->awaitingRelease_) return;
+        (*self)->boundTimer_ = nullptr;
+        bool busy = (*self)->busy_ && (*self)->busy_(kind);
         // The decoder bin confirms a choice only when its own streams change: a switch
         // of rendition inside the demuxer ends at the bound, as a matter of course.
-        if (kind != Kind::Select)
+        if (kind != Kind::Select && !busy)
             std::fprintf(stderr, "zid media: the pipeline did not confirm a %s within %.0f s; the next command goes ahead\n",
                          nameOf(kind), bound(kind));
-        (*self)->boundTimer_ = nullptr;
         (*self)->completed(kind);
     });
 }

@@ -25,6 +25,14 @@
 // never does within the bound. So once the pipeline has prerolled a seek is answered
 // within 9 s: a stream choice running (2 s), a state change that waited longer (2 s), then
 // its own bound (5 s).
+//
+// A command whose bound ran out while the pipeline still carries it out on a thread of its
+// own (a stream choice the sender thread has not come back with) holds the next one until
+// that thread is done: a flushing seek or a state change sent meanwhile meets the locks
+// that thread waits on, and the two then wait for each other for good - a still picture
+// under "playing", a main thread that no longer answers. The session says so through
+// busy() and released(). A command still carried out kStuckBound seconds past its bound
+// is the pipeline's deadlock: the stuck handler hears of it and gives the pipeline up.
 // Every answer comes on a later turn of the loop, never inside a call that caused it.
 // Main thread only.
 
@@ -60,7 +68,14 @@ public:
     /// wait for, the next may start).
     using Starter = std::function<bool(Kind)>;
 
-    explicit GstCommandQueue(Starter start);
+    /// Whether the running command of the kind is still being carried out on another
+    /// thread (a stream choice the sender thread still delivers).
+    using Busy = std::function<bool(Kind)>;
+    /// A command still carried out kStuckBound seconds past its bound: the pipeline is
+    /// stuck.
+    using Stuck = std::function<void(Kind)>;
+
+    explicit GstCommandQueue(Starter start, Busy busy = nullptr, Stuck stuck = nullptr);
     ~GstCommandQueue();
     GstCommandQueue(const GstCommandQueue&) = delete;
     GstCommandQueue& operator=(const GstCommandQueue&) = delete;
@@ -87,8 +102,11 @@ public:
     GstSeek* startSeek();
     /// The running seek landed: answered YES. Its command runs on until completed().
     void seekLanded();
-    /// The pipeline reported what the running command of the kind waited for.
+    /// The pipeline reported what the running command of the kind waited for. One still
+    /// busy on another thread ends once released() says that thread is done.
     void completed(Kind kind);
+    /// The other thread carrying out the running command of the kind is done with it.
+    void released(Kind kind);
     bool running(Kind kind) const { return running_ == kind; }
     bool waiting(Kind kind) const;
     /// Commands wait until the queue opens (the pipeline has prerolled).
@@ -98,18 +116,30 @@ public:
 
     /// Seconds a command of the kind may wait for the pipeline before the next starts.
     static double bound(Kind kind);
+    /// Seconds past its bound a command still carried out on another thread may take
+    /// before the pipeline counts as stuck.
+    static constexpr double kStuckBound = 6.0;
 
 private:
     void schedule();
     void pump();
     /// Runs a command of the kind, until completed() or its bound.
     void begin(Kind kind);
+    /// Ends the running command and lets the next start.
+    void finish();
+    /// Keeps the running command until released(), within kStuckBound.
+    void holdForRelease(Kind kind);
     /// Whether the waiting seek replaces the running one now.
     bool replacesRunningSeek() const;
     /// Answers a seek on a later turn of the loop (nothing when it was answered already).
     static void answer(GstSeek& seek, bool finished);
 
     Starter start_;
+    Busy busy_;
+    Stuck stuck_;
+    /// The running command is done as far as the pipeline said (or its bound ran out)
+    /// and waits only for the other thread still on it.
+    bool awaitingRelease_ = false;
     /// Waiting commands, each with the number of the start it waited for first.
     struct Waiting {
         Kind kind;

@@ -141,6 +141,16 @@ std::pair<MediaErrorCode, std::string> Relay::playlistFailure() {
     return playlistFailure_;
 }
 
+bool Relay::sendingSelection() {
+    std::lock_guard lock(mutex);
+    return selectionSenderRunning;
+}
+
+void Relay::waitForSender() {
+    std::unique_lock lock(mutex);
+    senderDone.wait(lock, [this] { return !selectionSenderRunning; });
+}
+
 GstSession::GstSession(std::string url, GstEngine::Options options)
     : url_(std::move(url)), options_(options), relay_(std::make_shared<Relay>()) {}
 
@@ -277,6 +287,7 @@ void GstSession::shutdown() {
     if (phase_ == Phase::Closed) return;
     phase_ = Phase::Closed;
     if (bufferingTimer_) bufferingTimer_->invalidate();
+    if (progressTimer_) progressTimer_->invalidate();
     accountWatched();
     if (loadTimer_) loadTimer_->invalidate();
     if (readyTimer_) readyTimer_->invalidate();
@@ -301,13 +312,18 @@ void GstSession::releasePipeline() {
             gst_object_unref(relay_->demuxer);
         }
         relay_->demuxer = nullptr;
+        // A choice not sent yet never goes to a pipeline on its way out.
+        if (relay_->pendingSelection) gst_event_unref(std::exchange(relay_->pendingSelection, nullptr));
     }
     // The pipeline holds the sinks: dropping these references first leaves the last one,
     // and with it every element's end, to the teardown thread.
     if (videoSink_) gst_object_unref(videoSink_);
     if (textSink_) gst_object_unref(textSink_);
     videoSink_ = textSink_ = nullptr;
-    tearDownInBackground(std::exchange(pipeline_, nullptr));
+    // A stream choice still on its way through the pipeline holds the locks a state
+    // change takes: the pipeline stops once its sender is out (or is left to the
+    // process's end when it never comes out).
+    tearDownInBackground(std::exchange(pipeline_, nullptr), [relay = relay_] { relay->waitForSender(); });
 }
 
 void GstSession::attach(const rt::Ref<PlayerItem>& item) {
@@ -437,6 +453,7 @@ void GstSession::markPrerolled() {
     commands_.open();
     finishLoad(nullptr);
     if (attached_) onPrerolled();
+    watchProgress();
 }
 
 void GstSession::onPrerolled() {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -80,9 +81,12 @@ struct Relay {
     std::atomic<std::uint64_t> mediaRequests{0};
     /// The adaptive demuxer, once made (under the mutex).
     GstElement* demuxer = nullptr;
-    /// The newest stream selection still to be sent, and whether a sender runs.
+    /// The newest stream selection still to be sent, and whether a sender runs: while
+    /// it does, the pipeline is still handling a choice on that thread, and nothing else
+    /// may change the pipeline (senderDone is told when it stops).
     GstEvent* pendingSelection = nullptr;
     bool selectionSenderRunning = false;
+    std::condition_variable senderDone;
     /// The seek whose first picture is looked for (its sequence number), the sequence
     /// numbers of the last flush and the last segment the video sink received, the
     /// awaited seek once the video ended after it without a picture, and the time of the
@@ -122,6 +126,11 @@ struct Relay {
     void postPlaylistFailure(MediaErrorCode code, std::string description);
     /// The playlist failure noted last, if any (description "" when none).
     std::pair<MediaErrorCode, std::string> playlistFailure();
+    /// Whether a sender thread is still delivering a stream choice to the pipeline.
+    bool sendingSelection();
+    /// Waits until no sender thread is in the pipeline (a teardown's thread; for good
+    /// when the pipeline never lets it go).
+    void waitForSender();
 
 private:
     std::pair<MediaErrorCode, std::string> playlistFailure_{MediaErrorCode::Unknown, {}};
@@ -202,6 +211,11 @@ private:
     void applyState();
     void applyBuffering(int percent);
     void watchBuffering();
+    /// Watches that the picture moves while the pipeline should play: one that stands
+    /// kStandStill seconds with nothing to explain it (no seek, no buffering, no end)
+    /// stalls the item, with its cause in the log, so that nothing plays on frozen unheard.
+    void watchProgress();
+    void checkProgress();
     bool bufferedEnough();
     bool startCommand(GstCommandQueue::Kind kind);
     bool startSeek();
@@ -209,6 +223,9 @@ private:
     void sendSeek();
     bool startStateChange();
     bool startSelection();
+    /// The pipeline did not take a stream choice within the command's bounds: the sender
+    /// thread is stuck in it, and the pipeline is given up with that cause.
+    void selectionStuck();
     /// The pipeline is in the state last asked for.
     void stateReached();
     /// Looks whether the running seek landed (its first picture, or for a stream
@@ -237,7 +254,11 @@ private:
     std::shared_ptr<Relay> relay_;
     Engine::AssetCompletion loadDone_;
     /// The load's bound, and then the bound of an attached item's wait to be told ready.
-    rt::Ref<fnd::Timer> loadTimer_, readyTimer_, bufferingTimer_;
+    rt::Ref<fnd::Timer> loadTimer_, readyTimer_, bufferingTimer_, progressTimer_;
+    /// Where the picture stood at the last progress check and since when (the run loop's
+    /// clock); whether the item was told it stalled for it.
+    double stoodAt_ = -1, stoodSince_ = 0;
+    bool stoodStill_ = false;
     /// What the session failed with, once reported: an item attached after the failure
     /// (its asset loaded a moment before) is told it too.
     rt::Ref<rt::Error> failure_;
@@ -263,7 +284,13 @@ private:
     Time shownAt_ = Time::invalid();
 
     /// Seeks, stream choices and state changes, one at a time; the seeks' record.
-    GstCommandQueue commands_{[this](GstCommandQueue::Kind kind) { return startCommand(kind); }};
+    GstCommandQueue commands_{[this](GstCommandQueue::Kind kind) { return startCommand(kind); },
+                              [this](GstCommandQueue::Kind kind) {
+                                  return kind == GstCommandQueue::Kind::Select && relay_->sendingSelection();
+                              },
+                              [this](GstCommandQueue::Kind kind) {
+                                  if (kind == GstCommandQueue::Kind::Select) selectionStuck();
+                              }};
 
     /// The collection's tracks and groups, and the choices made in them.
     GstStreams streams_;

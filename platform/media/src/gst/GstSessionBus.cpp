@@ -286,6 +286,8 @@ void GstSession::stateChanged(GstMessage* message) {
             accountWatched();
         }
         if (newState == requested_ && commands_.running(GstCommandQueue::Kind::State)) stateReached();
+        // A choice held back while the pipeline was still on its way to playing goes now.
+        else if (newState == GST_STATE_PLAYING && streams_.choiceWaiting()) commands_.request(GstCommandQueue::Kind::Select);
         followSeek();
     }
 }

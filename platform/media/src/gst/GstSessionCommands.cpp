@@ -15,6 +15,11 @@ namespace {
 /// Seconds of media held ahead that count as buffered enough to play on.
 constexpr double kEnoughBuffered = 4.0;
 
+/// Seconds the picture may stand while the pipeline plays with nothing under way before
+/// the item is told it stalled: past a seek's bound and a stuck stream choice's, well
+/// within the 20 s a host gives a stall.
+constexpr double kStandStill = 10.0;
+
 }  // namespace
 
 void GstSession::applyState() {
@@ -114,6 +119,50 @@ void GstSession::watchBuffering() {
         }
         if (s->bufferedEnough()) s->applyBuffering(100);
     });
+}
+
+void GstSession::watchProgress() {
+    if (progressTimer_) progressTimer_->invalidate();
+    std::weak_ptr<GstSession> weak = weak_from_this();
+    progressTimer_ = fnd::RunLoop::main()->schedule(1.0, true, [weak](fnd::Timer& timer) {
+        auto s = weak.lock();
+        if (!s || s->gone()) {
+            timer.invalidate();
+            return;
+        }
+        s->checkProgress();
+    });
+}
+
+void GstSession::checkProgress() {
+    double now = nowSeconds();
+    double at = currentTime().toSeconds();
+    // Standing is what the item was asked for, or what it waits for and has said: paused,
+    // ended, buffering, a seek under way.
+    bool shouldMove = attached_ && phase_ == Phase::Prerolled && wantedState() == GST_STATE_PLAYING &&
+                      requested_ == GST_STATE_PLAYING && !commands_.runningSeek() &&
+                      commands_.seekPhase() == GstCommandQueue::SeekPhase::None &&
+                      !(duration_.isNumeric() && at >= duration_.toSeconds() - 0.1);
+    auto item = item_.lock();
+    if (!shouldMove || at != stoodAt_) {
+        if (stoodStill_ && at != stoodAt_) {
+            stoodStill_ = false;
+            if (item && !buffering_) item->engineBufferingChanged(true, false, false);
+        }
+        stoodAt_ = at;
+        stoodSince_ = now;
+        return;
+    }
+    if (stoodStill_ || now - stoodSince_ < kStandStill) return;
+    stoodStill_ = true;
+    GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
+    gst_element_get_state(pipeline_, &state, &pending, 0);
+    std::fprintf(stderr, "zid media: the picture has stood at %.3f s for %.0f s while the pipeline should play (%s, pending %s); "
+                         "the item is told it stalled\n",
+                 at, now - stoodSince_, gst_element_state_get_name(state), gst_element_state_get_name(pending));
+    if (!item) return;
+    item->engineBufferingChanged(false, true, false);
+    item->engineDidStall();
 }
 
 void GstSession::setRate(float rate) {

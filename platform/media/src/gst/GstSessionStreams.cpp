@@ -4,7 +4,10 @@
 
 #include "GstSession.h"
 
+#include <cstdio>
 #include <thread>
+
+#include <rt/Format.h>
 
 namespace media::gstimpl {
 
@@ -33,6 +36,13 @@ bool GstSession::startSelection() {
     // while the pipeline is paused, so a choice made while paused waits until it plays
     // (the state change that gets there asks for this command again).
     if (!streams_.choiceWaiting() || requested_ != GST_STATE_PLAYING) return false;
+    // Asked to play is not playing: a state change past its bound may still be on its
+    // way on the pipeline's own threads, the streaming threads prerolled and holding
+    // those locks, and a choice sent then waits on them while the change waits on the
+    // choice. The choice goes once the pipeline has reached playing (stateChanged()).
+    GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
+    if (gst_element_get_state(pipeline_, &state, &pending, 0) != GST_STATE_CHANGE_SUCCESS || state != GST_STATE_PLAYING)
+        return false;
     GstEvent* event = streams_.takeSelection();
     if (!event) return false;  // nothing to change
     // The event still waits for locks the streaming threads take while they push: a
@@ -53,14 +63,30 @@ bool GstSession::startSelection() {
                 next = std::exchange(relay->pendingSelection, nullptr);
                 if (!next) {
                     relay->selectionSenderRunning = false;
+                    relay->senderDone.notify_all();
                     break;
                 }
             }
             gst_element_send_event(pipeline, next);
         }
         gst_object_unref(pipeline);
+        // A choice confirmed (or past its bound) while this thread was still in the
+        // pipeline held the next command: it may go now.
+        if (relay->closed.load()) return;
+        std::weak_ptr<GstSession> weak = relay->session;
+        fnd::RunLoop::main()->post([weak] {
+            auto s = weak.lock();
+            if (s && !s->relay_->sendingSelection()) s->commands_.released(GstCommandQueue::Kind::Select);
+        });
     }).detach();
     return true;
+}
+
+void GstSession::selectionStuck() {
+    double took = GstCommandQueue::bound(GstCommandQueue::Kind::Select) + GstCommandQueue::kStuckBound;
+    std::fprintf(stderr, "zid media: the pipeline did not take a stream choice within %.0f s; it is given up\n", took);
+    failWith(makeMediaError(MediaErrorCode::EngineFailed,
+                            rt::format("The media pipeline did not apply a change of audio or subtitles within %.0f seconds.", took)));
 }
 
 }  // namespace media::gstimpl

@@ -32,14 +32,15 @@ std::function<void()>& overdueHandler() {
 
 void setTeardownOverdueHandler(std::function<void()> handler) { overdueHandler() = std::move(handler); }
 
-void tearDownInBackground(GstElement* pipeline) {
+void tearDownInBackground(GstElement* pipeline, std::function<void()> untilIdle) {
     if (!pipeline) return;
     {
         std::lock_guard lock(teardowns().mutex);
         ++teardowns().running;
     }
     auto done = std::make_shared<std::atomic<bool>>(false);
-    std::thread([pipeline, done] {
+    std::thread([pipeline, done, untilIdle = std::move(untilIdle)] {
+        if (untilIdle) untilIdle();
         gst_element_set_state(pipeline, GST_STATE_NULL);
         GstBus* bus = gst_element_get_bus(pipeline);
         gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);

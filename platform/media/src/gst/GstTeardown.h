@@ -12,10 +12,12 @@
 namespace media::gstimpl {
 
 /// Sets the pipeline to NULL, removes its bus handler and drops the reference passed in,
-/// on a thread of its own. A teardown still running after kTeardownBound seconds (the
-/// main loop's clock) is reported on the standard error and to the overdue handler: its
-/// thread and its pipeline are left behind, and nothing waits for them.
-void tearDownInBackground(GstElement* pipeline);
+/// on a thread of its own, once `untilIdle` (when given) has returned there: it waits for
+/// any other thread still changing the pipeline, which a state change must never race. A
+/// teardown still running after kTeardownBound seconds (the main loop's clock) is reported
+/// on the standard error and to the overdue handler: its thread and its pipeline are left
+/// behind, and nothing waits for them.
+void tearDownInBackground(GstElement* pipeline, std::function<void()> untilIdle = nullptr);
 
 inline constexpr double kTeardownBound = 2.0;
 

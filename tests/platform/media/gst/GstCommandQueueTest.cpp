@@ -158,4 +158,64 @@ TEST_F(GstCommandQueueTest, InOneTurnASeekGoesFirstButAStreamOfSeeksCannotHoldAP
     EXPECT_EQ(targets, (std::vector<double>{1, 2}));
 }
 
+TEST_F(GstCommandQueueTest, AChoiceStillBeingDeliveredHoldsTheNextCommandPastItsBoundUntilItsThreadIsDone) {
+    // The stream choice's sender thread is still in the pipeline: a seek sent then would
+    // meet the locks it waits on.
+    bool delivering = true;
+    std::vector<Kind> stuck;
+    queue.emplace(
+        [this](Kind kind) {
+            started.push_back(kind);
+            if (kind == Kind::Seek) queue->startSeek();
+            return true;
+        },
+        [&](Kind kind) { return kind == Kind::Select && delivering; }, [&](Kind kind) { stuck.push_back(kind); });
+    queue->open();
+    queue->request(Kind::Select);
+    drain();
+    seek(3, 0);
+    advance(GstCommandQueue::bound(Kind::Select) + 1);
+    drain();
+    EXPECT_EQ(started, std::vector<Kind>{Kind::Select}) << "the seek waits past the choice's bound";
+    delivering = false;
+    queue->released(Kind::Select);
+    drain();
+    EXPECT_EQ(started, (std::vector<Kind>{Kind::Select, Kind::Seek})) << "and goes once the sender is out";
+    EXPECT_TRUE(stuck.empty());
+    queue->seekLanded();
+    queue->completed(Kind::Seek);
+    drain();
+    EXPECT_EQ(answers[0], true);
+
+    // Confirmed by the pipeline while the sender is still in it: the same wait.
+    delivering = true;
+    queue->request(Kind::Select);
+    drain();
+    queue->request(Kind::State);
+    queue->completed(Kind::Select);
+    drain();
+    EXPECT_EQ(started.back(), Kind::Select);
+    queue->released(Kind::Select);
+    EXPECT_EQ(started.back(), Kind::Select) << "released only counts once the sender is out";
+    delivering = false;
+    queue->released(Kind::Select);
+    drain();
+    EXPECT_EQ(started.back(), Kind::State);
+    queue->completed(Kind::State);
+
+    // A sender that never comes out: the pipeline is stuck, said once the stuck bound
+    // has run out, and nothing else is started on it.
+    delivering = true;
+    queue->request(Kind::Select);
+    drain();
+    queue->request(Kind::State);
+    advance(GstCommandQueue::bound(Kind::Select) + GstCommandQueue::kStuckBound - 0.1);
+    drain();
+    EXPECT_TRUE(stuck.empty());
+    advance(0.2);
+    drain();
+    EXPECT_EQ(stuck, std::vector<Kind>{Kind::Select});
+    EXPECT_EQ(started.back(), Kind::Select);
+}
+
 }  // namespace

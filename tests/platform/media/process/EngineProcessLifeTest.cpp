@@ -10,9 +10,11 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -273,6 +275,42 @@ TEST_F(EngineProcessLifeTest, ATeardownPastItsBoundRetiresItsProcessWhichEndsWit
     int status = 0;
     EXPECT_TRUE(waitUntil([&] { return ::waitpid(process->pid(), &status, WNOHANG) == -1; }, 5))
         << "it ends with its last item";
+}
+
+TEST_F(EngineProcessLifeTest, ATeardownWaitsForAnotherThreadStillInThePipelineAndOneThatNeverLeavesRetiresTheProcess) {
+    // A thread still inside the pipeline (a stream choice on its way): the pipeline keeps
+    // its state until that thread is out, and only then stops.
+    GError* failure = nullptr;
+    GstElement* pipeline = gst_parse_launch("fakesrc ! fakesink", &failure);
+    ASSERT_TRUE(pipeline) << (failure ? failure->message : "");
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    ASSERT_EQ(gst_element_get_state(pipeline, nullptr, nullptr, 5 * GST_SECOND), GST_STATE_CHANGE_SUCCESS);
+    gst_object_ref(pipeline);  // the test's own, to look at it
+    std::mutex mutex;
+    std::condition_variable out;
+    bool inside = true;
+    int overdue = 0;
+    gstimpl::setTeardownOverdueHandler([&] { ++overdue; });
+    gstimpl::tearDownInBackground(pipeline, [&] {
+        std::unique_lock lock(mutex);
+        out.wait(lock, [&] { return !inside; });
+    });
+    fnd::RunLoop::main()->runFor(gstimpl::kTeardownBound + 0.2);
+    GstState state = GST_STATE_VOID_PENDING;
+    gst_element_get_state(pipeline, &state, nullptr, 0);
+    EXPECT_EQ(state, GST_STATE_PLAYING) << "not stopped under the thread still inside it";
+    EXPECT_EQ(gstimpl::teardownsInProgress(), 1);
+    EXPECT_EQ(overdue, 1) << "past its bound, the process is told (it then retires)";
+    {
+        std::lock_guard lock(mutex);
+        inside = false;
+    }
+    out.notify_all();
+    EXPECT_TRUE(gstimpl::waitForTeardowns(5));
+    gst_element_get_state(pipeline, &state, nullptr, 0);
+    EXPECT_EQ(state, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    gstimpl::setTeardownOverdueHandler(nullptr);
 }
 
 TEST_F(EngineProcessLifeTest, AProcessThatCrashedIsHandedNoItemBeforeItsEndIsRead) {
