@@ -29,12 +29,15 @@ const char* kEchoServer = R"PY(
 import asyncio, sys, websockets
 
 async def handler(ws, path=None):
-    async for message in ws:
-        if isinstance(message, str) and message.startswith("close "):
-            _, code, reason = message.split(" ", 2)
-            await ws.close(code=int(code), reason=reason)
-            return
-        await ws.send(message)
+    try:
+        async for message in ws:
+            if isinstance(message, str) and message.startswith("close "):
+                _, code, reason = message.split(" ", 2)
+                await ws.close(code=int(code), reason=reason)
+                return
+            await ws.send(message)
+    except websockets.ConnectionClosed:
+        pass  # the client closed with a code other than 1000 or 1001
 
 async def main():
     async with websockets.serve(handler, "127.0.0.1", 0, max_size=None, ping_interval=None) as server:
@@ -203,6 +206,31 @@ TEST_F(WebSocketInteropTest, ThePeersCloseCodeAndReasonArrive) {
     EXPECT_TRUE(recorder->opened);
     EXPECT_EQ(recorder->closeCode, 1008);
     EXPECT_EQ(recorder->closeReason, "policy");
+}
+
+// Whatever code the client may close with, the peer may close with too: a close it
+// echoes, or one of its own, ends the socket cleanly with that code.
+TEST_F(WebSocketInteropTest, EveryCodeTheClientMaySendEndsTheSocketCleanlyWhenThePeerClosesWithIt) {
+    PythonPeer echo(python, kEchoServer);
+    ASSERT_GT(echo.port(), 0);
+    for (int code : {1000, 1001, 1002, 1003, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014, 3000, 4999}) {
+        for (bool peerFirst : {false, true}) {
+            SCOPED_TRACE(std::to_string(code) + (peerFirst ? " from the peer" : " echoed by the peer"));
+            recorder = std::make_shared<InteropRecorder>();
+            auto socket = connect(echo.port());
+            ASSERT_TRUE(waitFor([&] { return recorder->opened || recorder->error; }));
+            if (peerFirst) {
+                socket->send("close " + std::to_string(code) + " gone");
+            } else {
+                socket->close(code, "gone");
+            }
+            ASSERT_TRUE(waitFor([&] { return recorder->closeCode != 0 || recorder->error; }));
+            EXPECT_FALSE(recorder->error) << recorder->error->localizedDescription();
+            EXPECT_EQ(recorder->closeCode, code);
+            EXPECT_EQ(recorder->closeReason, "gone");
+            EXPECT_TRUE(recorder->wasClean);
+        }
+    }
 }
 
 }  // namespace
