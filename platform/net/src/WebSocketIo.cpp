@@ -145,10 +145,10 @@ public:
             closing_ = true;
             stream_->async_close(websocket::close_reason(static_cast<websocket::close_code>(code), beast::string_view(reason)),
                                  [this](const error_code& ec) {
-                                     if (ec) {
-                                         fail(WebSocketError::ConnectionLost, "Closing failed: " + describe(ec));
-                                         return;
-                                     }
+                                     if (ec == websocket::condition::protocol_violation)
+                                         return fail(WebSocketError::ProtocolError,
+                                                     "The peer broke the WebSocket protocol: " + describe(ec));
+                                     if (ec) return fail(WebSocketError::ConnectionLost, "Closing failed: " + describe(ec));
                                      // The read loop sees the peer's close frame; report from here
                                      // too in case it has already ended.
                                      reportClose();
@@ -337,15 +337,7 @@ private:
     }
 
     void readFailed(const error_code& ec) {
-        if (ec == websocket::error::closed) {
-            auto reason = stream_->reason();
-            // RFC 6455 defines no code above 4999: such a close breaks the protocol,
-            // as the codes the library itself refuses do.
-            if (int(reason.code) > 4999)
-                return fail(WebSocketError::ProtocolError, "The peer broke the WebSocket protocol: it closed with code " +
-                                                               std::to_string(int(reason.code)) + ", which is not a close code");
-            return reportClose();
-        }
+        if (ec == websocket::error::closed) return reportClose();
         if (ec == websocket::error::message_too_big || ec == websocket::error::buffer_overflow)
             return fail(WebSocketError::MessageTooBig, "A message was bigger than " +
                                                            std::to_string(options_.maxMessageSize) + " bytes");
@@ -358,6 +350,11 @@ private:
     /// The peer's closing handshake ended: the socket closed cleanly with its code.
     void reportClose() {
         auto reason = stream_->reason();
+        // RFC 6455 defines no code above 4999: such a close breaks the protocol, as the
+        // codes the library itself refuses do.
+        if (int(reason.code) > 4999)
+            return fail(WebSocketError::ProtocolError, "The peer broke the WebSocket protocol: it closed with code " +
+                                                           std::to_string(int(reason.code)) + ", which is not a close code");
         int code = reason.code == websocket::close_code::none ? 1005 : stream_->next_layer().closeCodeOf(int(reason.code));
         closed(code, std::string(reason.reason.c_str()), true);
     }

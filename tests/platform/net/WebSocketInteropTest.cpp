@@ -62,6 +62,33 @@ async def main():
 asyncio.run(main())
 )PY";
 
+// Upgrades by hand and answers the client's close frame with a close frame of the code
+// of its argument, which a WebSocket library would not send. (The close frame comes in
+// one read: it is all the client sends.)
+const char* kRawCloseAnswerServer = R"PY(
+import base64, hashlib, socket, struct, sys, threading
+
+def serve(conn):
+    with conn:
+        request = b""
+        while b"\r\n\r\n" not in request:
+            request += conn.recv(4096)
+        key = [l.split(b":", 1)[1].strip() for l in request.split(b"\r\n") if l.lower().startswith(b"sec-websocket-key:")][0]
+        accept = base64.b64encode(hashlib.sha1(key + b"258EAFA5-E914-47DA-95CA-C5AB0DC85B11").digest())
+        conn.sendall(b"HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                     b"Sec-WebSocket-Accept: " + accept + b"\r\n\r\n")
+        if conn.recv(4096):
+            conn.sendall(b"\x88\x02" + struct.pack("!H", int(sys.argv[1])))
+        # As a server does, it closes the connection first.
+
+server = socket.socket()
+server.bind(("127.0.0.1", 0))
+server.listen()
+print(server.getsockname()[1], flush=True)
+while True:
+    threading.Thread(target=serve, args=(server.accept()[0],), daemon=True).start()
+)PY";
+
 std::string pythonWithWebsockets() {
     for (const char* candidate : {"/usr/bin/python3", "python3"}) {
         std::string command = std::string(candidate) + " -c 'import websockets' >/dev/null 2>&1";
@@ -230,6 +257,25 @@ TEST_F(WebSocketInteropTest, EveryCodeTheClientMaySendEndsTheSocketCleanlyWhenTh
             EXPECT_EQ(recorder->closeReason, "gone");
             EXPECT_TRUE(recorder->wasClean);
         }
+    }
+}
+
+// A peer answering the client's close with a code no endpoint may send breaks the
+// protocol, whether the library knows the code (1015) or not (5000).
+TEST_F(WebSocketInteropTest, ACloseAnsweredWithACodeNoEndpointMaySendIsAProtocolError) {
+    for (const char* code : {"1015", "5000"}) {
+        SCOPED_TRACE(code);
+        PythonPeer peer(python, kRawCloseAnswerServer, {code});
+        ASSERT_GT(peer.port(), 0);
+        recorder = std::make_shared<InteropRecorder>();
+        auto socket = connect(peer.port());
+        ASSERT_TRUE(waitFor([&] { return recorder->opened || recorder->error; }));
+        ASSERT_TRUE(recorder->opened);
+        socket->close(1000, "done");
+        ASSERT_TRUE(waitFor([&] { return recorder->closeCode != 0 || recorder->error; }));
+        ASSERT_TRUE(recorder->error) << "closed with " << recorder->closeCode;
+        EXPECT_EQ(recorder->error->code(), static_cast<long long>(net::WebSocketError::ProtocolError))
+            << recorder->error->localizedDescription();
     }
 }
 
