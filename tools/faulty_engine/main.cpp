@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
     else if (which == "silent-seeks") options.misbehaviour = Misbehaviour::SilentSeeks;
     else if (which == "hang-on-seek") options.misbehaviour = Misbehaviour::HangOnSeek;
     else if (which == "hang-on-close") options.misbehaviour = Misbehaviour::HangOnClose;
+    else if (which == "leak-on-close") options.misbehaviour = Misbehaviour::LeakOnClose;
     else if (which == "garbage") options.misbehaviour = Misbehaviour::Garbage;
     else if (which == "grow") return grow(socket);
     else if (which.rfind("abort-on-seek=", 0) == 0) options.abortOnSeek = std::atol(which.c_str() + 14);

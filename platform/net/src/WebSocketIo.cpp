@@ -4,6 +4,8 @@
 
 #include "WebSocketIo.h"
 
+#include "CloseCodeFilter.h"
+
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -101,7 +103,7 @@ protected:
 
 template <class NextLayer> class IoSession final : public IoBase {
 public:
-    using Stream = websocket::stream<NextLayer>;
+    using Stream = websocket::stream<CloseCodeFilter<NextLayer>>;
 
     IoSession(const WebSocketURL& url, const WebSocketOptions& options, Sink sink) : IoBase(url, options, std::move(sink)) {
         if constexpr (kSecure) {
@@ -143,15 +145,13 @@ public:
             closing_ = true;
             stream_->async_close(websocket::close_reason(static_cast<websocket::close_code>(code), beast::string_view(reason)),
                                  [this](const error_code& ec) {
-                                     if (ec) {
-                                         fail(WebSocketError::ConnectionLost, "Closing failed: " + describe(ec));
-                                         return;
-                                     }
+                                     if (ec == websocket::condition::protocol_violation)
+                                         return fail(WebSocketError::ProtocolError,
+                                                     "The peer broke the WebSocket protocol: " + describe(ec));
+                                     if (ec) return fail(WebSocketError::ConnectionLost, "Closing failed: " + describe(ec));
                                      // The read loop sees the peer's close frame; report from here
                                      // too in case it has already ended.
-                                     auto reason = stream_->reason();
-                                     closed(reason.code == websocket::close_code::none ? 1005 : int(reason.code),
-                                            std::string(reason.reason.c_str()), true);
+                                     reportClose();
                                  });
         });
     }
@@ -220,9 +220,11 @@ private:
         });
     }
 
+    NextLayer& tlsStream() { return stream_->next_layer().next_layer(); }
+
     void tlsHandshake() {
         if constexpr (kSecure) {
-            SSL* handle = stream_->next_layer().native_handle();
+            SSL* handle = tlsStream().native_handle();
             X509_VERIFY_PARAM* param = SSL_get0_param(handle);
             X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
             if (isAddress(url_.host)) {
@@ -231,9 +233,9 @@ private:
                 SSL_set_tlsext_host_name(handle, url_.host.c_str());
                 X509_VERIFY_PARAM_set1_host(param, url_.host.c_str(), 0);
             }
-            stream_->next_layer().async_handshake(ssl::stream_base::client, [this](const error_code& ec) {
+            tlsStream().async_handshake(ssl::stream_base::client, [this](const error_code& ec) {
                 if (!ec) return upgrade();
-                long verify = SSL_get_verify_result(stream_->next_layer().native_handle());
+                long verify = SSL_get_verify_result(tlsStream().native_handle());
                 if (verify != X509_V_OK) return fail(certificateRefusal(verify));
                 fail(WebSocketError::SecureConnectionFailed,
                      "The secure connection to " + url_.host + " failed: " + describe(ec));
@@ -335,16 +337,7 @@ private:
     }
 
     void readFailed(const error_code& ec) {
-        if (ec == websocket::error::closed) {
-            auto reason = stream_->reason();
-            // RFC 6455 defines no code above 4999: such a close breaks the protocol,
-            // as the codes the library itself refuses do.
-            if (int(reason.code) > 4999)
-                return fail(WebSocketError::ProtocolError, "The peer broke the WebSocket protocol: it closed with code " +
-                                                               std::to_string(int(reason.code)) + ", which is not a close code");
-            return closed(reason.code == websocket::close_code::none ? 1005 : int(reason.code),
-                          std::string(reason.reason.c_str()), true);
-        }
+        if (ec == websocket::error::closed) return reportClose();
         if (ec == websocket::error::message_too_big || ec == websocket::error::buffer_overflow)
             return fail(WebSocketError::MessageTooBig, "A message was bigger than " +
                                                            std::to_string(options_.maxMessageSize) + " bytes");
@@ -352,6 +345,18 @@ private:
         if (ec == websocket::condition::protocol_violation)
             return fail(WebSocketError::ProtocolError, "The peer broke the WebSocket protocol: " + describe(ec));
         fail(WebSocketError::ConnectionLost, "The connection was lost: " + describe(ec));
+    }
+
+    /// The peer's closing handshake ended: the socket closed cleanly with its code.
+    void reportClose() {
+        auto reason = stream_->reason();
+        // RFC 6455 defines no code above 4999: such a close breaks the protocol, as the
+        // codes the library itself refuses do.
+        if (int(reason.code) > 4999)
+            return fail(WebSocketError::ProtocolError, "The peer broke the WebSocket protocol: it closed with code " +
+                                                           std::to_string(int(reason.code)) + ", which is not a close code");
+        int code = reason.code == websocket::close_code::none ? 1005 : stream_->next_layer().closeCodeOf(int(reason.code));
+        closed(code, std::string(reason.reason.c_str()), true);
     }
 
     void writeNext() {

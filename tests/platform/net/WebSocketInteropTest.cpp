@@ -29,12 +29,15 @@ const char* kEchoServer = R"PY(
 import asyncio, sys, websockets
 
 async def handler(ws, path=None):
-    async for message in ws:
-        if isinstance(message, str) and message.startswith("close "):
-            _, code, reason = message.split(" ", 2)
-            await ws.close(code=int(code), reason=reason)
-            return
-        await ws.send(message)
+    try:
+        async for message in ws:
+            if isinstance(message, str) and message.startswith("close "):
+                _, code, reason = message.split(" ", 2)
+                await ws.close(code=int(code), reason=reason)
+                return
+            await ws.send(message)
+    except websockets.ConnectionClosed:
+        pass  # the client closed with a code other than 1000 or 1001
 
 async def main():
     async with websockets.serve(handler, "127.0.0.1", 0, max_size=None, ping_interval=None) as server:
@@ -57,6 +60,33 @@ async def main():
         await asyncio.Future()
 
 asyncio.run(main())
+)PY";
+
+// Upgrades by hand and answers the client's close frame with a close frame of the code
+// of its argument, which a WebSocket library would not send. (The close frame comes in
+// one read: it is all the client sends.)
+const char* kRawCloseAnswerServer = R"PY(
+import base64, hashlib, socket, struct, sys, threading
+
+def serve(conn):
+    with conn:
+        request = b""
+        while b"\r\n\r\n" not in request:
+            request += conn.recv(4096)
+        key = [l.split(b":", 1)[1].strip() for l in request.split(b"\r\n") if l.lower().startswith(b"sec-websocket-key:")][0]
+        accept = base64.b64encode(hashlib.sha1(key + b"258EAFA5-E914-47DA-95CA-C5AB0DC85B11").digest())
+        conn.sendall(b"HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                     b"Sec-WebSocket-Accept: " + accept + b"\r\n\r\n")
+        if conn.recv(4096):
+            conn.sendall(b"\x88\x02" + struct.pack("!H", int(sys.argv[1])))
+        # As a server does, it closes the connection first.
+
+server = socket.socket()
+server.bind(("127.0.0.1", 0))
+server.listen()
+print(server.getsockname()[1], flush=True)
+while True:
+    threading.Thread(target=serve, args=(server.accept()[0],), daemon=True).start()
 )PY";
 
 std::string pythonWithWebsockets() {
@@ -203,6 +233,50 @@ TEST_F(WebSocketInteropTest, ThePeersCloseCodeAndReasonArrive) {
     EXPECT_TRUE(recorder->opened);
     EXPECT_EQ(recorder->closeCode, 1008);
     EXPECT_EQ(recorder->closeReason, "policy");
+}
+
+// Whatever code the client may close with, the peer may close with too: a close it
+// echoes, or one of its own, ends the socket cleanly with that code.
+TEST_F(WebSocketInteropTest, EveryCodeTheClientMaySendEndsTheSocketCleanlyWhenThePeerClosesWithIt) {
+    PythonPeer echo(python, kEchoServer);
+    ASSERT_GT(echo.port(), 0);
+    for (int code : {1000, 1001, 1002, 1003, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014, 3000, 4999}) {
+        for (bool peerFirst : {false, true}) {
+            SCOPED_TRACE(std::to_string(code) + (peerFirst ? " from the peer" : " echoed by the peer"));
+            recorder = std::make_shared<InteropRecorder>();
+            auto socket = connect(echo.port());
+            ASSERT_TRUE(waitFor([&] { return recorder->opened || recorder->error; }));
+            if (peerFirst) {
+                socket->send("close " + std::to_string(code) + " gone");
+            } else {
+                socket->close(code, "gone");
+            }
+            ASSERT_TRUE(waitFor([&] { return recorder->closeCode != 0 || recorder->error; }));
+            EXPECT_FALSE(recorder->error) << recorder->error->localizedDescription();
+            EXPECT_EQ(recorder->closeCode, code);
+            EXPECT_EQ(recorder->closeReason, "gone");
+            EXPECT_TRUE(recorder->wasClean);
+        }
+    }
+}
+
+// A peer answering the client's close with a code no endpoint may send breaks the
+// protocol, whether the library knows the code (1015) or not (5000).
+TEST_F(WebSocketInteropTest, ACloseAnsweredWithACodeNoEndpointMaySendIsAProtocolError) {
+    for (const char* code : {"1015", "5000"}) {
+        SCOPED_TRACE(code);
+        PythonPeer peer(python, kRawCloseAnswerServer, {code});
+        ASSERT_GT(peer.port(), 0);
+        recorder = std::make_shared<InteropRecorder>();
+        auto socket = connect(peer.port());
+        ASSERT_TRUE(waitFor([&] { return recorder->opened || recorder->error; }));
+        ASSERT_TRUE(recorder->opened);
+        socket->close(1000, "done");
+        ASSERT_TRUE(waitFor([&] { return recorder->closeCode != 0 || recorder->error; }));
+        ASSERT_TRUE(recorder->error) << "closed with " << recorder->closeCode;
+        EXPECT_EQ(recorder->error->code(), static_cast<long long>(net::WebSocketError::ProtocolError))
+            << recorder->error->localizedDescription();
+    }
 }
 
 }  // namespace

@@ -326,6 +326,25 @@ TEST_F(WebSocketPlainTest, CloseCodesAboveTheRangeOfTheProtocolAreAProtocolError
     EXPECT_TRUE(recorder->wasClean);
 }
 
+// 1014 is a code the client may send, so a server may close with it too. Frames of each
+// length form come first (the close frame is found only by following them), and what
+// ended the upgrade's answer again.
+TEST_F(WebSocketPlainTest, AServerClosingWith1014ClosesCleanlyAfterFramesOfEveryLength) {
+    const std::string lookalike = "\r\n\r\n\x03";
+    const std::vector<std::string> sent{lookalike, std::string(300, 'm') + lookalike, std::string(70000, 'l') + lookalike};
+    auto socket = openSocket();
+    ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+    for (const auto& text : sent) peer.sendRaw(text);
+    ASSERT_TRUE(waitFor([&] { return recorder->messages.size() == sent.size(); }));
+    peer.closeConnections(1014, "bad gateway");
+    ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
+    ASSERT_TRUE(recorder->has("close")) << recorder->error->localizedDescription();
+    EXPECT_EQ(recorder->closeCode, 1014);
+    EXPECT_EQ(recorder->closeReason, "bad gateway");
+    EXPECT_TRUE(recorder->wasClean);
+    for (std::size_t i = 0; i < sent.size(); ++i) EXPECT_EQ(recorder->messages[i].payload, sent[i]) << i;
+}
+
 /// The resident memory of this process in bytes.
 std::size_t residentBytes() {
     std::ifstream status("/proc/self/status");
@@ -760,6 +779,19 @@ TEST_F(WebSocketTlsTest, AMessageFarAboveTheLimitIsTooBigOverTlsToo) {
         EXPECT_TRUE(failedWith(*recorded, WebSocketError::MessageTooBig))
             << size << ": " << (recorded->error ? recorded->error->localizedDescription() : "closed");
     }
+}
+
+TEST_F(WebSocketTlsTest, AServerClosingWith1014ClosesCleanlyOverTlsToo) {
+    auto socket = openSocket("r42-eu1.media.test", true);
+    ASSERT_TRUE(waitFor([&] { return recorder->ended() || recorder->has("open"); }));
+    ASSERT_TRUE(recorder->has("open")) << recorder->error->localizedDescription();
+    peer->sendRaw(std::string(70000, 'x'));
+    ASSERT_TRUE(waitFor([&] { return !recorder->messages.empty(); }));
+    peer->closeConnections(1014, "bad gateway");
+    ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
+    ASSERT_TRUE(recorder->has("close")) << recorder->error->localizedDescription();
+    EXPECT_EQ(recorder->closeCode, 1014);
+    EXPECT_TRUE(recorder->wasClean);
 }
 
 TEST_F(WebSocketTlsTest, AnAddressIsCheckedAgainstTheCertificatesAddresses) {

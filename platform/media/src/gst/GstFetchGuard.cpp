@@ -9,6 +9,7 @@
 #include <future>
 #include <vector>
 
+#include "GstPlaylistCheck.h"
 #include "GstPlaylistServer.h"
 #include "GstSession.h"
 #include "GstSoup.h"
@@ -67,6 +68,17 @@ std::string messageURI(GObject* message) {
     g_uri_unref(uri);
     return out;
 }
+
+/// What a fetch that failed with a cause tells the host.
+MediaErrorCode failureCode(const FetchedText& fetched) {
+    if (fetched.status == 404 || fetched.status == 410) return MediaErrorCode::ResourceNotFound;
+    if (fetched.status == 401 || fetched.status == 403) return MediaErrorCode::AccessDenied;
+    if (fetched.status == 0 && fetched.cause.rfind("did not answer", 0) != 0) return MediaErrorCode::CannotConnect;
+    return MediaErrorCode::ServerFailed;
+}
+
+/// Bytes a key's answer may have (a key has 16).
+constexpr std::size_t kLongestKey = 64u << 10;
 
 /// Per parse bin: the bytes of the segment entering it.
 struct SegmentCounter {
@@ -171,6 +183,52 @@ void FetchGuard::learn(std::uint64_t bandwidth, double targetDuration, const std
     bandwidth_ = std::max(bandwidth_, bandwidth);
     targetDuration_ = std::max(targetDuration_, targetDuration);
     uris_.insert(uris.begin(), uris.end());
+}
+
+void FetchGuard::learnKeys(const std::set<std::string>& keys) {
+    if (keys.empty()) return;
+    std::lock_guard lock(mutex_);
+    keys_.insert(keys.begin(), keys.end());
+}
+
+bool FetchGuard::isKey(const std::string& url) const {
+    std::lock_guard lock(mutex_);
+    return keys_.count(url) > 0;
+}
+
+void FetchGuard::answerKey(const std::string& url, const FetchHeaders& headers,
+                           std::function<void(PlaylistAnswer)> done) {
+    std::weak_ptr<FetchGuard> weak = weak_from_this();
+    fetchPlaylist(session(), url, headers, kLongestKey, kPlaylistFetchSeconds, stop_,
+                  [weak, url, done](FetchedText fetched) {
+                      if (fetched.outcome == FetchedText::Outcome::Fetched && !fetched.text.empty())
+                          return done(PlaylistAnswer{200, {}, std::move(fetched.text)});
+                      auto self = weak.lock();
+                      if (self && !fetched.cause.empty()) {
+                          std::lock_guard lock(self->mutex_);
+                          self->failedKeys_[url] = {failureCode(fetched), rt::format("The key \"%s\" %s.", quotedURI(url),
+                                                                                     fetched.cause)};
+                      } else if (self && fetched.outcome == FetchedText::Outcome::TooLong) {
+                          std::lock_guard lock(self->mutex_);
+                          self->failedKeys_[url] = {MediaErrorCode::ServerFailed,
+                                                    rt::format("The key \"%s\" is longer than %zu KiB, which no key is: "
+                                                               "it was refused.",
+                                                               quotedURI(url), kLongestKey >> 10)};
+                      }
+                      done(PlaylistAnswer{200, {}, std::string(16, '\0')});
+                  });
+}
+
+void FetchGuard::keyTaken(const std::string& url) {
+    std::pair<MediaErrorCode, std::string> failure;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = failedKeys_.find(url);
+        if (it == failedKeys_.end()) return;
+        failure = std::move(it->second);
+        failedKeys_.erase(it);
+    }
+    refuse(failure.first, std::move(failure.second));
 }
 
 std::uint64_t FetchGuard::segmentBound() const {
@@ -295,6 +353,7 @@ void FetchGuard::onCheck(std::function<bool(const std::string&, const FetchedTex
 
 void FetchGuard::answerRead(const std::string& url, const FetchHeaders& headers,
                             std::function<void(PlaylistAnswer)> done) {
+    if (isKey(url)) return answerKey(url, headers, std::move(done));
     std::optional<FetchedText> handed;
     std::function<bool(const std::string&, const FetchedText&)> check;
     {
@@ -378,19 +437,14 @@ void FetchGuard::answerWith(const std::string& url, FetchedText fetched,
         handOver(final, std::move(fetched));
         return done(PlaylistAnswer{status, final, {}});
     }
+    learnKeys(keysNamed(readPlaylistFacts(fetched.text), url));
     done(PlaylistAnswer{200, {}, std::move(fetched.text)});
 }
 
 void FetchGuard::failedRead(const std::string& url, const FetchedText& fetched) {
     // Stopped, or refused by the check (which failed the item itself).
     if (fetched.outcome != FetchedText::Outcome::Failed || fetched.cause.empty()) return;
-    MediaErrorCode code = MediaErrorCode::ServerFailed;
-    if (fetched.status == 404 || fetched.status == 410)
-        code = MediaErrorCode::ResourceNotFound;
-    else if (fetched.status == 401 || fetched.status == 403)
-        code = MediaErrorCode::AccessDenied;
-    else if (fetched.status == 0 && fetched.cause.rfind("did not answer", 0) != 0)
-        code = MediaErrorCode::CannotConnect;
+    MediaErrorCode code = failureCode(fetched);
     std::string description = rt::format("The playlist \"%s\" %s.", quotedURI(url), fetched.cause);
     bool readBefore;
     {
@@ -442,7 +496,19 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
     PlaylistServer* server = PlaylistServer::shared();
     // The demuxer asks for playlists, and only for them, with compressed answers allowed.
     bool playlist = !soup || !soup->featureDisabled(message, soup->contentDecoderType());
-    if (!playlist) {
+    if (!playlist && owner->isKey(uri)) {
+        // Answered by the guard, like a playlist (answerKey), once the demuxer has it.
+        struct Key {
+            std::weak_ptr<FetchGuard> guard;
+            std::string url;
+        };
+        g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject*, gpointer data) {
+                                  auto* key = static_cast<Key*>(data);
+                                  if (auto guard = key->guard.lock()) guard->keyTaken(key->url);
+                              }),
+                              new Key{owner, uri}, [](gpointer data, GClosure*) { delete static_cast<Key*>(data); },
+                              GConnectFlags(0));
+    } else if (!playlist) {
         {
             std::lock_guard lock(owner->mutex_);
             owner->running_[message] = {++owner->queued_, uri};

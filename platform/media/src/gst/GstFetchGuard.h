@@ -65,6 +65,9 @@ public:
     /// requests as this guard's).
     void learn(std::uint64_t bandwidth, double targetDuration, const std::set<std::string>& uris);
     std::uint64_t segmentBound() const;
+    /// The keys its playlists name (absolute URIs): the demuxer's requests for them are
+    /// answered by this guard (answerKey).
+    void learnKeys(const std::set<std::string>& keys);
 
     /// Counts the bytes of each segment entering a parse bin of the demuxer.
     void watchSegments(GstElement* parsebin);
@@ -136,6 +139,16 @@ private:
     /// A fetch of `url` for a read failed: the item fails naming it and why, at once when
     /// the demuxer never had it, else when the demuxer gives up on it.
     void failedRead(const std::string& url, const FetchedText& fetched);
+    bool isKey(const std::string& url) const;
+    /// The demuxer's request for the key at `url`, on the playlist service's thread. The
+    /// demuxer reads whatever a key request ends with as the key, and an answer without a
+    /// body (an error status, a refused connection) as a key without bytes, which it
+    /// passes on as a null buffer: a key that cannot be fetched is answered with
+    /// placeholder bytes, and the item fails naming it once the demuxer has taken them
+    /// (keyTaken).
+    void answerKey(const std::string& url, const FetchHeaders& headers, std::function<void(PlaylistAnswer)> done);
+    /// The demuxer's request for the key at `url` ended.
+    void keyTaken(const std::string& url);
 
     std::shared_ptr<Relay> relay_;
     mutable std::mutex mutex_;
@@ -143,6 +156,9 @@ private:
     double targetDuration_ = 0;
     std::set<std::string> uris_;
     std::set<std::string> manifests_;
+    std::set<std::string> keys_;
+    /// Keys that could not be fetched, with why the item fails.
+    std::map<std::string, std::pair<MediaErrorCode, std::string>> failedKeys_;
     /// Requests running, by message, with the order they were queued in.
     std::map<const void*, std::pair<std::uint64_t, std::string>> running_;
     std::uint64_t queued_ = 0;

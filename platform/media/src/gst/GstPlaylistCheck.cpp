@@ -116,9 +116,9 @@ GstElement* pipelineSourceOf(GstElement* demuxer) {
     return nullptr;
 }
 
-std::set<std::string> absoluteURIs(const PlaylistFacts& facts, const std::string& base) {
+std::set<std::string> absoluteURIs(const std::vector<std::string>& uris, const std::string& base) {
     std::set<std::string> out;
-    for (const auto& uri : facts.uris) out.insert(resolved(base, uri));
+    for (const auto& uri : uris) out.insert(resolved(base, uri));
     return out;
 }
 
@@ -243,7 +243,8 @@ GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data
             if (auto refusal = refusalOf(base, text, facts))
                 return refuse(refusal->code, std::move(refusal->description));
             // Its URIs tell the demuxer's first request, and with it the demuxer's session.
-            reader->guard->learn(facts.bandwidth, facts.targetDuration, absoluteURIs(facts, base));
+            reader->guard->learn(facts.bandwidth, facts.targetDuration, absoluteURIs(facts.uris, base));
+            reader->guard->learnKeys(keysNamed(facts, base));
             reader->guard->fetchLike(pipelineSourceOf(reader->demuxer));
             // The demuxer names it as the referrer of its requests.
             reader->guard->learnManifest(base);
@@ -338,9 +339,15 @@ PlaylistFacts readPlaylistFacts(const std::string& playlist) {
             facts.targetDuration = std::strtod(line.c_str() + 22, nullptr);
         } else if (line == "#EXT-X-ENDLIST") {
             facts.ended = true;
+        } else if (startsWith(line, "#EXT-X-KEY:") && !uri.empty() && attribute(line, "METHOD") != "NONE") {
+            facts.keys.push_back(uri);
         }
     }
     return facts;
+}
+
+std::set<std::string> keysNamed(const PlaylistFacts& facts, const std::string& base) {
+    return absoluteURIs(facts.keys, base);
 }
 
 void checkPlaylistsEntering(GstElement* demuxer, const std::shared_ptr<Relay>& relay) {

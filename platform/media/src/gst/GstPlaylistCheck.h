@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ struct PlaylistFacts {
     std::vector<std::string> playlists;
     /// Every URI it names, as written (playlists, segments, keys, maps).
     std::vector<std::string> uris;
+    /// The keys its segments are encrypted with (EXT-X-KEY, a method other than NONE), as
+    /// written.
+    std::vector<std::string> keys;
     /// The largest BANDWIDTH of its variants, bits per second; 0 when none says.
     std::uint64_t bandwidth = 0;
     /// EXT-X-TARGETDURATION in seconds; 0 when absent.
@@ -48,6 +52,8 @@ struct PlaylistFacts {
     bool ended = false;
 };
 PlaylistFacts readPlaylistFacts(const std::string& playlist);
+/// The keys of `facts`, resolved against `base` (the playlist's URL).
+std::set<std::string> keysNamed(const PlaylistFacts& facts, const std::string& base);
 
 /// Reads every playlist that enters the demuxer's sink pad; one that names a refused URI
 /// (itself, or in a media playlist a master names) or is too long is held back and

@@ -90,7 +90,8 @@ public:
     bool hasHungUp() const;
     /// Whether the process takes no new item: it has been given its number of items
     /// (Options::retireAfterItems), its data memory has passed Options::retireAboveMemory,
-    /// or it said it keeps what a closed item left (a teardown stuck past its bound).
+    /// or it said it keeps what a closed item left (a teardown stuck past its bound, or
+    /// descriptors still open once no item is left).
     /// Once retired it stays so; it ends with its last item (ProcessEngine).
     bool isRetired();
     /// The process's data memory in bytes (what RLIMIT_DATA bounds); 0 once it is gone.

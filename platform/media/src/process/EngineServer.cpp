@@ -1,6 +1,7 @@
 #include "EngineServer.h"
 
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <array>
@@ -20,6 +21,7 @@
 #include <media/PlayerItem.h>
 
 #include "FrameSlots.h"
+#include "IdleDescriptors.h"
 #include "PictureChannel.h"
 #include "gst/GstTeardown.h"
 #include "RelayItem.h"
@@ -266,9 +268,7 @@ public:
         source_ = loop->addSource(socket_, POLLIN, [this](short revents) { onReadable(revents); });
         // A pipeline that does not stop keeps its thread and its memory in this process
         // for good: the host gives it no new item, and it ends with its last one.
-        gstimpl::setTeardownOverdueHandler([this] {
-            if (!std::exchange(saidUnfit_, true)) send(Writer(static_cast<std::uint8_t>(Report::Unfit)));
-        });
+        gstimpl::setTeardownOverdueHandler([this] { sayUnfit(); });
         // Reports of a turn leave when the turn ends: sent from a posted block instead,
         // every picture would also make the loop look for further posts a while before
         // it sleeps, CPU spent 25 times a second for nothing.
@@ -277,6 +277,7 @@ public:
             flush();
         }
         if (ticker_) ticker_->invalidate();
+        if (idleCheck_) idleCheck_->invalidate();
         gstimpl::setTeardownOverdueHandler(nullptr);
         loop->removeSource(source_);
         items_.clear();
@@ -428,6 +429,9 @@ private:
         if constexpr (kEngineFaults) {
             if (options_.misbehaviour == ServerOptions::Misbehaviour::HangOnClose)
                 for (;;) ::pause();
+            if (options_.misbehaviour == ServerOptions::Misbehaviour::LeakOnClose && closes_++ > 0) {
+                [[maybe_unused]] int leaked = ::eventfd(0, EFD_CLOEXEC);
+            }
         }
         auto it = items_.find(id);
         std::size_t pictureBytes = it->second->forget();
@@ -436,6 +440,7 @@ private:
         bool playing = false;
         for (const auto& [other, item] : items_) playing = playing || item->hasPlayback();
         if (!playing && ticker_) std::exchange(ticker_, nullptr)->invalidate();
+        if (items_.empty()) checkWhatItemsLeft();
         // The next item's first picture would otherwise be copied into memory touched
         // for the first time, a fault per page while the viewer waits for it: one slot
         // of the last item's size is made ready while nothing plays.
@@ -445,6 +450,30 @@ private:
                 readySlot_ = SlotMapping::create(pictureBytes);
                 if (readySlot_) std::memset(readySlot_->data(), 0, readySlot_->size());
             });
+    }
+
+    /// Once the closed items' pipelines have stopped (on threads of their own) and a
+    /// moment has passed for what they hand to other threads to close, and while no new
+    /// item has come, counts what the process keeps open (IdleDescriptors).
+    void checkWhatItemsLeft() {
+        if (saidUnfit_) return;
+        if (idleCheck_) idleCheck_->invalidate();
+        quietChecks_ = 0;
+        idleCheck_ = fnd::RunLoop::main()->schedule(kIdleCheckInterval, true, [this](fnd::Timer& timer) {
+            if (!items_.empty()) return timer.invalidate();
+            if (gstimpl::teardownsInProgress() > 0) {
+                // One past its bound is reported as such (setTeardownOverdueHandler).
+                quietChecks_ = 0;
+                return;
+            }
+            if (++quietChecks_ * kIdleCheckInterval < kIdleQuiet) return;
+            timer.invalidate();
+            if (idleDescriptors_.grew()) sayUnfit();
+        });
+    }
+
+    void sayUnfit() {
+        if (!std::exchange(saidUnfit_, true)) send(Writer(static_cast<std::uint8_t>(Report::Unfit)));
     }
 
     void onPing(Reader& r) {
@@ -458,6 +487,9 @@ private:
     }
 
     static constexpr double kTick = 0.1;
+    static constexpr double kIdleCheckInterval = 0.05;
+    /// Seconds without a teardown before the descriptors are counted.
+    static constexpr double kIdleQuiet = 0.5;
 
     void tick() {
         // While every playing item's pictures carry its position the tick has only the
@@ -487,6 +519,11 @@ private:
     std::atomic<bool> done_ = false;
     double tickInterval_ = kTick;
     bool saidUnfit_ = false;
+    /// Items given back so far (the stand-in engine's LeakOnClose).
+    int closes_ = 0;
+    IdleDescriptors idleDescriptors_;
+    rt::Ref<fnd::Timer> idleCheck_;
+    int quietChecks_ = 0;
     fnd::RunLoop::SourceId source_ = 0;
     rt::Ref<fnd::Timer> ticker_;
     std::map<std::uint32_t, std::unique_ptr<ServedItem>> items_;

@@ -29,6 +29,7 @@ struct ServerOptions {
         SilentSeeks,   // seeks are never answered (all else is)
         HangOnSeek,    // a seek hangs the main loop: nothing is answered any more
         HangOnClose,   // giving the item back never finishes
+        LeakOnClose,   // each item given back after the first leaves an event descriptor open
         Garbage,       // a datagram of no framed report once the item is attached
     };
     Misbehaviour misbehaviour = Misbehaviour::None;

@@ -71,7 +71,8 @@ enum class Report : std::uint8_t {
                       // descriptor of a memory file holding this picture alone (sent while
                       // the host holds every slot, and has taken every picture sent)
     Unfit,            // names no item: what a closed item left outlives its bound (a teardown
-                      // stuck in the media framework); the process takes no new item
+                      // stuck in the media framework), or stays open once no item is left
+                      // (IdleDescriptors); the process takes no new item
 };
 
 /// Limits on what a message may hold.

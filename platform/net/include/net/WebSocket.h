@@ -106,7 +106,8 @@ public:
     }
     /// The closing handshake ended (wasClean), or the socket was closed locally before
     /// it opened or the peer never answered the close (code and reason as given to
-    /// close(), wasClean false).
+    /// close(), wasClean false). A peer may close with the codes close() may send; any
+    /// other code of its fails the socket as a protocol error.
     virtual void webSocketDidClose(WebSocket& socket, int code, const std::string& reason, bool wasClean) {
         (void)socket, (void)code, (void)reason, (void)wasClean;
     }

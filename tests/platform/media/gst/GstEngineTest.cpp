@@ -419,6 +419,32 @@ TEST_F(GstMediaTest, FiftySeeksWhilePlayingRaiseNoGStreamerCriticals) {
     EXPECT_TRUE(seen.empty()) << seen.size() << " criticals, the first: " << seen.front();
 }
 
+TEST_F(GstMediaTest, AnEncryptionKeyAnsweredNotFoundFailsTheItemWithoutGStreamerCriticals) {
+    const std::string tag = "/tag/key-not-found/";
+    origin().script(tag + "key.bin", {{404, "not here", "text/plain"}});
+    origin().script(tag + "media.m3u8", {{200,
+                                          "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-KEY:METHOD=AES-128,URI=\"key.bin\"\n"
+                                          "#EXTINF:2.0,\nvod/muxed/seg0.ts\n#EXTINF:2.0,\nvod/muxed/seg1.ts\n#EXT-X-ENDLIST\n",
+                                          "application/vnd.apple.mpegurl"}});
+    GLibCriticals criticals;
+    auto item = itemFor(tag + "media.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 20))
+        << "the origin was asked for:" << requestsUnder(tag);
+    std::string said = item->error()->localizedDescription();
+    EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::ResourceNotFound)) << said;
+    EXPECT_NE(said.find(origin().url(tag + "key.bin")), std::string::npos) << said;
+    EXPECT_NE(said.find("404"), std::string::npos) << said;
+    EXPECT_EQ(origin().requestCount(tag + "vod/muxed/seg1.ts"), 0) << "nothing is played with a key that never came";
+    // What the failing download left behind settles before the count.
+    player.reset();
+    fnd::RunLoop::main()->drain();
+    media::GstEngine::finishTeardowns(5);
+    auto seen = criticals.messages();
+    EXPECT_TRUE(seen.empty()) << seen.size() << " criticals, the first: " << seen.front();
+}
+
 TEST_F(GstMediaTest, AHeldBackSegmentStallsAndPlaybackRecovers) {
     const std::string tag = "/tag/stall/vod/muxed/";
     // Held until the stall was seen, not for a time: on a loaded machine the player may

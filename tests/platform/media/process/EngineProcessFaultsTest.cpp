@@ -4,12 +4,14 @@
 // stops it, and a process hung in giving its item back is stopped and never serves the
 // next item.
 
-#include "../GstTestSupport.h"
+#include "EngineProcesses.h"
 
 #include <signal.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include <media/MediaErrors.h>
 #include <media/PlayerLayer.h>
@@ -128,6 +130,40 @@ TEST_F(EngineProcessFaultsTest, AProcessHungInGivingItsItemBackIsStoppedAndTheNe
     player->play();
     ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.3; }, 10)) << "the next item plays";
     EXPECT_EQ(first->status(), PlayerItemStatus::ReadyToPlay) << "the first item hears nothing of it";
+}
+
+TEST_F(EngineProcessFaultsTest, AProcessThatKeepsADescriptorOfAClosedItemEndsAndTheNextItemPlaysElsewhere) {
+    // The stand-in leaves an event descriptor open for each item given back after its
+    // first: once nothing plays, the process finds it has more open than after its first
+    // item, says so, and ends; the next item plays in another process.
+    const std::string program = "zid_faulty_engi";
+    // Stand-ins of earlier tests may still be on their way out.
+    const auto earlier = zidtest::liveEngineProcesses(program);
+    auto engine = faultyItemFor("/tag/fault-leak/vod/muxed/index.m3u8", "leak-on-close", true)->asset()->engine();
+    auto player = Player::playerWithPlayerItem(nullptr);
+    std::vector<pid_t> played;
+    for (int i = 0; i < 3; ++i) {
+        auto item = PlayerItem::playerItemWithAsset(
+            rt::make<Asset>(origin().url("/tag/fault-leak" + std::to_string(i) + "/vod/muxed/index.m3u8"), engine));
+        player->replaceCurrentItemWithPlayerItem(item);
+        player->play();
+        ASSERT_TRUE(waitUntil([&] { return player->currentTime().toSeconds() > 0.3; }, 15)) << i;
+        // The one that plays it has its threads; the spare kept beside it has a few.
+        pid_t playing = 0;
+        for (pid_t pid : zidtest::liveEngineProcesses(program))
+            if (!earlier.count(pid) &&
+                (!playing || zidtest::procStatus(pid, "Threads") > zidtest::procStatus(playing, "Threads")))
+                playing = pid;
+        played.push_back(playing);
+        player->replaceCurrentItemWithPlayerItem(nullptr);
+        if (i == 0) fnd::RunLoop::main()->runFor(1.5);  // the first count, once nothing plays
+        if (i == 1) {
+            EXPECT_TRUE(waitUntil([&] { return zidtest::liveEngineProcesses(program).count(played[1]) == 0; }, 10))
+                << "the process that keeps what its item left ends";
+        }
+    }
+    EXPECT_EQ(played[0], played[1]) << "the process given back plays the next item";
+    EXPECT_NE(played[2], played[1]) << "the third item plays in another process";
 }
 
 }  // namespace
