@@ -145,8 +145,8 @@ GENERIC = {"rt::Object"}
 # Reached, but made for the caller and shared with the framework's other threads by
 # design, so not held to the main thread (the reason is printed with the sweep).
 SHARED = {
-    "zid::QXVexaConfig": "a copy made for each caller (SDKVexaFactory::defaultConfig), then read under a lock by "
-                         "the transport's threads",
+    "zid::QXVexaConfig": "a copy made for each caller (SDKVexaFactory::defaultConfig), held by the transport's "
+                         "subscriptions, whose properties are safe on any thread",
 }
 
 
