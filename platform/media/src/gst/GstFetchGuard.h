@@ -6,15 +6,16 @@
 // bound its playlists give (a few times what the variant's bandwidth carries in its target
 // duration, under a hard ceiling), and a segment over it fails the item, naming the URL.
 //
-// The URL comes from the downloader's request hook: every request the demuxer's HTTP
-// session queues is seen there (on the download thread). The session's first request
-// names a URI the guard's playlists named, or the master the guard read as its referrer;
-// from then on the session is the guard's, and so is every request it makes. Of those,
-// the ones the demuxer makes for playlists (it asks for them, and only for them, with
-// compressed answers allowed) are turned, whatever their spelling, to the process's
-// playlist service (GstPlaylistServer), where this guard answers them: with the text
-// its check already read, or with the playlist fetched then and checked. A playlist that
-// fails to come is named with what happened, in the item's error.
+// The URL comes from the downloader's request hook: every request the demuxer's own HTTP
+// session queues is seen there (on the download thread). That session is known as the
+// demuxer's from when both were made (GstDemuxerSession), never from what a request
+// names: no other session's request is ever this guard's. Of the demuxer's requests, the
+// ones it makes for playlists (GETs, and only those with compressed answers allowed) are
+// turned, whatever their spelling, to the process's playlist service (GstPlaylistServer),
+// where this guard answers them: with the text its check already read, or with the
+// playlist fetched then and checked. An answer that is no playlist (an empty one, say)
+// never reaches the demuxer: it is a failed read. A playlist that fails to come is named
+// with what happened, in the item's error.
 
 #include <gio/gio.h>
 #include <gst/gst.h>
@@ -61,9 +62,8 @@ public:
     ~FetchGuard();
 
     /// What the playlists said: the largest variant bandwidth and target duration (0
-    /// where they said nothing) and the absolute URIs they name (to know the demuxer's
-    /// requests as this guard's).
-    void learn(std::uint64_t bandwidth, double targetDuration, const std::set<std::string>& uris);
+    /// where they said nothing).
+    void learn(std::uint64_t bandwidth, double targetDuration);
     std::uint64_t segmentBound() const;
 
     /// Counts the bytes of each segment entering a parse bin of the demuxer.
@@ -88,6 +88,9 @@ public:
     /// The URL the master (or the media playlist the item plays) was asked at or came
     /// from: the demuxer's first request names it as its referrer.
     void learnManifest(const std::string& url);
+    /// The demuxer read the playlist at `url` (a master when `master`) from the pipeline's
+    /// source: a later read of it is a refresh.
+    void noteRead(const std::string& url, bool master);
     /// A playlist fetched apart from the demuxer (for its check), waited for; never on
     /// the playlist service's thread.
     FetchedText fetch(const std::string& url);
@@ -118,16 +121,12 @@ public:
 
 private:
     explicit FetchGuard(std::shared_ptr<Relay> relay);
-    /// Whether its demuxer's session may have queued this request: its playlists named
-    /// `uri`, or `referer` is the master it read.
-    bool claims(const std::string& uri, const std::string& referer) const;
-    /// Takes `session` (whose request this guard claimed) as the demuxer's: every request
-    /// it makes is this guard's.
-    void adopt(GObject* session);
-    bool hasSession() const;
     void stop();
     /// The guard's HTTP session, made on first use (on the service's thread only).
     GObject* session();
+    /// An answer that is no playlist, or not the kind `url` was when first read, is a
+    /// failed fetch, with why.
+    void judge(const std::string& url, FetchedText& fetched) const;
     /// Answers a read of `url` with what was fetched for it.
     void answerWith(const std::string& url, FetchedText fetched, const std::function<void(PlaylistAnswer)>& done);
     /// A read of `url` waits for the check's fetch of it: if it still waits shortly before
@@ -141,7 +140,6 @@ private:
     mutable std::mutex mutex_;
     std::uint64_t bandwidth_ = 0;
     double targetDuration_ = 0;
-    std::set<std::string> uris_;
     std::set<std::string> manifests_;
     /// Requests running, by message, with the order they were queued in.
     std::map<const void*, std::pair<std::uint64_t, std::string>> running_;
@@ -149,7 +147,6 @@ private:
     /// The request that finished last: a segment's bytes may pass its bound after its
     /// download ended.
     std::string lastFinished_;
-    bool adopted_ = false;
     bool stopped_ = false;
     bool refused_ = false;
     GstElement* like_ = nullptr;
@@ -166,8 +163,8 @@ private:
     std::set<std::string> expected_;
     std::vector<WaitingRead> waiting_;
     std::size_t handedOverBytes_ = 0;
-    /// Playlists the demuxer has read at least once.
-    std::set<std::string> read_;
+    /// Playlists the demuxer has read at least once, and whether each is a master.
+    std::map<std::string, bool> read_;
     std::function<bool(const std::string&, const FetchedText&)> check_;
 };
 

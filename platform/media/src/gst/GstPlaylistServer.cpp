@@ -11,11 +11,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <condition_variable>
 #include <cstring>
 
 #include "GstFetchGuard.h"
-#include "GstOwnSocket.h"
 
 namespace media::gstimpl {
 
@@ -28,6 +28,12 @@ constexpr double kRequestSeconds = 5;
 constexpr double kIdleSeconds = 60;
 /// Addresses are forgotten this long after they were handed out.
 constexpr gint64 kAddressLifeMicroseconds = 600 * G_USEC_PER_SEC;
+/// Connections accepted at most each time the listener wakes the service.
+constexpr int kAcceptsPerWake = 16;
+/// Clients expected at most at once, and how long a client bound but not yet accepted
+/// is expected.
+constexpr std::size_t kMostExpected = 4096;
+constexpr gint64 kExpectedMicroseconds = 60 * G_USEC_PER_SEC;
 
 const char* reasonOf(int status) {
     switch (status) {
@@ -164,6 +170,18 @@ std::string PlaylistServer::alias(const std::shared_ptr<FetchGuard>& guard, cons
 
 bool PlaylistServer::serves(const std::string& uri) const { return uri.rfind(base_, 0) == 0; }
 
+bool PlaylistServer::bindClientSocket(int socket) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof local;
+    if (::bind(socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        ::getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        return false;
+    expectClient(ntohs(local.sin_port));
+    return true;
+}
+
 void PlaylistServer::listen() {
     accepting_ = g_unix_fd_source_new(listener_, G_IO_IN);
     g_source_set_callback(accepting_, G_SOURCE_FUNC(+[](gint, GIOCondition, gpointer data) -> gboolean {
@@ -174,8 +192,30 @@ void PlaylistServer::listen() {
     g_source_attach(accepting_, context_);
 }
 
+void PlaylistServer::expectClient(int port) {
+    gint64 now = g_get_monotonic_time();
+    std::lock_guard lock(mutex_);
+    // A socket bound but never connected (its connection failed) is forgotten in time.
+    if (expected_.size() >= kMostExpected)
+        for (auto it = expected_.begin(); it != expected_.end();)
+            it = now - it->second > kExpectedMicroseconds ? expected_.erase(it) : std::next(it);
+    if (expected_.size() < kMostExpected) expected_[port] = now;
+}
+
+bool PlaylistServer::expected(int accepted) {
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(accepted, reinterpret_cast<sockaddr*>(&peer), &length) != 0 || peer.sin_family != AF_INET ||
+        peer.sin_addr.s_addr != htonl(INADDR_LOOPBACK))
+        return false;
+    std::lock_guard lock(mutex_);
+    return expected_.erase(ntohs(peer.sin_port)) > 0;
+}
+
 void PlaylistServer::acceptAll() {
-    for (;;) {
+    // A few at a time: connections queued without end (a flood) never hold the thread
+    // from the answers and fetches it serves between.
+    for (int accepted = 0; accepted < kAcceptsPerWake; ++accepted) {
         int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
@@ -198,7 +238,7 @@ void PlaylistServer::acceptAll() {
             }
             return;
         }
-        if (!clientIsOwnSocket(fd)) {
+        if (!expected(fd)) {
             // Another process's: it gets nothing, not even a descriptor held for it.
             foreign_.fetch_add(1);
             ::close(fd);
@@ -295,8 +335,15 @@ void PlaylistServer::answer(const std::shared_ptr<Client>& client, const std::st
         auto space = head.find(' ', 5);
         if (space != std::string::npos) name = head.substr(5, space - 5);
     }
-    for (std::size_t at = head.find("\r\n"); at != std::string::npos; at = head.find("\r\n", at + 2))
-        if (strncasecmp(head.c_str() + at + 2, "Connection: close", 17) == 0) client->keepAlive = false;
+    // A request with a body (the service never reads one) ends its connection: what
+    // follows its head is not the next request. So does any other than a GET.
+    if (name.empty()) client->keepAlive = false;
+    for (std::size_t at = head.find("\r\n"); at != std::string::npos; at = head.find("\r\n", at + 2)) {
+        const char* line = head.c_str() + at + 2;
+        if (strncasecmp(line, "Connection: close", 17) == 0 || strncasecmp(line, "Transfer-Encoding:", 18) == 0 ||
+            (strncasecmp(line, "Content-Length:", 15) == 0 && std::strtoull(line + 15, nullptr, 10) != 0))
+            client->keepAlive = false;
+    }
     std::shared_ptr<FetchGuard> guard;
     std::string url;
     FetchHeaders headers;
