@@ -4,6 +4,7 @@
 #include <glib-unix.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <pthread.h>
 #include <rt/Format.h>
 #include <strings.h>
 #include <sys/random.h>
@@ -114,6 +115,8 @@ PlaylistServer* PlaylistServer::shared() {
         std::condition_variable running;
         bool up = false;
         std::thread([made, &started, &running, &up] {
+            // Named, so that what it costs can be told apart from the process's other work.
+            ::pthread_setname_np(::pthread_self(), "zid-playlists");
             g_main_context_push_thread_default(made->context_);
             made->listen();
             GMainLoop* loop = g_main_loop_new(made->context_, FALSE);
