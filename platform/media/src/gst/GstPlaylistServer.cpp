@@ -138,6 +138,9 @@ void PlaylistServer::post(std::function<void()> work) {
     // Always from the loop, never inside the caller's own turn (even on the service's
     // thread): work may release what the caller is still using.
     GSource* idle = g_idle_source_new();
+    // As urgent as the answers and fetches it serves: an idle source would wait for the
+    // listener, ever ready under a flood of connections.
+    g_source_set_priority(idle, G_PRIORITY_DEFAULT);
     g_source_set_callback(
         idle,
         +[](gpointer data) -> gboolean {
@@ -187,6 +190,9 @@ bool PlaylistServer::bindClientSocket(int socket) {
 
 void PlaylistServer::listen() {
     accepting_ = g_unix_fd_source_new(listener_, G_IO_IN);
+    // After the connections being served and the fetches: a new connection waits while
+    // they have work, and a flood of them never holds them.
+    g_source_set_priority(accepting_, G_PRIORITY_LOW);
     g_source_set_callback(accepting_, G_SOURCE_FUNC(+[](gint, GIOCondition, gpointer data) -> gboolean {
                               static_cast<PlaylistServer*>(data)->acceptAll();
                               return G_SOURCE_CONTINUE;
@@ -242,8 +248,13 @@ void PlaylistServer::acceptAll() {
             return;
         }
         if (!expected(fd)) {
-            // Another process's: it gets nothing, not even a descriptor held for it.
+            // Another process's: it gets nothing, not even a descriptor held for it. Reset
+            // rather than closed: a closed connection waits out its time on this end, and
+            // a flood of them would leave every port pair waiting, where the demuxer's
+            // next connection, met as an old one's, would wait a second to be made.
             foreign_.fetch_add(1);
+            linger reset{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
             ::close(fd);
             continue;
         }
