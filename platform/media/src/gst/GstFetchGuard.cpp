@@ -21,8 +21,11 @@ namespace media::gstimpl {
 namespace {
 
 constexpr double kSegmentsPerBound = 4;
-/// Seconds a playlist fetched for its check may take.
-constexpr double kPlaylistFetchSeconds = 10;
+/// Seconds a playlist fetched for its check, or for the demuxer's read, may take: less
+/// than the 10 s the demuxer's HTTP session waits, so that the demuxer always has the
+/// guard's answer (a failure named) and never meets its own time-out, a path on which
+/// GStreamer 1.22's downloader can crash.
+constexpr double kPlaylistFetchSeconds = 8;
 /// Bytes of checked playlists kept for the demuxer's first reads.
 constexpr std::size_t kMostHandedOver = 16u << 20;
 
