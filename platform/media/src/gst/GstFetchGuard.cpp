@@ -45,6 +45,12 @@ GQuark guardQuark() {
     return quark;
 }
 
+/// On a message of the demuxer's: its body came whole.
+GQuark gotBodyQuark() {
+    static GQuark quark = g_quark_from_static_string("zid-fetch-guard-got-body");
+    return quark;
+}
+
 void freeWeakGuard(gpointer data, GClosure*) { delete static_cast<std::weak_ptr<FetchGuard>*>(data); }
 
 std::string messageURI(GObject* message) {
@@ -441,14 +447,24 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
             std::lock_guard lock(owner->mutex_);
             owner->running_[message] = {++owner->queued_, uri};
         }
+        // A segment whose body came whole.
+        g_signal_connect(message, "got-body", G_CALLBACK(+[](GObject* whole, gpointer) {
+                             g_object_set_qdata(whole, gotBodyQuark(), GINT_TO_POINTER(1));
+                         }),
+                         nullptr);
         g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject* finished, gpointer data) {
-                                  if (auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock()) {
+                                  auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock();
+                                  if (!guard) return;
+                                  std::string url;
+                                  {
                                       std::lock_guard lock(guard->mutex_);
                                       if (auto it = guard->running_.find(finished); it != guard->running_.end()) {
+                                          url = it->second.second;
                                           guard->lastFinished_ = std::move(it->second.second);
                                           guard->running_.erase(it);
                                       }
                                   }
+                                  guard->segmentFinished(url, finished);
                               }),
                               new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
         return;
@@ -498,6 +514,34 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
             if (!to.empty() && service && !service->serves(to)) (*static_cast<Turn*>(data))(restarted, to);
         }),
         new Turn(turn), [](gpointer data, GClosure*) { delete static_cast<Turn*>(data); }, GConnectFlags(0));
+}
+
+void FetchGuard::segmentFinished(const std::string& url, GObject* message) {
+    const SoupCalls* soup = soupCalls();
+    if (url.empty() || !soup) return;
+    int status = static_cast<int>(soup->status(message));
+    bool whole = g_object_get_qdata(message, gotBodyQuark()) != nullptr;
+    std::string cause;
+    MediaErrorCode code = MediaErrorCode::ServerFailed;
+    if (status >= 400) {
+        const char* reason = soup->reason(message);
+        cause = reason && *reason ? rt::format("was answered with HTTP %d (%s)", status, reason)
+                                  : rt::format("was answered with HTTP %d", status);
+        if (status == 404 || status == 410) code = MediaErrorCode::ResourceNotFound;
+        else if (status == 401 || status == 403) code = MediaErrorCode::AccessDenied;
+    } else if (status >= 200 && status < 300 && !whole) {
+        // Or its download was cancelled (a seek): the next segment that comes clears it.
+        cause = "ended before all of it came (the connection was closed)";
+    }
+    std::lock_guard lock(mutex_);
+    if (!cause.empty()) {
+        // What the demuxer says when it gives up on its segments names none: this is why.
+        relay_->notePlaylistFailure(code, rt::format("The segment \"%s\" %s.", quotedURI(url), cause));
+        segmentNoted_ = true;
+    } else if (whole && segmentNoted_) {
+        relay_->notePlaylistFailure(MediaErrorCode::Unknown, {});
+        segmentNoted_ = false;
+    }
 }
 
 std::string FetchGuard::oldestRequest() const {

@@ -122,6 +122,9 @@ public:
 private:
     explicit FetchGuard(std::shared_ptr<Relay> relay);
     void stop();
+    /// A download of the demuxer's other than a playlist (a segment, a key) finished: one
+    /// that failed is noted as why the demuxer may give up, one that came whole clears it.
+    void segmentFinished(const std::string& url, GObject* message);
     /// The guard's HTTP session, made on first use (on the service's thread only).
     GObject* session();
     /// An answer that is no playlist, or not the kind `url` was when first read, is a
@@ -148,6 +151,8 @@ private:
     /// download ended.
     std::string lastFinished_;
     bool stopped_ = false;
+    /// The relay's noted failure is a segment's.
+    bool segmentNoted_ = false;
     bool refused_ = false;
     GstElement* like_ = nullptr;
     /// Cancelled when the item ends or fails: every fetch of the guard's ends with it.

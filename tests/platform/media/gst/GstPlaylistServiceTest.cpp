@@ -579,6 +579,44 @@ TEST_F(GstMediaTest, AHostsOwnHttpSessionIsNeverTakenForTheDemuxers) {
         << (item->error() ? item->error()->localizedDescription() : std::string());
 }
 
+TEST_F(GstMediaTest, AFailedSegmentOrARedirectLoopIsNamedForWhatItIs) {
+    struct Case {
+        std::string name;
+        std::string item;     // the item's path
+        std::string failing;  // the path the error names
+        std::string said;
+    };
+    const std::vector<Case> cases{
+        {"segment-404", "vod/muxed/index.m3u8", "vod/muxed/seg0.ts", "HTTP 404"},
+        {"master-loop", "master.m3u8", "master.m3u8", "redirect loop"},
+        {"media-loop", "master.m3u8", "media.m3u8", "redirect loop"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string tag = "/tag/named-" + c.name + "/";
+        // Every segment: the demuxer skips one that fails where others come.
+        for (int i = 0; i < 5; ++i)
+            if (c.name == "segment-404")
+                origin().script(tag + "vod/muxed/seg" + std::to_string(i) + ".ts", {HlsOrigin::Answer::notFound()});
+        origin().script(tag + "master.m3u8", {{200, masterNaming("media.m3u8"), kPlaylistType}});
+        origin().script(tag + "media.m3u8", {HlsOrigin::Answer::redirect(302, tag + "media.m3u8")});
+        if (c.name == "master-loop")
+            origin().script(tag + "master.m3u8", {HlsOrigin::Answer::redirect(302, tag + "master.m3u8")});
+        auto item = itemFor(tag + c.item);
+        auto player = Player::playerWithPlayerItem(item);
+        player->play();
+        ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 15))
+            << "status " << static_cast<int>(item->status());
+        std::string said = item->error()->localizedDescription();
+        EXPECT_NE(said.find("\"" + origin().url(tag + c.failing) + "\""), std::string::npos) << said;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        // Each URL once.
+        for (const auto& path : {tag + c.item, tag + c.failing})
+            EXPECT_EQ(said.find(origin().url(path)), said.rfind(origin().url(path))) << said;
+        std::printf("%s: %s\n", c.name.c_str(), said.c_str());
+    }
+}
+
 TEST_F(GstMediaTest, PlaylistFetchesKeepTheirConnectionsAndAcceptCompression) {
     HlsOrigin kept(peers::HlsFixtures::ensureDefault());
     kept.keepConnections();
