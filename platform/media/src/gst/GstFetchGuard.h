@@ -86,7 +86,7 @@ public:
     /// guard's own fetches copy.
     void fetchLike(GstElement* source);
     /// The URL the master (or the media playlist the item plays) was asked at or came
-    /// from: the demuxer's first request names it as its referrer.
+    /// from: the guard's fetches name it as their referrer, as the demuxer's requests do.
     void learnManifest(const std::string& url);
     /// The demuxer read the playlist at `url` (a master when `master`) from the pipeline's
     /// source: a later read of it is a refresh.

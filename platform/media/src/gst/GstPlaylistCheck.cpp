@@ -129,7 +129,10 @@ struct PlaylistReader {
 /// The playlists a master names, resolved, each once.
 std::vector<std::string> namedPlaylists(const PlaylistFacts& master, const std::string& base) {
     std::vector<std::string> out;
+    // An I-frame playlist plays only in trick modes: fetched for its check if ever the
+    // demuxer reads it, never before.
     std::set<std::string> seen;
+    for (const auto& uri : master.iframePlaylists) seen.insert(resolved(base, uri));
     for (const auto& uri : master.playlists)
         if (std::string url = resolved(base, uri); seen.insert(url).second) out.push_back(std::move(url));
     return out;
@@ -344,8 +347,10 @@ PlaylistFacts readPlaylistFacts(const std::string& playlist) {
                                                       std::strtoull(attribute(line, "BANDWIDTH").c_str(), nullptr, 10));
             if (startsWith(line, "#EXT-X-STREAM-INF:"))
                 variantNext = true;
-            else if (!uri.empty())
+            else if (!uri.empty()) {
                 facts.playlists.push_back(uri);
+                facts.iframePlaylists.push_back(uri);
+            }
         } else if (startsWith(line, "#EXT-X-MEDIA:")) {
             facts.master = true;
             if (!uri.empty()) facts.playlists.push_back(uri);

@@ -46,6 +46,8 @@ struct PlaylistFacts {
     bool master = false;
     /// The playlists a master names: variants, renditions, I-frame variants.
     std::vector<std::string> playlists;
+    /// Of those, the I-frame variants (as written).
+    std::vector<std::string> iframePlaylists;
     /// Every URI it names, as written (playlists, segments, keys, maps).
     std::vector<std::string> uris;
     /// The largest BANDWIDTH of its variants, bits per second; 0 when none says.

@@ -121,6 +121,7 @@ TEST(FetchGuardRules, APlaylistsFactsAreItsVariantsRenditionsBandwidthTargetDura
     EXPECT_TRUE(master.master);
     EXPECT_EQ(master.playlists, (std::vector<std::string>{"audio/fra.m3u8", "low/index.m3u8",
                                                           "https://cdn.example/high/index.m3u8", "iframes.m3u8"}));
+    EXPECT_EQ(master.iframePlaylists, (std::vector<std::string>{"iframes.m3u8"}));
     EXPECT_EQ(master.bandwidth, 2'400'000u) << "BANDWIDTH, not AVERAGE-BANDWIDTH";
     EXPECT_EQ(master.targetDuration, 0);
 

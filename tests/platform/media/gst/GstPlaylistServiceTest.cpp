@@ -617,6 +617,22 @@ TEST_F(GstMediaTest, AFailedSegmentOrARedirectLoopIsNamedForWhatItIs) {
     }
 }
 
+TEST_F(GstMediaTest, AnIFramePlaylistNothingPlaysIsNeverFetched) {
+    const std::string tag = "/tag/iframes-unplayed/";
+    origin().script(tag + "iframes.m3u8", {{200, "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-ENDLIST\n", kPlaylistType}});
+    origin().script(tag + "master.m3u8",
+                    {{200, masterNaming("vod/muxed/index.m3u8") +
+                               "#EXT-X-I-FRAME-STREAM-INF:BANDWIDTH=100000,URI=\"iframes.m3u8\"\n", kPlaylistType}});
+    auto item = itemFor(tag + "master.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    player->play();
+    std::string said = settle(item, 20);
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << said;
+    waitUntil([] { return false; }, 1);
+    EXPECT_EQ(origin().requestCount(tag + "iframes.m3u8"), 0) << "as bare GStreamer, which never fetches it";
+    EXPECT_EQ(origin().requestCount(tag + "vod/muxed/index.m3u8"), 1);
+}
+
 TEST_F(GstMediaTest, PlaylistFetchesKeepTheirConnectionsAndAcceptCompression) {
     HlsOrigin kept(peers::HlsFixtures::ensureDefault());
     kept.keepConnections();
