@@ -22,39 +22,91 @@
 # short stream to its end before it exposed the stream's pads (a 10-s VOD on loopback
 # takes about 0.1 s; a loaded machine delays the exposing), it cannot end the stream and
 # fails it as "Couldn't download fragments". Bare playbin3 meets it too. Only the
-# demuxer's own error log says which it was, so that log (its errors only) is turned on.
+# demuxer's own error log says which it was, so that log (its errors and warnings) is
+# turned on.
+#
+# A fault is matched in the failing test's own output only (from its "[ RUN ]" line to its
+# result, or to the end for the test running when the binary died), never in a
+# neighbour's, and only the failing tests run again (with those that never ran after a
+# crash): a binary running many tests reruns none of those that failed otherwise. A
+# crash after the demuxer's request timed out ("Did not find transfer" in the same
+# output: the playlist guard did not answer in time) is no known fault. Every rerun is
+# listed at the end of the run, whether or not it passed.
 set -uo pipefail
 signature='download_request_set_uri: assertion failed'
 unexposed="Can't push EOS on non-exposed pad"
-export GST_DEBUG="${GST_DEBUG:+$GST_DEBUG,}adaptivedemux2:1"
-soup_crash() {
-  grep -q 'libsoup-3\.0\.so' "$@" && grep -q 'libgstadaptivedemux2\.so' "$@"
-}
+stalled='Did not find transfer'
+# Its warnings too: a request that timed out is one.
+export GST_DEBUG="${GST_DEBUG:+$GST_DEBUG,}adaptivedemux2:2"
+# Which known fault the output holds (its name), or nothing. $1: one test's output; $2:
+# whether the test binary itself died.
 known_fault() {
-  # The assertion: only a process about to abort prints it (the test process, or the
-  # engine program when the test lived to fail).
-  grep -q "$signature" "$@" && return 0
-  # The stream fetched to its end before its pads were exposed.
-  grep -qF "$unexposed" "$@" && return 0
-  # The crash in libsoup: a crash report naming both libraries, the test process's own
-  # when it died, the engine program's when the test failed.
+  grep -qF "$stalled" "$1" && return 1
+  grep -q "$signature" "$1" && { echo "the abort in its download requests"; return 0; }
+  grep -qF "$unexposed" "$1" && { echo "a stream fetched to its end before its pads were exposed"; return 0; }
   local who='zid_media_engine'
-  if [ "$status" -ge 128 ] || grep -q "^==$pid==ERROR: AddressSanitizer: SEGV" "$@"; then
-    who='test binary'
+  if [ "$2" = died ] || grep -q "AddressSanitizer: SEGV" "$1"; then who='test binary'; fi
+  if grep -qE "^$who: fatal signal [0-9]+ \(the crashing thread|AddressSanitizer: SEGV" "$1" &&
+     grep -q 'libsoup-3\.0\.so' "$1" && grep -q 'libgstadaptivedemux2\.so' "$1"; then
+    echo "the crash in libsoup on a download thread"; return 0
   fi
-  grep -qE "^$who: fatal signal [0-9]+ \(the crashing thread|AddressSanitizer: SEGV" "$@" && soup_crash "$@"
+  return 1
 }
-out=$(mktemp) err=$(mktemp)
-trap 'rm -f "$out" "$err"' EXIT
+# One test's output: its "[ RUN ]" line to its result line (or to the end).
+test_output() {
+  awk -v run="[ RUN      ] $2" -v ok="[       OK ] $2 (" -v failed="[  FAILED  ] $2 (" '
+    $0 == run { on = 1 }
+    on { print }
+    on && (index($0, ok) == 1 || index($0, failed) == 1) { on = 0 }' "$1"
+}
+out=$(mktemp) one=$(mktemp)
+trap 'rm -f "$out" "$one"' EXIT
+args=("$@")
+reruns=()
 for attempt in 1 2 3; do
-  "$@" >"$out" 2>"$err" &
+  "${args[@]}" >"$out" 2>&1 &
   pid=$!
   wait "$pid"
   status=$?
   cat "$out"
-  cat "$err" >&2
-  if [ "$status" -eq 0 ] || ! known_fault "$out" "$err" || [ "$attempt" -eq 3 ]; then
-    exit "$status"
+  [ "$status" -eq 0 ] && break
+  died=lived
+  [ "$status" -ge 128 ] && died=died
+  failed=$(sed -n 's/^\[  FAILED  \] \([^ ]*\) (.*/\1/p' "$out" | sort -u)
+  # The test running when the binary died, and those that never ran after it.
+  if [ "$died" = died ]; then
+    running=$(awk '/^\[ RUN      \] / { t = $4 } /^\[       OK \] |^\[  FAILED  \] / { if ($4 == t) t = "" } END { print t }' "$out")
+    failed=$(printf '%s\n%s\n' "$failed" "$running" | sed '/^$/d' | sort -u)
   fi
-  echo "engine-test: the media engine's adaptive demuxer met one of its known GStreamer 1.22.0 faults; running again (attempt $((attempt + 1)) of 3)" >&2
+  again=() faults=()
+  for name in $failed; do
+    test_output "$out" "$name" >"$one"
+    # A crash report printed after the test's last line belongs to it.
+    [ "$died" = died ] && [ "$name" = "${running:-}" ] && sed -n '/^\[ RUN      \] '"$name"'$/,$p' "$out" >"$one"
+    fault=$(known_fault "$one" "$died") || { again=(); break; }
+    again+=("$name")
+    faults+=("$name (attempt $((attempt + 1)): $fault)")
+  done
+  if [ "${#again[@]}" -eq 0 ] || [ "$attempt" -eq 3 ]; then
+    break
+  fi
+  reruns+=("${faults[@]}")
+  filter=$(IFS=:; echo "${again[*]}")
+  if [ "$died" = died ]; then
+    # The tests after the crashed one run too: those the run would have run.
+    done_tests=$(sed -n 's/^\[ \(      OK\|  FAILED\) \] \([^ ]*\) (.*/\2/p' "$out")
+    listed=$("${args[@]}" --gtest_list_tests 2>/dev/null | awk '/^[^ ]/ { suite = $1 } /^  / { print suite $1 }')
+    for name in $listed; do
+      grep -qxF "$name" <<<"$done_tests" || grep -qxF "$name" <<<"$(printf '%s\n' "${again[@]}")" || filter="$filter:$name"
+    done
+  fi
+  echo "engine-test: the media engine's adaptive demuxer met one of its known GStreamer 1.22.0 faults; running again (attempt $((attempt + 1)) of 3): ${again[*]}" >&2
+  # Only those tests, whatever shard they came from.
+  args=("$@" "--gtest_filter=$filter")
+  unset GTEST_TOTAL_SHARDS GTEST_SHARD_INDEX
 done
+if [ "${#reruns[@]}" -gt 0 ]; then
+  echo "engine-test: tests run again after a known fault:" >&2
+  printf 'engine-test:   %s\n' "${reruns[@]}" >&2
+fi
+exit "$status"

@@ -9,6 +9,7 @@
 #include <future>
 #include <vector>
 
+#include "GstDemuxerSession.h"
 #include "GstPlaylistCheck.h"
 #include "GstPlaylistServer.h"
 #include "GstSession.h"
@@ -20,8 +21,11 @@ namespace media::gstimpl {
 namespace {
 
 constexpr double kSegmentsPerBound = 4;
-/// Seconds a playlist fetched for its check may take.
-constexpr double kPlaylistFetchSeconds = 10;
+/// Seconds a playlist fetched for its check, or for the demuxer's read, may take: less
+/// than the 10 s the demuxer's HTTP session waits, so that the demuxer always has the
+/// guard's answer (a failure named) and never meets its own time-out, a path on which
+/// GStreamer 1.22's downloader can crash.
+constexpr double kPlaylistFetchSeconds = 8;
 /// Bytes of checked playlists kept for the demuxer's first reads.
 constexpr std::size_t kMostHandedOver = 16u << 20;
 
@@ -36,20 +40,14 @@ std::vector<std::weak_ptr<FetchGuard>>& registry() {
     return *guards;
 }
 
-/// On the guards' own HTTP sessions: their requests are never a demuxer's.
-GQuark ownSessionQuark() {
-    static GQuark quark = g_quark_from_static_string("zid-fetch-guard-own");
-    return quark;
-}
-
 GQuark guardQuark() {
     static GQuark quark = g_quark_from_static_string("zid-fetch-guard");
     return quark;
 }
 
-/// On a session: the guard whose it is (a weak_ptr), once known.
-GQuark sessionQuark() {
-    static GQuark quark = g_quark_from_static_string("zid-fetch-guard-session");
+/// On a message of the demuxer's: its body came whole.
+GQuark gotBodyQuark() {
+    static GQuark quark = g_quark_from_static_string("zid-fetch-guard-got-body");
     return quark;
 }
 
@@ -147,18 +145,6 @@ FetchGuard::~FetchGuard() {
             server->post([session = session_] { g_object_unref(session); });
 }
 
-void FetchGuard::adopt(GObject* session) {
-    g_object_set_qdata_full(session, sessionQuark(), new std::weak_ptr<FetchGuard>(weak_from_this()),
-                            [](gpointer data) { delete static_cast<std::weak_ptr<FetchGuard>*>(data); });
-    std::lock_guard lock(mutex_);
-    adopted_ = true;
-}
-
-bool FetchGuard::hasSession() const {
-    std::lock_guard lock(mutex_);
-    return adopted_;
-}
-
 void FetchGuard::stop() {
     {
         std::lock_guard lock(mutex_);
@@ -178,11 +164,10 @@ void FetchGuard::stopDownloads(GstElement* demuxer) {
     if (guard) guard->stop();
 }
 
-void FetchGuard::learn(std::uint64_t bandwidth, double targetDuration, const std::set<std::string>& uris) {
+void FetchGuard::learn(std::uint64_t bandwidth, double targetDuration) {
     std::lock_guard lock(mutex_);
     bandwidth_ = std::max(bandwidth_, bandwidth);
     targetDuration_ = std::max(targetDuration_, targetDuration);
-    uris_.insert(uris.begin(), uris.end());
 }
 
 void FetchGuard::learnKeys(const std::set<std::string>& keys) {
@@ -236,17 +221,16 @@ std::uint64_t FetchGuard::segmentBound() const {
     return gstimpl::segmentBound(bandwidth_, targetDuration_);
 }
 
-bool FetchGuard::claims(const std::string& uri, const std::string& referer) const {
-    std::lock_guard lock(mutex_);
-    // Not the URLs it was given itself (another item's source may fetch the same), nor
-    // after its item ended.
-    return !stopped_ && (uris_.count(uri) > 0 || (!referer.empty() && manifests_.count(referer) > 0));
-}
-
 void FetchGuard::learnManifest(const std::string& url) {
     if (url.empty()) return;
     std::lock_guard lock(mutex_);
     manifests_.insert(url);
+}
+
+void FetchGuard::noteRead(const std::string& url, bool master) {
+    if (url.empty()) return;
+    std::lock_guard lock(mutex_);
+    read_.emplace(url, master);
 }
 
 void FetchGuard::fetchLike(GstElement* source) {
@@ -261,7 +245,6 @@ GObject* FetchGuard::session() {
     std::lock_guard lock(mutex_);
     if (!session_) {
         session_ = newPlaylistSession(like_);
-        if (session_) g_object_set_qdata(session_, ownSessionQuark(), GINT_TO_POINTER(1));
     }
     return session_;
 }
@@ -413,8 +396,30 @@ void FetchGuard::noteIfStillWaiting(const std::string& url) {
     g_source_unref(timer);
 }
 
+void FetchGuard::judge(const std::string& url, FetchedText& fetched) const {
+    if (fetched.outcome != FetchedText::Outcome::Fetched) return;
+    std::string cause = whyNotAPlaylist(fetched.text);
+    if (cause.empty()) {
+        // What a playlist is does not change: a media playlist that comes back as a master
+        // (or the other way round) is not the playlist the demuxer holds.
+        bool master = namesVariants(fetched.text);
+        std::lock_guard lock(mutex_);
+        if (auto it = read_.find(url); it != read_.end() && it->second != master)
+            cause = master ? "came back as a master playlist, where it was a media playlist"
+                           : "came back as a media playlist, where it was a master playlist";
+    }
+    if (cause.empty()) return;
+    // Answered as a failure: the demuxer's first read fails the item; a refresh fails, and
+    // the item plays on from what it has and asks again.
+    fetched.outcome = FetchedText::Outcome::Failed;
+    fetched.text.clear();
+    fetched.finalURL.clear();
+    fetched.cause = std::move(cause);
+}
+
 void FetchGuard::answerWith(const std::string& url, FetchedText fetched,
                             const std::function<void(PlaylistAnswer)>& done) {
+    judge(url, fetched);
     if (fetched.outcome != FetchedText::Outcome::Fetched) {
         failedRead(url, fetched);
         if (fetched.cause.empty() || fetched.outcome == FetchedText::Outcome::TooLong)
@@ -424,7 +429,7 @@ void FetchGuard::answerWith(const std::string& url, FetchedText fetched,
     }
     {
         std::lock_guard lock(mutex_);
-        read_.insert(url);
+        read_.emplace(url, namesVariants(fetched.text));
     }
     // A failure the demuxer got over is no longer why it might fail.
     relay_->notePlaylistFailure(MediaErrorCode::Unknown, {});
@@ -472,31 +477,26 @@ std::uint64_t FetchGuard::requestsQueued() const {
 }
 
 void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
-    if (g_object_get_qdata(session, ownSessionQuark())) return;
+    // Only a guarded demuxer's own session: never a host's, nor the guards' own.
+    std::shared_ptr<FetchGuard> owner;
+    if (GstElement* demuxer = demuxerOwning(session)) {
+        std::lock_guard lock(registryMutex());
+        if (auto* held = static_cast<std::shared_ptr<FetchGuard>*>(g_object_get_qdata(G_OBJECT(demuxer), guardQuark())))
+            owner = *held;
+        gst_object_unref(demuxer);
+    }
+    if (!owner) return;
     std::string uri = messageURI(message);
     const SoupCalls* soup = soupCalls();
-    std::shared_ptr<FetchGuard> owner;
-    if (auto* held = static_cast<std::weak_ptr<FetchGuard>*>(g_object_get_qdata(session, sessionQuark())))
-        owner = held->lock();
-    if (!owner) {
-        const char* referer = soup ? soup->headersGetOne(soup->requestHeaders(message), "Referer") : nullptr;
-        {
-            std::lock_guard lock(registryMutex());
-            // Two items may play the same stream: a guard without a session yet first.
-            for (const auto& weak : registry())
-                if (auto guard = weak.lock();
-                    guard && guard->claims(uri, referer ? referer : "") && (!owner || !guard->hasSession()))
-                    owner = std::move(guard);
-        }
-        // Not a demuxer's (the pipeline's own source, say).
-        if (!owner) return;
-        owner->adopt(session);
-    }
     owner->relay_->mediaRequests.fetch_add(1);
     PlaylistServer* server = PlaylistServer::shared();
-    // The demuxer asks for playlists, and only for them, with compressed answers allowed.
-    bool playlist = !soup || !soup->featureDisabled(message, soup->contentDecoderType());
-    if (!playlist && owner->isKey(uri)) {
+    // The demuxer asks for playlists, and only for them, with compressed answers allowed;
+    // and only ever with a GET, the one request the service answers. Its keys, which it
+    // asks for without compression, are answered by the service too (answerKey).
+    const char* method = soup ? soup->method(message) : nullptr;
+    bool get = soup && method && std::string(method) == "GET";
+    bool playlist = get && !soup->featureDisabled(message, soup->contentDecoderType());
+    if (!playlist && get && owner->isKey(uri)) {
         // Answered by the guard, like a playlist (answerKey), once the demuxer has it.
         struct Key {
             std::weak_ptr<FetchGuard> guard;
@@ -513,14 +513,24 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
             std::lock_guard lock(owner->mutex_);
             owner->running_[message] = {++owner->queued_, uri};
         }
+        // A segment whose body came whole.
+        g_signal_connect(message, "got-body", G_CALLBACK(+[](GObject* whole, gpointer) {
+                             g_object_set_qdata(whole, gotBodyQuark(), GINT_TO_POINTER(1));
+                         }),
+                         nullptr);
         g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject* finished, gpointer data) {
-                                  if (auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock()) {
+                                  auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock();
+                                  if (!guard) return;
+                                  std::string url;
+                                  {
                                       std::lock_guard lock(guard->mutex_);
                                       if (auto it = guard->running_.find(finished); it != guard->running_.end()) {
+                                          url = it->second.second;
                                           guard->lastFinished_ = std::move(it->second.second);
                                           guard->running_.erase(it);
                                       }
                                   }
+                                  guard->segmentFinished(url, finished);
                               }),
                               new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
         return;
@@ -547,6 +557,18 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
         }
     };
     turn(message, uri);
+    // The connection the request goes on to the service is bound before it connects, so
+    // the service knows it as this process's and serves it (a connection it did not
+    // expect is closed as soon as it is accepted).
+    g_signal_connect(message, "network-event",
+                     G_CALLBACK(+[](GObject* sent, GSocketClientEvent event, GIOStream* connection, gpointer) {
+                         if (event != G_SOCKET_CLIENT_CONNECTING || !G_IS_SOCKET_CONNECTION(connection)) return;
+                         PlaylistServer* service = PlaylistServer::shared();
+                         if (!service || !service->serves(messageURI(sent))) return;
+                         GSocket* socket = g_socket_connection_get_socket(G_SOCKET_CONNECTION(connection));
+                         if (socket) service->bindClientSocket(g_socket_get_fd(socket));
+                     }),
+                     nullptr);
     // Sent on by a redirect (the service's, to where the origin answered from): the
     // demuxer's downloader has taken the new address as the playlist's (its handler runs
     // first), and the request goes to the service again, for that address.
@@ -558,6 +580,34 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
             if (!to.empty() && service && !service->serves(to)) (*static_cast<Turn*>(data))(restarted, to);
         }),
         new Turn(turn), [](gpointer data, GClosure*) { delete static_cast<Turn*>(data); }, GConnectFlags(0));
+}
+
+void FetchGuard::segmentFinished(const std::string& url, GObject* message) {
+    const SoupCalls* soup = soupCalls();
+    if (url.empty() || !soup) return;
+    int status = static_cast<int>(soup->status(message));
+    bool whole = g_object_get_qdata(message, gotBodyQuark()) != nullptr;
+    std::string cause;
+    MediaErrorCode code = MediaErrorCode::ServerFailed;
+    if (status >= 400) {
+        const char* reason = soup->reason(message);
+        cause = reason && *reason ? rt::format("was answered with HTTP %d (%s)", status, reason)
+                                  : rt::format("was answered with HTTP %d", status);
+        if (status == 404 || status == 410) code = MediaErrorCode::ResourceNotFound;
+        else if (status == 401 || status == 403) code = MediaErrorCode::AccessDenied;
+    } else if (status >= 200 && status < 300 && !whole) {
+        // Or its download was cancelled (a seek): the next segment that comes clears it.
+        cause = "ended before all of it came (the connection was closed)";
+    }
+    std::lock_guard lock(mutex_);
+    if (!cause.empty()) {
+        // What the demuxer says when it gives up on its segments names none: this is why.
+        relay_->notePlaylistFailure(code, rt::format("The segment \"%s\" %s.", quotedURI(url), cause));
+        segmentNoted_ = true;
+    } else if (whole && segmentNoted_) {
+        relay_->notePlaylistFailure(MediaErrorCode::Unknown, {});
+        segmentNoted_ = false;
+    }
 }
 
 std::string FetchGuard::oldestRequest() const {

@@ -6,15 +6,16 @@
 // bound its playlists give (a few times what the variant's bandwidth carries in its target
 // duration, under a hard ceiling), and a segment over it fails the item, naming the URL.
 //
-// The URL comes from the downloader's request hook: every request the demuxer's HTTP
-// session queues is seen there (on the download thread). The session's first request
-// names a URI the guard's playlists named, or the master the guard read as its referrer;
-// from then on the session is the guard's, and so is every request it makes. Of those,
-// the ones the demuxer makes for playlists (it asks for them, and only for them, with
-// compressed answers allowed) are turned, whatever their spelling, to the process's
-// playlist service (GstPlaylistServer), where this guard answers them: with the text
-// its check already read, or with the playlist fetched then and checked. A playlist that
-// fails to come is named with what happened, in the item's error.
+// The URL comes from the downloader's request hook: every request the demuxer's own HTTP
+// session queues is seen there (on the download thread). That session is known as the
+// demuxer's from when both were made (GstDemuxerSession), never from what a request
+// names: no other session's request is ever this guard's. Of the demuxer's requests, the
+// ones it makes for playlists (GETs, and only those with compressed answers allowed) are
+// turned, whatever their spelling, to the process's playlist service (GstPlaylistServer),
+// where this guard answers them: with the text its check already read, or with the
+// playlist fetched then and checked. An answer that is no playlist (an empty one, say)
+// never reaches the demuxer: it is a failed read. A playlist that fails to come is named
+// with what happened, in the item's error.
 
 #include <gio/gio.h>
 #include <gst/gst.h>
@@ -61,9 +62,8 @@ public:
     ~FetchGuard();
 
     /// What the playlists said: the largest variant bandwidth and target duration (0
-    /// where they said nothing) and the absolute URIs they name (to know the demuxer's
-    /// requests as this guard's).
-    void learn(std::uint64_t bandwidth, double targetDuration, const std::set<std::string>& uris);
+    /// where they said nothing).
+    void learn(std::uint64_t bandwidth, double targetDuration);
     std::uint64_t segmentBound() const;
     /// The keys its playlists name (absolute URIs): the demuxer's requests for them are
     /// answered by this guard (answerKey).
@@ -89,8 +89,11 @@ public:
     /// guard's own fetches copy.
     void fetchLike(GstElement* source);
     /// The URL the master (or the media playlist the item plays) was asked at or came
-    /// from: the demuxer's first request names it as its referrer.
+    /// from: the guard's fetches name it as their referrer, as the demuxer's requests do.
     void learnManifest(const std::string& url);
+    /// The demuxer read the playlist at `url` (a master when `master`) from the pipeline's
+    /// source: a later read of it is a refresh.
+    void noteRead(const std::string& url, bool master);
     /// A playlist fetched apart from the demuxer (for its check), waited for; never on
     /// the playlist service's thread.
     FetchedText fetch(const std::string& url);
@@ -121,16 +124,15 @@ public:
 
 private:
     explicit FetchGuard(std::shared_ptr<Relay> relay);
-    /// Whether its demuxer's session may have queued this request: its playlists named
-    /// `uri`, or `referer` is the master it read.
-    bool claims(const std::string& uri, const std::string& referer) const;
-    /// Takes `session` (whose request this guard claimed) as the demuxer's: every request
-    /// it makes is this guard's.
-    void adopt(GObject* session);
-    bool hasSession() const;
     void stop();
+    /// A download of the demuxer's other than a playlist (a segment, a key) finished: one
+    /// that failed is noted as why the demuxer may give up, one that came whole clears it.
+    void segmentFinished(const std::string& url, GObject* message);
     /// The guard's HTTP session, made on first use (on the service's thread only).
     GObject* session();
+    /// An answer that is no playlist, or not the kind `url` was when first read, is a
+    /// failed fetch, with why.
+    void judge(const std::string& url, FetchedText& fetched) const;
     /// Answers a read of `url` with what was fetched for it.
     void answerWith(const std::string& url, FetchedText fetched, const std::function<void(PlaylistAnswer)>& done);
     /// A read of `url` waits for the check's fetch of it: if it still waits shortly before
@@ -154,7 +156,6 @@ private:
     mutable std::mutex mutex_;
     std::uint64_t bandwidth_ = 0;
     double targetDuration_ = 0;
-    std::set<std::string> uris_;
     std::set<std::string> manifests_;
     std::set<std::string> keys_;
     /// Keys that could not be fetched, with why the item fails.
@@ -165,8 +166,9 @@ private:
     /// The request that finished last: a segment's bytes may pass its bound after its
     /// download ended.
     std::string lastFinished_;
-    bool adopted_ = false;
     bool stopped_ = false;
+    /// The relay's noted failure is a segment's.
+    bool segmentNoted_ = false;
     bool refused_ = false;
     GstElement* like_ = nullptr;
     /// Cancelled when the item ends or fails: every fetch of the guard's ends with it.
@@ -182,8 +184,8 @@ private:
     std::set<std::string> expected_;
     std::vector<WaitingRead> waiting_;
     std::size_t handedOverBytes_ = 0;
-    /// Playlists the demuxer has read at least once.
-    std::set<std::string> read_;
+    /// Playlists the demuxer has read at least once, and whether each is a master.
+    std::map<std::string, bool> read_;
     std::function<bool(const std::string&, const FetchedText&)> check_;
 };
 

@@ -13,6 +13,7 @@
 #include <thread>
 #include <utility>
 
+#include "GstDemuxerSession.h"
 #include "GstFetchGuard.h"
 #include "GstPlaylistFetch.h"
 #include "GstSession.h"
@@ -134,7 +135,10 @@ struct PlaylistReader {
 /// The playlists a master names, resolved, each once.
 std::vector<std::string> namedPlaylists(const PlaylistFacts& master, const std::string& base) {
     std::vector<std::string> out;
+    // An I-frame playlist plays only in trick modes: fetched for its check if ever the
+    // demuxer reads it, never before.
     std::set<std::string> seen;
+    for (const auto& uri : master.iframePlaylists) seen.insert(resolved(base, uri));
     for (const auto& uri : master.playlists)
         if (std::string url = resolved(base, uri); seen.insert(url).second) out.push_back(std::move(url));
     return out;
@@ -162,7 +166,7 @@ std::optional<Refusal> readFetchedPlaylist(const std::string& url, const Fetched
     if (fetched.outcome != FetchedText::Outcome::Fetched) return std::nullopt;
     PlaylistFacts facts;
     if (auto refusal = refusalOf(url, fetched.text, facts)) return refusal;
-    guard.learn(facts.bandwidth, facts.targetDuration, {});
+    guard.learn(facts.bandwidth, facts.targetDuration);
     return std::nullopt;
 }
 
@@ -239,16 +243,22 @@ GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data
             reader->text.clear();
             std::string asked;
             std::string base = upstreamURI(pad, &asked);
+            // Not a playlist (an empty answer, say): the demuxer never parses it.
+            if (std::string cause = whyNotAPlaylist(text); !cause.empty())
+                return refuse(MediaErrorCode::ServerFailed, thePlaylist(base) + " " + cause + ".");
             PlaylistFacts facts;
             if (auto refusal = refusalOf(base, text, facts))
                 return refuse(refusal->code, std::move(refusal->description));
-            // Its URIs tell the demuxer's first request, and with it the demuxer's session.
-            reader->guard->learn(facts.bandwidth, facts.targetDuration, absoluteURIs(facts.uris, base));
+            reader->guard->learn(facts.bandwidth, facts.targetDuration);
             reader->guard->learnKeys(keysNamed(facts, base));
             reader->guard->fetchLike(pipelineSourceOf(reader->demuxer));
             // The demuxer names it as the referrer of its requests.
             reader->guard->learnManifest(base);
             reader->guard->learnManifest(asked);
+            // A live media playlist given as the item's URL is refreshed through the guard:
+            // the demuxer has read it.
+            reader->guard->noteRead(base, facts.master);
+            reader->guard->noteRead(asked, facts.master);
             std::vector<std::string> playlists = namedPlaylists(facts, base);
             if (playlists.empty()) return GST_PAD_PROBE_OK;
             // The media playlists are fetched for their check while the demuxer reads the
@@ -285,6 +295,20 @@ std::string firstRefusedURI(const std::string& playlist) {
         }
     }
     return {};
+}
+
+std::string whyNotAPlaylist(const std::string& text) {
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos)
+        return text.empty() ? "was an empty answer, not a playlist" : "was an empty answer (blank lines), not a playlist";
+    if (text.rfind("\xef\xbb\xbf", 0) == 0) return "begins with a byte-order mark, where a playlist begins with #EXTM3U";
+    if (text.rfind("#EXTM3U", 0) != 0) return "was not a playlist: it does not begin with #EXTM3U";
+    return {};
+}
+
+bool namesVariants(const std::string& playlist) {
+    for (const char* tag : {"\n#EXT-X-STREAM-INF:", "\n#EXT-X-MEDIA:", "\n#EXT-X-I-FRAME-STREAM-INF:"})
+        if (playlist.find(tag) != std::string::npos) return true;
+    return false;
 }
 
 namespace {
@@ -330,8 +354,10 @@ PlaylistFacts readPlaylistFacts(const std::string& playlist) {
                                                       std::strtoull(attribute(line, "BANDWIDTH").c_str(), nullptr, 10));
             if (startsWith(line, "#EXT-X-STREAM-INF:"))
                 variantNext = true;
-            else if (!uri.empty())
+            else if (!uri.empty()) {
                 facts.playlists.push_back(uri);
+                facts.iframePlaylists.push_back(uri);
+            }
         } else if (startsWith(line, "#EXT-X-MEDIA:")) {
             facts.master = true;
             if (!uri.empty()) facts.playlists.push_back(uri);
@@ -356,6 +382,10 @@ void checkPlaylistsEntering(GstElement* demuxer, const std::shared_ptr<Relay>& r
     auto types = static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST |
                                               GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM);
     auto guard = FetchGuard::of(demuxer, relay);
+    // A demuxer whose own session is not known would fetch its playlists unchecked.
+    if (!sessionKnown(demuxer))
+        guard->refuse(MediaErrorCode::EngineFailed,
+                      "The stream's playlists could not be checked: the HTTP session of its demuxer is not known.");
     std::weak_ptr<FetchGuard> weak = guard;
     guard->onCheck([weak](const std::string& url, const FetchedText& fetched) {
         auto g = weak.lock();

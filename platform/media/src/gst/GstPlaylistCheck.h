@@ -33,12 +33,22 @@ struct Relay;
 /// or "" when there is none. Reads URI lines and every URI="..." attribute of a tag.
 std::string firstRefusedURI(const std::string& playlist);
 
+/// Why an answer the origin gave for a playlist is none, for a person ("was an empty
+/// answer, not a playlist", ...), or "" when it is one. The demuxer never gets such an
+/// answer: some of them (an empty one) end its process rather than fail its item.
+std::string whyNotAPlaylist(const std::string& text);
+
+/// Whether a playlist names variants or renditions (a master) rather than segments.
+bool namesVariants(const std::string& playlist);
+
 /// What a playlist says that bounds the demuxer's fetches.
 struct PlaylistFacts {
     /// It names variants or renditions (a master playlist).
     bool master = false;
     /// The playlists a master names: variants, renditions, I-frame variants.
     std::vector<std::string> playlists;
+    /// Of those, the I-frame variants (as written).
+    std::vector<std::string> iframePlaylists;
     /// Every URI it names, as written (playlists, segments, keys, maps).
     std::vector<std::string> uris;
     /// The keys its segments are encrypted with (EXT-X-KEY, a method other than NONE), as

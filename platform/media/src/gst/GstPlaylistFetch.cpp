@@ -10,6 +10,8 @@ namespace media::gstimpl {
 namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
+/// The HTTP library's error for a request redirected more often than it follows.
+constexpr int kTooManyRedirects = 2;
 
 struct Fetch {
     const SoupCalls* soup = nullptr;
@@ -65,6 +67,9 @@ void failWith(Fetch* fetch, GError* error) {
         fetch->result.cause = rt::format("did not answer within %g seconds", fetch->seconds);
     else if (fetch->stop && g_cancellable_is_cancelled(fetch->stop))
         fetch->result.cause.clear();
+    else if (error && error->code == kTooManyRedirects &&
+             g_strcmp0(g_quark_to_string(error->domain), "soup-session-error-quark") == 0)
+        fetch->result.cause = rt::format("is a redirect loop (HTTP %d again and again)", fetch->result.status);
     else
         fetch->result.cause = rt::format("could not be fetched (%s)", error ? error->message : "unknown failure");
 }

@@ -29,7 +29,7 @@ struct FetchedText {
     /// The origin's HTTP status, 0 when it never answered.
     int status = 0;
     /// What went wrong, for a person (Failed): "was answered with HTTP 404 (Not Found)",
-    /// "did not answer within 10 seconds", ...; "" when the fetch was stopped.
+    /// "did not answer within 8 seconds", ...; "" when the fetch was stopped.
     std::string cause;
 };
 

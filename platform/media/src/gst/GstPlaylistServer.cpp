@@ -4,6 +4,7 @@
 #include <glib-unix.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <pthread.h>
 #include <rt/Format.h>
 #include <strings.h>
 #include <sys/random.h>
@@ -11,11 +12,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <condition_variable>
 #include <cstring>
 
 #include "GstFetchGuard.h"
-#include "GstOwnSocket.h"
 
 namespace media::gstimpl {
 
@@ -28,6 +29,12 @@ constexpr double kRequestSeconds = 5;
 constexpr double kIdleSeconds = 60;
 /// Addresses are forgotten this long after they were handed out.
 constexpr gint64 kAddressLifeMicroseconds = 600 * G_USEC_PER_SEC;
+/// Connections accepted at most each time the listener wakes the service.
+constexpr int kAcceptsPerWake = 16;
+/// Clients expected at most at once, and how long a client bound but not yet accepted
+/// is expected.
+constexpr std::size_t kMostExpected = 4096;
+constexpr gint64 kExpectedMicroseconds = 60 * G_USEC_PER_SEC;
 
 const char* reasonOf(int status) {
     switch (status) {
@@ -108,6 +115,8 @@ PlaylistServer* PlaylistServer::shared() {
         std::condition_variable running;
         bool up = false;
         std::thread([made, &started, &running, &up] {
+            // Named, so that what it costs can be told apart from the process's other work.
+            ::pthread_setname_np(::pthread_self(), "zid-playlists");
             g_main_context_push_thread_default(made->context_);
             made->listen();
             GMainLoop* loop = g_main_loop_new(made->context_, FALSE);
@@ -129,6 +138,9 @@ void PlaylistServer::post(std::function<void()> work) {
     // Always from the loop, never inside the caller's own turn (even on the service's
     // thread): work may release what the caller is still using.
     GSource* idle = g_idle_source_new();
+    // As urgent as the answers and fetches it serves: an idle source would wait for the
+    // listener, ever ready under a flood of connections.
+    g_source_set_priority(idle, G_PRIORITY_DEFAULT);
     g_source_set_callback(
         idle,
         +[](gpointer data) -> gboolean {
@@ -164,8 +176,23 @@ std::string PlaylistServer::alias(const std::shared_ptr<FetchGuard>& guard, cons
 
 bool PlaylistServer::serves(const std::string& uri) const { return uri.rfind(base_, 0) == 0; }
 
+bool PlaylistServer::bindClientSocket(int socket) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof local;
+    if (::bind(socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        ::getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        return false;
+    expectClient(ntohs(local.sin_port));
+    return true;
+}
+
 void PlaylistServer::listen() {
     accepting_ = g_unix_fd_source_new(listener_, G_IO_IN);
+    // After the connections being served and the fetches: a new connection waits while
+    // they have work, and a flood of them never holds them.
+    g_source_set_priority(accepting_, G_PRIORITY_LOW);
     g_source_set_callback(accepting_, G_SOURCE_FUNC(+[](gint, GIOCondition, gpointer data) -> gboolean {
                               static_cast<PlaylistServer*>(data)->acceptAll();
                               return G_SOURCE_CONTINUE;
@@ -174,8 +201,30 @@ void PlaylistServer::listen() {
     g_source_attach(accepting_, context_);
 }
 
+void PlaylistServer::expectClient(int port) {
+    gint64 now = g_get_monotonic_time();
+    std::lock_guard lock(mutex_);
+    // A socket bound but never connected (its connection failed) is forgotten in time.
+    if (expected_.size() >= kMostExpected)
+        for (auto it = expected_.begin(); it != expected_.end();)
+            it = now - it->second > kExpectedMicroseconds ? expected_.erase(it) : std::next(it);
+    if (expected_.size() < kMostExpected) expected_[port] = now;
+}
+
+bool PlaylistServer::expected(int accepted) {
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(accepted, reinterpret_cast<sockaddr*>(&peer), &length) != 0 || peer.sin_family != AF_INET ||
+        peer.sin_addr.s_addr != htonl(INADDR_LOOPBACK))
+        return false;
+    std::lock_guard lock(mutex_);
+    return expected_.erase(ntohs(peer.sin_port)) > 0;
+}
+
 void PlaylistServer::acceptAll() {
-    for (;;) {
+    // A few at a time: connections queued without end (a flood) never hold the thread
+    // from the answers and fetches it serves between.
+    for (int accepted = 0; accepted < kAcceptsPerWake; ++accepted) {
         int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
@@ -198,9 +247,14 @@ void PlaylistServer::acceptAll() {
             }
             return;
         }
-        if (!clientIsOwnSocket(fd)) {
-            // Another process's: it gets nothing, not even a descriptor held for it.
+        if (!expected(fd)) {
+            // Another process's: it gets nothing, not even a descriptor held for it. Reset
+            // rather than closed: a closed connection waits out its time on this end, and
+            // a flood of them would leave every port pair waiting, where the demuxer's
+            // next connection, met as an old one's, would wait a second to be made.
             foreign_.fetch_add(1);
+            linger reset{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
             ::close(fd);
             continue;
         }
@@ -295,8 +349,15 @@ void PlaylistServer::answer(const std::shared_ptr<Client>& client, const std::st
         auto space = head.find(' ', 5);
         if (space != std::string::npos) name = head.substr(5, space - 5);
     }
-    for (std::size_t at = head.find("\r\n"); at != std::string::npos; at = head.find("\r\n", at + 2))
-        if (strncasecmp(head.c_str() + at + 2, "Connection: close", 17) == 0) client->keepAlive = false;
+    // A request with a body (the service never reads one) ends its connection: what
+    // follows its head is not the next request. So does any other than a GET.
+    if (name.empty()) client->keepAlive = false;
+    for (std::size_t at = head.find("\r\n"); at != std::string::npos; at = head.find("\r\n", at + 2)) {
+        const char* line = head.c_str() + at + 2;
+        if (strncasecmp(line, "Connection: close", 17) == 0 || strncasecmp(line, "Transfer-Encoding:", 18) == 0 ||
+            (strncasecmp(line, "Content-Length:", 15) == 0 && std::strtoull(line + 15, nullptr, 10) != 0))
+            client->keepAlive = false;
+    }
     std::shared_ptr<FetchGuard> guard;
     std::string url;
     FetchHeaders headers;

@@ -10,11 +10,16 @@
 // the playlist names resolve against the address the origin answered from.
 //
 // The service is this process's alone: a connection is served only when its client end
-// is one of this process's own sockets (GstOwnSocket); any other is closed as soon as it
-// is accepted, so it holds neither a descriptor nor any time of the service. Its addresses
-// are drawn from the kernel's random source (128 bits). One thread serves every
-// connection and every fetch from one event loop: no client holds a thread, and a
-// request must come whole within its deadline.
+// is a socket the guard bound itself, on a port it told the service before the socket
+// connected (bindClientSocket, from the demuxer's connection as it is made); any other
+// is closed as soon as it is accepted, at the cost of a look-up, so it holds neither a
+// descriptor nor any time of the service. A TCP connection's two addresses are unique
+// while it lasts, and no other process can bind a port one of this process's sockets
+// holds. The listener accepts a few connections each time it wakes the service, so a
+// flood of them (a full queue that never empties) delays an answer by a few look-ups at
+// most. Its addresses are drawn from the kernel's random source (128 bits). One thread
+// serves every connection and every fetch from one event loop: no client holds a
+// thread, and a request must come whole within its deadline.
 
 #include <glib.h>
 
@@ -55,9 +60,14 @@ public:
     std::string alias(const std::shared_ptr<FetchGuard>& guard, const std::string& url, FetchHeaders headers);
     /// Whether `uri` is one of the service's.
     bool serves(const std::string& uri) const;
+    /// A connection from `port` of 127.0.0.1 is one of this process's: it is served.
+    void expectClient(int port);
+    /// Binds `socket` (a TCP socket about to connect to the service) to a port of
+    /// 127.0.0.1 the service then expects; false when it could not.
+    bool bindClientSocket(int socket);
     /// "http://127.0.0.1:<port>/".
     const std::string& base() const { return base_; }
-    /// Connections closed at once because their client was not of this process.
+    /// Connections closed at once because their client was not one the guard bound.
     std::uint64_t foreignConnections() const { return foreign_.load(); }
 
 private:
@@ -71,6 +81,8 @@ private:
     PlaylistServer(int listener, std::string base);
     void listen();
     void acceptAll();
+    /// Whether the accepted connection's client is one expected (and no longer is).
+    bool expected(int accepted);
     void readFrom(const std::shared_ptr<Client>& client);
     void answer(const std::shared_ptr<Client>& client, const std::string& head);
     void send(const std::shared_ptr<Client>& client, const Answer& answer);
@@ -87,6 +99,8 @@ private:
     std::thread::id thread_;
     mutable std::mutex mutex_;
     std::map<std::string, Entry> entries_;
+    /// Ports of clients expected, with when each was bound.
+    std::map<int, gint64> expected_;
     /// Connections being served (on the service's thread only).
     std::map<int, std::shared_ptr<Client>> clients_;
 };

@@ -1,4 +1,5 @@
 #include "GstSession.h"
+#include "GstDemuxerSession.h"
 #include "GstFetchGuard.h"
 #include "GstPlaylistCheck.h"
 #include "GstTeardown.h"
@@ -68,6 +69,8 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
     std::string name = GST_OBJECT_NAME(factory);
     auto& relay = *static_cast<std::shared_ptr<Relay>*>(data);
     if (name == "urisourcebin") {
+        // Before the source bin makes a demuxer: its HTTP session is known as it is made.
+        knowDemuxerSessions();
         // A progressive file is otherwise demuxed inside the source bin and buffered per
         // elementary stream in a queue of its own; the engine (1.22) can crash in the
         // decoder bin when that queue's thread delivers the end of the streams while the

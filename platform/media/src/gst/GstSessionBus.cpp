@@ -151,6 +151,17 @@ rt::Ref<rt::Error> GstSession::errorFromMessage(GstMessage* message) const {
     }
     if (httpSource && httpStatus_ >= 400)
         text = "the server answered HTTP " + std::to_string(httpStatus_) + (text.empty() ? "" : " (" + text + ")");
+    // A source that gives up on a redirect has followed as many as it follows: a loop.
+    bool redirected = httpStatus_ >= 300 && httpStatus_ < 400;
+    for (const char* reason : {"Moved Permanently", "Found", "Moved Temporarily", "See Other", "Temporary Redirect",
+                               "Permanent Redirect"})
+        redirected = redirected || text == reason;
+    if (httpSource && redirected) {
+        code = MediaErrorCode::ServerFailed;
+        text = httpStatus_ >= 300 && httpStatus_ < 400
+                   ? rt::format("a redirect loop (HTTP %d again and again)", httpStatus_)
+                   : "a redirect loop (" + text + ", again and again)";
+    }
     if (text.empty()) text = plainText(code);
     // The error names what failed to load (the source's own URL, a segment's say, else
     // the media's), never the engine's element: that is what a person can act on. An

@@ -35,6 +35,7 @@ const SoupCalls* soupCalls() {
     take(calls.headersGetOne, "soup_message_headers_get_one");
     take(calls.headersForeach, "soup_message_headers_foreach");
     take(calls.featureDisabled, "soup_message_is_feature_disabled");
+    take(calls.method, "soup_message_get_method");
     // The library stays loaded as long as the process: the elements never unload it.
     if (!all) return nullptr;
     found = true;

@@ -24,6 +24,7 @@ struct SoupCalls {
     void (*headersForeach)(gpointer headers, void (*each)(const char* name, const char* value, gpointer data),
                            gpointer data);
     gboolean (*featureDisabled)(GObject* message, GType feature);
+    const char* (*method)(GObject* message);
 };
 
 /// The calls, once the library is in the process (the adaptive demuxer loads it); null

@@ -121,6 +121,7 @@ TEST(FetchGuardRules, APlaylistsFactsAreItsVariantsRenditionsBandwidthTargetDura
     EXPECT_TRUE(master.master);
     EXPECT_EQ(master.playlists, (std::vector<std::string>{"audio/fra.m3u8", "low/index.m3u8",
                                                           "https://cdn.example/high/index.m3u8", "iframes.m3u8"}));
+    EXPECT_EQ(master.iframePlaylists, (std::vector<std::string>{"iframes.m3u8"}));
     EXPECT_EQ(master.bandwidth, 2'400'000u) << "BANDWIDTH, not AVERAGE-BANDWIDTH";
     EXPECT_EQ(master.targetDuration, 0);
 
@@ -447,6 +448,105 @@ TEST_F(PlaylistCheckInEngineProcessTest, AMasterNamingAPlaylistManyTimesFetchesI
     expectNeighbourPlaysOn();
     std::printf("master naming a 4 MiB playlist 560 times: refused after %.2f s, engine process peak %.0f MB\n", took,
                 peak / 1024.0);
+}
+
+TEST_F(PlaylistCheckInEngineProcessTest, AnAnswerThatIsNoPlaylistFailsItsItemAloneAndTheEngineLives) {
+    using peers::HlsOrigin;
+    const std::string type = "application/vnd.apple.mpegurl";
+    // What came for the media playlist a master names, on the demuxer's first read of it.
+    struct Case {
+        std::string name;
+        HlsOrigin::Answer answer;
+        std::string said;
+    };
+    const std::vector<Case> refused{
+        {"empty", HlsOrigin::Answer::empty(), "an empty answer"},
+        {"blank", {200, "\r\n\n", type}, "an empty answer"},
+        {"bom", {200, "\xef\xbb\xbf" + mediaPlaylist(2), type}, "byte-order mark"},
+        {"html", {200, "<html><body>Publishing</body></html>", "text/html"}, "does not begin with #EXTM3U"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.name);
+        const std::string tag = "/tag/no-playlist-" + c.name + "/";
+        origin().script(tag + "media.m3u8", {c.answer});
+        origin().script(tag + "master.m3u8", {{200, masterNaming("media.m3u8", 1), type}});
+        auto item = itemOnSharedEngine(tag + "master.m3u8");
+        auto player = Player::playerWithPlayerItem(item);
+        player->play();
+        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 20));
+        ASSERT_EQ(item->status(), PlayerItemStatus::Failed);
+        std::string said = item->error()->localizedDescription();
+        EXPECT_EQ(item->error()->code(), static_cast<long long>(MediaErrorCode::ServerFailed)) << said;
+        EXPECT_NE(said.find("\"" + origin().url(tag + "media.m3u8") + "\""), std::string::npos) << said;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        EXPECT_EQ(said.find(origin().url(tag + "media.m3u8")), said.rfind(origin().url(tag + "media.m3u8"))) << said;
+        expectNeighbourPlaysOn();
+    }
+    // Answers the demuxer reads as playlists, or whose segments, keys and maps it fetches:
+    // whatever becomes of the item, the engine and its neighbour live on.
+    const std::string segment = "#EXTINF:2.0,\nvod/muxed/seg0.ts\n";
+    const std::vector<Case> survived{
+        {"master-empty", HlsOrigin::Answer::empty(), ""},
+        {"header-only", {200, "#EXTM3U\n", type}, ""},
+        {"truncated", {200, mediaPlaylist(5).substr(0, 70), type}, ""},
+        {"durations", {200, "#EXTM3U\n#EXT-X-TARGETDURATION:99999999999\n#EXTINF:1e308,\nvod/muxed/seg0.ts\n"
+                            "#EXTINF:-5,\nvod/muxed/seg1.ts\n#EXT-X-ENDLIST\n", type}, ""},
+        {"sequence", {200, "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:18446744073709551615\n"
+                           "#EXT-X-DISCONTINUITY-SEQUENCE:4294967295\n" + segment + "#EXT-X-ENDLIST\n", type}, ""},
+        {"empty-key", {200, "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-KEY:METHOD=AES-128,URI=\"key.bin\"\n" + segment +
+                                "#EXT-X-ENDLIST\n", type}, ""},
+        {"empty-map", {200, "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-MAP:URI=\"init.mp4\"\n" + segment +
+                                "#EXT-X-ENDLIST\n", type}, ""},
+    };
+    for (const auto& c : survived) {
+        SCOPED_TRACE(c.name);
+        const std::string tag = "/tag/odd-answer-" + c.name + "/";
+        origin().script(tag + "key.bin", {HlsOrigin::Answer::empty("application/octet-stream")});
+        origin().script(tag + "init.mp4", {HlsOrigin::Answer::empty("video/mp4")});
+        if (c.name == "master-empty") {
+            origin().script(tag + "master.m3u8", {c.answer});
+        } else {
+            origin().script(tag + "media.m3u8", {c.answer});
+            origin().script(tag + "master.m3u8", {{200, masterNaming("media.m3u8", 1), type}});
+        }
+        auto item = itemOnSharedEngine(tag + "master.m3u8");
+        auto player = Player::playerWithPlayerItem(item);
+        player->play();
+        EXPECT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 20));
+        waitUntil([] { return false; }, 1.0);
+        std::printf("%s: %s\n", c.name.c_str(),
+                    item->error() ? item->error()->localizedDescription().c_str() : "plays");
+        expectNeighbourPlaysOn();
+        if (neighbour->status() != PlayerItemStatus::ReadyToPlay) return;
+    }
+}
+
+TEST_F(PlaylistCheckInEngineProcessTest, ALiveRefreshThatIsNoPlaylistIsAFailedRefreshAndTheItemPlaysOn) {
+    using peers::HlsOrigin;
+    // The live playlist as the origin's clock has it (a 200 without a body is the path's
+    // own), then two refreshes of another kind, then the live playlist again.
+    HlsOrigin::Answer live{200, {}, "application/vnd.apple.mpegurl"};
+    const std::vector<std::pair<std::string, HlsOrigin::Answer>> odd{
+        {"empty", HlsOrigin::Answer::empty()},
+        {"master", {200, masterNaming("index.m3u8", 1), "application/vnd.apple.mpegurl"}},
+    };
+    for (const auto& [name, answer] : odd) {
+        SCOPED_TRACE(name);
+        const std::string path = "/tag/live-refresh-" + name + "/live/index.m3u8";
+        origin().script(path, {live, live, answer, answer, live});
+        auto item = itemOnSharedEngine(path);
+        auto player = Player::playerWithPlayerItem(item);
+        player->play();
+        ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 20));
+        ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+        // Past the odd refreshes, and two more of the live playlist.
+        EXPECT_TRUE(waitUntil([&] { return origin().requestCount(path) >= 7; }, 20)) << origin().requestCount(path);
+        EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay)
+            << (item->error() ? item->error()->localizedDescription() : std::string());
+        expectNeighbourPlaysOn();
+        std::printf("live refreshed %d times through two refreshes of another kind (%s)\n", origin().requestCount(path),
+                    name.c_str());
+    }
 }
 
 // Its own engines, in child processes: run once, not again in the child-process shards.

@@ -6,9 +6,12 @@
 
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <dlfcn.h>
 #include <media/MediaErrors.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,13 +21,16 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <vector>
 
 #include "../GstTestSupport.h"
 #include "Sanitized.h"
 #include "gst/GstFetchGuard.h"
 #include "gst/GstPlaylistServer.h"
+#include "gst/GstDemuxerSession.h"
 #include "gst/GstSession.h"
+#include "gst/GstSoup.h"
 
 namespace playlistservicetest {
 
@@ -204,8 +210,14 @@ bool inEngineProcess() {
 }
 
 /// A loopback connection to `port`, or -1.
-int connectTo(int port) {
+/// A connection to `port` of 127.0.0.1; `asGuard`: from a socket bound as the guard binds
+/// the demuxer's, which the service serves.
+int connectTo(int port, bool asGuard = false) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && asGuard && !media::gstimpl::PlaylistServer::shared()->bindClientSocket(fd)) {
+        ::close(fd);
+        return -1;
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -321,6 +333,314 @@ TEST_F(GstMediaTest, ThePlaylistServiceIsItsProcessesAloneAndAThousandForeignCon
         origin().requestCount(tag + "live/index.m3u8") - refreshes);
 }
 
+/// CPU seconds the playlist service's thread has used (0 when it is not found).
+double serviceThreadSeconds() {
+    DIR* tasks = ::opendir("/proc/self/task");
+    if (!tasks) return 0;
+    double seconds = 0;
+    while (dirent* entry = ::readdir(tasks)) {
+        std::string task = std::string("/proc/self/task/") + entry->d_name;
+        std::ifstream comm(task + "/comm");
+        std::string name;
+        if (!std::getline(comm, name) || name != "zid-playlists") continue;
+        std::ifstream stat(task + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        std::istringstream fields(text.substr(text.rfind(')') + 2));
+        std::string field;
+        unsigned long long utime = 0, stime = 0;
+        for (int i = 3; i <= 15 && fields >> field; ++i) {
+            if (i == 14) utime = std::stoull(field);
+            if (i == 15) stime = std::stoull(field);
+        }
+        seconds = static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    }
+    ::closedir(tasks);
+    return seconds;
+}
+
+/// Keeps `inFlight` connections to `port` of 127.0.0.1 open or opening, each replaced as
+/// soon as the other end closes it, up to `perSecond` new ones a second; never returns
+/// (for a child process).
+[[noreturn]] void floodWithConnections(int port, int inFlight, double perSecond) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    std::vector<pollfd> fds(static_cast<std::size_t>(inFlight));
+    auto open = [&](pollfd& p) {
+        p.fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        p.events = POLLIN;
+        if (p.fd >= 0) (void)::connect(p.fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    };
+    for (auto& p : fds) open(p);
+    auto start = std::chrono::steady_clock::now();
+    double opened = 0;
+    for (;;) {
+        if (::poll(fds.data(), fds.size(), 1) < 0) continue;
+        for (auto& p : fds) {
+            if (p.fd >= 0 && !(p.revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            if (p.fd >= 0) ::close(p.fd);
+            p.fd = -1;
+            p.revents = 0;
+            if (opened < secondsSince(start) * perSecond) {
+                open(p);
+                ++opened;
+            }
+        }
+    }
+}
+
+TEST_F(GstMediaTest, AFloodOfConnectionsFromAnotherUserDelaysNoRefreshAndNoNewItem) {
+    if (inEngineProcess()) GTEST_SKIP() << "the service of this test's own process is flooded in process";
+    auto* service = media::gstimpl::PlaylistServer::shared();
+    ASSERT_TRUE(service);
+    const int port = std::atoi(service->base().c_str() + service->base().rfind(':') + 1);
+    // A live item refreshing through the service (every 2 s), before the flood.
+    const std::string tag = "/tag/flooded-live/";
+    auto live = PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url(tag + "live/index.m3u8"), engine));
+    auto livePlayer = Player::playerWithPlayerItem(live);
+    livePlayer->play();
+    std::string said = settle(live, 20);
+    ASSERT_EQ(live->status(), PlayerItemStatus::ReadyToPlay) << said;
+    // A new item's usual time, on this machine as loaded as it is (the slower of one before
+    // and one after the flood).
+    auto readyAfter = [&](const std::string& path) {
+        auto start = std::chrono::steady_clock::now();
+        auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url(path), engine));
+        auto player = Player::playerWithPlayerItem(item);
+        std::string why = settle(item, 20);
+        EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << why;
+        return secondsSince(start);
+    };
+    double usualReady = readyAfter("/tag/unflooded-vod/vod/master.m3u8");
+    std::uint64_t foreignBefore = service->foreignConnections();
+    double cpuBefore = serviceThreadSeconds();
+    // A process of another user (where the test may become one) keeping 512 connections
+    // in flight, opening another whenever the service closes one, 20,000 a second (more
+    // than a service refusing each at the cost of a look through its descriptors keeps up
+    // with: its queue then never empties).
+    const bool otherUser = ::geteuid() == 0;
+    if (!otherUser) std::printf("not root: the flood comes from this user's processes\n");
+    std::vector<pid_t> flooders;
+    for (int i = 0; i < 1; ++i) {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // Ends with the test, however it ends.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (otherUser && ::setuid(65534) != 0) ::_exit(1);
+            floodWithConnections(port, 512, 20000);
+        }
+        flooders.push_back(child);
+    }
+    auto started = std::chrono::steady_clock::now();
+    // A new item meanwhile: ready within its usual time and a second.
+    double ready = readyAfter("/tag/flooded-vod/vod/master.m3u8");
+    // The live item's refreshes, watched for 10 s: none waits past two target durations.
+    int refreshes = origin().requestCount(tag + "live/index.m3u8");
+    int last = refreshes;
+    double lastAt = secondsSince(started), longestGap = 0;
+    while (secondsSince(started) < 10) {
+        waitUntil([] { return false; }, 0.05);
+        int now = origin().requestCount(tag + "live/index.m3u8");
+        if (now != last) {
+            longestGap = std::max(longestGap, secondsSince(started) - lastAt);
+            last = now;
+            lastAt = secondsSince(started);
+        }
+    }
+    longestGap = std::max(longestGap, secondsSince(started) - lastAt);
+    // Playlist reads as the demuxer makes them, each on a connection of its own: none
+    // waits on the flood.
+    GstElement* demuxer = gst_element_factory_make("hlsdemux2", nullptr);
+    ASSERT_TRUE(demuxer);
+    gst_object_ref_sink(demuxer);
+    auto guard = media::gstimpl::FetchGuard::of(demuxer, std::make_shared<media::gstimpl::Relay>());
+    double slowestRead = 0;
+    for (int i = 0; i < 20; ++i) {
+        auto t0 = std::chrono::steady_clock::now();
+        std::string alias = service->alias(guard, origin().url("/tag/flooded-reads/vod/muxed/index.m3u8"), {});
+        int fd = connectTo(port, true);
+        timeval patience{5, 0};
+        if (fd >= 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+        int status = 0;
+        std::string body = fd >= 0 ? get(fd, alias.substr(service->base().size() - 1), status) : std::string();
+        if (fd >= 0) ::close(fd);
+        slowestRead = std::max(slowestRead, secondsSince(t0));
+        EXPECT_EQ(status, 200);
+    }
+    guard.reset();
+    gst_object_unref(demuxer);
+    double flooded = secondsSince(started);
+    double cpu = serviceThreadSeconds() - cpuBefore;
+    std::uint64_t refused = service->foreignConnections() - foreignBefore;
+    for (pid_t child : flooders) ::kill(child, SIGKILL);
+    for (pid_t child : flooders) ::waitpid(child, nullptr, 0);
+    usualReady = std::max(usualReady, readyAfter("/tag/unflooded-again-vod/vod/master.m3u8"));
+    // The item's pipeline shares the machine with the flood (the service answers its reads
+    // at once, as the reads above show): a loaded machine adds a second or so.
+    EXPECT_LT(ready, usualReady + 2.0);
+    EXPECT_LT(slowestRead, 0.5) << "the slowest playlist read on a new connection";
+    EXPECT_EQ(live->status(), PlayerItemStatus::ReadyToPlay)
+        << (live->error() ? live->error()->localizedDescription() : std::string());
+    EXPECT_GE(last - refreshes, 2) << "refreshes in 10 s of flood";
+    EXPECT_LT(longestGap, 4.0) << "the longest wait between two refreshes";
+    EXPECT_GT(refused, 1000u) << "the flood reached the service";
+    std::printf("flood of %.0f connections a second (%s): a master ready after %.2f s (%.2f s without), "
+                "playlist reads on new connections within %.3f s, %d refreshes in %.0f s, longest gap %.2f s, "
+                "service thread %.0f %% of a core\n",
+                static_cast<double>(refused) / flooded, otherUser ? "another user" : "this user", ready, usualReady,
+                slowestRead,
+                last - refreshes, flooded, longestGap, 100 * cpu / flooded);
+}
+
+/// A host's own HTTP session in the engine's process: its requests, sent and read whole.
+struct HostSession {
+    struct Answer {
+        int status = 0;
+        std::string body;
+        std::string cacheControl;
+    };
+    HostSession() {
+        soup = media::gstimpl::soupCalls();
+        if (!soup) return;
+        session = G_OBJECT(g_object_new(soup->sessionType(), nullptr));
+        void* library = ::dlopen("libsoup-3.0.so.0", RTLD_NOW | RTLD_NOLOAD);
+        if (!library) return;
+        sendAndRead = reinterpret_cast<decltype(sendAndRead)>(::dlsym(library, "soup_session_send_and_read"));
+        setBody = reinterpret_cast<decltype(setBody)>(::dlsym(library, "soup_message_set_request_body_from_bytes"));
+        // The demuxer's plugin keeps the library loaded.
+        ::dlclose(library);
+    }
+    ~HostSession() {
+        if (session) g_object_unref(session);
+    }
+    Answer send(const char* method, const std::string& url, const std::string& referer = {},
+                const std::string& body = {}) {
+        Answer out;
+        GObject* message = soup->messageNew(method, url.c_str());
+        if (!referer.empty()) soup->headersReplace(soup->requestHeaders(message), "Referer", referer.c_str());
+        if (!body.empty()) {
+            GBytes* bytes = g_bytes_new(body.data(), body.size());
+            setBody(message, "application/x-www-form-urlencoded", bytes);
+            g_bytes_unref(bytes);
+        }
+        GError* error = nullptr;
+        if (GBytes* read = sendAndRead(session, message, nullptr, &error)) {
+            gsize size = 0;
+            const char* data = static_cast<const char*>(g_bytes_get_data(read, &size));
+            out.body.assign(data ? data : "", size);
+            g_bytes_unref(read);
+        }
+        g_clear_error(&error);
+        out.status = static_cast<int>(soup->status(message));
+        const char* cache = soup->headersGetOne(soup->responseHeaders(message), "Cache-Control");
+        out.cacheControl = cache ? cache : "";
+        g_object_unref(message);
+        return out;
+    }
+    const media::gstimpl::SoupCalls* soup = nullptr;
+    GObject* session = nullptr;
+    GBytes* (*sendAndRead)(GObject*, GObject*, GCancellable*, GError**) = nullptr;
+    void (*setBody)(GObject*, const char*, GBytes*) = nullptr;
+};
+
+TEST_F(GstMediaTest, AHostsOwnHttpSessionIsNeverTakenForTheDemuxers) {
+    if (inEngineProcess()) GTEST_SKIP() << "a host's session beside the in-process engine";
+    ASSERT_TRUE(media::gstimpl::knowDemuxerSessions());
+    // Made before the demuxer, as a host's is.
+    HostSession host;
+    ASSERT_TRUE(host.session && host.sendAndRead && host.setBody);
+    const std::string tag = "/tag/host-session/";
+    const std::string variant = tag + "vod/muxed/index.m3u8";
+    origin().script(tag + "master.m3u8", {{200, masterNaming("vod/muxed/index.m3u8"), kPlaylistType}});
+    origin().script(tag + "api/items", {{200, "{\"items\":[]}", "application/json"}});
+    origin().script(tag + "api/none", {HlsOrigin::Answer::notFound()});
+    origin().script(tag + "download.bin", {{200, std::string(5u << 20, 'x'), "application/octet-stream"}});
+    auto item = itemFor(tag + "master.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    player->play();
+    std::string said = settle(item, 20);
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << said;
+    // The same playlist the demuxer reads, with the master as its referrer, as the
+    // demuxer asks for it: the origin answers the host, not the playlist service.
+    int asked = origin().requestCount(variant);
+    auto read = host.send("GET", origin().url(variant), origin().url(tag + "master.m3u8"));
+    EXPECT_EQ(read.status, 200);
+    EXPECT_EQ(read.body.rfind("#EXTM3U", 0), 0u) << read.body;
+    EXPECT_EQ(origin().requestCount(variant), asked + 1);
+    EXPECT_NE(read.cacheControl, "no-store") << "answered by the playlist service";
+    auto api = host.send("GET", origin().url(tag + "api/items"));
+    EXPECT_EQ(api.status, 200);
+    EXPECT_EQ(api.body, "{\"items\":[]}");
+    auto none = host.send("GET", origin().url(tag + "api/none"));
+    EXPECT_EQ(none.status, 404);
+    EXPECT_NE(none.cacheControl, "no-store") << "answered by the playlist service";
+    auto posted = host.send("POST", origin().url(tag + "api/items"), {}, "name=one");
+    EXPECT_NE(posted.cacheControl, "no-store") << "a POST answered by the playlist service";
+    auto download = host.send("GET", origin().url(tag + "download.bin"));
+    EXPECT_EQ(download.status, 200);
+    EXPECT_EQ(download.body.size(), 5u << 20);
+    // And the item plays on: none of the host's answers was its.
+    waitUntil([] { return false; }, 1);
+    EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay)
+        << (item->error() ? item->error()->localizedDescription() : std::string());
+}
+
+TEST_F(GstMediaTest, AFailedSegmentOrARedirectLoopIsNamedForWhatItIs) {
+    struct Case {
+        std::string name;
+        std::string item;     // the item's path
+        std::string failing;  // the path the error names
+        std::string said;
+    };
+    const std::vector<Case> cases{
+        {"segment-404", "vod/muxed/index.m3u8", "vod/muxed/seg0.ts", "HTTP 404"},
+        {"master-loop", "master.m3u8", "master.m3u8", "redirect loop"},
+        {"media-loop", "master.m3u8", "media.m3u8", "redirect loop"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string tag = "/tag/named-" + c.name + "/";
+        // Every segment: the demuxer skips one that fails where others come.
+        for (int i = 0; i < 5; ++i)
+            if (c.name == "segment-404")
+                origin().script(tag + "vod/muxed/seg" + std::to_string(i) + ".ts", {HlsOrigin::Answer::notFound()});
+        origin().script(tag + "master.m3u8", {{200, masterNaming("media.m3u8"), kPlaylistType}});
+        origin().script(tag + "media.m3u8", {HlsOrigin::Answer::redirect(302, tag + "media.m3u8")});
+        if (c.name == "master-loop")
+            origin().script(tag + "master.m3u8", {HlsOrigin::Answer::redirect(302, tag + "master.m3u8")});
+        auto item = itemFor(tag + c.item);
+        auto player = Player::playerWithPlayerItem(item);
+        player->play();
+        ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 15))
+            << "status " << static_cast<int>(item->status());
+        std::string said = item->error()->localizedDescription();
+        EXPECT_NE(said.find("\"" + origin().url(tag + c.failing) + "\""), std::string::npos) << said;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        // Each URL once.
+        for (const auto& path : {tag + c.item, tag + c.failing})
+            EXPECT_EQ(said.find(origin().url(path)), said.rfind(origin().url(path))) << said;
+        std::printf("%s: %s\n", c.name.c_str(), said.c_str());
+    }
+}
+
+TEST_F(GstMediaTest, AnIFramePlaylistNothingPlaysIsNeverFetched) {
+    const std::string tag = "/tag/iframes-unplayed/";
+    origin().script(tag + "iframes.m3u8", {{200, "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-ENDLIST\n", kPlaylistType}});
+    origin().script(tag + "master.m3u8",
+                    {{200, masterNaming("vod/muxed/index.m3u8") +
+                               "#EXT-X-I-FRAME-STREAM-INF:BANDWIDTH=100000,URI=\"iframes.m3u8\"\n", kPlaylistType}});
+    auto item = itemFor(tag + "master.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    player->play();
+    std::string said = settle(item, 20);
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << said;
+    waitUntil([] { return false; }, 1);
+    EXPECT_EQ(origin().requestCount(tag + "iframes.m3u8"), 0) << "as bare GStreamer, which never fetches it";
+    EXPECT_EQ(origin().requestCount(tag + "vod/muxed/index.m3u8"), 1);
+}
+
 TEST_F(GstMediaTest, PlaylistFetchesKeepTheirConnectionsAndAcceptCompression) {
     HlsOrigin kept(peers::HlsFixtures::ensureDefault());
     kept.keepConnections();
@@ -369,7 +689,7 @@ TEST_F(GstMediaTest, AGuardedPlaylistFetchCostsAboutAsMuchAsAStraightOne) {
     auto* service = media::gstimpl::PlaylistServer::shared();
     const std::string path = "/tag/cost/vod/muxed/index.m3u8";
     const int servicePort = std::atoi(service->base().c_str() + service->base().rfind(':') + 1);
-    int straight = connectTo(kept.port()), guarded = connectTo(servicePort);
+    int straight = connectTo(kept.port()), guarded = connectTo(servicePort, true);
     ASSERT_GE(straight, 0);
     ASSERT_GE(guarded, 0);
     std::vector<double> straightTimes, guardedTimes;

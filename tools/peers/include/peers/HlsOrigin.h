@@ -53,6 +53,8 @@ public:
         bool endless = false;
         /// For a redirect: where to (an absolute URL, or a path on this origin).
         std::string location;
+        /// A 200 whose body is empty (rather than the file at the path).
+        bool emptyBody = false;
 
         static Answer progressed(int percent) { return {202, "#PROGRESSED " + std::to_string(percent) + "%"}; }
         static Answer status200(std::string body = {}) { return {200, std::move(body)}; }
@@ -75,6 +77,12 @@ public:
         static Answer redirect(int status, std::string location) {
             Answer a{status, {}};
             a.location = std::move(location);
+            return a;
+        }
+        /// 200 with nothing in it, as a CDN may answer while a playlist is being published.
+        static Answer empty(std::string contentType = "application/vnd.apple.mpegurl") {
+            Answer a{200, {}, std::move(contentType)};
+            a.emptyBody = true;
             return a;
         }
         static Answer endlessBody(std::string body = {}) {

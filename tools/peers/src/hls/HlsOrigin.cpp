@@ -314,6 +314,10 @@ void HlsOrigin::handle(const std::string& path, int& status, std::string& body, 
             return;
         }
     }
+    if (scripted && scripted->emptyBody) {
+        contentType = scripted->contentType;
+        return;
+    }
     if (scripted && !scripted->endless && (scripted->status != 200 || !scripted->body.empty())) {
         status = scripted->status;
         body = scripted->body;
