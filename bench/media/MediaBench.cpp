@@ -25,6 +25,15 @@
 //                    process and every engine process it runs (a spare included) through
 //                    the default engine, against as many bare pipelines in one process;
 //                    `extra_above_bare_MB` is the median per pair of the difference
+//   NewHostItem10s   what a host that plays one item pays, beside Playback10s (which keeps
+//                    one engine process for its run): a new host process per round plays
+//                    one 10-s VOD to its end with the engine a host gets (the default,
+//                    an engine process, against ZID_MEDIA_ENGINE_MODE=inprocess) and ends
+//                    as a host does; the CPU of the host and of every process it started
+//                    (reaped by a process between the benchmark and the host, their
+//                    reaper once the host is gone), and its seconds to the first picture.
+//                    ZID_BENCH_EACH=1 prints each host's processes and the CPU they had
+//                    used at the first picture
 // Ratios are in the counters; docs/PERFORMANCE.md keeps them.
 
 #include <benchmark/benchmark.h>
@@ -35,7 +44,10 @@
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -43,6 +55,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -58,6 +71,7 @@
 #include <media/GstEngine.h>
 #include <media/PlayerLayer.h>
 #include <media/ProcessEngine.h>
+#include <rt/Format.h>
 #include <peers/HlsFixtures.h>
 #include <peers/HlsOrigin.h>
 
@@ -71,6 +85,8 @@ using zidbench::pssKB;
 peers::HlsOrigin* gOrigin = nullptr;
 std::string gSelf;
 int gRound = 0;
+bool gEach = std::getenv("ZID_BENCH_EACH") != nullptr;
+double gCpuAtFirstFrame = -1;
 
 double seconds(std::chrono::steady_clock::time_point from) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
@@ -104,15 +120,18 @@ constexpr double kSpareSettle = 3.5;
 
 /// Plays with the media layer; answers seconds to the first picture in the layer, and
 /// optionally plays to the end or `playOn` seconds past the first picture.
-double playWithLayer(const std::string& url, bool toEnd, bool process = false, double playOn = 0) {
-    auto engine = nullEngine(process);
+double playWithEngine(const rt::Ref<media::Engine>& engine, const std::string& url, bool toEnd, bool process,
+                      double playOn = 0) {
     auto started = std::chrono::steady_clock::now();
     auto item = media::PlayerItem::playerItemWithAsset(rt::make<media::Asset>(url, engine));
     auto player = media::Player::playerWithPlayerItem(item);
     auto layer = media::PlayerLayer::playerLayerWithPlayer(player);
     double firstFrame = -1;
     layer->setFrameChangedHandler([&] {
-        if (firstFrame < 0 && layer->isReadyForDisplay()) firstFrame = seconds(started);
+        if (firstFrame < 0 && layer->isReadyForDisplay()) {
+            firstFrame = seconds(started);
+            if (gEach) gCpuAtFirstFrame = cpuSeconds();
+        }
     });
     player->play();
     bool ended = false;
@@ -129,6 +148,10 @@ double playWithLayer(const std::string& url, bool toEnd, bool process = false, d
     // does it after being given back, which the loop's turns here let it finish.
     if (process) fnd::RunLoop::main()->runFor(0.05);
     return firstFrame;
+}
+
+double playWithLayer(const std::string& url, bool toEnd, bool process = false, double playOn = 0) {
+    return playWithEngine(nullEngine(process), url, toEnd, process, playOn);
 }
 
 /// The bare pipeline: playbin3 with the same sinks, set to PLAYING; answers seconds to
@@ -250,6 +273,89 @@ int playbackChildMain(const std::string& mode, const std::string& warmURL, const
     std::printf("%.4f %ld %ld\n", cpu, usage.ru_maxrss + engineKB, spareKB);
     return 0;
 }
+
+// ---- one item in a new host --------------------------------------------------------------
+
+/// In a child: a new host that plays one item to its end with the engine a host gets
+/// (`process`: the default, in an engine process; `layer`: in this process), prints the
+/// seconds to its first picture and ends as a host does, its engine never released.
+int hostChildMain(const std::string& mode, const std::string& url) {
+    bool process = mode == "process";
+    ::setenv("ZID_MEDIA_NULL_OUTPUT", "1", 1);
+    ::setenv("ZID_MEDIA_ENGINE_MODE", process ? "process" : "inprocess", 1);
+    fnd::RunLoop::main();
+    double firstFrame = playWithEngine(media::Engine::shared(), url, true, process);
+    std::printf("%.4f\n", firstFrame);
+    if (gEach) std::fprintf(stderr, "cpu at first picture %.3f\n", gCpuAtFirstFrame);
+    std::fflush(stdout);
+    return firstFrame < 0 ? 1 : 0;
+}
+
+/// In a child of its own: the reaper of a new host and of every process that host starts
+/// (the engine processes outlive it by a moment; as this process is their reaper once the
+/// host ends, their CPU is counted as well). Prints the CPU seconds of them all, the host's
+/// first-picture seconds and how many processes ran.
+int newHostChildMain(const std::string& mode, const std::string& url) {
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    int out[2];
+    if (::pipe(out) != 0) return 1;
+    pid_t host = ::fork();
+    if (host == 0) {
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        ::close(out[1]);
+        ::execl(gSelf.c_str(), gSelf.c_str(), "--host-child", mode.c_str(), url.c_str(), nullptr);
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string said;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    int processes = 0, status = 0;
+    bool hostOK = false;
+    std::string each;
+    rusage usage{};
+    for (pid_t pid; (pid = ::wait4(-1, &status, 0, &usage)) > 0 || errno == EINTR;) {
+        if (pid <= 0) continue;
+        ++processes;
+        if (pid == host) hostOK = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        each += rt::format(" %s %.3f", pid == host ? "host" : "engine", zidbench::cpuOf(usage));
+    }
+    if (std::getenv("ZID_BENCH_EACH")) std::fprintf(stderr, "%s:%s\n", mode.c_str(), each.c_str());
+    rusage children{};
+    ::getrusage(RUSAGE_CHILDREN, &children);
+    double firstFrame = std::atof(said.c_str());
+    std::printf("%.4f %.4f %d\n", hostOK ? zidbench::cpuOf(children) : -1.0, firstFrame, processes);
+    return 0;
+}
+
+/// One item in a new host: {CPU seconds of the host and every process it ran, seconds to
+/// its first picture}; {-1} when it failed.
+std::vector<double> newHost(const char* mode, int* processes = nullptr) {
+    std::string command = "'" + gSelf + "' --new-host-child " + mode + " '" + vodURL() + "'";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    double cpu = -1, firstFrame = -1;
+    int ran = 0;
+    if (pipe) {
+        if (std::fscanf(pipe, "%lf %lf %d", &cpu, &firstFrame, &ran) != 3) cpu = -1;
+        ::pclose(pipe);
+    }
+    if (processes) *processes = std::max(*processes, ran);
+    if (cpu < 0 || firstFrame < 0) return {-1};
+    return {cpu, firstFrame};
+}
+
+// The default engine (a new host, so a new engine process) against the in-process engine,
+// one 10-s VOD to its end per host: what a host that plays one item pays.
+void BM_NewHostProcessVsLayer(benchmark::State& state) {
+    int processes = 0;
+    zidbench::runAlternatingPairsOf(
+        state, 6, {"cpu_s", "first_picture_s"}, 1, [&] { return newHost("process", &processes); },
+        [] { return newHost("layer"); });
+    state.counters["processes_per_host"] = processes;
+}
+BENCHMARK(BM_NewHostProcessVsLayer)->Name("NewHostItem10s/ProcessVsLayer")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
 // ---- memory per player -----------------------------------------------------------------
 
@@ -430,6 +536,11 @@ BENCHMARK(BM_Seek<true, false>)->Name("SeekWhilePlaying/ExactInProcess")->UseMan
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--host-child") == 0) return hostChildMain(argv[2], argv[3]);
+    if (argc == 4 && std::strcmp(argv[1], "--new-host-child") == 0) {
+        gSelf = "/proc/" + std::to_string(::getpid()) + "/exe";
+        return newHostChildMain(argv[2], argv[3]);
+    }
     if (argc == 5 && std::strcmp(argv[1], "--playback-child") == 0) return playbackChildMain(argv[2], argv[3], argv[4]);
     if (argc == 6 && std::strcmp(argv[1], "--players-child") == 0) {
         // The parent's origin serves; fresh URLs from the round number given.
