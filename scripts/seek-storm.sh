@@ -59,7 +59,7 @@ for mode in $modes; do
   for seed in $seeds; do
     for run in $(seq 1 "$runs"); do
       out="$keep/$mode-$seed-$run.log"
-      ZID_TEST_MEDIA_ENGINE=$engine ZID_SEEK_STORM_SEEDS=$seed ZID_SEEK_STORM_OPERATIONS=$operations \
+      ZID_SEEK_STORM_ALONE=1 ZID_TEST_MEDIA_ENGINE=$engine ZID_SEEK_STORM_SEEDS=$seed ZID_SEEK_STORM_OPERATIONS=$operations \
         "${pin[@]}" "$root/scripts/engine-test.sh" "$binary" --gtest_filter='SeekStormTest.*' >"$out" 2>&1
       code=$?
       total=$((total + 1))

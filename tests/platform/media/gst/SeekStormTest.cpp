@@ -191,6 +191,11 @@ protected:
 };
 
 TEST_F(SeekStormTest, SeeksChoicesPausesAndPlaysEndWithNoFailedItemAndNoFreeze) {
+    // It keeps the engine busy for a minute: beside other engine tests on a small machine
+    // it pushes their pipelines past their bounds, so the suite runs it alone (ctest's
+    // media.seek_storm_*, which set this), and scripts/seek-storm.sh as many as it asks.
+    if (!std::getenv("ZID_SEEK_STORM_ALONE"))
+        GTEST_SKIP() << "the storm runs alone: ctest -R media.seek_storm_, or ZID_SEEK_STORM_ALONE=1";
     for (unsigned seed : seeds()) {
         Tally& tally = tallies_.emplace_back();
         auto started = Clock::now();
