@@ -22,12 +22,14 @@ cd "build/$preset"
 # Most tests spend their time waiting (on the media engine playing in real time, on a
 # peer across loopback, on a child process starting): one test per core left the cores
 # idle more than half the time. Three per core, at most twelve at once (ZID_TEST_JOBS
-# sets another number); under the sanitizers, which keep the cores busier, two: at three
-# on two cores the engine's known demuxer abort met one seek test on all three tries.
+# sets another number); under the sanitizers, which keep the cores busier, one per core
+# and at least two at once: at two per core on eight cores the engine tests' pictures and
+# loads went past their bounds beside one another.
 per_core=3
-if [ "$preset" != default ]; then per_core=2; fi
+if [ "$preset" != default ]; then per_core=1; fi
 jobs=${ZID_TEST_JOBS:-$(( $(nproc) * per_core ))}
 if [ -z "${ZID_TEST_JOBS:-}" ] && [ "$jobs" -gt 12 ]; then jobs=12; fi
+if [ -z "${ZID_TEST_JOBS:-}" ] && [ "$jobs" -lt 2 ]; then jobs=2; fi
 # Runs ctest with the options given; when a test fails, prints its output once more.
 run_tests() {
   local status=0

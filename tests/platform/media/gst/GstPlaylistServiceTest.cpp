@@ -4,6 +4,7 @@
 // the playlist service that answers the demuxer is its process's alone. The engine tests
 // run in process and again through the engine process (GstTestSupport.h).
 
+#include <cstdlib>
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <dlfcn.h>
@@ -392,6 +393,10 @@ double serviceThreadSeconds() {
 
 TEST_F(GstMediaTest, AFloodOfConnectionsFromAnotherUserDelaysNoRefreshAndNoNewItem) {
     if (inEngineProcess()) GTEST_SKIP() << "the service of this test's own process is flooded in process";
+    // The flood keeps a core busy for seconds: beside other engine tests it pushes them
+    // past their bounds, so the suite runs it alone (ctest's media.playlist_service_flood).
+    if (!std::getenv("ZID_FLOOD_ALONE"))
+        GTEST_SKIP() << "the flood runs alone: ctest -R media.playlist_service_flood, or ZID_FLOOD_ALONE=1";
     auto* service = media::gstimpl::PlaylistServer::shared();
     ASSERT_TRUE(service);
     const int port = std::atoi(service->base().c_str() + service->base().rfind(':') + 1);
