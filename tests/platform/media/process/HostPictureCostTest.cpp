@@ -4,6 +4,7 @@
 // newest; a host that keeps thousands of pictures holds no descriptor for them.
 
 #include "EngineProcesses.h"
+#include "Sanitized.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -137,6 +138,10 @@ protected:
 };
 
 TEST_F(HostPictureCostTest, AHostBusyForSecondsGetsNoPileOfPicturesAndPlaysOnWithTheNewest) {
+    // What is counted is which pictures come after the spell, so the engine must decode
+    // 1080p at the clock's pace: a sanitized engine beside other tests fell behind it and
+    // sent the spell's pictures late, not queued (each passed alone).
+    if (zidtest::kSanitized) GTEST_SKIP() << "a sanitized engine does not decode 1080p at the clock's pace under load";
     MadeStream stream(origin(), "busy1080", "testsrc2=size=1920x1080:rate=30:duration=12", 3);
     ASSERT_FALSE(stream.url().empty()) << "ffmpeg could not make the 1080p stream";
     auto item = notingItem(stream.url(), false);
