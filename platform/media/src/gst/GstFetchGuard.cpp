@@ -497,42 +497,9 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
     bool get = soup && method && std::string(method) == "GET";
     bool playlist = get && !soup->featureDisabled(message, soup->contentDecoderType());
     if (!playlist && get && owner->isKey(uri)) {
-        // Answered by the guard, like a playlist (answerKey), once the demuxer has it.
-        struct Key {
-            std::weak_ptr<FetchGuard> guard;
-            std::string url;
-        };
-        g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject*, gpointer data) {
-                                  auto* key = static_cast<Key*>(data);
-                                  if (auto guard = key->guard.lock()) guard->keyTaken(key->url);
-                              }),
-                              new Key{owner, uri}, [](gpointer data, GClosure*) { delete static_cast<Key*>(data); },
-                              GConnectFlags(0));
+        owner->watchKey(message, uri);
     } else if (!playlist) {
-        {
-            std::lock_guard lock(owner->mutex_);
-            owner->running_[message] = {++owner->queued_, uri};
-        }
-        // A segment whose body came whole.
-        g_signal_connect(message, "got-body", G_CALLBACK(+[](GObject* whole, gpointer) {
-                             g_object_set_qdata(whole, gotBodyQuark(), GINT_TO_POINTER(1));
-                         }),
-                         nullptr);
-        g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject* finished, gpointer data) {
-                                  auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock();
-                                  if (!guard) return;
-                                  std::string url;
-                                  {
-                                      std::lock_guard lock(guard->mutex_);
-                                      if (auto it = guard->running_.find(finished); it != guard->running_.end()) {
-                                          url = it->second.second;
-                                          guard->lastFinished_ = std::move(it->second.second);
-                                          guard->running_.erase(it);
-                                      }
-                                  }
-                                  guard->segmentFinished(url, finished);
-                              }),
-                              new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
+        owner->watchSegment(message, uri);
         return;
     }
     FetchHeaders headers;
@@ -580,6 +547,47 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
             if (!to.empty() && service && !service->serves(to)) (*static_cast<Turn*>(data))(restarted, to);
         }),
         new Turn(turn), [](gpointer data, GClosure*) { delete static_cast<Turn*>(data); }, GConnectFlags(0));
+}
+
+void FetchGuard::watchKey(GObject* message, const std::string& uri) {
+    // Answered by the guard, like a playlist (answerKey), once the demuxer has it.
+    struct Key {
+        std::weak_ptr<FetchGuard> guard;
+        std::string url;
+    };
+    g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject*, gpointer data) {
+                              auto* key = static_cast<Key*>(data);
+                              if (auto guard = key->guard.lock()) guard->keyTaken(key->url);
+                          }),
+                          new Key{weak_from_this(), uri}, [](gpointer data, GClosure*) { delete static_cast<Key*>(data); },
+                          GConnectFlags(0));
+}
+
+void FetchGuard::watchSegment(GObject* message, const std::string& uri) {
+    {
+        std::lock_guard lock(mutex_);
+        running_[message] = {++queued_, uri};
+    }
+    // A segment whose body came whole.
+    g_signal_connect(message, "got-body", G_CALLBACK(+[](GObject* whole, gpointer) {
+                         g_object_set_qdata(whole, gotBodyQuark(), GINT_TO_POINTER(1));
+                     }),
+                     nullptr);
+    g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject* finished, gpointer data) {
+                              auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock();
+                              if (!guard) return;
+                              std::string url;
+                              {
+                                  std::lock_guard lock(guard->mutex_);
+                                  if (auto it = guard->running_.find(finished); it != guard->running_.end()) {
+                                      url = it->second.second;
+                                      guard->lastFinished_ = std::move(it->second.second);
+                                      guard->running_.erase(it);
+                                  }
+                              }
+                              guard->segmentFinished(url, finished);
+                          }),
+                          new std::weak_ptr<FetchGuard>(weak_from_this()), freeWeakGuard, GConnectFlags(0));
 }
 
 void FetchGuard::segmentFinished(const std::string& url, GObject* message) {

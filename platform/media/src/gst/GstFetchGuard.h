@@ -151,6 +151,12 @@ private:
     void answerKey(const std::string& url, const FetchHeaders& headers, std::function<void(PlaylistAnswer)> done);
     /// The demuxer's request for the key at `url` ended.
     void keyTaken(const std::string& url);
+    /// A key request of the demuxer's, answered by the service: once it ends,
+    /// the item fails if the key could not be fetched (keyTaken).
+    void watchKey(GObject* message, const std::string& uri);
+    /// A segment request of the demuxer's, left to go to its origin: its bytes and its end
+    /// are counted (segmentFinished).
+    void watchSegment(GObject* message, const std::string& uri);
 
     std::shared_ptr<Relay> relay_;
     mutable std::mutex mutex_;
