@@ -106,7 +106,11 @@ TEST_F(GstMediaTest, ASeekRightAfterChoosingTheSubtitlesThatPlayIsAnsweredAsSoon
     ASSERT_EQ(chosen.size(), 4u);
     std::printf("[ seeks    ] answered in %.3f-%.3f s, %.3f-%.3f s right after choosing the subtitles\n", plain.front(),
                 plain.back(), chosen.front(), chosen.back());
-    EXPECT_LT(chosen.back(), plain.back() + 0.5);
+    // A choice that held the seek would hold every one of the four for the choice's bound
+    // (2 s): then even the quickest of them comes after the slowest seek without. A busy
+    // machine slows one seek or another: that raises the slowest seek without the choice,
+    // and leaves the quickest with it.
+    EXPECT_LT(chosen.front(), plain.back() + 1.0);
 }
 
 TEST_F(GstMediaTest, ASeekAfterAnAudioChoiceWhoseRenditionIsSlowLandsAndPlaysOn) {
