@@ -193,20 +193,8 @@ void FetchGuard::answerRead(const std::string& url, const FetchHeaders& headers,
                             std::function<void(PlaylistAnswer)> done) {
     if (isKey(url)) return answerKey(url, headers, std::move(done));
     if (ended()) return done(PlaylistAnswer{403, {}, {}});
-    // The check is fetching it now: its text (checked) answers this read, on the
-    // service's thread.
-    auto answer = [weak = weak_from_this(), url, headers, done](std::optional<FetchedText> fetched) {
-        auto self = weak.lock();
-        PlaylistServer* server = PlaylistServer::shared();
-        if (!self || !server) return;
-        server->post([self, url, headers, done, fetched = std::move(fetched)]() mutable {
-            self->answerWaited(url, headers, done, std::move(fetched));
-        });
-    };
-    PlaylistHandOver::Read read = handOver_.read(url, std::move(answer));
-    if (read.waits) return noteIfStillWaiting(url);
-    // What the check read is what the demuxer reads: no second fetch.
-    if (read.handedOver) return answerWith(url, std::move(*read.handedOver), done);
+    // Sent here by a redirect this guard answered: the text fetched then answers it.
+    if (auto handed = handOver_.take(url)) return answerWith(url, std::move(*handed), done);
     std::function<bool(const std::string&, const FetchedText&)> check;
     {
         std::lock_guard lock(mutex_);
@@ -217,42 +205,6 @@ void FetchGuard::answerRead(const std::string& url, const FetchHeaders& headers,
         if (!self || (check && !check(url, fetched))) return done(PlaylistAnswer{403, {}, {}});
         self->answerWith(url, std::move(fetched), done);
     });
-}
-
-void FetchGuard::answerWaited(const std::string& url, const FetchHeaders& headers,
-                              const std::function<void(PlaylistAnswer)>& done, std::optional<FetchedText> fetched) {
-    // The check fetched nothing for it: read as a playlist never expected.
-    if (!fetched) return answerRead(url, headers, done);
-    // The demuxer asked while the check was fetching it: that fetch is its answer (unless
-    // the item failed meanwhile).
-    if (ended()) return done(PlaylistAnswer{403, {}, {}});
-    answerWith(url, std::move(*fetched), done);
-}
-
-void FetchGuard::noteIfStillWaiting(const std::string& url) {
-    // The demuxer gives up on a request that waits about as long as the check's fetch may
-    // take, and may do so a moment before that fetch ends: a second before, a read still
-    // waiting is noted as what it is about to be, so that the item's failure names it.
-    GSource* timer = g_timeout_source_new(static_cast<guint>((kPlaylistFetchSeconds - 1) * 1000));
-    struct Pending {
-        std::weak_ptr<FetchGuard> guard;
-        std::string url;
-    };
-    g_source_set_callback(
-        timer,
-        +[](gpointer data) -> gboolean {
-            auto* pending = static_cast<Pending*>(data);
-            auto self = pending->guard.lock();
-            if (!self) return G_SOURCE_REMOVE;
-            if (self->handOver_.waiting(pending->url))
-                self->relay_->notePlaylistFailure(MediaErrorCode::ServerFailed,
-                                                  rt::format("The playlist \"%s\" did not answer within %g seconds.",
-                                                             quotedURI(pending->url), kPlaylistFetchSeconds));
-            return G_SOURCE_REMOVE;
-        },
-        new Pending{weak_from_this(), url}, +[](gpointer data) { delete static_cast<Pending*>(data); });
-    g_source_attach(timer, g_main_context_get_thread_default());
-    g_source_unref(timer);
 }
 
 void FetchGuard::judge(const std::string& url, FetchedText& fetched) const {
@@ -298,7 +250,7 @@ void FetchGuard::answerWith(const std::string& url, FetchedText fetched,
         // against where it came from).
         std::string final = fetched.finalURL;
         int status = fetched.redirectStatus ? fetched.redirectStatus : 302;
-        handOver(final, std::move(fetched));
+        handOver_.handOver(final, std::move(fetched));
         return done(PlaylistAnswer{status, final, {}});
     }
     learnKeys(keysNamed(readPlaylistFacts(fetched.text), url));

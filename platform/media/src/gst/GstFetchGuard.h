@@ -10,9 +10,10 @@
 // origin, counted.
 //
 // The guard ties its parts together and words what fails:
-// - one read per URL (GstPlaylistHandOver): a playlist read is answered with the text the
-//   master's check fetched, or waits for that fetch, or is fetched then and checked;
-// - the transport (GstPlaylistTransport): the item's own HTTP session and its fetches;
+// - the transport (GstPlaylistTransport): the item's own HTTP session, through which each
+//   playlist the demuxer reads is fetched when it asks, and checked;
+// - one read per answer (GstPlaylistHandOver): a playlist that came through redirects is
+//   answered with the redirect, and its text kept for the read of where it came from;
 // - the segment meter (GstSegmentMeter): the bound on a segment's bytes, and which
 //   segment requests run.
 // An answer that is no playlist (an empty one, say), or not the kind it was when the
@@ -20,10 +21,9 @@
 // or segment that fails to come is named with what happened, in the item's error; the
 // first refusal fails the item and ends its fetches.
 //
-// Called from the thread reading the master, the check's fetching threads, the playlist
-// service's thread, the demuxer's download thread, the parse bins' streaming threads and
-// the engine's main thread; the guard's own state (keys, playlists read, whether it
-// stopped or refused) is under its mutex, each part under its own.
+// Called from the thread reading the master, the playlist service's thread, the demuxer's download thread, the parse
+// bins' streaming threads and the engine's main thread; the guard's own state (keys, playlists read, whether it stopped
+// or refused) is under its mutex, each part under its own.
 
 #include <gio/gio.h>
 #include <gst/gst.h>
@@ -78,21 +78,9 @@ public:
 
     /// The pipeline's HTTP source (PlaylistTransport::fetchLike).
     void fetchLike(GstElement* source) { transport_->fetchLike(source); }
-    /// The URL the master (or the media playlist the item plays) was asked at or came
-    /// from: the guard's fetches name it as their referrer, as the demuxer's requests do.
-    void learnManifest(const std::string& url) { transport_->learnManifest(url); }
     /// The demuxer read the playlist at `url` (a master when `master`) from the pipeline's
     /// source: a later read of it is a refresh.
     void noteRead(const std::string& url, bool master);
-    /// A playlist fetched apart from the demuxer, for its check (PlaylistTransport::fetch).
-    FetchedText fetch(const std::string& url) { return transport_->fetch(url); }
-    /// Playlists a check is fetching now (PlaylistHandOver::expect).
-    void expect(const std::vector<std::string>& urls) { handOver_.expect(urls); }
-    /// What the demuxer's next read of `url` is answered with (PlaylistHandOver::handOver).
-    void handOver(const std::string& url, FetchedText fetched) { handOver_.handOver(url, std::move(fetched)); }
-    /// The check fetches nothing more: reads still waiting on it are answered as if
-    /// it had never been expected (fetched then, or refused once the item failed).
-    void expectNoMore() { handOver_.expectNoMore(); }
     /// `check` reads a fetched playlist; false when it refused the item.
     void onCheck(std::function<bool(const std::string& url, const FetchedText& fetched)> check);
     /// The demuxer's read of `url` (a playlist or a key), on the playlist service's thread:
@@ -113,10 +101,6 @@ private:
     explicit FetchGuard(std::shared_ptr<Relay> relay);
     void stop();
     bool ended() const;
-    /// A read of `url` that waited for the check answered: with what it fetched, or (none
-    /// came) as a read of a playlist never expected.
-    void answerWaited(const std::string& url, const FetchHeaders& headers,
-                      const std::function<void(PlaylistAnswer)>& done, std::optional<FetchedText> fetched);
     /// Fails the item: a segment of `bytes` passed the bound.
     void refuseSegment(std::uint64_t bytes);
     /// A download of the demuxer's other than a playlist (a segment, a key) finished: one
@@ -127,9 +111,6 @@ private:
     void judge(const std::string& url, FetchedText& fetched) const;
     /// Answers a read of `url` with what was fetched for it.
     void answerWith(const std::string& url, FetchedText fetched, const std::function<void(PlaylistAnswer)>& done);
-    /// A read of `url` waits for the check's fetch of it: if it still waits shortly before
-    /// that fetch's time is up, that it did not answer is noted as why the demuxer fails.
-    void noteIfStillWaiting(const std::string& url);
     /// A fetch of `url` for a read failed: the item fails naming it and why, at once when
     /// the demuxer never had it, else when the demuxer gives up on it.
     void failedRead(const std::string& url, const FetchedText& fetched);

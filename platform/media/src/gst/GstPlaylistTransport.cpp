@@ -1,7 +1,5 @@
 #include "GstPlaylistTransport.h"
 
-#include <future>
-
 #include "GstPlaylistServer.h"
 
 namespace media::gstimpl {
@@ -26,37 +24,10 @@ void PlaylistTransport::fetchLike(GstElement* source) {
         gst_object_unref(source);
 }
 
-void PlaylistTransport::learnManifest(const std::string& url) {
-    if (url.empty()) return;
-    std::lock_guard lock(mutex_);
-    manifests_.insert(url);
-}
-
 GObject* PlaylistTransport::session() {
     std::lock_guard lock(mutex_);
     if (!session_) session_ = newPlaylistSession(like_);
     return session_;
-}
-
-FetchedText PlaylistTransport::fetch(const std::string& url) {
-    PlaylistServer* server = PlaylistServer::shared();
-    if (!server || server->onServiceThread()) {
-        FetchedText failed;
-        failed.cause = "could not be fetched (no playlist service)";
-        return failed;
-    }
-    FetchHeaders headers{{"Cache-Control", "max-age=0"}};
-    {
-        std::lock_guard lock(mutex_);
-        if (!manifests_.empty()) headers.emplace_back("Referer", *manifests_.begin());
-    }
-    auto promise = std::make_shared<std::promise<FetchedText>>();
-    auto answered = promise->get_future();
-    server->post([self = shared_from_this(), url, headers, promise] {
-        self->fetch(url, headers, kLongestPlaylist,
-                    [promise](FetchedText fetched) { promise->set_value(std::move(fetched)); });
-    });
-    return answered.get();
 }
 
 void PlaylistTransport::fetch(const std::string& url, const FetchHeaders& headers, std::size_t limit,

@@ -1,15 +1,16 @@
 #pragma once
-// The guard's own HTTP: what an item fetches apart from its demuxer (the playlists its
-// check reads, the demuxer's playlist reads and key requests the guard answers) goes
-// through one HTTP session of the item's, made like the pipeline's source (its trust and
-// user agent), naming the item's master as its referrer as the demuxer's requests do.
-// Every fetch is bounded in time, under what the demuxer's own session waits, and all of
-// them end at once when the item ends or fails (stop).
+// The guard's own HTTP: what an item fetches apart from its demuxer (the demuxer's
+// playlist reads and key requests the guard answers) goes through one HTTP session of the
+// item's, made like the pipeline's source (its trust and user agent), with the demuxer's
+// request headers. The session keeps one connection to each origin, so an item costs its
+// origin one connection more than bare GStreamer (whose demuxer reads its playlists on
+// its own connections): the demuxer reads its playlists one after the other anyway. Every
+// fetch is bounded in time, under what the demuxer's own session waits, and all of them
+// end at once when the item ends or fails (stop).
 //
 // The session is made and used on the playlist service's thread only, where every fetch
-// runs; the check's fetching threads wait there for theirs (fetch). What the session is
-// made like and the referrer are set from the thread reading the master, and stop comes
-// from whichever thread ends the item: those take the mutex.
+// runs. What the session is made like is set from the thread reading the master, and stop
+// comes from whichever thread ends the item: those take the mutex (or need none).
 
 #include <gio/gio.h>
 #include <gst/gst.h>
@@ -18,7 +19,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 
 #include "GstPlaylistFetch.h"
@@ -42,13 +42,6 @@ public:
     /// The pipeline's HTTP source (a reference, taken), whose trust and user agent the
     /// session copies; the first one given counts.
     void fetchLike(GstElement* source);
-    /// The URL the master (or the media playlist the item plays) was asked at or came
-    /// from: the check's fetches name it as their referrer.
-    void learnManifest(const std::string& url);
-
-    /// The playlist at `url`, fetched for its check, waited for; never on the playlist
-    /// service's thread (a failure says so).
-    FetchedText fetch(const std::string& url);
     /// Fetches `url` with the demuxer's `headers`, up to `limit` bytes; on the playlist
     /// service's thread, where `done` runs.
     void fetch(const std::string& url, const FetchHeaders& headers, std::size_t limit,
@@ -63,7 +56,6 @@ private:
 
     std::mutex mutex_;
     GstElement* like_ = nullptr;
-    std::set<std::string> manifests_;
     GCancellable* stop_ = nullptr;
     GObject* session_ = nullptr;
 };
