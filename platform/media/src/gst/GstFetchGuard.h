@@ -89,7 +89,7 @@ public:
     void answerRead(const std::string& url, const FetchHeaders& headers, std::function<void(PlaylistAnswer)> done);
 
     /// For an item that ends: its guard claims no request any more, and its own fetches
-    /// (the check's, and those answering the demuxer's playlist reads) end at once. The
+    /// (those answering the demuxer's playlist and key reads) end at once. The
     /// demuxer's downloads end with the pipeline's teardown; its sockets are not shut
     /// under it, which the media framework's download threads do not survive reliably.
     static void stopDownloads(GstElement* demuxer);

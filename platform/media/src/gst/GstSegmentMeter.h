@@ -8,8 +8,8 @@
 // the demuxer's segment requests that are running, in the order they were queued, so
 // that a segment past its bound, or one an item waits for, can be named by its URL.
 //
-// Called from the threads reading playlists (learn: the master's streaming thread, the
-// check's fetching threads, the playlist service's thread), the demuxer's download thread
+// Called from the threads reading playlists (learn: the master's streaming thread and the
+// playlist service's thread), the demuxer's download thread
 // (started, finished), the parse bins' streaming threads (the counting) and the engine's
 // main thread (oldestRequest): every call takes the one mutex.
 
