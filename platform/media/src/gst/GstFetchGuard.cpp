@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <future>
 #include <vector>
 
 #include "GstDemuxerSession.h"
@@ -20,24 +19,13 @@ namespace media::gstimpl {
 
 namespace {
 
-constexpr double kSegmentsPerBound = 4;
-/// Seconds a playlist fetched for its check, or for the demuxer's read, may take: less
-/// than the 10 s the demuxer's HTTP session waits, so that the demuxer always has the
-/// guard's answer (a failure named) and never meets its own time-out, a path on which
-/// GStreamer 1.22's downloader can crash.
-constexpr double kPlaylistFetchSeconds = 8;
 /// Bytes of checked playlists kept for the demuxer's first reads.
 constexpr std::size_t kMostHandedOver = 16u << 20;
 
+/// Guards the demuxers' guards as they are made and found, and the hook as it is installed.
 std::mutex& registryMutex() {
     static auto* m = new std::mutex;
     return *m;
-}
-
-/// Every guard alive in the process; the request hook finds the requests' owners here.
-std::vector<std::weak_ptr<FetchGuard>>& registry() {
-    static auto* guards = new std::vector<std::weak_ptr<FetchGuard>>;
-    return *guards;
 }
 
 GQuark guardQuark() {
@@ -52,6 +40,14 @@ GQuark gotBodyQuark() {
 }
 
 void freeWeakGuard(gpointer data, GClosure*) { delete static_cast<std::weak_ptr<FetchGuard>*>(data); }
+
+/// The guard of `demuxer`, if it has one.
+std::shared_ptr<FetchGuard> guardOf(GstElement* demuxer) {
+    std::lock_guard lock(registryMutex());
+    if (auto* held = static_cast<std::shared_ptr<FetchGuard>*>(g_object_get_qdata(G_OBJECT(demuxer), guardQuark())))
+        return *held;
+    return nullptr;
+}
 
 std::string messageURI(GObject* message) {
     // The HTTP library of GStreamer 1.22 (libsoup 3) gives a GUri; an older one would not.
@@ -78,23 +74,7 @@ MediaErrorCode failureCode(const FetchedText& fetched) {
 /// Bytes a key's answer may have (a key has 16).
 constexpr std::size_t kLongestKey = 64u << 10;
 
-/// Per parse bin: the bytes of the segment entering it.
-struct SegmentCounter {
-    std::weak_ptr<FetchGuard> guard;
-    std::uint64_t bytes = 0;
-    std::uint64_t end = GST_BUFFER_OFFSET_NONE;
-    std::uint64_t requests = 0;
-    bool refused = false;
-};
-
 }  // namespace
-
-std::uint64_t segmentBound(std::uint64_t bandwidth, double targetDuration) {
-    if (bandwidth == 0 || !(targetDuration > 0)) return kLargestSegment;
-    double bytes = kSegmentsPerBound * static_cast<double>(bandwidth) / 8 * targetDuration;
-    if (bytes >= static_cast<double>(kLargestSegment)) return kLargestSegment;
-    return std::max(kSmallestSegmentBound, static_cast<std::uint64_t>(bytes));
-}
 
 // The hook is installed once per process, when the HTTP library's session type exists
 // (the demuxer loads the library when it is made).
@@ -127,47 +107,30 @@ std::shared_ptr<FetchGuard> FetchGuard::of(GstElement* demuxer, const std::share
     std::shared_ptr<FetchGuard> guard(new FetchGuard(relay));
     g_object_set_qdata_full(G_OBJECT(demuxer), guardQuark(), new std::shared_ptr<FetchGuard>(guard),
                             [](gpointer data) { delete static_cast<std::shared_ptr<FetchGuard>*>(data); });
-    auto& guards = registry();
-    guards.erase(std::remove_if(guards.begin(), guards.end(), [](const auto& g) { return g.expired(); }), guards.end());
-    guards.push_back(guard);
     return guard;
 }
 
-FetchGuard::FetchGuard(std::shared_ptr<Relay> relay) : relay_(std::move(relay)), stop_(g_cancellable_new()) {}
-
-FetchGuard::~FetchGuard() {
-    if (like_) gst_object_unref(like_);
-    g_cancellable_cancel(stop_);
-    g_object_unref(stop_);
-    // The session is the service thread's: it goes there.
-    if (session_)
-        if (PlaylistServer* server = PlaylistServer::shared())
-            server->post([session = session_] { g_object_unref(session); });
-}
+FetchGuard::FetchGuard(std::shared_ptr<Relay> relay)
+    : relay_(std::move(relay)),
+      meter_(std::make_shared<SegmentMeter>()),
+      transport_(std::make_shared<PlaylistTransport>()),
+      handOver_(kMostHandedOver) {}
 
 void FetchGuard::stop() {
     {
         std::lock_guard lock(mutex_);
         stopped_ = true;
     }
-    // Every fetch of the item ends now: nothing more is downloaded for it.
-    g_cancellable_cancel(stop_);
+    transport_->stop();
+}
+
+bool FetchGuard::ended() const {
+    std::lock_guard lock(mutex_);
+    return stopped_ || refused_;
 }
 
 void FetchGuard::stopDownloads(GstElement* demuxer) {
-    std::shared_ptr<FetchGuard> guard;
-    {
-        std::lock_guard lock(registryMutex());
-        if (auto* held = static_cast<std::shared_ptr<FetchGuard>*>(g_object_get_qdata(G_OBJECT(demuxer), guardQuark())))
-            guard = *held;
-    }
-    if (guard) guard->stop();
-}
-
-void FetchGuard::learn(std::uint64_t bandwidth, double targetDuration) {
-    std::lock_guard lock(mutex_);
-    bandwidth_ = std::max(bandwidth_, bandwidth);
-    targetDuration_ = std::max(targetDuration_, targetDuration);
+    if (auto guard = guardOf(demuxer)) guard->stop();
 }
 
 void FetchGuard::learnKeys(const std::set<std::string>& keys) {
@@ -184,24 +147,23 @@ bool FetchGuard::isKey(const std::string& url) const {
 void FetchGuard::answerKey(const std::string& url, const FetchHeaders& headers,
                            std::function<void(PlaylistAnswer)> done) {
     std::weak_ptr<FetchGuard> weak = weak_from_this();
-    fetchPlaylist(session(), url, headers, kLongestKey, kPlaylistFetchSeconds, stop_,
-                  [weak, url, done](FetchedText fetched) {
-                      if (fetched.outcome == FetchedText::Outcome::Fetched && !fetched.text.empty())
-                          return done(PlaylistAnswer{200, {}, std::move(fetched.text)});
-                      auto self = weak.lock();
-                      if (self && !fetched.cause.empty()) {
-                          std::lock_guard lock(self->mutex_);
-                          self->failedKeys_[url] = {failureCode(fetched), rt::format("The key \"%s\" %s.", quotedURI(url),
-                                                                                     fetched.cause)};
-                      } else if (self && fetched.outcome == FetchedText::Outcome::TooLong) {
-                          std::lock_guard lock(self->mutex_);
-                          self->failedKeys_[url] = {MediaErrorCode::ServerFailed,
-                                                    rt::format("The key \"%s\" is longer than %zu KiB, which no key is: "
-                                                               "it was refused.",
-                                                               quotedURI(url), kLongestKey >> 10)};
-                      }
-                      done(PlaylistAnswer{200, {}, std::string(16, '\0')});
-                  });
+    transport_->fetch(url, headers, kLongestKey, [weak, url, done](FetchedText fetched) {
+        if (fetched.outcome == FetchedText::Outcome::Fetched && !fetched.text.empty())
+            return done(PlaylistAnswer{200, {}, std::move(fetched.text)});
+        auto self = weak.lock();
+        if (self && !fetched.cause.empty()) {
+            std::lock_guard lock(self->mutex_);
+            self->failedKeys_[url] = {failureCode(fetched),
+                                      rt::format("The key \"%s\" %s.", quotedURI(url), fetched.cause)};
+        } else if (self && fetched.outcome == FetchedText::Outcome::TooLong) {
+            std::lock_guard lock(self->mutex_);
+            self->failedKeys_[url] = {MediaErrorCode::ServerFailed,
+                                      rt::format("The key \"%s\" is longer than %zu KiB, which no key is: "
+                                                 "it was refused.",
+                                                 quotedURI(url), kLongestKey >> 10)};
+        }
+        done(PlaylistAnswer{200, {}, std::string(16, '\0')});
+    });
 }
 
 void FetchGuard::keyTaken(const std::string& url) {
@@ -216,117 +178,10 @@ void FetchGuard::keyTaken(const std::string& url) {
     refuse(failure.first, std::move(failure.second));
 }
 
-std::uint64_t FetchGuard::segmentBound() const {
-    std::lock_guard lock(mutex_);
-    return gstimpl::segmentBound(bandwidth_, targetDuration_);
-}
-
-void FetchGuard::learnManifest(const std::string& url) {
-    if (url.empty()) return;
-    std::lock_guard lock(mutex_);
-    manifests_.insert(url);
-}
-
 void FetchGuard::noteRead(const std::string& url, bool master) {
     if (url.empty()) return;
     std::lock_guard lock(mutex_);
     read_.emplace(url, master);
-}
-
-void FetchGuard::fetchLike(GstElement* source) {
-    std::lock_guard lock(mutex_);
-    if (!like_)
-        like_ = source;
-    else if (source)
-        gst_object_unref(source);
-}
-
-GObject* FetchGuard::session() {
-    std::lock_guard lock(mutex_);
-    if (!session_) {
-        session_ = newPlaylistSession(like_);
-    }
-    return session_;
-}
-
-FetchedText FetchGuard::fetch(const std::string& url) {
-    PlaylistServer* server = PlaylistServer::shared();
-    if (!server || server->onServiceThread()) {
-        FetchedText failed;
-        failed.cause = "could not be fetched (no playlist service)";
-        return failed;
-    }
-    FetchHeaders headers{{"Cache-Control", "max-age=0"}};
-    {
-        std::lock_guard lock(mutex_);
-        if (!manifests_.empty()) headers.emplace_back("Referer", *manifests_.begin());
-    }
-    auto promise = std::make_shared<std::promise<FetchedText>>();
-    auto answered = promise->get_future();
-    server->post([self = shared_from_this(), url, headers, promise] {
-        fetchPlaylist(self->session(), url, headers, kLongestPlaylist, kPlaylistFetchSeconds, self->stop_,
-                      [promise](FetchedText fetched) { promise->set_value(std::move(fetched)); });
-    });
-    return answered.get();
-}
-
-void FetchGuard::expect(const std::vector<std::string>& urls) {
-    std::lock_guard lock(mutex_);
-    expected_.insert(urls.begin(), urls.end());
-}
-
-void FetchGuard::expectNoMore() {
-    std::vector<WaitingRead> waiting;
-    {
-        std::lock_guard lock(mutex_);
-        expected_.clear();
-        waiting.swap(waiting_);
-    }
-    PlaylistServer* server = PlaylistServer::shared();
-    if (!server) return;
-    for (auto& read : waiting)
-        server->post([self = shared_from_this(), read = std::move(read)] {
-            self->answerRead(read.url, read.headers, read.done);
-        });
-}
-
-void FetchGuard::handOver(const std::string& url, FetchedText fetched) {
-    std::vector<WaitingRead> answered;
-    {
-        std::lock_guard lock(mutex_);
-        expected_.erase(url);
-        for (auto it = waiting_.begin(); it != waiting_.end();)
-            if (it->url == url) {
-                answered.push_back(std::move(*it));
-                it = waiting_.erase(it);
-            } else {
-                ++it;
-            }
-        // A master may name hundreds of long playlists the demuxer never reads: past a
-        // bound, their texts are not kept, and a read of one is fetched (and checked) when
-        // it comes.
-        if (answered.empty()) {
-            if (handedOverBytes_ + fetched.text.size() > kMostHandedOver) return;
-            if (auto it = handedOver_.find(url); it != handedOver_.end()) handedOverBytes_ -= it->second.text.size();
-            handedOverBytes_ += fetched.text.size();
-            handedOver_[url] = std::move(fetched);
-            return;
-        }
-    }
-    // The demuxer asked while the check was fetching it: that fetch is its answer (unless
-    // the item failed meanwhile).
-    PlaylistServer* server = PlaylistServer::shared();
-    if (!server) return;
-    for (auto& read : answered)
-        server->post([self = shared_from_this(), fetched, read = std::move(read)]() mutable {
-            bool ended;
-            {
-                std::lock_guard lock(self->mutex_);
-                ended = self->stopped_ || self->refused_;
-            }
-            if (ended) return read.done(PlaylistAnswer{403, {}, {}});
-            self->answerWith(read.url, std::move(fetched), read.done);
-        });
 }
 
 void FetchGuard::onCheck(std::function<bool(const std::string&, const FetchedText&)> check) {
@@ -337,63 +192,19 @@ void FetchGuard::onCheck(std::function<bool(const std::string&, const FetchedTex
 void FetchGuard::answerRead(const std::string& url, const FetchHeaders& headers,
                             std::function<void(PlaylistAnswer)> done) {
     if (isKey(url)) return answerKey(url, headers, std::move(done));
-    std::optional<FetchedText> handed;
+    if (ended()) return done(PlaylistAnswer{403, {}, {}});
+    // Sent here by a redirect this guard answered: the text fetched then answers it.
+    if (auto handed = handOver_.take(url)) return answerWith(url, std::move(*handed), done);
     std::function<bool(const std::string&, const FetchedText&)> check;
     {
         std::lock_guard lock(mutex_);
-        if (stopped_ || refused_) return done(PlaylistAnswer{403, {}, {}});
-        if (auto it = handedOver_.find(url); it != handedOver_.end()) {
-            handedOverBytes_ -= it->second.text.size();
-            handed = std::move(it->second);
-            handedOver_.erase(it);
-        } else if (expected_.count(url) > 0) {
-            // The check is fetching it now: its text (checked) answers this read.
-            waiting_.push_back(WaitingRead{url, headers, std::move(done)});
-            noteIfStillWaiting(url);
-            return;
-        }
         check = check_;
     }
-    // What the check read is what the demuxer reads: no second fetch.
-    if (handed) return answerWith(url, std::move(*handed), done);
-    std::weak_ptr<FetchGuard> weak = weak_from_this();
-    fetchPlaylist(session(), url, headers, kLongestPlaylist, kPlaylistFetchSeconds, stop_,
-                  [weak, url, check, done](FetchedText fetched) {
-                      auto self = weak.lock();
-                      if (!self || (check && !check(url, fetched))) return done(PlaylistAnswer{403, {}, {}});
-                      self->answerWith(url, std::move(fetched), done);
-                  });
-}
-
-void FetchGuard::noteIfStillWaiting(const std::string& url) {
-    // The demuxer gives up on a request that waits about as long as the check's fetch may
-    // take, and may do so a moment before that fetch ends: a second before, a read still
-    // waiting is noted as what it is about to be, so that the item's failure names it.
-    GSource* timer = g_timeout_source_new(static_cast<guint>((kPlaylistFetchSeconds - 1) * 1000));
-    struct Pending {
-        std::weak_ptr<FetchGuard> guard;
-        std::string url;
-    };
-    g_source_set_callback(
-        timer,
-        +[](gpointer data) -> gboolean {
-            auto* pending = static_cast<Pending*>(data);
-            auto self = pending->guard.lock();
-            if (!self) return G_SOURCE_REMOVE;
-            bool waiting = false;
-            {
-                std::lock_guard lock(self->mutex_);
-                for (const auto& read : self->waiting_) waiting = waiting || read.url == pending->url;
-            }
-            if (waiting)
-                self->relay_->notePlaylistFailure(MediaErrorCode::ServerFailed,
-                                                  rt::format("The playlist \"%s\" did not answer within %g seconds.",
-                                                             quotedURI(pending->url), kPlaylistFetchSeconds));
-            return G_SOURCE_REMOVE;
-        },
-        new Pending{weak_from_this(), url}, +[](gpointer data) { delete static_cast<Pending*>(data); });
-    g_source_attach(timer, g_main_context_get_thread_default());
-    g_source_unref(timer);
+    transport_->fetch(url, headers, kLongestPlaylist, [weak = weak_from_this(), url, check, done](FetchedText fetched) {
+        auto self = weak.lock();
+        if (!self || (check && !check(url, fetched))) return done(PlaylistAnswer{403, {}, {}});
+        self->answerWith(url, std::move(fetched), done);
+    });
 }
 
 void FetchGuard::judge(const std::string& url, FetchedText& fetched) const {
@@ -439,7 +250,7 @@ void FetchGuard::answerWith(const std::string& url, FetchedText fetched,
         // against where it came from).
         std::string final = fetched.finalURL;
         int status = fetched.redirectStatus ? fetched.redirectStatus : 302;
-        handOver(final, std::move(fetched));
+        handOver_.handOver(final, std::move(fetched));
         return done(PlaylistAnswer{status, final, {}});
     }
     learnKeys(keysNamed(readPlaylistFacts(fetched.text), url));
@@ -464,25 +275,17 @@ void FetchGuard::failedRead(const std::string& url, const FetchedText& fetched) 
         std::lock_guard lock(mutex_);
         if (refused_) return;
         refused_ = true;
-        handedOver_.clear();
-        handedOverBytes_ = 0;
     }
+    handOver_.drop();
     relay_->postPlaylistFailure(code, std::move(description));
     stop();
-}
-
-std::uint64_t FetchGuard::requestsQueued() const {
-    std::lock_guard lock(mutex_);
-    return queued_;
 }
 
 void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
     // Only a guarded demuxer's own session: never a host's, nor the guards' own.
     std::shared_ptr<FetchGuard> owner;
     if (GstElement* demuxer = demuxerOwning(session)) {
-        std::lock_guard lock(registryMutex());
-        if (auto* held = static_cast<std::shared_ptr<FetchGuard>*>(g_object_get_qdata(G_OBJECT(demuxer), guardQuark())))
-            owner = *held;
+        owner = guardOf(demuxer);
         gst_object_unref(demuxer);
     }
     if (!owner) return;
@@ -555,19 +358,17 @@ void FetchGuard::watchKey(GObject* message, const std::string& uri) {
         std::weak_ptr<FetchGuard> guard;
         std::string url;
     };
-    g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject*, gpointer data) {
-                              auto* key = static_cast<Key*>(data);
-                              if (auto guard = key->guard.lock()) guard->keyTaken(key->url);
-                          }),
-                          new Key{weak_from_this(), uri}, [](gpointer data, GClosure*) { delete static_cast<Key*>(data); },
-                          GConnectFlags(0));
+    g_signal_connect_data(
+        message, "finished", G_CALLBACK(+[](GObject*, gpointer data) {
+            auto* key = static_cast<Key*>(data);
+            if (auto guard = key->guard.lock()) guard->keyTaken(key->url);
+        }),
+        new Key{weak_from_this(), uri}, [](gpointer data, GClosure*) { delete static_cast<Key*>(data); },
+        GConnectFlags(0));
 }
 
 void FetchGuard::watchSegment(GObject* message, const std::string& uri) {
-    {
-        std::lock_guard lock(mutex_);
-        running_[message] = {++queued_, uri};
-    }
+    meter_->started(message, uri);
     // A segment whose body came whole.
     g_signal_connect(message, "got-body", G_CALLBACK(+[](GObject* whole, gpointer) {
                          g_object_set_qdata(whole, gotBodyQuark(), GINT_TO_POINTER(1));
@@ -576,16 +377,7 @@ void FetchGuard::watchSegment(GObject* message, const std::string& uri) {
     g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject* finished, gpointer data) {
                               auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock();
                               if (!guard) return;
-                              std::string url;
-                              {
-                                  std::lock_guard lock(guard->mutex_);
-                                  if (auto it = guard->running_.find(finished); it != guard->running_.end()) {
-                                      url = it->second.second;
-                                      guard->lastFinished_ = std::move(it->second.second);
-                                      guard->running_.erase(it);
-                                  }
-                              }
-                              guard->segmentFinished(url, finished);
+                              guard->segmentFinished(guard->meter_->finished(finished), finished);
                           }),
                           new std::weak_ptr<FetchGuard>(weak_from_this()), freeWeakGuard, GConnectFlags(0));
 }
@@ -601,8 +393,10 @@ void FetchGuard::segmentFinished(const std::string& url, GObject* message) {
         const char* reason = soup->reason(message);
         cause = reason && *reason ? rt::format("was answered with HTTP %d (%s)", status, reason)
                                   : rt::format("was answered with HTTP %d", status);
-        if (status == 404 || status == 410) code = MediaErrorCode::ResourceNotFound;
-        else if (status == 401 || status == 403) code = MediaErrorCode::AccessDenied;
+        if (status == 404 || status == 410)
+            code = MediaErrorCode::ResourceNotFound;
+        else if (status == 401 || status == 403)
+            code = MediaErrorCode::AccessDenied;
     } else if (status >= 200 && status < 300 && !whole) {
         // Or its download was cancelled (a seek): the next segment that comes clears it.
         cause = "ended before all of it came (the connection was closed)";
@@ -618,32 +412,19 @@ void FetchGuard::segmentFinished(const std::string& url, GObject* message) {
     }
 }
 
-std::string FetchGuard::oldestRequest() const {
-    std::lock_guard lock(mutex_);
-    const std::pair<std::uint64_t, std::string>* oldest = nullptr;
-    for (const auto& [message, request] : running_)
-        if (!oldest || request.first < oldest->first) oldest = &request;
-    return oldest ? oldest->second : std::string();
-}
-
 void FetchGuard::refuse(MediaErrorCode code, std::string description) {
     {
         std::lock_guard lock(mutex_);
         if (refused_) return;
         refused_ = true;
-        handedOver_.clear();
-        handedOverBytes_ = 0;
     }
+    handOver_.drop();
     relay_->postRefusal(code, std::move(description));
     stop();
 }
 
 void FetchGuard::refuseSegment(std::uint64_t bytes) {
-    std::string uri = oldestRequest();
-    if (uri.empty()) {
-        std::lock_guard lock(mutex_);
-        uri = lastFinished_;
-    }
+    std::string uri = meter_->segmentToName();
     std::string what = uri.empty() ? std::string("A segment") : "The segment \"" + quotedURI(uri) + "\"";
     refuse(MediaErrorCode::ServerFailed,
            rt::format("%s sent more than %.1f MB (%.1f MB so far), more than its playlists allow a segment: "
@@ -651,44 +432,11 @@ void FetchGuard::refuseSegment(std::uint64_t bytes) {
                       what, static_cast<double>(segmentBound()) / 1e6, static_cast<double>(bytes) / 1e6));
 }
 
-static GstPadProbeReturn countSegment(GstPad*, GstPadProbeInfo* info, gpointer data) {
-    auto* counter = static_cast<SegmentCounter*>(data);
-    if (counter->refused) return GST_PAD_PROBE_DROP;
-    auto guard = counter->guard.lock();
-    if (!guard) return GST_PAD_PROBE_OK;
-    auto add = [&](GstBuffer* buffer) {
-        std::uint64_t size = gst_buffer_get_size(buffer);
-        std::uint64_t offset = GST_BUFFER_OFFSET(buffer);
-        // A new request, or bytes that do not continue the last ones, begin a segment.
-        std::uint64_t requests = guard->requestsQueued();
-        if (requests != counter->requests || offset == GST_BUFFER_OFFSET_NONE || offset != counter->end)
-            counter->bytes = 0;
-        counter->requests = requests;
-        counter->bytes += size;
-        counter->end = offset == GST_BUFFER_OFFSET_NONE ? GST_BUFFER_OFFSET_NONE : offset + size;
-    };
-    if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
-        add(GST_PAD_PROBE_INFO_BUFFER(info));
-    } else if (info->type & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
-        GstBufferList* list = GST_PAD_PROBE_INFO_BUFFER_LIST(info);
-        for (guint i = 0; i < gst_buffer_list_length(list); ++i) add(gst_buffer_list_get(list, i));
-    }
-    if (counter->bytes <= guard->segmentBound()) return GST_PAD_PROBE_OK;
-    // Nothing more of it goes on; the item fails and its pipeline, download and all, goes.
-    counter->refused = true;
-    guard->refuseSegment(counter->bytes);
-    return GST_PAD_PROBE_DROP;
-}
-
 void FetchGuard::watchSegments(GstElement* parsebin) {
     installRequestHook();
-    GstPad* pad = gst_element_get_static_pad(parsebin, "sink");
-    if (!pad) return;
-    auto* counter = new SegmentCounter;
-    counter->guard = weak_from_this();
-    gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
-                      countSegment, counter, [](gpointer data) { delete static_cast<SegmentCounter*>(data); });
-    gst_object_unref(pad);
+    meter_->watch(parsebin, [weak = weak_from_this()](std::uint64_t bytes) {
+        if (auto guard = weak.lock()) guard->refuseSegment(bytes);
+    });
 }
 
 void guardSegmentsEntering(GstElement* parsebin, const std::shared_ptr<Relay>& relay) {

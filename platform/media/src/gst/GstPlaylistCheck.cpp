@@ -4,13 +4,11 @@
 #include <rt/Format.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <optional>
 #include <set>
 #include <sstream>
-#include <thread>
 #include <utility>
 
 #include "GstDemuxerSession.h"
@@ -22,9 +20,6 @@
 namespace media::gstimpl {
 
 namespace {
-
-/// Media playlists fetched at once for their check.
-constexpr std::size_t kFetchesAtOnce = 8;
 
 /// Playlists a master may name (variants, renditions, I-frame variants, each time it
 /// names one): a large ladder with many languages names about a hundred.
@@ -124,25 +119,12 @@ std::set<std::string> absoluteURIs(const std::vector<std::string>& uris, const s
 }
 
 struct PlaylistReader {
-    std::shared_ptr<Relay> relay;
     std::shared_ptr<FetchGuard> guard;
     GstElement* demuxer = nullptr;  // the probe lives no longer than the demuxer's pad
     std::string text;
     bool tooLong = false;
     bool refusedOne = false;
 };
-
-/// The playlists a master names, resolved, each once.
-std::vector<std::string> namedPlaylists(const PlaylistFacts& master, const std::string& base) {
-    std::vector<std::string> out;
-    // An I-frame playlist plays only in trick modes: fetched for its check if ever the
-    // demuxer reads it, never before.
-    std::set<std::string> seen;
-    for (const auto& uri : master.iframePlaylists) seen.insert(resolved(base, uri));
-    for (const auto& uri : master.playlists)
-        if (std::string url = resolved(base, uri); seen.insert(url).second) out.push_back(std::move(url));
-    return out;
-}
 
 /// Why the text of the playlist at `url` is refused (a URI of another scheme, more
 /// playlists than any stream needs), or nothing, with what it says in `facts`.
@@ -155,10 +137,9 @@ std::optional<Refusal> refusalOf(const std::string& url, const std::string& text
     return std::nullopt;
 }
 
-/// Reads a playlist fetched apart from the demuxer (for its check, or for the demuxer's
-/// read of it): one that is too long or refused fails the item; else what it says bounds
-/// the demuxer's segments. The URIs it names are not kept: the demuxer's session is known
-/// by then, and every playlist request of it comes here.
+/// Reads a playlist fetched apart from the demuxer for the demuxer's read of it: one that is too long or refused fails
+/// the item; else what it says bounds the demuxer's segments. The URIs it names are not kept: the demuxer's session is
+/// known by then, and every playlist request of it comes here.
 std::optional<Refusal> readFetchedPlaylist(const std::string& url, const FetchedText& fetched, FetchGuard& guard) {
     if (fetched.outcome == FetchedText::Outcome::TooLong)
         return Refusal{MediaErrorCode::ServerFailed, tooLongMessage(url)};
@@ -168,31 +149,6 @@ std::optional<Refusal> readFetchedPlaylist(const std::string& url, const Fetched
     if (auto refusal = refusalOf(url, fetched.text, facts)) return refusal;
     guard.learn(facts.bandwidth, facts.targetDuration);
     return std::nullopt;
-}
-
-/// Fetches and reads the media playlists a master names, a few at once, off the streaming
-/// thread, while the demuxer reads the master: its reads of them wait for these fetches.
-void checkMediaPlaylists(std::shared_ptr<Relay> relay, std::shared_ptr<FetchGuard> guard,
-                         std::vector<std::string> playlists) {
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> refused{false};
-    auto check = [&] {
-        for (std::size_t i; !refused.load() && !relay->closed.load() && (i = next++) < playlists.size();) {
-            FetchedText fetched = guard->fetch(playlists[i]);
-            if (auto refusal = readFetchedPlaylist(playlists[i], fetched, *guard)) {
-                refused = true;
-                guard->refuse(refusal->code, std::move(refusal->description));
-            } else {
-                // The demuxer's first read of it is this text (or this failure): the
-                // playlist is fetched once.
-                guard->handOver(playlists[i], std::move(fetched));
-            }
-        }
-    };
-    std::vector<std::thread> fetches;
-    for (std::size_t i = 0; i < std::min(playlists.size(), kFetchesAtOnce); ++i) fetches.emplace_back(check);
-    for (auto& fetch : fetches) fetch.join();
-    guard->expectNoMore();
 }
 
 void append(PlaylistReader& reader, GstBuffer* buffer) {
@@ -252,20 +208,12 @@ GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data
             reader->guard->learn(facts.bandwidth, facts.targetDuration);
             reader->guard->learnKeys(keysNamed(facts, base));
             reader->guard->fetchLike(pipelineSourceOf(reader->demuxer));
-            // The demuxer names it as the referrer of its requests.
-            reader->guard->learnManifest(base);
-            reader->guard->learnManifest(asked);
             // A live media playlist given as the item's URL is refreshed through the guard:
             // the demuxer has read it.
             reader->guard->noteRead(base, facts.master);
             reader->guard->noteRead(asked, facts.master);
-            std::vector<std::string> playlists = namedPlaylists(facts, base);
-            if (playlists.empty()) return GST_PAD_PROBE_OK;
-            // The media playlists are fetched for their check while the demuxer reads the
-            // master; each read of one is answered with its checked text (GstFetchGuard), so
-            // the demuxer never has a playlist the check has not read.
-            reader->guard->expect(playlists);
-            std::thread(checkMediaPlaylists, reader->relay, reader->guard, std::move(playlists)).detach();
+            // The media playlists it names are fetched and checked when the demuxer reads
+            // them (GstFetchGuard), and only those: one nothing plays is never fetched.
             return GST_PAD_PROBE_OK;
         }
     }
@@ -299,8 +247,10 @@ std::string firstRefusedURI(const std::string& playlist) {
 
 std::string whyNotAPlaylist(const std::string& text) {
     if (text.find_first_not_of(" \t\r\n") == std::string::npos)
-        return text.empty() ? "was an empty answer, not a playlist" : "was an empty answer (blank lines), not a playlist";
-    if (text.rfind("\xef\xbb\xbf", 0) == 0) return "begins with a byte-order mark, where a playlist begins with #EXTM3U";
+        return text.empty() ? "was an empty answer, not a playlist"
+                            : "was an empty answer (blank lines), not a playlist";
+    if (text.rfind("\xef\xbb\xbf", 0) == 0)
+        return "begins with a byte-order mark, where a playlist begins with #EXTM3U";
     if (text.rfind("#EXTM3U", 0) != 0) return "was not a playlist: it does not begin with #EXTM3U";
     return {};
 }
@@ -396,7 +346,7 @@ void checkPlaylistsEntering(GstElement* demuxer, const std::shared_ptr<Relay>& r
         }
         return true;
     });
-    auto* reader = new PlaylistReader{relay, guard, demuxer, {}, false, false};
+    auto* reader = new PlaylistReader{guard, demuxer, {}, false, false};
     gst_pad_add_probe(pad, types, readPlaylist, reader,
                       [](gpointer data) { delete static_cast<PlaylistReader*>(data); });
     gst_object_unref(pad);

@@ -6,14 +6,12 @@
 // is given is read on its way in, before the demuxer parses it (which it does at the end
 // of the stream): one that names another scheme never reaches the demuxer, and the
 // session fails the item with the URI. The media playlists a master names are fetched
-// and read the same way (each URL once, a few at a time) while the demuxer reads the
-// master, so that no segment or key of theirs goes unchecked either; what they say
-// (bandwidths, target durations) bounds the demuxer's segments (GstFetchGuard). The text
-// a check read is what the demuxer reads when it first asks for that playlist (handed
-// over, or waited for while the check fetches it; never fetched again); each later read
-// (a live one's refreshes, or a URL the demuxer spells otherwise) is fetched when the
-// demuxer asks and read the same way before it is answered (GstPlaylistServer); a
-// refusal then fails the item and ends its fetches. A
+// and read the same way when the demuxer asks for them, before it is answered
+// (GstFetchGuard, GstPlaylistServer), so that no segment or key of theirs goes unchecked
+// either, and only those it asks for: a playlist nothing plays (another language's audio,
+// an I-frame variant) is never fetched, as bare GStreamer never fetches it. What they say
+// (bandwidths, target durations) bounds the demuxer's segments (GstSegmentMeter); a
+// refusal fails the item and ends its fetches. A
 // playlist longer than any stream needs is refused as soon as it is that long, a master
 // naming more playlists than any stream needs at once.
 

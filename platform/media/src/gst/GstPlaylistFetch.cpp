@@ -144,9 +144,10 @@ GObject* newPlaylistSession(GstElement* like) {
     const SoupCalls* soup = soupCalls();
     if (!soup) return nullptr;
     // Compressed answers are accepted (the session's content decoder is on by default);
-    // idle connections are kept for a minute, which spans a live playlist's refreshes.
+    // one connection to each origin, kept for a minute when idle, which spans a live
+    // playlist's refreshes: the demuxer reads its playlists one at a time.
     GObject* session =
-        G_OBJECT(g_object_new(soup->sessionType(), "idle-timeout", 60, "max-conns-per-host", 4, nullptr));
+        G_OBJECT(g_object_new(soup->sessionType(), "idle-timeout", 60, "max-conns-per-host", 1, nullptr));
     if (like) {
         copyProperty(like, session, "tls-database", "tls-database");
         copyProperty(like, session, "user-agent", "user-agent");

@@ -1,9 +1,9 @@
 #pragma once
-// Fetching a playlist apart from the demuxer: for its check, and for what the demuxer
-// reads of it (GstPlaylistServer). A fetch runs on the playlist service's thread through
-// an HTTP session of the item's own, made like the pipeline's source (same trust, same
-// user agent), which keeps its connections to the origin open from one fetch to the next
-// and accepts compressed answers, as the demuxer's own session does; it is bounded in
+// Fetching a playlist apart from the demuxer, for what the demuxer reads of it
+// (GstPlaylistServer). A fetch runs on the playlist service's thread through an HTTP
+// session of the item's own, made like the pipeline's source (same trust, same user
+// agent), which keeps one connection to each origin open from one fetch to the next and
+// accepts compressed answers, as the demuxer's own session does; it is bounded in
 // bytes and in time (the whole fetch, not each read), and it follows redirects, telling
 // where the answer came from.
 

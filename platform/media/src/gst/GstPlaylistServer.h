@@ -1,9 +1,8 @@
 #pragma once
 // What the demuxer reads of a playlist it fetches itself is what was checked, fetched
 // once: its request for a playlist is turned, as it is queued (GstFetchGuard's request
-// hook), to a loopback address of this process, where the item's guard answers it with
-// the text its check read (a master's media playlists, read before the master went on),
-// or fetches the playlist then, checks it, and answers only when the check passes. An
+// hook), to a loopback address of this process, where the item's guard fetches the
+// playlist then, checks it, and answers only when the check passes. An
 // answer that came through redirects is answered with the last redirect, to where the
 // origin's answer came from, and that address is answered with the checked text: the
 // demuxer's HTTP session follows the redirect as it would from the origin, and the URIs

@@ -109,8 +109,9 @@ TEST_F(GstMediaTest, ALivePlaylistBehindARedirectPlaysOnThroughItsRefreshes) {
 }
 
 TEST_F(GstMediaTest, EachPlaylistIsFetchedOnceAndASlowOriginIsReadyAboutWhenItsPlaylistsAllowIt) {
-    // Every playlist takes 3 s to answer: the master and its media playlist, 6 s in all,
-    // then the segments.
+    // Every playlist takes 3 s to answer: the master, then the three media playlists of
+    // what plays (video, audio, subtitles), which the demuxer reads one after the other:
+    // 12 s in all, then the segments (bare playbin3 was ready after 12.4 s).
     HlsOrigin slow(peers::HlsFixtures::ensureDefault());
     slow.start();
     slow.slowPlaylists(3);
@@ -120,9 +121,9 @@ TEST_F(GstMediaTest, EachPlaylistIsFetchedOnceAndASlowOriginIsReadyAboutWhenItsP
     std::string said = settle(item, 30);
     double took = secondsSince(started);
     ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << said;
-    // About 6 s; what a playlist fetched twice would cost the counts below say.
-    EXPECT_LT(took, 12.0) << "ready after " << took << " s";
-    for (const char* playlist : {"video_low/index.m3u8", "audio_eng/index.m3u8"})
+    // About 12 s; what a playlist fetched twice would cost the counts below say.
+    EXPECT_LT(took, 16.0) << "ready after " << took << " s";
+    for (const char* playlist : {"video/index.m3u8", "audio_eng/index.m3u8"})
         EXPECT_LE(slow.requestCount(std::string("/tag/slow/vod/") + playlist), 1) << playlist;
     std::printf("3-s playlists: ready after %.2f s\n", took);
 }
@@ -646,6 +647,51 @@ TEST_F(GstMediaTest, AnIFramePlaylistNothingPlaysIsNeverFetched) {
     EXPECT_EQ(origin().requestCount(tag + "vod/muxed/index.m3u8"), 1);
 }
 
+TEST_F(GstMediaTest, AMasterWithRenditionsCostsItsOriginAConnectionMoreThanBareAndNoPlaylistNothingPlays) {
+    HlsOrigin kept(peers::HlsFixtures::ensureDefault());
+    kept.keepConnections();
+    kept.start();
+    auto connectionsUnder = [&](const std::string& prefix) {
+        return kept.connectionCount([&](const std::string& path) { return path.rfind(prefix, 0) == 0; });
+    };
+    // Bare playbin3 in this process, until it prerolls and three seconds on.
+    media::GstEngine::ensureInitialized();
+    GstElement* bare = gst_element_factory_make("playbin3", nullptr);
+    ASSERT_TRUE(bare);
+    g_object_set(bare, "uri", kept.url("/tag/bare/vod/master.m3u8").c_str(), "video-sink",
+                 gst_element_factory_make("fakesink", nullptr), "audio-sink",
+                 gst_element_factory_make("fakesink", nullptr), nullptr);
+    gst_element_set_state(bare, GST_STATE_PLAYING);
+    GstBus* bus = gst_element_get_bus(bare);
+    GstMessage* prerolled =
+        gst_bus_timed_pop_filtered(bus, 20 * GST_SECOND, GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR));
+    bool barePlayed = prerolled && GST_MESSAGE_TYPE(prerolled) == GST_MESSAGE_ASYNC_DONE;
+    if (prerolled) gst_message_unref(prerolled);
+    if (barePlayed) waitUntil([] { return false; }, 3);
+    int bareConnections = connectionsUnder("/tag/bare/");
+    gst_element_set_state(bare, GST_STATE_NULL);
+    gst_object_unref(bus);
+    gst_object_unref(bare);
+    ASSERT_TRUE(barePlayed);
+    // The engine, until the item is ready and three seconds on.
+    auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(kept.url("/tag/engine/vod/master.m3u8"), itemEngine));
+    auto player = Player::playerWithPlayerItem(item);
+    player->play();
+    std::string said = settle(item, 20);
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << said;
+    waitUntil([] { return false; }, 3);
+    int engineConnections = connectionsUnder("/tag/engine/");
+    // The guard's session is the one more: the demuxer's playlist reads go to it.
+    EXPECT_LE(engineConnections, bareConnections + 1);
+    // The French audio plays only once chosen: neither side fetches its playlist.
+    EXPECT_EQ(kept.requestCount("/tag/bare/vod/audio_fra/index.m3u8"), 0);
+    EXPECT_EQ(kept.requestCount("/tag/engine/vod/audio_fra/index.m3u8"), 0);
+    for (const char* playlist : {"video/index.m3u8", "audio_eng/index.m3u8"})
+        EXPECT_EQ(kept.requestCount(std::string("/tag/engine/vod/") + playlist), 1) << playlist;
+    std::printf("a master with renditions: %d connections of bare playbin3, %d of the engine\n", bareConnections,
+                engineConnections);
+}
+
 TEST_F(GstMediaTest, PlaylistFetchesKeepTheirConnectionsAndAcceptCompression) {
     HlsOrigin kept(peers::HlsFixtures::ensureDefault());
     kept.keepConnections();
@@ -655,14 +701,15 @@ TEST_F(GstMediaTest, PlaylistFetchesKeepTheirConnectionsAndAcceptCompression) {
     auto player = Player::playerWithPlayerItem(item);
     std::string said = settle(item, 20);
     ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << said;
-    // A master's media playlists: each fetched once, on connections kept for the next.
-    int playlists = 0, connections = 0;
-    for (const char* playlist : {"video_low/index.m3u8", "video_high/index.m3u8", "audio_eng/index.m3u8",
-                                 "audio_fra/index.m3u8", "subs_eng/index.m3u8"}) {
-        playlists += kept.requestCount(std::string("/tag/kept/vod/") + playlist);
-        connections += kept.connectionCount(std::string("/tag/kept/vod/") + playlist);
-    }
-    EXPECT_GE(playlists, 3);
+    // The media playlists of what plays: each fetched once, on a connection kept for the
+    // next.
+    int playlists = 0;
+    const std::vector<std::string> played{"/tag/kept/vod/video/index.m3u8", "/tag/kept/vod/audio_eng/index.m3u8"};
+    for (const auto& playlist : played) playlists += kept.requestCount(playlist);
+    int connections = kept.connectionCount(
+        [&](const std::string& path) { return std::find(played.begin(), played.end(), path) != played.end(); });
+    EXPECT_EQ(playlists, 2);
+    EXPECT_EQ(connections, 1);
     EXPECT_NE(kept.lastHeader("/tag/kept/vod/audio_eng/index.m3u8", "Accept-Encoding").find("gzip"), std::string::npos)
         << "Accept-Encoding: " << kept.lastHeader("/tag/kept/vod/audio_eng/index.m3u8", "Accept-Encoding");
     // A live playlist's refreshes, on one connection.

@@ -130,6 +130,8 @@ public:
     std::vector<std::string> requestedPaths() const;
     /// Connections the requests for the path came on.
     int connectionCount(const std::string& path) const;
+    /// Connections the requests for every path the predicate accepts came on.
+    int connectionCount(const std::function<bool(const std::string&)>& accept) const;
     /// The value of a header of the last request for the path ("" when none).
     std::string lastHeader(const std::string& path, const std::string& name) const;
 

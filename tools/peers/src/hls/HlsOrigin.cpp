@@ -209,6 +209,14 @@ int HlsOrigin::connectionCount(const std::string& path) const {
     return it == connections_.end() ? 0 : static_cast<int>(it->second.size());
 }
 
+int HlsOrigin::connectionCount(const std::function<bool(const std::string&)>& accept) const {
+    std::lock_guard lock(mutex_);
+    std::set<int> ports;
+    for (const auto& [path, connections] : connections_)
+        if (accept(path)) ports.insert(connections.begin(), connections.end());
+    return static_cast<int>(ports.size());
+}
+
 std::string HlsOrigin::lastHeader(const std::string& path, const std::string& name) const {
     std::lock_guard lock(mutex_);
     auto it = lastHeaders_.find(path);
