@@ -24,7 +24,10 @@
 //                    playing 2 s past their first pictures), per extra player in MB: this
 //                    process and every engine process it runs (a spare included) through
 //                    the default engine, against as many bare pipelines in one process;
-//                    `extra_above_bare_MB` is the median per pair of the difference
+//                    `extra_above_bare_MB` is the median per pair of the difference;
+//                    `first_picture_vs_in_process` is then, in the same run, the median
+//                    of 15 pairs of FirstFrame/ProcessVsLayer (the engine process's heap
+//                    is chosen for both)
 //   NewHostItem10s   what a host that plays one item pays, beside Playback10s (which keeps
 //                    one engine process for its run): a new host process per round plays
 //                    one 10-s VOD to its end with the engine a host gets (the default,
@@ -415,6 +418,9 @@ double extraPlayerMB(const char* mode) {
     return (four - one) / 3.0 / 1024.0;
 }
 
+/// Pairs of first pictures PlayersMemory measures after its memory pairs.
+constexpr int kFirstPicturePairs = 15;
+
 void BM_PlayersMemory(benchmark::State& state) {
     std::vector<double> framework, bare;
     zidbench::runAlternatingPairs(
@@ -433,6 +439,16 @@ void BM_PlayersMemory(benchmark::State& state) {
     for (std::size_t i = 0; i < std::min(framework.size(), bare.size()); ++i) above.push_back(framework[i] - bare[i]);
     state.counters["extra_above_bare_MB"] = zidbench::medianOf(above);
     state.counters["extra_above_bare_MB_max"] = above.empty() ? -1 : *std::max_element(above.begin(), above.end());
+    // What the engine process's heap is chosen for besides its memory, in the same run:
+    // its first picture against the in-process engine's (FirstFrame/ProcessVsLayer's pairs).
+    std::vector<double> firstPictures;
+    for (int i = 0; i < kFirstPicturePairs; ++i) {
+        bool processFirst = i % 2 == 0;
+        double a = playWithLayer(vodURL(), false, processFirst), b = playWithLayer(vodURL(), false, !processFirst);
+        double process = processFirst ? a : b, inProcess = processFirst ? b : a;
+        if (process > 0 && inProcess > 0) firstPictures.push_back(process / inProcess);
+    }
+    state.counters["first_picture_vs_in_process"] = zidbench::medianOf(firstPictures);
 }
 BENCHMARK(BM_PlayersMemory)->Name("PlayersMemory/ProcessVsBare")->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 

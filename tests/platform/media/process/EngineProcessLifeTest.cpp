@@ -515,7 +515,10 @@ TEST_F(EngineProcessLifeTest, DISABLED_ItemsOneRoundAfterAnotherLeaveNothingInTh
         total, seen.size(), levelThreads, levelData / 1024, threads, data / 1024, maxData / 1024);
     EXPECT_EQ(failed, 0);
     EXPECT_LE(threads, levelThreads + 2);
-    EXPECT_LE(data, levelData + 8 * 1024) << "KiB";
+    // The engine's heap has two arenas, whose address space grows by 10-30 MiB over the
+    // first hundred items before it levels off; an item that leaves its pipeline behind
+    // (about 14 MiB) passes this within a few rounds.
+    EXPECT_LE(data, levelData + 32 * 1024) << "KiB";
 }
 
 }  // namespace
