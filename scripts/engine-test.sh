@@ -51,10 +51,10 @@ known_fault() {
 }
 # One test's output: its "[ RUN ]" line to its result line (or to the end).
 test_output() {
-  awk -v run="[ RUN      ] $2" -v ok="[       OK ] $2 (" -v failed="[  FAILED  ] $2 (" '
+  awk -v run="[ RUN      ] $2" -v ok="[       OK ] $2 (" -v failed="[  FAILED  ] $2 (" -v failed_param="[  FAILED  ] $2, where GetParam" '
     $0 == run { on = 1 }
     on { print }
-    on && (index($0, ok) == 1 || index($0, failed) == 1) { on = 0 }' "$1"
+    on && (index($0, ok) == 1 || index($0, failed) == 1 || index($0, failed_param) == 1) { on = 0 }' "$1"
 }
 out=$(mktemp) one=$(mktemp)
 trap 'rm -f "$out" "$one"' EXIT
@@ -69,7 +69,9 @@ for attempt in 1 2 3; do
   [ "$status" -eq 0 ] && break
   died=lived
   [ "$status" -ge 128 ] && died=died
-  failed=$(sed -n 's/^\[  FAILED  \] \([^ ]*\) (.*/\1/p' "$out" | sort -u)
+  # A test of a parameterized suite is named on its result line with its parameter after
+  # a comma ("[  FAILED  ] Suite/Test.Name/0, where GetParam() = ...").
+  failed=$(sed -n -e 's/^\[  FAILED  \] \([^ ]*\) (.*/\1/p' -e 's/^\[  FAILED  \] \([^ ,]*\), where GetParam.*/\1/p' "$out" | sort -u)
   # The test running when the binary died, and those that never ran after it.
   if [ "$died" = died ]; then
     running=$(awk '/^\[ RUN      \] / { t = $4 } /^\[       OK \] |^\[  FAILED  \] / { if ($4 == t) t = "" } END { print t }' "$out")
@@ -79,7 +81,9 @@ for attempt in 1 2 3; do
   for name in $failed; do
     test_output "$out" "$name" >"$one"
     # A crash report printed after the test's last line belongs to it.
-    [ "$died" = died ] && [ "$name" = "${running:-}" ] && sed -n '/^\[ RUN      \] '"$name"'$/,$p' "$out" >"$one"
+    # (Matched as a string: a parameterized test's name holds slashes.)
+    [ "$died" = died ] && [ "$name" = "${running:-}" ] &&
+      awk -v run="[ RUN      ] $name" 'on || $0 == run { on = 1; print }' "$out" >"$one"
     fault=$(known_fault "$one" "$died") || { again=(); break; }
     again+=("$name")
     faults+=("$name (attempt $((attempt + 1)): $fault)")
@@ -91,7 +95,8 @@ for attempt in 1 2 3; do
   filter=$(IFS=:; echo "${again[*]}")
   if [ "$died" = died ]; then
     # The tests after the crashed one run too: those the run would have run.
-    done_tests=$(sed -n 's/^\[ \(      OK\|  FAILED\) \] \([^ ]*\) (.*/\2/p' "$out")
+    done_tests=$(sed -n -e 's/^\[ \(      OK\|  FAILED\) \] \([^ ]*\) (.*/\2/p' \
+                        -e 's/^\[  FAILED  \] \([^ ,]*\), where GetParam.*/\1/p' "$out")
     listed=$("${args[@]}" --gtest_list_tests 2>/dev/null | awk '/^[^ ]/ { suite = $1 } /^  / { print suite $1 }')
     for name in $listed; do
       grep -qxF "$name" <<<"$done_tests" || grep -qxF "$name" <<<"$(printf '%s\n' "${again[@]}")" || filter="$filter:$name"
