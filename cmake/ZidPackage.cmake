@@ -252,7 +252,6 @@ if(ZID_BUILD_TESTS AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
                      -DWORK_DIR=${CMAKE_BINARY_DIR}/thread-sweep
                      -DCHECK_SOURCE_DIR=${CMAKE_CURRENT_LIST_DIR}/package/threadsweep
                      -DGENERATOR=${CMAKE_GENERATOR}
-                     -DCXX=${CMAKE_CXX_COMPILER}
                      -DLAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER}
                      -DCLANG=${ZID_CLANGXX}
                      -DPYTHON=${ZID_PYTHON}

@@ -8,6 +8,7 @@
 include("${CMAKE_CURRENT_LIST_DIR}/ScratchPrefix.cmake")
 execute_process(COMMAND "${PYTHON}" "${SCRIPT}" --include "${prefix}/include" --clang "${CLANG}" --cxx "${CXX}"
                         --work "${WORK_DIR}/units" --jobs ${cores}
+                        --dumps "${BUILD_DIR}/package-dumps"
                 RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "reading the installed headers' declarations failed")

@@ -19,9 +19,11 @@ Private members are left out: a host cannot call them (an inline function that d
 is compiled above).
 """
 import argparse
+import hashlib
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 
@@ -166,9 +168,37 @@ def headers_unit(include, work):
     return headers, unit
 
 
-def each_dumped_node(clang, include, unit, work, jobs, program):
+def dumps_key(clang, include):
+    """What a set of dumps was made from: the compiler and every installed header's name
+    and text. Two checks reading the same install share one set."""
+    digest = hashlib.sha256(os.path.realpath(clang).encode())
+    for root, dirs, files in os.walk(include):
+        dirs.sort()
+        for f in sorted(files):
+            path = os.path.join(root, f)
+            digest.update(os.path.relpath(path, include).encode() + b"\0")
+            with open(path, "rb") as h:
+                digest.update(h.read())
+    return digest.hexdigest()[:24]
+
+
+def each_dumped_node(clang, include, unit, work, jobs, program, cache=None):
     """The nodes of the syntax tree's declarations in the framework's namespaces, one dump
-    per namespace, jobs at a time."""
+    per namespace, jobs at a time. With a cache folder, the dumps are kept there under
+    what they were made from and read again by the next check of the same headers
+    (dumping takes most of a check's time outside its compile); without, each is removed
+    once read."""
+    if cache:
+        kept = os.path.join(cache, dumps_key(clang, include))
+        if os.path.isfile(os.path.join(kept, "complete")):
+            for namespace in NAMESPACES:
+                yield from dumped_nodes(os.path.join(kept, "%s.json" % namespace))
+            return
+        # Another install's dumps are of no more use; a set is complete only once every
+        # dump was read, so a check stopped halfway leaves nothing that looks whole.
+        shutil.rmtree(cache, ignore_errors=True)
+        os.makedirs(kept)
+        work = kept
     pending = list(NAMESPACES)
     running = []
     while pending or running:
@@ -181,7 +211,10 @@ def each_dumped_node(clang, include, unit, work, jobs, program):
         if process.returncode != 0:
             sys.exit("%s: %s could not read the headers:\n%s" % (program, clang, err[-4000:]))
         yield from dumped_nodes(out)
-        os.remove(out)
+        if not cache:
+            os.remove(out)
+    if cache:
+        open(os.path.join(work, "complete"), "w").close()
 
 
 FRAMEWORK_NAME = re.compile(r"(?<![\w:])(%s)::" % "|".join(NAMESPACES))
@@ -210,12 +243,13 @@ def main():
     parser.add_argument("--cxx", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--jobs", type=int, default=3)
+    parser.add_argument("--dumps", help="a folder where the syntax tree's dumps are kept for the next check")
     args = parser.parse_args()
     os.makedirs(args.work, exist_ok=True)
 
     headers, unit = headers_unit(args.include, args.work)
     collector = Collector()
-    for node in each_dumped_node(args.clang, args.include, unit, args.work, args.jobs, "declarations"):
+    for node in each_dumped_node(args.clang, args.include, unit, args.work, args.jobs, "declarations", args.dumps):
         collector.walk(node, "public", ())
     declared = sorted(s for s, e in collector.entities.items() if not e["defined"])
     used = [s for s in inline_references(args.cxx, args.include, unit, args.work) if s not in set(declared)]

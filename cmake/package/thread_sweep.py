@@ -253,13 +253,14 @@ def main():
     parser.add_argument("--clang", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--jobs", type=int, default=3)
+    parser.add_argument("--dumps", help="a folder where the syntax tree's dumps are kept for the next check")
     args = parser.parse_args()
     os.makedirs(args.work, exist_ok=True)
 
     headers, unit = declarations.headers_unit(args.include, args.work)
     records = Records()
     roots = [node for node in declarations.each_dumped_node(args.clang, args.include, unit, args.work, args.jobs,
-                                                             "thread_sweep") if node.get("kind") == "CXXRecordDecl"]
+                                                             "thread_sweep", args.dumps) if node.get("kind") == "CXXRecordDecl"]
     # The dump names a class without its namespace; a method's symbol names both.
     for node, scope in zip(roots, scopes_of(roots)):
         if scope is not None:

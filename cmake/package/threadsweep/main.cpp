@@ -8,6 +8,7 @@
 #include <fnd/RunLoop.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,7 @@
 
 #include <poll.h>
 #include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -86,64 +88,96 @@ void send(int fd, const Outcome& out) {
     (void)!::write(fd, line.data(), line.size());
 }
 
-Outcome receive(int fd, pid_t child, const std::string& label) {
+/// A child calling one method, and what it has sent so far.
+struct Running {
+    std::size_t index;
+    pid_t child;
+    int fd;
+    std::string text;
+    std::chrono::steady_clock::time_point started;
+};
+
+Outcome outcomeOf(const Running& run, const std::string& label) {
     Outcome out;
     out.label = label;
-    std::string text;
-    char buffer[4096];
-    // A call that is not refused may block the child: 20 s, then it is ended.
-    for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        int ready = ::poll(&p, 1, 20000);
-        if (ready <= 0) {
-            ::kill(child, SIGKILL);
-            text = "M--hung: ended after 20 s";
-            break;
-        }
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
     int status = 0;
-    ::waitpid(child, &status, 0);
-    if (text.size() < 3) {
+    ::waitpid(run.child, &status, 0);
+    if (run.text.size() < 3) {
         out.mainThreadOnly = true;
         out.detail = WIFSIGNALED(status) ? "the process ended on signal " + std::to_string(WTERMSIG(status))
                                          : "the process ended without an answer";
         return out;
     }
-    out.mainThreadOnly = text[0] == 'M';
-    out.refused = text[1] == 'R';
-    out.leftOut = text[2] == 'L';
-    out.detail = text.substr(3);
+    out.mainThreadOnly = run.text[0] == 'M';
+    out.refused = run.text[1] == 'R';
+    out.leftOut = run.text[2] == 'L';
+    out.detail = run.text.substr(3);
     return out;
+}
+
+/// How many children call at once: one per core this process may use, at most three.
+/// Each is a process of its own, so they keep nothing from one another.
+std::size_t childrenAtOnce() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    int cores = ::sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
+    return static_cast<std::size_t>(std::clamp(cores, 1, 3));
 }
 
 }  // namespace
 
 std::vector<Outcome> Registry::runAll() const {
-    std::vector<Outcome> outcomes;
-    for (auto& entry : entries_) {
-        int fds[2];
-        if (::pipe(fds) != 0) std::abort();
-        std::fflush(nullptr);
-        pid_t child = ::fork();
-        if (child == 0) {
-            ::close(fds[0]);
-            Outcome out;
-            try {
-                hostSetUp();
-                entry.run(out);
-            } catch (const rt::Exception& e) {
-                out.leftOut = true;
-                out.detail = "on the main thread, setting up raised " + e.name() + ": " + e.reason();
+    // A call that is not refused may block its child: 20 s, then it is ended.
+    constexpr auto kHung = std::chrono::seconds(20);
+    std::vector<Outcome> outcomes(entries_.size());
+    std::vector<Running> running;
+    const std::size_t atOnce = childrenAtOnce();
+    std::size_t next = 0;
+    while (next < entries_.size() || !running.empty()) {
+        while (next < entries_.size() && running.size() < atOnce) {
+            int fds[2];
+            if (::pipe(fds) != 0) std::abort();
+            std::fflush(nullptr);
+            pid_t child = ::fork();
+            if (child < 0) std::abort();
+            if (child == 0) {
+                ::close(fds[0]);
+                Outcome out;
+                try {
+                    hostSetUp();
+                    entries_[next].run(out);
+                } catch (const rt::Exception& e) {
+                    out.leftOut = true;
+                    out.detail = "on the main thread, setting up raised " + e.name() + ": " + e.reason();
+                }
+                send(fds[1], out);
+                ::_exit(0);
             }
-            send(fds[1], out);
-            ::_exit(0);
+            ::close(fds[1]);
+            running.push_back({next++, child, fds[0], {}, std::chrono::steady_clock::now()});
         }
-        ::close(fds[1]);
-        outcomes.push_back(receive(fds[0], child, entry.label));
-        ::close(fds[0]);
+        std::vector<pollfd> polls;
+        for (auto& run : running) polls.push_back({run.fd, POLLIN, 0});
+        ::poll(polls.data(), polls.size(), 1000);
+        const auto now = std::chrono::steady_clock::now();
+        for (std::size_t k = running.size(); k-- > 0;) {
+            Running& run = running[k];
+            bool ended = false;
+            if (polls[k].revents != 0) {
+                char buffer[4096];
+                ssize_t n = ::read(run.fd, buffer, sizeof buffer);
+                if (n > 0) run.text.append(buffer, static_cast<std::size_t>(n));
+                else ended = true;
+            } else if (now - run.started > kHung) {
+                ::kill(run.child, SIGKILL);
+                run.text = "M--hung: ended after 20 s";
+                ended = true;
+            }
+            if (!ended) continue;
+            ::close(run.fd);
+            outcomes[run.index] = outcomeOf(run, entries_[run.index].label);
+            running.erase(running.begin() + static_cast<std::ptrdiff_t>(k));
+        }
     }
     return outcomes;
 }
