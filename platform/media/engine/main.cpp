@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if (arg.rfind("--socket=", 0) == 0) socket = std::atoi(arg.c_str() + 9);
         else if (arg == "--warm-up") options.warmUp = true;
+        else if (arg == "--light") options.light = true;
         else {
             std::fprintf(stderr, "zid_media_engine: unknown argument \"%s\"\n", argv[i]);
             return 2;

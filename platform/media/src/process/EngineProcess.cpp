@@ -98,7 +98,7 @@ void limitMemory(pid_t pid, std::uint64_t bytes) {
 }  // namespace
 
 std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options& options, rt::Ref<rt::Error>* error,
-                                                    bool warm) {
+                                                    Ahead ahead) {
     auto fail = [&](const std::string& why) {
         if (error)
             *error = makeMediaError(MediaErrorCode::EngineFailed,
@@ -141,7 +141,8 @@ std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options
     // standard output (which may be a channel of the host's own).
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     std::vector<char*> argv{const_cast<char*>(path.c_str()), const_cast<char*>("--socket=3")};
-    if (warm) argv.push_back(const_cast<char*>("--warm-up"));
+    if (ahead == Ahead::Warm) argv.push_back(const_cast<char*>("--warm-up"));
+    else if (ahead == Ahead::Light) argv.push_back(const_cast<char*>("--light"));
     argv.push_back(nullptr);
     pid_t pid = -1;
     int rc = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);

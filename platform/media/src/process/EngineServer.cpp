@@ -560,7 +560,7 @@ void warmUp() {
 
 int serveEngine(int socket, ServerOptions options) {
     if (options.warmUp) warmUp();
-    else GstEngine::ensureInitialized();
+    else if (!options.light) GstEngine::ensureInitialized();
     Server server(socket, options);
     return server.run();
 }
