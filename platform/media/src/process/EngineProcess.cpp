@@ -162,6 +162,7 @@ std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options
     p->pid_ = pid;
     p->socket_ = pair[0];
     p->output_ = out[0];
+    p->settingUp_ = ahead == Ahead::Light;
     std::weak_ptr<EngineProcess> weak = p;
     auto loop = fnd::RunLoop::main();
     p->socketSource_ = loop->addSource(p->socket_, POLLIN, [weak](short revents) {
@@ -193,7 +194,7 @@ void EngineProcess::beat() {
         if (heartbeat_) std::exchange(heartbeat_, nullptr)->invalidate();
         return;
     }
-    if (pongs_ == pings_) check(kHeartbeatLimit);  // one check at a time is enough
+    if (pongs_ == pings_) check(settingUp_ ? kStartLimit : kHeartbeatLimit);  // one check at a time is enough
 }
 
 bool EngineProcess::isRetired() {
@@ -404,6 +405,7 @@ bool EngineProcess::receiveOne() {
             refuse("sent a report of an item it does not play");
             return false;
         }
+        settingUp_ = false;
         // A copy: the handler may close the item.
         if (auto handler = it->second.report) handler(kind, body, fd);
         else if (fd >= 0) ::close(fd);

@@ -147,6 +147,10 @@ private:
     unsigned pings_ = 0, pongs_ = 0;
     bool failedCheck_ = false;
     bool retired_ = false;
+    /// A light process that has not yet said anything of an item: it sets GStreamer up
+    /// as its first item loads, which takes seconds when the registry of plugins is made
+    /// anew, so its checks meanwhile have a start's limit.
+    bool settingUp_ = false;
     /// Checks the process while it has items.
     rt::Ref<fnd::Timer> heartbeat_;
     std::atomic<bool> stuck_{false};

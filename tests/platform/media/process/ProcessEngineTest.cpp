@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 #include <sstream>
 
@@ -441,6 +442,17 @@ TEST_F(SharedProcessTest, ANewerSeekOnASlowNetworkIsAnsweredPromptlyAndNothingEl
 }
 
 TEST_F(SharedProcessTest, ALightSpareStartsOnlyOnceTheProcessIsFullAndTheNextItemPlaysInIt) {
+    // The spare's registry of plugins is made anew as its item loads (seconds, as after
+    // the plugins were upgraded): meanwhile it still answers the host's checks.
+    std::string registry = testing::TempDir() + "/light-spare-registry.bin";
+    std::remove(registry.c_str());
+    struct Unset {
+        std::string path;
+        ~Unset() {
+            ::unsetenv("GST_REGISTRY");
+            std::remove(path.c_str());
+        }
+    } unset{registry};
     ProcessEngine::Options options;
     options.engine.nullOutput = true;
     auto engine = rt::make<ProcessEngine>(options);
@@ -462,7 +474,9 @@ TEST_F(SharedProcessTest, ALightSpareStartsOnlyOnceTheProcessIsFullAndTheNextIte
     ASSERT_TRUE(waitUntil([&] { return layers[3]->isReadyForDisplay(); }));
     auto serving = engineProcesses();
     EXPECT_EQ(serving.size(), 1u) << "the fourth item fills the process";
+    ::setenv("GST_REGISTRY", registry.c_str(), 1);  // for the spare alone
     ASSERT_TRUE(waitUntil([&] { return engineProcesses().size() == 2; }, 10)) << "then a spare is started";
+    ::unsetenv("GST_REGISTRY");
     auto running = engineProcesses();
     pid_t spare = 0;
     for (pid_t pid : running)
@@ -475,9 +489,14 @@ TEST_F(SharedProcessTest, ALightSpareStartsOnlyOnceTheProcessIsFullAndTheNextIte
         EXPECT_LT(zidtest::procStatus(spare, "RssAnon"), 2048) << "KiB of anonymous memory in the waiting spare";
     }
 
+    auto handedOut = std::chrono::steady_clock::now();
     play(4);
-    ASSERT_TRUE(waitUntil([&] { return layers[4]->isReadyForDisplay() && items[4]->status() == PlayerItemStatus::ReadyToPlay; }));
+    ASSERT_TRUE(waitUntil([&] { return layers[4]->isReadyForDisplay() && items[4]->status() == PlayerItemStatus::ReadyToPlay; }, 40));
+    std::printf("the fifth item's first picture %.2f s after it was handed out, its registry made anew\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - handedOut).count());
     EXPECT_EQ(engineProcesses(), running) << "the fifth item plays in the spare, no process is started for it";
+    struct stat made {};
+    EXPECT_EQ(::stat(registry.c_str(), &made), 0) << "the spare made its registry as the item came";
     for (const auto& item : items) EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay);
 }
 
