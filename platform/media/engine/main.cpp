@@ -23,8 +23,8 @@ namespace {
 /// chooses its allocator, and why:
 /// - An item brings about 18 threads (streaming, download, decoding, teardown). A heap that
 ///   gives each thread a cache of its own (the thread-caching allocators, jemalloc's
-///   thread caches) costs every extra item 2.5-3.5 MB of what those caches keep, against
-///   about +1 MB here; glibc's per-thread cache holds a few small blocks.
+///   thread caches) costs every extra item about 2.5 MB more than here, in what those
+///   caches keep; glibc's per-thread cache holds a few small blocks.
 /// - glibc gives threads that contend for the heap arenas of their own, up to eight per
 ///   core, and an arena never gives back the address space it once used (what
 ///   RLIMIT_DATA bounds): the count is bounded.
@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if (arg.rfind("--socket=", 0) == 0) socket = std::atoi(arg.c_str() + 9);
         else if (arg == "--warm-up") options.warmUp = true;
+        else if (arg == "--light") options.light = true;
         else {
             std::fprintf(stderr, "zid_media_engine: unknown argument \"%s\"\n", argv[i]);
             return 2;

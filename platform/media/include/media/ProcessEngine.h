@@ -9,8 +9,8 @@
 //
 // Starting a process and loading GStreamer's plugins takes about 0.1 s: an item goes to a
 // process that plays others and has room; a process left without items is kept for the
-// next asset; and when every process is full, a light spare (GStreamer set up, no plugin
-// loaded) is started ahead (Options::keepSpare), two seconds after the last was handed
+// next asset; and when every process is full, a light spare (GStreamer set up only when
+// its item comes) is started ahead (Options::keepSpare), two seconds after the last was handed
 // out, not while its first pipeline prerolls on the same cores. prepare() starts one with
 // the common plugins loaded before any asset is known.
 // The processes kept for later end with the last ProcessEngine; the others with their
@@ -62,8 +62,8 @@ public:
         /// given another item.
         double teardownLimit = 2;
         /// Keeps the process an item gives back for the next asset, and one engine process
-        /// started ahead (GStreamer and its common plugins loaded) for an asset that comes
-        /// while the others play, so an asset does not wait for a process to start; the
+        /// started ahead (light, or with the common plugins loaded after prepare()) for an
+        /// asset that comes while the others play, so an asset does not wait for a process to start; the
         /// host keeps one or two idle processes more. Shared by the engines of the same
         /// program.
         bool keepSpare = true;

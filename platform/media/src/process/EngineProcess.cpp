@@ -98,7 +98,7 @@ void limitMemory(pid_t pid, std::uint64_t bytes) {
 }  // namespace
 
 std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options& options, rt::Ref<rt::Error>* error,
-                                                    bool warm) {
+                                                    Ahead ahead) {
     auto fail = [&](const std::string& why) {
         if (error)
             *error = makeMediaError(MediaErrorCode::EngineFailed,
@@ -141,7 +141,8 @@ std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options
     // standard output (which may be a channel of the host's own).
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     std::vector<char*> argv{const_cast<char*>(path.c_str()), const_cast<char*>("--socket=3")};
-    if (warm) argv.push_back(const_cast<char*>("--warm-up"));
+    if (ahead == Ahead::Warm) argv.push_back(const_cast<char*>("--warm-up"));
+    else if (ahead == Ahead::Light) argv.push_back(const_cast<char*>("--light"));
     argv.push_back(nullptr);
     pid_t pid = -1;
     int rc = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
@@ -161,6 +162,7 @@ std::shared_ptr<EngineProcess> EngineProcess::start(const ProcessEngine::Options
     p->pid_ = pid;
     p->socket_ = pair[0];
     p->output_ = out[0];
+    p->settingUp_ = ahead == Ahead::Light;
     std::weak_ptr<EngineProcess> weak = p;
     auto loop = fnd::RunLoop::main();
     p->socketSource_ = loop->addSource(p->socket_, POLLIN, [weak](short revents) {
@@ -192,7 +194,7 @@ void EngineProcess::beat() {
         if (heartbeat_) std::exchange(heartbeat_, nullptr)->invalidate();
         return;
     }
-    if (pongs_ == pings_) check(kHeartbeatLimit);  // one check at a time is enough
+    if (pongs_ == pings_) check(settingUp_ ? kStartLimit : kHeartbeatLimit);  // one check at a time is enough
 }
 
 bool EngineProcess::isRetired() {
@@ -403,6 +405,7 @@ bool EngineProcess::receiveOne() {
             refuse("sent a report of an item it does not play");
             return false;
         }
+        settingUp_ = false;
         // A copy: the handler may close the item.
         if (auto handler = it->second.report) handler(kind, body, fd);
         else if (fd >= 0) ::close(fd);

@@ -26,11 +26,15 @@ public:
     /// The process ended unasked (or broke the protocol and was stopped); the error says how.
     using EndHandler = std::function<void(rt::Ref<rt::Error> cause)>;
 
-    /// Starts the engine program; nullptr and an EngineFailed error when it cannot. A
-    /// process started ahead of its asset (`warm`) loads GStreamer's common plugins while
-    /// it waits; one started for an asset loads only what the asset needs.
+    /// How a process waits for its first item.
+    enum class Ahead {
+        No,     ///< started for an asset: sets GStreamer up at once, loads what the asset needs
+        Light,  ///< started ahead of any asset: sets GStreamer up only with its first item
+        Warm,   ///< started ahead of an asset that comes soon: loads the common plugins
+    };
+    /// Starts the engine program; nullptr and an EngineFailed error when it cannot.
     static std::shared_ptr<EngineProcess> start(const ProcessEngine::Options& options, rt::Ref<rt::Error>* error,
-                                                bool warm = false);
+                                                Ahead ahead = Ahead::No);
     ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;
@@ -143,6 +147,10 @@ private:
     unsigned pings_ = 0, pongs_ = 0;
     bool failedCheck_ = false;
     bool retired_ = false;
+    /// A light process that has not yet said anything of an item: it sets GStreamer up
+    /// as its first item loads, which takes seconds when the registry of plugins is made
+    /// anew, so its checks meanwhile have a start's limit.
+    bool settingUp_ = false;
     /// Checks the process while it has items.
     rt::Ref<fnd::Timer> heartbeat_;
     std::atomic<bool> stuck_{false};

@@ -407,6 +407,13 @@ private:
         auto it = items_.find(id);
         if (kind == Command::Load ? it != items_.end() : it != items_.end() && it->second->isAttached())
             return protocolFault();
+        // A light process sets GStreamer up with its first item, which takes seconds when
+        // the registry of plugins has to be made anew: what the turn has said so far (the
+        // answer to the check the host made as it handed the item out) leaves first.
+        if (options_.light && !std::exchange(setUp_, true)) {
+            flush();
+            GstEngine::ensureInitialized();
+        }
         if (it == items_.end())
             it = items_.emplace(id, std::make_unique<ServedItem>(*this, id, options_, readySlot_, done_)).first;
         if (kind == Command::Load && attach) {
@@ -519,6 +526,8 @@ private:
     std::atomic<bool> done_ = false;
     double tickInterval_ = kTick;
     bool saidUnfit_ = false;
+    /// Whether a light process has set GStreamer up (ServerOptions::light).
+    bool setUp_ = false;
     /// Items given back so far (the stand-in engine's LeakOnClose).
     int closes_ = 0;
     IdleDescriptors idleDescriptors_;
@@ -560,7 +569,7 @@ void warmUp() {
 
 int serveEngine(int socket, ServerOptions options) {
     if (options.warmUp) warmUp();
-    else GstEngine::ensureInitialized();
+    else if (!options.light) GstEngine::ensureInitialized();
     Server server(socket, options);
     return server.run();
 }

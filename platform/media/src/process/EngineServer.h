@@ -17,6 +17,10 @@ constexpr bool kEngineFaults = false;
 struct ServerOptions {
     /// Started ahead of its asset: loads GStreamer's common plugins while it waits.
     bool warmUp = false;
+    /// Started ahead of any asset, perhaps for none: GStreamer is set up with the first
+    /// item rather than while it waits, as its registry of plugins alone is about 2.6 MB
+    /// of heap a waiting process would hold for nothing.
+    bool light = false;
     /// Ways the tests' stand-in engine program breaks the rules on purpose, to show the
     /// host survives them; the engine program itself never sets one, nor abortOnSeek, and
     /// without kEngineFaults both are ignored.

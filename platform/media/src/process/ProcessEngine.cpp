@@ -113,16 +113,17 @@ bool processReady(const ProcessEngine::Options& options) {
     return serverWithRoom(options) || serves(pool().idle, options) || serves(pool().spare, options);
 }
 
-/// When every process is full, a spare for the next asset. A light one: GStreamer set up
-/// but no plugin loaded, a few MB where a process that has played holds tens, as nobody
-/// knows whether a next asset comes; it still spares that asset the process's start.
+/// When every process is full, a spare for the next asset. A light one: the program
+/// started and linked, GStreamer set up only when an item comes, about 1 MB of its own
+/// where one with GStreamer's registry holds 3.5 and one that has played tens, as nobody
+/// knows whether a next asset comes; it still spares that asset the program's start.
 /// (prepare(), which says an asset comes soon, starts one with the plugins loaded.)
 void startSpareLater(const ProcessEngine::Options& options) {
     if (!options.keepSpare) return;
     fnd::RunLoop::main()->after(kSpareDelay, [options] {
         // Not when a process has room or was given back meanwhile, nor once the engines are gone.
         if (pool().engines == 0 || processReady(options)) return;
-        pool().spare = EngineProcess::start(options, nullptr, false);
+        pool().spare = EngineProcess::start(options, nullptr, EngineProcess::Ahead::Light);
     });
 }
 
@@ -246,7 +247,7 @@ void ProcessEngine::prepare() {
     Options options = options_;
     startOnMainThread([options] {
         if (!options.keepSpare || processReady(options)) return;
-        pool().spare = EngineProcess::start(options, nullptr, true);
+        pool().spare = EngineProcess::start(options, nullptr, EngineProcess::Ahead::Warm);
     });
 }
 

@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -82,6 +84,25 @@ inline long cpuTicks(pid_t pid) {
     for (int i = 3; i <= 15 && fields >> field; ++i)
         if (i >= 14) ticks += std::atol(field.c_str());
     return ticks;
+}
+
+/// Waits until a process has used no CPU for half a second and runs no child (no plugin
+/// scanner of its own): a process still starting has its start's limit (20 s), and on a
+/// loaded machine a start takes longer than any fixed wait. Answers when it went quiet,
+/// or nothing when it did not within `limit` seconds. The run loop turns meanwhile.
+inline std::optional<std::chrono::steady_clock::time_point> waitUntilQuiet(pid_t pid, double limit = 30) {
+    long ticks = -1;
+    auto quietSince = std::chrono::steady_clock::now();
+    bool quiet = fnd::RunLoop::main()->runUntil([&] {
+        auto now = std::chrono::steady_clock::now();
+        if (long used = cpuTicks(pid); used != ticks || !childProcesses(pid).empty()) {
+            ticks = used;
+            quietSince = now;
+        }
+        return std::chrono::duration<double>(now - quietSince).count() >= 0.5;
+    }, limit);
+    if (!quiet) return std::nullopt;
+    return quietSince;
 }
 
 /// The descriptors a process has open; -1 when it is gone.
