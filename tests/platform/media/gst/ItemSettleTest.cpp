@@ -137,9 +137,9 @@ TEST_F(ItemSettleTest, AnItemMadeAfterItsLoadedPipelineBrokeFailsWithTheCause) {
     ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 8)) << "the item never settles";
     // On a slow machine (a sanitizer build on two cores) the segment may not have passed
     // its bound within the 3 s: the item is then ready first and fails as the bound passes,
-    // once the pipeline has taken in the bound's bytes of the repeated segment, which it
-    // reads no faster than it plays them there: a sanitizer build on two cores shared with
-    // two other tests took 20 to 50 s for that (a quiet machine 3 s).
+    // once the pipeline has taken in the bound's bytes of the repeated segment: a sanitizer
+    // build on two cores shared with two other tests took from 20 to about 50 s for that
+    // (a quiet machine 3 s).
     ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 120));
     ASSERT_TRUE(item->error());
     std::string said = item->error()->localizedDescription();
