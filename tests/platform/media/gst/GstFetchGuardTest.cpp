@@ -521,6 +521,36 @@ TEST_F(PlaylistCheckInEngineProcessTest, AnAnswerThatIsNoPlaylistFailsItsItemAlo
     }
 }
 
+TEST_F(PlaylistCheckInEngineProcessTest, AnEmptyAnswerBesideThreePlayingItemsFailsItAloneAndTheThreePlayOn) {
+    // Two more ordinary items: with the neighbour, three play in the process, and the
+    // hostile one makes it full.
+    std::vector<rt::Ref<PlayerItem>> three{neighbour};
+    std::vector<rt::Ref<Player>> players{neighbourPlayer};
+    for (int i = 0; i < 2; ++i) {
+        three.push_back(itemOnSharedEngine("/tag/ordinary-" + std::to_string(i) + "/vod/muxed/index.m3u8"));
+        players.push_back(Player::playerWithPlayerItem(three.back()));
+        players.back()->play();
+        ASSERT_TRUE(waitUntil([&] { return three.back()->status() != PlayerItemStatus::Unknown; }, 20));
+        ASSERT_EQ(three.back()->status(), PlayerItemStatus::ReadyToPlay);
+    }
+    const std::string tag = "/tag/beside-three/";
+    origin().script(tag + "media.m3u8", {peers::HlsOrigin::Answer::empty()});
+    origin().script(tag + "master.m3u8", {{200, masterNaming("media.m3u8", 1), "application/vnd.apple.mpegurl"}});
+    auto hostile = itemOnSharedEngine(tag + "master.m3u8");
+    auto hostilePlayer = Player::playerWithPlayerItem(hostile);
+    hostilePlayer->play();
+    ASSERT_TRUE(waitUntil([&] { return hostile->status() != PlayerItemStatus::Unknown; }, 20));
+    EXPECT_EQ(hostile->status(), PlayerItemStatus::Failed);
+    std::vector<double> before;
+    for (auto& player : players) before.push_back(player->currentTime().toSeconds());
+    waitUntil([] { return false; }, 1.5);
+    for (std::size_t i = 0; i < three.size(); ++i) {
+        EXPECT_EQ(three[i]->status(), PlayerItemStatus::ReadyToPlay)
+            << i << ": " << (three[i]->error() ? three[i]->error()->localizedDescription() : std::string());
+        EXPECT_GT(players[i]->currentTime().toSeconds(), before[i]) << i << ": plays on";
+    }
+}
+
 TEST_F(PlaylistCheckInEngineProcessTest, ALiveRefreshThatIsNoPlaylistIsAFailedRefreshAndTheItemPlaysOn) {
     using peers::HlsOrigin;
     // The live playlist as the origin's clock has it (a 200 without a body is the path's
