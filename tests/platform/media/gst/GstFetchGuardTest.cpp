@@ -547,7 +547,9 @@ TEST_F(PlaylistCheckInEngineProcessTest, AnEmptyAnswerBesideThreePlayingItemsFai
     for (std::size_t i = 0; i < three.size(); ++i) {
         EXPECT_EQ(three[i]->status(), PlayerItemStatus::ReadyToPlay)
             << i << ": " << (three[i]->error() ? three[i]->error()->localizedDescription() : std::string());
-        EXPECT_GT(players[i]->currentTime().toSeconds(), before[i]) << i << ": plays on";
+        // The fixture's VOD is 10 s: on a slow machine the first may have reached its end.
+        double now = players[i]->currentTime().toSeconds();
+        EXPECT_TRUE(now > before[i] || now >= three[i]->duration().toSeconds() - 0.5) << i << ": stopped at " << now;
     }
 }
 
