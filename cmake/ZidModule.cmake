@@ -183,15 +183,28 @@ set(ZID_PEERS_OPTIMIZE "" CACHE STRING "Optimization option of the loopback peer
 # little traffic the tests send through it does not notice.
 set(ZID_WEBSOCKET_IO_OPTIMIZE "" CACHE STRING "Optimization option of the WebSocket client's I/O source (empty: the build type's)")
 
-# zid_test(<target> LABEL <label> LIBS <targets...> [MEDIA_ENGINE] [RESOURCE_LOCK <name>])
+# zid_real_web_engine(<target>)
+# Links the real web engine (WebKitGTK) into a program of the build tree where this build
+# has one; without it the program's web views say that no engine can start.
+function(zid_real_web_engine target)
+  target_link_libraries(${target} PRIVATE $<TARGET_NAME_IF_EXISTS:webengine>)
+endfunction()
+
+# zid_test(<target> LABEL <label> LIBS <targets...> [MEDIA_ENGINE] [WEB_ENGINE] [RESOURCE_LOCK <name>]
+#          [EXCLUDE <regex>])
 # One test binary per module; every .cpp below the current dir is part of it.
 # MEDIA_ENGINE: the binary drives the real media engine, so each test runs through
 # scripts/engine-test.sh, which reruns a test only on the engine's known seek abort.
 # RESOURCE_LOCK: its tests share something of the machine (the X server's pointer and
 # keyboard) and never run at the same time as one another.
+# WEB_ENGINE: some of its tests load pages in the real web engine.
+# EXCLUDE: sources whose path matches are left out (a folder with a test binary of its own).
 function(zid_test target)
-  cmake_parse_arguments(T "MEDIA_ENGINE" "LABEL;RESOURCE_LOCK" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "MEDIA_ENGINE;WEB_ENGINE" "LABEL;RESOURCE_LOCK;EXCLUDE" "LIBS" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(T_EXCLUDE)
+    list(FILTER srcs EXCLUDE REGEX "${T_EXCLUDE}")
+  endif()
   if(NOT srcs)
     return()  # a module whose tests are still to come
   endif()
@@ -199,6 +212,9 @@ function(zid_test target)
   target_compile_options(${target} PRIVATE ${ZID_WARNINGS} ${ZID_TEST_OPTIMIZE})
   target_link_libraries(${target} PRIVATE ${T_LIBS} zid_test_main GTest::gtest GTest::gmock)
   zid_precompile(${target} <gtest/gtest.h> <gmock/gmock.h>)
+  if(T_WEB_ENGINE)
+    zid_real_web_engine(${target})
+  endif()
   # A module's tests see what its sources see: its private headers and the system
   # libraries it uses privately.
   zid_private_headers(${target} ${T_LIBS})
