@@ -224,9 +224,11 @@ TEST(VexaCDNSelection, SitesAndLocationsAreOrderedByLatency) {
     ASSERT_EQ(sites.size(), 3u);
     EXPECT_EQ(std::set(sites.begin(), sites.end()), std::set({fast, middle, slow}));
     EXPECT_TRUE(std::is_sorted(sites.begin(), sites.end(), [](const auto& a, const auto& b) { return a->latency() < b->latency(); }));
-    if (slow->latency() - fast->latency() > 0.05) {
-        EXPECT_EQ(sites.front(), fast);
-    }
+    // What was measured is the probe's whole way: never less than the origin's delay.
+    // (Which site comes first is left to the latencies: on a loaded machine the site
+    // without a delay can be measured after the one with 50 ms.)
+    EXPECT_GE(middle->latency(), 0.05);
+    EXPECT_GE(slow->latency(), 0.1);
     EXPECT_NEAR(nearTested->avgLatency(), (fast->latency() + middle->latency() + slow->latency()) / 3, 1e-9);
     EXPECT_EQ(service->locations().size(), 3u);
 }
