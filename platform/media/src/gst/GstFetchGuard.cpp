@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <vector>
 
 #include "GstDemuxerSession.h"
@@ -131,6 +132,16 @@ bool FetchGuard::ended() const {
 
 void FetchGuard::stopDownloads(GstElement* demuxer) {
     if (auto guard = guardOf(demuxer)) guard->stop();
+}
+
+std::function<void()> FetchGuard::readsEnded(GstElement* demuxer, double seconds) {
+    auto guard = guardOf(demuxer);
+    if (!guard) return [] {};
+    return [guard, seconds] {
+        std::unique_lock lock(guard->mutex_);
+        guard->readEnded_.wait_for(lock, std::chrono::duration<double>(seconds),
+                                   [&] { return guard->readsUnderWay_ <= 0; });
+    };
 }
 
 void FetchGuard::learnKeys(const std::set<std::string>& keys) {
@@ -305,6 +316,17 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
         owner->watchSegment(message, uri);
         return;
     }
+    {
+        std::lock_guard lock(owner->mutex_);
+        ++owner->readsUnderWay_;
+    }
+    g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject*, gpointer data) {
+                              auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock();
+                              if (!guard) return;
+                              std::lock_guard lock(guard->mutex_);
+                              if (--guard->readsUnderWay_ == 0) guard->readEnded_.notify_all();
+                          }),
+                          new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
     FetchHeaders headers;
     if (soup)
         soup->headersForeach(

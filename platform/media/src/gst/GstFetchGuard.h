@@ -29,6 +29,7 @@
 #include <gst/gst.h>
 #include <media/MediaErrors.h>
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -93,6 +94,15 @@ public:
     /// demuxer's downloads end with the pipeline's teardown; its sockets are not shut
     /// under it, which the media framework's download threads do not survive reliably.
     static void stopDownloads(GstElement* demuxer);
+    /// What the teardown of the demuxer's pipeline waits for first (on its own thread):
+    /// until each playlist and key read of the demuxer's that the service has (or will
+    /// have) answered has ended in the demuxer's downloader, at most `seconds`. The
+    /// demuxer waits for such a read on its own thread, and a teardown that cancels it
+    /// before the answer arrived leaves that thread with neither a body nor an error,
+    /// which the demuxer does not survive (an assertion ends the process). A read of a
+    /// refused playlist is answered as the item fails, so its teardown starts at the
+    /// moment the answer is on its way.
+    static std::function<void()> readsEnded(GstElement* demuxer, double seconds);
 
     /// The downloader's request hook: a request an HTTP session queued.
     static void onRequestQueued(GObject* session, GObject* message);
@@ -145,6 +155,9 @@ private:
     bool refused_ = false;
     /// Playlists the demuxer has read at least once, and whether each is a master.
     std::map<std::string, bool> read_;
+    /// The demuxer's playlist and key reads sent to the service and not ended yet.
+    int readsUnderWay_ = 0;
+    std::condition_variable readEnded_;
     std::function<bool(const std::string&, const FetchedText&)> check_;
 };
 

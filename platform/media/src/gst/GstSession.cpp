@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -35,6 +36,11 @@ namespace {
 
 /// Seconds a handshake that looks into a failed secure connection may take.
 constexpr unsigned kTlsProbeTimeout = 5;
+
+/// Seconds a teardown waits for the demuxer's playlist and key reads to end: the service
+/// answers each at once when its item ends, so they end within moments; one that does not
+/// (a downloader stuck elsewhere) is left to the teardown as before, within its bound.
+constexpr double kReadsEndBound = 1.0;
 
 bool insideAdaptiveDemuxer(GstElement* element) {
     for (GstObject* o = GST_OBJECT_PARENT(element); o; o = GST_OBJECT_PARENT(o)) {
@@ -300,6 +306,7 @@ void GstSession::shutdown() {
 }
 
 void GstSession::releasePipeline() {
+    std::function<void()> readsEnded;
     commands_.close();
     relay_->closed = true;
     if (frameSource_) fnd::RunLoop::main()->removeSource(std::exchange(frameSource_, 0));
@@ -312,6 +319,7 @@ void GstSession::releasePipeline() {
         if (relay_->demuxer) {
             // Nothing the item's demuxer was downloading goes on without the item.
             FetchGuard::stopDownloads(relay_->demuxer);
+            readsEnded = FetchGuard::readsEnded(relay_->demuxer, kReadsEndBound);
             gst_object_unref(relay_->demuxer);
         }
         relay_->demuxer = nullptr;
@@ -326,7 +334,10 @@ void GstSession::releasePipeline() {
     // A stream choice still on its way through the pipeline holds the locks a state
     // change takes: the pipeline stops once its sender is out (or is left to the
     // process's end when it never comes out).
-    tearDownInBackground(std::exchange(pipeline_, nullptr), [relay = relay_] { relay->waitForSender(); });
+    tearDownInBackground(std::exchange(pipeline_, nullptr), [relay = relay_, readsEnded] {
+        relay->waitForSender();
+        if (readsEnded) readsEnded();
+    });
 }
 
 void GstSession::attach(const rt::Ref<PlayerItem>& item) {
@@ -357,9 +368,11 @@ void GstSession::attach(const rt::Ref<PlayerItem>& item) {
     }
     boundWaitForReady();
     if (!prerolled()) return;
-    // Reported on the next turn, as a freshly made pipeline would.
+    // Reported on the next turn, as a freshly made pipeline would; not again when the
+    // item came from inside the load's completion, which the end of the preroll then
+    // tells at once (markPrerolled).
     fnd::RunLoop::main()->post([weak] {
-        if (auto s = weak.lock(); s && !s->gone()) s->onPrerolled();
+        if (auto s = weak.lock(); s && !s->gone() && !s->toldReady_) s->onPrerolled();
     });
 }
 

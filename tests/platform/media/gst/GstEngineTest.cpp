@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include <glib.h>
 
@@ -102,6 +103,33 @@ TEST_F(GstMediaTest, LoadsToReadyWithSizeDurationTracksAndAPicture) {
     // The prerolled picture is there before play: the first frame costs nothing more.
     ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
     EXPECT_EQ(origin().requestCount("/tag/ready/vod/muxed/index.m3u8"), 1) << "the item reuses the asset's pipeline";
+}
+
+// The player made with the item, so that the item is attached from inside its load's
+// end: the prerolled picture reaches the layer once, not once from the preroll's end and
+// again from the attachment, in this process and through the engine process alike.
+TEST_F(GstMediaTest, APausedItemAttachedAsItsLoadEndsShowsItsPrerolledPictureOnce) {
+    auto item = itemFor("/tag/once/vod/muxed/index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    auto layer = PlayerLayer::playerLayerWithPlayer(player);
+    std::vector<double> shown;
+    layer->setFrameChangedHandler([&] {
+        if (auto frame = layer->currentFrame()) shown.push_back(frame->presentationTime().toSeconds());
+    });
+    int readiness = 0;
+    auto ready = rt::observe(item, "status", rt::KVONew, [&](const rt::KVOChange&) {
+        if (item->status() == PlayerItemStatus::ReadyToPlay) ++readiness;
+    });
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; })) << "never ready";
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+    ASSERT_TRUE(waitUntil([&] { return layer->isReadyForDisplay(); }));
+    // Paused: no later picture comes, and a repeated one would be here by now.
+    fnd::RunLoop::main()->runFor(0.5);
+    ready->remove();
+    EXPECT_EQ(readiness, 1);
+    ASSERT_EQ(shown.size(), 1u) << "the prerolled picture was shown more than once";
+    EXPECT_NEAR(shown[0], 0.0, 0.05);
+    EXPECT_NEAR(player->currentTime().toSeconds(), 0.0, 0.05);
 }
 
 TEST_F(GstMediaTest, PlaysToTheEndWithThePositionClampedAndTheBytesTheOriginServed) {

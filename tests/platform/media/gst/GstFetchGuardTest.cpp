@@ -553,6 +553,30 @@ TEST_F(PlaylistCheckInEngineProcessTest, AnEmptyAnswerBesideThreePlayingItemsFai
     }
 }
 
+TEST_F(PlaylistCheckInEngineProcessTest, ItemsClosedWhileTheDemuxerWaitsForTheirPlaylistLeaveTheEngineLiving) {
+    // The demuxer waits on its own thread for the media playlist a master names; the item
+    // ends meanwhile, and its pipeline's teardown starts as the read is answered. In
+    // rounds: the order of the two is the machine's.
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        const std::string tag = "/tag/closed-waiting-" + std::to_string(round) + "/";
+        origin().script(tag + "master.m3u8", {{200, masterNaming("media.m3u8", 1), "application/vnd.apple.mpegurl"}});
+        origin().holdBack(tag + "media.m3u8", 5.0);
+        auto item = itemOnSharedEngine(tag + "master.m3u8");
+        auto player = Player::playerWithPlayerItem(item);
+        player->play();
+        ASSERT_TRUE(waitUntil([&] { return origin().requestCount(tag + "media.m3u8") > 0; }, 20));
+        // Closed a moment after its read reached the origin, a little later each round.
+        waitUntil([] { return false; }, 0.02 * round);
+        player->replaceCurrentItemWithPlayerItem(nullptr);
+        item = nullptr;
+        player = nullptr;
+        waitUntil([] { return false; }, 0.5);
+        expectNeighbourPlaysOn();
+        if (neighbour->status() != PlayerItemStatus::ReadyToPlay) return;
+    }
+}
+
 TEST_F(PlaylistCheckInEngineProcessTest, ALiveRefreshThatIsNoPlaylistIsAFailedRefreshAndTheItemPlaysOn) {
     using peers::HlsOrigin;
     // The live playlist as the origin's clock has it (a 200 without a body is the path's
