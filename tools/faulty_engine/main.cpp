@@ -1,7 +1,7 @@
 // zid_faulty_engine: a stand-in for the media engine program that breaks the rules on
 // purpose, for the tests that show a host survives its engine process. It plays like the
 // real one until the moment its misbehaviour is due, chosen by ZID_FAULTY_ENGINE in its
-// environment: "shrink-slots", "silent-seeks", "hang-on-seek", "hang-on-close", "garbage", "grow" (takes
+// environment: "shrink-slots", "silent-seeks", "hang-on-seek", "hang-on-close", "garbage", "slow-rate", "grow" (takes
 // memory until it has no more, up to 1 GiB, before it serves) or "abort-on-seek=<n>"
 // (aborts on the n-th seek of its item, as GStreamer's demuxer can). The engine program a
 // host installs has no such switch.
@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
     else if (which == "hang-on-close") options.misbehaviour = Misbehaviour::HangOnClose;
     else if (which == "leak-on-close") options.misbehaviour = Misbehaviour::LeakOnClose;
     else if (which == "garbage") options.misbehaviour = Misbehaviour::Garbage;
+    else if (which == "slow-rate") options.misbehaviour = Misbehaviour::SlowRate;
     else if (which == "grow") return grow(socket);
     else if (which.rfind("abort-on-seek=", 0) == 0) options.abortOnSeek = std::atol(which.c_str() + 14);
     if (socket < 0 || (options.misbehaviour == Misbehaviour::None && options.abortOnSeek <= 0)) {

@@ -35,6 +35,7 @@ struct ServerOptions {
         HangOnClose,   // giving the item back never finishes
         LeakOnClose,   // each item given back after the first leaves an event descriptor open
         Garbage,       // a datagram of no framed report once the item is attached
+        SlowRate,      // each rate change holds the main loop 3 s, as a pipeline slow to play
     };
     Misbehaviour misbehaviour = Misbehaviour::None;
 };

@@ -19,6 +19,7 @@
 #include <media/ProcessEngine.h>
 #include <fnd/Paths.h>
 
+#include "process/EngineProcess.h"
 #include "process/Wire.h"
 
 #include <TestPaths.h>
@@ -432,11 +433,22 @@ TEST_F(SharedProcessTest, ANewerSeekOnASlowNetworkIsAnsweredPromptlyAndNothingEl
     EXPECT_GT(two.players[1]->currentTime().toSeconds(), neighbourAt + 0.5 * took) << "and plays on meanwhile";
     EXPECT_EQ(engineProcesses(), pids) << "the process is not stopped";
 
-    // The slow item is whole: where its segments come at once, it seeks as ever.
+    // The slow item is whole: where its segments come at once, it seeks as ever. The
+    // holds end first: each was armed for two answers, and a segment asked again (a
+    // download the seeks cancelled, taken up again on a slow machine) would otherwise
+    // hold this seek past the engine's bound on one seek.
+    for (int n = 0; n < 4; ++n) origin().holdBack("/tag/slowseek0/vod/muxed/seg" + std::to_string(n) + ".ts", 0, 0);
+    std::size_t askedBefore = origin().requestedPaths().size();
     std::optional<bool> third;
     two.players[0]->seekToTime(Time::seconds(8.4), Time::zero(), Time::zero(), [&](bool f) { third = f; });
     ASSERT_TRUE(waitUntil([&] { return third.has_value(); }, 20));
-    EXPECT_TRUE(*third);
+    EXPECT_TRUE(*third) << "the segments it asked for: " << [&] {
+        std::string asked;
+        auto paths = origin().requestedPaths();
+        for (std::size_t i = askedBefore; i < paths.size(); ++i)
+            if (paths[i].find("/slowseek0/") != std::string::npos) asked += " " + paths[i].substr(paths[i].rfind('/') + 1);
+        return asked;
+    }();
     ASSERT_TRUE(waitUntil([&] { return showsAbout(two.layers[0], 8.4); }));
     EXPECT_EQ(two.items[1]->status(), PlayerItemStatus::ReadyToPlay);
 }
@@ -698,6 +710,44 @@ TEST_F(ProcessEngineTest, WhilePicturesFlowTheEngineProcesssMainLoopSleeps) {
     ASSERT_GT(played, 1.0) << "pictures flowed";
     // 25 pictures a second: a loop woken for each would sleep at least as often.
     EXPECT_LT(static_cast<double>(sleeps), 25 * played / 2) << played << " s of pictures";
+}
+
+TEST_F(ProcessEngineTest, WhatTheProcessSaidLeavesBeforeARateChangeHoldsItsLoop) {
+    // Setting a pipeline playing holds the engine process's loop for milliseconds, and an
+    // item's first rate comes as its first picture is said: what the turn said before the
+    // rate change does not wait for it. The stand-in engine holds its loop 3 s for each
+    // rate change; the answer to a check sent between two of them, read in one turn,
+    // comes after the first alone (3 s), not after both (6 s): the bound between leaves
+    // 2 s for a loaded machine.
+    ::setenv("ZID_FAULTY_ENGINE", "slow-rate", 1);
+    ProcessEngine::Options options;
+    options.enginePath = zidtest::testPath("faulty_engine");
+    options.engine.nullOutput = true;
+    options.keepSpare = false;
+    auto engineProcess = process::EngineProcess::start(options, nullptr);
+    ASSERT_TRUE(engineProcess);
+    unsigned started = engineProcess->checksSent();
+    ASSERT_TRUE(waitUntil([&] { return engineProcess->hasAnswered(started); }, 20));
+    std::uint32_t item = engineProcess->addItem();
+    process::Writer load(static_cast<std::uint8_t>(process::Command::Load));
+    load.string(origin().url("/tag/procrate/vod/muxed/index.m3u8"));
+    process::EngineProcess::writeOptions(load, options);
+    load.boolean(false);
+    ASSERT_TRUE(engineProcess->send(load.addressedTo(item)));
+    auto rate = [&] {
+        process::Writer w(static_cast<std::uint8_t>(process::Command::SetRate));
+        return engineProcess->send(w.f64(1).addressedTo(item));
+    };
+    auto asked = std::chrono::steady_clock::now();
+    ASSERT_TRUE(rate());
+    engineProcess->check(10);
+    unsigned check = engineProcess->checksSent();
+    ASSERT_TRUE(rate());
+    ASSERT_TRUE(waitUntil([&] { return engineProcess->hasAnswered(check); }, 10));
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
+    EXPECT_GE(took, 2.9) << "the first rate change held the loop";
+    EXPECT_LT(took, 5.0) << "the answer waited for the second rate change too";
+    engineProcess->close();
 }
 
 TEST(ProcessEngineWire, ErrorsGroupsAndInfoCrossWholeAndBrokenMessagesAreRefused) {
