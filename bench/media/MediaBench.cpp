@@ -440,7 +440,10 @@ void BM_PlayersMemory(benchmark::State& state) {
     state.counters["extra_above_bare_MB"] = zidbench::medianOf(above);
     state.counters["extra_above_bare_MB_max"] = above.empty() ? -1 : *std::max_element(above.begin(), above.end());
     // What the engine process's heap is chosen for besides its memory, in the same run:
-    // its first picture against the in-process engine's (FirstFrame/ProcessVsLayer's pairs).
+    // its first picture against the in-process engine's (FirstFrame/ProcessVsLayer's pairs,
+    // timed alike: each item through the engine plays in the process the item before gave
+    // back, never in a spare). The memory pairs before them ran in processes of their own,
+    // all ended; their spares were the children's.
     std::vector<double> firstPictures;
     for (int i = 0; i < kFirstPicturePairs; ++i) {
         bool processFirst = i % 2 == 0;
@@ -572,8 +575,10 @@ int main(int argc, char** argv) {
     // paid before either side is measured.
     playBare(vodURL(), false);
     playWithLayer(vodURL(), false);
-    // Long enough for the engine in a child process to start its spare: nothing is
-    // started while anything is timed, as in a host that has played for a while.
+    // Through the engine in a child process, played a while, as in a host that has
+    // played for a while: nothing is started while anything is timed. The process it
+    // plays in is kept once it is given back and plays every later item of this process
+    // (one item at a time never fills it, so no spare is started here).
     playWithLayer(vodURL(), false, true, kSpareSettle);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
