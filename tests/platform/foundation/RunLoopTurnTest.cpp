@@ -368,8 +368,8 @@ TEST(RunLoopTest, ActivityGrowsWithWhatRunsAndWithEachEntryOnly) {
     int frames = 0;
     auto timer = loop->scheduleFrames(100, [&](fnd::Timer&) { ++frames; });
     before = loop->activity();
-    loop->runFor(0.2);
-    EXPECT_GE(frames, 10);
+    // Until ten have fired, not for a fixed time: a loaded machine fires fewer per second.
+    ASSERT_TRUE(loop->runUntil([&] { return frames >= 10; }, 20));
     EXPECT_EQ(loop->activity(), before + 1 + static_cast<std::uint64_t>(frames));
     timer->invalidate();
 
