@@ -2,8 +2,10 @@
 // purpose, for the tests that show a host survives its engine process. It plays like the
 // real one until the moment its misbehaviour is due, chosen by ZID_FAULTY_ENGINE in its
 // environment: "shrink-slots", "silent-seeks", "hang-on-seek", "hang-on-close", "garbage", "slow-rate", "grow" (takes
-// memory until it has no more, up to 1 GiB, before it serves) or "abort-on-seek=<n>"
-// (aborts on the n-th seek of its item, as GStreamer's demuxer can). The engine program a
+// memory until it has no more, up to 1 GiB, before it serves), "abort-on-seek=<n>"
+// (aborts on the n-th seek of its item, as GStreamer's demuxer can) or "stuck-flush=<n>"
+// (the n-th flush of each pipeline never reaches its video sink: the seek that sent it
+// never returns, as GStreamer 1.22's flushing seeks can deadlock). The engine program a
 // host installs has no such switch.
 
 #include <sys/prctl.h>
@@ -14,6 +16,13 @@
 #include <cstring>
 #include <string>
 
+#include <gst/gst.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "gst/GstPipelineThread.h"
 #include "process/EngineServer.h"
 
 namespace {
@@ -36,6 +45,31 @@ int grow(int socket) {
     return media::process::serveEngine(socket, {});
 }
 
+/// The n-th flush-start to reach each pipeline's video sink holds the thread that pushes
+/// it for good: the thread that sent the seek.
+void holdFlush(long n) {
+    media::gstimpl::GstPipelineThread::setPipelineHook([n](GstElement* pipeline) {
+        GstElement* sink = nullptr;
+        g_object_get(pipeline, "video-sink", &sink, nullptr);
+        if (!sink) return;
+        if (GstPad* pad = gst_element_get_static_pad(sink, "sink")) {
+            gst_pad_add_probe(
+                pad, GST_PAD_PROBE_TYPE_EVENT_FLUSH,
+                [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+                    auto* left = static_cast<std::atomic<long>*>(data);
+                    if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_FLUSH_START && --*left == 0) {
+                        std::fprintf(stderr, "zid_faulty_engine: holding a flush for good, as the fault injection asks\n");
+                        for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+                    }
+                    return GST_PAD_PROBE_OK;
+                },
+                new std::atomic<long>(n), [](gpointer data) { delete static_cast<std::atomic<long>*>(data); });
+            gst_object_unref(pad);
+        }
+        gst_object_unref(sink);
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,7 +89,9 @@ int main(int argc, char** argv) {
     else if (which == "slow-rate") options.misbehaviour = Misbehaviour::SlowRate;
     else if (which == "grow") return grow(socket);
     else if (which.rfind("abort-on-seek=", 0) == 0) options.abortOnSeek = std::atol(which.c_str() + 14);
-    if (socket < 0 || (options.misbehaviour == Misbehaviour::None && options.abortOnSeek <= 0)) {
+    long stuckFlush = which.rfind("stuck-flush=", 0) == 0 ? std::atol(which.c_str() + 12) : 0;
+    if (stuckFlush > 0) holdFlush(stuckFlush);
+    if (socket < 0 || (options.misbehaviour == Misbehaviour::None && options.abortOnSeek <= 0 && stuckFlush <= 0)) {
         std::fprintf(stderr, "zid_faulty_engine: needs --socket=<fd> and ZID_FAULTY_ENGINE naming a misbehaviour\n");
         return 2;
     }

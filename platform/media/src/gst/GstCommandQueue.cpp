@@ -96,13 +96,15 @@ void GstCommandQueue::completed(Kind kind) {
     finish();
 }
 
-void GstCommandQueue::released(Kind kind) {
-    if (running_ == kind && awaitingRelease_) finish();
+void GstCommandQueue::released() {
+    // Only once the other thread has come back from everything it was handed.
+    if (running_ && busy_ && busy_(*running_)) return;
+    if (awaitingRelease_) finish();
+    else schedule();
 }
 
 void GstCommandQueue::holdForRelease(Kind kind) {
     awaitingRelease_ = true;
-    std::fprintf(stderr, "zid media: a %s is still being applied by the pipeline; the next command waits for it\n", nameOf(kind));
     if (boundTimer_) boundTimer_->invalidate();
     std::weak_ptr<GstCommandQueue*> weak = self_;
     boundTimer_ = fnd::RunLoop::main()->after(kStuckBound, [weak, kind] {
@@ -167,7 +169,9 @@ bool GstCommandQueue::replacesRunningSeek() const {
     // download (up to its bound) before its own starts. Only another seek overlaps a seek
     // this way; one that landed settles first (a moment: the pipeline has its picture),
     // and stream choices and state changes still wait for a seek to end.
-    return running_ == Kind::Seek && runningSeekPhase_ == SeekPhase::Sent && waitingSeek_;
+    // A seek still being handed to the pipeline is not replaced before the call is back:
+    // the newest waits for it, and the call's bounds run on.
+    return running_ == Kind::Seek && runningSeekPhase_ == SeekPhase::Sent && waitingSeek_ && !(busy_ && busy_(Kind::Seek));
 }
 
 void GstCommandQueue::pump() {

@@ -26,13 +26,13 @@
 // within 9 s: a stream choice running (2 s), a state change that waited longer (2 s), then
 // its own bound (5 s).
 //
-// A command whose bound ran out while the pipeline still carries it out on a thread of its
-// own (a stream choice the sender thread has not come back with) holds the next one until
-// that thread is done: a flushing seek or a state change sent meanwhile meets the locks
-// that thread waits on, and the two then wait for each other for good - a still picture
-// under "playing", a main thread that no longer answers. The session says so through
-// busy() and released(). A command still carried out kStuckBound seconds past its bound
-// is the pipeline's deadlock: the stuck handler hears of it and gives the pipeline up.
+// Every call into the pipeline is made by the pipeline's own thread (GstPipelineThread),
+// never the loop: a command whose bound ran out while that thread is still inside its
+// call (a stream choice, a flushing seek GStreamer deadlocks on) holds the next one until
+// the thread is back, and so does a newer seek, which would only queue behind it. The
+// session says so through busy() and released(). A command still carried out
+// kStuckBound seconds past its bound is the pipeline's deadlock: the stuck handler hears
+// of it and gives the pipeline up, its item alone failing with that cause.
 // Every answer comes on a later turn of the loop, never inside a call that caused it.
 // Main thread only.
 
@@ -69,7 +69,7 @@ public:
     using Starter = std::function<bool(Kind)>;
 
     /// Whether the running command of the kind is still being carried out on another
-    /// thread (a stream choice the sender thread still delivers).
+    /// thread (the pipeline's thread not back from its call).
     using Busy = std::function<bool(Kind)>;
     /// A command still carried out kStuckBound seconds past its bound: the pipeline is
     /// stuck.
@@ -105,8 +105,9 @@ public:
     /// The pipeline reported what the running command of the kind waited for. One still
     /// busy on another thread ends once released() says that thread is done.
     void completed(Kind kind);
-    /// The other thread carrying out the running command of the kind is done with it.
-    void released(Kind kind);
+    /// The other thread is back from a call it was handed: a command held for it ends,
+    /// and a waiting one may start.
+    void released();
     bool running(Kind kind) const { return running_ == kind; }
     bool waiting(Kind kind) const;
     /// Commands wait until the queue opens (the pipeline has prerolled).

@@ -2,7 +2,6 @@
 #include "GstDemuxerSession.h"
 #include "GstFetchGuard.h"
 #include "GstPlaylistCheck.h"
-#include "GstTeardown.h"
 #include "GstTrust.h"
 #include "QuotedURI.h"
 #include "TlsProbe.h"
@@ -150,16 +149,6 @@ std::pair<MediaErrorCode, std::string> Relay::playlistFailure() {
     return playlistFailure_;
 }
 
-bool Relay::sendingSelection() {
-    std::lock_guard lock(mutex);
-    return selectionSenderRunning;
-}
-
-void Relay::waitForSender() {
-    std::unique_lock lock(mutex);
-    senderDone.wait(lock, [this] { return !selectionSenderRunning; });
-}
-
 GstSession::GstSession(std::string url, GstEngine::Options options)
     : url_(std::move(url)), options_(options), relay_(std::make_shared<Relay>()) {}
 
@@ -227,6 +216,7 @@ rt::Ref<rt::Error> GstSession::start() {
 
     g_object_set(pipeline_, "uri", url_.c_str(), "video-sink", videoSink_, "audio-sink", audioSink, "text-sink", textSink_,
                  nullptr);
+    pipelineThread_ = std::make_unique<GstPipelineThread>(pipeline_);
     GTlsDatabase* trust = nullptr;
     if (!options_.extraTrustAnchorsPem.empty()) {
         std::string failure;
@@ -255,8 +245,11 @@ rt::Ref<rt::Error> GstSession::start() {
     });
 
     requested_ = GST_STATE_PAUSED;
-    // A failure to start is reported by an error message on the bus, with its details.
-    gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+    // A failure to start is reported by an error message on the bus, with its details;
+    // one that never returns, by the load's bound.
+    pipelineThread_->run([](GstElement* pipeline) {
+        if (pipeline) gst_element_set_state(pipeline, GST_STATE_PAUSED);
+    });
     return nullptr;
 }
 
@@ -323,21 +316,18 @@ void GstSession::releasePipeline() {
             gst_object_unref(relay_->demuxer);
         }
         relay_->demuxer = nullptr;
-        // A choice not sent yet never goes to a pipeline on its way out.
-        if (relay_->pendingSelection) gst_event_unref(std::exchange(relay_->pendingSelection, nullptr));
     }
     // The pipeline holds the sinks: dropping these references first leaves the last one,
     // and with it every element's end, to the teardown thread.
     if (videoSink_) gst_object_unref(videoSink_);
     if (textSink_) gst_object_unref(textSink_);
     videoSink_ = textSink_ = nullptr;
-    // A stream choice still on its way through the pipeline holds the locks a state
-    // change takes: the pipeline stops once its sender is out (or is left to the
-    // process's end when it never comes out).
-    tearDownInBackground(std::exchange(pipeline_, nullptr), [relay = relay_, readsEnded] {
-        relay->waitForSender();
-        if (readsEnded) readsEnded();
-    });
+    // The pipeline's thread stops it after the call it may still be in (a stream choice
+    // holds the locks a state change takes); a call that never returns leaves the
+    // pipeline to the process's end, past the teardown's bound. Nothing waiting for the
+    // thread is sent any more.
+    if (pipeline_) gst_object_unref(std::exchange(pipeline_, nullptr));
+    if (pipelineThread_) pipelineThread_->tearDown(std::move(readsEnded));
 }
 
 void GstSession::attach(const rt::Ref<PlayerItem>& item) {

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -21,6 +20,7 @@
 #include <media/PlayerItem.h>
 
 #include "GstCommandQueue.h"
+#include "GstPipelineThread.h"
 #include "GstStreams.h"
 
 namespace media::gstimpl {
@@ -81,12 +81,6 @@ struct Relay {
     std::atomic<std::uint64_t> mediaRequests{0};
     /// The adaptive demuxer, once made (under the mutex).
     GstElement* demuxer = nullptr;
-    /// The newest stream selection still to be sent, and whether a sender runs: while
-    /// it does, the pipeline is still handling a choice on that thread, and nothing else
-    /// may change the pipeline (senderDone is told when it stops).
-    GstEvent* pendingSelection = nullptr;
-    bool selectionSenderRunning = false;
-    std::condition_variable senderDone;
     /// The seek whose first picture is looked for (its sequence number), the sequence
     /// numbers of the last flush and the last segment the video sink received, the
     /// awaited seek once the video ended after it without a picture, and the time of the
@@ -110,7 +104,6 @@ struct Relay {
     ~Relay() {
         if (frameSignal >= 0) ::close(frameSignal);
         if (demuxer) gst_object_unref(demuxer);
-        if (pendingSelection) gst_event_unref(pendingSelection);
     }
 
     void postMessage(GstMessage* message);
@@ -126,11 +119,6 @@ struct Relay {
     void postPlaylistFailure(MediaErrorCode code, std::string description);
     /// The playlist failure noted last, if any (description "" when none).
     std::pair<MediaErrorCode, std::string> playlistFailure();
-    /// Whether a sender thread is still delivering a stream choice to the pipeline.
-    bool sendingSelection();
-    /// Waits until no sender thread is in the pipeline (a teardown's thread; for good
-    /// when the pipeline never lets it go).
-    void waitForSender();
 
 private:
     std::pair<MediaErrorCode, std::string> playlistFailure_{MediaErrorCode::Unknown, {}};
@@ -221,11 +209,15 @@ private:
     bool startSeek();
     /// Sends the running seek to the pipeline (again, when it was refused).
     void sendSeek();
+    /// The pipeline's thread has sent the seek numbered `seqnum` (or had it refused).
+    void seekSent(std::uint32_t seqnum, double target, bool sent);
     bool startStateChange();
     bool startSelection();
-    /// The pipeline did not take a stream choice within the command's bounds: the sender
-    /// thread is stuck in it, and the pipeline is given up with that cause.
-    void selectionStuck();
+    /// The stream is ended, or its picture within a few seconds of the end.
+    bool nearTheEnd();
+    /// The pipeline's thread did not come back from a command's call within the
+    /// command's bounds: it is stuck there, and the pipeline is given up with that cause.
+    void pipelineStuck(GstCommandQueue::Kind kind);
     /// The pipeline is in the state last asked for.
     void stateReached();
     /// Looks whether the running seek landed (its first picture, or for a stream
@@ -246,6 +238,8 @@ private:
     std::string url_;
     GstEngine::Options options_;
     GstElement* pipeline_ = nullptr;
+    /// Makes every call into the pipeline that may block, in order (GstPipelineThread.h).
+    std::unique_ptr<GstPipelineThread> pipelineThread_;
     GstElement* videoSink_ = nullptr;
     GstElement* textSink_ = nullptr;
     /// The trust the sources check certificates with (nullptr: the system's); lives as
@@ -285,12 +279,8 @@ private:
 
     /// Seeks, stream choices and state changes, one at a time; the seeks' record.
     GstCommandQueue commands_{[this](GstCommandQueue::Kind kind) { return startCommand(kind); },
-                              [this](GstCommandQueue::Kind kind) {
-                                  return kind == GstCommandQueue::Kind::Select && relay_->sendingSelection();
-                              },
-                              [this](GstCommandQueue::Kind kind) {
-                                  if (kind == GstCommandQueue::Kind::Select) selectionStuck();
-                              }};
+                              [this](GstCommandQueue::Kind) { return pipelineThread_ && pipelineThread_->busy(); },
+                              [this](GstCommandQueue::Kind kind) { pipelineStuck(kind); }};
 
     /// The collection's tracks and groups, and the choices made in them.
     GstStreams streams_;

@@ -53,11 +53,26 @@ bool GstSession::startStateChange() {
     // and the play after it would put the clock that far ahead of every picture: the late
     // ones dropped, the rest shown in a burst, the position running ahead. Played for the
     // first time since a seek, the pipeline starts from the seek's running time, 0.
-    if (target == GST_STATE_PLAYING && flushedSincePlaying_) gst_element_set_start_time(pipeline_, 0);
-    if (gst_element_set_state(pipeline_, target) == GST_STATE_CHANGE_ASYNC) return true;
-    // Reached at once (or failed, which an error message reports).
-    stateReached();
-    return false;
+    bool fromZero = target == GST_STATE_PLAYING && flushedSincePlaying_;
+    // The command waits for the pipeline's thread to come back from the call, and then
+    // for the state, unless it was reached at once (or failed, which an error message
+    // reports).
+    auto result = std::make_shared<GstStateChangeReturn>(GST_STATE_CHANGE_ASYNC);
+    std::weak_ptr<GstSession> weak = weak_from_this();
+    pipelineThread_->run(
+        [target, fromZero, result](GstElement* pipeline) {
+            if (!pipeline) return;
+            if (fromZero) gst_element_set_start_time(pipeline, 0);
+            *result = gst_element_set_state(pipeline, target);
+        },
+        [weak, target, result] {
+            auto s = weak.lock();
+            if (!s || s->gone()) return;
+            if (*result != GST_STATE_CHANGE_ASYNC && s->requested_ == target && s->commands_.running(GstCommandQueue::Kind::State))
+                s->stateReached();
+            s->commands_.released();
+        });
+    return true;
 }
 
 void GstSession::stateReached() {
@@ -193,7 +208,9 @@ bool GstSession::startSeek() {
     if (requested_ == GST_STATE_PLAYING && wantedState() != GST_STATE_PLAYING) {
         requested_ = GST_STATE_PAUSED;
         accountWatched();
-        gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+        pipelineThread_->run([](GstElement* pipeline) {
+            if (pipeline) gst_element_set_state(pipeline, GST_STATE_PAUSED);
+        });
     }
     sendSeek();
     return true;
@@ -226,25 +243,47 @@ void GstSession::sendSeek() {
         // The seek's pictures come through the loop, which follows where it lands.
         absorbDirectPictures(true);
     }
-    if (gst_element_send_event(pipeline_, event)) {
+    // The call can block for good (GStreamer 1.22's demuxer flushing into a queue whose
+    // thread holds the lock the flush waits for): it is the pipeline's thread that
+    // waits, and the command's bounds that hear of it.
+    std::weak_ptr<GstSession> weak = weak_from_this();
+    auto sent = std::make_shared<bool>(false);
+    std::uint32_t seqnum = seek->seqnum;
+    pipelineThread_->run(
+        [event, sent](GstElement* pipeline) {
+            if (pipeline) *sent = gst_element_send_event(pipeline, event);
+            else gst_event_unref(event);
+        },
+        [weak, sent, seqnum, target] {
+            auto s = weak.lock();
+            if (!s || s->gone()) return;
+            s->seekSent(seqnum, target, *sent);
+            s->commands_.released();
+        });
+}
+
+void GstSession::seekSent(std::uint32_t seqnum, double target, bool sent) {
+    if (sent) {
         lastPosition_ = target;
         flushedSincePlaying_ = true;
         return;
     }
+    GstSeek* running = commands_.runningSeek();
+    if (!running || running->seqnum != seqnum) return;
     // Refused: the pipeline may still be finishing the seek before. Sent again shortly,
     // within the command's bound, whose end answers NO.
     std::fprintf(stderr, "zid media: the pipeline refused a seek to %.3f s; trying again\n", target);
     std::weak_ptr<GstSession> weak = weak_from_this();
-    std::uint32_t refused = seek->seqnum;
-    fnd::RunLoop::main()->after(0.1, [weak, refused] {
+    fnd::RunLoop::main()->after(0.1, [weak, seqnum] {
         auto s = weak.lock();
         if (!s) return;
-        if (GstSeek* running = s->commands_.runningSeek(); running && running->seqnum == refused) s->sendSeek();
+        if (GstSeek* again = s->commands_.runningSeek(); again && again->seqnum == seqnum) s->sendSeek();
     });
 }
 
 bool GstSession::settled() {
-    if (!pipeline_) return false;
+    // The pipeline's thread still in a call: what the pipeline reports may predate it.
+    if (!pipeline_ || pipelineThread_->busy()) return false;
     GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
     GstStateChangeReturn result = gst_element_get_state(pipeline_, &state, &pending, 0);
     if (result == GST_STATE_CHANGE_FAILURE) return false;
@@ -336,12 +375,19 @@ Time GstSession::currentTime() {
     return Time::seconds(std::max(0.0, p), 1'000'000);
 }
 
+// The sink bin takes its own lock for these, which a state change under way holds.
 void GstSession::setMuted(bool muted) {
-    if (pipeline_) g_object_set(pipeline_, "mute", muted ? TRUE : FALSE, nullptr);
+    if (!pipeline_) return;
+    pipelineThread_->run([muted](GstElement* pipeline) {
+        if (pipeline) g_object_set(pipeline, "mute", muted ? TRUE : FALSE, nullptr);
+    });
 }
 
 void GstSession::setVolume(float volume) {
-    if (pipeline_) g_object_set(pipeline_, "volume", static_cast<gdouble>(volume), nullptr);
+    if (!pipeline_) return;
+    pipelineThread_->run([volume](GstElement* pipeline) {
+        if (pipeline) g_object_set(pipeline, "volume", static_cast<gdouble>(volume), nullptr);
+    });
 }
 
 }  // namespace media::gstimpl

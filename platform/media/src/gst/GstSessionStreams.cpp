@@ -5,11 +5,16 @@
 #include "GstSession.h"
 
 #include <cstdio>
-#include <thread>
 
 #include <rt/Format.h>
 
 namespace media::gstimpl {
+
+namespace {
+/// Seconds before the end within which a stream choice waits (startSelection()): the
+/// demuxer's last segment and what the decoder bin's queues hold ahead of the picture.
+constexpr double kChoiceEndMargin = 3.0;
+}  // namespace
 
 void GstSession::readCollection(GstStreamCollection* collection, bool quiet) {
     streams_.read(collection);
@@ -43,50 +48,45 @@ bool GstSession::startSelection() {
     GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
     if (gst_element_get_state(pipeline_, &state, &pending, 0) != GST_STATE_CHANGE_SUCCESS || state != GST_STATE_PLAYING)
         return false;
+    // GStreamer 1.22's decoder bin can free an input while the demuxer still switches a
+    // rendition into it when the stream is at or near its end (a crash on the demuxer's
+    // output thread): a choice made there waits until a seek has moved away from the end,
+    // and goes once the pipeline plays again.
+    if (nearTheEnd()) return false;
     GstEvent* event = streams_.takeSelection();
     if (!event) return false;  // nothing to change
-    // The event still waits for locks the streaming threads take while they push: a
-    // sender thread delivers it, so the main loop never waits with them. The command is
-    // done once the decoder bin says which streams it selected.
-    std::lock_guard lock(relay_->mutex);
-    if (relay_->pendingSelection) gst_event_unref(relay_->pendingSelection);
-    relay_->pendingSelection = event;
-    if (relay_->selectionSenderRunning) return true;
-    relay_->selectionSenderRunning = true;
-    auto relay = relay_;
-    auto* pipeline = GST_ELEMENT(gst_object_ref(pipeline_));
-    std::thread([relay, pipeline] {
-        for (;;) {
-            GstEvent* next = nullptr;
-            {
-                std::lock_guard lock(relay->mutex);
-                next = std::exchange(relay->pendingSelection, nullptr);
-                if (!next) {
-                    relay->selectionSenderRunning = false;
-                    relay->senderDone.notify_all();
-                    break;
-                }
-            }
-            gst_element_send_event(pipeline, next);
-        }
-        gst_object_unref(pipeline);
-        // A choice confirmed (or past its bound) while this thread was still in the
-        // pipeline held the next command: it may go now.
-        if (relay->closed.load()) return;
-        std::weak_ptr<GstSession> weak = relay->session;
-        fnd::RunLoop::main()->post([weak] {
-            auto s = weak.lock();
-            if (s && !s->relay_->sendingSelection()) s->commands_.released(GstCommandQueue::Kind::Select);
+    // The event still waits for locks the streaming threads take while they push: the
+    // pipeline's thread delivers it, so the main loop never waits with them. The command
+    // is done once the decoder bin says which streams it selected, and the pipeline's
+    // thread has come back.
+    std::weak_ptr<GstSession> weak = weak_from_this();
+    pipelineThread_->run(
+        [event](GstElement* pipeline) {
+            if (pipeline) gst_element_send_event(pipeline, event);
+            else gst_event_unref(event);
+        },
+        [weak] {
+            if (auto s = weak.lock(); s && !s->gone()) s->commands_.released();
         });
-    }).detach();
     return true;
 }
 
-void GstSession::selectionStuck() {
-    double took = GstCommandQueue::bound(GstCommandQueue::Kind::Select) + GstCommandQueue::kStuckBound;
-    std::fprintf(stderr, "zid media: the pipeline did not take a stream choice within %.0f s; it is given up\n", took);
+bool GstSession::nearTheEnd() {
+    if (phase_ == Phase::Ended) return true;
+    return duration_.isNumeric() && currentTime().toSeconds() >= duration_.toSeconds() - kChoiceEndMargin;
+}
+
+void GstSession::pipelineStuck(GstCommandQueue::Kind kind) {
+    double took = GstCommandQueue::bound(kind) + GstCommandQueue::kStuckBound;
+    const char* what = "a change between playing and paused";
+    switch (kind) {
+        case GstCommandQueue::Kind::Seek: what = "a seek"; break;
+        case GstCommandQueue::Kind::Select: what = "a change of audio or subtitles"; break;
+        case GstCommandQueue::Kind::State: break;
+    }
+    std::fprintf(stderr, "zid media: the pipeline did not come back from %s within %.0f s; it is given up\n", what, took);
     failWith(makeMediaError(MediaErrorCode::EngineFailed,
-                            rt::format("The media pipeline did not apply a change of audio or subtitles within %.0f seconds.", took)));
+                            rt::format("The media engine did not finish %s within %.0f seconds.", what, took)));
 }
 
 }  // namespace media::gstimpl

@@ -32,32 +32,43 @@ std::function<void()>& overdueHandler() {
 
 void setTeardownOverdueHandler(std::function<void()> handler) { overdueHandler() = std::move(handler); }
 
-void tearDownInBackground(GstElement* pipeline, std::function<void()> untilIdle) {
-    if (!pipeline) return;
+std::function<void()> beginTeardown() {
     {
         std::lock_guard lock(teardowns().mutex);
         ++teardowns().running;
     }
     auto done = std::make_shared<std::atomic<bool>>(false);
-    std::thread([pipeline, done, untilIdle = std::move(untilIdle)] {
-        if (untilIdle) untilIdle();
-        gst_element_set_state(pipeline, GST_STATE_NULL);
-        GstBus* bus = gst_element_get_bus(pipeline);
-        gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-        gst_object_unref(bus);
-        gst_object_unref(pipeline);
-        done->store(true);
+    if (fnd::RunLoop::main()->isCurrent())
+        fnd::RunLoop::main()->after(kTeardownBound, [done] {
+            if (done->load()) return;
+            std::fprintf(stderr, "zid media: a pipeline did not stop within %.0f s; its teardown thread is left behind\n",
+                         kTeardownBound);
+            if (auto handler = overdueHandler()) handler();
+        });
+    return [done] {
+        if (done->exchange(true)) return;
         std::lock_guard lock(teardowns().mutex);
         --teardowns().running;
         teardowns().finished.notify_all();
+    };
+}
+
+void stopPipeline(GstElement* pipeline) {
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+    gst_object_unref(bus);
+    gst_object_unref(pipeline);
+}
+
+void tearDownInBackground(GstElement* pipeline, std::function<void()> untilIdle) {
+    if (!pipeline) return;
+    auto finished = beginTeardown();
+    std::thread([pipeline, finished, untilIdle = std::move(untilIdle)] {
+        if (untilIdle) untilIdle();
+        stopPipeline(pipeline);
+        finished();
     }).detach();
-    if (!fnd::RunLoop::main()->isCurrent()) return;
-    fnd::RunLoop::main()->after(kTeardownBound, [done] {
-        if (done->load()) return;
-        std::fprintf(stderr, "zid media: a pipeline did not stop within %.0f s; its teardown thread is left behind\n",
-                     kTeardownBound);
-        if (auto handler = overdueHandler()) handler();
-    });
 }
 
 int teardownsInProgress() {

@@ -19,6 +19,13 @@ namespace media::gstimpl {
 /// behind, and nothing waits for them.
 void tearDownInBackground(GstElement* pipeline, std::function<void()> untilIdle = nullptr);
 
+/// Counts a teardown from now on and starts its bound (when called on the main loop);
+/// the function answered, called once from any thread, says it finished.
+std::function<void()> beginTeardown();
+/// Sets the pipeline to NULL, removes its bus handler and drops the reference passed in,
+/// where it is called (a thread that may block).
+void stopPipeline(GstElement* pipeline);
+
 inline constexpr double kTeardownBound = 2.0;
 
 /// Called on the main loop for each teardown that outlives its bound (main thread).

@@ -9,10 +9,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include <media/MediaErrors.h>
 #include <rt/Format.h>
@@ -23,7 +26,9 @@ namespace media::process {
 
 namespace {
 
-constexpr std::size_t kTailBytes = 4096;
+/// What is kept of the process's output for its cause: a crash report's stack of 64
+/// frames takes about 6 KB.
+constexpr std::size_t kTailBytes = 16384;
 constexpr double kReapInterval = 0.01;
 /// Seconds between the checks of a process that has items, and the seconds it has to
 /// answer one: its items hear within both together that it stopped answering. Far
@@ -53,6 +58,43 @@ std::string lastLine(const std::string& text) {
     if (end == std::string::npos) return {};
     std::size_t start = text.rfind('\n', end);
     return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+
+/// The libraries of the crashing thread's stack, innermost first, each once, when the
+/// output ends with an engine's crash report ("<who>: fatal signal N (the crashing
+/// thread's stack is above)", after one frame a line: "<object>(<symbol>+<offset>)[<address>]").
+/// The frames of the report itself (the program's handler and the signal's return into
+/// it) are left out: what remains says whose code crashed.
+std::string crashingLibraries(const std::string& text) {
+    std::size_t end = text.find_last_not_of("\n");
+    if (end == std::string::npos) return {};
+    std::size_t last = text.rfind('\n', end);
+    last = last == std::string::npos ? 0 : last + 1;
+    if (text.find(": fatal signal ", last) == std::string::npos) return {};
+    std::vector<std::string> frames;
+    for (std::size_t lineEnd = last; lineEnd > 0;) {
+        std::size_t start = text.rfind('\n', lineEnd - 2);
+        start = start == std::string::npos ? 0 : start + 1;
+        std::string line = text.substr(start, lineEnd - 1 - start);
+        lineEnd = start;
+        std::size_t paren = line.find('(');
+        if (line.empty() || line.back() != ']' || paren == std::string::npos || line.find('[') == std::string::npos) break;
+        frames.insert(frames.begin(), line.substr(0, paren));
+        if (start == 0) break;
+    }
+    // The handler's own frames in the program, then the C library's return from the
+    // signal into it.
+    std::size_t first = 0;
+    while (first < frames.size() && frames[first] == frames.front()) ++first;
+    if (first < frames.size() && first > 0) ++first;
+    std::vector<std::string> names;
+    for (std::size_t i = first; i < frames.size(); ++i) {
+        std::string name = frames[i].substr(frames[i].rfind('/') == std::string::npos ? 0 : frames[i].rfind('/') + 1);
+        if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
+    std::string said;
+    for (const auto& name : names) said += (said.empty() ? "" : ", ") + name;
+    return said;
 }
 
 /// Waits for an ended or closing process without blocking the main loop, killing it when
@@ -485,6 +527,10 @@ rt::Ref<rt::Error> EngineProcess::causeOf(int status) const {
     std::string said = lastLine(tail_);
     std::string description = rt::format("The media engine process (pid %d) %s", pid_, how);
     description += said.empty() ? std::string(".") : ", last saying: \"" + said + "\".";
+    // Which code crashed, from the program's own report: a fault of the media framework
+    // is told from one of the engine's.
+    if (std::string libraries = crashingLibraries(tail_); !libraries.empty())
+        description += " The crashing thread was in " + libraries + ".";
     return rt::Error::withDescription(MediaEngineProcessErrorDomain, code, description);
 }
 

@@ -178,7 +178,7 @@ TEST_F(GstCommandQueueTest, AChoiceStillBeingDeliveredHoldsTheNextCommandPastIts
     drain();
     EXPECT_EQ(started, std::vector<Kind>{Kind::Select}) << "the seek waits past the choice's bound";
     delivering = false;
-    queue->released(Kind::Select);
+    queue->released();
     drain();
     EXPECT_EQ(started, (std::vector<Kind>{Kind::Select, Kind::Seek})) << "and goes once the sender is out";
     EXPECT_TRUE(stuck.empty());
@@ -195,10 +195,10 @@ TEST_F(GstCommandQueueTest, AChoiceStillBeingDeliveredHoldsTheNextCommandPastIts
     queue->completed(Kind::Select);
     drain();
     EXPECT_EQ(started.back(), Kind::Select);
-    queue->released(Kind::Select);
+    queue->released();
     EXPECT_EQ(started.back(), Kind::Select) << "released only counts once the sender is out";
     delivering = false;
-    queue->released(Kind::Select);
+    queue->released();
     drain();
     EXPECT_EQ(started.back(), Kind::State);
     queue->completed(Kind::State);
@@ -219,3 +219,48 @@ TEST_F(GstCommandQueueTest, AChoiceStillBeingDeliveredHoldsTheNextCommandPastIts
 }
 
 }  // namespace
+
+TEST_F(GstCommandQueueTest, ASeekWhoseCallHasNotComeBackIsReplacedOnlyAfterItAndIsStuckWhateverSeeksFollow) {
+    // The pipeline's thread is still inside the call that sends a seek: a newer seek
+    // would only queue behind it, so it waits, and the call's bounds run on.
+    bool inCall = true;
+    std::vector<Kind> stuck;
+    queue.emplace(
+        [this](Kind kind) {
+            started.push_back(kind);
+            if (kind == Kind::Seek) queue->startSeek();
+            return true;
+        },
+        [&](Kind) { return inCall; }, [&](Kind kind) { stuck.push_back(kind); });
+    queue->open();
+    seek(3, 0);
+    drain();
+    seek(5, 1);
+    drain();
+    EXPECT_EQ(started, std::vector<Kind>{Kind::Seek}) << "not replaced while the call is out";
+    EXPECT_EQ(answers[0], false) << "the older one is given up at once all the same";
+    queue->released();  // back from another call, this one still out
+    drain();
+    EXPECT_EQ(started.size(), 1u);
+    inCall = false;
+    queue->released();
+    drain();
+    EXPECT_EQ(started, (std::vector<Kind>{Kind::Seek, Kind::Seek})) << "replaced once the call is back";
+
+    // The second seek's call never comes back: seeks keep coming every half second, none
+    // is sent, and the pipeline counts as stuck once the seek's bound and the stuck bound
+    // have run out from the one that was sent.
+    inCall = true;
+    double passed = 0;
+    for (std::size_t i = 2; passed < GstCommandQueue::bound(Kind::Seek) + GstCommandQueue::kStuckBound - 0.5; ++i) {
+        seek(1, i);
+        advance(0.5);
+        passed += 0.5;
+        drain();
+    }
+    EXPECT_TRUE(stuck.empty());
+    EXPECT_EQ(started.size(), 2u) << "none of them was sent";
+    advance(1);
+    drain();
+    EXPECT_EQ(stuck, std::vector<Kind>{Kind::Seek});
+}

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,54 @@ TEST_F(EngineProcessFaultsTest, ASeekTheProcessNeverAnswersStopsItAndFailsTheIte
     expectStoppedFor(item, "did not answer a seek within 1 s");
     ASSERT_TRUE(waitUntil([&] { return finished.has_value(); }, 1));
     EXPECT_FALSE(*finished) << "the seek ends, abandoned";
+}
+
+TEST_F(EngineProcessFaultsTest, ASeekThePipelineNeverFinishesFailsItsItemAloneAndTheNeighbourPlaysOn) {
+    // The stand-in holds each pipeline's first flush for good: the seek that sends it
+    // never comes back, as GStreamer's flushing seeks can deadlock. The process's loop
+    // goes on answering, so the host keeps it; the stuck item fails with its cause and
+    // the neighbour in the same process plays on.
+    ::setenv("ZID_FAULTY_ENGINE", "stuck-flush=1", 1);
+    ProcessEngine::Options options;
+    options.enginePath = zidtest::testPath("faulty_engine");
+    options.engine.nullOutput = true;
+    options.keepSpare = false;
+    auto engine = rt::make<ProcessEngine>(options);
+    auto neighbour = PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url("/tag/fault-stuck1/live/index.m3u8"), engine));
+    auto stuck = PlayerItem::playerItemWithAsset(rt::make<Asset>(origin().url("/tag/fault-stuck2/vod/muxed/index.m3u8"), engine));
+    auto neighbourPlayer = Player::playerWithPlayerItem(neighbour);
+    auto stuckPlayer = Player::playerWithPlayerItem(stuck);
+    ASSERT_TRUE(waitUntil([&] {
+        return neighbour->status() == PlayerItemStatus::ReadyToPlay && stuck->status() == PlayerItemStatus::ReadyToPlay;
+    }));
+    const auto processes = zidtest::liveEngineProcesses("zid_faulty_engi");
+    neighbourPlayer->play();
+    stuckPlayer->play();
+    std::optional<bool> finished;
+    auto asked = std::chrono::steady_clock::now();
+    stuckPlayer->seekToTime(Time::seconds(4), Time::zero(), Time::zero(), [&](bool f) { finished = f; });
+    // Seeks asked meanwhile wait behind the stuck one and are answered NO with it.
+    std::optional<bool> later;
+    fnd::RunLoop::main()->runFor(0.5);
+    stuckPlayer->seekToTime(Time::seconds(2), Time::zero(), Time::zero(), [&](bool f) { later = f; });
+    ASSERT_TRUE(waitUntil([&] { return stuck->status() == PlayerItemStatus::Failed; }, 30));
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
+    // The seek's bound and the time past it a call may take: 11 s, well before the 15 s
+    // a host gives a seek's answer; room for a loaded machine.
+    EXPECT_GT(took, 10.0);
+    EXPECT_LT(took, 20.0);
+    auto error = stuck->error();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), static_cast<long long>(MediaErrorCode::EngineFailed));
+    EXPECT_EQ(error->localizedDescription(), "The media engine did not finish a seek within 11 seconds.");
+    ASSERT_TRUE(waitUntil([&] { return finished.has_value() && later.has_value(); }, 2));
+    EXPECT_FALSE(*finished);
+    EXPECT_FALSE(*later);
+
+    EXPECT_EQ(neighbour->status(), PlayerItemStatus::ReadyToPlay) << "the neighbour hears nothing of it";
+    double at = neighbourPlayer->currentTime().toSeconds();
+    ASSERT_TRUE(waitUntil([&] { return neighbourPlayer->currentTime().toSeconds() > at + 1; }, 10)) << "and plays on";
+    EXPECT_EQ(zidtest::liveEngineProcesses("zid_faulty_engi"), processes) << "in the same process, never stopped";
 }
 
 TEST_F(EngineProcessFaultsTest, GarbageOnTheSocketWhilePlayingStopsTheProcessAndFailsTheItem) {

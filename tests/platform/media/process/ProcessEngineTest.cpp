@@ -657,6 +657,24 @@ TEST_F(ProcessEngineTest, AnEngineProgramThatExitsOrHangsFailsTheLoadWithHowItEn
     EXPECT_NE(causeOf(exited).find("exited with status 3, last saying: \"no such option\""), std::string::npos)
         << causeOf(exited);
 
+    // One that crashed, with the engine's crash report: the cause names the libraries
+    // of the crashing thread, not the report's own frames (the handler in the program,
+    // the return from the signal in the C library).
+    auto crashed = loadWith(standIn("crashes.sh", "cat >&2 <<'EOF'\n"
+                                                  "/usr/lib/zid_media_engine(+0x1a2b)[0x55d0]\n"
+                                                  "/lib/x86_64-linux-gnu/libc.so.6(+0x3c050)[0x7f01]\n"
+                                                  "/usr/lib/x86_64-linux-gnu/gstreamer-1.0/libgstplayback.so(+0x2f1e0)[0x7f02]\n"
+                                                  "/lib/x86_64-linux-gnu/libgstreamer-1.0.so.0(gst_pad_push+0x4c)[0x7f03]\n"
+                                                  "/usr/lib/x86_64-linux-gnu/gstreamer-1.0/libgstplayback.so(+0x2f0aa)[0x7f04]\n"
+                                                  "/lib/x86_64-linux-gnu/libc.so.6(clone+0x3f)[0x7f05]\n"
+                                                  "zid_media_engine: fatal signal 11 (the crashing thread's stack is above)\n"
+                                                  "EOF\nkill -SEGV $$"),
+                            0.2);
+    EXPECT_NE(causeOf(crashed).find("was ended by signal 11"), std::string::npos) << causeOf(crashed);
+    EXPECT_NE(causeOf(crashed).find(" The crashing thread was in libgstplayback.so, libgstreamer-1.0.so.0, libc.so.6."),
+              std::string::npos)
+        << causeOf(crashed);
+
     auto started = std::chrono::steady_clock::now();
     auto hung = loadWith(standIn("hangs.sh", "exec sleep 30"), 0.2);
     EXPECT_NE(causeOf(hung).find("did not answer the load in time"), std::string::npos) << causeOf(hung);
