@@ -231,7 +231,10 @@ void GstSession::handleMessage(GstMessage* message) {
             break;
         }
         case GST_MESSAGE_LATENCY:
-            gst_bin_recalculate_latency(GST_BIN(pipeline_));
+            // A query and an event through the pipeline: its thread's work.
+            pipelineThread_->run([](GstElement* pipeline) {
+                if (pipeline) gst_bin_recalculate_latency(GST_BIN(pipeline));
+            });
             break;
         case GST_MESSAGE_ELEMENT: {
             const GstStructure* s = gst_message_get_structure(message);
