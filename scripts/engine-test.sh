@@ -28,11 +28,12 @@
 # short stream to its end before it exposed the stream's pads (a 10-s VOD on loopback
 # takes about 0.1 s; a loaded machine delays the exposing), it cannot end the stream and
 # fails it as "Couldn't download fragments". Bare playbin3 meets it too. Only the
-# demuxer's own log says which it was, so its errors are turned on, and its notes on each
-# fragment's bitrate: an origin whose segments are empty (0 bytes) ends the stream in the
-# same words, with nothing to expose. The fault is matched only where the demuxer that
-# said so (its process and its scheduling thread, since its last start) last fetched a
-# fragment that had bytes. Those notes are left out of what this prints.
+# demuxer's own log says which it was, so its log is turned on up to its notes (level
+# INFO), among them each fragment's bitrate: an origin whose segments are empty (0 bytes)
+# ends the stream in the same words, with nothing to expose. The fault is matched only
+# where the demuxer that said so (its process and its scheduling thread, since its last
+# start) last fetched a fragment that had bytes. The notes are left out of what this
+# prints.
 #
 # A fault is matched in the failing test's own output only (from its "[ RUN ]" line to its
 # result, or to the end for the test running when the binary died), never in a
