@@ -6,8 +6,11 @@
 # machine to end in time and slowed tests timed in real time. So they run after the rest,
 # one at a time, with the whole machine. part: "suite" runs only the rest, "compile_heavy"
 # only those checks, "all" (the default) both in that order (CI runs them as two stages).
+# After each, scripts/ctest-stage.sh lists the tests run again after a known fault of the
+# media engine, and its last line says how many.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 preset="${1:-default}"
 part="${2:-all}"
 case "$part" in
@@ -31,31 +34,13 @@ if [ "$preset" = default ]; then jobs=$(( cores * 3 )); most=12; else jobs=$(( c
 if [ "$jobs" -gt "$most" ]; then jobs=$most; fi
 if [ "$jobs" -lt 2 ]; then jobs=2; fi
 jobs=${ZID_TEST_JOBS:-$jobs}
-# Runs ctest with the options given; when a test fails, prints its output once more.
-run_tests() {
-  local status=0
-  ctest --output-on-failure --timeout 300 "$@" || status=$?
-  if [ "$status" -ne 0 ] && [ -f Testing/Temporary/LastTestsFailed.log ]; then
-    # ctest printed each failure's output when that test ended, amid two thousand others;
-    # a reader of only the log's end (a CI summary) finds it said again here.
-    while IFS=: read -r _ name; do
-      [ -n "$name" ] || continue
-      echo "== the output of the failed test $name (its last 150 lines)"
-      awk -v name="$name" '
-        index($0, " Testing: " name) && substr($0, length($0) - length(name) + 1) == name { on = 1 }
-        on { print }
-        on && index($0, "\"" name "\" end time:") == 1 { on = 0 }' Testing/Temporary/LastTest.log | tail -n 150
-    done < Testing/Temporary/LastTestsFailed.log
-  fi
-  return "$status"
-}
 status=0
 if [ "$part" != compile_heavy ]; then
-  run_tests -j "$jobs" -LE compile_heavy || status=$?
+  "$root/scripts/ctest-stage.sh" "tests ($preset)" -j "$jobs" -LE compile_heavy || status=$?
 fi
 # The sanitizer builds define none of them (what a host's compiler sees is the plain
 # build's to check).
 if [ "$part" != suite ] && [ "$preset" = default ]; then
-  run_tests -j 1 -L compile_heavy || status=$?
+  "$root/scripts/ctest-stage.sh" "package checks that compile" -j 1 -L compile_heavy || status=$?
 fi
 exit "$status"

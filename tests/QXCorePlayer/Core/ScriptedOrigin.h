@@ -1,6 +1,7 @@
 #pragma once
 // A tiny HTTP origin on 127.0.0.1 (a free port) that answers each GET of its stream
-// path with the next scripted status and body; the last answer repeats.
+// path with the next scripted status and body; the last answer repeats. An answer may
+// come after a delay, or hang until the origin releases it (or stops).
 #include <arpa/inet.h>
 #include <httplib.h>
 #include <netinet/in.h>
@@ -9,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,10 +23,12 @@ namespace zidtest {
 
 class ScriptedOrigin {
 public:
+    /// An answer's delay that lasts until release() or the origin's end.
+    static constexpr int kUntilReleased = -1;
     struct Answer {
         int status;
         std::string body;
-        int delayMs = 0;
+        int delayMs = 0;  // or kUntilReleased
     };
 
     explicit ScriptedOrigin(std::vector<Answer> script) : script_(std::move(script)) {
@@ -36,7 +40,12 @@ public:
                 answer = script_[i];
                 ++served_;
             }
-            if (answer.delayMs) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
+            if (answer.delayMs == kUntilReleased) {
+                std::unique_lock lock(mutex_);
+                released_.wait(lock, [this] { return release_; });
+            } else if (answer.delayMs) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
+            }
             res.status = answer.status;
             if (!answer.body.empty()) res.set_content(answer.body, "application/vnd.apple.mpegurl");
         });
@@ -48,6 +57,7 @@ public:
         while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ~ScriptedOrigin() {
+        release();
         server_.stop();
         if (thread_.joinable()) thread_.join();
     }
@@ -55,6 +65,14 @@ public:
     std::size_t served() {
         std::lock_guard lock(mutex_);
         return served_;
+    }
+    /// Lets every answer held until released go, now and from now on.
+    void release() {
+        {
+            std::lock_guard lock(mutex_);
+            release_ = true;
+        }
+        released_.notify_all();
     }
 
     /// A URL on a port nothing listens on (held closed for the process's life).
@@ -67,6 +85,8 @@ private:
     std::mutex mutex_;
     std::vector<Answer> script_;
     std::size_t served_ = 0;
+    std::condition_variable released_;
+    bool release_ = false;  // under mutex_
 };
 
 }  // namespace zidtest
