@@ -247,7 +247,7 @@ rt::Ref<rt::Error> GstSession::start() {
     requested_ = GST_STATE_PAUSED;
     // A failure to start is reported by an error message on the bus, with its details;
     // one that never returns, by the load's bound.
-    pipelineThread_->run([](GstElement* pipeline) {
+    callPipeline([](GstElement* pipeline) {
         if (pipeline) gst_element_set_state(pipeline, GST_STATE_PAUSED);
     });
     return nullptr;

@@ -205,6 +205,10 @@ private:
     void watchProgress();
     void checkProgress();
     bool bufferedEnough();
+    /// Hands `work` to the pipeline's thread; once it is back, `then` (when given) runs on
+    /// the loop unless the session is gone, and the command queue hears of it: a command
+    /// held for the thread may end, a waiting one start.
+    void callPipeline(GstPipelineThread::Work work, std::function<void(GstSession&)> then = nullptr);
     bool startCommand(GstCommandQueue::Kind kind);
     bool startSeek();
     /// Sends the running seek to the pipeline (again, when it was refused).

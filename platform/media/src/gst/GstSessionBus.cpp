@@ -232,7 +232,7 @@ void GstSession::handleMessage(GstMessage* message) {
         }
         case GST_MESSAGE_LATENCY:
             // A query and an event through the pipeline: its thread's work.
-            pipelineThread_->run([](GstElement* pipeline) {
+            callPipeline([](GstElement* pipeline) {
                 if (pipeline) gst_bin_recalculate_latency(GST_BIN(pipeline));
             });
             break;

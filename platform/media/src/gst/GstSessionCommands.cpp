@@ -27,6 +27,16 @@ void GstSession::applyState() {
     commands_.request(GstCommandQueue::Kind::State);
 }
 
+void GstSession::callPipeline(GstPipelineThread::Work work, std::function<void(GstSession&)> then) {
+    std::weak_ptr<GstSession> weak = weak_from_this();
+    pipelineThread_->run(std::move(work), [weak, then = std::move(then)] {
+        auto s = weak.lock();
+        if (!s || s->gone()) return;
+        if (then) then(*s);
+        s->commands_.released();
+    });
+}
+
 bool GstSession::startCommand(GstCommandQueue::Kind kind) {
     if (!pipeline_ || gone()) return false;
     switch (kind) {
@@ -58,19 +68,15 @@ bool GstSession::startStateChange() {
     // for the state, unless it was reached at once (or failed, which an error message
     // reports).
     auto result = std::make_shared<GstStateChangeReturn>(GST_STATE_CHANGE_ASYNC);
-    std::weak_ptr<GstSession> weak = weak_from_this();
-    pipelineThread_->run(
+    callPipeline(
         [target, fromZero, result](GstElement* pipeline) {
             if (!pipeline) return;
             if (fromZero) gst_element_set_start_time(pipeline, 0);
             *result = gst_element_set_state(pipeline, target);
         },
-        [weak, target, result] {
-            auto s = weak.lock();
-            if (!s || s->gone()) return;
-            if (*result != GST_STATE_CHANGE_ASYNC && s->requested_ == target && s->commands_.running(GstCommandQueue::Kind::State))
-                s->stateReached();
-            s->commands_.released();
+        [target, result](GstSession& s) {
+            if (*result != GST_STATE_CHANGE_ASYNC && s.requested_ == target && s.commands_.running(GstCommandQueue::Kind::State))
+                s.stateReached();
         });
     return true;
 }
@@ -208,7 +214,7 @@ bool GstSession::startSeek() {
     if (requested_ == GST_STATE_PLAYING && wantedState() != GST_STATE_PLAYING) {
         requested_ = GST_STATE_PAUSED;
         accountWatched();
-        pipelineThread_->run([](GstElement* pipeline) {
+        callPipeline([](GstElement* pipeline) {
             if (pipeline) gst_element_set_state(pipeline, GST_STATE_PAUSED);
         });
     }
@@ -246,20 +252,14 @@ void GstSession::sendSeek() {
     // The call can block for good (GStreamer 1.22's demuxer flushing into a queue whose
     // thread holds the lock the flush waits for): it is the pipeline's thread that
     // waits, and the command's bounds that hear of it.
-    std::weak_ptr<GstSession> weak = weak_from_this();
     auto sent = std::make_shared<bool>(false);
     std::uint32_t seqnum = seek->seqnum;
-    pipelineThread_->run(
+    callPipeline(
         [event, sent](GstElement* pipeline) {
             if (pipeline) *sent = gst_element_send_event(pipeline, event);
             else gst_event_unref(event);
         },
-        [weak, sent, seqnum, target] {
-            auto s = weak.lock();
-            if (!s || s->gone()) return;
-            s->seekSent(seqnum, target, *sent);
-            s->commands_.released();
-        });
+        [sent, seqnum, target](GstSession& s) { s.seekSent(seqnum, target, *sent); });
 }
 
 void GstSession::seekSent(std::uint32_t seqnum, double target, bool sent) {
@@ -378,14 +378,14 @@ Time GstSession::currentTime() {
 // The sink bin takes its own lock for these, which a state change under way holds.
 void GstSession::setMuted(bool muted) {
     if (!pipeline_) return;
-    pipelineThread_->run([muted](GstElement* pipeline) {
+    callPipeline([muted](GstElement* pipeline) {
         if (pipeline) g_object_set(pipeline, "mute", muted ? TRUE : FALSE, nullptr);
     });
 }
 
 void GstSession::setVolume(float volume) {
     if (!pipeline_) return;
-    pipelineThread_->run([volume](GstElement* pipeline) {
+    callPipeline([volume](GstElement* pipeline) {
         if (pipeline) g_object_set(pipeline, "volume", static_cast<gdouble>(volume), nullptr);
     });
 }

@@ -59,15 +59,10 @@ bool GstSession::startSelection() {
     // pipeline's thread delivers it, so the main loop never waits with them. The command
     // is done once the decoder bin says which streams it selected, and the pipeline's
     // thread has come back.
-    std::weak_ptr<GstSession> weak = weak_from_this();
-    pipelineThread_->run(
-        [event](GstElement* pipeline) {
-            if (pipeline) gst_element_send_event(pipeline, event);
-            else gst_event_unref(event);
-        },
-        [weak] {
-            if (auto s = weak.lock(); s && !s->gone()) s->commands_.released();
-        });
+    callPipeline([event](GstElement* pipeline) {
+        if (pipeline) gst_element_send_event(pipeline, event);
+        else gst_event_unref(event);
+    });
     return true;
 }
 

@@ -447,6 +447,30 @@ TEST_F(GstMediaTest, FiftySeeksWhilePlayingRaiseNoGStreamerCriticals) {
     EXPECT_TRUE(seen.empty()) << seen.size() << " criticals, the first: " << seen.front();
 }
 
+TEST_F(GstMediaTest, VolumeChangesBesidePausesAndPlaysHoldNoCommand) {
+    // Each goes to the pipeline's thread like the state changes: a pause or a play the
+    // pipeline has reached while a volume change was still out waits for it, and no
+    // longer, however many come.
+    auto item = itemFor("/tag/volume-pauses/live/index.m3u8");
+    auto player = Player::playerWithPlayerItem(item);
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::ReadyToPlay; }));
+    for (int i = 0; i < 30; ++i) {
+        if (i % 2) player->pause();
+        else player->play();
+        player->setVolume(i % 3 ? 0.5f : 1.0f);
+        player->setMuted(i % 4 == 0);
+        fnd::RunLoop::main()->runFor(0.05 + (i % 5) * 0.04);
+    }
+    player->play();
+    double at = player->currentTime().toSeconds();
+    // A command held for good gives the pipeline up 8 s on.
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::ReadyToPlay ||
+                                       player->currentTime().toSeconds() > at + 1; }, 10));
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+    fnd::RunLoop::main()->runFor(9);
+    EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+}
+
 TEST_F(GstMediaTest, AnEncryptionKeyAnsweredNotFoundFailsTheItemWithoutGStreamerCriticals) {
     const std::string tag = "/tag/key-not-found/";
     origin().script(tag + "key.bin", {{404, "not here", "text/plain"}});
