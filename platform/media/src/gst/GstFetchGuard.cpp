@@ -363,8 +363,11 @@ bool FetchGuard::checkRefreshed() {
         std::lock_guard lock(mutex_);
         // Time in which the item is not to play does not count.
         if (!shouldPlay) livePassedAt_ = now;
-        // A read under way is the demuxer still asking, however long its answer takes.
-        if (!live_ || readsUnderWay_ > 0 || now - livePassedAt_ < 3 * liveTarget_) return true;
+        if (!live_ || now - livePassedAt_ < 3 * liveTarget_) return true;
+        // A read under way is the demuxer still asking, however long its answer takes,
+        // unless one has failed since the last passed: the demuxer then asks on and on
+        // without ever being given a playlist.
+        if (readsUnderWay_ > 0 && liveFailure_.second.empty()) return true;
         std::string last = liveFailure_.second;
         if (last.empty()) {
             auto window = windowEnds_.find(liveURL_);

@@ -139,9 +139,10 @@ private:
     void refusePlaylist(MediaErrorCode code, std::string description);
     /// On the main loop, now and then while a live playlist is refreshed: one that has not
     /// been passed to the demuxer for three target durations while the item should play
-    /// (a demuxer that stopped asking, or is never answered with a playlist) fails the
+    /// (a demuxer that stopped asking, or whose reads fail one after the other) fails the
     /// item, naming the playlist and what its last read got, rather than leaving it still
-    /// and unheard. False once the watch is over.
+    /// and unheard; a refresh that is slow to come is still awaited. False once the watch
+    /// is over.
     bool checkRefreshed();
     bool isKey(const std::string& url) const;
     /// The demuxer's request for the key at `url`, on the playlist service's thread. The
