@@ -230,6 +230,9 @@ void FetchGuard::judge(const std::string& url, FetchedText& fetched) const {
             cause = master ? "came back as a master playlist, where it was a media playlist"
                            : "came back as a media playlist, where it was a master playlist";
     }
+    // A refresh is the window the origin publishes now: the demuxer given one cut short, or
+    // one older than what it has, stopped refreshing for good.
+    if (cause.empty()) cause = whyNotARefresh(url, fetched.text);
     if (cause.empty()) return;
     // Answered as a failure: the demuxer's first read fails the item; a refresh fails, and
     // the item plays on from what it has and asks again.
@@ -264,8 +267,122 @@ void FetchGuard::answerWith(const std::string& url, FetchedText fetched,
         handOver_.handOver(final, std::move(fetched));
         return done(PlaylistAnswer{status, final, {}});
     }
-    learnKeys(keysNamed(readPlaylistFacts(fetched.text), url));
+    PlaylistFacts facts = readPlaylistFacts(fetched.text);
+    learnKeys(keysNamed(facts, url));
+    notePassed(url, fetched.text, facts);
     done(PlaylistAnswer{200, {}, std::move(fetched.text)});
+}
+
+std::string FetchGuard::whyNotARefresh(const std::string& url, const std::string& text) const {
+    std::optional<std::uint64_t> before;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = read_.find(url);
+        if (it == read_.end() || it->second) return {};
+        if (auto window = windowEnds_.find(url); window != windowEnds_.end()) before = window->second;
+    }
+    if (std::string cut = whyCutShort(text); !cut.empty()) return cut;
+    auto end = lastSegmentNumber(text);
+    if (before && end && *end < *before)
+        return rt::format("came back stale: its segments end at number %llu, before number %llu it named already",
+                          static_cast<unsigned long long>(*end), static_cast<unsigned long long>(*before));
+    return {};
+}
+
+void FetchGuard::notePassed(const std::string& url, const std::string& text, const PlaylistFacts& facts) {
+    if (url.empty() || facts.master) return;
+    auto end = lastSegmentNumber(text);
+    double now = nowSeconds();
+    bool watch = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (end) windowEnds_[url] = *end;
+        live_ = !facts.ended && facts.targetDuration > 0;
+        if (!live_) return;
+        livePassedAt_ = now;
+        liveURL_ = url;
+        liveTarget_ = std::max(liveTarget_, facts.targetDuration);
+        liveFailure_ = {MediaErrorCode::Unknown, {}};
+        watch = !liveWatched_;
+        liveWatched_ = true;
+    }
+    if (!watch) return;
+    fnd::RunLoop::main()->schedule(1.0, true, [weak = weak_from_this()](fnd::Timer& timer) {
+        auto guard = weak.lock();
+        if (!guard || !guard->checkRefreshed()) timer.invalidate();
+    });
+}
+
+bool FetchGuard::pipelineShouldPlay(double seconds) const {
+    GstElement* demuxer = nullptr;
+    {
+        std::lock_guard lock(relay_->mutex);
+        if (relay_->demuxer) demuxer = GST_ELEMENT(gst_object_ref(relay_->demuxer));
+    }
+    if (!demuxer) return false;
+    GstElement* top = GST_ELEMENT(gst_object_ref(demuxer));
+    while (GstObject* parent = gst_object_get_parent(GST_OBJECT(top))) {
+        gst_object_unref(top);
+        top = GST_ELEMENT(parent);
+    }
+    GST_OBJECT_LOCK(top);
+    GstState target = GST_STATE_TARGET(top);
+    GstState state = GST_STATE(top);
+    GST_OBJECT_UNLOCK(top);
+    gst_object_unref(top);
+    bool play = target == GST_STATE_PLAYING;
+    if (!play && target == GST_STATE_PAUSED && state == GST_STATE_PAUSED) {
+        // Paused: to buffer when the demuxer holds little (a host's pause leaves it to fill
+        // up, and then it refreshes no more).
+        guint64 held = 0;
+        for (const char* level : {"current-level-time-video", "current-level-time-audio"}) {
+            if (!g_object_class_find_property(G_OBJECT_GET_CLASS(demuxer), level)) continue;
+            guint64 time = 0;
+            g_object_get(demuxer, level, &time, nullptr);
+            held = std::max<guint64>(held, time);
+        }
+        play = static_cast<double>(held) / GST_SECOND < seconds;
+    }
+    gst_object_unref(demuxer);
+    return play;
+}
+
+bool FetchGuard::checkRefreshed() {
+    if (ended()) return false;
+    double target;
+    {
+        std::lock_guard lock(mutex_);
+        if (!live_) return true;
+        target = liveTarget_;
+    }
+    bool shouldPlay = pipelineShouldPlay(target);
+    double now = nowSeconds();
+    MediaErrorCode code;
+    std::string description;
+    {
+        std::lock_guard lock(mutex_);
+        // Time in which the item is not to play does not count.
+        if (!shouldPlay) livePassedAt_ = now;
+        if (!live_ || now - livePassedAt_ < 3 * liveTarget_) return true;
+        // A read under way is the demuxer still asking, however long its answer takes,
+        // unless one has failed since the last passed: the demuxer then asks on and on
+        // without ever being given a playlist.
+        if (readsUnderWay_ > 0 && liveFailure_.second.empty()) return true;
+        std::string last = liveFailure_.second;
+        if (last.empty()) {
+            auto window = windowEnds_.find(liveURL_);
+            last = window == windowEnds_.end()
+                       ? std::string("came whole, and was not asked for again")
+                       : rt::format("came whole (its segments ending at number %llu), and was not asked for again",
+                                    static_cast<unsigned long long>(window->second));
+        }
+        code = liveFailure_.second.empty() ? MediaErrorCode::ServerFailed : liveFailure_.first;
+        description = rt::format("The live playlist \"%s\" has not been refreshed for %.0f seconds (more than three "
+                                 "target durations) while the item should play; when last asked, it %s.",
+                                 quotedURI(liveURL_), now - livePassedAt_, last);
+    }
+    refusePlaylist(code, std::move(description));
+    return false;
 }
 
 void FetchGuard::failedRead(const std::string& url, const FetchedText& fetched) {
@@ -277,11 +394,16 @@ void FetchGuard::failedRead(const std::string& url, const FetchedText& fetched) 
     {
         std::lock_guard lock(mutex_);
         readBefore = read_.count(url) > 0;
+        if (readBefore) liveFailure_ = {code, fetched.cause};
     }
     // A live playlist's refresh may fail now and then; the demuxer tries again, and if it
     // gives up, this is why.
     relay_->notePlaylistFailure(code, description);
     if (readBefore) return;
+    refusePlaylist(code, std::move(description));
+}
+
+void FetchGuard::refusePlaylist(MediaErrorCode code, std::string description) {
     {
         std::lock_guard lock(mutex_);
         if (refused_) return;

@@ -49,6 +49,7 @@
 namespace media::gstimpl {
 
 struct Relay;
+struct PlaylistFacts;
 using PlaylistAnswer = PlaylistServer::Answer;
 
 /// Counts the segments entering a parse bin inside an adaptive demuxer, against the bound
@@ -82,6 +83,10 @@ public:
     /// The demuxer read the playlist at `url` (a master when `master`) from the pipeline's
     /// source: a later read of it is a refresh.
     void noteRead(const std::string& url, bool master);
+    /// The demuxer was given `text`, what `facts` says, for the playlist at `url`: a
+    /// refresh of it whose window ends before this one's is stale, and while a live one
+    /// plays it is watched that it keeps being refreshed.
+    void notePassed(const std::string& url, const std::string& text, const PlaylistFacts& facts);
     /// `check` reads a fetched playlist; false when it refused the item.
     void onCheck(std::function<bool(const std::string& url, const FetchedText& fetched)> check);
     /// The demuxer's read of `url` (a playlist or a key), on the playlist service's thread:
@@ -124,6 +129,21 @@ private:
     /// A fetch of `url` for a read failed: the item fails naming it and why, at once when
     /// the demuxer never had it, else when the demuxer gives up on it.
     void failedRead(const std::string& url, const FetchedText& fetched);
+    /// Why a refresh of the media playlist at `url` is not the window its origin publishes
+    /// ("was cut short: ...", "came back stale: ..."), or "" (a first read, a master's).
+    std::string whyNotARefresh(const std::string& url, const std::string& text) const;
+    /// Whether the demuxer's pipeline is to play: it plays or is on its way to, or it waits
+    /// for what the demuxer holds (less than `seconds`), as in a pause to buffer.
+    bool pipelineShouldPlay(double seconds) const;
+    /// Fails the item for a playlist (the first refusal only), and its fetches end.
+    void refusePlaylist(MediaErrorCode code, std::string description);
+    /// On the main loop, now and then while a live playlist is refreshed: one that has not
+    /// been passed to the demuxer for three target durations while the item should play
+    /// (a demuxer that stopped asking, or whose reads fail one after the other) fails the
+    /// item, naming the playlist and what its last read got, rather than leaving it still
+    /// and unheard; a refresh that is slow to come is still awaited. False once the watch
+    /// is over.
+    bool checkRefreshed();
     bool isKey(const std::string& url) const;
     /// The demuxer's request for the key at `url`, on the playlist service's thread. The
     /// demuxer reads whatever a key request ends with as the key, and an answer without a
@@ -155,6 +175,19 @@ private:
     bool refused_ = false;
     /// Playlists the demuxer has read at least once, and whether each is a master.
     std::map<std::string, bool> read_;
+    /// Where the window of each media playlist last passed to the demuxer ends (the number
+    /// of its last segment).
+    std::map<std::string, std::uint64_t> windowEnds_;
+    /// The live watch: whether the playlist passed last is live, and the watch runs; when
+    /// a live playlist was last passed (the run loop's clock), which, and the largest
+    /// target duration of those passed; what the last failed refresh of one got (its
+    /// cause, "" when the last read passed).
+    bool live_ = false;
+    bool liveWatched_ = false;
+    double livePassedAt_ = 0;
+    std::string liveURL_;
+    double liveTarget_ = 0;
+    std::pair<MediaErrorCode, std::string> liveFailure_{MediaErrorCode::Unknown, {}};
     /// The demuxer's playlist and key reads sent to the service and not ended yet.
     int readsUnderWay_ = 0;
     std::condition_variable readEnded_;

@@ -212,6 +212,8 @@ GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data
             // the demuxer has read it.
             reader->guard->noteRead(base, facts.master);
             reader->guard->noteRead(asked, facts.master);
+            reader->guard->notePassed(base, text, facts);
+            if (asked != base) reader->guard->notePassed(asked, text, facts);
             // The media playlists it names are fetched and checked when the demuxer reads
             // them (GstFetchGuard), and only those: one nothing plays is never fetched.
             return GST_PAD_PROBE_OK;
@@ -253,6 +255,41 @@ std::string whyNotAPlaylist(const std::string& text) {
         return "begins with a byte-order mark, where a playlist begins with #EXTM3U";
     if (text.rfind("#EXTM3U", 0) != 0) return "was not a playlist: it does not begin with #EXTM3U";
     return {};
+}
+
+std::string whyCutShort(const std::string& playlist) {
+    auto end = playlist.find_last_not_of(" \t\r\n");
+    if (end == std::string::npos) return {};
+    auto start = playlist.rfind('\n', end);
+    start = start == std::string::npos ? 0 : start + 1;
+    std::string last = playlist.substr(start, end + 1 - start);
+    if (last.rfind("#EXT", 0) != 0) return {};
+    std::string shown = last.size() > 60 ? last.substr(0, 60) + "..." : last;
+    if (playlist.find('\n', end) == std::string::npos && last != "#EXT-X-ENDLIST")
+        return "was cut short: its last line \"" + shown + "\" has no line end";
+    for (const char* tag : {"#EXTINF", "#EXT-X-STREAM-INF"})
+        if (last.rfind(tag, 0) == 0)
+            return "was cut short: it ends with \"" + shown + "\" and no URI after it";
+    return {};
+}
+
+std::optional<std::uint64_t> lastSegmentNumber(const std::string& playlist) {
+    std::uint64_t sequence = 0, segments = 0;
+    for (std::size_t at = 0; at < playlist.size();) {
+        auto next = playlist.find('\n', at);
+        if (next == std::string::npos) next = playlist.size();
+        auto first = playlist.find_first_not_of(" \t\r", at);
+        if (first < next) {
+            if (playlist[first] != '#')
+                ++segments;
+            else if (playlist.compare(first, 22, "#EXT-X-MEDIA-SEQUENCE:") == 0)
+                sequence = std::strtoull(playlist.c_str() + first + 22, nullptr, 10);
+        }
+        at = next + 1;
+    }
+    if (segments == 0) return std::nullopt;
+    // A sequence near the largest number stays there rather than wrapping.
+    return sequence > UINT64_MAX - (segments - 1) ? UINT64_MAX : sequence + segments - 1;
 }
 
 bool namesVariants(const std::string& playlist) {

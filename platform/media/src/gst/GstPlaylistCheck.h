@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -38,6 +39,16 @@ std::string whyNotAPlaylist(const std::string& text);
 
 /// Whether a playlist names variants or renditions (a master) rather than segments.
 bool namesVariants(const std::string& playlist);
+
+/// Why a playlist that begins as one is not whole, for a person ("was cut short: ..."), or
+/// "" when it is: its last line is a tag that names a URI on the next line, with none after
+/// it, or a tag without its line end. What a refresh cut short names is not what the origin
+/// publishes; the demuxer given one stopped refreshing for good.
+std::string whyCutShort(const std::string& playlist);
+
+/// The number of the last segment a media playlist names (its EXT-X-MEDIA-SEQUENCE plus
+/// the segments after the first), or nothing when it names none.
+std::optional<std::uint64_t> lastSegmentNumber(const std::string& playlist);
 
 /// What a playlist says that bounds the demuxer's fetches.
 struct PlaylistFacts {

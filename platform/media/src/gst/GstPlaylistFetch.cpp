@@ -21,21 +21,58 @@ struct Fetch {
     GCancellable* cancellable = nullptr;
     GCancellable* stop = nullptr;
     gulong stopHandler = 0;
+    /// Nothing came for the idle time; the whole fetch took its time.
+    GSource* idle = nullptr;
     GSource* deadline = nullptr;
-    bool timedOut = false;
+    enum class TimedOut { No, Idle, Total } timedOut = TimedOut::No;
+    /// The answer's head came.
+    bool answered = false;
     std::size_t limit = 0;
-    double seconds = 0;
+    FetchTimes times;
     std::string url;
     FetchedText result;
     std::vector<char> chunk = std::vector<char>(kReadChunk);
     std::function<void(FetchedText)> done;
 };
 
+void dropTimer(GSource*& timer) {
+    if (!timer) return;
+    g_source_destroy(timer);
+    g_source_unref(timer);
+    timer = nullptr;
+}
+
+/// A timer of the fetch: when it fires, the fetch ends as `why`.
+GSource* fetchTimer(Fetch* fetch, double seconds, Fetch::TimedOut why) {
+    GSource* timer = g_timeout_source_new(static_cast<guint>(seconds * 1000));
+    auto* data = new std::pair<Fetch*, Fetch::TimedOut>(fetch, why);
+    g_source_set_callback(
+        timer,
+        +[](gpointer d) -> gboolean {
+            auto [f, reason] = *static_cast<std::pair<Fetch*, Fetch::TimedOut>*>(d);
+            if (f->timedOut == Fetch::TimedOut::No) f->timedOut = reason;
+            g_cancellable_cancel(f->cancellable);
+            return G_SOURCE_REMOVE;
+        },
+        data, +[](gpointer d) { delete static_cast<std::pair<Fetch*, Fetch::TimedOut>*>(d); });
+    g_source_attach(timer, g_main_context_get_thread_default());
+    return timer;
+}
+
+/// Something came: the idle time starts again.
+void cameNow(Fetch* fetch) {
+    dropTimer(fetch->idle);
+    fetch->idle = fetchTimer(fetch, fetch->times.idleSeconds, Fetch::TimedOut::Idle);
+}
+
+/// "96 KiB", or "512 bytes" below a KiB.
+std::string amount(std::size_t bytes) {
+    return bytes < 1024 ? rt::format("%zu bytes", bytes) : rt::format("%zu KiB", bytes / 1024);
+}
+
 void finish(Fetch* fetch) {
-    if (fetch->deadline) {
-        g_source_destroy(fetch->deadline);
-        g_source_unref(fetch->deadline);
-    }
+    dropTimer(fetch->idle);
+    dropTimer(fetch->deadline);
     if (fetch->stopHandler) g_cancellable_disconnect(fetch->stop, fetch->stopHandler);
     if (fetch->body) {
         g_input_stream_close(fetch->body, nullptr, nullptr);
@@ -63,8 +100,15 @@ void finish(Fetch* fetch) {
 /// Why an operation of the fetch failed, for a person; "" when it was stopped.
 void failWith(Fetch* fetch, GError* error) {
     fetch->result.outcome = FetchedText::Outcome::Failed;
-    if (fetch->timedOut)
-        fetch->result.cause = rt::format("did not answer within %g seconds", fetch->seconds);
+    if (fetch->timedOut == Fetch::TimedOut::Total)
+        fetch->result.cause = rt::format("came too slowly: %s in %g s", amount(fetch->result.text.size()),
+                                         fetch->times.totalSeconds);
+    else if (fetch->timedOut == Fetch::TimedOut::Idle && !fetch->answered)
+        fetch->result.cause = rt::format("did not answer within %g seconds", fetch->times.idleSeconds);
+    else if (fetch->timedOut == Fetch::TimedOut::Idle)
+        fetch->result.cause = rt::format("stopped coming: nothing for %g seconds after %s", fetch->times.idleSeconds,
+                                         fetch->result.text.empty() ? std::string("its head")
+                                                                    : amount(fetch->result.text.size()));
     else if (fetch->stop && g_cancellable_is_cancelled(fetch->stop))
         fetch->result.cause.clear();
     else if (error && error->code == kTooManyRedirects &&
@@ -94,6 +138,7 @@ void onRead(GObject* stream, GAsyncResult* result, gpointer data) {
         return finish(fetch);
     }
     fetch->result.text.append(fetch->chunk.data(), static_cast<std::size_t>(n));
+    cameNow(fetch);
     g_input_stream_read_async(fetch->body, fetch->chunk.data(), fetch->chunk.size(), G_PRIORITY_DEFAULT,
                               fetch->cancellable, onRead, fetch);
 }
@@ -108,6 +153,8 @@ void onSent(GObject*, GAsyncResult* result, gpointer data) {
         g_clear_error(&error);
         return finish(fetch);
     }
+    fetch->answered = true;
+    cameNow(fetch);
     int status = fetch->result.status;
     if (status < 200 || status > 299) {
         const char* reason = fetch->soup->reason(fetch->message);
@@ -156,7 +203,7 @@ GObject* newPlaylistSession(GstElement* like) {
 }
 
 void fetchPlaylist(GObject* session, const std::string& url, const FetchHeaders& headers, std::size_t limit,
-                   double seconds, GCancellable* stop, std::function<void(FetchedText)> done) {
+                   FetchTimes times, GCancellable* stop, std::function<void(FetchedText)> done) {
     const SoupCalls* soup = soupCalls();
     GObject* message = soup && session ? soup->messageNew("GET", url.c_str()) : nullptr;
     if (!message) {
@@ -171,7 +218,7 @@ void fetchPlaylist(GObject* session, const std::string& url, const FetchHeaders&
     fetch->message = message;
     fetch->cancellable = g_cancellable_new();
     fetch->limit = limit;
-    fetch->seconds = seconds;
+    fetch->times = times;
     fetch->url = url;
     fetch->done = std::move(done);
     for (const auto& [name, value] : headers)
@@ -191,18 +238,10 @@ void fetchPlaylist(GObject* session, const std::string& url, const FetchHeaders&
                                                    }),
                                                    g_object_ref(fetch->cancellable), g_object_unref);
     }
-    // The whole fetch has its time, however slowly its bytes come.
-    fetch->deadline = g_timeout_source_new(static_cast<guint>(seconds * 1000));
-    g_source_set_callback(
-        fetch->deadline,
-        +[](gpointer data) -> gboolean {
-            auto* f = static_cast<Fetch*>(data);
-            f->timedOut = true;
-            g_cancellable_cancel(f->cancellable);
-            return G_SOURCE_REMOVE;
-        },
-        fetch, nullptr);
-    g_source_attach(fetch->deadline, g_main_context_get_thread_default());
+    // Ended when nothing comes for a while, however long it has taken so far, and when it
+    // has taken its whole time, however its bytes keep coming.
+    cameNow(fetch);
+    fetch->deadline = fetchTimer(fetch, times.totalSeconds, Fetch::TimedOut::Total);
     soup->sendAsync(session, message, G_PRIORITY_DEFAULT, fetch->cancellable, onSent, fetch);
 }
 

@@ -27,6 +27,12 @@ constexpr std::size_t kLongestRequest = 16384;
 constexpr double kRequestSeconds = 5;
 /// Seconds a kept connection may wait for its next request.
 constexpr double kIdleSeconds = 60;
+/// Seconds between the interim answers sent while a read's answer is being fetched: well
+/// within the 10 s the demuxer's HTTP session waits for something to come.
+constexpr double kInterimSeconds = 2;
+/// An interim answer (HTTP/1.1 clients read and pass over any number of them before the
+/// answer), which tells the demuxer's session that its request is being worked on.
+constexpr char kInterimAnswer[] = "HTTP/1.1 102 Processing\r\n\r\n";
 /// Addresses are forgotten this long after they were handed out.
 constexpr gint64 kAddressLifeMicroseconds = 600 * G_USEC_PER_SEC;
 /// Connections accepted at most each time the listener wakes the service.
@@ -90,6 +96,14 @@ struct PlaylistServer::Client {
     std::size_t sent = 0;
     bool keepAlive = true;
     bool closed = false;
+    /// A read is being answered (its playlist fetched); while it is, an interim answer is
+    /// sent now and then (an HTTP/1.1 client only), and `out` holds one being written.
+    bool answering = false;
+    bool interimAllowed = false;
+    bool interim = false;
+    GSource* interimTimer = nullptr;
+    /// The answer that came while an interim one was being written.
+    std::string held;
 };
 
 PlaylistServer::PlaylistServer(int listener, std::string base)
@@ -312,9 +326,39 @@ void PlaylistServer::deadline(const std::shared_ptr<Client>& client, double seco
     g_source_attach(client->timer, context_);
 }
 
+void PlaylistServer::keepInformed(const std::shared_ptr<Client>& client, bool on) {
+    if (client->interimTimer) {
+        g_source_destroy(client->interimTimer);
+        g_source_unref(client->interimTimer);
+        client->interimTimer = nullptr;
+    }
+    if (!on || !client->interimAllowed) return;
+    // Until the answer is there, the demuxer's session hears from the service now and then
+    // and keeps waiting: what ends a slow read is the fetch's own bound, named, never the
+    // demuxer's time-out.
+    client->interimTimer = g_timeout_source_new(static_cast<guint>(kInterimSeconds * 1000));
+    auto* held = new std::weak_ptr<Client>(client);
+    g_source_set_callback(
+        client->interimTimer,
+        +[](gpointer data) -> gboolean {
+            auto c = static_cast<std::weak_ptr<Client>*>(data)->lock();
+            if (!c || c->closed || !c->answering) return G_SOURCE_REMOVE;
+            if (c->out.empty()) {
+                c->out = kInterimAnswer;
+                c->sent = 0;
+                c->interim = true;
+                PlaylistServer::shared()->writeTo(c);
+            }
+            return G_SOURCE_CONTINUE;
+        },
+        held, +[](gpointer data) { delete static_cast<std::weak_ptr<Client>*>(data); });
+    g_source_attach(client->interimTimer, context_);
+}
+
 void PlaylistServer::close(const std::shared_ptr<Client>& client) {
     if (client->closed) return;
     client->closed = true;
+    keepInformed(client, false);
     watch(client, static_cast<GIOCondition>(0));
     deadline(client, 0);
     ::close(client->fd);
@@ -352,6 +396,9 @@ void PlaylistServer::answer(const std::shared_ptr<Client>& client, const std::st
     // A request with a body (the service never reads one) ends its connection: what
     // follows its head is not the next request. So does any other than a GET.
     if (name.empty()) client->keepAlive = false;
+    // An HTTP/1.0 client is never sent an interim answer, which it could not read.
+    auto lineEnd = head.find("\r\n");
+    client->interimAllowed = lineEnd != std::string::npos && lineEnd >= 8 && head.compare(lineEnd - 8, 8, "HTTP/1.1") == 0;
     for (std::size_t at = head.find("\r\n"); at != std::string::npos; at = head.find("\r\n", at + 2)) {
         const char* line = head.c_str() + at + 2;
         if (strncasecmp(line, "Connection: close", 17) == 0 || strncasecmp(line, "Transfer-Encoding:", 18) == 0 ||
@@ -370,18 +417,27 @@ void PlaylistServer::answer(const std::shared_ptr<Client>& client, const std::st
         }
     }
     if (!guard) return send(client, Answer{404, {}, {}});
+    client->answering = true;
     guard->answerRead(url, headers, [client](Answer answer) {
         if (!client->closed) PlaylistServer::shared()->send(client, answer);
     });
+    if (client->answering && !client->closed) keepInformed(client, true);
 }
 
 void PlaylistServer::send(const std::shared_ptr<Client>& client, const Answer& answer) {
+    client->answering = false;
+    keepInformed(client, false);
     std::string out = rt::format("HTTP/1.1 %d %s\r\n", answer.status, reasonOf(answer.status));
     if (!answer.location.empty()) out += "Location: " + answer.location + "\r\n";
     if (answer.status == 200) out += "Content-Type: application/vnd.apple.mpegurl\r\n";
     out += rt::format("Content-Length: %zu\r\nCache-Control: no-store\r\n", answer.body.size());
     if (!client->keepAlive) out += "Connection: close\r\n";
     out += "\r\n";
+    if (client->interim) {
+        // After the interim answer being written.
+        client->held = std::move(out) + answer.body;
+        return;
+    }
     client->out = std::move(out) + answer.body;
     client->sent = 0;
     writeTo(client);
@@ -402,6 +458,16 @@ void PlaylistServer::writeTo(const std::shared_ptr<Client>& client) {
     }
     client->out.clear();
     client->sent = 0;
+    if (client->interim) {
+        client->interim = false;
+        // Nothing is read while the answer is on its way; it is sent when it comes.
+        watch(client, static_cast<GIOCondition>(0));
+        deadline(client, 0);
+        if (client->held.empty()) return;
+        client->out = std::move(client->held);
+        client->held.clear();
+        return writeTo(client);
+    }
     if (!client->keepAlive) return close(client);
     // Kept for the session's next request.
     watch(client, G_IO_IN);

@@ -18,7 +18,10 @@
 // flood of them (a full queue that never empties) delays an answer by a few look-ups at
 // most. Its addresses are drawn from the kernel's random source (128 bits). One thread
 // serves every connection and every fetch from one event loop: no client holds a
-// thread, and a request must come whole within its deadline.
+// thread, and a request must come whole within its deadline. While an answer is being
+// fetched, the client is sent an interim answer (HTTP 102) every few seconds, so that the
+// demuxer's session, which gives up on a connection silent for 10 s, waits for a
+// playlist that takes longer to come.
 
 #include <glib.h>
 
@@ -88,6 +91,9 @@ private:
     void writeTo(const std::shared_ptr<Client>& client);
     void watch(const std::shared_ptr<Client>& client, GIOCondition condition);
     void deadline(const std::shared_ptr<Client>& client, double seconds);
+    /// While a read's answer is fetched (`on`), an interim answer goes to the client now
+    /// and then.
+    void keepInformed(const std::shared_ptr<Client>& client, bool on);
     void close(const std::shared_ptr<Client>& client);
 
     int listener_;

@@ -32,7 +32,8 @@ GObject* PlaylistTransport::session() {
 
 void PlaylistTransport::fetch(const std::string& url, const FetchHeaders& headers, std::size_t limit,
                               std::function<void(FetchedText)> done) {
-    fetchPlaylist(session(), url, headers, limit, kPlaylistFetchSeconds, stop_, std::move(done));
+    fetchPlaylist(session(), url, headers, limit, {kPlaylistIdleSeconds, kPlaylistTotalSeconds}, stop_,
+                  std::move(done));
 }
 
 void PlaylistTransport::stop() {

@@ -5,8 +5,8 @@
 // request headers. The session keeps one connection to each origin, so an item costs its
 // origin one connection more than bare GStreamer (whose demuxer reads its playlists on
 // its own connections): the demuxer reads its playlists one after the other anyway. Every
-// fetch is bounded in time, under what the demuxer's own session waits, and all of them
-// end at once when the item ends or fails (stop).
+// fetch is bounded in time (how long nothing comes, and in all), and all of them end at
+// once when the item ends or fails (stop).
 //
 // The session is made and used on the playlist service's thread only, where every fetch
 // runs. What the session is made like is set from the thread reading the master, and stop
@@ -27,10 +27,18 @@ namespace media::gstimpl {
 
 /// The longest playlist a stream needs; a longer one is refused as soon as it is that long.
 inline constexpr std::size_t kLongestPlaylist = 4u << 20;
-/// Seconds a fetch of the guard's may take: less than the 10 s the demuxer's HTTP session
-/// waits, so that the demuxer always has the guard's answer (a failure named) and never
-/// meets its own time-out, a path on which GStreamer 1.22's downloader can crash.
-inline constexpr double kPlaylistFetchSeconds = 8;
+/// Seconds a fetch of the guard's may go with nothing coming, as the demuxer's HTTP session
+/// bounds its own reads (10 s): an origin that holds a playlist 9 s, as some proxies do,
+/// is read as the demuxer would read it, and one silent longer is named a little before
+/// the demuxer would give up. The demuxer itself never waits that long meanwhile: the
+/// playlist service keeps its connection busy until the answer is there
+/// (GstPlaylistServer).
+inline constexpr double kPlaylistIdleSeconds = 9.5;
+/// Seconds a fetch of the guard's may take in all while its text keeps coming: the longest
+/// playlist (kLongestPlaylist) at about 280 kbit/s, what a poor 3G link carries, so that
+/// a long DVR window on a slow mobile link still comes, and an origin that trickles
+/// without end is named.
+inline constexpr double kPlaylistTotalSeconds = 120;
 
 class PlaylistTransport : public std::enable_shared_from_this<PlaylistTransport> {
 public:

@@ -285,6 +285,125 @@ TEST_F(GstMediaTest, ALiveMediaPlaylistIsReadAgainEachTimeTheDemuxerFetchesIt) {
     }
 }
 
+TEST(FetchGuardRules, ARefreshCutShortIsToldFromAWholeOneAndAWindowEndsAtItsLastSegment) {
+    using namespace media::gstimpl;
+    const std::string head = "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:41\n";
+    const std::string whole = head + "#EXTINF:2.0,\nseg41.ts\n#EXTINF:2.0,\nseg42.ts\n";
+    EXPECT_EQ(whyCutShort(whole), "");
+    // Many origins end their last line without a line end: a URI, or the end of the list.
+    EXPECT_EQ(whyCutShort(whole.substr(0, whole.size() - 1)), "");
+    EXPECT_EQ(whyCutShort(whole + "#EXT-X-ENDLIST"), "");
+    EXPECT_EQ(whyCutShort(whole + "\n\r\n"), "") << "blank lines after the last";
+    // A duration whose segment never came, with or without its line end.
+    EXPECT_EQ(whyCutShort(whole + "#EXTINF:2.0,\n"), "was cut short: it ends with \"#EXTINF:2.0,\" and no URI after it");
+    EXPECT_EQ(whyCutShort(whole + "#EXTINF:2.0,\r\n\n"), "was cut short: it ends with \"#EXTINF:2.0,\" and no URI after it");
+    EXPECT_EQ(whyCutShort(whole + "#EXTINF"), "was cut short: its last line \"#EXTINF\" has no line end");
+    EXPECT_EQ(whyCutShort(whole + "#EXT-X-DISCONTIN"), "was cut short: its last line \"#EXT-X-DISCONTIN\" has no line end");
+    EXPECT_EQ(whyCutShort("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000\n"),
+              "was cut short: it ends with \"#EXT-X-STREAM-INF:BANDWIDTH=800000\" and no URI after it");
+    // A long last line is shown cut.
+    std::string said = whyCutShort(whole + "#EXTINF:2.0," + std::string(500, 'x'));
+    EXPECT_NE(said.find("has no line end"), std::string::npos) << said;
+    EXPECT_LT(said.size(), 120u) << said;
+
+    EXPECT_EQ(lastSegmentNumber(whole), 42u);
+    EXPECT_EQ(lastSegmentNumber("#EXTM3U\n#EXTINF:2.0,\nseg0.ts\n"), 0u) << "no media sequence: the first is 0";
+    EXPECT_EQ(lastSegmentNumber(head), std::nullopt) << "no segment, no window";
+    EXPECT_EQ(lastSegmentNumber("#EXTM3U\n#EXT-X-MEDIA-SEQUENCE:18446744073709551615\n#EXTINF:2,\na.ts\n#EXTINF:2,\nb.ts\n"),
+              UINT64_MAX)
+        << "the largest sequence does not wrap";
+}
+
+/// `live`, the live playlist the origin publishes now, cut or stale, as a CDN may answer a
+/// refresh.
+std::string oddRefresh(const std::string& kind, const std::string& live) {
+    if (kind == "cut-mid-tag") return live.substr(0, live.rfind("#EXTINF")) + "#EXTINF";
+    if (kind == "cut-after-duration") return live.substr(0, live.rfind("seg"));
+    // An old copy: the first segment the origin ever published, alone.
+    return "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:0\n#EXTINF:2.000000,\nseg0.ts\n";
+}
+
+TEST_F(GstMediaTest, ALiveRefreshCutShortOrStaleIsAFailedRefreshAndTheItemPlaysOnBesideANeighbour) {
+    using peers::HlsOrigin;
+    auto neighbour = itemFor("/tag/odd-refresh-neighbour/vod/muxed/index.m3u8");
+    auto neighbourPlayer = Player::playerWithPlayerItem(neighbour);
+    neighbourPlayer->play();
+    // The live playlist as the origin's clock has it (a 200 without a body is the path's
+    // own), then two odd refreshes in a row (the demuxer given them never asked again),
+    // then the live playlist again. The three channels play side by side.
+    HlsOrigin::Answer live{200, {}, "application/vnd.apple.mpegurl"};
+    struct Channel {
+        std::string kind, path;
+        rt::Ref<PlayerItem> item;
+        rt::Ref<Player> player;
+    };
+    std::vector<Channel> channels;
+    for (std::string kind : {"cut-mid-tag", "cut-after-duration", "stale"}) {
+        Channel c{kind, "/tag/odd-refresh-" + kind + "/live/index.m3u8", nullptr, nullptr};
+        HlsOrigin::Answer odd{200, oddRefresh(kind, origin().livePlaylist()), "application/vnd.apple.mpegurl"};
+        origin().script(c.path, {live, live, odd, odd, live});
+        c.item = itemFor(c.path);
+        c.player = Player::playerWithPlayerItem(c.item);
+        c.player->play();
+        channels.push_back(std::move(c));
+    }
+    for (auto& c : channels) {
+        SCOPED_TRACE(c.kind);
+        ASSERT_TRUE(waitUntil([&] { return c.item->status() != PlayerItemStatus::Unknown; }, 20));
+        ASSERT_EQ(c.item->status(), PlayerItemStatus::ReadyToPlay) << c.item->error()->localizedDescription();
+    }
+    for (auto& c : channels) {
+        SCOPED_TRACE(c.kind);
+        // Past the odd refreshes, and two more of the live playlist.
+        EXPECT_TRUE(waitUntil([&] { return origin().requestCount(c.path) >= 7; }, 20))
+            << "the demuxer stopped asking after " << origin().requestCount(c.path) << " reads";
+    }
+    double before = 0;
+    for (auto& c : channels) before = std::max(before, c.player->currentTime().toSeconds());
+    waitUntil([] { return false; }, 2);
+    for (auto& c : channels) {
+        SCOPED_TRACE(c.kind);
+        EXPECT_EQ(c.item->status(), PlayerItemStatus::ReadyToPlay)
+            << (c.item->error() ? c.item->error()->localizedDescription() : std::string());
+        std::printf("live through two refreshes %s: %d reads, at %.2f s\n", c.kind.c_str(), origin().requestCount(c.path),
+                    c.player->currentTime().toSeconds());
+    }
+    EXPECT_EQ(neighbour->status(), PlayerItemStatus::ReadyToPlay)
+        << (neighbour->error() ? neighbour->error()->localizedDescription() : std::string());
+}
+
+TEST_F(GstMediaTest, ALiveChannelWhoseRefreshesNeverComeFailsNamingItsPlaylistRatherThanStandingStill) {
+    using peers::HlsOrigin;
+    auto neighbour = itemFor("/tag/unrefreshed-neighbour/vod/muxed/index.m3u8");
+    auto neighbourPlayer = Player::playerWithPlayerItem(neighbour);
+    neighbourPlayer->play();
+    // The first two reads come, then no refresh is ever answered: the demuxer, its
+    // refreshes given up one after the other, asked on and on and stood still, ready to
+    // play and without an error (or, when the guard gave up on a fetch sooner, failed
+    // after 42 s).
+    const std::string path = "/tag/unrefreshed/live/index.m3u8";
+    origin().script(path, {{200, {}, "application/vnd.apple.mpegurl"},
+                           {200, {}, "application/vnd.apple.mpegurl"},
+                           HlsOrigin::Answer::neverAnswered()});
+    auto item = itemFor(path);
+    auto player = Player::playerWithPlayerItem(item);
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return item->status() != PlayerItemStatus::Unknown; }, 20));
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << item->error()->localizedDescription();
+    auto ready = std::chrono::steady_clock::now();
+    // The first refresh that fails is past three target durations: the item fails then.
+    ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItemStatus::Failed; }, 25))
+        << "still " << static_cast<int>(item->status()) << " at " << player->currentTime().toSeconds() << " s after "
+        << origin().requestCount(path) << " reads";
+    std::string said = item->error()->localizedDescription();
+    EXPECT_NE(said.find("\"" + origin().url(path) + "\""), std::string::npos) << said;
+    EXPECT_NE(said.find("did not answer within"), std::string::npos) << said;
+    EXPECT_EQ(neighbour->status(), PlayerItemStatus::ReadyToPlay)
+        << (neighbour->error() ? neighbour->error()->localizedDescription() : std::string());
+    std::printf("live refreshes never answered: failed %.2f s after ready: %s\n", secondsSince(ready), said.c_str());
+    origin().releaseHeld();
+}
+
 TEST_F(GstMediaTest, ASegmentOverItsBoundIsNamedEvenWhenItsDownloadHasFinished) {
     // The variant's bandwidth bounds a segment at the floor (4 MiB); this one, valid media
     // a little longer, passes the bound with its last bytes, after its download ended.

@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -138,6 +139,153 @@ TEST_F(GstMediaTest, APlaylistThatDoesNotAnswerInTimeIsNamedWithTheCause) {
     ASSERT_EQ(item->status(), PlayerItemStatus::Failed);
     EXPECT_NE(said.find("\"" + origin().url(tag + "media.m3u8") + "\""), std::string::npos) << said;
     EXPECT_NE(said.find("did not answer within"), std::string::npos) << said;
+}
+
+/// A media playlist of the fixture's five segments (under the tag), padded with comments
+/// to `bytes`: as long as a long DVR window, as quick to play.
+std::string paddedPlaylist(std::size_t bytes) {
+    std::string text = "#EXTM3U\n#EXT-X-TARGETDURATION:2\n";
+    std::string segments;
+    for (int i = 0; i < 5; ++i) segments += "#EXTINF:2.0,\nvod/muxed/seg" + std::to_string(i) + ".ts\n";
+    segments += "#EXT-X-ENDLIST\n";
+    const std::string filler = "#" + std::string(98, '-') + "\n";
+    while (text.size() + segments.size() + filler.size() <= bytes) text += filler;
+    return text + segments;
+}
+
+TEST_F(GstMediaTest, APlaylistThatKeepsComingIsReadToItsEndHoweverLongItTakesBesideANeighbour) {
+    auto neighbour = itemFor("/tag/trickle-neighbour/vod/muxed/index.m3u8");
+    auto neighbourPlayer = Player::playerWithPlayerItem(neighbour);
+    neighbourPlayer->play();
+    // A long window on a slow link: 8 KiB at once and 8 KiB every half second, for 9 s
+    // (bare playbin3 was ready after 9.19 s) and for 11 s, longer than the demuxer's
+    // session waits for an answer to begin (10 s). Side by side.
+    struct Slow {
+        double seconds;
+        std::string tag;
+        rt::Ref<PlayerItem> item;
+        rt::Ref<Player> player;
+        double ready = 0;
+    };
+    std::vector<Slow> slow;
+    auto started = std::chrono::steady_clock::now();
+    for (double seconds : {9.0, 11.0}) {
+        Slow one{seconds, "/tag/trickle-" + std::to_string(static_cast<int>(seconds)) + "/", nullptr, nullptr};
+        auto bytes = static_cast<std::size_t>(seconds / 0.5 + 1) * 8192;
+        origin().script(one.tag + "media.m3u8", {HlsOrigin::Answer::trickled(paddedPlaylist(bytes), 8192, 0.5)});
+        origin().script(one.tag + "master.m3u8", {{200, masterNaming("media.m3u8"), kPlaylistType}});
+        one.item = itemFor(one.tag + "master.m3u8");
+        one.player = Player::playerWithPlayerItem(one.item);
+        one.player->play();
+        slow.push_back(std::move(one));
+    }
+    for (auto& one : slow) {
+        SCOPED_TRACE(one.seconds);
+        std::string said = settle(one.item, 30);
+        one.ready = secondsSince(started);
+        ASSERT_EQ(one.item->status(), PlayerItemStatus::ReadyToPlay) << said;
+        EXPECT_GE(one.ready, one.seconds - 0.5) << "the playlist came whole only then";
+        EXPECT_EQ(origin().requestCount(one.tag + "media.m3u8"), 1) << "read once, never given up and asked again";
+    }
+    for (auto& one : slow) {
+        SCOPED_TRACE(one.seconds);
+        EXPECT_TRUE(waitUntil([&] { return one.player->currentTime().toSeconds() > 1.0; }, 10))
+            << "at " << one.player->currentTime().toSeconds() << " s";
+        EXPECT_EQ(one.item->status(), PlayerItemStatus::ReadyToPlay)
+            << (one.item->error() ? one.item->error()->localizedDescription() : std::string());
+        std::printf("a playlist trickling for %.0f s: ready after %.2f s\n", one.seconds, one.ready);
+    }
+    EXPECT_EQ(neighbour->status(), PlayerItemStatus::ReadyToPlay)
+        << (neighbour->error() ? neighbour->error()->localizedDescription() : std::string());
+}
+
+/// `url` fetched as the guard fetches a playlist, within `times`, on a context of the
+/// calling thread's own.
+media::gstimpl::FetchedText fetchWithin(const std::string& url, media::gstimpl::FetchTimes times) {
+    using namespace media::gstimpl;
+    GMainContext* context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+    GObject* session = newPlaylistSession(nullptr);
+    std::optional<FetchedText> got;
+    fetchPlaylist(session, url, {}, kLongestPlaylist, times, nullptr, [&](FetchedText fetched) { got = std::move(fetched); });
+    while (!got) g_main_context_iteration(context, TRUE);
+    g_object_unref(session);
+    while (g_main_context_iteration(context, FALSE)) {
+    }
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
+    return *got;
+}
+
+struct PlaylistFetchTest : zidtest::GstOriginTest {};
+
+TEST_F(PlaylistFetchTest, AFetchEndsWhenNothingComesOrWhenItTookItsWholeTimeAndSaysWhichHappened) {
+    using media::gstimpl::FetchedText;
+    // The HTTP library, as the demuxer's plugin loads it.
+    gst_init(nullptr, nullptr);
+    gst_object_unref(gst_element_factory_make("hlsdemux2", nullptr));
+    ASSERT_TRUE(media::gstimpl::soupCalls());
+    const std::string tag = "/tag/fetch-times/";
+    const std::string text = paddedPlaylist(16 * 1024);
+    // 1 KiB every 0.2 s: longer than the idle time in all, never that long without a byte.
+    origin().script(tag + "steady.m3u8", {HlsOrigin::Answer::trickled(text, 1024, 0.2)});
+    FetchedText got = fetchWithin(origin().url(tag + "steady.m3u8"), {1.5, 10});
+    EXPECT_EQ(got.outcome, FetchedText::Outcome::Fetched) << got.cause;
+    EXPECT_EQ(got.text, text);
+    // The same, in a time shorter than it takes.
+    origin().script(tag + "too-slow.m3u8", {HlsOrigin::Answer::trickled(text, 1024, 0.2)});
+    got = fetchWithin(origin().url(tag + "too-slow.m3u8"), {1.5, 2});
+    EXPECT_EQ(got.outcome, FetchedText::Outcome::Failed);
+    EXPECT_EQ(got.cause.rfind("came too slowly: ", 0), 0u) << got.cause;
+    int kib = std::atoi(got.cause.c_str() + 17);
+    EXPECT_TRUE(kib >= 6 && kib <= 11) << got.cause;
+    EXPECT_NE(got.cause.find(" KiB in 2 s"), std::string::npos) << got.cause;
+    EXPECT_TRUE(got.text.empty());
+    // 1 KiB, then nothing for longer than the idle time.
+    origin().script(tag + "stops.m3u8", {HlsOrigin::Answer::trickled(text, 1024, 4)});
+    got = fetchWithin(origin().url(tag + "stops.m3u8"), {1.5, 10});
+    EXPECT_EQ(got.cause, "stopped coming: nothing for 1.5 seconds after 1 KiB");
+    // Nothing at all.
+    origin().script(tag + "silent.m3u8", {HlsOrigin::Answer::neverAnswered()});
+    got = fetchWithin(origin().url(tag + "silent.m3u8"), {1.5, 10});
+    EXPECT_EQ(got.cause, "did not answer within 1.5 seconds");
+    EXPECT_EQ(got.status, 0);
+    origin().releaseHeld();
+}
+
+TEST_F(GstMediaTest, ALiveChannelWhoseEveryRefreshTakesNineSecondsPlaysOnOnOneConnection) {
+    // An origin (or a proxy before it) that holds every refresh 9 s, on connections it keeps.
+    HlsOrigin slow(peers::HlsFixtures::ensureDefault());
+    slow.keepConnections();
+    slow.start();
+    slow.setLiveWindow(8);
+    auto neighbour = itemFor("/tag/slow-refresh-neighbour/vod/muxed/index.m3u8");
+    auto neighbourPlayer = Player::playerWithPlayerItem(neighbour);
+    neighbourPlayer->play();
+    const std::string path = "/tag/slow-refresh/live/index.m3u8";
+    HlsOrigin::Answer live{200, {}, kPlaylistType};
+    HlsOrigin::Answer held = live;
+    held.delay = 9;
+    slow.script(path, {live, held});
+    auto item = PlayerItem::playerItemWithAsset(rt::make<Asset>(slow.url(path), itemEngine));
+    auto player = Player::playerWithPlayerItem(item);
+    player->play();
+    std::string said = settle(item, 20);
+    ASSERT_EQ(item->status(), PlayerItemStatus::ReadyToPlay) << said;
+    double from = player->currentTime().toSeconds();
+    // Two refreshes come whole, and the demuxer asks for the next.
+    EXPECT_TRUE(waitUntil([&] { return slow.requestCount(path) >= 4; }, 30)) << slow.requestCount(path) << " reads";
+    EXPECT_EQ(item->status(), PlayerItemStatus::ReadyToPlay)
+        << (item->error() ? item->error()->localizedDescription() : std::string());
+    EXPECT_GT(player->currentTime().toSeconds() - from, 8.0) << "played through the slow refreshes";
+    // The pipeline's own first read, and the guard's connection for every refresh: none
+    // was given up on and asked again on a new one.
+    EXPECT_LE(slow.connectionCount(path), 2);
+    EXPECT_EQ(neighbour->status(), PlayerItemStatus::ReadyToPlay)
+        << (neighbour->error() ? neighbour->error()->localizedDescription() : std::string());
+    std::printf("9-s refreshes: %d reads on %d connections, played %.2f s\n", slow.requestCount(path),
+                slow.connectionCount(path), player->currentTime().toSeconds() - from);
+    slow.releaseHeld();
 }
 
 TEST_F(GstMediaTest, AFailingPlaylistIsNamedWithTheOriginsAnswerInTheErrorAndItsUnderlyingError) {

@@ -9,7 +9,7 @@
 //                          (tests running side by side keep their counts separate)
 // Any path can be given a scripted sequence of answers (202 with "#PROGRESSED n%"
 // bodies, 200, 204, 403, 404, 500, a dropped connection, none at all, a chunked body
-// that never ends), each optionally held back (a playlist body may name any URI, a
+// that never ends, a body that trickles), each optionally held back (a playlist body may name any URI, a
 // refused file:// one as well), or a redirect (301, 302, 303, 307, 308) to another path
 // or another origin; every playlist can be made slow; requests and bytes are counted per
 // path, and so are the connections they came on (an origin may keep its connections).
@@ -55,6 +55,10 @@ public:
         std::string location;
         /// A 200 whose body is empty (rather than the file at the path).
         bool emptyBody = false;
+        /// Send the body `trickleBytes` at a time, `trickleSeconds` apart (its whole length
+        /// announced), as a slow link delivers it.
+        std::size_t trickleBytes = 0;
+        double trickleSeconds = 0;
 
         static Answer progressed(int percent) { return {202, "#PROGRESSED " + std::to_string(percent) + "%"}; }
         static Answer status200(std::string body = {}) { return {200, std::move(body)}; }
@@ -83,6 +87,14 @@ public:
         static Answer empty(std::string contentType = "application/vnd.apple.mpegurl") {
             Answer a{200, {}, std::move(contentType)};
             a.emptyBody = true;
+            return a;
+        }
+        /// `body`, `bytes` at once and the next `bytes` every `seconds`.
+        static Answer trickled(std::string body, std::size_t bytes, double seconds,
+                               std::string contentType = "application/vnd.apple.mpegurl") {
+            Answer a{200, std::move(body), std::move(contentType)};
+            a.trickleBytes = bytes;
+            a.trickleSeconds = seconds;
             return a;
         }
         static Answer endlessBody(std::string body = {}) {
@@ -155,8 +167,13 @@ private:
         double seconds;
         int times;
     };
+    /// What an answer that trickles sends at a time, and how far apart.
+    struct Trickle {
+        std::size_t bytes = 0;
+        double seconds = 0;
+    };
     void handle(const std::string& path, int& status, std::string& body, std::string& contentType, bool& drop,
-                bool& endless, std::string& location);
+                bool& endless, std::string& location, Trickle& trickle);
     void waitFor(double seconds);
     void account(const std::string& path, std::size_t bytes);
     /// Answers a path cutHalfway() names (true), else leaves the answer to handle().

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <fstream>
@@ -67,6 +68,7 @@ HlsOrigin::HlsOrigin(std::string fixtureDir, std::optional<TestCertificate> cert
         std::string body, type;
         bool drop = false, endless = false;
         std::string location;
+        Trickle trickle;
         {
             std::lock_guard lock(mutex_);
             // A connection is known by the client's port while it lasts.
@@ -75,7 +77,7 @@ HlsOrigin::HlsOrigin(std::string fixtureDir, std::optional<TestCertificate> cert
             headers.clear();
             for (const auto& [name, value] : req.headers) headers[name] = value;
         }
-        handle(req.path, status, body, type, drop, endless, location);
+        handle(req.path, status, body, type, drop, endless, location, trickle);
         if (!location.empty()) {
             res.status = status;
             res.set_header("Location", location.rfind('/', 0) == 0 ? url(location) : location);
@@ -88,6 +90,20 @@ HlsOrigin::HlsOrigin(std::string fixtureDir, std::optional<TestCertificate> cert
                 account(path, body.size());
                 return true;
             });
+            return;
+        }
+        if (trickle.bytes > 0 && !body.empty()) {
+            // The whole length announced, the bytes coming a few at a time.
+            auto text = std::make_shared<const std::string>(std::move(body));
+            res.set_content_provider(
+                text->size(), type,
+                [this, text, trickle, path = req.path](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                    if (offset > 0) waitFor(trickle.seconds);
+                    std::size_t n = std::min(trickle.bytes, text->size() - offset);
+                    if (stopping_ || !sink.write(text->data() + offset, n)) return false;
+                    if (offset + n == text->size()) account(path, text->size());
+                    return true;
+                });
             return;
         }
         if (drop) {
@@ -286,7 +302,7 @@ void HlsOrigin::account(const std::string& path, std::size_t bytes) {
 }
 
 void HlsOrigin::handle(const std::string& path, int& status, std::string& body, std::string& contentType, bool& drop,
-                       bool& endless, std::string& location) {
+                       bool& endless, std::string& location, Trickle& trickle) {
     std::optional<Answer> scripted;
     double hold = 0;
     {
@@ -324,6 +340,12 @@ void HlsOrigin::handle(const std::string& path, int& status, std::string& body, 
     }
     if (scripted && scripted->emptyBody) {
         contentType = scripted->contentType;
+        return;
+    }
+    if (scripted && scripted->trickleBytes > 0 && !scripted->body.empty()) {
+        body = scripted->body;
+        contentType = scripted->contentType;
+        trickle = {scripted->trickleBytes, scripted->trickleSeconds};
         return;
     }
     if (scripted && !scripted->endless && (scripted->status != 200 || !scripted->body.empty())) {
