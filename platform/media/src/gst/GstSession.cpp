@@ -426,7 +426,6 @@ void GstSession::boundWaitForReady() {
     readyTimer_ = fnd::RunLoop::main()->after(options_.loadTimeout, [weak] {
         auto s = weak.lock();
         if (!s || s->gone() || s->toldReady_) return;
-        if (auto noted = s->notedFailure()) return s->failWith(noted);
         // The download it waits for, when one runs: a segment that stopped coming, say.
         std::string waiting;
         GstElement* demuxer = nullptr;
@@ -438,6 +437,8 @@ void GstSession::boundWaitForReady() {
             waiting = FetchGuard::of(demuxer, s->relay_)->oldestRequest();
             gst_object_unref(demuxer);
         }
+        // Else what a guard noted failing, rather than the URL that answered.
+        if (auto noted = waiting.empty() ? s->notedFailure() : nullptr) return s->failWith(noted);
         std::string text = rt::format("\"%s\" did not become ready to play within %.0f seconds", quotedURI(s->url_),
                                       s->options_.loadTimeout);
         if (!waiting.empty()) text += rt::format(" (waiting for \"%s\")", quotedURI(waiting));

@@ -39,15 +39,9 @@ using namespace media;
 using peers::HlsOrigin;
 using zidtest::GstMediaTest;
 
-const char* kPlaylistType = "application/vnd.apple.mpegurl";
-
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-std::string masterNaming(const std::string& uri) {
-    return "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000,RESOLUTION=320x240\n" + uri + "\n";
-}
+using zidtest::kPlaylistType;
+using zidtest::masterNaming;
+using zidtest::secondsSince;
 
 struct Loop : zidtest::GstOriginTest {
     using GstOriginTest::waitUntil;
