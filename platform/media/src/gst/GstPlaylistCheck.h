@@ -33,8 +33,9 @@ std::string firstRefusedURI(const std::string& playlist);
 
 /// Why an answer the origin gave for a playlist is none, for a person ("was an empty
 /// answer, not a playlist", ...), or "" when it is one. One that names neither segments
-/// nor playlists (only its header, tags or comments) has nothing to play and is none. The demuxer never gets such an
-/// answer: some of them (an empty one) end its process rather than fail its item.
+/// nor playlists (only its header, tags or comments) has nothing to play and is none. The
+/// demuxer never gets such an answer: some of them (an empty one) end its process rather
+/// than fail its item.
 std::string whyNotAPlaylist(const std::string& text);
 
 /// Whether a playlist names variants or renditions (a master) rather than segments.

@@ -215,8 +215,9 @@ private:
     /// segment failed or came empty: the segment's failure, else nullptr.
     rt::Ref<rt::Error> endedShort();
     /// The item's URL answered with nothing a demuxer or decoder could take (nothing at
-    /// all, a playlist behind a byte-order mark): what it was, else nullptr.
-    rt::Ref<rt::Error> unreadableAnswer() const;
+    /// all, a playlist behind a byte-order mark), and `failed` could not make it out: what
+    /// the answer was, else nullptr.
+    rt::Ref<rt::Error> unreadableAnswer(GstObject* failed) const;
     /// Fails the attached item unless it is told ready (or failed) within the load's bound.
     void boundWaitForReady();
     void reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url);

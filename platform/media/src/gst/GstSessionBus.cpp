@@ -188,7 +188,7 @@ void GstSession::handleMessage(GstMessage* message) {
             }
             // Nothing could make out what the item's URL answered: what it was says more
             // than the engine's words for the stream it could not type.
-            if (auto unreadable = unreadableAnswer()) {
+            if (auto unreadable = unreadableAnswer(GST_MESSAGE_SRC(message))) {
                 failWith(unreadable);
                 break;
             }
@@ -320,8 +320,9 @@ rt::Ref<rt::Error> GstSession::endedShort() {
     return noted;
 }
 
-rt::Ref<rt::Error> GstSession::unreadableAnswer() const {
-    if (httpStatus_ < 200 || httpStatus_ >= 300) return nullptr;
+rt::Ref<rt::Error> GstSession::unreadableAnswer(GstObject* failed) const {
+    // The source's own failure (a body that broke off) is the source's to tell.
+    if (httpStatus_ < 200 || httpStatus_ >= 300 || locationOf(failed) == url_) return nullptr;
     std::string head;
     {
         std::lock_guard lock(relay_->mutex);
