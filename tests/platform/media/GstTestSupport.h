@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -20,6 +21,17 @@
 namespace zidtest {
 
 inline bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+
+inline double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+inline constexpr const char* kPlaylistType = "application/vnd.apple.mpegurl";
+
+/// A master playlist naming one variant, `uri`.
+inline std::string masterNaming(const std::string& uri) {
+    return "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000,RESOLUTION=320x240\n" + uri + "\n";
+}
 
 /// A file of /proc, read whole with system calls ("" when it cannot be): a process that
 /// ends during the read makes it fail with ESRCH, which a stream reports by throwing.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <vector>
 
 #include "GstDemuxerSession.h"
@@ -74,6 +75,12 @@ MediaErrorCode failureCode(const FetchedText& fetched) {
 
 /// Bytes a key's answer may have (a key has 16).
 constexpr std::size_t kLongestKey = 64u << 10;
+/// Bytes of an AES-128 key: fewer cannot decrypt anything.
+constexpr std::size_t kKeyBytes = 16;
+/// Segments refused (401, 403) one after the other, with none coming whole between, after
+/// which the item fails: as many as the demuxer tries before it gives up on a stream that
+/// ends, where on a live one it would ask again and again for as long as it plays.
+constexpr int kRefusalsInARow = 4;
 
 }  // namespace
 
@@ -159,10 +166,18 @@ void FetchGuard::answerKey(const std::string& url, const FetchHeaders& headers,
                            std::function<void(PlaylistAnswer)> done) {
     std::weak_ptr<FetchGuard> weak = weak_from_this();
     transport_->fetch(url, headers, kLongestKey, [weak, url, done](FetchedText fetched) {
-        if (fetched.outcome == FetchedText::Outcome::Fetched && !fetched.text.empty())
+        if (fetched.outcome == FetchedText::Outcome::Fetched && fetched.text.size() >= kKeyBytes)
             return done(PlaylistAnswer{200, {}, std::move(fetched.text)});
         auto self = weak.lock();
-        if (self && !fetched.cause.empty()) {
+        if (self && fetched.outcome == FetchedText::Outcome::Fetched) {
+            // Decrypted with a key it does not have, the stream would only fail to be read.
+            std::lock_guard lock(self->mutex_);
+            self->failedKeys_[url] = {MediaErrorCode::ServerFailed,
+                                      fetched.text.empty()
+                                          ? rt::format("The key \"%s\" was an empty answer.", quotedURI(url))
+                                          : rt::format("The key \"%s\" has %zu bytes, where a key has %zu.",
+                                                       quotedURI(url), fetched.text.size(), kKeyBytes)};
+        } else if (self && !fetched.cause.empty()) {
             std::lock_guard lock(self->mutex_);
             self->failedKeys_[url] = {failureCode(fetched),
                                       rt::format("The key \"%s\" %s.", quotedURI(url), fetched.cause)};
@@ -172,6 +187,15 @@ void FetchGuard::answerKey(const std::string& url, const FetchHeaders& headers,
                                       rt::format("The key \"%s\" is longer than %zu KiB, which no key is: "
                                                  "it was refused.",
                                                  quotedURI(url), kLongestKey >> 10)};
+        }
+        if (self) {
+            // The demuxer may fail on the placeholder before it is done with the key: this
+            // is why, whatever segment comes whole meanwhile.
+            std::lock_guard lock(self->mutex_);
+            if (auto it = self->failedKeys_.find(url); it != self->failedKeys_.end()) {
+                self->relay_->notePlaylistFailure(it->second.first, it->second.second);
+                self->segmentNoted_ = false;
+            }
         }
         done(PlaylistAnswer{200, {}, std::string(16, '\0')});
     });
@@ -187,6 +211,12 @@ void FetchGuard::keyTaken(const std::string& url) {
         failedKeys_.erase(it);
     }
     refuse(failure.first, std::move(failure.second));
+}
+
+void FetchGuard::learnMaps(const std::set<std::string>& maps) {
+    if (maps.empty()) return;
+    std::lock_guard lock(mutex_);
+    maps_.insert(maps.begin(), maps.end());
 }
 
 void FetchGuard::noteRead(const std::string& url, bool master) {
@@ -269,6 +299,7 @@ void FetchGuard::answerWith(const std::string& url, FetchedText fetched,
     }
     PlaylistFacts facts = readPlaylistFacts(fetched.text);
     learnKeys(keysNamed(facts, url));
+    learnMaps(mapsNamed(facts, url));
     notePassed(url, fetched.text, facts);
     done(PlaylistAnswer{200, {}, std::move(fetched.text)});
 }
@@ -397,9 +428,9 @@ void FetchGuard::failedRead(const std::string& url, const FetchedText& fetched) 
         if (readBefore) liveFailure_ = {code, fetched.cause};
     }
     // A live playlist's refresh may fail now and then; the demuxer tries again, and if it
-    // gives up, this is why.
+    // gives up, this is why. Each such refresh is in the item's error log.
     relay_->notePlaylistFailure(code, description);
-    if (readBefore) return;
+    if (readBefore) return relay_->postErrorLogEvent(url, code, description);
     refusePlaylist(code, std::move(description));
 }
 
@@ -533,6 +564,7 @@ void FetchGuard::segmentFinished(const std::string& url, GObject* message) {
     bool whole = g_object_get_qdata(message, gotBodyQuark()) != nullptr;
     std::string cause;
     MediaErrorCode code = MediaErrorCode::ServerFailed;
+    bool refusedAccess = false, empty = false;
     if (status >= 400) {
         const char* reason = soup->reason(message);
         cause = reason && *reason ? rt::format("was answered with HTTP %d (%s)", status, reason)
@@ -541,19 +573,41 @@ void FetchGuard::segmentFinished(const std::string& url, GObject* message) {
             code = MediaErrorCode::ResourceNotFound;
         else if (status == 401 || status == 403)
             code = MediaErrorCode::AccessDenied;
+        refusedAccess = code == MediaErrorCode::AccessDenied;
     } else if (status >= 200 && status < 300 && !whole) {
         // Or its download was cancelled (a seek): the next segment that comes clears it.
         cause = "ended before all of it came (the connection was closed)";
+    } else if (status >= 200 && status < 300) {
+        // A segment without a byte came whole, and holds nothing to play: the demuxer goes
+        // on to the next one, and a stream of them ends where its media stopped.
+        const char* length = soup->headersGetOne(soup->responseHeaders(message), "Content-Length");
+        empty = status == 204 || (length && *length && std::strspn(length, "0") == std::strlen(length));
+        if (empty) cause = "was an empty answer";
     }
-    std::lock_guard lock(mutex_);
-    if (!cause.empty()) {
-        // What the demuxer says when it gives up on its segments names none: this is why.
-        relay_->notePlaylistFailure(code, rt::format("The segment \"%s\" %s.", quotedURI(url), cause));
-        segmentNoted_ = true;
-    } else if (whole && segmentNoted_) {
-        relay_->notePlaylistFailure(MediaErrorCode::Unknown, {});
-        segmentNoted_ = false;
+    std::string description;
+    bool refuseNow = false;
+    {
+        std::lock_guard lock(mutex_);
+        bool map = maps_.count(url) > 0;
+        if (!cause.empty())
+            description = rt::format("The %s \"%s\" %s.", map ? "initialization segment" : "segment", quotedURI(url), cause);
+        if (refusedAccess)
+            ++refusedInARow_;
+        else if (cause.empty() && whole)
+            refusedInARow_ = 0;
+        // Nothing of the stream can be read without its initialization segment; and access
+        // refused again and again is not given back by asking once more.
+        refuseNow = (map && empty) || refusedInARow_ >= kRefusalsInARow;
+        if (!cause.empty()) {
+            // What the demuxer says when it gives up on its segments names none: this is why.
+            relay_->notePlaylistFailure(code, description);
+            segmentNoted_ = true;
+        } else if (whole && segmentNoted_) {
+            relay_->notePlaylistFailure(MediaErrorCode::Unknown, {});
+            segmentNoted_ = false;
+        }
     }
+    if (refuseNow) refuse(code, description);
 }
 
 void FetchGuard::refuse(MediaErrorCode code, std::string description) {

@@ -64,9 +64,13 @@ public:
     /// What the playlists said (SegmentMeter::learn).
     void learn(std::uint64_t bandwidth, double targetDuration) { meter_->learn(bandwidth, targetDuration); }
     std::uint64_t segmentBound() const { return meter_->bound(); }
+    double targetDuration() const { return meter_->targetDuration(); }
     /// The keys its playlists name (absolute URIs): the demuxer's requests for them are
     /// answered by this guard (answerKey).
     void learnKeys(const std::set<std::string>& keys);
+    /// The initialization segments its playlists name (absolute URIs): one that comes
+    /// empty fails the item at once.
+    void learnMaps(const std::set<std::string>& maps);
 
     /// Counts the bytes of each segment entering a parse bin of the demuxer.
     void watchSegments(GstElement* parsebin);
@@ -119,7 +123,9 @@ private:
     /// Fails the item: a segment of `bytes` passed the bound.
     void refuseSegment(std::uint64_t bytes);
     /// A download of the demuxer's other than a playlist (a segment, a key) finished: one
-    /// that failed is noted as why the demuxer may give up, one that came whole clears it.
+    /// that failed or came empty is noted as why the demuxer may give up (or its stream
+    /// ended early), one that came whole clears it. An empty initialization segment, or
+    /// segments refused again and again, fail the item.
     void segmentFinished(const std::string& url, GObject* message);
     /// An answer that is no playlist, or not the kind `url` was when first read, is a
     /// failed fetch, with why.
@@ -167,6 +173,9 @@ private:
     PlaylistHandOver handOver_;
     mutable std::mutex mutex_;
     std::set<std::string> keys_;
+    std::set<std::string> maps_;
+    /// Segments refused (401, 403) since the last that came whole.
+    int refusedInARow_ = 0;
     /// Keys that could not be fetched, with why the item fails.
     std::map<std::string, std::pair<MediaErrorCode, std::string>> failedKeys_;
     bool stopped_ = false;

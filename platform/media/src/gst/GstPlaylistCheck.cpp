@@ -30,6 +30,17 @@ struct Refusal {
     std::string description;
 };
 
+/// Whether a line of the playlist is a URI (a segment's, or a variant's).
+bool namesURILine(const std::string& playlist) {
+    std::istringstream lines(playlist);
+    std::string line;
+    while (std::getline(lines, line)) {
+        auto first = line.find_first_not_of(" \t\r");
+        if (first != std::string::npos && line[first] != '#') return true;
+    }
+    return false;
+}
+
 bool hasScheme(const std::string& uri) {
     auto colon = uri.find(':');
     if (colon == std::string::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(uri[0]))) return false;
@@ -207,6 +218,7 @@ GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data
                 return refuse(refusal->code, std::move(refusal->description));
             reader->guard->learn(facts.bandwidth, facts.targetDuration);
             reader->guard->learnKeys(keysNamed(facts, base));
+            reader->guard->learnMaps(mapsNamed(facts, base));
             reader->guard->fetchLike(pipelineSourceOf(reader->demuxer));
             // A live media playlist given as the item's URL is refreshed through the guard:
             // the demuxer has read it.
@@ -254,6 +266,8 @@ std::string whyNotAPlaylist(const std::string& text) {
     if (text.rfind("\xef\xbb\xbf", 0) == 0)
         return "begins with a byte-order mark, where a playlist begins with #EXTM3U";
     if (text.rfind("#EXTM3U", 0) != 0) return "was not a playlist: it does not begin with #EXTM3U";
+    // Only its header, tags or comments: the demuxer would take it and find nothing to play.
+    if (!namesVariants(text) && !namesURILine(text)) return "names no segments: there is nothing in it to play";
     return {};
 }
 
@@ -354,6 +368,8 @@ PlaylistFacts readPlaylistFacts(const std::string& playlist) {
             facts.ended = true;
         } else if (startsWith(line, "#EXT-X-KEY:") && !uri.empty() && attribute(line, "METHOD") != "NONE") {
             facts.keys.push_back(uri);
+        } else if (startsWith(line, "#EXT-X-MAP:") && !uri.empty()) {
+            facts.maps.push_back(uri);
         }
     }
     return facts;
@@ -361,6 +377,10 @@ PlaylistFacts readPlaylistFacts(const std::string& playlist) {
 
 std::set<std::string> keysNamed(const PlaylistFacts& facts, const std::string& base) {
     return absoluteURIs(facts.keys, base);
+}
+
+std::set<std::string> mapsNamed(const PlaylistFacts& facts, const std::string& base) {
+    return absoluteURIs(facts.maps, base);
 }
 
 void checkPlaylistsEntering(GstElement* demuxer, const std::shared_ptr<Relay>& relay) {

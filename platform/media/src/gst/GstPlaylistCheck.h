@@ -33,8 +33,10 @@ struct Relay;
 std::string firstRefusedURI(const std::string& playlist);
 
 /// Why an answer the origin gave for a playlist is none, for a person ("was an empty
-/// answer, not a playlist", ...), or "" when it is one. The demuxer never gets such an
-/// answer: some of them (an empty one) end its process rather than fail its item.
+/// answer, not a playlist", ...), or "" when it is one. One that names neither segments
+/// nor playlists (only its header, tags or comments) has nothing to play and is none. The
+/// demuxer never gets such an answer: some of them (an empty one) end its process rather
+/// than fail its item.
 std::string whyNotAPlaylist(const std::string& text);
 
 /// Whether a playlist names variants or renditions (a master) rather than segments.
@@ -63,6 +65,8 @@ struct PlaylistFacts {
     /// The keys its segments are encrypted with (EXT-X-KEY, a method other than NONE), as
     /// written.
     std::vector<std::string> keys;
+    /// The initialization segments its segments need (EXT-X-MAP), as written.
+    std::vector<std::string> maps;
     /// The largest BANDWIDTH of its variants, bits per second; 0 when none says.
     std::uint64_t bandwidth = 0;
     /// EXT-X-TARGETDURATION in seconds; 0 when absent.
@@ -73,6 +77,8 @@ struct PlaylistFacts {
 PlaylistFacts readPlaylistFacts(const std::string& playlist);
 /// The keys of `facts`, resolved against `base` (the playlist's URL).
 std::set<std::string> keysNamed(const PlaylistFacts& facts, const std::string& base);
+/// The initialization segments of `facts`, resolved against `base`.
+std::set<std::string> mapsNamed(const PlaylistFacts& facts, const std::string& base);
 
 /// Reads every playlist that enters the demuxer's sink pad; one that names a refused URI
 /// (itself, or in a media playlist a master names) or is too long is held back and

@@ -58,6 +58,11 @@ std::uint64_t SegmentMeter::bound() const {
     return segmentBound(bandwidth_, targetDuration_);
 }
 
+double SegmentMeter::targetDuration() const {
+    std::lock_guard lock(mutex_);
+    return targetDuration_;
+}
+
 void SegmentMeter::started(const void* request, std::string url) {
     std::lock_guard lock(mutex_);
     running_[request] = {++queued_, std::move(url)};

@@ -40,6 +40,8 @@ public:
     /// where they said nothing). The bound follows the largest of each learnt.
     void learn(std::uint64_t bandwidth, double targetDuration);
     std::uint64_t bound() const;
+    /// The largest target duration learnt, in seconds (0 when none).
+    double targetDuration() const;
 
     /// The demuxer queued a segment request (`request`: its message) for `url`.
     void started(const void* request, std::string url);

@@ -60,6 +60,22 @@ GstPadProbeReturn countBytes(GstPad*, GstPadProbeInfo* info, gpointer data) {
     return GST_PAD_PROBE_OK;
 }
 
+/// Counts the bytes the pipeline's own source reads and keeps the first few.
+GstPadProbeReturn readSourceHead(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (!buffer) return GST_PAD_PROBE_OK;
+    constexpr std::size_t kHead = 16;
+    if (relay->sourceBytes.fetch_add(gst_buffer_get_size(buffer)) < kHead) {
+        std::lock_guard lock(relay->mutex);
+        char head[kHead];
+        std::size_t have = relay->sourceHead.size();
+        if (have < kHead)
+            relay->sourceHead.append(head, gst_buffer_extract(buffer, 0, head, kHead - have));
+    }
+    return GST_PAD_PROBE_OK;
+}
+
 /// The https URL an HTTP source element reads, or "" for anything else.
 std::string httpsLocationOf(GstObject* element) {
     std::string url = locationOf(element);
@@ -83,6 +99,15 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
         // thread delivers them. Adaptive streams are unaffected: their demuxer buffers and
         // reports buffering itself.
         g_object_set(element, "use-buffering", FALSE, nullptr);
+        return;
+    }
+    if (name == "souphttpsrc" && !insideAdaptiveDemuxer(element)) {
+        // The item's URL: what its answer was, when nothing could make it out.
+        if (GstPad* pad = gst_element_get_static_pad(element, "src")) {
+            gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, readSourceHead,
+                              new std::shared_ptr<Relay>(relay), deleteRelayHandle);
+            gst_object_unref(pad);
+        }
         return;
     }
     if (name == "hlsdemux2") {
@@ -124,10 +149,18 @@ void Relay::postRefusal(MediaErrorCode code, std::string description) {
 }
 
 rt::Ref<rt::Error> playlistFailureError(MediaErrorCode code, const std::string& description) {
-    // The cause travels as the underlying error too, where a host looks for the origin's
-    // answer beneath the item's failure.
+    // The kind of the origin's answer travels as the underlying error, where a host looks
+    // for it beneath the item's failure; in words of its own, so that a host showing both
+    // does not show the same URL and answer twice.
+    const char* kind;
+    switch (code) {
+        case MediaErrorCode::ResourceNotFound: kind = "The origin does not have what was asked for."; break;
+        case MediaErrorCode::AccessDenied: kind = "The origin refused access."; break;
+        case MediaErrorCode::CannotConnect: kind = "The origin could not be reached."; break;
+        default: kind = "The origin gave no answer that could be played."; break;
+    }
     rt::Dictionary info{{rt::Value(rt::Error::LocalizedDescriptionKey), rt::Value(description)},
-                        {rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(makeMediaError(code, description))}};
+                        {rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(makeMediaError(code, kind))}};
     return rt::Error::make(MediaErrorDomain, static_cast<long long>(code), info);
 }
 
@@ -147,6 +180,14 @@ void Relay::notePlaylistFailure(MediaErrorCode code, std::string description) {
 std::pair<MediaErrorCode, std::string> Relay::playlistFailure() {
     std::lock_guard lock(mutex);
     return playlistFailure_;
+}
+
+void Relay::postErrorLogEvent(std::string url, MediaErrorCode code, std::string description) {
+    if (closed.load()) return;
+    std::weak_ptr<GstSession> weak = session;
+    fnd::RunLoop::main()->post([weak, url, code, description] {
+        if (auto s = weak.lock()) s->logError(url, code, description);
+    });
 }
 
 GstSession::GstSession(std::string url, GstEngine::Options options)
@@ -240,6 +281,9 @@ rt::Ref<rt::Error> GstSession::start() {
         // origin's.
         std::fprintf(stderr, "zid media: %s did not preroll within %.0f s: %s\n", s->url_.c_str(), s->options_.loadTimeout,
                      s->describePreroll().c_str());
+        // Waiting on what failed to come, where the guard knows what: that, rather than
+        // the item's URL, which answered.
+        if (auto noted = s->notedFailure()) return s->failWith(noted);
         s->failWith(makeMediaError(MediaErrorCode::CannotConnect,
                                    rt::format("\"%s\" did not answer within %.0f seconds.", quotedURI(s->url_), s->options_.loadTimeout)));
     });
@@ -383,6 +427,8 @@ void GstSession::boundWaitForReady() {
             waiting = FetchGuard::of(demuxer, s->relay_)->oldestRequest();
             gst_object_unref(demuxer);
         }
+        // Else what a guard noted failing, rather than the URL that answered.
+        if (auto noted = waiting.empty() ? s->notedFailure() : nullptr) return s->failWith(noted);
         std::string text = rt::format("\"%s\" did not become ready to play within %.0f seconds", quotedURI(s->url_),
                                       s->options_.loadTimeout);
         if (!waiting.empty()) text += rt::format(" (waiting for \"%s\")", quotedURI(waiting));
@@ -413,6 +459,25 @@ void GstSession::failWith(rt::Ref<rt::Error> error, GstObject* brokenSource) {
 }
 
 void GstSession::refuse(rt::Ref<rt::Error> error) { failWith(std::move(error)); }
+
+rt::Ref<rt::Error> GstSession::notedFailure() {
+    auto [code, cause] = relay_->playlistFailure();
+    return cause.empty() ? nullptr : playlistFailureError(code, cause);
+}
+
+void GstSession::logError(const std::string& url, MediaErrorCode code, const std::string& description) {
+    auto item = item_.lock();
+    if (!item || gone()) return;
+    auto event = rt::make<ErrorLogEvent>();
+    event->date = fnd::RunLoop::main()->clock().date();
+    event->URI = url;
+    event->serverAddress = stats_->serverAddress;
+    event->playbackSessionID = stats_->playbackSessionID;
+    event->errorDomain = MediaErrorDomain;
+    event->errorStatusCode = static_cast<long long>(code);
+    event->errorComment = description;
+    item->engineErrorLogEvent(event);
+}
 
 void GstSession::reportFailure(const rt::Ref<rt::Error>& error) {
     failure_ = error;

@@ -77,6 +77,10 @@ struct Relay {
     std::shared_ptr<PlayerItem::FrameMemory> memory;
     /// Bytes of media the demuxer has downloaded.
     std::atomic<std::uint64_t> bytes{0};
+    /// What the pipeline's own source has read of the item's URL: its bytes, and the first
+    /// of them (under the mutex), for an answer nothing in the pipeline could make out.
+    std::atomic<std::uint64_t> sourceBytes{0};
+    std::string sourceHead;
     /// Requests the demuxer made: playlists (first fetches and refreshes) and segments.
     std::atomic<std::uint64_t> mediaRequests{0};
     /// The adaptive demuxer, once made (under the mutex).
@@ -119,6 +123,9 @@ struct Relay {
     void postPlaylistFailure(MediaErrorCode code, std::string description);
     /// The playlist failure noted last, if any (description "" when none).
     std::pair<MediaErrorCode, std::string> playlistFailure();
+    /// A refresh of the playlist at `url` failed (`description` says how): an event of the
+    /// item's error log, the item playing on.
+    void postErrorLogEvent(std::string url, MediaErrorCode code, std::string description);
 
 private:
     std::pair<MediaErrorCode, std::string> playlistFailure_{MediaErrorCode::Unknown, {}};
@@ -166,6 +173,8 @@ public:
     void deliverCue(const LegibleCue& cue);
     /// Fails the item with what a guard of the pipeline's fetches refused.
     void refuse(rt::Ref<rt::Error> error);
+    /// Adds an event to the item's error log: `url` failed as `description` says.
+    void logError(const std::string& url, MediaErrorCode code, const std::string& description);
 
 private:
     /// Where the session is in its life. Playing, pausing and buffering are the
@@ -187,6 +196,16 @@ private:
     /// Hands the pipeline to a teardown thread; the session never touches it again.
     void releasePipeline();
     void reportFailure(const rt::Ref<rt::Error>& error);
+    /// The failure a guard noted last (a playlist or segment that failed to come), as the
+    /// item's error; nullptr when none is noted.
+    rt::Ref<rt::Error> notedFailure();
+    /// An end that comes more than a target duration short of the duration, after a
+    /// segment failed or came empty: the segment's failure, else nullptr.
+    rt::Ref<rt::Error> endedShort();
+    /// The item's URL answered with nothing a demuxer or decoder could take (nothing at
+    /// all, a playlist behind a byte-order mark), and `failed` could not make it out: what
+    /// the answer was, else nullptr.
+    rt::Ref<rt::Error> unreadableAnswer(GstObject* failed) const;
     /// Fails the attached item unless it is told ready (or failed) within the load's bound.
     void boundWaitForReady();
     void reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url);

@@ -1,6 +1,8 @@
 // A session's bus: the messages the pipeline posts, sifted on the posting thread and
 // handled in order on the main loop, and the errors made from them.
 
+#include "GstFetchGuard.h"
+#include "GstPlaylistCheck.h"
 #include "GstSession.h"
 #include "QuotedURI.h"
 
@@ -184,6 +186,12 @@ void GstSession::handleMessage(GstMessage* message) {
                 failWith(playlistFailureError(code, cause));
                 break;
             }
+            // Nothing could make out what the item's URL answered: what it was says more
+            // than the engine's words for the stream it could not type.
+            if (auto unreadable = unreadableAnswer(GST_MESSAGE_SRC(message))) {
+                failWith(unreadable);
+                break;
+            }
             auto error = errorFromMessage(message);
             // An HTTPS source that broke before any answer may have refused the server's
             // certificate: that is looked into before the failure is told.
@@ -281,11 +289,65 @@ void GstSession::reachedEnd() {
                          shownAt_.isNumeric() ? shownAt_.toSeconds() : -1.0);
     }
     if (!duration_.isNumeric()) queryDuration();
+    // Segments that failed or came empty end the stream where its media stopped: short of
+    // its duration, that is no end, and the segment is why.
+    if (auto cause = endedShort()) return failWith(cause);
     phase_ = Phase::Ended;
     accountWatched();
     if (duration_.isNumeric()) lastPosition_ = duration_.toSeconds();
     applyState();
     if (auto item = item_.lock()) item->engineDidPlayToEnd();
+}
+
+rt::Ref<rt::Error> GstSession::endedShort() {
+    auto noted = notedFailure();
+    if (!noted || !duration_.isNumeric()) return nullptr;
+    GstElement* demuxer = nullptr;
+    {
+        std::lock_guard lock(relay_->mutex);
+        if (relay_->demuxer) demuxer = GST_ELEMENT(gst_object_ref(relay_->demuxer));
+    }
+    if (!demuxer) return nullptr;
+    double targetDuration = FetchGuard::of(demuxer, relay_)->targetDuration();
+    gst_object_unref(demuxer);
+    if (!(targetDuration > 0)) return nullptr;
+    // Where the media stopped: the last picture, or the pipeline's own position past it
+    // (audio that went on).
+    double reached = shownAt_.isNumeric() ? shownAt_.toSeconds() : 0;
+    gint64 ns = -1;
+    if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &ns) && ns >= 0)
+        reached = std::max(reached, static_cast<double>(ns) / GST_SECOND);
+    if (duration_.toSeconds() - reached <= targetDuration) return nullptr;
+    std::fprintf(stderr, "zid media: the stream ended at %.2f s of %.2f s, after a segment failed\n", reached,
+                 duration_.toSeconds());
+    return noted;
+}
+
+rt::Ref<rt::Error> GstSession::unreadableAnswer(GstObject* failed) const {
+    // The source's own failure (a body that broke off) is the source's to tell.
+    if (httpStatus_ < 200 || httpStatus_ >= 300 || locationOf(failed) == url_) return nullptr;
+    std::string head;
+    {
+        std::lock_guard lock(relay_->mutex);
+        if (relay_->demuxer) return nullptr;
+        head = relay_->sourceHead;
+    }
+    // A playlist's name ends in .m3u8 (or .m3u), before any query.
+    std::string path = url_.substr(0, url_.find_first_of("?#"));
+    auto endsWith = [&](const char* suffix) {
+        std::size_t n = std::strlen(suffix);
+        return path.size() >= n && g_ascii_strcasecmp(path.c_str() + path.size() - n, suffix) == 0;
+    };
+    bool playlistNamed = endsWith(".m3u8") || endsWith(".m3u");
+    if (relay_->sourceBytes.load() == 0)
+        return makeMediaError(MediaErrorCode::ServerFailed,
+                              playlistNamed ? rt::format("The playlist \"%s\" %s.", quotedURI(url_), whyNotAPlaylist(head))
+                                            : rt::format("\"%s\" was an empty answer: there is nothing in it to play.",
+                                                         quotedURI(url_)));
+    if (head.rfind("\xef\xbb\xbf#EXTM3U", 0) == 0)
+        return makeMediaError(MediaErrorCode::ServerFailed,
+                              rt::format("The playlist \"%s\" %s.", quotedURI(url_), whyNotAPlaylist(head)));
+    return nullptr;
 }
 
 void GstSession::stateChanged(GstMessage* message) {

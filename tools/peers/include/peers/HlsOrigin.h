@@ -122,6 +122,9 @@ public:
 
     /// Answers for a path, in order; the last one repeats. Replaces an earlier script.
     void script(const std::string& path, std::vector<Answer> answers);
+    /// Answers every path that begins with `prefix` and has no script of its own with
+    /// `answer` (the segments of a live window, whose names the clock gives, say).
+    void answerUnder(const std::string& prefix, Answer answer);
     /// Holds back the next `times` answers of the path by `seconds` (times < 0: all).
     void holdBack(const std::string& path, double seconds, int times = 1);
     /// Sends at once every answer held back so far (a test that waits for a stall, not
@@ -190,6 +193,7 @@ private:
     std::condition_variable wake_;
     std::uint64_t releases_ = 0;  // under mutex_
     std::map<std::string, std::deque<Answer>> scripts_;
+    std::map<std::string, Answer> prefixAnswers_;
     std::map<std::string, Hold> holds_;
     std::map<std::string, int> requests_;
     std::map<std::string, std::set<int>> connections_;

@@ -149,6 +149,11 @@ void HlsOrigin::script(const std::string& path, std::vector<Answer> answers) {
     scripts_[path] = std::deque<Answer>(answers.begin(), answers.end());
 }
 
+void HlsOrigin::answerUnder(const std::string& prefix, Answer answer) {
+    std::lock_guard lock(mutex_);
+    prefixAnswers_[prefix] = std::move(answer);
+}
+
 void HlsOrigin::holdBack(const std::string& path, double seconds, int times) {
     std::lock_guard lock(mutex_);
     holds_[path] = {seconds, times};
@@ -312,6 +317,9 @@ void HlsOrigin::handle(const std::string& path, int& status, std::string& body, 
         if (auto it = scripts_.find(path); it != scripts_.end() && !it->second.empty()) {
             scripted = it->second.front();
             if (it->second.size() > 1) it->second.pop_front();
+        } else {
+            for (const auto& [prefix, answer] : prefixAnswers_)
+                if (path.rfind(prefix, 0) == 0) scripted = answer;
         }
         if (auto it = holds_.find(path); it != holds_.end() && it->second.times != 0) {
             hold = it->second.seconds;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "Core/MediaPlayer/MoviePlayerController/QXPlaybackLimits.h"
 #include "Core/MediaPlayer/MoviePlayerController/QXStreamStatistics.h"
 #include <QXCorePlayer/Core/MediaPlayer/MoviePlayerController/QXMoviePlayerController.h>
+#include <media/Asset.h>
 #include <media/ScriptedEngine.h>
 
 #include "VirtualTime.h"
@@ -30,15 +32,19 @@ protected:
         limits = std::make_unique<QXPlaybackLimits>([this] { return player; }, [this](const rt::Ref<rt::Error>& e) {
             EXPECT_EQ(e->domain(), QXMoviePlayerControllerErrorDomain);
             failures.push_back(e->code());
+            errors.push_back(e);
         });
     }
     void TearDown() override {
         limits.reset();
+        player = nullptr;
         VirtualTimeTest::TearDown();
     }
     rt::Ref<media::Player> player;
+    rt::Ref<media::ScriptedEngine> engine;
     std::unique_ptr<QXPlaybackLimits> limits;
     Codes failures;
+    std::vector<rt::Ref<rt::Error>> errors;
 };
 
 TEST_F(PlaybackLimitsTest, EachLimitFailsOnceAndAStateEnteredAgainCountsAfresh) {
@@ -58,6 +64,37 @@ TEST_F(PlaybackLimitsTest, EachLimitFailsOnceAndAStateEnteredAgainCountsAfresh) 
     EXPECT_TRUE(failures.empty()) << "a stall is held to the stalled timeout, not the loading one";
     advance(0.2);
     EXPECT_EQ(failures, (Codes{2}));
+}
+
+TEST_F(PlaybackLimitsTest, TheStallLimitCarriesItsCauseWhicheverLimitRunsOutFirst) {
+    // A stall alone, and a stall whose picture stands as long (a segment that never comes):
+    // there the two limits run out together, and whichever is told first carries a cause.
+    engine = rt::make<media::ScriptedEngine>();
+    media::ScriptedMedia media;
+    media.stalls = {{0.5, std::numeric_limits<double>::infinity()}};
+    engine->setScript("https://origin.test/stall.m3u8", media);
+    for (bool pictureStands : {false, true}) {
+        SCOPED_TRACE(pictureStands ? "picture standing" : "stall alone");
+        errors.clear();
+        if (pictureStands) {
+            player = media::Player::playerWithPlayerItem(
+                media::PlayerItem::playerItemWithAsset(rt::make<media::Asset>("https://origin.test/stall.m3u8", engine)));
+            advance(1);
+            player->play();
+            advance(1);
+            limits->enter(QXMoviePlaybackState::Playing, 0, 3);
+        }
+        limits->enter(QXMoviePlaybackState::Stalled, 0, 3);
+        advance(4);
+        ASSERT_FALSE(errors.empty());
+        for (const auto& error : errors) {
+            EXPECT_EQ(error->code(), 2);
+            auto cause = error->underlyingError();
+            ASSERT_TRUE(cause) << error->localizedDescription();
+            EXPECT_NE(cause->localizedDescription().find("3 s"), std::string::npos) << cause->localizedDescription();
+        }
+        limits->stop();
+    }
 }
 
 TEST_F(PlaybackLimitsTest, NoLimitForZeroOrForOtherStatesAndNothingAfterStop) {

@@ -4,7 +4,9 @@
 #include <media/MediaErrors.h>
 #include <rt/Format.h>
 
+#include <cmath>
 #include <limits>
+#include <string>
 
 #include "Core/CoreLogModule.h"
 #include "Core/MediaPlayer/MoviePlayerController/QXMoviePlayerControllerError.h"
@@ -29,9 +31,19 @@ void QXPlaybackLimits::enter(QXMoviePlaybackState state, double loadingTimeout, 
     bufferingTimer_ = stalledTimer_ = nullptr;
     // The timers die with the limits (stop() invalidates them), so `this` outlives them.
     if (state == QXMoviePlaybackState::Stalled && stalledTimeout != 0) {
-        stalledTimer_ = fnd::RunLoop::main()->after(stalledTimeout, [this] {
+        stalledTimer_ = fnd::RunLoop::main()->after(stalledTimeout, [this, stalledTimeout] {
+            // Told with its cause, as the progress watch tells its own: both limits run
+            // out together when the picture stands through a stall, and either may be first.
+            auto player = player_();
+            double position = player ? player->currentTime().toSeconds() : std::numeric_limits<double>::quiet_NaN();
+            std::string said =
+                std::isfinite(position)
+                    ? rt::format("The media stopped coming at %.2f s and did not come again within %.0f s.", position,
+                                 stalledTimeout)
+                    : rt::format("The media stopped coming and did not come again within %.0f s.", stalledTimeout);
             failed_(makeMoviePlayerControllerError(QXMoviePlayerControllerErrorCode::StalledTooLong,
-                                                   "The playback stalled for too long"));
+                                                   "The playback stalled for too long",
+                                                   media::makeMediaError(media::MediaErrorCode::ServerFailed, said)));
         });
     }
     if (state == QXMoviePlaybackState::Buffering && loadingTimeout != 0) {
