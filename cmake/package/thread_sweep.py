@@ -19,6 +19,17 @@ those whose header declares RT_MAIN_THREAD_ONLY_CLASS (or derive from one). A re
 class no public method can change (an error, a colour) reads the same on any thread and
 is passed over; so is what SHARED lists, with its reason.
 
+Besides a class's own methods it calls the methods of the interfaces it adopts that do
+not derive from rt::Object (a session listener's calls, a delegate's), which a host can
+call on the object as well, and its static methods: a static changes or reads what the
+whole process shares, so it is held to the rule too unless STATIC_ANY_THREAD says why it
+may run anywhere.
+
+An object a playing facade hands out is called as that object, not as a fresh one: for
+each class the facade reaches through getters without arguments, the child has a facade
+in a window play (cmake/package/threadsweep/main.cpp) and follows those getters to an
+object of the class (a fresh object only when they answer none).
+
 Each call's arguments are made from the parameter types (cmake/package/threadsweep/Sweep.h);
 a call whose arguments cannot be made, or a class no object of which can be made, is
 reported by the sweep as left out, with the reason.
@@ -148,6 +159,126 @@ SHARED = {
     "zid::QXVexaConfig": "a copy made for each caller (SDKVexaFactory::defaultConfig), held by the transport's "
                          "subscriptions, whose properties are safe on any thread",
 }
+
+
+# Static methods of main-thread-only classes that may run on any thread, with the reason;
+# every other static is held to the thread rule.
+MAKES = "makes a new object, as a constructor does; the object keeps the rule from then on"
+FROM_ARGUMENTS = "answers from its arguments alone; an object among them keeps its own rule"
+STATIC_ANY_THREAD = {
+    "ui::BezierPath::path": MAKES,
+    "ui::Button::buttonWithType": MAKES,
+    "zid::CPPlaybackSessionState::stateWithPlaying": MAKES,
+    "zid::QXMediaDescriptor::liveDescriptorWithID": MAKES,
+    "zid::QXMediaDescriptor::channelDescriptorWithID": MAKES,
+    "zid::QXMediaDescriptor::recordedDescriptorWithID": MAKES,
+    "zid::QXMediaSelectionOption::mediaSelectionOptionWithLanguageTag": MAKES,
+    "zid::QXSubtitle::subtitleWithLanguageTag": MAKES,
+    "zid::QXToolbarItem::fixedSpaceItemWithWidth": MAKES,
+    "zid::CPLogoLayer::logoTypeForSource": FROM_ARGUMENTS,
+    "zid::CPPlayerAdView::remainingText": FROM_ARGUMENTS,
+    "zid::CPSeekbarToolbarItem::timeTextFromSeconds": FROM_ARGUMENTS,
+    "zid::NotificationView::attributedText": FROM_ARGUMENTS,
+    "zid::QXIMAPlayer::appendCustomParametersToURLString": FROM_ARGUMENTS,
+    "zid::QXIMAPlayer::buildParameterList": FROM_ARGUMENTS,
+    "zid::QXPrebufferingController::numberOfPlayersToPrepareIfAlreadyPrepared": FROM_ARGUMENTS,
+    "zid::QXSeekbar::defaultMapping": FROM_ARGUMENTS,
+    "zid::QXToolbar::fixedSize": FROM_ARGUMENTS,
+    "zid::QXToolbar::flexibleItems": FROM_ARGUMENTS,
+    "zid::QXToolbar::resizeFlexibleItems": FROM_ARGUMENTS,
+    "zid::RichTextView::cacheKeyForHTMLString": FROM_ARGUMENTS,
+    "zid::SDKVexaFactory::connectionTypeFromRadioAccessTechnology": FROM_ARGUMENTS,
+    "zid::SDKVexaFactory::defaultConfigForEnvironment": FROM_ARGUMENTS,
+    "zid::CPToolbarItem::fontSizeScale": "a constant",
+    "zid::SDKVexaFactory::connectionType": "reads the device's connectivity, which the device keeps for every thread "
+                                           "(each media-server configuration reads it where it is made)",
+    "zid::SDKVexaFactory::mediaServerSettings": "reads the settings under their lock (setting them is held to the rule)",
+    "zid::SDKVexaFactory::socketSettings": "reads the settings under their lock (setting them is held to the rule)",
+}
+
+# Where a host starts when it plays: the facade, playing a stream.
+PLAYING_ROOT = "zid::QXQuorvexPlayer"
+# The longest way of getters followed from it.
+MAX_CHAIN = 4
+# Methods without arguments that answer an object and change nothing a host sees, though
+# they are not const: they make what they answer on first use.
+NON_CONST_GETTERS = {"view"}
+
+
+def overrider(method):
+    """What a method of a class and the one of an interface it overrides have in common:
+    the name, the parameter types without their namespaces (spelled in each one's own)
+    and constness."""
+    import re
+    return (method["name"], tuple(re.sub(r"\b\w+::", "", p).replace(" ", "") for p in method["params"]), method["const"])
+
+
+def interfaces_of(records, name):
+    """The interfaces a class adopts (its bases that do not derive from rt::Object, and
+    theirs), whose methods a host calls on the object too. A base derived from rt::Object
+    is swept as a class of its own, with its interfaces."""
+    result = []
+    for base in records.classes.get(name, {}).get("bases", []):
+        base = base.lstrip(":")
+        if base not in records.classes or base in GENERIC or records.derives_from_object(base):
+            continue
+        if base not in result:
+            result.append(base)
+        result += [b for b in interfaces_of(records, base) if b not in result]
+    return result
+
+
+def followed_class(records, returns, scope):
+    """The class an object answered as `returns` is (an rt::Ref, a pointer, a reference,
+    or the first of a vector of them), when it derives from rt::Object; else None."""
+    import re
+    t = returns.replace("const ", "").strip()
+    plain = t.rstrip("&* ").strip()
+    for pattern in (r"^(?:rt::Ref|std::shared_ptr)<(.+)>$", r"^std::vector<(?:rt::Ref|std::shared_ptr)<([^<>]+)>.*>$"):
+        match = re.match(pattern, plain)
+        if match:
+            plain = match.group(1).strip()
+            break
+    else:
+        if not t.endswith(("&", "*")):
+            return None
+    found = resolve(records, plain, scope)
+    return found if found and found not in GENERIC and records.derives_from_object(found) else None
+
+
+def playing_chains(records, swept):
+    """For each swept class a playing facade hands out, the getters without arguments that
+    lead from the facade to an object of it (one of the shortest ways)."""
+    chains = {PLAYING_ROOT: []}
+    pending = [PLAYING_ROOT]
+    while pending:
+        name = pending.pop(0)
+        if len(chains[name]) >= MAX_CHAIN or name in SHARED:
+            continue
+        for declarer in [name] + sorted(a for a in ancestors(records, name) if a not in GENERIC):
+            for m in records.classes.get(declarer, {}).get("methods", []):
+                if m["static"] or m["params"] or m["name"] in ANY_THREAD or m["returns"].startswith("void"):
+                    continue
+                if not m["const"] and m["name"] not in NON_CONST_GETTERS:
+                    continue
+                found = followed_class(records, m["returns"], tuple(declarer.split("::")))
+                if found and found not in chains:
+                    chains[found] = chains[name] + [m["name"]]
+                    pending.append(found)
+    return {n: chain for n, chain in chains.items() if n in swept}
+
+
+def playing_lambda(name, chain):
+    """A lambda answering the object the chain of getters leads to from a playing facade,
+    or nullptr when there is no chain."""
+    if chain is None:
+        return "nullptr"
+    steps = ["auto p1 = ::sweep::followed(p0.%s()); if (!p1) return nullptr;" % chain[0]] if chain else []
+    for n, getter in enumerate(chain[1:], start=2):
+        steps.append("auto p%d = ::sweep::followed(p%d->%s()); if (!p%d) return nullptr;" % (n, n - 1, getter, n))
+    last = "p%d" % len(chain)
+    return ("[](::%s& p0) -> rt::Ref<::%s> { %s return std::dynamic_pointer_cast<::%s>(%s.shared_from_this()); }"
+            % (PLAYING_ROOT, name, " ".join(steps), name, "(*%s)" % last if chain else "p0"))
 
 
 def resolve(records, written, scope):
@@ -312,55 +443,90 @@ def main():
     # The calls are spread over units of their own, for the compiler to work on them side
     # by side; each unit holds every class's way to be made.
     parts = [[] for _ in range(PARTS)]
-    methods = 0
+    counts = {"methods": 0, "interface": 0, "static": 0, "playing": 0}
     functions = []
+    chains = playing_chains(records, set(classes))
     for number, name in enumerate(classes):
         info = records.classes[name]
-        # The calls are written in the class's namespace, where the names of its types
-        # that the syntax tree prints unqualified are found.
-        namespace = name.split("::")[0] if "::" in name else "sweep"
-        functions.append((namespace, number))
-        lines = parts[number % PARTS]
-        lines.append("namespace %s {" % namespace)
-        lines.append("void sweep_%d(::sweep::Registry& r) {" % number)
-        lines.append("    using ::sweep::arg;")
-        # An object of the class, or failing that of the first class derived from it that
-        # can be made: the method is the same.
         family = families[name]
-        lines.append("    {")
-        lines.append("        using Family = ::sweep::Types<%s>;" % ", ".join("::" + n for n in family))
-        lines.append("        auto snapshot = [](auto& o) { ::sweep::Snapshot s; %s; return s; };" % (
-            "; ".join("SWEEP_GETTER_IN(s, o, %s)" % g for g in sorted(set(all_getters(records, name)))) or "(void)o"))
-        for m in info["methods"]:
-            label = "%s::%s(%s)%s" % (name, m["name"], ", ".join(m["params"]), " const" if m["const"] else "")
-            reason = None
-            if m["static"]:
-                reason = "static: it reaches no object"
-            elif m["name"] in ANY_THREAD:
-                reason = "the runtime's own, safe on any thread"
-            elif any(u in p for p in m["params"] for u in UNSPELLABLE):
-                reason = "a parameter type a host cannot name"
-            if reason:
-                lines.append("        r.leftOut(%s, %s);" % (cxx_string(label), cxx_string(reason)))
-                continue
-            call_args = ", ".join("arg<%s, decltype(o)>()" % p for p in m["params"])
-            target = "std::as_const(o)" if m["const"] else "o"
-            lines.append("        r.method<Family>(%s, snapshot, [](auto& o) -> decltype((void)%s.%s(%s)) { (void)%s.%s(%s); });"
-                         % (cxx_string(label), target, m["name"], call_args, target, m["name"], call_args))
-            methods += 1
-        lines.append("    }")
-        lines += ["}", "}", ""]
+        getters = sorted(set(all_getters(records, name)))
+        own = {overrider(m) for m in info["methods"]}
+        # The calls are written in the namespace of the class or interface that declares
+        # them, where the names of its types that the syntax tree prints unqualified are
+        # found: one function for the class's own methods and one for each interface.
+        groups = [(name, info["methods"], None)]
+        for interface in interfaces_of(records, name):
+            inherited = [m for m in records.classes[interface]["methods"] if overrider(m) not in own and not m["static"]]
+            if inherited:
+                groups.append((interface, inherited, interface))
+        for part, (declarer, methods, interface) in enumerate(groups):
+            namespace = declarer.split("::")[0] if "::" in declarer else "sweep"
+            function = "sweep_%d_%d" % (number, part)
+            functions.append((namespace, function))
+            lines = parts[(number + part) % PARTS]
+            lines.append("namespace %s {" % namespace)
+            lines.append("void %s(::sweep::Registry& r) {" % function)
+            lines.append("    using ::sweep::arg;")
+            # An object of the class as a playing facade hands it out, or else a fresh one
+            # of the class or of the first class derived from it that can be made: the
+            # method is the same.
+            lines.append("    {")
+            lines.append("        using Family = ::sweep::Types<%s>;" % ", ".join("::" + n for n in family))
+            lines.append("        auto snapshot = [](auto& o) { ::sweep::Snapshot s; %s; return s; };" % (
+                "; ".join("SWEEP_GETTER_IN(s, o, %s)" % g for g in getters) or "(void)o"))
+            chain = chains.get(name)
+            lines.append("        auto playing = %s;" % playing_lambda(name, chain))
+            for m in methods:
+                label = "%s::%s(%s)%s%s" % (name, m["name"], ", ".join(m["params"]), " const" if m["const"] else "",
+                                            " (of %s)" % interface if interface else "")
+                reason = None
+                if m["static"] and (name + "::" + m["name"]) in STATIC_ANY_THREAD:
+                    reason = "static, on any thread: " + STATIC_ANY_THREAD[name + "::" + m["name"]]
+                elif m["static"] and m["name"] == "describe":
+                    reason = "the class's description, read once by the runtime"
+                elif m["name"] in ANY_THREAD:
+                    reason = "the runtime's own, safe on any thread"
+                elif any(u in p for p in m["params"] for u in UNSPELLABLE):
+                    reason = "a parameter type a host cannot name"
+                if reason:
+                    lines.append("        r.leftOut(%s, %s);" % (cxx_string(label), cxx_string(reason)))
+                    continue
+                if m["static"]:
+                    # Named after a dummy, so that arguments the sweep cannot make leave the
+                    # call out instead of failing the unit.
+                    call_args = ", ".join("arg<%s, decltype(d)>()" % p for p in m["params"])
+                    lines.append("        r.staticMethod(%s, [](auto& d) -> decltype((void)::%s::%s(%s)) { (void)::%s::%s(%s); });"
+                                 % (cxx_string(label), name, m["name"], call_args, name, m["name"], call_args))
+                    counts["static"] += 1
+                    continue
+                call_args = ", ".join("arg<%s, decltype(o)>()" % p for p in m["params"])
+                target = "std::as_const(o)" if m["const"] else "o"
+                if interface:
+                    # Through the interface, as the object's callers reach it (the class
+                    # may keep its own override private).
+                    target = "static_cast<const ::%s&>(o)" % interface if m["const"] else "static_cast<::%s&>(o)" % interface
+                lines.append("        r.method<Family>(%s, snapshot, playing, [](auto& o) -> decltype((void)%s.%s(%s)) { (void)%s.%s(%s); });"
+                             % (cxx_string(label), target, m["name"], call_args, target, m["name"], call_args))
+                counts["interface" if interface else "methods"] += 1
+                if chain:
+                    counts["playing"] += 1
+            lines.append("    }")
+            lines += ["}", "}", ""]
     lines = parts[0]
-    lines += ["namespace %s { void sweep_%d(::sweep::Registry& r); }" % f for f in functions]
+    lines += ["namespace %s { void %s(::sweep::Registry& r); }" % f for f in functions]
     lines += ["namespace sweep {", "", "void addEveryMethod(Registry& r) {"]
-    lines += ["    %s::sweep_%d(r);" % f for f in functions]
+    lines += ["    %s::%s(r);" % f for f in functions]
     lines += ["}", "", "}  // namespace sweep", ""]
     for n, part in enumerate(parts):
         with open(os.path.join(args.work, "sweep_%d.cpp" % n), "w") as f:
             f.write("\n".join(prelude + part))
+    for n in sorted(chains):
+        print("thread_sweep: called as a playing facade hands it out: %s (%s)" % (n, " -> ".join(["facade"] + chains[n])))
     print("thread_sweep: %d public methods of %d main-thread-only classes in %d installed headers (%d classes "
-          "reached from the facade, %d of them without the mark)"
-          % (methods, len(classes), len(headers), len(reached), len(set(reached) - set(marked))))
+          "reached from the facade, %d of them without the mark), %d methods of the interfaces they adopt, %d "
+          "static methods; %d of the calls on an object a playing facade hands out (%d classes)"
+          % (counts["methods"], len(classes), len(headers), len(reached), len(set(reached) - set(marked)),
+             counts["interface"], counts["static"], counts["playing"], len(chains)))
     return 0
 
 

@@ -149,10 +149,14 @@ TEST_F(FacadeAdsTest, IntervalsCuePointsAndTagsThatCouldNeverWorkAreRefusedAtSet
     };
     const std::string good = "http://ads.test/tag";
     const std::vector<Case> cases = {
-        {"NaN interval", periodic(good, nan), "a minimum ad-free interval that is a finite number of seconds above 0"},
-        {"negative interval", periodic(good, -300), "above 0, not -300!"},
-        {"zero interval", periodic(good, 0), "above 0, not 0!"},
-        {"infinite interval", periodic(good, inf), "above 0"},
+        {"NaN interval", periodic(good, nan),
+         "a minimum ad-free interval that is a finite number of seconds, at least 0.1 (the ads are checked once "
+         "every 0.1 seconds), not nan!"},
+        {"negative interval", periodic(good, -300), "at least 0.1 (the ads are checked once every 0.1 seconds), not -300!"},
+        {"zero interval", periodic(good, 0), "not 0!"},
+        {"an interval far below a tick", periodic(good, 1e-9), "not 1e-09!"},
+        {"an interval just below a tick", periodic(good, 0.099), "not 0.099!"},
+        {"infinite interval", periodic(good, inf), "at least 0.1"},
         {"negative cue point", cues(good, {30, -1}), "0 or more, not -1 (cue point 1)!"},
         {"NaN cue point", cues(good, {nan}), "cue points that are finite numbers of seconds"},
         {"infinite cue point", cues(good, {inf}), "(cue point 0)"},
@@ -177,9 +181,10 @@ TEST_F(FacadeAdsTest, IntervalsCuePointsAndTagsThatCouldNeverWorkAreRefusedAtSet
     EXPECT_FALSE(QXQuorvexPlayerInternals::adPlayer(*facade)) << "nothing was set up";
     EXPECT_FALSE(QXQuorvexPlayerInternals::adManager(*facade));
     EXPECT_EQ(facade->googleIMATag(), std::nullopt);
-    // The smallest values that make sense still go through: a cue point at 0, https.
+    // The smallest values that make sense still go through: a cue point at 0, https, an
+    // interval of one tick.
     EXPECT_NO_THROW(cues("https://ads.test/tag", {0, 30})());
-    EXPECT_NO_THROW(periodic(good, 0.5)());
+    EXPECT_NO_THROW(periodic(good, 0.1)());
 }
 
 TEST_F(FacadeAdsTest, APrerollPlaysBeforeTheContentWhichStartsAfterIt) {

@@ -29,6 +29,7 @@
 #include <peers/TestCertificates.h>
 #include <ui/BarItem.h>
 #include <ui/GestureRecognizer.h>
+#include <ui/Screen.h>
 #include <ui/ViewController.h>
 #include <ui/Window.h>
 
@@ -289,6 +290,54 @@ TEST_F(FacadeTest, ThePrebufferingControllersSettersRefuseAnotherThreadInsteadOf
     EXPECT_EQ(prebuffering->playerFactory(), factory);
     prebuffering->setMaxSources(3);
     EXPECT_EQ(prebuffering->maxSources(), 3);
+}
+
+// The calls that change what the whole process shares: the media server of the factories
+// made from now on, the parking window, the interface's hooks and screens, and what the
+// prebuffering controller hears as a session's listener.
+TEST_F(FacadeTest, TheProcessWideCallsRefuseAnotherThreadAndTheFactorysSettingsRefuseWhatTheFacadeRefuses) {
+    setVexaSocketSettingsForTesting(std::nullopt);
+    QXMediaServerSettings good;
+    good.host = "media.example.com";
+    good.userAgent = "HostApp/1.0";
+    QXQuorvexPlayer::configureMediaServer(good);
+    QXMediaServerSettings other = good;
+    other.host = "other.example.com";
+    expectRefused(raisedOnAnotherThread([&] { SDKVexaFactory::setMediaServerSettings(other); }),
+                  "SDKVexaFactory::setMediaServerSettings");
+    auto changed = [good](std::function<void(QXMediaServerSettings&)> change) {
+        QXMediaServerSettings settings = good;
+        change(settings);
+        return whatRaised([&] { SDKVexaFactory::setMediaServerSettings(settings); });
+    };
+    const std::vector<std::pair<Raised, std::string>> refusals = {
+        {changed([](auto& s) { s.host = "media.example.com\r\nX-Injected: 1"; }), "not a name with a line break"},
+        {changed([](auto& s) { s.origin = "https://a.example\r\nX: 1"; }), "an origin without carriage returns"},
+        {changed([](auto& s) { s.userAgent = std::string("App\0X", 5); }), "a user agent without carriage returns"},
+        {changed([](auto& s) { s.host.clear(); }), "a non-empty media-server host!"},
+    };
+    for (const auto& [raised, said] : refusals) {
+        EXPECT_EQ(raised.first, QXQuorvexPlayerParameterError) << said;
+        EXPECT_TRUE(holds(raised.second, "SDKVexaFactory::setMediaServerSettings must be called with ")) << raised.second;
+        EXPECT_TRUE(holds(raised.second, said)) << raised.second;
+    }
+    EXPECT_EQ(QXQuorvexPlayer::mediaServerSettings(), good) << "nothing refused was kept";
+    EXPECT_EQ(SDKVexaFactory::mediaServerSettings(), good);
+
+    auto prebuffering = rt::make<QXPrebufferingController>();
+    auto session = prebuffering->sessionForMedia(QXMediaDescriptor::recordedDescriptorWithID("r1"));
+    expectRefused(raisedOnAnotherThread([&] { prebuffering->sessionWillMakePlayer(*session); }),
+                  "QXPrebufferingController::sessionWillMakePlayer");
+    expectRefused(raisedOnAnotherThread([] { (void)QXPrebufferingController::parkingSlot(); }),
+                  "QXPrebufferingController::parkingSlot");
+    // The interface's process-wide calls answer a host with the facade's error too.
+    auto screen = rt::make<ui::Screen>(ui::Rect(0, 0, 640, 480), 1.0);
+    expectRefused(raisedOnAnotherThread([&] { ui::Screen::connect(screen); }), "Screen::connect");
+    expectRefused(raisedOnAnotherThread([] { ui::ViewController::setPresentationHook({}); }),
+                  "ViewController::setPresentationHook");
+    EXPECT_EQ(ui::Screen::screens().size(), 1u);
+    EXPECT_TRUE(ui::ViewController::hasPresentationHook()) << "the facade's presentations stay installed";
+    QXQuorvexPlayer::configureMediaServer({});
 }
 
 // ---- set-up values -----------------------------------------------------------------------------

@@ -1,9 +1,10 @@
 #pragma once
 // What the generated sweep (thread_sweep.py) needs: arguments made from parameter types,
-// objects made from their classes, a picture of an object through its getters, and the
-// registry that calls each method from a thread of the host's, each in a child process
-// of its own (a call that is not refused may do anything, a crash included, and the next
-// method still gets a fresh process).
+// objects made from their classes or followed from a playing facade, a picture of an
+// object through its getters, and the registry that calls each method (and each static
+// method) from a thread of the host's, each in a child process of its own (a call that
+// is not refused may do anything, a crash included, and the next method still gets a
+// fresh process).
 
 #include <rt/Exception.h>
 #include <rt/KVO.h>
@@ -21,6 +22,10 @@
 #include <type_traits>
 #include <utility>
 #include <vector>
+
+namespace zid {
+class QXQuorvexPlayer;
+}
 
 namespace sweep {
 
@@ -65,8 +70,13 @@ template <class T, class Dependent = void>
     requires(valueMakeable<std::remove_cvref_t<T>>())
 decltype(auto) arg();
 
+template <class U, class = void> struct IsComplete : std::false_type {};
+template <class U> struct IsComplete<U, std::void_t<decltype(sizeof(U))>> : std::true_type {};
+
 template <class U> constexpr bool valueMakeable() {
-    if constexpr (std::is_arithmetic_v<U> || std::is_enum_v<U> || std::is_pointer_v<U> ||
+    // A class the headers only declare (a parameter of an interface's method) cannot be made.
+    if constexpr (!std::is_void_v<U> && !IsComplete<U>::value) return false;
+    else if constexpr (std::is_arithmetic_v<U> || std::is_enum_v<U> || std::is_pointer_v<U> ||
                   std::is_same_v<U, std::nullptr_t>)
         return true;
     else if constexpr (IsShared<U>::value || IsFunction<U>::value || IsOptional<U>::value) return true;
@@ -121,6 +131,27 @@ decltype(auto) arg() {
     }
 }
 
+/// The object a getter answered, as the object itself: an rt::Ref, a pointer, a
+/// reference, or the first of a vector of them.
+template <class T> rt::Ref<T> followed(const std::shared_ptr<T>& object) { return object; }
+template <class T>
+    requires std::is_base_of_v<rt::Object, T>
+rt::Ref<T> followed(T* object) {
+    return object ? std::dynamic_pointer_cast<T>(object->shared_from_this()) : nullptr;
+}
+template <class T>
+    requires std::is_base_of_v<rt::Object, T>
+rt::Ref<T> followed(T& object) {
+    return followed(&object);
+}
+template <class T, class A> auto followed(const std::vector<T, A>& objects) -> decltype(followed(objects.front())) {
+    if (objects.empty()) return nullptr;
+    return followed(objects.front());
+}
+
+/// A facade playing a stream, made in the child on first use (main.cpp).
+zid::QXQuorvexPlayer& playingFacade();
+
 /// What an object's getters answer, to tell whether a call changed it.
 class Snapshot {
 public:
@@ -172,14 +203,34 @@ struct Outcome {
     bool refused = false;
     std::string detail;  // what went wrong, or why the method was left out
     bool leftOut = false;
+    bool onPlaying = false;  // called on an object a playing facade handed out
+    bool playingHadNone = false;  // a playing facade's getters answered none: a fresh one
 };
 
 class Registry {
 public:
-    /// A method to call, on an object of the first class of Family that can be made and
-    /// takes the call.
-    template <class Family, class S, class F> void method(std::string label, S snapshot, F call) {
-        entries_.push_back({std::move(label), [snapshot, call](Outcome& out) { run(out, Family{}, snapshot, call); }});
+    /// A method to call, on the object `playing` follows from a playing facade (nullptr:
+    /// none), or when it answers none on an object of the first class of Family that can
+    /// be made and takes the call.
+    template <class Family, class S, class P, class F> void method(std::string label, S snapshot, P playing, F call) {
+        entries_.push_back({std::move(label), [snapshot, playing, call](Outcome& out) {
+                                if constexpr (!std::is_same_v<P, std::nullptr_t>) {
+                                    if (runOnPlaying(out, snapshot, playing, call)) return;
+                                }
+                                run(out, Family{}, snapshot, call);
+                            }});
+    }
+    /// A static method to call; `call` takes a dummy its arguments are named after.
+    template <class F> void staticMethod(std::string label, F call) {
+        entries_.push_back({std::move(label), [call](Outcome& out) {
+                                if constexpr (std::is_invocable_v<const F&, int&>) {
+                                    int dummy = 0;
+                                    runStatic(out, [&] { call(dummy); });
+                                } else {
+                                    out.leftOut = true;
+                                    out.detail = "its arguments cannot be made";
+                                }
+                            }});
     }
     void leftOut(std::string label, std::string reason) {
         entries_.push_back({std::move(label), [reason](Outcome& out) {
@@ -218,8 +269,30 @@ private:
             run(out, Types<Rest...>{}, snapshot, call);
         }
     }
+    template <class S, class P, class F> static bool runOnPlaying(Outcome& out, S& snapshot, P& playing, F& call) {
+        using T = typename std::invoke_result_t<P&, zid::QXQuorvexPlayer&>::element_type;
+        if constexpr (std::is_invocable_v<F&, T&>) {
+            rt::Ref<T> object;
+            try {
+                object = playing(playingFacade());
+            } catch (const rt::Exception& e) {
+                out.detail = "following it from a playing facade raised " + e.name() + ": " + e.reason();
+                return false;
+            }
+            if (!object) {
+                out.playingHadNone = true;
+                return false;
+            }
+            out.onPlaying = true;
+            runOn(out, *object, [&] { return snapshot(*object); }, [&] { call(*object); });
+            return true;
+        } else {
+            return false;
+        }
+    }
     static void runOn(Outcome& out, rt::Object& object, const std::function<Snapshot()>& snapshot,
                       const std::function<void()>& call);
+    static void runStatic(Outcome& out, const std::function<void()>& call);
     /// Runs call on a thread of the host's; answers the name of what it raised.
     static std::string onHostThread(const std::function<void()>& call);
 

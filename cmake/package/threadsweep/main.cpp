@@ -1,17 +1,21 @@
 // The thread sweep: every public method of every main-thread-only class the installed
-// headers declare (the generated sweep.cpp lists them), called from a thread of the
-// host's on a fresh object in a child process of its own. Each must be refused with the
-// thread error, leave the object's getters answering as before and call no observer.
+// headers declare, of the interfaces those adopt, and every static one (the generated
+// units list them), called from a thread of the host's in a child process of its own, on
+// the object a playing facade hands out or else on a fresh one. Each must be refused with
+// the thread error, leave the object's getters answering as before and call no observer.
 #include "Sweep.h"
 
 #include <QXSDKPlayer/Common/QXQuorvexPlayer.h>
 #include <fnd/RunLoop.h>
+#include <ui/ViewController.h>
+#include <ui/Window.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <thread>
 
 #include <poll.h>
@@ -30,6 +34,29 @@ void hostSetUp() {
     zid::QXQuorvexPlayer::configureWithApiKey(std::string("thread-sweep"));
 }
 
+zid::QXQuorvexPlayer& playingFacade() {
+    static const rt::Ref<zid::QXQuorvexPlayer> facade = [] {
+        auto player = zid::QXQuorvexPlayer::player();
+        // As a host has it: the view in a window whose root controller presents for the
+        // player. With the custom toolbar control, the control holds the session's
+        // source and player, and the items made from it are bound to them.
+        static const auto window = rt::make<ui::Window>(ui::Rect(0, 0, 640, 360));
+        auto root = rt::make<ui::ViewController>();
+        window->setRootViewController(root);
+        root->view()->addSubview(player->view());
+        player->setPresentingViewController(root);
+        player->setPlayerControlStyle(zid::QXPlayerControlStyle::CustomToolbar);
+        // An address where nothing answers: the play call makes the session, its source
+        // and its player as for any stream, and the objects a host then reaches are those
+        // of a playing facade. (A stream played to its first picture in every child would
+        // add minutes to the sweep.)
+        player->playURL(std::string("http://127.0.0.1:9/thread-sweep/index.m3u8"), zid::QXStreamKind::Recorded, true);
+        fnd::RunLoop::main()->runUntil([&] { return player->playerState() != zid::QXPlayerState::Stopped; }, 5);
+        return player;
+    }();
+    return *facade;
+}
+
 std::string Registry::onHostThread(const std::function<void()>& call) {
     std::string raised;
     std::thread host([&] {
@@ -46,6 +73,16 @@ std::string Registry::onHostThread(const std::function<void()>& call) {
     });
     host.join();
     return raised;
+}
+
+void Registry::runStatic(Outcome& out, const std::function<void()>& call) {
+    out.mainThreadOnly = true;
+    std::string raised = onHostThread(call);
+    out.refused = raised == "QXQuorvexPlayerThreadError" && !callbackCalled;
+    auto add = [&](const std::string& what) { out.detail += (out.detail.empty() ? "" : "; ") + what; };
+    if (raised.empty()) add("ran");
+    else if (raised != "QXQuorvexPlayerThreadError") add("raised " + raised);
+    if (callbackCalled) add("a callback was called");
 }
 
 void Registry::runOn(Outcome& out, rt::Object& object, const std::function<Snapshot()>& snapshot,
@@ -83,7 +120,7 @@ namespace {
 // One outcome through a pipe: flags, then the detail.
 void send(int fd, const Outcome& out) {
     std::string line = std::string(out.mainThreadOnly ? "M" : "-") + (out.refused ? "R" : "-") +
-                       (out.leftOut ? "L" : "-") + out.detail;
+                       (out.leftOut ? "L" : "-") + (out.onPlaying ? "P" : out.playingHadNone ? "N" : "-") + out.detail;
     std::replace(line.begin(), line.end(), '\n', ' ');
     (void)!::write(fd, line.data(), line.size());
 }
@@ -102,7 +139,7 @@ Outcome outcomeOf(const Running& run, const std::string& label) {
     out.label = label;
     int status = 0;
     ::waitpid(run.child, &status, 0);
-    if (run.text.size() < 3) {
+    if (run.text.size() < 4) {
         out.mainThreadOnly = true;
         out.detail = WIFSIGNALED(status) ? "the process ended on signal " + std::to_string(WTERMSIG(status))
                                          : "the process ended without an answer";
@@ -111,7 +148,9 @@ Outcome outcomeOf(const Running& run, const std::string& label) {
     out.mainThreadOnly = run.text[0] == 'M';
     out.refused = run.text[1] == 'R';
     out.leftOut = run.text[2] == 'L';
-    out.detail = run.text.substr(3);
+    out.onPlaying = run.text[3] == 'P';
+    out.playingHadNone = run.text[3] == 'N';
+    out.detail = run.text.substr(4);
     return out;
 }
 
@@ -170,7 +209,7 @@ std::vector<Outcome> Registry::runAll() const {
                 else ended = true;
             } else if (now - run.started > kHung) {
                 ::kill(run.child, SIGKILL);
-                run.text = "M--hung: ended after 20 s";
+                run.text = "M---hung: ended after 20 s";
                 ended = true;
             }
             if (!ended) continue;
@@ -188,7 +227,8 @@ int main() {
     sweep::Registry registry;
     sweep::addEveryMethod(registry);
     auto outcomes = registry.runAll();
-    std::size_t swept = 0, refused = 0, leftOut = 0;
+    std::size_t swept = 0, refused = 0, leftOut = 0, onPlaying = 0;
+    std::set<std::string> playingHadNone;
     for (auto& o : outcomes) {
         if (o.leftOut) {
             ++leftOut;
@@ -197,11 +237,16 @@ int main() {
         }
         if (!o.mainThreadOnly) continue;
         ++swept;
+        if (o.onPlaying) ++onPlaying;
+        if (o.playingHadNone) playingHadNone.insert(o.label.substr(0, o.label.rfind("::", o.label.find('('))));
         if (o.refused) ++refused;
         else std::printf("NOT REFUSED: %s: %s\n", o.label.c_str(), o.detail.c_str());
     }
-    std::printf("thread sweep: %zu public methods of main-thread-only classes called from a host's thread, %zu "
-                "refused, %zu not; %zu left out (above); %zu methods of other classes passed over\n",
-                swept, refused, swept - refused, leftOut, outcomes.size() - swept - leftOut);
+    for (const auto& name : playingHadNone)
+        std::printf("called on a fresh object: %s (the playing facade's getters answered none)\n", name.c_str());
+    std::printf("thread sweep: %zu public methods of main-thread-only classes called from a host's thread (%zu of "
+                "them on objects a playing facade handed out), %zu refused, %zu not; %zu left out (above); %zu "
+                "methods of other classes passed over\n",
+                swept, onPlaying, refused, swept - refused, leftOut, outcomes.size() - swept - leftOut);
     return swept > 0 && refused == swept ? 0 : 1;
 }

@@ -143,6 +143,7 @@ public:
         asio::post(ioc_, [this, code, reason = std::move(reason)] {
             if (!open_ || closing_) return;
             closing_ = true;
+            stream_->next_layer().closingWith(code);
             stream_->async_close(websocket::close_reason(static_cast<websocket::close_code>(code), beast::string_view(reason)),
                                  [this](const error_code& ec) {
                                      if (ec == websocket::condition::protocol_violation)

@@ -122,6 +122,7 @@ std::map<std::string, std::function<rt::Value(const View&)>, std::less<>>& exten
 }  // namespace
 
 void View::registerExtensionProperty(const std::string& key, std::function<rt::Value(const View&)> getter) {
+    RT_MAIN_THREAD_ONLY_CALL("View::registerExtensionProperty");
     extensionProperties()[key] = std::move(getter);
 }
 

@@ -146,12 +146,16 @@ ViewController::PresentationHook& presentationHook() {
 }  // namespace
 
 ViewController::PresentationHook ViewController::setPresentationHook(PresentationHook hook) {
+    RT_MAIN_THREAD_ONLY_CALL("ViewController::setPresentationHook");
     auto old = std::move(presentationHook());
     presentationHook() = std::move(hook);
     return old;
 }
 
-bool ViewController::hasPresentationHook() { return bool(presentationHook()); }
+bool ViewController::hasPresentationHook() {
+    RT_MAIN_THREAD_ONLY_CALL("ViewController::hasPresentationHook");
+    return bool(presentationHook());
+}
 
 void ViewController::presentViewController(const rt::Ref<ViewController>& controller, bool animated,
                                            Completion completion) {
@@ -378,6 +382,7 @@ ViewController::RotationHook& rotationHook() {
 }  // namespace
 
 ViewController::RotationHook ViewController::setRotationHook(RotationHook hook) {
+    RT_MAIN_THREAD_ONLY_CALL("ViewController::setRotationHook");
     auto old = std::move(rotationHook());
     rotationHook() = std::move(hook);
     return old;
@@ -412,6 +417,7 @@ rt::Ref<Responder> ViewController::nextResponder() const {
 }
 
 void ViewController::attemptRotationToDeviceOrientation() {
+    RT_MAIN_THREAD_ONLY_CALL("ViewController::attemptRotationToDeviceOrientation");
     Application::sharedApplication()->attemptRotationToDeviceOrientation();
 }
 

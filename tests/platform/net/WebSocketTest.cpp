@@ -345,6 +345,23 @@ TEST_F(WebSocketPlainTest, AServerClosingWith1014ClosesCleanlyAfterFramesOfEvery
     for (std::size_t i = 0; i < sent.size(); ++i) EXPECT_EQ(recorder->messages[i].payload, sent[i]) << i;
 }
 
+// A server's close is answered with the server's own code, whichever code the client may
+// send it is: the library under the client reads 1014 as 1000 and would answer 1000.
+TEST_F(WebSocketPlainTest, AServersCloseIsAnsweredWithItsOwnCode) {
+    for (int code : {1000, 1001, 1002, 1003, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014, 3000, 4999}) {
+        SCOPED_TRACE(code);
+        recorder = std::make_shared<SocketRecorder>();
+        auto socket = openSocket();
+        ASSERT_TRUE(waitFor([&] { return recorder->has("open"); }));
+        const std::size_t answered = peer.closeAnswers().size();
+        peer.closeConnections(code, "leaving");
+        ASSERT_TRUE(waitFor([&] { return recorder->ended() && peer.closeAnswers().size() > answered; }));
+        EXPECT_EQ(recorder->closeCode, code);
+        EXPECT_TRUE(recorder->wasClean);
+        EXPECT_EQ(peer.closeAnswers().back(), code);
+    }
+}
+
 /// The resident memory of this process in bytes.
 std::size_t residentBytes() {
     std::ifstream status("/proc/self/status");
@@ -578,6 +595,27 @@ TEST_F(WebSocketTimeTest, ALongCloseReasonIsShortenedBetweenCharacters) {
     EXPECT_EQ(payload.substr(2), reason.substr(0, 122));
 }
 
+// The answer to a peer's 1014, read byte by byte off the wire: the code's two bytes come
+// in two reads, and the answer carries the peer's code with no reason.
+TEST_F(WebSocketTimeTest, APeersCloseWith1014SplitOverTwoReadsIsAnsweredWith1014) {
+    zidtest::LoopbackTcpServer server;
+    ASSERT_NO_FATAL_FAILURE(openOnRawServer(server));
+    const std::size_t before = server.received().size();
+    server.sendToClients(std::string("\x88\x02\x03", 3));
+    spin(0.05);
+    server.sendToClients("\xF6");
+    // The client's close frame: opcode, masked length, mask, code.
+    ASSERT_TRUE(server.waitFor([&] { return server.received().size() >= before + 8; }));
+    const std::string frame = server.received().substr(before);
+    ASSERT_EQ(static_cast<unsigned char>(frame[0]), 0x88);
+    ASSERT_EQ(static_cast<unsigned char>(frame[1]), 0x82);
+    const int code = (static_cast<unsigned char>(frame[6] ^ frame[2]) << 8) | static_cast<unsigned char>(frame[7] ^ frame[3]);
+    EXPECT_EQ(code, 1014);
+    server.dropClients();
+    ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
+    EXPECT_EQ(recorder->closeCode, 1014);
+}
+
 TEST_F(WebSocketTimeTest, APeerThatStopsReadingDoesNotMakeTheSocketKeepEverythingSent) {
     LogCapture log;
     zidtest::LoopbackTcpServer silent;
@@ -788,10 +826,11 @@ TEST_F(WebSocketTlsTest, AServerClosingWith1014ClosesCleanlyOverTlsToo) {
     peer->sendRaw(std::string(70000, 'x'));
     ASSERT_TRUE(waitFor([&] { return !recorder->messages.empty(); }));
     peer->closeConnections(1014, "bad gateway");
-    ASSERT_TRUE(waitFor([&] { return recorder->ended(); }));
+    ASSERT_TRUE(waitFor([&] { return recorder->ended() && !peer->closeAnswers().empty(); }));
     ASSERT_TRUE(recorder->has("close")) << recorder->error->localizedDescription();
     EXPECT_EQ(recorder->closeCode, 1014);
     EXPECT_TRUE(recorder->wasClean);
+    EXPECT_EQ(peer->closeAnswers(), std::vector<int>{1014});
 }
 
 TEST_F(WebSocketTlsTest, AnAddressIsCheckedAgainstTheCertificatesAddresses) {

@@ -3,6 +3,7 @@
 // tab bar controllers driven by injected touches, and the rotation hook.
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <VirtualTime.h>
 #include <ui/Application.h>
 #include <ui/NavigationController.h>
+#include <ui/Screen.h>
 #include <ui/ScrollView.h>
 #include <ui/TouchInjector.h>
 #include <ui/Window.h>
@@ -329,6 +331,61 @@ TEST_F(ViewControllerTest, PresentationHookDecidesForEveryController) {
     EXPECT_TRUE(finished) << "the hook presented without animation";
     EXPECT_EQ(root->presentedViewController(), modal);
     ViewController::setPresentationHook(old);
+}
+
+// The calls that change what the whole process shares keep the thread rule of the
+// objects they change: from another thread each is refused and changes nothing.
+TEST_F(ViewControllerTest, TheProcessWideHooksScreensAndViewKeysRefuseAnotherThreadAndStayAsTheyWere) {
+    auto refusedElsewhere = [](const std::function<void()>& call) {
+        std::string raised;
+        std::thread other([&] {
+            try {
+                call();
+            } catch (const rt::Exception& e) {
+                raised = e.name() + ": " + e.reason();
+            }
+        });
+        other.join();
+        return raised;
+    };
+    int rotationsHooked = 0;
+    auto keptRotationHook = ViewController::setRotationHook(
+        [&](ViewController&, InterfaceOrientation, double, const std::function<void()>& original) {
+            ++rotationsHooked;
+            original();
+        });
+    auto keptPresentationHook = ViewController::setPresentationHook({});
+    auto extra = rt::make<Screen>(Rect(0, 0, 640, 480), 2.0);
+    const std::vector<std::pair<std::string, std::function<void()>>> calls = {
+        {"ViewController::setRotationHook", [] { ViewController::setRotationHook({}); }},
+        {"ViewController::setPresentationHook",
+         [] { ViewController::setPresentationHook([](auto&, auto&, bool, auto) {}); }},
+        {"ViewController::hasPresentationHook", [] { (void)ViewController::hasPresentationHook(); }},
+        {"ViewController::attemptRotationToDeviceOrientation", [] { ViewController::attemptRotationToDeviceOrientation(); }},
+        {"Screen::connect", [&] { Screen::connect(extra); }},
+        {"Screen::screens", [] { (void)Screen::screens(); }},
+        {"View::registerExtensionProperty",
+         [] { View::registerExtensionProperty("elsewhere", [](const View&) { return rt::Value(true); }); }},
+    };
+    for (const auto& [name, call] : calls) {
+        std::string raised = refusedElsewhere(call);
+        EXPECT_EQ(raised.rfind(std::string(rt::Exception::InternalInconsistency) + ": ", 0), 0u) << name << ": " << raised;
+        EXPECT_NE(raised.find(name), std::string::npos) << raised;
+    }
+    auto c = rt::make<Logged>("c");
+    c->rotateToInterfaceOrientation(InterfaceOrientation::LandscapeLeft, 0.2);
+    EXPECT_EQ(rotationsHooked, 1) << "the hook set on the main thread stays";
+    EXPECT_FALSE(ViewController::hasPresentationHook());
+    EXPECT_EQ(Screen::screens().size(), 1u);
+    EXPECT_THROW((void)rt::make<View>(Rect(0, 0, 1, 1))->valueForKey("elsewhere"), rt::Exception);
+    // A screen connected on the main thread can be disconnected only there.
+    Screen::connect(extra);
+    EXPECT_NE(refusedElsewhere([&] { Screen::disconnect(extra); }).find("Screen::disconnect"), std::string::npos);
+    EXPECT_EQ(Screen::screens().size(), 2u);
+    Screen::disconnect(extra);
+    EXPECT_EQ(Screen::screens().size(), 1u);
+    ViewController::setRotationHook(keptRotationHook);
+    ViewController::setPresentationHook(keptPresentationHook);
 }
 
 TEST_F(ViewControllerTest, StatusBarFollowsTheDecidingChildAndSmallSettings) {

@@ -14,6 +14,7 @@
 
 #include <string>
 
+#include <rt/MainThread.h>
 #include <ui/SearchBar.h>
 #include <ui/TextView.h>
 
@@ -27,13 +28,18 @@ enum class WebViewNavigationType { LinkClicked = 0, FormSubmitted = 1, BackForwa
 class WebViewDelegate {
 public:
     virtual ~WebViewDelegate() = default;
+    // Told on the main thread, as the web view is; the defaults refuse another thread
+    // like the views that adopt them.
     virtual bool webViewShouldStartLoad(rt::Object& /*webView*/, const std::string& /*request*/,
                                         WebViewNavigationType) {
+        RT_MAIN_THREAD_ONLY_CALL("WebViewDelegate::webViewShouldStartLoad");
         return true;
     }
-    virtual void webViewDidStartLoad(rt::Object&) {}
-    virtual void webViewDidFinishLoad(rt::Object&) {}
-    virtual void webViewDidFailLoad(rt::Object&, const std::string& /*error*/) {}
+    virtual void webViewDidStartLoad(rt::Object&) { RT_MAIN_THREAD_ONLY_CALL("WebViewDelegate::webViewDidStartLoad"); }
+    virtual void webViewDidFinishLoad(rt::Object&) { RT_MAIN_THREAD_ONLY_CALL("WebViewDelegate::webViewDidFinishLoad"); }
+    virtual void webViewDidFailLoad(rt::Object&, const std::string& /*error*/) {
+        RT_MAIN_THREAD_ONLY_CALL("WebViewDelegate::webViewDidFailLoad");
+    }
 };
 
 /// The protocol names, as the runtime knows them.

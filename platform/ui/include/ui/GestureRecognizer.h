@@ -22,15 +22,27 @@ enum class GestureState { Possible = 0, Began = 1, Changed = 2, Ended = 3, Cance
 inline constexpr GestureState GestureRecognized = GestureState::Ended;
 
 /// Every method is optional: the defaults answer as if there were no delegate.
+/// Asked on the main thread, as the recognizers are; the defaults refuse another thread
+/// like the views that adopt them.
 class GestureRecognizerDelegate {
 public:
     virtual ~GestureRecognizerDelegate() = default;
-    virtual bool gestureRecognizerShouldBegin(GestureRecognizer&) { return true; }
-    virtual bool gestureRecognizerShouldReceiveTouch(GestureRecognizer&, Touch&) { return true; }
+    virtual bool gestureRecognizerShouldBegin(GestureRecognizer&) {
+        RT_MAIN_THREAD_ONLY_CALL("GestureRecognizerDelegate::gestureRecognizerShouldBegin");
+        return true;
+    }
+    virtual bool gestureRecognizerShouldReceiveTouch(GestureRecognizer&, Touch&) {
+        RT_MAIN_THREAD_ONLY_CALL("GestureRecognizerDelegate::gestureRecognizerShouldReceiveTouch");
+        return true;
+    }
     virtual bool gestureRecognizerShouldRecognizeSimultaneously(GestureRecognizer&, GestureRecognizer&) {
+        RT_MAIN_THREAD_ONLY_CALL("GestureRecognizerDelegate::gestureRecognizerShouldRecognizeSimultaneously");
         return false;
     }
-    virtual bool gestureRecognizerShouldRequireFailureOf(GestureRecognizer&, GestureRecognizer&) { return false; }
+    virtual bool gestureRecognizerShouldRequireFailureOf(GestureRecognizer&, GestureRecognizer&) {
+        RT_MAIN_THREAD_ONLY_CALL("GestureRecognizerDelegate::gestureRecognizerShouldRequireFailureOf");
+        return false;
+    }
 };
 
 class GestureRecognizer : public rt::Object {

@@ -362,6 +362,8 @@ void QXPrebufferingController::sessionRequiresBirthdate(CPPlaybackSession& sessi
     });
 }
 
+void QXPrebufferingController::sessionWillMakePlayer(CPPlaybackSession&) { RT_MAIN_THREAD_ONLY(); }
+
 void QXPrebufferingController::continueWithPassword(const std::string& password,
                                                     const rt::Ref<QXMediaDescriptor>& media) {
     RT_MAIN_THREAD_ONLY();
@@ -383,6 +385,7 @@ void QXPrebufferingController::continueWithBirthdate(const rt::Date& birthdate,
 }
 
 const rt::Ref<ui::Window>& QXPrebufferingController::parkingSlot() {
+    QXQuorvexPlayerInternals::requireMainThread("QXPrebufferingController::parkingSlot");
     // Kept to the end of the process: never torn down with the other statics.
     static const auto* window = new rt::Ref<ui::Window>(rt::make<ui::Window>(ui::Rect{0, 0, 100, 100}));
     return *window;

@@ -27,6 +27,11 @@ const char* const QXQuorvexPlayerAdPlacementValueMidroll = "midroll";
 
 namespace {
 constexpr double kAdTickInterval = 0.1;
+// The shortest ad-free interval taken: one tick. The policy is asked at each tick of the
+// ad check (and when the source's state changes), so the interval is kept in ticks: every
+// interval up to one tick gives the next ad at the first tick the content plays after
+// the last, and a shorter one would promise a spacing the player cannot tell apart.
+constexpr double kMinAdFreeInterval = kAdTickInterval;
 // How long after a preroll's first picture the content's player waits to be made.
 constexpr double kContentAfterAdPicture = 0.1;
 constexpr unsigned kFlexibleWidthAndHeight = ui::Autoresizing::FlexibleWidth | ui::Autoresizing::FlexibleHeight;
@@ -76,11 +81,13 @@ void QXQuorvexPlayerImpl::assertIMAAvailable() {
 // ad at once, and its placement depends on the policy's preroll.
 void QXQuorvexPlayerImpl::configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
                                                          double minAdFreeTimeInterval, bool allowPreroll) {
-    // Zero or less would allow an ad at every tick (one ad break after another), and NaN
-    // would never allow one.
-    if (!std::isfinite(minAdFreeTimeInterval) || minAdFreeTimeInterval <= 0)
-        raiseParameterError(rt::format("%sa minimum ad-free interval that is a finite number of seconds above 0, not %s!",
-                                       kConfigureAds, shownNumber(minAdFreeTimeInterval)));
+    // Below one tick the interval says nothing the ad check can keep, and NaN would never
+    // allow an ad.
+    if (!std::isfinite(minAdFreeTimeInterval) || minAdFreeTimeInterval < kMinAdFreeInterval)
+        raiseParameterError(rt::format("%sa minimum ad-free interval that is a finite number of seconds, at least %s "
+                                       "(the ads are checked once every %s seconds), not %s!",
+                                       kConfigureAds, shownNumber(kMinAdFreeInterval), shownNumber(kAdTickInterval),
+                                       shownNumber(minAdFreeTimeInterval)));
     requireAdTag(tag, kConfigureAds);
     installAdsBackendIfNeeded();
     assertIMAAvailable();

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "Common/QXHostValueCheck.h"
+#include "Common/QXQuorvexPlayerImpl.h"
 #include "Common/SDKVexaFactoryTesting.h"
 
 #include <QXSDKPlayer/Common/QXIdentitySources.h>
@@ -27,6 +29,10 @@ std::optional<QXVexaSocketSettings>& testSettings() {
 }  // namespace
 
 void SDKVexaFactory::setMediaServerSettings(const QXMediaServerSettings& settings) {
+    // The facade's configureMediaServer comes here too: the same thread rule and the
+    // same refusals, whichever a host calls.
+    QXQuorvexPlayerImpl::requireMainThread("SDKVexaFactory::setMediaServerSettings");
+    QXHostValueCheck::requireMediaServerSettings(settings, "SDKVexaFactory::setMediaServerSettings");
     std::lock_guard lock(settingsMutex);
     currentSettings() = settings;
 }

@@ -52,6 +52,8 @@ std::string RichTextView::cacheKeyForHTMLString(const std::string& html, double 
 }
 
 double RichTextView::heightForHtml(const std::string& html, double width) {
+    // The heights are kept as the views on the main thread measure them.
+    RT_MAIN_THREAD_ONLY_CALL("RichTextView::heightForHtml");
     auto h = cachedHeight(cacheKeyForHTMLString(html, width));
     float f = h ? static_cast<float>(*h) : 0.0f;
     return f > 0 ? static_cast<double>(f) : 1.0;

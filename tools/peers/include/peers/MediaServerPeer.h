@@ -112,6 +112,9 @@ public:
     void closeConnections(int code, const std::string& reason);
 
     // ---- records
+    /// The codes clients answered closeConnections with, as they sent them, in the order
+    /// the answers came.
+    std::vector<int> closeAnswers() const;
     std::vector<MediaServerFrame> frames() const;
     /// The frames whose "cmd" is the given one.
     std::vector<MediaServerFrame> frames(const std::string& cmd) const;

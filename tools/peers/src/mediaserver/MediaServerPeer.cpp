@@ -12,6 +12,11 @@
 
 #include <nlohmann/json.hpp>
 
+// The client's own layer under the WebSocket library (platform/net/src): the server takes a
+// client's 1014 as a close, as the client takes the server's, and tells the code each
+// client answered its close with.
+#include "CloseCodeFilter.h"
+
 #include <algorithm>
 #include <chrono>
 #include <deque>
@@ -138,6 +143,7 @@ struct MediaServerPeer::Impl : std::enable_shared_from_this<MediaServerPeer::Imp
     bool answerSubscribes = true;
     bool refuseSockets = false;
     std::size_t accepted = 0;
+    std::vector<int> closeAnswers;
     std::string lastTarget;
     std::map<std::string, std::string> lastHeaders;
 };
@@ -153,7 +159,7 @@ public:
     void run() {
         auto self = this->shared_from_this();
         if constexpr (kSecure) {
-            ws_.next_layer().async_handshake(ssl::stream_base::server, [self](const error_code& ec) {
+            ws_.next_layer().next_layer().async_handshake(ssl::stream_base::server, [self](const error_code& ec) {
                 if (ec) return;  // an untrusting client ends here
                 self->readRequest();
             });
@@ -185,8 +191,14 @@ public:
         if (!open) return;
         open = false;
         auto self = this->shared_from_this();
+        ws_.next_layer().closingWith(code);
         ws_.async_close(websocket::close_reason(static_cast<websocket::close_code>(code), beast::string_view(reason)),
-                        [self](const error_code&) {});
+                        [self](const error_code&) {
+                            auto answer = self->ws_.next_layer().peersCloseCode();
+                            if (!answer) return;  // the client ended without answering
+                            std::lock_guard lock(self->server_.mutex);
+                            self->server_.closeAnswers.push_back(*answer);
+                        });
     }
 
 private:
@@ -268,7 +280,7 @@ private:
     }
 
     Impl& server_;
-    websocket::stream<Stream> ws_;
+    websocket::stream<net::CloseCodeFilter<Stream>> ws_;
     beast::flat_buffer buffer_;
     http::request<http::string_body> request_;
     std::deque<std::string> outbox_;
@@ -515,6 +527,11 @@ void MediaServerPeer::closeConnections(int code, const std::string& reason) {
             impl_->ended(session.get());
         }
     });
+}
+
+std::vector<int> MediaServerPeer::closeAnswers() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->closeAnswers;
 }
 
 std::vector<MediaServerFrame> MediaServerPeer::frames() const {

@@ -85,7 +85,7 @@ public:
     void continueWithBirthdate(const rt::Date& birthdate, const rt::Ref<QXMediaDescriptor>& media);
 
     /// One process-wide window with the frame (0, 0, 100, 100), made on first use and
-    /// never shown.
+    /// never shown. On the main thread only, as the window is.
     static const rt::Ref<ui::Window>& parkingSlot();
 
     // ---- properties ------------------------------------------------------------------------
@@ -156,6 +156,8 @@ public:
     /// Not relayed.
     void sessionRequiresAgeConfirmation(CPPlaybackSession& session, unsigned long ageRequired) override;
     void sessionRequiresBirthdate(CPPlaybackSession& session) override;
+    /// Nothing: the controller lets its sessions make their players at once.
+    void sessionWillMakePlayer(CPPlaybackSession& session) override;
 
 protected:
     void willDestroy() override;

@@ -249,8 +249,9 @@ public:
     /// Ads of the tag at least `minAdFreeTimeInterval` seconds apart, with a preroll when
     /// allowed. Raises QXQuorvexPlayerConfigurationError "IMA SDK is not available.",
     /// changing nothing, in a process where ads cannot play; and, changing nothing,
-    /// QXQuorvexPlayerParameterError for an interval that is not a finite number above 0
-    /// or a tag that is not an http or https URL with a host.
+    /// QXQuorvexPlayerParameterError for an interval below 0.1 s (ads are checked ten times
+    /// a second: a shorter interval cannot be kept) or not a finite number, or a tag that
+    /// is not an http or https URL with a host.
     void configureAdServiceWithGoogleIMATag(const std::string& tag, const rt::Dictionary& customMetadata,
                                             double minAdFreeTimeInterval, bool allowPreroll);
     /// Ads of the tag at the cue points (seconds), with a preroll when allowed. A cue point

@@ -29,7 +29,11 @@ public:
     ~SDKVexaFactory() override;
 
     /// The media server of the factories made from now on (the facade's, the
-    /// prebuffering controller's); QXQuorvexPlayer::configureMediaServer sets it.
+    /// prebuffering controller's); QXQuorvexPlayer::configureMediaServer sets it. On the
+    /// main thread only, and it refuses what configureMediaServer refuses (an empty host
+    /// or one that is no bare name, control characters in the origin or user agent, trust
+    /// anchors without a certificate) with QXQuorvexPlayerParameterError, keeping the
+    /// settings it had.
     static void setMediaServerSettings(const QXMediaServerSettings& settings);
     static QXMediaServerSettings mediaServerSettings();
     /// The socket settings of a factory made now.

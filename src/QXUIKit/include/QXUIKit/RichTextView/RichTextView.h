@@ -46,7 +46,8 @@ public:
     /// (when its load is over).
     void setHtml(std::optional<std::string> html);
 
-    /// The measured height of the text at the width, or 1.0 when there is none.
+    /// The measured height of the text at the width, or 1.0 when there is none. On the
+    /// main thread only, where the views measure.
     static double heightForHtml(const std::string& html, double width);
     /// The MD5 of the text (upper-case hexadecimal) and the width, joined by "-".
     static std::string cacheKeyForHTMLString(const std::string& html, double width);
