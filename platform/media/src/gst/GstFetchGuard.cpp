@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "GstDemuxerSession.h"
@@ -190,12 +191,17 @@ void FetchGuard::answerKey(const std::string& url, const FetchHeaders& headers,
         }
         if (self) {
             // The demuxer may fail on the placeholder before it is done with the key: this
-            // is why, whatever segment comes whole meanwhile.
-            std::lock_guard lock(self->mutex_);
-            if (auto it = self->failedKeys_.find(url); it != self->failedKeys_.end()) {
-                self->relay_->notePlaylistFailure(it->second.first, it->second.second);
-                self->segmentNoted_ = false;
+            // is why, whatever segment comes whole meanwhile. Noted with the guard's lock
+            // let go: the relay's lock is never taken under it.
+            std::optional<std::pair<MediaErrorCode, std::string>> failure;
+            {
+                std::lock_guard lock(self->mutex_);
+                if (auto it = self->failedKeys_.find(url); it != self->failedKeys_.end()) {
+                    failure = it->second;
+                    self->segmentNoted_ = false;
+                }
             }
+            if (failure) self->relay_->notePlaylistFailure(failure->first, failure->second);
         }
         done(PlaylistAnswer{200, {}, std::string(16, '\0')});
     });
@@ -586,6 +592,8 @@ void FetchGuard::segmentFinished(const std::string& url, GObject* message) {
     }
     std::string description;
     bool refuseNow = false;
+    // What the relay is told, once the guard's lock is let go.
+    std::optional<std::pair<MediaErrorCode, std::string>> note;
     {
         std::lock_guard lock(mutex_);
         bool map = maps_.count(url) > 0;
@@ -600,13 +608,14 @@ void FetchGuard::segmentFinished(const std::string& url, GObject* message) {
         refuseNow = (map && empty) || refusedInARow_ >= kRefusalsInARow;
         if (!cause.empty()) {
             // What the demuxer says when it gives up on its segments names none: this is why.
-            relay_->notePlaylistFailure(code, description);
+            note.emplace(code, description);
             segmentNoted_ = true;
         } else if (whole && segmentNoted_) {
-            relay_->notePlaylistFailure(MediaErrorCode::Unknown, {});
+            note.emplace(MediaErrorCode::Unknown, std::string());
             segmentNoted_ = false;
         }
     }
+    if (note) relay_->notePlaylistFailure(note->first, std::move(note->second));
     if (refuseNow) refuse(code, description);
 }
 

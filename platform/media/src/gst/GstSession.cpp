@@ -1,16 +1,12 @@
 #include "GstSession.h"
-#include "GstDemuxerSession.h"
 #include "GstFetchGuard.h"
-#include "GstPlaylistCheck.h"
 #include "GstTrust.h"
 #include "QuotedURI.h"
-#include "TlsProbe.h"
 
 #include <gio/gio.h>
 #include <gst/video/video.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -19,7 +15,6 @@
 #include <functional>
 #include <mutex>
 #include <random>
-#include <thread>
 #include <vector>
 
 #include <poll.h>
@@ -33,162 +28,12 @@ namespace media::gstimpl {
 
 namespace {
 
-/// Seconds a handshake that looks into a failed secure connection may take.
-constexpr unsigned kTlsProbeTimeout = 5;
-
 /// Seconds a teardown waits for the demuxer's playlist and key reads to end: the service
 /// answers each at once when its item ends, so they end within moments; one that does not
 /// (a downloader stuck elsewhere) is left to the teardown as before, within its bound.
 constexpr double kReadsEndBound = 1.0;
 
-bool insideAdaptiveDemuxer(GstElement* element) {
-    for (GstObject* o = GST_OBJECT_PARENT(element); o; o = GST_OBJECT_PARENT(o)) {
-        if (!GST_IS_ELEMENT(o)) continue;
-        GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(o));
-        if (factory && std::string(GST_OBJECT_NAME(factory)).find("demux2") != std::string::npos) return true;
-    }
-    return false;
-}
-
-GstPadProbeReturn countBytes(GstPad*, GstPadProbeInfo* info, gpointer data) {
-    auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
-    if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
-        relay->bytes.fetch_add(gst_buffer_get_size(GST_PAD_PROBE_INFO_BUFFER(info)));
-    } else if (info->type & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
-        relay->bytes.fetch_add(gst_buffer_list_calculate_size(GST_PAD_PROBE_INFO_BUFFER_LIST(info)));
-    }
-    return GST_PAD_PROBE_OK;
-}
-
-/// Counts the bytes the pipeline's own source reads and keeps the first few.
-GstPadProbeReturn readSourceHead(GstPad*, GstPadProbeInfo* info, gpointer data) {
-    auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
-    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-    if (!buffer) return GST_PAD_PROBE_OK;
-    constexpr std::size_t kHead = 16;
-    if (relay->sourceBytes.fetch_add(gst_buffer_get_size(buffer)) < kHead) {
-        std::lock_guard lock(relay->mutex);
-        char head[kHead];
-        std::size_t have = relay->sourceHead.size();
-        if (have < kHead)
-            relay->sourceHead.append(head, gst_buffer_extract(buffer, 0, head, kHead - have));
-    }
-    return GST_PAD_PROBE_OK;
-}
-
-/// The https URL an HTTP source element reads, or "" for anything else.
-std::string httpsLocationOf(GstObject* element) {
-    std::string url = locationOf(element);
-    return g_ascii_strncasecmp(url.c_str(), "https://", 8) == 0 ? url : std::string();
-}
-
-// The adaptive demuxer downloads segments itself and hands each track's bytes to a
-// parsing bin of its own: the sink pads of those bins see every byte of every segment.
-void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
-    GstElementFactory* factory = gst_element_get_factory(element);
-    if (!factory) return;
-    std::string name = GST_OBJECT_NAME(factory);
-    auto& relay = *static_cast<std::shared_ptr<Relay>*>(data);
-    if (name == "urisourcebin") {
-        // Before the source bin makes a demuxer: its HTTP session is known as it is made.
-        knowDemuxerSessions();
-        // A progressive file is otherwise demuxed inside the source bin and buffered per
-        // elementary stream in a queue of its own; the engine (1.22) can crash in the
-        // decoder bin when that queue's thread delivers the end of the streams while the
-        // decoder bin is tearing its inputs down. Without that buffering the demuxer's own
-        // thread delivers them. Adaptive streams are unaffected: their demuxer buffers and
-        // reports buffering itself.
-        g_object_set(element, "use-buffering", FALSE, nullptr);
-        return;
-    }
-    if (name == "souphttpsrc" && !insideAdaptiveDemuxer(element)) {
-        // The item's URL: what its answer was, when nothing could make it out.
-        if (GstPad* pad = gst_element_get_static_pad(element, "src")) {
-            gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, readSourceHead,
-                              new std::shared_ptr<Relay>(relay), deleteRelayHandle);
-            gst_object_unref(pad);
-        }
-        return;
-    }
-    if (name == "hlsdemux2") {
-        checkPlaylistsEntering(element, relay);
-        std::lock_guard lock(relay->mutex);
-        if (!relay->demuxer) relay->demuxer = GST_ELEMENT(gst_object_ref(element));
-        return;
-    }
-    if (name != "parsebin" || !insideAdaptiveDemuxer(element)) return;
-    guardSegmentsEntering(element, relay);
-    if (GstPad* pad = gst_element_get_static_pad(element, "sink")) {
-        gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST), countBytes,
-                          new std::shared_ptr<Relay>(*static_cast<std::shared_ptr<Relay>*>(data)), deleteRelayHandle);
-        gst_object_unref(pad);
-    }
-}
-
 }  // namespace
-
-void deleteRelayHandle(gpointer data) { delete static_cast<std::shared_ptr<Relay>*>(data); }
-
-std::string locationOf(GstObject* element) {
-    if (!element || !G_IS_OBJECT(element)) return {};
-    GParamSpec* property = g_object_class_find_property(G_OBJECT_GET_CLASS(element), "location");
-    if (!property || property->value_type != G_TYPE_STRING) return {};
-    gchar* location = nullptr;
-    g_object_get(element, "location", &location, nullptr);
-    std::string url = location ? location : "";
-    g_free(location);
-    return url;
-}
-
-void Relay::postRefusal(MediaErrorCode code, std::string description) {
-    if (closed.load()) return;
-    std::weak_ptr<GstSession> weak = session;
-    fnd::RunLoop::main()->post([weak, code, description] {
-        if (auto s = weak.lock()) s->refuse(makeMediaError(code, description));
-    });
-}
-
-rt::Ref<rt::Error> playlistFailureError(MediaErrorCode code, const std::string& description) {
-    // The kind of the origin's answer travels as the underlying error, where a host looks
-    // for it beneath the item's failure; in words of its own, so that a host showing both
-    // does not show the same URL and answer twice.
-    const char* kind;
-    switch (code) {
-        case MediaErrorCode::ResourceNotFound: kind = "The origin does not have what was asked for."; break;
-        case MediaErrorCode::AccessDenied: kind = "The origin refused access."; break;
-        case MediaErrorCode::CannotConnect: kind = "The origin could not be reached."; break;
-        default: kind = "The origin gave no answer that could be played."; break;
-    }
-    rt::Dictionary info{{rt::Value(rt::Error::LocalizedDescriptionKey), rt::Value(description)},
-                        {rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(makeMediaError(code, kind))}};
-    return rt::Error::make(MediaErrorDomain, static_cast<long long>(code), info);
-}
-
-void Relay::postPlaylistFailure(MediaErrorCode code, std::string description) {
-    if (closed.load()) return;
-    std::weak_ptr<GstSession> weak = session;
-    fnd::RunLoop::main()->post([weak, code, description] {
-        if (auto s = weak.lock()) s->refuse(playlistFailureError(code, description));
-    });
-}
-
-void Relay::notePlaylistFailure(MediaErrorCode code, std::string description) {
-    std::lock_guard lock(mutex);
-    playlistFailure_ = {code, std::move(description)};
-}
-
-std::pair<MediaErrorCode, std::string> Relay::playlistFailure() {
-    std::lock_guard lock(mutex);
-    return playlistFailure_;
-}
-
-void Relay::postErrorLogEvent(std::string url, MediaErrorCode code, std::string description) {
-    if (closed.load()) return;
-    std::weak_ptr<GstSession> weak = session;
-    fnd::RunLoop::main()->post([weak, url, code, description] {
-        if (auto s = weak.lock()) s->logError(url, code, description);
-    });
-}
 
 GstSession::GstSession(std::string url, GstEngine::Options options)
     : url_(std::move(url)), options_(options), relay_(std::make_shared<Relay>()) {}
@@ -266,8 +111,7 @@ rt::Ref<rt::Error> GstSession::start() {
     }
     trust_ = trust;
     g_signal_connect(pipeline_, "source-setup", G_CALLBACK(onSourceSetup), trust);
-    g_signal_connect_data(pipeline_, "deep-element-added", G_CALLBACK(onDeepElementAdded), new std::shared_ptr<Relay>(relay_),
-                          [](gpointer data, GClosure*) { deleteRelayHandle(data); }, GConnectFlags(0));
+    watchElementsAdded(pipeline_, relay_);
     GstBus* bus = gst_element_get_bus(pipeline_);
     gst_bus_set_sync_handler(bus, onBusMessage, new std::shared_ptr<Relay>(relay_), deleteRelayHandle);
     gst_object_unref(bus);
@@ -347,19 +191,21 @@ void GstSession::releasePipeline() {
     commands_.close();
     relay_->closed = true;
     if (frameSource_) fnd::RunLoop::main()->removeSource(std::exchange(frameSource_, 0));
+    GstElement* demuxer = nullptr;
     {
         std::lock_guard lock(relay_->mutex);
         relay_->latestFrame = nullptr;
         absorbDirectPictures(true);
         relay_->outlet = nullptr;
         relay_->memory = nullptr;
-        if (relay_->demuxer) {
-            // Nothing the item's demuxer was downloading goes on without the item.
-            FetchGuard::stopDownloads(relay_->demuxer);
-            readsEnded = FetchGuard::readsEnded(relay_->demuxer, kReadsEndBound);
-            gst_object_unref(relay_->demuxer);
-        }
-        relay_->demuxer = nullptr;
+        demuxer = std::exchange(relay_->demuxer, nullptr);
+    }
+    if (demuxer) {
+        // Nothing the item's demuxer was downloading goes on without the item. Out of
+        // the relay's lock: the guard's lock is taken first where both are held.
+        FetchGuard::stopDownloads(demuxer);
+        readsEnded = FetchGuard::readsEnded(demuxer, kReadsEndBound);
+        gst_object_unref(demuxer);
     }
     // The pipeline holds the sinks: dropping these references first leaves the last one,
     // and with it every element's end, to the teardown thread.
@@ -443,77 +289,6 @@ void GstSession::finishLoad(rt::Ref<rt::Error> error) {
     done(std::move(error), error ? AssetInfo{} : info());
 }
 
-void GstSession::failWith(rt::Ref<rt::Error> error, GstObject* brokenSource) {
-    if (gone()) return;
-    phase_ = Phase::Failed;
-    // Read before the pipeline (which holds the source) goes.
-    std::string secureURL = brokenSource ? httpsLocationOf(brokenSource) : std::string();
-    // Answers every seek NO.
-    releasePipeline();
-    if (loadTimer_) loadTimer_->invalidate();
-    if (!secureURL.empty()) {
-        reportAfterCheckingTls(std::move(error), secureURL);
-        return;
-    }
-    reportFailure(error);
-}
-
-void GstSession::refuse(rt::Ref<rt::Error> error) { failWith(std::move(error)); }
-
-rt::Ref<rt::Error> GstSession::notedFailure() {
-    auto [code, cause] = relay_->playlistFailure();
-    return cause.empty() ? nullptr : playlistFailureError(code, cause);
-}
-
-void GstSession::logError(const std::string& url, MediaErrorCode code, const std::string& description) {
-    auto item = item_.lock();
-    if (!item || gone()) return;
-    auto event = rt::make<ErrorLogEvent>();
-    event->date = fnd::RunLoop::main()->clock().date();
-    event->URI = url;
-    event->serverAddress = stats_->serverAddress;
-    event->playbackSessionID = stats_->playbackSessionID;
-    event->errorDomain = MediaErrorDomain;
-    event->errorStatusCode = static_cast<long long>(code);
-    event->errorComment = description;
-    item->engineErrorLogEvent(event);
-}
-
-void GstSession::reportFailure(const rt::Ref<rt::Error>& error) {
-    failure_ = error;
-    if (readyTimer_) readyTimer_->invalidate();
-    finishLoad(error);
-    if (auto item = item_.lock()) item->engineDidFail(error);
-}
-
-void GstSession::reportAfterCheckingTls(rt::Ref<rt::Error> error, const std::string& url) {
-    // The HTTP source says only that its stream broke. Shaking hands with the server
-    // again, with the same trust, tells a refused certificate (and why) apart from a
-    // server that cannot be reached; the failure is reported once that is known.
-    GTlsDatabase* database = trust_ ? trust_ : systemTrust();
-    if (database) g_object_ref(database);
-    std::weak_ptr<GstSession> weak = weak_from_this();
-    std::thread([weak, error, url, database] {
-        TlsProbeResult probe = probeTls(url, database, kTlsProbeTimeout);
-        if (database) g_object_unref(database);
-        fnd::RunLoop::main()->post([weak, error, url, probe] {
-            auto s = weak.lock();
-            if (!s || s->phase_ == Phase::Closed) return;
-            if (!probe.reached || probe.reason.empty()) {
-                s->reportFailure(error);
-                return;
-            }
-            std::string reason = probe.reason;
-            reason[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(reason[0])));
-            auto cause = makeMediaError(MediaErrorCode::SecureConnectionFailed, reason + ".");
-            rt::Dictionary info = error->userInfo();
-            info.set(rt::Value(rt::Error::LocalizedDescriptionKey),
-                     rt::Value("\"" + quotedURI(url) + "\": cannot connect securely to the server (" + probe.reason + ")"));
-            info.set(rt::Value(rt::Error::UnderlyingErrorKey), rt::Value(cause));
-            s->reportFailure(rt::Error::make(error->domain(), error->code(), info));
-        });
-    }).detach();
-}
 
 void GstSession::markPrerolled() {
     phase_ = Phase::Prerolled;
@@ -596,67 +371,6 @@ void GstSession::queryDuration() {
     gst_query_unref(query);
     live_ = true;
     duration_ = Time::indefinite();
-}
-
-void GstSession::accountWatched() {
-    if (playingSince_ >= 0) {
-        stats_->durationWatched += nowSeconds() - playingSince_;
-        playingSince_ = -1;
-    }
-}
-
-void GstSession::refreshAccessLog(AccessLogEvent& event) {
-    if (playingSince_ >= 0) {
-        accountWatched();
-        if (requested_ == GST_STATE_PLAYING) playingSince_ = nowSeconds();
-    }
-    long long stalls = event.numberOfStalls;  // counted by the item
-    auto keep = event.URI;
-    event.URI = stats_->URI.empty() ? keep : stats_->URI;
-    event.serverAddress = stats_->serverAddress;
-    event.playbackStartDate = stats_->playbackStartDate;
-    event.playbackSessionID = stats_->playbackSessionID;
-    event.playbackType = stats_->playbackType;
-    event.startupTime = stats_->startupTime;
-    // The pipeline's own request for the item's URL, and every request of its demuxer.
-    event.numberOfMediaRequests = static_cast<long long>(relay_->mediaRequests.load()) + (stats_->URI.empty() ? 0 : 1);
-    event.durationWatched = stats_->durationWatched;
-    event.numberOfStalls = stalls;
-    event.numberOfBytesTransferred = static_cast<long long>(relay_->bytes.load());
-    event.observedBitrateStandardDeviation = stats_->observedBitrateStandardDeviation;
-    // What the demuxer measures: its download bandwidth, and how far ahead of the
-    // position it holds media, which gives the media time the bytes carry.
-    double bytes = static_cast<double>(relay_->bytes.load());
-    GstElement* demuxer = nullptr;
-    {
-        std::lock_guard lock(relay_->mutex);
-        if (relay_->demuxer) demuxer = GST_ELEMENT(gst_object_ref(relay_->demuxer));
-    }
-    if (demuxer) {
-        guint bandwidth = 0;
-        guint64 videoLevel = 0, audioLevel = 0;
-        g_object_get(demuxer, "current-bandwidth", &bandwidth, "current-level-time-video", &videoLevel,
-                     "current-level-time-audio", &audioLevel, nullptr);
-        gst_object_unref(demuxer);
-        double ahead = std::max(videoLevel, audioLevel) / 1e9;
-        double media = currentTime().toSeconds() + ahead;
-        if (duration_.isNumeric()) media = std::min(media, duration_.toSeconds());
-        if (bandwidth > 0) {
-            stats_->observedBitrate = bandwidth;
-            stats_->observedMaxBitrate = std::max(stats_->observedMaxBitrate, double(bandwidth));
-            stats_->observedMinBitrate = stats_->observedMinBitrate > 0 ? std::min(stats_->observedMinBitrate, double(bandwidth)) : bandwidth;
-            stats_->transferDuration = bytes * 8 / bandwidth;
-        }
-        if (media > stats_->segmentsDownloadedDuration) stats_->segmentsDownloadedDuration = media;
-    }
-    event.observedBitrate = stats_->observedBitrate;
-    event.observedMaxBitrate = stats_->observedMaxBitrate;
-    event.observedMinBitrate = stats_->observedMinBitrate;
-    event.transferDuration = stats_->transferDuration;
-    event.segmentsDownloadedDuration = stats_->segmentsDownloadedDuration;
-    event.indicatedBitrate = stats_->segmentsDownloadedDuration > 0 ? bytes * 8.0 / stats_->segmentsDownloadedDuration : 0;
-    event.switchBitrate = event.indicatedBitrate;
-    event.numberOfDroppedVideoFrames = dropped_;
 }
 
 }  // namespace media::gstimpl

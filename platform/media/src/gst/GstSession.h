@@ -45,6 +45,12 @@ rt::Ref<rt::Error> playlistFailureError(MediaErrorCode code, const std::string& 
 GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer relayHandle);
 /// The URL a source element reads (its "location"), or "" for an element without one.
 std::string locationOf(GstObject* element);
+/// The https URL an HTTP source element reads, or "" for anything else.
+std::string httpsLocationOf(GstObject* element);
+/// Counts the bytes the item's source and the demuxer's segments carry, guards the
+/// demuxer's playlists and segments, and knows its HTTP session, as the pipeline makes
+/// each element.
+void watchElementsAdded(GstElement* pipeline, const std::shared_ptr<Relay>& relay);
 /// Sets the sinks' formats and hands their pictures and cues to the relay.
 void connectOutputs(GstElement* videoSink, GstElement* textSink, const std::shared_ptr<Relay>& relay);
 
