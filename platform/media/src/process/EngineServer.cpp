@@ -46,8 +46,11 @@ public:
     /// `now`: from any thread, this report and those before it leave at once.
     void send(const Writer& w, int fd, bool now);
 
+    /// A picture handed over on the main loop (the first, one after a seek or a size
+    /// change) leaves at once, with what the turn said before it: the rest of the turn
+    /// (the pipeline's bus messages, a rate change) would otherwise hold it back.
     void offerFrame(rt::Ref<VideoFrame> frame) override {
-        if (channel_) channel_->offer(std::move(frame), position(), false);
+        if (channel_ && channel_->offer(std::move(frame), position(), false)) flushNow();
     }
 
     std::shared_ptr<PlayerItem::FrameMemory> frameMemory() override {
@@ -112,6 +115,9 @@ public:
     }
 
     bool isAttached() const { return item_ != nullptr; }
+
+    /// What this turn has said so far leaves now.
+    void flushNow();
 
     /// The host's rate: what this turn has said so far leaves first, as setting the
     /// pipeline playing holds the loop for 0.3-3 ms.
@@ -544,6 +550,8 @@ private:
 };
 
 void ServedItem::send(const Writer& w, int fd, bool now) { server_.send(w.addressedTo(id_), fd, now); }
+
+void ServedItem::flushNow() { server_.flush(); }
 
 void ServedItem::setRate(double rate) {
     // The host's first rate tends to come just as its item's first picture and readiness
