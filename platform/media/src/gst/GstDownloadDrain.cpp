@@ -37,7 +37,7 @@ bool DownloadDrain::queued(GObject* message, bool read) {
         if (!context_ && !nowhere) context_ = g_main_context_ref_thread_default();
         // One sent nowhere is counted too: it ends at once, but on the loops all the same.
         ++alive_;
-        lastQueued_ = std::chrono::steady_clock::now();
+        lastActivity_ = std::chrono::steady_clock::now();
         read = read && !nowhere;
         if (read) ++reads_;
     }
@@ -49,6 +49,7 @@ bool DownloadDrain::queued(GObject* message, bool read) {
             if (auto drain = weak->lock()) {
                 std::lock_guard lock(drain->mutex_);
                 --drain->alive_;
+                drain->lastActivity_ = std::chrono::steady_clock::now();
                 drain->changed_.notify_all();
             }
             delete weak;
@@ -97,14 +98,15 @@ void DownloadDrain::drain(double readSeconds, double restSeconds) {
                      std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(restSeconds));
     GMainContext* context = nullptr;
     {
-        // Gone, and nothing asked for a moment: what fails at once is retried at once.
+        // Gone, and nothing asked for nor ended for a moment: the demuxer retries a
+        // download that failed 10 ms after its end, a few times, then gives up on it.
         std::unique_lock lock(mutex_);
         while (std::chrono::steady_clock::now() < restBound) {
             if (alive_ > 0) {
                 changed_.wait_until(lock, restBound);
                 continue;
             }
-            auto quietUntil = lastQueued_ + kQuiet;
+            auto quietUntil = lastActivity_ + kQuiet;
             if (std::chrono::steady_clock::now() >= quietUntil) break;
             changed_.wait_until(lock, std::min(quietUntil, restBound));
         }

@@ -61,9 +61,11 @@ private:
     /// Requests of the demuxer's not yet freed.
     int alive_ = 0;
     bool draining_ = false;
-    std::chrono::steady_clock::time_point lastQueued_;
-    /// How long nothing is asked for before the demuxer is taken to have stopped asking.
-    static constexpr std::chrono::milliseconds kQuiet{30};
+    /// When a request was last queued or gone.
+    std::chrono::steady_clock::time_point lastActivity_;
+    /// How long nothing is asked for nor ends before the demuxer is taken to have stopped
+    /// asking: well past its 10-ms wait before a retry.
+    static constexpr std::chrono::milliseconds kQuiet{100};
     /// The context the demuxer's downloads run on, held from its first request until the
     /// drain is over (never past it: it is the demuxer's to free).
     GMainContext* context_ = nullptr;
