@@ -123,6 +123,7 @@ FetchGuard::FetchGuard(std::shared_ptr<Relay> relay)
     : relay_(std::move(relay)),
       meter_(std::make_shared<SegmentMeter>()),
       transport_(std::make_shared<PlaylistTransport>()),
+      drain_(std::make_shared<DownloadDrain>()),
       handOver_(kMostHandedOver) {}
 
 void FetchGuard::stop() {
@@ -142,14 +143,10 @@ void FetchGuard::stopDownloads(GstElement* demuxer) {
     if (auto guard = guardOf(demuxer)) guard->stop();
 }
 
-std::function<void()> FetchGuard::readsEnded(GstElement* demuxer, double seconds) {
+std::function<void()> FetchGuard::downloadsEnded(GstElement* demuxer, double readSeconds, double restSeconds) {
     auto guard = guardOf(demuxer);
     if (!guard) return [] {};
-    return [guard, seconds] {
-        std::unique_lock lock(guard->mutex_);
-        guard->readEnded_.wait_for(lock, std::chrono::duration<double>(seconds),
-                                   [&] { return guard->readsUnderWay_ <= 0; });
-    };
+    return [drain = guard->drain_, readSeconds, restSeconds] { drain->drain(readSeconds, restSeconds); };
 }
 
 void FetchGuard::learnKeys(const std::set<std::string>& keys) {
@@ -404,7 +401,7 @@ bool FetchGuard::checkRefreshed() {
         // A read under way is the demuxer still asking, however long its answer takes,
         // unless one has failed since the last passed: the demuxer then asks on and on
         // without ever being given a playlist.
-        if (readsUnderWay_ > 0 && liveFailure_.second.empty()) return true;
+        if (drain_->readsUnderWay() > 0 && liveFailure_.second.empty()) return true;
         std::string last = liveFailure_.second;
         if (last.empty()) {
             auto window = windowEnds_.find(liveURL_);
@@ -469,23 +466,15 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
     const char* method = soup ? soup->method(message) : nullptr;
     bool get = soup && method && std::string(method) == "GET";
     bool playlist = get && !soup->featureDisabled(message, soup->contentDecoderType());
-    if (!playlist && get && owner->isKey(uri)) {
+    bool key = !playlist && get && owner->isKey(uri);
+    // Once the item's pipeline is on its way down, what the demuxer asks for goes nowhere.
+    if (owner->drain_->queued(message, playlist || key)) return;
+    if (key) {
         owner->watchKey(message, uri);
     } else if (!playlist) {
         owner->watchSegment(message, uri);
         return;
     }
-    {
-        std::lock_guard lock(owner->mutex_);
-        ++owner->readsUnderWay_;
-    }
-    g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject*, gpointer data) {
-                              auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock();
-                              if (!guard) return;
-                              std::lock_guard lock(guard->mutex_);
-                              if (--guard->readsUnderWay_ == 0) guard->readEnded_.notify_all();
-                          }),
-                          new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
     FetchHeaders headers;
     if (soup)
         soup->headersForeach(
