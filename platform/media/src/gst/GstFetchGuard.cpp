@@ -44,6 +44,17 @@ GQuark gotBodyQuark() {
 
 void freeWeakGuard(gpointer data, GClosure*) { delete static_cast<std::weak_ptr<FetchGuard>*>(data); }
 
+/// FetchGuard::setSegmentNoteHook's hook, set on one thread and called on others.
+std::mutex& segmentNoteHookMutex() {
+    static auto* m = new std::mutex;
+    return *m;
+}
+
+std::function<void()>& segmentNoteHook() {
+    static auto* hook = new std::function<void()>;
+    return *hook;
+}
+
 /// The guard of `demuxer`, if it has one.
 std::shared_ptr<FetchGuard> guardOf(GstElement* demuxer) {
     std::lock_guard lock(registryMutex());
@@ -451,6 +462,11 @@ void FetchGuard::refusePlaylist(MediaErrorCode code, std::string description) {
     stop();
 }
 
+void FetchGuard::setSegmentNoteHook(std::function<void()> hook) {
+    std::lock_guard lock(segmentNoteHookMutex());
+    segmentNoteHook() = std::move(hook);
+}
+
 void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
     // Only a guarded demuxer's own session: never a host's, nor the guards' own.
     std::shared_ptr<FetchGuard> owner;
@@ -615,7 +631,15 @@ void FetchGuard::segmentFinished(const std::string& url, GObject* message) {
             segmentNoted_ = false;
         }
     }
-    if (note) relay_->notePlaylistFailure(note->first, std::move(note->second));
+    if (note) {
+        std::function<void()> hook;
+        {
+            std::lock_guard lock(segmentNoteHookMutex());
+            hook = segmentNoteHook();
+        }
+        if (hook) hook();
+        relay_->notePlaylistFailure(note->first, std::move(note->second));
+    }
     if (refuseNow) refuse(code, description);
 }
 
