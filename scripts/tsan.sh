@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 source scripts/ccache-env.sh
 cmake --preset tsan -DZID_UNITY="${ZID_UNITY:-OFF}" >/dev/null
-cmake --build build/tsan -j "$(nproc)" --target fnd_tests RudoreVaz_tests
+cmake --build build/tsan -j "$(nproc)" --target fnd_tests RudoreVaz_tests media_tests
 [ "${1:-}" != build ] || exit 0
 
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
