@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "GstDemuxerSession.h"
+#include "GstHandOver.h"
 #include "GstPlaylistCheck.h"
 #include "GstPlaylistServer.h"
 #include "GstSession.h"
@@ -42,7 +43,10 @@ GQuark gotBodyQuark() {
     return quark;
 }
 
-void freeWeakGuard(gpointer data, GClosure*) { delete static_cast<std::weak_ptr<FetchGuard>*>(data); }
+void freeWeakGuard(gpointer data, GClosure*) {
+    takenOver(data);
+    delete static_cast<std::weak_ptr<FetchGuard>*>(data);
+}
 
 /// FetchGuard::setSegmentNoteHook's hook, set on one thread and called on others.
 std::mutex& segmentNoteHookMutex() {
@@ -496,12 +500,12 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
         ++owner->readsUnderWay_;
     }
     g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject*, gpointer data) {
-                              auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock();
+                              auto guard = handedData<std::weak_ptr<FetchGuard>>(data)->lock();
                               if (!guard) return;
                               std::lock_guard lock(guard->mutex_);
                               if (--guard->readsUnderWay_ == 0) guard->readEnded_.notify_all();
                           }),
-                          new std::weak_ptr<FetchGuard>(owner), freeWeakGuard, GConnectFlags(0));
+                          handOver(new std::weak_ptr<FetchGuard>(owner)), freeWeakGuard, GConnectFlags(0));
     FetchHeaders headers;
     if (soup)
         soup->headersForeach(
@@ -544,9 +548,14 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
         message, "restarted", G_CALLBACK(+[](GObject* restarted, gpointer data) {
             std::string to = messageURI(restarted);
             PlaylistServer* service = PlaylistServer::shared();
+            Handling handling(data);
             if (!to.empty() && service && !service->serves(to)) (*static_cast<Turn*>(data))(restarted, to);
         }),
-        new Turn(turn), [](gpointer data, GClosure*) { delete static_cast<Turn*>(data); }, GConnectFlags(0));
+        handOver(new Turn(turn)),
+        [](gpointer data, GClosure*) {
+            takenOver(data);
+            delete static_cast<Turn*>(data);
+        }, GConnectFlags(0));
 }
 
 void FetchGuard::watchKey(GObject* message, const std::string& uri) {
@@ -557,10 +566,15 @@ void FetchGuard::watchKey(GObject* message, const std::string& uri) {
     };
     g_signal_connect_data(
         message, "finished", G_CALLBACK(+[](GObject*, gpointer data) {
+            Handling handling(data);
             auto* key = static_cast<Key*>(data);
             if (auto guard = key->guard.lock()) guard->keyTaken(key->url);
         }),
-        new Key{weak_from_this(), uri}, [](gpointer data, GClosure*) { delete static_cast<Key*>(data); },
+        handOver(new Key{weak_from_this(), uri}),
+        [](gpointer data, GClosure*) {
+            takenOver(data);
+            delete static_cast<Key*>(data);
+        },
         GConnectFlags(0));
 }
 
@@ -572,11 +586,11 @@ void FetchGuard::watchSegment(GObject* message, const std::string& uri) {
                      }),
                      nullptr);
     g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject* finished, gpointer data) {
-                              auto guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock();
+                              auto guard = handedData<std::weak_ptr<FetchGuard>>(data)->lock();
                               if (!guard) return;
                               guard->segmentFinished(guard->meter_->finished(finished), finished);
                           }),
-                          new std::weak_ptr<FetchGuard>(weak_from_this()), freeWeakGuard, GConnectFlags(0));
+                          handOver(new std::weak_ptr<FetchGuard>(weak_from_this())), freeWeakGuard, GConnectFlags(0));
 }
 
 void FetchGuard::segmentFinished(const std::string& url, GObject* message) {

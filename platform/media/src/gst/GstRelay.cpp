@@ -1,10 +1,18 @@
 #include "GstSession.h"
+#include "GstHandOver.h"
 
 #include <media/MediaErrors.h>
 
 namespace media::gstimpl {
 
-void deleteRelayHandle(gpointer data) { delete static_cast<std::shared_ptr<Relay>*>(data); }
+gpointer newRelayHandle(const std::shared_ptr<Relay>& relay) { return handOver(new std::shared_ptr<Relay>(relay)); }
+
+Relay* relayOf(gpointer handle) { return handedData<std::shared_ptr<Relay>>(handle)->get(); }
+
+void deleteRelayHandle(gpointer data) {
+    takenOver(data);
+    delete static_cast<std::shared_ptr<Relay>*>(data);
+}
 
 std::string locationOf(GstObject* element) {
     if (!element || !G_IS_OBJECT(element)) return {};

@@ -36,7 +36,10 @@ inline Time fromClockTime(gint64 ns) {
     return Time{ns / 1000, 1'000'000, Time::Valid};
 }
 
-/// Frees a `new std::shared_ptr<Relay>` handed to GStreamer as callback data.
+/// The relay as callback data handed to GStreamer (a shared reference of its own), the
+/// relay a callback is given it with, and its end (GStreamer's destroy notify).
+gpointer newRelayHandle(const std::shared_ptr<Relay>& relay);
+Relay* relayOf(gpointer handle);
 void deleteRelayHandle(gpointer data);
 /// The error of an item that failed on a playlist: `description` names it and what
 /// happened, in the error and in its underlying error.
