@@ -500,7 +500,11 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
         ++owner->readsUnderWay_;
     }
     g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject*, gpointer data) {
-                              auto guard = handedData<std::weak_ptr<FetchGuard>>(data)->lock();
+                              std::shared_ptr<FetchGuard> guard;
+                              {
+                                  Handling handling(data);
+                                  guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock();
+                              }
                               if (!guard) return;
                               std::lock_guard lock(guard->mutex_);
                               if (--guard->readsUnderWay_ == 0) guard->readEnded_.notify_all();
@@ -586,7 +590,11 @@ void FetchGuard::watchSegment(GObject* message, const std::string& uri) {
                      }),
                      nullptr);
     g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject* finished, gpointer data) {
-                              auto guard = handedData<std::weak_ptr<FetchGuard>>(data)->lock();
+                              std::shared_ptr<FetchGuard> guard;
+                              {
+                                  Handling handling(data);
+                                  guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock();
+                              }
                               if (!guard) return;
                               guard->segmentFinished(guard->meter_->finished(finished), finished);
                           }),

@@ -29,15 +29,6 @@ inline void takenOver(const void* data) {
 #endif
 }
 
-/// `data`, taken over for the call, and handed on for whoever frees it.
-template <class T>
-T* handedData(void* data) {
-    takenOver(data);
-    auto* typed = static_cast<T*>(data);
-    handedOver(data);
-    return typed;
-}
-
 /// For the length of a callback that uses `data` throughout: taken over at its start,
 /// handed on at its end for whoever uses or frees it next.
 class Handling {

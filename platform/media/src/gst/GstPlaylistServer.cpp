@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "GstFetchGuard.h"
+#include "GstHandOver.h"
 
 namespace media::gstimpl {
 
@@ -157,11 +158,15 @@ void PlaylistServer::post(std::function<void()> work) {
     g_source_set_callback(
         idle,
         +[](gpointer data) -> gboolean {
+            Handling handling(data);
             (*static_cast<std::function<void()>*>(data))();
             return G_SOURCE_REMOVE;
         },
-        new std::function<void()>(std::move(work)),
-        +[](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+        handOver(new std::function<void()>(std::move(work))),
+        +[](gpointer data) {
+            takenOver(data);
+            delete static_cast<std::function<void()>*>(data);
+        });
     g_source_attach(idle, context_);
     g_source_unref(idle);
 }

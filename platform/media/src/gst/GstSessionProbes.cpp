@@ -21,7 +21,7 @@ bool insideAdaptiveDemuxer(GstElement* element) {
 }
 
 GstPadProbeReturn countBytes(GstPad*, GstPadProbeInfo* info, gpointer data) {
-    auto* relay = relayOf(data);
+    RelayCall relay(data);
     if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
         relay->bytes.fetch_add(gst_buffer_get_size(GST_PAD_PROBE_INFO_BUFFER(info)));
     } else if (info->type & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
@@ -32,7 +32,7 @@ GstPadProbeReturn countBytes(GstPad*, GstPadProbeInfo* info, gpointer data) {
 
 /// Counts the bytes the pipeline's own source reads and keeps the first few.
 GstPadProbeReturn readSourceHead(GstPad*, GstPadProbeInfo* info, gpointer data) {
-    auto* relay = relayOf(data);
+    RelayCall relay(data);
     GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
     if (!buffer) return GST_PAD_PROBE_OK;
     constexpr std::size_t kHead = 16;
