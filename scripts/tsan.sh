@@ -40,4 +40,4 @@ media=(
   GstMediaTest.AnEncryptionKeyAnsweredNotFoundFailsTheItemWithoutGStreamerCriticals
 )
 filter=$(IFS=:; echo "${media[*]}")
-(cd build/tsan/tests/platform/media && timeout 600 ../../../../scripts/engine-test.sh ./media_tests --gtest_filter="$filter")
+(root=$PWD && cd build/tsan/tests/platform/media && timeout 600 "$root/scripts/engine-test.sh" ./media_tests --gtest_filter="$filter")
