@@ -1,4 +1,5 @@
 #include "GstDownloadDrain.h"
+#include "GstHandOver.h"
 
 #include <algorithm>
 #include <chrono>
@@ -18,6 +19,12 @@ void sendNowhere(GObject* message) {
         g_object_set(message, "uri", to, nullptr);
         g_uri_unref(to);
     }
+}
+
+/// Frees a drain's weak handle handed to GLib; the last thread that used it handed it on.
+void freeWeakDrain(gpointer data, GClosure*) {
+    takenOver(data);
+    delete static_cast<std::weak_ptr<DownloadDrain>*>(data);
 }
 
 }  // namespace
@@ -45,6 +52,7 @@ bool DownloadDrain::queued(GObject* message, bool read) {
     g_object_weak_ref(
         message,
         +[](gpointer data, GObject*) {
+            takenOver(data);
             auto* weak = static_cast<std::weak_ptr<DownloadDrain>*>(data);
             if (auto drain = weak->lock()) {
                 std::lock_guard lock(drain->mutex_);
@@ -54,29 +62,37 @@ bool DownloadDrain::queued(GObject* message, bool read) {
             }
             delete weak;
         },
-        new std::weak_ptr<DownloadDrain>(weak_from_this()));
+        handOver(new std::weak_ptr<DownloadDrain>(weak_from_this())));
     if (!read && !nowhere)
         g_signal_connect_data(
             message, "network-event",
             G_CALLBACK(+[](GObject*, GSocketClientEvent event, GIOStream* connection, gpointer data) {
                 if (event != G_SOCKET_CLIENT_CONNECTED || !G_IS_SOCKET_CONNECTION(connection)) return;
-                if (auto drain = static_cast<std::weak_ptr<DownloadDrain>*>(data)->lock())
-                    drain->connected(G_SOCKET_CONNECTION(connection));
+                std::shared_ptr<DownloadDrain> drain;
+                {
+                    Handling handling(data);
+                    drain = static_cast<std::weak_ptr<DownloadDrain>*>(data)->lock();
+                }
+                if (drain) drain->connected(G_SOCKET_CONNECTION(connection));
             }),
-            new std::weak_ptr<DownloadDrain>(weak_from_this()),
-            [](gpointer data, GClosure*) { delete static_cast<std::weak_ptr<DownloadDrain>*>(data); },
+            handOver(new std::weak_ptr<DownloadDrain>(weak_from_this())),
+            freeWeakDrain,
             GConnectFlags(0));
     if (read)
         g_signal_connect_data(
             message, "finished", G_CALLBACK(+[](GObject*, gpointer data) {
-                auto drain = static_cast<std::weak_ptr<DownloadDrain>*>(data)->lock();
+                std::shared_ptr<DownloadDrain> drain;
+                {
+                    Handling handling(data);
+                    drain = static_cast<std::weak_ptr<DownloadDrain>*>(data)->lock();
+                }
                 if (!drain) return;
                 std::lock_guard lock(drain->mutex_);
                 --drain->reads_;
                 drain->changed_.notify_all();
             }),
-            new std::weak_ptr<DownloadDrain>(weak_from_this()),
-            [](gpointer data, GClosure*) { delete static_cast<std::weak_ptr<DownloadDrain>*>(data); },
+            handOver(new std::weak_ptr<DownloadDrain>(weak_from_this())),
+            freeWeakDrain,
             GConnectFlags(0));
     return nowhere;
 }
@@ -148,15 +164,19 @@ void DownloadDrain::endOnDownloadThread() {
     // The idle holds the drain weakly: one never run (the loop stopped) holds nothing of
     // the context it is attached to.
     GSource* idle = g_idle_source_new();
-    g_source_set_callback(idle, endNow, new std::weak_ptr<DownloadDrain>(weak_from_this()),
-                          [](gpointer data) { delete static_cast<std::weak_ptr<DownloadDrain>*>(data); });
+    g_source_set_callback(idle, endNow, handOver(new std::weak_ptr<DownloadDrain>(weak_from_this())),
+                          [](gpointer data) { freeWeakDrain(data, nullptr); });
     g_source_attach(idle, context);
     g_source_unref(idle);
     g_main_context_unref(context);
 }
 
 gboolean DownloadDrain::endNow(gpointer data) {
-    auto drain = static_cast<std::weak_ptr<DownloadDrain>*>(data)->lock();
+    std::shared_ptr<DownloadDrain> drain;
+    {
+        Handling handling(data);
+        drain = static_cast<std::weak_ptr<DownloadDrain>*>(data)->lock();
+    }
     if (!drain) return G_SOURCE_REMOVE;
     std::lock_guard lock(drain->mutex_);
     for (auto& ref : drain->connections_)

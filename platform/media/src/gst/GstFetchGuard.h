@@ -116,6 +116,11 @@ public:
     /// The downloader's request hook: a request an HTTP session queued.
     static void onRequestQueued(GObject* session, GObject* message);
 
+    /// Called on the download thread as a finished segment's failure (or its clearing) is
+    /// about to be noted with the relay: a test holds the thread there to meet an item's
+    /// teardown. Nothing in the library sets one.
+    static void setSegmentNoteHook(std::function<void()> hook);
+
 private:
     explicit FetchGuard(std::shared_ptr<Relay> relay);
     void stop();

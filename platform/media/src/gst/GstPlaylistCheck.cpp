@@ -1,4 +1,5 @@
 #include "GstPlaylistCheck.h"
+#include "GstHandOver.h"
 
 #include <media/Asset.h>
 #include <rt/Format.h>
@@ -176,6 +177,7 @@ void append(PlaylistReader& reader, GstBuffer* buffer) {
 }
 
 GstPadProbeReturn readPlaylist(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+    Handling handling(data);
     auto* reader = static_cast<PlaylistReader*>(data);
     auto refuse = [&](MediaErrorCode code, std::string description) {
         // The demuxer never sees the end of this playlist, so never parses it.
@@ -404,8 +406,10 @@ void checkPlaylistsEntering(GstElement* demuxer, const std::shared_ptr<Relay>& r
         return true;
     });
     auto* reader = new PlaylistReader{guard, demuxer, {}, false, false};
-    gst_pad_add_probe(pad, types, readPlaylist, reader,
-                      [](gpointer data) { delete static_cast<PlaylistReader*>(data); });
+    gst_pad_add_probe(pad, types, readPlaylist, handOver(reader), [](gpointer data) {
+        takenOver(data);
+        delete static_cast<PlaylistReader*>(data);
+    });
     gst_object_unref(pad);
 }
 

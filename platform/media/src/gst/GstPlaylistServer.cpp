@@ -13,10 +13,11 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <condition_variable>
+#include <future>
 #include <cstring>
 
 #include "GstFetchGuard.h"
+#include "GstHandOver.h"
 
 namespace media::gstimpl {
 
@@ -124,25 +125,24 @@ PlaylistServer* PlaylistServer::shared() {
         }
         // Lives as long as the process, as its thread does.
         auto* made = new PlaylistServer(fd, rt::format("http://127.0.0.1:%d/", ntohs(address.sin_port)));
-        std::mutex started;
-        std::unique_lock wait(started);
-        std::condition_variable running;
-        bool up = false;
-        std::thread([made, &started, &running, &up] {
+        // The caller waits on a state the thread shares, not on anything of the caller's
+        // stack: the thread may still be telling it when the caller has gone on.
+        std::promise<void> running;
+        std::future<void> up = running.get_future();
+        std::thread([made, running = std::move(running)]() mutable {
             // Named, so that what it costs can be told apart from the process's other work.
             ::pthread_setname_np(::pthread_self(), "zid-playlists");
             g_main_context_push_thread_default(made->context_);
             made->listen();
             GMainLoop* loop = g_main_loop_new(made->context_, FALSE);
             {
-                std::lock_guard lock(started);
+                std::lock_guard lock(made->mutex_);
                 made->thread_ = std::this_thread::get_id();
-                up = true;
             }
-            running.notify_all();
+            running.set_value();
             g_main_loop_run(loop);
         }).detach();
-        running.wait(wait, [&] { return up; });
+        up.wait();
         return made;
     }();
     return server;
@@ -158,11 +158,15 @@ void PlaylistServer::post(std::function<void()> work) {
     g_source_set_callback(
         idle,
         +[](gpointer data) -> gboolean {
+            Handling handling(data);
             (*static_cast<std::function<void()>*>(data))();
             return G_SOURCE_REMOVE;
         },
-        new std::function<void()>(std::move(work)),
-        +[](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+        handOver(new std::function<void()>(std::move(work))),
+        +[](gpointer data) {
+            takenOver(data);
+            delete static_cast<std::function<void()>*>(data);
+        });
     g_source_attach(idle, context_);
     g_source_unref(idle);
 }

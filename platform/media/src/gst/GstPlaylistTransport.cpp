@@ -17,16 +17,28 @@ PlaylistTransport::~PlaylistTransport() {
 }
 
 void PlaylistTransport::fetchLike(GstElement* source) {
-    std::lock_guard lock(mutex_);
-    if (!like_)
-        like_ = source;
-    else if (source)
-        gst_object_unref(source);
+    {
+        std::lock_guard lock(mutex_);
+        if (!like_) {
+            like_ = source;
+            return;
+        }
+    }
+    // The first one given counts; a later one's reference goes, out of the lock.
+    if (source) gst_object_unref(source);
 }
 
 GObject* PlaylistTransport::session() {
-    std::lock_guard lock(mutex_);
-    if (!session_) session_ = newPlaylistSession(like_);
+    // Made and kept on the service's thread alone; the source it is made like is read
+    // under the lock and used after it: nothing is called with the lock held.
+    if (session_) return session_;
+    GstElement* like = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        if (like_) like = GST_ELEMENT(gst_object_ref(like_));
+    }
+    session_ = newPlaylistSession(like);
+    if (like) gst_object_unref(like);
     return session_;
 }
 

@@ -10,7 +10,8 @@
 //
 // The session is made and used on the playlist service's thread only, where every fetch
 // runs. What the session is made like is set from the thread reading the master, and stop
-// comes from whichever thread ends the item: those take the mutex (or need none).
+// comes from whichever thread ends the item: those take the mutex (or need none). Nothing
+// is called with the mutex held.
 
 #include <gio/gio.h>
 #include <gst/gst.h>
@@ -65,6 +66,7 @@ private:
     std::mutex mutex_;
     GstElement* like_ = nullptr;
     GCancellable* stop_ = nullptr;
+    /// The service thread's alone (and the destructor's).
     GObject* session_ = nullptr;
 };
 

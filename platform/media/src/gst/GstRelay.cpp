@@ -1,10 +1,34 @@
 #include "GstSession.h"
+#include "GstHandOver.h"
 
 #include <media/MediaErrors.h>
 
 namespace media::gstimpl {
 
-void deleteRelayHandle(gpointer data) { delete static_cast<std::shared_ptr<Relay>*>(data); }
+gpointer newRelayHandle(const std::shared_ptr<Relay>& relay) { return handOver(new std::shared_ptr<Relay>(relay)); }
+
+RelayCall::RelayCall(gpointer handle) : handle_(handle) {
+    takenOver(handle_);
+    relay_ = static_cast<std::shared_ptr<Relay>*>(handle_)->get();
+    takenOver(relay_);
+}
+
+RelayCall::~RelayCall() {
+    handedOver(relay_);
+    handedOver(handle_);
+}
+
+Relay::~Relay() {
+    // Whichever thread lets go of the relay last, after the streaming threads' calls.
+    takenOver(this);
+    if (frameSignal >= 0) ::close(frameSignal);
+    if (demuxer) gst_object_unref(demuxer);
+}
+
+void deleteRelayHandle(gpointer data) {
+    takenOver(data);
+    delete static_cast<std::shared_ptr<Relay>*>(data);
+}
 
 std::string locationOf(GstObject* element) {
     if (!element || !G_IS_OBJECT(element)) return {};

@@ -1,4 +1,5 @@
 #include "GstSegmentMeter.h"
+#include "GstHandOver.h"
 
 #include <algorithm>
 
@@ -17,6 +18,7 @@ struct Counter {
 };
 
 GstPadProbeReturn countSegment(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    Handling handling(data);
     auto* counter = static_cast<Counter*>(data);
     if (counter->refused) return GST_PAD_PROBE_DROP;
     auto meter = counter->meter.lock();
@@ -111,7 +113,10 @@ void SegmentMeter::watch(GstElement* parsebin, std::function<void(std::uint64_t)
     if (!pad) return;
     auto* counter = new Counter{weak_from_this(), std::move(over), {}, false};
     gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
-                      countSegment, counter, [](gpointer data) { delete static_cast<Counter*>(data); });
+                      countSegment, handOver(counter), [](gpointer data) {
+                          takenOver(data);
+                          delete static_cast<Counter*>(data);
+                      });
     gst_object_unref(pad);
 }
 

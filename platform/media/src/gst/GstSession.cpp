@@ -116,7 +116,7 @@ rt::Ref<rt::Error> GstSession::start() {
     g_signal_connect(pipeline_, "source-setup", G_CALLBACK(onSourceSetup), trust);
     watchElementsAdded(pipeline_, relay_);
     GstBus* bus = gst_element_get_bus(pipeline_);
-    gst_bus_set_sync_handler(bus, onBusMessage, new std::shared_ptr<Relay>(relay_), deleteRelayHandle);
+    gst_bus_set_sync_handler(bus, onBusMessage, newRelayHandle(relay_), deleteRelayHandle);
     gst_object_unref(bus);
 
     std::weak_ptr<GstSession> weak = weak_from_this();

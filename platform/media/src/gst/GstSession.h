@@ -36,8 +36,25 @@ inline Time fromClockTime(gint64 ns) {
     return Time{ns / 1000, 1'000'000, Time::Valid};
 }
 
-/// Frees a `new std::shared_ptr<Relay>` handed to GStreamer as callback data.
+/// The relay as callback data handed to GStreamer (a shared reference of its own), and
+/// its end (GStreamer's destroy notify).
+gpointer newRelayHandle(const std::shared_ptr<Relay>& relay);
 void deleteRelayHandle(gpointer data);
+/// The relay for the length of a callback given its handle: taken over from the thread
+/// that handed it to GStreamer, and handed on to whichever uses or frees it next.
+class RelayCall {
+public:
+    explicit RelayCall(gpointer handle);
+    ~RelayCall();
+    RelayCall(const RelayCall&) = delete;
+    RelayCall& operator=(const RelayCall&) = delete;
+    Relay* operator->() const { return relay_; }
+    Relay& operator*() const { return *relay_; }
+
+private:
+    gpointer handle_;
+    Relay* relay_;
+};
 /// The error of an item that failed on a playlist: `description` names it and what
 /// happened, in the error and in its underlying error.
 rt::Ref<rt::Error> playlistFailureError(MediaErrorCode code, const std::string& description);
@@ -111,10 +128,7 @@ struct Relay {
         return awaitedSeek != GST_SEQNUM_INVALID && (videoFlush == awaitedSeek || videoSegment == awaitedSeek);
     }
 
-    ~Relay() {
-        if (frameSignal >= 0) ::close(frameSignal);
-        if (demuxer) gst_object_unref(demuxer);
-    }
+    ~Relay();
 
     void postMessage(GstMessage* message);
     void postFrame(rt::Ref<VideoFrame> frame);

@@ -90,7 +90,7 @@ bool wanted(GstMessage* message) {
 }  // namespace
 
 GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data) {
-    if (wanted(message)) static_cast<std::shared_ptr<Relay>*>(data)->get()->postMessage(message);
+    if (wanted(message)) RelayCall(data)->postMessage(message);
     // A handler that drops a message owns it: kept, each message would hold its source
     // element, and with the pipeline's own messages the whole pipeline (its threads, its
     // buffers) would outlive the item.

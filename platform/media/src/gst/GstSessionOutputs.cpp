@@ -41,7 +41,7 @@ struct MappedBuffer {
 };
 
 GstFlowReturn onVideoSample(GstAppSink* sink, gpointer data, bool preroll) {
-    auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
+    RelayCall relay(data);
     GstSample* sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
     if (!sample) return GST_FLOW_OK;
     GstVideoInfo info;
@@ -70,7 +70,7 @@ GstFlowReturn onVideoNewSample(GstAppSink* sink, gpointer data) { return onVideo
 GstFlowReturn onVideoNewPreroll(GstAppSink* sink, gpointer data) { return onVideoSample(sink, data, true); }
 
 GstFlowReturn onTextSample(GstAppSink* sink, gpointer data, bool preroll) {
-    auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
+    RelayCall relay(data);
     GstSample* sample = preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
     if (!sample) return GST_FLOW_OK;
     GstBuffer* buffer = gst_sample_get_buffer(sample);
@@ -97,7 +97,7 @@ GstFlowReturn onTextNewPreroll(GstAppSink* sink, gpointer data) { return onTextS
 GstPadProbeReturn noteVideoSegment(GstPad*, GstPadProbeInfo* info, gpointer data) {
     GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
     if (!event) return GST_PAD_PROBE_OK;
-    auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
+    RelayCall relay(data);
     switch (GST_EVENT_TYPE(event)) {
         case GST_EVENT_FLUSH_STOP: {
             std::lock_guard lock(relay->mutex);
@@ -136,7 +136,7 @@ GstPadProbeReturn noteVideoSegment(GstPad*, GstPadProbeInfo* info, gpointer data
 GstPadProbeReturn answerAllocation(GstPad*, GstPadProbeInfo* info, gpointer data) {
     GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
     if (!query || GST_QUERY_TYPE(query) != GST_QUERY_ALLOCATION) return GST_PAD_PROBE_OK;
-    auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
+    RelayCall relay(data);
     std::shared_ptr<PlayerItem::FrameMemory> memory;
     {
         std::lock_guard lock(relay->mutex);
@@ -165,18 +165,18 @@ void connectOutputs(GstElement* videoSink, GstElement* textSink, const std::shar
     GstAppSinkCallbacks videoCallbacks{};
     videoCallbacks.new_sample = onVideoNewSample;
     videoCallbacks.new_preroll = onVideoNewPreroll;
-    gst_app_sink_set_callbacks(GST_APP_SINK(videoSink), &videoCallbacks, new std::shared_ptr<Relay>(relay), deleteRelayHandle);
+    gst_app_sink_set_callbacks(GST_APP_SINK(videoSink), &videoCallbacks, newRelayHandle(relay), deleteRelayHandle);
     if (GstPad* pad = gst_element_get_static_pad(videoSink, "sink")) {
-        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, noteVideoSegment, new std::shared_ptr<Relay>(relay),
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, noteVideoSegment, newRelayHandle(relay),
                           deleteRelayHandle);
         gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM | GST_PAD_PROBE_TYPE_PUSH),
-                          answerAllocation, new std::shared_ptr<Relay>(relay), deleteRelayHandle);
+                          answerAllocation, newRelayHandle(relay), deleteRelayHandle);
         gst_object_unref(pad);
     }
     GstAppSinkCallbacks textCallbacks{};
     textCallbacks.new_sample = onTextNewSample;
     textCallbacks.new_preroll = onTextNewPreroll;
-    gst_app_sink_set_callbacks(GST_APP_SINK(textSink), &textCallbacks, new std::shared_ptr<Relay>(relay), deleteRelayHandle);
+    gst_app_sink_set_callbacks(GST_APP_SINK(textSink), &textCallbacks, newRelayHandle(relay), deleteRelayHandle);
 }
 
 void Relay::postFrame(rt::Ref<VideoFrame> frame) {

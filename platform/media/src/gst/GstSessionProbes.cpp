@@ -1,4 +1,5 @@
 #include "GstSession.h"
+#include "GstHandOver.h"
 #include "GstDemuxerSession.h"
 #include "GstFetchGuard.h"
 #include "GstPlaylistCheck.h"
@@ -20,7 +21,7 @@ bool insideAdaptiveDemuxer(GstElement* element) {
 }
 
 GstPadProbeReturn countBytes(GstPad*, GstPadProbeInfo* info, gpointer data) {
-    auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
+    RelayCall relay(data);
     if (info->type & GST_PAD_PROBE_TYPE_BUFFER) {
         relay->bytes.fetch_add(gst_buffer_get_size(GST_PAD_PROBE_INFO_BUFFER(info)));
     } else if (info->type & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
@@ -31,7 +32,7 @@ GstPadProbeReturn countBytes(GstPad*, GstPadProbeInfo* info, gpointer data) {
 
 /// Counts the bytes the pipeline's own source reads and keeps the first few.
 GstPadProbeReturn readSourceHead(GstPad*, GstPadProbeInfo* info, gpointer data) {
-    auto* relay = static_cast<std::shared_ptr<Relay>*>(data)->get();
+    RelayCall relay(data);
     GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
     if (!buffer) return GST_PAD_PROBE_OK;
     constexpr std::size_t kHead = 16;
@@ -52,6 +53,7 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
     GstElementFactory* factory = gst_element_get_factory(element);
     if (!factory) return;
     std::string name = GST_OBJECT_NAME(factory);
+    Handling handling(data);
     auto& relay = *static_cast<std::shared_ptr<Relay>*>(data);
     if (name == "urisourcebin") {
         // Before the source bin makes a demuxer: its HTTP session is known as it is made.
@@ -69,7 +71,7 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
         // The item's URL: what its answer was, when nothing could make it out.
         if (GstPad* pad = gst_element_get_static_pad(element, "src")) {
             gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, readSourceHead,
-                              new std::shared_ptr<Relay>(relay), deleteRelayHandle);
+                              newRelayHandle(relay), deleteRelayHandle);
             gst_object_unref(pad);
         }
         return;
@@ -84,14 +86,14 @@ void onDeepElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
     guardSegmentsEntering(element, relay);
     if (GstPad* pad = gst_element_get_static_pad(element, "sink")) {
         gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST), countBytes,
-                          new std::shared_ptr<Relay>(*static_cast<std::shared_ptr<Relay>*>(data)), deleteRelayHandle);
+                          newRelayHandle(relay), deleteRelayHandle);
         gst_object_unref(pad);
     }
 }
 }  // namespace
 
 void watchElementsAdded(GstElement* pipeline, const std::shared_ptr<Relay>& relay) {
-    g_signal_connect_data(pipeline, "deep-element-added", G_CALLBACK(onDeepElementAdded), new std::shared_ptr<Relay>(relay),
+    g_signal_connect_data(pipeline, "deep-element-added", G_CALLBACK(onDeepElementAdded), newRelayHandle(relay),
                           [](gpointer data, GClosure*) { deleteRelayHandle(data); }, GConnectFlags(0));
 }
 
