@@ -493,8 +493,12 @@ TEST_F(EngineProcessLifeTest, DISABLED_ItemsOneRoundAfterAnotherLeaveNothingInTh
         items.clear();
         long threads = settledThreads(), data = 0;
         auto pids = liveEngineProcesses();
-        long fds = 0;
-        for (pid_t pid : pids) data += std::max(0L, procStatus(pid, "VmData")), fds += openDescriptors(pid);
+        long fds = 0, resident = 0;
+        for (pid_t pid : pids) {
+            data += std::max(0L, procStatus(pid, "VmData"));
+            resident += std::max(0L, procStatus(pid, "VmRSS"));
+            fds += openDescriptors(pid);
+        }
         seen.insert(pids.begin(), pids.end());
         // The spare the engine keeps once a process is full joins after the first round or
         // two: the level is taken again when a round has more processes than it had.
@@ -503,8 +507,8 @@ TEST_F(EngineProcessLifeTest, DISABLED_ItemsOneRoundAfterAnotherLeaveNothingInTh
             levelProcesses = pids.size();
         }
         maxData = std::max(maxData, data);
-        std::printf("soak: round %3d  items %3d  processes %zu  threads %3ld  data %4ld MiB  descriptors %ld\n", round,
-                    made, pids.size(), threads, data / 1024, fds);
+        std::printf("soak: round %3d  items %3d  processes %zu  threads %3ld  data %4ld MiB  resident %4ld MiB  descriptors %ld\n",
+                    round, made, pids.size(), threads, data / 1024, resident / 1024, fds);
     }
     long threads = settledThreads();
     long data = 0;
