@@ -23,6 +23,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "gst/GstPipelineThread.h"
 #include "process/EngineHeap.h"
@@ -73,10 +74,15 @@ void holdFlush(long n) {
     });
 }
 
-/// Each pipeline made leaks `bytes` of heap, every page of it written to.
+/// Each pipeline made leaks `bytes` of heap, every page of it written to. (Kept in a list
+/// that is never read: memory nothing refers to, the compiler may never allocate.)
 void leakPerItem(std::size_t bytes) {
+    static auto* leaked = new std::vector<void*>;
     media::gstimpl::GstPipelineThread::setPipelineHook([bytes](GstElement*) {
-        if (void* leaked = std::malloc(bytes)) std::memset(leaked, 1, bytes);
+        if (void* block = std::malloc(bytes)) {
+            std::memset(block, 1, bytes);
+            leaked->push_back(block);
+        }
     });
 }
 
