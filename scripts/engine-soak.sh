@@ -18,7 +18,7 @@
 # ZID_SOAK_LEAK=<bytes> plays through the tests' stand-in engine program leaking that many
 # bytes an item, and the run passes only when the check catches it:
 #   ZID_SOAK_LEAK=1048576 scripts/engine-soak.sh 100
-# Not part of the default test run (about 100 s); CI runs the short form,
+# Not part of the default test run (2-3 minutes); CI runs the short form,
 # EngineProcessLifeTest.AClosedItemLeavesNoThread*.
 set -uo pipefail
 
