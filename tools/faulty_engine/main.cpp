@@ -7,7 +7,7 @@
 // (the n-th flush of each pipeline never reaches its video sink: the seek that sent it
 // never returns, as GStreamer 1.22's flushing seeks can deadlock) or "leak-per-item=<bytes>"
 // (each item's pipeline takes that many bytes of heap, written to, and never frees them:
-// the leak the soak's check of data memory must catch). The engine program a host
+// the leak the soak's check must catch). The engine program a host
 // installs has no such switch.
 
 #include <sys/prctl.h>

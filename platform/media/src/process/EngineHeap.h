@@ -1,8 +1,8 @@
 #pragma once
 // The engine process's heap: glibc's, with two arenas, given back the pages its items
-// freed once the process has been left idle a while. Both engine programs (the one a host installs
-// and the tests' stand-in) call these, so what the tests measure of the one is the heap
-// of the other.
+// freed once the process has been left idle a while. Both engine programs (the one a host
+// installs and the tests' stand-in) call these, so what the tests measure of the one is
+// the heap of the other.
 
 namespace media::process {
 
