@@ -31,4 +31,4 @@ if [ ! -x "$binary" ]; then
 fi
 
 ZID_SOAK_ITEMS=$items exec "$(dirname "$0")/engine-test.sh" "$binary" --gtest_also_run_disabled_tests \
-  --gtest_filter='EngineProcessLifeTest.DISABLED_ItemsOneRoundAfterAnotherLeaveNothingInTheEngineProcesses'
+  --gtest_filter='EngineProcessSoakTest.DISABLED_ItemsOneRoundAfterAnotherLeaveNothingInTheEngineProcesses'
