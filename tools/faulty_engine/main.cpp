@@ -5,8 +5,10 @@
 // memory until it has no more, up to 1 GiB, before it serves), "abort-on-seek=<n>"
 // (aborts on the n-th seek of its item, as GStreamer's demuxer can) or "stuck-flush=<n>"
 // (the n-th flush of each pipeline never reaches its video sink: the seek that sent it
-// never returns, as GStreamer 1.22's flushing seeks can deadlock). The engine program a
-// host installs has no such switch.
+// never returns, as GStreamer 1.22's flushing seeks can deadlock) or "leak-per-item=<bytes>"
+// (each item's pipeline takes that many bytes of heap, written to, and never frees them:
+// the leak the soak's check must catch). The engine program a host
+// installs has no such switch.
 
 #include <sys/prctl.h>
 #include <signal.h>
@@ -21,8 +23,10 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "gst/GstPipelineThread.h"
+#include "process/EngineHeap.h"
 #include "process/EngineServer.h"
 
 namespace {
@@ -70,9 +74,22 @@ void holdFlush(long n) {
     });
 }
 
+/// Each pipeline made leaks `bytes` of heap, every page of it written to. (Kept in a list
+/// that is never read: memory nothing refers to, the compiler may never allocate.)
+void leakPerItem(std::size_t bytes) {
+    static auto* leaked = new std::vector<void*>;
+    media::gstimpl::GstPipelineThread::setPipelineHook([bytes](GstElement*) {
+        if (void* block = std::malloc(bytes)) {
+            std::memset(block, 1, bytes);
+            leaked->push_back(block);
+        }
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    media::process::setUpEngineHeap();  // the engine program's heap, to measure it alike
     using Misbehaviour = media::process::ServerOptions::Misbehaviour;
     media::process::ServerOptions options;
     int socket = -1;
@@ -91,7 +108,10 @@ int main(int argc, char** argv) {
     else if (which.rfind("abort-on-seek=", 0) == 0) options.abortOnSeek = std::atol(which.c_str() + 14);
     long stuckFlush = which.rfind("stuck-flush=", 0) == 0 ? std::atol(which.c_str() + 12) : 0;
     if (stuckFlush > 0) holdFlush(stuckFlush);
-    if (socket < 0 || (options.misbehaviour == Misbehaviour::None && options.abortOnSeek <= 0 && stuckFlush <= 0)) {
+    long leak = which.rfind("leak-per-item=", 0) == 0 ? std::atol(which.c_str() + 14) : 0;
+    if (leak > 0) leakPerItem(static_cast<std::size_t>(leak));
+    if (socket < 0 ||
+        (options.misbehaviour == Misbehaviour::None && options.abortOnSeek <= 0 && stuckFlush <= 0 && leak <= 0)) {
         std::fprintf(stderr, "zid_faulty_engine: needs --socket=<fd> and ZID_FAULTY_ENGINE naming a misbehaviour\n");
         return 2;
     }

@@ -1,7 +1,6 @@
 // zid_media_engine: the media engine's own process, started by a host's ProcessEngine
 // with its socket as descriptor 3. Not meant to be run by hand.
 
-#include <malloc.h>
 #include <sys/prctl.h>
 #include <signal.h>
 #include <linux/close_range.h>
@@ -15,30 +14,12 @@
 #include <fnd/CrashReport.h>
 #include <media/GstEngine.h>
 
+#include "process/EngineHeap.h"
 #include "process/EngineServer.h"
 
-namespace {
-
-/// The engine's heap: glibc's, with this many arenas. The one place the engine program
-/// chooses its allocator, and why:
-/// - An item brings about 18 threads (streaming, download, decoding, teardown). A heap that
-///   gives each thread a cache of its own (the thread-caching allocators, jemalloc's
-///   thread caches) costs every extra item about 2.5 MB more than here, in what those
-///   caches keep; glibc's per-thread cache holds a few small blocks.
-/// - glibc gives threads that contend for the heap arenas of their own, up to eight per
-///   core, and an arena never gives back the address space it once used (what
-///   RLIMIT_DATA bounds): the count is bounded.
-/// - One arena puts every thread's allocations behind one lock, which cost each item's
-///   first picture about 0.1 of the in-process engine's; two keep it below that engine's.
-///   What the second arena costs: a process's data memory grows about 25 MiB over its
-///   first 100 items instead of levelling off after the first (a process retires after
-///   64 items or past its memory mark).
-constexpr int kHeapArenas = 2;
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    ::mallopt(M_ARENA_MAX, kHeapArenas);
+    // The heap is set up in one place for both engine programs (EngineHeap.cpp, with why).
+    media::process::setUpEngineHeap();
     int socket = -1;
     media::process::ServerOptions options;
     for (int i = 1; i < argc; ++i) {

@@ -20,6 +20,7 @@
 #include <media/GstEngine.h>
 #include <media/PlayerItem.h>
 
+#include "EngineHeap.h"
 #include "FrameSlots.h"
 #include "IdleDescriptors.h"
 #include "PictureChannel.h"
@@ -283,6 +284,7 @@ public:
         }
         if (ticker_) ticker_->invalidate();
         if (idleCheck_) idleCheck_->invalidate();
+        if (trimLater_) trimLater_->invalidate();
         gstimpl::setTeardownOverdueHandler(nullptr);
         loop->removeSource(source_);
         items_.clear();
@@ -466,10 +468,11 @@ private:
 
     /// Once the closed items' pipelines have stopped (on threads of their own) and a
     /// moment has passed for what they hand to other threads to close, and while no new
-    /// item has come, counts what the process keeps open (IdleDescriptors).
+    /// item has come, counts what the process keeps open (IdleDescriptors); left idle a
+    /// while longer, the process gives back what its items freed.
     void checkWhatItemsLeft() {
-        if (saidUnfit_) return;
         if (idleCheck_) idleCheck_->invalidate();
+        if (trimLater_) trimLater_->invalidate();
         quietChecks_ = 0;
         idleCheck_ = fnd::RunLoop::main()->schedule(kIdleCheckInterval, true, [this](fnd::Timer& timer) {
             if (!items_.empty()) return timer.invalidate();
@@ -480,7 +483,13 @@ private:
             }
             if (++quietChecks_ * kIdleCheckInterval < kIdleQuiet) return;
             timer.invalidate();
-            if (idleDescriptors_.grew()) sayUnfit();
+            if (!saidUnfit_ && idleDescriptors_.grew()) sayUnfit();
+            // Trimming walks each arena under its lock, and the pages it gives back are
+            // faulted in again by the next items (thousands of faults an item): only a
+            // process no item has come to for a while does it, never one that plays.
+            trimLater_ = fnd::RunLoop::main()->after(kIdleTrimDelay - kIdleQuiet, [this] {
+                if (items_.empty()) returnFreedMemory();
+            });
         });
     }
 
@@ -537,6 +546,7 @@ private:
     int closes_ = 0;
     IdleDescriptors idleDescriptors_;
     rt::Ref<fnd::Timer> idleCheck_;
+    rt::Ref<fnd::Timer> trimLater_;
     int quietChecks_ = 0;
     fnd::RunLoop::SourceId source_ = 0;
     rt::Ref<fnd::Timer> ticker_;
