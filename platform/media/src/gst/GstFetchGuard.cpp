@@ -117,7 +117,6 @@ FetchGuard::FetchGuard(std::shared_ptr<Relay> relay)
     : relay_(std::move(relay)),
       meter_(std::make_shared<SegmentMeter>()),
       transport_(std::make_shared<PlaylistTransport>()),
-      drain_(std::make_shared<DownloadDrain>()),
       handOver_(kMostHandedOver) {}
 
 void FetchGuard::stop() {
@@ -137,10 +136,14 @@ void FetchGuard::stopDownloads(GstElement* demuxer) {
     if (auto guard = guardOf(demuxer)) guard->stop();
 }
 
-std::function<void()> FetchGuard::downloadsEnded(GstElement* demuxer, double readSeconds, double restSeconds) {
+std::function<void()> FetchGuard::readsEnded(GstElement* demuxer, double seconds) {
     auto guard = guardOf(demuxer);
     if (!guard) return [] {};
-    return [drain = guard->drain_, readSeconds, restSeconds] { drain->drain(readSeconds, restSeconds); };
+    return [guard, seconds] {
+        std::unique_lock lock(guard->mutex_);
+        guard->readEnded_.wait_for(lock, std::chrono::duration<double>(seconds),
+                                   [&] { return guard->readsUnderWay_ <= 0; });
+    };
 }
 
 
@@ -323,7 +326,7 @@ bool FetchGuard::checkRefreshed() {
         // A read under way is the demuxer still asking, however long its answer takes,
         // unless one has failed since the last passed: the demuxer then asks on and on
         // without ever being given a playlist.
-        if (drain_->readsUnderWay() > 0 && liveFailure_.second.empty()) return true;
+        if (readsUnderWay_ > 0 && liveFailure_.second.empty()) return true;
         std::string last = liveFailure_.second;
         if (last.empty()) {
             auto window = windowEnds_.find(liveURL_);
@@ -389,15 +392,27 @@ void FetchGuard::onRequestQueued(GObject* session, GObject* message) {
     const char* method = soup ? soup->method(message) : nullptr;
     bool get = soup && method && std::string(method) == "GET";
     bool playlist = get && !soup->featureDisabled(message, soup->contentDecoderType());
-    bool key = !playlist && get && owner->isKey(uri);
-    // Once the item's pipeline is on its way down, what the demuxer asks for goes nowhere.
-    if (owner->drain_->queued(message, playlist || key)) return;
-    if (key) {
+    if (!playlist && get && owner->isKey(uri)) {
         owner->watchKey(message, uri);
     } else if (!playlist) {
         owner->watchSegment(message, uri);
         return;
     }
+    {
+        std::lock_guard lock(owner->mutex_);
+        ++owner->readsUnderWay_;
+    }
+    g_signal_connect_data(message, "finished", G_CALLBACK(+[](GObject*, gpointer data) {
+                              std::shared_ptr<FetchGuard> guard;
+                              {
+                                  Handling handling(data);
+                                  guard = static_cast<std::weak_ptr<FetchGuard>*>(data)->lock();
+                              }
+                              if (!guard) return;
+                              std::lock_guard lock(guard->mutex_);
+                              if (--guard->readsUnderWay_ == 0) guard->readEnded_.notify_all();
+                          }),
+                          handOver(new std::weak_ptr<FetchGuard>(owner)), freeWeakGuard, GConnectFlags(0));
     FetchHeaders headers;
     if (soup)
         soup->headersForeach(

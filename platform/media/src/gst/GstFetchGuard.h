@@ -29,6 +29,7 @@
 #include <gst/gst.h>
 #include <media/MediaErrors.h>
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -39,7 +40,6 @@
 #include <utility>
 #include <vector>
 
-#include "GstDownloadDrain.h"
 #include "GstPlaylistFetch.h"
 #include "GstPlaylistHandOver.h"
 #include "GstPlaylistServer.h"
@@ -103,15 +103,15 @@ public:
     /// demuxer's downloads end with the pipeline's teardown; its sockets are not shut
     /// under it, which the media framework's download threads do not survive reliably.
     static void stopDownloads(GstElement* demuxer);
-    /// What the teardown of the demuxer's pipeline does first (on its own thread): ends
-    /// the demuxer's downloads while its loops still run (DownloadDrain::drain): its
-    /// playlist and key reads are waited for, at most `readSeconds` (the demuxer waits for
-    /// such a read on its own thread, and one cancelled before its answer came leaves that
-    /// thread with neither a body nor an error, which the demuxer does not survive; a read
-    /// of a refused playlist is answered as the item fails, so its teardown starts at the
-    /// moment the answer is on its way), the rest are cancelled, and each request is waited
-    /// for to be gone, at most `restSeconds` more.
-    static std::function<void()> downloadsEnded(GstElement* demuxer, double readSeconds, double restSeconds);
+    /// What the teardown of the demuxer's pipeline waits for first (on its own thread):
+    /// until each playlist and key read of the demuxer's that the service has (or will
+    /// have) answered has ended in the demuxer's downloader, at most `seconds`. The
+    /// demuxer waits for such a read on its own thread, and a teardown that cancels it
+    /// before the answer arrived leaves that thread with neither a body nor an error,
+    /// which the demuxer does not survive (an assertion ends the process). A read of a
+    /// refused playlist is answered as the item fails, so its teardown starts at the
+    /// moment the answer is on its way.
+    static std::function<void()> readsEnded(GstElement* demuxer, double seconds);
 
     /// The downloader's request hook: a request an HTTP session queued.
     static void onRequestQueued(GObject* session, GObject* message);
@@ -175,8 +175,6 @@ private:
     std::shared_ptr<Relay> relay_;
     const std::shared_ptr<SegmentMeter> meter_;
     const std::shared_ptr<PlaylistTransport> transport_;
-    /// The demuxer's requests, counted for its teardown, and ended before it.
-    const std::shared_ptr<DownloadDrain> drain_;
     PlaylistHandOver handOver_;
     mutable std::mutex mutex_;
     std::set<std::string> keys_;
@@ -204,6 +202,9 @@ private:
     std::string liveURL_;
     double liveTarget_ = 0;
     std::pair<MediaErrorCode, std::string> liveFailure_{MediaErrorCode::Unknown, {}};
+    /// The demuxer's playlist and key reads sent to the service and not ended yet.
+    int readsUnderWay_ = 0;
+    std::condition_variable readEnded_;
     std::function<bool(const std::string&, const FetchedText&)> check_;
 };
 

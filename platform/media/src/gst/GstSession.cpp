@@ -32,9 +32,6 @@ namespace {
 /// answers each at once when its item ends, so they end within moments; one that does not
 /// (a downloader stuck elsewhere) is left to the teardown as before, within its bound.
 constexpr double kReadsEndBound = 1.0;
-/// Seconds more it waits for the demuxer's other downloads, cancelled then, to be gone:
-/// they end on the demuxer's own loops within moments.
-constexpr double kDownloadsEndBound = 0.5;
 
 }  // namespace
 
@@ -190,7 +187,7 @@ void GstSession::shutdown() {
 }
 
 void GstSession::releasePipeline() {
-    std::function<void()> downloadsEnded;
+    std::function<void()> readsEnded;
     commands_.close();
     relay_->closed = true;
     if (frameSource_) fnd::RunLoop::main()->removeSource(std::exchange(frameSource_, 0));
@@ -207,7 +204,7 @@ void GstSession::releasePipeline() {
         // Nothing the item's demuxer was downloading goes on without the item. Out of
         // the relay's lock: the guard's lock is taken first where both are held.
         FetchGuard::stopDownloads(demuxer);
-        downloadsEnded = FetchGuard::downloadsEnded(demuxer, kReadsEndBound, kDownloadsEndBound);
+        readsEnded = FetchGuard::readsEnded(demuxer, kReadsEndBound);
         gst_object_unref(demuxer);
     }
     // The pipeline holds the sinks: dropping these references first leaves the last one,
@@ -220,7 +217,7 @@ void GstSession::releasePipeline() {
     // pipeline to the process's end, past the teardown's bound. Nothing waiting for the
     // thread is sent any more.
     if (pipeline_) gst_object_unref(std::exchange(pipeline_, nullptr));
-    if (pipelineThread_) pipelineThread_->tearDown(std::move(downloadsEnded));
+    if (pipelineThread_) pipelineThread_->tearDown(std::move(readsEnded));
 }
 
 void GstSession::attach(const rt::Ref<PlayerItem>& item) {
