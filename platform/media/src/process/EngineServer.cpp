@@ -179,7 +179,10 @@ public:
         Time carriedAt;
         bool carried = channel_ && channel_->takeCarried(carriedAt);
         if (carried) lastPosition_ = carriedAt;
-        if (positionDirty_ || (!carried && !(now == lastPosition_))) {
+        // Unless the pictures lag where playback is: one that stands while the audio
+        // plays on, or comes late after a still scene, does not carry the position.
+        bool lagging = carried && now.isNumeric() && carriedAt.isNumeric() && now.toSeconds() - carriedAt.toSeconds() > 0.5;
+        if (positionDirty_ || ((!carried || lagging) && !(now == lastPosition_))) {
             Writer w(static_cast<std::uint8_t>(Report::Position));
             w.time(now);
             send(w);
