@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include <fnd/Queue.h>
+#include <rt/Exception.h>
+#include <rt/Format.h>
 #include <rt/KVO.h>
 
 namespace media {
@@ -142,6 +144,11 @@ void Player::startPlayback() {
 
 void Player::setRate(float rate) {
     if (std::isnan(rate)) rate = 0;
+    // The engines play at normal speed or not at all: any other rate would be kept and
+    // read back while playback went on at 1.
+    if (rate != 0 && rate != 1)
+        throw rt::Exception(rt::Exception::InvalidArgument,
+                            rt::format("Player: setRate: plays at 1 or pauses at 0, not at %g.", static_cast<double>(rate)));
     rateKey.set(*this, rate);
     if (current_ && current_->playback()) current_->playback()->setRate(rate_);
 }

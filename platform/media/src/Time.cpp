@@ -1,5 +1,7 @@
 #include <media/Time.h>
 
+#include <limits>
+
 #include <rt/Format.h>
 
 namespace media {
@@ -8,7 +10,13 @@ Time Time::seconds(double s, std::int32_t timescale) {
     if (std::isnan(s)) return invalid();
     if (std::isinf(s)) return s > 0 ? Time{0, 0, Valid | PositiveInfinity} : invalid();
     if (timescale <= 0) timescale = 1000;
-    return {static_cast<std::int64_t>(std::llround(s * timescale)), timescale, Valid};
+    // A count beyond 64 bits (seconds in the hundreds of millions of years) is the
+    // furthest there is: converted as it is, it would wrap round to a time before zero.
+    double units = std::round(s * timescale);
+    constexpr double kLimit = 9.2e18;
+    if (units >= kLimit) return {std::numeric_limits<std::int64_t>::max(), timescale, Valid};
+    if (units <= -kLimit) return {std::numeric_limits<std::int64_t>::min(), timescale, Valid};
+    return {static_cast<std::int64_t>(units), timescale, Valid};
 }
 
 double Time::toSeconds() const {

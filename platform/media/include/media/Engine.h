@@ -40,7 +40,7 @@ struct LegibleCue {
 class Playback : public rt::Object {
     RT_CLASS(Playback, rt::Object)
 public:
-    /// 0 pauses; any other rate plays (engines play at normal speed).
+    /// 0 pauses, 1 plays (the player asks for no other rate).
     virtual void setRate(float rate) = 0;
     /// Seeks; done(true) once the new position is reached, done(false) when the seek was
     /// abandoned (the playback closed). Runs on the main loop, never inside this call.

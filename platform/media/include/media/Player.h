@@ -81,6 +81,8 @@ public:
     void play() { setRate(1.0f); }
     void pause() { setRate(0.0f); }
     float rate() const { return rate_; }
+    /// 1 plays, 0 (or NaN) pauses; any other rate raises InvalidArgumentException and
+    /// changes nothing.
     void setRate(float rate);
     bool isMuted() const { return muted_; }
     void setMuted(bool muted);

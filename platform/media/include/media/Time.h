@@ -23,7 +23,8 @@ struct Time {
     static Time indefinite() { return {0, 0, Valid | Indefinite}; }
     static Time zero() { return {0, 1, Valid}; }
     /// Seconds rounded to the nearest unit of the timescale; NaN gives the invalid time,
-    /// an infinite number the indefinite time.
+    /// an infinite number the indefinite time, a finite one beyond what 64 bits of units
+    /// hold the furthest time of that sign.
     static Time seconds(double s, std::int32_t timescale = 1000);
 
     bool isValid() const { return (flags & Valid) != 0; }

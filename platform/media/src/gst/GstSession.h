@@ -21,6 +21,7 @@
 
 #include "GstCommandQueue.h"
 #include "GstPipelineThread.h"
+#include "GstProgressWatch.h"
 #include "GstStreams.h"
 
 namespace media::gstimpl {
@@ -238,11 +239,17 @@ private:
     void applyState();
     void applyBuffering(int percent);
     void watchBuffering();
-    /// Watches that the picture moves while the pipeline should play: one that stands
-    /// kStandStill seconds with nothing to explain it (no seek, no buffering, no end)
-    /// stalls the item, with its cause in the log, so that nothing plays on frozen unheard.
+    /// Watches that playback moves while the pipeline should play (GstProgressWatch):
+    /// neither the picture nor the position moving for its bound with nothing to explain
+    /// it (no seek, no buffering, no end) stalls the item, with its cause in the log, so
+    /// that nothing plays on frozen unheard.
     void watchProgress();
     void checkProgress();
+    /// The pipeline's position (the running clock, held to what its sinks have played),
+    /// or NaN when it tells none.
+    double pipelinePosition() const;
+    /// The pipeline plays with nothing under way: its position is where playback is.
+    bool playingOn() const;
     bool bufferedEnough();
     /// Hands `work` to the pipeline's thread; once it is back, `then` (when given) runs on
     /// the loop unless the session is gone, and the command queue hears of it: a command
@@ -292,10 +299,7 @@ private:
     Engine::AssetCompletion loadDone_;
     /// The load's bound, and then the bound of an attached item's wait to be told ready.
     rt::Ref<fnd::Timer> loadTimer_, readyTimer_, bufferingTimer_, progressTimer_;
-    /// Where the picture stood at the last progress check and since when (the run loop's
-    /// clock); whether the item was told it stalled for it.
-    double stoodAt_ = -1, stoodSince_ = 0;
-    bool stoodStill_ = false;
+    GstProgressWatch progress_;
     /// What the session failed with, once reported: an item attached after the failure
     /// (its asset loaded a moment before) is told it too.
     rt::Ref<rt::Error> failure_;
@@ -319,6 +323,10 @@ private:
     /// The time of the newest picture handed to the item (invalid before the first, and
     /// after a seek that landed without one).
     Time shownAt_ = Time::invalid();
+    /// Where the pipeline's position last was while it ran ahead of a picture that stood
+    /// (a still scene, a video that ended before its audio): the position reads no less
+    /// until a seek. Negative when it has not.
+    double clockLed_ = -1;
 
     /// Seeks, stream choices and state changes, one at a time; the seeks' record.
     GstCommandQueue commands_{[this](GstCommandQueue::Kind kind) { return startCommand(kind); },

@@ -4,6 +4,7 @@
 #include "GstSession.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include <fnd/Queue.h>
@@ -15,10 +16,12 @@ namespace {
 /// Seconds of media held ahead that count as buffered enough to play on.
 constexpr double kEnoughBuffered = 4.0;
 
-/// Seconds the picture may stand while the pipeline plays with nothing under way before
-/// the item is told it stalled: past a seek's bound and a stuck stream choice's, well
-/// within the 20 s a host gives a stall.
-constexpr double kStandStill = 10.0;
+/// Seconds the pipeline's position may run ahead of a picture before the position reads
+/// the clock rather than the picture: more than a picture of a slow video lasts.
+constexpr double kPictureLead = 0.5;
+
+/// The furthest a seek can aim, in seconds: its time in nanoseconds must fit 63 bits.
+constexpr double kFurthestSeek = static_cast<double>(G_MAXINT64 / GST_SECOND) - 1;
 
 }  // namespace
 
@@ -155,32 +158,40 @@ void GstSession::watchProgress() {
     });
 }
 
+bool GstSession::playingOn() const {
+    return phase_ == Phase::Prerolled && wantedState() == GST_STATE_PLAYING && requested_ == GST_STATE_PLAYING &&
+           commands_.seekPhase() == GstCommandQueue::SeekPhase::None;
+}
+
+double GstSession::pipelinePosition() const {
+    gint64 ns = -1;
+    if (!pipeline_ || !gst_element_query_position(pipeline_, GST_FORMAT_TIME, &ns) || ns < 0) return std::nan("");
+    return static_cast<double>(ns) / GST_SECOND;
+}
+
 void GstSession::checkProgress() {
     double now = nowSeconds();
     double at = currentTime().toSeconds();
     // Standing is what the item was asked for, or what it waits for and has said: paused,
     // ended, buffering, a seek under way.
-    bool shouldMove = attached_ && phase_ == Phase::Prerolled && wantedState() == GST_STATE_PLAYING &&
-                      requested_ == GST_STATE_PLAYING && !commands_.runningSeek() &&
-                      commands_.seekPhase() == GstCommandQueue::SeekPhase::None &&
-                      !(duration_.isNumeric() && at >= duration_.toSeconds() - 0.1);
+    bool shouldMove = attached_ && playingOn() && !(duration_.isNumeric() && at >= duration_.toSeconds() - 0.1);
+    double picture = shownAt_.isNumeric() ? shownAt_.toSeconds() : -1;
+    double position = shouldMove ? pipelinePosition() : std::nan("");
     auto item = item_.lock();
-    if (!shouldMove || at != stoodAt_) {
-        if (stoodStill_ && at != stoodAt_) {
-            stoodStill_ = false;
+    switch (progress_.check(now, shouldMove, picture, position)) {
+        case GstProgressWatch::Verdict::Moving:
+        case GstProgressWatch::Verdict::Standing: return;
+        case GstProgressWatch::Verdict::Recovered:
             if (item && !buffering_) item->engineBufferingChanged(true, false, false);
-        }
-        stoodAt_ = at;
-        stoodSince_ = now;
-        return;
+            return;
+        case GstProgressWatch::Verdict::Stalled: break;
     }
-    if (stoodStill_ || now - stoodSince_ < kStandStill) return;
-    stoodStill_ = true;
     GstState state = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
     gst_element_get_state(pipeline_, &state, &pending, 0);
-    std::fprintf(stderr, "zid media: the picture has stood at %.3f s for %.0f s while the pipeline should play (%s, pending %s); "
-                         "the item is told it stalled\n",
-                 at, now - stoodSince_, gst_element_state_get_name(state), gst_element_state_get_name(pending));
+    std::fprintf(stderr, "zid media: neither the picture (at %.3f s) nor the position (at %.3f s) has moved for %.0f s while "
+                         "the pipeline should play (%s, pending %s); the item is told it stalled\n",
+                 picture, position, now - progress_.stoodSince(), gst_element_state_get_name(state),
+                 gst_element_state_get_name(pending));
     if (!item) return;
     item->engineBufferingChanged(false, true, false);
     item->engineDidStall();
@@ -225,7 +236,7 @@ bool GstSession::startSeek() {
 void GstSession::sendSeek() {
     GstSeek* seek = commands_.runningSeek();
     if (!seek || !pipeline_ || gone() || commands_.runningSeekPhase() != GstCommandQueue::SeekPhase::Sent) return;
-    double target = std::max(0.0, seek->target.toSeconds());
+    double target = std::min(std::max(0.0, seek->target.toSeconds()), kFurthestSeek);
     // The demuxer finds no segment at the very end and refuses a seek there (a key-frame
     // one leaves the item unable to seek again), so a seek to the end or past it aims a
     // millisecond before it: the last picture, and the end a moment after playing on.
@@ -242,6 +253,7 @@ void GstSession::sendSeek() {
     // The flush, the new segment and so the first picture after it carry the seek's
     // number: that picture, and no other, is where the seek landed.
     seek->seqnum = gst_event_get_seqnum(event);
+    clockLed_ = -1;
     {
         std::lock_guard lock(relay_->mutex);
         relay_->awaitedSeek = seek->seqnum;
@@ -339,6 +351,7 @@ void GstSession::followSeek() {
             if (gst_element_query_position(pipeline_, GST_FORMAT_TIME, &ns) && ns >= 0) lastPosition_ = ns / 1e9;
         }
         commands_.seekLanded();
+        progress_.seekLanded();
     }
     if (commands_.runningSeekPhase() == GstCommandQueue::SeekPhase::Landed && settled())
         commands_.completed(GstCommandQueue::Kind::Seek);
@@ -357,8 +370,15 @@ Time GstSession::currentTime() {
             // The picture's own time: what the viewer sees, and after a seek where it
             // landed (a key frame before the target, say), whatever the position query
             // of a pipeline still settling says.
+            // Yet a picture that stands while the pipeline plays on (a still scene, a
+            // video that ended before its audio) is no longer where playback is: the
+            // position then follows the pipeline's clock, and reads no less until a seek.
             if (shownAt_.isNumeric()) {
                 p = shownAt_.toSeconds();
+                if (playingOn()) {
+                    if (double clock = pipelinePosition(); clock > p + kPictureLead) clockLed_ = std::max(clockLed_, clock);
+                }
+                p = std::max(p, clockLed_);
                 break;
             }
             if (gint64 ns = -1; pipeline_ && gst_element_query_position(pipeline_, GST_FORMAT_TIME, &ns) && ns >= 0)

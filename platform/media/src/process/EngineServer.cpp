@@ -113,9 +113,13 @@ public:
         nextAccessLog_ = fnd::RunLoop::main()->clock().now() + 1.0;
         item_ = rt::make<RelayItem>(asset_, this);
         playback_ = engine_->makePlayback(item_);
+        tickWhilePlaying();
     }
 
     bool isAttached() const { return item_ != nullptr; }
+    /// The server's tick runs while any item has a playback: the position of one whose
+    /// pictures stand travels on it alone.
+    void tickWhilePlaying();
 
     /// What this turn has said so far leaves now.
     void flushNow();
@@ -177,16 +181,19 @@ public:
     }
 
     /// Sends the position when pictures did not carry it, and the access log once a
-    /// second; answers whether pictures carried the position since the last tick.
-    bool tick() {
-        if (!playback_ || !item_ || done_) return false;
+    /// second.
+    void tick() {
+        if (!playback_ || !item_ || done_) return;
         Time now = position();
         // While pictures flow they carry the position: a report of its own would wake the
         // host ten times a second more for nothing.
         Time carriedAt;
         bool carried = channel_ && channel_->takeCarried(carriedAt);
         if (carried) lastPosition_ = carriedAt;
-        if (positionDirty_ || (!carried && !(now == lastPosition_))) {
+        // Unless the pictures lag where playback is: one that stands while the audio
+        // plays on, or comes late after a still scene, does not carry the position.
+        bool lagging = carried && now.isNumeric() && carriedAt.isNumeric() && now.toSeconds() - carriedAt.toSeconds() > 0.5;
+        if (positionDirty_ || ((!carried || lagging) && !(now == lastPosition_))) {
             Writer w(static_cast<std::uint8_t>(Report::Position));
             w.time(now);
             send(w);
@@ -198,7 +205,6 @@ public:
             sendAccessLog();
             nextAccessLog_ = t + 1.0;
         }
-        return carried;
     }
 
     void sendAccessLog() override {
@@ -324,6 +330,14 @@ public:
         sendDatagram(socket_, {0xde, 0xad, 0xbe, 0xef, 0x01}, -1);
     }
 
+    /// The position and the access log travel on their own while an item plays (pictures
+    /// carry the position too); a process without one stays asleep. Started as each item
+    /// gets its playback: an item closed while the others still load or wait to attach
+    /// stops the tick, which their playbacks must start again.
+    void tickWhilePlaying() {
+        if (!ticker_ && !done_) ticker_ = fnd::RunLoop::main()->schedule(kTick, true, [this](fnd::Timer&) { tick(); });
+    }
+
 private:
     void onReadable(short revents) {
         for (int i = 0; i < 64 && !done_; ++i) {
@@ -431,9 +445,6 @@ private:
         } else {
             it->second->attach(url, options);
         }
-        // The position and the access log travel on their own while an item plays
-        // (pictures carry the position too); a process without one stays asleep.
-        if (!ticker_) startTicker(kTick);
         if constexpr (kEngineFaults) {
             if (options_.misbehaviour == ServerOptions::Misbehaviour::Garbage) sendGarbage();
         }
@@ -512,20 +523,13 @@ private:
     /// Seconds without a teardown before the descriptors are counted.
     static constexpr double kIdleQuiet = 0.5;
 
+    /// Ten times a second even while pictures carry every position: the tick is what
+    /// notices that they stopped (a still scene, a video shorter than its audio) soon
+    /// enough for the host's position to follow playback. It wakes only this process; the
+    /// host hears of it when there is something to tell.
     void tick() {
-        // While every playing item's pictures carry its position the tick has only the
-        // access logs to send: once a second then, ten times a second again otherwise.
-        bool allCarried = !items_.empty();
         for (const auto& [id, item] : items_)
-            if (item->hasPlayback()) allCarried = item->tick() && allCarried;
-        double interval = allCarried ? 1.0 : kTick;
-        if (interval != tickInterval_) startTicker(interval);
-    }
-
-    void startTicker(double interval) {
-        if (ticker_) ticker_->invalidate();
-        tickInterval_ = interval;
-        ticker_ = fnd::RunLoop::main()->schedule(interval, true, [this](fnd::Timer&) { tick(); });
+            if (item->hasPlayback()) item->tick();
     }
 
     void flushLocked() {
@@ -538,7 +542,6 @@ private:
     ServerOptions options_;
     /// Also set by a streaming thread whose report finds the host gone.
     std::atomic<bool> done_ = false;
-    double tickInterval_ = kTick;
     bool saidUnfit_ = false;
     /// Whether a light process has set GStreamer up (ServerOptions::light).
     bool setUp_ = false;
@@ -562,6 +565,8 @@ private:
 void ServedItem::send(const Writer& w, int fd, bool now) { server_.send(w.addressedTo(id_), fd, now); }
 
 void ServedItem::flushNow() { server_.flush(); }
+
+void ServedItem::tickWhilePlaying() { server_.tickWhilePlaying(); }
 
 void ServedItem::setRate(double rate) {
     // The host's first rate tends to come just as its item's first picture and readiness

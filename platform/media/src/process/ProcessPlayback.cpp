@@ -139,6 +139,15 @@ void ProcessPlayback::copyLog(const AccessLogEvent& from, AccessLogEvent& to) {
 }
 
 
+void ProcessPlayback::pictureCarried(Time position) {
+    // A picture that comes late (the last of a still scene, held by the decoder until the
+    // scene ends) would take the position back to its time, behind where the engine has
+    // said playback is. Outside a seek the position only goes on.
+    if (seeks_.empty() && position.isNumeric() && position_.isNumeric() && position.toSeconds() < position_.toSeconds())
+        return;
+    position_ = position;
+}
+
 void ProcessPlayback::finishSeek(std::uint64_t id, bool finished) {
     auto it = seeks_.find(id);
     if (it == seeks_.end()) return;
@@ -301,7 +310,7 @@ bool ProcessPlayback::takePictureReport(Report kind, Reader& body, int fd, const
         if (!body.finished() || slot >= kSlotCount || !slots_[slot] || !states_ ||
             !fitsPicture(width, height, stride, slots_[slot]->size()))
             return false;
-        position_ = position;
+        pictureCarried(position);
         tookPicture();
         deliverFrame(item, slot, width, height, stride, pts);
         return true;
@@ -321,7 +330,7 @@ bool ProcessPlayback::takePictureReport(Report kind, Reader& body, int fd, const
             refuse("sent a picture whose memory cannot be mapped or whose size is not sealed");
             return true;
         }
-        position_ = position;
+        pictureCarried(position);
         tookPicture();
         if (item) item->engineVideoFrame(rt::make<VideoFrame>(width, height, stride, memory->data(), memory, pts));
         return true;

@@ -66,6 +66,9 @@ private:
     static void copyLog(const AccessLogEvent& from, AccessLogEvent& to);
 
     void finishSeek(std::uint64_t id, bool finished);
+    /// The position a picture carried: where playback is, unless it would go back
+    /// outside a seek.
+    void pictureCarried(Time position);
 
     void onReport(Report kind, Reader& body, int fd);
 
