@@ -36,6 +36,7 @@ using zidtest::GstMediaTest;
 using zidtest::liveEngineProcesses;
 using zidtest::openDescriptors;
 using zidtest::procStatus;
+using zidtest::settledThreads;
 
 class EngineProcessLifeTest : public GstMediaTest {
 protected:
@@ -63,26 +64,6 @@ protected:
     rt::Ref<PlayerItem> itemOf(const rt::Ref<Engine>& engine, const std::string& tag) {
         return PlayerItem::playerItemWithAsset(
             rt::make<Asset>(origin().url("/tag/" + tag + "/vod/muxed/index.m3u8"), engine));
-    }
-
-    /// Threads of every engine process together, once they have stopped changing (the
-    /// pipelines of items just closed stop on threads of their own).
-    static long settledThreads(double seconds = 5) {
-        long last = -1;
-        auto stableSince = std::chrono::steady_clock::now();
-        auto end = stableSince + std::chrono::duration<double>(seconds);
-        while (std::chrono::steady_clock::now() < end) {
-            long now = 0;
-            for (pid_t pid : liveEngineProcesses()) now += std::max(0L, procStatus(pid, "Threads"));
-            if (now != last) {
-                last = now;
-                stableSince = std::chrono::steady_clock::now();
-            } else if (std::chrono::steady_clock::now() - stableSince > std::chrono::milliseconds(600)) {
-                break;
-            }
-            fnd::RunLoop::main()->runFor(0.05);
-        }
-        return last;
     }
 
     /// The host's end of a process running a stand-in engine program; it is killed

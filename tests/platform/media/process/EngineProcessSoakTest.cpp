@@ -28,6 +28,7 @@ using zidtest::GstMediaTest;
 using zidtest::liveEngineProcesses;
 using zidtest::openDescriptors;
 using zidtest::procStatus;
+using zidtest::settledThreads;
 
 class EngineProcessSoakTest : public GstMediaTest {
 protected:
@@ -49,26 +50,6 @@ protected:
     rt::Ref<PlayerItem> itemOf(const rt::Ref<Engine>& engine, const std::string& tag) {
         return PlayerItem::playerItemWithAsset(
             rt::make<Asset>(origin().url("/tag/" + tag + "/vod/muxed/index.m3u8"), engine));
-    }
-
-    /// Threads of every process running `program` together, once they have stopped
-    /// changing (the pipelines of items just closed stop on threads of their own).
-    static long settledThreads(const std::string& program) {
-        long last = -1;
-        auto stableSince = std::chrono::steady_clock::now();
-        auto end = stableSince + std::chrono::seconds(5);
-        while (std::chrono::steady_clock::now() < end) {
-            long now = 0;
-            for (pid_t pid : liveEngineProcesses(program)) now += std::max(0L, procStatus(pid, "Threads"));
-            if (now != last) {
-                last = now;
-                stableSince = std::chrono::steady_clock::now();
-            } else if (std::chrono::steady_clock::now() - stableSince > std::chrono::milliseconds(600)) {
-                break;
-            }
-            fnd::RunLoop::main()->runFor(0.05);
-        }
-        return last;
     }
 };
 

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -121,6 +122,27 @@ inline std::string standInProgram(const std::string& name, const std::string& bo
     std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
     ::chmod(path.c_str(), 0755);
     return path;
+}
+
+/// Threads of every live process running `program` together, once they have stopped
+/// changing (the pipelines of items just closed stop on threads of their own), or after
+/// `seconds`.
+inline long settledThreads(const std::string& program = "zid_media_engin", double seconds = 5) {
+    long last = -1;
+    auto stableSince = std::chrono::steady_clock::now();
+    auto end = stableSince + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        long now = 0;
+        for (pid_t pid : liveEngineProcesses(program)) now += std::max(0L, procStatus(pid, "Threads"));
+        if (now != last) {
+            last = now;
+            stableSince = std::chrono::steady_clock::now();
+        } else if (std::chrono::steady_clock::now() - stableSince > std::chrono::milliseconds(600)) {
+            break;
+        }
+        fnd::RunLoop::main()->runFor(0.05);
+    }
+    return last;
 }
 
 }  // namespace zidtest
