@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cmath>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -311,6 +312,9 @@ private:
 
     Phase phase_ = Phase::Loading;
     bool wantPlaying_ = false, buffering_ = false, hasPlayed_ = false;
+    /// Where the last seek landed, in seconds (NaN: none yet): the pipeline refills from
+    /// there, and a wait for data before it has played a second past it is the seek's.
+    double landedAt_ = std::nan("");
     /// A flushing seek was sent and the pipeline has not played since: its running time
     /// starts again from 0 (see startStateChange()).
     bool flushedSincePlaying_ = false;

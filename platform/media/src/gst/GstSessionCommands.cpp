@@ -22,6 +22,8 @@ constexpr double kPictureLead = 0.5;
 
 /// The furthest a seek can aim, in seconds: its time in nanoseconds must fit 63 bits.
 constexpr double kFurthestSeek = static_cast<double>(G_MAXINT64 / GST_SECOND) - 1;
+/// Seconds past where a seek landed within which a wait for data is the seek's refill.
+constexpr double kRefillSeconds = 1.0;
 
 }  // namespace
 
@@ -102,8 +104,13 @@ void GstSession::applyBuffering(int percent) {
         if (item && prerolled() && attached_) {
             item->engineBufferingChanged(false, percent == 0 || wasPlaying, false);
             // A seek empties what was held and fills it again from the target: that is
-            // the seek's own wait, not the playback stalling.
-            if (wasPlaying && hasPlayed_ && !commands_.running(GstCommandQueue::Kind::Seek)) item->engineDidStall();
+            // the seek's own wait, not the playback stalling, until playback has gone a
+            // second past where the seek landed (the refill's buffering message can come
+            // just after the seek was answered: a loop that seeks back every second
+            // would otherwise be told it stalled).
+            bool seeksOwnWait = commands_.running(GstCommandQueue::Kind::Seek) ||
+                                (!std::isnan(landedAt_) && !(pipelinePosition() > landedAt_ + kRefillSeconds));
+            if (wasPlaying && hasPlayed_ && !seeksOwnWait) item->engineDidStall();
         }
     } else {
         if (!buffering_) return;
@@ -352,6 +359,7 @@ void GstSession::followSeek() {
         }
         commands_.seekLanded();
         progress_.seekLanded();
+        landedAt_ = landing.isNumeric() ? landing.toSeconds() : lastPosition_;
     }
     if (commands_.runningSeekPhase() == GstCommandQueue::SeekPhase::Landed && settled())
         commands_.completed(GstCommandQueue::Kind::Seek);
