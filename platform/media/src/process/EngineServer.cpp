@@ -47,11 +47,8 @@ public:
     /// `now`: from any thread, this report and those before it leave at once.
     void send(const Writer& w, int fd, bool now);
 
-    /// A picture handed over on the main loop (the first, one after a seek or a size
-    /// change) leaves at once, with what the turn said before it: the rest of the turn
-    /// (the pipeline's bus messages, a rate change) would otherwise hold it back.
     void offerFrame(rt::Ref<VideoFrame> frame) override {
-        if (channel_ && channel_->offer(std::move(frame), position(), false)) flushNow();
+        if (channel_) channel_->offer(std::move(frame), position(), false);
     }
 
     std::shared_ptr<PlayerItem::FrameMemory> frameMemory() override {
@@ -120,9 +117,6 @@ public:
     /// The server's tick runs while any item has a playback: the position of one whose
     /// pictures stand travels on it alone.
     void tickWhilePlaying();
-
-    /// What this turn has said so far leaves now.
-    void flushNow();
 
     /// The host's rate: what this turn has said so far leaves first, as setting the
     /// pipeline playing holds the loop for 0.3-3 ms.
@@ -563,8 +557,6 @@ private:
 };
 
 void ServedItem::send(const Writer& w, int fd, bool now) { server_.send(w.addressedTo(id_), fd, now); }
-
-void ServedItem::flushNow() { server_.flush(); }
 
 void ServedItem::tickWhilePlaying() { server_.tickWhilePlaying(); }
 
