@@ -331,6 +331,8 @@ private:
     /// (a still scene, a video that ended before its audio): the position reads no less
     /// until a seek. Negative when it has not.
     double clockLed_ = -1;
+    /// The picture's time as currentTime() last saw it, and since when (the loop's clock).
+    double pictureSeen_ = -1, pictureSeenAt_ = 0;
 
     /// Seeks, stream choices and state changes, one at a time; the seeks' record.
     GstCommandQueue commands_{[this](GstCommandQueue::Kind kind) { return startCommand(kind); },

@@ -383,7 +383,15 @@ Time GstSession::currentTime() {
             // position then follows the pipeline's clock, and reads no less until a seek.
             if (shownAt_.isNumeric()) {
                 p = shownAt_.toSeconds();
-                if (playingOn()) {
+                // A picture that has stood for a while, the clock well ahead of it, is a
+                // still scene: the position follows the clock. Pictures that keep coming
+                // late (a loaded machine) still say where playback is; one older than
+                // where the clock has led (held back by the decoder) is no new picture.
+                if (p != pictureSeen_ && p > clockLed_) {
+                    pictureSeen_ = p;
+                    pictureSeenAt_ = nowSeconds();
+                }
+                if (playingOn() && nowSeconds() - pictureSeenAt_ >= kPictureLead) {
                     if (double clock = pipelinePosition(); clock > p + kPictureLead) clockLed_ = std::max(clockLed_, clock);
                 }
                 p = std::max(p, clockLed_);
